@@ -11,6 +11,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
+#include <vector>
 
 namespace refhost {
 
@@ -32,6 +33,9 @@ void FailEveryNthAllocation(uint32_t n);
 void FailNextAllocations(uint32_t count);
 /* Refuse allocations of more than size bytes (0 = no limit). */
 void FailAllocationsAbove(uint32_t size);
+/* When on, refuse an allocation once the bytes allowed since this call would exceed
+   bytes (refused requests spend nothing). */
+void FailAboveByteBudget(bool on, uint64_t bytes);
 /* Allocations counted so far (refused ones included), for choosing N above. */
 uint64_t AllocationCount();
 /* Allocations refused so far. */
@@ -53,6 +57,26 @@ uint32_t CollectedCount(HHeap* heap);
    of blocks still live (a leak report); LeakReports counts such reports. */
 void SetLeakReports(bool on);
 uint32_t LeakReportCount();
+/* Limits the injected failures above to one heap (process memory when heap is NULL)
+   if oneHeap, and to one allocation kind if allocType >= 0; allocations outside the
+   scope neither fail nor count towards N. */
+void SetFailureScope(bool oneHeap, HHeap* heap, jint allocType);
+/* New blocks are filled with 0xCD and freed ones with 0xDD (both on by default), so
+   nothing can rely on zeroed memory or read a block after freeing it unnoticed. */
+void SetBlockPatterns(bool fillNew, bool poisonFreed);
+
+/* Relocation, for exercising a machine whose blocks move: RelocateHeap copies every
+   live block of a heap to a new address (contents and identity hash kept) and returns
+   how many moved, or 0 when nothing could move (no blocks, a walk or relocation in
+   progress, no memory). Until FinishRelocation frees them, the old copies stay
+   readable, RelocatedAddress maps an address inside an old block to the same place in
+   its new one (anything else, NULL included, comes back unchanged), and RelocateWord
+   is that mapping as the machine's relocation callback, with the heap as its context. */
+uint32_t RelocateHeap(HHeap* heap);
+void* RelocatedAddress(HHeap* heap, void* address);
+void HOSTCALL RelocateWord(void** word, void* heap);
+void ForEachRelocated(HHeap* heap, void (*fn)(void* oldBlock, void* newBlock, void* ctx), void* ctx);
+void FinishRelocation(HHeap* heap);
 
 /* ---- console, log, exit ---- */
 
@@ -67,6 +91,7 @@ std::string CapturedLog();
 void SetFatalExitReturns(bool on);
 int FatalExitCount();
 jint LastFatalExitCode();
+std::string LastFatalExitText();
 
 /* ---- threads ---- */
 
@@ -74,13 +99,58 @@ jint LastFatalExitCode();
 void SetStopFlag(bool on);
 /* Makes StartThread refuse. */
 void SetStartThreadRefuses(bool on);
+/* Sleep calls so far (ms <= 0 included) and the milliseconds asked for in total. */
+uint32_t SleepCallCount();
+int64_t SleptMillis();
+/* The calling thread's (vm, env) pair from AttachThreadEnv. */
+JavaVM* AttachedVM();
+JNIEnv* AttachedEnv();
 
 /* ---- counters and diagnostics ---- */
 
 uint32_t GlobalMutexLockCount();
+uint32_t GlobalMutexUnlockCount();
+/* Host mutexes (MutexLock, the global one included) the calling thread holds now:
+   successful locks minus successful unlocks. */
+uint32_t MutexesHeldByThisThread();
 uint32_t EventPostCount();
+uint32_t EventWaitCount();
 uint32_t TestHookCount();
+/* Called by TestHook after counting (NULL for none). */
+void SetTestHookCallback(void (*callback)());
 void SetDiagnosticFlag(jint value);
+/* Mutexes made from now on check their owner instead of allowing recursion. */
+void SetErrorCheckingMutexes(bool on);
+
+/* ---- host texts (java.home, file.encoding.pkg, user.timezone) ----
+   Defaults: the running program's directory, "pux.io.converters", and TZ or "GMT". */
+void SetJavaHome(const std::string& path);
+void SetFileEncodingPkg(const std::string& pkg);
+void SetUserTimezone(const std::string& tz);
+
+/* ---- code modules ---- */
+
+/* The symbol LoadCodeModule looks up in a loaded module:
+   jint HOSTCALL ModuleEntry(jint arg). */
+constexpr const char* kModuleEntrySymbol = "ModuleEntry";
+
+/* ---- class streams ---- */
+
+/* The class path of a loader id (0 = the system class path): ':'-separated directories
+   and zip archives, searched in order. An empty path removes it; a loader id without a
+   class path finds nothing. Class paths are configuration: ResetHooks keeps them. */
+void SetClassPath(void* loaderId, const std::string& path);
+std::string GetClassPath(void* loaderId);
+/* The prefixes IsSystemClassName accepts; the default is "java/", "corvane/",
+   "nimbrel/" and "corvane_vm_internal_jnitest". */
+void SetSystemClassPrefixes(const std::vector<std::string>& prefixes);
+/* Host streams for the machine's zip and class-file entry points, read through the
+   stream slots and closed with StreamClose. NULL when the file cannot be read. */
+void* OpenFileStream(const char* path);
+void* OpenMemoryStream(const void* data, uint32_t size);
+/* The seek callback the zip entry points take: the next read or skip on the stream
+   starts at that position (the end itself included). 0, or -1 beyond the end. */
+jint HOSTCALL ZipSeek(void* stream, uint32_t absolutePosition);
 
 }  // namespace refhost
 

@@ -1,0 +1,144 @@
+/* Storage costs against plain C++: small-block allocation through the reference host
+   against malloc/free, and element reads of a 1,000,000-element int array through the
+   array accessors against a flat C array. Prints ratios (lower is better; 1.0 = equal). */
+#include <chrono>
+#include <stdio.h>
+#include <stdlib.h>
+#include <vector>
+
+#include "refhost.h"
+#include "vmarray.h"
+#include "vmutils.h"
+
+namespace {
+
+typedef std::chrono::steady_clock Clock;
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/* Best of several runs, to keep one-off stalls out of the ratio. */
+template <typename F>
+double Best(F run, int repeats = 7) {
+  double best = 1e30;
+  for (int i = 0; i < repeats; i++) {
+    Clock::time_point start = Clock::now();
+    run();
+    double t = Seconds(start);
+    if (t < best) best = t;
+  }
+  return best;
+}
+
+volatile uint32_t sink;
+
+const int kBatch = 1000;
+const int kRounds = 200;
+
+/* Sizes of machine blocks: headers of small objects and storage pieces. */
+uint32_t SizeOf(int i) { return 20 + 4 * (uint32_t)((i * 7) % 60); }
+
+double MallocRun() {
+  static void* blocks[kBatch];
+  return Best([] {
+    for (int r = 0; r < kRounds; r++) {
+      for (int i = 0; i < kBatch; i++) blocks[i] = malloc(SizeOf(i));
+      for (int i = 0; i < kBatch; i++) free(blocks[i]);
+    }
+  });
+}
+
+double HostRun(JNIHostFunctions* host, HHeap* heap) {
+  static void* blocks[kBatch];
+  return Best([host, heap] {
+    for (int r = 0; r < kRounds; r++) {
+      for (int i = 0; i < kBatch; i++) blocks[i] = host->HeapAlloc(heap, SizeOf(i), jallocFailFast);
+      for (int i = 0; i < kBatch; i++) host->HeapFree(heap, blocks[i]);
+    }
+  });
+}
+
+}  // namespace
+
+int main() {
+  JNIHostFunctions* host = refhost::Functions();
+  VMUtils::Init(host);
+  HHeap* heap = host->HeapCreate(nullptr, 2);
+
+  double mallocTime = MallocRun();
+  double heapTime = HostRun(host, heap);
+  double processTime = HostRun(host, nullptr);
+  printf("allocation+free of %d small blocks (20-256 bytes), %d rounds:\n", kBatch, kRounds);
+  printf("  malloc/free                 %8.2f ns/pair\n", mallocTime / (kBatch * kRounds) * 1e9);
+  printf("  host machine heap           %8.2f ns/pair  ratio %.2f (target <= 1.5)\n",
+         heapTime / (kBatch * kRounds) * 1e9, heapTime / mallocTime);
+  printf("  host process memory         %8.2f ns/pair  ratio %.2f (target <= 1.5)\n",
+         processTime / (kBatch * kRounds) * 1e9, processTime / mallocTime);
+
+  const uint32_t n = 1000000;
+  VMintArray* array = VMintArray::CreateInstance(heap, n, jallocFailFast, VMTag_VMintArray);
+  if (array == NULL) {
+    printf("cannot make the array\n");
+    return 1;
+  }
+  std::vector<jint> flat(n);
+  for (uint32_t i = 0; i < n; i++) {
+    flat[i] = (jint)(i * 2654435761u);
+    array->Set(i, flat[i]);
+  }
+  std::vector<uint32_t> order(n);
+  uint32_t x = 12345;
+  for (uint32_t i = 0; i < n; i++) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    order[i] = x % n;
+  }
+
+  const jint* flatData = flat.data();
+  double flatSequential = Best([flatData] {
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < n; i++) sum += (uint32_t)flatData[i];
+    sink = sum;
+  });
+  double runSequential = Best([array] {
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < n;) {
+      uint32_t run;
+      const jint* p = static_cast<const jint*>(array->FindElement(i, &run));
+      for (uint32_t k = 0; k < run; k++) sum += (uint32_t)p[k];
+      i += run;
+    }
+    sink = sum;
+  });
+  double getSequential = Best([array] {
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < n; i++) sum += (uint32_t)array->Get(i);
+    sink = sum;
+  });
+  const uint32_t* idx = order.data();
+  double flatRandom = Best([flatData, idx] {
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < n; i++) sum += (uint32_t)flatData[idx[i]];
+    sink = sum;
+  });
+  double getRandom = Best([array, idx] {
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < n; i++) sum += (uint32_t)array->Get(idx[i]);
+    sink = sum;
+  });
+
+  printf("reads of a %u-element int array:\n", n);
+  printf("  sequential, flat            %8.3f ms\n", flatSequential * 1e3);
+  printf("  sequential, FindElement runs%8.3f ms  ratio %.2f (target <= 2)\n", runSequential * 1e3,
+         runSequential / flatSequential);
+  printf("  sequential, Get per element %8.3f ms  ratio %.2f\n", getSequential * 1e3,
+         getSequential / flatSequential);
+  printf("  random, flat                %8.3f ms\n", flatRandom * 1e3);
+  printf("  random, Get per element     %8.3f ms  ratio %.2f\n", getRandom * 1e3, getRandom / flatRandom);
+
+  array->Destroy(heap);
+  host->HeapDestroy(heap);
+  return 0;
+}

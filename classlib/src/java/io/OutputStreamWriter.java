@@ -1,0 +1,106 @@
+package java.io;
+
+/**
+ * Encodes chars into the bytes of an output stream. Known encodings: 8859_1
+ * (the default here), ASCII and UTF8. Characters an encoding lacks become '?'.
+ * Bytes are buffered until the buffer fills, or flush or close is called.
+ */
+public class OutputStreamWriter extends Writer {
+    private static final int BYTES = 8192;
+
+    private OutputStream out;
+    private CharCoder coder;
+    private byte[] bytes = new byte[BYTES];
+    private int count;
+
+    /** A writer in the default encoding, that of the file.encoding property. */
+    public OutputStreamWriter(OutputStream out) {
+        super(out);
+        this.out = out;
+        this.coder = CharCoder.forDefault();
+    }
+
+    public OutputStreamWriter(OutputStream out, String enc) throws UnsupportedEncodingException {
+        super(out);
+        this.coder = CharCoder.forName(enc);
+        this.out = out;
+    }
+
+    /** The historical name of the encoding, or null once the writer is closed. */
+    public String getEncoding() {
+        synchronized (lock) {
+            return out == null ? null : coder.name();
+        }
+    }
+
+    private void ensureOpen() throws IOException {
+        if (out == null) {
+            throw new IOException("Stream closed");
+        }
+    }
+
+    /** Writes the buffered bytes to the stream without flushing the stream. */
+    void flushBuffer() throws IOException {
+        synchronized (lock) {
+            ensureOpen();
+            if (count > 0) {
+                out.write(bytes, 0, count);
+                count = 0;
+            }
+        }
+    }
+
+    public void write(char[] cbuf, int off, int len) throws IOException {
+        synchronized (lock) {
+            ensureOpen();
+            if (off < 0 || len < 0 || len > cbuf.length - off) {
+                throw new IndexOutOfBoundsException();
+            }
+            int end = off + len;
+            while (off < end) {
+                if (bytes.length - count < 4) {
+                    flushBuffer();
+                }
+                coder.encode(cbuf, off, end, bytes, count, bytes.length);
+                off = coder.inPos;
+                count = coder.outPos;
+            }
+        }
+    }
+
+    public void write(String str, int off, int len) throws IOException {
+        if (off < 0 || len < 0 || len > str.length() - off) {
+            throw new StringIndexOutOfBoundsException();
+        }
+        char[] cbuf = new char[len];
+        str.getChars(off, off + len, cbuf, 0);
+        write(cbuf, 0, len);
+    }
+
+    public void flush() throws IOException {
+        synchronized (lock) {
+            flushBuffer();
+            out.flush();
+        }
+    }
+
+    /** Flushes everything, including a dangling surrogate, then closes the stream. */
+    public void close() throws IOException {
+        synchronized (lock) {
+            if (out == null) {
+                return;
+            }
+            if (coder.hasPending()) {
+                if (bytes.length - count < 4) {
+                    flushBuffer();
+                }
+                count += coder.flushEncoder(bytes, count);
+            }
+            flush();
+            OutputStream old = out;
+            out = null;
+            bytes = null;
+            old.close();
+        }
+    }
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public class AbstractMethodError extends IncompatibleClassChangeError {
+
+    public AbstractMethodError() {
+        super();
+    }
+
+    public AbstractMethodError(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public class ArrayStoreException extends RuntimeException {
+
+    public ArrayStoreException() {
+        super();
+    }
+
+    public ArrayStoreException(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public class Exception extends Throwable {
+
+    public Exception() {
+        super();
+    }
+
+    public Exception(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public class IllegalAccessError extends IncompatibleClassChangeError {
+
+    public IllegalAccessError() {
+        super();
+    }
+
+    public IllegalAccessError(String message) {
+        super(message);
+    }
+}

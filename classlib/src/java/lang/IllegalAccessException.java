@@ -1,0 +1,12 @@
+package java.lang;
+
+public class IllegalAccessException extends Exception {
+
+    public IllegalAccessException() {
+        super();
+    }
+
+    public IllegalAccessException(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public class IllegalMonitorStateException extends RuntimeException {
+
+    public IllegalMonitorStateException() {
+        super();
+    }
+
+    public IllegalMonitorStateException(String message) {
+        super(message);
+    }
+}

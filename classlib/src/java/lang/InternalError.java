@@ -1,0 +1,12 @@
+package java.lang;
+
+public class InternalError extends VirtualMachineError {
+
+    public InternalError() {
+        super();
+    }
+
+    public InternalError(String message) {
+        super(message);
+    }
+}

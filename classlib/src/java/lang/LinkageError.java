@@ -1,0 +1,12 @@
+package java.lang;
+
+public class LinkageError extends Error {
+
+    public LinkageError() {
+        super();
+    }
+
+    public LinkageError(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,6 @@
+package java.lang;
+
+public interface Runnable {
+
+    void run();
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public class SecurityException extends RuntimeException {
+
+    public SecurityException() {
+        super();
+    }
+
+    public SecurityException(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public class UnknownError extends VirtualMachineError {
+
+    public UnknownError() {
+        super();
+    }
+
+    public UnknownError(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,12 @@
+package java.lang;
+
+public abstract class VirtualMachineError extends Error {
+
+    public VirtualMachineError() {
+        super();
+    }
+
+    public VirtualMachineError(String message) {
+        super(message);
+    }
+}

@@ -1,0 +1,850 @@
+/* Heaps and process memory.
+
+   Every block carries a hidden 24-byte prefix. Small blocks come from size-class free
+   lists: per heap under the heap's lock, and for process memory from a per-thread cache
+   refilled in batches from a shared pool, because process memory sits on every native
+   call's path. Big blocks go straight to malloc. Under AddressSanitizer every block is
+   its own malloc, so the sanitizer sees overruns and stale uses. */
+#include "refhost_internal.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using namespace refhost::detail;
+
+namespace refhost {
+namespace detail {
+
+struct BlockPrefix {
+  uint32_t size;     /* bytes the caller asked for */
+  uint32_t hash;     /* identity hash, fixed for the block's life */
+  uint32_t seq;      /* allocation number on its heap */
+  uint32_t flags;    /* magic, size class, alive and process-memory bits */
+  BlockPrefix* prev; /* heap list; free lists use next only */
+  BlockPrefix* next;
+};
+static_assert(sizeof(BlockPrefix) == 24, "the prefix keeps blocks 8-byte aligned");
+
+}  // namespace detail
+}  // namespace refhost
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+
+enum : uint32_t {
+  kAlive = 1u,
+  kProcess = 2u,
+  kHeapTagShift = 2,     /* 6 bits naming the heap, to catch a block freed on another */
+  kHeapTagMask = 0x3Fu,
+  kClassShift = 8,
+  kMagicLive = 0xB10C0000u,
+  kMagicFree = 0xF4EE0000u,
+  kMagicMask = 0xFFFF0000u,
+};
+
+const uint32_t kDefaultMaxAlloc = 16u << 20;
+const uint64_t kDefaultCapacity = 256ull << 20;
+const uint32_t kHeapMagic = 0x48454150u;
+const uint32_t kHeapChunk = 256u << 10;
+const uint32_t kPoolChunk = 1u << 20;
+
+inline BlockPrefix* PrefixOf(void* block) { return (BlockPrefix*)((char*)block - sizeof(BlockPrefix)); }
+inline void* BlockOf(BlockPrefix* p) { return (char*)p + sizeof(BlockPrefix); }
+inline uint32_t ClassOf(const BlockPrefix* p) { return (p->flags >> kClassShift) & 0xFF; }
+
+/* 8-byte steps up to 512, then four steps per doubling up to 16 KiB. */
+inline uint32_t SizeClass(uint32_t size) {
+  if (size <= 512) return size ? ((size + 7) >> 3) - 1 : 0;
+  uint32_t s = size - 1;
+  uint32_t p = 31 - __builtin_clz(s);
+  uint32_t base = 1u << p, step = base >> 2;
+  return 64 + (p - 9) * 4 + (s - base) / step;
+}
+uint32_t gClassBytes[kClassCount];
+/* How many free blocks of a class a thread keeps before giving half back: about
+   128 KiB worth, between 8 and 256 blocks. */
+uint32_t gCacheLimit[kClassCount];
+struct ClassTableInit {
+  ClassTableInit() {
+    for (uint32_t i = 0; i < 64; i++) gClassBytes[i] = (i + 1) * 8;
+    for (uint32_t i = 64; i < kClassCount; i++) {
+      uint32_t p = 9 + (i - 64) / 4, k = (i - 64) % 4;
+      gClassBytes[i] = (1u << p) + (k + 1) * ((1u << p) >> 2);
+    }
+    for (uint32_t i = 0; i < kClassCount; i++) {
+      uint32_t n = (128u << 10) / (gClassBytes[i] + 24);
+      gCacheLimit[i] = n < 8 ? 8 : (n > 256 ? 256 : n);
+    }
+  }
+} gClassTableInit;
+
+/* ---- settings and injected failures ---- */
+
+std::atomic<uint32_t> gMaxAlloc{kDefaultMaxAlloc};
+std::atomic<bool> gFill{true}, gPoison{true};
+std::atomic<bool> gLeakReports{false};
+std::atomic<uint32_t> gLeakReportCount{0};
+std::atomic<uint32_t> gRefused{0};
+
+struct Injection {
+  pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+  uint32_t nth = 0, nthSeen = 0;
+  uint32_t every = 0, everySeen = 0;
+  uint32_t next = 0;
+  uint32_t above = 0;
+  bool budgetOn = false;
+  uint64_t budget = 0, spent = 0;
+  bool scoped = false;
+  HHeap* scopeHeap = nullptr;
+  jint scopeKind = -1;
+} gInject;
+std::atomic<bool> gInjectActive{false};
+
+void UpdateInjectActive() {
+  gInjectActive.store(gInject.nth || gInject.every || gInject.next || gInject.above || gInject.budgetOn,
+                      std::memory_order_relaxed);
+}
+
+bool InjectedRefusal(HHeap* heap, uint32_t size, jint kind) {
+  pthread_mutex_lock(&gInject.lock);
+  bool refuse = false;
+  bool inScope = (!gInject.scoped || gInject.scopeHeap == heap) &&
+                 (gInject.scopeKind < 0 || gInject.scopeKind == kind);
+  if (inScope) {
+    if (gInject.nth && ++gInject.nthSeen == gInject.nth) {
+      refuse = true;
+      gInject.nth = 0;
+    }
+    if (gInject.every && ++gInject.everySeen % gInject.every == 0) refuse = true;
+    if (gInject.next) {
+      gInject.next--;
+      refuse = true;
+    }
+    if (gInject.above && size > gInject.above) refuse = true;
+    if (gInject.budgetOn && !refuse) {
+      if (gInject.spent + size > gInject.budget) refuse = true;
+      else gInject.spent += size;
+    }
+    UpdateInjectActive();
+  }
+  pthread_mutex_unlock(&gInject.lock);
+  return refuse;
+}
+
+inline void* Refuse() {
+  gRefused.fetch_add(1, std::memory_order_relaxed);
+  return nullptr;
+}
+
+/* Pooled blocks own their whole size class, a multiple of 8 bytes, so small ones are
+   patterned inline in 8-byte steps: a library call would cost as much as the rest of a
+   process-memory allocation. The empty asm keeps the compiler from turning the loop
+   back into that call. */
+inline void Pattern(void* block, uint32_t size, uint32_t word, bool wholeClass) {
+  if (!wholeClass || size > 64) {
+    memset(block, (int)(word & 0xFF), size);
+    return;
+  }
+  uint32_t* w = (uint32_t*)block;
+  uint32_t* end = w + ((size + 7) >> 3) * 2;
+  for (; w < end; w += 2) {
+    asm("" : "+r"(word));
+    w[0] = word;
+    w[1] = word;
+  }
+}
+inline void FillNew(void* block, uint32_t size, bool wholeClass) {
+  if (gFill.load(std::memory_order_relaxed)) Pattern(block, size, 0xCDCDCDCDu, wholeClass);
+}
+inline void PoisonFreed(void* block, uint32_t size, bool wholeClass) {
+  if (gPoison.load(std::memory_order_relaxed)) Pattern(block, size, 0xDDDDDDDDu, wholeClass);
+}
+
+[[noreturn]] void BadFree(const char* what, void* block) {
+  char text[160];
+  snprintf(text, sizeof text, "refhost: HeapFree of %p: %s\n", block, what);
+  LogText(text);
+  fputs(text, stderr);
+  abort();
+}
+
+/* Checks that a block handed back is live and belongs to the kind of memory named. */
+inline BlockPrefix* CheckedPrefix(void* block, bool process) {
+  BlockPrefix* p = PrefixOf(block);
+  uint32_t f = p->flags;
+  if ((f & kMagicMask) != kMagicLive) BadFree("not a live host block (freed twice?)", block);
+  if (!(f & kAlive)) BadFree("freed twice during a heap walk", block);
+  if (((f & kProcess) != 0) != process)
+    BadFree(process ? "a heap block freed as process memory" : "process memory freed on a heap", block);
+  return p;
+}
+
+/* ---- process memory ---- */
+
+struct ProcessPool {
+  pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+  BlockPrefix* head[kClassCount] = {};
+  char* bump = nullptr;
+  uint32_t bumpLeft = 0;
+} gPool;
+
+inline uint32_t CacheLimit(uint32_t cls) { return gCacheLimit[cls]; }
+
+/* Carves or takes up to a batch of blocks of one class into a thread's cache. */
+BlockPrefix* RefillCache(ThreadRecord* t, uint32_t cls) {
+  uint32_t want = CacheLimit(cls) / 2;
+  uint32_t bytes = gClassBytes[cls] + sizeof(BlockPrefix);
+  ClassCache& c = t->cache[cls];
+  pthread_mutex_lock(&gPool.lock);
+  while (c.count < want && gPool.head[cls]) {
+    BlockPrefix* p = gPool.head[cls];
+    gPool.head[cls] = p->next;
+    p->next = c.head;
+    c.head = p;
+    c.count++;
+  }
+  while (c.count < want) {
+    if (gPool.bumpLeft < bytes) {
+      char* chunk = (char*)malloc(kPoolChunk);
+      if (!chunk) break;
+      gPool.bump = chunk;
+      gPool.bumpLeft = kPoolChunk;
+    }
+    BlockPrefix* p = (BlockPrefix*)gPool.bump;
+    gPool.bump += bytes;
+    gPool.bumpLeft -= bytes;
+    p->flags = kMagicFree | (cls << kClassShift);
+    p->next = c.head;
+    c.head = p;
+    c.count++;
+  }
+  pthread_mutex_unlock(&gPool.lock);
+  BlockPrefix* p = c.head;
+  if (p) {
+    c.head = p->next;
+    c.count--;
+  }
+  return p;
+}
+
+/* Gives back half of an overfull cache, or all of it for an ended thread. */
+void DrainCache(ThreadRecord* t, uint32_t cls, uint32_t keep) {
+  ClassCache& c = t->cache[cls];
+  pthread_mutex_lock(&gPool.lock);
+  while (c.count > keep) {
+    BlockPrefix* p = c.head;
+    c.head = p->next;
+    c.count--;
+    p->next = gPool.head[cls];
+    gPool.head[cls] = p;
+  }
+  pthread_mutex_unlock(&gPool.lock);
+}
+
+void* ProcessAlloc(ThreadRecord* t, uint32_t size) {
+  BlockPrefix* p;
+  uint32_t cls;
+  if (kPooled && size <= kLargestPooled) {
+    cls = SizeClass(size);
+    ClassCache& c = t->cache[cls];
+    p = c.head;
+    if (p) {
+      c.head = p->next;
+      c.count--;
+    } else {
+      p = RefillCache(t, cls);
+      if (!p) return Refuse();
+    }
+  } else {
+    cls = kLargeClass;
+    p = (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
+    if (!p) return Refuse();
+  }
+  p->size = size;
+  p->hash = NextHash(t);
+  p->seq = 0;
+  p->flags = kMagicLive | (cls << kClassShift) | kProcess | kAlive;
+  t->procBlocksAlloc.Add(1);
+  t->procBytesAlloc.Add(size);
+  void* block = BlockOf(p);
+  FillNew(block, size, cls != kLargeClass);
+  return block;
+}
+
+void ProcessFree(void* block) {
+  BlockPrefix* p = CheckedPrefix(block, true);
+  ThreadRecord* t = Self();
+  uint32_t size = p->size, cls = ClassOf(p);
+  t->procBlocksFreed.Add(1);
+  t->procBytesFreed.Add(size);
+  PoisonFreed(block, size, cls != kLargeClass);
+  if (cls == kLargeClass) {
+    p->flags = kMagicFree;
+    free(p);
+    return;
+  }
+  p->flags = kMagicFree | (cls << kClassShift);
+  ClassCache& c = t->cache[cls];
+  p->next = c.head;
+  c.head = p;
+  if (++c.count > CacheLimit(cls) || t->exited) DrainCache(t, cls, t->exited ? 0 : CacheLimit(cls) / 2);
+}
+
+struct ProcessTotals {
+  uint32_t blocksAlloc, blocksFreed, bytesAlloc, bytesFreed;
+  uint64_t calls;
+};
+void SumRecord(ThreadRecord* r, void* ctx) {
+  ProcessTotals* s = (ProcessTotals*)ctx;
+  s->blocksAlloc += r->procBlocksAlloc.Get();
+  s->blocksFreed += r->procBlocksFreed.Get();
+  s->bytesAlloc += r->procBytesAlloc.Get();
+  s->bytesFreed += r->procBytesFreed.Get();
+  s->calls += r->allocCalls.Get();
+}
+ProcessTotals SumProcess() {
+  ProcessTotals s = {0, 0, 0, 0, 0};
+  ForEachRecord(SumRecord, &s);
+  return s;
+}
+
+}  // namespace
+
+/* ---- heaps ---- */
+
+/* A heap's lock is taken twice per block (allocation and free), always briefly, so it
+   is a futex lock inlined at its users: one locked instruction to take it and one to
+   release it, and a system call only when another thread waits. */
+class HeapLock {
+ public:
+  void Lock() {
+    int expected = 0;
+    if (!state_.compare_exchange_strong(expected, 1, std::memory_order_acquire)) LockSlow();
+  }
+  void Unlock() {
+    if (state_.exchange(0, std::memory_order_release) == 2) Wake();
+  }
+
+ private:
+  void LockSlow() {
+    /* 2 marks the lock as wanted, so the holder's unlock wakes a sleeper. */
+    while (state_.exchange(2, std::memory_order_acquire) != 0)
+      syscall(SYS_futex, &state_, FUTEX_WAIT_PRIVATE, 2, nullptr, nullptr, 0);
+  }
+  void Wake() { syscall(SYS_futex, &state_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0); }
+  std::atomic<int> state_{0};  /* 0 free, 1 held, 2 held and wanted */
+};
+static_assert(sizeof(HeapLock) == sizeof(int), "the heap lock is one word");
+
+struct HHeap {
+  uint32_t magic;
+  HeapLock lock;
+  BlockPrefix* first;
+  BlockPrefix* last;
+  BlockPrefix* freeList[kClassCount];
+  char* bump;
+  uint32_t bumpLeft;
+  void* chunks;          /* singly linked through each chunk's first word */
+  uint32_t chunkCount;
+  uint64_t inUse;        /* requested bytes of live blocks */
+  uint32_t blocks;
+  uint64_t capacity;
+  uint32_t walks;        /* walks in progress: frees are deferred meanwhile */
+  uint32_t deferred;     /* blocks freed during walks, still listed */
+  uint32_t seq;
+  uint32_t tag;          /* 1-63, stored in each block's flags */
+  std::atomic<uint32_t> collected;
+  std::atomic<jint> sharedAnswer;
+  jint kind;
+  void* owner;
+  struct Relocation* moving;  /* old copies kept until FinishRelocation */
+};
+
+struct Moved {
+  uintptr_t oldBlock;
+  uint32_t size;
+  BlockPrefix* oldPrefix;
+  BlockPrefix* newPrefix;
+};
+struct Relocation {
+  std::vector<Moved> moved;  /* sorted by oldBlock */
+};
+
+namespace {
+
+inline HHeap* CheckedHeap(HHeap* heap) {
+  if (heap->magic != kHeapMagic) {
+    fprintf(stderr, "refhost: %p is not a live heap\n", (void*)heap);
+    abort();
+  }
+  return heap;
+}
+
+inline void Unlink(HHeap* h, BlockPrefix* p) {
+  if (p->prev) p->prev->next = p->next; else h->first = p->next;
+  if (p->next) p->next->prev = p->prev; else h->last = p->prev;
+}
+
+/* Returns a listed block's memory to its free list; large blocks are freed. */
+inline void Release(HHeap* h, BlockPrefix* p) {
+  uint32_t cls = ClassOf(p);
+  Unlink(h, p);
+  if (cls == kLargeClass) {
+    p->flags = kMagicFree;
+    free(p);
+    return;
+  }
+  p->flags = kMagicFree | (cls << kClassShift);
+  p->next = h->freeList[cls];
+  h->freeList[cls] = p;
+}
+
+/* Storage for a block of size bytes, with the heap locked; sets *clsOut. */
+BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t* clsOut) {
+  if (!kPooled || size > kLargestPooled) {
+    *clsOut = kLargeClass;
+    return (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
+  }
+  uint32_t cls = SizeClass(size);
+  *clsOut = cls;
+  BlockPrefix* p = h->freeList[cls];
+  if (p) {
+    h->freeList[cls] = p->next;
+    return p;
+  }
+  uint32_t bytes = gClassBytes[cls] + sizeof(BlockPrefix);
+  if (h->bumpLeft < bytes) {
+    /* Chunks grow from 16 KiB, so a heap that holds little costs little. */
+    uint32_t chunkBytes = h->chunkCount >= 4 ? kHeapChunk : (16u << 10) << h->chunkCount;
+    if (chunkBytes < bytes + 8) chunkBytes = bytes + 8;
+    char* chunk = (char*)malloc(chunkBytes);
+    if (!chunk) return nullptr;
+    *(void**)chunk = h->chunks;
+    h->chunks = chunk;
+    h->chunkCount++;
+    h->bump = chunk + 8;
+    h->bumpLeft = chunkBytes - 8;
+  }
+  p = (BlockPrefix*)h->bump;
+  h->bump += bytes;
+  h->bumpLeft -= bytes;
+  return p;
+}
+
+void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
+  uint32_t hash = NextHash(t);
+  uint32_t cls;
+  h->lock.Lock();
+  BlockPrefix* p = h->inUse + size > h->capacity ? nullptr : TakeStorage(h, size, &cls);
+  if (!p) {
+    h->lock.Unlock();
+    return Refuse();
+  }
+  p->size = size;
+  p->hash = hash;
+  p->seq = ++h->seq;
+  p->flags = kMagicLive | (cls << kClassShift) | (h->tag << kHeapTagShift) | kAlive;
+  p->next = nullptr;
+  p->prev = h->last;
+  if (h->last) h->last->next = p; else h->first = p;
+  h->last = p;
+  h->inUse += size;
+  h->blocks++;
+  h->lock.Unlock();
+  void* block = BlockOf(p);
+  FillNew(block, size, cls != kLargeClass);
+  return block;
+}
+
+void HeapFreeOn(HHeap* h, void* block) {
+  BlockPrefix* p = CheckedPrefix(block, false);
+  if (((p->flags >> kHeapTagShift) & kHeapTagMask) != h->tag) BadFree("a block of another heap", block);
+  PoisonFreed(block, p->size, ClassOf(p) != kLargeClass);
+  h->lock.Lock();
+  h->inUse -= p->size;
+  h->blocks--;
+  if (h->walks) {
+    /* A walk may stand on this block or reach it later; it stays listed but dead. */
+    p->flags &= ~kAlive;
+    h->deferred++;
+  } else {
+    Release(h, p);
+  }
+  h->lock.Unlock();
+}
+
+}  // namespace
+
+namespace refhost {
+namespace detail {
+
+void FlushThreadCache(ThreadRecord* r) {
+  for (uint32_t cls = 0; cls < kClassCount; cls++)
+    if (r->cache[cls].count) DrainCache(r, cls, 0);
+}
+
+HHeap* HOSTCALL HeapCreate(void* owner, jint kind) {
+  HHeap* h = (HHeap*)calloc(1, sizeof(HHeap));
+  if (!h) return nullptr;
+  new (&h->collected) std::atomic<uint32_t>(0);
+  new (&h->sharedAnswer) std::atomic<jint>(kind == 1 ? 1 : 0);
+  new (&h->lock) HeapLock();
+  static std::atomic<uint32_t> serial{0};
+  h->tag = serial.fetch_add(1) % kHeapTagMask + 1;
+  h->magic = kHeapMagic;
+  h->capacity = kDefaultCapacity;
+  h->kind = kind;
+  h->owner = owner;
+  return h;
+}
+
+void HOSTCALL HeapDestroy(HHeap* heap) {
+  if (!heap) return;
+  HHeap* h = CheckedHeap(heap);
+  refhost::FinishRelocation(h);
+  h->lock.Lock();
+  if (h->walks) {
+    fprintf(stderr, "refhost: HeapDestroy of %p during a walk of it\n", (void*)h);
+    abort();
+  }
+  if (gLeakReports.load() && h->blocks) {
+    char text[160];
+    snprintf(text, sizeof text, "refhost: heap %p destroyed with %u live blocks (%llu bytes)\n",
+             (void*)h, h->blocks, (unsigned long long)h->inUse);
+    LogText(text);
+    gLeakReportCount.fetch_add(1);
+  }
+  for (BlockPrefix* p = h->first; p;) {
+    BlockPrefix* next = p->next;
+    p->flags = kMagicFree;
+    if (ClassOf(p) == kLargeClass || !kPooled) free(p);
+    p = next;
+  }
+  for (void* c = h->chunks; c;) {
+    void* next = *(void**)c;
+    free(c);
+    c = next;
+  }
+  h->magic = 0;
+  h->lock.Unlock();
+  free(h);
+}
+
+void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
+  if (!heap || !cb) return;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  h->walks++;
+  /* Blocks are appended in allocation order and none leaves the list while a walk
+     runs, so the blocks that existed at the start are exactly those up to this one. */
+  BlockPrefix* end = h->last;
+  BlockPrefix* p = end ? h->first : nullptr;
+  while (p) {
+    if (p->flags & kAlive) {
+      h->lock.Unlock();
+      jboolean more = cb(BlockOf(p), ctx);
+      h->lock.Lock();
+      if (!more) break;
+    }
+    if (p == end) break;
+    p = p->next;
+  }
+  if (--h->walks == 0 && h->deferred) {
+    for (BlockPrefix* q = h->first; q && h->deferred;) {
+      BlockPrefix* next = q->next;
+      if (!(q->flags & kAlive)) {
+        Release(h, q);
+        h->deferred--;
+      }
+      q = next;
+    }
+  }
+  h->lock.Unlock();
+}
+
+uint32_t HOSTCALL GetMaxAllocSize(void) { return gMaxAlloc.load(std::memory_order_relaxed); }
+
+uint64_t HOSTCALL HeapBytesInUse(HHeap* heap) { return refhost::BytesInUse(heap); }
+
+uint64_t HOSTCALL HeapTotalBytes(HHeap* heap) {
+  if (!heap) return kDefaultCapacity;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  uint64_t cap = h->capacity;
+  h->lock.Unlock();
+  return cap;
+}
+
+void* HOSTCALL HeapAlloc(HHeap* heap, uint32_t size, jint allocType) {
+  ThreadRecord* t = Self();
+  t->allocCalls.Add(1);
+  if (gInjectActive.load(std::memory_order_relaxed) && InjectedRefusal(heap, size, allocType))
+    return Refuse();
+  if (size > gMaxAlloc.load(std::memory_order_relaxed)) return Refuse();
+  if (!heap) return ProcessAlloc(t, size);
+  return HeapAllocOn(CheckedHeap(heap), t, size);
+}
+
+void HOSTCALL HeapFree(HHeap* heap, void* block) {
+  if (!block) return;
+  if (!heap) {
+    ProcessFree(block);
+    return;
+  }
+  HeapFreeOn(CheckedHeap(heap), block);
+}
+
+jint HOSTCALL ObjectHashCode(HHeap*, void* object) {
+  if (!object) return 0;
+  return (jint)PrefixOf(object)->hash;
+}
+
+void HOSTCALL HeapCollected(HHeap* heap) {
+  if (heap) CheckedHeap(heap)->collected.fetch_add(1);
+}
+
+jint HOSTCALL IsSharedHeap(HHeap* heap) {
+  if (!heap) return 0;
+  return heap->sharedAnswer.load(std::memory_order_relaxed);
+}
+
+void ResetHeapHooks() {
+  pthread_mutex_lock(&gInject.lock);
+  gInject.nth = gInject.nthSeen = 0;
+  gInject.every = gInject.everySeen = 0;
+  gInject.next = 0;
+  gInject.above = 0;
+  gInject.budgetOn = false;
+  gInject.budget = gInject.spent = 0;
+  gInject.scoped = false;
+  gInject.scopeHeap = nullptr;
+  gInject.scopeKind = -1;
+  UpdateInjectActive();
+  pthread_mutex_unlock(&gInject.lock);
+  gMaxAlloc.store(kDefaultMaxAlloc);
+  gFill.store(true);
+  gPoison.store(true);
+  gLeakReports.store(false);
+  gLeakReportCount.store(0);
+}
+
+}  // namespace detail
+
+/* ---- hooks ---- */
+
+void FailNthAllocation(uint32_t n) {
+  pthread_mutex_lock(&gInject.lock);
+  gInject.nth = n;
+  gInject.nthSeen = 0;
+  UpdateInjectActive();
+  pthread_mutex_unlock(&gInject.lock);
+}
+
+void FailEveryNthAllocation(uint32_t n) {
+  pthread_mutex_lock(&gInject.lock);
+  gInject.every = n;
+  gInject.everySeen = 0;
+  UpdateInjectActive();
+  pthread_mutex_unlock(&gInject.lock);
+}
+
+void FailNextAllocations(uint32_t count) {
+  pthread_mutex_lock(&gInject.lock);
+  gInject.next = count;
+  UpdateInjectActive();
+  pthread_mutex_unlock(&gInject.lock);
+}
+
+void FailAllocationsAbove(uint32_t size) {
+  pthread_mutex_lock(&gInject.lock);
+  gInject.above = size;
+  UpdateInjectActive();
+  pthread_mutex_unlock(&gInject.lock);
+}
+
+void FailAboveByteBudget(bool on, uint64_t bytes) {
+  pthread_mutex_lock(&gInject.lock);
+  gInject.budgetOn = on;
+  gInject.budget = bytes;
+  gInject.spent = 0;
+  UpdateInjectActive();
+  pthread_mutex_unlock(&gInject.lock);
+}
+
+void SetFailureScope(bool oneHeap, HHeap* heap, jint allocType) {
+  pthread_mutex_lock(&gInject.lock);
+  gInject.scoped = oneHeap;
+  gInject.scopeHeap = oneHeap ? heap : nullptr;
+  gInject.scopeKind = allocType;
+  pthread_mutex_unlock(&gInject.lock);
+}
+
+uint64_t AllocationCount() { return SumProcess().calls; }
+uint64_t RefusedCount() { return gRefused.load(); }
+
+void SetHeapCapacity(HHeap* heap, uint64_t bytes) {
+  if (!heap) return;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  h->capacity = bytes;
+  h->lock.Unlock();
+}
+
+void SetSharedAnswer(HHeap* heap, jint answer) {
+  if (heap) CheckedHeap(heap)->sharedAnswer.store(answer);
+}
+
+void SetMaxAllocSize(uint32_t bytes) { gMaxAlloc.store(bytes < 10240 ? 10240 : bytes); }
+
+uint32_t BlocksInUse(HHeap* heap) {
+  if (!heap) {
+    ProcessTotals s = SumProcess();
+    return s.blocksAlloc - s.blocksFreed;
+  }
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  uint32_t n = h->blocks;
+  h->lock.Unlock();
+  return n;
+}
+
+uint64_t BytesInUse(HHeap* heap) {
+  if (!heap) {
+    ProcessTotals s = SumProcess();
+    return (uint32_t)(s.bytesAlloc - s.bytesFreed);
+  }
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  uint64_t n = h->inUse;
+  h->lock.Unlock();
+  return n;
+}
+
+uint32_t CollectedCount(HHeap* heap) { return heap ? CheckedHeap(heap)->collected.load() : 0; }
+
+void SetLeakReports(bool on) { gLeakReports.store(on); }
+uint32_t LeakReportCount() { return gLeakReportCount.load(); }
+
+void SetBlockPatterns(bool fillNew, bool poisonFreed) {
+  gFill.store(fillNew);
+  gPoison.store(poisonFreed);
+}
+
+/* ---- relocation ---- */
+
+namespace {
+
+/* Puts storage that never joined the block list back where it came from. */
+void GiveBack(HHeap* h, BlockPrefix* p, uint32_t cls) {
+  if (cls == kLargeClass) {
+    free(p);
+    return;
+  }
+  p->flags = kMagicFree | (cls << kClassShift);
+  p->next = h->freeList[cls];
+  h->freeList[cls] = p;
+}
+
+}  // namespace
+
+uint32_t RelocateHeap(HHeap* heap) {
+  if (!heap) return 0;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  if (h->walks || h->moving || !h->blocks) {
+    h->lock.Unlock();
+    return 0;
+  }
+  Relocation* r = new Relocation;
+  r->moved.reserve(h->blocks);
+  /* Take all new storage first, so a failure leaves the heap as it was. */
+  for (BlockPrefix* p = h->first; p; p = p->next) {
+    uint32_t cls;
+    BlockPrefix* q = TakeStorage(h, p->size, &cls);
+    if (!q) {
+      for (Moved& m : r->moved) GiveBack(h, m.newPrefix, ClassOf(m.oldPrefix));
+      delete r;
+      h->lock.Unlock();
+      return 0;
+    }
+    r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, q});
+  }
+  for (Moved& m : r->moved) {
+    BlockPrefix* p = m.oldPrefix;
+    BlockPrefix* q = m.newPrefix;
+    *q = *p;  /* size, identity hash, sequence number, flags and links */
+    memcpy(BlockOf(q), BlockOf(p), p->size);
+    if (q->prev) q->prev->next = q; else h->first = q;
+    if (q->next) q->next->prev = q; else h->last = q;
+    p->flags = kMagicFree | (ClassOf(p) << kClassShift);
+  }
+  std::sort(r->moved.begin(), r->moved.end(), [](const Moved& a, const Moved& b) { return a.oldBlock < b.oldBlock; });
+  h->moving = r;
+  uint32_t n = (uint32_t)r->moved.size();
+  h->lock.Unlock();
+  return n;
+}
+
+void* RelocatedAddress(HHeap* heap, void* address) {
+  if (!heap || !address) return address;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  void* result = address;
+  if (h->moving) {
+    const std::vector<Moved>& v = h->moving->moved;
+    uintptr_t a = (uintptr_t)address;
+    auto it = std::upper_bound(v.begin(), v.end(), a, [](uintptr_t x, const Moved& m) { return x < m.oldBlock; });
+    if (it != v.begin()) {
+      const Moved& m = *(it - 1);
+      uint32_t span = m.size ? m.size : 1;
+      if (a - m.oldBlock < span) result = (char*)BlockOf(m.newPrefix) + (a - m.oldBlock);
+    }
+  }
+  h->lock.Unlock();
+  return result;
+}
+
+void HOSTCALL RelocateWord(void** word, void* heap) {
+  if (word && *word) *word = RelocatedAddress((HHeap*)heap, *word);
+}
+
+void ForEachRelocated(HHeap* heap, void (*fn)(void* oldBlock, void* newBlock, void* ctx), void* ctx) {
+  if (!heap || !fn) return;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  std::vector<Moved> copy;
+  if (h->moving) copy = h->moving->moved;
+  h->lock.Unlock();
+  for (const Moved& m : copy) fn((void*)m.oldBlock, BlockOf(m.newPrefix), ctx);
+}
+
+void FinishRelocation(HHeap* heap) {
+  if (!heap) return;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  Relocation* r = h->moving;
+  h->moving = nullptr;
+  if (r) {
+    for (Moved& m : r->moved) {
+      uint32_t cls = ClassOf(m.oldPrefix);
+      PoisonFreed(BlockOf(m.oldPrefix), m.size, cls != kLargeClass);
+      GiveBack(h, m.oldPrefix, cls);
+    }
+  }
+  h->lock.Unlock();
+  delete r;
+}
+
+}  // namespace refhost

@@ -1,0 +1,222 @@
+/* Shared between the reference host's sources; nothing outside host/ includes it. */
+#ifndef PUX_REFHOST_INTERNAL_H
+#define PUX_REFHOST_INTERNAL_H
+
+#include "refhost.h"
+
+#include <atomic>
+#include <pthread.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#define REFHOST_TLS __attribute__((tls_model("initial-exec")))
+
+namespace refhost {
+namespace detail {
+
+/* ---- process-memory size classes (heap.cpp) ---- */
+
+enum { kClassCount = 84, kLargeClass = 0xFF, kLargestPooled = 16384 };
+
+struct BlockPrefix;
+
+/* A thread's private cache of free process-memory blocks of one size class. */
+struct ClassCache {
+  BlockPrefix* head;
+  uint32_t count;
+};
+
+/* Counters written only by their own thread (plain load + store, no locked
+   instruction) and summed by readers. Differences are taken modulo 2^32, which
+   is exact for anything a 32-bit process can hold at once. */
+struct OwnCounter {
+  std::atomic<uint32_t> v{0};
+  void Add(uint32_t n) { v.store(v.load(std::memory_order_relaxed) + n, std::memory_order_relaxed); }
+  uint32_t Get() const { return v.load(std::memory_order_relaxed); }
+};
+
+struct Event;
+
+/* One per host thread that ever called the host, created lazily and never freed:
+   its address is the thread handle the machine keeps, possibly beyond the thread. */
+struct ThreadRecord {
+  uint32_t id;
+  std::atomic<int> stop{0};        /* sticky; what YieldCheck answers */
+  std::atomic<int> stopWake{0};    /* one wake of a blocking EventWait is owed */
+
+  pthread_mutex_t lock;            /* guards waitingOn and permit */
+  pthread_cond_t permitCond;
+  Event* waitingOn = nullptr;      /* the event a blocking EventWait sleeps on */
+  bool permit = false;             /* resume permit: binary */
+  bool exited = false;             /* the host thread has ended */
+
+  JavaVM* attachedVM = nullptr;
+  JNIEnv* attachedEnv = nullptr;
+
+  /* process memory */
+  ClassCache cache[kClassCount];
+  uint32_t hashState;
+  OwnCounter mutexHeld;
+  OwnCounter allocCalls, procBlocksAlloc, procBlocksFreed, procBytesAlloc, procBytesFreed;
+
+  ThreadRecord* nextRecord = nullptr; /* registry, for summing counters */
+};
+
+/* The calling thread's record, made on first use. */
+extern thread_local ThreadRecord* tlsRecord REFHOST_TLS;
+ThreadRecord* MakeRecord();
+inline ThreadRecord* Self() {
+  ThreadRecord* r = tlsRecord;
+  return r ? r : MakeRecord();
+}
+/* Calls fn for every record ever made. */
+void ForEachRecord(void (*fn)(ThreadRecord*, void*), void* ctx);
+/* Returns the thread's cached process-memory blocks to the shared pool. */
+void FlushThreadCache(ThreadRecord* r);
+
+/* An identity hash: never 0, never derived from an address (xorshift per thread,
+   seeded from the thread id). */
+inline uint32_t NextHash(ThreadRecord* r) {
+  uint32_t x = r->hashState;
+  do {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+  } while ((x & 0x7FFFFFFF) == 0);
+  r->hashState = x;
+  return x & 0x7FFFFFFF;
+}
+
+/* ---- host handles: every kind starts with a tag word so CloseHandle can tell them apart ---- */
+
+enum HandleTag : uint32_t {
+  kTagMutex = 0x4D55544Bu,   /* "KTUM" */
+  kTagEvent = 0x45564E54u,
+  kTagSpin = 0x5350494Eu,
+  kTagDead = 0xDEADC105u,
+};
+
+struct Event {
+  uint32_t tag;
+  pthread_mutex_t lock;
+  pthread_cond_t cond;
+  uint32_t count;      /* posts not yet consumed */
+  uint32_t waiters;
+};
+
+/* The machine's class-stream contract, shared by every stream variant. */
+class Stream {
+ public:
+  virtual ~Stream() {}
+  virtual jint Read(void* buf, jint count) = 0;
+  jint Size() const { return size_; }
+  jint Position() const { return pos_; }
+  /* Positions strictly before the end are valid; anything else leaves the position. */
+  jint Seek(jint position) {
+    if (position < 0 || position >= size_) return -1;
+    if (!MoveTo(position)) return -1;
+    pos_ = position;
+    return position;
+  }
+  jint Skip(jint count) {
+    int64_t target = (int64_t)pos_ + count;
+    if (target < 0 || target >= size_) return -1;
+    return Seek((jint)target);
+  }
+  /* Used by the zip seek callback: the end itself is a valid place to stand. */
+  bool SetPosition(uint32_t position) {
+    if (position > (uint32_t)size_) return false;
+    if (!MoveTo((jint)position)) return false;
+    pos_ = (jint)position;
+    return true;
+  }
+
+ protected:
+  /* Called with a valid position; variants that cannot move back re-create state. */
+  virtual bool MoveTo(jint position) = 0;
+  jint size_ = 0;
+  jint pos_ = 0;
+};
+
+/* Log output shared by LogMessage, leak reports and diagnostics. */
+void LogBytes(const char* bytes, size_t length);
+void LogText(const char* text);
+
+/* Reset functions each source file offers to ResetHooks. */
+void ResetHeapHooks();
+void ResetThreadHooks();
+void ResetSyncHooks();
+void ResetStreamHooks();
+void ResetMiscHooks();
+
+/* Slot implementations, gathered into the table by table.cpp. */
+HHeap* HOSTCALL HeapCreate(void* owner, jint kind);
+void HOSTCALL HeapDestroy(HHeap* heap);
+void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx);
+uint32_t HOSTCALL GetMaxAllocSize(void);
+uint64_t HOSTCALL HeapBytesInUse(HHeap* heap);
+uint64_t HOSTCALL HeapTotalBytes(HHeap* heap);
+void* HOSTCALL HeapAlloc(HHeap* heap, uint32_t size, jint allocType);
+void HOSTCALL HeapFree(HHeap* heap, void* block);
+jint HOSTCALL ObjectHashCode(HHeap* heap, void* object);
+void HOSTCALL HeapCollected(HHeap* heap);
+jint HOSTCALL IsSharedHeap(HHeap* heap);
+
+void HOSTCALL AllocGlobalCells(jint count);
+void HOSTCALL FreeGlobalCells(void);
+uint32_t* HOSTCALL GetGlobalCell(jint index);
+void* HOSTCALL EventSemaphoreCreate(jboolean ownerOnSharedHeap);
+void HOSTCALL EventPost(void* ev);
+jint HOSTCALL EventWait(void* ev, jlong ms);
+void HOSTCALL EventSemaphoreDestroy(void* ev);
+void* HOSTCALL GetGlobalMutex(void);
+void* HOSTCALL MutexCreate(jboolean ownerOnSharedHeap);
+jboolean HOSTCALL MutexLock(void* m);
+jboolean HOSTCALL MutexUnlock(void* m);
+void HOSTCALL MutexDestroy(void* m);
+void* HOSTCALL SpinLockCreate(jint mode, const char* tag);
+jboolean HOSTCALL SpinLockAcquire(void* lock, const char* tag);
+jboolean HOSTCALL SpinLockRelease(void* lock, const char* tag);
+void HOSTCALL CloseHandle(void* handle, const char* reason);
+jboolean HOSTCALL SpinLockPromote(void* lock, const char* tag);
+
+jboolean HOSTCALL StartThread(JNIHostThreadFn routine, void* ctx, jint flag);
+void HOSTCALL StopThread(void* thread, jint flag);
+void* HOSTCALL CurrentThreadId(void);
+void* HOSTCALL CurrentThreadHandle(void);
+jint HOSTCALL YieldCheck(void);
+void HOSTCALL Sleep(jlong ms);
+void HOSTCALL SuspendThread(void* thread);
+void HOSTCALL ResumeThread(void* thread);
+void HOSTCALL AttachThreadEnv(JavaVM* vm, JNIEnv* env);
+void HOSTCALL SetCurrentEnv(JNIEnv* env);
+JNIEnv* HOSTCALL GetCurrentEnv(void);
+
+jlong HOSTCALL CurrentTimeMillis(void);
+const char* HOSTCALL GetJavaHome(void);
+const char* HOSTCALL GetFileEncodingPkg(void);
+const char* HOSTCALL GetUserTimezone(void);
+void HOSTCALL ConsoleWrite(jboolean toStderr, jint length, const char* bytes);
+void HOSTCALL LogMessage(jint length, const char* text);
+void HOSTCALL FatalExit(jint code, const char* text);
+void HOSTCALL TestHook(void);
+JNIHostModuleEntryFn HOSTCALL LoadCodeModule(const char* name);
+void* HOSTCALL OpenCodeResource(const char* name);
+void* HOSTCALL FindCodeSymbol(void* module, const char* symbol, jint argWords);
+JNIHostJitSupport* HOSTCALL GetJitSupport(void);
+jint HOSTCALL IsValidAddress(jlong value);
+jint HOSTCALL QueryDiagnosticFlag(jint a, jint b);
+void HOSTCALL ReportError(jint code, const char* text);
+
+jboolean HOSTCALL IsSystemClassName(const char* name);
+void* HOSTCALL OpenClassStream(const char* name, JNIHostFindInZipFileFn finder, void* loaderId);
+jint HOSTCALL StreamRead(void* s, void* buf, jint count);
+jint HOSTCALL StreamSkip(void* s, jint count);
+jint HOSTCALL StreamSeek(void* s, jint position);
+jint HOSTCALL StreamSize(void* s);
+void HOSTCALL StreamClose(void* s);
+
+}  // namespace detail
+}  // namespace refhost
+
+#endif

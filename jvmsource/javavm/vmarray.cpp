@@ -1,0 +1,231 @@
+#include "vmarray.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+inline uint32_t Min(uint32_t a, uint32_t b) { return a < b ? a : b; }
+
+int ShiftForSize(uint32_t elementSize) {
+  switch (elementSize) {
+    case 1: return 0;
+    case 2: return 1;
+    case 4: return 2;
+    case 8: return 3;
+    default: return -1;
+  }
+}
+
+/* Staging buffer of copies within one array that run backwards; a multiple of every
+   element size. */
+const uint32_t kStageBytes = 1024;
+
+}  // namespace
+
+VMArray* VMArray::CreateInstance(HHeap* heap, uint32_t count, uint32_t elementSize, jallocType kind,
+                                 VMword tag) {
+  int shift = ShiftForSize(elementSize);
+  VM_ASSERT(shift >= 0);
+  if (shift < 0) return NULL;
+  uint64_t bytes = (uint64_t)count << shift;
+  if (bytes > MAX_DATA_BYTES) return NULL;
+  uint32_t words = (((uint32_t)bytes + 3) >> 2) + 2;
+  VMArray* array = static_cast<VMArray*>(VMObjectBase::CreateInstance(heap, words, kind, tag));
+  if (array == NULL) return NULL;
+  array->Body()[0] = count;
+  array->Body()[1] = (VMword)shift;
+  array->SetIsScalarArray();
+  return array;
+}
+
+void VMArray::Clear() {
+  uint32_t shift = GetElementShift();
+  uint32_t count = GetSize();
+  uint32_t words = shift < 2 ? (count + (1u << (2 - shift)) - 1) >> (2 - shift) : count << (shift - 2);
+  uint32_t remaining = words * 4;
+  uint32_t b = 0;
+  while (remaining > 0) {
+    uint32_t run;
+    uint8_t* address = ByteRun(b, &run);
+    run = Min(run, remaining);
+    memset(address, 0, run);
+    b += run;
+    remaining -= run;
+  }
+}
+
+void VMArray::Copy(const VMArray* source, uint32_t sourceIndex, uint32_t destinationIndex, uint32_t count) {
+  uint32_t shift = GetElementShift();
+  VM_ASSERT(GetElementShift() == source->GetElementShift());
+  if (source->GetElementShift() != shift) return;
+  // Cut the count to both arrays: a copy never writes past this array's last element
+  // nor reads past the source's.
+  uint32_t destinationSize = GetSize();
+  uint32_t sourceSize = source->GetSize();
+  if (destinationIndex >= destinationSize || sourceIndex >= sourceSize) return;
+  count = Min(count, Min(destinationSize - destinationIndex, sourceSize - sourceIndex));
+  if (count == 0) return;
+  bool same = (source == this);
+  if (same && sourceIndex == destinationIndex) return;
+
+  uint32_t sb = sourceIndex << shift;
+  uint32_t db = destinationIndex << shift;
+  uint32_t total = count << shift;
+
+  if (same && destinationIndex > sourceIndex) {
+    // Overlap upwards: move stretches from the end, each through a buffer, so every
+    // source byte is read before the stretch that overwrites it is written.
+    uint8_t stage[kStageBytes];
+    uint32_t end = total;
+    while (end > 0) {
+      uint32_t length = Min(end, kStageBytes);
+      uint32_t start = end - length;
+      for (uint32_t done = 0; done < length;) {
+        uint32_t run;
+        uint8_t* from = ByteRun(sb + start + done, &run);
+        run = Min(run, length - done);
+        memcpy(stage + done, from, run);
+        done += run;
+      }
+      for (uint32_t done = 0; done < length;) {
+        uint32_t run;
+        uint8_t* to = ByteRun(db + start + done, &run);
+        run = Min(run, length - done);
+        memcpy(to, stage + done, run);
+        done += run;
+      }
+      end = start;
+    }
+    return;
+  }
+
+  while (total > 0) {
+    uint32_t sourceRun, destinationRun;
+    uint8_t* from = source->ByteRun(sb, &sourceRun);
+    uint8_t* to = ByteRun(db, &destinationRun);
+    uint32_t run = Min(total, Min(sourceRun, destinationRun));
+    if (same)
+      memmove(to, from, run);
+    else
+      memcpy(to, from, run);
+    sb += run;
+    db += run;
+    total -= run;
+  }
+}
+
+bool VMArray::Equals(const VMArray* other, uint32_t otherIndex, uint32_t index, uint32_t count) const {
+  if (count == 0) return true;
+  uint32_t shift = GetElementShift();
+  VM_ASSERT(GetElementShift() == other->GetElementShift());
+  if (other->GetElementShift() != shift) return false;
+  // A range that does not lie inside both arrays cannot be equal.
+  if (index >= GetSize() || count > GetSize() - index) return false;
+  if (otherIndex >= other->GetSize() || count > other->GetSize() - otherIndex) return false;
+  uint32_t ob = otherIndex << shift;
+  uint32_t b = index << shift;
+  uint32_t total = count << shift;
+  while (total > 0) {
+    uint32_t otherRun, ownRun;
+    const uint8_t* theirs = other->ByteRun(ob, &otherRun);
+    const uint8_t* mine = ByteRun(b, &ownRun);
+    uint32_t run = Min(total, Min(otherRun, ownRun));
+    if (memcmp(theirs, mine, run) != 0) return false;
+    ob += run;
+    b += run;
+    total -= run;
+  }
+  return true;
+}
+
+bool VMArray::Equals(const VMArray* other) const {
+  if (other == this) return true;
+  if (other->GetSize() != GetSize()) return false;
+  if (other->GetClass() != GetClass()) return false;
+  // Arrays of different element sizes are never equal, even with equal bytes.
+  if (other->GetElementShift() != GetElementShift()) return false;
+  return Equals(other, 0, 0, GetSize());
+}
+
+VMboolArray* VMboolArray::CreateInstance(HHeap* heap, uint32_t bits, jallocType kind, VMword tag) {
+  return static_cast<VMboolArray*>(VMArray::CreateInstance(heap, WordsFor(bits), 4, kind, tag));
+}
+
+namespace {
+
+enum BitOperation { kOr, kAnd, kAndNot };
+
+/* Bit sets of different sizes are a caller's error; in a debug build it stops the
+   process, otherwise only the words both sets have are combined. */
+void CheckSameSize(const VMboolArray* a, const VMboolArray* b) {
+  VM_ASSERT(a->GetSize() == b->GetSize());
+#ifndef NDEBUG
+  if (a->GetSize() != b->GetSize()) abort();
+#endif
+}
+
+void Combine(VMboolArray* self, const VMboolArray* other, BitOperation operation) {
+  CheckSameSize(self, other);
+  uint32_t words = Min(self->GetSize(), other->GetSize());
+  uint32_t w = 0;
+  while (w < words) {
+    uint32_t ownRun, otherRun;
+    VMword* mine = static_cast<VMword*>(self->FindElement(w, &ownRun));
+    const VMword* theirs = static_cast<const VMword*>(other->FindElement(w, &otherRun));
+    uint32_t run = Min(words - w, Min(ownRun, otherRun));
+    for (uint32_t k = 0; k < run; k++) {
+      switch (operation) {
+        case kOr: mine[k] |= theirs[k]; break;
+        case kAnd: mine[k] &= theirs[k]; break;
+        case kAndNot: mine[k] &= ~theirs[k]; break;
+      }
+    }
+    w += run;
+  }
+}
+
+}  // namespace
+
+void VMboolArray::OrWith(const VMboolArray* other) { Combine(this, other, kOr); }
+void VMboolArray::AndWith(const VMboolArray* other) { Combine(this, other, kAnd); }
+void VMboolArray::AndWithNot(const VMboolArray* other) { Combine(this, other, kAndNot); }
+
+void VMboolArray::Copy(const VMboolArray* other) {
+  CheckSameSize(this, other);
+  VMArray::Copy(other, 0, 0, GetSize());
+}
+
+void VMboolArray::Copy(const VMboolArray* other, uint32_t bits) {
+  VMArray::Copy(other, 0, 0, WordsFor(bits));
+}
+
+VMrefArray* VMrefArray::CreateInstance(HHeap* heap, uint32_t count, jallocType kind, VMword tag) {
+  // count + 2 body words must not wrap, and a negative count from native code must not
+  // turn into a gigantic tree.
+  if (count > MAX_COUNT) return NULL;
+  VMrefArray* array = static_cast<VMrefArray*>(VMObjectBase::CreateInstance(heap, count + 2, kind, tag));
+  if (array == NULL) return NULL;
+  array->Body()[0] = count;
+  array->Body()[1] = 2;
+  array->SetIsRefArray();
+  return array;
+}
+
+/* Seam: the array classes are entries of a name space's class list, which comes with the
+   name space. Until then no array class can be found and a classed array cannot be made:
+   the creation fails before anything is allocated, as it will for a class without a
+   name space. */
+static VMClass* ArrayClassFor(VMClass*, VMClassedArray::ClassListEntry) {
+  return NULL;
+}
+
+VMrefArray* VMClassedArray::Create(HHeap* heap, uint32_t count, VMClass* cls, ClassListEntry entry,
+                                   jallocType kind, VMword tag) {
+  VMClass* arrayClass = ArrayClassFor(cls, entry);
+  if (arrayClass == NULL) return NULL;
+  VMrefArray* array = VMrefArray::CreateInstance(heap, count, kind, tag);
+  if (array == NULL) return NULL;
+  array->SetClass(arrayClass);
+  return array;
+}

@@ -1,0 +1,115 @@
+#include "vmhandlearray.h"
+
+#include "vmutils.h"
+
+/* Internal objects are made with allocation kind 1: their owners report a refusal. */
+VMHandleArray* VMHandleArray::Instantiate(HHeap* heap, uint32_t words, VMword mask) {
+  return (VMHandleArray*)VMObject::CreateInternalNotToBeCalledDirectly(
+      heap, words, mask, VMTag_VMHandleArray, jallocFailFast);
+}
+
+VMHandleArray* VMHandleArray::CreateInstance(HHeap* heap, VMword elementTag, uint32_t initial,
+                                             uint32_t increment) {
+  if (initial == 0) initial = 1;
+  if (increment == 0) increment = 1;
+  VMHandleArray* self = Instantiate(heap, Words, RefMask);
+  if (self == nullptr) return nullptr;
+  VMObjectArray* slots = VMObjectArray::CreateInstance(heap, initial, jallocFailFast, elementTag);
+  if (slots == nullptr) {
+    self->VMObject::Destroy(heap);
+    return nullptr;
+  }
+  self->SetArray(slots);
+  self->SetCount(1);
+  self->SetScalar(InitialWord, initial);
+  self->SetScalar(IncrementWord, increment);
+  self->SetScalar(HeapWord, (VMword)heap);
+  self->SetScalar(FlagsWord, 0);
+  return self;
+}
+
+VMStatus VMHandleArray::Resize(uint32_t index) {
+  VMObjectArray* slots = GetArray();
+  uint32_t size = slots->GetSize();
+  if (index >= size) {
+    uint32_t increment = GetIncrement();
+    if (index > 0xFFFFFFFFu - increment) return VMStatus_OutOfMemoryError;
+    VMObjectArray* grown = VMObjectArray::CreateInstance(GetHeap(), index + increment,
+                                                         jallocFailFast, slots->GetTag());
+    if (grown == nullptr) return VMStatus_OutOfMemoryError;
+    grown->Copy(slots, 0, 0, size);
+    SetArray(grown);
+    slots->VMObject::Destroy(GetHeap());
+  }
+  if (GetCount() < index + 1) SetCount(index + 1);
+  return 0;
+}
+
+uint32_t VMHandleArray::Find(VMObject* object) {
+  VMObjectArray* slots = GetArray();
+  uint32_t count = GetCount();
+  for (uint32_t i = 1; i < count; i++) {
+    if (slots->Get(i) == object) return i;
+  }
+  return 0;
+}
+
+VMStatus VMHandleArray::AddAt(uint32_t index, VMObject* object) {
+  VMStatus status = Resize(index);
+  if (status != 0) return status;
+  GetArray()->Set(index, object);
+  return 0;
+}
+
+uint32_t VMHandleArray::Append(VMObject* object) {
+  if (object == nullptr) return 0;
+  uint32_t index = GetCount();
+  return AddAt(index, object) == 0 ? index : 0;
+}
+
+uint32_t VMHandleArray::Add(VMObject* object) {
+  /* A NULL would occupy a free slot that Find(NULL) hands out again at once. */
+  if (object == nullptr) return 0;
+  uint32_t index = Find(nullptr);
+  if (index == 0) return Append(object);
+  GetArray()->Set(index, object);
+  return index;
+}
+
+void VMHandleArray::Delete(uint32_t index) {
+  uint32_t count = GetCount();
+  if (index == 0 || index >= count) return;
+  if (index + 1 != count) {
+    GetArray()->Set(index, nullptr);
+    return;
+  }
+  VMObjectArray* slots = GetArray();
+  uint32_t highest = 0;
+  for (uint32_t i = index - 1; i >= 1; i--) {
+    if (slots->Get(i) != nullptr) {
+      highest = i;
+      break;
+    }
+  }
+  Clear(highest + 1);
+}
+
+void VMHandleArray::Clear(uint32_t first) {
+  if (first < 1) JNI_Assert("first >= 1", "jvmsource/javavm/vmhandlearray", __LINE__);
+  if (first < 1) first = 1;
+  VMObjectArray* slots = GetArray();
+  uint32_t count = GetCount();
+  for (uint32_t i = first; i < count; i++) slots->Set(i, nullptr);
+  if (first < count) SetCount(first);
+}
+
+VMObject* VMHandleArray::Get(uint32_t index) {
+  VMObjectArray* slots = GetArray();
+  return index < slots->GetSize() ? slots->Get(index) : nullptr;
+}
+
+void VMHandleArray::Destroy(HHeap* heap) {
+  VMObjectArray* slots = GetArray();
+  if (slots != nullptr) slots->VMObject::Destroy(heap);
+  VMObject::Destroy(heap);
+}

@@ -1,0 +1,239 @@
+/* The machine's own reference containers. They are heap objects, so the collector sees
+   every reference they hold: handle arrays (small integer handles to objects) and
+   open-addressing hash tables of objects with a per-type hash function. */
+#ifndef PUX_VMHANDLEARRAY_H
+#define PUX_VMHANDLEARRAY_H
+
+#include "jnitypes.h"
+#include "vmforward.h"
+#include "vmobject.h"
+#include "vmstatus.h"
+#include "vmarray.h"
+
+/* ------------------------------------------------------------------------------------ */
+/* Handle arrays. Index 0 is never handed out, so 0 can mean "none".                     */
+
+class VMHandleArray : public VMInternalObject {
+ public:
+  enum { Words = 6, RefMask = 0x1 };
+  enum { ArrayWord = 0, CountWord = 1, InitialWord = 2, IncrementWord = 3, HeapWord = 4, FlagsWord = 5 };
+
+  /* A size or increment of 0 counts as 1. NULL when any part cannot be made. */
+  static VMHandleArray* CreateInstance(HHeap* heap, VMword elementTag, uint32_t initial,
+                                       uint32_t increment);
+  static VMHandleArray* Instantiate(HHeap* heap, uint32_t words, VMword mask);
+
+  /* The lowest index from 1 below Count whose slot holds object, else 0; Find(NULL) is the
+     first free slot. */
+  uint32_t Find(VMObject* object);
+  VMStatus AddAt(uint32_t index, VMObject* object);
+  /* The index used, 0 for a NULL object or when the array cannot grow. */
+  uint32_t Append(VMObject* object);
+  /* Reuses the first free slot, else appends; 0 for a NULL object or on failure. */
+  uint32_t Add(VMObject* object);
+  void Delete(uint32_t index);
+  void Clear(uint32_t first);
+  /* NULL for an index beyond the slots. */
+  VMObject* Get(uint32_t index);
+  void Destroy(HHeap* heap);
+
+  VMObjectArray* GetArray() { return (VMObjectArray*)GetReference(ArrayWord); }
+  uint32_t GetCount() { return GetScalar(CountWord); }
+  uint32_t GetInitial() { return GetScalar(InitialWord); }
+  uint32_t GetIncrement() { return GetScalar(IncrementWord); }
+  HHeap* GetHeap() { return (HHeap*)GetScalar(HeapWord); }
+
+  bool GetIsbeingAllocated() { return (GetScalar(FlagsWord) & 1) != 0; }
+  void SetIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) | 1); }
+  void ClearIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) & ~1u); }
+
+ private:
+  VMStatus Resize(uint32_t index);
+  void SetArray(VMObjectArray* a) { SetReference(ArrayWord, (VMObject*)a); }
+  void SetCount(uint32_t n) { SetScalar(CountWord, n); }
+};
+
+/* Views of a handle array typed to their element class. */
+template <class T>
+class VMTypedHandleArray : public VMHandleArray {
+ public:
+  static VMTypedHandleArray* CreateInstance(HHeap* heap, VMword elementTag, uint32_t initial,
+                                            uint32_t increment) {
+    return (VMTypedHandleArray*)VMHandleArray::CreateInstance(heap, elementTag, initial,
+                                                              increment);
+  }
+  VMStatus AddAt(uint32_t index, T* object) {
+    return VMHandleArray::AddAt(index, (VMObject*)object);
+  }
+  uint32_t Find(T* object) { return VMHandleArray::Find((VMObject*)object); }
+  uint32_t Add(T* object) { return VMHandleArray::Add((VMObject*)object); }
+  uint32_t Append(T* object) { return VMHandleArray::Append((VMObject*)object); }
+  /* The index of object, added when it is not there yet. */
+  uint32_t AddOrFind(T* object) {
+    uint32_t i = Find(object);
+    return i != 0 ? i : Add(object);
+  }
+  T* Get(uint32_t index) { return (T*)VMHandleArray::Get(index); }
+};
+
+class VMClassHandleArray : public VMTypedHandleArray<VMClass> {};
+class VMClassLoaderHandleArray : public VMTypedHandleArray<VMClassLoader> {};
+class VMMethodHandleArray : public VMTypedHandleArray<VMMethod> {};
+class VMObjectHandleArray : public VMTypedHandleArray<VMObject> {};
+class VMThreadHandleArray : public VMTypedHandleArray<VMThread> {};
+
+/* ------------------------------------------------------------------------------------ */
+/* Hash tables of objects: prime sizes, double hashing, slots holding entry index + 1 so  */
+/* that growth never moves an entry.                                                      */
+
+typedef VMword (*VMHashFunction)(VMObject* entry);
+
+enum : uint32_t { VMHashNotFound = 0xFFFFFFFFu };
+
+/* Lock modes: (mode & 48) == 16 - spin lock taken by the probe iterators; == 32 - a host
+   mutex taken by the probe iterators; anything else - a spin lock the callers take. The
+   spin-lock kind handed to the host is mode & ~48. */
+enum : uint32_t { VMHashLockMask = 48, VMHashLockSpin = 16, VMHashLockMutex = 32 };
+
+class VMObjectHashTable : public VMInternalObject {
+ public:
+  enum { Words = 11, RefMask = 0x3 };
+  enum {
+    ObjectArrayWord = 0,
+    IndexArrayWord = 1,
+    SpinLockWord = 2,
+    MutexWord = 3,
+    EventWord = 4,
+    FilledWord = 5,
+    ThreshholdWord = 6,
+    HashSizeWord = 7,
+    HashFuncWord = 8,
+    HeapWord = 9,
+    FlagsWord = 10
+  };
+
+  /* NULL on failure, with everything made so far released. */
+  static VMObjectHashTable* CreateInstance(HHeap* heap, VMHashFunction hashFunc, uint32_t mode,
+                                           VMword tag, uint32_t size);
+
+  /* Entry indexes, or VMHashNotFound. Add and AddOrFind take no lock: a caller that
+     shares the table provides the exclusion. */
+  uint32_t Add(VMObject* object);
+  uint32_t AddOrFind(VMObject* object);
+  uint32_t Find(VMObject* object);
+  VMObject* Get(uint32_t entry);
+  VMStatus Clear();
+  VMStatus Delete(VMObject* object);
+
+  /* The growth protocol of caller-locked tables. */
+  bool Lock(bool wait);
+  void relSpinlock();
+  bool CheckandUnlockifGrowing();
+  void UnlockOrNotify(bool grew);
+
+  bool GetIsbeingAllocated() { return (GetScalar(FlagsWord) & 1) != 0; }
+  void SetIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) | 1); }
+  void ClearIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) & ~1u); }
+
+  void Destroy(HHeap* heap);
+
+  VMObjectArray* GetObjectArray() { return (VMObjectArray*)GetReference(ObjectArrayWord); }
+  VMintArray* GetIndexArray() { return (VMintArray*)GetReference(IndexArrayWord); }
+  void* GetSpinLock() { return (void*)GetScalar(SpinLockWord); }
+  void* GetMutex() { return (void*)GetScalar(MutexWord); }
+  void* GetEvent() { return (void*)GetScalar(EventWord); }
+  uint32_t GetFilled() { return GetScalar(FilledWord); }
+  uint32_t GetThreshhold() { return GetScalar(ThreshholdWord); }
+  uint32_t GetHashSize() { return GetScalar(HashSizeWord); }
+  VMHashFunction GetHashFunc() { return (VMHashFunction)GetScalar(HashFuncWord); }
+  HHeap* GetHeap() { return (HHeap*)GetScalar(HeapWord); }
+
+  /* The table's sizes: odd numbers without an odd divisor, starting from n with its
+     lowest bit set (so 3 is passed over); NextSize roughly doubles. */
+  static uint32_t NextPrime(uint32_t n);
+  static uint32_t NextSize(uint32_t n);
+
+  VMword Hash(VMObject* object) { return GetHashFunc()(object); }
+
+ private:
+  friend class VMObjectHashTableIterator;
+  static VMObjectHashTable* Instantiate(HHeap* heap, uint32_t words, VMword mask);
+
+  /* Refuses (19) before anything is written when the table could not take one more. */
+  VMStatus CanInsert();
+  /* After an entry is written: makes room for the next one. Failures are not reported
+     back; they are retried by the next insertion. */
+  void Inserted();
+  VMStatus GrowObjectArray();
+  VMStatus Rehash();
+  /* Places entry index e in the first free slot of its probe sequence. */
+  void PlaceEntry(uint32_t e, VMObject* object);
+
+  void SetFilled(uint32_t n) { SetScalar(FilledWord, n); }
+};
+
+/* A probe along one hash value's slot sequence; takes the table's lock for its lifetime
+   when its mode asks for it. It has a destructor, so it must not live in a frame that a
+   long jump skips. */
+class VMObjectHashTableIterator {
+ public:
+  VMObjectHashTableIterator() : table(nullptr), position(0), previous(0), step(0), hash(0),
+                                lastEntry(VMHashNotFound), mode(0), locked(false),
+                                started(false) {}
+  VMObjectHashTableIterator(VMObjectHashTable* t, VMword hash, uint32_t lockMode)
+      : VMObjectHashTableIterator() {
+    Init(t, hash, lockMode);
+  }
+  ~VMObjectHashTableIterator();
+  VMObjectHashTableIterator(const VMObjectHashTableIterator&) = delete;
+  VMObjectHashTableIterator& operator=(const VMObjectHashTableIterator&) = delete;
+
+  void Init(VMObjectHashTable* t, VMword hash, uint32_t lockMode);
+  /* The entry at the next slot of the sequence, or NULL at an empty slot. */
+  VMObject* Next();
+  /* Stores object at the empty slot the last Next stopped at: its entry index, or
+     VMHashNotFound when the table refuses (nothing is written then). */
+  uint32_t Insert(VMObject* object);
+  /* Gives up the lock before the iterator ends (the destructor then does nothing). */
+  void Release();
+
+ private:
+  friend class VMObjectHashTable;
+  VMObjectHashTable* table;
+  uint32_t position;
+  uint32_t previous;
+  uint32_t step;       /* 0 until the first step is taken */
+  VMword hash;
+  uint32_t lastEntry;  /* entry index of the last slot visited; VMHashNotFound when empty */
+  uint32_t mode;
+  bool locked;
+  bool started;
+};
+
+/* ------------------------------------------------------------------------------------ */
+/* The typed tables: each fixes its hash function, lock mode and tag.                    */
+
+#define PUX_TYPED_HASH_TABLE(Name, lockMode, tagValue)                                   \
+  class Name : public VMObjectHashTable {                                                 \
+   public:                                                                                \
+    enum : uint32_t { Mode = (lockMode) };                                                \
+    static constexpr VMword Tag = (tagValue);                                             \
+    static VMword HashFunc(VMObject* entry);                                              \
+    static Name* CreateInstance(HHeap* heap, uint32_t size) {                             \
+      return (Name*)VMObjectHashTable::CreateInstance(heap, HashFunc, Mode, Tag, size);  \
+    }                                                                                     \
+  };
+
+PUX_TYPED_HASH_TABLE(VMJavaLangStringHashTable, 32, 0x7323FECAu)
+PUX_TYPED_HASH_TABLE(VMNativeClassInfoHashTable, 32, 0x4526FECAu)
+PUX_TYPED_HASH_TABLE(VMZipEntryHashTable, 32, 0x683DFECAu)
+PUX_TYPED_HASH_TABLE(VMLiteralHashTable, 4, 0x5323FECAu)
+PUX_TYPED_HASH_TABLE(VMClassHashTable, 20, 0x6B23FECAu)
+PUX_TYPED_HASH_TABLE(VMMethodHashTable, 20, 0x6D23FECAu)
+PUX_TYPED_HASH_TABLE(VMCompiledClassInfoHashTable, 20, 0x4326FECAu)
+PUX_TYPED_HASH_TABLE(VMClassLoaderHashTable, 20, 0x6F7AFECAu)
+PUX_TYPED_HASH_TABLE(VMbyteArrayHashTable, 20, 0x643DFECAu)
+
+#undef PUX_TYPED_HASH_TABLE
+
+#endif

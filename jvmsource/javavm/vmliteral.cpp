@@ -1,0 +1,385 @@
+#include "vmliteral.h"
+
+#include <string.h>
+
+#include "vmhandlearray.h"
+#include "vmjavalangstring.h"
+#include "vmnamespace.h"
+#include "vmutils.h"
+
+/* ---------------------------------------------------------------------------------- */
+/* Codec                                                                               */
+
+/* The length of a character from its lead byte alone. */
+static inline uint32_t LeadLength(uint8_t b) {
+  if (b < 0x80) return 1;
+  return (b & 0x20) == 0 ? 2 : 3;
+}
+
+uint32_t VMLiteral::UTF8toUnicode(const char* bytes, jchar* out) {
+  const uint8_t* b = (const uint8_t*)bytes;
+  switch (LeadLength(b[0])) {
+    case 1:
+      *out = b[0];
+      return 1;
+    case 2:
+      *out = (jchar)(((b[0] & 0x1F) << 6) | (b[1] & 0x3F));
+      return 2;
+    default:
+      *out = (jchar)(((b[0] & 0x0F) << 12) | ((b[1] & 0x3F) << 6) | (b[2] & 0x3F));
+      return 3;
+  }
+}
+
+uint32_t VMLiteral::DecodeBounded(const char* bytes, uint32_t left, jchar* out) {
+  uint32_t length = LeadLength((uint8_t)bytes[0]);
+  if (length <= left) return UTF8toUnicode(bytes, out);
+  char padded[3] = {0, 0, 0};
+  memcpy(padded, bytes, left);
+  UTF8toUnicode(padded, out);
+  return left;
+}
+
+uint32_t VMLiteral::UnicodeToUTF8(jchar c, char* out) {
+  uint8_t* b = (uint8_t*)out;
+  if (c == 0) {
+    b[0] = 0xC0;
+    b[1] = 0x80;
+    return 2;
+  }
+  if (c < 0x80) {
+    b[0] = (uint8_t)c;
+    return 1;
+  }
+  if (c < 0x800) {
+    b[0] = (uint8_t)(0xC0 | (c >> 6));
+    b[1] = (uint8_t)(0x80 | (c & 0x3F));
+    return 2;
+  }
+  b[0] = (uint8_t)(0xE0 | (c >> 12));
+  b[1] = (uint8_t)(0x80 | ((c >> 6) & 0x3F));
+  b[2] = (uint8_t)(0x80 | (c & 0x3F));
+  return 3;
+}
+
+uint32_t VMLiteral::UnicodeLength(const char* bytes, uint32_t n) {
+  const uint8_t* b = (const uint8_t*)bytes;
+  uint32_t count = 0;
+  uint32_t i = 0;
+  while (i < n) {
+    uint32_t length = LeadLength(b[i]);
+    if (length > n - i) return VMInvalidUTF8Length;
+    i += length;
+    count++;
+  }
+  return count;
+}
+
+/* One pass for interning: whether UnicodeLength(bytes, n) would accept the text, and its
+   HashUTF8. The validation follows the lead bytes alongside the hash. */
+static bool HashValidUTF8(const char* bytes, uint32_t n, VMword* hash) {
+  const uint8_t* b = (const uint8_t*)bytes;
+  VMword h = 0;
+  uint32_t pending = 0;  /* continuation bytes still owed by the current character */
+  uint32_t i = 0;
+  for (; i < n; i++) {
+    uint8_t c = b[i];
+    if (c == 0) break;
+    if (pending != 0)
+      pending--;
+    else if (c >= 0x80)
+      pending = LeadLength(c) - 1;
+    h = (h << 4) + (VMword)(int32_t)(int8_t)c;
+    VMword g = h & 0xF0000000u;
+    h ^= g;
+    h ^= g >> 24;
+  }
+  /* Past a zero byte only the validation goes on. */
+  for (; i < n; i++) {
+    if (pending != 0)
+      pending--;
+    else if (b[i] >= 0x80)
+      pending = LeadLength(b[i]) - 1;
+  }
+  *hash = h;
+  return pending == 0;
+}
+
+VMword VMLiteral::HashUTF8(const char* bytes, uint32_t n) {
+  VMword h = 0;
+  for (uint32_t i = 0; i < n && bytes[i] != 0; i++) {
+    h = (h << 4) + (VMword)(int32_t)(int8_t)bytes[i];
+    VMword g = h & 0xF0000000u;
+    h ^= g;
+    h ^= g >> 24;
+  }
+  return h;
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Bytes of a literal                                                                  */
+
+void VMLiteral::ReadBytes(uint32_t from, uint32_t length, char* out) {
+  while (length > 0) {
+    uint32_t run = 0;
+    const void* p = FindElement(from, &run);
+    if (run > length) run = length;
+    memcpy(out, p, run);
+    out += run;
+    from += run;
+    length -= run;
+  }
+}
+
+void VMLiteral::copyUTF8(const char* text, uint32_t length) {
+  uint32_t at = 0;
+  while (at < length) {
+    uint32_t run = 0;
+    void* p = FindElement(at, &run);
+    if (run > length - at) run = length - at;
+    memcpy(p, text + at, run);
+    at += run;
+  }
+}
+
+bool VMLiteral::equalsUTF8(const char* bytes, uint32_t length) {
+  if (GetSize() != length) return false;
+  if (length <= VMArray::FIRST_PART_BYTES)
+    return memcmp(GetFirstElementPointer(), bytes, length) == 0;
+  uint32_t at = 0;
+  while (at < length) {
+    uint32_t run = 0;
+    const void* p = FindElement(at, &run);
+    if (run > length - at) run = length - at;
+    if (memcmp(p, bytes + at, run) != 0) return false;
+    at += run;
+  }
+  return true;
+}
+
+bool VMLiteral::Equals(VMLiteral* other) {
+  if (other == this) return true;
+  uint32_t length = GetSize();
+  if (other == nullptr || other->GetSize() != length) return false;
+  return VMArray::Equals(other, 0, 0, length);
+}
+
+bool VMLiteral::EqualsAscii(const char* text) {
+  uint32_t length = (uint32_t)strlen(text);
+  if (UnicodeLength(text, length) == VMInvalidUTF8Length) return false;
+  return equalsUTF8(text, length);
+}
+
+VMword VMLiteral::GetHash() {
+  uint32_t length = GetSize();
+  if (GetIsContiguous()) return HashUTF8((const char*)GetFirstElementPointer(), length);
+  VMword h = 0;
+  for (uint32_t i = 0; i < length; i++) {
+    int8_t b = (int8_t)ByteAt(i);
+    if (b == 0) break;
+    h = (h << 4) + (VMword)(int32_t)b;
+    VMword g = h & 0xF0000000u;
+    h ^= g;
+    h ^= g >> 24;
+  }
+  return h;
+}
+
+uint32_t VMLiteral::GetCount() {
+  uint32_t length = GetSize();
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < length; count++) {
+    uint32_t step = LeadLength(ByteAt(i));
+    i += step <= length - i ? step : length - i;
+  }
+  return count;
+}
+
+jchar VMLiteral::GetFirstChar() {
+  if (GetSize() == 0) return 0;
+  VMLiteralIterator it(this);
+  return it.PeekChar();
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Iterator                                                                            */
+
+uint32_t VMLiteralIterator::Decode(jchar* out) const {
+  uint32_t length = literal->UTF8Length();
+  uint32_t left = length - position;
+  if (literal->GetIsContiguous()) {
+    return VMLiteral::DecodeBounded((const char*)literal->GetFirstElementPointer() + position,
+                                    left, out);
+  }
+  char bytes[3];
+  uint32_t n = left < 3 ? left : 3;
+  for (uint32_t i = 0; i < n; i++) bytes[i] = (char)literal->ByteAt(position + i);
+  return VMLiteral::DecodeBounded(bytes, n, out);
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Interning                                                                           */
+
+VMLiteral* VMLiteral::allocate(VMNameSpace* ns, uint32_t length) {
+  return (VMLiteral*)VMbyteArray::CreateInstance(ns->GetHeap(), length, jallocFailFast,
+                                                 VMTag_VMLiteral);
+}
+
+VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, const char* text, uint32_t length) {
+  if (ns == nullptr || text == nullptr) return nullptr;
+  if (length == 0xFFFFFFFFu) length = (uint32_t)strlen(text);
+  VMword h;
+  if (!HashValidUTF8(text, length, &h)) return nullptr;
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  if (table == nullptr) return nullptr;
+
+  if (!table->Lock(true)) return nullptr;
+  {
+    VMObjectHashTableIterator it(table, h, VMLiteralHashTable::Mode);
+    for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
+      if (e->equalsUTF8(text, length)) {
+        table->relSpinlock();
+        return e;
+      }
+    }
+  }
+  table->relSpinlock();
+
+  /* Not there yet: make it without the lock, then look again, since another thread may
+     have interned the same text meanwhile. */
+  HHeap* heap = ns->GetHeap();
+  VMLiteral* fresh = allocate(ns, length);
+  if (fresh == nullptr) return nullptr;
+  fresh->copyUTF8(text, length);
+
+  if (!table->Lock(true)) {
+    fresh->Destroy(heap);
+    return nullptr;
+  }
+  VMObjectHashTableIterator it(table, h, VMLiteralHashTable::Mode);
+  for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
+    if (e->equalsUTF8(text, length)) {
+      table->relSpinlock();
+      fresh->Destroy(heap);
+      return e;
+    }
+  }
+  bool growing = table->CheckandUnlockifGrowing();
+  uint32_t entry = it.Insert(fresh);
+  table->UnlockOrNotify(growing);
+  if (entry == VMHashNotFound) {
+    /* Refused before anything was written: the table does not hold it. */
+    fresh->Destroy(heap);
+    return nullptr;
+  }
+  return fresh;
+}
+
+VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, VMbyteArray* bytes) {
+  if (ns == nullptr || bytes == nullptr || ns->GetLiteralHashTable() == nullptr) return nullptr;
+  uint32_t length = bytes->GetSize();
+  VMLiteral* fresh = allocate(ns, length);
+  if (fresh == nullptr) return nullptr;
+  fresh->Copy(bytes, 0, 0, length);
+  return fresh->Intern(ns);
+}
+
+VMLiteral* VMLiteral::Intern(VMNameSpace* ns) {
+  HHeap* heap = ns->GetHeap();
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  VMword h = GetHash();
+  if (table == nullptr || !table->Lock(true)) {
+    Destroy(heap);
+    return nullptr;
+  }
+  VMObjectHashTableIterator it(table, h, VMLiteralHashTable::Mode);
+  for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
+    if (e == this) {
+      table->relSpinlock();
+      return this;
+    }
+    if (e->Equals(this)) {
+      table->relSpinlock();
+      Destroy(heap);
+      return e;
+    }
+  }
+  bool growing = table->CheckandUnlockifGrowing();
+  uint32_t entry = it.Insert(this);
+  table->UnlockOrNotify(growing);
+  if (entry == VMHashNotFound) {
+    Destroy(heap);
+    return nullptr;
+  }
+  return this;
+}
+
+VMLiteral* VMLiteral::Concat(VMNameSpace* ns, VMLiteral* other) {
+  uint32_t length = GetSize();
+  uint32_t otherLength = other->GetSize();
+  if (length == 0) return other;
+  if (otherLength == 0) return this;
+  if (otherLength > VMArray::MAX_DATA_BYTES - length) return nullptr;
+  VMLiteral* joined = allocate(ns, length + otherLength);
+  if (joined == nullptr) return nullptr;
+  joined->Copy(this, 0, 0, length);
+  joined->Copy(other, 0, length, otherLength);
+  return joined->Intern(ns);
+}
+
+VMLiteral* VMLiteral::Substring(VMNameSpace* ns, uint32_t start, uint32_t count) {
+  uint32_t length = GetSize();
+  uint32_t begin = 0;
+  for (uint32_t i = 0; i < start && begin < length; i++) {
+    uint32_t step = LeadLength(ByteAt(begin));
+    begin += step <= length - begin ? step : length - begin;
+  }
+  uint32_t end = begin;
+  for (uint32_t i = 0; i < count && end < length; i++) {
+    uint32_t step = LeadLength(ByteAt(end));
+    end += step <= length - end ? step : length - end;
+  }
+  VMLiteral* piece = allocate(ns, end - begin);
+  if (piece == nullptr) return nullptr;
+  piece->Copy(this, begin, 0, end - begin);
+  return piece->Intern(ns);
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Copies out                                                                          */
+
+uint32_t VMLiteral::GetUTF8Piece(char* buffer, uint32_t room, uint32_t& written, uint32_t start) {
+  written = 0;
+  VMLiteralIterator it(this);
+  for (uint32_t i = 0; i < start; i++) {
+    if (!it.HasMoreChars()) return 0;
+    it.NextChar();
+  }
+  if (!it.HasMoreChars()) return 0;
+  uint32_t next = start;
+  while (written + 3 < room) {
+    if (!it.HasMoreChars()) return 0;
+    written += UnicodeToUTF8(it.NextChar(), buffer + written);
+    next++;
+  }
+  return next;
+}
+
+char* VMLiteral::MakeUTF8() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  uint32_t length = GetSize();
+  if (length >= host->GetMaxAllocSize()) return nullptr;
+  char* block = (char*)host->HeapAlloc(nullptr, length + 1, jallocFailFast);
+  if (block == nullptr) return nullptr;
+  ReadBytes(0, length, block);
+  block[length] = 0;
+  return block;
+}
+
+void VMLiteral::FreeUTF8(char* block) { VMUtils::GetHostFunctions()->HeapFree(nullptr, block); }
+
+VMJavaLangString* VMLiteral::MakeVMJavaLangString(JNIEnv* env) {
+  return VMJavaLangString::CreateInstance(env, this);
+}
+
+void VMLiteral::Destroy(HHeap* heap) { VMObject::Destroy(heap); }

@@ -1,0 +1,251 @@
+#include "vmsmallobjectbase.h"
+
+#include <string.h>
+
+#include "vm.h"
+#include "vmobject.h"
+#include "vmutils.h"
+
+namespace {
+
+const uint32_t kLevels = 5;
+/* First element held by each level's trees (index 0 unused). */
+const uint32_t kLevelBound[kLevels + 1] = {0, 196, 1476, 17860, 1066436, 68175300};
+/* Body word of each level's first slot, and one past the last level's slots. */
+const uint32_t kSlotStart[kLevels + 2] = {0, 196, 216, 220, 224, 228, 232};
+
+inline VMword* SlotPointer(VMword slot) { return reinterpret_cast<VMword*>(slot); }
+inline uint32_t PieceCount(const VMword* piece) { return piece[-1] >> 16; }
+
+/* A refused block with kind 0 runs one collection of the calling thread's machine and is
+   asked for again with kind 1. A thread without a machine has nothing to collect: the
+   request is then treated as kind 1 and simply fails. */
+void* HostAlloc(HHeap* heap, uint32_t bytes, jallocType& kind) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  void* block = host->HeapAlloc(heap, bytes, kind);
+  if (block != NULL || kind != jallocCollectAndRetry) return block;
+  kind = jallocFailFast;
+  VM* vm = VM::Current();
+  if (vm == NULL) return NULL;
+  vm->GarbageCollect(true);
+  return host->HeapAlloc(heap, bytes, jallocFailFast);
+}
+
+}  // namespace
+
+void VMCommonObjectBase::relocReference(VMRelocateInfo* info, VMword* word) {
+  VMHeapObject* target = reinterpret_cast<VMHeapObject*>(*word);
+  if (target == NULL || target->GetIsNameSpaceData()) return;
+  info->Relocate(word);
+}
+
+void VMCommonObjectBase::Relocate(VMRelocateInfo* info) {
+  relocReference(info, reinterpret_cast<VMword*>(&monitor));
+  relocReference(info, reinterpret_cast<VMword*>(&queue));
+}
+
+uint32_t VMObjectBase::BlockWordsFor(uint32_t n) {
+  if (n <= FIRST_PART) return n;
+  for (uint32_t level = 2; level <= kLevels; level++)
+    if (n <= kLevelBound[level]) return kSlotStart[level];
+  return kSlotStart[kLevels + 1];
+}
+
+VMObjectBase* VMObjectBase::CreateBlock(HHeap* heap, uint32_t words, VMword tag, jallocType& kind) {
+  VMObject* block = VMUtils::Alloc(heap, words, kind);
+  if (block == NULL && kind == jallocCollectAndRetry) {
+    kind = jallocFailFast;
+    VM* vm = VM::Current();
+    if (vm == NULL) return NULL;
+    vm->GarbageCollect(true);
+    block = VMUtils::Alloc(heap, words, jallocFailFast);
+  }
+  if (block == NULL) return NULL;
+  block->SetNumberOfElements((uint16_t)words);
+  block->SetTag(tag);
+  return block;
+}
+
+VMObjectBase* VMObjectBase::CreateInternal(HHeap* heap, uint32_t words, VMword tag, jallocType kind) {
+  return CreateBlock(heap, words, tag, kind);
+}
+
+VMObjectBase* VMObjectBase::CreateInstance(HHeap* heap, uint32_t n, jallocType kind, VMword tag) {
+  VMObjectBase* object = CreateBlock(heap, BlockWordsFor(n), tag, kind);
+  if (object == NULL) return NULL;
+  object->SetIsRootObject();
+  // A collection started by a piece allocation below must keep the half-built object.
+  object->SetIsReachable();
+  for (uint32_t level = kLevels; level >= 1; level--) {
+    uint32_t bound = kLevelBound[level];
+    if (n <= bound) continue;
+    uint32_t wanted = n - bound;
+    uint32_t made = CreateSubPieces(object->Body() + kSlotStart[level], level, wanted, kind, heap, tag);
+    if (made != wanted) {
+      // Nobody knows the object yet, so it is given back at once, pieces and all, rather
+      // than left for a collection that may never come.
+      object->SetIsUnreachable();
+      object->Destroy(heap);
+      return NULL;
+    }
+    n = bound;
+  }
+  object->SetIsUnreachable();
+  return object;
+}
+
+VMword* VMObjectBase::NewSubPiece(uint32_t count, jallocType& kind, HHeap* heap, VMword tag) {
+  VM_ASSERT(count <= NESTING_SIZE);
+  uint32_t bytes = count * 4 + 8;
+  VMword* block = static_cast<VMword*>(HostAlloc(heap, bytes, kind));
+  if (block == NULL) return NULL;
+  memset(block, 0, bytes);
+  block[0] = tag;
+  block[1] = count << 16;
+  return block + PIECE_HEADER_WORDS;
+}
+
+uint32_t VMObjectBase::CreateSubPieces(VMword* slot, uint32_t level, uint32_t count, jallocType& kind,
+                                       HHeap* heap, VMword tag) {
+  uint32_t done = 0;
+  if (level == 1) {
+    while (done < count) {
+      uint32_t k = count - done < NESTING_SIZE ? count - done : NESTING_SIZE;
+      VMword* piece = NewSubPiece(k, kind, heap, tag);
+      *slot = reinterpret_cast<VMword>(piece);
+      if (piece == NULL) break;
+      done += k;
+      slot++;
+    }
+    return done;
+  }
+  uint32_t unit = FullSize(level - 1);
+  uint32_t span = unit * NESTING_SIZE;
+  while (done < count) {
+    uint32_t chunk = count - done < span ? count - done : span;
+    uint32_t slots = (chunk + unit - 1) / unit;
+    VMword* node = NewSubPiece(slots, kind, heap, tag);
+    *slot = reinterpret_cast<VMword>(node);
+    if (node == NULL) break;
+    if (CreateSubPieces(node, level - 1, chunk, kind, heap, tag) != chunk) break;
+    done += chunk;
+    slot++;
+  }
+  return done;
+}
+
+void VMObjectBase::DestroySubPiece(HHeap* heap, VMword* piece, uint32_t level) {
+  if (piece == NULL) return;
+  if (level > 1) {
+    uint32_t count = PieceCount(piece);
+    for (uint32_t i = 0; i < count; i++) DestroySubPiece(heap, SlotPointer(piece[i]), level - 1);
+  }
+  VMword* block = piece - PIECE_HEADER_WORDS;
+  block[0] = VM_DESTROYED_TAG;
+  VMUtils::GetHostFunctions()->HeapFree(heap, block);
+}
+
+void VMObjectBase::Destroy(HHeap* heap) {
+  uint32_t k = GetNumberOfElements();
+  VMword* body = Body();
+  for (uint32_t level = kLevels; level >= 1; level--) {
+    while (k > kSlotStart[level]) {
+      k--;
+      DestroySubPiece(heap, SlotPointer(body[k]), level);
+    }
+  }
+  SetTag(VM_DESTROYED_TAG);
+  VMUtils::Free(heap, static_cast<VMObject*>(this));
+}
+
+void VMObjectBase::RelocateSubPiece(VMRelocateInfo* info, VMword* slot, uint32_t level) {
+  if (*slot == 0) return;
+  info->Relocate(slot);
+  if (level > 1) {
+    VMword* node = SlotPointer(*slot);
+    uint32_t count = PieceCount(node);
+    for (uint32_t i = 0; i < count; i++) RelocateSubPiece(info, node + i, level - 1);
+  }
+}
+
+void VMObjectBase::Relocate(VMRelocateInfo* info) {
+  uint32_t k = GetNumberOfElements();
+  VMword* body = Body();
+  for (uint32_t level = kLevels; level >= 1; level--) {
+    while (k > kSlotStart[level]) {
+      k--;
+      RelocateSubPiece(info, body + k, level);
+    }
+  }
+  VMCommonObjectBase::Relocate(info);
+}
+
+VMword* VMObjectBase::DeepElementAddress(uint32_t i) const {
+  uint32_t level = i < kLevelBound[5] ? 4 : 5;
+  uint32_t j = i - kLevelBound[level];
+  VMword* p = SlotPointer(Body()[kSlotStart[level] + (j >> (6 * level))]);
+  for (uint32_t l = level - 1; l >= 1; l--) p = SlotPointer(p[(j >> (6 * l)) & 63]);
+  return p + (j & 63);
+}
+
+void VMObjectBase::ExpensiveGetDoubleWord(uint32_t i, VMDoubleWord& value) const {
+  VMLocation location;
+  LocateElement(i, location);
+  value.first = location.address[0];
+  value.second = location.last ? *GetElementAddress(i + 1) : location.address[1];
+}
+
+void VMObjectBase::ExpensiveSetDoubleWord(uint32_t i, const VMDoubleWord& value) {
+  VMLocation location;
+  LocateElement(i, location);
+  location.address[0] = value.first;
+  if (location.last)
+    *GetElementAddress(i + 1) = value.second;
+  else
+    location.address[1] = value.second;
+}
+
+void VMObjectBase::GetDoubleWord(uint32_t i, VMDoubleWord& value, int type) const {
+  VM_ASSERT(type == VM_LONGLONG || type == VM_DOUBLE);
+  if (i < FIRST_PART - 1) {
+    value.first = Body()[i];
+    value.second = Body()[i + 1];
+  } else {
+    ExpensiveGetDoubleWord(i, value);
+  }
+}
+
+void VMObjectBase::SetDoubleWord(uint32_t i, const VMDoubleWord& value, int type) {
+  VM_ASSERT(type == VM_LONGLONG || type == VM_DOUBLE);
+  if (i < FIRST_PART - 1) {
+    Body()[i] = value.first;
+    Body()[i + 1] = value.second;
+  } else {
+    ExpensiveSetDoubleWord(i, value);
+  }
+}
+
+jlong VMObjectBase::GetLong(uint32_t i) const {
+  VMDoubleWord value;
+  GetDoubleWord(i, value, VM_LONGLONG);
+  return (jlong)(((uint64_t)value.second << 32) | value.first);
+}
+
+void VMObjectBase::SetLong(uint32_t i, jlong value) {
+  VMDoubleWord words = {(VMword)(uint64_t)value, (VMword)((uint64_t)value >> 32)};
+  SetDoubleWord(i, words, VM_LONGLONG);
+}
+
+jdouble VMObjectBase::GetDouble(uint32_t i) const {
+  VMDoubleWord words;
+  GetDoubleWord(i, words, VM_DOUBLE);
+  jdouble value;
+  memcpy(&value, &words, sizeof value);
+  return value;
+}
+
+void VMObjectBase::SetDouble(uint32_t i, jdouble value) {
+  VMDoubleWord words;
+  memcpy(&words, &value, sizeof value);
+  SetDoubleWord(i, words, VM_DOUBLE);
+}

@@ -1,0 +1,468 @@
+/* Heaps and process memory of the reference host. */
+#include "host_test_util.h"
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <string.h>
+
+namespace {
+
+class HeapTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    heap = host->HeapCreate(nullptr, 2);
+    ASSERT_NE(nullptr, heap);
+  }
+  void TearDown() override {
+    if (heap) host->HeapDestroy(heap);
+    HostTest::TearDown();
+  }
+  HHeap* heap = nullptr;
+};
+
+/* Each thread stamps its blocks with its own byte and checks them before freeing: two
+   blocks handed out over each other, or a block handed out twice, show up as a foreign
+   stamp. */
+void Churn(JNIHostFunctions* host, HHeap* heap, unsigned seed, std::atomic<int>* damaged) {
+  std::mt19937 rng(seed);
+  std::vector<std::pair<uint8_t*, uint32_t>> live;
+  const uint8_t stamp = (uint8_t)(seed * 7 + 1);
+  for (int i = 0; i < 20000; i++) {
+    if (live.size() < 200 && (rng() % 3 != 0 || live.empty())) {
+      uint32_t size = rng() % 8 == 0 ? rng() % 40000 : rng() % 300;
+      uint8_t* b = (uint8_t*)host->HeapAlloc(heap, size, 1);
+      if (!b) {
+        damaged->fetch_add(1);
+        continue;
+      }
+      if (((uintptr_t)b & 7) != 0) damaged->fetch_add(1);
+      memset(b, stamp, size);
+      live.push_back({b, size});
+    } else {
+      size_t k = rng() % live.size();
+      auto [b, size] = live[k];
+      for (uint32_t j = 0; j < size; j++)
+        if (b[j] != stamp) {
+          damaged->fetch_add(1);
+          break;
+        }
+      host->HeapFree(heap, b);
+      live[k] = live.back();
+      live.pop_back();
+    }
+  }
+  for (auto [b, size] : live) host->HeapFree(heap, b);
+}
+
+TEST_F(HeapTest, ConcurrentAllocationKeepsBlocksApartAndStatisticsReturnToZero) {
+  uint32_t processBlocks = refhost::BlocksInUse(nullptr);
+  uint64_t processBytes = refhost::BytesInUse(nullptr);
+  std::atomic<int> damaged{0};
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < 4; t++) threads.emplace_back(Churn, host, heap, t + 1, &damaged);
+  for (unsigned t = 0; t < 3; t++) threads.emplace_back(Churn, host, nullptr, t + 11, &damaged);
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(0, damaged.load());
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(processBlocks, refhost::BlocksInUse(nullptr));
+  EXPECT_EQ(processBytes, refhost::BytesInUse(nullptr));
+}
+
+TEST_F(HeapTest, ProcessMemoryFreedOnAnotherThreadIsCountedOnce) {
+  uint32_t before = refhost::BlocksInUse(nullptr);
+  uint64_t bytesBefore = refhost::BytesInUse(nullptr);
+  std::vector<void*> blocks;
+  std::thread maker([&] {
+    for (int i = 0; i < 1000; i++) blocks.push_back(host->HeapAlloc(nullptr, 32, 0));
+  });
+  maker.join();  // the allocating thread is gone; its cache went back to the pool
+  EXPECT_EQ(before + 1000, refhost::BlocksInUse(nullptr));
+  EXPECT_EQ(bytesBefore + 32000u, refhost::BytesInUse(nullptr));
+  std::set<void*> distinct(blocks.begin(), blocks.end());
+  EXPECT_EQ(1000u, distinct.size());
+  for (void* b : blocks) host->HeapFree(nullptr, b);
+  EXPECT_EQ(before, refhost::BlocksInUse(nullptr));
+}
+
+TEST_F(HeapTest, StatisticsCountRequestedBytesAndCapacityRefuses) {
+  EXPECT_EQ(256ull << 20, host->HeapTotalBytes(heap));
+  void* a = host->HeapAlloc(heap, 13, 1);
+  void* b = host->HeapAlloc(heap, 1000, 1);
+  void* z = host->HeapAlloc(heap, 0, 1);
+  ASSERT_TRUE(a && b && z);
+  EXPECT_EQ(1013u, host->HeapBytesInUse(heap));
+  EXPECT_EQ(3u, refhost::BlocksInUse(heap));
+
+  refhost::SetHeapCapacity(heap, 1100);
+  EXPECT_EQ(1100u, host->HeapTotalBytes(heap));
+  uint64_t refused = refhost::RefusedCount();
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 88, 0));  // 1013 + 88 > 1100
+  EXPECT_EQ(refused + 1, refhost::RefusedCount());
+  void* c = host->HeapAlloc(heap, 87, 0);            // exactly at the capacity
+  EXPECT_NE(nullptr, c);
+  host->HeapFree(heap, b);
+  EXPECT_EQ(100u, host->HeapBytesInUse(heap));
+  EXPECT_GE(host->HeapTotalBytes(heap), host->HeapBytesInUse(heap));
+  host->HeapFree(heap, a);
+  host->HeapFree(heap, c);
+  host->HeapFree(heap, z);
+  host->HeapFree(heap, nullptr);
+  host->HeapFree(nullptr, nullptr);
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+}
+
+TEST_F(HeapTest, LargestBlockIsSettableButNeverBelowTheFloor) {
+  EXPECT_EQ(16u << 20, host->GetMaxAllocSize());
+  void* big = host->HeapAlloc(heap, 16u << 20, 1);
+  EXPECT_NE(nullptr, big);
+  host->HeapFree(heap, big);
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, (16u << 20) + 1, 1));
+  EXPECT_EQ(nullptr, host->HeapAlloc(nullptr, (16u << 20) + 1, 1));
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 0xFFFFFFFFu, 1));
+
+  refhost::SetMaxAllocSize(100);
+  EXPECT_EQ(10240u, host->GetMaxAllocSize());
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 10241, 1));
+  void* edge = host->HeapAlloc(heap, 10240, 1);
+  EXPECT_NE(nullptr, edge);
+  host->HeapFree(heap, edge);
+}
+
+TEST_F(HeapTest, NewBlocksAreNotZeroed) {
+  uint8_t* b = (uint8_t*)host->HeapAlloc(heap, 64, 1);
+  uint8_t* p = (uint8_t*)host->HeapAlloc(nullptr, 64, 1);
+  ASSERT_TRUE(b && p);
+  for (int i = 0; i < 64; i++) {
+    EXPECT_EQ(0xCD, b[i]);
+    EXPECT_EQ(0xCD, p[i]);
+  }
+  host->HeapFree(heap, b);
+  host->HeapFree(nullptr, p);
+}
+
+TEST_F(HeapTest, SharedAnswerFollowsTheKindAndIsSettable) {
+  HHeap* shared = host->HeapCreate(nullptr, 1);
+  EXPECT_EQ(1, host->IsSharedHeap(shared));
+  EXPECT_EQ(0, host->IsSharedHeap(heap));
+  EXPECT_EQ(0, host->IsSharedHeap(nullptr));
+  refhost::SetSharedAnswer(shared, 2);
+  EXPECT_EQ(2, host->IsSharedHeap(shared));
+  host->HeapDestroy(shared);
+}
+
+TEST_F(HeapTest, IdentityHashesAreStableAndNotAddresses) {
+  std::map<void*, jint> codes;
+  std::set<jint> distinct;
+  for (int i = 0; i < 5000; i++) {
+    void* b = host->HeapAlloc(heap, 24, 1);
+    jint h = host->ObjectHashCode(heap, b);
+    EXPECT_NE(0, h);
+    codes[b] = h;
+    distinct.insert(h);
+  }
+  EXPECT_GT(distinct.size(), 4990u);
+  for (auto& [b, h] : codes) {
+    memset(b, 0x55, 24);  // the machine owns every byte of the block
+    EXPECT_EQ(h, host->ObjectHashCode(heap, b));
+  }
+  // A block that reuses a freed block's place is another object with another code.
+  void* first = codes.begin()->first;
+  jint old = codes.begin()->second;
+  host->HeapFree(heap, first);
+  void* again = host->HeapAlloc(heap, 24, 1);
+  if (again == first) {
+    EXPECT_NE(old, host->ObjectHashCode(heap, again));
+  }
+  void* p = host->HeapAlloc(nullptr, 24, 1);
+  EXPECT_EQ(host->ObjectHashCode(nullptr, p), host->ObjectHashCode(nullptr, p));
+  host->HeapFree(nullptr, p);
+}
+
+TEST_F(HeapTest, DestroyReleasesLiveBlocksAndReportsThem) {
+  refhost::SetCapture(true);
+  refhost::SetLeakReports(true);
+  HHeap* h = host->HeapCreate(nullptr, 2);
+  for (int i = 0; i < 100; i++) host->HeapAlloc(h, 50000 * (i % 2) + 16, 1);
+  host->HeapDestroy(h);
+  EXPECT_EQ(1u, refhost::LeakReportCount());
+  EXPECT_NE(std::string::npos, refhost::CapturedLog().find("100 live blocks"));
+  HHeap* empty = host->HeapCreate(nullptr, 2);
+  host->HeapFree(empty, host->HeapAlloc(empty, 8, 1));
+  host->HeapDestroy(empty);
+  EXPECT_EQ(1u, refhost::LeakReportCount());
+}
+
+TEST_F(HeapTest, CollectionsAreCounted) {
+  host->HeapCollected(heap);
+  host->HeapCollected(heap);
+  EXPECT_EQ(2u, refhost::CollectedCount(heap));
+}
+
+TEST_F(HeapTest, FailureInjection) {
+  uint64_t count = refhost::AllocationCount();
+  refhost::FailNthAllocation(3);
+  void* a = host->HeapAlloc(heap, 8, 0);
+  void* b = host->HeapAlloc(nullptr, 8, 0);
+  void* c = host->HeapAlloc(heap, 8, 0);
+  void* d = host->HeapAlloc(heap, 8, 0);
+  EXPECT_TRUE(a && b && !c && d);
+  EXPECT_EQ(count + 4, refhost::AllocationCount());
+  host->HeapFree(heap, a);
+  host->HeapFree(nullptr, b);
+  host->HeapFree(heap, d);
+
+  refhost::ResetHooks();
+  refhost::FailEveryNthAllocation(2);
+  std::vector<bool> got;
+  for (int i = 0; i < 6; i++) {
+    void* x = host->HeapAlloc(heap, 8, 1);
+    got.push_back(x != nullptr);
+    host->HeapFree(heap, x);
+  }
+  EXPECT_EQ((std::vector<bool>{true, false, true, false, true, false}), got);
+
+  refhost::ResetHooks();
+  refhost::FailNextAllocations(2);
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 8, 1));
+  EXPECT_EQ(nullptr, host->HeapAlloc(nullptr, 8, 1));
+  void* e = host->HeapAlloc(heap, 8, 1);
+  EXPECT_NE(nullptr, e);
+  host->HeapFree(heap, e);
+
+  refhost::ResetHooks();
+  refhost::FailAllocationsAbove(100);
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 101, 1));
+  void* f = host->HeapAlloc(heap, 100, 1);
+  EXPECT_NE(nullptr, f);
+  host->HeapFree(heap, f);
+
+  refhost::ResetHooks();
+  refhost::FailAboveByteBudget(true, 1000);
+  void* g = host->HeapAlloc(heap, 600, 1);
+  EXPECT_NE(nullptr, g);
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 401, 1));  // refused requests spend nothing
+  void* i = host->HeapAlloc(nullptr, 400, 1);
+  EXPECT_NE(nullptr, i);
+  host->HeapFree(heap, g);  // freeing gives nothing back to the budget
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 1, 1));
+  host->HeapFree(nullptr, i);
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+}
+
+TEST_F(HeapTest, FailureInjectionScopedToOneHeapAndKind) {
+  HHeap* other = host->HeapCreate(nullptr, 2);
+  refhost::SetFailureScope(true, heap, 0);
+  refhost::FailNextAllocations(1);
+  void* fast = host->HeapAlloc(heap, 8, 1);      // other kind: neither fails nor counts
+  void* elsewhere = host->HeapAlloc(other, 8, 0);
+  void* proc = host->HeapAlloc(nullptr, 8, 0);
+  EXPECT_TRUE(fast && elsewhere && proc);
+  EXPECT_EQ(nullptr, host->HeapAlloc(heap, 8, 0));
+  void* later = host->HeapAlloc(heap, 8, 0);
+  EXPECT_NE(nullptr, later);
+  host->HeapFree(heap, fast);
+  host->HeapFree(heap, later);
+  host->HeapFree(nullptr, proc);
+  host->HeapDestroy(other);
+}
+
+/* ---- walks ---- */
+
+struct WalkLog {
+  JNIHostFunctions* host;
+  HHeap* heap;
+  std::vector<void*> seen;
+  std::function<void(void*)> onVisit;
+};
+
+jboolean HOSTCALL Record(void* block, void* ctx) {
+  WalkLog* log = (WalkLog*)ctx;
+  log->seen.push_back(block);
+  if (log->onVisit) log->onVisit(block);
+  return 1;
+}
+
+jboolean HOSTCALL StopAtThree(void*, void* ctx) { return ++*(int*)ctx < 3; }
+
+std::vector<void*> Walk(JNIHostFunctions* host, HHeap* heap) {
+  WalkLog log{host, heap, {}, nullptr};
+  host->HeapWalk(heap, Record, &log);
+  return log.seen;
+}
+
+TEST_F(HeapTest, WalkVisitsBlocksOfItsStartAndToleratesChanges) {
+  std::vector<void*> blocks;
+  for (int i = 0; i < 50; i++) blocks.push_back(host->HeapAlloc(heap, 16 + i * 40, 1));
+  std::vector<void*> added;
+  std::set<void*> freedAhead;
+  WalkLog log{host, heap, {}, nullptr};
+  log.onVisit = [&](void* b) {
+    // Allocating during the walk (finalizers do) must not make the walk see the new blocks.
+    added.push_back(host->HeapAlloc(heap, 40, 1));
+    // Free the visited block itself, and one not yet reached, which must then be skipped.
+    size_t i = std::find(blocks.begin(), blocks.end(), b) - blocks.begin();
+    if (i < blocks.size() && i % 5 == 0) {
+      host->HeapFree(heap, b);
+      if (i + 1 < blocks.size()) {
+        host->HeapFree(heap, blocks[i + 1]);
+        freedAhead.insert(blocks[i + 1]);
+      }
+    }
+  };
+  host->HeapWalk(heap, Record, &log);
+  std::set<void*> seen(log.seen.begin(), log.seen.end());
+  EXPECT_EQ(log.seen.size(), seen.size()) << "a block was visited twice";
+  for (void* b : blocks) EXPECT_EQ(freedAhead.count(b) ? 0u : 1u, seen.count(b));
+  for (void* b : added) EXPECT_EQ(0u, seen.count(b));
+  EXPECT_EQ(50u - 2 * 10 + 50u - 10, refhost::BlocksInUse(heap));
+
+  // The frees deferred during the walk are real afterwards: a new walk sees survivors only.
+  std::vector<void*> after = Walk(host, heap);
+  EXPECT_EQ(refhost::BlocksInUse(heap), after.size());
+  for (void* b : after) EXPECT_EQ(0u, freedAhead.count(b));
+}
+
+TEST_F(HeapTest, NestedWalksAndEarlyStop) {
+  for (int i = 0; i < 10; i++) host->HeapAlloc(heap, 32, 1);
+  int outer = 0;
+  size_t innerTotal = 0;
+  WalkLog log{host, heap, {}, nullptr};
+  log.onVisit = [&](void* b) {
+    outer++;
+    if (outer == 3) {
+      // A collection started from a finalizer: allocates, walks again, frees.
+      void* fresh = host->HeapAlloc(heap, 32, 1);
+      std::vector<void*> inner = Walk(host, heap);
+      innerTotal = inner.size();
+      EXPECT_NE(inner.end(), std::find(inner.begin(), inner.end(), fresh));
+      host->HeapFree(heap, b);
+      host->HeapFree(heap, fresh);
+      EXPECT_EQ(9u, Walk(host, heap).size());
+    }
+  };
+  host->HeapWalk(heap, Record, &log);
+  EXPECT_EQ(10, outer);
+  EXPECT_EQ(11u, innerTotal);
+  EXPECT_EQ(9u, Walk(host, heap).size());
+
+  int calls = 0;
+  host->HeapWalk(heap, StopAtThree, &calls);
+  EXPECT_EQ(3, calls);
+  host->HeapWalk(heap, nullptr, nullptr);
+}
+
+TEST_F(HeapTest, WalkWhileOtherThreadsAllocateAndFree) {
+  std::vector<void*> start;
+  for (int i = 0; i < 2000; i++) start.push_back(host->HeapAlloc(heap, 24, 1));
+  std::atomic<bool> done{false};
+  std::atomic<int> damaged{0};
+  std::thread churn([&] {
+    Churn(host, heap, 99, &damaged);
+    done = true;
+  });
+  int walks = 0;
+  while (!done || walks < 3) {
+    std::vector<void*> seen = Walk(host, heap);
+    std::set<void*> unique(seen.begin(), seen.end());
+    EXPECT_EQ(seen.size(), unique.size());
+    for (void* b : start) EXPECT_EQ(1u, unique.count(b));
+    walks++;
+  }
+  churn.join();
+  EXPECT_EQ(0, damaged.load());
+  for (void* b : start) host->HeapFree(heap, b);
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+  EXPECT_EQ(0u, Walk(host, heap).size());
+}
+
+TEST_F(HeapTest, ProcessMemoryIsNotPartOfAnyHeap) {
+  void* p = host->HeapAlloc(nullptr, 100, 1);
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+  EXPECT_EQ(0u, Walk(host, heap).size());
+  host->HeapFree(nullptr, p);
+}
+
+/* Blocks that point at each other (at their starts and inside) survive a move once the
+   pointers are rewritten through the relocation callback. */
+TEST_F(HeapTest, RelocationMovesBlocksAndMapsPointersIntoThem) {
+  struct Node {
+    Node* next;
+    uint32_t* inside;
+    uint32_t payload[6];
+  };
+  std::vector<Node*> nodes;
+  for (int i = 0; i < 300; i++) {
+    Node* n = (Node*)host->HeapAlloc(heap, i % 50 == 0 ? 30000 : sizeof(Node), 1);
+    n->next = nullptr;
+    for (int k = 0; k < 6; k++) n->payload[k] = i * 10 + k;
+    if (!nodes.empty()) nodes.back()->next = n;
+    n->inside = nullptr;
+    nodes.push_back(n);
+  }
+  for (size_t i = 0; i < nodes.size(); i++) nodes[i]->inside = &nodes[(i * 7) % nodes.size()]->payload[i % 6];
+  void* outsider = host->HeapAlloc(nullptr, 16, 1);
+  nodes[5]->next = (Node*)outsider;  // a block of process memory does not move
+  std::vector<jint> hashes;
+  for (Node* n : nodes) hashes.push_back(host->ObjectHashCode(heap, n));
+  uint64_t bytes = host->HeapBytesInUse(heap);
+
+  ASSERT_EQ(300u, refhost::RelocateHeap(heap));
+  EXPECT_EQ(0u, refhost::RelocateHeap(heap));  // one relocation at a time
+  std::vector<Node*> moved;
+  for (Node* n : nodes) {
+    Node* m = (Node*)refhost::RelocatedAddress(heap, n);
+    EXPECT_NE(n, m);
+    moved.push_back(m);
+  }
+  for (Node* m : moved) {
+    refhost::RelocateWord((void**)&m->next, heap);
+    refhost::RelocateWord((void**)&m->inside, heap);
+  }
+  refhost::FinishRelocation(heap);
+
+  EXPECT_EQ(bytes, host->HeapBytesInUse(heap));
+  EXPECT_EQ(outsider, (void*)moved[5]->next);
+  moved[5]->next = moved[6];
+  for (size_t i = 0; i < moved.size(); i++) {
+    Node* m = moved[i];
+    EXPECT_EQ(i + 1 < moved.size() ? moved[i + 1] : nullptr, m->next);
+    EXPECT_EQ(&moved[(i * 7) % moved.size()]->payload[i % 6], m->inside);
+    EXPECT_EQ(i * 10 + 3, m->payload[3]);
+    EXPECT_EQ(hashes[i], host->ObjectHashCode(heap, m));
+  }
+  std::vector<void*> seen = Walk(host, heap);
+  EXPECT_EQ(std::set<void*>(moved.begin(), moved.end()), std::set<void*>(seen.begin(), seen.end()));
+  for (Node* m : moved) host->HeapFree(heap, m);
+  host->HeapFree(nullptr, outsider);
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+}
+
+using HeapDeathTest = HeapTest;
+
+TEST_F(HeapDeathTest, DoubleFreeIsCaught) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  void* b = host->HeapAlloc(heap, 40, 1);
+  host->HeapFree(heap, b);
+  EXPECT_DEATH(host->HeapFree(heap, b), "");
+}
+
+TEST_F(HeapDeathTest, FreeOnTheWrongHeapIsCaught) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  HHeap* other = host->HeapCreate(nullptr, 2);
+  void* b = host->HeapAlloc(heap, 40, 1);
+  void* p = host->HeapAlloc(nullptr, 40, 1);
+  EXPECT_DEATH(host->HeapFree(other, b), "another heap");
+  EXPECT_DEATH(host->HeapFree(nullptr, b), "heap block freed as process memory");
+  EXPECT_DEATH(host->HeapFree(heap, p), "process memory freed on a heap");
+  host->HeapFree(heap, b);
+  host->HeapFree(nullptr, p);
+  host->HeapDestroy(other);
+}
+
+}  // namespace

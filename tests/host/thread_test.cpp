@@ -1,0 +1,221 @@
+/* Thread identity, suspension, starting threads, env words and the small services. */
+#include "host_test_util.h"
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <string.h>
+#include <time.h>
+
+extern "C" JNIEXPORT jint JNICALL Java_host_test_Native_answer(void*, void*) { return 42; }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class ThreadTest : public HostTest {};
+
+TEST_F(ThreadTest, IdsAreNonzeroStableAndNeverReused) {
+  void* mine = host->CurrentThreadId();
+  EXPECT_NE(nullptr, mine);
+  EXPECT_EQ(mine, host->CurrentThreadId());
+  EXPECT_EQ(host->CurrentThreadHandle(), host->CurrentThreadHandle());
+  std::set<void*> ids{mine}, handles{host->CurrentThreadHandle()};
+  // Threads run one after another, so the system may recycle their stacks and ids.
+  for (int i = 0; i < 200; i++) {
+    void* id = nullptr;
+    void* handle = nullptr;
+    std::thread([&] {
+      id = host->CurrentThreadId();
+      handle = host->CurrentThreadHandle();
+    }).join();
+    EXPECT_TRUE(ids.insert(id).second) << "id reused";
+    EXPECT_TRUE(handles.insert(handle).second) << "handle reused";
+  }
+}
+
+TEST_F(ThreadTest, LateStopAndResumeOfAnEndedThreadAreHarmless) {
+  void* handle = nullptr;
+  std::thread([&] { handle = host->CurrentThreadHandle(); }).join();
+  host->StopThread(handle, 1);
+  host->ResumeThread(handle);
+  EXPECT_EQ(0, host->YieldCheck());
+}
+
+TEST_F(ThreadTest, ResumeBeforeSuspendIsRememberedButNotCounted) {
+  std::atomic<void*> handle{nullptr};
+  std::atomic<int> passed{0};
+  std::atomic<bool> go{false};
+  std::thread t([&] {
+    handle = host->CurrentThreadHandle();
+    while (!go) std::this_thread::yield();
+    host->SuspendThread(handle);  // the permit left before: returns at once
+    passed++;
+    host->SuspendThread(handle);  // two resumes left only one permit: waits
+    passed++;
+  });
+  while (!handle) std::this_thread::yield();
+  host->ResumeThread(handle);
+  host->ResumeThread(handle);
+  go = true;
+  auto start = Clock::now();
+  while (passed < 1 && Clock::now() - start < std::chrono::seconds(5)) std::this_thread::yield();
+  EXPECT_EQ(1, passed.load());
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(1, passed.load());
+  host->ResumeThread(handle);
+  t.join();
+  EXPECT_EQ(2, passed.load());
+}
+
+TEST_F(ThreadTest, StopDoesNotReleaseASuspendedThread) {
+  std::atomic<void*> handle{nullptr};
+  std::atomic<bool> resumed{false};
+  std::thread t([&] {
+    handle = host->CurrentThreadHandle();
+    host->SuspendThread(handle);
+    resumed = true;
+    host->AttachThreadEnv(nullptr, nullptr);
+  });
+  while (!handle) std::this_thread::yield();
+  host->StopThread(handle, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  EXPECT_FALSE(resumed.load());
+  host->ResumeThread(handle);
+  t.join();
+  EXPECT_TRUE(resumed.load());
+}
+
+struct StartCtx {
+  JNIHostFunctions* host;
+  std::atomic<void*> id{nullptr};
+  std::atomic<bool> done{false};
+};
+
+jint HOSTCALL StartedRoutine(void* ctx) {
+  StartCtx* c = (StartCtx*)ctx;
+  c->id = c->host->CurrentThreadId();
+  c->done = true;
+  return 0;
+}
+
+TEST_F(ThreadTest, StartThreadRunsTheRoutineOnANewThread) {
+  StartCtx ctx;
+  ctx.host = host;
+  ASSERT_EQ(1, host->StartThread(StartedRoutine, &ctx, 1));
+  auto start = Clock::now();
+  while (!ctx.done && Clock::now() - start < std::chrono::seconds(10)) std::this_thread::yield();
+  ASSERT_TRUE(ctx.done.load());
+  EXPECT_NE(host->CurrentThreadId(), ctx.id.load());
+
+  refhost::SetStartThreadRefuses(true);
+  StartCtx refused;
+  refused.host = host;
+  EXPECT_EQ(0, host->StartThread(StartedRoutine, &refused, 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(refused.done.load());
+}
+
+TEST_F(ThreadTest, SleepSleepsAndNonPositiveOnlyYields) {
+  auto start = Clock::now();
+  host->Sleep(0);
+  host->Sleep(-5);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50));
+  start = Clock::now();
+  host->Sleep(60);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(59));
+  EXPECT_EQ(3u, refhost::SleepCallCount());
+  EXPECT_EQ(60, refhost::SleptMillis());
+}
+
+TEST_F(ThreadTest, EnvWordsArePerThread) {
+  JNIEnv* env = (JNIEnv*)0x1000;
+  JavaVM* vm = (JavaVM*)0x2000;
+  host->SetCurrentEnv(env);
+  host->AttachThreadEnv(vm, (JNIEnv*)0x3000);
+  EXPECT_EQ(env, host->GetCurrentEnv());  // the binding does not replace the current env
+  EXPECT_EQ(vm, refhost::AttachedVM());
+  JNIEnv* elsewhere = (JNIEnv*)1;
+  std::thread([&] { elsewhere = host->GetCurrentEnv(); }).join();
+  EXPECT_EQ(nullptr, elsewhere);
+  refhost::SetStopFlag(true);
+  EXPECT_NE(0, host->YieldCheck());
+  host->AttachThreadEnv(nullptr, nullptr);
+  EXPECT_EQ(0, host->YieldCheck());
+  EXPECT_EQ(nullptr, refhost::AttachedVM());
+  host->SetCurrentEnv(nullptr);
+  EXPECT_EQ(nullptr, host->GetCurrentEnv());
+}
+
+TEST_F(ThreadTest, ConsoleLogAndExitCapture) {
+  refhost::SetCapture(true);
+  host->ConsoleWrite(0, 3, "abcdef");
+  host->ConsoleWrite(0, 0, "x");
+  host->ConsoleWrite(1, 4, std::string("e\0rr", 4).data());
+  host->LogMessage(10, "nyi: JVM_X");
+  host->LogMessage(1, "\n");
+  EXPECT_EQ("abc", refhost::CapturedStdout());
+  EXPECT_EQ(std::string("e\0rr", 4), refhost::CapturedStderr());
+  EXPECT_EQ("nyi: JVM_X\n", refhost::CapturedLog());
+
+  host->FatalExit(3, nullptr);
+  host->FatalExit(1, "fatal error");
+  EXPECT_EQ(2, refhost::FatalExitCount());
+  EXPECT_EQ(1, refhost::LastFatalExitCode());
+  EXPECT_EQ("fatal error", refhost::LastFatalExitText());
+}
+
+TEST_F(ThreadTest, HostTextsAndSmallServices) {
+  ASSERT_NE(nullptr, host->GetJavaHome());
+  ASSERT_NE(nullptr, host->GetFileEncodingPkg());
+  ASSERT_NE(nullptr, host->GetUserTimezone());
+  refhost::SetJavaHome("/opt/pux");
+  EXPECT_STREQ("/opt/pux", host->GetJavaHome());
+
+  jlong now = host->CurrentTimeMillis();
+  EXPECT_LE(std::llabs(now - (jlong)time(nullptr) * 1000), 2000);
+
+  EXPECT_EQ(0, host->IsValidAddress(4096));
+  EXPECT_EQ(0, host->IsValidAddress(0xFFFFFFFFLL));
+  EXPECT_EQ(1, host->IsValidAddress(4095));
+  EXPECT_EQ(1, host->IsValidAddress(0x100000000LL));
+  EXPECT_EQ(1, host->IsValidAddress(-1));
+  EXPECT_EQ(0, host->QueryDiagnosticFlag(107, 13));
+  refhost::SetDiagnosticFlag(5);
+  EXPECT_EQ(5, host->QueryDiagnosticFlag(107, 13));
+  EXPECT_EQ(nullptr, host->GetJitSupport());
+
+  static int callbacks;
+  callbacks = 0;
+  refhost::SetTestHookCallback([] { callbacks++; });
+  host->TestHook();
+  host->TestHook();
+  EXPECT_EQ(2u, refhost::TestHookCount());
+  EXPECT_EQ(2, callbacks);
+
+  refhost::SetCapture(true);
+  host->ReportError(38, "Invalid jvm object has been encountred");
+  EXPECT_NE(std::string::npos, refhost::CapturedLog().find("Invalid jvm object"));
+}
+
+TEST_F(ThreadTest, NativeSymbolsComeFromTheProgramScope) {
+  void* module = host->OpenCodeResource("kordel6");
+  ASSERT_NE(nullptr, module);
+  void* fn = host->FindCodeSymbol(module, "Java_host_test_Native_answer", 2);
+  ASSERT_NE(nullptr, fn);
+  EXPECT_EQ(42, ((jint(JNICALL*)(void*, void*))fn)(nullptr, nullptr));
+  EXPECT_EQ(nullptr, host->FindCodeSymbol(module, "Java_host_test_Native_missing", 2));
+  EXPECT_EQ(nullptr, host->LoadCodeModule("/nonexistent/libnothing.so"));
+  EXPECT_EQ(nullptr, host->LoadCodeModule("libz.so.1"));  // loads, but has no entry function
+}
+
+using ThreadDeathTest = ThreadTest;
+
+TEST_F(ThreadDeathTest, SlotsWithoutAServiceSayWhichAndStop) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(host->NetStartup(), "slot 60");
+  EXPECT_DEATH(host->GetFileSystem(), "slot 97");
+  EXPECT_DEATH(((void(HOSTCALL*)(void))host->Reserved33)(), "slot 33");
+}
+
+}  // namespace

@@ -1,0 +1,473 @@
+/* Handle arrays, hash tables and FILO queues. */
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core_support.h"
+#include "vmfiloqueue.h"
+#include "vmhandlearray.h"
+#include "vmthread.h"
+
+using core_test::CoreTest;
+
+namespace {
+
+/* A small internal object whose body word 0 is its key. */
+VMInternalObject* Item(HHeap* heap, VMword key, uint32_t words = 6) {
+  VMInternalObject* o = VMInternalObject::Instantiate(heap, words, 0);
+  if (o != nullptr) o->SetScalar(0, key);
+  return o;
+}
+
+VMword KeyHash(VMObject* o) { return ((VMInternalObject*)o)->GetScalar(0); }
+
+class ContainerTest : public CoreTest {
+ protected:
+  VMInternalObject* Make(VMword key) {
+    VMInternalObject* o = Item(nsHeap, key);
+    EXPECT_NE(nullptr, o);
+    items.push_back(o);
+    return o;
+  }
+  void TearDown() override {
+    for (VMInternalObject* o : items) o->Destroy(nsHeap);
+    CoreTest::TearDown();
+  }
+  std::vector<VMInternalObject*> items;
+};
+
+/* ------------------------------------------------------------------------------------ */
+/* Handle arrays                                                                         */
+
+class CoreHandleArray : public ContainerTest {};
+
+TEST_F(CoreHandleArray, IndexesStartAtOneAndFreedIndexesAreReused) {
+  VMHandleArray* a = VMHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 4, 4);
+  ASSERT_NE(nullptr, a);
+  VMObject* x = Make(1);
+  EXPECT_EQ(1u, a->Add(x));
+  a->Delete(1);
+  EXPECT_EQ(1u, a->GetCount());
+  EXPECT_EQ(1u, a->Add(Make(2)));
+
+  EXPECT_EQ(2u, a->Add(Make(3)));
+  EXPECT_EQ(3u, a->Add(Make(4)));
+  a->Delete(2);  // a middle index: only the slot is cleared
+  EXPECT_EQ(4u, a->GetCount());
+  EXPECT_EQ(nullptr, a->Get(2));
+  EXPECT_EQ(2u, a->Add(Make(5)));
+  a->Destroy(nsHeap);
+}
+
+TEST_F(CoreHandleArray, DeletingTheLastIndexShrinksPastTrailingHoles) {
+  VMHandleArray* a = VMHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 2, 2);
+  ASSERT_NE(nullptr, a);
+  for (VMword k = 1; k <= 4; k++) a->Add(Make(k));
+  a->Delete(3);
+  a->Delete(4);
+  EXPECT_EQ(3u, a->GetCount());  // index 2 is now the highest in use
+  a->Delete(1);
+  a->Delete(2);
+  EXPECT_EQ(1u, a->GetCount());
+  a->Destroy(nsHeap);
+}
+
+TEST_F(CoreHandleArray, NullIsNeverStored) {
+  VMHandleArray* a = VMHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 4, 4);
+  ASSERT_NE(nullptr, a);
+  a->Add(Make(1));
+  a->Add(Make(2));
+  a->Add(Make(3));
+  a->Delete(2);
+  EXPECT_EQ(0u, a->Append(nullptr));
+  EXPECT_EQ(0u, a->Add(nullptr));
+  EXPECT_EQ(4u, a->GetCount());
+  EXPECT_EQ(2u, a->Find(nullptr));  // the free slot is still free
+  VMObject* d = Make(4);
+  EXPECT_EQ(2u, a->Add(d));
+  EXPECT_EQ(2u, a->Find(d));
+  a->Destroy(nsHeap);
+}
+
+TEST_F(CoreHandleArray, GrowsByItsIncrementAndKeepsEverySlot) {
+  VMObjectHandleArray* a =
+      (VMObjectHandleArray*)VMObjectHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 0, 0);
+  ASSERT_NE(nullptr, a);
+  EXPECT_EQ(1u, a->GetInitial());
+  EXPECT_EQ(1u, a->GetIncrement());
+  std::vector<VMObject*> added;
+  for (VMword k = 0; k < 300; k++) {
+    added.push_back(Make(k));
+    ASSERT_EQ(k + 1, a->Append(added.back()));
+  }
+  for (uint32_t i = 0; i < added.size(); i++) EXPECT_EQ(added[i], a->Get(i + 1));
+  EXPECT_EQ(VMTag_VMObjectArray, a->GetArray()->GetTag());
+  EXPECT_EQ(nullptr, a->Get(100000));
+  EXPECT_EQ(5u, a->AddOrFind(added[4]));
+  EXPECT_EQ(0u, a->VMHandleArray::Find(Make(999)));
+  a->Destroy(nsHeap);
+}
+
+TEST_F(CoreHandleArray, RefusedGrowthChangesNothing) {
+  VMHandleArray* a = VMHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 2, 2);
+  ASSERT_NE(nullptr, a);
+  VMObject* x = Make(1);
+  VMObject* y = Make(2);
+  a->Add(x);
+  VMObjectArray* before = a->GetArray();
+  refhost::FailNextAllocations(1);
+  EXPECT_EQ(VMStatus_OutOfMemoryError, a->AddAt(10, y));
+  refhost::FailNextAllocations(1);
+  EXPECT_EQ(0u, a->Append(y));
+  refhost::FailNextAllocations(0);
+  EXPECT_EQ(2u, a->GetCount());
+  EXPECT_EQ(before, a->GetArray());
+  EXPECT_EQ(x, a->Get(1));
+  EXPECT_EQ(2u, a->Append(y));
+  a->Destroy(nsHeap);
+}
+
+TEST_F(CoreHandleArray, ClearNullsFromTheFirstIndexOn) {
+  VMHandleArray* a = VMHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 8, 8);
+  ASSERT_NE(nullptr, a);
+  for (VMword k = 1; k <= 5; k++) a->Add(Make(k));
+  a->Clear(3);
+  EXPECT_EQ(3u, a->GetCount());
+  EXPECT_EQ(nullptr, a->GetArray()->Get(3));
+  EXPECT_EQ(nullptr, a->GetArray()->Get(5));
+  EXPECT_NE(nullptr, a->Get(2));
+  a->Clear(7);  // beyond the end: nothing to clear, nothing grows
+  EXPECT_EQ(3u, a->GetCount());
+  a->Destroy(nsHeap);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Hash tables                                                                           */
+
+class CoreHashTable : public ContainerTest {
+ protected:
+  VMObjectHashTable* Table(uint32_t size, uint32_t mode = 0) {
+    VMObjectHashTable* t = VMObjectHashTable::CreateInstance(nsHeap, KeyHash, mode,
+                                                             VMTag_VMObjectHashTable, size);
+    EXPECT_NE(nullptr, t);
+    return t;
+  }
+  /* Every entry at its own index, found by its pointer, the rest of the entry array null. */
+  void ExpectConsistent(VMObjectHashTable* t, const std::vector<VMObject*>& entries) {
+    ASSERT_EQ(entries.size(), t->GetFilled());
+    ASSERT_LT(t->GetFilled() + 1, t->GetHashSize() + 1);
+    for (uint32_t e = 0; e < entries.size(); e++) {
+      ASSERT_EQ(entries[e], t->Get(e)) << e;
+      ASSERT_EQ(e, t->Find(entries[e])) << e;
+      ASSERT_NE(VM_DESTROYED_TAG, entries[e]->GetTag());
+    }
+    uint32_t used = 0;
+    for (uint32_t s = 0; s < t->GetHashSize(); s++) used += t->GetIndexArray()->Get(s) != 0;
+    ASSERT_EQ(entries.size(), used);
+  }
+};
+
+TEST_F(CoreHashTable, PrimeSizes) {
+  EXPECT_EQ(1u, VMObjectHashTable::NextPrime(0));
+  EXPECT_EQ(1u, VMObjectHashTable::NextPrime(1));
+  EXPECT_EQ(5u, VMObjectHashTable::NextPrime(2));
+  EXPECT_EQ(5u, VMObjectHashTable::NextPrime(3));
+  EXPECT_EQ(23u, VMObjectHashTable::NextPrime(20));
+  EXPECT_EQ(37u, VMObjectHashTable::NextPrime(32));
+  EXPECT_EQ(8209u, VMObjectHashTable::NextPrime(8192));
+  EXPECT_EQ(16417u, VMObjectHashTable::NextSize(8209));
+  EXPECT_EQ(11u, VMObjectHashTable::NextSize(5));  // 9 has a divisor
+}
+
+TEST_F(CoreHashTable, SizesBelowTwoStillProbe) {
+  for (uint32_t size : {0u, 1u}) {
+    VMObjectHashTable* t = Table(size);
+    ASSERT_NE(nullptr, t);
+    EXPECT_EQ(5u, t->GetHashSize());
+    std::vector<VMObject*> entries;
+    for (VMword k = 0; k < 20; k++) {
+      entries.push_back(Make(k * 7));
+      ASSERT_EQ(k, t->Add(entries.back()));
+    }
+    ExpectConsistent(t, entries);
+    t->Destroy(nsHeap);
+  }
+}
+
+TEST_F(CoreHashTable, RehashesAtHalfFullAndKeepsEntryIndexes) {
+  VMObjectHashTable* t = Table(8192);
+  ASSERT_NE(nullptr, t);
+  EXPECT_EQ(8209u, t->GetHashSize());
+  EXPECT_EQ(4105u, t->GetThreshhold());
+  std::vector<VMObject*> entries;
+  for (VMword k = 0; k < 4104; k++) {
+    entries.push_back(Make(k * 2654435761u));
+    t->Add(entries.back());
+  }
+  EXPECT_EQ(8209u, t->GetHashSize());
+  entries.push_back(Make(12345));
+  EXPECT_EQ(4104u, t->Add(entries.back()));  // the 4105th entry
+  EXPECT_EQ(16417u, t->GetHashSize());
+  ExpectConsistent(t, entries);
+  t->Destroy(nsHeap);
+}
+
+TEST_F(CoreHashTable, PointerOperations) {
+  VMObjectHashTable* t = Table(16);
+  ASSERT_NE(nullptr, t);
+  VMObject* a = Make(5);
+  VMObject* b = Make(5);  // same hash, different object
+  EXPECT_EQ(VMHashNotFound, t->Find(a));
+  EXPECT_EQ(0u, t->AddOrFind(a));
+  EXPECT_EQ(0u, t->AddOrFind(a));
+  EXPECT_EQ(VMHashNotFound, t->Find(b));
+  EXPECT_EQ(1u, t->Add(b));
+  EXPECT_EQ(2u, t->Add(b));  // Add does not look for the same pointer
+  EXPECT_EQ(3u, t->GetFilled());
+  EXPECT_EQ(nullptr, t->Get(1000));
+  EXPECT_EQ(0, t->Clear());
+  EXPECT_EQ(0u, t->GetFilled());
+  EXPECT_EQ(nullptr, t->GetObjectArray()->Get(0));
+  EXPECT_EQ(nullptr, t->GetObjectArray()->Get(2));
+  EXPECT_EQ(VMHashNotFound, t->Find(a));
+  t->Destroy(nsHeap);
+}
+
+TEST_F(CoreHashTable, DeleteClosesUpAndClearsTheVacatedEntries) {
+  VMObjectHashTable* t = Table(32);
+  ASSERT_NE(nullptr, t);
+  std::vector<VMObject*> entries;
+  for (VMword k = 0; k < 10; k++) {
+    entries.push_back(Make(k % 3));
+    t->Add(entries.back());
+  }
+  VMObject* gone = entries[3];
+  EXPECT_EQ(0, t->Delete(gone));
+  entries.erase(entries.begin() + 3);
+  ExpectConsistent(t, entries);
+  EXPECT_EQ(VMHashNotFound, t->Find(gone));
+  /* The collector walks the entry array: the deleted object must not stay in it. */
+  for (uint32_t e = 0; e < t->GetObjectArray()->GetSize(); e++)
+    EXPECT_NE(gone, t->GetObjectArray()->Get(e)) << e;
+  EXPECT_EQ(nullptr, t->GetObjectArray()->Get(9));
+  t->Destroy(nsHeap);
+}
+
+TEST_F(CoreHashTable, AFullTableRefusesBeforeWritingAnything) {
+  VMObjectHashTable* t = Table(2);  // 5 slots
+  ASSERT_NE(nullptr, t);
+  std::vector<VMObject*> entries;
+  for (VMword k = 0; k < 4; k++) entries.push_back(Make(k));
+  VMObject* refused = Make(99);
+  refhost::FailNextAllocations(1000000);  // no growth of any kind
+  for (uint32_t k = 0; k < entries.size(); k++) ASSERT_EQ(k, t->Add(entries[k]));
+  EXPECT_EQ(VMHashNotFound, t->Add(refused));
+  refhost::FailNextAllocations(0);
+  EXPECT_EQ(VMHashNotFound, t->Find(refused));
+  for (uint32_t e = entries.size(); e < t->GetObjectArray()->GetSize(); e++)
+    EXPECT_EQ(nullptr, t->GetObjectArray()->Get(e));
+  ExpectConsistent(t, entries);
+  /* Once memory is back the next insertion grows the table again. */
+  EXPECT_EQ(4u, t->Add(refused));
+  entries.push_back(refused);
+  EXPECT_GT(t->GetHashSize(), 5u);
+  ExpectConsistent(t, entries);
+  t->Destroy(nsHeap);
+}
+
+TEST_F(CoreHashTable, RefusedAllocationAtEveryStepOfGrowthKeepsTheTableConsistent) {
+  expectEmptyHeaps = false;  // half-made arrays wait for a collection
+  VMObjectHashTable* t = Table(20);
+  ASSERT_NE(nullptr, t);
+  std::vector<VMObject*> pool;
+  for (VMword k = 0; k < 600; k++) pool.push_back(Make(k * 40503u));
+  std::vector<VMObject*> entries;
+  uint64_t refusedBefore = refhost::RefusedCount();
+  for (uint32_t i = 0; i < pool.size(); i++) {
+    /* Refuse the first, second, ... allocation of whatever growth this insertion makes
+       (index arrays of hundreds of slots take many pieces); leave every third insertion
+       alone so that the table also gets to grow. */
+    refhost::FailNthAllocation(i % 3 == 2 ? 0 : 1 + (i / 3) % 25);
+    uint32_t index = t->Add(pool[i]);
+    refhost::FailNthAllocation(0);
+    if (index != VMHashNotFound) {
+      ASSERT_EQ(entries.size(), index);
+      entries.push_back(pool[i]);
+    } else {
+      ASSERT_EQ(VMHashNotFound, t->Find(pool[i]));
+    }
+    ExpectConsistent(t, entries);
+  }
+  EXPECT_GT(refhost::RefusedCount(), refusedBefore);
+  EXPECT_GT(entries.size(), 500u);
+  EXPECT_GT(t->GetHashSize(), 1000u);
+  t->Destroy(nsHeap);
+}
+
+JNIHostFunctions countingTable;
+int eventsLive = 0, mutexesLive = 0, spinsLive = 0, spinHeld = 0;
+void* HOSTCALL CountEventCreate(jboolean shared) {
+  eventsLive++;
+  return refhost::Functions()->EventSemaphoreCreate(shared);
+}
+void HOSTCALL CountEventDestroy(void* e) {
+  eventsLive--;
+  refhost::Functions()->EventSemaphoreDestroy(e);
+}
+void* HOSTCALL CountMutexCreate(jboolean shared) {
+  mutexesLive++;
+  return refhost::Functions()->MutexCreate(shared);
+}
+void HOSTCALL CountMutexDestroy(void* m) {
+  mutexesLive--;
+  refhost::Functions()->MutexDestroy(m);
+}
+void* HOSTCALL CountSpinCreate(jint mode, const char* tag) {
+  spinsLive++;
+  return refhost::Functions()->SpinLockCreate(mode, tag);
+}
+void HOSTCALL CountClose(void* h, const char* reason) {
+  spinsLive--;
+  refhost::Functions()->CloseHandle(h, reason);
+}
+jboolean HOSTCALL CountAcquire(void* l, const char* tag) {
+  spinHeld++;
+  return refhost::Functions()->SpinLockAcquire(l, tag);
+}
+jboolean HOSTCALL CountRelease(void* l, const char* tag) {
+  spinHeld--;
+  return refhost::Functions()->SpinLockRelease(l, tag);
+}
+
+TEST_F(CoreHashTable, LocksOfEachModeAndTheirRelease) {
+  countingTable = *refhost::Functions();
+  countingTable.EventSemaphoreCreate = CountEventCreate;
+  countingTable.EventSemaphoreDestroy = CountEventDestroy;
+  countingTable.MutexCreate = CountMutexCreate;
+  countingTable.MutexDestroy = CountMutexDestroy;
+  countingTable.SpinLockCreate = CountSpinCreate;
+  countingTable.CloseHandle = CountClose;
+  countingTable.SpinLockAcquire = CountAcquire;
+  countingTable.SpinLockRelease = CountRelease;
+  eventsLive = mutexesLive = spinsLive = spinHeld = 0;
+  VMUtils::SetHostFunctions(&countingTable);
+
+  /* A mode-32 table locks its mutex through the counted lock of the calling thread. */
+  VMThread* thread = (VMThread*)VMInternalObject::Instantiate(machineHeap, 18, 0);
+  ASSERT_NE(nullptr, thread);
+  VMword envWords[4] = {0, 0, (VMword)thread, 0};
+  host->SetCurrentEnv((JNIEnv*)envWords);
+  VMObjectHashTable* strings = Table(8, VMHashLockMutex);
+  ASSERT_NE(nullptr, strings);
+  EXPECT_EQ(1, mutexesLive);
+  EXPECT_EQ(nullptr, strings->GetSpinLock());
+  {
+    VMObjectHashTableIterator it(strings, 17, VMHashLockMutex);
+    EXPECT_EQ(1, thread->GetMutexLockCount());
+    EXPECT_EQ(nullptr, it.Next());
+  }
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  host->SetCurrentEnv(nullptr);
+
+  /* Mode 20 is locked by its iterators; mode 4 by its callers. */
+  VMObjectHashTable* classes = Table(8, 20);
+  ASSERT_NE(nullptr, classes);
+  {
+    VMObjectHashTableIterator it(classes, 3, 20);
+    EXPECT_EQ(1, spinHeld);
+  }
+  EXPECT_EQ(0, spinHeld);
+  VMObjectHashTable* literals = Table(8, 4);
+  ASSERT_NE(nullptr, literals);
+  {
+    VMObjectHashTableIterator it(literals, 3, 4);
+    EXPECT_EQ(0, spinHeld);
+  }
+  ASSERT_TRUE(literals->Lock(true));
+  EXPECT_EQ(1, spinHeld);
+  literals->relSpinlock();
+  EXPECT_EQ(3, eventsLive);
+  EXPECT_EQ(2, spinsLive);
+
+  strings->Destroy(nsHeap);
+  classes->Destroy(nsHeap);
+  literals->Destroy(nsHeap);
+  EXPECT_EQ(0, eventsLive);
+  EXPECT_EQ(0, mutexesLive);
+  EXPECT_EQ(0, spinsLive);
+  VMUtils::SetHostFunctions(refhost::Functions());
+  thread->Destroy(machineHeap);
+}
+
+TEST_F(CoreHashTable, RefusedCreationReleasesWhatWasMade) {
+  for (uint32_t n = 1; n <= 3; n++) {
+    refhost::FailNthAllocation(n);
+    VMObjectHashTable* t =
+        VMObjectHashTable::CreateInstance(nsHeap, KeyHash, 4, VMTag_VMObjectHashTable, 8);
+    refhost::FailNthAllocation(0);
+    EXPECT_EQ(nullptr, t) << n;
+  }
+  EXPECT_EQ(0u, refhost::BlocksInUse(nsHeap) - items.size());
+}
+
+TEST_F(CoreHashTable, TypedTablesHashTheirOwnWord) {
+  VMInternalObject* o = Item(nsHeap, 0, 8);
+  ASSERT_NE(nullptr, o);
+  for (uint32_t w = 0; w < 8; w++) o->SetScalar(w, 100 + w);
+  EXPECT_EQ(103u, VMJavaLangStringHashTable::HashFunc(o));
+  EXPECT_EQ(103u, VMNativeClassInfoHashTable::HashFunc(o));
+  EXPECT_EQ(104u, VMZipEntryHashTable::HashFunc(o));
+  EXPECT_EQ(105u, VMClassHashTable::HashFunc(o));
+  EXPECT_EQ(102u, VMCompiledClassInfoHashTable::HashFunc(o));
+  EXPECT_EQ(101u, VMClassLoaderHashTable::HashFunc(o));
+  EXPECT_EQ(100u, VMbyteArrayHashTable::HashFunc(o));
+  o->Destroy(nsHeap);
+
+  VMJavaLangStringHashTable* t = VMJavaLangStringHashTable::CreateInstance(nsHeap, 10);
+  ASSERT_NE(nullptr, t);
+  EXPECT_EQ(0x7323FECAu, t->GetTag());
+  EXPECT_EQ(0x7323FECAu, t->GetObjectArray()->GetTag());
+  EXPECT_NE(nullptr, t->GetMutex());
+  t->Destroy(nsHeap);
+  VMClassLoaderHashTable* l = VMClassLoaderHashTable::CreateInstance(nsHeap, 10);
+  ASSERT_NE(nullptr, l);
+  EXPECT_EQ(0x6F7AFECAu, l->GetTag());
+  EXPECT_NE(nullptr, l->GetSpinLock());
+  l->Destroy(nsHeap);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* FILO queues                                                                           */
+
+class CoreFiloQueue : public ContainerTest {};
+
+TEST_F(CoreFiloQueue, LastInFirstOutAcrossGrowth) {
+  VMFiloQueue* q = VMFiloQueue::CreateInstance(nsHeap, 2, 0);  // increment 0 counts as 1
+  ASSERT_NE(nullptr, q);
+  EXPECT_EQ(1u, q->GetIncrement());
+  std::vector<VMObject*> in;
+  for (VMword k = 0; k < 40; k++) {
+    in.push_back(Make(k));
+    ASSERT_EQ(0, q->EnQueue(in.back()));
+  }
+  for (size_t i = in.size(); i-- > 0;) EXPECT_EQ(in[i], q->DeQueue());
+  EXPECT_EQ(nullptr, q->DeQueue());
+  EXPECT_EQ(nullptr, q->GetArray()->Get(0));  // taken slots are cleared
+  q->Destroy(nsHeap);
+}
+
+TEST_F(CoreFiloQueue, RefusedGrowthStoresNothing) {
+  VMMonitorFiloQueue* q = VMMonitorFiloQueue::CreateInstance(nsHeap, 1, 4);
+  ASSERT_NE(nullptr, q);
+  VMMonitor* m1 = (VMMonitor*)Make(1);
+  VMMonitor* m2 = (VMMonitor*)Make(2);
+  ASSERT_EQ(0, q->EnQueue(m1));
+  refhost::FailNextAllocations(1);
+  EXPECT_EQ(VMStatus_OutOfMemoryError, q->EnQueue(m2));
+  EXPECT_EQ(1u, q->GetTop());
+  EXPECT_EQ(m1, q->DeQueue());
+  EXPECT_EQ(nullptr, q->DeQueue());
+  q->Destroy(nsHeap);
+}
+
+}  // namespace

@@ -1,0 +1,322 @@
+/* Literals: interning per name space, character-level operations, copies out, and
+   interning from several threads and under refused allocations. */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core_support.h"
+
+using core_test::CoreTest;
+
+namespace {
+
+std::string Text(VMLiteral* l) {
+  std::string s(l->UTF8Length(), '\0');
+  l->ReadBytes(0, l->UTF8Length(), &s[0]);
+  return s;
+}
+
+class CoreLiteral : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    MakeNameSpace(64, 64);
+  }
+};
+
+TEST_F(CoreLiteral, EqualTextsInternToOneLiteralPerNameSpace) {
+  VMLiteral* a = Lit("java/lang/Object");
+  ASSERT_NE(nullptr, a);
+  EXPECT_EQ(a, Lit("java/lang/Object"));
+  EXPECT_EQ(a, VMLiteral::CreateInstance(ns, "java/lang/Object;junk", 16));
+  EXPECT_NE(a, Lit("java/lang/Objec"));
+  EXPECT_EQ(VMTag_VMLiteral, a->GetTag());
+  EXPECT_TRUE(a->GetIsScalarArray());
+  EXPECT_TRUE(a->GetIsNameSpaceData());
+  EXPECT_EQ(16u, a->UTF8Length());
+  EXPECT_EQ(VMLiteral::HashUTF8("java/lang/Object", 16), a->GetHash());
+
+  /* A second name space has literals of its own. */
+  VMNameSpace* first = ns;
+  HHeap* firstHeap = nsHeap;
+  HHeap* otherHeap = host->HeapCreate(nullptr, 1);
+  nsHeap = otherHeap;
+  MakeNameSpace(16, 16);
+  VMLiteral* b = Lit("java/lang/Object");
+  ASSERT_NE(nullptr, b);
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(a->Equals(b));
+  DestroyNameSpace();
+  EXPECT_EQ(0u, refhost::BlocksInUse(otherHeap));
+  host->HeapDestroy(otherHeap);
+  ns = first;
+  nsHeap = firstHeap;
+}
+
+TEST_F(CoreLiteral, InvalidTextAndMissingTablesGiveNull) {
+  EXPECT_EQ(nullptr, Lit("abc\xE4\xB8"));
+  EXPECT_EQ(nullptr, VMLiteral::CreateInstance(ns, "\xC3\xA9", 1));
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  ns->SetLiteralHashTable(nullptr);
+  EXPECT_EQ(nullptr, Lit("abc"));
+  ns->SetLiteralHashTable(table);
+}
+
+TEST_F(CoreLiteral, CharactersOfModifiedUTF8) {
+  VMLiteral* nul = Lit("\xC0\x80");
+  ASSERT_NE(nullptr, nul);
+  EXPECT_EQ(1u, nul->GetCount());
+  EXPECT_EQ(2u, nul->UTF8Length());
+  EXPECT_EQ(0, nul->GetFirstChar());
+
+  VMLiteral* l = Lit("a\xC3\xA9\xE4\xB8\xAD\xED\xA0\xBD\xED\xB8\x80");  // a é 中 and a pair
+  ASSERT_NE(nullptr, l);
+  EXPECT_EQ(5u, l->GetCount());
+  EXPECT_EQ('a', l->GetFirstChar());
+  VMLiteralIterator it(l);
+  const jchar expect[] = {'a', 0xE9, 0x4E2D, 0xD83D, 0xDE00};
+  for (jchar c : expect) {
+    ASSERT_TRUE(it.HasMoreChars());
+    EXPECT_EQ(c, it.PeekChar());
+    EXPECT_EQ(c, it.NextChar());
+  }
+  EXPECT_FALSE(it.HasMoreChars());
+  EXPECT_EQ(5u, it.GetNextIndex());
+  EXPECT_EQ(12u, it.GetNextBytePosition());
+  VMLiteralIterator copy(it);
+  copy.Reset();
+  EXPECT_EQ(0u, copy.GetNextIndex());
+  EXPECT_EQ(0u, copy.GetNextBytePosition());
+  EXPECT_EQ(l, copy.GetLiteral());
+  EXPECT_FALSE(VMLiteralIterator(nullptr).HasMoreChars());
+
+  EXPECT_EQ(0, Lit("")->GetFirstChar());
+  EXPECT_EQ(0u, Lit("")->GetCount());
+}
+
+TEST_F(CoreLiteral, UnvalidatedBytesNeverReadPastTheEnd) {
+  VMbyteArray* bytes = VMbyteArray::CreateInstance(nsHeap, 2, jallocFailFast, VMTag_VMbyteArray);
+  ASSERT_NE(nullptr, bytes);
+  bytes->Set(0, 'x');
+  bytes->Set(1, (jbyte)0xE4);  // announces two more bytes that are not there
+  VMLiteral* l = VMLiteral::CreateInstance(ns, bytes);
+  ASSERT_NE(nullptr, l);
+  EXPECT_EQ(2u, l->UTF8Length());
+  EXPECT_EQ(2u, l->GetCount());
+  VMLiteralIterator it(l);
+  it.NextChar();
+  EXPECT_EQ(0x4000, it.NextChar());
+  EXPECT_EQ(2u, it.GetNextBytePosition());
+  EXPECT_FALSE(it.HasMoreChars());
+  EXPECT_EQ(l, VMLiteral::CreateInstance(ns, bytes));  // interned like any other
+  bytes->Destroy(nsHeap);
+}
+
+TEST_F(CoreLiteral, EqualityTests) {
+  VMLiteral* a = Lit("abc");
+  EXPECT_TRUE(a->EqualsAscii("abc"));
+  EXPECT_FALSE(a->EqualsAscii("abd"));
+  EXPECT_FALSE(a->EqualsAscii("ab"));
+  EXPECT_FALSE(Lit("ab\xC3\xA9")->EqualsAscii("ab\xC3"));  // not valid text
+  EXPECT_TRUE(a->equalsUTF8("abcdef", 3));
+  EXPECT_FALSE(a->equalsUTF8("abcdef", 4));
+  EXPECT_TRUE(a->Equals(a));
+  EXPECT_FALSE(a->Equals(Lit("abd")));
+}
+
+TEST_F(CoreLiteral, ConcatAndSubstring) {
+  VMLiteral* empty = Lit("");
+  VMLiteral* ab = Lit("ab");
+  EXPECT_EQ(ab, ab->Concat(ns, empty));
+  EXPECT_EQ(ab, empty->Concat(ns, ab));
+  EXPECT_EQ(Lit("ab\xE4\xB8\xAD"), ab->Concat(ns, Lit("\xE4\xB8\xAD")));
+
+  VMLiteral* l = Lit("a\xC3\xA9\xE4\xB8\xAD" "b");
+  EXPECT_EQ(empty, l->Substring(ns, 0, 0));
+  EXPECT_EQ(empty, l->Substring(ns, 9, 2));
+  EXPECT_EQ(Lit("\xC3\xA9\xE4\xB8\xAD"), l->Substring(ns, 1, 2));
+  EXPECT_EQ(Lit("\xE4\xB8\xAD" "b"), l->Substring(ns, 2, 100));
+  EXPECT_EQ(l, l->Substring(ns, 0, 4));
+}
+
+TEST_F(CoreLiteral, PiecesOfText) {
+  VMLiteral* l = Lit("a\xE4\xB8\xAD" "bc");
+  char buffer[8];
+  uint32_t written = 99;
+  /* Room 4: one character per call, a three-byte one included. */
+  EXPECT_EQ(1u, l->GetUTF8Piece(buffer, 4, written, 0));
+  EXPECT_EQ(1u, written);
+  EXPECT_EQ(2u, l->GetUTF8Piece(buffer, 4, written, 1));
+  EXPECT_EQ(3u, written);
+  EXPECT_EQ(0, memcmp(buffer, "\xE4\xB8\xAD", 3));
+  EXPECT_EQ(3u, l->GetUTF8Piece(buffer, 4, written, 2));
+  EXPECT_EQ(4u, l->GetUTF8Piece(buffer, 4, written, 3));  // the last character
+  EXPECT_EQ(1u, written);
+  EXPECT_EQ('c', buffer[0]);
+  EXPECT_EQ(0u, l->GetUTF8Piece(buffer, 4, written, 4));  // the end
+  EXPECT_EQ(0u, written);
+  /* Room 3 copies nothing. */
+  EXPECT_EQ(2u, l->GetUTF8Piece(buffer, 3, written, 2));
+  EXPECT_EQ(0u, written);
+  EXPECT_EQ(0u, l->GetUTF8Piece(buffer, 3, written, 4));
+  EXPECT_EQ(0u, l->GetUTF8Piece(buffer, 8, written, 9));
+  /* A large room takes everything in one call; NUL is re-encoded as C0 80. */
+  VMLiteral* nul = Lit("x\xC0\x80");
+  EXPECT_EQ(0u, nul->GetUTF8Piece(buffer, 8, written, 0));
+  EXPECT_EQ(3u, written);
+}
+
+TEST_F(CoreLiteral, CopiesForTheHost) {
+  VMLiteral* l = Lit("java/lang/String");
+  char* copy = l->MakeUTF8();
+  ASSERT_NE(nullptr, copy);
+  EXPECT_STREQ("java/lang/String", copy);
+  VMLiteral::FreeUTF8(copy);
+
+  std::string big(10300, 'q');
+  VMLiteral* large = Lit(big.c_str());
+  ASSERT_NE(nullptr, large);
+  refhost::SetMaxAllocSize(10300);
+  EXPECT_EQ(nullptr, large->MakeUTF8());  // length + 1 exceeds the largest block
+  refhost::SetMaxAllocSize(10301);
+  copy = large->MakeUTF8();
+  ASSERT_NE(nullptr, copy);
+  EXPECT_EQ(big, std::string(copy));
+  VMLiteral::FreeUTF8(copy);
+}
+
+TEST_F(CoreLiteral, LongLiteralsSpanPieces) {
+  std::string text;
+  for (int i = 0; text.size() < 3000; i++) text += (i % 3 == 0) ? "\xE4\xB8\xAD" : (i % 3 == 1 ? "x" : "\xC3\xA9");
+  VMLiteral* l = Lit(text.c_str());
+  ASSERT_NE(nullptr, l);
+  EXPECT_FALSE(l->GetIsContiguous());
+  EXPECT_EQ(text, Text(l));
+  EXPECT_EQ(VMLiteral::HashUTF8(text.data(), (uint32_t)text.size()), l->GetHash());
+  EXPECT_EQ(VMLiteral::UnicodeLength(text.data(), (uint32_t)text.size()), l->GetCount());
+  EXPECT_EQ(l, Lit(text.c_str()));
+  VMLiteral* tail = l->Substring(ns, 1000, 5000);
+  ASSERT_NE(nullptr, tail);
+  VMLiteralIterator it(l);
+  for (int i = 0; i < 1000; i++) it.NextChar();
+  EXPECT_EQ(text.substr(it.GetNextBytePosition()), Text(tail));
+  char* copy = l->MakeUTF8();
+  EXPECT_EQ(text, std::string(copy));
+  VMLiteral::FreeUTF8(copy);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Interning when the table cannot grow, and from several threads                        */
+
+class CoreLiteralInterning : public CoreTest {};
+
+TEST_F(CoreLiteralInterning, AFullTableRefusesWithoutFreeingWhatItHolds) {
+  MakeNameSpace(2, 2);  // 5 slots
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  /* Literals of a few bytes can still be made; no entry or index array can. */
+  refhost::FailAllocationsAbove(40);
+  std::vector<VMLiteral*> held;
+  std::vector<std::string> names;
+  int refused = 0;
+  for (int i = 0; i < 10; i++) {
+    std::string name = "n" + std::to_string(i);
+    VMLiteral* l = Lit(name.c_str());
+    if (l == nullptr) {
+      refused++;
+      continue;
+    }
+    held.push_back(l);
+    names.push_back(name);
+  }
+  EXPECT_EQ(4u, held.size());
+  EXPECT_EQ(6, refused);
+  uint32_t blocks = refhost::BlocksInUse(nsHeap);
+  EXPECT_EQ(nullptr, Lit("n9"));  // a refused literal is not left behind
+  EXPECT_EQ(blocks, refhost::BlocksInUse(nsHeap));
+  for (size_t i = 0; i < held.size(); i++) {
+    EXPECT_EQ(held[i], Lit(names[i].c_str()));
+    EXPECT_EQ(names[i], Text(held[i]));
+  }
+  refhost::FailAllocationsAbove(0);
+  for (int i = 0; i < 50; i++) ASSERT_NE(nullptr, Lit(("m" + std::to_string(i)).c_str()));
+  EXPECT_EQ(54u, table->GetFilled());
+  for (size_t i = 0; i < held.size(); i++) EXPECT_EQ(held[i], Lit(names[i].c_str()));
+}
+
+TEST_F(CoreLiteralInterning, RefusedAllocationsDuringGrowthLoseNothing) {
+  expectEmptyHeaps = false;  // half-made index arrays wait for a collection
+  MakeNameSpace(20, 16);
+  std::vector<std::string> names;
+  std::vector<VMLiteral*> got;
+  for (int i = 0; i < 1500; i++) {
+    std::string name = "pkg/Class" + std::to_string(i * 7919);
+    refhost::FailNthAllocation(i % 3 == 2 ? 0 : 1 + (i / 3) % 25);
+    VMLiteral* l = Lit(name.c_str());
+    refhost::FailNthAllocation(0);
+    if (l == nullptr) continue;
+    ASSERT_EQ(name, Text(l));
+    names.push_back(name);
+    got.push_back(l);
+  }
+  EXPECT_GT(names.size(), 1000u);
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  EXPECT_EQ(names.size(), table->GetFilled());
+  EXPECT_GT(table->GetHashSize(), 2000u);
+  for (size_t i = 0; i < names.size(); i++) {
+    ASSERT_EQ(got[i], Lit(names[i].c_str())) << names[i];
+    ASSERT_NE(VM_DESTROYED_TAG, got[i]->GetTag());
+  }
+}
+
+TEST_F(CoreLiteralInterning, FourThreadsInternTheSameAndTheirOwnNames) {
+  MakeNameSpace(0x400, 16);  // small, so that the table rehashes several times
+  const int kThreads = 4, kShared = 6000, kOwn = 1000;
+  auto shared = [](int i) {
+    return "corvane/shared/N" + std::to_string(i) + (i % 5 == 0 ? "\xC3\xA9" : "");
+  };
+  std::vector<std::vector<VMLiteral*>> seen(kThreads, std::vector<VMLiteral*>(kShared));
+  std::vector<std::vector<VMLiteral*>> own(kThreads, std::vector<VMLiteral*>(kOwn));
+  std::vector<std::thread> workers;
+  VMNameSpace* space = ns;
+  for (int t = 0; t < kThreads; t++) {
+    workers.emplace_back([&, t] {
+      for (int k = 0; k < kShared + kOwn; k++) {
+        /* Each thread walks the shared names in its own order, its own names mixed in. */
+        if (k % 7 == 3 && k / 7 < kOwn) {
+          int j = k / 7;
+          std::string name = "t" + std::to_string(t) + "/own/" + std::to_string(j);
+          own[t][j] = VMLiteral::CreateInstance(space, name.c_str(), 0xFFFFFFFFu);
+        }
+        if (k < kShared) {
+          int i = t == 0 ? k : t == 1 ? kShared - 1 - k : t == 2 ? (k * 7) % kShared
+                                                                  : (k * 11 + 17) % kShared;
+          seen[t][i] = VMLiteral::CreateInstance(space, shared(i).c_str(), 0xFFFFFFFFu);
+        }
+      }
+    });
+  }
+  for (auto& w : workers) w.join();
+
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  EXPECT_EQ((uint32_t)(kShared + kThreads * kOwn), table->GetFilled());
+  EXPECT_GT(table->GetHashSize(), 16000u);
+  for (int i = 0; i < kShared; i++) {
+    ASSERT_NE(nullptr, seen[0][i]);
+    for (int t = 1; t < kThreads; t++) ASSERT_EQ(seen[0][i], seen[t][i]) << i;
+    ASSERT_EQ(seen[0][i], Lit(shared(i).c_str()));
+    ASSERT_EQ(shared(i), Text(seen[0][i]));
+  }
+  for (int t = 0; t < kThreads; t++) {
+    for (int j = 0; j < kOwn; j++) {
+      std::string name = "t" + std::to_string(t) + "/own/" + std::to_string(j);
+      ASSERT_NE(nullptr, own[t][j]);
+      ASSERT_EQ(own[t][j], Lit(name.c_str()));
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,282 @@
+/* Java strings: making them from literals, char arrays and C text, the pool of interned
+   strings of a name space, and conversions back to modified UTF-8. */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core_support.h"
+
+using core_test::CoreTest;
+
+namespace {
+
+std::u16string Chars(VMJavaLangString* s) {
+  std::u16string out;
+  for (uint32_t i = 0; i < s->GetCount(); i++) out += (char16_t)s->Get(i);
+  return out;
+}
+
+std::string Utf8(VMJavaLangString* s) {
+  char* block = s->MakeUTF8();
+  std::string out = block != nullptr ? block : "<null>";
+  VMJavaLangString::FreeUTF8(block);
+  return out;
+}
+
+class CoreString : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    MakeNameSpace(64, 64);
+    MakeStringClasses();
+    Attach();
+  }
+  /* A machine-heap string, destroyed with the test. */
+  VMJavaLangString* Make(const char* text) {
+    VMJavaLangString* s = VMJavaLangString::CreateInstance(env, text);
+    if (s != nullptr) made.push_back(s);
+    return s;
+  }
+  void TearDown() override {
+    for (VMJavaLangString* s : made) s->Destroy(machineHeap);
+    CoreTest::TearDown();
+  }
+  std::vector<VMJavaLangString*> made;
+};
+
+TEST_F(CoreString, AStringIsFourWordsWithItsClassAndACharArray) {
+  VMJavaLangString* s = Make("ab");
+  ASSERT_NE(nullptr, s);
+  EXPECT_EQ(VMTag_VMJavaLangString, s->GetTag());
+  EXPECT_EQ((VMClass*)stringClass, s->GetClass());
+  EXPECT_EQ(4, s->GetNumberOfElements());
+  EXPECT_FALSE(s->GetIsNameSpaceData());
+  VMcharArray* value = s->GetValue();
+  EXPECT_EQ(VMTag_VMJavaLangStringCharacters, value->GetTag());
+  EXPECT_EQ((VMClass*)charsClass, value->GetClass());
+  EXPECT_EQ(0u, s->GetOffset());
+  EXPECT_EQ(2u, s->GetCount());
+  EXPECT_EQ(0u, s->GetHash());  // written only when interned
+}
+
+TEST_F(CoreString, FromLiteralsAndText) {
+  VMJavaLangString* s = VMJavaLangString::CreateInstance(env, Lit("a\xC0\x80\xED\xA0\xBD\xED\xB8\x80"));
+  ASSERT_NE(nullptr, s);
+  made.push_back(s);
+  EXPECT_EQ(std::u16string(u"a\0\xD83D\xDE00", 4), Chars(s));
+  VMJavaLangString* t = Lit("x\xE4\xB8\xAD")->MakeVMJavaLangString(env);
+  ASSERT_NE(nullptr, t);
+  made.push_back(t);
+  EXPECT_EQ(std::u16string(u"x\x4E2D"), Chars(t));
+  EXPECT_EQ(nullptr, Make("bad\xE4"));
+  EXPECT_EQ(std::u16string(u"caf\xE9"), Chars(Make("caf\xC3\xA9")));
+}
+
+TEST_F(CoreString, FromCharArrays) {
+  VMcharArray* chars = VMcharArray::CreateInstance(machineHeap, 5, jallocFailFast, VMTag_VMcharArray);
+  ASSERT_NE(nullptr, chars);
+  for (uint32_t i = 0; i < 5; i++) chars->Set(i, (jchar)('a' + i));
+  VMJavaLangString* whole = VMJavaLangString::CreateInstance(env, chars, 0);
+  VMJavaLangString* tail = VMJavaLangString::CreateInstance(env, chars, 3);
+  VMJavaLangString* none = VMJavaLangString::CreateInstance(env, chars, 5);
+  VMJavaLangString* empty = VMJavaLangString::CreateInstance(env, (VMcharArray*)nullptr, 0);
+  /* A start beyond the end would make a count of nearly 2^32 characters. */
+  EXPECT_EQ(nullptr, VMJavaLangString::CreateInstance(env, chars, 6));
+  EXPECT_EQ(nullptr, VMJavaLangString::CreateInstance(env, chars, 0xFFFFFFFFu));
+  for (VMJavaLangString* s : {whole, tail, none, empty}) {
+    ASSERT_NE(nullptr, s);
+    made.push_back(s);
+  }
+  EXPECT_EQ(u"abcde", Chars(whole));
+  EXPECT_EQ(u"de", Chars(tail));
+  EXPECT_EQ(0u, none->GetCount());
+  EXPECT_EQ(0u, empty->GetCount());
+  EXPECT_NE(chars, whole->GetValue());  // copied
+  chars->Destroy(machineHeap);
+}
+
+TEST_F(CoreString, HashEqualsAndLengths) {
+  EXPECT_EQ(0u, Make("")->Hash());
+  EXPECT_EQ(97u, Make("a")->Hash());
+  EXPECT_EQ(3105u, Make("ab")->Hash());
+  EXPECT_TRUE(Make("abc")->Equals(Make("abc")));
+  EXPECT_FALSE(Make("abc")->Equals(Make("abd")));
+  EXPECT_FALSE(Make("abc")->Equals(Make("ab")));
+
+  EXPECT_EQ(2u, Make("\xC0\x80")->UTF8Length());
+  EXPECT_EQ(2u, Make("\xDF\xBF")->UTF8Length());
+  EXPECT_EQ(3u, Make("\xE0\xA0\x80")->UTF8Length());
+  EXPECT_EQ("\xE0\xA0\x80", Utf8(Make("\xE0\xA0\x80")));
+  EXPECT_EQ(std::string("a\xC0\x80z"), Utf8(Make("a\xC0\x80z")));
+
+  refhost::SetMaxAllocSize(10240);
+  std::string big(10240, 'w');
+  EXPECT_EQ(nullptr, Make(big.c_str())->MakeUTF8());
+  EXPECT_EQ(nullptr, Make(big.c_str())->MakeVMLiteral(ns));
+  big.pop_back();
+  EXPECT_EQ(big, Utf8(Make(big.c_str())));
+}
+
+TEST_F(CoreString, PiecesNeverRunPastTheRoom) {
+  VMJavaLangString* s = Make("ab\xE4\xB8\xAD");
+  ASSERT_NE(nullptr, s);
+  uint32_t written = 99;
+  for (uint32_t room = 0; room < 3; room++) {
+    /* A buffer of exactly room bytes: the sanitizer sees any write past it. */
+    std::unique_ptr<char[]> buffer(new char[room]);
+    EXPECT_EQ(1u, s->GetUTF8Piece(buffer.get(), room, written, 1));
+    EXPECT_EQ(0u, written);
+  }
+  std::unique_ptr<char[]> three(new char[3]);
+  EXPECT_EQ(1u, s->GetUTF8Piece(three.get(), 3, written, 0));
+  EXPECT_EQ(1u, written);
+  EXPECT_EQ(3u, s->GetUTF8Piece(three.get(), 3, written, 2));
+  EXPECT_EQ(3u, written);
+  EXPECT_EQ(0, memcmp(three.get(), "\xE4\xB8\xAD", 3));
+  EXPECT_EQ(0u, s->GetUTF8Piece(three.get(), 3, written, 3));
+  char four[4];
+  EXPECT_EQ(2u, s->GetUTF8Piece(four, 4, written, 0));
+  EXPECT_EQ(2u, written);
+  EXPECT_EQ(0, memcmp(four, "ab", 2));
+}
+
+TEST_F(CoreString, InterningReturnsOneNameSpaceStringPerText) {
+  VMJavaLangString* a = Make("hello");
+  VMJavaLangString* b = Make("hello");
+  VMJavaLangString* ia = a->Intern(ns);
+  ASSERT_NE(nullptr, ia);
+  EXPECT_NE(a, ia);
+  EXPECT_TRUE(ia->GetIsNameSpaceData());
+  EXPECT_EQ(ia->Hash(), ia->GetHash());
+  EXPECT_EQ(ia, b->Intern(ns));
+  EXPECT_EQ(ia, a->Intern(ns));
+  EXPECT_EQ(ia, ia->Intern(ns));
+  /* The given strings are left as they were. */
+  EXPECT_EQ(0u, a->GetHash());
+  EXPECT_EQ(u"hello", Chars(a));
+  EXPECT_EQ(1u, ns->GetInternTable()->GetFilled());
+
+  VMLiteral* hello = Lit("hello");
+  uint32_t blocks = refhost::BlocksInUse(nsHeap);
+  EXPECT_EQ(ia, VMJavaLangString::CreateIntern(ns, hello));
+  EXPECT_EQ(blocks, refhost::BlocksInUse(nsHeap));  // the fresh copy was destroyed
+  EXPECT_EQ(Lit("hello"), ia->MakeVMLiteral(ns));
+}
+
+TEST_F(CoreString, ACallersNameSpaceStringIsNeverDestroyedByIntern) {
+  VMJavaLangString* pooled = VMJavaLangString::CreateIntern(ns, Lit("abc"));
+  ASSERT_NE(nullptr, pooled);
+  VMJavaLangString* mine = VMJavaLangString::allocate(ns, nsHeap, 3);
+  ASSERT_NE(nullptr, mine);
+  for (uint32_t i = 0; i < 3; i++) mine->GetValue()->Set(i, (jchar)('a' + i));
+  EXPECT_EQ(pooled, mine->Intern(ns));
+  EXPECT_EQ(VMTag_VMJavaLangString, mine->GetTag());
+  EXPECT_EQ(u"abc", Chars(mine));
+  mine->Destroy(nsHeap);
+}
+
+TEST_F(CoreString, NoStringTableGivesNullAndLeaksNothing) {
+  VMJavaLangStringHashTable* table = ns->GetInternTable();
+  ns->SetInternTable(nullptr);
+  uint32_t blocks = refhost::BlocksInUse(nsHeap);
+  EXPECT_EQ(nullptr, Make("x")->Intern(ns));
+  EXPECT_EQ(nullptr, VMJavaLangString::CreateIntern(ns, Lit("x")));
+  EXPECT_EQ(blocks + 1, refhost::BlocksInUse(nsHeap));  // only the literal "x"
+  ns->SetInternTable(table);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Interning under refused allocations and from several threads                         */
+
+class CoreStringInterning : public CoreTest {};
+
+TEST_F(CoreStringInterning, RefusedAllocationsDuringGrowthLoseNothing) {
+  expectEmptyHeaps = false;  // half-made index arrays wait for a collection
+  MakeNameSpace(0x2000, 20);
+  MakeStringClasses();
+  Attach();
+  std::vector<std::string> names;
+  std::vector<VMJavaLangString*> got;
+  for (int i = 0; i < 1500; i++) {
+    std::string name = "s" + std::to_string(i * 104729);
+    VMJavaLangString* local = VMJavaLangString::CreateInstance(env, name.c_str());
+    ASSERT_NE(nullptr, local);
+    refhost::FailNthAllocation(i % 3 == 2 ? 0 : 1 + (i / 3) % 25);
+    VMJavaLangString* pooled = local->Intern(ns);
+    refhost::FailNthAllocation(0);
+    local->Destroy(machineHeap);
+    if (pooled == nullptr) continue;
+    names.push_back(name);
+    got.push_back(pooled);
+  }
+  EXPECT_GT(names.size(), 700u);
+  VMJavaLangStringHashTable* table = ns->GetInternTable();
+  EXPECT_EQ(names.size(), table->GetFilled());
+  EXPECT_GT(table->GetHashSize(), 1000u);
+  for (size_t i = 0; i < names.size(); i++) {
+    VMJavaLangString* again = VMJavaLangString::CreateInstance(env, names[i].c_str());
+    ASSERT_EQ(got[i], again->Intern(ns)) << names[i];
+    again->Destroy(machineHeap);
+    ASSERT_NE(VM_DESTROYED_TAG, got[i]->GetTag());
+    ASSERT_EQ(names[i], Utf8(got[i]));
+  }
+}
+
+TEST_F(CoreStringInterning, FourThreadsInternTheSameAndTheirOwnStrings) {
+  MakeNameSpace(0x2000, 0x400);  // a small string table, so that it rehashes several times
+  MakeStringClasses();
+  Attach();
+  const int kThreads = 4, kShared = 6000, kOwn = 1000;
+  auto shared = [](int i) { return "shared-" + std::to_string(i) + (i % 4 == 0 ? "\xE2\x82\xAC" : ""); };
+  std::vector<std::vector<VMJavaLangString*>> seen(kThreads, std::vector<VMJavaLangString*>(kShared));
+  std::vector<std::vector<VMJavaLangString*>> own(kThreads, std::vector<VMJavaLangString*>(kOwn));
+  JNIEnv* machineEnv = env;
+  VMNameSpace* space = ns;
+  HHeap* heap = machineHeap;
+  auto intern = [&](const std::string& text) {
+    VMJavaLangString* local = VMJavaLangString::CreateInstance(machineEnv, text.c_str());
+    if (local == nullptr) return (VMJavaLangString*)nullptr;
+    VMJavaLangString* pooled = local->Intern(space);
+    local->Destroy(heap);
+    return pooled;
+  };
+  std::vector<std::thread> workers;
+  for (int t = 0; t < kThreads; t++) {
+    workers.emplace_back([&, t] {
+      for (int k = 0; k < kShared + kOwn; k++) {
+        if (k % 7 == 3 && k / 7 < kOwn) {
+          int j = k / 7;
+          own[t][j] = intern("own-" + std::to_string(t) + "-" + std::to_string(j));
+        }
+        if (k < kShared) {
+          int i = t == 0 ? k : t == 1 ? kShared - 1 - k : t == 2 ? (k * 7) % kShared
+                                                                  : (k * 11 + 17) % kShared;
+          seen[t][i] = intern(shared(i));
+        }
+      }
+    });
+  }
+  for (auto& w : workers) w.join();
+
+  VMJavaLangStringHashTable* table = ns->GetInternTable();
+  EXPECT_EQ((uint32_t)(kShared + kThreads * kOwn), table->GetFilled());
+  EXPECT_GT(table->GetHashSize(), 16000u);
+  for (int i = 0; i < kShared; i++) {
+    ASSERT_NE(nullptr, seen[0][i]);
+    for (int t = 1; t < kThreads; t++) ASSERT_EQ(seen[0][i], seen[t][i]) << i;
+    ASSERT_EQ(seen[0][i], intern(shared(i)));
+    ASSERT_EQ(shared(i), Utf8(seen[0][i]));
+  }
+  for (int t = 0; t < kThreads; t++)
+    for (int j = 0; j < kOwn; j++) {
+      ASSERT_NE(nullptr, own[t][j]);
+      ASSERT_EQ(own[t][j], intern("own-" + std::to_string(t) + "-" + std::to_string(j)));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+/* Shared set-up of the runtime-core tests: the library bound to the reference host, a
+   name space with the words literals and strings read (its own shared heap, a literal
+   table, a string table, class lists holding stand-ins for java/lang/String and [C), and a
+   machine with a heap of its own that the calling thread looks attached to. */
+#ifndef PUX_TESTS_CORE_SUPPORT_H
+#define PUX_TESTS_CORE_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include "refhost.h"
+#include "vm.h"
+#include "vmclass.h"
+#include "vmhandlearray.h"
+#include "vmjavalangstring.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmobject.h"
+#include "vmutils.h"
+
+namespace core_test {
+
+class CoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  /* Makes the name space; tables get the given initial sizes. */
+  void MakeNameSpace(uint32_t literalTableSize = 0x2000, uint32_t internTableSize = 0x2000);
+  /* Stand-ins for the classes strings need, with the name, create size and create bits
+     a String class has. */
+  void MakeStringClasses();
+  /* The calling thread looks attached to a machine on machineHeap using ns. */
+  void Attach();
+  void Detach();
+  /* Releases the name space the way its owner does: every interned string and literal,
+     then the tables and lists. */
+  void DestroyNameSpace();
+
+  VMLiteral* Lit(const char* text) { return VMLiteral::CreateInstance(ns, text, 0xFFFFFFFFu); }
+
+  JNIHostFunctions* host = nullptr;
+  HHeap* nsHeap = nullptr;       /* kind 1: the name space's shared heap */
+  HHeap* machineHeap = nullptr;  /* kind 2 */
+  VMNameSpace* ns = nullptr;
+  VMLoadableClass* stringClass = nullptr;
+  VMArrayClass* charsClass = nullptr;
+  VM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  /* Off for tests that refuse allocations part-way: a half-made body stays on its heap
+     until a collection, so the heaps are not expected to be empty afterwards. */
+  bool expectEmptyHeaps = true;
+
+ private:
+  VMword envWords[8] = {};
+  VMword javaVMWords[8] = {};
+};
+
+}  // namespace core_test
+
+#endif

@@ -1,0 +1,271 @@
+/* The piecewise body: block sizes, tree shapes, element addressing across every boundary,
+   64-bit values split between pieces, destruction, refused allocations and relocation. */
+#include <set>
+
+#include "storage_support.h"
+#include "vmsmallobjectbase.h"
+
+using storage_test::Calls;
+using storage_test::StorageTest;
+
+namespace {
+
+const VMword kTag = VMTag_VMUserClassInstance;
+
+VMword* Slot(VMObjectBase* object, uint32_t bodyWord) {
+  return reinterpret_cast<VMword*>(object->Body()[bodyWord]);
+}
+uint32_t PieceCount(const VMword* piece) { return piece[-1] >> 16; }
+VMword Pattern(uint32_t i) { return i * 2654435761u ^ 0x5A5A5A5Au; }
+
+class BodyTest : public StorageTest {};
+
+TEST_F(BodyTest, BlockHoldsOnlyTheBodyWordsItsSizeNeeds) {
+  const struct { uint32_t n, words; } cases[] = {
+      {0, 0},          {196, 196},         {197, 216},         {1476, 216},
+      {1477, 220},     {17860, 220},       {17861, 224},       {1066436, 224},
+      {1066437, 228},  {68175300, 228},    {68175301, 232},    {0xFFFFFFFFu, 232},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.words, VMObjectBase::BlockWordsFor(c.n)) << c.n;
+}
+
+TEST_F(BodyTest, TreeShapesAtTheLevelBoundaries) {
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, 196, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  EXPECT_EQ(196, o->GetNumberOfElements());
+  EXPECT_EQ(1u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(VMFLAG_ROOT_OBJECT, o->GetFlags());
+  o->Destroy(heap);
+
+  o = VMObjectBase::CreateInstance(heap, 197, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  EXPECT_EQ(216, o->GetNumberOfElements());
+  ASSERT_NE(nullptr, Slot(o, 196));
+  EXPECT_EQ(1u, PieceCount(Slot(o, 196)));
+  EXPECT_EQ(kTag, Slot(o, 196)[-2]);  // pieces carry their object's tag
+  for (uint32_t s = 197; s < 216; s++) EXPECT_EQ(nullptr, Slot(o, s));
+  o->Destroy(heap);
+
+  o = VMObjectBase::CreateInstance(heap, 1476, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  for (uint32_t s = 196; s < 216; s++) ASSERT_EQ(64u, PieceCount(Slot(o, s)));
+  o->Destroy(heap);
+
+  o = VMObjectBase::CreateInstance(heap, 1477, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  EXPECT_EQ(220, o->GetNumberOfElements());
+  VMword* node = Slot(o, 216);
+  ASSERT_NE(nullptr, node);
+  EXPECT_EQ(1u, PieceCount(node));
+  EXPECT_EQ(1u, PieceCount(reinterpret_cast<VMword*>(node[0])));
+  EXPECT_EQ(nullptr, Slot(o, 217));
+  o->Destroy(heap);
+
+  o = VMObjectBase::CreateInstance(heap, 17860 + 4097, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  node = Slot(o, 220);
+  ASSERT_EQ(2u, PieceCount(node));
+  VMword* first = reinterpret_cast<VMword*>(node[0]);
+  VMword* second = reinterpret_cast<VMword*>(node[1]);
+  ASSERT_EQ(64u, PieceCount(first));
+  for (uint32_t s = 0; s < 64; s++) EXPECT_EQ(64u, PieceCount(reinterpret_cast<VMword*>(first[s])));
+  ASSERT_EQ(1u, PieceCount(second));
+  EXPECT_EQ(1u, PieceCount(reinterpret_cast<VMword*>(second[0])));
+  EXPECT_EQ(0u, o->Body()[221]);
+  o->Destroy(heap);
+}
+
+/* Fills every element of objects that end around each boundary and reads them back, by
+   value and by address; distinct elements must never share a word. */
+TEST_F(BodyTest, EveryElementIsItsOwnWordAcrossAllLevels) {
+  const uint32_t sizes[] = {195, 196, 197, 259, 260, 1475, 1476, 1477, 17859, 17860, 17861,
+                            17860 + 4097, 1066435, 1066436, 1066437};
+  for (uint32_t n : sizes) {
+    VMObjectBase* o = VMObjectBase::CreateInstance(heap, n, jallocFailFast, kTag);
+    ASSERT_NE(nullptr, o) << n;
+    for (uint32_t i = 0; i < n; i++) o->SetWord(i, Pattern(i));
+    uint32_t bad = 0;
+    for (uint32_t i = 0; i < n; i++) {
+      if (o->GetWord(i) != Pattern(i) || *o->GetElementAddress(i) != Pattern(i) ||
+          o->GetIndexRef(i) != Pattern(i))
+        bad++;
+    }
+    EXPECT_EQ(0u, bad) << n;
+    // Location: inline words by their index, piece words by their place in the piece.
+    VMObjectBase::VMLocation where;
+    o->LocateElement(n - 1, where);
+    EXPECT_EQ(o->GetElementAddress(n - 1), where.address);
+    o->Destroy(heap);
+  }
+}
+
+TEST_F(BodyTest, LocationsMarkTheLastWordOfEachPiece) {
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, 17860 + 200, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  const struct { uint32_t i, index; bool last; } cases[] = {
+      {0, 0, false},     {195, 195, true},  {196, 0, false},   {259, 63, true},
+      {260, 0, false},   {1475, 63, true},  {1476, 0, false},  {1476 + 63, 63, true},
+      {17859, 63, true}, {17860, 0, false}, {17860 + 127, 63, true},
+  };
+  for (const auto& c : cases) {
+    VMObjectBase::VMLocation where;
+    o->LocateElement(c.i, where);
+    EXPECT_EQ(c.index, where.index) << c.i;
+    EXPECT_EQ(c.last, where.last) << c.i;
+    EXPECT_EQ(o->GetElementAddress(c.i), where.address) << c.i;
+  }
+  // Element 196 is the first word of the first level-1 piece; 1476 the first word of the
+  // first piece under the first level-2 node.
+  EXPECT_EQ(Slot(o, 196), o->GetElementAddress(196));
+  EXPECT_EQ(reinterpret_cast<VMword*>(Slot(o, 216)[0]), o->GetElementAddress(1476));
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(o->GetElementAddress(300)) + 3, o->ExpensiveLocateElementAtOffset(1203));
+  o->Destroy(heap);
+}
+
+TEST_F(BodyTest, SixtyFourBitValuesSplitAcrossPieces) {
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, 1500, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  const jlong value = 0x0123456789ABCDEFLL;
+  for (uint32_t i : {0u, 194u, 195u, 196u, 258u, 259u, 1474u, 1475u, 1476u}) {
+    o->SetLong(i, value);
+    EXPECT_EQ(0x89ABCDEFu, o->GetWord(i)) << i;
+    EXPECT_EQ(0x01234567u, o->GetWord(i + 1)) << i;
+    EXPECT_EQ(value, o->GetLong(i)) << i;
+    o->SetDouble(i, -2.5e300);
+    EXPECT_EQ(-2.5e300, o->GetDouble(i)) << i;
+  }
+  // The long at 195 has its high half in the first word of the first level-1 piece.
+  o->SetLong(195, value);
+  EXPECT_EQ(0x01234567u, Slot(o, 196)[0]);
+  // The long at 259 spans the first two pieces.
+  o->SetLong(259, value);
+  EXPECT_EQ(0x89ABCDEFu, Slot(o, 196)[63]);
+  EXPECT_EQ(0x01234567u, Slot(o, 197)[0]);
+
+  VMObjectBase::VMDoubleWord pair = {0x11111111u, 0x22222222u};
+  o->SetDoubleWord(259, pair, VM_LONGLONG);
+  VMObjectBase::VMDoubleWord back = {0, 0};
+  o->GetDoubleWord(259, back, VM_DOUBLE);
+  EXPECT_EQ(pair.first, back.first);
+  EXPECT_EQ(pair.second, back.second);
+  // An unknown type code is handled like a long.
+  o->GetDoubleWord(259, back, 7);
+  EXPECT_EQ(pair.second, back.second);
+  o->Destroy(heap);
+}
+
+TEST_F(BodyTest, DestroyedBlocksAndPiecesReadDeadBeforeTheHostGetsThem) {
+  Watch();
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, 17860 + 4097, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  size_t made = Calls().allocKinds.size();
+  o->Destroy(heap);
+  ASSERT_EQ(made, Calls().freedFirstWords.size());
+  for (VMword w : Calls().freedFirstWords) EXPECT_EQ(VM_DESTROYED_TAG, w);
+  const uint8_t dead[4] = {0xDE, 0xAD, 0xBE, 0xEF};
+  EXPECT_EQ(0, memcmp(dead, &Calls().freedFirstWords[0], 4));
+  EXPECT_FALSE(VMUtils::ValidateTag(VM_DESTROYED_TAG));
+}
+
+/* Refusing each allocation of a large creation in turn must fail the creation and leave
+   nothing on the heap; one more allocation than needed lets it succeed. */
+TEST_F(BodyTest, ARefusalAtAnyStepLeavesNoBlockBehind) {
+  const uint32_t n = 17860 + 4097 + 5;
+  uint64_t before = refhost::AllocationCount();
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, n, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  uint32_t steps = (uint32_t)(refhost::AllocationCount() - before);
+  o->Destroy(heap);
+  ASSERT_GT(steps, 80u);
+  for (uint32_t k = 1; k <= steps; k++) {
+    refhost::FailNthAllocation(k);
+    EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, n, jallocFailFast, kTag)) << k;
+    ASSERT_EQ(0u, refhost::BlocksInUse(heap)) << "refused step " << k;
+  }
+  refhost::FailNthAllocation(0);
+}
+
+TEST_F(BodyTest, KindZeroWithoutAMachineFailsLikeKindOne) {
+  uint32_t collections = VM::GetGarbageCollectRequests();
+  uint64_t before = refhost::AllocationCount();
+  refhost::FailNthAllocation(1);
+  EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 10, jallocCollectAndRetry, kTag));
+  EXPECT_EQ(collections, VM::GetGarbageCollectRequests());
+  EXPECT_EQ(1u, refhost::AllocationCount() - before);
+}
+
+TEST_F(BodyTest, KindZeroCollectsOnceThenAsksWithKindOne) {
+  AttachFakeMachine();
+  Watch();
+  uint32_t collections = VM::GetGarbageCollectRequests();
+
+  // The block itself refused once: one collection, one retry with kind 1.
+  refhost::FailNthAllocation(1);
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, 10, jallocCollectAndRetry, kTag);
+  ASSERT_NE(nullptr, o);
+  EXPECT_EQ(collections + 1, VM::GetGarbageCollectRequests());
+  EXPECT_EQ((std::vector<jint>{0, 1}), Calls().allocKinds);
+  o->Destroy(heap);
+
+  // A piece refused: after the collection every later piece is asked with kind 1.
+  Calls().allocKinds.clear();
+  refhost::FailNthAllocation(3);
+  o = VMObjectBase::CreateInstance(heap, 196 + 64 * 5, jallocCollectAndRetry, kTag);
+  ASSERT_NE(nullptr, o);
+  EXPECT_EQ(collections + 2, VM::GetGarbageCollectRequests());
+  EXPECT_EQ((std::vector<jint>{0, 0, 0, 1, 1, 1, 1}), Calls().allocKinds);
+  o->Destroy(heap);
+
+  // Refused again after the collection: the creation fails, having collected once.
+  refhost::FailNextAllocations(2);
+  EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 10, jallocCollectAndRetry, kTag));
+  EXPECT_EQ(collections + 3, VM::GetGarbageCollectRequests());
+
+  // Kind 1 never collects.
+  refhost::FailNthAllocation(1);
+  EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 10, jallocFailFast, kTag));
+  EXPECT_EQ(collections + 3, VM::GetGarbageCollectRequests());
+}
+
+std::vector<VMword*> relocated;
+void HOSTCALL RecordRelocation(void** word, void*) { relocated.push_back(reinterpret_cast<VMword*>(word)); }
+
+TEST_F(BodyTest, RelocationVisitsEverySlotThenMonitorAndQueue) {
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, 1476 + 64 * 3, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  VMObject* own = VMUtils::Alloc(heap, 0, jallocFailFast);
+  HHeap* shared = host->HeapCreate(nullptr, 1);
+  VMObject* nameSpaceData = VMUtils::Alloc(shared, 0, jallocFailFast);
+  ASSERT_TRUE(nameSpaceData->GetIsNameSpaceData());
+
+  relocated.clear();
+  VMRelocateInfo info(RecordRelocation, nullptr);
+  o->Relocate(&info);
+  // 20 level-1 slots, the level-2 slot and its node's 3 slots; no monitor or queue yet.
+  ASSERT_EQ(24u, relocated.size());
+  // Deepest level first, a node slot before the slots inside its node, the block's slots from the last.
+  EXPECT_EQ(&o->Body()[216], relocated[0]);
+  EXPECT_EQ(Slot(o, 216), relocated[1]);
+  EXPECT_EQ(Slot(o, 216) + 2, relocated[3]);
+  EXPECT_EQ(&o->Body()[215], relocated[4]);
+  EXPECT_EQ(&o->Body()[196], relocated.back());
+  std::set<VMword*> unique(relocated.begin(), relocated.end());
+  EXPECT_EQ(relocated.size(), unique.size());
+
+  o->SetMonitor(reinterpret_cast<VMMonitor*>(nameSpaceData));
+  o->SetQueue(own);
+  relocated.clear();
+  o->Relocate(&info);
+  ASSERT_EQ(25u, relocated.size());
+  EXPECT_EQ(reinterpret_cast<VMword*>(reinterpret_cast<VMword*>(o) + 4), relocated.back());
+
+  o->SetMonitor(nullptr);
+  o->SetQueue(nullptr);
+  o->Destroy(heap);
+  own->Destroy(heap);
+  nameSpaceData->Destroy(shared);
+  EXPECT_EQ(0u, refhost::BlocksInUse(shared));
+  host->HeapDestroy(shared);
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+/* The host binding: process cells, set-up and clean-up, the recursive global mutex,
+   counted host mutexes, raw blocks and the small utilities. */
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <thread>
+
+#include "storage_support.h"
+
+using storage_test::Calls;
+using storage_test::StorageTest;
+
+namespace {
+
+class UtilsTest : public StorageTest {
+ protected:
+  /* Whether another thread can take the host's global mutex within the patience given
+     (in 10 ms steps). */
+  bool GlobalMutexFreeForOthers(int patience = 500) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    JNIHostFunctions* table = refhost::Functions();
+    std::thread([done, table] {
+      table->MutexLock(table->GetGlobalMutex());
+      table->MutexUnlock(table->GetGlobalMutex());
+      done->store(true);
+    }).detach();
+    for (int i = 0; i < patience && !done->load(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done->load();
+  }
+};
+
+TEST_F(UtilsTest, SecondInitChangesNothing) {
+  uint32_t* cell0 = host->GetGlobalCell(0);
+  ASSERT_NE(nullptr, cell0);
+  VMUtils::SetDisableVMCreation(3);
+  JNIHostFunctions other = *host;
+  VMUtils::Init(&other);
+  EXPECT_EQ(host, VMUtils::GetHostFunctions());
+  EXPECT_EQ(cell0, host->GetGlobalCell(0));
+  EXPECT_EQ(3, VMUtils::GetDisableVMCreation());
+  EXPECT_TRUE(GlobalMutexFreeForOthers());
+  VMUtils::SetDisableVMCreation(0);
+
+  // A library state without a table takes the one it is given, cells or not.
+  VMUtils::SetHostFunctions(nullptr);
+  VMUtils::Init(host);
+  EXPECT_EQ(host, VMUtils::GetHostFunctions());
+}
+
+TEST_F(UtilsTest, FiniReleasesTheCellsOnlyWhenNoMachineIsListed) {
+  VMword fakeMachine[8] = {};
+  VMUtils::SetVMList(reinterpret_cast<JavaVM*>(fakeMachine));
+  VMUtils::Fini();
+  ASSERT_NE(nullptr, host->GetGlobalCell(0));
+  EXPECT_EQ(reinterpret_cast<JavaVM*>(fakeMachine), VMUtils::GetVMList());
+  VMUtils::SetVMList(nullptr);
+
+  VMUtils::Fini();
+  EXPECT_EQ(nullptr, host->GetGlobalCell(0));
+  VMUtils::Fini();  // nothing left to release
+  EXPECT_EQ(host, VMUtils::GetHostFunctions());
+
+  // Set-up starts over, with fresh zeroed cells.
+  VMUtils::Init(host);
+  ASSERT_NE(nullptr, host->GetGlobalCell(0));
+  EXPECT_EQ(nullptr, VMUtils::GetVMList());
+  EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
+  EXPECT_EQ(nullptr, VMUtils::GetGlobalMutexOwner());
+  EXPECT_EQ(nullptr, VMUtils::GetCompiledClasses());
+  EXPECT_EQ(nullptr, VMUtils::GetNativeClasses());
+}
+
+TEST_F(UtilsTest, GlobalMutexIsRecursiveAndCounted) {
+  AttachFakeMachine();
+  uint32_t hostLocks = refhost::GlobalMutexLockCount();
+  VMUtils::LockGlobalMutex();
+  VMUtils::LockGlobalMutex();
+  {
+    VMUtils::GlobalMutexGuard guard;
+    // Held once at the host however deep the recursion.
+    EXPECT_EQ(hostLocks + 1, refhost::GlobalMutexLockCount());
+    EXPECT_EQ(3, VMUtils::GetGlobalMutexCount());
+    EXPECT_EQ(host->CurrentThreadId(), VMUtils::GetGlobalMutexOwner());
+    EXPECT_FALSE(GlobalMutexFreeForOthers(20));
+  }
+  VMUtils::UnlockGlobalMutex();
+  // Counted once in the thread however deep the recursion.
+  EXPECT_EQ(1, thread->GetMutexLockCount());
+  VMUtils::UnlockGlobalMutex();
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  EXPECT_EQ(nullptr, VMUtils::GetGlobalMutexOwner());
+  EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
+  // The other thread got the mutex once it was free (its probe may still be finishing).
+  EXPECT_TRUE(GlobalMutexFreeForOthers());
+}
+
+TEST_F(UtilsTest, UnbalancedUnlockIsIgnored) {
+  AttachFakeMachine();
+  VMUtils::UnlockGlobalMutex();
+  EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  VMUtils::LockGlobalMutex();
+  VMUtils::UnlockGlobalMutex();
+  VMUtils::UnlockGlobalMutex();
+  EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  EXPECT_TRUE(GlobalMutexFreeForOthers());
+}
+
+TEST_F(UtilsTest, UnlockAfterFiniReleasesTheHostMutex) {
+  VMUtils::LockGlobalMutex();
+  VMUtils::Fini();
+  ASSERT_EQ(nullptr, host->GetGlobalCell(0));
+  VMUtils::UnlockGlobalMutex();
+  EXPECT_TRUE(GlobalMutexFreeForOthers());
+  VMUtils::Init(host);
+  EXPECT_NE(nullptr, host->GetGlobalCell(0));
+}
+
+TEST_F(UtilsTest, OnlySuccessfulMutexLocksAreCounted) {
+  AttachFakeMachine();
+  Watch();
+  void* mutex = VMUtils::MutexCreate(nullptr);
+  ASSERT_NE(nullptr, mutex);
+  Calls().failMutexLocks = 1;
+  EXPECT_EQ(0, VMUtils::MutexLock(mutex));
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  EXPECT_NE(0, VMUtils::MutexLock(mutex));
+  EXPECT_EQ(1, thread->GetMutexLockCount());
+  EXPECT_NE(0, VMUtils::MutexUnlock(mutex));
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  host->MutexDestroy(mutex);
+}
+
+TEST_F(UtilsTest, AllocMakesZeroedTaggedBlocks) {
+  VMObject* bare = VMUtils::Alloc(heap, 0, jallocFailFast);
+  ASSERT_NE(nullptr, bare);
+  EXPECT_EQ(20u, refhost::BytesInUse(heap));
+  EXPECT_EQ(0x206FFECAu, bare->GetTag());
+  EXPECT_EQ(0, bare->GetFlags());
+  EXPECT_EQ(0, bare->GetNumberOfElements());
+  VMUtils::Free(heap, bare);
+
+  VMObject* block = VMUtils::Alloc(heap, 40, jallocFailFast);
+  ASSERT_NE(nullptr, block);
+  EXPECT_EQ(180u, refhost::BytesInUse(heap));
+  for (uint32_t i = 0; i < 40; i++) ASSERT_EQ(0u, block->GetWord(i));
+  EXPECT_EQ(0u, block->GetKindWord());
+  EXPECT_EQ(nullptr, block->GetMonitor());
+  EXPECT_EQ(nullptr, block->GetQueue());
+  VMUtils::Free(heap, block);
+
+  refhost::FailNthAllocation(1);
+  EXPECT_EQ(nullptr, VMUtils::Alloc(heap, 1, jallocCollectAndRetry));
+  EXPECT_EQ(nullptr, VMUtils::Alloc(heap, 0x40000000u, jallocFailFast));
+
+  HHeap* shared = host->HeapCreate(nullptr, 1);
+  VMObject* data = VMUtils::Alloc(shared, 1, jallocFailFast);
+  EXPECT_TRUE(data->GetIsNameSpaceData());
+  void* mutex = VMUtils::MutexCreate(data);  // a shared owner still gets a mutex
+  EXPECT_NE(nullptr, mutex);
+  host->MutexDestroy(mutex);
+  VMUtils::Free(shared, data);
+  refhost::SetSharedAnswer(shared, 2);  // only exactly 1 means shared
+  data = VMUtils::Alloc(shared, 1, jallocFailFast);
+  EXPECT_FALSE(data->GetIsNameSpaceData());
+  VMUtils::Free(shared, data);
+  host->HeapDestroy(shared);
+}
+
+TEST_F(UtilsTest, HashTableSizeFollowsTheHeapsFreeRoom) {
+  EXPECT_EQ(0x2000u, VMUtils::HashTableSize(heap));
+  void* block = host->HeapAlloc(heap, 1000, jallocFailFast);
+  ASSERT_NE(nullptr, block);
+  const struct { uint64_t ratio, size; } cases[] = {{1, 0x2000}, {2, 0x4000}, {3, 0x6000},
+                                                    {7, 0xE000}, {8, 0x10000}, {100, 0x10000}};
+  for (const auto& c : cases) {
+    refhost::SetHeapCapacity(heap, 1000 * c.ratio);
+    EXPECT_EQ(c.size, VMUtils::HashTableSize(heap)) << c.ratio;
+  }
+  host->HeapFree(heap, block);
+}
+
+TEST_F(UtilsTest, SmallUtilities) {
+  char text[12];
+  const struct { int32_t value; const char* text; } cases[] = {
+      {0, "0"}, {7, "7"}, {-7, "-7"}, {10, "10"}, {123456789, "123456789"},
+      {INT_MAX, "2147483647"}, {INT_MIN, "-2147483648"},
+  };
+  for (const auto& c : cases) {
+    memset(text, 'x', sizeof text);
+    VMUtils::IntToDecimal(c.value, text);
+    EXPECT_STREQ(c.text, text);
+  }
+  EXPECT_EQ(1u, VMUtils::GetBit(0));
+  EXPECT_EQ(0x80000000u, VMUtils::GetBit(31));
+  EXPECT_TRUE(VMUtils::ValidateTag(0x206FFECA));
+  EXPECT_FALSE(VMUtils::ValidateTag(0xEFBEADDE));
+  VMword local = 0;
+  EXPECT_EQ(1, VMUtils::IsValidAddress((jlong)reinterpret_cast<uintptr_t>(&local)));
+  EXPECT_EQ(0, VMUtils::IsValidAddress(0));
+}
+
+}  // namespace
