@@ -123,17 +123,23 @@ int main() {
   printf("literal interning, %d new names: one thread %.0f literals/s, %d threads %.0f literals/s\n",
          kNames, kNames / one, kThreads, kNames / four);
 
-  /* Look-up of literals that exist, in an order unrelated to insertion, in a name space
-     of a class library's size and in a large one. */
-  for (int count : {30000, kNames}) {
+  /* Look-up of literals that exist, in an order unrelated to insertion, in name spaces of
+     a small program's, a class library's and a large size. */
+  for (int count : {3000, 30000, kNames}) {
     Space s = MakeSpace(host);
     std::unordered_map<std::string, VMLiteral*> map;
     for (int i = 0; i < count; i++) {
       const std::string& n = names[i];
       map.emplace(n, VMLiteral::CreateInstance(s.ns, n.data(), (uint32_t)n.size()));
     }
+    /* A fixed shuffle: no stride for either side's prefetcher to follow. */
     std::vector<int> order(count);
-    for (int i = 0; i < count; i++) order[i] = (int)(((uint64_t)i * 7919u) % count);
+    for (int i = 0; i < count; i++) order[i] = i;
+    uint32_t x = 12345;
+    for (int i = count - 1; i > 0; i--) {
+      x = x * 1103515245u + 12345u;
+      std::swap(order[i], order[(x >> 8) % (uint32_t)(i + 1)]);
+    }
     const int rounds = 300000 / count + 1;
     /* The two are timed in turns, so that a busy machine slows both alike. */
     double lookup = 1e30, mapLookup = 1e30;

@@ -2,24 +2,392 @@
 
 #include <atomic>
 
+#include "vmarray.h"
+#include "vmclass.h"
+#include "vmhandlearray.h"
+#include "vmjni.h"
+#include "vmmonitor.h"
+#include "vmnamespace.h"
+#include "vmnamespace_pending.h"
+#include "vmseams.h"
+#include "vmthread.h"
 #include "vmutils.h"
 
 static std::atomic<uint32_t> garbageCollectRequests(0);
 
+VM* VM::Instantiate(HHeap* heap, uint32_t words, VMword mask) {
+  return (VM*)CreateInternalNotToBeCalledDirectly(heap, words, mask, VMTag_VM, jallocFailFast);
+}
+
 VM* VM::Current() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   if (host == NULL) return NULL;
-  void** env = reinterpret_cast<void**>(host->GetCurrentEnv());
+  JNIEnv* env = host->GetCurrentEnv();
+  if (env == NULL || env->javaVM == NULL) return NULL;
+  return env->javaVM->vm;
+}
+
+/* ---- creation and destruction ---- */
+
+VM* VM::CreateInstance(unsigned long defaultStackSize, JavaVM* jvm) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  HHeap* heap = host->HeapCreate(jvm, 2);
+  if (heap == NULL) return NULL;
+  VM* vm = Instantiate(heap, Words, RefMask);
+  if (vm == NULL) {
+    host->HeapDestroy(heap);
+    return NULL;
+  }
+  vm->SetHeap(heap);
+  if (jvm != NULL) jvm->heap = heap;
+  // Known before anything can fail, so that destroying a half-made machine finds it.
+  vm->SetNameSpace(jvm != NULL ? jvm->nameSpace : NULL);
+
+  vm->SetThreads(VMThreadHandleArray::CreateInstance(heap, VMTag_VMThreadHandleArray, 10, 10));
+  if (vm->GetThreads() != NULL)
+    vm->SetStaticDataArray(VMObjectHandleArray::CreateInstance(heap, VMTag_VMObjectHandleArray, 10, 10));
+  if (vm->GetStaticDataArray() != NULL)
+    vm->SetFilesToBeDeleted(VMObjectHandleArray::CreateInstance(heap, VMTag_VMObjectHandleArray, 10, 10));
+  if (vm->GetFilesToBeDeleted() != NULL)
+    vm->SetJNIHandleArray(VMObjectHandleArray::CreateInstance(heap, VMTag_VMJniVMGlobalHandleArray, 10, 10));
+  if (vm->GetJNIHandleArray() == NULL) {
+    vm->Destroy();
+    return NULL;
+  }
+
+  vm->SetDefaultStackSize((uint32_t)defaultStackSize);
+  vm->SetJVM(jvm);
+  vm->SetThreadDoingGC(NULL);
+
+  VMNameSpace* ns = vm->GetNameSpace();
+  if (ns != NULL) {
+    VMUtils::P_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Get  VM::CreateInstance");
+    pending_ns::SetVMCount(ns, pending_ns::GetVMCount(ns) + 1);
+    __atomic_fetch_or(&vm->Body()[FlagsWord], (VMword)CountedFlag, __ATOMIC_SEQ_CST);
+    VMUtils::V_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Release  VM::CreateInstance");
+  }
+  return vm;
+}
+
+/* Monitors of the machine's objects live on the name space's heap, which outlives the
+   machine: they are released before the machine's heap goes. */
+static jboolean HOSTCALL ReleaseMonitorOfBlock(void* block, void*) {
+  VMObject* object = (VMObject*)block;
+  if (object->GetIsRootObject() && VMUtils::ValidateTag(object->GetTag()) &&
+      object->GetMonitor() != NULL)
+    VMMonitor::ReleaseMonitorFor(object);
+  return 1;
+}
+
+uint32_t VM::Destroy() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  HHeap* heap = GetHeap();
+  VMNameSpace* ns = GetNameSpace();
+
+  uint32_t left = 0;
+  if (ns != NULL) {
+    VMUtils::P_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Get  VM::Destroy");
+    if (GetCounted()) {
+      pending_ns::SetVMCount(ns, pending_ns::GetVMCount(ns) - 1);
+      __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)CountedFlag, __ATOMIC_SEQ_CST);
+    }
+    left = pending_ns::GetVMCount(ns);
+    VMUtils::V_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Release  VM::Destroy");
+  }
+
+  if (GetJNIHandleArray() != NULL) {
+    GetJNIHandleArray()->Destroy(heap);
+    SetJNIHandleArray(NULL);
+  }
+  if (VMObjectHandleArray* statics = GetStaticDataArray()) {
+    for (uint32_t i = 1; i < statics->GetCount(); i++) {
+      VMObject* data = statics->Get(i);
+      if (data != NULL && !data->GetIsNameSpaceData()) data->Destroy(heap);
+    }
+  }
+  while (VMDebugger* dead = GetDeadDebuggers()) {
+    SetDeadDebuggers(seam::DebuggerNext(dead));
+    seam::DebuggerDestroy(dead, heap);
+  }
+  if (GetDebugger() != NULL) {
+    seam::DebuggerDestroy(GetDebugger(), heap);
+    SetDebugger(NULL);
+  }
+  if (GetStaticDataArray() != NULL) {
+    GetStaticDataArray()->Destroy(heap);
+    SetStaticDataArray(NULL);
+  }
+  if (VMObjectHandleArray* files = GetFilesToBeDeleted()) {
+    for (uint32_t i = 1; i < files->GetCount(); i++) {
+      VMObject* file = files->Get(i);
+      if (file != NULL) file->Destroy(heap);
+    }
+    files->Destroy(heap);
+    SetFilesToBeDeleted(NULL);
+  }
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread != NULL) thread->Destroy(heap);
+    }
+    threads->Destroy(heap);
+    SetSystemThreadGroup(NULL);
+    SetThreads(NULL);
+  }
+  // Hook: the final collection without threads (mark from the machine object, roots
+  // walk, sweep, destroy the garbage without finalizers) comes with the collector. When
+  // it does, the explicit destroys of static data and files above must go, or their
+  // blocks must lose the held-by-machine-code flag first, since it marks from those.
+  if (GetOutOfMemoryError() != NULL) {
+    seam::JavaLangThrowableDestroy(GetOutOfMemoryError(), heap);
+    SetOutOfMemoryError(NULL);
+  }
+  host->HeapWalk(heap, ReleaseMonitorOfBlock, NULL);
+  VMObject::Destroy(heap);
+  host->HeapDestroy(heap);
+  return left;
+}
+
+/* ---- the thread array ---- */
+
+void VM::LockThreads(const char* site) {
+  if (GetNameSpace() != NULL) VMUtils::P_SpinLock(pending_ns::SpinLock(GetNameSpace()), site);
+}
+
+void VM::UnlockThreads(const char* site) {
+  if (GetNameSpace() != NULL) VMUtils::V_SpinLock(pending_ns::SpinLock(GetNameSpace()), site);
+}
+
+uint32_t VM::FindCurrentThread() {
+  VMThreadHandleArray* threads = GetThreads();
+  if (threads == NULL) return 0;
+  void* id = VMUtils::GetHostFunctions()->CurrentThreadId();
+  for (uint32_t i = 1; i < threads->GetCount(); i++) {
+    VMThread* thread = threads->Get(i);
+    if (thread != NULL && thread->GetId() == id) return i;
+  }
+  return 0;
+}
+
+VMThread* VM::AttachThread(JNIEnv* env) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  LockThreads("namespace spinlock - Get  VM::AttachThread");
+  uint32_t index = FindCurrentThread();
+  VMThread* thread = index != 0 ? GetThreads()->Get(index) : NULL;
+  UnlockThreads("namespace spinlock - Release  VM::AttachThread");
+  if (thread != NULL) {
+    VM_ASSERT(thread->GetEnv() == env || thread->GetEnv() == NULL);
+    thread->SetEnv(env);
+    if (env != NULL) env->thread = thread;
+    return thread;
+  }
+
+  // Only this host thread can add its own entry, so nothing can slip in between.
+  thread = VMThread::CreateInstance(this, env, host->CurrentThreadHandle(),
+                                    host->CurrentThreadId());
+  if (thread == NULL) return NULL;
+  LockThreads("namespace spinlock - Get  VM::AttachThread");
+  uint32_t added = GetThreads() != NULL ? GetThreads()->Append(thread) : 0;
+  UnlockThreads("namespace spinlock - Release  VM::AttachThread");
+  if (added == 0) {
+    if (env != NULL && env->thread == thread) env->thread = NULL;
+    thread->Destroy(GetHeap());
+    return NULL;
+  }
+  thread->SetVM(this);
+  thread->SetMutexLockCount(1);
+  return thread;
+}
+
+int VM::AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread) {
+  return VMJniAttachCurrentThreadWithObject(GetJVM(), env, thread);
+}
+
+JNIEnv* VM::DetachThread() {
+  LockThreads("namespace spinlock - Get  VM::DetachThread");
+  uint32_t index = FindCurrentThread();
+  VMThread* thread = index != 0 ? GetThreads()->Get(index) : NULL;
+  UnlockThreads("namespace spinlock - Release  VM::DetachThread");
+  if (thread == NULL) return NULL;
+  JNIEnv* env = thread->GetEnv();
   if (env == NULL) return NULL;
-  void** javaVM = static_cast<void**>(env[1]);
-  if (javaVM == NULL) return NULL;
-  return static_cast<VM*>(javaVM[1]);
+
+  if (VMJavaLangThread* jt = thread->GetJavaLangThread()) {
+    jobject local = VMJniHandle::NewLocal(env, (VMObject*)jt);
+    if (local == NULL) return NULL;
+    seam::JavaLangThreadClearNativeThread(env, local);
+    VMJniDeleteLocalRef(env, local);
+  }
+  thread->SetEnv(NULL);
+  VM_ASSERT(thread->GetMutexLockCount() == 1);
+  return env;
 }
 
-void VM::GarbageCollect(bool) {
-  garbageCollectRequests.fetch_add(1);
+unsigned long VM::GetThreadsAttached() {
+  unsigned long attached = 0;
+  LockThreads("namespace spinlock - Get  VM::GetThreadsAttached");
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread != NULL && thread->GetEnv() != NULL) attached++;
+    }
+  }
+  UnlockThreads("namespace spinlock - Release  VM::GetThreadsAttached");
+  return attached;
 }
 
-uint32_t VM::GetGarbageCollectRequests() {
-  return garbageCollectRequests.load();
+void VM::PauseThreadsForDebugger(bool pause) {
+  LockThreads("namespace spinlock - Get  VM::PauseThreadsForDebugger");
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL) continue;
+      if (pause)
+        thread->SetYieldForDebugger();
+      else
+        thread->ClearYieldForDebugger();
+    }
+  }
+  UnlockThreads("namespace spinlock - Release  VM::PauseThreadsForDebugger");
 }
+
+void VM::StopAllOtherThreads() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  void* me = host->CurrentThreadId();
+  bool stopAsked = false;
+  if (GetThreads() != NULL) {
+    unsigned long remaining = 0;  // the caller itself, when it is attached
+    LockThreads("namespace spinlock - Get  VM::StopAllOtherThreads");
+    VMThreadHandleArray* threads = GetThreads();
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL || thread->GetEnv() == NULL) continue;
+      if (thread->GetId() == me)
+        remaining = 1;
+      else
+        thread->Stop();
+    }
+    UnlockThreads("namespace spinlock - Release  VM::StopAllOtherThreads");
+    // A caller that is not attached itself waits for none left, not for one.
+    while (GetThreadsAttached() > remaining) {
+      host->Sleep(300);
+      if (host->YieldCheck() != 0) stopAsked = true;
+    }
+  }
+  if (stopAsked) VMJniThrowInternal(host->GetCurrentEnv(), VMStatus_ThreadDeath, NULL);
+}
+
+/* ---- the exit-time pass ---- */
+
+/* Hook: running a class's finalizer needs the class lifecycle and the interpreter; it
+   comes with the collector's issue. */
+static void RunFinalizeHook(JNIEnv*, VMObject*) {}
+
+struct FinalizeWalk {
+  JNIEnv* env;
+  bool runFinalizers;
+};
+
+static jboolean HOSTCALL FinalizeBlock(void* block, void* context) {
+  FinalizeWalk* walk = (FinalizeWalk*)context;
+  VMObject* object = (VMObject*)block;
+  // Only object heads carry a monitor word; the other blocks of the heap (pieces of a
+  // body, frame lists) hold data there.
+  if (!object->GetIsRootObject() || !VMUtils::ValidateTag(object->GetTag())) return 1;
+  if (walk->runFinalizers) {
+    if (walk->env != NULL && !object->GetIsFinalized() && object->GetHasClass())
+      RunFinalizeHook(walk->env, object);
+    object->MonitorFini();
+    object->SetIsFinalized();
+  } else {
+    object->MonitorFini();
+  }
+  return 1;
+}
+
+void VM::RunFinalizers() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  JNIEnv* env = host->GetCurrentEnv();
+  if (VMObjectHandleArray* files = GetFilesToBeDeleted()) {
+    for (uint32_t i = 1; i < files->GetCount(); i++) {
+      VMObject* file = files->Get(i);
+      if (file == NULL || env == NULL) continue;
+      jobject local = VMJniHandle::NewLocal(env, file);
+      if (local == NULL) continue;
+      seam::JavaIoFileSystemDelete(env, local);
+      VMJniDeleteLocalRef(env, local);
+    }
+  }
+
+  void* me = host->CurrentThreadId();
+  LockThreads("namespace spinlock - Get  VM::RunFinalizers");
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL || thread->GetId() == me) continue;
+      if (thread->GetEnv() != NULL) {
+        // Still attached, so possibly still running on its record: stop it and leave
+        // the record to Destroy.
+        thread->Stop();
+        continue;
+      }
+      thread->Destroy(GetHeap());
+      threads->Delete(i);
+    }
+  }
+  UnlockThreads("namespace spinlock - Release  VM::RunFinalizers");
+
+  FinalizeWalk walk = {env, GetRunFinalizersOnExit()};
+  host->HeapWalk(GetHeap(), FinalizeBlock, &walk);
+}
+
+/* ---- Thread objects of threads attached from native code ---- */
+
+bool VM::CreateJavaLangThread(JNIEnv* env) {
+  VMNameSpace* ns = GetNameSpace();
+  if (GetSystemThreadGroup() == NULL && ns != NULL && ns->GetClassList() != NULL) {
+    VMLoadableClass* groupClass = pending_ns::GetThreadGroupClass(ns, env);
+    VMObject* group =
+        groupClass != NULL ? VMObject::CreateInstance(GetHeap(), groupClass, jallocFailFast) : NULL;
+    SetSystemThreadGroup(group);
+    if (group != NULL) group->Initialize(env, true);
+  }
+  if (GetSystemThreadGroup() == NULL) return false;
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  if (thread == NULL) return false;
+
+  if (thread->GetName() == NULL) {
+    static const char kDefault[] = "default";
+    const uint32_t length = sizeof kDefault - 1;
+    VMcharArray* name = VMcharArray::CreateInstance(GetHeap(), length, jallocFailFast, VMTag_VMcharArray);
+    if (name != NULL) {
+      name->SetIsScalarArray();
+      for (uint32_t i = 0; i < length; i++) name->Set(i, (jchar)(jshort)(jbyte)kDefault[i]);
+      VMArrayClass* chars = ns != NULL && ns->GetArrayClassList() != NULL
+                                ? ns->GetArrayClassList()->GetVMcharArrayClass()
+                                : NULL;
+      if (chars != NULL) name->SetClass((VMClass*)chars);
+      thread->SetName(name);
+    }
+  }
+
+  if (thread->GetJavaLangThread() == NULL) {
+    VMJavaLangThread* jt = seam::JavaLangThreadCreate(env);
+    if (jt == NULL) return false;
+    thread->SetJavaLangThreadAndName(jt);
+  }
+
+  jobject local = VMJniHandle::NewLocal(env, (VMObject*)thread->GetJavaLangThread());
+  if (local == NULL) return false;
+  bool filled = seam::JavaLangThreadInitAttached(env, local);
+  VMJniDeleteLocalRef(env, local);
+  return filled;
+}
+
+/* ---- the collector's entry points ---- */
+
+void VM::GarbageCollect(bool) { garbageCollectRequests.fetch_add(1); }
+
+uint32_t VM::GetGarbageCollectRequests() { return garbageCollectRequests.load(); }
+
+VMStatus VM::ThreadWaitForGC(VMThread*) { return VMStatus_OK; }

@@ -1,26 +1,130 @@
-/* One machine inside the host process. Only what storage needs is here so far: finding
-   the calling thread's machine and asking it to collect. The machine Part replaces this
-   file. */
+/* One Java virtual machine inside the host process: its own heap, its attached threads,
+   the static data of its classes, its global references, its debugger agent, its files
+   to delete at exit and a pre-made OutOfMemoryError. Several machines may share one
+   name space. */
 #ifndef PUX_VM_H
 #define PUX_VM_H
 
 #include "vmobject.h"
+#include "vmstatus.h"
 
 class VM : public VMInternalObject {
  public:
-  enum { HEAP_WORD = 0, NAME_SPACE_WORD = 6 };
+  enum { Words = 16, RefMask = 0x6CFE };
+  enum {
+    HEAP_WORD = 0,
+    ThreadsWord = 1,
+    FilesToBeDeletedWord = 2,
+    StaticDataArrayWord = 3,
+    JNIHandleArrayWord = 4,
+    DebuggerWord = 5,
+    NAME_SPACE_WORD = 6,
+    SystemThreadGroupWord = 7,
+    DefaultStackSizeWord = 8,
+    JVMWord = 9,
+    ObjectsToDestroyWord = 10,
+    RefObjectsToHandleWord = 11,
+    ThreadDoingGCWord = 12,
+    DeadDebuggersWord = 13,
+    OutOfMemoryErrorWord = 14,
+    FlagsWord = 15
+  };
+  enum : uint32_t {
+    RunFinalizersOnExitFlag = 0x1,
+    EnableThreadsFlag = 0x2,
+    InitializedFlag = 0x4,
+    /* Private: the machine was counted in its name space, so Destroy must uncount it. */
+    CountedFlag = 0x80000000u
+  };
 
-  /* The machine of the calling host thread: word 1 of its JNIEnv is the JavaVM record,
-     whose word 1 is the machine. NULL for a thread without an env. */
+  static VM* CreateInstance(unsigned long defaultStackSize, JavaVM* jvm);
+  static VM* Instantiate(HHeap* heap, uint32_t words, VMword mask);
+  /* The machine of the calling host thread's current env; NULL without one. */
   static VM* Current();
 
-  HHeap* GetHeap() const { return reinterpret_cast<HHeap*>(GetScalar(HEAP_WORD)); }
-  VMNameSpace* GetNameSpace() const { return reinterpret_cast<VMNameSpace*>(GetScalar(NAME_SPACE_WORD)); }
+  VMThread* AttachThread(JNIEnv* env);
+  int AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread);
+  JNIEnv* DetachThread();
+  bool CreateJavaLangThread(JNIEnv* env);
+  unsigned long GetThreadsAttached();
+  void PauseThreadsForDebugger(bool pause);
+  /* Stops every other attached thread and waits until they have detached. The host must
+     make a stopped thread end and detach: the wait has no limit. */
+  void StopAllOtherThreads();
+  void RunFinalizers();
+  /* Releases the machine and its heap. Returns the number of machines its name space
+     still serves, read under the name space's spin lock when this machine was counted
+     there: only the caller whose destroy left 0 may destroy the name space. */
+  uint32_t Destroy();
+  using VMObject::Destroy;
 
-  /* Seam: the collector is not there yet, so a collection frees nothing; it only counts
-     the requests so that callers' retry paths can be exercised. */
+  /* ---- the collector's entry points ---- */
+  /* Hook: the collector is a later piece of work; a collection frees nothing yet and
+     only counts the requests so that callers' retry paths can be exercised. */
   void GarbageCollect(bool softReferencesClearable);
   static uint32_t GetGarbageCollectRequests();
+  /* Hook: parks the thread until the running collection ends; without a collector
+     there is never one to wait for. */
+  VMStatus ThreadWaitForGC(VMThread* thread);
+
+  /* ---- fields ---- */
+  HHeap* GetHeap() const { return reinterpret_cast<HHeap*>(GetScalar(HEAP_WORD)); }
+  VMThreadHandleArray* GetThreads() const { return (VMThreadHandleArray*)GetReference(ThreadsWord); }
+  void SetThreads(VMThreadHandleArray* a) { SetReference(ThreadsWord, (VMObject*)a); }
+  VMObjectHandleArray* GetFilesToBeDeleted() const {
+    return (VMObjectHandleArray*)GetReference(FilesToBeDeletedWord);
+  }
+  void SetFilesToBeDeleted(VMObjectHandleArray* a) { SetReference(FilesToBeDeletedWord, (VMObject*)a); }
+  VMObjectHandleArray* GetStaticDataArray() const {
+    return (VMObjectHandleArray*)GetReference(StaticDataArrayWord);
+  }
+  VMObjectHandleArray* GetJNIHandleArray() const {
+    return (VMObjectHandleArray*)GetReference(JNIHandleArrayWord);
+  }
+  void SetJNIHandleArray(VMObjectHandleArray* a) { SetReference(JNIHandleArrayWord, (VMObject*)a); }
+  VMDebugger* GetDebugger() const { return (VMDebugger*)GetReference(DebuggerWord); }
+  void SetDebugger(VMDebugger* d) { SetReference(DebuggerWord, (VMObject*)d); }
+  VMNameSpace* GetNameSpace() const { return reinterpret_cast<VMNameSpace*>(GetScalar(NAME_SPACE_WORD)); }
+  VMObject* GetSystemThreadGroup() const { return GetReference(SystemThreadGroupWord); }
+  uint32_t GetDefaultStackSize() const { return GetScalar(DefaultStackSizeWord); }
+  void SetDefaultStackSize(uint32_t n) { SetScalar(DefaultStackSizeWord, n); }
+  JavaVM* GetJVM() const { return (JavaVM*)GetScalar(JVMWord); }
+  VMObject* GetObjectsToDestroy() const { return GetReference(ObjectsToDestroyWord); }
+  void SetObjectsToDestroy(VMObject* o) { SetReference(ObjectsToDestroyWord, o); }
+  VMObject* GetRefObjectsToHandle() const { return GetReference(RefObjectsToHandleWord); }
+  void SetRefObjectsToHandle(VMObject* o) { SetReference(RefObjectsToHandleWord, o); }
+  void* GetThreadDoingGC() const { return (void*)GetScalar(ThreadDoingGCWord); }
+  VMDebugger* GetDeadDebuggers() const { return (VMDebugger*)GetReference(DeadDebuggersWord); }
+  void SetDeadDebuggers(VMDebugger* d) { SetReference(DeadDebuggersWord, (VMObject*)d); }
+  VMJavaLangThrowable* GetOutOfMemoryError() const {
+    return (VMJavaLangThrowable*)GetReference(OutOfMemoryErrorWord);
+  }
+  void SetOutOfMemoryError(VMJavaLangThrowable* e) { SetReference(OutOfMemoryErrorWord, (VMObject*)e); }
+
+#define PUX_VM_FLAG(Name)                                                   \
+  bool Get##Name() const { return (GetScalar(FlagsWord) & Name##Flag) != 0; } \
+  void Set##Name() { __atomic_fetch_or(&Body()[FlagsWord], (VMword)Name##Flag, __ATOMIC_SEQ_CST); } \
+  void Clear##Name() { __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)Name##Flag, __ATOMIC_SEQ_CST); }
+  PUX_VM_FLAG(RunFinalizersOnExit)
+  PUX_VM_FLAG(EnableThreads)
+  PUX_VM_FLAG(Initialized)
+#undef PUX_VM_FLAG
+
+ private:
+  void SetHeap(HHeap* heap) { SetScalar(HEAP_WORD, (VMword)heap); }
+  void SetJVM(JavaVM* jvm) { SetScalar(JVMWord, (VMword)jvm); }
+  void SetNameSpace(VMNameSpace* ns) { SetScalar(NAME_SPACE_WORD, (VMword)ns); }
+  void SetStaticDataArray(VMObjectHandleArray* a) { SetReference(StaticDataArrayWord, (VMObject*)a); }
+  void SetSystemThreadGroup(VMObject* g) { SetReference(SystemThreadGroupWord, g); }
+  void SetThreadDoingGC(void* id) { SetScalar(ThreadDoingGCWord, (VMword)id); }
+  bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
+
+  /* The thread array grows while other threads scan it; every scan and every change
+     holds the name space's spin lock. */
+  void LockThreads(const char* site);
+  void UnlockThreads(const char* site);
+  /* Index of the calling host thread's entry, 0 when it has none; under the lock. */
+  uint32_t FindCurrentThread();
 };
 
 #endif

@@ -53,14 +53,13 @@ class VMHandleArray : public VMInternalObject {
   void SetCount(uint32_t n) { SetScalar(CountWord, n); }
 };
 
-/* Views of a handle array typed to their element class. */
-template <class T>
+/* Views of a handle array typed to their element class (Self is the view itself). */
+template <class T, class Self>
 class VMTypedHandleArray : public VMHandleArray {
  public:
-  static VMTypedHandleArray* CreateInstance(HHeap* heap, VMword elementTag, uint32_t initial,
-                                            uint32_t increment) {
-    return (VMTypedHandleArray*)VMHandleArray::CreateInstance(heap, elementTag, initial,
-                                                              increment);
+  static Self* CreateInstance(HHeap* heap, VMword elementTag, uint32_t initial,
+                              uint32_t increment) {
+    return (Self*)VMHandleArray::CreateInstance(heap, elementTag, initial, increment);
   }
   VMStatus AddAt(uint32_t index, T* object) {
     return VMHandleArray::AddAt(index, (VMObject*)object);
@@ -76,11 +75,13 @@ class VMTypedHandleArray : public VMHandleArray {
   T* Get(uint32_t index) { return (T*)VMHandleArray::Get(index); }
 };
 
-class VMClassHandleArray : public VMTypedHandleArray<VMClass> {};
-class VMClassLoaderHandleArray : public VMTypedHandleArray<VMClassLoader> {};
-class VMMethodHandleArray : public VMTypedHandleArray<VMMethod> {};
-class VMObjectHandleArray : public VMTypedHandleArray<VMObject> {};
-class VMThreadHandleArray : public VMTypedHandleArray<VMThread> {};
+class VMClassHandleArray : public VMTypedHandleArray<VMClass, VMClassHandleArray> {};
+class VMClassLoaderHandleArray
+    : public VMTypedHandleArray<VMClassLoader, VMClassLoaderHandleArray> {};
+class VMMethodHandleArray : public VMTypedHandleArray<VMMethod, VMMethodHandleArray> {};
+class VMObjectHandleArray : public VMTypedHandleArray<VMObject, VMObjectHandleArray> {};
+class VMThreadHandleArray : public VMTypedHandleArray<VMThread, VMThreadHandleArray> {};
+static_assert(sizeof(VMObjectHandleArray) == sizeof(VMObject), "views add no fields");
 
 /* ------------------------------------------------------------------------------------ */
 /* Hash tables of objects: prime sizes, double hashing, slots holding entry index + 1 so  */
@@ -184,21 +185,50 @@ class VMObjectHashTableIterator {
       : VMObjectHashTableIterator() {
     Init(t, hash, lockMode);
   }
-  ~VMObjectHashTableIterator();
+  ~VMObjectHashTableIterator() { Release(); }
   VMObjectHashTableIterator(const VMObjectHashTableIterator&) = delete;
   VMObjectHashTableIterator& operator=(const VMObjectHashTableIterator&) = delete;
 
-  void Init(VMObjectHashTable* t, VMword hash, uint32_t lockMode);
+  void Init(VMObjectHashTable* t, VMword h, uint32_t lockMode) {
+    table = t;
+    mode = lockMode;
+    lastEntry = VMHashNotFound;
+    locked = false;
+    if ((lockMode & VMHashLockMask) != 0) TakeLock();
+    position = h % t->GetHashSize();
+    step = 0;
+    hash = h;
+    previous = position;
+    started = false;
+  }
   /* The entry at the next slot of the sequence, or NULL at an empty slot. */
-  VMObject* Next();
+  VMObject* Next() {
+    if (started) Advance();
+    started = true;
+    previous = position;
+    /* Slot and entry indexes are always within their arrays: read them directly. */
+    uint32_t slot = *(const uint32_t*)table->GetIndexArray()->FindElement(position, 2);
+    if (slot == 0) {
+      lastEntry = VMHashNotFound;
+      return nullptr;
+    }
+    lastEntry = slot - 1;
+    return *(VMObject* const*)table->GetObjectArray()->FindElement(lastEntry, 2);
+  }
   /* Stores object at the empty slot the last Next stopped at: its entry index, or
      VMHashNotFound when the table refuses (nothing is written then). */
   uint32_t Insert(VMObject* object);
   /* Gives up the lock before the iterator ends (the destructor then does nothing). */
-  void Release();
+  void Release() {
+    if (locked) ReleaseLock();
+  }
 
  private:
   friend class VMObjectHashTable;
+  void TakeLock();
+  void ReleaseLock();
+  void Advance();
+
   VMObjectHashTable* table;
   uint32_t position;
   uint32_t previous;

@@ -94,33 +94,22 @@ void VMObjectHashTable::Destroy(HHeap* heap) {
 /* ---------------------------------------------------------------------------------- */
 /* Probing                                                                             */
 
-void VMObjectHashTableIterator::Init(VMObjectHashTable* t, VMword hash, uint32_t lockMode) {
-  table = t;
-  mode = lockMode;
-  lastEntry = VMHashNotFound;
-  switch (lockMode & VMHashLockMask) {
+void VMObjectHashTableIterator::TakeLock() {
+  switch (mode & VMHashLockMask) {
     case VMHashLockSpin:
-      VMUtils::P_SpinLock(t->GetSpinLock(), kIteratorGet);
+      VMUtils::P_SpinLock(table->GetSpinLock(), kIteratorGet);
       locked = true;
       break;
     case VMHashLockMutex:
-      VMUtils::MutexLock(t->GetMutex());
+      VMUtils::MutexLock(table->GetMutex());
       locked = true;
       break;
     default:
-      locked = false;
       break;
   }
-  uint32_t size = t->GetHashSize();
-  position = hash % size;
-  step = 0;
-  this->hash = hash;
-  previous = position;
-  started = false;
 }
 
-void VMObjectHashTableIterator::Release() {
-  if (!locked) return;
+void VMObjectHashTableIterator::ReleaseLock() {
   locked = false;
   if ((mode & VMHashLockMask) == VMHashLockSpin) {
     VMUtils::V_SpinLock(table->GetSpinLock(), kIteratorRelease);
@@ -129,26 +118,12 @@ void VMObjectHashTableIterator::Release() {
   }
 }
 
-VMObjectHashTableIterator::~VMObjectHashTableIterator() { Release(); }
-
-VMObject* VMObjectHashTableIterator::Next() {
-  if (started) {
-    uint32_t size = table->GetHashSize();
-    /* Most probes end at their first slot: the step is worked out when first needed. */
-    if (step == 0) step = ((hash >> 8) % (size - 1)) | 1;
-    position += step;
-    if (position >= size) position -= size;
-  }
-  started = true;
-  previous = position;
-  /* Slot and entry indexes are always within their arrays: read them directly. */
-  uint32_t slot = *(const uint32_t*)table->GetIndexArray()->FindElement(position, 2);
-  if (slot == 0) {
-    lastEntry = VMHashNotFound;
-    return nullptr;
-  }
-  lastEntry = slot - 1;
-  return *(VMObject* const*)table->GetObjectArray()->FindElement(lastEntry, 2);
+void VMObjectHashTableIterator::Advance() {
+  uint32_t size = table->GetHashSize();
+  /* Most probes end at their first slot: the step is worked out when first needed. */
+  if (step == 0) step = ((hash >> 8) % (size - 1)) | 1;
+  position += step;
+  if (position >= size) position -= size;
 }
 
 uint32_t VMObjectHashTableIterator::Insert(VMObject* object) {

@@ -142,10 +142,7 @@ void VMLiteral::copyUTF8(const char* text, uint32_t length) {
   }
 }
 
-bool VMLiteral::equalsUTF8(const char* bytes, uint32_t length) {
-  if (GetSize() != length) return false;
-  if (length <= VMArray::FIRST_PART_BYTES)
-    return memcmp(GetFirstElementPointer(), bytes, length) == 0;
+bool VMLiteral::equalsLongUTF8(const char* bytes, uint32_t length) {
   uint32_t at = 0;
   while (at < length) {
     uint32_t run = 0;

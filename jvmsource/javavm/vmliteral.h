@@ -7,6 +7,8 @@
 #ifndef PUX_VMLITERAL_H
 #define PUX_VMLITERAL_H
 
+#include <string.h>
+
 #include "jnitypes.h"
 #include "vmforward.h"
 #include "vmarray.h"
@@ -58,13 +60,18 @@ class VMLiteral : public VMbyteArray {
   bool Equals(VMLiteral* other);
   /* False when text is not valid modified UTF-8. */
   bool EqualsAscii(const char* text);
-  bool equalsUTF8(const char* bytes, uint32_t length);
+  bool equalsUTF8(const char* bytes, uint32_t length) {
+    if (GetSize() != length) return false;
+    if (length <= VMArray::FIRST_PART_BYTES)
+      return memcmp(GetFirstElementPointer(), bytes, length) == 0;
+    return equalsLongUTF8(bytes, length);
+  }
 
   /* Copies characters from character start into buffer while written + 3 < room, re-encoded.
      Returns the index of the next character to copy, or 0 when the end was reached (the
-     buffer then holds the last written bytes). A result of 0 is also what start 0 with a
-     room of 3 or less gives: callers that start at 0 tell the two apart by written. The
-     buffer is not zero-terminated. */
+     buffer then holds the last written bytes). A room of 3 or less copies nothing and
+     returns start, which for start 0 reads as the end: callers offer more room than that.
+     The buffer is not zero-terminated. */
   uint32_t GetUTF8Piece(char* buffer, uint32_t room, uint32_t& written, uint32_t start);
 
   /* A zero-terminated copy in process memory (free with FreeUTF8), NULL when too large
@@ -82,6 +89,7 @@ class VMLiteral : public VMbyteArray {
 
  private:
   friend class VMJavaLangString;
+  bool equalsLongUTF8(const char* bytes, uint32_t length);
   static VMLiteral* allocate(VMNameSpace* ns, uint32_t length);
   void copyUTF8(const char* text, uint32_t length);
 };

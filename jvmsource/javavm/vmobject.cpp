@@ -1,6 +1,7 @@
 #include "vmobject.h"
 
 #include "vm.h"
+#include "vmmonitor.h"
 #include "vmutils.h"
 
 VMObject* VMObject::CreateInternalNotToBeCalledDirectly(HHeap* heap, uint32_t words, VMword mask,
@@ -31,9 +32,7 @@ VMObject* VMObject::CreateInitialized(JNIEnv*, VMLoadableClass*, jallocType, boo
 }
 
 void VMObject::Destroy(HHeap* heap) {
-  // Seam: monitors come with the monitor code, which releases this object's monitor
-  // here. No monitor can be installed before that code exists, so the word is NULL.
-  VM_ASSERT(GetMonitor() == NULL);
+  VMMonitor::ReleaseMonitorFor(this);
   VMObjectBase::Destroy(heap);
 }
 

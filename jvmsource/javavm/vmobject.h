@@ -5,6 +5,7 @@
 #define PUX_VMOBJECT_H
 
 #include "vmsmallobjectbase.h"
+#include "vmstatus.h"
 
 class VMObject : public VMObjectBase {
  public:
@@ -32,6 +33,23 @@ class VMObject : public VMObjectBase {
 
   void Destroy(HHeap* heap);
   uint32_t GetIdentityHashCode(VM* vm);
+
+  /* Monitor operations (vmmonitor.cpp); 19 when the monitor cannot be had. The forms
+     without a name space use the name space of the object's class. */
+  VMStatus MonitorEnter(VMNameSpace* ns);
+  VMStatus MonitorExit(VMNameSpace* ns);
+  VMStatus Wait(VMNameSpace* ns, jlong ms, VMThread* thread);
+  VMStatus JavaWait(VMNameSpace* ns, jlong ms, VMThread* thread);
+  VMStatus Notify(VMNameSpace* ns);
+  VMStatus NotifyAll(VMNameSpace* ns);
+  VMStatus MonitorEnter();
+  VMStatus MonitorExit();
+  VMStatus Wait(jlong ms, VMThread* thread);
+  VMStatus JavaWait(jlong ms, VMThread* thread);
+  VMStatus Notify();
+  VMStatus NotifyAll();
+  /* Exits the monitor until free when the calling thread owns it; always 0. */
+  VMStatus MonitorFini();
 
   /* The kind word; each getter answers NULL unless the kind bits match. */
   VMClass* GetClass() const {

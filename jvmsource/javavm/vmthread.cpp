@@ -1,11 +1,209 @@
 #include "vmthread.h"
 
+#include <string.h>
+
+#include "vm.h"
+#include "vmhandlearray.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmnamespace_pending.h"
+#include "vmseams.h"
 #include "vmutils.h"
+
+VMThread* VMThread::Instantiate(HHeap* heap, uint32_t words, VMword mask) {
+  return (VMThread*)CreateInternalNotToBeCalledDirectly(heap, words, mask, VMTag_VMThread,
+                                                        jallocFailFast);
+}
 
 VMThread* VMThread::Current() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   if (host == NULL) return NULL;
-  void** env = reinterpret_cast<void**>(host->GetCurrentEnv());
-  if (env == NULL) return NULL;
-  return static_cast<VMThread*>(env[2]);
+  JNIEnv* env = host->GetCurrentEnv();
+  return env != NULL ? env->thread : NULL;
+}
+
+VMThread* VMThread::CreateInstance(VM* vm, JNIEnv* env, void* handle, void* id) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  HHeap* heap = vm->GetHeap();
+  VMThread* thread = Instantiate(heap, Words, RefMask);
+  if (thread == NULL) return NULL;
+  VMFrame* first = NULL;
+  void* block = NULL;
+
+  thread->SetMutex(VMUtils::MutexCreate(thread));
+  if (thread->GetMutex() == NULL) goto failed;
+  thread->SetJNIHandleArray(
+      VMObjectHandleArray::CreateInstance(heap, VMTag_VMObjectHandleArray, 10, 10));
+  if (thread->GetJNIHandleArray() == NULL) goto failed;
+  thread->SetScalar(Word1, 5);
+  thread->SetHandle(handle);
+  thread->SetId(id);
+  thread->SetEnv(env);
+  thread->SetVM(vm);
+  thread->SetPollFunction(host->YieldCheck);
+  if (env != NULL) env->thread = thread;
+
+  first = seam::CreateFirstFrame(env, thread);
+  block = host->HeapAlloc(heap, seam::FrameListBytes(), jallocFailFast);
+  if (block == NULL) goto failed;
+  memset(block, 0, seam::FrameListBytes());
+  seam::FrameListCreate((framelist*)block);
+  thread->SetNativeFrames((framelist*)block);
+  if (first == NULL) goto failed;
+  thread->SetFrame(first);
+  return thread;
+
+failed:
+  // The env must not keep pointing at a thread that is gone.
+  if (env != NULL && env->thread == thread) env->thread = NULL;
+  thread->Destroy(heap);
+  return NULL;
+}
+
+void VMThread::Destroy(HHeap* heap) {
+  if (GetFrameGroup() != NULL) seam::FrameGroupDestroy(GetFrameGroup(), heap);
+  if (GetName() != NULL) ((VMObject*)GetName())->Destroy(heap);
+  if (GetNativeFrames() != NULL) {
+    seam::FrameListDestroy(GetNativeFrames(), heap);
+    VMUtils::GetHostFunctions()->HeapFree(heap, GetNativeFrames());
+  }
+  if (GetJNIHandleArray() != NULL) GetJNIHandleArray()->Destroy(heap);
+  if (GetMutex() != NULL) VMUtils::GetHostFunctions()->MutexDestroy(GetMutex());
+  VMObject::Destroy(heap);
+}
+
+/* ---- pending exceptions ---- */
+
+void VMThread::SetExceptionStatus(VMStatus status, VMLiteral* message) {
+  JNIEnv* env = GetEnv();
+  VMNameSpace* ns = env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
+  VMLoadableClass* cls = ns != NULL ? pending_ns::GetExceptionClass(ns, env, (uint32_t)status) : NULL;
+  // Without a class there is no throwable to make; a stale one must not stay pending
+  // as if it were the answer to this status.
+  VMJavaLangThrowable* throwable = cls != NULL ? seam::JavaLangThrowableCreate(env, cls) : NULL;
+  SetException(throwable);
+  if (throwable != NULL && message != NULL)
+    seam::JavaLangThrowableSetMessage(throwable, message->MakeVMJavaLangString(env));
+}
+
+void VMThread::PostException(VMJavaLangThrowable* throwable) {
+  SetException(throwable);
+  Request(YieldToPostExceptionFlag);
+}
+
+/* ---- suspension ---- */
+
+void VMThread::Suspend() {
+  uint32_t count = __atomic_add_fetch(&Body()[SuspendCountWord], 1u, __ATOMIC_SEQ_CST);
+  if (count == 1) Request(YieldToPostSuspendFlag);
+}
+
+void VMThread::Resume() {
+  uint32_t count = __atomic_load_n(&Body()[SuspendCountWord], __ATOMIC_SEQ_CST);
+  do {
+    if (count == 0) return;
+  } while (!__atomic_compare_exchange_n(&Body()[SuspendCountWord], &count, count - 1, false,
+                                        __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST));
+  if (count != 1) return;
+  // Whoever clears the request bit owns it: when the thread's poll got there first, the
+  // thread suspends (or already has) and needs the host's resume, which the host keeps
+  // if it comes before the suspension itself.
+  VMword old = __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)YieldToPostSuspendFlag,
+                                  __ATOMIC_SEQ_CST);
+  if ((old & YieldToPostSuspendFlag) == 0) {
+    ClearSuspended();
+    VMUtils::GetHostFunctions()->ResumeThread(GetHandle());
+  }
+}
+
+void VMThread::Stop() { VMUtils::GetHostFunctions()->StopThread(GetHandle(), 1); }
+
+VMStatus VMThread::WaitForGC() {
+  if (!GetYieldToWaitForGC()) return VMStatus_OK;
+  ClearYieldToWaitForGC();
+  return GetVM()->ThreadWaitForGC(this);
+}
+
+/* ---- the poll ---- */
+
+int VMThread::Yield() { return GetPollFunction()(); }
+
+jint HOSTCALL VMThread::yieldAndCheck() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  VMThread* t = Current();
+  if (t == NULL) return host->YieldCheck();
+  VMword flags = t->GetFlags();
+
+  if (flags & YieldToBeDebuggedFlag) {
+    seam::DebuggerPauseThread();
+    return 0;
+  }
+  if (flags & YieldToWaitForGCFlag) {
+    VMStatus status = t->WaitForGC();
+    if (status == VMStatus_OK) return 0;
+    seam::ThrowInternalException(t->GetFrame(), status, NULL);
+    return status;  // only without a frame to throw at
+  }
+  if (flags & YieldToPostSuspendFlag) {
+    VMword old = __atomic_fetch_and(&t->Body()[FlagsWord], ~(VMword)YieldToPostSuspendFlag,
+                                    __ATOMIC_SEQ_CST);
+    // A resume that cleared the request first means the thread is not to suspend.
+    if (old & YieldToPostSuspendFlag) {
+      t->SetSuspended();
+      host->SuspendThread(t->GetHandle());
+    }
+    return 0;
+  }
+  if ((flags & YieldToPostExceptionFlag) && !(flags & ProcessingMonitorEnterFlag)) {
+    VMJavaLangThrowable* e = t->GetException();
+    t->ClearYieldToPostException();
+    if (e == NULL) return host->YieldCheck();
+    VM_ASSERT(seam::FrameIsByteCodeOrFirst(t->GetFrame()));
+    seam::ThrowException(t->GetFrame(), e);
+    return 1;  // only without a frame to throw at
+  }
+  if (flags & YieldToJumpToDebugLoopFlag) {
+    if (!seam::FrameIsByteCodeOrFirst(t->GetFrame())) return 0;
+    t->ClearFlag(YieldToJumpToDebugLoopFlag);
+    t->SetDebuggerAttachRequestNoticedByYield();
+    seam::JumpToDebugLoop(t);
+    return 0;
+  }
+  if (flags & (YieldToWaitForGCFlag | YieldToJumpToDebugLoopFlag | YieldToPostSuspendFlag |
+               YieldToPostExceptionFlag)) {
+    // Only a posted exception that waits for a monitor enter to finish: keep polling.
+    return 0;
+  }
+  t->SetPollFunction(host->YieldCheck);
+  // A request set between the test above and the restore would otherwise sit unseen.
+  if (t->GetFlags() & RequestFlags) t->SetPollFunction(yieldAndCheck);
+  return 0;
+}
+
+/* ---- the Java side ---- */
+
+bool VMThread::GetIsDaemon() {
+  VMJavaLangThread* jt = GetJavaLangThread();
+  if (jt == NULL) return false;
+  VMThread* current = Current();
+  if (GetEnv() == NULL || current == NULL || current->GetEnv() == NULL) return true;
+  JNIEnv* env = current->GetEnv();
+  jobject local = VMJniHandle::NewLocal(env, (VMObject*)jt);
+  if (local == NULL) return false;
+  jboolean daemon = VMJniGetBooleanField(env, local, seam::JniUtilsFieldThreadDaemon(env));
+  VMJniDeleteLocalRef(env, local);
+  return daemon != 0;
+}
+
+void VMThread::SetJavaLangThreadAndName(VMJavaLangThread* jt) {
+  SetJavaLangThread(jt);
+  if (jt == NULL) return;
+  // The Thread object's first field is its name.
+  VMObject* object = (VMObject*)jt;
+  VMcharArray* name = (VMcharArray*)object->GetWord(0);
+  if (name != NULL && GetName() == NULL)
+    SetName(name);
+  else if (name == NULL && GetName() != NULL)
+    object->SetWord(0, (VMword)GetName());
 }

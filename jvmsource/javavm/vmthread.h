@@ -1,21 +1,168 @@
-/* The machine's record of an attached host thread. Only what storage and the host
-   binding need is here so far; the thread Part replaces this file. */
+/* The machine's record of one host thread attached to one machine, and the requests
+   other threads post to it.
+
+   Other threads never act on a running thread directly: they set a request bit and
+   install yieldAndCheck as the thread's poll function, and the thread serves the
+   request at its next poll. The flag word and the poll word are written by several
+   threads, so both change only through atomic operations. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
+#include "jnihost.h"
 #include "vmobject.h"
+#include "vmstatus.h"
 
 class VMThread : public VMInternalObject {
  public:
-  enum { MUTEX_LOCK_COUNT_WORD = 14 };
+  enum { Words = 18, RefMask = 0x181E1 };
+  enum {
+    NameWord = 0,
+    Word1 = 1,
+    EnvWord = 2,
+    MutexWord = 3,
+    BlockedOnWord = 4,
+    JavaLangThreadWord = 5,
+    MachineWord = 6,
+    ExceptionWord = 7,
+    FrameGroupWord = 8,
+    FrameWord = 9,
+    HandleWord = 10,
+    IdWord = 11,
+    SuspendCountWord = 12,
+    PollWord = 13,
+    MUTEX_LOCK_COUNT_WORD = 14,
+    JNIHandleArrayWord = 15,
+    NativeFramesWord = 16,
+    FlagsWord = 17
+  };
+  enum : uint32_t {
+    WaitingForGCFlag = 0x1,
+    DebuggerAttachRequestNoticedByYieldFlag = 0x2,
+    DoingGCFlag = 0x4,
+    SuspendedByDebuggerFlag = 0x8,
+    InterruptedFlag = 0x10,
+    SuspendedFlag = 0x20,
+    OnDeathRowFlag = 0x40,
+    CaughtByDebuggerFlag = 0x80,
+    PausedForDebuggerFlag = 0x100,
+    YieldToPostSuspendFlag = 0x200,
+    YieldToWaitForGCFlag = 0x400,
+    YieldToJumpToDebugLoopFlag = 0x800,
+    YieldToPostExceptionFlag = 0x1000,
+    YieldToBeDebuggedFlag = 0x2000,
+    SafeToGCFlag = 0x4000,
+    ProcessingMonitorEnterFlag = 0x8000,
+    /* Every request the poll serves. */
+    RequestFlags = 0x3E00
+  };
 
-  /* The VMThread of the calling host thread: word 2 of its current JNIEnv; NULL for a
-     thread without an env. */
+  /* NULL on any failure, with the partial thread destroyed. */
+  static VMThread* CreateInstance(VM* vm, JNIEnv* env, void* handle, void* id);
+  static VMThread* Instantiate(HHeap* heap, uint32_t words, VMword mask);
+  /* The VMThread of the calling host thread's current env; NULL without one. */
   static VMThread* Current();
 
+  void SetExceptionStatus(VMStatus status, VMLiteral* message);
+  void PostException(VMJavaLangThrowable* throwable);
+  void Suspend();
+  void Resume();
+  void Stop();
+  VMStatus WaitForGC();
+  /* Calls the thread's poll function and returns its answer. */
+  int Yield();
+  bool GetIsDaemon();
+  void SetJavaLangThreadAndName(VMJavaLangThread* thread);
+  void Destroy(HHeap* heap);
+
+  /* ---- requests (set from any thread; each installs the poll) ---- */
+  void SetWaitForGCRequested() { Request(YieldToWaitForGCFlag); }
+  void SetDebuggerAttachRequested() { Request(YieldToJumpToDebugLoopFlag); }
+  void SetYieldForDebugger() { Request(YieldToBeDebuggedFlag); }
+  bool GetDebuggerAttachRequested() const { return HasFlag(YieldToJumpToDebugLoopFlag); }
+  void ClearDebuggerAttachRequested() { ClearFlag(YieldToJumpToDebugLoopFlag); }
+  bool GetYieldForDebugger() const { return HasFlag(YieldToBeDebuggedFlag); }
+  void ClearYieldForDebugger() { ClearFlag(YieldToBeDebuggedFlag); }
+
+  /* ---- flags: getter, setter and clearer per bit ---- */
+#define PUX_THREAD_FLAG(Name)                                     \
+  bool Get##Name() const { return HasFlag(Name##Flag); }          \
+  void Set##Name() { SetFlag(Name##Flag); }                       \
+  void Clear##Name() { ClearFlag(Name##Flag); }
+  PUX_THREAD_FLAG(WaitingForGC)
+  PUX_THREAD_FLAG(DebuggerAttachRequestNoticedByYield)
+  PUX_THREAD_FLAG(DoingGC)
+  PUX_THREAD_FLAG(SuspendedByDebugger)
+  PUX_THREAD_FLAG(Interrupted)
+  PUX_THREAD_FLAG(Suspended)
+  PUX_THREAD_FLAG(OnDeathRow)
+  PUX_THREAD_FLAG(CaughtByDebugger)
+  PUX_THREAD_FLAG(PausedForDebugger)
+  PUX_THREAD_FLAG(YieldToPostSuspend)
+  PUX_THREAD_FLAG(YieldToWaitForGC)
+  PUX_THREAD_FLAG(YieldToPostException)
+  PUX_THREAD_FLAG(SafeToGC)
+  PUX_THREAD_FLAG(ProcessingMonitorEnter)
+#undef PUX_THREAD_FLAG
+  VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
+
+  /* ---- fields ---- */
+  VMcharArray* GetName() const { return (VMcharArray*)GetReference(NameWord); }
+  void SetName(VMcharArray* name) { SetReference(NameWord, (VMObject*)name); }
+  JNIEnv* GetEnv() const { return (JNIEnv*)GetScalar(EnvWord); }
+  void SetEnv(JNIEnv* env) { SetScalar(EnvWord, (VMword)env); }
+  void* GetMutex() const { return (void*)GetScalar(MutexWord); }
+  void SetMutex(void* mutex) { SetScalar(MutexWord, (VMword)mutex); }
+  void* GetBlockedOn() const { return (void*)__atomic_load_n(&Body()[BlockedOnWord], __ATOMIC_ACQUIRE); }
+  void SetBlockedOn(void* event) { __atomic_store_n(&Body()[BlockedOnWord], (VMword)event, __ATOMIC_RELEASE); }
+  VMJavaLangThread* GetJavaLangThread() const { return (VMJavaLangThread*)GetReference(JavaLangThreadWord); }
+  void SetJavaLangThread(VMJavaLangThread* t) { SetReference(JavaLangThreadWord, (VMObject*)t); }
+  VM* GetVM() const { return (VM*)GetScalar(MachineWord); }
+  void SetVM(VM* vm) { SetScalar(MachineWord, (VMword)vm); }
+  VMJavaLangThrowable* GetException() const { return (VMJavaLangThrowable*)GetReference(ExceptionWord); }
+  void SetException(VMJavaLangThrowable* e) { SetReference(ExceptionWord, (VMObject*)e); }
+  VMFrameGroup* GetFrameGroup() const { return (VMFrameGroup*)GetReference(FrameGroupWord); }
+  void SetFrameGroup(VMFrameGroup* g) { SetReference(FrameGroupWord, (VMObject*)g); }
+  VMFrame* GetFrame() const { return (VMFrame*)GetScalar(FrameWord); }
+  void SetFrame(VMFrame* f) { SetScalar(FrameWord, (VMword)f); }
+  void* GetHandle() const { return (void*)GetScalar(HandleWord); }
+  void SetHandle(void* h) { SetScalar(HandleWord, (VMword)h); }
+  void* GetId() const { return (void*)GetScalar(IdWord); }
+  void SetId(void* id) { SetScalar(IdWord, (VMword)id); }
+  uint32_t GetSuspendCount() const { return GetScalar(SuspendCountWord); }
+  void SetSuspendCount(uint32_t n) { SetScalar(SuspendCountWord, n); }
+  JNIHostPollFn GetPollFunction() const {
+    return (JNIHostPollFn)__atomic_load_n(&Body()[PollWord], __ATOMIC_ACQUIRE);
+  }
+  void SetPollFunction(JNIHostPollFn fn) {
+    __atomic_store_n(&Body()[PollWord], (VMword)fn, __ATOMIC_SEQ_CST);
+  }
   /* Host mutexes (and monitor levels) the thread holds. */
   int32_t GetMutexLockCount() const { return (int32_t)GetScalar(MUTEX_LOCK_COUNT_WORD); }
   void SetMutexLockCount(int32_t value) { SetScalar(MUTEX_LOCK_COUNT_WORD, (VMword)value); }
+  VMObjectHandleArray* GetJNIHandleArray() const {
+    return (VMObjectHandleArray*)GetReference(JNIHandleArrayWord);
+  }
+  void SetJNIHandleArray(VMObjectHandleArray* a) { SetReference(JNIHandleArrayWord, (VMObject*)a); }
+  framelist* GetNativeFrames() const { return (framelist*)GetScalar(NativeFramesWord); }
+  void SetNativeFrames(framelist* f) { SetScalar(NativeFramesWord, (VMword)f); }
+
+  /* The poll function that serves requests. Public only so that tests and the
+     interpreter can recognise it as the installed poll. */
+  static jint HOSTCALL yieldAndCheck();
+
+ private:
+  bool HasFlag(VMword bit) const { return (GetFlags() & bit) != 0; }
+  void SetFlag(VMword bit) { __atomic_fetch_or(&Body()[FlagsWord], bit, __ATOMIC_SEQ_CST); }
+  void ClearFlag(VMword bit) { __atomic_fetch_and(&Body()[FlagsWord], ~bit, __ATOMIC_SEQ_CST); }
+  /* Set the bit, then install the poll: the poll re-checks the bits after it restores
+     the host's check, so the request cannot slip between the two. */
+  void Request(VMword bit) {
+    SetFlag(bit);
+    SetPollFunction(yieldAndCheck);
+  }
+  friend class VMMonitor;
 };
+
+static_assert(sizeof(VMThread) == 20, "no fields beyond the header");
 
 #endif

@@ -90,8 +90,7 @@ TEST_F(CoreHandleArray, NullIsNeverStored) {
 }
 
 TEST_F(CoreHandleArray, GrowsByItsIncrementAndKeepsEverySlot) {
-  VMObjectHandleArray* a =
-      (VMObjectHandleArray*)VMObjectHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 0, 0);
+  VMObjectHandleArray* a = VMObjectHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 0, 0);
   ASSERT_NE(nullptr, a);
   EXPECT_EQ(1u, a->GetInitial());
   EXPECT_EQ(1u, a->GetIncrement());
@@ -428,6 +427,9 @@ TEST_F(CoreHashTable, TypedTablesHashTheirOwnWord) {
   EXPECT_EQ(0x7323FECAu, t->GetTag());
   EXPECT_EQ(0x7323FECAu, t->GetObjectArray()->GetTag());
   EXPECT_NE(nullptr, t->GetMutex());
+  /* Both arrays are references: on a collected heap the slot array would otherwise be
+     swept from under the table, and a relocation would not move its pointer. */
+  EXPECT_EQ(3u, t->GetRefBits());
   t->Destroy(nsHeap);
   VMClassLoaderHashTable* l = VMClassLoaderHashTable::CreateInstance(nsHeap, 10);
   ASSERT_NE(nullptr, l);

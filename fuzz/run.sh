@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Fuzzes the class-file parser for a fixed time (default 60 s):  fuzz/run.sh [seconds]
+# Builds the machine's sources, the reference host and the target with clang -m32 and the
+# address and undefined-behaviour sanitizers into build-fuzz/, seeds the corpus with the
+# class files of build/classlib.zip, and runs libFuzzer (or, when clang cannot link
+# libFuzzer for -m32, the standalone mutation driver of parser_fuzz.cpp).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+SECONDS_TO_RUN=${1:-60}
+OUT=$ROOT/build-fuzz
+mkdir -p "$OUT/corpus" "$OUT/seeds"
+[ -f "$ROOT/build/classlib.zip" ] || ./pux build
+python3 - "$ROOT/build/classlib.zip" "$OUT/seeds" <<'PY'
+import sys, zipfile, os
+z = zipfile.ZipFile(sys.argv[1])
+for i in z.infolist():
+    if i.filename.endswith('.class'):
+        open(os.path.join(sys.argv[2], i.filename.replace('/', '_')), 'wb').write(z.read(i))
+PY
+SOURCES=$(ls "$ROOT"/jvmsource/javavm/*.cpp "$ROOT"/host/*.cpp)
+FLAGS=(-m32 -O1 -g -std=c++17 -fno-strict-aliasing -fsanitize=address,undefined
+       -I"$ROOT/jvminclude" -I"$ROOT/jvmsource/javavm" -I"$ROOT/host")
+LIBS=(/usr/lib32/libz.so -lpthread -ldl)
+if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long){return 0;}' |
+   clang++ -m32 -fsanitize=fuzzer -x c++ - -o "$OUT/probe" >/dev/null 2>&1; then
+  clang++ "${FLAGS[@]}" -fsanitize=fuzzer "$ROOT/fuzz/parser_fuzz.cpp" $SOURCES "${LIBS[@]}" \
+    -o "$OUT/parser_fuzz"
+  PUX_FUZZ_CLASSPATH="$ROOT/build/classlib.zip" \
+    "$OUT/parser_fuzz" -max_total_time="$SECONDS_TO_RUN" -max_len=65536 -rss_limit_mb=4096 \
+    "$OUT/corpus" "$OUT/seeds"
+else
+  clang++ "${FLAGS[@]}" -DPUX_FUZZ_STANDALONE "$ROOT/fuzz/parser_fuzz.cpp" $SOURCES "${LIBS[@]}" \
+    -o "$OUT/parser_fuzz"
+  PUX_FUZZ_CLASSPATH="$ROOT/build/classlib.zip" "$OUT/parser_fuzz" "$SECONDS_TO_RUN" "$OUT/seeds"
+fi

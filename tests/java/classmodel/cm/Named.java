@@ -1,0 +1,7 @@
+package cm;
+
+public interface Named {
+    String NAME = "named";
+
+    String name();
+}

@@ -1,0 +1,5 @@
+package cm;
+
+public interface Polygon extends Shape, Named {
+    int CORNERS = 3;
+}

@@ -1,0 +1,7 @@
+package cm;
+
+public interface Shape {
+    int SIDES = 0;
+
+    double area();
+}
