@@ -128,7 +128,7 @@ void VMObjectHashTableIterator::Advance() {
 
 uint32_t VMObjectHashTableIterator::Insert(VMObject* object) {
   /* Only the empty slot that ended a probe can take an entry. */
-  if (lastEntry != VMHashNotFound) return VMHashNotFound;
+  if (!started || lastEntry != VMHashNotFound) return VMHashNotFound;
   uint32_t size = table->GetHashSize();
   if (table->CanInsert() != 0) return VMHashNotFound;
   uint32_t e = table->GetFilled();

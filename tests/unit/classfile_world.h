@@ -74,6 +74,14 @@ struct ClassWorld {
       if (cls == nullptr) return false;
       classes->SetReference(c.word, (VMObject*)cls);
     }
+    // The array classes the machine's own arrays name (interface lists are Class[]).
+    static const struct { const char* name; int word; } kArrays[] = {
+        {"[Ljava/lang/Object;", 8}, {"[Ljava/lang/Class;", 9}, {"[Ljava/lang/String;", 10}};
+    for (const auto& a : kArrays) {
+      VMClass* cls = VMClass::FindByName(ns, Lit(a.name), loader);
+      if (cls == nullptr) return false;
+      ns->GetArrayClassList()->SetReference(a.word, (VMObject*)cls);
+    }
     return true;
   }
 
