@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Fuzzes the class-file parser for a fixed time (default 60 s):  fuzz/run.sh [seconds]
 # Builds the machine's sources, the reference host and the target with clang -m32 and the
-# address and undefined-behaviour sanitizers into build-fuzz/, seeds the corpus with the
+# address and undefined-behaviour sanitizers into build/fuzz/, seeds the corpus with the
 # class files of build/classlib.zip, and runs libFuzzer (or, when clang cannot link
 # libFuzzer for -m32, the standalone mutation driver of parser_fuzz.cpp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 SECONDS_TO_RUN=${1:-60}
-OUT=$ROOT/build-fuzz
+OUT=$ROOT/build/fuzz
 mkdir -p "$OUT/corpus" "$OUT/seeds"
 [ -f "$ROOT/build/classlib.zip" ] || ./pux build
 python3 - "$ROOT/build/classlib.zip" "$OUT/seeds" <<'PY'

@@ -96,12 +96,18 @@ enum HandleTag : uint32_t {
   kTagDead = 0xDEADC105u,
 };
 
+/* A counting event. A post made while threads are blocked on it belongs to them: it is
+   reserved for a thread that was blocked at the time (any of them), never taken by one
+   that arrives later; a post made while none is blocked stays pending for whoever waits
+   next. */
 struct Event {
   uint32_t tag;
   pthread_mutex_t lock;
   pthread_cond_t cond;
-  uint32_t count;      /* posts not yet consumed */
-  uint32_t waiters;
+  uint32_t count;       /* pending posts, for any waiter */
+  uint32_t waiters;     /* threads blocked in EventWait */
+  uint32_t reserved;    /* posts reserved for the blocked threads */
+  uint32_t generation;  /* raised by every reserving post */
 };
 
 /* The machine's class-stream contract, shared by every stream variant. */

@@ -103,6 +103,8 @@ void* HOSTCALL EventSemaphoreCreate(jboolean) {
   pthread_condattr_destroy(&ca);
   e->count = 0;
   e->waiters = 0;
+  e->reserved = 0;
+  e->generation = 0;
   return e;
 }
 
@@ -111,8 +113,13 @@ void HOSTCALL EventPost(void* ev) {
   if (!e || e->tag != kTagEvent) return;
   gEventPosts.fetch_add(1, std::memory_order_relaxed);
   pthread_mutex_lock(&e->lock);
-  e->count++;
-  if (e->waiters) pthread_cond_signal(&e->cond);
+  if (e->waiters > e->reserved) {
+    e->reserved++;
+    e->generation++;
+    pthread_cond_broadcast(&e->cond);  /* only those blocked before this post may take it */
+  } else {
+    e->count++;
+  }
   pthread_mutex_unlock(&e->lock);
 }
 
@@ -144,10 +151,16 @@ jint HOSTCALL EventWait(void* ev, jlong ms) {
 
   jint result;
   pthread_mutex_lock(&e->lock);
+  uint32_t arrived = e->generation;
   e->waiters++;
   for (;;) {
     if (e->count) {
       e->count--;
+      result = 0;
+      break;
+    }
+    if (e->reserved && e->generation != arrived) {
+      e->reserved--;
       result = 0;
       break;
     }
@@ -178,6 +191,11 @@ jint HOSTCALL EventWait(void* ev, jlong ms) {
     }
   }
   e->waiters--;
+  /* A thread that leaves without its post (time-out, stop, failure) leaves it pending. */
+  while (e->reserved > e->waiters) {
+    e->reserved--;
+    e->count++;
+  }
   pthread_mutex_unlock(&e->lock);
 
   pthread_mutex_lock(&t->lock);
@@ -232,7 +250,9 @@ void* HOSTCALL SpinLockCreate(jint mode, const char* tag) {
   SpinLock* s = (SpinLock*)malloc(sizeof(SpinLock));
   if (!s) return nullptr;
   s->tag = kTagSpin;
-  InitMutex(&s->m, PTHREAD_MUTEX_ERRORCHECK);
+  // Spin locks sit on every literal and class look-up; the error-checking kind costs
+  // twice as much, so tests ask for it explicitly.
+  InitMutex(&s->m, gErrorCheckingMutexes.load() ? PTHREAD_MUTEX_ERRORCHECK : PTHREAD_MUTEX_NORMAL);
   s->mode = mode;
   s->createdBy = tag;
   return s;

@@ -193,6 +193,9 @@ class VMObjectBase : public VMCommonObjectBase {
   static uint32_t BlockWordsFor(uint32_t n);
 
   static VMObjectBase* CreateInstance(HHeap* heap, uint32_t n, jallocType kind, VMword tag);
+  /* One block of `words` body words and no pieces. Above the inline part its body is
+     plain data: read it through GetFirstElementPointer, not GetWord, which would take
+     words 196 onward for slots. */
   static VMObjectBase* CreateInternal(HHeap* heap, uint32_t words, VMword tag, jallocType kind);
   void Destroy(HHeap* heap);
 

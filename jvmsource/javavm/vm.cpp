@@ -8,7 +8,6 @@
 #include "vmjni.h"
 #include "vmmonitor.h"
 #include "vmnamespace.h"
-#include "vmnamespace_pending.h"
 #include "vmseams.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -61,10 +60,10 @@ VM* VM::CreateInstance(unsigned long defaultStackSize, JavaVM* jvm) {
 
   VMNameSpace* ns = vm->GetNameSpace();
   if (ns != NULL) {
-    VMUtils::P_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Get  VM::CreateInstance");
-    pending_ns::SetVMCount(ns, pending_ns::GetVMCount(ns) + 1);
+    VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VM::CreateInstance");
+    ns->SetVMCount(ns->GetVMCount() + 1);
     __atomic_fetch_or(&vm->Body()[FlagsWord], (VMword)CountedFlag, __ATOMIC_SEQ_CST);
-    VMUtils::V_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Release  VM::CreateInstance");
+    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VM::CreateInstance");
   }
   return vm;
 }
@@ -86,13 +85,13 @@ uint32_t VM::Destroy() {
 
   uint32_t left = 0;
   if (ns != NULL) {
-    VMUtils::P_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Get  VM::Destroy");
+    VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VM::Destroy");
     if (GetCounted()) {
-      pending_ns::SetVMCount(ns, pending_ns::GetVMCount(ns) - 1);
+      ns->SetVMCount(ns->GetVMCount() - 1);
       __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)CountedFlag, __ATOMIC_SEQ_CST);
     }
-    left = pending_ns::GetVMCount(ns);
-    VMUtils::V_SpinLock(pending_ns::SpinLock(ns), "namespace spinlock - Release  VM::Destroy");
+    left = ns->GetVMCount();
+    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VM::Destroy");
   }
 
   if (GetJNIHandleArray() != NULL) {
@@ -151,11 +150,11 @@ uint32_t VM::Destroy() {
 /* ---- the thread array ---- */
 
 void VM::LockThreads(const char* site) {
-  if (GetNameSpace() != NULL) VMUtils::P_SpinLock(pending_ns::SpinLock(GetNameSpace()), site);
+  if (GetNameSpace() != NULL) VMUtils::P_SpinLock(GetNameSpace()->GetSpinLock(), site);
 }
 
 void VM::UnlockThreads(const char* site) {
-  if (GetNameSpace() != NULL) VMUtils::V_SpinLock(pending_ns::SpinLock(GetNameSpace()), site);
+  if (GetNameSpace() != NULL) VMUtils::V_SpinLock(GetNameSpace()->GetSpinLock(), site);
 }
 
 uint32_t VM::FindCurrentThread() {
@@ -346,7 +345,7 @@ void VM::RunFinalizers() {
 bool VM::CreateJavaLangThread(JNIEnv* env) {
   VMNameSpace* ns = GetNameSpace();
   if (GetSystemThreadGroup() == NULL && ns != NULL && ns->GetClassList() != NULL) {
-    VMLoadableClass* groupClass = pending_ns::GetThreadGroupClass(ns, env);
+    VMLoadableClass* groupClass = ns->GetClassList()->GetThreadGroupClass(env);
     VMObject* group =
         groupClass != NULL ? VMObject::CreateInstance(GetHeap(), groupClass, jallocFailFast) : NULL;
     SetSystemThreadGroup(group);

@@ -1,5 +1,8 @@
 #include "vmarray.h"
 
+#include "vmclass.h"
+#include "vmnamespace.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -212,12 +215,13 @@ VMrefArray* VMrefArray::CreateInstance(HHeap* heap, uint32_t count, jallocType k
   return array;
 }
 
-/* Seam: the array classes are entries of a name space's class list, which comes with the
-   name space. Until then no array class can be found and a classed array cannot be made:
-   the creation fails before anything is allocated, as it will for a class without a
-   name space. */
-static VMClass* ArrayClassFor(VMClass*, VMClassedArray::ClassListEntry) {
-  return NULL;
+/* The array class of a classed array: the entry of the array-class list of the name
+   space of the class passed in. NULL without a class, a list or the entry, and the
+   creation then fails before anything is allocated. */
+static VMClass* ArrayClassFor(VMClass* cls, VMClassedArray::ClassListEntry entry) {
+  VMNameSpace* ns = cls != NULL ? cls->GetNameSpace() : NULL;
+  VMArrayClassList* arrays = ns != NULL ? ns->GetArrayClassList() : NULL;
+  return arrays != NULL ? (VMClass*)arrays->GetReference(entry) : NULL;
 }
 
 VMrefArray* VMClassedArray::Create(HHeap* heap, uint32_t count, VMClass* cls, ClassListEntry entry,

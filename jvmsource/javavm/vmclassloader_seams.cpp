@@ -1,14 +1,10 @@
-/* Temporary stand-ins for what the class loader calls before its owners land; weak, so
-   that the real definitions replace them without a clash. */
-#include "vmjni.h"
-
-/* Stand-in until the native interface's own stand-in is in the library. */
-__attribute__((weak)) int VMJniThrowInternal(JNIEnv*, VMStatus, const char*) { return -1; }
-
+/* Temporary stand-in for what the constant pool calls before its owner lands; it goes
+   when the collector's object walk is in the library. */
 #include "vmobject.h"
 
-/* Stand-in until the collector's object walk exists: with no collector nothing asks the
-   pool to descend, and a descent that cannot be made must not end the walk. */
+/* The collector's walk of one object, which the pool's own walk asks for when its visitor
+   answers "descend". With no collector nothing asks yet, and a descent that cannot be
+   made must not end the walk. */
 VMCommonObjectBase::WalkResult VMConstantPoolDescend(VMObject*, VMCommonObjectBase::WalkCallback,
                                                      void*) {
   return VMCommonObjectBase::WalkDone;

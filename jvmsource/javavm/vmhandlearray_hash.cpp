@@ -96,13 +96,13 @@ void VMObjectHashTable::Destroy(HHeap* heap) {
 
 void VMObjectHashTableIterator::TakeLock() {
   switch (mode & VMHashLockMask) {
+    /* A lock the host refused is not held, and must not be released by the iterator's
+       end: that would release it for whichever thread does hold it. */
     case VMHashLockSpin:
-      VMUtils::P_SpinLock(table->GetSpinLock(), kIteratorGet);
-      locked = true;
+      locked = VMUtils::P_SpinLock(table->GetSpinLock(), kIteratorGet) != 0;
       break;
     case VMHashLockMutex:
-      VMUtils::MutexLock(table->GetMutex());
-      locked = true;
+      locked = VMUtils::MutexLock(table->GetMutex()) != 0;
       break;
     default:
       break;
@@ -272,12 +272,13 @@ VMStatus VMObjectHashTable::Delete(VMObject* object) {
 
 bool VMObjectHashTable::Lock(bool wait) {
   void* spin = GetSpinLock();
-  VMUtils::P_SpinLock(spin, kLockGet);
+  /* A refused spin lock is a failed Lock: the caller must not go on, nor release it. */
+  if (VMUtils::P_SpinLock(spin, kLockGet) == 0) return false;
   if (!wait) return true;
   while (GetIsbeingAllocated()) {
     VMUtils::V_SpinLock(spin, kLockRelease);
     if (VMUtils::GetHostFunctions()->EventWait(GetEvent(), 100) == 1) return false;
-    VMUtils::P_SpinLock(spin, kLockGet);
+    if (VMUtils::P_SpinLock(spin, kLockGet) == 0) return false;
   }
   return true;
 }
@@ -294,9 +295,11 @@ bool VMObjectHashTable::CheckandUnlockifGrowing() {
 
 void VMObjectHashTable::UnlockOrNotify(bool grew) {
   if (grew) {
-    Lock(false);
+    /* The flag is cleared even without the lock: left set, it would hold every later
+       Lock(true) off for good. */
+    bool held = Lock(false);
     ClearIsbeingAllocated();
-    relSpinlock();
+    if (held) relSpinlock();
     VMUtils::GetHostFunctions()->EventPost(GetEvent());
   } else {
     relSpinlock();

@@ -9,7 +9,6 @@
 #include "vmjavalangstring.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
-#include "vmnamespace_pending.h"
 #include "vmseams.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -63,7 +62,7 @@ int VMJniAttachCurrentThreadWithObject(JavaVM* javaVM, JNIEnv** envOut, VMJavaLa
 int VMJniThrowInternal(JNIEnv* env, VMStatus status, const char* message) {
   if (env == NULL || env->javaVM == NULL || env->thread == NULL) return -1;
   VMNameSpace* ns = env->javaVM->nameSpace;
-  VMLoadableClass* cls = ns != NULL ? pending_ns::GetExceptionClass(ns, env, (uint32_t)status) : NULL;
+  VMLoadableClass* cls = ns != NULL ? ns->GetExceptionClass(env, (uint32_t)status) : NULL;
   if (cls == NULL) return -1;
   VMJavaLangThrowable* throwable = seam::JavaLangThrowableCreate(env, cls);
   if (throwable == NULL) return -1;

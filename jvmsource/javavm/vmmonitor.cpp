@@ -150,6 +150,7 @@ jint VMMonitor::AwaitTicket(uint32_t ticket, jlong hostMs) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   jlong deadline = hostMs > 0 ? host->CurrentTimeMillis() + hostMs : 0;
   jlong ms = hostMs;
+  uint32_t handedBack = 0;
   for (;;) {
     jint result = host->EventWait(GetEvent(), ms);
     if (result != 0) return result == 1 ? 1 : 2;
@@ -157,7 +158,9 @@ jint VMMonitor::AwaitTicket(uint32_t ticket, jlong hostMs) {
     // The post was made for a thread that waited before this one: give it back and
     // let that thread reach the event.
     host->EventPost(GetEvent());
-    host->Sleep(0);
+    // That thread is a few instructions from the event; past a short while it has been
+    // descheduled, and yielding gives way to it less surely than sleeping.
+    host->Sleep(++handedBack < 16 ? 0 : 1);
     if (hostMs == 0) return 2;
     if (hostMs > 0) {
       ms = deadline - host->CurrentTimeMillis();

@@ -1,6 +1,7 @@
 #include "vmobject.h"
 
 #include "vm.h"
+#include "vmclass.h"
 #include "vmmonitor.h"
 #include "vmutils.h"
 
@@ -13,11 +14,13 @@ VMObject* VMObject::CreateInternalNotToBeCalledDirectly(HHeap* heap, uint32_t wo
   return object;
 }
 
-/* Seam: an instance's size comes from its class's layout, which the class model
-   provides. Until the class model is part of the library no class can be instantiated,
-   and the creation fails the way a refused allocation does. */
-VMObject* VMObject::CreateInstance(HHeap*, VMLoadableClass*, jallocType) {
-  return NULL;
+VMObject* VMObject::CreateInstance(HHeap* heap, VMLoadableClass* cls, jallocType kind) {
+  if (cls == NULL) return NULL;
+  VMObject* object = static_cast<VMObject*>(
+      VMObjectBase::CreateInstance(heap, cls->GetCreateSize(), kind, VMTag_VMUserClassInstance));
+  if (object == NULL) return NULL;
+  object->SetClass(cls);
+  return object;
 }
 
 /* Seam: running a constructor needs the class model and the interpreter. Without them

@@ -66,8 +66,14 @@ VMObjectBase* VMObjectBase::CreateBlock(HHeap* heap, uint32_t words, VMword tag,
   return block;
 }
 
+/* The single-block path, also for blocks of more body words than a piecewise object's
+   block ever has (the frame groups of the interpreter). Such a body holds no slots: its
+   element count stays 0, so that destruction and relocation never take its words for
+   pointers to pieces. */
 VMObjectBase* VMObjectBase::CreateInternal(HHeap* heap, uint32_t words, VMword tag, jallocType kind) {
-  return CreateBlock(heap, words, tag, kind);
+  VMObjectBase* block = CreateBlock(heap, words, tag, kind);
+  if (block != NULL && words > FIRST_PART) block->SetNumberOfElements(0);
+  return block;
 }
 
 VMObjectBase* VMObjectBase::CreateInstance(HHeap* heap, uint32_t n, jallocType kind, VMword tag) {

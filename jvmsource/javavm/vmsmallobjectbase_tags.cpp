@@ -65,25 +65,34 @@ VMword ElementTwo(const void* block, uint32_t blockSize) {
   return static_cast<const VMObjectBase*>(block)->GetWord(2);
 }
 
+bool IsClassTag(VMword tag) {
+  return tag == VMTag_VMLoadableClass || tag == VMTag_VMClass || tag == VMTag_VMPrimitiveClass ||
+         tag == VMTag_VMArrayClass;
+}
+
+/* The tag of the block a word points to, or 0 when the word cannot point to one. The
+   block being named may be damaged or half made: nothing it points to is trusted before
+   its tag says what it is. */
+VMword TagAt(VMword word) {
+  if (word == 0 || VMUtils::IsValidAddress((jlong)word) == 0) return 0;
+  return *reinterpret_cast<const VMword*>(word);
+}
+
 /* The literal that names a block: its own text for a literal, a class's name, or the
    name of a member's class. */
 VMLiteral* NamingLiteral(const void* block, uint32_t blockSize, VMword tag) {
-  switch (tag) {
-    case VMTag_VMLiteral:
-      return reinterpret_cast<VMLiteral*>(const_cast<void*>(block));
-    case VMTag_VMLoadableClass:
-    case VMTag_VMClass:
-    case VMTag_VMPrimitiveClass:
-    case VMTag_VMArrayClass:
-      return reinterpret_cast<VMLiteral*>(ElementTwo(block, blockSize));
-    case VMTag_VMDataMember:
-    case VMTag_VMMethod: {
-      const VMObjectBase* cls = reinterpret_cast<const VMObjectBase*>(ElementTwo(block, blockSize));
-      return cls != NULL ? reinterpret_cast<VMLiteral*>(cls->GetWord(2)) : NULL;
-    }
-    default:
-      return NULL;
+  VMword name;
+  if (tag == VMTag_VMLiteral) return reinterpret_cast<VMLiteral*>(const_cast<void*>(block));
+  if (IsClassTag(tag)) {
+    name = ElementTwo(block, blockSize);
+  } else if (tag == VMTag_VMDataMember || tag == VMTag_VMMethod) {
+    VMword cls = ElementTwo(block, blockSize);
+    if (!IsClassTag(TagAt(cls))) return NULL;
+    name = reinterpret_cast<const VMObjectBase*>(cls)->GetWord(2);
+  } else {
+    return NULL;
   }
+  return TagAt(name) == VMTag_VMLiteral ? reinterpret_cast<VMLiteral*>(name) : NULL;
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include "vmjni.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
-#include "vmnamespace_pending.h"
 #include "vmseams.h"
 #include "vmutils.h"
 
@@ -78,7 +77,7 @@ void VMThread::Destroy(HHeap* heap) {
 void VMThread::SetExceptionStatus(VMStatus status, VMLiteral* message) {
   JNIEnv* env = GetEnv();
   VMNameSpace* ns = env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
-  VMLoadableClass* cls = ns != NULL ? pending_ns::GetExceptionClass(ns, env, (uint32_t)status) : NULL;
+  VMLoadableClass* cls = ns != NULL ? ns->GetExceptionClass(env, (uint32_t)status) : NULL;
   // Without a class there is no throwable to make; a stale one must not stay pending
   // as if it were the answer to this status.
   VMJavaLangThrowable* throwable = cls != NULL ? seam::JavaLangThrowableCreate(env, cls) : NULL;
@@ -152,6 +151,9 @@ jint HOSTCALL VMThread::yieldAndCheck() {
     if (old & YieldToPostSuspendFlag) {
       t->SetSuspended();
       host->SuspendThread(t->GetHandle());
+      // The resume may have come before the suspension itself, and cleared the flag
+      // before it was set.
+      t->ClearSuspended();
     }
     return 0;
   }

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "vmclass.h"
+#include "vmhandlearray.h"
 #include "vmobject.h"
 #include "vmthread.h"
 
@@ -40,11 +42,11 @@ void VMUtils::Init(JNIHostFunctions* functions) {
   hostFunctions = functions;
   functions->AllocGlobalCells(GLOBAL_CELL_COUNT);
 
-  // Seam: the registration tables of compiled and native classes are hash tables of the
-  // class model, which is not part of the library yet. A table that cannot be made is
-  // recorded as NULL, which every reader already treats as "nothing registered".
-  SetCompiledClasses(NULL);
-  SetNativeClasses(NULL);
+  // The registration tables of compiled and native classes live in process memory; a
+  // table that cannot be made is recorded as NULL, which every reader treats as
+  // "nothing registered".
+  SetCompiledClasses(VMCompiledClassInfoHashTable::CreateInstance(NULL, 0x2000));
+  SetNativeClasses(VMNativeClassInfoHashTable::CreateInstance(NULL, 0x2000));
 
   SetVMCodeHandle(functions->OpenCodeResource("kordel6"));
   JITFunctions = functions->GetJitSupport != NULL ? functions->GetJitSupport() : NULL;
@@ -57,12 +59,20 @@ void VMUtils::Fini() {
   // releasing them while a machine is still listed would pull them from under it.
   if (GetVMList() != NULL) return;
 
-  // Seam: the registration tables are destroyed with the class model that makes them
-  // (every used entry 0..Filled-1, then the table). Until then both cells stay NULL.
-  VM_ASSERT(GetCompiledClasses() == NULL);
-  VM_ASSERT(GetNativeClasses() == NULL);
-  SetCompiledClasses(NULL);
-  SetNativeClasses(NULL);
+  if (VMCompiledClassInfoHashTable* compiled = GetCompiledClasses()) {
+    for (uint32_t i = 0; i < compiled->GetFilled(); i++) {
+      if (VMCompiledClassInfo* info = (VMCompiledClassInfo*)compiled->Get(i)) info->Destroy(NULL);
+    }
+    compiled->Destroy(NULL);
+    SetCompiledClasses(NULL);
+  }
+  if (VMNativeClassInfoHashTable* natives = GetNativeClasses()) {
+    for (uint32_t i = 0; i < natives->GetFilled(); i++) {
+      if (VMNativeClassInfo* info = (VMNativeClassInfo*)natives->Get(i)) info->Destroy();
+    }
+    natives->Destroy(NULL);
+    SetNativeClasses(NULL);
+  }
   hostFunctions->FreeGlobalCells();
 }
 

@@ -225,6 +225,7 @@ TEST_F(SyncTest, StopBeforeTheWaitWakesTheNextBlockingWait) {
 }
 
 TEST_F(SyncTest, SpinLocksBlockAndAnyHandleCanBeClosed) {
+  refhost::SetErrorCheckingMutexes(true);
   void* s = host->SpinLockCreate(4, "test spinlock - Create");
   ASSERT_NE(nullptr, s);
   EXPECT_EQ(1, host->SpinLockAcquire(s, "get"));

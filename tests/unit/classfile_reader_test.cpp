@@ -164,6 +164,7 @@ TEST_F(ClassReaderTest, HostClassPathReadsZipEntriesThroughTheFinder) {
   }
   EXPECT_EQ(nullptr, host->OpenClassStream("p/Missing", &VMClassLoader::FindInZipFile, loaderId));
   refhost::SetClassPath(loaderId, "");
+  RemoveTree(dir);
 }
 
 TEST_F(ClassReaderTest, ClassInfoFromAClassFile) {

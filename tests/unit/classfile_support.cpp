@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -219,10 +220,10 @@ ClassBuilder SmallClass(const std::string& name, const std::string& superName) {
   return c;
 }
 
-Bytes MakeZip(const std::vector<ZipEntrySpec>& entries, const std::string& comment,
+Bytes MakeZip(const std::vector<ZipMember>& entries, const std::string& comment,
               bool centralDirectory) {
   Bytes out, central;
-  for (const ZipEntrySpec& e : entries) {
+  for (const ZipMember& e : entries) {
     Bytes data = e.data;
     if (e.method == 8) {
       z_stream z = {};
@@ -298,6 +299,17 @@ std::string TempDir(const std::string& tag) {
   std::string dir = base + "/" + tag + "." + std::to_string(getpid());
   mkdir(dir.c_str(), 0777);
   return dir;
+}
+
+void RemoveTree(const std::string& path) {
+  if (path.empty()) return;
+  nftw(path.c_str(),
+       [](const char* p, const struct stat*, int, struct FTW*) -> int {
+         (void)remove(p);  // what cannot go stays; the walk goes on
+         return 0;
+       },
+       16,
+       FTW_DEPTH | FTW_PHYS);
 }
 
 }  // namespace classfile_test

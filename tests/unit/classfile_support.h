@@ -85,18 +85,19 @@ class ClassBuilder {
 ClassBuilder SmallClass(const std::string& name, const std::string& superName = "java/lang/Object");
 
 /* Zip archives as the host reads them. */
-struct ZipEntrySpec {
+struct ZipMember {
   std::string name;
   Bytes data;
   uint16_t method = 0;          /* 0 stored, 8 deflated, anything else written as stored */
   bool sizesAfterData = false;  /* flag bit 3: zero sizes here, a data descriptor after */
   Bytes extra;
 };
-Bytes MakeZip(const std::vector<ZipEntrySpec>& entries, const std::string& comment = "",
+Bytes MakeZip(const std::vector<ZipMember>& entries, const std::string& comment = "",
               bool centralDirectory = true);
 
-/* A fresh directory under the build tree's tmp folder. */
+/* A fresh directory under the build tree's tmp folder, and its removal. */
 std::string TempDir(const std::string& tag);
+void RemoveTree(const std::string& path);
 
 }  // namespace classfile_test
 

@@ -336,7 +336,7 @@ class CoreNativeLookup : public CoreTest {
     for (uint32_t i = 0; i < methods->GetSize(); i++)
       if (methods->Get(i) != nullptr) methods->Get(i)->Destroy(nsHeap);
     methods->Destroy(nsHeap);
-    cls->Destroy(nsHeap);
+    cls->VMObject::Destroy(nsHeap);
     CoreTest::TearDown();
   }
   VMMethod* Method(uint32_t slot, const char* name, const char* sig, uint32_t flags,

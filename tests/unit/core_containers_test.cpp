@@ -275,7 +275,7 @@ TEST_F(CoreHashTable, AFullTableRefusesBeforeWritingAnything) {
 }
 
 TEST_F(CoreHashTable, RefusedAllocationAtEveryStepOfGrowthKeepsTheTableConsistent) {
-  expectEmptyHeaps = false;  // half-made arrays wait for a collection
+  // A refused growth gives back its half-made arrays at once: the heaps end empty.
   VMObjectHashTable* t = Table(20);
   ASSERT_NE(nullptr, t);
   std::vector<VMObject*> pool;
@@ -301,6 +301,63 @@ TEST_F(CoreHashTable, RefusedAllocationAtEveryStepOfGrowthKeepsTheTableConsisten
   EXPECT_GT(entries.size(), 500u);
   EXPECT_GT(t->GetHashSize(), 1000u);
   t->Destroy(nsHeap);
+}
+
+/* Takes each growth of a table in turn (a rehash of its slots, then a growth of its
+   entry array, both arrays large enough to need pieces) and refuses every allocation of
+   it, one at a time, on a fresh table: the insertion that triggered it still counts,
+   every entry stays findable at its index, nothing half made stays on the heap, and the
+   next insertion completes the growth. */
+TEST_F(CoreHashTable, ARefusalAtEachStepOfAGrowthKeepsEveryEntry) {
+  std::vector<VMObject*> pool;
+  for (VMword k = 0; k < 260; k++) pool.push_back(Make(k * 2654435761u));
+  const uint32_t blocksOfItems = refhost::BlocksInUse(nsHeap);
+
+  struct Growth {
+    uint32_t before;  // entries added before the insertion that grows
+    uint32_t oldSlots, newSlots, oldEntries, newEntries;
+  } growths[] = {
+      {105, 211, 421, 211, 211},  // the 106th entry reaches the threshold: a rehash
+      /* The 210th entry fills the entry array, which grows; the 211th, which completes
+         a refused growth, also reaches the next threshold. */
+      {209, 421, 853, 211, 421},
+  };
+  for (const Growth& g : growths) {
+    /* How many allocations this growth makes. */
+    VMObjectHashTable* t = Table(200);
+    ASSERT_NE(nullptr, t);
+    for (uint32_t e = 0; e < g.before; e++) ASSERT_EQ(e, t->Add(pool[e]));
+    ASSERT_EQ(g.oldSlots, t->GetHashSize());
+    ASSERT_EQ(g.oldEntries, t->GetObjectArray()->GetSize());
+    uint64_t start = refhost::AllocationCount();
+    ASSERT_EQ(g.before, t->Add(pool[g.before]));
+    uint32_t steps = (uint32_t)(refhost::AllocationCount() - start);
+    ASSERT_GE(steps, 5u);  // a block and its pieces
+    t->Destroy(nsHeap);
+
+    for (uint32_t k = 1; k <= steps; k++) {
+      t = Table(200);
+      ASSERT_NE(nullptr, t);
+      for (uint32_t e = 0; e < g.before; e++) ASSERT_EQ(e, t->Add(pool[e]));
+      uint32_t blocks = refhost::BlocksInUse(nsHeap);
+      refhost::FailNthAllocation(k);
+      ASSERT_EQ(g.before, t->Add(pool[g.before])) << "refused step " << k;
+      refhost::FailNthAllocation(0);
+      std::vector<VMObject*> entries(pool.begin(), pool.begin() + g.before + 1);
+      ExpectConsistent(t, entries);
+      EXPECT_EQ(g.oldSlots, t->GetHashSize()) << k;
+      EXPECT_EQ(g.oldEntries, t->GetObjectArray()->GetSize()) << k;
+      EXPECT_EQ(blocks, refhost::BlocksInUse(nsHeap)) << "refused step " << k;
+      /* Memory is back: the next insertion grows the table. */
+      entries.push_back(pool[g.before + 1]);
+      ASSERT_EQ(g.before + 1, t->Add(entries.back()));
+      EXPECT_EQ(g.newSlots, t->GetHashSize()) << k;
+      EXPECT_EQ(g.newEntries, t->GetObjectArray()->GetSize()) << k;
+      ExpectConsistent(t, entries);
+      t->Destroy(nsHeap);
+      ASSERT_EQ(blocksOfItems, refhost::BlocksInUse(nsHeap));
+    }
+  }
 }
 
 JNIHostFunctions countingTable;
@@ -329,7 +386,24 @@ void HOSTCALL CountClose(void* h, const char* reason) {
   spinsLive--;
   refhost::Functions()->CloseHandle(h, reason);
 }
+int mutexLocksToRefuse = 0, mutexUnlocks = 0;
+jboolean HOSTCALL RefusingMutexLock(void* m) {
+  if (mutexLocksToRefuse > 0) {
+    mutexLocksToRefuse--;
+    return 0;
+  }
+  return refhost::Functions()->MutexLock(m);
+}
+jboolean HOSTCALL CountMutexUnlock(void* m) {
+  mutexUnlocks++;
+  return refhost::Functions()->MutexUnlock(m);
+}
+int spinAcquiresToRefuse = 0;
 jboolean HOSTCALL CountAcquire(void* l, const char* tag) {
+  if (spinAcquiresToRefuse > 0) {
+    spinAcquiresToRefuse--;
+    return 0;
+  }
   spinHeld++;
   return refhost::Functions()->SpinLockAcquire(l, tag);
 }
@@ -396,6 +470,72 @@ TEST_F(CoreHashTable, LocksOfEachModeAndTheirRelease) {
   EXPECT_EQ(0, spinsLive);
   VMUtils::SetHostFunctions(refhost::Functions());
   thread->Destroy(machineHeap);
+}
+
+/* An iterator whose lock the host refused holds nothing, so its end releases nothing:
+   an unlock there would free the mutex for whichever thread really holds it. */
+TEST_F(CoreHashTable, AnIteratorReleasesOnlyALockItGot) {
+  countingTable = *refhost::Functions();
+  countingTable.MutexLock = RefusingMutexLock;
+  countingTable.MutexUnlock = CountMutexUnlock;
+  mutexLocksToRefuse = 0;
+  mutexUnlocks = 0;
+  VMUtils::SetHostFunctions(&countingTable);
+  VMObjectHashTable* t = Table(8, VMHashLockMutex);
+  ASSERT_NE(nullptr, t);
+  mutexLocksToRefuse = 1;
+  {
+    VMObjectHashTableIterator it(t, 5, VMHashLockMutex);
+    EXPECT_EQ(nullptr, it.Next());
+  }
+  EXPECT_EQ(0, mutexUnlocks);
+  {
+    VMObjectHashTableIterator it(t, 5, VMHashLockMutex);
+  }
+  EXPECT_EQ(1, mutexUnlocks);
+  VMUtils::SetHostFunctions(refhost::Functions());
+  t->Destroy(nsHeap);
+}
+
+/* A spin lock the host refuses fails Lock and a spin-locked probe, and is never
+   released: the count of held locks never goes below zero. */
+TEST_F(CoreHashTable, ARefusedSpinLockIsReportedAndNeverReleased) {
+  countingTable = *refhost::Functions();
+  countingTable.SpinLockAcquire = CountAcquire;
+  countingTable.SpinLockRelease = CountRelease;
+  spinHeld = 0;
+  spinAcquiresToRefuse = 0;
+  VMUtils::SetHostFunctions(&countingTable);
+  VMObjectHashTable* literals = Table(8, 4);
+  VMObjectHashTable* classes = Table(8, 20);
+  ASSERT_NE(nullptr, literals);
+  ASSERT_NE(nullptr, classes);
+  spinAcquiresToRefuse = 1;
+  EXPECT_FALSE(literals->Lock(true));
+  EXPECT_EQ(0, spinHeld);
+  spinAcquiresToRefuse = 1;
+  EXPECT_FALSE(literals->Lock(false));
+  EXPECT_EQ(0, spinHeld);
+  spinAcquiresToRefuse = 1;
+  {
+    VMObjectHashTableIterator it(classes, 9, 20);
+  }
+  EXPECT_EQ(0, spinHeld);
+  /* A grower that cannot retake the lock still clears the growing flag. */
+  ASSERT_TRUE(literals->Lock(true));
+  literals->SetIsbeingAllocated();
+  literals->relSpinlock();
+  spinAcquiresToRefuse = 1;
+  literals->UnlockOrNotify(true);
+  EXPECT_EQ(0, spinHeld);
+  EXPECT_FALSE(literals->GetIsbeingAllocated());
+  ASSERT_TRUE(literals->Lock(true));
+  EXPECT_EQ(1, spinHeld);
+  literals->relSpinlock();
+  EXPECT_EQ(0, spinHeld);
+  VMUtils::SetHostFunctions(refhost::Functions());
+  literals->Destroy(nsHeap);
+  classes->Destroy(nsHeap);
 }
 
 TEST_F(CoreHashTable, RefusedCreationReleasesWhatWasMade) {

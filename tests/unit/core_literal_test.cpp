@@ -248,7 +248,7 @@ TEST_F(CoreLiteralInterning, AFullTableRefusesWithoutFreeingWhatItHolds) {
 }
 
 TEST_F(CoreLiteralInterning, RefusedAllocationsDuringGrowthLoseNothing) {
-  expectEmptyHeaps = false;  // half-made index arrays wait for a collection
+  // A refused growth gives back its half-made arrays at once: the heaps end empty.
   MakeNameSpace(20, 16);
   std::vector<std::string> names;
   std::vector<VMLiteral*> got;
@@ -269,6 +269,55 @@ TEST_F(CoreLiteralInterning, RefusedAllocationsDuringGrowthLoseNothing) {
   for (size_t i = 0; i < names.size(); i++) {
     ASSERT_EQ(got[i], Lit(names[i].c_str())) << names[i];
     ASSERT_NE(VM_DESTROYED_TAG, got[i]->GetTag());
+  }
+}
+
+/* The interning that reaches the table's threshold rehashes it (a slot array of a block
+   and pieces). Refusing each allocation of that interning in turn, on a fresh name space:
+   the first refusal (the literal itself) gives NULL and changes nothing; any later one
+   still gives the literal, which the table holds and which is never freed. */
+TEST_F(CoreLiteralInterning, ARefusalAtEachStepOfARehashLosesNothing) {
+  auto name = [](int i) { return "q/Rehash" + std::to_string(i * 31); };
+  const int kBefore = 105;  // a table of 211 slots rehashes at its 106th entry
+  uint32_t steps = 0;
+  {
+    MakeNameSpace(200, 16);
+    for (int i = 0; i < kBefore; i++) ASSERT_NE(nullptr, Lit(name(i).c_str()));
+    uint64_t start = refhost::AllocationCount();
+    ASSERT_NE(nullptr, Lit(name(kBefore).c_str()));
+    steps = (uint32_t)(refhost::AllocationCount() - start);
+    ASSERT_GT(ns->GetLiteralHashTable()->GetHashSize(), 211u);
+    DestroyNameSpace();
+  }
+  ASSERT_GE(steps, 5u);
+  for (uint32_t k = 1; k <= steps; k++) {
+    MakeNameSpace(200, 16);
+    std::vector<VMLiteral*> held;
+    for (int i = 0; i < kBefore; i++) held.push_back(Lit(name(i).c_str()));
+    uint32_t blocks = refhost::BlocksInUse(nsHeap);
+    refhost::FailNthAllocation(k);
+    VMLiteral* added = Lit(name(kBefore).c_str());
+    refhost::FailNthAllocation(0);
+    VMLiteralHashTable* table = ns->GetLiteralHashTable();
+    if (k == 1) {
+      EXPECT_EQ(nullptr, added);
+      EXPECT_EQ(blocks, refhost::BlocksInUse(nsHeap));
+      EXPECT_EQ((uint32_t)kBefore, table->GetFilled());
+    } else {
+      ASSERT_NE(nullptr, added) << "refused step " << k;
+      EXPECT_EQ(211u, table->GetHashSize()) << k;
+      EXPECT_EQ(blocks + 1, refhost::BlocksInUse(nsHeap)) << "refused step " << k;  // the literal
+      held.push_back(added);
+    }
+    for (size_t i = 0; i < held.size(); i++) {
+      ASSERT_NE(VM_DESTROYED_TAG, held[i]->GetTag()) << k;
+      ASSERT_EQ(held[i], Lit(name((int)i).c_str())) << "refused step " << k;
+    }
+    /* Memory is back: the next interning completes the rehash. */
+    ASSERT_NE(nullptr, Lit(name(kBefore + 1).c_str()));
+    EXPECT_GT(table->GetHashSize(), 211u);
+    for (size_t i = 0; i < held.size(); i++) ASSERT_EQ(held[i], Lit(name((int)i).c_str()));
+    DestroyNameSpace();
   }
 }
 

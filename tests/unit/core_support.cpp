@@ -92,7 +92,7 @@ void CoreTest::DestroyNameSpace() {
   if (ns == nullptr) return;
   if (stringClass != nullptr) {
     ((VMObject*)stringClass->GetWord(VMLoadableClass::CreateBitsWord))->Destroy(nsHeap);
-    stringClass->Destroy(nsHeap);
+    stringClass->VMObject::Destroy(nsHeap);
     charsClass->Destroy(nsHeap);
   }
   if (ns->GetClassList() != nullptr) ns->GetClassList()->Destroy(nsHeap);

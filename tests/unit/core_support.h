@@ -46,8 +46,9 @@ class CoreTest : public ::testing::Test {
   VMArrayClass* charsClass = nullptr;
   VM* vm = nullptr;
   JNIEnv* env = nullptr;
-  /* Off for tests that refuse allocations part-way: a half-made body stays on its heap
-     until a collection, so the heaps are not expected to be empty afterwards. */
+  /* Whether both heaps must be empty once the name space is gone. A refused creation
+     gives its half-made body back at once, so even tests that refuse allocations
+     part-way keep this on. */
   bool expectEmptyHeaps = true;
 
  private:

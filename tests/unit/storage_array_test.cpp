@@ -189,6 +189,32 @@ TEST_F(ArrayTest, ReferenceArraysRefuseCountsThatWouldOverflow) {
   Drop(threads);
 }
 
+/* A large array is one block and many pieces in trees: refusing any one of them must
+   fail the creation and give back everything made before the refusal. */
+TEST_F(ArrayTest, ARefusalAtAnyStepOfALargeArrayLeavesNoBlockBehind) {
+  const uint32_t count = 17860 + 64 * 70 + 3;  // reaches the level-3 trees
+  uint64_t before = refhost::AllocationCount();
+  VMintArray* whole = VMintArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMintArray);
+  ASSERT_NE(nullptr, whole);
+  uint32_t steps = (uint32_t)(refhost::AllocationCount() - before);
+  Drop(whole);
+  ASSERT_GT(steps, 300u);
+  for (uint32_t k = 1; k <= steps; k++) {
+    refhost::FailNthAllocation(k);
+    EXPECT_EQ(nullptr, VMintArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMintArray)) << k;
+    ASSERT_EQ(0u, refhost::BlocksInUse(heap)) << "refused step " << k;
+    EXPECT_EQ(0u, refhost::BytesInUse(heap)) << "refused step " << k;
+  }
+  refhost::FailNthAllocation(0);
+  // The same for a reference array, refusing steps spread over its creation.
+  for (uint32_t k = 1; k <= steps; k += 37) {
+    refhost::FailNthAllocation(k);
+    EXPECT_EQ(nullptr, VMObjectArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMObjectArray)) << k;
+    ASSERT_EQ(0u, refhost::BlocksInUse(heap)) << "refused step " << k;
+  }
+  refhost::FailNthAllocation(0);
+}
+
 TEST_F(ArrayTest, ClassedArraysFailCleanlyWithoutAClassWorld) {
   uint64_t before = refhost::AllocationCount();
   EXPECT_EQ(nullptr, VMClassArray::CreateInstance(heap, 4, nullptr, jallocFailFast, VMTag_VMClassArray));

@@ -20,6 +20,9 @@ VMword Pattern(uint32_t i) { return i * 2654435761u ^ 0x5A5A5A5Au; }
 
 class BodyTest : public StorageTest {};
 
+std::vector<VMword*> relocated;
+void HOSTCALL RecordRelocation(void** word, void*) { relocated.push_back(reinterpret_cast<VMword*>(word)); }
+
 TEST_F(BodyTest, BlockHoldsOnlyTheBodyWordsItsSizeNeeds) {
   const struct { uint32_t n, words; } cases[] = {
       {0, 0},          {196, 196},         {197, 216},         {1476, 216},
@@ -154,6 +157,31 @@ TEST_F(BodyTest, SixtyFourBitValuesSplitAcrossPieces) {
   o->Destroy(heap);
 }
 
+/* A single block of more body words than the inline part holds is data throughout: its
+   words past the inline part are never followed as pieces. */
+TEST_F(BodyTest, LargeSingleBlocksHoldNoSlots) {
+  for (uint32_t words : {197u, 232u, 300u, 70000u}) {
+    VMObjectBase* o = VMObjectBase::CreateInternal(heap, words, kTag, jallocFailFast);
+    ASSERT_NE(nullptr, o) << words;
+    EXPECT_EQ(1u, refhost::BlocksInUse(heap));
+    EXPECT_EQ(20u + 4u * words, refhost::BytesInUse(heap));
+    EXPECT_EQ(0, o->GetNumberOfElements());
+    VMword* body = o->GetFirstElementPointer();
+    for (uint32_t i = 0; i < words; i++) body[i] = 0xFFFFFFF0u - i;
+    relocated.clear();
+    VMRelocateInfo info(RecordRelocation, nullptr);
+    o->Relocate(&info);
+    EXPECT_TRUE(relocated.empty()) << words;
+    o->Destroy(heap);
+    EXPECT_EQ(0u, refhost::BlocksInUse(heap)) << words;
+  }
+  // Up to the inline part the count is the body's size, as for any other block.
+  VMObjectBase* o = VMObjectBase::CreateInternal(heap, 196, kTag, jallocFailFast);
+  ASSERT_NE(nullptr, o);
+  EXPECT_EQ(196, o->GetNumberOfElements());
+  o->Destroy(heap);
+}
+
 TEST_F(BodyTest, DestroyedBlocksAndPiecesReadDeadBeforeTheHostGetsThem) {
   Watch();
   VMObjectBase* o = VMObjectBase::CreateInstance(heap, 17860 + 4097, jallocFailFast, kTag);
@@ -192,6 +220,14 @@ TEST_F(BodyTest, KindZeroWithoutAMachineFailsLikeKindOne) {
   EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 10, jallocCollectAndRetry, kTag));
   EXPECT_EQ(collections, VM::GetGarbageCollectRequests());
   EXPECT_EQ(1u, refhost::AllocationCount() - before);
+
+  // A refused piece takes the same path: no collection, no retry, nothing left behind.
+  refhost::FailNthAllocation(3);
+  before = refhost::AllocationCount();
+  EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 196 + 64 * 4, jallocCollectAndRetry, kTag));
+  EXPECT_EQ(collections, VM::GetGarbageCollectRequests());
+  EXPECT_EQ(3u, refhost::AllocationCount() - before);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
 }
 
 TEST_F(BodyTest, KindZeroCollectsOnceThenAsksWithKindOne) {
@@ -226,9 +262,6 @@ TEST_F(BodyTest, KindZeroCollectsOnceThenAsksWithKindOne) {
   EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 10, jallocFailFast, kTag));
   EXPECT_EQ(collections + 3, VM::GetGarbageCollectRequests());
 }
-
-std::vector<VMword*> relocated;
-void HOSTCALL RecordRelocation(void** word, void*) { relocated.push_back(reinterpret_cast<VMword*>(word)); }
 
 TEST_F(BodyTest, RelocationVisitsEverySlotThenMonitorAndQueue) {
   VMObjectBase* o = VMObjectBase::CreateInstance(heap, 1476 + 64 * 3, jallocFailFast, kTag);

@@ -125,6 +125,29 @@ TEST_F(BlockNames, LiteralsClassesAndMembersNameThemselves) {
   EXPECT_EQ(processBlocks, refhost::BlocksInUse(nullptr));
 }
 
+/* The block being named may be damaged: a word that should lead to a name but holds
+   something else gives no detail rather than a read through it. */
+TEST_F(BlockNames, WordsThatDoNotLeadToANameGiveNoDetail) {
+  uint32_t processBlocks = refhost::BlocksInUse(nullptr);
+  VMbyteArray* notALiteral = VMbyteArray::CreateInstance(heap, 4, jallocFailFast, VMTag_VMbyteArray);
+  for (uint32_t i = 0; i < 4; i++) notALiteral->Set(i, 'z');
+  VMbyteArray* literal = Literal("p/Named");
+  VMInternalObject* badName = Record(VMTag_VMClass, notALiteral);
+  EXPECT_EQ("VMClass ", Text(badName, 36));
+  VMInternalObject* smallWord = Record(VMTag_VMLoadableClass, reinterpret_cast<VMObject*>(0x10));
+  EXPECT_EQ("VMLoadableClass ", Text(smallWord, 36));
+  // A member whose class word holds a literal instead of a class.
+  VMInternalObject* member = Record(VMTag_VMDataMember, literal);
+  EXPECT_EQ("VMDataMember ", Text(member, 36));
+  VMInternalObject* cls = Record(VMTag_VMClass, literal);
+  VMInternalObject* method = Record(VMTag_VMMethod, cls);
+  EXPECT_EQ("VMMethod p/Named", Text(method, 36));
+  for (VMObject* o : {(VMObject*)method, (VMObject*)cls, (VMObject*)member, (VMObject*)smallWord,
+                      (VMObject*)badName, (VMObject*)literal, (VMObject*)notALiteral})
+    o->Destroy(heap);
+  EXPECT_EQ(processBlocks, refhost::BlocksInUse(nullptr));
+}
+
 typedef jint(JNICALL* SetHostFn)(JNIHostFunctions*);
 typedef jint(JNICALL* SetJitFn)(JNIHostJitSupport*);
 typedef jint(JNICALL* IntTagFn)(VMword, char*, jint);

@@ -66,8 +66,8 @@ TEST_F(UtilsTest, FiniReleasesTheCellsOnlyWhenNoMachineIsListed) {
   EXPECT_EQ(nullptr, VMUtils::GetVMList());
   EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
   EXPECT_EQ(nullptr, VMUtils::GetGlobalMutexOwner());
-  EXPECT_EQ(nullptr, VMUtils::GetCompiledClasses());
-  EXPECT_EQ(nullptr, VMUtils::GetNativeClasses());
+  EXPECT_NE(nullptr, VMUtils::GetCompiledClasses());
+  EXPECT_NE(nullptr, VMUtils::GetNativeClasses());
 }
 
 TEST_F(UtilsTest, GlobalMutexIsRecursiveAndCounted) {

@@ -1,0 +1,498 @@
+/* Fields, methods, local variables, exception-table entries and constant values, and the
+   reading of type signatures. */
+#include "vmclass.h"
+
+#include "vmclass_support.h"
+#include "vmliteral.h"
+#include "vmutils.h"
+
+using namespace classmodel;
+
+/* ---------------------------------------------------------------------------------- */
+/* Signatures                                                                          */
+
+VMMethod::SigTypes VMMethod::ScanSigItem(VMLiteralIterator& it) {
+  if (!it.HasMoreChars()) return SigEnd;
+  switch (it.NextChar()) {
+    case ')': return SigEndParms;
+    case 'J': return SigLong;
+    case 'D': return SigDouble;
+    case 'B': return SigByte;
+    case 'C': return SigChar;
+    case 'F': return SigFloat;
+    case 'I': return SigInt;
+    case 'S': return SigShort;
+    case 'Z': return SigBoolean;
+    case 'V': return SigVoid;
+    case '[': {
+      // Only a field type may follow: ')' and the end are no element type any more
+      // than void is, so "[)" and "[" are invalid.
+      SigTypes element = ScanSigItem(it);
+      return element >= SigArray && element <= SigBoolean ? SigArray : SigInvalid;
+    }
+    case 'L': {
+      // A class name runs to the next ';' and is never empty.
+      uint32_t start = it.GetNextIndex();
+      while (it.HasMoreChars()) {
+        if (it.NextChar() == ';') return it.GetNextIndex() - start > 1 ? SigObject : SigInvalid;
+      }
+      return SigInvalid;
+    }
+    default: return SigInvalid;
+  }
+}
+
+bool VMMember::ValidSignature(VMLiteral* signature) {
+  if (signature == NULL) return false;
+  VMLiteralIterator it(signature);
+  VMMethod::SigTypes kind = VMMethod::ScanSigItem(it);
+  if (kind < VMMethod::SigArray || kind > VMMethod::SigBoolean) return false;
+  return VMMethod::ScanSigItem(it) == VMMethod::SigEnd;
+}
+
+/* The running bit of the argument maps: bit n for argument word n, dropped past 31. */
+static inline void SetArgBit(VMword* bits, uint32_t n) {
+  if (n < 32) *bits |= (VMword)1 << n;
+}
+
+bool VMMethod::ClassifySignature(VMLiteral* signature, bool isStatic, SignatureInfo* info) {
+  SignatureInfo out = {};
+  uint32_t bit = 0;
+  if (!isStatic) {
+    SetArgBit(&out.objectBits, 0);
+    bit = 1;
+  }
+  if (signature == NULL || signature->UTF8Length() < 3) return false;
+  VMLiteralIterator it(signature);
+  if (it.NextChar() != '(') return false;
+  uint32_t words = 0;
+  for (;;) {
+    SigTypes kind = ScanSigItem(it);
+    if (kind == SigEndParms) break;
+    switch (kind) {
+      case SigArray:
+      case SigObject:
+        SetArgBit(&out.objectBits, bit);
+        bit += 1;
+        words += 1;
+        break;
+      case SigLong:
+        SetArgBit(&out.twoWordBits, bit);
+        SetArgBit(&out.twoWordBits, bit + 1);
+        bit += 2;
+        words += 2;
+        break;
+      case SigDouble:
+        SetArgBit(&out.twoWordBits, bit);
+        SetArgBit(&out.twoWordBits, bit + 1);
+        SetArgBit(&out.floatBits, bit);
+        SetArgBit(&out.floatBits, bit + 1);
+        bit += 2;
+        words += 2;
+        break;
+      case SigFloat:
+        SetArgBit(&out.floatBits, bit);
+        bit += 1;
+        words += 1;
+        break;
+      case SigByte:
+      case SigChar:
+      case SigInt:
+      case SigShort:
+      case SigBoolean:
+        bit += 1;
+        words += 1;
+        break;
+      default:
+        return false;
+    }
+  }
+  out.parameterWords = words + (isStatic ? 0 : 1);
+  out.returnStart = it.GetNextBytePosition();
+  uint32_t returnCharIndex = it.GetNextIndex();
+  if (it.HasMoreChars()) out.returnChar = it.PeekChar();
+  switch (ScanSigItem(it)) {
+    case SigArray:
+    case SigObject:
+      SetArgBit(&out.objectBits, bit);
+      out.returnWords = 1;
+      break;
+    case SigLong:
+    case SigDouble:
+      out.returnWords = 2;
+      break;
+    case SigByte:
+    case SigChar:
+    case SigFloat:
+    case SigInt:
+    case SigShort:
+    case SigBoolean:
+      out.returnWords = 1;
+      break;
+    case SigVoid:
+      out.returnWords = 0;
+      break;
+    default:
+      return false;
+  }
+  out.moreParmsThanBits = out.parameterWords >= 32;
+  if (ScanSigItem(it) != SigEnd) return false;
+  out.returnLength = signature->UTF8Length() - out.returnStart;
+  out.returnCharIndex = returnCharIndex;
+  *info = out;
+  return true;
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Flags and names                                                                     */
+
+void VMMember::SetFlags(jint access) {
+  VMword f = GetWord(FlagsWord);
+  if ((access & 0x7) == 0) f |= IsDefaultFlag;
+  if (access & 0x1) f |= IsPublicFlag;
+  if (access & 0x2) f |= IsPrivateFlag;
+  if (access & 0x4) f |= IsProtectedFlag;
+  if (access & 0x8) f |= IsStaticFlag;
+  if (access & 0x10) f |= IsFinalFlag;
+  if (access & 0x20) f |= IsSynchronizedFlag;
+  if (access & 0x40) f |= IsVolatileFlag;
+  if (access & 0x80) f |= IsTransientFlag;
+  if (access & 0x100) {
+    f |= IsNativeFlag;
+    f &= ~(VMword)IsByteCodeFlag;
+  }
+  if (access & 0x400) f |= IsAbstractFlag;
+  SetWord(FlagsWord, f);
+}
+
+jint VMMember::GetFlags() const {
+  VMword f = GetWord(FlagsWord);
+  jint access = 0;
+  if (f & IsPublicFlag) access |= 0x1;
+  if (f & IsPrivateFlag) access |= 0x2;
+  if (f & IsProtectedFlag) access |= 0x4;
+  if (f & IsStaticFlag) access |= 0x8;
+  if (f & IsFinalFlag) access |= 0x10;
+  if (f & IsSynchronizedFlag) access |= 0x20;
+  if (f & IsVolatileFlag) access |= 0x40;
+  if (f & IsTransientFlag) access |= 0x80;
+  if (f & IsNativeFlag) access |= 0x100;
+  if (f & IsAbstractFlag) access |= 0x400;
+  return access;
+}
+
+bool VMMember::IsRefField() const {
+  VMLiteral* s = GetSignature();
+  if (s == NULL || s->UTF8Length() == 0) return false;
+  uint8_t c = s->ByteAt(0);
+  return c == 'L' || c == '[';
+}
+
+VMLiteral* VMMember::GetFullName() {
+  VMLoadableClass* cls = GetDefinedIn();
+  if (cls == NULL || GetName() == NULL) return NULL;
+  char* dotted = cls->GetDotNameUTF8();
+  if (dotted == NULL) return NULL;
+  TextBuffer text;
+  text.Append(dotted);
+  VMLiteral::FreeUTF8(dotted);
+  text.Append(".");
+  text.Append(GetName());
+  if (text.Failed()) return NULL;
+  return VMLiteral::CreateInstance(cls->GetNameSpace(), text.Data(), text.Length());
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Creation and destruction                                                            */
+
+static VMObject* NewRecord(HHeap* heap, uint32_t words, VMword mask, VMword tag) {
+  return VMObject::CreateInternalNotToBeCalledDirectly(heap, words, mask, tag, jallocFailFast);
+}
+
+VMConstantValue* VMConstantValue::CreateInstance(HHeap* heap) {
+  return (VMConstantValue*)NewRecord(heap, Words, RefMask, Tag);
+}
+
+VMExceptionHandler* VMExceptionHandler::CreateInstance(HHeap* heap) {
+  return (VMExceptionHandler*)NewRecord(heap, Words, RefMask, Tag);
+}
+
+VMDataMember* VMDataMember::CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* signature,
+                                           jint access, uint32_t constantValueIndex,
+                                           VMLoadableClass* definedIn, VMStatus* status) {
+  *status = 0;
+  // A constant belongs to a field that cannot change after its class is initialised.
+  if (constantValueIndex != 0 && (access & 0x18) == 0) {
+    *status = VMStatus_VerifyError;
+    return NULL;
+  }
+  VMDataMember* field = (VMDataMember*)NewRecord(heap, Words, RefMask, Tag);
+  if (field == NULL) {
+    *status = VMStatus_OutOfMemoryError;
+    return NULL;
+  }
+  field->SetName(name);
+  field->SetSignature(signature);
+  field->SetFlags(access);
+  field->SetDefinedIn(definedIn);
+  if (constantValueIndex != 0) {
+    VMConstantValue* value = VMConstantValue::CreateInstance(heap);
+    if (value == NULL) {
+      field->Destroy(heap);
+      *status = VMStatus_OutOfMemoryError;
+      return NULL;
+    }
+    value->SetValue1(constantValueIndex);
+    field->SetConstantValue(value);
+  }
+  return field;
+}
+
+VMLocalDataMember* VMLocalDataMember::CreateInstance(HHeap* heap, VMLiteral* name,
+                                                     VMLiteral* signature, uint16_t scopeStart,
+                                                     uint16_t scopeLength, uint16_t slot) {
+  VMLocalDataMember* local = (VMLocalDataMember*)NewRecord(heap, Words, RefMask, Tag);
+  if (local == NULL) return NULL;
+  local->SetName(name);
+  local->SetSignature(signature);
+  local->SetIndex(slot);
+  local->SetWord(ScopeStartWord, scopeStart);
+  local->SetWord(ScopeLengthWord, scopeLength);
+  local->SetIsLocal();
+  return local;
+}
+
+VMMethod* VMMethod::CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* signature,
+                                   jint access, void* nativeFunction, VMLoadableClass* definedIn,
+                                   VMStatus* status) {
+  *status = 0;
+  SignatureInfo info;
+  if (!ClassifySignature(signature, (access & 0x8) != 0, &info)) {
+    *status = VMStatus_VerifyError;
+    return NULL;
+  }
+  // A native call passes the argument words through fixed 32-bit maps.
+  if ((access & 0x100) != 0 && info.moreParmsThanBits) {
+    *status = VMStatus_VirtualMachineError;
+    return NULL;
+  }
+  VMMethod* method = (VMMethod*)NewRecord(heap, Words, RefMask, Tag);
+  if (method == NULL) {
+    *status = VMStatus_OutOfMemoryError;
+    return NULL;
+  }
+  if (definedIn != NULL) {
+    VMNameSpace* ns = definedIn->GetNameSpace();
+    VMLiteral* returnType = signature->Substring(ns, info.returnCharIndex, 0xFFFFFFFFu);
+    if (returnType == NULL) {
+      method->Destroy(heap);
+      *status = VMStatus_OutOfMemoryError;
+      return NULL;
+    }
+    VMClass* returnClass = VMClass::FindBySignature(ns, returnType, definedIn->GetClassLoader());
+    if (returnClass == NULL) {
+      method->Destroy(heap);
+      *status = VMStatus_NoClassDefFoundError;
+      return NULL;
+    }
+    method->SetClass(returnClass);
+  }
+  method->SetIsByteCode();
+  method->SetName(name);
+  method->SetSignature(signature);
+  method->SetFlags(access);
+  method->SetDefinedIn(definedIn);
+  method->SetWord(ParameterBytesWord, ((info.parameterWords * 4) & 0xFFFFu) |
+                                          ((info.returnWords * 4) << 16) |
+                                          ((VMword)(info.returnChar & 0xFF) << 24));
+  method->SetWord(ObjectBitsWord, info.objectBits);
+  method->SetWord(TwoWordBitsWord, info.twoWordBits);
+  method->SetWord(FloatBitsWord, info.floatBits);
+  // Seam: compiled code enters through the interpreter's thunk, which arrives with the
+  // interpreter; until then the word stays 0 (no compiled entry).
+  method->SetCompiledAddress(NULL);
+  method->SetWord(Word12, 0xFFFFFFFFu);
+  void* mutex = VMUtils::MutexCreate(method);
+  if (mutex == NULL) {
+    method->Destroy(heap);
+    *status = VMStatus_OutOfMemoryError;
+    return NULL;
+  }
+  method->SetWord(MutexWord, (VMword)mutex);
+  if (info.moreParmsThanBits) method->SetIsMoreParmsThanBits();
+  method->SetNativeAddress(nativeFunction);
+  return method;
+}
+
+void VMMember::Destroy(HHeap* heap) {
+  VMLoadableClass* cls = GetDefinedIn();
+  if (cls != NULL && cls->GetNameSpace() != NULL) {
+    VMObjectHandleArray* ids = FieldIDs(cls->GetNameSpace());
+    if (ids != NULL) {
+      for (uint32_t i = ids->Find(this); i != 0; i = ids->Find(this)) ids->Delete(i);
+    }
+  }
+  VMObject::Destroy(heap);
+}
+
+void VMDataMember::Destroy(HHeap* heap) {
+  if (VMConstantValue* value = GetConstantValue()) value->Destroy(heap);
+  VMMember::Destroy(heap);
+}
+
+void VMLocalDataMember::Destroy(HHeap* heap) {
+  if (VMConstantValue* value = (VMConstantValue*)GetWord(ConstantValueWord)) value->Destroy(heap);
+  VMMember::Destroy(heap);
+}
+
+void VMMethod::Destroy(HHeap* heap) {
+  if (VMObject* types = (VMObject*)GetParameterTypes()) types->Destroy(heap);
+  if (VMObject* code = (VMObject*)GetCode()) code->Destroy(heap);
+  if (VMExceptionHandlerArray* handlers = GetExceptionHandlers()) {
+    for (uint32_t i = 0; i < handlers->GetSize(); i++) {
+      if (VMExceptionHandler* h = handlers->Get(i)) h->Destroy(heap);
+    }
+    handlers->VMObject::Destroy(heap);
+  }
+  if (VMObject* throws = (VMObject*)GetThrows()) throws->Destroy(heap);
+  DestroyBlockInfo();
+  if (void* mutex = GetMutex()) VMUtils::GetHostFunctions()->MutexDestroy(mutex);
+  VMMember::Destroy(heap);
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Method queries                                                                      */
+
+VMConstantPool* VMMethod::GetConstantPool() const {
+  VMLoadableClass* cls = GetDefinedIn();
+  return cls != NULL ? cls->GetConstantPool() : NULL;
+}
+
+VMObject* VMMethod::GetSynchObject(VMThread*, VMword* arguments) {
+  if (!GetIsSynchronized()) return NULL;
+  if (!GetIsStatic()) return (VMObject*)arguments[0];
+  // Seam: a static method synchronizes on its class's static data in the thread's
+  // machine, which linking makes (with the machine's static-data array). Until linking
+  // exists there is none, and the class descriptor stands in for it.
+  return GetDefinedIn();
+}
+
+/* Seam: the flow analysis owns the block cache. Until it exists no cache is ever made,
+   so there is nothing to hand out or release. */
+VMBasicBlockInfo* VMMethod::GetBlockInfo() { return GetBlocks(); }
+void VMMethod::DestroyBlockInfo() {
+  VM_ASSERT(GetBlocks() == NULL);
+  SetWord(BlocksWord, 0);
+}
+
+VMboolArray* VMMethod::GetObjectBitArray() {
+  VMLoadableClass* cls = GetDefinedIn();
+  SignatureInfo info;
+  if (cls == NULL || !ClassifySignature(GetSignature(), GetIsStatic(), &info)) return NULL;
+  VMboolArray* bits = VMboolArray::CreateInstance(cls->GetHeap(), info.parameterWords,
+                                                  jallocFailFast, 0x5A5BFECAu);
+  if (bits == NULL) return NULL;
+  VMLiteralIterator it(GetSignature());
+  it.NextChar();  // '('
+  uint32_t word = 0;
+  if (!GetIsStatic()) bits->Set(word++, true);
+  for (;;) {
+    SigTypes kind = ScanSigItem(it);
+    if (kind == SigEndParms) break;
+    if (kind == SigArray || kind == SigObject) bits->Set(word, true);
+    word += (kind == SigLong || kind == SigDouble) ? 2 : 1;
+  }
+  return bits;
+}
+
+/* Makes the class's debug information present; 0 when it is. */
+static VMStatus EnsureDebugInfo(VMLoadableClass* cls);
+
+static int32_t MethodPosition(VMLoadableClass* cls, VMMethod* method) {
+  VMMethodArray* methods = cls->GetMethods();
+  if (methods == NULL) return -1;
+  for (uint32_t i = 0; i < methods->GetSize(); i++) {
+    if (methods->Get(i) == method) return (int32_t)i;
+  }
+  return -1;
+}
+
+VMshortArray* VMMethod::GetLineNumbers(VMStatus* status) {
+  VMLoadableClass* cls = GetDefinedIn();
+  *status = cls != NULL ? EnsureDebugInfo(cls) : VMStatus_InternalError;
+  if (*status != 0) return NULL;
+  int32_t i = MethodPosition(cls, this);
+  VMshortArrayArray* tables = cls->GetLineNumberArray();
+  if (i < 0 || tables == NULL || (uint32_t)i >= tables->GetSize()) return NULL;
+  return tables->Get((uint32_t)i);
+}
+
+VMLocalDataMemberArray* VMMethod::GetLocalVariables(VMStatus* status) {
+  VMLoadableClass* cls = GetDefinedIn();
+  *status = cls != NULL ? EnsureDebugInfo(cls) : VMStatus_InternalError;
+  if (*status != 0) return NULL;
+  int32_t i = MethodPosition(cls, this);
+  VMLocalDataMemberArrayArray* tables = cls->GetLocalVariableArray();
+  if (i < 0 || tables == NULL || (uint32_t)i >= tables->GetSize()) return NULL;
+  return tables->Get((uint32_t)i);
+}
+
+VMLiteral* VMMethod::GetQualifiedName() {
+  VMLiteral* name = GetName();
+  VMLoadableClass* cls = GetDefinedIn();
+  if (cls == NULL || name == NULL) return name;
+  VMNameSpace* ns = cls->GetNameSpace();
+  TextBuffer text;
+  if (name == WellKnown(ns, LT_INIT) || name->EqualsAscii("<init>")) {
+    char* dotted = cls->GetDotNameUTF8();
+    if (dotted == NULL) return name;
+    const char* simple = dotted;
+    for (const char* p = dotted; *p != 0; p++) {
+      if (*p == '.') simple = p + 1;
+    }
+    text.Append(simple);
+    VMLiteral::FreeUTF8(dotted);
+  } else {
+    text.Append(name);
+  }
+  bool overloaded = false;
+  if (VMMethodArray* methods = cls->GetMethods()) {
+    for (uint32_t i = 0; i < methods->GetSize(); i++) {
+      VMMethod* other = methods->Get(i);
+      if (other != NULL && other != this && other->GetName() == name) overloaded = true;
+    }
+  }
+  VMLiteral* signature = GetSignature();
+  if (overloaded && signature != NULL && signature->UTF8Length() >= 3 && signature->ByteAt(0) == '(') {
+    text.Append("(");
+    VMLiteralIterator it(signature);
+    it.NextChar();
+    bool first = true;
+    for (;;) {
+      VMLiteralIterator start = it;
+      SigTypes kind = ScanSigItem(it);
+      if (kind == SigEndParms) break;
+      if (kind > SigBoolean || kind < SigArray) return name;
+      VMClass* param = VMClass::FindBySignature(ns, start, cls->GetClassLoader());
+      if (param == NULL) return name;
+      char* dotted = param->GetDotNameUTF8();
+      if (dotted == NULL) return name;
+      if (!first) text.Append(",");
+      text.Append(dotted);
+      VMLiteral::FreeUTF8(dotted);
+      first = false;
+    }
+    text.Append(")");
+  }
+  if (text.Failed()) return name;
+  VMLiteral* result = VMLiteral::CreateInstance(ns, text.Data(), text.Length());
+  return result != NULL ? result : name;
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Debug information                                                                   */
+
+static VMStatus EnsureDebugInfo(VMLoadableClass* cls) {
+  if (cls->GetHaveDebugInfo()) return 0;
+  return LoadDebugInfo(cls);
+}

@@ -1,0 +1,52 @@
+/* The loader object: one host loader inside one name space, with its class table. */
+#include "vmclassloader.h"
+
+#include "vmclass.h"
+#include "vmhandlearray.h"
+#include "vmnamespace.h"
+
+VMClassLoader* VMClassLoader::Instantiate(HHeap* heap, uint32_t words, VMword mask) {
+  return static_cast<VMClassLoader*>(
+      CreateInternalNotToBeCalledDirectly(heap, words, mask, VMTag_VMClassLoader, jallocFailFast));
+}
+
+VMClassLoader* VMClassLoader::CreateInstance(VMNameSpace* ns, void* loaderId) {
+  if (ns == NULL) return NULL;
+  HHeap* heap = ns->GetHeap();
+  VMClassLoader* loader = Instantiate(heap, Words, RefMask);
+  if (loader == NULL) return NULL;
+  loader->SetLoaderID(loaderId);
+  loader->SetNameSpace(ns);
+  VMClassHashTable* table = VMClassHashTable::CreateInstance(heap, CLASS_TABLE_SIZE);
+  VMClassLoaderHashTable* loaders = ns->GetClassLoaders();
+  if (table == NULL || loaders == NULL) {
+    if (table != NULL) table->Destroy(heap);
+    loader->VMObject::Destroy(heap);
+    return NULL;
+  }
+  loader->SetClassTable(table);
+  if (loaders->Add(loader) == VMHashNotFound) {
+    loader->SetClassTable(NULL);
+    table->Destroy(heap);
+    loader->VMObject::Destroy(heap);
+    return NULL;
+  }
+  return loader;
+}
+
+void VMClassLoader::Destroy(HHeap* heap) {
+  VMClassHashTable* table = GetClassTable();
+  // Seam: shared static data is made by linking, which is not in the library yet; until
+  // then no class of the table has any to release before the classes themselves go.
+  VMNameSpace* ns = GetNameSpace();
+  if (ns != NULL && ns->GetClassLoaders() != NULL) ns->GetClassLoaders()->Delete(this);
+  if (table != NULL) {
+    for (uint32_t i = 0; i < table->GetFilled(); i++) {
+      VMClass* cls = (VMClass*)table->Get(i);
+      if (cls != NULL) cls->Destroy(heap);
+    }
+    SetClassTable(NULL);
+    table->Destroy(heap);
+  }
+  VMObject::Destroy(heap);
+}

@@ -1,0 +1,608 @@
+#include "vmconstantpool.h"
+
+#include <string.h>
+
+#include "vm.h"
+#include "vmclass.h"
+#include "vmjavalangstring.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+/* ---- creation ---- */
+
+VMConstantPool* VMConstantPool::Instantiate(HHeap* heap, uint32_t words, VMword mask) {
+  return static_cast<VMConstantPool*>(
+      CreateInternalNotToBeCalledDirectly(heap, words, mask, VMTag_VMConstantPool, jallocFailFast));
+}
+
+VMConstantPool* VMConstantPool::CreateInstance(HHeap* heap, uint32_t count) {
+  if (count == 0 || count > 0xFFFF) return NULL;
+  VMConstantPool* pool =
+      static_cast<VMConstantPool*>(VMArray::CreateInstance(heap, count, 4, jallocFailFast,
+                                                           VMTag_VMConstantPool));
+  if (pool == NULL) return NULL;
+  // One slot more than the entries: it holds the flag of the parser's resolution pass.
+  VMshortArray* types =
+      VMshortArray::CreateInstance(heap, count + 1, jallocFailFast, VMTag_VMConstantPoolTypes);
+  if (types == NULL) {
+    pool->VMObject::Destroy(heap);
+    return NULL;
+  }
+  types->Set(0, 1);
+  pool->SetWord(0, (VMword)types);
+  pool->ClearIsScalarArray();
+  pool->SetSpecialObjWalker(WalkReferences);
+  return pool;
+}
+
+void VMConstantPool::Destroy(HHeap* heap) {
+  VMshortArray* types = GetTypes();
+  if (types != NULL) {
+    uint32_t filled = GetCursor();
+    for (uint32_t i = 1; i < filled && i < GetCount(); i++)
+      if (types->Get(i) == TYPE_Utf8 && GetWord(i) != 0) ((VMbyteArray*)GetWord(i))->Destroy(heap);
+    types->Destroy(heap);
+    SetWord(0, 0);
+  }
+  VMObject::Destroy(heap);
+}
+
+/* ---- writers ---- */
+
+uint32_t VMConstantPool::NextPosition(int16_t type) {
+  uint32_t position = GetCursor();
+  if (position == 0 || position >= GetCount()) return 0;
+  SetConstType(position, type);
+  GetTypes()->Set(0, (jshort)(position + 1));
+  return position;
+}
+
+namespace {
+
+inline VMword Pack(uint16_t first, uint16_t second) { return (VMword)first << 16 | second; }
+
+}  // namespace
+
+uint32_t VMConstantPool::SetConstUtf8(VMbyteArray* bytes) {
+  uint32_t p = NextPosition(TYPE_Utf8);
+  if (p != 0) SetWord(p, (VMword)bytes);
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstInt(jint value) {
+  uint32_t p = NextPosition(TYPE_Integer);
+  if (p != 0) SetWord(p, (VMword)value);
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstFloat(jfloat value) {
+  uint32_t p = NextPosition(TYPE_Float);
+  VMword bits;
+  memcpy(&bits, &value, 4);
+  if (p != 0) SetWord(p, bits);
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstLong(jlong value) {
+  // Both halves must fit: a Long in the last entry has no room for its high word.
+  if (GetCursor() + 1 >= GetCount()) return 0;
+  uint32_t p = NextPosition(TYPE_Long);
+  NextPosition(TYPE_Unusable);
+  SetWord(p, (VMword)(uint64_t)value);
+  SetWord(p + 1, (VMword)((uint64_t)value >> 32));
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstDouble(jdouble value) {
+  if (GetCursor() + 1 >= GetCount()) return 0;
+  uint64_t bits;
+  memcpy(&bits, &value, 8);
+  uint32_t p = NextPosition(TYPE_Double);
+  NextPosition(TYPE_Unusable);
+  SetWord(p, (VMword)bits);
+  SetWord(p + 1, (VMword)(bits >> 32));
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstClass(uint16_t nameIndex) {
+  uint32_t p = NextPosition(TYPE_Class);
+  if (p != 0) SetWord(p, nameIndex);
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstString(uint16_t utf8Index) {
+  uint32_t p = NextPosition(TYPE_String);
+  if (p != 0) SetWord(p, utf8Index);
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstField(uint16_t classIndex, uint16_t nameAndTypeIndex) {
+  uint32_t p = NextPosition(TYPE_FieldRef);
+  if (p != 0) SetWord(p, Pack(classIndex, nameAndTypeIndex));
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstMethod(uint16_t classIndex, uint16_t nameAndTypeIndex) {
+  uint32_t p = NextPosition(TYPE_MethodRef);
+  if (p != 0) SetWord(p, Pack(classIndex, nameAndTypeIndex));
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstInterfaceMethod(uint16_t classIndex, uint16_t nameAndTypeIndex) {
+  uint32_t p = NextPosition(TYPE_InterfaceMethodRef);
+  if (p != 0) SetWord(p, Pack(classIndex, nameAndTypeIndex));
+  return p;
+}
+
+uint32_t VMConstantPool::SetConstNameAndType(uint16_t nameIndex, uint16_t descriptorIndex) {
+  uint32_t p = NextPosition(TYPE_NameAndType);
+  if (p != 0) SetWord(p, Pack(nameIndex, descriptorIndex));
+  return p;
+}
+
+/* ---- plain readers ---- */
+
+jint VMConstantPool::GetConstInt(uint32_t index) const {
+  VM_ASSERT(GetConstType(index) == TYPE_Integer);
+  return (jint)GetWord(index);
+}
+
+jfloat VMConstantPool::GetConstFloat(uint32_t index) const {
+  VM_ASSERT(GetConstType(index) == TYPE_Float);
+  VMword bits = GetWord(index);
+  jfloat f;
+  memcpy(&f, &bits, 4);
+  return f;
+}
+
+jlong VMConstantPool::GetConstLong(uint32_t index) const {
+  VM_ASSERT(GetConstType(index) == TYPE_Long || GetConstType(index) == TYPE_Double);
+  return (jlong)((uint64_t)GetWord(index + 1) << 32 | GetWord(index));
+}
+
+jdouble VMConstantPool::GetConstDouble(uint32_t index) const {
+  VM_ASSERT(GetConstType(index) == TYPE_Long || GetConstType(index) == TYPE_Double);
+  uint64_t bits = (uint64_t)GetWord(index + 1) << 32 | GetWord(index);
+  jdouble d;
+  memcpy(&d, &bits, 8);
+  return d;
+}
+
+VMLoadableClass* VMConstantPool::GetConstResolvedClass(uint32_t index) const {
+  VM_ASSERT(GetConstType(index) == TYPE_Class_Resolved);
+  return (VMLoadableClass*)GetWord(index);
+}
+
+VMDataMember* VMConstantPool::GetConstResolvedField(uint32_t index) const {
+  VM_ASSERT(GetConstType(index) == TYPE_FieldRef_Resolved);
+  return (VMDataMember*)GetWord(index);
+}
+
+VMMethod* VMConstantPool::GetConstResolvedMethod(uint32_t index) const {
+  VM_ASSERT(GetConstType(index) == TYPE_MethodRef_Resolved ||
+            GetConstType(index) == TYPE_InterfaceMethodRef_Resolved);
+  return (VMMethod*)GetWord(index);
+}
+
+bool VMConstantPool::GetConstIsRef(uint32_t index) const {
+  int16_t t = GetConstType(index);
+  return t == TYPE_String || t == TYPE_String_Resolved;
+}
+
+VMbyteArray* VMConstantPool::GetConstUtf8Bytes(uint32_t index) const {
+  if (!IsIndex(index) || GetConstType(index) != TYPE_Utf8) return NULL;
+  return (VMbyteArray*)GetWord(index);
+}
+
+VMLoadableClass* VMConstantPool::StoredClass(uint32_t index) const {
+  if (!IsIndex(index) || !GetClassesResolved()) return NULL;
+  int16_t t = GetConstType(index);
+  if (t != TYPE_Class && t != TYPE_Class_Resolved) return NULL;
+  return (VMLoadableClass*)GetWord(index);
+}
+
+/* ---- the pool's monitor ---- */
+
+VMNameSpace* VMConstantPool::MonitorNameSpace(VMNameSpace* fallback) {
+  VM* vm = VM::Current();
+  return vm != NULL && vm->GetNameSpace() != NULL ? vm->GetNameSpace() : fallback;
+}
+
+VMStatus VMConstantPool::Enter(VMNameSpace* ns) { return MonitorEnter(MonitorNameSpace(ns)); }
+
+void VMConstantPool::Leave(VMNameSpace* ns) { MonitorExit(MonitorNameSpace(ns)); }
+
+/* ---- resolution ---- */
+
+VMLiteral* VMConstantPool::GetConstUtf8(VMNameSpace* ns, uint32_t index) {
+  if (!IsIndex(index)) return NULL;
+  if (GetConstType(index) == TYPE_Utf8_Resolved) return (VMLiteral*)GetWord(index);
+  if (GetConstType(index) != TYPE_Utf8) return NULL;
+  if (Enter(ns) != 0) return NULL;
+  VMLiteral* literal = NULL;
+  if (GetConstType(index) == TYPE_Utf8_Resolved) {
+    literal = (VMLiteral*)GetWord(index);
+  } else {
+    VMbyteArray* bytes = (VMbyteArray*)GetWord(index);
+    literal = VMLiteral::CreateInstance(ns, bytes);
+    if (literal != NULL) {
+      // The word first: readers that skip the lock trust the type.
+      SetWord(index, (VMword)literal);
+      SetConstType(index, TYPE_Utf8_Resolved);
+      bytes->Destroy(ns->GetHeap());
+    }
+  }
+  Leave(ns);
+  return literal;
+}
+
+VMLiteral* VMConstantPool::GetConstUtf8(VMLoadableClass* cls, uint32_t index) {
+  return GetConstUtf8(cls->GetNameSpace(), index);
+}
+
+VMJavaLangString* VMConstantPool::GetConstString(VMNameSpace* ns, uint32_t index) {
+  if (!IsIndex(index)) return NULL;
+  if (GetConstType(index) == TYPE_String_Resolved) return (VMJavaLangString*)GetWord(index);
+  if (GetConstType(index) != TYPE_String) return NULL;
+  if (Enter(ns) != 0) return NULL;
+  VMJavaLangString* string = NULL;
+  if (GetConstType(index) == TYPE_String_Resolved) {
+    string = (VMJavaLangString*)GetWord(index);
+  } else {
+    VMLiteral* literal = GetConstUtf8(ns, GetWord(index));
+    if (literal != NULL) string = VMJavaLangString::CreateIntern(ns, literal);
+    if (string != NULL) {
+      SetWord(index, (VMword)string);
+      SetConstType(index, TYPE_String_Resolved);
+    }
+  }
+  Leave(ns);
+  return string;
+}
+
+VMJavaLangString* VMConstantPool::GetConstString(VMLoadableClass* cls, uint32_t index) {
+  return GetConstString(cls->GetNameSpace(), index);
+}
+
+VMLoadableClass* VMConstantPool::GetConstClass(uint32_t index, VMStatus* status, bool initialize) {
+  VMStatus ignored;
+  if (status == NULL) status = &ignored;
+  *status = 0;
+  VMLoadableClass* cls = StoredClass(index);
+  if (cls == NULL) {
+    *status = VMStatus_ClassFormatError;
+    return NULL;
+  }
+  if (!initialize || GetConstType(index) == TYPE_Class_Resolved) return cls;
+  // Initialising runs Java code and may wait for other threads: never under the pool's
+  // monitor, which every other resolution in this pool needs. The class word is fixed
+  // since the parser's pass, so only the type changes afterwards, and storing it twice
+  // is harmless.
+  if (cls->GetIsLoadable()) {
+    JNIEnv* env = VMUtils::GetHostFunctions()->GetCurrentEnv();
+    VMStatus s = cls->Initialize(env);
+    if (s != 0) {
+      *status = s;
+      return NULL;
+    }
+  }
+  VMNameSpace* ns = cls->GetNameSpace();
+  VMStatus s = Enter(ns);
+  if (s != 0) {
+    *status = s;
+    return NULL;
+  }
+  SetConstType(index, TYPE_Class_Resolved);
+  Leave(ns);
+  return cls;
+}
+
+VMLoadableClass* VMConstantPool::getClassNameAndSignature(uint32_t index, VMLiteral** name,
+                                                          VMLiteral** signature, VMStatus* status) {
+  VMStatus ignored;
+  if (status == NULL) status = &ignored;
+  *status = 0;
+  int16_t t = IsIndex(index) ? GetConstType(index) : 0;
+  if (t != TYPE_FieldRef && t != TYPE_MethodRef && t != TYPE_InterfaceMethodRef) {
+    *status = VMStatus_ClassFormatError;
+    return NULL;
+  }
+  uint16_t classIndex, nameAndType;
+  GetConstTwoShort(index, &classIndex, &nameAndType);
+  VMLoadableClass* cls = GetConstClass(classIndex, status, true);
+  if (cls == NULL) return NULL;
+  if (!IsIndex(nameAndType) || GetConstType(nameAndType) != TYPE_NameAndType) {
+    *status = VMStatus_ClassFormatError;
+    return NULL;
+  }
+  uint16_t nameIndex, descriptorIndex;
+  GetConstTwoShort(nameAndType, &nameIndex, &descriptorIndex);
+  VMNameSpace* ns = cls->GetNameSpace();
+  *name = GetConstUtf8(ns, nameIndex);
+  *signature = GetConstUtf8(ns, descriptorIndex);
+  if (*name == NULL || *signature == NULL) {
+    *status = VMStatus_OutOfMemoryError;
+    return NULL;
+  }
+  return cls;
+}
+
+VMStatus VMConstantPool::CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special) {
+  if (member->GetIsPublic()) return 0;
+  VMLoadableClass* owner = member->GetDefinedIn();
+  if (member->GetIsPrivate()) {
+    return (owner == accessor || special) ? 0 : VMStatus_IllegalAccessException;
+  }
+  if (member->GetIsProtected() && accessor != NULL &&
+      VMClass::AssignableFrom((VMClass*)accessor, (VMClass*)owner))
+    return 0;
+  if (accessor != NULL && owner != NULL && accessor->GetPackage() == owner->GetPackage() &&
+      accessor->GetPackage() != NULL)
+    return 0;
+  return VMStatus_IllegalAccessException;
+}
+
+VMDataMember* VMConstantPool::GetConstField(VMLoadableClass* accessor, uint32_t index,
+                                            VMStatus* status) {
+  if (IsIndex(index) && GetConstType(index) == TYPE_FieldRef_Resolved) {
+    if (status != NULL) *status = 0;
+    return (VMDataMember*)GetWord(index);
+  }
+  return GetConstUnresolvedField(accessor, index, status);
+}
+
+namespace {
+
+/* The object class of the referenced class's name space: methods named on an array
+   class are the methods of java/lang/Object. */
+VMLoadableClass* ObjectClassOf(VMClass* cls) {
+  VMClassList* list = cls->GetNameSpace()->GetClassList();
+  return list != NULL ? list->GetObjectClass() : NULL;
+}
+
+/* A method declared by an interface or one of its superinterfaces. */
+VMMethod* FindInterfaceMethod(VMLoadableClass* iface, VMLiteral* name, VMLiteral* signature,
+                              uint32_t depth) {
+  if (iface == NULL || depth > 64) return NULL;
+  VMMethod* m = iface->FindMethod(name, signature, false);
+  if (m != NULL) return m;
+  VMClassArray* supers = iface->GetInterfaces();
+  uint32_t n = supers != NULL ? supers->GetSize() : 0;
+  for (uint32_t i = 0; i < n; i++) {
+    VMClass* s = supers->Get(i);
+    if (s == NULL || !s->GetIsLoadable()) continue;
+    m = FindInterfaceMethod((VMLoadableClass*)s, name, signature, depth + 1);
+    if (m != NULL) return m;
+  }
+  return NULL;
+}
+
+}  // namespace
+
+VMDataMember* VMConstantPool::GetConstUnresolvedField(VMLoadableClass* accessor, uint32_t index,
+                                                      VMStatus* status) {
+  VMStatus ignored;
+  if (status == NULL) status = &ignored;
+  VMLiteral* name = NULL;
+  VMLiteral* signature = NULL;
+  VMLoadableClass* cls = getClassNameAndSignature(index, &name, &signature, status);
+  if (cls == NULL) return NULL;
+  if (!cls->GetIsLoadable()) {
+    *status = VMStatus_NoSuchFieldError;  // arrays have no fields
+    return NULL;
+  }
+  VMNameSpace* ns = cls->GetNameSpace();
+  *status = Enter(ns);
+  if (*status != 0) return NULL;
+  VMDataMember* field = NULL;
+  if (GetConstType(index) == TYPE_FieldRef_Resolved) {
+    field = (VMDataMember*)GetWord(index);
+  } else {
+    field = cls->FindField(name, signature, false, NULL);
+    // Compilers for newer targets name the class the access is made through, not the
+    // declaring one: look along the supertypes too.
+    if (field == NULL) field = cls->FindField(name, signature, true, VMUtils::GetHostFunctions()->GetCurrentEnv());
+    if (field == NULL) {
+      *status = VMStatus_NoSuchFieldError;
+    } else {
+      *status = CheckAccess((VMMember*)field, accessor, false);
+      if (*status == 0) {
+        SetWord(index, (VMword)field);
+        SetConstType(index, TYPE_FieldRef_Resolved);
+      } else {
+        field = NULL;
+      }
+    }
+  }
+  Leave(ns);
+  return field;
+}
+
+VMMethod* VMConstantPool::GetConstMethod(VMLoadableClass* accessor, uint32_t index,
+                                         VMStatus* status, bool special) {
+  VMStatus ignored;
+  if (status == NULL) status = &ignored;
+  if (IsIndex(index) && GetConstType(index) == TYPE_MethodRef_Resolved) {
+    *status = 0;
+    return (VMMethod*)GetWord(index);
+  }
+  VMLiteral* name = NULL;
+  VMLiteral* signature = NULL;
+  VMLoadableClass* cls = getClassNameAndSignature(index, &name, &signature, status);
+  if (cls == NULL) return NULL;
+  VMNameSpace* ns = cls->GetNameSpace();
+  // An array class has the methods of java/lang/Object (clone of an array, for one).
+  VMLoadableClass* searched = cls->GetIsLoadable() ? cls : ObjectClassOf(cls);
+  if (searched == NULL) {
+    *status = VMStatus_NoSuchMethodError;
+    return NULL;
+  }
+  *status = Enter(ns);
+  if (*status != 0) return NULL;
+  VMMethod* method = NULL;
+  if (GetConstType(index) == TYPE_MethodRef_Resolved) {
+    method = (VMMethod*)GetWord(index);
+  } else {
+    method = searched->FindMethod(name, signature, true);
+    if (method == NULL) {
+      *status = VMStatus_NoSuchMethodError;
+    } else {
+      *status = CheckAccess((VMMember*)method, accessor, special);
+      VMLiteralTable* literals = ns->GetLiterals();
+      if (*status == 0 && special && literals != NULL && name == literals->GetInit() &&
+          method->GetDefinedIn() != searched)
+        *status = VMStatus_NoSuchMethodError;
+      if (*status == 0) {
+        SetWord(index, (VMword)method);
+        SetConstType(index, TYPE_MethodRef_Resolved);
+      } else {
+        method = NULL;
+      }
+    }
+  }
+  Leave(ns);
+  return method;
+}
+
+VMMethod* VMConstantPool::GetConstInterfaceMethod(uint32_t index, VMStatus* status) {
+  VMStatus ignored;
+  if (status == NULL) status = &ignored;
+  if (IsIndex(index) && GetConstType(index) == TYPE_InterfaceMethodRef_Resolved) {
+    *status = 0;
+    return (VMMethod*)GetWord(index);
+  }
+  VMLiteral* name = NULL;
+  VMLiteral* signature = NULL;
+  VMLoadableClass* cls = getClassNameAndSignature(index, &name, &signature, status);
+  if (cls == NULL) return NULL;
+  VMNameSpace* ns = cls->GetNameSpace();
+  VMLoadableClass* searched = cls->GetIsLoadable() ? cls : ObjectClassOf(cls);
+  *status = Enter(ns);
+  if (*status != 0) return NULL;
+  VMMethod* method = NULL;
+  if (GetConstType(index) == TYPE_InterfaceMethodRef_Resolved) {
+    method = (VMMethod*)GetWord(index);
+  } else {
+    // The named interface first; then its superinterfaces, and last java/lang/Object's
+    // methods, which every interface type has.
+    method = FindInterfaceMethod(searched, name, signature, 0);
+    if (method == NULL && searched != NULL) method = searched->FindMethod(name, signature, true);
+    if (method == NULL && searched != NULL && ObjectClassOf(cls) != NULL)
+      method = ObjectClassOf(cls)->FindMethod(name, signature, false);
+    if (method == NULL) {
+      *status = VMStatus_NoSuchMethodError;
+    } else {
+      SetWord(index, (VMword)method);
+      SetConstType(index, TYPE_InterfaceMethodRef_Resolved);
+    }
+  }
+  Leave(ns);
+  return method;
+}
+
+/* ---- queries ---- */
+
+VMLoadableClass* VMConstantPool::GetMemberRef(uint32_t index, VMLiteral** name, VMLiteral** signature) {
+  if (!IsIndex(index)) return NULL;
+  int16_t t = GetConstType(index);
+  if (t == TYPE_FieldRef_Resolved || t == TYPE_MethodRef_Resolved ||
+      t == TYPE_InterfaceMethodRef_Resolved) {
+    VMMember* m = (VMMember*)GetWord(index);
+    *name = m->GetName();
+    *signature = m->GetSignature();
+    return m->GetDefinedIn();
+  }
+  if (t != TYPE_FieldRef && t != TYPE_MethodRef && t != TYPE_InterfaceMethodRef) return NULL;
+  uint16_t classIndex, nameAndType;
+  GetConstTwoShort(index, &classIndex, &nameAndType);
+  VMLoadableClass* cls = StoredClass(classIndex);
+  if (cls == NULL || !IsIndex(nameAndType) || GetConstType(nameAndType) != TYPE_NameAndType)
+    return NULL;
+  uint16_t n, d;
+  GetConstTwoShort(nameAndType, &n, &d);
+  *name = GetConstUtf8(cls->GetNameSpace(), n);
+  *signature = GetConstUtf8(cls->GetNameSpace(), d);
+  return (*name != NULL && *signature != NULL) ? cls : NULL;
+}
+
+VMLiteral* VMConstantPool::GetConstName(VMLoadableClass*, uint32_t index) {
+  VMLiteral* name = NULL;
+  VMLiteral* signature = NULL;
+  return GetMemberRef(index, &name, &signature) != NULL ? name : NULL;
+}
+
+VMLiteral* VMConstantPool::GetConstSignature(VMLoadableClass*, uint32_t index) {
+  VMLiteral* name = NULL;
+  VMLiteral* signature = NULL;
+  return GetMemberRef(index, &name, &signature) != NULL ? signature : NULL;
+}
+
+VMLiteral* VMConstantPool::GetConstClassName(uint32_t index) {
+  if (!IsIndex(index)) return NULL;
+  int16_t t = GetConstType(index);
+  if (t == TYPE_Class || t == TYPE_Class_Resolved) {
+    VMLoadableClass* cls = GetConstClass(index, NULL, false);
+    return cls != NULL ? cls->GetName() : NULL;
+  }
+  VMLiteral* name = NULL;
+  VMLiteral* signature = NULL;
+  VMLoadableClass* cls = GetMemberRef(index, &name, &signature);
+  return cls != NULL ? cls->GetName() : NULL;
+}
+
+VMLiteral* VMConstantPool::GetFieldName(uint32_t index) {
+  VMLiteral* name = NULL;
+  VMLiteral* signature = NULL;
+  VMStatus status = 0;
+  // A resolved entry no longer holds its indices: its member names the class.
+  VMLoadableClass* cls = IsIndex(index) && GetConstType(index) == TYPE_FieldRef_Resolved
+                             ? GetMemberRef(index, &name, &signature)
+                             : getClassNameAndSignature(index, &name, &signature, &status);
+  if (cls == NULL) return NULL;
+  VMNameSpace* ns = cls->GetNameSpace();
+  VMLiteral* empty = VMLiteral::CreateInstance(ns, "", 0);
+  VMLiteral* dot = VMLiteral::CreateInstance(ns, ".", 1);
+  VMLiteral* dotName = cls->GetDotName();
+  if (empty == NULL || dot == NULL || dotName == NULL) return NULL;
+  VMLiteral* text = empty->Concat(ns, dotName);
+  if (text != NULL) text = text->Concat(ns, dot);
+  if (text != NULL) text = text->Concat(ns, name);
+  return text;
+}
+
+/* ---- the collector's walk ---- */
+
+/* The collector's own walk of one object (vmclassloader_seams.cpp until it lands). */
+VMCommonObjectBase::WalkResult VMConstantPoolDescend(VMObject* object,
+                                                     VMCommonObjectBase::WalkCallback callback,
+                                                     void* context);
+
+VMCommonObjectBase::WalkResult VMConstantPool::WalkReferences(VMword* slot, WalkCallback callback,
+                                                              void* context) {
+  VMConstantPool* pool = (VMConstantPool*)*slot;
+  if (pool == NULL || pool->GetTypes() == NULL) return WalkDone;
+  VMLocation location;
+  pool->LocateElement(0, location);
+  WalkResult r = callback(location.address, context);
+  if (r == WalkAbort) return WalkAbort;
+  VMshortArray* types = pool->GetTypes();
+  bool classes = pool->GetClassesResolved();
+  uint32_t filled = pool->GetCursor();
+  for (uint32_t i = 1; i < filled && i < pool->GetCount(); i++) {
+    int16_t t = types->Get(i);
+    bool object = t == TYPE_Utf8 || t == TYPE_Utf8_Resolved || t == TYPE_Class_Resolved ||
+                  t == TYPE_String_Resolved || t == TYPE_FieldRef_Resolved ||
+                  t == TYPE_MethodRef_Resolved || t == TYPE_InterfaceMethodRef_Resolved ||
+                  (t == TYPE_Class && classes);
+    if (!object) continue;
+    pool->LocateElement(i, location);
+    r = callback(location.address, context);
+    if (r == WalkAbort) return WalkAbort;
+    if (r == WalkDescend && *location.address != 0 &&
+        VMConstantPoolDescend((VMObject*)*location.address, callback, context) != WalkDone)
+      return WalkAbort;
+  }
+  return WalkDone;
+}

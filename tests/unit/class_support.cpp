@@ -1,0 +1,143 @@
+#include "class_support.h"
+
+#include "vmhandlearray.h"
+#include "vmliteral.h"
+
+namespace class_test {
+
+static const char* const kWellKnown[18] = {
+    "()V", "", "<init>", "<clinit>", "finalize", "run", "java/lang/Boolean",
+    "java/lang/Character", "java/lang/Float", "java/lang/Double", "java/lang/Byte",
+    "java/lang/Short", "java/lang/Integer", "java/lang/Long", "java/lang/Object",
+    "java/lang/String", "java/lang/System", "initializeSystemClass"};
+
+static const struct {
+  const char* name;
+  VMPrimitiveType type;
+} kPrimitives[9] = {
+    {"void", VMTypeVoid},     {"boolean", VMTypeBoolean},
+    {"byte", VMTypeByte},     {"short", VMTypeShort},
+    {"char", VMTypeChar},     {"int", VMTypeInt},
+    {"long", VMTypeLong},     {"float", VMTypeFloat},
+    {"double", VMTypeDouble}};
+
+void ClassTest::SetUp() {
+  CoreTest::SetUp();
+  MakeNameSpace(0x400, 0x100);
+  ASSERT_NE(nullptr, ns);
+
+  literalTable = VMInternalObject::Instantiate(nsHeap, 18, 0x3FFFF);
+  ASSERT_NE(nullptr, literalTable);
+  for (int i = 0; i < 18; i++) literalTable->SetReference(i, (VMObject*)Lit(kWellKnown[i]));
+  ns->SetReference(11, literalTable);
+
+  VMClassList* classes = (VMClassList*)VMObject::CreateInternalNotToBeCalledDirectly(
+      nsHeap, VMClassList::Words, VMClassList::RefMask, VMTag_VMClassList, jallocFailFast);
+  VMArrayClassList* arrays = (VMArrayClassList*)VMObject::CreateInternalNotToBeCalledDirectly(
+      nsHeap, VMArrayClassList::Words, VMArrayClassList::RefMask, VMTag_VMArrayClassList,
+      jallocFailFast);
+  ASSERT_NE(nullptr, classes);
+  ASSERT_NE(nullptr, arrays);
+  ns->SetClassList(classes);
+  ns->SetArrayClassList(arrays);
+
+  loaderTable = VMClassLoaderHashTable::CreateInstance(nsHeap, 17);
+  ASSERT_NE(nullptr, loaderTable);
+  ns->SetReference(16, loaderTable);
+  systemLoader = MakeLoader(nullptr);
+  ASSERT_NE(nullptr, systemLoader);
+  ns->SetReference(15, (VMObject*)systemLoader);
+
+  javaVMWords[2] = (VMword)ns;
+  envWords[1] = (VMword)javaVMWords;
+  RestoreEnv();
+
+  for (int i = 0; i < 9; i++) {
+    VMPrimitiveClass* p = VMPrimitiveClass::CreateInstance(ns, kPrimitives[i].name, kPrimitives[i].type);
+    ASSERT_NE(nullptr, p);
+    classes->SetReference(5 + i, p);
+  }
+  VMClass* classClass = Find("java/lang/Class");
+  ASSERT_NE(nullptr, classClass);
+  classes->SetReference(2, classClass);
+  objectClass = Define("java/lang/Object", nullptr, {}, false);
+  classes->SetReference(0, objectClass);
+  cloneable = Define("java/lang/Cloneable", objectClass, {}, true);
+  serializable = Define("java/io/Serializable", objectClass, {}, true);
+  classes->SetReference(3, cloneable);
+  classes->SetReference(4, serializable);
+  ((VMLoadableClass*)classClass)->SetSuper(objectClass);
+}
+
+VMClassLoader* ClassTest::MakeLoader(void* loaderId) {
+  VMClassLoader* loader = (VMClassLoader*)VMObject::CreateInternalNotToBeCalledDirectly(
+      nsHeap, VMClassLoader::Words, VMClassLoader::RefMask, VMTag_VMClassLoader, jallocFailFast);
+  if (loader == nullptr) return nullptr;
+  VMClassHashTable* table = VMClassHashTable::CreateInstance(nsHeap, 67);
+  if (table == nullptr) {
+    loader->VMObject::Destroy(nsHeap);
+    return nullptr;
+  }
+  loader->SetClassTable(table);
+  loader->SetLoaderID(loaderId);
+  loader->SetNameSpace(ns);
+  loaders.push_back(loader);
+  VMObjectHashTableIterator it(loaderTable, (VMword)loaderId, VMClassLoaderHashTable::Mode);
+  while (it.Next() != nullptr) {
+  }
+  it.Insert(loader);
+  return loader;
+}
+
+VMLoadableClass* ClassTest::Define(const char* name, VMLoadableClass* super,
+                                   std::initializer_list<VMLoadableClass*> interfaces,
+                                   bool isInterface) {
+  VMClass* cls = Find(name);
+  EXPECT_NE(nullptr, cls);
+  if (cls == nullptr || !cls->GetIsLoadable()) return nullptr;
+  VMLoadableClass* loadable = (VMLoadableClass*)cls;
+  loadable->SetSuper(super);
+  if (isInterface) loadable->SetIsInterface();
+  if (interfaces.size() != 0) {
+    VMClassArray* array = (VMClassArray*)VMrefArray::CreateInstance(
+        nsHeap, (uint32_t)interfaces.size(), jallocFailFast, 0x6626FECAu);
+    EXPECT_NE(nullptr, array);
+    uint32_t i = 0;
+    for (VMLoadableClass* iface : interfaces) array->Set(i++, iface);
+    loadable->SetInterfaces(array);
+  }
+  loadable->SetIsLoaded();
+  return loadable;
+}
+
+VMClass* ClassTest::ListEntry(int entry) {
+  return (VMClass*)((VMInternalObject*)ns->GetClassList())->GetReference(entry);
+}
+
+uint32_t ClassTest::ClassCount(VMClassLoader* loader) { return loader->GetClassTable()->GetFilled(); }
+
+void ClassTest::TearDown() {
+  host->SetCurrentEnv(nullptr);
+  if (ns != nullptr) {
+    for (VMClassLoader* loader : loaders) {
+      VMClassHashTable* table = loader->GetClassTable();
+      for (uint32_t i = 0; i < table->GetFilled(); i++) ((VMClass*)table->Get(i))->Destroy(nsHeap);
+      table->Destroy(nsHeap);
+      loader->VMObject::Destroy(nsHeap);
+    }
+    loaders.clear();
+    if (ns->GetClassList() != nullptr) {
+      for (int i = 5; i < 14; i++) {
+        if (VMClass* p = ListEntry(i)) p->Destroy(nsHeap);
+      }
+    }
+    if (loaderTable != nullptr) loaderTable->Destroy(nsHeap);
+    if (literalTable != nullptr) literalTable->Destroy(nsHeap);
+    ns->SetReference(11, nullptr);
+    ns->SetReference(15, nullptr);
+    ns->SetReference(16, nullptr);
+  }
+  CoreTest::TearDown();
+}
+
+}  // namespace class_test

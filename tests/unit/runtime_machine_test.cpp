@@ -1,0 +1,233 @@
+/* Machines: creation that fails part way, stopping the other threads, the exit-time
+   pass, the debugger's pause, and the heaps left empty at the end. */
+#include "runtime_support.h"
+
+#include "vmhandlearray.h"
+
+namespace runtime_test {
+namespace {
+
+class RuntimeMachineTest : public RuntimeTest {};
+
+uint32_t CountUnderLock(VMNameSpace* ns) {
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "test");
+  uint32_t n = ns->GetVMCount();
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "test");
+  return n;
+}
+
+TEST_F(RuntimeMachineTest, CreationFailingPartWayLeavesTheNameSpaceUntouched) {
+  Machine keeper = MakeMachine();
+  ASSERT_NE(nullptr, keeper.vm);
+  VMNameSpace* ns = keeper.ns;
+  JavaVM* jvm = (JavaVM*)host->HeapAlloc(nullptr, sizeof(JavaVM), jallocFailFast);
+  memset(jvm, 0, sizeof(JavaVM));
+  jvm->nameSpace = ns;
+  bool made = false;
+  for (uint32_t n = 1; n < 30 && !made; n++) {
+    size_t heaps = Watched().bytesAtDestroy.size();
+    refhost::FailNthAllocation(n);
+    VM* vm = VM::CreateInstance(1024, jvm);
+    refhost::FailNthAllocation(0);
+    if (vm != nullptr) {
+      made = true;
+      EXPECT_EQ(2u, CountUnderLock(ns));
+      EXPECT_EQ(1u, vm->Destroy());
+      continue;
+    }
+    // The half-made machine went with its heap, and the other machine's count stands.
+    EXPECT_EQ(heaps + 1, Watched().bytesAtDestroy.size()) << "refused allocation " << n;
+    EXPECT_EQ(1u, CountUnderLock(ns)) << "refused allocation " << n;
+  }
+  EXPECT_TRUE(made);
+  // A machine without any name space fails the same way without touching one.
+  jvm->nameSpace = nullptr;
+  refhost::FailNthAllocation(3);
+  EXPECT_EQ(nullptr, VM::CreateInstance(1024, jvm));
+  refhost::FailNthAllocation(0);
+  host->HeapFree(nullptr, jvm);
+  EXPECT_EQ(1u, CountUnderLock(ns));
+  EXPECT_EQ(0u, DestroyMachine(keeper));
+}
+
+TEST_F(RuntimeMachineTest, StopAllOtherThreadsWaitsUntilTheyHaveDetached) {
+  Machine m = MakeMachine();
+  AttachHere(m);
+  std::atomic<int> running{0};
+  std::vector<std::thread> others;
+  for (int i = 0; i < 2; i++)
+    others.emplace_back([&] {
+      AttachHere(m);
+      running++;
+      // Java code would end at its next poll; this loop is that code.
+      while (VMThread::Current()->Yield() == 0) std::this_thread::yield();
+      DetachHere(m);
+    });
+  ASSERT_TRUE(WaitFor([&] { return running.load() == 2; }));
+  EXPECT_EQ(3u, m.vm->GetThreadsAttached());
+  m.vm->StopAllOtherThreads();
+  EXPECT_EQ(1u, m.vm->GetThreadsAttached());
+  for (auto& t : others) t.join();
+  EXPECT_EQ(nullptr, VMThread::Current()->GetException());  // the caller was not asked to stop
+  DetachHere(m);
+  // A caller that is not attached does not wait for itself.
+  m.vm->StopAllOtherThreads();
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, RunFinalizersReleasesMonitorsOfObjectHeadsOnly) {
+  for (int onExit = 0; onExit < 2; onExit++) {
+    Machine m = MakeMachine();
+    AttachHere(m);
+    HHeap* heap = m.vm->GetHeap();
+    if (onExit) m.vm->SetRunFinalizersOnExit();
+    // A large object: its body pieces are blocks of their own whose fourth word is
+    // element data, here something no monitor pointer could be.
+    VMObject* big = VMObject::CreateInstance(heap, 600, jallocFailFast, VMTag_VMObject);
+    ASSERT_NE(nullptr, big);
+    for (uint32_t i = 0; i < 600; i++) big->SetWord(i, 0x5A5A5A5Au);
+    VMObject* held = VMObject::Instantiate(heap, 1, 0);
+    ASSERT_EQ(0, held->MonitorEnter(m.ns));
+    ASSERT_EQ(0, held->MonitorEnter(m.ns));
+    m.vm->RunFinalizers();
+    EXPECT_EQ(nullptr, held->GetMonitor()->GetOwner());
+    EXPECT_EQ(onExit != 0, held->GetIsFinalized());
+    EXPECT_EQ(onExit != 0, big->GetIsFinalized());
+    big->Destroy(heap);
+    held->Destroy(heap);
+    DetachHere(m);
+    DestroyMachine(m);
+  }
+}
+
+TEST_F(RuntimeMachineTest, RunFinalizersDropsDetachedThreadsButNotAttachedOnes) {
+  Machine m = MakeMachine();
+  AttachHere(m);
+  std::thread([&] {
+    AttachHere(m);
+    DetachHere(m);
+  }).join();
+  std::atomic<bool> attached{false};
+  std::thread running([&] {
+    AttachHere(m);
+    attached = true;
+    while (VMThread::Current()->Yield() == 0) std::this_thread::yield();
+    DetachHere(m);
+  });
+  ASSERT_TRUE(WaitFor([&] { return attached.load(); }));
+  VMThreadHandleArray* threads = m.vm->GetThreads();
+  uint32_t entries = 0;
+  for (uint32_t i = 1; i < threads->GetCount(); i++) entries += threads->Get(i) != nullptr;
+  EXPECT_EQ(3u, entries);
+  m.vm->RunFinalizers();  // stops the running one, drops the detached one
+  running.join();
+  entries = 0;
+  for (uint32_t i = 1; i < threads->GetCount(); i++) entries += threads->Get(i) != nullptr;
+  EXPECT_EQ(2u, entries);
+  DetachHere(m);
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, PausingForTheDebuggerHoldsEveryThreadAtItsPoll) {
+  Machine m = MakeMachine();
+  std::atomic<long> counter{0};
+  std::atomic<bool> stop{false};
+  std::atomic<bool> attached{false};
+  std::thread spinner([&] {
+    AttachHere(m);
+    attached = true;
+    while (!stop.load()) {
+      counter++;
+      VMThread::Current()->Yield();
+    }
+    DetachHere(m);
+  });
+  Joiner joiner(spinner, stop);
+  ASSERT_TRUE(WaitFor([&] { return attached.load() && counter.load() > 10; }));
+  m.vm->PauseThreadsForDebugger(true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  long paused = counter.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_LE(counter.load(), paused + 1);
+  m.vm->PauseThreadsForDebugger(false);
+  EXPECT_TRUE(WaitFor([&] { return counter.load() > paused + 10; }));
+  stop = true;
+  spinner.join();
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, AThreadAttachedFromNativeCodeIsNamedDefault) {
+  Machine m = MakeMachine();
+  JNIEnv* env = AttachHere(m);
+  VMThread* t = VMThread::Current();
+  // No ThreadGroup class can be had yet: no group, no name, no Thread object.
+  EXPECT_FALSE(m.vm->CreateJavaLangThread(env));
+  EXPECT_EQ(nullptr, m.vm->GetSystemThreadGroup());
+  EXPECT_EQ(nullptr, t->GetName());
+  // With a group the thread is named, even though its Thread object cannot be made yet.
+  VMObject* group = VMObject::Instantiate(m.vm->GetHeap(), 1, 0);
+  m.vm->SetReference(VM::SystemThreadGroupWord, group);
+  EXPECT_FALSE(m.vm->CreateJavaLangThread(env));
+  VMcharArray* name = t->GetName();
+  ASSERT_NE(nullptr, name);
+  ASSERT_EQ(7u, name->GetSize());
+  EXPECT_TRUE(name->GetIsScalarArray());
+  const char* expected = "default";
+  for (uint32_t i = 0; i < 7; i++) EXPECT_EQ((jchar)expected[i], name->Get(i));
+  EXPECT_FALSE(m.vm->CreateJavaLangThread(env));
+  EXPECT_EQ(name, t->GetName());  // named once
+  // A status's exception needs the exception classes, which the start-up makes.
+  t->SetException((VMJavaLangThrowable*)group);
+  t->SetExceptionStatus(VMStatus_OutOfMemoryError, nullptr);
+  EXPECT_EQ(nullptr, t->GetException());
+  EXPECT_EQ(-1, VMJniThrowInternal(env, VMStatus_ThreadDeath, "stop"));
+  EXPECT_EQ(nullptr, m.ns->GetClassList()->GetThreadClass(env));
+  EXPECT_EQ(nullptr, m.ns->GetClassList()->GetOnDemandThreadClass());
+  m.vm->SetReference(VM::SystemThreadGroupWord, nullptr);
+  group->Destroy(m.vm->GetHeap());
+  DetachHere(m);
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, EveryHeapIsEmptyWhenItsOwnerGoes) {
+  refhost::SetLeakReports(true);
+  Machine a = MakeMachine();
+  Machine b = MakeMachine(a.ns);
+  RunThreads(2, [&](int i) {
+    Machine& mine = i == 0 ? a : b;
+    AttachHere(mine);
+    VMObject* o = VMObject::Instantiate(mine.vm->GetHeap(), 3, 0);
+    EXPECT_EQ(0, o->MonitorEnter(mine.ns));
+    EXPECT_EQ(0, o->MonitorExit(mine.ns));
+    o->Destroy(mine.vm->GetHeap());
+    DetachHere(mine);
+  });
+  size_t before = Watched().bytesAtDestroy.size();
+  EXPECT_EQ(1u, DestroyMachine(a));
+  EXPECT_EQ(0u, DestroyMachine(b));
+  // Both machine heaps and the name space's heap, each empty (checked at tear-down).
+  ASSERT_EQ(before + 3, Watched().bytesAtDestroy.size());
+  EXPECT_EQ(0u, refhost::LeakReportCount());
+}
+
+TEST_F(RuntimeMachineTest, MonitorsOfObjectsLeftOnAMachineDoNotOutliveIt) {
+  Machine a = MakeMachine();
+  Machine b = MakeMachine(a.ns);
+  AttachHere(a);
+  uint64_t nsBytes = refhost::BytesInUse(a.ns->GetHeap());
+  VMObject* left = VMObject::Instantiate(a.vm->GetHeap(), 3, 0);
+  ASSERT_EQ(0, left->MonitorEnter(a.ns));
+  EXPECT_LT(nsBytes, refhost::BytesInUse(a.ns->GetHeap()));  // the monitor lives there
+  DetachHere(a);
+  size_t before = Watched().bytesAtDestroy.size();
+  EXPECT_EQ(1u, DestroyMachine(a));
+  // The machine's heap went with the object on it; the name space got its monitor back.
+  ASSERT_EQ(before + 1, Watched().bytesAtDestroy.size());
+  EXPECT_LT(0u, Watched().bytesAtDestroy.back());
+  Watched().bytesAtDestroy.pop_back();
+  EXPECT_EQ(nsBytes, refhost::BytesInUse(b.ns->GetHeap()));
+  EXPECT_EQ(0u, DestroyMachine(b));
+}
+
+}  // namespace
+}  // namespace runtime_test
