@@ -18,7 +18,7 @@ for i in z.infolist():
     if i.filename.endswith('.class'):
         open(os.path.join(sys.argv[2], i.filename.replace('/', '_')), 'wb').write(z.read(i))
 PY
-SOURCES=$(ls "$ROOT"/jvmsource/javavm/*.cpp "$ROOT"/host/*.cpp)
+SOURCES=$(find "$ROOT/jvmsource" "$ROOT/host" -maxdepth 3 -name "*.cpp" | sort)
 FLAGS=(-m32 -O1 -g -std=c++17 -fno-strict-aliasing -fsanitize=address,undefined
        -I"$ROOT/jvminclude" -I"$ROOT/jvmsource/javavm" -I"$ROOT/host")
 LIBS=(/usr/lib32/libz.so -lpthread -ldl)
