@@ -513,6 +513,11 @@ VMStatus VMClassLoader::Load(VMLoadableClass* cls, const uint8_t* bytes, uint32_
 
 VMStatus VMClassLoader::Load(VMLoadableClass* cls, classReader& reader, bool poolOnly) {
   if (cls == NULL || !reader.IsOpen()) return VMStatus_NoClassDefFoundError;
+  // A pool that is still there may be in use: a pool-only parse has nothing to replace.
+  if (poolOnly && cls->GetConstantPool() != NULL) {
+    reader.CloseIfOpen();
+    return 0;
+  }
   VMErrorCatcher catcher;
   Parse p;
   p.loader = this;

@@ -69,7 +69,9 @@ class VMErrorCatcher {
   void TavikSerialization(bool ok) {
     if (!ok) Throw(VMStatus_TavikSerializationError);
   }
-  /* Passes a failure caught here on to an outer catcher; nothing when this one holds 0. */
+  /* Passes a failure caught here on to an outer catcher; nothing when this one holds 0.
+     On the landing path call Caught() first, so that a jump with status 0 is passed on as
+     the failure it is. */
   void ReThrow(VMErrorCatcher& outer) const { outer.CheckStatus(status); }
 };
 

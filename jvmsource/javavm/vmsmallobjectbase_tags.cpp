@@ -82,6 +82,8 @@ VMword TagAt(VMword word) {
    name of a member's class. */
 VMLiteral* NamingLiteral(const void* block, uint32_t blockSize, VMword tag) {
   VMword name;
+  // Without the host's table there is no memory to copy a name into.
+  if (VMUtils::GetHostFunctions() == NULL) return NULL;
   if (tag == VMTag_VMLiteral) return reinterpret_cast<VMLiteral*>(const_cast<void*>(block));
   if (IsClassTag(tag)) {
     name = ElementTwo(block, blockSize);

@@ -85,7 +85,9 @@ void VMUtils::LockGlobalMutex() {
   }
   // The outermost level goes through the counted lock, so the thread's count of held
   // host mutexes sees the global mutex like any other.
-  MutexLock(hostFunctions->GetGlobalMutex());
+  // A refused lock records no owner, so the matching unlock is ignored instead of
+  // releasing a mutex this thread never held.
+  if (!MutexLock(hostFunctions->GetGlobalMutex())) return;
   if (Cell(4) == NULL) return;  // no cells: a plain lock, undone by the cell-less unlock
   SetGlobalMutexOwner(me);
   SetGlobalMutexCount(1);

@@ -301,11 +301,14 @@ TEST_F(ClassParserTest, InnerClassesListAndDeclaringClass) {
   for (uint16_t e : {other, outer, (uint16_t)0, (uint16_t)0}) Put2(data, e);
   c.attributes.push_back({c.Utf8("InnerClasses"), data});
   c.attributes.push_back({c.Utf8("InnerClasses"), data});  // a second list replaces the first
-  VMLoadableClass* shell = world.Shell("t/Small");
   Bytes bytes = c.Build();
+  // The first list must not be left behind when the second replaces it.
+  ASSERT_EQ(0, Parse(bytes));
   uint64_t before = HeapBytes();
+  ASSERT_EQ(0, Parse(bytes));
+  EXPECT_EQ(before, HeapBytes());
+  VMLoadableClass* shell = world.Shell("t/Small");
   ASSERT_EQ(0, world.loader->Load(shell, bytes.data(), (uint32_t)bytes.size()));
-  (void)before;
   EXPECT_EQ(outer, shell->GetDeclaringClass());
   ASSERT_NE(nullptr, shell->GetDeclaredClasses());
   ASSERT_EQ(1u, shell->GetDeclaredClasses()->GetSize());
@@ -474,6 +477,34 @@ TEST_F(ClassParserTest, PoolOnlyParseGivesANewPool) {
   EXPECT_TRUE(pool->GetClassesResolved());
   // Only the pool is read again: the members stay as they were.
   EXPECT_EQ(methods, cls->GetMethods());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace classfile_test;
+
+TEST_F(ClassParserTest, ALoaderTakesItsClassesWithIt) {
+  void* id = (void*)0x77;
+  Put("u/Mine", SmallClass("u/Mine").Build());
+  refhost::SetClassPath(id, dir);
+  // Twice: the first round interns the names, the second must give every byte back.
+  uint64_t before = 0;
+  for (int round = 0; round < 2; round++) {
+    if (round == 1) before = HeapBytes();
+    VMClassLoader* loader = VMClassLoader::CreateInstance(world.ns, id);
+    ASSERT_NE(nullptr, loader);
+    EXPECT_EQ(loader, world.ns->FindLoader(id));
+    VMClass* mine = VMClass::FindByName(world.ns, world.Lit("u/Mine"), loader);
+    ASSERT_NE(nullptr, mine);
+    EXPECT_EQ(loader, mine->GetClassLoader());
+    EXPECT_EQ(0, ((VMLoadableClass*)mine)->Load());
+    loader->Destroy(world.heap);
+    EXPECT_EQ(nullptr, world.ns->FindLoader(id));
+  }
+  EXPECT_EQ(before, HeapBytes());
+  refhost::SetClassPath(id, "");
 }
 
 }  // namespace

@@ -143,6 +143,29 @@ TEST(CoreErrorCatcher, ReThrowOfAHeldZeroDoesNothing) {
   EXPECT_FALSE(jumped);
 }
 
+/* An inner catcher that lands with status 0 passes the failure on as InternalError. */
+void PassOnAZeroJump(VMErrorCatcher& outer) {
+  VMErrorCatcher inner;
+  if (VM_CATCHER_ARM(inner)) {
+    inner.Caught();
+    inner.ReThrow(outer);
+    ADD_FAILURE() << "a caught jump was passed on as success";
+    return;
+  }
+  FailAt<2>(inner, 0);
+}
+
+TEST(CoreErrorCatcher, AZeroJumpPassedOnReachesTheOuterCatcherAsAFailure) {
+  VMErrorCatcher outer;
+  volatile VMStatus seen = 0;
+  if (VM_CATCHER_ARM(outer)) {
+    seen = outer.Caught();
+  } else {
+    PassOnAZeroJump(outer);
+  }
+  EXPECT_EQ(VMStatus_InternalError, seen);
+}
+
 TEST(CoreErrorCatcher, ACopyJumpsToTheSamePlace) {
   VMErrorCatcher catcher;
   volatile int landings = 0;

@@ -102,6 +102,41 @@ TEST_F(BodyTest, EveryElementIsItsOwnWordAcrossAllLevels) {
   }
 }
 
+/* The deep levels hold more than a test heap can: lay hand-made trees under a block and
+   check that every level's slot and node indexes are taken from the right bits of the
+   element index. Every slot off the expected path leads to a trap node, so a wrong index
+   anywhere lands in the trap. */
+TEST_F(BodyTest, EveryLevelTakesItsIndexesFromTheRightBits) {
+  const uint32_t bound[6] = {0, 196, 1476, 17860, 1066436, 68175300};
+  const uint32_t slotStart[6] = {0, 196, 216, 220, 224, 228};
+  VMObjectBase* o = VMObjectBase::CreateInternal(heap, 232, kTag, jallocFailFast);
+  ASSERT_NE(nullptr, o);
+  static VMword trap[64];
+  static VMword nodes[5][64];  // nodes[0] is the piece, nodes[l] a node of level l + 1
+  for (VMword& w : trap) w = reinterpret_cast<VMword>(trap);
+  const uint32_t cases[] = {196 + 19 * 64 + 63, 1476 + 3 * 4096 + 5 * 64 + 9,
+                            17860 + 2 * 262144 + 17 * 4096 + 33 * 64 + 1,
+                            1066436, 1066436 + 3 * 16777216 + 62 * 262144 + 7 * 4096 + 8 * 64 + 9,
+                            68175299, 68175300, 68175300 + 1 * 1073741824u + 2 * 16777216 + 3 * 262144 + 4 * 4096 + 5 * 64 + 6,
+                            0xFFFFFFFFu};
+  for (uint32_t i : cases) {
+    uint32_t level = 5;
+    while (i < bound[level]) level--;
+    uint32_t j = i - bound[level];
+    for (auto& node : nodes)
+      for (VMword& w : node) w = reinterpret_cast<VMword>(trap);
+    for (uint32_t w = 196; w < 232; w++) o->GetFirstElementPointer()[w] = reinterpret_cast<VMword>(trap);
+    o->GetFirstElementPointer()[slotStart[level] + (j >> (6 * level))] = reinterpret_cast<VMword>(nodes[level - 1]);
+    for (uint32_t l = level - 1; l >= 1; l--) nodes[l][(j >> (6 * l)) & 63] = reinterpret_cast<VMword>(nodes[l - 1]);
+    EXPECT_EQ(&nodes[0][j & 63], o->GetElementAddress(i)) << i;
+    VMObjectBase::VMLocation where;
+    o->LocateElement(i, where);
+    EXPECT_EQ(&nodes[0][j & 63], where.address) << i;
+    EXPECT_EQ(j & 63, where.index) << i;
+  }
+  o->Destroy(heap);  // a single block: the hand-made trees are not its pieces
+}
+
 TEST_F(BodyTest, LocationsMarkTheLastWordOfEachPiece) {
   VMObjectBase* o = VMObjectBase::CreateInstance(heap, 17860 + 200, jallocFailFast, kTag);
   ASSERT_NE(nullptr, o);

@@ -142,6 +142,11 @@ TEST_F(BlockNames, WordsThatDoNotLeadToANameGiveNoDetail) {
   VMInternalObject* cls = Record(VMTag_VMClass, literal);
   VMInternalObject* method = Record(VMTag_VMMethod, cls);
   EXPECT_EQ("VMMethod p/Named", Text(method, 36));
+  // Before the host has given its table the name alone is printed.
+  VMUtils::SetHostFunctions(nullptr);
+  EXPECT_EQ("VMMethod ", Text(method, 36));
+  EXPECT_EQ("VMLiteral ", Text(literal, 60));
+  VMUtils::SetHostFunctions(host);
   for (VMObject* o : {(VMObject*)method, (VMObject*)cls, (VMObject*)member, (VMObject*)smallWord,
                       (VMObject*)badName, (VMObject*)literal, (VMObject*)notALiteral})
     o->Destroy(heap);

@@ -107,6 +107,20 @@ TEST_F(UtilsTest, UnbalancedUnlockIsIgnored) {
   EXPECT_TRUE(GlobalMutexFreeForOthers());
 }
 
+TEST_F(UtilsTest, ARefusedGlobalLockRecordsNoOwner) {
+  AttachFakeMachine();
+  Watch();
+  Calls().failMutexLocks = 1;
+  VMUtils::LockGlobalMutex();
+  EXPECT_EQ(nullptr, VMUtils::GetGlobalMutexOwner());
+  EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  // The matching unlock finds nothing to release.
+  VMUtils::UnlockGlobalMutex();
+  EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
+  EXPECT_TRUE(GlobalMutexFreeForOthers());
+}
+
 TEST_F(UtilsTest, UnlockAfterFiniReleasesTheHostMutex) {
   VMUtils::LockGlobalMutex();
   VMUtils::Fini();
