@@ -5,9 +5,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <chrono>
 #include <thread>
 
+#include "bench_util.h"
 #include "refhost.h"
 #include "vm.h"
 #include "vmjni.h"
@@ -18,23 +18,9 @@
 
 namespace {
 
-typedef std::chrono::steady_clock Clock;
-
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-template <typename F>
-double Best(F run, int repeats = 5) {
-  double best = 1e30;
-  for (int i = 0; i < repeats; i++) {
-    Clock::time_point start = Clock::now();
-    run();
-    double t = Seconds(start);
-    if (t < best) best = t;
-  }
-  return best;
-}
+using bench::Best;
+using bench::Clock;
+using bench::Seconds;
 
 const int kPairs = 2000000;
 const int kRounds = 50000;

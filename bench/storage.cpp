@@ -1,35 +1,21 @@
 /* Storage costs against plain C++: small-block allocation through the reference host
    against malloc/free, and element reads of a 1,000,000-element int array through the
    array accessors against a flat C array. Prints ratios (lower is better; 1.0 = equal). */
-#include <chrono>
 #include <stdio.h>
 #include <stdlib.h>
 #include <vector>
 
+#include "bench_util.h"
 #include "refhost.h"
 #include "vmarray.h"
 #include "vmutils.h"
 
 namespace {
 
-typedef std::chrono::steady_clock Clock;
+using bench::Best;
 
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-/* Best of several runs, to keep one-off stalls out of the ratio. */
-template <typename F>
-double Best(F run, int repeats = 7) {
-  double best = 1e30;
-  for (int i = 0; i < repeats; i++) {
-    Clock::time_point start = Clock::now();
-    run();
-    double t = Seconds(start);
-    if (t < best) best = t;
-  }
-  return best;
-}
+/* Runs of each measurement; the best one counts. */
+const int kRepeats = 7;
 
 volatile uint32_t sink;
 
@@ -46,7 +32,7 @@ double MallocRun() {
       for (int i = 0; i < kBatch; i++) blocks[i] = malloc(SizeOf(i));
       for (int i = 0; i < kBatch; i++) free(blocks[i]);
     }
-  });
+  }, kRepeats);
 }
 
 double HostRun(JNIHostFunctions* host, HHeap* heap) {
@@ -56,7 +42,7 @@ double HostRun(JNIHostFunctions* host, HHeap* heap) {
       for (int i = 0; i < kBatch; i++) blocks[i] = host->HeapAlloc(heap, SizeOf(i), jallocFailFast);
       for (int i = 0; i < kBatch; i++) host->HeapFree(heap, blocks[i]);
     }
-  });
+  }, kRepeats);
 }
 
 }  // namespace
@@ -101,7 +87,7 @@ int main() {
     uint32_t sum = 0;
     for (uint32_t i = 0; i < n; i++) sum += (uint32_t)flatData[i];
     sink = sum;
-  });
+  }, kRepeats);
   double runSequential = Best([array] {
     uint32_t sum = 0;
     for (uint32_t i = 0; i < n;) {
@@ -111,23 +97,23 @@ int main() {
       i += run;
     }
     sink = sum;
-  });
+  }, kRepeats);
   double getSequential = Best([array] {
     uint32_t sum = 0;
     for (uint32_t i = 0; i < n; i++) sum += (uint32_t)array->Get(i);
     sink = sum;
-  });
+  }, kRepeats);
   const uint32_t* idx = order.data();
   double flatRandom = Best([flatData, idx] {
     uint32_t sum = 0;
     for (uint32_t i = 0; i < n; i++) sum += (uint32_t)flatData[idx[i]];
     sink = sum;
-  });
+  }, kRepeats);
   double getRandom = Best([array, idx] {
     uint32_t sum = 0;
     for (uint32_t i = 0; i < n; i++) sum += (uint32_t)array->Get(idx[i]);
     sink = sum;
-  });
+  }, kRepeats);
 
   printf("reads of a %u-element int array:\n", n);
   printf("  sequential, flat            %8.3f ms\n", flatSequential * 1e3);

@@ -2,9 +2,13 @@
 #include "refhost_internal.h"
 
 #include <errno.h>
+#include <linux/futex.h>
+#include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace refhost {
 namespace detail {
@@ -16,12 +20,19 @@ struct Mutex {
   pthread_mutex_t m;
 };
 
+/* A futex word: 0 free, 1 held, 3 held with sleepers (or possibly so). The owner is
+   only kept by error-checking locks, which refuse a second acquire by the holder and a
+   release by anyone else. */
 struct SpinLock {
   uint32_t tag;
-  pthread_mutex_t m;
+  std::atomic<uint32_t> state;
+  std::atomic<uintptr_t> owner;
+  bool errorChecking;
   jint mode;
   const char* createdBy;  /* static text of the creating call site, for diagnostics */
 };
+
+enum : uint32_t { kSpinFree = 0, kSpinHeld = 1, kSpinSleepers = 3 };
 
 /* Exists before any cell and is recursive: the machine's set-up locks it raw and can be
    reached by a thread that already holds it through the machine's own recursion. */
@@ -67,9 +78,57 @@ void DestroyMutex(Mutex* m) {
 
 void DestroySpin(SpinLock* s) {
   s->tag = kTagDead;
-  pthread_mutex_destroy(&s->m);
   free(s);
 }
+
+/* Sleeps while *word holds expected, for at most about a millisecond: see SpinLockRelease
+   for why the sleep is bounded. */
+void FutexWaitBriefly(std::atomic<uint32_t>* word, uint32_t expected) {
+  struct timespec limit = {0, 1000000};
+#ifdef SYS_futex_time64
+  long call = sizeof(time_t) == 8 ? SYS_futex_time64 : SYS_futex;
+#else
+  long call = SYS_futex;
+#endif
+  syscall(call, (uint32_t*)word, FUTEX_WAIT_PRIVATE, expected, &limit, nullptr, 0);
+}
+
+void FutexWakeOne(std::atomic<uint32_t>* word) {
+  syscall(SYS_futex, (uint32_t*)word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+/* Contended path: a short spin for a holder that is about to let go, then sleep on the
+   word. A sleeper that wakes takes the lock marked as having sleepers, since others may
+   still sleep behind it. */
+void SpinLockSlow(SpinLock* s) {
+  for (int i = 0; i < 100; i++) {
+    uint32_t seen = s->state.load(std::memory_order_relaxed);
+    if (seen == kSpinFree) {
+      if (s->state.compare_exchange_weak(seen, kSpinHeld, std::memory_order_acquire,
+                                         std::memory_order_relaxed))
+        return;
+    } else if (seen == kSpinSleepers) {
+      break;
+    }
+    __builtin_ia32_pause();
+  }
+  for (;;) {
+    uint32_t seen = s->state.load(std::memory_order_relaxed);
+    if (seen == kSpinFree) {
+      if (s->state.compare_exchange_weak(seen, kSpinSleepers, std::memory_order_acquire,
+                                         std::memory_order_relaxed))
+        return;
+      continue;
+    }
+    if (seen == kSpinHeld &&
+        !s->state.compare_exchange_weak(seen, kSpinSleepers, std::memory_order_relaxed,
+                                        std::memory_order_relaxed))
+      continue;
+    FutexWaitBriefly(&s->state, kSpinSleepers);
+  }
+}
+
+uintptr_t ThisThread() { return (uintptr_t)pthread_self(); }
 
 }  // namespace
 
@@ -250,9 +309,11 @@ void* HOSTCALL SpinLockCreate(jint mode, const char* tag) {
   SpinLock* s = (SpinLock*)malloc(sizeof(SpinLock));
   if (!s) return nullptr;
   s->tag = kTagSpin;
-  // Spin locks sit on every literal and class look-up; the error-checking kind costs
-  // twice as much, so tests ask for it explicitly.
-  InitMutex(&s->m, gErrorCheckingMutexes.load() ? PTHREAD_MUTEX_ERRORCHECK : PTHREAD_MUTEX_NORMAL);
+  // Spin locks sit on every literal and class look-up: a bare futex word, with owner
+  // checks only when tests ask for them.
+  s->state.store(0, std::memory_order_relaxed);
+  s->owner.store(0, std::memory_order_relaxed);
+  s->errorChecking = gErrorCheckingMutexes.load();
   s->mode = mode;
   s->createdBy = tag;
   return s;
@@ -261,13 +322,36 @@ void* HOSTCALL SpinLockCreate(jint mode, const char* tag) {
 jboolean HOSTCALL SpinLockAcquire(void* lock, const char*) {
   SpinLock* s = (SpinLock*)lock;
   if (!s || s->tag != kTagSpin) return 0;
-  return pthread_mutex_lock(&s->m) == 0 ? 1 : 0;
+  if (s->errorChecking && s->owner.load(std::memory_order_relaxed) == ThisThread()) return 0;
+  uint32_t expected = kSpinFree;
+  if (!s->state.compare_exchange_strong(expected, kSpinHeld, std::memory_order_acquire,
+                                        std::memory_order_relaxed))
+    SpinLockSlow(s);
+  if (s->errorChecking) s->owner.store(ThisThread(), std::memory_order_relaxed);
+  return 1;
 }
 
 jboolean HOSTCALL SpinLockRelease(void* lock, const char*) {
   SpinLock* s = (SpinLock*)lock;
   if (!s || s->tag != kTagSpin) return 0;
-  return pthread_mutex_unlock(&s->m) == 0 ? 1 : 0;
+  if (s->errorChecking) {
+    if (s->owner.load(std::memory_order_relaxed) != ThisThread()) return 0;
+    s->owner.store(0, std::memory_order_relaxed);
+  }
+  uint32_t seen = s->state.load(std::memory_order_relaxed);
+  /* Releasing a free lock is refused; the word is left free as it was. */
+  if (seen == kSpinFree) return 0;
+  if (seen == kSpinHeld) {
+    /* Without sleepers a plain store releases: no locked instruction on the look-up path.
+       A thread that marks itself a sleeper between the load and this store finds the
+       word free when it goes to sleep and does not sleep; only a releaser stalled right
+       here for longer than that can leave it asleep, and its sleep is bounded. */
+    s->state.store(kSpinFree, std::memory_order_release);
+    return 1;
+  }
+  s->state.store(kSpinFree, std::memory_order_release);
+  FutexWakeOne(&s->state);
+  return 1;
 }
 
 jboolean HOSTCALL SpinLockPromote(void*, const char*) { return 1; }

@@ -45,6 +45,19 @@ bool ValidModifiedUTF8(VMbyteArray* bytes) {
   return true;
 }
 
+/* Fills a byte array from the source along its storage runs: the same bytes as one read
+   per byte. */
+void ReadInto(VMClassLoader::classReader& reader, VMbyteArray* bytes, uint32_t length,
+              VMErrorCatcher& catcher) {
+  uint32_t done = 0;
+  while (done < length) {
+    uint32_t run = 0;
+    void* place = bytes->FindElement(done, &run);
+    VMClassLoader::GetBytes(reader, place, run, catcher);
+    done += run;
+  }
+}
+
 }  // namespace
 
 /* ---- checked pool accessors ---- */
@@ -132,13 +145,7 @@ void VMClassLoader::LoadConstantPool(Parse& p) {
         at = pool->SetConstUtf8(bytes);
         if (at == 0) bytes->Destroy(p.heap);
         Fail(catcher, at != 0);
-        uint32_t done = 0;
-        while (done < length) {
-          uint32_t run = 0;
-          void* place = bytes->FindElement(done, &run);
-          GetBytes(reader, place, run, catcher);
-          done += run;
-        }
+        ReadInto(reader, bytes, length, catcher);
         Fail(catcher, ValidModifiedUTF8(bytes));
         break;
       }
@@ -319,14 +326,7 @@ void VMClassLoader::LoadCode(Parse& p, VMMethod* method, uint32_t position) {
   catcher.NotNull(code);
   method->SetCode(code);
   if (length <= VMArray::FIRST_PART_BYTES) method->SetIsContiguousCode();
-  // Read along the array's storage runs: the same bytes as one read per byte.
-  uint32_t done = 0;
-  while (done < length) {
-    uint32_t run = 0;
-    void* place = code->FindElement(done, &run);
-    GetBytes(reader, place, run, catcher);
-    done += run;
-  }
+  ReadInto(reader, code, length, catcher);
   Fail(catcher, VMByteCodeFrame::CountOpcodesAndFlip(code, catcher) != 0);
 
   uint32_t handlers = Get2(reader, catcher);

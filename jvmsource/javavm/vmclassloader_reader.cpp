@@ -28,12 +28,7 @@ VMClassLoader::classReader::classReader(VMClass* cls, void* loaderId, VMStatus& 
     if (env != NULL) VMJniThrowInternal(env, VMStatus_NoClassDefFoundError, name);
     status = VMStatus_NoClassDefFoundError;
   } else {
-    handle = h;
-    Read = host->StreamRead;
-    Skip = host->StreamSkip;
-    Seek = host->StreamSeek;
-    Size = host->StreamSize;
-    Close = host->StreamClose;
+    *this = classReader(h);
     status = 0;
   }
   VMLiteral::FreeUTF8(name);

@@ -63,83 +63,72 @@ namespace {
 
 inline VMword Pack(uint16_t first, uint16_t second) { return (VMword)first << 16 | second; }
 
+/* A one-word entry; the value is written only where the pool had room. */
+uint32_t PlaceWord(VMConstantPool* pool, int16_t type, VMword value) {
+  uint32_t p = pool->NextPosition(type);
+  if (p != 0) pool->SetConstWord(p, value);
+  return p;
+}
+
+/* A Long or Double: low word first, the high word in the unusable entry after it. */
+uint32_t PlaceWide(VMConstantPool* pool, int16_t type, uint64_t bits) {
+  // Both halves must fit: a wide entry in the last slot has no room for its high word.
+  if (pool->GetCursor() + 1 >= pool->GetCount()) return 0;
+  uint32_t p = pool->NextPosition(type);
+  pool->NextPosition(VMConstantPool::TYPE_Unusable);
+  pool->SetConstWord(p, (VMword)bits);
+  pool->SetConstWord(p + 1, (VMword)(bits >> 32));
+  return p;
+}
+
 }  // namespace
 
 uint32_t VMConstantPool::SetConstUtf8(VMbyteArray* bytes) {
-  uint32_t p = NextPosition(TYPE_Utf8);
-  if (p != 0) SetWord(p, (VMword)bytes);
-  return p;
+  return PlaceWord(this, TYPE_Utf8, (VMword)bytes);
 }
 
 uint32_t VMConstantPool::SetConstInt(jint value) {
-  uint32_t p = NextPosition(TYPE_Integer);
-  if (p != 0) SetWord(p, (VMword)value);
-  return p;
+  return PlaceWord(this, TYPE_Integer, (VMword)value);
 }
 
 uint32_t VMConstantPool::SetConstFloat(jfloat value) {
-  uint32_t p = NextPosition(TYPE_Float);
   VMword bits;
   memcpy(&bits, &value, 4);
-  if (p != 0) SetWord(p, bits);
-  return p;
+  return PlaceWord(this, TYPE_Float, bits);
 }
 
 uint32_t VMConstantPool::SetConstLong(jlong value) {
-  // Both halves must fit: a Long in the last entry has no room for its high word.
-  if (GetCursor() + 1 >= GetCount()) return 0;
-  uint32_t p = NextPosition(TYPE_Long);
-  NextPosition(TYPE_Unusable);
-  SetWord(p, (VMword)(uint64_t)value);
-  SetWord(p + 1, (VMword)((uint64_t)value >> 32));
-  return p;
+  return PlaceWide(this, TYPE_Long, (uint64_t)value);
 }
 
 uint32_t VMConstantPool::SetConstDouble(jdouble value) {
-  if (GetCursor() + 1 >= GetCount()) return 0;
   uint64_t bits;
   memcpy(&bits, &value, 8);
-  uint32_t p = NextPosition(TYPE_Double);
-  NextPosition(TYPE_Unusable);
-  SetWord(p, (VMword)bits);
-  SetWord(p + 1, (VMword)(bits >> 32));
-  return p;
+  return PlaceWide(this, TYPE_Double, bits);
 }
 
 uint32_t VMConstantPool::SetConstClass(uint16_t nameIndex) {
-  uint32_t p = NextPosition(TYPE_Class);
-  if (p != 0) SetWord(p, nameIndex);
-  return p;
+  return PlaceWord(this, TYPE_Class, nameIndex);
 }
 
 uint32_t VMConstantPool::SetConstString(uint16_t utf8Index) {
-  uint32_t p = NextPosition(TYPE_String);
-  if (p != 0) SetWord(p, utf8Index);
-  return p;
+  return PlaceWord(this, TYPE_String, utf8Index);
 }
 
 uint32_t VMConstantPool::SetConstField(uint16_t classIndex, uint16_t nameAndTypeIndex) {
-  uint32_t p = NextPosition(TYPE_FieldRef);
-  if (p != 0) SetWord(p, Pack(classIndex, nameAndTypeIndex));
-  return p;
+  return PlaceWord(this, TYPE_FieldRef, Pack(classIndex, nameAndTypeIndex));
 }
 
 uint32_t VMConstantPool::SetConstMethod(uint16_t classIndex, uint16_t nameAndTypeIndex) {
-  uint32_t p = NextPosition(TYPE_MethodRef);
-  if (p != 0) SetWord(p, Pack(classIndex, nameAndTypeIndex));
-  return p;
+  return PlaceWord(this, TYPE_MethodRef, Pack(classIndex, nameAndTypeIndex));
 }
 
 uint32_t VMConstantPool::SetConstInterfaceMethod(uint16_t classIndex, uint16_t nameAndTypeIndex) {
-  uint32_t p = NextPosition(TYPE_InterfaceMethodRef);
-  if (p != 0) SetWord(p, Pack(classIndex, nameAndTypeIndex));
-  return p;
+  return PlaceWord(this, TYPE_InterfaceMethodRef, Pack(classIndex, nameAndTypeIndex));
 }
 
 uint32_t VMConstantPool::SetConstNameAndType(uint16_t nameIndex, uint16_t descriptorIndex) {
-  uint32_t p = NextPosition(TYPE_NameAndType);
-  if (p != 0) SetWord(p, Pack(nameIndex, descriptorIndex));
-  return p;
+  return PlaceWord(this, TYPE_NameAndType, Pack(nameIndex, descriptorIndex));
 }
 
 /* ---- plain readers ---- */

@@ -126,9 +126,17 @@ class VMObjectHashTable : public VMInternalObject {
   VMStatus Clear();
   VMStatus Delete(VMObject* object);
 
-  /* The growth protocol of caller-locked tables. */
-  bool Lock(bool wait);
-  void relSpinlock();
+  /* The growth protocol of caller-locked tables. Lock and relSpinlock sit on every
+     literal look-up: their common case is in line. */
+  bool Lock(bool wait) {
+    /* A refused spin lock is a failed Lock: the caller must not go on, nor release it. */
+    if (VMUtils::GetHostFunctions()->SpinLockAcquire(GetSpinLock(), LockGetTag) == 0) return false;
+    if (!wait || !GetIsbeingAllocated()) return true;
+    return WaitForGrowth();
+  }
+  void relSpinlock() {
+    VMUtils::GetHostFunctions()->SpinLockRelease(GetSpinLock(), LockReleaseTag);
+  }
   bool CheckandUnlockifGrowing();
   void UnlockOrNotify(bool grew);
 
@@ -146,6 +154,7 @@ class VMObjectHashTable : public VMInternalObject {
   uint32_t GetFilled() { return GetScalar(FilledWord); }
   uint32_t GetThreshhold() { return GetScalar(ThreshholdWord); }
   uint32_t GetHashSize() { return GetScalar(HashSizeWord); }
+  VMword* HashSizeAddress() { return GetElementAddress(HashSizeWord); }
   VMHashFunction GetHashFunc() { return (VMHashFunction)GetScalar(HashFuncWord); }
   HHeap* GetHeap() { return (HHeap*)GetScalar(HeapWord); }
 
@@ -159,6 +168,10 @@ class VMObjectHashTable : public VMInternalObject {
  private:
   friend class VMObjectHashTableIterator;
   static VMObjectHashTable* Instantiate(HHeap* heap, uint32_t words, VMword mask);
+  static const char* const LockGetTag;
+  static const char* const LockReleaseTag;
+  /* Lock(true) found a growth going on, with the lock held: waits it out. */
+  bool WaitForGrowth();
 
   /* Refuses (19) before anything is written when the table could not take one more. */
   VMStatus CanInsert();
@@ -197,6 +210,39 @@ class VMObjectHashTableIterator {
     if ((lockMode & VMHashLockMask) != 0) TakeLock();
     position = h % t->GetHashSize();
     step = 0;
+    hash = h;
+    previous = position;
+    started = false;
+  }
+
+  /* Where a probe of hash h would start and go on, worked out from a size read before
+     the table's lock is taken, so that the divisions overlap with taking it. Only the
+     size is read (atomically): the table object outlives its arrays. */
+  struct Start {
+    uint32_t size;
+    uint32_t position;
+    uint32_t step;
+  };
+  static Start Prepare(VMObjectHashTable* t, VMword h) {
+    Start s;
+    s.size = __atomic_load_n(t->HashSizeAddress(), __ATOMIC_RELAXED);
+    s.position = h % s.size;
+    s.step = ((h >> 8) % (s.size - 1)) | 1;
+    return s;
+  }
+  /* Init without lock taking, for a table whose caller holds its lock: uses start when
+     the table still has the size it was worked out for. */
+  void Init(VMObjectHashTable* t, VMword h, const Start& start) {
+    if (t->GetHashSize() != start.size) {
+      Init(t, h, 0);
+      return;
+    }
+    table = t;
+    mode = 0;
+    lastEntry = VMHashNotFound;
+    locked = false;
+    position = start.position;
+    step = start.step;
     hash = h;
     previous = position;
     started = false;

@@ -6,8 +6,9 @@
 static const char* const kIteratorGet = "table spinlock - Get  VMObjectHashTableIterator::Init";
 static const char* const kIteratorRelease =
     "table spinlock - Release  VMObjectHashTableIterator::~VMObjectHashTableIterator";
-static const char* const kLockGet = "table spinlock - Get  VMObjectHashTable::Lock";
-static const char* const kLockRelease = "table spinlock - Release  VMObjectHashTable::Lock";
+const char* const VMObjectHashTable::LockGetTag = "table spinlock - Get  VMObjectHashTable::Lock";
+const char* const VMObjectHashTable::LockReleaseTag =
+    "table spinlock - Release  VMObjectHashTable::Lock";
 
 /* ---------------------------------------------------------------------------------- */
 /* Sizes                                                                               */
@@ -270,20 +271,15 @@ VMStatus VMObjectHashTable::Delete(VMObject* object) {
 /* ---------------------------------------------------------------------------------- */
 /* The growth protocol of caller-locked tables                                         */
 
-bool VMObjectHashTable::Lock(bool wait) {
+bool VMObjectHashTable::WaitForGrowth() {
   void* spin = GetSpinLock();
-  /* A refused spin lock is a failed Lock: the caller must not go on, nor release it. */
-  if (VMUtils::P_SpinLock(spin, kLockGet) == 0) return false;
-  if (!wait) return true;
   while (GetIsbeingAllocated()) {
-    VMUtils::V_SpinLock(spin, kLockRelease);
+    VMUtils::V_SpinLock(spin, LockReleaseTag);
     if (VMUtils::GetHostFunctions()->EventWait(GetEvent(), 100) == 1) return false;
-    if (VMUtils::P_SpinLock(spin, kLockGet) == 0) return false;
+    if (VMUtils::P_SpinLock(spin, LockGetTag) == 0) return false;
   }
   return true;
 }
-
-void VMObjectHashTable::relSpinlock() { VMUtils::V_SpinLock(GetSpinLock(), kLockRelease); }
 
 bool VMObjectHashTable::CheckandUnlockifGrowing() {
   uint32_t n = GetFilled() + 1;

@@ -75,24 +75,59 @@ uint32_t VMLiteral::UnicodeLength(const char* bytes, uint32_t n) {
   return count;
 }
 
+/* The literal hash keeps 28 bits and folds the nibble shifted out of them back into bits
+   4-7. Here the running value is the sum before that fold: the nibble sits on top of it,
+   and is folded in (as bits 8-11 of the next shifted value) on the next step, which
+   shortens each byte's chain of dependent operations. Only the end result needs the
+   last fold and the mask. */
+static inline uint32_t HashStep(uint32_t a, int8_t c) {
+  return ((a << 4) ^ ((a >> 20) & 0xF00u)) + (uint32_t)(int32_t)c;
+}
+
+static inline VMword HashEnd(uint32_t a) { return (a ^ ((a >> 24) & 0xF0u)) & 0x0FFFFFFFu; }
+
+static inline VMword HashBytes(const uint8_t* b, uint32_t n) {
+  uint32_t a = 0;
+  for (uint32_t i = 0; i < n; i++) a = HashStep(a, (int8_t)b[i]);
+  return HashEnd(a);
+}
+
 /* One pass for interning: whether UnicodeLength(bytes, n) would accept the text, and its
-   HashUTF8. The validation follows the lead bytes alongside the hash. */
+   HashUTF8. Names are nearly always ASCII without zero bytes: that case is checked four
+   bytes at a time alongside the hash, and anything else goes the long way. */
 static bool HashValidUTF8(const char* bytes, uint32_t n, VMword* hash) {
   const uint8_t* b = (const uint8_t*)bytes;
-  VMword h = 0;
-  uint32_t pending = 0;  /* continuation bytes still owed by the current character */
+  uint32_t sum = 0;
+  uint32_t odd = 0;  /* bit 7 of a byte set where the byte is 0 or above 0x7F */
   uint32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    uint32_t w;
+    memcpy(&w, b + i, 4);
+    odd |= w | (w - 0x01010101u);
+    sum = HashStep(sum, (int8_t)b[i]);
+    sum = HashStep(sum, (int8_t)b[i + 1]);
+    sum = HashStep(sum, (int8_t)b[i + 2]);
+    sum = HashStep(sum, (int8_t)b[i + 3]);
+  }
   for (; i < n; i++) {
+    odd |= b[i] | (uint32_t)(b[i] - 1u);
+    sum = HashStep(sum, (int8_t)b[i]);
+  }
+  if ((odd & 0x80808080u) == 0) {
+    *hash = HashEnd(sum);
+    return true;
+  }
+
+  sum = 0;
+  uint32_t pending = 0;  /* continuation bytes still owed by the current character */
+  for (i = 0; i < n; i++) {
     uint8_t c = b[i];
     if (c == 0) break;
     if (pending != 0)
       pending--;
     else if (c >= 0x80)
       pending = LeadLength(c) - 1;
-    h = (h << 4) + (VMword)(int32_t)(int8_t)c;
-    VMword g = h & 0xF0000000u;
-    h ^= g;
-    h ^= g >> 24;
+    sum = HashStep(sum, (int8_t)c);
   }
   /* Past a zero byte only the validation goes on. */
   for (; i < n; i++) {
@@ -101,19 +136,15 @@ static bool HashValidUTF8(const char* bytes, uint32_t n, VMword* hash) {
     else if (b[i] >= 0x80)
       pending = LeadLength(b[i]) - 1;
   }
-  *hash = h;
+  *hash = HashEnd(sum);
   return pending == 0;
 }
 
 VMword VMLiteral::HashUTF8(const char* bytes, uint32_t n) {
-  VMword h = 0;
-  for (uint32_t i = 0; i < n && bytes[i] != 0; i++) {
-    h = (h << 4) + (VMword)(int32_t)(int8_t)bytes[i];
-    VMword g = h & 0xF0000000u;
-    h ^= g;
-    h ^= g >> 24;
-  }
-  return h;
+  if (n == 0) return 0;
+  const void* zero = memchr(bytes, 0, n);
+  if (zero != nullptr) n = (uint32_t)((const char*)zero - bytes);
+  return HashBytes((const uint8_t*)bytes, n);
 }
 
 /* ---------------------------------------------------------------------------------- */
@@ -170,16 +201,13 @@ bool VMLiteral::EqualsAscii(const char* text) {
 VMword VMLiteral::GetHash() {
   uint32_t length = GetSize();
   if (GetIsContiguous()) return HashUTF8((const char*)GetFirstElementPointer(), length);
-  VMword h = 0;
+  uint32_t sum = 0;
   for (uint32_t i = 0; i < length; i++) {
     int8_t b = (int8_t)ByteAt(i);
     if (b == 0) break;
-    h = (h << 4) + (VMword)(int32_t)b;
-    VMword g = h & 0xF0000000u;
-    h ^= g;
-    h ^= g >> 24;
+    sum = HashStep(sum, b);
   }
-  return h;
+  return HashEnd(sum);
 }
 
 uint32_t VMLiteral::GetCount() {
@@ -230,9 +258,12 @@ VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, const char* text, uint32_t
   VMLiteralHashTable* table = ns->GetLiteralHashTable();
   if (table == nullptr) return nullptr;
 
+  static_assert((VMLiteralHashTable::Mode & VMHashLockMask) == 0, "the caller locks");
+  VMObjectHashTableIterator::Start start = VMObjectHashTableIterator::Prepare(table, h);
   if (!table->Lock(true)) return nullptr;
   {
-    VMObjectHashTableIterator it(table, h, VMLiteralHashTable::Mode);
+    VMObjectHashTableIterator it;
+    it.Init(table, h, start);
     for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
       if (e->equalsUTF8(text, length)) {
         table->relSpinlock();

@@ -47,19 +47,23 @@ void ZipBuilder::Add(const std::string& name, const std::string& data, bool defl
 }
 
 std::string ZipBuilder::Bytes() const {
+  // The fields the local and the central header share, from the flags to the name length.
+  auto putShared = [](std::string& s, const Entry& e) {
+    Put2(s, e.flags);
+    Put2(s, e.method);
+    Put2(s, 0);
+    Put2(s, 0x21);
+    Put4(s, e.crc);
+    Put4(s, e.stored.size());
+    Put4(s, e.usize);
+    Put2(s, e.name.size());
+  };
   std::string out = prefix_, central;
   for (const Entry& e : entries_) {
     uint32_t offset = out.size() - prefix_.size();
     Put4(out, 0x04034B50);
     Put2(out, 20);
-    Put2(out, e.flags);
-    Put2(out, e.method);
-    Put2(out, 0);
-    Put2(out, 0x21);
-    Put4(out, e.crc);
-    Put4(out, e.stored.size());
-    Put4(out, e.usize);
-    Put2(out, e.name.size());
+    putShared(out, e);
     Put2(out, 4);
     out += e.name;
     out += std::string("\xFE\xCA\0\0", 4);  /* an extra field the walk has to skip */
@@ -68,14 +72,7 @@ std::string ZipBuilder::Bytes() const {
     Put4(central, 0x02014B50);
     Put2(central, 20);
     Put2(central, 20);
-    Put2(central, e.flags);
-    Put2(central, e.method);
-    Put2(central, 0);
-    Put2(central, 0x21);
-    Put4(central, e.crc);
-    Put4(central, e.stored.size());
-    Put4(central, e.usize);
-    Put2(central, e.name.size());
+    putShared(central, e);
     Put2(central, 0);
     Put2(central, 0);
     Put2(central, 0);

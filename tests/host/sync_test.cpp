@@ -252,4 +252,41 @@ TEST_F(SyncTest, SpinLocksBlockAndAnyHandleCanBeClosed) {
   EXPECT_NE(std::string::npos, refhost::CapturedLog().find("stray"));
 }
 
+TEST_F(SyncTest, PlainSpinLocksExcludeSleepAndRefuseAStrayRelease) {
+  void* s = host->SpinLockCreate(4, "test spinlock - Create");
+  ASSERT_NE(nullptr, s);
+  EXPECT_EQ(0, host->SpinLockRelease(s, "not held"));
+  // Holders that sleep now and then inside send the others past the spin to sleep on
+  // the lock, so both the quick and the sleeping hand-over are exercised.
+  long counter = 0;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; t++)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 20000; i++) {
+        ASSERT_EQ(1, host->SpinLockAcquire(s, "count"));
+        long seen = counter;
+        if (i % 4000 == t) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        counter = seen + 1;
+        ASSERT_EQ(1, host->SpinLockRelease(s, "count"));
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(80000, counter);
+
+  EXPECT_EQ(1, host->SpinLockAcquire(s, "hold"));
+  std::atomic<bool> got{false};
+  std::thread other([&] {
+    host->SpinLockAcquire(s, "wait");
+    got = true;
+    host->SpinLockRelease(s, "wait");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_FALSE(got.load());
+  EXPECT_EQ(1, host->SpinLockRelease(s, "hold"));
+  other.join();
+  EXPECT_TRUE(got.load());
+  EXPECT_EQ(0, host->SpinLockRelease(s, "released twice"));
+  host->CloseHandle(s, "test Close");
+}
+
 }  // namespace

@@ -1,15 +1,10 @@
 #include "class_support.h"
 
+#include "test_host.h"
 #include "vmhandlearray.h"
 #include "vmliteral.h"
 
 namespace class_test {
-
-static const char* const kWellKnown[18] = {
-    "()V", "", "<init>", "<clinit>", "finalize", "run", "java/lang/Boolean",
-    "java/lang/Character", "java/lang/Float", "java/lang/Double", "java/lang/Byte",
-    "java/lang/Short", "java/lang/Integer", "java/lang/Long", "java/lang/Object",
-    "java/lang/String", "java/lang/System", "initializeSystemClass"};
 
 static const struct {
   const char* name;
@@ -26,20 +21,14 @@ void ClassTest::SetUp() {
   MakeNameSpace(0x400, 0x100);
   ASSERT_NE(nullptr, ns);
 
-  literalTable = VMInternalObject::Instantiate(nsHeap, 18, 0x3FFFF);
+  literalTable = VMInternalObject::Instantiate(nsHeap, test_host::kWellKnownNameCount, 0x3FFFF);
   ASSERT_NE(nullptr, literalTable);
-  for (int i = 0; i < 18; i++) literalTable->SetReference(i, (VMObject*)Lit(kWellKnown[i]));
+  for (int i = 0; i < test_host::kWellKnownNameCount; i++)
+    literalTable->SetReference(i, (VMObject*)Lit(test_host::kWellKnownNames[i]));
   ns->SetReference(11, literalTable);
 
-  VMClassList* classes = (VMClassList*)VMObject::CreateInternalNotToBeCalledDirectly(
-      nsHeap, VMClassList::Words, VMClassList::RefMask, VMTag_VMClassList, jallocFailFast);
-  VMArrayClassList* arrays = (VMArrayClassList*)VMObject::CreateInternalNotToBeCalledDirectly(
-      nsHeap, VMArrayClassList::Words, VMArrayClassList::RefMask, VMTag_VMArrayClassList,
-      jallocFailFast);
-  ASSERT_NE(nullptr, classes);
-  ASSERT_NE(nullptr, arrays);
-  ns->SetClassList(classes);
-  ns->SetArrayClassList(arrays);
+  ASSERT_NO_FATAL_FAILURE(MakeClassLists());
+  VMClassList* classes = ns->GetClassList();
 
   loaderTable = VMClassLoaderHashTable::CreateInstance(nsHeap, 17);
   ASSERT_NE(nullptr, loaderTable);

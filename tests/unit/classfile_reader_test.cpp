@@ -6,6 +6,7 @@
 
 #include "classfile_support.h"
 #include "refhost.h"
+#include "test_host.h"
 #include "vmclassloader.h"
 #include "vmutils.h"
 
@@ -18,9 +19,7 @@ class ClassReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     refhost::ResetHooks();
-    host = refhost::Functions();
-    VMUtils::Init(host);
-    VMUtils::SetHostFunctions(host);
+    host = test_host::BindReferenceHost();
   }
   /* The finder over an archive in memory: size, compressed size and the first data
      bytes where it leaves the stream. */

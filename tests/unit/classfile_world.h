@@ -9,6 +9,7 @@
 #include <string>
 
 #include "refhost.h"
+#include "test_host.h"
 #include "vmclass.h"
 #include "vmclassloader.h"
 #include "vmconstantpool.h"
@@ -28,9 +29,7 @@ struct ClassWorld {
 
   /* classPath: the system loader's class path (directories and archives). */
   bool Create(const std::string& classPath) {
-    JNIHostFunctions* host = refhost::Functions();
-    VMUtils::Init(host);
-    VMUtils::SetHostFunctions(host);
+    test_host::BindReferenceHost();
     refhost::SetClassPath(nullptr, classPath);
     ns = VMNameSpace::CreateInstance();
     if (ns == nullptr) return false;
@@ -56,13 +55,8 @@ struct ClassWorld {
     VMLiteralTable* table = VMLiteralTable::CreateInstance(heap);
     if (table == nullptr) return false;
     ns->SetLiterals(table);
-    static const char* const kNames[] = {
-        "()V", "", "<init>", "<clinit>", "finalize", "run", "java/lang/Boolean",
-        "java/lang/Character", "java/lang/Float", "java/lang/Double", "java/lang/Byte",
-        "java/lang/Short", "java/lang/Integer", "java/lang/Long", "java/lang/Object",
-        "java/lang/String", "java/lang/System", "initializeSystemClass"};
-    for (uint32_t i = 0; i < 18; i++) {
-      VMLiteral* l = Lit(kNames[i]);
+    for (int i = 0; i < test_host::kWellKnownNameCount; i++) {
+      VMLiteral* l = Lit(test_host::kWellKnownNames[i]);
       if (l == nullptr) return false;
       table->SetReference(i, (VMObject*)l);
     }

@@ -1,12 +1,12 @@
 #include "core_support.h"
 
+#include "test_host.h"
+
 namespace core_test {
 
 void CoreTest::SetUp() {
   refhost::ResetHooks();
-  host = refhost::Functions();
-  VMUtils::Init(host);
-  VMUtils::SetHostFunctions(host);
+  host = test_host::BindReferenceHost();
   nsHeap = host->HeapCreate(nullptr, 1);
   machineHeap = host->HeapCreate(nullptr, 2);
   ASSERT_NE(nullptr, nsHeap);
@@ -39,7 +39,7 @@ void CoreTest::MakeNameSpace(uint32_t literalTableSize, uint32_t internTableSize
   ns->SetInternTable(strings);
 }
 
-void CoreTest::MakeStringClasses() {
+void CoreTest::MakeClassLists() {
   ASSERT_NE(nullptr, ns);
   VMClassList* classes = (VMClassList*)VMObject::CreateInternalNotToBeCalledDirectly(
       nsHeap, VMClassList::Words, VMClassList::RefMask, VMTag_VMClassList, jallocFailFast);
@@ -50,6 +50,12 @@ void CoreTest::MakeStringClasses() {
   ASSERT_NE(nullptr, arrays);
   ns->SetClassList(classes);
   ns->SetArrayClassList(arrays);
+}
+
+void CoreTest::MakeStringClasses() {
+  ASSERT_NO_FATAL_FAILURE(MakeClassLists());
+  VMClassList* classes = ns->GetClassList();
+  VMArrayClassList* arrays = ns->GetArrayClassList();
 
   stringClass = (VMLoadableClass*)VMObject::CreateInstance(nsHeap, 30, jallocFailFast, VMTag_VMClass);
   charsClass = (VMArrayClass*)VMObject::CreateInstance(nsHeap, 9, jallocFailFast, VMTag_VMClass);

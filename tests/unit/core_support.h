@@ -26,6 +26,8 @@ class CoreTest : public ::testing::Test {
 
   /* Makes the name space; tables get the given initial sizes. */
   void MakeNameSpace(uint32_t literalTableSize = 0x2000, uint32_t internTableSize = 0x2000);
+  /* Empty class lists (classes and array classes) for the name space. */
+  void MakeClassLists();
   /* Stand-ins for the classes strings need, with the name, create size and create bits
      a String class has. */
   void MakeStringClasses();

@@ -1,5 +1,7 @@
 #include "storage_support.h"
 
+#include "test_host.h"
+
 namespace storage_test {
 
 namespace {
@@ -48,9 +50,7 @@ JNIHostFunctions* WatchingTable() {
 void StorageTest::SetUp() {
   refhost::ResetHooks();
   Calls() = HeapCalls();
-  host = refhost::Functions();
-  VMUtils::Init(host);
-  VMUtils::SetHostFunctions(host);
+  host = test_host::BindReferenceHost();
   heap = host->HeapCreate(nullptr, 2);
   ASSERT_NE(nullptr, heap);
 }

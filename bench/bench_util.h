@@ -1,0 +1,30 @@
+/* Timing shared by the benchmarks. Header-only: every bench .cpp is a program of its own. */
+#ifndef PUX_BENCH_UTIL_H
+#define PUX_BENCH_UTIL_H
+
+#include <chrono>
+
+namespace bench {
+
+typedef std::chrono::steady_clock Clock;
+
+inline double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/* Best of several runs, to keep one-off stalls out of the figures. */
+template <typename F>
+double Best(F run, int repeats = 5) {
+  double best = 1e30;
+  for (int i = 0; i < repeats; i++) {
+    Clock::time_point start = Clock::now();
+    run();
+    double t = Seconds(start);
+    if (t < best) best = t;
+  }
+  return best;
+}
+
+}  // namespace bench
+
+#endif
