@@ -173,13 +173,15 @@ VMThread* VM::AttachThread(JNIEnv* env) {
   LockThreads("namespace spinlock - Get  VM::AttachThread");
   uint32_t index = FindCurrentThread();
   VMThread* thread = index != 0 ? GetThreads()->Get(index) : NULL;
-  UnlockThreads("namespace spinlock - Release  VM::AttachThread");
   if (thread != NULL) {
+    // Attached again before the lock goes: the exit-time pass drops the records of
+    // detached threads under this lock, and must not drop this one in between.
     VM_ASSERT(thread->GetEnv() == env || thread->GetEnv() == NULL);
     thread->SetEnv(env);
     if (env != NULL) env->thread = thread;
-    return thread;
   }
+  UnlockThreads("namespace spinlock - Release  VM::AttachThread");
+  if (thread != NULL) return thread;
 
   // Only this host thread can add its own entry, so nothing can slip in between.
   thread = VMThread::CreateInstance(this, env, host->CurrentThreadHandle(),
@@ -217,8 +219,12 @@ JNIEnv* VM::DetachThread() {
     seam::JavaLangThreadClearNativeThread(env, local);
     VMJniDeleteLocalRef(env, local);
   }
-  thread->SetEnv(NULL);
   VM_ASSERT(thread->GetMutexLockCount() == 1);
+  // Once the env is gone the exit-time pass may drop the record: nothing here reads it
+  // after that.
+  LockThreads("namespace spinlock - Get  VM::DetachThread");
+  thread->SetEnv(NULL);
+  UnlockThreads("namespace spinlock - Release  VM::DetachThread");
   return env;
 }
 

@@ -506,6 +506,8 @@ class VMMethod : public VMMember {
     SigChar = 6, SigFloat = 7, SigInt = 8, SigShort = 9, SigBoolean = 10, SigVoid = 11,
     SigEnd = 12, SigInvalid = 13,
   };
+  /* Deeper array types are invalid signatures and invalid class names. */
+  enum : uint32_t { MAX_ARRAY_DIMENSIONS = 255 };
   static SigTypes ScanSigItem(VMLiteralIterator& it);
 
   /* What a method descriptor means for the argument words. */

@@ -25,10 +25,18 @@ VMMethod::SigTypes VMMethod::ScanSigItem(VMLiteralIterator& it) {
     case 'Z': return SigBoolean;
     case 'V': return SigVoid;
     case '[': {
+      // At most 255 dimensions, as class files allow: every dimension is a class with a
+      // name of its own, so a deeper type (a Utf8 entry can spell 65534) would cost
+      // gigabytes of names before it failed.
+      uint32_t dimensions = 1;
+      while (it.HasMoreChars() && it.PeekChar() == '[') {
+        it.NextChar();
+        if (++dimensions > MAX_ARRAY_DIMENSIONS) return SigInvalid;
+      }
       // Only a field type may follow: ')' and the end are no element type any more
       // than void is, so "[)" and "[" are invalid.
       SigTypes element = ScanSigItem(it);
-      return element >= SigArray && element <= SigBoolean ? SigArray : SigInvalid;
+      return element >= SigObject && element <= SigBoolean ? SigArray : SigInvalid;
     }
     case 'L': {
       // A class name runs to the next ';' and is never empty.

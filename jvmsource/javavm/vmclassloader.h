@@ -136,6 +136,8 @@ class VMClassLoader : public VMInternalObject {
   VMStatus Load(VMLoadableClass* cls, const uint8_t* bytes, uint32_t size);
   /* The parser proper; closes the reader on every path. */
   VMStatus Load(VMLoadableClass* cls, classReader& reader, bool poolOnly);
+  /* Takes back what a failed full parse attached to the shell. */
+  static void ForgetParse(VMLoadableClass* cls, HHeap* heap);
   /* Reads the line-number and local-variable tables of every method of a loaded class. */
   VMStatus LoadDebugInfo(VMLoadableClass* cls);
 

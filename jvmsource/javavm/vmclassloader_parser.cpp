@@ -497,6 +497,48 @@ void VMClassLoader::LoadClassAttributes(Parse& p) {
 
 /* ---- entry points ---- */
 
+namespace {
+
+void DestroyMemberRecord(VMObject* object, HHeap* heap) {
+  if (object != NULL) object->Destroy(heap);
+}
+
+}  // namespace
+
+/* A failed parse leaves the shell as it was before: a failed class is read again on the
+   next try, which would otherwise add its members on top of the last try's (a leak) and
+   inherit its flags (an interface bit on what is now a plain class). */
+void VMClassLoader::ForgetParse(VMLoadableClass* cls, HHeap* heap) {
+  DestroyMemberRecord((VMObject*)cls->GetInterfaces(), heap);
+  cls->SetInterfaces(NULL);
+  if (VMDataMemberArray* fields = cls->GetDataMembers()) {
+    cls->SetDataMembers(NULL);
+    for (uint32_t i = 0; i < fields->GetSize(); i++)
+      if (VMDataMember* f = fields->Get(i)) f->Destroy(heap);
+    fields->VMObject::Destroy(heap);
+  }
+  if (VMMethodArray* methods = cls->GetMethods()) {
+    cls->SetMethods(NULL);
+    for (uint32_t i = 0; i < methods->GetSize(); i++)
+      if (VMMethod* m = methods->Get(i)) m->Destroy(heap);
+    methods->VMObject::Destroy(heap);
+  }
+  DestroyMemberRecord((VMObject*)cls->GetMethodLineNumberOffsets(), heap);
+  cls->SetMethodLineNumberOffsets(NULL);
+  DestroyMemberRecord((VMObject*)cls->GetMethodLocalInfoOffsets(), heap);
+  cls->SetMethodLocalInfoOffsets(NULL);
+  DestroyMemberRecord((VMObject*)cls->GetDeclaredClasses(), heap);
+  cls->SetDeclaredClasses(NULL);
+  cls->SetDeclaringClass(0);
+  cls->SetSourceFile(NULL);
+  cls->SetSuper(NULL);
+  ((VMClass*)cls)->ClearIsInterface();
+  cls->ClearIsPublic();
+  cls->ClearIsFinal();
+  cls->ClearIsSuper();
+  cls->ClearIsAbstract();
+}
+
 VMStatus VMClassLoader::Load(VMLoadableClass* cls, bool poolOnly) {
   VMStatus status = 0;
   classReader reader(cls, GetLoaderID(), status);
@@ -536,6 +578,7 @@ VMStatus VMClassLoader::Load(VMLoadableClass* cls, classReader& reader, bool poo
     VMConstantPool* pool = cls->GetConstantPool();
     cls->SetConstantPool(NULL);
     if (pool != NULL) pool->Destroy(p.heap);
+    if (!poolOnly && !cls->GetIsLoaded()) ForgetParse(cls, p.heap);
     reader.CloseIfOpen();
     return status;
   }

@@ -221,9 +221,14 @@ bool VMClassLoader::ScanForName(void* handle, uint16_t& classIndex, uint16_t& na
   classReader reader(handle);
   // Volatile: read on the landing path after the long jump.
   volatile bool copied = false;
+  // Where the stream stood, so that a file cut short leaves it there too for whoever reads
+  // next (and for the next pass, which must not start from the middle of the pool).
+  volatile jint start = reader.Position();
   VMErrorCatcher catcher;
-  if (VM_CATCHER_ARM(catcher)) return false;
-  jint start = reader.Position();
+  if (VM_CATCHER_ARM(catcher)) {
+    if (start >= 0) reader.Seek(reader.handle, start);
+    return false;
+  }
   Skip(reader, 8, catcher);
   uint32_t count = Get2(reader, catcher);
   for (uint32_t i = 1; i < count; i++) {

@@ -146,7 +146,7 @@ VMStatus VMMonitor::RetakeLevels(uint32_t n) {
   return VMStatus_OK;
 }
 
-jint VMMonitor::AwaitTicket(uint32_t ticket, jlong hostMs) {
+jint VMMonitor::AwaitTicket(uint32_t ticket, jlong hostMs, VMThread* thread) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   jlong deadline = hostMs > 0 ? host->CurrentTimeMillis() + hostMs : 0;
   jlong ms = hostMs;
@@ -158,6 +158,9 @@ jint VMMonitor::AwaitTicket(uint32_t ticket, jlong hostMs) {
     // The post was made for a thread that waited before this one: give it back and
     // let that thread reach the event.
     host->EventPost(GetEvent());
+    // An interrupt posts the event without a notify: the post may have been the
+    // interrupter's, and this thread leaves as a timed-out one would.
+    if (thread->GetInterrupted()) return 2;
     // That thread is a few instructions from the event; past a short while it has been
     // descheduled, and yielding gives way to it less surely than sleeping.
     host->Sleep(++handedBack < 16 ? 0 : 1);
@@ -189,10 +192,14 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, bool java) {
     hostMs = 0;
   } else {
     thread->SetBlockedOn(GetEvent());
+    // An interrupt made just before the event was published here posted nothing: look
+    // at the flag again now that an interrupter is sure to see the event.
+    __atomic_thread_fence(__ATOMIC_SEQ_CST);
+    if (thread->GetInterrupted()) hostMs = 0;
   }
   if (java) thread->SetSafeToGC();
 
-  jint result = AwaitTicket(ticket, hostMs);
+  jint result = AwaitTicket(ticket, hostMs, thread);
   thread->SetBlockedOn(NULL);
   if (result != 0) Settle(1);  // this waiter gives its ticket up
   // Whatever happened, the thread runs again from here on and holds what it held.

@@ -66,9 +66,9 @@ class VMMonitor : public VMInternalObject {
   /* Exits n levels / enters n levels on behalf of a waiter. */
   void ReleaseLevels(uint32_t n);
   VMStatus RetakeLevels(uint32_t n);
-  /* Waits on the event until a post this waiter is entitled to, the time-out, a failure
-     or a stop: 0 posted, 1 failed, 2 otherwise. */
-  jint AwaitTicket(uint32_t ticket, jlong hostMs);
+  /* Waits on the event until a post this waiter is entitled to, the time-out, a failure,
+     a stop or an interrupt: 0 posted, 1 failed, 2 otherwise. */
+  jint AwaitTicket(uint32_t ticket, jlong hostMs, VMThread* thread);
   bool Entitled(uint32_t ticket) const;
   void Settle(uint32_t n);
 };

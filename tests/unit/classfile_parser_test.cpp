@@ -170,6 +170,39 @@ TEST_F(ClassParserTest, TableOfBrokenClassFiles) {
        [](ClassBuilder& c) { c.AddMethod(0x08, "z", "()V", {c.CodeAttribute(1, 1, {0x00, 0xE0})}); }},
       {"wide before an opcode without a wide form", VMStatus_ClassFormatError,
        [](ClassBuilder& c) { c.AddMethod(0x08, "z", "()V", {c.CodeAttribute(1, 1, {0xC4, 0x10, 0, 0, 0xB1})}); }},
+      {"tableswitch with low above high", VMStatus_VerifyError,
+       [](ClassBuilder& c) {
+         c.AddMethod(0x08, "z", "()V",
+                     {c.CodeAttribute(1, 1, {0x03, 0xAA, 0, 0, 0, 0, 0, 9, 0, 0, 0, 2, 0, 0, 0, 1, 0xB1})});
+       }},
+      {"lookupswitch whose pairs run past the code", VMStatus_VerifyError,
+       [](ClassBuilder& c) {
+         c.AddMethod(0x08, "z", "()V",
+                     {c.CodeAttribute(1, 1, {0x03, 0xAB, 0, 0, 0, 0, 0, 9, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 9})});
+       }},
+      {"wide iinc cut by the end of the code", VMStatus_VerifyError,
+       [](ClassBuilder& c) { c.AddMethod(0x08, "z", "()V", {c.CodeAttribute(1, 1, {0xC4, 0x84, 0, 0, 0})}); }},
+      // Attribute names are resolved Utf8 entries by the time these are read: a resolved
+      // entry of the wrong kind is refused like an unresolved one.
+      {"catch type naming a resolved Utf8", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) {
+         uint16_t code = c.Utf8("Code");
+         c.AddMethod(0x08, "z", "()V", {{code, c.Code(1, 1, {0x00, 0xB1}, {0, 1, 1, code})}});
+       }},
+      {"Exceptions listing a resolved Utf8", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) {
+         uint16_t e = c.Utf8("Exceptions");
+         c.AddMethod(0x0108, "n", "()V", {{e, {0, 1, (uint8_t)(e >> 8), (uint8_t)e}}});
+       }},
+      {"String constant naming a resolved Utf8", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) {
+         uint16_t cv = c.Utf8("ConstantValue");
+         c.AddField(0x18, "S", "Ljava/lang/String;", {{cv, {(uint8_t)(cv >> 8), (uint8_t)cv}}});
+       }},
+      {"InnerClasses entry beyond the pool", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) {
+         c.attributes.push_back({c.Utf8("InnerClasses"), {0, 1, 0x7F, 0xF0, 0, 0, 0, 0, 0, 0}});
+       }},
       {"max_stack that does not fit 16 bits of bytes", VMStatus_VerifyError,
        [](ClassBuilder& c) { c.AddMethod(0x08, "z", "()V", {c.CodeAttribute(16382, 1, {0xB1})}); }},
       {"max_locals that does not fit 16 bits of bytes", VMStatus_VerifyError,
@@ -505,6 +538,81 @@ TEST_F(ClassParserTest, ALoaderTakesItsClassesWithIt) {
   }
   EXPECT_EQ(before, HeapBytes());
   refhost::SetClassPath(id, "");
+}
+
+}  // namespace
+
+namespace {
+
+using namespace classfile_test;
+
+TEST_F(ClassParserTest, AFailedParseLeavesAPlainShellForTheNextTry) {
+  // An interface file that fails only at its last attribute: by then its flags, superclass,
+  // fields and methods were all read into the shell.
+  ClassBuilder bad = Small();
+  bad.access = 0x0601;
+  bad.methods.clear();
+  bad.fields.clear();
+  bad.AddField(0x19, "K", "I", {{bad.Utf8("ConstantValue"), {0, (uint8_t)bad.Integer(7)}}});
+  bad.AddMethod(0x0401, "m", "()V");
+  bad.attributes.push_back({bad.Utf8("SourceFile"), {0, (uint8_t)bad.Utf8("X")}});
+  Put("t/Small", bad.Build());
+  VMLoadableClass* shell = world.Shell("t/Small");
+  ASSERT_EQ(VMStatus_ClassFormatError, shell->Load());
+  uint64_t before = HeapBytes();
+  // Every try reads the file again: the earlier try's members must not pile up.
+  for (int k = 0; k < 3; k++) ASSERT_EQ(VMStatus_ClassFormatError, shell->Load());
+  EXPECT_EQ(before, HeapBytes());
+  EXPECT_EQ(nullptr, shell->GetMethods());
+  EXPECT_EQ(nullptr, shell->GetDataMembers());
+  EXPECT_EQ(nullptr, shell->GetSuper());
+  // The good file is a plain class: nothing of the failed interface stays on it.
+  Put("t/Small", Small().Build());
+  ASSERT_EQ(0, shell->Load());
+  EXPECT_FALSE(((VMClass*)shell)->GetIsInterface());
+  EXPECT_FALSE(shell->GetIsAbstract());
+  ASSERT_NE(nullptr, shell->GetMethods());
+  EXPECT_EQ(2u, shell->GetMethods()->GetSize());
+  EXPECT_NE(nullptr, shell->FindMethod(world.Lit("f"), world.Lit("(I)I"), false));
+  EXPECT_EQ(nullptr, shell->FindMethod(world.Lit("m"), world.Lit("()V"), false));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace classfile_test;
+
+TEST_F(ClassParserTest, ArrayTypesDeeperThan255DimensionsAreRefused) {
+  // Each dimension is a class with its own name: the deepest type a Utf8 entry can spell
+  // would take gigabytes of names (and long minutes) before failing for want of memory.
+  std::string deep(65534, '[');
+  deep += 'I';
+  std::string most(255, '[');
+  most += 'I';
+  std::string over = "[" + most;
+  const BrokenCase cases[] = {
+      {"field of 65534 dimensions", VMStatus_ClassFormatError,
+       [&](ClassBuilder& c) { c.AddField(0x02, "d", deep.c_str()); }},
+      {"field of 256 dimensions", VMStatus_ClassFormatError,
+       [&](ClassBuilder& c) { c.AddField(0x02, "d", over.c_str()); }},
+      {"class of 65534 dimensions", VMStatus_VerifyError, [&](ClassBuilder& c) { c.Class(deep.c_str()); }},
+      {"class of 256 dimensions", VMStatus_VerifyError, [&](ClassBuilder& c) { c.Class(over.c_str()); }},
+      {"parameter of 256 dimensions", VMStatus_VerifyError,
+       [&](ClassBuilder& c) { c.AddMethod(0x0108, "g", ("(" + over + ")V").c_str(), {}); }},
+      {"field and class of 255 dimensions", 0,
+       [&](ClassBuilder& c) {
+         c.AddField(0x02, "d", most.c_str());
+         c.Class(most.c_str());
+       }},
+  };
+  for (const BrokenCase& k : cases) {
+    ClassBuilder c = Small();
+    k.patch(c);
+    EXPECT_EQ(k.status, Parse(c.Build())) << k.what;
+  }
+  EXPECT_EQ(nullptr, VMClass::FindByName(world.ns, world.Lit(over.c_str()), world.loader));
+  EXPECT_NE(nullptr, VMClass::FindByName(world.ns, world.Lit(most.c_str()), world.loader));
 }
 
 }  // namespace

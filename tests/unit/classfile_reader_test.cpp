@@ -207,6 +207,10 @@ TEST_F(ClassReaderTest, ClassInfoNeedsThreePassesWhenTheNameComesFirst) {
     s = refhost::OpenMemoryStream(part.data(), (uint32_t)part.size());
     EXPECT_EQ(VMStatus_ClassFormatError, VMClassLoader::GetClassInfo(s, buffer, sizeof buffer, nullptr))
         << cut;
+    // A failed scan leaves the stream where it found it, as a good one does.
+    uint8_t first = 0;
+    EXPECT_EQ(cut < 1 ? 0 : 1, host->StreamRead(s, &first, 1)) << cut;
+    EXPECT_EQ(0xCA, first) << cut;
     host->StreamClose(s);
   }
   Bytes bad = bytes;

@@ -2,6 +2,8 @@
    pass, the debugger's pause, and the heaps left empty at the end. */
 #include "runtime_support.h"
 
+#include <string.h>
+
 #include "vmhandlearray.h"
 
 namespace runtime_test {
@@ -125,6 +127,56 @@ TEST_F(RuntimeMachineTest, RunFinalizersDropsDetachedThreadsButNotAttachedOnes) 
   for (uint32_t i = 1; i < threads->GetCount(); i++) entries += threads->Get(i) != nullptr;
   EXPECT_EQ(2u, entries);
   DetachHere(m);
+  DestroyMachine(m);
+}
+
+/* A host thread that attaches again finds its old record under the thread lock; this
+   release of the lock dawdles on such a thread, as a preempted one would. */
+thread_local bool dawdleAfterAttachLookUp = false;
+JNIHostFunctions* realHost = nullptr;
+
+jboolean HOSTCALL DawdlingSpinLockRelease(void* lock, const char* tag) {
+  jboolean released = realHost->SpinLockRelease(lock, tag);
+  if (dawdleAfterAttachLookUp && tag != nullptr && strstr(tag, "Release  VM::AttachThread") != nullptr)
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  return released;
+}
+
+bool RecordIsListed(const Machine& m, VMThread* record) {
+  VMUtils::P_SpinLock(m.ns->GetSpinLock(), "test");
+  bool listed = false;
+  VMThreadHandleArray* threads = m.vm->GetThreads();
+  for (uint32_t i = 1; i < threads->GetCount(); i++) listed |= threads->Get(i) == record;
+  VMUtils::V_SpinLock(m.ns->GetSpinLock(), "test");
+  return listed;
+}
+
+TEST_F(RuntimeMachineTest, RunFinalizersKeepsTheRecordOfAThreadAttachingAgain) {
+  // The exit-time pass drops the records of detached threads. A thread that has found
+  // its old record but not yet taken it back must not lose it to the pass.
+  Machine m = MakeMachine();
+  realHost = refhost::Functions();
+  host->SpinLockRelease = DawdlingSpinLockRelease;
+  std::atomic<bool> lookingUp{false};
+  std::atomic<bool> listed{false};
+  std::thread again([&] {
+    AttachHere(m);
+    VMThread* first = VMThread::Current();
+    DetachHere(m);
+    dawdleAfterAttachLookUp = true;
+    lookingUp = true;
+    ASSERT_NE(nullptr, AttachHere(m));
+    dawdleAfterAttachLookUp = false;
+    EXPECT_EQ(first, VMThread::Current());
+    listed = RecordIsListed(m, VMThread::Current());
+    DetachHere(m);
+  });
+  ASSERT_TRUE(WaitFor([&] { return lookingUp.load(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  m.vm->RunFinalizers();
+  again.join();
+  host->SpinLockRelease = realHost->SpinLockRelease;
+  EXPECT_TRUE(listed.load()) << "the pass dropped the record of a thread attaching again";
   DestroyMachine(m);
 }
 

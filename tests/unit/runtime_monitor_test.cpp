@@ -134,6 +134,51 @@ TEST_F(RuntimeMonitorTest, InterruptDuringAWaitEndsItWith30) {
   EXPECT_EQ(VMStatus_InterruptedException, status.load());
 }
 
+TEST_F(RuntimeMonitorTest, AnInterruptThatPostsTheEventEndsAWaitWithoutLimit) {
+  // Thread.interrupt sets the flag and posts the event the thread waits on; that post
+  // must end a wait without limit even though no notify was made.
+  for (int java = 0; java < 2; java++) {
+    std::atomic<VMThread*> waiter{nullptr};
+    std::atomic<int> status{-1};
+    std::thread t = Attached([&](VMThread* self) {
+      ASSERT_EQ(0, monitor->DoMonitorEnter());
+      waiter = self;
+      status = java ? monitor->DoJavaWait(0, self) : monitor->DoWait(0, self);
+      EXPECT_TRUE(monitor->IsOwnedByCaller());
+      EXPECT_FALSE(self->GetInterrupted());
+      monitor->DoMonitorExit();
+    });
+    ASSERT_TRUE(WaitFor([&] { return waiter.load() != nullptr && waiter.load()->GetBlockedOn() != nullptr; }));
+    VMThread* w = waiter.load();
+    w->SetInterrupted();
+    host->EventPost(w->GetBlockedOn());
+    bool ended = WaitFor([&] { return status.load() != -1; }, 3000);
+    if (!ended) {  // let the thread go, so that the failure is reported, not a hang
+      ASSERT_EQ(0, monitor->DoMonitorEnter());
+      monitor->DoNotify();
+      monitor->DoMonitorExit();
+    }
+    t.join();
+    EXPECT_TRUE(ended) << "the interrupt did not end the wait";
+    EXPECT_EQ(VMStatus_InterruptedException, status.load());
+  }
+  // The monitor still works as before: a waiter is woken by one notify.
+  std::atomic<bool> woken{false};
+  std::atomic<bool> waiting{false};
+  std::thread t = Attached([&](VMThread* self) {
+    ASSERT_EQ(0, monitor->DoMonitorEnter());
+    waiting = true;
+    while (!woken.load()) EXPECT_EQ(0, monitor->DoWait(0, self));
+    monitor->DoMonitorExit();
+  });
+  ASSERT_TRUE(WaitFor([&] { return waiting.load(); }));
+  ASSERT_EQ(0, monitor->DoMonitorEnter());
+  woken = true;
+  monitor->DoNotify();
+  monitor->DoMonitorExit();
+  t.join();
+}
+
 TEST_F(RuntimeMonitorTest, ATimedWaitReturnsAfterAboutItsTime) {
   ASSERT_EQ(0, monitor->DoMonitorEnter());
   auto start = Clock::now();
