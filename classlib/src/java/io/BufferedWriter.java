@@ -69,10 +69,14 @@ public class BufferedWriter extends Writer {
         }
     }
 
+    /** Writes nothing when len is negative, as the historical BufferedWriter did. */
     public void write(String s, int off, int len) throws IOException {
         synchronized (lock) {
             ensureOpen();
-            if (off < 0 || len < 0 || len > s.length() - off) {
+            if (len <= 0) {
+                return;
+            }
+            if (off < 0 || len > s.length() - off) {
                 throw new StringIndexOutOfBoundsException();
             }
             while (len > 0) {

@@ -1,68 +1,47 @@
 package java.io;
 
 /**
- * Conversion between bytes and chars for the encodings this library knows:
- * ISO 8859-1 (the default here), US-ASCII and UTF-8.
+ * The stream side of the library's one codec: readers and writers convert through the
+ * String conversions, so that streams and strings always agree, and this class keeps what
+ * a stream must carry between two conversions. Known encodings: ISO 8859-1 (the default
+ * here), US-ASCII and UTF-8.
  *
- * One coder serves one reader or writer and keeps what a conversion step
- * leaves over: a high surrogate waiting for its partner when encoding. When
- * decoding, an incomplete multi-byte sequence at the end of the input is left
- * unconsumed for the caller to keep and offer again with more bytes.
+ * Decoding holds back a UTF-8 sequence cut off by the end of the bytes at hand until more
+ * arrive; encoding holds back a high surrogate at the end of the chars until its partner
+ * comes.
  */
 final class CharCoder {
-    static final int LATIN1 = 0;
-    static final int ASCII = 1;
-    static final int UTF8 = 2;
-
-    final int kind;
-
-    /** After decode or encode: how far the input was consumed. */
-    int inPos;
-
-    /** After decode or encode: how far the output was filled. */
-    int outPos;
+    /** The encoding's historical name, which String also takes. */
+    private final String name;
+    private final boolean utf8;
 
     /** A high surrogate seen at the end of the last encode input, or 0. */
     private char pendingHigh;
 
-    CharCoder(int kind) {
-        this.kind = kind;
+    private CharCoder(String name) {
+        this.name = name;
+        this.utf8 = name.equals("UTF8");
     }
 
-    /** The coder for the named encoding; names are matched without case. */
+    /** The coder for the named encoding; names are matched as String matches them. */
     static CharCoder forName(String enc) throws UnsupportedEncodingException {
-        return new CharCoder(lookup(enc));
-    }
-
-    /** The coder for the default encoding of the system properties. */
-    static CharCoder forDefault() {
-        return new CharCoder(defaultKind());
-    }
-
-    static int lookup(String enc) throws UnsupportedEncodingException {
         if (enc == null) {
             throw new NullPointerException();
         }
-        String e = enc.toUpperCase();
-        if (e.equals("8859_1") || e.equals("ISO8859_1") || e.equals("ISO-8859-1")
-                || e.equals("ISO8859-1") || e.equals("ISO_8859_1") || e.equals("ISO_8859-1")
-                || e.equals("LATIN1") || e.equals("ISO-LATIN-1")) {
-            return LATIN1;
+        // The encoding tells itself by how it writes one character.
+        byte[] probe = bytes("\u00e9", enc);
+        if (probe.length == 2) {
+            return new CharCoder("UTF8");
         }
-        if (e.equals("UTF8") || e.equals("UTF-8")) {
-            return UTF8;
-        }
-        if (e.equals("ASCII") || e.equals("US-ASCII") || e.equals("US_ASCII") || e.equals("646")) {
-            return ASCII;
-        }
-        throw new UnsupportedEncodingException(enc);
+        return new CharCoder(probe[0] == '?' ? "ASCII" : "8859_1");
     }
 
     /**
-     * The kind named by file.encoding, or ISO 8859-1 when the property is
-     * missing, unreadable or names an encoding this library lacks.
+     * The coder for the default encoding of the system properties: file.encoding, or
+     * ISO 8859-1 when the property is missing, unreadable or names an encoding this library
+     * lacks.
      */
-    static int defaultKind() {
+    static CharCoder forDefault() {
         String enc = null;
         try {
             enc = System.getProperty("file.encoding");
@@ -71,195 +50,89 @@ final class CharCoder {
         } catch (LinkageError e) {
             enc = null;
         }
-        if (enc == null) {
-            return LATIN1;
+        if (enc != null) {
+            try {
+                return forName(enc);
+            } catch (UnsupportedEncodingException e) {
+                // the default below
+            }
         }
-        try {
-            return lookup(enc);
-        } catch (UnsupportedEncodingException e) {
-            return LATIN1;
-        }
+        return new CharCoder("8859_1");
     }
 
     /** The historical name getEncoding reports. */
     String name() {
-        switch (kind) {
-            case ASCII:
-                return "ASCII";
-            case UTF8:
-                return "UTF8";
-            default:
-                return "8859_1";
-        }
+        return name;
     }
 
     /**
-     * Decodes in[inOff .. inEnd-1] into out[outOff .. outEnd-1] as far as both
-     * allow; sets inPos and outPos. A multi-byte sequence cut off by inEnd is
-     * left unconsumed; malformed input throws CharConversionException.
+     * How many of in[off .. end-1] can be decoded now: all but a UTF-8 sequence cut off by
+     * end whose bytes so far are well formed, which waits for the rest.
      */
-    void decode(byte[] in, int inOff, int inEnd, char[] out, int outOff, int outEnd)
-            throws CharConversionException {
-        int i = inOff;
-        int o = outOff;
-        if (kind != UTF8) {
-            while (i < inEnd && o < outEnd) {
-                int b = in[i++] & 0xFF;
-                if (kind == ASCII && b > 0x7F) {
-                    b = '?';
-                }
-                out[o++] = (char) b;
-            }
-            inPos = i;
-            outPos = o;
-            return;
-        }
-        while (i < inEnd && o < outEnd) {
-            int a = in[i] & 0xFF;
-            if (a < 0x80) {
-                out[o++] = (char) a;
-                i++;
-                continue;
-            }
-            int need;
-            int value;
-            if ((a & 0xE0) == 0xC0) {
-                need = 1;
-                value = a & 0x1F;
-            } else if ((a & 0xF0) == 0xE0) {
-                need = 2;
-                value = a & 0x0F;
-            } else if ((a & 0xF8) == 0xF0) {
-                need = 3;
-                value = a & 0x07;
-            } else {
-                throw malformed(i, o);
-            }
-            if (i + need >= inEnd) {
-                // Cut off by the end of the input: check the bytes present,
-                // then leave the sequence for the next call.
-                boolean ok = true;
-                for (int k = i + 1; k < inEnd; k++) {
-                    if ((in[k] & 0xC0) != 0x80) {
-                        ok = false;
-                    }
-                }
-                if (ok) {
-                    break;
-                }
-                throw malformed(i, o);
-            }
-            boolean bad = false;
-            for (int k = 1; k <= need; k++) {
-                int c = in[i + k] & 0xFF;
-                if ((c & 0xC0) != 0x80) {
-                    bad = true;
-                }
-                value = (value << 6) | (c & 0x3F);
-            }
-            if (need == 3 && (value < 0x10000 || value > 0x10FFFF)) {
-                bad = true;
-            }
-            if (bad) {
-                throw malformed(i, o);
-            }
-            if (need == 3) {
-                if (outEnd - o < 2) {
-                    break;
-                }
-                value -= 0x10000;
-                out[o++] = (char) (0xD800 + (value >> 10));
-                out[o++] = (char) (0xDC00 + (value & 0x3FF));
-            } else {
-                out[o++] = (char) value;
-            }
-            i += need + 1;
-        }
-        inPos = i;
-        outPos = o;
-    }
-
-    /**
-     * The exception for a malformed sequence at input index i. Sets inPos and
-     * outPos first, so that the caller sees what was decoded before it.
-     */
-    private CharConversionException malformed(int i, int o) {
-        inPos = i;
-        outPos = o;
-        return new CharConversionException("Malformed UTF-8 input");
-    }
-
-    /** Whether encode may leave state that flushEncoder must write out. */
-    boolean hasPending() {
-        return pendingHigh != 0;
-    }
-
-    /**
-     * Encodes in[inOff .. inEnd-1] into out[outOff .. outEnd-1] as far as both
-     * allow; sets inPos and outPos. Characters the encoding lacks become '?'.
-     * out must have room for at least four bytes.
-     */
-    void encode(char[] in, int inOff, int inEnd, byte[] out, int outOff, int outEnd) {
-        int i = inOff;
-        int o = outOff;
-        if (kind != UTF8) {
-            int limit = kind == ASCII ? 0x7F : 0xFF;
-            while (i < inEnd && o < outEnd) {
-                char c = in[i++];
-                out[o++] = c <= limit ? (byte) c : (byte) '?';
-            }
-            inPos = i;
-            outPos = o;
-            return;
-        }
-        while (i < inEnd && outEnd - o >= 4) {
-            char c = in[i];
-            if (pendingHigh != 0) {
-                char high = pendingHigh;
-                pendingHigh = 0;
-                if (c >= 0xDC00 && c <= 0xDFFF) {
-                    int cp = 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00);
-                    out[o++] = (byte) (0xF0 | (cp >> 18));
-                    out[o++] = (byte) (0x80 | ((cp >> 12) & 0x3F));
-                    out[o++] = (byte) (0x80 | ((cp >> 6) & 0x3F));
-                    out[o++] = (byte) (0x80 | (cp & 0x3F));
-                    i++;
+    int complete(byte[] in, int off, int end) {
+        if (utf8) {
+            for (int i = end - 1; i >= off && i >= end - 3; i--) {
+                int c = in[i] & 0xFF;
+                if ((c & 0xC0) == 0x80) {
                     continue;
                 }
-                // A lone high surrogate cannot be encoded.
-                out[o++] = (byte) '?';
-                continue;
-            }
-            i++;
-            if (c < 0x80) {
-                out[o++] = (byte) c;
-            } else if (c < 0x800) {
-                out[o++] = (byte) (0xC0 | (c >> 6));
-                out[o++] = (byte) (0x80 | (c & 0x3F));
-            } else if (c >= 0xD800 && c <= 0xDBFF) {
-                pendingHigh = c;
-            } else if (c >= 0xDC00 && c <= 0xDFFF) {
-                out[o++] = (byte) '?';
-            } else {
-                out[o++] = (byte) (0xE0 | (c >> 12));
-                out[o++] = (byte) (0x80 | ((c >> 6) & 0x3F));
-                out[o++] = (byte) (0x80 | (c & 0x3F));
+                int need = c >= 0xF8 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+                return end - i <= need ? i - off : end - off;
             }
         }
-        inPos = i;
-        outPos = o;
+        return end - off;
     }
 
-    /**
-     * Writes what the encoder holds back (a lone high surrogate, as '?') into
-     * out from off on; returns the number of bytes written.
-     */
-    int flushEncoder(byte[] out, int off) {
-        if (pendingHigh != 0) {
-            pendingHigh = 0;
-            out[off] = (byte) '?';
-            return 1;
+    /** The chars of in[off .. off+len-1]; malformed input becomes U+FFFD. */
+    String decode(byte[] in, int off, int len) {
+        try {
+            return chars(in, off, len, name);
+        } catch (UnsupportedEncodingException e) {
+            throw new InternalError(name);
         }
-        return 0;
+    }
+
+    /** The bytes of in[off .. off+len-1], after any held-back high surrogate. */
+    byte[] encode(char[] in, int off, int len) {
+        char[] text = new char[len + 1];
+        int n = 0;
+        if (pendingHigh != 0) {
+            text[n++] = pendingHigh;
+            pendingHigh = 0;
+        }
+        System.arraycopy(in, off, text, n, len);
+        n += len;
+        if (utf8 && n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) {
+            pendingHigh = text[--n];
+        }
+        return encoded(new String(text, 0, n));
+    }
+
+    /** The bytes of what encode holds back (a lone high surrogate, as '?'). */
+    byte[] flushEncoder() {
+        if (pendingHigh == 0) {
+            return new byte[0];
+        }
+        String lone = String.valueOf(pendingHigh);
+        pendingHigh = 0;
+        return encoded(lone);
+    }
+
+    private byte[] encoded(String s) {
+        try {
+            return bytes(s, name);
+        } catch (UnsupportedEncodingException e) {
+            throw new InternalError(name);
+        }
+    }
+
+    // The two conversions of String that the streams go through.
+
+    private static String chars(byte[] in, int off, int len, String enc) throws UnsupportedEncodingException {
+        return new String(in, off, len, enc);
+    }
+
+    private static byte[] bytes(String s, String enc) throws UnsupportedEncodingException {
+        return s.getBytes(enc);
     }
 }

@@ -2,8 +2,8 @@ package java.io;
 
 /**
  * Decodes the bytes of an input stream into chars. Known encodings: 8859_1
- * (the default here), ASCII and UTF8. Malformed input throws
- * CharConversionException.
+ * (the default here), ASCII and UTF8. Malformed input becomes U+FFFD, as in
+ * the String constructors.
  */
 public class InputStreamReader extends Reader {
     private static final int BYTES = 8192;
@@ -53,32 +53,17 @@ public class InputStreamReader extends Reader {
         charStart = 0;
         charEnd = 0;
         while (true) {
-            if (byteStart < byteEnd) {
-                try {
-                    coder.decode(bytes, byteStart, byteEnd, chars, 0, chars.length);
-                } catch (CharConversionException e) {
-                    byteStart = coder.inPos;
-                    charEnd = coder.outPos;
-                    if (charEnd > 0) {
-                        // Hand out what came before the fault; the next fill
-                        // meets it again and throws then.
-                        return true;
-                    }
-                    // Step over the bad byte, so that a caller may read on.
-                    byteStart++;
-                    throw e;
-                }
-                byteStart = coder.inPos;
-                charEnd = coder.outPos;
-                if (charEnd > 0) {
-                    return true;
-                }
+            // At the end of the stream a cut-off sequence is decoded as it is.
+            int usable = eof ? byteEnd - byteStart : coder.complete(bytes, byteStart, byteEnd);
+            if (usable > 0) {
+                // Never more chars than bytes, so they fit the char buffer.
+                String s = coder.decode(bytes, byteStart, usable);
+                byteStart += usable;
+                charEnd = s.length();
+                s.getChars(0, charEnd, chars, 0);
+                return true;
             }
             if (eof) {
-                if (byteStart < byteEnd) {
-                    byteStart = byteEnd;
-                    throw new CharConversionException("Incomplete input sequence at end of stream");
-                }
                 return false;
             }
             if (byteStart > 0) {

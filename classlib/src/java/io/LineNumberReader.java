@@ -3,12 +3,14 @@ package java.io;
 /**
  * A buffered reader that counts lines. Lines end at "\n", "\r" or "\r\n";
  * read() hands out every line end as a single '\n'. Numbering starts at 0.
+ * After a '\r', only the next read() or readLine() drops a following '\n';
+ * an array read hands it out without counting it.
  */
 public class LineNumberReader extends BufferedReader {
     private int lineNumber;
     private int markedLineNumber;
     private boolean markedCR;
-    /** The last array read ended with '\r': a '\n' first in the next one is not a new line. */
+    /** The last char read was '\r': a '\n' right after it is not a new line. */
     private boolean afterCR;
 
     public LineNumberReader(Reader in) {
@@ -37,7 +39,7 @@ public class LineNumberReader extends BufferedReader {
                 }
             }
             if (c == '\r') {
-                skipNextLF();
+                afterCR = true;
                 lineNumber++;
                 return '\n';
             }
@@ -89,12 +91,15 @@ public class LineNumberReader extends BufferedReader {
             throw new IllegalArgumentException("skip() value is negative");
         }
         synchronized (lock) {
+            // Through the array read, so that a "\r\n" counts as the two chars it is.
+            char[] skipped = new char[(int) Math.min(n, 512)];
             long done = 0;
             while (done < n) {
-                if (read() == -1) {
+                int k = read(skipped, 0, (int) Math.min(n - done, skipped.length));
+                if (k <= 0) {
                     break;
                 }
-                done++;
+                done += k;
             }
             return done;
         }

@@ -56,16 +56,21 @@ public class OutputStreamWriter extends Writer {
             if (off < 0 || len < 0 || len > cbuf.length - off) {
                 throw new IndexOutOfBoundsException();
             }
-            int end = off + len;
-            while (off < end) {
-                if (bytes.length - count < 4) {
-                    flushBuffer();
-                }
-                coder.encode(cbuf, off, end, bytes, count, bytes.length);
-                off = coder.inPos;
-                count = coder.outPos;
+            store(coder.encode(cbuf, off, len));
+        }
+    }
+
+    // Appends encoded bytes to the buffer; more than it holds go straight to the stream.
+    private void store(byte[] b) throws IOException {
+        if (b.length > bytes.length - count) {
+            flushBuffer();
+            if (b.length > bytes.length) {
+                out.write(b, 0, b.length);
+                return;
             }
         }
+        System.arraycopy(b, 0, bytes, count, b.length);
+        count += b.length;
     }
 
     public void write(String str, int off, int len) throws IOException {
@@ -90,12 +95,7 @@ public class OutputStreamWriter extends Writer {
             if (out == null) {
                 return;
             }
-            if (coder.hasPending()) {
-                if (bytes.length - count < 4) {
-                    flushBuffer();
-                }
-                count += coder.flushEncoder(bytes, count);
-            }
+            store(coder.flushEncoder());
             flush();
             OutputStream old = out;
             out = null;

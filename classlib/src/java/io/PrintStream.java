@@ -12,11 +12,14 @@ package java.io;
  * declared here: every PrintStream writes to its own underlying stream, and
  * System.out and System.err reach the console through file output streams on
  * the standard descriptors.
+ *
+ * Each print or println goes to the underlying stream in one write, the line
+ * separator included: threads printing lines at the same time then never mix
+ * their text within a line, even where a monitor is not enough to keep them
+ * apart. Every method reads the stream once, so a print racing close() fails
+ * quietly instead of throwing.
  */
 public class PrintStream extends FilterOutputStream {
-    /** Largest amount of text converted to bytes at a time. */
-    private static final int CHUNK = 1024;
-
     private boolean autoFlush;
     private boolean trouble;
     private boolean closing;
@@ -37,36 +40,38 @@ public class PrintStream extends FilterOutputStream {
         this.autoFlush = autoFlush;
     }
 
-    public void flush() {
-        if (out == null) {
+    public synchronized void flush() {
+        OutputStream o = out;
+        if (o == null) {
             return;
         }
         try {
-            out.flush();
+            o.flush();
         } catch (IOException e) {
             trouble = true;
         }
     }
 
-    public void close() {
+    public synchronized void close() {
         if (closing) {
             return;
         }
         closing = true;
-        if (out == null) {
+        OutputStream o = out;
+        if (o == null) {
             return;
         }
-        try {
-            out.flush();
-        } catch (IOException e) {
-            trouble = true;
-        }
-        try {
-            out.close();
-        } catch (IOException e) {
-            trouble = true;
-        }
         out = null;
+        try {
+            o.flush();
+        } catch (IOException e) {
+            trouble = true;
+        }
+        try {
+            o.close();
+        } catch (IOException e) {
+            trouble = true;
+        }
     }
 
     /**
@@ -74,9 +79,7 @@ public class PrintStream extends FilterOutputStream {
      * failed so far. Writing after close counts as a failure.
      */
     public boolean checkError() {
-        if (out != null) {
-            flush();
-        }
+        flush();
         return trouble;
     }
 
@@ -84,30 +87,32 @@ public class PrintStream extends FilterOutputStream {
         trouble = true;
     }
 
-    public void write(int b) {
-        if (out == null) {
+    public synchronized void write(int b) {
+        OutputStream o = out;
+        if (o == null) {
             trouble = true;
             return;
         }
         try {
-            out.write(b);
+            o.write(b);
             if (b == '\n' && autoFlush) {
-                out.flush();
+                o.flush();
             }
         } catch (IOException e) {
             trouble = true;
         }
     }
 
-    public void write(byte[] buf, int off, int len) {
-        if (out == null) {
+    public synchronized void write(byte[] buf, int off, int len) {
+        OutputStream o = out;
+        if (o == null) {
             trouble = true;
             return;
         }
         try {
-            out.write(buf, off, len);
+            o.write(buf, off, len);
             if (autoFlush) {
-                out.flush();
+                o.flush();
             }
         } catch (IOException e) {
             trouble = true;
@@ -116,53 +121,39 @@ public class PrintStream extends FilterOutputStream {
 
     /**
      * Converts len chars of s (or of a when s is null) from off on to bytes and
-     * writes them, followed by the line separator when newline is set. A line
-     * of up to CHUNK bytes goes out in one write.
+     * writes them, followed by the line separator when newline is set, in one
+     * write.
      */
-    private void emit(String s, char[] a, int off, int len, boolean newline) {
-        if (out == null) {
+    private synchronized void emit(String s, char[] a, int off, int len, boolean newline) {
+        OutputStream o = out;
+        if (o == null) {
             trouble = true;
             return;
         }
         String sep = newline ? LineSeparator.get() : "";
         int total = len + sep.length();
-        int size = total < CHUNK ? total : CHUNK;
-        byte[] bytes = new byte[size];
-        char[] chars = s != null ? new char[size] : a;
+        byte[] bytes = new byte[total];
+        char[] chars = a;
+        if (s != null) {
+            chars = new char[len];
+            s.getChars(off, off + len, chars, 0);
+            off = 0;
+        }
         boolean sawNewline = newline;
-        try {
-            int done = 0;
-            while (done < total) {
-                int n = total - done;
-                if (n > size) {
-                    n = size;
-                }
-                int text = len - done;
-                if (text > n) {
-                    text = n;
-                } else if (text < 0) {
-                    text = 0;
-                }
-                int base = off + done;
-                if (s != null) {
-                    s.getChars(base, base + text, chars, 0);
-                    base = 0;
-                }
-                for (int i = 0; i < text; i++) {
-                    char c = chars[base + i];
-                    if (c == '\n') {
-                        sawNewline = true;
-                    }
-                    bytes[i] = c <= 0xFF ? (byte) c : (byte) '?';
-                }
-                for (int i = text; i < n; i++) {
-                    bytes[i] = (byte) sep.charAt(done + i - len);
-                }
-                out.write(bytes, 0, n);
-                done += n;
+        for (int i = 0; i < len; i++) {
+            char c = chars[off + i];
+            if (c == '\n') {
+                sawNewline = true;
             }
+            bytes[i] = c <= 0xFF ? (byte) c : (byte) '?';
+        }
+        for (int i = len; i < total; i++) {
+            bytes[i] = (byte) sep.charAt(i - len);
+        }
+        try {
+            o.write(bytes, 0, total);
             if (autoFlush && sawNewline) {
-                out.flush();
+                o.flush();
             }
         } catch (IOException e) {
             trouble = true;

@@ -113,6 +113,14 @@ public class PushbackInputStream extends FilterInputStream {
         return false;
     }
 
+    /** Does nothing: the pushed-back bytes cannot be marked. */
+    public synchronized void mark(int readlimit) {
+    }
+
+    public synchronized void reset() throws IOException {
+        throw new IOException("mark/reset not supported");
+    }
+
     public synchronized void close() throws IOException {
         if (in == null) {
             return;

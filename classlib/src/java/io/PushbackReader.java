@@ -91,6 +91,28 @@ public class PushbackReader extends FilterReader {
         unread(cbuf, 0, cbuf.length);
     }
 
+    /** Skips the pushed-back chars first, then chars of the reader. */
+    public long skip(long n) throws IOException {
+        if (n < 0L) {
+            throw new IllegalArgumentException("skip value is negative");
+        }
+        synchronized (lock) {
+            ensureOpen();
+            long done = buf.length - pos;
+            if (done > 0) {
+                if (n < done) {
+                    done = n;
+                }
+                pos += (int) done;
+                n -= done;
+            }
+            if (n > 0) {
+                done += super.skip(n);
+            }
+            return done;
+        }
+    }
+
     public boolean ready() throws IOException {
         synchronized (lock) {
             ensureOpen();

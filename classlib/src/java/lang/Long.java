@@ -107,7 +107,7 @@ public final class Long extends Number {
     // leading "0" for octal, or decimal digits.
     static long decodeDigits(String nm, long min, long max) throws NumberFormatException {
         if (nm == null) {
-            throw new NumberFormatException("null");
+            throw new NullPointerException();
         }
         int i = 0;
         boolean negative = false;

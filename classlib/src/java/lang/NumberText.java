@@ -310,7 +310,8 @@ final class NumberText {
     static float toFloat(String text, double d) {
         float f = (float) d;
         double a = d < 0 ? -d : d;
-        float fa = f < 0 ? -f : f;
+        // Clearing the sign bit also turns -0.0f into +0.0f, whose neighbour is MIN_VALUE.
+        float fa = Float.intBitsToFloat(Float.floatToIntBits(f) & 0x7fffffff);
         if ((double) fa == a || a != a) {
             return f;
         }

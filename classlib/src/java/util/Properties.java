@@ -102,7 +102,10 @@ public class Properties extends Hashtable {
                 part = more.substring(skipBlanks(more, 0));
             }
             logical.append(part);
-            parseEntry(logical.toString());
+            // A continued line that joins to nothing holds no entry.
+            if (logical.length() > 0) {
+                parseEntry(logical.toString());
+            }
         }
     }
 
@@ -295,9 +298,7 @@ public class Properties extends Hashtable {
                 case ':':
                 case '#':
                 case '!':
-                    if (isKey || i == 0) {
-                        out.append('\\');
-                    }
+                    out.append('\\');
                     out.append(c);
                     break;
                 default:

@@ -28,8 +28,9 @@ public class StringTokenizer implements Enumeration {
         this(str, " \t\n\r", false);
     }
 
+    // Null delimiters throw NullPointerException once a char must be tested.
     private boolean isDelimiter(char c) {
-        return delimiters != null && delimiters.indexOf(c) >= 0;
+        return delimiters.indexOf(c) >= 0;
     }
 
     private int skipDelimiters(int from) {

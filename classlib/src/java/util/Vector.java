@@ -99,7 +99,7 @@ public class Vector implements Cloneable, Serializable {
     /** First index from index on whose element equals elem (or is null for null), or -1. */
     public final synchronized int indexOf(Object elem, int index) {
         if (index < 0) {
-            index = 0;
+            throw new ArrayIndexOutOfBoundsException(index);
         }
         for (int i = index; i < elementCount; i++) {
             if (elem == null ? elementData[i] == null : elem.equals(elementData[i])) {
@@ -209,11 +209,11 @@ public class Vector implements Cloneable, Serializable {
         elementCount = 0;
     }
 
-    /** A copy with its own array; the elements themselves are shared. */
+    /** A copy with its own array, just large enough; the elements themselves are shared. */
     public synchronized Object clone() {
         try {
             Vector v = (Vector) super.clone();
-            Object[] data = new Object[elementData.length];
+            Object[] data = new Object[elementCount];
             System.arraycopy(elementData, 0, data, 0, elementCount);
             v.elementData = data;
             return v;

@@ -1,0 +1,96 @@
+package check;
+
+/**
+ * Counts the checks of one program and reports them. A failure prints what was compared;
+ * the first few of each program are shown in full, the rest only counted.
+ */
+public class Checks {
+    private int passed;
+    private int failed;
+    private final String program;
+
+    public Checks(String program) {
+        this.program = program;
+    }
+
+    public boolean ok(boolean cond, String what) {
+        if (cond) {
+            passed++;
+        } else {
+            if (failed < 40) {
+                System.out.println("FAIL " + what);
+            }
+            failed++;
+        }
+        return cond;
+    }
+
+    public boolean eq(Object expected, Object actual, String what) {
+        boolean same = expected == null ? actual == null : expected.equals(actual);
+        return ok(same, what + ": expected " + show(expected) + ", got " + show(actual));
+    }
+
+    /** For loops over many values: the description is built only for a failure. */
+    public boolean same(int expected, int actual, String what, int at) {
+        if (expected == actual) {
+            passed++;
+            return true;
+        }
+        return ok(false, String.format("U+%04X %s: expected %d (%x), got %d (%x)", at, what, expected, expected,
+                actual, actual));
+    }
+
+    public boolean same(boolean expected, boolean actual, String what, int at) {
+        return same(expected ? 1 : 0, actual ? 1 : 0, what, at);
+    }
+
+    public int failures() {
+        return failed;
+    }
+
+    /** Prints the totals and ends the program, with status 1 when anything failed. */
+    public void finish() {
+        System.out.println(program + ": " + passed + " passed, " + failed + " failed");
+        System.exit(failed == 0 && passed > 0 ? 0 : 1);
+    }
+
+    /** Text with everything outside printable ASCII escaped. */
+    public static String show(Object o) {
+        if (!(o instanceof String)) {
+            return String.valueOf(o);
+        }
+        String s = (String) o;
+        StringBuilder b = new StringBuilder("\"");
+        for (int i = 0; i < s.length(); i++) {
+            char c = s.charAt(i);
+            if (c < 0x20 || c > 0x7e) {
+                b.append(String.format("\\u%04x", (int) c));
+            } else {
+                b.append(c);
+            }
+        }
+        return b.append('"').toString();
+    }
+
+    public static String hex(byte[] b) {
+        StringBuilder s = new StringBuilder();
+        for (int i = 0; i < b.length; i++) {
+            s.append(String.format("%02x", b[i] & 0xff));
+        }
+        return s.toString();
+    }
+
+    /** What a call gives: its value as text, or the class of what it threw. */
+    public interface Call {
+        Object run() throws Throwable;
+    }
+
+    public static String outcome(Call c) {
+        try {
+            Object o = c.run();
+            return "=" + (o instanceof String ? show(o) : String.valueOf(o));
+        } catch (Throwable e) {
+            return "!" + e.getClass().getSimpleName();
+        }
+    }
+}

@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""Copy the class library's pure-Java classes under the package t (java.lang -> t.lang,
+java.util -> t.util, java.io -> t.io), so that they compile and run on the JDK of the build
+machine next to its own classes, which the checks compare them with.
+
+Usage: copy_library.py LIBRARY_SRC GENERATED_SRC OUT_DIR
+
+What the machine provides natively is replaced by the JDK's equivalent:
+- Double.valueOf0 (correctly rounded decimal reading) by Double.parseDouble;
+- the bit casts by the JDK's raw casts, which keep NaN payloads as the machine's do;
+- the Math natives by StrictMath;
+- String conversions by our own codec: the shim t.lang.Codecs stands for the String
+  methods that the library's streams call, and t.lang.Str for String(StringBuffer), which
+  takes the buffer's array as the machine's String does.
+Every replacement must apply exactly as written, so a change in the library that breaks
+one fails here instead of silently testing something else.
+"""
+import os
+import re
+import shutil
+import sys
+
+LANG = ["NumberText", "BigNat", "Integer", "Long", "Short", "Byte", "Double", "Float", "Character",
+        "Math", "StringBuffer", "CharCodec"]
+# java.io classes over the machine's file natives stay out.
+IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter"}
+
+SHIMS = {
+    "t/lang/Str.java": """package t.lang;
+
+/** String(StringBuffer) of the machine: shares the buffer's array until the buffer changes. */
+public final class Str {
+    private final char[] value;
+    private final int count;
+
+    private Str(StringBuffer sb) {
+        synchronized (sb) {
+            sb.setShared();
+            value = sb.getValue();
+            count = sb.length();
+        }
+    }
+
+    public static String of(StringBuffer sb) {
+        Str s = new Str(sb);
+        return new String(s.value, 0, s.count);
+    }
+}
+""",
+    "t/lang/Codecs.java": """package t.lang;
+
+/** The library's String conversions, by encoding name, over its codec. */
+public final class Codecs {
+    private Codecs() {
+    }
+
+    private static int lookup(String enc) throws t.io.UnsupportedEncodingException {
+        try {
+            return CharCodec.lookup(enc);
+        } catch (java.io.UnsupportedEncodingException e) {
+            throw new t.io.UnsupportedEncodingException(enc);
+        }
+    }
+
+    /** new String(b, off, len, enc) */
+    public static String chars(byte[] b, int off, int len, String enc) throws t.io.UnsupportedEncodingException {
+        return new String(CharCodec.decode(lookup(enc), b, off, len));
+    }
+
+    /** s.getBytes(enc) */
+    public static byte[] bytes(String s, String enc) throws t.io.UnsupportedEncodingException {
+        char[] v = s.toCharArray();
+        return CharCodec.encode(lookup(enc), v, 0, v.length);
+    }
+
+    /** s.getBytes() and new String(b): the default encoding. */
+    public static byte[] bytes(String s) {
+        char[] v = s.toCharArray();
+        return CharCodec.encode(CharCodec.defaultCodec(), v, 0, v.length);
+    }
+
+    public static String chars(byte[] b) {
+        return new String(CharCodec.decode(CharCodec.defaultCodec(), b, 0, b.length));
+    }
+}
+""",
+}
+
+
+def sub(text, old, new, path, count=1):
+    found = text.count(old)
+    if found != count:
+        raise SystemExit("%s: expected %d of %r, found %d" % (path, count, old, found))
+    return text.replace(old, new)
+
+
+def rewrite(path, text):
+    rel = path.replace(os.sep, "/")
+    text = re.sub(r"^package java\.(lang|util|io);", r"package t.\1;", text, count=1, flags=re.M)
+    text = re.sub(r"\bjava\.io\.([A-Z])", r"t.io.\1", text) if not rel.startswith("t/lang/") else text
+    text = re.sub(r"\bjava\.util\.([A-Z])", r"t.util.\1", text)
+    text = re.sub(r"^import java\.io\.", "import t.io.", text, flags=re.M) if not rel.startswith("t/lang/") else text
+    text = re.sub(r'Class\.getPrimitiveClass\("[a-z]+"\)', "null", text)
+    if rel == "t/lang/Double.java":
+        text = sub(text, "private static native double valueOf0(String s);",
+                   "private static double valueOf0(String s) { return java.lang.Double.parseDouble(s); }", rel)
+        text = sub(text, "public static native long doubleToLongBits(double value);",
+                   "public static long doubleToLongBits(double value) "
+                   "{ return java.lang.Double.doubleToRawLongBits(value); }", rel)
+        text = sub(text, "public static native double longBitsToDouble(long bits);",
+                   "public static double longBitsToDouble(long bits) "
+                   "{ return java.lang.Double.longBitsToDouble(bits); }", rel)
+    if rel == "t/lang/Float.java":
+        text = sub(text, "public static native int floatToIntBits(float value);",
+                   "public static int floatToIntBits(float value) "
+                   "{ return java.lang.Float.floatToRawIntBits(value); }", rel)
+        text = sub(text, "public static native float intBitsToFloat(int bits);",
+                   "public static float intBitsToFloat(int bits) { return java.lang.Float.intBitsToFloat(bits); }",
+                   rel)
+    if rel == "t/lang/Math.java":
+        def native(m):
+            args = ", ".join(a.split()[-1] for a in m.group(2).split(","))
+            return "public static double %s(%s) { return java.lang.StrictMath.%s(%s); }" % (
+                m.group(1), m.group(2), m.group(1), args)
+        text, n = re.subn(r"public static native double (\w+)\(([^)]*)\);", native, text)
+        if n == 0:
+            raise SystemExit(rel + ": no natives replaced")
+    if rel == "t/lang/StringBuffer.java":
+        text = sub(text, "return new String(this);", "return Str.of(this);", rel)
+    if rel == "t/io/CharCoder.java":
+        text = sub(text, "return new String(in, off, len, enc);", "return t.lang.Codecs.chars(in, off, len, enc);",
+                   rel)
+        text = sub(text, "return s.getBytes(enc);", "return t.lang.Codecs.bytes(s, enc);", rel)
+    if rel == "t/io/ByteArrayOutputStream.java":
+        text = sub(text, "return new String(buf, 0, count, enc);", "return t.lang.Codecs.chars(buf, 0, count, enc);",
+                   rel)
+    return text
+
+
+def main(argv):
+    if len(argv) != 4:
+        raise SystemExit(__doc__)
+    src, gen, out = argv[1:]
+    if os.path.exists(out):
+        shutil.rmtree(out)
+    files = [(os.path.join(src, "java/lang", n + ".java"), "t/lang/%s.java" % n) for n in LANG]
+    files.append((os.path.join(gen, "java/lang/CharacterData.java"), "t/lang/CharacterData.java"))
+    for pkg in ("util", "io"):
+        for name in sorted(os.listdir(os.path.join(src, "java", pkg))):
+            stem, ext = os.path.splitext(name)
+            if ext == ".java" and not (pkg == "io" and stem in IO_EXCLUDED):
+                files.append((os.path.join(src, "java", pkg, name), "t/%s/%s" % (pkg, name)))
+    listed = []
+    for path, rel in files:
+        with open(path, encoding="utf-8") as f:
+            text = rewrite(rel, f.read())
+        listed.append(write(out, rel, text))
+    for rel, text in SHIMS.items():
+        listed.append(write(out, rel, text))
+    with open(os.path.join(out, "sources.txt"), "w", encoding="utf-8") as f:
+        f.write("\n".join(listed) + "\n")
+
+
+def write(out, rel, text):
+    dest = os.path.join(out, rel)
+    os.makedirs(os.path.dirname(dest), exist_ok=True)
+    with open(dest, "w", encoding="utf-8") as f:
+        f.write(text)
+    return dest
+
+
+if __name__ == "__main__":
+    main(sys.argv)
