@@ -53,3 +53,14 @@ TEST(ClassLibraryOnJdk, CharacterMatchesTheUnicodeDataOfItsEra) {
   RunCheck("CharacterCheck", "'" + Settings()["unicode"] + "'");
 }
 
+TEST(ClassLibraryOnJdk, StringsAndStreamsShareOneCodec) { RunCheck("CodecCheck"); }
+
+TEST(ClassLibraryOnJdk, ReadersBehaveAsTheJdks) { RunCheck("ReaderCheck"); }
+
+TEST(ClassLibraryOnJdk, ByteStreamsAndWritersBehaveAsTheJdks) { RunCheck("StreamCheck"); }
+
+TEST(ClassLibraryOnJdk, PrintStreamWritesEachLineInOneWrite) { RunCheck("PrintCheck"); }
+
+TEST(ClassLibraryOnJdk, NumbersReadAndPrintAsTheJdks) { RunCheck("NumberCheck"); }
+
+TEST(ClassLibraryOnJdk, UtilitiesBehaveAsTheJdks) { RunCheck("UtilCheck"); }

@@ -54,6 +54,8 @@ public class Checks {
         System.exit(failed == 0 && passed > 0 ? 0 : 1);
     }
 
+    private static final String HEX = "0123456789abcdef";
+
     /** Text with everything outside printable ASCII escaped. */
     public static String show(Object o) {
         if (!(o instanceof String)) {
@@ -64,7 +66,8 @@ public class Checks {
         for (int i = 0; i < s.length(); i++) {
             char c = s.charAt(i);
             if (c < 0x20 || c > 0x7e) {
-                b.append(String.format("\\u%04x", (int) c));
+                b.append("\\u").append(HEX.charAt(c >> 12)).append(HEX.charAt((c >> 8) & 15))
+                        .append(HEX.charAt((c >> 4) & 15)).append(HEX.charAt(c & 15));
             } else {
                 b.append(c);
             }
@@ -75,7 +78,7 @@ public class Checks {
     public static String hex(byte[] b) {
         StringBuilder s = new StringBuilder();
         for (int i = 0; i < b.length; i++) {
-            s.append(String.format("%02x", b[i] & 0xff));
+            s.append(HEX.charAt((b[i] >> 4) & 15)).append(HEX.charAt(b[i] & 15));
         }
         return s.toString();
     }

@@ -107,6 +107,11 @@ public class LineNumberReader extends BufferedReader {
 
     public void mark(int readAheadLimit) throws IOException {
         synchronized (lock) {
+            // After a '\r' the next read may take one char more than it hands out, a '\n':
+            // allow for it, or reading readAheadLimit chars could lose the mark.
+            if (afterCR && readAheadLimit >= 0 && readAheadLimit < Integer.MAX_VALUE) {
+                readAheadLimit++;
+            }
             super.mark(readAheadLimit);
             markedLineNumber = lineNumber;
             markedCR = afterCR;

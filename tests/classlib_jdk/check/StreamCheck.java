@@ -1,0 +1,181 @@
+package check;
+
+import java.util.Random;
+
+/**
+ * Byte streams and writers against the JDK's: the cases that once differed, then random
+ * scripts of calls over sources that hand out a few bytes at a time.
+ */
+public class StreamCheck {
+    static final Checks c = new Checks("StreamCheck");
+
+    public static void main(String[] args) throws Exception {
+        pushbackMark();
+        bufferedWriter();
+        Random r = new Random(11);
+        for (int round = 0; round < 3000; round++) {
+            script(r, round % 2 == 0);
+        }
+        c.finish();
+    }
+
+    static void pushbackMark() throws Exception {
+        final t.io.PushbackInputStream p = new t.io.PushbackInputStream(new t.io.ByteArrayInputStream("abc".getBytes()));
+        p.read();
+        p.mark(10);
+        p.read();
+        p.unread('Z');
+        c.ok(!p.markSupported(), "no mark on a pushback stream");
+        c.eq("!IOException", Checks.outcome(() -> { p.reset(); return "r"; }), "reset throws");
+        c.eq("Zc", "" + (char) p.read() + (char) p.read(), "the inner stream was not reset");
+    }
+
+    static void bufferedWriter() throws Exception {
+        t.io.CharArrayWriter sink = new t.io.CharArrayWriter();
+        t.io.BufferedWriter w = new t.io.BufferedWriter(sink, 4);
+        w.write("abc", 1, -1);
+        w.write("abcdefgh", 2, 5);
+        w.write("xyz", 5, 0);
+        w.flush();
+        c.eq("cdefg", sink.toString(), "negative and zero lengths write nothing");
+        final t.io.BufferedWriter fw = w;
+        c.eq("!StringIndexOutOfBoundsException", Checks.outcome(() -> { fw.write("abc", 2, 2); return "w"; }),
+                "a length past the end");
+    }
+
+    /** One random script on a pushback or a buffered input stream, with the JDK's beside it. */
+    static void script(Random r, boolean pushback) {
+        byte[] data = new byte[r.nextInt(30)];
+        r.nextBytes(data);
+        long seed = r.nextLong();
+        int size = 1 + r.nextInt(6);
+        t.io.InputStream a;
+        java.io.InputStream b;
+        if (pushback) {
+            a = new t.io.PushbackInputStream(new Source(data, seed), size);
+            b = new java.io.PushbackInputStream(new JdkSource(data, seed), size);
+        } else {
+            a = new t.io.BufferedInputStream(new Source(data, seed), size);
+            b = new java.io.BufferedInputStream(new JdkSource(data, seed), size);
+        }
+        StringBuilder la = new StringBuilder();
+        StringBuilder lb = new StringBuilder();
+        Random ops = new Random(r.nextLong());
+        for (int step = 0; step < 25 && la.toString().equals(lb.toString()); step++) {
+            final int op = ops.nextInt(pushback ? 7 : 6);
+            final int n = ops.nextInt(8);
+            final t.io.InputStream fa = a;
+            final java.io.InputStream fb = b;
+            String call = new String[] {"read", "read[" + n + "]", "skip" + (n - 1), "mark" + n, "reset", "available",
+                                        "unread" + n}[op];
+            la.append(call);
+            lb.append(call);
+            la.append(Checks.outcome(() -> step(fa, null, op, n)));
+            lb.append(Checks.outcome(() -> step(null, fb, op, n))).append(' ');
+            la.append(' ');
+        }
+        c.eq(lb.toString(), la.toString(), a.getClass().getSimpleName() + " size " + size);
+    }
+
+    // Calls op on whichever of the two streams is given.
+    static Object step(t.io.InputStream a, java.io.InputStream b, int op, int n) throws Exception {
+        byte[] buf = new byte[n];
+        switch (op) {
+            case 0:
+                return new Integer(a != null ? a.read() : b.read());
+            case 1: {
+                int k = a != null ? a.read(buf, 0, n) : b.read(buf, 0, n);
+                return k + ":" + (k > 0 ? Checks.hex(java.util.Arrays.copyOf(buf, k)) : "");
+            }
+            case 2:
+                return new Long(a != null ? a.skip(n - 1) : b.skip(n - 1));
+            case 3:
+                if (a != null) {
+                    a.mark(n);
+                } else {
+                    b.mark(n);
+                }
+                return "m";
+            case 4:
+                if (a != null) {
+                    a.reset();
+                } else {
+                    b.reset();
+                }
+                return "r";
+            case 5:
+                return new Integer(a != null ? a.available() : b.available());
+            default:
+                if (a != null) {
+                    ((t.io.PushbackInputStream) a).unread(n * 37);
+                } else {
+                    ((java.io.PushbackInputStream) b).unread(n * 37);
+                }
+                return "u";
+        }
+    }
+
+    /** An input stream over fixed bytes that hands out 1 to 4 bytes a call. */
+    static final class Source extends t.io.InputStream {
+        final byte[] bytes;
+        final Random r;
+        int pos;
+
+        Source(byte[] bytes, long seed) {
+            this.bytes = bytes;
+            this.r = new Random(seed);
+        }
+
+        public int read() {
+            return pos < bytes.length ? bytes[pos++] & 0xff : -1;
+        }
+
+        public int read(byte[] b, int off, int len) {
+            if (len == 0) {
+                return 0;
+            }
+            if (pos >= bytes.length) {
+                return -1;
+            }
+            int n = Math.min(len, Math.min(bytes.length - pos, 1 + r.nextInt(4)));
+            System.arraycopy(bytes, pos, b, off, n);
+            pos += n;
+            return n;
+        }
+
+        public int available() {
+            return bytes.length - pos;
+        }
+
+        public long skip(long n) {
+            long k = Math.max(0, Math.min(n, Math.min(bytes.length - pos, 1 + r.nextInt(3))));
+            pos += (int) k;
+            return k;
+        }
+    }
+
+    /** The same for the JDK's streams. */
+    static final class JdkSource extends java.io.InputStream {
+        final Source s;
+
+        JdkSource(byte[] bytes, long seed) {
+            this.s = new Source(bytes, seed);
+        }
+
+        public int read() {
+            return s.read();
+        }
+
+        public int read(byte[] b, int off, int len) {
+            return s.read(b, off, len);
+        }
+
+        public int available() {
+            return s.available();
+        }
+
+        public long skip(long n) {
+            return s.skip(n);
+        }
+    }
+}
