@@ -16,6 +16,7 @@ public class StreamCheck {
         for (int round = 0; round < 3000; round++) {
             script(r, round % 2 == 0);
         }
+        tokenizer(r);
         c.finish();
     }
 
@@ -41,6 +42,84 @@ public class StreamCheck {
         final t.io.BufferedWriter fw = w;
         c.eq("!StringIndexOutOfBoundsException", Checks.outcome(() -> { fw.write("abc", 2, 2); return "w"; }),
                 "a length past the end");
+    }
+
+    static String tokens(Object tokenizer, String text, int config) throws Exception {
+        StringBuilder b = new StringBuilder();
+        t.io.StreamTokenizer a = tokenizer == null ? new t.io.StreamTokenizer(new t.io.StringReader(text)) : null;
+        java.io.StreamTokenizer j = tokenizer != null ? new java.io.StreamTokenizer(new java.io.StringReader(text)) : null;
+        boolean[] on = new boolean[6];
+        for (int k = 0; k < 6; k++) {
+            on[k] = (config & (1 << k)) != 0;
+        }
+        if (a != null) {
+            a.eolIsSignificant(on[0]);
+            a.slashSlashComments(on[1]);
+            a.slashStarComments(on[2]);
+            a.lowerCaseMode(on[3]);
+            if (on[4]) {
+                a.ordinaryChar('/');
+            }
+            if (on[5]) {
+                a.ordinaryChar('-');
+                a.quoteChar('|');
+            }
+        } else {
+            j.eolIsSignificant(on[0]);
+            j.slashSlashComments(on[1]);
+            j.slashStarComments(on[2]);
+            j.lowerCaseMode(on[3]);
+            if (on[4]) {
+                j.ordinaryChar('/');
+            }
+            if (on[5]) {
+                j.ordinaryChar('-');
+                j.quoteChar('|');
+            }
+        }
+        for (int i = 0; i < 40; i++) {
+            int type = a != null ? a.nextToken() : j.nextToken();
+            b.append(type).append(':').append(Checks.show(a != null ? a.sval : j.sval)).append(':')
+                    .append(a != null ? a.nval : j.nval).append('@').append(a != null ? a.lineno() : j.lineno()).append(' ');
+            if (i == 2) {
+                if (a != null) {
+                    a.pushBack();
+                } else {
+                    j.pushBack();
+                }
+            }
+            if (type == -1) {
+                break;
+            }
+        }
+        return b.toString();
+    }
+
+    // Where the historical tokenizer slipped the library reads as written (see StreamTokenizer);
+    // everywhere else the two agree.
+    static void tokenizer(Random r) throws Exception {
+        c.eq("-3:\"x\":0.0@2 -1:null:0.0@2 ", tokens(null, "/\nx", 2), "'/' as a comment char ends at the line end");
+        c.eq("-3:\"x\":0.0@4 -1:null:0.0@4 ", tokens(null, "/*\n\n\n*/x", 4), "every line end in a C comment counts");
+        c.eq("34:\"ab\":0.0@1 -1:null:0.0@1 ", tokens(null, "\"ab\\", 0), "a string cut after a backslash");
+        String alphabet = "ab1.-\"'|/*\\ \t\n\r#x9e";
+        for (int round = 0; round < 1500; round++) {
+            int config = r.nextInt(64);
+            if ((config & 6) != 0) {
+                config |= 16;  // '/' no comment char while C or C++ comments are on
+            }
+            StringBuilder text = new StringBuilder();
+            int n = r.nextInt(20);
+            for (int i = 0; i < n; i++) {
+                char ch = alphabet.charAt(r.nextInt(alphabet.length()));
+                if ((config & 4) != 0 && (ch == '\n' || ch == '\r')) {
+                    ch = ' ';  // no runs of line ends inside C comments
+                }
+                text.append(ch);
+            }
+            text.append('\n');  // no string cut by the end of the stream
+            String s = text.toString();
+            c.eq(tokens("jdk", s, config), tokens(null, s, config), "tokens of " + Checks.show(s) + " config " + config);
+        }
     }
 
     /** One random script on a pushback or a buffered input stream, with the JDK's beside it. */

@@ -9,6 +9,16 @@ package java.io;
  * The default syntax: 'a'-'z', 'A'-'Z' and 160-255 are word chars, 0 to ' '
  * is white space, '/' starts a comment, '"' and '\'' quote strings, and
  * numbers are parsed.
+ *
+ * Three inputs are read as written where the historical tokenizer slipped,
+ * and a program may see the difference:
+ * - With C or C++ comments on and '/' still a comment char, a '/' followed by
+ *   neither '/' nor '*' ends its comment at the line end; the historical one
+ *   went on over the next line too.
+ * - Inside a C comment each line end counts one line; the historical one
+ *   missed every other line end of a run.
+ * - A quoted string cut off by the end of the stream after a backslash ends
+ *   there; the historical one appended the char 0xFFFF.
  */
 public class StreamTokenizer {
     private static final byte CT_WHITESPACE = 1;
