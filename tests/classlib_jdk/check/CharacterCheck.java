@@ -126,20 +126,10 @@ public class CharacterCheck {
         return i / 3;
     }
 
+    // The Latin letters, ASCII and full-width, count 10 to 35 as digits: the JDK knows which.
     static int letterValue(int ch) {
-        if (ch >= 'A' && ch <= 'Z') {
-            return ch - 'A' + 10;
-        }
-        if (ch >= 'a' && ch <= 'z') {
-            return ch - 'a' + 10;
-        }
-        if (ch >= 0xFF21 && ch <= 0xFF3A) {
-            return ch - 0xFF21 + 10;
-        }
-        if (ch >= 0xFF41 && ch <= 0xFF5A) {
-            return ch - 0xFF41 + 10;
-        }
-        return -1;
+        char x = (char) ch;
+        return Character.isLetter(x) ? Character.digit(x, 36) : -1;
     }
 
     static void everyChar() {

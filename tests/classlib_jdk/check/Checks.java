@@ -1,5 +1,7 @@
 package check;
 
+import java.util.Random;
+
 /**
  * Counts the checks of one program and reports them. A failure prints what was compared;
  * the first few of each program are shown in full, the rest only counted.
@@ -95,5 +97,32 @@ public class Checks {
         } catch (Throwable e) {
             return "!" + e.getClass().getSimpleName();
         }
+    }
+
+    /** The calls of a random script, made on the library's object or the JDK's. */
+    public interface Steps {
+        String name(int op, int n);
+
+        Object run(boolean ours, int op, int n) throws Throwable;
+
+        /** Appended after each call, as the line number of a reader. */
+        String state(boolean ours);
+    }
+
+    /**
+     * Makes up to count random calls (op below ops, argument n below 8) on both objects,
+     * stopping at the first difference; returns the two logs, the library's first.
+     */
+    public static String[] script(Random r, int count, int ops, final Steps s) {
+        StringBuilder ours = new StringBuilder();
+        StringBuilder jdk = new StringBuilder();
+        for (int step = 0; step < count && ours.toString().equals(jdk.toString()); step++) {
+            final int op = r.nextInt(ops);
+            final int n = r.nextInt(8);
+            String name = s.name(op, n);
+            ours.append(name).append(outcome(() -> s.run(true, op, n))).append(s.state(true)).append(' ');
+            jdk.append(name).append(outcome(() -> s.run(false, op, n))).append(s.state(false)).append(' ');
+        }
+        return new String[] {ours.toString(), jdk.toString()};
     }
 }

@@ -168,7 +168,7 @@ public class CodecCheck {
 
     /** What an InputStreamReader reads from a stream that hands out 1 to 4 bytes at a time. */
     static String read(byte[] bytes, String enc, Random r) throws Exception {
-        t.io.InputStreamReader in = new t.io.InputStreamReader(new Trickle(bytes, r.nextLong()), enc);
+        t.io.InputStreamReader in = new t.io.InputStreamReader(new StreamCheck.Source(bytes, r.nextLong()), enc);
         StringBuilder b = new StringBuilder();
         char[] buf = new char[3];
         while (true) {
@@ -202,32 +202,6 @@ public class CodecCheck {
 
         public void write(byte[] b, int off, int len) {
             to.write(b, off, len);
-        }
-    }
-
-    /** An input stream over fixed bytes that hands out a few at a time. */
-    static final class Trickle extends t.io.InputStream {
-        final byte[] bytes;
-        final Random r;
-        int pos;
-
-        Trickle(byte[] bytes, long seed) {
-            this.bytes = bytes;
-            this.r = new Random(seed);
-        }
-
-        public int read() {
-            return pos < bytes.length ? bytes[pos++] & 0xff : -1;
-        }
-
-        public int read(byte[] b, int off, int len) {
-            if (pos >= bytes.length) {
-                return -1;
-            }
-            int n = Math.min(len, Math.min(bytes.length - pos, 1 + r.nextInt(4)));
-            System.arraycopy(bytes, pos, b, off, n);
-            pos += n;
-            return n;
         }
     }
 }

@@ -58,7 +58,7 @@ public class ReaderCheck {
     }
 
     /** One random script on one kind of reader: 0 pushback, 1 line-number, 2 buffered. */
-    static void script(Random r, int kind) {
+    static void script(Random r, final int kind) {
         StringBuilder sb = new StringBuilder();
         String alphabet = "ab\r\n\r\nx";
         int n = r.nextInt(25);
@@ -81,99 +81,71 @@ public class ReaderCheck {
             a = new t.io.BufferedReader(new Source(text, seed), size);
             b = new java.io.BufferedReader(new JdkSource(text, seed), size);
         }
-        StringBuilder la = new StringBuilder();
-        StringBuilder lb = new StringBuilder();
-        Random ops = new Random(r.nextLong());
-        for (int step = 0; step < 25 && la.toString().equals(lb.toString()); step++) {
-            int op = ops.nextInt(7);
-            final int len = ops.nextInt(6);
-            final long skip = ops.nextInt(6);
-            final char[] ca = new char[len];
-            final char[] cb = new char[len];
-            final t.io.Reader fa = a;
-            final java.io.Reader fb = b;
-            String call = new String[] {"read", "read[" + len + "]", "skip" + skip, kind == 0 ? "unread" : "readLine",
-                                        "ready", "mark" + (len + 1), "reset"}[op];
-            la.append(call);
-            lb.append(call);
-            switch (op) {
-                case 0:
-                    la.append(Checks.outcome(() -> new Integer(fa.read())));
-                    lb.append(Checks.outcome(() -> new Integer(fb.read())));
-                    break;
-                case 1:
-                    la.append(Checks.outcome(() -> chars(ca, fa.read(ca, 0, len))));
-                    lb.append(Checks.outcome(() -> chars(cb, fb.read(cb, 0, len))));
-                    break;
-                case 2:
-                    la.append(Checks.outcome(() -> new Long(fa.skip(skip))));
-                    lb.append(Checks.outcome(() -> new Long(fb.skip(skip))));
-                    break;
-                case 3:
-                    if (kind == 0) {
-                        final int ch = 'A' + len;
-                        la.append(Checks.outcome(() -> unread((t.io.PushbackReader) fa, ch)));
-                        lb.append(Checks.outcome(() -> unread((java.io.PushbackReader) fb, ch)));
-                    } else {
-                        la.append(Checks.outcome(() -> ((t.io.BufferedReader) fa).readLine()));
-                        lb.append(Checks.outcome(() -> ((java.io.BufferedReader) fb).readLine()));
-                    }
-                    break;
-                case 4:
-                    la.append(Checks.outcome(() -> Boolean.valueOf(fa.ready())));
-                    lb.append(Checks.outcome(() -> Boolean.valueOf(fb.ready())));
-                    break;
-                case 5:
-                    la.append(Checks.outcome(() -> mark(fa, len + 1)));
-                    lb.append(Checks.outcome(() -> mark(fb, len + 1)));
-                    break;
-                default:
-                    la.append(Checks.outcome(() -> reset(fa)));
-                    lb.append(Checks.outcome(() -> reset(fb)));
-                    break;
+        final t.io.Reader fa = a;
+        final java.io.Reader fb = b;
+        String[] logs = Checks.script(new Random(r.nextLong()), 25, 7, new Checks.Steps() {
+            public String name(int op, int n) {
+                return new String[] {"read", "read[" + n + "]", "skip" + n, kind == 0 ? "unread" : "readLine", "ready",
+                                     "mark" + (n + 1), "reset"}[op];
             }
-            if (kind == 1) {
-                la.append('#').append(((t.io.LineNumberReader) a).getLineNumber());
-                lb.append('#').append(((java.io.LineNumberReader) b).getLineNumber());
+
+            public Object run(boolean ours, int op, int n) throws Exception {
+                return ours ? step(fa, null, op, n) : step(null, fb, op, n);
             }
-            la.append(' ');
-            lb.append(' ');
+
+            public String state(boolean ours) {
+                if (kind != 1) {
+                    return "";
+                }
+                return "#" + (ours ? ((t.io.LineNumberReader) fa).getLineNumber()
+                                   : ((java.io.LineNumberReader) fb).getLineNumber());
+            }
+        });
+        c.eq(logs[1], logs[0], a.getClass().getSimpleName() + " over " + Checks.show(text) + " size " + size);
+    }
+
+    // Calls op on whichever of the two readers is given.
+    static Object step(t.io.Reader a, java.io.Reader b, int op, int n) throws Exception {
+        char[] buf = new char[n];
+        switch (op) {
+            case 0:
+                return new Integer(a != null ? a.read() : b.read());
+            case 1: {
+                int k = a != null ? a.read(buf, 0, n) : b.read(buf, 0, n);
+                return k + ":" + (k > 0 ? new String(buf, 0, k) : "");
+            }
+            case 2:
+                return new Long(a != null ? a.skip(n) : b.skip(n));
+            case 3:
+                if (a instanceof t.io.BufferedReader) {
+                    return ((t.io.BufferedReader) a).readLine();
+                }
+                if (b instanceof java.io.BufferedReader) {
+                    return ((java.io.BufferedReader) b).readLine();
+                }
+                if (a != null) {
+                    ((t.io.PushbackReader) a).unread('A' + n);
+                } else {
+                    ((java.io.PushbackReader) b).unread('A' + n);
+                }
+                return "u";
+            case 4:
+                return Boolean.valueOf(a != null ? a.ready() : b.ready());
+            case 5:
+                if (a != null) {
+                    a.mark(n + 1);
+                } else {
+                    b.mark(n + 1);
+                }
+                return "m";
+            default:
+                if (a != null) {
+                    a.reset();
+                } else {
+                    b.reset();
+                }
+                return "r";
         }
-        c.eq(lb.toString(), la.toString(), a.getClass().getSimpleName() + " over " + Checks.show(text) + " size " + size);
-    }
-
-    static String chars(char[] buf, int n) {
-        return n + ":" + (n > 0 ? new String(buf, 0, n) : "");
-    }
-
-    static String unread(t.io.PushbackReader p, int ch) throws Exception {
-        p.unread(ch);
-        return "u";
-    }
-
-    static String unread(java.io.PushbackReader p, int ch) throws Exception {
-        p.unread(ch);
-        return "u";
-    }
-
-    static String mark(t.io.Reader in, int limit) throws Exception {
-        in.mark(limit);
-        return "m";
-    }
-
-    static String mark(java.io.Reader in, int limit) throws Exception {
-        in.mark(limit);
-        return "m";
-    }
-
-    static String reset(t.io.Reader in) throws Exception {
-        in.reset();
-        return "r";
-    }
-
-    static String reset(java.io.Reader in) throws Exception {
-        in.reset();
-        return "r";
     }
 
     /** A reader over fixed text that hands out 1 to 4 chars a call. */

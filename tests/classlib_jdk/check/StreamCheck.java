@@ -44,49 +44,31 @@ public class StreamCheck {
                 "a length past the end");
     }
 
-    static String tokens(Object tokenizer, String text, int config) throws Exception {
+    // The tokens of text by the library's tokenizer, or by the JDK's: the two have the same
+    // methods and fields, which are called by name.
+    static String tokens(boolean jdk, String text, int config) throws Exception {
+        Object st = jdk ? (Object) new java.io.StreamTokenizer(new java.io.StringReader(text))
+                        : (Object) new t.io.StreamTokenizer(new t.io.StringReader(text));
+        String[] switches = {"eolIsSignificant", "slashSlashComments", "slashStarComments", "lowerCaseMode"};
+        for (int k = 0; k < switches.length; k++) {
+            st.getClass().getMethod(switches[k], boolean.class).invoke(st, Boolean.valueOf((config & (1 << k)) != 0));
+        }
+        java.lang.reflect.Method ordinary = st.getClass().getMethod("ordinaryChar", int.class);
+        if ((config & 16) != 0) {
+            ordinary.invoke(st, new Integer('/'));
+        }
+        if ((config & 32) != 0) {
+            ordinary.invoke(st, new Integer('-'));
+            st.getClass().getMethod("quoteChar", int.class).invoke(st, new Integer('|'));
+        }
         StringBuilder b = new StringBuilder();
-        t.io.StreamTokenizer a = tokenizer == null ? new t.io.StreamTokenizer(new t.io.StringReader(text)) : null;
-        java.io.StreamTokenizer j = tokenizer != null ? new java.io.StreamTokenizer(new java.io.StringReader(text)) : null;
-        boolean[] on = new boolean[6];
-        for (int k = 0; k < 6; k++) {
-            on[k] = (config & (1 << k)) != 0;
-        }
-        if (a != null) {
-            a.eolIsSignificant(on[0]);
-            a.slashSlashComments(on[1]);
-            a.slashStarComments(on[2]);
-            a.lowerCaseMode(on[3]);
-            if (on[4]) {
-                a.ordinaryChar('/');
-            }
-            if (on[5]) {
-                a.ordinaryChar('-');
-                a.quoteChar('|');
-            }
-        } else {
-            j.eolIsSignificant(on[0]);
-            j.slashSlashComments(on[1]);
-            j.slashStarComments(on[2]);
-            j.lowerCaseMode(on[3]);
-            if (on[4]) {
-                j.ordinaryChar('/');
-            }
-            if (on[5]) {
-                j.ordinaryChar('-');
-                j.quoteChar('|');
-            }
-        }
         for (int i = 0; i < 40; i++) {
-            int type = a != null ? a.nextToken() : j.nextToken();
-            b.append(type).append(':').append(Checks.show(a != null ? a.sval : j.sval)).append(':')
-                    .append(a != null ? a.nval : j.nval).append('@').append(a != null ? a.lineno() : j.lineno()).append(' ');
+            int type = ((Integer) st.getClass().getMethod("nextToken").invoke(st)).intValue();
+            b.append(type).append(':').append(Checks.show(st.getClass().getField("sval").get(st))).append(':')
+                    .append(st.getClass().getField("nval").get(st)).append('@')
+                    .append(st.getClass().getMethod("lineno").invoke(st)).append(' ');
             if (i == 2) {
-                if (a != null) {
-                    a.pushBack();
-                } else {
-                    j.pushBack();
-                }
+                st.getClass().getMethod("pushBack").invoke(st);
             }
             if (type == -1) {
                 break;
@@ -98,9 +80,9 @@ public class StreamCheck {
     // Where the historical tokenizer slipped the library reads as written (see StreamTokenizer);
     // everywhere else the two agree.
     static void tokenizer(Random r) throws Exception {
-        c.eq("-3:\"x\":0.0@2 -1:null:0.0@2 ", tokens(null, "/\nx", 2), "'/' as a comment char ends at the line end");
-        c.eq("-3:\"x\":0.0@4 -1:null:0.0@4 ", tokens(null, "/*\n\n\n*/x", 4), "every line end in a C comment counts");
-        c.eq("34:\"ab\":0.0@1 -1:null:0.0@1 ", tokens(null, "\"ab\\", 0), "a string cut after a backslash");
+        c.eq("-3:\"x\":0.0@2 -1:null:0.0@2 ", tokens(false, "/\nx", 2), "'/' as a comment char ends at the line end");
+        c.eq("-3:\"x\":0.0@4 -1:null:0.0@4 ", tokens(false, "/*\n\n\n*/x", 4), "every line end in a C comment counts");
+        c.eq("34:\"ab\":0.0@1 -1:null:0.0@1 ", tokens(false, "\"ab\\", 0), "a string cut after a backslash");
         String alphabet = "ab1.-\"'|/*\\ \t\n\r#x9e";
         for (int round = 0; round < 1500; round++) {
             int config = r.nextInt(64);
@@ -118,7 +100,7 @@ public class StreamCheck {
             }
             text.append('\n');  // no string cut by the end of the stream
             String s = text.toString();
-            c.eq(tokens("jdk", s, config), tokens(null, s, config), "tokens of " + Checks.show(s) + " config " + config);
+            c.eq(tokens(true, s, config), tokens(false, s, config), "tokens of " + Checks.show(s) + " config " + config);
         }
     }
 
@@ -137,23 +119,23 @@ public class StreamCheck {
             a = new t.io.BufferedInputStream(new Source(data, seed), size);
             b = new java.io.BufferedInputStream(new JdkSource(data, seed), size);
         }
-        StringBuilder la = new StringBuilder();
-        StringBuilder lb = new StringBuilder();
-        Random ops = new Random(r.nextLong());
-        for (int step = 0; step < 25 && la.toString().equals(lb.toString()); step++) {
-            final int op = ops.nextInt(pushback ? 7 : 6);
-            final int n = ops.nextInt(8);
-            final t.io.InputStream fa = a;
-            final java.io.InputStream fb = b;
-            String call = new String[] {"read", "read[" + n + "]", "skip" + (n - 1), "mark" + n, "reset", "available",
-                                        "unread" + n}[op];
-            la.append(call);
-            lb.append(call);
-            la.append(Checks.outcome(() -> step(fa, null, op, n)));
-            lb.append(Checks.outcome(() -> step(null, fb, op, n))).append(' ');
-            la.append(' ');
-        }
-        c.eq(lb.toString(), la.toString(), a.getClass().getSimpleName() + " size " + size);
+        final t.io.InputStream fa = a;
+        final java.io.InputStream fb = b;
+        String[] logs = Checks.script(new Random(r.nextLong()), 25, pushback ? 7 : 6, new Checks.Steps() {
+            public String name(int op, int n) {
+                return new String[] {"read", "read[" + n + "]", "skip" + (n - 1), "mark" + n, "reset", "available",
+                                     "unread" + n}[op];
+            }
+
+            public Object run(boolean ours, int op, int n) throws Exception {
+                return ours ? step(fa, null, op, n) : step(null, fb, op, n);
+            }
+
+            public String state(boolean ours) {
+                return "";
+            }
+        });
+        c.eq(logs[1], logs[0], a.getClass().getSimpleName() + " size " + size);
     }
 
     // Calls op on whichever of the two streams is given.
