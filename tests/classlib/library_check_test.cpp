@@ -110,6 +110,22 @@ TEST_F(ClassLibrary, AvoidsPatternsTheClassParserRejects) {
   EXPECT_TRUE(p.empty()) << Join(p);
 }
 
+// Character's tables come from the Unicode data at build time; the machine loads them with
+// the class, so they must stay a few kilobytes and not grow into a table per code point.
+TEST_F(ClassLibrary, CharacterTablesStayCompact) {
+  std::vector<ArchiveEntry> entries;
+  std::string error;
+  ASSERT_TRUE(ReadArchive(std::string(PUX_BUILD_DIR) + "/classlib.zip", entries, error)) << error;
+  size_t tables = 0, character = 0;
+  for (const ArchiveEntry& e : entries) {
+    if (e.name == "java/lang/CharacterData.class") tables = e.data.size();
+    if (e.name == "java/lang/Character.class") character = e.data.size();
+  }
+  ASSERT_GT(tables, 0u) << "java/lang/CharacterData.class missing";
+  EXPECT_LT(tables, 12u * 1024) << "CharacterData.class";
+  EXPECT_LT(character, 8u * 1024) << "Character.class";
+}
+
 /* ------------------------------------------------------------------------------------ */
 /* Broken copies: each slip must be caught and named.                                    */
 
