@@ -590,9 +590,14 @@ class VMMethod : public VMMember {
   VMboolArray* GetObjectBitArray();
   /* A readable name: the bare name, or with its parameter types when overloaded. */
   VMLiteral* GetQualifiedName();
-  /* Flow-analysis cache; see the seams in vmclass_member.cpp. */
+  /* Flow analysis (vmbasicblock.cpp): the method's block info, made on first demand
+     under the method's monitor (NULL without a class or memory); its block list; and the
+     state at a pc, cached per method (the caller does not own the block). */
   VMBasicBlockInfo* GetBlockInfo();
   void DestroyBlockInfo();
+  VMBasicBlock* GetBasicBlocks();
+  void SetBasicBlocks(VMBasicBlock* blocks);
+  VMStatus GetBasicBlockFor(uint32_t pc, VMBasicBlock*& out);
 };
 
 static_assert(sizeof(VMMember) == 20 && sizeof(VMMethod) == 20, "members add no fields");

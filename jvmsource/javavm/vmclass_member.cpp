@@ -385,14 +385,6 @@ VMObject* VMMethod::GetSynchObject(VMThread*, VMword* arguments) {
   return GetDefinedIn();
 }
 
-/* Seam: the flow analysis owns the block cache. Until it exists no cache is ever made,
-   so there is nothing to hand out or release. */
-VMBasicBlockInfo* VMMethod::GetBlockInfo() { return GetBlocks(); }
-void VMMethod::DestroyBlockInfo() {
-  VM_ASSERT(GetBlocks() == NULL);
-  SetWord(BlocksWord, 0);
-}
-
 VMboolArray* VMMethod::GetObjectBitArray() {
   VMLoadableClass* cls = GetDefinedIn();
   SignatureInfo info;

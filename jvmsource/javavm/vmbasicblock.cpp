@@ -1,0 +1,539 @@
+/* Flow analysis: the block record, the per-method block info, and the queries the rest
+   of the machine makes (build, state at a pc, the locals a subroutine writes, and the
+   kinds of an interpreted frame through its chain of subroutine calls). */
+#include "vmbasicblock.h"
+
+#include "vmbasicblock_code.h"
+#include "vmclass.h"
+#include "vmconstantpool.h"
+
+/* ---------------------------------------------------------------------------------- */
+/* The record                                                                          */
+
+VMBasicBlock* VMBasicBlock::CreateInstance(VMMethod* method) {
+  HHeap* heap = flow::HeapOf(method);
+  VMBasicBlock* block = (VMBasicBlock*)VMObject::CreateInternalNotToBeCalledDirectly(
+      heap, Words, RefMask, VMTag_VMBasicBlock, jallocFailFast);
+  if (block == NULL) return NULL;
+  block->SetStackDepth(NoState);
+  block->SetRetIndex(-1);
+  uint32_t stack = method->GetStackWords();
+  uint32_t locals = method->GetLocalWords();
+  block->SetStackIsRefArray(VMboolArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMStackRefBits));
+  block->SetStackIsRetAddressArray(
+      VMboolArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMStackRefBits));
+  block->SetLocalIsRefArray(VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalRefBits));
+  block->SetLocalIsRetAddressArray(
+      VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalRefBits));
+  block->SetLocalIsScalarArray(
+      VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalScalarBits));
+  bool ok = block->GetStackIsRefArray() != NULL && block->GetStackIsRetAddressArray() != NULL &&
+            block->GetLocalIsRefArray() != NULL && block->GetLocalIsRetAddressArray() != NULL &&
+            block->GetLocalIsScalarArray() != NULL;
+  VMBasicBlockInfo* info = method->GetBlocks();
+  if (ok && info != NULL && info->GetHasSubroutines()) {
+    block->SetStackSubroutineArray(VMcharArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMcharArray));
+    block->SetLocalSubroutineArray(VMcharArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMcharArray));
+    ok = block->GetStackSubroutineArray() != NULL && block->GetLocalSubroutineArray() != NULL;
+  }
+  if (!ok) {
+    block->Destroy(heap);
+    return NULL;
+  }
+  return block;
+}
+
+void VMBasicBlock::Destroy(HHeap* heap) {
+  static const int kOwned[] = {StackIsRefArrayWord, StackIsRetAddressArrayWord, LocalIsRefArrayWord,
+                               LocalIsRetAddressArrayWord, LocalIsScalarArrayWord, LocalsDefinedWord,
+                               TargetThreeAndUpWord, StackSubroutineArrayWord, LocalSubroutineArrayWord};
+  for (int word : kOwned) {
+    if (VMObject* o = GetReference(word)) o->Destroy(heap);
+  }
+  VMObject::Destroy(heap);
+}
+
+void VMBasicBlock::Copy(VMBasicBlock* other) {
+  GetStackIsRefArray()->Copy(other->GetStackIsRefArray());
+  GetStackIsRetAddressArray()->Copy(other->GetStackIsRetAddressArray());
+  GetLocalIsRefArray()->Copy(other->GetLocalIsRefArray());
+  GetLocalIsScalarArray()->Copy(other->GetLocalIsScalarArray());
+  GetLocalIsRetAddressArray()->Copy(other->GetLocalIsRetAddressArray());
+  if (GetStackSubroutineArray() != NULL && other->GetStackSubroutineArray() != NULL) {
+    GetStackSubroutineArray()->VMArray::Copy(other->GetStackSubroutineArray(), 0, 0,
+                                             GetStackSubroutineArray()->GetSize());
+    GetLocalSubroutineArray()->VMArray::Copy(other->GetLocalSubroutineArray(), 0, 0,
+                                             GetLocalSubroutineArray()->GetSize());
+  }
+  SetStackDepth(other->GetStackDepth());
+  SetSubroutineIndex(other->GetSubroutineIndex());
+  SetRetIndex(other->GetRetIndex());
+}
+
+void VMBasicBlock::SetLocalBits(uint32_t i, bool ref, bool scalar, bool ret, uint32_t subroutine) {
+  GetLocalIsRefArray()->Set(i, ref);
+  GetLocalIsScalarArray()->Set(i, scalar);
+  GetLocalIsRetAddressArray()->Set(i, ret);
+  if (VMcharArray* subs = GetLocalSubroutineArray()) subs->Set(i, (jchar)(ret ? subroutine : 0));
+}
+
+uint32_t VMBasicBlock::GetLocalRetSubroutine(uint32_t i) const {
+  VMcharArray* subs = GetLocalSubroutineArray();
+  return subs != NULL && GetLocalIsRetAddress(i) ? subs->Get(i) : 0;
+}
+
+void VMBasicBlock::SetStackIsRef(uint32_t i, bool ref) {
+  GetStackIsRefArray()->Set(i, ref);
+  GetStackIsRetAddressArray()->Set(i, false);
+  if (VMcharArray* subs = GetStackSubroutineArray()) subs->Set(i, 0);
+}
+
+void VMBasicBlock::SetStackIsRetAddress(uint32_t i, uint32_t subroutine) {
+  GetStackIsRefArray()->Set(i, false);
+  GetStackIsRetAddressArray()->Set(i, true);
+  if (VMcharArray* subs = GetStackSubroutineArray()) subs->Set(i, (jchar)subroutine);
+}
+
+uint32_t VMBasicBlock::GetStackRetSubroutine(uint32_t i) const {
+  VMcharArray* subs = GetStackSubroutineArray();
+  return subs != NULL && GetStackIsRetAddress(i) ? subs->Get(i) : 0;
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Successors                                                                          */
+
+uint32_t VMBasicBlock::GetNumberTargets() const {
+  uint32_t n = 0;
+  while (GetTarget(n) != NULL) n++;
+  return n;
+}
+
+VMBasicBlock* VMBasicBlock::GetTarget(uint32_t i) const {
+  if (i < 3) return (VMBasicBlock*)GetReference(Target0Word + i);
+  VMBasicBlockArray* more = GetTargetThreeAndUp();
+  return more != NULL && i - 3 < more->GetSize() ? more->Get(i - 3) : NULL;
+}
+
+void VMBasicBlock::SetNumberTargets(VMMethod* method, uint32_t count, VMErrorCatcher& catcher) {
+  if (VMBasicBlockArray* more = GetTargetThreeAndUp()) {
+    SetTargetThreeAndUp(NULL);
+    more->Destroy(flow::HeapOf(method));
+  }
+  for (int i = 0; i < 3; i++) SetReference(Target0Word + i, NULL);
+  if (count > 3) {
+    VMBasicBlockArray* more = VMBasicBlockArray::CreateInstance(flow::HeapOf(method), count - 3,
+                                                                jallocFailFast, VMTag_VMBasicBlockArray);
+    catcher.NotNull(more);
+    SetTargetThreeAndUp(more);
+  }
+}
+
+void VMBasicBlock::SetTarget(uint32_t i, VMBasicBlock* block) {
+  if (i < 3) {
+    SetReference(Target0Word + i, block);
+  } else {
+    GetTargetThreeAndUp()->Set(i - 3, block);
+  }
+}
+
+void VMBasicBlock::AddTarget(VMMethod* method, VMBasicBlock* block, VMErrorCatcher& catcher) {
+  uint32_t n = GetNumberTargets();
+  if (n < 3) {
+    SetReference(Target0Word + n, block);
+    return;
+  }
+  VMBasicBlockArray* old = GetTargetThreeAndUp();
+  uint32_t used = n - 3;
+  VMBasicBlockArray* more = VMBasicBlockArray::CreateInstance(flow::HeapOf(method), used + 1,
+                                                              jallocFailFast, VMTag_VMBasicBlockArray);
+  catcher.NotNull(more);
+  for (uint32_t i = 0; i < used; i++) more->Set(i, old->Get(i));
+  more->Set(used, block);
+  SetTargetThreeAndUp(more);
+  if (old != NULL) old->Destroy(flow::HeapOf(method));
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Look-up                                                                             */
+
+namespace flow {
+
+namespace {
+/* The last block starting at or before pc (end pcs are not known while building). */
+VMBasicBlock* AtOrBefore(VMBasicBlockInfo* info, uint32_t pc) {
+  VMBasicBlockArray* index = info != NULL ? info->GetBlockIndex() : NULL;
+  if (index == NULL) {
+    VMBasicBlock* found = NULL;
+    for (VMBasicBlock* b = info != NULL ? info->GetBasicBlocks() : NULL; b != NULL && b->GetStartPC() <= pc;
+         b = b->GetNext())
+      found = b;
+    return found;
+  }
+  uint32_t lo = 0, hi = index->GetSize();
+  while (lo < hi) {
+    uint32_t mid = lo + (hi - lo) / 2;
+    if (index->Get(mid)->GetStartPC() <= pc)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo == 0 ? NULL : index->Get(lo - 1);
+}
+}  // namespace
+
+VMBasicBlock* FindFast(VMBasicBlockInfo* info, uint32_t pc) {
+  VMBasicBlock* b = AtOrBefore(info, pc);
+  return b != NULL && b->GetStartPC() == pc ? b : NULL;
+}
+
+VMBasicBlock* FindContaining(VMBasicBlockInfo* info, uint32_t pc) {
+  VMBasicBlock* b = AtOrBefore(info, pc);
+  return b != NULL && pc < b->GetEndPC() ? b : NULL;
+}
+
+void DestroyList(VMMethod* method, VMBasicBlockInfo* info) {
+  HHeap* heap = HeapOf(method);
+  VMBasicBlock* b = info->GetBasicBlocks();
+  info->SetBasicBlocks(NULL);
+  while (b != NULL) {
+    VMBasicBlock* next = b->GetNext();
+    b->Destroy(heap);
+    b = next;
+  }
+  if (VMBasicBlockArray* index = info->GetBlockIndex()) {
+    info->SetBlockIndex(NULL);
+    index->Destroy(heap);
+  }
+}
+
+}  // namespace flow
+
+VMBasicBlock* VMBasicBlock::Find(VMMethod* method, uint32_t pc) {
+  VMBasicBlockInfo* info = method->GetBlocks();
+  return info != NULL ? flow::FindFast(info, pc) : NULL;
+}
+
+static VMPreBreakpointOpcodeFinder gBreakpointFinder = NULL;
+
+void VMBasicBlock::SetPreBreakpointOpcodeFinder(VMPreBreakpointOpcodeFinder finder) {
+  gBreakpointFinder = finder;
+}
+
+uint8_t VMBasicBlock::FindPreBreakpointOpcode(VMMethod* method, uint32_t pc) {
+  if (gBreakpointFinder != NULL) return gBreakpointFinder(method, pc);
+  return *static_cast<const uint8_t*>(method->GetCode()->FindElement(pc, 0u));
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* The block info and the method's side                                                */
+
+VMBasicBlockInfo* VMBasicBlockInfo::CreateInstance(HHeap* heap) {
+  return (VMBasicBlockInfo*)VMObject::CreateInternalNotToBeCalledDirectly(
+      heap, Words, RefMask, VMTag_VMBasicBlockInfo, jallocFailFast);
+}
+
+void VMBasicBlockInfo::Destroy(HHeap* heap) {
+  VM_ASSERT(GetBasicBlocks() == NULL);
+  if (VMboolArrayArray* subs = GetSubroutineInfo()) {
+    for (uint32_t i = 0; i < subs->GetSize(); i++) {
+      if (VMboolArray* w = subs->Get(i)) {
+        subs->Set(i, NULL);
+        w->Destroy(heap);
+      }
+    }
+    SetSubroutineInfo(NULL);
+    subs->Destroy(heap);
+  }
+  if (VMBasicBlock* cached = GetBlockCache()) {
+    SetBlockCache(NULL);
+    cached->Destroy(heap);
+  }
+  VMObject::Destroy(heap);
+}
+
+namespace {
+
+/* The method's monitor, in the name space of its class. */
+VMStatus EnterMethod(VMMethod* method) {
+  VMLoadableClass* cls = method->GetDefinedIn();
+  if (cls == NULL) return VMStatus_OutOfMemoryError;
+  return method->MonitorEnter(cls->GetNameSpace()) == 0 ? 0 : VMStatus_OutOfMemoryError;
+}
+void LeaveMethod(VMMethod* method) { method->MonitorExit(method->GetDefinedIn()->GetNameSpace()); }
+
+}  // namespace
+
+VMBasicBlockInfo* VMMethod::GetBlockInfo() {
+  if (VMBasicBlockInfo* info = GetBlocks()) return info;
+  VMLoadableClass* cls = GetDefinedIn();
+  if (cls == NULL || EnterMethod(this) != 0) return NULL;
+  VMBasicBlockInfo* info = GetBlocks();
+  if (info == NULL) {
+    info = VMBasicBlockInfo::CreateInstance(cls->GetHeap());
+    if (info != NULL) SetWord(BlocksWord, (VMword)info);
+  }
+  LeaveMethod(this);
+  return info;
+}
+
+void VMMethod::DestroyBlockInfo() {
+  VMBasicBlockInfo* info = GetBlocks();
+  if (info == NULL) return;
+  // The list belongs to the info's owner as well: a method destroyed with blocks left
+  // would otherwise leak them.
+  flow::DestroyList(this, info);
+  SetWord(BlocksWord, 0);
+  info->Destroy(GetDefinedIn()->GetHeap());
+}
+
+VMBasicBlock* VMMethod::GetBasicBlocks() {
+  VMBasicBlockInfo* info = GetBlockInfo();
+  return info != NULL ? info->GetBasicBlocks() : NULL;
+}
+
+void VMMethod::SetBasicBlocks(VMBasicBlock* blocks) {
+  if (VMBasicBlockInfo* info = GetBlockInfo()) info->SetBasicBlocks(blocks);
+}
+
+VMStatus VMMethod::GetBasicBlockFor(uint32_t pc, VMBasicBlock*& out) {
+  out = NULL;
+  VMBasicBlockInfo* info = GetBlockInfo();
+  if (info == NULL) return VMStatus_OutOfMemoryError;
+  if (EnterMethod(this) != 0) return VMStatus_OutOfMemoryError;
+  VMStatus status = 0;
+  if (info->GetBlockCache() != NULL && info->GetBlockCachePC() == pc) {
+    out = info->GetBlockCache();
+  } else {
+    VMBasicBlock* block = NULL;
+    status = VMBasicBlock::GetBlockAtPC(this, pc, block);
+    if (status == 0) {
+      if (VMBasicBlock* old = info->GetBlockCache()) old->Destroy(flow::HeapOf(this));
+      info->SetBlockCache(block);
+      info->SetBlockCachePC(pc);
+      out = block;
+    }
+  }
+  LeaveMethod(this);
+  return status;
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Building and queries                                                                */
+
+namespace {
+
+/* Builds and flows the blocks unless the method has them. On any failure the partial
+   list is destroyed, so that the next query builds again rather than reading blocks
+   without states. */
+void BuildInner(VMMethod* method, bool allowQuick, VMErrorCatcher& outer) {
+  if (method->GetIsNative() || method->GetIsAbstract() || method->GetCode() == NULL) return;
+  VMBasicBlockInfo* info = method->GetBlockInfo();
+  outer.NotNull(info);
+  if (info->GetBasicBlocks() != NULL) return;
+  VMBasicBlock* volatile scratch = VMBasicBlock::CreateInstance(method);
+  outer.NotNull(scratch);
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) {
+    VMStatus status = catcher.Caught();
+    scratch->Destroy(flow::HeapOf(method));
+    flow::DestroyList(method, info);
+    outer.Throw(status);
+  }
+  scratch->CreateBlocks(method, catcher, allowQuick);
+  // The scratch block was made before the build knew whether the code has subroutines:
+  // make one that carries subroutine numbers when it does.
+  if (info->GetHasSubroutines()) {
+    VMBasicBlock* fresh = VMBasicBlock::CreateInstance(method);
+    catcher.NotNull(fresh);
+    scratch->Destroy(flow::HeapOf(method));
+    scratch = fresh;
+  }
+  VMBasicBlock::LinkReturnsToJsrNext(method, catcher);
+  VMBasicBlock::MarkSubroutines(method, catcher);
+  scratch->FlowBlocks(method, catcher);
+  scratch->Destroy(flow::HeapOf(method));
+}
+
+}  // namespace
+
+VMStatus VMBasicBlock::BuildBlocks(VMMethod* method) {
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) return catcher.Caught();
+  BuildInner(method, false, catcher);
+  return 0;
+}
+
+VMStatus VMBasicBlock::GetBlockAtPC(VMMethod* method, uint32_t pc, VMBasicBlock*& out) {
+  out = NULL;
+  if (EnterMethod(method) != 0) return VMStatus_OutOfMemoryError;
+  VMBasicBlock* volatile result = NULL;
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) {
+    VMStatus status = catcher.Caught();
+    if (result != NULL) result->Destroy(flow::HeapOf(method));
+    LeaveMethod(method);
+    return status;
+  }
+  BuildInner(method, true, catcher);
+  VMBasicBlockInfo* info = method->GetBlocks();
+  catcher.Verify(info != NULL && info->GetBasicBlocks() != NULL);
+  uint32_t length = method->GetCode()->GetSize();
+  catcher.Verify(pc <= length);
+  VMBasicBlock* block = flow::FindContaining(info, pc == length ? length - 1 : pc);
+  catcher.Verify(block != NULL && block->HasState());
+  result = CreateInstance(method);
+  catcher.NotNull(result);
+  result->CopyBlockAndFlowTo(method, block, pc, catcher, false);
+  out = result;
+  LeaveMethod(method);
+  return 0;
+}
+
+VMStatus VMBasicBlock::DestroyBlocks(VMMethod* method) {
+  if (EnterMethod(method) != 0) return VMStatus_OutOfMemoryError;
+  if (VMBasicBlockInfo* info = method->GetBlocks()) flow::DestroyList(method, info);
+  LeaveMethod(method);
+  return 0;
+}
+
+VMboolArray* VMBasicBlock::GetLocalsDefinedBySubroutine(VMMethod* method, uint32_t subroutine,
+                                                        VMErrorCatcher& catcher) {
+  VMBasicBlockInfo* info = method->GetBlocks();
+  catcher.Verify(info != NULL && info->GetSubroutineInfo() != NULL);
+  VMboolArrayArray* subs = info->GetSubroutineInfo();
+  catcher.Verify(subroutine != 0 && subroutine < subs->GetSize() && subs->Get(subroutine) != NULL);
+  return subs->Get(subroutine);
+}
+
+VMboolArray* VMBasicBlock::GetLocalsDefinedBySubroutine(VMMethod* method) {
+  if (EnterMethod(method) != 0) return NULL;
+  VMboolArray* volatile result = NULL;
+  VMErrorCatcher catcher;
+  if (!VM_CATCHER_ARM(catcher)) result = GetLocalsDefinedBySubroutine(method, GetSubroutineIndex(), catcher);
+  LeaveMethod(method);
+  return result;
+}
+
+namespace {
+
+/* The union of subroutine k, or NULL. */
+VMboolArray* WrittenBy(VMMethod* method, uint32_t k) {
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) return NULL;
+  return VMBasicBlock::GetLocalsDefinedBySubroutine(method, k, catcher);
+}
+
+/* Where the return address of the innermost open activation of subroutine k lies in the
+   state: the subroutine's own return-address local when it holds one of k, else the
+   topmost stack word holding one (a subroutine that has not stored it yet), else the
+   lowest local holding one. */
+bool FindReturnAddress(VMBasicBlock* state, uint32_t k, int32_t retIndex, uint32_t locals,
+                       uint32_t depth, uint32_t* where, bool* onStack) {
+  if (retIndex >= 0 && (uint32_t)retIndex < locals && state->GetLocalRetSubroutine(retIndex) == k) {
+    *where = (uint32_t)retIndex;
+    *onStack = false;
+    return true;
+  }
+  for (uint32_t i = depth; i-- > 0;) {
+    if (state->GetStackRetSubroutine(i) == k) {
+      *where = i;
+      *onStack = true;
+      return true;
+    }
+  }
+  for (uint32_t i = 0; i < locals; i++) {
+    if (state->GetLocalRetSubroutine(i) == k) {
+      *where = i;
+      *onStack = false;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+VMStatus VMBasicBlock::GetBlockForFrame(VMMethod* method, uint32_t pc, const VMword* locals,
+                                        const VMword* stack, uint32_t depth, VMBasicBlock*& out) {
+  out = NULL;
+  VMBasicBlock* state = NULL;
+  VMStatus status = GetBlockAtPC(method, pc, state);
+  if (status != 0) return status;
+  HHeap* heap = flow::HeapOf(method);
+  uint32_t localWords = method->GetLocalWords() - 2;
+  if (depth > state->GetStackDepth()) depth = state->GetStackDepth();
+  uint32_t k = state->GetSubroutineIndex();
+  int32_t retIndex = state->GetRetIndex();
+  // Each step leaves one subroutine for the one its call site lies in; a chain longer than
+  // the number of blocks can only come from a cycle.
+  for (uint32_t steps = 0; k != 0 && status == 0; steps++) {
+    uint32_t where = 0;
+    bool onStack = false;
+    VMBasicBlockInfo* info = method->GetBlocks();
+    uint32_t maxSteps = info != NULL && info->GetBlockIndex() != NULL ? info->GetBlockIndex()->GetSize() : 0;
+    if (steps > maxSteps || !FindReturnAddress(state, k, retIndex, localWords, depth, &where, &onStack)) {
+      status = VMStatus_VerifyError;
+      break;
+    }
+    uint32_t returnPC = onStack ? stack[where] : locals[where];
+    // The return address must lead to the instruction after a jsr to this subroutine.
+    if (EnterMethod(method) != 0) {
+      status = VMStatus_OutOfMemoryError;
+      break;
+    }
+    info = method->GetBlocks();
+    VMBasicBlock* point = info != NULL ? flow::FindFast(info, returnPC) : NULL;
+    VMBasicBlock* call = point != NULL ? point->GetPrev() : NULL;
+    bool valid = call != NULL && call->GetIsJsr() && call->GetTarget(0) != NULL &&
+                 call->GetTarget(0)->GetEntryOf() == k;
+    VMboolArray* written = valid ? WrittenBy(method, k) : NULL;
+    LeaveMethod(method);
+    if (written == NULL) {
+      status = VMStatus_VerifyError;
+      break;
+    }
+    VMBasicBlock* caller = NULL;
+    status = GetBlockAtPC(method, returnPC, caller);
+    if (status != 0) break;
+    for (uint32_t i = 0; i < localWords; i++)
+      if (!written->Get(i)) state->CopyLocal(caller, i);
+    k = caller->GetSubroutineIndex();
+    retIndex = caller->GetRetIndex();
+    caller->Destroy(heap);
+  }
+  if (status != 0) {
+    state->Destroy(heap);
+    return status;
+  }
+  out = state;
+  return 0;
+}
+
+void VMBasicBlock::CopyLocal(VMBasicBlock* source, uint32_t i) {
+  SetLocalBits(i, source->LocalRef(i), source->LocalScalar(i), source->LocalRet(i),
+               source->GetLocalSubroutineArray() != NULL ? source->GetLocalSubroutineArray()->Get(i) : 0);
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Handler blocks as targets                                                           */
+
+VMStatus VMBasicBlock::AddCatchTargets(VMMethod* method) {
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) return VMStatus_OutOfMemoryError;
+  VMExceptionHandlerArray* table = method->GetExceptionHandlers();
+  VMBasicBlockInfo* info = method->GetBlocks();
+  if (table == NULL || info == NULL) return 0;
+  for (uint32_t e = 0; e < table->GetSize(); e++) {
+    VMExceptionHandler* h = table->Get(e);
+    VMBasicBlock* handler = flow::FindFast(info, h->GetHandlerPc());
+    if (handler == NULL) continue;
+    for (VMBasicBlock* b = info->GetBasicBlocks(); b != NULL; b = b->GetNext()) {
+      if (!(h->GetStartPc() < b->GetEndPC() && h->GetEndPc() > b->GetStartPC())) continue;
+      bool present = false;
+      for (uint32_t t = 0; VMBasicBlock* target = b->GetTarget(t); t++) present |= target == handler;
+      if (!present) b->AddTarget(method, handler, catcher);
+      b->SetHasCatchTarget();
+    }
+  }
+  return 0;
+}

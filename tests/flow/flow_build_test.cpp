@@ -1,0 +1,75 @@
+/* Blocks, successors and subroutines of hand-assembled code, and malformed code that
+   must be refused with VerifyError without a crash or a hang. */
+#include "flow_support.h"
+
+namespace flow_test {
+namespace {
+
+class BuildTest : public FlowTest {
+ protected:
+  VMStatus Build(const Bytes& code, uint16_t maxStack = 4, uint16_t maxLocals = 4,
+                 std::vector<Handler> handlers = {}, VMMethod** out = nullptr) {
+    MethodSpec spec;
+    spec.code = code;
+    spec.maxStack = maxStack;
+    spec.maxLocals = maxLocals;
+    spec.handlers = handlers;
+    VMStatus load = 0;
+    VMMethod* m = Make(spec, &load);
+    if (m == nullptr) return 1000 + load;
+    if (out != nullptr) *out = m;
+    return VMBasicBlock::BuildBlocks(m);
+  }
+  std::vector<uint32_t> Starts(VMMethod* m) {
+    std::vector<uint32_t> s;
+    for (VMBasicBlock* b = m->GetBasicBlocks(); b != nullptr; b = b->GetNext()) s.push_back(b->GetStartPC());
+    return s;
+  }
+};
+
+TEST_F(BuildTest, StraightLineCodeIsOneBlock) {
+  VMMethod* m = nullptr;
+  Asm a;
+  a.op(OP_iconst_1).op(OP_istore_0).op(OP_return);
+  ASSERT_EQ(0, Build(a.code, 2, 2, {}, &m));
+  VMBasicBlock* b = m->GetBasicBlocks();
+  ASSERT_NE(nullptr, b);
+  EXPECT_EQ(nullptr, b->GetNext());
+  EXPECT_EQ(0u, b->GetNumberTargets());
+  EXPECT_TRUE(b->GetIsReturn());
+  EXPECT_TRUE(b->GetIsReachable());
+  EXPECT_EQ(3u, b->GetEndPC());
+  // Building again changes nothing.
+  EXPECT_EQ(0, VMBasicBlock::BuildBlocks(m));
+  EXPECT_EQ(b, m->GetBasicBlocks());
+}
+
+TEST_F(BuildTest, SuccessorsFollowTheBranchKinds) {
+  VMMethod* m = nullptr;
+  Asm a;
+  a.op(OP_iconst_0);                  // 0
+  a.br(OP_ifeq, 8);                   // 1
+  a.op(OP_nop).br(OP_goto, 0);        // 4, 5: back to the start
+  a.op(OP_iconst_2);                  // 8
+  a.op(OP_tableswitch).pad();         // 9, padding to 12
+  a.u4(23).u4(5).u4(6).u4(23).u4(23); // default, low 5, high 6, two cases: all to 32
+  a.op(OP_return);                    // 32
+  ASSERT_EQ(0, Build(a.code, 2, 1, {}, &m));
+  EXPECT_EQ((std::vector<uint32_t>{0, 4, 8, 32}), Starts(m));
+  VMBasicBlock* first = m->GetBasicBlocks();
+  EXPECT_TRUE(first->GetIsConditional());
+  EXPECT_EQ(4u, first->GetTarget(0)->GetStartPC());
+  EXPECT_EQ(8u, first->GetTarget(1)->GetStartPC());
+  VMBasicBlock* loop = first->GetNext();
+  EXPECT_TRUE(loop->GetIsGoto());
+  EXPECT_EQ(first, loop->GetTarget(0));
+  VMBasicBlock* sw = loop->GetNext();
+  EXPECT_TRUE(sw->GetIsSwitch());
+  EXPECT_EQ(3u, sw->GetNumberTargets());  // two cases, then the default
+  EXPECT_EQ(32u, sw->GetTarget(2)->GetStartPC());
+  EXPECT_EQ("I|", KindsAt(m, 0));
+  EXPECT_EQ("I|S", KindsAt(m, 9));
+  EXPECT_EQ("I|", KindsAt(m, 32));
+}
+}  // namespace
+}  // namespace flow_test
