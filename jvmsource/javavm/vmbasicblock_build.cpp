@@ -434,28 +434,59 @@ void VMBasicBlock::LinkReturnsToJsrNext(VMMethod* method, VMErrorCatcher& outer)
   catcher.NotNull(w.forward);
   w.queue = NewUints(w.heap, n, catcher);
   // The rets of a subroutine: those its entry reaches without entering another
-  // subroutine (a call is stepped over to its return point), handlers included.
-  for (uint32_t i = 0; i < n; i++) {
-    VMBasicBlock* entry = index->Get(i);
-    uint32_t k = entry->GetEntryOf();
-    if (k == 0) continue;
+  // subroutine (a call is stepped over to its return point), handlers included. A ret
+  // that two entries reach belongs to the outer one: the inner subroutine's code went
+  // back into the code of the one that called it.
+  auto ownWalk = [&](uint32_t e, auto onRet, auto onCall) {
     w.forward->Clear();
-    w.forward->Set(i, true);
+    w.forward->Set(e, true);
     uint32_t head = 0, tail = 0;
-    w.queue->Set(tail++, i);
+    w.queue->Set(tail++, e);
     while (head < tail) {
       VMBasicBlock* x = index->Get(w.queue->Get(head++));
-      if (x->GetIsRet()) {
-        catcher.Verify(x->GetRetOf() == 0 || x->GetRetOf() == k);  // one ret, one subroutine
-        x->SetRetOf(k);
-      }
+      if (x->GetIsRet()) onRet(x);
+      if (x->GetIsJsr()) onCall(x->GetTarget(0)->GetEntryOf());
       ForEachSuccessor(x, info, table, [&](VMBasicBlock* t, bool call) {
         if (call || w.forward->Get(t->GetPosition())) return;
         w.forward->Set(t->GetPosition(), true);
         w.queue->Set(tail++, t->GetPosition());
       });
     }
+  };
+  auto entryOf = [&](uint32_t k) {
+    for (uint32_t i = 0; i < n; i++)
+      if (index->Get(i)->GetEntryOf() == k) return i;
+    return n;
+  };
+  auto calls = [&](uint32_t outer, uint32_t inner) {
+    bool found = false;
+    ownWalk(entryOf(outer), [](VMBasicBlock*) {}, [&](uint32_t m) { found |= m == inner; });
+    return found;
+  };
+  w.calls = NewUints(w.heap, n, catcher);  // (ret position, second claimant) pairs
+  uint32_t shared = 0;
+  for (uint32_t i = 0; i < n; i++) {
+    uint32_t k = index->Get(i)->GetEntryOf();
+    if (k == 0) continue;
+    ownWalk(i, [&](VMBasicBlock* r) {
+      if (r->GetRetOf() == 0) {
+        r->SetRetOf(k);
+      } else if (r->GetRetOf() != k) {
+        catcher.Verify(shared + 2 <= n);
+        w.calls->Set(shared++, r->GetPosition());
+        w.calls->Set(shared++, k);
+      }
+    }, [](uint32_t) {});
   }
+  for (uint32_t c = 0; c < shared; c += 2) {
+    VMBasicBlock* r = index->Get(w.calls->Get(c));
+    uint32_t k = w.calls->Get(c + 1), q = r->GetRetOf();
+    bool kCallsQ = calls(k, q), qCallsK = calls(q, k);
+    catcher.Verify(kCallsQ != qCallsK);  // otherwise one ret serves two unrelated subroutines
+    if (kCallsQ) r->SetRetOf(k);
+  }
+  w.calls->Destroy(w.heap);
+  w.calls = NULL;
 
   // Call sites grouped by subroutine, in pc order; every ret of k returns to each.
   w.callStart = NewUints(w.heap, subroutines + 2, catcher);
