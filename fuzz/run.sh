@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Fuzzes the class-file parser for a fixed time (default 60 s):  fuzz/run.sh [seconds]
+# Fuzzes for a fixed time (default 60 s):  fuzz/run.sh [seconds] [parser|flow]
+# (parser: the class-file parser, the default; flow: the flow analysis of every method
+# of the classes that still load).
 # Builds the machine's sources, the reference host and the target with clang -m32 and the
 # address and undefined-behaviour sanitizers into build/fuzz/, seeds the corpus with the
 # class files of build/classlib.zip, and runs libFuzzer (or, when clang cannot link
-# libFuzzer for -m32, the standalone mutation driver of parser_fuzz.cpp).
+# libFuzzer for -m32, the standalone mutation driver of fuzz/fuzz_driver.h).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 SECONDS_TO_RUN=${1:-60}
+TARGET=${2:-parser}_fuzz
+[ -f "$ROOT/fuzz/$TARGET.cpp" ] || { echo "no fuzz target fuzz/$TARGET.cpp" >&2; exit 2; }
 OUT=$ROOT/build/fuzz
 mkdir -p "$OUT/corpus" "$OUT/seeds"
 [ -f "$ROOT/build/classlib.zip" ] || ./pux build
@@ -24,13 +28,13 @@ FLAGS=(-m32 -O1 -g -std=c++17 -fno-strict-aliasing -fsanitize=address,undefined
 LIBS=(/usr/lib32/libz.so -lpthread -ldl)
 if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long){return 0;}' |
    clang++ -m32 -fsanitize=fuzzer -x c++ - -o "$OUT/probe" >/dev/null 2>&1; then
-  clang++ "${FLAGS[@]}" -fsanitize=fuzzer "$ROOT/fuzz/parser_fuzz.cpp" $SOURCES "${LIBS[@]}" \
-    -o "$OUT/parser_fuzz"
+  clang++ "${FLAGS[@]}" -fsanitize=fuzzer "$ROOT/fuzz/$TARGET.cpp" $SOURCES "${LIBS[@]}" \
+    -o "$OUT/$TARGET"
   PUX_FUZZ_CLASSPATH="$ROOT/build/classlib.zip" \
-    "$OUT/parser_fuzz" -max_total_time="$SECONDS_TO_RUN" -max_len=65536 -rss_limit_mb=4096 \
+    "$OUT/$TARGET" -max_total_time="$SECONDS_TO_RUN" -max_len=65536 -rss_limit_mb=4096 \
     "$OUT/corpus" "$OUT/seeds"
 else
-  clang++ "${FLAGS[@]}" -DPUX_FUZZ_STANDALONE "$ROOT/fuzz/parser_fuzz.cpp" $SOURCES "${LIBS[@]}" \
-    -o "$OUT/parser_fuzz"
-  PUX_FUZZ_CLASSPATH="$ROOT/build/classlib.zip" "$OUT/parser_fuzz" "$SECONDS_TO_RUN" "$OUT/seeds"
+  clang++ "${FLAGS[@]}" -DPUX_FUZZ_STANDALONE "$ROOT/fuzz/$TARGET.cpp" $SOURCES "${LIBS[@]}" \
+    -o "$OUT/$TARGET"
+  PUX_FUZZ_CLASSPATH="$ROOT/build/classlib.zip" "$OUT/$TARGET" "$SECONDS_TO_RUN" "$OUT/seeds"
 fi

@@ -245,6 +245,39 @@ TEST_F(HostileTest, MalformedSubroutinesAreRefused) {
   }
 }
 
+/* ---- opcodes compilers rarely emit, walked against their JVMS effects ---- */
+
+TEST_F(HostileTest, ShufflesWideFormsAndLongJumps) {
+  classfile_test::ClassBuilder builder;
+  uint16_t grid = builder.Class("[[I");
+  uint16_t text = builder.String("s");
+  Asm a;
+  a.op(OP_aload_0).op(OP_lload_1);            // 0: R S S
+  a.op(OP_dup2_x1).op(OP_pop2).op(OP_dup_x2);  // 2: S S R S S, S S R, R S S R
+  a.op(OP_pop).op(OP_l2i).op(OP_swap);         // 5: R S S, R S, S R
+  a.op(OP_dup2).op(OP_dup2_x2);                // 8: S R S R, S R S R S R
+  a.op(OP_pop2).op(OP_pop2).op(OP_pop2);       // 10
+  a.op(OP_aload_0).op(OP_wide).op(OP_astore).u2(299);  // 13
+  a.op(OP_wide).op(OP_aload).u2(299).op(OP_pop);       // 18
+  a.op(OP_iconst_2).op(OP_iconst_3).op(OP_multianewarray).u2(grid).u1(2);  // 23
+  a.op(OP_astore_3);                                    // 29
+  a.op(OP_jsr_w).u4(10);                                // 30: to 40
+  a.op(OP_goto_w).u4(9);                                // 35: to 44
+  a.op(OP_astore).u1(4).op(OP_ret).u1(4);               // 40
+  a.op(OP_ldc).u1(text).op(OP_astore_3).op(OP_return);  // 44
+  MethodSpec spec;
+  spec.code = a.code;
+  spec.descriptor = "(Ljava/lang/Object;J)V";
+  spec.maxStack = 6;
+  spec.maxLocals = 300;
+  VMMethod* m = Make(spec, nullptr, &builder);
+  ASSERT_NE(nullptr, m);
+  EXPECT_EQ("|SRSRSR", KindsAt(m, 10).substr(300));
+  EXPECT_EQ("R", KindsAt(m, 22).substr(299, 1));
+  EXPECT_EQ("|A1", KindsAt(m, 40).substr(300));
+  EXPECT_EQ("", WalkMethod(m, 20, 9));
+}
+
 /* ---- switches and exception tables ---- */
 
 TEST_F(HostileTest, SwitchExtremesAreRefusedWithoutAHang) {
