@@ -7,37 +7,12 @@
    of a reached block.
 
    Built and run by fuzz/run.sh flow: with libFuzzer when clang can link it for -m32,
-   else with the standalone driver at the end of this file. */
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-
-#include <string>
-#include <vector>
-
-#include "../tests/unit/classfile_world.h"
+   else with the standalone driver of fuzz_common.h. */
+#define PUX_FUZZ_NAME "flow_fuzz"
+#include "fuzz_common.h"
 #include "vmbasicblock.h"
 
-using classfile_test::ClassWorld;
-
 namespace {
-
-ClassWorld* gWorld = nullptr;
-int gInputs = 0;
-std::string gClassPath;
-
-void FreshWorld() {
-  if (gWorld != nullptr) {
-    gWorld->Destroy();
-    delete gWorld;
-  }
-  gWorld = new ClassWorld();
-  if (!gWorld->Create(gClassPath)) {
-    fprintf(stderr, "flow_fuzz: cannot make the class world\n");
-    abort();
-  }
-}
 
 void FlowEveryMethod(VMLoadableClass* cls) {
   VMMethodArray* methods = cls->GetMethods();
@@ -76,30 +51,10 @@ void FlowEveryMethod(VMLoadableClass* cls) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1 << 20) return 0;
-  // Interned names pile up across inputs: start over now and then.
-  if (gWorld == nullptr || ++gInputs % 5000 == 0) FreshWorld();
-  JNIHostFunctions* host = refhost::Functions();
-  void* s = refhost::OpenMemoryStream(data, (uint32_t)size);
-  if (s == nullptr) return 0;
-  char name[512];
-  bool named = VMClassLoader::GetClassInfo(s, name, sizeof name, nullptr) == 0;
-  host->StreamClose(s);
-  if (named && name[0] != 0) {
-    for (char* p = name; *p; p++)
-      if (*p == '.') *p = '/';
-    VMLoadableClass* shell = gWorld->LooseShell(name);
-    if (shell != nullptr) {
-      if (gWorld->loader->Load(shell, data, (uint32_t)size) == 0) FlowEveryMethod(shell);
-      gWorld->DropLoose(shell);
-    }
-  }
+  classfile_test::ClassWorld* world = fuzz_common::NextWorld();
+  VMLoadableClass* shell = fuzz_common::ShellFor(world, data, size);
+  if (shell == nullptr) return 0;
+  if (world->loader->Load(shell, data, (uint32_t)size) == 0) FlowEveryMethod(shell);
+  world->DropLoose(shell);
   return 0;
 }
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* cp = getenv("PUX_FUZZ_CLASSPATH");
-  gClassPath = cp != nullptr ? cp : "";
-  return 0;
-}
-
-#define PUX_FUZZ_NAME "flow_fuzz"
-#include "fuzz_driver.h"

@@ -113,64 +113,31 @@ void FlowOp_ldc_w(State* s) { Ldc(s, U2(s, 0)); }
 
 /* ---- arrays and arithmetic ---- */
 
+/* Writes count words of one kind from slot d - from up, then moves the depth by delta. */
+void Result(State* s, uint32_t from, uint32_t count, bool ref, int32_t delta) {
+  uint32_t d = Depth(s);
+  for (uint32_t i = 0; i < count; i++) Put(s, d - from + i, ref);
+  SetDepth(s, d + (uint32_t)delta);
+}
 /* slot d-2 := S, depth d-1: the int and float array loads, the binary int and float
    operations and compares, and the narrowing conversions from long and double. */
-void FlowOp_iadd(State* s) {
-  uint32_t d = Depth(s);
-  Put(s, d - 2, false);
-  SetDepth(s, d - 1);
-}
-void FlowOp_aaload(State* s) {
-  uint32_t d = Depth(s);
-  Put(s, d - 2, true);
-  SetDepth(s, d - 1);
-}
+void FlowOp_iadd(State* s) { Result(s, 2, 1, false, -1); }
+void FlowOp_aaload(State* s) { Result(s, 2, 1, true, -1); }
 /* slots d-2, d-1 := S: laload, daload, lneg, dneg, l2d, d2l. */
-void FlowOp_lneg(State* s) {
-  uint32_t d = Depth(s);
-  Put(s, d - 2, false);
-  Put(s, d - 1, false);
-  Final(s);
-}
+void FlowOp_lneg(State* s) { Result(s, 2, 2, false, 0); }
 /* slot d-1 := S: ineg, fneg, i2f, f2i, i2b, i2c, i2s, arraylength, instanceof. */
-void FlowOp_ineg(State* s) {
-  Put(s, Depth(s) - 1, false);
-  Final(s);
-}
+void FlowOp_ineg(State* s) { Result(s, 1, 1, false, 0); }
 /* slot d-1 := R: newarray, anewarray. */
-void FlowOp_newarray(State* s) {
-  Put(s, Depth(s) - 1, true);
-  Final(s);
-}
+void FlowOp_newarray(State* s) { Result(s, 1, 1, true, 0); }
 void FlowOp_multianewarray(State* s) {
-  uint32_t d = Depth(s), dimensions = U1(s, 2);
-  Put(s, d - dimensions, true);
-  SetDepth(s, d - dimensions + 1);
+  uint32_t dimensions = U1(s, 2);
+  Result(s, dimensions, 1, true, 1 - (int32_t)dimensions);
 }
-void FlowOp_ladd(State* s) {
-  uint32_t d = Depth(s);
-  Put(s, d - 4, false);
-  Put(s, d - 3, false);
-  SetDepth(s, d - 2);
-}
-void FlowOp_lshl(State* s) {
-  uint32_t d = Depth(s);
-  Put(s, d - 3, false);
-  Put(s, d - 2, false);
-  SetDepth(s, d - 1);
-}
-void FlowOp_lcmp(State* s) {
-  uint32_t d = Depth(s);
-  Put(s, d - 4, false);
-  SetDepth(s, d - 3);
-}
+void FlowOp_ladd(State* s) { Result(s, 4, 2, false, -2); }
+void FlowOp_lshl(State* s) { Result(s, 3, 2, false, -1); }
+void FlowOp_lcmp(State* s) { Result(s, 4, 1, false, -3); }
 /* slots d-1, d := S, depth d+1: i2l, i2d, f2l, f2d. */
-void FlowOp_i2l(State* s) {
-  uint32_t d = Depth(s);
-  Put(s, d - 1, false);
-  Put(s, d, false);
-  SetDepth(s, d + 1);
-}
+void FlowOp_i2l(State* s) { Result(s, 1, 2, false, 1); }
 
 /* ---- stores ---- */
 

@@ -9,13 +9,8 @@ class BuildTest : public FlowTest {
  protected:
   VMStatus Build(const Bytes& code, uint16_t maxStack = 4, uint16_t maxLocals = 4,
                  std::vector<Handler> handlers = {}, VMMethod** out = nullptr) {
-    MethodSpec spec;
-    spec.code = code;
-    spec.maxStack = maxStack;
-    spec.maxLocals = maxLocals;
-    spec.handlers = handlers;
     VMStatus load = 0;
-    VMMethod* m = Make(spec, &load);
+    VMMethod* m = Method(code, maxStack, maxLocals, handlers, "()V", &load);
     if (m == nullptr) return 1000 + load;
     if (out != nullptr) *out = m;
     return VMBasicBlock::BuildBlocks(m);

@@ -52,6 +52,21 @@ VMMethod* FlowTest::Make(const MethodSpec& spec, VMStatus* status, classfile_tes
   return shell->FindMethod(Lit(spec.name.c_str()), Lit(spec.descriptor.c_str()), false);
 }
 
+VMMethod* FlowTest::Method(const Bytes& code, uint16_t stack, uint16_t locals, std::vector<Handler> handlers,
+                           const char* descriptor, VMStatus* load) {
+  MethodSpec spec;
+  spec.code = code;
+  spec.maxStack = stack;
+  spec.maxLocals = locals;
+  spec.handlers = handlers;
+  spec.descriptor = descriptor;
+  VMStatus s = 0;
+  VMMethod* m = Make(spec, &s);
+  if (load != nullptr) *load = s;
+  EXPECT_TRUE(m != nullptr || load != nullptr) << "load status " << s;
+  return m;
+}
+
 VMLoadableClass* FlowTest::LoadClass(const std::string& name) {
   VMLoadableClass* shell = world->Shell(name.c_str());
   if (shell == nullptr || shell->Load() != 0) return nullptr;
@@ -320,7 +335,8 @@ class Walker {
   bool Execute(uint32_t& pc, uint8_t op) {
     uint32_t next = pc + code.Length(pc);
     bool wide = op == OP_wide;
-    uint32_t n = wide ? code.U2(pc + 2) : code.At(pc + 1);
+    uint32_t length = next - pc;
+    uint32_t n = wide ? code.U2(pc + 2) : length > 1 ? code.At(pc + 1) : 0;
     if (wide) op = code.At(pc + 1);
     auto local = [&](uint32_t i) -> Val& {
       static Val junk;

@@ -58,6 +58,11 @@ class FlowTest : public ::testing::Test {
      method, or NULL with the load status in *status. */
   VMMethod* Make(const MethodSpec& spec, VMStatus* status = nullptr,
                  classfile_test::ClassBuilder* builder = nullptr);
+  /* A static method of the given code; NULL (with the load status in *load) when the
+     class does not load. */
+  VMMethod* Method(const Bytes& code, uint16_t stack = 4, uint16_t locals = 4,
+                   std::vector<Handler> handlers = {}, const char* descriptor = "()V",
+                   VMStatus* load = nullptr);
   VMLoadableClass* LoadClass(const std::string& name);
   VMLiteral* Lit(const char* text) { return world->Lit(text); }
   HHeap* Heap(VMMethod* m) { return m->GetDefinedIn()->GetHeap(); }
