@@ -167,64 +167,36 @@ void FlowOp_pop(State* s) { Pop(s, 1); }
 void FlowOp_pop2(State* s) { Pop(s, 2); }
 void FlowOp_iastore(State* s) { Pop(s, 3); }
 void FlowOp_lastore(State* s) { Pop(s, 4); }
-void FlowOp_dup(State* s) {
+/* A shuffle reads the kinds a = d-1, b = d-2, c = d-3, e = d-4 (as many as it needs, in
+   that order), then writes slots relative to d from them, in the order given. */
+struct Shuffle {
+  uint8_t reads;
+  int8_t delta;
+  uint8_t count;
+  int8_t slot[6];  // relative to d
+  uint8_t from[6]; // 0 a, 1 b, 2 c, 3 e
+};
+void Apply(State* s, const Shuffle& sh) {
   uint32_t d = Depth(s);
-  Kind a = Read(s, d - 1);
-  Write(s, d, a);
-  SetDepth(s, d + 1);
+  Kind read[4];
+  for (uint32_t i = 0; i < sh.reads; i++) read[i] = Read(s, d - 1 - i);
+  for (uint32_t i = 0; i < sh.count; i++) Write(s, d + (uint32_t)(int32_t)sh.slot[i], read[sh.from[i]]);
+  SetDepth(s, d + (uint32_t)(int32_t)sh.delta);
 }
-void FlowOp_dup_x1(State* s) {
-  uint32_t d = Depth(s);
-  Kind a = Read(s, d - 1), b = Read(s, d - 2);
-  Write(s, d, a);
-  Write(s, d - 1, b);
-  Write(s, d - 2, a);
-  SetDepth(s, d + 1);
-}
-void FlowOp_dup_x2(State* s) {
-  uint32_t d = Depth(s);
-  Kind a = Read(s, d - 1), b = Read(s, d - 2), c = Read(s, d - 3);
-  Write(s, d, a);
-  Write(s, d - 1, b);
-  Write(s, d - 2, c);
-  Write(s, d - 3, a);
-  SetDepth(s, d + 1);
-}
-void FlowOp_dup2(State* s) {
-  uint32_t d = Depth(s);
-  Kind a = Read(s, d - 1), b = Read(s, d - 2);
-  Write(s, d + 1, a);
-  Write(s, d, b);
-  SetDepth(s, d + 2);
-}
-void FlowOp_dup2_x1(State* s) {
-  uint32_t d = Depth(s);
-  Kind a = Read(s, d - 1), b = Read(s, d - 2), c = Read(s, d - 3);
-  Write(s, d + 1, a);
-  Write(s, d, b);
-  Write(s, d - 1, c);
-  Write(s, d - 2, a);
-  Write(s, d - 3, b);
-  SetDepth(s, d + 2);
-}
-void FlowOp_dup2_x2(State* s) {
-  uint32_t d = Depth(s);
-  Kind a = Read(s, d - 1), b = Read(s, d - 2), c = Read(s, d - 3), e = Read(s, d - 4);
-  Write(s, d + 1, a);
-  Write(s, d, b);
-  Write(s, d - 1, c);
-  Write(s, d - 2, e);
-  Write(s, d - 3, a);
-  Write(s, d - 4, b);
-  SetDepth(s, d + 2);
-}
-void FlowOp_swap(State* s) {
-  uint32_t d = Depth(s);
-  Kind a = Read(s, d - 1), b = Read(s, d - 2);
-  Write(s, d - 1, b);
-  Write(s, d - 2, a);
-  Final(s);
-}
+const Shuffle kDup = {1, 1, 1, {0}, {0}};
+const Shuffle kDupX1 = {2, 1, 3, {0, -1, -2}, {0, 1, 0}};
+const Shuffle kDupX2 = {3, 1, 4, {0, -1, -2, -3}, {0, 1, 2, 0}};
+const Shuffle kDup2 = {2, 2, 2, {1, 0}, {0, 1}};
+const Shuffle kDup2X1 = {3, 2, 5, {1, 0, -1, -2, -3}, {0, 1, 2, 0, 1}};
+const Shuffle kDup2X2 = {4, 2, 6, {1, 0, -1, -2, -3, -4}, {0, 1, 2, 3, 0, 1}};
+const Shuffle kSwap = {2, 0, 2, {-1, -2}, {1, 0}};
+void FlowOp_dup(State* s) { Apply(s, kDup); }
+void FlowOp_dup_x1(State* s) { Apply(s, kDupX1); }
+void FlowOp_dup_x2(State* s) { Apply(s, kDupX2); }
+void FlowOp_dup2(State* s) { Apply(s, kDup2); }
+void FlowOp_dup2_x1(State* s) { Apply(s, kDup2X1); }
+void FlowOp_dup2_x2(State* s) { Apply(s, kDup2X2); }
+void FlowOp_swap(State* s) { Apply(s, kSwap); }
 
 /* ---- control ---- */
 
