@@ -56,6 +56,24 @@ int VMJniAttachCurrentThreadWithObject(JavaVM* javaVM, JNIEnv** envOut, VMJavaLa
    0, or -1 when no class could be had. */
 int VMJniThrowInternal(JNIEnv* env, VMStatus status, const char* message);
 
+/* The JavaVM record's key/value list (word 10): process-memory nodes, newest first.
+   Each key is a function that the machine's destruction calls with its value. */
+typedef void (*VMJniDestroyKey)(void* value);
+struct VMJniKeyValueNode {
+  VMJniKeyValueNode* next;
+  VMJniDestroyKey key;
+  void* value;
+};
+/* The JavaVM table's add operation (slot 7), under the VM object's monitor: 0, or -1 for a
+   null argument, a pair already listed, no monitor or no memory. */
+int VMJniAddKeyValue(JavaVM* javaVM, VMJniDestroyKey key, void* value);
+/* The remove operation (slot 8): unlinks and frees the matching node; 0, or -1 when there
+   is none or the monitor cannot be had. */
+int VMJniRemoveKeyValue(JavaVM* javaVM, VMJniDestroyKey key, void* value);
+/* What the machine's destruction does last: calls every key with its value, then frees
+   the nodes and clears the list. */
+void VMJniCallDestroyKeys(JavaVM* javaVM);
+
 /* Local references: an object kept in the thread's local handle array. */
 class VMJniHandle {
  public:

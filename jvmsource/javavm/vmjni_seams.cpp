@@ -99,3 +99,63 @@ jboolean VMJniGetBooleanField(JNIEnv* env, jobject object, void* fieldID) {
   if (target == NULL || fieldID == NULL) return 0;
   return target->GetWord((uint32_t)(uintptr_t)fieldID - 1) != 0 ? 1 : 0;
 }
+
+/* ---- the key/value list of the JavaVM record ---- */
+
+static VMJniKeyValueNode** KeyValueHead(JavaVM* javaVM) {
+  return reinterpret_cast<VMJniKeyValueNode**>(&javaVM->destroyCallbacks);
+}
+
+int VMJniAddKeyValue(JavaVM* javaVM, VMJniDestroyKey key, void* value) {
+  if (javaVM == NULL || javaVM->vm == NULL || key == NULL || value == NULL) return -1;
+  VM* vm = javaVM->vm;
+  if (vm->MonitorEnter(javaVM->nameSpace) != VMStatus_OK) return -1;
+  int result = 0;
+  for (VMJniKeyValueNode* n = *KeyValueHead(javaVM); n != NULL; n = n->next) {
+    if (n->key == key && n->value == value) result = -1;
+  }
+  if (result == 0) {
+    VMJniKeyValueNode* node = (VMJniKeyValueNode*)VMUtils::GetHostFunctions()->HeapAlloc(
+        NULL, sizeof(VMJniKeyValueNode), jallocFailFast);
+    if (node == NULL) {
+      result = -1;
+    } else {
+      node->key = key;
+      node->value = value;
+      node->next = *KeyValueHead(javaVM);
+      *KeyValueHead(javaVM) = node;
+    }
+  }
+  vm->MonitorExit(javaVM->nameSpace);
+  return result;
+}
+
+int VMJniRemoveKeyValue(JavaVM* javaVM, VMJniDestroyKey key, void* value) {
+  if (javaVM == NULL || javaVM->vm == NULL) return -1;
+  VM* vm = javaVM->vm;
+  if (vm->MonitorEnter(javaVM->nameSpace) != VMStatus_OK) return -1;
+  VMJniKeyValueNode* found = NULL;
+  for (VMJniKeyValueNode** link = KeyValueHead(javaVM); *link != NULL; link = &(*link)->next) {
+    if ((*link)->key == key && (*link)->value == value) {
+      found = *link;
+      *link = found->next;
+      break;
+    }
+  }
+  vm->MonitorExit(javaVM->nameSpace);
+  if (found == NULL) return -1;
+  VMUtils::GetHostFunctions()->HeapFree(NULL, found);
+  return 0;
+}
+
+void VMJniCallDestroyKeys(JavaVM* javaVM) {
+  if (javaVM == NULL) return;
+  VMJniKeyValueNode* node = *KeyValueHead(javaVM);
+  for (VMJniKeyValueNode* n = node; n != NULL; n = n->next) n->key(n->value);
+  *KeyValueHead(javaVM) = NULL;
+  while (node != NULL) {
+    VMJniKeyValueNode* next = node->next;
+    VMUtils::GetHostFunctions()->HeapFree(NULL, node);
+    node = next;
+  }
+}

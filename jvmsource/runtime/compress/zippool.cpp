@@ -1,0 +1,224 @@
+#include "zippool.h"
+
+#include <string.h>
+
+#include "vm.h"
+#include "vmjni.h"
+#include "vmutils.h"
+
+namespace {
+
+/* The calling thread's machine, or null for a thread without an env. */
+bool CurrentMachine(JavaVM** javaVM) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  if (host == NULL) return false;
+  JNIEnv* env = host->GetCurrentEnv();
+  if (env == NULL || env->javaVM == NULL || env->javaVM->vm == NULL) return false;
+  *javaVM = env->javaVM;
+  return true;
+}
+
+/* The monitor of the calling thread's machine; false when there is none to enter. */
+bool EnterMachine(JavaVM** javaVM) {
+  if (!CurrentMachine(javaVM)) return false;
+  return (*javaVM)->vm->MonitorEnter((*javaVM)->nameSpace) == VMStatus_OK;
+}
+
+void LeaveMachine(JavaVM* javaVM) { javaVM->vm->MonitorExit(javaVM->nameSpace); }
+
+ZipPoolCookie* CheckedCookie(void* cookie) {
+  if (cookie == NULL) {
+    JNI_Assert("cookie", __FILE__, __LINE__);
+    return NULL;
+  }
+  ZipPoolCookie* c = static_cast<ZipPoolCookie*>(cookie);
+  if (!c->IsValid()) {
+    JNI_Assert("NULL", __FILE__, __LINE__);
+    return NULL;
+  }
+  return c;
+}
+
+/* Releases a chain of blocks already taken off a list. */
+void ReleaseChain(ZipPoolBlock* block) {
+  while (block != NULL) {
+    ZipPoolBlock* next = block->next;
+    ZipPoolRawFree(block);
+    block = next;
+  }
+}
+
+/* Frees the cookie itself; the tag goes first so that a stale pointer is refused. */
+void ReleaseCookieRecord(ZipPoolCookie* cookie) {
+  cookie->tag = 0;
+  ZipPoolRawFree(cookie);
+}
+
+}  // namespace
+
+void* ZipPoolRawAlloc(uint32_t bytes) {
+  return VMUtils::GetHostFunctions()->HeapAlloc(NULL, bytes, jallocFailFast);
+}
+
+void ZipPoolRawFree(void* block) {
+  if (block != NULL) VMUtils::GetHostFunctions()->HeapFree(NULL, block);
+}
+
+void ZipPoolCookie::Link(ZipPoolBlock* block) {
+  block->next = NULL;
+  block->prev = last;
+  if (last == NULL) {
+    first = block;
+  } else {
+    last->next = block;
+  }
+  last = block;
+}
+
+void ZipPoolCookie::Unlink(ZipPoolBlock* block) {
+  if (block->prev == NULL) {
+    first = block->next;
+  } else {
+    block->prev->next = block->next;
+  }
+  if (block->next == NULL) {
+    last = block->prev;
+  } else {
+    block->next->prev = block->prev;
+  }
+  block->next = block->prev = NULL;
+}
+
+void* ZipPoolCookie::Alloc(uint32_t n) {
+  if (n < 1 || n > MaxRequest) return NULL;
+  uint32_t total = n + HeaderBytes;
+  if (total < MinimumBlock) total = MinimumBlock;
+  ZipPoolBlock* block = static_cast<ZipPoolBlock*>(ZipPoolRawAlloc(total));
+  if (block == NULL) return NULL;
+  memset(block, 0, total);
+  block->size = total;
+  JavaVM* javaVM;
+  if (!EnterMachine(&javaVM)) {
+    ZipPoolRawFree(block);
+    return NULL;
+  }
+  bytesInUse += total;
+  Link(block);
+  LeaveMachine(javaVM);
+  return reinterpret_cast<uint8_t*>(block) + HeaderBytes;
+}
+
+void ZipPoolCookie::Free(void* address) {
+  ZipPoolBlock* block = reinterpret_cast<ZipPoolBlock*>(static_cast<uint8_t*>(address) - HeaderBytes);
+  JavaVM* javaVM;
+  if (!EnterMachine(&javaVM)) return;
+  Unlink(block);
+  bytesInUse -= block->size;
+  LeaveMachine(javaVM);
+  ZipPoolRawFree(block);
+}
+
+void ZipPoolCookie::FreeAll() {
+  ZipPoolBlock* chain = first;
+  first = last = NULL;
+  bytesInUse = 0;
+  ReleaseChain(chain);
+}
+
+ZipPoolCookie* ZipPoolGetCookie() {
+  JavaVM* javaVM;
+  if (!EnterMachine(&javaVM)) return NULL;
+  ZipPoolCookie* cookie = NULL;
+  for (VMJniKeyValueNode* n = static_cast<VMJniKeyValueNode*>(javaVM->destroyCallbacks); n != NULL;
+       n = n->next) {
+    if (n->key == ZipPoolCookieDestroy) {
+      cookie = static_cast<ZipPoolCookie*>(n->value);
+      break;
+    }
+  }
+  if (cookie == NULL) {
+    cookie = static_cast<ZipPoolCookie*>(ZipPoolRawAlloc(sizeof(ZipPoolCookie)));
+    if (cookie == NULL) {
+      LeaveMachine(javaVM);
+      return NULL;
+    }
+    memset(cookie, 0, sizeof(ZipPoolCookie));
+    cookie->tag = ZipPoolCookie::Tag;
+    // An unlisted pool would be found by nobody: the next call would make a second one,
+    // and blocks of this one would be freed into that one.
+    if (VMJniAddKeyValue(javaVM, ZipPoolCookieDestroy, cookie) != 0) {
+      ReleaseCookieRecord(cookie);
+      LeaveMachine(javaVM);
+      return NULL;
+    }
+  }
+  VM_ASSERT(cookie->IsValid());
+  cookie->references++;
+  LeaveMachine(javaVM);
+  return cookie;
+}
+
+void ZipPoolReleaseCookie(ZipPoolCookie* cookie) {
+  JavaVM* javaVM;
+  if (!EnterMachine(&javaVM)) return;
+  if (CheckedCookie(cookie) == NULL) {
+    LeaveMachine(javaVM);
+    return;
+  }
+  ZipPoolBlock* chain = NULL;
+  bool release = --cookie->references == 0;
+  if (release) {
+    VMJniRemoveKeyValue(javaVM, ZipPoolCookieDestroy, cookie);
+    chain = cookie->first;
+    cookie->first = cookie->last = NULL;
+    cookie->bytesInUse = 0;
+    cookie->tag = 0;
+  }
+  LeaveMachine(javaVM);
+  // The pool is out of every list now: its memory goes back outside the monitor.
+  if (release) {
+    ReleaseChain(chain);
+    ReleaseCookieRecord(cookie);
+  }
+}
+
+void* ZipPoolAlloc(void* cookie, uint32_t items, uint32_t size) {
+  ZipPoolCookie* c = CheckedCookie(cookie);
+  if (c == NULL) return NULL;
+  uint64_t bytes = (uint64_t)items * size;
+  if (bytes == 0 || bytes > ZipPoolCookie::MaxRequest) return NULL;
+  return c->Alloc((uint32_t)bytes);
+}
+
+void ZipPoolFree(void* cookie, void* block) {
+  ZipPoolCookie* c = CheckedCookie(cookie);
+  if (c == NULL || block == NULL) return;
+  c->Free(block);
+}
+
+uint32_t ZipPoolBytesInUse(ZipPoolCookie* cookie) {
+  ZipPoolCookie* c = CheckedCookie(cookie);
+  return c == NULL ? 0xFFFFFFFFu : c->bytesInUse;
+}
+
+void* ZipPoolChunkAlloc(uint32_t bytes) {
+  ZipPoolCookie* cookie = ZipPoolGetCookie();
+  if (cookie == NULL) return NULL;
+  return ZipPoolAlloc(cookie, 1, bytes);
+}
+
+void ZipPoolChunkFree(void* block) {
+  if (block == NULL) return;
+  ZipPoolCookie* cookie = ZipPoolGetCookie();
+  if (cookie == NULL) return;
+  ZipPoolFree(cookie, block);
+  ZipPoolReleaseCookie(cookie);
+  ZipPoolReleaseCookie(cookie);
+}
+
+void ZipPoolCookieDestroy(void* cookie) {
+  ZipPoolCookie* c = static_cast<ZipPoolCookie*>(cookie);
+  if (c == NULL || !c->IsValid()) return;
+  c->FreeAll();
+  ReleaseCookieRecord(c);
+}
