@@ -56,6 +56,16 @@ struct ChunkedArray {
     return Address(o);
   }
 
+  /* Fills map with the array's chunk addresses in order, as T pointers: element e of
+     chunk c is then map[c][e], one look-up instead of two. */
+  template <typename T>
+  void Map(T** map) const {
+    uint32_t chunks = (size + ChunkBytes - 1) / ChunkBytes;
+    for (uint32_t c = 0; c < chunks; c++) {
+      map[c] = reinterpret_cast<T*>(segments[c / ChunksPerSegment]->chunks[c % ChunksPerSegment]);
+    }
+  }
+
   uint32_t GetByte(uint32_t i) const { return i < size ? *Address(i) : 0; }
   uint32_t GetShort(uint32_t i) const {
     return i < size / 2 ? *reinterpret_cast<const uint16_t*>(Address(i * 2)) : 0;
@@ -81,6 +91,7 @@ struct ChunkedArray {
 
   /* Writes dropped outside any array since the process started. */
   static uint32_t DroppedWrites();
+  static void CountDroppedWrite() { Dropped(); }
 
  protected:
   static int Dropped();
@@ -98,7 +109,10 @@ struct ChunkedRecordArray : ChunkedArray {
   /* count records of recordBytes each; null for records over 256 bytes, more than
      65,536 bytes in all, or a refusal. Destroyed with ChunkedArray::Destroy. */
   static ChunkedRecordArray* Create(uint32_t count, uint32_t recordBytes);
-  uint8_t* Record(uint32_t i) const { return i < size / stride ? Address(i * stride) : NULL; }
+  /* (i + 1) x stride <= size is i < size / stride without the division. */
+  uint8_t* Record(uint32_t i) const {
+    return i < MaxArrayBytes && (i + 1) * stride <= size ? Address(i * stride) : NULL;
+  }
 };
 
 static_assert(sizeof(void*) != 4 || sizeof(ChunkedArray) == 20, "an array header is 20 bytes");

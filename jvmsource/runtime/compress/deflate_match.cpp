@@ -1,0 +1,374 @@
+/* The LZ77 side of the deflate engine: the sliding window and its hash chains, the
+   search for the longest earlier match, and the three strategies that turn input into
+   literals and matches. */
+#include <string.h>
+
+#include "deflate_state.h"
+
+namespace puxz {
+
+namespace {
+
+inline uint32_t Win(const DeflateState* s, uint32_t o) { return s->window->GetByte(o); }
+
+inline uint32_t MaxDist(const DeflateState* s) { return s->wSize - MinLookahead; }
+
+inline void UpdateHash(DeflateState* s, uint32_t c) { s->insH = ((s->insH << s->hashShift) ^ c) & s->hashMask; }
+
+inline uint32_t Load16(const uint8_t* p) {
+  uint16_t v;
+  memcpy(&v, p, 2);
+  return v;
+}
+
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+
+/* The hot side of the strategies. The state's arrays keep their chunks for the life of
+   the stream, so one call of a strategy resolves every chunk once, on the stack, and
+   reaches the window, the chains, the heads, the literal buffers and the literal
+   frequencies through those tables. Only offsets proven to lie inside the arrays take
+   this path (see each use); everything else goes through the guarded accessors. */
+class Matcher {
+ public:
+  explicit Matcher(DeflateState* state) : s(state) {
+    // The chunk of window byte p is winBase[p >> 8] + p, and the link of any window
+    // position p (below 2 x wSize) is at linkBase[p >> 7] + 2p, both halves of the window
+    // sharing the chains' chunks as p AND wMask does.
+    uint8_t* chunks[MaxArrayBytes / ChunkBytes];
+    s->window->Map(chunks);
+    for (uint32_t c = 0; c < s->window->size / ChunkBytes; c++) winBase[c] = (uintptr_t)chunks[c] - c * ChunkBytes;
+    s->prev->Map(chunks);
+    uint32_t half = s->prev->size / ChunkBytes;
+    for (uint32_t c = 0; c < 2 * half; c++) linkBase[c] = (uintptr_t)chunks[c % half] - c * ChunkBytes;
+    s->head->Map(head);
+    s->lBuf->Map(lbuf);
+    s->dBuf->Map(dbuf);
+    s->dynLTree->Map(ltree);
+    s->dynDTree->Map(dtree);
+  }
+
+  /* Window bytes at offsets below windowSize. */
+  uint32_t At(uint32_t o) const { return *reinterpret_cast<const uint8_t*>(winBase[o >> 8] + o); }
+  /* Two window bytes from o on (o + 1 below windowSize), low byte first. */
+  uint32_t Pair(uint32_t o) const {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(winBase[o >> 8] + o);
+    return (o & 0xFF) != 0xFF ? Load16(p) : p[0] | At(o + 1) << 8;
+  }
+  /* The chain link of window position p. */
+  uint16_t& Link(uint32_t p) const { return *reinterpret_cast<uint16_t*>(linkBase[p >> 7] + 2 * p); }
+
+  /* Enters the string at p (p + 2 below strStart + lookahead) into its chain. */
+  uint32_t Insert(uint32_t p) {
+    s->insH = ((s->insH << s->hashShift) ^ At(p + MinMatch - 1)) & s->hashMask;
+    uint16_t* h = &head[s->insH >> 7][s->insH & 0x7F];
+    uint32_t candidate = *h;
+    Link(p) = (uint16_t)candidate;
+    *h = (uint16_t)p;
+    return candidate;
+  }
+
+  uint32_t Longest(uint32_t cur);
+
+  bool TallyLiteral(uint32_t c) {
+    uint32_t i = s->lastLit++;
+    dbuf[i >> 7][i & 0x7F] = 0;
+    lbuf[i >> 8][i & 0xFF] = (uint8_t)c;
+    ltree[c >> 6][c & 0x3F].fc++;
+    return s->lastLit == s->litBufSize - 1;
+  }
+  bool TallyMatch(uint32_t dist, uint32_t lc) {
+    uint32_t i = s->lastLit++;
+    dbuf[i >> 7][i & 0x7F] = (uint16_t)dist;
+    lbuf[i >> 8][i & 0xFF] = (uint8_t)lc;
+    uint32_t l = DeflateCodes.lengthCode[lc] + Literals + 1;
+    ltree[l >> 6][l & 0x3F].fc++;
+    uint32_t d = DCode(dist - 1);
+    dtree[d >> 6][d & 0x3F].fc++;
+    return s->lastLit == s->litBufSize - 1;
+  }
+
+  int Fast(int flush);
+  int Slow(int flush);
+
+ private:
+  /* Bytes equal from offset 3 on between the strings at scan and match. */
+  uint32_t Matched(uint32_t scan, uint32_t match) const;
+
+  DeflateState* s;
+  uintptr_t winBase[MaxArrayBytes / ChunkBytes];
+  uintptr_t linkBase[2 * MaxArrayBytes / ChunkBytes];
+  uint16_t* head[MaxArrayBytes / ChunkBytes];
+  uint8_t* lbuf[MaxLitBufSize / ChunkBytes];
+  uint16_t* dbuf[MaxLitBufSize * 2 / ChunkBytes];
+  TreeNode* ltree[(HeapSize * sizeof(TreeNode) + ChunkBytes - 1) / ChunkBytes];
+  TreeNode* dtree[1];
+};
+
+/* Positions below wSize leave the window (0, none); the rest move down by wSize. */
+void SlidePositions(ChunkedArray* positions, uint32_t wSize) {
+  for (uint32_t o = 0; o < positions->size; o += ChunkBytes) {
+    uint16_t* p = reinterpret_cast<uint16_t*>(positions->Address(o));
+    uint32_t n = positions->size - o < ChunkBytes ? (positions->size - o) / 2 : ChunkBytes / 2;
+    for (uint32_t i = 0; i < n; i++) p[i] = (uint16_t)(p[i] >= wSize ? p[i] - wSize : 0);
+  }
+}
+
+/* The third byte is not compared: equal hashes and equal first two bytes imply it. The
+   compare may run past the valid bytes (never past the window when scan + 258 fits);
+   the caller cuts the length back to the lookahead. */
+uint32_t Matcher::Matched(uint32_t scan, uint32_t match) const {
+  uint32_t len = MinMatch;
+  if (scan + MaxMatch > s->window->size) {  // reads past the window give 0 (never at these sizes)
+    while (len < MaxMatch && Win(s, scan + len) == Win(s, match + len)) len++;
+    return len;
+  }
+  while (len < MaxMatch) {
+    uint32_t a = scan + len, b = match + len;
+    const uint8_t* pa = reinterpret_cast<const uint8_t*>(winBase[a >> 8] + a);
+    const uint8_t* pb = reinterpret_cast<const uint8_t*>(winBase[b >> 8] + b);
+    uint32_t runA = ChunkBytes - (a & 0xFF), runB = ChunkBytes - (b & 0xFF);
+    uint32_t n = runA < runB ? runA : runB;
+    if (n > MaxMatch - len) n = MaxMatch - len;
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      uint32_t diff = Load32(pa + i) ^ Load32(pb + i);
+      if (diff != 0) return len + i + (__builtin_ctz(diff) >> 3);
+    }
+    for (; i < n; i++) {
+      if (pa[i] != pb[i]) return len + i;
+    }
+    len += n;
+  }
+  return MaxMatch;
+}
+
+/* Every offset read here lies below strStart + 258, and strStart + 258 stays below
+   windowSize: a step starts either with 262 bytes of lookahead in the window or right
+   after a fill, which slides whenever strStart has reached windowSize - 262. */
+uint32_t Matcher::Longest(uint32_t cur) {
+  uint32_t chain = s->maxChainLength;
+  const uint32_t strStart = s->strStart;
+  uint32_t best = s->prevLength;
+  uint32_t nice = (uint32_t)s->niceMatch;
+  const uint32_t maxDist = MaxDist(s);
+  const uint32_t limit = strStart > maxDist ? strStart - maxDist : 0;
+  if (s->prevLength >= s->goodMatch) chain >>= 2;
+  if (nice > s->lookahead) nice = s->lookahead;
+  const uint32_t start = Pair(strStart);
+  uint32_t end = At(strStart + best);
+  for (;;) {
+    // Most candidates fail on the byte at the end of the best match so far, then on the
+    // one before it.
+    if (At(cur + best) == end && At(cur + best - 1) == At(strStart + best - 1) && Pair(cur) == start) {
+      uint32_t len = Matched(strStart, cur);
+      if (len > best) {
+        s->matchStart = cur;
+        best = len;
+        if (len >= nice) break;
+        end = At(strStart + best);
+      }
+    }
+    cur = Link(cur);
+    if (cur <= limit || --chain == 0) break;
+  }
+  return best <= s->lookahead ? best : s->lookahead;
+}
+
+/* Flushing a block; the strategy returns when the output is full. */
+#define FLUSH_BLOCK(s, last)                                                   \
+  do {                                                                         \
+    FlushBlockOnly(s, last);                                                   \
+    if ((s)->stream->avail_out == 0) return (last) ? FinishStarted : NeedMore; \
+  } while (0)
+
+/* Insertions happen only with 3 bytes of lookahead, so p + 2 is valid data. */
+int Matcher::Fast(int flush) {
+  uint32_t h = 0;
+  for (;;) {
+    if (s->lookahead < MinLookahead) {
+      FillWindow(s);
+      if (s->lookahead < MinLookahead && flush == ZFlush_None) return NeedMore;
+      if (s->lookahead == 0) break;
+    }
+    if (s->lookahead >= MinMatch) h = Insert(s->strStart);
+    if (h != 0 && s->strStart - h <= MaxDist(s) && s->strategy != ZStrategy_HuffmanOnly) {
+      s->matchLength = Longest(h);
+    }
+    bool full;
+    if (s->matchLength >= MinMatch) {
+      full = TallyMatch(s->strStart - s->matchStart, s->matchLength - MinMatch);
+      s->lookahead -= s->matchLength;
+      if (s->matchLength <= s->maxLazyMatch && s->lookahead >= MinMatch) {
+        // Short matches: every string inside is entered.
+        s->matchLength--;
+        do {
+          s->strStart++;
+          Insert(s->strStart);
+        } while (--s->matchLength != 0);
+        s->strStart++;
+      } else {
+        s->strStart += s->matchLength;
+        s->matchLength = 0;
+        s->insH = Win(s, s->strStart);
+        UpdateHash(s, Win(s, s->strStart + 1));
+      }
+    } else {
+      full = TallyLiteral(At(s->strStart));
+      s->lookahead--;
+      s->strStart++;
+    }
+    if (full) FLUSH_BLOCK(s, 0);
+  }
+  FLUSH_BLOCK(s, flush == ZFlush_Finish);
+  return flush == ZFlush_Finish ? FinishDone : BlockDone;
+}
+
+int Matcher::Slow(int flush) {
+  uint32_t h = 0;
+  for (;;) {
+    if (s->lookahead < MinLookahead) {
+      FillWindow(s);
+      if (s->lookahead < MinLookahead && flush == ZFlush_None) return NeedMore;
+      if (s->lookahead == 0) break;
+    }
+    if (s->lookahead >= MinMatch) h = Insert(s->strStart);
+    s->prevLength = s->matchLength;
+    s->prevMatch = s->matchStart;
+    s->matchLength = MinMatch - 1;
+    if (h != 0 && s->prevLength < s->maxLazyMatch && s->strStart - h <= MaxDist(s)) {
+      if (s->strategy != ZStrategy_HuffmanOnly) s->matchLength = Longest(h);
+      if (s->matchLength <= 5 && (s->strategy == ZStrategy_Filtered ||
+                                  (s->matchLength == MinMatch && s->strStart - s->matchStart > TooFar))) {
+        s->matchLength = MinMatch - 1;
+      }
+    }
+    if (s->prevLength >= MinMatch && s->matchLength <= s->prevLength) {
+      // The previous match is at least as good: emit it.
+      uint32_t maxInsert = s->strStart + s->lookahead - MinMatch;
+      bool full = TallyMatch(s->strStart - 1 - s->prevMatch, s->prevLength - MinMatch);
+      s->lookahead -= s->prevLength - 1;
+      s->prevLength -= 2;
+      do {
+        if (++s->strStart <= maxInsert) Insert(s->strStart);
+      } while (--s->prevLength != 0);
+      s->matchAvailable = 0;
+      s->matchLength = MinMatch - 1;
+      s->strStart++;
+      if (full) FLUSH_BLOCK(s, 0);
+    } else if (s->matchAvailable) {
+      // No better match here: the previous byte goes out as a literal.
+      if (TallyLiteral(At(s->strStart - 1))) FlushBlockOnly(s, 0);
+      s->strStart++;
+      s->lookahead--;
+      if (s->stream->avail_out == 0) return NeedMore;
+    } else {
+      s->matchAvailable = 1;
+      s->strStart++;
+      s->lookahead--;
+    }
+  }
+  if (s->matchAvailable) {
+    TallyLiteral(At(s->strStart - 1));
+    s->matchAvailable = 0;
+  }
+  FLUSH_BLOCK(s, flush == ZFlush_Finish);
+  return flush == ZFlush_Finish ? FinishDone : BlockDone;
+}
+
+}  // namespace
+
+void ClearHeads(DeflateState* s) {
+  for (uint32_t o = 0; o < s->head->size; o += ChunkBytes) {
+    uint32_t n = s->head->size - o < ChunkBytes ? s->head->size - o : ChunkBytes;
+    memset(s->head->Address(o), 0, n);
+  }
+}
+
+void InitMatcher(DeflateState* s) {
+  s->windowSize = 2 * s->wSize;
+  ClearHeads(s);
+  const DeflateConfig& config = DeflateConfigTable[s->level];
+  s->maxLazyMatch = config.maxLazy;
+  s->goodMatch = config.goodLength;
+  s->niceMatch = config.niceLength;
+  s->maxChainLength = config.maxChain;
+  s->strStart = 0;
+  s->blockStart = 0;
+  s->lookahead = 0;
+  s->matchLength = s->prevLength = MinMatch - 1;
+  s->matchAvailable = 0;
+  s->insH = 0;
+}
+
+void FillWindow(DeflateState* s) {
+  z_stream* strm = s->stream;
+  uint32_t wSize = s->wSize;
+  do {
+    uint32_t more = s->windowSize - s->lookahead - s->strStart;
+    if (s->strStart >= wSize + MaxDist(s)) {
+      // The upper half becomes the lower half.
+      for (uint32_t o = 0; o < wSize; o += ChunkBytes) {
+        memcpy(s->window->Address(o), s->window->Address(o + wSize), ChunkBytes);
+      }
+      s->matchStart -= wSize;
+      s->strStart -= wSize;
+      s->blockStart -= (int32_t)wSize;
+      SlidePositions(s->head, wSize);
+      SlidePositions(s->prev, wSize);
+      more += wSize;
+    }
+    if (strm->avail_in == 0) return;
+    s->lookahead += ReadBuf(strm, s->window, s->strStart + s->lookahead, more);
+    if (s->lookahead >= MinMatch) {
+      s->insH = Win(s, s->strStart);
+      UpdateHash(s, Win(s, s->strStart + 1));
+    }
+  } while (s->lookahead < MinLookahead && strm->avail_in != 0);
+}
+
+uint32_t LongestMatch(DeflateState* s, uint32_t cur) { return Matcher(s).Longest(cur); }
+
+bool TallyLiteral(DeflateState* s, uint32_t c) { return Matcher(s).TallyLiteral(c & 0xFF); }
+
+bool TallyMatch(DeflateState* s, uint32_t dist, uint32_t lc) { return Matcher(s).TallyMatch(dist, lc & 0xFF); }
+
+void FlushBlockOnly(DeflateState* s, int last) {
+  bool inWindow = s->blockStart >= 0;
+  FlushBlock(s, inWindow ? s->window : NULL, inWindow ? (uint32_t)s->blockStart : 0,
+             s->strStart - (uint32_t)s->blockStart, last);
+  s->blockStart = (int32_t)s->strStart;
+  FlushPending(s->stream);
+}
+
+int DeflateStored(DeflateState* s, int flush) {
+  uint32_t maxBlock = s->litBufSize - 5 < 0xFFFF ? s->litBufSize - 5 : 0xFFFF;
+  for (;;) {
+    if (s->lookahead <= 1) {
+      FillWindow(s);
+      if (s->lookahead == 0 && flush == ZFlush_None) return NeedMore;
+      if (s->lookahead == 0) break;
+    }
+    s->strStart += s->lookahead;
+    s->lookahead = 0;
+    uint32_t maxStart = (uint32_t)s->blockStart + maxBlock;
+    if (s->strStart >= maxStart) {
+      s->lookahead = s->strStart - maxStart;
+      s->strStart = maxStart;
+      FLUSH_BLOCK(s, 0);
+    }
+    // A block must be out before the window slides its start away.
+    if (s->strStart - (uint32_t)s->blockStart >= MaxDist(s)) FLUSH_BLOCK(s, 0);
+  }
+  FLUSH_BLOCK(s, flush == ZFlush_Finish);
+  return flush == ZFlush_Finish ? FinishDone : BlockDone;
+}
+
+int DeflateFast(DeflateState* s, int flush) { return Matcher(s).Fast(flush); }
+
+int DeflateSlow(DeflateState* s, int flush) { return Matcher(s).Slow(flush); }
+
+}  // namespace puxz

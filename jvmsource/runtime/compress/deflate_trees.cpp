@@ -1,0 +1,562 @@
+/* Huffman trees and block output: symbol counts, length-limited trees, the choice of a
+   stored, fixed-code or dynamic-code block, and the bits of each into the pending
+   output. The fixed trees and the code tables are constant data made at compile time by
+   the rules of RFC 1951 (sections 3.2.5 and 3.2.6). */
+#include "deflate_state.h"
+
+#include <string.h>
+
+#include "vmutils.h"
+
+namespace puxz {
+
+namespace {
+
+const int32_t ExtraLBits[LengthCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                         2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const int32_t ExtraDBits[DCodes] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const int32_t ExtraBLBits[BLCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+const uint8_t BLOrder[BLCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+constexpr uint32_t Reverse(uint32_t code, uint32_t len) {
+  uint32_t r = 0;
+  for (uint32_t i = 0; i < len; i++) {
+    r = (r << 1) | (code & 1);
+    code >>= 1;
+  }
+  return r;
+}
+
+constexpr CodeTables MakeTables() {
+  CodeTables t{};
+  // Fixed literal/length codes: 0-143 eight bits from 0x30, 144-255 nine bits from 0x190,
+  // 256-279 seven bits from 0, 280-287 eight bits from 0xC0.
+  for (uint32_t n = 0; n < LCodes + 2; n++) {
+    uint32_t len = n < 144 ? 8 : n < 256 ? 9 : n < 280 ? 7 : 8;
+    uint32_t code = n < 144 ? 0x30 + n : n < 256 ? 0x190 + (n - 144) : n < 280 ? n - 256 : 0xC0 + (n - 280);
+    t.staticLTree[n] = TreeNode{(uint16_t)Reverse(code, len), (uint16_t)len};
+  }
+  for (uint32_t n = 0; n < DCodes; n++) t.staticDTree[n] = TreeNode{(uint16_t)Reverse(n, 5), 5};
+  int32_t length = 0;
+  for (uint32_t code = 0; code < LengthCodes - 1; code++) {
+    t.baseLength[code] = length;
+    for (int32_t i = 0; i < (1 << ExtraLBits[code]); i++) t.lengthCode[length++] = (uint8_t)code;
+  }
+  // Length 258 (index 255) has a code of its own; its base stays 0, and it has no extra bits.
+  t.lengthCode[255] = LengthCodes - 1;
+  int32_t dist = 0;
+  for (uint32_t code = 0; code < 16; code++) {
+    t.baseDist[code] = dist;
+    for (int32_t i = 0; i < (1 << ExtraDBits[code]); i++) t.distCode[dist++] = (uint8_t)code;
+  }
+  // From distance 257 on (dist - 1 >= 256) the table is indexed by (dist - 1) >> 7.
+  dist >>= 7;
+  for (uint32_t code = 16; code < DCodes; code++) {
+    t.baseDist[code] = dist << 7;
+    for (int32_t i = 0; i < (1 << (ExtraDBits[code] - 7)); i++) t.distCode[256 + dist++] = (uint8_t)code;
+  }
+  return t;
+}
+
+}  // namespace
+
+constexpr CodeTables DeflateCodes = MakeTables();
+
+namespace {
+
+constexpr const CodeTables& T = DeflateCodes;
+
+const StaticTreeDesc StaticLDesc = {T.staticLTree, ExtraLBits, Literals + 1, LCodes, MaxBits};
+const StaticTreeDesc StaticDDesc = {T.staticDTree, ExtraDBits, 0, DCodes, MaxBits};
+const StaticTreeDesc StaticBLDesc = {NULL, ExtraBLBits, 0, BLCodes, MaxBLBits};
+
+TreeNode scratchNode;
+
+inline void PutShort(DeflateState* s, uint32_t w) {
+  PutByte(s, w & 0xFF);
+  PutByte(s, (w >> 8) & 0xFF);
+}
+
+/* Bits go out least significant first through a 16-bit buffer. */
+inline void SendBits(DeflateState* s, uint32_t value, int32_t length) {
+  uint32_t buffer = s->biBuf | (value << s->biValid);
+  int32_t valid = s->biValid + length;
+  if (valid > 16) {
+    PutShort(s, buffer);
+    buffer >>= 16;
+    valid -= 16;
+  }
+  s->biBuf = (uint16_t)buffer;
+  s->biValid = valid;
+}
+
+inline void SendCode(DeflateState* s, const TreeNode& node) { SendBits(s, node.fc, node.dl); }
+
+void BiFlush(DeflateState* s) {
+  if (s->biValid == 16) {
+    PutShort(s, s->biBuf);
+    s->biBuf = 0;
+    s->biValid = 0;
+  } else if (s->biValid >= 8) {
+    PutByte(s, s->biBuf & 0xFF);
+    s->biBuf >>= 8;
+    s->biValid -= 8;
+  }
+}
+
+void BiWindup(DeflateState* s) {
+  if (s->biValid > 8) {
+    PutShort(s, s->biBuf);
+  } else if (s->biValid > 0) {
+    PutByte(s, s->biBuf & 0xFF);
+  }
+  s->biBuf = 0;
+  s->biValid = 0;
+}
+
+/* Tree construction reaches the nodes, the heap and the depths through one table of
+   chunks each. Every index here is below the arrays' sizes by construction: nodes below
+   2 x elements + 1, heap places from 1 to 572. */
+struct Nodes {
+  explicit Nodes(ChunkedRecordArray* tree) { tree->Map(chunks); }
+  TreeNode& operator[](int32_t n) const { return chunks[n >> 6][n & 0x3F]; }
+  TreeNode* chunks[(HeapSize * sizeof(TreeNode) + ChunkBytes - 1) / ChunkBytes];
+};
+
+class TreeBuilder {
+ public:
+  TreeBuilder(DeflateState* state, TreeDesc* d) : s(state), desc(d), tree(d->tree) {
+    s->heap->Map(heap);
+    s->depth->Map(depth);
+  }
+  void Build();
+
+ private:
+  int32_t& Heap(int32_t i) { return heap[i >> 6][i & 0x3F]; }
+  uint8_t& Depth(int32_t n) { return depth[n >> 8][n & 0xFF]; }
+  /* n is smaller than m: a lower frequency, or an equal one and no greater depth. */
+  bool Smaller(int32_t n, int32_t m) {
+    uint32_t fn = tree[n].fc, fm = tree[m].fc;
+    return fn < fm || (fn == fm && Depth(n) <= Depth(m));
+  }
+  void PqDownHeap(int32_t k);
+  void GenBitLengths();
+  void GenCodes();
+
+  DeflateState* s;
+  TreeDesc* desc;
+  Nodes tree;
+  int32_t* heap[(HeapSize * 4 + ChunkBytes - 1) / ChunkBytes];
+  uint8_t* depth[(HeapSize + ChunkBytes - 1) / ChunkBytes];
+};
+
+void TreeBuilder::PqDownHeap(int32_t k) {
+  int32_t v = Heap(k);
+  int32_t j = k << 1;
+  while (j <= s->heapLen) {
+    if (j < s->heapLen && Smaller(Heap(j + 1), Heap(j))) j++;
+    if (Smaller(v, Heap(j))) break;
+    Heap(k) = Heap(j);
+    k = j;
+    j <<= 1;
+  }
+  Heap(k) = v;
+}
+
+void TreeBuilder::GenBitLengths() {
+  int32_t maxCode = desc->maxCode;
+  const TreeNode* stree = desc->statDesc->staticTree;
+  const int32_t* extra = desc->statDesc->extraBits;
+  int32_t base = desc->statDesc->extraBase;
+  int32_t maxLength = desc->statDesc->maxLength;
+  int32_t overflow = 0;
+  for (int32_t bits = 0; bits <= (int32_t)MaxBits; bits++) s->blCount[bits] = 0;
+
+  // Lengths from the root down; a node's parent field is replaced by its length.
+  tree[Heap(s->heapMax)].dl = 0;
+  int32_t h;
+  for (h = s->heapMax + 1; h < (int32_t)HeapSize; h++) {
+    int32_t n = Heap(h);
+    int32_t bits = tree[tree[n].dl].dl + 1;
+    if (bits > maxLength) {
+      bits = maxLength;
+      overflow++;
+    }
+    tree[n].dl = (uint16_t)bits;
+    if (n > maxCode) continue;  // not a leaf
+    s->blCount[bits]++;
+    int32_t xbits = n >= base ? extra[n - base] : 0;
+    uint32_t f = tree[n].fc;
+    s->optLen += f * (uint32_t)(bits + xbits);
+    if (stree != NULL) s->staticLen += f * (uint32_t)(stree[n].dl + xbits);
+  }
+  if (overflow == 0) return;
+
+  // Move leaves down from the too-long lengths: each step turns one leaf at some length
+  // into two at the next, making room for an overflowing pair.
+  do {
+    int32_t bits = maxLength - 1;
+    while (s->blCount[bits] == 0) bits--;
+    s->blCount[bits]--;
+    s->blCount[bits + 1] += 2;
+    s->blCount[maxLength]--;
+    overflow -= 2;
+  } while (overflow > 0);
+
+  // Give the lengths out again, longest to the least frequent.
+  h = HeapSize;
+  for (int32_t bits = maxLength; bits != 0; bits--) {
+    int32_t n = s->blCount[bits];
+    while (n != 0) {
+      int32_t m = Heap(--h);
+      if (m > maxCode) continue;
+      TreeNode& node = tree[m];
+      if (node.dl != (uint32_t)bits) {
+        s->optLen += (uint32_t)((bits - (int32_t)node.dl) * (int32_t)node.fc);
+        node.dl = (uint16_t)bits;
+      }
+      n--;
+    }
+  }
+}
+
+void TreeBuilder::GenCodes() {
+  uint32_t next[MaxBits + 1];
+  uint32_t code = 0;
+  for (uint32_t bits = 1; bits <= MaxBits; bits++) {
+    code = (code + s->blCount[bits - 1]) << 1;
+    next[bits] = code;
+  }
+  for (int32_t n = 0; n <= desc->maxCode; n++) {
+    TreeNode& node = tree[n];
+    uint32_t len = node.dl;
+    if (len == 0) continue;
+    node.fc = (uint16_t)Reverse(next[len]++, len);
+  }
+}
+
+void TreeBuilder::Build() {
+  const TreeNode* stree = desc->statDesc->staticTree;
+  int32_t elems = desc->statDesc->elements;
+  int32_t maxCode = -1;
+  s->heapLen = 0;
+  s->heapMax = HeapSize;
+  for (int32_t n = 0; n < elems; n++) {
+    if (tree[n].fc != 0) {
+      Heap(++s->heapLen) = n;
+      maxCode = n;
+      Depth(n) = 0;
+    } else {
+      tree[n].dl = 0;
+    }
+  }
+  // Every tree gets at least two codes, even one that holds a single symbol or none.
+  while (s->heapLen < 2) {
+    int32_t node = maxCode < 2 ? ++maxCode : 0;
+    Heap(++s->heapLen) = node;
+    tree[node].fc = 1;
+    Depth(node) = 0;
+    s->optLen--;
+    if (stree != NULL) s->staticLen -= stree[node].dl;
+  }
+  desc->maxCode = maxCode;
+  for (int32_t n = s->heapLen / 2; n >= 1; n--) PqDownHeap(n);
+
+  // Join the two least frequent nodes until one is left; the heap's top end keeps the
+  // nodes in the order of their removal, for the lengths.
+  int32_t node = elems;
+  do {
+    int32_t n = Heap(1);
+    Heap(1) = Heap(s->heapLen--);
+    PqDownHeap(1);
+    int32_t m = Heap(1);
+    Heap(--s->heapMax) = n;
+    Heap(--s->heapMax) = m;
+    tree[node].fc = (uint16_t)(tree[n].fc + tree[m].fc);
+    uint32_t dn = Depth(n), dm = Depth(m);
+    Depth(node) = (uint8_t)((dn >= dm ? dn : dm) + 1);  // a byte, as the tie-break expects
+    tree[n].dl = tree[m].dl = (uint16_t)node;
+    Heap(1) = node++;
+    PqDownHeap(1);
+  } while (s->heapLen >= 2);
+  Heap(--s->heapMax) = Heap(1);
+
+  GenBitLengths();
+  GenCodes();
+}
+
+void BuildTree(DeflateState* s, TreeDesc* desc) { TreeBuilder(s, desc).Build(); }
+
+/* The run-length structure of a tree's code lengths: ScanTree counts it into the
+   bit-length tree, SendTree sends it. */
+template <bool Send>
+void WalkTree(DeflateState* s, ChunkedRecordArray* codes, int32_t maxCode) {
+  Nodes tree(codes);
+  Nodes bl(s->blTree);
+  int32_t prevLen = -1;
+  int32_t nextLen = tree[0].dl;
+  int32_t count = 0;
+  int32_t maxCount = 7, minCount = 4;
+  if (nextLen == 0) {
+    maxCount = 138;
+    minCount = 3;
+  }
+  if (!Send) tree[maxCode + 1].dl = 0xFFFF;  // guard
+  for (int32_t n = 0; n <= maxCode; n++) {
+    int32_t curLen = nextLen;
+    nextLen = tree[n + 1].dl;
+    if (++count < maxCount && curLen == nextLen) continue;
+    if (count < minCount) {
+      if (Send) {
+        do SendCode(s, bl[curLen]);
+        while (--count != 0);
+      } else {
+        bl[curLen].fc = (uint16_t)(bl[curLen].fc + count);
+      }
+    } else if (curLen != 0) {
+      if (curLen != prevLen) {
+        if (Send) SendCode(s, bl[curLen]);
+        else bl[curLen].fc++;
+        count--;
+      }
+      if (Send) {
+        SendCode(s, bl[Rep3To6]);
+        SendBits(s, (uint32_t)(count - 3), 2);
+      } else {
+        bl[Rep3To6].fc++;
+      }
+    } else if (count <= 10) {
+      if (Send) {
+        SendCode(s, bl[RepZero3To10]);
+        SendBits(s, (uint32_t)(count - 3), 3);
+      } else {
+        bl[RepZero3To10].fc++;
+      }
+    } else {
+      if (Send) {
+        SendCode(s, bl[RepZero11To138]);
+        SendBits(s, (uint32_t)(count - 11), 7);
+      } else {
+        bl[RepZero11To138].fc++;
+      }
+    }
+    count = 0;
+    prevLen = curLen;
+    if (nextLen == 0) {
+      maxCount = 138;
+      minCount = 3;
+    } else if (curLen == nextLen) {
+      maxCount = 6;
+      minCount = 3;
+    } else {
+      maxCount = 7;
+      minCount = 4;
+    }
+  }
+}
+
+int32_t BuildBlTree(DeflateState* s) {
+  WalkTree<false>(s, s->dynLTree, s->lDesc.maxCode);
+  WalkTree<false>(s, s->dynDTree, s->dDesc.maxCode);
+  BuildTree(s, &s->blDesc);
+  int32_t maxBlIndex;
+  for (maxBlIndex = BLCodes - 1; maxBlIndex >= 3; maxBlIndex--) {
+    if (Node(s->blTree, BLOrder[maxBlIndex]).dl != 0) break;
+  }
+  s->optLen += 3 * ((uint32_t)maxBlIndex + 1) + 5 + 5 + 4;
+  return maxBlIndex;
+}
+
+void SendAllTrees(DeflateState* s, int32_t lcodes, int32_t dcodes, int32_t blcodes) {
+  SendBits(s, (uint32_t)(lcodes - 257), 5);
+  SendBits(s, (uint32_t)(dcodes - 1), 5);
+  SendBits(s, (uint32_t)(blcodes - 4), 4);
+  for (int32_t rank = 0; rank < blcodes; rank++) SendBits(s, Node(s->blTree, BLOrder[rank]).dl, 3);
+  WalkTree<true>(s, s->dynLTree, lcodes - 1);
+  WalkTree<true>(s, s->dynDTree, dcodes - 1);
+}
+
+/* The bit buffer of a block's output, held in registers: the same bits in the same order
+   as SendBits, written straight into the pending output's chunks, and stored back in the
+   state at the end. */
+class BitSink {
+ public:
+  explicit BitSink(DeflateState* state)
+      : s(state), buffer(state->biBuf), valid(state->biValid), pos(state->pendingOut + (uint32_t)state->pending) {}
+  ~BitSink() {
+    s->biBuf = (uint16_t)buffer;
+    s->biValid = valid;
+    s->pending = (int32_t)(pos - s->pendingOut);
+  }
+  void Bits(uint32_t value, int32_t length) {
+    buffer |= value << valid;
+    valid += length;
+    if (valid > 16) {
+      Byte(buffer & 0xFF);
+      Byte((buffer >> 8) & 0xFF);
+      buffer >>= 16;
+      valid -= 16;
+    }
+  }
+  void Code(const TreeNode& node) { Bits(node.fc, node.dl); }
+
+ private:
+  void Byte(uint32_t c) {
+    if (room == 0) Reload();
+    if (room != 0) {
+      *p++ = (uint8_t)c;
+      room--;
+    } else {
+      ChunkedArray::CountDroppedWrite();  // past the pending buffer: never at these sizes
+    }
+    pos++;
+  }
+  void Reload() {
+    if (pos < s->pendingBuf->size) p = s->pendingBuf->Run(pos, &room);
+  }
+
+  DeflateState* s;
+  uint32_t buffer;
+  int32_t valid;
+  uint32_t pos;
+  uint8_t* p = NULL;
+  uint32_t room = 0;
+};
+
+/* The recorded literals and matches with the given codes, then the end of the block. */
+void CompressBlock(DeflateState* s, const TreeNode* ltree, const TreeNode* dtree) {
+  BitSink out(s);
+  // lBuf and dBuf are walked a run of 128 entries at a time (one chunk of dBuf, half a
+  // chunk of lBuf).
+  for (uint32_t first = 0; first < s->lastLit; first += ChunkBytes / 2) {
+    uint32_t n = s->lastLit - first < ChunkBytes / 2 ? s->lastLit - first : ChunkBytes / 2;
+    const uint16_t* dists = reinterpret_cast<const uint16_t*>(s->dBuf->Address(first * 2));
+    const uint8_t* lengths = s->lBuf->Address(first);
+    for (uint32_t i = 0; i < n; i++) {
+      uint32_t dist = dists[i];
+      uint32_t lc = lengths[i];
+      if (dist == 0) {
+        out.Code(ltree[lc]);
+        continue;
+      }
+      uint32_t code = T.lengthCode[lc];
+      out.Code(ltree[code + Literals + 1]);
+      int32_t extra = ExtraLBits[code];
+      if (extra != 0) out.Bits(lc - (uint32_t)T.baseLength[code], extra);
+      dist--;
+      code = DCode(dist);
+      out.Code(dtree[code]);
+      extra = ExtraDBits[code];
+      if (extra != 0) out.Bits(dist - (uint32_t)T.baseDist[code], extra);
+    }
+  }
+  out.Code(ltree[EndBlock]);
+  s->lastEobLen = ltree[EndBlock].dl;
+}
+
+/* The dynamic trees as plain arrays for the length of one block's output. */
+void CopyCodes(ChunkedRecordArray* tree, int32_t count, TreeNode* to) {
+  for (int32_t n = 0; n < count; n++) to[n] = Node(tree, (uint32_t)n);
+}
+
+}  // namespace
+
+TreeNode& NodeOutOfRange() {
+  ChunkedArray::CountDroppedWrite();
+  return scratchNode;
+}
+
+void InitTrees(DeflateState* s) {
+  s->lDesc.tree = s->dynLTree;
+  s->lDesc.statDesc = &StaticLDesc;
+  s->dDesc.tree = s->dynDTree;
+  s->dDesc.statDesc = &StaticDDesc;
+  s->blDesc.tree = s->blTree;
+  s->blDesc.statDesc = &StaticBLDesc;
+  s->biBuf = 0;
+  s->biValid = 0;
+  s->lastEobLen = 8;
+  InitBlock(s);
+}
+
+void InitBlock(DeflateState* s) {
+  for (uint32_t n = 0; n < LCodes; n++) Node(s->dynLTree, n).fc = 0;
+  for (uint32_t n = 0; n < DCodes; n++) Node(s->dynDTree, n).fc = 0;
+  for (uint32_t n = 0; n < BLCodes; n++) Node(s->blTree, n).fc = 0;
+  Node(s->dynLTree, EndBlock).fc = 1;
+  s->optLen = s->staticLen = 0;
+  s->lastLit = s->matches = 0;
+}
+
+void StoredBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_t len, int last) {
+  VM_ASSERT(len <= 0xFFFF);
+  SendBits(s, 0 + (uint32_t)last, 3);
+  BiWindup(s);
+  s->lastEobLen = 8;
+  PutShort(s, len);
+  PutShort(s, ~len & 0xFFFF);
+  uint32_t to = s->pendingOut + (uint32_t)s->pending;
+  if (offset + len > window->size || to + len > s->pendingBuf->size) {
+    for (uint32_t i = 0; i < len; i++) PutByte(s, window->GetByte(offset + i));  // never at these sizes
+    return;
+  }
+  for (uint32_t done = 0; done < len;) {
+    uint32_t roomFrom, roomTo;
+    const uint8_t* from = window->Run(offset + done, &roomFrom);
+    uint8_t* into = s->pendingBuf->Run(to + done, &roomTo);
+    uint32_t n = roomFrom < roomTo ? roomFrom : roomTo;
+    if (n > len - done) n = len - done;
+    memcpy(into, from, n);
+    done += n;
+  }
+  s->pending += (int32_t)len;
+}
+
+void AlignBlock(DeflateState* s) {
+  const TreeNode& eob = T.staticLTree[EndBlock];
+  SendBits(s, 2 << 1, 3);
+  SendCode(s, eob);
+  BiFlush(s);
+  // The decoder needs 10 bits of look-ahead past the end of the previous block's last
+  // code: when this empty block did not supply them, a second one does.
+  if (1 + s->lastEobLen + 10 - s->biValid < 9) {
+    SendBits(s, 2 << 1, 3);
+    SendCode(s, eob);
+    BiFlush(s);
+  }
+  s->lastEobLen = 7;
+}
+
+void FlushBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_t storedLen, int last) {
+  uint32_t optBytes, staticBytes;
+  int32_t maxBlIndex = 0;
+  if (s->level > 0) {
+    BuildTree(s, &s->lDesc);
+    BuildTree(s, &s->dDesc);
+    maxBlIndex = BuildBlTree(s);
+    optBytes = (s->optLen + 3 + 7) >> 3;
+    staticBytes = (s->staticLen + 3 + 7) >> 3;
+    if (staticBytes <= optBytes) optBytes = staticBytes;
+  } else {
+    optBytes = staticBytes = storedLen + 5;
+  }
+  if (storedLen + 4 <= optBytes && window != NULL) {
+    StoredBlock(s, window, offset, storedLen, last);
+  } else if (staticBytes == optBytes) {
+    SendBits(s, (1 << 1) + (uint32_t)last, 3);
+    CompressBlock(s, T.staticLTree, T.staticDTree);
+  } else {
+    SendBits(s, (2 << 1) + (uint32_t)last, 3);
+    SendAllTrees(s, s->lDesc.maxCode + 1, s->dDesc.maxCode + 1, maxBlIndex + 1);
+    TreeNode ltree[LCodes + 2];
+    TreeNode dtree[DCodes];
+    CopyCodes(s->dynLTree, LCodes, ltree);
+    CopyCodes(s->dynDTree, DCodes, dtree);
+    CompressBlock(s, ltree, dtree);
+  }
+  InitBlock(s);
+  if (last) BiWindup(s);
+}
+
+}  // namespace puxz
