@@ -155,4 +155,20 @@ std::string Describe(const Params& p, const Pattern& pattern) {
   return text.str();
 }
 
+void DeflateTest::SetUp() {
+  PoolMachineTest::SetUp();
+  cookie = ZipPoolGetCookie();
+  ASSERT_NE(nullptr, cookie);
+  dropped = puxz::ChunkedArray::DroppedWrites();
+}
+
+void DeflateTest::TearDown() {
+  EXPECT_EQ(dropped, puxz::ChunkedArray::DroppedWrites()) << "an access fell outside a chunked array";
+  if (cookie != nullptr) {
+    EXPECT_EQ(0u, ZipPoolBytesInUse(cookie));
+    ZipPoolReleaseCookie(cookie);
+  }
+  PoolMachineTest::TearDown();
+}
+
 }  // namespace compress_test

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chunkedarray.h"
 #include "compress_support.h"
 #include "deflate.h"
 #include "sample_data.h"
@@ -50,6 +51,16 @@ struct OurStream {
 };
 
 std::string Describe(const Params& p, const Pattern& pattern);
+
+/* A machine with its pool open; at the end the pool must be empty and no access may have
+   fallen outside a chunked array. */
+class DeflateTest : public PoolMachineTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  ZipPoolCookie* cookie = nullptr;
+  uint32_t dropped = 0;
+};
 
 }  // namespace compress_test
 

@@ -157,6 +157,9 @@ void InitBlock(DeflateState* s);
 void FlushBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_t storedLen, int last);
 void StoredBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_t len, int last);
 void AlignBlock(DeflateState* s);
+/* Builds the code of a tree from its frequencies (lengths limited, codes assigned) and
+   adds the tree's cost to optLen and staticLen. */
+void BuildTree(DeflateState* s, TreeDesc* desc);
 /* The node of a tree; out-of-range indexes reach a scratch node, never memory outside. */
 TreeNode& NodeOutOfRange();
 inline TreeNode& Node(ChunkedRecordArray* tree, uint32_t i) {

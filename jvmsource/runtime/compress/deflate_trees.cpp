@@ -71,6 +71,9 @@ const StaticTreeDesc StaticLDesc = {T.staticLTree, ExtraLBits, Literals + 1, LCo
 const StaticTreeDesc StaticDDesc = {T.staticDTree, ExtraDBits, 0, DCodes, MaxBits};
 const StaticTreeDesc StaticBLDesc = {NULL, ExtraBLBits, 0, BLCodes, MaxBLBits};
 
+/* The block types of RFC 1951. */
+enum : uint32_t { StoredBlockType = 0, StaticTrees = 1, DynamicTrees = 2 };
+
 TreeNode scratchNode;
 
 inline void PutShort(DeflateState* s, uint32_t w) {
@@ -286,8 +289,6 @@ void TreeBuilder::Build() {
   GenCodes();
 }
 
-void BuildTree(DeflateState* s, TreeDesc* desc) { TreeBuilder(s, desc).Build(); }
-
 /* The run-length structure of a tree's code lengths: ScanTree counts it into the
    bit-length tree, SendTree sends it. */
 template <bool Send>
@@ -462,6 +463,8 @@ void CopyCodes(ChunkedRecordArray* tree, int32_t count, TreeNode* to) {
 
 }  // namespace
 
+void BuildTree(DeflateState* s, TreeDesc* desc) { TreeBuilder(s, desc).Build(); }
+
 TreeNode& NodeOutOfRange() {
   ChunkedArray::CountDroppedWrite();
   return scratchNode;
@@ -491,11 +494,12 @@ void InitBlock(DeflateState* s) {
 
 void StoredBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_t len, int last) {
   VM_ASSERT(len <= 0xFFFF);
-  SendBits(s, 0 + (uint32_t)last, 3);
+  SendBits(s, (StoredBlockType << 1) + (uint32_t)last, 3);
   BiWindup(s);
   s->lastEobLen = 8;
   PutShort(s, len);
   PutShort(s, ~len & 0xFFFF);
+  if (len == 0) return;  // the empty block of a flush has no window
   uint32_t to = s->pendingOut + (uint32_t)s->pending;
   if (offset + len > window->size || to + len > s->pendingBuf->size) {
     for (uint32_t i = 0; i < len; i++) PutByte(s, window->GetByte(offset + i));  // never at these sizes
@@ -515,13 +519,13 @@ void StoredBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_
 
 void AlignBlock(DeflateState* s) {
   const TreeNode& eob = T.staticLTree[EndBlock];
-  SendBits(s, 2 << 1, 3);
+  SendBits(s, StaticTrees << 1, 3);
   SendCode(s, eob);
   BiFlush(s);
   // The decoder needs 10 bits of look-ahead past the end of the previous block's last
   // code: when this empty block did not supply them, a second one does.
   if (1 + s->lastEobLen + 10 - s->biValid < 9) {
-    SendBits(s, 2 << 1, 3);
+    SendBits(s, StaticTrees << 1, 3);
     SendCode(s, eob);
     BiFlush(s);
   }
@@ -544,10 +548,10 @@ void FlushBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_t
   if (storedLen + 4 <= optBytes && window != NULL) {
     StoredBlock(s, window, offset, storedLen, last);
   } else if (staticBytes == optBytes) {
-    SendBits(s, (1 << 1) + (uint32_t)last, 3);
+    SendBits(s, (StaticTrees << 1) + (uint32_t)last, 3);
     CompressBlock(s, T.staticLTree, T.staticDTree);
   } else {
-    SendBits(s, (2 << 1) + (uint32_t)last, 3);
+    SendBits(s, (DynamicTrees << 1) + (uint32_t)last, 3);
     SendAllTrees(s, s->lDesc.maxCode + 1, s->dDesc.maxCode + 1, maxBlIndex + 1);
     TreeNode ltree[LCodes + 2];
     TreeNode dtree[DCodes];
