@@ -47,18 +47,18 @@ struct Code {
       if (count[l] != 0) maxLength = l;
       used += count[l];
     }
-    if (maxLength > limit) return "code length " + std::to_string(maxLength) + " over " + std::to_string(limit);
-    // Kraft sum in units of 2^-15.
-    uint32_t kraft = 0;
-    for (int l = 1; l < 16; l++) kraft += (uint32_t)count[l] << (15 - l);
-    bool single = allowSingle && used == 1 && count[1] == 1;
-    if (kraft != (1u << 15) && !single && used != 0) return "incomplete or oversubscribed code";
     std::vector<uint16_t> offs(16, 0);
     for (int l = 1; l < 15; l++) offs[l + 1] = offs[l] + count[l];
     symbols.assign(used, 0);
     for (size_t s = 0; s < lengths.size(); s++) {
       if (lengths[s] != 0) symbols[offs[lengths[s]]++] = (uint16_t)s;
     }
+    if (maxLength > limit) return "code length " + std::to_string(maxLength) + " over " + std::to_string(limit);
+    // Kraft sum in units of 2^-15.
+    uint32_t kraft = 0;
+    for (int l = 1; l < 16; l++) kraft += (uint32_t)count[l] << (15 - l);
+    bool single = allowSingle && used == 1 && count[1] == 1;
+    if (kraft != (1u << 15) && !single && used != 0) return "incomplete or oversubscribed code";
     return "";
   }
   int Decode(Bits& bits) const {
@@ -66,7 +66,10 @@ struct Code {
     for (int l = 1; l < 16; l++) {
       code |= (int)bits.Get(1);
       int n = count[l];
-      if (code - n < first) return symbols[index + (code - first)];
+      if (code - n < first) {
+        size_t at = (size_t)(index + (code - first));
+        return at < symbols.size() ? symbols[at] : -1;
+      }
       index += n;
       first += n;
       first <<= 1;
@@ -76,12 +79,17 @@ struct Code {
   }
 };
 
-const uint16_t LengthBase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
+}  // namespace
+
+const uint16_t RfcLengthBase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
                                  35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t LengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t DistBase[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193,
+const uint8_t RfcLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const uint16_t RfcDistBase[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193,
                                257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const uint8_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const uint8_t RfcDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+namespace {
+
 const uint8_t Order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 std::string Codes(Bits& bits, Decoded& d, const Code& lit, const Code& dist, Block& block) {
@@ -97,10 +105,10 @@ std::string Codes(Bits& bits, Decoded& d, const Code& lit, const Code& dist, Blo
     }
     if (sym == 256) return "";
     if (sym > 285) return "bad length symbol";
-    uint32_t len = LengthBase[sym - 257] + bits.Get(LengthExtra[sym - 257]);
+    uint32_t len = RfcLengthBase[sym - 257] + bits.Get(RfcLengthExtra[sym - 257]);
     int ds = dist.Decode(bits);
     if (ds < 0 || ds > 29) return "bad distance code";
-    uint32_t distance = DistBase[ds] + bits.Get(DistExtra[ds]);
+    uint32_t distance = RfcDistBase[ds] + bits.Get(RfcDistExtra[ds]);
     if (distance > d.data.size()) return "distance beyond the data";
     d.tokens.push_back({len, distance});
     block.tokens++;

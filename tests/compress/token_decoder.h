@@ -33,6 +33,13 @@ struct Decoded {
   std::string error; /* empty when the stream is valid */
 };
 
+/* RFC 1951, section 3.2.5: the smallest length and distance of each length code
+   (symbols 257-285) and distance code, and their extra bits. */
+extern const uint16_t RfcLengthBase[29];
+extern const uint8_t RfcLengthExtra[29];
+extern const uint16_t RfcDistBase[30];
+extern const uint8_t RfcDistExtra[30];
+
 /* Decodes raw deflate data, or a zlib-wrapped stream when wrapped (the header and the
    Adler-32 trailer are checked). Distances must reach back into data decoded so far,
    or into the first preset bytes. Codes must be complete (a single distance code of one
