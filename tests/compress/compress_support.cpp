@@ -45,7 +45,6 @@ uint32_t PoolMachineTest::PoolBytes() {
 
 void PoolMachineTest::DestroyAttachedMachine(runtime_test::Machine& m, bool attached) {
   if (attached) DetachHere(m);
-  VMJniCallDestroyKeys(m.jvm);
   DestroyMachine(m);
 }
 

@@ -24,8 +24,8 @@ class PoolMachineTest : public runtime_test::RuntimeTest {
   ZipPoolCookie* PeekCookie();
   /* The pool's bytes now (0 when there is no pool). */
   uint32_t PoolBytes();
-  /* Destroys the machine as DestroyJavaVM will: the calling thread detached, then every
-     key of the JavaVM record's list called. */
+  /* Detaches the calling thread when it is attached, then destroys the machine (which
+     calls the keys of its JavaVM record, the pool's among them). */
   void DestroyAttachedMachine(runtime_test::Machine& m, bool attached);
 
   runtime_test::Machine machine;

@@ -81,7 +81,10 @@ uint32_t RuntimeTest::DestroyMachine(Machine& m) {
     left = m.vm->Destroy();
     if (left == 0) m.ns->Destroy();
   }
-  if (m.jvm != nullptr) host->HeapFree(nullptr, m.jvm);
+  if (m.jvm != nullptr) {
+    VMJniCallDestroyKeys(m.jvm);  // as DestroyJavaVM does last
+    host->HeapFree(nullptr, m.jvm);
+  }
   m = Machine();
   return left;
 }
