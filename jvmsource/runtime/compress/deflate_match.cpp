@@ -91,6 +91,19 @@ class Matcher {
     return s->lastLit == s->litBufSize - 1;
   }
 
+  enum { Ready = -1, InputDone = -2 };
+  /* Readies a step (Refill when short of lookahead): with 3 bytes in hand the string at
+     strStart is entered and *h becomes the candidate from its chain; otherwise *h stays
+     what the step before found. */
+  __attribute__((always_inline)) int Step(int flush, uint32_t* h) {
+    if (s->lookahead < MinLookahead) {
+      int ready = Refill(flush);
+      if (ready != Ready) return ready;
+    }
+    if (s->lookahead >= MinMatch) *h = Insert(s->strStart);
+    return Ready;
+  }
+  int Refill(int flush);
   int Fast(int flush);
   int Slow(int flush);
 
@@ -161,6 +174,7 @@ uint32_t Matcher::Longest(uint32_t cur) {
   const uint32_t start = Pair(strStart);
   uint32_t end = At(strStart + best);
   for (;;) {
+    uint32_t next = Link(cur);  // the chain's next load starts before this one is judged
     // Most candidates fail on the byte at the end of the best match so far, then on the
     // one before it.
     if (At(cur + best) == end && At(cur + best - 1) == At(strStart + best - 1) && Pair(cur) == start) {
@@ -172,7 +186,7 @@ uint32_t Matcher::Longest(uint32_t cur) {
         end = At(strStart + best);
       }
     }
-    cur = Link(cur);
+    cur = next;
     if (cur <= limit || --chain == 0) break;
   }
   return best <= s->lookahead ? best : s->lookahead;
@@ -185,16 +199,26 @@ uint32_t Matcher::Longest(uint32_t cur) {
     if ((s)->stream->avail_out == 0) return (last) ? FinishStarted : NeedMore; \
   } while (0)
 
+/* What ends every strategy once the input is used up: the block so far, the last one
+   when finishing. */
+int LastBlock(DeflateState* s, int flush) {
+  FLUSH_BLOCK(s, flush == ZFlush_Finish);
+  return flush == ZFlush_Finish ? FinishDone : BlockDone;
+}
+
+/* A step needs MinLookahead bytes in hand unless the input is to be flushed: NeedMore
+   when the strategy must wait for input, InputDone when nothing is left, else Ready. */
+int Matcher::Refill(int flush) {
+  FillWindow(s);
+  if (s->lookahead < MinLookahead && flush == ZFlush_None) return NeedMore;
+  return s->lookahead == 0 ? InputDone : Ready;
+}
+
 /* Insertions happen only with 3 bytes of lookahead, so p + 2 is valid data. */
 int Matcher::Fast(int flush) {
   uint32_t h = 0;
-  for (;;) {
-    if (s->lookahead < MinLookahead) {
-      FillWindow(s);
-      if (s->lookahead < MinLookahead && flush == ZFlush_None) return NeedMore;
-      if (s->lookahead == 0) break;
-    }
-    if (s->lookahead >= MinMatch) h = Insert(s->strStart);
+  for (int ready; (ready = Step(flush, &h)) != InputDone;) {
+    if (ready == NeedMore) return NeedMore;
     if (h != 0 && s->strStart - h <= MaxDist(s) && s->strategy != ZStrategy_HuffmanOnly) {
       s->matchLength = Longest(h);
     }
@@ -223,19 +247,13 @@ int Matcher::Fast(int flush) {
     }
     if (full) FLUSH_BLOCK(s, 0);
   }
-  FLUSH_BLOCK(s, flush == ZFlush_Finish);
-  return flush == ZFlush_Finish ? FinishDone : BlockDone;
+  return LastBlock(s, flush);
 }
 
 int Matcher::Slow(int flush) {
   uint32_t h = 0;
-  for (;;) {
-    if (s->lookahead < MinLookahead) {
-      FillWindow(s);
-      if (s->lookahead < MinLookahead && flush == ZFlush_None) return NeedMore;
-      if (s->lookahead == 0) break;
-    }
-    if (s->lookahead >= MinMatch) h = Insert(s->strStart);
+  for (int ready; (ready = Step(flush, &h)) != InputDone;) {
+    if (ready == NeedMore) return NeedMore;
     s->prevLength = s->matchLength;
     s->prevMatch = s->matchStart;
     s->matchLength = MinMatch - 1;
@@ -275,8 +293,7 @@ int Matcher::Slow(int flush) {
     TallyLiteral(At(s->strStart - 1));
     s->matchAvailable = 0;
   }
-  FLUSH_BLOCK(s, flush == ZFlush_Finish);
-  return flush == ZFlush_Finish ? FinishDone : BlockDone;
+  return LastBlock(s, flush);
 }
 
 }  // namespace
@@ -363,8 +380,7 @@ int DeflateStored(DeflateState* s, int flush) {
     // A block must be out before the window slides its start away.
     if (s->strStart - (uint32_t)s->blockStart >= MaxDist(s)) FLUSH_BLOCK(s, 0);
   }
-  FLUSH_BLOCK(s, flush == ZFlush_Finish);
-  return flush == ZFlush_Finish ? FinishDone : BlockDone;
+  return LastBlock(s, flush);
 }
 
 int DeflateFast(DeflateState* s, int flush) { return Matcher(s).Fast(flush); }
