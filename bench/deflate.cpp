@@ -169,7 +169,7 @@ void Run(const char* dataName, const Bytes& in, const Case& ours, const Case& th
     failures++;
   }
   Compress(them, theirs, in, &b);
-  int repeats = in.size() > (1u << 20) ? 3 : 5;
+  const int repeats = 5;
   double tOurs = Best([&] { Compress(us, ours, in, &a); }, repeats);
   double tZlib = Best([&] { Compress(them, theirs, in, &b); }, repeats);
   double mb = in.size() / 1e6;

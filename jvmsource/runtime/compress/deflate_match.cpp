@@ -27,47 +27,75 @@ inline uint32_t Load32(const uint8_t* p) {
   return v;
 }
 
-/* The hot side of the strategies. The state's arrays keep their chunks for the life of
-   the stream, so one call of a strategy resolves every chunk once, on the stack, and
-   reaches the window, the chains, the heads, the literal buffers and the literal
-   frequencies through those tables. Only offsets proven to lie inside the arrays take
-   this path (see each use); everything else goes through the guarded accessors. */
-class Matcher {
- public:
-  explicit Matcher(DeflateState* state) : s(state) {
-    // The chunk of window byte p is winBase[p >> 8] + p, and the link of any window
-    // position p (below 2 x wSize) is at linkBase[p >> 7] + 2p, both halves of the window
-    // sharing the chains' chunks as p AND wMask does.
-    uint8_t* chunks[MaxArrayBytes / ChunkBytes];
-    s->window->Map(chunks);
-    for (uint32_t c = 0; c < s->window->size / ChunkBytes; c++) winBase[c] = (uintptr_t)chunks[c] - c * ChunkBytes;
-    s->prev->Map(chunks);
-    uint32_t half = s->prev->size / ChunkBytes;
-    for (uint32_t c = 0; c < 2 * half; c++) linkBase[c] = (uintptr_t)chunks[c % half] - c * ChunkBytes;
-    s->head->Map(head);
-    s->lBuf->Map(lbuf);
-    s->dBuf->Map(dbuf);
-    s->dynLTree->Map(ltree);
-    s->dynDTree->Map(dtree);
+/* The chunk tables of an array's segments, held on the stack: an element costs two
+   look-ups, and making the copy costs a handful of loads. */
+struct Segments {
+  explicit Segments(const ChunkedArray* a) {
+    for (uint32_t k = 0; k < SegmentsPerArray; k++) table[k] = a->segments[k] != NULL ? a->segments[k]->chunks : NULL;
   }
+  uint8_t* At(uint32_t o) const {
+    return table[o >> 14][(o >> 8) & (ChunksPerSegment - 1)] + (o & (ChunkBytes - 1));
+  }
+  uint8_t* const* table[SegmentsPerArray];
+};
+
+/* How the strategies reach the window, the chains, the heads, the literal buffers and
+   the literal frequencies. The arrays keep their chunks for the life of the stream, so
+   each call of a strategy copies the segment tables of the window, the chains and the
+   heads into flat tables on the stack (at most 3 KB): a window byte, a link or a head
+   then costs one look-up, which the match search repeats thousands of times per call.
+   The buffers and the trees, reached once per tally, keep two look-ups. Only offsets
+   proven to lie inside the arrays take these paths (see each use); everything else goes
+   through the guarded accessors. */
+class Views {
+ protected:
+  explicit Views(DeflateState* s)
+      : lengths(s->lBuf), distances(s->dBuf), ltree(s->dynLTree), dtree(s->dynDTree), wMask(s->wMask) {
+    Flat(s->window, win);
+    Flat(s->prev, chains);
+    Flat(s->head, heads);
+  }
+  const uint8_t* Byte(uint32_t o) const { return win[o >> 8] + (o & 0xFF); }
+  uint16_t& Link(uint32_t p) const { return reinterpret_cast<uint16_t*>(chains[(p & wMask) >> 7])[p & 0x7F]; }
+  uint16_t& Head(uint32_t h) const { return reinterpret_cast<uint16_t*>(heads[h >> 7])[h & 0x7F]; }
+  uint8_t& L(uint32_t i) const { return *lengths.At(i); }
+  uint16_t& D(uint32_t i) const { return *reinterpret_cast<uint16_t*>(distances.At(i * 2)); }
+  TreeNode& LNode(uint32_t n) const { return *reinterpret_cast<TreeNode*>(ltree.At(n * 4)); }
+  TreeNode& DNode(uint32_t n) const { return *reinterpret_cast<TreeNode*>(dtree.At(n * 4)); }
+
+ private:
+  static void Flat(const ChunkedArray* a, uint8_t** map) {
+    for (uint32_t k = 0; k < SegmentsPerArray && a->segments[k] != NULL; k++) {
+      memcpy(map + k * ChunksPerSegment, a->segments[k]->chunks, sizeof a->segments[k]->chunks);
+    }
+  }
+  uint8_t* win[MaxArrayBytes / ChunkBytes];
+  uint8_t* chains[MaxArrayBytes / ChunkBytes];
+  uint8_t* heads[MaxArrayBytes / ChunkBytes];
+  Segments lengths, distances, ltree, dtree;
+  uint32_t wMask;
+};
+
+/* The hot side of the strategies. */
+class Matcher : Views {
+ public:
+  explicit Matcher(DeflateState* state) : Views(state), s(state) {}
 
   /* Window bytes at offsets below windowSize. */
-  uint32_t At(uint32_t o) const { return *reinterpret_cast<const uint8_t*>(winBase[o >> 8] + o); }
+  uint32_t At(uint32_t o) const { return *Byte(o); }
   /* Two window bytes from o on (o + 1 below windowSize), low byte first. */
   uint32_t Pair(uint32_t o) const {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(winBase[o >> 8] + o);
+    const uint8_t* p = Byte(o);
     return (o & 0xFF) != 0xFF ? Load16(p) : p[0] | At(o + 1) << 8;
   }
-  /* The chain link of window position p. */
-  uint16_t& Link(uint32_t p) const { return *reinterpret_cast<uint16_t*>(linkBase[p >> 7] + 2 * p); }
 
   /* Enters the string at p (p + 2 below strStart + lookahead) into its chain. */
   uint32_t Insert(uint32_t p) {
     s->insH = ((s->insH << s->hashShift) ^ At(p + MinMatch - 1)) & s->hashMask;
-    uint16_t* h = &head[s->insH >> 7][s->insH & 0x7F];
-    uint32_t candidate = *h;
+    uint16_t& h = Head(s->insH);
+    uint32_t candidate = h;
     Link(p) = (uint16_t)candidate;
-    *h = (uint16_t)p;
+    h = (uint16_t)p;
     return candidate;
   }
 
@@ -75,19 +103,17 @@ class Matcher {
 
   bool TallyLiteral(uint32_t c) {
     uint32_t i = s->lastLit++;
-    dbuf[i >> 7][i & 0x7F] = 0;
-    lbuf[i >> 8][i & 0xFF] = (uint8_t)c;
-    ltree[c >> 6][c & 0x3F].fc++;
+    D(i) = 0;
+    L(i) = (uint8_t)c;
+    LNode(c).fc++;
     return s->lastLit == s->litBufSize - 1;
   }
   bool TallyMatch(uint32_t dist, uint32_t lc) {
     uint32_t i = s->lastLit++;
-    dbuf[i >> 7][i & 0x7F] = (uint16_t)dist;
-    lbuf[i >> 8][i & 0xFF] = (uint8_t)lc;
-    uint32_t l = DeflateCodes.lengthCode[lc] + Literals + 1;
-    ltree[l >> 6][l & 0x3F].fc++;
-    uint32_t d = DCode(dist - 1);
-    dtree[d >> 6][d & 0x3F].fc++;
+    D(i) = (uint16_t)dist;
+    L(i) = (uint8_t)lc;
+    LNode(DeflateCodes.lengthCode[lc] + Literals + 1).fc++;
+    DNode(DCode(dist - 1)).fc++;
     return s->lastLit == s->litBufSize - 1;
   }
 
@@ -112,13 +138,6 @@ class Matcher {
   uint32_t Matched(uint32_t scan, uint32_t match) const;
 
   DeflateState* s;
-  uintptr_t winBase[MaxArrayBytes / ChunkBytes];
-  uintptr_t linkBase[2 * MaxArrayBytes / ChunkBytes];
-  uint16_t* head[MaxArrayBytes / ChunkBytes];
-  uint8_t* lbuf[MaxLitBufSize / ChunkBytes];
-  uint16_t* dbuf[MaxLitBufSize * 2 / ChunkBytes];
-  TreeNode* ltree[(HeapSize * sizeof(TreeNode) + ChunkBytes - 1) / ChunkBytes];
-  TreeNode* dtree[1];
 };
 
 /* Positions below wSize leave the window (0, none); the rest move down by wSize. */
@@ -141,8 +160,8 @@ uint32_t Matcher::Matched(uint32_t scan, uint32_t match) const {
   }
   while (len < MaxMatch) {
     uint32_t a = scan + len, b = match + len;
-    const uint8_t* pa = reinterpret_cast<const uint8_t*>(winBase[a >> 8] + a);
-    const uint8_t* pb = reinterpret_cast<const uint8_t*>(winBase[b >> 8] + b);
+    const uint8_t* pa = Byte(a);
+    const uint8_t* pb = Byte(b);
     uint32_t runA = ChunkBytes - (a & 0xFF), runB = ChunkBytes - (b & 0xFF);
     uint32_t n = runA < runB ? runA : runB;
     if (n > MaxMatch - len) n = MaxMatch - len;
@@ -349,9 +368,23 @@ void FillWindow(DeflateState* s) {
 
 uint32_t LongestMatch(DeflateState* s, uint32_t cur) { return Matcher(s).Longest(cur); }
 
-bool TallyLiteral(DeflateState* s, uint32_t c) { return Matcher(s).TallyLiteral(c & 0xFF); }
+/* The strategies flush a full buffer before the next tally; a caller from outside that
+   does not is stopped here rather than writing past the buffers. */
+bool TallyLiteral(DeflateState* s, uint32_t c) {
+  if (s->lastLit >= s->litBufSize - 1) {
+    ChunkedArray::CountDroppedWrite();
+    return true;
+  }
+  return Matcher(s).TallyLiteral(c & 0xFF);
+}
 
-bool TallyMatch(DeflateState* s, uint32_t dist, uint32_t lc) { return Matcher(s).TallyMatch(dist, lc & 0xFF); }
+bool TallyMatch(DeflateState* s, uint32_t dist, uint32_t lc) {
+  if (s->lastLit >= s->litBufSize - 1 || dist - 1 >= s->wSize) {
+    ChunkedArray::CountDroppedWrite();
+    return true;
+  }
+  return Matcher(s).TallyMatch(dist, lc & 0xFF);
+}
 
 void FlushBlockOnly(DeflateState* s, int last) {
   bool inWindow = s->blockStart >= 0;

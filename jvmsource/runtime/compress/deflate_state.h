@@ -170,12 +170,13 @@ inline TreeNode& Node(ChunkedRecordArray* tree, uint32_t i) {
 /* ---- matching and strategies (deflate_match.cpp) ---- */
 void InitMatcher(DeflateState* s);
 void FillWindow(DeflateState* s);
+/* For the string at strStart, as a step of a strategy sees it (cur below strStart). */
 uint32_t LongestMatch(DeflateState* s, uint32_t cur);
 int DeflateStored(DeflateState* s, int flush);
 int DeflateFast(DeflateState* s, int flush);
 int DeflateSlow(DeflateState* s, int flush);
 void FlushBlockOnly(DeflateState* s, int last);
-/* True when the literal buffer is full. */
+/* True when the literal buffer is full (then nothing more is taken until a flush). */
 bool TallyLiteral(DeflateState* s, uint32_t c);
 bool TallyMatch(DeflateState* s, uint32_t dist, uint32_t lc);
 /* Clears every head entry (reset, full flush). */
