@@ -183,13 +183,18 @@ void Run(const char* dataName, const Bytes& in, const Case& ours, const Case& th
     while (i < a.size() && i < b.size() && a[i] == b[i]) i++;
     same = " | bytes differ at " + std::to_string(i);
   }
-  char label[64];
-  snprintf(label, sizeof label, "%s L%d%s m%d %d %s", dataName, ours.level,
-           ours.level != theirs.level ? (std::string("/zL") + std::to_string(theirs.level)).c_str() : "",
-           ours.memLevel, ours.windowBits, ours.natives ? "256/256" : "single");
-  printf("%-30s ours %11s (%5.1f%%) %6.1f MB/s | zlib %11s (%5.1f%%) %6.1f MB/s | time x%.2f%s\n", label,
-         Thousands(a.size()).c_str(), 100.0 * a.size() / std::max<size_t>(1, in.size()), mb / tOurs,
-         Thousands(b.size()).c_str(), 100.0 * b.size() / std::max<size_t>(1, in.size()), mb / tZlib, tOurs / tZlib,
+  char label[80];
+  if (ours.level == theirs.level && ours.memLevel == theirs.memLevel) {
+    snprintf(label, sizeof label, "%s L%d m%d %d %s", dataName, ours.level, ours.memLevel, ours.windowBits,
+             ours.natives ? "256/256" : "single");
+  } else {
+    snprintf(label, sizeof label, "%s L%d m%d vs zlib L%d m%d %s", dataName, ours.level, ours.memLevel,
+             theirs.level, theirs.memLevel, ours.natives ? "256/256" : "single");
+  }
+  double inBytes = (double)std::max<size_t>(1, in.size());
+  printf("%-34s ours %11s (%5.1f%%, %4.2f b/B) %6.1f MB/s | zlib %11s (%5.1f%%, %4.2f b/B) %6.1f MB/s | time x%.2f%s\n",
+         label, Thousands(a.size()).c_str(), 100.0 * a.size() / inBytes, 8.0 * a.size() / inBytes, mb / tOurs,
+         Thousands(b.size()).c_str(), 100.0 * b.size() / inBytes, 8.0 * b.size() / inBytes, mb / tZlib, tOurs / tZlib,
          same.c_str());
   fflush(stdout);
 }

@@ -91,9 +91,14 @@ void FlushPending(z_stream* strm) {
   uint32_t from = s->pendingOut;
   for (uint32_t left = n; left != 0;) {
     uint32_t run;
-    const uint8_t* chunk = s->pendingBuf->Run(from, &run);
-    if (run > left) run = left;
-    memcpy(strm->next_out, chunk, run);
+    if (from >= s->pendingBuf->size) {  // bytes that were dropped read as 0 (never at these sizes)
+      run = left;
+      memset(strm->next_out, 0, run);
+    } else {
+      const uint8_t* chunk = s->pendingBuf->Run(from, &run);
+      if (run > left) run = left;
+      memcpy(strm->next_out, chunk, run);
+    }
     strm->next_out += run;
     from += run;
     left -= run;
