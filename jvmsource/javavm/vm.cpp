@@ -5,6 +5,7 @@
 #include "vmarray.h"
 #include "vmclass.h"
 #include "vmhandlearray.h"
+#include "vmjavalangthrowable.h"
 #include "vmjni.h"
 #include "vmmonitor.h"
 #include "vmnamespace.h"
@@ -113,6 +114,7 @@ uint32_t VM::Destroy() {
     SetDebugger(NULL);
   }
   if (GetStaticDataArray() != NULL) {
+    VMLoadableClass::ReleaseRetiredStaticSlots(this);
     GetStaticDataArray()->Destroy(heap);
     SetStaticDataArray(NULL);
   }
@@ -138,7 +140,7 @@ uint32_t VM::Destroy() {
   // it does, the explicit destroys of static data and files above must go, or their
   // blocks must lose the held-by-machine-code flag first, since it marks from those.
   if (GetOutOfMemoryError() != NULL) {
-    seam::JavaLangThrowableDestroy(GetOutOfMemoryError(), heap);
+    GetOutOfMemoryError()->Destroy(heap);
     SetOutOfMemoryError(NULL);
   }
   host->HeapWalk(heap, ReleaseMonitorOfBlock, NULL);
@@ -377,7 +379,7 @@ bool VM::CreateJavaLangThread(JNIEnv* env) {
   }
 
   if (thread->GetJavaLangThread() == NULL) {
-    VMJavaLangThread* jt = seam::JavaLangThreadCreate(env);
+    VMJavaLangThread* jt = VMJavaLangThread::CreateInstance(env);
     if (jt == NULL) return false;
     thread->SetJavaLangThreadAndName(jt);
   }

@@ -3,6 +3,9 @@
 #include "vmclass.h"
 
 #include "vmclass_support.h"
+#include "vm.h"
+#include "vmhandlearray.h"
+#include "vmjni.h"
 #include "vmerrorcatcher.h"
 #include "vmliteral.h"
 #include "vmthread.h"
@@ -92,15 +95,26 @@ static void DestroyRecord(VMObject* object, HHeap* heap) {
 }
 
 void VMLoadableClass::Destroy(HHeap* heap) {
-  // Seam: static data exists once linking gives classes their per-machine data; it is
-  // released here, under the global mutex, from every machine of the name space. No
-  // class has any yet.
+  // The class's static data goes from every machine of its name space (a slot left
+  // filled would make a later class with the same number count as initialised).
   VMNameSpace* ns = GetNameSpace();
   if (ns != NULL && GetIndex() != 0) {
+    VMUtils::LockGlobalMutex();
+    for (JavaVM* j = VMUtils::GetVMList(); j != NULL; j = j->next) {
+      VM* vm = j->vm;
+      if (vm == NULL || vm->GetNameSpace() != ns || vm->GetStaticDataArray() == NULL) continue;
+      VMObjectHandleArray* statics = vm->GetStaticDataArray();
+      VMObject* data = statics->Get(GetIndex());
+      if (data == NULL) continue;
+      statics->AddAt(GetIndex(), NULL);
+      if (!data->GetIsNameSpaceData()) data->Destroy(vm->GetHeap());
+    }
+    VMUtils::UnlockGlobalMutex();
     if (VMClassHandleArray* classes = Classes(ns)) {
       if (classes->Get(GetIndex()) == this) classes->Delete(GetIndex());
     }
   }
+  DestroySharedStaticData(heap);
   DestroyRecord((VMObject*)GetInterfaces(), heap);
   if (VMConstantPool* pool = GetConstantPool()) DestroyConstantPool(pool, heap);
   if (VMDataMemberArray* fields = GetDataMembers()) {

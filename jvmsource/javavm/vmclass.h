@@ -219,6 +219,8 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
     IsSuperBit = 1u << 8,
     IsAbstractBit = 1u << 9,
     AllReferencesLoadedBit = 1u << 10,
+    /* Preparation is under way (by the holder of the class's monitor). */
+    IsPreparingBit = 1u << 11,
   };
 
   /* An unloaded shell: nothing is read until Load. */
@@ -274,6 +276,7 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   PUX_VMLC_FLAG(IsSuper)
   PUX_VMLC_FLAG(IsAbstract)
   PUX_VMLC_FLAG(AllReferencesLoaded)
+  PUX_VMLC_FLAG(IsPreparing)
 #undef PUX_VMLC_FLAG
 
   /* Java modifiers of the class. */
@@ -295,20 +298,50 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   static VMLoadableClass* FindPrepared(JNIEnv* env, VMLiteral* dotName, VMClassLoader* loader);
   static VMLoadableClass* FindInitialized(JNIEnv* env, VMLiteral* dotName, VMClassLoader* loader);
 
-  /* Life cycle: parse once per name space, link, initialise per machine. */
+  /* Life cycle: parse once per name space, link, initialise per machine. Initialize
+     answers 0 when the class is initialised in the caller's machine, 1 when its static
+     initialiser threw (the exception is pending), else the status of a load or link
+     failure. */
   VMStatus Load();
   VMStatus Prepare(VMLoadableClass** failing);
   VMStatus Initialize(JNIEnv* env);
-  /* Linking steps: the classes of the fields, then the instance layout (the fields'
-     word slots, the create size and the reference mask of an instance). */
+  VMStatus RunClinit(JNIEnv* env);
+  void RunStaticVoidMethodNoParms(JNIEnv* env, VMLiteral* name, VMLiteral* descriptor);
+  void RunFinalize(JNIEnv* env, VMObject* object);
+
+  /* Linking steps: the classes of the fields, the static slots and the class number,
+     the instance layout (the fields' word slots, the create size and the reference mask
+     of an instance), the method table. */
   VMStatus PrepareDataMemberClasses();
+  VMStatus PrepareNumStatics();
   VMStatus PrepareInstanceData();
+  VMStatus PrepareVTable();
   bool HasCircularSuperChain();
 
-  /* Binding of registered native tables. */
+  /* Static data: one object per machine, at the class number of the machine's array. */
+  VMStatus PrepareStaticData(JNIEnv* env);
+  VMStatus SetStaticData(VM* vm, VMObject* data);
+  /* The static data of an initialised class in the machine, initialising it first;
+     NULL when initialisation failed (the exception is pending, or Initialize's status
+     is to be raised). */
+  VMObject* GetStaticData(VMThread* thread);
+  /* The static data when the class is initialised in the machine for every thread but
+     its initialiser, without any lock; NULL otherwise. */
+  VMObject* GetInitializedStaticData(VM* vm);
+  VMLoadableClass* EnsureInitialized(JNIEnv* env);
+  bool GetIsInitialized(JNIEnv* env);
+  static WalkResult WalkStaticData(VMObject* data, WalkCallback callback, void* context);
+  void DestroySharedStaticData(HHeap* heap);
+  /* Frees the slot arrays a machine's static-data array grew out of (VM::Destroy). */
+  static void ReleaseRetiredStaticSlots(VM* vm);
+
+  /* Binding of natives: by symbol name, by registered tables, and unbinding. */
+  bool LinkNativeMethods();
   VMStatus RegisterNatives(const JNINativeMethod* table, uint32_t count);
+  void UnRegisterNatives();
   void RegisterNativeMethods();
   static void RegisterNativeMethods(VMNameSpace* ns, const char* className);
+  void FreeConstantPool();
 
   /* The superclass's serialization signature followed by the signatures of the class's
      own fields that are neither static nor transient; NULL on failure. */

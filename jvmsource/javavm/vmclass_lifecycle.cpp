@@ -85,14 +85,16 @@ bool VMLoadableClass::HasCircularSuperChain() {
   }
 }
 
-/* Seam: preparation checks the superclass chain and gives the class its instance layout,
-   which object creation needs. Giving fields their static slots, the method table,
-   verification and native binding by symbol belong to linking and are not done yet; a
-   registered native table is applied. */
+/* Flow analysis and the verifier check every method while the name space asks for it.
+   Seam: both are later work (their issues replace this function); until then a name
+   space that sets RunVerifier gets its classes prepared unverified. */
+static VMStatus VerifyMethods(VMLoadableClass*) { return 0; }
+
 VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
   if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) return GetStatus();
   if (GetIsPrepared()) return 0;
   VMNameSpace* ns = GetNameSpace();
+  // Another thread preparing the class holds this monitor: the enter waits for it.
   VMStatus status = MonitorEnter(ns);
   if (status != 0) return status;
   if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) {
@@ -104,16 +106,19 @@ VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
     (void)MonitorExit(ns);
     return 0;
   }
+  if (GetIsPreparing()) {
+    // Only this thread can hold the monitor: its own preparation came back here.
+    (void)MonitorExit(ns);
+    return VMStatus_ClassCircularityError;
+  }
   status = Load();
   if (status == VMStatus_NoClassDefFoundError) {
     (void)MonitorExit(ns);
     return status;
   }
+  VMLoadableClass* super = GetSuper();
   if (status == 0) {
-    // Set before the superclass is prepared, so that a circular chain meets a prepared
-    // class and ends.
-    SetIsPrepared();
-    VMLoadableClass* super = GetSuper();
+    SetIsPreparing();
     if (super != NULL && HasCircularSuperChain()) {
       // A chain that comes back to itself would never end any walk over superclasses.
       status = VMStatus_ClassCircularityError;
@@ -124,19 +129,35 @@ VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
       } else if (super->GetIsFinal()) {
         status = VMStatus_ClassFormatError;
       } else if (super->GetIsInterface()) {
+        // Without this an instance layout and a method table would be built on an
+        // interface's missing ones.
         status = VMStatus_IncompatibleClassChangeError;
       }
     } else if (!IsJavaLangObject(this)) {
       status = VMStatus_ClassFormatError;
     }
-    // An interface extends java/lang/Object and nothing else.
-    if (status == 0 && GetIsInterface() && (super == NULL || !IsJavaLangObject(super)))
-      status = VMStatus_ClassFormatError;
   }
   if (status == 0) status = PrepareDataMemberClasses();
-  if (status == 0 && !GetIsInterface()) status = PrepareInstanceData();
-  if (status == 0) RegisterNativeMethods();
-  if (status != 0) {
+  if (status == 0) status = PrepareNumStatics();
+  if (status == 0) {
+    if (GetIsInterface()) {
+      // An interface extends java/lang/Object and nothing else.
+      if (super == NULL || !IsJavaLangObject(super)) status = VMStatus_ClassFormatError;
+    } else {
+      status = PrepareInstanceData();
+      if (status == 0) status = PrepareVTable();
+    }
+  }
+  if (status == 0 && ns->GetRunVerifier()) status = VerifyMethods(this);
+  if (status == 0) {
+    (void)LinkNativeMethods();
+    RegisterNativeMethods();
+    // Prepared only now: a thread that finds the bit set never meets a half-made class.
+    ClearIsErroneous();
+    ClearIsPreparing();
+    SetIsPrepared();
+  } else {
+    ClearIsPreparing();
     SetIsErroneous();
     SetStatus(status);
   }
@@ -144,26 +165,35 @@ VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
   return status;
 }
 
-/* Seam: initialisation makes the class's static data in the calling machine and runs its
-   static initialiser through the interpreter. Neither exists yet, so a class counts as
-   ready once it and its superclasses are prepared. */
-VMStatus VMLoadableClass::Initialize(JNIEnv*) {
-  if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) return GetStatus();
-  VMStatus status = Prepare(NULL);
-  if (status != 0) return status;
-  return GetSuper() != NULL ? GetSuper()->Initialize(NULL) : 0;
-}
-
-/* Seam: a static field's constant value is put in place with the static data, which
-   does not exist yet; only the fields' classes are found here. */
 VMStatus VMLoadableClass::PrepareDataMemberClasses() {
   VMDataMemberArray* fields = GetDataMembers();
   if (fields == NULL) return 0;
+  VMConstantPool* pool = GetConstantPool();
   for (uint32_t i = 0; i < fields->GetSize(); i++) {
     VMDataMember* field = fields->Get(i);
     if (field == NULL) continue;
+    // A field done by an earlier attempt (one that ran out of memory later) holds its
+    // constant's value already, no longer its pool index.
+    if (field->GetClass() != NULL) continue;
     VMClass* cls = VMClass::FindBySignature(GetNameSpace(), field->GetSignature(), GetClassLoader());
     if (cls == NULL) return VMStatus_OutOfMemoryError;
+    VMConstantValue* value = field->GetIsStatic() ? field->GetConstantValue() : NULL;
+    if (value != NULL) {
+      uint32_t index = value->GetValue1();
+      if (pool == NULL || index == 0 || index >= pool->GetCount()) return VMStatus_ClassFormatError;
+      if (!cls->GetIsPrimitive()) {
+        VMJavaLangString* string = pool->GetConstString(GetNameSpace(), index);
+        if (string == NULL) return VMStatus_OutOfMemoryError;
+        value->SetString(string);
+        value->SetValue1(0);
+      } else {
+        value->SetValue1(pool->GetConstWord(index));
+        if (cls->GetIsTwoEntries()) {
+          if (index + 1 >= pool->GetCount()) return VMStatus_ClassFormatError;
+          value->SetValue2(pool->GetConstWord(index + 1));
+        }
+      }
+    }
     field->SetClass(cls);
   }
   return 0;

@@ -3,6 +3,10 @@
 #include "vmclass.h"
 
 #include "vmclass_support.h"
+#include "vm.h"
+#include "vmframe.h"
+#include "vmhandlearray.h"
+#include "vmthread.h"
 #include "vmliteral.h"
 #include "vmutils.h"
 
@@ -316,9 +320,9 @@ VMMethod* VMMethod::CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* sign
   method->SetWord(ObjectBitsWord, info.objectBits);
   method->SetWord(TwoWordBitsWord, info.twoWordBits);
   method->SetWord(FloatBitsWord, info.floatBits);
-  // Seam: compiled code enters through the interpreter's thunk, which arrives with the
-  // interpreter; until then the word stays 0 (no compiled entry).
-  method->SetCompiledAddress(NULL);
+  // Compiled code calls every method through its compiled address: the interpreter's
+  // thunk until compiled code is bound.
+  method->SetCompiledAddress((void*)&VMByteCodeFrame::ThunkForCompiledCode);
   method->SetWord(Word12, 0xFFFFFFFFu);
   void* mutex = VMUtils::MutexCreate(method);
   if (mutex == NULL) {
@@ -376,13 +380,14 @@ VMConstantPool* VMMethod::GetConstantPool() const {
   return cls != NULL ? cls->GetConstantPool() : NULL;
 }
 
-VMObject* VMMethod::GetSynchObject(VMThread*, VMword* arguments) {
+VMObject* VMMethod::GetSynchObject(VMThread* thread, VMword* arguments) {
   if (!GetIsSynchronized()) return NULL;
   if (!GetIsStatic()) return (VMObject*)arguments[0];
-  // Seam: a static method synchronizes on its class's static data in the thread's
-  // machine, which linking makes (with the machine's static-data array). Until linking
-  // exists there is none, and the class descriptor stands in for it.
-  return GetDefinedIn();
+  // A static method's monitor object is its class's static data in the thread's machine.
+  VMLoadableClass* cls = GetDefinedIn();
+  if (cls == NULL || thread == NULL || thread->GetVM() == NULL) return NULL;
+  return thread->GetVM()->GetStaticDataArray() != NULL ? thread->GetVM()->GetStaticDataArray()->Get(cls->GetIndex())
+                                                       : NULL;
 }
 
 VMboolArray* VMMethod::GetObjectBitArray() {

@@ -245,6 +245,8 @@ void VMLoadableClass::RegisterNativeMethods(VMNameSpace* ns, const char* classNa
     }
   }
   if (cls == NULL || !cls->GetIsLoadable() || !cls->GetLoadableClass()->GetIsPrepared()) return;
-  // Seam: this runs under the class's monitor once monitors exist.
-  cls->GetLoadableClass()->RegisterNativeMethods();
+  VMLoadableClass* loadable = cls->GetLoadableClass();
+  if (loadable->MonitorEnter(ns) != 0) return;
+  loadable->RegisterNativeMethods();
+  (void)loadable->MonitorExit(ns);
 }

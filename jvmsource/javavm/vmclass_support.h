@@ -27,7 +27,8 @@ enum {
 enum {
   LT_SIG_NULL = 0, LT_NULL = 1, LT_INIT = 2, LT_CLINIT = 3, LT_FINALIZE = 4,
   LT_BOOLEAN = 6, LT_CHARACTER = 7, LT_FLOAT = 8, LT_DOUBLE = 9, LT_BYTE = 10,
-  LT_SHORT = 11, LT_INTEGER = 12, LT_LONG = 13, LT_OBJECT = 14,
+  LT_SHORT = 11, LT_INTEGER = 12, LT_LONG = 13, LT_OBJECT = 14, LT_STRING = 15, LT_SYSTEM = 16,
+  LT_INITIALIZE_SYSTEM_CLASS = 17,
 };
 
 /* A class of the name space's class list; NULL before the list or the entry exists. */

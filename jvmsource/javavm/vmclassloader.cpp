@@ -36,11 +36,14 @@ VMClassLoader* VMClassLoader::CreateInstance(VMNameSpace* ns, void* loaderId) {
 
 void VMClassLoader::Destroy(HHeap* heap) {
   VMClassHashTable* table = GetClassTable();
-  // Seam: shared static data is made by linking, which is not in the library yet; until
-  // then no class of the table has any to release before the classes themselves go.
+  // Shared static data goes before any class of the table does.
   VMNameSpace* ns = GetNameSpace();
   if (ns != NULL && ns->GetClassLoaders() != NULL) ns->GetClassLoaders()->Delete(this);
   if (table != NULL) {
+    for (uint32_t i = 0; i < table->GetFilled(); i++) {
+      VMClass* cls = (VMClass*)table->Get(i);
+      if (cls != NULL && cls->GetIsLoadable()) cls->GetLoadableClass()->DestroySharedStaticData(heap);
+    }
     for (uint32_t i = 0; i < table->GetFilled(); i++) {
       VMClass* cls = (VMClass*)table->Get(i);
       if (cls != NULL) cls->Destroy(heap);

@@ -62,6 +62,9 @@ unsigned long VMByteCodeFrame::CountOpcodesAndFlip(VMbyteArray* code, VMErrorCat
     count++;
     uint8_t op = walk.Byte(walk.index++);
     if (op > VMLastOpcode) return 0;
+    // The breakpoint and the quick forms are written by the machine alone: from a class
+    // file they would run unchecked (a quick field form reads any word of any object).
+    if (op >= OP_breakpoint) catcher.Throw(VMStatus_VerifyError);
     switch (op) {
       case OP_bipush: case OP_ldc: case OP_newarray: case OP_ret:
       case OP_iload: case OP_lload: case OP_fload: case OP_dload: case OP_aload:
@@ -96,6 +99,7 @@ unsigned long VMByteCodeFrame::CountOpcodesAndFlip(VMbyteArray* code, VMErrorCat
         walk.Align();
         walk.Flip4();  // default
         int32_t pairs = walk.Flip4();
+        if (pairs < 0) catcher.Throw(VMStatus_VerifyError);
         while (pairs-- > 0) {
           walk.Flip4();
           walk.Flip4();

@@ -9,6 +9,7 @@
 #include "vmjavalangstring.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
+#include "vmjavalangthrowable.h"
 #include "vmseams.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -64,10 +65,12 @@ int VMJniThrowInternal(JNIEnv* env, VMStatus status, const char* message) {
   VMNameSpace* ns = env->javaVM->nameSpace;
   VMLoadableClass* cls = ns != NULL ? ns->GetExceptionClass(env, (uint32_t)status) : NULL;
   if (cls == NULL) return -1;
-  VMJavaLangThrowable* throwable = seam::JavaLangThrowableCreate(env, cls);
+  VMJavaLangString* text = message != NULL ? VMJavaLangString::CreateInstance(env, message) : NULL;
+  if (text != NULL) text->SetIsReachableByCPlusPlusCode();
+  VMJavaLangThrowable* throwable = VMJavaLangThrowable::CreateInstance(env, cls);
+  if (text != NULL) text->ClearIsReachableByCPlusPlusCode();
   if (throwable == NULL) return -1;
-  if (message != NULL)
-    seam::JavaLangThrowableSetMessage(throwable, VMJavaLangString::CreateInstance(env, message));
+  throwable->SetMessage(text);
   env->thread->SetException(throwable);
   return 0;
 }

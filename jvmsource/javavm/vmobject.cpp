@@ -2,6 +2,11 @@
 
 #include "vm.h"
 #include "vmclass.h"
+#include "vmclass_support.h"
+#include "vmframe.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vmthread.h"
 #include "vmmonitor.h"
 #include "vmutils.h"
 
@@ -23,15 +28,51 @@ VMObject* VMObject::CreateInstance(HHeap* heap, VMLoadableClass* cls, jallocType
   return object;
 }
 
-/* Seam: running a constructor needs the class model and the interpreter. Without them
-   no constructor can run, so the object is not handed back as initialised. */
-VMObject* VMObject::Initialize(JNIEnv*, bool) {
-  return NULL;
+using namespace classmodel;
+
+VMObject* VMObject::Initialize(JNIEnv* env, bool accessOverride) {
+  VMLoadableClass* cls = GetHasClass() ? GetLoadableClass() : NULL;
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  if (cls == NULL || thread == NULL) return NULL;
+  VMNameSpace* ns = cls->GetNameSpace();
+  VMMethod* init = cls->FindMethod(WellKnown(ns, LT_INIT), WellKnown(ns, LT_SIG_NULL), false);
+  if (init == NULL) {
+    thread->SetExceptionStatus(VMStatus_InstantiationException, cls->GetDotName());
+    return NULL;
+  }
+  if (!accessOverride && init->GetIsPrivate()) {
+    thread->SetExceptionStatus(VMStatus_IllegalAccessException, cls->GetDotName());
+    return NULL;
+  }
+  VMword args[2] = {(VMword)this, 0};
+  VMFrame::ExecuteJava(env, init, args);
+  return this;
 }
 
-/* Seam: as Initialize; no class can be instantiated yet. */
-VMObject* VMObject::CreateInitialized(JNIEnv*, VMLoadableClass*, jallocType, bool, bool) {
-  return NULL;
+VMObject* VMObject::CreateInitialized(JNIEnv* env, VMLoadableClass* cls, jallocType kind, bool accessOverride,
+                                      bool packageOverride) {
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  if (cls == NULL || thread == NULL) return NULL;
+  if (!cls->GetIsLoadable() || cls->GetIsInterface() || cls->GetIsAbstract()) {
+    thread->SetExceptionStatus(VMStatus_InstantiationException, cls->GetDotName());
+    return NULL;
+  }
+  if (!cls->GetIsPublic() && !packageOverride) {
+    VMFrame* frame = thread->GetFrame();
+    VMFrame* caller = frame != NULL ? frame->GetLastByteCodeFrame() : NULL;
+    VMMethod* method = caller != NULL ? caller->GetMethod() : NULL;
+    VMLiteral* callerPackage = method != NULL ? method->GetDefinedIn()->GetPackage() : NULL;
+    if (callerPackage != cls->GetPackage()) {
+      thread->SetExceptionStatus(VMStatus_IllegalAccessException, cls->GetDotName());
+      return NULL;
+    }
+  }
+  VMObject* object = CreateInstance(thread->GetVM()->GetHeap(), cls, kind);
+  if (object == NULL) {
+    thread->SetExceptionStatus(VMStatus_InstantiationException, cls->GetDotName());
+    return NULL;
+  }
+  return object->Initialize(env, accessOverride);
 }
 
 void VMObject::Destroy(HHeap* heap) {

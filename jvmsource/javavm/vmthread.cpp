@@ -3,7 +3,10 @@
 #include <string.h>
 
 #include "vm.h"
+#include "vmframe.h"
 #include "vmhandlearray.h"
+#include "vmjavalangstring.h"
+#include "vmjavalangthrowable.h"
 #include "vmjni.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
@@ -43,11 +46,11 @@ VMThread* VMThread::CreateInstance(VM* vm, JNIEnv* env, void* handle, void* id) 
   thread->SetPollFunction(host->YieldCheck);
   if (env != NULL) env->thread = thread;
 
-  first = seam::CreateFirstFrame(env, thread);
-  block = host->HeapAlloc(heap, seam::FrameListBytes(), jallocFailFast);
+  first = VMByteCodeFrame::CreateFirstFrame(env, thread);
+  block = host->HeapAlloc(heap, framelist::Bytes(), jallocFailFast);
   if (block == NULL) goto failed;
-  memset(block, 0, seam::FrameListBytes());
-  seam::FrameListCreate((framelist*)block);
+  memset(block, 0, framelist::Bytes());
+  framelist::CreateInstance((framelist*)block);
   thread->SetNativeFrames((framelist*)block);
   if (first == NULL) goto failed;
   thread->SetFrame(first);
@@ -61,10 +64,10 @@ failed:
 }
 
 void VMThread::Destroy(HHeap* heap) {
-  if (GetFrameGroup() != NULL) seam::FrameGroupDestroy(GetFrameGroup(), heap);
+  if (GetFrameGroup() != NULL) GetFrameGroup()->Destroy(heap);
   if (GetName() != NULL) ((VMObject*)GetName())->Destroy(heap);
   if (GetNativeFrames() != NULL) {
-    seam::FrameListDestroy(GetNativeFrames(), heap);
+    GetNativeFrames()->Destroy(heap);
     VMUtils::GetHostFunctions()->HeapFree(heap, GetNativeFrames());
   }
   if (GetJNIHandleArray() != NULL) GetJNIHandleArray()->Destroy(heap);
@@ -80,10 +83,13 @@ void VMThread::SetExceptionStatus(VMStatus status, VMLiteral* message) {
   VMLoadableClass* cls = ns != NULL ? ns->GetExceptionClass(env, (uint32_t)status) : NULL;
   // Without a class there is no throwable to make; a stale one must not stay pending
   // as if it were the answer to this status.
-  VMJavaLangThrowable* throwable = cls != NULL ? seam::JavaLangThrowableCreate(env, cls) : NULL;
+  // The message is made first and held by the pending word while the throwable is made.
+  VMJavaLangString* text = message != NULL ? message->MakeVMJavaLangString(env) : NULL;
+  if (text != NULL) text->SetIsReachableByCPlusPlusCode();
+  VMJavaLangThrowable* throwable = cls != NULL ? VMJavaLangThrowable::CreateInstance(env, cls) : NULL;
+  if (text != NULL) text->ClearIsReachableByCPlusPlusCode();
   SetException(throwable);
-  if (throwable != NULL && message != NULL)
-    seam::JavaLangThrowableSetMessage(throwable, message->MakeVMJavaLangString(env));
+  if (throwable != NULL) throwable->SetMessage(text);
 }
 
 void VMThread::PostException(VMJavaLangThrowable* throwable) {
@@ -141,8 +147,8 @@ jint HOSTCALL VMThread::yieldAndCheck() {
   if (flags & YieldToWaitForGCFlag) {
     VMStatus status = t->WaitForGC();
     if (status == VMStatus_OK) return 0;
-    seam::ThrowInternalException(t->GetFrame(), status, NULL);
-    return status;  // only without a frame to throw at
+    VMFrame::ThrowInternalException(t->GetFrame(), status, (const char*)NULL);
+    return status;  // at a native's frame: the exception is pending for it
   }
   if (flags & YieldToPostSuspendFlag) {
     VMword old = __atomic_fetch_and(&t->Body()[FlagsWord], ~(VMword)YieldToPostSuspendFlag,
@@ -161,12 +167,11 @@ jint HOSTCALL VMThread::yieldAndCheck() {
     VMJavaLangThrowable* e = t->GetException();
     t->ClearYieldToPostException();
     if (e == NULL) return host->YieldCheck();
-    VM_ASSERT(seam::FrameIsByteCodeOrFirst(t->GetFrame()));
-    seam::ThrowException(t->GetFrame(), e);
-    return 1;  // only without a frame to throw at
+    VMFrame::ThrowException(t->GetFrame(), e);
+    return 1;  // at a native's frame: the exception is pending for it
   }
   if (flags & YieldToJumpToDebugLoopFlag) {
-    if (!seam::FrameIsByteCodeOrFirst(t->GetFrame())) return 0;
+    if (!t->GetFrame()->GetIsByteCode()) return 0;
     t->ClearFlag(YieldToJumpToDebugLoopFlag);
     t->SetDebuggerAttachRequestNoticedByYield();
     seam::JumpToDebugLoop(t);

@@ -29,6 +29,11 @@ void ClassTest::SetUp() {
 
   ASSERT_NO_FATAL_FAILURE(MakeClassLists());
   VMClassList* classes = ns->GetClassList();
+  // Preparation numbers classes in the name space's class array, under its spin lock.
+  ns->SetClasses(VMClassHandleArray::CreateInstance(nsHeap, VMTag_VMClassHandleArray, 10, 10));
+  ASSERT_NE(nullptr, ns->GetClasses());
+  ns->SetSpinLock(VMUtils::SpinLockCreate(ns, 4, "ClassTest"));
+  ASSERT_NE(nullptr, ns->GetSpinLock());
 
   loaderTable = VMClassLoaderHashTable::CreateInstance(nsHeap, 17);
   ASSERT_NE(nullptr, loaderTable);
@@ -121,6 +126,10 @@ void ClassTest::TearDown() {
       }
     }
     if (loaderTable != nullptr) loaderTable->Destroy(nsHeap);
+    if (ns->GetClasses() != nullptr) ns->GetClasses()->Destroy(nsHeap);
+    ns->SetClasses(nullptr);
+    if (ns->GetSpinLock() != nullptr) host->CloseHandle(ns->GetSpinLock(), "ClassTest");
+    ns->SetSpinLock(nullptr);
     if (literalTable != nullptr) literalTable->Destroy(nsHeap);
     ns->SetReference(11, nullptr);
     ns->SetReference(15, nullptr);

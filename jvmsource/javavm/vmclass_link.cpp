@@ -1,0 +1,513 @@
+/* Linking and initialisation of a class: its class number and static slots, its method
+   table, its static data in each machine, the binding of its natives, and the protocol
+   by which exactly one thread of a machine runs its static initialiser. */
+#include <string.h>
+
+#include "vm.h"
+#include "vmclass.h"
+#include "vmclass_support.h"
+#include "vmclassloader.h"
+#include "vmconstantpool.h"
+#include "vmframe.h"
+#include "vmhandlearray.h"
+#include "vmjavalangthrowable.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+using namespace classmodel;
+
+namespace {
+
+const char kGetSlot[] = "namespace spinlock - Get staticdata";
+const char kReleaseSlot[] = "namespace spinlock - Release staticdata";
+
+VMObjectArray* SlotArray(VM* vm) {
+  VMObjectHandleArray* a = vm->GetStaticDataArray();
+  if (a == NULL) return NULL;
+  return (VMObjectArray*)__atomic_load_n(&a->Body()[VMHandleArray::ArrayWord], __ATOMIC_ACQUIRE);
+}
+
+/* The slot's object, read without a lock: slot arrays are never freed while the machine
+   lives (a grown array keeps the one it replaced), so a reader holding an old array
+   reads a stale but valid answer and re-checks under the lock. */
+VMObject* ReadSlot(VM* vm, uint32_t index) {
+  VMObjectArray* slots = SlotArray(vm);
+  if (slots == NULL || index == 0 || index >= slots->GetSize()) return NULL;
+  return (VMObject*)__atomic_load_n(&slots->Body()[2 + index], __ATOMIC_ACQUIRE);
+}
+
+/* Stores the slot under the name space's spin lock; the array grows by doubling and the
+   array it outgrew is kept in the new one's unused slot 0. */
+VMStatus WriteSlot(VM* vm, VMNameSpace* ns, uint32_t index, VMObject* data) {
+  VMObjectHandleArray* a = vm->GetStaticDataArray();
+  if (a == NULL || index == 0) return VMStatus_OutOfMemoryError;
+  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kGetSlot)) return VMStatus_OutOfMemoryError;
+  VMStatus status = 0;
+  VMObjectArray* slots = a->GetArray();
+  if (index >= slots->GetSize()) {
+    uint32_t size = slots->GetSize() * 2;
+    if (size <= index) size = index + 16;
+    VMObjectArray* grown = VMObjectArray::CreateInstance(vm->GetHeap(), size, jallocFailFast, slots->GetTag());
+    if (grown == NULL) {
+      status = VMStatus_OutOfMemoryError;
+    } else {
+      grown->Copy(slots, 0, 0, slots->GetSize());
+      grown->Set(0, (VMObject*)slots);
+      __atomic_store_n(&a->Body()[VMHandleArray::ArrayWord], (VMword)grown, __ATOMIC_RELEASE);
+      slots = grown;
+    }
+  }
+  if (status == 0) {
+    __atomic_store_n(&slots->Body()[2 + index], (VMword)data, __ATOMIC_RELEASE);
+    if (a->GetCount() < index + 1) a->SetScalar(VMHandleArray::CountWord, index + 1);
+  }
+  VMUtils::V_SpinLock(ns->GetSpinLock(), kReleaseSlot);
+  return status;
+}
+
+/* Empties the slot and destroys what it held. */
+void ClearSlot(VM* vm, VMNameSpace* ns, uint32_t index) {
+  VMObject* data = ReadSlot(vm, index);
+  if (data == NULL) return;
+  (void)WriteSlot(vm, ns, index, NULL);
+  if (!data->GetIsNameSpaceData()) data->Destroy(vm->GetHeap());
+}
+
+VM* MachineOf(JNIEnv* env) {
+  return env != NULL && env->thread != NULL ? env->thread->GetVM() : NULL;
+}
+
+}  // namespace
+
+void VMLoadableClass::ReleaseRetiredStaticSlots(VM* vm) {
+  VMObjectArray* slots = SlotArray(vm);
+  if (slots == NULL) return;
+  VMObjectArray* old = (VMObjectArray*)slots->Get(0);
+  slots->Set(0, NULL);
+  while (old != NULL) {
+    VMObjectArray* older = (VMObjectArray*)old->Get(0);
+    old->VMObject::Destroy(vm->GetHeap());
+    old = older;
+  }
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Class number, static slots, method table                                              */
+
+VMStatus VMLoadableClass::PrepareNumStatics() {
+  VMNameSpace* ns = GetNameSpace();
+  if (GetIndex() == 0) {
+    // Two threads preparing different classes must never share a number (they would
+    // share static data): the add runs under the name space's spin lock.
+    VMClassHandleArray* classes = ns->GetClasses();
+    if (classes == NULL) return VMStatus_OutOfMemoryError;
+    if (!VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get classnumber"))
+      return VMStatus_OutOfMemoryError;
+    uint32_t index = classes->Add(this);
+    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release classnumber");
+    if (index == 0) return VMStatus_OutOfMemoryError;
+    SetIndex(index);
+  }
+  uint32_t count = 0;
+  if (VMDataMemberArray* fields = GetDataMembers()) {
+    for (uint32_t i = 0; i < fields->GetSize(); i++) {
+      VMDataMember* field = fields->Get(i);
+      if (field == NULL || !field->GetIsStatic()) continue;
+      field->SetIndex((jint)count);
+      VMClass* cls = field->GetClass();
+      count += (cls != NULL && cls->GetIsTwoEntries()) ? 2 : 1;
+    }
+  }
+  SetNumStatics(count);
+  return 0;
+}
+
+VMStatus VMLoadableClass::PrepareVTable() {
+  VMLoadableClass* super = GetSuper();
+  VMMethodArray* superTable = super != NULL ? super->VMLoadableOrArrayClass::GetMethodTable() : NULL;
+  uint32_t inherited = superTable != NULL ? superTable->GetSize() : 0;
+  VMLiteral* package = GetPackage();
+  VMMethodArray* methods = GetMethods();
+  uint32_t count = methods != NULL ? methods->GetSize() : 0;
+  uint32_t next = inherited;
+  for (uint32_t i = 0; i < count; i++) {
+    VMMethod* m = methods->Get(i);
+    if (m == NULL) continue;
+    if (m->GetIsStatic()) {
+      m->SetIndex(-1);
+      continue;
+    }
+    int32_t slot = -1;
+    if (!m->GetIsPrivate()) {
+      for (uint32_t s = 0; s < inherited; s++) {
+        VMMethod* other = superTable->Get(s);
+        if (other == NULL || other->GetIsPrivate() || !other->Matches(m)) continue;
+        if (other->GetIsDefault() && other->GetDefinedIn()->GetPackage() != package) continue;
+        // Replacing a final method is what the class file may not do.
+        if (other->GetIsFinal()) return VMStatus_VerifyError;
+        slot = (int32_t)s;
+        break;
+      }
+    }
+    m->SetIndex(slot >= 0 ? slot : (jint)next++);
+  }
+  VMMethodArray* table = VMMethodArray::CreateInstance(GetHeap(), next, jallocFailFast, 0x6326FECAu);
+  if (table == NULL) return VMStatus_OutOfMemoryError;
+  for (uint32_t s = 0; s < inherited; s++) table->Set(s, superTable->Get(s));
+  for (uint32_t i = 0; i < count; i++) {
+    VMMethod* m = methods->Get(i);
+    if (m != NULL && !m->GetIsStatic()) table->Set((uint32_t)m->GetIndex(), m);
+  }
+  VMLiteral* finalize = WellKnown(GetNameSpace(), LT_FINALIZE);
+  VMLiteral* voidSig = WellKnown(GetNameSpace(), LT_SIG_NULL);
+  SetFinalize(NULL);
+  for (uint32_t s = 0; s < next; s++) {
+    VMMethod* m = table->Get(s);
+    if (m == NULL) continue;
+    if (m->GetIsAbstract()) SetIsAbstract();
+    if (m->GetName() == finalize && m->GetSignature() == voidSig) {
+      if (super != NULL) SetFinalize(m->GetDefinedIn() != ObjectClass(GetNameSpace()) ? m : NULL);
+      break;
+    }
+  }
+  // A preparation retried after running out of memory replaces its earlier table.
+  if (VMMethodArray* old = (VMMethodArray*)GetWord(TypeOrMethodTableWord)) old->VMObject::Destroy(GetHeap());
+  SetMethodTable(table);
+  return 0;
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Static data                                                                           */
+
+VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env) {
+  VM* vm = MachineOf(env);
+  if (vm == NULL) return VMStatus_InternalError;
+  uint32_t statics = GetNumStatics();
+  VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics != 0 ? statics : 1, jallocFailFast,
+                                            VMTag_VMStaticData);
+  if (data == NULL) return VMStatus_OutOfMemoryError;
+  if (statics != 0) {
+    data->SetStaticDataClass(this);
+    VMDataMemberArray* fields = GetDataMembers();
+    for (uint32_t i = 0; fields != NULL && i < fields->GetSize(); i++) {
+      VMDataMember* field = fields->Get(i);
+      VMConstantValue* value = field != NULL && field->GetIsStatic() ? field->GetConstantValue() : NULL;
+      if (value == NULL) continue;
+      uint32_t slot = (uint32_t)field->GetIndex();
+      if (value->GetString() != NULL) {
+        data->SetWord(slot, (VMword)value->GetString());
+      } else {
+        data->SetWord(slot, value->GetValue1());
+        if (field->GetClass()->GetIsTwoEntries()) data->SetWord(slot + 1, value->GetValue2());
+      }
+    }
+  }
+  // Constants first, then the store: no machine sees the data before it is complete,
+  // and a refused store leaves no class counted as initialised without its data.
+  VMStatus status = SetStaticData(vm, data);
+  if (status != 0) data->Destroy(vm->GetHeap());
+  return status;
+}
+
+VMStatus VMLoadableClass::SetStaticData(VM* vm, VMObject* data) {
+  return WriteSlot(vm, GetNameSpace(), GetIndex(), data);
+}
+
+VMObject* VMLoadableClass::GetInitializedStaticData(VM* vm) {
+  VMObject* data = ReadSlot(vm, GetIndex());
+  // The slot is filled before the static initialiser runs (its own recursive requests
+  // need it); while a thread runs it everyone else goes the slow way and waits.
+  if (data == NULL || (__atomic_load_n(&Body()[KindBitsWord], __ATOMIC_ACQUIRE) & IsClassbeingInitializedBit))
+    return NULL;
+  return data;
+}
+
+VMObject* VMLoadableClass::GetStaticData(VMThread* thread) {
+  VM* vm = thread->GetVM();
+  VMObject* data = GetInitializedStaticData(vm);
+  if (data != NULL) return data;
+  if (Initialize(thread->GetEnv()) != 0) return NULL;
+  return ReadSlot(vm, GetIndex());
+}
+
+VMLoadableClass* VMLoadableClass::EnsureInitialized(JNIEnv* env) {
+  VM* vm = MachineOf(env);
+  if (vm != NULL && GetInitializedStaticData(vm) != NULL) return this;
+  return Initialize(env) == 0 ? this : NULL;
+}
+
+bool VMLoadableClass::GetIsInitialized(JNIEnv* env) {
+  VM* vm = MachineOf(env);
+  return vm != NULL && GetIsPrepared() && GetInitializedStaticData(vm) != NULL;
+}
+
+VMCommonObjectBase::WalkResult VMLoadableClass::WalkStaticData(VMObject* data, WalkCallback callback,
+                                                               void* context) {
+  VMLoadableClass* cls = data->GetStaticDataClass();
+  VMDataMemberArray* fields = cls != NULL ? cls->GetDataMembers() : NULL;
+  for (uint32_t i = 0; fields != NULL && i < fields->GetSize(); i++) {
+    VMDataMember* field = fields->Get(i);
+    if (field == NULL || !field->GetIsStatic() || field->GetClass() == NULL ||
+        field->GetClass()->GetIsPrimitive())
+      continue;
+    VMword* slot = data->GetElementAddress((uint32_t)field->GetIndex());
+    if (*slot == 0) continue;
+    WalkResult r = callback(slot, context);
+    if (r == WalkAbort) return WalkAbort;
+    // Descending into the referenced object is the collector's walk (its issue).
+    if (r == WalkDescend) continue;
+  }
+  return WalkDone;
+}
+
+void VMLoadableClass::DestroySharedStaticData(HHeap* heap) {
+  // Nothing in the machine makes shared static data; what a host put there is released
+  // with the object alone, since arrays its fields name may be referenced elsewhere.
+  VMObject* data = GetSharedStaticData();
+  if (data == NULL) return;
+  SetSharedStaticData(NULL);
+  data->Destroy(heap);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Initialisation                                                                        */
+
+namespace {
+
+const char* const kInitTags[13] = {
+    "", "vmclass::Initialize 1", "vmclass::Initialize 2", "vmclass:;Initialize 3",
+    "vmclass::Initialize 4", "vmclass::Initialize 5", "vmclass::Initialize 6",
+    "vmclass::Initialize 7", "vmclass::Initialize 8", "vmclass::Initialize 9",
+    "vmclass::Initialize 10", "vmclass::Initialize 11", "vmclass::Initialize 12"};
+
+void Lock(VMNameSpace* ns, int tag) { VMUtils::P_SpinLock(ns->GetSpinLock(), kInitTags[tag]); }
+void Unlock(VMNameSpace* ns, int tag) { VMUtils::V_SpinLock(ns->GetSpinLock(), kInitTags[tag]); }
+
+/* Wakes every thread waiting for some class's initialisation (under the name space's
+   monitor, which the waits hold too). */
+void WakeWaiters(VMNameSpace* ns) {
+  VMObject* object = (VMObject*)ns;
+  if (object->MonitorEnter(ns) != 0) return;
+  (void)object->NotifyAll(ns);
+  (void)object->MonitorExit(ns);
+}
+
+/* One 100 ms slice of waiting for another thread's initialisation. */
+VMStatus WaitForInitializer(VMNameSpace* ns, VMThread* thread) {
+  VMObject* object = (VMObject*)ns;
+  VMStatus status = object->MonitorEnter(ns);
+  if (status != 0) return status;
+  status = object->Wait(ns, 100, thread);
+  (void)object->MonitorExit(ns);
+  return status;
+}
+
+}  // namespace
+
+VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  VM* vm = thread != NULL ? thread->GetVM() : NULL;
+  if (vm == NULL) {
+    // No machine to make static data in: the class and its superclasses are prepared.
+    if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) return GetStatus();
+    VMStatus status = Prepare(NULL);
+    if (status != 0) return status;
+    return GetSuper() != NULL ? GetSuper()->Initialize(env) : 0;
+  }
+  VMNameSpace* ns = GetNameSpace();
+  VMJavaLangThrowable* noted = thread->GetException();
+  VMLoadableClass* named = this;
+  bool claimed = false;
+  VMStatus status = 0;
+  if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) {
+    status = GetStatus();
+    goto failed;
+  }
+  Lock(ns, 1);
+  for (;;) {
+    VMThread* owner = (VMThread*)GetThreadDoingInit();
+    bool busy = GetIsClassbeingInitialized();
+    if (ReadSlot(vm, GetIndex()) != NULL && (!busy || owner == thread || owner->GetVM() != vm)) {
+      Unlock(ns, 2);
+      return 0;
+    }
+    if (busy && owner == thread) {
+      // The initialiser itself asks again (a static method of its own class).
+      Unlock(ns, 4);
+      return 0;
+    }
+    if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) {
+      // Another thread's initialisation failed meanwhile.
+      Unlock(ns, 2);
+      status = GetStatus();
+      goto failed;
+    }
+    if (busy) {
+      Unlock(ns, 5);
+      status = WaitForInitializer(ns, thread);
+      if (status != 0) goto failed;
+      Lock(ns, 6);
+      continue;
+    }
+    // Claim it, prepared or not: one thread of the machine runs the initialiser. The
+    // owner is the thread record, which also names its machine.
+    SetThreadDoingInit((VMword)thread);
+    __atomic_fetch_or(&Body()[KindBitsWord], (VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
+    claimed = true;
+    if (GetIsPrepared()) {
+      Unlock(ns, 3);
+      break;
+    }
+    Unlock(ns, 7);
+    {
+      VMLoadableClass* failing = NULL;
+      status = Prepare(&failing);
+      if (failing != NULL) named = failing;
+    }
+    if (status != 0) goto failed;
+    break;
+  }
+  if (ReadSlot(vm, GetIndex()) == NULL) {
+    status = PrepareStaticData(env);
+    if (status != 0) goto failed;
+  }
+  if (GetSuper() != NULL) {
+    status = GetSuper()->Initialize(env);
+    if (status != 0) {
+      // The class cannot be used without its superclass.
+      SetIsErroneous();
+      SetStatus(VMStatus_NoClassDefFoundError);
+      goto failed;
+    }
+  }
+  if (!ns->GetForCompiler()) {
+    (void)RunClinit(env);
+    if (GetName() == WellKnown(ns, LT_SYSTEM) && thread->GetException() == noted)
+      RunStaticVoidMethodNoParms(env, WellKnown(ns, LT_INITIALIZE_SYSTEM_CLASS), WellKnown(ns, LT_SIG_NULL));
+  }
+  if (thread->GetException() == noted) {
+    Lock(ns, 8);
+    SetThreadDoingInit(0);
+    __atomic_fetch_and(&Body()[KindBitsWord], ~(VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
+    Unlock(ns, 9);
+    WakeWaiters(ns);
+    return 0;
+  }
+  {
+    // The initialiser threw. Whether the class keeps its data is decided by what it
+    // threw, before a wrapper (which may itself fall back to OutOfMemoryError) hides it.
+    VMJavaLangThrowable* thrown = thread->GetException();
+    VMLoadableClass* oom = ns->GetExceptionClass(env, VMStatus_OutOfMemoryError);
+    VMStatus stored = (oom != NULL && (VMClass*)thrown->GetLoadableClass() == (VMClass*)oom)
+                          ? VMStatus_OutOfMemoryError
+                          : VMStatus_NoClassDefFoundError;
+    if (!VMJavaLangError::IsError(env, thrown)) {
+      // The thrown exception stays pending (so reachable) while the wrapper is made.
+      VMJavaLangThrowable* wrapper = VMJavaLangExceptionInInitializerError::CreateInstance(env, thrown);
+      if (wrapper != NULL) thread->SetException(wrapper);
+    }
+    SetIsErroneous();
+    SetStatus(stored);
+    if (stored != VMStatus_OutOfMemoryError) ClearSlot(vm, ns, GetIndex());
+    Lock(ns, 10);
+    SetThreadDoingInit(0);
+    __atomic_fetch_and(&Body()[KindBitsWord], ~(VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
+    Unlock(ns, 10);
+    WakeWaiters(ns);
+    return VMStatus_AlreadyThrown;
+  }
+
+failed:
+  if (status != VMStatus_AlreadyThrown && thread->GetException() == NULL && ns->GetIsInitialized())
+    thread->SetExceptionStatus(status, named->GetDotName());
+  if (claimed) {
+    // Never counted as initialised without its initialiser having run.
+    ClearSlot(vm, ns, GetIndex());
+    Lock(ns, 11);
+    SetThreadDoingInit(0);
+    __atomic_fetch_and(&Body()[KindBitsWord], ~(VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
+    Unlock(ns, 12);
+    WakeWaiters(ns);
+  }
+  return status;
+}
+
+VMStatus VMLoadableClass::RunClinit(JNIEnv* env) {
+  VMNameSpace* ns = GetNameSpace();
+  if (GetConstantPool() == NULL) {
+    VMClassLoader* loader = GetLoader();
+    VMStatus status = loader != NULL ? loader->Load(this, true) : VMStatus_NoClassDefFoundError;
+    if (status != 0) return status;
+  }
+  RunStaticVoidMethodNoParms(env, WellKnown(ns, LT_CLINIT), WellKnown(ns, LT_SIG_NULL));
+  return 0;
+}
+
+void VMLoadableClass::RunStaticVoidMethodNoParms(JNIEnv* env, VMLiteral* name, VMLiteral* descriptor) {
+  VMMethod* method = FindMethod(name, descriptor, false);
+  if (method == NULL || !method->GetIsStatic()) return;
+  VMword args[2] = {0, 0};
+  VMFrame::ExecuteJava(env, method, args);
+}
+
+void VMLoadableClass::RunFinalize(JNIEnv* env, VMObject* object) {
+  VMMethod* method = GetFinalize();
+  if (method == NULL || env == NULL || env->thread == NULL) return;
+  VMThread* thread = env->thread;
+  // A finalizer's exception is dropped, but one pending before it was not its to drop.
+  VMJavaLangThrowable* before = thread->GetException();
+  VMword args[2] = {(VMword)object, 0};
+  VMFrame::ExecuteJava(env, method, args);
+  thread->SetException(before);
+}
+
+void VMLoadableClass::FreeConstantPool() {
+  VMConstantPool* pool = GetConstantPool();
+  if (pool == NULL) return;
+  SetConstantPool(NULL);
+  DestroyConstantPool(pool, GetHeap());
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Natives                                                                               */
+
+bool VMLoadableClass::LinkNativeMethods() {
+  VMMethodArray* methods = GetMethods();
+  if (methods == NULL) return false;
+  VMNameSpace* ns = GetNameSpace();
+  if (MonitorEnter(ns) != 0) return false;
+  bool all = true;
+  for (uint32_t i = 0; i < methods->GetSize(); i++) {
+    VMMethod* m = methods->Get(i);
+    if (m == NULL || !m->GetIsNative()) continue;
+    void* f = VMUtils::NativeMethodAddr(this, m);
+    if (f != NULL)
+      m->SetNativeAddress(f);
+    else if (m->GetNativeAddress() == NULL)
+      all = false;
+  }
+  (void)MonitorExit(ns);
+  return all;
+}
+
+void VMLoadableClass::UnRegisterNatives() {
+  VMMethodArray* methods = GetMethods();
+  if (methods == NULL) return;
+  VMNameSpace* ns = GetNameSpace();
+  if (MonitorEnter(ns) != 0) return;
+  for (uint32_t i = 0; i < methods->GetSize(); i++) {
+    VMMethod* m = methods->Get(i);
+    if (m == NULL) continue;
+    m->SetNativeAddress(NULL);
+    if (m->GetIsCompiled()) {
+      m->ClearIsCompiled();
+      // Compiling took the bytecode bit away; without it the method could not be called.
+      if (m->GetCode() != NULL) m->SetIsByteCode();
+      m->SetCompiledAddress((void*)&VMByteCodeFrame::ThunkForCompiledCode);
+    }
+  }
+  (void)MonitorExit(ns);
+}

@@ -1,0 +1,425 @@
+/* Frames, frame groups, the frame list and the walks over a thread's frames. */
+#include "vmframe.h"
+
+#include <string.h>
+
+#include "vm.h"
+#include "vmclass.h"
+#include "vmconstantpool.h"
+#include "vmjni.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+namespace {
+
+JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
+
+/* A thread's Java stack never grows past this many bytes of frame groups, however much
+   memory the host would hand out: runaway recursion ends in StackOverflowError while
+   the machine still has memory to go on with. */
+const unsigned long kMaxStackBytes = 4u << 20;
+
+}  // namespace
+
+/* ------------------------------------------------------------------------------------ */
+/* Any frame                                                                             */
+
+VMConstantPool* VMFrame::GetConstantPool() const {
+  return method != NULL ? method->GetConstantPool() : NULL;
+}
+
+VMFrame* VMFrame::GetLastByteCodeFrame() {
+  VMFrame* f = this;
+  while (f != NULL && !f->GetIsByteCode()) f = f->caller;
+  return f;
+}
+
+VMByteCodeFrame* VMFrame::GetOwner() {
+  VMFrame* f = this;
+  while (f != NULL && !f->GetHasJmpBuf()) f = f->caller;
+  return (VMByteCodeFrame*)f;
+}
+
+VMFrame* VMFrame::UnwindFrame() {
+  thread->SetFrame(caller);
+  return caller;
+}
+
+VMFrame* VMFrame::UnwindFrame(JNIEnv* env) {
+  VMThread* t = env->thread;
+  VMFrame* current = t->GetFrame();
+  return current != NULL ? current->UnwindFrame() : NULL;
+}
+
+/* The collector's walk needs the type state at every frame's pc, which flow analysis
+   gives; until the collector and flow analysis exist no collection walks frames, so
+   the walk reports that it cannot describe interpreted frames. Compiled frames, synch
+   objects and the skip of a caller's result slots are already as the collector needs. */
+VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), void* context) {
+  for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame(); f = f->caller) {
+    if (f->GetIsCompiled()) {
+      VMCompiledFrame* c = f->GetCompiledFrame();
+      for (uint32_t i = 0; i < c->GetNumberReferences(); i++) {
+        VMword* slot = c->GetReferenceAddress(i);
+        if (*slot != 0 && !callback(slot, context)) break;
+      }
+    } else if (f->GetIsExecutableByteCode()) {
+      return VMStatus_InternalError;  // marked for the collector's issue: needs stack maps
+    }
+    if (f->synch != NULL) (void)callback((VMword*)&f->synch, context);
+  }
+  return 0;
+}
+
+void VMFrame::Relocate(VMRelocateInfo* info) {
+  for (VMFrame* f = this; f != NULL;) {
+    info->Relocate((VMword*)&f->thread);
+    info->Relocate((VMword*)&f->method);
+    info->Relocate((VMword*)&f->caller);
+    info->Relocate((VMword*)&f->synch);
+    if (f->GetIsStackValid()) info->Relocate((VMword*)&f->stack);
+    if (f->GetIsByteCode()) {
+      VMByteCodeFrame* b = f->GetByteCodeFrame();
+      info->Relocate((VMword*)&b->limitOrHandler);
+      info->Relocate((VMword*)&b->locals);
+      info->Relocate((VMword*)&b->codePointer);
+      b->RelocationOccured();
+    }
+    f = f->caller;
+  }
+  // The references the frames hold need the collector's walk (stack maps), as above.
+}
+
+VMClassArray* VMFrame::GetClassContext() {
+  uint32_t count = 0;
+  for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame(); f = f->caller) {
+    if (f->method != NULL && (f->GetIsByteCode() || f->GetIsCompiled())) count++;
+  }
+  VM* vm = thread->GetVM();
+  VMClassArray* array = VMClassArray::CreateInstance(vm->GetHeap(), count, (VMClass*)method->GetDefinedIn(),
+                                                     jallocCollectAndRetry, VMTag_VMClassArray);
+  if (array == NULL) return NULL;
+  uint32_t i = 0;
+  for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame() && i < count; f = f->caller) {
+    if (f->method != NULL && (f->GetIsByteCode() || f->GetIsCompiled()))
+      array->Set(i++, (VMClass*)f->method->GetDefinedIn());
+  }
+  return array;
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* JNI and compiled frames                                                               */
+
+VMJNIFrame* VMJNIFrame::CreateInstance(VMMethod* method, VMThread* thread, VMFrame* caller,
+                                       VMObject* synch) {
+  VMJNIFrame* f = (VMJNIFrame*)Host()->HeapAlloc(NULL, sizeof(VMJNIFrame), jallocFailFast);
+  if (f == NULL) return NULL;
+  memset((void*)f, 0, sizeof(VMJNIFrame));
+  f->tag = HostFrameTag;
+  f->flags = JNIFlag;
+  f->method = method;
+  f->thread = thread;
+  f->caller = caller;
+  f->synch = synch;
+  return f;
+}
+
+void VMJNIFrame::Destroy() { Host()->HeapFree(NULL, this); }
+
+VMJNIFrame* VMJNIFrame::CreateInstanceNF(VMMethod* method, VMThread* thread, VMFrame* caller,
+                                         VMObject* synch) {
+  VMword* slot = thread->GetNativeFrames()->PushFrame(thread->GetVM()->GetHeap());
+  if (slot == NULL) return NULL;
+  VMJNIFrame* f = (VMJNIFrame*)slot;
+  f->tag = ListFrameTag;
+  f->flags = JNIFlag;
+  f->method = method;
+  f->thread = thread;
+  f->caller = caller;
+  f->synch = synch;
+  // No handler record: a throw that meets this frame (a poll inside the native) leaves
+  // the exception pending for the native to return with.
+  f->stack = NULL;
+  f->limitOrHandler = NULL;
+  return f;
+}
+
+void VMJNIFrame::DestroyNF(VMThread* t) { t->GetNativeFrames()->PopFrame(t->GetVM()->GetHeap()); }
+
+VMCompiledFrame::VMCompiledFrame(VMThread* t, VMFrame* c, VMObject* s) {
+  tag = HostFrameTag;
+  flags = CompiledFlag;
+  thread = t;
+  method = NULL;
+  caller = c;
+  stack = NULL;
+  synch = s;
+  limitOrHandler = NULL;
+  references = NULL;
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Frame groups                                                                          */
+
+VMFrameGroup* VMFrameGroup::CreateInstance(HHeap* heap, VMFrameGroup* next, unsigned long* size) {
+  unsigned long want = *size + Overhead;
+  unsigned long cap = Host()->GetMaxAllocSize();
+  unsigned long n = want < cap ? want : cap;
+  if (n < 900) n = 900;
+  uint32_t words = (uint32_t)((n - 20) / 4);
+  // One contiguous host block: the storage layer's objects keep words past 196 in
+  // pieces, and frames are carved from the body by address.
+  VMword* block = (VMword*)Host()->HeapAlloc(heap, 20 + 4 * words, jallocFailFast);
+  if (block == NULL) return NULL;
+  memset(block, 0, 20 + 4 * words);
+  VMFrameGroup* group = (VMFrameGroup*)block;
+  block[0] = Tag;
+  // Root object, its kind word a reference mask naming only the link word; the element
+  // count stays 0 so that no walk reads the body as pieces.
+  ((VMHeapObject*)block)->SetFlags(VMFLAG_ROOT_OBJECT | VMFLAG_KIND_REF_BITS);
+  block[2] = 1;
+  VMword* body = group->Body();
+  body[ActualSizeWord] = words;
+  body[FrameLimitWord] = (VMword)&body[words - 2];
+  body[words - 1] = (VMword)group;
+  group->SetNext(next);
+  unsigned long covered = 4ul * words - Overhead;
+  *size = covered <= *size ? *size - covered : 0;
+  return group;
+}
+
+void VMFrameGroup::SetNext(VMFrameGroup* next) {
+  Body()[LinkWord] = (VMword)next;
+  GetBufferEnd()[0] = (VMword)next;
+}
+
+VMFrameGroup* VMFrameGroup::AddNext(HHeap* heap, VMword* frameLimit, unsigned long bytes) {
+  unsigned long cap = Host()->GetMaxAllocSize();
+  if (cap > 10240) cap = 10240;
+  unsigned long max = cap - Overhead;
+  // A frame needs room strictly below the limit, as the placement test asks.
+  if (max <= bytes) return NULL;
+  unsigned long size = max;
+  VMFrameGroup* group = CreateInstance(heap, NULL, &size);
+  if (group == NULL) return NULL;
+  GetGroup(frameLimit)->SetNext(group);
+  return group;
+}
+
+void VMFrameGroup::Destroy(HHeap* heap) {
+  VMFrameGroup* g = this;
+  while (g != NULL) {
+    VMFrameGroup* next = g->GetLink();
+    Host()->HeapFree(heap, g);
+    g = next;
+  }
+}
+
+void VMFrameGroup::Relocate(VMRelocateInfo* info) {
+  for (VMFrameGroup* g = this; g != NULL; g = g->GetLink()) {
+    VMword* end = g->GetBufferEnd();
+    info->Relocate(&end[0]);
+    info->Relocate(&end[1]);
+    info->Relocate(&g->Body()[FrameLimitWord]);
+    info->Relocate(&g->Body()[LinkWord]);
+  }
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* The frame list                                                                        */
+
+void framelist::CreateInstance(framelist* block) {
+  VMword* w = (VMword*)block;
+  w[0] = VMFrame::ListFrameTag;
+  w[CountWord] = 1;
+  w[CurrentWord] = w[HeadWord] = w[NextWord] = w[PreviousWord] = (VMword)block;
+}
+
+VMword* framelist::PushFrame(HHeap* heap) {
+  VMword* head = Words_();
+  VMword* current = (VMword*)head[CurrentWord];
+  if (current[CountWord] >= Slots) {
+    VMword* block = (VMword*)Host()->HeapAlloc(heap, Bytes(), jallocFailFast);
+    if (block == NULL) return NULL;
+    memset(block, 0, Bytes());
+    block[0] = VMFrame::ListFrameTag;
+    block[CountWord] = 1;
+    block[HeadWord] = (VMword)head;
+    block[NextWord] = current[NextWord];
+    block[PreviousWord] = (VMword)current;
+    ((VMword*)current[NextWord])[PreviousWord] = (VMword)block;
+    current[NextWord] = (VMword)block;
+    head[CurrentWord] = (VMword)block;
+    current = block;
+  }
+  VMword* slot = &current[1 + current[CountWord] * SlotWords];
+  current[CountWord]++;
+  return slot;
+}
+
+void framelist::PopFrame(HHeap* heap) {
+  VMword* head = Words_();
+  VMword* current = (VMword*)head[CurrentWord];
+  if (current[CountWord] > 1) current[CountWord]--;
+  if (current[CountWord] == 1 && current != head) {
+    VMword* previous = (VMword*)current[PreviousWord];
+    VMword* next = (VMword*)current[NextWord];
+    previous[NextWord] = (VMword)next;
+    next[PreviousWord] = (VMword)previous;
+    head[CurrentWord] = (VMword)previous;
+    Host()->HeapFree(heap, current);
+  }
+}
+
+void framelist::Destroy(HHeap* heap) {
+  VMword* head = Words_();
+  VMword* block = (VMword*)head[NextWord];
+  while (block != NULL && block != head) {
+    VMword* next = (VMword*)block[NextWord];
+    Host()->HeapFree(heap, block);
+    block = next;
+  }
+  head[NextWord] = head[PreviousWord] = head[CurrentWord] = (VMword)head;
+  head[CountWord] = 1;
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Bytecode frames                                                                       */
+
+uint32_t VMByteCodeFrame::GetPC(bool before) const {
+  uint32_t pc = (flags & UsingFastLoopFlag)
+                    ? (uint32_t)(codePointer - method->GetCode()->GetFirstElementPointer())
+                    : slowLoopPC;
+  return before ? pc - 1 : pc;
+}
+
+uint32_t VMByteCodeFrame::OffsetOf(const uint8_t* pc) const {
+  return (flags & UsingFastLoopFlag) ? (uint32_t)(pc - method->GetCode()->GetFirstElementPointer())
+                                     : slowLoopPC;
+}
+
+void VMByteCodeFrame::Init(VMObject* s, VMword* frameLimit, VMword* stk, VMword* l, VMMethod* m,
+                           VMFrame* c) {
+  tag = ByteCodeTag;
+  // The whole flags word: no stale jump-buffer flag may survive the frame's reuse.
+  flags = (VMword)ExecutableByteCodeFlag | (VMword)StackValidFlag |
+          (m->GetIsContiguousCode() ? (VMword)UsingFastLoopFlag : 0u);
+  synch = s;
+  limitOrHandler = frameLimit;
+  stack = stk;
+  locals = l;
+  method = m;
+  codePointer = m->GetCode()->GetFirstElementPointer();
+  slowLoopPC = 0;
+  thread = c->thread;
+  caller = c;
+  thread->SetFrame(this);
+}
+
+VMByteCodeFrame* VMByteCodeFrame::CreateInstance(VMObject* synch, VMword* l, VMMethod* m,
+                                                 VMFrame* caller, VMByteCodeFrame* current) {
+  VMByteCodeFrame* f = (VMByteCodeFrame*)((uint8_t*)l + m->GetLocalBytes());
+  VMword* limit = current->GetFrameLimit();
+  if ((uint8_t*)f->GetStackStart() + m->GetStackBytes() < (uint8_t*)limit) {
+    f->Init(synch, limit, f->GetStackStart(), l, m, caller);
+    return f;
+  }
+  return NewFrameGroup(synch, l, limit, current, m, caller);
+}
+
+VMByteCodeFrame* VMByteCodeFrame::NewFrameGroup(VMObject* synch, VMword* params, VMword* frameLimit,
+                                                VMFrame* thrower, VMMethod* m, VMFrame* caller) {
+  VMThread* t = caller->thread;
+  HHeap* heap = t->GetVM()->GetHeap();
+  unsigned long need = m->GetStackBytes() + m->GetLocalBytes() + 52;
+  VMFrameGroup* group = VMFrameGroup::GetNext(frameLimit);
+  if (group == NULL) {
+    unsigned long total = 0;
+    for (VMFrameGroup* g = t->GetFrameGroup(); g != NULL; g = g->GetLink()) total += 4ul * g->GetActualSize();
+    unsigned long limit = t->GetVM()->GetDefaultStackSize();
+    if (limit < kMaxStackBytes) limit = kMaxStackBytes;
+    if (total < limit) group = VMFrameGroup::AddNext(heap, frameLimit, need);
+    if (group == NULL) {
+      ThrowInternalException(thrower, VMStatus_StackOverflowError, "Out of memory");
+      return NULL;
+    }
+  }
+  VMword* l = group->GetFrameStart();
+  VMByteCodeFrame* f = (VMByteCodeFrame*)((uint8_t*)l + m->GetLocalBytes());
+  if (!((uint8_t*)f->GetStackStart() + m->GetStackBytes() < (uint8_t*)group->GetFrameLimit())) {
+    ThrowInternalException(thrower, VMStatus_StackOverflowError,
+                           "size of java stack + locals is too large for the current page size");
+    return NULL;
+  }
+  if (params != NULL) memcpy(l, params, m->GetParameterBytes());
+  f->Init(synch, group->GetFrameLimit(), f->GetStackStart(), l, m, caller);
+  return f;
+}
+
+VMByteCodeFrame* VMByteCodeFrame::CreateFirstFrame(JNIEnv*, VMThread* t) {
+  VM* vm = t->GetVM();
+  unsigned long size = vm->GetDefaultStackSize();
+  VMFrameGroup* last = NULL;
+  for (;;) {
+    VMFrameGroup* g = VMFrameGroup::CreateInstance(vm->GetHeap(), last, &size);
+    if (g == NULL) break;
+    last = g;
+    if (size == 0) break;
+  }
+  if (last == NULL) return NULL;
+  VMByteCodeFrame* f = (VMByteCodeFrame*)last->GetFrameStart();
+  memset((void*)f, 0, HeadWords * 4);
+  f->tag = ByteCodeTag;
+  f->flags = FirstFrameFlag | StackValidFlag;
+  f->thread = t;
+  f->stack = f->GetStackStart();
+  f->limitOrHandler = last->GetFrameLimit();
+  t->SetFrameGroup((VMFrameGroup*)last);
+  return f;
+}
+
+VMObject* VMByteCodeFrame::MultiCreateArray(VMThread* t, VMArrayClass* arrayClass, VMword* dimensions,
+                                            int count, jallocType kind) {
+  int32_t n = (int32_t)dimensions[0];
+  if (n < 0) return NULL;
+  HHeap* heap = t->GetVM()->GetHeap();
+  VMClass* element = arrayClass->GetElementClass();
+  if (count <= 1) {
+    VMObject* array = NULL;
+    if (element != NULL && element->GetIsPrimitive()) {
+      uint32_t bytes = 4;
+      switch (((VMPrimitiveClass*)element)->GetType()) {
+        case VMTypeBoolean: case VMTypeByte: bytes = 1; break;
+        case VMTypeChar: case VMTypeShort: bytes = 2; break;
+        case VMTypeLong: case VMTypeDouble: bytes = 8; break;
+        default: bytes = 4; break;
+      }
+      array = VMArray::CreateInstance(heap, (uint32_t)n, bytes, kind, VMTag_VMUserArrayInstance);
+      if (array != NULL) array->SetIsScalarArray();
+    } else {
+      array = VMObjectArray::CreateInstance(heap, (uint32_t)n, kind, VMTag_VMUserArrayInstance);
+    }
+    if (array != NULL) array->SetClass(arrayClass);
+    return array;
+  }
+  VMObjectArray* outer = VMObjectArray::CreateInstance(heap, (uint32_t)n, kind, VMTag_VMUserArrayInstance);
+  if (outer == NULL) return NULL;
+  outer->SetClass(arrayClass);
+  outer->SetIsReachableByCPlusPlusCode();
+  if (element == NULL || !element->GetIsArray()) {
+    outer->ClearIsReachableByCPlusPlusCode();
+    return NULL;
+  }
+  for (int32_t i = 0; i < n; i++) {
+    VMObject* sub = MultiCreateArray(t, (VMArrayClass*)element, dimensions + 1, count - 1, kind);
+    if (sub == NULL) {
+      outer->ClearIsReachableByCPlusPlusCode();
+      return NULL;
+    }
+    sub->ClearIsReachableByCPlusPlusCode();
+    outer->Set((uint32_t)i, sub);
+  }
+  outer->ClearIsReachableByCPlusPlusCode();
+  return outer;
+}

@@ -1,0 +1,98 @@
+/* What the handler sources share: the helpers every handler uses, and the names the
+   opcode table is built from. Internal to the interpreter. */
+#ifndef PUX_VMFRAME_HANDLERS_H
+#define PUX_VMFRAME_HANDLERS_H
+
+#include <string.h>
+
+#include "vmframe.h"
+#include "vmthread.h"
+
+#define VM_OPDEF(name) \
+  VMOpResult VM_HANDLER name(VMword* sp, uint8_t* pc, VMword* locals, VMByteCodeFrame* frame)
+#define VM_UNUSED_OPERANDS (void)sp, (void)pc, (void)locals, (void)frame
+
+namespace interp {
+
+inline int16_t S16(const uint8_t* p) {
+  int16_t v;
+  memcpy(&v, p, 2);
+  return v;
+}
+inline uint16_t U16(const uint8_t* p) {
+  uint16_t v;
+  memcpy(&v, p, 2);
+  return v;
+}
+inline int32_t S32(const uint8_t* p) {
+  int32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+inline int64_t Get64(const VMword* slot) {
+  int64_t v;
+  memcpy(&v, slot, 8);
+  return v;
+}
+inline void Put64(VMword* slot, int64_t v) { memcpy(slot, &v, 8); }
+inline float GetF(const VMword* slot) {
+  float v;
+  memcpy(&v, slot, 4);
+  return v;
+}
+inline void PutF(VMword* slot, float v) { memcpy(slot, &v, 4); }
+inline double GetD(const VMword* slot) {
+  double v;
+  memcpy(&v, slot, 8);
+  return v;
+}
+inline void PutD(VMword* slot, double v) { memcpy(slot, &v, 8); }
+
+/* Raises status at the instruction at pc of the given length (the pc searched for a
+   handler then lies inside it) and leaves the loop. */
+VMOpResult Fail(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMStatus status);
+/* As Fail for a failed resolution or initialisation: an exception it left pending is
+   thrown as it is. */
+VMOpResult FailResolve(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMStatus status);
+/* The poll of a taken backward (or zero) branch with the branch's state stored; nonzero
+   when ThreadDeath was thrown (the handler then returns 0). */
+bool PollAtBranch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame);
+/* Leaves the loop at a code offset of this frame with the given stack. */
+VMOpResult JumpTo(VMByteCodeFrame* frame, VMword* sp, uint32_t target);
+
+}  // namespace interp
+
+#define VM_HANDLER_NAMES(X)                                                                    \
+  X(Op_nop) X(Op_aconst_null) X(Op_iconst_m1) X(Op_iconst_0) X(Op_iconst_1) X(Op_iconst_2)      \
+  X(Op_iconst_3) X(Op_iconst_4) X(Op_iconst_5) X(Op_lconst_0) X(Op_lconst_1) X(Op_fconst_1)     \
+  X(Op_fconst_2) X(Op_dconst_1) X(Op_bipush) X(Op_sipush) X(Op_ldc) X(Op_ldc_w) X(Op_ldc2_w)    \
+  X(Op_iload) X(Op_lload) X(Op_iload_0) X(Op_iload_1) X(Op_iload_2) X(Op_iload_3) X(Op_lload_0) \
+  X(Op_lload_1) X(Op_lload_2) X(Op_lload_3) X(Op_istore) X(Op_lstore) X(Op_istore_0)            \
+  X(Op_istore_1) X(Op_istore_2) X(Op_istore_3) X(Op_lstore_0) X(Op_lstore_1) X(Op_lstore_2)     \
+  X(Op_lstore_3) X(Op_pop) X(Op_pop2) X(Op_dup) X(Op_dup_x1) X(Op_dup_x2) X(Op_dup2)             \
+  X(Op_dup2_x1) X(Op_dup2_x2) X(Op_swap) X(Op_iadd) X(Op_ladd) X(Op_fadd) X(Op_dadd) X(Op_isub)  \
+  X(Op_lsub) X(Op_fsub) X(Op_dsub) X(Op_imul) X(Op_lmul) X(Op_fmul) X(Op_dmul) X(Op_idiv)        \
+  X(Op_ldiv) X(Op_fdiv) X(Op_ddiv) X(Op_irem) X(Op_lrem) X(Op_frem) X(Op_drem) X(Op_ineg)        \
+  X(Op_lneg) X(Op_fneg) X(Op_dneg) X(Op_ishl) X(Op_lshl) X(Op_ishr) X(Op_lshr) X(Op_iushr)       \
+  X(Op_lushr) X(Op_iand) X(Op_land) X(Op_ior) X(Op_lor) X(Op_ixor) X(Op_lxor) X(Op_iinc)         \
+  X(Op_i2l) X(Op_i2f) X(Op_i2d) X(Op_l2i) X(Op_l2f) X(Op_l2d) X(Op_f2i) X(Op_f2l) X(Op_f2d)      \
+  X(Op_d2i) X(Op_d2l) X(Op_d2f) X(Op_i2b) X(Op_i2c) X(Op_i2s) X(Op_lcmp) X(Op_fcmpl)             \
+  X(Op_fcmpg) X(Op_dcmpl) X(Op_dcmpg) X(Op_wide)                                                 \
+  X(Op_ifeq) X(Op_ifne) X(Op_iflt) X(Op_ifge) X(Op_ifgt) X(Op_ifle) X(Op_if_icmpeq)              \
+  X(Op_if_icmpne) X(Op_if_icmplt) X(Op_if_icmpge) X(Op_if_icmpgt) X(Op_if_icmple) X(Op_goto)     \
+  X(Op_jsr) X(Op_ret) X(Op_tableswitch) X(Op_lookupswitch) X(Op_ireturn) X(Op_lreturn)           \
+  X(Op_return) X(Op_athrow) X(Op_goto_w) X(Op_jsr_w) X(Op_breakpoint) X(Op_bad)                  \
+  X(Op_iaload) X(Op_laload) X(Op_baload) X(Op_caload) X(Op_saload) X(Op_iastore) X(Op_lastore)   \
+  X(Op_aastore) X(Op_bastore) X(Op_castore) X(Op_arraylength) X(Op_getstatic) X(Op_putstatic)    \
+  X(Op_getfield) X(Op_putfield) X(Op_new) X(Op_newarray) X(Op_anewarray) X(Op_multianewarray)    \
+  X(Op_checkcast) X(Op_instanceof) X(Op_monitorenter) X(Op_monitorexit) X(Op_getstatic_quick)    \
+  X(Op_getstatic2_quick) X(Op_putstatic_quick) X(Op_putstatic2_quick) X(Op_getfield_quick)       \
+  X(Op_putfield_quick) X(Op_getfield2_quick) X(Op_putfield2_quick) X(Op_agetfield_quick)         \
+  X(Op_aputfield_quick) X(Op_invokevirtual) X(Op_invokespecial) X(Op_invokestatic)               \
+  X(Op_invokeinterface) X(Op_invokevirtual_quick)
+
+#define VM_DECLARE_HANDLER(name) VM_OPDEF(name);
+VM_HANDLER_NAMES(VM_DECLARE_HANDLER)
+#undef VM_DECLARE_HANDLER
+
+#endif

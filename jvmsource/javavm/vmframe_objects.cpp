@@ -1,0 +1,757 @@
+/* Handlers that touch the heap and the class model: arrays, fields, object creation,
+   type tests, monitors, the quick forms, and the five call instructions. */
+#include "vm.h"
+#include "vmclass.h"
+#include "vmconstantpool.h"
+#include "vmframe_handlers.h"
+#include "vmhandlearray.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmutils.h"
+
+using namespace interp;
+
+namespace {
+
+const char kGetPut[] = "namespace spinlock - Get putInsByte";
+const char kReleasePut[] = "namespace spinlock - Release putInsByte";
+
+inline VMArray* ArrayAt(VMword* slot) { return (VMArray*)*slot; }
+
+/* Rewrites the instruction's opcode into its quick form, through the code array (the
+   handler's pc may be a copy in the slow loop), and only while the byte still holds the
+   slow opcode: a breakpoint planted there stays. */
+void Quicken(VMByteCodeFrame* frame, uint8_t slow, uint8_t quick) {
+  VMNameSpace* ns = frame->thread->GetVM()->GetNameSpace();
+  uint8_t* byte = (uint8_t*)frame->method->GetCode()->FindElement(frame->GetPC(false), 0u);
+  if (*byte != slow) return;
+  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kGetPut)) return;
+  if (*byte == slow) *byte = quick;
+  VMUtils::V_SpinLock(ns->GetSpinLock(), kReleasePut);
+}
+
+/* The field of a field instruction, resolved (NULL with the status). */
+VMDataMember* ResolveField(VMByteCodeFrame* frame, uint32_t index, VMStatus* status) {
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  *status = 0;
+  if (pool == NULL || index == 0 || index >= pool->GetCount()) {
+    *status = VMStatus_VerifyError;
+    return NULL;
+  }
+  if (pool->GetConstType(index) == VMConstantPool::TYPE_FieldRef_Resolved)
+    return (VMDataMember*)pool->GetConstWord(index);
+  return pool->GetConstUnresolvedField(frame->method->GetDefinedIn(), index, status);
+}
+
+/* The static data of an initialised class in this machine, initialising it first.
+   NULL when that failed: the status is then to be raised (1: the pending exception). */
+inline VMObject* StaticDataFor(VMByteCodeFrame* frame, VMLoadableClass* cls, VMStatus* status) {
+  VMThread* thread = frame->thread;
+  VMObject* data = cls->GetInitializedStaticData(thread->GetVM());
+  if (data != NULL) return data;
+  *status = cls->Initialize(thread->GetEnv());
+  if (*status != 0) return NULL;
+  data = cls->GetStaticData(thread);
+  if (data == NULL) *status = VMStatus_NoClassDefFoundError;
+  return data;
+}
+
+/* Resolves a class operand. Only new initialises it: a type test, or making an array of
+   it, must not run its static initialiser. */
+VMLoadableOrArrayClass* ResolveClass(VMByteCodeFrame* frame, uint32_t index, bool initialize, VMStatus* status) {
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  *status = 0;
+  if (pool == NULL || index == 0 || index >= pool->GetCount() ||
+      (pool->GetConstType(index) != VMConstantPool::TYPE_Class &&
+       pool->GetConstType(index) != VMConstantPool::TYPE_Class_Resolved)) {
+    *status = VMStatus_VerifyError;
+    return NULL;
+  }
+  VMLoadableClass* cls = pool->GetConstClass(index, status, initialize);
+  if (cls == NULL) {
+    if (*status == 0) *status = VMStatus_NoClassDefFoundError;
+    return NULL;
+  }
+  if (!initialize && cls->GetIsLoadable()) {
+    *status = cls->Prepare(NULL);
+    if (*status != 0) return NULL;
+  }
+  return (VMLoadableOrArrayClass*)cls;
+}
+
+}  // namespace
+
+/* ------------------------------------------------------------------------------------ */
+/* Arrays: null first, then the index (unsigned, so negatives fail too)                  */
+
+#define ARRAY_CHECK(arraySlot, indexSlot)                                                  \
+  VMArray* array = ArrayAt(arraySlot);                                                     \
+  if (array == NULL) return Fail(frame, pc, 1, VMStatus_NullPointerException);             \
+  uint32_t index = *(indexSlot);                                                           \
+  if (index >= array->GetSize()) return Fail(frame, pc, 1, VMStatus_ArrayIndexOutOfBoundsException);
+
+VM_OPDEF(Op_iaload) {
+  (void)locals;
+  ARRAY_CHECK(sp - 2, sp - 1)
+  sp[-2] = index < VMArray::FIRST_PART_BYTES / 4 ? ((VMword*)array->GetFirstElementPointer())[index]
+                                                 : *(VMword*)array->FindElement(index, 2u);
+  return VM_OP(1, -4);
+}
+
+VM_OPDEF(Op_laload) {
+  (void)locals;
+  ARRAY_CHECK(sp - 2, sp - 1)
+  memcpy(sp - 2, array->FindElement(index, 3u), 8);
+  return VM_OP(1, 0);
+}
+
+VM_OPDEF(Op_baload) {
+  (void)locals;
+  ARRAY_CHECK(sp - 2, sp - 1)
+  sp[-2] = (VMword)(int32_t) * (int8_t*)array->FindElement(index, 0u);
+  return VM_OP(1, -4);
+}
+
+VM_OPDEF(Op_caload) {
+  (void)locals;
+  ARRAY_CHECK(sp - 2, sp - 1)
+  sp[-2] = (VMword) * (uint16_t*)array->FindElement(index, 1u);
+  return VM_OP(1, -4);
+}
+
+VM_OPDEF(Op_saload) {
+  (void)locals;
+  ARRAY_CHECK(sp - 2, sp - 1)
+  sp[-2] = (VMword)(int32_t) * (int16_t*)array->FindElement(index, 1u);
+  return VM_OP(1, -4);
+}
+
+VM_OPDEF(Op_iastore) {
+  (void)locals;
+  ARRAY_CHECK(sp - 3, sp - 2)
+  if (index < VMArray::FIRST_PART_BYTES / 4)
+    ((VMword*)array->GetFirstElementPointer())[index] = sp[-1];
+  else
+    *(VMword*)array->FindElement(index, 2u) = sp[-1];
+  return VM_OP(1, -12);
+}
+
+VM_OPDEF(Op_lastore) {
+  (void)locals;
+  ARRAY_CHECK(sp - 4, sp - 3)
+  memcpy(array->FindElement(index, 3u), sp - 2, 8);
+  return VM_OP(1, -16);
+}
+
+VM_OPDEF(Op_aastore) {
+  (void)locals;
+  ARRAY_CHECK(sp - 3, sp - 2)
+  VMObject* value = (VMObject*)sp[-1];
+  if (value != NULL) {
+    VMArrayClass* cls = array->GetArrayClass();
+    VMClass* element = cls != NULL ? cls->GetElementClass() : NULL;
+    if (element == NULL || !VMClass::InstanceOf(value, element))
+      return Fail(frame, pc, 1, VMStatus_ArrayStoreException);
+  }
+  *(VMword*)array->FindElement(index, 2u) = (VMword)value;
+  return VM_OP(1, -12);
+}
+
+VM_OPDEF(Op_bastore) {
+  (void)locals;
+  ARRAY_CHECK(sp - 3, sp - 2)
+  *(uint8_t*)array->FindElement(index, 0u) = (uint8_t)sp[-1];
+  return VM_OP(1, -12);
+}
+
+VM_OPDEF(Op_castore) {
+  (void)locals;
+  ARRAY_CHECK(sp - 3, sp - 2)
+  *(uint16_t*)array->FindElement(index, 1u) = (uint16_t)sp[-1];
+  return VM_OP(1, -12);
+}
+#undef ARRAY_CHECK
+
+VM_OPDEF(Op_arraylength) {
+  (void)locals;
+  VMArray* array = ArrayAt(sp - 1);
+  if (array == NULL) return Fail(frame, pc, 1, VMStatus_NullPointerException);
+  sp[-1] = array->GetSize();
+  return VM_OP(1, 0);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Fields                                                                                */
+
+VM_OPDEF(Op_getfield) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status;
+  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
+  if (field == NULL) return FailResolve(frame, pc, 3, status);
+  if (field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  VMObject* object = (VMObject*)sp[-1];
+  if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+  uint32_t slot = (uint32_t)field->GetIndex();
+  sp[-1] = object->GetWord(slot);
+  if (field->GetClass()->GetIsTwoEntries()) {
+    sp[0] = object->GetWord(slot + 1);
+    return VM_OP(3, 4);
+  }
+  return VM_OP(3, 0);
+}
+
+VM_OPDEF(Op_putfield) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status;
+  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
+  if (field == NULL) return FailResolve(frame, pc, 3, status);
+  if (field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  uint32_t slot = (uint32_t)field->GetIndex();
+  if (field->GetClass()->GetIsTwoEntries()) {
+    VMObject* object = (VMObject*)sp[-3];
+    if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+    object->SetWord(slot, sp[-2]);
+    object->SetWord(slot + 1, sp[-1]);
+    return VM_OP(3, -12);
+  }
+  VMObject* object = (VMObject*)sp[-2];
+  if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+  object->SetWord(slot, sp[-1]);
+  return VM_OP(3, -8);
+}
+
+static VMOpResult GetStatic(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMDataMember* field) {
+  VMStatus status = 0;
+  VMObject* data = StaticDataFor(frame, field->GetDefinedIn(), &status);
+  if (data == NULL) return FailResolve(frame, pc, 3, status);
+  uint32_t slot = (uint32_t)field->GetIndex();
+  sp[0] = data->GetWord(slot);
+  if (field->GetClass()->GetIsTwoEntries()) {
+    sp[1] = data->GetWord(slot + 1);
+    return VM_OP(3, 8);
+  }
+  return VM_OP(3, 4);
+}
+
+static VMOpResult PutStatic(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMDataMember* field) {
+  VMStatus status = 0;
+  VMObject* data = StaticDataFor(frame, field->GetDefinedIn(), &status);
+  if (data == NULL) return FailResolve(frame, pc, 3, status);
+  uint32_t slot = (uint32_t)field->GetIndex();
+  if (field->GetClass()->GetIsTwoEntries()) {
+    data->SetWord(slot, sp[-2]);
+    data->SetWord(slot + 1, sp[-1]);
+    return VM_OP(3, -8);
+  }
+  data->SetWord(slot, sp[-1]);
+  return VM_OP(3, -4);
+}
+
+VM_OPDEF(Op_getstatic) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status;
+  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
+  if (field == NULL) return FailResolve(frame, pc, 3, status);
+  if (!field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  VMOpResult r = GetStatic(sp, pc, frame, field);
+  if (r != 0) Quicken(frame, OP_getstatic, field->GetClass()->GetIsTwoEntries() ? OP_getstatic2_quick : OP_getstatic_quick);
+  return r;
+}
+
+VM_OPDEF(Op_putstatic) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status;
+  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
+  if (field == NULL) return FailResolve(frame, pc, 3, status);
+  if (!field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  VMOpResult r = PutStatic(sp, pc, frame, field);
+  if (r != 0) Quicken(frame, OP_putstatic, field->GetClass()->GetIsTwoEntries() ? OP_putstatic2_quick : OP_putstatic_quick);
+  return r;
+}
+
+/* The quick static forms: the entry was resolved by the slow form that wrote them. */
+static VMDataMember* QuickField(VMByteCodeFrame* frame, uint8_t* pc) {
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  uint32_t index = U16(pc + 1);
+  if (pool == NULL || index == 0 || index >= pool->GetCount() ||
+      pool->GetConstType(index) != VMConstantPool::TYPE_FieldRef_Resolved)
+    return NULL;
+  VMDataMember* field = (VMDataMember*)pool->GetConstWord(index);
+  return field->GetIsStatic() ? field : NULL;
+}
+
+VM_OPDEF(Op_getstatic_quick) {
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMDataMember* field = QuickField(frame, pc);
+  if (field == NULL) return Op_getstatic(sp, pc, locals, frame);
+  return GetStatic(sp, pc, frame, field);
+}
+
+VM_OPDEF(Op_getstatic2_quick) { return Op_getstatic_quick(sp, pc, locals, frame); }
+
+VM_OPDEF(Op_putstatic_quick) {
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMDataMember* field = QuickField(frame, pc);
+  if (field == NULL) return Op_putstatic(sp, pc, locals, frame);
+  return PutStatic(sp, pc, frame, field);
+}
+
+VM_OPDEF(Op_putstatic2_quick) { return Op_putstatic_quick(sp, pc, locals, frame); }
+
+/* The quick instance-field forms come from no producer the machine knows (the load-time
+   pass refuses them in class files); they stay safe all the same: the slot is checked
+   against the object's own size and reference words. */
+static VMObject* QuickObject(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, int depth, uint32_t words,
+                             int wantRef, VMOpResult* failed) {
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMObject* object = (VMObject*)sp[-depth];
+  if (object == NULL) {
+    *failed = Fail(frame, pc, 3, VMStatus_NullPointerException);
+    return NULL;
+  }
+  uint32_t slot = U16(pc + 1);
+  VMLoadableClass* cls = object->GetHasClass() && object->GetClass()->GetIsLoadable() ? object->GetLoadableClass() : NULL;
+  bool ok = cls != NULL && slot + words <= cls->GetCreateSize();
+  for (uint32_t i = 0; ok && i < words; i++) {
+    VMboolArray* bits = cls->GetCreateBits();
+    bool isRef = bits != NULL && bits->Get(slot + i);
+    if (isRef != (wantRef != 0)) ok = false;
+  }
+  if (!ok) {
+    *failed = Fail(frame, pc, 3, VMStatus_VerifyError);
+    return NULL;
+  }
+  return object;
+}
+
+#define QUICK_FIELD(name, depth, words, ref, body)                                  \
+  VM_OPDEF(name) {                                                                  \
+    (void)locals;                                                                   \
+    VMOpResult failed = 0;                                                          \
+    VMObject* object = QuickObject(sp, pc, frame, depth, words, ref, &failed);      \
+    if (object == NULL) return failed;                                              \
+    uint32_t slot = U16(pc + 1);                                                    \
+    body                                                                            \
+  }
+QUICK_FIELD(Op_getfield_quick, 1, 1, 0, sp[-1] = object->GetWord(slot); return VM_OP(3, 0);)
+QUICK_FIELD(Op_agetfield_quick, 1, 1, 1, sp[-1] = object->GetWord(slot); return VM_OP(3, 0);)
+QUICK_FIELD(Op_putfield_quick, 2, 1, 0, object->SetWord(slot, sp[-1]); return VM_OP(3, -8);)
+QUICK_FIELD(Op_aputfield_quick, 2, 1, 1, object->SetWord(slot, sp[-1]); return VM_OP(3, -8);)
+QUICK_FIELD(Op_getfield2_quick, 1, 2, 0, sp[-1] = object->GetWord(slot); sp[0] = object->GetWord(slot + 1);
+            return VM_OP(3, 4);)
+QUICK_FIELD(Op_putfield2_quick, 3, 2, 0, object->SetWord(slot, sp[-2]); object->SetWord(slot + 1, sp[-1]);
+            return VM_OP(3, -12);)
+#undef QUICK_FIELD
+
+/* ------------------------------------------------------------------------------------ */
+/* Objects and arrays                                                                    */
+
+VM_OPDEF(Op_new) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status;
+  VMLoadableOrArrayClass* c = ResolveClass(frame, U16(pc + 1), true, &status);
+  if (c == NULL) return FailResolve(frame, pc, 3, status);
+  if (!c->GetIsLoadable()) return Fail(frame, pc, 3, VMStatus_InstantiationError);
+  VMLoadableClass* cls = (VMLoadableClass*)c;
+  if (cls->GetIsInterface() || cls->GetIsAbstract()) return Fail(frame, pc, 3, VMStatus_InstantiationError);
+  // Resolution initialised the class; that this machine has its data is checked too.
+  if (StaticDataFor(frame, cls, &status) == NULL) return FailResolve(frame, pc, 3, status);
+  VMObject* object = VMObject::CreateInstance(frame->thread->GetVM()->GetHeap(), cls, jallocCollectAndRetry);
+  if (object == NULL) return Fail(frame, pc, 3, VMStatus_OutOfMemoryError);
+  sp[0] = (VMword)object;
+  return VM_OP(3, 4);
+}
+
+VM_OPDEF(Op_newarray) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  int32_t count = (int32_t)sp[-1];
+  if (count < 0) return Fail(frame, pc, 2, VMStatus_NegativeArraySizeException);
+  VMArrayClassList* list = frame->thread->GetVM()->GetNameSpace()->GetArrayClassList();
+  VMArrayClass* cls;
+  uint32_t bytes;
+  // Type codes run boolean, char, float, double, byte, short, int, long; the list keeps
+  // boolean, byte, short, char, int, long, float, double.
+  switch (pc[1]) {
+    case 4: cls = list->GetVMbooleanArrayClass(); bytes = 1; break;
+    case 5: cls = list->GetVMcharArrayClass(); bytes = 2; break;
+    case 6: cls = list->GetVMfloatArrayClass(); bytes = 4; break;
+    case 7: cls = list->GetVMdoubleArrayClass(); bytes = 8; break;
+    case 8: cls = list->GetVMbyteArrayClass(); bytes = 1; break;
+    case 9: cls = list->GetVMshortArrayClass(); bytes = 2; break;
+    case 10: cls = list->GetVMintArrayClass(); bytes = 4; break;
+    case 11: cls = list->GetVMlongArrayClass(); bytes = 8; break;
+    default: return Fail(frame, pc, 2, VMStatus_VerifyError);
+  }
+  if (cls == NULL) return Fail(frame, pc, 2, VMStatus_NoClassDefFoundError);
+  VMArray* array = VMArray::CreateInstance(frame->thread->GetVM()->GetHeap(), (uint32_t)count, bytes,
+                                           jallocCollectAndRetry, VMTag_VMUserArrayInstance);
+  if (array == NULL) return Fail(frame, pc, 2, VMStatus_OutOfMemoryError);
+  array->SetIsScalarArray();
+  array->SetClass(cls);
+  sp[-1] = (VMword)array;
+  return VM_OP(2, 0);
+}
+
+VM_OPDEF(Op_anewarray) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  int32_t count = (int32_t)sp[-1];
+  VMStatus status;
+  VMLoadableOrArrayClass* element = ResolveClass(frame, U16(pc + 1), false, &status);
+  if (element == NULL) return FailResolve(frame, pc, 3, status);
+  if (count < 0) return Fail(frame, pc, 3, VMStatus_NegativeArraySizeException);
+  // The array class first: making it may allocate, and the new array must be pushed
+  // with no allocation in between.
+  VMArrayClass* cls = element->MakeArrayOf();
+  if (cls == NULL) return Fail(frame, pc, 3, VMStatus_OutOfMemoryError);
+  VMObjectArray* array = VMObjectArray::CreateInstance(frame->thread->GetVM()->GetHeap(), (uint32_t)count,
+                                                       jallocCollectAndRetry, VMTag_VMUserArrayInstance);
+  if (array == NULL) return Fail(frame, pc, 3, VMStatus_OutOfMemoryError);
+  array->SetClass(cls);
+  sp[-1] = (VMword)array;
+  return VM_OP(3, 0);
+}
+
+VM_OPDEF(Op_multianewarray) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  uint32_t dimensions = pc[3];
+  VMStatus status;
+  VMLoadableOrArrayClass* cls = ResolveClass(frame, U16(pc + 1), false, &status);
+  if (cls == NULL) return FailResolve(frame, pc, 4, status);
+  // Zero dimensions, or more than the class has, would build from garbage.
+  uint32_t depth = 0;
+  for (VMClass* c = cls; c != NULL && c->GetIsArray(); c = ((VMArrayClass*)c)->GetElementClass()) depth++;
+  if (dimensions == 0 || dimensions > depth) return Fail(frame, pc, 4, VMStatus_VerifyError);
+  VMword* counts = sp - dimensions;
+  for (uint32_t i = 0; i < dimensions; i++) {
+    if ((int32_t)counts[i] < 0) return Fail(frame, pc, 4, VMStatus_NegativeArraySizeException);
+  }
+  VMObject* array = VMByteCodeFrame::MultiCreateArray(frame->thread, (VMArrayClass*)cls, counts, (int)dimensions,
+                                                      jallocCollectAndRetry);
+  if (array == NULL) return Fail(frame, pc, 4, VMStatus_OutOfMemoryError);
+  counts[0] = (VMword)array;
+  return VM_OP(4, -4 * (int32_t)(dimensions - 1));
+}
+
+VM_OPDEF(Op_checkcast) {
+  (void)locals;
+  VMObject* object = (VMObject*)sp[-1];
+  if (object == NULL) return VM_OP(3, 0);
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status;
+  VMLoadableOrArrayClass* cls = ResolveClass(frame, U16(pc + 1), false, &status);
+  if (cls == NULL) return FailResolve(frame, pc, 3, status);
+  if (!VMClass::InstanceOf(object, cls)) return Fail(frame, pc, 3, VMStatus_ClassCastException);
+  return VM_OP(3, 0);
+}
+
+VM_OPDEF(Op_instanceof) {
+  (void)locals;
+  VMObject* object = (VMObject*)sp[-1];
+  if (object == NULL) return VM_OP(3, 0);  // the null stays: 0
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status;
+  VMLoadableOrArrayClass* cls = ResolveClass(frame, U16(pc + 1), false, &status);
+  if (cls == NULL) return FailResolve(frame, pc, 3, status);
+  sp[-1] = VMClass::InstanceOf(object, cls) ? 1 : 0;
+  return VM_OP(3, 0);
+}
+
+/* Interpreted monitors take no lock: synchronized code gives no mutual exclusion between
+   Java threads. They count like every other monitor hold: the thread's MutexLockCount
+   goes up on enter and down on exit. */
+VM_OPDEF(Op_monitorenter) {
+  (void)locals;
+  if (sp[-1] == 0) return Fail(frame, pc, 1, VMStatus_NullPointerException);
+  VMThread* thread = frame->thread;
+  thread->SetProcessingMonitorEnter();
+  thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+  thread->ClearProcessingMonitorEnter();
+  return VM_OP(1, -4);
+}
+
+VM_OPDEF(Op_monitorexit) {
+  (void)locals;
+  if (sp[-1] == 0) return Fail(frame, pc, 1, VMStatus_NullPointerException);
+  VMThread* thread = frame->thread;
+  thread->SetMutexLockCount(thread->GetMutexLockCount() - 1);
+  return VM_OP(1, -4);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Calls                                                                                 */
+
+static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint32_t length, VMMethod* target,
+                           VMObject* synch, uint32_t paramBytes) {
+  VMword flags = target->GetMemberFlags();
+  if (flags & VMMember::IsAbstractFlag) return Fail(frame, pc, length, VMStatus_AbstractMethodError);
+  VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
+  if (flags & VMMember::IsByteCodeFlag) {
+    uint32_t resultBytes = target->GetReturnBytes();
+    frame->codePointer = pc + length;
+    frame->slowLoopPC += length;
+    frame->stack = (VMword*)((uint8_t*)args + resultBytes);
+    VMByteCodeFrame* callee = (VMByteCodeFrame*)((uint8_t*)args + target->GetLocalBytes());
+    VMword* limit = (VMword*)frame->limitOrHandler;
+    VMThread* thread = frame->thread;
+    if ((uint8_t*)callee->GetStackStart() + target->GetStackBytes() < (uint8_t*)limit) {
+      callee->tag = VMFrame::ByteCodeTag;
+      callee->flags = VMFrame::ExecutableByteCodeFlag | VMFrame::StackValidFlag |
+                      ((flags & VMMember::IsContiguousCodeFlag) ? (VMword)VMFrame::UsingFastLoopFlag : 0u);
+      callee->thread = thread;
+      callee->method = target;
+      callee->caller = frame;
+      callee->stack = callee->GetStackStart();
+      callee->synch = synch;
+      callee->limitOrHandler = limit;
+      callee->locals = args;
+      callee->slowLoopPC = 0;
+      callee->codePointer = target->GetCode()->GetFirstElementPointer();
+      thread->SetFrame(callee);
+    } else if (VMByteCodeFrame::NewFrameGroup(synch, args, limit, frame, target, frame) == NULL) {
+      return 0;
+    }
+    if (thread->GetPollFunction()() != 0) VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
+    return 0;
+  }
+  if (flags & VMMember::IsCompiledFlag)
+    return VMByteCodeFrame::CallCompiledMethod(frame, pc + length, sp, target, synch, paramBytes, length);
+  if (flags & VMMember::IsNativeFlag)
+    return VMByteCodeFrame::CallNativeMethod(frame, pc + length, sp, target, synch, paramBytes, length);
+  // A method with no kind left (never a callable one): it must not run, nor hang.
+  return Fail(frame, pc, length, VMStatus_AbstractMethodError);
+}
+
+/* The entry of the receiver's method table at the callee's index (bounded: a crafted
+   or separately compiled class must not read beside the table). */
+static VMMethod* VirtualTarget(VMObject* receiver, VMMethod* callee) {
+  VMClass* cls = receiver->GetClass();
+  if (cls == NULL) return NULL;
+  VMMethodArray* table = ((VMLoadableOrArrayClass*)cls)->GetMethodTable();
+  int32_t index = callee->GetIndex();
+  if (table == NULL || index < 0 || (uint32_t)index >= table->GetSize()) return NULL;
+  return table->Get((uint32_t)index);
+}
+
+VM_OPDEF(Op_invokevirtual) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status = 0;
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, false);
+  if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  if (callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  uint32_t paramBytes = callee->GetParameterBytes();
+  VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
+  if (receiver == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+  VMMethod* target = VirtualTarget(receiver, callee);
+  if (target == NULL) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  VMObject* synch = NULL;
+  if (target->GetIsSynchronized())
+    synch = receiver;
+  else
+    Quicken(frame, OP_invokevirtual, OP_invokevirtual_quick);
+  return Dispatch(sp, pc, frame, 3, target, synch, paramBytes);
+}
+
+VM_OPDEF(Op_invokevirtual_quick) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status = 0;
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, false);
+  if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  if (callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  uint32_t paramBytes = callee->GetParameterBytes();
+  VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
+  if (receiver == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+  VMMethod* target = VirtualTarget(receiver, callee);
+  if (target == NULL) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  // A later receiver's target may be synchronized: its monitor object is recorded too.
+  return Dispatch(sp, pc, frame, 3, target, target->GetIsSynchronized() ? receiver : NULL, paramBytes);
+}
+
+VM_OPDEF(Op_invokespecial) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status = 0;
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, true);
+  if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  if (callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  uint32_t paramBytes = callee->GetParameterBytes();
+  VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
+  if (receiver == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+  return Dispatch(sp, pc, frame, 3, callee, callee->GetIsSynchronized() ? receiver : NULL, paramBytes);
+}
+
+VM_OPDEF(Op_invokestatic) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status = 0;
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, false);
+  if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  if (!callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  // A class whose initialisation failed is not run: its initialiser's exception, or the
+  // failure's, is thrown here.
+  VMObject* data = StaticDataFor(frame, callee->GetDefinedIn(), &status);
+  if (data == NULL) return FailResolve(frame, pc, 3, status);
+  return Dispatch(sp, pc, frame, 3, callee, callee->GetIsSynchronized() ? data : NULL, callee->GetParameterBytes());
+}
+
+VM_OPDEF(Op_invokeinterface) {
+  (void)locals;
+  frame->stack = sp;
+  frame->codePointer = pc;
+  VMStatus status = 0;
+  VMConstantPool* pool = frame->method->GetConstantPool();
+  VMMethod* iface = pool->GetConstInterfaceMethod(U16(pc + 1), &status);
+  if (iface == NULL) return FailResolve(frame, pc, 5, status);
+  // The method's own argument size finds the receiver: the count byte is not trusted.
+  uint32_t paramBytes = iface->GetParameterBytes();
+  if (paramBytes == 0) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);
+  VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
+  if (receiver == NULL) return Fail(frame, pc, 5, VMStatus_NullPointerException);
+  VMClass* cls = receiver->GetClass();
+  VMMethodArray* table = cls != NULL ? ((VMLoadableOrArrayClass*)cls)->GetMethodTable() : NULL;
+  if (table == NULL) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);
+  uint32_t size = table->GetSize();
+  VMLiteral* name = iface->GetName();
+  VMLiteral* signature = iface->GetSignature();
+  VMMethod* target = NULL;
+  uint32_t cached = pc[4];
+  if (cached < size) {
+    VMMethod* m = table->Get(cached);
+    if (m != NULL && m->GetName() == name && m->GetSignature() == signature) target = m;
+  }
+  if (target == NULL) {
+    for (uint32_t s = size; s-- > 0;) {
+      VMMethod* m = table->Get(s);
+      if (m != NULL && m->GetName() == name && m->GetSignature() == signature) {
+        target = m;
+        // Written through the code array: the handler's pc may be a copy. No lock: a
+        // racing reader at worst finds a stale slot and searches.
+        uint8_t* cache = (uint8_t*)frame->method->GetCode()->FindElement(frame->GetPC(false) + 4, 0u);
+        *cache = (uint8_t)s;
+        break;
+      }
+    }
+  }
+  if (target == NULL) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);
+  if (!target->GetIsPublic()) return Fail(frame, pc, 5, VMStatus_IllegalAccessError);
+  if (target->GetIsStatic()) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);
+  return Dispatch(sp, pc, frame, 5, target, target->GetIsSynchronized() ? receiver : NULL, paramBytes);
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Native and compiled calls from a handler                                              */
+
+VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* nextPC, VMword* sp, VMMethod* method,
+                                             VMObject* synch, uint32_t paramBytes, uint32_t length) {
+  VMThread* thread = frame->thread;
+  JNIEnv* env = thread->GetEnv();
+  uint8_t* pc = nextPC - length;
+  if (!method->ResolveNativeAddress()) {
+    frame->MarkThrow(pc, length);
+    VMLiteral* name = method->GetFullName();
+    ThrowInternalException(frame, VMStatus_UnsatisfiedLinkError, name != NULL ? name->MakeVMJavaLangString(env) : NULL);
+    return 0;
+  }
+  frame->codePointer = nextPC;
+  frame->slowLoopPC += length;
+  uint32_t extra = method->GetIsStatic() ? 1 : 0;
+  uint32_t words = paramBytes / 4;
+  uint32_t resultBytes = method->GetReturnBytes();
+  VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
+  VMword area[260];
+  VMObjectHandleArray* handles = thread->GetJNIHandleArray();
+  uint32_t level = handles->GetCount();
+  VMword bits = method->GetObjectBits();
+  bool ok = true;
+  // References become local references before the stack pointer moves to the result:
+  // until then the argument words are what a walk of this frame expects.
+  if (extra != 0) {
+    area[0] = (VMword)VMJniHandle::NewLocal(env, (VMObject*)method->GetDefinedIn());
+    ok = area[0] != 0;
+  }
+  for (uint32_t i = 0; ok && i < words; i++) {
+    VMword w = args[i];
+    if (i < 32 && ((bits >> i) & 1) && w != 0) {
+      w = (VMword)VMJniHandle::NewLocal(env, (VMObject*)w);
+      if (w == 0) ok = false;
+    }
+    area[extra + i] = w;
+  }
+  area[extra + words] = 0;
+  area[extra + words + 1] = 0;
+  if (!ok) {
+    handles->Clear(level);
+    ThrowInternalException(frame, VMStatus_OutOfMemoryError, (const char*)NULL);
+    return 0;
+  }
+  frame->stack = (VMword*)((uint8_t*)args + resultBytes);
+  VMJNIFrame* jni = VMJNIFrame::CreateInstanceNF(method, thread, frame, synch);
+  if (jni == NULL) {
+    handles->Clear(level);
+    ThrowInternalException(frame, VMStatus_OutOfMemoryError, (const char*)NULL);
+    return 0;
+  }
+  thread->SetFrame(jni);
+  VMCallNativeFunction(method->GetNativeAddress(), env, area, method->GetTwoWordBits() << extra,
+                       method->GetFloatBits() << extra, words + extra, method->GetReturnType());
+  thread->SetFrame(frame);
+  if (words < 32 && ((bits >> words) & 1))
+    args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)area[0]);
+  else
+    memcpy(args, area, resultBytes);
+  handles->Clear(level);
+  VMJavaLangThrowable* pending = thread->GetException();
+  jni->DestroyNF(thread);
+  // Continue after the call: the loop takes this frame up again from its stored state.
+  if (pending != NULL) ThrowException(frame, pending);
+  return 0;
+}
+
+VMOpResult VMByteCodeFrame::CallCompiledMethod(VMByteCodeFrame* frame, uint8_t* nextPC, VMword* sp,
+                                               VMMethod* method, VMObject* synch, uint32_t paramBytes,
+                                               uint32_t length) {
+  VMThread* thread = frame->thread;
+  frame->codePointer = nextPC;
+  frame->slowLoopPC += length;
+  VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
+  frame->stack = (VMword*)((uint8_t*)args + method->GetReturnBytes());
+  VMCompiledFrame compiled(thread, frame, synch);
+  compiled.method = method;
+  // Current while its code runs, so that the collector walks its reference table.
+  thread->SetFrame(&compiled);
+  ((VMCompiledEntry)method->GetCompiledAddress())(&compiled, args);
+  thread->SetFrame(frame);
+  if (thread->GetException() != NULL) ThrowException(frame, thread->GetException());
+  return 0;
+}
