@@ -1,0 +1,199 @@
+#include "interp_support.h"
+
+#include <string.h>
+
+#include "test_host.h"
+#include "vmclassloader.h"
+#include "vmconstantpool.h"
+#include "vmhandlearray.h"
+#include "vmjavalangstring.h"
+#include "vmjavalangthrowable.h"
+#include "vmliteral.h"
+
+namespace interp_test {
+
+namespace {
+
+/* Throwable's constructors record the frames through this library native. */
+jobject JNICALL FillInStackTrace(JNIEnv* env, jobject self) {
+  VMObject* t = VMJniHandle::UnHandle(env, self);
+  if (t != nullptr) ((VMJavaLangThrowable*)t)->FillInFrameTrace(env);
+  return self;
+}
+
+JNINativeMethod throwableNatives[] = {
+    {(char*)"fillInStackTrace", (char*)"()Ljava/lang/Throwable;", (void*)&FillInStackTrace}};
+
+VMLiteral* Lit(VMNameSpace* ns, const char* text) { return VMLiteral::CreateInstance(ns, text, 0xFFFFFFFFu); }
+
+}  // namespace
+
+std::string ClassDir(const char* suite) { return std::string(PUX_BUILD_DIR) + "/testclasses/" + suite; }
+
+bool World::Create(const std::string& classDir, uint32_t stackBytes) {
+  test_host::BindReferenceHost();
+  refhost::SetClassPath(nullptr, classDir + ":" + PUX_BUILD_DIR + "/classlib.zip");
+  if (JNI_RegisterNative("java/lang/Throwable", throwableNatives, 1) != 0) return false;
+  ns = VMNameSpace::CreateInstance();
+  if (ns == nullptr) return false;
+  HHeap* heap = ns->GetHeap();
+  VMLiteralHashTable* literals = VMLiteralHashTable::CreateInstance(heap, 0x2000);
+  VMLiteralHashTable* shared = VMLiteralHashTable::CreateInstance(heap, 0x100);
+  if (literals == nullptr || shared == nullptr) return false;
+  ns->SetLiteralHashTable(literals);
+  ns->SetSharedStaticDataClasses(shared);
+  VMClassLoader* loader = VMClassLoader::CreateInstance(ns, nullptr);
+  if (loader == nullptr) return false;
+  ns->SetSystemClassLoader(loader);
+  VMLiteralTable* table = VMLiteralTable::CreateInstance(heap);
+  if (table == nullptr) return false;
+  ns->SetLiterals(table);
+  for (int i = 0; i < test_host::kWellKnownNameCount; i++) table->SetReference(i, (VMObject*)Lit(ns, test_host::kWellKnownNames[i]));
+  static const struct { const char* name; int code; int word; } kPrimitives[] = {
+      {"void", -1, 5},  {"boolean", 4, 6}, {"byte", 8, 7},    {"short", 9, 8},  {"char", 5, 9},
+      {"int", 10, 10}, {"long", 11, 11},  {"float", 6, 12},  {"double", 7, 13}};
+  VMClassList* classes = ns->GetClassList();
+  for (const auto& p : kPrimitives) {
+    VMPrimitiveClass* c = VMPrimitiveClass::CreateInstance(ns, p.name, (VMPrimitiveType)p.code);
+    if (c == nullptr) return false;
+    classes->SetReference(p.word, (VMObject*)c);
+    if (loader->GetClassTable()->AddOrFind((VMObject*)c) == VMHashNotFound) return false;
+  }
+  static const struct { const char* name; int word; } kClasses[] = {
+      {"java/lang/Object", 0}, {"java/lang/String", 1}, {"java/lang/Class", 2},
+      {"java/lang/Cloneable", 3}, {"java/io/Serializable", 4}};
+  for (const auto& c : kClasses) {
+    VMClass* cls = VMClass::FindByName(ns, Lit(ns, c.name), loader);
+    if (cls == nullptr) return false;
+    classes->SetReference(c.word, (VMObject*)cls);
+  }
+  // The array classes in the list's order: boolean byte short char int long float
+  // double, then Object[], Class[], String[].
+  static const char* const kArrays[] = {"[Z", "[B", "[S", "[C", "[I", "[J", "[F", "[D",
+                                        "[Ljava/lang/Object;", "[Ljava/lang/Class;", "[Ljava/lang/String;"};
+  for (int i = 0; i < 11; i++) {
+    VMClass* cls = VMClass::FindByName(ns, Lit(ns, kArrays[i]), loader);
+    if (cls == nullptr) return false;
+    ns->GetArrayClassList()->SetReference(i, (VMObject*)cls);
+  }
+  VMrefArray* exceptions = VMrefArray::CreateInstance(heap, VMNameSpace::ExceptionClassCount, jallocFailFast,
+                                                      VMTag_VMExceptionClasses);
+  if (exceptions == nullptr) return false;
+  ns->SetExceptionClasses((VMLoadableClassArray*)exceptions);
+
+  jvm = (JavaVM*)refhost::Functions()->HeapAlloc(nullptr, sizeof(JavaVM), jallocFailFast);
+  if (jvm == nullptr) return false;
+  memset(jvm, 0, sizeof(JavaVM));
+  jvm->nameSpace = ns;
+  vm = VM::CreateInstance(stackBytes, jvm);
+  if (vm == nullptr) return false;
+  jvm->vm = vm;
+  if (Attach() == nullptr) return false;
+  // java/lang/Object first, as the library's start-up does: every class builds on it.
+  VMLoadableClass* object = classes->GetObjectClass();
+  if (object->Initialize(env) != 0) return false;
+  vm->SetOutOfMemoryError(VMJavaLangOutOfMemoryError::CreateInstance(env));
+  return vm->GetOutOfMemoryError() != nullptr;
+}
+
+JNIEnv* World::Attach() {
+  JNIEnv* e = VMJniCreateEnv(jvm);
+  if (e == nullptr) return nullptr;
+  if (VMJniAttachEnv(jvm, e) != 0) {
+    refhost::Functions()->HeapFree(nullptr, e);
+    return nullptr;
+  }
+  env = e;
+  return e;
+}
+
+void World::Detach() {
+  VMJniDetachEnv(jvm);
+  env = nullptr;
+}
+
+void World::Destroy() {
+  if (vm != nullptr) {
+    if (env != nullptr) Detach();
+    if (vm->Destroy() == 0) ns->Destroy();
+  } else if (ns != nullptr) {
+    ns->Destroy();
+  }
+  if (jvm != nullptr) refhost::Functions()->HeapFree(nullptr, jvm);
+  vm = nullptr;
+  ns = nullptr;
+  jvm = nullptr;
+  refhost::SetClassPath(nullptr, "");
+}
+
+VMLoadableClass* World::Class(const char* name) {
+  VMClass* cls = VMClass::FindByName(ns, Lit(ns, name), nullptr);
+  return cls != nullptr && cls->GetIsLoadable() ? (VMLoadableClass*)cls : nullptr;
+}
+
+VMMethod* World::Method(const char* cls, const char* name, const char* sig) {
+  VMLoadableClass* c = Class(cls);
+  if (c == nullptr || c->Prepare(nullptr) != 0) return nullptr;
+  return c->FindMethod(Lit(ns, name), Lit(ns, sig), true);
+}
+
+std::string World::Text(VMObject* string) {
+  if (string == nullptr) return "";
+  char* utf8 = ((VMJavaLangString*)string)->MakeUTF8();
+  std::string text = utf8 != nullptr ? utf8 : "";
+  VMJavaLangString::FreeUTF8(utf8);
+  return text;
+}
+
+std::string World::TakeException(Outcome* into) {
+  VMThread* thread = env->thread;
+  VMJavaLangThrowable* e = thread->GetException();
+  thread->SetException(nullptr);
+  if (e == nullptr) return "";
+  VMLoadableClass* cls = e->GetLoadableClass();
+  char* name = cls != nullptr ? ((VMClass*)cls)->GetDotNameUTF8() : nullptr;
+  std::string text = name != nullptr ? name : "?";
+  VMJavaLangString::FreeUTF8(name);
+  if (into != nullptr) {
+    into->exception = e;
+    into->message = Text((VMObject*)e->GetMessage());
+    VMObject* cause = (VMObject*)e->GetWord(2);
+    if (cls != nullptr && cls->GetCreateSize() > 2 && cause != nullptr && cause->GetHasClass()) {
+      char* causeName = cause->GetClass()->GetDotNameUTF8();
+      into->cause = causeName != nullptr ? causeName : "";
+      VMJavaLangString::FreeUTF8(causeName);
+    }
+  }
+  return text;
+}
+
+Outcome World::Call(VMMethod* method, std::initializer_list<VMword> args) {
+  Outcome out;
+  if (method == nullptr) {
+    out.thrown = "<no method>";
+    return out;
+  }
+  VMword words[260] = {};
+  uint32_t i = 0;
+  for (VMword w : args) words[i++] = w;
+  VMLoadableClass* cls = method->GetDefinedIn();
+  VMStatus status = cls->Initialize(env);
+  if (status != 0) {
+    out.thrown = TakeException(&out);
+    if (out.thrown.empty()) out.thrown = "<status " + std::to_string(status) + ">";
+    return out;
+  }
+  VMFrame::ExecuteJava(env, method, words);
+  out.words[0] = words[0];
+  out.words[1] = words[1];
+  out.thrown = TakeException(&out);
+  return out;
+}
+
+Outcome World::Call(const char* cls, const char* name, const char* sig, std::initializer_list<VMword> args) {
+  return Call(Method(cls, name, sig), args);
+}
+
+VMJavaLangString* World::String(const char* text) { return VMJavaLangString::CreateInstance(env, text); }
+
+}  // namespace interp_test
