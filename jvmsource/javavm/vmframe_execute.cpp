@@ -378,8 +378,22 @@ void VMByteCodeFrame::ExecuteSlowLoop(VMByteCodeFrame* frame) {
   VMbyteArray* code = frame->method->GetCode();
   VMCodeSegment cursor;
   cursor.offset = -1;
+  // The run of code bytes [low, high) lies at base + offset: an instruction whose
+  // longest form fits in it is read in place with two compares.
+  uint8_t* base = NULL;
+  uint32_t low = 1, high = 0;
   for (;;) {
-    uint8_t* instruction = cursor.FetchInstruction(code, pc);
+    uint8_t* instruction;
+    if (pc >= low && pc + VMOpcodeLengthMax <= high) {
+      instruction = base + pc;
+    } else {
+      instruction = cursor.FetchInstruction(code, pc);
+      if (instruction == cursor.current) {
+        base = cursor.start - ((uint32_t)cursor.offset - (uint32_t)(cursor.current - cursor.start));
+        low = (uint32_t)(cursor.start - base);
+        high = (uint32_t)(cursor.end - base);
+      }
+    }
     frame->slowLoopPC = pc;
     VMOpResult r = VMOpcodeTable[*instruction](stack, instruction, locals, frame);
     int32_t advance = VM_OP_ADVANCE(r);

@@ -1,0 +1,93 @@
+/* The interpreter beside the reference machine's interpreter (java -Xint) on the same
+   class files (bench/java, compiled like the class library): a counting loop, recursive
+   fib(30), virtual and interface calls, field and array access, and the counting loop
+   in a method longer than 776 bytes (the slow loop). Prints per workload the best time of
+   three runs of each machine, the ratio, and nanoseconds per executed bytecode (counted
+   by running each workload once with a counting opcode table). */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+
+#include "bench_util.h"
+#include "interp_support.h"
+#include "vmframe.h"
+
+namespace {
+
+VMOpHandler original[256];
+uint64_t executed = 0;
+
+VMOpResult VM_HANDLER Counting(VMword* sp, uint8_t* pc, VMword* locals, VMByteCodeFrame* frame) {
+  executed++;
+  return original[*pc](sp, pc, locals, frame);
+}
+
+struct Workload {
+  const char* name;
+  const char* sig;
+  int arg;         // the full run's argument
+  int countArg;    // the counted run's argument (the count scales linearly to arg)
+};
+
+const Workload kWorkloads[] = {
+    {"intLoop", "(I)I", 100000000, 1000000},
+    {"fib", "(I)I", 30, 30},
+    {"calls", "(I)I", 10000000, 100000},
+    {"fields", "(I)I", 20000000, 200000},
+    {"intLoopLong", "(I)I", 100000000, 1000000},
+};
+
+}  // namespace
+
+int main() {
+  interp_test::World world;
+  std::string dir = interp_test::ClassDir("bench");
+  if (!world.Create(dir)) {
+    fprintf(stderr, "the benchmark world could not be made\n");
+    return 1;
+  }
+  // The reference machine first, on the same class files.
+  std::map<std::string, std::pair<double, long>> reference;
+  std::string cmd = "java -Xint -cp '" + dir + "' InterpBenchMain 2>/dev/null";
+  if (FILE* p = popen(cmd.c_str(), "r")) {
+    char name[64];
+    double ms;
+    long sum;
+    while (fscanf(p, "%63s %lf %ld", name, &ms, &sum) == 3) reference[name] = {ms, sum};
+    pclose(p);
+  }
+  printf("%-12s %10s %10s %7s %12s %12s %s\n", "workload", "puxjvm ms", "java ms", "ratio", "ns/bc pux",
+         "ns/bc java", "bytecodes");
+  for (const Workload& w : kWorkloads) {
+    VMMethod* m = world.Method("InterpBench", w.name, w.sig);
+    if (m == nullptr) {
+      printf("%-12s missing\n", w.name);
+      continue;
+    }
+    memcpy(original, VMOpcodeTable, sizeof original);
+    for (int i = 0; i < 256; i++) VMOpcodeTable[i] = Counting;
+    executed = 0;
+    world.Call(m, {(VMword)w.countArg});
+    memcpy(VMOpcodeTable, original, sizeof original);
+    double bytecodes = (double)executed * ((double)w.arg / w.countArg);
+    interp_test::Outcome out;
+    double seconds = bench::Best([&] { out = world.Call(m, {(VMword)w.arg}); }, 3);
+    double ms = seconds * 1e3;
+    auto ref = reference.find(w.name);
+    if (ref != reference.end()) {
+      bool same = ref->second.second == (long)out.Int();
+      printf("%-12s %10.0f %10.0f %7.2f %12.2f %12.2f %.3g%s\n", w.name, ms, ref->second.first,
+             ms / ref->second.first, seconds * 1e9 / bytecodes, ref->second.first * 1e6 / bytecodes, bytecodes,
+             same ? "" : "  (checksums differ!)");
+    } else {
+      printf("%-12s %10.0f %10s %7s %12.2f %12s %.3g\n", w.name, ms, "-", "-", seconds * 1e9 / bytecodes, "-",
+             bytecodes);
+    }
+    if (!out.thrown.empty()) printf("  threw %s\n", out.thrown.c_str());
+  }
+  world.Destroy();
+  return 0;
+}
