@@ -378,20 +378,29 @@ void VMByteCodeFrame::ExecuteSlowLoop(VMByteCodeFrame* frame) {
   VMbyteArray* code = frame->method->GetCode();
   VMCodeSegment cursor;
   cursor.offset = -1;
-  // The run of code bytes [low, high) lies at base + offset: an instruction whose
-  // longest form fits in it is read in place with two compares.
-  uint8_t* base = NULL;
-  uint32_t low = 1, high = 0;
+  // Two runs of code bytes [low, high), each lying at base + offset (a loop may cross
+  // from one piece into the next): an instruction inside one is read in place.
+  struct Run {
+    uint8_t* base;
+    uint32_t low, high;
+  } runs[2] = {{NULL, 1, 0}, {NULL, 1, 0}};
   for (;;) {
     uint8_t* instruction;
-    if (pc >= low && pc + VMOpcodeLengthMax <= high) {
-      instruction = base + pc;
+    if (pc >= runs[0].low && pc < runs[0].high && pc + VMOpcodeLength[runs[0].base[pc] % VMOpcodeCount] <= runs[0].high) {
+      instruction = runs[0].base + pc;
+    } else if (pc >= runs[1].low && pc < runs[1].high &&
+               pc + VMOpcodeLength[runs[1].base[pc] % VMOpcodeCount] <= runs[1].high) {
+      Run swap = runs[0];
+      runs[0] = runs[1];
+      runs[1] = swap;
+      instruction = runs[0].base + pc;
     } else {
       instruction = cursor.FetchInstruction(code, pc);
       if (instruction == cursor.current) {
-        base = cursor.start - ((uint32_t)cursor.offset - (uint32_t)(cursor.current - cursor.start));
-        low = (uint32_t)(cursor.start - base);
-        high = (uint32_t)(cursor.end - base);
+        runs[1] = runs[0];
+        runs[0].base = cursor.start - ((uint32_t)cursor.offset - (uint32_t)(cursor.current - cursor.start));
+        runs[0].low = (uint32_t)(cursor.start - runs[0].base);
+        runs[0].high = (uint32_t)(cursor.end - runs[0].base);
       }
     }
     frame->slowLoopPC = pc;

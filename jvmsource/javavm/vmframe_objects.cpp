@@ -184,14 +184,27 @@ VM_OPDEF(Op_arraylength) {
 /* ------------------------------------------------------------------------------------ */
 /* Fields                                                                                */
 
-VM_OPDEF(Op_getfield) {
-  (void)locals;
+/* The field of getfield or putfield, resolved and checked; NULL when the handler has
+   thrown (its result is then in *failed). */
+static VMDataMember* InstanceField(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMOpResult* failed) {
   frame->stack = sp;
   frame->codePointer = pc;
   VMStatus status;
   VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
-  if (field == NULL) return FailResolve(frame, pc, 3, status);
-  if (field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  if (field == NULL) {
+    *failed = FailResolve(frame, pc, 3, status);
+  } else if (field->GetIsStatic()) {
+    *failed = Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+    field = NULL;
+  }
+  return field;
+}
+
+VM_OPDEF(Op_getfield) {
+  (void)locals;
+  VMOpResult failed = 0;
+  VMDataMember* field = InstanceField(sp, pc, frame, &failed);
+  if (field == NULL) return failed;
   VMObject* object = (VMObject*)sp[-1];
   if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
   uint32_t slot = (uint32_t)field->GetIndex();
@@ -205,22 +218,18 @@ VM_OPDEF(Op_getfield) {
 
 VM_OPDEF(Op_putfield) {
   (void)locals;
-  frame->stack = sp;
-  frame->codePointer = pc;
-  VMStatus status;
-  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
-  if (field == NULL) return FailResolve(frame, pc, 3, status);
-  if (field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  VMOpResult failed = 0;
+  VMDataMember* field = InstanceField(sp, pc, frame, &failed);
+  if (field == NULL) return failed;
   uint32_t slot = (uint32_t)field->GetIndex();
-  if (field->GetClass()->GetIsTwoEntries()) {
-    VMObject* object = (VMObject*)sp[-3];
-    if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+  bool two = field->GetClass()->GetIsTwoEntries();
+  VMObject* object = (VMObject*)sp[two ? -3 : -2];
+  if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
+  if (two) {
     object->SetWord(slot, sp[-2]);
     object->SetWord(slot + 1, sp[-1]);
     return VM_OP(3, -12);
   }
-  VMObject* object = (VMObject*)sp[-2];
-  if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
   object->SetWord(slot, sp[-1]);
   return VM_OP(3, -8);
 }

@@ -33,7 +33,8 @@ bool PollAtBranch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame) {
   frame->codePointer = pc;
   if (frame->thread->GetPollFunction()() == 0) return false;
   // Thrown from inside the branch, so that a handler range covering it catches it.
-  Fail(frame, pc, 1, VMStatus_ThreadDeath);
+  frame->MarkThrow(pc, 1);
+  VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "classfile_world.h"
 #include "test_host.h"
 #include "vmclassloader.h"
 #include "vmconstantpool.h"
@@ -31,47 +32,20 @@ VMLiteral* Lit(VMNameSpace* ns, const char* text) { return VMLiteral::CreateInst
 std::string ClassDir(const char* suite) { return std::string(PUX_BUILD_DIR) + "/testclasses/" + suite; }
 
 bool World::Create(const std::string& classDir, uint32_t stackBytes) {
-  test_host::BindReferenceHost();
-  refhost::SetClassPath(nullptr, classDir + ":" + PUX_BUILD_DIR + "/classlib.zip");
+  // The class world of the parser tests, plus what the interpreter reads besides.
+  classfile_test::ClassWorld base;
+  if (!base.Create(classDir + ":" + PUX_BUILD_DIR + "/classlib.zip")) {
+    base.Destroy();
+    return false;
+  }
+  ns = base.ns;
   if (JNI_RegisterNative("java/lang/Throwable", throwableNatives, 1) != 0) return false;
-  ns = VMNameSpace::CreateInstance();
-  if (ns == nullptr) return false;
   HHeap* heap = ns->GetHeap();
-  VMLiteralHashTable* literals = VMLiteralHashTable::CreateInstance(heap, 0x2000);
-  VMLiteralHashTable* shared = VMLiteralHashTable::CreateInstance(heap, 0x100);
-  if (literals == nullptr || shared == nullptr) return false;
-  ns->SetLiteralHashTable(literals);
-  ns->SetSharedStaticDataClasses(shared);
-  VMClassLoader* loader = VMClassLoader::CreateInstance(ns, nullptr);
-  if (loader == nullptr) return false;
-  ns->SetSystemClassLoader(loader);
-  VMLiteralTable* table = VMLiteralTable::CreateInstance(heap);
-  if (table == nullptr) return false;
-  ns->SetLiterals(table);
-  for (int i = 0; i < test_host::kWellKnownNameCount; i++) table->SetReference(i, (VMObject*)Lit(ns, test_host::kWellKnownNames[i]));
-  static const struct { const char* name; int code; int word; } kPrimitives[] = {
-      {"void", -1, 5},  {"boolean", 4, 6}, {"byte", 8, 7},    {"short", 9, 8},  {"char", 5, 9},
-      {"int", 10, 10}, {"long", 11, 11},  {"float", 6, 12},  {"double", 7, 13}};
+  VMClassLoader* loader = base.loader;
   VMClassList* classes = ns->GetClassList();
-  for (const auto& p : kPrimitives) {
-    VMPrimitiveClass* c = VMPrimitiveClass::CreateInstance(ns, p.name, (VMPrimitiveType)p.code);
-    if (c == nullptr) return false;
-    classes->SetReference(p.word, (VMObject*)c);
-    if (loader->GetClassTable()->AddOrFind((VMObject*)c) == VMHashNotFound) return false;
-  }
-  static const struct { const char* name; int word; } kClasses[] = {
-      {"java/lang/Object", 0}, {"java/lang/String", 1}, {"java/lang/Class", 2},
-      {"java/lang/Cloneable", 3}, {"java/io/Serializable", 4}};
-  for (const auto& c : kClasses) {
-    VMClass* cls = VMClass::FindByName(ns, Lit(ns, c.name), loader);
-    if (cls == nullptr) return false;
-    classes->SetReference(c.word, (VMObject*)cls);
-  }
-  // The array classes in the list's order: boolean byte short char int long float
-  // double, then Object[], Class[], String[].
-  static const char* const kArrays[] = {"[Z", "[B", "[S", "[C", "[I", "[J", "[F", "[D",
-                                        "[Ljava/lang/Object;", "[Ljava/lang/Class;", "[Ljava/lang/String;"};
-  for (int i = 0; i < 11; i++) {
+  // The array classes in the list's order: boolean byte short char int long float double.
+  static const char* const kArrays[] = {"[Z", "[B", "[S", "[C", "[I", "[J", "[F", "[D"};
+  for (int i = 0; i < 8; i++) {
     VMClass* cls = VMClass::FindByName(ns, Lit(ns, kArrays[i]), loader);
     if (cls == nullptr) return false;
     ns->GetArrayClassList()->SetReference(i, (VMObject*)cls);
@@ -157,8 +131,8 @@ std::string World::TakeException(Outcome* into) {
   if (into != nullptr) {
     into->exception = e;
     into->message = Text((VMObject*)e->GetMessage());
-    VMObject* cause = (VMObject*)e->GetWord(2);
-    if (cls != nullptr && cls->GetCreateSize() > 2 && cause != nullptr && cause->GetHasClass()) {
+    VMObject* cause = cls != nullptr && cls->GetCreateSize() > 2 ? (VMObject*)e->GetWord(2) : nullptr;
+    if (cause != nullptr && cause->GetHasClass()) {
       char* causeName = cause->GetClass()->GetDotNameUTF8();
       into->cause = causeName != nullptr ? causeName : "";
       VMJavaLangString::FreeUTF8(causeName);

@@ -184,6 +184,18 @@ TEST_F(InterpTest, DeepRecursionChainsGroupsAndOverflowLeavesTheMachineUsable) {
   EXPECT_EQ(832040, Int(F, "fib", "(I)I", {30}));
 }
 
+TEST_F(InterpTest, FramesLargerThanAnInlineBodyLiveInOneBlock) {
+  // 300 locals (wide loads, stores and iinc): the frame spans more than the 196 words a
+  // piecewise object keeps inline; a group is one contiguous block (ASan watches it).
+  auto expect = [](int s) {
+    int sum = 0;
+    for (int i = 0; i < 300; i += 7) sum += s + i;
+    return sum + (s + 298) + (s + 298 - 1000) + (s + 290) + (s + 291);
+  };
+  EXPECT_EQ(expect(5), Int("interp/Wide", "manyLocals", "(I)I", {5}));
+  EXPECT_EQ(expect(1), Int("interp/Wide", "deepMany", "(I)I", {40}));
+}
+
 TEST_F(InterpTest, ObjectsFieldsStaticsAndQuickening) {
   EXPECT_EQ(0, Int("interp/Objects", "run", "()I"));
   VMMethod* bump = world.Method("interp/Objects", "bump", "()I");
