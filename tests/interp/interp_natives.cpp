@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "vmarray.h"
+#include "vmjavalangthrowable.h"
 #include "vmjni.h"
 #include "vmobject.h"
 
@@ -58,6 +59,15 @@ JNIEXPORT jint JNICALL Java_interp_Natives_throwsThrough(JNIEnv* env, jclass, ji
 
 JNIEXPORT jint JNICALL Java_interp_Natives_callsBack(JNIEnv* env, jclass, jint depth) {
   return CallJava(env, "interp/Natives", "back", "(I)I", depth);
+}
+
+/* A posted exception met by a poll inside a native: thrown at the native's own frame,
+   which has no handler record, it stays pending and the poll answers nonzero. */
+JNIEXPORT jint JNICALL Java_interp_Natives_pollInside(JNIEnv* env, jclass) {
+  VMLoadableClass* cls = nativesWorld->Class("java/lang/IllegalStateException");
+  if (cls == nullptr || cls->Initialize(env) != 0) return -1;
+  env->thread->PostException(VMJavaLangThrowable::CreateInstance(env, cls));
+  return env->thread->Yield() != 0 && env->thread->GetException() != nullptr ? 1 : 0;
 }
 
 }  // extern "C"

@@ -310,6 +310,31 @@ TEST_F(InterpTest, NativesOfEveryTypeBoundBothWays) {
   EXPECT_EQ(1u, world.env->thread->GetJNIHandleArray()->GetCount()) << "local references released";
 }
 
+TEST_F(InterpTest, ThrowsWithNothingToThrowAndMethodsWithoutAKind) {
+  // Status 1 with nothing pending is never a null throw.
+  VMThread* thread = world.env->thread;
+  ASSERT_TRUE(thread->GetFrame()->GetIsFirstFrame());
+  VMFrame::ThrowInternalException(thread->GetFrame(), VMStatus_AlreadyThrown, (const char*)nullptr);
+  EXPECT_EQ("java.lang.InternalError", world.TakeException());
+  // A compiled method unbound again gets its bytecode back, and runs.
+  VMMethod* m = world.Method("interp/Flow", "recurse", "(I)I");
+  ASSERT_NE(nullptr, m);
+  m->SetCompiled();
+  m->GetDefinedIn()->UnRegisterNatives();
+  EXPECT_TRUE(m->GetIsByteCode());
+  EXPECT_EQ(12, world.Call(m, {12}).Int());
+  // With no kind bit at all a call fails; it neither runs nor hangs.
+  m->ClearIsByteCode();
+  EXPECT_EQ("java.lang.AbstractMethodError", world.Call(m, {12}).thrown);
+  m->SetIsByteCode();
+  VMMethod* deep = world.Method("interp/Flow", "deep", "(I)I");
+  ASSERT_NE(nullptr, deep);
+  deep->ClearIsByteCode();
+  EXPECT_EQ("java.lang.AbstractMethodError", world.Call("interp/Flow", "callerCatches", "(I)I", {3}).thrown);
+  deep->SetIsByteCode();
+  EXPECT_EQ(3000, world.Call("interp/Flow", "callerCatches", "(I)I", {3}).Int());
+}
+
 TEST_F(InterpTest, BreakpointsSurviveQuickeningAndNeedARecord) {
   VMMethod* bump = world.Method("interp/Objects", "bump", "()I");
   ASSERT_NE(nullptr, bump);

@@ -32,6 +32,7 @@ public class Natives {
     static native int unbound(int a);
     static native int throwsThrough(int a);
     static native int callsBack(int depth);
+    static native int pollInside();
 
     static int ZERO = 0;
     static int failed;
@@ -77,6 +78,12 @@ public class Natives {
             check(17, true);
         }
         check(18, callsBack(30) == 30);
+        try {
+            pollInside();
+            check(19, false);
+        } catch (IllegalStateException e) {
+            check(19, true);
+        }
         return failed;
     }
 
