@@ -97,8 +97,10 @@ VMClassArray* VMFrame::GetClassContext() {
     if (f->method != NULL && (f->GetIsByteCode() || f->GetIsCompiled())) count++;
   }
   VM* vm = thread->GetVM();
-  VMClassArray* array = VMClassArray::CreateInstance(vm->GetHeap(), count, (VMClass*)method->GetDefinedIn(),
-                                                     jallocCollectAndRetry, VMTag_VMClassArray);
+  // The array's class comes from the name space's list, whatever this frame runs.
+  VMClass* object = (VMClass*)vm->GetNameSpace()->GetClassList()->GetObjectClass();
+  VMClassArray* array = VMClassArray::CreateInstance(vm->GetHeap(), count, object, jallocCollectAndRetry,
+                                                     VMTag_VMClassArray);
   if (array == NULL) return NULL;
   uint32_t i = 0;
   for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame() && i < count; f = f->caller) {

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <atomic>
+#include <vector>
 #include <thread>
 
 #include "interp_natives.h"
@@ -422,6 +423,96 @@ TEST_F(InterpTest, TwoThreadsRaceOneClassInitialisationInEveryMachine) {
     // The world's own thread is current again.
     refhost::Functions()->SetCurrentEnv(world.env);
   }
+}
+
+}  // namespace
+}  // namespace interp_test
+
+namespace interp_test {
+namespace {
+
+/* A static field's words in this machine's static data of its class. */
+uint64_t StaticWords(World& world, VMLoadableClass* cls, const char* name, const char* sig) {
+  VMDataMember* f = cls->FindField(VMLiteral::CreateInstance(world.ns, name, 0xFFFFFFFFu),
+                                   VMLiteral::CreateInstance(world.ns, sig, 0xFFFFFFFFu), false, world.env);
+  VMObject* data = cls->GetStaticData(world.env->thread);
+  if (f == nullptr || data == nullptr) return 0xDEADull;
+  uint32_t slot = (uint32_t)f->GetIndex();
+  uint64_t low = data->GetWord(slot);
+  return f->GetClass()->GetIsTwoEntries() ? low | (uint64_t)data->GetWord(slot + 1) << 32 : low;
+}
+
+TEST(InterpLinkTest, EveryRefusedAllocationOfAPreparationLeavesAClassThatPreparesAgain) {
+  // Each allocation of preparing a class refused in turn: the class is either prepared
+  // in full or fails with OutOfMemoryError (never half prepared), and a second try gives
+  // the right layout and constants (never a constant's value taken for its pool index).
+  bool sawFailure = false, sawSuccess = false, allDone = false;
+  for (uint32_t n = 1; n < 200 && !allDone; n++) {
+    World world;
+    ASSERT_TRUE(world.Create(ClassDir("interp")));
+    VMLoadableClass* cls = world.Class("interp/Consts");
+    ASSERT_NE(nullptr, cls);
+    ASSERT_EQ(0, cls->Load());
+    uint64_t refused = refhost::RefusedCount();
+    refhost::FailNthAllocation(n);
+    VMStatus first = cls->Prepare(nullptr);
+    refhost::FailNthAllocation(0);
+    allDone = refhost::RefusedCount() == refused;  // past the last allocation
+    world.env->thread->SetException(nullptr);
+    if (first == 0) {
+      sawSuccess = true;
+    } else {
+      sawFailure = true;
+      EXPECT_EQ(VMStatus_OutOfMemoryError, first) << n;
+      EXPECT_FALSE(cls->GetIsPrepared()) << n;
+    }
+    EXPECT_EQ(0, cls->Initialize(world.env)) << "allocation " << n;
+    EXPECT_TRUE(cls->GetIsPrepared()) << n;
+    EXPECT_EQ((uint64_t)(uint32_t)-123456, StaticWords(world, cls, "I", "I")) << n;
+    EXPECT_EQ(0x123456789ABCDEFull, StaticWords(world, cls, "J", "J")) << n;
+    EXPECT_EQ(0x40200000ull, StaticWords(world, cls, "F", "F")) << n;
+    EXPECT_EQ(0xBFC0000000000000ull, StaticWords(world, cls, "D", "D")) << n;
+    EXPECT_EQ(1u, StaticWords(world, cls, "Z", "Z")) << n;
+    EXPECT_EQ(9u, StaticWords(world, cls, "plain", "I")) << n;
+    EXPECT_EQ("constant", world.Text((VMObject*)(uintptr_t)StaticWords(world, cls, "S", "Ljava/lang/String;"))) << n;
+    world.Destroy();
+  }
+  EXPECT_TRUE(sawFailure);
+  EXPECT_TRUE(sawSuccess);
+  EXPECT_TRUE(allDone);
+}
+
+TEST(InterpLinkTest, ThreadsPreparingDifferentClassesGetDistinctNumbers) {
+  World world;
+  ASSERT_TRUE(world.Create(ClassDir("interp")));
+  const char* names[] = {"interp/Arith", "interp/Flow", "interp/Objects", "interp/Objects$Base",
+                         "interp/Objects$Rect", "interp/Objects$Square", "interp/Objects$Inner",
+                         "interp/Init", "interp/InitSuper", "interp/InitSub", "interp/InitLazy",
+                         "interp/InitBroken", "interp/InitBroken2", "interp/InitError", "interp/Race",
+                         "interp/RaceSlow", "interp/Natives", "interp/Throws", "interp/Long776",
+                         "interp/Wide", "interp/Consts", "interp/Objects$1"};
+  const int count = sizeof(names) / sizeof(names[0]);
+  VMLoadableClass* classes[count];
+  for (int i = 0; i < count; i++) {
+    classes[i] = world.Class(names[i]);
+    ASSERT_NE(nullptr, classes[i]) << names[i];
+    ASSERT_EQ(0, classes[i]->Load()) << names[i];
+  }
+  std::atomic<int> go{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; t++) {
+    threads.emplace_back([&, t] {
+      while (go.load() == 0) std::this_thread::yield();
+      for (int i = t; i < count; i += 6) EXPECT_EQ(0, classes[i]->Prepare(nullptr)) << names[i];
+    });
+  }
+  go = 1;
+  for (auto& t : threads) t.join();
+  for (int i = 0; i < count; i++) {
+    EXPECT_NE(0u, classes[i]->GetIndex()) << names[i];
+    for (int j = 0; j < i; j++) EXPECT_NE(classes[i]->GetIndex(), classes[j]->GetIndex()) << names[i] << names[j];
+  }
+  world.Destroy();
 }
 
 }  // namespace
