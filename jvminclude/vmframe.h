@@ -164,6 +164,12 @@ class VMJNIFrame : public VMFrame {
   static VMJNIFrame* CreateInstanceNF(VMMethod* method, VMThread* thread, VMFrame* caller,
                                       VMObject* synch);
   void DestroyNF(VMThread* thread);
+
+ private:
+  static VMJNIFrame* Fill(void* place, VMword tag, VMMethod* method, VMThread* thread, VMFrame* caller,
+                          VMObject* synch);
+
+ public:
   VMNativeExceptionHandler* GetExceptionHandler() const {
     return (VMNativeExceptionHandler*)limitOrHandler;
   }

@@ -115,10 +115,17 @@ VMClassArray* VMFrame::GetClassContext() {
 
 VMJNIFrame* VMJNIFrame::CreateInstance(VMMethod* method, VMThread* thread, VMFrame* caller,
                                        VMObject* synch) {
-  VMJNIFrame* f = (VMJNIFrame*)Host()->HeapAlloc(NULL, sizeof(VMJNIFrame), jallocFailFast);
-  if (f == NULL) return NULL;
-  memset((void*)f, 0, sizeof(VMJNIFrame));
-  f->tag = HostFrameTag;
+  void* block = Host()->HeapAlloc(NULL, sizeof(VMJNIFrame), jallocFailFast);
+  return block != NULL ? Fill(block, HostFrameTag, method, thread, caller, synch) : NULL;
+}
+
+VMJNIFrame* VMJNIFrame::Fill(void* place, VMword tag, VMMethod* method, VMThread* thread, VMFrame* caller,
+                             VMObject* synch) {
+  VMJNIFrame* f = (VMJNIFrame*)place;
+  // Every word, the stack and the handler-record head included: a throw that meets a
+  // frame without a record leaves the exception pending instead of jumping through it.
+  memset(place, 0, sizeof(VMJNIFrame));
+  f->tag = tag;
   f->flags = JNIFlag;
   f->method = method;
   f->thread = thread;
@@ -132,19 +139,7 @@ void VMJNIFrame::Destroy() { Host()->HeapFree(NULL, this); }
 VMJNIFrame* VMJNIFrame::CreateInstanceNF(VMMethod* method, VMThread* thread, VMFrame* caller,
                                          VMObject* synch) {
   VMword* slot = thread->GetNativeFrames()->PushFrame(thread->GetVM()->GetHeap());
-  if (slot == NULL) return NULL;
-  VMJNIFrame* f = (VMJNIFrame*)slot;
-  f->tag = ListFrameTag;
-  f->flags = JNIFlag;
-  f->method = method;
-  f->thread = thread;
-  f->caller = caller;
-  f->synch = synch;
-  // No handler record: a throw that meets this frame (a poll inside the native) leaves
-  // the exception pending for the native to return with.
-  f->stack = NULL;
-  f->limitOrHandler = NULL;
-  return f;
+  return slot != NULL ? Fill(slot, ListFrameTag, method, thread, caller, synch) : NULL;
 }
 
 void VMJNIFrame::DestroyNF(VMThread* t) { t->GetNativeFrames()->PopFrame(t->GetVM()->GetHeap()); }

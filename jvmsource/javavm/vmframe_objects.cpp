@@ -563,8 +563,9 @@ static VMMethod* VirtualTarget(VMObject* receiver, VMMethod* callee) {
   return table->Get((uint32_t)index);
 }
 
-VM_OPDEF(Op_invokevirtual) {
-  (void)locals;
+/* invokevirtual and its quick form: the slow one rewrites the call site (unless the
+   target is synchronized) before it is carried out. */
+static VMOpResult InvokeVirtual(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, bool quicken) {
   frame->stack = sp;
   frame->codePointer = pc;
   VMStatus status = 0;
@@ -577,30 +578,21 @@ VM_OPDEF(Op_invokevirtual) {
   if (receiver == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
   VMMethod* target = VirtualTarget(receiver, callee);
   if (target == NULL) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
-  VMObject* synch = NULL;
-  if (target->GetIsSynchronized())
-    synch = receiver;
-  else
-    Quicken(frame, OP_invokevirtual, OP_invokevirtual_quick);
-  return Dispatch(sp, pc, frame, 3, target, synch, paramBytes);
+  // The quick form meets other receivers too: a synchronized target's monitor object
+  // is recorded there as well.
+  bool synchronized = target->GetIsSynchronized();
+  if (quicken && !synchronized) Quicken(frame, OP_invokevirtual, OP_invokevirtual_quick);
+  return Dispatch(sp, pc, frame, 3, target, synchronized ? receiver : NULL, paramBytes);
+}
+
+VM_OPDEF(Op_invokevirtual) {
+  (void)locals;
+  return InvokeVirtual(sp, pc, frame, true);
 }
 
 VM_OPDEF(Op_invokevirtual_quick) {
   (void)locals;
-  frame->stack = sp;
-  frame->codePointer = pc;
-  VMStatus status = 0;
-  VMConstantPool* pool = frame->method->GetConstantPool();
-  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, false);
-  if (callee == NULL) return FailResolve(frame, pc, 3, status);
-  if (callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
-  uint32_t paramBytes = callee->GetParameterBytes();
-  VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
-  if (receiver == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
-  VMMethod* target = VirtualTarget(receiver, callee);
-  if (target == NULL) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
-  // A later receiver's target may be synchronized: its monitor object is recorded too.
-  return Dispatch(sp, pc, frame, 3, target, target->GetIsSynchronized() ? receiver : NULL, paramBytes);
+  return InvokeVirtual(sp, pc, frame, false);
 }
 
 VM_OPDEF(Op_invokespecial) {
