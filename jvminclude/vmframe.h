@@ -124,8 +124,9 @@ class VMFrame {
   VMFrame* UnwindFrame();
   static VMFrame* UnwindFrame(JNIEnv* env);
 
-  /* The collector's walk (issue of the collector: needs flow analysis); the relocation
-     walk; the classes of the running methods for the security manager. */
+  /* The collector's walk over the references the frames hold (false from the callback
+     ends it), the relocation walk, and the classes of the running methods for the
+     security manager. */
   VMStatus WalkReferences(bool (*callback)(VMword* slot, void* context), void* context);
   void Relocate(VMRelocateInfo* info);
   VMClassArray* GetClassContext();
@@ -312,6 +313,9 @@ class VMByteCodeFrame : public VMFrame {
                                        VMMethod* method, VMObject* synch, uint32_t paramBytes,
                                        uint32_t length);
 
+  /* The references of this frame's stack (less the top skip bytes) and locals. */
+  VMStatus WalkReferences(bool (*callback)(VMword* slot, void* context), uint32_t skip, void* context);
+
   /* ---- exceptions ---- */
   VMExceptionHandler* FindExceptionHandler(uint32_t pc, VMJavaLangThrowable* exception);
 
@@ -353,10 +357,5 @@ struct VMCodeSegment {
    from a saved register) and stores its result in area[0..] by the return-type letter. */
 extern "C" void VMCallNativeFunction(void* function, JNIEnv* env, VMword* area, VMword twoWordBits,
                                      VMword floatBits, uint32_t words, uint32_t returnType);
-
-/* The debugger's replaced opcode at a code offset (stand-in until the debugger exists:
-   the byte itself; tests may install a look-up). */
-typedef uint8_t (*VMPreBreakpointLookup)(VMMethod* method, uint32_t pc);
-void VMSetPreBreakpointLookup(VMPreBreakpointLookup lookup);
 
 #endif

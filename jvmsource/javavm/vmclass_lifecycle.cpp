@@ -1,9 +1,9 @@
 /* The class model's calls into its neighbours (loaders, constant pools, the native
-   interface) and the least of the class life cycle that lets classes be loaded and found.
-   Linking proper and static initialisation arrive with their own work; the seams below
-   say what each step does until then. */
+   interface), loading and preparation of a class; linking steps and initialisation are
+   in vmclass_link.cpp. */
 #include "vmclass.h"
 
+#include "vmbasicblock.h"
 #include "vmclass_support.h"
 #include "vmclassloader.h"
 #include "vmjni.h"
@@ -85,10 +85,26 @@ bool VMLoadableClass::HasCircularSuperChain() {
   }
 }
 
-/* Flow analysis and the verifier check every method while the name space asks for it.
-   Seam: both are later work (their issues replace this function); until then a name
-   space that sets RunVerifier gets its classes prepared unverified. */
-static VMStatus VerifyMethods(VMLoadableClass*) { return 0; }
+/* The verifier's check of one method over its flowed blocks. Seam: the verifier is later
+   work (its issue replaces this function); until then flow analysis's structural checks
+   are all a method gets. */
+static VMStatus VerifyMethod(VMMethod*) { return 0; }
+
+/* Flow analysis and the verifier over every method with code, while the name space asks
+   for them; the blocks go again on every path. */
+static VMStatus VerifyMethods(VMLoadableClass* cls) {
+  VMMethodArray* methods = cls->GetMethods();
+  for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
+    VMMethod* m = methods->Get(i);
+    if (m == NULL || !m->GetIsByteCode() || m->GetCode() == NULL) continue;
+    VMStatus status = VMBasicBlock::BuildBlocks(m);
+    if (status == 0) status = VerifyMethod(m);
+    (void)VMBasicBlock::DestroyBlocks(m);
+    m->DestroyBlockInfo();
+    if (status != 0) return status;
+  }
+  return 0;
+}
 
 VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
   if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) return GetStatus();

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "vm.h"
+#include "vmbasicblock.h"
 #include "vmclass.h"
 #include "vmconstantpool.h"
 #include "vmjni.h"
@@ -52,11 +53,13 @@ VMFrame* VMFrame::UnwindFrame(JNIEnv* env) {
   return current != NULL ? current->UnwindFrame() : NULL;
 }
 
-/* The collector's walk needs the type state at every frame's pc, which flow analysis
-   gives; until the collector and flow analysis exist no collection walks frames, so
-   the walk reports that it cannot describe interpreted frames. Compiled frames, synch
-   objects and the skip of a caller's result slots are already as the collector needs. */
+/* The collector's walk: from this frame through its callers, the first frame excluded.
+   The top words of a caller's stack that a call's result will fill hold nothing yet;
+   that holds for calls made by invoke instructions (the frame above is a bytecode,
+   compiled or frame-list JNI frame), not for a host JNI frame that a handler pushed to
+   run Java (a class's initialiser, a constructor), whose caller's top words are live. */
 VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), void* context) {
+  uint32_t skip = 0;
   for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame(); f = f->caller) {
     if (f->GetIsCompiled()) {
       VMCompiledFrame* c = f->GetCompiledFrame();
@@ -65,12 +68,49 @@ VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), 
         if (*slot != 0 && !callback(slot, context)) break;
       }
     } else if (f->GetIsExecutableByteCode()) {
-      return VMStatus_InternalError;  // marked for the collector's issue: needs stack maps
+      VMStatus status = f->GetByteCodeFrame()->WalkReferences(callback, skip, context);
+      if (status != 0) return status;
     }
     if (f->synch != NULL) (void)callback((VMword*)&f->synch, context);
+    bool hostJNI = f->tag == HostFrameTag && f->GetIsJNI();
+    skip = f->method != NULL && !hostJNI ? f->method->GetReturnBytes() : 0;
   }
   return 0;
 }
+
+VMStatus VMByteCodeFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), uint32_t skip,
+                                         void* context) {
+  VMword* start = GetStackStart();
+  int32_t words = (int32_t)(stack - start) - (int32_t)(skip / 4);
+  uint32_t depth = words > 0 ? (uint32_t)words : 0;
+  VMBasicBlock* block = NULL;
+  // The kinds just before the instruction at the frame's pc, with the locals of
+  // enclosing subroutines taken from their return points.
+  VMStatus status = VMBasicBlock::GetBlockForFrame(method, GetPC(false), locals, start, depth, block);
+  if (status != 0) return status;
+  // Words above the depth flow analysis knows are stale.
+  if (depth > block->GetStackDepth()) depth = block->GetStackDepth();
+  bool go = true;
+  for (uint32_t i = 0; go && i < depth; i++) {
+    if (block->GetStackIsRef(i) && start[i] != 0 && VMUtils::IsValidObjectRef((VMObject*)start[i]))
+      go = callback(&start[i], context);
+  }
+  uint32_t localWords = method->GetLocalWords() - 2;
+  for (uint32_t i = 0; go && i < localWords; i++) {
+    if (block->GetLocalIsRef(i) && locals[i] != 0) go = callback(&locals[i], context);
+  }
+  block->Destroy(method->GetDefinedIn()->GetHeap());
+  return 0;
+}
+
+namespace {
+
+bool RelocateSlot(VMword* slot, void* context) {
+  ((VMRelocateInfo*)context)->Relocate(slot);
+  return true;
+}
+
+}  // namespace
 
 void VMFrame::Relocate(VMRelocateInfo* info) {
   for (VMFrame* f = this; f != NULL;) {
@@ -88,7 +128,7 @@ void VMFrame::Relocate(VMRelocateInfo* info) {
     }
     f = f->caller;
   }
-  // The references the frames hold need the collector's walk (stack maps), as above.
+  (void)WalkReferences(RelocateSlot, info);
 }
 
 VMClassArray* VMFrame::GetClassContext() {

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "vm.h"
+#include "vmbasicblock.h"
 #include "vmclass.h"
 #include "vmconstantpool.h"
 #include "vmframe.h"
@@ -22,13 +23,9 @@ namespace {
 const int kMaxExecuteNesting = 400;
 thread_local int executeNesting = 0;
 
-VMPreBreakpointLookup preBreakpointLookup = NULL;
-
 inline bool ObjectBit(VMword bits, uint32_t i) { return i < 32 && ((bits >> i) & 1) != 0; }
 
 }  // namespace
-
-void VMSetPreBreakpointLookup(VMPreBreakpointLookup lookup) { preBreakpointLookup = lookup; }
 
 /* ------------------------------------------------------------------------------------ */
 /* The trampoline                                                                        */
@@ -433,7 +430,7 @@ void VMByteCodeFrame::CheapFrameSwitch(VMFrame* next) { thread->SetFrame(next); 
 VMOpResult VM_HANDLER VMByteCodeFrame::RunPreBreakpointOpcode(VMword* stack, uint8_t* pc, VMword* locals,
                                                               VMByteCodeFrame* frame) {
   uint32_t offset = frame->GetPC(false);
-  uint8_t op = preBreakpointLookup != NULL ? preBreakpointLookup(frame->method, offset) : (uint8_t)OP_breakpoint;
+  uint8_t op = VMBasicBlock::FindPreBreakpointOpcode(frame->method, offset);
   if (op == OP_breakpoint) {
     // No record of what the breakpoint replaced: running it again would never end.
     frame->MarkThrow(pc, 1);

@@ -12,6 +12,8 @@
 
 namespace interp_test {
 World* nativesWorld = nullptr;
+std::vector<VMword> walked;
+VMStatus walkStatus = 0;
 }
 
 using interp_test::nativesWorld;
@@ -68,6 +70,18 @@ JNIEXPORT jint JNICALL Java_interp_Natives_pollInside(JNIEnv* env, jclass) {
   if (cls == nullptr || cls->Initialize(env) != 0) return -1;
   env->thread->PostException(VMJavaLangThrowable::CreateInstance(env, cls));
   return env->thread->Yield() != 0 && env->thread->GetException() != nullptr ? 1 : 0;
+}
+
+/* Walks the calling thread's frames as the collector does and records what it meets. */
+JNIEXPORT jobject JNICALL Java_interp_Walk_probe(JNIEnv* env, jclass, jint, jobject o) {
+  interp_test::walked.clear();
+  interp_test::walkStatus = env->thread->GetFrame()->WalkReferences(
+      [](VMword* slot, void*) {
+        interp_test::walked.push_back(*slot);
+        return true;
+      },
+      nullptr);
+  return o;
 }
 
 }  // extern "C"

@@ -10,6 +10,7 @@
 
 #include "interp_natives.h"
 #include "interp_support.h"
+#include "vmbasicblock.h"
 #include "vmclass.h"
 #include "vmconstantpool.h"
 #include "vmhandlearray.h"
@@ -197,6 +198,32 @@ TEST_F(InterpTest, FramesLargerThanAnInlineBodyLiveInOneBlock) {
   EXPECT_EQ(expect(1), Int("interp/Wide", "deepMany", "(I)I", {40}));
 }
 
+TEST_F(InterpTest, TheCollectorsWalkMeetsEveryReferenceAndNoScalar) {
+  VMObject* a = (VMObject*)world.String("argument");
+  Outcome o = world.Call("interp/Walk", "outer", "(ILjava/lang/Object;)Ljava/lang/Object;", {7, (VMword)a});
+  ASSERT_EQ("", o.thrown) << o.message;
+  EXPECT_EQ(a, o.Object());
+  ASSERT_EQ(0, walkStatus);
+  auto met = [](VMword v) {
+    for (VMword w : walked) if (w == v) return true;
+    return false;
+  };
+  EXPECT_TRUE(met((VMword)a)) << "the argument, in both frames";
+  VMLoadableClass* walk = world.Class("interp/Walk");
+  VMDataMember* keptField = walk->FindField(VMLiteral::CreateInstance(world.ns, "kept", 0xFFFFFFFFu),
+                                            VMLiteral::CreateInstance(world.ns, "Ljava/lang/Object;", 0xFFFFFFFFu),
+                                            false, world.env);
+  ASSERT_NE(nullptr, keptField);
+  VMword mine = walk->GetStaticData(world.env->thread)->GetWord((uint32_t)keptField->GetIndex());
+  EXPECT_TRUE(met(mine)) << "the caller's own local";
+  // The marker sits where probe's reference result will go: a caller's top result words
+  // are skipped. 7 and 21 are int locals.
+  EXPECT_FALSE(met(12345));
+  EXPECT_FALSE(met(7));
+  EXPECT_FALSE(met(21));
+  for (VMword w : walked) EXPECT_NE(0u, w);
+}
+
 TEST_F(InterpTest, ObjectsFieldsStaticsAndQuickening) {
   EXPECT_EQ(0, Int("interp/Objects", "run", "()I"));
   VMMethod* bump = world.Method("interp/Objects", "bump", "()I");
@@ -348,11 +375,11 @@ TEST_F(InterpTest, BreakpointsSurviveQuickeningAndNeedARecord) {
   EXPECT_EQ("java.lang.VerifyError", o.thrown);
   static int32_t plantedAt;
   plantedAt = at;
-  VMSetPreBreakpointLookup([](VMMethod*, uint32_t pc) -> uint8_t {
+  VMBasicBlock::SetPreBreakpointOpcodeFinder([](VMMethod*, uint32_t pc) -> uint8_t {
     return pc == (uint32_t)plantedAt ? (uint8_t)OP_getstatic : (uint8_t)OP_breakpoint;
   });
   o = world.Call(bump, {});
-  VMSetPreBreakpointLookup(nullptr);
+  VMBasicBlock::SetPreBreakpointOpcodeFinder(nullptr);
   EXPECT_EQ("", o.thrown);
   EXPECT_EQ(6, o.Int());
   EXPECT_EQ(OP_breakpoint, *byte) << "quickening left the breakpoint planted";
