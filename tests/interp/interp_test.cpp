@@ -544,3 +544,29 @@ TEST(InterpLinkTest, ThreadsPreparingDifferentClassesGetDistinctNumbers) {
 
 }  // namespace
 }  // namespace interp_test
+
+namespace interp_test {
+namespace {
+
+TEST(InterpVerifyTest, ClassesPreparedWithFlowAnalysisRunAlike) {
+  // With verification asked for, preparation builds and flows every method's blocks (and
+  // drops them again); the classes run as before.
+  World world;
+  ASSERT_TRUE(world.Create(ClassDir("interp")));
+  world.ns->SetRunVerifier();
+  Outcome o = world.Call("interp/Objects", "run", "()I");
+  EXPECT_EQ("", o.thrown) << o.message;
+  EXPECT_EQ(0, o.Int());
+  o = world.Call("interp/Flow", "nestedFinally", "(I)I", {3});
+  EXPECT_EQ(10001234, o.Int());
+  o = world.Call("interp/Long776", "calc5", "(I)I", {60});
+  EXPECT_EQ(world.Call("interp/Long776", "calcShort", "(I)I", {60}).Int(), o.Int());
+  VMMethod* m = world.Method("interp/Flow", "nestedFinally", "(I)I");
+  ASSERT_NE(nullptr, m);
+  EXPECT_EQ(nullptr, m->GetBlocks()) << "blocks are dropped after preparation";
+  world.ns->ClearRunVerifier();
+  world.Destroy();
+}
+
+}  // namespace
+}  // namespace interp_test
