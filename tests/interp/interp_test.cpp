@@ -570,3 +570,21 @@ TEST(InterpVerifyTest, ClassesPreparedWithFlowAnalysisRunAlike) {
 
 }  // namespace
 }  // namespace interp_test
+
+namespace interp_test {
+namespace {
+
+TEST(InterpHugeTest, ReturnsAndBranchesFartherThan32767BytesGoThroughTheFrame) {
+  World world;
+  ASSERT_TRUE(world.Create(ClassDir("interp")));
+  VMMethod* m = world.Method("interp/Huge", "run", "(I)I");
+  ASSERT_NE(nullptr, m);
+  EXPECT_GT(m->GetCode()->GetSize(), 32768u);
+  Outcome o = world.Call(m, {10});
+  EXPECT_EQ("", o.thrown) << o.message;
+  EXPECT_EQ(65, o.Int());
+  world.Destroy();
+}
+
+}  // namespace
+}  // namespace interp_test
