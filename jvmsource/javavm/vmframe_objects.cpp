@@ -184,16 +184,17 @@ VM_OPDEF(Op_arraylength) {
 /* ------------------------------------------------------------------------------------ */
 /* Fields                                                                                */
 
-/* The field of getfield or putfield, resolved and checked; NULL when the handler has
-   thrown (its result is then in *failed). */
-static VMDataMember* InstanceField(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMOpResult* failed) {
+/* The field of a field instruction, resolved and its static-ness checked; NULL when the
+   handler has thrown (its result is then in *failed). */
+static VMDataMember* FieldOperand(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, bool wantStatic,
+                                  VMOpResult* failed) {
   frame->stack = sp;
   frame->codePointer = pc;
   VMStatus status;
   VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
   if (field == NULL) {
     *failed = FailResolve(frame, pc, 3, status);
-  } else if (field->GetIsStatic()) {
+  } else if (field->GetIsStatic() != wantStatic) {
     *failed = Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
     field = NULL;
   }
@@ -203,7 +204,7 @@ static VMDataMember* InstanceField(VMword* sp, uint8_t* pc, VMByteCodeFrame* fra
 VM_OPDEF(Op_getfield) {
   (void)locals;
   VMOpResult failed = 0;
-  VMDataMember* field = InstanceField(sp, pc, frame, &failed);
+  VMDataMember* field = FieldOperand(sp, pc, frame, false, &failed);
   if (field == NULL) return failed;
   VMObject* object = (VMObject*)sp[-1];
   if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
@@ -219,7 +220,7 @@ VM_OPDEF(Op_getfield) {
 VM_OPDEF(Op_putfield) {
   (void)locals;
   VMOpResult failed = 0;
-  VMDataMember* field = InstanceField(sp, pc, frame, &failed);
+  VMDataMember* field = FieldOperand(sp, pc, frame, false, &failed);
   if (field == NULL) return failed;
   uint32_t slot = (uint32_t)field->GetIndex();
   bool two = field->GetClass()->GetIsTwoEntries();
@@ -263,12 +264,9 @@ static VMOpResult PutStatic(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMD
 
 VM_OPDEF(Op_getstatic) {
   (void)locals;
-  frame->stack = sp;
-  frame->codePointer = pc;
-  VMStatus status;
-  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
-  if (field == NULL) return FailResolve(frame, pc, 3, status);
-  if (!field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  VMOpResult failed = 0;
+  VMDataMember* field = FieldOperand(sp, pc, frame, true, &failed);
+  if (field == NULL) return failed;
   VMOpResult r = GetStatic(sp, pc, frame, field);
   if (r != 0) Quicken(frame, OP_getstatic, field->GetClass()->GetIsTwoEntries() ? OP_getstatic2_quick : OP_getstatic_quick);
   return r;
@@ -276,12 +274,9 @@ VM_OPDEF(Op_getstatic) {
 
 VM_OPDEF(Op_putstatic) {
   (void)locals;
-  frame->stack = sp;
-  frame->codePointer = pc;
-  VMStatus status;
-  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
-  if (field == NULL) return FailResolve(frame, pc, 3, status);
-  if (!field->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  VMOpResult failed = 0;
+  VMDataMember* field = FieldOperand(sp, pc, frame, true, &failed);
+  if (field == NULL) return failed;
   VMOpResult r = PutStatic(sp, pc, frame, field);
   if (r != 0) Quicken(frame, OP_putstatic, field->GetClass()->GetIsTwoEntries() ? OP_putstatic2_quick : OP_putstatic_quick);
   return r;
