@@ -93,7 +93,10 @@ void World::Destroy() {
   } else if (ns != nullptr) {
     ns->Destroy();
   }
-  if (jvm != nullptr) refhost::Functions()->HeapFree(nullptr, jvm);
+  if (jvm != nullptr) {
+    VMJniCallDestroyKeys(jvm);  // as DestroyJavaVM does last
+    refhost::Functions()->HeapFree(nullptr, jvm);
+  }
   vm = nullptr;
   ns = nullptr;
   jvm = nullptr;

@@ -446,6 +446,7 @@ TEST_F(InterpTest, TwoThreadsRaceOneClassInitialisationInEveryMachine) {
     EXPECT_EQ(1001, results[0].load()) << "round " << round;
     EXPECT_EQ(1001, results[1].load()) << "round " << round;
     vm->Destroy();
+    VMJniCallDestroyKeys(jvm);
     refhost::Functions()->HeapFree(nullptr, jvm);
     // The world's own thread is current again.
     refhost::Functions()->SetCurrentEnv(world.env);
