@@ -140,7 +140,6 @@ VMStatus VMClassLoader::LoadDebugInfo(VMLoadableClass* cls) {
   p.catcher = &catcher;
   p.pool = cls->GetConstantPool();
   p.recordPositions = false;
-  p.outer = NULL;
   if (VM_CATCHER_ARM(catcher)) {
     status = catcher.Caught();
     DropTables(cls, heap);
