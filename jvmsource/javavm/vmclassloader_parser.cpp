@@ -459,10 +459,13 @@ void VMClassLoader::LoadMethods(Parse& p) {
   VMMethodArray* methods = VMMethodArray::CreateInstance(p.heap, count, jallocFailFast, VMTag_VMMethodArray);
   catcher.NotNull(methods);
   p.cls->SetMethods(methods);
-  VMuintArray* lines = VMuintArray::CreateInstance(p.heap, count, jallocFailFast, VMTag_VMuintArray);
+  // One entry more than the methods: the line-number one holds the size of the file the
+  // positions were noted in (see LoadDebugInfo).
+  VMuintArray* lines = VMuintArray::CreateInstance(p.heap, count + 1, jallocFailFast, VMTag_VMuintArray);
   catcher.NotNull(lines);
   p.cls->SetMethodLineNumberOffsets(lines);
-  VMuintArray* locals = VMuintArray::CreateInstance(p.heap, count, jallocFailFast, VMTag_VMuintArray);
+  if (p.recordPositions) lines->Set(count, (uint32_t)p.reader->Size(p.reader->handle));
+  VMuintArray* locals = VMuintArray::CreateInstance(p.heap, count + 1, jallocFailFast, VMTag_VMuintArray);
   catcher.NotNull(locals);
   p.cls->SetMethodLocalInfoOffsets(locals);
   for (uint32_t i = 0; i < count; i++) LoadOneMethod(p, i);
