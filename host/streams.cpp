@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -206,6 +207,7 @@ bool SafeClassName(const char* name) {
    still takes a few): an entry claiming more is damaged or hostile, and its claim is
    never allocated. */
 const uint64_t kInflateRatio = 1032, kInflateSlack = 64;
+std::atomic<uint32_t> gLargestInflate{0};
 
 Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t csize, uint32_t usize, uint32_t data) {
   const Blob& blob = *a->blob;
@@ -217,6 +219,8 @@ Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t
   if (method != 8 || usize > (uint64_t)csize * kInflateRatio + kInflateSlack) return nullptr;
   auto out = std::make_shared<Blob>();
   out->size = usize;
+  for (uint32_t seen = gLargestInflate.load(); usize > seen && !gLargestInflate.compare_exchange_weak(seen, usize);) {
+  }
   out->bytes = (uint8_t*)malloc(usize ? usize : 1);
   if (!out->bytes) return nullptr;
   z_stream z;
@@ -315,6 +319,7 @@ jint HOSTCALL StreamSize(void* s) { return s ? AsStream(s)->Size() : -1; }
 void HOSTCALL StreamClose(void* s) { delete AsStream(s); }
 
 void ResetStreamHooks() {
+  gLargestInflate = 0;
   std::lock_guard<std::mutex> guard(gPrefixLock);
   gSystemPrefixes.assign(std::begin(kDefaultSystemPrefixes), std::end(kDefaultSystemPrefixes));
 }
@@ -374,6 +379,8 @@ void* OpenMemoryStream(const void* data, uint32_t size) {
   if (size) memcpy(blob->bytes, data, size);
   return static_cast<Stream*>(new MemoryStream(blob, blob->bytes, (jint)size, 0));
 }
+
+uint32_t LargestInflateBuffer() { return gLargestInflate.load(); }
 
 jint HOSTCALL ZipSeek(void* stream, uint32_t absolutePosition) {
   if (!stream) return -1;

@@ -529,9 +529,10 @@ bool VMClass::AssignableFrom(VMClass* from, VMClass* to) {
     VMLoadableClass* start = from->GetLoadableClass();
     if (to->GetIsInterface()) {
       for (VMLoadableClass* c = start; c != NULL; c = c->GetSuper()) {
-        if ((VMClass*)c == to || c->Implements((VMLoadableClass*)to)) return true;
+        if ((VMClass*)c == to) return true;
       }
-      return false;
+      // Implements looks along the superclasses itself.
+      return start->Implements((VMLoadableClass*)to);
     }
     if (to->GetIsLoadable()) {
       for (VMLoadableClass* c = start; c != NULL; c = c->GetSuper()) {
@@ -743,20 +744,26 @@ VMLiteral* VMLoadableClass::GetSerializationSignature() {
 
 namespace classmodel {
 
+/* Process memory for the scratch structures below. */
+static void* ProcessAlloc(uint32_t bytes) {
+  return VMUtils::GetHostFunctions()->HeapAlloc(NULL, bytes, jallocFailFast);
+}
+
+static void ProcessFree(void* block) { VMUtils::GetHostFunctions()->HeapFree(NULL, block); }
+
 bool TextBuffer::Reserve(uint32_t extra) {
   if (failed) return false;
   if (length + extra + 1 <= room) return true;
   uint32_t wanted = (length + extra + 1) * 2;
   if (wanted < 64) wanted = 64;
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  char* grown = (char*)host->HeapAlloc(NULL, wanted, jallocFailFast);
+  char* grown = (char*)ProcessAlloc(wanted);
   if (grown == NULL) {
     failed = true;
     return false;
   }
   if (data != NULL) {
     memcpy(grown, data, length);
-    host->HeapFree(NULL, data);
+    ProcessFree(data);
   }
   data = grown;
   room = wanted;
@@ -785,18 +792,12 @@ void TextBuffer::Append(VMLiteral* literal) {
 }
 
 void TextBuffer::Free() {
-  if (data != NULL) VMUtils::GetHostFunctions()->HeapFree(NULL, data);
+  if (data != NULL) ProcessFree(data);
   data = NULL;
   length = room = 0;
 }
 
 /* ---- pointer stacks and sets, the interface walk ---- */
-
-static void* ProcessAlloc(uint32_t bytes) {
-  return VMUtils::GetHostFunctions()->HeapAlloc(NULL, bytes, jallocFailFast);
-}
-
-static void ProcessFree(void* block) { VMUtils::GetHostFunctions()->HeapFree(NULL, block); }
 
 PointerStack::~PointerStack() {
   if (data != first) ProcessFree(data);

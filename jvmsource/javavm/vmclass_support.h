@@ -1,5 +1,5 @@
 /* What the class model reads of the name space, its lists, the class loaders and the
-   calling thread's env, in one place; private to the vmclass sources. */
+   calling thread's env, in one place; private to the class-model sources. */
 #ifndef PUX_VMCLASS_SUPPORT_H
 #define PUX_VMCLASS_SUPPORT_H
 
@@ -131,6 +131,11 @@ class PointerSet {
   PointerSet& operator=(const PointerSet&) = delete;
   /* Adds p; true when it was not there before. */
   bool Add(void* p);
+  /* Empties the set; it keeps its room. */
+  void Clear() {
+    for (uint32_t i = 0; i < room; i++) slots[i] = NULL;
+    count = 0;
+  }
   bool Failed() const { return failed; }
 
  private:

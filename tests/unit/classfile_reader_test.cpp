@@ -206,8 +206,18 @@ TEST_F(ClassReaderTest, AnEntryClaimingAHugeSizeIsRefused) {
   ASSERT_TRUE(WriteFileBytes(zipPath, zip));
   void* loaderId = (void*)0x52;
   refhost::SetClassPath(loaderId, zipPath);
+  refhost::ResetHooks();
   EXPECT_EQ(nullptr, host->OpenClassStream("Q", &VMClassLoader::FindInZipFile, loaderId));
   EXPECT_EQ(nullptr, host->OpenClassStream("Q", nullptr, loaderId));
+  EXPECT_LT(refhost::LargestInflateBuffer(), 1u << 20) << "the claimed size was allocated";
+  // An honest entry is inflated into a buffer of its size.
+  Bytes honest = MakeZip({{"Q.class", Bytes(5000, 'q'), 8, false, {}}});
+  ASSERT_TRUE(WriteFileBytes(zipPath, honest));
+  void* s = host->OpenClassStream("Q", &VMClassLoader::FindInZipFile, loaderId);
+  ASSERT_NE(nullptr, s);
+  EXPECT_EQ(5000, host->StreamSize(s));
+  host->StreamClose(s);
+  EXPECT_EQ(5000u, refhost::LargestInflateBuffer());
   refhost::SetClassPath(loaderId, "");
   RemoveTree(dir);
 }
