@@ -94,6 +94,8 @@ VMMethod* VMOverload::FindMethod(JNIEnv* callerEnv, VMLoadableClass* cls, VMLite
     return NULL;
   }
   searchQueue = MakeQueue();
+  // Only a loaded class knows whether it is an interface.
+  catcher.CheckStatus(cls->Load());
   bool isInterface = ((VMClass*)cls)->GetIsInterface();
   searched.Add(cls);
   for (VMLoadableClass* c = cls; c != NULL;) {
