@@ -161,7 +161,7 @@ TEST_P(ClassLibraryTest, EveryClassHasItsLineNumbers) {
    each in its own order, in a fresh name space each round: every step must succeed as it
    does for one thread. */
 TEST_P(ClassLibraryTest, SixThreadsUseTheLibraryAtOnce) {
-  const int kThreads = 6, kRounds = 6;
+  const int kThreads = 6, kRounds = 12;
   world.Destroy();
   for (int round = 0; round < kRounds; round++) {
     std::string path = std::string(GetParam()) == "zip" ? std::string(PUX_BUILD_DIR) + "/classlib.zip" : classes;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "classfile_support.h"
@@ -39,6 +40,32 @@ class ConstantPoolTest : public ::testing::Test {
     EXPECT_EQ(0, c->Load()) << name;
     return c;
   }
+  /* While another thread holds the monitor of held, resolve runs (and waits for it to
+     be released); meanwhile the pool must still serve another entry. */
+  void ExpectPoolFreeMeanwhile(VMLoadableClass* held, std::function<bool()> resolve,
+                               std::function<bool()> meanwhile) {
+    std::atomic<int> stage{0};
+    std::atomic<bool> resolved{false}, done{false};
+    std::thread holder([&] {
+      ASSERT_EQ(0, held->MonitorEnter(world.ns));
+      stage = 1;
+      while (stage < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      held->MonitorExit(world.ns);
+    });
+    while (stage < 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::thread resolver([&] { resolved = resolve(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::thread other([&] { done = meanwhile(); });
+    for (int n = 0; n < 2000 && !done; n++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(done) << "the pool stayed locked while a class was initialised";
+    EXPECT_FALSE(resolved) << "the initialisation should still be held up";
+    stage = 2;
+    holder.join();
+    resolver.join();
+    other.join();
+    EXPECT_TRUE(resolved);
+  }
+
   ClassWorld world;
   std::string dir;
 };
@@ -283,31 +310,10 @@ TEST_F(ConstantPoolTest, InitialisingAClassLeavesThePoolFree) {
   VMLoadableClass* user = Loaded("t/Waiter");
   VMConstantPool* pool = user->GetConstantPool();
   VMLoadableClass* slow = world.Shell("t/Slow");
-  VMNameSpace* ns = world.ns;
 
-  std::atomic<int> stage{0};
-  std::atomic<bool> resolved{false}, stringDone{false};
-  std::thread holder([&] {
-    ASSERT_EQ(0, slow->MonitorEnter(ns));
-    stage = 1;
-    while (stage < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    slow->MonitorExit(ns);
-  });
-  while (stage < 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::thread initialiser([&] {
-    VMStatus status = 0;
-    resolved = pool->GetConstClass(slowIndex, &status, true) != nullptr;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  std::thread reader([&] { stringDone = pool->GetConstString(user, text) != nullptr; });
-  for (int i = 0; i < 2000 && !stringDone; i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_TRUE(stringDone) << "the pool stayed locked while a class was initialised";
-  EXPECT_FALSE(resolved) << "the class's initialisation should still be held up";
-  stage = 2;
-  holder.join();
-  initialiser.join();
-  reader.join();
-  EXPECT_TRUE(resolved);
+  ExpectPoolFreeMeanwhile(
+      slow, [&] { return pool->GetConstClass(slowIndex, nullptr, true) != nullptr; },
+      [&] { return pool->GetConstString(user, text) != nullptr; });
   EXPECT_EQ(VMConstantPool::TYPE_Class_Resolved, pool->GetConstType(slowIndex));
 }
 
@@ -334,29 +340,9 @@ TEST_F(ConstantPoolTest, AFieldOfAnInterfaceResolvesWithThePoolFree) {
   ASSERT_FALSE(consts->GetIsPrepared());
   VMConstantPool* pool = reader->GetConstantPool();
 
-  std::atomic<int> stage{0};
-  std::atomic<bool> resolved{false}, stringDone{false};
-  std::thread holder([&] {
-    ASSERT_EQ(0, consts->MonitorEnter(world.ns));
-    stage = 1;
-    while (stage < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    consts->MonitorExit(world.ns);
-  });
-  while (stage < 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::thread resolver([&] {
-    VMStatus status = 0;
-    resolved = pool->GetConstField(reader, field, &status) != nullptr;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  std::thread other([&] { stringDone = pool->GetConstString(reader, text) != nullptr; });
-  for (int n = 0; n < 2000 && !stringDone; n++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_TRUE(stringDone) << "the pool stayed locked while an interface was initialised";
-  EXPECT_FALSE(resolved) << "the interface's initialisation should still be held up";
-  stage = 2;
-  holder.join();
-  resolver.join();
-  other.join();
-  EXPECT_TRUE(resolved);
+  ExpectPoolFreeMeanwhile(
+      consts, [&] { return pool->GetConstField(reader, field, nullptr) != nullptr; },
+      [&] { return pool->GetConstString(reader, text) != nullptr; });
   EXPECT_EQ(VMConstantPool::TYPE_FieldRef_Resolved, pool->GetConstType(field));
   EXPECT_EQ(consts, pool->GetConstResolvedField(field)->GetDefinedIn());
 }
