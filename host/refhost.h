@@ -151,6 +151,8 @@ void* OpenMemoryStream(const void* data, uint32_t size);
 /* The seek callback the zip entry points take: the next read or skip on the stream
    starts at that position (the end itself included). 0, or -1 beyond the end. */
 jint HOSTCALL ZipSeek(void* stream, uint32_t absolutePosition);
+/* The largest buffer allocated for an inflated archive entry since ResetHooks. */
+uint32_t LargestInflateBuffer();
 
 }  // namespace refhost
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -202,6 +203,12 @@ bool SafeClassName(const char* name) {
   return true;
 }
 
+/* Deflate turns at most 1032 bytes out of one byte it is given (and an empty stream
+   still takes a few): an entry claiming more is damaged or hostile, and its claim is
+   never allocated. */
+const uint64_t kInflateRatio = 1032, kInflateSlack = 64;
+std::atomic<uint32_t> gLargestInflate{0};
+
 Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t csize, uint32_t usize, uint32_t data) {
   const Blob& blob = *a->blob;
   if (usize > 0x7FFFFFFF || data > blob.size || csize > blob.size - data) return nullptr;
@@ -209,9 +216,11 @@ Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t
     if (usize > blob.size - data) return nullptr;
     return new MemoryStream(a->blob, blob.bytes + data, (jint)usize, 0);
   }
-  if (method != 8) return nullptr;
+  if (method != 8 || usize > (uint64_t)csize * kInflateRatio + kInflateSlack) return nullptr;
   auto out = std::make_shared<Blob>();
   out->size = usize;
+  for (uint32_t seen = gLargestInflate.load(); usize > seen && !gLargestInflate.compare_exchange_weak(seen, usize);) {
+  }
   out->bytes = (uint8_t*)malloc(usize ? usize : 1);
   if (!out->bytes) return nullptr;
   z_stream z;
@@ -228,19 +237,23 @@ Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t
   return new MemoryStream(out, out->bytes, (jint)usize, 0);
 }
 
+Stream* FromCentralDirectory(const std::shared_ptr<Archive>& a, const std::string& entryName) {
+  auto it = a->byName.find(entryName);
+  if (it == a->byName.end()) return nullptr;
+  const ZipEntry& e = it->second;
+  return EntryStream(a, e.method, e.csize, e.usize, e.data);
+}
+
 Stream* FromArchive(const std::shared_ptr<Archive>& a, const std::string& entryName, JNIHostFindInZipFileFn finder) {
-  if (!finder) {
-    auto it = a->byName.find(entryName);
-    if (it == a->byName.end()) return nullptr;
-    const ZipEntry& e = it->second;
-    return EntryStream(a, e.method, e.csize, e.usize, e.data);
-  }
+  if (!finder) return FromCentralDirectory(a, entryName);
   /* The machine walks the local headers itself through the stream slots. */
   MemoryStream archive(a->blob, a->blob->bytes, (jint)a->blob->size, 0);
   if (a->firstHeader && !archive.SetPosition(a->firstHeader)) return nullptr;
   uint32_t csize = 0;
   uint32_t usize = finder(static_cast<Stream*>(&archive), entryName.c_str(), &csize);
-  if (usize == 0) return nullptr;
+  /* The walk stops at an entry whose sizes follow its data (as jar and other stream
+     writers make them); the central directory knows every entry. */
+  if (usize == 0) return FromCentralDirectory(a, entryName);
   uint32_t data = (uint32_t)archive.Position();
   auto it = a->byData.find(data);
   uint16_t method;
@@ -306,6 +319,7 @@ jint HOSTCALL StreamSize(void* s) { return s ? AsStream(s)->Size() : -1; }
 void HOSTCALL StreamClose(void* s) { delete AsStream(s); }
 
 void ResetStreamHooks() {
+  gLargestInflate = 0;
   std::lock_guard<std::mutex> guard(gPrefixLock);
   gSystemPrefixes.assign(std::begin(kDefaultSystemPrefixes), std::end(kDefaultSystemPrefixes));
 }
@@ -365,6 +379,8 @@ void* OpenMemoryStream(const void* data, uint32_t size) {
   if (size) memcpy(blob->bytes, data, size);
   return static_cast<Stream*>(new MemoryStream(blob, blob->bytes, (jint)size, 0));
 }
+
+uint32_t LargestInflateBuffer() { return gLargestInflate.load(); }
 
 jint HOSTCALL ZipSeek(void* stream, uint32_t absolutePosition) {
   if (!stream) return -1;

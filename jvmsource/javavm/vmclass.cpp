@@ -214,10 +214,14 @@ static VMClass* AddOrFindByName(VMClassLoader* loader, VMClass* cls) {
   return cls;
 }
 
+/* A NULL loader stands for the loader of the calling thread's current loader id; any
+   other loader is taken as it is. (A class's own loader resolves its references: a
+   system class must never come to hold classes of a session loader that can be
+   destroyed under it.) */
 static VMClassLoader* EffectiveLoader(VMNameSpace* ns, VMClassLoader* loader, bool* failed) {
   *failed = false;
+  if (loader != NULL) return loader;
   VMClassLoader* system = SystemLoader(ns);
-  if (loader != NULL && loader != system) return loader;
   JNIEnv* env = CurrentEnv();
   // Without an env (a host thread outside any machine) the system loader is the only
   // loader there is.
@@ -511,19 +515,24 @@ VMClassLoader* VMLoadableClass::GetLoader() {
 /* Type relations                                                                      */
 
 bool VMLoadableClass::Implements(VMLoadableClass* iface) {
+  // The direct interfaces along the chain answer most questions without a walk.
+  bool deeper = false;
   for (VMLoadableClass* cls = this; cls != NULL; cls = cls->GetSuper()) {
     VMClassArray* interfaces = cls->GetInterfaces();
-    if (interfaces == NULL) continue;
-    uint32_t n = interfaces->GetSize();
+    uint32_t n = interfaces != NULL ? interfaces->GetSize() : 0;
     for (uint32_t i = 0; i < n; i++) {
-      if (interfaces->Get(i) == (VMClass*)iface) return true;
-    }
-    for (uint32_t i = 0; i < n; i++) {
-      VMClass* super = interfaces->Get(i);
-      if (super != NULL && super->GetIsLoadable() && super->GetLoadableClass()->Implements(iface))
-        return true;
+      VMClass* direct = interfaces->Get(i);
+      if (direct == (VMClass*)iface) return true;
+      if (direct != NULL && direct->GetIsLoadable() && direct->GetLoadableClass()->GetInterfaces() != NULL &&
+          direct->GetLoadableClass()->GetInterfaces()->GetSize() != 0)
+        deeper = true;
     }
   }
+  if (!deeper) return false;
+  InterfaceWalk walk;
+  for (VMLoadableClass* cls = this; cls != NULL; cls = cls->GetSuper()) walk.Start(cls);
+  for (VMLoadableClass* i = walk.Next(); i != NULL; i = walk.Next())
+    if (i == iface) return true;
   return false;
 }
 
@@ -534,9 +543,10 @@ bool VMClass::AssignableFrom(VMClass* from, VMClass* to) {
     VMLoadableClass* start = from->GetLoadableClass();
     if (to->GetIsInterface()) {
       for (VMLoadableClass* c = start; c != NULL; c = c->GetSuper()) {
-        if ((VMClass*)c == to || c->Implements((VMLoadableClass*)to)) return true;
+        if ((VMClass*)c == to) return true;
       }
-      return false;
+      // Implements looks along the superclasses itself.
+      return start->Implements((VMLoadableClass*)to);
     }
     if (to->GetIsLoadable()) {
       for (VMLoadableClass* c = start; c != NULL; c = c->GetSuper()) {
@@ -583,16 +593,42 @@ bool VMLoadableClass::IsUnChecked() {
 
 void VMLoadableClass::LoadAllReferences() {
   if (GetAllReferencesLoaded()) return;
-  SetAllReferencesLoaded();
-  VMConstantPool* pool = GetConstantPool();
-  if (pool == NULL) return;
-  uint32_t count = ConstantPoolCount(pool);
-  for (uint32_t i = 1; i < count; i++) {
-    jint tag = ConstantPoolTag(pool, i);
-    if (tag != 7 && tag != -7) continue;
-    VMClass* cls = ConstantPoolClass(pool, i, true);
-    if (cls != NULL && cls->GetIsLoadable()) cls->GetLoadableClass()->LoadAllReferences();
+  // A work list, not recursion: references form chains as long as the class path.
+  PointerSet seen;
+  PointerStack pending, visited;
+  seen.Add(this);
+  pending.Push(this);
+  for (VMLoadableClass* c = (VMLoadableClass*)pending.Pop(); c != NULL; c = (VMLoadableClass*)pending.Pop()) {
+    visited.Push(c);
+    VMConstantPool* pool = c->GetConstantPool();
+    if (c->GetAllReferencesLoaded() || pool == NULL) continue;
+    uint32_t count = ConstantPoolCount(pool);
+    for (uint32_t i = 1; i < count; i++) {
+      jint tag = ConstantPoolTag(pool, i);
+      if (tag != 7 && tag != -7) continue;
+      VMClass* cls = ConstantPoolClass(pool, i, true);
+      if (cls != NULL && cls->GetIsLoadable() && seen.Add(cls)) pending.Push(cls);
+    }
   }
+  // Done only now, and only when nothing was dropped: a second caller must not return
+  // while the first is still loading.
+  if (seen.Failed() || pending.Failed() || visited.Failed()) return;
+  for (uint32_t i = 0; i < visited.Count(); i++) ((VMLoadableClass*)visited.At(i))->SetAllReferencesLoaded();
+}
+
+/* Loads the superclasses up to the deepest chain a class may have, so that linking, which
+   recurses over the chain, stays within its stack: a chain that comes back to one of its
+   classes is ClassCircularityError, a longer one LinkageError. A superclass that cannot
+   be loaded ends the check; linking reports it. */
+VMStatus VMLoadableClass::CheckSuperChain() {
+  uint32_t depth = 0;
+  for (VMLoadableClass* c = GetSuper(); c != NULL; c = c->GetSuper()) {
+    if (c == this) return VMStatus_ClassCircularityError;
+    if (++depth > MAX_NESTING)
+      return HasCircularSuperChain() ? VMStatus_ClassCircularityError : VMStatus_LinkageError;
+    if (c->Load() != 0) return 0;
+  }
+  return 0;
 }
 
 /* ---------------------------------------------------------------------------------- */
@@ -600,6 +636,7 @@ void VMLoadableClass::LoadAllReferences() {
 
 VMDataMember* VMLoadableClass::FindField(VMLiteral* name, VMLiteral* signature, bool searchSupers,
                                          JNIEnv* env) {
+  InterfaceWalk walk;
   for (VMLoadableClass* cls = this; cls != NULL; cls = cls->GetSuper()) {
     VMDataMemberArray* fields = cls->GetDataMembers();
     if (fields == NULL) return NULL;
@@ -609,39 +646,42 @@ VMDataMember* VMLoadableClass::FindField(VMLiteral* name, VMLiteral* signature, 
       if (field != NULL && field->Matches(name, signature)) return field;
     }
     if (!searchSupers) return NULL;
-    if (VMClassArray* interfaces = cls->GetInterfaces()) {
-      for (uint32_t i = 0; i < interfaces->GetSize(); i++) {
-        VMClass* iface = interfaces->Get(i);
-        if (iface == NULL || !iface->GetIsLoadable()) continue;
-        // A field found in an interface is a constant of it: the interface is made
-        // ready before its field is handed out.
-        VMLoadableClass* loadable = iface->GetLoadableClass();
-        (void)loadable->Initialize(env);
-        if (VMDataMember* field = loadable->FindField(name, signature, true, env)) return field;
+    walk.Start(cls);
+    for (VMLoadableClass* iface = walk.Next(); iface != NULL; iface = walk.Next()) {
+      // A field found in an interface is a constant of it: the interface is made ready
+      // before its field is handed out.
+      (void)iface->Initialize(env);
+      VMDataMemberArray* own = iface->GetDataMembers();
+      for (uint32_t i = own != NULL ? own->GetSize() : 0; i-- > 0;) {
+        VMDataMember* field = own->Get(i);
+        if (field != NULL && field->Matches(name, signature)) return field;
       }
     }
   }
   return NULL;
 }
 
+/* The first public field of that name among a class's own fields. */
+static VMDataMember* OwnPublicField(VMLoadableClass* cls, VMLiteral* name) {
+  VMDataMemberArray* fields = cls->GetDataMembers();
+  for (uint32_t i = 0; fields != NULL && i < fields->GetSize(); i++) {
+    VMDataMember* field = fields->Get(i);
+    if (field != NULL && field->GetIsPublic() && field->GetName() == name) return field;
+  }
+  return NULL;
+}
+
 VMDataMember* VMLoadableClass::FindPublicField(VMLiteral* name, JNIEnv* env) {
   for (VMLoadableClass* cls = this; cls != NULL; cls = cls->GetSuper()) {
-    VMDataMemberArray* fields = cls->GetDataMembers();
-    if (fields == NULL) return NULL;
-    for (uint32_t i = 0; i < fields->GetSize(); i++) {
-      VMDataMember* field = fields->Get(i);
-      if (field != NULL && field->GetIsPublic() && field->GetName() == name) return field;
-    }
+    if (cls->GetDataMembers() == NULL) return NULL;
+    if (VMDataMember* field = OwnPublicField(cls, name)) return field;
   }
+  InterfaceWalk walk;
   for (VMLoadableClass* cls = this; cls != NULL; cls = cls->GetSuper()) {
-    VMClassArray* interfaces = cls->GetInterfaces();
-    if (interfaces == NULL) continue;
-    for (uint32_t i = 0; i < interfaces->GetSize(); i++) {
-      VMClass* iface = interfaces->Get(i);
-      if (iface == NULL || !iface->GetIsLoadable()) continue;
-      VMLoadableClass* loadable = iface->GetLoadableClass();
-      (void)loadable->Initialize(env);
-      if (VMDataMember* field = loadable->FindPublicField(name, env)) return field;
+    walk.Start(cls);
+    for (VMLoadableClass* iface = walk.Next(); iface != NULL; iface = walk.Next()) {
+      (void)iface->Initialize(env);
+      if (VMDataMember* field = OwnPublicField(iface, name)) return field;
     }
   }
   return NULL;
@@ -657,6 +697,14 @@ VMMethod* VMLoadableClass::FindMethod(VMLiteral* name, VMLiteral* signature, boo
     }
     if (!searchSupers) return NULL;
   }
+  return NULL;
+}
+
+VMMethod* VMLoadableClass::FindSuperInterfaceMethod(VMLiteral* name, VMLiteral* signature) {
+  InterfaceWalk walk;
+  walk.Start(this);
+  for (VMLoadableClass* iface = walk.Next(); iface != NULL; iface = walk.Next())
+    if (VMMethod* method = iface->FindMethod(name, signature, false)) return method;
   return NULL;
 }
 
@@ -687,20 +735,20 @@ VMLoadableClass* VMLoadableClass::FindInitialized(JNIEnv* env, VMLiteral* dotNam
 
 VMLiteral* VMLoadableClass::GetSerializationSignature() {
   VMNameSpace* ns = GetNameSpace();
-  VMLiteral* result = NULL;
-  if (VMLoadableClass* super = GetSuper()) {
-    result = super->GetSerializationSignature();
-  } else {
-    result = VMLiteral::CreateInstance(ns, "", 0);
-  }
-  if (result == NULL) return NULL;
-  VMDataMemberArray* fields = GetDataMembers();
-  if (fields == NULL) return result;
-  for (uint32_t i = 0; i < fields->GetSize(); i++) {
-    VMDataMember* field = fields->Get(i);
-    if (field == NULL || field->GetIsStatic() || field->GetIsTransient()) continue;
-    result = result->Concat(ns, field->GetSignature());
-    if (result == NULL) return NULL;
+  // The superclasses' fields come first: the chain is gathered, then read from the top.
+  if (HasCircularSuperChain()) return NULL;
+  PointerStack chain;
+  for (VMLoadableClass* c = this; c != NULL; c = c->GetSuper()) chain.Push(c);
+  VMLiteral* result = VMLiteral::CreateInstance(ns, "", 0);
+  if (result == NULL || chain.Failed()) return NULL;
+  for (VMLoadableClass* c = (VMLoadableClass*)chain.Pop(); c != NULL; c = (VMLoadableClass*)chain.Pop()) {
+    VMDataMemberArray* fields = c->GetDataMembers();
+    for (uint32_t i = 0; fields != NULL && i < fields->GetSize(); i++) {
+      VMDataMember* field = fields->Get(i);
+      if (field == NULL || field->GetIsStatic() || field->GetIsTransient()) continue;
+      result = result->Concat(ns, field->GetSignature());
+      if (result == NULL) return NULL;
+    }
   }
   return result;
 }
@@ -710,20 +758,26 @@ VMLiteral* VMLoadableClass::GetSerializationSignature() {
 
 namespace classmodel {
 
+/* Process memory for the scratch structures below. */
+static void* ProcessAlloc(uint32_t bytes) {
+  return VMUtils::GetHostFunctions()->HeapAlloc(NULL, bytes, jallocFailFast);
+}
+
+static void ProcessFree(void* block) { VMUtils::GetHostFunctions()->HeapFree(NULL, block); }
+
 bool TextBuffer::Reserve(uint32_t extra) {
   if (failed) return false;
   if (length + extra + 1 <= room) return true;
   uint32_t wanted = (length + extra + 1) * 2;
   if (wanted < 64) wanted = 64;
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  char* grown = (char*)host->HeapAlloc(NULL, wanted, jallocFailFast);
+  char* grown = (char*)ProcessAlloc(wanted);
   if (grown == NULL) {
     failed = true;
     return false;
   }
   if (data != NULL) {
     memcpy(grown, data, length);
-    host->HeapFree(NULL, data);
+    ProcessFree(data);
   }
   data = grown;
   room = wanted;
@@ -752,9 +806,98 @@ void TextBuffer::Append(VMLiteral* literal) {
 }
 
 void TextBuffer::Free() {
-  if (data != NULL) VMUtils::GetHostFunctions()->HeapFree(NULL, data);
+  if (data != NULL) ProcessFree(data);
   data = NULL;
   length = room = 0;
+}
+
+/* ---- pointer stacks and sets, the interface walk ---- */
+
+PointerStack::~PointerStack() {
+  if (data != first) ProcessFree(data);
+}
+
+void PointerStack::Push(void* p) {
+  if (count == room) {
+    void** grown = room < 0x10000000u ? (void**)ProcessAlloc(room * 2 * sizeof(void*)) : NULL;
+    if (grown == NULL) {
+      failed = true;
+      return;
+    }
+    memcpy(grown, data, count * sizeof(void*));
+    if (data != first) ProcessFree(data);
+    data = grown;
+    room *= 2;
+  }
+  data[count++] = p;
+}
+
+PointerSet::~PointerSet() {
+  if (slots != first) ProcessFree(slots);
+}
+
+static uint32_t PointerSlot(void* p, uint32_t room) {
+  // Blocks are word aligned: the low bits say nothing.
+  return (uint32_t)(((uintptr_t)p >> 2) * 2654435761u) & (room - 1);
+}
+
+bool PointerSet::Grow() {
+  if (room >= 0x10000000u) return false;
+  uint32_t bigger = room * 2;
+  void** grown = (void**)ProcessAlloc(bigger * sizeof(void*));
+  if (grown == NULL) return false;
+  for (uint32_t i = 0; i < bigger; i++) grown[i] = NULL;
+  for (uint32_t i = 0; i < room; i++) {
+    if (slots[i] == NULL) continue;
+    uint32_t k = PointerSlot(slots[i], bigger);
+    while (grown[k] != NULL) k = (k + 1) & (bigger - 1);
+    grown[k] = slots[i];
+  }
+  if (slots != first) ProcessFree(slots);
+  slots = grown;
+  room = bigger;
+  return true;
+}
+
+bool PointerSet::Add(void* p) {
+  if ((count + 1) * 2 > room && !Grow()) {
+    // Without room p counts as seen: a walk then misses entries (Failed says so) but
+    // always ends, cycles included.
+    failed = true;
+    return false;
+  }
+  uint32_t k = PointerSlot(p, room);
+  while (slots[k] != NULL) {
+    if (slots[k] == p) return false;
+    k = (k + 1) & (room - 1);
+  }
+  slots[k] = p;
+  count++;
+  return true;
+}
+
+void InterfaceWalk::PushInterfacesOf(VMLoadableClass* cls) {
+  VMClassArray* interfaces = cls->GetInterfaces();
+  uint32_t n = interfaces != NULL ? interfaces->GetSize() : 0;
+  // Reversed, so that the first declared is visited first.
+  for (uint32_t i = n; i-- > 0;) {
+    VMClass* iface = interfaces->Get(i);
+    if (iface != NULL && iface->GetIsLoadable()) pending.Push(iface);
+  }
+}
+
+void InterfaceWalk::Start(VMLoadableClass* cls) {
+  if (cls != NULL) PushInterfacesOf(cls);
+}
+
+VMLoadableClass* InterfaceWalk::Next() {
+  for (;;) {
+    VMLoadableClass* next = (VMLoadableClass*)pending.Pop();
+    if (next == NULL) return NULL;
+    if (!seen.Add(next)) continue;
+    PushInterfacesOf(next);
+    return next;
+  }
 }
 
 }  // namespace classmodel

@@ -181,6 +181,9 @@ class VMArrayClass : public VMLoadableOrArrayClass {
 class VMLoadableClass : public VMLoadableOrArrayClass {
  public:
   enum { Words = 30 };
+  /* The deepest chain of superclasses, and of interfaces extending interfaces, that a
+     class may have: linking and loading recurse over them. */
+  enum : uint32_t { MAX_NESTING = 256 };
   enum : VMword { RefMask = 0x1E0F7F9Fu };
   static constexpr VMword InstantiateTag = 0x2063FECAu;
   enum {
@@ -261,10 +264,15 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   PUX_VMLC_SCALAR(VMStatus, Status)
 #undef PUX_VMLC_SCALAR
 
-#define PUX_VMLC_FLAG(Name)                                                       \
-  bool Get##Name() const { return (GetWord(FlagsWord) & Name##Bit) != 0; }        \
-  void Set##Name() { SetWord(FlagsWord, GetWord(FlagsWord) | Name##Bit); }        \
-  void Clear##Name() { SetWord(FlagsWord, GetWord(FlagsWord) & ~(VMword)Name##Bit); }
+  /* The flags change on several threads at once (a load publishing IsLoaded while a
+     preparation sets its own bits): each change is one atomic step, and a reader that
+     sees a bit also sees what was written before it was set. */
+#define PUX_VMLC_FLAG(Name)                                                                      \
+  bool Get##Name() const {                                                                       \
+    return (__atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE) & Name##Bit) != 0;             \
+  }                                                                                              \
+  void Set##Name() { __atomic_fetch_or(&Body()[FlagsWord], (VMword)Name##Bit, __ATOMIC_SEQ_CST); } \
+  void Clear##Name() { __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)Name##Bit, __ATOMIC_SEQ_CST); }
   PUX_VMLC_FLAG(IsLoaded)
   PUX_VMLC_FLAG(IsPrepared)
   PUX_VMLC_FLAG(IsErroneous)
@@ -286,6 +294,7 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   /* The part of the name before its last '/', cached; NULL on failure. */
   VMLiteral* GetPackage();
 
+  /* Any superinterface of the class or of a superclass, however far up. */
   bool Implements(VMLoadableClass* iface);
   bool IsUnChecked();
   void LoadAllReferences();
@@ -294,6 +303,8 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   VMDataMember* FindField(VMLiteral* name, VMLiteral* signature, bool searchSupers, JNIEnv* env);
   VMDataMember* FindPublicField(VMLiteral* name, JNIEnv* env);
   VMMethod* FindMethod(VMLiteral* name, VMLiteral* signature, bool searchSupers);
+  /* A method declared by any superinterface of the class (not by the class itself). */
+  VMMethod* FindSuperInterfaceMethod(VMLiteral* name, VMLiteral* signature);
 
   static VMLoadableClass* FindPrepared(JNIEnv* env, VMLiteral* dotName, VMClassLoader* loader);
   static VMLoadableClass* FindInitialized(JNIEnv* env, VMLiteral* dotName, VMClassLoader* loader);
@@ -317,6 +328,9 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   VMStatus PrepareInstanceData();
   VMStatus PrepareVTable();
   bool HasCircularSuperChain();
+  /* Loads the superclasses: 0, 5 for a chain that comes back to one of its classes, 4 for
+     one deeper than MAX_NESTING. */
+  VMStatus CheckSuperChain();
 
   /* Static data: one object per machine, at the class number of the machine's array. */
   VMStatus PrepareStaticData(JNIEnv* env);
@@ -558,8 +572,8 @@ class VMMethod : public VMMember {
   };
   static bool ClassifySignature(VMLiteral* signature, bool isStatic, SignatureInfo* info);
 
-  /* Statuses: 16 malformed descriptor, 17 native with too many argument words, 14 return
-     class not found, 19 no memory. */
+  /* Statuses: 16 malformed descriptor, 17 native with too many argument words, 6 for 256
+     argument words or more, 14 return class not found, 19 no memory. */
   static VMMethod* CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* signature,
                                   jint accessFlags, void* nativeFunction,
                                   VMLoadableClass* definedIn, VMStatus* status);
@@ -568,6 +582,9 @@ class VMMethod : public VMMember {
     return CreateInstance(heap, name, signature, accessFlags, NULL, definedIn, status);
   }
   void Destroy(HHeap* heap);
+  /* Finds the return type's class (in the declaring class's loader) unless it is known:
+     0, 14 when it cannot be found, 19. */
+  VMStatus FindReturnClass();
 
 #define PUX_VMMETHOD_REF(Type, Name)                                          \
   Type* Get##Name() const { return (Type*)GetWord(Name##Word); }              \

@@ -52,17 +52,12 @@ void ThrowOnEnv(JNIEnv* env, VMStatus status, const char* message) {
 /* ---------------------------------------------------------------------------------- */
 /* Life cycle                                                                          */
 
+/* No class monitor is taken: the loader lets one thread at a time load a class, and a
+   thread loading interfaces must never wait on a monitor that another thread, loading
+   the same interfaces the other way round, holds. */
 VMStatus VMLoadableClass::Load() {
   if (GetIsLoaded()) return 0;
-  VMNameSpace* ns = GetNameSpace();
-  VMStatus status = MonitorEnter(ns);
-  if (status != 0) return status;
-  if (!GetIsLoaded()) {
-    status = LoadClassFile(GetLoader(), this);
-    if (status == 0) SetIsLoaded();
-  }
-  (void)MonitorExit(ns);
-  return status;
+  return LoadClassFile(GetLoader(), this);
 }
 
 static bool IsJavaLangObject(VMLoadableClass* cls) {
@@ -135,9 +130,11 @@ VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
   VMLoadableClass* super = GetSuper();
   if (status == 0) {
     SetIsPreparing();
-    if (super != NULL && HasCircularSuperChain()) {
-      // A chain that comes back to itself would never end any walk over superclasses.
-      status = VMStatus_ClassCircularityError;
+    // A chain that comes back to itself, or is deeper than a stack, would never end any
+    // walk over superclasses.
+    VMStatus chain = super != NULL ? CheckSuperChain() : 0;
+    if (chain != 0) {
+      status = chain;
     } else if (super != NULL) {
       status = super->Prepare(failing);
       if (status != 0) {

@@ -288,32 +288,30 @@ VMMethod* VMMethod::CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* sign
     *status = VMStatus_VirtualMachineError;
     return NULL;
   }
+  // A method has fewer than 256 argument words; the count is kept as 16-bit bytes, so a
+  // larger one would wrap and the frame would disagree with the descriptor.
+  if (info.parameterWords >= 256) {
+    *status = VMStatus_ClassFormatError;
+    return NULL;
+  }
   VMMethod* method = (VMMethod*)NewRecord(heap, Words, RefMask, Tag);
   if (method == NULL) {
     *status = VMStatus_OutOfMemoryError;
     return NULL;
-  }
-  if (definedIn != NULL) {
-    VMNameSpace* ns = definedIn->GetNameSpace();
-    VMLiteral* returnType = signature->Substring(ns, info.returnCharIndex, 0xFFFFFFFFu);
-    if (returnType == NULL) {
-      method->Destroy(heap);
-      *status = VMStatus_OutOfMemoryError;
-      return NULL;
-    }
-    VMClass* returnClass = VMClass::FindBySignature(ns, returnType, definedIn->GetClassLoader());
-    if (returnClass == NULL) {
-      method->Destroy(heap);
-      *status = VMStatus_NoClassDefFoundError;
-      return NULL;
-    }
-    method->SetClass(returnClass);
   }
   method->SetIsByteCode();
   method->SetName(name);
   method->SetSignature(signature);
   method->SetFlags(access);
   method->SetDefinedIn(definedIn);
+  if (definedIn != NULL) {
+    *status = method->FindReturnClass();
+    if (*status != 0) {
+      method->SetDefinedIn(NULL);
+      method->Destroy(heap);
+      return NULL;
+    }
+  }
   method->SetWord(ParameterBytesWord, ((info.parameterWords * 4) & 0xFFFFu) |
                                           ((info.returnWords * 4) << 16) |
                                           ((VMword)(info.returnChar & 0xFF) << 24));
@@ -334,6 +332,29 @@ VMMethod* VMMethod::CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* sign
   if (info.moreParmsThanBits) method->SetIsMoreParmsThanBits();
   method->SetNativeAddress(nativeFunction);
   return method;
+}
+
+VMStatus VMMethod::FindReturnClass() {
+  if (GetReturnClass() != NULL) return 0;
+  VMLoadableClass* definedIn = GetDefinedIn();
+  VMLiteral* signature = GetSignature();
+  if (definedIn == NULL || signature == NULL) return VMStatus_NoClassDefFoundError;
+  // The return type is what follows the ')' (the descriptor was checked at creation).
+  VMLiteralIterator it(signature);
+  uint32_t start = 0;
+  while (it.HasMoreChars()) {
+    if (it.NextChar() == ')') {
+      start = it.GetNextIndex();
+      break;
+    }
+  }
+  VMNameSpace* ns = definedIn->GetNameSpace();
+  VMLiteral* returnType = signature->Substring(ns, start, 0xFFFFFFFFu);
+  if (returnType == NULL) return VMStatus_OutOfMemoryError;
+  VMClass* returnClass = VMClass::FindBySignature(ns, returnType, definedIn->GetClassLoader());
+  if (returnClass == NULL) return VMStatus_NoClassDefFoundError;
+  SetClass(returnClass);
+  return 0;
 }
 
 void VMMember::Destroy(HHeap* heap) {

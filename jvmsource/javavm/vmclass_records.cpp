@@ -244,9 +244,11 @@ void VMLoadableClass::RegisterNativeMethods(VMNameSpace* ns, const char* classNa
       }
     }
   }
-  if (cls == NULL || !cls->GetIsLoadable() || !cls->GetLoadableClass()->GetIsPrepared()) return;
+  if (cls == NULL || !cls->GetIsLoadable()) return;
+  // Under the class's monitor, which a preparation applying the same records holds: two
+  // threads must never build the class's compiled constant pool at once.
   VMLoadableClass* loadable = cls->GetLoadableClass();
   if (loadable->MonitorEnter(ns) != 0) return;
-  loadable->RegisterNativeMethods();
+  if (loadable->GetIsPrepared()) loadable->RegisterNativeMethods();
   (void)loadable->MonitorExit(ns);
 }

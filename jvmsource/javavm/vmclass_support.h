@@ -1,5 +1,5 @@
 /* What the class model reads of the name space, its lists, the class loaders and the
-   calling thread's env, in one place; private to the vmclass sources. */
+   calling thread's env, in one place; private to the class-model sources. */
 #ifndef PUX_VMCLASS_SUPPORT_H
 #define PUX_VMCLASS_SUPPORT_H
 
@@ -94,6 +94,76 @@ class TextBuffer {
   uint32_t length;
   uint32_t room;
   bool failed;
+};
+
+/* A stack and a set of pointers for the walks over classes: they live in the caller's
+   frame while small and move to process memory when they grow. A growth that cannot be
+   had drops the entry and is remembered (Failed). Both have destructors, so neither may
+   live in a frame that a long jump skips. */
+class PointerStack {
+ public:
+  PointerStack() : data(first), count(0), room(kFirst), failed(false) {}
+  ~PointerStack();
+  PointerStack(const PointerStack&) = delete;
+  PointerStack& operator=(const PointerStack&) = delete;
+  void Push(void* p);
+  /* The last pushed entry, or NULL when the stack is empty. */
+  void* Pop() { return count != 0 ? data[--count] : NULL; }
+  uint32_t Count() const { return count; }
+  void* At(uint32_t i) const { return data[i]; }
+  bool Failed() const { return failed; }
+
+ private:
+  enum { kFirst = 32 };
+  void** data;
+  uint32_t count;
+  uint32_t room;
+  bool failed;
+  void* first[kFirst];
+};
+
+class PointerSet {
+ public:
+  PointerSet() : slots(first), room(kFirst), count(0), failed(false) {
+    for (uint32_t i = 0; i < kFirst; i++) first[i] = NULL;
+  }
+  ~PointerSet();
+  PointerSet(const PointerSet&) = delete;
+  PointerSet& operator=(const PointerSet&) = delete;
+  /* Adds p; true when it was not there before. */
+  bool Add(void* p);
+  /* Empties the set; it keeps its room. */
+  void Clear() {
+    for (uint32_t i = 0; i < room; i++) slots[i] = NULL;
+    count = 0;
+  }
+  bool Failed() const { return failed; }
+
+ private:
+  enum { kFirst = 64 };
+  bool Grow();
+  void** slots;
+  uint32_t room;
+  uint32_t count;
+  bool failed;
+  void* first[kFirst];
+};
+
+/* The superinterfaces of classes (their interfaces, the interfaces of those, and so on),
+   each once however many paths lead to it, depth first in declaration order. The
+   interfaces of every class handed to Start join the one walk, and what an earlier Start
+   reached is not visited again. */
+class InterfaceWalk {
+ public:
+  void Start(VMLoadableClass* cls);
+  /* The next interface, or NULL at the end. */
+  VMLoadableClass* Next();
+  bool Failed() const { return seen.Failed() || pending.Failed(); }
+
+ private:
+  void PushInterfacesOf(VMLoadableClass* cls);
+  PointerSet seen;
+  PointerStack pending;
 };
 
 }  // namespace classmodel

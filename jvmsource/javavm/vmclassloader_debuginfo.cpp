@@ -76,10 +76,40 @@ void VMClassLoader::LoadLocalVariables(Parse& p, uint32_t index) {
 namespace {
 
 /* The next method from first on with a recorded position, or the method count. */
-uint32_t NextRecorded(VMuintArray* positions, uint32_t first) {
-  uint32_t n = positions != NULL ? positions->GetSize() : 0;
-  while (first < n && positions->Get(first) == 0) first++;
+uint32_t NextRecorded(VMuintArray* positions, uint32_t first, uint32_t count) {
+  if (positions == NULL) return count;
+  while (first < count && positions->Get(first) == 0) first++;
   return first;
+}
+
+/* Whether the attribute whose length follows is named `name` in the class's pool. The
+   reader stands at its name index: a file changed since the class was loaded has other
+   bytes there. */
+bool AttributeNamed(VMClassLoader::Parse& p, const char* name) {
+  uint32_t index = VMClassLoader::Get2(*p.reader, *p.catcher);
+  if (index == 0 || index >= p.pool->GetCount()) return false;
+  int16_t t = p.pool->GetConstType(index);
+  if (t != VMConstantPool::TYPE_Utf8 && t != VMConstantPool::TYPE_Utf8_Resolved) return false;
+  VMLiteral* text = p.pool->GetConstUtf8(p.ns, index);
+  return text != NULL && text->EqualsAscii(name);
+}
+
+/* Forgets every table read so far; the per-method arrays stay, empty. */
+void EmptyTables(VMLoadableClass* cls, HHeap* heap) {
+  VMshortArrayArray* lines = cls->GetLineNumberArray();
+  for (uint32_t i = 0; lines != NULL && i < lines->GetSize(); i++) {
+    if (lines->Get(i) != NULL) lines->Get(i)->Destroy(heap);
+    lines->Set(i, NULL);
+  }
+  VMLocalDataMemberArrayArray* locals = cls->GetLocalVariableArray();
+  for (uint32_t i = 0; locals != NULL && i < locals->GetSize(); i++) {
+    VMLocalDataMemberArray* table = locals->Get(i);
+    if (table == NULL) continue;
+    for (uint32_t k = 0; k < table->GetSize(); k++)
+      if (table->Get(k) != NULL) table->Get(k)->Destroy(heap);
+    table->Destroy(heap);
+    locals->Set(i, NULL);
+  }
 }
 
 void DropTables(VMLoadableClass* cls, HHeap* heap) {
@@ -117,7 +147,8 @@ VMStatus VMClassLoader::LoadDebugInfo(VMLoadableClass* cls) {
   VMuintArray* linePositions = cls->GetMethodLineNumberOffsets();
   VMuintArray* localPositions = cls->GetMethodLocalInfoOffsets();
   uint32_t count = methods->GetSize();
-  bool recorded = NextRecorded(linePositions, 0) < count || NextRecorded(localPositions, 0) < count;
+  bool recorded =
+      NextRecorded(linePositions, 0, count) < count || NextRecorded(localPositions, 0, count) < count;
   // A class defined from bytes has no positions: there is nothing to re-read, and its name
   // may well open some other file.
   classReader reader;
@@ -140,7 +171,6 @@ VMStatus VMClassLoader::LoadDebugInfo(VMLoadableClass* cls) {
   p.catcher = &catcher;
   p.pool = cls->GetConstantPool();
   p.recordPositions = false;
-  p.outer = NULL;
   if (VM_CATCHER_ARM(catcher)) {
     status = catcher.Caught();
     DropTables(cls, heap);
@@ -159,27 +189,35 @@ VMStatus VMClassLoader::LoadDebugInfo(VMLoadableClass* cls) {
   // Tables name their texts through the pool; a class whose pool was dropped cannot read them.
   if (recorded) catcher.ClassFormat(p.pool != NULL);
 
+  // The file is read again by the class's name: when it is no longer the file that was
+  // loaded (another size, or not the attribute expected at a noted position), the class
+  // has no debug information rather than a wrong one.
+  bool stale = recorded && (uint32_t)reader.Size(reader.handle) != linePositions->Get(count);
   uint32_t current = 0;
-  uint32_t nextLine = NextRecorded(linePositions, 0);
-  uint32_t nextLocal = NextRecorded(localPositions, 0);
-  while (recorded && (nextLine < count || nextLocal < count)) {
+  uint32_t nextLine = NextRecorded(linePositions, 0, count);
+  uint32_t nextLocal = NextRecorded(localPositions, 0, count);
+  while (recorded && !stale && (nextLine < count || nextLocal < count)) {
     uint32_t lineDistance = nextLine < count ? linePositions->Get(nextLine) - current : 0xFFFFFFFFu;
     uint32_t localDistance = nextLocal < count ? localPositions->Get(nextLocal) - current : 0xFFFFFFFFu;
-    // Positions only grow along the file; one behind the reader is not where it was noted.
-    catcher.ClassFormat(lineDistance < 0x80000000u || localDistance < 0x80000000u);
-    if (localDistance <= lineDistance) {
-      Skip(reader, localDistance, catcher);
+    bool local = localDistance <= lineDistance;
+    uint32_t distance = local ? localDistance : lineDistance;
+    // Positions only grow along the file, and each follows its attribute's name index.
+    catcher.ClassFormat(distance >= 2 && distance < 0x80000000u);
+    Skip(reader, distance - 2, catcher);
+    if (!AttributeNamed(p, local ? "LocalVariableTable" : "LineNumberTable")) {
+      stale = true;
+    } else if (local) {
       LoadLocalVariables(p, nextLocal);
-      nextLocal = NextRecorded(localPositions, nextLocal + 1);
+      nextLocal = NextRecorded(localPositions, nextLocal + 1, count);
     } else {
-      Skip(reader, lineDistance, catcher);
       LoadLineNumbers(p, nextLine);
-      nextLine = NextRecorded(linePositions, nextLine + 1);
+      nextLine = NextRecorded(linePositions, nextLine + 1, count);
     }
     jint here = reader.Position();
     catcher.ClassFormat(here > 0);
     current = (uint32_t)here;
   }
+  if (stale) EmptyTables(cls, heap);
   cls->SetHaveDebugInfo();
   cls->SetMethodLineNumberOffsets(NULL);
   cls->SetMethodLocalInfoOffsets(NULL);

@@ -16,8 +16,6 @@
 
 namespace {
 
-thread_local VMClassLoader::Parse* tParsing = NULL;
-
 const uint16_t ACC_PUBLIC = 0x0001, ACC_PRIVATE = 0x0002, ACC_PROTECTED = 0x0004,
                ACC_STATIC = 0x0008, ACC_FINAL = 0x0010, ACC_SUPER = 0x0020,
                ACC_VOLATILE = 0x0040, ACC_NATIVE = 0x0100, ACC_INTERFACE = 0x0200,
@@ -99,14 +97,29 @@ VMLoadableClass* VMClassLoader::GetConstClass(VMConstantPool* pool, uint32_t ind
   catcher.CheckStatus(status);
   catcher.NotNull(cls);
   Fail(catcher, ((VMClass*)cls)->GetIsLoadable());
-  if (initialize) {
-    // Loaded only: the class is initialised later, with the class that names it, so a
-    // parse never runs Java code. The entry stays unresolved for the same reason.
-    for (VMClassLoader::Parse* p = tParsing; p != NULL; p = p->outer)
-      if (p->cls == cls) catcher.Throw(VMStatus_ClassCircularityError);
-    catcher.CheckStatus(cls->Load());
-  }
+  // Loaded only: the class is initialised later, with the class that names it.
+  if (initialize) catcher.CheckStatus(cls->Load());
   return cls;
+}
+
+/* The class of a Class entry that the parse itself needs (superclass, interfaces,
+   exception classes, inner classes): each is a class or interface, never an array, and
+   only these get their descriptors before the parse has succeeded. */
+VMLoadableClass* VMClassLoader::ParsedClass(Parse& p, uint32_t index) {
+  VMErrorCatcher& catcher = *p.catcher;
+  Fail(catcher, index != 0 && index < p.pool->GetCount());
+  int16_t t = p.pool->GetConstType(index);
+  Fail(catcher, t == VMConstantPool::TYPE_Class || t == VMConstantPool::TYPE_Class_Resolved);
+  VMObject* word = (VMObject*)p.pool->GetConstWord(index);
+  if (word->GetTag() != VMClass::Tag) {
+    VMLiteral* name = (VMLiteral*)word;
+    Fail(catcher, name->ByteAt(0) != '[');
+    word = (VMObject*)VMClass::FindByName(p.ns, name, p.loader);
+    catcher.NotNull(word);
+    p.pool->SetConstWord(index, (VMword)word);
+  }
+  Fail(catcher, ((VMClass*)word)->GetIsLoadable());
+  return (VMLoadableClass*)word;
 }
 
 VMClassLoader::AttributeClass VMClassLoader::ClassifyAttribute(VMLoadableClass* cls,
@@ -192,11 +205,11 @@ void VMClassLoader::ResolveConstantPool(Parse& p) {
     int16_t t = pool->GetConstType(i);
     switch (t) {
       case VMConstantPool::TYPE_Class: {
+        // The name for now; the descriptor once the whole file has been read (see
+        // ResolveClassEntries), so that a file that fails leaves no classes behind.
         VMLiteral* name = GetConstUtf8(p.cls, pool, pool->GetConstWord(i), catcher);
         catcher.Verify(VMClass::ValidName(name));
-        VMClass* cls = VMClass::FindByName(p.ns, name, p.loader);
-        catcher.NotNull(cls);
-        pool->SetConstWord(i, (VMword)cls);
+        pool->SetConstWord(i, (VMword)name);
         break;
       }
       case VMConstantPool::TYPE_String: {
@@ -231,6 +244,23 @@ void VMClassLoader::ResolveConstantPool(Parse& p) {
   pool->SetClassesResolved(true);
 }
 
+void VMClassLoader::ResolveClassEntries(Parse& p) {
+  VMConstantPool* pool = p.pool;
+  for (uint32_t i = 1; i < pool->GetCount(); i++) {
+    if (pool->GetConstType(i) != VMConstantPool::TYPE_Class) continue;
+    VMObject* word = (VMObject*)pool->GetConstWord(i);
+    if (word->GetTag() == VMClass::Tag) continue;
+    VMClass* cls = VMClass::FindByName(p.ns, (VMLiteral*)word, p.loader);
+    p.catcher->NotNull(cls);
+    pool->SetConstWord(i, (VMword)cls);
+  }
+}
+
+void VMClassLoader::ResolveReturnClasses(Parse& p) {
+  VMMethodArray* methods = p.cls->GetMethods();
+  for (uint32_t i = 0; i < methods->GetSize(); i++) p.catcher->CheckStatus(methods->Get(i)->FindReturnClass());
+}
+
 void VMClassLoader::LoadInterfaces(Parse& p) {
   VMErrorCatcher& catcher = *p.catcher;
   uint32_t count = Get2(*p.reader, catcher);
@@ -238,13 +268,9 @@ void VMClassLoader::LoadInterfaces(Parse& p) {
                                                           jallocFailFast, VMTag_VMInterfaceArray);
   catcher.NotNull(interfaces);
   p.cls->SetInterfaces(interfaces);
-  for (uint32_t i = 0; i < count; i++) {
-    uint16_t index = Get2(*p.reader, catcher);
-    VMLoadableClass* iface = GetConstClass(p.pool, index, true, catcher);
-    // A class listed as an interface must be one; it is not made one here.
-    if (!((VMClass*)iface)->GetIsInterface()) catcher.Throw(VMStatus_IncompatibleClassChangeError);
-    interfaces->Set(i, (VMClass*)iface);
-  }
+  // Loaded (and checked to be interfaces) once this parse is over: a parse never waits
+  // for another class.
+  for (uint32_t i = 0; i < count; i++) interfaces->Set(i, (VMClass*)ParsedClass(p, Get2(*p.reader, catcher)));
 }
 
 void VMClassLoader::LoadOneDataMember(Parse& p, uint32_t position) {
@@ -348,7 +374,7 @@ void VMClassLoader::LoadCode(Parse& p, VMMethod* method, uint32_t position) {
       h->SetEndPc(end);
       h->SetHandlerPc(handler);
       h->SetCatchTypeIndex(type);
-      if (type != 0) h->SetCatchClass(GetConstClass(p.pool, type, false, catcher));
+      if (type != 0) h->SetCatchClass(ParsedClass(p, type));
     }
   }
 
@@ -382,7 +408,7 @@ void VMClassLoader::LoadExceptions(Parse& p, VMMethod* method) {
   method->SetThrows(thrown);
   for (uint32_t i = 0; i < count; i++) {
     uint16_t index = Get2(*p.reader, catcher);
-    GetConstClass(p.pool, index, false, catcher);
+    ParsedClass(p, index);
     thrown->Set(i, index);
   }
 }
@@ -398,11 +424,13 @@ void VMClassLoader::LoadOneMethod(Parse& p, uint32_t position) {
   VMLiteral* descriptor = GetConstUtf8(p.cls, p.pool, Get2(reader, catcher), catcher);
   uint32_t attributes = Get2(reader, catcher);
   VMStatus status = 0;
-  VMMethod* method = VMMethod::CreateInstance(p.heap, name, descriptor, flags, p.cls, &status);
+  // Without a declaring class yet: the return type's class is found once the file has
+  // been read whole (ResolveReturnClasses).
+  VMMethod* method = VMMethod::CreateInstance(p.heap, name, descriptor, flags, NULL, &status);
   catcher.CheckStatus(status);
   catcher.NotNull(method);
+  method->SetDefinedIn(p.cls);
   p.cls->GetMethods()->Set(position, method);
-  Fail(catcher, method->GetParameterWords() < 256);
   bool haveCode = false, haveExceptions = false;
   for (uint32_t a = 0; a < attributes; a++) {
     AttributeClass kind = ClassifyAttribute(p.cls, p.pool, reader, catcher);
@@ -431,10 +459,13 @@ void VMClassLoader::LoadMethods(Parse& p) {
   VMMethodArray* methods = VMMethodArray::CreateInstance(p.heap, count, jallocFailFast, VMTag_VMMethodArray);
   catcher.NotNull(methods);
   p.cls->SetMethods(methods);
-  VMuintArray* lines = VMuintArray::CreateInstance(p.heap, count, jallocFailFast, VMTag_VMuintArray);
+  // One entry more than the methods: the line-number one holds the size of the file the
+  // positions were noted in (see LoadDebugInfo).
+  VMuintArray* lines = VMuintArray::CreateInstance(p.heap, count + 1, jallocFailFast, VMTag_VMuintArray);
   catcher.NotNull(lines);
   p.cls->SetMethodLineNumberOffsets(lines);
-  VMuintArray* locals = VMuintArray::CreateInstance(p.heap, count, jallocFailFast, VMTag_VMuintArray);
+  if (p.recordPositions) lines->Set(count, (uint32_t)p.reader->Size(p.reader->handle));
+  VMuintArray* locals = VMuintArray::CreateInstance(p.heap, count + 1, jallocFailFast, VMTag_VMuintArray);
   catcher.NotNull(locals);
   p.cls->SetMethodLocalInfoOffsets(locals);
   for (uint32_t i = 0; i < count; i++) LoadOneMethod(p, i);
@@ -456,10 +487,10 @@ void VMClassLoader::LoadInnerClasses(Parse& p) {
   uint32_t appended = 0;
   for (uint32_t i = 0; i < count; i++) {
     uint16_t innerIndex = Get2(reader, catcher);
-    VMLoadableClass* inner = innerIndex != 0 ? GetConstClass(p.pool, innerIndex, false, catcher) : NULL;
+    VMLoadableClass* inner = innerIndex != 0 ? ParsedClass(p, innerIndex) : NULL;
     uint16_t outerIndex = Get2(reader, catcher);
     if (outerIndex != 0) {
-      VMLoadableClass* outer = GetConstClass(p.pool, outerIndex, false, catcher);
+      VMLoadableClass* outer = ParsedClass(p, outerIndex);
       if (inner == p.cls)
         p.cls->SetDeclaringClass(outerIndex);
       else if (outer == p.cls)
@@ -509,6 +540,9 @@ void DestroyMemberRecord(VMObject* object, HHeap* heap) {
    next try, which would otherwise add its members on top of the last try's (a leak) and
    inherit its flags (an interface bit on what is now a plain class). */
 void VMClassLoader::ForgetParse(VMLoadableClass* cls, HHeap* heap) {
+  VMConstantPool* pool = cls->GetConstantPool();
+  cls->SetConstantPool(NULL);
+  if (pool != NULL) pool->Destroy(heap);
   DestroyMemberRecord((VMObject*)cls->GetInterfaces(), heap);
   cls->SetInterfaces(NULL);
   if (VMDataMemberArray* fields = cls->GetDataMembers()) {
@@ -539,18 +573,153 @@ void VMClassLoader::ForgetParse(VMLoadableClass* cls, HHeap* heap) {
   cls->ClearIsAbstract();
 }
 
+/* ---- taking turns ----
+
+   One thread at a time reads a class and loads its interfaces; others wait for it to
+   finish. No monitor is held meanwhile, so a thread that loads interfaces never blocks
+   another that loads the same ones in the other order; instead, the turns of all threads
+   are kept in one process-wide list, and a thread that would wait for a class whose
+   loader waits, directly or through others, for a class of its own gives up with
+   ClassCircularityError: interfaces that extend each other. */
+
+namespace {
+
+struct LoadThread {
+  VMLoadableClass* waitingFor;  /* under gTurnsLock */
+  uint32_t depth;               /* turns this thread holds */
+};
+
+struct LoadTurn {
+  VMLoadableClass* cls;
+  LoadThread* owner;
+  LoadTurn* next;
+};
+
+thread_local LoadThread tLoad = {NULL, 0};
+LoadTurn* gTurns = NULL;
+int gTurnsLock = 0;
+
+/* The list is only ever held for a few steps: a spin, yielding when it lasts. */
+void LockTurns() {
+  for (uint32_t spins = 0; __atomic_exchange_n(&gTurnsLock, 1, __ATOMIC_ACQUIRE) != 0; spins++) {
+    if (spins >= 64) VMUtils::GetHostFunctions()->Sleep(0);
+  }
+}
+
+void UnlockTurns() { __atomic_store_n(&gTurnsLock, 0, __ATOMIC_RELEASE); }
+
+LoadTurn* TurnOf(VMLoadableClass* cls) {
+  for (LoadTurn* t = gTurns; t != NULL; t = t->next)
+    if (t->cls == cls) return t;
+  return NULL;
+}
+
+/* Whether a thread waits, directly or through others, for a class this thread loads. */
+bool WaitsForThisThread(LoadThread* owner) {
+  for (uint32_t steps = 0; owner != NULL && steps < 0x10000u; steps++) {
+    if (owner == &tLoad) return true;
+    LoadTurn* turn = owner->waitingFor != NULL ? TurnOf(owner->waitingFor) : NULL;
+    owner = turn != NULL ? turn->owner : NULL;
+  }
+  return false;
+}
+
+const VMStatus kWait = -1;
+
+/* 0 with *mine in the list when this thread takes the class; 0 with *taken false when
+   the class is loaded meanwhile; a status when this thread must not take it. A define
+   takes only a class that nobody has loaded or is loading. */
+VMStatus TakeTurn(VMLoadableClass* cls, LoadTurn* mine, bool define, bool* taken) {
+  *taken = false;
+  for (uint32_t round = 0;; round++) {
+    LockTurns();
+    LoadTurn* holder = TurnOf(cls);
+    VMStatus status = kWait;
+    if (define && (cls->GetIsLoaded() || holder != NULL)) {
+      status = VMStatus_LinkageError;
+    } else if (cls->GetIsLoaded()) {
+      status = 0;
+    } else if (holder == NULL) {
+      if (tLoad.depth >= VMLoadableClass::MAX_NESTING) {
+        status = VMStatus_LinkageError;
+      } else {
+        mine->next = gTurns;
+        gTurns = mine;
+        tLoad.depth++;
+        *taken = true;
+        status = 0;
+      }
+    } else if (WaitsForThisThread(holder->owner)) {
+      status = VMStatus_ClassCircularityError;
+    }
+    tLoad.waitingFor = status == kWait ? cls : NULL;
+    UnlockTurns();
+    if (status != kWait) return status;
+    VMUtils::GetHostFunctions()->Sleep(round < 32 ? 0 : 1);
+  }
+}
+
+void EndTurn(LoadTurn* mine) {
+  LockTurns();
+  for (LoadTurn** t = &gTurns; *t != NULL; t = &(*t)->next) {
+    if (*t == mine) {
+      *t = mine->next;
+      break;
+    }
+  }
+  tLoad.depth--;
+  UnlockTurns();
+}
+
+}  // namespace
+
+/* The interfaces a parsed class lists: each is loaded, and must be an interface. */
+static VMStatus LoadInterfacesOf(VMLoadableClass* cls) {
+  VMClassArray* interfaces = cls->GetInterfaces();
+  for (uint32_t i = 0; interfaces != NULL && i < interfaces->GetSize(); i++) {
+    VMLoadableClass* iface = interfaces->Get(i)->GetLoadableClass();
+    VMStatus status = iface->Load();
+    if (status != 0) return status;
+    // A class listed as an interface must be one; it is not made one here.
+    if (!((VMClass*)iface)->GetIsInterface()) return VMStatus_IncompatibleClassChangeError;
+  }
+  return 0;
+}
+
+VMStatus VMClassLoader::LoadInTurn(VMLoadableClass* cls, MemorySource* source) {
+  if (cls == NULL) return VMStatus_NoClassDefFoundError;
+  LoadTurn mine = {cls, &tLoad, NULL};
+  bool taken = false;
+  VMStatus status = TakeTurn(cls, &mine, source != NULL, &taken);
+  if (status != 0 || !taken) return status;
+  if (source != NULL) {
+    classReader reader(source);
+    status = Load(cls, reader, false);
+  } else {
+    classReader reader(cls, GetLoaderID(), status);
+    if (status == 0) status = Load(cls, reader, false);
+  }
+  if (status == 0) {
+    status = LoadInterfacesOf(cls);
+    if (status != 0) ForgetParse(cls, GetNameSpace()->GetHeap());
+  }
+  if (status == 0) cls->SetIsLoaded();
+  EndTurn(&mine);
+  return status;
+}
+
 VMStatus VMClassLoader::Load(VMLoadableClass* cls, bool poolOnly) {
+  if (!poolOnly) return LoadInTurn(cls, NULL);
   VMStatus status = 0;
   classReader reader(cls, GetLoaderID(), status);
   if (status != 0) return status;
-  return Load(cls, reader, poolOnly);
+  return Load(cls, reader, true);
 }
 
 VMStatus VMClassLoader::Load(VMLoadableClass* cls, const uint8_t* bytes, uint32_t size) {
   if (bytes == NULL && size != 0) return VMStatus_ClassFormatError;
   MemorySource source = {bytes, size, 0};
-  classReader reader(&source);
-  return Load(cls, reader, false);
+  return LoadInTurn(cls, &source);
 }
 
 VMStatus VMClassLoader::Load(VMLoadableClass* cls, classReader& reader, bool poolOnly) {
@@ -570,15 +739,15 @@ VMStatus VMClassLoader::Load(VMLoadableClass* cls, classReader& reader, bool poo
   p.catcher = &catcher;
   p.pool = NULL;
   p.recordPositions = reader.Read != classReader::MemoryRead;
-  p.outer = tParsing;
-  tParsing = &p;
   if (VM_CATCHER_ARM(catcher)) {
     VMStatus status = catcher.Caught();
-    tParsing = p.outer;
-    VMConstantPool* pool = cls->GetConstantPool();
-    cls->SetConstantPool(NULL);
-    if (pool != NULL) pool->Destroy(p.heap);
-    if (!poolOnly && !cls->GetIsLoaded()) ForgetParse(cls, p.heap);
+    if (poolOnly || cls->GetIsLoaded()) {
+      VMConstantPool* pool = cls->GetConstantPool();
+      cls->SetConstantPool(NULL);
+      if (pool != NULL) pool->Destroy(p.heap);
+    } else {
+      ForgetParse(cls, p.heap);
+    }
     reader.CloseIfOpen();
     return status;
   }
@@ -599,7 +768,7 @@ VMStatus VMClassLoader::Load(VMLoadableClass* cls, classReader& reader, bool poo
     catcher.Throw(VMStatus_NoClassDefFoundError);
   ResolveConstantPool(p);
   if (poolOnly) {
-    tParsing = p.outer;
+    ResolveClassEntries(p);
     reader.CloseIfOpen();
     return 0;
   }
@@ -609,7 +778,7 @@ VMStatus VMClassLoader::Load(VMLoadableClass* cls, classReader& reader, bool poo
     VMLiteralTable* literals = p.ns->GetLiterals();
     Fail(catcher, literals != NULL && ownName == literals->GetJava_lang_Object());
   } else {
-    VMLoadableClass* super = GetConstClass(p.pool, superIndex, false, catcher);
+    VMLoadableClass* super = ParsedClass(p, superIndex);
     if (super == cls || super->GetName() == ownName) catcher.Throw(VMStatus_ClassCircularityError);
     // An interface as superclass is known only once it is loaded; preparation checks the
     // rest of the chain.
@@ -623,7 +792,9 @@ VMStatus VMClassLoader::Load(VMLoadableClass* cls, classReader& reader, bool poo
   LoadClassAttributes(p);
   uint8_t extra;
   Fail(catcher, reader.Read(reader.handle, &extra, 1) <= 0);
-  tParsing = p.outer;
+  // The file is good: only now do the classes it names get their descriptors.
+  ResolveClassEntries(p);
+  ResolveReturnClasses(p);
   reader.CloseIfOpen();
   return 0;
 }

@@ -189,7 +189,10 @@ VMLoadableClass* VMConstantPool::StoredClass(uint32_t index) const {
   if (!IsIndex(index) || !GetClassesResolved()) return NULL;
   int16_t t = GetConstType(index);
   if (t != TYPE_Class && t != TYPE_Class_Resolved) return NULL;
-  return (VMLoadableClass*)GetWord(index);
+  // While the parser reads a file its Class entries hold names; the descriptors come
+  // when the whole file has been read.
+  VMObject* word = (VMObject*)GetWord(index);
+  return word != NULL && word->GetTag() == VMClass::Tag ? (VMLoadableClass*)word : NULL;
 }
 
 /* ---- the pool's monitor ---- */
@@ -203,21 +206,28 @@ VMStatus VMConstantPool::Enter(VMNameSpace* ns) { return MonitorEnter(MonitorNam
 
 void VMConstantPool::Leave(VMNameSpace* ns) { MonitorExit(MonitorNameSpace(ns)); }
 
-/* ---- resolution ---- */
+/* ---- resolution ----
+
+   An entry's type is read once; a resolved entry's word is read after it (the writer
+   stores the word first and publishes the type last). Everything an unresolved entry
+   holds (the bytes of a Utf8, the indices of a reference) is read under the pool's
+   monitor after testing the type again, since another thread may resolve the entry and
+   replace its word at any moment. Classes are initialised and members looked up outside
+   the monitor: initialisation runs Java code and waits for other threads. */
 
 VMLiteral* VMConstantPool::GetConstUtf8(VMNameSpace* ns, uint32_t index) {
   if (!IsIndex(index)) return NULL;
-  if (GetConstType(index) == TYPE_Utf8_Resolved) return (VMLiteral*)GetWord(index);
-  if (GetConstType(index) != TYPE_Utf8) return NULL;
-  if (Enter(ns) != 0) return NULL;
+  int16_t t = GetConstType(index);
+  if (t == TYPE_Utf8_Resolved) return (VMLiteral*)GetWord(index);
+  if (t != TYPE_Utf8 || Enter(ns) != 0) return NULL;
   VMLiteral* literal = NULL;
-  if (GetConstType(index) == TYPE_Utf8_Resolved) {
+  t = GetConstType(index);
+  if (t == TYPE_Utf8_Resolved) {
     literal = (VMLiteral*)GetWord(index);
-  } else {
+  } else if (t == TYPE_Utf8) {
     VMbyteArray* bytes = (VMbyteArray*)GetWord(index);
     literal = VMLiteral::CreateInstance(ns, bytes);
     if (literal != NULL) {
-      // The word first: readers that skip the lock trust the type.
       SetWord(index, (VMword)literal);
       SetConstType(index, TYPE_Utf8_Resolved);
       bytes->Destroy(ns->GetHeap());
@@ -233,13 +243,14 @@ VMLiteral* VMConstantPool::GetConstUtf8(VMLoadableClass* cls, uint32_t index) {
 
 VMJavaLangString* VMConstantPool::GetConstString(VMNameSpace* ns, uint32_t index) {
   if (!IsIndex(index)) return NULL;
-  if (GetConstType(index) == TYPE_String_Resolved) return (VMJavaLangString*)GetWord(index);
-  if (GetConstType(index) != TYPE_String) return NULL;
-  if (Enter(ns) != 0) return NULL;
+  int16_t t = GetConstType(index);
+  if (t == TYPE_String_Resolved) return (VMJavaLangString*)GetWord(index);
+  if (t != TYPE_String || Enter(ns) != 0) return NULL;
   VMJavaLangString* string = NULL;
-  if (GetConstType(index) == TYPE_String_Resolved) {
+  t = GetConstType(index);
+  if (t == TYPE_String_Resolved) {
     string = (VMJavaLangString*)GetWord(index);
-  } else {
+  } else if (t == TYPE_String) {
     VMLiteral* literal = GetConstUtf8(ns, GetWord(index));
     if (literal != NULL) string = VMJavaLangString::CreateIntern(ns, literal);
     if (string != NULL) {
@@ -259,12 +270,13 @@ VMLoadableClass* VMConstantPool::GetConstClass(uint32_t index, VMStatus* status,
   VMStatus ignored;
   if (status == NULL) status = &ignored;
   *status = 0;
+  bool resolved = IsIndex(index) && GetConstType(index) == TYPE_Class_Resolved;
   VMLoadableClass* cls = StoredClass(index);
   if (cls == NULL) {
     *status = VMStatus_ClassFormatError;
     return NULL;
   }
-  if (!initialize || GetConstType(index) == TYPE_Class_Resolved) return cls;
+  if (!initialize || resolved) return cls;
   // Initialising runs Java code and may wait for other threads: never under the pool's
   // monitor, which every other resolution in this pool needs. The class word is fixed
   // since the parser's pass, so only the type changes afterwards, and storing it twice
@@ -288,42 +300,91 @@ VMLoadableClass* VMConstantPool::GetConstClass(uint32_t index, VMStatus* status,
   return cls;
 }
 
+bool VMConstantPool::ReadReference(uint32_t index, bool anyKind, int16_t kind, Reference* ref,
+                                   VMStatus* status) {
+  *status = 0;
+  ref->member = NULL;
+  ref->cls = NULL;
+  int16_t t = IsIndex(index) ? GetConstType(index) : 0;
+  bool reference = t == TYPE_FieldRef || t == TYPE_MethodRef || t == TYPE_InterfaceMethodRef;
+  bool member = t == TYPE_FieldRef_Resolved || t == TYPE_MethodRef_Resolved ||
+                t == TYPE_InterfaceMethodRef_Resolved;
+  if (!anyKind && t != kind && t != -kind) reference = member = false;
+  if (member) {
+    ref->member = (VMMember*)GetWord(index);
+    return true;
+  }
+  if (!reference) {
+    *status = VMStatus_ClassFormatError;
+    return false;
+  }
+  // A first look, only to find the pool's name space: the indices are read again under
+  // the monitor. When the look fails the entry is being resolved, by a thread that has
+  // made the monitor already.
+  uint16_t classIndex, nameAndType;
+  GetConstTwoShort(index, &classIndex, &nameAndType);
+  VMLoadableClass* any = StoredClass(classIndex);
+  VMNameSpace* ns = any != NULL ? any->GetNameSpace() : NULL;
+  *status = Enter(ns);
+  if (*status != 0) return false;
+  if (GetConstType(index) == -t) {
+    ref->member = (VMMember*)GetWord(index);
+  } else {
+    GetConstTwoShort(index, &classIndex, &nameAndType);
+    ref->classIndex = classIndex;
+    ref->cls = StoredClass(classIndex);
+    uint16_t nameIndex = 0, descriptorIndex = 0;
+    if (IsIndex(nameAndType) && GetConstType(nameAndType) == TYPE_NameAndType)
+      GetConstTwoShort(nameAndType, &nameIndex, &descriptorIndex);
+    if (ref->cls == NULL || nameIndex == 0) {
+      *status = VMStatus_ClassFormatError;
+    } else {
+      ref->name = GetConstUtf8(ref->cls->GetNameSpace(), nameIndex);
+      ref->signature = GetConstUtf8(ref->cls->GetNameSpace(), descriptorIndex);
+      if (ref->name == NULL || ref->signature == NULL) *status = VMStatus_OutOfMemoryError;
+    }
+  }
+  Leave(ns);
+  return *status == 0;
+}
+
+void VMConstantPool::Publish(uint32_t index, int16_t kind, VMMember** member) {
+  VMNameSpace* ns = (*member)->GetDefinedIn()->GetNameSpace();
+  if (Enter(ns) != 0) return;  // the answer stands; the entry stays to be resolved again
+  if (GetConstType(index) == kind) {
+    SetWord(index, (VMword)*member);
+    SetConstType(index, (int16_t)-kind);
+  } else if (GetConstType(index) == -kind) {
+    *member = (VMMember*)GetWord(index);
+  }
+  Leave(ns);
+}
+
 VMLoadableClass* VMConstantPool::getClassNameAndSignature(uint32_t index, VMLiteral** name,
                                                           VMLiteral** signature, VMStatus* status) {
   VMStatus ignored;
   if (status == NULL) status = &ignored;
-  *status = 0;
-  int16_t t = IsIndex(index) ? GetConstType(index) : 0;
-  if (t != TYPE_FieldRef && t != TYPE_MethodRef && t != TYPE_InterfaceMethodRef) {
-    *status = VMStatus_ClassFormatError;
-    return NULL;
+  Reference ref;
+  if (!ReadReference(index, true, 0, &ref, status)) return NULL;
+  if (ref.member != NULL) {
+    *name = ref.member->GetName();
+    *signature = ref.member->GetSignature();
+    return ref.member->GetDefinedIn();
   }
-  uint16_t classIndex, nameAndType;
-  GetConstTwoShort(index, &classIndex, &nameAndType);
-  VMLoadableClass* cls = GetConstClass(classIndex, status, true);
+  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
   if (cls == NULL) return NULL;
-  if (!IsIndex(nameAndType) || GetConstType(nameAndType) != TYPE_NameAndType) {
-    *status = VMStatus_ClassFormatError;
-    return NULL;
-  }
-  uint16_t nameIndex, descriptorIndex;
-  GetConstTwoShort(nameAndType, &nameIndex, &descriptorIndex);
-  VMNameSpace* ns = cls->GetNameSpace();
-  *name = GetConstUtf8(ns, nameIndex);
-  *signature = GetConstUtf8(ns, descriptorIndex);
-  if (*name == NULL || *signature == NULL) {
-    *status = VMStatus_OutOfMemoryError;
-    return NULL;
-  }
+  *name = ref.name;
+  *signature = ref.signature;
   return cls;
 }
 
-VMStatus VMConstantPool::CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special) {
+/* Access to a member from a class. A private member is reachable from its own class
+   only: invokespecial's flag grants nothing here (its own rule for constructors is the
+   caller's). */
+VMStatus VMConstantPool::CheckAccess(VMMember* member, VMLoadableClass* accessor, bool) {
   if (member->GetIsPublic()) return 0;
   VMLoadableClass* owner = member->GetDefinedIn();
-  if (member->GetIsPrivate()) {
-    return (owner == accessor || special) ? 0 : VMStatus_IllegalAccessException;
-  }
+  if (member->GetIsPrivate()) return owner == accessor ? 0 : VMStatus_IllegalAccessException;
   if (member->GetIsProtected() && accessor != NULL &&
       VMClass::AssignableFrom((VMClass*)accessor, (VMClass*)owner))
     return 0;
@@ -351,62 +412,35 @@ VMLoadableClass* ObjectClassOf(VMClass* cls) {
   return list != NULL ? list->GetObjectClass() : NULL;
 }
 
-/* A method declared by an interface or one of its superinterfaces. */
-VMMethod* FindInterfaceMethod(VMLoadableClass* iface, VMLiteral* name, VMLiteral* signature,
-                              uint32_t depth) {
-  if (iface == NULL || depth > 64) return NULL;
-  VMMethod* m = iface->FindMethod(name, signature, false);
-  if (m != NULL) return m;
-  VMClassArray* supers = iface->GetInterfaces();
-  uint32_t n = supers != NULL ? supers->GetSize() : 0;
-  for (uint32_t i = 0; i < n; i++) {
-    VMClass* s = supers->Get(i);
-    if (s == NULL || !s->GetIsLoadable()) continue;
-    m = FindInterfaceMethod((VMLoadableClass*)s, name, signature, depth + 1);
-    if (m != NULL) return m;
-  }
-  return NULL;
-}
-
 }  // namespace
 
 VMDataMember* VMConstantPool::GetConstUnresolvedField(VMLoadableClass* accessor, uint32_t index,
                                                       VMStatus* status) {
   VMStatus ignored;
   if (status == NULL) status = &ignored;
-  VMLiteral* name = NULL;
-  VMLiteral* signature = NULL;
-  VMLoadableClass* cls = getClassNameAndSignature(index, &name, &signature, status);
+  Reference ref;
+  if (!ReadReference(index, false, TYPE_FieldRef, &ref, status)) return NULL;
+  if (ref.member != NULL) return (VMDataMember*)ref.member;
+  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
   if (cls == NULL) return NULL;
   if (!cls->GetIsLoadable()) {
     *status = VMStatus_NoSuchFieldError;  // arrays have no fields
     return NULL;
   }
-  VMNameSpace* ns = cls->GetNameSpace();
-  *status = Enter(ns);
-  if (*status != 0) return NULL;
-  VMDataMember* field = NULL;
-  if (GetConstType(index) == TYPE_FieldRef_Resolved) {
-    field = (VMDataMember*)GetWord(index);
-  } else {
-    field = cls->FindField(name, signature, false, NULL);
-    // Compilers for newer targets name the class the access is made through, not the
-    // declaring one: look along the supertypes too.
-    if (field == NULL) field = cls->FindField(name, signature, true, VMUtils::GetHostFunctions()->GetCurrentEnv());
-    if (field == NULL) {
-      *status = VMStatus_NoSuchFieldError;
-    } else {
-      *status = CheckAccess((VMMember*)field, accessor, false);
-      if (*status == 0) {
-        SetWord(index, (VMword)field);
-        SetConstType(index, TYPE_FieldRef_Resolved);
-      } else {
-        field = NULL;
-      }
-    }
+  VMDataMember* field = cls->FindField(ref.name, ref.signature, false, NULL);
+  // Compilers for newer targets name the class the access is made through, not the
+  // declaring one: look along the supertypes too (which initialises the interfaces met).
+  if (field == NULL)
+    field = cls->FindField(ref.name, ref.signature, true, VMUtils::GetHostFunctions()->GetCurrentEnv());
+  if (field == NULL) {
+    *status = VMStatus_NoSuchFieldError;
+    return NULL;
   }
-  Leave(ns);
-  return field;
+  *status = CheckAccess((VMMember*)field, accessor, false);
+  if (*status != 0) return NULL;
+  VMMember* member = (VMMember*)field;
+  Publish(index, TYPE_FieldRef, &member);
+  return (VMDataMember*)member;
 }
 
 VMMethod* VMConstantPool::GetConstMethod(VMLoadableClass* accessor, uint32_t index,
@@ -417,42 +451,33 @@ VMMethod* VMConstantPool::GetConstMethod(VMLoadableClass* accessor, uint32_t ind
     *status = 0;
     return (VMMethod*)GetWord(index);
   }
-  VMLiteral* name = NULL;
-  VMLiteral* signature = NULL;
-  VMLoadableClass* cls = getClassNameAndSignature(index, &name, &signature, status);
+  Reference ref;
+  if (!ReadReference(index, false, TYPE_MethodRef, &ref, status)) return NULL;
+  if (ref.member != NULL) return (VMMethod*)ref.member;
+  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
   if (cls == NULL) return NULL;
-  VMNameSpace* ns = cls->GetNameSpace();
   // An array class has the methods of java/lang/Object (clone of an array, for one).
   VMLoadableClass* searched = cls->GetIsLoadable() ? cls : ObjectClassOf(cls);
-  if (searched == NULL) {
+  VMMethod* method = searched != NULL ? searched->FindMethod(ref.name, ref.signature, true) : NULL;
+  if (method == NULL) {
     *status = VMStatus_NoSuchMethodError;
     return NULL;
   }
-  *status = Enter(ns);
+  *status = CheckAccess((VMMember*)method, accessor, special);
   if (*status != 0) return NULL;
-  VMMethod* method = NULL;
-  if (GetConstType(index) == TYPE_MethodRef_Resolved) {
-    method = (VMMethod*)GetWord(index);
-  } else {
-    method = searched->FindMethod(name, signature, true);
-    if (method == NULL) {
-      *status = VMStatus_NoSuchMethodError;
-    } else {
-      *status = CheckAccess((VMMember*)method, accessor, special);
-      VMLiteralTable* literals = ns->GetLiterals();
-      if (*status == 0 && special && literals != NULL && name == literals->GetInit() &&
-          method->GetDefinedIn() != searched)
-        *status = VMStatus_NoSuchMethodError;
-      if (*status == 0) {
-        SetWord(index, (VMword)method);
-        SetConstType(index, TYPE_MethodRef_Resolved);
-      } else {
-        method = NULL;
-      }
-    }
+  // Constructors are not inherited: invokespecial may call only the named class's own.
+  VMLiteralTable* literals = cls->GetNameSpace()->GetLiterals();
+  bool inheritedConstructor =
+      literals != NULL && ref.name == literals->GetInit() && method->GetDefinedIn() != searched;
+  if (inheritedConstructor && special) {
+    *status = VMStatus_NoSuchMethodError;
+    return NULL;
   }
-  Leave(ns);
-  return method;
+  // Such an answer depends on the flag: it is not kept for the next use of the entry.
+  if (inheritedConstructor) return method;
+  VMMember* member = (VMMember*)method;
+  Publish(index, TYPE_MethodRef, &member);
+  return (VMMethod*)member;
 }
 
 VMMethod* VMConstantPool::GetConstInterfaceMethod(uint32_t index, VMStatus* status) {
@@ -462,58 +487,45 @@ VMMethod* VMConstantPool::GetConstInterfaceMethod(uint32_t index, VMStatus* stat
     *status = 0;
     return (VMMethod*)GetWord(index);
   }
-  VMLiteral* name = NULL;
-  VMLiteral* signature = NULL;
-  VMLoadableClass* cls = getClassNameAndSignature(index, &name, &signature, status);
+  Reference ref;
+  if (!ReadReference(index, false, TYPE_InterfaceMethodRef, &ref, status)) return NULL;
+  if (ref.member != NULL) return (VMMethod*)ref.member;
+  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
   if (cls == NULL) return NULL;
-  VMNameSpace* ns = cls->GetNameSpace();
-  VMLoadableClass* searched = cls->GetIsLoadable() ? cls : ObjectClassOf(cls);
-  *status = Enter(ns);
-  if (*status != 0) return NULL;
+  VMLoadableClass* object = ObjectClassOf(cls);
+  VMLoadableClass* searched = cls->GetIsLoadable() ? cls : object;
+  // The named interface first; then its superinterfaces, and last java/lang/Object's
+  // methods, which every interface type has.
   VMMethod* method = NULL;
-  if (GetConstType(index) == TYPE_InterfaceMethodRef_Resolved) {
-    method = (VMMethod*)GetWord(index);
-  } else {
-    // The named interface first; then its superinterfaces, and last java/lang/Object's
-    // methods, which every interface type has.
-    method = FindInterfaceMethod(searched, name, signature, 0);
-    if (method == NULL && searched != NULL) method = searched->FindMethod(name, signature, true);
-    if (method == NULL && searched != NULL && ObjectClassOf(cls) != NULL)
-      method = ObjectClassOf(cls)->FindMethod(name, signature, false);
-    if (method == NULL) {
-      *status = VMStatus_NoSuchMethodError;
-    } else {
-      SetWord(index, (VMword)method);
-      SetConstType(index, TYPE_InterfaceMethodRef_Resolved);
-    }
+  if (searched != NULL) {
+    method = searched->FindMethod(ref.name, ref.signature, false);
+    if (method == NULL) method = searched->FindSuperInterfaceMethod(ref.name, ref.signature);
+    if (method == NULL) method = searched->FindMethod(ref.name, ref.signature, true);
   }
-  Leave(ns);
-  return method;
+  if (method == NULL && object != NULL) method = object->FindMethod(ref.name, ref.signature, false);
+  if (method == NULL) {
+    *status = VMStatus_NoSuchMethodError;
+    return NULL;
+  }
+  VMMember* member = (VMMember*)method;
+  Publish(index, TYPE_InterfaceMethodRef, &member);
+  return (VMMethod*)member;
 }
 
 /* ---- queries ---- */
 
 VMLoadableClass* VMConstantPool::GetMemberRef(uint32_t index, VMLiteral** name, VMLiteral** signature) {
-  if (!IsIndex(index)) return NULL;
-  int16_t t = GetConstType(index);
-  if (t == TYPE_FieldRef_Resolved || t == TYPE_MethodRef_Resolved ||
-      t == TYPE_InterfaceMethodRef_Resolved) {
-    VMMember* m = (VMMember*)GetWord(index);
-    *name = m->GetName();
-    *signature = m->GetSignature();
-    return m->GetDefinedIn();
+  VMStatus status = 0;
+  Reference ref;
+  if (!ReadReference(index, true, 0, &ref, &status)) return NULL;
+  if (ref.member != NULL) {
+    *name = ref.member->GetName();
+    *signature = ref.member->GetSignature();
+    return ref.member->GetDefinedIn();
   }
-  if (t != TYPE_FieldRef && t != TYPE_MethodRef && t != TYPE_InterfaceMethodRef) return NULL;
-  uint16_t classIndex, nameAndType;
-  GetConstTwoShort(index, &classIndex, &nameAndType);
-  VMLoadableClass* cls = StoredClass(classIndex);
-  if (cls == NULL || !IsIndex(nameAndType) || GetConstType(nameAndType) != TYPE_NameAndType)
-    return NULL;
-  uint16_t n, d;
-  GetConstTwoShort(nameAndType, &n, &d);
-  *name = GetConstUtf8(cls->GetNameSpace(), n);
-  *signature = GetConstUtf8(cls->GetNameSpace(), d);
-  return (*name != NULL && *signature != NULL) ? cls : NULL;
+  *name = ref.name;
+  *signature = ref.signature;
+  return ref.cls;
 }
 
 VMLiteral* VMConstantPool::GetConstName(VMLoadableClass*, uint32_t index) {
@@ -546,9 +558,7 @@ VMLiteral* VMConstantPool::GetFieldName(uint32_t index) {
   VMLiteral* signature = NULL;
   VMStatus status = 0;
   // A resolved entry no longer holds its indices: its member names the class.
-  VMLoadableClass* cls = IsIndex(index) && GetConstType(index) == TYPE_FieldRef_Resolved
-                             ? GetMemberRef(index, &name, &signature)
-                             : getClassNameAndSignature(index, &name, &signature, &status);
+  VMLoadableClass* cls = getClassNameAndSignature(index, &name, &signature, &status);
   if (cls == NULL) return NULL;
   VMNameSpace* ns = cls->GetNameSpace();
   VMLiteral* empty = VMLiteral::CreateInstance(ns, "", 0);

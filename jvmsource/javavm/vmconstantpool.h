@@ -42,8 +42,16 @@ class VMConstantPool : public VMArray {
   /* The number of entries (constant_pool_count). */
   uint32_t GetCount() const { return GetSize(); }
   VMshortArray* GetTypes() const { return (VMshortArray*)GetWord(0); }
-  int16_t GetConstType(uint32_t index) const { return GetTypes()->Get(index); }
-  void SetConstType(uint32_t index, int16_t type) { GetTypes()->Set(index, type); }
+  /* An entry's type is read with acquire and written with release: a reader that sees a
+     resolved type sees the word stored before it. */
+  int16_t GetConstType(uint32_t index) const {
+    VM_ASSERT(index < GetTypes()->GetSize());
+    return __atomic_load_n((int16_t*)GetTypes()->FindElement(index), __ATOMIC_ACQUIRE);
+  }
+  void SetConstType(uint32_t index, int16_t type) {
+    VM_ASSERT(index < GetTypes()->GetSize());
+    __atomic_store_n((int16_t*)GetTypes()->FindElement(index), type, __ATOMIC_RELEASE);
+  }
   /* Entries written so far plus one: the index the next writer fills. */
   uint32_t GetCursor() const { return (uint16_t)GetTypes()->Get(0); }
 
@@ -115,10 +123,26 @@ class VMConstantPool : public VMArray {
   /* The collector's walk over the objects the pool refers to. */
   static WalkResult WalkReferences(VMword* slot, WalkCallback callback, void* context);
 
-  /* The access rule of a resolved member for an accessing class: 0 or 26. */
+  /* The access rule of a resolved member for an accessing class: 0 or 26. The special
+     flag grants nothing (a private member is its own class's alone). */
   static VMStatus CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special);
 
  private:
+  /* A reference entry as read under the monitor: the member once resolved, else the
+     index of its Class entry, the class stored there and the name and descriptor. */
+  struct Reference {
+    VMMember* member;
+    uint32_t classIndex;
+    VMLoadableClass* cls;
+    VMLiteral* name;
+    VMLiteral* signature;
+  };
+  /* Reads a field, method or interface-method reference (of the given kind, or any when
+     anyKind); false with a status when it is none or cannot be read. */
+  bool ReadReference(uint32_t index, bool anyKind, int16_t kind, Reference* ref, VMStatus* status);
+  /* Stores a resolved member unless another thread did first; *member becomes what the
+     entry holds. */
+  void Publish(uint32_t index, int16_t kind, VMMember** member);
   /* The pool's monitor, in the name space of the calling thread's machine (or of ns when
      the thread has none). */
   VMStatus Enter(VMNameSpace* ns);

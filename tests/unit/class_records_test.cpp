@@ -2,6 +2,10 @@
    takes a registered table. */
 #include "class_support.h"
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "refhost.h"
 #include "vmhandlearray.h"
 #include "vmliteral.h"
@@ -78,6 +82,36 @@ TEST_F(RecordsTest, PreparedClassTakesTheRegisteredTable) {
   EXPECT_EQ((void*)NativeC, ping->GetNativeAddress());  // not prepared: left alone
   cls->SetIsPrepared();
   VMLoadableClass::RegisterNativeMethods(ns, "rec/Bound");
+  EXPECT_EQ((void*)NativeA, ping->GetNativeAddress());
+}
+
+/* A registration that arrives while another thread holds the class's monitor (as a
+   preparation does) waits for it before it binds anything. */
+TEST_F(RecordsTest, ALateRegistrationWaitsForTheClassMonitor) {
+  VMLoadableClass* cls = Define("rec/Held", objectClass, {}, false);
+  VMStatus status;
+  VMMethod* ping = VMMethod::CreateInstance(nsHeap, Lit("ping"), Lit("()V"), 0x100, cls, &status);
+  ASSERT_NE(nullptr, ping);
+  VMMethodArray* methods = VMMethodArray::CreateInstance(nsHeap, 1, jallocFailFast, 0x6D5BFECAu);
+  methods->Set(0, ping);
+  cls->SetMethods(methods);
+  cls->SetIsPrepared();
+  JNI_RegisterNative("rec/Held", firstTable, 1);
+  std::atomic<int> stage{0};
+  std::thread holder([&] {
+    ASSERT_EQ(0, cls->MonitorEnter(ns));
+    stage = 1;
+    while (stage < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Still nothing bound while the monitor is held.
+    EXPECT_EQ(nullptr, ping->GetNativeAddress());
+    cls->MonitorExit(ns);
+  });
+  while (stage < 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::thread late([&] { VMLoadableClass::RegisterNativeMethods(ns, "rec/Held"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  stage = 2;
+  holder.join();
+  late.join();
   EXPECT_EQ((void*)NativeA, ping->GetNativeAddress());
 }
 

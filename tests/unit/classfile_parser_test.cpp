@@ -391,6 +391,58 @@ TEST_F(ClassParserTest, ClassesComeFromTheHostByName) {
   EXPECT_EQ(VMStatus_NoClassDefFoundError, world.Shell("t/Wrong")->Load());
 }
 
+/* A class whose one method has a line table and a local table, in that order or the
+   other, with an unknown attribute of padBytes before them. */
+Bytes DebugClass(bool localsFirst, uint32_t padBytes) {
+  ClassBuilder c = SmallClass("t/Stale");
+  Attribute lines = {c.Utf8("LineNumberTable"), {0, 1, 0, 0, 0, 10}};
+  Bytes lvt;
+  Put2(lvt, 1);
+  for (uint16_t v : {(uint16_t)0, (uint16_t)2, c.Utf8("x"), c.Utf8("I"), (uint16_t)0}) Put2(lvt, v);
+  Attribute locals = {c.Utf8("LocalVariableTable"), lvt};
+  Attribute pad = {c.Utf8("Padding"), Bytes(padBytes, 0)};
+  std::vector<Attribute> attrs = {pad, lines, locals};
+  if (localsFirst) std::swap(attrs[1], attrs[2]);
+  c.AddMethod(0x09, "m", "()V", {{c.Utf8("Code"), c.Code(1, 1, {0x00, 0xB1}, {}, attrs)}});
+  return c.Build();
+}
+
+/* The tables are read again from the class's file by name: a file changed since the
+   class was loaded gives no tables instead of wrong ones or an error. */
+TEST_F(ClassParserTest, DebugTablesOfAChangedFileAreNotRead) {
+  struct Case {
+    const char* what;
+    Bytes replacement;
+  } cases[] = {
+      {"the same file", DebugClass(false, 4)},
+      {"a longer file", DebugClass(false, 40)},
+      {"the tables the other way round", DebugClass(true, 4)},
+  };
+  for (Case& k : cases) {
+    world.Destroy();
+    ASSERT_TRUE(world.Create(dir + ":" + std::string(PUX_BUILD_DIR) + "/classlib.zip"));
+    Put("t/Stale", DebugClass(false, 4));
+    VMLoadableClass* cls = world.Shell("t/Stale");
+    ASSERT_EQ(0, cls->Load());
+    Put("t/Stale", k.replacement);
+    VMStatus status = -1;
+    VMMethod* m = cls->GetMethods()->Get(1);
+    VMshortArray* lines = m->GetLineNumbers(&status);
+    EXPECT_EQ(0, status) << k.what;
+    EXPECT_TRUE(cls->GetHaveDebugInfo()) << k.what;
+    VMLocalDataMemberArray* locals = m->GetLocalVariables(&status);
+    if (&k == &cases[0]) {
+      ASSERT_NE(nullptr, lines);
+      EXPECT_EQ(10, lines->Get(1));
+      ASSERT_NE(nullptr, locals);
+      EXPECT_EQ(world.Lit("x"), locals->Get(0)->GetName());
+    } else {
+      EXPECT_EQ(nullptr, lines) << k.what;
+      EXPECT_EQ(nullptr, locals) << k.what;
+    }
+  }
+}
+
 TEST_F(ClassParserTest, DebugTablesAreReadOnDemand) {
   ClassBuilder c = SmallClass("t/Debug");
   Attribute lines = {c.Utf8("LineNumberTable"), {0, 2, 0, 0, 0, 10, 0, 1, 0, 11}};

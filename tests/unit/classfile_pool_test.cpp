@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "classfile_support.h"
@@ -39,6 +40,32 @@ class ConstantPoolTest : public ::testing::Test {
     EXPECT_EQ(0, c->Load()) << name;
     return c;
   }
+  /* While another thread holds the monitor of held, resolve runs (and waits for it to
+     be released); meanwhile the pool must still serve another entry. */
+  void ExpectPoolFreeMeanwhile(VMLoadableClass* held, std::function<bool()> resolve,
+                               std::function<bool()> meanwhile) {
+    std::atomic<int> stage{0};
+    std::atomic<bool> resolved{false}, done{false};
+    std::thread holder([&] {
+      ASSERT_EQ(0, held->MonitorEnter(world.ns));
+      stage = 1;
+      while (stage < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      held->MonitorExit(world.ns);
+    });
+    while (stage < 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::thread resolver([&] { resolved = resolve(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::thread other([&] { done = meanwhile(); });
+    for (int n = 0; n < 2000 && !done; n++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(done) << "the pool stayed locked while a class was initialised";
+    EXPECT_FALSE(resolved) << "the initialisation should still be held up";
+    stage = 2;
+    holder.join();
+    resolver.join();
+    other.join();
+    EXPECT_TRUE(resolved);
+  }
+
   ClassWorld world;
   std::string dir;
 };
@@ -149,9 +176,12 @@ TEST_F(ConstantPoolTest, MemberReferencesAndAccess) {
   EXPECT_EQ(nullptr, pool->GetConstField(user, none, &status));
   EXPECT_EQ(VMStatus_NoSuchFieldError, status);
 
+  // A private method is its own class's alone, with invokespecial's flag or without.
   EXPECT_EQ(nullptr, pool->GetConstMethod(user, secret, &status, false));
   EXPECT_EQ(VMStatus_IllegalAccessException, status);
-  EXPECT_NE(nullptr, pool->GetConstMethod(user, secret, &status, true)) << status;
+  EXPECT_EQ(nullptr, pool->GetConstMethod(user, secret, &status, true));
+  EXPECT_EQ(VMStatus_IllegalAccessException, status);
+  EXPECT_EQ(VMConstantPool::TYPE_MethodRef, pool->GetConstType(secret));
   // The constructor of the class named, as invokespecial asks for it.
   VMMethod* init = pool->GetConstMethod(user, superInit, &status, true);
   ASSERT_NE(nullptr, init) << status;
@@ -189,8 +219,40 @@ TEST_F(ConstantPoolTest, ConstructorOfASuperclassIsNoSpecialTarget) {
   Put("t/User", c.Build());
   VMLoadableClass* user = Loaded("t/User");
   VMStatus status = 0;
+  // Found through the superclass for a plain use; that answer is not kept, so the
+  // entry's use by invokespecial still meets the rule.
+  VMMethod* inherited = user->GetConstantPool()->GetConstMethod(user, init, &status, false);
+  ASSERT_NE(nullptr, inherited) << status;
+  EXPECT_EQ(world.Shell("t/Base"), inherited->GetDefinedIn());
   EXPECT_EQ(nullptr, user->GetConstantPool()->GetConstMethod(user, init, &status, true));
   EXPECT_EQ(VMStatus_NoSuchMethodError, status);
+}
+
+/* A private member is reachable from its own class only: a subclass in another package
+   does not get a superclass's private method by invokespecial, and the answer it got
+   first never serves a later use. */
+TEST_F(ConstantPoolTest, PrivateMethodsStayWithTheirClass) {
+  ClassBuilder a = SmallClass("t/A");
+  a.AddMethod(0x02, "secret", "()V", {a.CodeAttribute(1, 1, {0xB1})});
+  uint16_t own = a.Ref(10, "t/A", "secret", "()V");
+  Put("t/A", a.Build());
+  Put("u/Sub", SmallClass("u/Sub", "t/A").Build());
+  ClassBuilder c = SmallClass("u/C", "u/Sub");
+  uint16_t secret = c.Ref(10, "t/A", "secret", "()V");
+  Put("u/C", c.Build());
+  VMLoadableClass* user = world.Shell("u/C");
+  ASSERT_EQ(0, user->Prepare(nullptr));
+  VMConstantPool* pool = user->GetConstantPool();
+  for (bool special : {false, true, false}) {
+    VMStatus status = 0;
+    EXPECT_EQ(nullptr, pool->GetConstMethod(user, secret, &status, special)) << special;
+    EXPECT_EQ(VMStatus_IllegalAccessException, status) << special;
+  }
+  VMLoadableClass* owner = Loaded("t/A");
+  VMStatus status = 0;
+  VMMethod* m = owner->GetConstantPool()->GetConstMethod(owner, own, &status, true);
+  ASSERT_NE(nullptr, m) << status;
+  EXPECT_EQ(m, owner->GetConstantPool()->GetConstMethod(owner, own, &status, false));
 }
 
 TEST_F(ConstantPoolTest, TheCollectorWalkSeesEveryObject) {
@@ -248,32 +310,41 @@ TEST_F(ConstantPoolTest, InitialisingAClassLeavesThePoolFree) {
   VMLoadableClass* user = Loaded("t/Waiter");
   VMConstantPool* pool = user->GetConstantPool();
   VMLoadableClass* slow = world.Shell("t/Slow");
-  VMNameSpace* ns = world.ns;
 
-  std::atomic<int> stage{0};
-  std::atomic<bool> resolved{false}, stringDone{false};
-  std::thread holder([&] {
-    ASSERT_EQ(0, slow->MonitorEnter(ns));
-    stage = 1;
-    while (stage < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    slow->MonitorExit(ns);
-  });
-  while (stage < 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::thread initialiser([&] {
-    VMStatus status = 0;
-    resolved = pool->GetConstClass(slowIndex, &status, true) != nullptr;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  std::thread reader([&] { stringDone = pool->GetConstString(user, text) != nullptr; });
-  for (int i = 0; i < 2000 && !stringDone; i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_TRUE(stringDone) << "the pool stayed locked while a class was initialised";
-  EXPECT_FALSE(resolved) << "the class's initialisation should still be held up";
-  stage = 2;
-  holder.join();
-  initialiser.join();
-  reader.join();
-  EXPECT_TRUE(resolved);
+  ExpectPoolFreeMeanwhile(
+      slow, [&] { return pool->GetConstClass(slowIndex, nullptr, true) != nullptr; },
+      [&] { return pool->GetConstString(user, text) != nullptr; });
   EXPECT_EQ(VMConstantPool::TYPE_Class_Resolved, pool->GetConstType(slowIndex));
+}
+
+/* A field found in an interface is resolved after the interface is initialised: that
+   too must happen with the pool's monitor free. */
+TEST_F(ConstantPoolTest, AFieldOfAnInterfaceResolvesWithThePoolFree) {
+  ClassBuilder i;
+  i.access = 0x0601;
+  i.thisClass = i.Class("t/Consts");
+  i.superClass = i.Class("java/lang/Object");
+  i.AddField(0x19, "X", "I", {{i.Utf8("ConstantValue"), {0, (uint8_t)i.Integer(1)}}});
+  Put("t/Consts", i.Build());
+  ClassBuilder k = SmallClass("t/Impl");
+  k.interfaces.push_back(k.Class("t/Consts"));
+  Put("t/Impl", k.Build());
+  ClassBuilder u = SmallClass("t/Reader");
+  uint16_t field = u.Ref(9, "t/Impl", "X", "I");
+  uint16_t text = u.String("meanwhile");
+  Put("t/Reader", u.Build());
+  VMLoadableClass* reader = Loaded("t/Reader");
+  ASSERT_EQ(0, world.Shell("t/Impl")->Prepare(nullptr));
+  VMLoadableClass* consts = world.Shell("t/Consts");
+  ASSERT_TRUE(consts->GetIsLoaded());
+  ASSERT_FALSE(consts->GetIsPrepared());
+  VMConstantPool* pool = reader->GetConstantPool();
+
+  ExpectPoolFreeMeanwhile(
+      consts, [&] { return pool->GetConstField(reader, field, nullptr) != nullptr; },
+      [&] { return pool->GetConstString(reader, text) != nullptr; });
+  EXPECT_EQ(VMConstantPool::TYPE_FieldRef_Resolved, pool->GetConstType(field));
+  EXPECT_EQ(consts, pool->GetConstResolvedField(field)->GetDefinedIn());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "classfile_fixture.h"
 #include "classfile_support.h"
 #include "refhost.h"
 #include "test_host.h"
@@ -162,6 +163,61 @@ TEST_F(ClassReaderTest, HostClassPathReadsZipEntriesThroughTheFinder) {
     host->StreamClose(s);
   }
   EXPECT_EQ(nullptr, host->OpenClassStream("p/Missing", &VMClassLoader::FindInZipFile, loaderId));
+  refhost::SetClassPath(loaderId, "");
+  RemoveTree(dir);
+}
+
+/* Archives written by stream writers (jar among them) put every entry's sizes after its
+   data: the local-header walk stops at the first one, and the host then serves the
+   entry from the archive's central directory. */
+TEST_F(ClassReaderTest, ArchivesWithSizesAfterTheDataServeTheirClasses) {
+  std::string dir = TempDir("jarlike");
+  std::string zipPath = dir + "/classes.jar";
+  Bytes a = SmallClass("p/A").Build();
+  ClassBuilder b = SmallClass("p/B", "p/A");
+  b.interfaces.push_back(b.Class("p/I"));
+  ASSERT_TRUE(WriteFileBytes(zipPath, MakeZip({{"META-INF/MANIFEST.MF", Text("Manifest-Version: 1.0\n"), 8, true, {}},
+                                               {"p/A.class", a, 8, true, {}},
+                                               {"p/B.class", b.Build(), 8, true, {}},
+                                               {"p/I.class", InterfaceFile("p/I", {}), 0, true, {}}})));
+  classfile_test::ClassWorld world;
+  ASSERT_TRUE(world.Create(zipPath + ":" + std::string(PUX_BUILD_DIR) + "/classlib.zip"));
+  VMLoadableClass* sub = world.Shell("p/B");
+  EXPECT_EQ(0, sub->Prepare(nullptr));
+  EXPECT_TRUE(world.Shell("p/A")->GetIsPrepared());
+  EXPECT_TRUE(world.Shell("p/I")->GetIsLoaded());
+  EXPECT_EQ(VMStatus_NoClassDefFoundError, world.Shell("p/Missing")->Load());
+  world.Destroy();
+  refhost::SetClassPath(nullptr, "");
+  RemoveTree(dir);
+}
+
+/* An entry that claims to inflate to far more than deflate can make of its bytes is
+   refused before anything of that size is asked for. */
+TEST_F(ClassReaderTest, AnEntryClaimingAHugeSizeIsRefused) {
+  std::string dir = TempDir("zipbomb");
+  std::string zipPath = dir + "/claims.zip";
+  Bytes zip = MakeZip({{"Q.class", Text("a small class that claims to be big"), 8, false, {}}});
+  uint32_t claimed = 0x7E010000u;
+  uint32_t cdOffset = (uint32_t)zip[zip.size() - 6] | (uint32_t)zip[zip.size() - 5] << 8 |
+                      (uint32_t)zip[zip.size() - 4] << 16 | (uint32_t)zip[zip.size() - 3] << 24;
+  for (size_t at : {(size_t)22, (size_t)cdOffset + 24})
+    for (int k = 0; k < 4; k++) zip[at + k] = (uint8_t)(claimed >> (8 * k));
+  ASSERT_TRUE(WriteFileBytes(zipPath, zip));
+  void* loaderId = (void*)0x52;
+  refhost::SetClassPath(loaderId, zipPath);
+  refhost::ResetHooks();
+  EXPECT_EQ(nullptr, host->OpenClassStream("Q", &VMClassLoader::FindInZipFile, loaderId));
+  EXPECT_EQ(nullptr, host->OpenClassStream("Q", nullptr, loaderId));
+  EXPECT_LT(refhost::LargestInflateBuffer(), 1u << 20) << "the claimed size was allocated";
+  // An honest entry is inflated into a buffer of its size.
+  Bytes honest = MakeZip({{"Q.class", Bytes(5000, 'q'), 8, false, {}}});
+  ASSERT_TRUE(WriteFileBytes(zipPath, honest));
+  void* s = host->OpenClassStream("Q", &VMClassLoader::FindInZipFile, loaderId);
+  ASSERT_NE(nullptr, s);
+  EXPECT_EQ(5000, host->StreamSize(s));
+  host->StreamClose(s);
+  EXPECT_EQ(5000u, refhost::LargestInflateBuffer());
   refhost::SetClassPath(loaderId, "");
   RemoveTree(dir);
 }
