@@ -16,9 +16,10 @@ VMMonitor* VMMonitor::CreateInstance(HHeap* heap, VMObject* object) {
   VMMonitor* monitor = Instantiate(heap, Words, RefMask);
   if (monitor == NULL) return NULL;
   monitor->SetScalar(HeapWord, (VMword)heap);
-  monitor->SetScalar(EventWord, (VMword)VMUtils::EventSemaphoreCreate(object));
   monitor->SetScalar(MutexWord, (VMword)VMUtils::MutexCreate(object));
-  if (monitor->GetEvent() == NULL || monitor->GetMutex() == NULL) {
+  monitor->SetScalar(QueueLockWord,
+                     (VMword)VMUtils::SpinLockCreate(object, 4, "VMMonitor::CreateInstance - Create"));
+  if (monitor->GetMutex() == NULL || monitor->GetQueueLock() == NULL) {
     monitor->Destroy(heap);
     return NULL;
   }
@@ -55,9 +56,9 @@ void VMMonitor::ReleaseMonitorFor(VMObject* object) {
 
 void VMMonitor::Destroy(HHeap* heap) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  if (GetEvent() != NULL) host->EventSemaphoreDestroy(GetEvent());
+  if (GetQueueLock() != NULL) host->CloseHandle(GetQueueLock(), "VMMonitor::Destroy - Close");
   if (GetMutex() != NULL) host->MutexDestroy(GetMutex());
-  SetScalar(EventWord, 0);
+  SetScalar(QueueLockWord, 0);
   SetScalar(MutexWord, 0);
   VMObject::Destroy(heap);
 }
@@ -105,30 +106,95 @@ void VMMonitor::Fini() {
   }
 }
 
+/* ---- the wait queue ---- */
+
+/* One waiting thread, on that thread's stack for the time of its wait: the wait leaves
+   only after taking the record out of the queue (or finding it taken out by a notify),
+   and nothing long-jumps out of a wait before that. */
+struct VMMonitor::WaitRecord {
+  WaitRecord* next;
+  void* event;       /* the waiting thread's wake event */
+  VMword notified;   /* set under the queue lock by the notify that takes the record */
+};
+
+static const char kQueueGet[] = "monitor queue - Get";
+static const char kQueueRelease[] = "monitor queue - Release";
+
+bool VMMonitor::LockQueue() { return VMUtils::P_SpinLock(GetQueueLock(), kQueueGet) != 0; }
+
+void VMMonitor::UnlockQueue() { VMUtils::V_SpinLock(GetQueueLock(), kQueueRelease); }
+
+bool VMMonitor::Enqueue(WaitRecord* record) {
+  if (!LockQueue()) return false;
+  int32_t count = GetWaitCount();
+  if (count < 0) {
+    // A notification made while nobody waited is this waiter's.
+    record->notified = 1;
+  } else {
+    WaitRecord* tail = (WaitRecord*)GetScalar(QueueTailWord);
+    if (tail != NULL)
+      tail->next = record;
+    else
+      SetScalar(QueueHeadWord, (VMword)record);
+    SetScalar(QueueTailWord, (VMword)record);
+  }
+  SetWaitCount(count + 1);
+  UnlockQueue();
+  return true;
+}
+
+void VMMonitor::WakeOldest() {
+  SetWaitCount(GetWaitCount() - 1);
+  WaitRecord* head = (WaitRecord*)GetScalar(QueueHeadWord);
+  if (head == NULL) return;  // kept for the next waiter
+  SetScalar(QueueHeadWord, (VMword)head->next);
+  if (head->next == NULL) SetScalar(QueueTailWord, 0);
+  head->next = NULL;
+  __atomic_store_n(&head->notified, 1u, __ATOMIC_RELEASE);
+  // Under the queue lock: the waiter cannot leave, and its thread cannot go, before this.
+  VMUtils::GetHostFunctions()->EventPost(head->event);
+}
+
+bool VMMonitor::Settle(WaitRecord* record) {
+  // The record must not outlive its frame in the queue; the lock fails only on a host
+  // that broke its contract, and then trying again is all that is left.
+  while (!LockQueue()) VMUtils::GetHostFunctions()->Sleep(0);
+  bool notified = __atomic_load_n(&record->notified, __ATOMIC_ACQUIRE) != 0;
+  if (!notified) {
+    WaitRecord* previous = NULL;
+    WaitRecord* r = (WaitRecord*)GetScalar(QueueHeadWord);
+    while (r != NULL && r != record) {
+      previous = r;
+      r = r->next;
+    }
+    VM_ASSERT(r == record);
+    if (r == record) {
+      if (previous != NULL)
+        previous->next = record->next;
+      else
+        SetScalar(QueueHeadWord, (VMword)record->next);
+      if (GetScalar(QueueTailWord) == (VMword)record) SetScalar(QueueTailWord, (VMword)previous);
+      SetWaitCount(GetWaitCount() - 1);
+    }
+  }
+  UnlockQueue();
+  return notified;
+}
+
 /* ---- notify ---- */
 
-void VMMonitor::Settle(uint32_t n) {
-  __atomic_fetch_add(&Body()[TicketsSettledWord], n, __ATOMIC_SEQ_CST);
-}
-
-bool VMMonitor::Entitled(uint32_t ticket) const {
-  uint32_t settled = __atomic_load_n(&Body()[TicketsSettledWord], __ATOMIC_SEQ_CST);
-  return (int32_t)(settled - ticket) > 0;
-}
-
 VMStatus VMMonitor::DoNotify() {
-  __atomic_fetch_sub(&Body()[WaitCountWord], 1u, __ATOMIC_SEQ_CST);
-  Settle(1);
-  VMUtils::GetHostFunctions()->EventPost(GetEvent());
+  if (!LockQueue()) return VMStatus_VirtualMachineError;
+  WakeOldest();
+  UnlockQueue();
   return VMStatus_OK;
 }
 
 VMStatus VMMonitor::DoNotifyAll() {
-  int32_t waiting = (int32_t)__atomic_exchange_n(&Body()[WaitCountWord], 0u, __ATOMIC_SEQ_CST);
-  if (waiting <= 0) return VMStatus_OK;
-  Settle((uint32_t)waiting);
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  for (int32_t i = 0; i < waiting; i++) host->EventPost(GetEvent());
+  if (!LockQueue()) return VMStatus_VirtualMachineError;
+  while (GetScalar(QueueHeadWord) != 0) WakeOldest();
+  SetWaitCount(0);
+  UnlockQueue();
   return VMStatus_OK;
 }
 
@@ -146,82 +212,109 @@ VMStatus VMMonitor::RetakeLevels(uint32_t n) {
   return VMStatus_OK;
 }
 
-jint VMMonitor::AwaitTicket(uint32_t ticket, jlong hostMs, VMThread* thread) {
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  jlong deadline = hostMs > 0 ? host->CurrentTimeMillis() + hostMs : 0;
-  jlong ms = hostMs;
-  uint32_t handedBack = 0;
-  for (;;) {
-    jint result = host->EventWait(GetEvent(), ms);
-    if (result != 0) return result == 1 ? 1 : 2;
-    if (Entitled(ticket)) return 0;
-    // The post was made for a thread that waited before this one: give it back and
-    // let that thread reach the event.
-    host->EventPost(GetEvent());
-    // An interrupt posts the event without a notify: the post may have been the
-    // interrupter's, and this thread leaves as a timed-out one would.
-    if (thread->GetInterrupted()) return 2;
-    // That thread is a few instructions from the event; past a short while it has been
-    // descheduled, and yielding gives way to it less surely than sleeping.
-    host->Sleep(++handedBack < 16 ? 0 : 1);
-    if (hostMs == 0) return 2;
-    if (hostMs > 0) {
-      ms = deadline - host->CurrentTimeMillis();
-      if (ms <= 0) return 2;
-    }
-  }
-}
-
-VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, bool java) {
+VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind) {
   if (ms < 0) return VMStatus_IllegalArgumentException;
   VM_ASSERT(thread != NULL);
   if (thread == NULL) return VMStatus_InternalError;
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  void* event = thread->GetWakeEvent();
+  if (event == NULL) return VMStatus_VirtualMachineError;
+  // The host takes the time-out as it comes, up to the largest; 0 means without limit.
   jlong hostMs = ms == 0 ? -1 : ms;
+  const bool interruptible = kind != UninterruptibleKind;
 
-  __atomic_fetch_add(&Body()[WaitCountWord], 1u, __ATOMIC_SEQ_CST);
-  uint32_t ticket = __atomic_fetch_add(&Body()[TicketsDrawnWord], 1u, __ATOMIC_SEQ_CST);
+  // Posts made for an earlier wait of this thread (a notify that came as it gave up, an
+  // interrupt that came as it left) must not end this one.
+  jint drained;
+  while ((drained = host->EventWait(event, 0)) == 0) {
+  }
+  if (drained == 1) return VMStatus_VirtualMachineError;
+
+  // Queued while the caller still holds the monitor: a notify made once it lets go
+  // finds the record.
+  WaitRecord record = {NULL, event, 0};
+  if (!Enqueue(&record)) return VMStatus_VirtualMachineError;
   // A caller that does not own the monitor holds no level of it to give up.
   uint32_t levels = IsOwnedByCaller() ? GetOwnedCount() : 0;
   ReleaseLevels(levels);
 
+  // An interrupter sets the flag and posts BlockedOn holding the thread's mutex, so
+  // either it sees the event here or this test sees its flag. The mutex is a leaf held
+  // for a few instructions: taken raw, it does not count as a hold of this thread.
   VMStatus status = VMStatus_OK;
-  if (thread->GetInterrupted()) {
-    status = VMStatus_InterruptedException;
+  void* threadMutex = thread->GetMutex();
+  if (interruptible) {
+    host->MutexLock(threadMutex);
+    if (thread->GetInterrupted()) {
+      status = VMStatus_InterruptedException;
+      thread->ClearInterrupted();
+      hostMs = 0;
+    } else {
+      thread->SetBlockedOn(event);
+    }
+    host->MutexUnlock(threadMutex);
+  }
+  if (kind == JavaKind) {
+    thread->SetSafeToGC();
+    // The host's stop is sticky, but the wake it gives a blocking wait may have gone to
+    // another wait since: a stopped thread does not block.
+    if (host->YieldCheck() != 0) hostMs = 0;
+  }
+
+  jint result = 2;
+  while (hostMs != 0 && __atomic_load_n(&record.notified, __ATOMIC_ACQUIRE) == 0) {
+    result = host->EventWait(event, hostMs);
+    // Only a wait without limit that nothing may end but a notify goes back to sleep
+    // (the host wakes a blocking wait once for a stop).
+    if (interruptible || hostMs > 0 || result != 2) break;
+  }
+
+  if (interruptible) {
+    // After this no interrupter can post for this wait any more.
+    host->MutexLock(threadMutex);
     thread->SetBlockedOn(NULL);
-    thread->ClearInterrupted();
-    hostMs = 0;
-  } else {
-    thread->SetBlockedOn(GetEvent());
-    // An interrupt made just before the event was published here posted nothing: look
-    // at the flag again now that an interrupter is sure to see the event.
-    __atomic_thread_fence(__ATOMIC_SEQ_CST);
-    if (thread->GetInterrupted()) hostMs = 0;
+    host->MutexUnlock(threadMutex);
   }
-  if (java) thread->SetSafeToGC();
-
-  jint result = AwaitTicket(ticket, hostMs, thread);
-  thread->SetBlockedOn(NULL);
-  if (result != 0) Settle(1);  // this waiter gives its ticket up
+  bool notified = Settle(&record);
   // Whatever happened, the thread runs again from here on and holds what it held.
-  if (java) thread->ClearSafeToGC();
+  if (kind == JavaKind) thread->ClearSafeToGC();
   VMStatus retaken = RetakeLevels(levels);
-  if (result == 1) return VMStatus_VirtualMachineError;
-  if (retaken != VMStatus_OK) return retaken;
+  if (retaken != VMStatus_OK || (result == 1 && !notified)) {
+    // A notification this wait took is never lost with it: the next waiter gets it.
+    if (notified) DoNotify();
+    return retaken != VMStatus_OK ? retaken : VMStatus_VirtualMachineError;
+  }
 
-  // The poll may long-jump (a posted exception, a failed wait for a collection); it
-  // runs only now that the monitor is held again and the collector counts the thread
-  // as running.
-  if (java && thread->Yield() != 0) return VMStatus_ThreadDeath;
-  if (thread->GetInterrupted()) {
+  if (kind == JavaKind) {
+    // The poll may long-jump (a posted exception, a failed wait for a collection); it
+    // runs only now that the monitor is held again and the collector counts the thread
+    // as running. A collector posts its request before it reads SafeToGC, and this reads
+    // the request after clearing it.
+    __atomic_thread_fence(__ATOMIC_SEQ_CST);
+    if (notified && thread->GetYieldToPostException()) {
+      DoNotify();
+      notified = false;
+    }
+    if (thread->Yield() != 0) {
+      if (notified) DoNotify();
+      return VMStatus_ThreadDeath;
+    }
+  }
+  if (interruptible && status == VMStatus_OK && thread->GetInterrupted()) {
     status = VMStatus_InterruptedException;
     thread->ClearInterrupted();
   }
+  if (status != VMStatus_OK && notified) DoNotify();
   return status;
 }
 
-VMStatus VMMonitor::DoWait(jlong ms, VMThread* thread) { return Wait(ms, thread, false); }
+VMStatus VMMonitor::DoWait(jlong ms, VMThread* thread) { return Wait(ms, thread, MachineKind); }
 
-VMStatus VMMonitor::DoJavaWait(jlong ms, VMThread* thread) { return Wait(ms, thread, true); }
+VMStatus VMMonitor::DoJavaWait(jlong ms, VMThread* thread) { return Wait(ms, thread, JavaKind); }
+
+VMStatus VMMonitor::DoUninterruptibleWait(jlong ms, VMThread* thread) {
+  return Wait(ms, thread, UninterruptibleKind);
+}
 
 /* ---- the object's monitor operations ---- */
 

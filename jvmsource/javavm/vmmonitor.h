@@ -1,17 +1,22 @@
 /* The lock and wait queue of a heap object: a recursive lock on one host mutex, plus a
-   wait queue on one host counting event and a count of waiting threads. Made the first
-   time an object needs one and kept in the object's header monitor word.
+   queue of waiting threads and a count of waiting threads. Made the first time an
+   object needs one and kept in the object's header monitor word.
 
    Ownership: only the owner ever releases a hold. An exit by a thread that does not own
    the monitor is refused with 38; a wait by such a thread releases nothing and takes
-   nothing back; its notify posts as any other.
+   nothing back; its notify wakes a waiter as any other.
 
-   Wake-ups: a post on the event may be taken by a thread that started waiting after
-   the notify that made it, while the thread the notify was for still sits between
-   releasing the monitor and reaching the event. Every waiter therefore draws a ticket,
-   notifies and departures settle tickets in order, and a waiter that takes a post it is
-   not yet entitled to hands it back; so a notify never wakes a newcomer in place of a
-   thread that was already waiting. */
+   Wake-ups: every waiter puts a record in the queue, in arrival order, and sleeps on the
+   wake event of its own thread. A notify takes the oldest record out and posts that
+   thread's event; a waiter that gives up (time-out, interrupt, stop) takes its own record
+   out. So a post can never be taken by another thread, and an interrupt, which posts the
+   event the thread names in its BlockedOn word, wakes that thread and no other. The queue
+   and the wait count change only under the monitor's queue lock, a host spin lock that is
+   held for a few instructions and never across a wait; the owner's mutex cannot serve,
+   since a thread that does not own the monitor may notify and wait too.
+
+   The wait count is the number of queued waiters less notifications made while nobody
+   waited; such a notification is kept, and the next wait returns at once. */
 #ifndef PUX_VMMONITOR_H
 #define PUX_VMMONITOR_H
 
@@ -26,11 +31,11 @@ class VMMonitor : public VMInternalObject {
     OwnedCountWord = 1,
     WaitCountWord = 2,
     MutexWord = 3,
-    SpinLockWord = 4,
-    EventWord = 5,
+    QueueLockWord = 4,   /* the SpinLock word: the host spin lock over the queue */
+    EventWord = 5,       /* unused: every waiter sleeps on its own thread's event */
     HeapWord = 6,
-    TicketsDrawnWord = 7,    /* the InUseCount word: waiters' tickets handed out */
-    TicketsSettledWord = 8   /* the MonitorNumber word: tickets notified or given up */
+    QueueHeadWord = 7,   /* the InUseCount word: the oldest waiter's record */
+    QueueTailWord = 8    /* the MonitorNumber word: the newest waiter's record */
   };
 
   static VMMonitor* GetMonitorFor(VMNameSpace* ns, VMObject* object);
@@ -42,6 +47,11 @@ class VMMonitor : public VMInternalObject {
   VMStatus DoMonitorExit();
   VMStatus DoWait(jlong ms, VMThread* thread);
   VMStatus DoJavaWait(jlong ms, VMThread* thread);
+  /* As DoWait, but neither an interrupt nor a host stop ends it, and the interrupt flag
+     is left as it is: for machine code that parks a thread until a condition it checks
+     under this monitor changes (the collector's park). Returns 0 (notified or timed
+     out) or 17. */
+  VMStatus DoUninterruptibleWait(jlong ms, VMThread* thread);
   VMStatus DoNotify();
   VMStatus DoNotifyAll();
 
@@ -52,25 +62,31 @@ class VMMonitor : public VMInternalObject {
   uint32_t GetOwnedCount() const { return GetScalar(OwnedCountWord); }
   int32_t GetWaitCount() const { return (int32_t)__atomic_load_n(&Body()[WaitCountWord], __ATOMIC_ACQUIRE); }
   void* GetMutex() const { return (void*)GetScalar(MutexWord); }
-  void* GetSpinLock() const { return (void*)GetScalar(SpinLockWord); }
-  void* GetEvent() const { return (void*)GetScalar(EventWord); }
+  void* GetQueueLock() const { return (void*)GetScalar(QueueLockWord); }
   HHeap* GetHeap() const { return (HHeap*)GetScalar(HeapWord); }
   /* True when the calling host thread owns the monitor. */
   bool IsOwnedByCaller() const;
 
  private:
+  enum WaitKind { MachineKind, JavaKind, UninterruptibleKind };
+  struct WaitRecord;
+
   static VMMonitor* Instantiate(HHeap* heap, uint32_t words, VMword mask);
   void SetOwner(void* id) { __atomic_store_n(&Body()[OwnerWord], (VMword)id, __ATOMIC_RELEASE); }
   void SetOwnedCount(uint32_t n) { SetScalar(OwnedCountWord, n); }
-  VMStatus Wait(jlong ms, VMThread* thread, bool java);
+  void SetWaitCount(int32_t n) { __atomic_store_n(&Body()[WaitCountWord], (VMword)n, __ATOMIC_RELEASE); }
+  VMStatus Wait(jlong ms, VMThread* thread, WaitKind kind);
   /* Exits n levels / enters n levels on behalf of a waiter. */
   void ReleaseLevels(uint32_t n);
   VMStatus RetakeLevels(uint32_t n);
-  /* Waits on the event until a post this waiter is entitled to, the time-out, a failure,
-     a stop or an interrupt: 0 posted, 1 failed, 2 otherwise. */
-  jint AwaitTicket(uint32_t ticket, jlong hostMs, VMThread* thread);
-  bool Entitled(uint32_t ticket) const;
-  void Settle(uint32_t n);
+  /* Queue operations; each takes and releases the queue lock. */
+  bool LockQueue();
+  void UnlockQueue();
+  bool Enqueue(WaitRecord* record);
+  /* Takes the record out if it is still queued; true when a notify took it first. */
+  bool Settle(WaitRecord* record);
+  /* Wakes the oldest waiter, under the queue lock. */
+  void WakeOldest();
 };
 
 static_assert(sizeof(VMMonitor) == 20, "no fields beyond the header");

@@ -35,6 +35,8 @@ VMThread* VMThread::CreateInstance(VM* vm, JNIEnv* env, void* handle, void* id) 
 
   thread->SetMutex(VMUtils::MutexCreate(thread));
   if (thread->GetMutex() == NULL) goto failed;
+  thread->SetWakeEvent(VMUtils::EventSemaphoreCreate(thread));
+  if (thread->GetWakeEvent() == NULL) goto failed;
   thread->SetJNIHandleArray(
       VMObjectHandleArray::CreateInstance(heap, VMTag_VMObjectHandleArray, 10, 10));
   if (thread->GetJNIHandleArray() == NULL) goto failed;
@@ -71,8 +73,20 @@ void VMThread::Destroy(HHeap* heap) {
     VMUtils::GetHostFunctions()->HeapFree(heap, GetNativeFrames());
   }
   if (GetJNIHandleArray() != NULL) GetJNIHandleArray()->Destroy(heap);
+  if (GetWakeEvent() != NULL) VMUtils::GetHostFunctions()->EventSemaphoreDestroy(GetWakeEvent());
   if (GetMutex() != NULL) VMUtils::GetHostFunctions()->MutexDestroy(GetMutex());
   VMObject::Destroy(heap);
+}
+
+void VMThread::BeginAttachment(void* handle) {
+  SetHandle(handle);
+  __atomic_fetch_and(&Body()[FlagsWord], (VMword)YieldToBeDebuggedFlag, __ATOMIC_SEQ_CST);
+  __atomic_store_n(&Body()[SuspendCountWord], 0u, __ATOMIC_SEQ_CST);
+  SetException(NULL);
+  SetBlockedOn(NULL);
+  SetMutexLockCount(1);
+  SetPollFunction(VMUtils::GetHostFunctions()->YieldCheck);
+  if (GetFlags() & RequestFlags) SetPollFunction(yieldAndCheck);
 }
 
 /* ---- pending exceptions ---- */
@@ -99,27 +113,33 @@ void VMThread::PostException(VMJavaLangThrowable* throwable) {
 
 /* ---- suspension ---- */
 
+/* The thread's mutex is a leaf held for a few instructions (the poll never takes it), taken
+   raw so that it does not count as a hold of the calling thread. */
 void VMThread::Suspend() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  host->MutexLock(GetMutex());
   uint32_t count = __atomic_add_fetch(&Body()[SuspendCountWord], 1u, __ATOMIC_SEQ_CST);
   if (count == 1) Request(YieldToPostSuspendFlag);
+  host->MutexUnlock(GetMutex());
 }
 
 void VMThread::Resume() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  host->MutexLock(GetMutex());
   uint32_t count = __atomic_load_n(&Body()[SuspendCountWord], __ATOMIC_SEQ_CST);
-  do {
-    if (count == 0) return;
-  } while (!__atomic_compare_exchange_n(&Body()[SuspendCountWord], &count, count - 1, false,
-                                        __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST));
-  if (count != 1) return;
-  // Whoever clears the request bit owns it: when the thread's poll got there first, the
-  // thread suspends (or already has) and needs the host's resume, which the host keeps
-  // if it comes before the suspension itself.
-  VMword old = __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)YieldToPostSuspendFlag,
-                                  __ATOMIC_SEQ_CST);
-  if ((old & YieldToPostSuspendFlag) == 0) {
-    ClearSuspended();
-    VMUtils::GetHostFunctions()->ResumeThread(GetHandle());
+  if (count != 0) __atomic_store_n(&Body()[SuspendCountWord], count - 1, __ATOMIC_SEQ_CST);
+  if (count == 1) {
+    // Whoever clears the request bit owns it: when the thread's poll got there first, the
+    // thread suspends (or already has) and needs the host's resume, which the host keeps
+    // if it comes before the suspension itself.
+    VMword old = __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)YieldToPostSuspendFlag,
+                                    __ATOMIC_SEQ_CST);
+    if ((old & YieldToPostSuspendFlag) == 0) {
+      ClearSuspended();
+      host->ResumeThread(GetHandle());
+    }
   }
+  host->MutexUnlock(GetMutex());
 }
 
 void VMThread::Stop() { VMUtils::GetHostFunctions()->StopThread(GetHandle(), 1); }

@@ -4,7 +4,11 @@
    Other threads never act on a running thread directly: they set a request bit and
    install yieldAndCheck as the thread's poll function, and the thread serves the
    request at its next poll. The flag word and the poll word are written by several
-   threads, so both change only through atomic operations. */
+   threads, so both change only through atomic operations.
+
+   Word 18, beyond the record's first 18 words, is the thread's wake event: the event it
+   sleeps on in every monitor wait, and so the one its BlockedOn word names. A post on it
+   is for this thread alone. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -14,7 +18,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 18, RefMask = 0x181E1 };
+  enum { Words = 19, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -33,7 +37,8 @@ class VMThread : public VMInternalObject {
     MUTEX_LOCK_COUNT_WORD = 14,
     JNIHandleArrayWord = 15,
     NativeFramesWord = 16,
-    FlagsWord = 17
+    FlagsWord = 17,
+    WakeEventWord = 18
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -64,6 +69,8 @@ class VMThread : public VMInternalObject {
 
   void SetExceptionStatus(VMStatus status, VMLiteral* message);
   void PostException(VMJavaLangThrowable* throwable);
+  /* Counted suspension. Both hold the thread's mutex, so that a resume never sees a
+     count raised by a suspend that has not yet posted its request. */
   void Suspend();
   void Resume();
   void Stop();
@@ -73,6 +80,12 @@ class VMThread : public VMInternalObject {
   bool GetIsDaemon();
   void SetJavaLangThreadAndName(VMJavaLangThread* thread);
   void Destroy(HHeap* heap);
+  /* Makes a detached record fit for a new attachment of the host thread with this
+     identity, which may be another thread than the one that left it (a host may give
+     a dead thread's identity to a new one): the host handle is the caller's, and the
+     state of the last attachment (flags, suspension, pending exception, poll, held
+     locks) is gone. A pause the debugger asked of every thread stays. */
+  void BeginAttachment(void* handle);
 
   /* ---- requests (set from any thread; each installs the poll) ---- */
   void SetWaitForGCRequested() { Request(YieldToWaitForGCFlag); }
@@ -145,12 +158,14 @@ class VMThread : public VMInternalObject {
   void SetJNIHandleArray(VMObjectHandleArray* a) { SetReference(JNIHandleArrayWord, (VMObject*)a); }
   framelist* GetNativeFrames() const { return (framelist*)GetScalar(NativeFramesWord); }
   void SetNativeFrames(framelist* f) { SetScalar(NativeFramesWord, (VMword)f); }
+  void* GetWakeEvent() const { return (void*)GetScalar(WakeEventWord); }
 
   /* The poll function that serves requests. Public only so that tests and the
      interpreter can recognise it as the installed poll. */
   static jint HOSTCALL yieldAndCheck();
 
  private:
+  void SetWakeEvent(void* event) { SetScalar(WakeEventWord, (VMword)event); }
   bool HasFlag(VMword bit) const { return (GetFlags() & bit) != 0; }
   void SetFlag(VMword bit) { __atomic_fetch_or(&Body()[FlagsWord], bit, __ATOMIC_SEQ_CST); }
   void ClearFlag(VMword bit) { __atomic_fetch_and(&Body()[FlagsWord], ~bit, __ATOMIC_SEQ_CST); }

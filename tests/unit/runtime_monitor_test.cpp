@@ -2,6 +2,8 @@
    interruption, host stop and failure, and the lazy creation race. */
 #include "runtime_support.h"
 
+#include <random>
+
 #include "vmerrorcatcher.h"
 #include "vmseams.h"
 
@@ -29,13 +31,7 @@ class RuntimeMonitorTest : public RuntimeTest {
   }
 
   /* Runs fn on a new host thread attached to the machine. */
-  std::thread Attached(std::function<void(VMThread*)> fn) {
-    return std::thread([this, fn] {
-      AttachHere(m);
-      fn(VMThread::Current());
-      DetachHere(m);
-    });
-  }
+  std::thread Attached(std::function<void(VMThread*)> fn) { return AttachedThread(m, fn); }
 
   VMThread* Me() { return VMThread::Current(); }
 
@@ -265,11 +261,381 @@ TEST_F(RuntimeMonitorTest, ANotifyWakesTheThreadThatWaitedNotALaterOne) {
   ASSERT_TRUE(WaitFor([&] { return counted.load(); }));
   ASSERT_EQ(0, monitor->DoMonitorEnter());  // only once the waiter has let go
   EXPECT_EQ(0, monitor->DoNotify());
-  EXPECT_EQ(0, monitor->DoWait(10000, Me()));
+  // The largest time-out Object.wait takes: no limit in practice, and no overflow.
+  EXPECT_EQ(0, monitor->DoWait(INT64_MAX, Me()));
+  EXPECT_GE(waited.load(), 0) << "the later waiter returned before the slow one notified it";
   monitor->DoMonitorExit();
   slow.join();
   EXPECT_EQ(0, status.load());
   EXPECT_LT(waited.load(), 2500) << "the notify was taken by the later waiter";
+}
+
+TEST_F(RuntimeMonitorTest, WaitsWithTheLargestTimeOutsDoNotOverflow) {
+  ASSERT_EQ(0, monitor->DoMonitorEnter());
+  for (jlong ms : {(jlong)INT64_MAX, (jlong)INT64_MAX - 1, (jlong)1 << 62}) {
+    EXPECT_EQ(0, monitor->DoNotify());  // kept for the wait, which returns at once
+    EXPECT_EQ(0, monitor->DoWait(ms, Me()));
+    EXPECT_EQ(0, monitor->DoNotify());
+    EXPECT_EQ(0, monitor->DoJavaWait(ms, Me()));
+  }
+  Me()->SetInterrupted();
+  EXPECT_EQ(VMStatus_InterruptedException, monitor->DoWait(INT64_MAX, Me()));
+  EXPECT_EQ(1u, monitor->GetOwnedCount());
+  monitor->DoMonitorExit();
+}
+
+TEST_F(RuntimeMonitorTest, AnInterruptWakesTheInterruptedThreadNotAnotherWaiter) {
+  // Two waiters without limit, then a third whose time-out runs out. The interrupt of
+  // the second must end the second's wait: no other waiter may take its wake-up, whatever
+  // the timed-out one left behind.
+  for (int round = 0; round < 10; round++) {
+    std::atomic<VMThread*> first{nullptr}, second{nullptr};
+    std::atomic<int> firstStatus{-1}, secondStatus{-1}, timedStatus{-1};
+    std::thread tFirst = Attached([&](VMThread* self) {
+      monitor->DoMonitorEnter();
+      first = self;
+      firstStatus = monitor->DoWait(0, self);
+      monitor->DoMonitorExit();
+    });
+    ASSERT_TRUE(WaitFor([&] { return first.load() && first.load()->GetBlockedOn(); }));
+    std::thread tSecond = Attached([&](VMThread* self) {
+      monitor->DoMonitorEnter();
+      second = self;
+      secondStatus = monitor->DoWait(0, self);
+      monitor->DoMonitorExit();
+    });
+    ASSERT_TRUE(WaitFor([&] { return second.load() && second.load()->GetBlockedOn(); }));
+    AttachedThread(m, [&](VMThread* self) {
+      monitor->DoMonitorEnter();
+      timedStatus = monitor->DoWait(20, self);
+      monitor->DoMonitorExit();
+    }).join();
+    EXPECT_EQ(0, timedStatus.load());
+    EXPECT_EQ(2, monitor->GetWaitCount());  // the timed-out waiter is gone from the count
+    Interrupt(second.load());
+    bool ended = WaitFor([&] { return secondStatus.load() != -1; }, 1500);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    int firstEarly = firstStatus.load();
+    ASSERT_EQ(0, monitor->DoMonitorEnter());  // let everyone go, whatever happened
+    monitor->DoNotifyAll();
+    monitor->DoMonitorExit();
+    tFirst.join();
+    tSecond.join();
+    EXPECT_TRUE(ended) << "round " << round << ": the interrupted thread slept on";
+    EXPECT_EQ(VMStatus_InterruptedException, secondStatus.load()) << "round " << round;
+    EXPECT_EQ(-1, firstEarly) << "round " << round << ": the other waiter took the interrupt's wake-up";
+    EXPECT_EQ(0, firstStatus.load());
+    EXPECT_EQ(0, monitor->GetWaitCount());
+    if (HasFailure()) break;
+  }
+}
+
+TEST_F(RuntimeMonitorTest, ANotificationTakenByAnInterruptedWaiterGoesToTheNext) {
+  // The first waiter is notified and interrupted at once: it leaves with 30, and the
+  // notification is not lost with it.
+  for (int round = 0; round < 5; round++) {
+    std::atomic<int> waiting{0};
+    std::atomic<VMThread*> first{nullptr};
+    std::atomic<int> firstStatus{-1}, secondStatus{-1};
+    std::thread tFirst = Attached([&](VMThread* self) {
+      monitor->DoMonitorEnter();
+      first = self;
+      waiting++;
+      firstStatus = monitor->DoWait(0, self);
+      monitor->DoMonitorExit();
+    });
+    ASSERT_TRUE(WaitFor([&] { return waiting.load() == 1 && monitor->GetWaitCount() == 1; }));
+    std::thread tSecond = Attached([&](VMThread* self) {
+      monitor->DoMonitorEnter();
+      waiting++;
+      secondStatus = monitor->DoWait(0, self);
+      monitor->DoMonitorExit();
+    });
+    ASSERT_TRUE(WaitFor([&] { return waiting.load() == 2 && monitor->GetWaitCount() == 2; }));
+    ASSERT_EQ(0, monitor->DoMonitorEnter());
+    first.load()->SetInterrupted();  // the flag alone: the notify is what wakes it
+    monitor->DoNotify();
+    monitor->DoMonitorExit();
+    bool passedOn = WaitFor([&] { return firstStatus.load() != -1 && secondStatus.load() != -1; }, 2000);
+    if (!passedOn) {
+      ASSERT_EQ(0, monitor->DoMonitorEnter());
+      monitor->DoNotifyAll();
+      monitor->DoMonitorExit();
+    }
+    tFirst.join();
+    tSecond.join();
+    EXPECT_TRUE(passedOn) << "round " << round << ": the second waiter never got the notification";
+    EXPECT_EQ(VMStatus_InterruptedException, firstStatus.load());
+    EXPECT_EQ(0, secondStatus.load());
+  }
+}
+
+TEST_F(RuntimeMonitorTest, AStopSpentOnAnotherWaitStillEndsAJavaWait) {
+  // The host wakes one blocking wait for a stop; machine code may wait on something else
+  // first. The Java wait that follows must still see the stop and not block.
+  void* other = host->EventSemaphoreCreate(0);
+  std::atomic<VMThread*> target{nullptr};
+  std::atomic<bool> stopped{false};
+  std::atomic<int> status{-1};
+  std::atomic<int> otherWait{-1};
+  std::thread t = Attached([&](VMThread* self) {
+    target = self;
+    while (!stopped.load()) std::this_thread::yield();
+    otherWait = host->EventWait(other, 100);
+    monitor->DoMonitorEnter();
+    status = monitor->DoJavaWait(0, self);
+    EXPECT_TRUE(monitor->IsOwnedByCaller());
+    monitor->DoMonitorExit();
+    refhost::SetStopFlag(false);
+  });
+  ASSERT_TRUE(WaitFor([&] { return target.load() != nullptr; }));
+  target.load()->Stop();
+  stopped = true;
+  bool ended = WaitFor([&] { return status.load() != -1; }, 2000);
+  if (!ended) {
+    ASSERT_EQ(0, monitor->DoMonitorEnter());
+    monitor->DoNotify();
+    monitor->DoMonitorExit();
+  }
+  t.join();
+  EXPECT_EQ(2, otherWait.load());  // the unrelated wait took the host's wake
+  EXPECT_TRUE(ended) << "a stopped thread's Java wait slept on";
+  EXPECT_EQ(VMStatus_ThreadDeath, status.load());
+  EXPECT_EQ(0, monitor->GetWaitCount());
+  host->EventSemaphoreDestroy(other);
+}
+
+TEST_F(RuntimeMonitorTest, ALateWaiterCostsNoHandBacksToTheOthers) {
+  // One notify for a waiter that reaches its event late, with six later waiters: nobody
+  // else takes and hands back posts, and nobody sleeps, while it dawdles.
+  Watched().slowWaitMillis = 150;
+  std::atomic<bool> counted{false};
+  std::thread slow = Attached([&](VMThread* self) {
+    ASSERT_EQ(0, monitor->DoMonitorEnter());
+    counted = true;
+    SetSlowWaiter(true);
+    EXPECT_EQ(0, monitor->DoWait(0, self));
+    SetSlowWaiter(false);
+    monitor->DoMonitorExit();
+  });
+  ASSERT_TRUE(WaitFor([&] { return counted.load(); }));
+  ASSERT_EQ(0, monitor->DoMonitorEnter());  // the slow waiter has let go
+  monitor->DoMonitorExit();
+  const int kLater = 6;
+  std::vector<std::thread> later;
+  for (int i = 0; i < kLater; i++)
+    later.push_back(Attached([&](VMThread* self) {
+      ASSERT_EQ(0, monitor->DoMonitorEnter());
+      EXPECT_EQ(0, monitor->DoWait(0, self));
+      monitor->DoMonitorExit();
+    }));
+  ASSERT_TRUE(WaitFor([&] { return monitor->GetWaitCount() == kLater + 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  uint32_t waits = refhost::EventWaitCount(), posts = refhost::EventPostCount();
+  uint32_t sleeps = refhost::SleepCallCount();
+  ASSERT_EQ(0, monitor->DoMonitorEnter());
+  monitor->DoNotify();  // for the slow waiter
+  monitor->DoMonitorExit();
+  slow.join();
+  EXPECT_LE(refhost::EventWaitCount() - waits, 2u);  // the slow waiter's own
+  EXPECT_EQ(1u, refhost::EventPostCount() - posts);
+  EXPECT_EQ(0u, refhost::SleepCallCount() - sleeps);
+  EXPECT_EQ(kLater, monitor->GetWaitCount());
+  ASSERT_EQ(0, monitor->DoMonitorEnter());
+  monitor->DoNotifyAll();
+  monitor->DoMonitorExit();
+  for (auto& t : later) t.join();
+}
+
+TEST_F(RuntimeMonitorTest, AnUninterruptibleWaitLeavesInterruptsAndStopsAlone) {
+  std::atomic<VMThread*> waiter{nullptr};
+  std::atomic<bool> release{false};
+  std::atomic<int> status{-1};
+  std::atomic<int> waits{0};
+  std::thread t = Attached([&](VMThread* self) {
+    ASSERT_EQ(0, monitor->DoMonitorEnter());
+    waiter = self;
+    while (!release.load()) {
+      status = monitor->DoUninterruptibleWait(0, self);
+      waits++;
+    }
+    EXPECT_TRUE(monitor->IsOwnedByCaller());
+    EXPECT_TRUE(self->GetInterrupted());  // kept for the Java code that comes next
+    EXPECT_NE(0, self->Yield());          // and so is the stop
+    monitor->DoMonitorExit();
+    self->ClearInterrupted();
+    refhost::SetStopFlag(false);
+  });
+  ASSERT_TRUE(WaitFor([&] { return waiter.load() != nullptr && monitor->GetWaitCount() == 1; }));
+  Interrupt(waiter.load());
+  waiter.load()->Stop();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(nullptr, waiter.load()->GetBlockedOn());  // nothing for an interrupter to post
+  ASSERT_EQ(0, monitor->DoMonitorEnter());
+  release = true;
+  monitor->DoNotify();
+  monitor->DoMonitorExit();
+  t.join();
+  EXPECT_EQ(0, status.load());
+  EXPECT_EQ(1, waits.load());  // only the notify ended it
+}
+
+/* Workers take a single token under the monitor, waiting (with or without a time-out)
+   while it is out, and give it back with a notify or a notify-all; another thread
+   interrupts workers at random. A watchdog reports a worker still waiting 2 s after a
+   notify-all made while it waited, and a stall of every worker. */
+struct StressSettings {
+  int workers, interruptEveryMicros, notifyAllPercent, timedPercent;
+};
+
+struct StressResult {
+  long cycles = 0, waits = 0, interrupted = 0;
+  int lost = 0, badStatus = 0;
+};
+
+StressResult RunMonitorStress(VMMonitor* monitor, const StressSettings& settings, int millis,
+                              const std::function<std::thread(std::function<void(VMThread*)>)>& attached,
+                              const std::function<void(VMThread*)>& interrupt) {
+  const int n = settings.workers;
+  std::vector<std::atomic<int>> waiting(n);
+  std::vector<std::atomic<uint32_t>> generationAtWait(n);
+  std::vector<std::atomic<VMThread*>> threads(n);
+  for (int w = 0; w < n; w++) {
+    waiting[w] = 0;
+    threads[w] = nullptr;
+  }
+  const int kGenerations = 1 << 12;
+  std::vector<std::atomic<long long>> generationTime(kGenerations);
+  std::atomic<uint32_t> generation{0};
+  int tokens = 1;  // under the monitor
+  std::atomic<bool> stop{false};
+  std::atomic<long> cycles{0}, waits{0}, interrupted{0};
+  std::atomic<int> lost{0}, badStatus{0};
+  auto start = Clock::now();
+
+  std::vector<std::thread> pool;
+  for (int w = 0; w < n; w++) {
+    pool.push_back(attached([&, w](VMThread* self) {
+      threads[w] = self;
+      std::mt19937 rng(w * 7919 + 1);
+      while (!stop.load()) {
+        monitor->DoMonitorEnter();
+        while (tokens == 0 && !stop.load()) {
+          bool timed = (int)(rng() % 100) < settings.timedPercent;
+          generationAtWait[w] = generation.load();
+          waiting[w] = timed ? 2 : 1;
+          VMStatus status = monitor->DoWait(timed ? 1 + rng() % 5 : 0, self);
+          waiting[w] = 0;
+          waits++;
+          if (status == VMStatus_InterruptedException) interrupted++;
+          else if (status != 0) badStatus++;
+        }
+        if (stop.load()) {
+          monitor->DoMonitorExit();
+          break;
+        }
+        tokens--;
+        monitor->DoMonitorExit();
+        for (volatile int i = 0; i < 2000; i++) {
+        }
+        if (rng() % 8 == 0) std::this_thread::yield();
+        monitor->DoMonitorEnter();
+        tokens++;
+        if ((int)(rng() % 100) < settings.notifyAllPercent) {
+          uint32_t g = generation.load() + 1;
+          generationTime[g % kGenerations] = MillisSince(start);
+          generation = g;
+          monitor->DoNotifyAll();
+        } else {
+          monitor->DoNotify();
+        }
+        monitor->DoMonitorExit();
+        cycles++;
+      }
+      self->ClearInterrupted();
+    }));
+  }
+  std::thread interrupter;
+  if (settings.interruptEveryMicros > 0) {
+    interrupter = std::thread([&] {
+      std::mt19937 rng(12345);
+      while (!stop.load()) {
+        std::this_thread::sleep_for(std::chrono::microseconds(settings.interruptEveryMicros));
+        if (VMThread* t = threads[rng() % n].load()) interrupt(t);
+      }
+    });
+  }
+  std::vector<bool> reported(n, false);
+  long lastCycles = -1;
+  long long lastProgress = MillisSince(start);
+  while (MillisSince(start) < millis) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    long c = cycles.load();
+    if (c != lastCycles) {
+      lastCycles = c;
+      lastProgress = MillisSince(start);
+    } else if (MillisSince(start) - lastProgress > 2000) {
+      ADD_FAILURE() << "no worker got the token for 2 s; wait count " << monitor->GetWaitCount();
+      lost++;
+      lastProgress = MillisSince(start);
+    }
+    uint32_t g = generation.load();
+    for (int w = 0; w < n; w++) {
+      if (waiting[w].load() == 0) {
+        reported[w] = false;
+        continue;
+      }
+      uint32_t at = generationAtWait[w].load();
+      if (g == at || reported[w]) continue;
+      long long late = MillisSince(start) - generationTime[(at + 1) % kGenerations].load();
+      if (late > 2000) {
+        reported[w] = true;
+        lost++;
+        ADD_FAILURE() << "worker " << w << " still waits " << late << " ms after a notify-all that found it waiting";
+      }
+    }
+  }
+  stop = true;
+  // However the run went, every worker leaves.
+  while (true) {
+    monitor->DoMonitorEnter();
+    monitor->DoNotifyAll();
+    monitor->DoMonitorExit();
+    bool anyWaiting = false;
+    for (int w = 0; w < n; w++) anyWaiting |= waiting[w].load() != 0;
+    if (!anyWaiting) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (auto& t : pool) t.join();
+  if (interrupter.joinable()) interrupter.join();
+  StressResult result;
+  result.cycles = cycles.load();
+  result.waits = waits.load();
+  result.interrupted = interrupted.load();
+  result.lost = lost.load();
+  result.badStatus = badStatus.load();
+  return result;
+}
+
+TEST_F(RuntimeMonitorTest, ManyWaitersWithTimeOutsInterruptsAndNotifiesLoseNoWakeUp) {
+  const StressSettings settings[] = {
+      {8, 0, 0, 0}, {8, 300, 30, 30}, {6, 500, 100, 0}, {12, 200, 0, 50}};
+  for (const StressSettings& s : settings) {
+    StressResult r = RunMonitorStress(
+        monitor, s, 600, [this](std::function<void(VMThread*)> fn) { return Attached(fn); },
+        [this](VMThread* t) { Interrupt(t); });
+    SCOPED_TRACE(testing::Message() << s.workers << " workers, interrupt every " << s.interruptEveryMicros
+                                    << " us, notify-all " << s.notifyAllPercent << "%, timed " << s.timedPercent
+                                    << "%");
+    EXPECT_EQ(0, r.lost);
+    EXPECT_EQ(0, r.badStatus);
+    EXPECT_GT(r.cycles, 100);
+    EXPECT_GT(r.waits, 100);
+    if (s.interruptEveryMicros > 0) {
+      EXPECT_GT(r.interrupted, 0);
+    }
+    EXPECT_EQ(0, monitor->GetWaitCount());  // every waiter left the queue it joined
+  }
 }
 
 TEST_F(RuntimeMonitorTest, AFailedHostWaitGivesTheMonitorBackBefore17) {

@@ -101,6 +101,21 @@ JNIEnv* RuntimeTest::AttachHere(const Machine& m) {
 
 void RuntimeTest::DetachHere(const Machine& m) { VMJniDetachEnv(m.jvm); }
 
+std::thread RuntimeTest::AttachedThread(const Machine& m, std::function<void(VMThread*)> fn) {
+  return std::thread([this, &m, fn] {
+    AttachHere(m);
+    fn(VMThread::Current());
+    DetachHere(m);
+  });
+}
+
+void RuntimeTest::Interrupt(VMThread* thread) {
+  host->MutexLock(thread->GetMutex());
+  thread->SetInterrupted();
+  if (void* event = thread->GetBlockedOn()) host->EventPost(event);
+  host->MutexUnlock(thread->GetMutex());
+}
+
 void RuntimeTest::RunThreads(int n, const std::function<void(int)>& fn) {
   std::vector<std::thread> threads;
   for (int i = 0; i < n; i++) threads.emplace_back(fn, i);

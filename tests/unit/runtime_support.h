@@ -61,6 +61,12 @@ class RuntimeTest : public ::testing::Test {
   JNIEnv* AttachHere(const Machine& m);
   void DetachHere(const Machine& m);
 
+  /* Runs fn on a new host thread attached to the machine for the time of fn. */
+  std::thread AttachedThread(const Machine& m, std::function<void(VMThread*)> fn);
+  /* What Thread.interrupt does to a thread: under the thread's mutex, set its flag and
+     post the event it waits on, if any. */
+  void Interrupt(VMThread* thread);
+
   /* Runs fn on n host threads and joins them. */
   static void RunThreads(int n, const std::function<void(int)>& fn);
   /* Waits up to ms for cond; false on time-out. */

@@ -174,6 +174,66 @@ TEST_F(RuntimeThreadTest, ASpinningThreadIsSuspendedAndResumedThroughItsPoll) {
   }
 }
 
+TEST_F(RuntimeThreadTest, SuspendsAndResumesFromTwoThreadsAtOnceLoseNothing) {
+  // A suspend and a resume race from two threads while the target polls. Whichever
+  // comes first, the end is exact: count 0 means the thread runs, count 1 means it stops
+  // at its poll and a resume lets it go again.
+  std::atomic<long> counter{0};
+  std::atomic<bool> stop{false};
+  std::atomic<VMThread*> target{nullptr};
+  std::thread spinner([&] {
+    AttachHere(m);
+    target = VMThread::Current();
+    while (!stop.load()) {
+      counter++;
+      VMThread::Current()->Yield();
+    }
+    DetachHere(m);
+  });
+  Joiner joiner(spinner, stop);
+  ASSERT_TRUE(WaitFor([&] { return target.load() != nullptr; }));
+  VMThread* t = target.load();
+  std::atomic<int> round{0}, arrived{0};
+  std::atomic<bool> quit{false};
+  auto racer = [&](bool suspend) {
+    for (int seen = 0;;) {
+      while (round.load() == seen && !quit.load()) {
+      }
+      if (quit.load()) return;
+      seen = round.load();
+      if (suspend)
+        t->Suspend();
+      else
+        t->Resume();
+      arrived++;
+    }
+  };
+  std::thread suspender(racer, true), resumer(racer, false);
+  int stuck = 0, lost = 0;
+  const int kRounds = 3000;
+  for (int r = 1; r <= kRounds && stuck + lost == 0; r++) {
+    arrived = 0;
+    round = r;
+    while (arrived.load() < 2) {
+    }
+    if (t->GetSuspendCount() == 0) {
+      long at = counter.load();
+      if (!WaitFor([&] { return counter.load() > at; }, 2000)) stuck++;
+    } else {
+      if (!WaitFor([&] { return t->GetSuspended(); }, 2000)) lost++;
+      t->Resume();
+      long at = counter.load();
+      if (!WaitFor([&] { return counter.load() > at; }, 2000)) stuck++;
+    }
+  }
+  quit = true;
+  suspender.join();
+  resumer.join();
+  while (t->GetSuspendCount() != 0) t->Resume();
+  EXPECT_EQ(0, stuck) << "a thread stayed suspended with nothing to resume it";
+  EXPECT_EQ(0, lost) << "a suspension with its count raised never took effect";
+}
+
 TEST_F(RuntimeThreadTest, AResumeBeforeThePollMeansTheThreadNeverSuspends) {
   AttachHere(m);
   VMThread* t = VMThread::Current();
