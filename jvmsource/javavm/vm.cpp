@@ -79,21 +79,22 @@ static jboolean HOSTCALL ReleaseMonitorOfBlock(void* block, void*) {
   return 1;
 }
 
+static jboolean HOSTCALL ReleaseMonitorHeldBy(void* block, void* owner) {
+  VMObject* object = (VMObject*)block;
+  if (object->GetIsRootObject() && object->GetTag() == VMTag_VMMonitor) {
+    VMMonitor* monitor = (VMMonitor*)object;
+    if (monitor->GetOwner() == owner) monitor->Fini();
+  }
+  return 1;
+}
+
 uint32_t VM::Destroy() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   HHeap* heap = GetHeap();
   VMNameSpace* ns = GetNameSpace();
-
-  uint32_t left = 0;
-  if (ns != NULL) {
-    VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VM::Destroy");
-    if (GetCounted()) {
-      ns->SetVMCount(ns->GetVMCount() - 1);
-      __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)CountedFlag, __ATOMIC_SEQ_CST);
-    }
-    left = ns->GetVMCount();
-    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VM::Destroy");
-  }
+  // The count is lowered only at the very end: monitors of this machine's objects live on
+  // the name space's heap, and another machine's destroyer that reads 0 destroys it.
+  const bool counted = ns != NULL && GetCounted();
 
   if (GetJNIHandleArray() != NULL) {
     GetJNIHandleArray()->Destroy(heap);
@@ -146,6 +147,14 @@ uint32_t VM::Destroy() {
   host->HeapWalk(heap, ReleaseMonitorOfBlock, NULL);
   VMObject::Destroy(heap);
   host->HeapDestroy(heap);
+
+  uint32_t left = 0;
+  if (ns != NULL) {
+    VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VM::Destroy");
+    if (counted) ns->SetVMCount(ns->GetVMCount() - 1);
+    left = ns->GetVMCount();
+    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VM::Destroy");
+  }
   return left;
 }
 
@@ -179,6 +188,7 @@ VMThread* VM::AttachThread(JNIEnv* env) {
     // Attached again before the lock goes: the exit-time pass drops the records of
     // detached threads under this lock, and must not drop this one in between.
     VM_ASSERT(thread->GetEnv() == env || thread->GetEnv() == NULL);
+    if (thread->GetEnv() == NULL) thread->BeginAttachment(host->CurrentThreadHandle());
     thread->SetEnv(env);
     if (env != NULL) env->thread = thread;
   }
@@ -221,7 +231,13 @@ JNIEnv* VM::DetachThread() {
     seam::JavaLangThreadClearNativeThread(env, local);
     VMJniDeleteLocalRef(env, local);
   }
-  VM_ASSERT(thread->GetMutexLockCount() == 1);
+  // A thread that leaves holding monitors gives them up: its identity may never come
+  // back to release them. Only the name space's heap holds monitors.
+  if (thread->GetMutexLockCount() > 1 && GetNameSpace() != NULL) {
+    void* me = VMUtils::GetHostFunctions()->CurrentThreadId();
+    VMUtils::GetHostFunctions()->HeapWalk(GetNameSpace()->GetHeap(), ReleaseMonitorHeldBy, me);
+  }
+  thread->SetMutexLockCount(1);
   // Once the env is gone the exit-time pass may drop the record: nothing here reads it
   // after that.
   LockThreads("namespace spinlock - Get  VM::DetachThread");
@@ -258,28 +274,41 @@ void VM::PauseThreadsForDebugger(bool pause) {
   UnlockThreads("namespace spinlock - Release  VM::PauseThreadsForDebugger");
 }
 
+unsigned long VM::StopOtherAttachedThreads(void* me) {
+  // One record at a time under the lock, the host's stop outside it: the lock is the
+  // name space's, shared with every machine of it. A record stays where it is while
+  // this runs (only the exit-time pass, on this thread, drops records), and a host
+  // thread handle stays usable after its thread has gone.
+  unsigned long stopped = 0;
+  for (uint32_t i = 1;; i++) {
+    void* handle = NULL;
+    bool found = false;
+    LockThreads("namespace spinlock - Get  VM::StopAllOtherThreads");
+    VMThreadHandleArray* threads = GetThreads();
+    for (; threads != NULL && i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL || thread->GetEnv() == NULL || thread->GetId() == me) continue;
+      handle = thread->GetHandle();
+      found = true;
+      break;
+    }
+    UnlockThreads("namespace spinlock - Release  VM::StopAllOtherThreads");
+    if (!found) return stopped;
+    VMUtils::GetHostFunctions()->StopThread(handle, 1);
+    stopped++;
+  }
+}
+
 void VM::StopAllOtherThreads() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   void* me = host->CurrentThreadId();
   bool stopAsked = false;
-  if (GetThreads() != NULL) {
-    unsigned long remaining = 0;  // the caller itself, when it is attached
-    LockThreads("namespace spinlock - Get  VM::StopAllOtherThreads");
-    VMThreadHandleArray* threads = GetThreads();
-    for (uint32_t i = 1; i < threads->GetCount(); i++) {
-      VMThread* thread = threads->Get(i);
-      if (thread == NULL || thread->GetEnv() == NULL) continue;
-      if (thread->GetId() == me)
-        remaining = 1;
-      else
-        thread->Stop();
-    }
-    UnlockThreads("namespace spinlock - Release  VM::StopAllOtherThreads");
-    // A caller that is not attached itself waits for none left, not for one.
-    while (GetThreadsAttached() > remaining) {
-      host->Sleep(300);
-      if (host->YieldCheck() != 0) stopAsked = true;
-    }
+  // Every step stops every other attached thread again: a host thread may attach while
+  // this waits, and a stopped thread that detaches and attaches again is a running
+  // thread once more (the host forgets a stop when a thread detaches). A stop is idempotent.
+  while (StopOtherAttachedThreads(me) != 0) {
+    host->Sleep(300);
+    if (host->YieldCheck() != 0) stopAsked = true;
   }
   if (stopAsked) VMJniThrowInternal(host->GetCurrentEnv(), VMStatus_ThreadDeath, NULL);
 }
@@ -327,17 +356,14 @@ void VM::RunFinalizers() {
   }
 
   void* me = host->CurrentThreadId();
+  // Threads still attached may still run on their records: they are stopped, and their
+  // records are left to Destroy.
+  StopOtherAttachedThreads(me);
   LockThreads("namespace spinlock - Get  VM::RunFinalizers");
   if (VMThreadHandleArray* threads = GetThreads()) {
     for (uint32_t i = 1; i < threads->GetCount(); i++) {
       VMThread* thread = threads->Get(i);
-      if (thread == NULL || thread->GetId() == me) continue;
-      if (thread->GetEnv() != NULL) {
-        // Still attached, so possibly still running on its record: stop it and leave
-        // the record to Destroy.
-        thread->Stop();
-        continue;
-      }
+      if (thread == NULL || thread->GetId() == me || thread->GetEnv() != NULL) continue;
       thread->Destroy(GetHeap());
       threads->Delete(i);
     }
@@ -397,4 +423,40 @@ void VM::GarbageCollect(bool) { garbageCollectRequests.fetch_add(1); }
 
 uint32_t VM::GetGarbageCollectRequests() { return garbageCollectRequests.load(); }
 
-VMStatus VM::ThreadWaitForGC(VMThread*) { return VMStatus_OK; }
+VMStatus VM::ThreadWaitForGC(VMThread* thread) {
+  void* me = thread->GetId();
+  void* doing = GetThreadDoingGC();
+  if (doing == NULL || doing == me) return VMStatus_OK;
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(GetNameSpace(), this);
+  if (monitor == NULL) return VMStatus_OutOfMemoryError;
+  VMStatus status = monitor->DoMonitorEnter();
+  if (status != VMStatus_OK) return status;
+  while ((doing = GetThreadDoingGC()) != NULL && doing != me) {
+    thread->SetWaitingForGC();
+    // Not a Java wait: an interrupt meant for Java code must still be there when the
+    // thread runs Java again, and the collection must end before it does.
+    status = monitor->DoUninterruptibleWait(0, thread);
+    if (status != VMStatus_OK) break;
+  }
+  monitor->DoMonitorExit();
+  return status;
+}
+
+void VM::ReleaseThreadsWaitingForGC() {
+  // Without a monitor no thread can have parked; the word is cleared all the same.
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(GetNameSpace(), this);
+  bool held = monitor != NULL && monitor->DoMonitorEnter() == VMStatus_OK;
+  SetThreadDoingGC(NULL);
+  LockThreads("namespace spinlock - Get  VM::ReleaseThreadsWaitingForGC");
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL || thread->GetEnv() == NULL) continue;
+      thread->ClearWaitingForGC();
+      thread->ClearYieldToWaitForGC();
+    }
+  }
+  UnlockThreads("namespace spinlock - Release  VM::ReleaseThreadsWaitingForGC");
+  if (monitor != NULL) monitor->DoNotifyAll();
+  if (held) monitor->DoMonitorExit();
+}

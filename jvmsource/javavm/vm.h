@@ -53,8 +53,9 @@ class VM : public VMInternalObject {
   void StopAllOtherThreads();
   void RunFinalizers();
   /* Releases the machine and its heap. Returns the number of machines its name space
-     still serves, read under the name space's spin lock when this machine was counted
-     there: only the caller whose destroy left 0 may destroy the name space. */
+     still serves, read under the name space's spin lock after everything of this
+     machine is gone (its monitors live on the name space's heap): only the caller whose
+     destroy left 0 may destroy the name space. */
   uint32_t Destroy();
   using VMObject::Destroy;
 
@@ -63,8 +64,11 @@ class VM : public VMInternalObject {
      only counts the requests so that callers' retry paths can be exercised. */
   void GarbageCollect(bool softReferencesClearable);
   static uint32_t GetGarbageCollectRequests();
-  /* Hook: parks the thread until the running collection ends; without a collector
-     there is never one to wait for. */
+  /* Parks the calling thread while another thread collects: it waits on the machine
+     object's monitor, testing ThreadDoingGC under that monitor, so that the release
+     (ReleaseThreadsWaitingForGC) cannot slip between the test and the wait. The park
+     leaves the thread's interrupt flag alone and is not ended by a host stop.
+     0, or 19 / 17 when the monitor cannot be had or waited on. */
   VMStatus ThreadWaitForGC(VMThread* thread);
 
   /* ---- fields ---- */
@@ -93,7 +97,7 @@ class VM : public VMInternalObject {
   void SetObjectsToDestroy(VMObject* o) { SetReference(ObjectsToDestroyWord, o); }
   VMObject* GetRefObjectsToHandle() const { return GetReference(RefObjectsToHandleWord); }
   void SetRefObjectsToHandle(VMObject* o) { SetReference(RefObjectsToHandleWord, o); }
-  void* GetThreadDoingGC() const { return (void*)GetScalar(ThreadDoingGCWord); }
+  void* GetThreadDoingGC() const { return (void*)__atomic_load_n(&Body()[ThreadDoingGCWord], __ATOMIC_ACQUIRE); }
   VMDebugger* GetDeadDebuggers() const { return (VMDebugger*)GetReference(DeadDebuggersWord); }
   void SetDeadDebuggers(VMDebugger* d) { SetReference(DeadDebuggersWord, (VMObject*)d); }
   VMJavaLangThrowable* GetOutOfMemoryError() const {
@@ -116,7 +120,13 @@ class VM : public VMInternalObject {
   void SetNameSpace(VMNameSpace* ns) { SetScalar(NAME_SPACE_WORD, (VMword)ns); }
   void SetStaticDataArray(VMObjectHandleArray* a) { SetReference(StaticDataArrayWord, (VMObject*)a); }
   void SetSystemThreadGroup(VMObject* g) { SetReference(SystemThreadGroupWord, g); }
-  void SetThreadDoingGC(void* id) { SetScalar(ThreadDoingGCWord, (VMword)id); }
+  void SetThreadDoingGC(void* id) { __atomic_store_n(&Body()[ThreadDoingGCWord], (VMword)id, __ATOMIC_SEQ_CST); }
+  /* The end of a collection: ThreadDoingGC := 0 and every attached thread's collector
+     flags cleared, under the machine object's monitor, then every parked thread woken. */
+  void ReleaseThreadsWaitingForGC();
+  /* Stops every attached thread other than the one of identity me, each through the
+     host; returns how many it stopped. */
+  unsigned long StopOtherAttachedThreads(void* me);
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
 
   /* The thread array grows while other threads scan it; every scan and every change
@@ -125,6 +135,7 @@ class VM : public VMInternalObject {
   void UnlockThreads(const char* site);
   /* Index of the calling host thread's entry, 0 when it has none; under the lock. */
   uint32_t FindCurrentThread();
+  friend class MachineTestAccess;
 };
 
 #endif

@@ -4,7 +4,15 @@
 
 #include <string.h>
 
+#include <random>
+
 #include "vmhandlearray.h"
+
+class MachineTestAccess {
+ public:
+  static void SetThreadDoingGC(VM* vm, void* id) { vm->SetThreadDoingGC(id); }
+  static void ReleaseThreadsWaitingForGC(VM* vm) { vm->ReleaseThreadsWaitingForGC(); }
+};
 
 namespace runtime_test {
 namespace {
@@ -74,6 +82,228 @@ TEST_F(RuntimeMachineTest, StopAllOtherThreadsWaitsUntilTheyHaveDetached) {
   DetachHere(m);
   // A caller that is not attached does not wait for itself.
   m.vm->StopAllOtherThreads();
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, StopAllOtherThreadsAlsoStopsThreadsThatAttachWhileItWaits) {
+  // A is stopped, detaches and attaches again (the host forgets a stop at detach); B
+  // attaches only once the stopping has begun. Both run until told to stop.
+  Machine m = MakeMachine();
+  std::atomic<int> aStops{0};
+  std::atomic<bool> bAttached{false}, bStopped{false}, release{false}, stopperDone{false};
+  auto runUntilStopped = [&](VMThread* self) {
+    while (self->Yield() == 0) {
+      if (release.load()) return false;
+      std::this_thread::yield();
+    }
+    return true;
+  };
+  std::thread a([&] {
+    for (int attachment = 0; attachment < 2; attachment++) {
+      AttachHere(m);
+      if (runUntilStopped(VMThread::Current())) aStops++;
+      DetachHere(m);
+    }
+  });
+  ASSERT_TRUE(WaitFor([&] { return m.vm->GetThreadsAttached() == 1; }));
+  std::thread stopper = AttachedThread(m, [&](VMThread*) {
+    m.vm->StopAllOtherThreads();
+    stopperDone = true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return aStops.load() == 1; }));
+  std::thread b = AttachedThread(m, [&](VMThread* self) {
+    bAttached = true;
+    bStopped = runUntilStopped(self);
+  });
+  ASSERT_TRUE(WaitFor([&] { return bAttached.load(); }));
+  bool returned = WaitFor([&] { return stopperDone.load(); }, 3000);
+  release = true;
+  a.join();
+  b.join();
+  stopper.join();
+  EXPECT_TRUE(returned) << "StopAllOtherThreads still waited 3 s on";
+  EXPECT_TRUE(bStopped.load()) << "the thread that attached late was never stopped";
+  EXPECT_EQ(2, aStops.load()) << "the thread that attached again was never stopped again";
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, AThreadThatDetachesHoldingMonitorsGivesThemUp) {
+  Machine m = MakeMachine();
+  AttachHere(m);
+  HHeap* heap = m.vm->GetHeap();
+  VMObject* twice = VMObject::Instantiate(heap, 1, 0);
+  VMObject* once = VMObject::Instantiate(heap, 1, 0);
+  VMObject* mine = VMObject::Instantiate(heap, 1, 0);
+  ASSERT_EQ(0, mine->MonitorEnter(m.ns));
+  VMThread* leaver = nullptr;
+  std::thread([&] {
+    AttachHere(m);
+    leaver = VMThread::Current();
+    ASSERT_EQ(0, twice->MonitorEnter(m.ns));
+    ASSERT_EQ(0, twice->MonitorEnter(m.ns));
+    ASSERT_EQ(0, once->MonitorEnter(m.ns));
+    EXPECT_EQ(4, leaver->GetMutexLockCount());
+    DetachHere(m);  // as DetachCurrentThread with monitors held
+  }).join();
+  ASSERT_NE(nullptr, leaver);
+  EXPECT_EQ(1, leaver->GetMutexLockCount());
+  for (VMObject* o : {twice, once}) {
+    ASSERT_EQ(nullptr, o->GetMonitor()->GetOwner()) << "a monitor stayed with a thread that left";
+    EXPECT_EQ(0u, o->GetMonitor()->GetOwnedCount());
+    EXPECT_EQ(0, o->MonitorEnter(m.ns));
+    EXPECT_EQ(0, o->MonitorExit(m.ns));
+  }
+  // Monitors of other threads are theirs still.
+  EXPECT_TRUE(mine->GetMonitor()->IsOwnedByCaller());
+  EXPECT_EQ(1u, mine->GetMonitor()->GetOwnedCount());
+  EXPECT_EQ(0, mine->MonitorExit(m.ns));
+  for (VMObject* o : {twice, once, mine}) o->Destroy(heap);
+  DetachHere(m);
+  DestroyMachine(m);
+}
+
+/* Hands every thread that asks the same identity, as a host may do once the thread that
+   had it has ended. */
+thread_local bool reusedIdentity = false;
+void* HOSTCALL ReusedCurrentThreadId() {
+  return reusedIdentity ? (void*)(uintptr_t)0x7FFF0001u : refhost::Functions()->CurrentThreadId();
+}
+
+TEST_F(RuntimeMachineTest, ANewHostThreadWithADeadThreadsIdentityStartsAfresh) {
+  Machine m = MakeMachine();
+  host->CurrentThreadId = ReusedCurrentThreadId;
+  VMObject* thrown = VMObject::Instantiate(m.vm->GetHeap(), 1, 0);
+  VMThread* first = nullptr;
+  std::thread([&] {
+    reusedIdentity = true;
+    AttachHere(m);
+    first = VMThread::Current();
+    first->SetInterrupted();
+    first->SetException((VMJavaLangThrowable*)thrown);
+    first->Suspend();  // a suspension its poll never served
+    DetachHere(m);
+  }).join();
+  std::thread([&] {
+    reusedIdentity = true;
+    AttachHere(m);
+    VMThread* mine = VMThread::Current();
+    EXPECT_EQ(first, mine);  // the record is reused...
+    EXPECT_EQ(host->CurrentThreadHandle(), mine->GetHandle());  // ...for this thread
+    EXPECT_FALSE(mine->GetInterrupted());
+    EXPECT_EQ(nullptr, mine->GetException());
+    EXPECT_EQ(0u, mine->GetSuspendCount());
+    EXPECT_FALSE(mine->GetYieldToPostSuspend());
+    EXPECT_EQ(1, mine->GetMutexLockCount());
+    // With the old suspend request left standing the poll would suspend for ever.
+    EXPECT_EQ(host->YieldCheck, mine->GetPollFunction());
+    if (mine->GetPollFunction() == host->YieldCheck) {
+      EXPECT_EQ(0, mine->Yield());
+      mine->Stop();  // as StopAllOtherThreads would
+      EXPECT_NE(0, mine->Yield()) << "the stop went to the dead thread";
+    }
+    DetachHere(m);
+  }).join();
+  // A pause the debugger asked of every record holds a thread that attaches meanwhile.
+  m.vm->PauseThreadsForDebugger(true);
+  std::thread([&] {
+    reusedIdentity = true;
+    AttachHere(m);
+    EXPECT_TRUE(VMThread::Current()->GetYieldForDebugger());
+    EXPECT_EQ(&VMThread::yieldAndCheck, VMThread::Current()->GetPollFunction());
+    m.vm->PauseThreadsForDebugger(false);
+    DetachHere(m);
+  }).join();
+  host->CurrentThreadId = refhost::Functions()->CurrentThreadId;
+  thrown->Destroy(m.vm->GetHeap());
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, AParkedThreadIsHeldUntilTheCollectionEndsAndAlwaysReleased) {
+  // The collector claims the machine, the other thread parks at its poll, the collector
+  // releases it; a release made just as the thread goes to park must never be missed.
+  Machine m = MakeMachine();
+  AttachHere(m);
+  void* me = host->CurrentThreadId();
+  std::atomic<int> go{0}, done{0}, badStatus{0};
+  std::atomic<bool> quit{false};
+  std::thread parker = AttachedThread(m, [&](VMThread* self) {
+    int seen = 0;
+    while (!quit.load()) {
+      int round = go.load();
+      if (round == seen) {
+        std::this_thread::yield();
+        continue;
+      }
+      seen = round;
+      if (m.vm->ThreadWaitForGC(self) != VMStatus_OK) badStatus++;
+      if (self->GetWaitingForGC()) badStatus++;  // the release clears it
+      done = round;
+    }
+  });
+  std::mt19937 rng(7);
+  int missed = 0, notHeld = 0;
+  const int kRounds = 4000;
+  for (int round = 1; round <= kRounds && missed == 0; round++) {
+    MachineTestAccess::SetThreadDoingGC(m.vm, me);
+    go = round;
+    if (round % 100 == 0) {
+      // Long enough for the thread to park: it must still be parked.
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      if (done.load() == round) notHeld++;
+    } else {
+      for (volatile int i = 0, n = (int)(rng() % 400); i < n; i++) {
+      }
+    }
+    MachineTestAccess::ReleaseThreadsWaitingForGC(m.vm);
+    auto start = Clock::now();
+    while (done.load() != round) {
+      if (MillisSince(start) > 2000) {
+        missed++;
+        break;
+      }
+      std::this_thread::yield();
+    }
+  }
+  quit = true;
+  if (missed != 0) {  // let it go
+    while (parker.joinable() && done.load() != go.load()) {
+      MachineTestAccess::ReleaseThreadsWaitingForGC(m.vm);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  parker.join();
+  EXPECT_EQ(0, missed) << "a parked thread slept through its release";
+  EXPECT_EQ(0, notHeld) << "a thread went on while the collection ran";
+  EXPECT_EQ(0, badStatus.load());
+  DetachHere(m);
+  DestroyMachine(m);
+}
+
+TEST_F(RuntimeMachineTest, AParkKeepsTheInterruptAndOutlastsAStop) {
+  Machine m = MakeMachine();
+  AttachHere(m);
+  MachineTestAccess::SetThreadDoingGC(m.vm, host->CurrentThreadId());
+  std::atomic<VMThread*> parked{nullptr};
+  std::atomic<int> status{-1};
+  std::thread parker = AttachedThread(m, [&](VMThread* self) {
+    self->SetInterrupted();  // meant for the Java code the thread runs next
+    parked = self;
+    status = m.vm->ThreadWaitForGC(self);
+    EXPECT_TRUE(self->GetInterrupted());
+    EXPECT_NE(0, self->Yield());  // the stop is kept for the same code
+    self->ClearInterrupted();
+    refhost::SetStopFlag(false);
+  });
+  ASSERT_TRUE(WaitFor([&] { return parked.load() != nullptr && parked.load()->GetWaitingForGC(); }));
+  Interrupt(parked.load());
+  parked.load()->Stop();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(-1, status.load()) << "the park ended before the collection";
+  MachineTestAccess::ReleaseThreadsWaitingForGC(m.vm);
+  parker.join();
+  EXPECT_EQ(VMStatus_OK, status.load());
+  EXPECT_EQ(nullptr, m.vm->GetThreadDoingGC());
+  DetachHere(m);
   DestroyMachine(m);
 }
 

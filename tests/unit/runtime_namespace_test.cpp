@@ -2,6 +2,7 @@
    exception-class names. */
 #include "runtime_support.h"
 
+#include <algorithm>
 #include <set>
 
 #include "vmclassloader.h"
@@ -68,6 +69,55 @@ TEST_F(RuntimeNameSpaceTest, MachinesDestroyedTogetherDestroyTheNameSpaceOnce) {
     host->HeapFree(nullptr, a.jvm);
     host->HeapFree(nullptr, b.jvm);
   }
+}
+
+/* A machine's destroy that lingers in its heap walk, as a preempted one would. */
+JNIHostFunctions* realHost = nullptr;
+std::atomic<HHeap*> lingeringHeap{nullptr};
+std::atomic<bool> lingering{false};
+
+void HOSTCALL LingeringHeapWalk(HHeap* heap, JNIHostHeapWalkFn callback, void* context) {
+  if (heap == lingeringHeap.load()) {
+    lingering = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  }
+  realHost->HeapWalk(heap, callback, context);
+}
+
+TEST_F(RuntimeNameSpaceTest, MachinesDestroyedAtOnceLeaveTheNameSpaceToTheLastToFinish) {
+  // Each destroyer destroys the name space when its machine's destroy answers 0, with no
+  // lock between the two (as the invocation interface does). The machine whose destroy
+  // is still releasing monitors on the name space's heap must be the one that answers 0.
+  realHost = refhost::Functions();
+  host->HeapWalk = LingeringHeapWalk;
+  for (int round = 0; round < 3; round++) {
+    Machine a = MakeMachine();
+    Machine b = MakeMachine(a.ns);
+    AttachHere(a);
+    uint64_t before = refhost::BytesInUse(a.vm->GetHeap());
+    VMObject* left = VMObject::Instantiate(a.vm->GetHeap(), 3, 0);  // left for the heap to take
+    uint64_t leftBytes = refhost::BytesInUse(a.vm->GetHeap()) - before;
+    ASSERT_EQ(0, left->MonitorEnter(a.ns));
+    ASSERT_EQ(0, left->MonitorExit(a.ns));
+    DetachHere(a);
+    lingering = false;
+    lingeringHeap = a.vm->GetHeap();
+    std::atomic<uint32_t> leftA{99}, leftB{99};
+    std::thread destroyA([&] { leftA = DestroyMachine(a); });
+    ASSERT_TRUE(WaitFor([&] { return lingering.load(); }));
+    std::thread destroyB([&] { leftB = DestroyMachine(b); });
+    destroyB.join();
+    destroyA.join();
+    EXPECT_EQ(1u, leftB.load()) << "round " << round;
+    EXPECT_EQ(0u, leftA.load()) << "round " << round;
+    // The machine heap that went with the object on it; every other heap was empty.
+    std::lock_guard<std::mutex> guard(Watched().lock);
+    auto& bytes = Watched().bytesAtDestroy;
+    auto it = std::find(bytes.begin(), bytes.end(), leftBytes);
+    ASSERT_NE(bytes.end(), it);
+    bytes.erase(it);
+  }
+  host->HeapWalk = realHost->HeapWalk;
 }
 
 TEST_F(RuntimeNameSpaceTest, CreationFailingAtAnyStepLeavesNothing) {
