@@ -81,7 +81,7 @@ static jboolean HOSTCALL ReleaseMonitorOfBlock(void* block, void*) {
 
 static jboolean HOSTCALL ReleaseMonitorHeldBy(void* block, void* owner) {
   VMObject* object = (VMObject*)block;
-  if (object->GetIsRootObject() && object->GetTag() == VMTag_VMMonitor) {
+  if (object->GetTag() == VMTag_VMMonitor && object->GetIsRootObject()) {
     VMMonitor* monitor = (VMMonitor*)object;
     if (monitor->GetOwner() == owner) monitor->Fini();
   }

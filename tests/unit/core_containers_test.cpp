@@ -426,7 +426,7 @@ TEST_F(CoreHashTable, LocksOfEachModeAndTheirRelease) {
   VMUtils::SetHostFunctions(&countingTable);
 
   /* A mode-32 table locks its mutex through the counted lock of the calling thread. */
-  VMThread* thread = (VMThread*)VMInternalObject::Instantiate(machineHeap, 18, 0);
+  VMThread* thread = (VMThread*)VMInternalObject::Instantiate(machineHeap, VMThread::Words, 0);
   ASSERT_NE(nullptr, thread);
   VMword envWords[4] = {0, 0, (VMword)thread, 0};
   host->SetCurrentEnv((JNIEnv*)envWords);

@@ -197,8 +197,7 @@ TEST_F(RuntimeThreadTest, SuspendsAndResumesFromTwoThreadsAtOnceLoseNothing) {
   std::atomic<bool> quit{false};
   auto racer = [&](bool suspend) {
     for (int seen = 0;;) {
-      while (round.load() == seen && !quit.load()) {
-      }
+      while (round.load() == seen && !quit.load()) std::this_thread::yield();
       if (quit.load()) return;
       seen = round.load();
       if (suspend)
@@ -210,12 +209,11 @@ TEST_F(RuntimeThreadTest, SuspendsAndResumesFromTwoThreadsAtOnceLoseNothing) {
   };
   std::thread suspender(racer, true), resumer(racer, false);
   int stuck = 0, lost = 0;
-  const int kRounds = 3000;
+  const int kRounds = 300;
   for (int r = 1; r <= kRounds && stuck + lost == 0; r++) {
     arrived = 0;
     round = r;
-    while (arrived.load() < 2) {
-    }
+    while (arrived.load() < 2) std::this_thread::yield();
     if (t->GetSuspendCount() == 0) {
       long at = counter.load();
       if (!WaitFor([&] { return counter.load() > at; }, 2000)) stuck++;
@@ -270,6 +268,49 @@ TEST_F(RuntimeThreadTest, RequestsPostedWhileTheThreadPollsAreNeverLost) {
     EXPECT_FALSE(t->GetDebuggerAttachRequested());
     t->ClearDebuggerAttachRequestNoticedByYield();
   }
+}
+
+TEST_F(RuntimeThreadTest, TwoRequestersAtOnceNeverLoseARequest) {
+  // The debugger and the collector post their requests to one polling thread at the same
+  // time, each waiting for its request to be served before it posts the next.
+  std::atomic<VMThread*> target{nullptr};
+  std::atomic<bool> stop{false};
+  std::thread poller([&] {
+    AttachHere(m);
+    target = VMThread::Current();
+    while (!stop.load()) VMThread::Current()->Yield();
+    DetachHere(m);
+  });
+  Joiner joiner(poller, stop);
+  ASSERT_TRUE(WaitFor([&] { return target.load() != nullptr; }));
+  VMThread* t = target.load();
+  auto served = [](const std::function<bool()>& done) {
+    auto start = Clock::now();
+    while (!done()) {
+      if (MillisSince(start) > 3000) return false;
+      std::this_thread::yield();
+    }
+    return true;
+  };
+  std::atomic<int> lostAttach{0}, lostCollect{0};
+  const int kRequests = 2000;
+  std::thread debugger([&] {
+    for (int i = 0; i < kRequests && lostAttach == 0; i++) {
+      t->SetDebuggerAttachRequested();
+      if (!served([&] { return t->GetDebuggerAttachRequestNoticedByYield(); })) lostAttach++;
+      t->ClearDebuggerAttachRequestNoticedByYield();
+    }
+  });
+  std::thread collector([&] {
+    for (int i = 0; i < kRequests && lostCollect == 0; i++) {
+      t->SetWaitForGCRequested();
+      if (!served([&] { return !t->GetYieldToWaitForGC(); })) lostCollect++;
+    }
+  });
+  debugger.join();
+  collector.join();
+  EXPECT_EQ(0, lostAttach.load());
+  EXPECT_EQ(0, lostCollect.load());
 }
 
 TEST_F(RuntimeThreadTest, DaemonAndNames) {
