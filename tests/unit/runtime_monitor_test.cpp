@@ -291,19 +291,17 @@ TEST_F(RuntimeMonitorTest, AnInterruptWakesTheInterruptedThreadNotAnotherWaiter)
   for (int round = 0; round < 10; round++) {
     std::atomic<VMThread*> first{nullptr}, second{nullptr};
     std::atomic<int> firstStatus{-1}, secondStatus{-1}, timedStatus{-1};
-    std::thread tFirst = Attached([&](VMThread* self) {
-      monitor->DoMonitorEnter();
-      first = self;
-      firstStatus = monitor->DoWait(0, self);
-      monitor->DoMonitorExit();
-    });
+    auto waiter = [&](std::atomic<VMThread*>& who, std::atomic<int>& status) {
+      return Attached([&](VMThread* self) {
+        monitor->DoMonitorEnter();
+        who = self;
+        status = monitor->DoWait(0, self);
+        monitor->DoMonitorExit();
+      });
+    };
+    std::thread tFirst = waiter(first, firstStatus);
     ASSERT_TRUE(WaitFor([&] { return first.load() && first.load()->GetBlockedOn(); }));
-    std::thread tSecond = Attached([&](VMThread* self) {
-      monitor->DoMonitorEnter();
-      second = self;
-      secondStatus = monitor->DoWait(0, self);
-      monitor->DoMonitorExit();
-    });
+    std::thread tSecond = waiter(second, secondStatus);
     ASSERT_TRUE(WaitFor([&] { return second.load() && second.load()->GetBlockedOn(); }));
     AttachedThread(m, [&](VMThread* self) {
       monitor->DoMonitorEnter();
