@@ -356,9 +356,6 @@ void VM::RunFinalizers() {
   }
 
   void* me = host->CurrentThreadId();
-  // Threads still attached may still run on their records: they are stopped, and their
-  // records are left to Destroy.
-  StopOtherAttachedThreads(me);
   LockThreads("namespace spinlock - Get  VM::RunFinalizers");
   if (VMThreadHandleArray* threads = GetThreads()) {
     for (uint32_t i = 1; i < threads->GetCount(); i++) {
@@ -369,6 +366,9 @@ void VM::RunFinalizers() {
     }
   }
   UnlockThreads("namespace spinlock - Release  VM::RunFinalizers");
+  // Threads still attached may still run on their records: they are stopped (outside the
+  // lock), and their records are left to Destroy.
+  StopOtherAttachedThreads(me);
 
   FinalizeWalk walk = {env, GetRunFinalizersOnExit()};
   host->HeapWalk(GetHeap(), FinalizeBlock, &walk);

@@ -1,5 +1,6 @@
-/* Machines: creation that fails part way, stopping the other threads, the exit-time
-   pass, the debugger's pause, and the heaps left empty at the end. */
+/* Machines: creation that fails part way, stopping the other threads, attaching and
+   detaching again, the collector's park, the exit-time pass, the debugger's pause, and
+   the heaps left empty at the end. */
 #include "runtime_support.h"
 
 #include <string.h>

@@ -1,5 +1,6 @@
 /* Monitors: recursion, ownership, wait with and without a limit, notify and notify-all,
-   interruption, host stop and failure, and the lazy creation race. */
+   interruption, host stop and failure, the lazy creation race, and the wait queue under
+   time-outs, interrupts and stops of other waiters. */
 #include "runtime_support.h"
 
 #include <random>
