@@ -17,8 +17,7 @@ VMMonitor* VMMonitor::CreateInstance(HHeap* heap, VMObject* object) {
   if (monitor == NULL) return NULL;
   monitor->SetScalar(HeapWord, (VMword)heap);
   monitor->SetScalar(MutexWord, (VMword)VMUtils::MutexCreate(object));
-  monitor->SetScalar(QueueLockWord,
-                     (VMword)VMUtils::SpinLockCreate(object, 4, "VMMonitor::CreateInstance - Create"));
+  monitor->SetScalar(QueueLockWord, (VMword)VMUtils::MutexCreate(object));
   if (monitor->GetMutex() == NULL || monitor->GetQueueLock() == NULL) {
     monitor->Destroy(heap);
     return NULL;
@@ -56,7 +55,7 @@ void VMMonitor::ReleaseMonitorFor(VMObject* object) {
 
 void VMMonitor::Destroy(HHeap* heap) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  if (GetQueueLock() != NULL) host->CloseHandle(GetQueueLock(), "VMMonitor::Destroy - Close");
+  if (GetQueueLock() != NULL) host->MutexDestroy(GetQueueLock());
   if (GetMutex() != NULL) host->MutexDestroy(GetMutex());
   SetScalar(QueueLockWord, 0);
   SetScalar(MutexWord, 0);
@@ -117,12 +116,9 @@ struct VMMonitor::WaitRecord {
   VMword notified;   /* set under the queue lock by the notify that takes the record */
 };
 
-static const char kQueueGet[] = "monitor queue - Get";
-static const char kQueueRelease[] = "monitor queue - Release";
+bool VMMonitor::LockQueue() { return VMUtils::GetHostFunctions()->MutexLock(GetQueueLock()) != 0; }
 
-bool VMMonitor::LockQueue() { return VMUtils::P_SpinLock(GetQueueLock(), kQueueGet) != 0; }
-
-void VMMonitor::UnlockQueue() { VMUtils::V_SpinLock(GetQueueLock(), kQueueRelease); }
+void VMMonitor::UnlockQueue() { VMUtils::GetHostFunctions()->MutexUnlock(GetQueueLock()); }
 
 bool VMMonitor::Enqueue(WaitRecord* record) {
   if (!LockQueue()) return false;

@@ -11,9 +11,11 @@
    thread's event; a waiter that gives up (time-out, interrupt, stop) takes its own record
    out. So a post can never be taken by another thread, and an interrupt, which posts the
    event the thread names in its BlockedOn word, wakes that thread and no other. The queue
-   and the wait count change only under the monitor's queue lock, a host spin lock that is
-   held for a few instructions and never across a wait; the owner's mutex cannot serve,
-   since a thread that does not own the monitor may notify and wait too.
+   and the wait count change only under the monitor's queue lock, a second host mutex
+   held for a few instructions and never across a wait (taken raw: it is no hold of the
+   thread's); the owner's mutex cannot serve, since a thread that does not own the
+   monitor may notify and wait too. (A host spin lock would do, but the reference host's
+   sleeps a little when contended, which a notify and a leaving waiter often are.)
 
    The wait count is the number of queued waiters less notifications made while nobody
    waited; such a notification is kept, and the next wait returns at once. */
@@ -31,7 +33,7 @@ class VMMonitor : public VMInternalObject {
     OwnedCountWord = 1,
     WaitCountWord = 2,
     MutexWord = 3,
-    QueueLockWord = 4,   /* the SpinLock word: the host spin lock over the queue */
+    QueueLockWord = 4,   /* the SpinLock word: the host mutex over the queue */
     EventWord = 5,       /* unused: every waiter sleeps on its own thread's event */
     HeapWord = 6,
     QueueHeadWord = 7,   /* the InUseCount word: the oldest waiter's record */
