@@ -55,9 +55,21 @@ void VMUtils::Init(JNIHostFunctions* functions) {
 
 void VMUtils::Fini() {
   if (hostFunctions == NULL || hostFunctions->GetGlobalCell(0) == NULL) return;
+  // The raw host mutex keeps the cells from being taken or held by another thread while
+  // they are looked at and released; it is the global mutex itself, so a thread that
+  // holds the global mutex passes it (host mutexes are recursive).
+  void* mutex = hostFunctions->GetGlobalMutex();
+  hostFunctions->MutexLock(mutex);
+  // Owner and depth of the global mutex live in the cells: released inside a locked
+  // region, they would be lost, and fresh cells made later would turn the region's
+  // unlock into a no-op that leaves the mutex held for good. Only the holder can see a
+  // nonzero depth here, so the clean-up is simply left to a later call.
   // The cells and the registration tables are shared by every machine of the process:
   // releasing them while a machine is still listed would pull them from under it.
-  if (GetVMList() != NULL) return;
+  if (hostFunctions->GetGlobalCell(0) == NULL || GetGlobalMutexCount() != 0 || GetVMList() != NULL) {
+    hostFunctions->MutexUnlock(mutex);
+    return;
+  }
 
   if (VMCompiledClassInfoHashTable* compiled = GetCompiledClasses()) {
     for (uint32_t i = 0; i < compiled->GetFilled(); i++) {
@@ -74,6 +86,7 @@ void VMUtils::Fini() {
     SetNativeClasses(NULL);
   }
   hostFunctions->FreeGlobalCells();
+  hostFunctions->MutexUnlock(mutex);
 }
 
 void VMUtils::LockGlobalMutex() {
@@ -88,7 +101,12 @@ void VMUtils::LockGlobalMutex() {
   // A refused lock records no owner, so the matching unlock is ignored instead of
   // releasing a mutex this thread never held.
   if (!MutexLock(hostFunctions->GetGlobalMutex())) return;
-  if (Cell(4) == NULL) return;  // no cells: a plain lock, undone by the cell-less unlock
+  // Every hold must be recorded in the cells, or its unlock could not be told from an
+  // unbalanced one once cells exist: a lock taken before any set-up (an entry point that
+  // runs before the first machine) sets the process up. With the mutex held, no other
+  // thread can make or release the cells meanwhile.
+  if (Cell(4) == NULL) Init(hostFunctions);
+  if (Cell(4) == NULL) return;  // the host made no cells: a plain lock, undone by the cell-less unlock
   SetGlobalMutexOwner(me);
   SetGlobalMutexCount(1);
 }

@@ -32,6 +32,9 @@ class VMUtils {
   enum : uint32_t { MAX_ALLOC_WORDS = (0xFFFFFFFFu - 20u) / 4u };
 
   static void Init(JNIHostFunctions* functions);
+  /* Releases the registration tables and the cells, unless a machine is listed or the
+     global mutex is held (by the caller itself: the clean-up then waits for a later
+     call, made outside the locked region). */
   static void Fini();
 
   static void SetHostFunctions(JNIHostFunctions* functions) { hostFunctions = functions; }
@@ -65,7 +68,8 @@ class VMUtils {
   static void* GetVMCodeHandle() { return reinterpret_cast<void*>(*Cell(6)); }
   static void SetVMCodeHandle(void* value) { *Cell(6) = reinterpret_cast<uint32_t>(value); }
 
-  /* The recursive process lock. */
+  /* The recursive process lock. Taking it sets the process up first when nothing is set
+     up yet, so that every hold is recorded in the cells. */
   static void LockGlobalMutex();
   static void UnlockGlobalMutex();
 

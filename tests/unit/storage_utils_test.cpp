@@ -121,14 +121,81 @@ TEST_F(UtilsTest, ARefusedGlobalLockRecordsNoOwner) {
   EXPECT_TRUE(GlobalMutexFreeForOthers());
 }
 
-TEST_F(UtilsTest, UnlockAfterFiniReleasesTheHostMutex) {
-  VMUtils::LockGlobalMutex();
+/* A hold taken before anything is set up, with the set-up and a nested entry point
+   inside the region (an entry point that a module loaded under the global mutex calls):
+   every hold is recorded, so the host sees as many unlocks as locks. */
+TEST_F(UtilsTest, AHoldTakenBeforeSetUpIsReleased) {
+  AttachFakeMachine();
   VMUtils::Fini();
   ASSERT_EQ(nullptr, host->GetGlobalCell(0));
+  uint32_t locks = refhost::GlobalMutexLockCount(), unlocks = refhost::GlobalMutexUnlockCount();
+  VMUtils::LockGlobalMutex();
+  ASSERT_NE(nullptr, host->GetGlobalCell(0));
+  EXPECT_EQ(1, VMUtils::GetGlobalMutexCount());
+  VMUtils::Init(host);
+  VMUtils::LockGlobalMutex();
   VMUtils::UnlockGlobalMutex();
+  VMUtils::UnlockGlobalMutex();
+  EXPECT_EQ(refhost::GlobalMutexLockCount() - locks, refhost::GlobalMutexUnlockCount() - unlocks);
+  EXPECT_EQ(0, VMUtils::GetGlobalMutexCount());
+  EXPECT_EQ(0, thread->GetMutexLockCount());
   EXPECT_TRUE(GlobalMutexFreeForOthers());
+}
+
+/* Clean-up inside a locked region would lose the region's owner and depth with the
+   cells: it is left for a call made outside the region. */
+TEST_F(UtilsTest, FiniInsideALockedRegionLeavesEverythingForALaterCall) {
+  AttachFakeMachine();
+  VMUtils::SetDisableVMCreation(2);
+  VMUtils::LockGlobalMutex();
+  VMUtils::Fini();
+  ASSERT_NE(nullptr, host->GetGlobalCell(0));
+  EXPECT_EQ(2, VMUtils::GetDisableVMCreation());
+  EXPECT_NE(nullptr, VMUtils::GetNativeClasses());
+  VMUtils::Init(host);
+  VMUtils::UnlockGlobalMutex();
+  EXPECT_EQ(0, thread->GetMutexLockCount());
+  EXPECT_TRUE(GlobalMutexFreeForOthers());
+
+  VMUtils::SetDisableVMCreation(0);
+  VMUtils::Fini();
+  EXPECT_EQ(nullptr, host->GetGlobalCell(0));
   VMUtils::Init(host);
   EXPECT_NE(nullptr, host->GetGlobalCell(0));
+}
+
+/* One thread nests the global mutex while another finishes and sets the process up
+   again, round after round: inside the region the cells and the depth never change
+   under the holder, and the host sees every lock undone. */
+TEST_F(UtilsTest, FiniAndInitOfAnotherThreadNeverCutIntoAHold) {
+  const int kRounds = 3000;
+  uint32_t locks = refhost::GlobalMutexLockCount(), unlocks = refhost::GlobalMutexUnlockCount();
+  std::atomic<int> broken{0};
+  std::atomic<bool> stop{false};
+  JNIHostFunctions* table = host;
+  std::thread cycler([&] {
+    while (!stop.load()) {
+      VMUtils::Fini();
+      VMUtils::Init(table);
+    }
+  });
+  for (int round = 0; round < kRounds; round++) {
+    VMUtils::LockGlobalMutex();
+    VMUtils::LockGlobalMutex();
+    if (table->GetGlobalCell(0) == nullptr || VMUtils::GetGlobalMutexCount() != 2 ||
+        VMUtils::GetGlobalMutexOwner() != table->CurrentThreadId())
+      broken++;
+    std::this_thread::yield();
+    if (table->GetGlobalCell(0) == nullptr || VMUtils::GetGlobalMutexCount() != 2) broken++;
+    VMUtils::UnlockGlobalMutex();
+    VMUtils::UnlockGlobalMutex();
+  }
+  stop = true;
+  cycler.join();
+  VMUtils::Init(host);
+  EXPECT_EQ(0, broken.load());
+  EXPECT_EQ(refhost::GlobalMutexLockCount() - locks, refhost::GlobalMutexUnlockCount() - unlocks);
+  EXPECT_TRUE(GlobalMutexFreeForOthers());
 }
 
 TEST_F(UtilsTest, OnlySuccessfulMutexLocksAreCounted) {
