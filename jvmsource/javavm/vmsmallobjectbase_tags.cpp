@@ -58,10 +58,33 @@ jint Compose(const char* name, const char* detail, bool fromLiteral, char* buffe
   return n;
 }
 
-/* Body element 2 of a block, when the block is large enough to have one. */
+/* Whether a block is an object's own block. A heap walk also hands out the pieces and
+   tree nodes of large bodies, which carry their owner's tag but never the root flag, and
+   whose words are the owner's data: nothing in them may be followed. */
+bool IsObjectHead(const void* block, uint32_t blockSize) {
+  if (blockSize < VMObjectBase::HEADER_WORDS * sizeof(VMword)) return false;
+  const VMObjectBase* head = static_cast<const VMObjectBase*>(block);
+  return head->GetIsRootObject() && VMUtils::ValidateTag(head->GetTag());
+}
+
+/* Whether an object head is laid out as a literal is: a byte array whose block holds
+   exactly the body words its length needs, all within blockSize bytes (0: not known). */
+bool IsWholeLiteral(const void* block, uint32_t blockSize) {
+  const VMObjectBase* head = static_cast<const VMObjectBase*>(block);
+  if (blockSize != 0 && blockSize < (VMObjectBase::HEADER_WORDS + 2) * sizeof(VMword)) return false;
+  if (!head->GetIsScalarArray() || head->GetNumberOfElements() < 2) return false;
+  const VMword* body = head->GetFirstElementPointer();
+  if (body[1] != 0) return false;
+  uint32_t words = ((body[0] >> 2) + ((body[0] & 3) != 0 ? 1 : 0)) + 2;
+  if (VMObjectBase::BlockWordsFor(words) != head->GetNumberOfElements()) return false;
+  return blockSize == 0 ||
+         blockSize >= (VMObjectBase::HEADER_WORDS + head->GetNumberOfElements()) * sizeof(VMword);
+}
+
+/* Body element 2 of an object head, when the block is large enough to have one. */
 VMword ElementTwo(const void* block, uint32_t blockSize) {
   const uint32_t needed = (VMObjectBase::HEADER_WORDS + 3) * sizeof(VMword);
-  if (blockSize < needed) return 0;
+  if (blockSize < needed || !IsObjectHead(block, blockSize)) return 0;
   return static_cast<const VMObjectBase*>(block)->GetWord(2);
 }
 
@@ -70,12 +93,13 @@ bool IsClassTag(VMword tag) {
          tag == VMTag_VMArrayClass;
 }
 
-/* The tag of the block a word points to, or 0 when the word cannot point to one. The
-   block being named may be damaged or half made: nothing it points to is trusted before
-   its tag says what it is. */
+/* The tag of the object head a word points to, or 0 when the word cannot point to one.
+   The block being named may be damaged or half made: nothing it points to is trusted
+   before its header says what it is. */
 VMword TagAt(VMword word) {
   if (word == 0 || VMUtils::IsValidAddress((jlong)word) == 0) return 0;
-  return *reinterpret_cast<const VMword*>(word);
+  const VMObjectBase* head = reinterpret_cast<const VMObjectBase*>(word);
+  return head->GetIsRootObject() ? head->GetTag() : 0;
 }
 
 /* The literal that names a block: its own text for a literal, a class's name, or the
@@ -84,7 +108,10 @@ VMLiteral* NamingLiteral(const void* block, uint32_t blockSize, VMword tag) {
   VMword name;
   // Without the host's table there is no memory to copy a name into.
   if (VMUtils::GetHostFunctions() == NULL) return NULL;
-  if (tag == VMTag_VMLiteral) return reinterpret_cast<VMLiteral*>(const_cast<void*>(block));
+  if (tag == VMTag_VMLiteral) {
+    if (!IsObjectHead(block, blockSize) || !IsWholeLiteral(block, blockSize)) return NULL;
+    return reinterpret_cast<VMLiteral*>(const_cast<void*>(block));
+  }
   if (IsClassTag(tag)) {
     name = ElementTwo(block, blockSize);
   } else if (tag == VMTag_VMDataMember || tag == VMTag_VMMethod) {
@@ -94,7 +121,8 @@ VMLiteral* NamingLiteral(const void* block, uint32_t blockSize, VMword tag) {
   } else {
     return NULL;
   }
-  return TagAt(name) == VMTag_VMLiteral ? reinterpret_cast<VMLiteral*>(name) : NULL;
+  if (TagAt(name) != VMTag_VMLiteral || !IsWholeLiteral(reinterpret_cast<const void*>(name), 0)) return NULL;
+  return reinterpret_cast<VMLiteral*>(name);
 }
 
 }  // namespace

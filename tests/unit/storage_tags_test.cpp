@@ -153,6 +153,39 @@ TEST_F(BlockNames, WordsThatDoNotLeadToANameGiveNoDetail) {
   EXPECT_EQ(processBlocks, refhost::BlocksInUse(nullptr));
 }
 
+/* A heap walk hands the host every block, the pieces and nodes of large bodies included;
+   they carry their owner's tag, but their words are the owner's data. A long literal
+   whose data would read as a literal header, a literal whose block is cut short, and a
+   class whose name word points into a piece are all named without a detail. */
+TEST_F(BlockNames, PiecesAndCutBlocksAreNeverReadAsObjects) {
+  uint32_t processBlocks = refhost::BlocksInUse(nullptr);
+  std::string text(1000, 'a');
+  // Data bytes 788-795 lie where a piece block read as an object has its size and shift:
+  // a "literal" of 300 bytes that runs past the 264-byte piece.
+  const char fake[8] = {44, 1, 0, 0, 0, 0, 0, 0};
+  memcpy(&text[788], fake, 8);
+  VMbyteArray* literal = VMbyteArray::CreateInstance(heap, 1000, jallocFailFast, VMTag_VMLiteral);
+  ASSERT_NE(nullptr, literal);
+  for (uint32_t i = 0; i < 1000; i++) literal->Set(i, (jbyte)text[i]);
+  for (uint32_t slot = 196; slot < 216; slot++) {
+    VMword* data = reinterpret_cast<VMword*>(literal->Body()[slot]);
+    if (data == nullptr) break;
+    const void* piece = data - 2;
+    uint32_t pieceSize = 8 + 4 * (data[-1] >> 16);
+    EXPECT_EQ("VMLiteral ", Text(piece, pieceSize)) << slot;
+  }
+  // The head itself is named with its text, as far as the buffer goes.
+  EXPECT_EQ("VMLiteral " + text.substr(0, 90), Text(literal, 20 + 216 * 4));
+  // A size that cannot hold the head's own words.
+  EXPECT_EQ("VMLiteral ", Text(literal, 20 + 215 * 4));
+  // A class whose name word leads into the literal's first piece.
+  VMInternalObject* cls = Record(VMTag_VMClass, reinterpret_cast<VMObject*>(literal->Body()[196] - 8));
+  EXPECT_EQ("VMClass ", Text(cls, 36));
+  cls->Destroy(heap);
+  literal->Destroy(heap);
+  EXPECT_EQ(processBlocks, refhost::BlocksInUse(nullptr));
+}
+
 typedef jint(JNICALL* SetHostFn)(JNIHostFunctions*);
 typedef jint(JNICALL* SetJitFn)(JNIHostJitSupport*);
 typedef jint(JNICALL* IntTagFn)(VMword, char*, jint);
