@@ -192,6 +192,9 @@ class VMObjectBase : public VMCommonObjectBase {
   /* Body words the block of an object of n words holds. */
   static uint32_t BlockWordsFor(uint32_t n);
 
+  /* A body of n words, all zero; NULL when storage cannot be had. With kind 0 a refusal
+     gives back whatever was built, runs one collection and builds once more from
+     nothing (asking with kind 1), so no collection ever meets a half-built body. */
   static VMObjectBase* CreateInstance(HHeap* heap, uint32_t n, jallocType kind, VMword tag);
   /* One block of `words` body words and no pieces. Above the inline part its body is
      plain data: read it through GetFirstElementPointer, not GetWord, which would take
@@ -275,9 +278,13 @@ class VMObjectBase : public VMCommonObjectBase {
   }
 
  private:
-  static VMObjectBase* CreateBlock(HHeap* heap, uint32_t words, VMword tag, jallocType& kind);
-  static VMword* NewSubPiece(uint32_t count, jallocType& kind, HHeap* heap, VMword tag);
-  static uint32_t CreateSubPieces(VMword* slot, uint32_t level, uint32_t count, jallocType& kind,
+  /* One block, asked for once with kind; nothing collects here. */
+  static VMObjectBase* AllocBlock(HHeap* heap, uint32_t words, VMword tag, jallocType kind);
+  /* The block and every piece, each asked for once with kind: NULL, with nothing left
+     on the heap, when any of them is refused. */
+  static VMObjectBase* Build(HHeap* heap, uint32_t n, jallocType kind, VMword tag);
+  static VMword* NewSubPiece(uint32_t count, jallocType kind, HHeap* heap, VMword tag);
+  static uint32_t CreateSubPieces(VMword* slot, uint32_t level, uint32_t count, jallocType kind,
                                   HHeap* heap, VMword tag);
   static void DestroySubPiece(HHeap* heap, VMword* piece, uint32_t level);
   static void RelocateSubPiece(VMRelocateInfo* info, VMword* slot, uint32_t level);

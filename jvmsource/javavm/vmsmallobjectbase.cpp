@@ -17,18 +17,13 @@ const uint32_t kSlotStart[kLevels + 2] = {0, 196, 216, 220, 224, 228, 232};
 inline VMword* SlotPointer(VMword slot) { return reinterpret_cast<VMword*>(slot); }
 inline uint32_t PieceCount(const VMword* piece) { return piece[-1] >> 16; }
 
-/* A refused block with kind 0 runs one collection of the calling thread's machine and is
-   asked for again with kind 1. A thread without a machine has nothing to collect: the
-   request is then treated as kind 1 and simply fails. */
-void* HostAlloc(HHeap* heap, uint32_t bytes, jallocType& kind) {
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  void* block = host->HeapAlloc(heap, bytes, kind);
-  if (block != NULL || kind != jallocCollectAndRetry) return block;
-  kind = jallocFailFast;
+/* The collection a refused kind-0 request allows: one, of the calling thread's machine.
+   A thread without a machine has nothing to collect, and its request simply fails. */
+bool CollectForRetry() {
   VM* vm = VM::Current();
-  if (vm == NULL) return NULL;
+  if (vm == NULL) return false;
   vm->GarbageCollect(true);
-  return host->HeapAlloc(heap, bytes, jallocFailFast);
+  return true;
 }
 
 }  // namespace
@@ -51,15 +46,8 @@ uint32_t VMObjectBase::BlockWordsFor(uint32_t n) {
   return kSlotStart[kLevels + 1];
 }
 
-VMObjectBase* VMObjectBase::CreateBlock(HHeap* heap, uint32_t words, VMword tag, jallocType& kind) {
+VMObjectBase* VMObjectBase::AllocBlock(HHeap* heap, uint32_t words, VMword tag, jallocType kind) {
   VMObject* block = VMUtils::Alloc(heap, words, kind);
-  if (block == NULL && kind == jallocCollectAndRetry) {
-    kind = jallocFailFast;
-    VM* vm = VM::Current();
-    if (vm == NULL) return NULL;
-    vm->GarbageCollect(true);
-    block = VMUtils::Alloc(heap, words, jallocFailFast);
-  }
   if (block == NULL) return NULL;
   block->SetNumberOfElements((uint16_t)words);
   block->SetTag(tag);
@@ -71,39 +59,54 @@ VMObjectBase* VMObjectBase::CreateBlock(HHeap* heap, uint32_t words, VMword tag,
    element count stays 0, so that destruction and relocation never take its words for
    pointers to pieces. */
 VMObjectBase* VMObjectBase::CreateInternal(HHeap* heap, uint32_t words, VMword tag, jallocType kind) {
-  VMObjectBase* block = CreateBlock(heap, words, tag, kind);
+  VMObjectBase* block = AllocBlock(heap, words, tag, kind);
+  if (block == NULL && kind == jallocCollectAndRetry && CollectForRetry())
+    block = AllocBlock(heap, words, tag, jallocFailFast);
   if (block != NULL && words > FIRST_PART) block->SetNumberOfElements(0);
   return block;
 }
 
+/* Creation of a body never collects while any part of it exists: a refused block or
+   piece gives back everything built so far, and only then may the one collection of
+   kind 0 run, after which the body is built again from nothing. So no collection ever
+   meets a half-built object, nothing it could move is held across it, and it never runs
+   with the heap full of an object that is about to fail anyway. */
 VMObjectBase* VMObjectBase::CreateInstance(HHeap* heap, uint32_t n, jallocType kind, VMword tag) {
-  VMObjectBase* object = CreateBlock(heap, BlockWordsFor(n), tag, kind);
+  if (n > FIRST_PART) {
+    // A body larger than the whole heap can never be had, collection or not (a host
+    // that does not know its heap's size answers 0).
+    uint64_t total = VMUtils::GetHostFunctions()->HeapTotalBytes(heap);
+    if (total != 0 && (uint64_t)n * sizeof(VMword) > total) return NULL;
+  }
+  VMObjectBase* object = Build(heap, n, kind, tag);
+  if (object == NULL && kind == jallocCollectAndRetry && CollectForRetry())
+    object = Build(heap, n, jallocFailFast, tag);
+  return object;
+}
+
+VMObjectBase* VMObjectBase::Build(HHeap* heap, uint32_t n, jallocType kind, VMword tag) {
+  VMObjectBase* object = AllocBlock(heap, BlockWordsFor(n), tag, kind);
   if (object == NULL) return NULL;
   object->SetIsRootObject();
-  // A collection started by a piece allocation below must keep the half-built object.
-  object->SetIsReachable();
   for (uint32_t level = kLevels; level >= 1; level--) {
     uint32_t bound = kLevelBound[level];
     if (n <= bound) continue;
     uint32_t wanted = n - bound;
     uint32_t made = CreateSubPieces(object->Body() + kSlotStart[level], level, wanted, kind, heap, tag);
     if (made != wanted) {
-      // Nobody knows the object yet, so it is given back at once, pieces and all, rather
-      // than left for a collection that may never come.
-      object->SetIsUnreachable();
+      // Nobody knows the object yet, so it is given back at once, pieces and all.
       object->Destroy(heap);
       return NULL;
     }
     n = bound;
   }
-  object->SetIsUnreachable();
   return object;
 }
 
-VMword* VMObjectBase::NewSubPiece(uint32_t count, jallocType& kind, HHeap* heap, VMword tag) {
+VMword* VMObjectBase::NewSubPiece(uint32_t count, jallocType kind, HHeap* heap, VMword tag) {
   VM_ASSERT(count <= NESTING_SIZE);
   uint32_t bytes = count * 4 + 8;
-  VMword* block = static_cast<VMword*>(HostAlloc(heap, bytes, kind));
+  VMword* block = static_cast<VMword*>(VMUtils::GetHostFunctions()->HeapAlloc(heap, bytes, kind));
   if (block == NULL) return NULL;
   memset(block, 0, bytes);
   block[0] = tag;
@@ -111,7 +114,7 @@ VMword* VMObjectBase::NewSubPiece(uint32_t count, jallocType& kind, HHeap* heap,
   return block + PIECE_HEADER_WORDS;
 }
 
-uint32_t VMObjectBase::CreateSubPieces(VMword* slot, uint32_t level, uint32_t count, jallocType& kind,
+uint32_t VMObjectBase::CreateSubPieces(VMword* slot, uint32_t level, uint32_t count, jallocType kind,
                                        HHeap* heap, VMword tag) {
   uint32_t done = 0;
   if (level == 1) {

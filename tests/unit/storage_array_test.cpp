@@ -149,9 +149,11 @@ TEST_F(ArrayTest, RunsNeverPassTheLastElement) {
 }
 
 TEST_F(ArrayTest, ScalarSizeLimit) {
-  refhost::SetHeapCapacity(heap, 64 * 1024);
+  // A heap that could hold it, and a host that refuses the second block asked for.
+  refhost::SetHeapCapacity(heap, 4ull << 30);
+  refhost::FailNthAllocation(2);
   uint64_t before = refhost::AllocationCount();
-  // Exactly at the limit the creation asks the host (which then runs out of room) ...
+  // Exactly at the limit the creation asks the host ...
   EXPECT_EQ(nullptr, VMArray::CreateInstance(heap, 0x7FFF0000u / 4, 4, jallocFailFast, VMTag_VMintArray));
   EXPECT_GT(refhost::AllocationCount(), before);
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));

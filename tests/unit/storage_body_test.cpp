@@ -278,13 +278,13 @@ TEST_F(BodyTest, KindZeroCollectsOnceThenAsksWithKindOne) {
   EXPECT_EQ((std::vector<jint>{0, 1}), Calls().allocKinds);
   o->Destroy(heap);
 
-  // A piece refused: after the collection every later piece is asked with kind 1.
+  // A piece refused: the body is built again from its block on, every part with kind 1.
   Calls().allocKinds.clear();
   refhost::FailNthAllocation(3);
   o = VMObjectBase::CreateInstance(heap, 196 + 64 * 5, jallocCollectAndRetry, kTag);
   ASSERT_NE(nullptr, o);
   EXPECT_EQ(collections + 2, VM::GetGarbageCollectRequests());
-  EXPECT_EQ((std::vector<jint>{0, 0, 0, 1, 1, 1, 1}), Calls().allocKinds);
+  EXPECT_EQ((std::vector<jint>{0, 0, 0, 1, 1, 1, 1, 1, 1}), Calls().allocKinds);
   o->Destroy(heap);
 
   // Refused again after the collection: the creation fails, having collected once.
@@ -296,6 +296,56 @@ TEST_F(BodyTest, KindZeroCollectsOnceThenAsksWithKindOne) {
   refhost::FailNthAllocation(1);
   EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 10, jallocFailFast, kTag));
   EXPECT_EQ(collections + 3, VM::GetGarbageCollectRequests());
+}
+
+/* A kind-0 body refused at any step of its building gives back what it had before the
+   collection runs, so that no collection meets a half-built object (whose raw pointers
+   a moving collector would leave stale), and then builds again from nothing: whatever
+   the step, the rebuild starts on a heap that holds nothing of the first try. */
+TEST_F(BodyTest, ARefusedKindZeroBodyIsGoneBeforeTheCollection) {
+  AttachFakeMachine();
+  Watch();
+  const uint32_t n = 17860 + 4097 + 5;  // levels 1 to 3
+  const uint32_t before = refhost::BlocksInUse(heap);
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, n, jallocFailFast, kTag);
+  ASSERT_NE(nullptr, o);
+  const uint32_t steps = (uint32_t)Calls().allocKinds.size();
+  o->Destroy(heap);
+  for (uint32_t k = 1; k <= steps; k += (k < 8 || k > steps - 8) ? 1 : 7) {
+    Calls() = storage_test::HeapCalls();
+    uint32_t collections = VM::GetGarbageCollectRequests();
+    refhost::FailNthAllocation(k);
+    o = VMObjectBase::CreateInstance(heap, n, jallocCollectAndRetry, kTag);
+    ASSERT_NE(nullptr, o) << k;
+    EXPECT_EQ(collections + 1, VM::GetGarbageCollectRequests()) << k;
+    ASSERT_GT(Calls().allocKinds.size(), k) << k;
+    // Request k was refused; request k + 1 is the rebuild's first, made after the collection.
+    EXPECT_EQ(before + k - 1, Calls().blocksAtAlloc[k - 1]) << k;
+    EXPECT_EQ(before, Calls().blocksAtAlloc[k]) << "step " << k << ": a half-built body outlived the refusal";
+    ASSERT_EQ(k + steps, Calls().allocKinds.size()) << k;
+    for (uint32_t i = k; i < k + steps; i++) ASSERT_EQ(jallocFailFast, Calls().allocKinds[i]) << k;
+    for (uint32_t i = 0; i < n; i += 997) o->SetWord(i, Pattern(i));
+    for (uint32_t i = 0; i < n; i += 997) ASSERT_EQ(Pattern(i), o->GetWord(i));
+    o->Destroy(heap);
+  }
+}
+
+/* A body larger than the heap's whole capacity can never be had: it is refused before
+   anything is asked of the host, and no collection is run for it. */
+TEST_F(BodyTest, ABodyLargerThanTheHeapIsRefusedAtOnce) {
+  AttachFakeMachine();
+  uint32_t collections = VM::GetGarbageCollectRequests();
+  uint64_t requests = refhost::AllocationCount();
+  // 2 GiB of ints on a 256 MiB heap.
+  EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 0x20000000u, jallocCollectAndRetry, kTag));
+  refhost::SetHeapCapacity(heap, 4000);
+  EXPECT_EQ(nullptr, VMObjectBase::CreateInstance(heap, 1001, jallocCollectAndRetry, kTag));
+  EXPECT_EQ(requests, refhost::AllocationCount());
+  EXPECT_EQ(collections, VM::GetGarbageCollectRequests());
+  // Within the capacity the body is made as usual.
+  VMObjectBase* o = VMObjectBase::CreateInstance(heap, 300, jallocCollectAndRetry, kTag);
+  ASSERT_NE(nullptr, o);
+  o->Destroy(heap);
 }
 
 TEST_F(BodyTest, RelocationVisitsEverySlotThenMonitorAndQueue) {

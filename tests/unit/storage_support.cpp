@@ -10,6 +10,7 @@ JNIHostFunctions watching;
 
 void* HOSTCALL WatchAlloc(HHeap* heap, uint32_t size, jint kind) {
   Calls().allocKinds.push_back(kind);
+  Calls().blocksAtAlloc.push_back(refhost::BlocksInUse(heap));
   return refhost::Functions()->HeapAlloc(heap, size, kind);
 }
 
