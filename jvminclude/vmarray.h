@@ -44,17 +44,22 @@ class VMArray : public VMObject {
   void* FindElement(uint32_t index, uint32_t shift) const { return ByteAddress(index << shift); }
   void* FindElement(uint32_t index) const { return ByteAddress(index << GetElementShift()); }
   /* Also how many elements from index on lie together in memory, never past the last
-     element (count may be NULL). */
+     element (count may be NULL). At or past the last element nothing lies there: the
+     answer is NULL with a count of 0, so a loop over runs ends rather than stalls. */
   void* FindElement(uint32_t index, uint32_t* count) const {
+    uint32_t size = GetSize();
+    VM_ASSERT(index < size);
+    if (index >= size) {
+      if (count != NULL) *count = 0;
+      return NULL;
+    }
     uint32_t shift = GetElementShift();
     uint32_t bytes;
     uint8_t* address = ByteRun(index << shift, &bytes);
     if (count != NULL) {
-      uint32_t size = GetSize();
-      VM_ASSERT(index < GetSize());
       // A run never passes the last element, whether it ends in the block or in a piece.
       uint32_t run = bytes >> shift;
-      *count = index >= size ? 0 : run < size - index ? run : size - index;
+      *count = run < size - index ? run : size - index;
     }
     return address;
   }
@@ -71,7 +76,9 @@ class VMArray : public VMObject {
   void Clear();
   /* Copies count elements of source from sourceIndex to destinationIndex of this array;
      the count is cut to what both arrays hold, and overlapping ranges of one array are
-     copied as if through a buffer. */
+     copied as if through a buffer. Nothing is copied between arrays of different
+     element sizes, nor between a reference array and any other (a value would become a
+     reference the collector follows, or a reference a value it no longer sees). */
   void Copy(const VMArray* source, uint32_t sourceIndex, uint32_t destinationIndex, uint32_t count);
   bool Equals(const VMArray* other) const;
   bool Equals(const VMArray* other, uint32_t otherIndex, uint32_t index, uint32_t count) const;

@@ -3,7 +3,6 @@
 #include "vmclass.h"
 #include "vmnamespace.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -61,7 +60,8 @@ void VMArray::Clear() {
 void VMArray::Copy(const VMArray* source, uint32_t sourceIndex, uint32_t destinationIndex, uint32_t count) {
   uint32_t shift = GetElementShift();
   VM_ASSERT(GetElementShift() == source->GetElementShift());
-  if (source->GetElementShift() != shift) return;
+  VM_ASSERT(GetIsRefArray() == source->GetIsRefArray());
+  if (source->GetElementShift() != shift || source->GetIsRefArray() != GetIsRefArray()) return;
   // Cut the count to both arrays: a copy never writes past this array's last element
   // nor reads past the source's.
   uint32_t destinationSize = GetSize();
@@ -159,13 +159,10 @@ namespace {
 
 enum BitOperation { kOr, kAnd, kAndNot };
 
-/* Bit sets of different sizes are a caller's error; in a debug build it stops the
-   process, otherwise only the words both sets have are combined. */
+/* Bit sets of different sizes are a caller's error; only the words both sets have are
+   combined. */
 void CheckSameSize(const VMboolArray* a, const VMboolArray* b) {
   VM_ASSERT(a->GetSize() == b->GetSize());
-#ifndef NDEBUG
-  if (a->GetSize() != b->GetSize()) abort();
-#endif
 }
 
 void Combine(VMboolArray* self, const VMboolArray* other, BitOperation operation) {

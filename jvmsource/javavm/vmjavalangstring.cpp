@@ -96,6 +96,7 @@ void VMJavaLangString::copyUTF8(const char* text, uint32_t count) {
   while (at < count) {
     uint32_t run = 0;
     jchar* out = (jchar*)value->FindElement(at, &run);
+    if (run == 0) break;  /* past the last element */
     if (run > count - at) run = count - at;
     for (uint32_t i = 0; i < run; i++) {
       jchar c;
@@ -179,6 +180,7 @@ VMword VMJavaLangString::Hash() {
   while (at < end) {
     uint32_t run = 0;
     const jchar* chars = (const jchar*)value->FindElement(at, &run);
+    if (run == 0) break;  /* past the last element */
     if (run > end - at) run = end - at;
     for (uint32_t i = 0; i < run; i++) {
       jchar c;

@@ -154,6 +154,7 @@ void VMLiteral::ReadBytes(uint32_t from, uint32_t length, char* out) {
   while (length > 0) {
     uint32_t run = 0;
     const void* p = FindElement(from, &run);
+    if (run == 0) break;  /* past the last element */
     if (run > length) run = length;
     memcpy(out, p, run);
     out += run;
@@ -167,6 +168,7 @@ void VMLiteral::copyUTF8(const char* text, uint32_t length) {
   while (at < length) {
     uint32_t run = 0;
     void* p = FindElement(at, &run);
+    if (run == 0) break;  /* past the last element */
     if (run > length - at) run = length - at;
     memcpy(p, text + at, run);
     at += run;
@@ -178,6 +180,7 @@ bool VMLiteral::equalsLongUTF8(const char* bytes, uint32_t length) {
   while (at < length) {
     uint32_t run = 0;
     const void* p = FindElement(at, &run);
+    if (run == 0) return false;  /* more bytes than the literal holds */
     if (run > length - at) run = length - at;
     if (memcmp(p, bytes + at, run) != 0) return false;
     at += run;
