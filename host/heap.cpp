@@ -202,9 +202,11 @@ struct ProcessPool {
 
 inline uint32_t CacheLimit(uint32_t cls) { return gCacheLimit[cls]; }
 
-/* Carves or takes up to a batch of blocks of one class into a thread's cache. */
+/* Carves or takes up to a batch of blocks of one class into a thread's cache. An ended
+   thread (a destructor that runs after the host's own) takes one block only: its cache
+   is never drained again. */
 BlockPrefix* RefillCache(ThreadRecord* t, uint32_t cls) {
-  uint32_t want = CacheLimit(cls) / 2;
+  uint32_t want = t->exited ? 1 : CacheLimit(cls) / 2;
   uint32_t bytes = gClassBytes[cls] + sizeof(BlockPrefix);
   ClassCache& c = t->cache[cls];
   pthread_mutex_lock(&gPool.lock);
@@ -593,6 +595,8 @@ void* HOSTCALL HeapAlloc(HHeap* heap, uint32_t size, jint allocType) {
   if (gInjectActive.load(std::memory_order_relaxed) && InjectedRefusal(heap, size, allocType))
     return Refuse();
   if (size > gMaxAlloc.load(std::memory_order_relaxed)) return Refuse();
+  /* With the largest block raised that far, the prefix would wrap the size given to malloc. */
+  if (size > UINT32_MAX - sizeof(BlockPrefix)) return Refuse();
   if (!heap) return ProcessAlloc(t, size);
   return HeapAllocOn(CheckedHeap(heap), t, size);
 }
