@@ -5,7 +5,14 @@
    words in this block, words 2-4 the kind word, the monitor and the collector's queue
    link. The body follows; its first 196 words live in the block, the rest in pieces of at
    most 64 words hanging in trees of up to five levels from slots kept in the block, so
-   that no host block is ever larger than 948 bytes. */
+   that no host block is ever larger than 948 bytes.
+
+   64-bit values in bodies are only 4-byte aligned: the header is five words, so on the
+   host's 8-aligned blocks element 0 sits at 4 mod 8 (pieces start at 0 mod 8), and a long
+   may even be split between two blocks (element 195 and the first word of the first
+   piece, or the last word of one piece and the first of the next). Plain accesses are
+   fine on this target, but no 8-byte move is atomic here: a volatile long or double
+   must be read and written under a lock, never with one 64-bit load or store. */
 #ifndef PUX_VMSMALLOBJECTBASE_H
 #define PUX_VMSMALLOBJECTBASE_H
 
