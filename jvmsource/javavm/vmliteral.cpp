@@ -312,23 +312,30 @@ VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, VMbyteArray* bytes) {
   VMLiteral* fresh = allocate(ns, length);
   if (fresh == nullptr) return nullptr;
   fresh->Copy(bytes, 0, 0, length);
-  return fresh->Intern(ns);
+  return fresh->InternFresh(ns);
 }
 
-VMLiteral* VMLiteral::Intern(VMNameSpace* ns) {
-  HHeap* heap = ns->GetHeap();
-  VMLiteralHashTable* table = ns->GetLiteralHashTable();
-  VMword h = GetHash();
+VMLiteral* VMLiteral::Intern(VMNameSpace* ns) { return Intern(ns, false); }
+
+VMLiteral* VMLiteral::InternFresh(VMNameSpace* ns) { return Intern(ns, true); }
+
+VMLiteral* VMLiteral::Intern(VMNameSpace* ns, bool fresh) {
+  VMLiteralHashTable* table = ns != nullptr ? ns->GetLiteralHashTable() : nullptr;
   if (table == nullptr || !table->Lock(true)) {
-    Destroy(heap);
+    /* Without the table's lock nothing tells whether the table holds this literal: only
+       one made for this interning is known not to be held, and may be given back. */
+    if (fresh && ns != nullptr) Destroy(ns->GetHeap());
     return nullptr;
   }
+  HHeap* heap = ns->GetHeap();
+  VMword h = GetHash();
   VMObjectHashTableIterator it(table, h, VMLiteralHashTable::Mode);
   for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
     if (e == this) {
       table->relSpinlock();
       return this;
     }
+    /* The table holds one literal per text, so with an equal one there this one is not. */
     if (e->Equals(this)) {
       table->relSpinlock();
       Destroy(heap);
@@ -339,6 +346,7 @@ VMLiteral* VMLiteral::Intern(VMNameSpace* ns) {
   uint32_t entry = it.Insert(this);
   table->UnlockOrNotify(growing);
   if (entry == VMHashNotFound) {
+    /* Refused before anything was written: the table does not hold it. */
     Destroy(heap);
     return nullptr;
   }
@@ -355,7 +363,7 @@ VMLiteral* VMLiteral::Concat(VMNameSpace* ns, VMLiteral* other) {
   if (joined == nullptr) return nullptr;
   joined->Copy(this, 0, 0, length);
   joined->Copy(other, 0, length, otherLength);
-  return joined->Intern(ns);
+  return joined->InternFresh(ns);
 }
 
 VMLiteral* VMLiteral::Substring(VMNameSpace* ns, uint32_t start, uint32_t count) {
@@ -373,7 +381,7 @@ VMLiteral* VMLiteral::Substring(VMNameSpace* ns, uint32_t start, uint32_t count)
   VMLiteral* piece = allocate(ns, end - begin);
   if (piece == nullptr) return nullptr;
   piece->Copy(this, begin, 0, end - begin);
-  return piece->Intern(ns);
+  return piece->InternFresh(ns);
 }
 
 /* ---------------------------------------------------------------------------------- */

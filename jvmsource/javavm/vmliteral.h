@@ -43,9 +43,11 @@ class VMLiteral : public VMbyteArray {
   /* The interned literal of the array's bytes (not validated). */
   static VMLiteral* CreateInstance(VMNameSpace* ns, VMbyteArray* bytes);
 
-  /* Interns a literal made by this class. Consumes this literal: the result is this one,
-     an equal one already interned (this one is then destroyed), or NULL (this one is
-     destroyed too, since the table does not hold it). */
+  /* Interns a literal made by this class: the result is this one, or an equal one already
+     interned (this one is then destroyed), or NULL when it cannot be interned. A NULL
+     after the table refused to insert it destroys this one too, since the table does not
+     hold it; a NULL because the table could not be locked leaves it as it is, since it
+     may be the table's own (an interned literal interned again). */
   VMLiteral* Intern(VMNameSpace* ns);
   VMLiteral* Concat(VMNameSpace* ns, VMLiteral* other);
   /* Up to count characters from character start; past the end gives the empty literal. */
@@ -104,6 +106,10 @@ class VMLiteral : public VMbyteArray {
  private:
   friend class VMJavaLangString;
   bool equalsLongUTF8(const char* bytes, uint32_t length);
+  /* Intern of a literal just made by this class, which nothing else holds: it is given
+     back on every path that does not return it. */
+  VMLiteral* InternFresh(VMNameSpace* ns);
+  VMLiteral* Intern(VMNameSpace* ns, bool fresh);
   static VMLiteral* allocate(VMNameSpace* ns, uint32_t length);
   void copyUTF8(const char* text, uint32_t length);
 };

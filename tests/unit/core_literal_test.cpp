@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -319,6 +320,64 @@ TEST_F(CoreLiteralInterning, ARefusalAtEachStepOfARehashLosesNothing) {
     for (size_t i = 0; i < held.size(); i++) ASSERT_EQ(held[i], Lit(name((int)i).c_str()));
     DestroyNameSpace();
   }
+}
+
+/* A host whose spin locks can be refused a given number of times. */
+JNIHostFunctions refusingSpins;
+std::atomic<int> spinRefusals{0};
+jboolean HOSTCALL RefusingSpinAcquire(void* lock, const char* tag) {
+  if (spinRefusals.load() > 0) {
+    spinRefusals--;
+    return 0;
+  }
+  return refhost::Functions()->SpinLockAcquire(lock, tag);
+}
+
+/* Interning a literal the table already holds is an ordinary call; when the table's lock
+   is refused it fails, but must leave the literal alone, since it cannot tell that the
+   table holds it. Literals made for an interning (concatenations, substrings, copies of
+   byte arrays) are given back instead, since nothing else holds them. */
+TEST_F(CoreLiteralInterning, ARefusedTableLockNeverFreesALiteralTheTableHolds) {
+  MakeNameSpace(64, 64);
+  VMLiteral* held = Lit("java/lang/Object");
+  ASSERT_NE(nullptr, held);
+  ASSERT_EQ(held, held->Intern(ns));
+  VMLiteral* part = Lit("java/");
+  VMLiteral* rest = Lit("lang/String");
+  VMbyteArray* bytes = VMbyteArray::CreateInstance(nsHeap, 3, jallocFailFast, VMTag_VMbyteArray);
+  for (uint32_t i = 0; i < 3; i++) bytes->Set(i, (jbyte)"abc"[i]);
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  uint32_t filled = table->GetFilled();
+  uint32_t blocks = refhost::BlocksInUse(nsHeap);
+
+  refusingSpins = *refhost::Functions();
+  refusingSpins.SpinLockAcquire = RefusingSpinAcquire;
+  VMUtils::SetHostFunctions(&refusingSpins);
+  spinRefusals = 1;
+  VMLiteral* again = held->Intern(ns);
+  spinRefusals = 1;
+  VMLiteral* joined = part->Concat(ns, rest);
+  spinRefusals = 1;
+  VMLiteral* piece = held->Substring(ns, 5, 4);
+  spinRefusals = 1;
+  VMLiteral* copied = VMLiteral::CreateInstance(ns, bytes);
+  VMUtils::SetHostFunctions(refhost::Functions());
+
+  EXPECT_EQ(nullptr, again);
+  EXPECT_EQ(nullptr, joined);
+  EXPECT_EQ(nullptr, piece);
+  EXPECT_EQ(nullptr, copied);
+  EXPECT_EQ(blocks, refhost::BlocksInUse(nsHeap)) << "a literal was freed, or one made was kept";
+  ASSERT_EQ(VMTag_VMLiteral, held->GetTag());
+  EXPECT_EQ("java/lang/Object", Text(held));
+  EXPECT_EQ(filled, table->GetFilled());
+  EXPECT_EQ(held, Lit("java/lang/Object"));
+  // With the lock back, the same calls intern as usual.
+  EXPECT_EQ(held, held->Intern(ns));
+  EXPECT_EQ(Lit("java/lang/String"), part->Concat(ns, rest));
+  EXPECT_EQ(Lit("lang"), held->Substring(ns, 5, 4));
+  EXPECT_EQ(Lit("abc"), VMLiteral::CreateInstance(ns, bytes));
+  bytes->Destroy(nsHeap);
 }
 
 TEST_F(CoreLiteralInterning, FourThreadsInternTheSameAndTheirOwnNames) {
