@@ -187,13 +187,16 @@ class VMObjectHashTable : public VMInternalObject {
 };
 
 /* A probe along one hash value's slot sequence; takes the table's lock for its lifetime
-   when its mode asks for it. It has a destructor, so it must not live in a frame that a
-   long jump skips. */
+   when its mode asks for it. When the host refuses that lock the probe is refused as a
+   whole: Next finds nothing and Insert stores nothing, so no caller reads or writes a
+   shared table without its lock; Refused tells such a probe from one that found an
+   empty slot. It has a destructor, so it must not live in a frame that a long jump
+   skips. */
 class VMObjectHashTableIterator {
  public:
   VMObjectHashTableIterator() : table(nullptr), position(0), previous(0), step(0), hash(0),
                                 lastEntry(VMHashNotFound), mode(0), locked(false),
-                                started(false) {}
+                                refused(false), started(false) {}
   VMObjectHashTableIterator(VMObjectHashTable* t, VMword hash, uint32_t lockMode)
       : VMObjectHashTableIterator() {
     Init(t, hash, lockMode);
@@ -207,6 +210,7 @@ class VMObjectHashTableIterator {
     mode = lockMode;
     lastEntry = VMHashNotFound;
     locked = false;
+    refused = false;
     if ((lockMode & VMHashLockMask) != 0) TakeLock();
     position = h % t->GetHashSize();
     step = 0;
@@ -241,6 +245,7 @@ class VMObjectHashTableIterator {
     mode = 0;
     lastEntry = VMHashNotFound;
     locked = false;
+    refused = false;
     position = start.position;
     step = start.step;
     hash = h;
@@ -249,6 +254,7 @@ class VMObjectHashTableIterator {
   }
   /* The entry at the next slot of the sequence, or NULL at an empty slot. */
   VMObject* Next() {
+    if (refused) return nullptr;
     if (started) Advance();
     started = true;
     previous = position;
@@ -262,8 +268,11 @@ class VMObjectHashTableIterator {
     return *(VMObject* const*)table->GetObjectArray()->FindElement(lastEntry, 2);
   }
   /* Stores object at the empty slot the last Next stopped at: its entry index, or
-     VMHashNotFound when the table refuses (nothing is written then). */
+     VMHashNotFound when the table refuses or the probe holds no lock it needs (nothing is
+     written then). */
   uint32_t Insert(VMObject* object);
+  /* Whether the host refused the lock this probe's mode takes. */
+  bool Refused() const { return refused; }
   /* Gives up the lock before the iterator ends (the destructor then does nothing). */
   void Release() {
     if (locked) ReleaseLock();
@@ -283,6 +292,7 @@ class VMObjectHashTableIterator {
   uint32_t lastEntry;  /* entry index of the last slot visited; VMHashNotFound when empty */
   uint32_t mode;
   bool locked;
+  bool refused;  /* the lock the mode asks for was refused: the probe sees nothing */
   bool started;
 };
 

@@ -101,9 +101,11 @@ void VMObjectHashTableIterator::TakeLock() {
        end: that would release it for whichever thread does hold it. */
     case VMHashLockSpin:
       locked = VMUtils::P_SpinLock(table->GetSpinLock(), kIteratorGet) != 0;
+      refused = !locked;
       break;
     case VMHashLockMutex:
       locked = VMUtils::MutexLock(table->GetMutex()) != 0;
+      refused = !locked;
       break;
     default:
       break;
@@ -128,8 +130,8 @@ void VMObjectHashTableIterator::Advance() {
 }
 
 uint32_t VMObjectHashTableIterator::Insert(VMObject* object) {
-  /* Only the empty slot that ended a probe can take an entry. */
-  if (!started || lastEntry != VMHashNotFound) return VMHashNotFound;
+  /* Only the empty slot that ended a probe can take an entry, and only under the lock. */
+  if (refused || !started || lastEntry != VMHashNotFound) return VMHashNotFound;
   uint32_t size = table->GetHashSize();
   if (table->CanInsert() != 0) return VMHashNotFound;
   uint32_t e = table->GetFilled();

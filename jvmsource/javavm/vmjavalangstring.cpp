@@ -140,6 +140,11 @@ VMJavaLangString* VMJavaLangString::Intern(VMNameSpace* ns, bool ownedCandidate)
   }
   VMword h = Hash();
   VMObjectHashTableIterator it(table, h, VMHashLockMutex);
+  if (it.Refused()) {
+    /* Without the table's mutex the table may not be read, let alone written. */
+    if (ownedCandidate) Destroy(heap);
+    return nullptr;
+  }
   for (;;) {
     VMJavaLangString* entry = (VMJavaLangString*)it.Next();
     if (entry == nullptr) {

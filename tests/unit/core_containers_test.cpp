@@ -472,29 +472,57 @@ TEST_F(CoreHashTable, LocksOfEachModeAndTheirRelease) {
   thread->Destroy(machineHeap);
 }
 
-/* An iterator whose lock the host refused holds nothing, so its end releases nothing:
-   an unlock there would free the mutex for whichever thread really holds it. */
-TEST_F(CoreHashTable, AnIteratorReleasesOnlyALockItGot) {
+/* A probe whose lock the host refused holds nothing: it must neither read nor write the
+   table (another thread may be writing it), and its end releases nothing, since an
+   unlock there would free the mutex for whichever thread really holds it. For both lock
+   modes: the refused probe finds nothing although the entry is there, inserts nothing,
+   and says it was refused. */
+TEST_F(CoreHashTable, ARefusedProbeNeitherReadsNorWritesTheTable) {
   countingTable = *refhost::Functions();
   countingTable.MutexLock = RefusingMutexLock;
   countingTable.MutexUnlock = CountMutexUnlock;
+  countingTable.SpinLockAcquire = CountAcquire;
+  countingTable.SpinLockRelease = CountRelease;
   mutexLocksToRefuse = 0;
+  spinAcquiresToRefuse = 0;
   mutexUnlocks = 0;
+  spinHeld = 0;
   VMUtils::SetHostFunctions(&countingTable);
-  VMObjectHashTable* t = Table(8, VMHashLockMutex);
-  ASSERT_NE(nullptr, t);
-  mutexLocksToRefuse = 1;
-  {
-    VMObjectHashTableIterator it(t, 5, VMHashLockMutex);
-    EXPECT_EQ(nullptr, it.Next());
+  for (uint32_t mode : {(uint32_t)VMHashLockMutex, 20u}) {
+    VMObjectHashTable* t = Table(8, mode);
+    ASSERT_NE(nullptr, t);
+    VMObject* present = Make(5);
+    VMObject* absent = Make(5 + 1000003);
+    {
+      VMObjectHashTableIterator it(t, 5, mode);
+      ASSERT_EQ(nullptr, it.Next());
+      ASSERT_EQ(0u, it.Insert(present));
+      EXPECT_FALSE(it.Refused());
+    }
+    EXPECT_EQ(mode == 20u ? 0 : 1, mutexUnlocks);
+    EXPECT_EQ(0, spinHeld);
+    if (mode == 20u)
+      spinAcquiresToRefuse = 1;
+    else
+      mutexLocksToRefuse = 1;
+    {
+      VMObjectHashTableIterator it(t, 5, mode);
+      EXPECT_TRUE(it.Refused());
+      EXPECT_EQ(nullptr, it.Next()) << "a refused probe read the table";
+      EXPECT_EQ(VMHashNotFound, it.Insert(absent)) << "a refused probe wrote the table";
+    }
+    EXPECT_EQ(mode == 20u ? 0 : 1, mutexUnlocks) << "a lock that was never taken was released";
+    EXPECT_EQ(0, spinHeld);
+    EXPECT_EQ(1u, t->GetFilled());
+    {
+      VMObjectHashTableIterator it(t, 5, mode);
+      EXPECT_FALSE(it.Refused());
+      EXPECT_EQ(present, it.Next());
+    }
+    mutexUnlocks = 0;
+    t->Destroy(nsHeap);
   }
-  EXPECT_EQ(0, mutexUnlocks);
-  {
-    VMObjectHashTableIterator it(t, 5, VMHashLockMutex);
-  }
-  EXPECT_EQ(1, mutexUnlocks);
   VMUtils::SetHostFunctions(refhost::Functions());
-  t->Destroy(nsHeap);
 }
 
 /* A spin lock the host refuses fails Lock and a spin-locked probe, and is never
