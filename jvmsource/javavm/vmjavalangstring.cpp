@@ -121,7 +121,11 @@ VMJavaLangString* VMJavaLangString::CreateIntern(VMNameSpace* ns, VMLiteral* lit
 
 VMJavaLangString* VMJavaLangString::Intern(VMNameSpace* ns) {
   if (ns == nullptr) return nullptr;
-  if (GetIsNameSpaceData()) return Intern(ns, false);
+  /* Only a string of this very name space may enter its table as it is. The header flag
+     says "on some name space's heap": a string of another name space entered here would
+     be freed through the wrong heap, or left dangling when its own name space goes. */
+  VMClass* cls = GetClass();
+  if (GetIsNameSpaceData() && cls != nullptr && cls->GetNameSpace() == ns) return Intern(ns, false);
   uint32_t count = GetCount();
   VMJavaLangString* copy = allocate(ns, ns->GetHeap(), count, jallocFailFast);
   if (copy == nullptr) return nullptr;

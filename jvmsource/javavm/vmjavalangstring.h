@@ -28,7 +28,9 @@ class VMJavaLangString : public VMObject {
   static VMJavaLangString* CreateIntern(VMNameSpace* ns, VMLiteral* literal);
 
   /* The name space's string equal to this one, entered now when there is none; NULL on
-     failure. This string itself is never destroyed here. */
+     failure. A string of this name space (its heap and its String class) is entered as
+     it is, any other string as a copy in the name space's heap. This string itself is
+     never destroyed here. */
   VMJavaLangString* Intern(VMNameSpace* ns);
 
   bool Equals(VMJavaLangString* other);
@@ -39,7 +41,8 @@ class VMJavaLangString : public VMObject {
   static void FreeUTF8(char* block);
   /* Encodes characters from character start while the buffer position is at most
      room - 3; returns the character index where the next piece starts, or 0 when the end
-     was reached. Not zero-terminated. */
+     was reached. Not zero-terminated. A room below 3 writes nothing and returns start,
+     which for start 0 reads as the end: callers offer 3 bytes or more. */
   uint32_t GetUTF8Piece(char* buffer, uint32_t room, uint32_t& written, uint32_t start);
   VMLiteral* MakeVMLiteral(VMNameSpace* ns);
   void Destroy(HHeap* heap);

@@ -236,6 +236,44 @@ TEST_F(CoreString, ARefusedTableMutexFailsTheInterning) {
   EXPECT_EQ(pooled, given->Intern(ns));
 }
 
+/* Several name spaces share a process: a pooled string of one is a name-space string,
+   but of another name space, and must enter a second name space's table as a copy in
+   that name space's heap. Otherwise the second table would hold a block of the first
+   heap, to be freed through the wrong heap or left dangling when the first goes. */
+TEST_F(CoreString, AnotherNameSpacesStringIsCopiedIntoThisOne) {
+  VMJavaLangString* inA = VMJavaLangString::CreateIntern(ns, Lit("shared text"));
+  ASSERT_NE(nullptr, inA);
+  HHeap* heapB = host->HeapCreate(nullptr, 1);
+  VMNameSpace* nsB = (VMNameSpace*)VMObject::CreateInternalNotToBeCalledDirectly(
+      heapB, VMNameSpace::Words, VMNameSpace::RefMask, VMTag_VMNameSpace, jallocFailFast);
+  ASSERT_NE(nullptr, nsB);
+  nsB->SetHeap(heapB);
+  nsB->SetInternTable(VMJavaLangStringHashTable::CreateInstance(heapB, 16));
+  ASSERT_NE(nullptr, nsB->GetInternTable());
+  uint32_t blocksA = refhost::BlocksInUse(nsHeap);
+  uint32_t blocksB = refhost::BlocksInUse(heapB);
+
+  VMJavaLangString* inB = inA->Intern(nsB);
+  ASSERT_NE(nullptr, inB);
+  EXPECT_NE(inA, inB) << "B's table holds a string of A's heap";
+  EXPECT_TRUE(inB->Equals(inA));
+  EXPECT_EQ(inB, nsB->GetInternTable()->Get(0));
+  EXPECT_EQ(blocksB + 2, refhost::BlocksInUse(heapB));  // the copy and its characters
+  EXPECT_EQ(blocksA, refhost::BlocksInUse(nsHeap));
+  EXPECT_EQ(inB, inA->Intern(nsB));
+  EXPECT_EQ(inB, inB->Intern(nsB));
+  // And back: B's string finds A's own in A's table.
+  EXPECT_EQ(inA, inB->Intern(ns));
+  EXPECT_EQ(blocksA, refhost::BlocksInUse(nsHeap));
+  EXPECT_EQ(1u, ns->GetInternTable()->GetFilled());
+
+  inB->Destroy(heapB);
+  nsB->GetInternTable()->Destroy(heapB);
+  nsB->Destroy(heapB);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heapB));
+  host->HeapDestroy(heapB);
+}
+
 /* ------------------------------------------------------------------------------------ */
 /* Interning under refused allocations and from several threads                         */
 
