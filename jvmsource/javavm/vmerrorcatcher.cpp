@@ -52,7 +52,9 @@ const char* VMStatusClassName(VMStatus status) {
 }
 
 void VMErrorCatcher::Throw(VMStatus s) {
-  status = s;
+  /* A jump always reports a failure, however the landing path reads it (GetErrorCode,
+     ReThrow or Caught): a stored 0 would pass abandoned work on as success. */
+  status = s != 0 ? s : VMStatus_InternalError;
   longjmp(jumpBuffer, 1);
 }
 

@@ -45,13 +45,14 @@ class VMErrorCatcher {
 
   VMStatus GetErrorCode() const { return status; }
 
-  /* Read on the landing path. A jump always reports failure: a stored 0 (Throw(0)) would
-     read as success for abandoned work, so it is turned into InternalError. */
+  /* Read on the landing path: the status of the jump, never 0. */
   VMStatus Caught() {
     if (status == 0) status = VMStatus_InternalError;
     return status;
   }
 
+  /* Stores the status and jumps to the arming point. Throw(0) jumps as well, and stores
+     InternalError: a jump is a failure however the landing path reads it. */
   [[noreturn]] void Throw(VMStatus s);
   void CheckStatus(VMStatus s) {
     if (s != 0) Throw(s);
@@ -69,9 +70,8 @@ class VMErrorCatcher {
   void TavikSerialization(bool ok) {
     if (!ok) Throw(VMStatus_TavikSerializationError);
   }
-  /* Passes a failure caught here on to an outer catcher; nothing when this one holds 0.
-     On the landing path call Caught() first, so that a jump with status 0 is passed on as
-     the failure it is. */
+  /* Passes a failure caught here on to an outer catcher; nothing when this one holds 0,
+     which only a catcher that never jumped does. */
   void ReThrow(VMErrorCatcher& outer) const { outer.CheckStatus(status); }
 };
 

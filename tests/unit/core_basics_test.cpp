@@ -166,6 +166,39 @@ TEST(CoreErrorCatcher, AZeroJumpPassedOnReachesTheOuterCatcherAsAFailure) {
   EXPECT_EQ(VMStatus_InternalError, seen);
 }
 
+/* The landing idiom of passing a failure on, without reading it first: a jump with
+   status 0 must reach the outer catcher as a failure, not be taken for "nothing held"
+   while the inner work goes on as if it had succeeded. */
+void ReThrowWithoutReading(VMErrorCatcher& outer, volatile int& wentOn) {
+  VMErrorCatcher inner;
+  if (VM_CATCHER_ARM(inner)) {
+    inner.ReThrow(outer);
+    wentOn = 1;
+    return;
+  }
+  FailAt<3>(inner, 0);
+}
+
+TEST(CoreErrorCatcher, AZeroJumpIsAFailureHoweverItIsRead) {
+  VMErrorCatcher outer;
+  volatile int wentOn = 0;
+  volatile VMStatus seen = 0;
+  if (VM_CATCHER_ARM(outer)) {
+    seen = outer.GetErrorCode();
+  } else {
+    ReThrowWithoutReading(outer, wentOn);
+  }
+  EXPECT_EQ(0, wentOn) << "the inner work went on after a jump";
+  EXPECT_EQ(VMStatus_InternalError, seen);
+
+  VMErrorCatcher single;
+  if (VM_CATCHER_ARM(single)) {
+    EXPECT_EQ(VMStatus_InternalError, single.GetErrorCode());
+  } else {
+    single.Throw(0);
+  }
+}
+
 TEST(CoreErrorCatcher, ACopyJumpsToTheSamePlace) {
   VMErrorCatcher catcher;
   volatile int landings = 0;
