@@ -54,8 +54,11 @@ VMObject* VMFiloQueue::DeQueue() {
 }
 
 void VMFiloQueue::Destroy(HHeap* heap) {
+  /* The check reports a caller's error; freeing through another heap than the queue's
+     own would corrupt both, so the queue's own is used whatever was passed. */
   if (GetHeap() != heap) JNI_Assert("GetHeap() == heap", "jvmsource/javavm/vmfiloqueue", __LINE__);
+  HHeap* own = GetHeap();
   VMObjectArray* slots = GetArray();
-  if (slots != nullptr) slots->VMObject::Destroy(heap);
-  VMObject::Destroy(heap);
+  if (slots != nullptr) slots->VMObject::Destroy(own);
+  VMObject::Destroy(own);
 }

@@ -22,7 +22,8 @@ class VMFiloQueue : public VMInternalObject {
   VMStatus EnQueue(VMObject* object);
   /* The object queued last and not taken yet; NULL when empty. */
   VMObject* DeQueue();
-  /* heap must be the queue's own heap. */
+  /* heap must be the queue's own heap; the queue is freed through its own heap in any
+     case. */
   void Destroy(HHeap* heap);
 
   VMObjectArray* GetArray() { return (VMObjectArray*)GetReference(ArrayWord); }

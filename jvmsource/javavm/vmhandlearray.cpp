@@ -109,7 +109,10 @@ VMObject* VMHandleArray::Get(uint32_t index) {
 }
 
 void VMHandleArray::Destroy(HHeap* heap) {
+  /* Freeing a block through another heap than its own corrupts both. */
+  if (GetHeap() != heap) JNI_Assert("GetHeap() == heap", "jvmsource/javavm/vmhandlearray", __LINE__);
+  HHeap* own = GetHeap();
   VMObjectArray* slots = GetArray();
-  if (slots != nullptr) slots->VMObject::Destroy(heap);
-  VMObject::Destroy(heap);
+  if (slots != nullptr) slots->VMObject::Destroy(own);
+  VMObject::Destroy(own);
 }

@@ -35,6 +35,8 @@ class VMHandleArray : public VMInternalObject {
   void Clear(uint32_t first);
   /* NULL for an index beyond the slots. */
   VMObject* Get(uint32_t index);
+  /* Frees the slots and the array through the array's own heap; heap must be that heap
+     (anything else is a caller's error, reported, and never used to free). */
   void Destroy(HHeap* heap);
 
   VMObjectArray* GetArray() { return (VMObjectArray*)GetReference(ArrayWord); }
@@ -67,8 +69,10 @@ class VMTypedHandleArray : public VMHandleArray {
   uint32_t Find(T* object) { return VMHandleArray::Find((VMObject*)object); }
   uint32_t Add(T* object) { return VMHandleArray::Add((VMObject*)object); }
   uint32_t Append(T* object) { return VMHandleArray::Append((VMObject*)object); }
-  /* The index of object, added when it is not there yet. */
+  /* The index of object, added when it is not there yet; 0 for NULL, which is never
+     stored (Find(NULL) would report a free slot as its index). */
   uint32_t AddOrFind(T* object) {
+    if (object == nullptr) return 0;
     uint32_t i = Find(object);
     return i != 0 ? i : Add(object);
   }
@@ -144,6 +148,7 @@ class VMObjectHashTable : public VMInternalObject {
   void SetIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) | 1); }
   void ClearIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) & ~1u); }
 
+  /* Frees through the table's own heap, as the handle array does. */
   void Destroy(HHeap* heap);
 
   VMObjectArray* GetObjectArray() { return (VMObjectArray*)GetReference(ObjectArrayWord); }

@@ -81,6 +81,9 @@ VMObjectHashTable* VMObjectHashTable::CreateInstance(HHeap* heap, VMHashFunction
 }
 
 void VMObjectHashTable::Destroy(HHeap* heap) {
+  /* Freeing a block through another heap than its own corrupts both. */
+  if (GetHeap() != heap) JNI_Assert("GetHeap() == heap", "jvmsource/javavm/vmhandlearray", __LINE__);
+  heap = GetHeap();
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   VMObjectArray* entries = GetObjectArray();
   if (entries != nullptr) entries->VMObject::Destroy(heap);
@@ -198,7 +201,8 @@ VMStatus VMObjectHashTable::Rehash() {
   SetReference(IndexArrayWord, (VMObject*)slots);
   old->VMObject::Destroy(GetHeap());
   SetScalar(ThreshholdWord, s / 2 + 1);
-  SetScalar(HashSizeWord, s);
+  /* Read without the lock by probes that work out their start early (Prepare). */
+  __atomic_store_n(HashSizeAddress(), s, __ATOMIC_RELAXED);
   VMObjectArray* entries = GetObjectArray();
   uint32_t filled = GetFilled();
   for (uint32_t e = 0; e < filled; e++) PlaceEntry(e, entries->Get(e));

@@ -126,12 +126,16 @@ class VMLiteralIterator {
     index = 0;
   }
   bool HasMoreChars() const { return literal != nullptr && position < literal->UTF8Length(); }
+  /* Past the last character both give 0 and nothing moves; 0 is also a character, so a
+     scan must stop on HasMoreChars, never on a character it looks for. */
   jchar PeekChar() const {
+    if (!HasMoreChars()) return 0;
     jchar c;
     Decode(&c);
     return c;
   }
   jchar NextChar() {
+    if (!HasMoreChars()) return 0;
     jchar c;
     position += Decode(&c);
     index++;

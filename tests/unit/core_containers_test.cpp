@@ -87,6 +87,19 @@ TEST_F(CoreHandleArray, NullIsNeverStored) {
   EXPECT_EQ(2u, a->Add(d));
   EXPECT_EQ(2u, a->Find(d));
   a->Destroy(nsHeap);
+
+  // The typed view's AddOrFind: NULL is neither found (at a free slot) nor added.
+  VMObjectHandleArray* typed = VMObjectHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 4, 4);
+  ASSERT_NE(nullptr, typed);
+  VMObject* x = Make(5);
+  EXPECT_EQ(1u, typed->AddOrFind(x));
+  EXPECT_EQ(2u, typed->AddOrFind(Make(6)));
+  EXPECT_EQ(3u, typed->AddOrFind(Make(7)));
+  typed->Delete(2);
+  EXPECT_EQ(0u, typed->AddOrFind(nullptr)) << "a free slot was reported as NULL's index";
+  EXPECT_EQ(1u, typed->AddOrFind(x));
+  EXPECT_EQ(nullptr, typed->Get(2));
+  typed->Destroy(nsHeap);
 }
 
 TEST_F(CoreHandleArray, GrowsByItsIncrementAndKeepsEverySlot) {
@@ -636,6 +649,39 @@ TEST_F(CoreFiloQueue, RefusedGrowthStoresNothing) {
   EXPECT_EQ(VMStatus_OutOfMemoryError, q->EnQueue(m2));
   EXPECT_EQ(1u, q->GetTop());
   EXPECT_EQ(m1, q->DeQueue());
+  EXPECT_EQ(nullptr, q->DeQueue());
+  q->Destroy(nsHeap);
+}
+
+/* Each container is freed through its own heap: a caller that names another heap made
+   an error, which is reported, but freeing through that heap would corrupt both (the
+   reference host stops the process on it). */
+TEST_F(CoreFiloQueue, ContainersAreFreedThroughTheirOwnHeap) {
+  HHeap* other = host->HeapCreate(nullptr, 1);
+  ASSERT_NE(nullptr, other);
+  uint32_t before = refhost::BlocksInUse(nsHeap);
+  VMFiloQueue* q = VMFiloQueue::CreateInstance(nsHeap, 2, 1);
+  VMHandleArray* a = VMHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 4, 4);
+  VMObjectHashTable* t = VMObjectHashTable::CreateInstance(nsHeap, KeyHash, 20, VMTag_VMObjectHashTable, 8);
+  ASSERT_TRUE(q != nullptr && a != nullptr && t != nullptr);
+  ASSERT_EQ(0, q->EnQueue(Make(1)));
+  ASSERT_NE(0u, a->Add(Make(2)));
+  ASSERT_NE(VMHashNotFound, t->Add(Make(3)));
+  q->Destroy(other);
+  a->Destroy(other);
+  t->Destroy(other);
+  EXPECT_EQ(before + 3, refhost::BlocksInUse(nsHeap));  // only the three items
+  EXPECT_EQ(0u, refhost::BlocksInUse(other));
+  host->HeapDestroy(other);
+}
+
+/* A queue made with no room grows on its first entry. */
+TEST_F(CoreFiloQueue, AQueueOfNoInitialRoomGrows) {
+  VMFiloQueue* q = VMFiloQueue::CreateInstance(nsHeap, 0, 1);
+  ASSERT_NE(nullptr, q);
+  VMObject* x = Make(1);
+  EXPECT_EQ(0, q->EnQueue(x));
+  EXPECT_EQ(x, q->DeQueue());
   EXPECT_EQ(nullptr, q->DeQueue());
   q->Destroy(nsHeap);
 }

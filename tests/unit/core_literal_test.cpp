@@ -88,6 +88,16 @@ TEST_F(CoreLiteral, CharactersOfModifiedUTF8) {
   EXPECT_FALSE(it.HasMoreChars());
   EXPECT_EQ(5u, it.GetNextIndex());
   EXPECT_EQ(12u, it.GetNextBytePosition());
+  // Past the end nothing is read and nothing moves.
+  for (int i = 0; i < 3; i++) {
+    EXPECT_EQ(0, it.PeekChar());
+    EXPECT_EQ(0, it.NextChar());
+  }
+  EXPECT_EQ(5u, it.GetNextIndex());
+  EXPECT_EQ(12u, it.GetNextBytePosition());
+  VMLiteralIterator none(nullptr);
+  EXPECT_EQ(0, none.NextChar());
+  EXPECT_EQ(0u, none.GetNextIndex());
   VMLiteralIterator copy(it);
   copy.Reset();
   EXPECT_EQ(0u, copy.GetNextIndex());
