@@ -142,8 +142,13 @@ class VMObjectHashTable : public VMInternalObject {
     VMUtils::GetHostFunctions()->SpinLockRelease(GetSpinLock(), LockReleaseTag);
   }
   bool CheckandUnlockifGrowing();
+  /* Ends a growth (grew) by clearing the growing flag and posting the event once for
+     each thread counted as waiting (at least once), or only releases the spin lock. */
   void UnlockOrNotify(bool grew);
 
+  /* Bit 0 of the flags word is the growing flag; the bits above count the threads that
+     wait for the growth to end (in units of WaiterUnit). */
+  enum : uint32_t { WaiterUnit = 2 };
   bool GetIsbeingAllocated() { return (GetScalar(FlagsWord) & 1) != 0; }
   void SetIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) | 1); }
   void ClearIsbeingAllocated() { SetScalar(FlagsWord, GetScalar(FlagsWord) & ~1u); }

@@ -280,6 +280,11 @@ VMStatus VMObjectHashTable::Delete(VMObject* object) {
 bool VMObjectHashTable::WaitForGrowth() {
   void* spin = GetSpinLock();
   while (GetIsbeingAllocated()) {
+    /* Counted under the spin lock, so that the grower posts once for every waiter: the
+       event releases one waiter per post, and a waiter left without one would sleep
+       its whole step. A waiter whose step ran out counts itself again; the post it
+       leaves over only makes a later wait return early and look again. */
+    SetScalar(FlagsWord, GetScalar(FlagsWord) + WaiterUnit);
     VMUtils::V_SpinLock(spin, LockReleaseTag);
     if (VMUtils::GetHostFunctions()->EventWait(GetEvent(), 100) == 1) return false;
     if (VMUtils::P_SpinLock(spin, LockGetTag) == 0) return false;
@@ -300,9 +305,12 @@ void VMObjectHashTable::UnlockOrNotify(bool grew) {
     /* The flag is cleared even without the lock: left set, it would hold every later
        Lock(true) off for good. */
     bool held = Lock(false);
-    ClearIsbeingAllocated();
+    uint32_t waiters = GetScalar(FlagsWord) / WaiterUnit;
+    SetScalar(FlagsWord, 0);
     if (held) relSpinlock();
-    VMUtils::GetHostFunctions()->EventPost(GetEvent());
+    JNIHostFunctions* host = VMUtils::GetHostFunctions();
+    do host->EventPost(GetEvent());
+    while (waiters-- > 1);
   } else {
     relSpinlock();
   }

@@ -5,6 +5,9 @@
 #include <string.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -388,6 +391,157 @@ TEST_F(CoreLiteralInterning, ARefusedTableLockNeverFreesALiteralTheTableHolds) {
   EXPECT_EQ(Lit("lang"), held->Substring(ns, 5, 4));
   EXPECT_EQ(Lit("abc"), VMLiteral::CreateInstance(ns, bytes));
   bytes->Destroy(nsHeap);
+}
+
+/* A host that records which threads wait on events. */
+JNIHostFunctions watchingWaits;
+std::mutex waitersLock;
+std::set<std::thread::id> waitingThreads;
+jint HOSTCALL RecordingEventWait(void* event, jlong ms) {
+  {
+    std::lock_guard<std::mutex> hold(waitersLock);
+    waitingThreads.insert(std::this_thread::get_id());
+  }
+  return refhost::Functions()->EventWait(event, ms);
+}
+
+/* Threads that find the table growing wait on its event, which releases one waiter per
+   post: the end of the growth must post for every one of them, or all but one sleep out
+   their 100 ms step (for each growth, in every class loader of a server). The growth is
+   held open until every thread waits, so the waiting path runs on any number of CPUs. */
+TEST_F(CoreLiteralInterning, TheEndOfAGrowthWakesEveryWaiter) {
+  MakeNameSpace(64, 64);
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  const int kThreads = 6;
+  ASSERT_TRUE(table->Lock(false));  // a growth under way, as an inserting thread starts one
+  table->SetIsbeingAllocated();
+  table->relSpinlock();
+  waitingThreads.clear();
+  watchingWaits = *refhost::Functions();
+  watchingWaits.EventWait = RecordingEventWait;
+  VMUtils::SetHostFunctions(&watchingWaits);
+  uint32_t posts = refhost::EventPostCount();
+  std::vector<VMLiteral*> got(kThreads);
+  std::vector<std::thread> threads;
+  VMNameSpace* space = ns;
+  for (int t = 0; t < kThreads; t++) {
+    threads.emplace_back([&, t] {
+      std::string name = "w/" + std::to_string(t);
+      got[t] = VMLiteral::CreateInstance(space, name.c_str(), (uint32_t)name.size());
+    });
+  }
+  for (int i = 0; i < 2000; i++) {
+    {
+      std::lock_guard<std::mutex> hold(waitersLock);
+      if (waitingThreads.size() == (size_t)kThreads) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  {
+    std::lock_guard<std::mutex> hold(waitersLock);
+    EXPECT_EQ((size_t)kThreads, waitingThreads.size());
+  }
+  table->UnlockOrNotify(true);  // the growth ends
+  for (auto& t : threads) t.join();
+  VMUtils::SetHostFunctions(refhost::Functions());
+  EXPECT_GE(refhost::EventPostCount() - posts, (uint32_t)kThreads)
+      << "the end of the growth released fewer threads than were waiting";
+  EXPECT_FALSE(table->GetIsbeingAllocated());
+  for (int t = 0; t < kThreads; t++) {
+    ASSERT_NE(nullptr, got[t]);
+    EXPECT_EQ(got[t], Lit(("w/" + std::to_string(t)).c_str()));
+  }
+}
+
+/* Names with two-byte characters, the encoded zero and surrogate pairs mixed in. */
+std::string SharedName(int i) {
+  std::string s = "r/" + std::to_string(i * 2654435761u);
+  if (i % 3 == 0) s += "\xC3\xA9";
+  if (i % 5 == 0) s += "\xC0\x80";
+  if (i % 7 == 0) s += "\xED\xA0\xBD\xED\xB8\x80";
+  return s;
+}
+
+/* Eight threads intern the same names, each by every path that interns (text, a byte
+   array, a concatenation, a substring), into a table that starts at 5 slots and so grows
+   while they do; with allocations refused here and there in the second round. Every
+   thread gets the one literal of each name, the table holds no duplicate and no freed
+   literal, and every entry is found at its own index. */
+TEST_F(CoreLiteralInterning, EightThreadsInternByEveryPathWhileTheTableGrows) {
+  const int kThreads = 8, kNames = 3001;
+  for (int round = 0; round < 2; round++) {
+    MakeNameSpace(2, 2);
+    VMNameSpace* space = ns;
+    HHeap* heap = nsHeap;
+    std::vector<std::vector<VMLiteral*>> seen(kThreads, std::vector<VMLiteral*>(kNames));
+    std::atomic<int> go{0};
+    std::vector<std::thread> workers;
+    if (round == 1) refhost::FailEveryNthAllocation(7);
+    for (int t = 0; t < kThreads; t++) {
+      workers.emplace_back([&, t] {
+        while (go.load() == 0) std::this_thread::yield();
+        for (int k = 0; k < kNames; k++) {
+          int i = (k * (2 * t + 1) + t * 977) % kNames;
+          std::string s = SharedName(i);
+          VMLiteral* l = nullptr;
+          switch ((i + t) % 4) {
+            case 0:
+              l = VMLiteral::CreateInstance(space, s.c_str(), (uint32_t)s.size());
+              break;
+            case 1: {
+              VMbyteArray* b = VMbyteArray::CreateInstance(heap, (uint32_t)s.size(), jallocFailFast,
+                                                           VMTag_VMbyteArray);
+              if (b == nullptr) break;
+              for (uint32_t j = 0; j < s.size(); j++) b->Set(j, (jbyte)s[j]);
+              l = VMLiteral::CreateInstance(space, b);
+              b->Destroy(heap);
+              break;
+            }
+            case 2: {
+              VMLiteral* a = VMLiteral::CreateInstance(space, s.c_str(), 2);
+              VMLiteral* rest = VMLiteral::CreateInstance(space, s.c_str() + 2, (uint32_t)s.size() - 2);
+              l = (a && rest) ? a->Concat(space, rest) : nullptr;
+              break;
+            }
+            case 3: {
+              std::string longer = "zz" + s;
+              VMLiteral* w = VMLiteral::CreateInstance(space, longer.c_str(), (uint32_t)longer.size());
+              l = w ? w->Substring(space, 2, 0x7FFFFFFF) : nullptr;
+              break;
+            }
+          }
+          seen[t][i] = l;
+        }
+      });
+    }
+    go = 1;
+    for (auto& w : workers) w.join();
+    refhost::FailEveryNthAllocation(0);
+
+    VMLiteralHashTable* table = ns->GetLiteralHashTable();
+    EXPECT_FALSE(table->GetIsbeingAllocated());
+    std::set<std::string> texts;
+    for (uint32_t e = 0; e < table->GetFilled(); e++) {
+      VMLiteral* l = (VMLiteral*)table->Get(e);
+      ASSERT_NE(nullptr, l) << e;
+      ASSERT_NE(VM_DESTROYED_TAG, l->GetTag()) << e;
+      ASSERT_TRUE(texts.insert(Text(l)).second) << "duplicate literal " << Text(l);
+      ASSERT_EQ(e, table->Find(l));
+    }
+    for (int i = 0; i < kNames; i++) {
+      VMLiteral* l = Lit(SharedName(i).c_str());
+      ASSERT_NE(nullptr, l);
+      for (int t = 0; t < kThreads; t++) {
+        if (round == 0) {
+          ASSERT_NE(nullptr, seen[t][i]) << i;
+        }
+        if (seen[t][i] != nullptr) {
+          ASSERT_EQ(l, seen[t][i]) << "round " << round << " name " << i;
+        }
+      }
+    }
+    DestroyNameSpace();
+  }
 }
 
 TEST_F(CoreLiteralInterning, FourThreadsInternTheSameAndTheirOwnNames) {
