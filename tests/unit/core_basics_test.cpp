@@ -439,4 +439,30 @@ TEST_F(CoreNativeLookup, UnknownSymbolsAndOverlongNamesGiveNull) {
   EXPECT_EQ("", lastSymbol);  // the host is not asked
 }
 
+/* The look-up builds its names from the class's and method's literals, not from raw
+   text: characters from 0xFF up, the one-byte Latin-1 characters, U+0000 and the escaped
+   signature characters take the same forms there. */
+TEST_F(CoreNativeLookup, NamesBuiltFromLiteralsEscapeLikeRawText) {
+  cls->SetWord(VMClass::NameWord, (VMword)Lit("p/\xE4\xB8\xAD/C_"));
+  VMMethod* a = Method(0, "caf\xC3\xA9\xC0\x80", "([Lq/\xC3\xBF;)V", VMMethod::IsNativeFlag, 8);
+  Method(1, "caf\xC3\xA9\xC0\x80", "()V", VMMethod::IsNativeFlag, 4);
+  EXPECT_EQ(nullptr, VMUtils::NativeMethodAddr(cls, a));
+  EXPECT_EQ("Java_p__04e2d_C_1_caf\xE9_00000___3Lq__000ff_2", lastSymbol);
+  char buffer[VMNativeName::BufferSize];
+  ASSERT_TRUE(VMNativeName::Build(buffer, cls->GetName(), a->GetName(), a->GetSignature(), true));
+  EXPECT_EQ(lastSymbol, Name("p/\xE4\xB8\xAD/C_", "caf\xC3\xA9\xC0\x80", "([Lq/\xC3\xBF;)V", true));
+}
+
+/* Without a code module (process cell 6 empty) nothing can be found, and the host is
+   not asked. */
+TEST_F(CoreNativeLookup, NoCodeModuleGivesNullWithoutAskingTheHost) {
+  VMMethod* f = Method(0, "f", "(I)V", VMMethod::IsNativeFlag | VMMethod::IsStaticFlag, 4);
+  void* module = VMUtils::GetVMCodeHandle();
+  VMUtils::SetVMCodeHandle(nullptr);
+  EXPECT_EQ(nullptr, VMUtils::NativeMethodAddr(cls, f));
+  VMUtils::SetVMCodeHandle(module);
+  EXPECT_EQ("", lastSymbol);
+  EXPECT_EQ(-1, lastWords);
+}
+
 }  // namespace
