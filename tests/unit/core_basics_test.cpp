@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include <random>
 #include <string>
 
 #include "core_support.h"
@@ -197,6 +198,21 @@ TEST(CoreErrorCatcher, AZeroJumpIsAFailureHoweverItIsRead) {
   } else {
     single.Throw(0);
   }
+
+  // Armed again after a caught failure, a later zero jump reports itself, not the first.
+  VMErrorCatcher rearmed;
+  volatile VMStatus second = -1;
+  if (VM_CATCHER_ARM(rearmed)) {
+    (void)rearmed.Caught();
+  } else {
+    rearmed.Throw(VMStatus_ClassFormatError);
+  }
+  if (VM_CATCHER_ARM(rearmed)) {
+    second = rearmed.GetErrorCode();
+  } else {
+    rearmed.Throw(0);
+  }
+  EXPECT_EQ(VMStatus_InternalError, second);
 }
 
 TEST(CoreErrorCatcher, ACopyJumpsToTheSamePlace) {
@@ -306,6 +322,25 @@ TEST(CoreUTF8, HashTakesBytesAsSigned) {
   /* It stops at a zero byte and after n bytes. */
   EXPECT_EQ(0x41u, VMLiteral::HashUTF8("A\0B", 3));
   EXPECT_EQ(0x41u, VMLiteral::HashUTF8("AB", 1));
+}
+
+/* The hash computed step by step as it is defined, against the machine's, which folds
+   the bits shifted out a step later: random texts of signed bytes and zeros. */
+TEST(CoreUTF8, HashMatchesItsDefinitionOnRandomBytes) {
+  std::mt19937 rng(1);
+  for (int k = 0; k < 50000; k++) {
+    uint32_t n = rng() % 40;
+    std::string text(n, '\0');
+    for (auto& c : text) c = (char)(rng() % 5 == 0 ? (rng() & 0xFF) : (0x20 + rng() % 0x5F));
+    uint32_t h = 0;
+    for (uint32_t i = 0; i < n && text[i] != 0; i++) {
+      h = (h << 4) + (uint32_t)(int32_t)(int8_t)text[i];
+      uint32_t g = h & 0xF0000000u;
+      h ^= g;
+      h ^= g >> 24;
+    }
+    ASSERT_EQ(h, VMLiteral::HashUTF8(text.data(), n)) << k;
+  }
 }
 
 /* ------------------------------------------------------------------------------------ */

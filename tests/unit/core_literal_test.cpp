@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -227,6 +228,44 @@ TEST_F(CoreLiteral, LongLiteralsSpanPieces) {
 /* Interning when the table cannot grow, and from several threads                        */
 
 class CoreLiteralInterning : public CoreTest {};
+
+/* Interning from text hashes in the same pass that validates; interning a byte array
+   (and every rehash) hashes the literal's bytes: both must place a text at the same slot,
+   or one text would be interned twice. Random texts with zeros and high bytes, through
+   rehashes from 5 slots to thousands. */
+TEST_F(CoreLiteralInterning, TextAndByteArraysMeetAtOneLiteralAcrossRehashes) {
+  MakeNameSpace(2, 2);
+  std::mt19937 rng(7);
+  std::vector<std::string> texts;
+  std::vector<VMLiteral*> literals;
+  for (int k = 0; k < 3000; k++) {
+    uint32_t n = rng() % 24;
+    std::string text(n, '\0');
+    for (auto& c : text) {
+      uint32_t r = rng() % 10;
+      c = (char)(r == 0 ? 0 : r == 1 ? (0x80 | (rng() & 0x7F)) : ('a' + rng() % 26));
+    }
+    VMLiteral* l = VMLiteral::CreateInstance(ns, text.data(), n);
+    if (l == nullptr) {
+      ASSERT_EQ(VMInvalidUTF8Length, VMLiteral::UnicodeLength(text.data(), n));
+      continue;
+    }
+    ASSERT_EQ(VMLiteral::HashUTF8(text.data(), n), l->GetHash());
+    texts.push_back(text);
+    literals.push_back(l);
+  }
+  ASSERT_GT(ns->GetLiteralHashTable()->GetHashSize(), 1000u);
+  for (size_t i = 0; i < texts.size(); i++) {
+    const std::string& text = texts[i];
+    ASSERT_EQ(literals[i], VMLiteral::CreateInstance(ns, text.data(), (uint32_t)text.size()));
+    VMbyteArray* bytes = VMbyteArray::CreateInstance(nsHeap, (uint32_t)text.size(), jallocFailFast,
+                                                     VMTag_VMbyteArray);
+    ASSERT_NE(nullptr, bytes);
+    for (uint32_t j = 0; j < text.size(); j++) bytes->Set(j, (jbyte)text[j]);
+    ASSERT_EQ(literals[i], VMLiteral::CreateInstance(ns, bytes));
+    bytes->Destroy(nsHeap);
+  }
+}
 
 TEST_F(CoreLiteralInterning, AFullTableRefusesWithoutFreeingWhatItHolds) {
   MakeNameSpace(2, 2);  // 5 slots

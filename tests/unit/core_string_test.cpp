@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -189,6 +190,41 @@ TEST_F(CoreString, NoStringTableGivesNullAndLeaksNothing) {
   EXPECT_EQ(nullptr, VMJavaLangString::CreateIntern(ns, Lit("x")));
   EXPECT_EQ(blocks + 1, refhost::BlocksInUse(nsHeap));  // only the literal "x"
   ns->SetInternTable(table);
+}
+
+/* Whatever text a literal accepts (overlong and stray bytes included, as the codec
+   decodes by lead bytes only), the Java string made from it has the literal's
+   characters, the literal made back from the string has them too, and both copy out the
+   same bytes. */
+TEST_F(CoreString, RandomTextsMakeTheSameCharactersBothWays) {
+  std::mt19937 rng(3);
+  for (int k = 0; k < 5000; k++) {
+    uint32_t n = 1 + rng() % 12;
+    std::string text(n, '\0');
+    for (auto& c : text) c = (char)(rng() % 3 == 0 ? ('a' + rng() % 26) : (rng() & 0xFF));
+    VMLiteral* l = VMLiteral::CreateInstance(ns, text.data(), n);
+    if (l == nullptr) continue;
+    uint32_t count = l->GetCount();
+    ASSERT_EQ(VMLiteral::UnicodeLength(text.data(), n), count);
+    VMJavaLangString* js = VMJavaLangString::CreateInstance(env, l);
+    ASSERT_NE(nullptr, js);
+    ASSERT_EQ(count, js->GetCount());
+    if (memchr(text.data(), 0, n) == nullptr) {
+      VMLiteral* back = js->MakeVMLiteral(ns);
+      ASSERT_NE(nullptr, back);
+      ASSERT_EQ(count, back->GetCount());
+      VMLiteralIterator x(l), y(back);
+      for (uint32_t i = 0; i < count; i++) ASSERT_EQ(x.NextChar(), y.NextChar()) << k;
+    }
+    char fromLiteral[64], fromString[64];
+    uint32_t w1 = 0, w2 = 0;
+    ASSERT_EQ(0u, l->GetUTF8Piece(fromLiteral, 64, w1, 0));
+    ASSERT_EQ(0u, js->GetUTF8Piece(fromString, 64, w2, 0));
+    ASSERT_EQ(w1, w2);
+    ASSERT_EQ(0, memcmp(fromLiteral, fromString, w1));
+    ASSERT_EQ(w1, js->UTF8Length());
+    js->Destroy(machineHeap);
+  }
 }
 
 /* A host whose mutex locks can be refused, counting unlocks. */
