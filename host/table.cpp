@@ -11,52 +11,52 @@
 /* Slot numbers are the contract with hosts built from the numbers rather than from this
    table's header: each slot is pinned to its number, so a slot that moves, or two slots
    of one type that swap, stop the build here instead of calling the wrong service. */
-#define PUX_HOST_SLOT(name, number) \
-  static_assert(offsetof(JNIHostFunctions, name) == (number) * sizeof(void*), "slot " #number " is " #name);
-PUX_HOST_SLOT(Reserved0, 0) PUX_HOST_SLOT(Reserved1, 1) PUX_HOST_SLOT(Reserved2, 2)
-PUX_HOST_SLOT(HeapCreate, 3) PUX_HOST_SLOT(HeapDestroy, 4) PUX_HOST_SLOT(Reserved5, 5)
-PUX_HOST_SLOT(Reserved6, 6) PUX_HOST_SLOT(HeapWalk, 7) PUX_HOST_SLOT(GetMaxAllocSize, 8)
-PUX_HOST_SLOT(HeapBytesInUse, 9) PUX_HOST_SLOT(HeapTotalBytes, 10) PUX_HOST_SLOT(HeapAlloc, 11)
-PUX_HOST_SLOT(HeapFree, 12) PUX_HOST_SLOT(ObjectHashCode, 13) PUX_HOST_SLOT(HeapCollected, 14)
-PUX_HOST_SLOT(IsSharedHeap, 15) PUX_HOST_SLOT(AllocGlobalCells, 16)
-PUX_HOST_SLOT(FreeGlobalCells, 17) PUX_HOST_SLOT(GetGlobalCell, 18)
-PUX_HOST_SLOT(CurrentTimeMillis, 19) PUX_HOST_SLOT(GetJavaHome, 20)
-PUX_HOST_SLOT(GetFileEncodingPkg, 21) PUX_HOST_SLOT(GetUserTimezone, 22)
-PUX_HOST_SLOT(IsSystemClassName, 23) PUX_HOST_SLOT(OpenClassStream, 24)
-PUX_HOST_SLOT(StreamRead, 25) PUX_HOST_SLOT(StreamSkip, 26) PUX_HOST_SLOT(StreamSeek, 27)
-PUX_HOST_SLOT(StreamSize, 28) PUX_HOST_SLOT(StreamClose, 29) PUX_HOST_SLOT(LoadCodeModule, 30)
-PUX_HOST_SLOT(OpenCodeResource, 31) PUX_HOST_SLOT(FindCodeSymbol, 32) PUX_HOST_SLOT(Reserved33, 33)
-PUX_HOST_SLOT(StartThread, 34) PUX_HOST_SLOT(StopThread, 35) PUX_HOST_SLOT(Reserved36, 36)
-PUX_HOST_SLOT(CurrentThreadId, 37) PUX_HOST_SLOT(CurrentThreadHandle, 38)
-PUX_HOST_SLOT(YieldCheck, 39) PUX_HOST_SLOT(Sleep, 40) PUX_HOST_SLOT(SuspendThread, 41)
-PUX_HOST_SLOT(ResumeThread, 42) PUX_HOST_SLOT(AttachThreadEnv, 43) PUX_HOST_SLOT(SetCurrentEnv, 44)
-PUX_HOST_SLOT(GetCurrentEnv, 45) PUX_HOST_SLOT(EventSemaphoreCreate, 46)
-PUX_HOST_SLOT(EventPost, 47) PUX_HOST_SLOT(EventWait, 48) PUX_HOST_SLOT(EventSemaphoreDestroy, 49)
-PUX_HOST_SLOT(GetGlobalMutex, 50) PUX_HOST_SLOT(MutexCreate, 51) PUX_HOST_SLOT(MutexLock, 52)
-PUX_HOST_SLOT(MutexUnlock, 53) PUX_HOST_SLOT(MutexDestroy, 54) PUX_HOST_SLOT(ConsoleWrite, 55)
-PUX_HOST_SLOT(LogMessage, 56) PUX_HOST_SLOT(FatalExit, 57)
-PUX_HOST_SLOT(GetSystemResourceStream, 58) PUX_HOST_SLOT(TestHook, 59)
-PUX_HOST_SLOT(NetStartup, 60) PUX_HOST_SLOT(GetHostName, 61) PUX_HOST_SLOT(LookupHostByName, 62)
-PUX_HOST_SLOT(LookupHostByAddr, 63) PUX_HOST_SLOT(HostToNetLong, 64)
-PUX_HOST_SLOT(NetToHostLong, 65) PUX_HOST_SLOT(HostToNetShort, 66)
-PUX_HOST_SLOT(NetToHostShort, 67) PUX_HOST_SLOT(SocketCreate, 68) PUX_HOST_SLOT(SocketBind, 69)
-PUX_HOST_SLOT(SocketConnect, 70) PUX_HOST_SLOT(SocketGetName, 71) PUX_HOST_SLOT(SocketAccept, 72)
-PUX_HOST_SLOT(SocketListen, 73) PUX_HOST_SLOT(SocketShutdown, 74) PUX_HOST_SLOT(SocketClose, 75)
-PUX_HOST_SLOT(SocketWait, 76) PUX_HOST_SLOT(SocketHasInput, 77) PUX_HOST_SLOT(SocketRecv, 78)
-PUX_HOST_SLOT(SocketSend, 79) PUX_HOST_SLOT(SocketRecvFrom, 80) PUX_HOST_SLOT(SocketPeekFrom, 81)
-PUX_HOST_SLOT(SocketSendTo, 82) PUX_HOST_SLOT(MulticastJoin, 83) PUX_HOST_SLOT(MulticastLeave, 84)
-PUX_HOST_SLOT(DatagramCreateOption, 85) PUX_HOST_SLOT(SocketSetTTL, 86)
-PUX_HOST_SLOT(DatagramSetReuse, 87) PUX_HOST_SLOT(StreamSetNoDelay, 88)
-PUX_HOST_SLOT(DatagramSetOption, 89) PUX_HOST_SLOT(SocketAvailable, 90)
-PUX_HOST_SLOT(SocketGetTTL, 91) PUX_HOST_SLOT(DatagramGetOption, 92)
-PUX_HOST_SLOT(StreamGetNoDelay, 93) PUX_HOST_SLOT(StreamSetLinger, 94)
-PUX_HOST_SLOT(StreamGetLinger, 95) PUX_HOST_SLOT(SocketErrorText, 96)
-PUX_HOST_SLOT(GetFileSystem, 97) PUX_HOST_SLOT(GetJitSupport, 98) PUX_HOST_SLOT(SpinLockCreate, 99)
-PUX_HOST_SLOT(SpinLockAcquire, 100) PUX_HOST_SLOT(SpinLockRelease, 101)
-PUX_HOST_SLOT(CloseHandle, 102) PUX_HOST_SLOT(SpinLockPromote, 103)
-PUX_HOST_SLOT(IsValidAddress, 104) PUX_HOST_SLOT(QueryDiagnosticFlag, 105)
-PUX_HOST_SLOT(ReportError, 106)
-#undef PUX_HOST_SLOT
+struct SlotNumber {
+  size_t offset;
+  size_t number;
+};
+#define S(name, number) {offsetof(JNIHostFunctions, name), number}
+constexpr SlotNumber kSlotNumbers[] = {
+    S(Reserved0, 0), S(Reserved1, 1), S(Reserved2, 2),
+    S(HeapCreate, 3), S(HeapDestroy, 4), S(Reserved5, 5), S(Reserved6, 6), S(HeapWalk, 7),
+    S(GetMaxAllocSize, 8), S(HeapBytesInUse, 9), S(HeapTotalBytes, 10), S(HeapAlloc, 11),
+    S(HeapFree, 12), S(ObjectHashCode, 13), S(HeapCollected, 14), S(IsSharedHeap, 15),
+    S(AllocGlobalCells, 16), S(FreeGlobalCells, 17), S(GetGlobalCell, 18),
+    S(CurrentTimeMillis, 19), S(GetJavaHome, 20), S(GetFileEncodingPkg, 21),
+    S(GetUserTimezone, 22),
+    S(IsSystemClassName, 23), S(OpenClassStream, 24), S(StreamRead, 25), S(StreamSkip, 26),
+    S(StreamSeek, 27), S(StreamSize, 28), S(StreamClose, 29), S(LoadCodeModule, 30),
+    S(OpenCodeResource, 31), S(FindCodeSymbol, 32), S(Reserved33, 33),
+    S(StartThread, 34), S(StopThread, 35), S(Reserved36, 36), S(CurrentThreadId, 37),
+    S(CurrentThreadHandle, 38), S(YieldCheck, 39), S(Sleep, 40), S(SuspendThread, 41),
+    S(ResumeThread, 42), S(AttachThreadEnv, 43), S(SetCurrentEnv, 44), S(GetCurrentEnv, 45),
+    S(EventSemaphoreCreate, 46), S(EventPost, 47), S(EventWait, 48), S(EventSemaphoreDestroy, 49),
+    S(GetGlobalMutex, 50), S(MutexCreate, 51), S(MutexLock, 52), S(MutexUnlock, 53),
+    S(MutexDestroy, 54),
+    S(ConsoleWrite, 55), S(LogMessage, 56), S(FatalExit, 57), S(GetSystemResourceStream, 58),
+    S(TestHook, 59),
+    S(NetStartup, 60), S(GetHostName, 61), S(LookupHostByName, 62), S(LookupHostByAddr, 63),
+    S(HostToNetLong, 64), S(NetToHostLong, 65), S(HostToNetShort, 66), S(NetToHostShort, 67),
+    S(SocketCreate, 68), S(SocketBind, 69), S(SocketConnect, 70), S(SocketGetName, 71),
+    S(SocketAccept, 72), S(SocketListen, 73), S(SocketShutdown, 74), S(SocketClose, 75),
+    S(SocketWait, 76), S(SocketHasInput, 77), S(SocketRecv, 78), S(SocketSend, 79),
+    S(SocketRecvFrom, 80), S(SocketPeekFrom, 81), S(SocketSendTo, 82), S(MulticastJoin, 83),
+    S(MulticastLeave, 84), S(DatagramCreateOption, 85), S(SocketSetTTL, 86),
+    S(DatagramSetReuse, 87), S(StreamSetNoDelay, 88), S(DatagramSetOption, 89),
+    S(SocketAvailable, 90), S(SocketGetTTL, 91), S(DatagramGetOption, 92),
+    S(StreamGetNoDelay, 93), S(StreamSetLinger, 94), S(StreamGetLinger, 95),
+    S(SocketErrorText, 96),
+    S(GetFileSystem, 97), S(GetJitSupport, 98), S(SpinLockCreate, 99), S(SpinLockAcquire, 100),
+    S(SpinLockRelease, 101), S(CloseHandle, 102), S(SpinLockPromote, 103), S(IsValidAddress, 104),
+    S(QueryDiagnosticFlag, 105), S(ReportError, 106),
+};
+#undef S
+constexpr bool EverySlotAtItsNumber() {
+  for (const SlotNumber& slot : kSlotNumbers)
+    if (slot.offset != slot.number * sizeof(void*)) return false;
+  return sizeof(kSlotNumbers) / sizeof(kSlotNumbers[0]) == sizeof(JNIHostFunctions) / sizeof(void*);
+}
+static_assert(EverySlotAtItsNumber(), "a host service slot is not at its number");
 
 namespace refhost {
 

@@ -399,24 +399,11 @@ void HOSTCALL CountClose(void* h, const char* reason) {
   spinsLive--;
   refhost::Functions()->CloseHandle(h, reason);
 }
-int mutexLocksToRefuse = 0, mutexUnlocks = 0;
-jboolean HOSTCALL RefusingMutexLock(void* m) {
-  if (mutexLocksToRefuse > 0) {
-    mutexLocksToRefuse--;
-    return 0;
-  }
-  return refhost::Functions()->MutexLock(m);
-}
-jboolean HOSTCALL CountMutexUnlock(void* m) {
-  mutexUnlocks++;
-  return refhost::Functions()->MutexUnlock(m);
-}
-int spinAcquiresToRefuse = 0;
+std::atomic<int>& spinAcquiresToRefuse = core_test::Refusals().spinAcquires;
+std::atomic<int>& mutexLocksToRefuse = core_test::Refusals().mutexLocks;
+std::atomic<int>& mutexUnlocks = core_test::Refusals().mutexUnlocks;
 jboolean HOSTCALL CountAcquire(void* l, const char* tag) {
-  if (spinAcquiresToRefuse > 0) {
-    spinAcquiresToRefuse--;
-    return 0;
-  }
+  if (core_test::TakeRefusal(spinAcquiresToRefuse)) return 0;
   spinHeld++;
   return refhost::Functions()->SpinLockAcquire(l, tag);
 }
@@ -492,8 +479,8 @@ TEST_F(CoreHashTable, LocksOfEachModeAndTheirRelease) {
    and says it was refused. */
 TEST_F(CoreHashTable, ARefusedProbeNeitherReadsNorWritesTheTable) {
   countingTable = *refhost::Functions();
-  countingTable.MutexLock = RefusingMutexLock;
-  countingTable.MutexUnlock = CountMutexUnlock;
+  countingTable.MutexLock = core_test::RefusingMutexLock;
+  countingTable.MutexUnlock = core_test::CountingMutexUnlock;
   countingTable.SpinLockAcquire = CountAcquire;
   countingTable.SpinLockRelease = CountRelease;
   mutexLocksToRefuse = 0;
@@ -512,7 +499,7 @@ TEST_F(CoreHashTable, ARefusedProbeNeitherReadsNorWritesTheTable) {
       ASSERT_EQ(0u, it.Insert(present));
       EXPECT_FALSE(it.Refused());
     }
-    EXPECT_EQ(mode == 20u ? 0 : 1, mutexUnlocks);
+    EXPECT_EQ(mode == 20u ? 0 : 1, mutexUnlocks.load());
     EXPECT_EQ(0, spinHeld);
     if (mode == 20u)
       spinAcquiresToRefuse = 1;
@@ -524,7 +511,7 @@ TEST_F(CoreHashTable, ARefusedProbeNeitherReadsNorWritesTheTable) {
       EXPECT_EQ(nullptr, it.Next()) << "a refused probe read the table";
       EXPECT_EQ(VMHashNotFound, it.Insert(absent)) << "a refused probe wrote the table";
     }
-    EXPECT_EQ(mode == 20u ? 0 : 1, mutexUnlocks) << "a lock that was never taken was released";
+    EXPECT_EQ(mode == 20u ? 0 : 1, mutexUnlocks.load()) << "a lock that was never taken was released";
     EXPECT_EQ(0, spinHeld);
     EXPECT_EQ(1u, t->GetFilled());
     {

@@ -374,17 +374,6 @@ TEST_F(CoreLiteralInterning, ARefusalAtEachStepOfARehashLosesNothing) {
   }
 }
 
-/* A host whose spin locks can be refused a given number of times. */
-JNIHostFunctions refusingSpins;
-std::atomic<int> spinRefusals{0};
-jboolean HOSTCALL RefusingSpinAcquire(void* lock, const char* tag) {
-  if (spinRefusals.load() > 0) {
-    spinRefusals--;
-    return 0;
-  }
-  return refhost::Functions()->SpinLockAcquire(lock, tag);
-}
-
 /* Interning a literal the table already holds is an ordinary call; when the table's lock
    is refused it fails, but must leave the literal alone, since it cannot tell that the
    table holds it. Literals made for an interning (concatenations, substrings, copies of
@@ -402,16 +391,14 @@ TEST_F(CoreLiteralInterning, ARefusedTableLockNeverFreesALiteralTheTableHolds) {
   uint32_t filled = table->GetFilled();
   uint32_t blocks = refhost::BlocksInUse(nsHeap);
 
-  refusingSpins = *refhost::Functions();
-  refusingSpins.SpinLockAcquire = RefusingSpinAcquire;
-  VMUtils::SetHostFunctions(&refusingSpins);
-  spinRefusals = 1;
+  VMUtils::SetHostFunctions(core_test::RefusingLocksTable());
+  core_test::Refusals().spinAcquires = 1;
   VMLiteral* again = held->Intern(ns);
-  spinRefusals = 1;
+  core_test::Refusals().spinAcquires = 1;
   VMLiteral* joined = part->Concat(ns, rest);
-  spinRefusals = 1;
+  core_test::Refusals().spinAcquires = 1;
   VMLiteral* piece = held->Substring(ns, 5, 4);
-  spinRefusals = 1;
+  core_test::Refusals().spinAcquires = 1;
   VMLiteral* copied = VMLiteral::CreateInstance(ns, bytes);
   VMUtils::SetHostFunctions(refhost::Functions());
 

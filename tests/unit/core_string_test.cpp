@@ -4,7 +4,6 @@
 
 #include <string.h>
 
-#include <atomic>
 #include <memory>
 #include <random>
 #include <string>
@@ -227,22 +226,6 @@ TEST_F(CoreString, RandomTextsMakeTheSameCharactersBothWays) {
   }
 }
 
-/* A host whose mutex locks can be refused, counting unlocks. */
-JNIHostFunctions refusingMutexes;
-std::atomic<int> mutexRefusals{0};
-std::atomic<int> mutexUnlocks{0};
-jboolean HOSTCALL RefusingMutexLock(void* m) {
-  if (mutexRefusals.load() > 0) {
-    mutexRefusals--;
-    return 0;
-  }
-  return refhost::Functions()->MutexLock(m);
-}
-jboolean HOSTCALL CountingMutexUnlock(void* m) {
-  mutexUnlocks++;
-  return refhost::Functions()->MutexUnlock(m);
-}
-
 /* The string table is written only under its mutex: when the host refuses it, interning
    fails (the caller reports it) instead of entering the string unlocked, where another
    thread may be writing the same slot. Nothing made for the interning is kept, and the
@@ -250,19 +233,15 @@ jboolean HOSTCALL CountingMutexUnlock(void* m) {
 TEST_F(CoreString, ARefusedTableMutexFailsTheInterning) {
   VMJavaLangString* given = Make("abc");
   uint32_t blocks = refhost::BlocksInUse(nsHeap);
-  refusingMutexes = *refhost::Functions();
-  refusingMutexes.MutexLock = RefusingMutexLock;
-  refusingMutexes.MutexUnlock = CountingMutexUnlock;
-  VMUtils::SetHostFunctions(&refusingMutexes);
-  mutexUnlocks = 0;
-  mutexRefusals = 1;
+  VMUtils::SetHostFunctions(core_test::RefusingLocksTable());
+  core_test::Refusals().mutexLocks = 1;
   VMJavaLangString* fromLiteral = VMJavaLangString::CreateIntern(ns, Lit("abc"));
-  mutexRefusals = 1;
+  core_test::Refusals().mutexLocks = 1;
   VMJavaLangString* fromString = given->Intern(ns);
   VMUtils::SetHostFunctions(refhost::Functions());
   EXPECT_EQ(nullptr, fromLiteral) << "entered although the table's mutex was refused";
   EXPECT_EQ(nullptr, fromString);
-  EXPECT_EQ(0, mutexUnlocks.load());
+  EXPECT_EQ(0, core_test::Refusals().mutexUnlocks.load());
   EXPECT_EQ(0u, ns->GetInternTable()->GetFilled());
   EXPECT_EQ(blocks + 1, refhost::BlocksInUse(nsHeap));  // only the literal "abc"
   EXPECT_EQ(u"abc", Chars(given));

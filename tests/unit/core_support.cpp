@@ -4,8 +4,47 @@
 
 namespace core_test {
 
+LockRefusals& Refusals() {
+  static LockRefusals refusals;
+  return refusals;
+}
+
+bool TakeRefusal(std::atomic<int>& left) {
+  int n = left.load();
+  while (n > 0)
+    if (left.compare_exchange_weak(n, n - 1)) return true;
+  return false;
+}
+
+jboolean HOSTCALL RefusingMutexLock(void* mutex) {
+  if (TakeRefusal(Refusals().mutexLocks)) return 0;
+  return refhost::Functions()->MutexLock(mutex);
+}
+
+jboolean HOSTCALL CountingMutexUnlock(void* mutex) {
+  Refusals().mutexUnlocks++;
+  return refhost::Functions()->MutexUnlock(mutex);
+}
+
+jboolean HOSTCALL RefusingSpinAcquire(void* lock, const char* tag) {
+  if (TakeRefusal(Refusals().spinAcquires)) return 0;
+  return refhost::Functions()->SpinLockAcquire(lock, tag);
+}
+
+JNIHostFunctions* RefusingLocksTable() {
+  static JNIHostFunctions table;
+  table = *refhost::Functions();
+  table.MutexLock = RefusingMutexLock;
+  table.MutexUnlock = CountingMutexUnlock;
+  table.SpinLockAcquire = RefusingSpinAcquire;
+  return &table;
+}
+
 void CoreTest::SetUp() {
   refhost::ResetHooks();
+  Refusals().mutexLocks = 0;
+  Refusals().spinAcquires = 0;
+  Refusals().mutexUnlocks = 0;
   host = test_host::BindReferenceHost();
   nsHeap = host->HeapCreate(nullptr, 1);
   machineHeap = host->HeapCreate(nullptr, 2);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "refhost.h"
 #include "vm.h"
 #include "vmclass.h"
@@ -18,6 +20,22 @@
 #include "vmutils.h"
 
 namespace core_test {
+
+/* Host locks refused on purpose: a lock is refused while its count is above zero (each
+   refusal lowers it), and mutex unlocks are counted. Reset for every test. */
+struct LockRefusals {
+  std::atomic<int> mutexLocks{0};
+  std::atomic<int> spinAcquires{0};
+  std::atomic<int> mutexUnlocks{0};
+};
+LockRefusals& Refusals();
+/* Takes one refusal when any is left. */
+bool TakeRefusal(std::atomic<int>& left);
+jboolean HOSTCALL RefusingMutexLock(void* mutex);
+jboolean HOSTCALL CountingMutexUnlock(void* mutex);
+jboolean HOSTCALL RefusingSpinAcquire(void* lock, const char* tag);
+/* A copy of the reference host's table with the three hooks above. */
+JNIHostFunctions* RefusingLocksTable();
 
 class CoreTest : public ::testing::Test {
  protected:
