@@ -208,6 +208,10 @@ class VMObjectBase : public VMCommonObjectBase {
      words 196 onward for slots. */
   static VMObjectBase* CreateInternal(HHeap* heap, uint32_t words, VMword tag, jallocType kind);
   void Destroy(HHeap* heap);
+  /* The one collection a refused kind-0 request allows, of the calling thread's machine;
+     false, collecting nothing, on a thread without a machine. Whatever was built for the
+     request is given back before it is called, and built again after. */
+  static bool CollectForRetry();
 
   void* operator new(size_t, void* place) { return place; }
 

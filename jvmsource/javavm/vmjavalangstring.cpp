@@ -27,19 +27,22 @@ VMJavaLangString* VMJavaLangString::allocate(VMNameSpace* ns, HHeap* heap, uint3
   if (stringClass != nullptr && stringClass->GetCreateSize() > words)
     words = stringClass->GetCreateSize();
 
-  VMJavaLangString* self =
-      (VMJavaLangString*)VMObject::CreateInstance(heap, words, kind, VMTag_VMJavaLangString);
-  if (self == nullptr) return nullptr;
-  if (stringClass != nullptr) self->SetClass((VMClass*)stringClass);
-  /* A collection run by the next allocation must not take the half-made string. */
-  self->SetIsReachableByCPlusPlusCode();
-  VMcharArray* value =
-      VMcharArray::CreateInstance(heap, count, kind, VMTag_VMJavaLangStringCharacters);
-  self->ClearIsReachableByCPlusPlusCode();
-  if (value == nullptr) {
-    self->VMObject::Destroy(heap);
-    return nullptr;
+  /* The string and its characters are one thing to the caller: a refusal of either
+     gives back what was made, and only then may kind 0 collect, after which both are
+     made again. No collection meets a string without its characters. */
+  VMJavaLangString* self = nullptr;
+  VMcharArray* value = nullptr;
+  for (bool retried = false;; retried = true) {
+    self = (VMJavaLangString*)VMObject::CreateInstance(heap, words, jallocFailFast, VMTag_VMJavaLangString);
+    if (self != nullptr) {
+      value = VMcharArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMJavaLangStringCharacters);
+      if (value != nullptr) break;
+      self->VMObject::Destroy(heap);
+      self = nullptr;
+    }
+    if (retried || kind != jallocCollectAndRetry || !VMObjectBase::CollectForRetry()) return nullptr;
   }
+  if (stringClass != nullptr) self->SetClass((VMClass*)stringClass);
   if (charsClass != nullptr) value->SetClass((VMClass*)charsClass);
   self->SetValue(value);
   self->SetOffset(0);

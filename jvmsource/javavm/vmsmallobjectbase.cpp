@@ -17,16 +17,14 @@ const uint32_t kSlotStart[kLevels + 2] = {0, 196, 216, 220, 224, 228, 232};
 inline VMword* SlotPointer(VMword slot) { return reinterpret_cast<VMword*>(slot); }
 inline uint32_t PieceCount(const VMword* piece) { return piece[-1] >> 16; }
 
-/* The collection a refused kind-0 request allows: one, of the calling thread's machine.
-   A thread without a machine has nothing to collect, and its request simply fails. */
-bool CollectForRetry() {
+}  // namespace
+
+bool VMObjectBase::CollectForRetry() {
   VM* vm = VM::Current();
   if (vm == NULL) return false;
   vm->GarbageCollect(true);
   return true;
 }
-
-}  // namespace
 
 void VMCommonObjectBase::relocReference(VMRelocateInfo* info, VMword* word) {
   VMHeapObject* target = reinterpret_cast<VMHeapObject*>(*word);

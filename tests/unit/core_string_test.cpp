@@ -226,6 +226,53 @@ TEST_F(CoreString, RandomTextsMakeTheSameCharactersBothWays) {
   }
 }
 
+/* Blocks on the machine heap as each request for it arrives. */
+JNIHostFunctions watchingAllocs;
+HHeap* watchedHeap = nullptr;
+std::vector<uint32_t> blocksAtRequest;
+void* HOSTCALL RecordingHeapAlloc(HHeap* heap, uint32_t size, jint kind) {
+  if (heap == watchedHeap) blocksAtRequest.push_back(refhost::BlocksInUse(heap));
+  return refhost::Functions()->HeapAlloc(heap, size, kind);
+}
+
+/* A string is two objects, the string and its characters. When either is refused, what
+   was made is given back before the one collection the machine allows, and both are made
+   again: no collection ever meets a string without its characters. */
+TEST_F(CoreString, AStringRefusedPartWayIsGoneBeforeItsCollection) {
+  watchedHeap = machineHeap;
+  watchingAllocs = *refhost::Functions();
+  watchingAllocs.HeapAlloc = RecordingHeapAlloc;
+  const std::string longText(1000, 'q');  // characters in the block and in pieces
+  struct Case {
+    const char* text;
+    uint32_t refused;  // which request is refused
+    uint32_t requests; // requests of one complete making
+  } cases[] = {{"refused once", 1, 2}, {"refused once", 2, 2}, {longText.c_str(), 3, 7}};
+  for (const Case& c : cases) {
+    uint32_t collections = VM::GetGarbageCollectRequests();
+    uint32_t before = refhost::BlocksInUse(machineHeap);
+    blocksAtRequest.clear();
+    VMUtils::SetHostFunctions(&watchingAllocs);
+    refhost::FailNthAllocation(c.refused);
+    VMJavaLangString* s = VMJavaLangString::CreateInstance(env, c.text);
+    VMUtils::SetHostFunctions(refhost::Functions());
+    ASSERT_NE(nullptr, s) << c.refused;
+    made.push_back(s);
+    EXPECT_EQ(c.text, Utf8(s));
+    EXPECT_EQ(collections + 1, VM::GetGarbageCollectRequests());
+    ASSERT_EQ(c.refused + c.requests, blocksAtRequest.size()) << c.refused;
+    EXPECT_EQ(before + c.refused - 1, blocksAtRequest[c.refused - 1]);
+    EXPECT_EQ(before, blocksAtRequest[c.refused]) << "a half-made string outlived its refusal";
+  }
+  // Refused again after the collection: nothing is left, and nothing more is collected.
+  uint32_t collections = VM::GetGarbageCollectRequests();
+  uint32_t before = refhost::BlocksInUse(machineHeap);
+  refhost::FailNextAllocations(2);
+  EXPECT_EQ(nullptr, VMJavaLangString::CreateInstance(env, "twice"));
+  EXPECT_EQ(collections + 1, VM::GetGarbageCollectRequests());
+  EXPECT_EQ(before, refhost::BlocksInUse(machineHeap));
+}
+
 /* The string table is written only under its mutex: when the host refuses it, interning
    fails (the caller reports it) instead of entering the string unlocked, where another
    thread may be writing the same slot. Nothing made for the interning is kept, and the
