@@ -119,6 +119,19 @@ std::string FlowTest::KindsAt(VMMethod* m, uint32_t pc) {
   return k;
 }
 
+std::string FlowTest::Frame(VMMethod* m, uint32_t pc, std::vector<VMword> locals, std::vector<VMword> stack,
+                            bool past) {
+  uint32_t depth = (uint32_t)stack.size();
+  locals.resize(m->GetLocalWords());
+  stack.resize(m->GetStackWords() + 1);
+  VMBasicBlock* b = nullptr;
+  VMStatus s = VMBasicBlock::GetBlockForFrame(m, pc, past, locals.data(), stack.data(), depth, b);
+  if (s != 0) return "status " + std::to_string(s);
+  std::string k = Kinds(m, b);
+  b->Destroy(Heap(m));
+  return k;
+}
+
 /* ---------------------------------------------------------------------------------- */
 /* Instruction walk                                                                    */
 
@@ -242,7 +255,7 @@ class Walker {
     for (uint32_t i = 0; i < maxLocals; i++) lw[i] = locals[i].k == RA ? locals[i].v : 0xDEAD0000u + i;
     for (uint32_t i = 0; i < stack.size(); i++) sw[i] = stack[i].k == RA ? stack[i].v : 0xBEEF0000u + i;
     VMBasicBlock* b = nullptr;
-    VMStatus s = VMBasicBlock::GetBlockForFrame(m, pc, lw.data(), sw.data(), (uint32_t)stack.size(), b);
+    VMStatus s = VMBasicBlock::GetBlockForFrame(m, pc, false, lw.data(), sw.data(), (uint32_t)stack.size(), b);
     if (s != 0) return Fail(pc, "GetBlockForFrame gave status " + std::to_string(s));
     std::vector<bool> live(escaped);
     if (b->GetStackDepth() != stack.size()) {

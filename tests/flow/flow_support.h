@@ -72,6 +72,11 @@ class FlowTest : public ::testing::Test {
   /* "R", "S", "I", "A<k>", "C", "-" per local, then "|" and the stack ("R", "S", "A<k>"). */
   std::string Kinds(VMMethod* m, VMBasicBlock* b);
   std::string KindsAt(VMMethod* m, uint32_t pc);
+  /* The kinds the frame walk gives a frame of m at pc with these local and stack words
+     (the stack's depth is its size); past: the frame is in the middle of the instruction
+     before pc (a call or a throw). "status N" on failure. */
+  std::string Frame(VMMethod* m, uint32_t pc, std::vector<VMword> locals, std::vector<VMword> stack = {},
+                    bool past = false);
 
   static classfile_test::ClassWorld* world;
   static std::string compiledDir;
