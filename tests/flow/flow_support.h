@@ -90,6 +90,10 @@ class FlowTest : public ::testing::Test {
    empty string or a description of the first failure. */
 std::string WalkMethod(VMMethod* method, uint32_t paths, uint32_t seed, uint32_t* steps = nullptr);
 
+/* The ecj-compiled classes of tests/java/flow, made once per process; empty when ecj
+   fails. */
+std::string CompiledTestClasses();
+
 /* Every instruction start of the method. */
 std::vector<uint32_t> InstructionStarts(VMMethod* method);
 
