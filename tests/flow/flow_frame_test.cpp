@@ -29,14 +29,14 @@ class Frames {
                         VMword extraFlags = 0) {
     VMword* l = &memory[used];
     locals.resize(m->GetLocalWords());
-    memcpy(l, locals.data(), 4 * locals.size());
+    if (!locals.empty()) memcpy(l, locals.data(), 4 * locals.size());
     used += (uint32_t)locals.size();
     VMByteCodeFrame* f = Place(m, (uint32_t)stack.size() + m->GetStackWords());
     f->flags = VMFrame::ExecutableByteCodeFlag | VMFrame::StackValidFlag | extraFlags;
     f->caller = top;
     f->locals = l;
     f->slowLoopPC = pc;
-    memcpy(f->GetStackStart(), stack.data(), 4 * stack.size());
+    if (!stack.empty()) memcpy(f->GetStackStart(), stack.data(), 4 * stack.size());
     f->stack = f->GetStackStart() + stack.size();
     top = f;
     return f;
