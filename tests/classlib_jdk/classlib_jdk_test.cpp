@@ -68,3 +68,5 @@ TEST(ClassLibraryOnJdk, UtilitiesBehaveAsTheJdks) { RunCheck("UtilCheck"); }
 TEST(ClassLibraryOnJdk, StringBehavesAsTheJdksOnWindowsAndEdgeIndexes) { RunCheck("StringCheck"); }
 
 TEST(ClassLibraryOnJdk, FloatTextBuffersMathBitsAndDataStreams) { RunCheck("BasicsCheck"); }
+
+TEST(ClassLibraryOnJdk, ThreadsRacingWithoutMonitorsBreakNothing) { RunCheck("RaceCheck"); }

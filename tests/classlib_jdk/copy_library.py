@@ -10,7 +10,9 @@ What the machine provides natively is replaced by the JDK's equivalent:
 - the bit casts by the JDK's raw casts, which keep NaN payloads as the machine's do;
 - the Math natives by StrictMath;
 - String conversions by our own codec: the shim t.lang.Codecs stands for the String
-  methods that the library's streams call.
+  methods that the library's streams call;
+- ThreadGroup's members are the JDK's threads, its system group is made by the shim
+  t.lang.GroupAccess, which also reaches the add and remove that the machine's Thread calls.
 The library's own String is copied too, as t.lang.JString beside the JDK's String (of, window
 and str cross between the two), and StringBuffer.toString goes through it: the checks run the
 library's String(StringBuffer) itself and may keep the JString it makes, without the copy a
@@ -27,11 +29,31 @@ import shutil
 import sys
 
 LANG = ["NumberText", "BigNat", "Integer", "Long", "Short", "Byte", "Double", "Float", "Character",
-        "Math", "StringBuffer", "CharCodec"]
+        "Math", "StringBuffer", "CharCodec", "ThreadGroup"]
 # java.io classes over the machine's file natives stay out.
 IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter"}
 
 SHIMS = {
+    "t/lang/GroupAccess.java": """package t.lang;
+
+/** What the machine does with ThreadGroup: makes the system group, adds and removes threads. */
+public final class GroupAccess {
+    private GroupAccess() {
+    }
+
+    public static ThreadGroup system() {
+        return new ThreadGroup();
+    }
+
+    public static void add(ThreadGroup g, Thread t) {
+        g.add(t);
+    }
+
+    public static void remove(ThreadGroup g, Thread t) {
+        g.remove(t);
+    }
+}
+""",
     "t/lang/Codecs.java": """package t.lang;
 
 /** The library's String conversions, by encoding name, over its codec. */
@@ -118,6 +140,10 @@ def rewrite(path, text):
         text, n = re.subn(r"public static native double (\w+)\(([^)]*)\);", native, text)
         if n == 0:
             raise SystemExit(rel + ": no natives replaced")
+    if rel == "t/lang/ThreadGroup.java":
+        text = sub(text, "private ThreadGroup() {", "ThreadGroup() {", rel)
+        text = sub(text, "this(Thread.currentThread().getThreadGroup(), name);", "this(new ThreadGroup(), name);", rel)
+        text = sub(text, "sm.checkAccess(this);", "sm.checkAccess(Thread.currentThread());", rel)
     if rel == "t/lang/StringBuffer.java":
         text = sub(text, "return new String(this);", "return new JString(this).str();", rel)
     if rel == "t/io/CharCoder.java":
