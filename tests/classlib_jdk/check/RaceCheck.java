@@ -21,6 +21,8 @@ public class RaceCheck {
         vectorsAndStacks();
         threadGroups();
         outputStreamsAndWriters();
+        readersSharedByThreads();
+        bufferedReadersSharedByThreads();
         c.finish();
     }
 
@@ -115,13 +117,15 @@ public class RaceCheck {
         c.eq(new Integer(0), new Integer(changed[0]), "strings that changed after they were made");
     }
 
-    // Appends, inserts, cuts and reads of one buffer from four threads at once.
+    // Appends, inserts, cuts and reads of one buffer from four threads at once; the buffer is
+    // replaced by a new small one now and then, so that it is often nearly full.
     static void buffersWrittenByManyThreads() throws Exception {
-        final t.lang.StringBuffer sb = new t.lang.StringBuffer(1);
+        final t.lang.StringBuffer[] holder = {new t.lang.StringBuffer(1)};
         final int[] bad = new int[1];
-        race("a buffer written by four threads", 4, 30000, new Body() {
+        race("a buffer written by four threads", 4, 40000, new Body() {
             public void run(int id, int round) {
-                switch ((id + round) % 9) {
+                t.lang.StringBuffer sb = holder[0];
+                switch ((id + round) % 10) {
                     case 0: sb.append("abc"); break;
                     case 1: sb.append('d'); break;
                     case 2: sb.insert(0, "ef"); break;
@@ -129,11 +133,16 @@ public class RaceCheck {
                     case 4: sb.append(new char[] {'h', 'i'}, 0, 2); break;
                     case 5: sb.reverse(); break;
                     case 6:
-                        if (sb.length() > 300) {
+                        if (sb.length() > 60) {
                             sb.setLength(round % 3);
                         }
                         break;
-                    case 7: sb.ensureCapacity(round % 500); break;
+                    case 7:
+                        if (sb.length() > 40) {
+                            holder[0] = new t.lang.StringBuffer(round % 3);
+                        }
+                        break;
+                    case 8: sb.setCharAt(0, 'a'); break;
                     default:
                         String s = sb.toString();
                         for (int i = 0; i < s.length(); i++) {
@@ -147,7 +156,7 @@ public class RaceCheck {
                         break;
                 }
             }
-        }, NONE);
+        }, new Class[] {StringIndexOutOfBoundsException.class});
         c.eq(new Integer(0), new Integer(bad[0]), "strings holding a char never written");
     }
 
@@ -308,6 +317,80 @@ public class RaceCheck {
                     p.flush();
                 }
             }, NONE);
+        }
+    }
+
+    // Three threads read one stream of each kind to its end and start it again from the mark.
+    static void readersSharedByThreads() throws Exception {
+        final byte[] b = new byte[300];
+        final char[] a = new char[300];
+        for (int i = 0; i < 300; i++) {
+            b[i] = (byte) i;
+            a[i] = (char) ('a' + i % 26);
+        }
+        final t.io.ByteArrayInputStream bytes = new t.io.ByteArrayInputStream(b);
+        final t.io.CharArrayReader chars = new t.io.CharArrayReader(a);
+        final t.io.StringReader text = new t.io.StringReader(new String(a));
+        race("byte and char readers shared by three threads", 3, 20000, new Body() {
+            public void run(int id, int r) throws Throwable {
+                char[] to = new char[7];
+                byte[] into = new byte[7];
+                switch ((id + r) % 6) {
+                    case 0: bytes.read(); bytes.read(into, 0, r % 8); break;
+                    case 1: bytes.skip(r % 5); if (bytes.available() == 0) { bytes.reset(); } break;
+                    case 2: chars.read(); chars.read(to, 0, r % 8); break;
+                    case 3: chars.skip(r % 5); if (!chars.ready()) { chars.reset(); } break;
+                    case 4: text.read(); text.read(to, 0, r % 8); break;
+                    default: if (text.skip(r % 5) == 0) { text.reset(); } break;
+                }
+            }
+        }, NONE);
+    }
+
+    // Four threads read one buffered or push-back stream of each kind, with marks, resets and
+    // push-backs, and the last closes them all part way: a closed stream may say so, nothing
+    // else may fail.
+    static void bufferedReadersSharedByThreads() throws Exception {
+        StringBuilder sb = new StringBuilder();
+        for (int i = 0; sb.length() < 6000; i++) {
+            sb.append("line ").append(i).append(i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\r" : "\n");
+        }
+        final String text = sb.toString();
+        final byte[] bytes = text.getBytes("ISO-8859-1");
+        for (int round = 0; round < 12; round++) {
+            final t.io.BufferedReader r = new t.io.BufferedReader(new t.io.InputStreamReader(new t.io.ByteArrayInputStream(bytes)), 16);
+            final t.io.BufferedInputStream bin = new t.io.BufferedInputStream(new t.io.ByteArrayInputStream(bytes), 16);
+            final t.io.PushbackReader pr = new t.io.PushbackReader(new t.io.StringReader(text), 4);
+            final t.io.PushbackInputStream pin = new t.io.PushbackInputStream(new t.io.ByteArrayInputStream(bytes), 4);
+            boolean ended = race("buffered and push-back readers shared by four threads", 4, 1500, new Body() {
+                public void run(int id, int n) throws Throwable {
+                    if (id == 3 && n == 1200) {
+                        r.close();
+                        bin.close();
+                        pr.close();
+                        pin.close();
+                    }
+                    char[] cs = new char[9];
+                    byte[] bs = new byte[9];
+                    switch ((id * 5 + n) % 12) {
+                        case 0: r.read(); r.read(cs, 1, n % 9); break;
+                        case 1: r.readLine(); break;
+                        case 2: r.skip(n % 7); r.ready(); break;
+                        case 3: if (n % 4 == 3) { r.mark(n % 40); } else { r.reset(); } break;
+                        case 4: bin.read(); bin.read(bs, 1, n % 9); break;
+                        case 5: bin.skip(n % 7); bin.available(); break;
+                        case 6: if (n % 4 == 2) { bin.mark(n % 40); } else { bin.reset(); } break;
+                        case 7: pr.read(); pr.read(cs, 0, n % 10); break;
+                        case 8: pr.unread('u'); pr.unread(cs, 0, n % 3); pr.skip(n % 5); break;
+                        case 9: pin.read(); pin.read(bs, 0, n % 10); break;
+                        case 10: pin.unread('u'); pin.unread(bs, 0, n % 3); pin.skip(n % 5); break;
+                        default: pin.available(); pr.ready(); break;
+                    }
+                }
+            }, new Class[] {t.io.IOException.class});
+            if (!ended) {
+                return;
+            }
         }
     }
 }
