@@ -208,10 +208,13 @@ public class RaceCheck {
         }
     }
 
+    // Four threads push, insert, pop, remove, trim and walk one stack; it is replaced by a new
+    // small one now and then, so that it often has to grow.
     static void vectorsAndStacks() throws Exception {
-        final t.util.Stack s = new t.util.Stack();
-        race("a stack used by four threads", 4, 20000, new Body() {
+        final t.util.Stack[] holder = {new t.util.Stack()};
+        race("a stack used by four threads", 4, 30000, new Body() {
             public void run(int id, int r) {
+                t.util.Stack s = holder[0];
                 Integer x = new Integer(r % 50);
                 switch ((id * 3 + r) % 12) {
                     case 0: s.push(x); break;
@@ -238,7 +241,9 @@ public class RaceCheck {
                     case 9: s.toString(); s.clone(); break;
                     case 10: s.peek(); s.lastElement(); break;
                     default:
-                        if (r % 20 == 11) {
+                        if (s.size() > 40) {
+                            holder[0] = new t.util.Stack();
+                        } else if (r % 20 == 11) {
                             s.removeAllElements();
                         }
                         break;
@@ -282,25 +287,31 @@ public class RaceCheck {
     }
 
     // Writers racing on the library's buffered streams and writers, and a print racing a close.
+    // The growing buffers are replaced by new small ones now and then, so that they often have
+    // to grow.
     static void outputStreamsAndWriters() throws Exception {
-        final t.io.ByteArrayOutputStream bytes = new t.io.ByteArrayOutputStream(1);
+        final t.io.ByteArrayOutputStream[] bytes = {new t.io.ByteArrayOutputStream(1)};
+        final t.io.CharArrayWriter[] chars = {new t.io.CharArrayWriter(1)};
         final t.io.BufferedOutputStream buffered = new t.io.BufferedOutputStream(new t.io.ByteArrayOutputStream(), 64);
-        final t.io.CharArrayWriter chars = new t.io.CharArrayWriter(1);
         final t.io.BufferedWriter writer = new t.io.BufferedWriter(new t.io.OutputStreamWriter(new t.io.ByteArrayOutputStream()), 64);
         final byte[] some = "0123456789abcdefghij".getBytes();
-        race("byte and char buffers written by four threads", 4, 20000, new Body() {
+        race("byte and char buffers written by four threads", 4, 30000, new Body() {
             public void run(int id, int r) throws Throwable {
                 int len = r % 21;
-                switch ((id + r) % 10) {
-                    case 0: bytes.write(some, 0, len); break;
-                    case 1: bytes.write(r); if (bytes.size() > 5000) { bytes.reset(); } break;
-                    case 2: bytes.toByteArray(); bytes.toString(); break;
-                    case 3: buffered.write(some, 0, len); break;
-                    case 4: buffered.write(r); if (r % 50 == 4) { buffered.flush(); } break;
-                    case 5: chars.write("0123456789abcdefghij", 0, len); chars.write(r); break;
-                    case 6: chars.toCharArray(); if (chars.size() > 5000) { chars.reset(); } break;
-                    case 7: writer.write("0123456789abcdefghij", 0, len); break;
-                    case 8: writer.write(r); writer.write(new char[] {'x', 'y', 'z'}, 0, r % 4); break;
+                t.io.ByteArrayOutputStream b = bytes[0];
+                t.io.CharArrayWriter w = chars[0];
+                b.write(some, 0, len);
+                b.write(r);
+                w.write("0123456789abcdefghij", 0, len);
+                w.write(r);
+                switch ((id + r) % 8) {
+                    case 0: b.toByteArray(); b.toString(); if (r % 7 == 0) { b.reset(); } break;
+                    case 1: if (b.size() > 300) { bytes[0] = new t.io.ByteArrayOutputStream(r % 3); } break;
+                    case 2: buffered.write(some, 0, len); break;
+                    case 3: buffered.write(r); if (r % 50 == 4) { buffered.flush(); } break;
+                    case 4: w.toCharArray(); if (w.size() > 300) { chars[0] = new t.io.CharArrayWriter(r % 3); } break;
+                    case 5: writer.write("0123456789abcdefghij", 0, len); break;
+                    case 6: writer.write(r); writer.write(new char[] {'x', 'y', 'z'}, 0, r % 4); break;
                     default: if (r % 30 == 9) { writer.flush(); } break;
                 }
             }
@@ -357,7 +368,7 @@ public class RaceCheck {
         }
         final String text = sb.toString();
         final byte[] bytes = text.getBytes("ISO-8859-1");
-        for (int round = 0; round < 12; round++) {
+        for (int round = 0; round < 20; round++) {
             final t.io.BufferedReader r = new t.io.BufferedReader(new t.io.InputStreamReader(new t.io.ByteArrayInputStream(bytes)), 16);
             final t.io.BufferedInputStream bin = new t.io.BufferedInputStream(new t.io.ByteArrayInputStream(bytes), 16);
             final t.io.PushbackReader pr = new t.io.PushbackReader(new t.io.StringReader(text), 4);
@@ -373,11 +384,11 @@ public class RaceCheck {
                     char[] cs = new char[9];
                     byte[] bs = new byte[9];
                     switch ((id * 5 + n) % 12) {
-                        case 0: r.read(); r.read(cs, 1, n % 9); break;
+                        case 0: r.read(); r.read(); r.read(); r.read(cs, 1, n % 9); break;
                         case 1: r.readLine(); break;
                         case 2: r.skip(n % 7); r.ready(); break;
                         case 3: if (n % 4 == 3) { r.mark(n % 40); } else { r.reset(); } break;
-                        case 4: bin.read(); bin.read(bs, 1, n % 9); break;
+                        case 4: bin.read(); bin.read(); bin.read(); bin.read(bs, 1, n % 9); break;
                         case 5: bin.skip(n % 7); bin.available(); break;
                         case 6: if (n % 4 == 2) { bin.mark(n % 40); } else { bin.reset(); } break;
                         case 7: pr.read(); pr.read(cs, 0, n % 10); break;
