@@ -19,6 +19,7 @@ public class RaceCheck {
         buffersWrittenByManyThreads();
         hashtables();
         vectorsAndStacks();
+        threadGroupMembers();
         threadGroups();
         outputStreamsAndWriters();
         readersSharedByThreads();
@@ -250,6 +251,34 @@ public class RaceCheck {
                 }
             }
         }, new Class[] {t.util.EmptyStackException.class, t.util.NoSuchElementException.class});
+    }
+
+    // What the racing below must keep: members counted when alive, listed in order, left and
+    // destroyed groups gone.
+    static void threadGroupMembers() {
+        t.lang.ThreadGroup g = t.lang.GroupAccess.system();
+        Thread idle = new Thread();
+        Thread me = Thread.currentThread();
+        Thread other = new Thread();
+        t.lang.GroupAccess.add(g, idle);
+        t.lang.GroupAccess.add(g, me);
+        t.lang.GroupAccess.add(g, other);
+        Thread[] list = new Thread[4];
+        c.eq("1 1", g.activeCount() + " " + g.enumerate(list), "a group of one live thread and two never started");
+        c.ok(list[0] == me, "the live thread is listed");
+        t.lang.GroupAccess.remove(g, me);
+        t.lang.ThreadGroup child = new t.lang.ThreadGroup(g, "child");
+        t.lang.GroupAccess.add(child, me);
+        t.lang.ThreadGroup[] groups = new t.lang.ThreadGroup[2];
+        c.eq("1 1 1", g.activeCount() + " " + g.activeGroupCount() + " " + g.enumerate(groups), "the live thread moved to a child group");
+        c.ok(groups[0] == child && g.enumerate(list, false) == 0, "the child is listed, and no thread of the parent's own");
+        t.lang.GroupAccess.remove(child, me);
+        child.destroy();
+        c.eq("0 0 true", g.activeCount() + " " + g.activeGroupCount() + " " + child.isDestroyed(), "the child destroyed");
+        t.lang.GroupAccess.remove(g, idle);
+        t.lang.GroupAccess.remove(g, other);
+        t.lang.GroupAccess.remove(g, other);
+        c.eq(new Integer(0), new Integer(g.enumerate(list)), "every thread left");
     }
 
     // Threads join and leave one group, and groups are made and destroyed under it, while
