@@ -1,6 +1,8 @@
 /* Storage costs against plain C++: small-block allocation through the reference host
-   against malloc/free, and element reads of a 1,000,000-element int array through the
-   array accessors against a flat C array. Prints ratios (lower is better; 1.0 = equal). */
+   against malloc/free, element reads of a 1,000,000-element int array through the
+   array accessors against a flat C array, and handles added to a handle array (as JNI
+   local references are) against std::vector::push_back. Prints ratios (lower is better;
+   1.0 = equal). */
 #include <stdio.h>
 #include <stdlib.h>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "bench_util.h"
 #include "refhost.h"
 #include "vmarray.h"
+#include "vmhandlearray.h"
 #include "vmutils.h"
 
 namespace {
@@ -125,6 +128,33 @@ int main() {
   printf("  random, Get per element     %8.3f ms  ratio %.2f\n", getRandom * 1e3, getRandom / flatRandom);
 
   array->Destroy(heap);
+
+  // Handles: n objects added one by one to a handle array growing by 16, every fourth
+  // one deleted again, then the array filled up once more (a native method making and
+  // dropping local references). The cost per handle must not grow with n.
+  VMInternalObject* object = VMInternalObject::Instantiate(heap, 1, 0);
+  printf("handles added to a handle array (growing by 16), against std::vector:\n");
+  for (uint32_t handles : {2000u, 20000u}) {
+    double vectorTime = Best([handles, object] {
+      std::vector<VMObject*> v;
+      for (uint32_t i = 0; i < handles; i++) v.push_back(object);
+      for (uint32_t i = 0; i < handles; i += 4) v[i] = nullptr;
+      for (uint32_t i = 0; i < handles; i += 4) v[i] = object;
+      sink = (uint32_t)v.size();
+    }, kRepeats);
+    double arrayTime = Best([handles, object, heap] {
+      VMHandleArray* a = VMHandleArray::CreateInstance(heap, VMTag_VMObjectArray, 16, 16);
+      for (uint32_t i = 0; i < handles; i++) a->Add(object);
+      for (uint32_t i = 1; i < handles; i += 4) a->Delete(i);
+      for (uint32_t i = 1; i < handles; i += 4) a->Add(object);
+      sink = a->GetCount();
+      a->Destroy(heap);
+    }, 3);
+    double perHandle = arrayTime / (handles + handles / 4);
+    printf("  %6u handles               %8.1f ns/handle  ratio %.1f\n", handles, perHandle * 1e9,
+           arrayTime / vectorTime);
+  }
+  object->Destroy(heap);
   host->HeapDestroy(heap);
   return 0;
 }

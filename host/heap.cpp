@@ -201,6 +201,19 @@ struct ProcessPool {
 } gPool;
 
 inline uint32_t CacheLimit(uint32_t cls) { return gCacheLimit[cls]; }
+inline uint32_t CachedBlockBytes(uint32_t cls) { return gClassBytes[cls] + sizeof(BlockPrefix); }
+
+/* What one thread's caches may hold together: the per-class limits alone would let every
+   thread of a server keep megabytes of address space. */
+const uint32_t kThreadCacheBytes = 512u << 10;
+
+void DrainCache(ThreadRecord* t, uint32_t cls, uint32_t keep);
+
+/* Halves every class of a cache that went over the thread's bound. */
+void TrimCache(ThreadRecord* t) {
+  for (uint32_t cls = 0; cls < kClassCount && t->cachedBytes > kThreadCacheBytes / 2; cls++)
+    if (t->cache[cls].count != 0) DrainCache(t, cls, t->cache[cls].count / 2);
+}
 
 /* Carves or takes up to a batch of blocks of one class into a thread's cache. An ended
    thread (a destructor that runs after the host's own) takes one block only: its cache
@@ -216,6 +229,7 @@ BlockPrefix* RefillCache(ThreadRecord* t, uint32_t cls) {
     p->next = c.head;
     c.head = p;
     c.count++;
+    t->cachedBytes += bytes;
   }
   while (c.count < want) {
     if (gPool.bumpLeft < bytes) {
@@ -231,13 +245,16 @@ BlockPrefix* RefillCache(ThreadRecord* t, uint32_t cls) {
     p->next = c.head;
     c.head = p;
     c.count++;
+    t->cachedBytes += bytes;
   }
   pthread_mutex_unlock(&gPool.lock);
   BlockPrefix* p = c.head;
   if (p) {
     c.head = p->next;
     c.count--;
+    t->cachedBytes -= bytes;
   }
+  if (t->cachedBytes > kThreadCacheBytes) TrimCache(t);
   return p;
 }
 
@@ -249,6 +266,7 @@ void DrainCache(ThreadRecord* t, uint32_t cls, uint32_t keep) {
     BlockPrefix* p = c.head;
     c.head = p->next;
     c.count--;
+    t->cachedBytes -= CachedBlockBytes(cls);
     p->next = gPool.head[cls];
     gPool.head[cls] = p;
   }
@@ -265,6 +283,7 @@ void* ProcessAlloc(ThreadRecord* t, uint32_t size) {
     if (p) {
       c.head = p->next;
       c.count--;
+      t->cachedBytes -= CachedBlockBytes(cls);
     } else {
       p = RefillCache(t, cls);
       if (!p) return Refuse();
@@ -301,7 +320,9 @@ void ProcessFree(void* block) {
   ClassCache& c = t->cache[cls];
   p->next = c.head;
   c.head = p;
+  t->cachedBytes += CachedBlockBytes(cls);
   if (++c.count > CacheLimit(cls) || t->exited) DrainCache(t, cls, t->exited ? 0 : CacheLimit(cls) / 2);
+  if (t->cachedBytes > kThreadCacheBytes) TrimCache(t);
 }
 
 struct ProcessTotals {
@@ -722,6 +743,17 @@ uint32_t BlocksInUse(HHeap* heap) {
   uint32_t n = h->blocks;
   h->lock.Unlock();
   return n;
+}
+
+uint64_t CachedProcessBytes() {
+  ThreadRecord* t = Self();
+  uint64_t bytes = 0;
+  for (uint32_t cls = 0; cls < kClassCount; cls++) {
+    uint32_t n = 0;
+    for (BlockPrefix* p = t->cache[cls].head; p != nullptr; p = p->next) n++;
+    bytes += (uint64_t)n * CachedBlockBytes(cls);
+  }
+  return bytes;
 }
 
 uint64_t BytesInUse(HHeap* heap) {

@@ -51,6 +51,9 @@ void SetMaxAllocSize(uint32_t bytes);
 /* Blocks and requested bytes still live on a heap, or in process memory for NULL. */
 uint32_t BlocksInUse(HHeap* heap);
 uint64_t BytesInUse(HHeap* heap);
+/* Bytes (block prefixes included) of the free process-memory blocks that the calling
+   thread's caches keep, counted block by block. */
+uint64_t CachedProcessBytes();
 /* Times HeapCollected was called for a heap. */
 uint32_t CollectedCount(HHeap* heap);
 /* When on, HeapDestroy writes a line to the log capture naming the count and bytes

@@ -55,6 +55,7 @@ struct ThreadRecord {
 
   /* process memory */
   ClassCache cache[kClassCount];
+  uint32_t cachedBytes = 0;        /* held by the caches, prefixes included; own thread only */
   uint32_t hashState;
   OwnCounter mutexHeld;
   OwnCounter allocCalls, procBlocksAlloc, procBlocksFreed, procBytesAlloc, procBytesFreed;

@@ -23,8 +23,11 @@ const uint16_t ACC_PUBLIC = 0x0001, ACC_PRIVATE = 0x0002, ACC_PROTECTED = 0x0004
 
 void Fail(VMErrorCatcher& catcher, bool ok) { catcher.ClassFormat(ok); }
 
-/* Modified UTF-8: no zero byte, no four-byte forms, no character cut by the end. Every
-   name and signature decoder downstream may then trust the text's framing. */
+/* Modified UTF-8: no zero byte, no four-byte forms, no character cut by the end, and
+   every character in its shortest form (U+0000 as C0 80 alone excepted). Every name and
+   signature decoder downstream may then trust the text's framing, and equal names are
+   equal bytes: a longer spelling of "java/" would otherwise be another literal that
+   decodes to the same characters. */
 bool ValidModifiedUTF8(VMbyteArray* bytes) {
   uint32_t n = bytes->GetSize();
   uint32_t i = 0;
@@ -37,6 +40,8 @@ bool ValidModifiedUTF8(VMbyteArray* bytes) {
     else if ((b & 0xF0) == 0xE0) more = 2;
     else return false;
     if (n - i < more) return false;
+    uint8_t second = more > 0 ? (uint8_t)bytes->Get(i) : 0;
+    if (b == 0xC1 || (b == 0xC0 && second != 0x80) || (b == 0xE0 && second < 0xA0)) return false;
     for (; more > 0; more--)
       if (((uint8_t)bytes->Get(i++) & 0xC0) != 0x80) return false;
   }

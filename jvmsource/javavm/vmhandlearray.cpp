@@ -58,6 +58,7 @@ VMStatus VMHandleArray::AddAt(uint32_t index, VMObject* object) {
   VMStatus status = Resize(index);
   if (status != 0) return status;
   GetArray()->Set(index, object);
+  if (object == nullptr) LowerFreeHint(index);
   return 0;
 }
 
@@ -70,9 +71,17 @@ uint32_t VMHandleArray::Append(VMObject* object) {
 uint32_t VMHandleArray::Add(VMObject* object) {
   /* A NULL would occupy a free slot that Find(NULL) hands out again at once. */
   if (object == nullptr) return 0;
-  uint32_t index = Find(nullptr);
-  if (index == 0) return Append(object);
-  GetArray()->Set(index, object);
+  VMObjectArray* slots = GetArray();
+  uint32_t count = GetCount();
+  uint32_t index = GetFreeHint();
+  while (index < count && slots->Get(index) != nullptr) index++;
+  if (index >= count) {
+    index = Append(object);
+    if (index != 0) SetFreeHint(index + 1);
+    return index;
+  }
+  slots->Set(index, object);
+  SetFreeHint(index + 1);
   return index;
 }
 
@@ -81,6 +90,7 @@ void VMHandleArray::Delete(uint32_t index) {
   if (index == 0 || index >= count) return;
   if (index + 1 != count) {
     GetArray()->Set(index, nullptr);
+    LowerFreeHint(index);
     return;
   }
   VMObjectArray* slots = GetArray();
@@ -101,6 +111,7 @@ void VMHandleArray::Clear(uint32_t first) {
   uint32_t count = GetCount();
   for (uint32_t i = first; i < count; i++) slots->Set(i, nullptr);
   if (first < count) SetCount(first);
+  LowerFreeHint(first);
 }
 
 VMObject* VMHandleArray::Get(uint32_t index) {

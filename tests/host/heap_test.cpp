@@ -476,6 +476,31 @@ TEST_F(HeapTest, AnEndedThreadKeepsNoCache) {
   pthread_key_delete(gLateKey);
 }
 
+TEST_F(HeapTest, AThreadsCachesTogetherStayWithinABound) {
+  // A thread that has used blocks of every pooled size keeps a bounded amount of free
+  // blocks, however many size classes it touched; a thread of a server must not hold
+  // megabytes of address space it no longer uses.
+  uint64_t cachedAfterAll = 0, cachedAfterSmall = 0;
+  std::thread([&] {
+    std::vector<void*> blocks;
+    for (int pass = 0; pass < 3; pass++) {
+      for (uint32_t size = 8; size <= 16384; size += size < 512 ? 8 : size / 4)
+        for (int i = 0; i < 64; i++) blocks.push_back(host->HeapAlloc(nullptr, size, 1));
+      for (void* b : blocks) host->HeapFree(nullptr, b);
+      blocks.clear();
+      cachedAfterAll = std::max(cachedAfterAll, refhost::CachedProcessBytes());
+    }
+    // Small blocks freed in a row still come back from the cache afterwards.
+    for (int i = 0; i < 32; i++) blocks.push_back(host->HeapAlloc(nullptr, 24, 1));
+    for (void* b : blocks) host->HeapFree(nullptr, b);
+    cachedAfterSmall = refhost::CachedProcessBytes();
+  }).join();
+  EXPECT_LE(cachedAfterAll, 512u << 10) << "free blocks one thread keeps";
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_GT(cachedAfterSmall, 0u) << "the cache no longer keeps anything";
+#endif
+}
+
 TEST_F(HeapTest, ProcessMemoryIsNotPartOfAnyHeap) {
   void* p = host->HeapAlloc(nullptr, 100, 1);
   EXPECT_EQ(0u, host->HeapBytesInUse(heap));

@@ -1,8 +1,8 @@
 /* The class model tried as a hostile class file and a second thread would: concurrent
    first use of constant-pool entries, interfaces that extend each other loaded from two
-   threads, chains of classes deeper than any stack, interface diamonds, descriptors
-   wider than the argument words can count, class files that fail after naming thousands
-   of array types, and defining a class twice. */
+   threads, one class prepared from two threads, chains of classes deeper than any stack,
+   interface diamonds, descriptors wider than the argument words can count, class files
+   that fail after naming thousands of array types, and defining a class twice. */
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,7 +23,7 @@ using HostileTest = ClassFileTest;
 /* Four threads resolve the same entries of one pool in the same order, each round in a
    fresh world: every resolution must succeed and all threads must see the same member. */
 TEST_F(HostileTest, ConcurrentFirstResolutionOfTheSameEntries) {
-  const int kEntries = 120, kThreads = 4, kRounds = 30;
+  const int kEntries = 120, kThreads = 4, kRounds = 100;
   ClassBuilder t = SmallClass("t/Target");
   for (int i = 0; i < kEntries; i++) {
     t.AddMethod(0x0009, "m" + std::to_string(i), "()V", {t.CodeAttribute(0, 0, {0xB1})});
@@ -121,6 +121,56 @@ TEST_F(HostileTest, InterfacesExtendingEachOtherLoadedFromTwoThreads) {
     EXPECT_FALSE(i->GetIsLoaded());
     EXPECT_FALSE(j->GetIsLoaded());
     w.Destroy();
+  }
+  watchdog.Disarm();
+}
+
+/* ---- preparing from two threads ---- */
+
+/* One thread prepares a class whose superclass is slow to open; a second thread asks for
+   the same class meanwhile. Its Prepare must come back only with the class whole: the
+   superclass loaded and the instance layout made, never with a class half prepared. */
+TEST_F(HostileTest, ASecondPrepareReturnsOnlyAWholeClass) {
+  ClassBuilder s = SmallClass("t/SlowSuper");
+  s.AddField(0, "a", "J");
+  Put("t/SlowSuper", s.Build());
+  ClassBuilder c = SmallClass("t/OnTop", "t/SlowSuper");
+  c.AddField(0, "b", "I");
+  c.AddField(0, "o", "Ljava/lang/Object;");
+  Put("t/OnTop", c.Build());
+  Watchdog watchdog(60, "preparing one class from two threads");
+  StreamHook hook;
+  for (int round = 0; round < 4; round++) {
+    ClassWorld w;
+    ASSERT_TRUE(w.Create(dir + ":" + std::string(PUX_BUILD_DIR) + "/classlib.zip"));
+    ASSERT_EQ(0, w.Shell("java/lang/Object")->Prepare(nullptr));
+    VMLoadableClass* top = w.Shell("t/OnTop");
+    VMLoadableClass* super = w.Shell("t/SlowSuper");
+    hook.Delay(60, {"t/SlowSuper"});
+    int opened = StreamHook::DelayedOpens();
+    VMStatus first = -1, second = -1;
+    uint32_t size = 0;
+    bool bits = false, superLoaded = false;
+    std::thread a([&] { first = top->Prepare(nullptr); });
+    // The first thread is inside the preparation once the superclass is being opened.
+    while (StreamHook::DelayedOpens() == opened) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::thread b([&] {
+      second = top->Prepare(nullptr);
+      size = top->GetCreateSize();
+      bits = top->GetCreateBits() != nullptr;
+      superLoaded = super->GetIsLoaded();
+    });
+    a.join();
+    b.join();
+    hook.Delay(0);
+    EXPECT_EQ(0, first) << "round " << round;
+    EXPECT_EQ(0, second) << "round " << round;
+    EXPECT_TRUE(superLoaded) << "round " << round << ": prepared before its superclass was loaded";
+    EXPECT_TRUE(bits) << "round " << round << ": prepared without its reference map";
+    EXPECT_NE(0u, size) << "round " << round << ": prepared without its layout";
+    EXPECT_EQ(top->GetCreateSize(), size) << "round " << round;
+    w.Destroy();
+    if (HasFailure()) break;
   }
   watchdog.Disarm();
 }

@@ -154,6 +154,21 @@ TEST_F(ClassParserTest, TableOfBrokenClassFiles) {
       {"bad UTF-8: a zero byte", VMStatus_ClassFormatError, [](ClassBuilder& c) { c.RawUtf8({'a', 0}); }},
       {"bad UTF-8: a four-byte form", VMStatus_ClassFormatError,
        [](ClassBuilder& c) { c.RawUtf8({0xF0, 0x9F, 0x98, 0x80}); }},
+      // Longer spellings of a character: "java/" and "\xC1\xAAava/" would be two names of
+      // one text.
+      {"bad UTF-8: an ASCII letter in two bytes", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) { c.RawUtf8({0xC1, 0xAA, 'a', 'v', 'a', '/'}); }},
+      {"bad UTF-8: a slash in two bytes, C0 lead", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) { c.RawUtf8({'a', 0xC0, 0xAF}); }},
+      {"bad UTF-8: a two-byte character in three bytes", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) { c.RawUtf8({0xE0, 0x83, 0xA9}); }},
+      {"bad UTF-8: U+0000 in three bytes", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) { c.RawUtf8({0xE0, 0x80, 0x80}); }},
+      {"bad UTF-8: a superclass named in a longer spelling", VMStatus_ClassFormatError,
+       [](ClassBuilder& c) {
+         c.superClass = c.ClassAt(c.RawUtf8({0xC1, 0xAA, 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O',
+                                             'b', 'j', 'e', 'c', 't'}));
+       }},
       {"bad class name in the pool", VMStatus_VerifyError, [](ClassBuilder& c) { c.Class("[Q"); }},
       {"bad method descriptor", VMStatus_VerifyError,
        [](ClassBuilder& c) { c.AddMethod(0x0108, "g", "(I", {}); }},
@@ -296,6 +311,10 @@ TEST_F(ClassParserTest, AcceptedCorners) {
        [](ClassBuilder& c) {
          c.interfaces.push_back(c.Class("java/lang/Cloneable"));
          c.interfaces.push_back(c.Class("java/lang/Cloneable"));
+       }},
+      {"UTF-8 in its shortest forms: U+0000, U+0080, U+07FF, U+0800, a surrogate, U+FFFF", 0,
+       [](ClassBuilder& c) {
+         c.RawUtf8({0xC0, 0x80, 0xC2, 0x80, 0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xED, 0xA0, 0x80, 0xEF, 0xBF, 0xBF});
        }},
       {"two LineNumberTable attributes in one Code", 0,
        [](ClassBuilder& c) {

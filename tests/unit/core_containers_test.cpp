@@ -1,6 +1,7 @@
 /* Handle arrays, hash tables and FILO queues. */
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "core_support.h"
@@ -136,6 +137,66 @@ TEST_F(CoreHandleArray, RefusedGrowthChangesNothing) {
   EXPECT_EQ(before, a->GetArray());
   EXPECT_EQ(x, a->Get(1));
   EXPECT_EQ(2u, a->Append(y));
+  a->Destroy(nsHeap);
+}
+
+TEST_F(CoreHandleArray, EveryAddTakesTheFirstFreeSlotWhateverCameBefore) {
+  // Random adds, appends, deletes, stores (NULL ones and ones past the end) and clears,
+  // checked step by step against a plain vector: Add must always take the lowest free
+  // slot, however the slots below it were freed.
+  VMHandleArray* a = VMHandleArray::CreateInstance(nsHeap, VMTag_VMObjectArray, 4, 8);
+  ASSERT_NE(nullptr, a);
+  std::vector<VMObject*> pool;
+  for (VMword k = 0; k < 16; k++) pool.push_back(Make(k + 1));
+  std::vector<VMObject*> model(1, nullptr);  // index 0 is never used
+  std::mt19937 rng(11);
+  for (int step = 0; step < 20000 && !HasFailure(); step++) {
+    uint32_t count = (uint32_t)model.size();
+    VMObject* o = pool[rng() % pool.size()];
+    switch (rng() % 8) {
+      case 0: case 1: case 2: {
+        uint32_t expected = 1;
+        while (expected < count && model[expected] != nullptr) expected++;
+        ASSERT_EQ(expected, a->Add(o)) << "step " << step;
+        if (expected == count) model.push_back(o); else model[expected] = o;
+        break;
+      }
+      case 3: {
+        uint32_t index = 1 + rng() % (count + 1);
+        a->Delete(index);
+        if (index + 1 < count) {
+          model[index] = nullptr;
+        } else if (index + 1 == count) {
+          model.pop_back();
+          while (model.size() > 1 && model.back() == nullptr) model.pop_back();
+        }
+        break;
+      }
+      case 4: {
+        uint32_t index = 1 + rng() % (count + 3);
+        VMObject* stored = rng() % 2 ? o : nullptr;
+        ASSERT_EQ(0, a->AddAt(index, stored));
+        if (index >= model.size()) model.resize(index + 1, nullptr);
+        model[index] = stored;
+        break;
+      }
+      case 5:
+        if (rng() % 8 == 0) {
+          uint32_t first = 1 + rng() % count;
+          a->Clear(first);
+          if (first < model.size()) model.resize(first);
+        }
+        break;
+      default:
+        if (rng() % 4 == 0) {
+          ASSERT_EQ(count, a->Append(o)) << "step " << step;
+          model.push_back(o);
+        }
+        break;
+    }
+    ASSERT_EQ(model.size(), a->GetCount()) << "step " << step;
+    for (uint32_t i = 1; i < model.size(); i++) ASSERT_EQ(model[i], a->Get(i)) << "step " << step << " slot " << i;
+  }
   a->Destroy(nsHeap);
 }
 

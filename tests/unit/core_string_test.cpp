@@ -132,6 +132,11 @@ TEST_F(CoreString, PiecesNeverRunPastTheRoom) {
     std::unique_ptr<char[]> buffer(new char[room]);
     EXPECT_EQ(1u, s->GetUTF8Piece(buffer.get(), room, written, 1));
     EXPECT_EQ(0u, written);
+    /* From the start such a room answers 0, which reads as the end: nothing is written,
+       and callers must offer 3 bytes or more. */
+    written = 99;
+    EXPECT_EQ(0u, s->GetUTF8Piece(buffer.get(), room, written, 0));
+    EXPECT_EQ(0u, written);
   }
   std::unique_ptr<char[]> three(new char[3]);
   EXPECT_EQ(1u, s->GetUTF8Piece(three.get(), 3, written, 0));
