@@ -229,7 +229,7 @@ JNIEnv* VM::DetachThread() {
     jobject local = VMJniHandle::NewLocal(env, (VMObject*)jt);
     if (local == NULL) return NULL;
     seam::JavaLangThreadClearNativeThread(env, local);
-    VMJniDeleteLocalRef(env, local);
+    env->functions->DeleteLocalRef(env, local);
   }
   // A thread that leaves holding monitors gives them up: its identity may never come
   // back to release them. Only the name space's heap holds monitors.
@@ -351,7 +351,7 @@ void VM::RunFinalizers() {
       jobject local = VMJniHandle::NewLocal(env, file);
       if (local == NULL) continue;
       seam::JavaIoFileSystemDelete(env, local);
-      VMJniDeleteLocalRef(env, local);
+      env->functions->DeleteLocalRef(env, local);
     }
   }
 
@@ -413,7 +413,7 @@ bool VM::CreateJavaLangThread(JNIEnv* env) {
   jobject local = VMJniHandle::NewLocal(env, (VMObject*)thread->GetJavaLangThread());
   if (local == NULL) return false;
   bool filled = seam::JavaLangThreadInitAttached(env, local);
-  VMJniDeleteLocalRef(env, local);
+  env->functions->DeleteLocalRef(env, local);
   return filled;
 }
 

@@ -1,6 +1,7 @@
 /* Seam: the least of the invocation interface that the runtime core needs before the
    interface itself exists (see vmjni.h). Replaced as a whole by the interface's issue. */
 #include "vmjni.h"
+#include "vmjni_functions.h"
 
 #include <string.h>
 
@@ -18,6 +19,7 @@ JNIEnv* VMJniCreateEnv(JavaVM* javaVM) {
   JNIEnv* env = (JNIEnv*)VMUtils::GetHostFunctions()->HeapAlloc(NULL, sizeof(JNIEnv), jallocFailFast);
   if (env == NULL) return NULL;
   memset(env, 0, sizeof(JNIEnv));
+  env->functions = &VMJniEnvFunctionTable;
   env->javaVM = javaVM;
   return env;
 }
@@ -75,26 +77,79 @@ int VMJniThrowInternal(JNIEnv* env, VMStatus status, const char* message) {
   return 0;
 }
 
-/* A local reference is the index of its slot in the thread's local handle array, shifted
-   past a tag bit so that no reference is 0. */
+/* A local reference is the index of its slot in the thread's local handle array. */
 jobject VMJniHandle::NewLocal(JNIEnv* env, VMObject* object) {
   if (object == NULL || env == NULL || env->thread == NULL) return NULL;
   VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
   uint32_t index = locals != NULL ? locals->Append(object) : 0;
-  return index == 0 ? NULL : (jobject)(uintptr_t)(index << 2 | 1);
+  return (jobject)(uintptr_t)index;
 }
 
 VMObject* VMJniHandle::UnHandle(JNIEnv* env, jobject handle) {
   if (handle == NULL || env == NULL || env->thread == NULL) return NULL;
   VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
-  return locals != NULL ? locals->Get((uint32_t)(uintptr_t)handle >> 2) : NULL;
+  return locals != NULL ? locals->Get((uint32_t)(uintptr_t)handle) : NULL;
 }
 
-void VMJniDeleteLocalRef(JNIEnv* env, jobject handle) {
+void VMJniEnv::DeleteLocalRef(JNIEnv* env, jobject handle) {
   if (handle == NULL || env == NULL || env->thread == NULL) return;
   VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
-  if (locals != NULL) locals->Delete((uint32_t)(uintptr_t)handle >> 2);
+  if (locals != NULL) locals->Delete((uint32_t)(uintptr_t)handle);
 }
+
+void VMJniNotImplemented(JNIEnv* env, const char* message) {
+  (void)VMJniThrowInternal(env, VMStatus_InternalError, message);
+}
+
+jint VMJniInvoke::DestroyJavaVM(JavaVM*) { return -1; }
+jint VMJniInvoke::AttachCurrentThread(JavaVM*, JNIEnv**, void*) { return -1; }
+jint VMJniInvoke::DetachCurrentThread(JavaVM*) { return -1; }
+jint VMJniInvoke::GetEnv(JavaVM*, void**, jint) { return -2; }
+jint VMJniInvoke::AddDestroyCallback(JavaVM* vm, JNIDestroyCallback callback, void* context) {
+  return VMJniAddKeyValue(vm, callback, context);
+}
+jint VMJniInvoke::RemoveDestroyCallback(JavaVM* vm, JNIDestroyCallback callback, void* context) {
+  return VMJniRemoveKeyValue(vm, callback, context);
+}
+jint VMJniInvoke::AbandonJavaVM(JavaVM*) { return -1; }
+jint VMJniInvoke::StopOtherThreads(JavaVM*) { return 0; }
+
+/* Not built yet. */
+jint VMJniEnv::GetVersion(JNIEnv* env) { VMJniNotImplemented(env, "nyi: GetVersion"); return 0; }
+jclass VMJniEnv::DefineClass(JNIEnv* env, const char*, jobject, const jbyte*, jsize) { VMJniNotImplemented(env, "nyi: DefineClass"); return NULL; }
+jclass VMJniEnv::FindClass(JNIEnv* env, const char*) { VMJniNotImplemented(env, "nyi: FindClass"); return NULL; }
+jclass VMJniEnv::GetSuperclass(JNIEnv* env, jclass) { VMJniNotImplemented(env, "nyi: GetSuperclass"); return NULL; }
+jboolean VMJniEnv::IsAssignableFrom(JNIEnv* env, jclass, jclass) { VMJniNotImplemented(env, "nyi: IsAssignableFrom"); return 0; }
+jint VMJniEnv::Throw(JNIEnv* env, jthrowable) { VMJniNotImplemented(env, "nyi: Throw"); return 0; }
+jint VMJniEnv::ThrowNew(JNIEnv* env, jclass, const char*) { VMJniNotImplemented(env, "nyi: ThrowNew"); return 0; }
+jthrowable VMJniEnv::ExceptionOccurred(JNIEnv* env) { VMJniNotImplemented(env, "nyi: ExceptionOccurred"); return NULL; }
+void VMJniEnv::ExceptionDescribe(JNIEnv* env) { VMJniNotImplemented(env, "nyi: ExceptionDescribe"); }
+void VMJniEnv::ExceptionClear(JNIEnv* env) { VMJniNotImplemented(env, "nyi: ExceptionClear"); }
+void VMJniEnv::FatalError(JNIEnv* env, const char*) { VMJniNotImplemented(env, "nyi: FatalError"); }
+jobject VMJniEnv::NewGlobalRef(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: NewGlobalRef"); return NULL; }
+void VMJniEnv::DeleteGlobalRef(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: DeleteGlobalRef"); }
+jboolean VMJniEnv::IsSameObject(JNIEnv* env, jobject, jobject) { VMJniNotImplemented(env, "nyi: IsSameObject"); return 0; }
+jobject VMJniEnv::NewLocalRef(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: NewLocalRef"); return NULL; }
+jint VMJniEnv::EnsureLocalCapacity(JNIEnv* env, jint) { VMJniNotImplemented(env, "nyi: EnsureLocalCapacity"); return 0; }
+jclass JNIEnvExtension::FindClassNoInit(JNIEnv* env, const char*) { VMJniNotImplemented(env, "nyi: FindClassNoInit"); return NULL; }
+jclass JNIEnvExtension::FindClassInObjectLoader(JNIEnv* env, const char*, jobject) { VMJniNotImplemented(env, "nyi: FindClassInObjectLoader"); return NULL; }
+jclass JNIEnvExtension::FindClassInLoaderId(JNIEnv* env, const char*, void*) { VMJniNotImplemented(env, "nyi: FindClassInLoaderId"); return NULL; }
+jstring JNIEnvExtension::FindPublicField(JNIEnv* env, jclass, const char*, jfieldID*, jboolean*) { VMJniNotImplemented(env, "nyi: FindPublicField"); return NULL; }
+jstring JNIEnvExtension::FindMethodBySignature(JNIEnv* env, jclass, const char*, const char*, jboolean, jmethodID*, jboolean*) { VMJniNotImplemented(env, "nyi: FindMethodBySignature"); return NULL; }
+jobject JNIEnvExtension::GetLoaderFieldRef(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: GetLoaderFieldRef"); return NULL; }
+jobject JNIEnvExtension::GetLoaderFieldRef2(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: GetLoaderFieldRef2"); return NULL; }
+jstring JNIEnvExtension::FindPublicFieldName(JNIEnv* env, jclass, const char*, jfieldID*, jint*) { VMJniNotImplemented(env, "nyi: FindPublicFieldName"); return NULL; }
+jstring JNIEnvExtension::FindMethodName(JNIEnv* env, jclass, const char*, const char*, jboolean, jmethodID*, jint*) { VMJniNotImplemented(env, "nyi: FindMethodName"); return NULL; }
+char* JNIEnvExtension::GetPendingExceptionText(JNIEnv* env) { VMJniNotImplemented(env, "nyi: GetPendingExceptionText"); return NULL; }
+char* JNIEnvExtension::GetPendingExceptionStackLine(JNIEnv* env, jint) { VMJniNotImplemented(env, "nyi: GetPendingExceptionStackLine"); return NULL; }
+void JNIEnvExtension::FreeExceptionText(JNIEnv* env, char*) { VMJniNotImplemented(env, "nyi: FreeExceptionText"); }
+void* JNIEnvExtension::GetEnvUserWord(JNIEnv* env) { VMJniNotImplemented(env, "nyi: GetEnvUserWord"); return NULL; }
+void JNIEnvExtension::SetEnvUserWord(JNIEnv* env, void*) { VMJniNotImplemented(env, "nyi: SetEnvUserWord"); }
+jint JNIEnvExtension::GetHighWaterMarks(JNIEnv* env, jint*) { VMJniNotImplemented(env, "nyi: GetHighWaterMarks"); return 0; }
+jint JNIEnvExtension::DeleteRefs(JNIEnv* env, const jint*, jint) { VMJniNotImplemented(env, "nyi: DeleteRefs"); return 0; }
+char* JNIEnvExtension::FindPublicFieldNameUTF(JNIEnv* env, jclass, const char*, jfieldID*, jint*) { VMJniNotImplemented(env, "nyi: FindPublicFieldNameUTF"); return NULL; }
+char* JNIEnvExtension::FindMethodNameUTF(JNIEnv* env, jclass, const char*, const char*, jboolean, jmethodID*, jint*) { VMJniNotImplemented(env, "nyi: FindMethodNameUTF"); return NULL; }
+void JNIEnvExtension::EnumerateClasses(JNIEnv* env, JNIEnumerateClassesFn) { VMJniNotImplemented(env, "nyi: EnumerateClasses"); }
 
 /* A field ID of the stand-in cache is the field's instance word plus one. */
 jboolean VMJniGetBooleanField(JNIEnv* env, jobject object, void* fieldID) {
@@ -151,7 +206,7 @@ int VMJniRemoveKeyValue(JavaVM* javaVM, VMJniDestroyKey key, void* value) {
   return 0;
 }
 
-void VMJniCallDestroyKeys(JavaVM* javaVM) {
+void VMJniRunDestroyCallbacks(JavaVM* javaVM) {
   if (javaVM == NULL) return;
   VMJniKeyValueNode* node = *KeyValueHead(javaVM);
   for (VMJniKeyValueNode* n = node; n != NULL; n = n->next) n->key(n->value);

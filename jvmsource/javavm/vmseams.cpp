@@ -25,6 +25,8 @@ void* JniUtilsFieldThreadDaemon(JNIEnv*) { return NULL; }
 
 /* ---- class-library natives: the Thread class layout is not known yet ---- */
 
+void RegisterClassLibraryNatives() {}
+
 void JavaLangThreadClearNativeThread(JNIEnv*, jobject) {}
 
 bool JavaLangThreadInitAttached(JNIEnv*, jobject) { return true; }

@@ -18,6 +18,9 @@ void JniUtilsDestroy(VMJniUtils* utils, HHeap* heap);
 void* JniUtilsFieldThreadDaemon(JNIEnv* env);
 
 /* ---- class-library natives ---- */
+/* Start-up's registration of every class-library native table (JNI_RegisterNative for
+   each Register_* function, in the order of the registration table). */
+void RegisterClassLibraryNatives();
 void JavaLangThreadClearNativeThread(JNIEnv* env, jobject thread);
 bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
 jboolean JavaIoFileSystemDelete(JNIEnv* env, jobject file);
