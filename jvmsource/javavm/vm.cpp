@@ -158,6 +158,19 @@ uint32_t VM::Destroy() {
   return left;
 }
 
+uint32_t VM::Uncount() {
+  VMNameSpace* ns = GetNameSpace();
+  if (ns == NULL) return 0;
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VM::Uncount");
+  if (GetCounted()) {
+    ns->SetVMCount(ns->GetVMCount() - 1);
+    __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)CountedFlag, __ATOMIC_SEQ_CST);
+  }
+  uint32_t left = ns->GetVMCount();
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VM::Uncount");
+  return left;
+}
+
 /* ---- the thread array ---- */
 
 void VM::LockThreads(const char* site) {
