@@ -325,41 +325,74 @@ TEST_F(InvokeTest, AFailedAttachLeavesTheThreadAsItWas) {
   Destroy(vm);
 }
 
+/* Creation with the nth allocation refused (within the scope set): -1 with nothing left
+   behind, or, where the refusal is absorbed (a registration table the process does
+   without, a collection and retry), a machine that is whole. -1 when the creation made
+   fewer than n allocations, else whether it failed. */
+int CreateRefusing(JniTest* test, JNIHostFunctions* host, uint32_t n, bool processOnly) {
+  uint32_t blocks = refhost::BlocksInUse(nullptr);
+  uint32_t leaks = refhost::LeakReportCount();
+  refhost::SetFailureScope(processOnly, nullptr, -1);
+  uint64_t refusedBefore = refhost::RefusedCount();
+  refhost::FailNthAllocation(n);
+  JavaVM* vm = (JavaVM*)1;
+  JNIEnv* env = (JNIEnv*)1;
+  JNICreateArgs args;
+  JNI_GetDefaultJavaVMInitArgs(&args);
+  args.host = host;
+  jint result = JNI_CreateJavaVM(&vm, &env, &args);
+  refhost::FailNthAllocation(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  if (result == 0) {
+    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm)) << n;
+  } else {
+    EXPECT_EQ(-1, result) << n;
+    EXPECT_EQ(nullptr, vm) << n;
+    EXPECT_EQ(nullptr, env) << n;
+    EXPECT_EQ(0u, refhost::MutexesHeldByThisThread()) << n;
+    EXPECT_EQ(nullptr, refhost::AttachedVM()) << n;
+    EXPECT_EQ(nullptr, host->GetCurrentEnv()) << n;
+  }
+  EXPECT_FALSE(refhost::Functions()->GetGlobalCell(0) != nullptr) << n;
+  EXPECT_EQ(blocks, refhost::BlocksInUse(nullptr)) << "process memory left by refusal " << n;
+  EXPECT_EQ(leaks, refhost::LeakReportCount()) << "refusal " << n << refhost::CapturedLog();
+  (void)test;
+  if (refhost::RefusedCount() == refusedBefore) return -1;
+  return result != 0 ? 1 : 0;
+}
+
 TEST_F(InvokeTest, AllocationRefusedAtEveryStepOfCreation) {
-  // How many allocations a creation makes, then each of them refused in turn. Some
-  // refusals are absorbed (a registration table the process goes without, a collection
-  // and retry); every other one must end in -1 with nothing left behind.
+  // Every allocation in process memory in turn: the creation's own records, the process
+  // state, the registrations.
+  uint32_t refused = 0, tried = 0;
+  for (uint32_t n = 1;; n++) {
+    int outcome = CreateRefusing(this, host, n, true);
+    if (HasFailure()) return;
+    if (outcome < 0) break;
+    refused += outcome;
+    tried++;
+  }
+  EXPECT_GT(tried, 5u);
+  EXPECT_GT(refused, 0u);
+  // On every heap: each of the first few hundred allocations (the records, the name
+  // space, the machine, the first classes), then a spread over the library's start-up.
   JNIEnv* env = nullptr;
   uint64_t before = refhost::AllocationCount();
   JavaVM* vm = Create(&env);
   uint64_t steps = refhost::AllocationCount() - before;
   Destroy(vm);
-  ASSERT_GT(steps, 50u);
-  uint32_t refused = 0;
-  for (uint32_t n = 1; n <= steps; n++) {
-    uint32_t blocks = refhost::BlocksInUse(nullptr);
-    refhost::FailNthAllocation(n);
-    vm = (JavaVM*)1;
-    env = (JNIEnv*)1;
-    JNICreateArgs args = Args();
-    jint result = JNI_CreateJavaVM(&vm, &env, &args);
-    refhost::FailNthAllocation(0);
-    if (result == 0) {
-      vm->functions->DestroyJavaVM(vm);
-    } else {
-      refused++;
-      ASSERT_EQ(-1, result);
-      ASSERT_EQ(nullptr, vm);
-      ASSERT_EQ(nullptr, env);
-      ASSERT_EQ(0u, refhost::MutexesHeldByThisThread()) << n;
-      ASSERT_EQ(nullptr, refhost::AttachedVM()) << n;
-      ASSERT_EQ(nullptr, host->GetCurrentEnv()) << n;
-    }
-    ASSERT_FALSE(ProcessStateExists()) << n;
-    ASSERT_EQ(blocks, refhost::BlocksInUse(nullptr)) << "process memory left by refusal " << n;
-    ASSERT_EQ(leakReportsBefore, refhost::LeakReportCount()) << "refusal " << n << refhost::CapturedLog();
+  ASSERT_GT(steps, 300u);
+  uint32_t stride = (uint32_t)((steps - 300) / 700) + 1;
+  refused = 0;
+  tried = 0;
+  for (uint32_t n = 1; n <= steps; n += n < 300 ? 1 : stride) {
+    int outcome = CreateRefusing(this, host, n, false);
+    if (HasFailure()) return;
+    if (outcome < 0) break;
+    refused += outcome;
+    tried++;
   }
-  EXPECT_GT(refused, steps / 2);
+  EXPECT_GT(refused, tried / 2);
 }
 
 /* A destroy callback that records its calls. */
@@ -384,8 +417,14 @@ TEST_F(InvokeTest, DestroyCallbacksRunOnceInOrderOfRegistration) {
   EXPECT_EQ(-1, vm->functions->AddDestroyCallback(vm, CallbackF, nullptr));
   EXPECT_EQ(-1, vm->functions->AddDestroyCallback(nullptr, CallbackF, &a));
   EXPECT_TRUE(calls.empty());
+  // The list's lock is the machine's monitor, and it is re-entrant: the zip pool adds its
+  // entry while it holds that monitor.
+  ASSERT_EQ(0, vm->vm->MonitorEnter(vm->nameSpace));
+  EXPECT_EQ(0, vm->functions->AddDestroyCallback(vm, CallbackG, &c));
+  EXPECT_EQ(0, vm->vm->MonitorExit(vm->nameSpace));
   Destroy(vm);
-  ASSERT_EQ(2u, calls.size());
+  ASSERT_EQ(3u, calls.size());
+  EXPECT_EQ(std::make_pair(2, (void*)&c), calls[2]);
   EXPECT_EQ(std::make_pair(1, (void*)&a), calls[0]);
   EXPECT_EQ(std::make_pair(1, (void*)&c), calls[1]);
 }
@@ -488,6 +527,76 @@ TEST_F(InvokeTest, ConcurrentCreationsShareOneStart) {
   EXPECT_TRUE(b->nameSpace->GetClassList()->GetStringClass()->GetIsInitialized(envB));
   Destroy(b);
   Destroy(a);
+}
+
+TEST_F(InvokeTest, TheLastDestroyRacesANewCreation) {
+  // The process state goes with the last machine while another creation is between
+  // setting it up and listing its record: the creation must find it again.
+  for (int round = 0; round < 12; round++) {
+    JavaVM* a = nullptr;
+    std::thread([&] {
+      JNIEnv* env = nullptr;
+      a = Create(&env);
+      if (a != nullptr) a->functions->DetachCurrentThread(a);
+    }).join();
+    ASSERT_NE(nullptr, a);
+    JavaVM* b = nullptr;
+    std::thread destroyer([&] { EXPECT_EQ(0, a->functions->DestroyJavaVM(a)); });
+    std::thread creator([&] {
+      JNIEnv* env = nullptr;
+      b = Create(&env);
+      if (b != nullptr) b->functions->DetachCurrentThread(b);
+    });
+    destroyer.join();
+    creator.join();
+    ASSERT_NE(nullptr, b);
+    jsize total = 0;
+    EXPECT_EQ(0, JNI_GetCreatedJavaVMs(nullptr, 0, &total));
+    EXPECT_EQ(1, total);
+    EXPECT_EQ(0, b->functions->DestroyJavaVM(b));
+  }
+}
+
+TEST_F(InvokeTest, AStartRefusedMidwayResumesWhereItStopped) {
+  // A name space that outlives its failed start (as a shared one does), made by hand.
+  VMUtils::Init(host);
+  VMNameSpace* ns = VMNameSpace::CreateInstance();
+  ASSERT_NE(nullptr, ns);
+  JavaVM* record = (JavaVM*)host->HeapAlloc(nullptr, sizeof(JavaVM), jallocFailFast);
+  memset(record, 0, sizeof *record);
+  record->functions = &VMJniInvokeFunctionTable;
+  record->nameSpace = ns;
+  record->vm = VM::CreateInstance(1024, record);
+  ASSERT_NE(nullptr, record->vm);
+  JNIEnv* env = VMJniCreateEnv(record);
+  ASSERT_EQ(0, VMJniAttachEnv(record, env));
+  VMLiteralTable* literals = nullptr;
+  int attempts = 0;
+  for (uint32_t n = 1; n < 600; n++, attempts++) {
+    refhost::SetFailureScope(true, ns->GetHeap(), -1);
+    refhost::FailNthAllocation(n);
+    bool started = ns->Initialize(env);
+    refhost::FailNthAllocation(0);
+    refhost::SetFailureScope(false, nullptr, -1);
+    env->thread->SetException(nullptr);
+    // Once made, the tables stay: a retry never replaces what descriptors point to.
+    if (literals == nullptr) literals = ns->GetLiterals();
+    if (literals != nullptr) {
+      ASSERT_EQ(literals, ns->GetLiterals()) << n;
+    }
+    if (started) break;
+  }
+  EXPECT_GT(attempts, 3);
+  ASSERT_TRUE(ns->Initialize(env));
+  EXPECT_TRUE(ns->GetIsInitialized());
+  EXPECT_EQ(ns->GetSystemClassLoader(), ns->FindLoader(nullptr));
+  EXPECT_EQ(1u, ns->GetClassLoaders()->GetFilled()) << "a retry made a second system loader";
+  EXPECT_EQ(VMLiteral::CreateInstance(ns, "()V", 0xFFFFFFFFu), ns->GetLiterals()->GetSigNull());
+  VMJniDetachEnv(record);
+  VMJniClearHostEnv();
+  if (record->vm->Destroy() == 0) ns->Destroy();
+  host->HeapFree(nullptr, record);
+  VMUtils::Fini();
 }
 
 TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessStateWithoutCallbacks) {
