@@ -704,9 +704,9 @@ class VMCompiledClassInfo : public VMObject {
 };
 
 /* Host entries of native registration. */
-JNIEXPORT jint JNICALL JNI_RegisterNative(const char* className, const JNINativeMethod* methods,
+JNIEXPORT jint HOSTCALL JNI_RegisterNative(const char* className, const JNINativeMethod* methods,
                                           jint count);
-JNIEXPORT jint JNICALL JNI_RegisterCompiled(JavaVM* javaVM,
+JNIEXPORT jint HOSTCALL JNI_RegisterCompiled(JavaVM* javaVM,
                                             const MCConstPoolClassDefinition* definitions);
 
 #endif

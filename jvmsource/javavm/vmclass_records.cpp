@@ -117,7 +117,7 @@ VMStatus VMNativeClassInfo::Register(const char* className, const JNINativeMetho
   return 0;
 }
 
-JNIEXPORT jint JNICALL JNI_RegisterNative(const char* className, const JNINativeMethod* methods,
+JNIEXPORT jint HOSTCALL JNI_RegisterNative(const char* className, const JNINativeMethod* methods,
                                           jint count) {
   // The name-space start-up ignores the answer; a registration that could not be kept
   // leaves the class to its symbol-named natives.
@@ -125,7 +125,7 @@ JNIEXPORT jint JNICALL JNI_RegisterNative(const char* className, const JNINative
   return 0;
 }
 
-JNIEXPORT jint JNICALL JNI_RegisterCompiled(JavaVM* javaVM,
+JNIEXPORT jint HOSTCALL JNI_RegisterCompiled(JavaVM* javaVM,
                                             const MCConstPoolClassDefinition* definitions) {
   VMCompiledClassInfoHashTable* table = VMUtils::GetCompiledClasses();
   if (definitions == NULL || table == NULL) return 0;

@@ -25,6 +25,8 @@ void* JniUtilsFieldThreadDaemon(JNIEnv*) { return NULL; }
 
 /* ---- class-library natives: the Thread class layout is not known yet ---- */
 
+void RegisterClassLibraryNatives() {}
+
 void JavaLangThreadClearNativeThread(JNIEnv*, jobject) {}
 
 bool JavaLangThreadInitAttached(JNIEnv*, jobject) { return true; }
@@ -32,6 +34,14 @@ bool JavaLangThreadInitAttached(JNIEnv*, jobject) { return true; }
 jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
 
 /* ---- the debugger ---- */
+
+uint32_t DebuggerFindLineNumber(VMMethod*, uint32_t) { return 0; }
+
+void DebuggerRequestThreadAttach(VMDebugger*, VMThread*) {}
+
+void DebuggerNotifyVMTerminating(VMDebugger*) {}
+
+bool DebuggerIsConnected(VMDebugger*) { return false; }
 
 void DebuggerPauseThread() {
   VMThread* thread = VMThread::Current();

@@ -5,8 +5,8 @@
 #include "vmsmallobjectbase.h"
 #include "vmutils.h"
 
-JNIEXPORT jint JNICALL JNI_IntTagToString(VMword tag, char* buffer, jint size);
-JNIEXPORT jint JNICALL JNI_TagToString(const void* block, uint32_t blockSize, char* buffer, jint size);
+JNIEXPORT jint HOSTCALL JNI_IntTagToString(VMword tag, char* buffer, jint size);
+JNIEXPORT jint HOSTCALL JNI_TagToString(const void* block, uint32_t blockSize, char* buffer, jint size);
 
 namespace {
 
@@ -127,11 +127,11 @@ VMLiteral* NamingLiteral(const void* block, uint32_t blockSize, VMword tag) {
 
 }  // namespace
 
-JNIEXPORT jint JNICALL JNI_IntTagToString(VMword tag, char* buffer, jint size) {
+JNIEXPORT jint HOSTCALL JNI_IntTagToString(VMword tag, char* buffer, jint size) {
   return Compose(TagName(tag), SampleDetail(tag), false, buffer, size);
 }
 
-JNIEXPORT jint JNICALL JNI_TagToString(const void* block, uint32_t blockSize, char* buffer, jint size) {
+JNIEXPORT jint HOSTCALL JNI_TagToString(const void* block, uint32_t blockSize, char* buffer, jint size) {
   if (block == NULL || blockSize < 4) return 0;
   VMword tag;
   memcpy(&tag, block, sizeof tag);

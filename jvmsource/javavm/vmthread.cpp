@@ -219,7 +219,7 @@ bool VMThread::GetIsDaemon() {
   jobject local = VMJniHandle::NewLocal(env, (VMObject*)jt);
   if (local == NULL) return false;
   jboolean daemon = VMJniGetBooleanField(env, local, seam::JniUtilsFieldThreadDaemon(env));
-  VMJniDeleteLocalRef(env, local);
+  env->functions->DeleteLocalRef(env, local);
   return daemon != 0;
 }
 

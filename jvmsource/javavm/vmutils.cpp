@@ -10,14 +10,14 @@
 JNIHostFunctions* VMUtils::hostFunctions = NULL;
 JNIHostJitSupport* VMUtils::JITFunctions = NULL;
 
-JNIEXPORT void JNICALL JNI_Assert(const char*, const char*, jint) {}
+JNIEXPORT void HOSTCALL JNI_Assert(const char*, const char*, jint) {}
 
-JNIEXPORT jint JNICALL JNI_SetHostFunctions(JNIHostFunctions* functions) {
+JNIEXPORT jint HOSTCALL JNI_SetHostFunctions(JNIHostFunctions* functions) {
   VMUtils::SetHostFunctions(functions);
   return (jint)VMUtils::INTERFACE_COOKIE;
 }
 
-JNIEXPORT jint JNICALL JNI_SetJitFunctions(JNIHostJitSupport* functions) {
+JNIEXPORT jint HOSTCALL JNI_SetJitFunctions(JNIHostJitSupport* functions) {
   VMUtils::SetJitFunctions(functions);
   return 0;
 }

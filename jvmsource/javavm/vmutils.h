@@ -12,9 +12,9 @@
 #include "vmforward.h"
 
 /* Assertion sink: a failed check is reported and execution goes on as if it held. */
-JNIEXPORT void JNICALL JNI_Assert(const char* expression, const char* file, jint line);
-JNIEXPORT jint JNICALL JNI_SetHostFunctions(JNIHostFunctions* functions);
-JNIEXPORT jint JNICALL JNI_SetJitFunctions(JNIHostJitSupport* functions);
+JNIEXPORT void HOSTCALL JNI_Assert(const char* expression, const char* file, jint line);
+JNIEXPORT jint HOSTCALL JNI_SetHostFunctions(JNIHostFunctions* functions);
+JNIEXPORT jint HOSTCALL JNI_SetJitFunctions(JNIHostJitSupport* functions);
 
 #ifndef VM_ASSERT
 #define VM_ASSERT(expression) \

@@ -9,8 +9,8 @@
 #include "vmarray.h"
 #include "vmsmallobjectbase.h"
 
-JNIEXPORT jint JNICALL JNI_IntTagToString(VMword tag, char* buffer, jint size);
-JNIEXPORT jint JNICALL JNI_TagToString(const void* block, uint32_t blockSize, char* buffer, jint size);
+JNIEXPORT jint HOSTCALL JNI_IntTagToString(VMword tag, char* buffer, jint size);
+JNIEXPORT jint HOSTCALL JNI_TagToString(const void* block, uint32_t blockSize, char* buffer, jint size);
 
 namespace {
 
@@ -186,9 +186,9 @@ TEST_F(BlockNames, PiecesAndCutBlocksAreNeverReadAsObjects) {
   EXPECT_EQ(processBlocks, refhost::BlocksInUse(nullptr));
 }
 
-typedef jint(JNICALL* SetHostFn)(JNIHostFunctions*);
-typedef jint(JNICALL* SetJitFn)(JNIHostJitSupport*);
-typedef jint(JNICALL* IntTagFn)(VMword, char*, jint);
+typedef jint(HOSTCALL* SetHostFn)(JNIHostFunctions*);
+typedef jint(HOSTCALL* SetJitFn)(JNIHostJitSupport*);
+typedef jint(HOSTCALL* IntTagFn)(VMword, char*, jint);
 
 TEST(Exports, TheLibraryExportsItsEntryPointsByName) {
   void* library = dlopen(PUX_BUILD_DIR "/libpuxjvm.so", RTLD_NOW);

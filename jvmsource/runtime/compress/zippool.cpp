@@ -216,7 +216,7 @@ void ZipPoolChunkFree(void* block) {
   ZipPoolReleaseCookie(cookie);
 }
 
-void ZipPoolCookieDestroy(void* cookie) {
+void HOSTCALL ZipPoolCookieDestroy(void* cookie) {
   ZipPoolCookie* c = static_cast<ZipPoolCookie*>(cookie);
   if (c == NULL || !c->IsValid()) return;
   c->FreeAll();

@@ -12,6 +12,8 @@
 
 #include <stdint.h>
 
+#include "jnitypes.h"
+
 struct ZipPoolBlock {
   ZipPoolBlock* next;
   ZipPoolBlock* prev;
@@ -67,7 +69,7 @@ void* ZipPoolChunkAlloc(uint32_t bytes);
 void ZipPoolChunkFree(void* block);
 /* The key of the pool's pair: releases every block and the cookie. Called by the
    machine's destruction once no thread uses the pool any more; takes no lock. */
-void ZipPoolCookieDestroy(void* cookie);
+void HOSTCALL ZipPoolCookieDestroy(void* cookie);
 /* Process memory of the host (kind 1); ZipPoolRawFree ignores null. */
 void* ZipPoolRawAlloc(uint32_t bytes);
 void ZipPoolRawFree(void* block);
