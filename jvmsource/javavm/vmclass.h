@@ -332,8 +332,12 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
      one deeper than MAX_NESTING. */
   VMStatus CheckSuperChain();
 
-  /* Static data: one object per machine, at the class number of the machine's array. */
-  VMStatus PrepareStaticData(JNIEnv* env);
+  /* Static data: one object per machine, at the class number of the machine's array,
+     with the class's initialisation state in that machine after the fields.
+     PrepareStaticData makes it (constants written, the env's thread as its initialiser)
+     and stores it unless another thread's stands: *published says whether this one
+     was stored. */
+  VMStatus PrepareStaticData(JNIEnv* env, bool* published);
   VMStatus SetStaticData(VM* vm, VMObject* data);
   /* The static data of an initialised class in the machine, initialising it first;
      NULL when initialisation failed (the exception is pending, or Initialize's status
