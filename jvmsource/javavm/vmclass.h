@@ -576,8 +576,8 @@ class VMMethod : public VMMember {
   };
   static bool ClassifySignature(VMLiteral* signature, bool isStatic, SignatureInfo* info);
 
-  /* Statuses: 16 malformed descriptor, 17 native with too many argument words, 6 for 256
-     argument words or more, 14 return class not found, 19 no memory. */
+  /* Statuses: 16 malformed descriptor, 6 for 256 argument words or more, 14 return class
+     not found, 19 no memory. */
   static VMMethod* CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* signature,
                                   jint accessFlags, void* nativeFunction,
                                   VMLoadableClass* definedIn, VMStatus* status);
@@ -642,6 +642,15 @@ class VMMethod : public VMMember {
   VMLocalDataMemberArray* GetLocalVariables(VMStatus* status);
   /* One bit per argument word, set for the receiver and every reference argument. */
   VMboolArray* GetObjectBitArray();
+  /* The same without allocating, one byte per argument word into map (room for
+     GetParameterWords() bytes): for methods whose words the 32-bit masks cannot hold. */
+  void GetObjectWords(uint8_t* map);
+  /* Whether argument word i holds a reference; map as GetObjectWords filled it when the
+     method has more words than the masks hold, else unused. */
+  bool IsObjectWord(uint32_t i, const uint8_t* map) const {
+    return GetIsMoreParmsThanBits() ? map[i] != 0 : i < 32 && ((GetObjectBits() >> i) & 1) != 0;
+  }
+  bool GetReturnsObject() const { return GetReturnType() == 'L' || GetReturnType() == '['; }
   /* A readable name: the bare name, or with its parameter types when overloaded. */
   VMLiteral* GetQualifiedName();
   /* Flow analysis (vmbasicblock.cpp): the method's block info, made on first demand

@@ -139,6 +139,14 @@ VMStatus VMLoadableClass::PrepareNumStatics() {
   return 0;
 }
 
+/* Whether m, declared in a class of package, replaces the inherited method other: a
+   private method replaces nothing and is replaced by nothing, and a package-private one
+   only from its own package. */
+static bool Overrides(VMMethod* m, VMMethod* other, VMLiteral* package) {
+  if (other == NULL || m->GetIsPrivate() || other->GetIsPrivate() || !other->Matches(m)) return false;
+  return !other->GetIsDefault() || other->GetDefinedIn()->GetPackage() == package;
+}
+
 VMStatus VMLoadableClass::PrepareVTable() {
   VMLoadableClass* super = GetSuper();
   VMMethodArray* superTable = super != NULL ? super->VMLoadableOrArrayClass::GetMethodTable() : NULL;
@@ -154,17 +162,16 @@ VMStatus VMLoadableClass::PrepareVTable() {
       m->SetIndex(-1);
       continue;
     }
+    // The method's index is the first slot it replaces; it goes into every one of them
+    // below (a public method can replace a package-private one of its own package and a
+    // public one of another package at once).
     int32_t slot = -1;
-    if (!m->GetIsPrivate()) {
-      for (uint32_t s = 0; s < inherited; s++) {
-        VMMethod* other = superTable->Get(s);
-        if (other == NULL || other->GetIsPrivate() || !other->Matches(m)) continue;
-        if (other->GetIsDefault() && other->GetDefinedIn()->GetPackage() != package) continue;
-        // Replacing a final method is what the class file may not do.
-        if (other->GetIsFinal()) return VMStatus_VerifyError;
-        slot = (int32_t)s;
-        break;
-      }
+    for (uint32_t s = 0; s < inherited; s++) {
+      VMMethod* other = superTable->Get(s);
+      if (!Overrides(m, other, package)) continue;
+      // Replacing a final method is what the class file may not do.
+      if (other->GetIsFinal()) return VMStatus_VerifyError;
+      if (slot < 0) slot = (int32_t)s;
     }
     m->SetIndex(slot >= 0 ? slot : (jint)next++);
   }
@@ -173,7 +180,11 @@ VMStatus VMLoadableClass::PrepareVTable() {
   for (uint32_t s = 0; s < inherited; s++) table->Set(s, superTable->Get(s));
   for (uint32_t i = 0; i < count; i++) {
     VMMethod* m = methods->Get(i);
-    if (m != NULL && !m->GetIsStatic()) table->Set((uint32_t)m->GetIndex(), m);
+    if (m == NULL || m->GetIsStatic()) continue;
+    table->Set((uint32_t)m->GetIndex(), m);
+    for (uint32_t s = (uint32_t)m->GetIndex() + 1; s < inherited; s++) {
+      if (Overrides(m, superTable->Get(s), package)) table->Set(s, m);
+    }
   }
   VMLiteral* finalize = WellKnown(GetNameSpace(), LT_FINALIZE);
   VMLiteral* voidSig = WellKnown(GetNameSpace(), LT_SIG_NULL);

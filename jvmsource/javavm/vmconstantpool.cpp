@@ -385,14 +385,14 @@ VMLoadableClass* VMConstantPool::getClassNameAndSignature(uint32_t index, VMLite
 VMStatus VMConstantPool::CheckAccess(VMMember* member, VMLoadableClass* accessor, bool) {
   if (member->GetIsPublic()) return 0;
   VMLoadableClass* owner = member->GetDefinedIn();
-  if (member->GetIsPrivate()) return owner == accessor ? 0 : VMStatus_IllegalAccessException;
+  if (member->GetIsPrivate()) return owner == accessor ? 0 : VMStatus_IllegalAccessError;
   if (member->GetIsProtected() && accessor != NULL &&
       VMClass::AssignableFrom((VMClass*)accessor, (VMClass*)owner))
     return 0;
   if (accessor != NULL && owner != NULL && accessor->GetPackage() == owner->GetPackage() &&
       accessor->GetPackage() != NULL)
     return 0;
-  return VMStatus_IllegalAccessException;
+  return VMStatus_IllegalAccessError;
 }
 
 VMDataMember* VMConstantPool::GetConstField(VMLoadableClass* accessor, uint32_t index,

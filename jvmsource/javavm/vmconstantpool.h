@@ -123,7 +123,8 @@ class VMConstantPool : public VMArray {
   /* The collector's walk over the objects the pool refers to. */
   static WalkResult WalkReferences(VMword* slot, WalkCallback callback, void* context);
 
-  /* The access rule of a resolved member for an accessing class: 0 or 26. The special
+  /* The access rule of a resolved member for an accessing class: 0, or 10 (linkage fails
+     with IllegalAccessError, never the checked exception reflection throws). The special
      flag grants nothing (a private member is its own class's alone). */
   static VMStatus CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special);
 
