@@ -14,6 +14,7 @@
 #include "vmclass.h"
 #include "vmconstantpool.h"
 #include "vmhandlearray.h"
+#include "vmjavalangstring.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
 
@@ -400,7 +401,11 @@ TEST_F(InterpTest, AHostStopEndsARunningLoop) {
       result.words[0] = args[0];
       VMJavaLangThrowable* e = env->thread->GetException();
       env->thread->SetException(nullptr);
-      if (e != nullptr) result.thrown = ((VMClass*)e->GetLoadableClass())->GetDotNameUTF8();
+      if (e != nullptr) {
+        char* name = ((VMClass*)e->GetLoadableClass())->GetDotNameUTF8();
+        result.thrown = name != nullptr ? name : "?";
+        VMJavaLangString::FreeUTF8(name);
+      }
       VMJniDetachEnv(world.jvm);
       done = true;
     });
