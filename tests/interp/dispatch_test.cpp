@@ -88,6 +88,14 @@ TEST_F(InterpDispatchTest, ClassesCompiledSeparatelyLinkAsTheirNewestVersionsSay
   EXPECT_EQ("java.lang.IllegalAccessError", Case("interp/Later", 2).thrown);
   // LaterImpl implements LaterFace but not the method LaterFace gained.
   EXPECT_EQ("java.lang.AbstractMethodError", Case("interp/Later", 3).thrown);
+  // Members gone, members of the other kind, a class made abstract; and all of them
+  // caught in Java by their classes.
+  EXPECT_EQ("java.lang.NoSuchMethodError", Case("interp/Later", 4).thrown);
+  EXPECT_EQ("java.lang.NoSuchFieldError", Case("interp/Later", 5).thrown);
+  EXPECT_EQ("java.lang.IncompatibleClassChangeError", Case("interp/Later", 6).thrown);
+  EXPECT_EQ("java.lang.IncompatibleClassChangeError", Case("interp/Later", 7).thrown);
+  EXPECT_EQ("java.lang.InstantiationError", Case("interp/Later", 8).thrown);
+  EXPECT_EQ(211112, IntCase("interp/Later", 9));
 }
 
 /* many(p) of BigFrame: the sum of k % 7 over its 2,699 steps, plus the last digit of the
