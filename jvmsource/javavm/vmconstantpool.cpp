@@ -98,6 +98,10 @@ uint32_t VMConstantPool::SetConstFloat(jfloat value) {
   return PlaceWord(this, TYPE_Float, bits);
 }
 
+uint32_t VMConstantPool::SetConstFloatBits(uint32_t bits) { return PlaceWord(this, TYPE_Float, bits); }
+
+uint32_t VMConstantPool::SetConstDoubleBits(uint64_t bits) { return PlaceWide(this, TYPE_Double, bits); }
+
 uint32_t VMConstantPool::SetConstLong(jlong value) {
   return PlaceWide(this, TYPE_Long, (uint64_t)value);
 }

@@ -66,6 +66,9 @@ class VMConstantPool : public VMArray {
   uint32_t SetConstUtf8(VMbyteArray* bytes);
   uint32_t SetConstInt(jint value);
   uint32_t SetConstFloat(jfloat value);
+  /* The same from the bits, which keep a signalling NaN as it is. */
+  uint32_t SetConstFloatBits(uint32_t bits);
+  uint32_t SetConstDoubleBits(uint64_t bits);
   uint32_t SetConstLong(jlong value);
   uint32_t SetConstDouble(jdouble value);
   uint32_t SetConstClass(uint16_t nameIndex);
