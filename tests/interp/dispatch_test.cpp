@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "interp_natives.h"
 #include "interp_support.h"
 #include "vmarray.h"
 #include "vmjavalangstring.h"
@@ -171,6 +172,29 @@ TEST_F(InterpDispatchTest, NativesWithMoreArgumentWordsThanAMaskHolds) {
   EXPECT_EQ("", o.thrown) << o.message;
   EXPECT_EQ((510) * 100 + 7, o.Int());
   EXPECT_EQ(1u, world.env->thread->GetJNIHandleArray()->GetCount()) << "local references released";
+}
+
+}  // namespace
+}  // namespace interp_test
+
+namespace interp_test {
+namespace {
+
+TEST_F(InterpDispatchTest, RecursionThroughNativesEndsInStackOverflowErrorAndTheMachineGoesOn) {
+  nativesWorld = &world;
+  ASSERT_EQ(0, RegisterTestNatives());
+  EXPECT_EQ(200, world.Call("interp/Natives", "back", "(I)I", {200}).Int());
+  for (int round = 0; round < 3; round++) {
+    EXPECT_EQ(-1, world.Call("interp/Natives", "backCaught", "(I)I", {100000}).Int());
+    Outcome o = world.Call("interp/Natives", "back", "(I)I", {100000});
+    EXPECT_EQ("java.lang.StackOverflowError", o.thrown);
+    EXPECT_EQ(0, o.Int());
+  }
+  // Every frame and local reference of the unwound calls is gone again.
+  EXPECT_EQ(1u, world.env->thread->GetJNIHandleArray()->GetCount());
+  EXPECT_TRUE(world.env->thread->GetFrame()->GetIsFirstFrame());
+  EXPECT_EQ(300, world.Call("interp/Natives", "back", "(I)I", {300}).Int());
+  nativesWorld = nullptr;
 }
 
 }  // namespace
