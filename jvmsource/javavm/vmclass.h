@@ -332,8 +332,12 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
      one deeper than MAX_NESTING. */
   VMStatus CheckSuperChain();
 
-  /* Static data: one object per machine, at the class number of the machine's array. */
-  VMStatus PrepareStaticData(JNIEnv* env);
+  /* Static data: one object per machine, at the class number of the machine's array,
+     with the class's initialisation state in that machine after the fields.
+     PrepareStaticData makes it (constants written, the env's thread as its initialiser)
+     and stores it unless another thread's stands: *published says whether this one
+     was stored. */
+  VMStatus PrepareStaticData(JNIEnv* env, bool* published);
   VMStatus SetStaticData(VM* vm, VMObject* data);
   /* The static data of an initialised class in the machine, initialising it first;
      NULL when initialisation failed (the exception is pending, or Initialize's status
@@ -572,8 +576,8 @@ class VMMethod : public VMMember {
   };
   static bool ClassifySignature(VMLiteral* signature, bool isStatic, SignatureInfo* info);
 
-  /* Statuses: 16 malformed descriptor, 17 native with too many argument words, 6 for 256
-     argument words or more, 14 return class not found, 19 no memory. */
+  /* Statuses: 16 malformed descriptor, 6 for 256 argument words or more, 14 return class
+     not found, 19 no memory. */
   static VMMethod* CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* signature,
                                   jint accessFlags, void* nativeFunction,
                                   VMLoadableClass* definedIn, VMStatus* status);
@@ -638,6 +642,15 @@ class VMMethod : public VMMember {
   VMLocalDataMemberArray* GetLocalVariables(VMStatus* status);
   /* One bit per argument word, set for the receiver and every reference argument. */
   VMboolArray* GetObjectBitArray();
+  /* The same without allocating, one byte per argument word into map (room for
+     GetParameterWords() bytes): for methods whose words the 32-bit masks cannot hold. */
+  void GetObjectWords(uint8_t* map);
+  /* Whether argument word i holds a reference; map as GetObjectWords filled it when the
+     method has more words than the masks hold, else unused. */
+  bool IsObjectWord(uint32_t i, const uint8_t* map) const {
+    return GetIsMoreParmsThanBits() ? map[i] != 0 : i < 32 && ((GetObjectBits() >> i) & 1) != 0;
+  }
+  bool GetReturnsObject() const { return GetReturnType() == 'L' || GetReturnType() == '['; }
   /* A readable name: the bare name, or with its parameter types when overloaded. */
   VMLiteral* GetQualifiedName();
   /* Flow analysis (vmbasicblock.cpp): the method's block info, made on first demand

@@ -30,18 +30,23 @@ VMObjectArray* SlotArray(VM* vm) {
   return (VMObjectArray*)__atomic_load_n(&a->Body()[VMHandleArray::ArrayWord], __ATOMIC_ACQUIRE);
 }
 
+/* The word of a slot: past the first 194 elements an array's words lie in pieces, found
+   through the element accessor. */
+VMword* SlotWord(VMObjectArray* slots, uint32_t index) { return (VMword*)slots->FindElement(index, 2u); }
+
 /* The slot's object, read without a lock: slot arrays are never freed while the machine
    lives (a grown array keeps the one it replaced), so a reader holding an old array
    reads a stale but valid answer and re-checks under the lock. */
 VMObject* ReadSlot(VM* vm, uint32_t index) {
   VMObjectArray* slots = SlotArray(vm);
   if (slots == NULL || index == 0 || index >= slots->GetSize()) return NULL;
-  return (VMObject*)__atomic_load_n(&slots->Body()[2 + index], __ATOMIC_ACQUIRE);
+  return (VMObject*)__atomic_load_n(SlotWord(slots, index), __ATOMIC_ACQUIRE);
 }
 
 /* Stores the slot under the name space's spin lock; the array grows by doubling and the
-   array it outgrew is kept in the new one's unused slot 0. */
-VMStatus WriteSlot(VM* vm, VMNameSpace* ns, uint32_t index, VMObject* data) {
+   array it outgrew is kept in the new one's unused slot 0. With found, the store is made
+   only into an empty slot: an object already there is answered in *found instead. */
+VMStatus WriteSlot(VM* vm, VMNameSpace* ns, uint32_t index, VMObject* data, VMObject** found = NULL) {
   VMObjectHandleArray* a = vm->GetStaticDataArray();
   if (a == NULL || index == 0) return VMStatus_OutOfMemoryError;
   if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kGetSlot)) return VMStatus_OutOfMemoryError;
@@ -61,19 +66,28 @@ VMStatus WriteSlot(VM* vm, VMNameSpace* ns, uint32_t index, VMObject* data) {
     }
   }
   if (status == 0) {
-    __atomic_store_n(&slots->Body()[2 + index], (VMword)data, __ATOMIC_RELEASE);
-    if (a->GetCount() < index + 1) a->SetScalar(VMHandleArray::CountWord, index + 1);
+    VMword* slot = SlotWord(slots, index);
+    if (found != NULL && (*found = (VMObject*)*slot) != NULL) {
+      // Another thread's object stands.
+    } else {
+      __atomic_store_n(slot, (VMword)data, __ATOMIC_RELEASE);
+      if (a->GetCount() < index + 1) a->SetScalar(VMHandleArray::CountWord, index + 1);
+    }
   }
   VMUtils::V_SpinLock(ns->GetSpinLock(), kReleaseSlot);
   return status;
 }
 
-/* Empties the slot and destroys what it held. */
-void ClearSlot(VM* vm, VMNameSpace* ns, uint32_t index) {
-  VMObject* data = ReadSlot(vm, index);
-  if (data == NULL) return;
-  (void)WriteSlot(vm, ns, index, NULL);
-  if (!data->GetIsNameSpaceData()) data->Destroy(vm->GetHeap());
+/* A machine's static data of a class carries the class's initialisation in that machine
+   in two words after the fields: the state word (the thread running the initialiser, 0
+   once it has run, InitFailed once it failed) and the status a failure left. A published
+   object is never destroyed while the machine lives: threads read it without a lock. */
+const VMword InitFailed = 1;
+
+VMword* StateWord(VMLoadableClass* cls, VMObject* data) { return data->GetElementAddress(cls->GetNumStatics()); }
+
+VMword LoadState(VMLoadableClass* cls, VMObject* data) {
+  return __atomic_load_n(StateWord(cls, data), __ATOMIC_ACQUIRE);
 }
 
 VM* MachineOf(JNIEnv* env) {
@@ -125,6 +139,14 @@ VMStatus VMLoadableClass::PrepareNumStatics() {
   return 0;
 }
 
+/* Whether m, declared in a class of package, replaces the inherited method other: a
+   private method replaces nothing and is replaced by nothing, and a package-private one
+   only from its own package. */
+static bool Overrides(VMMethod* m, VMMethod* other, VMLiteral* package) {
+  if (other == NULL || m->GetIsPrivate() || other->GetIsPrivate() || !other->Matches(m)) return false;
+  return !other->GetIsDefault() || other->GetDefinedIn()->GetPackage() == package;
+}
+
 VMStatus VMLoadableClass::PrepareVTable() {
   VMLoadableClass* super = GetSuper();
   VMMethodArray* superTable = super != NULL ? super->VMLoadableOrArrayClass::GetMethodTable() : NULL;
@@ -140,17 +162,16 @@ VMStatus VMLoadableClass::PrepareVTable() {
       m->SetIndex(-1);
       continue;
     }
+    // The method's index is the first slot it replaces; it goes into every one of them
+    // below (a public method can replace a package-private one of its own package and a
+    // public one of another package at once).
     int32_t slot = -1;
-    if (!m->GetIsPrivate()) {
-      for (uint32_t s = 0; s < inherited; s++) {
-        VMMethod* other = superTable->Get(s);
-        if (other == NULL || other->GetIsPrivate() || !other->Matches(m)) continue;
-        if (other->GetIsDefault() && other->GetDefinedIn()->GetPackage() != package) continue;
-        // Replacing a final method is what the class file may not do.
-        if (other->GetIsFinal()) return VMStatus_VerifyError;
-        slot = (int32_t)s;
-        break;
-      }
+    for (uint32_t s = 0; s < inherited; s++) {
+      VMMethod* other = superTable->Get(s);
+      if (!Overrides(m, other, package)) continue;
+      // Replacing a final method is what the class file may not do.
+      if (other->GetIsFinal()) return VMStatus_VerifyError;
+      if (slot < 0) slot = (int32_t)s;
     }
     m->SetIndex(slot >= 0 ? slot : (jint)next++);
   }
@@ -159,7 +180,11 @@ VMStatus VMLoadableClass::PrepareVTable() {
   for (uint32_t s = 0; s < inherited; s++) table->Set(s, superTable->Get(s));
   for (uint32_t i = 0; i < count; i++) {
     VMMethod* m = methods->Get(i);
-    if (m != NULL && !m->GetIsStatic()) table->Set((uint32_t)m->GetIndex(), m);
+    if (m == NULL || m->GetIsStatic()) continue;
+    table->Set((uint32_t)m->GetIndex(), m);
+    for (uint32_t s = (uint32_t)m->GetIndex() + 1; s < inherited; s++) {
+      if (Overrides(m, superTable->Get(s), package)) table->Set(s, m);
+    }
   }
   VMLiteral* finalize = WellKnown(GetNameSpace(), LT_FINALIZE);
   VMLiteral* voidSig = WellKnown(GetNameSpace(), LT_SIG_NULL);
@@ -182,12 +207,12 @@ VMStatus VMLoadableClass::PrepareVTable() {
 /* ------------------------------------------------------------------------------------ */
 /* Static data                                                                           */
 
-VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env) {
+VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env, bool* published) {
+  *published = false;
   VM* vm = MachineOf(env);
   if (vm == NULL) return VMStatus_InternalError;
   uint32_t statics = GetNumStatics();
-  VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics != 0 ? statics : 1, jallocFailFast,
-                                            VMTag_VMStaticData);
+  VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocFailFast, VMTag_VMStaticData);
   if (data == NULL) return VMStatus_OutOfMemoryError;
   if (statics != 0) {
     data->SetStaticDataClass(this);
@@ -205,11 +230,18 @@ VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env) {
       }
     }
   }
-  // Constants first, then the store: no machine sees the data before it is complete,
-  // and a refused store leaves no class counted as initialised without its data.
-  VMStatus status = SetStaticData(vm, data);
-  if (status != 0) data->Destroy(vm->GetHeap());
-  return status;
+  // Constants and the initialising thread first, then the store: no thread of the
+  // machine sees the data before it is complete.
+  *StateWord(this, data) = (VMword)env->thread;
+  VMObject* found = NULL;
+  VMStatus status = WriteSlot(vm, GetNameSpace(), GetIndex(), data, &found);
+  if (status != 0 || found != NULL) {
+    // Never published: no other thread can hold it.
+    data->Destroy(vm->GetHeap());
+    return status;
+  }
+  *published = true;
+  return 0;
 }
 
 VMStatus VMLoadableClass::SetStaticData(VM* vm, VMObject* data) {
@@ -219,9 +251,8 @@ VMStatus VMLoadableClass::SetStaticData(VM* vm, VMObject* data) {
 VMObject* VMLoadableClass::GetInitializedStaticData(VM* vm) {
   VMObject* data = ReadSlot(vm, GetIndex());
   // The slot is filled before the static initialiser runs (its own recursive requests
-  // need it); while a thread runs it everyone else goes the slow way and waits.
-  if (data == NULL || (__atomic_load_n(&Body()[KindBitsWord], __ATOMIC_ACQUIRE) & IsClassbeingInitializedBit))
-    return NULL;
+  // need it); until the state word says it has run, everyone goes the slow way.
+  if (data == NULL || LoadState(this, data) != 0) return NULL;
   return data;
 }
 
@@ -277,17 +308,8 @@ void VMLoadableClass::DestroySharedStaticData(HHeap* heap) {
 
 namespace {
 
-const char* const kInitTags[13] = {
-    "", "vmclass::Initialize 1", "vmclass::Initialize 2", "vmclass:;Initialize 3",
-    "vmclass::Initialize 4", "vmclass::Initialize 5", "vmclass::Initialize 6",
-    "vmclass::Initialize 7", "vmclass::Initialize 8", "vmclass::Initialize 9",
-    "vmclass::Initialize 10", "vmclass::Initialize 11", "vmclass::Initialize 12"};
-
-void Lock(VMNameSpace* ns, int tag) { VMUtils::P_SpinLock(ns->GetSpinLock(), kInitTags[tag]); }
-void Unlock(VMNameSpace* ns, int tag) { VMUtils::V_SpinLock(ns->GetSpinLock(), kInitTags[tag]); }
-
-/* Wakes every thread waiting for some class's initialisation (under the name space's
-   monitor, which the waits hold too). */
+/* Wakes every thread waiting for some class's initialisation in some machine (under the
+   name space's monitor, which the waits hold too). */
 void WakeWaiters(VMNameSpace* ns) {
   VMObject* object = (VMObject*)ns;
   if (object->MonitorEnter(ns) != 0) return;
@@ -295,14 +317,29 @@ void WakeWaiters(VMNameSpace* ns) {
   (void)object->MonitorExit(ns);
 }
 
-/* One 100 ms slice of waiting for another thread's initialisation. */
-VMStatus WaitForInitializer(VMNameSpace* ns, VMThread* thread) {
+/* One 100 ms slice of waiting while another thread of the machine runs an initialiser.
+   The state is read again under the monitor: the initialising thread stores its answer
+   before it takes the monitor to wake the waiters, so no wake-up is lost in between. */
+VMStatus WaitForInitializer(VMNameSpace* ns, VMThread* thread, VMLoadableClass* cls, VMObject* data) {
   VMObject* object = (VMObject*)ns;
   VMStatus status = object->MonitorEnter(ns);
   if (status != 0) return status;
-  status = object->Wait(ns, 100, thread);
+  VMword state = LoadState(cls, data);
+  if (state != 0 && state != InitFailed) status = object->Wait(ns, 100, thread);
   (void)object->MonitorExit(ns);
   return status;
+}
+
+/* The end of this machine's initialisation of a class: its answer for every later
+   request, then the waiters woken. */
+void FinishInitialization(VMLoadableClass* cls, VMObject* data, VMStatus failure) {
+  if (failure != 0) {
+    data->SetWord(cls->GetNumStatics() + 1, (VMword)failure);
+    __atomic_store_n(StateWord(cls, data), InitFailed, __ATOMIC_RELEASE);
+  } else {
+    __atomic_store_n(StateWord(cls, data), (VMword)0, __ATOMIC_RELEASE);
+  }
+  WakeWaiters(cls->GetNameSpace());
 }
 
 }  // namespace
@@ -317,69 +354,49 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
     if (status != 0) return status;
     return GetSuper() != NULL ? GetSuper()->Initialize(env) : 0;
   }
+  if (GetInitializedStaticData(vm) != NULL) return 0;
   VMNameSpace* ns = GetNameSpace();
   VMJavaLangThrowable* noted = thread->GetException();
   VMLoadableClass* named = this;
-  bool claimed = false;
-  VMStatus status = 0;
-  if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) {
-    status = GetStatus();
-    goto failed;
+  VMObject* data = NULL;
+  VMStatus status;
+  {
+    // Loading, preparation and verification are the class's, once for every machine:
+    // their failure makes it erroneous everywhere.
+    VMLoadableClass* failing = NULL;
+    status = Prepare(&failing);
+    if (failing != NULL) named = failing;
   }
-  Lock(ns, 1);
+  if (status != 0) goto failed;
+  // Initialisation is each machine's own: one thread of the machine runs the
+  // initialiser, the others of that machine wait for it, and other machines never do.
   for (;;) {
-    VMThread* owner = (VMThread*)GetThreadDoingInit();
-    bool busy = GetIsClassbeingInitialized();
-    if (ReadSlot(vm, GetIndex()) != NULL && (!busy || owner == thread || owner->GetVM() != vm)) {
-      Unlock(ns, 2);
-      return 0;
-    }
-    if (busy && owner == thread) {
-      // The initialiser itself asks again (a static method of its own class).
-      Unlock(ns, 4);
-      return 0;
-    }
-    if (GetIsErroneous() && GetStatus() != VMStatus_OutOfMemoryError) {
-      // Another thread's initialisation failed meanwhile.
-      Unlock(ns, 2);
-      status = GetStatus();
-      goto failed;
-    }
-    if (busy) {
-      Unlock(ns, 5);
-      status = WaitForInitializer(ns, thread);
+    data = ReadSlot(vm, GetIndex());
+    if (data == NULL) {
+      bool published = false;
+      status = PrepareStaticData(env, &published);
       if (status != 0) goto failed;
-      Lock(ns, 6);
+      data = ReadSlot(vm, GetIndex());
+      // Stored by this thread: it runs the initialiser.
+      if (published && data != NULL) break;
       continue;
     }
-    // Claim it, prepared or not: one thread of the machine runs the initialiser. The
-    // owner is the thread record, which also names its machine.
-    SetThreadDoingInit((VMword)thread);
-    __atomic_fetch_or(&Body()[KindBitsWord], (VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
-    claimed = true;
-    if (GetIsPrepared()) {
-      Unlock(ns, 3);
-      break;
+    VMword state = LoadState(this, data);
+    if (state == 0) return 0;
+    if (state == InitFailed) {
+      status = (VMStatus)data->GetWord(GetNumStatics() + 1);
+      goto failed;
     }
-    Unlock(ns, 7);
-    {
-      VMLoadableClass* failing = NULL;
-      status = Prepare(&failing);
-      if (failing != NULL) named = failing;
-    }
-    if (status != 0) goto failed;
-    break;
-  }
-  if (ReadSlot(vm, GetIndex()) == NULL) {
-    status = PrepareStaticData(env);
+    // The initialiser itself asks again (a static method of its own class).
+    if (state == (VMword)thread) return 0;
+    status = WaitForInitializer(ns, thread, this, data);
     if (status != 0) goto failed;
   }
   if (GetSuper() != NULL) {
     status = GetSuper()->Initialize(env);
     if (status != 0) {
-      // The class cannot be used without its superclass.
-      SetIsErroneous();
-      SetStatus(VMStatus_NoClassDefFoundError);
+      // The class cannot be used in this machine without its superclass.
+      FinishInitialization(this, data, VMStatus_NoClassDefFoundError);
       goto failed;
     }
   }
@@ -389,11 +406,7 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
       RunStaticVoidMethodNoParms(env, WellKnown(ns, LT_INITIALIZE_SYSTEM_CLASS), WellKnown(ns, LT_SIG_NULL));
   }
   if (thread->GetException() == noted) {
-    Lock(ns, 8);
-    SetThreadDoingInit(0);
-    __atomic_fetch_and(&Body()[KindBitsWord], ~(VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
-    Unlock(ns, 9);
-    WakeWaiters(ns);
+    FinishInitialization(this, data, 0);
     return 0;
   }
   {
@@ -401,37 +414,21 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
     // threw, before a wrapper (which may itself fall back to OutOfMemoryError) hides it.
     VMJavaLangThrowable* thrown = thread->GetException();
     VMLoadableClass* oom = ns->GetExceptionClass(env, VMStatus_OutOfMemoryError);
-    VMStatus stored = (oom != NULL && (VMClass*)thrown->GetLoadableClass() == (VMClass*)oom)
-                          ? VMStatus_OutOfMemoryError
-                          : VMStatus_NoClassDefFoundError;
+    bool outOfMemory = oom != NULL && (VMClass*)thrown->GetLoadableClass() == (VMClass*)oom;
     if (!VMJavaLangError::IsError(env, thrown)) {
       // The thrown exception stays pending (so reachable) while the wrapper is made.
       VMJavaLangThrowable* wrapper = VMJavaLangExceptionInInitializerError::CreateInstance(env, thrown);
       if (wrapper != NULL) thread->SetException(wrapper);
     }
-    SetIsErroneous();
-    SetStatus(stored);
-    if (stored != VMStatus_OutOfMemoryError) ClearSlot(vm, ns, GetIndex());
-    Lock(ns, 10);
-    SetThreadDoingInit(0);
-    __atomic_fetch_and(&Body()[KindBitsWord], ~(VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
-    Unlock(ns, 10);
-    WakeWaiters(ns);
+    // A class whose initialiser ran out of memory counts as initialised; any other
+    // failure is final in this machine.
+    FinishInitialization(this, data, outOfMemory ? 0 : VMStatus_NoClassDefFoundError);
     return VMStatus_AlreadyThrown;
   }
 
 failed:
   if (status != VMStatus_AlreadyThrown && thread->GetException() == NULL && ns->GetIsInitialized())
     thread->SetExceptionStatus(status, named->GetDotName());
-  if (claimed) {
-    // Never counted as initialised without its initialiser having run.
-    ClearSlot(vm, ns, GetIndex());
-    Lock(ns, 11);
-    SetThreadDoingInit(0);
-    __atomic_fetch_and(&Body()[KindBitsWord], ~(VMword)IsClassbeingInitializedBit, __ATOMIC_SEQ_CST);
-    Unlock(ns, 12);
-    WakeWaiters(ns);
-  }
   return status;
 }
 

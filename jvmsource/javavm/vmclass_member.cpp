@@ -283,11 +283,6 @@ VMMethod* VMMethod::CreateInstance(HHeap* heap, VMLiteral* name, VMLiteral* sign
     *status = VMStatus_VerifyError;
     return NULL;
   }
-  // A native call passes the argument words through fixed 32-bit maps.
-  if ((access & 0x100) != 0 && info.moreParmsThanBits) {
-    *status = VMStatus_VirtualMachineError;
-    return NULL;
-  }
   // A method has fewer than 256 argument words; the count is kept as 16-bit bytes, so a
   // larger one would wrap and the frame would disagree with the descriptor.
   if (info.parameterWords >= 256) {
@@ -429,6 +424,19 @@ VMboolArray* VMMethod::GetObjectBitArray() {
     word += (kind == SigLong || kind == SigDouble) ? 2 : 1;
   }
   return bits;
+}
+
+void VMMethod::GetObjectWords(uint8_t* map) {
+  uint32_t word = 0;
+  if (!GetIsStatic()) map[word++] = 1;
+  VMLiteralIterator it(GetSignature());
+  it.NextChar();  // '('
+  for (uint32_t n = GetParameterWords(); word < n;) {
+    SigTypes kind = ScanSigItem(it);
+    if (kind == SigEndParms || kind == SigEnd || kind == SigInvalid) break;
+    map[word++] = kind == SigArray || kind == SigObject;
+    if ((kind == SigLong || kind == SigDouble) && word < n) map[word++] = 0;
+  }
 }
 
 /* Makes the class's debug information present; 0 when it is. */

@@ -154,8 +154,6 @@ class VMClassLoader : public VMInternalObject {
   static uint16_t Get2(classReader& reader, VMErrorCatcher& catcher);
   static uint32_t Get4(classReader& reader, VMErrorCatcher& catcher);
   static uint64_t Get8(classReader& reader, VMErrorCatcher& catcher);
-  static jfloat GetF(classReader& reader, VMErrorCatcher& catcher);
-  static jdouble GetD(classReader& reader, VMErrorCatcher& catcher);
   static uint16_t Get2s(classReader& reader, VMErrorCatcher& catcher);
   static uint32_t Get4s(classReader& reader, VMErrorCatcher& catcher);
   static void GetBytes(classReader& reader, void* buffer, uint32_t count, VMErrorCatcher& catcher);

@@ -168,9 +168,11 @@ void VMClassLoader::LoadConstantPool(Parse& p) {
         break;
       }
       case 3: at = pool->SetConstInt((jint)Get4(reader, catcher)); break;
-      case 4: at = pool->SetConstFloat(GetF(reader, catcher)); break;
+      // Floats travel as bits: a float returned by value passes the x87 stack here,
+      // which quiets a signalling NaN.
+      case 4: at = pool->SetConstFloatBits(Get4(reader, catcher)); break;
       case 5: at = pool->SetConstLong((jlong)Get8(reader, catcher)); i++; break;
-      case 6: at = pool->SetConstDouble(GetD(reader, catcher)); i++; break;
+      case 6: at = pool->SetConstDoubleBits(Get8(reader, catcher)); i++; break;
       case 7: at = pool->SetConstClass(Get2(reader, catcher)); break;
       case 8: at = pool->SetConstString(Get2(reader, catcher)); break;
       case 9: case 10: case 11: case 12: {

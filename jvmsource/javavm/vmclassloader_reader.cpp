@@ -116,20 +116,6 @@ uint64_t VMClassLoader::Get8(classReader& reader, VMErrorCatcher& catcher) {
   return high << 32 | Get4(reader, catcher);
 }
 
-jfloat VMClassLoader::GetF(classReader& reader, VMErrorCatcher& catcher) {
-  uint32_t bits = Get4(reader, catcher);
-  jfloat f;
-  memcpy(&f, &bits, 4);
-  return f;
-}
-
-jdouble VMClassLoader::GetD(classReader& reader, VMErrorCatcher& catcher) {
-  uint64_t bits = Get8(reader, catcher);
-  jdouble d;
-  memcpy(&d, &bits, 8);
-  return d;
-}
-
 uint16_t VMClassLoader::Get2s(classReader& reader, VMErrorCatcher& catcher) {
   uint8_t b[2];
   GetBytes(reader, b, 2, catcher);

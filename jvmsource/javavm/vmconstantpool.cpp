@@ -5,6 +5,7 @@
 #include "vm.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
+#include "vmjni.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
@@ -96,6 +97,10 @@ uint32_t VMConstantPool::SetConstFloat(jfloat value) {
   memcpy(&bits, &value, 4);
   return PlaceWord(this, TYPE_Float, bits);
 }
+
+uint32_t VMConstantPool::SetConstFloatBits(uint32_t bits) { return PlaceWord(this, TYPE_Float, bits); }
+
+uint32_t VMConstantPool::SetConstDoubleBits(uint64_t bits) { return PlaceWide(this, TYPE_Double, bits); }
 
 uint32_t VMConstantPool::SetConstLong(jlong value) {
   return PlaceWide(this, TYPE_Long, (uint64_t)value);
@@ -371,7 +376,7 @@ VMLoadableClass* VMConstantPool::getClassNameAndSignature(uint32_t index, VMLite
     *signature = ref.member->GetSignature();
     return ref.member->GetDefinedIn();
   }
-  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
+  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, false);
   if (cls == NULL) return NULL;
   *name = ref.name;
   *signature = ref.signature;
@@ -384,14 +389,14 @@ VMLoadableClass* VMConstantPool::getClassNameAndSignature(uint32_t index, VMLite
 VMStatus VMConstantPool::CheckAccess(VMMember* member, VMLoadableClass* accessor, bool) {
   if (member->GetIsPublic()) return 0;
   VMLoadableClass* owner = member->GetDefinedIn();
-  if (member->GetIsPrivate()) return owner == accessor ? 0 : VMStatus_IllegalAccessException;
+  if (member->GetIsPrivate()) return owner == accessor ? 0 : VMStatus_IllegalAccessError;
   if (member->GetIsProtected() && accessor != NULL &&
       VMClass::AssignableFrom((VMClass*)accessor, (VMClass*)owner))
     return 0;
   if (accessor != NULL && owner != NULL && accessor->GetPackage() == owner->GetPackage() &&
       accessor->GetPackage() != NULL)
     return 0;
-  return VMStatus_IllegalAccessException;
+  return VMStatus_IllegalAccessError;
 }
 
 VMDataMember* VMConstantPool::GetConstField(VMLoadableClass* accessor, uint32_t index,
@@ -404,6 +409,24 @@ VMDataMember* VMConstantPool::GetConstField(VMLoadableClass* accessor, uint32_t 
 }
 
 namespace {
+
+/* The class a field or method reference names, loaded and prepared but not initialised:
+   only new, getstatic, putstatic and invokestatic initialise a class, and they do so
+   themselves (a member of a null receiver, or an interface call, initialises nothing).
+   A class that cannot be prepared leaves its failure pending with its name. */
+VMLoadableClass* LinkedClass(VMConstantPool* pool, uint32_t classIndex, VMStatus* status) {
+  VMLoadableClass* cls = pool->GetConstClass(classIndex, status, false);
+  if (cls == NULL || !cls->GetIsLoadable() || cls->GetIsPrepared()) return cls;
+  VMLoadableClass* failing = NULL;
+  *status = cls->Prepare(&failing);
+  if (*status == 0) return cls;
+  JNIEnv* env = VMUtils::GetHostFunctions()->GetCurrentEnv();
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  VMNameSpace* ns = cls->GetNameSpace();
+  if (thread != NULL && thread->GetException() == NULL && ns->GetIsInitialized())
+    thread->SetExceptionStatus(*status, (failing != NULL ? failing : cls)->GetDotName());
+  return NULL;
+}
 
 /* The object class of the referenced class's name space: methods named on an array
    class are the methods of java/lang/Object. */
@@ -421,7 +444,7 @@ VMDataMember* VMConstantPool::GetConstUnresolvedField(VMLoadableClass* accessor,
   Reference ref;
   if (!ReadReference(index, false, TYPE_FieldRef, &ref, status)) return NULL;
   if (ref.member != NULL) return (VMDataMember*)ref.member;
-  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
+  VMLoadableClass* cls = LinkedClass(this, ref.classIndex, status);
   if (cls == NULL) return NULL;
   if (!cls->GetIsLoadable()) {
     *status = VMStatus_NoSuchFieldError;  // arrays have no fields
@@ -429,9 +452,9 @@ VMDataMember* VMConstantPool::GetConstUnresolvedField(VMLoadableClass* accessor,
   }
   VMDataMember* field = cls->FindField(ref.name, ref.signature, false, NULL);
   // Compilers for newer targets name the class the access is made through, not the
-  // declaring one: look along the supertypes too (which initialises the interfaces met).
-  if (field == NULL)
-    field = cls->FindField(ref.name, ref.signature, true, VMUtils::GetHostFunctions()->GetCurrentEnv());
+  // declaring one: look along the supertypes too (preparing the interfaces met; the
+  // access itself initialises the declaring class).
+  if (field == NULL) field = cls->FindField(ref.name, ref.signature, true, NULL);
   if (field == NULL) {
     *status = VMStatus_NoSuchFieldError;
     return NULL;
@@ -454,7 +477,7 @@ VMMethod* VMConstantPool::GetConstMethod(VMLoadableClass* accessor, uint32_t ind
   Reference ref;
   if (!ReadReference(index, false, TYPE_MethodRef, &ref, status)) return NULL;
   if (ref.member != NULL) return (VMMethod*)ref.member;
-  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
+  VMLoadableClass* cls = LinkedClass(this, ref.classIndex, status);
   if (cls == NULL) return NULL;
   // An array class has the methods of java/lang/Object (clone of an array, for one).
   VMLoadableClass* searched = cls->GetIsLoadable() ? cls : ObjectClassOf(cls);
@@ -490,7 +513,7 @@ VMMethod* VMConstantPool::GetConstInterfaceMethod(uint32_t index, VMStatus* stat
   Reference ref;
   if (!ReadReference(index, false, TYPE_InterfaceMethodRef, &ref, status)) return NULL;
   if (ref.member != NULL) return (VMMethod*)ref.member;
-  VMLoadableClass* cls = GetConstClass(ref.classIndex, status, true);
+  VMLoadableClass* cls = LinkedClass(this, ref.classIndex, status);
   if (cls == NULL) return NULL;
   VMLoadableClass* object = ObjectClassOf(cls);
   VMLoadableClass* searched = cls->GetIsLoadable() ? cls : object;

@@ -66,6 +66,9 @@ class VMConstantPool : public VMArray {
   uint32_t SetConstUtf8(VMbyteArray* bytes);
   uint32_t SetConstInt(jint value);
   uint32_t SetConstFloat(jfloat value);
+  /* The same from the bits, which keep a signalling NaN as it is. */
+  uint32_t SetConstFloatBits(uint32_t bits);
+  uint32_t SetConstDoubleBits(uint64_t bits);
   uint32_t SetConstLong(jlong value);
   uint32_t SetConstDouble(jdouble value);
   uint32_t SetConstClass(uint16_t nameIndex);
@@ -123,7 +126,8 @@ class VMConstantPool : public VMArray {
   /* The collector's walk over the objects the pool refers to. */
   static WalkResult WalkReferences(VMword* slot, WalkCallback callback, void* context);
 
-  /* The access rule of a resolved member for an accessing class: 0 or 26. The special
+  /* The access rule of a resolved member for an accessing class: 0, or 10 (linkage fails
+     with IllegalAccessError, never the checked exception reflection throws). The special
      flag grants nothing (a private member is its own class's alone). */
   static VMStatus CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special);
 

@@ -241,12 +241,13 @@ void VMFrameGroup::SetNext(VMFrameGroup* next) {
 }
 
 VMFrameGroup* VMFrameGroup::AddNext(HHeap* heap, VMword* frameLimit, unsigned long bytes) {
+  // Groups of about 10 KB, or one sized for a larger frame (a method may have 65535
+  // words of locals): only a frame larger than any block the host gives overflows.
   unsigned long cap = Host()->GetMaxAllocSize();
-  if (cap > 10240) cap = 10240;
-  unsigned long max = cap - Overhead;
   // A frame needs room strictly below the limit, as the placement test asks.
-  if (max <= bytes) return NULL;
-  unsigned long size = max;
+  if (cap <= Overhead || cap - Overhead <= bytes + 4) return NULL;
+  unsigned long size = 10240 - Overhead;
+  if (size < bytes + 4) size = bytes + 4;
   VMFrameGroup* group = CreateInstance(heap, NULL, &size);
   if (group == NULL) return NULL;
   GetGroup(frameLimit)->SetNext(group);
@@ -380,6 +381,13 @@ VMByteCodeFrame* VMByteCodeFrame::NewFrameGroup(VMObject* synch, VMword* params,
   HHeap* heap = t->GetVM()->GetHeap();
   unsigned long need = m->GetStackBytes() + m->GetLocalBytes() + 52;
   VMFrameGroup* group = VMFrameGroup::GetNext(frameLimit);
+  if (group != NULL && (unsigned long)((uint8_t*)group->GetFrameLimit() - (uint8_t*)group->GetFrameStart()) <= need) {
+    // Kept from deeper calls but too small for this frame: it and the groups after it
+    // hold no frame (frames come and go in order), so they make way for one that fits.
+    VMFrameGroup::GetGroup(frameLimit)->SetNext(NULL);
+    group->Destroy(heap);
+    group = NULL;
+  }
   if (group == NULL) {
     unsigned long total = 0;
     for (VMFrameGroup* g = t->GetFrameGroup(); g != NULL; g = g->GetLink()) total += 4ul * g->GetActualSize();

@@ -23,8 +23,6 @@ namespace {
 const int kMaxExecuteNesting = 400;
 thread_local int executeNesting = 0;
 
-inline bool ObjectBit(VMword bits, uint32_t i) { return i < 32 && ((bits >> i) & 1) != 0; }
-
 }  // namespace
 
 /* ------------------------------------------------------------------------------------ */
@@ -213,10 +211,11 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
     thread->SetFrame(nf);
     VMObjectHandleArray* handles = thread->GetJNIHandleArray();
     uint32_t level = handles->GetCount();
-    VMword bits = method->GetObjectBits();
+    uint8_t map[256];
+    if (method->GetIsMoreParmsThanBits()) method->GetObjectWords(map);
     bool ok = true;
     for (uint32_t i = 0; i < method->GetParameterWords(); i++) {
-      if (!ObjectBit(bits, i) || args[i] == 0) continue;
+      if (!method->IsObjectWord(i, map) || args[i] == 0) continue;
       args[i] = (VMword)VMJniHandle::NewLocal(env, (VMObject*)args[i]);
       if (args[i] == 0) ok = false;
     }
@@ -226,7 +225,7 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
     if (!ok) {
       thread->SetExceptionStatus(VMStatus_OutOfMemoryError, NULL);
       memset(args, 0, resultBytes);
-    } else if (ObjectBit(bits, method->GetParameterWords())) {
+    } else if (method->GetReturnsObject()) {
       args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)args[0]);
     }
     handles->Clear(level);
@@ -258,14 +257,15 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
     thread->SetFrame(nf);
     VMObjectHandleArray* handles = thread->GetJNIHandleArray();
     uint32_t level = handles->GetCount();
-    VMword bits = method->GetObjectBits();
+    uint8_t map[256];
+    if (method->GetIsMoreParmsThanBits()) method->GetObjectWords(map);
     for (uint32_t i = 0; i < method->GetParameterWords(); i++) {
-      if (ObjectBit(bits, i) && args[i] != 0) args[i] = (VMword)VMJniHandle::NewLocal(env, (VMObject*)args[i]);
+      if (method->IsObjectWord(i, map) && args[i] != 0) args[i] = (VMword)VMJniHandle::NewLocal(env, (VMObject*)args[i]);
     }
     VMFrame::CallNativeMethod(env, method, args);
     thread->SetFrame(caller);
     nf->Destroy();
-    if (ObjectBit(bits, method->GetParameterWords())) args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)args[0]);
+    if (method->GetReturnsObject()) args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)args[0]);
     handles->Clear(level);
     if (thread->GetException() != NULL) ThrowException(caller, thread->GetException());
     return;

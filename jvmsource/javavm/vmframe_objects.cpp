@@ -590,15 +590,34 @@ VM_OPDEF(Op_invokevirtual_quick) {
   return InvokeVirtual(sp, pc, frame, false);
 }
 
+/* A super call of a class with the super flag runs the method its superclass has now,
+   which a class between the two may have gained since the caller was compiled against
+   the farther one. Constructors and the class's own methods are called as resolved. */
+static VMMethod* SuperCallTarget(VMLoadableClass* current, VMMethod* callee) {
+  VMLoadableClass* declaring = callee->GetDefinedIn();
+  VMLoadableClass* super = current->GetSuper();
+  if (declaring == current || declaring == super || super == NULL || !current->GetIsSuper()) return callee;
+  VMLiteralTable* literals = current->GetNameSpace()->GetLiterals();
+  if (literals == NULL || callee->GetName() == literals->GetInit()) return callee;
+  // Only when the method lies farther up the superclasses than the direct one.
+  bool farther = false;
+  for (VMLoadableClass* c = super->GetSuper(); c != NULL && !farther; c = c->GetSuper()) farther = c == declaring;
+  if (!farther) return callee;
+  VMMethod* m = super->FindMethod(callee->GetName(), callee->GetSignature(), true);
+  return m != NULL && !m->GetIsStatic() ? m : callee;
+}
+
 VM_OPDEF(Op_invokespecial) {
   (void)locals;
   frame->stack = sp;
   frame->codePointer = pc;
   VMStatus status = 0;
   VMConstantPool* pool = frame->method->GetConstantPool();
-  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, true);
+  VMLoadableClass* current = frame->method->GetDefinedIn();
+  VMMethod* callee = pool->GetConstMethod(current, U16(pc + 1), &status, true);
   if (callee == NULL) return FailResolve(frame, pc, 3, status);
   if (callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  callee = SuperCallTarget(current, callee);
   uint32_t paramBytes = callee->GetParameterBytes();
   VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
   if (receiver == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
@@ -641,26 +660,40 @@ VM_OPDEF(Op_invokeinterface) {
   VMLiteral* name = iface->GetName();
   VMLiteral* signature = iface->GetSignature();
   VMMethod* target = NULL;
+  // The call site remembers the slot of its last receiver's method. Only a public method
+  // implements an interface method: a receiver whose table holds, at that slot, a
+  // package-private method of the same name (a superclass's, from another package) is
+  // searched as well.
   uint32_t cached = pc[4];
   if (cached < size) {
     VMMethod* m = table->Get(cached);
-    if (m != NULL && m->GetName() == name && m->GetSignature() == signature) target = m;
+    if (m != NULL && m->GetName() == name && m->GetSignature() == signature && m->GetIsPublic()) target = m;
   }
+  bool hidden = false;
   if (target == NULL) {
     for (uint32_t s = size; s-- > 0;) {
       VMMethod* m = table->Get(s);
-      if (m != NULL && m->GetName() == name && m->GetSignature() == signature) {
-        target = m;
-        // Written through the code array: the handler's pc may be a copy. No lock: a
-        // racing reader at worst finds a stale slot and searches.
-        uint8_t* cache = (uint8_t*)frame->method->GetCode()->FindElement(frame->GetPC(false) + 4, 0u);
-        *cache = (uint8_t)s;
-        break;
+      if (m == NULL || m->GetName() != name || m->GetSignature() != signature) continue;
+      if (!m->GetIsPublic()) {
+        hidden = true;
+        continue;
       }
+      target = m;
+      // Written through the code array: the handler's pc may be a copy. No lock: a
+      // racing reader at worst finds a stale slot and searches.
+      uint8_t* cache = (uint8_t*)frame->method->GetCode()->FindElement(frame->GetPC(false) + 4, 0u);
+      *cache = (uint8_t)s;
+      break;
     }
   }
-  if (target == NULL) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);
-  if (!target->GetIsPublic()) return Fail(frame, pc, 5, VMStatus_IllegalAccessError);
+  if (target == NULL) {
+    if (hidden) return Fail(frame, pc, 5, VMStatus_IllegalAccessError);
+    // A class that implements the interface but not this method of it was compiled
+    // against an older interface; any other receiver is of the wrong class.
+    VMLoadableClass* declaring = iface->GetDefinedIn();
+    bool implements = cls->GetIsLoadable() && declaring != NULL && ((VMLoadableClass*)cls)->Implements(declaring);
+    return Fail(frame, pc, 5, implements ? VMStatus_AbstractMethodError : VMStatus_IncompatibleClassChangeError);
+  }
   if (target->GetIsStatic()) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);
   return Dispatch(sp, pc, frame, 5, target, target->GetIsSynchronized() ? receiver : NULL, paramBytes);
 }
@@ -688,7 +721,10 @@ VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* ne
   VMword area[260];
   VMObjectHandleArray* handles = thread->GetJNIHandleArray();
   uint32_t level = handles->GetCount();
-  VMword bits = method->GetObjectBits();
+  // A method with more argument words than the masks hold has its words classified one
+  // by one from its descriptor.
+  uint8_t map[256];
+  if (method->GetIsMoreParmsThanBits()) method->GetObjectWords(map);
   bool ok = true;
   // References become local references before the stack pointer moves to the result:
   // until then the argument words are what a walk of this frame expects.
@@ -698,7 +734,7 @@ VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* ne
   }
   for (uint32_t i = 0; ok && i < words; i++) {
     VMword w = args[i];
-    if (i < 32 && ((bits >> i) & 1) && w != 0) {
+    if (method->IsObjectWord(i, map) && w != 0) {
       w = (VMword)VMJniHandle::NewLocal(env, (VMObject*)w);
       if (w == 0) ok = false;
     }
@@ -722,7 +758,7 @@ VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* ne
   VMCallNativeFunction(method->GetNativeAddress(), env, area, method->GetTwoWordBits() << extra,
                        method->GetFloatBits() << extra, words + extra, method->GetReturnType());
   thread->SetFrame(frame);
-  if (words < 32 && ((bits >> words) & 1))
+  if (method->GetReturnsObject())
     args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)area[0]);
   else
     memcpy(args, area, resultBytes);

@@ -135,7 +135,12 @@ std::string World::TakeException(Outcome* into) {
   if (into != nullptr) {
     into->exception = e;
     into->message = Text((VMObject*)e->GetMessage());
-    VMObject* cause = cls != nullptr && cls->GetCreateSize() > 2 ? (VMObject*)e->GetWord(2) : nullptr;
+    // Only a reference word can hold a wrapped exception: a user exception's own field
+    // there is an int.
+    VMboolArray* refs = cls != nullptr ? cls->GetCreateBits() : nullptr;
+    VMObject* cause = cls != nullptr && cls->GetCreateSize() > 2 && refs != nullptr && refs->Get(2)
+                          ? (VMObject*)e->GetWord(2)
+                          : nullptr;
     if (cause != nullptr && cause->GetHasClass()) {
       char* causeName = cause->GetClass()->GetDotNameUTF8();
       into->cause = causeName != nullptr ? causeName : "";

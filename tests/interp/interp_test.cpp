@@ -14,6 +14,7 @@
 #include "vmclass.h"
 #include "vmconstantpool.h"
 #include "vmhandlearray.h"
+#include "vmjavalangstring.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
 

@@ -165,22 +165,22 @@ TEST_F(ConstantPoolTest, MemberReferencesAndAccess) {
   VMStatus status = 0;
 
   EXPECT_EQ(nullptr, pool->GetConstField(user, priv, &status));
-  EXPECT_EQ(VMStatus_IllegalAccessException, status);
+  EXPECT_EQ(VMStatus_IllegalAccessError, status);
   EXPECT_EQ(VMConstantPool::TYPE_FieldRef, pool->GetConstType(priv)) << "a failure changes nothing";
   VMDataMember* f = pool->GetConstField(user, pub, &status);
   ASSERT_NE(nullptr, f) << status;
   EXPECT_EQ(world.Shell("t/A"), f->GetDefinedIn());
   EXPECT_EQ(f, pool->GetConstResolvedField(pub));
   EXPECT_EQ(nullptr, pool->GetConstField(user, pkg, &status));
-  EXPECT_EQ(VMStatus_IllegalAccessException, status);
+  EXPECT_EQ(VMStatus_IllegalAccessError, status);
   EXPECT_EQ(nullptr, pool->GetConstField(user, none, &status));
   EXPECT_EQ(VMStatus_NoSuchFieldError, status);
 
   // A private method is its own class's alone, with invokespecial's flag or without.
   EXPECT_EQ(nullptr, pool->GetConstMethod(user, secret, &status, false));
-  EXPECT_EQ(VMStatus_IllegalAccessException, status);
+  EXPECT_EQ(VMStatus_IllegalAccessError, status);
   EXPECT_EQ(nullptr, pool->GetConstMethod(user, secret, &status, true));
-  EXPECT_EQ(VMStatus_IllegalAccessException, status);
+  EXPECT_EQ(VMStatus_IllegalAccessError, status);
   EXPECT_EQ(VMConstantPool::TYPE_MethodRef, pool->GetConstType(secret));
   // The constructor of the class named, as invokespecial asks for it.
   VMMethod* init = pool->GetConstMethod(user, superInit, &status, true);
@@ -246,7 +246,7 @@ TEST_F(ConstantPoolTest, PrivateMethodsStayWithTheirClass) {
   for (bool special : {false, true, false}) {
     VMStatus status = 0;
     EXPECT_EQ(nullptr, pool->GetConstMethod(user, secret, &status, special)) << special;
-    EXPECT_EQ(VMStatus_IllegalAccessException, status) << special;
+    EXPECT_EQ(VMStatus_IllegalAccessError, status) << special;
   }
   VMLoadableClass* owner = Loaded("t/A");
   VMStatus status = 0;

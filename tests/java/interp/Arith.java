@@ -112,4 +112,67 @@ public class Arith {
     public static int i2b(int a) { return (byte) a; }
     public static int i2c(int a) { return (char) a; }
     public static int i2s(int a) { return (short) a; }
+
+    /* The cases the differential test compares with the JDK: run() and every single
+       operation above over operands at the edges. */
+    static int[] IA = {0, 1, -1, 2, -7, 7, 31, 32, 33, -33, Integer.MIN_VALUE, Integer.MAX_VALUE, 0x1FF, 0x12345678};
+    static long[] LA = {0L, 1L, -1L, -7L, 64L, 65L, Long.MIN_VALUE, Long.MAX_VALUE, 0xFFFFFFFFL, 0x100000000L};
+    static float[] FA = {0f, -0f, 1f, -5.5f, 2f, 0.1f, 1e10f, 3e9f, -2147483904f, Float.NaN, Float.POSITIVE_INFINITY,
+                         Float.NEGATIVE_INFINITY, Float.MIN_VALUE, Float.MAX_VALUE, 16777217f};
+    static double[] DA = {0.0, -0.0, 1.0, 1.1107651257113993e-16, 1e308, 10.0, -5.5, 2.0, 1e19, 9.223372036854775807E18,
+                          -9.223372036854775808E18, Double.NaN, Double.POSITIVE_INFINITY, Double.MIN_VALUE, 2147483647.5};
+
+    public static int cases() { return IA.length * IA.length; }
+
+    public static int i(int n) {
+        int a = IA[n / IA.length], b = IA[n % IA.length];
+        switch (n % 9) {
+            case 0: return n == 0 ? run() : idivide(a, b);
+            case 1: return iremainder(a, b);
+            case 2: return shl(a, b);
+            case 3: return i2b(a + b) * 100000 + i2c(a - b);
+            case 4: return i2s(a * b);
+            case 5: return lcmp(LA[n % LA.length], LA[(n / 7) % LA.length]);
+            case 6: return fcmpg(FA[n % FA.length], FA[(n / 5) % FA.length]) * 10 + fcmpl(FA[n % FA.length], FA[(n / 5) % FA.length]);
+            case 7: return f2i(FA[n % FA.length]) ^ d2i(DA[n % DA.length]);
+            default: return (a >> b) + (a >>> b) * 3;
+        }
+    }
+
+    public static long l(int n) {
+        long a = LA[n % LA.length], b = LA[(n / LA.length) % LA.length];
+        switch (n % 6) {
+            case 0: return ldivide(a, b == 0 ? 1 : b) + (b == 0 ? lremainder(a, b) : 0);
+            case 1: return lremainder(a, b);
+            case 2: return lshl(a, IA[n % IA.length]);
+            case 3: return lushr(a, IA[n % IA.length]);
+            case 4: return f2l(FA[n % FA.length]);
+            default: return d2l(DA[n % DA.length]) - a * b;
+        }
+    }
+
+    public static float f(int n) {
+        float a = FA[n % FA.length], b = FA[(n / FA.length) % FA.length];
+        switch (n % 7) {
+            case 0: return fadd(a, b);
+            case 1: return fmul(a, b);
+            case 2: return frem(a, b);
+            case 3: return fneg(a);
+            case 4: return l2f(LA[n % LA.length] * 0x1000001L + 1);
+            case 5: return i2f(IA[n % IA.length]);
+            default: return d2f(DA[n % DA.length]);
+        }
+    }
+
+    public static double d(int n) {
+        double a = DA[n % DA.length], b = DA[(n / DA.length) % DA.length];
+        switch (n % 6) {
+            case 0: return dadd(a, b);
+            case 1: return dmul(a, b);
+            case 2: return ddiv(a, b);
+            case 3: return drem(a, b);
+            case 4: return dneg(a);
+            default: return l2d(LA[n % LA.length] + 1);
+        }
+    }
 }

@@ -9,4 +9,9 @@ public class Consts {
     public static final String S = "constant";
     public static final boolean Z = true;
     public static int plain = 9;
+
+    /* The cases the differential test compares with the JDK. */
+    public static int cases() { return 2; }
+
+    public static long l(int n) { return n == 0 ? I + J : (long) (F * D * 1000) + S.length() + (Z ? plain : 0); }
 }

@@ -206,4 +206,34 @@ public class Flow {
             return n > 0 ? 1 : 2;
         }
     }
+
+    /* The cases the differential test compares with the JDK. */
+    static int[] KEYS = {Integer.MIN_VALUE, -1000000, -7, -3, -2, -1, 0, 1, 2, 3, 4, 10, 1000, 65536, 1 << 30,
+                         Integer.MAX_VALUE - 1, Integer.MAX_VALUE};
+
+    public static int cases() { return 3 * KEYS.length; }
+
+    public static int i(int n) {
+        int key = KEYS[n % KEYS.length];
+        switch (n / KEYS.length) {
+            case 0: return table(key) * 10000 + extremes(key) * 100 + lookup(key);
+            case 1: {
+                int m = n % KEYS.length;
+                return loops(m) * 1000 + labelled(m) + finallyPaths(m % 3) * 7 + nestedFinally(m % 4) + finallyOverrides(m % 3 - 1);
+            }
+            default: {
+                int m = n % KEYS.length;
+                switch (m % 8) {
+                    case 0: return firstInstruction(key, m - 8);
+                    case 1: return callerCatches(m);
+                    case 2: return catchOrder(m % 3);
+                    case 3: return escapes(m - 11);
+                    case 4: return recurse(m * 100);
+                    case 5: return fib(m + 3);
+                    case 6: return overflow();
+                    default: return firstInstruction(m, key);
+                }
+            }
+        }
+    }
 }

@@ -3420,4 +3420,9 @@ public class Huge {
         }
         return x;
     }
+
+    /* The cases the differential test compares with the JDK. */
+    public static int cases() { return 4; }
+
+    public static int i(int n) { return run(n * 5); }
 }

@@ -81,6 +81,24 @@ public class Init {
         }
         return r;
     }
+
+    /* The cases the differential test compares with the JDK, in order: later cases see
+       what earlier ones initialised. */
+    public static int cases() { return 8; }
+
+    public static int i(int n) {
+        switch (n) {
+            case 0: return order();
+            case 1: return noInitByTypeTests(null);
+            case 2: return touchLazy();
+            case 3: return failing();
+            case 4: return failing();
+            case 5: return failingCaught();
+            case 6: return errorThrown();
+            case 7: return subOfBroken() * 10000 + order();
+        }
+        return -777;
+    }
 }
 
 class InitSuper {

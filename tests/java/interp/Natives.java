@@ -88,4 +88,14 @@ public class Natives {
     }
 
     public static int back(int depth) { return depth <= 0 ? 0 : 1 + callsBack(depth - 1); }
+
+    /* Java, native, Java, native... deeper than the host's stack may go: a
+       StackOverflowError, caught here; then the same machine goes on. */
+    public static int backCaught(int depth) {
+        try {
+            return back(depth);
+        } catch (StackOverflowError e) {
+            return -1;
+        }
+    }
 }

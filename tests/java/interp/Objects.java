@@ -158,4 +158,19 @@ public class Objects {
         so = "set";
         return si;
     }
+
+    /* The cases the differential test compares with the JDK. */
+    public static int cases() { return 4; }
+
+    public static int i(int n) {
+        switch (n) {
+            case 0: return run();
+            case 1: return bump() * 100 + (int) sl;
+            case 2: return new Square(3).scale(2) * 100 + new Rect(2, 5).twice();
+            case 3: return new Objects(4).inner().get() + Base.created;
+        }
+        return -777;
+    }
+
+    public static double d(int n) { return n == 1 ? sd : (n == 3 ? new Square(n).area() / (double) Base.created : -1.0); }
 }

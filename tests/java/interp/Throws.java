@@ -44,4 +44,29 @@ public class Throws {
             }
         }
     }
+
+    /* The cases the differential test compares with the JDK. */
+    public static int cases() { return 16; }
+
+    public static int i(int n) {
+        switch (n) {
+            case 0: return caughtAll();
+            case 1: return npe();
+            case 2: return npeField();
+            case 3: return aioobe(3);
+            case 4: return aioobe(-1);
+            case 5: return aioobeLoad(Integer.MIN_VALUE);
+            case 6: return ase();
+            case 7: return nase(-1);
+            case 8: return cce();
+            case 9: return arith(ZERO);
+            case 10: return npeThrow();
+            case 11: return npeArrayLength();
+            case 12: return nullMonitor();
+            case 13: return hugeArray(0x7FFFFFFF);
+            case 14: return nestedSync("a", "b");
+            case 15: return (int) arithLong(ZERO);
+        }
+        return -777;
+    }
 }

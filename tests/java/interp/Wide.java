@@ -355,4 +355,9 @@ public class Wide {
     }
 
     public static int deepMany(int depth) { return depth == 0 ? manyLocals(1) : deepMany(depth - 1); }
+
+    /* The cases the differential test compares with the JDK. */
+    public static int cases() { return 4; }
+
+    public static int i(int n) { return n % 2 == 0 ? manyLocals(n * 13 - 5) : deepMany(n * 10); }
 }

@@ -1,0 +1,5 @@
+package interp;
+
+public interface DispFace {
+    int m();
+}

@@ -1,0 +1,5 @@
+package interp.other;
+
+public class DispC extends DispB {
+    public int m() { return 3; }
+}

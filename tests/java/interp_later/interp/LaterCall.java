@@ -1,0 +1,5 @@
+package interp;
+
+class LaterCall {
+    static int run() { return ((LaterFace) new LaterImpl()).two(); }
+}

@@ -1,0 +1,6 @@
+package interp;
+
+/* Abstract now: nothing makes one. */
+abstract class LaterMaker {
+    int make() { return 6; }
+}
