@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 
+#include "vmbasicblock_verify.h"
 #include "vmclass.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
@@ -132,6 +133,50 @@ VMStatus Machine::Prepare(const std::string& name) {
   VMLoadableClass* cls = world.Class(name.c_str());
   if (cls == nullptr) return -1;
   return cls->Prepare(nullptr);
+}
+
+bool Judge::Create() { return world.Create(std::string(PUX_BUILD_DIR) + "/classlib.zip"); }
+
+void Judge::Destroy() {
+  for (VMLoadableClass* c : loose) world.DropLoose(c);
+  loose.clear();
+  world.Destroy();
+}
+
+std::string Judge::Stage(VMMethod* m) {
+  if (VMStatus s = VMBasicBlock::BuildBlocks(m)) return s == VMStatus_VerifyError ? "flow" : "flow " + std::to_string(s);
+  if (VMStatus s = verify::CheckKinds(m)) return s == VMStatus_VerifyError ? "kinds" : "kinds " + std::to_string(s);
+  if (VMStatus s = verify::CheckTypes(m)) return s == VMStatus_VerifyError ? "types" : "types " + std::to_string(s);
+  return "ok";
+}
+
+std::string Judge::Verdict(const MethodSpec& spec, classfile_test::ClassBuilder* given, VMMethod** method) {
+  classfile_test::ClassBuilder local;
+  classfile_test::ClassBuilder& b = given != nullptr ? *given : local;
+  std::string name = "vt/J" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+  b.thisClass = b.Class(name);
+  b.superClass = b.Class("java/lang/Object");
+  b.AddMethod(spec.access, spec.name, spec.descriptor,
+              {classfile_test::Attribute{b.Utf8("Code"), b.Code(spec.maxStack, spec.maxLocals, spec.code, spec.handlers)}});
+  Bytes bytes = b.Build();
+  VMLoadableClass* shell = world.LooseShell(name.c_str());
+  if (shell == nullptr) return "no shell";
+  loose.push_back(shell);
+  VMStatus s = world.loader->Load(shell, bytes.data(), (uint32_t)bytes.size());
+  if (s != 0) return "load " + std::to_string(s);
+  VMMethod* m = shell->FindMethod(world.Lit(spec.name.c_str()), world.Lit(spec.descriptor.c_str()), false);
+  if (m == nullptr) return "no method";
+  if (method != nullptr) *method = m;
+  return Stage(m);
+}
+
+std::string Judge::Verdict(const Bytes& code, uint16_t stack, uint16_t locals, const char* descriptor) {
+  MethodSpec spec;
+  spec.code = code;
+  spec.maxStack = stack;
+  spec.maxLocals = locals;
+  spec.descriptor = descriptor;
+  return Verdict(spec);
 }
 
 }  // namespace verifier_test
