@@ -663,23 +663,28 @@ void Invoke(Walk& w, uint8_t op, uint32_t index, uint32_t pc) {
   if (r == 'J' || r == 'D') Push(w, kScalar);
 }
 
-/* The merge of the state before an instruction into the handlers whose ranges cover it. */
+/* The merge of the state before an instruction into the handlers whose ranges cover it;
+   an entry with the handler and catch type of one already merged here adds nothing. */
 void MergeHandlers(Walk& w, uint32_t pc) {
+  uint32_t lastHandler = 0xFFFFFFFFu, lastType = kTop;
   for (uint32_t e = 0; e < w.handlerCount; e++) {
     VMExceptionHandler* h = w.handlers->Get(e);
     if (pc < h->GetStartPc() || pc >= h->GetEndPc()) continue;
-    VMBasicBlock* handler = flow::FindFast(w.info, h->GetHandlerPc());
-    Check(w, handler != NULL);
     if (w.catchTypes[e] == 0) {
       uint32_t index = h->GetCatchTypeIndex();
       uint32_t type = index == 0 ? w.throwableType : ClassEntryType(w, index);
       Check(w, Assignable(w, type, w.throwableType));
       w.catchTypes[e] = type;
     }
+    if (h->GetHandlerPc() == lastHandler && w.catchTypes[e] == lastType) continue;
+    lastHandler = h->GetHandlerPc();
+    lastType = w.catchTypes[e];
+    VMBasicBlock* handler = flow::FindFast(w.info, lastHandler);
+    Check(w, handler != NULL);
     w.pair[0] = w.cur[0];
     w.pair[1] = 1;
     memcpy(Locals(w, w.pair), Locals(w, w.cur), w.L * 4);
-    Stack(w, w.pair)[0] = w.catchTypes[e];
+    Stack(w, w.pair)[0] = lastType;
     MergeInto(w, handler->GetPosition(), w.pair);
   }
 }
