@@ -74,6 +74,9 @@ struct Name {
 
 /* The walk of one method. Everything it allocates is raw host memory of the class's
    heap, released by Release on every path. */
+/* Names a method usually meets fit in the walk's own tables; more move to the heap. */
+enum : uint32_t { kInlineNames = 48, kInlineHash = 128 };
+
 struct Walk {
   VMMethod* method;
   VMLoadableClass* cls;
@@ -89,13 +92,14 @@ struct Walk {
   uint32_t handlerCount;
   verify::Cursor* cursor;
   uint32_t blocks, L, M, width;
+  uint32_t* storage;  // one block holding the six arrays below
   uint32_t* entries;  // blocks x width
   uint32_t* exits;    // width per jsr or ret block
   uint32_t* exitOf;   // per block: its exit state's position + 1, or 0
-  uint8_t* marks;     // per block
   uint32_t* cur;
   uint32_t* pair;
   uint32_t* catchTypes;  // per handler, 0 until known
+  uint8_t* marks;        // per block
   uint32_t lowest;
   bool localsChanged;
   Name* names;
@@ -106,13 +110,16 @@ struct Walk {
   uint32_t textRoom;
   char* sig;   // the signature being walked
   uint32_t sigRoom;
-  uint32_t objectType, stringType, throwableType, returnType;
+  uint32_t objectType, stringType, returnType;
+  uint32_t throwableType;  // 0 until needed
   uint32_t primitiveArrays[12];  // by newarray code
   VMLiteral* objectName;
-  VMLiteral* cloneableName;
-  VMLiteral* serializableName;
+  VMLiteral* cloneableName;     // NULL until needed
+  VMLiteral* serializableName;  // NULL until needed
   VMLiteral* initName;
   bool inInit;  // a constructor of a class other than java/lang/Object
+  Name inlineNames[kInlineNames];
+  uint32_t inlineHash[kInlineHash];
 };
 
 /* ---- memory ---- */
@@ -135,9 +142,11 @@ void Free(Walk& w, void* block) {
 }
 
 void Release(Walk& w) {
-  void* blocks[] = {w.entries, w.exits, w.exitOf, w.marks, w.cur, w.pair, w.catchTypes, w.names, w.hash, w.text,
-                    w.sig};
-  for (void* b : blocks) Free(w, b);
+  Free(w, w.storage);
+  if (w.names != w.inlineNames) Free(w, w.names);
+  if (w.hash != w.inlineHash) Free(w, w.hash);
+  Free(w, w.text);
+  Free(w, w.sig);
 }
 
 /* A scratch buffer of at least n bytes (its old content is not kept). */
@@ -173,31 +182,29 @@ uint32_t Slot(VMLiteral* l, uint32_t room) { return (uint32_t)(((uintptr_t)l >> 
 
 uint32_t NameType(Walk& w, VMLiteral* literal) {
   Check(w, literal != NULL && literal->UTF8Length() != 0);
-  if (w.hash != NULL) {
-    for (uint32_t i = Slot(literal, w.hashRoom);; i = (i + 1) & (w.hashRoom - 1)) {
-      uint32_t e = w.hash[i];
-      if (e == 0) break;
-      if (w.names[e - 1].literal == literal) return kRef | (e - 1);
-    }
+  for (uint32_t i = Slot(literal, w.hashRoom);; i = (i + 1) & (w.hashRoom - 1)) {
+    uint32_t e = w.hash[i];
+    if (e == 0) break;
+    if (w.names[e - 1].literal == literal) return kRef | (e - 1);
   }
   Check(w, w.nameCount < kPayload);
   if (w.nameCount == w.nameRoom) {
-    uint32_t room = w.nameRoom == 0 ? 32 : w.nameRoom * 2;
+    uint32_t room = w.nameRoom * 2;
     Name* grown = (Name*)Allocate(w, (uint64_t)room * sizeof(Name));
-    if (w.nameCount != 0) memcpy(grown, w.names, w.nameCount * sizeof(Name));
-    Free(w, w.names);
+    memcpy(grown, w.names, w.nameCount * sizeof(Name));
+    if (w.names != w.inlineNames) Free(w, w.names);
     w.names = grown;
     w.nameRoom = room;
   }
   if ((w.nameCount + 1) * 2 > w.hashRoom) {
-    uint32_t room = w.hashRoom == 0 ? 64 : w.hashRoom * 2;
+    uint32_t room = w.hashRoom * 2;
     uint32_t* grown = (uint32_t*)Allocate(w, (uint64_t)room * 4);
     for (uint32_t n = 0; n < w.nameCount; n++) {
       uint32_t i = Slot(w.names[n].literal, room);
       while (grown[i] != 0) i = (i + 1) & (room - 1);
       grown[i] = n + 1;
     }
-    Free(w, w.hash);
+    if (w.hash != w.inlineHash) Free(w, w.hash);
     w.hash = grown;
     w.hashRoom = room;
   }
@@ -260,6 +267,19 @@ uint32_t ArrayOf(Walk& w, uint32_t t) {
   return NameTypeOf(w, out, n);
 }
 
+/* Names the walk needs now and then, made on first use. */
+uint32_t ThrowableType(Walk& w) {
+  if (w.throwableType == 0) w.throwableType = NameTypeOf(w, "java/lang/Throwable", 19);
+  return w.throwableType;
+}
+bool IsArrayInterface(Walk& w, VMLiteral* name) {
+  if (w.cloneableName == NULL) {
+    w.cloneableName = Intern(w, "java/lang/Cloneable", 19);
+    w.serializableName = Intern(w, "java/io/Serializable", 20);
+  }
+  return name == w.cloneableName || name == w.serializableName;
+}
+
 /* The class of a type's name (never an array's), loaded with its superclasses. A class
    that cannot be had fails the method with the status of its loading. */
 VMLoadableClass* ClassOf(Walk& w, uint32_t t) {
@@ -313,7 +333,7 @@ bool Assignable(Walk& w, uint32_t from, uint32_t to) {
       to = te;
       continue;
     }
-    if (fromArray) return t == w.cloneableName || t == w.serializableName || ClassOf(w, to)->GetIsInterface();
+    if (fromArray) return IsArrayInterface(w, t) || ClassOf(w, to)->GetIsInterface();
     return ClassAssignable(w, from, to);
   }
 }
@@ -505,6 +525,18 @@ uint32_t FieldTypeEnd(Walk& w, const char* text, uint32_t length, uint32_t at) {
   return p + 1;
 }
 
+/* Whether a value may be stored where the field type at text[0, length) is declared,
+   known without making a name: a made object where java/lang/Object is declared, or a
+   value of exactly the declared type. */
+bool PlainlyAssignable(Walk& w, uint32_t value, const char* text, uint32_t length) {
+  if (value == kNull) return true;
+  if (!IsRefType(value)) return false;
+  VMLiteral* l = LiteralOf(w, value);
+  if (text[0] == '[') return l->equalsUTF8(text, length);
+  if (length < 3) return false;
+  return (length == 18 && memcmp(text, "Ljava/lang/Object;", 18) == 0) || l->equalsUTF8(text + 1, length - 2);
+}
+
 /* ---- the instructions ---- */
 
 /* The element letter a primitive array instruction needs, or 'L' for references. */
@@ -614,7 +646,8 @@ void Invoke(Walk& w, uint8_t op, uint32_t index, uint32_t pc) {
     uint32_t end = FieldTypeEnd(w, text, length, at);
     if (text[at] == 'L' || text[at] == '[') {
       uint32_t value = stack[word];
-      if (value != kNull) Check(w, Assignable(w, value, FieldType(w, text + at, end - at, NULL)));
+      if (!PlainlyAssignable(w, value, text + at, end - at))
+        Check(w, Assignable(w, value, FieldType(w, text + at, end - at, NULL)));
       word += 1;
     } else {
       word += (text[at] == 'J' || text[at] == 'D') ? 2 : 1;
@@ -672,8 +705,8 @@ void MergeHandlers(Walk& w, uint32_t pc) {
     if (pc < h->GetStartPc() || pc >= h->GetEndPc()) continue;
     if (w.catchTypes[e] == 0) {
       uint32_t index = h->GetCatchTypeIndex();
-      uint32_t type = index == 0 ? w.throwableType : ClassEntryType(w, index);
-      Check(w, Assignable(w, type, w.throwableType));
+      uint32_t type = index == 0 ? ThrowableType(w) : ClassEntryType(w, index);
+      Check(w, Assignable(w, type, ThrowableType(w)));
       w.catchTypes[e] = type;
     }
     if (h->GetHandlerPc() == lastHandler && w.catchTypes[e] == lastType) continue;
@@ -896,7 +929,11 @@ uint32_t Step(Walk& w, uint8_t op, const uint8_t* at, uint32_t pc) {
       Push(w, kScalar);
       break;
     }
-    case OP_athrow: Check(w, Assignable(w, Pop(w), w.throwableType)); break;
+    case OP_athrow: {
+      uint32_t thrown = Pop(w);
+      Check(w, Assignable(w, thrown, ThrowableType(w)));
+      break;
+    }
     case OP_checkcast: {
       uint32_t type = ClassEntryType(w, verify::U2(o));
       Check(w, IsInitialized(Pop(w)));
@@ -1078,25 +1115,30 @@ void Run(Walk& w) {
   Check(w, w.objectName != NULL && w.initName != NULL);
   w.objectType = NameType(w, w.objectName);
   w.stringType = NameType(w, literals->GetJava_lang_String());
-  w.throwableType = NameTypeOf(w, "java/lang/Throwable", 19);
-  w.cloneableName = Intern(w, "java/lang/Cloneable", 19);
-  w.serializableName = Intern(w, "java/io/Serializable", 20);
   w.inInit = w.method->GetName() == w.initName && w.cls->GetName() != w.objectName;
 
   w.width = 2 + w.L + w.M;
-  w.entries = (uint32_t*)Allocate(w, (uint64_t)w.blocks * w.width * 4);
-  w.marks = (uint8_t*)Allocate(w, w.blocks);
-  w.exitOf = (uint32_t*)Allocate(w, (uint64_t)w.blocks * 4);
   uint32_t exits = 0;
   for (uint32_t i = 0; i < w.blocks; i++) {
     VMBasicBlock* b = w.index->Get(i);
     Check(w, b->GetPosition() == i);
+    if (b->GetIsRet() || b->GetIsJsr()) exits++;
+  }
+  // One block for the states and the per-block words; the marks (bytes) go last.
+  uint64_t words = ((uint64_t)w.blocks + exits + 2) * w.width + w.blocks + w.handlerCount;
+  w.storage = (uint32_t*)Allocate(w, words * 4 + w.blocks);
+  w.entries = w.storage;
+  w.exits = w.entries + (uint64_t)w.blocks * w.width;
+  w.cur = w.exits + (uint64_t)exits * w.width;
+  w.pair = w.cur + w.width;
+  w.exitOf = w.pair + w.width;
+  w.catchTypes = w.exitOf + w.blocks;
+  w.marks = (uint8_t*)(w.catchTypes + w.handlerCount);
+  exits = 0;
+  for (uint32_t i = 0; i < w.blocks; i++) {
+    VMBasicBlock* b = w.index->Get(i);
     if (b->GetIsRet() || b->GetIsJsr()) w.exitOf[i] = ++exits;
   }
-  w.exits = (uint32_t*)Allocate(w, (uint64_t)exits * w.width * 4);
-  w.cur = (uint32_t*)Allocate(w, (uint64_t)w.width * 4);
-  w.pair = (uint32_t*)Allocate(w, (uint64_t)w.width * 4);
-  w.catchTypes = (uint32_t*)Allocate(w, (uint64_t)w.handlerCount * 4);
 
   EntryState(w);
   w.lowest = w.blocks;
@@ -1133,6 +1175,10 @@ VMStatus verify::CheckTypes(VMMethod* method) {
   w.handlerCount = w.handlers != NULL ? w.handlers->GetSize() : 0;
   w.L = method->GetLocalWords() - 2;
   w.M = method->GetStackWords() - 2;
+  w.names = w.inlineNames;
+  w.nameRoom = kInlineNames;
+  w.hash = w.inlineHash;
+  w.hashRoom = kInlineHash;
   verify::Cursor cursor(method->GetCode());
   w.cursor = &cursor;
   VMErrorCatcher catcher;

@@ -13,7 +13,7 @@ namespace {
 /* A name that begins with '<' is one of the two special methods. */
 void CheckName(VMMethod* method, VMErrorCatcher& catcher) {
   VMLiteral* name = method->GetName();
-  catcher.Verify(name != NULL && name->GetCount() > 0);
+  catcher.Verify(name != NULL && name->UTF8Length() > 0);
   if (name->GetFirstChar() != '<') return;
   VMLiteralTable* literals = method->GetDefinedIn()->GetNameSpace()->GetLiterals();
   catcher.Verify(literals != NULL && (name == literals->GetInit() || name == literals->GetClinit()));

@@ -405,14 +405,17 @@ static void VerifyOp_return(State* s) {
 
 namespace {
 
-/* The signature of a member reference of the given kind (flow analysis checked the index
-   and the kind already; they are cheap to check again). */
-VMLiteral* MemberSignature(State* s, uint32_t index, int16_t kind) {
+/* The signature (and the name) of a member reference of the given kind, read together
+   (flow analysis checked the index and the kind already; they are cheap to check again). */
+VMLiteral* MemberSignature(State* s, uint32_t index, int16_t kind, VMLiteral** name = NULL) {
   Check(s, index < s->PoolCount);
   int16_t t = s->Pool->GetConstType(index);
   Check(s, t == kind || t == -kind);
-  VMLiteral* signature = s->Pool->GetConstSignature(s->Class, index);
-  Check(s, signature != NULL && signature->UTF8Length() != 0);
+  VMLiteral* memberName = NULL;
+  VMLiteral* signature = NULL;
+  Check(s, s->Pool->GetMemberRef(index, &memberName, &signature) != NULL);
+  Check(s, memberName != NULL && signature != NULL && signature->UTF8Length() != 0);
+  if (name != NULL) *name = memberName;
   return signature;
 }
 
@@ -462,7 +465,8 @@ void ArgumentKinds(State* s, VMLiteral* signature, bool isStatic, uint32_t words
 
 void Invoke(State* s, bool isStatic, bool special, int16_t kind) {
   uint32_t index = Op2(s, 0);
-  VMLiteral* signature = MemberSignature(s, index, kind);
+  VMLiteral* name = NULL;
+  VMLiteral* signature = MemberSignature(s, index, kind, &name);
   VMMethod::SignatureInfo info = {};
   // An unreadable signature would leave the counts unknown.
   Check(s, VMMethod::ClassifySignature(signature, isStatic, &info));
@@ -493,9 +497,8 @@ void Invoke(State* s, bool isStatic, bool special, int16_t kind) {
     uint32_t count = U1(s, 2);
     Check(s, count == n && count > 0 && U1(s, 3) == 0);
   }
-  VMLiteral* name = s->Pool->GetConstName(s->Class, index);
   VMLiteralTable* literals = s->Class->GetNameSpace()->GetLiterals();
-  Check(s, name != NULL && literals != NULL);
+  Check(s, literals != NULL);
   Check(s, name != literals->GetClinit());
   if (!special) Check(s, name != literals->GetInit());
 }
