@@ -219,6 +219,60 @@ TEST_F(RulesTest, TheDriverRefusesWhatNoClassFileHolds) {
   }
 }
 
+TEST_F(RulesTest, CodeThatRunsOffItsEndIsRefusedByTheDriverToo) {
+  // Flow analysis refuses it first; the driver's own check holds for any caller.
+  EXPECT_EQ("flow", judge->Verdict(Asm().op(OP_nop).code));
+  VMMethod* m = nullptr;
+  MethodSpec spec;
+  spec.code = Asm().op(OP_nop).op(OP_return).code;
+  ASSERT_EQ("ok", judge->Verdict(spec, nullptr, &m));
+  *(uint8_t*)m->GetCode()->FindElement(1, 0u) = OP_nop;
+  EXPECT_EQ(VMStatus_VerifyError, verify::CheckKinds(m));
+  *(uint8_t*)m->GetCode()->FindElement(1, 0u) = OP_athrow;
+  EXPECT_EQ(VMStatus_VerifyError, verify::CheckKinds(m)) << "athrow of nothing";
+}
+
+TEST_F(RulesTest, MalformedTablesAndHandlersNeverReachTheRules) {
+  // A lookupswitch of -1 pairs: the load-time pass refuses it.
+  Asm a;
+  a.op(OP_iconst_0).op(OP_lookupswitch).pad().u4(0xFFFFFFF0u).u4(0xFFFFFFFFu).op(OP_return);
+  EXPECT_EQ("load 16", judge->Verdict(a.code));
+  // A handler whose pc lies inside a sipush: flow analysis refuses it.
+  MethodSpec spec;
+  spec.code = Asm().op(OP_sipush).u2(7).op(OP_pop).op(OP_return).code;
+  spec.handlers = {0, 3, 1, 0};
+  EXPECT_EQ("flow", judge->Verdict(spec));
+  // A handler range ending inside an instruction, and one beyond the code.
+  spec.handlers = {0, 2, 4, 0};
+  EXPECT_EQ("flow", judge->Verdict(spec));
+  spec.handlers = {0, 9, 4, 0};
+  EXPECT_NE("ok", judge->Verdict(spec));
+}
+
+/* A lookupswitch of no pairs ending the code right on and around the edges of its
+   pieces: its fixed part is shorter than the length table's, and nothing past the code
+   is read (the sanitizer build would see it). */
+TEST_F(RulesTest, ASwitchEndingTheCodeIsReadNoFurtherThanTheCode) {
+  for (uint32_t total = 760; total < 1300; total++) {
+    Asm a;
+    // nops, iconst_0, then the switch, padded, its default back to the start.
+    uint32_t op = 0;
+    for (;;) {
+      uint32_t pad = (4 - ((op + 2) & 3)) & 3;  // iconst_0 at op, the switch at op + 1
+      if (op + 2 + pad + 8 == total) break;
+      if (op + 2 + pad + 8 > total) break;
+      op++;
+    }
+    uint32_t pad = (4 - ((op + 2) & 3)) & 3;
+    if (op + 2 + pad + 8 != total) continue;
+    a.nops(op).op(OP_iconst_0);
+    uint32_t at = a.pc();
+    a.op(OP_lookupswitch).pad().u4((uint32_t)(0 - at)).u4(0);
+    ASSERT_EQ(total, a.pc());
+    EXPECT_EQ("ok", judge->Verdict(a.code)) << total;
+  }
+}
+
 uint8_t SavedNop(VMMethod*, uint32_t) { return OP_nop; }
 uint8_t SavedPop(VMMethod*, uint32_t) { return OP_pop; }
 
