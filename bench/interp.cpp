@@ -69,8 +69,10 @@ int main() {
     }
     memcpy(original, VMOpcodeTable, sizeof original);
     for (int i = 0; i < 256; i++) VMOpcodeTable[i] = Counting;
+    VMOpcodeTableOnly = true;
     executed = 0;
     world.Call(m, {(VMword)w.countArg});
+    VMOpcodeTableOnly = false;
     memcpy(VMOpcodeTable, original, sizeof original);
     double bytecodes = (double)executed * ((double)w.arg / w.countArg);
     interp_test::Outcome out;

@@ -536,7 +536,7 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
     } else if (VMByteCodeFrame::NewFrameGroup(synch, args, limit, frame, target, frame) == NULL) {
       return 0;
     }
-    if (thread->GetPollFunction()() != 0) VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
+    if (PollDue(thread) && PollNow(thread) != 0) VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
     return 0;
   }
   if (flags & VMMember::IsCompiledFlag)
