@@ -42,7 +42,16 @@ const Workload kWorkloads[] = {
 
 }  // namespace
 
-int main() {
+/* Arguments: workload names to run (all when none); --alone skips the reference machine. */
+int main(int argc, char** argv) {
+  bool alone = false;
+  std::map<std::string, bool> wanted;
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "--alone") == 0)
+      alone = true;
+    else
+      wanted[argv[i]] = true;
+  }
   interp_test::World world;
   std::string dir = interp_test::ClassDir("bench");
   if (!world.Create(dir)) {
@@ -52,7 +61,7 @@ int main() {
   // The reference machine first, on the same class files.
   std::map<std::string, std::pair<double, long>> reference;
   std::string cmd = "java -Xint -cp '" + dir + "' InterpBenchMain 2>/dev/null";
-  if (FILE* p = popen(cmd.c_str(), "r")) {
+  if (FILE* p = alone ? nullptr : popen(cmd.c_str(), "r")) {
     char name[64];
     double ms;
     long sum;
@@ -62,6 +71,7 @@ int main() {
   printf("%-12s %10s %10s %7s %12s %12s %s\n", "workload", "puxjvm ms", "java ms", "ratio", "ns/bc pux",
          "ns/bc java", "bytecodes");
   for (const Workload& w : kWorkloads) {
+    if (!wanted.empty() && !wanted.count(w.name)) continue;
     VMMethod* m = world.Method("InterpBench", w.name, w.sig);
     if (m == nullptr) {
       printf("%-12s missing\n", w.name);

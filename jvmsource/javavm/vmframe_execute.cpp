@@ -335,11 +335,26 @@ struct LengthTable {
 constexpr LengthTable kLength;
 
 /* Code bytes read in place by the slow loop: offset o lies at base + o for low <= o <
-   high (a run of the code array's block or of one of its pieces). */
+   high, the part of the code array's block or the one piece that holds them. An
+   instruction that starts in the run lies in it whole when its (largest) length fits,
+   and always in the run that ends the code: the load-time pass keeps every operand
+   inside the code. */
 struct CodeRun {
   uint8_t* base;
   uint32_t low, high;
-  bool Holds(uint32_t at) const { return at >= low && at < high && at + kLength.of[base[at]] <= high; }
+  bool last;
+  bool Holds(uint32_t at) const {
+    return at >= low && at < high && (last || at + kLength.of[base[at]] <= high);
+  }
+  /* The run that holds offset at (at lies in the code). */
+  void Find(VMbyteArray* code, uint32_t at) {
+    const uint32_t pieceBytes = VMObject::NESTING_SIZE * 4;
+    low = at < VMArray::FIRST_PART_BYTES ? 0 : at - (at - VMArray::FIRST_PART_BYTES) % pieceBytes;
+    uint32_t count = 0;
+    base = (uint8_t*)code->FindElement(low, &count) - low;
+    high = low + count;
+    last = high == code->GetSize();
+  }
 };
 
 using namespace interp;
@@ -431,7 +446,7 @@ __attribute__((noinline)) void Loop(VMword* spIn, uint8_t* pcIn, VMword* localsI
   }
 
   VMThread* const thread = frame->thread;
-  CodeRun runs[2] = {{NULL, 1, 0}, {NULL, 1, 0}};
+  CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
   uint8_t* low = NULL;
   uintptr_t span = 0;
   VMbyteArray* code = NULL;
@@ -453,7 +468,7 @@ __attribute__((noinline)) void Loop(VMword* spIn, uint8_t* pcIn, VMword* localsI
   do {                                                                                       \
     low = runs[0].base + runs[0].low;                                                        \
     uint32_t bytes = runs[0].high - runs[0].low;                                             \
-    span = bytes >= VMOpcodeLengthMax ? bytes - (VMOpcodeLengthMax - 1) : 0;                 \
+    span = runs[0].last ? bytes : bytes >= VMOpcodeLengthMax ? bytes - (VMOpcodeLengthMax - 1) : 0; \
   } while (0)
 
   if (Pieces) {
@@ -492,17 +507,17 @@ locate:
     goto* labels[*pc];
   }
   {
-    uint8_t* instruction = cursor.FetchInstruction(code, at);
-    if (instruction == cursor.current) {
+    CodeRun found;
+    found.Find(code, at);
+    if (found.Holds(at)) {
       runs[1] = runs[0];
-      runs[0].base = cursor.start - ((uint32_t)cursor.offset - (uint32_t)(cursor.current - cursor.start));
-      runs[0].low = (uint32_t)(cursor.start - runs[0].base);
-      runs[0].high = (uint32_t)(cursor.end - runs[0].base);
+      runs[0] = found;
       ENTER_RUN();
-      pc = instruction;
+      pc = runs[0].base + at;
       goto* labels[*pc];
     }
-    // Straddling two runs: the handler runs on the gathered copy.
+    // Straddling two runs: the handler runs on a gathered copy.
+    uint8_t* instruction = cursor.FetchInstruction(code, at);
     frame->slowLoopPC = at;
     VMOpResult r = VMOpcodeTable[*instruction](sp, instruction, locals, frame);
     int32_t advance = VM_OP_ADVANCE(r);
