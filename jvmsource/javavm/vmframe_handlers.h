@@ -74,6 +74,13 @@ VMOpResult JumpTo(VMByteCodeFrame* frame, VMword* sp, uint32_t target);
 
 }  // namespace interp
 
+/* The byte that stands for a field instruction while another thread rewrites it into
+   its quick form in more than one store (see QuickenField): never in a class file (the
+   load-time pass refuses every byte above the last opcode), and never seen by a
+   collection, which waits for every running thread at a poll. */
+enum : uint8_t { OP_field_rewriting = 0xD8 };
+VM_OPDEF(Op_field_rewriting);
+
 #define VM_HANDLER_NAMES(X)                                                                    \
   X(Op_nop) X(Op_aconst_null) X(Op_iconst_m1) X(Op_iconst_0) X(Op_iconst_1) X(Op_iconst_2)      \
   X(Op_iconst_3) X(Op_iconst_4) X(Op_iconst_5) X(Op_lconst_0) X(Op_lconst_1) X(Op_fconst_1)     \

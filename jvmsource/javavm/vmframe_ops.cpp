@@ -970,6 +970,7 @@ static VMOpHandler MakeEntry(uint32_t op) {
     case OP_goto_w: return Op_goto_w;
     case OP_jsr_w: return Op_jsr_w;
     case OP_breakpoint: return Op_breakpoint;
+    case OP_field_rewriting: return Op_field_rewriting;
     case OP_invokevirtual_quick: return Op_invokevirtual_quick;
     case OP_getfield_quick: return Op_getfield_quick;
     case OP_putfield_quick: return Op_putfield_quick;
