@@ -13,6 +13,28 @@
 #include "vmclass.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
+#include "vmobject.h"
+
+namespace interp_test {
+namespace {
+
+/* What the last QuickWalk.probe met walking its caller's frames. */
+std::vector<VMword> quickWalked;
+VMStatus quickWalkStatus = 0;
+
+}  // namespace
+}  // namespace interp_test
+
+extern "C" JNIEXPORT jint JNICALL Java_interp_QuickWalk_probe(JNIEnv* env, jclass) {
+  interp_test::quickWalked.clear();
+  interp_test::quickWalkStatus = env->thread->GetFrame()->WalkReferences(
+      [](VMword* slot, void*) {
+        interp_test::quickWalked.push_back(*slot);
+        return true;
+      },
+      nullptr);
+  return 0;
+}
 
 namespace interp_test {
 namespace {
@@ -156,6 +178,49 @@ TEST_F(DispatchTest, ARequestFromAnotherThreadIsServedAtTheNextBranch) {
   // A pending request polls at once: no countdown to wait out.
   EXPECT_GE(-r.first, r.second);
   EXPECT_LE(-r.first - r.second, 8);
+}
+
+TEST_F(DispatchTest, TheCollectorsWalkReadsTheQuickFormsKindsRight) {
+  VMLoadableClass* cls = world.Class("interp/QuickWalk");
+  ASSERT_NE(nullptr, cls);
+  ASSERT_EQ(0, cls->Prepare(nullptr));
+  ASSERT_EQ(0, cls->Initialize(world.env));
+  VMObject* q = VMObject::CreateInstance(world.vm->GetHeap(), cls, jallocFailFast);
+  ASSERT_NE(nullptr, q);
+  q->SetIsReachableByCPlusPlusCode();
+  auto field = [&](const char* name, const char* sig) {
+    VMDataMember* f = cls->FindField(VMLiteral::CreateInstance(world.ns, name, 0xFFFFFFFFu),
+                                     VMLiteral::CreateInstance(world.ns, sig, 0xFFFFFFFFu), false, world.env);
+    EXPECT_NE(nullptr, f) << name;
+    return f != nullptr ? (uint32_t)f->GetIndex() : 0u;
+  };
+  // Scalars that would be taken for objects if the walk saw them as references.
+  VMword self = (VMword)q;
+  q->SetWord(field("o", "Ljava/lang/Object;"), self);
+  q->SetWord(field("i", "I"), self + 8);
+  q->SetWord(field("l", "J"), self + 16);
+  q->SetWord(field("l", "J") + 1, self + 24);
+  q->SetWord(field("d", "D"), self + 32);
+  q->SetWord(field("d", "D") + 1, 0);
+  VMMethod* run = world.Method("interp/QuickWalk", "run", "(Linterp/QuickWalk;)I");
+  ASSERT_NE(nullptr, run);
+  for (int round = 0; round < 2; round++) {
+    Outcome o = world.Call(run, {self});
+    ASSERT_EQ("", o.thrown) << o.message;
+    ASSERT_EQ(0, quickWalkStatus);
+    int fromO = 0;
+    for (VMword w : quickWalked) {
+      if (w == self) fromO++;
+      EXPECT_TRUE(w != self + 8 && w != self + 16 && w != self + 24 && w != self + 32)
+          << "a scalar walked as a reference, round " << round;
+    }
+    // The argument and the local it was read into.
+    EXPECT_EQ(2, fromO) << "round " << round;
+  }
+  int quick = 0;
+  for (uint8_t op : Opcodes(run)) quick += op >= OP_getfield_quick && op <= OP_aputfield_quick;
+  EXPECT_EQ(4, quick) << "the second walk met the quick forms";
+  q->ClearIsReachableByCPlusPlusCode();
 }
 
 TEST_F(DispatchTest, FieldInstructionsRewrittenWhileOtherThreadsRunThem) {
