@@ -391,11 +391,8 @@ inline VMword* FieldWord(VMObject* object, uint32_t slot) {
 
    Called with a null frame, it fills its label table and returns. */
 template <bool Pieces, bool TableOnly>
-__attribute__((noinline)) void Loop(VMword* spIn, uint8_t* pcIn, VMword* localsIn, VMByteCodeFrame* frame) {
+__attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMByteCodeFrame* frame) {
   static const void* labels[256];
-  VMword* sp = spIn;
-  uint8_t* pc = pcIn;
-  VMword* locals = localsIn;
   if (frame == NULL) {
     for (uint32_t i = 0; i < 256; i++) labels[i] = &&call;
     if (TableOnly) return;
