@@ -24,9 +24,10 @@ BIN=$BUILD/fuzz/${NAME}_fuzz
 ART=$BUILD/fuzz/artifacts/$NAME
 mkdir -p "$ART"
 export PUX_FUZZ_CLASSPATH=$BUILD/classlib.zip
-# Every report is fatal and has its stack; leaks count as failures.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# Every report is fatal and has its stack; leaks count as failures, whatever the
+# environment says (the last setting of an option wins).
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=1:halt_on_error=1"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}print_stacktrace=1:halt_on_error=1"
 # An input that runs this long hangs: every seed takes well under a second, sanitized.
 TIMEOUT=25
 OPTS=(-timeout=$TIMEOUT -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$ART/")
