@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "vm.h"
+#include "vmclass.h"
 #include "vmhandlearray.h"
 #include "vmjavalangstring.h"
 #include "vmliteral.h"
@@ -77,24 +78,94 @@ int VMJniThrowInternal(JNIEnv* env, VMStatus status, const char* message) {
   return 0;
 }
 
-/* A local reference is the index of its slot in the thread's local handle array. */
+/* A local reference is the index of its slot in the thread's local handle array; a tag
+   in the top bits selects one of the shared arrays instead. */
+static VMObjectHandleArray* ArrayOf(JNIEnv* env, uint32_t* handle) {
+  uint32_t h = *handle;
+  *handle = h & VMJniHandle::IndexMask;
+  VMNameSpace* ns = env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
+  if (h & VMJniHandle::MemberIdTag) return ns != NULL ? ns->GetJNIFieldIDArray() : NULL;
+  if (h & VMJniHandle::NameSpaceGlobalTag) return ns != NULL ? ns->GetJNIHandleArray() : NULL;
+  if (h & VMJniHandle::MachineGlobalTag) return env->javaVM->vm != NULL ? env->javaVM->vm->GetJNIHandleArray() : NULL;
+  return env->thread != NULL ? env->thread->GetJNIHandleArray() : NULL;
+}
+
 jobject VMJniHandle::NewLocal(JNIEnv* env, VMObject* object) {
   if (object == NULL || env == NULL || env->thread == NULL) return NULL;
   VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
   uint32_t index = locals != NULL ? locals->Append(object) : 0;
+  if (index == 0) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
   return (jobject)(uintptr_t)index;
 }
 
-VMObject* VMJniHandle::UnHandle(JNIEnv* env, jobject handle) {
-  if (handle == NULL || env == NULL || env->thread == NULL) return NULL;
-  VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
-  return locals != NULL ? locals->Get((uint32_t)(uintptr_t)handle) : NULL;
+static jobject AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* object, uint32_t tag, bool unique) {
+  if (object == NULL || array == NULL) return NULL;
+  VMNameSpace* ns = env->javaVM->nameSpace;
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "jni seam");
+  uint32_t index = unique ? array->AddOrFind(object) : array->Add(object);
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "jni seam");
+  if (index == 0) {
+    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+    return NULL;
+  }
+  return (jobject)(uintptr_t)(index | tag);
 }
 
-void VMJniEnv::DeleteLocalRef(JNIEnv* env, jobject handle) {
-  if (handle == NULL || env == NULL || env->thread == NULL) return;
-  VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
-  if (locals != NULL) locals->Delete((uint32_t)(uintptr_t)handle);
+jobject VMJniHandle::NewGlobal(JNIEnv* env, VMObject* object) {
+  if (object == NULL || env == NULL) return NULL;
+  if (object->GetIsNameSpaceData())
+    return AddShared(env, env->javaVM->nameSpace->GetJNIHandleArray(), object, NameSpaceGlobalTag, false);
+  return AddShared(env, env->javaVM->vm->GetJNIHandleArray(), object, MachineGlobalTag, false);
+}
+
+jobject VMJniHandle::NewFieldID(JNIEnv* env, VMObject* member) {
+  if (member == NULL || env == NULL) return NULL;
+  return AddShared(env, env->javaVM->nameSpace->GetJNIFieldIDArray(), member, MemberIdTag, true);
+}
+
+VMObject* VMJniHandle::UnHandle(JNIEnv* env, jobject handle) {
+  uint32_t index = (uint32_t)(uintptr_t)handle;
+  if (index == 0 || env == NULL) return NULL;
+  VMObjectHandleArray* array = ArrayOf(env, &index);
+  return array != NULL && index != 0 ? array->Get(index) : NULL;
+}
+
+void VMJniHandle::Delete(JNIEnv* env, jobject handle) {
+  uint32_t index = (uint32_t)(uintptr_t)handle;
+  if (index == 0 || env == NULL || (index & MemberIdTag) != 0) return;
+  VMObjectHandleArray* array = ArrayOf(env, &index);
+  if (array != NULL) array->Delete(index);
+}
+
+bool VMJniHandle::GetHighWaterMarks(JNIEnv* env, jint* marks) {
+  marks[0] = (jint)env->javaVM->nameSpace->GetJNIHandleArray()->GetCount();
+  marks[1] = (jint)env->javaVM->vm->GetJNIHandleArray()->GetCount();
+  marks[2] = (jint)env->thread->GetJNIHandleArray()->GetCount();
+  return true;
+}
+
+void VMJniEnv::DeleteLocalRef(JNIEnv* env, jobject handle) { VMJniHandle::Delete(env, handle); }
+void VMJniEnv::DeleteGlobalRef(JNIEnv* env, jobject handle) { VMJniHandle::Delete(env, handle); }
+jobject VMJniEnv::NewGlobalRef(JNIEnv* env, jobject ref) {
+  return VMJniHandle::NewGlobal(env, VMJniHandle::UnHandle(env, ref));
+}
+jboolean VMJniEnv::IsSameObject(JNIEnv* env, jobject a, jobject b) {
+  return VMJniHandle::UnHandle(env, a) == VMJniHandle::UnHandle(env, b) ? 1 : 0;
+}
+jthrowable VMJniEnv::ExceptionOccurred(JNIEnv* env) {
+  return VMJniHandle::NewLocal(env, (VMObject*)env->thread->GetException());
+}
+void VMJniEnv::ExceptionClear(JNIEnv* env) { env->thread->SetException(NULL); }
+jclass VMJniEnv::FindClass(JNIEnv* env, const char* name) {
+  VMNameSpace* ns = env->javaVM->nameSpace;
+  VMLiteral* literal = name != NULL ? VMLiteral::CreateInstance(ns, name, 0xFFFFFFFFu) : NULL;
+  if (literal == NULL) return NULL;
+  VMClass* cls = name[0] == '[' ? VMClass::FindByName(ns, literal, NULL)
+                                : (VMClass*)VMLoadableClass::FindInitialized(env, literal, NULL);
+  return cls != NULL ? VMJniHandle::NewLocal(env, (VMObject*)cls) : NULL;
+}
+jint JNIEnvExtension::GetHighWaterMarks(JNIEnv* env, jint* marks) {
+  return VMJniHandle::GetHighWaterMarks(env, marks) ? 0 : -1;
 }
 
 void VMJniNotImplemented(JNIEnv* env, const char* message) {
@@ -117,18 +188,12 @@ jint VMJniInvoke::StopOtherThreads(JavaVM*) { return 0; }
 /* Not built yet. */
 jint VMJniEnv::GetVersion(JNIEnv* env) { VMJniNotImplemented(env, "nyi: GetVersion"); return 0; }
 jclass VMJniEnv::DefineClass(JNIEnv* env, const char*, jobject, const jbyte*, jsize) { VMJniNotImplemented(env, "nyi: DefineClass"); return NULL; }
-jclass VMJniEnv::FindClass(JNIEnv* env, const char*) { VMJniNotImplemented(env, "nyi: FindClass"); return NULL; }
 jclass VMJniEnv::GetSuperclass(JNIEnv* env, jclass) { VMJniNotImplemented(env, "nyi: GetSuperclass"); return NULL; }
 jboolean VMJniEnv::IsAssignableFrom(JNIEnv* env, jclass, jclass) { VMJniNotImplemented(env, "nyi: IsAssignableFrom"); return 0; }
 jint VMJniEnv::Throw(JNIEnv* env, jthrowable) { VMJniNotImplemented(env, "nyi: Throw"); return 0; }
 jint VMJniEnv::ThrowNew(JNIEnv* env, jclass, const char*) { VMJniNotImplemented(env, "nyi: ThrowNew"); return 0; }
-jthrowable VMJniEnv::ExceptionOccurred(JNIEnv* env) { VMJniNotImplemented(env, "nyi: ExceptionOccurred"); return NULL; }
 void VMJniEnv::ExceptionDescribe(JNIEnv* env) { VMJniNotImplemented(env, "nyi: ExceptionDescribe"); }
-void VMJniEnv::ExceptionClear(JNIEnv* env) { VMJniNotImplemented(env, "nyi: ExceptionClear"); }
 void VMJniEnv::FatalError(JNIEnv* env, const char*) { VMJniNotImplemented(env, "nyi: FatalError"); }
-jobject VMJniEnv::NewGlobalRef(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: NewGlobalRef"); return NULL; }
-void VMJniEnv::DeleteGlobalRef(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: DeleteGlobalRef"); }
-jboolean VMJniEnv::IsSameObject(JNIEnv* env, jobject, jobject) { VMJniNotImplemented(env, "nyi: IsSameObject"); return 0; }
 jobject VMJniEnv::NewLocalRef(JNIEnv* env, jobject) { VMJniNotImplemented(env, "nyi: NewLocalRef"); return NULL; }
 jint VMJniEnv::EnsureLocalCapacity(JNIEnv* env, jint) { VMJniNotImplemented(env, "nyi: EnsureLocalCapacity"); return 0; }
 jclass JNIEnvExtension::FindClassNoInit(JNIEnv* env, const char*) { VMJniNotImplemented(env, "nyi: FindClassNoInit"); return NULL; }
@@ -145,18 +210,10 @@ char* JNIEnvExtension::GetPendingExceptionStackLine(JNIEnv* env, jint) { VMJniNo
 void JNIEnvExtension::FreeExceptionText(JNIEnv* env, char*) { VMJniNotImplemented(env, "nyi: FreeExceptionText"); }
 void* JNIEnvExtension::GetEnvUserWord(JNIEnv* env) { VMJniNotImplemented(env, "nyi: GetEnvUserWord"); return NULL; }
 void JNIEnvExtension::SetEnvUserWord(JNIEnv* env, void*) { VMJniNotImplemented(env, "nyi: SetEnvUserWord"); }
-jint JNIEnvExtension::GetHighWaterMarks(JNIEnv* env, jint*) { VMJniNotImplemented(env, "nyi: GetHighWaterMarks"); return 0; }
 jint JNIEnvExtension::DeleteRefs(JNIEnv* env, const jint*, jint) { VMJniNotImplemented(env, "nyi: DeleteRefs"); return 0; }
 char* JNIEnvExtension::FindPublicFieldNameUTF(JNIEnv* env, jclass, const char*, jfieldID*, jint*) { VMJniNotImplemented(env, "nyi: FindPublicFieldNameUTF"); return NULL; }
 char* JNIEnvExtension::FindMethodNameUTF(JNIEnv* env, jclass, const char*, const char*, jboolean, jmethodID*, jint*) { VMJniNotImplemented(env, "nyi: FindMethodNameUTF"); return NULL; }
 void JNIEnvExtension::EnumerateClasses(JNIEnv* env, JNIEnumerateClassesFn) { VMJniNotImplemented(env, "nyi: EnumerateClasses"); }
-
-/* A field ID of the stand-in cache is the field's instance word plus one. */
-jboolean VMJniGetBooleanField(JNIEnv* env, jobject object, void* fieldID) {
-  VMObject* target = VMJniHandle::UnHandle(env, object);
-  if (target == NULL || fieldID == NULL) return 0;
-  return target->GetWord((uint32_t)(uintptr_t)fieldID - 1) != 0 ? 1 : 0;
-}
 
 /* ---- the key/value list of the JavaVM record ---- */
 
