@@ -47,9 +47,9 @@ TEST_F(StringTest, UnitsEncodeOneByOneAndDecodeBack) {
   // continuation byte standing first leads a two-byte sequence.
   jstring zero = f->NewStringUTF(env, "\xC0\x80");
   EXPECT_EQ(1, f->GetStringLength(env, zero));
-  jchar unit = 1;
-  f->GetStringRegion(env, zero, 0, 1, &unit);
-  EXPECT_EQ(0, unit);
+  jchar unit[2] = {1, 1};  // the region's units and the terminating one
+  f->GetStringRegion(env, zero, 0, 1, unit);
+  EXPECT_EQ(0, unit[0]);
   EXPECT_EQ(nullptr, f->NewStringUTF(env, "ab\xC3"));
   EXPECT_EQ(nullptr, f->NewStringUTF(env, "\xE0\x80"));
   EXPECT_EQ(nullptr, f->NewStringUTF(env, NULL));
@@ -57,8 +57,8 @@ TEST_F(StringTest, UnitsEncodeOneByOneAndDecodeBack) {
   jstring lead = f->NewStringUTF(env, "\x80\x41");
   ASSERT_NE(nullptr, lead);
   EXPECT_EQ(1, f->GetStringLength(env, lead));
-  f->GetStringRegion(env, lead, 0, 1, &unit);
-  EXPECT_EQ(0x01, unit);
+  f->GetStringRegion(env, lead, 0, 1, unit);
+  EXPECT_EQ(0x01, unit[0]);
 
   // Empty strings both ways.
   jstring empty = f->NewString(env, units, 0);

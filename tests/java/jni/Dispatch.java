@@ -104,6 +104,8 @@ class JSub extends JBase {
 
 class Unbound {
     static native int nothing();
+    static native int other(int v);
+    int plain() { return 8; }
 }
 
 /* No constructor of its own without arguments: NewObject with Base's runs that one, on
