@@ -1,4 +1,4 @@
-package jni;
+package jnifunc;
 
 /* Natives of every argument and result type, written in C against the machine's jni.h
    and found by their symbol names. Each calls back into Java through the env table in

@@ -1,4 +1,4 @@
-/* The natives of jni/CNatives, an ordinary C library built against the machine's jni.h
+/* The natives of jnifunc/CNatives, an ordinary C library built against the machine's jni.h
    and found by the machine through its symbol names. Every native calls back into Java
    through the env table, in the variadic, va_list or jvalue form. */
 #include <stdarg.h>
@@ -7,7 +7,7 @@
 #include "jni.h"
 
 /* Referenced by the test program, so that the linker keeps the library. */
-JNIEXPORT int jnitest_natives_version(void) { return 1; }
+JNIEXPORT int jnifunc_natives_version(void) { return 1; }
 
 static jmethodID Back(JNIEnv* env, jclass cls, const char* name, const char* signature) {
   return (*env)->GetStaticMethodID(env, cls, name, signature);
@@ -32,53 +32,53 @@ static jshort CallShortV(JNIEnv* env, jclass cls, jmethodID m, ...) {
   return r;
 }
 
-JNIEXPORT jboolean JNICALL Java_jni_CNatives_z(JNIEnv* env, jclass cls, jboolean v) {
+JNIEXPORT jboolean JNICALL Java_jnifunc_CNatives_z(JNIEnv* env, jclass cls, jboolean v) {
   jmethodID m = Back(env, cls, "backZ", "(Z)Z");
   return m != NULL ? (*env)->CallStaticBooleanMethod(env, cls, m, v) : 0;
 }
 
-JNIEXPORT jbyte JNICALL Java_jni_CNatives_b(JNIEnv* env, jclass cls, jbyte v) {
+JNIEXPORT jbyte JNICALL Java_jnifunc_CNatives_b(JNIEnv* env, jclass cls, jbyte v) {
   jvalue a[1];
   jmethodID m = Back(env, cls, "backB", "(B)B");
   a[0].b = v;
   return m != NULL ? (*env)->CallStaticByteMethodA(env, cls, m, a) : 0;
 }
 
-JNIEXPORT jchar JNICALL Java_jni_CNatives_c(JNIEnv* env, jclass cls, jchar v) {
+JNIEXPORT jchar JNICALL Java_jnifunc_CNatives_c(JNIEnv* env, jclass cls, jchar v) {
   jmethodID m = Back(env, cls, "backC", "(C)C");
   return m != NULL ? (*env)->CallStaticCharMethod(env, cls, m, v) : 0;
 }
 
-JNIEXPORT jshort JNICALL Java_jni_CNatives_s(JNIEnv* env, jclass cls, jshort v) {
+JNIEXPORT jshort JNICALL Java_jnifunc_CNatives_s(JNIEnv* env, jclass cls, jshort v) {
   jmethodID m = Back(env, cls, "backS", "(S)S");
   return m != NULL ? CallShortV(env, cls, m, v) : 0;
 }
 
-JNIEXPORT jint JNICALL Java_jni_CNatives_i(JNIEnv* env, jclass cls, jint v) {
+JNIEXPORT jint JNICALL Java_jnifunc_CNatives_i(JNIEnv* env, jclass cls, jint v) {
   jvalue a[1];
   jmethodID m = Back(env, cls, "backI", "(I)I");
   a[0].i = v;
   return m != NULL ? (*env)->CallStaticIntMethodA(env, cls, m, a) : 0;
 }
 
-JNIEXPORT jlong JNICALL Java_jni_CNatives_j(JNIEnv* env, jclass cls, jlong v) {
+JNIEXPORT jlong JNICALL Java_jnifunc_CNatives_j(JNIEnv* env, jclass cls, jlong v) {
   jmethodID m = Back(env, cls, "backJ", "(J)J");
   return m != NULL ? (*env)->CallStaticLongMethod(env, cls, m, v) : 0;
 }
 
-JNIEXPORT jfloat JNICALL Java_jni_CNatives_f(JNIEnv* env, jclass cls, jfloat v) {
+JNIEXPORT jfloat JNICALL Java_jnifunc_CNatives_f(JNIEnv* env, jclass cls, jfloat v) {
   jmethodID m = Back(env, cls, "backF", "(F)F");
   /* A float passes as a double through the variadic form. */
   return m != NULL ? (*env)->CallStaticFloatMethod(env, cls, m, v) : 0;
 }
 
-JNIEXPORT jdouble JNICALL Java_jni_CNatives_d(JNIEnv* env, jclass cls, jdouble v) {
+JNIEXPORT jdouble JNICALL Java_jnifunc_CNatives_d(JNIEnv* env, jclass cls, jdouble v) {
   jmethodID m = Back(env, cls, "backD", "(D)D");
   return m != NULL ? CallDoubleV(env, cls, m, v) : 0;
 }
 
 /* "<" + v + ">" made in Java, from a copy of v's modified UTF-8 made here. */
-JNIEXPORT jstring JNICALL Java_jni_CNatives_l(JNIEnv* env, jclass cls, jstring v) {
+JNIEXPORT jstring JNICALL Java_jnifunc_CNatives_l(JNIEnv* env, jclass cls, jstring v) {
   jvalue a[1];
   jstring copy;
   jmethodID m;
@@ -94,7 +94,7 @@ JNIEXPORT jstring JNICALL Java_jni_CNatives_l(JNIEnv* env, jclass cls, jstring v
 }
 
 /* One bit per argument that arrived as CNatives.run passes it. */
-JNIEXPORT jint JNICALL Java_jni_CNatives_mix(JNIEnv* env, jclass cls, jboolean z, jbyte b, jchar c, jshort s,
+JNIEXPORT jint JNICALL Java_jnifunc_CNatives_mix(JNIEnv* env, jclass cls, jboolean z, jbyte b, jchar c, jshort s,
                                              jint i, jlong j, jfloat f, jdouble d, jstring str, jintArray arr,
                                              jobject o) {
   jint bits = 0;
@@ -123,7 +123,7 @@ JNIEXPORT jint JNICALL Java_jni_CNatives_mix(JNIEnv* env, jclass cls, jboolean z
 }
 
 /* field + twice(add), read and called on the receiver. */
-JNIEXPORT jint JNICALL Java_jni_CNatives_here(JNIEnv* env, jobject self, jint add) {
+JNIEXPORT jint JNICALL Java_jnifunc_CNatives_here(JNIEnv* env, jobject self, jint add) {
   jclass cls = (*env)->GetObjectClass(env, self);
   jfieldID field = (*env)->GetFieldID(env, cls, "field", "I");
   jmethodID twice = (*env)->GetMethodID(env, cls, "twice", "(I)I");
@@ -131,7 +131,7 @@ JNIEXPORT jint JNICALL Java_jni_CNatives_here(JNIEnv* env, jobject self, jint ad
   return (*env)->GetIntField(env, self, field) + (*env)->CallIntMethod(env, self, twice, add);
 }
 
-JNIEXPORT jintArray JNICALL Java_jni_CNatives_squares(JNIEnv* env, jclass cls, jint n) {
+JNIEXPORT jintArray JNICALL Java_jnifunc_CNatives_squares(JNIEnv* env, jclass cls, jint n) {
   jint values[16];
   jint k;
   jintArray a;
@@ -145,7 +145,7 @@ JNIEXPORT jintArray JNICALL Java_jni_CNatives_squares(JNIEnv* env, jclass cls, j
 }
 
 /* boom(v), its exception caught here: -1 when it threw. */
-JNIEXPORT jint JNICALL Java_jni_CNatives_caught(JNIEnv* env, jclass cls, jint v) {
+JNIEXPORT jint JNICALL Java_jnifunc_CNatives_caught(JNIEnv* env, jclass cls, jint v) {
   jint r;
   jmethodID m = Back(env, cls, "boom", "(I)I");
   if (m == NULL) return -2;

@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "jni_support.h"
+#include "jnifunc_support.h"
 #include "vmarray.h"
 
-namespace jni_test {
+namespace jnifunc_test {
 namespace {
 
 using ArrayTest = JniTest;
@@ -83,7 +83,7 @@ TEST_F(ArrayTest, ElementsBeyondTheFirstBlockAreWhereTheBodySaysAndWhole) {
   jintArray ints = f->NewIntArray(env, 300);
   std::vector<jint> ones(300, 1);
   f->SetIntArrayRegion(env, ints, 0, 300, ones.data());
-  EXPECT_EQ(300, f->CallStaticIntMethod(env, NULL, StaticMethod("jni/Values", "sum", "([I)I"), ints));
+  EXPECT_EQ(300, f->CallStaticIntMethod(env, NULL, StaticMethod("jnifunc/Values", "sum", "([I)I"), ints));
 }
 
 TEST_F(ArrayTest, RegionsAreBoundedWithoutWrapping) {
@@ -185,7 +185,7 @@ TEST_F(ArrayTest, ObjectArraysKeepTheirElementType) {
   EXPECT_EQ(before, Locals());
   // Java reads the array as a String[].
   f->SetObjectArrayElement(env, nulls, 0, f->NewStringUTF(env, "four"));
-  EXPECT_EQ(104, f->CallStaticIntMethod(env, NULL, StaticMethod("jni/Values", "joinedLength", "([Ljava/lang/String;)I"), nulls));
+  EXPECT_EQ(104, f->CallStaticIntMethod(env, NULL, StaticMethod("jnifunc/Values", "joinedLength", "([Ljava/lang/String;)I"), nulls));
 
   // Indexes at the count and below 0.
   EXPECT_EQ(nullptr, f->GetObjectArrayElement(env, a, 3));
@@ -195,7 +195,7 @@ TEST_F(ArrayTest, ObjectArraysKeepTheirElementType) {
   f->SetObjectArrayElement(env, a, 3, init);
   EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Thrown());
   // What aastore refuses: an element of another class. Null is fine.
-  jobject notString = New("jni/Values");
+  jobject notString = New("jnifunc/Values");
   f->SetObjectArrayElement(env, a, 0, notString);
   EXPECT_EQ("java.lang.ArrayStoreException", Thrown());
   EXPECT_TRUE(f->IsSameObject(env, init, f->GetObjectArrayElement(env, a, 0)));
@@ -206,7 +206,7 @@ TEST_F(ArrayTest, ObjectArraysKeepTheirElementType) {
   // Subclasses and interfaces are fine as elements of their supertypes.
   jobjectArray objects = f->NewObjectArray(env, 1, Cls("java/lang/Object"), a);
   EXPECT_NE(nullptr, objects);
-  jobjectArray is = f->NewObjectArray(env, 1, Cls("jni/I"), New("jni/Impl"));
+  jobjectArray is = f->NewObjectArray(env, 1, Cls("jnifunc/I"), New("jnifunc/Impl"));
   EXPECT_NE(nullptr, is);
   EXPECT_EQ("", Thrown());
 
@@ -242,7 +242,7 @@ TEST_F(ArrayTest, ArgumentsOfTheWrongKindAreRefused) {
   EXPECT_EQ(0, readBack[0]);
   EXPECT_EQ("", Thrown());
   // Not an array, and null.
-  jobject notArray = New("jni/Values");
+  jobject notArray = New("jnifunc/Values");
   EXPECT_EQ(0, f->GetArrayLength(env, notArray));
   EXPECT_EQ("java.lang.IllegalArgumentException", Thrown());
   EXPECT_EQ(0, f->GetArrayLength(env, NULL));
@@ -264,4 +264,4 @@ TEST_F(ArrayTest, ArgumentsOfTheWrongKindAreRefused) {
 }
 
 }  // namespace
-}  // namespace jni_test
+}  // namespace jnifunc_test

@@ -4,11 +4,11 @@
 #include <math.h>
 #include <string.h>
 
-#include "jni_support.h"
+#include "jnifunc_support.h"
 #include "vmclass.h"
 #include "vmjni_support.h"
 
-namespace jni_test {
+namespace jnifunc_test {
 namespace {
 
 class FieldTest : public JniTest {
@@ -20,13 +20,13 @@ class FieldTest : public JniTest {
 };
 
 TEST_F(FieldTest, EachTypeSitsInItsWordAsJavaReadsIt) {
-  jobject o = New("jni/Values");
-  jfieldID z = Field("jni/Values", "z", "Z");
-  jfieldID b = Field("jni/Values", "b", "B");
-  jfieldID c = Field("jni/Values", "c", "C");
-  jfieldID s = Field("jni/Values", "s", "S");
-  jfieldID i = Field("jni/Values", "i", "I");
-  jfieldID fl = Field("jni/Values", "f", "F");
+  jobject o = New("jnifunc/Values");
+  jfieldID z = Field("jnifunc/Values", "z", "Z");
+  jfieldID b = Field("jnifunc/Values", "b", "B");
+  jfieldID c = Field("jnifunc/Values", "c", "C");
+  jfieldID s = Field("jnifunc/Values", "s", "S");
+  jfieldID i = Field("jnifunc/Values", "i", "I");
+  jfieldID fl = Field("jnifunc/Values", "f", "F");
   f->SetByteField(env, o, b, -1);
   EXPECT_EQ(0xFFFFFFFFu, Word(o, b));
   f->SetShortField(env, o, s, -1);
@@ -50,11 +50,11 @@ TEST_F(FieldTest, EachTypeSitsInItsWordAsJavaReadsIt) {
   EXPECT_EQ(0x80000000u, Word(o, fl));
   EXPECT_TRUE(signbit(f->GetFloatField(env, o, fl)));
   // The Java side reads what was written.
-  jmethodID hereI = Method("jni/Values", "hereI", "(I)I");
+  jmethodID hereI = Method("jnifunc/Values", "hereI", "(I)I");
   EXPECT_EQ(-4, f->CallIntMethod(env, o, hereI, 1));
 
-  jfieldID j = Field("jni/Values", "j", "J");
-  jfieldID d = Field("jni/Values", "d", "D");
+  jfieldID j = Field("jnifunc/Values", "j", "J");
+  jfieldID d = Field("jnifunc/Values", "d", "D");
   f->SetLongField(env, o, j, (jlong)0x1122334455667788LL);
   EXPECT_EQ(0x55667788u, Word(o, j));
   EXPECT_EQ(0x11223344u, Obj(o)->GetWord(Index(j) + 1));
@@ -63,7 +63,7 @@ TEST_F(FieldTest, EachTypeSitsInItsWordAsJavaReadsIt) {
   EXPECT_EQ(-3.75e-200, f->GetDoubleField(env, o, d));
 
   // Objects: a new local reference, none for null.
-  jfieldID l = Field("jni/Values", "l", "Ljava/lang/Object;");
+  jfieldID l = Field("jnifunc/Values", "l", "Ljava/lang/Object;");
   jint before = Locals();
   EXPECT_EQ(nullptr, f->GetObjectField(env, o, l));
   EXPECT_EQ(before, Locals());
@@ -78,41 +78,41 @@ TEST_F(FieldTest, EachTypeSitsInItsWordAsJavaReadsIt) {
 }
 
 TEST_F(FieldTest, StaticFieldsOfEveryType) {
-  jclass cls = Cls("jni/Values");
-  f->SetStaticBooleanField(env, cls, StaticField("jni/Values", "sz", "Z"), 1);
-  f->SetStaticByteField(env, cls, StaticField("jni/Values", "sb", "B"), -100);
-  f->SetStaticCharField(env, cls, StaticField("jni/Values", "sc", "C"), 0xABCD);
-  f->SetStaticShortField(env, cls, StaticField("jni/Values", "ss", "S"), -300);
-  f->SetStaticIntField(env, cls, StaticField("jni/Values", "si", "I"), 1 << 30);
-  f->SetStaticLongField(env, cls, StaticField("jni/Values", "sj", "J"), -(1LL << 40));
-  f->SetStaticFloatField(env, cls, StaticField("jni/Values", "sf", "F"), 0.125f);
-  f->SetStaticDoubleField(env, cls, StaticField("jni/Values", "sd", "D"), 1e100);
-  f->SetStaticObjectField(env, cls, StaticField("jni/Values", "sl", "Ljava/lang/Object;"), cls);
+  jclass cls = Cls("jnifunc/Values");
+  f->SetStaticBooleanField(env, cls, StaticField("jnifunc/Values", "sz", "Z"), 1);
+  f->SetStaticByteField(env, cls, StaticField("jnifunc/Values", "sb", "B"), -100);
+  f->SetStaticCharField(env, cls, StaticField("jnifunc/Values", "sc", "C"), 0xABCD);
+  f->SetStaticShortField(env, cls, StaticField("jnifunc/Values", "ss", "S"), -300);
+  f->SetStaticIntField(env, cls, StaticField("jnifunc/Values", "si", "I"), 1 << 30);
+  f->SetStaticLongField(env, cls, StaticField("jnifunc/Values", "sj", "J"), -(1LL << 40));
+  f->SetStaticFloatField(env, cls, StaticField("jnifunc/Values", "sf", "F"), 0.125f);
+  f->SetStaticDoubleField(env, cls, StaticField("jnifunc/Values", "sd", "D"), 1e100);
+  f->SetStaticObjectField(env, cls, StaticField("jnifunc/Values", "sl", "Ljava/lang/Object;"), cls);
   // The class handle is not read: null reads the id's class.
-  EXPECT_EQ(1, f->GetStaticBooleanField(env, NULL, StaticField("jni/Values", "sz", "Z")));
-  EXPECT_EQ(-100, f->GetStaticByteField(env, NULL, StaticField("jni/Values", "sb", "B")));
-  EXPECT_EQ(0xABCD, f->GetStaticCharField(env, NULL, StaticField("jni/Values", "sc", "C")));
-  EXPECT_EQ(-300, f->GetStaticShortField(env, NULL, StaticField("jni/Values", "ss", "S")));
-  EXPECT_EQ(1 << 30, f->GetStaticIntField(env, NULL, StaticField("jni/Values", "si", "I")));
-  EXPECT_EQ(-(1LL << 40), f->GetStaticLongField(env, NULL, StaticField("jni/Values", "sj", "J")));
-  EXPECT_EQ(0.125f, f->GetStaticFloatField(env, NULL, StaticField("jni/Values", "sf", "F")));
-  EXPECT_EQ(1e100, f->GetStaticDoubleField(env, NULL, StaticField("jni/Values", "sd", "D")));
-  EXPECT_TRUE(f->IsSameObject(env, cls, f->GetStaticObjectField(env, NULL, StaticField("jni/Values", "sl", "Ljava/lang/Object;"))));
+  EXPECT_EQ(1, f->GetStaticBooleanField(env, NULL, StaticField("jnifunc/Values", "sz", "Z")));
+  EXPECT_EQ(-100, f->GetStaticByteField(env, NULL, StaticField("jnifunc/Values", "sb", "B")));
+  EXPECT_EQ(0xABCD, f->GetStaticCharField(env, NULL, StaticField("jnifunc/Values", "sc", "C")));
+  EXPECT_EQ(-300, f->GetStaticShortField(env, NULL, StaticField("jnifunc/Values", "ss", "S")));
+  EXPECT_EQ(1 << 30, f->GetStaticIntField(env, NULL, StaticField("jnifunc/Values", "si", "I")));
+  EXPECT_EQ(-(1LL << 40), f->GetStaticLongField(env, NULL, StaticField("jnifunc/Values", "sj", "J")));
+  EXPECT_EQ(0.125f, f->GetStaticFloatField(env, NULL, StaticField("jnifunc/Values", "sf", "F")));
+  EXPECT_EQ(1e100, f->GetStaticDoubleField(env, NULL, StaticField("jnifunc/Values", "sd", "D")));
+  EXPECT_TRUE(f->IsSameObject(env, cls, f->GetStaticObjectField(env, NULL, StaticField("jnifunc/Values", "sl", "Ljava/lang/Object;"))));
   // Java sees them.
-  EXPECT_EQ(-300, f->CallStaticShortMethod(env, cls, StaticMethod("jni/Values", "echoS", "(S)S"), (int)f->GetStaticShortField(env, cls, StaticField("jni/Values", "ss", "S"))));
+  EXPECT_EQ(-300, f->CallStaticShortMethod(env, cls, StaticMethod("jnifunc/Values", "echoS", "(S)S"), (int)f->GetStaticShortField(env, cls, StaticField("jnifunc/Values", "ss", "S"))));
   EXPECT_EQ("", Thrown());
 }
 
 /* A long at body word 195 keeps its high word in the first piece; one at the last word
    of a piece keeps it in the next piece. Neither touches its neighbours. */
 TEST_F(FieldTest, LongsAndDoublesAcrossPieces) {
-  jobject wide = f->AllocObject(env, Cls("jni/gen/Wide"));
-  jobject piece = f->AllocObject(env, Cls("jni/gen/Piece"));
+  jobject wide = f->AllocObject(env, Cls("jnifunc/gen/Wide"));
+  jobject piece = f->AllocObject(env, Cls("jnifunc/gen/Piece"));
   ASSERT_NE(nullptr, wide);
   ASSERT_NE(nullptr, piece);
-  jfieldID w = Field("jni/gen/Wide", "w", "J");
-  jfieldID wd = Field("jni/gen/Wide", "wd", "D");
-  jfieldID last = Field("jni/gen/Wide", "p194", "I");
+  jfieldID w = Field("jnifunc/gen/Wide", "w", "J");
+  jfieldID wd = Field("jnifunc/gen/Wide", "wd", "D");
+  jfieldID last = Field("jnifunc/gen/Wide", "p194", "I");
   ASSERT_EQ(195u, Index(w));
   ASSERT_EQ(197u, Index(wd));
   f->SetIntField(env, wide, last, 0x5A5A5A5A);
@@ -124,10 +124,10 @@ TEST_F(FieldTest, LongsAndDoublesAcrossPieces) {
   EXPECT_EQ(2.5e-310, f->GetDoubleField(env, wide, wd));
   EXPECT_EQ(0x5A5A5A5A, f->GetIntField(env, wide, last));
 
-  jfieldID pw = Field("jni/gen/Piece", "w", "J");
-  jfieldID pwd = Field("jni/gen/Piece", "wd", "D");
-  jfieldID before = Field("jni/gen/Piece", "p258", "I");
-  jfieldID after = Field("jni/gen/Piece", "q0", "I");
+  jfieldID pw = Field("jnifunc/gen/Piece", "w", "J");
+  jfieldID pwd = Field("jnifunc/gen/Piece", "wd", "D");
+  jfieldID before = Field("jnifunc/gen/Piece", "p258", "I");
+  jfieldID after = Field("jnifunc/gen/Piece", "q0", "I");
   ASSERT_EQ(259u, Index(pw));
   ASSERT_EQ(323u, Index(pwd));
   f->SetIntField(env, piece, before, 1);
@@ -143,44 +143,44 @@ TEST_F(FieldTest, LongsAndDoublesAcrossPieces) {
   EXPECT_EQ(2, f->GetIntField(env, piece, after));
 
   // The same for statics: the static data is a body as well.
-  jfieldID sw = StaticField("jni/gen/Wide", "sw", "J");
+  jfieldID sw = StaticField("jnifunc/gen/Wide", "sw", "J");
   ASSERT_EQ(195u, Index(sw));
   f->SetStaticLongField(env, NULL, sw, (jlong)0x0102030405060708LL);
   EXPECT_EQ((jlong)0x0102030405060708LL, f->GetStaticLongField(env, NULL, sw));
-  EXPECT_EQ(0x01020304u, Statics("jni/gen/Wide")->GetWord(196));
-  f->SetStaticDoubleField(env, NULL, StaticField("jni/gen/Wide", "swd", "D"), 7.25);
-  EXPECT_EQ(7.25, f->GetStaticDoubleField(env, NULL, StaticField("jni/gen/Wide", "swd", "D")));
+  EXPECT_EQ(0x01020304u, Statics("jnifunc/gen/Wide")->GetWord(196));
+  f->SetStaticDoubleField(env, NULL, StaticField("jnifunc/gen/Wide", "swd", "D"), 7.25);
+  EXPECT_EQ(7.25, f->GetStaticDoubleField(env, NULL, StaticField("jnifunc/gen/Wide", "swd", "D")));
   EXPECT_EQ("", Thrown());
 }
 
 TEST_F(FieldTest, LookUpOrderAndKinds) {
   // One field has one id, whichever class it is looked up through.
-  EXPECT_EQ(Field("jni/Base", "made", "I"), Field("jni/NoCtor", "made", "I"));
-  EXPECT_EQ(Field("jni/Base", "made", "I"), Field("jni/Base", "made", "I"));
+  EXPECT_EQ(Field("jnifunc/Base", "made", "I"), Field("jnifunc/NoCtor", "made", "I"));
+  EXPECT_EQ(Field("jnifunc/Base", "made", "I"), Field("jnifunc/Base", "made", "I"));
   // Another signature is not the field; no message.
-  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jni/Base"), "made", "J"));
+  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jnifunc/Base"), "made", "J"));
   EXPECT_EQ("java.lang.NoSuchFieldError", Thrown());
   EXPECT_EQ("", message);
   // The first match ends the search, whatever its kind.
-  EXPECT_NE(nullptr, Field("jni/Values", "i", "I"));
-  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jni/Shadow"), "i", "I"));
+  EXPECT_NE(nullptr, Field("jnifunc/Values", "i", "I"));
+  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jnifunc/Shadow"), "i", "I"));
   EXPECT_EQ("java.lang.NoSuchFieldError", Thrown());
-  EXPECT_NE(nullptr, StaticField("jni/Shadow", "i", "I"));
-  EXPECT_EQ(nullptr, f->GetStaticFieldID(env, Cls("jni/Values"), "i", "I"));
+  EXPECT_NE(nullptr, StaticField("jnifunc/Shadow", "i", "I"));
+  EXPECT_EQ(nullptr, f->GetStaticFieldID(env, Cls("jnifunc/Values"), "i", "I"));
   EXPECT_EQ("java.lang.NoSuchFieldError", Thrown());
   // A constant of a superinterface: the interface is initialised by the look-up.
-  jclass side = Cls("jni/Side");
-  jfieldID count = StaticField("jni/Side", "count", "I");
+  jclass side = Cls("jnifunc/Side");
+  jfieldID count = StaticField("jnifunc/Side", "count", "I");
   EXPECT_EQ(0, f->GetStaticIntField(env, side, count));
-  jfieldID k = f->GetStaticFieldID(env, Cls("jni/UsesKonst"), "K", "I");
+  jfieldID k = f->GetStaticFieldID(env, Cls("jnifunc/UsesKonst"), "K", "I");
   ASSERT_NE(nullptr, k);
   EXPECT_EQ(1, f->GetStaticIntField(env, side, count));
   EXPECT_EQ(77, f->GetStaticIntField(env, NULL, k));
   // Classes that are not read from class files, names that are no text: 0, nothing.
   EXPECT_EQ(nullptr, f->GetFieldID(env, f->GetObjectClass(env, f->NewIntArray(env, 1)), "length", "I"));
   EXPECT_EQ(nullptr, f->GetFieldID(env, VMJniHandle::NewLocal(env, (VMObject*)world.ns->GetClassList()->GetVMintClass()), "x", "I"));
-  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jni/Values"), "\xE0\x80", "I"));
-  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jni/Values"), NULL, "I"));
+  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jnifunc/Values"), "\xE0\x80", "I"));
+  EXPECT_EQ(nullptr, f->GetFieldID(env, Cls("jnifunc/Values"), NULL, "I"));
   EXPECT_EQ(nullptr, f->GetStaticFieldID(env, NULL, "si", "I"));
   EXPECT_EQ("", Thrown());
 }
@@ -188,24 +188,24 @@ TEST_F(FieldTest, LookUpOrderAndKinds) {
 /* Static values are the machine's own: the first access in the second machine runs the
    initialiser there, and neither machine sees the other's values. */
 TEST_F(FieldTest, TwoMachinesKeepTheirOwnStatics) {
-  jclass cls = Cls("jni/Flagged");
-  jfieldID value = StaticField("jni/Flagged", "value", "I");
-  jfieldID inits = StaticField("jni/Flagged", "inits", "I");
+  jclass cls = Cls("jnifunc/Flagged");
+  jfieldID value = StaticField("jnifunc/Flagged", "value", "I");
+  jfieldID inits = StaticField("jnifunc/Flagged", "inits", "I");
   f->SetStaticIntField(env, cls, value, 5);
   f->SetStaticIntField(env, cls, inits, 40);
   Machine second;
   ASSERT_TRUE(second.Create(world.ns));
   JNIEnv* e2 = second.env;
   const JNINativeInterface_* f2 = e2->functions;
-  EXPECT_EQ(nullptr, world.Class("jni/Flagged")->GetInitializedStaticData(second.vm));
+  EXPECT_EQ(nullptr, world.Class("jnifunc/Flagged")->GetInitializedStaticData(second.vm));
   EXPECT_EQ(0, f2->GetStaticIntField(e2, NULL, value));
   EXPECT_EQ(1, f2->GetStaticIntField(e2, NULL, inits));
   f2->SetStaticIntField(e2, NULL, value, 6);
   EXPECT_EQ(6, f2->GetStaticIntField(e2, NULL, value));
   // Instance fields are the object's, whichever machine asks.
   jobject o = f2->AllocObject(e2, VMJniHandle::NewLocal(e2, Obj(cls)));
-  f2->SetIntField(e2, o, Field("jni/Flagged", "x", "I"), 3);
-  EXPECT_EQ(3, f2->GetIntField(e2, o, Field("jni/Flagged", "x", "I")));
+  f2->SetIntField(e2, o, Field("jnifunc/Flagged", "x", "I"), 3);
+  EXPECT_EQ(3, f2->GetIntField(e2, o, Field("jnifunc/Flagged", "x", "I")));
   second.Destroy();
   refhost::Functions()->AttachThreadEnv(world.jvm, env);
   refhost::Functions()->SetCurrentEnv(env);
@@ -215,11 +215,11 @@ TEST_F(FieldTest, TwoMachinesKeepTheirOwnStatics) {
 
 /* Every accessor checks what it is given before it touches a word. */
 TEST_F(FieldTest, AccessorsRefuseWhatDoesNotFit) {
-  jobject o = New("jni/Values");
-  jfieldID i = Field("jni/Values", "i", "I");
-  jfieldID l = Field("jni/Values", "l", "Ljava/lang/Object;");
-  jfieldID str = Field("jni/Values", "str", "Ljava/lang/String;");
-  jfieldID si = StaticField("jni/Values", "si", "I");
+  jobject o = New("jnifunc/Values");
+  jfieldID i = Field("jnifunc/Values", "i", "I");
+  jfieldID l = Field("jnifunc/Values", "l", "Ljava/lang/Object;");
+  jfieldID str = Field("jnifunc/Values", "str", "Ljava/lang/String;");
+  jfieldID si = StaticField("jnifunc/Values", "si", "I");
   f->SetIntField(env, o, i, 9);
 
   EXPECT_EQ(0, f->GetIntField(env, NULL, i));
@@ -231,9 +231,9 @@ TEST_F(FieldTest, AccessorsRefuseWhatDoesNotFit) {
   EXPECT_EQ(0, f->GetStaticIntField(env, NULL, NULL));
   EXPECT_EQ("java.lang.NoSuchFieldError", Thrown());
   // A method id, a class handle or a stale id is no field id.
-  EXPECT_EQ(0, f->GetIntField(env, o, (jfieldID)Method("jni/Values", "hereV", "()V")));
+  EXPECT_EQ(0, f->GetIntField(env, o, (jfieldID)Method("jnifunc/Values", "hereV", "()V")));
   EXPECT_EQ("java.lang.NoSuchFieldError", Thrown());
-  EXPECT_EQ(0, f->GetIntField(env, o, (jfieldID)Cls("jni/Values")));
+  EXPECT_EQ(0, f->GetIntField(env, o, (jfieldID)Cls("jnifunc/Values")));
   EXPECT_EQ("java.lang.NoSuchFieldError", Thrown());
   EXPECT_EQ(0, f->GetIntField(env, o, (jfieldID)(uintptr_t)0x2FFFFFF0));
   EXPECT_EQ("java.lang.NoSuchFieldError", Thrown());
@@ -270,19 +270,19 @@ TEST_F(FieldTest, AccessorsRefuseWhatDoesNotFit) {
   f->SetObjectField(env, o, l, f->NewIntArray(env, 2));
   EXPECT_EQ("", Thrown());
   EXPECT_TRUE(f->IsSameObject(env, s, f->GetObjectField(env, o, str)));
-  EXPECT_EQ(8, f->CallStaticIntMethod(env, NULL, StaticMethod("jni/Values", "length", "(Ljava/lang/String;)I"),
+  EXPECT_EQ(8, f->CallStaticIntMethod(env, NULL, StaticMethod("jnifunc/Values", "length", "(Ljava/lang/String;)I"),
                                       f->GetObjectField(env, o, str)));
 }
 
 TEST_F(FieldTest, TheMachinesOwnDaemonReadIsQuiet) {
-  jobject o = New("jni/Values");
+  jobject o = New("jnifunc/Values");
   ASSERT_EQ(0, VMJniThrowInternal(env, VMStatus_ArithmeticException, "kept"));
   EXPECT_EQ(0, VMJniGetBooleanField(env, o, NULL));
   EXPECT_EQ("java.lang.ArithmeticException", Thrown());
-  jfieldID z = Field("jni/Values", "z", "Z");
+  jfieldID z = Field("jnifunc/Values", "z", "Z");
   f->SetBooleanField(env, o, z, 1);
   EXPECT_EQ(1, VMJniGetBooleanField(env, o, (void*)z));
 }
 
 }  // namespace
-}  // namespace jni_test
+}  // namespace jnifunc_test

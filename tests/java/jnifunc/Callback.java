@@ -1,4 +1,4 @@
-package jni;
+package jnifunc;
 
 /* native -> Java -> native -> Java -> native: the host calls start, whose native calls
    inner back through the table, whose native leaf answers. */

@@ -8,27 +8,27 @@
 #include <thread>
 #include <vector>
 
-#include "jni_support.h"
+#include "jnifunc_support.h"
 #include "vmclass.h"
 #include "vmhandlearray.h"
 #include "vmliteral.h"
 #include "vmutils.h"
 
-extern "C" int jnitest_natives_version(void);
+extern "C" int jnifunc_natives_version(void);
 
-namespace jni_test {
+namespace jnifunc_test {
 namespace {
 
 using NativeTest = JniTest;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-/* jni/CNatives.run calls every native of the C library, each of which calls back into
+/* jnifunc/CNatives.run calls every native of the C library, each of which calls back into
    Java; 0 when every check held, else the number of the first that failed. */
 TEST_F(NativeTest, TheCLibraryCrossesEveryArgumentKindBothWays) {
-  ASSERT_EQ(1, jnitest_natives_version());
-  jclass cls = Cls("jni/CNatives");
-  jmethodID run = StaticMethod("jni/CNatives", "run", "()I");
+  ASSERT_EQ(1, jnifunc_natives_version());
+  jclass cls = Cls("jnifunc/CNatives");
+  jmethodID run = StaticMethod("jnifunc/CNatives", "run", "()I");
   EXPECT_EQ(0, f->CallStaticIntMethod(env, cls, run));
   EXPECT_EQ("", Thrown()) << message;
   // Twice: the ids the natives look up are the same ones again.
@@ -48,25 +48,25 @@ jint JNICALL Other(JNIEnv*, jclass, jint v) { return -v; }
 jint JNICALL Plain(JNIEnv*, jobject) { return 99; }
 
 TEST_F(NativeTest, RegisteredNativesCallBackIntoJava) {
-  jclass cls = Cls("jni/Callback");
-  innerId = StaticMethod("jni/Callback", "inner", "(I)I");
+  jclass cls = Cls("jnifunc/Callback");
+  innerId = StaticMethod("jnifunc/Callback", "inner", "(I)I");
   JNINativeMethod table[] = {{(char*)"viaNative", (char*)"(I)I", (void*)&ViaNative},
                              {(char*)"leaf", (char*)"(I)I", (void*)&Leaf}};
   ASSERT_EQ(0, f->RegisterNatives(env, cls, table, 2));
   // start(x) = viaNative(x) + 1 = inner(x) + 11 = 2 * leaf(x) + 11 = 6x + 11:
   // host -> Java -> native -> Java -> native.
-  jmethodID start = StaticMethod("jni/Callback", "start", "(I)I");
+  jmethodID start = StaticMethod("jnifunc/Callback", "start", "(I)I");
   EXPECT_EQ(6 * 7 + 11, f->CallStaticIntMethod(env, cls, start, 7));
   EXPECT_EQ(6 * -3 + 11, f->CallStaticIntMethod(env, cls, start, -3));
   EXPECT_EQ("", Thrown());
   // The native can be called from the host directly too.
-  EXPECT_EQ(21, f->CallStaticIntMethod(env, cls, StaticMethod("jni/Callback", "leaf", "(I)I"), 7));
+  EXPECT_EQ(21, f->CallStaticIntMethod(env, cls, StaticMethod("jnifunc/Callback", "leaf", "(I)I"), 7));
 }
 
 TEST_F(NativeTest, RegistrationBindsWhatItFindsAndSaysWhatItMissed) {
-  jclass cls = Cls("jni/Unbound");
-  jmethodID nothing = StaticMethod("jni/Unbound", "nothing", "()I");
-  jmethodID other = StaticMethod("jni/Unbound", "other", "(I)I");
+  jclass cls = Cls("jnifunc/Unbound");
+  jmethodID nothing = StaticMethod("jnifunc/Unbound", "nothing", "()I");
+  jmethodID other = StaticMethod("jnifunc/Unbound", "other", "(I)I");
   JNINativeMethod table[] = {{(char*)"nothing", (char*)"()I", (void*)&Nothing},
                              {(char*)"absent", (char*)"()V", (void*)&Nothing},
                              {(char*)"other", (char*)"(I)I", (void*)&Other}};
@@ -92,8 +92,8 @@ TEST_F(NativeTest, RegistrationBindsWhatItFindsAndSaysWhatItMissed) {
   // A method that runs bytecode never reads its native address.
   JNINativeMethod plain[] = {{(char*)"plain", (char*)"()I", (void*)&Plain}};
   EXPECT_EQ(0, f->RegisterNatives(env, cls, plain, 1));
-  jobject u = New("jni/Unbound");
-  EXPECT_EQ(8, f->CallIntMethod(env, u, Method("jni/Unbound", "plain", "()I")));
+  jobject u = New("jnifunc/Unbound");
+  EXPECT_EQ(8, f->CallIntMethod(env, u, Method("jnifunc/Unbound", "plain", "()I")));
 
   // No class, an array class, no entries: nothing bound, nothing raised.
   EXPECT_EQ(JNI_ERR, f->RegisterNatives(env, NULL, table, 1));
@@ -109,8 +109,8 @@ TEST_F(NativeTest, RegistrationBindsWhatItFindsAndSaysWhatItMissed) {
 
 /* A class name registered again keeps one record, which takes the new definition: the
    look-ups take the first record of a name, so a second one would never be bound. */
-const char* compiledNamesA[] = {"jni/gen/Compiled", nullptr};
-const char* compiledNamesB[] = {"jni/gen/Compiled", nullptr};
+const char* compiledNamesA[] = {"jnifunc/gen/Compiled", nullptr};
+const char* compiledNamesB[] = {"jnifunc/gen/Compiled", nullptr};
 const uint32_t noRefs[] = {1u};
 const char* noStrings[] = {nullptr};
 void* noCode[] = {nullptr};
@@ -129,8 +129,8 @@ uint32_t RecordsNamed(VMObjectHashTable* table, const char* name, int nameWord) 
 TEST_F(NativeTest, ARegistrationRepeatedReplacesTheOneRecord) {
   EXPECT_EQ(0, JNI_RegisterCompiled(world.jvm, definitionA));
   EXPECT_EQ(0, JNI_RegisterCompiled(world.jvm, definitionB));
-  EXPECT_EQ(1u, RecordsNamed(VMUtils::GetCompiledClasses(), "jni/gen/Compiled", VMCompiledClassInfo::NameWord));
-  VMCompiledClassInfo* info = VMCompiledClassInfo::Find(VMLiteral::CreateInstance(world.ns, "jni/gen/Compiled", 0xFFFFFFFFu));
+  EXPECT_EQ(1u, RecordsNamed(VMUtils::GetCompiledClasses(), "jnifunc/gen/Compiled", VMCompiledClassInfo::NameWord));
+  VMCompiledClassInfo* info = VMCompiledClassInfo::Find(VMLiteral::CreateInstance(world.ns, "jnifunc/gen/Compiled", 0xFFFFFFFFu));
   ASSERT_NE(nullptr, info);
   EXPECT_EQ(&definitionB[0], info->GetTable());
   // A record whose fourth word is 0 ends the array: nothing at all.
@@ -141,11 +141,11 @@ TEST_F(NativeTest, ARegistrationRepeatedReplacesTheOneRecord) {
   // A name known already takes its new table in place, so no memory is needed for it.
   static JNINativeMethod first[] = {{(char*)"nothing", (char*)"()I", (void*)&Nothing}};
   static JNINativeMethod second[] = {{(char*)"other", (char*)"(I)I", (void*)&Other}};
-  EXPECT_EQ(0, JNI_RegisterNative("jni/gen/Twice", first, 1));
+  EXPECT_EQ(0, JNI_RegisterNative("jnifunc/gen/Twice", first, 1));
   refhost::FailNextAllocations(1000);
-  EXPECT_EQ(0, JNI_RegisterNative("jni/gen/Twice", second, 1));
+  EXPECT_EQ(0, JNI_RegisterNative("jnifunc/gen/Twice", second, 1));
   refhost::ResetHooks();
-  VMNativeClassInfo* native = VMNativeClassInfo::Find(VMLiteral::CreateInstance(world.ns, "jni/gen/Twice", 0xFFFFFFFFu));
+  VMNativeClassInfo* native = VMNativeClassInfo::Find(VMLiteral::CreateInstance(world.ns, "jnifunc/gen/Twice", 0xFFFFFFFFu));
   ASSERT_NE(nullptr, native);
   EXPECT_EQ(second, native->GetMethods());
 }
@@ -156,7 +156,7 @@ TEST_F(NativeTest, ARegistrationRepeatedReplacesTheOneRecord) {
 TEST_F(NativeTest, BindingNeverSeesANewTableWithAnOldCount) {
   // A prepared class to bind to; the entries name none of its methods, so that what is
   // left registered when the test ends binds nothing in later ones.
-  ASSERT_NE(nullptr, Cls("jni/Callback"));
+  ASSERT_NE(nullptr, Cls("jnifunc/Callback"));
   // Exactly sized tables of their own, so that a read past one is seen.
   const int kLong = 14, kShort = 3;
   JNINativeMethod* longTable = new JNINativeMethod[kLong];
@@ -167,18 +167,18 @@ TEST_F(NativeTest, BindingNeverSeesANewTableWithAnOldCount) {
   std::atomic<int> registrations{0};
   std::thread registrar([&] {
     for (int round = 0; !stop; round++) {
-      JNI_RegisterNative("jni/Callback", (round & 1) ? shortTable : longTable, (round & 1) ? kShort : kLong);
+      JNI_RegisterNative("jnifunc/Callback", (round & 1) ? shortTable : longTable, (round & 1) ? kShort : kLong);
       registrations++;
     }
   });
   while (registrations == 0) std::this_thread::yield();
-  for (int round = 0; round < 20000; round++) VMLoadableClass::RegisterNativeMethods(world.ns, "jni/Callback");
+  for (int round = 0; round < 20000; round++) VMLoadableClass::RegisterNativeMethods(world.ns, "jnifunc/Callback");
   stop = true;
   registrar.join();
   EXPECT_GT(registrations.load(), 1);
   // The registration stays in the process table: leave one that lives on.
   static JNINativeMethod lasting[] = {{(char*)"absent", (char*)"()I", (void*)&Nothing}};
-  JNI_RegisterNative("jni/Callback", lasting, 1);
+  JNI_RegisterNative("jnifunc/Callback", lasting, 1);
   delete[] longTable;
   delete[] shortTable;
   EXPECT_EQ("", Thrown());
@@ -187,7 +187,7 @@ TEST_F(NativeTest, BindingNeverSeesANewTableWithAnOldCount) {
 /* ---- monitors and env services ---- */
 
 TEST_F(NativeTest, MonitorsAreRecursiveAndExcludeOtherThreads) {
-  jobject lock = New("jni/Values");
+  jobject lock = New("jnifunc/Values");
   jobject global = f->NewGlobalRef(env, lock);
   ASSERT_EQ(0, f->MonitorEnter(env, lock));
   ASSERT_EQ(0, f->MonitorEnter(env, lock));
@@ -223,14 +223,14 @@ TEST_F(NativeTest, MonitorsAreRecursiveAndExcludeOtherThreads) {
   EXPECT_EQ(VMStatus_IllegalMonitorStateException, f->MonitorExit(env, lock));
   EXPECT_EQ("java.lang.IllegalMonitorStateException", Thrown());
   // An object that never had a monitor.
-  EXPECT_EQ(VMStatus_IllegalMonitorStateException, f->MonitorExit(env, New("jni/Values")));
+  EXPECT_EQ(VMStatus_IllegalMonitorStateException, f->MonitorExit(env, New("jnifunc/Values")));
   EXPECT_EQ("java.lang.IllegalMonitorStateException", Thrown());
   EXPECT_EQ(JNI_ERR, f->MonitorEnter(env, NULL));
   EXPECT_EQ("java.lang.NullPointerException", Thrown());
   EXPECT_EQ(JNI_ERR, f->MonitorExit(env, NULL));
   EXPECT_EQ("java.lang.NullPointerException", Thrown());
   // Class objects have monitors too.
-  jclass cls = Cls("jni/Values");
+  jclass cls = Cls("jnifunc/Values");
   EXPECT_EQ(0, f->MonitorEnter(env, cls));
   EXPECT_EQ(0, f->MonitorExit(env, cls));
   f->DeleteGlobalRef(env, global);
@@ -238,8 +238,8 @@ TEST_F(NativeTest, MonitorsAreRecursiveAndExcludeOtherThreads) {
 
 /* Two threads count through one monitor many times: no increment is lost. */
 TEST_F(NativeTest, TwoThreadsIncrementUnderAMonitor) {
-  jobject lock = f->NewGlobalRef(env, New("jni/Values"));
-  jfieldID i = Field("jni/Values", "i", "I");
+  jobject lock = f->NewGlobalRef(env, New("jnifunc/Values"));
+  jfieldID i = Field("jnifunc/Values", "i", "I");
   const int kRounds = 2000;
   auto work = [&](JNIEnv* e) {
     for (int r = 0; r < kRounds; r++) {
@@ -274,7 +274,7 @@ TEST_F(NativeTest, ExceptionCheckJavaVMAndWeakReferences) {
   EXPECT_EQ(JNI_ERR, f->GetJavaVM(env, NULL));
 
   // A weak reference is a global one: it names the object until deleted.
-  jobject o = New("jni/Values");
+  jobject o = New("jnifunc/Values");
   jweak weak = f->NewWeakGlobalRef(env, o);
   ASSERT_NE(nullptr, weak);
   EXPECT_TRUE(f->IsSameObject(env, weak, o));
@@ -290,4 +290,4 @@ TEST_F(NativeTest, ExceptionCheckJavaVMAndWeakReferences) {
 }
 
 }  // namespace
-}  // namespace jni_test
+}  // namespace jnifunc_test

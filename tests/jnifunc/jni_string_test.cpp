@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "jni_support.h"
+#include "jnifunc_support.h"
 #include "vmjavalangstring.h"
 
-namespace jni_test {
+namespace jnifunc_test {
 namespace {
 
 using StringTest = JniTest;
@@ -71,11 +71,11 @@ TEST_F(StringTest, UnitsEncodeOneByOneAndDecodeBack) {
 }
 
 TEST_F(StringTest, StringsGoIntoJavaAndBack) {
-  jclass values = Cls("jni/Values");
+  jclass values = Cls("jnifunc/Values");
   jstring s = f->NewStringUTF(env, "abc\xC3\xA9");
-  EXPECT_EQ(4, f->CallStaticIntMethod(env, values, StaticMethod("jni/Values", "length", "(Ljava/lang/String;)I"), s));
+  EXPECT_EQ(4, f->CallStaticIntMethod(env, values, StaticMethod("jnifunc/Values", "length", "(Ljava/lang/String;)I"), s));
   jstring upper = (jstring)f->CallStaticObjectMethod(
-      env, values, StaticMethod("jni/Values", "upper", "(Ljava/lang/String;)Ljava/lang/String;"), s);
+      env, values, StaticMethod("jnifunc/Values", "upper", "(Ljava/lang/String;)Ljava/lang/String;"), s);
   ASSERT_NE(nullptr, upper) << Thrown() << " " << message;
   EXPECT_EQ("ABC\xC3\x89", Text(upper));
   // A string made from UTF-16 equals the one Java makes.
@@ -209,7 +209,7 @@ TEST_F(StringTest, FailuresAndArgumentsThatAreNoString) {
   EXPECT_EQ("java.lang.NullPointerException", Thrown());
   EXPECT_EQ(nullptr, f->GetStringUTFChars(env, NULL, NULL));
   EXPECT_EQ("java.lang.NullPointerException", Thrown());
-  jobject notString = New("jni/Values");
+  jobject notString = New("jnifunc/Values");
   EXPECT_EQ(0, f->GetStringUTFLength(env, notString));
   EXPECT_EQ("java.lang.IllegalArgumentException", Thrown());
   EXPECT_EQ(nullptr, f->GetStringChars(env, f->NewIntArray(env, 3), NULL));
@@ -227,4 +227,4 @@ TEST_F(StringTest, FailuresAndArgumentsThatAreNoString) {
 }
 
 }  // namespace
-}  // namespace jni_test
+}  // namespace jnifunc_test

@@ -1,4 +1,4 @@
-package jni;
+package jnifunc;
 
 /* The parameter-word limit of calls from native code: 31 words, the receiver and both
    words of a long included. */

@@ -1,8 +1,8 @@
 /* The world of the native-interface tests: a machine over the class library and the test
-   classes of tests/java/jni (plus a few class files made here byte by byte), driven
+   classes of tests/java/jnifunc (plus a few class files made here byte by byte), driven
    through the env function table as a host or a native would drive it. */
-#ifndef PUX_TESTS_JNI_SUPPORT_H
-#define PUX_TESTS_JNI_SUPPORT_H
+#ifndef PUX_TESTS_JNIFUNC_SUPPORT_H
+#define PUX_TESTS_JNIFUNC_SUPPORT_H
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "interp_support.h"
 #include "refhost.h"
 
-namespace jni_test {
+namespace jnifunc_test {
 
 /* A second machine on the world's name space, with the calling host thread attached to
    it while it is in use (Use switches the thread's env). */
@@ -57,6 +57,6 @@ class JniTest : public ::testing::Test {
   std::string genDir;
 };
 
-}  // namespace jni_test
+}  // namespace jnifunc_test
 
 #endif

@@ -1,4 +1,4 @@
-package jni;
+package jnifunc;
 
 /* Overriding, interfaces, constructors found in superclasses, classes that cannot be
    instantiated, and classes whose initialisation is watched. */

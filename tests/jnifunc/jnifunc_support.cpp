@@ -1,4 +1,4 @@
-#include "jni_support.h"
+#include "jnifunc_support.h"
 
 #include <string.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 using classfile_test::Bytes;
 using classfile_test::ClassBuilder;
 
-namespace jni_test {
+namespace jnifunc_test {
 
 namespace {
 
@@ -28,42 +28,42 @@ void Write(const std::string& dir, const std::string& name, const ClassBuilder& 
 }
 
 /* Class files javac would not make, or whose layout the tests must know for sure:
-   - jni/gen/Wide: 195 int fields, then a long at body word 195 (its high word is the
+   - jnifunc/gen/Wide: 195 int fields, then a long at body word 195 (its high word is the
      first word of the first piece) and a double at 197; the same for its statics;
-   - jni/gen/Piece: 259 ints, a long at word 259 (the last word of the first piece, its
+   - jnifunc/gen/Piece: 259 ints, a long at word 259 (the last word of the first piece, its
      high word in the next piece), 62 ints, a double at 323 (the last word of the second);
-   - jni/gen/P and jni/gen/Q: Q extends P and implements jni/I; P's public im() answers 3,
+   - jnifunc/gen/P and jnifunc/gen/Q: Q extends P and implements jnifunc/I; P's public im() answers 3,
      Q declares a private im() answering 4, which has a vtable slot of its own above P's
      and implements nothing. */
 void WriteGeneratedClasses(const std::string& dir) {
   {
-    ClassBuilder c = classfile_test::SmallClass("jni/gen/Wide");
+    ClassBuilder c = classfile_test::SmallClass("jnifunc/gen/Wide");
     for (int i = 0; i < 195; i++) c.AddField(0x0001, "p" + std::to_string(i), "I");
     c.AddField(0x0001, "w", "J");
     c.AddField(0x0001, "wd", "D");
     for (int i = 0; i < 195; i++) c.AddField(0x0009, "sp" + std::to_string(i), "I");
     c.AddField(0x0009, "sw", "J");
     c.AddField(0x0009, "swd", "D");
-    Write(dir, "jni/gen/Wide", c);
+    Write(dir, "jnifunc/gen/Wide", c);
   }
   {
-    ClassBuilder c = classfile_test::SmallClass("jni/gen/Piece");
+    ClassBuilder c = classfile_test::SmallClass("jnifunc/gen/Piece");
     for (int i = 0; i < 259; i++) c.AddField(0x0001, "p" + std::to_string(i), "I");
     c.AddField(0x0001, "w", "J");
     for (int i = 0; i < 62; i++) c.AddField(0x0001, "q" + std::to_string(i), "I");
     c.AddField(0x0001, "wd", "D");
-    Write(dir, "jni/gen/Piece", c);
+    Write(dir, "jnifunc/gen/Piece", c);
   }
   {
-    ClassBuilder c = classfile_test::SmallClass("jni/gen/P");
+    ClassBuilder c = classfile_test::SmallClass("jnifunc/gen/P");
     c.AddMethod(0x0001, "im", "()I", {c.CodeAttribute(1, 1, Bytes{0x06, 0xAC})});  // iconst_3 ireturn
-    Write(dir, "jni/gen/P", c);
+    Write(dir, "jnifunc/gen/P", c);
   }
   {
-    ClassBuilder c = classfile_test::SmallClass("jni/gen/Q", "jni/gen/P");
-    c.interfaces.push_back(c.Class("jni/I"));
+    ClassBuilder c = classfile_test::SmallClass("jnifunc/gen/Q", "jnifunc/gen/P");
+    c.interfaces.push_back(c.Class("jnifunc/I"));
     c.AddMethod(0x0002, "im", "()I", {c.CodeAttribute(1, 1, Bytes{0x07, 0xAC})});  // iconst_4 ireturn
-    Write(dir, "jni/gen/Q", c);
+    Write(dir, "jnifunc/gen/Q", c);
   }
 }
 
@@ -153,9 +153,9 @@ JNIEnv* AttachThisThread(JavaVM* jvm) {
 void DetachThisThread(JavaVM* jvm) { VMJniDetachEnv(jvm); }
 
 void JniTest::SetUp() {
-  genDir = classfile_test::TempDir("jni");
+  genDir = classfile_test::TempDir("jnifunc");
   WriteGeneratedClasses(genDir);
-  ASSERT_TRUE(world.Create(interp_test::ClassDir("jni") + ":" + genDir)) << "the test world could not be made";
+  ASSERT_TRUE(world.Create(interp_test::ClassDir("jnifunc") + ":" + genDir)) << "the test world could not be made";
   env = world.env;
   f = env->functions;
   // What the library's start-up does first: the machine makes strings and class
@@ -225,4 +225,4 @@ jint JniTest::Locals() { return (jint)env->thread->GetJNIHandleArray()->GetCount
 
 std::string JniTest::Text(jstring s) { return world.Text(Obj(s)); }
 
-}  // namespace jni_test
+}  // namespace jnifunc_test

@@ -5,12 +5,12 @@
 #include <stdarg.h>
 #include <string.h>
 
-#include "jni_support.h"
+#include "jnifunc_support.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
 #include "vmnamespace.h"
 
-namespace jni_test {
+namespace jnifunc_test {
 namespace {
 
 /* The V forms through variadic helpers, as a C caller reaches them. */
@@ -71,8 +71,8 @@ using CallTest = JniTest;
 /* The nine functions of each result type: static echo<X>, and here<X> on an object
    through the virtual and the nonvirtual family; each in the variadic, V and A form. */
 TEST_F(CallTest, EveryCallFunctionReturnsItsTypeInEveryForm) {
-  jclass cls = Cls("jni/Values");
-  jobject obj = New("jni/Values");
+  jclass cls = Cls("jnifunc/Values");
+  jobject obj = New("jnifunc/Values");
   ASSERT_NE(nullptr, obj);
 #define PUX_EACH_FORM(Name, T, X, sigT, value, promoted, member)                             \
   {                                                                                         \
@@ -106,8 +106,8 @@ TEST_F(CallTest, EveryCallFunctionReturnsItsTypeInEveryForm) {
 
   // Objects: the same object comes back as a new local reference.
   jstring str = f->NewStringUTF(env, "x");
-  jmethodID s = StaticMethod("jni/Values", "echoL", "(Ljava/lang/Object;)Ljava/lang/Object;");
-  jmethodID h = Method("jni/Values", "hereL", "(Ljava/lang/Object;)Ljava/lang/Object;");
+  jmethodID s = StaticMethod("jnifunc/Values", "echoL", "(Ljava/lang/Object;)Ljava/lang/Object;");
+  jmethodID h = Method("jnifunc/Values", "hereL", "(Ljava/lang/Object;)Ljava/lang/Object;");
   jvalue a[1];
   a[0].l = str;
   jobject results[9] = {
@@ -121,9 +121,9 @@ TEST_F(CallTest, EveryCallFunctionReturnsItsTypeInEveryForm) {
   }
 
   // Void: every form runs the method once.
-  jfieldID calls = StaticField("jni/Values", "calls", "I");
-  jmethodID touch = StaticMethod("jni/Values", "touch", "()V");
-  jmethodID hereV = Method("jni/Values", "hereV", "()V");
+  jfieldID calls = StaticField("jnifunc/Values", "calls", "I");
+  jmethodID touch = StaticMethod("jnifunc/Values", "touch", "()V");
+  jmethodID hereV = Method("jnifunc/Values", "hereV", "()V");
   f->CallStaticVoidMethod(env, cls, touch);
   SVVoid(env, cls, touch);
   f->CallStaticVoidMethodA(env, cls, touch, NULL);
@@ -140,8 +140,8 @@ TEST_F(CallTest, EveryCallFunctionReturnsItsTypeInEveryForm) {
 /* A jvalue is narrowed by the parameter's type; a va_list argument is taken as a C
    caller promotes it. Both land in Java as the Java type reads them. */
 TEST_F(CallTest, ArgumentsOfEveryTypeArriveAsJavaSeesThem) {
-  jclass cls = Cls("jni/Values");
-  jmethodID store = StaticMethod("jni/Values", "storeAll", "(ZBCSIJFDLjava/lang/Object;)I");
+  jclass cls = Cls("jnifunc/Values");
+  jmethodID store = StaticMethod("jnifunc/Values", "storeAll", "(ZBCSIJFDLjava/lang/Object;)I");
   jstring str = f->NewStringUTF(env, "arg");
   jvalue a[9];
   memset(a, 0, sizeof a);
@@ -156,81 +156,81 @@ TEST_F(CallTest, ArgumentsOfEveryTypeArriveAsJavaSeesThem) {
   a[8].l = str;
   EXPECT_EQ(-41, f->CallStaticIntMethodA(env, cls, store, a));
   ASSERT_EQ("", Thrown()) << message;
-  EXPECT_EQ(1, f->GetStaticBooleanField(env, cls, StaticField("jni/Values", "sz", "Z")));
-  EXPECT_EQ(-1, f->GetStaticByteField(env, cls, StaticField("jni/Values", "sb", "B")));
-  EXPECT_EQ(65535, f->GetStaticCharField(env, cls, StaticField("jni/Values", "sc", "C")));
-  EXPECT_EQ(-32768, f->GetStaticShortField(env, cls, StaticField("jni/Values", "ss", "S")));
-  EXPECT_EQ(-42, f->GetStaticIntField(env, cls, StaticField("jni/Values", "si", "I")));
-  EXPECT_EQ((jlong)0x8000000000000001LL, f->GetStaticLongField(env, cls, StaticField("jni/Values", "sj", "J")));
-  EXPECT_EQ(-1.25f, f->GetStaticFloatField(env, cls, StaticField("jni/Values", "sf", "F")));
-  EXPECT_EQ(6.02e23, f->GetStaticDoubleField(env, cls, StaticField("jni/Values", "sd", "D")));
-  jobject l = f->GetStaticObjectField(env, cls, StaticField("jni/Values", "sl", "Ljava/lang/Object;"));
+  EXPECT_EQ(1, f->GetStaticBooleanField(env, cls, StaticField("jnifunc/Values", "sz", "Z")));
+  EXPECT_EQ(-1, f->GetStaticByteField(env, cls, StaticField("jnifunc/Values", "sb", "B")));
+  EXPECT_EQ(65535, f->GetStaticCharField(env, cls, StaticField("jnifunc/Values", "sc", "C")));
+  EXPECT_EQ(-32768, f->GetStaticShortField(env, cls, StaticField("jnifunc/Values", "ss", "S")));
+  EXPECT_EQ(-42, f->GetStaticIntField(env, cls, StaticField("jnifunc/Values", "si", "I")));
+  EXPECT_EQ((jlong)0x8000000000000001LL, f->GetStaticLongField(env, cls, StaticField("jnifunc/Values", "sj", "J")));
+  EXPECT_EQ(-1.25f, f->GetStaticFloatField(env, cls, StaticField("jnifunc/Values", "sf", "F")));
+  EXPECT_EQ(6.02e23, f->GetStaticDoubleField(env, cls, StaticField("jnifunc/Values", "sd", "D")));
+  jobject l = f->GetStaticObjectField(env, cls, StaticField("jnifunc/Values", "sl", "Ljava/lang/Object;"));
   EXPECT_TRUE(f->IsSameObject(env, l, str));
 
   // The variadic form: a float travels as a double and arrives as the nearest float.
   EXPECT_EQ(8, f->CallStaticIntMethod(env, cls, store, (int)0, (int)-128, (int)'A', (int)1234, (jint)7,
                                       (jlong)-2, 1.1f, 0.1, (jobject)NULL));
-  EXPECT_EQ(0, f->GetStaticBooleanField(env, cls, StaticField("jni/Values", "sz", "Z")));
-  EXPECT_EQ(-128, f->GetStaticByteField(env, cls, StaticField("jni/Values", "sb", "B")));
-  EXPECT_EQ('A', f->GetStaticCharField(env, cls, StaticField("jni/Values", "sc", "C")));
-  EXPECT_EQ(1234, f->GetStaticShortField(env, cls, StaticField("jni/Values", "ss", "S")));
-  EXPECT_EQ(-2, f->GetStaticLongField(env, cls, StaticField("jni/Values", "sj", "J")));
-  EXPECT_EQ(1.1f, f->GetStaticFloatField(env, cls, StaticField("jni/Values", "sf", "F")));
-  EXPECT_EQ(0.1, f->GetStaticDoubleField(env, cls, StaticField("jni/Values", "sd", "D")));
-  EXPECT_EQ(nullptr, f->GetStaticObjectField(env, cls, StaticField("jni/Values", "sl", "Ljava/lang/Object;")));
+  EXPECT_EQ(0, f->GetStaticBooleanField(env, cls, StaticField("jnifunc/Values", "sz", "Z")));
+  EXPECT_EQ(-128, f->GetStaticByteField(env, cls, StaticField("jnifunc/Values", "sb", "B")));
+  EXPECT_EQ('A', f->GetStaticCharField(env, cls, StaticField("jnifunc/Values", "sc", "C")));
+  EXPECT_EQ(1234, f->GetStaticShortField(env, cls, StaticField("jnifunc/Values", "ss", "S")));
+  EXPECT_EQ(-2, f->GetStaticLongField(env, cls, StaticField("jnifunc/Values", "sj", "J")));
+  EXPECT_EQ(1.1f, f->GetStaticFloatField(env, cls, StaticField("jnifunc/Values", "sf", "F")));
+  EXPECT_EQ(0.1, f->GetStaticDoubleField(env, cls, StaticField("jnifunc/Values", "sd", "D")));
+  EXPECT_EQ(nullptr, f->GetStaticObjectField(env, cls, StaticField("jnifunc/Values", "sl", "Ljava/lang/Object;")));
 
   // The same through an instance method, in all three forms.
-  jobject obj = New("jni/Values");
-  jmethodID here = Method("jni/Values", "storeAllHere", "(ZBCSIJFDLjava/lang/Object;)I");
+  jobject obj = New("jnifunc/Values");
+  jmethodID here = Method("jnifunc/Values", "storeAllHere", "(ZBCSIJFDLjava/lang/Object;)I");
   EXPECT_EQ(-40, f->CallIntMethodA(env, obj, here, a));
   EXPECT_EQ(-40, f->CallNonvirtualIntMethodA(env, obj, cls, here, a));
   EXPECT_EQ(9, VInt(env, obj, here, (int)1, (int)2, (int)3, (int)4, (jint)7, (jlong)5, 2.5f, 3.5, str));
-  EXPECT_EQ(2.5f, f->GetFloatField(env, obj, Field("jni/Values", "f", "F")));
-  EXPECT_EQ(5, f->GetLongField(env, obj, Field("jni/Values", "j", "J")));
+  EXPECT_EQ(2.5f, f->GetFloatField(env, obj, Field("jnifunc/Values", "f", "F")));
+  EXPECT_EQ(5, f->GetLongField(env, obj, Field("jnifunc/Values", "j", "J")));
   EXPECT_EQ("", Thrown());
 }
 
 TEST_F(CallTest, ResultsConvertAndANullObjectMakesNoReference) {
-  jclass cls = Cls("jni/Values");
-  EXPECT_EQ(1, f->CallStaticBooleanMethod(env, cls, StaticMethod("jni/Values", "yes", "()Z")));
-  EXPECT_EQ(-1, f->CallStaticByteMethod(env, cls, StaticMethod("jni/Values", "minusOne", "()B")));
-  EXPECT_EQ(65535, f->CallStaticCharMethod(env, cls, StaticMethod("jni/Values", "maxChar", "()C")));
-  EXPECT_EQ(-32768, f->CallStaticShortMethod(env, cls, StaticMethod("jni/Values", "minShort", "()S")));
-  jmethodID nothing = StaticMethod("jni/Values", "nothing", "()Ljava/lang/Object;");
+  jclass cls = Cls("jnifunc/Values");
+  EXPECT_EQ(1, f->CallStaticBooleanMethod(env, cls, StaticMethod("jnifunc/Values", "yes", "()Z")));
+  EXPECT_EQ(-1, f->CallStaticByteMethod(env, cls, StaticMethod("jnifunc/Values", "minusOne", "()B")));
+  EXPECT_EQ(65535, f->CallStaticCharMethod(env, cls, StaticMethod("jnifunc/Values", "maxChar", "()C")));
+  EXPECT_EQ(-32768, f->CallStaticShortMethod(env, cls, StaticMethod("jnifunc/Values", "minShort", "()S")));
+  jmethodID nothing = StaticMethod("jnifunc/Values", "nothing", "()Ljava/lang/Object;");
   jint before = Locals();
   EXPECT_EQ(nullptr, f->CallStaticObjectMethod(env, cls, nothing));
   EXPECT_EQ(before, Locals());
   // Strings and arrays in and out.
-  jmethodID concat = StaticMethod("jni/Values", "concat", "(Ljava/lang/String;I)Ljava/lang/String;");
+  jmethodID concat = StaticMethod("jnifunc/Values", "concat", "(Ljava/lang/String;I)Ljava/lang/String;");
   jstring joined = (jstring)f->CallStaticObjectMethod(env, cls, concat, f->NewStringUTF(env, "n="), 12);
   EXPECT_EQ("n=12", Text(joined));
-  jintArray squares = (jintArray)f->CallStaticObjectMethod(env, cls, StaticMethod("jni/Values", "squares", "(I)[I"), 6);
+  jintArray squares = (jintArray)f->CallStaticObjectMethod(env, cls, StaticMethod("jnifunc/Values", "squares", "(I)[I"), 6);
   ASSERT_NE(nullptr, squares);
   EXPECT_EQ(6, f->GetArrayLength(env, squares));
-  EXPECT_EQ(55, f->CallStaticIntMethod(env, cls, StaticMethod("jni/Values", "sum", "([I)I"), squares));
+  EXPECT_EQ(55, f->CallStaticIntMethod(env, cls, StaticMethod("jnifunc/Values", "sum", "([I)I"), squares));
   // A class argument is not read: any handle, null included, calls the id's method.
-  EXPECT_EQ(65535, f->CallStaticCharMethod(env, NULL, StaticMethod("jni/Values", "maxChar", "()C")));
+  EXPECT_EQ(65535, f->CallStaticCharMethod(env, NULL, StaticMethod("jnifunc/Values", "maxChar", "()C")));
   EXPECT_EQ("", Thrown());
 }
 
 TEST_F(CallTest, VirtualNonvirtualAndInterfaceDispatch) {
-  jobject b = New("jni/B");
-  jclass aClass = Cls("jni/A");
-  jmethodID m = Method("jni/A", "m", "()I");
+  jobject b = New("jnifunc/B");
+  jclass aClass = Cls("jnifunc/A");
+  jmethodID m = Method("jnifunc/A", "m", "()I");
   EXPECT_EQ(2, f->CallIntMethod(env, b, m));
   EXPECT_EQ(1, f->CallNonvirtualIntMethod(env, b, aClass, m));
   EXPECT_EQ(1, f->CallNonvirtualIntMethodA(env, b, NULL, m, NULL));
 
   // An interface method runs the receiver's implementation.
-  jobject impl = New("jni/Impl");
-  jmethodID im = Method("jni/I", "im", "()I");
+  jobject impl = New("jnifunc/Impl");
+  jmethodID im = Method("jnifunc/I", "im", "()I");
   EXPECT_EQ(3, f->CallIntMethod(env, impl, im));
-  EXPECT_EQ(4, f->CallIntMethod(env, impl, Method("jni/J", "jm", "()I")));
+  EXPECT_EQ(4, f->CallIntMethod(env, impl, Method("jnifunc/J", "jm", "()I")));
   // Through the nonvirtual family too (an interface has no code to call directly).
   EXPECT_EQ(3, f->CallNonvirtualIntMethod(env, impl, NULL, im));
   // A private method of the receiver's class has a slot above the superclass's public
   // one, but implements nothing: the public one runs.
-  jobject q = New("jni/gen/Q");
+  jobject q = New("jnifunc/gen/Q");
   EXPECT_EQ(3, f->CallIntMethod(env, q, im));
   EXPECT_EQ("", Thrown());
 
@@ -252,11 +252,11 @@ TEST_F(CallTest, VirtualNonvirtualAndInterfaceDispatch) {
    would shift the arguments by a word, a foreign one would have another class's fields
    read and written. */
 TEST_F(CallTest, ReceiversAndIdsThatDoNotFitAreRefusedBeforeAnythingRuns) {
-  jobject b = New("jni/B");
-  jclass values = Cls("jni/Values");
-  jmethodID twice = Method("jni/A", "twice", "(I)I");
-  jmethodID touch = StaticMethod("jni/Values", "touch", "()V");
-  jfieldID calls = StaticField("jni/Values", "calls", "I");
+  jobject b = New("jnifunc/B");
+  jclass values = Cls("jnifunc/Values");
+  jmethodID twice = Method("jnifunc/A", "twice", "(I)I");
+  jmethodID touch = StaticMethod("jnifunc/Values", "touch", "()V");
+  jfieldID calls = StaticField("jnifunc/Values", "calls", "I");
   EXPECT_EQ(10, f->CallIntMethod(env, b, twice, 5));
 
   EXPECT_EQ(0, f->CallIntMethod(env, NULL, twice, 5));
@@ -305,20 +305,20 @@ TEST_F(CallTest, ReceiversAndIdsThatDoNotFitAreRefusedBeforeAnythingRuns) {
 }
 
 TEST_F(CallTest, ThirtyOneParameterWordsAndNoMore) {
-  jobject many = New("jni/Many");
-  jclass cls = Cls("jni/Many");
+  jobject many = New("jnifunc/Many");
+  jclass cls = Cls("jnifunc/Many");
   jvalue a[31];
   for (int i = 0; i < 31; i++) a[i].i = i + 1;
   // 30 ints and the receiver: 31 words.
-  jmethodID w31 = Method("jni/Many", "w31", "(IIIIIIIIIIIIIIIIIIIIIIIIIIIIII)I");
+  jmethodID w31 = Method("jnifunc/Many", "w31", "(IIIIIIIIIIIIIIIIIIIIIIIIIIIIII)I");
   EXPECT_EQ(465, f->CallIntMethodA(env, many, w31, a));
   EXPECT_EQ(465, f->CallIntMethod(env, many, w31, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
                                   20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30));
-  jmethodID s31 = StaticMethod("jni/Many", "s31", "(IIIIIIIIIIIIIIIIIIIIIIIIIIIIIII)I");
+  jmethodID s31 = StaticMethod("jnifunc/Many", "s31", "(IIIIIIIIIIIIIIIIIIIIIIIIIIIIIII)I");
   EXPECT_EQ(496, f->CallStaticIntMethodA(env, cls, s31, a));
   EXPECT_EQ("", Thrown()) << message;
   // 31 ints and the receiver: 32 words.
-  jmethodID w32 = Method("jni/Many", "w32", "(IIIIIIIIIIIIIIIIIIIIIIIIIIIIIII)I");
+  jmethodID w32 = Method("jnifunc/Many", "w32", "(IIIIIIIIIIIIIIIIIIIIIIIIIIIIIII)I");
   EXPECT_EQ(0, f->CallIntMethodA(env, many, w32, a));
   EXPECT_EQ("java.lang.VirtualMachineError", Thrown());
   EXPECT_EQ("Too many parameters for JNI call", message);
@@ -330,7 +330,7 @@ TEST_F(CallTest, ThirtyOneParameterWordsAndNoMore) {
 /* The jvalue form refuses a method with too many words before its class is
    initialised, the va_list form only after. */
 TEST_F(CallTest, TheTwoFormsCheckTheLimitOnEitherSideOfInitialisation) {
-  VMLoadableClass* late = world.Class("jni/ManyLate");
+  VMLoadableClass* late = world.Class("jnifunc/ManyLate");
   ASSERT_NE(nullptr, late);
   jclass cls = VMJniHandle::NewLocal(env, (VMObject*)late);
   jmethodID l16 = f->GetStaticMethodID(env, cls, "l16", "(JJJJJJJJJJJJJJJJ)J");
@@ -348,27 +348,27 @@ TEST_F(CallTest, TheTwoFormsCheckTheLimitOnEitherSideOfInitialisation) {
 }
 
 TEST_F(CallTest, NativesThatAreNotBoundAreCheckedOnTheMethodThatWouldRun) {
-  jclass unbound = Cls("jni/Unbound");
-  EXPECT_EQ(0, f->CallStaticIntMethod(env, unbound, StaticMethod("jni/Unbound", "nothing", "()I")));
+  jclass unbound = Cls("jnifunc/Unbound");
+  EXPECT_EQ(0, f->CallStaticIntMethod(env, unbound, StaticMethod("jnifunc/Unbound", "nothing", "()I")));
   EXPECT_EQ("java.lang.UnsatisfiedLinkError", Thrown());
-  EXPECT_EQ("jni.Unbound.nothing", message);
+  EXPECT_EQ("jnifunc.Unbound.nothing", message);
   // An unbound native base method overridden in Java: the override runs.
-  jobject nsub = New("jni/NSub");
-  EXPECT_EQ(5, f->CallIntMethod(env, nsub, Method("jni/NBase", "g", "()I")));
+  jobject nsub = New("jnifunc/NSub");
+  EXPECT_EQ(5, f->CallIntMethod(env, nsub, Method("jnifunc/NBase", "g", "()I")));
   EXPECT_EQ("", Thrown());
   // A Java method overridden by an unbound native: the native is what would run.
-  jobject jsub = New("jni/JSub");
-  jmethodID h = Method("jni/JBase", "h", "()I");
+  jobject jsub = New("jnifunc/JSub");
+  jmethodID h = Method("jnifunc/JBase", "h", "()I");
   EXPECT_EQ(0, f->CallIntMethod(env, jsub, h));
   EXPECT_EQ("java.lang.UnsatisfiedLinkError", Thrown());
-  EXPECT_EQ("jni.JSub.h", message);
+  EXPECT_EQ("jnifunc.JSub.h", message);
   EXPECT_EQ(6, f->CallNonvirtualIntMethod(env, jsub, NULL, h));
   EXPECT_EQ("", Thrown());
 }
 
 TEST_F(CallTest, ExceptionsStayPendingAndCallsRunWithOneAlreadyPending) {
-  jclass cls = Cls("jni/Values");
-  jmethodID throwIt = StaticMethod("jni/Values", "throwIt", "(I)I");
+  jclass cls = Cls("jnifunc/Values");
+  jmethodID throwIt = StaticMethod("jnifunc/Values", "throwIt", "(I)I");
   EXPECT_EQ(0, f->CallStaticIntMethod(env, cls, throwIt, 3));
   EXPECT_EQ("java.lang.IllegalStateException", Thrown());
   EXPECT_EQ("thrown 3", message);
@@ -377,21 +377,21 @@ TEST_F(CallTest, ExceptionsStayPendingAndCallsRunWithOneAlreadyPending) {
   // With an exception pending the method runs; its result reads 0 and the exception
   // stays the one that was pending.
   ASSERT_EQ(0, VMJniThrowInternal(env, VMStatus_ArithmeticException, "earlier"));
-  f->CallStaticVoidMethod(env, cls, StaticMethod("jni/Values", "touch", "()V"));
-  EXPECT_EQ(0, f->CallStaticIntMethod(env, cls, StaticMethod("jni/Values", "echoI", "(I)I"), 5));
-  jmethodID echoL = StaticMethod("jni/Values", "echoL", "(Ljava/lang/Object;)Ljava/lang/Object;");
+  f->CallStaticVoidMethod(env, cls, StaticMethod("jnifunc/Values", "touch", "()V"));
+  EXPECT_EQ(0, f->CallStaticIntMethod(env, cls, StaticMethod("jnifunc/Values", "echoI", "(I)I"), 5));
+  jmethodID echoL = StaticMethod("jnifunc/Values", "echoL", "(Ljava/lang/Object;)Ljava/lang/Object;");
   jint before = Locals();
   EXPECT_EQ(nullptr, f->CallStaticObjectMethod(env, cls, echoL, cls));
   EXPECT_EQ(before, Locals());
   EXPECT_EQ("java.lang.ArithmeticException", Thrown());
   EXPECT_EQ("earlier", message);
-  EXPECT_EQ(1, f->GetStaticIntField(env, cls, StaticField("jni/Values", "calls", "I")));
+  EXPECT_EQ(1, f->GetStaticIntField(env, cls, StaticField("jnifunc/Values", "calls", "I")));
 }
 
 /* A class that cannot be initialised in this machine has no static data here: its
    methods must not run. */
 TEST_F(CallTest, AClassWhoseInitialisationFailedIsNotCalled) {
-  VMLoadableClass* bad = world.Class("jni/BadInit");
+  VMLoadableClass* bad = world.Class("jnifunc/BadInit");
   ASSERT_NE(nullptr, bad);
   jclass cls = VMJniHandle::NewLocal(env, (VMObject*)bad);
   jmethodID get = f->GetStaticMethodID(env, cls, "get", "()I");
@@ -400,7 +400,7 @@ TEST_F(CallTest, AClassWhoseInitialisationFailedIsNotCalled) {
   EXPECT_EQ("java.lang.ExceptionInInitializerError", Thrown());
   EXPECT_EQ(0, f->CallStaticIntMethod(env, cls, get));
   EXPECT_EQ("java.lang.NoClassDefFoundError", Thrown());
-  EXPECT_EQ("jni.BadInit", message);
+  EXPECT_EQ("jnifunc.BadInit", message);
   EXPECT_EQ(0, f->GetStaticIntField(env, cls, f->GetStaticFieldID(env, cls, "x", "I")));
   EXPECT_EQ("java.lang.NoClassDefFoundError", Thrown());
 }
@@ -408,9 +408,9 @@ TEST_F(CallTest, AClassWhoseInitialisationFailedIsNotCalled) {
 /* A call whose frame cannot be made leaves its arguments in the area: none of them may
    come back as the result, least of all as a reference. */
 TEST_F(CallTest, ACallThatCouldNotStartAnswersNull) {
-  jclass cls = Cls("jni/Values");
-  jmethodID echo = StaticMethod("jni/Values", "echoL", "(Ljava/lang/Object;)Ljava/lang/Object;");
-  jmethodID echoI = StaticMethod("jni/Values", "echoI", "(I)I");
+  jclass cls = Cls("jnifunc/Values");
+  jmethodID echo = StaticMethod("jnifunc/Values", "echoL", "(Ljava/lang/Object;)Ljava/lang/Object;");
+  jmethodID echoI = StaticMethod("jnifunc/Values", "echoI", "(I)I");
   jstring s = f->NewStringUTF(env, "argument");
   jint before = Locals();
   refhost::SetFailureScope(true, nullptr, jallocFailFast);
@@ -430,9 +430,9 @@ TEST_F(CallTest, ACallThatCouldNotStartAnswersNull) {
 /* Two machines share classes and ids, not static values: the first call in the second
    machine runs the class's initialiser there. */
 TEST_F(CallTest, TwoMachinesOnOneNameSpaceInitialiseEachForItself) {
-  jclass cls = Cls("jni/Flagged");
-  jmethodID get = StaticMethod("jni/Flagged", "get", "()I");
-  jmethodID bumped = StaticMethod("jni/Flagged", "bumped", "()I");
+  jclass cls = Cls("jnifunc/Flagged");
+  jmethodID get = StaticMethod("jnifunc/Flagged", "get", "()I");
+  jmethodID bumped = StaticMethod("jnifunc/Flagged", "bumped", "()I");
   EXPECT_EQ(1, f->CallStaticIntMethod(env, cls, get));
   EXPECT_EQ(1, f->CallStaticIntMethod(env, cls, bumped));
   EXPECT_EQ(2, f->CallStaticIntMethod(env, cls, bumped));
@@ -454,25 +454,25 @@ TEST_F(CallTest, TwoMachinesOnOneNameSpaceInitialiseEachForItself) {
 /* ---- method ids and objects ---- */
 
 TEST_F(CallTest, MethodIdsAreFoundUpTheSuperclassesAndKeepTheirKind) {
-  jmethodID viaB = Method("jni/B", "twice", "(I)I");
-  EXPECT_EQ(viaB, Method("jni/A", "twice", "(I)I"));
-  EXPECT_EQ(viaB, Method("jni/B", "twice", "(I)I"));
+  jmethodID viaB = Method("jnifunc/B", "twice", "(I)I");
+  EXPECT_EQ(viaB, Method("jnifunc/A", "twice", "(I)I"));
+  EXPECT_EQ(viaB, Method("jnifunc/B", "twice", "(I)I"));
   // A superinterface's method is not found through an interface.
-  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jni/J"), "im", "()I"));
+  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jnifunc/J"), "im", "()I"));
   EXPECT_EQ("java.lang.NoSuchMethodError", Thrown());
   // A static method is no instance method and the other way round; no message.
-  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jni/Values"), "touch", "()V"));
+  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jnifunc/Values"), "touch", "()V"));
   EXPECT_EQ("java.lang.NoSuchMethodError", Thrown());
   EXPECT_EQ("", message);
-  EXPECT_EQ(nullptr, f->GetStaticMethodID(env, Cls("jni/Values"), "hereV", "()V"));
+  EXPECT_EQ(nullptr, f->GetStaticMethodID(env, Cls("jnifunc/Values"), "hereV", "()V"));
   EXPECT_EQ("java.lang.NoSuchMethodError", Thrown());
   // Array and primitive classes, names that are no text: 0 and nothing raised.
   EXPECT_EQ(nullptr, f->GetMethodID(env, f->GetObjectClass(env, f->NewIntArray(env, 1)), "hashCode", "()I"));
   jclass intClass = VMJniHandle::NewLocal(env, (VMObject*)world.ns->GetClassList()->GetVMintClass());
   EXPECT_EQ(nullptr, f->GetStaticMethodID(env, intClass, "valueOf", "(I)I"));
-  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jni/A"), NULL, "()I"));
-  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jni/A"), "m", NULL));
-  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jni/A"), "m\xC3", "()I"));
+  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jnifunc/A"), NULL, "()I"));
+  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jnifunc/A"), "m", NULL));
+  EXPECT_EQ(nullptr, f->GetMethodID(env, Cls("jnifunc/A"), "m\xC3", "()I"));
   EXPECT_EQ(nullptr, f->GetMethodID(env, NULL, "m", "()I"));
   EXPECT_EQ(nullptr, f->GetMethodID(env, f->NewStringUTF(env, "not a class"), "m", "()I"));
   EXPECT_EQ("", Thrown());
@@ -480,23 +480,23 @@ TEST_F(CallTest, MethodIdsAreFoundUpTheSuperclassesAndKeepTheirKind) {
 
 TEST_F(CallTest, ObjectsWithAndWithoutAConstructor) {
   // A constructor found in the superclass runs on an object of the class asked for.
-  jclass noCtor = Cls("jni/NoCtor");
-  jmethodID baseInit = Method("jni/NoCtor", "<init>", "()V");
-  EXPECT_EQ(baseInit, Method("jni/Base", "<init>", "()V"));
+  jclass noCtor = Cls("jnifunc/NoCtor");
+  jmethodID baseInit = Method("jnifunc/NoCtor", "<init>", "()V");
+  EXPECT_EQ(baseInit, Method("jnifunc/Base", "<init>", "()V"));
   jobject made = f->NewObject(env, noCtor, baseInit);
   ASSERT_NE(nullptr, made);
   EXPECT_TRUE(f->IsSameObject(env, noCtor, f->GetObjectClass(env, made)));
-  EXPECT_EQ(11, f->GetIntField(env, made, Field("jni/Base", "made", "I")));
+  EXPECT_EQ(11, f->GetIntField(env, made, Field("jnifunc/Base", "made", "I")));
   jvalue v[1];
   v[0].i = 23;
-  jobject withArg = f->NewObjectA(env, noCtor, Method("jni/NoCtor", "<init>", "(I)V"), v);
-  EXPECT_EQ(23, f->GetIntField(env, withArg, Field("jni/Base", "made", "I")));
+  jobject withArg = f->NewObjectA(env, noCtor, Method("jnifunc/NoCtor", "<init>", "(I)V"), v);
+  EXPECT_EQ(23, f->GetIntField(env, withArg, Field("jnifunc/Base", "made", "I")));
 
   // Nothing can be made of an abstract class or an interface.
-  jclass abs = Cls("jni/Abs");
+  jclass abs = Cls("jnifunc/Abs");
   EXPECT_EQ(nullptr, f->AllocObject(env, abs));
   EXPECT_EQ("java.lang.InstantiationError", Thrown());
-  EXPECT_EQ(nullptr, f->AllocObject(env, Cls("jni/I")));
+  EXPECT_EQ(nullptr, f->AllocObject(env, Cls("jnifunc/I")));
   EXPECT_EQ("java.lang.InstantiationError", Thrown());
   EXPECT_EQ(nullptr, f->AllocObject(env, NULL));
   EXPECT_EQ("java.lang.InstantiationError", Thrown());
@@ -507,7 +507,7 @@ TEST_F(CallTest, ObjectsWithAndWithoutAConstructor) {
   EXPECT_EQ("java.lang.InstantiationException", Thrown());
 
   // AllocObject: every field zero, no constructor, no initialiser.
-  VMLoadableClass* flagged = world.Class("jni/Flagged");
+  VMLoadableClass* flagged = world.Class("jnifunc/Flagged");
   jclass shell = VMJniHandle::NewLocal(env, (VMObject*)flagged);
   jobject raw = f->AllocObject(env, shell);
   ASSERT_NE(nullptr, raw);
@@ -518,9 +518,9 @@ TEST_F(CallTest, ObjectsWithAndWithoutAConstructor) {
 
 TEST_F(CallTest, NewObjectInitialisesTheClassMadeAndHandsOutNothingThatFailed) {
   // Base's constructor on a FlaggedSub: FlaggedSub is what gets initialised.
-  jfieldID ran = StaticField("jni/FlaggedSub", "ran", "Z");
-  jmethodID baseInit = Method("jni/Base", "<init>", "()V");
-  VMLoadableClass* subClass = world.Class("jni/FlaggedSub");
+  jfieldID ran = StaticField("jnifunc/FlaggedSub", "ran", "Z");
+  jmethodID baseInit = Method("jnifunc/Base", "<init>", "()V");
+  VMLoadableClass* subClass = world.Class("jnifunc/FlaggedSub");
   ASSERT_NE(nullptr, subClass);
   Machine second;
   ASSERT_TRUE(second.Create(world.ns));
@@ -535,30 +535,30 @@ TEST_F(CallTest, NewObjectInitialisesTheClassMadeAndHandsOutNothingThatFailed) {
   refhost::Functions()->SetCurrentEnv(env);
 
   // A constructor that throws: no object, its exception pending.
-  jclass throws = Cls("jni/Throws");
-  jmethodID withInt = Method("jni/Throws", "<init>", "(I)V");
+  jclass throws = Cls("jnifunc/Throws");
+  jmethodID withInt = Method("jnifunc/Throws", "<init>", "(I)V");
   EXPECT_EQ(nullptr, f->NewObject(env, throws, withInt, -1));
   EXPECT_EQ("java.lang.IllegalArgumentException", Thrown());
   EXPECT_EQ("negative", message);
   jobject fine = f->NewObject(env, throws, withInt, 4);
-  EXPECT_EQ(4, f->GetIntField(env, fine, Field("jni/Throws", "v", "I")));
+  EXPECT_EQ(4, f->GetIntField(env, fine, Field("jnifunc/Throws", "v", "I")));
   // An exception pending before is not the constructor's: the object comes back.
   ASSERT_EQ(0, VMJniThrowInternal(env, VMStatus_ArithmeticException, NULL));
   EXPECT_NE(nullptr, f->NewObject(env, throws, withInt, 2));
   EXPECT_EQ("java.lang.ArithmeticException", Thrown());
 
   // Ids that cannot be a constructor of the class: static, of another class, none.
-  EXPECT_EQ(nullptr, f->NewObject(env, throws, StaticMethod("jni/Values", "touch", "()V")));
+  EXPECT_EQ(nullptr, f->NewObject(env, throws, StaticMethod("jnifunc/Values", "touch", "()V")));
   EXPECT_EQ("java.lang.IncompatibleClassChangeError", Thrown());
-  EXPECT_EQ(nullptr, f->NewObject(env, throws, Method("jni/Values", "<init>", "()V")));
+  EXPECT_EQ(nullptr, f->NewObject(env, throws, Method("jnifunc/Values", "<init>", "()V")));
   EXPECT_EQ("java.lang.IncompatibleClassChangeError", Thrown());
   EXPECT_EQ(nullptr, f->NewObject(env, throws, NULL));
   EXPECT_EQ("java.lang.NoSuchMethodError", Thrown());
 }
 
 TEST_F(CallTest, ARefusedObjectIsAnOutOfMemoryError) {
-  jclass values = Cls("jni/Values");
-  jmethodID init = Method("jni/Values", "<init>", "()V");
+  jclass values = Cls("jnifunc/Values");
+  jmethodID init = Method("jnifunc/Values", "<init>", "()V");
   // Every allocation of the machine's heap refused, the retry after the collection too.
   refhost::SetFailureScope(true, world.vm->GetHeap(), -1);
   refhost::FailNextAllocations(100);
@@ -573,18 +573,18 @@ TEST_F(CallTest, ObjectClassesAndInstanceTests) {
   jstring s = f->NewStringUTF(env, "s");
   EXPECT_TRUE(f->IsSameObject(env, Cls("java/lang/String"), f->GetObjectClass(env, s)));
   EXPECT_EQ(nullptr, f->GetObjectClass(env, NULL));
-  EXPECT_EQ(nullptr, f->GetObjectClass(env, (jobject)Method("jni/A", "m", "()I")));
+  EXPECT_EQ(nullptr, f->GetObjectClass(env, (jobject)Method("jnifunc/A", "m", "()I")));
   EXPECT_EQ("", Thrown());
-  jobject b = New("jni/B");
-  jobject a = New("jni/A");
-  EXPECT_TRUE(f->IsInstanceOf(env, b, Cls("jni/A")));
-  EXPECT_FALSE(f->IsInstanceOf(env, a, Cls("jni/B")));
-  EXPECT_TRUE(f->IsInstanceOf(env, NULL, Cls("jni/B")));
-  EXPECT_TRUE(f->IsInstanceOf(env, New("jni/Impl"), Cls("jni/I")));
+  jobject b = New("jnifunc/B");
+  jobject a = New("jnifunc/A");
+  EXPECT_TRUE(f->IsInstanceOf(env, b, Cls("jnifunc/A")));
+  EXPECT_FALSE(f->IsInstanceOf(env, a, Cls("jnifunc/B")));
+  EXPECT_TRUE(f->IsInstanceOf(env, NULL, Cls("jnifunc/B")));
+  EXPECT_TRUE(f->IsInstanceOf(env, New("jnifunc/Impl"), Cls("jnifunc/I")));
   EXPECT_FALSE(f->IsInstanceOf(env, b, NULL));
   EXPECT_FALSE(f->IsInstanceOf(env, b, s));
   EXPECT_EQ("", Thrown());
 }
 
 }  // namespace
-}  // namespace jni_test
+}  // namespace jnifunc_test

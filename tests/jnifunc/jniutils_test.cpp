@@ -10,13 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "jni_support.h"
+#include "jnifunc_support.h"
 #include "vmclass.h"
 #include "vmjniutils.h"
 #include "vmliteral.h"
 #include "vmseams.h"
 
-namespace jni_test {
+namespace jnifunc_test {
 namespace {
 
 /* The classes the library has; the others (java.net, object streams, RandomAccessFile,
@@ -294,7 +294,7 @@ TEST_F(CacheTest, TheMachinesDaemonLookUpLeavesThePendingExceptionAlone) {
 }
 
 TEST_F(CacheTest, TheScopedMonitorLock) {
-  VMObject* object = Obj(New("jni/Values"));
+  VMObject* object = Obj(New("jnifunc/Values"));
   uint32_t held = refhost::MutexesHeldByThisThread();
   {
     VMObjectMonitorLock lock(object, world.ns);
@@ -308,7 +308,7 @@ TEST_F(CacheTest, TheScopedMonitorLock) {
   }
   EXPECT_EQ(held, refhost::MutexesHeldByThisThread());
   // No monitor can be made: nothing held, nothing released.
-  VMObject* other = Obj(New("jni/Values"));
+  VMObject* other = Obj(New("jnifunc/Values"));
   refhost::SetFailureScope(true, world.ns->GetHeap(), -1);
   refhost::FailNextAllocations(10);
   {
@@ -320,4 +320,4 @@ TEST_F(CacheTest, TheScopedMonitorLock) {
 }
 
 }  // namespace
-}  // namespace jni_test
+}  // namespace jnifunc_test

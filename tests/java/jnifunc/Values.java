@@ -1,4 +1,4 @@
-package jni;
+package jnifunc;
 
 /* Every parameter and result type, static and instance. The store methods leave their
    arguments in fields the tests read back; the echo methods return their argument. */
