@@ -400,8 +400,13 @@ TEST_F(InterpTest, AHostStopEndsARunningLoop) {
       result.words[0] = args[0];
       VMJavaLangThrowable* e = env->thread->GetException();
       env->thread->SetException(nullptr);
-      if (e != nullptr) result.thrown = ((VMClass*)e->GetLoadableClass())->GetDotNameUTF8();
+      if (e != nullptr) {
+        char* name = ((VMClass*)e->GetLoadableClass())->GetDotNameUTF8();
+        result.thrown = name != nullptr ? name : "?";
+        VMLiteral::FreeUTF8(name);
+      }
       VMJniDetachEnv(world.jvm);
+      VMJniClearHostEnv();
       done = true;
     });
     while (spinner.load() == nullptr) std::this_thread::yield();
@@ -439,6 +444,7 @@ TEST_F(InterpTest, TwoThreadsRaceOneClassInitialisationInEveryMachine) {
       VMFrame::ExecuteJava(env, m, args);
       results[i] = env->thread->GetException() == nullptr ? (int)args[0] : -1;
       VMJniDetachEnv(jvm);
+      VMJniClearHostEnv();
     };
     std::thread a(body, 0), b(body, 1);
     a.join();
