@@ -132,6 +132,8 @@ class VM : public VMInternalObject {
      host; returns how many it stopped. */
   unsigned long StopOtherAttachedThreads(void* me);
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
+  /* Destroys every object still on the heap but the machine itself. */
+  void ReleaseRemainingObjects(HHeap* heap);
 
   /* The thread array grows while other threads scan it; every scan and every change
      holds the name space's spin lock. */

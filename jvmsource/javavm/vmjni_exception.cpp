@@ -171,11 +171,14 @@ char* VMJniConcatText(char* first, const char* second, char* third) {
   return joined;
 }
 
-/* The class of a throwable, when it is a Java object of a loadable class. */
+/* The class of a throwable; NULL for anything else, whose words are not a trace and a
+   message (an object may have fewer words than a throwable has). */
 static VMLoadableClass* ThrowableClass(VMObject* throwable) {
   if (throwable == NULL || !throwable->GetHasClass()) return NULL;
   VMClass* cls = throwable->GetClass();
-  return cls != NULL && cls->GetIsLoadable() ? (VMLoadableClass*)cls : NULL;
+  if (cls == NULL || !IsThrowableClass(cls->GetNameSpace(), cls)) return NULL;
+  VMLoadableClass* loadable = (VMLoadableClass*)cls;
+  return loadable->GetCreateSize() >= VMJavaLangThrowable::Words ? loadable : NULL;
 }
 
 /* Whether the class is one of the two that wrap a throwable in their word 2. The names
