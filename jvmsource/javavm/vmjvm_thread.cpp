@@ -306,7 +306,11 @@ jobject JNICALL JVM_CurrentThread(JNIEnv* env, jclass) {
   return VMJniHandle::NewLocal(env, (VMObject*)thread->GetJavaLangThread());
 }
 
-/* Host sleeps of at most 300 ms, with the checks before the first and after each. */
+/* Waits of at most 300 ms on the thread's own wake event, with the checks before the
+   first and after each. The event is the one an interrupt posts (through BlockedOn),
+   so an interrupt ends a sleep at once; a post left over from an earlier wait ends a
+   step early, and the sleep goes on to its end by the clock. A host without events
+   sleeps plain host sleeps. */
 void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   VMThread* thread = env != NULL ? env->thread : NULL;
   if (thread == NULL) return;
@@ -316,11 +320,37 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   }
   if (SleepEnds(env, thread)) return;
   JNIHostFunctions* host = Host();
+  if (millis == 0) {
+    host->Sleep(0);
+    SleepEnds(env, thread);
+    return;
+  }
+  void* event = thread->GetWakeEvent();
+  while (event != NULL && host->EventWait(event, 0) == 0) {
+  }
+  const jlong deadline = host->CurrentTimeMillis() + millis;
   jlong left = millis;
-  do {
+  while (left > 0) {
     jlong step = left > 300 ? 300 : left;
-    host->Sleep(step);
-    left -= step;
+    jint waited = 1;
+    if (event != NULL && VMUtils::MutexLock(thread->GetMutex())) {
+      // Published under the thread's mutex, as an interrupter reads it: either the
+      // interrupter sees the event, or the flag is seen here before the wait.
+      const bool interrupted = thread->GetInterrupted();
+      if (!interrupted) thread->SetBlockedOn(event);
+      VMUtils::MutexUnlock(thread->GetMutex());
+      if (!interrupted) {
+        waited = host->EventWait(event, step);
+        VMUtils::MutexLock(thread->GetMutex());
+        thread->SetBlockedOn(NULL);
+        VMUtils::MutexUnlock(thread->GetMutex());
+      } else {
+        waited = 0;
+      }
+    }
+    if (waited == 1) host->Sleep(step);
     if (SleepEnds(env, thread)) return;
-  } while (left > 0);
+    left = deadline - host->CurrentTimeMillis();
+    if (left > millis) left = millis;  // the clock went back: never longer than asked
+  }
 }
