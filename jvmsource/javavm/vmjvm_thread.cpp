@@ -40,16 +40,18 @@ struct JVMThreadStartContext {
 
 JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
 
-/* The address of the native-thread word of a Thread object; NULL when the object is no
-   Thread or the class library has no such field (its look-up's exception pending). */
-VMword* NativeWord(JNIEnv* env, VMObject* object) {
+/* The address of a field's word in a Thread object; NULL when the object is no Thread or
+   the class library has no such field (its look-up's exception pending). */
+VMword* ThreadWord(JNIEnv* env, VMObject* object, jfieldID id) {
   if (object == NULL || !object->GetHasClass()) return NULL;
-  VMDataMember* field = JVMFieldOf(env, JVMFieldThreadNative(env));
+  VMDataMember* field = JVMFieldOf(env, id);
   if (field == NULL) return NULL;
   // The field's slot exists only in instances of its class and below.
   if (!VMClass::AssignableFrom(object->GetClass(), (VMClass*)field->GetDefinedIn())) return NULL;
   return object->GetElementAddress((uint32_t)field->GetIndex());
 }
+
+VMword* NativeWord(JNIEnv* env, VMObject* object) { return ThreadWord(env, object, JVMFieldThreadNative(env)); }
 
 VMThread* FindAttached(VM* vm, VMword env) {
   VMNameSpace* ns = vm->GetNameSpace();
@@ -117,16 +119,18 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   if (VMJavaLangThrowable* uncaught = thread->GetException()) {
     jobject exception = VMJniHandle::NewLocal(env, (VMObject*)uncaught);
     thread->SetException(NULL);
-    jfieldID groupId = JVMFieldThreadGroup(env);
-    jobject groupHandle = groupId != NULL ? env->functions->GetObjectField(env, local, groupId) : NULL;
-    VMObject* group = VMJniHandle::UnHandle(env, groupHandle);
-    thread->SetException(NULL);
+    VMword* groupWord = ThreadWord(env, object, JVMFieldThreadGroup(env));
+    VMObject* group = groupWord != NULL ? (VMObject*)*groupWord : NULL;
     VMMethod* handler = FindUncaughtExceptionMethod(env, group);
     thread->SetException(NULL);
     if (handler != NULL && exception != NULL) {
       VMword handlerArgs[3] = {(VMword)group, (VMword)object, (VMword)VMJniHandle::UnHandle(env, exception)};
       VMFrame::ExecuteJava(env, handler, handlerArgs);
     }
+    // The thread has run: no group, as exit() leaves it on the other path. A start of
+    // this Thread finds it so and refuses.
+    thread->SetException(NULL);
+    if (VMword* word = ThreadWord(env, object, JVMFieldThreadGroup(env))) *word = 0;
   } else if (VMMethod* exit = JVMMethodOf(env, JVMMethodThreadExit(env))) {
     VMword exitArgs[1] = {(VMword)object};
     VMFrame::ExecuteJava(env, exit, exitArgs);
@@ -201,11 +205,23 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
   VMMethod* run = object->GetLoadableClass()->FindMethod(literals->GetRun(), literals->GetSigNull(), true);
   if (run == NULL) return;
   VMword* word = NativeWord(env, object);
-  if (word == NULL) return;
+  VMword* group = ThreadWord(env, object, JVMFieldThreadGroup(env));
+  if (word == NULL || group == NULL) return;
+  // A Thread that has run (its group gone when it ended) never runs again.
+  if (*group == 0 && __atomic_load_n(word, __ATOMIC_ACQUIRE) == 0) {
+    VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    return;
+  }
   // One claim per Thread: a second start(), or one racing with the first (interpreted
   // synchronized excludes nobody), finds the word taken.
   VMword expected = 0;
   if (!__atomic_compare_exchange_n(word, &expected, kStarting, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+    VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    return;
+  }
+  // The run that ended between the test above and the claim cleared the group first.
+  if (*group == 0) {
+    __atomic_store_n(word, 0, __ATOMIC_RELEASE);
     VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
     return;
   }

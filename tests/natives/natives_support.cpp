@@ -13,7 +13,8 @@ std::string ClassDir(const char* suite) { return std::string(PUX_BUILD_DIR) + "/
 
 bool Machine::Create(int32_t version) {
   refhost::ResetHooks();
-  refhost::SetClassPath(nullptr, ClassDir("natives") + ":" + PUX_BUILD_DIR + "/classlib.zip");
+  refhost::SetClassPath(nullptr, ClassDir("natives") + ":" + ClassDir("natives_lines") + ":" + PUX_BUILD_DIR +
+                                     "/classlib.zip");
   JNICreateArgs args;
   JNI_GetDefaultJavaVMInitArgs(&args);
   args.host = refhost::Functions();

@@ -57,6 +57,24 @@ public class ThreadCases {
         } catch (IllegalThreadStateException e) {
         }
         s.join();
+        try {
+            s.start();
+            return 2;
+        } catch (IllegalThreadStateException e) {
+        }
+        if (s.isAlive()) return 3;
+        Thread thrower = new Thread() {
+            public void run() {
+                throw new IllegalStateException("escaped");
+            }
+        };
+        thrower.start();
+        thrower.join();
+        try {
+            thrower.start();
+            return 4;
+        } catch (IllegalThreadStateException e) {
+        }
         return 0;
     }
 
