@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include "vm.h"
-#include "vmclass.h"
 #include "vmobject.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -30,22 +29,7 @@ jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
 
 /* ---- the debugger ---- */
 
-/* Stack traces print lines before the debugger exists: the line of the entry with the
-   greatest start at or before pc, read from the method's table. */
-uint32_t DebuggerFindLineNumber(VMMethod* method, uint32_t pc) {
-  VMStatus status = 0;
-  VMshortArray* table = method != NULL ? method->GetLineNumbers(&status) : NULL;
-  if (table == NULL) return 0;
-  uint32_t line = 0;
-  uint32_t bestStart = 0;
-  for (uint32_t i = 0; i + 1 < table->GetSize(); i += 2) {
-    uint32_t start = (uint16_t)table->Get(i);
-    if (start > pc || (line != 0 && start < bestStart)) continue;
-    bestStart = start;
-    line = (uint16_t)table->Get(i + 1);
-  }
-  return line;
-}
+uint32_t DebuggerFindLineNumber(VMMethod*, uint32_t) { return 0; }
 
 void DebuggerRequestThreadAttach(VMDebugger*, VMThread*) {}
 
