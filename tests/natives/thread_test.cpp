@@ -174,4 +174,34 @@ TEST(ThreadVersions, TheSecondLibraryGenerationKeepsTheValueInTheLowWordOfEetop)
   m.Destroy();
 }
 
+TEST(ThreadVersions, TheThirdGenerationGivesEveryThreadAFreshEmptyMapAtAttachAndDetach) {
+  Machine m;
+  ASSERT_TRUE(m.Create(3));
+  jfieldID mapField = JVMFieldThreadInheritableThreadLocals(m.env);
+  VMDataMember* field = JVMFieldOf(m.env, mapField);
+  ASSERT_NE(nullptr, field);
+  VMObject* main = (VMObject*)m.env->thread->GetJavaLangThread();
+  VMObject* mainMap = (VMObject*)main->GetWord((uint32_t)field->GetIndex());
+  ASSERT_NE(nullptr, mainMap);
+  char* name = mainMap->GetClass()->GetDotNameUTF8();
+  EXPECT_STREQ("java.util.Collections$EmptyMap", name);
+  VMLiteral::FreeUTF8(name);
+  VMObject* other = nullptr;
+  VMObject* attachedMap = nullptr;
+  std::thread([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+    other = (VMObject*)env->thread->GetJavaLangThread();
+    attachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
+    EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+  }).join();
+  ASSERT_NE(nullptr, other);
+  EXPECT_NE(nullptr, attachedMap);
+  VMObject* detachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
+  EXPECT_NE(nullptr, detachedMap);
+  EXPECT_NE(attachedMap, detachedMap);
+  EXPECT_EQ(0u, other->GetWord((uint32_t)JVMFieldOf(m.env, JVMFieldThreadNative(m.env))->GetIndex()));
+  m.Destroy();
+}
+
 }  // namespace
