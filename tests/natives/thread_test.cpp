@@ -60,6 +60,8 @@ TEST_F(ThreadTest, SleepsOfAnyLengthEndAtAnInterruptOrAStop) {
   EXPECT_EQ("interrupted", Text("interruptSleeper", sig, {10000, 0, 50, 0}));
   EXPECT_EQ("stopped", Text("stopSleeper", "(J)Ljava/lang/String;", {10000, 0}));
   EXPECT_EQ("IAE IE true false", Text("sleepChecks", "()Ljava/lang/String;"));
+  EXPECT_EQ("stopped by stop false", Text("stopWaiter", "()Ljava/lang/String;"));
+  EXPECT_EQ("caught 1", Text("selfStop", "()Ljava/lang/String;"));
 }
 
 TEST_F(ThreadTest, AHostStopEndsASleepAtOnce) {
