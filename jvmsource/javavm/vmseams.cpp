@@ -11,13 +11,7 @@
 
 namespace seam {
 
-/* ---- class-library natives: the Thread class layout is not known yet ---- */
-
-void RegisterClassLibraryNatives() {}
-
-void JavaLangThreadClearNativeThread(JNIEnv*, jobject) {}
-
-bool JavaLangThreadInitAttached(JNIEnv*, jobject) { return true; }
+/* ---- class-library natives: the file system's delete comes with the file natives ---- */
 
 jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
 
