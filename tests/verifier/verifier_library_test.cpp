@@ -2,6 +2,9 @@
    the verifier's own ecj-compiled fixtures (try/finally from several call sites, nested
    finally, switches at every alignment, code in pieces, calls with 34 argument words)
    prepares with the verifier on, and every method passes when verified again alone. */
+#include <stdio.h>
+#include <sys/stat.h>
+
 #include <chrono>
 
 #include "verifier_support.h"
@@ -9,6 +12,20 @@
 
 namespace verifier_test {
 namespace {
+
+std::vector<std::string> Lines(const std::string& command) {
+  std::vector<std::string> out;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return out;
+  char line[1024];
+  while (fgets(line, sizeof line, p) != nullptr) {
+    std::string s(line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    if (!s.empty()) out.push_back(s);
+  }
+  pclose(p);
+  return out;
+}
 
 std::string Text(VMLiteral* l) {
   char* t = l->MakeUTF8();
@@ -81,14 +98,26 @@ void CheckSuite(const std::string& dir, const std::string& label, const std::str
   machine.Destroy();
 }
 
+/* Every folder of tests/java and the benchmarks' classes: as the build compiled them, or
+   compiled here when the build does not. Each is checked with its own classes first on
+   the class path and every other suite behind them. */
 TEST(VerifierLibraryTest, EveryJavaTestClassVerifies) {
-  CheckSuite(interp_test::ClassDir("interp"), "interp");
-  CheckSuite(interp_test::ClassDir("interp_later"), "interp_later", interp_test::ClassDir("interp"));
-  CheckSuite(interp_test::ClassDir("jni"), "jni");
-  CheckSuite(interp_test::ClassDir("jni_alt"), "jni_alt");
-  CheckSuite(interp_test::ClassDir("bench"), "bench");
-  CheckSuite(CompileSuite("flow"), "flow");
-  CheckSuite(CompileSuite("classmodel"), "classmodel");
+  std::vector<std::pair<std::string, std::string>> suites;  // label, directory
+  std::string built = std::string(PUX_BUILD_DIR) + "/testclasses/";
+  for (const std::string& folder : Lines("cd '" + std::string(PUX_SOURCE_DIR) + "/tests/java' && ls -d */ | tr -d /")) {
+    struct stat st;
+    std::string dir = stat((built + folder).c_str(), &st) == 0 ? built + folder : CompileSuite(folder);
+    suites.push_back({folder, dir});
+  }
+  suites.push_back({"bench", built + "bench"});
+  ASSERT_GE(suites.size(), 8u);
+  for (const auto& [label, dir] : suites) {
+    std::string others;
+    for (const auto& [otherLabel, otherDir] : suites) {
+      if (otherLabel != label && !otherDir.empty()) others += (others.empty() ? "" : ":") + otherDir;
+    }
+    CheckSuite(dir, label, others);
+  }
 }
 
 TEST(VerifierLibraryTest, CompilerShapesVerify) {
