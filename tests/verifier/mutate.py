@@ -64,7 +64,12 @@ def mutate(b, pool, off, n, rng):
             if LEN[o]==l and o not in (0xaa,0xab,0xc4,0xba): b[off+pc]=o; break
     elif k==1 and op in list(range(0x15,0x1a))+list(range(0x36,0x3b))+[0x84,0xa9]: b[off+pc+1]=rng.randrange(6)
     elif k==2 and op in (0x13,0x14,0xb2,0xb3,0xb4,0xb5,0xb6,0xb7,0xb8,0xb9,0xbb,0xbd,0xc0,0xc1,0xc5):
-        v=rng.randrange(1,len(pool)); b[off+pc+1:off+pc+3]=struct.pack('>H',v)
+        # Mostly another entry of the same kind: another class, field or method.
+        cur=struct.unpack('>H',b[off+pc+1:off+pc+3])[0]
+        tag=pool[cur][0] if 0<cur<len(pool) and pool[cur] else None
+        same=[i for i in range(1,len(pool)) if pool[i] and pool[i][0]==tag]
+        v=rng.choice(same) if same and rng.randrange(4)!=0 else rng.randrange(1,len(pool))
+        b[off+pc+1:off+pc+3]=struct.pack('>H',v)
     elif k==3 and (0x99<=op<=0xa8 or op in (0xc6,0xc7)):
         t=st[rng.randrange(len(st))]; b[off+pc+1:off+pc+3]=struct.pack('>h',max(-32768,min(32767,t-pc)))
     elif k==4 and i+1<len(st) and st[i+1]-pc==l:
