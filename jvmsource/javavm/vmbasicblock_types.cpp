@@ -72,11 +72,11 @@ struct Name {
   uint32_t element;      // of an array type once asked for; 0 unknown
 };
 
-/* The walk of one method. Everything it allocates is raw host memory of the class's
-   heap, released by Release on every path. */
 /* Names a method usually meets fit in the walk's own tables; more move to the heap. */
 enum : uint32_t { kInlineNames = 48, kInlineHash = 128 };
 
+/* The walk of one method. Everything it allocates is raw host memory of the class's
+   heap, released by Release on every path. */
 struct Walk {
   VMMethod* method;
   VMLoadableClass* cls;
@@ -92,7 +92,7 @@ struct Walk {
   uint32_t handlerCount;
   verify::Cursor* cursor;
   uint32_t blocks, L, M, width;
-  uint32_t* storage;  // one block holding the six arrays below
+  uint32_t* storage;  // one block holding the seven arrays below
   uint32_t* entries;  // blocks x width
   uint32_t* exits;    // width per jsr or ret block
   uint32_t* exitOf;   // per block: its exit state's position + 1, or 0
@@ -620,7 +620,7 @@ void Field(Walk& w, uint32_t index, bool isStatic, bool get) {
   Check(w, Assignable(w, object, owner));
 }
 
-void Invoke(Walk& w, uint8_t op, uint32_t index, uint32_t pc) {
+void Invoke(Walk& w, uint8_t op, uint32_t index) {
   VMLiteral* name = NULL;
   VMLiteral* signature = NULL;
   uint32_t owner = MemberRef(w, index, &name, &signature);
@@ -683,7 +683,6 @@ void Invoke(Walk& w, uint8_t op, uint32_t index, uint32_t pc) {
       Check(w, Assignable(w, receiver, NameType(w, w.cls->GetName())));
     }
   }
-  (void)pc;
   Pop(w, words);
   if (made != kTop) {
     Replace(w, made, replacement);
@@ -885,7 +884,7 @@ uint32_t Step(Walk& w, uint8_t op, const uint8_t* at, uint32_t pc) {
     case OP_getfield: Field(w, verify::U2(o), false, true); break;
     case OP_putfield: Field(w, verify::U2(o), false, false); break;
     case OP_invokevirtual: case OP_invokespecial: case OP_invokestatic: case OP_invokeinterface:
-      Invoke(w, op, verify::U2(o), pc);
+      Invoke(w, op, verify::U2(o));
       break;
     case OP_new: {
       uint32_t type = kUninit | pc;
