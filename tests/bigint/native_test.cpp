@@ -3,6 +3,8 @@
    out. */
 #include "bigint_support.h"
 
+#include "registration.h"
+
 #include "vm.h"
 #include "vmclass.h"
 #include "vmjni.h"

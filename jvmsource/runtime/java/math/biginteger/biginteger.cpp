@@ -4,6 +4,8 @@
    exception. */
 #include "biginteger.h"
 
+#include "registration.h"
+
 #include "vm.h"
 #include "vmclass.h"
 #include "vmjni.h"
@@ -260,28 +262,23 @@ jbyteArray JNICALL PlumbGeneratePrime(JNIEnv* env, jclass, jbyteArray start) {
 
 namespace {
 
-#define PUX_BIGINT_NATIVE(name, descriptor, function) \
-  { (char*)(name), (char*)(descriptor), (void*)(function) }
-
 const JNINativeMethod kBigInteger[] = {
-    PUX_BIGINT_NATIVE("plumbInit", "()V", PlumbInit),
-    PUX_BIGINT_NATIVE("plumbAdd", "([B[B)[B", PlumbAdd),
-    PUX_BIGINT_NATIVE("plumbSubtract", "([B[B)Ljava/math/BigInteger;", PlumbSubtract),
-    PUX_BIGINT_NATIVE("plumbMultiply", "([B[B)[B", PlumbMultiply),
-    PUX_BIGINT_NATIVE("plumbDivide", "([B[B)[B", PlumbDivide),
-    PUX_BIGINT_NATIVE("plumbRemainder", "([B[B)[B", PlumbRemainder),
-    PUX_BIGINT_NATIVE("plumbDivideAndRemainder", "([B[B)[[B", PlumbDivideAndRemainder),
-    PUX_BIGINT_NATIVE("plumbGcd", "([B[B)[B", PlumbGcd),
-    PUX_BIGINT_NATIVE("plumbModPow", "([B[B[B)[B", PlumbModPow),
-    PUX_BIGINT_NATIVE("plumbModInverse", "([B[B)[B", PlumbModInverse),
-    PUX_BIGINT_NATIVE("plumbSquare", "([B)[B", PlumbSquare),
-    PUX_BIGINT_NATIVE("plumbGeneratePrime", "([B)[B", PlumbGeneratePrime),
+    PUX_NATIVE("plumbInit", "()V", PlumbInit),
+    PUX_NATIVE("plumbAdd", "([B[B)[B", PlumbAdd),
+    PUX_NATIVE("plumbSubtract", "([B[B)Ljava/math/BigInteger;", PlumbSubtract),
+    PUX_NATIVE("plumbMultiply", "([B[B)[B", PlumbMultiply),
+    PUX_NATIVE("plumbDivide", "([B[B)[B", PlumbDivide),
+    PUX_NATIVE("plumbRemainder", "([B[B)[B", PlumbRemainder),
+    PUX_NATIVE("plumbDivideAndRemainder", "([B[B)[[B", PlumbDivideAndRemainder),
+    PUX_NATIVE("plumbGcd", "([B[B)[B", PlumbGcd),
+    PUX_NATIVE("plumbModPow", "([B[B[B)[B", PlumbModPow),
+    PUX_NATIVE("plumbModInverse", "([B[B)[B", PlumbModInverse),
+    PUX_NATIVE("plumbSquare", "([B)[B", PlumbSquare),
+    PUX_NATIVE("plumbGeneratePrime", "([B)[B", PlumbGeneratePrime),
 };
-
-#undef PUX_BIGINT_NATIVE
 
 }  // namespace
 
 void Register_java_math_BigInteger(void) {
-  JNI_RegisterNative("java/math/BigInteger", kBigInteger, (jint)(sizeof kBigInteger / sizeof kBigInteger[0]));
+  JNI_RegisterNative("java/math/BigInteger", kBigInteger, PUX_ROWS(kBigInteger));
 }

@@ -180,7 +180,4 @@ jbyteArray JNICALL PlumbGeneratePrime(JNIEnv* env, jclass cls, jbyteArray start)
 
 }  // namespace bigint
 
-/* Hands the natives' table to JNI_RegisterNative; start-up calls it. */
-extern "C" void Register_java_math_BigInteger(void);
-
 #endif
