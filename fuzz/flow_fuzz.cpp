@@ -1,7 +1,9 @@
 /* Fuzz target of the flow analysis. Every input is parsed as a class file (seeded with
-   the class library's, so that most mutations land in method code that the load-time
-   pass still accepts); every method of a class that loads gets its blocks built, the
-   state at every pc from 0 to the code length asked for, and its blocks dropped and
+   the class library's and the jsr-rich classes of fuzz/seeds/flow, so that most
+   mutations land in method code that the load-time pass still accepts); every method of
+   a class that loads gets its blocks built, the state at every pc from 0 to the code
+   length asked for, both as the state before the instruction there and as the saved pc
+   of a frame in the middle of the instruction before it, and its blocks dropped and
    built again. Nothing may crash, hang or leak; VerifyError is the expected answer for
    malformed code, and a method whose blocks build must answer every instruction start
    of a reached block.
@@ -41,6 +43,17 @@ void FlowEveryMethod(VMLoadableClass* cls) {
         }
       }
       if (b != nullptr) b->Destroy(cls->GetHeap());
+      // The walk of a frame in a call or a throw, whose pc lies past its instruction.
+      if (pc > 0) {
+        std::vector<VMword> words(m->GetLocalWords() + m->GetStackWords(), 0);
+        VMStatus f = VMBasicBlock::GetBlockForFrame(m, pc, true, words.data(), words.data() + m->GetLocalWords(),
+                                                    m->GetStackWords(), b);
+        if ((f == 0) != (b != nullptr) || (f != 0 && f != VMStatus_VerifyError && f != VMStatus_OutOfMemoryError)) {
+          fprintf(stderr, "flow_fuzz: saved pc %u gave status %d\n", pc, (int)f);
+          abort();
+        }
+        if (b != nullptr) b->Destroy(cls->GetHeap());
+      }
     }
     VMBasicBlock::DestroyBlocks(m);
     m->DestroyBlockInfo();

@@ -63,6 +63,9 @@ class VMFrame {
     FirstFrameFlag = 0x40,
     HitBreakpointFlag = 0x80,
     JITtedFlag = 0x100,
+    /* A bytecode frame that is throwing: its pc lies past the instruction that threw
+       (the handler search and the collector's walk look at that instruction). */
+    ThrowingFlag = 0x200,
     ByteCodeMask = 0x48,
   };
   enum { HeadWords = 8 };
@@ -277,6 +280,7 @@ class VMByteCodeFrame : public VMFrame {
   /* Records a throw at the instruction at pc of the given length: the pc searched for a
      handler then lies inside it, in either loop. */
   void MarkThrow(uint8_t* pc, uint32_t length) {
+    flags |= ThrowingFlag;
     codePointer = pc + length;
     if (!(flags & UsingFastLoopFlag)) slowLoopPC += length;
   }
@@ -313,8 +317,10 @@ class VMByteCodeFrame : public VMFrame {
                                        VMMethod* method, VMObject* synch, uint32_t paramBytes,
                                        uint32_t length);
 
-  /* The references of this frame's stack (less the top skip bytes) and locals. */
-  VMStatus WalkReferences(bool (*callback)(VMword* slot, void* context), uint32_t skip, void* context);
+  /* The references of this frame's stack (less the top skip bytes) and locals; with
+     pastInstruction the frame's pc lies past the instruction it is in (a call, a throw). */
+  VMStatus WalkReferences(bool (*callback)(VMword* slot, void* context), uint32_t skip, bool pastInstruction,
+                          void* context);
 
   /* ---- exceptions ---- */
   VMExceptionHandler* FindExceptionHandler(uint32_t pc, VMJavaLangThrowable* exception);

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Generate java/lang/CharacterData.java, the property tables behind java.lang.Character.
 
-Usage: chartables.py UNICODE_DIR OUT_JAVA
+Usage: chartables.py UNICODE_DATA OUT_JAVA
 
-Reads UnicodeData.txt and DerivedAge.txt of UNICODE_DIR (Debian's unicode-data installs them in
-/usr/share/unicode). The library implements the 1.1-1.3 API, whose characters are those of
-Unicode 2.1: a code point that a later release assigned is left unassigned here, and a case
-mapping whose other end is such a code point is dropped.
+UNICODE_DATA is the UnicodeData file of Unicode 2.1 (update 2.1.8, kept in classlib/unicode with
+the licence notice that must travel with it): the release of the 1.1-1.3 API. Every property
+comes from that file as it stands; a later release's data would move characters between
+categories and case pairs (Georgian capitals, the micro sign, the Greek title-case letters).
 
 The tables, as Java char strings:
 - Each code point has a record: general category, numeric kind, and the deltas (mod 2^16) to
@@ -20,8 +20,6 @@ The tables, as Java char strings:
 """
 import sys
 
-MAX_AGE = (2, 1)
-
 # The category numbers of the Java API.
 CATEGORY = {
     "Cn": 0, "Lu": 1, "Ll": 2, "Lt": 3, "Lm": 4, "Lo": 5, "Mn": 6, "Me": 7, "Mc": 8, "Nd": 9,
@@ -31,37 +29,7 @@ CATEGORY = {
     "Pi": 21, "Pf": 22,
 }
 
-# Characters of Unicode 2.1 whose category later releases changed, with the one they had then
-# (as the oldest data at hand, Unicode 3.2, still has it).
-ERA_CATEGORY = [
-    (0x00A7, 0x00A7, "So"), (0x00AA, 0x00AA, "Ll"), (0x00AD, 0x00AD, "Pd"), (0x00B6, 0x00B6, "So"),
-    (0x00BA, 0x00BA, "Ll"), (0x0294, 0x0294, "Ll"), (0x02B9, 0x02BA, "Sk"), (0x02C6, 0x02CF, "Sk"),
-    (0x0374, 0x0374, "Sk"), (0x05BE, 0x05BE, "Po"), (0x06DE, 0x06DE, "Me"), (0x0F14, 0x0F14, "So"),
-    (0x200B, 0x200B, "Zs"), (0x207F, 0x207F, "Ll"), (0x2118, 0x2118, "So"), (0x2132, 0x2132, "So"),
-    (0x2308, 0x230B, "Sm"), (0x302E, 0x302F, "Mn"), (0x30FB, 0x30FB, "Pc"), (0xFD3E, 0xFD3E, "Ps"),
-    (0xFD3F, 0xFD3F, "Pe"), (0xFF65, 0xFF65, "Pc"),
-]
-
 NUM_NONE, NUM_INT, NUM_FRACTION = 0, 1, 2
-
-
-def read_ages(path):
-    assigned = bytearray(0x10000)
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.split("#", 1)[0].strip()
-            if not line:
-                continue
-            span, age = [x.strip() for x in line.split(";")]
-            major, minor = (int(x) for x in age.split("."))
-            if (major, minor) > MAX_AGE:
-                continue
-            lo, _, hi = span.partition("..")
-            lo = int(lo, 16)
-            hi = int(hi, 16) if hi else lo
-            for c in range(lo, min(hi, 0xFFFF) + 1):
-                assigned[c] = 1
-    return assigned
 
 
 def read_data(path):
@@ -90,31 +58,39 @@ def read_data(path):
     return data
 
 
-def records(assigned, data):
-    era = {}
-    for lo, hi, cat in ERA_CATEGORY:
-        for c in range(lo, hi + 1):
-            era[c] = cat
+def records(data):
     out = []
     for c in range(0x10000):
-        if not assigned[c] or c not in data:
+        if c not in data:
             out.append((0, NUM_NONE, 0, 0, 0, 0))
             continue
         cat, upper, lower, title, numeric = data[c]
-        cat = era.get(c, cat)
+        if cat not in CATEGORY:
+            raise SystemExit("U+%04X: unknown category %s" % (c, cat))
 
         def delta(target):
-            if target is None or not assigned[target]:
+            if target is None:
                 return 0
+            if target not in data:
+                raise SystemExit("U+%04X: case mapping to the unassigned U+%04X" % (c, target))
             return (target - c) & 0xFFFF
 
         up = delta(upper)
-        # Without a title case of its own a character takes its upper case.
-        ti = delta(title) if title is not None else up
+        # Without a title case of its own a title-case letter is its own, any other character
+        # takes its upper case.
+        if title is not None:
+            ti = delta(title)
+        else:
+            ti = 0 if cat == "Lt" else up
         kind, base = NUM_NONE, 0
         if numeric:
             if "/" in numeric:
                 kind = NUM_FRACTION
+            elif int(numeric) == -1:
+                # U+09F8 counts -1: the API's answer for no value, and so kept as none.
+                kind = NUM_NONE
+            elif int(numeric) < 0:
+                raise SystemExit("U+%04X: negative numeric value %s" % (c, numeric))
             else:
                 kind, base = NUM_INT, (c - int(numeric)) & 0xFFFF
         out.append((CATEGORY[cat], kind, up, delta(lower), ti, base))
@@ -177,10 +153,11 @@ def emit(name, chars, doc, lines, sizes):
 def main(argv):
     if len(argv) != 3:
         raise SystemExit(__doc__)
-    udir, out_path = argv[1], argv[2]
-    assigned = read_ages(udir + "/DerivedAge.txt")
-    data = read_data(udir + "/UnicodeData.txt")
-    recs = records(assigned, data)
+    data_path, out_path = argv[1], argv[2]
+    data = read_data(data_path)
+    if len(data) != 47400:
+        raise SystemExit("%s: %d code points, Unicode 2.1 assigns 47400 below U+10000" % (data_path, len(data)))
+    recs = records(data)
     run_list = runs(recs)
 
     record_index = {}
@@ -224,7 +201,7 @@ def main(argv):
     text = [
         "package java.lang;",
         "",
-        "// Generated by classlib/tools/chartables.py from the Unicode data files; do not edit.",
+        "// Generated by classlib/tools/chartables.py from the Unicode 2.1.8 data file; do not edit.",
         "// %d runs, %d classes, %d records, %d bytes of constants." % (len(starts), len(classes), len(rec_list),
                                                                          sum(sizes)),
         "final class CharacterData {",

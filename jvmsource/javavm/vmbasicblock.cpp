@@ -33,8 +33,14 @@ VMBasicBlock* VMBasicBlock::CreateInstance(VMMethod* method) {
   VMBasicBlockInfo* info = method->GetBlocks();
   if (ok && info != NULL && info->GetHasSubroutines()) {
     block->SetStackSubroutineArray(VMcharArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMcharArray));
-    block->SetLocalSubroutineArray(VMcharArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMcharArray));
-    ok = block->GetStackSubroutineArray() != NULL && block->GetLocalSubroutineArray() != NULL;
+    ok = block->GetStackSubroutineArray() != NULL;
+    // Numbers only for the locals a return address can reach.
+    uint32_t slots = info->GetRetSlotCount();
+    if (ok && slots != 0 && info->GetRetSlots() != NULL) {
+      block->SetLocalSubroutineArray(VMcharArray::CreateInstance(heap, slots, jallocFailFast, VMTag_VMcharArray));
+      block->SetRetSlots(info->GetRetSlots());
+      ok = block->GetLocalSubroutineArray() != NULL;
+    }
   }
   if (!ok) {
     block->Destroy(heap);
@@ -59,27 +65,45 @@ void VMBasicBlock::Copy(VMBasicBlock* other) {
   GetLocalIsRefArray()->Copy(other->GetLocalIsRefArray());
   GetLocalIsScalarArray()->Copy(other->GetLocalIsScalarArray());
   GetLocalIsRetAddressArray()->Copy(other->GetLocalIsRetAddressArray());
-  if (GetStackSubroutineArray() != NULL && other->GetStackSubroutineArray() != NULL) {
+  if (GetStackSubroutineArray() != NULL && other->GetStackSubroutineArray() != NULL)
     GetStackSubroutineArray()->VMArray::Copy(other->GetStackSubroutineArray(), 0, 0,
                                              GetStackSubroutineArray()->GetSize());
+  if (GetLocalSubroutineArray() != NULL && other->GetLocalSubroutineArray() != NULL)
     GetLocalSubroutineArray()->VMArray::Copy(other->GetLocalSubroutineArray(), 0, 0,
                                              GetLocalSubroutineArray()->GetSize());
-  }
   SetStackDepth(other->GetStackDepth());
   SetSubroutineIndex(other->GetSubroutineIndex());
   SetRetIndex(other->GetRetIndex());
+}
+
+int32_t VMBasicBlock::RetSlot(uint32_t i) const {
+  VMcharArray* map = GetRetSlots();
+  if (map == NULL || GetLocalSubroutineArray() == NULL || i >= map->GetSize()) return -1;
+  return (int32_t)map->Get(i) - 1;
+}
+
+uint32_t VMBasicBlock::LocalSubroutine(uint32_t i) const {
+  int32_t slot = RetSlot(i);
+  return slot < 0 ? 0 : GetLocalSubroutineArray()->Get((uint32_t)slot);
+}
+
+void VMBasicBlock::SetLocalSubroutine(uint32_t i, uint32_t subroutine) {
+  int32_t slot = RetSlot(i);
+  // Only an astore puts a return address into a local, and every local an astore writes
+  // has a slot.
+  VM_ASSERT(slot >= 0 || subroutine == 0);
+  if (slot >= 0) GetLocalSubroutineArray()->Set((uint32_t)slot, (jchar)subroutine);
 }
 
 void VMBasicBlock::SetLocalBits(uint32_t i, bool ref, bool scalar, bool ret, uint32_t subroutine) {
   GetLocalIsRefArray()->Set(i, ref);
   GetLocalIsScalarArray()->Set(i, scalar);
   GetLocalIsRetAddressArray()->Set(i, ret);
-  if (VMcharArray* subs = GetLocalSubroutineArray()) subs->Set(i, (jchar)(ret ? subroutine : 0));
+  SetLocalSubroutine(i, ret ? subroutine : 0);
 }
 
 uint32_t VMBasicBlock::GetLocalRetSubroutine(uint32_t i) const {
-  VMcharArray* subs = GetLocalSubroutineArray();
-  return subs != NULL && GetLocalIsRetAddress(i) ? subs->Get(i) : 0;
+  return GetLocalIsRetAddress(i) ? LocalSubroutine(i) : 0;
 }
 
 void VMBasicBlock::SetStackIsRef(uint32_t i, bool ref) {
@@ -203,6 +227,20 @@ void DestroyList(VMMethod* method, VMBasicBlockInfo* info) {
   if (VMBasicBlockArray* index = info->GetBlockIndex()) {
     info->SetBlockIndex(NULL);
     index->Destroy(heap);
+  }
+  // The frame walk's blocks and the slot map are sized for this list.
+  if (VMBasicBlock* state = info->GetFrameState()) {
+    info->SetFrameState(NULL);
+    state->Destroy(heap);
+  }
+  if (VMBasicBlock* caller = info->GetFrameCaller()) {
+    info->SetFrameCaller(NULL);
+    caller->Destroy(heap);
+  }
+  if (VMcharArray* slots = info->GetRetSlots()) {
+    info->SetRetSlots(NULL);
+    info->SetRetSlotCount(0);
+    slots->Destroy(heap);
   }
 }
 
@@ -351,7 +389,13 @@ void BuildInner(VMMethod* method, bool allowQuick, VMErrorCatcher& outer) {
   VMBasicBlock::LinkReturnsToJsrNext(method, catcher);
   VMBasicBlock::MarkSubroutines(method, catcher);
   scratch->FlowBlocks(method, catcher);
-  scratch->Destroy(flow::HeapOf(method));
+  // Kept for the frame walk, which then needs no allocation; with jsr it needs a second.
+  if (info->GetHasSubroutines()) {
+    VMBasicBlock* caller = VMBasicBlock::CreateInstance(method);
+    catcher.NotNull(caller);
+    info->SetFrameCaller(caller);
+  }
+  info->SetFrameState(scratch);
 }
 
 }  // namespace
@@ -383,6 +427,7 @@ VMStatus VMBasicBlock::GetBlockAtPC(VMMethod* method, uint32_t pc, VMBasicBlock*
   catcher.Verify(block != NULL && block->HasState());
   result = CreateInstance(method);
   catcher.NotNull(result);
+  // A pc inside an instruction, or at the code length, flows through the instruction.
   result->CopyBlockAndFlowTo(method, block, pc, catcher, false);
   out = result;
   LeaveMethod(method);
@@ -416,13 +461,6 @@ VMboolArray* VMBasicBlock::GetLocalsDefinedBySubroutine(VMMethod* method) {
 
 namespace {
 
-/* The union of subroutine k, or NULL. */
-VMboolArray* WrittenBy(VMMethod* method, uint32_t k) {
-  VMErrorCatcher catcher;
-  if (VM_CATCHER_ARM(catcher)) return NULL;
-  return VMBasicBlock::GetLocalsDefinedBySubroutine(method, k, catcher);
-}
-
 /* Where the return address of the innermost open activation of subroutine k lies in the
    state: the subroutine's own return-address local when it holds one of k, else the
    topmost stack word holding one (a subroutine that has not stored it yet), else the
@@ -451,67 +489,122 @@ bool FindReturnAddress(VMBasicBlock* state, uint32_t k, int32_t retIndex, uint32
   return false;
 }
 
+/* The start of the instruction of block b that holds the byte before pc. */
+uint32_t InstructionBefore(VMMethod* method, VMBasicBlock* b, uint32_t pc, VMErrorCatcher& catcher) {
+  flow::CodeBytes code(method->GetCode());
+  uint32_t at = b->GetStartPC();
+  for (;;) {
+    uint8_t op = flow::DecodeOpcode(method, code.At(at), at, true, catcher);
+    uint32_t next = at + flow::InstructionLength(code, at, op, catcher);
+    if (next >= pc) return at;
+    at = next;
+  }
+}
+
+/* The block a state at pc is flowed from, and how far: before the instruction at pc,
+   or, past, before the one that holds pc - 1. Only blocks the flow reached, which all
+   have their LocalsDefined, so flowing them allocates nothing. */
+VMBasicBlock* StateSource(VMMethod* method, uint32_t pc, bool past, uint32_t* limit, VMErrorCatcher& catcher) {
+  VMBasicBlockInfo* info = method->GetBlocks();
+  catcher.Verify(info != NULL && info->GetBasicBlocks() != NULL);
+  uint32_t length = method->GetCode()->GetSize();
+  catcher.Verify(past ? pc >= 1 && pc <= length : pc < length);
+  VMBasicBlock* block = flow::FindContaining(info, past ? pc - 1 : pc);
+  catcher.Verify(block != NULL && block->HasState() && block->GetLocalsDefined() != NULL);
+  *limit = past ? InstructionBefore(method, block, pc, catcher) : pc;
+  return block;
+}
+
 }  // namespace
 
-VMStatus VMBasicBlock::GetBlockForFrame(VMMethod* method, uint32_t pc, const VMword* locals,
-                                        const VMword* stack, uint32_t depth, VMBasicBlock*& out) {
-  out = NULL;
-  VMBasicBlock* state = NULL;
-  VMStatus status = GetBlockAtPC(method, pc, state);
-  if (status != 0) return status;
-  HHeap* heap = flow::HeapOf(method);
+/* The kinds of a frame into state; caller is scratch for the subroutine chain. Runs under
+   the method's monitor on built blocks. */
+void VMBasicBlock::FrameKinds(VMMethod* method, uint32_t pc, bool past, const VMword* locals,
+                              const VMword* stack, uint32_t depth, VMBasicBlock* state, VMBasicBlock* caller,
+                              VMErrorCatcher& catcher) {
+  uint32_t limit = 0;
+  VMBasicBlock* source = StateSource(method, pc, past, &limit, catcher);
+  state->CopyBlockAndFlowTo(method, source, limit, catcher, false);
+  VMBasicBlockInfo* info = method->GetBlocks();
   uint32_t localWords = method->GetLocalWords() - 2;
   if (depth > state->GetStackDepth()) depth = state->GetStackDepth();
   uint32_t k = state->GetSubroutineIndex();
   int32_t retIndex = state->GetRetIndex();
-  // Each step leaves one subroutine for the one its call site lies in; a chain longer than
-  // the number of blocks can only come from a cycle.
-  for (uint32_t steps = 0; k != 0 && status == 0; steps++) {
+  // Each step leaves one subroutine for the one its call site lies in; a chain longer
+  // than the number of blocks can only come from a cycle.
+  uint32_t maxSteps = info->GetBlockIndex()->GetSize();
+  for (uint32_t steps = 0; k != 0; steps++) {
+    catcher.Verify(steps <= maxSteps && caller != NULL);
     uint32_t where = 0;
     bool onStack = false;
-    VMBasicBlockInfo* info = method->GetBlocks();
-    uint32_t maxSteps = info != NULL && info->GetBlockIndex() != NULL ? info->GetBlockIndex()->GetSize() : 0;
-    if (steps > maxSteps || !FindReturnAddress(state, k, retIndex, localWords, depth, &where, &onStack)) {
-      status = VMStatus_VerifyError;
-      break;
-    }
+    catcher.Verify(FindReturnAddress(state, k, retIndex, localWords, depth, &where, &onStack));
     uint32_t returnPC = onStack ? stack[where] : locals[where];
     // The return address must lead to the instruction after a jsr to this subroutine.
-    if (EnterMethod(method) != 0) {
-      status = VMStatus_OutOfMemoryError;
-      break;
-    }
-    info = method->GetBlocks();
-    VMBasicBlock* point = info != NULL ? flow::FindFast(info, returnPC) : NULL;
+    VMBasicBlock* point = flow::FindFast(info, returnPC);
     VMBasicBlock* call = point != NULL ? point->GetPrev() : NULL;
-    bool valid = call != NULL && call->GetIsJsr() && call->GetTarget(0) != NULL &&
-                 call->GetTarget(0)->GetEntryOf() == k;
-    VMboolArray* written = valid ? WrittenBy(method, k) : NULL;
-    LeaveMethod(method);
-    if (written == NULL) {
-      status = VMStatus_VerifyError;
-      break;
-    }
-    VMBasicBlock* caller = NULL;
-    status = GetBlockAtPC(method, returnPC, caller);
-    if (status != 0) break;
+    catcher.Verify(call != NULL && call->GetIsJsr() && call->GetTarget(0) != NULL &&
+                   call->GetTarget(0)->GetEntryOf() == k && call->HasState() && call->GetLocalsDefined() != NULL);
+    VMboolArray* written = GetLocalsDefinedBySubroutine(method, k, catcher);
+    // The kinds at the jsr itself: its return point may also be reached from elsewhere,
+    // and a merge there loses what a handler inside the subroutine may still read.
+    caller->CopyBlockAndFlowTo(method, call, call->GetEndPC(), catcher, false);
     for (uint32_t i = 0; i < localWords; i++)
       if (!written->Get(i)) state->CopyLocal(caller, i);
     k = caller->GetSubroutineIndex();
     retIndex = caller->GetRetIndex();
-    caller->Destroy(heap);
   }
-  if (status != 0) {
-    state->Destroy(heap);
+}
+
+VMStatus VMBasicBlock::GetBlockForFrame(VMMethod* method, uint32_t pc, bool pastInstruction, const VMword* locals,
+                                        const VMword* stack, uint32_t depth, VMBasicBlock*& out) {
+  out = NULL;
+  if (EnterMethod(method) != 0) return VMStatus_OutOfMemoryError;
+  HHeap* heap = flow::HeapOf(method);
+  VMBasicBlock* volatile state = NULL;
+  VMBasicBlock* volatile caller = NULL;
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) {
+    VMStatus status = catcher.Caught();
+    if (state != NULL) state->Destroy(heap);
+    if (caller != NULL) caller->Destroy(heap);
+    LeaveMethod(method);
     return status;
   }
+  BuildInner(method, true, catcher);
+  state = CreateInstance(method);
+  catcher.NotNull(state);
+  caller = CreateInstance(method);
+  catcher.NotNull(caller);
+  FrameKinds(method, pc, pastInstruction, locals, stack, depth, state, caller, catcher);
+  caller->Destroy(heap);
   out = state;
+  LeaveMethod(method);
   return 0;
 }
 
+VMStatus VMBasicBlock::AcquireFrameState(VMMethod* method, uint32_t pc, bool pastInstruction, const VMword* locals,
+                                         const VMword* stack, uint32_t depth, VMBasicBlock*& out) {
+  out = NULL;
+  if (EnterMethod(method) != 0) return VMStatus_OutOfMemoryError;
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) {
+    VMStatus status = catcher.Caught();
+    LeaveMethod(method);
+    return status;
+  }
+  // Built before the method first ran; a walk never builds them.
+  VMBasicBlockInfo* info = method->GetBlocks();
+  catcher.Verify(info != NULL && info->GetFrameState() != NULL);
+  FrameKinds(method, pc, pastInstruction, locals, stack, depth, info->GetFrameState(), info->GetFrameCaller(),
+             catcher);
+  out = info->GetFrameState();
+  return 0;
+}
+
+void VMBasicBlock::ReleaseFrameState(VMMethod* method) { LeaveMethod(method); }
+
 void VMBasicBlock::CopyLocal(VMBasicBlock* source, uint32_t i) {
-  SetLocalBits(i, source->LocalRef(i), source->LocalScalar(i), source->LocalRet(i),
-               source->GetLocalSubroutineArray() != NULL ? source->GetLocalSubroutineArray()->Get(i) : 0);
+  SetLocalBits(i, source->LocalRef(i), source->LocalScalar(i), source->LocalRet(i), source->LocalSubroutine(i));
 }
 
 /* ---------------------------------------------------------------------------------- */

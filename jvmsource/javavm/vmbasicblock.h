@@ -10,7 +10,9 @@
      (1,1,0) indeterminate       (1,1,1) conflict: a return address met something else
    A stack word has a ref and a return-address bit; stack words are never indeterminate.
    Every return address also carries the number of the subroutine whose entry its jsr
-   called, in the block's subroutine-number arrays (only methods with jsr have them).
+   called, in the block's subroutine-number arrays (only methods with jsr have them): one
+   number per stack word, and one per local that some astore of the code writes, the only
+   locals a return address can reach (the method's block info maps local to slot).
 
    Blocks, bit arrays, target arrays and the block info are allocated with allocation kind
    1 on the heap of the method's class; a refusal is status 19. Malformed code is status
@@ -87,7 +89,9 @@ class VMBasicBlock : public VMInternalObject {
     ChangedHintWord = 22,
     /* On a ret block: the subroutine it returns from. */
     RetOfWord = 23,
-    Words = 24,
+    /* The block info's map from local to subroutine-number slot (not owned). */
+    RetSlotsWord = 24,
+    Words = 25,
   };
   enum : VMword {
     RefMask = (1u << NextWord) | (1u << PrevWord) | (1u << Target0Word) | (1u << Target1Word) |
@@ -95,7 +99,7 @@ class VMBasicBlock : public VMInternalObject {
               (1u << StackIsRefArrayWord) | (1u << StackIsRetAddressArrayWord) |
               (1u << LocalIsRefArrayWord) | (1u << LocalIsScalarArrayWord) |
               (1u << LocalIsRetAddressArrayWord) | (1u << StackSubroutineArrayWord) |
-              (1u << LocalSubroutineArrayWord),
+              (1u << LocalSubroutineArrayWord) | (1u << ChangedHintWord) | (1u << RetSlotsWord),
   };
   enum : uint32_t { NoState = 0x7FFFFFFFu };
   enum : uint32_t {
@@ -154,6 +158,7 @@ class VMBasicBlock : public VMInternalObject {
   PUX_VMBB_REF(VMcharArray, StackSubroutineArray)
   PUX_VMBB_REF(VMcharArray, LocalSubroutineArray)
   PUX_VMBB_REF(VMBasicBlock, ChangedHint)
+  PUX_VMBB_REF(VMcharArray, RetSlots)
 #undef PUX_VMBB_REF
 
   bool HasState() const { return GetStackDepth() != NoState; }
@@ -234,12 +239,24 @@ class VMBasicBlock : public VMInternalObject {
      the array belongs to the method's block info. NULL for a block outside subroutines or
      on failure. */
   VMboolArray* GetLocalsDefinedBySubroutine(VMMethod* method);
-  /* The kinds of an interpreted frame at pc: GetBlockAtPC, with every local that the
-     enclosing subroutines do not write taken from the state at their return points,
-     found through the return addresses the frame holds (locals: the frame's local words;
-     stack: its operand words, depth: how many there are). */
-  static VMStatus GetBlockForFrame(VMMethod* method, uint32_t pc, const VMword* locals,
-                                   const VMword* stack, uint32_t depth, VMBasicBlock*& out);
+  /* The kinds of an interpreted frame at pc, in a new block for the caller. A frame in
+     the middle of a call it made, or of a throw, has its pc past that instruction
+     (pastInstruction): its kinds are those just before it, never those of a block that
+     may start at pc (a merge, or the code after an athrow). Inside subroutines, every
+     local that the enclosing subroutines do not write takes its kind from the jsr that
+     called them, found through the return addresses the frame holds (locals: the frame's
+     local words; stack: its operand words, depth: how many there are). */
+  static VMStatus GetBlockForFrame(VMMethod* method, uint32_t pc, bool pastInstruction,
+                                   const VMword* locals, const VMword* stack, uint32_t depth,
+                                   VMBasicBlock*& out);
+  /* The same for the collector's and relocation's walk of a frame: the kinds land in a
+     block the method keeps for the purpose, made with its blocks, so nothing is built or
+     allocated; 16 when the method has no blocks. On success the method's monitor is held
+     until ReleaseFrameState. */
+  static VMStatus AcquireFrameState(VMMethod* method, uint32_t pc, bool pastInstruction,
+                                    const VMword* locals, const VMword* stack, uint32_t depth,
+                                    VMBasicBlock*& out);
+  static void ReleaseFrameState(VMMethod* method);
   static VMStatus DestroyBlocks(VMMethod* method);
   /* Adds each handler block to the targets of the blocks its range overlaps. */
   static VMStatus AddCatchTargets(VMMethod* method);
@@ -272,7 +289,13 @@ class VMBasicBlock : public VMInternalObject {
   bool LocalScalar(uint32_t i) const { return GetLocalIsScalarArray()->Get(i); }
   bool LocalRet(uint32_t i) const { return GetLocalIsRetAddressArray()->Get(i); }
   void SetLocalBits(uint32_t i, bool ref, bool scalar, bool ret, uint32_t subroutine);
+  /* The subroutine-number slot of local i, or -1 when it has none. */
+  int32_t RetSlot(uint32_t i) const;
+  uint32_t LocalSubroutine(uint32_t i) const;
+  void SetLocalSubroutine(uint32_t i, uint32_t subroutine);
   void CopyLocal(VMBasicBlock* source, uint32_t i);
+  static void FrameKinds(VMMethod* method, uint32_t pc, bool past, const VMword* locals, const VMword* stack,
+                         uint32_t depth, VMBasicBlock* state, VMBasicBlock* caller, VMErrorCatcher& catcher);
   bool MergeLocals(VMBasicBlock* source, uint32_t locals, VMboolArray* mask, bool sense);
   void MergeStack(VMBasicBlock* source, VMErrorCatcher& catcher);
   void NoteChanged(VMBasicBlock* source);
@@ -291,9 +314,20 @@ class VMBasicBlockInfo : public VMInternalObject {
     /* Nonzero when the method's code has jsr instructions (blocks then carry subroutine
        numbers). */
     HasSubroutinesWord = 5,
-    Words = 6,
+    /* With jsr: per local, 0 when no astore writes it, else 1 + its slot in the blocks'
+       local subroutine numbers; and the number of such slots. */
+    RetSlotsWord = 6,
+    RetSlotCountWord = 7,
+    /* Blocks made with the others for the frame walk (the second one only with jsr). */
+    FrameStateWord = 8,
+    FrameCallerWord = 9,
+    Words = 10,
   };
-  enum : VMword { RefMask = 0x17 };
+  enum : VMword {
+    RefMask = (1u << BasicBlocksWord) | (1u << SubroutineInfoWord) | (1u << BlockCacheWord) |
+              (1u << BlockIndexWord) | (1u << RetSlotsWord) | (1u << FrameStateWord) |
+              (1u << FrameCallerWord),
+  };
 
   static VMBasicBlockInfo* CreateInstance(HHeap* heap);
   /* Releases the subroutine unions and the cached block; the block list must have been
@@ -312,6 +346,14 @@ class VMBasicBlockInfo : public VMInternalObject {
   void SetBlockIndex(VMBasicBlockArray* a) { SetReference(BlockIndexWord, (VMObject*)a); }
   bool GetHasSubroutines() const { return GetScalar(HasSubroutinesWord) != 0; }
   void SetHasSubroutines(bool on) { SetScalar(HasSubroutinesWord, on ? 1 : 0); }
+  VMcharArray* GetRetSlots() const { return (VMcharArray*)GetReference(RetSlotsWord); }
+  void SetRetSlots(VMcharArray* a) { SetReference(RetSlotsWord, (VMObject*)a); }
+  uint32_t GetRetSlotCount() const { return GetScalar(RetSlotCountWord); }
+  void SetRetSlotCount(uint32_t n) { SetScalar(RetSlotCountWord, n); }
+  VMBasicBlock* GetFrameState() const { return (VMBasicBlock*)GetReference(FrameStateWord); }
+  void SetFrameState(VMBasicBlock* b) { SetReference(FrameStateWord, (VMObject*)b); }
+  VMBasicBlock* GetFrameCaller() const { return (VMBasicBlock*)GetReference(FrameCallerWord); }
+  void SetFrameCaller(VMBasicBlock* b) { SetReference(FrameCallerWord, (VMObject*)b); }
 };
 
 #endif

@@ -221,6 +221,40 @@ void VMBasicBlock::CalculateLabels(VMMethod* method, VMboolArray* labels, VMbool
   }
 }
 
+namespace {
+
+/* What the blocks of one method may take, kind arrays and subroutine numbers included. */
+const uint64_t kMaxBlockBytes = 64ull << 20;
+
+/* Gives a subroutine-number slot to every local that an astore writes: only those can
+   ever hold a return address. */
+void MapReturnAddressSlots(VMMethod* method, VMBasicBlockInfo* info, VMErrorCatcher& catcher) {
+  HHeap* heap = flow::HeapOf(method);
+  uint32_t localWords = method->GetLocalWords();
+  VMcharArray* map = VMcharArray::CreateInstance(heap, localWords, jallocFailFast, VMTag_VMcharArray);
+  catcher.NotNull(map);
+  info->SetRetSlots(map);
+  info->SetRetSlotCount(0);
+  CodeBytes code(method->GetCode());
+  uint32_t slots = 0;
+  for (uint32_t pc = 0; pc < code.length;) {
+    uint8_t op = flow::DecodeOpcode(method, code.At(pc), pc, true, catcher);
+    uint32_t length = flow::InstructionLength(code, pc, op, catcher);
+    uint32_t n = localWords;
+    if (op == OP_astore)
+      n = code.At(pc + 1);
+    else if (op >= OP_astore_0 && op <= OP_astore_3)
+      n = op - OP_astore_0;
+    else if (op == OP_wide && code.At(pc + 1) == OP_astore)
+      n = code.U2(pc + 2);
+    if (n < localWords && map->Get(n) == 0) map->Set(n, (jchar)++slots);
+    pc += length;
+  }
+  info->SetRetSlotCount(slots);
+}
+
+}  // namespace
+
 void VMBasicBlock::CreateBlocks(VMMethod* method, VMErrorCatcher& outer, bool allowQuick) {
   VMBasicBlockInfo* info = method->GetBlockInfo();
   outer.NotNull(info);
@@ -240,6 +274,7 @@ void VMBasicBlock::CreateBlocks(VMMethod* method, VMErrorCatcher& outer, bool al
   catcher.NotNull(labels);
   catcher.NotNull(starts);
   CalculateLabels(method, labels, starts, catcher, allowQuick);
+  if (info->GetHasSubroutines()) MapReturnAddressSlots(method, info, catcher);
 
   // Every label must be an instruction start, and every range must end at one or at the
   // end of the code.
@@ -258,6 +293,12 @@ void VMBasicBlock::CreateBlocks(VMMethod* method, VMErrorCatcher& outer, bool al
     }
   }
 
+  // Every block carries its kinds: a method whose blocks would take more than the
+  // budget is refused as memory the machine does not have, before any is made.
+  uint64_t bits = 5ull * method->GetLocalWords() + 2ull * method->GetStackWords();
+  uint64_t perBlock = bits / 8 + 7 * 32 + 4 * VMBasicBlock::Words;
+  if (info->GetHasSubroutines()) perBlock += 2ull * (info->GetRetSlotCount() + method->GetStackWords()) + 64;
+  catcher.NotNull((uint64_t)count * perBlock <= kMaxBlockBytes ? (void*)1 : NULL);
   VMBasicBlockArray* index = VMBasicBlockArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMBasicBlockArray);
   catcher.NotNull(index);
   info->SetBlockIndex(index);

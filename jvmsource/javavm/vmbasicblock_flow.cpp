@@ -94,14 +94,15 @@ bool VMBasicBlock::MergeLocals(VMBasicBlock* source, uint32_t locals, VMboolArra
     VMword both = m & ~empty & t & srcRet & ~r;
     if (both != 0 && tsub != NULL && ssub != NULL) {
       for (uint32_t b = 0; b < 32; b++)
-        if ((both >> b & 1) && tsub->Get(w * 32 + b) != ssub->Get(w * 32 + b)) conflict |= (VMword)1 << b;
+        if ((both >> b & 1) && LocalSubroutine(w * 32 + b) != source->LocalSubroutine(w * 32 + b))
+          conflict |= (VMword)1 << b;
     }
     VMword nr = r | (sr->GetWord(w) & m) | conflict;
     VMword ns = s | (ss->GetWord(w) & m) | conflict;
     VMword nt = t | srcRet | conflict;
     if (tsub != NULL && ssub != NULL && (empty & srcRet) != 0) {
       for (uint32_t b = 0; b < 32; b++)
-        if ((empty & srcRet) >> b & 1) tsub->Set(w * 32 + b, ssub->Get(w * 32 + b));
+        if ((empty & srcRet) >> b & 1) SetLocalSubroutine(w * 32 + b, source->LocalSubroutine(w * 32 + b));
     }
     if (nr != r || ns != s || nt != t) {
       tr->SetWord(w, nr);
@@ -140,7 +141,8 @@ bool VMBasicBlock::MergeState(VMBasicBlock* source, uint32_t locals, bool isCatc
       GetLocalIsScalarArray()->Copy(source->GetLocalIsScalarArray());
       GetLocalIsRetAddressArray()->Copy(source->GetLocalIsRetAddressArray());
       if (GetLocalSubroutineArray() != NULL && source->GetLocalSubroutineArray() != NULL)
-        GetLocalSubroutineArray()->VMArray::Copy(source->GetLocalSubroutineArray(), 0, 0, locals);
+        GetLocalSubroutineArray()->VMArray::Copy(source->GetLocalSubroutineArray(), 0, 0,
+                                                 GetLocalSubroutineArray()->GetSize());
     } else {
       for (uint32_t i = 0; i < locals; i++)
         if (mask->Get(i) == sense) CopyLocal(source, i);
@@ -308,6 +310,9 @@ void VMBasicBlock::FlowBlocks(VMMethod* method, VMErrorCatcher& catcher) {
     SetChangedHint(x->GetNext());
     x->ClearIsChanged();
     x->SetIsReachable();
+    // Code that runs on past its last instruction would run past the code.
+    catcher.Verify(x->GetNext() != NULL || x->GetIsReturn() || x->GetIsThrow() || x->GetIsGoto() ||
+                   x->GetIsRet() || x->GetIsSwitch() || x->GetIsJsr());
     CopyBlockAndFlowTo(method, x, x->GetEndPC(), catcher, true);
     if (x->GetIsRet() || x->GetIsJsr()) x->SetIsRetReady();
     if (x->GetIsRet()) continue;  // a ret reaches its return points through the pairs

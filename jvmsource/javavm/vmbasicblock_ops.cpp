@@ -60,6 +60,12 @@ void Push(State* s, uint32_t words, bool ref) {
 }
 void Pop(State* s, uint32_t words) { SetDepth(s, Depth(s) - words); }
 
+/* A load reads words inside the frame's locals, as a store writes them. */
+void Load(State* s, uint32_t n, uint32_t words, bool ref) {
+  Check(s, n < s->MaxLocals && (words == 1 || n + 1 < s->MaxLocals));
+  Push(s, words, ref);
+}
+
 void StoreScalar(State* s, uint32_t n) {
   Check(s, n < s->MaxLocals);
   s->Block->SetLocalIsRef(n, false);
@@ -110,6 +116,21 @@ void Ldc(State* s, uint32_t index) {
 }
 void FlowOp_ldc(State* s) { Ldc(s, U1(s, 0)); }
 void FlowOp_ldc_w(State* s) { Ldc(s, U2(s, 0)); }
+void FlowOp_iload(State* s) { Load(s, U1(s, 0), 1, false); }
+void FlowOp_lload(State* s) { Load(s, U1(s, 0), 2, false); }
+void FlowOp_aload(State* s) { Load(s, U1(s, 0), 1, true); }
+void FlowOp_iload_0(State* s) { Load(s, 0, 1, false); }
+void FlowOp_iload_1(State* s) { Load(s, 1, 1, false); }
+void FlowOp_iload_2(State* s) { Load(s, 2, 1, false); }
+void FlowOp_iload_3(State* s) { Load(s, 3, 1, false); }
+void FlowOp_lload_0(State* s) { Load(s, 0, 2, false); }
+void FlowOp_lload_1(State* s) { Load(s, 1, 2, false); }
+void FlowOp_lload_2(State* s) { Load(s, 2, 2, false); }
+void FlowOp_lload_3(State* s) { Load(s, 3, 2, false); }
+void FlowOp_aload_0(State* s) { Load(s, 0, 1, true); }
+void FlowOp_aload_1(State* s) { Load(s, 1, 1, true); }
+void FlowOp_aload_2(State* s) { Load(s, 2, 1, true); }
+void FlowOp_aload_3(State* s) { Load(s, 3, 1, true); }
 
 /* ---- arrays and arithmetic ---- */
 
@@ -283,9 +304,9 @@ void FlowOp_invokeinterface(State* s) { Invoke(s, false, VMConstantPool::TYPE_In
 /* ---- wide: the narrow effect with a 16-bit local index ---- */
 
 uint32_t WideIndex(State* s) { return U2(s, 1); }
-void FlowOp_wide_iload(State* s) { Push(s, 1, false); }
-void FlowOp_wide_lload(State* s) { Push(s, 2, false); }
-void FlowOp_wide_aload(State* s) { Push(s, 1, true); }
+void FlowOp_wide_iload(State* s) { Load(s, WideIndex(s), 1, false); }
+void FlowOp_wide_lload(State* s) { Load(s, WideIndex(s), 2, false); }
+void FlowOp_wide_aload(State* s) { Load(s, WideIndex(s), 1, true); }
 void FlowOp_wide_istore(State* s) { Store(s, WideIndex(s), 1); }
 void FlowOp_wide_lstore(State* s) { Store(s, WideIndex(s), 2); }
 void FlowOp_wide_astore(State* s) { StoreReference(s, WideIndex(s)); }
@@ -320,13 +341,13 @@ const VMFlowOp FlowOpTable[VMOpcodeCount] = {
     FlowOp_lconst_0,
     /* 0x10 bipush, sipush, ldc, ldc_w, ldc2_w, iload, lload, fload, dload, aload,
        iload_0-3, lload_0-1 */
-    FlowOp_iconst_0, FlowOp_iconst_0, FlowOp_ldc, FlowOp_ldc_w, FlowOp_lconst_0, FlowOp_iconst_0,
-    FlowOp_lconst_0, FlowOp_iconst_0, FlowOp_lconst_0, FlowOp_aconst_null, FlowOp_iconst_0,
-    FlowOp_iconst_0, FlowOp_iconst_0, FlowOp_iconst_0, FlowOp_lconst_0, FlowOp_lconst_0,
+    FlowOp_iconst_0, FlowOp_iconst_0, FlowOp_ldc, FlowOp_ldc_w, FlowOp_lconst_0, FlowOp_iload,
+    FlowOp_lload, FlowOp_iload, FlowOp_lload, FlowOp_aload, FlowOp_iload_0,
+    FlowOp_iload_1, FlowOp_iload_2, FlowOp_iload_3, FlowOp_lload_0, FlowOp_lload_1,
     /* 0x20 lload_2-3, fload_0-3, dload_0-3, aload_0-3, iaload, laload */
-    FlowOp_lconst_0, FlowOp_lconst_0, FlowOp_iconst_0, FlowOp_iconst_0, FlowOp_iconst_0,
-    FlowOp_iconst_0, FlowOp_lconst_0, FlowOp_lconst_0, FlowOp_lconst_0, FlowOp_lconst_0,
-    FlowOp_aconst_null, FlowOp_aconst_null, FlowOp_aconst_null, FlowOp_aconst_null, FlowOp_iadd,
+    FlowOp_lload_2, FlowOp_lload_3, FlowOp_iload_0, FlowOp_iload_1, FlowOp_iload_2,
+    FlowOp_iload_3, FlowOp_lload_0, FlowOp_lload_1, FlowOp_lload_2, FlowOp_lload_3,
+    FlowOp_aload_0, FlowOp_aload_1, FlowOp_aload_2, FlowOp_aload_3, FlowOp_iadd,
     FlowOp_lneg,
     /* 0x30 faload, daload, aaload, baload, caload, saload, istore, lstore, fstore, dstore,
        astore, istore_0-3, lstore_0 */

@@ -85,20 +85,27 @@ bool VMLoadableClass::HasCircularSuperChain() {
    are all a method gets. */
 static VMStatus VerifyMethod(VMMethod*) { return 0; }
 
-/* Flow analysis and the verifier over every method with code, while the name space asks
-   for them; the blocks go again on every path. */
-static VMStatus VerifyMethods(VMLoadableClass* cls) {
+/* Flow analysis over every method with code, and the verifier over its blocks while the
+   name space asks for it. The blocks are made here, before any code of the class can
+   run and outside any collection, and kept: the collector's walk of a frame then neither
+   builds nor allocates, and code that flow analysis refuses (a fall past the end, a local
+   beyond max_locals) never runs. A class that fails keeps none. */
+static VMStatus FlowMethods(VMLoadableClass* cls, bool verify) {
   VMMethodArray* methods = cls->GetMethods();
-  for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
+  VMStatus status = 0;
+  for (uint32_t i = 0; status == 0 && methods != NULL && i < methods->GetSize(); i++) {
     VMMethod* m = methods->Get(i);
     if (m == NULL || !m->GetIsByteCode() || m->GetCode() == NULL) continue;
-    VMStatus status = VMBasicBlock::BuildBlocks(m);
-    if (status == 0) status = VerifyMethod(m);
-    (void)VMBasicBlock::DestroyBlocks(m);
-    m->DestroyBlockInfo();
-    if (status != 0) return status;
+    status = VMBasicBlock::BuildBlocks(m);
+    if (status == 0 && verify) status = VerifyMethod(m);
   }
-  return 0;
+  for (uint32_t i = 0; status != 0 && i < methods->GetSize(); i++) {
+    if (VMMethod* m = methods->Get(i)) {
+      (void)VMBasicBlock::DestroyBlocks(m);
+      m->DestroyBlockInfo();
+    }
+  }
+  return status;
 }
 
 VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
@@ -161,7 +168,7 @@ VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
       if (status == 0) status = PrepareVTable();
     }
   }
-  if (status == 0 && ns->GetRunVerifier()) status = VerifyMethods(this);
+  if (status == 0) status = FlowMethods(this, ns->GetRunVerifier());
   if (status == 0) {
     (void)LinkNativeMethods();
     RegisterNativeMethods();

@@ -57,9 +57,12 @@ VMFrame* VMFrame::UnwindFrame(JNIEnv* env) {
    The top words of a caller's stack that a call's result will fill hold nothing yet;
    that holds for calls made by invoke instructions (the frame above is a bytecode,
    compiled or frame-list JNI frame), not for a host JNI frame that a handler pushed to
-   run Java (a class's initialiser, a constructor), whose caller's top words are live. */
+   run Java (a class's initialiser, a constructor), whose caller's top words are live.
+   A frame below one that an invoke made is inside that call, and a throwing frame inside
+   its throw: both have their pc past the instruction. */
 VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), void* context) {
   uint32_t skip = 0;
+  bool inCall = false;
   for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame(); f = f->caller) {
     if (f->GetIsCompiled()) {
       VMCompiledFrame* c = f->GetCompiledFrame();
@@ -68,25 +71,28 @@ VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), 
         if (*slot != 0 && !callback(slot, context)) break;
       }
     } else if (f->GetIsExecutableByteCode()) {
-      VMStatus status = f->GetByteCodeFrame()->WalkReferences(callback, skip, context);
+      bool past = inCall || (f->flags & ThrowingFlag) != 0;
+      VMStatus status = f->GetByteCodeFrame()->WalkReferences(callback, skip, past, context);
       if (status != 0) return status;
     }
     if (f->synch != NULL) (void)callback((VMword*)&f->synch, context);
     bool hostJNI = f->tag == HostFrameTag && f->GetIsJNI();
     skip = f->method != NULL && !hostJNI ? f->method->GetReturnBytes() : 0;
+    inCall = !hostJNI;
   }
   return 0;
 }
 
 VMStatus VMByteCodeFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), uint32_t skip,
-                                         void* context) {
+                                         bool pastInstruction, void* context) {
   VMword* start = GetStackStart();
   int32_t words = (int32_t)(stack - start) - (int32_t)(skip / 4);
   uint32_t depth = words > 0 ? (uint32_t)words : 0;
   VMBasicBlock* block = NULL;
-  // The kinds just before the instruction at the frame's pc, with the locals of
-  // enclosing subroutines taken from their return points.
-  VMStatus status = VMBasicBlock::GetBlockForFrame(method, GetPC(false), locals, start, depth, block);
+  // The kinds just before the instruction the frame is at (or in the middle of), with the
+  // locals of enclosing subroutines taken from their calls; nothing is allocated.
+  VMStatus status =
+      VMBasicBlock::AcquireFrameState(method, GetPC(false), pastInstruction, locals, start, depth, block);
   if (status != 0) return status;
   // Words above the depth flow analysis knows are stale.
   if (depth > block->GetStackDepth()) depth = block->GetStackDepth();
@@ -99,7 +105,7 @@ VMStatus VMByteCodeFrame::WalkReferences(bool (*callback)(VMword* slot, void* co
   for (uint32_t i = 0; go && i < localWords; i++) {
     if (block->GetLocalIsRef(i) && locals[i] != 0) go = callback(&locals[i], context);
   }
-  block->Destroy(method->GetDefinedIn()->GetHeap());
+  VMBasicBlock::ReleaseFrameState(method);
   return 0;
 }
 
@@ -128,7 +134,10 @@ void VMFrame::Relocate(VMRelocateInfo* info) {
     }
     f = f->caller;
   }
-  (void)WalkReferences(RelocateSlot, info);
+  // A frame whose references cannot all be found would keep pointers into blocks that are
+  // gone once the host finishes the move.
+  VMStatus status = WalkReferences(RelocateSlot, info);
+  if (status != 0) Host()->FatalExit(status, "relocation could not find the references of an interpreted frame");
 }
 
 VMClassArray* VMFrame::GetClassContext() {

@@ -449,6 +449,9 @@ void VMFrame::Yield() {
 
 void VMFrame::ThrowInternalException(VMFrame* frame, VMStatus status, const char* text) {
   VMThread* thread = frame->thread;
+  // Before anything is allocated: a collection meanwhile walks this frame at the
+  // instruction that threw.
+  if (frame->flags & ExecutableByteCodeFlag) frame->flags |= ThrowingFlag;
   VMJavaLangString* message = NULL;
   if (text != NULL && status != VMStatus_AlreadyThrown) {
     // Made before the throwable; kept from collection until it is stored there.
@@ -466,6 +469,7 @@ void VMFrame::ThrowInternalException(VMFrame* frame, VMStatus status, VMJavaLang
   if (frame->flags & ExecutableByteCodeFlag) {
     VMByteCodeFrame* b = frame->GetByteCodeFrame();
     b->stack = b->GetStackStart();
+    b->flags |= ThrowingFlag;
   }
   thread->SetFrame(frame);
   VMJavaLangThrowable* exception = NULL;
@@ -535,6 +539,7 @@ VMNativeExceptionHandler* VMCompiledFrame::FindExceptionHandler(VMJavaLangThrowa
 
 void VMFrame::ThrowException(VMFrame* frame, VMJavaLangThrowable* exception) {
   VMThread* thread = frame->thread;
+  if (frame->flags & ExecutableByteCodeFlag) frame->flags |= ThrowingFlag;
   // Held only by this C++ frame until it is stored in a stack word or the pending word.
   exception->SetIsReachableByCPlusPlusCode();
   thread->SetException(exception);
@@ -552,6 +557,7 @@ void VMFrame::ThrowException(VMFrame* frame, VMJavaLangThrowable* exception) {
       VMword* s = b->GetStackStart();
       s[0] = (VMword)exception;
       b->stack = s + 1;
+      b->flags &= ~(VMword)ThrowingFlag;  // it runs on from the handler's first instruction
       if (b->flags & UsingFastLoopFlag)
         b->codePointer = b->method->GetCode()->GetFirstElementPointer() + h->GetHandlerPc();
       else

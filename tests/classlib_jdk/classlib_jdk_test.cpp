@@ -49,7 +49,7 @@ void RunCheck(const std::string& program, const std::string& args = "") {
 
 }  // namespace
 
-TEST(ClassLibraryOnJdk, CharacterMatchesTheUnicodeDataOfItsEra) {
+TEST(ClassLibraryOnJdk, CharacterMatchesTheUnicode21Data) {
   RunCheck("CharacterCheck", "'" + Settings()["unicode"] + "'");
 }
 
@@ -64,3 +64,9 @@ TEST(ClassLibraryOnJdk, PrintStreamWritesEachLineInOneWrite) { RunCheck("PrintCh
 TEST(ClassLibraryOnJdk, NumbersReadAndPrintAsTheJdks) { RunCheck("NumberCheck"); }
 
 TEST(ClassLibraryOnJdk, UtilitiesBehaveAsTheJdks) { RunCheck("UtilCheck"); }
+
+TEST(ClassLibraryOnJdk, StringBehavesAsTheJdksOnWindowsAndEdgeIndexes) { RunCheck("StringCheck"); }
+
+TEST(ClassLibraryOnJdk, FloatTextBuffersMathBitsAndDataStreams) { RunCheck("BasicsCheck"); }
+
+TEST(ClassLibraryOnJdk, ThreadsRacingWithoutMonitorsBreakNothing) { RunCheck("RaceCheck"); }

@@ -10,8 +10,16 @@ What the machine provides natively is replaced by the JDK's equivalent:
 - the bit casts by the JDK's raw casts, which keep NaN payloads as the machine's do;
 - the Math natives by StrictMath;
 - String conversions by our own codec: the shim t.lang.Codecs stands for the String
-  methods that the library's streams call, and t.lang.Str for String(StringBuffer), which
-  takes the buffer's array as the machine's String does.
+  methods that the library's streams call;
+- ThreadGroup's members are the JDK's threads, its system group is made by the shim
+  t.lang.GroupAccess, which also reaches the add and remove that the machine's Thread calls.
+The library's own String is copied too, as t.lang.JString beside the JDK's String (of, window
+and str cross between the two), and StringBuffer.toString goes through it: the checks run the
+library's String(StringBuffer) itself and may keep the JString it makes, without the copy a
+conversion to the JDK's String would make, to see whether it changes afterwards.
+
+The machine's monitors take no lock, so every synchronized modifier and block is taken out of
+the copies: the checks, racing threads included, run the library as the machine does.
 Every replacement must apply exactly as written, so a change in the library that breaks
 one fails here instead of silently testing something else.
 """
@@ -21,29 +29,28 @@ import shutil
 import sys
 
 LANG = ["NumberText", "BigNat", "Integer", "Long", "Short", "Byte", "Double", "Float", "Character",
-        "Math", "StringBuffer", "CharCodec"]
+        "Math", "StringBuffer", "CharCodec", "ThreadGroup"]
 # java.io classes over the machine's file natives stay out.
 IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter"}
 
 SHIMS = {
-    "t/lang/Str.java": """package t.lang;
+    "t/lang/GroupAccess.java": """package t.lang;
 
-/** String(StringBuffer) of the machine: shares the buffer's array until the buffer changes. */
-public final class Str {
-    private final char[] value;
-    private final int count;
-
-    private Str(StringBuffer sb) {
-        synchronized (sb) {
-            sb.setShared();
-            value = sb.getValue();
-            count = sb.length();
-        }
+/** What the machine does with ThreadGroup: makes the system group, adds and removes threads. */
+public final class GroupAccess {
+    private GroupAccess() {
     }
 
-    public static String of(StringBuffer sb) {
-        Str s = new Str(sb);
-        return new String(s.value, 0, s.count);
+    public static ThreadGroup system() {
+        return new ThreadGroup();
+    }
+
+    public static void add(ThreadGroup g, Thread t) {
+        g.add(t);
+    }
+
+    public static void remove(ThreadGroup g, Thread t) {
+        g.remove(t);
     }
 }
 """,
@@ -94,6 +101,14 @@ def sub(text, old, new, path, count=1):
     return text.replace(old, new)
 
 
+def without_monitors(rel, text):
+    text = re.sub(r"\bsynchronized\s*\([^()]*\)\s*\{", "{", text)
+    text = re.sub(r"\bsynchronized\s+", "", text)
+    if "synchronized" in text:
+        raise SystemExit(rel + ": a synchronized left that the copy cannot take out")
+    return text
+
+
 def rewrite(path, text):
     rel = path.replace(os.sep, "/")
     text = re.sub(r"^package java\.(lang|util|io);", r"package t.\1;", text, count=1, flags=re.M)
@@ -125,15 +140,52 @@ def rewrite(path, text):
         text, n = re.subn(r"public static native double (\w+)\(([^)]*)\);", native, text)
         if n == 0:
             raise SystemExit(rel + ": no natives replaced")
+    if rel == "t/lang/ThreadGroup.java":
+        text = sub(text, "private ThreadGroup() {", "ThreadGroup() {", rel)
+        text = sub(text, "this(Thread.currentThread().getThreadGroup(), name);", "this(new ThreadGroup(), name);", rel)
+        text = sub(text, "sm.checkAccess(this);", "sm.checkAccess(Thread.currentThread());", rel)
     if rel == "t/lang/StringBuffer.java":
-        text = sub(text, "return new String(this);", "return Str.of(this);", rel)
+        text = sub(text, "return new String(this);", "return new JString(this).str();", rel)
     if rel == "t/io/CharCoder.java":
         text = sub(text, "return new String(in, off, len, enc);", "return t.lang.Codecs.chars(in, off, len, enc);",
                    rel)
         text = sub(text, "return s.getBytes(enc);", "return t.lang.Codecs.bytes(s, enc);", rel)
     if rel == "t/io/ByteArrayOutputStream.java":
-        text = sub(text, "return new String(buf, 0, count, enc);", "return t.lang.Codecs.chars(buf, 0, count, enc);",
+        text = sub(text, "return new String(b, 0, used(b, count), enc);", "return t.lang.Codecs.chars(b, 0, used(b, count), enc);",
                    rel)
+    return text
+
+
+def library_string(text):
+    """java.lang.String as t.lang.JString: the library's own String, beside the JDK's, with
+    of/window/str to cross between the two."""
+    rel = "t/lang/JString.java"
+    text = sub(text, "package java.lang;", "package t.lang;", rel)
+    text = sub(text, "import java.io.UnsupportedEncodingException;", "", rel)
+    text = re.sub(r"\bString\b", "JString", text)
+    text = text.replace("UnsupportedEncodingException", "java.io.UnsupportedEncodingException")
+    text = sub(text, "CharCodec.lookup(enc)", "CharCodec.lookup(enc.str())", rel, count=2)
+    text = sub(text, "public JString toString() {\n        return this;",
+               "public java.lang.String toString() {\n        return str();", rel)
+    text = sub(text, 'return obj == null ? "null" : obj.toString();',
+               'return obj == null ? of("null") : of(obj.toString());', rel)
+    text = sub(text, 'return b ? "true" : "false";', 'return of(b ? "true" : "false");', rel)
+    for call in ("Integer.toString(i, 10)", "Long.toString(l, 10)", "Float.toString(f)", "Double.toString(d)"):
+        text = sub(text, "return %s;" % call, "return of(%s);" % call, rel)
+    text = sub(text, "public native JString intern();", """public static JString of(java.lang.String s) {
+        char[] v = s.toCharArray();
+        return new JString(0, v.length, v);
+    }
+
+    /** The chars of s from off, len of them, seen through a window of the whole array, as substring makes. */
+    public static JString window(java.lang.String s, int off, int len) {
+        char[] v = s.toCharArray();
+        return new JString(off, len, v);
+    }
+
+    public java.lang.String str() {
+        return new java.lang.String(value, offset, count);
+    }""", rel)
     return text
 
 
@@ -154,7 +206,10 @@ def main(argv):
     for path, rel in files:
         with open(path, encoding="utf-8") as f:
             text = rewrite(rel, f.read())
-        listed.append(write(out, rel, text))
+        listed.append(write(out, rel, without_monitors(rel, text)))
+    with open(os.path.join(src, "java/lang/String.java"), encoding="utf-8") as f:
+        text = library_string(f.read())
+    listed.append(write(out, "t/lang/JString.java", without_monitors("t/lang/JString.java", text)))
     for rel, text in SHIMS.items():
         listed.append(write(out, rel, text))
     with open(os.path.join(out, "sources.txt"), "w", encoding="utf-8") as f:

@@ -22,16 +22,6 @@ class HostileTest : public FlowTest {
   void Patch4(VMMethod* m, uint32_t pc, int32_t v) {
     for (int i = 0; i < 4; i++) Patch(m, pc + i, (uint8_t)((uint32_t)v >> (8 * i)));
   }
-  std::string Frame(VMMethod* m, uint32_t pc, std::vector<VMword> locals, std::vector<VMword> stack = {}) {
-    locals.resize(m->GetLocalWords());
-    stack.resize(m->GetStackWords());
-    VMBasicBlock* b = nullptr;
-    VMStatus s = VMBasicBlock::GetBlockForFrame(m, pc, locals.data(), stack.data(), (uint32_t)stack.size(), b);
-    if (s != 0) return "status " + std::to_string(s);
-    std::string k = Kinds(m, b);
-    b->Destroy(Heap(m));
-    return k;
-  }
 };
 
 /* ---- subroutines ---- */

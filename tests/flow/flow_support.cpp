@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <random>
 
 #include "vmconstantpool.h"
@@ -117,6 +118,39 @@ std::string FlowTest::KindsAt(VMMethod* m, uint32_t pc) {
   std::string k = Kinds(m, b);
   b->Destroy(Heap(m));
   return k;
+}
+
+std::string FlowTest::Frame(VMMethod* m, uint32_t pc, std::vector<VMword> locals, std::vector<VMword> stack,
+                            bool past) {
+  uint32_t depth = (uint32_t)stack.size();
+  locals.resize(m->GetLocalWords());
+  stack.resize(m->GetStackWords() + 1);
+  VMBasicBlock* b = nullptr;
+  VMStatus s = VMBasicBlock::GetBlockForFrame(m, pc, past, locals.data(), stack.data(), depth, b);
+  if (s != 0) return "status " + std::to_string(s);
+  std::string k = Kinds(m, b);
+  b->Destroy(Heap(m));
+  return k;
+}
+
+namespace {
+std::string gCompiled;
+void RemoveCompiled() {
+  std::error_code ignored;
+  if (!gCompiled.empty()) std::filesystem::remove_all(gCompiled, ignored);
+}
+}  // namespace
+
+std::string CompiledTestClasses() {
+  if (!gCompiled.empty()) return gCompiled;
+  std::string out = std::string(PUX_BUILD_DIR) + "/tmp/flow-" + std::to_string(getpid());
+  std::string cmd = "rm -rf '" + out + "' && mkdir -p '" + out + "' && ecj -source 1.3 -target 1.1 -nowarn -g " +
+                    "-bootclasspath '" + PUX_BUILD_DIR + "/classlib.zip' -d '" + out + "' '" + PUX_SOURCE_DIR +
+                    "/tests/java/flow/fl/'*.java";
+  if (system(cmd.c_str()) != 0) return "";
+  gCompiled = out;
+  atexit(RemoveCompiled);
+  return gCompiled;
 }
 
 /* ---------------------------------------------------------------------------------- */
@@ -236,16 +270,18 @@ class Walker {
     for (uint32_t i = 0; i < n; i++) stack.push_back(Val{INT, 0});
   }
 
-  /* What a collection at pc would see, checked against the frame. */
-  void Check(uint32_t pc) {
+  /* What a collection at pc would see, checked against the frame. past: the frame is in
+     the middle of the instruction before pc (a call or a throw), with the stack it has
+     meanwhile, which the state before that instruction may exceed. */
+  void Check(uint32_t pc, bool past = false) {
     std::vector<VMword> lw(maxLocals + 2), sw(stack.size() + 1);
     for (uint32_t i = 0; i < maxLocals; i++) lw[i] = locals[i].k == RA ? locals[i].v : 0xDEAD0000u + i;
     for (uint32_t i = 0; i < stack.size(); i++) sw[i] = stack[i].k == RA ? stack[i].v : 0xBEEF0000u + i;
     VMBasicBlock* b = nullptr;
-    VMStatus s = VMBasicBlock::GetBlockForFrame(m, pc, lw.data(), sw.data(), (uint32_t)stack.size(), b);
-    if (s != 0) return Fail(pc, "GetBlockForFrame gave status " + std::to_string(s));
+    VMStatus s = VMBasicBlock::GetBlockForFrame(m, pc, past, lw.data(), sw.data(), (uint32_t)stack.size(), b);
+    if (s != 0) return Fail(pc, std::string(past ? "saved pc: " : "") + "GetBlockForFrame gave status " + std::to_string(s));
     std::vector<bool> live(escaped);
-    if (b->GetStackDepth() != stack.size()) {
+    if (past ? b->GetStackDepth() < stack.size() : b->GetStackDepth() != stack.size()) {
       Fail(pc, "depth " + std::to_string(b->GetStackDepth()) + " for a stack of " + std::to_string(stack.size()));
     } else {
       for (uint32_t i = 0; i < stack.size(); i++) {
@@ -295,6 +331,10 @@ class Walker {
     return true;
   }
 
+  static bool IsBranch(uint8_t op) {
+    return (op >= OP_ifeq && op <= OP_goto) || op == OP_ifnull || op == OP_ifnonnull || op == OP_goto_w;
+  }
+
   static bool MayThrow(uint8_t op) {
     return (op >= OP_iaload && op <= OP_saload) || (op >= OP_iastore && op <= OP_sastore) ||
            op == OP_idiv || op == OP_ldiv || op == OP_irem || op == OP_lrem ||
@@ -318,9 +358,14 @@ class Walker {
       Check(pc);
       if (!error.empty()) return;
       uint8_t op = code.At(pc);
-      if (op == OP_athrow || (MayThrow(op) && Chance(8))) {
+      bool poll = IsBranch(op) && Chance(3);
+      if (op == OP_athrow || poll || (MayThrow(op) && Chance(8))) {
         if (op == OP_athrow) PopUse(pc);
-        if (!Throw(pc)) return;
+        // A throwing frame keeps its pc past the instruction (inside a branch whose poll
+        // threw), its stack discarded, while the throwable is made.
+        stack.clear();
+        Check(poll ? pc + 1 : pc + code.Length(pc), true);
+        if (!error.empty() || !Throw(pc)) return;
         continue;
       }
       if (!Execute(pc, op)) return;
@@ -486,6 +531,9 @@ class Walker {
         VMMethod::SignatureInfo call = {};
         VMMethod::ClassifySignature(pool->GetConstSignature(cls, code.U2(pc + 1)), op == OP_invokestatic, &call);
         for (uint32_t i = 0; i < call.parameterWords; i++) Escape(pc, Pop(pc));
+        // The frame as the callee's collections see it: past the call, arguments gone.
+        Check(next, true);
+        if (!error.empty()) return false;
         PushTyped(call.returnChar, false);
         break;
       }

@@ -72,6 +72,11 @@ class FlowTest : public ::testing::Test {
   /* "R", "S", "I", "A<k>", "C", "-" per local, then "|" and the stack ("R", "S", "A<k>"). */
   std::string Kinds(VMMethod* m, VMBasicBlock* b);
   std::string KindsAt(VMMethod* m, uint32_t pc);
+  /* The kinds the frame walk gives a frame of m at pc with these local and stack words
+     (the stack's depth is its size); past: the frame is in the middle of the instruction
+     before pc (a call or a throw). "status N" on failure. */
+  std::string Frame(VMMethod* m, uint32_t pc, std::vector<VMword> locals, std::vector<VMword> stack = {},
+                    bool past = false);
 
   static classfile_test::ClassWorld* world;
   static std::string compiledDir;
@@ -84,6 +89,10 @@ class FlowTest : public ::testing::Test {
    holds one, and no object that the maps leave untraced is used afterwards. Returns an
    empty string or a description of the first failure. */
 std::string WalkMethod(VMMethod* method, uint32_t paths, uint32_t seed, uint32_t* steps = nullptr);
+
+/* The ecj-compiled classes of tests/java/flow, made once per process; empty when ecj
+   fails. */
+std::string CompiledTestClasses();
 
 /* Every instruction start of the method. */
 std::vector<uint32_t> InstructionStarts(VMMethod* method);

@@ -2,6 +2,12 @@ package java.io;
 
 /**
  * Adds a buffer to an input stream, and with it mark and reset.
+ *
+ * The machine's monitors take no lock, and System.in is one of these: each method reads the
+ * buffer, the positions and the stream once into locals, clamps the positions to that buffer,
+ * and stores a new buffer before the positions that go with it. Threads reading at once may
+ * get the same bytes or lose some, but never an index past the buffer, nor a failure inside
+ * the library when another thread closes the stream.
  */
 public class BufferedInputStream extends FilterInputStream {
     private static final int DEFAULT_SIZE = 2048;
@@ -33,72 +39,101 @@ public class BufferedInputStream extends FilterInputStream {
         buf = new byte[size];
     }
 
-    private void ensureOpen() throws IOException {
-        if (buf == null) {
+    private byte[] buffer() throws IOException {
+        byte[] b = buf;
+        if (b == null) {
             throw new IOException("Stream closed");
         }
+        return b;
+    }
+
+    private InputStream input() throws IOException {
+        InputStream from = in;
+        if (from == null) {
+            throw new IOException("Stream closed");
+        }
+        return from;
+    }
+
+    private static int clamp(int i, byte[] b) {
+        return i < 0 ? 0 : i < b.length ? i : b.length;
     }
 
     /**
-     * Reads more bytes into the buffer, keeping the marked part when a mark is
-     * set and still within its limit.
+     * Reads more bytes into the buffer, keeping the marked part when a mark is set and still
+     * within its limit. Returns the buffer it read into; pos and count then describe it.
      */
-    private void fill() throws IOException {
-        if (markpos < 0) {
-            pos = 0;
-        } else if (pos >= buf.length) {
-            if (markpos > 0) {
-                int keep = pos - markpos;
-                System.arraycopy(buf, markpos, buf, 0, keep);
-                pos = keep;
-                markpos = 0;
-            } else if (buf.length >= marklimit) {
-                markpos = -1;
-                pos = 0;
+    private byte[] fill() throws IOException {
+        InputStream from = input();
+        byte[] b = buffer();
+        int p = clamp(pos, b);
+        int m = markpos;
+        if (m < 0 || m > p) {
+            m = -1;
+            p = 0;
+        } else if (p >= b.length) {
+            if (m > 0) {
+                int keep = p - m;
+                System.arraycopy(b, m, b, 0, keep);
+                p = keep;
+                m = 0;
+            } else if (b.length >= marklimit) {
+                m = -1;
+                p = 0;
             } else {
-                int size = buf.length * 2;
-                if (size > marklimit) {
+                int size = b.length * 2;
+                if (size > marklimit || size < 0) {
                     size = marklimit;
                 }
                 byte[] bigger = new byte[size];
-                System.arraycopy(buf, 0, bigger, 0, pos);
-                buf = bigger;
+                System.arraycopy(b, 0, bigger, 0, p);
+                b = bigger;
             }
         }
-        count = pos;
-        int n = in.read(buf, pos, buf.length - pos);
+        buf = b;
+        markpos = m;
+        pos = p;
+        count = p;
+        int n = from.read(b, p, b.length - p);
         if (n > 0) {
-            count = pos + n;
+            count = p + (n < b.length - p ? n : b.length - p);
         }
+        return b;
     }
 
     public synchronized int read() throws IOException {
-        ensureOpen();
-        if (pos >= count) {
-            fill();
-            if (pos >= count) {
+        byte[] b = buffer();
+        int p = clamp(pos, b);
+        if (p >= clamp(count, b)) {
+            b = fill();
+            p = clamp(pos, b);
+            if (p >= clamp(count, b)) {
                 return -1;
             }
         }
-        return buf[pos++] & 0xFF;
+        pos = p + 1;
+        return b[p] & 0xFF;
     }
 
     /** One read of at most len bytes, from the buffer or, when it is large, directly. */
-    private int readOnce(byte[] b, int off, int len) throws IOException {
-        int avail = count - pos;
+    private int readOnce(byte[] to, int off, int len) throws IOException {
+        byte[] b = buffer();
+        int p = clamp(pos, b);
+        int avail = clamp(count, b) - p;
         if (avail <= 0) {
-            if (len >= buf.length && markpos < 0) {
-                return in.read(b, off, len);
+            if (len >= b.length && markpos < 0) {
+                return input().read(to, off, len);
             }
-            fill();
-            avail = count - pos;
+            b = fill();
+            p = clamp(pos, b);
+            avail = clamp(count, b) - p;
             if (avail <= 0) {
                 return -1;
             }
         }
         int n = avail < len ? avail : len;
-        System.arraycopy(buf, pos, b, off, n);
-        pos += n;
+        System.arraycopy(b, p, to, off, n);
+        pos = p + n;
         return n;
     }
 
@@ -107,7 +142,7 @@ public class BufferedInputStream extends FilterInputStream {
      * available without blocking.
      */
     public synchronized int read(byte[] b, int off, int len) throws IOException {
-        ensureOpen();
+        buffer();
         if (off < 0 || len < 0 || len > b.length - off) {
             throw new IndexOutOfBoundsException();
         }
@@ -130,41 +165,45 @@ public class BufferedInputStream extends FilterInputStream {
 
     /**
      * Whether the underlying stream has bytes ready. A stream that cannot
-     * tell counts as having none: the bytes already read must not be lost to
-     * an exception.
+     * tell, or is closed meanwhile, counts as having none: the bytes already
+     * read must not be lost to an exception.
      */
     private boolean moreAvailable() {
+        InputStream from = in;
         try {
-            return in.available() > 0;
+            return from != null && from.available() > 0;
         } catch (IOException e) {
             return false;
         }
     }
 
     public synchronized long skip(long n) throws IOException {
-        ensureOpen();
+        byte[] b = buffer();
         if (n <= 0) {
             return 0;
         }
-        long avail = count - pos;
+        int p = clamp(pos, b);
+        long avail = clamp(count, b) - p;
         if (avail <= 0) {
             if (markpos < 0) {
-                return in.skip(n);
+                return input().skip(n);
             }
-            fill();
-            avail = count - pos;
+            b = fill();
+            p = clamp(pos, b);
+            avail = clamp(count, b) - p;
             if (avail <= 0) {
                 return 0;
             }
         }
         long skipped = avail < n ? avail : n;
-        pos += (int) skipped;
+        pos = p + (int) skipped;
         return skipped;
     }
 
     public synchronized int available() throws IOException {
-        ensureOpen();
-        return (count - pos) + in.available();
+        byte[] b = buffer();
+        int buffered = clamp(count, b) - clamp(pos, b);
+        return (buffered > 0 ? buffered : 0) + input().available();
     }
 
     public synchronized void mark(int readlimit) {
@@ -173,11 +212,12 @@ public class BufferedInputStream extends FilterInputStream {
     }
 
     public synchronized void reset() throws IOException {
-        ensureOpen();
-        if (markpos < 0) {
+        buffer();
+        int m = markpos;
+        if (m < 0) {
             throw new IOException("Resetting to invalid mark");
         }
-        pos = markpos;
+        pos = m;
     }
 
     public boolean markSupported() {
@@ -185,10 +225,10 @@ public class BufferedInputStream extends FilterInputStream {
     }
 
     public void close() throws IOException {
-        if (in == null) {
+        InputStream old = in;
+        if (old == null) {
             return;
         }
-        InputStream old = in;
         in = null;
         buf = null;
         old.close();

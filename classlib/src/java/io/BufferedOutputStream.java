@@ -1,6 +1,12 @@
 package java.io;
 
-/** Adds a buffer to an output stream, so that small writes become large ones. */
+/**
+ * Adds a buffer to an output stream, so that small writes become large ones.
+ *
+ * The machine's monitors take no lock: each method reads the count once and clamps it to the
+ * buffer, so that writers racing each other may lose or mix bytes but never fail inside the
+ * copy.
+ */
 public class BufferedOutputStream extends FilterOutputStream {
     private static final int DEFAULT_SIZE = 512;
 
@@ -22,39 +28,52 @@ public class BufferedOutputStream extends FilterOutputStream {
         buf = new byte[size];
     }
 
-    private void flushBuffer() throws IOException {
-        if (count > 0) {
-            out.write(buf, 0, count);
-            count = 0;
+    // The bytes waiting in b: the count, clamped to the buffer.
+    private static int used(byte[] b, int n) {
+        return n < 0 ? 0 : n < b.length ? n : b.length;
+    }
+
+    private void flushBuffer(byte[] b) throws IOException {
+        int n = used(b, count);
+        count = 0;
+        if (n > 0) {
+            out.write(b, 0, n);
         }
     }
 
-    public synchronized void write(int b) throws IOException {
-        if (count >= buf.length) {
-            flushBuffer();
+    public synchronized void write(int x) throws IOException {
+        byte[] b = buf;
+        int n = used(b, count);
+        if (n >= b.length) {
+            flushBuffer(b);
+            n = 0;
         }
-        buf[count++] = (byte) b;
+        b[n] = (byte) x;
+        count = n + 1;
     }
 
     /** Large writes bypass the buffer after flushing it. */
-    public synchronized void write(byte[] b, int off, int len) throws IOException {
-        if (off < 0 || len < 0 || len > b.length - off) {
+    public synchronized void write(byte[] src, int off, int len) throws IOException {
+        if (off < 0 || len < 0 || len > src.length - off) {
             throw new IndexOutOfBoundsException();
         }
-        if (len >= buf.length) {
-            flushBuffer();
-            out.write(b, off, len);
+        byte[] b = buf;
+        if (len >= b.length) {
+            flushBuffer(b);
+            out.write(src, off, len);
             return;
         }
-        if (len > buf.length - count) {
-            flushBuffer();
+        int n = used(b, count);
+        if (len > b.length - n) {
+            flushBuffer(b);
+            n = 0;
         }
-        System.arraycopy(b, off, buf, count, len);
-        count += len;
+        System.arraycopy(src, off, b, n, len);
+        count = n + len;
     }
 
     public synchronized void flush() throws IOException {
-        flushBuffer();
+        flushBuffer(buf);
         out.flush();
     }
 }

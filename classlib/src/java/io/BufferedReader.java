@@ -29,107 +29,138 @@ public class BufferedReader extends Reader {
         this(in, DEFAULT_SIZE);
     }
 
-    private void ensureOpen() throws IOException {
-        if (in == null) {
+    // The machine's monitors take no lock: each method reads the buffer and the positions once
+    // into locals, clamps the positions to that buffer, and stores a new buffer before the
+    // positions that go with it. Threads reading at once may get the same chars or lose some,
+    // but never an index past the buffer, nor a failure inside the library when another
+    // thread closes the reader.
+    private char[] buffer() throws IOException {
+        char[] b = cb;
+        if (b == null || in == null) {
             throw new IOException("Stream closed");
         }
+        return b;
     }
 
-    /** Reads more chars into the buffer, keeping a live mark's chars. */
-    private void fill() throws IOException {
-        int dst;
-        if (markedChar <= NO_MARK) {
-            dst = 0;
-        } else {
-            int delta = nextChar - markedChar;
-            if (delta >= readAheadLimit) {
+    private Reader input() throws IOException {
+        Reader from = in;
+        if (from == null) {
+            throw new IOException("Stream closed");
+        }
+        return from;
+    }
+
+    private static int clamp(int i, char[] b) {
+        return i < 0 ? 0 : i < b.length ? i : b.length;
+    }
+
+    /**
+     * Reads more chars into the buffer, keeping a live mark's chars. Returns the buffer it
+     * read into; nextChar and nChars then describe it.
+     */
+    private char[] fill() throws IOException {
+        Reader from = input();
+        char[] b = buffer();
+        int dst = 0;
+        int m = markedChar;
+        int p = clamp(nextChar, b);
+        if (m > NO_MARK) {
+            int delta = p - m;
+            int limit = readAheadLimit;
+            if (delta < 0 || delta >= limit) {
                 markedChar = MARK_LOST;
                 readAheadLimit = 0;
-                dst = 0;
             } else {
-                if (readAheadLimit <= cb.length) {
-                    System.arraycopy(cb, markedChar, cb, 0, delta);
+                if (limit <= b.length) {
+                    System.arraycopy(b, m, b, 0, delta);
                 } else {
-                    char[] bigger = new char[readAheadLimit];
-                    System.arraycopy(cb, markedChar, bigger, 0, delta);
-                    cb = bigger;
+                    char[] bigger = new char[limit];
+                    System.arraycopy(b, m, bigger, 0, delta);
+                    b = bigger;
                 }
                 markedChar = 0;
                 dst = delta;
             }
-            nextChar = delta;
-            nChars = delta;
         }
-        if (markedChar <= NO_MARK) {
-            nextChar = 0;
-            nChars = 0;
-        }
+        cb = b;
+        nextChar = dst;
+        nChars = dst;
         int n;
         do {
-            n = in.read(cb, dst, cb.length - dst);
+            n = from.read(b, dst, b.length - dst);
         } while (n == 0);
         if (n > 0) {
-            nChars = dst + n;
+            nChars = dst + (n < b.length - dst ? n : b.length - dst);
             nextChar = dst;
         }
+        return b;
     }
 
     public int read() throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            char[] b = buffer();
             while (true) {
-                if (nextChar >= nChars) {
-                    fill();
-                    if (nextChar >= nChars) {
+                int p = clamp(nextChar, b);
+                if (p >= clamp(nChars, b)) {
+                    b = fill();
+                    p = clamp(nextChar, b);
+                    if (p >= clamp(nChars, b)) {
                         return -1;
                     }
                 }
+                nextChar = p + 1;
                 if (skipLF) {
                     skipLF = false;
-                    if (cb[nextChar] == '\n') {
-                        nextChar++;
+                    if (b[p] == '\n') {
                         continue;
                     }
                 }
-                return cb[nextChar++];
+                return b[p];
             }
         }
     }
 
     private int readOnce(char[] cbuf, int off, int len) throws IOException {
-        if (nextChar >= nChars) {
-            if (len >= cb.length && markedChar <= NO_MARK && !skipLF) {
-                return in.read(cbuf, off, len);
+        char[] b = buffer();
+        int p = clamp(nextChar, b);
+        int c = clamp(nChars, b);
+        if (p >= c) {
+            if (len >= b.length && markedChar <= NO_MARK && !skipLF) {
+                return input().read(cbuf, off, len);
             }
-            fill();
+            b = fill();
+            p = clamp(nextChar, b);
+            c = clamp(nChars, b);
         }
-        if (nextChar >= nChars) {
+        if (p >= c) {
             return -1;
         }
         if (skipLF) {
             skipLF = false;
-            if (cb[nextChar] == '\n') {
-                nextChar++;
-                if (nextChar >= nChars) {
-                    fill();
+            if (b[p] == '\n') {
+                nextChar = ++p;
+                if (p >= c) {
+                    b = fill();
+                    p = clamp(nextChar, b);
+                    c = clamp(nChars, b);
                 }
-                if (nextChar >= nChars) {
+                if (p >= c) {
                     return -1;
                 }
             }
         }
-        int n = nChars - nextChar;
+        int n = c - p;
         if (n > len) {
             n = len;
         }
-        System.arraycopy(cb, nextChar, cbuf, off, n);
-        nextChar += n;
+        System.arraycopy(b, p, cbuf, off, n);
+        nextChar = p + n;
         return n;
     }
 
     public int read(char[] cbuf, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            buffer();
             if (off < 0 || len < 0 || len > cbuf.length - off) {
                 throw new IndexOutOfBoundsException();
             }
@@ -152,13 +183,14 @@ public class BufferedReader extends Reader {
     }
 
     /**
-     * Whether the underlying reader has chars ready. One that cannot tell
-     * counts as having none: the chars already read must not be lost to an
+     * Whether the underlying reader has chars ready. One that cannot tell, or is closed
+     * meanwhile, counts as having none: the chars already read must not be lost to an
      * exception.
      */
     private boolean moreReady() {
+        Reader from = in;
         try {
-            return in.ready();
+            return from != null && from.ready();
         } catch (IOException e) {
             return false;
         }
@@ -170,13 +202,17 @@ public class BufferedReader extends Reader {
      */
     public String readLine() throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            char[] b = buffer();
             StringBuffer sb = null;
             while (true) {
-                if (nextChar >= nChars) {
-                    fill();
+                int p = clamp(nextChar, b);
+                int c = clamp(nChars, b);
+                if (p >= c) {
+                    b = fill();
+                    p = clamp(nextChar, b);
+                    c = clamp(nChars, b);
                 }
-                if (nextChar >= nChars) {
+                if (p >= c) {
                     if (sb != null && sb.length() > 0) {
                         return sb.toString();
                     }
@@ -184,31 +220,30 @@ public class BufferedReader extends Reader {
                 }
                 if (skipLF) {
                     skipLF = false;
-                    if (cb[nextChar] == '\n') {
-                        nextChar++;
+                    if (b[p] == '\n') {
+                        nextChar = p + 1;
                         continue;
                     }
                 }
-                int start = nextChar;
-                int i = start;
-                char c = 0;
-                while (i < nChars) {
-                    c = cb[i];
-                    if (c == '\n' || c == '\r') {
+                int i = p;
+                char ch = 0;
+                while (i < c) {
+                    ch = b[i];
+                    if (ch == '\n' || ch == '\r') {
                         break;
                     }
                     i++;
                 }
-                if (i < nChars) {
+                if (i < c) {
                     String s;
                     if (sb == null) {
-                        s = new String(cb, start, i - start);
+                        s = new String(b, p, i - p);
                     } else {
-                        sb.append(cb, start, i - start);
+                        sb.append(b, p, i - p);
                         s = sb.toString();
                     }
                     nextChar = i + 1;
-                    if (c == '\r') {
+                    if (ch == '\r') {
                         skipLF = true;
                     }
                     return s;
@@ -216,7 +251,7 @@ public class BufferedReader extends Reader {
                 if (sb == null) {
                     sb = new StringBuffer(80);
                 }
-                sb.append(cb, start, i - start);
+                sb.append(b, p, i - p);
                 nextChar = i;
             }
         }
@@ -227,30 +262,34 @@ public class BufferedReader extends Reader {
             throw new IllegalArgumentException("skip value is negative");
         }
         synchronized (lock) {
-            ensureOpen();
+            char[] b = buffer();
             long r = n;
             while (r > 0) {
-                if (nextChar >= nChars) {
-                    fill();
+                int p = clamp(nextChar, b);
+                int c = clamp(nChars, b);
+                if (p >= c) {
+                    b = fill();
+                    p = clamp(nextChar, b);
+                    c = clamp(nChars, b);
                 }
-                if (nextChar >= nChars) {
+                if (p >= c) {
                     break;
                 }
                 if (skipLF) {
                     skipLF = false;
-                    if (cb[nextChar] == '\n') {
-                        nextChar++;
+                    if (b[p] == '\n') {
+                        nextChar = p + 1;
                         continue;
                     }
                 }
-                long d = nChars - nextChar;
+                long d = c - p;
                 if (r <= d) {
-                    nextChar += (int) r;
+                    nextChar = p + (int) r;
                     r = 0;
                     break;
                 }
                 r -= d;
-                nextChar = nChars;
+                nextChar = c;
             }
             return n - r;
         }
@@ -258,19 +297,24 @@ public class BufferedReader extends Reader {
 
     public boolean ready() throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            char[] b = buffer();
+            Reader from = input();
             if (skipLF) {
-                if (nextChar >= nChars && in.ready()) {
-                    fill();
+                int p = clamp(nextChar, b);
+                int c = clamp(nChars, b);
+                if (p >= c && from.ready()) {
+                    b = fill();
+                    p = clamp(nextChar, b);
+                    c = clamp(nChars, b);
                 }
-                if (nextChar < nChars) {
-                    if (cb[nextChar] == '\n') {
-                        nextChar++;
+                if (p < c) {
+                    if (b[p] == '\n') {
+                        nextChar = p + 1;
                     }
                     skipLF = false;
                 }
             }
-            return nextChar < nChars || in.ready();
+            return clamp(nextChar, b) < clamp(nChars, b) || from.ready();
         }
     }
 
@@ -295,7 +339,7 @@ public class BufferedReader extends Reader {
             throw new IllegalArgumentException("Read-ahead limit < 0");
         }
         synchronized (lock) {
-            ensureOpen();
+            buffer();
             this.readAheadLimit = readAheadLimit;
             markedChar = nextChar;
             markedSkipLF = skipLF;
@@ -304,21 +348,22 @@ public class BufferedReader extends Reader {
 
     public void reset() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (markedChar < 0) {
-                throw new IOException(markedChar == MARK_LOST ? "Mark invalid" : "Stream not marked");
+            buffer();
+            int m = markedChar;
+            if (m < 0) {
+                throw new IOException(m == MARK_LOST ? "Mark invalid" : "Stream not marked");
             }
-            nextChar = markedChar;
+            nextChar = m;
             skipLF = markedSkipLF;
         }
     }
 
     public void close() throws IOException {
         synchronized (lock) {
-            if (in == null) {
+            Reader old = in;
+            if (old == null) {
                 return;
             }
-            Reader old = in;
             in = null;
             cb = null;
             old.close();

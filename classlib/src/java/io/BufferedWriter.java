@@ -23,56 +23,76 @@ public class BufferedWriter extends Writer {
         lineSeparator = LineSeparator.get();
     }
 
-    private void ensureOpen() throws IOException {
-        if (out == null) {
+    // The machine's monitors take no lock: each method reads the buffer, the writer and the
+    // count once, and clamps the count to the buffer, so that writers racing each other (or a
+    // close) may lose or mix chars but never fail inside the copy.
+    private char[] buffer() throws IOException {
+        char[] b = cb;
+        if (b == null || out == null) {
             throw new IOException("Stream closed");
         }
+        return b;
+    }
+
+    private static int used(char[] b, int n) {
+        return n < 0 ? 0 : n < b.length ? n : b.length;
     }
 
     /** Writes the buffered chars to the underlying writer without flushing it. */
     void flushBuffer() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (count > 0) {
-                out.write(cb, 0, count);
-                count = 0;
+            char[] b = buffer();
+            Writer o = out;
+            int n = used(b, count);
+            count = 0;
+            if (n > 0 && o != null) {
+                o.write(b, 0, n);
             }
         }
     }
 
     public void write(int c) throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (count >= cb.length) {
+            char[] b = buffer();
+            int n = used(b, count);
+            if (n >= b.length) {
                 flushBuffer();
+                n = 0;
             }
-            cb[count++] = (char) c;
+            b[n] = (char) c;
+            count = n + 1;
         }
     }
 
     public void write(char[] cbuf, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            char[] b = buffer();
             if (off < 0 || len < 0 || len > cbuf.length - off) {
                 throw new IndexOutOfBoundsException();
             }
-            if (len >= cb.length) {
+            if (len >= b.length) {
                 flushBuffer();
-                out.write(cbuf, off, len);
+                Writer o = out;
+                if (o == null) {
+                    throw new IOException("Stream closed");
+                }
+                o.write(cbuf, off, len);
                 return;
             }
-            if (len > cb.length - count) {
+            int n = used(b, count);
+            if (len > b.length - n) {
                 flushBuffer();
+                n = 0;
             }
-            System.arraycopy(cbuf, off, cb, count, len);
-            count += len;
+            System.arraycopy(cbuf, off, b, n, len);
+            count = n + len;
         }
     }
 
     /** Writes nothing when len is negative, as the historical BufferedWriter did. */
     public void write(String s, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            char[] b = buffer();
             if (len <= 0) {
                 return;
             }
@@ -80,17 +100,19 @@ public class BufferedWriter extends Writer {
                 throw new StringIndexOutOfBoundsException();
             }
             while (len > 0) {
-                if (count >= cb.length) {
+                int n = used(b, count);
+                if (n >= b.length) {
                     flushBuffer();
+                    n = 0;
                 }
-                int n = cb.length - count;
-                if (n > len) {
-                    n = len;
+                int k = b.length - n;
+                if (k > len) {
+                    k = len;
                 }
-                s.getChars(off, off + n, cb, count);
-                count += n;
-                off += n;
-                len -= n;
+                s.getChars(off, off + k, b, n);
+                count = n + k;
+                off += k;
+                len -= k;
             }
         }
     }
@@ -102,8 +124,9 @@ public class BufferedWriter extends Writer {
 
     public void flush() throws IOException {
         synchronized (lock) {
+            Writer o = out;
             flushBuffer();
-            out.flush();
+            o.flush();
         }
     }
 

@@ -35,9 +35,14 @@ public class ByteArrayInputStream extends InputStream {
         this.mark = offset;
     }
 
+    // Each method reads the position once and stores it once: the machine's monitors take no
+    // lock, and two threads reading at once may both get the same bytes, but never an index
+    // past the end.
     public synchronized int read() {
-        if (pos < count) {
-            return buf[pos++] & 0xFF;
+        int p = pos;
+        if (p >= 0 && p < count) {
+            pos = p + 1;
+            return buf[p] & 0xFF;
         }
         return -1;
     }
@@ -49,35 +54,38 @@ public class ByteArrayInputStream extends InputStream {
         if (off < 0 || len < 0 || len > b.length - off) {
             throw new IndexOutOfBoundsException();
         }
-        if (pos >= count) {
+        int p = pos;
+        if (p >= count) {
             return -1;
         }
-        int avail = count - pos;
+        int avail = count - p;
         if (len > avail) {
             len = avail;
         }
         if (len <= 0) {
             return 0;
         }
-        System.arraycopy(buf, pos, b, off, len);
-        pos += len;
+        System.arraycopy(buf, p, b, off, len);
+        pos = p + len;
         return len;
     }
 
     public synchronized long skip(long n) {
-        long avail = count - pos;
+        int p = pos;
+        long avail = count - p;
         if (n > avail) {
             n = avail;
         }
         if (n < 0) {
             return 0;
         }
-        pos += (int) n;
+        pos = p + (int) n;
         return n;
     }
 
     public synchronized int available() {
-        return count > pos ? count - pos : 0;
+        int p = pos;
+        return count > p ? count - p : 0;
     }
 
     public boolean markSupported() {

@@ -29,34 +29,48 @@ public class CharArrayReader extends Reader {
         }
     }
 
+    // Each method reads the position once and stores it once: the machine's monitors take no
+    // lock, and two threads reading at once may both get the same chars, but never an index
+    // past the end.
     public int read() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (pos >= count) {
+            char[] b = open();
+            int p = pos;
+            if (p < 0 || p >= count) {
                 return -1;
             }
-            return buf[pos++];
+            pos = p + 1;
+            return b[p];
         }
+    }
+
+    private char[] open() throws IOException {
+        char[] b = buf;
+        if (b == null) {
+            throw new IOException("Stream closed");
+        }
+        return b;
     }
 
     public int read(char[] b, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            char[] from = open();
             if (off < 0 || len < 0 || len > b.length - off) {
                 throw new IndexOutOfBoundsException();
             }
             if (len == 0) {
                 return 0;
             }
-            if (pos >= count) {
+            int p = pos;
+            if (p < 0 || p >= count) {
                 return -1;
             }
-            int n = count - pos;
+            int n = count - p;
             if (n > len) {
                 n = len;
             }
-            System.arraycopy(buf, pos, b, off, n);
-            pos += n;
+            System.arraycopy(from, p, b, off, n);
+            pos = p + n;
             return n;
         }
     }
@@ -64,14 +78,15 @@ public class CharArrayReader extends Reader {
     public long skip(long n) throws IOException {
         synchronized (lock) {
             ensureOpen();
-            long avail = count - pos;
+            int p = pos;
+            long avail = count - p;
             if (n > avail) {
                 n = avail;
             }
             if (n < 0) {
                 return 0;
             }
-            pos += (int) n;
+            pos = p + (int) n;
             return n;
         }
     }

@@ -1,6 +1,12 @@
 package java.io;
 
-/** Collects written chars in an array that grows as needed. */
+/**
+ * Collects written chars in an array that grows as needed.
+ *
+ * The machine's monitors take no lock: each method reads the array and the count once, clamps
+ * the count to that array, and stores a new array before the count that goes with it, so that
+ * writers racing each other may lose chars but never fail inside the copy.
+ */
 public class CharArrayWriter extends Writer {
     protected char[] buf;
     protected int count;
@@ -16,22 +22,35 @@ public class CharArrayWriter extends Writer {
         buf = new char[initialSize];
     }
 
-    private void ensure(int needed) {
-        if (needed > buf.length) {
-            int size = buf.length * 2;
-            if (size < needed) {
-                size = needed;
-            }
-            char[] bigger = new char[size];
-            System.arraycopy(buf, 0, bigger, 0, count);
-            buf = bigger;
+    private static int used(char[] b, int n) {
+        return n < 0 ? 0 : n < b.length ? n : b.length;
+    }
+
+    // b itself when it holds needed chars, else a larger copy of its first n.
+    private static char[] room(char[] b, int n, int needed) {
+        if (needed < 0) {
+            throw new OutOfMemoryError();
         }
+        if (needed <= b.length) {
+            return b;
+        }
+        int size = b.length * 2;
+        if (size < needed) {
+            size = needed;
+        }
+        char[] bigger = new char[size];
+        System.arraycopy(b, 0, bigger, 0, n);
+        return bigger;
     }
 
     public void write(int c) {
         synchronized (lock) {
-            ensure(count + 1);
-            buf[count++] = (char) c;
+            char[] b = buf;
+            int n = used(b, count);
+            b = room(b, n, n + 1);
+            b[n] = (char) c;
+            buf = b;
+            count = n + 1;
         }
     }
 
@@ -40,9 +59,12 @@ public class CharArrayWriter extends Writer {
             throw new IndexOutOfBoundsException();
         }
         synchronized (lock) {
-            ensure(count + len);
-            System.arraycopy(c, off, buf, count, len);
-            count += len;
+            char[] b = buf;
+            int n = used(b, count);
+            b = room(b, n, n + len);
+            System.arraycopy(c, off, b, n, len);
+            buf = b;
+            count = n + len;
         }
     }
 
@@ -51,15 +73,19 @@ public class CharArrayWriter extends Writer {
             throw new StringIndexOutOfBoundsException();
         }
         synchronized (lock) {
-            ensure(count + len);
-            str.getChars(off, off + len, buf, count);
-            count += len;
+            char[] b = buf;
+            int n = used(b, count);
+            b = room(b, n, n + len);
+            str.getChars(off, off + len, b, n);
+            buf = b;
+            count = n + len;
         }
     }
 
     public void writeTo(Writer out) throws IOException {
         synchronized (lock) {
-            out.write(buf, 0, count);
+            char[] b = buf;
+            out.write(b, 0, used(b, count));
         }
     }
 
@@ -70,8 +96,10 @@ public class CharArrayWriter extends Writer {
     /** A fresh copy of the contents. */
     public char[] toCharArray() {
         synchronized (lock) {
-            char[] copy = new char[count];
-            System.arraycopy(buf, 0, copy, 0, count);
+            char[] b = buf;
+            int n = used(b, count);
+            char[] copy = new char[n];
+            System.arraycopy(b, 0, copy, 0, n);
             return copy;
         }
     }
@@ -82,7 +110,8 @@ public class CharArrayWriter extends Writer {
 
     public String toString() {
         synchronized (lock) {
-            return new String(buf, 0, count);
+            char[] b = buf;
+            return new String(b, 0, used(b, count));
         }
     }
 

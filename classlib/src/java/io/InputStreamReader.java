@@ -39,76 +39,121 @@ public class InputStreamReader extends Reader {
         }
     }
 
-    private void ensureOpen() throws IOException {
-        if (in == null) {
+    // The machine's monitors take no lock: each method reads the buffers, their positions and
+    // the stream once into locals, clamps the positions to those buffers, and stores them back
+    // once, so that threads racing on one reader (or a close) may get the same chars or lose
+    // some, but never an index past a buffer.
+    private InputStream input() throws IOException {
+        InputStream from = in;
+        if (from == null) {
             throw new IOException("Stream closed");
         }
+        return from;
+    }
+
+    private static int clamp(int i, int length) {
+        return i < 0 ? 0 : i < length ? i : length;
     }
 
     /**
      * Decodes more chars into the char buffer, reading bytes as needed.
-     * Returns false at the end of the stream.
+     * Returns the char buffer, or null at the end of the stream.
      */
-    private boolean fill() throws IOException {
+    private char[] fill() throws IOException {
+        InputStream from = input();
+        byte[] b = bytes;
+        char[] cs = chars;
+        if (b == null || cs == null) {
+            throw new IOException("Stream closed");
+        }
+        int end = clamp(byteEnd, b.length);
+        int start = clamp(byteStart, end);
         charStart = 0;
         charEnd = 0;
         while (true) {
             // At the end of the stream a cut-off sequence is decoded as it is.
-            int usable = eof ? byteEnd - byteStart : coder.complete(bytes, byteStart, byteEnd);
+            int usable = eof ? end - start : coder.complete(b, start, end);
             if (usable > 0) {
                 // Never more chars than bytes, so they fit the char buffer.
-                String s = coder.decode(bytes, byteStart, usable);
-                byteStart += usable;
-                charEnd = s.length();
-                s.getChars(0, charEnd, chars, 0);
-                return true;
+                String s = coder.decode(b, start, usable);
+                int n = s.length() < cs.length ? s.length() : cs.length;
+                s.getChars(0, n, cs, 0);
+                byteStart = start + usable;
+                byteEnd = end;
+                charEnd = n;
+                return cs;
             }
             if (eof) {
-                return false;
+                byteStart = start;
+                byteEnd = end;
+                return null;
             }
-            if (byteStart > 0) {
-                int keep = byteEnd - byteStart;
-                System.arraycopy(bytes, byteStart, bytes, 0, keep);
-                byteStart = 0;
-                byteEnd = keep;
+            if (start > 0) {
+                int keep = end - start;
+                System.arraycopy(b, start, b, 0, keep);
+                start = 0;
+                end = keep;
             }
-            int n = in.read(bytes, byteEnd, bytes.length - byteEnd);
+            byteStart = start;
+            byteEnd = end;
+            int n = from.read(b, end, b.length - end);
             if (n < 0) {
                 eof = true;
             } else {
-                byteEnd += n;
+                end += n < b.length - end ? n : b.length - end;
             }
         }
     }
 
     public int read() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (charStart >= charEnd && !fill()) {
-                return -1;
+            input();
+            char[] cs = chars;
+            if (cs == null) {
+                throw new IOException("Stream closed");
             }
-            return chars[charStart++];
+            int p = clamp(charStart, cs.length);
+            if (p >= clamp(charEnd, cs.length)) {
+                cs = fill();
+                if (cs == null) {
+                    return -1;
+                }
+                p = 0;
+            }
+            charStart = p + 1;
+            return cs[p];
         }
     }
 
     public int read(char[] cbuf, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            input();
             if (off < 0 || len < 0 || len > cbuf.length - off) {
                 throw new IndexOutOfBoundsException();
             }
             if (len == 0) {
                 return 0;
             }
-            if (charStart >= charEnd && !fill()) {
-                return -1;
+            char[] cs = chars;
+            if (cs == null) {
+                throw new IOException("Stream closed");
             }
-            int n = charEnd - charStart;
+            int p = clamp(charStart, cs.length);
+            int e = clamp(charEnd, cs.length);
+            if (p >= e) {
+                cs = fill();
+                if (cs == null) {
+                    return -1;
+                }
+                p = 0;
+                e = clamp(charEnd, cs.length);
+            }
+            int n = e - p;
             if (n > len) {
                 n = len;
             }
-            System.arraycopy(chars, charStart, cbuf, off, n);
-            charStart += n;
+            System.arraycopy(cs, p, cbuf, off, n);
+            charStart = p + n;
             return n;
         }
     }
@@ -116,17 +161,17 @@ public class InputStreamReader extends Reader {
     /** True when chars are buffered or the byte stream has bytes ready. */
     public boolean ready() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            return charStart < charEnd || in.available() > 0;
+            InputStream from = input();
+            return charStart < charEnd || from.available() > 0;
         }
     }
 
     public void close() throws IOException {
         synchronized (lock) {
-            if (in == null) {
+            InputStream old = in;
+            if (old == null) {
                 return;
             }
-            InputStream old = in;
             in = null;
             bytes = null;
             chars = null;

@@ -39,13 +39,25 @@ public class OutputStreamWriter extends Writer {
         }
     }
 
+    // The bytes waiting in b: the count, clamped to the buffer. The machine's monitors take no
+    // lock, so a racing writer may have stored a count past what this one has seen; racing
+    // writers may lose or mix bytes, but never fail inside the copy, nor on a close racing them.
+    private static int used(byte[] b, int n) {
+        return n < 0 ? 0 : n < b.length ? n : b.length;
+    }
+
     /** Writes the buffered bytes to the stream without flushing the stream. */
     void flushBuffer() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (count > 0) {
-                out.write(bytes, 0, count);
-                count = 0;
+            OutputStream o = out;
+            byte[] b = bytes;
+            if (o == null || b == null) {
+                throw new IOException("Stream closed");
+            }
+            int n = used(b, count);
+            count = 0;
+            if (n > 0) {
+                o.write(b, 0, n);
             }
         }
     }
@@ -61,16 +73,23 @@ public class OutputStreamWriter extends Writer {
     }
 
     // Appends encoded bytes to the buffer; more than it holds go straight to the stream.
-    private void store(byte[] b) throws IOException {
-        if (b.length > bytes.length - count) {
+    private void store(byte[] e) throws IOException {
+        OutputStream o = out;
+        byte[] b = bytes;
+        if (o == null || b == null) {
+            throw new IOException("Stream closed");
+        }
+        int n = used(b, count);
+        if (e.length > b.length - n) {
             flushBuffer();
-            if (b.length > bytes.length) {
-                out.write(b, 0, b.length);
+            n = 0;
+            if (e.length > b.length) {
+                o.write(e, 0, e.length);
                 return;
             }
         }
-        System.arraycopy(b, 0, bytes, count, b.length);
-        count += b.length;
+        System.arraycopy(e, 0, b, n, e.length);
+        count = n + e.length;
     }
 
     public void write(String str, int off, int len) throws IOException {
@@ -84,8 +103,9 @@ public class OutputStreamWriter extends Writer {
 
     public void flush() throws IOException {
         synchronized (lock) {
+            OutputStream o = out;
             flushBuffer();
-            out.flush();
+            o.flush();
         }
     }
 

@@ -6,6 +6,8 @@ package java.io;
  * println flushes.
  */
 public class PrintWriter extends Writer {
+    // Every method reads out once: the machine's monitors take no lock, and a print racing
+    // close() must fail quietly, as PrintStream's do, rather than throw.
     protected Writer out;
 
     private boolean autoFlush;
@@ -34,12 +36,13 @@ public class PrintWriter extends Writer {
 
     public void flush() {
         synchronized (lock) {
-            if (out == null) {
+            Writer o = out;
+            if (o == null) {
                 trouble = true;
                 return;
             }
             try {
-                out.flush();
+                o.flush();
             } catch (IOException e) {
                 trouble = true;
             }
@@ -48,11 +51,12 @@ public class PrintWriter extends Writer {
 
     public void close() {
         synchronized (lock) {
-            if (out == null) {
+            Writer o = out;
+            if (o == null) {
                 return;
             }
             try {
-                out.close();
+                o.close();
             } catch (IOException e) {
                 trouble = true;
             }
@@ -74,12 +78,13 @@ public class PrintWriter extends Writer {
 
     public void write(int c) {
         synchronized (lock) {
-            if (out == null) {
+            Writer o = out;
+            if (o == null) {
                 trouble = true;
                 return;
             }
             try {
-                out.write(c);
+                o.write(c);
             } catch (IOException e) {
                 trouble = true;
             }
@@ -88,12 +93,13 @@ public class PrintWriter extends Writer {
 
     public void write(char[] buf, int off, int len) {
         synchronized (lock) {
-            if (out == null) {
+            Writer o = out;
+            if (o == null) {
                 trouble = true;
                 return;
             }
             try {
-                out.write(buf, off, len);
+                o.write(buf, off, len);
             } catch (IOException e) {
                 trouble = true;
             }
@@ -106,12 +112,13 @@ public class PrintWriter extends Writer {
 
     public void write(String s, int off, int len) {
         synchronized (lock) {
-            if (out == null) {
+            Writer o = out;
+            if (o == null) {
                 trouble = true;
                 return;
             }
             try {
-                out.write(s, off, len);
+                o.write(s, off, len);
             } catch (IOException e) {
                 trouble = true;
             }

@@ -21,39 +21,60 @@ public class PushbackInputStream extends FilterInputStream {
         this(in, 1);
     }
 
-    private void ensureOpen() throws IOException {
-        if (in == null) {
+    // The machine's monitors take no lock: each method reads the buffer, the position and the
+    // stream once, clamps the position to that buffer, and stores it once, so that threads
+    // racing on one stream (or a close) may get the same bytes or lose some, but never an
+    // index past the buffer.
+    private byte[] buffer() throws IOException {
+        byte[] b = buf;
+        if (b == null || in == null) {
             throw new IOException("Stream closed");
         }
+        return b;
+    }
+
+    private InputStream input() throws IOException {
+        InputStream from = in;
+        if (from == null) {
+            throw new IOException("Stream closed");
+        }
+        return from;
+    }
+
+    private static int clamp(int i, byte[] b) {
+        return i < 0 ? 0 : i < b.length ? i : b.length;
     }
 
     public int read() throws IOException {
-        ensureOpen();
-        if (pos < buf.length) {
-            return buf[pos++] & 0xFF;
+        byte[] b = buffer();
+        int p = clamp(pos, b);
+        if (p < b.length) {
+            pos = p + 1;
+            return b[p] & 0xFF;
         }
-        return in.read();
+        return input().read();
     }
 
-    public int read(byte[] b, int off, int len) throws IOException {
-        ensureOpen();
-        if (off < 0 || len < 0 || len > b.length - off) {
+    public int read(byte[] to, int off, int len) throws IOException {
+        byte[] b = buffer();
+        if (off < 0 || len < 0 || len > to.length - off) {
             throw new IndexOutOfBoundsException();
         }
         if (len == 0) {
             return 0;
         }
-        int avail = buf.length - pos;
+        int p = clamp(pos, b);
+        int avail = b.length - p;
         int n = 0;
         if (avail > 0) {
             n = avail < len ? avail : len;
-            System.arraycopy(buf, pos, b, off, n);
-            pos += n;
+            System.arraycopy(b, p, to, off, n);
+            pos = p + n;
             off += n;
             len -= n;
         }
         if (len > 0) {
-            int k = in.read(b, off, len);
+            int k = input().read(to, off, len);
             if (k == -1) {
                 return n == 0 ? -1 : n;
             }
@@ -63,22 +84,25 @@ public class PushbackInputStream extends FilterInputStream {
     }
 
     /** Pushes back one byte; IOException when the buffer is full. */
-    public void unread(int b) throws IOException {
-        ensureOpen();
-        if (pos == 0) {
+    public void unread(int x) throws IOException {
+        byte[] b = buffer();
+        int p = clamp(pos, b);
+        if (p == 0) {
             throw new IOException("Push back buffer is full");
         }
-        buf[--pos] = (byte) b;
+        b[--p] = (byte) x;
+        pos = p;
     }
 
     /** Pushes back b[off .. off+len-1], so that b[off] is read first. */
-    public void unread(byte[] b, int off, int len) throws IOException {
-        ensureOpen();
-        if (len > pos) {
+    public void unread(byte[] from, int off, int len) throws IOException {
+        byte[] b = buffer();
+        int p = clamp(pos, b);
+        if (len > p) {
             throw new IOException("Push back buffer is full");
         }
-        pos -= len;
-        System.arraycopy(b, off, buf, pos, len);
+        System.arraycopy(from, off, b, p - len, len);
+        pos = p - len;
     }
 
     public void unread(byte[] b) throws IOException {
@@ -86,25 +110,26 @@ public class PushbackInputStream extends FilterInputStream {
     }
 
     public int available() throws IOException {
-        ensureOpen();
-        return (buf.length - pos) + in.available();
+        byte[] b = buffer();
+        return (b.length - clamp(pos, b)) + input().available();
     }
 
     public long skip(long n) throws IOException {
-        ensureOpen();
+        byte[] b = buffer();
         if (n <= 0) {
             return 0;
         }
-        long done = buf.length - pos;
+        int p = clamp(pos, b);
+        long done = b.length - p;
         if (done > 0) {
             if (n < done) {
                 done = n;
             }
-            pos += (int) done;
+            pos = p + (int) done;
             n -= done;
         }
         if (n > 0) {
-            done += in.skip(n);
+            done += input().skip(n);
         }
         return done;
     }
@@ -122,10 +147,10 @@ public class PushbackInputStream extends FilterInputStream {
     }
 
     public synchronized void close() throws IOException {
-        if (in == null) {
+        InputStream old = in;
+        if (old == null) {
             return;
         }
-        InputStream old = in;
         in = null;
         buf = null;
         old.close();

@@ -19,17 +19,29 @@ public class PushbackReader extends FilterReader {
         this(in, 1);
     }
 
-    private void ensureOpen() throws IOException {
-        if (buf == null) {
+    // The machine's monitors take no lock: each method reads the buffer and the position
+    // once, clamps the position to that buffer, and stores it once, so that threads racing on
+    // one reader (or a close) may get the same chars or lose some, but never an index past the
+    // buffer.
+    private char[] buffer() throws IOException {
+        char[] b = buf;
+        if (b == null) {
             throw new IOException("Stream closed");
         }
+        return b;
+    }
+
+    private static int clamp(int i, char[] b) {
+        return i < 0 ? 0 : i < b.length ? i : b.length;
     }
 
     public int read() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (pos < buf.length) {
-                return buf[pos++];
+            char[] b = buffer();
+            int p = clamp(pos, b);
+            if (p < b.length) {
+                pos = p + 1;
+                return b[p];
             }
             return super.read();
         }
@@ -37,7 +49,7 @@ public class PushbackReader extends FilterReader {
 
     public int read(char[] cbuf, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            char[] b = buffer();
             if (off < 0 || len < 0 || len > cbuf.length - off) {
                 throw new IndexOutOfBoundsException();
             }
@@ -45,11 +57,12 @@ public class PushbackReader extends FilterReader {
                 return 0;
             }
             int n = 0;
-            int avail = buf.length - pos;
+            int p = clamp(pos, b);
+            int avail = b.length - p;
             if (avail > 0) {
                 n = avail < len ? avail : len;
-                System.arraycopy(buf, pos, cbuf, off, n);
-                pos += n;
+                System.arraycopy(b, p, cbuf, off, n);
+                pos = p + n;
                 off += n;
                 len -= n;
             }
@@ -67,23 +80,26 @@ public class PushbackReader extends FilterReader {
     /** Pushes back one char; IOException when the buffer is full. */
     public void unread(int c) throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (pos == 0) {
+            char[] b = buffer();
+            int p = clamp(pos, b);
+            if (p == 0) {
                 throw new IOException("Pushback buffer overflow");
             }
-            buf[--pos] = (char) c;
+            b[--p] = (char) c;
+            pos = p;
         }
     }
 
     /** Pushes back cbuf[off .. off+len-1], so that cbuf[off] is read first. */
     public void unread(char[] cbuf, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (len > pos) {
+            char[] b = buffer();
+            int p = clamp(pos, b);
+            if (len > p) {
                 throw new IOException("Pushback buffer overflow");
             }
-            pos -= len;
-            System.arraycopy(cbuf, off, buf, pos, len);
+            System.arraycopy(cbuf, off, b, p - len, len);
+            pos = p - len;
         }
     }
 
@@ -97,13 +113,14 @@ public class PushbackReader extends FilterReader {
             throw new IllegalArgumentException("skip value is negative");
         }
         synchronized (lock) {
-            ensureOpen();
-            long done = buf.length - pos;
+            char[] b = buffer();
+            int p = clamp(pos, b);
+            long done = b.length - p;
             if (done > 0) {
                 if (n < done) {
                     done = n;
                 }
-                pos += (int) done;
+                pos = p + (int) done;
                 n -= done;
             }
             if (n > 0) {
@@ -115,8 +132,8 @@ public class PushbackReader extends FilterReader {
 
     public boolean ready() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            return pos < buf.length || super.ready();
+            char[] b = buffer();
+            return clamp(pos, b) < b.length || super.ready();
         }
     }
 

@@ -18,34 +18,48 @@ public class StringReader extends Reader {
         }
     }
 
+    // Each method reads the position once and stores it once: the machine's monitors take no
+    // lock, and two threads reading at once may both get the same chars, but never an index
+    // past the end.
     public int read() throws IOException {
         synchronized (lock) {
-            ensureOpen();
-            if (next >= length) {
+            String s = open();
+            int p = next;
+            if (p < 0 || p >= length) {
                 return -1;
             }
-            return str.charAt(next++);
+            next = p + 1;
+            return s.charAt(p);
         }
+    }
+
+    private String open() throws IOException {
+        String s = str;
+        if (s == null) {
+            throw new IOException("Stream closed");
+        }
+        return s;
     }
 
     public int read(char[] cbuf, int off, int len) throws IOException {
         synchronized (lock) {
-            ensureOpen();
+            String s = open();
             if (off < 0 || len < 0 || len > cbuf.length - off) {
                 throw new IndexOutOfBoundsException();
             }
             if (len == 0) {
                 return 0;
             }
-            if (next >= length) {
+            int p = next;
+            if (p < 0 || p >= length) {
                 return -1;
             }
-            int n = length - next;
+            int n = length - p;
             if (n > len) {
                 n = len;
             }
-            str.getChars(next, next + n, cbuf, off);
-            next += n;
+            s.getChars(p, p + n, cbuf, off);
+            next = p + n;
             return n;
         }
     }
@@ -56,11 +70,12 @@ public class StringReader extends Reader {
             if (ns < 0) {
                 throw new IllegalArgumentException("skip value is negative");
             }
-            long n = length - next;
+            int p = next;
+            long n = length - p;
             if (ns < n) {
                 n = ns;
             }
-            next += (int) n;
+            next = p + (int) n;
             return n;
         }
     }

@@ -3,8 +3,8 @@ package java.lang;
 /**
  * Boxed char and the character properties of Unicode 2.1, the release of the 1.1-1.3 API:
  * categories, case mappings and numeric values come from CharacterData, which the build
- * generates from the Unicode data files. Code points that later releases assigned are
- * unassigned here.
+ * generates from the Unicode 2.1.8 data file. Code points that later releases assigned are
+ * unassigned here, and the properties later releases changed keep their 2.1 values.
  */
 public final class Character implements java.io.Serializable {
 
@@ -231,8 +231,9 @@ public final class Character implements java.io.Serializable {
         return t == SPACE_SEPARATOR || t == LINE_SEPARATOR || t == PARAGRAPH_SEPARATOR;
     }
 
+    // Only the two no-break spaces are left out: this API generation counts the figure space in.
     public static boolean isWhitespace(char ch) {
-        if (ch == '\u00a0' || ch == '\u2007' || ch == '\ufeff') {
+        if (ch == '\u00a0' || ch == '\ufeff') {
             return false;
         }
         return isSpaceChar(ch) || (ch >= 0x09 && ch <= 0x0d) || (ch >= 0x1c && ch <= 0x1f);

@@ -6,7 +6,8 @@ import java.io.UnsupportedEncodingException;
  * Immutable character strings. The machine makes strings itself (literals, JNI, names) and
  * reads the four fields below by position, so they are exactly these, in this order. A
  * string made by the machine always has offset 0; strings made here may share a larger
- * array (substrings, StringBuffer results), which is why every loop runs from offset.
+ * array (substrings), which is why every loop runs from offset. No array a string holds is
+ * ever written again, StringBuffer's included: String(StringBuffer) copies.
  */
 public final class String implements java.io.Serializable {
 
@@ -85,12 +86,20 @@ public final class String implements java.io.Serializable {
         this(bytes, 0, bytes.length);
     }
 
+    // A copy, never the buffer's own array: the buffer may change afterwards, and, as the
+    // machine's monitors take no lock, even while this runs. The count is read after the array
+    // and clamped to it: a racing change may give a string that mixes the buffer's text before
+    // and after it, but that string never changes again.
     public String(StringBuffer buffer) {
-        synchronized (buffer) {
-            buffer.setShared();
-            value = buffer.getValue();
-            count = buffer.length();
+        char[] v = buffer.getValue();
+        int n = buffer.length();
+        if (n > v.length) {
+            n = v.length;
         }
+        char[] copy = new char[n];
+        System.arraycopy(v, 0, copy, 0, n);
+        value = copy;
+        count = n;
     }
 
     // Takes the array as it is, without copying: the caller hands over ownership.
@@ -281,6 +290,10 @@ public final class String implements java.io.Serializable {
     }
 
     public int indexOf(int ch, int fromIndex) {
+        // Before offset + fromIndex is formed: near Integer.MAX_VALUE the sum wraps.
+        if (fromIndex >= count) {
+            return -1;
+        }
         if (fromIndex < 0) {
             fromIndex = 0;
         }
@@ -301,6 +314,8 @@ public final class String implements java.io.Serializable {
     public int lastIndexOf(int ch, int fromIndex) {
         if (fromIndex >= count) {
             fromIndex = count - 1;
+        } else if (fromIndex < 0) {
+            return -1;
         }
         char[] v = value;
         for (int i = offset + fromIndex; i >= offset; i--) {

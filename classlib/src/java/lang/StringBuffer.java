@@ -1,13 +1,20 @@
 package java.lang;
 
 /**
- * A growable character sequence. toString hands its array to the new String without a
- * copy; the buffer then copies before its next change, so strings stay immutable.
+ * A growable character sequence.
+ *
+ * The machine's monitors take no lock, so a second thread may change a buffer while one of
+ * these methods runs. Each method therefore reads the array and the count once, works on
+ * those two, clamps the count to the array (a racing grow may have stored a larger count for
+ * another array), and stores a new array before the count that goes with it. A racing change
+ * may be lost, but no index leaves the array. toString copies: no string ever shares the
+ * buffer's array, so a string taken from a buffer never changes afterwards.
  */
 public final class StringBuffer implements java.io.Serializable {
 
     private char[] value;
     private int count;
+    // Part of the serialized form of this API generation; always false, nothing is shared.
     private boolean shared;
 
     public StringBuffer() {
@@ -34,30 +41,29 @@ public final class StringBuffer implements java.io.Serializable {
         return value.length;
     }
 
-    public synchronized void ensureCapacity(int minimumCapacity) {
-        if (minimumCapacity > value.length) {
-            grow(minimumCapacity);
-        }
+    // The number of chars of v in use: the count, but never past the array it was read with.
+    private static int used(char[] v, int n) {
+        return n < v.length ? n : v.length;
     }
 
-    private void grow(int minimumCapacity) {
-        int size = value.length * 2 + 2;
+    // A larger copy of v's first n chars, holding at least minimumCapacity.
+    private static char[] grown(char[] v, int n, int minimumCapacity) {
+        if (minimumCapacity < 0) {
+            throw new OutOfMemoryError();
+        }
+        int size = v.length * 2 + 2;
         if (size < minimumCapacity || size < 0) {
             size = minimumCapacity;
         }
-        char[] v = new char[size];
-        System.arraycopy(value, 0, v, 0, count);
-        value = v;
-        shared = false;
+        char[] bigger = new char[size];
+        System.arraycopy(v, 0, bigger, 0, n);
+        return bigger;
     }
 
-    // Before any change: a shared array belongs to a String now.
-    private void unshare() {
-        if (shared) {
-            char[] v = new char[value.length];
-            System.arraycopy(value, 0, v, 0, count);
-            value = v;
-            shared = false;
+    public synchronized void ensureCapacity(int minimumCapacity) {
+        char[] v = value;
+        if (minimumCapacity > v.length) {
+            value = grown(v, used(v, count), minimumCapacity);
         }
     }
 
@@ -65,42 +71,46 @@ public final class StringBuffer implements java.io.Serializable {
         if (newLength < 0) {
             throw new StringIndexOutOfBoundsException(newLength);
         }
-        if (newLength > value.length) {
-            grow(newLength);
+        char[] v = value;
+        int n = used(v, count);
+        if (newLength > v.length) {
+            v = grown(v, n, newLength);
         }
-        unshare();
-        for (int i = count; i < newLength; i++) {
-            value[i] = '\0';
+        for (int i = n; i < newLength; i++) {
+            v[i] = '\0';
         }
+        value = v;
         count = newLength;
     }
 
     public synchronized char charAt(int index) {
-        if (index < 0 || index >= count) {
+        char[] v = value;
+        if (index < 0 || index >= used(v, count)) {
             throw new StringIndexOutOfBoundsException(index);
         }
-        return value[index];
+        return v[index];
     }
 
     public synchronized void getChars(int srcBegin, int srcEnd, char[] dst, int dstBegin) {
+        char[] v = value;
         if (srcBegin < 0) {
             throw new StringIndexOutOfBoundsException(srcBegin);
         }
-        if (srcEnd < 0 || srcEnd > count) {
+        if (srcEnd < 0 || srcEnd > used(v, count)) {
             throw new StringIndexOutOfBoundsException(srcEnd);
         }
         if (srcBegin > srcEnd) {
             throw new StringIndexOutOfBoundsException(srcEnd - srcBegin);
         }
-        System.arraycopy(value, srcBegin, dst, dstBegin, srcEnd - srcBegin);
+        System.arraycopy(v, srcBegin, dst, dstBegin, srcEnd - srcBegin);
     }
 
     public synchronized void setCharAt(int index, char ch) {
-        if (index < 0 || index >= count) {
+        char[] v = value;
+        if (index < 0 || index >= used(v, count)) {
             throw new StringIndexOutOfBoundsException(index);
         }
-        unshare();
-        value[index] = ch;
+        v[index] = ch;
     }
 
     public synchronized StringBuffer append(Object obj) {
@@ -111,13 +121,15 @@ public final class StringBuffer implements java.io.Serializable {
         if (str == null) {
             str = "null";
         }
-        int n = str.length();
-        int newCount = count + n;
-        if (newCount > value.length) {
-            grow(newCount);
+        int len = str.length();
+        char[] v = value;
+        int n = used(v, count);
+        int newCount = n + len;
+        if (newCount > v.length || newCount < 0) {
+            v = grown(v, n, newCount);
         }
-        unshare();
-        str.getChars(0, n, value, count);
+        str.getChars(0, len, v, n);
+        value = v;
         count = newCount;
         return this;
     }
@@ -130,12 +142,14 @@ public final class StringBuffer implements java.io.Serializable {
         if (offset < 0 || len < 0 || offset > str.length - len) {
             throw new StringIndexOutOfBoundsException(offset < 0 ? offset : (len < 0 ? len : offset + len));
         }
-        int newCount = count + len;
-        if (newCount > value.length) {
-            grow(newCount);
+        char[] v = value;
+        int n = used(v, count);
+        int newCount = n + len;
+        if (newCount > v.length || newCount < 0) {
+            v = grown(v, n, newCount);
         }
-        unshare();
-        System.arraycopy(str, offset, value, count, len);
+        System.arraycopy(str, offset, v, n, len);
+        value = v;
         count = newCount;
         return this;
     }
@@ -145,12 +159,14 @@ public final class StringBuffer implements java.io.Serializable {
     }
 
     public synchronized StringBuffer append(char c) {
-        int newCount = count + 1;
-        if (newCount > value.length) {
-            grow(newCount);
+        char[] v = value;
+        int n = used(v, count);
+        if (n == v.length) {
+            v = grown(v, n, n + 1);
         }
-        unshare();
-        value[count++] = c;
+        v[n] = c;
+        value = v;
+        count = n + 1;
         return this;
     }
 
@@ -175,38 +191,39 @@ public final class StringBuffer implements java.io.Serializable {
     }
 
     public synchronized StringBuffer insert(int offset, String str) {
-        if (offset < 0 || offset > count) {
-            throw new StringIndexOutOfBoundsException(offset);
-        }
         if (str == null) {
             str = "null";
         }
-        int n = str.length();
-        int newCount = count + n;
-        if (newCount > value.length) {
-            grow(newCount);
-        }
-        unshare();
-        System.arraycopy(value, offset, value, offset + n, count - offset);
-        str.getChars(0, n, value, offset);
-        count = newCount;
+        int len = str.length();
+        char[] v = opening(offset, len);
+        str.getChars(0, len, v, offset);
         return this;
     }
 
     public synchronized StringBuffer insert(int offset, char[] str) {
-        if (offset < 0 || offset > count) {
+        int len = str.length;
+        char[] v = opening(offset, len);
+        System.arraycopy(str, 0, v, offset, len);
+        return this;
+    }
+
+    // Moves the chars from offset on len places up, in a larger array when they do not fit, and
+    // returns the array for the caller to fill the gap. The new count is stored with it: a racing
+    // reader may see the gap before it is filled, as it may see any change half made.
+    private char[] opening(int offset, int len) {
+        char[] v = value;
+        int n = used(v, count);
+        if (offset < 0 || offset > n) {
             throw new StringIndexOutOfBoundsException(offset);
         }
-        int n = str.length;
-        int newCount = count + n;
-        if (newCount > value.length) {
-            grow(newCount);
+        int newCount = n + len;
+        if (newCount > v.length || newCount < 0) {
+            v = grown(v, n, newCount);
         }
-        unshare();
-        System.arraycopy(value, offset, value, offset + n, count - offset);
-        System.arraycopy(str, 0, value, offset, n);
+        System.arraycopy(v, offset, v, offset + len, n - offset);
+        value = v;
         count = newCount;
-        return this;
+        return v;
     }
 
     public StringBuffer insert(int offset, boolean b) {
@@ -214,17 +231,8 @@ public final class StringBuffer implements java.io.Serializable {
     }
 
     public synchronized StringBuffer insert(int offset, char c) {
-        if (offset < 0 || offset > count) {
-            throw new StringIndexOutOfBoundsException(offset);
-        }
-        int newCount = count + 1;
-        if (newCount > value.length) {
-            grow(newCount);
-        }
-        unshare();
-        System.arraycopy(value, offset, value, offset + 1, count - offset);
-        value[offset] = c;
-        count = newCount;
+        char[] v = opening(offset, 1);
+        v[offset] = c;
         return this;
     }
 
@@ -245,11 +253,11 @@ public final class StringBuffer implements java.io.Serializable {
     }
 
     public synchronized StringBuffer reverse() {
-        unshare();
-        for (int i = 0, j = count - 1; i < j; i++, j--) {
-            char c = value[i];
-            value[i] = value[j];
-            value[j] = c;
+        char[] v = value;
+        for (int i = 0, j = used(v, count) - 1; i < j; i++, j--) {
+            char c = v[i];
+            v[i] = v[j];
+            v[j] = c;
         }
         return this;
     }
@@ -258,11 +266,7 @@ public final class StringBuffer implements java.io.Serializable {
         return new String(this);
     }
 
-    // For String(StringBuffer): the string takes the array and the buffer copies on its next change.
-    final void setShared() {
-        shared = true;
-    }
-
+    // For String(StringBuffer), which copies from it.
     final char[] getValue() {
         return value;
     }

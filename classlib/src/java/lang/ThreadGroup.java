@@ -15,10 +15,17 @@ public class ThreadGroup {
     private boolean destroyed;
     private boolean daemon;
 
-    private int nthreads;
+    // The members, in arrays that are never written once stored here: every change stores a
+    // new array. The machine's monitors take no lock, and threads are made and end on many
+    // threads at once; a walk over the members then sees one whole array, never a slot being
+    // moved or a count past the array. Two changes racing each other may lose one of them.
+    // null while there are none: the machine makes the system group before Thread exists.
     private Thread[] threads;
-    private int ngroups;
     private ThreadGroup[] groups;
+
+    private static int size(Object[] members) {
+        return members == null ? 0 : members.length;
+    }
 
     // The machine's system group: no parent, and no current thread to ask anything.
     private ThreadGroup() {
@@ -74,8 +81,9 @@ public class ThreadGroup {
         } else if (pri < maxPriority) {
             maxPriority = pri;
         }
-        for (int i = 0; i < ngroups; i++) {
-            groups[i].setMaxPriority(pri);
+        ThreadGroup[] gs = groups;
+        for (int i = 0; i < size(gs); i++) {
+            gs[i].setMaxPriority(pri);
         }
     }
 
@@ -101,13 +109,15 @@ public class ThreadGroup {
             return 0;
         }
         int n = 0;
-        for (int i = 0; i < nthreads; i++) {
-            if (threads[i].isAlive()) {
+        Thread[] ts = threads;
+        for (int i = 0; i < size(ts); i++) {
+            if (ts[i].isAlive()) {
                 n++;
             }
         }
-        for (int i = 0; i < ngroups; i++) {
-            n += groups[i].activeCount();
+        ThreadGroup[] gs = groups;
+        for (int i = 0; i < size(gs); i++) {
+            n += gs[i].activeCount();
         }
         return n;
     }
@@ -124,14 +134,16 @@ public class ThreadGroup {
         if (destroyed) {
             return n;
         }
-        for (int i = 0; i < nthreads && n < list.length; i++) {
-            if (threads[i].isAlive()) {
-                list[n++] = threads[i];
+        Thread[] ts = threads;
+        for (int i = 0; i < size(ts) && n < list.length; i++) {
+            if (ts[i].isAlive()) {
+                list[n++] = ts[i];
             }
         }
         if (recurse) {
-            for (int i = 0; i < ngroups; i++) {
-                n = groups[i].enumerate(list, n, true);
+            ThreadGroup[] gs = groups;
+            for (int i = 0; i < size(gs); i++) {
+                n = gs[i].enumerate(list, n, true);
             }
         }
         return n;
@@ -141,9 +153,10 @@ public class ThreadGroup {
         if (destroyed) {
             return 0;
         }
-        int n = ngroups;
-        for (int i = 0; i < ngroups; i++) {
-            n += groups[i].activeGroupCount();
+        ThreadGroup[] gs = groups;
+        int n = size(gs);
+        for (int i = 0; i < size(gs); i++) {
+            n += gs[i].activeGroupCount();
         }
         return n;
     }
@@ -160,10 +173,11 @@ public class ThreadGroup {
         if (destroyed) {
             return n;
         }
-        for (int i = 0; i < ngroups && n < list.length; i++) {
-            list[n++] = groups[i];
+        ThreadGroup[] gs = groups;
+        for (int i = 0; i < size(gs) && n < list.length; i++) {
+            list[n++] = gs[i];
             if (recurse) {
-                n = groups[i].enumerate(list, n, true);
+                n = gs[i].enumerate(list, n, true);
             }
         }
         return n;
@@ -171,31 +185,37 @@ public class ThreadGroup {
 
     public final synchronized void stop() {
         checkAccess();
-        for (int i = 0; i < ngroups; i++) {
-            groups[i].stop();
+        ThreadGroup[] gs = groups;
+        for (int i = 0; i < size(gs); i++) {
+            gs[i].stop();
         }
-        for (int i = 0; i < nthreads; i++) {
-            threads[i].stop();
+        Thread[] ts = threads;
+        for (int i = 0; i < size(ts); i++) {
+            ts[i].stop();
         }
     }
 
     public final synchronized void suspend() {
         checkAccess();
-        for (int i = 0; i < ngroups; i++) {
-            groups[i].suspend();
+        ThreadGroup[] gs = groups;
+        for (int i = 0; i < size(gs); i++) {
+            gs[i].suspend();
         }
-        for (int i = 0; i < nthreads; i++) {
-            threads[i].suspend();
+        Thread[] ts = threads;
+        for (int i = 0; i < size(ts); i++) {
+            ts[i].suspend();
         }
     }
 
     public final synchronized void resume() {
         checkAccess();
-        for (int i = 0; i < ngroups; i++) {
-            groups[i].resume();
+        ThreadGroup[] gs = groups;
+        for (int i = 0; i < size(gs); i++) {
+            gs[i].resume();
         }
-        for (int i = 0; i < nthreads; i++) {
-            threads[i].resume();
+        Thread[] ts = threads;
+        for (int i = 0; i < size(ts); i++) {
+            ts[i].resume();
         }
     }
 
@@ -204,11 +224,11 @@ public class ThreadGroup {
         if (destroyed || activeCount() > 0) {
             throw new IllegalThreadStateException();
         }
-        while (ngroups > 0) {
-            groups[0].destroy();
+        ThreadGroup[] gs = groups;
+        for (int i = 0; i < size(gs); i++) {
+            gs[i].destroy();
         }
         destroyed = true;
-        nthreads = 0;
         threads = null;
         if (parent != null) {
             parent.remove(this);
@@ -219,22 +239,27 @@ public class ThreadGroup {
         if (destroyed) {
             throw new IllegalThreadStateException();
         }
-        if (groups == null) {
-            groups = new ThreadGroup[4];
-        } else if (ngroups == groups.length) {
-            ThreadGroup[] bigger = new ThreadGroup[ngroups * 2];
-            System.arraycopy(groups, 0, bigger, 0, ngroups);
-            groups = bigger;
+        ThreadGroup[] old = groups;
+        int n = size(old);
+        ThreadGroup[] gs = new ThreadGroup[n + 1];
+        if (n > 0) {
+            System.arraycopy(old, 0, gs, 0, n);
         }
-        groups[ngroups++] = g;
+        gs[n] = g;
+        groups = gs;
     }
 
     private synchronized void remove(ThreadGroup g) {
-        for (int i = 0; i < ngroups; i++) {
-            if (groups[i] == g) {
-                ngroups--;
-                System.arraycopy(groups, i + 1, groups, i, ngroups - i);
-                groups[ngroups] = null;
+        ThreadGroup[] old = groups;
+        for (int i = 0; i < size(old); i++) {
+            if (old[i] == g) {
+                ThreadGroup[] gs = null;
+                if (old.length > 1) {
+                    gs = new ThreadGroup[old.length - 1];
+                    System.arraycopy(old, 0, gs, 0, i);
+                    System.arraycopy(old, i + 1, gs, i, gs.length - i);
+                }
+                groups = gs;
                 break;
             }
         }
@@ -244,26 +269,31 @@ public class ThreadGroup {
         if (destroyed) {
             throw new IllegalThreadStateException();
         }
-        if (threads == null) {
-            threads = new Thread[4];
-        } else if (nthreads == threads.length) {
-            Thread[] bigger = new Thread[nthreads * 2];
-            System.arraycopy(threads, 0, bigger, 0, nthreads);
-            threads = bigger;
+        Thread[] old = threads;
+        int n = size(old);
+        Thread[] ts = new Thread[n + 1];
+        if (n > 0) {
+            System.arraycopy(old, 0, ts, 0, n);
         }
-        threads[nthreads++] = t;
+        ts[n] = t;
+        threads = ts;
     }
 
     synchronized void remove(Thread t) {
-        for (int i = 0; i < nthreads; i++) {
-            if (threads[i] == t) {
-                nthreads--;
-                System.arraycopy(threads, i + 1, threads, i, nthreads - i);
-                threads[nthreads] = null;
+        Thread[] old = threads;
+        for (int i = 0; i < size(old); i++) {
+            if (old[i] == t) {
+                Thread[] ts = null;
+                if (old.length > 1) {
+                    ts = new Thread[old.length - 1];
+                    System.arraycopy(old, 0, ts, 0, i);
+                    System.arraycopy(old, i + 1, ts, i, ts.length - i);
+                }
+                threads = ts;
                 break;
             }
         }
-        if (daemon && nthreads == 0 && ngroups == 0 && parent != null && !destroyed) {
+        if (daemon && threads == null && groups == null && parent != null && !destroyed) {
             destroyed = true;
             parent.remove(this);
         }
@@ -279,22 +309,10 @@ public class ThreadGroup {
         }
         out.println(this);
         indent += 4;
-        Thread[] ts;
-        ThreadGroup[] gs;
-        int nt;
-        int ng;
-        synchronized (this) {
-            nt = nthreads;
-            ts = new Thread[nt];
-            if (nt > 0) {
-                System.arraycopy(threads, 0, ts, 0, nt);
-            }
-            ng = ngroups;
-            gs = new ThreadGroup[ng];
-            if (ng > 0) {
-                System.arraycopy(groups, 0, gs, 0, ng);
-            }
-        }
+        Thread[] ts = threads;
+        ThreadGroup[] gs = groups;
+        int nt = size(ts);
+        int ng = size(gs);
         for (int i = 0; i < nt; i++) {
             for (int j = 0; j < indent; j++) {
                 out.print(" ");

@@ -58,12 +58,14 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
         return (hash & 0x7FFFFFFF) % length;
     }
 
+    // Racing puts and removes may lose updates of the count; it never shows below zero.
     public int size() {
-        return count;
+        int n = count;
+        return n < 0 ? 0 : n;
     }
 
     public boolean isEmpty() {
-        return count == 0;
+        return count <= 0;
     }
 
     public synchronized Enumeration keys() {
@@ -110,7 +112,12 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
         return e == null ? null : e.value;
     }
 
-    /** Moves every entry into a table about twice as large. */
+    /**
+     * Puts a copy of every entry into a table about twice as large. The machine's monitors take
+     * no lock, so other threads may be walking, or rehashing, the old chains meanwhile: they are
+     * left exactly as they were, where relinking them would send a walker into the wrong bucket
+     * or two rehashing threads round a cycle. A change racing this one may be lost.
+     */
     protected void rehash() {
         HashtableEntry[] old = table;
         int oldCapacity = old.length;
@@ -123,13 +130,9 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
         }
         HashtableEntry[] tab = new HashtableEntry[newCapacity];
         for (int i = oldCapacity; i-- > 0;) {
-            HashtableEntry e = old[i];
-            while (e != null) {
-                HashtableEntry next = e.next;
+            for (HashtableEntry e = old[i]; e != null; e = e.next) {
                 int index = indexFor(e.hash, newCapacity);
-                e.next = tab[index];
-                tab[index] = e;
-                e = next;
+                tab[index] = new HashtableEntry(e.hash, e.key, e.value, tab[index]);
             }
         }
         table = tab;
@@ -192,13 +195,20 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
     public synchronized Object clone() {
         try {
             Hashtable t = (Hashtable) super.clone();
-            HashtableEntry[] tab = new HashtableEntry[table.length];
-            for (int i = table.length; i-- > 0;) {
-                if (table[i] != null) {
-                    tab[i] = table[i].copyChain();
+            HashtableEntry[] old = table;
+            HashtableEntry[] tab = new HashtableEntry[old.length];
+            int n = 0;
+            for (int i = old.length; i-- > 0;) {
+                HashtableEntry e = old[i];
+                if (e != null) {
+                    tab[i] = e.copyChain();
+                    for (; e != null; e = e.next) {
+                        n++;
+                    }
                 }
             }
             t.table = tab;
+            t.count = n;
             return t;
         } catch (CloneNotSupportedException e) {
             throw new InternalError();

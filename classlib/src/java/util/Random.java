@@ -11,8 +11,14 @@ public class Random implements java.io.Serializable {
     private static final long MASK = (1L << 48) - 1;
 
     private long seed;
+    // The serialized form of this API generation; nextGaussian keeps its spare value in
+    // spareGaussian instead and only writes these two.
     private double nextNextGaussian;
     private boolean haveNextNextGaussian;
+    // nextGaussian's second value, in an array never written after it is stored here: the
+    // machine's monitors take no lock, and a double field read while another thread writes it
+    // may come out half old and half new. Racing callers may both take the same value.
+    private transient double[] spareGaussian;
 
     /** A generator seeded with the present time in milliseconds. */
     public Random() {
@@ -27,6 +33,7 @@ public class Random implements java.io.Serializable {
     public synchronized void setSeed(long seed) {
         this.seed = (seed ^ MULTIPLIER) & MASK;
         haveNextNextGaussian = false;
+        spareGaussian = null;
     }
 
     /**
@@ -96,9 +103,11 @@ public class Random implements java.io.Serializable {
      * method: each round yields two values, the second kept for the next call.
      */
     public synchronized double nextGaussian() {
-        if (haveNextNextGaussian) {
+        double[] spare = spareGaussian;
+        if (spare != null) {
+            spareGaussian = null;
             haveNextNextGaussian = false;
-            return nextNextGaussian;
+            return spare[0];
         }
         double v1;
         double v2;
@@ -113,6 +122,9 @@ public class Random implements java.io.Serializable {
         double multiplier = Math.sqrt(-2 * log(s) / s);
         nextNextGaussian = v2 * multiplier;
         haveNextNextGaussian = true;
+        spare = new double[1];
+        spare[0] = v2 * multiplier;
+        spareGaussian = spare;
         return v1 * multiplier;
     }
 

@@ -11,18 +11,27 @@ public class Stack extends Vector {
         return item;
     }
 
+    // The top is read and removed from one read of the array and the count, as Vector's own
+    // methods do: two threads popping at once may both get the same element, but neither
+    // fails inside the removal.
     public synchronized Object pop() {
-        Object top = peek();
-        removeElementAt(size() - 1);
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        if (n == 0) {
+            throw new EmptyStackException();
+        }
+        Object top = data[n - 1];
+        removeAt(data, n, n - 1);
         return top;
     }
 
     public synchronized Object peek() {
-        int n = size();
+        Object[] data = elementData;
+        int n = used(data, elementCount);
         if (n == 0) {
             throw new EmptyStackException();
         }
-        return elementAt(n - 1);
+        return data[n - 1];
     }
 
     public boolean empty() {
@@ -34,9 +43,12 @@ public class Stack extends Vector {
      * being 1; -1 when there is none.
      */
     public synchronized int search(Object o) {
-        int i = lastIndexOf(o);
-        if (i >= 0) {
-            return size() - i;
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        for (int i = n - 1; i >= 0; i--) {
+            if (o == null ? data[i] == null : o.equals(data[i])) {
+                return n - i;
+            }
         }
         return -1;
     }

@@ -2,7 +2,15 @@ package java.util;
 
 import java.io.Serializable;
 
-/** A growable array of objects. */
+/**
+ * A growable array of objects.
+ *
+ * The machine's monitors take no lock, so another thread may change a vector while one of these
+ * methods runs. Each method reads the array and the count once, clamps the count to that array
+ * (a racing trimToSize may have stored a smaller array, a racing add a larger count), and stores
+ * a new array before the count that goes with it. A racing change may be lost, but no index the
+ * caller did not give leaves the array.
+ */
 public class Vector implements Cloneable, Serializable {
     /** The elements are elementData[0 .. elementCount-1]; the rest is null. */
     protected Object[] elementData;
@@ -28,33 +36,43 @@ public class Vector implements Cloneable, Serializable {
         this(10);
     }
 
+    // The number of elements of data in use: the count, but never past the array it was read with.
+    static int used(Object[] data, int n) {
+        return n < 0 ? 0 : n < data.length ? n : data.length;
+    }
+
     public final synchronized void copyInto(Object[] anArray) {
-        System.arraycopy(elementData, 0, anArray, 0, elementCount);
+        Object[] data = elementData;
+        System.arraycopy(data, 0, anArray, 0, used(data, elementCount));
     }
 
     public final synchronized void trimToSize() {
-        if (elementCount < elementData.length) {
-            Object[] smaller = new Object[elementCount];
-            System.arraycopy(elementData, 0, smaller, 0, elementCount);
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        if (n < data.length) {
+            Object[] smaller = new Object[n];
+            System.arraycopy(data, 0, smaller, 0, n);
             elementData = smaller;
         }
     }
 
     public final synchronized void ensureCapacity(int minCapacity) {
-        if (minCapacity > elementData.length) {
-            grow(minCapacity);
+        Object[] data = elementData;
+        if (minCapacity > data.length) {
+            elementData = grown(data, used(data, elementCount), minCapacity);
         }
     }
 
-    private void grow(int minCapacity) {
-        int old = elementData.length;
+    // A larger copy of data's first n elements, holding at least minCapacity.
+    private Object[] grown(Object[] data, int n, int minCapacity) {
+        int old = data.length;
         int size = capacityIncrement > 0 ? old + capacityIncrement : old * 2;
-        if (size < minCapacity) {
+        if (size < minCapacity || size < 0) {
             size = minCapacity;
         }
         Object[] bigger = new Object[size];
-        System.arraycopy(elementData, 0, bigger, 0, elementCount);
-        elementData = bigger;
+        System.arraycopy(data, 0, bigger, 0, n);
+        return bigger;
     }
 
     /** Cuts the vector to newSize elements or pads it with nulls. */
@@ -62,13 +80,16 @@ public class Vector implements Cloneable, Serializable {
         if (newSize < 0) {
             throw new ArrayIndexOutOfBoundsException(newSize);
         }
-        if (newSize > elementData.length) {
-            grow(newSize);
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        if (newSize > data.length) {
+            data = grown(data, n, newSize);
         } else {
-            for (int i = newSize; i < elementCount; i++) {
-                elementData[i] = null;
+            for (int i = newSize; i < n; i++) {
+                data[i] = null;
             }
         }
+        elementData = data;
         elementCount = newSize;
     }
 
@@ -77,11 +98,11 @@ public class Vector implements Cloneable, Serializable {
     }
 
     public final int size() {
-        return elementCount;
+        return used(elementData, elementCount);
     }
 
     public final boolean isEmpty() {
-        return elementCount == 0;
+        return size() == 0;
     }
 
     public final synchronized Enumeration elements() {
@@ -101,8 +122,10 @@ public class Vector implements Cloneable, Serializable {
         if (index < 0) {
             throw new ArrayIndexOutOfBoundsException(index);
         }
-        for (int i = index; i < elementCount; i++) {
-            if (elem == null ? elementData[i] == null : elem.equals(elementData[i])) {
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        for (int i = index; i < n; i++) {
+            if (elem == null ? data[i] == null : elem.equals(data[i])) {
                 return i;
             }
         }
@@ -110,25 +133,32 @@ public class Vector implements Cloneable, Serializable {
     }
 
     public final int lastIndexOf(Object elem) {
-        return lastIndexOf(elem, elementCount - 1);
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        return lastIndexOf(elem, data, n, n - 1);
     }
 
     /** Last index at or before index whose element equals elem, or -1. */
     public final synchronized int lastIndexOf(Object elem, int index) {
-        if (index >= elementCount) {
-            throw new ArrayIndexOutOfBoundsException(index + " >= " + elementCount);
+        Object[] data = elementData;
+        return lastIndexOf(elem, data, used(data, elementCount), index);
+    }
+
+    private static int lastIndexOf(Object elem, Object[] data, int n, int index) {
+        if (index >= n) {
+            throw new ArrayIndexOutOfBoundsException(index + " >= " + n);
         }
         for (int i = index; i >= 0; i--) {
-            if (elem == null ? elementData[i] == null : elem.equals(elementData[i])) {
+            if (elem == null ? data[i] == null : elem.equals(data[i])) {
                 return i;
             }
         }
         return -1;
     }
 
-    private void checkIndex(int index) {
-        if (index >= elementCount) {
-            throw new ArrayIndexOutOfBoundsException(index + " >= " + elementCount);
+    private static void checkIndex(int index, int n) {
+        if (index >= n) {
+            throw new ArrayIndexOutOfBoundsException(index + " >= " + n);
         }
         if (index < 0) {
             throw new ArrayIndexOutOfBoundsException(index);
@@ -136,75 +166,99 @@ public class Vector implements Cloneable, Serializable {
     }
 
     public final synchronized Object elementAt(int index) {
-        checkIndex(index);
-        return elementData[index];
+        Object[] data = elementData;
+        checkIndex(index, used(data, elementCount));
+        return data[index];
     }
 
     public final synchronized Object firstElement() {
-        if (elementCount == 0) {
+        Object[] data = elementData;
+        if (used(data, elementCount) == 0) {
             throw new NoSuchElementException();
         }
-        return elementData[0];
+        return data[0];
     }
 
     public final synchronized Object lastElement() {
-        if (elementCount == 0) {
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        if (n == 0) {
             throw new NoSuchElementException();
         }
-        return elementData[elementCount - 1];
+        return data[n - 1];
     }
 
     public final synchronized void setElementAt(Object obj, int index) {
-        checkIndex(index);
-        elementData[index] = obj;
+        Object[] data = elementData;
+        checkIndex(index, used(data, elementCount));
+        data[index] = obj;
     }
 
     public final synchronized void removeElementAt(int index) {
-        checkIndex(index);
-        int move = elementCount - index - 1;
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        checkIndex(index, n);
+        removeAt(data, n, index);
+    }
+
+    // Removes element index of the n of data; for callers that have checked index < n.
+    final void removeAt(Object[] data, int n, int index) {
+        int move = n - index - 1;
         if (move > 0) {
-            System.arraycopy(elementData, index + 1, elementData, index, move);
+            System.arraycopy(data, index + 1, data, index, move);
         }
-        elementCount--;
-        elementData[elementCount] = null;
+        data[n - 1] = null;
+        elementCount = n - 1;
     }
 
     /** Inserts obj at index, 0 to size(), moving later elements up. */
     public final synchronized void insertElementAt(Object obj, int index) {
-        if (index > elementCount) {
-            throw new ArrayIndexOutOfBoundsException(index + " > " + elementCount);
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        if (index > n) {
+            throw new ArrayIndexOutOfBoundsException(index + " > " + n);
         }
         if (index < 0) {
             throw new ArrayIndexOutOfBoundsException(index);
         }
-        if (elementCount == elementData.length) {
-            grow(elementCount + 1);
+        if (n == data.length) {
+            data = grown(data, n, n + 1);
         }
-        System.arraycopy(elementData, index, elementData, index + 1, elementCount - index);
-        elementData[index] = obj;
-        elementCount++;
+        System.arraycopy(data, index, data, index + 1, n - index);
+        data[index] = obj;
+        elementData = data;
+        elementCount = n + 1;
     }
 
     public final synchronized void addElement(Object obj) {
-        if (elementCount == elementData.length) {
-            grow(elementCount + 1);
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        if (n == data.length) {
+            data = grown(data, n, n + 1);
         }
-        elementData[elementCount++] = obj;
+        data[n] = obj;
+        elementData = data;
+        elementCount = n + 1;
     }
 
     /** Removes the first element equal to obj; false when there is none. */
     public final synchronized boolean removeElement(Object obj) {
-        int i = indexOf(obj, 0);
-        if (i >= 0) {
-            removeElementAt(i);
-            return true;
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        for (int i = 0; i < n; i++) {
+            if (obj == null ? data[i] == null : obj.equals(data[i])) {
+                removeAt(data, n, i);
+                return true;
+            }
         }
         return false;
     }
 
     public final synchronized void removeAllElements() {
-        for (int i = 0; i < elementCount; i++) {
-            elementData[i] = null;
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        for (int i = 0; i < n; i++) {
+            data[i] = null;
         }
         elementCount = 0;
     }
@@ -213,9 +267,12 @@ public class Vector implements Cloneable, Serializable {
     public synchronized Object clone() {
         try {
             Vector v = (Vector) super.clone();
-            Object[] data = new Object[elementCount];
-            System.arraycopy(elementData, 0, data, 0, elementCount);
-            v.elementData = data;
+            Object[] data = elementData;
+            int n = used(data, elementCount);
+            Object[] copy = new Object[n];
+            System.arraycopy(data, 0, copy, 0, n);
+            v.elementData = copy;
+            v.elementCount = n;
             return v;
         } catch (CloneNotSupportedException e) {
             throw new InternalError();
@@ -226,11 +283,13 @@ public class Vector implements Cloneable, Serializable {
     public final synchronized String toString() {
         StringBuffer buf = new StringBuffer();
         buf.append('[');
-        for (int i = 0; i < elementCount; i++) {
+        Object[] data = elementData;
+        int n = used(data, elementCount);
+        for (int i = 0; i < n; i++) {
             if (i > 0) {
                 buf.append(", ");
             }
-            Object e = elementData[i];
+            Object e = data[i];
             buf.append(e == this ? "(this Vector)" : String.valueOf(e));
         }
         buf.append(']');

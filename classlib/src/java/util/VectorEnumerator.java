@@ -10,13 +10,18 @@ final class VectorEnumerator implements Enumeration {
     }
 
     public boolean hasMoreElements() {
-        return next < vector.elementCount;
+        return next < vector.size();
     }
 
     public Object nextElement() {
         synchronized (vector) {
-            if (next < vector.elementCount) {
-                return vector.elementData[next++];
+            // One read of the array, and the count clamped to it, as every Vector method does.
+            Object[] data = vector.elementData;
+            int n = vector.elementCount;
+            int i = next;
+            if (i < n && i < data.length) {
+                next = i + 1;
+                return data[i];
             }
         }
         throw new NoSuchElementException("Vector Enumeration");

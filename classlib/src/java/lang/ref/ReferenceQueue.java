@@ -58,10 +58,13 @@ public class ReferenceQueue {
         synchronized (Reference.lock) {
             r.queue = ENQUEUED;
             r.queueNext = null;
-            if (tail == null) {
+            // The tail is read once: the monitor takes no lock on this machine, and a take racing
+            // this append may empty the queue in between.
+            Reference last = tail;
+            if (last == null) {
                 head = r;
             } else {
-                tail.queueNext = r;
+                last.queueNext = r;
             }
             tail = r;
             Reference.lock.notifyAll();
@@ -71,8 +74,9 @@ public class ReferenceQueue {
     private Reference take() {
         Reference r = head;
         if (r != null) {
-            head = r.queueNext;
-            if (head == null) {
+            Reference next = r.queueNext;
+            head = next;
+            if (next == null) {
                 tail = null;
             }
             r.queueNext = null;
