@@ -320,6 +320,7 @@ int main() {
 
   ZipPoolReleaseCookie(cookie);
   VMJniDetachEnv(jvm);
+  VMJniClearHostEnv();
   VMJniCallDestroyKeys(jvm);
   VMNameSpace* ns = jvm->nameSpace;
   if (jvm->vm->Destroy() == 0) ns->Destroy();

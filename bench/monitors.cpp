@@ -48,6 +48,7 @@ double MonitorRoundTrips() {
     }
     monitor->DoMonitorExit();
     VMJniDetachEnv(jvm);
+    VMJniClearHostEnv();
   });
   VMThread* self = VMThread::Current();
   monitor->DoMonitorEnter();
@@ -135,6 +136,7 @@ int main() {
 
   object->Destroy(jvm->vm->GetHeap());
   VMJniDetachEnv(jvm);
+  VMJniClearHostEnv();
   VMNameSpace* ns = jvm->nameSpace;
   if (jvm->vm->Destroy() == 0) ns->Destroy();
   host->HeapFree(nullptr, jvm);

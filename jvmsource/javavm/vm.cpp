@@ -88,6 +88,41 @@ static jboolean HOSTCALL ReleaseMonitorHeldBy(void* block, void* owner) {
   return 1;
 }
 
+/* The objects of the machine that nothing released: with every thread gone, all of them
+   are garbage, as a final collection would find. Object heads are collected in one walk
+   (a walk frees nothing) and destroyed after it, each with its body pieces. */
+struct RemainingObjects {
+  VM* machine;
+  VMObject** heads;
+  uint32_t count;
+  uint32_t room;
+};
+
+static jboolean HOSTCALL CollectRemainingHead(void* block, void* context) {
+  RemainingObjects* remaining = (RemainingObjects*)context;
+  VMObject* object = (VMObject*)block;
+  if ((VM*)object == remaining->machine || !object->GetIsRootObject() || !VMUtils::ValidateTag(object->GetTag()))
+    return 1;
+  if (remaining->heads != NULL && remaining->count < remaining->room) remaining->heads[remaining->count] = object;
+  remaining->count++;
+  return 1;
+}
+
+void VM::ReleaseRemainingObjects(HHeap* heap) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  RemainingObjects remaining = {this, NULL, 0, 0};
+  host->HeapWalk(heap, CollectRemainingHead, &remaining);
+  if (remaining.count == 0 || remaining.count > 0x3FFFFFFFu) return;
+  remaining.room = remaining.count;
+  remaining.heads = (VMObject**)host->HeapAlloc(NULL, remaining.room * sizeof(VMObject*), jallocFailFast);
+  // Without room for the list the heap's destruction still frees every block.
+  if (remaining.heads == NULL) return;
+  remaining.count = 0;
+  host->HeapWalk(heap, CollectRemainingHead, &remaining);
+  for (uint32_t i = 0; i < remaining.count && i < remaining.room; i++) remaining.heads[i]->VMObject::Destroy(heap);
+  host->HeapFree(NULL, remaining.heads);
+}
+
 uint32_t VM::Destroy() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   HHeap* heap = GetHeap();
@@ -145,6 +180,7 @@ uint32_t VM::Destroy() {
     SetOutOfMemoryError(NULL);
   }
   host->HeapWalk(heap, ReleaseMonitorOfBlock, NULL);
+  ReleaseRemainingObjects(heap);
   VMObject::Destroy(heap);
   host->HeapDestroy(heap);
 
@@ -155,6 +191,19 @@ uint32_t VM::Destroy() {
     left = ns->GetVMCount();
     VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VM::Destroy");
   }
+  return left;
+}
+
+uint32_t VM::Uncount() {
+  VMNameSpace* ns = GetNameSpace();
+  if (ns == NULL) return 0;
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VM::Uncount");
+  if (GetCounted()) {
+    ns->SetVMCount(ns->GetVMCount() - 1);
+    __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)CountedFlag, __ATOMIC_SEQ_CST);
+  }
+  uint32_t left = ns->GetVMCount();
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VM::Uncount");
   return left;
 }
 

@@ -58,6 +58,10 @@ class VM : public VMInternalObject {
      destroy left 0 may destroy the name space. */
   uint32_t Destroy();
   using VMObject::Destroy;
+  /* Takes the machine out of its name space's count without destroying it (a machine
+     the host abandons): the count left, read under the name space's spin lock in the
+     same hold that lowered it. Destroy no longer lowers it afterwards. */
+  uint32_t Uncount();
 
   /* ---- the collector's entry points ---- */
   /* Hook: the collector is a later piece of work; a collection frees nothing yet and
@@ -128,6 +132,8 @@ class VM : public VMInternalObject {
      host; returns how many it stopped. */
   unsigned long StopOtherAttachedThreads(void* me);
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
+  /* Destroys every object still on the heap but the machine itself. */
+  void ReleaseRemainingObjects(HHeap* heap);
 
   /* The thread array grows while other threads scan it; every scan and every change
      holds the name space's spin lock. */

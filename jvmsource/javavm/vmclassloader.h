@@ -17,8 +17,9 @@
 
 class VMClassLoader : public VMInternalObject {
  public:
-  enum { Words = 3, RefMask = 0x5 };
-  enum { ClassTableWord = 0, LoaderIDWord = 1, NameSpaceWord = 2 };
+  /* Word 3 is the host's reference count (signed, never traced, never read here). */
+  enum { Words = 4, RefMask = 0x5 };
+  enum { ClassTableWord = 0, LoaderIDWord = 1, NameSpaceWord = 2, RefCountWord = 3 };
   enum : uint32_t {
     CLASS_TABLE_SIZE = 0x2000,
     /* Zip entry names (with their terminating zero) longer than this are never found. */
@@ -108,6 +109,8 @@ class VMClassLoader : public VMInternalObject {
   VMClassHashTable* GetClassTable() const { return (VMClassHashTable*)GetReference(ClassTableWord); }
   void SetClassTable(VMClassHashTable* t) { SetReference(ClassTableWord, (VMObject*)t); }
   void* GetLoaderID() const { return (void*)GetScalar(LoaderIDWord); }
+  int32_t GetRefCount() const { return (int32_t)GetScalar(RefCountWord); }
+  void SetRefCount(int32_t n) { SetScalar(RefCountWord, (VMword)n); }
   void SetLoaderID(void* id) { SetScalar(LoaderIDWord, (VMword)id); }
   VMNameSpace* GetNameSpace() const { return (VMNameSpace*)GetReference(NameSpaceWord); }
   void SetNameSpace(VMNameSpace* ns) { SetReference(NameSpaceWord, (VMObject*)ns); }

@@ -45,6 +45,24 @@ VMStatus VMHandleArray::Resize(uint32_t index) {
   return 0;
 }
 
+VMStatus VMHandleArray::GrowKeepingOld(uint32_t index) {
+  VMObjectArray* slots = GetArray();
+  uint32_t size = slots->GetSize();
+  if (index >= size) {
+    uint32_t increment = GetIncrement();
+    if (index > 0xFFFFFFFFu - increment) return VMStatus_OutOfMemoryError;
+    VMObjectArray* grown = VMObjectArray::CreateInstance(GetHeap(), index + increment,
+                                                         jallocFailFast, slots->GetTag());
+    if (grown == nullptr) return VMStatus_OutOfMemoryError;
+    grown->Copy(slots, 0, 0, size);
+    grown->Set(0, (VMObject*)slots);
+    // Everything of the new array is written before a reader can find it.
+    __atomic_store_n(&Body()[ArrayWord], (VMword)grown, __ATOMIC_RELEASE);
+  }
+  if (GetCount() < index + 1) SetCount(index + 1);
+  return 0;
+}
+
 uint32_t VMHandleArray::Find(VMObject* object) {
   VMObjectArray* slots = GetArray();
   uint32_t count = GetCount();
@@ -113,6 +131,11 @@ void VMHandleArray::Destroy(HHeap* heap) {
   if (GetHeap() != heap) JNI_Assert("GetHeap() == heap", "jvmsource/javavm/vmhandlearray", __LINE__);
   HHeap* own = GetHeap();
   VMObjectArray* slots = GetArray();
-  if (slots != nullptr) slots->VMObject::Destroy(own);
+  // Arrays retired by GrowKeepingOld hang off slot 0, each off the next.
+  while (slots != nullptr) {
+    VMObjectArray* older = slots->GetSize() > 0 ? (VMObjectArray*)slots->Get(0) : nullptr;
+    slots->VMObject::Destroy(own);
+    slots = older;
+  }
   VMObject::Destroy(own);
 }

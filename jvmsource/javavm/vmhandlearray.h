@@ -35,6 +35,11 @@ class VMHandleArray : public VMInternalObject {
   void Clear(uint32_t first);
   /* NULL for an index beyond the slots. */
   VMObject* Get(uint32_t index);
+  /* For arrays that other threads read without a lock: makes room for index as Resize
+     does, but the old reference array stays alive, chained through slot 0 of the new
+     one (which no handle names), so that a reader still holding it reads valid slots.
+     Destroy releases the chain. The caller excludes every other writer. */
+  VMStatus GrowKeepingOld(uint32_t index);
   /* Frees the slots and the array through the array's own heap; heap must be that heap
      (anything else is a caller's error, reported, and never used to free). */
   void Destroy(HHeap* heap);

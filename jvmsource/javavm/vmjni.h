@@ -144,6 +144,8 @@ class VMJniHandle {
   static void Lock(JNIEnv* env, VMObjectHandleArray* array, bool wait);
   static void UnLock(JNIEnv* env);
 };
+/* The class descriptor a handle names; NULL for 0 and for any other object. */
+VMClass* VMJniUnHandleClass(JNIEnv* env, jobject handle);
 
 /* ---- still to come with the field functions and the natives' cache ---- */
 /* The env function of the same name: zero or nonzero. The field id is the stand-in

@@ -165,7 +165,12 @@ VMLoadableClass* VMNameSpace::FindExceptionClass(JNIEnv* env, uint32_t status) {
   status = KnownStatus(status);
   if (status >= classes->GetSize()) return NULL;
   VMLoadableClass* cls = classes->Get(status);
-  if (cls != NULL) return cls;
+  if (cls != NULL) {
+    // The cache is the name space's, initialisation is each machine's own: a machine
+    // that did not make the entry may not have initialised the class yet.
+    if (env != NULL && !GetForCompiler()) cls->EnsureInitialized(env);
+    return cls;
+  }
   VMLiteral* name = GetExceptionName(status);
   if (name == NULL) return NULL;
   cls = VMLoadableClass::FindInitialized(env, name, NULL);

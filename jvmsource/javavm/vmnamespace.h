@@ -54,6 +54,11 @@ class VMNameSpace : public VMInternalObject {
   static VMNameSpace* CreateInstance();
   /* Releases everything the name space owns, and its heap. */
   void Destroy();
+  /* The start-up on env's thread: the class world once per name space (stage A, under
+     the name space's mutex), then the first classes of the library in env's machine and
+     the thread's Thread object (stage B). False at the first failure; a later call
+     resumes a stage A that failed. */
+  bool Initialize(JNIEnv* env);
   using VMObject::Destroy;
 
   /* The class of a status's exception, initialised; the class of status 14 when that one
@@ -100,6 +105,8 @@ class VMNameSpace : public VMInternalObject {
 
  private:
   static VMNameSpace* Instantiate(HHeap* heap, uint32_t words, VMword mask);
+  bool InitializeStageA(JNIEnv* env);
+  bool InitializeStageB(JNIEnv* env);
   VMLoadableClass* FindExceptionClass(JNIEnv* env, uint32_t status);
   void SetSharedStaticDataClass(VMLiteral* literal);
   void SetIsInitialized() { SetFlag(IsInitializedFlag); }

@@ -35,6 +35,14 @@ jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
 
 /* ---- the debugger ---- */
 
+uint32_t DebuggerFindLineNumber(VMMethod*, uint32_t) { return 0; }
+
+void DebuggerRequestThreadAttach(VMDebugger*, VMThread*) {}
+
+void DebuggerNotifyVMTerminating(VMDebugger*) {}
+
+bool DebuggerIsConnected(VMDebugger*) { return false; }
+
 void DebuggerPauseThread() {
   VMThread* thread = VMThread::Current();
   while (thread != NULL && thread->GetYieldForDebugger()) VMUtils::GetHostFunctions()->Sleep(300);

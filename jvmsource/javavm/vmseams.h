@@ -26,6 +26,15 @@ bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
 jboolean JavaIoFileSystemDelete(JNIEnv* env, jobject file);
 
 /* ---- the debugger ---- */
+/* Sets the env's debug byte and, unless the machine waits for its debugger at creation,
+   asks the thread to attach to the agent. */
+void DebuggerRequestThreadAttach(VMDebugger* agent, VMThread* thread);
+/* Queues the machine-terminating event. */
+void DebuggerNotifyVMTerminating(VMDebugger* agent);
+/* The agent's connected flag. */
+bool DebuggerIsConnected(VMDebugger* agent);
+/* The source line of the last line-number entry at or before pc; 0 without one. */
+uint32_t DebuggerFindLineNumber(VMMethod* method, uint32_t pc);
 /* Sleeps in 300 ms steps while the calling thread's pause request stays set. */
 void DebuggerPauseThread();
 void DebuggerDestroy(VMDebugger* agent, HHeap* heap);

@@ -83,6 +83,7 @@ JNIEnv* World::Attach() {
 
 void World::Detach() {
   VMJniDetachEnv(jvm);
+  VMJniClearHostEnv();
   env = nullptr;
 }
 

@@ -402,6 +402,7 @@ TEST_F(InterpTest, AHostStopEndsARunningLoop) {
       env->thread->SetException(nullptr);
       if (e != nullptr) result.thrown = ((VMClass*)e->GetLoadableClass())->GetDotNameUTF8();
       VMJniDetachEnv(world.jvm);
+      VMJniClearHostEnv();
       done = true;
     });
     while (spinner.load() == nullptr) std::this_thread::yield();
@@ -439,6 +440,7 @@ TEST_F(InterpTest, TwoThreadsRaceOneClassInitialisationInEveryMachine) {
       VMFrame::ExecuteJava(env, m, args);
       results[i] = env->thread->GetException() == nullptr ? (int)args[0] : -1;
       VMJniDetachEnv(jvm);
+      VMJniClearHostEnv();
     };
     std::thread a(body, 0), b(body, 1);
     a.join();

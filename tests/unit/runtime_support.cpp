@@ -99,7 +99,10 @@ JNIEnv* RuntimeTest::AttachHere(const Machine& m) {
   return env;
 }
 
-void RuntimeTest::DetachHere(const Machine& m) { VMJniDetachEnv(m.jvm); }
+void RuntimeTest::DetachHere(const Machine& m) {
+  VMJniDetachEnv(m.jvm);
+  VMJniClearHostEnv();
+}
 
 std::thread RuntimeTest::AttachedThread(const Machine& m, std::function<void(VMThread*)> fn) {
   return std::thread([this, &m, fn] {

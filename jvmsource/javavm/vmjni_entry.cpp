@@ -1,0 +1,106 @@
+/* The entry-point block a host that binds the library dynamically reads instead of
+   looking every name up, and the small entries beside it: loading a host code module,
+   the relocation entries, the trace switch. */
+#include "vm.h"
+#include "vmjni.h"
+#include "vmjni_entries.h"
+#include "vmutils.h"
+
+namespace {
+
+struct EntryPointBlock {
+  uint32_t magic;
+  uint32_t cookie;
+  const void* entries[37];
+};
+static_assert(sizeof(EntryPointBlock) == 39 * 4, "39 words");
+
+#define PUX_ENTRY(fn) reinterpret_cast<const void*>(&fn)
+const EntryPointBlock kEntryPoints = {
+    0x000004E3u,
+    VMUtils::INTERFACE_COOKIE,
+    {
+        PUX_ENTRY(JNI_GetDefaultJavaVMInitArgs),  // 0
+        PUX_ENTRY(JNI_CreateJavaVM),
+        PUX_ENTRY(JNI_Relocate),
+        PUX_ENTRY(JNI_RelocationDone),
+        PUX_ENTRY(JNI_CreateClassLoaderLite),  // 4
+        PUX_ENTRY(JNI_FindClassLoaderLite),
+        PUX_ENTRY(JNI_IncRefClassLoaderLite),
+        PUX_ENTRY(JNI_DecRefClassLoaderLite),
+        PUX_ENTRY(JNI_GetRefClassLoaderLite),
+        PUX_ENTRY(JNI_DestroyClassLoaderLite),
+        PUX_ENTRY(JNI_SetHostFunctions),  // 10
+        PUX_ENTRY(JNI_GetCreatedJavaVMs),
+        PUX_ENTRY(JNI_GetCreatedJavaVMsNoMutex),
+        PUX_ENTRY(JNI_GetClassName),  // 13
+        PUX_ENTRY(JNI_GetClassInfo),
+        PUX_ENTRY(JNI_FiniClassInfo),
+        PUX_ENTRY(JNI_LoadLibrary),  // 16
+        PUX_ENTRY(JNI_LoadCompiled),
+        PUX_ENTRY(JNI_DebugSetLoaderID),  // 18
+        PUX_ENTRY(JNI_DebugRequest),
+        PUX_ENTRY(JNI_DebugAttach),
+        PUX_ENTRY(JNI_DebugDetach),
+        PUX_ENTRY(JNI_DebugWaitForVM),
+        PUX_ENTRY(JNI_DebugReleaseVM),
+        PUX_ENTRY(JNI_DebugEnableVMCreation),
+        PUX_ENTRY(JNI_DebugGetExistingVMs),
+        PUX_ENTRY(JNI_DebugEventPending),
+        PUX_ENTRY(JNI_CreateZipHash),  // 27
+        PUX_ENTRY(JNI_DestroyZipHash),
+        PUX_ENTRY(JNI_ZipHashLookup),
+        PUX_ENTRY(JNI_OpenZStrm),
+        PUX_ENTRY(JNI_ReadZStrm),
+        PUX_ENTRY(JNI_SeekZStrm),
+        PUX_ENTRY(JNI_SeekZStrmAbsolute),
+        PUX_ENTRY(JNI_CloseZStrm),
+        PUX_ENTRY(JNI_SetJitFunctions),  // 35
+        PUX_ENTRY(JNI_SetVMTraceFlag),
+    }};
+#undef PUX_ENTRY
+
+}  // namespace
+
+JNIEXPORT const uint32_t* HOSTCALL JNI_GetEntryPoints() { return &kEntryPoints.magic; }
+
+static jint RunModule(jint argument, const char* moduleName) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  JNIHostModuleEntryFn entry = host != NULL && moduleName != NULL ? host->LoadCodeModule(moduleName) : NULL;
+  return entry != NULL ? entry(argument) : -1;
+}
+
+JNIEXPORT jint HOSTCALL JNI_LoadLibrary(jint argument, const char* moduleName) {
+  return RunModule(argument, moduleName);
+}
+
+/* The load and the module's whole entry run under the global mutex (recursive: an entry
+   may call entries that take it). An entry that waits for another thread needing the
+   mutex deadlocks; that is the host's to avoid. */
+JNIEXPORT jint HOSTCALL JNI_LoadCompiled(jint argument, const char* moduleName) {
+  if (VMUtils::GetHostFunctions() == NULL) return -1;
+  VMUtils::GlobalMutexGuard guard;
+  return RunModule(argument, moduleName);
+}
+
+/* Relocation comes with the collector: until then a host that moves a machine is told,
+   and one that declares the move done is stopped rather than left running on stale
+   pointers. */
+static void ReportNotImplemented(const char* text) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  if (host != NULL) host->LogMessage((jint)__builtin_strlen(text), text);
+}
+
+JNIEXPORT void HOSTCALL JNI_Relocate(void* object, void*, JNIRelocateCallback) {
+  if (object == NULL) return;
+  ReportNotImplemented("nyi: JNI_Relocate");
+}
+
+JNIEXPORT void HOSTCALL JNI_RelocationDone(JavaVM* vm, void*, JNIRelocateCallback) {
+  if (vm == NULL) return;
+  ReportNotImplemented("nyi: JNI_RelocationDone");
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  if (host != NULL) host->FatalExit(1, "fatal error");
+}
+
+JNIEXPORT jint HOSTCALL JNI_SetVMTraceFlag(jint) { return 1; }

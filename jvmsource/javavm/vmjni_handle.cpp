@@ -1,0 +1,277 @@
+/* Reference handles: objects, classes and member ids cross the native interface as
+   small integers into one of four handle arrays.
+
+   The two global arrays and the member-id array are shared: the name space's by every
+   thread of every machine on it, the machine's by every thread of the machine. Writers
+   of a shared array hold the name space's spin lock, except while the array grows: the
+   grower holds the array's growing flag instead, so that the allocation happens outside
+   the spin lock, and other writers wait for the flag on the name space's monitor.
+   Readers (UnHandle) take no lock: growth keeps the old slot array alive behind the new
+   one (VMHandleArray::GrowKeepingOld), so a reader that still holds it reads valid
+   slots. The local array belongs to its thread and takes no lock. */
+#include "vmjni.h"
+
+#include "vm.h"
+#include "vmhandlearray.h"
+#include "vmjni_functions.h"
+#include "vmmonitor.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+static const char kLockTag[] = "vmjnihandle";
+
+static VMNameSpace* NameSpaceOf(JNIEnv* env) {
+  return env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
+}
+
+static VM* MachineOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL ? env->javaVM->vm : NULL; }
+
+VMObjectHandleArray* VMJniHandle::GetHandleArray(JNIEnv* env, uint32_t* handle) {
+  uint32_t h = *handle;
+  *handle = h & IndexMask;
+  if ((h & (MemberIdTag | NameSpaceGlobalTag | MachineGlobalTag)) == 0)
+    return env->thread != NULL ? env->thread->GetJNIHandleArray() : NULL;
+  if (h & MemberIdTag) {
+    VMNameSpace* ns = NameSpaceOf(env);
+    return ns != NULL ? ns->GetJNIFieldIDArray() : NULL;
+  }
+  if (h & NameSpaceGlobalTag) {
+    VMNameSpace* ns = NameSpaceOf(env);
+    return ns != NULL ? ns->GetJNIHandleArray() : NULL;
+  }
+  VM* vm = MachineOf(env);
+  return vm != NULL ? vm->GetJNIHandleArray() : NULL;
+}
+
+VMObject* VMJniHandle::UnHandle(JNIEnv* env, jobject handle) {
+  uint32_t index = (uint32_t)(uintptr_t)handle;
+  if (index == 0 || env == NULL) return NULL;
+  VMObjectHandleArray* array = GetHandleArray(env, &index);
+  // Slot 0 of a shared array holds the chain of retired slot arrays, never an object.
+  if (array == NULL || index == 0) return NULL;
+  return array->Get(index);
+}
+
+/* ---- the lock of the shared arrays ---- */
+
+/* Waits up to 100 ms for a grower to clear the flag. The wait is not a Java wait: an
+   interrupt meant for Java code stays for it. */
+static void WaitForGrowth(JNIEnv* env, VMNameSpace* ns, VMObjectHandleArray* array) {
+  VMThread* thread = env->thread;
+  VMMonitor* monitor = thread != NULL ? VMMonitor::GetMonitorFor(ns, (VMObject*)ns) : NULL;
+  if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) {
+    VMUtils::GetHostFunctions()->Sleep(1);
+    return;
+  }
+  if (array->GetIsbeingAllocated()) monitor->DoUninterruptibleWait(100, thread);
+  monitor->DoMonitorExit();
+}
+
+static void NotifyGrowthDone(JNIEnv* env, VMNameSpace* ns) {
+  VMMonitor* monitor = env->thread != NULL ? VMMonitor::GetMonitorFor(ns, (VMObject*)ns) : NULL;
+  if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) return;
+  monitor->DoNotifyAll();
+  monitor->DoMonitorExit();
+}
+
+/* Takes the spin lock; with wait, only once neither array is growing. False when the
+   host refuses the lock. */
+static bool LockShared(JNIEnv* env, VMNameSpace* ns, VMObjectHandleArray* a, VMObjectHandleArray* b,
+                       bool wait) {
+  for (;;) {
+    if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kLockTag)) return false;
+    VMObjectHandleArray* growing = NULL;
+    if (wait && a != NULL && a->GetIsbeingAllocated()) growing = a;
+    if (wait && growing == NULL && b != NULL && b->GetIsbeingAllocated()) growing = b;
+    if (growing == NULL) return true;
+    VMUtils::V_SpinLock(ns->GetSpinLock(), kLockTag);
+    WaitForGrowth(env, ns, growing);
+  }
+}
+
+static void UnlockShared(VMNameSpace* ns) { VMUtils::V_SpinLock(ns->GetSpinLock(), kLockTag); }
+
+void VMJniHandle::Lock(JNIEnv* env, VMObjectHandleArray* array, bool wait) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  if (ns != NULL) LockShared(env, ns, array, NULL, wait);
+}
+
+void VMJniHandle::UnLock(JNIEnv* env) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  if (ns != NULL) UnlockShared(ns);
+}
+
+/* Puts object into a shared array: its existing slot when unique and already there,
+   else the lowest empty slot, else a new one at the end. 0 on failure. */
+static uint32_t AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* object, bool unique) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  if (ns == NULL || array == NULL) return 0;
+  if (!LockShared(env, ns, array, NULL, true)) return 0;
+  if (unique) {
+    uint32_t found = array->Find(object);
+    if (found != 0) {
+      UnlockShared(ns);
+      return found;
+    }
+  }
+  uint32_t index = array->Find(NULL);
+  if (index != 0) {
+    array->GetArray()->Set(index, object);
+    UnlockShared(ns);
+    return index;
+  }
+  index = array->GetCount();
+  if (index < array->GetArray()->GetSize()) {
+    index = array->AddAt(index, object) == VMStatus_OK ? index : 0;
+    UnlockShared(ns);
+    return index;
+  }
+  // Growth: no other writer while the flag is set, and no allocation under the spin lock.
+  array->SetIsbeingAllocated();
+  UnlockShared(ns);
+  bool grown = array->GrowKeepingOld(index) == VMStatus_OK;
+  if (grown) array->GetArray()->Set(index, object);
+  // The flag is cleared even when the host refuses the lock: waiters must not wait for
+  // good. Nothing else writes the array while the flag is set.
+  bool locked = VMUtils::P_SpinLock(ns->GetSpinLock(), kLockTag) != 0;
+  array->ClearIsbeingAllocated();
+  if (locked) UnlockShared(ns);
+  NotifyGrowthDone(env, ns);
+  return grown ? index : 0;
+}
+
+/* ---- making handles ---- */
+
+jobject VMJniHandle::NewLocal(JNIEnv* env, VMObject* object) {
+  if (object == NULL || env == NULL || env->thread == NULL) return NULL;
+  VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
+  uint32_t index = locals != NULL ? locals->Append(object) : 0;
+  if (index == 0) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+  return (jobject)(uintptr_t)index;
+}
+
+jobject VMJniHandle::NewGlobal(JNIEnv* env, VMObject* object) {
+  if (object == NULL || env == NULL) return NULL;
+  VMNameSpace* ns = NameSpaceOf(env);
+  VM* vm = MachineOf(env);
+  uint32_t index = 0;
+  uint32_t tag = 0;
+  if (object->GetIsNameSpaceData()) {
+    index = ns != NULL ? AddShared(env, ns->GetJNIHandleArray(), object, false) : 0;
+    tag = NameSpaceGlobalTag;
+  } else {
+    index = vm != NULL ? AddShared(env, vm->GetJNIHandleArray(), object, false) : 0;
+    tag = MachineGlobalTag;
+  }
+  if (index == 0 || index > IndexMask) {
+    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+    return NULL;
+  }
+  return (jobject)(uintptr_t)(index | tag);
+}
+
+jobject VMJniHandle::NewFieldID(JNIEnv* env, VMObject* member) {
+  if (member == NULL || env == NULL) return NULL;
+  VMNameSpace* ns = NameSpaceOf(env);
+  uint32_t index = ns != NULL ? AddShared(env, ns->GetJNIFieldIDArray(), member, true) : 0;
+  if (index == 0 || index > IndexMask) {
+    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+    return NULL;
+  }
+  return (jobject)(uintptr_t)(index | MemberIdTag);
+}
+
+void VMJniHandle::Delete(JNIEnv* env, jobject handle) {
+  uint32_t index = (uint32_t)(uintptr_t)handle;
+  // A member id stays for the life of its name space: the natives' cache and every
+  // other holder share one id per member.
+  if (index == 0 || env == NULL || (index & MemberIdTag) != 0) return;
+  bool shared = (index & (NameSpaceGlobalTag | MachineGlobalTag)) != 0;
+  VMObjectHandleArray* array = GetHandleArray(env, &index);
+  if (array == NULL) return;
+  if (!shared) {
+    array->Delete(index);
+    return;
+  }
+  VMNameSpace* ns = NameSpaceOf(env);
+  if (!LockShared(env, ns, array, NULL, true)) return;
+  array->Delete(index);
+  UnlockShared(ns);
+}
+
+/* ---- fill levels ---- */
+
+bool VMJniHandle::GetHighWaterMarks(JNIEnv* env, jint* marks) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VM* vm = MachineOf(env);
+  if (marks == NULL || ns == NULL || vm == NULL || env->thread == NULL) return false;
+  VMObjectHandleArray* nsGlobals = ns->GetJNIHandleArray();
+  VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
+  if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
+  marks[0] = (jint)nsGlobals->GetCount();
+  marks[1] = (jint)vmGlobals->GetCount();
+  UnlockShared(ns);
+  marks[2] = (jint)env->thread->GetJNIHandleArray()->GetCount();
+  return true;
+}
+
+static uint32_t Mark(jint mark) { return mark < 1 ? 1u : (uint32_t)mark; }
+
+bool VMJniHandle::DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VM* vm = MachineOf(env);
+  if (marks == NULL || ns == NULL || vm == NULL || env->thread == NULL) return false;
+  if (kind == 0) {
+    env->thread->GetJNIHandleArray()->Clear(Mark(marks[2]));
+  } else if (kind == 1) {
+    VMObjectHandleArray* nsGlobals = ns->GetJNIHandleArray();
+    VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
+    if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
+    vmGlobals->Clear(Mark(marks[1]));
+    nsGlobals->Clear(Mark(marks[0]));
+    UnlockShared(ns);
+  }
+  return true;
+}
+
+/* ---- the env functions ---- */
+
+/* A failed New*Ref leaves no exception of its own behind, and never takes away one that
+   was pending before the call. */
+static jobject NewRef(JNIEnv* env, jobject ref, bool global) {
+  VMObject* object = VMJniHandle::UnHandle(env, ref);
+  if (object == NULL || env->thread == NULL) return NULL;
+  VMJavaLangThrowable* pending = env->thread->GetException();
+  jobject made = global ? VMJniHandle::NewGlobal(env, object) : VMJniHandle::NewLocal(env, object);
+  if (made == NULL) env->thread->SetException(pending);
+  return made;
+}
+
+namespace VMJniEnv {
+
+jobject NewGlobalRef(JNIEnv* env, jobject ref) { return NewRef(env, ref, true); }
+
+jobject NewLocalRef(JNIEnv* env, jobject ref) { return NewRef(env, ref, false); }
+
+void DeleteGlobalRef(JNIEnv* env, jobject ref) { VMJniHandle::Delete(env, ref); }
+
+void DeleteLocalRef(JNIEnv* env, jobject ref) { VMJniHandle::Delete(env, ref); }
+
+jboolean IsSameObject(JNIEnv* env, jobject ref1, jobject ref2) {
+  return VMJniHandle::UnHandle(env, ref1) == VMJniHandle::UnHandle(env, ref2) ? 1 : 0;
+}
+
+jint EnsureLocalCapacity(JNIEnv*, jint) { return 0; }
+
+}  // namespace VMJniEnv
+
+namespace JNIEnvExtension {
+
+jint GetHighWaterMarks(JNIEnv* env, jint* marks) { return VMJniHandle::GetHighWaterMarks(env, marks) ? 0 : -1; }
+
+jint DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
+  return VMJniHandle::DeleteRefs(env, marks, kind) ? 0 : -1;
+}
+
+}  // namespace JNIEnvExtension

@@ -1,0 +1,539 @@
+/* The invocation interface: creating a machine with its first attached thread, attaching
+   and detaching further host threads, listing the machines, and taking a machine down
+   (destroying it, or abandoning it to the host), with its destroy callbacks.
+
+   Locks: the global mutex guards the list of created machines (cell 0) and is held
+   through the making of a machine up to its listing; the name space's spin lock guards
+   the name space's machine count (inside VM::CreateInstance, Destroy and Uncount). The
+   global mutex is never taken under the spin lock, and no lock is held while a machine
+   waits (300 ms polls). */
+#include <string.h>
+
+#include "vm.h"
+#include "vmclass.h"
+#include "vmframe.h"
+#include "vmhandlearray.h"
+#include "vmjavalangthrowable.h"
+#include "vmjni.h"
+#include "vmjni_functions.h"
+#include "vmnamespace.h"
+#include "vmseams.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+static JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
+
+static bool CellsExist() { return Host() != NULL && Host()->GetGlobalCell(0) != NULL; }
+
+/* Under the global mutex. */
+static bool IsListed(JavaVM* record) {
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next)
+    if (r == record) return true;
+  return false;
+}
+
+/* What the host knows of the calling thread: its current env, and so its machine. A
+   failed attach puts this back instead of leaving the thread bound to nothing. */
+static void RestoreHostBinding(JNIEnv* saved) {
+  JNIHostFunctions* host = Host();
+  host->AttachThreadEnv(saved != NULL ? saved->javaVM : NULL, saved);
+  host->SetCurrentEnv(saved);
+}
+
+/* ---- envs and attachment ---- */
+
+JNIEnv* VMJniCreateEnv(JavaVM* javaVM) {
+  JNIEnv* env = (JNIEnv*)Host()->HeapAlloc(NULL, sizeof(JNIEnv), jallocFailFast);
+  if (env == NULL) return NULL;
+  memset(env, 0, sizeof(JNIEnv));
+  env->functions = &VMJniEnvFunctionTable;
+  env->javaVM = javaVM;
+  return env;
+}
+
+int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env) {
+  JNIHostFunctions* host = Host();
+  JNIEnv* saved = host->GetCurrentEnv();
+  host->AttachThreadEnv(javaVM, env);
+  host->SetCurrentEnv(env);
+  VM* vm = javaVM->vm;
+  VMThread* thread = vm != NULL ? vm->AttachThread(env) : NULL;
+  if (thread == NULL) {
+    RestoreHostBinding(saved);
+    return -1;
+  }
+  env->thread = thread;
+  if (VMDebugger* agent = vm->GetDebugger()) seam::DebuggerRequestThreadAttach(agent, thread);
+  return 0;
+}
+
+int VMJniCreateJavaLangThread(JavaVM* javaVM, JNIEnv* env) {
+  VM* vm = javaVM != NULL ? javaVM->vm : NULL;
+  VMNameSpace* ns = javaVM != NULL ? javaVM->nameSpace : NULL;
+  if (vm == NULL || ns == NULL) return -1;
+  if (ns->GetForCompiler() || !vm->GetEnableThreads()) return 0;
+  return vm->CreateJavaLangThread(env) ? 0 : -1;
+}
+
+int VMJniDetachEnv(JavaVM* javaVM) {
+  JNIHostFunctions* host = Host();
+  VM* vm = javaVM != NULL ? javaVM->vm : NULL;
+  if (vm == NULL) return 0;
+  // Locals are dead once the env goes; the thread's record outlives it and would keep
+  // their objects. Emptied before the detach: afterwards the exit-time pass of another
+  // thread may drop the record.
+  JNIEnv* current = host->GetCurrentEnv();
+  if (current != NULL && current->javaVM == javaVM && current->thread != NULL)
+    current->thread->GetJNIHandleArray()->Clear(1);
+  JNIEnv* env = vm->DetachThread();
+  if (env != NULL) {
+    env->thread = NULL;
+    if (host->GetCurrentEnv() == env) host->SetCurrentEnv(NULL);
+    host->HeapFree(NULL, env);
+  }
+  return 0;
+}
+
+void VMJniClearHostEnv() { Host()->AttachThreadEnv(NULL, NULL); }
+
+/* Attaches the calling thread with a new env; then what the variant adds. Every failure
+   leaves the thread as it found it. */
+enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
+
+static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangThread* object) {
+  if (javaVM == NULL || javaVM->vm == NULL || envOut == NULL) return -1;
+  JNIHostFunctions* host = Host();
+  JNIEnv* saved = host->GetCurrentEnv();
+  JNIEnv* env = VMJniCreateEnv(javaVM);
+  if (env == NULL) return -1;
+  if (VMJniAttachEnv(javaVM, env) != 0) {
+    host->HeapFree(NULL, env);
+    return -1;
+  }
+  if (kind == AttachWithObject) {
+    env->thread->SetJavaLangThreadAndName(object);
+  } else if (kind == AttachMakingObject && VMJniCreateJavaLangThread(javaVM, env) != 0) {
+    VMJniDetachEnv(javaVM);
+    RestoreHostBinding(saved);
+    return -1;
+  }
+  *envOut = env;
+  return 0;
+}
+
+int VMJniAttachCurrentThreadNoObject(JavaVM* javaVM, JNIEnv** envOut, void*) {
+  return Attach(javaVM, envOut, AttachNoObject, NULL);
+}
+
+int VMJniAttachCurrentThreadWithObject(JavaVM* javaVM, JNIEnv** envOut, VMJavaLangThread* thread) {
+  return Attach(javaVM, envOut, AttachWithObject, thread);
+}
+
+VMDebugger* VMJniWaitForDebugger(JavaVM* javaVM) {
+  JNIHostFunctions* host = Host();
+  VM* vm = javaVM->vm;
+  for (;;) {
+    // Released (the debug-wait byte cleared) or no machine: no debugger.
+    if ((javaVM->debugWait & 0xFF) == 0) return NULL;
+    VMDebugger* agent = vm->GetDebugger();
+    if (agent != NULL) {
+      if (seam::DebuggerIsConnected(agent)) return agent;
+      // An agent that goes before it connected must not leave creation waiting on it:
+      // the loop starts over with whatever agent comes next.
+    }
+    host->Sleep(300);
+  }
+}
+
+namespace VMJniInvoke {
+
+jint AttachCurrentThread(JavaVM* vm, JNIEnv** envOut, void*) {
+  return Attach(vm, envOut, AttachMakingObject, NULL);
+}
+
+jint DetachCurrentThread(JavaVM* vm) {
+  JNIHostFunctions* host = Host();
+  JNIEnv* env = host->GetCurrentEnv();
+  // Returning into Java or native frames of a freed env would use freed memory.
+  if (env != NULL && env->javaVM == vm && env->thread != NULL) {
+    VMFrame* frame = env->thread->GetFrame();
+    if (frame != NULL && !frame->GetIsFirstFrame()) return -1;
+  }
+  VMJniDetachEnv(vm);
+  // A binding to another machine's env stays.
+  if (host->GetCurrentEnv() == NULL) VMJniClearHostEnv();
+  return 0;
+}
+
+jint GetEnv(JavaVM*, void** envOut, jint) {
+  JNIEnv* env = Host() != NULL ? Host()->GetCurrentEnv() : NULL;
+  if (envOut != NULL) *envOut = env;
+  return env != NULL ? 0 : -2;
+}
+
+}  // namespace VMJniInvoke
+
+/* ---- creation ---- */
+
+JNIEXPORT void HOSTCALL JNI_GetDefaultJavaVMInitArgs(JNICreateArgs* args) {
+  if (args == NULL) return;
+  memset(args, 0, sizeof *args);
+  args->stackSize = 1024;
+  args->name = "";
+  args->unused20 = 0x7FFFFFFF;
+  args->runVerifier = 1;
+  args->enableThreads = 1;
+  args->jdkVersion = 1;
+}
+
+/* What a creation has made so far, for its own teardown. */
+struct Creation {
+  JavaVM* record = NULL;
+  JNIEnv* env = NULL;
+  VMNameSpace* ownNameSpace = NULL;
+  bool attached = false;
+  bool listed = false;
+  JNIEnv* savedEnv = NULL;
+};
+
+static void FreeRecord(JavaVM* record) {
+  JNIHostFunctions* host = Host();
+  if (record->name != NULL) host->HeapFree(NULL, record->name);
+  host->HeapFree(NULL, record);
+}
+
+/* Takes back a failed creation: never waits for attached threads the way DestroyJavaVM
+   does (a failed attach leaves none, and an unlisted machine was never seen), and
+   releases a record only it made. Called with the global mutex held exactly when the
+   record is not listed. */
+static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
+  JavaVM* record = c.record;
+  if (record != NULL) {
+    VM* vm = record->vm;
+    if (c.attached) {
+      VMJniDetachEnv(record);
+    } else if (c.env != NULL) {
+      Host()->HeapFree(NULL, c.env);
+    }
+    if (c.listed) {
+      VMJniUnlinkJavaVM(record);
+      // Listed, it could be found: threads that attached meanwhile are stopped first.
+      if (vm != NULL && vm->GetThreadsAttached() > 0) vm->StopAllOtherThreads();
+    }
+    if (vm != NULL) {
+      if (vm->Destroy() == 0) record->nameSpace->Destroy();
+    } else if (c.ownNameSpace != NULL) {
+      c.ownNameSpace->Destroy();
+    }
+    if (c.listed) VMJniRunDestroyCallbacks(record);
+    FreeRecord(record);
+  }
+  RestoreHostBinding(c.savedEnv);
+  if (!c.listed) VMUtils::UnlockGlobalMutex();
+  VMUtils::Fini();
+  *vmOut = NULL;
+  *envOut = NULL;
+  return -1;
+}
+
+JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICreateArgs* args) {
+  if (vmOut == NULL || envOut == NULL) return -1;
+  *vmOut = NULL;
+  *envOut = NULL;
+  if (args == NULL || args->host == NULL || args->name == NULL) return -1;
+  VMUtils::Init(args->host);
+  JNIHostFunctions* host = Host();
+  if (host == NULL) return -1;
+  Creation c;
+  c.savedEnv = host->GetCurrentEnv();
+  VMUtils::LockGlobalMutex();
+  // The process state may have been released between Init and here; the lock makes it
+  // again, and without it nothing can be listed.
+  if (!CellsExist()) {
+    VMUtils::UnlockGlobalMutex();
+    return -1;
+  }
+
+  JavaVM* record = (JavaVM*)host->HeapAlloc(NULL, sizeof(JavaVM), jallocFailFast);
+  if (record == NULL) return CreationFailed(c, vmOut, envOut);
+  memset(record, 0, sizeof *record);
+  c.record = record;
+  record->functions = &VMJniInvokeFunctionTable;
+  uint32_t nameLength = (uint32_t)strlen(args->name);
+  record->name = (char*)host->HeapAlloc(NULL, nameLength + 1, jallocFailFast);
+  if (record->name == NULL) return CreationFailed(c, vmOut, envOut);
+  memcpy(record->name, args->name, nameLength + 1);
+
+  c.env = VMJniCreateEnv(record);
+  if (c.env == NULL) return CreationFailed(c, vmOut, envOut);
+
+  JavaVM* share = args->shareNameSpaceOf;
+  if (share != NULL) {
+    // Only a listed machine that is not being destroyed lends its name space: the count
+    // it gets below then keeps the name space alive.
+    if (!IsListed(share) || share->terminating != 0 || share->nameSpace == NULL)
+      return CreationFailed(c, vmOut, envOut);
+    record->nameSpace = share->nameSpace;
+  } else {
+    VMNameSpace* ns = VMNameSpace::CreateInstance();
+    if (ns == NULL) return CreationFailed(c, vmOut, envOut);
+    c.ownNameSpace = ns;
+    if (args->runVerifier) ns->SetRunVerifier();
+    if (args->forCompiler) ns->SetForCompiler();
+    ns->SetLibraryVersion(args->jdkVersion);
+    record->nameSpace = ns;
+  }
+  VMNameSpace* ns = record->nameSpace;
+
+  VM* vm = VM::CreateInstance(args->stackSize, record);
+  if (vm == NULL) return CreationFailed(c, vmOut, envOut);
+  record->vm = vm;
+  JNIEnv* env = c.env;
+  const bool waitForDebugger = args->waitForDebugger != 0;
+  if (waitForDebugger) {
+    record->debugWait = 1;
+    record->debuggerConnected = 1;
+  }
+  if (VMJniAttachEnv(record, env) != 0) return CreationFailed(c, vmOut, envOut);
+  c.attached = true;
+  record->next = VMUtils::GetVMList();
+  VMUtils::SetVMList(record);
+  c.listed = true;
+  VMUtils::UnlockGlobalMutex();
+
+  env->debug = 0;
+  VMDebugger* agent = waitForDebugger ? VMJniWaitForDebugger(record) : NULL;
+  if (ns->GetLibraryVersion() >= 2 && args->enableThreads) vm->SetEnableThreads();
+  if (!ns->Initialize(env)) return CreationFailed(c, vmOut, envOut);
+  // A name space that serves a compiler runs no Java code, and initialising the error's
+  // class could: its machines go without the pre-made error.
+  if (!ns->GetForCompiler()) {
+    VMJavaLangThrowable* oom = VMJavaLangOutOfMemoryError::CreateInstance(env);
+    if (oom == NULL) return CreationFailed(c, vmOut, envOut);
+    vm->SetOutOfMemoryError(oom);
+  }
+  if (ns->GetLibraryVersion() < 2) {
+    if (args->enableThreads) vm->SetEnableThreads();
+    if (VMJniCreateJavaLangThread(record, env) != 0) return CreationFailed(c, vmOut, envOut);
+  }
+  if (agent != NULL) {
+    env->debug = 1;
+    env->thread->SetDebuggerAttachRequested();
+    record->debugWait = 0;
+  }
+  vm->SetInitialized();
+  *vmOut = record;
+  *envOut = env;
+  return 0;
+}
+
+/* ---- listing ---- */
+
+JNIEXPORT jint HOSTCALL JNI_GetCreatedJavaVMsNoMutex(JavaVM** buffer, jsize bufferLength, jsize* total) {
+  if (!CellsExist()) {
+    if (total != NULL) *total = 0;
+    return 0;
+  }
+  uint32_t room = buffer != NULL ? (uint32_t)bufferLength : 0;
+  uint32_t count = 0;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next, count++)
+    if (count < room) buffer[count] = r;
+  if (total != NULL) *total = (jsize)count;
+  return 0;
+}
+
+JNIEXPORT jint HOSTCALL JNI_GetCreatedJavaVMs(JavaVM** buffer, jsize bufferLength, jsize* total) {
+  // Before the first machine and after the last there is no list, and taking the mutex
+  // would make one.
+  if (!CellsExist()) {
+    if (total != NULL) *total = 0;
+    return 0;
+  }
+  VMUtils::GlobalMutexGuard guard;
+  return JNI_GetCreatedJavaVMsNoMutex(buffer, bufferLength, total);
+}
+
+/* ---- destruction ---- */
+
+int VMJniUnlinkJavaVM(JavaVM* javaVM) {
+  if (javaVM == NULL || !CellsExist()) return -1;
+  VMUtils::GlobalMutexGuard guard;
+  JavaVM* previous = NULL;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; previous = r, r = r->next) {
+    if (r != javaVM) continue;
+    if (previous == NULL)
+      VMUtils::SetVMList(r->next);
+    else
+      previous->next = r->next;
+    r->next = NULL;
+    return 0;
+  }
+  return -1;
+}
+
+/* The attached threads other than the caller that keep the machine from ending: those
+   without a daemon Thread object. Read one record at a time under the spin lock that
+   guards the array's growth; the daemon test runs outside it. */
+static uint32_t OtherNonDaemonThreads(VM* vm) {
+  VMNameSpace* ns = vm->GetNameSpace();
+  void* me = Host()->CurrentThreadId();
+  uint32_t count = 0;
+  for (uint32_t i = 1;; i++) {
+    VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyJavaVM");
+    VMThreadHandleArray* threads = vm->GetThreads();
+    bool more = threads != NULL && i < threads->GetCount();
+    VMThread* thread = more ? threads->Get(i) : NULL;
+    bool candidate = thread != NULL && thread->GetEnv() != NULL && thread->GetId() != me;
+    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyJavaVM");
+    if (!more) return count;
+    // Records are dropped only by the exit-time pass, which runs on this thread.
+    if (candidate && !thread->GetIsDaemon()) count++;
+  }
+}
+
+namespace VMJniInvoke {
+
+jint DestroyJavaVM(JavaVM* record) {
+  if (record == NULL || !CellsExist()) return -1;
+  JNIHostFunctions* host = Host();
+  {
+    // One destroyer per machine, and only of a listed one: the mark also keeps a shared
+    // name space from being lent out now, and the debugger from picking the machine.
+    VMUtils::GlobalMutexGuard guard;
+    if (!IsListed(record) || record->terminating != 0) return -1;
+    record->terminating = 1;
+  }
+  while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) host->Sleep(300);
+  VM* vm = record->vm;
+  VMNameSpace* ns = record->nameSpace;
+  if (VMDebugger* agent = vm->GetDebugger()) {
+    seam::DebuggerNotifyVMTerminating(agent);
+    while (vm->GetDebugger() == agent && seam::DebuggerIsConnected(agent)) host->Sleep(300);
+  }
+  // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
+  // any program. A caller that is not attached waits for the others all the same.
+  while (OtherNonDaemonThreads(vm) != 0) host->Sleep(300);
+  JNIEnv* current = host->GetCurrentEnv();
+  bool callerAttached = current != NULL && current->javaVM == record;
+  if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads();
+  vm->RunFinalizers();
+  VMJniDetachEnv(record);
+  jint result = VMJniUnlinkJavaVM(record);
+  if (result == 0) {
+    if (vm->Destroy() == 0) ns->Destroy();
+    if (record->name != NULL) host->HeapFree(NULL, record->name);
+    record->name = NULL;
+    VMJniRunDestroyCallbacks(record);
+    host->HeapFree(NULL, record);
+    VMUtils::Fini();
+  }
+  if (host->GetCurrentEnv() == NULL) VMJniClearHostEnv();
+  return result;
+}
+
+jint AbandonJavaVM(JavaVM* record) {
+  if (record == NULL || record->vm == NULL || !CellsExist()) return -1;
+  JNIHostFunctions* host = Host();
+  VMNameSpace* ns = record->nameSpace;
+  void* me = host->CurrentThreadId();
+  // A class this thread is initialising would never finish for the other machines of
+  // the name space.
+  for (uint32_t i = 1;; i++) {
+    VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - AbandonJavaVM");
+    VMClassHandleArray* classes = ns->GetClasses();
+    bool more = classes != NULL && i < classes->GetCount();
+    VMClass* cls = more ? classes->Get(i) : NULL;
+    bool mine = cls != NULL && cls->GetIsLoadable() && (void*)((VMLoadableClass*)cls)->GetThreadDoingInit() == me;
+    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - AbandonJavaVM");
+    if (mine) return -1;
+    if (!more) break;
+  }
+  {
+    VMUtils::GlobalMutexGuard guard;
+    if (!IsListed(record) || record->terminating != 0) return -1;
+    VMJniUnlinkJavaVM(record);
+  }
+  // The count is the name space's, changed only under its spin lock; the machine is
+  // left to the host, so its own Destroy will never lower it.
+  if (record->vm->Uncount() == 0) ns->Destroy();
+  VMUtils::Fini();
+  return 0;
+}
+
+jint StopOtherThreads(JavaVM* record) {
+  if (record != NULL && record->vm != NULL) record->vm->StopAllOtherThreads();
+  return 0;
+}
+
+jint AddDestroyCallback(JavaVM* vm, JNIDestroyCallback callback, void* context) {
+  return VMJniAddKeyValue(vm, callback, context);
+}
+
+jint RemoveDestroyCallback(JavaVM* vm, JNIDestroyCallback callback, void* context) {
+  return VMJniRemoveKeyValue(vm, callback, context);
+}
+
+}  // namespace VMJniInvoke
+
+/* ---- destroy callbacks ---- */
+
+static VMJniKeyValueNode** CallbackHead(JavaVM* javaVM) {
+  return reinterpret_cast<VMJniKeyValueNode**>(&javaVM->destroyCallbacks);
+}
+
+/* The list is guarded by the monitor of the record's own machine (re-entrant: the zip
+   pool adds its entry while it holds that monitor). */
+int VMJniAddKeyValue(JavaVM* javaVM, VMJniDestroyKey key, void* value) {
+  if (javaVM == NULL || javaVM->vm == NULL || key == NULL || value == NULL) return -1;
+  VM* vm = javaVM->vm;
+  if (vm->MonitorEnter(javaVM->nameSpace) != VMStatus_OK) return -1;
+  int result = 0;
+  VMJniKeyValueNode** link = CallbackHead(javaVM);
+  for (; *link != NULL; link = &(*link)->next) {
+    if ((*link)->key == key && (*link)->value == value) result = -1;
+  }
+  if (result == 0) {
+    VMJniKeyValueNode* node =
+        (VMJniKeyValueNode*)Host()->HeapAlloc(NULL, sizeof(VMJniKeyValueNode), jallocFailFast);
+    if (node == NULL) {
+      result = -1;
+    } else {
+      node->next = NULL;
+      node->key = key;
+      node->value = value;
+      *link = node;
+    }
+  }
+  vm->MonitorExit(javaVM->nameSpace);
+  return result;
+}
+
+int VMJniRemoveKeyValue(JavaVM* javaVM, VMJniDestroyKey key, void* value) {
+  if (javaVM == NULL || javaVM->vm == NULL || key == NULL || value == NULL) return -1;
+  VM* vm = javaVM->vm;
+  if (vm->MonitorEnter(javaVM->nameSpace) != VMStatus_OK) return -1;
+  VMJniKeyValueNode* found = NULL;
+  for (VMJniKeyValueNode** link = CallbackHead(javaVM); *link != NULL; link = &(*link)->next) {
+    if ((*link)->key == key && (*link)->value == value) {
+      found = *link;
+      *link = found->next;
+      break;
+    }
+  }
+  vm->MonitorExit(javaVM->nameSpace);
+  if (found == NULL) return -1;
+  Host()->HeapFree(NULL, found);
+  return 0;
+}
+
+void VMJniRunDestroyCallbacks(JavaVM* javaVM) {
+  if (javaVM == NULL) return;
+  VMJniKeyValueNode* node = *CallbackHead(javaVM);
+  *CallbackHead(javaVM) = NULL;
+  for (VMJniKeyValueNode* n = node; n != NULL; n = n->next) n->key(n->value);
+  while (node != NULL) {
+    VMJniKeyValueNode* next = node->next;
+    Host()->HeapFree(NULL, node);
+    node = next;
+  }
+}

@@ -1,0 +1,3 @@
+public class Enumerated {
+    public static int value;
+}

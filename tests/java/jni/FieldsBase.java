@@ -1,0 +1,3 @@
+public interface FieldsBase {
+    int INHERITED = 5;
+}

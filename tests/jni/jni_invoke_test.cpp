@@ -1,0 +1,669 @@
+/* Machines through the exported entries: creation and its start-up, sharing a name space,
+   listing, attaching and detaching, destruction and abandonment, destroy callbacks, and
+   creation with an allocation refused at each of its steps. */
+#include "jni_support.h"
+
+#include <string.h>
+
+#include "vmclass.h"
+#include "vmclassloader.h"
+#include "vmjavalangthrowable.h"
+#include "vmliteral.h"
+
+namespace jni_test {
+namespace {
+
+class InvokeTest : public JniTest {};
+
+
+TEST_F(InvokeTest, DefaultArgumentsAndTheirNullRecord) {
+  JNICreateArgs args;
+  memset(&args, 0x5A, sizeof args);
+  JNI_GetDefaultJavaVMInitArgs(&args);
+  EXPECT_EQ(nullptr, args.host);
+  EXPECT_EQ(1024u, args.stackSize);
+  EXPECT_STREQ("", args.name);
+  EXPECT_EQ(nullptr, args.shareNameSpaceOf);
+  EXPECT_EQ(0x7FFFFFFF, args.unused20);
+  EXPECT_EQ(0, args.waitForDebugger);
+  EXPECT_EQ(1, args.runVerifier);
+  EXPECT_EQ(0, args.forCompiler);
+  EXPECT_EQ(1, args.enableThreads);
+  EXPECT_EQ(1, args.jdkVersion);
+  JNI_GetDefaultJavaVMInitArgs(nullptr);  // ignored
+  EXPECT_EQ(0x01A53DE5, JNI_SetHostFunctions(host));
+  EXPECT_EQ(0, JNI_SetJitFunctions(nullptr));
+}
+
+TEST_F(InvokeTest, CreationStartsTheClassLibrary) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  EXPECT_EQ(vm, env->javaVM);
+  EXPECT_EQ(&VMJniEnvFunctionTable, env->functions);
+  EXPECT_EQ(&VMJniInvokeFunctionTable, vm->functions);
+  EXPECT_STREQ("test machine", vm->name);
+  EXPECT_EQ(vm, refhost::AttachedVM());
+  EXPECT_EQ(env, refhost::AttachedEnv());
+  VMNameSpace* ns = vm->nameSpace;
+  EXPECT_TRUE(ns->GetIsInitialized());
+  EXPECT_TRUE(vm->vm->GetInitialized());
+  EXPECT_NE(nullptr, vm->vm->GetOutOfMemoryError());
+  EXPECT_NE(nullptr, env->thread->GetJavaLangThread());
+  VMClassList* list = ns->GetClassList();
+  VMClass* classClass = (VMClass*)list->GetClassClass();
+  for (uint32_t w = VMClassList::VMvoidClassWord; w <= VMClassList::VMdoubleClassWord; w++)
+    EXPECT_EQ(classClass, ((VMObject*)list->GetReference(w))->GetClass()) << "primitive " << w;
+  EXPECT_EQ(VMLiteral::CreateInstance(ns, "()V", 0xFFFFFFFFu), ns->GetLiterals()->GetSigNull());
+  EXPECT_EQ(VMLiteral::CreateInstance(ns, "", 0xFFFFFFFFu), ns->GetLiterals()->GetNull());
+  EXPECT_EQ(ns->GetSystemClassLoader(), ns->FindLoader(nullptr));
+  // The first library: no reference classes, no index words.
+  EXPECT_EQ(nullptr, list->GetReferenceClass());
+  EXPECT_EQ(0u, list->GetReferenceReferentIndex());
+  EXPECT_TRUE(list->GetObjectClass()->GetIsInitialized(env));
+  EXPECT_TRUE(list->GetStringClass()->GetIsInitialized(env));
+  EXPECT_NE(nullptr, ns->GetExceptionClasses()->Get(VMStatus_OutOfMemoryError));
+  EXPECT_NE(nullptr, ns->GetExceptionClasses()->Get(VMStatus_NoClassDefFoundError));
+  Destroy(vm);
+  EXPECT_EQ(nullptr, refhost::AttachedVM());
+}
+
+TEST_F(InvokeTest, TheFirstLibraryWithoutThreadsLoadsNoThreadClass) {
+  JNICreateArgs args = Args(1);
+  args.enableThreads = 0;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env, args);
+  ASSERT_NE(nullptr, vm);
+  EXPECT_EQ(nullptr, env->thread->GetJavaLangThread());
+  VMClassList* list = vm->nameSpace->GetClassList();
+  EXPECT_EQ(nullptr, list->GetOnDemandThreadClass());
+  EXPECT_EQ(nullptr, list->GetOnDemandThreadGroupClass());
+  Destroy(vm);
+}
+
+TEST_F(InvokeTest, TheSecondLibraryFindsTheReferenceFields) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env, nullptr, 2);
+  ASSERT_NE(nullptr, vm);
+  VMNameSpace* ns = vm->nameSpace;
+  VMClassList* list = ns->GetClassList();
+  ASSERT_NE(nullptr, list->GetReferenceClass());
+  auto index = [&](VMLoadableClass* cls, const char* name, const char* sig) {
+    VMDataMember* f = cls->FindField(VMLiteral::CreateInstance(ns, name, 0xFFFFFFFFu),
+                                     VMLiteral::CreateInstance(ns, sig, 0xFFFFFFFFu), true, env);
+    return f != nullptr ? (uint32_t)((VMMember*)f)->GetIndex() : 0xFFFFFFFFu;
+  };
+  VMLoadableClass* ref = list->GetReferenceClass();
+  EXPECT_EQ(index(ref, "referent", "Ljava/lang/Object;"), list->GetReferenceReferentIndex());
+  EXPECT_EQ(index(ref, "queue", "Ljava/lang/ref/ReferenceQueue;"), list->GetReferenceQueueIndex());
+  EXPECT_EQ(index(ref, "next", "Ljava/lang/ref/Reference;"), list->GetReferenceNextIndex());
+  EXPECT_EQ(index(ref, "pending", "Ljava/lang/ref/Reference;"), list->GetReferencePendingIndex());
+  EXPECT_EQ(index(list->GetReferenceQueueClass(), "NULL", "Ljava/lang/ref/ReferenceQueue;"),
+            list->GetReferenceQueueNULLIndex());
+  EXPECT_NE(index(ref, "referent", "Ljava/lang/Object;"), index(ref, "queue", "Ljava/lang/ref/ReferenceQueue;"));
+  EXPECT_TRUE(list->GetOnDemandThreadClass()->GetIsInitialized(env));
+  EXPECT_NE(nullptr, env->thread->GetJavaLangThread());
+  Destroy(vm);
+}
+
+TEST_F(InvokeTest, TheThirdLibraryIsRefusedCleanly) {
+  // It needs java/util/Collections$EmptyMap, which the library does not have.
+  JavaVM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  JNICreateArgs args = Args(3);
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&vm, &env, &args));
+  EXPECT_EQ(nullptr, vm);
+  EXPECT_EQ(nullptr, env);
+}
+
+TEST_F(InvokeTest, ALibraryWithoutOutOfMemoryErrorCannotStart) {
+  refhost::SetClassPath(nullptr, TestClasses());  // no library at all
+  JavaVM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  JNICreateArgs args = Args(1);
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&vm, &env, &args));
+  // For a compiler the library needs no exception class: the start-up still needs
+  // java/lang/Object.
+  args.forCompiler = 1;
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&vm, &env, &args));
+}
+
+TEST_F(InvokeTest, AMachineForACompilerRunsNoJava) {
+  JNICreateArgs args = Args(2);
+  args.forCompiler = 1;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env, args);
+  ASSERT_NE(nullptr, vm);
+  EXPECT_TRUE(vm->nameSpace->GetForCompiler());
+  EXPECT_EQ(nullptr, vm->vm->GetOutOfMemoryError()) << "no pre-made error: making it could run Java";
+  EXPECT_FALSE(vm->nameSpace->GetClassList()->GetObjectClass()->GetIsInitialized(env));
+  EXPECT_EQ(nullptr, env->thread->GetJavaLangThread());
+  Destroy(vm);
+}
+
+TEST_F(InvokeTest, NullArgumentsMakeNothing) {
+  JavaVM* vm = (JavaVM*)1;
+  JNIEnv* env = (JNIEnv*)1;
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&vm, &env, nullptr));
+  EXPECT_EQ(nullptr, vm);
+  EXPECT_EQ(nullptr, env);
+  JNICreateArgs args = Args();
+  args.name = nullptr;
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&vm, &env, &args));
+  args = Args();
+  args.host = nullptr;
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&vm, &env, &args));
+  args = Args();
+  EXPECT_EQ(-1, JNI_CreateJavaVM(nullptr, &env, &args));
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&vm, nullptr, &args));
+  EXPECT_FALSE(ProcessStateExists());
+}
+
+TEST_F(InvokeTest, ListingWithoutProcessState) {
+  JavaVM* buffer[2] = {(JavaVM*)1, (JavaVM*)1};
+  jsize total = -1;
+  EXPECT_EQ(0, JNI_GetCreatedJavaVMs(buffer, 2, &total));
+  EXPECT_EQ(0, total);
+  EXPECT_EQ(0, JNI_GetCreatedJavaVMsNoMutex(buffer, 2, &total));
+  EXPECT_EQ(0, JNI_GetCreatedJavaVMs(buffer, 2, nullptr));
+  EXPECT_FALSE(ProcessStateExists()) << "listing made the process state";
+}
+
+TEST_F(InvokeTest, ASecondMachineSharesTheNameSpaceAndIsListedFirst) {
+  JNIEnv* envA = nullptr;
+  JavaVM* a = Create(&envA);
+  ASSERT_NE(nullptr, a);
+  VMNameSpace* ns = a->nameSpace;
+  VMLiteralTable* literals = ns->GetLiterals();
+  VMClassLoader* system = ns->GetSystemClassLoader();
+  JNICreateArgs args = Args(2);  // a shared name space keeps its own settings
+  args.shareNameSpaceOf = a;
+  args.forCompiler = 1;
+  args.runVerifier = 0;
+  JNIEnv* envB = nullptr;
+  JavaVM* b = Create(&envB, args);
+  ASSERT_NE(nullptr, b);
+  EXPECT_EQ(ns, b->nameSpace);
+  EXPECT_EQ(2u, ns->GetVMCount());
+  EXPECT_EQ(1, ns->GetLibraryVersion());
+  EXPECT_FALSE(ns->GetForCompiler());
+  EXPECT_TRUE(ns->GetRunVerifier());
+  EXPECT_EQ(literals, ns->GetLiterals()) << "stage A ran again";
+  EXPECT_EQ(system, ns->GetSystemClassLoader());
+  // Each machine has its own static data and its own Thread object.
+  EXPECT_TRUE(ns->GetClassList()->GetObjectClass()->GetIsInitialized(envB));
+  EXPECT_NE(nullptr, envB->thread->GetJavaLangThread());
+  EXPECT_NE(envA->thread->GetJavaLangThread(), envB->thread->GetJavaLangThread());
+  // The cached exception classes are initialised in the second machine too.
+  refhost::SetCapture(true);
+  EXPECT_EQ(0, VMJniThrowInternal(envB, VMStatus_ArithmeticException, "x"));
+  VMLoadableClass* arithmetic = ns->GetExceptionClasses()->Get(VMStatus_ArithmeticException);
+  ASSERT_NE(nullptr, arithmetic);
+  EXPECT_TRUE(arithmetic->GetIsInitialized(envB));
+  envB->functions->ExceptionClear(envB);
+  EXPECT_EQ(0, VMJniThrowInternal(envA, VMStatus_ArithmeticException, "y"));
+  EXPECT_TRUE(arithmetic->GetIsInitialized(envA));
+  envA->functions->ExceptionClear(envA);
+
+  JavaVM* buffer[3] = {nullptr, nullptr, nullptr};
+  jsize total = 0;
+  EXPECT_EQ(0, JNI_GetCreatedJavaVMs(buffer, 1, &total));
+  EXPECT_EQ(2, total);
+  EXPECT_EQ(b, buffer[0]);
+  EXPECT_EQ(nullptr, buffer[1]);
+  EXPECT_EQ(0, JNI_GetCreatedJavaVMs(buffer, 3, &total));
+  EXPECT_EQ(a, buffer[1]);
+  EXPECT_EQ(0, JNI_GetCreatedJavaVMs(nullptr, 5, &total));
+  EXPECT_EQ(2, total);
+
+  // The first goes; the second goes on working on the shared name space.
+  EXPECT_EQ(0, b->functions->DetachCurrentThread(b));
+  Destroy(b);
+  EXPECT_EQ(1u, ns->GetVMCount());
+  EXPECT_TRUE(ProcessStateExists());
+  // The thread is still attached to the first machine: the host binds it back.
+  host->AttachThreadEnv(a, envA);
+  host->SetCurrentEnv(envA);
+  EXPECT_NE(nullptr, envA->functions->FindClass(envA, "java/lang/String"));
+  Destroy(a);
+  EXPECT_FALSE(ProcessStateExists());
+  // The process state is made again by the next creation, with the same table.
+  JNIEnv* env = nullptr;
+  JavaVM* c = Create(&env);
+  ASSERT_NE(nullptr, c);
+  Destroy(c);
+}
+
+TEST_F(InvokeTest, SharingADestroyedOrUnlistedMachineIsRefused) {
+  JNIEnv* env = nullptr;
+  JavaVM* a = Create(&env);
+  ASSERT_NE(nullptr, a);
+  JavaVM fake;
+  memset(&fake, 0, sizeof fake);
+  fake.nameSpace = a->nameSpace;
+  JNICreateArgs args = Args();
+  args.shareNameSpaceOf = &fake;
+  JavaVM* b = nullptr;
+  JNIEnv* envB = nullptr;
+  EXPECT_EQ(-1, JNI_CreateJavaVM(&b, &envB, &args));
+  EXPECT_EQ(1u, a->nameSpace->GetVMCount());
+  EXPECT_EQ(env, refhost::AttachedEnv()) << "a refused creation kept the thread's binding to its machine";
+  EXPECT_EQ(env, host->GetCurrentEnv());
+  Destroy(a);
+}
+
+TEST_F(InvokeTest, ThreadsAttachAndDetachRepeatedly) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; t++) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 20; round++) {
+        JNIEnv* mine = nullptr;
+        if (vm->functions->AttachCurrentThread(vm, &mine, nullptr) != 0) {
+          failures++;
+          continue;
+        }
+        void* got = nullptr;
+        if (vm->functions->GetEnv(vm, &got, 0x10002) != 0 || got != mine) failures++;
+        if (mine->thread == nullptr || mine->thread->GetJavaLangThread() == nullptr) failures++;
+        if (mine->functions->FindClass(mine, round % 2 ? "java/lang/Runnable" : "java.lang.StringBuffer") == nullptr)
+          failures++;
+        if (vm->functions->DetachCurrentThread(vm) != 0) failures++;
+        got = (void*)1;
+        if (vm->functions->GetEnv(vm, &got, 1) != -2 || got != nullptr) failures++;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(0, failures.load());
+  EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
+  Destroy(vm);
+}
+
+TEST_F(InvokeTest, AttachingTwiceGivesTwoEnvsAndTheThreadFollowsTheSecond) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  VMThread* thread = env->thread;
+  JNIEnv* second = nullptr;
+  ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &second, nullptr));
+  EXPECT_NE(env, second);
+  EXPECT_EQ(thread, second->thread);
+  EXPECT_EQ(second, thread->GetEnv());
+  EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
+  // The first env is the host's to let go of; the machine forgets it.
+  host->HeapFree(nullptr, env);
+  Destroy(vm);
+}
+
+TEST_F(InvokeTest, AFailedAttachLeavesTheThreadAsItWas) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::thread([&] {
+    // Refused at each allocation of the attach in turn: never attached, never bound.
+    for (uint32_t n = 1; n < 200; n++) {
+      uint32_t blocks = refhost::BlocksInUse(nullptr);
+      refhost::FailNthAllocation(n);
+      JNIEnv* mine = nullptr;
+      jint result = vm->functions->AttachCurrentThread(vm, &mine, nullptr);
+      refhost::FailNthAllocation(0);
+      if (result == 0) {
+        EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
+        break;
+      }
+      EXPECT_EQ(nullptr, mine);
+      EXPECT_EQ(nullptr, refhost::AttachedVM()) << n;
+      EXPECT_EQ(nullptr, host->GetCurrentEnv()) << n;
+      EXPECT_EQ(1u, vm->vm->GetThreadsAttached()) << n;
+      EXPECT_EQ(blocks, refhost::BlocksInUse(nullptr)) << n;
+    }
+  }).join();
+  Destroy(vm);
+}
+
+/* Creation with the nth allocation refused (within the scope set): -1 with nothing left
+   behind, or, where the refusal is absorbed (a registration table the process does
+   without, a collection and retry), a machine that is whole. -1 when the creation made
+   fewer than n allocations, else whether it failed. */
+int CreateRefusing(JniTest* test, JNIHostFunctions* host, uint32_t n, bool processOnly) {
+  uint32_t blocks = refhost::BlocksInUse(nullptr);
+  uint32_t leaks = refhost::LeakReportCount();
+  refhost::SetFailureScope(processOnly, nullptr, -1);
+  uint64_t refusedBefore = refhost::RefusedCount();
+  refhost::FailNthAllocation(n);
+  JavaVM* vm = (JavaVM*)1;
+  JNIEnv* env = (JNIEnv*)1;
+  JNICreateArgs args;
+  JNI_GetDefaultJavaVMInitArgs(&args);
+  args.host = host;
+  jint result = JNI_CreateJavaVM(&vm, &env, &args);
+  refhost::FailNthAllocation(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  if (result == 0) {
+    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm)) << n;
+  } else {
+    EXPECT_EQ(-1, result) << n;
+    EXPECT_EQ(nullptr, vm) << n;
+    EXPECT_EQ(nullptr, env) << n;
+    EXPECT_EQ(0u, refhost::MutexesHeldByThisThread()) << n;
+    EXPECT_EQ(nullptr, refhost::AttachedVM()) << n;
+    EXPECT_EQ(nullptr, host->GetCurrentEnv()) << n;
+  }
+  EXPECT_FALSE(refhost::Functions()->GetGlobalCell(0) != nullptr) << n;
+  EXPECT_EQ(blocks, refhost::BlocksInUse(nullptr)) << "process memory left by refusal " << n;
+  EXPECT_EQ(leaks, refhost::LeakReportCount()) << "refusal " << n << refhost::CapturedLog();
+  (void)test;
+  if (refhost::RefusedCount() == refusedBefore) return -1;
+  return result != 0 ? 1 : 0;
+}
+
+TEST_F(InvokeTest, AllocationRefusedAtEveryStepOfCreation) {
+  // Every allocation in process memory in turn: the creation's own records, the process
+  // state, the registrations.
+  uint32_t refused = 0, tried = 0;
+  for (uint32_t n = 1;; n++) {
+    int outcome = CreateRefusing(this, host, n, true);
+    if (HasFailure()) return;
+    if (outcome < 0) break;
+    refused += outcome;
+    tried++;
+  }
+  EXPECT_GT(tried, 5u);
+  EXPECT_GT(refused, 0u);
+  // On every heap: each of the first few hundred allocations (the records, the name
+  // space, the machine, the first classes), then a spread over the library's start-up.
+  JNIEnv* env = nullptr;
+  uint64_t before = refhost::AllocationCount();
+  JavaVM* vm = Create(&env);
+  uint64_t steps = refhost::AllocationCount() - before;
+  Destroy(vm);
+  ASSERT_GT(steps, 300u);
+  uint32_t stride = (uint32_t)((steps - 300) / 700) + 1;
+  refused = 0;
+  tried = 0;
+  for (uint32_t n = 1; n <= steps; n += n < 300 ? 1 : stride) {
+    int outcome = CreateRefusing(this, host, n, false);
+    if (HasFailure()) return;
+    if (outcome < 0) break;
+    refused += outcome;
+    tried++;
+  }
+  EXPECT_GT(refused, tried / 2);
+}
+
+/* A destroy callback that records its calls. */
+std::vector<std::pair<int, void*>>* gCalls;
+void HOSTCALL CallbackF(void* context) { gCalls->push_back({1, context}); }
+void HOSTCALL CallbackG(void* context) { gCalls->push_back({2, context}); }
+
+TEST_F(InvokeTest, DestroyCallbacksRunOnceInOrderOfRegistration) {
+  std::vector<std::pair<int, void*>> calls;
+  gCalls = &calls;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  int a = 0, b = 0, c = 0;
+  EXPECT_EQ(0, vm->functions->AddDestroyCallback(vm, CallbackF, &a));
+  EXPECT_EQ(0, vm->functions->AddDestroyCallback(vm, CallbackG, &b));
+  EXPECT_EQ(-1, vm->functions->AddDestroyCallback(vm, CallbackF, &a));
+  EXPECT_EQ(0, vm->functions->AddDestroyCallback(vm, CallbackF, &c));
+  EXPECT_EQ(0, vm->functions->RemoveDestroyCallback(vm, CallbackG, &b));
+  EXPECT_EQ(-1, vm->functions->RemoveDestroyCallback(vm, CallbackG, &b));
+  EXPECT_EQ(-1, vm->functions->AddDestroyCallback(vm, nullptr, &a));
+  EXPECT_EQ(-1, vm->functions->AddDestroyCallback(vm, CallbackF, nullptr));
+  EXPECT_EQ(-1, vm->functions->AddDestroyCallback(nullptr, CallbackF, &a));
+  EXPECT_TRUE(calls.empty());
+  // The list's lock is the machine's monitor, and it is re-entrant: the zip pool adds its
+  // entry while it holds that monitor.
+  ASSERT_EQ(0, vm->vm->MonitorEnter(vm->nameSpace));
+  EXPECT_EQ(0, vm->functions->AddDestroyCallback(vm, CallbackG, &c));
+  EXPECT_EQ(0, vm->vm->MonitorExit(vm->nameSpace));
+  Destroy(vm);
+  ASSERT_EQ(3u, calls.size());
+  EXPECT_EQ(std::make_pair(2, (void*)&c), calls[2]);
+  EXPECT_EQ(std::make_pair(1, (void*)&a), calls[0]);
+  EXPECT_EQ(std::make_pair(1, (void*)&c), calls[1]);
+}
+
+TEST_F(InvokeTest, DestroyingTwiceOrAnUnlistedRecordIsRefusedWithNothingDone) {
+  JNIEnv* env = nullptr;
+  JavaVM* a = Create(&env);
+  JNIEnv* envB = nullptr;
+  JavaVM* b = Create(&envB);
+  ASSERT_NE(nullptr, a);
+  ASSERT_NE(nullptr, b);
+  JavaVM fake;
+  memset(&fake, 0, sizeof fake);
+  fake.vm = a->vm;
+  fake.nameSpace = a->nameSpace;
+  EXPECT_EQ(-1, VMJniInvoke::DestroyJavaVM(&fake));
+  EXPECT_EQ(-1, VMJniInvoke::DestroyJavaVM(nullptr));
+  // Nothing of a was touched: its thread is still attached and it still runs.
+  EXPECT_EQ(envB, host->GetCurrentEnv());
+  Destroy(b);
+  EXPECT_EQ(-1, VMJniUnlinkJavaVM(b)) << "a record that is not on the list is not unlinked";
+  JNIEnv* again = nullptr;
+  ASSERT_EQ(0, a->functions->AttachCurrentThread(a, &again, nullptr));
+  EXPECT_NE(nullptr, again->functions->FindClass(again, "java/lang/Object"));
+  host->HeapFree(nullptr, env);  // the first env of this thread, replaced by the attach
+  Destroy(a);
+  EXPECT_EQ(-1, VMJniInvoke::DestroyJavaVM(a)) << "the last machine destroyed twice";
+}
+
+TEST_F(InvokeTest, AnUnattachedCallerDestroysOnceTheOthersHaveLeft) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  EXPECT_EQ(nullptr, refhost::AttachedVM());
+  std::atomic<bool> attached{false}, leave{false};
+  std::thread worker([&] {
+    JNIEnv* mine = nullptr;
+    ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
+    attached = true;
+    while (!leave.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    vm->functions->DetachCurrentThread(vm);
+  });
+  ASSERT_TRUE(WaitFor([&] { return attached.load(); }));
+  std::atomic<bool> destroyed{false};
+  std::thread destroyer([&] {
+    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+    destroyed = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_FALSE(destroyed.load()) << "destroyed under an attached thread";
+  leave = true;
+  worker.join();
+  EXPECT_TRUE(WaitFor([&] { return destroyed.load(); }, 5000));
+  destroyer.join();
+}
+
+TEST_F(InvokeTest, TwoMachinesOfOneNameSpaceDestroyedAtOnce) {
+  for (int round = 0; round < 4; round++) {
+    JNIEnv* envA = nullptr;
+    JavaVM* a = Create(&envA);
+    ASSERT_NE(nullptr, a);
+    JavaVM* b = nullptr;
+    std::thread maker([&] {
+      JNIEnv* envB = nullptr;
+      b = Create(&envB, a);
+      if (b != nullptr) b->functions->DetachCurrentThread(b);
+    });
+    maker.join();
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(0, a->functions->DetachCurrentThread(a));
+    std::thread first([&] { EXPECT_EQ(0, a->functions->DestroyJavaVM(a)); });
+    std::thread second([&] { EXPECT_EQ(0, b->functions->DestroyJavaVM(b)); });
+    first.join();
+    second.join();
+    EXPECT_FALSE(ProcessStateExists());
+  }
+}
+
+TEST_F(InvokeTest, ConcurrentCreationsShareOneStart) {
+  JNIEnv* envA = nullptr;
+  JavaVM* a = nullptr;
+  std::thread first([&] {
+    a = Create(&envA);
+    if (a != nullptr) a->functions->DetachCurrentThread(a);
+  });
+  // The second names the first as soon as it is listed, before its start-up has ended.
+  JavaVM* listed = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    jsize total = 0;
+    JNI_GetCreatedJavaVMs(&listed, 1, &total);
+    return total == 1;
+  }));
+  JNIEnv* envB = nullptr;
+  JavaVM* b = Create(&envB, listed);
+  first.join();
+  ASSERT_NE(nullptr, a);
+  ASSERT_NE(nullptr, b);
+  EXPECT_EQ(a->nameSpace, b->nameSpace);
+  EXPECT_TRUE(b->nameSpace->GetClassList()->GetStringClass()->GetIsInitialized(envB));
+  Destroy(b);
+  Destroy(a);
+}
+
+TEST_F(InvokeTest, TheLastDestroyRacesANewCreation) {
+  // The process state goes with the last machine while another creation is between
+  // setting it up and listing its record: the creation must find it again.
+  for (int round = 0; round < 12; round++) {
+    JavaVM* a = nullptr;
+    std::thread([&] {
+      JNIEnv* env = nullptr;
+      a = Create(&env);
+      if (a != nullptr) a->functions->DetachCurrentThread(a);
+    }).join();
+    ASSERT_NE(nullptr, a);
+    JavaVM* b = nullptr;
+    std::thread destroyer([&] { EXPECT_EQ(0, a->functions->DestroyJavaVM(a)); });
+    std::thread creator([&] {
+      JNIEnv* env = nullptr;
+      b = Create(&env);
+      if (b != nullptr) b->functions->DetachCurrentThread(b);
+    });
+    destroyer.join();
+    creator.join();
+    ASSERT_NE(nullptr, b);
+    jsize total = 0;
+    EXPECT_EQ(0, JNI_GetCreatedJavaVMs(nullptr, 0, &total));
+    EXPECT_EQ(1, total);
+    EXPECT_EQ(0, b->functions->DestroyJavaVM(b));
+  }
+}
+
+TEST_F(InvokeTest, AStartRefusedMidwayResumesWhereItStopped) {
+  // A name space that outlives its failed start (as a shared one does), made by hand.
+  VMUtils::Init(host);
+  VMNameSpace* ns = VMNameSpace::CreateInstance();
+  ASSERT_NE(nullptr, ns);
+  JavaVM* record = (JavaVM*)host->HeapAlloc(nullptr, sizeof(JavaVM), jallocFailFast);
+  memset(record, 0, sizeof *record);
+  record->functions = &VMJniInvokeFunctionTable;
+  record->nameSpace = ns;
+  record->vm = VM::CreateInstance(1024, record);
+  ASSERT_NE(nullptr, record->vm);
+  JNIEnv* env = VMJniCreateEnv(record);
+  ASSERT_EQ(0, VMJniAttachEnv(record, env));
+  VMLiteralTable* literals = nullptr;
+  int attempts = 0;
+  for (uint32_t n = 1; n < 600; n++, attempts++) {
+    refhost::SetFailureScope(true, ns->GetHeap(), -1);
+    refhost::FailNthAllocation(n);
+    bool started = ns->Initialize(env);
+    refhost::FailNthAllocation(0);
+    refhost::SetFailureScope(false, nullptr, -1);
+    env->thread->SetException(nullptr);
+    // Once made, the tables stay: a retry never replaces what descriptors point to.
+    if (literals == nullptr) literals = ns->GetLiterals();
+    if (literals != nullptr) {
+      ASSERT_EQ(literals, ns->GetLiterals()) << n;
+    }
+    if (started) break;
+  }
+  EXPECT_GT(attempts, 3);
+  ASSERT_TRUE(ns->Initialize(env));
+  EXPECT_TRUE(ns->GetIsInitialized());
+  EXPECT_EQ(ns->GetSystemClassLoader(), ns->FindLoader(nullptr));
+  EXPECT_EQ(1u, ns->GetClassLoaders()->GetFilled()) << "a retry made a second system loader";
+  EXPECT_EQ(VMLiteral::CreateInstance(ns, "()V", 0xFFFFFFFFu), ns->GetLiterals()->GetSigNull());
+  VMJniDetachEnv(record);
+  VMJniClearHostEnv();
+  if (record->vm->Destroy() == 0) ns->Destroy();
+  host->HeapFree(nullptr, record);
+  VMUtils::Fini();
+}
+
+TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessStateWithoutCallbacks) {
+  std::vector<std::pair<int, void*>> calls;
+  gCalls = &calls;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  int a = 0;
+  EXPECT_EQ(0, vm->functions->AddDestroyCallback(vm, CallbackF, &a));
+  HHeap* heap = vm->heap;
+  EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
+  EXPECT_TRUE(calls.empty());
+  EXPECT_FALSE(ProcessStateExists());
+  EXPECT_EQ(-1, vm->functions->AbandonJavaVM(vm));
+  // What the host does with an abandoned machine is its own affair: here it frees it.
+  host->AttachThreadEnv(nullptr, nullptr);
+  host->SetCurrentEnv(nullptr);
+  host->HeapDestroy(heap);
+  VMJniKeyValueNode* node = (VMJniKeyValueNode*)vm->destroyCallbacks;
+  host->HeapFree(nullptr, node);
+  host->HeapFree(nullptr, env);
+  host->HeapFree(nullptr, vm->name);
+  host->HeapFree(nullptr, vm);
+  // The abandoned machine's objects, and their monitors on the name space's heap, were
+  // never released: the reports of both heaps are expected.
+  leakReportsBefore = refhost::LeakReportCount();
+}
+
+TEST_F(InvokeTest, StopOtherThreadsAloneReturnsAtOnce) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  uint32_t sleeps = refhost::SleepCallCount();
+  EXPECT_EQ(0, vm->functions->StopOtherThreads(vm));
+  EXPECT_EQ(sleeps, refhost::SleepCallCount());
+  EXPECT_EQ(0, vm->functions->StopOtherThreads(nullptr));
+  Destroy(vm);
+}
+
+TEST_F(InvokeTest, CreationWaitingForADebuggerEndsWhenReleased) {
+  JNICreateArgs args = Args();
+  args.waitForDebugger = 1;
+  JavaVM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  std::atomic<bool> done{false};
+  std::thread creator([&] {
+    EXPECT_EQ(0, JNI_CreateJavaVM(&vm, &env, &args));
+    if (vm != nullptr) vm->functions->DetachCurrentThread(vm);
+    done = true;
+  });
+  JavaVM* waiting = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    jsize total = 0;
+    JNI_GetCreatedJavaVMs(&waiting, 1, &total);
+    return total == 1;
+  }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  EXPECT_FALSE(done.load()) << "creation did not wait";
+  EXPECT_EQ(1u, waiting->debugWait & 0xFF);
+  waiting->debugWait = 0;  // what the debugger's release does
+  EXPECT_TRUE(WaitFor([&] { return done.load(); }));
+  creator.join();
+  ASSERT_NE(nullptr, vm);
+  EXPECT_EQ(0, vm->vm->GetInitialized() ? 0 : 1);
+  Destroy(vm);
+}
+
+}  // namespace
+}  // namespace jni_test
