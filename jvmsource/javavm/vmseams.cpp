@@ -23,13 +23,7 @@ void JniUtilsDestroy(VMJniUtils* utils, HHeap* heap) { ((VMObject*)utils)->Destr
 
 void* JniUtilsFieldThreadDaemon(JNIEnv*) { return NULL; }
 
-/* ---- class-library natives: the Thread class layout is not known yet ---- */
-
-void RegisterClassLibraryNatives() {}
-
-void JavaLangThreadClearNativeThread(JNIEnv*, jobject) {}
-
-bool JavaLangThreadInitAttached(JNIEnv*, jobject) { return true; }
+/* ---- class-library natives: the file system's delete comes with the file natives ---- */
 
 jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
 
