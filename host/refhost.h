@@ -93,6 +93,26 @@ int FatalExitCount();
 jint LastFatalExitCode();
 std::string LastFatalExitText();
 
+/* ---- files (the file-system table of slot 97) ---- */
+
+/* Off: GetFileSystem answers NULL, and every file open now is closed (the machine could
+   not reach Close without the table). On by default. */
+void SetFileAccess(bool on);
+/* Every path is taken below this directory (a sandbox for tests); "" for none. */
+void SetFileRoot(const std::string& directory);
+/* GetFileSystem answers this table instead of the real one (NULL: the real one again). */
+void SetFileSystemOverride(JNIHostFileSystem* table);
+/* The real table, whatever GetFileSystem answers. */
+JNIHostFileSystem* RealFileSystem();
+/* Write takes at most this many bytes per call (0: all of them). */
+void SetFileWriteCap(uint32_t bytes);
+/* Files open now; closes every one of them. */
+uint32_t OpenFileCount();
+void CloseAllFiles();
+/* Moves the next file handle to this number: forward, or back only while no file is
+   open (a test that used up the numbers gives them back). */
+void SetNextFileHandle(jint handle);
+
 /* ---- threads ---- */
 
 /* Sets or clears the calling thread's sticky stop flag (what YieldCheck answers). */
