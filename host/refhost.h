@@ -44,6 +44,9 @@ uint64_t RefusedCount();
 /* Capacity of a heap: HeapAlloc refuses when in-use + size would exceed it, and
    HeapTotalBytes answers it. The default is 256 MiB. */
 void SetHeapCapacity(HHeap* heap, uint64_t bytes);
+/* Heaps of this kind created from now on start with this capacity instead of the
+   default (the machine makes its own heap with kind 2, a name space's with kind 1). */
+void SetCapacityOfNewHeaps(jint kind, uint64_t bytes);
 /* What IsSharedHeap answers for a heap (normally 1 for kind 1, else 0). */
 void SetSharedAnswer(HHeap* heap, jint answer);
 /* The answer of GetMaxAllocSize (never below 10240). */
