@@ -35,7 +35,23 @@ const char* const kDefaultEncodingPkg = "pux.io.converters";
 std::atomic<const char*> gEncodingPkg{kDefaultEncodingPkg};
 std::atomic<const char*> gTimezone{nullptr};
 
-const char* KeepText(const std::string& s) { return strdup(s.c_str()); }
+/* Every kept text stays reachable from this chain, replaced or not: a text handed out
+   may still be in use, and a leak checker must not take it for lost. */
+struct KeptText {
+  KeptText* next;
+};
+std::atomic<KeptText*> gKeptTexts{nullptr};
+
+const char* KeepText(const std::string& s) {
+  KeptText* kept = (KeptText*)malloc(sizeof(KeptText) + s.size() + 1);
+  if (!kept) return "";
+  char* text = (char*)(kept + 1);
+  memcpy(text, s.c_str(), s.size() + 1);
+  kept->next = gKeptTexts.load();
+  while (!gKeptTexts.compare_exchange_weak(kept->next, kept)) {
+  }
+  return text;
+}
 
 void WriteAll(int fd, const char* bytes, size_t length) {
   while (length > 0) {

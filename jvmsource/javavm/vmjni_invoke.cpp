@@ -411,7 +411,9 @@ jint DestroyJavaVM(JavaVM* record) {
     while (vm->GetDebugger() == agent && seam::DebuggerIsConnected(agent)) host->Sleep(300);
   }
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
-  // any program. A caller that is not attached waits for the others all the same.
+  // any program. (A flag is read through the caller's env: a caller that is not attached
+  // takes every thread with a Thread object for a daemon, and stops it.) Either way the
+  // machine goes only once every other thread has detached.
   while (OtherNonDaemonThreads(vm) != 0) host->Sleep(300);
   JNIEnv* current = host->GetCurrentEnv();
   bool callerAttached = current != NULL && current->javaVM == record;

@@ -400,7 +400,11 @@ TEST_F(InterpTest, AHostStopEndsARunningLoop) {
       result.words[0] = args[0];
       VMJavaLangThrowable* e = env->thread->GetException();
       env->thread->SetException(nullptr);
-      if (e != nullptr) result.thrown = ((VMClass*)e->GetLoadableClass())->GetDotNameUTF8();
+      if (e != nullptr) {
+        char* name = ((VMClass*)e->GetLoadableClass())->GetDotNameUTF8();
+        result.thrown = name != nullptr ? name : "?";
+        VMLiteral::FreeUTF8(name);
+      }
       VMJniDetachEnv(world.jvm);
       VMJniClearHostEnv();
       done = true;

@@ -599,31 +599,61 @@ TEST_F(InvokeTest, AStartRefusedMidwayResumesWhereItStopped) {
   VMUtils::Fini();
 }
 
-TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessStateWithoutCallbacks) {
-  std::vector<std::pair<int, void*>> calls;
-  gCalls = &calls;
+TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessState) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
-  int a = 0;
-  EXPECT_EQ(0, vm->functions->AddDestroyCallback(vm, CallbackF, &a));
   HHeap* heap = vm->heap;
   EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
-  EXPECT_TRUE(calls.empty());
   EXPECT_FALSE(ProcessStateExists());
   EXPECT_EQ(-1, vm->functions->AbandonJavaVM(vm));
   // What the host does with an abandoned machine is its own affair: here it frees it.
   host->AttachThreadEnv(nullptr, nullptr);
   host->SetCurrentEnv(nullptr);
+  VMThreadHandleArray* threads = vm->vm->GetThreads();
+  for (uint32_t i = 1; i < threads->GetCount(); i++)
+    if (threads->Get(i) != nullptr) threads->Get(i)->Destroy(heap);
   host->HeapDestroy(heap);
-  VMJniKeyValueNode* node = (VMJniKeyValueNode*)vm->destroyCallbacks;
-  host->HeapFree(nullptr, node);
   host->HeapFree(nullptr, env);
   host->HeapFree(nullptr, vm->name);
   host->HeapFree(nullptr, vm);
-  // The abandoned machine's objects, and their monitors on the name space's heap, were
-  // never released: the reports of both heaps are expected.
+  // The abandoned machine's objects were never released: the report of its heap, and of
+  // the name space's (their monitors), are expected.
   leakReportsBefore = refhost::LeakReportCount();
+}
+
+TEST_F(InvokeTest, AnAbandonedMachineRunsNoCallbackAndLeavesTheCountToTheOthers) {
+  std::vector<std::pair<int, void*>> calls;
+  gCalls = &calls;
+  JNIEnv* envA = nullptr;
+  JavaVM* a = Create(&envA);
+  ASSERT_NE(nullptr, a);
+  int context = 0;
+  EXPECT_EQ(0, a->functions->AddDestroyCallback(a, CallbackF, &context));
+  JNIEnv* envB = nullptr;
+  JavaVM* b = Create(&envB, a);
+  ASSERT_NE(nullptr, b);
+  VMNameSpace* ns = a->nameSpace;
+  EXPECT_EQ(0, a->functions->AbandonJavaVM(a));
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(1u, ns->GetVMCount());
+  JavaVM* listed[2] = {nullptr, nullptr};
+  jsize total = 0;
+  JNI_GetCreatedJavaVMs(listed, 2, &total);
+  EXPECT_EQ(1, total);
+  EXPECT_EQ(b, listed[0]);
+  // The host takes the abandoned machine down itself: it no longer counts.
+  host->AttachThreadEnv(a, envA);
+  host->SetCurrentEnv(envA);
+  VMJniDetachEnv(a);
+  EXPECT_EQ(1u, a->vm->Destroy());
+  host->HeapFree(nullptr, a->destroyCallbacks);
+  host->HeapFree(nullptr, a->name);
+  host->HeapFree(nullptr, a);
+  host->AttachThreadEnv(b, envB);
+  host->SetCurrentEnv(envB);
+  Destroy(b);
+  EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(InvokeTest, StopOtherThreadsAloneReturnsAtOnce) {
