@@ -26,10 +26,7 @@ inline VM* MachineOf(JNIEnv* env) {
 }
 
 /* The class descriptor a handle names; NULL for 0 and for any other object. */
-inline VMClass* UnHandleClass(JNIEnv* env, jobject handle) {
-  VMObject* object = VMJniHandle::UnHandle(env, handle);
-  return object != NULL && object->GetTag() == VMClass::Tag ? (VMClass*)object : NULL;
-}
+inline VMClass* UnHandleClass(JNIEnv* env, jobject handle) { return VMJniUnHandleClass(env, handle); }
 
 /* The method a method id names; NULL for 0, a stale id or an id of anything else. */
 inline VMMethod* UnHandleMethod(JNIEnv* env, jmethodID id) {

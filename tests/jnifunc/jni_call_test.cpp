@@ -8,6 +8,7 @@
 #include "jnifunc_support.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
+#include "vmliteral.h"
 #include "vmnamespace.h"
 
 namespace jnifunc_test {
@@ -476,6 +477,46 @@ TEST_F(CallTest, MethodIdsAreFoundUpTheSuperclassesAndKeepTheirKind) {
   EXPECT_EQ(nullptr, f->GetMethodID(env, NULL, "m", "()I"));
   EXPECT_EQ(nullptr, f->GetMethodID(env, f->NewStringUTF(env, "not a class"), "m", "()I"));
   EXPECT_EQ("", Thrown());
+}
+
+/* An id that cannot be made is a shortage, not a missing member: the OutOfMemoryError
+   of the member-id array stays pending. */
+TEST_F(CallTest, AnIdThatCannotBeMadeIsAShortageNotAMissingMember) {
+  jclass cls = Cls("java/lang/String");
+  VMLoadableClass* string = (VMLoadableClass*)Obj(cls);
+  VMMethodArray* methods = string->GetMethods();
+  VMDataMemberArray* fields = string->GetDataMembers();
+  ASSERT_NE(nullptr, methods);
+  // The member-id array grows by ten: one of the first ids asked for without memory
+  // needs it to grow.
+  refhost::SetFailureScope(true, world.ns->GetHeap(), -1);
+  refhost::FailNextAllocations(100000);
+  int refused = 0;
+  for (uint32_t i = 0; i < methods->GetSize() && refused == 0; i++) {
+    VMMethod* m = methods->Get(i);
+    char* name = m->GetName()->MakeUTF8();
+    char* sig = m->GetSignature()->MakeUTF8();
+    jmethodID id = m->GetIsStatic() ? f->GetStaticMethodID(env, cls, name, sig) : f->GetMethodID(env, cls, name, sig);
+    VMLiteral::FreeUTF8(name);
+    VMLiteral::FreeUTF8(sig);
+    if (id != nullptr) continue;
+    refused++;
+    EXPECT_EQ("java.lang.OutOfMemoryError", Thrown());
+  }
+  for (uint32_t i = 0; fields != nullptr && i < fields->GetSize() && refused < 2; i++) {
+    VMDataMember* field = fields->Get(i);
+    char* name = field->GetName()->MakeUTF8();
+    char* sig = field->GetSignature()->MakeUTF8();
+    jfieldID id = field->GetIsStatic() ? f->GetStaticFieldID(env, cls, name, sig) : f->GetFieldID(env, cls, name, sig);
+    VMLiteral::FreeUTF8(name);
+    VMLiteral::FreeUTF8(sig);
+    if (id != nullptr) continue;
+    refused++;
+    EXPECT_EQ("java.lang.OutOfMemoryError", Thrown());
+  }
+  refhost::ResetHooks();
+  EXPECT_GE(refused, 1);
+  EXPECT_NE(nullptr, Method("java/lang/String", "length", "()I"));
 }
 
 TEST_F(CallTest, ObjectsWithAndWithoutAConstructor) {
