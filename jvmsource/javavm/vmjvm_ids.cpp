@@ -12,7 +12,7 @@ enum MemberKind { Field, Method };
 
 VMLiteral* Lit(VMNameSpace* ns, const char* text) { return VMLiteral::CreateInstance(ns, text, 0xFFFFFFFFu); }
 
-/* The class loaded, prepared and initialised through the system loader, then the member
+/* The class through the system loader, initialised, then the member
    by name and signature, searched up the superclasses; the member's id. */
 void* Lookup(JNIEnv* env, const char* className, const char* name, const char* signature, MemberKind kind) {
   VMNameSpace* ns = env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
@@ -24,8 +24,11 @@ void* Lookup(JNIEnv* env, const char* className, const char* name, const char* s
     VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
     return NULL;
   }
-  VMLoadableClass* cls = VMLoadableClass::FindInitialized(env, classLiteral, NULL);
-  if (cls == NULL) {
+  // The system loader's entry, initialised: no copy of the name is made, so a look-up
+  // of a class already in use allocates nothing.
+  VMClass* found = VMClass::FindSystemClass(ns, classLiteral);
+  VMLoadableClass* cls = found != NULL && found->GetIsLoadable() ? (VMLoadableClass*)found : NULL;
+  if (cls == NULL || cls->Initialize(env) != VMStatus_OK) {
     if (env->thread->GetException() == NULL) VMJniThrowInternal(env, VMStatus_NoClassDefFoundError, className);
     return NULL;
   }

@@ -6,10 +6,8 @@
 #include "vm.h"
 #include "vmarray.h"
 #include "vmclass.h"
-#include "vmframe.h"
 #include "vmjavalangstring.h"
 #include "vmjni.h"
-#include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -28,23 +26,6 @@ JNIEnv* CurrentEnv() {
 /* The class of an object whose header names one; NULL for internal objects. */
 VMClass* ClassOf(VMObject* object) { return object != NULL && object->GetHasClass() ? object->GetClass() : NULL; }
 
-/* Whether the calling thread may hold the object's monitor. Interpreted synchronized
-   code takes no lock (it counts its holds on the thread, and a synchronized method keeps
-   its object in its frame), so only a thread that shows no hold at all is known not to
-   own it: it does not own the machine monitor, no frame of it is synchronized on the
-   object, and it counts no monitor hold beyond the one every attached thread starts
-   with. */
-bool MayHoldMonitor(VMThread* thread, VMObject* object) {
-  VMMonitor* monitor = object->GetMonitor();
-  if (monitor != NULL && monitor->IsOwnedByCaller()) return true;
-  if (thread->GetMutexLockCount() > 1) return true;
-  for (VMFrame* f = thread->GetFrame(); f != NULL; f = f->GetCaller()) {
-    if (f->GetSynchObject() == object) return true;
-    if (f->GetIsFirstFrame()) break;
-  }
-  return false;
-}
-
 /* Raises status unless an exception is already pending (a poll may have thrown the
    posted one at this native's frame: that one is the answer). */
 void Raise(JNIEnv* env, VMStatus status) {
@@ -54,15 +35,13 @@ void Raise(JNIEnv* env, VMStatus status) {
 }
 
 /* The common front of the monitor entries: the object, or NULL with the exception
-   pending. */
+   pending. No ownership is tested: interpreted synchronized code takes no lock, so no
+   thread is known to hold or not to hold a monitor; the monitor itself never releases
+   levels a waiter does not own. */
 VMObject* MonitorObject(JNIEnv* env, jobject handle) {
   VMObject* object = VMJniHandle::UnHandle(env, handle);
-  if (object == NULL) {
+  if (object == NULL || env->thread == NULL) {
     VMJniThrowInternal(env, VMStatus_NullPointerException, NULL);
-    return NULL;
-  }
-  if (env->thread == NULL || !MayHoldMonitor(env->thread, object)) {
-    VMJniThrowInternal(env, VMStatus_IllegalMonitorStateException, NULL);
     return NULL;
   }
   return object;

@@ -40,16 +40,18 @@ struct JVMThreadStartContext {
 
 JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
 
-/* The address of the native-thread word of a Thread object; NULL when the object is no
-   Thread or the class library has no such field (its look-up's exception pending). */
-VMword* NativeWord(JNIEnv* env, VMObject* object) {
+/* The address of a field's word in a Thread object; NULL when the object is no Thread or
+   the class library has no such field (its look-up's exception pending). */
+VMword* ThreadWord(JNIEnv* env, VMObject* object, jfieldID id) {
   if (object == NULL || !object->GetHasClass()) return NULL;
-  VMDataMember* field = JVMFieldOf(env, JVMFieldThreadNative(env));
+  VMDataMember* field = JVMFieldOf(env, id);
   if (field == NULL) return NULL;
   // The field's slot exists only in instances of its class and below.
   if (!VMClass::AssignableFrom(object->GetClass(), (VMClass*)field->GetDefinedIn())) return NULL;
   return object->GetElementAddress((uint32_t)field->GetIndex());
 }
+
+VMword* NativeWord(JNIEnv* env, VMObject* object) { return ThreadWord(env, object, JVMFieldThreadNative(env)); }
 
 VMThread* FindAttached(VM* vm, VMword env) {
   VMNameSpace* ns = vm->GetNameSpace();
@@ -117,16 +119,18 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   if (VMJavaLangThrowable* uncaught = thread->GetException()) {
     jobject exception = VMJniHandle::NewLocal(env, (VMObject*)uncaught);
     thread->SetException(NULL);
-    jfieldID groupId = JVMFieldThreadGroup(env);
-    jobject groupHandle = groupId != NULL ? env->functions->GetObjectField(env, local, groupId) : NULL;
-    VMObject* group = VMJniHandle::UnHandle(env, groupHandle);
-    thread->SetException(NULL);
+    VMword* groupWord = ThreadWord(env, object, JVMFieldThreadGroup(env));
+    VMObject* group = groupWord != NULL ? (VMObject*)*groupWord : NULL;
     VMMethod* handler = FindUncaughtExceptionMethod(env, group);
     thread->SetException(NULL);
     if (handler != NULL && exception != NULL) {
       VMword handlerArgs[3] = {(VMword)group, (VMword)object, (VMword)VMJniHandle::UnHandle(env, exception)};
       VMFrame::ExecuteJava(env, handler, handlerArgs);
     }
+    // The thread has run: no group, as exit() leaves it on the other path. A start of
+    // this Thread finds it so and refuses.
+    thread->SetException(NULL);
+    if (VMword* word = ThreadWord(env, object, JVMFieldThreadGroup(env))) *word = 0;
   } else if (VMMethod* exit = JVMMethodOf(env, JVMMethodThreadExit(env))) {
     VMword exitArgs[1] = {(VMword)object};
     VMFrame::ExecuteJava(env, exit, exitArgs);
@@ -201,11 +205,23 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
   VMMethod* run = object->GetLoadableClass()->FindMethod(literals->GetRun(), literals->GetSigNull(), true);
   if (run == NULL) return;
   VMword* word = NativeWord(env, object);
-  if (word == NULL) return;
+  VMword* group = ThreadWord(env, object, JVMFieldThreadGroup(env));
+  if (word == NULL || group == NULL) return;
+  // A Thread that has run (its group gone when it ended) never runs again.
+  if (*group == 0 && __atomic_load_n(word, __ATOMIC_ACQUIRE) == 0) {
+    VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    return;
+  }
   // One claim per Thread: a second start(), or one racing with the first (interpreted
   // synchronized excludes nobody), finds the word taken.
   VMword expected = 0;
   if (!__atomic_compare_exchange_n(word, &expected, kStarting, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+    VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    return;
+  }
+  // The run that ended between the test above and the claim cleared the group first.
+  if (*group == 0) {
+    __atomic_store_n(word, 0, __ATOMIC_RELEASE);
     VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
     return;
   }
@@ -306,7 +322,11 @@ jobject JNICALL JVM_CurrentThread(JNIEnv* env, jclass) {
   return VMJniHandle::NewLocal(env, (VMObject*)thread->GetJavaLangThread());
 }
 
-/* Host sleeps of at most 300 ms, with the checks before the first and after each. */
+/* Waits of at most 300 ms on the thread's own wake event, with the checks before the
+   first and after each. The event is the one an interrupt posts (through BlockedOn),
+   so an interrupt ends a sleep at once; a post left over from an earlier wait ends a
+   step early, and the sleep goes on to its end by the clock. A host without events
+   sleeps plain host sleeps. */
 void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   VMThread* thread = env != NULL ? env->thread : NULL;
   if (thread == NULL) return;
@@ -316,11 +336,37 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   }
   if (SleepEnds(env, thread)) return;
   JNIHostFunctions* host = Host();
+  if (millis == 0) {
+    host->Sleep(0);
+    SleepEnds(env, thread);
+    return;
+  }
+  void* event = thread->GetWakeEvent();
+  while (event != NULL && host->EventWait(event, 0) == 0) {
+  }
+  const jlong deadline = host->CurrentTimeMillis() + millis;
   jlong left = millis;
-  do {
+  while (left > 0) {
     jlong step = left > 300 ? 300 : left;
-    host->Sleep(step);
-    left -= step;
+    jint waited = 1;
+    if (event != NULL && VMUtils::MutexLock(thread->GetMutex())) {
+      // Published under the thread's mutex, as an interrupter reads it: either the
+      // interrupter sees the event, or the flag is seen here before the wait.
+      const bool interrupted = thread->GetInterrupted();
+      if (!interrupted) thread->SetBlockedOn(event);
+      VMUtils::MutexUnlock(thread->GetMutex());
+      if (!interrupted) {
+        waited = host->EventWait(event, step);
+        VMUtils::MutexLock(thread->GetMutex());
+        thread->SetBlockedOn(NULL);
+        VMUtils::MutexUnlock(thread->GetMutex());
+      } else {
+        waited = 0;
+      }
+    }
+    if (waited == 1) host->Sleep(step);
     if (SleepEnds(env, thread)) return;
-  } while (left > 0);
+    left = deadline - host->CurrentTimeMillis();
+    if (left > millis) left = millis;  // the clock went back: never longer than asked
+  }
 }

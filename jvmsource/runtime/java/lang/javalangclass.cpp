@@ -67,6 +67,19 @@ jclass FindClassByName(JNIEnv* env, jstring name, bool initialize, VMClassLoader
     VMJavaLangString::FreeUTF8(text);
     return NULL;
   }
+  // An array class stands for its element class: "[Lx;" is there only when x is.
+  VMClass* element = cls;
+  while (element != NULL && element->GetIsArray()) element = ((VMArrayClass*)element)->GetElementClass();
+  if (element != NULL && element != cls && element->GetIsLoadable()) {
+    VMStatus status = ((VMLoadableClass*)element)->Load();
+    if (status != VMStatus_OK) {
+      env->thread->SetException(NULL);
+      VMJniThrowInternal(env, status == VMStatus_NoClassDefFoundError ? VMStatus_ClassNotFoundException : status,
+                         text);
+      VMJavaLangString::FreeUTF8(text);
+      return NULL;
+    }
+  }
   if (cls->GetIsLoadable()) {
     VMLoadableClass* loadable = (VMLoadableClass*)cls;
     VMStatus status = loadable->Load();

@@ -60,10 +60,18 @@ inline void LeaveDefaultFpu(uint16_t saved) {
   }
 }
 
+/* Ties a value to the control-word changes around it: the C library's functions without
+   errno are const to the compiler, which would otherwise move their calls across the
+   fldcw. */
+inline double Pinned(double x) {
+  __asm__ volatile("" : "+m"(x));
+  return x;
+}
+
 template <double (*F)(double)>
 jdouble JNICALL Unary(JNIEnv*, jclass, jdouble x) {
   uint16_t saved = EnterDefaultFpu();
-  jdouble r = F(x);
+  jdouble r = Pinned(F(Pinned(x)));
   LeaveDefaultFpu(saved);
   return r;
 }
@@ -78,21 +86,21 @@ jdouble JNICALL Sqrt(JNIEnv*, jclass, jdouble x) {
    so (3, 2) is -1 and (5, 2) is 1. */
 jdouble JNICALL IEEEremainder(JNIEnv*, jclass, jdouble x, jdouble y) {
   uint16_t saved = EnterDefaultFpu();
-  jdouble r = remainder(x, y);
+  jdouble r = Pinned(remainder(Pinned(x), y));
   LeaveDefaultFpu(saved);
   return r;
 }
 
 jdouble JNICALL Rint(JNIEnv*, jclass, jdouble x) {
   uint16_t saved = EnterDefaultFpu();
-  jdouble r = nearbyint(x);
+  jdouble r = Pinned(nearbyint(Pinned(x)));
   LeaveDefaultFpu(saved);
   return r;
 }
 
 jdouble JNICALL Atan2(JNIEnv*, jclass, jdouble y, jdouble x) {
   uint16_t saved = EnterDefaultFpu();
-  jdouble r = atan2(y, x);
+  jdouble r = Pinned(atan2(Pinned(y), x));
   LeaveDefaultFpu(saved);
   return r;
 }
@@ -111,7 +119,7 @@ jdouble JNICALL Pow(JNIEnv* env, jclass, jdouble x, jdouble y) {
   if (x != x) return FromBits(kQuietNaNBits);
   uint16_t saved = EnterDefaultFpu();
   jdouble r;
-  if (x < 0.0 && y != HUGE_VAL && y != -HUGE_VAL && floor(y) != y) {
+  if (x < 0.0 && y != HUGE_VAL && y != -HUGE_VAL && floor(Pinned(y)) != y) {
     LeaveDefaultFpu(saved);
     VMJniThrowInternal(env, VMStatus_ArithmeticException, "illegal arguments to pow()");
     return 0.0;
@@ -119,7 +127,7 @@ jdouble JNICALL Pow(JNIEnv* env, jclass, jdouble x, jdouble y) {
   if ((x == 1.0 || x == -1.0) && (y == HUGE_VAL || y == -HUGE_VAL))
     r = FromBits(kQuietNaNBits);
   else
-    r = pow(x, y);
+    r = Pinned(pow(Pinned(x), y));
   LeaveDefaultFpu(saved);
   return r;
 }
