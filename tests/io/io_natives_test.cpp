@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include "io/javaio.h"
+#include "vmclass.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
 
 using namespace io_test;
 
@@ -421,6 +424,20 @@ TEST_F(PrintStreamTest, JavaPrintStreamsKeepTheirTarget) {
   EXPECT_STREQ("abc", utf);
   f->ReleaseStringUTFChars(env, (jstring)text, utf);
   EXPECT_TRUE(Console().empty());
+  /* Nor does a Java method of a registered class hold an address it could be sent to. */
+  VMNameSpace* ns = env->javaVM->nameSpace;
+  struct { const char* cls; const char* name; const char* signature; } kept[] = {
+      {"java/io/PrintStream", "write", "(I)V"}, {"java/io/PrintStream", "write", "([BII)V"},
+      {"java/io/PrintStream", "flush", "()V"}, {"java/io/FileOutputStream", "write", "(I)V"}};
+  for (auto& k : kept) {
+    VMLoadableClass* c = (VMLoadableClass*)VMJniUnHandleClass(env, f->FindClass(env, k.cls));
+    ASSERT_NE(nullptr, c);
+    VMMethod* m = c->FindMethod(VMLiteral::CreateInstance(ns, k.name, 0xFFFFFFFFu),
+                                VMLiteral::CreateInstance(ns, k.signature, 0xFFFFFFFFu), false);
+    ASSERT_NE(nullptr, m) << k.cls << "." << k.name;
+    EXPECT_FALSE(m->GetIsNative());
+    EXPECT_EQ(nullptr, m->GetNativeAddress()) << k.cls << "." << k.name << k.signature;
+  }
 }
 
 class DeleteWorkerTest : public IoTest {};

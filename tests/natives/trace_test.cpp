@@ -200,7 +200,8 @@ TEST_F(TraceTest, StreamSettersWriteTheFinalFieldsAndAnUncaughtExceptionReachesI
   ASSERT_NE(nullptr, system);
   jclass systemHandle = m.Local((VMObject*)system);
   jfieldID out = JVMFieldSystemOut(m.env);
-  VMObject* stream = m.String("stands for a stream");
+  VMObject* stream = VMJniHandle::UnHandle(
+      m.env, m.env->functions->AllocObject(m.env, m.env->functions->FindClass(m.env, "java/io/PrintStream")));
   setOut(m.env, systemHandle, m.Local(stream));
   EXPECT_EQ("", m.TakeException());
   EXPECT_EQ(stream, VMJniHandle::UnHandle(m.env, m.env->functions->GetStaticObjectField(m.env, systemHandle, out)));
