@@ -259,6 +259,9 @@ int Run(const Options& o) {
   if (o.heapBytes != 0) refhost::SetCapacityOfNewHeaps(kMachineHeapKind, o.heapBytes);
   /* System.exit ends this process with its status. */
   refhost::SetFatalExitReturns(false);
+  /* Filling new blocks and poisoning freed ones finds faults in tests; a program run
+     does not pay for them. */
+  refhost::SetBlockPatterns(false, false);
 
   JNICreateArgs args;
   JNI_GetDefaultJavaVMInitArgs(&args);
