@@ -1,94 +1,85 @@
+/* The ids through the name space's natives' cache: looked up once per name space, then
+   one or two reads. */
 #include "vmjvm_ids.h"
 
 #include "vmclass.h"
 #include "vmjni.h"
-#include "vmliteral.h"
+#include "vmjniutils.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 
 namespace {
 
-enum MemberKind { Field, Method };
-
-VMLiteral* Lit(VMNameSpace* ns, const char* text) { return VMLiteral::CreateInstance(ns, text, 0xFFFFFFFFu); }
-
-/* The class through the system loader, initialised, then the member
-   by name and signature, searched up the superclasses; the member's id. */
-void* Lookup(JNIEnv* env, const char* className, const char* name, const char* signature, MemberKind kind) {
+/* The cache of the env's name space; NULL (with OutOfMemoryError pending) without one. */
+VMJniUtils* Cache(JNIEnv* env) {
   VMNameSpace* ns = env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
-  if (ns == NULL || env->thread == NULL) return NULL;
-  VMLiteral* classLiteral = Lit(ns, className);
-  VMLiteral* nameLiteral = Lit(ns, name);
-  VMLiteral* signatureLiteral = Lit(ns, signature);
-  if (classLiteral == NULL || nameLiteral == NULL || signatureLiteral == NULL) {
-    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
-    return NULL;
-  }
-  // The system loader's entry, initialised: no copy of the name is made, so a look-up
-  // of a class already in use allocates nothing.
-  VMClass* found = VMClass::FindSystemClass(ns, classLiteral);
-  VMLoadableClass* cls = found != NULL && found->GetIsLoadable() ? (VMLoadableClass*)found : NULL;
-  if (cls == NULL || cls->Initialize(env) != VMStatus_OK) {
-    if (env->thread->GetException() == NULL) VMJniThrowInternal(env, VMStatus_NoClassDefFoundError, className);
-    return NULL;
-  }
-  VMObject* member = kind == Field ? (VMObject*)cls->FindField(nameLiteral, signatureLiteral, true, env)
-                                   : (VMObject*)cls->FindMethod(nameLiteral, signatureLiteral, true);
-  if (member == NULL) {
-    VMJniThrowInternal(env, kind == Field ? VMStatus_NoSuchFieldError : VMStatus_NoSuchMethodError, name);
-    return NULL;
-  }
-  return (void*)VMJniHandle::NewFieldID(env, member);
-}
-
-jfieldID FieldId(JNIEnv* env, const char* cls, const char* name, const char* sig) {
-  return (jfieldID)Lookup(env, cls, name, sig, Field);
-}
-
-jmethodID MethodId(JNIEnv* env, const char* cls, const char* name, const char* sig) {
-  return (jmethodID)Lookup(env, cls, name, sig, Method);
+  VMJniUtils* cache = ns != NULL ? ns->GetJNIUtils() : NULL;
+  if (cache == NULL && env != NULL && env->thread != NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+  return cache;
 }
 
 }  // namespace
 
 jfieldID JVMFieldThreadNative(JNIEnv* env) {
-  VMNameSpace* ns = env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
-  if (ns == NULL) return NULL;
-  return ns->GetLibraryVersion() < 2 ? FieldId(env, "java/lang/Thread", "PrivateInfo", "I")
-                                     : FieldId(env, "java/lang/Thread", "eetop", "J");
+  VMJniUtils* cache = Cache(env);
+  if (cache == NULL) return NULL;
+  return cache->GetNameSpace()->GetLibraryVersion() < 2 ? cache->GetFieldThread_PrivateInfo(env)
+                                                        : cache->GetFieldThread_eetop(env);
 }
 
 jfieldID JVMFieldThreadGroup(JNIEnv* env) {
-  return FieldId(env, "java/lang/Thread", "group", "Ljava/lang/ThreadGroup;");
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThread_group(env) : NULL;
 }
 
-jfieldID JVMFieldThreadPriority(JNIEnv* env) { return FieldId(env, "java/lang/Thread", "priority", "I"); }
+jfieldID JVMFieldThreadPriority(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThread_priority(env) : NULL;
+}
 
-jfieldID JVMFieldThreadName(JNIEnv* env) { return FieldId(env, "java/lang/Thread", "name", "[C"); }
+jfieldID JVMFieldThreadName(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThread_name(env) : NULL;
+}
 
 jfieldID JVMFieldThreadInheritableThreadLocals(JNIEnv* env) {
-  return FieldId(env, "java/lang/Thread", "inheritableThreadLocals", "Ljava/util/Map;");
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThread_inheritableThreadLocals(env) : NULL;
 }
 
-jmethodID JVMMethodThreadExit(JNIEnv* env) { return MethodId(env, "java/lang/Thread", "exit", "()V"); }
+jmethodID JVMMethodThreadExit(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThread_exit(env) : NULL;
+}
 
 jmethodID JVMMethodThreadGroupUncaughtException(JNIEnv* env) {
-  return MethodId(env, "java/lang/ThreadGroup", "uncaughtException",
-                  "(Ljava/lang/Thread;Ljava/lang/Throwable;)V");
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_uncaughtException(env) : NULL;
 }
 
 jmethodID JVMMethodPropertiesPut(JNIEnv* env) {
-  return MethodId(env, "java/util/Properties", "put", "(Ljava/lang/Object;Ljava/lang/Object;)Ljava/lang/Object;");
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldProperties_put(env) : NULL;
 }
 
-jfieldID JVMFieldSystemIn(JNIEnv* env) { return FieldId(env, "java/lang/System", "in", "Ljava/io/InputStream;"); }
+jfieldID JVMFieldSystemIn(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldJSystem_in(env) : NULL;
+}
 
-jfieldID JVMFieldSystemOut(JNIEnv* env) { return FieldId(env, "java/lang/System", "out", "Ljava/io/PrintStream;"); }
+jfieldID JVMFieldSystemOut(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldJSystem_out(env) : NULL;
+}
 
-jfieldID JVMFieldSystemErr(JNIEnv* env) { return FieldId(env, "java/lang/System", "err", "Ljava/io/PrintStream;"); }
+jfieldID JVMFieldSystemErr(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldJSystem_err(env) : NULL;
+}
 
 jfieldID JVMFieldNativeLibraryHandle(JNIEnv* env) {
-  return FieldId(env, "java/lang/ClassLoader$NativeLibrary", "handle", "J");
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldClassLoader_NativeLibrary_handle(env) : NULL;
 }
 
 VMDataMember* JVMFieldOf(JNIEnv* env, jfieldID id) {

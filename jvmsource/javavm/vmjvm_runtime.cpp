@@ -3,6 +3,8 @@
    array copying. Several are natives of Object, String and System themselves. */
 #include "vmjvm.h"
 
+#include <string.h>
+
 #include "vm.h"
 #include "vmarray.h"
 #include "vmclass.h"

@@ -60,6 +60,8 @@ TEST_F(ThreadTest, SleepsOfAnyLengthEndAtAnInterruptOrAStop) {
   EXPECT_EQ("interrupted", Text("interruptSleeper", sig, {10000, 0, 50, 0}));
   EXPECT_EQ("stopped", Text("stopSleeper", "(J)Ljava/lang/String;", {10000, 0}));
   EXPECT_EQ("IAE IE true false", Text("sleepChecks", "()Ljava/lang/String;"));
+  EXPECT_EQ("stopped by stop false", Text("stopWaiter", "()Ljava/lang/String;"));
+  EXPECT_EQ("caught 1", Text("selfStop", "()Ljava/lang/String;"));
 }
 
 TEST_F(ThreadTest, AHostStopEndsASleepAtOnce) {
@@ -171,6 +173,36 @@ TEST(ThreadVersions, TheSecondLibraryGenerationKeepsTheValueInTheLowWordOfEetop)
   EXPECT_EQ((VMword)m.env, main->GetWord((uint32_t)field->GetIndex()));
   EXPECT_EQ(0u, main->GetWord((uint32_t)field->GetIndex() + 1));
   EXPECT_EQ(0, m.Call(kThreads, "startJoin", "(I)I", {3}).Int());
+  m.Destroy();
+}
+
+TEST(ThreadVersions, TheThirdGenerationGivesEveryThreadAFreshEmptyMapAtAttachAndDetach) {
+  Machine m;
+  ASSERT_TRUE(m.Create(3));
+  jfieldID mapField = JVMFieldThreadInheritableThreadLocals(m.env);
+  VMDataMember* field = JVMFieldOf(m.env, mapField);
+  ASSERT_NE(nullptr, field);
+  VMObject* main = (VMObject*)m.env->thread->GetJavaLangThread();
+  VMObject* mainMap = (VMObject*)main->GetWord((uint32_t)field->GetIndex());
+  ASSERT_NE(nullptr, mainMap);
+  char* name = mainMap->GetClass()->GetDotNameUTF8();
+  EXPECT_STREQ("java.util.Collections$EmptyMap", name);
+  VMLiteral::FreeUTF8(name);
+  VMObject* other = nullptr;
+  VMObject* attachedMap = nullptr;
+  std::thread([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+    other = (VMObject*)env->thread->GetJavaLangThread();
+    attachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
+    EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+  }).join();
+  ASSERT_NE(nullptr, other);
+  EXPECT_NE(nullptr, attachedMap);
+  VMObject* detachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
+  EXPECT_NE(nullptr, detachedMap);
+  EXPECT_NE(attachedMap, detachedMap);
+  EXPECT_EQ(0u, other->GetWord((uint32_t)JVMFieldOf(m.env, JVMFieldThreadNative(m.env))->GetIndex()));
   m.Destroy();
 }
 

@@ -200,13 +200,14 @@ TEST_F(TraceTest, StreamSettersWriteTheFinalFieldsAndAnUncaughtExceptionReachesI
   ASSERT_NE(nullptr, system);
   jclass systemHandle = m.Local((VMObject*)system);
   jfieldID out = JVMFieldSystemOut(m.env);
-  VMObject* stream = VMJniHandle::UnHandle(
-      m.env, m.env->functions->AllocObject(m.env, m.env->functions->FindClass(m.env, "java/io/PrintStream")));
+  VMObject* stream = m.Call("natives/Handlers", "sink", "()Ljava/io/PrintStream;").Object();
+  ASSERT_NE(nullptr, stream);
   setOut(m.env, systemHandle, m.Local(stream));
   EXPECT_EQ("", m.TakeException());
   EXPECT_EQ(stream, VMJniHandle::UnHandle(m.env, m.env->functions->GetStaticObjectField(m.env, systemHandle, out)));
   setOut(m.env, systemHandle, nullptr);
   EXPECT_EQ(nullptr, m.env->functions->GetStaticObjectField(m.env, systemHandle, out));
+  EXPECT_EQ("", m.TakeException());
   // The group's own uncaughtException(Thread, Throwable) takes it; the overload never.
   EXPECT_EQ("group escaped;", m.CallText("natives/Handlers", "run", "()Ljava/lang/String;"));
 }

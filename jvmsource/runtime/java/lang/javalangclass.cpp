@@ -39,6 +39,17 @@ void Replace(JNIEnv* env, VMLoadableClass* cls, const char* message) {
     VMJniThrowInternal(env, VMStatus_ClassNotFoundException, message);
 }
 
+/* Whether the class file of the class was read. No class file is ClassNotFoundException
+   naming what was asked for; a class file that is there but cannot be read keeps its own
+   error. */
+bool Loaded(JNIEnv* env, VMLoadableClass* cls, const char* asked) {
+  VMStatus status = cls->Load();
+  if (status == VMStatus_OK) return true;
+  env->thread->SetException(NULL);
+  VMJniThrowInternal(env, status == VMStatus_NoClassDefFoundError ? VMStatus_ClassNotFoundException : status, asked);
+  return false;
+}
+
 /* The shared look-up of forName and forName0: the class of the name (dotted or slash
    form) in the loader, loaded whatever the flag says, so that a name no class file
    bears is reported and not handed out as an empty shell; initialised when asked.
@@ -70,28 +81,13 @@ jclass FindClassByName(JNIEnv* env, jstring name, bool initialize, VMClassLoader
   // An array class stands for its element class: "[Lx;" is there only when x is.
   VMClass* element = cls;
   while (element != NULL && element->GetIsArray()) element = ((VMArrayClass*)element)->GetElementClass();
-  if (element != NULL && element != cls && element->GetIsLoadable()) {
-    VMStatus status = ((VMLoadableClass*)element)->Load();
-    if (status != VMStatus_OK) {
-      env->thread->SetException(NULL);
-      VMJniThrowInternal(env, status == VMStatus_NoClassDefFoundError ? VMStatus_ClassNotFoundException : status,
-                         text);
-      VMJavaLangString::FreeUTF8(text);
-      return NULL;
-    }
+  if (element != NULL && element->GetIsLoadable() && !Loaded(env, (VMLoadableClass*)element, text)) {
+    VMJavaLangString::FreeUTF8(text);
+    return NULL;
   }
   if (cls->GetIsLoadable()) {
     VMLoadableClass* loadable = (VMLoadableClass*)cls;
-    VMStatus status = loadable->Load();
-    if (status != VMStatus_OK) {
-      // No class file: ClassNotFoundException naming what was asked for. A class file
-      // that is there but cannot be read keeps its own error.
-      env->thread->SetException(NULL);
-      VMJniThrowInternal(env, status == VMStatus_NoClassDefFoundError ? VMStatus_ClassNotFoundException : status,
-                         text);
-      VMJavaLangString::FreeUTF8(text);
-      return NULL;
-    }
+    VMStatus status = VMStatus_OK;
     if (initialize) status = loadable->Initialize(env);
     // An initialiser that threw left its exception pending, wrapped with its cause in
     // ExceptionInInitializerError: that is the answer as it stands. A failure of the

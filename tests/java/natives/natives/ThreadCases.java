@@ -128,6 +128,52 @@ public class ThreadCases {
         return s.outcome + (took < millis ? "" : " late");
     }
 
+    // stop() reaches a thread blocked in wait(0), which no notify will ever wake.
+    static String stopWaiter() throws Exception {
+        final Object lock = new Object();
+        final String[] outcome = {"none"};
+        Thread waiter = new Thread() {
+            public void run() {
+                try {
+                    synchronized (lock) {
+                        lock.wait(0);
+                    }
+                    outcome[0] = "woke";
+                } catch (InterruptedException e) {
+                    outcome[0] = "interrupted";
+                } catch (IllegalStateException e) {
+                    outcome[0] = "stopped " + e.getMessage();
+                }
+            }
+        };
+        long start = System.currentTimeMillis();
+        waiter.start();
+        Thread.sleep(50);
+        waiter.stop(new IllegalStateException("by stop"));
+        waiter.join(20000);
+        long took = System.currentTimeMillis() - start;
+        return outcome[0] + (took < 10000 ? "" : " late") + " " + waiter.isAlive();
+    }
+
+    // A thread that stops itself meets the throwable once, where it called stop().
+    static String selfStop() {
+        int caught = 0;
+        try {
+            Thread.currentThread().stop(new IllegalStateException("self"));
+        } catch (IllegalStateException e) {
+            caught++;
+        }
+        // A backward branch polls: a second delivery would show here.
+        try {
+            for (int i = 0; i < 100000; i++) {
+                caught += 0;
+            }
+        } catch (IllegalStateException e) {
+            caught += 10;
+        }
+        return "caught " + caught;
+    }
+
     static String sleepChecks() {
         StringBuffer text = new StringBuffer();
         try {
