@@ -12,8 +12,8 @@
      verification time;
    - start-up: a first machine made and destroyed through the exported entries with the
      verifier byte set and clear (the class library's start-up prepares, and so verifies,
-     what it uses); and, once the launcher exists, build/puxjava EmptyMain with -verify
-     and -noverify beside java -Xint. */
+     what it uses); and build/puxjava Hello (build/examples/Hello.class) with -verify and
+     -noverify beside java -Xint on the same class file. */
 #include <stdio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -207,11 +207,11 @@ int main() {
 
   std::string launcher = build + "/puxjava";
   if (access(launcher.c_str(), X_OK) == 0) {
-    std::string bench = build + "/testclasses/bench";
-    double a = Process({launcher, "-cp", bench, "-verify", "EmptyMain"});
-    double b = Process({launcher, "-cp", bench, "-noverify", "EmptyMain"});
-    double j = Process({"java", "-Xint", "-cp", bench, "EmptyMain"});
-    printf("start-up: puxjava EmptyMain (whole process)\n");
+    std::string examples = build + "/examples";
+    double a = Process({launcher, "-cp", examples, "-verify", "Hello"});
+    double b = Process({launcher, "-cp", examples, "-noverify", "Hello"});
+    double j = Process({"java", "-Xint", "-cp", examples, "Hello"});
+    printf("start-up: puxjava Hello (whole process)\n");
     printf("  %-44s %10.3f ms\n", "-verify", a * 1e3);
     printf("  %-44s %10.3f ms\n", "-noverify", b * 1e3);
     printf("  %-44s %10.3f ms\n", "java -Xint", j * 1e3);
