@@ -1,9 +1,11 @@
 # Mutants of class files for the verifier's differential test: usage
-#   mutate.py SEED_ROOT OUT COUNT RANDOM_SEED
-# writes COUNT class files OUT/mNNNNN/<path of a class of SEED_ROOT>, each with one or two
-# mutations of one method's code that keep its structure: an opcode for another of its
-# length, a local index, a constant-pool index, a branch to another instruction, two
-# neighbours of one length swapped, or any byte.
+#   mutate.py SEED_ROOT OUT_FILE COUNT RANDOM_SEED
+# writes COUNT class files into one pack OUT_FILE (thousands of small files cost far more
+# to make and remove than to judge), each with one or two mutations of one method's code
+# that keep its structure: an opcode for another of its length, a local index, a
+# constant-pool index, a branch to another instruction, two neighbours of one length
+# swapped, or any byte. A record of the pack, big-endian: u2 length and the mutant's key
+# "mNNNNN/<path of a class of SEED_ROOT>" (ASCII), u4 length and the class file.
 import struct, sys, os, random
 
 LEN = [1]*256
@@ -87,6 +89,7 @@ for root,_,fs in os.walk(src):
         if f.endswith('.class'): files.append(os.path.join(root,f))
 files.sort()
 made=0
+pack=open(out,'wb')
 while made<count:
     f=rng.choice(files); b=bytearray(open(f,'rb').read())
     try: pool,codes=parse(b)
@@ -94,7 +97,7 @@ while made<count:
     if not codes: continue
     off,n=rng.choice(codes)
     for _ in range(rng.randrange(1,3)): mutate(b,pool,off,n,rng)
-    rel=os.path.relpath(f,src)
-    d=os.path.join(out,'m%05d'%made); os.makedirs(os.path.dirname(os.path.join(d,rel)),exist_ok=True)
-    open(os.path.join(d,rel),'wb').write(b)
+    key=('m%05d/'%made+os.path.relpath(f,src)).encode('ascii')
+    pack.write(struct.pack('>H',len(key))+key+struct.pack('>I',len(b))+bytes(b))
     made+=1
+pack.close()

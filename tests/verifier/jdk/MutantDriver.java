@@ -1,9 +1,10 @@
 import java.io.*;
-/* The JDK's side of the verifier's mutant test: for each line of a list (a class file's
-   path below a mutant folder, its first component the mutant's own folder), defines the
-   mutant and the unmutated classes of a seed folder in a loader of their own, links it
-   (run with -Xverify:all) and prints the path and "ok" or what refused it with its
-   message. Compiled at test time against the JDK it runs on. */
+/* The JDK's side of the verifier's mutant test: for each record of a pack that mutate.py
+   wrote (a key whose first component names the mutant and whose rest is the class file's
+   path, then the class file), defines the mutant and the unmutated classes of a seed
+   folder in a loader of their own, links it (run with -Xverify:all) and prints the key
+   and "ok" or what refused it with its message. Compiled at test time against the JDK it
+   runs on. */
 public class MutantDriver {
     static byte[] read(File f) throws IOException {
         byte[] b = new byte[(int) f.length()];
@@ -14,14 +15,19 @@ public class MutantDriver {
     }
     public static void main(String[] args) throws Exception {
         final File seeds = new File(args[0]);
-        File root = new File(args[1]);
-        BufferedReader in = new BufferedReader(new FileReader(args[2]));
-        String rel;
+        DataInputStream pack = new DataInputStream(new BufferedInputStream(new FileInputStream(args[1])));
         StringBuffer out = new StringBuffer();
-        while ((rel = in.readLine()) != null) {
+        while (true) {
+            String rel;
+            try {
+                rel = pack.readUTF();
+            } catch (EOFException e) {
+                break;
+            }
+            final byte[] bytes = new byte[pack.readInt()];
+            pack.readFully(bytes);
             String name = rel.substring(rel.indexOf('/') + 1, rel.length() - 6).replace('/', '.');
             final String mutant = name;
-            final byte[] bytes = read(new File(root, rel));
             ClassLoader l = new ClassLoader(MutantDriver.class.getClassLoader()) {
                 protected synchronized Class loadClass(String n, boolean resolve) throws ClassNotFoundException {
                     Class c = findLoadedClass(n);
@@ -44,6 +50,7 @@ public class MutantDriver {
             }
             out.append(rel).append(' ').append(verdict).append('\n');
         }
+        pack.close();
         System.out.print(out);
     }
 }
