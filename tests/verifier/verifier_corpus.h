@@ -794,6 +794,23 @@ J:
   athrow
 .end method
 )"},
+    {"MissingClass", "ok", "code naming a class that does not exist verifies; the class is missed where it runs", R"(.method public static f(I)I
+  .limit stack 2
+  .limit locals 1
+  iload_0
+  ifne U
+  iconst_0
+  ireturn
+U:
+  new no/such/Missing
+  dup
+  invokespecial no/such/Missing/<init>()V
+  dup
+  invokevirtual no/such/Missing/run()V
+  getfield no/such/Missing/x I
+  ireturn
+.end method
+)"},
     {"ArraysJoined", "ok", "a String[] and an Integer[] joined, then read as Object[]", R"(.method public static f(I)Ljava/lang/Object;
   .limit stack 2
   .limit locals 2

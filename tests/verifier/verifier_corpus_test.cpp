@@ -145,6 +145,11 @@ TEST(VerifierCorpusTest, ValidShapesRun) {
   EXPECT_EQ("", o.thrown);
   o = machine.world.Call("NullAsAnything", "f", "()V");
   EXPECT_EQ("java.lang.NullPointerException", o.thrown);
+  // Linkage errors belong to the instruction that meets them, not to verification.
+  o = machine.world.Call("MissingClass", "f", "(I)I", {0});
+  EXPECT_EQ("", o.thrown);
+  o = machine.world.Call("MissingClass", "f", "(I)I", {1});
+  EXPECT_EQ("java.lang.NoClassDefFoundError", o.thrown);
   o = machine.world.Call("ArraysJoined", "f", "(I)Ljava/lang/Object;", {1});
   EXPECT_EQ("", o.thrown);
   EXPECT_EQ(nullptr, o.Object());
