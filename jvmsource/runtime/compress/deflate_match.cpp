@@ -1,7 +1,9 @@
 /* The LZ77 side of the deflate engine: the sliding window and its hash chains, the
    search for the longest earlier match, and the three strategies that turn input into
    literals and matches. */
+#ifdef __SSE2__
 #include <emmintrin.h>
+#endif
 #include <string.h>
 
 #include "deflate_state.h"
@@ -161,15 +163,19 @@ class Matcher : Views {
    touches every head and link, 48K of them per 32 KB of input at memLevel 8. Chunks are
    pool blocks after a 12-byte header, so the loads are unaligned ones. */
 void SlidePositions(ChunkedArray* positions, uint32_t wSize) {
+#ifdef __SSE2__
   const __m128i by = _mm_set1_epi16((short)wSize);
+#endif
   for (uint32_t o = 0; o < positions->size; o += ChunkBytes) {
     uint8_t* p = positions->Address(o);
     uint32_t n = positions->size - o < ChunkBytes ? positions->size - o : ChunkBytes;
     uint32_t i = 0;
+#ifdef __SSE2__
     for (; i + 16 <= n; i += 16) {
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_subs_epu16(v, by));
     }
+#endif
     for (uint16_t* q = reinterpret_cast<uint16_t*>(p + i); i + 2 <= n; i += 2, q++) {
       *q = (uint16_t)(*q >= wSize ? *q - wSize : 0);
     }
