@@ -124,9 +124,11 @@ int32_t ClampPosition(ZStrm* z, int64_t p) {
    entry is taken only when its stream ends with exactly size bytes out, exactly
    compressedSize bytes read, and all of them taken by the stream. */
 JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t compressedSize) {
+  // Only the host's memory and stream services are needed: the table the host handed
+  // over (with JNI_SetHostFunctions, JNI_CreateZipHash or JNI_CreateJavaVM); no process
+  // state is made here, so that none outlives the host's last machine.
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   if (host == NULL) return NULL;
-  VMUtils::Init(host);
   ZStrm* z = ZStrmCreate(size);
   if (z == NULL) return NULL;
   uint8_t input[ChunkBytes];
