@@ -230,7 +230,9 @@ void InflateBlocks::SetDictionary(InflateBlocks* s, const uint8_t* d, uint32_t n
   s->read = s->write = n;
 }
 
-int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
+namespace {
+
+int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   WindowView w;
   w.Bind(s->window);
   const uint8_t* p = z->next_in;
@@ -517,6 +519,34 @@ int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
 #undef NEED_BITS
 #undef DUMP_BITS
 #undef BAD
+}
+
+}  // namespace
+
+/* A call that stops because the output room is used up gives back the whole bytes it
+   took and did not use: the caller calls again with more room and offers the rest of its
+   input again, so nothing this call took stays in the bit buffer. (A call that stops for
+   want of input keeps them: the caller then brings new input, not the old again, and the
+   buffered bits all belong to the code or field being read.) So no byte past the end of
+   the data is ever held from an earlier call, and the input count at the stream's end
+   is exactly the data's length, which a caller needs to find what follows it. */
+int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
+  const uint32_t offered = z->avail_in, room = z->avail_out;
+  r = DecodeBlocks(s, z, r);
+  if (z->avail_out == 0) {
+    uint32_t taken = offered - z->avail_in;
+    uint32_t back = s->bitk >> 3 < taken ? s->bitk >> 3 : taken;
+    if (back != 0) {
+      z->next_in -= back;
+      z->avail_in += back;
+      z->total_in -= back;
+      s->bitk -= back << 3;
+      s->bitb &= BitMask(s->bitk);
+    }
+    // Called without room, and all it took given back: nothing was possible.
+    if (room == 0 && z->avail_in == offered && r == ZResult_Ok) r = ZResult_BufError;
+  }
+  return r;
 }
 
 }  // namespace puxz
