@@ -8,7 +8,9 @@
 
    Word 18, beyond the record's first 18 words, is the thread's wake event: the event it
    sleeps on in every monitor wait, and so the one its BlockedOn word names. A post on it
-   is for this thread alone. */
+   is for this thread alone. Word 19 is the interpreter's poll countdown, written only by
+   the thread itself: taken backward branches and calls into bytecode count it down and
+   call the poll function when it runs out, or at once while a request bit is set. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -18,7 +20,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 19, RefMask = 0x181E1 };
+  enum { Words = 20, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -38,7 +40,8 @@ class VMThread : public VMInternalObject {
     JNIHandleArrayWord = 15,
     NativeFramesWord = 16,
     FlagsWord = 17,
-    WakeEventWord = 18
+    WakeEventWord = 18,
+    PollCountdownWord = 19
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -159,6 +162,7 @@ class VMThread : public VMInternalObject {
   framelist* GetNativeFrames() const { return (framelist*)GetScalar(NativeFramesWord); }
   void SetNativeFrames(framelist* f) { SetScalar(NativeFramesWord, (VMword)f); }
   void* GetWakeEvent() const { return (void*)GetScalar(WakeEventWord); }
+  VMword* GetPollCountdown() const { return &Body()[PollCountdownWord]; }
 
   /* The poll function that serves requests. Public only so that tests and the
      interpreter can recognise it as the installed poll. */

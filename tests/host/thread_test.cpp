@@ -7,7 +7,7 @@
 #include <string.h>
 #include <time.h>
 
-extern "C" JNIEXPORT jint JNICALL Java_host_test_Native_answer(void*, void*) { return 42; }
+JNIEXPORT jint JNICALL Java_host_test_Native_answer(void*, void*) { return 42; }
 
 namespace {
 
