@@ -98,14 +98,82 @@ uint32_t ZStrmCopyOut(const ZStrm* z, uint8_t* to, uint32_t p, uint32_t n) {
   return n;
 }
 
-void* ZStrmAlloc(void*, uint32_t items, uint32_t size) {
+/* The engine's memory for one open: its some two hundred small blocks (window chunks,
+   table blocks, state records) are carved out of 64 KB slabs of process memory, with the
+   blocks it gives back kept by size for its next requests of that size, and everything
+   released at once when the open ends. One open then costs the host a slab or two
+   instead of a request per block. */
+struct Arena {
+  enum : uint32_t { SlabBytes = 65536, Sizes = 12 };
+  struct Slab {
+    Slab* next;
+    uint32_t used;
+    uint32_t size;
+  };
+  struct Loose {
+    Loose* next;
+  };
+  Slab* slabs = NULL;
+  uint32_t sizes[Sizes] = {0};
+  Loose* loose[Sizes] = {NULL};
+
+  /* Blocks carry their size in the word before them. */
+  void* Take(uint32_t bytes) {
+    if (bytes == 0 || bytes > SlabBytes - 64) return NULL;
+    uint32_t n = (bytes + 3) & ~3u;
+    for (uint32_t k = 0; k < Sizes; k++) {
+      if (sizes[k] == n && loose[k] != NULL) {
+        Loose* block = loose[k];
+        loose[k] = block->next;
+        memset(block, 0, n);
+        return block;
+      }
+    }
+    uint32_t need = n + 4;
+    if (slabs == NULL || slabs->size - slabs->used < need) {
+      Slab* slab = static_cast<Slab*>(VMUtils::GetHostFunctions()->HeapAlloc(NULL, SlabBytes, jallocFailFast));
+      if (slab == NULL) return NULL;
+      slab->next = slabs;
+      slab->used = sizeof(Slab);
+      slab->size = SlabBytes;
+      slabs = slab;
+    }
+    uint8_t* at = reinterpret_cast<uint8_t*>(slabs) + slabs->used;
+    slabs->used += need;
+    *reinterpret_cast<uint32_t*>(at) = n;
+    memset(at + 4, 0, n);
+    return at + 4;
+  }
+  void Give(void* block) {
+    uint32_t n = *(static_cast<uint32_t*>(block) - 1);
+    for (uint32_t k = 0; k < Sizes; k++) {
+      if (sizes[k] == 0) sizes[k] = n;
+      if (sizes[k] == n) {
+        Loose* l = static_cast<Loose*>(block);
+        l->next = loose[k];
+        loose[k] = l;
+        return;
+      }
+    }
+    // More sizes than the engine uses: the block stays in its slab until the end.
+  }
+  void Release() {
+    while (slabs != NULL) {
+      Slab* next = slabs->next;
+      VMUtils::GetHostFunctions()->HeapFree(NULL, slabs);
+      slabs = next;
+    }
+  }
+};
+
+void* ZStrmAlloc(void* opaque, uint32_t items, uint32_t size) {
   uint64_t bytes = (uint64_t)items * size;
   if (bytes == 0 || bytes > 0xFFFFFFF0u) return NULL;
-  return Take((uint32_t)bytes);
+  return static_cast<Arena*>(opaque)->Take((uint32_t)bytes);
 }
 
-void ZStrmFree(void*, void* block) {
-  if (block != NULL) Give(block);
+void ZStrmFree(void* opaque, void* block) {
+  if (block != NULL) static_cast<Arena*>(opaque)->Give(block);
 }
 
 int32_t ClampPosition(ZStrm* z, int64_t p) {
@@ -138,9 +206,12 @@ JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t com
   s.next_in = input;
   s.next_out = ZStrmChunk(z, 0);
   s.avail_out = ChunkBytes;
+  Arena arena;
   s.zalloc = ZStrmAlloc;
   s.zfree = ZStrmFree;
+  s.opaque = &arena;
   if (puxz::inflateInit2_(&s, -15, PUXZ_VERSION, (int)sizeof s) != puxz::ZResult_Ok) {
+    arena.Release();
     ZStrmDestroy(z);
     return NULL;
   }
@@ -174,6 +245,7 @@ JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t com
     if (rc != puxz::ZResult_Ok || s.total_out > size) break;
   }
   puxz::inflateEnd(&s);
+  arena.Release();
   // The engine's own count tells a stream that ended before the stated compressed size.
   if (broken || rc != puxz::ZResult_StreamEnd || s.total_out != size || read != compressedSize ||
       s.total_in != compressedSize) {
