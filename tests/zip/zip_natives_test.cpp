@@ -73,13 +73,10 @@ class ZipNativesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(world.Create(ClassDir("zip"))) << "the test world could not be made";
-    // The registrations live in the process state, which the world's machine brings.
-    Register_java_util_zip_Adler32();
-    Register_java_util_zip_CRC32();
-    Register_java_util_zip_Deflater();
-    Register_java_util_zip_Inflater();
-    Register_java_util_zip_ZipEntry();
-    Register_java_util_zip_ZipFile();
+    // Every table of the start-up list, as a machine's start-up registers them (the test
+    // world makes its machine without that step); the registrations live in the process
+    // state, which the world's machine brings.
+    VMRegisterClassLibraryNatives();
   }
   void TearDown() override {
     // Every stream a case made was ended: the machine's pool holds nothing.
@@ -221,6 +218,60 @@ TEST_F(ZipNativesTest, BadRangesDamagedDataAndUnbuiltRows) {
   o = world.Call(kCases, "nyi", "()V");
   EXPECT_EQ("java.lang.InternalError", o.thrown);
   EXPECT_EQ("nyi: java_util_zip_Deflater_getAdler", o.message);
+}
+
+}  // namespace
+
+#include "refhost.h"
+#include "vmjni_entries.h"
+
+namespace {
+
+/* ZipOutputStream's archive is read by the machine's directory hash and the system zlib,
+   and back by ZipInputStream at every read and source step; a damaged entry gives
+   ZipException. */
+TEST_F(ZipNativesTest, ZipArchivesBothWays) {
+  Bytes archive = Array("zipArchive", "(I)[B", {(VMword)70000});
+  ASSERT_GT(archive.size(), 1000u);
+  void* s = refhost::OpenMemoryStream(archive.data(), (uint32_t)archive.size());
+  void* table = JNI_CreateZipHash(nullptr, refhost::Functions(), s, refhost::ZipSeek, (uint32_t)archive.size());
+  refhost::Functions()->StreamClose(s);
+  ASSERT_NE(nullptr, table);
+  uint32_t o, u, c;
+  ASSERT_TRUE(JNI_ZipHashLookup(table, "text/big.txt", &o, &u, &c));
+  EXPECT_EQ(70000u, u);
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  inflateInit2(&z, -15);
+  Bytes back(u);
+  z.next_in = &archive[o];
+  z.avail_in = c;
+  z.next_out = back.data();
+  z.avail_out = u;
+  EXPECT_EQ(Z_STREAM_END, inflate(&z, Z_FINISH));
+  EXPECT_EQ(c, z.total_in);
+  inflateEnd(&z);
+  EXPECT_TRUE(back == Data(70000, 11));
+  ASSERT_TRUE(JNI_ZipHashLookup(table, "stored.bin", &o, &u, &c));
+  EXPECT_EQ(300u, u);
+  EXPECT_EQ(300u, c);
+  EXPECT_TRUE(Bytes(archive.begin() + o, archive.begin() + o + 300) == Data(300, 12));
+  EXPECT_TRUE(JNI_ZipHashLookup(table, "empty", &o, &u, &c));
+  EXPECT_TRUE(JNI_ZipHashLookup(table, "dir/", &o, &u, &c));
+  JNI_DestroyZipHash(nullptr, table);
+  for (int step : {1, 100, 1000000}) {
+    for (int readSize : {1, 4096}) {
+      if (step == 1 && readSize == 1) continue;
+      Outcome r = world.Call(kCases, "unzip", "([BIII)I",
+                             {(VMword)NewArray(world, archive), (VMword)70000, (VMword)step, (VMword)readSize});
+      EXPECT_EQ("", r.thrown) << r.message << " (step " << step << ", read " << readSize << ")";
+      EXPECT_EQ(0, r.Int()) << step << " " << readSize;
+    }
+  }
+  Bytes damaged = archive;
+  for (size_t i = 100; i < 140; i++) damaged[i] ^= 0x33;
+  Outcome d = world.Call(kCases, "unzipDamaged", "([B)V", {(VMword)NewArray(world, damaged)});
+  EXPECT_EQ("java.util.zip.ZipException", d.thrown) << d.message;
 }
 
 }  // namespace

@@ -456,8 +456,12 @@ void JNICALL Reset(JNIEnv* env, jobject self) {
   ResetEngine(r, f);
   Fields fields{o, f};
   fields.Set(FFinished, 0);
-  // A new set of input data follows: a finish asked of the old stream must not end the
-  // new one after its first piece.
+  // A new set of input data follows: the input the fields still describe belongs to the
+  // old stream (the engine has dropped what it had staged of it, and must not stage the
+  // rest again), and a finish asked of the old stream must not end the new one after its
+  // first piece.
+  fields.Set(FOff, 0);
+  fields.Set(FLen, 0);
   if (&f == &gDeflater) fields.Set(FFinish, 0);
 }
 

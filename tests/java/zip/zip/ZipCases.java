@@ -12,6 +12,9 @@ import java.util.zip.GZIPInputStream;
 import java.util.zip.GZIPOutputStream;
 import java.util.zip.Inflater;
 import java.util.zip.InflaterInputStream;
+import java.util.zip.ZipEntry;
+import java.util.zip.ZipInputStream;
+import java.util.zip.ZipOutputStream;
 
 /** Cases of java.util.zip that the machine's tests run and check. */
 public class ZipCases {
@@ -397,6 +400,79 @@ public class ZipCases {
             d.getAdler();
         } finally {
             d.end();
+        }
+    }
+
+    /** An archive: a deflated text, a stored entry, an empty one, a directory, a comment. */
+    public static byte[] zipArchive(int size) throws IOException {
+        Sink sink = new Sink();
+        ZipOutputStream zip = new ZipOutputStream(sink);
+        zip.setComment("made by ZipCases");
+        zip.putNextEntry(new ZipEntry("text/big.txt"));
+        byte[] big = data(size, 11);
+        for (int at = 0; at < big.length; at += 1000) {
+            zip.write(big, at, min(1000, big.length - at));
+        }
+        ZipEntry stored = new ZipEntry("stored.bin");
+        byte[] small = data(300, 12);
+        CRC32 c = new CRC32();
+        c.update(small);
+        stored.setMethod(ZipEntry.STORED);
+        stored.setSize(small.length);
+        stored.setCrc(c.getValue());
+        zip.putNextEntry(stored);
+        zip.write(small, 0, small.length);
+        zip.closeEntry();
+        zip.putNextEntry(new ZipEntry("empty"));
+        zip.putNextEntry(new ZipEntry("dir/"));
+        zip.close();
+        return sink.toBytes();
+    }
+
+    /** 0 when ZipInputStream reads zipArchive(size)'s entries back, in order and whole. */
+    public static int unzip(byte[] archive, int size, int sourceStep, int readSize) throws IOException {
+        ZipInputStream in = new ZipInputStream(new Source(archive, sourceStep));
+        try {
+            String[] names = {"text/big.txt", "stored.bin", "empty", "dir/"};
+            byte[][] contents = {data(size, 11), data(300, 12), new byte[0], new byte[0]};
+            for (int i = 0; i < names.length; i++) {
+                ZipEntry e = in.getNextEntry();
+                if (e == null || !e.getName().equals(names[i])) {
+                    return 100 + i;
+                }
+                Sink out = new Sink();
+                byte[] buf = new byte[readSize];
+                int n;
+                while ((n = in.read(buf, 0, buf.length)) != -1) {
+                    out.write(buf, 0, n);
+                }
+                if (same(contents[i], out.toBytes()) != 0) {
+                    return 200 + i;
+                }
+                if (e.getSize() != contents[i].length) {
+                    return 300 + i;
+                }
+            }
+            if (in.getNextEntry() != null) {
+                return 400;
+            }
+            return 0;
+        } finally {
+            in.close();
+        }
+    }
+
+    /** An entry of an archive whose data was damaged: ZipException, never a crash. */
+    public static void unzipDamaged(byte[] archive) throws IOException {
+        ZipInputStream in = new ZipInputStream(new Source(archive, 100));
+        try {
+            byte[] buf = new byte[256];
+            while (in.getNextEntry() != null) {
+                while (in.read(buf, 0, buf.length) != -1) {
+                }
+            }
+        } finally {
+            in.close();
         }
     }
 }
