@@ -11,6 +11,7 @@
 
 #include "interp_support.h"
 #include "javautilzip.h"
+#include "refhost.h"
 #include "vmarray.h"
 #include "zippool.h"
 
@@ -215,6 +216,16 @@ TEST_F(ZipNativesTest, BadRangesDamagedDataAndUnbuiltRows) {
   cut.resize(cut.size() / 2);
   o = world.Call(kCases, "corrupt", "([B)V", {(VMword)NewArray(world, cut)});
   EXPECT_EQ("java.io.EOFException", o.thrown);
+  o = world.Call(kCases, "writeAfterEnd", "()V");
+  EXPECT_EQ("java.io.IOException", o.thrown) << o.message;
+  // The pool refusing a block of a new stream: OutOfMemoryError, never a silent stream-less
+  // object, and nothing kept.
+  refhost::SetFailureScope(true, nullptr, 1);
+  refhost::FailNthAllocation(100);
+  EXPECT_EQ(1, Int("makeDeflater", "()I"));
+  refhost::FailNthAllocation(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  EXPECT_EQ(0, Int("makeDeflater", "()I"));
   o = world.Call(kCases, "nyi", "()V");
   EXPECT_EQ("java.lang.InternalError", o.thrown);
   EXPECT_EQ("nyi: java_util_zip_Deflater_getAdler", o.message);

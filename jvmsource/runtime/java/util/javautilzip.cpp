@@ -123,6 +123,7 @@ struct Family {
   const char* initError;
   const char* budgetError;
   const char* resetError;
+  const char* memoryError;
   const char* names[FieldCount];
   const char* extraName;      /* the dictionary field, under either of two names */
   const char* extraAlias;
@@ -136,6 +137,7 @@ Family gDeflater = {"java/util/zip/Deflater",
                     "java_util_zip_Deflater_init - too many Inflater/Deflater objects: the machine's compression "
                     "memory budget of 280000 bytes is in use",
                     "cannot reset deflater",
+                    "java_util_zip_Deflater_init - no compression memory for the stream",
                     {"strm", "buf", "off", "len", "finished", "finish", "level", "strategy", "setParams"},
                     NULL,
                     NULL,
@@ -147,6 +149,7 @@ Family gInflater = {"java/util/zip/Inflater",
                     "java_util_zip_Inflater_init - too many Inflater/Deflater objects: the machine's compression "
                     "memory budget of 280000 bytes is in use",
                     "cannot reset Inflater",
+                    "java_util_zip_Inflater_init - no compression memory for the stream",
                     {"strm", "buf", "off", "len", "finished", NULL, NULL, NULL, NULL},
                     "needsDictionary",
                     "needDict",
@@ -277,6 +280,10 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       }
       ZipPoolReleaseCookie(cookie);
       record = NULL;
+      // Said, not kept quiet: an object without a stream answers 0 to every call, and a
+      // stream's writer would wait for its input to be taken for ever.
+      raise = VMStatus_OutOfMemoryError;
+      message = f.memoryError;
     } else {
       // Staged input lives in the record's buffer: with nothing staged the engine still
       // gets a buffer, never a null pointer.

@@ -475,4 +475,22 @@ public class ZipCases {
             in.close();
         }
     }
+
+    /** 1 when making a Deflater is refused with OutOfMemoryError, 0 when it is made. */
+    public static int makeDeflater() {
+        try {
+            new Deflater().end();
+            return 0;
+        } catch (OutOfMemoryError e) {
+            return e.getMessage() != null && e.getMessage().indexOf("no compression memory") >= 0 ? 1 : 2;
+        }
+    }
+
+    /** Writing through a stream whose Deflater was ended: an IOException, never a loop. */
+    public static void writeAfterEnd() throws IOException {
+        Deflater d = new Deflater();
+        DeflaterOutputStream out = new DeflaterOutputStream(new Sink(), d);
+        d.end();
+        out.write(data(100, 1), 0, 100);
+    }
 }

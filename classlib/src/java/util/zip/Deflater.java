@@ -132,5 +132,10 @@ public class Deflater {
         end();
     }
 
+    /** The stream was ended (or never made): the natives answer 0 to everything then. */
+    boolean ended() {
+        return strm == 0;
+    }
+
     private native void init(boolean nowrap);
 }

@@ -86,6 +86,9 @@ public class DeflaterOutputStream extends FilterOutputStream {
     }
 
     protected void deflate() throws IOException {
+        if (def.ended()) {
+            throw new IOException("Deflater has been closed");
+        }
         int n = def.deflate(buf, 0, buf.length);
         if (n > 0) {
             out.write(buf, 0, n);

@@ -58,6 +58,9 @@ public class InflaterInputStream extends FilterInputStream {
         if (len == 0) {
             return 0;
         }
+        if (inf.ended()) {
+            throw new IOException("Inflater has been closed");
+        }
         for (;;) {
             int n;
             try {

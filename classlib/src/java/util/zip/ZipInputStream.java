@@ -106,6 +106,9 @@ public class ZipInputStream extends InflaterInputStream {
             crc.update(b, off, n);
             return n;
         }
+        if (inf.ended()) {
+            throw new IOException("Inflater has been closed");
+        }
         for (;;) {
             int n;
             try {

@@ -189,6 +189,9 @@ public class ZipOutputStream extends DeflaterOutputStream {
     }
 
     protected void deflate() throws IOException {
+        if (def.ended()) {
+            throw new IOException("Deflater has been closed");
+        }
         int n = def.deflate(buf, 0, buf.length);
         if (n > 0) {
             writeRaw(buf, 0, n);
