@@ -334,6 +334,19 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
   uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
   const uint32_t ml = BitMask(bl), md = BitMask(bd);
   int result = ZResult_Ok;
+  // Literals go through a pointer into q's chunk, renewed when q reaches the chunk's end
+  // (and after every copy, which moves q by its own runs).
+  uint8_t* out = w.At(q);
+  uint32_t left = WindowChunkBytes - (q & 0xFF);
+#define PUT_LITERAL(v)            \
+  {                               \
+    *out++ = (uint8_t)(v);        \
+    q++;                          \
+    if (--left == 0) {            \
+      out = w.At(q);              \
+      left = WindowChunkBytes;    \
+    }                             \
+  }
 #define GRAB(j)                     \
   while (k < (j)) {                 \
     n--;                            \
@@ -347,7 +360,7 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
     if (e->exop == ExopLiteral) {
       b >>= e->bits;
       k -= e->bits;
-      *w.At(q++) = (uint8_t)e->base;
+      PUT_LITERAL(e->base)
       m--;
       continue;
     }
@@ -375,6 +388,8 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
             k -= op;
             m -= len;
             q = WindowCopy(w, q, distance, len, s->end);
+            out = w.At(q);
+            left = WindowChunkBytes - (q & 0xFF);
             break;
           }
           if ((op & 64) == 0) {
@@ -394,7 +409,7 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
         if (e->exop == ExopLiteral) {
           b >>= e->bits;
           k -= e->bits;
-          *w.At(q++) = (uint8_t)e->base;
+          PUT_LITERAL(e->base)
           m--;
           break;
         }
@@ -410,6 +425,7 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
     }
   } while (m >= 258 && n >= 10);
 #undef GRAB
+#undef PUT_LITERAL
 leave : {
   uint32_t taken = z->avail_in - n;
   uint32_t back = k >> 3 < taken ? k >> 3 : taken;
