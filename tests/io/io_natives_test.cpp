@@ -458,13 +458,23 @@ TEST_F(DeleteWorkerTest, DeletesFilesAndEmptyDirectoriesOnly) {
   EXPECT_EQ(1, JavaIoFileSystem_Delete(env, file("empty")));
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, file("full")));
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, file("missing")));
-  /* Not a File: its first word is no path. */
+  EXPECT_EQ("", TakePending());
+  /* Not a File, or none: refused before any host call. */
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, String("full\\inner")));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, DescriptorWithField(5)));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, nullptr));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  /* File.delete without file access says so; the shutdown pass then does nothing and
+     leaves nothing pending and the file in place. */
+  EXPECT_EQ(1, JavaIoFileSystem_DeleteOnExit(env, file("full\\inner")));
   UseTable(Table::None);
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, file("full\\inner")));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  JavaIoFileSystem_DeleteAtExit(env, env->javaVM->vm);
   EXPECT_EQ("", TakePending()) << "a refused table raises nothing at shutdown";
+  EXPECT_EQ("x", Slurp(dir.path() + "/full/inner"));
   UseTable(Table::Real);
   EXPECT_EQ(1, JavaIoFileSystem_Delete(env, file("full\\inner")));
   EXPECT_EQ("<missing>", Slurp(dir.path() + "/gone"));

@@ -36,8 +36,14 @@ void Register_java_lang_String(void);
 void Register_java_lang_System(void);
 void Register_java_lang_Throwable(void);
 void Register_java_lang_Thread(void);
+void Register_java_io_File(void);
 void Register_java_io_FileDescriptor(void);
 void Register_java_io_FileOutputStream(void);
+void Register_java_io_FileInputStream(void);
+void Register_java_io_RandomAccessFile(void);
+void Register_java_io_FileSystem(void);
+void Register_java_io_Win32FileSystem(void);
+void Register_java_io_UnixFileSystem(void);
 void Register_java_io_PrintStream(void);
 void Register_java_math_BigInteger(void);
 }

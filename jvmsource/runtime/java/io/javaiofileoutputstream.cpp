@@ -13,14 +13,8 @@ using namespace javaio;
 namespace {
 
 /* The stream's descriptor and its decoded handle (D2, D3); 0 with an exception pending. */
-jobject StreamDescriptor(JNIEnv* env, jobject self, jint* handle) {
-  jobject descriptor = Descriptor(env, self, FieldFileOutputStreamFd(env));
-  if (descriptor == 0) return 0;
-  if (!ReadHandle(env, descriptor, handle)) {
-    env->functions->DeleteLocalRef(env, descriptor);
-    return 0;
-  }
-  return descriptor;
+jobject OwnDescriptor(JNIEnv* env, jobject self, jint* handle) {
+  return StreamDescriptor(env, self, FieldFileOutputStreamFd(env), handle);
 }
 
 }  // namespace
@@ -33,25 +27,14 @@ void JavaIoFileOutputStream_Open(JNIEnv* env, jobject self, jstring path, jboole
   if (fs == NULL) return;
   jobject descriptor = Descriptor(env, self, FieldFileOutputStreamFd(env));
   if (descriptor == 0) return;
-  VMJavaLangString* pathString = StringOf(env, path);
-  if (pathString == NULL) {
-    VMJniThrowInternal(env, VMStatus_NullPointerException, kMissingName);
-    env->functions->DeleteLocalRef(env, descriptor);
-    return;
-  }
-  char* name = pathString->MakeUTF8();
+  char* name = PathCopy(env, path, kMissingName);
   if (name == NULL) {
-    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
     env->functions->DeleteLocalRef(env, descriptor);
     return;
   }
   fs->CheckPath(name);
   jint handle = fs->OpenWrite(name, truncate ? 1 : 0);
-  if (handle >= 0 && (handle <= 2 || !Encodable(env, handle))) {
-    fs->Close(handle);
-    handle = -1;
-  }
-  if (handle < 0) {
+  if (!UsableFileHandle(env, fs, handle)) {
     JavaIo_ThrowIOException(env, kCannotOpen);
     handle = -1;
   }
@@ -79,7 +62,7 @@ void JNICALL JavaIoFileOutputStream_write(JNIEnv* env, jobject self, jint b) {
   JNIHostFileSystem* fs = Gate(env);
   if (fs == NULL) return;
   jint handle;
-  jobject descriptor = StreamDescriptor(env, self, &handle);
+  jobject descriptor = OwnDescriptor(env, self, &handle);
   if (descriptor == 0) return;
   env->functions->DeleteLocalRef(env, descriptor);
   unsigned char byte = (unsigned char)b;
@@ -91,7 +74,7 @@ void JNICALL JavaIoFileOutputStream_write(JNIEnv* env, jobject self, jint b) {
    run: it ends the call with "write error", as -1 does. */
 void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
   jint handle;
-  jobject descriptor = StreamDescriptor(env, self, &handle);
+  jobject descriptor = OwnDescriptor(env, self, &handle);
   if (descriptor == 0) return;
   env->functions->DeleteLocalRef(env, descriptor);
   bool console = handle == 1 || handle == 2;
@@ -143,7 +126,7 @@ void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self) {
   JNIHostFileSystem* fs = Gate(env);
   if (fs == NULL) return;
   jint handle;
-  jobject descriptor = StreamDescriptor(env, self, &handle);
+  jobject descriptor = OwnDescriptor(env, self, &handle);
   if (descriptor == 0) return;
   if (handle >= 0) {
     fs->Close(handle);
