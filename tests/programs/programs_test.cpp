@@ -13,6 +13,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,8 +36,9 @@ struct Program {
   std::string id, cls;
   int status = 0;
   std::string jdk = "all";
-  std::vector<std::string> args;
-  std::string xmx, cp, waits;
+  std::vector<std::string> args, opts;
+  std::string xmx, cp, waits, input;
+  bool freshDirectory = false;
 };
 
 void PrintTo(const Program& p, std::ostream* os) { *os << p.id; }
@@ -76,6 +78,9 @@ std::vector<Program> LoadList() {
       else if (key == "xmx") p.xmx = value;
       else if (key == "cp") p.cp = value;
       else if (key == "waits") p.waits = value;
+      else if (key == "opts") p.opts = Split(value, ',');
+      else if (key == "stdin") p.input = value;
+      else if (key == "dir") p.freshDirectory = value == "fresh";
     }
     list.push_back(p);
   }
@@ -88,8 +93,10 @@ struct Outcome {
   bool timedOut = false;
 };
 
-/* Runs argv with both output streams read to their end, killed after the time-out. */
-Outcome RunCommand(const std::vector<std::string>& argv) {
+/* Runs argv with both output streams read to their end, killed after the time-out;
+   standard input from a file (/dev/null when none), in a directory when one is given. */
+Outcome RunCommand(const std::vector<std::string>& argv, const std::string& input = "/dev/null",
+                   const std::string& directory = "") {
   Outcome o;
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return o;
@@ -97,7 +104,8 @@ Outcome RunCommand(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+  if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -152,6 +160,29 @@ std::string Expected(const Program& p, const char* suffix, bool* exists = nullpt
   return ReadFile(kSource + "/tests/java/programs/expected/" + p.id + suffix, exists);
 }
 
+/* A fresh empty directory for a program that makes files, removed afterwards. */
+class WorkDirectory {
+ public:
+  explicit WorkDirectory(bool wanted) {
+    if (!wanted) return;
+    std::string base = kBuild + "/tmp";
+    mkdir(base.c_str(), 0777);
+    std::string templ = base + "/programXXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back(0);
+    if (mkdtemp(buf.data()) != nullptr) path = buf.data();
+    EXPECT_FALSE(path.empty());
+  }
+  ~WorkDirectory() {
+    if (!path.empty() && system(("rm -rf '" + path + "'").c_str()) != 0) ADD_FAILURE() << "cannot remove " << path;
+  }
+  std::string path;
+};
+
+std::string Input(const Program& p) {
+  return p.input.empty() ? "/dev/null" : kSource + "/tests/java/programs/" + p.input;
+}
+
 class ProgramTest : public ::testing::TestWithParam<Program> {};
 
 TEST_P(ProgramTest, OnTheMachine) {
@@ -159,11 +190,13 @@ TEST_P(ProgramTest, OnTheMachine) {
   if (!p.waits.empty()) GTEST_SKIP() << p.id << " waits for the " << p.waits;
   std::vector<std::string> argv = {kBuild + "/puxjava"};
   if (!p.xmx.empty()) argv.push_back("-Xmx" + p.xmx);
+  argv.insert(argv.end(), p.opts.begin(), p.opts.end());
   argv.push_back("-cp");
   argv.push_back(ClassDirectory(p));
   argv.push_back(p.cls);
   argv.insert(argv.end(), p.args.begin(), p.args.end());
-  Outcome o = RunCommand(argv);
+  WorkDirectory dir(p.freshDirectory);
+  Outcome o = RunCommand(argv, Input(p), dir.path);
   EXPECT_FALSE(o.timedOut) << "still running after " << kTimeoutSeconds << " s";
   EXPECT_EQ(Expected(p, ".out"), o.out);
   EXPECT_EQ(Expected(p, ".err"), o.err);
@@ -181,7 +214,8 @@ TEST_P(ProgramTest, OnTheJdk) {
   argv.push_back(ClassDirectory(p));
   argv.push_back(p.cls);
   argv.insert(argv.end(), p.args.begin(), p.args.end());
-  Outcome o = RunCommand(argv);
+  WorkDirectory dir(p.freshDirectory);
+  Outcome o = RunCommand(argv, Input(p), dir.path);
   EXPECT_FALSE(o.timedOut);
   EXPECT_EQ(Expected(p, ".out"), o.out);
   if (p.jdk == "all") {
