@@ -216,13 +216,13 @@ TEST_F(OutputStreamTest, BadArgumentsWriteNothing) {
 }
 
 /* A host whose Write answers 0, less than -1, or more than it was given: the call ends
-   with "write error" instead of looping, sending bytes twice or reading past the run. */
+   with "write error" instead of looping, sending bytes twice or reading past the buffer. */
 TEST_F(OutputStreamTest, OutOfContractWriteAnswersEndTheCall) {
   ASSERT_NE(nullptr, Start());
   UseTable(Table::Scripted);
   jobject stream = StreamOnField(8);
   jbyteArray data = Bytes(1000, 'a');
-  for (std::vector<jint> answers : {std::vector<jint>{0}, {-2}, {INT32_MIN}, {1001}, {777}, {100, 0}, {-1}}) {
+  for (std::vector<jint> answers : {std::vector<jint>{0}, {-2}, {INT32_MIN}, {1001}, {777, 224}, {100, 0}, {-1}}) {
     TheScript().writeAnswers = answers;
     TheScript().written.clear();
     TheScript().writeCalls = 0;

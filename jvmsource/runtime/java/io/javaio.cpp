@@ -1,5 +1,7 @@
 #include "javaio.h"
 
+#include <string.h>
+
 #include "vmarray.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
@@ -170,6 +172,84 @@ bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle) {
   if (handle > 2 && Encodable(env, handle)) return true;
   fs->Close(handle);
   return false;
+}
+
+namespace {
+
+/* Copies between a buffer and elements off.. of the array, run by run. */
+void Scatter(VMArray* array, uint32_t off, const char* from, uint32_t count) {
+  while (count > 0) {
+    uint32_t run;
+    char* to = (char*)array->FindElement(off, &run);
+    if (run > count) run = count;
+    memcpy(to, from, run);
+    from += run;
+    off += run;
+    count -= run;
+  }
+}
+
+void Gather(VMArray* array, uint32_t off, char* to, uint32_t count) {
+  while (count > 0) {
+    uint32_t run;
+    const char* from = (const char*)array->FindElement(off, &run);
+    if (run > count) run = count;
+    memcpy(to, from, run);
+    to += run;
+    off += run;
+    count -= run;
+  }
+}
+
+}  // namespace
+
+jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len) {
+  char bounce[kTransferChunk];
+  jint total = 0;
+  while (len > 0) {
+    uint32_t run;
+    char* address = (char*)array->FindElement((uint32_t)off, &run);
+    bool direct = run >= (uint32_t)len;
+    uint32_t asked = direct ? (uint32_t)len : ((uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk);
+    jint n = fs->Read(handle, direct ? address : bounce, (jint)asked);
+    if (n < 0 || (uint32_t)n > asked) {
+      JavaIo_ThrowIOException(env, kReadError);
+      return -1;
+    }
+    if (n == 0) break;
+    if (!direct) Scatter(array, (uint32_t)off, bounce, (uint32_t)n);
+    total += n;
+    off += n;
+    len -= n;
+    if ((uint32_t)n < asked) break;
+  }
+  return total;
+}
+
+bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len) {
+  char bounce[kTransferChunk];
+  while (len > 0) {
+    uint32_t run;
+    const char* address = (const char*)array->FindElement((uint32_t)off, &run);
+    uint32_t count = (uint32_t)len;
+    if (run < count) {
+      if (count > kTransferChunk) count = kTransferChunk;
+      Gather(array, (uint32_t)off, bounce, count);
+      address = bounce;
+    }
+    off += (jint)count;
+    len -= (jint)count;
+    while (count > 0) {
+      jint n = fs->Write(handle, address, (jint)count);
+      if (n <= 0 || (uint32_t)n > count) {
+        JavaIo_ThrowIOException(env, kWriteError);
+        return false;
+      }
+      address += n;
+      count -= (uint32_t)n;
+    }
+  }
+  return true;
 }
 
 char* PathCopy(JNIEnv* env, jstring path, const char* nullMessage) {

@@ -81,6 +81,22 @@ jobject StreamDescriptor(JNIEnv* env, jobject stream, jfieldID streamFd, jint* h
    or come from it) and one the coding can hold. Anything else the host gave is closed. */
 bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle);
 
+/* ---- transfers between a file and a byte array ----
+   off and len must already lie inside the array. A range that lies in one contiguous run
+   of the array's storage goes straight to or from the host; a longer one passes through
+   a buffer of kTransferChunk bytes on the stack, so that a copy takes one host call per
+   chunk rather than one per 256-byte piece. Every host count is checked against what was
+   asked before any byte is moved by it. */
+const uint32_t kTransferChunk = 8192;
+/* Reads until len bytes have come, the file ends, or the host gives fewer than asked
+   (a console or pipe gives what it has, and the caller is not made to wait for more).
+   The count read, 0 at the end of the file; -1 with IOException "Read error" pending
+   for an answer outside 0..asked (the bytes stored before it stay). */
+jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len);
+/* Writes all len bytes; false with IOException "write error" pending when the host
+   answers outside 1..asked. */
+bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len);
+
 /* The path's modified UTF-8 copy for the host (free it with FreeUTF8); NULL with
    NullPointerException (the message, or none for NULL) for a null path, or with
    OutOfMemoryError when no copy can be made. */

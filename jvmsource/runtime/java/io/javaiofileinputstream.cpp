@@ -1,12 +1,12 @@
 /* java.io.FileInputStream: reading files, and standard input on host handle 0, through
    the host's file table.
 
-   Bytes go straight into the array's own storage, one contiguous run at a time. The
-   host's count moves the write pointer, so every count is checked against what was
-   asked before it is used: an answer outside 0..run would write past the run (into
-   whatever follows a piece of the array) or go backwards. Such an answer, like -1, is
-   a read error, never the end of the file: a caller that took it for the end would
-   keep a truncated copy without knowing. */
+   Bytes reach the array through ReadIntoArray (javaio.h): every count the host gives
+   is checked against what was asked before it is used, since an answer outside that
+   range would write past the buffer or go backwards. Such an answer, like -1, is a read
+   error, never the end of the file: a caller that took it for the end would keep a
+   truncated copy without knowing. A read stops at the first short answer, so standard
+   input gives each line as it comes instead of waiting for the whole length. */
 #include "javaio.h"
 #include "registration.h"
 #include "vmclass.h"
@@ -83,31 +83,9 @@ jint JNICALL JavaIoFileInputStream_readBytes(JNIEnv* env, jobject self, jbyteArr
     VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
     return -1;
   }
-  jint total = 0;
-  while (len > 0) {
-    uint32_t run;
-    char* address = (char*)array->FindElement((uint32_t)off, &run);
-    if (run > (uint32_t)len) run = (uint32_t)len;
-    off += (jint)run;
-    bool ended = false;
-    while (run > 0) {
-      jint n = fs->Read(handle, address, (jint)run);
-      if (n < 0 || (uint32_t)n > run) {
-        JavaIo_ThrowIOException(env, kReadError);
-        return -1;
-      }
-      if (n == 0) {
-        ended = true;
-        break;
-      }
-      total += n;
-      len -= n;
-      run -= (uint32_t)n;
-      address += n;
-    }
-    if (ended) break;
-  }
-  return total == 0 && len > 0 ? -1 : total;
+  if (len == 0) return 0;
+  jint n = ReadIntoArray(env, fs, handle, array, off, len);
+  return n == 0 ? -1 : n;
 }
 
 /* The whole count goes to the host where it takes 64 bits; otherwise what a signed word

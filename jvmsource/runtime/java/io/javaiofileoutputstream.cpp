@@ -69,9 +69,9 @@ void JNICALL JavaIoFileOutputStream_write(JNIEnv* env, jobject self, jint b) {
   if (fs->Write(handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
 }
 
-/* Bytes go from the array's own storage, one contiguous run at a time. The host's count
-   moves the pointer, so a count outside 1..run would send bytes twice or reach past the
-   run: it ends the call with "write error", as -1 does. */
+/* The console takes the array's storage one contiguous run at a time; a file takes it
+   through WriteFromArray, where a host count outside 1..asked would send bytes twice or
+   reach past the buffer: it ends the call with "write error", as -1 does. */
 void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
   jint handle;
   jobject descriptor = OwnDescriptor(env, self, &handle);
@@ -104,22 +104,7 @@ void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteA
     }
     return;
   }
-  while (len > 0) {
-    uint32_t run;
-    const char* address = (const char*)array->FindElement((uint32_t)off, &run);
-    if (run > (uint32_t)len) run = (uint32_t)len;
-    off += (jint)run;
-    len -= (jint)run;
-    while (run > 0) {
-      jint n = fs->Write(handle, address, (jint)run);
-      if (n <= 0 || (uint32_t)n > run) {
-        JavaIo_ThrowIOException(env, kWriteError);
-        return;
-      }
-      address += n;
-      run -= (uint32_t)n;
-    }
-  }
+  WriteFromArray(env, fs, handle, array, off, len);
 }
 
 void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self) {

@@ -1,9 +1,9 @@
 /* java.io.RandomAccessFile: reading and writing a file at the places seek sets, through
    the host's file table.
 
-   Ranges are checked against the array before any byte moves, and transfers go a
-   contiguous run of the array at a time with every host count checked, as the stream
-   natives do. A failure is never quiet: a read error is not the end of the file, a
+   Ranges are checked against the array before any byte moves, and transfers go through
+   ReadIntoArray and WriteFromArray with every host count checked, as the stream natives
+   do. A failure is never quiet: a read error is not the end of the file, a
    refused or short write is not success, and a seek the host cannot make, or one to a
    negative place, throws before the next write could land at the old position. */
 #include "javaio.h"
@@ -92,28 +92,9 @@ jint JNICALL JavaIoRandomAccessFile_readBytes(JNIEnv* env, jobject self, jbyteAr
   }
   jint handle = FileHandle(env, self);
   if (handle < 0) return 0;
-  jint total = 0;
-  while (len > 0) {
-    uint32_t run;
-    char* address = (char*)array->FindElement((uint32_t)off, &run);
-    if (run > (uint32_t)len) run = (uint32_t)len;
-    off += (jint)run;
-    jint n = 0;
-    while (run > 0) {
-      n = fs->Read(handle, address, (jint)run);
-      if (n < 0 || (uint32_t)n > run) {
-        JavaIo_ThrowIOException(env, kReadError);
-        return 0;
-      }
-      if (n == 0) break;
-      total += n;
-      len -= n;
-      run -= (uint32_t)n;
-      address += n;
-    }
-    if (n == 0) break;
-  }
-  return total == 0 ? -1 : total;
+  jint n = ReadIntoArray(env, fs, handle, array, off, len);
+  if (n < 0) return 0;
+  return n == 0 ? -1 : n;
 }
 
 void JNICALL JavaIoRandomAccessFile_write(JNIEnv* env, jobject self, jint b) {
@@ -140,22 +121,7 @@ void JNICALL JavaIoRandomAccessFile_writeBytes(JNIEnv* env, jobject self, jbyteA
     VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
     return;
   }
-  while (len > 0) {
-    uint32_t run;
-    const char* address = (const char*)array->FindElement((uint32_t)off, &run);
-    if (run > (uint32_t)len) run = (uint32_t)len;
-    off += (jint)run;
-    len -= (jint)run;
-    while (run > 0) {
-      jint n = fs->Write(handle, address, (jint)run);
-      if (n <= 0 || (uint32_t)n > run) {
-        JavaIo_ThrowIOException(env, kWriteError);
-        return;
-      }
-      address += n;
-      run -= (uint32_t)n;
-    }
-  }
+  WriteFromArray(env, fs, handle, array, off, len);
 }
 
 /* A position or length the host cannot give is an IOException, never -1 handed on as if
