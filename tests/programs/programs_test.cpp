@@ -228,6 +228,55 @@ INSTANTIATE_TEST_SUITE_P(Programs, ProgramTest, ::testing::ValuesIn(LoadList()),
                          [](const ::testing::TestParamInfo<Program>& info) { return info.param.id; });
 
 /* The launcher's own errors: one line on standard error and status 1, never a crash. */
+/* Standard input from a pipe that the test feeds a line at a time: each line must come
+   out before the next goes in, so a read of standard input returns what has arrived
+   instead of waiting for its whole buffer (or the end of the input). */
+TEST(LauncherTest, StandardInputGivesEachLineAsItComes) {
+  int in[2], out[2];
+  ASSERT_EQ(0, pipe2(in, O_CLOEXEC));
+  ASSERT_EQ(0, pipe2(out, O_CLOEXEC));
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  std::vector<std::string> argv = {kBuild + "/puxjava", "-cp", kBuild + "/testclasses/programs", "StdinLines"};
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid;
+  ASSERT_EQ(0, posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ));
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  close(out[1]);
+  std::string text;
+  /* Reads standard output until it ends with the text, for at most 60 s. */
+  auto awaitText = [&](const std::string& wanted) {
+    time_t until = time(nullptr) + 60;
+    while (text.size() < wanted.size() || text.compare(text.size() - wanted.size(), wanted.size(), wanted) != 0) {
+      struct pollfd p = {out[0], POLLIN, 0};
+      if (time(nullptr) > until || poll(&p, 1, 1000) < 0) return false;
+      if (p.revents == 0) continue;
+      char buf[256];
+      ssize_t n = read(out[0], buf, sizeof buf);
+      if (n <= 0) return false;
+      text.append(buf, (size_t)n);
+    }
+    return true;
+  };
+  const char* lines[] = {"first\n", "second line\n", "\n"};
+  const char* echoes[] = {"1: [first] [tsrif]\n", "2: [second line] [enil dnoces]\n", "3: [] []\n"};
+  for (int i = 0; i < 3; i++) {
+    ASSERT_EQ((ssize_t)strlen(lines[i]), write(in[1], lines[i], strlen(lines[i])));
+    EXPECT_TRUE(awaitText(echoes[i])) << "line " << i + 1 << " did not come out before the next went in: " << text;
+  }
+  close(in[1]);
+  EXPECT_TRUE(awaitText("3 lines, 16 characters\nafter the end: -1\n")) << text;
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST(LauncherTest, BadUsageIsOneLineAndStatusOne) {
   const std::string puxjava = kBuild + "/puxjava";
   const std::string classes = kBuild + "/testclasses/programs";
