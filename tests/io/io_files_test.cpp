@@ -493,6 +493,61 @@ TEST_F(FilesIoTest, ListingsShowEveryAddressableName) {
   EXPECT_EQ(0u, refhost::OpenFileCount());
 }
 
+/* A listing that runs out of memory at each allocation the host can refuse (the first
+   look-up of java.io.File, the path's copy, the host's own listing) is null, with
+   OutOfMemoryError or nothing pending, or whole: never an array with a null name, and
+   the host's listing is closed every time. */
+std::atomic<int> gOpenListings{0};
+jlong HOSTCALL CountingListOpen(const char* path) {
+  jlong listing = refhost::RealFileSystem()->ListOpen(path);
+  if (listing != 0) gOpenListings++;
+  return listing;
+}
+jint HOSTCALL CountingListClose(jlong listing) {
+  gOpenListings--;
+  return refhost::RealFileSystem()->ListClose(listing);
+}
+
+TEST_F(FilesIoTest, ListingsThatRunOutOfMemoryCloseAndSaySo) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  for (int i = 0; i < 9; i++) dir.Write("d/name" + std::to_string(i), "");
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.ListOpen = CountingListOpen;
+  table.ListClose = CountingListClose;
+  refhost::SetFileSystemOverride(&table);
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  jobject file = f->NewGlobalRef(env, File("d"));
+  int refused = 0, wholeInARow = 0;
+  for (uint32_t n = 1; n <= 300 && wholeInARow < 5; n++) {
+    refhost::FailNthAllocation(n);
+    jobjectArray names = JavaIoFileSystem_List(env, file);
+    refhost::FailNthAllocation(0);
+    std::string pending = TakePending();
+    EXPECT_EQ(0, gOpenListings.load()) << "allocation " << n;
+    if (names == nullptr) {
+      refused++;
+      wholeInARow = 0;
+      EXPECT_TRUE(pending == "" || pending == "java.lang.OutOfMemoryError") << pending << " at allocation " << n;
+      continue;
+    }
+    EXPECT_EQ("", pending);
+    ASSERT_EQ(9, f->GetArrayLength(env, names)) << "allocation " << n;
+    for (jsize i = 0; i < 9; i++) EXPECT_NE(nullptr, f->GetObjectArrayElement(env, names, i)) << "allocation " << n;
+    f->DeleteLocalRef(env, names);
+    wholeInARow++;
+  }
+  EXPECT_GE(refused, 2) << "the failures reached into the listing";
+  /* The first failure fell on the first look-up of java.io.File by the natives' cache:
+     had it passed for a missing class, the cache would have kept it so and every File
+     native of this machine would fail from then on. */
+  EXPECT_EQ(0x05, JavaIoFileSystem_GetBooleanAttributes(env, file));
+  f->DeleteGlobalRef(env, file);
+  refhost::SetFileSystemOverride(nullptr);
+}
+
 /* Renaming leaves both File objects as they were; a rename onto an existing file, to
    null, or without file access changes nothing on disk. */
 TEST_F(FilesIoTest, RenamingKeepsTheFilesAndTheirTargets) {

@@ -30,21 +30,20 @@ namespace {
 const jint kCanonicalRoom = 260;
 
 /* Whether the object is a java.io.File (or of a subclass), whose path field is then
-   readable. */
+   readable. False for null and for other objects, and false with the look-up's error
+   pending when the class could not be had (an OutOfMemoryError stays what it is). */
 bool IsFileObject(JNIEnv* env, jobject file) {
   if (VMJniHandle::UnHandle(env, file) == NULL) return false;
   jclass cls = env->javaVM->nameSpace->GetJNIUtils()->GetClassFile(env);
-  if (cls == 0) {
-    env->functions->ExceptionClear(env);
-    return false;
-  }
+  if (cls == 0) return false;
   return env->functions->IsInstanceOf(env, file, cls) != 0;
 }
 
-/* The path string of a File (a local reference), 0 with NullPointerException pending. */
+/* The path string of a File (a local reference); 0 with NullPointerException pending
+   when there is no File or no path, or with the error that kept it from being read. */
 jstring PathOf(JNIEnv* env, jobject file) {
   if (!IsFileObject(env, file)) {
-    VMJniThrowInternal(env, VMStatus_NullPointerException, NULL);
+    if (!env->functions->ExceptionCheck(env)) VMJniThrowInternal(env, VMStatus_NullPointerException, NULL);
     return 0;
   }
   jfieldID path = FieldFilePath(env);
@@ -283,7 +282,18 @@ jboolean JavaIoFileSystem_DeleteOnExit(JNIEnv* env, jobject file) {
 jint JavaIoFileSystem_GetBooleanAttributes(JNIEnv* env, jobject file) {
   JNIHostFileSystem* fs = Gate(env);
   if (fs == NULL) return 0;
-  jstring path = IsFileObject(env, file) ? PathOf(env, file) : 0;
+  jstring path = 0;
+  if (IsFileObject(env, file)) {
+    jfieldID pathId = FieldFilePath(env);
+    if (pathId == 0) return 0;
+    path = (jstring)env->functions->GetObjectField(env, file, pathId);
+    if (path != 0 && StringOf(env, path) == NULL) {
+      env->functions->DeleteLocalRef(env, path);
+      path = 0;
+    }
+  } else if (env->functions->ExceptionCheck(env)) {
+    return 0;
+  }
   if (path == 0) {
     VMJniThrowInternal(env, VMStatus_InternalError, "null in getbooleanattribs");
     return 0;
