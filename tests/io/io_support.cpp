@@ -223,10 +223,6 @@ JNIEnv* IoTest::Start(int version) {
   args.jdkVersion = version;
   args.runVerifier = 0;
   EXPECT_EQ(0, JNI_CreateJavaVM(&vm, &env, &args));
-  /* The process's host table is whichever reached the library first: the host's own,
-     when it read the class library's archive before the machine existed. The natives
-     must see the recording one. */
-  JNI_SetHostFunctions(RecordingHost());
   {
     std::lock_guard<std::mutex> guard(gLock);
     gConsole.clear();
