@@ -40,6 +40,7 @@ const jint kLibraryVersion = 1;
 struct Options {
   std::string classPath = ".";
   uint64_t heapBytes = 0;
+  bool verify = true;
   bool noFiles = false;
   std::vector<std::pair<std::string, std::string>> properties;
   std::string mainClass;
@@ -79,9 +80,9 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
       }
       o->classPath = argv[i];
     } else if (!strcmp(arg, "-verify")) {
-      *error = "-verify: the bytecode verifier is not built yet; run without it (-noverify)";
-      return false;
+      o->verify = true;
     } else if (!strcmp(arg, "-noverify")) {
+      o->verify = false;
     } else if (!strncmp(arg, "-Xmx", 4)) {
       o->heapBytes = ParseSize(arg + 4);
       if (o->heapBytes == 0) {
@@ -276,7 +277,7 @@ int Run(const Options& o) {
   JNI_GetDefaultJavaVMInitArgs(&args);
   args.host = refhost::Functions();
   args.name = "main";
-  args.runVerifier = 0;
+  args.runVerifier = o.verify ? 1 : 0;
   args.jdkVersion = kLibraryVersion;
   JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;

@@ -258,6 +258,10 @@ class VMBasicBlock : public VMInternalObject {
                                     VMBasicBlock*& out);
   static void ReleaseFrameState(VMMethod* method);
   static VMStatus DestroyBlocks(VMMethod* method);
+  /* Verifies the method over its built blocks, which it leaves as they are: 0, 16 for code
+     that does not verify, 19 without memory, or the status of a class the check needed
+     and could not load. Nothing for a method without blocks. */
+  static VMStatus Verify(VMMethod* method);
   /* Adds each handler block to the targets of the blocks its range overlaps. */
   static VMStatus AddCatchTargets(VMMethod* method);
 

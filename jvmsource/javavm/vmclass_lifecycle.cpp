@@ -80,11 +80,6 @@ bool VMLoadableClass::HasCircularSuperChain() {
   }
 }
 
-/* The verifier's check of one method over its flowed blocks. Seam: the verifier is later
-   work (its issue replaces this function); until then flow analysis's structural checks
-   are all a method gets. */
-static VMStatus VerifyMethod(VMMethod*) { return 0; }
-
 /* Flow analysis over every method with code, and the verifier over its blocks while the
    name space asks for it. The blocks are made here, before any code of the class can
    run and outside any collection, and kept: the collector's walk of a frame then neither
@@ -97,7 +92,7 @@ static VMStatus FlowMethods(VMLoadableClass* cls, bool verify) {
     VMMethod* m = methods->Get(i);
     if (m == NULL || !m->GetIsByteCode() || m->GetCode() == NULL) continue;
     status = VMBasicBlock::BuildBlocks(m);
-    if (status == 0 && verify) status = VerifyMethod(m);
+    if (status == 0 && verify) status = VMBasicBlock::Verify(m);
   }
   for (uint32_t i = 0; status != 0 && i < methods->GetSize(); i++) {
     if (VMMethod* m = methods->Get(i)) {

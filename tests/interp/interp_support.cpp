@@ -39,6 +39,8 @@ bool World::Create(const std::string& classDir, uint32_t stackBytes) {
     return false;
   }
   ns = base.ns;
+  // As a machine made with the default creation arguments: every class is verified.
+  ns->SetRunVerifier();
   if (JNI_RegisterNative("java/lang/Throwable", throwableNatives, 1) != 0) return false;
   HHeap* heap = ns->GetHeap();
   VMClassLoader* loader = base.loader;

@@ -290,7 +290,6 @@ TEST(LauncherTest, BadUsageIsOneLineAndStatusOne) {
       {{puxjava, "-Xmx", "Hello"}, "puxjava: invalid heap size: -Xmx"},
       {{puxjava, "-Xmx12q", "Hello"}, "puxjava: invalid heap size: -Xmx12q"},
       {{puxjava, "-D=x", "Hello"}, "puxjava: a property needs a name"},
-      {{puxjava, "-verify", "Hello"}, "puxjava: -verify: the bytecode verifier is not built yet"},
       {{puxjava, "-cp", classes, "NoSuchClass"}, "Error: Could not find or load main class NoSuchClass"},
       {{puxjava, "-cp", classes, "Threads$Channel"}, "Error: Main method not found in class Threads$Channel"},
       {{puxjava, "-cp", "/nonexistent", "LangBasics"}, "Error: Could not find or load main class LangBasics"},
@@ -313,14 +312,51 @@ TEST(LauncherTest, ClassPathPropertiesAndArguments) {
   const std::string dir = kBuild + "/testclasses/programs";
   std::string jar = kBuild + "/tmp/programs-launcher.jar";
   system(("mkdir -p " + kBuild + "/tmp && rm -f " + jar).c_str());
-  ASSERT_EQ(0, system(("cd " + dir + " && python3 -c \"import zipfile,sys; z=zipfile.ZipFile('" + jar +
-                       "','w'); z.write('ExitStatus.class'); z.close()\"")
+  // The inner class too: verifying main checks that it is a Thread, as the JDK does.
+  ASSERT_EQ(0, system(("cd " + dir + " && python3 -c \"import zipfile,glob; z=zipfile.ZipFile('" + jar +
+                       "','w'); [z.write(f) for f in sorted(glob.glob('ExitStatus*.class'))]; z.close()\"")
                           .c_str()));
   Outcome o = RunCommand({puxjava, "-cp", "/nonexistent:" + jar, "ExitStatus", "7"});
   EXPECT_EQ("exiting with 7\n", o.out);
   EXPECT_EQ(7, o.status);
   o = RunCommand({puxjava, "-Dpux.test=a=b", "-cp", dir, "-Dempty", "PrintArgs", "one", "two words", "\xC3\xA9\xF0\x9F\x98\x80"});
   EXPECT_EQ("pux.test=a=b\nempty=\nargs 3\none|two words|233 55357 56832|\n", o.out) << o.err;
+  EXPECT_EQ(0, o.status);
+}
+
+/* Verification is on unless -noverify says otherwise: a main class whose method returns a
+   String where it declares an Integer is refused with VerifyError before any of it runs,
+   by default and with -verify; with -noverify it runs (harmlessly here: the String only
+   meets println(Object)). */
+TEST(LauncherTest, VerifiesUnlessToldNot) {
+  const std::string puxjava = kBuild + "/puxjava";
+  const std::string dir = kBuild + "/tmp/launcher-verify";
+  const std::string source = dir + "/WrongReturn.j";
+  ASSERT_EQ(0, system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()));
+  {
+    std::ofstream j(source);
+    j << ".class public WrongReturn\n.super java/lang/Object\n"
+         ".method public static s()Ljava/lang/Integer;\n  .limit stack 1\n  ldc \"x\"\n  areturn\n.end method\n"
+         ".method public static main([Ljava/lang/String;)V\n  .limit stack 2\n  .limit locals 1\n"
+         "  getstatic java/lang/System/out Ljava/io/PrintStream;\n"
+         "  invokestatic WrongReturn/s()Ljava/lang/Integer;\n"
+         "  invokevirtual java/io/PrintStream/println(Ljava/lang/Object;)V\n  return\n.end method\n";
+  }
+  // The assembler writes version 46.0; the machine reads 45.3 alone.
+  ASSERT_EQ(0, system(("jasmin -d " + dir + " " + source + " >/dev/null 2>&1 && python3 -c \"import sys; p=sys.argv[1]; "
+                       "b=bytearray(open(p,'rb').read()); b[4:8]=bytes([0,3,0,45]); open(p,'wb').write(b)\" " +
+                       dir + "/WrongReturn.class")
+                          .c_str()));
+  for (const char* option : {"", "-verify"}) {
+    std::vector<std::string> argv = {puxjava, "-cp", dir, "WrongReturn"};
+    if (*option != 0) argv.insert(argv.begin() + 1, option);
+    Outcome o = RunCommand(argv);
+    EXPECT_EQ(1, o.status) << option;
+    EXPECT_EQ("", o.out) << option;
+    EXPECT_NE(std::string::npos, o.err.find("java.lang.VerifyError")) << option << "\n" << o.err;
+  }
+  Outcome o = RunCommand({puxjava, "-noverify", "-cp", dir, "WrongReturn"});
+  EXPECT_EQ("x\n", o.out) << o.err;
   EXPECT_EQ(0, o.status);
 }
 

@@ -55,6 +55,8 @@ struct ClassWorld {
     VMLiteralTable* table = VMLiteralTable::CreateInstance(heap);
     if (table == nullptr) return false;
     ns->SetLiterals(table);
+    // As a machine made with the default creation arguments: preparing verifies.
+    ns->SetRunVerifier();
     for (int i = 0; i < test_host::kWellKnownNameCount; i++) {
       VMLiteral* l = Lit(test_host::kWellKnownNames[i]);
       if (l == nullptr) return false;
