@@ -661,6 +661,18 @@ class VMMethod : public VMMember {
   VMBasicBlock* GetBasicBlocks();
   void SetBasicBlocks(VMBasicBlock* blocks);
   VMStatus GetBasicBlockFor(uint32_t pc, VMBasicBlock*& out);
+
+  /* A reflective call on object (ignored for a static method) with the Java arguments
+     of an Object[] (NULL for none): a private or protected method needs override
+     (IllegalAccessException otherwise); the count and each argument must fit the
+     parameter types, a primitive by unboxing and widening, a reference by instanceof
+     (IllegalArgumentException otherwise); a static method's class is initialised first.
+     An exception the method throws comes back wrapped in InvocationTargetException. The
+     result: NULL when something is pending, for void, and without a return type; a
+     primitive result as a new box; a reference as it is (the caller holds it before it
+     allocates). */
+  VMObject* ReflectInvoke(JNIEnv* env, VMObject* object, VMClassArray* parameterTypes, VMObjectArray* arguments,
+                          VMClass* returnType, bool override);
 };
 
 static_assert(sizeof(VMMember) == 20 && sizeof(VMMethod) == 20, "members add no fields");

@@ -36,6 +36,15 @@ void Register_java_lang_String(void);
 void Register_java_lang_System(void);
 void Register_java_lang_Throwable(void);
 void Register_java_lang_Thread(void);
+void Register_java_lang_reflect_Array(void);
+void Register_java_lang_reflect_Constructor(void);
+void Register_java_lang_reflect_Field(void);
+void Register_java_lang_reflect_Method(void);
+void Register_java_util_ResourceBundle(void);
+void Register_corvane_sql_VMUtil(void);
+void Register_java_security_AccessController(void);
+void Register_java_sql_DriverManager(void);
+void Register_corvane_vm_internal_jnitest(void);
 }
 
 /* One row of the start-up list: the Java class (slash form) and its registration
