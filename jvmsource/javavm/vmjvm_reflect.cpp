@@ -331,7 +331,8 @@ jclass JNICALL JVM_GetComponentType(JNIEnv* env, jclass handle) {
 jint JNICALL JVM_GetClassModifiers(JNIEnv* env, jclass handle) {
   VMClass* cls = ClassArgument(env, handle);
   if (cls == NULL || cls->GetIsPrimitive()) return 0;
-  return cls->GetFlags();
+  // The class file's super flag shares its bit with synchronized, which no class is.
+  return cls->GetFlags() & ~0x20;
 }
 
 jobjectArray JNICALL JVM_GetDeclaredClasses(JNIEnv* env, jclass handle) {

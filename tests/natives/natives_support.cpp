@@ -11,9 +11,10 @@ namespace natives_test {
 
 std::string ClassDir(const char* suite) { return std::string(PUX_BUILD_DIR) + "/testclasses/" + suite; }
 
-bool Machine::Create(int32_t version) {
+bool Machine::Create(int32_t version, const char* suite) {
   refhost::ResetHooks();
-  refhost::SetClassPath(nullptr, ClassDir("natives") + ":" + ClassDir("natives_lines") + ":" + PUX_BUILD_DIR +
+  std::string first = suite != nullptr ? ClassDir(suite) + ":" : std::string();
+  refhost::SetClassPath(nullptr, first + ClassDir("natives") + ":" + ClassDir("natives_lines") + ":" + PUX_BUILD_DIR +
                                      "/classlib.zip");
   JNICreateArgs args;
   JNI_GetDefaultJavaVMInitArgs(&args);

@@ -33,8 +33,9 @@ struct Outcome {
 
 class Machine {
  public:
-  /* A machine of the class-library version; false when creation fails. */
-  bool Create(int32_t version = 1);
+  /* A machine of the class-library version; false when creation fails. The classes of
+     the suite tests/java/<suite> go on the class path before the natives' own. */
+  bool Create(int32_t version = 1, const char* suite = nullptr);
   void Destroy();
 
   JavaVM* jvm = nullptr;
