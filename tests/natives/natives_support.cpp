@@ -13,7 +13,15 @@ std::string ClassDir(const char* suite) { return std::string(PUX_BUILD_DIR) + "/
 
 bool Machine::Create(int32_t version, const char* suite) {
   refhost::ResetHooks();
-  std::string first = suite != nullptr ? ClassDir(suite) + ":" : std::string();
+  if (captureFromStart) refhost::SetCapture(true);
+  // Several suites separated by ':' go in that order.
+  std::string first;
+  for (const char* p = suite; p != nullptr && *p != 0;) {
+    const char* end = strchr(p, ':');
+    std::string one = end != nullptr ? std::string(p, end - p) : std::string(p);
+    first += ClassDir(one.c_str()) + ":";
+    p = end != nullptr ? end + 1 : nullptr;
+  }
   refhost::SetClassPath(nullptr, first + ClassDir("natives") + ":" + ClassDir("natives_lines") + ":" + PUX_BUILD_DIR +
                                      "/classlib.zip");
   JNICreateArgs args;
