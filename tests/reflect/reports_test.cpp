@@ -59,7 +59,8 @@ TEST_P(ReportTest, TheJdkPrintsTheSameReport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Reflection, ReportTest,
-                         ::testing::Values("MemberCases", "FieldCases", "InvokeCases", "ArrayCases", "PrivilegedCases"),
+                         ::testing::Values("MemberCases", "FieldCases", "InvokeCases", "ArrayCases", "PrivilegedCases",
+                                           "BundleCases"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

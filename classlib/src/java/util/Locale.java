@@ -2,7 +2,7 @@ package java.util;
 
 /**
  * A language, a country and a variant, as resource bundles use them to find their files.
- * Language codes are kept in lower case, country codes in upper case.
+ * Language codes are kept in lower case, country codes in upper case, variants as given.
  */
 public final class Locale implements Cloneable, java.io.Serializable {
 
@@ -32,7 +32,7 @@ public final class Locale implements Cloneable, java.io.Serializable {
     public Locale(String language, String country, String variant) {
         this.language = lower(language);
         this.country = upper(country);
-        this.variant = variant.toUpperCase();
+        this.variant = variant.toString();
     }
 
     public Locale(String language, String country) {

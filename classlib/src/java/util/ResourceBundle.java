@@ -172,5 +172,6 @@ public abstract class ResourceBundle {
         return null;
     }
 
-    private static native Class[] getClassContext();
+    // Package access: the classes of the calling thread's Java frames, innermost first.
+    static native Class[] getClassContext();
 }
