@@ -350,7 +350,8 @@ VMMethod* VMJavaLangReflectMethod::GetVMMethod(unsigned long version) {
     uint32_t index = (uint32_t)(-(int64_t)slot);
     if (table == NULL || index >= table->GetSize()) return NULL;
     method = table->Get(index);
-    if (method == NULL) return NULL;
+    // Made only for a method of the class itself, at a slot its subclasses keep.
+    if (method == NULL || method->GetDefinedIn() != cls) return NULL;
   }
   if (IsConstructorName(method) || IsInitializerName(method)) return NULL;
   return method;
