@@ -68,6 +68,15 @@ public class BundleCases {
         return out.toString();
     }
 
+    /** Bundles of property files (which the test puts on the class path). */
+    public static String fromProperties() {
+        StringBuffer out = new StringBuffer();
+        out.append("de: ").append(show("reflect.Strings", Locale.GERMAN)).append('\n');
+        out.append("fr: ").append(show("reflect.Strings", Locale.FRENCH)).append('\n');
+        out.append("mixed: ").append(show("reflect.Mixed", Locale.GERMAN)).append('\n');
+        return out.toString();
+    }
+
     public static void main(String[] args) {
         System.out.print(report());
     }

@@ -137,6 +137,10 @@ public class InvokeCases {
         return out.toString();
     }
 
+    static int lazyRuns() {
+        return Counter.lazyRuns;
+    }
+
     public static void main(String[] args) {
         System.out.print(report());
     }
