@@ -290,22 +290,21 @@ jclass JNICALL JVM_FindClassFromClassLoader(JNIEnv* env, const char* name, jbool
   VMNameSpace* ns = NsOf(env);
   if (ns == NULL || env->thread == NULL) return NULL;
   VMClass* cls = name != NULL ? VMClass::FindSystemClass(ns, name) : NULL;
-  if (cls == NULL) {
-    if (env->thread->GetException() == NULL)
-      (void)Raise(env, throwError ? VMStatus_NoClassDefFoundError : VMStatus_ClassNotFoundException, name);
-    return NULL;
-  }
-  if (cls->GetIsLoadable()) {
+  VMStatus status = cls == NULL ? VMStatus_NoClassDefFoundError : 0;
+  if (cls != NULL && cls->GetIsLoadable()) {
     VMLoadableClass* lc = (VMLoadableClass*)cls;
-    VMStatus status = initialize ? lc->Initialize(env) : lc->Load();
-    // A class that did not load, or whose initialiser failed, is no answer.
-    if (status != 0) {
-      if (env->thread->GetException() == NULL)
-        vmjni::ThrowWithClassName(env, status == VMStatus_AlreadyThrown ? VMStatus_NoClassDefFoundError : status, cls);
-      return NULL;
-    }
+    status = initialize ? lc->Initialize(env) : lc->Load();
   }
-  return (jclass)VMJniHandle::NewLocal(env, (VMObject*)cls);
+  if (status == 0) return (jclass)VMJniHandle::NewLocal(env, (VMObject*)cls);
+  // A class that did not load, or whose initialiser failed, is no answer: a shell handed
+  // out would be used later as if it were a class.
+  // A class that is not there is the caller's choice of error (replacing what the
+  // loader said of it); any other failure stays as it was raised.
+  if (status == VMStatus_NoClassDefFoundError)
+    (void)Raise(env, throwError ? VMStatus_NoClassDefFoundError : VMStatus_ClassNotFoundException, name);
+  else if (env->thread->GetException() == NULL)
+    vmjni::ThrowWithClassName(env, status == VMStatus_AlreadyThrown ? VMStatus_NoClassDefFoundError : status, cls);
+  return NULL;
 }
 
 jclass JNICALL JVM_FindPrimitiveClass(JNIEnv* env, const char* name) {

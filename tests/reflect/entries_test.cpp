@@ -65,12 +65,17 @@ TEST_F(EntriesTest, FindClassFromClassLoaderLoadsInitialisesAndFailsWithTheCause
   EXPECT_EQ(nullptr, JVM_FindClassFromClassLoader(m.env, "reflect/Missing", 0, nullptr, 0));
   EXPECT_EQ("java.lang.ClassNotFoundException", m.TakeException(&out));
   EXPECT_EQ("reflect/Missing", out.message);
-  // A class file that does not parse: no class, never a shell to use later.
+  for (int i = 0; i < 2; i++) {
+    EXPECT_EQ(nullptr, JVM_FindClassFromClassLoader(m.env, "reflect/Missing", 0, nullptr, 0));
+    EXPECT_EQ("java.lang.ClassNotFoundException", m.TakeException(&out));
+    EXPECT_EQ("reflect/Missing", out.message);
+  }
+  // A class file that does not parse: its error, never a shell to use later.
   Write("reflect/Garbage.class", "\xCA\xFE\xBA\xBE not a class file");
   for (int i = 0; i < 2; i++) {
     EXPECT_EQ(nullptr, JVM_FindClassFromClassLoader(m.env, "reflect/Garbage", i, nullptr, 1));
-    EXPECT_EQ("java.lang.NoClassDefFoundError", m.TakeException(&out));
-    EXPECT_EQ("reflect/Garbage", out.message);
+    EXPECT_EQ("java.lang.ClassFormatError", m.TakeException(&out));
+    EXPECT_EQ("reflect.Garbage", out.message);
   }
   EXPECT_EQ(nullptr, JVM_FindClassFromClassLoader(m.env, nullptr, 0, nullptr, 1));
   EXPECT_NE("", m.TakeException());
