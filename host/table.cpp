@@ -139,6 +139,7 @@ JNIHostFunctions* Build() {
   t.FatalExit = FatalExit;
   t.TestHook = TestHook;
   t.GetSystemResourceStream = GetSystemResourceStream;
+  t.GetFileSystem = GetFileSystem;
   t.GetJitSupport = GetJitSupport;
   t.SpinLockCreate = SpinLockCreate;
   t.SpinLockAcquire = SpinLockAcquire;
@@ -164,6 +165,7 @@ void ResetHooks() {
   detail::ResetSyncHooks();
   detail::ResetStreamHooks();
   detail::ResetMiscHooks();
+  detail::ResetFileHooks();
 }
 
 }  // namespace refhost

@@ -45,6 +45,10 @@ void Register_corvane_sql_VMUtil(void);
 void Register_java_security_AccessController(void);
 void Register_java_sql_DriverManager(void);
 void Register_corvane_vm_internal_jnitest(void);
+void Register_java_io_FileDescriptor(void);
+void Register_java_io_FileOutputStream(void);
+void Register_java_io_PrintStream(void);
+void Register_java_math_BigInteger(void);
 }
 
 /* One row of the start-up list: the Java class (slash form) and its registration
