@@ -329,8 +329,9 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   VMStatus PrepareVTable();
   bool HasCircularSuperChain();
   /* Loads the superclasses: 0, 5 for a chain that comes back to one of its classes, 4 for
-     one deeper than MAX_NESTING. */
-  VMStatus CheckSuperChain();
+     one deeper than MAX_NESTING, or the status of a superclass that could not be loaded
+     (that class in *failing, when given and still NULL). */
+  VMStatus CheckSuperChain(VMLoadableClass** failing = NULL);
 
   /* Static data: one object per machine, at the class number of the machine's array,
      with the class's initialisation state in that machine after the fields.

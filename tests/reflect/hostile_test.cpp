@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "natives_support.h"
+#include "refhost.h"
+#include "vmclass.h"
 #include "vmjavalangreflectfield.h"
 #include "vmjavalangstring.h"
 #include "vmjvm.h"
@@ -213,6 +215,32 @@ std::string Built(Machine& m, VMClass* cls, int kind, int which, uint32_t refuse
   return text;
 }
 
+/* Loads every class the members of cls name (returns, parameters, exceptions), without
+   caching the parameter types: the refusals then meet the builders' own steps, never the
+   host opening a class file, whose failure the class keeps for good. */
+void LoadMemberTypes(Machine& m, VMLoadableClass* cls) {
+  VMMethodArray* lists[2] = {cls->GetMethods(), cls->VMLoadableOrArrayClass::GetMethodTable()};
+  for (VMMethodArray* list : lists) {
+    for (uint32_t i = 0; list != nullptr && i < list->GetSize(); i++) {
+      VMMethod* method = list->Get(i);
+      if (method == nullptr) continue;
+      ASSERT_NE(nullptr, VMClassReflectInfo::GetReturnType(m.env, method));
+      ASSERT_NE(nullptr, VMClassReflectInfo::GetExceptionTypes(m.env, method));
+      char* signature = method->GetSignature()->MakeUTF8();
+      ASSERT_NE(nullptr, signature);
+      std::string text = signature;
+      VMLiteral::FreeUTF8(signature);
+      for (size_t at = text.find('L'); at != std::string::npos; at = text.find('L', at)) {
+        size_t end = text.find(';', at);
+        ASSERT_NE(std::string::npos, end) << text;
+        ASSERT_NE(nullptr, m.Class(text.substr(at + 1, end - at - 1).c_str())) << text;
+        at = end;
+      }
+      ASSERT_EQ("", m.TakeException());
+    }
+  }
+}
+
 /* Each builder with the Nth allocation refused, for every N until one runs through: it
    either answers the whole list or raises an error (OutOfMemoryError, or
    NoClassDefFoundError for a type whose look-up the refusal failed); and the cached
@@ -226,6 +254,7 @@ TEST(RefusedAllocationTest, EveryStepOfEveryBuilderFailsCleanly) {
         ASSERT_TRUE(m.Create(1, "reflect"));
         VMClass* cls = (VMClass*)m.Class("reflect/Fixture");
         ASSERT_NE(nullptr, cls);
+        LoadMemberTypes(m, (VMLoadableClass*)cls);
         bool refused = false;
         std::string text = Built(m, cls, kind, which, n, &refused);
         if (n == 0) {
@@ -246,6 +275,36 @@ TEST(RefusedAllocationTest, EveryStepOfEveryBuilderFailsCleanly) {
       }
     }
   }
+}
+
+/* A class whose superclass's class file the host could not open (it was short of memory)
+   fails its preparation with that load's status; it never prepares on a second, lucky
+   attempt with the first one's NoClassDefFoundError still pending. */
+TEST(RefusedAllocationTest, ASuperclassThatFailedToLoadFailsThePreparation) {
+  int failed = 0;
+  for (uint32_t n = 1;; n++) {
+    Machine m;
+    ASSERT_TRUE(m.Create(1, "reflect"));
+    VMClass* found = VMClass::FindByName(m.ns, "java/io/CharConversionException", nullptr);
+    ASSERT_NE(nullptr, found);
+    VMLoadableClass* cls = found->GetLoadableClass();
+    ASSERT_FALSE(cls->GetIsPrepared());
+    refhost::FailNthAllocation(n);
+    uint64_t before = refhost::RefusedCount();
+    VMStatus status = cls->Prepare(nullptr);
+    refhost::FailNthAllocation(0);
+    bool refused = refhost::RefusedCount() != before;
+    std::string pending = m.TakeException();
+    if (status == 0) {
+      EXPECT_EQ("", pending) << "n=" << n;
+    } else {
+      failed++;
+    }
+    m.Destroy();
+    if (!refused) break;
+    ASSERT_LT(n, 5000u);
+  }
+  EXPECT_GT(failed, 0);
 }
 
 /* Method.invoke and Constructor.newInstance with the Nth allocation refused: the result,
