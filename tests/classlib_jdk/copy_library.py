@@ -31,7 +31,8 @@ import sys
 LANG = ["NumberText", "BigNat", "Integer", "Long", "Short", "Byte", "Double", "Float", "Character",
         "Math", "StringBuffer", "CharCodec", "ThreadGroup"]
 # java.io classes over the machine's file natives stay out.
-IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter"}
+IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter",
+               "RandomAccessFile"}
 # Resource bundles find their classes and files through the machine's class context and
 # class loading: they are checked on the machine.
 UTIL_EXCLUDED = {"ResourceBundle", "ListResourceBundle", "PropertyResourceBundle"}
