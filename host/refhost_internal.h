@@ -225,6 +225,9 @@ jint HOSTCALL StreamSkip(void* s, jint count);
 jint HOSTCALL StreamSeek(void* s, jint position);
 jint HOSTCALL StreamSize(void* s);
 void HOSTCALL StreamClose(void* s);
+/* A resource (any file, by its path name) on a loader id's class path, as a stream. */
+void* OpenResource(const char* name, void* loaderId);
+jobject HOSTCALL GetSystemResourceStream(JNIEnv* env, const char* name, jint zero);
 
 /* ---- the file-system table (files.cpp, files_paths.cpp) ---- */
 

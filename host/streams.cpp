@@ -407,6 +407,30 @@ void* HOSTCALL OpenClassStream(const char* name, JNIHostFindInZipFileFn finder, 
   return nullptr;
 }
 
+void* OpenResource(const char* name, void* loaderId) {
+  if (!SafeClassName(name)) return nullptr;
+  std::shared_ptr<ClassPath> path;
+  {
+    std::lock_guard<std::mutex> guard(gPathsLock);
+    auto it = gPaths.find(loaderId);
+    if (it == gPaths.end()) return nullptr;
+    path = it->second;
+  }
+  for (const std::shared_ptr<PathEntry>& entry : *path) {
+    struct stat st;
+    if (stat(entry->path.c_str(), &st) != 0) continue;
+    Stream* s = nullptr;
+    if (S_ISDIR(st.st_mode)) {
+      s = FromDirectory(entry->path, name);
+    } else if (S_ISREG(st.st_mode)) {
+      std::shared_ptr<Archive> a = ArchiveOf(*entry, st);
+      if (a) s = FromCentralDirectory(a, name);
+    }
+    if (s) return static_cast<Stream*>(s);
+  }
+  return nullptr;
+}
+
 jint HOSTCALL StreamRead(void* s, void* buf, jint count) { return s ? AsStream(s)->Read(buf, count) : -1; }
 jint HOSTCALL StreamSkip(void* s, jint count) { return s ? AsStream(s)->Skip(count) : -1; }
 jint HOSTCALL StreamSeek(void* s, jint position) { return s ? AsStream(s)->Seek(position) : -1; }

@@ -138,6 +138,7 @@ JNIHostFunctions* Build() {
   t.LogMessage = LogMessage;
   t.FatalExit = FatalExit;
   t.TestHook = TestHook;
+  t.GetSystemResourceStream = GetSystemResourceStream;
   t.GetFileSystem = GetFileSystem;
   t.GetJitSupport = GetJitSupport;
   t.SpinLockCreate = SpinLockCreate;

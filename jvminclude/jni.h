@@ -497,6 +497,12 @@ JNIEXPORT void HOSTCALL JNI_Relocate(void* object, void* context, JNIRelocateCal
 JNIEXPORT void HOSTCALL JNI_RelocationDone(JavaVM* vm, void* context, JNIRelocateCallback callback);
 JNIEXPORT jint HOSTCALL JNI_SetVMTraceFlag(jint flag);
 JNIEXPORT void HOSTCALL JNI_Assert(const char* expression, const char* file, jint line);
+/* The address of the library's default table of six compiled-code support functions. */
+#ifdef __cplusplus
+extern "C" __attribute__((visibility("default"))) void* JNI_JitHostFnTablePtr;
+#else
+extern __attribute__((visibility("default"))) void* JNI_JitHostFnTablePtr;
+#endif
 
 #if defined(__cplusplus) || (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L)
 #ifdef __cplusplus

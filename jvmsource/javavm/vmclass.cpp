@@ -625,14 +625,20 @@ void VMLoadableClass::LoadAllReferences() {
 /* Loads the superclasses up to the deepest chain a class may have, so that linking, which
    recurses over the chain, stays within its stack: a chain that comes back to one of its
    classes is ClassCircularityError, a longer one LinkageError. A superclass that cannot
-   be loaded ends the check; linking reports it. */
-VMStatus VMLoadableClass::CheckSuperChain() {
+   be loaded ends the check with its load's status: linking must not go on and load it a
+   second time, which may succeed (a host that was short of memory the first time) and
+   leave the first attempt's NoClassDefFoundError pending on a class that prepared. */
+VMStatus VMLoadableClass::CheckSuperChain(VMLoadableClass** failing) {
   uint32_t depth = 0;
   for (VMLoadableClass* c = GetSuper(); c != NULL; c = c->GetSuper()) {
     if (c == this) return VMStatus_ClassCircularityError;
     if (++depth > MAX_NESTING)
       return HasCircularSuperChain() ? VMStatus_ClassCircularityError : VMStatus_LinkageError;
-    if (c->Load() != 0) return 0;
+    VMStatus status = c->Load();
+    if (status != 0) {
+      if (failing != NULL && *failing == NULL) *failing = c;
+      return status;
+    }
   }
   return 0;
 }

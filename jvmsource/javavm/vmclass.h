@@ -329,8 +329,9 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   VMStatus PrepareVTable();
   bool HasCircularSuperChain();
   /* Loads the superclasses: 0, 5 for a chain that comes back to one of its classes, 4 for
-     one deeper than MAX_NESTING. */
-  VMStatus CheckSuperChain();
+     one deeper than MAX_NESTING, or the status of a superclass that could not be loaded
+     (that class in *failing, when given and still NULL). */
+  VMStatus CheckSuperChain(VMLoadableClass** failing = NULL);
 
   /* Static data: one object per machine, at the class number of the machine's array,
      with the class's initialisation state in that machine after the fields.
@@ -661,6 +662,18 @@ class VMMethod : public VMMember {
   VMBasicBlock* GetBasicBlocks();
   void SetBasicBlocks(VMBasicBlock* blocks);
   VMStatus GetBasicBlockFor(uint32_t pc, VMBasicBlock*& out);
+
+  /* A reflective call on object (ignored for a static method) with the Java arguments
+     of an Object[] (NULL for none): a private or protected method needs override
+     (IllegalAccessException otherwise); the count and each argument must fit the
+     parameter types, a primitive by unboxing and widening, a reference by instanceof
+     (IllegalArgumentException otherwise); a static method's class is initialised first.
+     An exception the method throws comes back wrapped in InvocationTargetException. The
+     result: NULL when something is pending, for void, and without a return type; a
+     primitive result as a new box; a reference as it is (the caller holds it before it
+     allocates). */
+  VMObject* ReflectInvoke(JNIEnv* env, VMObject* object, VMClassArray* parameterTypes, VMObjectArray* arguments,
+                          VMClass* returnType, bool override);
 };
 
 static_assert(sizeof(VMMember) == 20 && sizeof(VMMethod) == 20, "members add no fields");

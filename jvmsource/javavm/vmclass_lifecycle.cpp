@@ -134,7 +134,7 @@ VMStatus VMLoadableClass::Prepare(VMLoadableClass** failing) {
     SetIsPreparing();
     // A chain that comes back to itself, or is deeper than a stack, would never end any
     // walk over superclasses.
-    VMStatus chain = super != NULL ? CheckSuperChain() : 0;
+    VMStatus chain = super != NULL ? CheckSuperChain(failing) : 0;
     if (chain != 0) {
       status = chain;
     } else if (super != NULL) {

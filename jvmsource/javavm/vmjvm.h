@@ -86,7 +86,7 @@ JNIEXPORT jboolean JNICALL JVM_IsInterrupted(JNIEnv* env, jobject thread, jboole
 JNIEXPORT void JNICALL JVM_FillInStackTrace(JNIEnv* env, jobject throwable);
 JNIEXPORT void JNICALL JVM_PrintStackTrace(JNIEnv* env, jobject throwable, jobject stream);
 
-/* ---- reflection entries the Class table names; built with reflection ---- */
+/* ---- class reflection info (which: 0 the public view, 1 the declared view) ---- */
 JNIEXPORT jobjectArray JNICALL JVM_GetClassFields(JNIEnv* env, jclass cls, jint which);
 JNIEXPORT jobjectArray JNICALL JVM_GetClassMethods(JNIEnv* env, jclass cls, jint which);
 JNIEXPORT jobjectArray JNICALL JVM_GetClassConstructors(JNIEnv* env, jclass cls, jint which);
@@ -99,6 +99,87 @@ JNIEXPORT jint JNICALL JVM_GetClassModifiers(JNIEnv* env, jclass cls);
 JNIEXPORT jobjectArray JNICALL JVM_GetDeclaredClasses(JNIEnv* env, jclass cls);
 JNIEXPORT jclass JNICALL JVM_GetDeclaringClass(JNIEnv* env, jclass cls);
 JNIEXPORT jclass JNICALL JVM_GetCallerClass(JNIEnv* env, jint depth);
+
+/* ---- reflective invocation, privileged actions, class finders ---- */
+JNIEXPORT jobject JNICALL JVM_InvokeMethod(JNIEnv* env, jobject method, jobject receiver, jobjectArray arguments);
+/* The action's run() with its result; an exception it throws stays pending (wrapped in
+   java.security.PrivilegedActionException when wrap is set and it is a checked one). */
+JNIEXPORT jobject JNICALL JVM_DoPrivileged(JNIEnv* env, jclass cls, jobject action, jobject context, jboolean wrap);
+JNIEXPORT jobject JNICALL JVM_GetInheritedAccessControlContext(JNIEnv* env, jclass cls);
+JNIEXPORT jobject JNICALL JVM_GetStackAccessControlContext(JNIEnv* env, jclass cls);
+JNIEXPORT jclass JNICALL JVM_FindClassFromClassLoader(JNIEnv* env, const char* name, jboolean initialize,
+                                                      jobject loader, jboolean throwError);
+JNIEXPORT jclass JNICALL JVM_FindPrimitiveClass(JNIEnv* env, const char* name);
+JNIEXPORT void JNICALL JVM_SetProtectionDomain(JNIEnv* env, jclass cls, jobject domain);
+
+/* provided, not implemented */
+JNIEXPORT jobject JNICALL JVM_NewInstanceFromConstructor(JNIEnv* env, jobject constructor, jobjectArray arguments);
+JNIEXPORT jobject JNICALL JVM_GetProtectionDomain(JNIEnv* env, jclass cls);
+JNIEXPORT void JNICALL JVM_ResolveClass(JNIEnv* env, jclass cls);
+JNIEXPORT jclass JNICALL JVM_FindLoadedClass(JNIEnv* env, jobject loader, jstring name);
+JNIEXPORT jobject JNICALL JVM_GetField(JNIEnv* env, jobject field, jobject object);
+JNIEXPORT jvalue JNICALL JVM_GetPrimitiveField(JNIEnv* env, jobject field, jobject object, unsigned char code);
+JNIEXPORT void JNICALL JVM_SetField(JNIEnv* env, jobject field, jobject object, jobject value);
+JNIEXPORT void JNICALL JVM_SetPrimitiveField(JNIEnv* env, jobject field, jobject object, jvalue value,
+                                             unsigned char code);
+JNIEXPORT jint JNICALL JVM_GetArrayLength(JNIEnv* env, jobject array);
+JNIEXPORT jobject JNICALL JVM_GetArrayElement(JNIEnv* env, jobject array, jint index);
+JNIEXPORT jvalue JNICALL JVM_GetPrimitiveArrayElement(JNIEnv* env, jobject array, jint index, jint code);
+JNIEXPORT void JNICALL JVM_SetArrayElement(JNIEnv* env, jobject array, jint index, jobject value);
+JNIEXPORT void JNICALL JVM_SetPrimitiveArrayElement(JNIEnv* env, jobject array, jint index, jvalue value,
+                                                    unsigned char code);
+JNIEXPORT jobject JNICALL JVM_NewArray(JNIEnv* env, jclass elementClass, jint length);
+JNIEXPORT jobject JNICALL JVM_NewMultiArray(JNIEnv* env, jclass elementClass, jintArray dimensions);
+
+/* ---- queries by index for a class-file verifier outside the machine ----
+   Each takes a class handle after the env; a null handle or a class that is not a
+   class-file class answers 0, false or NULL with nothing pending (JVM_GetClassNameUTF
+   answers for every class). An index at or past the end of its table, or an entry of
+   the wrong kind, raises IllegalArgumentException. Texts are modified UTF-8 in process
+   memory, given back with JVM_ReleaseUTF. The buffers are the caller's, sized from the
+   matching Length or Count query. */
+JNIEXPORT const char* JNICALL JVM_GetClassNameUTF(JNIEnv* env, jclass cls);
+JNIEXPORT jint JNICALL JVM_GetClassFieldsCount(JNIEnv* env, jclass cls);
+JNIEXPORT jint JNICALL JVM_GetClassMethodsCount(JNIEnv* env, jclass cls);
+JNIEXPORT jint JNICALL JVM_GetFieldIxModifiers(JNIEnv* env, jclass cls, jint fieldIndex);
+JNIEXPORT jint JNICALL JVM_GetMethodIxModifiers(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT jint JNICALL JVM_GetMethodIxByteCodeLength(JNIEnv* env, jclass cls, jint methodIndex);
+/* The code as the machine keeps it: after the load-time pass, so multi-byte operands are
+   in host (little-endian) order, and run-time rewrites (quick opcodes 0xCB-0xD7,
+   breakpoints 0xCA) may show. A class-file verifier must not read it as class-file code. */
+JNIEXPORT void JNICALL JVM_GetMethodIxByteCode(JNIEnv* env, jclass cls, jint methodIndex, unsigned char* code);
+JNIEXPORT jint JNICALL JVM_GetMethodIxLocalsCount(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT jint JNICALL JVM_GetMethodIxMaxStack(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT jint JNICALL JVM_GetMethodIxArgsSize(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT jint JNICALL JVM_GetMethodIxExceptionsCount(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT void JNICALL JVM_GetMethodIxExceptionIndexes(JNIEnv* env, jclass cls, jint methodIndex,
+                                                       unsigned short* exceptions);
+JNIEXPORT jint JNICALL JVM_GetMethodIxExceptionTableLength(JNIEnv* env, jclass cls, jint methodIndex);
+/* One handler of a method's exception table. */
+typedef struct {
+  jint start_pc;
+  jint end_pc;
+  jint handler_pc;
+  jint catchType; /* constant-pool index, 0 for any */
+} JVMExceptionTableEntry;
+JNIEXPORT void JNICALL JVM_GetMethodIxExceptionTableEntry(JNIEnv* env, jclass cls, jint methodIndex,
+                                                          jint entryIndex, JVMExceptionTableEntry* entry);
+JNIEXPORT const char* JNICALL JVM_GetMethodIxSignatureUTF(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT const char* JNICALL JVM_GetMethodIxNameUTF(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT jboolean JNICALL JVM_IsConstructorIx(JNIEnv* env, jclass cls, jint methodIndex);
+JNIEXPORT jint JNICALL JVM_GetClassCPEntriesCount(JNIEnv* env, jclass cls);
+JNIEXPORT void JNICALL JVM_GetClassCPTypes(JNIEnv* env, jclass cls, unsigned char* types);
+JNIEXPORT const char* JNICALL JVM_GetCPClassNameUTF(JNIEnv* env, jclass cls, jint index);
+JNIEXPORT const char* JNICALL JVM_GetCPFieldClassNameUTF(JNIEnv* env, jclass cls, jint index);
+JNIEXPORT const char* JNICALL JVM_GetCPMethodClassNameUTF(JNIEnv* env, jclass cls, jint index);
+JNIEXPORT const char* JNICALL JVM_GetCPFieldSignatureUTF(JNIEnv* env, jclass cls, jint index);
+JNIEXPORT const char* JNICALL JVM_GetCPMethodSignatureUTF(JNIEnv* env, jclass cls, jint index);
+JNIEXPORT const char* JNICALL JVM_GetCPMethodNameUTF(JNIEnv* env, jclass cls, jint index);
+JNIEXPORT jint JNICALL JVM_GetCPFieldModifiers(JNIEnv* env, jclass cls, jint index, jclass calledClass);
+JNIEXPORT jint JNICALL JVM_GetCPMethodModifiers(JNIEnv* env, jclass cls, jint index, jclass calledClass);
+JNIEXPORT jboolean JNICALL JVM_IsSameClassPackage(JNIEnv* env, jclass cls1, jclass cls2);
+JNIEXPORT void JNICALL JVM_ReleaseUTF(const char* utf);
+JNIEXPORT jint JNICALL JVM_GetInterfaceVersion(void);
 
 }  // extern "C"
 

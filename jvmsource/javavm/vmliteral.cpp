@@ -306,6 +306,30 @@ VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, const char* text, uint32_t
   return fresh;
 }
 
+VMLiteral* VMLiteral::Find(VMNameSpace* ns, const char* text, uint32_t length) {
+  if (ns == nullptr || text == nullptr) return nullptr;
+  if (length == 0xFFFFFFFFu) length = (uint32_t)strlen(text);
+  VMword h;
+  if (!HashValidUTF8(text, length, &h)) return nullptr;
+  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  if (table == nullptr) return nullptr;
+  VMObjectHashTableIterator::Start start = VMObjectHashTableIterator::Prepare(table, h);
+  if (!table->Lock(true)) return nullptr;
+  VMLiteral* found = nullptr;
+  {
+    VMObjectHashTableIterator it;
+    it.Init(table, h, start);
+    for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
+      if (e->equalsUTF8(text, length)) {
+        found = e;
+        break;
+      }
+    }
+  }
+  table->relSpinlock();
+  return found;
+}
+
 VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, VMbyteArray* bytes) {
   if (ns == nullptr || bytes == nullptr || ns->GetLiteralHashTable() == nullptr) return nullptr;
   uint32_t length = bytes->GetSize();

@@ -40,6 +40,9 @@ class VMLiteral : public VMbyteArray {
   /* The interned literal of the text; length 0xFFFFFFFF means up to the first zero byte.
      NULL for invalid text, a name space without a literal table, or any failure. */
   static VMLiteral* CreateInstance(VMNameSpace* ns, const char* text, uint32_t length);
+  /* The literal of the text when one is interned already; NULL otherwise (nothing is
+     made: for look-ups of names that Java code chooses, which must not grow the table). */
+  static VMLiteral* Find(VMNameSpace* ns, const char* text, uint32_t length);
   /* The interned literal of the array's bytes (not validated). */
   static VMLiteral* CreateInstance(VMNameSpace* ns, VMbyteArray* bytes);
 

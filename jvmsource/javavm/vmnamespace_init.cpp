@@ -9,6 +9,7 @@
    it: every step that makes something skips when its word is already set, so a retry
    never replaces a table, a loader or a literal that descriptors already point to. */
 #include "vmnamespace.h"
+#include "vmjavalangreflectfield.h"
 
 #include "vm.h"
 #include "vmarray.h"
@@ -255,6 +256,10 @@ bool VMNameSpace::InitializeStageB(JNIEnv* env) {
   };
   for (VMLoadableClass* cls : started)
     if (!InitializeClass(env, cls)) return false;
+  // Reflection writes its objects by position: a library whose classes do not have the
+  // words of its version's layouts is told now, in the log, and reflection refuses to
+  // make objects of them (the rest of the machine runs).
+  (void)VMJavaLangReflectMember::CheckLayouts(this);
   if (version >= 2) {
     for (const ClassRow& row : kReferenceClasses)
       if (!InitializeClass(env, (VMLoadableClass*)list->GetReference(row.word))) return false;

@@ -240,6 +240,12 @@ const ByNameRule kByName[] = {
     {"java/io/ObjectInputStream", false, "readObject", "()Ljava/lang/Object;", kInstance, kInherited, kAnyAccess, true},
     {"java/lang/ClassLoader$NativeLibrary", true, "handle", "J", kInstance, kInherited, kAnyAccess, true},
     {"java/lang/reflect/AccessibleObject", true, "override", "Z", kInstance, kInherited, kAnyAccess, true},
+    // What privileged actions run and how a checked exception of theirs is wrapped.
+    {"java/security/PrivilegedAction", false, "run", "()Ljava/lang/Object;", kInstance, kDeclared, kAnyAccess, false},
+    {"java/security/PrivilegedExceptionAction", false, "run", "()Ljava/lang/Object;", kInstance, kDeclared,
+     kAnyAccess, false},
+    {"java/security/PrivilegedActionException", false, "<init>", "(Ljava/lang/Exception;)V", kInstance, kDeclared,
+     kAnyAccess, false},
 };
 
 // Classes the machine needs at start-up or names in descriptors.
@@ -251,7 +257,8 @@ const char* const kRequiredClasses[] = {
     "java/lang/reflect/Constructor", "java/lang/ref/Reference", "java/lang/ref/Reference$Lock",
     "java/lang/ref/ReferenceQueue", "java/lang/ref/SoftReference", "java/lang/ref/WeakReference",
     "java/lang/ref/PhantomReference", "java/util/Map", "java/util/Properties",
-    "java/security/AccessControlContext",
+    "java/security/AccessControlContext", "java/security/PrivilegedAction", "java/security/PrivilegedExceptionAction",
+    "java/security/PrivilegedActionException",
 };
 
 // Registered natives. kNat: a method with this name and descriptor must be native. kJava: it
@@ -446,6 +453,24 @@ const NativeRow kRows[] = {
     {"java/lang/reflect/Method", "invoke", "(Ljava/lang/Object;[Ljava/lang/Object;)Ljava/lang/Object;", I_, kNat},
 
     {"java/util/ResourceBundle", "getClassContext", "()[Ljava/lang/Class;", S_, kNat},
+
+    {"corvane/sql/VMUtil", "getSignature", "(Ljava/lang/reflect/Method;)Ljava/lang/String;", S_, kNat},
+    {"corvane/sql/VMUtil", "Overload", "(Ljava/lang/Class;Ljava/lang/String;Ljava/lang/String;Z)Ljava/lang/String;", S_,
+     kNat},
+
+    {"java/security/AccessController", "doPrivileged", "(Ljava/security/PrivilegedAction;)Ljava/lang/Object;", S_, kNat},
+    {"java/security/AccessController", "doPrivileged",
+     "(Ljava/security/PrivilegedAction;Ljava/security/AccessControlContext;)Ljava/lang/Object;", S_, kNat},
+    {"java/security/AccessController", "doPrivileged", "(Ljava/security/PrivilegedExceptionAction;)Ljava/lang/Object;",
+     S_, kNat},
+    {"java/security/AccessController", "doPrivileged",
+     "(Ljava/security/PrivilegedExceptionAction;Ljava/security/AccessControlContext;)Ljava/lang/Object;", S_, kNat},
+    {"java/security/AccessController", "getInheritedAccessControlContext", "()Ljava/security/AccessControlContext;",
+     S_, kNat},
+    {"java/security/AccessController", "getStackAccessControlContext", "()Ljava/security/AccessControlContext;", S_,
+     kNat},
+
+    {"java/sql/DriverManager", "getCallerClassLoader", "()Ljava/lang/ClassLoader;", S_, kNat},
 
     {"java/io/File", "exists0", "()Z", I_, kNat},
     {"java/io/File", "canWrite0", "()Z", I_, kNat},

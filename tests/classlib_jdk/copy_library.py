@@ -33,6 +33,9 @@ LANG = ["NumberText", "BigNat", "Integer", "Long", "Short", "Byte", "Double", "F
 # java.io classes over the machine's file natives stay out.
 IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter",
                "RandomAccessFile"}
+# Resource bundles find their classes and files through the machine's class context and
+# class loading: they are checked on the machine.
+UTIL_EXCLUDED = {"ResourceBundle", "ListResourceBundle", "PropertyResourceBundle"}
 
 SHIMS = {
     "t/lang/GroupAccess.java": """package t.lang;
@@ -201,7 +204,8 @@ def main(argv):
     for pkg in ("util", "io"):
         for name in sorted(os.listdir(os.path.join(src, "java", pkg))):
             stem, ext = os.path.splitext(name)
-            if ext == ".java" and not (pkg == "io" and stem in IO_EXCLUDED):
+            if ext == ".java" and not (pkg == "io" and stem in IO_EXCLUDED) and not (
+                    pkg == "util" and stem in UTIL_EXCLUDED):
                 files.append((os.path.join(src, "java", pkg, name), "t/%s/%s" % (pkg, name)))
     listed = []
     for path, rel in files:

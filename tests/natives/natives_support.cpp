@@ -11,9 +11,18 @@ namespace natives_test {
 
 std::string ClassDir(const char* suite) { return std::string(PUX_BUILD_DIR) + "/testclasses/" + suite; }
 
-bool Machine::Create(int32_t version) {
+bool Machine::Create(int32_t version, const char* suite) {
   refhost::ResetHooks();
-  refhost::SetClassPath(nullptr, ClassDir("natives") + ":" + ClassDir("natives_lines") + ":" + PUX_BUILD_DIR +
+  if (captureFromStart) refhost::SetCapture(true);
+  // Several suites separated by ':' go in that order.
+  std::string first;
+  for (const char* p = suite; p != nullptr && *p != 0;) {
+    const char* end = strchr(p, ':');
+    std::string one = end != nullptr ? std::string(p, end - p) : std::string(p);
+    first += ClassDir(one.c_str()) + ":";
+    p = end != nullptr ? end + 1 : nullptr;
+  }
+  refhost::SetClassPath(nullptr, first + ClassDir("natives") + ":" + ClassDir("natives_lines") + ":" + PUX_BUILD_DIR +
                                      "/classlib.zip");
   JNICreateArgs args;
   JNI_GetDefaultJavaVMInitArgs(&args);

@@ -33,10 +33,14 @@ struct Outcome {
 
 class Machine {
  public:
-  /* A machine of the class-library version; false when creation fails. */
-  bool Create(int32_t version = 1);
+  /* A machine of the class-library version; false when creation fails. The classes of
+     the suite tests/java/<suite> go on the class path before the natives' own (several
+     suites: "a:b", in that order). */
+  bool Create(int32_t version = 1, const char* suite = nullptr);
   void Destroy();
 
+  /* Console and log go to the host's capture buffers from before creation on. */
+  bool captureFromStart = false;
   JavaVM* jvm = nullptr;
   JNIEnv* env = nullptr;
   VM* vm = nullptr;

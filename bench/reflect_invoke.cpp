@@ -1,0 +1,95 @@
+/* Method.invoke of a trivial method against a direct call, on this machine beside the
+   reference machine (java -Xint) running the same class files (bench/java/ReflectBench).
+
+   Figures, nanoseconds per call, best of three: a Java loop calling the method through
+   Method.invoke (the result boxed by every call), the same loop boxing the result of a
+   direct call (what boxing costs alone), and the loop with a direct call. The machine
+   has no collector yet, so the loop count keeps the boxes within its heap. */
+#include <stdio.h>
+
+#include <map>
+#include <string>
+
+#include "bench_util.h"
+#include "refhost.h"
+#include "vmjni.h"
+
+namespace {
+
+const int kCalls = 400000;
+
+struct Reference {
+  double ms = -1;
+  long checksum = 0;
+};
+
+std::map<std::string, Reference> RunReference(const std::string& classes) {
+  std::map<std::string, Reference> out;
+  std::string cmd = "java -Xint -cp '" + classes + "' ReflectBench " + std::to_string(kCalls) + " 2>/dev/null";
+  if (FILE* p = popen(cmd.c_str(), "r")) {
+    char name[64];
+    double ms;
+    long sum;
+    while (fscanf(p, "%63s %lf %ld", name, &ms, &sum) == 3) out[name] = {ms, sum};
+    pclose(p);
+  }
+  return out;
+}
+
+}  // namespace
+
+int main() {
+  std::string classes = std::string(PUX_BUILD_DIR) + "/testclasses/bench";
+  JNI_SetHostFunctions(refhost::Functions());
+  refhost::SetClassPath(nullptr, classes + ":" + PUX_BUILD_DIR + "/classlib.zip");
+  JNICreateArgs args;
+  JNI_GetDefaultJavaVMInitArgs(&args);
+  args.host = refhost::Functions();
+  args.name = "bench";
+  JavaVM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  if (JNI_CreateJavaVM(&vm, &env, &args) != 0) {
+    fprintf(stderr, "machine creation failed\n");
+    return 1;
+  }
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = f->FindClass(env, "ReflectBench");
+  const char* names[] = {"invokeLoop", "boxedLoop", "directLoop"};
+  std::map<std::string, double> seconds;
+  std::map<std::string, jint> sums;
+  for (const char* name : names) {
+    jmethodID m = cls != NULL ? f->GetStaticMethodID(env, cls, name, "(I)I") : NULL;
+    if (m == NULL) {
+      fprintf(stderr, "ReflectBench.%s not found\n", name);
+      return 1;
+    }
+    seconds[name] = bench::Best([&] { sums[name] = f->CallStaticIntMethod(env, cls, m, kCalls); }, 3);
+    if (f->ExceptionCheck(env)) {
+      fprintf(stderr, "ReflectBench.%s threw\n", name);
+      return 1;
+    }
+  }
+  vm->functions->DestroyJavaVM(vm);
+
+  std::map<std::string, Reference> ref = RunReference(classes);
+  auto ns = [](double s) { return s * 1e9 / kCalls; };
+  printf("%-48s %12s %14s %7s\n", "operation (ns each)", "puxjvm", "java -Xint", "ratio");
+  const char* labels[] = {"Method.invoke of a trivial method", "direct call, result boxed", "direct call"};
+  for (int i = 0; i < 3; i++) {
+    auto r = ref.find(names[i]);
+    double mine = ns(seconds[names[i]]);
+    if (r == ref.end() || r->second.ms < 0) {
+      printf("%-48s %12.1f %14s %7s\n", labels[i], mine, "-", "-");
+      continue;
+    }
+    double refNs = r->second.ms * 1e6 / kCalls;
+    printf("%-48s %12.1f %14.1f %7.2f%s\n", labels[i], mine, refNs, mine / refNs,
+           r->second.checksum == (long)sums[names[i]] ? "" : "  (checksums differ!)");
+  }
+  double invoke = ns(seconds[names[0]]) - ns(seconds[names[2]]);
+  auto refInvoke = ref.find(names[0]), refDirect = ref.find(names[2]);
+  if (refInvoke != ref.end() && refDirect != ref.end())
+    printf("%-48s %12.1f %14.1f\n", "Method.invoke over a direct call", invoke,
+           (refInvoke->second.ms - refDirect->second.ms) * 1e6 / kCalls);
+  return 0;
+}

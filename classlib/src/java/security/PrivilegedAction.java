@@ -1,0 +1,7 @@
+package java.security;
+
+/** Work done by AccessController.doPrivileged that throws no checked exception. */
+public interface PrivilegedAction {
+
+    Object run();
+}

@@ -1,0 +1,389 @@
+/* The class reflection info: the Field, Method and Constructor arrays of a class and
+   the types of a method.
+
+   Rooting: a builder makes its result array, holds it by a local reference at once, and
+   stores each new member object in it before the next one is made; a member object is
+   held by its own local reference while it is filled (its strings and type arrays are
+   made after it). The local references a member needed are dropped again once it sits in
+   the array, so that a class with thousands of members takes a few slots, not thousands.
+
+   No class is loaded, prepared or initialised while a class's monitor is held here: the
+   types are found first and published under the monitor afterwards, and the public
+   field view initialises its interfaces before it takes the class's monitor. A thread
+   that holds an interface's monitor in its initialiser and reflects on a class that
+   implements it cannot meet this one in the other order. */
+#include "vmjavalangreflectfield.h"
+
+#include "vm.h"
+#include "vmarray.h"
+#include "vmclass.h"
+#include "vmclass_support.h"
+#include "vmconstantpool.h"
+#include "vmhandlearray.h"
+#include "vmjavalangstring.h"
+#include "vmjni.h"
+#include "vmjni_support.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+
+using namespace classmodel;
+
+namespace {
+
+VMNameSpace* NsOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL; }
+VM* VmOf(JNIEnv* env) { return env != NULL && env->thread != NULL ? env->thread->GetVM() : NULL; }
+
+/* A status made pending unless the step that failed left its own exception. */
+void RaiseUnlessPending(JNIEnv* env, VMStatus status) {
+  if (env->thread->GetException() != NULL) return;
+  if (status == 0 || status == VMStatus_AlreadyThrown) status = VMStatus_OutOfMemoryError;
+  (void)VMJniThrowInternal(env, status, NULL);
+}
+
+/* The level of the thread's local references, and dropping back to it. */
+uint32_t LocalLevel(JNIEnv* env) {
+  VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
+  return locals != NULL ? locals->GetCount() : 0;
+}
+void DropLocals(JNIEnv* env, uint32_t level) {
+  VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
+  if (locals != NULL && level != 0 && level < locals->GetCount()) locals->Clear(level);
+}
+
+/* A class's monitor for the length of a build: false with OutOfMemoryError when it
+   cannot be had. */
+bool Enter(JNIEnv* env, VMLoadableClass* cls) {
+  if (((VMObject*)cls)->MonitorEnter(cls->GetNameSpace()) == 0) return true;
+  RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+  return false;
+}
+void Leave(VMLoadableClass* cls) { (void)((VMObject*)cls)->MonitorExit(cls->GetNameSpace()); }
+
+bool IsSpecialName(VMNameSpace* ns, VMMethod* m) {
+  return m->GetName() == WellKnown(ns, LT_INIT) || m->GetName() == WellKnown(ns, LT_CLINIT);
+}
+
+/* The three result arrays, made in the env's machine for cls's name space and held by a
+   local reference; NULL with OutOfMemoryError. */
+template <class T>
+T* NewResult(JNIEnv* env, VMClass* cls, uint32_t count, VMword tag) {
+  VM* vm = VmOf(env);
+  T* array = vm != NULL ? T::CreateInstance(vm->GetHeap(), count, cls, jallocCollectAndRetry, tag) : NULL;
+  if (array == NULL) {
+    RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+    return NULL;
+  }
+  if (VMJniHandle::NewLocal(env, (VMObject*)array) == NULL) return NULL;
+  return array;
+}
+
+/* A class ready for the builders: prepared, so that its method table and field slots
+   exist. NULL with the exception pending. */
+VMLoadableClass* Prepared(JNIEnv* env, VMClass* cls) {
+  VMLoadableClass* loadable = (VMLoadableClass*)cls;
+  return vmjni::EnsurePrepared(env, loadable) ? loadable : NULL;
+}
+
+}  // namespace
+
+/* ------------------------------------------------------------------------------------ */
+/* Methods                                                                               */
+
+VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClass* cls, int32_t which) {
+  VMNameSpace* ns = NsOf(env);
+  if (cls == NULL || ns == NULL || env->thread == NULL) return NULL;
+  if (!cls->GetIsLoadable())
+    return NewResult<VMJavaLangReflectMethodArray>(env, cls, 0, VMTag_VMJavaLangReflectMethodArray);
+  VMLoadableClass* lc = Prepared(env, cls);
+  if (lc == NULL) return NULL;
+  // The declared view, and every view of an interface, lists the class's own methods;
+  // the public view of a class lists its public static methods, then the method table.
+  const bool declared = which != 0;
+  const bool own = declared || lc->GetIsInterface();
+  VMMethodArray* methods = lc->GetMethods();
+  VMMethodArray* first = own ? methods : lc->VMLoadableOrArrayClass::GetMethodTable();
+  const uint32_t nMethods = methods != NULL ? methods->GetSize() : 0;
+  const uint32_t nFirst = first != NULL ? first->GetSize() : 0;
+  if (!Enter(env, lc)) return NULL;
+  uint32_t count = 0;
+  if (!own) {
+    for (uint32_t i = 0; i < nMethods; i++) {
+      VMMethod* m = methods->Get(i);
+      if (m != NULL && m->GetIsPublic() && m->GetIsStatic()) count++;
+    }
+  }
+  for (uint32_t i = 0; i < nFirst; i++) {
+    VMMethod* m = first->Get(i);
+    if (m != NULL && (own || m->GetIsPublic()) && !IsSpecialName(ns, m)) count++;
+  }
+  VMJavaLangReflectMethodArray* result =
+      NewResult<VMJavaLangReflectMethodArray>(env, lc, count, VMTag_VMJavaLangReflectMethodArray);
+  uint32_t filled = 0;
+  for (uint32_t i = 0; result != NULL && !own && i < nMethods; i++) {
+    VMMethod* m = methods->Get(i);
+    if (m == NULL || !m->GetIsPublic() || !m->GetIsStatic()) continue;
+    uint32_t level = LocalLevel(env);
+    VMJavaLangReflectMethod* w = filled < count ? VMJavaLangReflectMethod::CreateInstance(env, lc, true, i) : NULL;
+    if (w == NULL) result = NULL;
+    else result->Set(filled++, w);
+    DropLocals(env, level);
+  }
+  for (uint32_t i = 0; result != NULL && i < nFirst; i++) {
+    VMMethod* m = first->Get(i);
+    if (m == NULL || !(own || m->GetIsPublic()) || IsSpecialName(ns, m)) continue;
+    uint32_t level = LocalLevel(env);
+    // Inherited methods stand under their declaring class, at the index they keep in
+    // every subclass's table.
+    VMLoadableClass* owner = own ? lc : m->GetDefinedIn();
+    VMJavaLangReflectMethod* w = filled < count ? VMJavaLangReflectMethod::CreateInstance(env, owner, declared, i) : NULL;
+    if (w == NULL) result = NULL;
+    else result->Set(filled++, w);
+    DropLocals(env, level);
+  }
+  Leave(lc);
+  if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+  return result;
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Fields                                                                                */
+
+bool VMClassReflectInfo::InitializeInterfaces(JNIEnv* env, VMClass* cls) {
+  if (cls == NULL || !cls->GetIsLoadable()) return true;
+  VMLoadableClass* lc = (VMLoadableClass*)cls;
+  if (!lc->GetIsInterface() && !InitializeInterfaces(env, lc->GetSuper())) return false;
+  VMClassArray* interfaces = lc->GetInterfaces();
+  for (uint32_t i = 0; interfaces != NULL && i < interfaces->GetSize(); i++) {
+    VMClass* iface = interfaces->Get(i);
+    if (iface == NULL || !iface->GetIsLoadable()) continue;
+    VMStatus status = ((VMLoadableClass*)iface)->Initialize(env);
+    if (status != 0) {
+      RaiseUnlessPending(env, status == VMStatus_AlreadyThrown ? VMStatus_NoClassDefFoundError : status);
+      return false;
+    }
+    if (!InitializeInterfaces(env, iface)) return false;
+  }
+  return true;
+}
+
+uint32_t VMClassReflectInfo::CollectFields(JNIEnv* env, VMClass* cls, VMJavaLangReflectFieldArray* array,
+                                           bool declared, uint32_t index) {
+  if (cls == NULL || !cls->GetIsLoadable()) return index;
+  VMLoadableClass* lc = (VMLoadableClass*)cls;
+  if (!declared) {
+    if (!lc->GetIsInterface()) {
+      index = CollectFields(env, lc->GetSuper(), array, declared, index);
+      if (index == 0xFFFFFFFFu) return index;
+    }
+    VMClassArray* interfaces = lc->GetInterfaces();
+    for (uint32_t i = 0; interfaces != NULL && i < interfaces->GetSize(); i++) {
+      index = CollectFields(env, interfaces->Get(i), array, declared, index);
+      if (index == 0xFFFFFFFFu) return index;
+    }
+  }
+  VMDataMemberArray* fields = lc->GetDataMembers();
+  for (uint32_t i = 0; fields != NULL && i < fields->GetSize(); i++) {
+    VMDataMember* field = fields->Get(i);
+    if (field == NULL || (!declared && !field->GetIsPublic())) continue;
+    if (array != NULL) {
+      if (index >= array->GetSize()) {
+        RaiseUnlessPending(env, VMStatus_InternalError);
+        return 0xFFFFFFFFu;
+      }
+      uint32_t level = LocalLevel(env);
+      VMJavaLangReflectField* w = VMJavaLangReflectField::CreateInstance(env, lc, i);
+      if (w == NULL) return 0xFFFFFFFFu;
+      array->Set(index, w);
+      DropLocals(env, level);
+    }
+    index++;
+  }
+  return index;
+}
+
+VMJavaLangReflectFieldArray* VMClassReflectInfo::GetFields(JNIEnv* env, VMClass* cls, int32_t which) {
+  if (cls == NULL || NsOf(env) == NULL || env->thread == NULL) return NULL;
+  if (!cls->GetIsLoadable())
+    return NewResult<VMJavaLangReflectFieldArray>(env, cls, 0, VMTag_VMJavaLangReflectFieldArray);
+  VMLoadableClass* lc = Prepared(env, cls);
+  if (lc == NULL) return NULL;
+  const bool declared = which != 0;
+  // Interfaces run their initialisers (Java code) before the monitor is taken.
+  if (!declared && !InitializeInterfaces(env, lc)) return NULL;
+  if (!Enter(env, lc)) return NULL;
+  VMJavaLangReflectFieldArray* result = NULL;
+  uint32_t count = CollectFields(env, lc, NULL, declared, 0);
+  if (count != 0xFFFFFFFFu) {
+    result = NewResult<VMJavaLangReflectFieldArray>(env, lc, count, VMTag_VMJavaLangReflectFieldArray);
+    if (result != NULL && CollectFields(env, lc, result, declared, 0) != count) result = NULL;
+  }
+  Leave(lc);
+  if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+  return result;
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Constructors                                                                          */
+
+VMJavaLangReflectConstructorArray* VMClassReflectInfo::GetConstructors(JNIEnv* env, VMClass* cls, int32_t which) {
+  VMNameSpace* ns = NsOf(env);
+  if (cls == NULL || ns == NULL || env->thread == NULL) return NULL;
+  if (!cls->GetIsLoadable())
+    return NewResult<VMJavaLangReflectConstructorArray>(env, cls, 0, VMTag_VMJavaLangReflectConstructorArray);
+  VMLoadableClass* lc = Prepared(env, cls);
+  if (lc == NULL) return NULL;
+  const bool declared = which != 0;
+  VMLiteral* init = WellKnown(ns, LT_INIT);
+  VMMethodArray* methods = lc->GetMethods();
+  const uint32_t n = methods != NULL ? methods->GetSize() : 0;
+  if (!Enter(env, lc)) return NULL;
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < n; i++) {
+    VMMethod* m = methods->Get(i);
+    if (m != NULL && m->GetName() == init && !m->GetIsStatic() && (declared || m->GetIsPublic())) count++;
+  }
+  VMJavaLangReflectConstructorArray* result =
+      NewResult<VMJavaLangReflectConstructorArray>(env, lc, count, VMTag_VMJavaLangReflectConstructorArray);
+  uint32_t filled = 0;
+  for (uint32_t i = 0; result != NULL && i < n; i++) {
+    VMMethod* m = methods->Get(i);
+    if (m == NULL || m->GetName() != init || m->GetIsStatic() || !(declared || m->GetIsPublic())) continue;
+    uint32_t level = LocalLevel(env);
+    VMJavaLangReflectConstructor* w =
+        filled < count ? VMJavaLangReflectConstructor::CreateInstance(env, lc, declared, i) : NULL;
+    if (w == NULL) result = NULL;
+    else result->Set(filled++, w);
+    DropLocals(env, level);
+  }
+  Leave(lc);
+  if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+  return result;
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Types of a method                                                                     */
+
+namespace {
+
+/* A type class handed to Java: a class-file class is prepared (a shell is never handed
+   out). False with the exception pending. */
+bool Ready(JNIEnv* env, VMClass* cls) {
+  if (!cls->GetIsLoadable()) return true;
+  VMStatus status = ((VMLoadableClass*)cls)->Prepare(NULL);
+  if (status == 0) return true;
+  if (env->thread->GetException() == NULL) vmjni::ThrowWithClassName(env, status, cls);
+  return false;
+}
+
+/* The cached parameter types, read without the monitor: published with a release store
+   after every element was written. */
+VMClassArray* CachedParameterTypes(VMMethod* method) {
+  VMword* word = ((VMObject*)method)->GetElementAddress(VMMethod::ParameterTypesWord);
+  return (VMClassArray*)__atomic_load_n(word, __ATOMIC_ACQUIRE);
+}
+
+}  // namespace
+
+VMClass* VMClassReflectInfo::GetReturnType(JNIEnv* env, VMMethod* method) {
+  VMLoadableClass* cls = method->GetDefinedIn();
+  if (cls == NULL) {
+    RaiseUnlessPending(env, VMStatus_NoClassDefFoundError);
+    return NULL;
+  }
+  // In the loader of the method's class, as its parameter types are; finding it again
+  // after another thread did stores the same class.
+  VMClass* type = method->GetReturnClass();
+  if (type == NULL) {
+    VMStatus status = method->FindReturnClass();
+    type = method->GetReturnClass();
+    if (status != 0 || type == NULL) {
+      RaiseUnlessPending(env, status != 0 ? status : VMStatus_NoClassDefFoundError);
+      return NULL;
+    }
+  }
+  return Ready(env, type) ? type : NULL;
+}
+
+VMClassArray* VMClassReflectInfo::GetParameterTypes(JNIEnv* env, VMMethod* method) {
+  if (VMClassArray* cached = CachedParameterTypes(method)) return cached;
+  VMLoadableClass* cls = method->GetDefinedIn();
+  VMNameSpace* ns = cls != NULL ? cls->GetNameSpace() : NULL;
+  if (ns == NULL) {
+    RaiseUnlessPending(env, VMStatus_NoClassDefFoundError);
+    return NULL;
+  }
+  uint32_t count = 0;
+  {
+    VMLiteralIterator it(method->GetSignature());
+    if (it.NextChar() != '(') {
+      RaiseUnlessPending(env, VMStatus_ClassFormatError);
+      return NULL;
+    }
+    for (;;) {
+      VMMethod::SigTypes t = VMMethod::ScanSigItem(it);
+      if (t == VMMethod::SigEndParms || t == VMMethod::SigEnd || t == VMMethod::SigInvalid) break;
+      count++;
+    }
+  }
+  // Made on the name space's heap: the method is name-space data, which no machine's
+  // collection walks, and every machine of the name space reads this array.
+  VMClassArray* types = VMClassArray::CreateInstance(cls->GetHeap(), count, cls, jallocFailFast, VMTag_VMClassArray);
+  if (types == NULL) {
+    RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+    return NULL;
+  }
+  VMLiteralIterator it(method->GetSignature());
+  (void)it.NextChar();
+  for (uint32_t i = 0; i < count; i++) {
+    VMClass* type = VMClass::FindBySignature(ns, it, cls->GetClassLoader());
+    if (type == NULL || !Ready(env, type)) {
+      types->VMObject::Destroy(cls->GetHeap());
+      RaiseUnlessPending(env, VMStatus_NoClassDefFoundError);
+      return NULL;
+    }
+    types->Set(i, type);
+  }
+  // Published once; a thread that lost the race gives its copy back.
+  VMStatus entered = ((VMObject*)cls)->MonitorEnter(ns);
+  VMword* word = ((VMObject*)method)->GetElementAddress(VMMethod::ParameterTypesWord);
+  VMword expected = 0;
+  if (!__atomic_compare_exchange_n(word, &expected, (VMword)types, false, __ATOMIC_RELEASE, __ATOMIC_ACQUIRE)) {
+    types->VMObject::Destroy(cls->GetHeap());
+    types = (VMClassArray*)expected;
+  }
+  if (entered == 0) (void)((VMObject*)cls)->MonitorExit(ns);
+  return types;
+}
+
+VMClassArray* VMClassReflectInfo::GetExceptionTypes(JNIEnv* env, VMMethod* method) {
+  VMLoadableClass* cls = method->GetDefinedIn();
+  VM* vm = VmOf(env);
+  VMConstantPool* pool = cls != NULL ? cls->GetConstantPool() : NULL;
+  if (cls == NULL || vm == NULL) {
+    RaiseUnlessPending(env, VMStatus_NoClassDefFoundError);
+    return NULL;
+  }
+  VMcharArray* throws = method->GetThrows();
+  const uint32_t n = throws != NULL ? throws->GetSize() : 0;
+  // Every class is found and loaded before the array exists: a class that cannot be had
+  // fails the query (a null entry would fail Method.toString later, far from the cause).
+  for (uint32_t i = 0; i < n; i++) {
+    VMStatus status = 0;
+    VMLoadableClass* c = pool != NULL ? pool->GetConstClass(throws->Get(i), &status, false) : NULL;
+    if (c == NULL || !Ready(env, (VMClass*)c)) {
+      RaiseUnlessPending(env, status != 0 ? status : VMStatus_NoClassDefFoundError);
+      return NULL;
+    }
+  }
+  VMClassArray* types = VMClassArray::CreateInstance(vm->GetHeap(), n, cls, jallocCollectAndRetry, VMTag_VMClassArray);
+  if (types == NULL) {
+    RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+    return NULL;
+  }
+  for (uint32_t i = 0; i < n; i++) {
+    VMStatus status = 0;
+    types->Set(i, (VMClass*)pool->GetConstClass(throws->Get(i), &status, false));
+  }
+  return types;
+}

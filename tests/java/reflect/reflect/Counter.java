@@ -1,0 +1,6 @@
+package reflect;
+
+public class Counter {
+
+    public static int lazyRuns;
+}

@@ -1,0 +1,12 @@
+package reflect;
+
+public class Derived extends Base {
+
+    public String hi() {
+        return "derived";
+    }
+
+    public String name() {
+        return "Derived.name";
+    }
+}

@@ -1,0 +1,6 @@
+package reflect;
+
+public interface Greeter {
+
+    String hi();
+}

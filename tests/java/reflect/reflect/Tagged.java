@@ -1,0 +1,6 @@
+package reflect;
+
+public interface Tagged {
+
+    String TAG = "tag";
+}

@@ -1,0 +1,4 @@
+package reflect;
+
+public class ThrownHere extends Exception {
+}

@@ -1,0 +1,10 @@
+package loaderpkg;
+
+public class Made {
+
+    public int value;
+
+    public Made(int value) {
+        this.value = value;
+    }
+}
