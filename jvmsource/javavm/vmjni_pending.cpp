@@ -227,9 +227,6 @@ uint32_t GetStringUTFPiece(JNIEnv* env, jstring, char*, uint32_t, uint32_t*, uin
 
 /* The serialization interface. */
 namespace JNIEnvExtension {
-void* CreateSerializationInterface(JNIEnv* env, struct JNIHostSerializationSupport*) { VMJniNotImplemented(env, "nyi: CreateSerializationInterface"); return NULL; }
-void DestroySerializationInterface(JNIEnv* env, void*) { VMJniNotImplemented(env, "nyi: DestroySerializationInterface"); }
-jstring GetSerializationSignature(JNIEnv* env, jclass) { VMJniNotImplemented(env, "nyi: GetSerializationSignature"); return NULL; }
 }  // namespace JNIEnvExtension
 
 /* The field id of the stand-in natives' cache is the field's instance word plus one. */
