@@ -155,6 +155,7 @@ void ResetThreadHooks();
 void ResetSyncHooks();
 void ResetStreamHooks();
 void ResetMiscHooks();
+void ResetSerialHooks();
 
 /* Slot implementations, gathered into the table by table.cpp. */
 HHeap* HOSTCALL HeapCreate(void* owner, jint kind);

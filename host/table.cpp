@@ -163,6 +163,7 @@ void ResetHooks() {
   detail::ResetSyncHooks();
   detail::ResetStreamHooks();
   detail::ResetMiscHooks();
+  detail::ResetSerialHooks();
 }
 
 }  // namespace refhost
