@@ -139,11 +139,10 @@ void InitClassPolicy(JNIEnv* env, ClassPolicy* policy, VMLoadableClass* serializ
   policy->classClass = list->GetClassClass();
   policy->serializable = serializable;
   policy->externalizable = externalizable;
-  policy->refused[0] = LoadedSystemClass(ns, "java/lang/ref/Reference");
-  policy->refused[1] = LoadedSystemClass(ns, "java/lang/ClassLoader");
-  policy->refused[2] = LoadedSystemClass(ns, "java/lang/reflect/Field");
-  policy->refused[3] = LoadedSystemClass(ns, "java/lang/reflect/Method");
-  policy->refused[4] = LoadedSystemClass(ns, "java/lang/reflect/Constructor");
+  static const char* const kRefused[] = {"java/lang/ref/Reference", "java/lang/ClassLoader",
+                                         "java/lang/reflect/Field", "java/lang/reflect/Method",
+                                         "java/lang/reflect/Constructor"};
+  for (uint32_t i = 0; i < 5; i++) policy->refused[i] = VMLiteral::CreateInstance(ns, kRefused[i], 0xFFFFFFFFu);
   VMLoadableClass* thread = LoadedSystemClass(ns, "java/lang/Thread");
   policy->threadInfo = OwnField(ns, thread, "PrivateInfo", "I");
   policy->threadEetop = OwnField(ns, thread, "eetop", "J");
@@ -165,8 +164,10 @@ VMStatus StorableStatus(ClassPolicy* policy, VMLoadableClass* cls) {
     return VMStatus_TavikSerializationError;
   if (cls != policy->objectClass && !VMClass::AssignableFrom(cls, policy->serializable))
     return VMStatus_TavikSerializationError;
-  for (VMLoadableClass* refused : policy->refused) {
-    if (refused != NULL && VMClass::AssignableFrom(cls, refused)) return VMStatus_TavikSerializationError;
+  for (VMLoadableClass* k = cls; k != NULL; k = k->GetSuper()) {
+    VMLiteral* name = k->GetName();
+    for (VMLiteral* refused : policy->refused)
+      if (name == refused) return VMStatus_TavikSerializationError;
   }
   policy->storable[slot] = cls;
   return 0;
@@ -427,6 +428,8 @@ void VMClassDescDeserializer::Destroy(HHeap* heap) {
 
 bool VMClassDescDeserializer::ReadClassDesc(JNIEnv* env, VMClassDescriptor** out, VMClassLoader* loader) {
   if (out != NULL) *out = NULL;
+  EntryState entry;
+  SaveEntryException(env, &entry);
   SetEnv(env);
   SetLoader(loader);
   // Each record is read from the start of its own host stream, whatever an earlier one
@@ -434,6 +437,7 @@ bool VMClassDescDeserializer::ReadClassDesc(JNIEnv* env, VMClassDescriptor** out
   GetStream()->Reset();
   GetStream()->Prefetch();
   bool ok = !GetStream()->GetIsError() && VMBaseDeserializer::ReadClassDesc(out);
+  if (!ok) DropOwnExceptions(env, &entry);
   SetEnv(NULL);
   SetLoader(NULL);
   return ok;

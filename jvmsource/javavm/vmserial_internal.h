@@ -50,9 +50,11 @@ struct ClassPolicy {
   VMLoadableClass* classClass;
   VMLoadableClass* serializable;
   VMLoadableClass* externalizable;
-  /* Reference and its kinds, ClassLoader, and the reflection classes: objects the
-     machine itself trusts (collector chains, loader state, member slots), never stored. */
-  VMLoadableClass* refused[5];
+  /* The names of Reference, ClassLoader and the reflection classes: objects the machine
+     itself trusts (collector chains, loader state, member slots), never stored. A class
+     is of such a family when one of its superclasses has such a name (system names are
+     the system loader's in every loader). */
+  VMLiteral* refused[5];
   /* Thread's native thread values and FileDescriptor's handle. */
   VMDataMember* threadInfo;
   VMDataMember* threadEetop;

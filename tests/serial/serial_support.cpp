@@ -239,6 +239,14 @@ uint32_t SerialTest::FlaggedBlocks(HHeap* which) {
   return count;
 }
 
+uint32_t SerialTest::LiveGlobals() {
+  VMObjectHandleArray* globals = machine->GetJNIHandleArray();
+  uint32_t live = 0;
+  for (uint32_t i = 1; i < globals->GetCount(); i++)
+    if (globals->Get(i) != nullptr) live++;
+  return live;
+}
+
 void SerialTest::ExpectTablesEmpty() {
   VMObjectDeserializer* d = Deserializer();
   for (VMObjectHashTable* t : {d->GetObjectTable(), d->GetClassTable(), d->GetExtProxyMgr(), d->GetDescriptorTable()}) {

@@ -85,6 +85,8 @@ class SerialTest : public ::testing::Test {
   /* The deserializer's and serializer's tables hold nothing. */
   void ExpectTablesEmpty();
   uint32_t HeapBlocks() { return refhost::BlocksInUse(heap); }
+  /* Objects the machine's global references hold. */
+  uint32_t LiveGlobals();
 
   /* The two graphs have the same shape: a bijection of their objects under which classes
      (by name, or identical when sameClasses), array lengths, primitive values (bit for
