@@ -133,6 +133,9 @@ void SetErrorCheckingMutexes(bool on);
 void SetJavaHome(const std::string& path);
 void SetFileEncodingPkg(const std::string& pkg);
 void SetUserTimezone(const std::string& tz);
+/* The text slot (20, 21 or 22) that answers NULL, as a host without that value would;
+   0 for none. */
+void SetNullHostText(jint slot);
 
 /* ---- code modules ---- */
 
