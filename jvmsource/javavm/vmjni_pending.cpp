@@ -15,10 +15,6 @@
 #include "vmobject.h"
 #include "vmutils.h"
 
-/* The serialization interface. */
-namespace JNIEnvExtension {
-}  // namespace JNIEnvExtension
-
 /* ---- exported entries of the debugger and of the zip archives ---- */
 
 static void ReportEntry(const char* text) {
