@@ -183,6 +183,8 @@ void SerialSetReadPattern(const std::vector<int32_t>& counts);
 /* Queues one answer of Read, taken before the pattern: refusal (succeed false), or a
    count; one outside 0..capacity is reported as it is with nothing stored. */
 void SerialScriptRead(int32_t count, bool succeed = true);
+/* Drops the answers queued and not yet taken. */
+void SerialClearReadScript();
 /* The Nth Write from now on is refused (0 turns it off). */
 void SerialFailWriteAt(uint32_t n);
 uint32_t SerialWriteCalls();

@@ -119,7 +119,7 @@ jint HOSTCALL Read(void* stream, void* buffer, jint capacity, jint* count) {
       return 1;
     }
     size_t n = (size_t)answer.count < left ? (size_t)answer.count : left;
-    memcpy(buffer, s->data.data() + s->position, n);
+    if (n > 0) memcpy(buffer, s->data.data() + s->position, n);
     s->position += n;
     *count = (jint)n;
     return 1;
@@ -130,7 +130,7 @@ jint HOSTCALL Read(void* stream, void* buffer, jint capacity, jint* count) {
     if (chunk >= 0 && chunk < capacity) n = (size_t)chunk;
   }
   if (n > left) n = left;
-  memcpy(buffer, s->data.data() + s->position, n);
+  if (n > 0) memcpy(buffer, s->data.data() + s->position, n);
   s->position += n;
   *count = (jint)n;
   return 1;
@@ -143,7 +143,7 @@ jint HOSTCALL Write(void* stream, const void* bytes, jint count) {
   if (st.failWriteAt != 0 && --st.failWriteAt == 0) return 0;
   SerialStream* s = Known(stream);
   if (s == nullptr || count < 0 || (count > 0 && bytes == nullptr)) return 0;
-  s->data.insert(s->data.end(), (const uint8_t*)bytes, (const uint8_t*)bytes + count);
+  if (count > 0) s->data.insert(s->data.end(), (const uint8_t*)bytes, (const uint8_t*)bytes + count);
   return 1;
 }
 
@@ -258,6 +258,12 @@ void SerialScriptRead(int32_t count, bool succeed) {
   SerialState& st = State();
   std::lock_guard<std::mutex> guard(st.lock);
   st.script.push_back({count, succeed});
+}
+
+void SerialClearReadScript() {
+  SerialState& st = State();
+  std::lock_guard<std::mutex> guard(st.lock);
+  st.script.clear();
 }
 
 void SerialFailWriteAt(uint32_t n) {

@@ -158,7 +158,7 @@ struct SerialReader {
     *desc = NULL;
     if (id == 0) return NULL;
     if (id < 0) {
-      uint32_t index;
+      uint32_t index = 0;
       c().TavikSerialization(classes != NULL && IndexFromId(id, classes->GetFilled(), &index));
       VMObject* entry = classes->Get(index);
       c().TavikSerialization(entry != NULL);
@@ -550,7 +550,7 @@ struct SerialReader {
 
   /* The object a stored id names, or NULL when it names none. */
   VMObject* Target(jint id, uint32_t used) {
-    uint32_t index;
+    uint32_t index = 0;
     if (!IndexFromId(id, used, &index)) return NULL;
     return objects->Get(index);
   }
