@@ -181,6 +181,28 @@ TEST_F(InterfaceTest, DuringAReadTheEnvLooksForClassesInTheReadsLoader) {
   EXPECT_EQ(0u, env->userWord) << "the env's loader is restored";
 }
 
+TEST_F(InterfaceTest, ClassesOfAReadDoNotOutliveTheirLoader) {
+  void* id = (void*)9;
+  refhost::SetClassPath(id, refhost::GetClassPath(kHome));
+  VMObject* a = New("stored/A");
+  Bytes row = Write(a, 0);
+  VMObject* first = Read(row, id);
+  ASSERT_NE(nullptr, first);
+  VMClassLoader* old = ns->FindLoader(id);
+  EXPECT_EQ(old, first->GetClass()->GetClassLoader());
+  jobject loader = JNI_FindClassLoaderLite(env, id);
+  JNI_DestroyClassLoaderLite(env, loader);
+  env->functions->DeleteLocalRef(env, loader);
+  // The classes the last read found by id went with their loader: the next read in a
+  // loader of the same id asks the host again.
+  uint32_t calls = refhost::SerialIdToClassCalls();
+  VMObject* second = Read(row, id);
+  ASSERT_NE(nullptr, second);
+  EXPECT_GT(refhost::SerialIdToClassCalls(), calls);
+  EXPECT_EQ(ns->FindLoader(id), second->GetClass()->GetClassLoader());
+  refhost::SetClassPath(id, "");
+}
+
 }  // namespace
 
 }  // namespace serial_test

@@ -169,6 +169,23 @@ TEST_F(WriterTest, HostIdsCachedUnderOneLoaderAreNotUsedUnderAnother) {
   env->userWord = 0;
 }
 
+TEST_F(WriterTest, TablesGrownForABigGraphAreMadeAfreshForTheNext) {
+  VMLoadableClass* cls = Class("stored/A");
+  VMrefArray* many = NewReferences(cls, 40000);
+  for (uint32_t i = 0; i < many->GetSize(); i++) many->Set(i, New(cls));
+  Bytes row = Write(many, 1);
+  // A table emptied at its grown size would cost every later small row that size.
+  EXPECT_EQ(nullptr, Serializer()->GetObjectTable());
+  VMObject* back = Read(row);
+  ASSERT_NE(nullptr, back);
+  EXPECT_EQ(40000u, ((VMArray*)back)->GetSize());
+  EXPECT_EQ(nullptr, Deserializer()->GetObjectTable());
+  VMObject* a = New(cls);
+  EXPECT_NE(nullptr, Read(Write(a, 1)));
+  EXPECT_NE(nullptr, Serializer()->GetObjectTable());
+  EXPECT_NE(nullptr, Deserializer()->GetObjectTable());
+}
+
 /* ---- calls back into a running write or read ---- */
 
 JNIHostSerializationSupport gNested;
