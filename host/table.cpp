@@ -138,6 +138,7 @@ JNIHostFunctions* Build() {
   t.LogMessage = LogMessage;
   t.FatalExit = FatalExit;
   t.TestHook = TestHook;
+  t.GetFileSystem = GetFileSystem;
   t.GetJitSupport = GetJitSupport;
   t.SpinLockCreate = SpinLockCreate;
   t.SpinLockAcquire = SpinLockAcquire;
@@ -164,6 +165,7 @@ void ResetHooks() {
   detail::ResetStreamHooks();
   detail::ResetMiscHooks();
   detail::ResetSerialHooks();
+  detail::ResetFileHooks();
 }
 
 }  // namespace refhost

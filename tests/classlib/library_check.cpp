@@ -178,6 +178,8 @@ const ByNameRule kByName[] = {
     {"java/io/FileOutputStream", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kDeclared, kAnyAccess, true},
     {"java/io/PrintStream", false, "println", "([C)V", kInstance, kInherited, kAnyAccess, true},
     {"java/io/PrintWriter", false, "println", "([C)V", kInstance, kInherited, kAnyAccess, true},
+    // The signed difference becomes a BigInteger through this constructor.
+    {"java/math/BigInteger", false, "<init>", "([B)V", kInstance, kDeclared, kAnyAccess, false},
     // The natives' cache looks these up by name in classes the library does not have yet;
     // whoever adds a class must give it the member exactly so. Fields may be inherited,
     // as the cache's look-up searches superclasses; InetAddress's constructor may not,
@@ -482,6 +484,20 @@ const NativeRow kRows[] = {
     {"java/io/PrintStream", "newLine", "()V", I_, kJava},
 
     {"java/io/FileSystem", "getFileSystem", "()Ljava/io/FileSystem;", S_, kNat},
+
+    // Magnitudes in, magnitudes out: the receiver is unused, so the library declares them static.
+    {"java/math/BigInteger", "plumbInit", "()V", S_, kNat},
+    {"java/math/BigInteger", "plumbAdd", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbSubtract", "([B[B)Ljava/math/BigInteger;", S_, kNat},
+    {"java/math/BigInteger", "plumbMultiply", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbDivide", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbRemainder", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbDivideAndRemainder", "([B[B)[[B", S_, kNat},
+    {"java/math/BigInteger", "plumbGcd", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbModPow", "([B[B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbModInverse", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbSquare", "([B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbGeneratePrime", "([B)[B", S_, kNat},
 };
 #undef I_
 #undef S_

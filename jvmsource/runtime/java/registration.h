@@ -36,6 +36,10 @@ void Register_java_lang_String(void);
 void Register_java_lang_System(void);
 void Register_java_lang_Throwable(void);
 void Register_java_lang_Thread(void);
+void Register_java_io_FileDescriptor(void);
+void Register_java_io_FileOutputStream(void);
+void Register_java_io_PrintStream(void);
+void Register_java_math_BigInteger(void);
 }
 
 /* One row of the start-up list: the Java class (slash form) and its registration
