@@ -13,10 +13,10 @@
 
    After each input: no sanitizer report; the object read, if any, passes a check of the
    heap from it (every reference slot null or an object of a class its declared type
-   admits, arrays of their kind, strings within their chars, nothing still marked as
-   being read); no block of the heap is marked as being read; the reader's tables are
-   empty; a good row then reads correctly on the same reader; and the name space grew by
-   no more than the input can account for.
+   admits, arrays of their kind, strings and string buffers within their chars, nothing
+   still marked as being read); no block of the heap is marked as being read; the
+   reader's tables are empty; a good row then reads correctly on the same reader; and the
+   name space grew by no more than the input can account for.
 
    PUX_STORED_SEEDS=<dir> makes the target write its seed rows there and exit (they are
    kept in fuzz/seeds/stored/). Built and run by fuzz/run.sh stored. */
@@ -221,6 +221,9 @@ void CheckGraph(Fixture* f, VMObject* root) {
   VMNameSpace* ns = f->vm->nameSpace;
   VMClass* classClass = ns->GetClassList()->GetClassClass();
   VMClass* stringClass = ns->GetClassList()->GetStringClass();
+  VMClass* bufferClass = ClassOf(f, "java/lang/StringBuffer");
+  VMDataMember* bufferValue = FieldOf(bufferClass, "value");
+  VMDataMember* bufferCount = FieldOf(bufferClass, "count");
   std::set<VMObject*> seen;
   std::vector<VMObject*> work = {root};
   seen.insert(root);
@@ -262,6 +265,11 @@ void CheckGraph(Fixture* f, VMObject* root) {
       if (value == nullptr || (uint64_t)s->GetOffset() + s->GetCount() > value->GetSize() || (int32_t)s->GetOffset() < 0 ||
           (int32_t)s->GetCount() < 0)
         Fail("a string outside its chars");
+    }
+    if (cls == bufferClass) {
+      VMArray* value = (VMArray*)o->GetWord((uint32_t)bufferValue->GetIndex());
+      int32_t count = (int32_t)o->GetWord((uint32_t)bufferCount->GetIndex());
+      if (count < 0 || (uint32_t)count > (value != nullptr ? value->GetSize() : 0)) Fail("a string buffer outside its chars");
     }
   }
 }
