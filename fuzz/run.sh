@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes one target for a while (default 60 s):  fuzz/run.sh [seconds] [name]
-# The name is that of a fuzz/<name>_fuzz.cpp: parser (the default) or flow so far.
+# The name is that of a fuzz/<name>_fuzz.cpp: parser (the default), flow, stored, stored_desc, ...
 # Builds the fuzz build in build-fuzz/ (clang -m32 with the address and undefined-behaviour
 # sanitizers, libFuzzer where it links for -m32, else the standalone driver of
 # fuzz/fuzz_common.h), then runs the target through fuzz/drive.sh from its seeds and the

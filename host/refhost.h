@@ -140,6 +140,9 @@ uint32_t GlobalMutexUnlockCount();
    successful locks minus successful unlocks. */
 uint32_t MutexesHeldByThisThread();
 uint32_t EventPostCount();
+/* Spin locks and event semaphores made and not yet destroyed. */
+int32_t LiveSpinLocks();
+int32_t LiveEventSemaphores();
 uint32_t EventWaitCount();
 uint32_t TestHookCount();
 /* Called by TestHook after counting (NULL for none). */
@@ -182,6 +185,50 @@ void* OpenMemoryStream(const void* data, uint32_t size);
 jint HOSTCALL ZipSeek(void* stream, uint32_t absolutePosition);
 /* The largest buffer allocated for an inflated archive entry since ResetHooks. */
 uint32_t LargestInflateBuffer();
+
+/* ---- stored objects: the serialization support table ----
+   Host streams live in memory: reads come from their bytes in order, writes append.
+   Class ids are given out by ClassToId per class name (from 1, for the life of the
+   process); IdToClass finds the id's class by name in the loader that the calling
+   thread's env names (GetEnvUserWord), NULL when it cannot. GetClassData serves the
+   bytes set for an id as a new stream, which ReleaseClassData closes. */
+JNIHostSerializationSupport* SerialSupport();
+void* SerialStreamCreate(const void* data = nullptr, size_t size = 0);
+std::vector<uint8_t> SerialStreamBytes(void* stream);
+/* The next read starts from the first byte again. */
+void SerialStreamRewind(void* stream);
+void SerialStreamDestroy(void* stream);
+/* Streams made and not destroyed (class-data streams included). */
+uint32_t SerialStreamsLive();
+/* Read hands out at most these counts in turn (a count outside 0..capacity: the
+   capacity), cycling; empty: the capacity each time. */
+void SerialSetReadPattern(const std::vector<int32_t>& counts);
+/* Queues one answer of Read, taken before the pattern: refusal (succeed false), or a
+   count; one outside 0..capacity is reported as it is with nothing stored. */
+void SerialScriptRead(int32_t count, bool succeed = true);
+/* Drops the answers queued and not yet taken. */
+void SerialClearReadScript();
+/* The Nth Write from now on is refused (0 turns it off). */
+void SerialFailWriteAt(uint32_t n);
+uint32_t SerialWriteCalls();
+uint32_t SerialReadCalls();
+uint32_t SerialClassToIdCalls();
+uint32_t SerialIdToClassCalls();
+uint32_t SerialClassDataCalls();
+/* The id ClassToId gives a class name (given out now when new). */
+jint SerialIdOf(const std::string& name);
+/* ClassToId answers this for the name (0, negative ids...). */
+void SerialSetClassToIdAnswer(const std::string& name, jint answer);
+/* IdToClass looks the id up as this class name. */
+void SerialMapId(jint id, const std::string& name);
+/* IdToClass answers NULL for the id, as for a class the host no longer has. */
+void SerialHideClassId(jint id, bool hidden);
+/* The class data GetClassData serves for an id. */
+void SerialSetClassData(jint id, const std::vector<uint8_t>& bytes);
+/* GetClassData leaves the handle as the caller set it. */
+void SerialLeaveClassDataHandleUnset(bool on);
+/* Class-data streams handed out and not yet released. */
+uint32_t SerialClassDataOpen();
 
 }  // namespace refhost
 

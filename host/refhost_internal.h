@@ -156,6 +156,7 @@ void ResetThreadHooks();
 void ResetSyncHooks();
 void ResetStreamHooks();
 void ResetMiscHooks();
+void ResetSerialHooks();
 void ResetFileHooks();
 void ResetPathHooks();
 

@@ -47,6 +47,9 @@ std::atomic<uint32_t> gGlobalUnlocks{0};
 std::atomic<uint32_t> gEventPosts{0};
 std::atomic<uint32_t> gEventWaits{0};
 std::atomic<bool> gErrorCheckingMutexes{false};
+/* Live spin locks and event semaphores: their makers must give each one back. */
+std::atomic<int32_t> gLiveSpinLocks{0};
+std::atomic<int32_t> gLiveEvents{0};
 
 int64_t MonotonicNanos() {
   struct timespec ts;
@@ -63,6 +66,7 @@ void InitMutex(pthread_mutex_t* m, int type) {
 }
 
 void DestroyEvent(Event* e) {
+  gLiveEvents.fetch_sub(1);
   e->tag = kTagDead;
   pthread_cond_destroy(&e->cond);
   pthread_mutex_destroy(&e->lock);
@@ -77,6 +81,7 @@ void DestroyMutex(Mutex* m) {
 }
 
 void DestroySpin(SpinLock* s) {
+  gLiveSpinLocks.fetch_sub(1);
   s->tag = kTagDead;
   free(s);
 }
@@ -164,6 +169,7 @@ void* HOSTCALL EventSemaphoreCreate(jboolean) {
   e->waiters = 0;
   e->reserved = 0;
   e->generation = 0;
+  gLiveEvents.fetch_add(1);
   return e;
 }
 
@@ -316,6 +322,7 @@ void* HOSTCALL SpinLockCreate(jint mode, const char* tag) {
   s->errorChecking = gErrorCheckingMutexes.load();
   s->mode = mode;
   s->createdBy = tag;
+  gLiveSpinLocks.fetch_add(1);
   return s;
 }
 
@@ -387,6 +394,8 @@ uint32_t GlobalMutexLockCount() { return gGlobalLocks.load(); }
 uint32_t GlobalMutexUnlockCount() { return gGlobalUnlocks.load(); }
 uint32_t MutexesHeldByThisThread() { return Self()->mutexHeld.Get(); }
 uint32_t EventPostCount() { return gEventPosts.load(); }
+int32_t LiveSpinLocks() { return gLiveSpinLocks.load(); }
+int32_t LiveEventSemaphores() { return gLiveEvents.load(); }
 uint32_t EventWaitCount() { return gEventWaits.load(); }
 void SetErrorCheckingMutexes(bool on) { gErrorCheckingMutexes.store(on); }
 

@@ -165,6 +165,7 @@ void ResetHooks() {
   detail::ResetSyncHooks();
   detail::ResetStreamHooks();
   detail::ResetMiscHooks();
+  detail::ResetSerialHooks();
   detail::ResetFileHooks();
 }
 

@@ -177,6 +177,38 @@ typedef struct JNIHostSerializationSupport {   /* slots the machine never calls 
   void (HOSTCALL *GetClassData)(jint id, void** handle);                        /* 11 */
   jint (HOSTCALL *Seek)(void* stream, jint offset, jint origin);                /* 12 */
 } JNIHostSerializationSupport;
+static_assert(sizeof(JNIHostSerializationSupport) == 13 * 4, "13 slots");
+
+/* The machine's serialization functions, handed to the host inside the serialization
+   object that JNIEnv slot 283 makes. Every function takes the calling thread's env
+   first. A serializer or deserializer is a global reference of the machine that made
+   it, used by one thread at a time. Stream types: 0 host class ids, 1 a list of host
+   class ids, 3 a list of class descriptors (2: a list of class names, read only). */
+typedef struct JNISerializationInterface {
+  void* Reserved0; void* Reserved1; void* Reserved2;                                            /* 0-2 */
+  jobject (HOSTCALL *CreateSerializer)(JNIEnv* env, JNIHostSerializationSupport* support);      /* 3 */
+  jobject (HOSTCALL *CreateDeserializer)(JNIEnv* env, JNIHostSerializationSupport* support);    /* 4 */
+  void (HOSTCALL *DestroySerializer)(JNIEnv* env, jobject serializer);                          /* 5 */
+  void (HOSTCALL *DestroyDeserializer)(JNIEnv* env, jobject deserializer);                      /* 6 */
+  /* 0, or -1 (the host must then discard what reached its stream). */
+  jint (HOSTCALL *WriteObject)(JNIEnv* env, jobject serializer, jint type, jobject object, void* stream); /* 7 */
+  jobject (HOSTCALL *ReadObject)(JNIEnv* env, jobject deserializer, void* stream, void* loaderId); /* 8 */
+  jint (HOSTCALL *WriteClassDescriptor)(JNIEnv* env, const char* className, void* loaderId,
+                                        JNIHostSerializationSupport* support, void* stream);    /* 9 */
+  jobject (HOSTCALL *FindObject)(JNIEnv* env, jobject deserializer, jint id);                   /* 10 */
+  jint (HOSTCALL *AddObject)(JNIEnv* env, jobject serializer, jobject object);                  /* 11 */
+  jboolean (HOSTCALL *ReadObjectClasses)(JNIEnv* env, jobject deserializer, void* stream, void* loaderId); /* 12 */
+} JNISerializationInterface;
+static_assert(sizeof(JNISerializationInterface) == 13 * 4, "13 slots");
+
+/* The serialization object: 16 bytes of process memory. */
+typedef struct JNISerialization {
+  const JNISerializationInterface* functions;  /* 0 */
+  JNIHostSerializationSupport* support;        /* 1 */
+  jobject serializer;                          /* 2: 0 when none could be made */
+  jobject deserializer;                        /* 3: 0 when none could be made */
+} JNISerialization;
+static_assert(sizeof(JNISerialization) == 16, "four words");
 static_assert(sizeof(JNIHostFileSystem) == 36 * 4, "36 slots");
 static_assert(sizeof(HostEnt16) == 16, "host entries are 16 bytes");
 static_assert(sizeof(SockAddr16) == 16, "socket addresses are 16 bytes");

@@ -15,13 +15,6 @@
 #include "vmobject.h"
 #include "vmutils.h"
 
-/* The serialization interface. */
-namespace JNIEnvExtension {
-void* CreateSerializationInterface(JNIEnv* env, struct JNIHostSerializationSupport*) { VMJniNotImplemented(env, "nyi: CreateSerializationInterface"); return NULL; }
-void DestroySerializationInterface(JNIEnv* env, void*) { VMJniNotImplemented(env, "nyi: DestroySerializationInterface"); }
-jstring GetSerializationSignature(JNIEnv* env, jclass) { VMJniNotImplemented(env, "nyi: GetSerializationSignature"); return NULL; }
-}  // namespace JNIEnvExtension
-
 /* ---- exported entries of the debugger and of the zip archives ---- */
 
 static void ReportEntry(const char* text) {

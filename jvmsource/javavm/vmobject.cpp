@@ -8,6 +8,7 @@
 #include "vmliteral.h"
 #include "vmthread.h"
 #include "vmmonitor.h"
+#include "vmserial.h"
 #include "vmutils.h"
 
 VMObject* VMObject::CreateInternalNotToBeCalledDirectly(HHeap* heap, uint32_t words, VMword mask,
@@ -87,4 +88,39 @@ uint32_t VMObject::GetIdentityHashCode(VM* vm) {
     heap = reinterpret_cast<HHeap*>(nameSpace->GetScalar(0));
   }
   return (uint32_t)VMUtils::GetHostFunctions()->ObjectHashCode(heap, this);
+}
+
+/* ---------------------------------------------------------------------------------- */
+/* Guided member walks                                                                 */
+
+bool VMObject::GuidedWalkMembers(VMLoadableClass* cls, GuidedWalk walk, void* context) {
+  VMDataMemberArray* members = cls != NULL ? cls->GetDataMembers() : NULL;
+  if (members == NULL || walk == NULL) return false;
+  VMObject* object = VMClass::AssignableFrom(GetClass(), cls) ? this : NULL;
+  uint32_t n = members->GetSize();
+  for (uint32_t i = 0; i < n; i++) {
+    if (!walk(object, members->Get(i), context)) return false;
+  }
+  return true;
+}
+
+bool VMObject::GuidedWalkMembersWithClassDesc(VMLoadableClass* cls, VMClassDescriptor* desc, GuidedWalk walk,
+                                              void* context) {
+  VM_ASSERT(cls != NULL && desc != NULL && walk != NULL);
+  VMDataMemberArray* stored = desc != NULL ? desc->GetMembers() : NULL;
+  if (cls == NULL || stored == NULL || walk == NULL) return false;
+  // A stored chain that names a class this object is not an instance of only has its
+  // values skipped: nothing is written outside the object.
+  bool instance = VMClass::AssignableFrom(GetClass(), cls);
+  const VMword kinds = VMMember::IsStaticFlag | VMMember::IsTransientFlag;
+  uint32_t n = stored->GetSize();
+  for (uint32_t i = 0; i < n; i++) {
+    VMDataMember* member = stored->Get(i);
+    VMDataMember* own = instance ? cls->FindField(member->GetName(), member->GetSignature(), false, NULL) : NULL;
+    bool ok = own != NULL && (own->GetMemberFlags() & kinds) == (member->GetMemberFlags() & kinds)
+                  ? walk(this, own, context)
+                  : walk(NULL, member, context);
+    if (!ok) return false;
+  }
+  return true;
 }

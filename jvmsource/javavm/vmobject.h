@@ -34,6 +34,19 @@ class VMObject : public VMObjectBase {
   void Destroy(HHeap* heap);
   uint32_t GetIdentityHashCode(VM* vm);
 
+  /* Walks of a class's declared fields for the stored-object writer and reader. The walk
+     gets this object when it is an instance of the class, else NULL, with each member;
+     a false answer ends the walk with false. GuidedWalkMembers takes the class's own
+     fields in declaration order (static ones included); ...WithClassDesc the stored
+     members of a descriptor in their order, each as the class's own field of the same
+     name and signature when one with the same static and transient bits exists, else as
+     the stored member with NULL (so that its stored value is skipped). False when there
+     is no member list. */
+  typedef bool (*GuidedWalk)(VMObject* object, VMDataMember* member, void* context);
+  bool GuidedWalkMembers(VMLoadableClass* cls, GuidedWalk walk, void* context);
+  bool GuidedWalkMembersWithClassDesc(VMLoadableClass* cls, VMClassDescriptor* desc, GuidedWalk walk,
+                                      void* context);
+
   /* Monitor operations (vmmonitor.cpp); 19 when the monitor cannot be had. The forms
      without a name space use the name space of the object's class. */
   VMStatus MonitorEnter(VMNameSpace* ns);

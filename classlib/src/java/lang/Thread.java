@@ -14,9 +14,10 @@ public class Thread implements Runnable {
     private ThreadGroup group;
     private boolean daemon;
     // The machine's word for the running thread (0 when none). Java code never writes it.
-    private int PrivateInfo;
+    // Transient, as eetop: a process address means nothing once stored.
+    private transient int PrivateInfo;
     // The same word for the newer library generation; only its low half is used.
-    private long eetop;
+    private transient long eetop;
     private java.util.Map inheritableThreadLocals;
     private java.security.AccessControlContext inheritedAccessControlContext;
 

@@ -14,10 +14,15 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
     private static final int DEFAULT_CAPACITY = 101;
     private static final float DEFAULT_LOAD_FACTOR = 0.75f;
 
-    private transient HashtableEntry[] table;
-    private transient int count;
+    // Stored with the table: a table read back from storage has its entries, but at the
+    // places their keys' hash codes had before (an identity hash changes on the way), so
+    // it puts every entry in its place again before its first use.
+    private HashtableEntry[] table;
+    private int count;
     private int threshold;
     private float loadFactor;
+    // Set by every constructor; false in a table read back from storage.
+    private transient boolean placed;
 
     /**
      * A table of the given capacity that grows when it holds more than
@@ -36,6 +41,32 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
         this.loadFactor = loadFactor;
         table = new HashtableEntry[initialCapacity];
         threshold = thresholdFor(initialCapacity);
+        placed = true;
+    }
+
+    /** The table, with every entry at the place of its key's hash code. */
+    private HashtableEntry[] placedTable() {
+        if (!placed) {
+            HashtableEntry[] old = table;
+            int capacity = old == null || old.length == 0 ? 1 : old.length;
+            HashtableEntry[] tab = new HashtableEntry[capacity];
+            int n = 0;
+            for (int i = old == null ? 0 : old.length; i-- > 0;) {
+                for (HashtableEntry e = old[i]; e != null; e = e.next) {
+                    int hash = e.key.hashCode();
+                    int index = indexFor(hash, capacity);
+                    tab[index] = new HashtableEntry(hash, e.key, e.value, tab[index]);
+                    n++;
+                }
+            }
+            table = tab;
+            count = n;
+            if (threshold <= 0) {
+                threshold = thresholdFor(capacity);
+            }
+            placed = true;
+        }
+        return table;
     }
 
     public Hashtable(int initialCapacity) {
@@ -69,11 +100,11 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
     }
 
     public synchronized Enumeration keys() {
-        return new HashtableEnumerator(table, true);
+        return new HashtableEnumerator(placedTable(), true);
     }
 
     public synchronized Enumeration elements() {
-        return new HashtableEnumerator(table, false);
+        return new HashtableEnumerator(placedTable(), false);
     }
 
     /** Whether some key maps to a value equal to value. */
@@ -81,7 +112,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
         if (value == null) {
             throw new NullPointerException();
         }
-        HashtableEntry[] tab = table;
+        HashtableEntry[] tab = placedTable();
         for (int i = tab.length; i-- > 0;) {
             for (HashtableEntry e = tab[i]; e != null; e = e.next) {
                 if (e.value.equals(value)) {
@@ -98,7 +129,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
 
     private HashtableEntry find(Object key) {
         int hash = key.hashCode();
-        HashtableEntry[] tab = table;
+        HashtableEntry[] tab = placedTable();
         for (HashtableEntry e = tab[indexFor(hash, tab.length)]; e != null; e = e.next) {
             if (e.hash == hash && e.key.equals(key)) {
                 return e;
@@ -119,7 +150,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
      * or two rehashing threads round a cycle. A change racing this one may be lost.
      */
     protected void rehash() {
-        HashtableEntry[] old = table;
+        HashtableEntry[] old = placedTable();
         int oldCapacity = old.length;
         int newCapacity = oldCapacity * 2 + 1;
         if (newCapacity < 0) {
@@ -144,7 +175,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
             throw new NullPointerException();
         }
         int hash = key.hashCode();
-        HashtableEntry[] tab = table;
+        HashtableEntry[] tab = placedTable();
         int index = indexFor(hash, tab.length);
         for (HashtableEntry e = tab[index]; e != null; e = e.next) {
             if (e.hash == hash && e.key.equals(key)) {
@@ -165,7 +196,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
 
     public synchronized Object remove(Object key) {
         int hash = key.hashCode();
-        HashtableEntry[] tab = table;
+        HashtableEntry[] tab = placedTable();
         int index = indexFor(hash, tab.length);
         HashtableEntry prev = null;
         for (HashtableEntry e = tab[index]; e != null; e = e.next) {
@@ -184,7 +215,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
     }
 
     public synchronized void clear() {
-        HashtableEntry[] tab = table;
+        HashtableEntry[] tab = placedTable();
         for (int i = tab.length; --i >= 0;) {
             tab[i] = null;
         }
@@ -195,7 +226,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
     public synchronized Object clone() {
         try {
             Hashtable t = (Hashtable) super.clone();
-            HashtableEntry[] old = table;
+            HashtableEntry[] old = placedTable();
             HashtableEntry[] tab = new HashtableEntry[old.length];
             int n = 0;
             for (int i = old.length; i-- > 0;) {
@@ -219,7 +250,7 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
     public synchronized String toString() {
         StringBuffer buf = new StringBuffer();
         buf.append('{');
-        HashtableEntry[] tab = table;
+        HashtableEntry[] tab = placedTable();
         boolean first = true;
         for (int i = tab.length; i-- > 0;) {
             for (HashtableEntry e = tab[i]; e != null; e = e.next) {

@@ -1,7 +1,7 @@
 package java.util;
 
 /** One key-value pair of a Hashtable's bucket chain. */
-final class HashtableEntry {
+final class HashtableEntry implements java.io.Serializable {
     final int hash;
     final Object key;
     Object value;

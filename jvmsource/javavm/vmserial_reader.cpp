@@ -1,0 +1,864 @@
+/* The stored-object reader. A row is read in two passes: every record makes an object
+   whose reference slots hold the stored ids (the object carries flag 0x1000 meanwhile,
+   so that the collector keeps it without following them), then every object is completed
+   by turning the ids into references, each checked against the declared type of its
+   field or element.
+
+   The row comes from a database and is trusted in nothing. A row that fails is undone
+   whole: the objects it made are released before the failure returns (no Java code has
+   seen them: only the host's class look-ups run during a read, and FindObject refuses
+   objects that are not complete), and every table and cache of the read is emptied. */
+#include "vmserial.h"
+
+#include <string.h>
+
+#include <initializer_list>
+
+#include "vm.h"
+#include "vmclass.h"
+#include "vmhandlearray.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmserial_internal.h"
+#include "vmthread.h"
+
+using namespace vmserial;
+
+namespace {
+
+enum : uint32_t {
+  kTableSize = 8192,
+  kTableKeepLimit = 4 * 8192,
+  kDescriptorTableSize = 64,
+  /* Arrays whose elements would take more than this are made in growing steps as their
+     elements arrive, so that a stored length never asks for more than the data carries. */
+  kStageBytes = 1u << 20,
+  /* Bytes an object takes beyond its body, for the allocation budget. */
+  kObjectOverhead = 20,
+};
+
+VMword IdentityHash(VMObject* object) { return (VMword)object; }
+VMword DescriptorIdHash(VMObject* object) { return (VMword)((VMClassDescriptor*)object)->GetHostId(); }
+
+VMObjectHashTable* NewTable(HHeap* heap, VMHashFunction hash, uint32_t size) {
+  return VMObjectHashTable::CreateInstance(heap, hash, 4, VMTag_VMObjectHashTable, size);
+}
+
+}  // namespace
+
+/* The state of one read. */
+struct SerialReader {
+  VMObjectDeserializer* self;
+  JNIEnv* env;
+  VMNameSpace* ns;
+  HHeap* heap;
+  VMErrorCatcher* catcher;
+  VMObjectHashTable* objects;
+  VMObjectHashTable* classes;  /* NULL for type 0 */
+  uint32_t version;
+  uint64_t budget;
+  uint64_t spent;
+  bool exceptionCheckFailed;
+  ClassPolicy policy;
+
+  VMErrorCatcher& c() { return *catcher; }
+
+  void Spend(uint64_t bytes) {
+    spent += bytes;
+    if (spent > budget) c().NoMemory();
+  }
+
+  /* Enters the object of the next record: it must take the next number. */
+  void Enter(VMObject* object) {
+    uint32_t expected = objects->GetFilled();
+    uint32_t index = objects->AddOrFind(object);
+    c().TavikSerialization(index != VMHashNotFound && index == expected &&
+                           expected < 0x7FFFFFFFu - INDEX_BASE);
+  }
+
+  /* A fresh object of this read: flagged before anything else can allocate, entered, and
+     released at once when the table refuses it. */
+  void EnterFresh(VMObject* object) {
+    object->SetIsDeserializing();
+    uint32_t expected = objects->GetFilled();
+    uint32_t index = objects->AddOrFind(object);
+    if (index == VMHashNotFound || index != expected || expected >= 0x7FFFFFFFu - INDEX_BASE) {
+      object->Destroy(heap);
+      c().TavikSerialization(false);
+    }
+  }
+
+  void CheckPendingException() {
+    VMThread* thread = env->thread;
+    if (thread != NULL && thread->GetException() != NULL) {
+      exceptionCheckFailed = true;
+      c().TavikSerialization(false);
+    }
+  }
+
+  /* ---- classes ---- */
+
+  VMLoadableClass* ClassFromHost(jint id) {
+    JNIHostSerializationSupport* support = self->GetSupport();
+    jclass ref = support != NULL && support->IdToClass != NULL ? support->IdToClass(id) : NULL;
+    if (ref == NULL) return NULL;
+    VMClass* cls = VMJniUnHandleClass(env, ref);
+    env->functions->DeleteLocalRef(env, ref);
+    if (cls == NULL || !cls->GetIsLoadable()) c().NoMemory();
+    return (VMLoadableClass*)cls;
+  }
+
+  VMClassDescriptor* FindDescriptor(jint id) {
+    VMObjectHashTable* table = self->GetDescriptorTable();
+    VMObjectHashTableIterator it(table, (VMword)id, 0);
+    for (VMObject* e = it.Next(); e != NULL; e = it.Next())
+      if (((VMClassDescriptor*)e)->GetHostId() == id) return (VMClassDescriptor*)e;
+    return NULL;
+  }
+
+  /* The descriptor the host keeps for an id it no longer names as a live class: read
+     once per read from the host's class data, and kept until the read ends. */
+  VMClassDescriptor* DescriptorFromHost(jint id) {
+    if (VMClassDescriptor* known = FindDescriptor(id)) return known;
+    JNIHostSerializationSupport* support = self->GetSupport();
+    c().Verify(support != NULL && support->GetClassData != NULL);
+    VMInputByteStream* stream = VMInputByteStream::CreateInstance(heap, support);
+    c().NotNull(stream);
+    VMClassDescDeserializer* reader = VMClassDescDeserializer::CreateInstance(heap, support, stream);
+    if (reader == NULL) {
+      stream->Destroy(heap);
+      c().NoMemory();
+    }
+    void* handle = NULL;
+    support->GetClassData(id, &handle);
+    if (handle == NULL) {
+      reader->Destroy(heap);
+      c().Verify(false);
+    }
+    stream->SetHostStream(handle);
+    // Held while the record is read: finding its class can run static initialisers.
+    reader->SetIsReachableByCPlusPlusCode();
+    VMClassDescriptor* desc = NULL;
+    bool ok = reader->ReadClassDesc(env, &desc, self->GetLoader());
+    reader->ClearIsReachableByCPlusPlusCode();
+    reader->Destroy(heap);
+    if (support->ReleaseClassData != NULL) support->ReleaseClassData(handle);
+    c().Verify(ok && desc != NULL);
+    desc->SetHostId(id);
+    if (self->GetDescriptorTable()->Add(desc) == VMHashNotFound) {
+      desc->Destroy(heap);
+      c().NoMemory();
+    }
+    return desc;
+  }
+
+  /* A stored class reference: the class, and its descriptor when the row has one. */
+  VMLoadableClass* ClassIdToLoadableClass(jint id, VMClassDescriptor** desc) {
+    *desc = NULL;
+    if (id == 0) return NULL;
+    if (id < 0) {
+      uint32_t index = 0;
+      c().TavikSerialization(classes != NULL && IndexFromId(id, classes->GetFilled(), &index));
+      VMObject* entry = classes->Get(index);
+      c().TavikSerialization(entry != NULL);
+      if (entry->GetTag() == VMTag_VMClassDescriptor) {
+        *desc = (VMClassDescriptor*)entry;
+        return (*desc)->GetClass();
+      }
+      return (VMLoadableClass*)entry;
+    }
+    VMIdToObjectCache* cache = self->GetClassCache();
+    if (VMObject* cached = cache->FindObject(id)) return (VMLoadableClass*)cached;
+    if (VMClassDescriptor* known = FindDescriptor(id)) {
+      *desc = known;
+      return known->GetClass();
+    }
+    if (VMLoadableClass* cls = ClassFromHost(id)) {
+      cache->AddObject(id, cls);
+      return cls;
+    }
+    c().TavikSerialization(version != 0);
+    *desc = DescriptorFromHost(id);
+    return (*desc)->GetClass();
+  }
+
+  VMLoadableClass* ReadClassReference(VMClassDescriptor** desc) {
+    return ClassIdToLoadableClass(self->ReadCompactInt(c()), desc);
+  }
+
+  /* ---- header ---- */
+
+  void AddListEntry(VMObject* entry) {
+    uint32_t expected = classes->GetFilled();
+    uint32_t index = classes->AddOrFind(entry);
+    // The writer lists each class once: a repeated entry would shift every later index.
+    c().TavikSerialization(index != VMHashNotFound && index == expected);
+  }
+
+  void ReadSerialHeader(uint32_t type) {
+    if (type == SerializationTypeIdList) {
+      for (;;) {
+        jint id = self->ReadCompactInt(c());
+        if (id == 0) break;
+        c().TavikSerialization(id > 0);
+        VMClassDescriptor* desc;
+        VMLoadableClass* cls = ClassIdToLoadableClass(id, &desc);
+        AddListEntry(desc != NULL ? (VMObject*)desc : (VMObject*)cls);
+      }
+    } else if (type == SerializationTypeNameList) {
+      for (;;) {
+        VMLiteral* name = ReadStoredName(self, c(), NameClass, VMStatus_OutOfMemoryError);
+        if (name == NULL) break;
+        AddListEntry(FindClassByName(env, name, self->GetLoader(), c()));
+      }
+    } else if (type == SerializationTypeDescriptorList) {
+      for (;;) {
+        VMClassDescriptor* desc = NULL;
+        {
+          VMErrorCatcher record;
+          if (VM_CATCHER_ARM(record)) c().Verify(false);
+          desc = self->ReadClassDescRecord(record);
+        }
+        if (desc == NULL) break;
+        uint32_t expected = classes->GetFilled();
+        if (classes->AddOrFind(desc) != expected) {
+          desc->Destroy(heap);
+          c().TavikSerialization(false);
+        }
+      }
+    }
+  }
+
+  /* ---- records ---- */
+
+  struct FieldContext {
+    SerialReader* reader;
+    VMStatus status;
+  };
+
+  static bool Fail(FieldContext* context, VMStatus status) {
+    context->status = status;
+    return false;
+  }
+
+  /* Reads one stored field value into the object's slot (the value is dropped when the
+     object is NULL). Narrow values widen as Java's do: byte and short with their sign,
+     char and boolean without. */
+  static bool FieldReader(VMObject* object, VMDataMember* field, void* raw) {
+    FieldContext* context = (FieldContext*)raw;
+    SerialReader* r = context->reader;
+    VMObjectDeserializer* in = r->self;
+    if (IsStaticOrTransient(field)) return true;
+    uint32_t slot = (uint32_t)field->GetIndex();
+    bool bound = object != NULL && IsMachineBound(&r->policy, field);
+    VMword word;
+    switch (field->GetSignature()->GetFirstChar()) {
+      case 'Z': {
+        int b = in->ReadByteAsInt();
+        if (b < 0 || b > 1) return Fail(context, VMStatus_TavikSerializationError);
+        word = (VMword)b;
+        break;
+      }
+      case 'B': word = (VMword)(jint)in->ReadByte(); break;
+      case 'C': word = (VMword)in->ReadChar(); break;
+      case 'S': word = (VMword)(jint)in->ReadShort(); break;
+      case 'I':
+      case 'F': word = in->ReadDWord(); break;
+      case 'J':
+      case 'D': {
+        uint64_t q = in->ReadQWord();
+        if (in->GetStream()->GetIsError()) return Fail(context, VMStatus_TavikSerializationError);
+        if (object != NULL) object->SetLong(slot, bound ? 0 : (jlong)q);
+        return true;
+      }
+      case 'L':
+      case '[': {
+        jint id;
+        if (!in->GetCompactInt(&id) || (id != 0 && id > -(jint)INDEX_BASE))
+          return Fail(context, VMStatus_TavikSerializationError);
+        // The raw id waits in the slot for the completion pass; the flag on the object
+        // keeps the collector from following it.
+        if (object != NULL) object->SetWord(slot, (VMword)id);
+        return true;
+      }
+      default: return Fail(context, VMStatus_TavikSerializationError);
+    }
+    if (in->GetStream()->GetIsError()) return Fail(context, VMStatus_TavikSerializationError);
+    if (object != NULL) {
+      if (bound) word = field == r->policy.fileDescriptorFd ? (VMword)r->policy.fdClosed : 0;
+      object->SetWord(slot, word);
+    }
+    return true;
+  }
+
+  VMObject* ReadNormalObject(VMLoadableClass* cls, VMClassDescriptor* desc) {
+    c().TavikSerialization(version != 0);
+    // Only classes that chose to be stored, that can have instances, and whose objects
+    // the machine does not trust for its own state.
+    c().CheckStatus(StorableStatus(&policy, cls));
+    c().TavikSerialization(cls->Initialize(env) == 0);
+    Spend((uint64_t)cls->GetCreateSize() * 4 + kObjectOverhead);
+    VMObject* object = VMObject::CreateInstance(heap, cls, jallocCollectAndRetry);
+    c().NotNull(object);
+    EnterFresh(object);
+    if (policy.fileDescriptorFd != NULL &&
+        VMClass::AssignableFrom(cls, policy.fileDescriptorFd->GetDefinedIn()))
+      object->SetWord((uint32_t)policy.fileDescriptorFd->GetIndex(), (VMword)policy.fdClosed);
+    FieldContext context = {this, VMStatus_TavikSerializationError};
+    VMLoadableClass* k = cls;
+    VMClassDescriptor* d = desc;
+    for (;;) {
+      bool declares = self->GetReadObjectMethod(k, c()) != NULL || self->GetWriteObjectMethod(k, c()) != NULL;
+      bool storedHooks = d != NULL && (d->GetHasReadObjectMethod() || d->GetHasWriteObjectMethod());
+      // A row that says a class wrote its own data, for a class with no hook to read
+      // it, would have its fields parsed from bytes the writer never wrote.
+      c().TavikSerialization(!storedHooks || declares);
+      if (declares && VMClass::AssignableFrom(k, policy.serializable) && (d == NULL || storedHooks))
+        ThrowNotBuilt("OwnDeserialization", c());
+      bool ok = d != NULL ? object->GuidedWalkMembersWithClassDesc(k, d, FieldReader, &context)
+                          : object->GuidedWalkMembers(k, FieldReader, &context);
+      if (!ok) c().Throw(context.status);
+      VMLoadableClass* super = k->GetSuper();
+      if (super == NULL) break;
+      VMClassDescriptor* next;
+      // The chain is the object's own: a row naming another class (or none) here would
+      // read fields that this object does not have.
+      c().TavikSerialization(ReadClassReference(&next) == super);
+      k = super;
+      d = next;
+    }
+    return object;
+  }
+
+  VMClass* PrimitiveClass(int code) {
+    VMClassList* list = ns->GetClassList();
+    switch (code) {
+      case 4: return list->GetVMbooleanClass();
+      case 5: return list->GetVMcharClass();
+      case 6: return list->GetVMfloatClass();
+      case 7: return list->GetVMdoubleClass();
+      case 8: return list->GetVMbyteClass();
+      case 9: return list->GetVMshortClass();
+      case 10: return list->GetVMintClass();
+      case 11: return list->GetVMlongClass();
+      default: return NULL;
+    }
+  }
+
+  /* An array of count elements of width bytes, flagged as being read. */
+  VMArray* NewArray(uint32_t count, uint32_t width, bool references) {
+    Spend((uint64_t)count * width + kObjectOverhead + 8);
+    VMArray* array = references
+                         ? (VMArray*)VMrefArray::CreateInstance(heap, count, jallocCollectAndRetry, VMTag_VMUserArrayInstance)
+                         : VMArray::CreateInstance(heap, count, width, jallocCollectAndRetry, VMTag_VMUserArrayInstance);
+    c().NotNull(array);
+    array->SetIsDeserializing();
+    if (!references) array->SetIsScalarArray();
+    return array;
+  }
+
+  /* The elements of an array of length elements, read by fill (which fills elements
+     [from, to) of the array it is given). A length whose elements would take more than
+     kStageBytes is reached in steps that double as the data arrives, each step copied
+     into the next: what is allocated follows the bytes read, not the length claimed. */
+  static uint32_t FirstStage(uint32_t length, uint32_t width) {
+    return (uint64_t)length * width > kStageBytes ? kStageBytes / width : length;
+  }
+
+  template <typename Fill>
+  VMArray* ReadElements(uint32_t length, uint32_t width, bool references, Fill fill) {
+    VMArray* volatile array = NewArray(FirstStage(length, width), width, references);
+    VMErrorCatcher* outer = catcher;
+    VMErrorCatcher inner;
+    if (VM_CATCHER_ARM(inner)) {
+      catcher = outer;
+      array->Destroy(heap);
+      inner.ReThrow(*outer);
+    }
+    catcher = &inner;
+    FillStages(&array, length, width, references, fill);
+    catcher = outer;
+    return (VMArray*)array;
+  }
+
+  /* The loop of ReadElements, in a frame of its own that a failure simply leaves:
+     *array is always the one live step. */
+  template <typename Fill>
+  void FillStages(VMArray* volatile* array, uint32_t length, uint32_t width, bool references, Fill& fill) {
+    uint32_t stage = FirstStage(length, width);
+    uint32_t done = 0;
+    for (;;) {
+      fill((VMArray*)*array, done, stage);
+      done = stage;
+      if (done == length) return;
+      uint32_t next = length - stage > stage ? 2 * stage : length;
+      VMArray* grown = NewArray(next, width, references);
+      grown->Copy((VMArray*)*array, 0, 0, done);
+      ((VMArray*)*array)->Destroy(heap);
+      *array = grown;
+      stage = next;
+    }
+  }
+
+  VMObject* ReadObjectArray() {
+    // The name part: '['s, then 'L' and the element class, or (from two '['s on) one
+    // primitive letter; then a 0 byte. Nothing else makes an array class.
+    uint32_t dims = 0;
+    uint32_t used = 0;
+    int b;
+    for (;;) {
+      b = self->ReadByteAsInt();
+      if (b < 0) c().TavikSerialization(false);
+      used++;
+      c().Verify(used <= MAX_ARRAY_NAME_PART);
+      if (b != '[') break;
+      dims++;
+    }
+    c().Verify(dims > 0);
+    VMClass* element;
+    if (b == 'L') {
+      VMClassDescriptor* unused;
+      element = ReadClassReference(&unused);
+      if (element == NULL) c().NoMemory();
+    } else {
+      c().Verify(dims >= 2 && SignatureOfTypeCode(TypeCodeOfSignature((jchar)b)) != 0);
+      element = PrimitiveClass(TypeCodeOfSignature((jchar)b));
+      c().Verify(element != NULL);
+      dims--;
+      element = element->MakeArrayOf();
+      c().Verify(element != NULL);
+      c().Verify(used + 1 <= MAX_ARRAY_NAME_PART);
+    }
+    int end = self->ReadByteAsInt();
+    if (end < 0) c().TavikSerialization(false);
+    c().TavikSerialization(end == 0);
+    // The array class is made from the element class itself, never from a stored name:
+    // its element class is the one the row named, in whatever loader that class is.
+    VMClass* cls = element;
+    for (uint32_t i = 0; i < dims; i++) {
+      cls = cls->MakeArrayOf();
+      c().Verify(cls != NULL);
+    }
+    jint length = self->ReadCompactInt(c());
+    c().TavikSerialization(length >= 0);
+    uint32_t version0 = version == 0;
+    VMArray* array = ReadElements((uint32_t)length, 4, true, [this, version0](VMArray* a, uint32_t from, uint32_t to) {
+      VMrefArray* refs = (VMrefArray*)a;
+      if (!version0) {
+        for (uint32_t i = from; i < to; i++) {
+          jint id;
+          if (!self->GetCompactInt(&id) || (id != 0 && id > -(jint)INDEX_BASE)) c().TavikSerialization(false);
+          refs->Set(i, (VMObject*)(VMword)id);
+        }
+        return;
+      }
+      // Version 0: a presence bitmap, least significant bit first, then the ids of the
+      // present elements. Both halves arrive per step of the array.
+      for (uint32_t i = from; i < to; i += 8) {
+        int bits = self->ReadByteAsInt();
+        if (bits < 0) c().TavikSerialization(false);
+        for (uint32_t k = 0; k < 8 && i + k < to; k++) refs->Set(i + k, (VMObject*)(VMword)((bits >> k) & 1));
+      }
+      for (uint32_t i = from; i < to; i++) {
+        if (refs->Get(i) == NULL) continue;
+        jint id;
+        if (!self->GetCompactInt(&id) || id > -(jint)INDEX_BASE) c().TavikSerialization(false);
+        refs->Set(i, (VMObject*)(VMword)id);
+      }
+    });
+    array->SetClass(cls);
+    EnterFresh(array);
+    return array;
+  }
+
+  VMObject* ReadPrimitiveArray(int code) {
+    VMClass* element = PrimitiveClass(code);
+    c().TavikSerialization(element != NULL);
+    VMClass* cls = element->MakeArrayOf();
+    c().NotNull(cls);
+    jint length = self->ReadCompactInt(c());
+    c().TavikSerialization(length >= 0);
+    uint32_t width = SizeOfTypeCode(code);
+    bool boolean = code == 4;
+    VMArray* array = ReadElements((uint32_t)length, width, false, [this, width, boolean](VMArray* a, uint32_t from, uint32_t to) {
+      uint8_t buffer[256];
+      for (uint32_t i = from; i < to;) {
+        uint32_t run = 0;
+        uint8_t* data = (uint8_t*)a->FindElement(i, &run);
+        if (run > to - i) run = to - i;
+        uint32_t done = 0;
+        while (done < run) {
+          uint32_t take = run - done;
+          if (take > sizeof buffer / width) take = sizeof buffer / width;
+          if (self->ReadByteArray(buffer, take * width) < 0) c().TavikSerialization(false);
+          uint8_t* to8 = data + done * width;
+          if (width == 1) {
+            if (boolean) {
+              for (uint32_t k = 0; k < take; k++) c().TavikSerialization(buffer[k] <= 1);
+            }
+            memcpy(to8, buffer, take);
+          } else {
+            for (uint32_t k = 0; k < take; k++)
+              for (uint32_t x = 0; x < width; x++) to8[k * width + x] = buffer[k * width + width - 1 - x];
+          }
+          done += take;
+        }
+        i += run;
+      }
+    });
+    array->SetClass(cls);
+    EnterFresh(array);
+    return array;
+  }
+
+  /* One record: its object, or NULL for the 0 that ends the records. */
+  VMObject* ReadSingleObject() {
+    jint v = self->ReadCompactInt(c());
+    if (v == 0) return NULL;
+    if (v < 0 && v > -(jint)INDEX_BASE) {
+      jint t = -v - (jint)OPENING_OBJECT_ARRAY;
+      if (t == 0) return ReadObjectArray();
+      c().TavikSerialization(t >= 4 && t <= 11);
+      return ReadPrimitiveArray(t);
+    }
+    VMClassDescriptor* desc;
+    VMLoadableClass* cls = ClassIdToLoadableClass(v, &desc);
+    c().TavikSerialization(cls != NULL);
+    if (cls == policy.classClass) {
+      // A class object is the class itself: one number, no fields.
+      VMClassDescriptor* unused;
+      VMLoadableClass* described = ReadClassReference(&unused);
+      c().TavikSerialization(described != NULL);
+      Enter(described);
+      return described;
+    }
+    if (VMClass::AssignableFrom(cls, policy.externalizable)) {
+      c().TavikSerialization(desc == NULL || desc->GetIsExternalizable());
+      ThrowNotBuilt("ExternalDeserialization", c());
+    }
+    c().TavikSerialization(desc == NULL || !desc->GetIsExternalizable());
+    return ReadNormalObject(cls, desc);
+  }
+
+  /* ---- completion ---- */
+
+  struct ResolveContext {
+    SerialReader* reader;
+    uint32_t used;
+  };
+
+  /* The object a stored id names, or NULL when it names none. */
+  VMObject* Target(jint id, uint32_t used) {
+    uint32_t index = 0;
+    if (!IndexFromId(id, used, &index)) return NULL;
+    return objects->Get(index);
+  }
+
+  static bool Resolver(VMObject* object, VMDataMember* field, void* raw) {
+    ResolveContext* context = (ResolveContext*)raw;
+    if (object == NULL || IsStaticOrTransient(field) || !field->IsRefField()) return true;
+    uint32_t slot = (uint32_t)field->GetIndex();
+    jint id = (jint)object->GetWord(slot);
+    if (id == 0) return true;
+    VMObject* target = context->reader->Target(id, context->used);
+    // A reference goes only where the field's declared type admits it.
+    if (target == NULL || !VMClass::AssignableFrom(target->GetClass(), field->GetClass())) return false;
+    object->SetWord(slot, (VMword)target);
+    return true;
+  }
+
+  void CompleteObject(VMObject* object, uint32_t used) {
+    VMClass* cls = object->GetClass();
+    c().NotNull(cls);
+    if (cls->GetIsArray()) {
+      if (object->GetIsRefArray()) {
+        VMClass* element = ((VMArrayClass*)cls)->GetElementClass();
+        VMrefArray* array = (VMrefArray*)object;
+        uint32_t size = array->GetSize();
+        for (uint32_t e = 0; e < size;) {
+          uint32_t run = 0;
+          VMword* elements = (VMword*)array->FindElement(e, &run);
+          for (uint32_t k = 0; k < run; k++) {
+            if (elements[k] == 0) continue;
+            VMObject* target = Target((jint)elements[k], used);
+            // The store rule of an object array.
+            c().TavikSerialization(target != NULL && VMClass::AssignableFrom(target->GetClass(), element));
+            elements[k] = (VMword)target;
+          }
+          e += run;
+        }
+      }
+    } else {
+      c().TavikSerialization(cls->GetIsLoadable());
+      ResolveContext context = {this, used};
+      for (VMLoadableClass* k = (VMLoadableClass*)cls; k != NULL; k = k->GetSuper())
+        c().Verify(object->GuidedWalkMembers(k, Resolver, &context));
+    }
+    object->ClearIsDeserializing();
+  }
+
+  /* Strings and StringBuffers are read through natives that trust their bounds. */
+  void ValidateObject(VMObject* object) {
+    VMClass* cls = object->GetClass();
+    if (cls == NULL) return;
+    if (cls == (VMClass*)policy.stringClass && policy.stringValue != NULL && policy.stringOffset != NULL &&
+        policy.stringCount != NULL) {
+      VMArray* value = (VMArray*)object->GetWord((uint32_t)policy.stringValue->GetIndex());
+      uint32_t offset = object->GetWord((uint32_t)policy.stringOffset->GetIndex());
+      uint32_t count = object->GetWord((uint32_t)policy.stringCount->GetIndex());
+      c().TavikSerialization(value != NULL && (int32_t)offset >= 0 && (int32_t)count >= 0 &&
+                             (uint64_t)offset + count <= value->GetSize());
+    } else if (cls == (VMClass*)policy.bufferClass && policy.bufferValue != NULL && policy.bufferCount != NULL) {
+      VMArray* value = (VMArray*)object->GetWord((uint32_t)policy.bufferValue->GetIndex());
+      uint32_t count = object->GetWord((uint32_t)policy.bufferCount->GetIndex());
+      c().TavikSerialization((int32_t)count >= 0 && count <= (value != NULL ? value->GetSize() : 0));
+    }
+  }
+
+  VMObject* ReadGraph(uint32_t type) {
+    ReadSerialHeader(type);
+    VMObject* root = ReadSingleObject();
+    c().TavikSerialization(root != NULL);
+    for (;;) {
+      VMObject* object = ReadSingleObject();
+      if (object == NULL) break;
+      CheckPendingException();
+    }
+    uint32_t used = objects->GetFilled();
+    for (uint32_t i = 0; i < used; i++) {
+      VMObject* object = objects->Get(i);
+      if (object->GetIsDeserializing()) {
+        CompleteObject(object, used);
+        CheckPendingException();
+      }
+    }
+    if (self->GetFlag(VMObjectDeserializer::HasOtherSerializationsFlag)) ThrowNotBuilt("ReadSerializedObject", c());
+    for (uint32_t i = 0; i < used; i++) ValidateObject(objects->Get(i));
+    return root;
+  }
+
+  /* ---- start and end of a read ---- */
+
+  void Initialize(JNIEnv* e, VMClassLoader* loader, VMErrorCatcher& caught) {
+    catcher = &caught;
+    env = e;
+    ns = EnvNameSpace(env);
+    heap = EnvHeap(env);
+    exceptionCheckFailed = false;
+    spent = 0;
+    self->SetEnv(env);
+    self->SetLoader(loader);
+    self->SetFlag(VMObjectDeserializer::HasOtherSerializationsFlag, false);
+    budget = self->GetScalar(VMObjectDeserializer::BudgetWord);
+    if (budget == 0) budget = VMUtils::GetHostFunctions()->HeapTotalBytes(heap);
+    if (self->GetClassCache() == NULL) {
+      self->SetReference(VMObjectDeserializer::ClassCacheWord, VMIdToObjectCache::CreateInstance(heap, 4));
+      c().NotNull(self->GetClassCache());
+    } else {
+      // Classes cached by an earlier read may belong to a loader destroyed since: the
+      // cache serves one read.
+      self->GetClassCache()->Clear();
+    }
+    if (self->GetObjectTable() == NULL) {
+      self->SetReference(VMObjectDeserializer::ObjectTableWord, NewTable(heap, IdentityHash, kTableSize));
+      c().NotNull(self->GetObjectTable());
+    }
+    if (self->GetDescriptorTable() == NULL) {
+      self->SetReference(VMObjectDeserializer::DescriptorTableWord,
+                         NewTable(heap, DescriptorIdHash, kDescriptorTableSize));
+      c().NotNull(self->GetDescriptorTable());
+    }
+    objects = self->GetObjectTable();
+    classes = NULL;
+    InitClassPolicy(env, &policy, self->GetSerializableClass(c()), self->GetExternalizableClass(c()));
+    // Every row is read from its own first byte, whatever an earlier read left.
+    VMInputByteStream* stream = self->GetStream();
+    stream->Reset();
+    stream->Prefetch();
+    self->CheckStream(c());
+    int header = self->ReadByteAsInt();
+    c().TavikSerialization(header >= 0);
+    version = (uint32_t)header & ((1u << VERSION_BITS) - 1);
+    self->SetScalar(VMObjectDeserializer::VersionWord, version);
+    self->SetScalar(VMObjectDeserializer::TypeWord, (uint32_t)header >> VERSION_BITS);
+  }
+
+  void UseClassList() {
+    if (self->GetClassTable() == NULL) {
+      self->SetReference(VMObjectDeserializer::ClassTableWord, NewTable(heap, IdentityHash, kTableSize));
+      c().NotNull(self->GetClassTable());
+    }
+    classes = self->GetClassTable();
+  }
+
+  /* Empties every table of the read. After a failure the objects the read made are
+     released: no Java code has seen them, and each is taken out of the table before it
+     goes, so that nothing ever reaches a released block through it. */
+  void Finish(bool failed) {
+    VMObjectHashTable* table = self->GetObjectTable();
+    if (table != NULL) {
+      if (failed) {
+        VMObjectArray* entries = table->GetObjectArray();
+        uint32_t used = table->GetFilled();
+        VMObjectHashTable* external = self->GetExtProxyMgr();
+        for (uint32_t i = 0; i < used; i++) {
+          VMObject* object = entries->Get(i);
+          entries->Set(i, NULL);
+          if (object == NULL || object->GetClass() == (VMClass*)policy.classClass) continue;
+          if (external != NULL && external->Find(object) != VMHashNotFound) {
+            object->ClearIsDeserializing();
+            continue;
+          }
+          object->Destroy(heap);
+        }
+      }
+      table->Clear();
+    }
+    if (VMObjectHashTable* external = self->GetExtProxyMgr()) external->Clear();
+    // Descriptors live for one read; classes are the loaders'. A descriptor of a class
+    // list's record is in the class table only, one of the host's class data in the
+    // descriptor table (and perhaps the class table too): each goes once.
+    for (uint32_t word : {(uint32_t)VMObjectDeserializer::ClassTableWord, (uint32_t)VMObjectDeserializer::DescriptorTableWord}) {
+      VMObjectHashTable* t = (VMObjectHashTable*)self->GetReference(word);
+      if (t == NULL) continue;
+      bool hostData = word == (uint32_t)VMObjectDeserializer::DescriptorTableWord;
+      VMObjectArray* entries = t->GetObjectArray();
+      uint32_t used = t->GetFilled();
+      for (uint32_t i = 0; i < used; i++) {
+        VMObject* entry = entries->Get(i);
+        entries->Set(i, NULL);
+        if (entry == NULL || entry->GetTag() != VMTag_VMClassDescriptor) continue;
+        VMClassDescriptor* desc = (VMClassDescriptor*)entry;
+        if (hostData || desc->GetHostId() == 0) desc->Destroy(heap);
+      }
+      t->Clear();
+    }
+    for (uint32_t word : {(uint32_t)VMObjectDeserializer::ObjectTableWord, (uint32_t)VMObjectDeserializer::ClassTableWord}) {
+      VMObjectHashTable* t = (VMObjectHashTable*)self->GetReference(word);
+      if (t != NULL && t->GetHashSize() > kTableKeepLimit) {
+        t->Destroy(heap);
+        self->SetReference(word, NULL);
+      }
+    }
+    if (VMIdToObjectCache* cache = self->GetClassCache()) cache->Clear();
+    self->SetEnv(NULL);
+    self->SetLoader(NULL);
+  }
+};
+
+/* ---------------------------------------------------------------------------------- */
+
+VMObjectDeserializer* VMObjectDeserializer::CreateInstance(HHeap* heap, JNIHostSerializationSupport* support,
+                                                           VMInputByteStream* stream) {
+  if (stream == NULL) return NULL;
+  VMObjectDeserializer* self = (VMObjectDeserializer*)CreateInternalNotToBeCalledDirectly(
+      heap, Words, RefMask, VMTag_VMObjectDeserializer, jallocFailFast);
+  if (self != NULL) self->InitBase(stream, support);
+  return self;
+}
+
+void VMObjectDeserializer::Destroy(HHeap* heap) {
+  if (VMInputByteStream* stream = GetStream()) stream->Destroy(heap);
+  for (uint32_t word : {(uint32_t)ExtTableWord, (uint32_t)ObjectTableWord, (uint32_t)ClassTableWord,
+                        (uint32_t)DescriptorTableWord}) {
+    if (VMObjectHashTable* t = (VMObjectHashTable*)GetReference(word)) t->Destroy(heap);
+  }
+  if (VMIdToObjectCache* cache = GetClassCache()) cache->Destroy(heap);
+  VMObject::Destroy(heap);
+}
+
+bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, VMObject** out, VMClassLoader* loader) {
+  VM_ASSERT(out != NULL && env != NULL);
+  if (out == NULL || env == NULL) return false;
+  *out = NULL;
+  // A read started from Java code that this read runs would take over its buffer and
+  // tables: refused, and nothing of the outer read is touched.
+  if (GetIsBusy()) return false;
+  SetFlag(BusyFlag, true);
+  EntryState entry;
+  SaveEntryException(env, &entry);
+  SerialReader r;
+  r.self = this;
+  r.policy.classClass = NULL;
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) {
+    VMStatus status = catcher.Caught();
+    SetScalar(LastStatusWord, (VMword)status);
+    r.catcher = &catcher;
+    r.Finish(true);
+    if (!r.exceptionCheckFailed) DropOwnExceptions(env, &entry);
+    SetFlag(BusyFlag, false);
+    return false;
+  }
+  r.Initialize(env, loader, catcher);
+  uint32_t type = GetType();
+  VMObject* root = NULL;
+  switch (type) {
+    case SerializationTypeIds:
+    case SerializationTypeIdList:
+    case SerializationTypeNameList:
+    case SerializationTypeDescriptorList:
+      catcher.Verify(r.version <= CURRENT_SERIAL_VERSION);
+      if (type != SerializationTypeIds) r.UseClassList();
+      root = r.ReadGraph(type);
+      break;
+    case SerializationTypeStandard:
+      catcher.Verify(r.version == STANDARD_VERSION);
+      ThrowNotBuilt("ReadStandardObject", catcher);
+    default:
+      catcher.TavikSerialization(false);
+  }
+  r.Finish(false);
+  SetScalar(LastStatusWord, 0);
+  SetFlag(BusyFlag, false);
+  *out = root;
+  return true;
+}
+
+bool VMObjectDeserializer::ReadVMObjectClasses(JNIEnv* env, VMClassLoader* loader) {
+  if (env == NULL || GetIsBusy()) return false;
+  SetFlag(BusyFlag, true);
+  EntryState entry;
+  SaveEntryException(env, &entry);
+  SerialReader r;
+  r.self = this;
+  r.policy.classClass = NULL;
+  VMErrorCatcher catcher;
+  if (VM_CATCHER_ARM(catcher)) {
+    SetScalar(LastStatusWord, (VMword)catcher.Caught());
+    r.catcher = &catcher;
+    r.Finish(true);
+    DropOwnExceptions(env, &entry);
+    SetFlag(BusyFlag, false);
+    return false;
+  }
+  r.Initialize(env, loader, catcher);
+  uint32_t type = GetType();
+  if (type == SerializationTypeIdList || type == SerializationTypeNameList ||
+      type == SerializationTypeDescriptorList) {
+    catcher.Verify(r.version <= CURRENT_SERIAL_VERSION);
+    r.UseClassList();
+    r.ReadSerialHeader(type);
+  } else {
+    catcher.TavikSerialization(false);
+  }
+  // The class list served this call only: the next read builds its own.
+  r.Finish(false);
+  SetScalar(LastStatusWord, 0);
+  SetFlag(BusyFlag, false);
+  return true;
+}
+
+VMStatus VMObjectDeserializer::FindObject(jint id, VMObject** out) {
+  if (out != NULL) *out = NULL;
+  VMObjectHashTable* table = GetObjectTable();
+  if (table == NULL) return VMStatus_OutOfMemoryError;
+  uint32_t index;
+  if (!IndexFromId(id, table->GetFilled(), &index)) return VMStatus_TavikSerializationError;
+  VMObject* object = table->Get(index);
+  // An object still being read holds stored ids where its references go.
+  if (object == NULL || object->GetIsDeserializing()) return VMStatus_TavikSerializationError;
+  if (out != NULL) *out = object;
+  return 0;
+}

@@ -1,0 +1,6 @@
+package stored;
+
+public class A implements java.io.Serializable {
+    public int a;
+    public Object ra;
+}

@@ -1,0 +1,4 @@
+package stored;
+
+public interface Marker extends java.io.Serializable {
+}

@@ -1,0 +1,6 @@
+package stored;
+
+/* Not Serializable: never stored. */
+public class Plain {
+    public int value;
+}

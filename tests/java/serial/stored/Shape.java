@@ -1,0 +1,6 @@
+package stored;
+
+/* Serializable, but never instantiable. */
+public abstract class Shape implements java.io.Serializable {
+    public int sides;
+}

@@ -1,0 +1,5 @@
+package stored;
+
+public class Tagged implements Marker {
+    public int tag;
+}
