@@ -51,6 +51,11 @@ struct Socket {
   bool stream;
   uint32_t running = 0;            /* calls using fd right now */
   std::atomic<bool> closed{false}; /* out of the table; the last running call closes fd */
+  /* A listener whose receiving side was shut down accepts nothing ever again: to its
+     waiters it is as good as closed (the machine shuts a socket down before closing it). */
+  std::atomic<bool> listening{false};
+  std::atomic<bool> shutRead{false};
+  bool Ended() const { return closed.load() || (listening.load() && shutRead.load()); }
   std::vector<ThreadRecord*> waiters;
 };
 
@@ -147,10 +152,13 @@ WaitResult WaitFor(Socket* s, short events, int64_t ms) {
     return kFailed;
   }
   pthread_mutex_lock(&gLock);
-  bool closed = s->closed.load();
+  bool closed = s->Ended();
   if (!closed) s->waiters.push_back(self);
   pthread_mutex_unlock(&gLock);
-  if (closed) return kClosed;
+  if (closed) {
+    NetSetText(kTextClosed);
+    return kClosed;
+  }
 
   int64_t deadline = ms < 0 ? 0 : NowNanos() + ms * 1000000;
   WaitResult result = kTimeUp;
@@ -175,7 +183,7 @@ WaitResult WaitFor(Socket* s, short events, int64_t ms) {
       break;
     }
     /* Closed is marked before the shutdown that may wake this poll as ready. */
-    if (s->closed.load()) {
+    if (s->Ended()) {
       result = kClosed;
       break;
     }
@@ -351,6 +359,10 @@ jint HOSTCALL SocketAccept(jint h, SockAddr16* rec, jint* len) {
   if (!s) return -1;
   jint r = -1;
   for (;;) {
+    if (s->Ended()) {
+      NetSetText(kTextClosed);
+      break;
+    }
     struct sockaddr_storage ss;
     socklen_t sl = sizeof ss;
     memset(&ss, 0, sizeof ss);
@@ -383,6 +395,7 @@ jint HOSTCALL SocketListen(jint h, jint backlog) {
   Socket* s = Use(h);
   if (!s) return -1;
   jint r = listen(s->fd, backlog) == 0 ? 0 : Fail(errno);
+  if (r == 0) s->listening.store(true);
   Done(s);
   return r;
 }
@@ -400,6 +413,8 @@ jint HOSTCALL SocketShutdown(jint h, jint how) {
     return Fail(EINVAL);
   Socket* s = Use(h);
   if (!s) return -1;
+  /* Marked first: a waiter woken by the shutdown must find it. */
+  if (os != SHUT_WR) s->shutRead.store(true);
   jint r = shutdown(s->fd, os) == 0 ? 0 : Fail(errno);
   Done(s);
   return r;

@@ -397,6 +397,29 @@ TEST_F(NetTest, CloseFromAnotherThreadWakesTheWaiterAndRetiresTheHandle) {
   }
 }
 
+TEST_F(NetTest, AListenerShutDownUnderAWaiterIsClosedToIt) {
+  // The machine shuts a socket down before it closes it: a waiter woken by the shutdown
+  // must not go on to accept on a dead listener.
+  uint16_t port;
+  jint l = Listener(&port);
+  std::atomic<jint> result{99};
+  std::string text;
+  Waiter t([&] {
+    result = host->SocketWait(l, 10000);
+    text = host->SocketErrorText();
+  });
+  ASSERT_TRUE(t.Blocked(150));
+  EXPECT_EQ(0, host->SocketShutdown(l, 2));
+  t.Join();
+  EXPECT_EQ(-1, result.load());
+  EXPECT_EQ("Socket closed", text);
+  SockAddr16 p;
+  jint len = 16;
+  EXPECT_EQ(-1, host->SocketAccept(l, &p, &len));
+  EXPECT_EQ("Socket closed", Text());
+  host->SocketClose(l);
+}
+
 TEST_F(NetTest, ClosingWhileCallsRunNeverLeaksOrClosesTwice) {
   int before = -1;
   for (int round = 0; round < 200; round++) {

@@ -175,6 +175,7 @@ jobject Descriptor(JNIEnv* env, jobject object, jfieldID field, jint* handle) {
     return 0;
   }
   jobject descriptor = env->functions->GetObjectField(env, object, field);
+  if (Pending(env)) return 0;  // an object without the field
   if (descriptor == 0) {
     ThrowSocketException(env, kSocketClosed, false);
     return 0;
@@ -202,6 +203,15 @@ jobject GetSocketFd(JNIEnv* env, jobject object, jint* handle) {
 
 jobject GetDatagramSocketFd(JNIEnv* env, jobject object, jint* handle) {
   return Descriptor(env, object, FieldDatagramFd(env), handle);
+}
+
+/* The env's field access checks the object's class against the field's, so a stream's
+   descriptor is read with the id of its own inherited field, which the class library
+   keeps in the body word of SocketImpl.fd. */
+jobject GetStreamFd(JNIEnv* env, jobject stream, bool input, jint* handle) {
+  VMJniUtils* cache = Cache(env);
+  jfieldID field = Checked(env, input ? cache->GetFieldFileInputStream_fd(env) : cache->GetFieldFileOutputStream_fd(env));
+  return Descriptor(env, stream, field, handle);
 }
 
 bool StoreHandle(JNIEnv* env, jobject descriptor, jint handle) {

@@ -97,6 +97,8 @@ jclass ClassInteger(JNIEnv* env);
    field is null, or with the failure pending when it is not a FileDescriptor. */
 jobject GetSocketFd(JNIEnv* env, jobject object, jint* handle);
 jobject GetDatagramSocketFd(JNIEnv* env, jobject object, jint* handle);
+/* The same for a socket stream: its own descriptor field, inherited from the file stream. */
+jobject GetStreamFd(JNIEnv* env, jobject stream, bool input, jint* handle);
 /* FileDescriptor.fd for a new handle; false (the handle closed, the exception pending)
    for a handle the field cannot hold. */
 bool StoreHandle(JNIEnv* env, jobject descriptor, jint handle);

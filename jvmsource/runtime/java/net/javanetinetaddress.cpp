@@ -48,10 +48,12 @@ jstring JNICALL JavaNetInetAddressImpl_getLocalHostName(JNIEnv* env, jobject) {
   HostBlockBegin(env);
   jint r = Host()->GetHostName(name, (jint)sizeof name);
   HostBlockEnd(env);
-  name[sizeof name - 1] = 0;  // a host may fill the buffer without a terminator
+  // A name that fills the buffer without its terminator has been cut: no name at all.
+  bool whole = memchr(name, 0, sizeof name) != NULL;
+  name[sizeof name - 1] = 0;
   bool invalid = false;
   jstring result = 0;
-  if (r >= 0) {
+  if (r >= 0 && whole) {
     result = NewString(env, name, &invalid);
     if (result != 0 || !invalid) return result;
   }

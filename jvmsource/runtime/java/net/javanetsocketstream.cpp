@@ -1,8 +1,8 @@
 /* java.net.SocketInputStream and SocketOutputStream: bytes between a connected socket
    and a Java byte array, straight into and out of the array's storage, one contiguous
-   run of it per host call. The stream's FileDescriptor sits in the body word of
-   PlainSocketImpl.fd and is read with that field's id; reads wait the timeout of the
-   stream's PlainSocketImpl.
+   run of it per host call. The stream shares its socket's FileDescriptor, held in the
+   file stream's own field (the body word of PlainSocketImpl.fd); reads wait the timeout
+   of the stream's PlainSocketImpl.
 
    Also the empty init of java.net.DatagramPacket. */
 #include "javanet.h"
@@ -25,7 +25,8 @@ void JNICALL JavaNetDatagramPacket_init(JNIEnv*, jclass) {}
    after them is met again by the next read. */
 jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
   jint h;
-  if (GetSocketFd(env, self, &h) == 0) return 0;
+  jobject descriptor = GetStreamFd(env, self, true, &h);
+  if (descriptor == 0) return 0;
   if (b == 0) {
     ThrowNull(env);
     return 0;
@@ -77,7 +78,14 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
       ThrowSocketException(env, kReceiveFailed, r < 0);
       return -1;
     }
-    if (r == 0) break;
+    if (r == 0) {
+      // A close from another thread shuts the connection down after it marks the
+      // descriptor closed: to this reader that is no end of stream.
+      if (total == 0 && env->functions->GetIntField(env, descriptor, FieldFileDescriptorFd(env)) == -1) {
+        ThrowSocketException(env, kSocketClosed, false);
+      }
+      break;
+    }
     total += r;
     at += (uint32_t)r;
     left -= (uint32_t)r;
@@ -88,7 +96,7 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
 /* Sends every byte or raises: a host that reports fewer than it was given has failed. */
 void JNICALL JavaNetSocketOutputStream_socketWrite(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
   jint h;
-  if (GetSocketFd(env, self, &h) == 0) return;
+  if (GetStreamFd(env, self, false, &h) == 0) return;
   if (b == 0) {
     ThrowNull(env);
     return;
