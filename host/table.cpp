@@ -138,6 +138,7 @@ JNIHostFunctions* Build() {
   t.LogMessage = LogMessage;
   t.FatalExit = FatalExit;
   t.TestHook = TestHook;
+  t.GetFileSystem = GetFileSystem;
   InstallNetworkSlots(&t);
   t.GetJitSupport = GetJitSupport;
   t.SpinLockCreate = SpinLockCreate;
@@ -164,6 +165,7 @@ void ResetHooks() {
   detail::ResetSyncHooks();
   detail::ResetStreamHooks();
   detail::ResetMiscHooks();
+  detail::ResetFileHooks();
   detail::ResetNetHooks();
 }
 

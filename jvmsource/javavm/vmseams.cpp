@@ -11,16 +11,6 @@
 
 namespace seam {
 
-/* ---- class-library natives: the Thread class layout is not known yet ---- */
-
-void RegisterClassLibraryNatives() {}
-
-void JavaLangThreadClearNativeThread(JNIEnv*, jobject) {}
-
-bool JavaLangThreadInitAttached(JNIEnv*, jobject) { return true; }
-
-jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
-
 /* ---- the debugger ---- */
 
 uint32_t DebuggerFindLineNumber(VMMethod*, uint32_t) { return 0; }

@@ -193,6 +193,8 @@ const ByNameRule kByName[] = {
     {"java/io/FileOutputStream", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kDeclared, kAnyAccess, true},
     {"java/io/PrintStream", false, "println", "([C)V", kInstance, kInherited, kAnyAccess, true},
     {"java/io/PrintWriter", false, "println", "([C)V", kInstance, kInherited, kAnyAccess, true},
+    // The signed difference becomes a BigInteger through this constructor.
+    {"java/math/BigInteger", false, "<init>", "([B)V", kInstance, kDeclared, kAnyAccess, false},
     // The natives' cache looks these up by name. Fields may be inherited, as the cache's
     // look-up searches superclasses; InetAddress's constructor may not, since the look-up
     // would take java/lang/Object's.
@@ -545,6 +547,20 @@ const NativeRow kRows[] = {
     {"java/net/SocketOutputStream", "init", "()V", S_, kNat},
     {"java/net/SocketOutputStream", "socketWrite", "([BII)V", I_, kNat},
     {"java/net/DatagramPacket", "init", "()V", S_, kNat},
+
+    // Magnitudes in, magnitudes out: the receiver is unused, so the library declares them static.
+    {"java/math/BigInteger", "plumbInit", "()V", S_, kNat},
+    {"java/math/BigInteger", "plumbAdd", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbSubtract", "([B[B)Ljava/math/BigInteger;", S_, kNat},
+    {"java/math/BigInteger", "plumbMultiply", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbDivide", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbRemainder", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbDivideAndRemainder", "([B[B)[[B", S_, kNat},
+    {"java/math/BigInteger", "plumbGcd", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbModPow", "([B[B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbModInverse", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbSquare", "([B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbGeneratePrime", "([B)[B", S_, kNat},
 };
 #undef I_
 #undef S_

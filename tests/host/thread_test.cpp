@@ -216,7 +216,6 @@ using ThreadDeathTest = ThreadTest;
 
 TEST_F(ThreadDeathTest, SlotsWithoutAServiceSayWhichAndStop) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(host->GetFileSystem(), "slot 97");
   EXPECT_DEATH(((void(HOSTCALL*)(void))host->Reserved36)(), "slot 36");
   EXPECT_DEATH(((void(HOSTCALL*)(void))host->Reserved33)(), "slot 33");
 }

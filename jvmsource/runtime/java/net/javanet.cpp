@@ -1,5 +1,7 @@
 #include "javanet.h"
 
+#include "registration.h"
+
 #include <string.h>
 
 #include "vmarray.h"
@@ -284,99 +286,95 @@ WaitOutcome BoundedWait(JNIEnv* env, jint handle, jint timeout, const char* firs
 
 /* ---- registration ---- */
 
-#define PUX_NET_ROW(name, descriptor, function) \
-  { (char*)(name), (char*)(descriptor), (void*)(function) }
-#define PUX_NET_ROWS(table) ((jint)(sizeof(table) / sizeof((table)[0])))
-
 /* JNI_RegisterNative keeps the tables by address: static data for the library's life. */
 static const JNINativeMethod kInetAddressNatives[] = {
-    PUX_NET_ROW("init", "()V", JavaNetInetAddress_init),
+    PUX_NATIVE("init", "()V", JavaNetInetAddress_init),
 };
 
 static const JNINativeMethod kInetAddressImplNatives[] = {
-    PUX_NET_ROW("getLocalHostName", "()Ljava/lang/String;", JavaNetInetAddressImpl_getLocalHostName),
-    PUX_NET_ROW("makeAnyLocalAddress", "(Ljava/net/InetAddress;)V", JavaNetInetAddressImpl_makeAnyLocalAddress),
-    PUX_NET_ROW("lookupAllHostAddr", "(Ljava/lang/String;)[[B", JavaNetInetAddressImpl_lookupAllHostAddr),
-    PUX_NET_ROW("getHostByAddr", "(I)Ljava/lang/String;", JavaNetInetAddressImpl_getHostByAddr),
-    PUX_NET_ROW("getInetFamily", "()I", JavaNetInetAddressImpl_getInetFamily),
+    PUX_NATIVE("getLocalHostName", "()Ljava/lang/String;", JavaNetInetAddressImpl_getLocalHostName),
+    PUX_NATIVE("makeAnyLocalAddress", "(Ljava/net/InetAddress;)V", JavaNetInetAddressImpl_makeAnyLocalAddress),
+    PUX_NATIVE("lookupAllHostAddr", "(Ljava/lang/String;)[[B", JavaNetInetAddressImpl_lookupAllHostAddr),
+    PUX_NATIVE("getHostByAddr", "(I)Ljava/lang/String;", JavaNetInetAddressImpl_getHostByAddr),
+    PUX_NATIVE("getInetFamily", "()I", JavaNetInetAddressImpl_getInetFamily),
 };
 
 static const JNINativeMethod kPlainDatagramSocketImplNatives[] = {
-    PUX_NET_ROW("init", "()V", JavaNetPlainDatagramSocketImpl_init),
-    PUX_NET_ROW("bind", "(ILjava/net/InetAddress;)V", JavaNetPlainDatagramSocketImpl_bind),
-    PUX_NET_ROW("send", "(Ljava/net/DatagramPacket;)V", JavaNetPlainDatagramSocketImpl_send),
-    PUX_NET_ROW("peek", "(Ljava/net/InetAddress;)I", JavaNetPlainDatagramSocketImpl_peek),
-    PUX_NET_ROW("receive", "(Ljava/net/DatagramPacket;)V", JavaNetPlainDatagramSocketImpl_receive),
-    PUX_NET_ROW("setTTL", "(B)V", JavaNetPlainDatagramSocketImpl_setTTL),
-    PUX_NET_ROW("getTTL", "()B", JavaNetPlainDatagramSocketImpl_getTTL),
-    PUX_NET_ROW("join", "(Ljava/net/InetAddress;)V", JavaNetPlainDatagramSocketImpl_join),
-    PUX_NET_ROW("leave", "(Ljava/net/InetAddress;)V", JavaNetPlainDatagramSocketImpl_leave),
-    PUX_NET_ROW("datagramSocketCreate", "()V", JavaNetPlainDatagramSocketImpl_datagramSocketCreate),
-    PUX_NET_ROW("datagramSocketClose", "()V", JavaNetPlainDatagramSocketImpl_datagramSocketClose),
-    PUX_NET_ROW("socketSetOption", "(ILjava/lang/Object;)V", JavaNetPlainDatagramSocketImpl_socketSetOption),
-    PUX_NET_ROW("socketGetOption", "(I)I", JavaNetPlainDatagramSocketImpl_socketGetOption),
+    PUX_NATIVE("init", "()V", JavaNetPlainDatagramSocketImpl_init),
+    PUX_NATIVE("bind", "(ILjava/net/InetAddress;)V", JavaNetPlainDatagramSocketImpl_bind),
+    PUX_NATIVE("send", "(Ljava/net/DatagramPacket;)V", JavaNetPlainDatagramSocketImpl_send),
+    PUX_NATIVE("peek", "(Ljava/net/InetAddress;)I", JavaNetPlainDatagramSocketImpl_peek),
+    PUX_NATIVE("receive", "(Ljava/net/DatagramPacket;)V", JavaNetPlainDatagramSocketImpl_receive),
+    PUX_NATIVE("setTTL", "(B)V", JavaNetPlainDatagramSocketImpl_setTTL),
+    PUX_NATIVE("getTTL", "()B", JavaNetPlainDatagramSocketImpl_getTTL),
+    PUX_NATIVE("join", "(Ljava/net/InetAddress;)V", JavaNetPlainDatagramSocketImpl_join),
+    PUX_NATIVE("leave", "(Ljava/net/InetAddress;)V", JavaNetPlainDatagramSocketImpl_leave),
+    PUX_NATIVE("datagramSocketCreate", "()V", JavaNetPlainDatagramSocketImpl_datagramSocketCreate),
+    PUX_NATIVE("datagramSocketClose", "()V", JavaNetPlainDatagramSocketImpl_datagramSocketClose),
+    PUX_NATIVE("socketSetOption", "(ILjava/lang/Object;)V", JavaNetPlainDatagramSocketImpl_socketSetOption),
+    PUX_NATIVE("socketGetOption", "(I)I", JavaNetPlainDatagramSocketImpl_socketGetOption),
 };
 
 static const JNINativeMethod kPlainSocketImplNatives[] = {
-    PUX_NET_ROW("socketCreate", "(Z)V", JavaNetPlainSocketImpl_socketCreate),
-    PUX_NET_ROW("socketConnect", "(Ljava/net/InetAddress;I)V", JavaNetPlainSocketImpl_socketConnect),
-    PUX_NET_ROW("socketBind", "(Ljava/net/InetAddress;I)V", JavaNetPlainSocketImpl_socketBind),
-    PUX_NET_ROW("socketListen", "(I)V", JavaNetPlainSocketImpl_socketListen),
-    PUX_NET_ROW("socketAccept", "(Ljava/net/SocketImpl;)V", JavaNetPlainSocketImpl_socketAccept),
-    PUX_NET_ROW("socketAvailable", "()I", JavaNetPlainSocketImpl_socketAvailable),
-    PUX_NET_ROW("socketClose", "()V", JavaNetPlainSocketImpl_socketClose),
-    PUX_NET_ROW("initProto", "()V", JavaNetPlainSocketImpl_initProto),
-    PUX_NET_ROW("socketSetOption", "(IZLjava/lang/Object;)V", JavaNetPlainSocketImpl_socketSetOption),
-    PUX_NET_ROW("socketGetOption", "(I)I", JavaNetPlainSocketImpl_socketGetOption),
+    PUX_NATIVE("socketCreate", "(Z)V", JavaNetPlainSocketImpl_socketCreate),
+    PUX_NATIVE("socketConnect", "(Ljava/net/InetAddress;I)V", JavaNetPlainSocketImpl_socketConnect),
+    PUX_NATIVE("socketBind", "(Ljava/net/InetAddress;I)V", JavaNetPlainSocketImpl_socketBind),
+    PUX_NATIVE("socketListen", "(I)V", JavaNetPlainSocketImpl_socketListen),
+    PUX_NATIVE("socketAccept", "(Ljava/net/SocketImpl;)V", JavaNetPlainSocketImpl_socketAccept),
+    PUX_NATIVE("socketAvailable", "()I", JavaNetPlainSocketImpl_socketAvailable),
+    PUX_NATIVE("socketClose", "()V", JavaNetPlainSocketImpl_socketClose),
+    PUX_NATIVE("initProto", "()V", JavaNetPlainSocketImpl_initProto),
+    PUX_NATIVE("socketSetOption", "(IZLjava/lang/Object;)V", JavaNetPlainSocketImpl_socketSetOption),
+    PUX_NATIVE("socketGetOption", "(I)I", JavaNetPlainSocketImpl_socketGetOption),
 };
 
 static const JNINativeMethod kSocketInputStreamNatives[] = {
-    PUX_NET_ROW("init", "()V", JavaNetSocketInputStream_init),
-    PUX_NET_ROW("socketRead", "([BII)I", JavaNetSocketInputStream_socketRead),
+    PUX_NATIVE("init", "()V", JavaNetSocketInputStream_init),
+    PUX_NATIVE("socketRead", "([BII)I", JavaNetSocketInputStream_socketRead),
 };
 
 static const JNINativeMethod kSocketOutputStreamNatives[] = {
-    PUX_NET_ROW("init", "()V", JavaNetSocketOutputStream_init),
-    PUX_NET_ROW("socketWrite", "([BII)V", JavaNetSocketOutputStream_socketWrite),
+    PUX_NATIVE("init", "()V", JavaNetSocketOutputStream_init),
+    PUX_NATIVE("socketWrite", "([BII)V", JavaNetSocketOutputStream_socketWrite),
 };
 
 static const JNINativeMethod kDatagramPacketNatives[] = {
-    PUX_NET_ROW("init", "()V", JavaNetDatagramPacket_init),
+    PUX_NATIVE("init", "()V", JavaNetDatagramPacket_init),
 };
 
 void Register_java_net_InetAddress(void) {
-  JNI_RegisterNative("java/net/InetAddress", kInetAddressNatives, PUX_NET_ROWS(kInetAddressNatives));
+  JNI_RegisterNative("java/net/InetAddress", kInetAddressNatives, PUX_ROWS(kInetAddressNatives));
 }
 
 void Register_java_net_InetAddressImpl(void) {
   javanet::Host()->NetStartup();
-  JNI_RegisterNative("java/net/InetAddressImpl", kInetAddressImplNatives, PUX_NET_ROWS(kInetAddressImplNatives));
+  JNI_RegisterNative("java/net/InetAddressImpl", kInetAddressImplNatives, PUX_ROWS(kInetAddressImplNatives));
 }
 
 void Register_java_net_PlainDatagramSocketImpl(void) {
   JNI_RegisterNative("java/net/PlainDatagramSocketImpl", kPlainDatagramSocketImplNatives,
-                     PUX_NET_ROWS(kPlainDatagramSocketImplNatives));
+                     PUX_ROWS(kPlainDatagramSocketImplNatives));
 }
 
 void Register_java_net_PlainSocketImpl(void) {
   javanet::Host()->NetStartup();
-  JNI_RegisterNative("java/net/PlainSocketImpl", kPlainSocketImplNatives, PUX_NET_ROWS(kPlainSocketImplNatives));
+  JNI_RegisterNative("java/net/PlainSocketImpl", kPlainSocketImplNatives, PUX_ROWS(kPlainSocketImplNatives));
 }
 
 void Register_java_net_SocketInputStream(void) {
   javanet::Host()->NetStartup();
   JNI_RegisterNative("java/net/SocketInputStream", kSocketInputStreamNatives,
-                     PUX_NET_ROWS(kSocketInputStreamNatives));
+                     PUX_ROWS(kSocketInputStreamNatives));
 }
 
 void Register_java_net_SocketOutputStream(void) {
   javanet::Host()->NetStartup();
   JNI_RegisterNative("java/net/SocketOutputStream", kSocketOutputStreamNatives,
-                     PUX_NET_ROWS(kSocketOutputStreamNatives));
+                     PUX_ROWS(kSocketOutputStreamNatives));
 }
 
 void Register_java_net_DatagramPacket(void) {
-  JNI_RegisterNative("java/net/DatagramPacket", kDatagramPacketNatives, PUX_NET_ROWS(kDatagramPacketNatives));
+  JNI_RegisterNative("java/net/DatagramPacket", kDatagramPacketNatives, PUX_ROWS(kDatagramPacketNatives));
 }
 
 /* Registers the java.net tables again (DatagramPacket's stays as it is). */
