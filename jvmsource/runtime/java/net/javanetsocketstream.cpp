@@ -1,16 +1,58 @@
 /* java.net.SocketInputStream and SocketOutputStream: bytes between a connected socket
-   and a Java byte array, straight into and out of the array's storage, one contiguous
-   run of it per host call. The stream shares its socket's FileDescriptor, held in the
+   and a Java byte array: a run that lies in one piece of the array's storage goes
+   straight to the host; one that spans pieces goes through a chunk on the stack, so that
+   a host call moves up to 8 KB rather than one 256-byte piece. The stream shares its socket's FileDescriptor, held in the
    file stream's own field (the body word of PlainSocketImpl.fd); reads wait the timeout
    of the stream's PlainSocketImpl.
 
    Also the empty init of java.net.DatagramPacket. */
 #include "javanet.h"
 
+#include <string.h>
+
 #include "vmarray.h"
 #include "vmjni.h"
 
 using namespace javanet;
+
+namespace {
+
+/* Bytes a transfer moves through the stack at once: a run of the array that spans its
+   256-byte pieces goes to the host as one call of up to this many bytes. */
+enum : uint32_t { kStreamChunk = 8192 };
+
+/* Copies up to kStreamChunk bytes of the array from at (at most left) into chunk. */
+uint32_t Gather(VMArray* array, uint32_t at, uint32_t left, uint8_t* chunk) {
+  uint32_t filled = 0;
+  while (filled < kStreamChunk && left > 0) {
+    uint32_t run = 0;
+    const void* start = array->FindElement(at, &run);
+    if (start == NULL || run == 0) break;
+    uint32_t n = run < left ? run : left;
+    if (n > kStreamChunk - filled) n = kStreamChunk - filled;
+    memcpy(chunk + filled, start, n);
+    filled += n;
+    at += n;
+    left -= n;
+  }
+  return filled;
+}
+
+/* Copies count bytes of chunk into the array from at on; the range was checked. */
+void Scatter(VMArray* array, uint32_t at, const uint8_t* chunk, uint32_t count) {
+  while (count > 0) {
+    uint32_t run = 0;
+    void* start = array->FindElement(at, &run);
+    if (start == NULL || run == 0) break;
+    uint32_t n = run < count ? run : count;
+    memcpy(start, chunk, n);
+    chunk += n;
+    at += n;
+    count -= n;
+  }
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -61,6 +103,7 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
   if (BoundedWait(env, h, timeout, kReadFailed, kTimeout) != kWaitReady) return 0;
 
   JNIHostFunctions* host = Host();
+  uint8_t chunk[kStreamChunk];
   jint total = 0;
   uint32_t at = (uint32_t)off;
   uint32_t left = (uint32_t)len;
@@ -68,9 +111,11 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
     uint32_t run = 0;
     void* start = array->FindElement(at, &run);
     if (start == NULL || run == 0) break;
-    jint n = (jint)(run < left ? run : left);
+    // A range that spans pieces is received whole into the chunk and scattered after.
+    bool direct = run >= left || run >= kStreamChunk;
+    jint n = (jint)(direct ? (run < left ? run : left) : (left < kStreamChunk ? left : kStreamChunk));
     HostBlockBegin(env);
-    jint r = host->SocketRecv(h, start, n);
+    jint r = host->SocketRecv(h, direct ? start : chunk, n);
     HostBlockEnd(env);
     if (r < 0 || r > n) {
       if (total > 0) return total;
@@ -86,6 +131,7 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
       }
       break;
     }
+    if (!direct) Scatter(array, at, chunk, (uint32_t)r);
     total += r;
     at += (uint32_t)r;
     left -= (uint32_t)r;
@@ -111,22 +157,26 @@ void JNICALL JavaNetSocketOutputStream_socketWrite(JNIEnv* env, jobject self, jb
     return;
   }
   JNIHostFunctions* host = Host();
+  uint8_t chunk[kStreamChunk];
   uint32_t at = (uint32_t)off;
   uint32_t left = (uint32_t)len;
   while (left > 0) {
     uint32_t run = 0;
     const void* start = array->FindElement(at, &run);
     if (start == NULL || run == 0) break;
-    jint n = (jint)(run < left ? run : left);
+    // One host call per chunk, not per piece: pieces are gathered into the chunk.
+    bool direct = run >= left || run >= kStreamChunk;
+    uint32_t n = direct ? (run < left ? run : left) : Gather(array, at, left, chunk);
+    if (n == 0) break;
     HostBlockBegin(env);
-    jint r = host->SocketSend(h, start, n);
+    jint r = host->SocketSend(h, direct ? start : chunk, (jint)n);
     HostBlockEnd(env);
-    if (r != n) {
+    if (r != (jint)n) {
       ThrowSocketException(env, kStreamSendFailed, r < 0);
       return;
     }
-    at += (uint32_t)n;
-    left -= (uint32_t)n;
+    at += n;
+    left -= n;
   }
 }
 
