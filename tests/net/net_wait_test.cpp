@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <set>
+#include <utility>
 #include <thread>
 
 #include "net_support.h"
@@ -38,6 +40,31 @@ jint HOSTCALL ScriptedWait(jint, jint ms) {
 }
 
 const char* HOSTCALL ScriptedText(void) { return "scripted failure"; }
+
+/* What the blocking services see of the calling thread: whether it counts as stopped for
+   a collection while the host has it. */
+VMThread* gWatched = nullptr;
+std::vector<std::pair<int, bool>> gSafeInHost;
+
+void NoteSafe(int slot) {
+  if (gWatched != nullptr) gSafeInHost.push_back({slot, gWatched->GetSafeToGC()});
+}
+jint HOSTCALL WatchedWait(jint h, jint ms) {
+  NoteSafe(76);
+  return refhost::RealNetworkServices()->SocketWait(h, ms);
+}
+jint HOSTCALL WatchedSend(jint h, const void* b, jint n) {
+  NoteSafe(79);
+  return refhost::RealNetworkServices()->SocketSend(h, b, n);
+}
+jint HOSTCALL WatchedRecv(jint h, void* b, jint n) {
+  NoteSafe(78);
+  return refhost::RealNetworkServices()->SocketRecv(h, b, n);
+}
+jint HOSTCALL WatchedConnect(jint h, const SockAddr16* a, jint n) {
+  NoteSafe(70);
+  return refhost::RealNetworkServices()->SocketConnect(h, a, n);
+}
 
 jint HOSTCALL CountingPoll(void) {
   gPolls++;
@@ -316,6 +343,36 @@ TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
   f->DeleteGlobalRef(env, server);
   f->DeleteGlobalRef(env, in);
   f->DeleteGlobalRef(env, socket);
+}
+
+/* A thread the host holds in a socket service counts as stopped for a collection, and
+   runs again (the flag cleared) as soon as the service answers. */
+TEST_F(WaitTest, ThreadsInBlockingSocketServicesLetACollectionRun) {
+  jobject server = Server(0);
+  Overlay o;
+  o.table.SocketWait = WatchedWait;
+  o.table.SocketSend = WatchedSend;
+  o.table.SocketRecv = WatchedRecv;
+  o.table.SocketConnect = WatchedConnect;
+  o.Install();
+  gWatched = env->thread;
+  gSafeInHost.clear();
+  ASSERT_FALSE(env->thread->GetSafeToGC());
+  jobject client = Connect(LocalPort(server));
+  jobject accepted = Accept(server);
+  Write(Output(client), Bytes(3000, 4), 100, 2500);
+  jint got = 0;
+  for (int i = 0; i < 100 && got < 2500; i++) got += Read(Input(accepted), Bytes(3000, 0), 0, 2500 - got);
+  EXPECT_EQ(2500, got);
+  EXPECT_EQ("", Exception()) << message;
+  gWatched = nullptr;
+  std::set<int> slots;
+  for (const auto& seen : gSafeInHost) {
+    EXPECT_TRUE(seen.second) << "slot " << seen.first;
+    slots.insert(seen.first);
+  }
+  EXPECT_EQ((std::set<int>{70, 76, 78, 79}), slots);
+  EXPECT_FALSE(env->thread->GetSafeToGC());
 }
 
 }  // namespace

@@ -237,9 +237,22 @@ VMArray* ByteArrayOf(JNIEnv* env, jobject array) {
 
 /* ---- waiting ---- */
 
-void HostBlockBegin(JNIEnv*) {}
+/* The thread counts as stopped for a collection while the host may block it: a peer that
+   never answers must not hold every collection of the machine back. */
+void HostBlockBegin(JNIEnv* env) {
+  if (env != NULL && env->thread != NULL) env->thread->SetSafeToGC();
+}
 
-void HostBlockEnd(JNIEnv*) {}
+/* Running again: a collection that began meanwhile is waited for before the native
+   touches another reference. The collector posts its request before it reads SafeToGC;
+   this reads the request after clearing it. */
+void HostBlockEnd(JNIEnv* env) {
+  if (env == NULL || env->thread == NULL) return;
+  env->thread->ClearSafeToGC();
+  __atomic_thread_fence(__ATOMIC_SEQ_CST);
+  // A failed wait leaves the thread's request to its next poll, which reports it.
+  if (env->thread->WaitForGC() != VMStatus_OK) env->thread->SetWaitForGCRequested();
+}
 
 bool PollThread(JNIEnv* env) {
   if (env->thread->Yield() == 0) return true;
