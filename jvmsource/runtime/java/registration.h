@@ -47,6 +47,12 @@ void Register_java_net_PlainSocketImpl(void);
 void Register_java_net_SocketInputStream(void);
 void Register_java_net_SocketOutputStream(void);
 void Register_java_net_DatagramPacket(void);
+void Register_java_util_zip_Adler32(void);
+void Register_java_util_zip_CRC32(void);
+void Register_java_util_zip_Inflater(void);
+void Register_java_util_zip_Deflater(void);
+void Register_java_util_zip_ZipEntry(void);
+void Register_java_util_zip_ZipFile(void);
 }
 
 /* One row of the start-up list: the Java class (slash form) and its registration
