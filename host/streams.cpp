@@ -74,8 +74,6 @@ struct MachineZip {
   jint(HOSTCALL* seek)(void*, jint);
   jint(HOSTCALL* seekAbsolute)(void*, jint);
   void(HOSTCALL* close)(void*);
-  jint(HOSTCALL* setHostFunctions)(JNIHostFunctions*);
-  jint(HOSTCALL* createdMachines)(JavaVM**, jsize, jsize*);
   HHeap* heap; /* the tables' heap */
 };
 
@@ -97,11 +95,8 @@ const MachineZip* Zip() {
     z.seek = reinterpret_cast<decltype(z.seek)>(at(32));
     z.seekAbsolute = reinterpret_cast<decltype(z.seekAbsolute)>(at(33));
     z.close = reinterpret_cast<decltype(z.close)>(at(34));
-    z.setHostFunctions = reinterpret_cast<decltype(z.setHostFunctions)>(dlsym(RTLD_DEFAULT, "JNI_SetHostFunctions"));
-    // Without the machine's mutex: an archive may be read while a machine is being made.
-    z.createdMachines = reinterpret_cast<decltype(z.createdMachines)>(at(12));
     z.heap = HeapCreate(nullptr, 1);
-    return z.heap != nullptr && z.setHostFunctions != nullptr && z.createdMachines != nullptr ? &z : nullptr;
+    return z.heap != nullptr ? &z : nullptr;
   }();
   return zip;
 }
@@ -316,10 +311,10 @@ Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t
   }
   for (uint32_t seen = gLargestInflate.load(); usize > seen && !gLargestInflate.compare_exchange_weak(seen, usize);) {
   }
-  // The machine's streams need a host table. A machine that exists has the one its
-  // creator gave it (perhaps a table wrapped around this one), which must stay.
-  jsize machines = 0;
-  if (zip->createdMachines(nullptr, 0, &machines) != 0 || machines == 0) zip->setHostFunctions(refhost::Functions());
+  // The machine's streams need a host table. Making the directory's hash gives it ours
+  // when it has none, and never replaces one a machine was created with (a test's
+  // recording table, say): handing ours over outright would.
+  a->Table();
   void* s = refhost::OpenMemoryStream(blob.bytes, blob.size);
   if (s == nullptr) return nullptr;
   refhost::ZipSeek(s, data);
