@@ -119,6 +119,44 @@ void CloseAllFiles();
    open (a test that used up the numbers gives them back). */
 void SetNextFileHandle(jint handle);
 
+/* ---- network (slots 60-96) ---- */
+
+/* Off: SocketCreate refuses ("network access refused"), the look-ups answer NULL and
+   GetHostName -1; sockets already made go on working. On by default. */
+void SetNetworkAccess(bool on);
+/* Names the look-ups answer before (or, with SetHostTableOnly, instead of) the resolver:
+   addresses in dotted form, kept in the order given. Names match without regard to case. */
+struct HostTableEntry {
+  std::string name;
+  std::vector<std::string> addresses;
+};
+void SetHostTable(const std::vector<HostTableEntry>& table);
+void SetHostTableOnly(bool on);
+/* GetHostName answers this name ("" for the system's), or fails. */
+void SetLocalHostName(const std::string& name);
+void FailGetHostName(bool on);
+/* The longest a look-up waits for the resolver (10 s by default). */
+void SetResolverTimeout(int ms);
+/* Calls of network slot 60-96 since ResetHooks. */
+uint32_t NetCallCount(int slot);
+/* While on, every SocketWait is logged (handle, ms asked, result); turning it on or off
+   empties the log. */
+struct SocketWaitRecord {
+  jint handle, ms, result;
+};
+void SetSocketWaitLog(bool on);
+std::vector<SocketWaitRecord> SocketWaitLog();
+/* Socket handles open now (made and not yet closed). */
+uint32_t OpenSocketCount();
+/* Moves the next socket handle to this number: forward, or back while no socket is open. */
+void SetNextSocketHandle(jint handle);
+/* The network services themselves, whatever the service table holds now. */
+const JNIHostFunctions* RealNetworkServices();
+/* Puts the non-null network slots (60-96) of overlay into the service table in place of
+   the real ones, for scripting out-of-contract answers; NULL (and ResetHooks) puts the
+   real ones back. An overlay slot may call the real service through RealNetworkServices. */
+void SetNetworkOverlay(const JNIHostFunctions* overlay);
+
 /* ---- threads ---- */
 
 /* Sets or clears the calling thread's sticky stop flag (what YieldCheck answers). */

@@ -54,6 +54,12 @@ struct ThreadRecord {
   JavaVM* attachedVM = nullptr;
   JNIEnv* attachedEnv = nullptr;
 
+  /* network waits (net.cpp): an eventfd made on the thread's first socket wait, in every
+     poll the thread makes on a socket; StopThread and a close of the socket it waits on
+     write to it. netStop is the one wake owed per stop. Both guarded by lock. */
+  int netWakeFd = -1;
+  std::atomic<int> netStop{0};
+
   /* process memory */
   ClassCache cache[kClassCount];
   uint32_t cachedBytes = 0;        /* held by the caches, prefixes included; own thread only */
@@ -159,6 +165,34 @@ void ResetMiscHooks();
 void ResetSerialHooks();
 void ResetFileHooks();
 void ResetPathHooks();
+void ResetNetHooks();
+void ResetNameHooks();
+
+/* ---- network (net.cpp, net_names.cpp) ---- */
+
+/* Socket handles: a range of their own, far above the file table's numbers, so that a
+   socket handle given to a file service (or the reverse) finds nothing. Never reused. */
+enum : jint { kFirstSocketHandle = 0x40000000, kLastSocketHandle = 0x7FFFFFFE };
+
+/* Puts the network services into a service table. */
+void InstallNetworkSlots(JNIHostFunctions* table);
+/* StopThread's part: owes the thread one wake of its network waits. */
+void NetStopWake(ThreadRecord* r);
+/* A thread's end, and the end of its binding to a machine: the wake is dropped. */
+void NetThreadEnded(ThreadRecord* r);
+void NetClearStop(ThreadRecord* r);
+/* The calling thread's failure text (SocketErrorText): set from errno or a literal. */
+void NetSetErrno(int error);
+void NetSetText(const char* text);
+/* Counts a call of network slot 60-96. */
+void NetCount(int slot);
+/* Whether the network hook allows new sockets and look-ups. */
+bool NetAccessAllowed();
+/* The eventfd of the calling thread's network waits (made on first use); -1 when none
+   can be made. */
+int NetWakeFd(ThreadRecord* r);
+/* Consumes a pending wake of the calling thread: true when it was a host stop. */
+bool NetTakeWake(ThreadRecord* r);
 
 /* Slot implementations, gathered into the table by table.cpp. */
 HHeap* HOSTCALL HeapCreate(void* owner, jint kind);

@@ -140,6 +140,7 @@ JNIHostFunctions* Build() {
   t.TestHook = TestHook;
   t.GetSystemResourceStream = GetSystemResourceStream;
   t.GetFileSystem = GetFileSystem;
+  InstallNetworkSlots(&t);
   t.GetJitSupport = GetJitSupport;
   t.SpinLockCreate = SpinLockCreate;
   t.SpinLockAcquire = SpinLockAcquire;
@@ -167,6 +168,7 @@ void ResetHooks() {
   detail::ResetMiscHooks();
   detail::ResetSerialHooks();
   detail::ResetFileHooks();
+  detail::ResetNetHooks();
 }
 
 }  // namespace refhost

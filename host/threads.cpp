@@ -37,6 +37,7 @@ void ThreadEnded(void* arg) {
   pthread_mutex_lock(&r->lock);
   r->exited = true;
   pthread_mutex_unlock(&r->lock);
+  NetThreadEnded(r);
   FlushThreadCache(r);
 }
 
@@ -111,6 +112,7 @@ void HOSTCALL StopThread(void* thread, jint) {
   if (!r) return;
   r->stop.store(1);
   r->stopWake.store(1);
+  NetStopWake(r);
   /* The waiter publishes its event under r->lock before it tests stopWake under the
      event's lock, so either it sees the flag or it is asleep when this broadcast comes. */
   pthread_mutex_lock(&r->lock);
@@ -176,6 +178,7 @@ void HOSTCALL AttachThreadEnv(JavaVM* vm, JNIEnv* env) {
     /* The binding has ended: a later attach starts with a thread that is not stopped. */
     r->stop.store(0);
     r->stopWake.store(0);
+    NetClearStop(r);
   }
 }
 
@@ -196,7 +199,10 @@ using namespace detail;
 void SetStopFlag(bool on) {
   ThreadRecord* r = Self();
   r->stop.store(on ? 1 : 0);
-  if (!on) r->stopWake.store(0);
+  if (!on) {
+    r->stopWake.store(0);
+    NetClearStop(r);
+  }
 }
 
 void SetStartThreadRefuses(bool on) { gStartRefuses.store(on); }

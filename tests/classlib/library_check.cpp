@@ -62,6 +62,12 @@ const std::vector<LayoutRule>& LayoutRules() {
       // The socket streams extend the file streams and share the descriptor's word.
       {"java/io/FileInputStream", "java/io/InputStream", false, true, {{0, "fd", "Ljava/io/FileDescriptor;"}}},
       {"java/io/FileOutputStream", "java/io/OutputStream", false, true, {{0, "fd", "Ljava/io/FileDescriptor;"}}},
+      // ...and the socket natives read it through the field ID of SocketImpl.fd.
+      {"java/net/SocketImpl", "java/lang/Object", false, false, {{0, "fd", "Ljava/io/FileDescriptor;"}}},
+      {"java/net/SocketInputStream", "java/io/FileInputStream", false, false, {{0, "fd", "Ljava/io/FileDescriptor;"}}},
+      {"java/net/SocketOutputStream", "java/io/FileOutputStream", false, false,
+       {{0, "fd", "Ljava/io/FileDescriptor;"}}},
+      {"java/net/PlainSocketImpl", "java/net/SocketImpl", false, false, {{0, "fd", "Ljava/io/FileDescriptor;"}}},
       // The checksum natives keep the running value in the object's first word.
       {"java/util/zip/Adler32", "java/lang/Object", true, true, {{0, "adler", "I"}}},
       {"java/util/zip/CRC32", "java/lang/Object", true, true, {{0, "crc", "I"}}},
@@ -124,6 +130,15 @@ const char* const kHierarchy[][2] = {
     {"java/io/IOException", "java/lang/Exception"},
     {"java/io/SyncFailedException", "java/io/IOException"},
     {"java/io/InterruptedIOException", "java/io/IOException"},
+    {"java/net/SocketException", "java/io/IOException"},
+    {"java/net/UnknownHostException", "java/io/IOException"},
+    {"java/net/ConnectException", "java/net/SocketException"},
+    {"java/net/BindException", "java/net/SocketException"},
+    {"java/net/NoRouteToHostException", "java/net/SocketException"},
+    {"java/net/PlainSocketImpl", "java/net/SocketImpl"},
+    {"java/net/PlainDatagramSocketImpl", "java/net/DatagramSocketImpl"},
+    {"java/net/SocketInputStream", "java/io/FileInputStream"},
+    {"java/net/SocketOutputStream", "java/io/FileOutputStream"},
 };
 
 // Members the machine looks up by name or calls.
@@ -199,27 +214,26 @@ const ByNameRule kByName[] = {
     {"java/util/zip/Inflater", true, "len", "I", kInstance, kDeclared, kAnyAccess, true},
     {"java/util/zip/Inflater", true, "finished", "Z", kInstance, kDeclared, kAnyAccess, true},
     {"java/util/zip/Inflater", true, "needsDictionary", "Z", kInstance, kDeclared, kAnyAccess, true},
-    // The natives' cache looks these up by name in classes the library does not have yet;
-    // whoever adds a class must give it the member exactly so. Fields may be inherited,
-    // as the cache's look-up searches superclasses; InetAddress's constructor may not,
-    // since the look-up would take java/lang/Object's.
-    {"java/net/InetAddress", true, "address", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/InetAddress", true, "family", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/InetAddress", false, "<init>", "()V", kInstance, kDeclared, kAnyAccess, true},
-    {"java/net/PlainSocketImpl", true, "address", "Ljava/net/InetAddress;", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/PlainSocketImpl", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/PlainSocketImpl", true, "localport", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/PlainSocketImpl", true, "port", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/PlainSocketImpl", true, "timeout", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/PlainDatagramSocketImpl", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/PlainDatagramSocketImpl", true, "localPort", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/PlainDatagramSocketImpl", true, "timeout", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/DatagramPacket", true, "buf", "[B", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/DatagramPacket", true, "length", "I", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/DatagramPacket", true, "address", "Ljava/net/InetAddress;", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/DatagramPacket", true, "port", "I", kInstance, kInherited, kAnyAccess, true},
+    // The natives' cache looks these up by name. Fields may be inherited, as the cache's
+    // look-up searches superclasses; InetAddress's constructor may not, since the look-up
+    // would take java/lang/Object's.
+    {"java/net/InetAddress", true, "address", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/InetAddress", true, "family", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/InetAddress", false, "<init>", "()V", kInstance, kDeclared, kAnyAccess, false},
+    {"java/net/PlainSocketImpl", true, "address", "Ljava/net/InetAddress;", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/PlainSocketImpl", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/PlainSocketImpl", true, "localport", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/PlainSocketImpl", true, "port", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/PlainSocketImpl", true, "timeout", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/PlainDatagramSocketImpl", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/PlainDatagramSocketImpl", true, "localPort", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/PlainDatagramSocketImpl", true, "timeout", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/DatagramPacket", true, "buf", "[B", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/DatagramPacket", true, "length", "I", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/DatagramPacket", true, "address", "Ljava/net/InetAddress;", kInstance, kInherited, kAnyAccess, false},
+    {"java/net/DatagramPacket", true, "port", "I", kInstance, kInherited, kAnyAccess, false},
     {"java/io/RandomAccessFile", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, true},
-    {"java/net/SocketInputStream", true, "impl", "Ljava/net/SocketImpl;", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/SocketInputStream", true, "impl", "Ljava/net/SocketImpl;", kInstance, kInherited, kAnyAccess, false},
     {"java/io/ObjectOutputStream", false, "writeByte", "(I)V", kInstance, kInherited, kAnyAccess, true},
     {"java/io/ObjectOutputStream", false, "writeChar", "(I)V", kInstance, kInherited, kAnyAccess, true},
     {"java/io/ObjectOutputStream", false, "writeFloat", "(F)V", kInstance, kInherited, kAnyAccess, true},
@@ -246,6 +260,15 @@ const ByNameRule kByName[] = {
      kAnyAccess, false},
     {"java/security/PrivilegedActionException", false, "<init>", "(Ljava/lang/Exception;)V", kInstance, kDeclared,
      kAnyAccess, false},
+};
+
+// Subclasses that must override every method of their superclass that a caller could reach
+// (instance, not private, not final, not a constructor): the socket streams, whose inherited
+// file methods would hand the socket's handle to the file natives, or close the socket when
+// a stream is collected.
+const char* const kOverridesAll[][2] = {
+    {"java/net/SocketInputStream", "java/io/FileInputStream"},
+    {"java/net/SocketOutputStream", "java/io/FileOutputStream"},
 };
 
 // Classes the machine needs at start-up or names in descriptors.
@@ -529,6 +552,46 @@ const NativeRow kRows[] = {
 
     {"java/io/FileSystem", "getFileSystem", "()Ljava/io/FileSystem;", S_, kNat},
 
+    // The binder binds a registered row to a Java method of that name and descriptor too, so
+    // none of these may be declared in Java.
+    {"java/net/InetAddress", "init", "()V", S_, kNat},
+    {"java/net/InetAddressImpl", "getLocalHostName", "()Ljava/lang/String;", I_, kNat},
+    {"java/net/InetAddressImpl", "makeAnyLocalAddress", "(Ljava/net/InetAddress;)V", I_, kNat},
+    {"java/net/InetAddressImpl", "lookupAllHostAddr", "(Ljava/lang/String;)[[B", I_, kNat},
+    {"java/net/InetAddressImpl", "getHostByAddr", "(I)Ljava/lang/String;", I_, kNat},
+    {"java/net/InetAddressImpl", "getInetFamily", "()I", I_, kNat},
+
+    {"java/net/PlainDatagramSocketImpl", "init", "()V", S_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "bind", "(ILjava/net/InetAddress;)V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "send", "(Ljava/net/DatagramPacket;)V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "peek", "(Ljava/net/InetAddress;)I", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "receive", "(Ljava/net/DatagramPacket;)V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "setTTL", "(B)V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "getTTL", "()B", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "join", "(Ljava/net/InetAddress;)V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "leave", "(Ljava/net/InetAddress;)V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "datagramSocketCreate", "()V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "datagramSocketClose", "()V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "socketSetOption", "(ILjava/lang/Object;)V", I_, kNat},
+    {"java/net/PlainDatagramSocketImpl", "socketGetOption", "(I)I", I_, kNat},
+
+    {"java/net/PlainSocketImpl", "socketCreate", "(Z)V", I_, kNat},
+    {"java/net/PlainSocketImpl", "socketConnect", "(Ljava/net/InetAddress;I)V", I_, kNat},
+    {"java/net/PlainSocketImpl", "socketBind", "(Ljava/net/InetAddress;I)V", I_, kNat},
+    {"java/net/PlainSocketImpl", "socketListen", "(I)V", I_, kNat},
+    {"java/net/PlainSocketImpl", "socketAccept", "(Ljava/net/SocketImpl;)V", I_, kNat},
+    {"java/net/PlainSocketImpl", "socketAvailable", "()I", I_, kNat},
+    {"java/net/PlainSocketImpl", "socketClose", "()V", I_, kNat},
+    {"java/net/PlainSocketImpl", "initProto", "()V", S_, kNat},
+    {"java/net/PlainSocketImpl", "socketSetOption", "(IZLjava/lang/Object;)V", I_, kNat},
+    {"java/net/PlainSocketImpl", "socketGetOption", "(I)I", I_, kNat},
+
+    {"java/net/SocketInputStream", "init", "()V", S_, kNat},
+    {"java/net/SocketInputStream", "socketRead", "([BII)I", I_, kNat},
+    {"java/net/SocketOutputStream", "init", "()V", S_, kNat},
+    {"java/net/SocketOutputStream", "socketWrite", "([BII)V", I_, kNat},
+    {"java/net/DatagramPacket", "init", "()V", S_, kNat},
+
     // Magnitudes in, magnitudes out: the receiver is unused, so the library declares them static.
     {"java/math/BigInteger", "plumbInit", "()V", S_, kNat},
     {"java/math/BigInteger", "plumbAdd", "([B[B)[B", S_, kNat},
@@ -650,6 +713,16 @@ const Member* FindInherited(const Library& lib, const ClassFile* cls, const std:
                             const std::string& desc) {
   for (int depth = 0; cls != nullptr && depth < 64; depth++) {
     if (const Member* m = cls->FindMethod(name, desc)) return m;
+    cls = cls->superName.empty() ? nullptr : Find(lib, cls->superName);
+  }
+  return nullptr;
+}
+
+// Finds a field in the class or its superclasses, as the machine's look-up by name does.
+const Member* FindInheritedField(const Library& lib, const ClassFile* cls, const std::string& name,
+                                 const std::string& desc) {
+  for (int depth = 0; cls != nullptr && depth < 64; depth++) {
+    if (const Member* m = cls->FindField(name, desc)) return m;
     cls = cls->superName.empty() ? nullptr : Find(lib, cls->superName);
   }
   return nullptr;
@@ -790,7 +863,7 @@ Problems CheckMembersByName(const Library& lib) {
     }
     const Member* m;
     if (r.isField) {
-      m = c->FindField(r.name, r.desc);
+      m = r.where == kDeclared ? c->FindField(r.name, r.desc) : FindInheritedField(lib, c, r.name, r.desc);
     } else if (r.where == kDeclared) {
       m = c->FindMethod(r.name, r.desc);
     } else {
@@ -804,6 +877,22 @@ Problems CheckMembersByName(const Library& lib) {
       Add(p, what + (r.kind == kStatic ? ": must be static" : ": must not be static"));
     }
     if (r.access == kPublicOnly && (m->access & kAccPublic) == 0) Add(p, what + ": must be public");
+  }
+  for (const auto& pair : kOverridesAll) {
+    const ClassFile* sub = Find(lib, pair[0]);
+    const ClassFile* super = Find(lib, pair[1]);
+    if (sub == nullptr || super == nullptr) {
+      Add(p, std::string(sub == nullptr ? pair[0] : pair[1]) + ": missing");
+      continue;
+    }
+    for (const Member& m : super->methods) {
+      if (m.IsStatic() || (m.access & (kAccPrivate | kAccFinal)) != 0 || m.name == "<init>" || m.name == "<clinit>") {
+        continue;
+      }
+      if (sub->FindMethod(m.name, m.desc) == nullptr) {
+        Add(p, std::string(pair[0]) + ": does not override " + pair[1] + "." + m.name + m.desc);
+      }
+    }
   }
   // Object's first non-static method is its constructor: reflection slot 0 relies on it.
   if (const ClassFile* object = Find(lib, "java/lang/Object")) {

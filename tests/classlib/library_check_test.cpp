@@ -232,6 +232,33 @@ TEST_F(ClassLibrary, MembersOfTheWrongKindAreCaught) {
   EXPECT_TRUE(Mentions(p, "java/lang/Object: first instance method is")) << Join(p);
 }
 
+TEST_F(ClassLibrary, SocketClassSlipsAreCaught) {
+  // A socket stream that leaves a file method to its superclass.
+  ClassFile& in = Cls("java/net/SocketInputStream");
+  size_t skip = 0;
+  while (skip < in.methods.size() && in.methods[skip].name != "skip") skip++;
+  ASSERT_LT(skip, in.methods.size());
+  in.methods.erase(in.methods.begin() + skip);
+  // The descriptor off the word the socket streams share.
+  ClassFile& impl = Cls("java/net/SocketImpl");
+  ASSERT_GE(impl.fields.size(), 2u);
+  std::swap(impl.fields[0], impl.fields[1]);
+  // A registered native written in Java.
+  Member* family = Cls("java/net/InetAddressImpl").FindMethod("getInetFamily", "()I");
+  ASSERT_NE(family, nullptr);
+  family->access &= static_cast<uint16_t>(~kAccNative);
+  Rewrite("java/net/SocketInputStream");
+  Rewrite("java/net/SocketImpl");
+  Rewrite("java/net/InetAddressImpl");
+  Problems p = CheckMembersByName(lib_);
+  EXPECT_TRUE(Mentions(p, "java/net/SocketInputStream: does not override java/io/FileInputStream.skip(J)J")) << Join(p);
+  p = CheckLayouts(lib_);
+  EXPECT_TRUE(Mentions(p, "java/net/SocketImpl: word 0 is")) << Join(p);
+  EXPECT_TRUE(Mentions(p, "java/net/PlainSocketImpl: word 0 is")) << Join(p);
+  p = CheckNatives(lib_);
+  EXPECT_TRUE(Mentions(p, "java/net/InetAddressImpl.getInetFamily()I: a registered native declared in Java")) << Join(p);
+}
+
 TEST_F(ClassLibrary, WrongVersionIsCaught) {
   Cls("java/lang/Thread").major = 46;
   Cls("java/lang/Thread").minor = 0;

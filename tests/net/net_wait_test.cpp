@@ -1,0 +1,379 @@
+/* The bounded wait of accept, read, receive and peek: its steps and polls without real
+   waiting (a scripted SocketWait), then real time limits, and the ways another party
+   ends a wait: a host stop and a close. */
+#include <string.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <set>
+#include <utility>
+#include <thread>
+
+#include "net_support.h"
+#include "vmclass.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vmthread.h"
+
+namespace net_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int64_t MillisSince(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+std::vector<jint> gAnswers;  // what the scripted SocketWait answers, in turn; then 0
+std::vector<jint> gAsked;    // the milliseconds each call asked for
+std::atomic<int> gPolls{0};
+std::atomic<int> gPollAnswer{0};
+bool gPollThrows = false;
+
+jint HOSTCALL ScriptedWait(jint, jint ms) {
+  gAsked.push_back(ms);
+  if (gAnswers.empty()) return 0;
+  jint r = gAnswers.front();
+  gAnswers.erase(gAnswers.begin());
+  return r;
+}
+
+const char* HOSTCALL ScriptedText(void) { return "scripted failure"; }
+
+/* What the blocking services see of the calling thread: whether it counts as stopped for
+   a collection while the host has it. */
+VMThread* gWatched = nullptr;
+std::vector<std::pair<int, bool>> gSafeInHost;
+
+void NoteSafe(int slot) {
+  if (gWatched != nullptr) gSafeInHost.push_back({slot, gWatched->GetSafeToGC()});
+}
+jint HOSTCALL WatchedWait(jint h, jint ms) {
+  NoteSafe(76);
+  return refhost::RealNetworkServices()->SocketWait(h, ms);
+}
+jint HOSTCALL WatchedSend(jint h, const void* b, jint n) {
+  NoteSafe(79);
+  return refhost::RealNetworkServices()->SocketSend(h, b, n);
+}
+jint HOSTCALL WatchedRecv(jint h, void* b, jint n) {
+  NoteSafe(78);
+  return refhost::RealNetworkServices()->SocketRecv(h, b, n);
+}
+jint HOSTCALL WatchedConnect(jint h, const SockAddr16* a, jint n) {
+  NoteSafe(70);
+  return refhost::RealNetworkServices()->SocketConnect(h, a, n);
+}
+
+jint HOSTCALL CountingPoll(void) {
+  gPolls++;
+  if (gPollThrows) {
+    JNIEnv* env = refhost::Functions()->GetCurrentEnv();
+    VMJniThrowInternal(env, VMStatus_IllegalMonitorStateException, "posted");
+    return 1;
+  }
+  return gPollAnswer.load();
+}
+
+class WaitTest : public NetTest {
+ protected:
+  void SetUp() override {
+    NetTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    gAnswers.clear();
+    gAsked.clear();
+    gPolls = 0;
+    gPollAnswer = 0;
+    gPollThrows = false;
+    env->thread->SetPollFunction(CountingPoll);
+  }
+  void TearDown() override {
+    if (env != nullptr && env->thread != nullptr) env->thread->SetPollFunction(refhost::Functions()->YieldCheck);
+    NetTest::TearDown();
+  }
+
+  /* One of the four waiting natives, with something ready for it once the wait ends. */
+  struct Waiting {
+    const char* name;
+    const char* firstMessage;
+    const char* expiredMessage;
+    std::function<void(jint timeout)> setTimeout;
+    std::function<void()> run;
+  };
+  std::vector<Waiting> Waits() {
+    std::vector<Waiting> all;
+    // accept: a connection waits in the backlog.
+    jobject server = Server(0);
+    jobject client = Connect(LocalPort(server));
+    (void)client;
+    jobject listener = Impl(server);
+    all.push_back({"accept", "Accept failed", "timeout",
+                   [=](jint t) { SetIntField(listener, "java/net/PlainSocketImpl", "timeout", t); },
+                   [=] {
+                     jobject target = New("java/net/PlainSocketImpl");
+                     f->SetObjectField(env, target, Field("java/net/SocketImpl", "address", "Ljava/net/InetAddress;"),
+                                       New("java/net/InetAddress"));
+                     f->SetObjectField(env, target, Field("java/net/SocketImpl", "fd", "Ljava/io/FileDescriptor;"),
+                                       New("java/io/FileDescriptor"));
+                     CallNative(listener, "java/net/PlainSocketImpl", "socketAccept", "(Ljava/net/SocketImpl;)V",
+                                target);
+                   }});
+    // read: bytes wait on the connection.
+    jobject a, b;
+    Pair(&a, &b);
+    Write(Output(a), Bytes(8, 1), 0, 8);
+    jobject in = Input(b);
+    jobject impl = Impl(b);
+    all.push_back({"read", "SocketRead failed", "timeout",
+                   [=](jint t) { SetIntField(impl, "java/net/PlainSocketImpl", "timeout", t); },
+                   [=] { Read(in, Bytes(1, 0), 0, 1); }});
+    // receive and peek: datagrams wait.
+    jobject d = Datagram(0);
+    jobject sender = Datagram(0);
+    jobject dimpl = DatagramImpl(d);
+    jobject to = Address("127.0.0.1");
+    for (int i = 0; i < 8; i++) {
+      jobject p = f->NewObject(env, Cls("java/net/DatagramPacket"),
+                               Method("java/net/DatagramPacket", "<init>", "([BILjava/net/InetAddress;I)V"), Bytes(3, 0),
+                               3, to, LocalPort(d));
+      f->CallVoidMethod(env, sender, Method("java/net/DatagramSocket", "send", "(Ljava/net/DatagramPacket;)V"), p);
+    }
+    auto datagramTimeout = [=](jint t) { SetIntField(dimpl, "java/net/PlainDatagramSocketImpl", "timeout", t); };
+    all.push_back({"receive", "Receive failed", "timeout", datagramTimeout, [=] {
+                     jobject p = f->NewObject(env, Cls("java/net/DatagramPacket"),
+                                              Method("java/net/DatagramPacket", "<init>", "([BI)V"), Bytes(3, 0), 3);
+                     CallNative(dimpl, "java/net/PlainDatagramSocketImpl", "receive", "(Ljava/net/DatagramPacket;)V", p);
+                   }});
+    all.push_back({"peek", "Receive failed", "Receive timed out", datagramTimeout, [=] {
+                     CallIntNative(dimpl, "java/net/PlainDatagramSocketImpl", "peek", "(Ljava/net/InetAddress;)I",
+                                   New("java/net/InetAddress"));
+                   }});
+    return all;
+  }
+  void Reset(std::vector<jint> answers) {
+    gAnswers = answers;
+    gAsked.clear();
+    gPolls = 0;
+  }
+};
+
+TEST_F(WaitTest, WaitsGoInStepsOfASecondWithAPollAfterEach) {
+  Overlay o;
+  o.table.SocketWait = ScriptedWait;
+  o.table.SocketErrorText = ScriptedText;
+  std::vector<Waiting> waits = Waits();
+  ASSERT_EQ("", Exception()) << message;
+  o.Install();
+  for (Waiting& w : waits) {
+    SCOPED_TRACE(w.name);
+    // 2,500 ms: 1,000, 1,000 and 500, then the time is up.
+    w.setTimeout(2500);
+    Reset({});
+    w.run();
+    EXPECT_EQ("java.io.InterruptedIOException", Exception());
+    EXPECT_EQ(w.expiredMessage, message);
+    EXPECT_EQ((std::vector<jint>{1000, 1000, 500}), gAsked);
+    EXPECT_EQ(3, gPolls.load());
+    // A negative time: up at once, no wait.
+    w.setTimeout(-5);
+    Reset({});
+    w.run();
+    EXPECT_EQ("java.io.InterruptedIOException", Exception());
+    EXPECT_TRUE(gAsked.empty());
+    // A failed step.
+    w.setTimeout(2500);
+    Reset({0, -1});
+    w.run();
+    EXPECT_EQ("java.net.SocketException", Exception());
+    EXPECT_EQ("Set timeout failed: scripted failure", message);
+    w.setTimeout(0);
+    Reset({0, -1});
+    w.run();
+    EXPECT_EQ("java.net.SocketException", Exception());
+    EXPECT_EQ(std::string(w.firstMessage) + ": scripted failure", message);
+    // No limit: steps of a second until something is ready, a poll after each empty one.
+    Reset({0, 0, 0, 0, 1});
+    w.run();
+    EXPECT_EQ("", Exception()) << message;
+    EXPECT_EQ((std::vector<jint>{1000, 1000, 1000, 1000, 1000}), gAsked);
+    EXPECT_EQ(4, gPolls.load());
+    // A poll that says stop ends the wait with ThreadDeath, and one that posts an
+    // exception of its own leaves that one.
+    for (jint timeout : {0, 5000}) {
+      w.setTimeout(timeout);
+      Reset({});
+      gPollAnswer = 1;
+      w.run();
+      gPollAnswer = 0;
+      EXPECT_EQ("java.lang.ThreadDeath", Exception()) << timeout;
+      EXPECT_EQ(1u, gAsked.size()) << timeout;
+      Reset({});
+      gPollThrows = true;
+      w.run();
+      gPollThrows = false;
+      EXPECT_EQ("java.lang.IllegalMonitorStateException", Exception()) << timeout;
+      EXPECT_EQ(1u, gAsked.size()) << timeout;
+    }
+  }
+}
+
+TEST_F(WaitTest, TimeLimitsHoldInRealTime) {
+  env->thread->SetPollFunction(refhost::Functions()->YieldCheck);
+  jobject server = Server(0);
+  f->CallVoidMethod(env, server, Method("java/net/ServerSocket", "setSoTimeout", "(I)V"), 300);
+  auto start = Clock::now();
+  EXPECT_EQ(nullptr, f->CallObjectMethod(env, server, Method("java/net/ServerSocket", "accept", "()Ljava/net/Socket;")));
+  int64_t ms = MillisSince(start);
+  EXPECT_EQ("java.io.InterruptedIOException", Exception());
+  EXPECT_EQ("timeout", message);
+  EXPECT_GE(ms, 300);
+  EXPECT_LT(ms, 1300);
+  // The listener still serves a connection made afterwards.
+  jobject client = Connect(LocalPort(server));
+  jobject accepted = Accept(server);
+  ASSERT_NE(nullptr, accepted);
+  f->CallVoidMethod(env, accepted, Method("java/net/Socket", "setSoTimeout", "(I)V"), 300);
+  jobject in = Input(accepted);
+  jmethodID read = Method("java/io/InputStream", "read", "([BII)I");
+  jbyteArray b = Bytes(16, 0);
+  start = Clock::now();
+  EXPECT_EQ(0, f->CallIntMethod(env, in, read, b, 0, 16));
+  ms = MillisSince(start);
+  EXPECT_EQ("java.io.InterruptedIOException", Exception());
+  EXPECT_GE(ms, 300);
+  EXPECT_LT(ms, 1300);
+  // Bytes sent after a time-out are still read.
+  Write(Output(client), Bytes(5, 9), 0, 5);
+  EXPECT_EQ(5, f->CallIntMethod(env, in, read, b, 0, 16));
+  EXPECT_EQ("", Exception()) << message;
+}
+
+/* A thread of its own, attached to the world's machine, running fn with its env. */
+struct JavaThread {
+  std::thread thread;
+  std::atomic<void*> handle{nullptr};
+  std::atomic<bool> started{false}, done{false};
+  Clock::time_point finished;
+  std::string thrown, text;
+  template <typename Fn>
+  JavaThread(JavaVM* jvm, Fn fn) {
+    thread = std::thread([this, jvm, fn] {
+      JNIEnv* e = jnifunc_test::AttachThisThread(jvm);
+      handle = refhost::Functions()->CurrentThreadHandle();
+      started = true;
+      fn(e);
+      finished = Clock::now();
+      if (e->thread->GetException() != nullptr) {
+        jthrowable t = e->functions->ExceptionOccurred(e);
+        e->functions->ExceptionClear(e);
+        thrown = ClassName(e, t);
+        jstring m = (jstring)e->functions->CallObjectMethod(
+            e, t, e->functions->GetMethodID(e, e->functions->GetObjectClass(e, t), "getMessage", "()Ljava/lang/String;"));
+        if (m != nullptr) {
+          const char* chars = e->functions->GetStringUTFChars(e, m, nullptr);
+          text = chars;
+          e->functions->ReleaseStringUTFChars(e, m, chars);
+        }
+        e->functions->ExceptionClear(e);
+      }
+      jnifunc_test::DetachThisThread(jvm);
+      done = true;
+    });
+    while (!started) std::this_thread::yield();
+  }
+  static std::string ClassName(JNIEnv* e, jobject o) {
+    VMObject* obj = VMJniHandle::UnHandle(e, o);
+    std::string name;
+    VMLiteral* n = obj->GetClass()->GetName();
+    for (uint32_t i = 0; i < n->GetSize(); i++) {
+      char c = ((const char*)n->GetFirstElementPointer())[i];
+      name += c == '/' ? '.' : c;
+    }
+    return name;
+  }
+  bool Blocked(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return !done;
+  }
+};
+
+TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
+  env->thread->SetPollFunction(refhost::Functions()->YieldCheck);
+  jobject server = f->NewGlobalRef(env, Server(0));
+  jmethodID accept = Method("java/net/ServerSocket", "accept", "()Ljava/net/Socket;");
+  jmethodID closeServer = Method("java/net/ServerSocket", "close", "()V");
+
+  // A host stop: ThreadDeath within a second.
+  {
+    JavaThread t(world.jvm, [&](JNIEnv* e) { e->functions->CallObjectMethod(e, server, accept); });
+    ASSERT_TRUE(t.Blocked(200));
+    auto at = Clock::now();
+    refhost::Functions()->StopThread(t.handle, 1);
+    t.thread.join();
+    EXPECT_EQ("java.lang.ThreadDeath", t.thrown);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
+  }
+  // A close from another thread: SocketException within a second.
+  {
+    JavaThread t(world.jvm, [&](JNIEnv* e) { e->functions->CallObjectMethod(e, server, accept); });
+    ASSERT_TRUE(t.Blocked(200));
+    auto at = Clock::now();
+    f->CallVoidMethod(env, server, closeServer);
+    t.thread.join();
+    EXPECT_EQ("java.net.SocketException", t.thrown);
+    EXPECT_EQ("Accept failed: Socket closed", t.text);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
+  }
+  // A reader, closed under it.
+  jobject a, b;
+  Pair(&a, &b);
+  jobject in = f->NewGlobalRef(env, Input(b));
+  jobject socket = f->NewGlobalRef(env, b);
+  jmethodID read = Method("java/io/InputStream", "read", "([BII)I");
+  {
+    JavaThread t(world.jvm, [&](JNIEnv* e) { e->functions->CallIntMethod(e, in, read, e->functions->NewByteArray(e, 9), 0, 9); });
+    ASSERT_TRUE(t.Blocked(200));
+    auto at = Clock::now();
+    f->CallVoidMethod(env, socket, Method("java/net/Socket", "close", "()V"));
+    t.thread.join();
+    EXPECT_EQ("java.net.SocketException", t.thrown);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
+  }
+  f->DeleteGlobalRef(env, server);
+  f->DeleteGlobalRef(env, in);
+  f->DeleteGlobalRef(env, socket);
+}
+
+/* A thread the host holds in a socket service counts as stopped for a collection, and
+   runs again (the flag cleared) as soon as the service answers. */
+TEST_F(WaitTest, ThreadsInBlockingSocketServicesLetACollectionRun) {
+  jobject server = Server(0);
+  Overlay o;
+  o.table.SocketWait = WatchedWait;
+  o.table.SocketSend = WatchedSend;
+  o.table.SocketRecv = WatchedRecv;
+  o.table.SocketConnect = WatchedConnect;
+  o.Install();
+  gWatched = env->thread;
+  gSafeInHost.clear();
+  ASSERT_FALSE(env->thread->GetSafeToGC());
+  jobject client = Connect(LocalPort(server));
+  jobject accepted = Accept(server);
+  Write(Output(client), Bytes(3000, 4), 100, 2500);
+  jint got = 0;
+  for (int i = 0; i < 100 && got < 2500; i++) got += Read(Input(accepted), Bytes(3000, 0), 0, 2500 - got);
+  EXPECT_EQ(2500, got);
+  EXPECT_EQ("", Exception()) << message;
+  gWatched = nullptr;
+  std::set<int> slots;
+  for (const auto& seen : gSafeInHost) {
+    EXPECT_TRUE(seen.second) << "slot " << seen.first;
+    slots.insert(seen.first);
+  }
+  EXPECT_EQ((std::set<int>{70, 76, 78, 79}), slots);
+  EXPECT_FALSE(env->thread->GetSafeToGC());
+}
+
+}  // namespace
+}  // namespace net_test
