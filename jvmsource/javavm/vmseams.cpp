@@ -17,8 +17,6 @@ jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
 
 /* ---- the debugger ---- */
 
-uint32_t DebuggerFindLineNumber(VMMethod*, uint32_t) { return 0; }
-
 void DebuggerRequestThreadAttach(VMDebugger*, VMThread*) {}
 
 void DebuggerNotifyVMTerminating(VMDebugger*) {}

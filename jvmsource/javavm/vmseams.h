@@ -33,8 +33,6 @@ void DebuggerRequestThreadAttach(VMDebugger* agent, VMThread* thread);
 void DebuggerNotifyVMTerminating(VMDebugger* agent);
 /* The agent's connected flag. */
 bool DebuggerIsConnected(VMDebugger* agent);
-/* The source line of the last line-number entry at or before pc; 0 without one. */
-uint32_t DebuggerFindLineNumber(VMMethod* method, uint32_t pc);
 /* Sleeps in 300 ms steps while the calling thread's pause request stays set. */
 void DebuggerPauseThread();
 void DebuggerDestroy(VMDebugger* agent, HHeap* heap);
