@@ -33,11 +33,6 @@ class VMFrame;
 /* The client's transport: a host function over (context, buffer, length). */
 typedef jint(HOSTCALL* VMDebugIOCallback)(void* context, void* buffer, jint length);
 
-/* A debugger address: handle << 32 | index << 16 | kind. */
-typedef int64_t jdebugAddress;
-typedef int32_t jdebugObject;
-
-class VMDebuggerBreakOpcode;
 class VMDebuggerCodeBreakpoint;
 class VMDebuggerDataBreakpoint;
 class VMDebuggerClassLoad;
@@ -45,7 +40,7 @@ class VMDebuggerClassLoad;
 class VMDebugger : public VMInternalObject {
  public:
   /* The record the rest of the machine knows (24 words), then the agent's own words. */
-  enum { Words = 28 };
+  enum { Words = 27 };
   enum : VMword { RefMask = 0x1EB647u };
   enum {
     NextDeadDebuggerWord = 0,
@@ -78,8 +73,6 @@ class VMDebugger : public VMInternalObject {
     BreakListMutexWord = 25,
     /* Entry points running on this agent (VM::Destroy waits for none). */
     BusyWord = 26,
-    /* The pending class load that EventGet delivered, until EventRemove retires it. */
-    DeliveredClassLoadWord = 27,
   };
   enum : uint32_t {
     IsConnectedFlag = 0x01,
@@ -92,6 +85,8 @@ class VMDebugger : public VMInternalObject {
     DetachedFlag = 0x40,
     /* A reporter's wait failed: the client's next call ends the connection. */
     ConnectionFailedFlag = 0x80,
+    /* EventPending answered the stored event's kind: the client may now remove it. */
+    ReportedStoredEventFlag = 0x100,
   };
   /* Event kinds. */
   enum : int32_t {
@@ -104,21 +99,6 @@ class VMDebugger : public VMInternalObject {
     EventClassLoad = 7,
     EventWatch = 8,
   };
-  /* Tags of handles. */
-  enum : uint32_t {
-    ObjectTag = 0x206FFECAu,
-    ArrayTag = 0x205BFECAu,
-    ClassTag = 0x206BFECAu,
-    MethodTag = 0x206DFECAu,
-    FieldTag = 0x2064FECAu,
-    LocalTag = 0x2061FECAu,
-    ThreadTag = 0x2074FECAu,
-    FrameThreadTag = 0x6266FECAu,
-    NoTag = 0x693FFECAu,
-  };
-  /* Caps on handles: local handles fit the upper half of a frame handle. */
-  enum : uint32_t { MaxLocalHandles = 0xFFFF, MaxGlobalHandles = 0x10000 };
-
   /* ---- life (vmdebugger.cpp) ---- */
   static VMDebugger* CreateInstance(VM* vm);
   static VMDebugger* Instantiate(HHeap* heap, uint32_t words, VMword mask);
@@ -142,26 +122,10 @@ class VMDebugger : public VMInternalObject {
   /* Whether the thread stands still for the debugger: parked, reporting, or suspended. */
   static bool IsStopped(VMThread* thread);
 
-  /* ---- breakpoints and class loads (vmdebugger_breaks.cpp) ---- */
-  /* Only at the start of an instruction of a method that has code; true when set. */
-  bool BreakSet(VMMethod* method, uint32_t pc);
-  void BreakClear(VMMethod* method, uint32_t pc);
-  void ClearCodeBreaks();
-  void ClearDataBreaks();
-  void ClearAllBreaks();
-  /* The shared record of (method, pc), patched in on first use; the caller holds the
-     opcode mutex. NULL when the place cannot be patched or no record can be had. */
-  VMDebuggerBreakOpcode* FindBreakOpcode(VMMethod* method, uint32_t pc);
-  static uint8_t FindPreBreakpointOpcode(VMMethod* method, uint32_t pc);
-  /* Whether pc starts an instruction of the method's code (breakpoints seen through). */
-  static bool IsInstructionStart(VMMethod* method, uint32_t pc);
-  /* Up to 8 bytes of an object, array element or local; true when set. */
-  bool BreakSetWrite(jdebugAddress address, uint32_t size);
-  void CheckBreakWrite(VMByteCodeFrame* frame);
+  /* ---- class loads (vmdebugger_events.cpp) ---- */
+  /* Queues the class for the client unless it is queued or was delivered already. */
   void NotifyClassLoad(VMLoadableClass* cls);
   void ClearPendingClassLoads();
-  void ReportAllClassLoads();
-  VMLoadableClass* ClassLoad(const char* name);
 
   /* ---- events, stepping, tracing (vmdebugger_events.cpp) ---- */
   void AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame);
@@ -169,68 +133,22 @@ class VMDebugger : public VMInternalObject {
   VMObject* EventGet();
   void EventRemove();
   void ReportInitialBreakpoint(VMByteCodeFrame* frame);
-  void ReportBreakpoint(VMByteCodeFrame* frame);
   void ReportBreakWrite(VMByteCodeFrame* frame);
   void ReportInterrupt(VMByteCodeFrame* frame);
   void ReportTrace(VMByteCodeFrame* frame);
-  void ReportException(VMFrame* frame, VMJavaLangThrowable* throwable, bool caught);
+  void ReportException(VMByteCodeFrame* frame, VMJavaLangThrowable* throwable, bool caught);
   void NotifyVMTerminating();
+  /* Arms a step of the thread: mode 0 into, 1 over, 2 out; by line or by instruction. */
   void ThreadTrace(VMThread* thread, uint8_t byLine, uint8_t mode);
+  /* Whether the stepped thread's step ends at frame's pc; reports it when so. */
   void CheckTrace(VMByteCodeFrame* frame);
   /* The source line of pc: the entry with the greatest start at or before it (the first
      of equal starts); 0 without a table, a method or an entry. */
   static uint32_t FindLineNumber(VMMethod* method, uint32_t pc);
 
-  /* ---- handles, addresses, values (vmdebugger_values.cpp) ---- */
-  jdebugObject EnHandle(uint32_t tag, VMObject* object);
-  VMObject* UnHandle(uint32_t tag, jdebugObject handle);
-  jdebugObject RefNewGlobal(jdebugObject handle);
-  void RefGlobalFree(jdebugObject handle);
-  uint32_t EnHandleFrame(VMFrame* frame);
-  VMFrame* UnHandleFrame(uint32_t value);
-  VMuintArray* ExpandTags(VMuintArray* tags, uint32_t index);
-  VMObject* JNItoObj(jobject reference);
-  /* The place an address names and the bytes that lie together there; NULL (0 bytes)
-     when it names none. cell receives the object of a kind-8 address. */
-  uint8_t* HardAddress(jdebugAddress address, uint32_t* available, VMObject** cell);
-  jdebugAddress AddrNewGlobal(jdebugAddress address);
-  void AddrFreeGlobal(jdebugAddress address);
-  jdebugAddress LocalAddress(VMMember* local, VMFrame* frame);
-  jdebugAddress FieldAddress(VMMember* field, jdebugAddress object);
-
-  jboolean GetBoolean(jdebugAddress a);
-  jbyte GetByte(jdebugAddress a);
-  jchar GetChar(jdebugAddress a);
-  jshort GetShort(jdebugAddress a);
-  jint GetInt(jdebugAddress a);
-  jfloat GetFloat(jdebugAddress a);
-  jlong GetLong(jdebugAddress a);
-  jdouble GetDouble(jdebugAddress a);
-  /* Each write happens only when the place can take a value of that type. */
-  void SetBoolean(jdebugAddress a, jboolean v);
-  void SetByte(jdebugAddress a, jbyte v);
-  void SetChar(jdebugAddress a, jchar v);
-  void SetShort(jdebugAddress a, jshort v);
-  void SetInt(jdebugAddress a, jint v);
-  void SetFloat(jdebugAddress a, jfloat v);
-  void SetLong(jdebugAddress a, jlong v);
-  void SetDouble(jdebugAddress a, jdouble v);
-  /* The object held by the reference the address names; NULL for null or for a place
-     that holds no reference. */
-  VMObject* ObjectFromAddr(jdebugAddress a);
-  VMArray* UnpackArray(jdebugAddress a);
-  jint GetIdentityHashCode(jdebugAddress a);
-  VMJavaLangString* GetString(jdebugAddress a);
-  jint GetStringLength(jdebugAddress a);
-  void SetString(jdebugAddress a, const char* text);
-  jint GetArraySize(jdebugAddress a);
-  jdebugAddress GetArrayElement(jdebugAddress a, jint index);
-  VMClass* GetElementClass(jdebugAddress a);
-  static jint ArraySize(VMArray* array);
-
   /* ---- the client's calls (vmdebugger_entry.cpp) ---- */
-  /* Serves one request of the client. The request protocol is still to come: this
-     reads the request's code and answers nothing. */
+  /* Serves one request of the client: for now its code is read, nothing is answered,
+     and the result says so. */
   uint32_t DispatchRequest(void* inContext, VMDebugIOCallback read, void* outContext, VMDebugIOCallback write);
 
   /* ---- fields ---- */
@@ -281,8 +199,6 @@ class VMDebugger : public VMInternalObject {
   void* GetRequestMutex() const { return (void*)GetScalar(RequestMutexWord); }
   void* GetBreakListMutex() const { return (void*)GetScalar(BreakListMutexWord); }
   VMword* GetBusy() const { return &Body()[BusyWord]; }
-  VMDebuggerClassLoad* GetDeliveredClassLoad() const { return (VMDebuggerClassLoad*)GetScalar(DeliveredClassLoadWord); }
-  void SetDeliveredClassLoad(VMDebuggerClassLoad* c) { SetScalar(DeliveredClassLoadWord, (VMword)c); }
 
   /* Flags change on several threads at once: each change is one atomic step. */
   VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
@@ -298,6 +214,7 @@ class VMDebugger : public VMInternalObject {
   PUX_DEBUGGER_FLAG(ReportedAtLeastOneEvent)
   PUX_DEBUGGER_FLAG(Detached)
   PUX_DEBUGGER_FLAG(ConnectionFailed)
+  PUX_DEBUGGER_FLAG(ReportedStoredEvent)
 #undef PUX_DEBUGGER_FLAG
   /* Clears InterruptPending; true for the one caller that found it set. */
   bool TakeInterruptPending() {
@@ -308,78 +225,6 @@ class VMDebugger : public VMInternalObject {
  private:
   /* Empties the local handles (event removed, connection ended). */
   void ReleaseLocalHandles();
-  /* Under the break-list mutex. */
-  void LockBreaks();
-  void UnlockBreaks();
-  /* Unlinks the record and destroys it; the caller holds the break-list mutex. */
-  void RemoveDataBreak(VMDebuggerDataBreakpoint* record);
-  friend class VMDebuggerDataBreakpoint;
-};
-
-/* One patched (method, pc) of a name space, shared by the agents of its machines. */
-class VMDebuggerBreakOpcode : public VMInternalObject {
- public:
-  enum { Words = 5, RefMask = 0x3 };
-  enum { NextWord = 0, MethodWord = 1, PCWord = 2, RefCountWord = 3, OldByteWord = 4 };
-  static VMDebuggerBreakOpcode* CreateInstance(HHeap* heap);
-  void Destroy(HHeap* heap) { VMObject::Destroy(heap); }
-  VMDebuggerBreakOpcode* GetNext() const { return (VMDebuggerBreakOpcode*)GetReference(NextWord); }
-  void SetNext(VMDebuggerBreakOpcode* n) { SetReference(NextWord, (VMObject*)n); }
-  VMMethod* GetMethod() const { return (VMMethod*)GetReference(MethodWord); }
-  void SetMethod(VMMethod* m) { SetReference(MethodWord, (VMObject*)m); }
-  uint32_t GetPC() const { return GetScalar(PCWord); }
-  void SetPC(uint32_t pc) { SetScalar(PCWord, pc); }
-  uint32_t GetRefCount() const { return GetScalar(RefCountWord); }
-  void SetRefCount(uint32_t n) { SetScalar(RefCountWord, n); }
-  uint8_t GetOldByte() const { return (uint8_t)GetScalar(OldByteWord); }
-  void SetOldByte(uint8_t b) { SetScalar(OldByteWord, (VMword)(int32_t)(int8_t)b); }
-};
-
-/* One code breakpoint of an agent. */
-class VMDebuggerCodeBreakpoint : public VMInternalObject {
- public:
-  enum { Words = 3, RefMask = 0x7 };
-  enum { DebuggerWord = 0, NextWord = 1, BreakOpcodeWord = 2 };
-  /* NULL when no record can be had or the place cannot be patched (nothing changed). */
-  static VMDebuggerCodeBreakpoint* CreateInstance(VMDebugger* agent, HHeap* heap, VMMethod* method, uint32_t pc,
-                                                  VMDebuggerCodeBreakpoint* next);
-  /* Drops its use of the patch record (restoring the code with the last use). */
-  void Destroy(HHeap* heap);
-  VMDebugger* GetDebugger() const { return (VMDebugger*)GetReference(DebuggerWord); }
-  VMDebuggerCodeBreakpoint* GetNext() const { return (VMDebuggerCodeBreakpoint*)GetReference(NextWord); }
-  void SetNext(VMDebuggerCodeBreakpoint* n) { SetReference(NextWord, (VMObject*)n); }
-  VMDebuggerBreakOpcode* GetBreakOpcode() const { return (VMDebuggerBreakOpcode*)GetReference(BreakOpcodeWord); }
-};
-
-/* One watch: up to 8 bytes of an object's body, an array element run, or a frame's
-   locals. The owner keeps an object alive (its word is then traced); for locals it is
-   the thread, taken only for its identity, and the frame is looked for in that thread's
-   own chain before the place is read. The place is found again at every check, so the
-   watch follows the object wherever the heap moves it. */
-class VMDebuggerDataBreakpoint : public VMInternalObject {
- public:
-  enum { Words = 9 };
-  enum {
-    NextWord = 0,
-    HardAddressWord = 1,
-    SizeWord = 2,
-    OldLowWord = 3,
-    OldHighWord = 4,
-    OwnerWord = 5,
-    FrameWord = 6,
-    PlaceWord = 7,   /* index << 16 | kind */
-    DepthWord = 8,   /* of the frame, counted from its thread's first frame */
-  };
-  static VMDebuggerDataBreakpoint* CreateInstance(HHeap* heap, bool ownerIsObject, uint8_t* address, uint32_t size,
-                                                  VMDebuggerDataBreakpoint* next);
-  void Destroy(HHeap* heap) { VMObject::Destroy(heap); }
-  void SynchOldValue();
-  bool OldValueChanged();
-  VMDebuggerDataBreakpoint* GetNext() const { return (VMDebuggerDataBreakpoint*)GetReference(NextWord); }
-  void SetNext(VMDebuggerDataBreakpoint* n) { SetReference(NextWord, (VMObject*)n); }
-  uint8_t* GetHardAddress() const { return (uint8_t*)GetScalar(HardAddressWord); }
-  void SetHardAddress(uint8_t* a) { SetScalar(HardAddressWord, (VMword)a); }
-  uint32_t GetSize() const { return GetScalar(SizeWord); }
 };
 
 /* A class whose load the client has not been told of yet. */

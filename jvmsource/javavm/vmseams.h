@@ -26,19 +26,6 @@ bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
 jboolean JavaIoFileSystemDelete(JNIEnv* env, jobject file);
 
 /* ---- the debugger ---- */
-/* Sets the env's debug byte and, unless the machine waits for its debugger at creation,
-   asks the thread to attach to the agent. */
-void DebuggerRequestThreadAttach(VMDebugger* agent, VMThread* thread);
-/* Queues the machine-terminating event. */
-void DebuggerNotifyVMTerminating(VMDebugger* agent);
-/* The agent's connected flag. */
-bool DebuggerIsConnected(VMDebugger* agent);
-/* Sleeps in 300 ms steps while the calling thread's pause request stays set. */
-void DebuggerPauseThread();
-void DebuggerDestroy(VMDebugger* agent, HHeap* heap);
-/* The next agent of the dead-debugger chain (the agent's first word). */
-VMDebugger* DebuggerNext(VMDebugger* agent);
-
 /* Long-jumps into the debugging loop of the nearest frame that runs bytecode (the
    debugging loop comes with the debugger). */
 void JumpToDebugLoop(VMThread* thread);
