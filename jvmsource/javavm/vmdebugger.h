@@ -40,8 +40,9 @@ class VMDebuggerClassLoad;
 class VMDebugger : public VMInternalObject {
  public:
   /* The record the rest of the machine knows (24 words), then the agent's own words. */
-  enum { Words = 27 };
-  enum : VMword { RefMask = 0x1EB647u };
+  enum { Words = 28 };
+  /* The traced words: those of the shared record, and the announced class load. */
+  enum : VMword { RefMask = 0x1EB647u | (1u << 27) };
   enum {
     NextDeadDebuggerWord = 0,
     VMWord = 1,
@@ -73,6 +74,9 @@ class VMDebugger : public VMInternalObject {
     BreakListMutexWord = 25,
     /* Entry points running on this agent (VM::Destroy waits for none). */
     BusyWord = 26,
+    /* The pending class load that EventPending announced: the one EventGet names and
+       EventRemove retires, whatever was queued in front of it meanwhile. */
+    AnnouncedClassLoadWord = 27,
   };
   enum : uint32_t {
     IsConnectedFlag = 0x01,
@@ -179,6 +183,10 @@ class VMDebugger : public VMInternalObject {
     return (VMDebuggerClassLoad*)GetReference(PendingClassLoadsWord);
   }
   void SetPendingClassLoads(VMDebuggerClassLoad* c) { SetReference(PendingClassLoadsWord, (VMObject*)c); }
+  VMDebuggerClassLoad* GetAnnouncedClassLoad() const {
+    return (VMDebuggerClassLoad*)GetReference(AnnouncedClassLoadWord);
+  }
+  void SetAnnouncedClassLoad(VMDebuggerClassLoad* c) { SetReference(AnnouncedClassLoadWord, (VMObject*)c); }
   VMByteCodeFrame* GetTraceFrame() const { return (VMByteCodeFrame*)GetScalar(TraceFrameWord); }
   void SetTraceFrame(VMByteCodeFrame* f) { SetScalar(TraceFrameWord, (VMword)f); }
   VMThread* GetTraceThread() const {

@@ -90,9 +90,11 @@ int32_t VMDebugger::EventPending(bool wait) {
     int32_t kind;
     if (GetPendingClassLoads() != NULL) {
       SetReportedPendingClassLoad();
+      SetAnnouncedClassLoad(GetPendingClassLoads());
       kind = EventClassLoad;
     } else {
       ClearReportedPendingClassLoad();
+      SetAnnouncedClassLoad(NULL);
       kind = GetEventType();
       if (kind != 0) SetReportedStoredEvent();
     }
@@ -111,8 +113,8 @@ VMObject* VMDebugger::EventGet() {
   VMUtils::MutexLock(GetClassLoadMutex());
   VMObject* object;
   if (GetReportedPendingClassLoad()) {
-    VMDebuggerClassLoad* head = GetPendingClassLoads();
-    object = head != NULL ? (VMObject*)head->GetClassLoaded() : NULL;
+    VMDebuggerClassLoad* announced = GetAnnouncedClassLoad();
+    object = announced != NULL ? (VMObject*)announced->GetClassLoaded() : NULL;
   } else {
     object = GetReportedStoredEvent() ? GetEventData() : NULL;
   }
@@ -125,14 +127,26 @@ void VMDebugger::EventRemove() {
   VMUtils::MutexLock(GetClassLoadMutex());
   SetReportedAtLeastOneEvent();
   if (GetReportedPendingClassLoad()) {
-    // The class is delivered once it is removed, and recorded only then.
-    if (VMDebuggerClassLoad* head = GetPendingClassLoads()) {
-      VMClass* cls = head->GetClassLoaded();
-      SetPendingClassLoads(head->GetNext());
-      head->Destroy(GetHeap());
+    // The class is delivered once it is removed, and recorded only then. Loads queued
+    // since the announcement sit in front of it and wait for their own.
+    VMDebuggerClassLoad* announced = GetAnnouncedClassLoad();
+    VMDebuggerClassLoad* previous = NULL;
+    VMDebuggerClassLoad* c = GetPendingClassLoads();
+    while (c != NULL && c != announced) {
+      previous = c;
+      c = c->GetNext();
+    }
+    if (c != NULL) {
+      if (previous == NULL)
+        SetPendingClassLoads(c->GetNext());
+      else
+        previous->SetNext(c->GetNext());
+      VMClass* cls = c->GetClassLoaded();
+      c->Destroy(GetHeap());
       VMClassHandleArray* loaded = GetClassesLoaded();
       if (cls != NULL && loaded->Find(cls) == 0) (void)loaded->Append(cls);
     }
+    SetAnnouncedClassLoad(NULL);
     ClearReportedPendingClassLoad();
   } else if (GetReportedStoredEvent() && GetEventType() != 0) {
     // Only an event the client was told of is released, and only once: a spare
@@ -254,6 +268,7 @@ void VMDebugger::ClearPendingClassLoads() {
     SetPendingClassLoads(head->GetNext());
     head->Destroy(GetHeap());
   }
+  SetAnnouncedClassLoad(NULL);
   ClearReportedPendingClassLoad();
   VMUtils::MutexUnlock(GetClassLoadMutex());
 }

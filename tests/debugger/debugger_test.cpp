@@ -263,33 +263,88 @@ TEST_F(DebuggerTest, ClassLoadsComeFirstNewestFirstAndOnlyOnce) {
   VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
   ASSERT_NE(nullptr, agent);
   ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  // Classes that start-up initialised: looking them up announces nothing.
   VMLoadableClass* a = Class("java/lang/String");
-  VMLoadableClass* b = Class("java/lang/Integer");
-  VMLoadableClass* c = Class("java/util/Vector");
+  VMLoadableClass* b = Class("java/lang/Object");
+  VMLoadableClass* c = Class("java/lang/Class");
   ASSERT_TRUE(a && b && c);
+  ASSERT_EQ(0, agent->EventPending(false));
   agent->NotifyClassLoad(a);
   agent->NotifyClassLoad(b);
   agent->NotifyClassLoad(a);  // queued already
   agent->NotifyClassLoad(c);
   std::thread reporter = Reporter([](VMDebugger* x) { x->AddEvent(VMDebugger::EventBreakpoint, nullptr, nullptr); }, agent);
   AwaitPending(agent);
-  VMLoadableClass* expected[] = {c, b, a};
-  for (VMLoadableClass* cls : expected) {
-    ASSERT_EQ(VMDebugger::EventClassLoad, agent->EventPending(true));
+  // The reporter's own attachment may initialise classes after these: they come first.
+  std::vector<VMObject*> seen;
+  while (agent->EventPending(true) == VMDebugger::EventClassLoad) {
     // Asking again neither moves the list nor records the class twice.
-    EXPECT_EQ((VMObject*)cls, agent->EventGet());
-    EXPECT_EQ((VMObject*)cls, agent->EventGet());
+    VMObject* cls = agent->EventGet();
+    EXPECT_EQ(cls, agent->EventGet());
+    if (cls == (VMObject*)a || cls == (VMObject*)b || cls == (VMObject*)c) seen.push_back(cls);
     agent->EventRemove();
   }
+  EXPECT_EQ((std::vector<VMObject*>{(VMObject*)c, (VMObject*)b, (VMObject*)a}), seen);
   // The class loads did not release the stopped reporter; its event comes now.
   ASSERT_EQ(VMDebugger::EventBreakpoint, agent->EventPending(true));
   EXPECT_EQ(nullptr, agent->EventGet());
   agent->EventRemove();
   reporter.join();
-  EXPECT_EQ(4u, agent->GetClassesLoaded()->GetCount()) << "three classes after the unused slot 0";
+  uint32_t recorded = agent->GetClassesLoaded()->GetCount();
   // A class delivered once is not announced again.
   agent->NotifyClassLoad(b);
   EXPECT_EQ(0, agent->EventPending(false));
+  EXPECT_EQ(recorded, agent->GetClassesLoaded()->GetCount());
+  JNI_DebugDetach(agent);
+}
+
+TEST_F(DebuggerTest, AClassQueuedAfterAnAnnouncementWaitsForItsOwn) {
+  Watchdog dog(60);
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  VMLoadableClass* first = Class("java/lang/String");
+  VMLoadableClass* second = Class("java/lang/Object");
+  ASSERT_EQ(0, agent->EventPending(false));
+  agent->NotifyClassLoad(first);
+  ASSERT_EQ(VMDebugger::EventClassLoad, agent->EventPending(false));
+  // Another thread initialises a class while the client looks at the first.
+  agent->NotifyClassLoad(second);
+  EXPECT_EQ((VMObject*)first, agent->EventGet());
+  agent->EventRemove();
+  ASSERT_EQ(VMDebugger::EventClassLoad, agent->EventPending(false));
+  EXPECT_EQ((VMObject*)second, agent->EventGet());
+  agent->EventRemove();
+  EXPECT_EQ(0, agent->EventPending(false));
+  // A spare removal retires nothing that was not announced.
+  agent->NotifyClassLoad(Class("java/lang/Thread"));
+  agent->EventRemove();
+  EXPECT_EQ(VMDebugger::EventClassLoad, agent->EventPending(false));
+  EXPECT_EQ((VMObject*)Class("java/lang/Thread"), agent->EventGet());
+  JNI_DebugDetach(agent);
+}
+
+TEST_F(DebuggerTest, AClassInitialisedUnderAnAgentIsAnnouncedBeforeItsInitialiserRuns) {
+  Watchdog dog(60);
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  VMLiteral* name = VMLiteral::CreateInstance(jvm->nameSpace, "java/util/Stack", 0xFFFFFFFFu);
+  VMLoadableClass* stack = VMLoadableClass::FindInitialized(env, name, nullptr);
+  ASSERT_NE(nullptr, stack);
+  EXPECT_EQ(1, JNI_DebugEventPending(agent));
+  bool announced = false;
+  int announcements = 0;
+  while (agent->EventPending(false) == VMDebugger::EventClassLoad) {
+    announced = announced || agent->EventGet() == (VMObject*)stack;
+    announcements++;
+    agent->EventRemove();
+  }
+  EXPECT_TRUE(announced);
+  // Initialised once: asking again announces nothing.
+  EXPECT_EQ(stack, VMLoadableClass::FindInitialized(env, name, nullptr));
+  EXPECT_EQ(0, agent->EventPending(false));
+  EXPECT_EQ((uint32_t)announcements + 1, agent->GetClassesLoaded()->GetCount());
   JNI_DebugDetach(agent);
 }
 
@@ -399,7 +454,16 @@ TEST(DebuggerCreation, AMachineThatWaitsForItsDebuggerGoesOnOnceOneConnects) {
   EXPECT_EQ(waiting, listed[0]);
   // Destruction reports the machine's end, then waits for the client to leave.
   destroy = true;
-  EXPECT_EQ(VMDebugger::EventTerminating, ((VMDebugger*)agent)->EventPending(true));
+  // The classes that creation initialised after the connection come first.
+  int loads = 0;
+  int32_t kind;
+  while ((kind = ((VMDebugger*)agent)->EventPending(true)) == VMDebugger::EventClassLoad) {
+    EXPECT_NE(nullptr, ((VMDebugger*)agent)->EventGet());
+    ((VMDebugger*)agent)->EventRemove();
+    loads++;
+  }
+  EXPECT_GT(loads, 10);
+  EXPECT_EQ(VMDebugger::EventTerminating, kind);
   ((VMDebugger*)agent)->EventRemove();
   usleep(100000);
   EXPECT_EQ(-1, destroyed.load()) << "destroyed while the client was connected";
