@@ -190,6 +190,10 @@ VMStatus VMLoadableClass::RegisterNatives(const JNINativeMethod* table, uint32_t
       result = VMStatus_NoSuchMethodError;
       continue;
     }
+    // Only native methods take an address: a library that keeps a method in Java (a
+    // print stream writing to its own stream) runs that Java, whatever a table says.
+    // Such a row is no error; it is simply not used.
+    if (!method->GetIsNative()) continue;
     method->SetNativeAddress(table[i].fnPtr);
   }
   return result;

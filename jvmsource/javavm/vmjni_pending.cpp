@@ -1,19 +1,13 @@
 /* Stand-ins for the env functions that are not built yet: the serialization interface.
    Each makes InternalError "nyi: <name>" pending and returns 0, so the table never holds
-   a null slot. Below them, the exported entries of the zip archives,
-   which the entry-point block names: each reports "nyi: <name>" to the host's log and
-   returns its failure value.
+   a null slot.
 
    To build one: define the function of the same name (declared in vmjni_functions.h)
    in a file of its own and delete its line here. */
 #include "vmjni_functions.h"
 
-#include <string.h>
-
 #include "vmjni.h"
-#include "vmjni_entries.h"
 #include "vmobject.h"
-#include "vmutils.h"
 
 /* The serialization interface. */
 namespace JNIEnvExtension {
@@ -21,25 +15,3 @@ void* CreateSerializationInterface(JNIEnv* env, struct JNIHostSerializationSuppo
 void DestroySerializationInterface(JNIEnv* env, void*) { VMJniNotImplemented(env, "nyi: DestroySerializationInterface"); }
 jstring GetSerializationSignature(JNIEnv* env, jclass) { VMJniNotImplemented(env, "nyi: GetSerializationSignature"); return NULL; }
 }  // namespace JNIEnvExtension
-
-/* ---- exported entries of the zip archives ---- */
-
-static void ReportEntry(const char* text) {
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  if (host != NULL && host->LogMessage != NULL) host->LogMessage((jint)strlen(text), text);
-}
-
-JNIEXPORT void* HOSTCALL JNI_CreateZipHash(HHeap*, JNIHostFunctions*, void*, JNIZipSeekCallback, uint32_t) {
-  ReportEntry("nyi: JNI_CreateZipHash");
-  return NULL;
-}
-JNIEXPORT void HOSTCALL JNI_DestroyZipHash(HHeap*, void*) { ReportEntry("nyi: JNI_DestroyZipHash"); }
-JNIEXPORT jboolean HOSTCALL JNI_ZipHashLookup(void*, const char*, uint32_t*, uint32_t*, uint32_t*) {
-  ReportEntry("nyi: JNI_ZipHashLookup");
-  return 0;
-}
-JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void*, uint32_t, uint32_t) { ReportEntry("nyi: JNI_OpenZStrm"); return NULL; }
-JNIEXPORT jint HOSTCALL JNI_ReadZStrm(void*, void*, jint) { ReportEntry("nyi: JNI_ReadZStrm"); return -1; }
-JNIEXPORT jint HOSTCALL JNI_SeekZStrm(void*, jint) { ReportEntry("nyi: JNI_SeekZStrm"); return -1; }
-JNIEXPORT jint HOSTCALL JNI_SeekZStrmAbsolute(void*, jint) { ReportEntry("nyi: JNI_SeekZStrmAbsolute"); return -1; }
-JNIEXPORT void HOSTCALL JNI_CloseZStrm(void*) { ReportEntry("nyi: JNI_CloseZStrm"); }

@@ -11,10 +11,6 @@
 
 namespace seam {
 
-/* ---- class-library natives: the file system's delete comes with the file natives ---- */
-
-jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
-
 /* ---- the debugger ---- */
 
 void JumpToDebugLoop(VMThread*) {}
