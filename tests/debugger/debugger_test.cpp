@@ -230,6 +230,44 @@ TEST_F(DebuggerTest, OneStoredEventPassesFromTheReporterToTheClientAndBack) {
   JNI_DebugDetach(agent);
 }
 
+TEST_F(DebuggerTest, StoppingTheStoppedThreadAbandonsItsEventAndKeepsTheSession) {
+  Watchdog dog(60);
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  agent->NotifyClassLoad(Class("java/lang/String"));
+  std::atomic<void*> handle{nullptr};
+  std::atomic<bool> resumed{false};
+  std::thread reporter = Reporter(
+      [&](VMDebugger* a) {
+        handle = refhost::Functions()->CurrentThreadHandle();
+        a->AddEvent(VMDebugger::EventBreakpoint, nullptr, nullptr);
+        resumed = true;
+      },
+      agent);
+  while (agent->GetEventType() == 0) usleep(1000);
+  ASSERT_EQ(VMDebugger::EventClassLoad, agent->EventPending(false));
+  // The usual "kill this thread" of a client, aimed at the thread it stopped.
+  refhost::Functions()->StopThread(handle.load(), 1);
+  reporter.join();
+  EXPECT_TRUE(resumed.load());
+  // Only that event went: the connection, the pending class load and the pause of the
+  // other threads are as a removal would have left them.
+  EXPECT_TRUE(agent->GetIsConnected());
+  EXPECT_FALSE(agent->GetConnectionFailed());
+  EXPECT_EQ(0, agent->GetEventType());
+  EXPECT_FALSE(jvm->vm->GetThreads()->Get(1)->GetYieldForDebugger());
+  EXPECT_EQ((VMObject*)Class("java/lang/String"), agent->EventGet());
+  agent->EventRemove();
+  EXPECT_EQ(0, JNI_DebugEventPending(agent));
+  // The next stop of another thread is handed over as ever.
+  std::thread next = Reporter([](VMDebugger* a) { a->AddEvent(VMDebugger::EventStep, nullptr, nullptr); }, agent);
+  EXPECT_EQ(VMDebugger::EventStep, agent->EventPending(true));
+  agent->EventRemove();
+  next.join();
+  JNI_DebugDetach(agent);
+}
+
 TEST_F(DebuggerTest, ReportersQueueBehindTheStoredEventOneAtATime) {
   Watchdog dog(120);
   VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
