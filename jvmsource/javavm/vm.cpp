@@ -4,6 +4,7 @@
 
 #include "vmarray.h"
 #include "vmclass.h"
+#include "vmdebugger.h"
 #include "vmhandlearray.h"
 #include "vmjavalangthrowable.h"
 #include "vmjni.h"
@@ -142,11 +143,11 @@ uint32_t VM::Destroy() {
     }
   }
   while (VMDebugger* dead = GetDeadDebuggers()) {
-    SetDeadDebuggers(seam::DebuggerNext(dead));
-    seam::DebuggerDestroy(dead, heap);
+    SetDeadDebuggers(dead->GetNextDeadDebugger());
+    dead->Destroy(heap);
   }
   if (GetDebugger() != NULL) {
-    seam::DebuggerDestroy(GetDebugger(), heap);
+    GetDebugger()->Destroy(heap);
     SetDebugger(NULL);
   }
   if (GetStaticDataArray() != NULL) {

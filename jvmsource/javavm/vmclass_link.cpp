@@ -8,6 +8,7 @@
 #include "vmclass_support.h"
 #include "vmclassloader.h"
 #include "vmconstantpool.h"
+#include "vmdebugger.h"
 #include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjavalangthrowable.h"
@@ -400,6 +401,9 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
       goto failed;
     }
   }
+  // The client hears of the class before its initialiser runs, so that a breakpoint
+  // can be set in it.
+  if (VMDebugger* agent = vm->GetDebugger()) agent->NotifyClassLoad(this);
   if (!ns->GetForCompiler()) {
     (void)RunClinit(env);
     if (GetName() == WellKnown(ns, LT_SYSTEM) && thread->GetException() == noted)

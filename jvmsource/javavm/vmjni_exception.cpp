@@ -13,7 +13,7 @@
 #include "vmjni_functions.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
-#include "vmseams.h"
+#include "vmdebugger.h"
 #include "vmthread.h"
 #include "vmutils.h"
 
@@ -243,7 +243,7 @@ char* VMJniGetThrowableStackLine(VMObject* throwable, jint index) {
   VMLiteral* source = cls->GetSourceFile();
   if (char* file = source != NULL ? source->MakeUTF8() : NULL) {
     text = VMJniConcatText(text, "(", file);
-    uint32_t line = seam::DebuggerFindLineNumber(method, record->GetPC());
+    uint32_t line = VMDebugger::FindLineNumber(method, record->GetPC());
     if (line != 0) {
       char digits[12];
       VMUtils::IntToDecimal((int32_t)line, digits);

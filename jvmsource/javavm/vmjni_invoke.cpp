@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include "vm.h"
+#include "vmdebugger.h"
 #include "vmclass.h"
 #include "vmframe.h"
 #include "vmhandlearray.h"
@@ -63,7 +64,7 @@ int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env) {
     return -1;
   }
   env->thread = thread;
-  if (VMDebugger* agent = vm->GetDebugger()) seam::DebuggerRequestThreadAttach(agent, thread);
+  if (VMDebugger* agent = vm->GetDebugger()) agent->RequestThreadAttach(thread);
   return 0;
 }
 
@@ -137,7 +138,7 @@ VMDebugger* VMJniWaitForDebugger(JavaVM* javaVM) {
     if ((javaVM->debugWait & 0xFF) == 0) return NULL;
     VMDebugger* agent = vm->GetDebugger();
     if (agent != NULL) {
-      if (seam::DebuggerIsConnected(agent)) return agent;
+      if (agent->GetIsConnected()) return agent;
       // An agent that goes before it connected must not leave creation waiting on it:
       // the loop starts over with whatever agent comes next.
     }
@@ -407,8 +408,8 @@ jint DestroyJavaVM(JavaVM* record) {
   VM* vm = record->vm;
   VMNameSpace* ns = record->nameSpace;
   if (VMDebugger* agent = vm->GetDebugger()) {
-    seam::DebuggerNotifyVMTerminating(agent);
-    while (vm->GetDebugger() == agent && seam::DebuggerIsConnected(agent)) host->Sleep(300);
+    agent->NotifyVMTerminating();
+    while (vm->GetDebugger() == agent && agent->GetIsConnected()) host->Sleep(300);
   }
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
   // any program. (A flag is read through the caller's env: a caller that is not attached

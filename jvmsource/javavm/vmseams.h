@@ -28,21 +28,6 @@ bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
 void JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm);
 
 /* ---- the debugger ---- */
-/* Sets the env's debug byte and, unless the machine waits for its debugger at creation,
-   asks the thread to attach to the agent. */
-void DebuggerRequestThreadAttach(VMDebugger* agent, VMThread* thread);
-/* Queues the machine-terminating event. */
-void DebuggerNotifyVMTerminating(VMDebugger* agent);
-/* The agent's connected flag. */
-bool DebuggerIsConnected(VMDebugger* agent);
-/* The source line of the last line-number entry at or before pc; 0 without one. */
-uint32_t DebuggerFindLineNumber(VMMethod* method, uint32_t pc);
-/* Sleeps in 300 ms steps while the calling thread's pause request stays set. */
-void DebuggerPauseThread();
-void DebuggerDestroy(VMDebugger* agent, HHeap* heap);
-/* The next agent of the dead-debugger chain (the agent's first word). */
-VMDebugger* DebuggerNext(VMDebugger* agent);
-
 /* Long-jumps into the debugging loop of the nearest frame that runs bytecode (the
    debugging loop comes with the debugger). */
 void JumpToDebugLoop(VMThread* thread);

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "vm.h"
+#include "vmdebugger.h"
 #include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjavalangstring.h"
@@ -161,8 +162,9 @@ jint HOSTCALL VMThread::yieldAndCheck() {
   VMword flags = t->GetFlags();
 
   if (flags & YieldToBeDebuggedFlag) {
-    seam::DebuggerPauseThread();
-    return 0;
+    VMDebugger::PauseThread();
+    // A host stop ends the park: it is this poll's answer, or the next poll parks again.
+    return host->YieldCheck();
   }
   if (flags & YieldToWaitForGCFlag) {
     VMStatus status = t->WaitForGC();

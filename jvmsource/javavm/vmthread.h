@@ -60,6 +60,9 @@ class VMThread : public VMInternalObject {
     YieldToBeDebuggedFlag = 0x2000,
     SafeToGCFlag = 0x4000,
     ProcessingMonitorEnterFlag = 0x8000,
+    /* The thread carries a call of a debugger client: the debugger never parks it, and
+       drops the events it raises. */
+    ServingDebuggerFlag = 0x20000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00
   };
@@ -118,6 +121,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(YieldToPostException)
   PUX_THREAD_FLAG(SafeToGC)
   PUX_THREAD_FLAG(ProcessingMonitorEnter)
+  PUX_THREAD_FLAG(ServingDebugger)
 #undef PUX_THREAD_FLAG
   VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
 

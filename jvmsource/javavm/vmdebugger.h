@@ -1,0 +1,270 @@
+/* The debugger agent of one machine, and its records.
+
+   One agent serves one in-process client (a component of the host) that reaches it
+   through the JNI_Debug* entries. The agent owns no thread. Java threads that it watches
+   run the interpreter's debugging loop and report on their own stacks: a reporter
+   stores the one event and waits until the client removes it, while every other thread
+   of the machine parks at its next poll. Class loads wait on a list of their own and
+   stop nobody. Objects, members, threads and frames reach the client only as handles,
+   values only through debugger addresses (handle, index, kind), and everything the
+   client hands back is checked against what it names before it is used.
+
+   Lock order, outermost first: the agent's request mutex, the global mutex, the machine
+   object's monitor, AddEventMutex, ClassLoadMutex, the break-list mutex, the name
+   space's opcode mutex, the name space's spin lock. Nothing waits on a semaphore or
+   sleeps holding anything but AddEventMutex (and the request mutex is released for the
+   client's blocking wait). Allocations under the agent's locks are kind 1: no
+   collection starts there.
+
+   Threads that wait for the debugger (parked, reporting, or a client blocked waiting for
+   an event) count as stopped for the collector for the length of the wait: their frames
+   are stored whole before they wait, and leaving the wait first serves a collection
+   that runs meanwhile. */
+#ifndef PUX_VMDEBUGGER_H
+#define PUX_VMDEBUGGER_H
+
+#include "jnitypes.h"
+#include "vmobject.h"
+#include "vmstatus.h"
+
+class VMByteCodeFrame;
+class VMFrame;
+
+/* The client's transport: a host function over (context, buffer, length). */
+typedef jint(HOSTCALL* VMDebugIOCallback)(void* context, void* buffer, jint length);
+
+class VMDebuggerCodeBreakpoint;
+class VMDebuggerDataBreakpoint;
+class VMDebuggerClassLoad;
+
+class VMDebugger : public VMInternalObject {
+ public:
+  /* The record the rest of the machine knows (24 words), then the agent's own words. */
+  enum { Words = 28 };
+  /* The traced words: those of the shared record, and the announced class load. */
+  enum : VMword { RefMask = 0x1EB647u | (1u << 27) };
+  enum {
+    NextDeadDebuggerWord = 0,
+    VMWord = 1,
+    NameSpaceWord = 2,
+    EventRemovedWord = 3,
+    EventAddedWord = 4,
+    EventTypeWord = 5,
+    EventDataWord = 6,
+    AddEventMutexWord = 7,
+    CurrentFrameWord = 8,
+    CodeBreaksWord = 9,
+    DataBreaksWord = 10,
+    ClassLoadMutexWord = 11,
+    ClassesLoadedWord = 12,
+    PendingClassLoadsWord = 13,
+    TraceFrameWord = 14,
+    TraceThreadWord = 15,
+    TraceLineWord = 16,
+    LocalTagsWord = 17,
+    LocalRefsWord = 18,
+    GlobalTagsWord = 19,
+    GlobalRefsWord = 20,
+    LoaderIDWord = 21,
+    HeapWord = 22,
+    FlagsWord = 23,
+    /* Serialises the client's calls on this agent. */
+    RequestMutexWord = 24,
+    /* Guards CodeBreaks and DataBreaks against the debugging loops that walk them. */
+    BreakListMutexWord = 25,
+    /* Entry points running on this agent (VM::Destroy waits for none). */
+    BusyWord = 26,
+    /* The pending class load that EventPending announced: the one EventGet names and
+       EventRemove retires, whatever was queued in front of it meanwhile. */
+    AnnouncedClassLoadWord = 27,
+  };
+  enum : uint32_t {
+    IsConnectedFlag = 0x01,
+    InterruptPendingFlag = 0x02,
+    ReportCatchFlag = 0x04,
+    ReportedPendingClassLoadFlag = 0x08,
+    AlreadyWaitedFlag = 0x10,
+    ReportedAtLeastOneEventFlag = 0x20,
+    /* The agent is no longer its machine's: nothing connects it again. */
+    DetachedFlag = 0x40,
+    /* A reporter's wait failed: the client's next call ends the connection. */
+    ConnectionFailedFlag = 0x80,
+    /* EventPending answered the stored event's kind: the client may now remove it. */
+    ReportedStoredEventFlag = 0x100,
+  };
+  /* Event kinds. */
+  enum : int32_t {
+    EventBreakpoint = 1,
+    EventUncaught = 2,
+    EventCaught = 3,
+    EventInterrupt = 4,
+    EventTerminating = 5,
+    EventStep = 6,
+    EventClassLoad = 7,
+    EventWatch = 8,
+  };
+  /* ---- life (vmdebugger.cpp) ---- */
+  static VMDebugger* CreateInstance(VM* vm);
+  static VMDebugger* Instantiate(HHeap* heap, uint32_t words, VMword mask);
+  /* Releases everything the agent owns, then the agent. */
+  void Destroy(HHeap* heap);
+  void Connect();
+  void Disconnect();
+  void RequestThreadAttach(VMThread* thread);
+  /* Parks the calling thread while the machine is paused for the debugger. */
+  static void PauseThread();
+
+  /* Threads the client may see: those the last ThreadCount caught parked. */
+  VMThread* ThreadNext(VMThread* previous);
+  int32_t ThreadCount();
+  VMThread* ThreadCurrent();
+  void ThreadSuspend(VMThread* thread);
+  void ThreadResume(VMThread* thread);
+  void Interrupt(bool on);
+  /* The nearest bytecode frame that called frame; NULL at a thread's first frame. */
+  static VMByteCodeFrame* FrameCaller(VMFrame* frame);
+  /* Whether the thread stands still for the debugger: parked, reporting, or suspended. */
+  static bool IsStopped(VMThread* thread);
+
+  /* ---- class loads (vmdebugger_events.cpp) ---- */
+  /* Queues the class for the client unless it is queued or was delivered already. */
+  void NotifyClassLoad(VMLoadableClass* cls);
+  void ClearPendingClassLoads();
+
+  /* ---- events, stepping, tracing (vmdebugger_events.cpp) ---- */
+  void AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame);
+  int32_t EventPending(bool wait);
+  VMObject* EventGet();
+  void EventRemove();
+  void ReportInitialBreakpoint(VMByteCodeFrame* frame);
+  void ReportBreakWrite(VMByteCodeFrame* frame);
+  void ReportInterrupt(VMByteCodeFrame* frame);
+  void ReportTrace(VMByteCodeFrame* frame);
+  void ReportException(VMByteCodeFrame* frame, VMJavaLangThrowable* throwable, bool caught);
+  void NotifyVMTerminating();
+  /* Arms a step of the thread: mode 0 into, 1 over, 2 out; by line or by instruction. */
+  void ThreadTrace(VMThread* thread, uint8_t byLine, uint8_t mode);
+  /* Whether the stepped thread's step ends at frame's pc; reports it when so. */
+  void CheckTrace(VMByteCodeFrame* frame);
+  /* The source line of pc: the entry with the greatest start at or before it (the first
+     of equal starts); 0 without a table, a method or an entry. */
+  static uint32_t FindLineNumber(VMMethod* method, uint32_t pc);
+
+  /* ---- the client's calls (vmdebugger_entry.cpp) ---- */
+  /* Serves one request of the client: for now its code is read, nothing is answered,
+     and the result says so. */
+  uint32_t DispatchRequest(void* inContext, VMDebugIOCallback read, void* outContext, VMDebugIOCallback write);
+
+  /* ---- fields ---- */
+  VMDebugger* GetNextDeadDebugger() const { return (VMDebugger*)GetReference(NextDeadDebuggerWord); }
+  void SetNextDeadDebugger(VMDebugger* d) { SetReference(NextDeadDebuggerWord, (VMObject*)d); }
+  VM* GetVM() const { return (VM*)GetReference(VMWord); }
+  VMNameSpace* GetNameSpace() const { return (VMNameSpace*)GetReference(NameSpaceWord); }
+  void* GetEventRemoved() const { return (void*)GetScalar(EventRemovedWord); }
+  void* GetEventAdded() const { return (void*)GetScalar(EventAddedWord); }
+  int32_t GetEventType() const { return (int32_t)__atomic_load_n(&Body()[EventTypeWord], __ATOMIC_ACQUIRE); }
+  void SetEventType(int32_t kind) { __atomic_store_n(&Body()[EventTypeWord], (VMword)kind, __ATOMIC_RELEASE); }
+  VMObject* GetEventData() const { return GetReference(EventDataWord); }
+  void SetEventData(VMObject* o) { SetReference(EventDataWord, o); }
+  void* GetAddEventMutex() const { return (void*)GetScalar(AddEventMutexWord); }
+  VMByteCodeFrame* GetCurrentFrame() const { return (VMByteCodeFrame*)GetScalar(CurrentFrameWord); }
+  void SetCurrentFrame(VMByteCodeFrame* f) { SetScalar(CurrentFrameWord, (VMword)f); }
+  VMDebuggerCodeBreakpoint* GetCodeBreaks() const { return (VMDebuggerCodeBreakpoint*)GetReference(CodeBreaksWord); }
+  void SetCodeBreaks(VMDebuggerCodeBreakpoint* b) { SetReference(CodeBreaksWord, (VMObject*)b); }
+  VMDebuggerDataBreakpoint* GetDataBreaks() const {
+    return (VMDebuggerDataBreakpoint*)__atomic_load_n(&Body()[DataBreaksWord], __ATOMIC_ACQUIRE);
+  }
+  void SetDataBreaks(VMDebuggerDataBreakpoint* b) {
+    __atomic_store_n(&Body()[DataBreaksWord], (VMword)b, __ATOMIC_RELEASE);
+  }
+  void* GetClassLoadMutex() const { return (void*)GetScalar(ClassLoadMutexWord); }
+  VMClassHandleArray* GetClassesLoaded() const { return (VMClassHandleArray*)GetReference(ClassesLoadedWord); }
+  VMDebuggerClassLoad* GetPendingClassLoads() const {
+    return (VMDebuggerClassLoad*)GetReference(PendingClassLoadsWord);
+  }
+  void SetPendingClassLoads(VMDebuggerClassLoad* c) { SetReference(PendingClassLoadsWord, (VMObject*)c); }
+  VMDebuggerClassLoad* GetAnnouncedClassLoad() const {
+    return (VMDebuggerClassLoad*)GetReference(AnnouncedClassLoadWord);
+  }
+  void SetAnnouncedClassLoad(VMDebuggerClassLoad* c) { SetReference(AnnouncedClassLoadWord, (VMObject*)c); }
+  VMByteCodeFrame* GetTraceFrame() const { return (VMByteCodeFrame*)GetScalar(TraceFrameWord); }
+  void SetTraceFrame(VMByteCodeFrame* f) { SetScalar(TraceFrameWord, (VMword)f); }
+  VMThread* GetTraceThread() const {
+    return (VMThread*)__atomic_load_n(&Body()[TraceThreadWord], __ATOMIC_ACQUIRE);
+  }
+  void SetTraceThread(VMThread* t) { __atomic_store_n(&Body()[TraceThreadWord], (VMword)t, __ATOMIC_RELEASE); }
+  uint32_t GetTraceLine() const { return GetScalar(TraceLineWord); }
+  void SetTraceLine(uint32_t line) { SetScalar(TraceLineWord, line); }
+  VMuintArray* GetLocalTags() const { return (VMuintArray*)GetReference(LocalTagsWord); }
+  void SetLocalTags(VMuintArray* a) { SetReference(LocalTagsWord, (VMObject*)a); }
+  VMObjectHandleArray* GetLocalRefs() const { return (VMObjectHandleArray*)GetReference(LocalRefsWord); }
+  VMuintArray* GetGlobalTags() const { return (VMuintArray*)GetReference(GlobalTagsWord); }
+  void SetGlobalTags(VMuintArray* a) { SetReference(GlobalTagsWord, (VMObject*)a); }
+  VMObjectHandleArray* GetGlobalRefs() const { return (VMObjectHandleArray*)GetReference(GlobalRefsWord); }
+  void* GetLoaderID() const { return (void*)GetScalar(LoaderIDWord); }
+  void SetLoaderID(void* id) { SetScalar(LoaderIDWord, (VMword)id); }
+  HHeap* GetHeap() const { return (HHeap*)GetScalar(HeapWord); }
+  void* GetRequestMutex() const { return (void*)GetScalar(RequestMutexWord); }
+  void* GetBreakListMutex() const { return (void*)GetScalar(BreakListMutexWord); }
+  VMword* GetBusy() const { return &Body()[BusyWord]; }
+
+  /* Flags change on several threads at once: each change is one atomic step. */
+  VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
+#define PUX_DEBUGGER_FLAG(Name)                                                                            \
+  bool Get##Name() const { return (GetFlags() & Name##Flag) != 0; }                                        \
+  void Set##Name() { __atomic_fetch_or(&Body()[FlagsWord], (VMword)Name##Flag, __ATOMIC_SEQ_CST); }        \
+  void Clear##Name() { __atomic_fetch_and(&Body()[FlagsWord], ~(VMword)Name##Flag, __ATOMIC_SEQ_CST); }
+  PUX_DEBUGGER_FLAG(IsConnected)
+  PUX_DEBUGGER_FLAG(InterruptPending)
+  PUX_DEBUGGER_FLAG(ReportCatch)
+  PUX_DEBUGGER_FLAG(ReportedPendingClassLoad)
+  PUX_DEBUGGER_FLAG(AlreadyWaited)
+  PUX_DEBUGGER_FLAG(ReportedAtLeastOneEvent)
+  PUX_DEBUGGER_FLAG(Detached)
+  PUX_DEBUGGER_FLAG(ConnectionFailed)
+  PUX_DEBUGGER_FLAG(ReportedStoredEvent)
+#undef PUX_DEBUGGER_FLAG
+  /* Clears InterruptPending; true for the one caller that found it set. */
+  bool TakeInterruptPending() {
+    return (__atomic_fetch_and(&Body()[FlagsWord], ~(VMword)InterruptPendingFlag, __ATOMIC_SEQ_CST) &
+            InterruptPendingFlag) != 0;
+  }
+
+ private:
+  /* Empties the local handles (event removed, connection ended). */
+  void ReleaseLocalHandles();
+};
+
+/* A class whose load the client has not been told of yet. */
+class VMDebuggerClassLoad : public VMInternalObject {
+ public:
+  enum { Words = 2, RefMask = 0x3 };
+  enum { NextWord = 0, ClassLoadedWord = 1 };
+  static VMDebuggerClassLoad* CreateInstance(HHeap* heap, VMClass* cls, VMDebuggerClassLoad* next);
+  void Destroy(HHeap* heap) { VMObject::Destroy(heap); }
+  VMDebuggerClassLoad* GetNext() const { return (VMDebuggerClassLoad*)GetReference(NextWord); }
+  void SetNext(VMDebuggerClassLoad* n) { SetReference(NextWord, (VMObject*)n); }
+  VMClass* GetClassLoaded() const { return (VMClass*)GetReference(ClassLoadedWord); }
+};
+
+/* The calling host thread carries a client call on an agent: attached to the agent's
+   machine (or with its own env when it already is), out of the debugger's reach (no
+   debugging loop, no attach request, never parked, its own events dropped) and holding
+   the agent's request mutex. Begin answers false, with nothing held, when the agent is
+   not a current or detached agent of a listed machine, when the thread already carries
+   a call, or when it cannot be attached. */
+struct VMDebuggerCall {
+  VMDebugger* agent;
+  JNIEnv* env;
+  JNIEnv* saved;
+  bool attached;
+  bool locked;
+  uint8_t savedDebug;
+  bool Begin(void* agent, bool lock);
+  void End();
+  /* Lets go of the request mutex for a blocking wait, and takes it back. */
+  void Release();
+  void Retake();
+};
+
+#endif

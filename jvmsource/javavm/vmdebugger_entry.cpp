@@ -1,0 +1,273 @@
+/* The client's entry points, and the carrying of a client call on the client's thread.
+
+   Every agent pointer a client hands in is looked for among the agents of the listed
+   machines before it is used: a stale, detached-twice or made-up pointer is refused.
+   An agent found is marked busy under the global mutex, so the machine's destruction,
+   which unlists it under the same mutex, waits for the call before it frees the agent. */
+#include <string.h>
+
+#include "vm.h"
+#include "vmdebugger.h"
+#include "vmdebugger_support.h"
+#include "vmframe.h"
+#include "vmjni.h"
+#include "vmjni_entries.h"
+#include "vmjni_functions.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+using namespace dbg;
+
+/* The listed machine whose current or detached agent this is; the caller holds the
+   global mutex. */
+static JavaVM* MachineOf(void* agent) {
+  if (agent == NULL) return NULL;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
+    VM* vm = r->vm;
+    if (vm == NULL) continue;
+    if ((void*)vm->GetDebugger() == agent) return r;
+    for (VMDebugger* d = vm->GetDeadDebuggers(); d != NULL; d = d->GetNextDeadDebugger())
+      if ((void*)d == agent) return r;
+  }
+  return NULL;
+}
+
+/* Marks the agent busy when it is one; NULL when it is not. */
+static VMDebugger* Claim(void* pointer) {
+  // Before the first machine and after the last there is no list to look in, and taking
+  // the mutex would make one.
+  JNIHostFunctions* host = Host();
+  if (pointer == NULL || host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
+  VMUtils::GlobalMutexGuard guard;
+  if (MachineOf(pointer) == NULL) return NULL;
+  VMDebugger* agent = (VMDebugger*)pointer;
+  __atomic_fetch_add(agent->GetBusy(), 1, __ATOMIC_ACQ_REL);
+  return agent;
+}
+
+static void Unclaim(VMDebugger* agent) { __atomic_fetch_sub(agent->GetBusy(), 1, __ATOMIC_ACQ_REL); }
+
+/* A reporter's failed wait left the connection to be ended here, between requests. */
+static void EndFailedConnection(VMDebugger* agent) {
+  if (agent->GetConnectionFailed() && agent->GetIsConnected()) agent->Disconnect();
+}
+
+bool VMDebuggerCall::Begin(void* pointer, bool lock) {
+  agent = NULL;
+  env = NULL;
+  saved = NULL;
+  attached = false;
+  locked = false;
+  savedDebug = 0;
+  VMDebugger* a = Claim(pointer);
+  if (a == NULL) return false;
+  JNIHostFunctions* host = Host();
+  JavaVM* record = a->GetVM()->GetJVM();
+  saved = host->GetCurrentEnv();
+  if (saved != NULL && saved->javaVM == record && saved->thread != NULL) {
+    // Already the machine's (a host thread that also runs Java): its env carries the
+    // call. A call made from inside another call is refused.
+    if (saved->thread->GetServingDebugger()) {
+      Unclaim(a);
+      return false;
+    }
+    env = saved;
+  } else {
+    if (VMJniAttachCurrentThreadNoObject(record, &env, NULL) != 0) {
+      Unclaim(a);
+      return false;
+    }
+    attached = true;
+  }
+  savedDebug = (uint8_t)(env->debug & 0xFF);
+  env->debug &= ~0xFFu;
+  env->thread->ClearDebuggerAttachRequested();
+  env->thread->SetServingDebugger();
+  agent = a;
+  if (lock) {
+    VMUtils::MutexLock(a->GetRequestMutex());
+    locked = true;
+  }
+  EndFailedConnection(a);
+  return true;
+}
+
+void VMDebuggerCall::End() {
+  if (agent == NULL) return;
+  if (locked) VMUtils::MutexUnlock(agent->GetRequestMutex());
+  locked = false;
+  env->thread->ClearServingDebugger();
+  JNIHostFunctions* host = Host();
+  if (attached) {
+    JavaVM* record = env->javaVM;
+    VMJniDetachEnv(record);
+    host->AttachThreadEnv(saved != NULL ? saved->javaVM : NULL, saved);
+    host->SetCurrentEnv(saved);
+  } else {
+    env->debug = (env->debug & ~0xFFu) | savedDebug;
+  }
+  Unclaim(agent);
+  agent = NULL;
+}
+
+void VMDebuggerCall::Release() {
+  if (locked) VMUtils::MutexUnlock(agent->GetRequestMutex());
+  locked = false;
+}
+
+void VMDebuggerCall::Retake() {
+  if (agent == NULL || locked) return;
+  VMUtils::MutexLock(agent->GetRequestMutex());
+  locked = true;
+}
+
+uint32_t VMDebugger::DispatchRequest(void* inContext, VMDebugIOCallback read, void*, VMDebugIOCallback) {
+  // Requests are not served yet: the code byte is consumed, nothing is answered, and
+  // the client learns it from the log and the result.
+  uint8_t code = 0;
+  if (read != NULL) (void)read(inContext, &code, 1);
+  Log("Debug assertion: request not served\n");
+  return 0xFFFFFFFFu;
+}
+
+/* ---- the exported entries ---- */
+
+JNIEXPORT void* HOSTCALL JNI_DebugAttach(const char* name) {
+  JNIHostFunctions* host = Host();
+  if (host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
+  VMUtils::GlobalMutexGuard guard;
+  JavaVM* record = NULL;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL && record == NULL; r = r->next) {
+    if (r->vm == NULL || r->terminating != 0) continue;
+    if (name == NULL || (r->name != NULL && strcmp(r->name, name) == 0)) record = r;
+  }
+  if (record == NULL || record->vm->GetDebugger() != NULL) return NULL;
+  // The agent is made on the client's thread attached to the machine, out of the
+  // debugger's reach like every client call.
+  JNIEnv* saved = host->GetCurrentEnv();
+  JNIEnv* env = NULL;
+  bool attached = false;
+  if (saved == NULL || saved->javaVM != record || saved->thread == NULL) {
+    if (VMJniAttachCurrentThreadNoObject(record, &env, NULL) != 0) return NULL;
+    attached = true;
+    env->debug &= ~0xFFu;
+    env->thread->ClearDebuggerAttachRequested();
+  }
+  VMDebugger* agent = VMDebugger::CreateInstance(record->vm);
+  if (agent != NULL) record->vm->SetDebugger(agent);
+  if (attached) {
+    VMJniDetachEnv(record);
+    host->AttachThreadEnv(saved != NULL ? saved->javaVM : NULL, saved);
+    host->SetCurrentEnv(saved);
+  }
+  return agent;
+}
+
+JNIEXPORT void HOSTCALL JNI_DebugDetach(void* pointer) {
+  VMDebuggerCall call;
+  if (!call.Begin(pointer, true)) return;
+  VMDebugger* agent = call.agent;
+  VM* vm = agent->GetVM();
+  bool current = false;
+  {
+    VMUtils::GlobalMutexGuard guard;
+    // Only the machine's current agent detaches, once: a detached agent is refused.
+    if (vm->GetDebugger() == agent && !agent->GetDetached()) {
+      agent->SetDetached();
+      current = true;
+    }
+  }
+  if (current) {
+    bool connected = agent->GetIsConnected();
+    agent->Disconnect();
+    VMUtils::GlobalMutexGuard guard;
+    agent->SetNextDeadDebugger(vm->GetDeadDebuggers());
+    vm->SetDeadDebuggers(agent);
+    vm->SetDebugger(NULL);
+    // A client that leaves before it ever connected leaves no creation waiting for it:
+    // the machine goes on without a debugger.
+    if (!connected) {
+      JavaVM* record = vm->GetJVM();
+      record->debugWait &= ~0xFFu;
+      record->debuggerConnected &= ~0xFFu;
+    }
+  }
+  call.End();
+}
+
+JNIEXPORT uint32_t HOSTCALL JNI_DebugRequest(void* pointer, void* inContext, JNIDebugIOCallback read, void* outContext,
+                                             JNIDebugIOCallback write) {
+  VMDebuggerCall call;
+  if (!call.Begin(pointer, true)) return 0xFFFFFFFFu;
+  uint32_t result = call.agent->DispatchRequest(inContext, read, outContext, write);
+  call.End();
+  return result;
+}
+
+JNIEXPORT jbyte HOSTCALL JNI_DebugEventPending(void* pointer) {
+  if (pointer == NULL) return (jbyte)255;
+  VMDebugger* agent = Claim(pointer);
+  if (agent == NULL) return (jbyte)255;
+  VMThread* me = VMThread::Current();
+  bool serving = me != NULL && me->GetServingDebugger();
+  if (me != NULL && !serving) me->SetServingDebugger();
+  EndFailedConnection(agent);
+  agent->Connect();
+  int32_t kind = agent->EventPending(false);
+  if (me != NULL && !serving) me->ClearServingDebugger();
+  Unclaim(agent);
+  return kind != 0 ? 1 : 0;
+}
+
+JNIEXPORT JavaVM* HOSTCALL JNI_DebugWaitForVM() {
+  JNIHostFunctions* host = Host();
+  if (host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
+  VMUtils::GlobalMutexGuard guard;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next)
+    if ((r->debugWait & 0xFF) != 0) return r;
+  return NULL;
+}
+
+JNIEXPORT void HOSTCALL JNI_DebugReleaseVM(JavaVM* record) {
+  JNIHostFunctions* host = Host();
+  if (host == NULL || host->GetGlobalCell(0) == NULL) return;
+  VMUtils::GlobalMutexGuard guard;
+  // Only a listed record is written: a stale pointer is not followed.
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
+    if (record != NULL && r != record) continue;
+    r->debugWait &= ~0xFFu;
+    r->debuggerConnected &= ~0xFFu;
+  }
+}
+
+JNIEXPORT void HOSTCALL JNI_DebugEnableVMCreation(jboolean enable) {
+  JNIHostFunctions* host = Host();
+  if (host == NULL || host->GetGlobalCell(0) == NULL) return;
+  VMUtils::GlobalMutexGuard guard;
+  int32_t count = VMUtils::GetDisableVMCreation();
+  VMUtils::SetDisableVMCreation((enable & 0xFF) != 0 ? count - 1 : count + 1);
+}
+
+JNIEXPORT jint HOSTCALL JNI_DebugGetExistingVMs(JavaVM** buffer, uint32_t capacity, uint32_t* total) {
+  JNIHostFunctions* host = Host();
+  if (host == NULL || host->GetGlobalCell(0) == NULL) {
+    if (total != NULL) *total = 0;
+    return 0;
+  }
+  VMUtils::GlobalMutexGuard guard;
+  uint32_t count = 0;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
+    if ((r->debugWait & 0xFF) != 0) continue;
+    if (buffer != NULL && count < capacity) buffer[count] = r;
+    count++;
+  }
+  if (total != NULL) *total = count;
+  return 0;
+}
+
+JNIEXPORT void HOSTCALL JNI_DebugSetLoaderID(void* pointer, void* loaderId) {
+  VMDebugger* agent = Claim(pointer);
+  if (agent == NULL) return;
+  agent->SetLoaderID(loaderId);
+  Unclaim(agent);
+}

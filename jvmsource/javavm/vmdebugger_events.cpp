@@ -1,0 +1,274 @@
+/* Events, stepping and tracing of the debugger agent, and the line look-up that stack
+   traces use as well, with or without an agent. */
+#include "vmclass.h"
+#include "vmdebugger.h"
+#include "vmdebugger_support.h"
+#include "vmframe.h"
+#include "vmhandlearray.h"
+#include "vmjavalangthrowable.h"
+
+using namespace dbg;
+
+uint32_t VMDebugger::FindLineNumber(VMMethod* method, uint32_t pc) {
+  if (method == NULL) return 0;
+  VMStatus status = 0;
+  VMshortArray* table = method->GetLineNumbers(&status);
+  if (status != 0 || table == NULL) return 0;
+  uint32_t count = table->GetSize();
+  if (count < 2) return 0;
+  // The table keeps class-file order, which need not be sorted: the greatest start at or
+  // before pc wins, and of equal starts the first.
+  bool found = false;
+  uint32_t bestStart = 0;
+  uint32_t bestLine = 0;
+  for (uint32_t i = 0; i + 1 < count; i += 2) {
+    uint32_t start = (uint16_t)table->Get(i);
+    if (start > pc) continue;
+    if (!found || start > bestStart) {
+      found = true;
+      bestStart = start;
+      bestLine = (uint16_t)table->Get(i + 1);
+    }
+  }
+  return found ? bestLine : 0;
+}
+
+/* ---- the stored event ---- */
+
+void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame) {
+  if (!GetIsConnected()) return;
+  VMThread* me = VMThread::Current();
+  // A client's own call never waits for the client: that would be a deadlock.
+  if (me != NULL && me->GetServingDebugger()) return;
+  JNIHostFunctions* host = Host();
+  VM* vm = GetVM();
+  if (me != NULL) me->SetPausedForDebugger();
+  // A reporter stands still from here on: a collection asked meanwhile goes ahead.
+  EnterWait(me);
+  VMUtils::MutexLock(GetAddEventMutex());
+  if (GetIsConnected()) {
+    vm->PauseThreadsForDebugger(true);
+    // A polling client never sees a new kind with an old object or frame.
+    VMUtils::MutexLock(GetClassLoadMutex());
+    SetCurrentFrame(frame);
+    SetEventData(object);
+    SetEventType(kind);
+    VMUtils::MutexUnlock(GetClassLoadMutex());
+    host->EventPost(GetEventAdded());
+    // Removal clears the kind; a post banked by an earlier spare release or an old
+    // connection's end leaves it set, and the wait goes on. Only this thread stores
+    // events while it holds the lock, so a kind still set is this event's.
+    for (;;) {
+      jint result = host->EventWait(GetEventRemoved(), -1);
+      if (GetEventType() == 0 || !GetIsConnected()) break;
+      if (result != 0) {
+        // The host woke the thread: a stop of this thread abandons its event alone;
+        // any other failure ends the connection at the client's next call, where it
+        // cannot pull handles from under a request.
+        if (host->YieldCheck() == 0) SetConnectionFailed();
+        VMUtils::MutexLock(GetClassLoadMutex());
+        ReleaseLocalHandles();
+        SetEventType(0);
+        SetEventData(NULL);
+        SetCurrentFrame(NULL);
+        ClearReportedStoredEvent();
+        VMUtils::MutexUnlock(GetClassLoadMutex());
+        break;
+      }
+    }
+    vm->PauseThreadsForDebugger(false);
+  }
+  if (me != NULL) me->ClearPausedForDebugger();
+  VMUtils::MutexUnlock(GetAddEventMutex());
+  LeaveWait(me);
+}
+
+int32_t VMDebugger::EventPending(bool wait) {
+  VMThread* me = VMThread::Current();
+  for (;;) {
+    VMUtils::MutexLock(GetClassLoadMutex());
+    int32_t kind;
+    if (GetPendingClassLoads() != NULL) {
+      SetReportedPendingClassLoad();
+      SetAnnouncedClassLoad(GetPendingClassLoads());
+      kind = EventClassLoad;
+    } else {
+      ClearReportedPendingClassLoad();
+      SetAnnouncedClassLoad(NULL);
+      kind = GetEventType();
+      if (kind != 0) SetReportedStoredEvent();
+    }
+    VMUtils::MutexUnlock(GetClassLoadMutex());
+    // Nothing is waited for while something is there to answer: the reporter of a
+    // stored event waits for this client.
+    if (kind != 0 || !wait || !GetIsConnected()) return kind;
+    EnterWait(me);
+    jint result = Host()->EventWait(GetEventAdded(), -1);
+    LeaveWait(me);
+    if (result != 0) return 0;
+  }
+}
+
+VMObject* VMDebugger::EventGet() {
+  VMUtils::MutexLock(GetClassLoadMutex());
+  VMObject* object;
+  if (GetReportedPendingClassLoad()) {
+    VMDebuggerClassLoad* announced = GetAnnouncedClassLoad();
+    object = announced != NULL ? (VMObject*)announced->GetClassLoaded() : NULL;
+  } else {
+    object = GetReportedStoredEvent() ? GetEventData() : NULL;
+  }
+  VMUtils::MutexUnlock(GetClassLoadMutex());
+  return object;
+}
+
+void VMDebugger::EventRemove() {
+  bool resume = false;
+  VMUtils::MutexLock(GetClassLoadMutex());
+  SetReportedAtLeastOneEvent();
+  if (GetReportedPendingClassLoad()) {
+    // The class is delivered once it is removed, and recorded only then. Loads queued
+    // since the announcement sit in front of it and wait for their own.
+    VMDebuggerClassLoad* announced = GetAnnouncedClassLoad();
+    VMDebuggerClassLoad* previous = NULL;
+    VMDebuggerClassLoad* c = GetPendingClassLoads();
+    while (c != NULL && c != announced) {
+      previous = c;
+      c = c->GetNext();
+    }
+    if (c != NULL) {
+      if (previous == NULL)
+        SetPendingClassLoads(c->GetNext());
+      else
+        previous->SetNext(c->GetNext());
+      VMClass* cls = c->GetClassLoaded();
+      c->Destroy(GetHeap());
+      VMClassHandleArray* loaded = GetClassesLoaded();
+      if (cls != NULL && loaded->Find(cls) == 0) (void)loaded->Append(cls);
+    }
+    SetAnnouncedClassLoad(NULL);
+    ClearReportedPendingClassLoad();
+  } else if (GetReportedStoredEvent() && GetEventType() != 0) {
+    // Only an event the client was told of is released, and only once: a spare
+    // release would let the next reporter run on while it looks stopped.
+    ReleaseLocalHandles();
+    SetEventType(0);
+    SetEventData(NULL);
+    SetCurrentFrame(NULL);
+    ClearReportedStoredEvent();
+    resume = true;
+  }
+  VMUtils::MutexUnlock(GetClassLoadMutex());
+  if (resume) Host()->EventPost(GetEventRemoved());
+}
+
+/* ---- reports ---- */
+
+void VMDebugger::ReportInitialBreakpoint(VMByteCodeFrame* frame) { AddEvent(EventBreakpoint, NULL, frame); }
+
+void VMDebugger::ReportBreakWrite(VMByteCodeFrame* frame) { AddEvent(EventWatch, NULL, frame); }
+
+void VMDebugger::ReportInterrupt(VMByteCodeFrame* frame) {
+  // Every watched thread may see the request at once: one of them reports it.
+  if (TakeInterruptPending()) AddEvent(EventInterrupt, NULL, frame);
+}
+
+void VMDebugger::ReportTrace(VMByteCodeFrame* frame) {
+  SetTraceThread(NULL);
+  SetTraceFrame(NULL);
+  SetTraceLine(0);
+  AddEvent(EventStep, NULL, frame);
+}
+
+void VMDebugger::ReportException(VMByteCodeFrame* frame, VMJavaLangThrowable* throwable, bool caught) {
+  VMObject* t = (VMObject*)throwable;
+  VMObject* cls = t != NULL && t->GetHasClass() ? (VMObject*)t->GetClass() : NULL;
+  AddEvent(caught ? EventCaught : EventUncaught, cls, frame);
+}
+
+void VMDebugger::NotifyVMTerminating() { AddEvent(EventTerminating, NULL, NULL); }
+
+/* ---- stepping ---- */
+
+void VMDebugger::ThreadTrace(VMThread* thread, uint8_t byLine, uint8_t mode) {
+  if (thread == NULL) return;
+  VMFrame* top = thread->GetFrame();
+  // Without a frame that runs a method's bytecode there is no line or frame to step
+  // from: the thread stops at its next instruction.
+  VMByteCodeFrame* frame = NULL;
+  if (top != NULL && top->GetIsExecutableByteCode() && !top->GetIsFirstFrame() && top->method != NULL)
+    frame = (VMByteCodeFrame*)top;
+  uint32_t line = 0;
+  VMByteCodeFrame* bound = GetTraceFrame();
+  if (frame == NULL) {
+    bound = NULL;
+  } else {
+    if (byLine) line = FindLineNumber(frame->method, frame->GetPC(false));
+    if (mode == 0) {
+      bound = NULL;
+    } else if (mode == 1) {
+      bound = frame;
+    } else if (mode == 2) {
+      bound = FrameCaller(frame);
+      line = 0;
+    }
+  }
+  // The stepped thread reads the step only once it is named, and then whole.
+  SetTraceLine(line);
+  SetTraceFrame(bound);
+  SetTraceThread(thread);
+}
+
+void VMDebugger::CheckTrace(VMByteCodeFrame* frame) {
+  VMByteCodeFrame* bound = GetTraceFrame();
+  if (bound != NULL && bound != frame) {
+    for (VMFrame* f = frame; f != NULL && !f->GetIsFirstFrame(); f = f->caller)
+      if (f == (VMFrame*)bound) return;  // inside a call the step frame made
+    ReportTrace(frame);
+    return;
+  }
+  uint32_t line = GetTraceLine();
+  if (line == 0 || FindLineNumber(frame->method, frame->GetPC(false)) != line) ReportTrace(frame);
+}
+
+/* ---- class loads ---- */
+
+VMDebuggerClassLoad* VMDebuggerClassLoad::CreateInstance(HHeap* heap, VMClass* cls, VMDebuggerClassLoad* next) {
+  VMDebuggerClassLoad* record = (VMDebuggerClassLoad*)CreateInternalNotToBeCalledDirectly(
+      heap, Words, RefMask, VMTag_VMDebuggerClassLoad, jallocFailFast);
+  if (record == NULL) return NULL;
+  record->SetReference(ClassLoadedWord, (VMObject*)cls);
+  record->SetNext(next);
+  return record;
+}
+
+void VMDebugger::NotifyClassLoad(VMLoadableClass* cls) {
+  if (cls == NULL) return;
+  bool added = false;
+  VMUtils::MutexLock(GetClassLoadMutex());
+  bool known = GetClassesLoaded()->Find((VMClass*)cls) != 0;
+  for (VMDebuggerClassLoad* c = GetPendingClassLoads(); c != NULL && !known; c = c->GetNext())
+    known = c->GetClassLoaded() == (VMClass*)cls;
+  if (!known) {
+    // No collection can start under the lock: the record is made without one.
+    VMDebuggerClassLoad* record = VMDebuggerClassLoad::CreateInstance(GetHeap(), (VMClass*)cls, GetPendingClassLoads());
+    if (record != NULL) {
+      SetPendingClassLoads(record);
+      added = true;
+    }
+  }
+  VMUtils::MutexUnlock(GetClassLoadMutex());
+  // A client blocked waiting for an event learns of the class now.
+  if (added) Host()->EventPost(GetEventAdded());
+}
+
+void VMDebugger::ClearPendingClassLoads() {
+  VMUtils::MutexLock(GetClassLoadMutex());
+  while (VMDebuggerClassLoad* head = GetPendingClassLoads()) {
+    SetPendingClassLoads(head->GetNext());
+    head->Destroy(GetHeap());
+  }
+  SetAnnouncedClassLoad(NULL);
+  ClearReportedPendingClassLoad();
+  VMUtils::MutexUnlock(GetClassLoadMutex());
+}
