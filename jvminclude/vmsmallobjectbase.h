@@ -212,6 +212,11 @@ class VMObjectBase : public VMCommonObjectBase {
      false, collecting nothing, on a thread without a machine. Whatever was built for the
      request is given back before it is called, and built again after. */
   static bool CollectForRetry();
+  /* Collection stress, a test mode the host turns on: one collection before every nth
+     allocation of kind 0 (0: off), so that an object the machine holds only in a C++
+     local across such an allocation is freed, and found, at once. */
+  static void SetCollectionStress(uint32_t n);
+  static uint32_t GetCollectionStress();
 
   void* operator new(size_t, void* place) { return place; }
 

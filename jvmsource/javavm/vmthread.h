@@ -8,7 +8,9 @@
 
    Word 18, beyond the record's first 18 words, is the thread's wake event: the event it
    sleeps on in every monitor wait, and so the one its BlockedOn word names. A post on it
-   is for this thread alone. */
+   is for this thread alone. Word 19 counts the host mutexes and machine monitors the
+   thread really holds: the mutex-lock count (word 14) also counts the levels of
+   interpreted monitors, which lock nothing, and the collector must tell the two apart. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -18,7 +20,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 19, RefMask = 0x181E1 };
+  enum { Words = 20, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -38,7 +40,8 @@ class VMThread : public VMInternalObject {
     JNIHandleArrayWord = 15,
     NativeFramesWord = 16,
     FlagsWord = 17,
-    WakeEventWord = 18
+    WakeEventWord = 18,
+    HostMutexCountWord = 19
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -57,6 +60,8 @@ class VMThread : public VMInternalObject {
     YieldToBeDebuggedFlag = 0x2000,
     SafeToGCFlag = 0x4000,
     ProcessingMonitorEnterFlag = 0x8000,
+    /* The thread is in a stretch that touches no heap object (VM::EnterSafeRegion). */
+    InSafeRegionFlag = 0x10000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00
   };
@@ -75,6 +80,9 @@ class VMThread : public VMInternalObject {
   void Resume();
   void Stop();
   VMStatus WaitForGC();
+  /* The record's words that relocation moves: its env's back link, its current frame
+     and the frame chain, its frame groups and the ring of its frame-list blocks. */
+  void Relocate(VMRelocateInfo* info);
   /* Calls the thread's poll function and returns its answer. */
   int Yield();
   bool GetIsDaemon();
@@ -115,6 +123,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(YieldToPostException)
   PUX_THREAD_FLAG(SafeToGC)
   PUX_THREAD_FLAG(ProcessingMonitorEnter)
+  PUX_THREAD_FLAG(InSafeRegion)
 #undef PUX_THREAD_FLAG
   VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
 
@@ -152,6 +161,10 @@ class VMThread : public VMInternalObject {
   /* Host mutexes (and monitor levels) the thread holds. */
   int32_t GetMutexLockCount() const { return (int32_t)GetScalar(MUTEX_LOCK_COUNT_WORD); }
   void SetMutexLockCount(int32_t value) { SetScalar(MUTEX_LOCK_COUNT_WORD, (VMword)value); }
+  /* Host mutexes and machine monitors held, interpreted monitor levels not counted. */
+  int32_t GetHostMutexCount() const { return (int32_t)GetScalar(HostMutexCountWord); }
+  void AddHostMutexCount(int32_t n) { SetScalar(HostMutexCountWord, GetScalar(HostMutexCountWord) + (VMword)n); }
+  void SetHostMutexCount(int32_t value) { SetScalar(HostMutexCountWord, (VMword)value); }
   VMObjectHandleArray* GetJNIHandleArray() const {
     return (VMObjectHandleArray*)GetReference(JNIHandleArrayWord);
   }
