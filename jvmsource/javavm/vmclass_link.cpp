@@ -394,7 +394,11 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
     }
     // The initialiser itself asks again (a static method of its own class).
     if (state == (VMword)thread) return 0;
+    // The initialising thread may collect meanwhile: this one waits as stopped (the
+    // static data it holds is the machine's, reachable from the machine object).
+    VM::EnterSafeRegion(thread);
     status = WaitForInitializer(ns, thread, this, data);
+    VM::LeaveSafeRegion(thread);
     if (status != 0) goto failed;
   }
   if (GetSuper() != NULL) {

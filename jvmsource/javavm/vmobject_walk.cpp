@@ -78,7 +78,13 @@ WalkResult VisitSlots(VMObject* o, Visit& v) {
     if (c == NULL || c->GetIsArray() || c->GetIsPrimitive()) return VMCommonObjectBase::WalkDone;
     VMLoadableClass* cls = (VMLoadableClass*)c;
     VMboolArray* bits = cls->GetCreateBits();
-    if (bits == NULL) return VMCommonObjectBase::WalkDone;
+    if (bits == NULL) {
+      // A class not laid out yet has no instances but those the machine makes itself,
+      // before the class library's start-up prepares it: its strings, whose
+      // characters are their first word.
+      if (o->GetTag() == VMTag_VMJavaLangString && !Slot(v, o->Body())) return VMCommonObjectBase::WalkAbort;
+      return VMCommonObjectBase::WalkDone;
+    }
     uint32_t size = cls->GetCreateSize();
     uint32_t skip = ReferentWord(o, cls);
     uint32_t bitWords = bits->GetSize();

@@ -9,6 +9,7 @@
 #include "vmclassloader.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
+#include "safe_wait.h"
 
 namespace jni_test {
 namespace {
@@ -277,7 +278,7 @@ TEST_F(InvokeTest, ThreadsAttachAndDetachRepeatedly) {
       }
     });
   }
-  for (auto& t : threads) t.join();
+  JoinOutside(threads);
   EXPECT_EQ(0, failures.load());
   EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
   Destroy(vm);
@@ -303,7 +304,7 @@ TEST_F(InvokeTest, AFailedAttachLeavesTheThreadAsItWas) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
-  std::thread([&] {
+  std::thread attaching([&] {
     // Refused at each allocation of the attach in turn: never attached, never bound.
     for (uint32_t n = 1; n < 200; n++) {
       uint32_t blocks = refhost::BlocksInUse(nullptr);
@@ -321,7 +322,8 @@ TEST_F(InvokeTest, AFailedAttachLeavesTheThreadAsItWas) {
       EXPECT_EQ(1u, vm->vm->GetThreadsAttached()) << n;
       EXPECT_EQ(blocks, refhost::BlocksInUse(nullptr)) << n;
     }
-  }).join();
+  });
+  JoinOutside(attaching);
   Destroy(vm);
 }
 
