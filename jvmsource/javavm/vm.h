@@ -12,8 +12,9 @@ class VM : public VMInternalObject {
  public:
   /* Words 16 and up are the collector's own, beyond the record the rest of the machine
      reads: threads attaching while a collection may start (each counts as running until
-     it is in the thread array), and how many collections ran. */
-  enum { Words = 18, RefMask = 0x6CFE };
+     it is in the thread array), how many collections ran, and how many were claimed
+     (a parked thread tells one collection from the next by it). */
+  enum { Words = 19, RefMask = 0x6CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -32,7 +33,8 @@ class VM : public VMInternalObject {
     OutOfMemoryErrorWord = 14,
     FlagsWord = 15,
     AttachingWord = 16,
-    CollectionsWord = 17
+    CollectionsWord = 17,
+    ClaimsWord = 18
   };
   enum : uint32_t {
     RunFinalizersOnExitFlag = 0x1,
@@ -79,6 +81,11 @@ class VM : public VMInternalObject {
      thread collects, the caller waits for that collection to end instead. A collection
      may be abandoned (see the collector's source): then nothing is freed. */
   void GarbageCollect(bool softReferencesClearable);
+  /* A collection as GarbageCollect's, after which then(context) runs while every other
+     thread still waits (its answer is returned): a refused allocation is made again
+     there, before the threads it waited for can take the memory it freed. Without a
+     collection (on the collecting thread itself) then runs at once. */
+  void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context);
   /* Calls of GarbageCollect in the process so far, whatever came of them. */
   static uint32_t GetGarbageCollectRequests();
   /* Collections this machine has completed (abandoned ones not counted). */

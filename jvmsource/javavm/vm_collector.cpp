@@ -295,27 +295,38 @@ uint32_t VM::GetGarbageCollectRequests() { return requests.load(); }
 
 bool VM::ClaimCollection(void* me) {
   VMword expected = 0;
-  return __atomic_compare_exchange_n(&Body()[ThreadDoingGCWord], &expected, (VMword)me, false,
-                                     __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+  if (!__atomic_compare_exchange_n(&Body()[ThreadDoingGCWord], &expected, (VMword)me, false, __ATOMIC_SEQ_CST,
+                                   __ATOMIC_SEQ_CST))
+    return false;
+  __atomic_fetch_add(&Body()[ClaimsWord], 1u, __ATOMIC_SEQ_CST);
+  return true;
 }
 
-void VM::GarbageCollect(bool softReferencesClearable) {
+void VM::GarbageCollect(bool softReferencesClearable) { (void)CollectThen(softReferencesClearable, NULL, NULL); }
+
+void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context) {
   requests.fetch_add(1);
   JNIHostFunctions* host = Host();
   void* me = host->CurrentThreadId();
   // An allocation failure inside the collection (a finalizer's) does not nest.
-  if (GetThreadDoingGC() == me) return;
+  if (GetThreadDoingGC() == me) return then != NULL ? then(context) : NULL;
   VMThread* self = VMThread::Current();
   if (self != NULL && (self->GetVM() != this || self->GetEnv() == NULL)) self = NULL;
-  if (!ClaimCollection(me)) {
-    // Another thread collects: this one stops for it like any other, and its caller
-    // then tries again what it wanted the collection for.
-    if (self != NULL) (void)ThreadWaitForGC(self);
-    return;
+  // Another thread collects: this one stops for it like any other, then collects
+  // itself; a collection it only waited for would be of no use to it, since the others
+  // woken by its end may fill the heap again before this thread is scheduled.
+  while (!ClaimCollection(me)) {
+    if (self != NULL)
+      (void)ThreadWaitForGC(self);
+    else
+      host->Sleep(1);
   }
   JNIEnv* env = NULL;
   if (StopOtherThreads(self, &env)) Collect(self, env, softReferencesClearable);
+  // What the collection was for is had while the others still wait.
+  void* result = then != NULL ? then(context) : NULL;
   ReleaseThreadsWaitingForGC();
+  return result;
 }
 
 bool VM::StopOtherThreads(VMThread* self, JNIEnv** env) {
@@ -379,14 +390,19 @@ VMStatus VM::ThreadWaitForGC(VMThread* thread) {
   if (monitor == NULL) return VMStatus_OutOfMemoryError;
   VMStatus status = monitor->DoMonitorEnter();
   if (status != VMStatus_OK) return status;
-  bool announced = false;
+  VMword announced = 0;
   while ((doing = GetThreadDoingGC()) != NULL && doing != me) {
     thread->SetWaitingForGC();
-    // The collector waits on this monitor for the others to park; woken parkers that
-    // wait on do not announce again, or they would wake each other for ever.
-    if (!announced) {
+    // The claim count is read after the claim is seen: a claim not yet counted is
+    // announced to once more, never once less.
+    VMword claim = __atomic_load_n(&Body()[ClaimsWord], __ATOMIC_SEQ_CST);
+    // The collector waits on this monitor for the others to park. A parker woken
+    // without a new collection waits on silently, or the parkers would wake each other
+    // for ever; one woken into the next collection (the release cleared its flag, and
+    // that collector may be waiting already) announces itself to it.
+    if (announced != claim) {
       monitor->DoNotifyAll();
-      announced = true;
+      announced = claim;
     }
     // Not a Java wait: an interrupt meant for Java code must still be there when the
     // thread runs Java again, and the collection must end before it does.

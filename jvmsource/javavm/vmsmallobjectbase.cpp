@@ -28,6 +28,22 @@ bool VMObjectBase::CollectForRetry() {
   return true;
 }
 
+void* VMObjectBase::CollectThenRetry(void* (*retry)(void*), void* context) {
+  VM* vm = VM::Current();
+  if (vm == NULL) return NULL;
+  return vm->CollectThen(true, retry, context);
+}
+
+void* VMObjectBase::BuildAgain(void* context) {
+  BuildRequest* r = (BuildRequest*)context;
+  if (r->single) {
+    VMObjectBase* block = AllocBlock(r->heap, r->n, r->tag, jallocFailFast);
+    if (block != NULL && r->n > FIRST_PART) block->SetNumberOfElements(0);
+    return block;
+  }
+  return Build(r->heap, r->n, jallocFailFast, r->tag);
+}
+
 namespace {
 std::atomic<uint32_t> stressInterval(0);
 std::atomic<uint32_t> stressCount(0);
@@ -77,8 +93,10 @@ VMObjectBase* VMObjectBase::AllocBlock(HHeap* heap, uint32_t words, VMword tag, 
 VMObjectBase* VMObjectBase::CreateInternal(HHeap* heap, uint32_t words, VMword tag, jallocType kind) {
   StressCollection(kind);
   VMObjectBase* block = AllocBlock(heap, words, tag, kind);
-  if (block == NULL && kind == jallocCollectAndRetry && CollectForRetry())
-    block = AllocBlock(heap, words, tag, jallocFailFast);
+  if (block == NULL && kind == jallocCollectAndRetry) {
+    BuildRequest request = {heap, words, tag, true};
+    return (VMObjectBase*)CollectThenRetry(BuildAgain, &request);
+  }
   if (block != NULL && words > FIRST_PART) block->SetNumberOfElements(0);
   return block;
 }
@@ -97,8 +115,10 @@ VMObjectBase* VMObjectBase::CreateInstance(HHeap* heap, uint32_t n, jallocType k
   }
   StressCollection(kind);
   VMObjectBase* object = Build(heap, n, kind, tag);
-  if (object == NULL && kind == jallocCollectAndRetry && CollectForRetry())
-    object = Build(heap, n, jallocFailFast, tag);
+  if (object == NULL && kind == jallocCollectAndRetry) {
+    BuildRequest request = {heap, n, tag, false};
+    object = (VMObjectBase*)CollectThenRetry(BuildAgain, &request);
+  }
   return object;
 }
 

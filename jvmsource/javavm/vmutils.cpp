@@ -154,10 +154,16 @@ uint8_t VMUtils::MutexLock(void* mutex) {
 
 uint8_t VMUtils::MutexUnlock(void* mutex) {
   VMThread* thread = VMThread::Current();
-  uint8_t result = hostFunctions->MutexUnlock(mutex);
-  if (thread != NULL && result != 0) {
+  // Counted as given back before it is: the thread that takes the mutex next may read
+  // this thread's count at once (a collector judging a parked thread does).
+  if (thread != NULL) {
     thread->SetMutexLockCount(thread->GetMutexLockCount() - 1);
     thread->AddHostMutexCount(-1);
+  }
+  uint8_t result = hostFunctions->MutexUnlock(mutex);
+  if (thread != NULL && result == 0) {
+    thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+    thread->AddHostMutexCount(1);
   }
   return result;
 }

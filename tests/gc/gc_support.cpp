@@ -1,6 +1,8 @@
 #include "gc_support.h"
 
+#include "vmbasicblock.h"
 #include "vmclass.h"
+#include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjni.h"
 #include "vmmonitor.h"
@@ -23,7 +25,20 @@ jobject JNICALL Through(JNIEnv* env, jclass, jobject o) {
   return o;
 }
 
+jint JNICALL CollectWithoutCallersFlow(JNIEnv* env, jclass) {
+  VM* vm = env->javaVM->vm;
+  VMFrame* caller = env->thread->GetFrame()->GetCaller();
+  VMMethod* method = caller->GetMethod();
+  (void)VMBasicBlock::DestroyBlocks(method);
+  uint32_t before = vm->GetCollections();
+  vm->GarbageCollect(false);
+  uint32_t completed = vm->GetCollections() - before;
+  (void)VMBasicBlock::BuildBlocks(method);
+  return (jint)completed;
+}
+
 JNINativeMethod hostNatives[] = {
+    {(char*)"collectWithoutCallersFlow", (char*)"()I", (void*)&CollectWithoutCallersFlow},
     {(char*)"collect", (char*)"(Z)V", (void*)&Collect},
     {(char*)"collections", (char*)"()I", (void*)&Collections},
     {(char*)"through", (char*)"(Ljava/lang/Object;)Ljava/lang/Object;", (void*)&Through},
@@ -66,7 +81,7 @@ jboolean HOSTCALL CensusBlock(void* block, void* context) {
 void RegisterNatives() {
   static bool done = false;
   if (done) return;
-  done = JNI_RegisterNative("gc/Host", hostNatives, 3) == 0 &&
+  done = JNI_RegisterNative("gc/Host", hostNatives, 4) == 0 &&
          JNI_RegisterNative("java/lang/Object", objectNatives, 3) == 0;
 }
 

@@ -34,6 +34,11 @@ class GcTest : public ::testing::Test {
   void UseReferences();
   /* A static int method of gc/<cls> with int arguments; fails the test on an exception. */
   int Run(const char* cls, const char* name, const char* sig, std::initializer_list<VMword> args = {});
+  /* A loop count, cut down in collection stress, where every allocation collects. */
+  static uint32_t Scaled(uint32_t n, uint32_t stressDivisor = 40) {
+    uint32_t cut = refhost::CollectionStress() != 0 ? n / stressDivisor : n;
+    return cut > 0 ? cut : 1;
+  }
   uint32_t Blocks() { return refhost::BlocksInUse(world.vm->GetHeap()); }
   uint32_t Collected() { return refhost::CollectedCount(world.vm->GetHeap()); }
 

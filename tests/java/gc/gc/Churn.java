@@ -141,11 +141,23 @@ public class Churn {
     public static volatile boolean stop;
     public static volatile int spins;
 
+    public static int halt() { stop = true; return 0; }
+    public static int go() { stop = false; return 0; }
+    public static int spins() { return spins; }
+
     public static int spin() {
         int n = 0;
         while (!stop) n++;
         spins = n;
         return 0;
+    }
+
+    /* A frame whose flow analysis goes missing while it calls: the native that drops it
+       asks for a collection, which must give up and free nothing. */
+    public static int withoutFlow() {
+        Node keep = new Node(12, null);
+        int answer = Host.collectWithoutCallersFlow();
+        return keep.value == 12 ? answer : -1;
     }
 
     public static int allocateUntilStopped() {
