@@ -576,6 +576,23 @@ void VM::DestroyGarbageObjects(JNIEnv* env) {
   SetObjectsToDestroy(NULL);
 }
 
+/* Marks or unmarks the pending list from its head along the next fields, to its end
+   (NULL, or a reference whose next names itself). */
+static void MarkPendingList(VMObject* head, uint32_t nextIndex, bool mark) {
+  for (VMObject* r = head; r != NULL;) {
+    if (mark) {
+      if (r->GetIsPreGCAllocation()) break;  // a cycle
+      r->SetIsPreGCAllocation();
+    } else {
+      if (!r->GetIsPreGCAllocation()) break;
+      r->ClearIsPreGCAllocation();
+    }
+    VMObject* next = (VMObject*)r->GetWord(nextIndex);
+    if (next == r) break;
+    r = next;
+  }
+}
+
 void VM::HandleRefObjects(JNIEnv* env) {
   (void)env;
   VMObject* chain = GetRefObjectsToHandle();
@@ -589,11 +606,17 @@ void VM::HandleRefObjects(JNIEnv* env) {
   uint32_t pendingIndex = list->GetReferencePendingIndex();
   VMObject* nullQueue = queueData != NULL ? (VMObject*)queueData->GetWord(list->GetReferenceQueueNULLIndex()) : NULL;
   VMObject* pending = referenceData != NULL ? (VMObject*)referenceData->GetWord(pendingIndex) : NULL;
+  // The list the library has not drained yet: its last reference's next is NULL as well,
+  // and a phantom reference there (its referent is kept) comes back every collection;
+  // pushed again it would cut the list. Its members are marked while this runs (the
+  // pre-collection flag is free again since the sweep).
   uint32_t count = 0;
+  VMObject* listed = pending;
+  MarkPendingList(listed, nextIndex, true);
   for (VMObject* r = chain; r != NULL;) {
     VMObject* next = r->GetQueue();
     r->SetQueue(NULL);
-    if (referenceData != NULL && queueData != NULL && r->GetWord(nextIndex) == 0) {
+    if (referenceData != NULL && queueData != NULL && r->GetWord(nextIndex) == 0 && !r->GetIsPreGCAllocation()) {
       if ((VMObject*)r->GetWord(queueIndex) == nullQueue) {
         // Without a queue it is done at once.
         r->SetWord(nextIndex, (VMword)r);
@@ -606,6 +629,7 @@ void VM::HandleRefObjects(JNIEnv* env) {
     r = next;
   }
   SetRefObjectsToHandle(NULL);
+  MarkPendingList(listed, nextIndex, false);
   if (count == 0) return;
   referenceData->SetWord(pendingIndex, (VMword)pending);
   // The class library's reference handler waits on Reference.lock for the list.

@@ -1,5 +1,7 @@
 #include "gc_support.h"
 
+#include "test_host.h"
+
 #include "vmbasicblock.h"
 #include "vmclass.h"
 #include "vmframe.h"
@@ -93,8 +95,10 @@ HeapCensus TakeCensus(HHeap* heap) {
 
 void GcTest::SetUp() {
   refhost::ResetHooks();
-  ASSERT_TRUE(world.Create(interp_test::ClassDir("gc"))) << "the test world could not be made";
+  // Before the world: its classes bind the tables when they are prepared.
+  test_host::BindReferenceHost();
   RegisterNatives();
+  ASSERT_TRUE(world.Create(interp_test::ClassDir("gc"))) << "the test world could not be made";
 }
 
 void GcTest::TearDown() { world.Destroy(); }

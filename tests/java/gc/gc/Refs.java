@@ -80,6 +80,22 @@ public class Refs {
         return 0;
     }
 
+    /* A phantom reference handed over and not drained yet is the last on the pending
+       list; at the next collections its referent is still phantom-reachable, and it must
+       not be handed over again (its next would name itself, and the drain lose it). */
+    public static int pendingTail() {
+        PhantomReference p = new PhantomReference(new Node(10, null), queue);
+        Host.collect(false);
+        Host.collect(false);
+        PhantomReference q = new PhantomReference(new Node(11, null), queue);
+        Host.collect(false);
+        Reference first = queue.poll();
+        Reference second = queue.poll();
+        if (queue.poll() != null) return 1;
+        if (!((first == q && second == p) || (first == p && second == q))) return 2;
+        return 0;
+    }
+
     /* Many at once, in a chain of phantom references each to the next. */
     public static int chain(int n) {
         PhantomReference head = null;
