@@ -58,6 +58,13 @@ public class Churn {
         return bad;
     }
 
+    /* What arrays() keeps, checked again (after the heap moved). */
+    public static int checkKept() {
+        int bad = 0;
+        for (int i = 0; i < bigKept.length; i++) if (((Node) bigKept[i]).value != i) bad++;
+        return bad;
+    }
+
     /* A big object of many fields (its storage in pieces). */
     public static int bigObject(int rounds) {
         Big b = new Big();
