@@ -3,6 +3,8 @@
    what cannot be stopped safely makes the collection give up. */
 #include "gc_support.h"
 
+#include <string.h>
+
 #include <chrono>
 #include <vector>
 
@@ -196,6 +198,49 @@ TEST_F(ThreadsTest, AFrameWithoutFlowAnalysisMakesTheCollectionGiveUp) {
   EXPECT_EQ(0u, census.preGC);
   world.vm->GarbageCollect(false);
   EXPECT_EQ(5, Run("Finals", "finalized", "()I"));
+}
+
+/* Two machines on one name space collect at the same time, each its own heap: a thread
+   of each allocates far more than its heap holds, and both keep what they hold. */
+TEST_F(ThreadsTest, TwoMachinesOnOneNameSpaceCollectAtTheSameTime) {
+  JavaVM* second = (JavaVM*)refhost::Functions()->HeapAlloc(nullptr, sizeof(JavaVM), jallocFailFast);
+  ASSERT_NE(nullptr, second);
+  memset(second, 0, sizeof(JavaVM));
+  second->nameSpace = world.ns;
+  second->vm = VM::CreateInstance(1024, second);
+  ASSERT_NE(nullptr, second->vm);
+  JavaVM* machines[2] = {world.jvm, second};
+  for (JavaVM* jvm : machines) refhost::SetHeapCapacity(jvm->vm->GetHeap(), 500 * 1024);
+  const uint32_t rounds = Scaled(1500, 100);
+  int answers[2] = {0, 0};
+  std::string thrown[2];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 2; i++) {
+    threads.emplace_back([&, i] {
+      JNIEnv* env = VMJniCreateEnv(machines[i]);
+      ASSERT_EQ(0, VMJniAttachEnv(machines[i], env));
+      VMLoadableClass* object = world.ns->GetClassList()->GetObjectClass();
+      ASSERT_EQ(0, object->Initialize(env));
+      VMMethod* m = world.Method("gc/Churn", "lists", "(II)I");
+      VMword args[2] = {400, rounds};
+      VMFrame::ExecuteJava(env, m, args);
+      answers[i] = (int)args[0];
+      if (env->thread->GetException() != nullptr) thrown[i] = "thrown";
+      env->thread->SetException(nullptr);
+      VMJniDetachEnv(machines[i]);
+      VMJniClearHostEnv();
+    });
+  }
+  JoinOutside(threads);
+  refhost::Functions()->SetCurrentEnv(world.env);
+  for (int i = 0; i < 2; i++) {
+    EXPECT_EQ("", thrown[i]) << i;
+    EXPECT_EQ(400 * 399 / 2 + (int)((rounds + 49) / 50) * 199, answers[i]) << i;
+  }
+  EXPECT_GT(second->vm->GetCollections(), 0u);
+  EXPECT_GT(world.vm->GetCollections(), 0u);
+  EXPECT_NE(0u, second->vm->Destroy()) << "the world's machine still counts";
+  refhost::Functions()->HeapFree(nullptr, second);
 }
 
 }  // namespace
