@@ -66,7 +66,7 @@ class RelocateTest : public GcTest {
     Recording rec;
     rec.heap = heap;
     uint32_t moved = refhost::RelocateHeap(heap);
-    EXPECT_GT(moved, 100u);
+    EXPECT_GT(moved, 20u);
     refhost::ForEachRelocated(heap, RelocateEach, &rec);
     JNI_RelocationDone(world.jvm, &rec, RecordAndRelocate);
     EXPECT_EQ(0u, rec.twice) << "a word reached the callback twice";
