@@ -56,6 +56,9 @@ enum : uint32_t {
 
 const uint32_t kDefaultMaxAlloc = 16u << 20;
 const uint64_t kDefaultCapacity = 256ull << 20;
+/* The capacity new heaps of one kind start with: a launcher's heap limit. */
+std::atomic<jint> gCapacityKind{-1};
+std::atomic<uint64_t> gKindCapacity{kDefaultCapacity};
 const uint32_t kHeapMagic = 0x48454150u;
 const uint32_t kHeapChunk = 256u << 10;
 const uint32_t kPoolChunk = 1u << 20;
@@ -527,7 +530,7 @@ HHeap* HOSTCALL HeapCreate(void* owner, jint kind) {
   static std::atomic<uint32_t> serial{0};
   h->tag = serial.fetch_add(1) % kHeapTagMask + 1;
   h->magic = kHeapMagic;
-  h->capacity = kDefaultCapacity;
+  h->capacity = kind == gCapacityKind.load() ? gKindCapacity.load() : kDefaultCapacity;
   h->kind = kind;
   h->owner = owner;
   return h;
@@ -663,6 +666,8 @@ void ResetHeapHooks() {
   gPoison.store(true);
   gLeakReports.store(false);
   gLeakReportCount.store(0);
+  gCapacityKind.store(-1);
+  gKindCapacity.store(kDefaultCapacity);
 }
 
 }  // namespace detail
@@ -725,6 +730,11 @@ void SetHeapCapacity(HHeap* heap, uint64_t bytes) {
   h->lock.Lock();
   h->capacity = bytes;
   h->lock.Unlock();
+}
+
+void SetCapacityOfNewHeaps(jint kind, uint64_t bytes) {
+  gKindCapacity.store(bytes);
+  gCapacityKind.store(kind);
 }
 
 void SetSharedAnswer(HHeap* heap, jint answer) {

@@ -31,6 +31,7 @@ std::atomic<jint> gDiagnosticFlag{0};
 /* Host texts are handed out as static C strings; settings replace them with copies
    that are kept for the life of the process, so a pointer handed out stays valid. */
 std::atomic<const char*> gJavaHome{nullptr};
+std::atomic<jint> gNullTextSlot{0};
 const char* const kDefaultEncodingPkg = "pux.io.converters";
 std::atomic<const char*> gEncodingPkg{kDefaultEncodingPkg};
 std::atomic<const char*> gTimezone{nullptr};
@@ -104,6 +105,7 @@ jlong HOSTCALL CurrentTimeMillis(void) {
 }
 
 const char* HOSTCALL GetJavaHome(void) {
+  if (gNullTextSlot.load() == 20) return nullptr;
   const char* home = gJavaHome.load();
   if (!home) {
     const char* made = DefaultJavaHome();
@@ -114,9 +116,12 @@ const char* HOSTCALL GetJavaHome(void) {
   return home;
 }
 
-const char* HOSTCALL GetFileEncodingPkg(void) { return gEncodingPkg.load(); }
+const char* HOSTCALL GetFileEncodingPkg(void) {
+  return gNullTextSlot.load() == 21 ? nullptr : gEncodingPkg.load();
+}
 
 const char* HOSTCALL GetUserTimezone(void) {
+  if (gNullTextSlot.load() == 22) return nullptr;
   const char* tz = gTimezone.load();
   if (!tz) {
     const char* env = getenv("TZ");
@@ -233,6 +238,7 @@ void ResetMiscHooks() {
   gDiagnosticFlag.store(0);
   gCollectionStress.store(StressFromEnvironment());
   gJavaHome.store(nullptr);
+  gNullTextSlot.store(0);
   gEncodingPkg.store(kDefaultEncodingPkg);
   gTimezone.store(nullptr);
 }
@@ -284,5 +290,6 @@ void SetDiagnosticFlag(jint value) { gDiagnosticFlag.store(value); }
 void SetJavaHome(const std::string& path) { gJavaHome.store(KeepText(path)); }
 void SetFileEncodingPkg(const std::string& pkg) { gEncodingPkg.store(KeepText(pkg)); }
 void SetUserTimezone(const std::string& tz) { gTimezone.store(KeepText(tz)); }
+void SetNullHostText(jint slot) { gNullTextSlot.store(slot); }
 
 }  // namespace refhost

@@ -44,6 +44,9 @@ uint64_t RefusedCount();
 /* Capacity of a heap: HeapAlloc refuses when in-use + size would exceed it, and
    HeapTotalBytes answers it. The default is 256 MiB. */
 void SetHeapCapacity(HHeap* heap, uint64_t bytes);
+/* Heaps of this kind created from now on start with this capacity instead of the
+   default (the machine makes its own heap with kind 2, a name space's with kind 1). */
+void SetCapacityOfNewHeaps(jint kind, uint64_t bytes);
 /* What IsSharedHeap answers for a heap (normally 1 for kind 1, else 0). */
 void SetSharedAnswer(HHeap* heap, jint answer);
 /* The answer of GetMaxAllocSize (never below 10240). */
@@ -96,6 +99,26 @@ int FatalExitCount();
 jint LastFatalExitCode();
 std::string LastFatalExitText();
 
+/* ---- files (the file-system table of slot 97) ---- */
+
+/* Off: GetFileSystem answers NULL, and every file open now is closed (the machine could
+   not reach Close without the table). On by default. */
+void SetFileAccess(bool on);
+/* Every path is taken below this directory (a sandbox for tests); "" for none. */
+void SetFileRoot(const std::string& directory);
+/* GetFileSystem answers this table instead of the real one (NULL: the real one again). */
+void SetFileSystemOverride(JNIHostFileSystem* table);
+/* The real table, whatever GetFileSystem answers. */
+JNIHostFileSystem* RealFileSystem();
+/* Write takes at most this many bytes per call (0: all of them). */
+void SetFileWriteCap(uint32_t bytes);
+/* Files open now; closes every one of them. */
+uint32_t OpenFileCount();
+void CloseAllFiles();
+/* Moves the next file handle to this number: forward, or back only while no file is
+   open (a test that used up the numbers gives them back). */
+void SetNextFileHandle(jint handle);
+
 /* ---- threads ---- */
 
 /* Sets or clears the calling thread's sticky stop flag (what YieldCheck answers). */
@@ -137,6 +160,9 @@ void SetErrorCheckingMutexes(bool on);
 void SetJavaHome(const std::string& path);
 void SetFileEncodingPkg(const std::string& pkg);
 void SetUserTimezone(const std::string& tz);
+/* The text slot (20, 21 or 22) that answers NULL, as a host without that value would;
+   0 for none. */
+void SetNullHostText(jint slot);
 
 /* ---- code modules ---- */
 

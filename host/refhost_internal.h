@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <string>
 
 #define REFHOST_TLS __attribute__((tls_model("initial-exec")))
 
@@ -155,6 +156,8 @@ void ResetThreadHooks();
 void ResetSyncHooks();
 void ResetStreamHooks();
 void ResetMiscHooks();
+void ResetFileHooks();
+void ResetPathHooks();
 
 /* Slot implementations, gathered into the table by table.cpp. */
 HHeap* HOSTCALL HeapCreate(void* owner, jint kind);
@@ -222,6 +225,40 @@ jint HOSTCALL StreamSkip(void* s, jint count);
 jint HOSTCALL StreamSeek(void* s, jint position);
 jint HOSTCALL StreamSize(void* s);
 void HOSTCALL StreamClose(void* s);
+
+/* ---- the file-system table (files.cpp, files_paths.cpp) ---- */
+
+/* Handles 0-2 are the standard streams; files get 3 and up, never a number twice. */
+enum : jint { kFirstFileHandle = 3, kLastHandle = 0x7FFFFFFE };
+
+/* A machine path (modified UTF-8, '\' or '/' between names) as the OS name to use, below
+   the file root when one is set; false for a name no file can have. */
+bool MapPath(const char* path, std::string* os);
+/* Modified UTF-8 to UTF-8 and back; false for text that has no counterpart. */
+bool ModifiedToUtf8(const char* text, std::string* out);
+bool Utf8ToModified(const char* text, std::string* out);
+
+JNIHostFileSystem* HOSTCALL GetFileSystem(void);
+jint HOSTCALL CheckPath(const char* path);
+jint HOSTCALL Canonicalize(const char* path, char* buf, jint size);
+jboolean HOSTCALL Exists(const char* path);
+jboolean HOSTCALL CanWrite(const char* path);
+jboolean HOSTCALL CanRead(const char* path);
+jboolean HOSTCALL IsFile(const char* path);
+jboolean HOSTCALL IsDirectory(const char* path);
+jboolean HOSTCALL IsHidden(const char* path);
+jlong HOSTCALL LastModified(const char* path);
+jboolean HOSTCALL SetLastModified(const char* path, jlong seconds);
+jboolean HOSTCALL SetReadOnly(const char* path);
+jint HOSTCALL PathLength(const char* path);
+jboolean HOSTCALL MakeDirectory(const char* path);
+jboolean HOSTCALL RemoveDirectory(const char* path);
+jboolean HOSTCALL Rename(const char* from, const char* to);
+jboolean HOSTCALL DeleteFile(const char* path);
+jlong HOSTCALL ListOpen(const char* path);
+const char* HOSTCALL ListNext(jlong listing);
+jint HOSTCALL ListClose(jlong listing);
+jboolean HOSTCALL IsAbsolute(const char* path);
 
 }  // namespace detail
 }  // namespace refhost

@@ -138,6 +138,7 @@ JNIHostFunctions* Build() {
   t.LogMessage = LogMessage;
   t.FatalExit = FatalExit;
   t.TestHook = TestHook;
+  t.GetFileSystem = GetFileSystem;
   t.GetJitSupport = GetJitSupport;
   t.SpinLockCreate = SpinLockCreate;
   t.SpinLockAcquire = SpinLockAcquire;
@@ -163,6 +164,7 @@ void ResetHooks() {
   detail::ResetSyncHooks();
   detail::ResetStreamHooks();
   detail::ResetMiscHooks();
+  detail::ResetFileHooks();
 }
 
 }  // namespace refhost

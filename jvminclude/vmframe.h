@@ -43,6 +43,12 @@ typedef VMOpResult(VM_HANDLER* VMOpHandler)(VMword* sp, uint8_t* pc, VMword* loc
    no byte can call through garbage. */
 extern VMOpHandler VMOpcodeTable[256];
 
+/* The dispatch loops carry out the commonest instructions themselves and call the table
+   for every other one and for every failure. Set, they call the table for every
+   instruction: for tools that replace table entries to count or trace, and to check
+   the loops against the handlers. Changed only while no thread runs Java. */
+extern bool VMOpcodeTableOnly;
+
 /* ------------------------------------------------------------------------------------ */
 /* The common head of every frame                                                        */
 

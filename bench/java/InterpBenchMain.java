@@ -1,5 +1,5 @@
 /* Runs InterpBench's workloads on the reference machine and prints, per workload, the
-   milliseconds of the best of three runs and the checksum: "name ms checksum". */
+   milliseconds of the best of five runs and the checksum: "name ms checksum". */
 public class InterpBenchMain {
     public static void main(String[] args) {
         int scale = args.length > 0 ? Integer.parseInt(args[0]) : 1;
@@ -7,7 +7,7 @@ public class InterpBenchMain {
         for (int w = 0; w < names.length; w++) {
             long best = Long.MAX_VALUE;
             int result = 0;
-            for (int r = 0; r < 3; r++) {
+            for (int r = 0; r < 5; r++) {
                 long t0 = System.currentTimeMillis();
                 result = run(w, scale);
                 long t = System.currentTimeMillis() - t0;

@@ -84,37 +84,46 @@ VMStatus VMNativeClassInfo::Register(const char* className, const JNINativeMetho
                                      uint32_t count) {
   VMNativeClassInfoHashTable* table = VMUtils::GetNativeClasses();
   if (table == NULL || className == NULL) return VMStatus_OutOfMemoryError;
+  VMword hash = NameHash(className);
+  VMStatus status = 0;
+  // One walk under the table's lock both finds a known name and adds a new one, so two
+  // registrations of one name never make two records. A known name takes the new table
+  // in place, without a record to allocate: a repeated registration cannot be refused.
+  VMObjectHashTableIterator it(table, hash, VMNativeClassInfoHashTable::Mode);
+  if (it.Refused()) return VMStatus_VirtualMachineError;
+  for (VMObject* e = it.Next(); e != NULL; e = it.Next()) {
+    VMNativeClassInfo* other = (VMNativeClassInfo*)e;
+    if (other->GetHash() == hash && strcmp(other->GetName(), className) == 0) {
+      other->SetMethods(methods);
+      other->SetCount(count);
+      return 0;
+    }
+  }
   VMNativeClassInfo* info = CreateInstance(className, methods, count);
   if (info == NULL) return VMStatus_OutOfMemoryError;
-  VMNativeClassInfo* known = NULL;
-  uint32_t entry = VMHashNotFound;
-  {
-    // One walk under the table's lock both finds a known name and adds a new one, so
-    // two registrations of one name never make two records.
-    VMObjectHashTableIterator it(table, info->GetHash(), VMNativeClassInfoHashTable::Mode);
-    for (VMObject* e = it.Next(); e != NULL; e = it.Next()) {
-      VMNativeClassInfo* other = (VMNativeClassInfo*)e;
-      if (other->GetHash() == info->GetHash() && strcmp(other->GetName(), className) == 0) {
-        known = other;
-        break;
-      }
-    }
-    if (known != NULL) {
-      known->SetMethods(methods);
-      known->SetCount(count);
-    } else {
-      entry = it.Insert(info);
-    }
-  }
-  if (known != NULL) {
+  if (it.Insert(info) == VMHashNotFound) {
     info->Destroy();
-    return 0;
+    status = VMStatus_OutOfMemoryError;
   }
-  if (entry == VMHashNotFound) {
-    info->Destroy();
-    return VMStatus_OutOfMemoryError;
+  return status;
+}
+
+/* The table and count of the record of the class's name, read together under the
+   table's lock: a registration replacing them at the same time is seen whole or not at
+   all, never as a new table with an old count. */
+static bool FindNativeTable(VMLiteral* className, const JNINativeMethod** methods, uint32_t* count) {
+  VMNativeClassInfoHashTable* table = VMUtils::GetNativeClasses();
+  if (table == NULL || className == NULL) return false;
+  VMword hash = className->GetHash();
+  VMObjectHashTableIterator it(table, hash, VMNativeClassInfoHashTable::Mode);
+  for (VMObject* e = it.Next(); e != NULL; e = it.Next()) {
+    VMNativeClassInfo* info = (VMNativeClassInfo*)e;
+    if (info->GetHash() != hash || !className->EqualsAscii(info->GetName())) continue;
+    *methods = info->GetMethods();
+    *count = info->GetCount();
+    return true;
   }
-  return 0;
+  return false;
 }
 
 JNIEXPORT jint HOSTCALL JNI_RegisterNative(const char* className, const JNINativeMethod* methods,
@@ -131,20 +140,32 @@ JNIEXPORT jint HOSTCALL JNI_RegisterCompiled(JavaVM* javaVM,
   if (definitions == NULL || table == NULL) return 0;
   VMNameSpace* ns = javaVM != NULL ? javaVM->nameSpace : NULL;
   for (const MCConstPoolClassDefinition* d = definitions; d->code != NULL; d++) {
-    VMCompiledClassInfo* info = VMCompiledClassInfo::CreateInstance(d);
-    if (info == NULL) continue;
-    uint32_t entry;
+    if (d->classNames == NULL || d->classNames[0] == NULL) continue;
+    const char* name = d->classNames[0];
+    VMword hash = NameHash(name);
+    bool kept = false;
     {
-      VMObjectHashTableIterator it(table, info->GetHash(), VMCompiledClassInfoHashTable::Mode);
-      while (it.Next() != NULL) {
+      // A class registered again takes the new definition in its one record: look-ups
+      // take the first record of a name, so a second one would never be bound.
+      VMObjectHashTableIterator it(table, hash, VMCompiledClassInfoHashTable::Mode);
+      if (it.Refused()) continue;
+      for (VMObject* e = it.Next(); e != NULL && !kept; e = it.Next()) {
+        VMCompiledClassInfo* other = (VMCompiledClassInfo*)e;
+        if (other->GetHash() != hash || strcmp(other->GetName(), name) != 0) continue;
+        other->SetTable(d);
+        other->SetName(name);
+        kept = true;
       }
-      entry = it.Insert(info);
+      if (!kept) {
+        VMCompiledClassInfo* info = VMCompiledClassInfo::CreateInstance(d);
+        if (info != NULL && it.Insert(info) != VMHashNotFound) {
+          kept = true;
+        } else if (info != NULL) {
+          info->Destroy(NULL);
+        }
+      }
     }
-    if (entry == VMHashNotFound) {
-      info->Destroy(NULL);
-      continue;
-    }
-    if (ns != NULL) VMLoadableClass::RegisterNativeMethods(ns, d->classNames[0]);
+    if (kept && ns != NULL) VMLoadableClass::RegisterNativeMethods(ns, name);
   }
   return 0;
 }
@@ -156,6 +177,11 @@ VMStatus VMLoadableClass::RegisterNatives(const JNINativeMethod* table, uint32_t
   VMNameSpace* ns = GetNameSpace();
   VMStatus result = 0;
   for (uint32_t i = 0; i < count; i++) {
+    // An entry without a name or signature names no method (and has no text to intern).
+    if (table[i].name == NULL || table[i].signature == NULL) {
+      result = VMStatus_NoSuchMethodError;
+      continue;
+    }
     VMLiteral* name = VMLiteral::CreateInstance(ns, table[i].name, 0xFFFFFFFFu);
     VMLiteral* signature = VMLiteral::CreateInstance(ns, table[i].signature, 0xFFFFFFFFu);
     if (name == NULL || signature == NULL) return VMStatus_OutOfMemoryError;
@@ -164,6 +190,10 @@ VMStatus VMLoadableClass::RegisterNatives(const JNINativeMethod* table, uint32_t
       result = VMStatus_NoSuchMethodError;
       continue;
     }
+    // Only native methods take an address: a library that keeps a method in Java (a
+    // print stream writing to its own stream) runs that Java, whatever a table says.
+    // Such a row is no error; it is simply not used.
+    if (!method->GetIsNative()) continue;
     method->SetNativeAddress(table[i].fnPtr);
   }
   return result;
@@ -220,8 +250,9 @@ static void ApplyCompiledDefinition(VMLoadableClass* self, const MCConstPoolClas
 }
 
 void VMLoadableClass::RegisterNativeMethods() {
-  if (VMNativeClassInfo* info = VMNativeClassInfo::Find(GetName()))
-    (void)RegisterNatives(info->GetMethods(), info->GetCount());
+  const JNINativeMethod* methods = NULL;
+  uint32_t count = 0;
+  if (FindNativeTable(GetName(), &methods, &count)) (void)RegisterNatives(methods, count);
   // Precompiled code refers to classes of the library, so it is bound only once the name
   // space has finished its start-up.
   if (!GetNameSpace()->GetIsInitialized()) return;

@@ -7,6 +7,7 @@
 #include "vmclass.h"
 #include "vmconstantpool.h"
 #include "vmframe.h"
+#include "vmframe_handlers.h"
 #include "vmhandlearray.h"
 #include "vmjavalangstring.h"
 #include "vmjavalangthrowable.h"
@@ -340,17 +341,461 @@ void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
   }
 }
 
-/* The hot path: one table call per instruction, nothing written back. Kept out of line
-   so that no long-jump target forces its locals into memory. */
-__attribute__((noinline)) void VMByteCodeFrame::ExecuteFastLoop(VMword* stack, uint8_t* pc, VMword* locals,
-                                                                 VMByteCodeFrame* frame) {
-  for (;;) {
-    VMOpResult r = VMOpcodeTable[*pc](stack, pc, locals, frame);
+/* ------------------------------------------------------------------------------------ */
+/* The dispatch loops                                                                    */
+
+bool VMOpcodeTableOnly = false;
+
+namespace {
+
+/* The length of every byte value as an opcode, indexed by the byte itself: bytes above
+   the last opcode count 1 (their handler raises VerifyError). */
+struct LengthTable {
+  uint8_t of[256];
+  constexpr LengthTable() : of() {
+    for (uint32_t i = 0; i < 256; i++) of[i] = i < VMOpcodeCount ? VMOpcodeLength[i] : 1;
+  }
+};
+constexpr LengthTable kLength;
+
+/* Code bytes read in place by the slow loop: offset o lies at base + o for low <= o <
+   high, the part of the code array's block or the one piece that holds them. An
+   instruction that starts in the run lies in it whole when its (largest) length fits,
+   and always in the run that ends the code: the load-time pass keeps every operand
+   inside the code. */
+struct CodeRun {
+  uint8_t* base;
+  uint32_t low, high;
+  bool last;
+  bool Holds(uint32_t at) const {
+    return at >= low && at < high && (last || at + kLength.of[base[at]] <= high);
+  }
+  /* The run that holds offset at (at lies in the code). */
+  void Find(VMbyteArray* code, uint32_t at) {
+    const uint32_t pieceBytes = VMObject::NESTING_SIZE * 4;
+    low = at < VMArray::FIRST_PART_BYTES ? 0 : at - (at - VMArray::FIRST_PART_BYTES) % pieceBytes;
+    uint32_t count = 0;
+    base = (uint8_t*)code->FindElement(low, &count) - low;
+    high = low + count;
+    last = high == code->GetSize();
+  }
+};
+
+using namespace interp;
+
+/* Elements and field words past an object's own block, out of line: the loop keeps its
+   registers for the common case. */
+__attribute__((noinline)) uint8_t* ElementInPieces(VMArray* array, uint32_t index, uint32_t shift) {
+  return (uint8_t*)array->FindElement(index, shift);
+}
+__attribute__((noinline)) VMword* WordInPieces(VMObject* object, uint32_t slot) {
+  return object->GetElementAddress(slot);
+}
+template <uint32_t Shift>
+inline uint8_t* Element(VMArray* array, uint32_t index) {
+  if (index < (VMArray::FIRST_PART_BYTES >> Shift)) return array->GetFirstElementPointer() + (index << Shift);
+  return ElementInPieces(array, index, Shift);
+}
+inline VMword* FieldWord(VMObject* object, uint32_t slot) {
+  if (slot < VMObject::FIRST_PART) return object->GetFirstElementPointer() + slot;
+  return WordInPieces(object, slot);
+}
+
+/* Both dispatch loops. The commonest instructions are carried out here, each jumping
+   straight to the next one's code; every other instruction, every failure and every
+   poll that is due go to the opcode table, which stays the one definition of what an
+   instruction does. With TableOnly every instruction goes to the table.
+
+   The fast loop (Pieces false) runs contiguous code and writes nothing back to the
+   frame. The slow loop (Pieces true) runs code stored in pieces: pc walks the run of
+   code bytes it lies in, and an instruction that starts less than span bytes past the
+   run's low end lies in it whole, whatever its length; near the run's end each one is
+   located afresh, and one that straddles two runs is gathered by the cursor and run
+   from the copy. Before every table call the slow loop stores its pc in the frame.
+
+   Called with a null frame, it fills its label table and returns. */
+template <bool Pieces, bool TableOnly>
+__attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMByteCodeFrame* frame) {
+  static const void* labels[256];
+  if (frame == NULL) {
+    for (uint32_t i = 0; i < 256; i++) labels[i] = &&call;
+    if (TableOnly) return;
+#define INLINE_OP(op, label) labels[op] = &&label;
+    INLINE_OP(OP_nop, op_nop) INLINE_OP(OP_unused_ba, op_nop)
+    INLINE_OP(OP_aconst_null, op_zero) INLINE_OP(OP_fconst_0, op_zero)
+    INLINE_OP(OP_iconst_m1, op_iconst) INLINE_OP(OP_iconst_0, op_iconst) INLINE_OP(OP_iconst_1, op_iconst)
+    INLINE_OP(OP_iconst_2, op_iconst) INLINE_OP(OP_iconst_3, op_iconst) INLINE_OP(OP_iconst_4, op_iconst)
+    INLINE_OP(OP_iconst_5, op_iconst)
+    INLINE_OP(OP_bipush, op_bipush) INLINE_OP(OP_sipush, op_sipush)
+    INLINE_OP(OP_iload, op_iload) INLINE_OP(OP_fload, op_iload) INLINE_OP(OP_aload, op_iload)
+    INLINE_OP(OP_iload_0, op_iload_0) INLINE_OP(OP_fload_0, op_iload_0) INLINE_OP(OP_aload_0, op_iload_0)
+    INLINE_OP(OP_iload_1, op_iload_1) INLINE_OP(OP_fload_1, op_iload_1) INLINE_OP(OP_aload_1, op_iload_1)
+    INLINE_OP(OP_iload_2, op_iload_2) INLINE_OP(OP_fload_2, op_iload_2) INLINE_OP(OP_aload_2, op_iload_2)
+    INLINE_OP(OP_iload_3, op_iload_3) INLINE_OP(OP_fload_3, op_iload_3) INLINE_OP(OP_aload_3, op_iload_3)
+    INLINE_OP(OP_lload, op_lload) INLINE_OP(OP_dload, op_lload)
+    INLINE_OP(OP_istore, op_istore) INLINE_OP(OP_fstore, op_istore) INLINE_OP(OP_astore, op_istore)
+    INLINE_OP(OP_istore_0, op_istore_0) INLINE_OP(OP_fstore_0, op_istore_0) INLINE_OP(OP_astore_0, op_istore_0)
+    INLINE_OP(OP_istore_1, op_istore_1) INLINE_OP(OP_fstore_1, op_istore_1) INLINE_OP(OP_astore_1, op_istore_1)
+    INLINE_OP(OP_istore_2, op_istore_2) INLINE_OP(OP_fstore_2, op_istore_2) INLINE_OP(OP_astore_2, op_istore_2)
+    INLINE_OP(OP_istore_3, op_istore_3) INLINE_OP(OP_fstore_3, op_istore_3) INLINE_OP(OP_astore_3, op_istore_3)
+    INLINE_OP(OP_lstore, op_lstore) INLINE_OP(OP_dstore, op_lstore)
+    INLINE_OP(OP_iaload, op_iaload) INLINE_OP(OP_faload, op_iaload) INLINE_OP(OP_aaload, op_iaload)
+    INLINE_OP(OP_baload, op_baload) INLINE_OP(OP_caload, op_caload) INLINE_OP(OP_saload, op_saload)
+    INLINE_OP(OP_iastore, op_iastore) INLINE_OP(OP_fastore, op_iastore)
+    INLINE_OP(OP_bastore, op_bastore) INLINE_OP(OP_castore, op_castore) INLINE_OP(OP_sastore, op_castore)
+    INLINE_OP(OP_arraylength, op_arraylength)
+    INLINE_OP(OP_pop, op_pop) INLINE_OP(OP_pop2, op_pop2) INLINE_OP(OP_dup, op_dup)
+    INLINE_OP(OP_dup_x1, op_dup_x1) INLINE_OP(OP_dup2, op_dup2) INLINE_OP(OP_swap, op_swap)
+    INLINE_OP(OP_iadd, op_iadd) INLINE_OP(OP_isub, op_isub) INLINE_OP(OP_imul, op_imul)
+    INLINE_OP(OP_iand, op_iand) INLINE_OP(OP_ior, op_ior) INLINE_OP(OP_ixor, op_ixor)
+    INLINE_OP(OP_ishl, op_ishl) INLINE_OP(OP_ishr, op_ishr) INLINE_OP(OP_iushr, op_iushr)
+    INLINE_OP(OP_ineg, op_ineg) INLINE_OP(OP_iinc, op_iinc)
+    INLINE_OP(OP_i2b, op_i2b) INLINE_OP(OP_i2c, op_i2c) INLINE_OP(OP_i2s, op_i2s)
+    INLINE_OP(OP_ifeq, op_ifeq) INLINE_OP(OP_ifnull, op_ifeq) INLINE_OP(OP_ifne, op_ifne)
+    INLINE_OP(OP_ifnonnull, op_ifne) INLINE_OP(OP_iflt, op_iflt) INLINE_OP(OP_ifge, op_ifge)
+    INLINE_OP(OP_ifgt, op_ifgt) INLINE_OP(OP_ifle, op_ifle)
+    INLINE_OP(OP_if_icmpeq, op_if_icmpeq) INLINE_OP(OP_if_acmpeq, op_if_icmpeq)
+    INLINE_OP(OP_if_icmpne, op_if_icmpne) INLINE_OP(OP_if_acmpne, op_if_icmpne)
+    INLINE_OP(OP_if_icmplt, op_if_icmplt) INLINE_OP(OP_if_icmpge, op_if_icmpge)
+    INLINE_OP(OP_if_icmpgt, op_if_icmpgt) INLINE_OP(OP_if_icmple, op_if_icmple)
+    INLINE_OP(OP_goto, op_goto)
+    INLINE_OP(OP_getfield_quick, op_getfield_quick) INLINE_OP(OP_agetfield_quick, op_getfield_quick)
+    INLINE_OP(OP_putfield_quick, op_putfield_quick) INLINE_OP(OP_aputfield_quick, op_putfield_quick)
+    INLINE_OP(OP_getfield2_quick, op_getfield2_quick) INLINE_OP(OP_putfield2_quick, op_putfield2_quick)
+#undef INLINE_OP
+    return;
+  }
+
+  VMThread* const thread = frame->thread;
+  CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
+  uint8_t* low = NULL;
+  uintptr_t span = 0;
+  VMbyteArray* code = NULL;
+  VMCodeSegment cursor;
+  uint32_t at = 0;
+
+#define DISPATCH()                                                 \
+  do {                                                             \
+    if (Pieces && (uintptr_t)(pc - low) >= span) goto boundary;    \
+    goto* labels[*pc];                                             \
+  } while (0)
+#define NEXT(length, words) \
+  do {                      \
+    sp += (words);          \
+    pc += (length);         \
+    DISPATCH();             \
+  } while (0)
+#define ENTER_RUN()                                                                          \
+  do {                                                                                       \
+    low = runs[0].base + runs[0].low;                                                        \
+    uint32_t bytes = runs[0].high - runs[0].low;                                             \
+    span = runs[0].last ? bytes : bytes >= VMOpcodeLengthMax ? bytes - (VMOpcodeLengthMax - 1) : 0; \
+  } while (0)
+
+  if (Pieces) {
+    code = frame->method->GetCode();
+    cursor.offset = -1;
+    at = frame->slowLoopPC;
+    goto locate;
+  }
+  DISPATCH();
+
+call : {
+  if (Pieces) frame->slowLoopPC = (uint32_t)(pc - runs[0].base);
+  VMOpResult r = VMOpcodeTable[*pc](sp, pc, locals, frame);
+  int32_t advance = VM_OP_ADVANCE(r);
+  // Execute's loop takes whatever frame is current now.
+  if (advance == 0) return;
+  sp = (VMword*)((uint8_t*)sp + VM_OP_STACK(r));
+  pc += advance;
+  DISPATCH();
+}
+
+boundary:
+  if (!Pieces) return;  // never reached: the fast loop has no boundary
+  at = (uint32_t)(pc - runs[0].base);
+locate:
+  if (runs[0].Holds(at)) {
+    pc = runs[0].base + at;
+    goto* labels[*pc];
+  }
+  if (runs[1].Holds(at)) {
+    CodeRun swap = runs[0];
+    runs[0] = runs[1];
+    runs[1] = swap;
+    ENTER_RUN();
+    pc = runs[0].base + at;
+    goto* labels[*pc];
+  }
+  {
+    CodeRun found;
+    found.Find(code, at);
+    if (found.Holds(at)) {
+      runs[1] = runs[0];
+      runs[0] = found;
+      ENTER_RUN();
+      pc = runs[0].base + at;
+      goto* labels[*pc];
+    }
+    // Straddling two runs: the handler runs on a gathered copy.
+    uint8_t* instruction = cursor.FetchInstruction(code, at);
+    frame->slowLoopPC = at;
+    VMOpResult r = VMOpcodeTable[*instruction](sp, instruction, locals, frame);
     int32_t advance = VM_OP_ADVANCE(r);
     if (advance == 0) return;
-    stack = (VMword*)((uint8_t*)stack + VM_OP_STACK(r));
-    pc += advance;
+    sp = (VMword*)((uint8_t*)sp + VM_OP_STACK(r));
+    at += (uint32_t)advance;
+    goto locate;
   }
+
+  /* ---- constants ---- */
+op_nop:
+  NEXT(1, 0);
+op_zero:
+  sp[0] = 0;
+  NEXT(1, 1);
+op_iconst:
+  sp[0] = (VMword)((int32_t)*pc - OP_iconst_0);
+  NEXT(1, 1);
+op_bipush:
+  sp[0] = (VMword)(int32_t)(int8_t)pc[1];
+  NEXT(2, 1);
+op_sipush:
+  sp[0] = (VMword)(int32_t)S16(pc + 1);
+  NEXT(3, 1);
+
+  /* ---- locals ---- */
+op_iload:
+  sp[0] = locals[pc[1]];
+  NEXT(2, 1);
+op_iload_0:
+  sp[0] = locals[0];
+  NEXT(1, 1);
+op_iload_1:
+  sp[0] = locals[1];
+  NEXT(1, 1);
+op_iload_2:
+  sp[0] = locals[2];
+  NEXT(1, 1);
+op_iload_3:
+  sp[0] = locals[3];
+  NEXT(1, 1);
+op_lload:
+  sp[0] = locals[pc[1]];
+  sp[1] = locals[pc[1] + 1];
+  NEXT(2, 2);
+op_istore:
+  locals[pc[1]] = sp[-1];
+  NEXT(2, -1);
+op_istore_0:
+  locals[0] = sp[-1];
+  NEXT(1, -1);
+op_istore_1:
+  locals[1] = sp[-1];
+  NEXT(1, -1);
+op_istore_2:
+  locals[2] = sp[-1];
+  NEXT(1, -1);
+op_istore_3:
+  locals[3] = sp[-1];
+  NEXT(1, -1);
+op_lstore:
+  locals[pc[1]] = sp[-2];
+  locals[pc[1] + 1] = sp[-1];
+  NEXT(2, -2);
+op_iinc:
+  locals[pc[1]] = (VMword)((uint32_t)locals[pc[1]] + (uint32_t)(int32_t)(int8_t)pc[2]);
+  NEXT(3, 0);
+
+  /* ---- arrays: a null array or an index out of range goes to the handler ---- */
+#define ARRAY_AT(arrayWord, indexWord)                               \
+  VMArray* array = (VMArray*)sp[arrayWord];                          \
+  uint32_t index = sp[indexWord];                                    \
+  if (array == NULL || index >= array->GetSize()) goto call;
+op_iaload : {
+  ARRAY_AT(-2, -1)
+  sp[-2] = *(VMword*)Element<2>(array, index);
+  NEXT(1, -1);
+}
+op_baload : {
+  ARRAY_AT(-2, -1)
+  sp[-2] = (VMword)(int32_t) * (int8_t*)Element<0>(array, index);
+  NEXT(1, -1);
+}
+op_caload : {
+  ARRAY_AT(-2, -1)
+  sp[-2] = (VMword) * (uint16_t*)Element<1>(array, index);
+  NEXT(1, -1);
+}
+op_saload : {
+  ARRAY_AT(-2, -1)
+  sp[-2] = (VMword)(int32_t) * (int16_t*)Element<1>(array, index);
+  NEXT(1, -1);
+}
+op_iastore : {
+  ARRAY_AT(-3, -2)
+  *(VMword*)Element<2>(array, index) = sp[-1];
+  NEXT(1, -3);
+}
+op_bastore : {
+  ARRAY_AT(-3, -2)
+  *(uint8_t*)Element<0>(array, index) = (uint8_t)sp[-1];
+  NEXT(1, -3);
+}
+op_castore : {
+  ARRAY_AT(-3, -2)
+  *(uint16_t*)Element<1>(array, index) = (uint16_t)sp[-1];
+  NEXT(1, -3);
+}
+#undef ARRAY_AT
+op_arraylength : {
+  VMArray* array = (VMArray*)sp[-1];
+  if (array == NULL) goto call;
+  sp[-1] = array->GetSize();
+  NEXT(1, 0);
+}
+
+  /* ---- stack ---- */
+op_pop:
+  NEXT(1, -1);
+op_pop2:
+  NEXT(1, -2);
+op_dup:
+  sp[0] = sp[-1];
+  NEXT(1, 1);
+op_dup_x1 : {
+  VMword v1 = sp[-1], v2 = sp[-2];
+  sp[-2] = v1;
+  sp[-1] = v2;
+  sp[0] = v1;
+  NEXT(1, 1);
+}
+op_dup2:
+  sp[0] = sp[-2];
+  sp[1] = sp[-1];
+  NEXT(1, 2);
+op_swap : {
+  VMword v = sp[-1];
+  sp[-1] = sp[-2];
+  sp[-2] = v;
+  NEXT(1, 0);
+}
+
+  /* ---- integer arithmetic: wraps (computed unsigned), shifts mask their counts ---- */
+#define INT_BINARY(label, expr)           \
+  label : {                               \
+    uint32_t a = sp[-2], b = sp[-1];      \
+    sp[-2] = (VMword)(expr);              \
+    NEXT(1, -1);                          \
+  }
+  INT_BINARY(op_iadd, a + b)
+  INT_BINARY(op_isub, a - b)
+  INT_BINARY(op_imul, a * b)
+  INT_BINARY(op_iand, a & b)
+  INT_BINARY(op_ior, a | b)
+  INT_BINARY(op_ixor, a ^ b)
+  INT_BINARY(op_ishl, a << (b & 31))
+  INT_BINARY(op_ishr, (uint32_t)((int32_t)a >> (b & 31)))
+  INT_BINARY(op_iushr, a >> (b & 31))
+#undef INT_BINARY
+op_ineg:
+  sp[-1] = 0u - sp[-1];
+  NEXT(1, 0);
+op_i2b:
+  sp[-1] = (VMword)(int32_t)(int8_t)sp[-1];
+  NEXT(1, 0);
+op_i2c:
+  sp[-1] = (VMword)(uint16_t)sp[-1];
+  NEXT(1, 0);
+op_i2s:
+  sp[-1] = (VMword)(int32_t)(int16_t)sp[-1];
+  NEXT(1, 0);
+
+  /* ---- branches: a taken backward branch whose poll is due goes to the handler ---- */
+#define BRANCH_IF(label, cond, words)                         \
+  label : {                                                   \
+    if (cond) {                                               \
+      int32_t offset = S16(pc + 1);                           \
+      if (offset <= 0 && PollDue(thread)) goto call;          \
+      sp -= (words);                                          \
+      pc += offset;                                           \
+      DISPATCH();                                             \
+    }                                                         \
+    NEXT(3, -(words));                                        \
+  }
+  BRANCH_IF(op_ifeq, (int32_t)sp[-1] == 0, 1)
+  BRANCH_IF(op_ifne, (int32_t)sp[-1] != 0, 1)
+  BRANCH_IF(op_iflt, (int32_t)sp[-1] < 0, 1)
+  BRANCH_IF(op_ifge, (int32_t)sp[-1] >= 0, 1)
+  BRANCH_IF(op_ifgt, (int32_t)sp[-1] > 0, 1)
+  BRANCH_IF(op_ifle, (int32_t)sp[-1] <= 0, 1)
+  BRANCH_IF(op_if_icmpeq, (int32_t)sp[-2] == (int32_t)sp[-1], 2)
+  BRANCH_IF(op_if_icmpne, (int32_t)sp[-2] != (int32_t)sp[-1], 2)
+  BRANCH_IF(op_if_icmplt, (int32_t)sp[-2] < (int32_t)sp[-1], 2)
+  BRANCH_IF(op_if_icmpge, (int32_t)sp[-2] >= (int32_t)sp[-1], 2)
+  BRANCH_IF(op_if_icmpgt, (int32_t)sp[-2] > (int32_t)sp[-1], 2)
+  BRANCH_IF(op_if_icmple, (int32_t)sp[-2] <= (int32_t)sp[-1], 2)
+#undef BRANCH_IF
+op_goto : {
+  int32_t offset = S16(pc + 1);
+  if (offset <= 0 && PollDue(thread)) goto call;
+  pc += offset;
+  DISPATCH();
+}
+
+  /* ---- the quick field forms: a null object goes to the handler ---- */
+op_getfield_quick : {
+  VMObject* object = (VMObject*)sp[-1];
+  if (object == NULL) goto call;
+  sp[-1] = *FieldWord(object, U16(pc + 1));
+  NEXT(3, 0);
+}
+op_putfield_quick : {
+  VMObject* object = (VMObject*)sp[-2];
+  if (object == NULL) goto call;
+  *FieldWord(object, U16(pc + 1)) = sp[-1];
+  NEXT(3, -2);
+}
+op_getfield2_quick : {
+  VMObject* object = (VMObject*)sp[-1];
+  if (object == NULL) goto call;
+  uint32_t slot = U16(pc + 1);
+  sp[-1] = *FieldWord(object, slot);
+  sp[0] = *FieldWord(object, slot + 1);
+  NEXT(3, 1);
+}
+op_putfield2_quick : {
+  VMObject* object = (VMObject*)sp[-3];
+  if (object == NULL) goto call;
+  uint32_t slot = U16(pc + 1);
+  *FieldWord(object, slot) = sp[-2];
+  *FieldWord(object, slot + 1) = sp[-1];
+  NEXT(3, -3);
+}
+#undef ENTER_RUN
+#undef NEXT
+#undef DISPATCH
+}
+
+struct LabelTables {
+  LabelTables() {
+    Loop<false, false>(NULL, NULL, NULL, NULL);
+    Loop<false, true>(NULL, NULL, NULL, NULL);
+    Loop<true, false>(NULL, NULL, NULL, NULL);
+    Loop<true, true>(NULL, NULL, NULL, NULL);
+  }
+} labelTables;
+
+}  // namespace
+
+/* The fast loop is kept out of line so that no long-jump target forces its locals into
+   memory. */
+__attribute__((noinline)) void VMByteCodeFrame::ExecuteFastLoop(VMword* stack, uint8_t* pc, VMword* locals,
+                                                                 VMByteCodeFrame* frame) {
+  if (VMOpcodeTableOnly)
+    Loop<false, true>(stack, pc, locals, frame);
+  else
+    Loop<false, false>(stack, pc, locals, frame);
 }
 
 void VMCodeSegment::Locate(VMbyteArray* code, uint32_t at) {
@@ -367,8 +812,7 @@ uint8_t* VMCodeSegment::FetchInstruction(VMbyteArray* code, uint32_t at) {
     current += at - (uint32_t)offset;
     offset = (int32_t)at;
   }
-  uint8_t op = *current;
-  uint32_t need = op < VMOpcodeCount ? VMOpcodeLength[op] : 1;
+  uint32_t need = kLength.of[*current];
   uint32_t size = code->GetSize();
   if (at + need > size) need = size - at;  // a short last instruction (lookupswitch, wide)
   length = need;
@@ -393,45 +837,10 @@ uint8_t* VMCodeSegment::FetchInstruction(VMbyteArray* code, uint32_t at) {
 
 void VMByteCodeFrame::ExecuteSlowLoop(VMByteCodeFrame* frame) {
   frame->ClearIsUsingFastLoop();
-  uint32_t pc = frame->slowLoopPC;
-  VMword* stack = frame->stack;
-  VMword* locals = frame->locals;
-  VMbyteArray* code = frame->method->GetCode();
-  VMCodeSegment cursor;
-  cursor.offset = -1;
-  // Two runs of code bytes [low, high), each lying at base + offset (a loop may cross
-  // from one piece into the next): an instruction inside one is read in place.
-  struct Run {
-    uint8_t* base;
-    uint32_t low, high;
-  } runs[2] = {{NULL, 1, 0}, {NULL, 1, 0}};
-  for (;;) {
-    uint8_t* instruction;
-    if (pc >= runs[0].low && pc < runs[0].high && pc + VMOpcodeLength[runs[0].base[pc] % VMOpcodeCount] <= runs[0].high) {
-      instruction = runs[0].base + pc;
-    } else if (pc >= runs[1].low && pc < runs[1].high &&
-               pc + VMOpcodeLength[runs[1].base[pc] % VMOpcodeCount] <= runs[1].high) {
-      Run swap = runs[0];
-      runs[0] = runs[1];
-      runs[1] = swap;
-      instruction = runs[0].base + pc;
-    } else {
-      instruction = cursor.FetchInstruction(code, pc);
-      if (instruction == cursor.current) {
-        runs[1] = runs[0];
-        runs[0].base = cursor.start - ((uint32_t)cursor.offset - (uint32_t)(cursor.current - cursor.start));
-        runs[0].low = (uint32_t)(cursor.start - runs[0].base);
-        runs[0].high = (uint32_t)(cursor.end - runs[0].base);
-      }
-    }
-    frame->slowLoopPC = pc;
-    VMOpResult r = VMOpcodeTable[*instruction](stack, instruction, locals, frame);
-    int32_t advance = VM_OP_ADVANCE(r);
-    // Execute's loop takes whatever frame is current now: no long jump needed.
-    if (advance == 0) return;
-    stack = (VMword*)((uint8_t*)stack + VM_OP_STACK(r));
-    pc += (uint32_t)advance;
-  }
+  if (VMOpcodeTableOnly)
+    Loop<true, true>(frame->stack, NULL, frame->locals, frame);
+  else
+    Loop<true, false>(frame->stack, NULL, frame->locals, frame);
 }
 
 /* The debugging loop comes with the debugger: without an agent the normal loops run. */

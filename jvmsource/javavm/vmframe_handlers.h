@@ -54,13 +54,32 @@ VMOpResult Fail(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMStatus s
 /* As Fail for a failed resolution or initialisation: an exception it left pending is
    thrown as it is. */
 VMOpResult FailResolve(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMStatus status);
-/* The poll of a taken backward (or zero) branch with the branch's state stored; nonzero
-   when ThreadDeath was thrown (the handler then returns 0). */
+/* Taken backward branches and calls into bytecode poll every PollInterval-th time: a
+   host stop ends a loop within that many branches. While another thread has a request
+   pending (its bit set, the request poll installed) every one polls. */
+enum { PollInterval = 256 };
+inline bool PollDue(VMThread* thread) {
+  VMword* countdown = thread->GetPollCountdown();
+  int32_t left = (int32_t)*countdown - 1;
+  *countdown = (VMword)left;
+  return left <= 0 || (thread->GetFlags() & VMThread::RequestFlags) != 0;
+}
+/* Calls the thread's poll function (the countdown starts again) and returns its answer. */
+int PollNow(VMThread* thread);
+/* The poll of a taken backward (or zero) branch with the branch's state stored, when one
+   is due; nonzero when ThreadDeath was thrown (the handler then returns 0). */
 bool PollAtBranch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame);
 /* Leaves the loop at a code offset of this frame with the given stack. */
 VMOpResult JumpTo(VMByteCodeFrame* frame, VMword* sp, uint32_t target);
 
 }  // namespace interp
+
+/* The byte that stands for a field instruction while another thread rewrites it into
+   its quick form in more than one store (see QuickenField): never in a class file (the
+   load-time pass refuses every byte above the last opcode), and never seen by a
+   collection, which waits for every running thread at a poll. */
+enum : uint8_t { OP_field_rewriting = 0xD8 };
+VM_OPDEF(Op_field_rewriting);
 
 #define VM_HANDLER_NAMES(X)                                                                    \
   X(Op_nop) X(Op_aconst_null) X(Op_iconst_m1) X(Op_iconst_0) X(Op_iconst_1) X(Op_iconst_2)      \

@@ -31,6 +31,54 @@ void Quicken(VMByteCodeFrame* frame, uint8_t slow, uint8_t quick) {
   VMUtils::V_SpinLock(ns->GetSpinLock(), kReleasePut);
 }
 
+/* Rewrites the three bytes of a slow field instruction (its opcode and pool index) into
+   a quick form and the field's word slot, only while the slow bytes still stand there (a
+   planted breakpoint stays). A thread that runs the instruction meanwhile meets either
+   form whole: the quick opcode is seen only with its slot, and the slow handlers read
+   their opcode again after their index (SlowIndex). Where the three bytes lie in one
+   aligned word, one locked exchange of that word rewrites them; elsewhere the opcode is
+   first exchanged for OP_field_rewriting, which holds other threads off while the slot
+   and then the quick opcode are stored. An instruction read from a gathered copy, or
+   spread over two pieces of code, stays slow. */
+void QuickenField(VMByteCodeFrame* frame, uint8_t* pc, uint8_t slow, uint32_t index, uint8_t quick, uint32_t slot) {
+  if (slot > 0xFFFFu) return;
+  uint32_t count = 0;
+  uint8_t* at = (uint8_t*)frame->method->GetCode()->FindElement(frame->OffsetOf(pc), &count);
+  if (at != pc || count < 3) return;
+  uintptr_t address = (uintptr_t)at;
+  unsigned shift = (unsigned)(address & 3) * 8;
+  if (shift <= 8) {
+    uint32_t* word = (uint32_t*)(address & ~(uintptr_t)3);
+    uint32_t mask = 0xFFFFFFu << shift;
+    uint32_t before = (slow | index << 8) << shift, after = (quick | slot << 8) << shift;
+    uint32_t old = __atomic_load_n(word, __ATOMIC_RELAXED);
+    while ((old & mask) == before) {
+      if (__atomic_compare_exchange_n(word, &old, (old & ~mask) | after, false, __ATOMIC_SEQ_CST, __ATOMIC_RELAXED))
+        return;
+    }
+    return;
+  }
+  uint8_t expected = slow;
+  if (!__atomic_compare_exchange_n(at, &expected, (uint8_t)OP_field_rewriting, false, __ATOMIC_SEQ_CST,
+                                   __ATOMIC_RELAXED))
+    return;
+  // The index cannot have changed: only the owner of the opcode byte writes the operand.
+  uint16_t operand = (uint16_t)slot;
+  memcpy(at + 1, &operand, 2);
+  __atomic_store_n(at, quick, __ATOMIC_RELEASE);
+}
+
+/* The pool index of a slow field instruction, read before its opcode is read again: when
+   another thread has meanwhile quickened the instruction, the index may be gone and the
+   answer is the quick opcode (else 0). Loads are not reordered with loads on this
+   processor, so an opcode still slow after the index vouches for the index. */
+inline uint8_t SlowIndex(uint8_t* pc, uint32_t* index) {
+  *index = U16(pc + 1);
+  __asm__ __volatile__("" ::: "memory");
+  uint8_t now = *(volatile uint8_t*)pc;
+  return (now >= OP_getfield_quick && now <= OP_aputfield_quick) || now == OP_field_rewriting ? now : 0;
+}
+
 /* The field of a field instruction, resolved (NULL with the status). */
 VMDataMember* ResolveField(VMByteCodeFrame* frame, uint32_t index, VMStatus* status) {
   VMConstantPool* pool = frame->method->GetConstantPool();
@@ -187,11 +235,11 @@ VM_OPDEF(Op_arraylength) {
 /* The field of a field instruction, resolved and its static-ness checked; NULL when the
    handler has thrown (its result is then in *failed). */
 static VMDataMember* FieldOperand(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, bool wantStatic,
-                                  VMOpResult* failed) {
+                                  VMOpResult* failed, uint32_t index) {
   frame->stack = sp;
   frame->codePointer = pc;
   VMStatus status;
-  VMDataMember* field = ResolveField(frame, U16(pc + 1), &status);
+  VMDataMember* field = ResolveField(frame, index, &status);
   if (field == NULL) {
     *failed = FailResolve(frame, pc, 3, status);
   } else if (field->GetIsStatic() != wantStatic) {
@@ -201,37 +249,47 @@ static VMDataMember* FieldOperand(VMword* sp, uint8_t* pc, VMByteCodeFrame* fram
   return field;
 }
 
+/* getfield and putfield rewrite themselves into the quick form of their field's kind
+   (two words, a reference, one other word) once the field is resolved. */
 VM_OPDEF(Op_getfield) {
-  (void)locals;
+  uint32_t index;
+  if (uint8_t quick = SlowIndex(pc, &index)) return VMOpcodeTable[quick](sp, pc, locals, frame);
   VMOpResult failed = 0;
-  VMDataMember* field = FieldOperand(sp, pc, frame, false, &failed);
+  VMDataMember* field = FieldOperand(sp, pc, frame, false, &failed, index);
   if (field == NULL) return failed;
   VMObject* object = (VMObject*)sp[-1];
   if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
   uint32_t slot = (uint32_t)field->GetIndex();
+  VMClass* type = field->GetClass();
   sp[-1] = object->GetWord(slot);
-  if (field->GetClass()->GetIsTwoEntries()) {
+  if (type->GetIsTwoEntries()) {
     sp[0] = object->GetWord(slot + 1);
+    QuickenField(frame, pc, OP_getfield, index, OP_getfield2_quick, slot);
     return VM_OP(3, 4);
   }
+  QuickenField(frame, pc, OP_getfield, index, type->GetIsPrimitive() ? OP_getfield_quick : OP_agetfield_quick, slot);
   return VM_OP(3, 0);
 }
 
 VM_OPDEF(Op_putfield) {
-  (void)locals;
+  uint32_t index;
+  if (uint8_t quick = SlowIndex(pc, &index)) return VMOpcodeTable[quick](sp, pc, locals, frame);
   VMOpResult failed = 0;
-  VMDataMember* field = FieldOperand(sp, pc, frame, false, &failed);
+  VMDataMember* field = FieldOperand(sp, pc, frame, false, &failed, index);
   if (field == NULL) return failed;
   uint32_t slot = (uint32_t)field->GetIndex();
-  bool two = field->GetClass()->GetIsTwoEntries();
+  VMClass* type = field->GetClass();
+  bool two = type->GetIsTwoEntries();
   VMObject* object = (VMObject*)sp[two ? -3 : -2];
   if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
   if (two) {
     object->SetWord(slot, sp[-2]);
     object->SetWord(slot + 1, sp[-1]);
+    QuickenField(frame, pc, OP_putfield, index, OP_putfield2_quick, slot);
     return VM_OP(3, -12);
   }
   object->SetWord(slot, sp[-1]);
+  QuickenField(frame, pc, OP_putfield, index, type->GetIsPrimitive() ? OP_putfield_quick : OP_aputfield_quick, slot);
   return VM_OP(3, -8);
 }
 
@@ -265,7 +323,7 @@ static VMOpResult PutStatic(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMD
 VM_OPDEF(Op_getstatic) {
   (void)locals;
   VMOpResult failed = 0;
-  VMDataMember* field = FieldOperand(sp, pc, frame, true, &failed);
+  VMDataMember* field = FieldOperand(sp, pc, frame, true, &failed, U16(pc + 1));
   if (field == NULL) return failed;
   VMOpResult r = GetStatic(sp, pc, frame, field);
   if (r != 0) Quicken(frame, OP_getstatic, field->GetClass()->GetIsTwoEntries() ? OP_getstatic2_quick : OP_getstatic_quick);
@@ -275,7 +333,7 @@ VM_OPDEF(Op_getstatic) {
 VM_OPDEF(Op_putstatic) {
   (void)locals;
   VMOpResult failed = 0;
-  VMDataMember* field = FieldOperand(sp, pc, frame, true, &failed);
+  VMDataMember* field = FieldOperand(sp, pc, frame, true, &failed, U16(pc + 1));
   if (field == NULL) return failed;
   VMOpResult r = PutStatic(sp, pc, frame, field);
   if (r != 0) Quicken(frame, OP_putstatic, field->GetClass()->GetIsTwoEntries() ? OP_putstatic2_quick : OP_putstatic_quick);
@@ -313,49 +371,39 @@ VM_OPDEF(Op_putstatic_quick) {
 
 VM_OPDEF(Op_putstatic2_quick) { return Op_putstatic_quick(sp, pc, locals, frame); }
 
-/* The quick instance-field forms come from no producer the machine knows (the load-time
-   pass refuses them in class files); they stay safe all the same: the slot is checked
-   against the object's own size and reference words. */
-static VMObject* QuickObject(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, int depth, uint32_t words,
-                             int wantRef, VMOpResult* failed) {
-  frame->stack = sp;
-  frame->codePointer = pc;
-  VMObject* object = (VMObject*)sp[-depth];
-  if (object == NULL) {
-    *failed = Fail(frame, pc, 3, VMStatus_NullPointerException);
-    return NULL;
+/* Another thread is rewriting this instruction: it takes a few stores, never a poll, so
+   waiting for it ends. */
+VM_OPDEF(Op_field_rewriting) {
+  // Only ever met in place (a gathered copy is never rewritten), but a copy holding this
+  // byte must not be waited on for ever.
+  if ((uint8_t*)frame->method->GetCode()->FindElement(frame->OffsetOf(pc), 0u) != pc)
+    return Fail(frame, pc, 1, VMStatus_VerifyError);
+  uint8_t now;
+  for (int spins = 0; (now = __atomic_load_n(pc, __ATOMIC_ACQUIRE)) == OP_field_rewriting; spins++) {
+    if (spins >= 64) VMUtils::GetHostFunctions()->Sleep(0);
   }
-  uint32_t slot = U16(pc + 1);
-  VMLoadableClass* cls = object->GetHasClass() && object->GetClass()->GetIsLoadable() ? object->GetLoadableClass() : NULL;
-  bool ok = cls != NULL && slot + words <= cls->GetCreateSize();
-  for (uint32_t i = 0; ok && i < words; i++) {
-    VMboolArray* bits = cls->GetCreateBits();
-    bool isRef = bits != NULL && bits->Get(slot + i);
-    if (isRef != (wantRef != 0)) ok = false;
-  }
-  if (!ok) {
-    *failed = Fail(frame, pc, 3, VMStatus_VerifyError);
-    return NULL;
-  }
-  return object;
+  return VMOpcodeTable[now](sp, pc, locals, frame);
 }
 
-#define QUICK_FIELD(name, depth, words, ref, body)                                  \
-  VM_OPDEF(name) {                                                                  \
-    (void)locals;                                                                   \
-    VMOpResult failed = 0;                                                          \
-    VMObject* object = QuickObject(sp, pc, frame, depth, words, ref, &failed);      \
-    if (object == NULL) return failed;                                              \
-    uint32_t slot = U16(pc + 1);                                                    \
-    body                                                                            \
+/* The quick instance-field forms: only the slow forms write them (the load-time pass
+   refuses them in class files), with the slot of the field the slow form resolved. */
+#define QUICK_FIELD(name, depth, body)                                               \
+  VM_OPDEF(name) {                                                                   \
+    (void)locals;                                                                    \
+    frame->stack = sp;                                                               \
+    frame->codePointer = pc;                                                         \
+    VMObject* object = (VMObject*)sp[-(depth)];                                      \
+    if (object == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);    \
+    uint32_t slot = U16(pc + 1);                                                     \
+    body                                                                             \
   }
-QUICK_FIELD(Op_getfield_quick, 1, 1, 0, sp[-1] = object->GetWord(slot); return VM_OP(3, 0);)
-QUICK_FIELD(Op_agetfield_quick, 1, 1, 1, sp[-1] = object->GetWord(slot); return VM_OP(3, 0);)
-QUICK_FIELD(Op_putfield_quick, 2, 1, 0, object->SetWord(slot, sp[-1]); return VM_OP(3, -8);)
-QUICK_FIELD(Op_aputfield_quick, 2, 1, 1, object->SetWord(slot, sp[-1]); return VM_OP(3, -8);)
-QUICK_FIELD(Op_getfield2_quick, 1, 2, 0, sp[-1] = object->GetWord(slot); sp[0] = object->GetWord(slot + 1);
+QUICK_FIELD(Op_getfield_quick, 1, sp[-1] = object->GetWord(slot); return VM_OP(3, 0);)
+QUICK_FIELD(Op_agetfield_quick, 1, sp[-1] = object->GetWord(slot); return VM_OP(3, 0);)
+QUICK_FIELD(Op_putfield_quick, 2, object->SetWord(slot, sp[-1]); return VM_OP(3, -8);)
+QUICK_FIELD(Op_aputfield_quick, 2, object->SetWord(slot, sp[-1]); return VM_OP(3, -8);)
+QUICK_FIELD(Op_getfield2_quick, 1, sp[-1] = object->GetWord(slot); sp[0] = object->GetWord(slot + 1);
             return VM_OP(3, 4);)
-QUICK_FIELD(Op_putfield2_quick, 3, 2, 0, object->SetWord(slot, sp[-2]); object->SetWord(slot + 1, sp[-1]);
+QUICK_FIELD(Op_putfield2_quick, 3, object->SetWord(slot, sp[-2]); object->SetWord(slot + 1, sp[-1]);
             return VM_OP(3, -12);)
 #undef QUICK_FIELD
 
@@ -536,7 +584,15 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
     } else if (VMByteCodeFrame::NewFrameGroup(synch, args, limit, frame, target, frame) == NULL) {
       return 0;
     }
-    if (thread->GetPollFunction()() != 0) VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
+    if (PollDue(thread)) {
+      uint32_t relocations = VMFrame::GetRelocations();
+      if (PollNow(thread) != 0) {
+        // A move during the poll left frame naming the caller's old copy; the callee's
+        // caller word was rewritten.
+        if (VMFrame::GetRelocations() != relocations) frame = (VMByteCodeFrame*)VMThread::Current()->GetFrame()->GetCaller();
+        VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
+      }
+    }
     return 0;
   }
   if (flags & VMMember::IsCompiledFlag)

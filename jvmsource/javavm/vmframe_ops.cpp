@@ -37,12 +37,18 @@ VMOpResult FailResolve(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMS
   longjmp(*current->GetOwner()->firstJmpBuf, 1);
 }
 
+int PollNow(VMThread* thread) {
+  *thread->GetPollCountdown() = PollInterval;
+  return thread->GetPollFunction()();
+}
+
 bool PollAtBranch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame) {
+  if (!PollDue(frame->thread)) return false;
   // The state before the branch is what a collection during the poll sees.
   frame->stack = sp;
   frame->codePointer = pc;
   uint32_t relocations = VMFrame::GetRelocations();
-  if (frame->thread->GetPollFunction()() == 0) {
+  if (PollNow(frame->thread) == 0) {
     if (VMFrame::GetRelocations() != relocations) ResumeAfterRelocation();
     return false;
   }
@@ -978,6 +984,7 @@ static VMOpHandler MakeEntry(uint32_t op) {
     case OP_goto_w: return Op_goto_w;
     case OP_jsr_w: return Op_jsr_w;
     case OP_breakpoint: return Op_breakpoint;
+    case OP_field_rewriting: return Op_field_rewriting;
     case OP_invokevirtual_quick: return Op_invokevirtual_quick;
     case OP_getfield_quick: return Op_getfield_quick;
     case OP_putfield_quick: return Op_putfield_quick;

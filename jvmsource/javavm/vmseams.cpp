@@ -11,28 +11,6 @@
 
 namespace seam {
 
-/* ---- the natives' cache ---- */
-
-VMJniUtils* JniUtilsCreate(VMNameSpace* ns) {
-  HHeap* heap = (HHeap*)((VMInternalObject*)ns)->GetScalar(0);
-  return (VMJniUtils*)VMObject::CreateInternalNotToBeCalledDirectly(heap, 1, 0, VMTag_VMJniUtils,
-                                                                    jallocFailFast);
-}
-
-void JniUtilsDestroy(VMJniUtils* utils, HHeap* heap) { ((VMObject*)utils)->Destroy(heap); }
-
-void* JniUtilsFieldThreadDaemon(JNIEnv*) { return NULL; }
-
-/* ---- class-library natives: the Thread class layout is not known yet ---- */
-
-void RegisterClassLibraryNatives() {}
-
-void JavaLangThreadClearNativeThread(JNIEnv*, jobject) {}
-
-bool JavaLangThreadInitAttached(JNIEnv*, jobject) { return true; }
-
-jboolean JavaIoFileSystemDelete(JNIEnv*, jobject) { return 0; }
-
 /* ---- the debugger ---- */
 
 uint32_t DebuggerFindLineNumber(VMMethod*, uint32_t) { return 0; }

@@ -8,9 +8,12 @@
 
    Word 18, beyond the record's first 18 words, is the thread's wake event: the event it
    sleeps on in every monitor wait, and so the one its BlockedOn word names. A post on it
-   is for this thread alone. Word 19 counts the host mutexes and machine monitors the
-   thread really holds: the mutex-lock count (word 14) also counts the levels of
-   interpreted monitors, which lock nothing, and the collector must tell the two apart. */
+   is for this thread alone. Word 19 is the interpreter's poll countdown, written only by
+   the thread itself: taken backward branches and calls into bytecode count it down and
+   call the poll function when it runs out, or at once while a request bit is set. Word 20
+   counts the host mutexes and machine monitors the thread really holds: the mutex-lock
+   count (word 14) also counts the levels of interpreted monitors, which lock nothing, and
+   the collector must tell the two apart. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -20,7 +23,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 20, RefMask = 0x181E1 };
+  enum { Words = 21, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -41,7 +44,8 @@ class VMThread : public VMInternalObject {
     NativeFramesWord = 16,
     FlagsWord = 17,
     WakeEventWord = 18,
-    HostMutexCountWord = 19
+    PollCountdownWord = 19,
+    HostMutexCountWord = 20
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -172,6 +176,7 @@ class VMThread : public VMInternalObject {
   framelist* GetNativeFrames() const { return (framelist*)GetScalar(NativeFramesWord); }
   void SetNativeFrames(framelist* f) { SetScalar(NativeFramesWord, (VMword)f); }
   void* GetWakeEvent() const { return (void*)GetScalar(WakeEventWord); }
+  VMword* GetPollCountdown() const { return &Body()[PollCountdownWord]; }
 
   /* The poll function that serves requests. Public only so that tests and the
      interpreter can recognise it as the installed poll. */

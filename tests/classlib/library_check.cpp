@@ -178,6 +178,49 @@ const ByNameRule kByName[] = {
     {"java/io/FileOutputStream", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kDeclared, kAnyAccess, true},
     {"java/io/PrintStream", false, "println", "([C)V", kInstance, kInherited, kAnyAccess, true},
     {"java/io/PrintWriter", false, "println", "([C)V", kInstance, kInherited, kAnyAccess, true},
+    // The signed difference becomes a BigInteger through this constructor.
+    {"java/math/BigInteger", false, "<init>", "([B)V", kInstance, kDeclared, kAnyAccess, false},
+    // The natives' cache looks these up by name in classes the library does not have yet;
+    // whoever adds a class must give it the member exactly so. Fields may be inherited,
+    // as the cache's look-up searches superclasses; InetAddress's constructor may not,
+    // since the look-up would take java/lang/Object's.
+    {"java/net/InetAddress", true, "address", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/InetAddress", true, "family", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/InetAddress", false, "<init>", "()V", kInstance, kDeclared, kAnyAccess, true},
+    {"java/net/PlainSocketImpl", true, "address", "Ljava/net/InetAddress;", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/PlainSocketImpl", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/PlainSocketImpl", true, "localport", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/PlainSocketImpl", true, "port", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/PlainSocketImpl", true, "timeout", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/PlainDatagramSocketImpl", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/PlainDatagramSocketImpl", true, "localPort", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/PlainDatagramSocketImpl", true, "timeout", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/DatagramPacket", true, "buf", "[B", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/DatagramPacket", true, "length", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/DatagramPacket", true, "address", "Ljava/net/InetAddress;", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/DatagramPacket", true, "port", "I", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/RandomAccessFile", true, "fd", "Ljava/io/FileDescriptor;", kInstance, kInherited, kAnyAccess, true},
+    {"java/net/SocketInputStream", true, "impl", "Ljava/net/SocketImpl;", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeByte", "(I)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeChar", "(I)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeFloat", "(F)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeDouble", "(D)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeInt", "(I)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeLong", "(J)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeShort", "(I)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeBoolean", "(Z)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectOutputStream", false, "writeObject", "(Ljava/lang/Object;)V", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readByte", "()B", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readChar", "()C", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readFloat", "()F", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readDouble", "()D", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readInt", "()I", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readLong", "()J", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readShort", "()S", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readBoolean", "()Z", kInstance, kInherited, kAnyAccess, true},
+    {"java/io/ObjectInputStream", false, "readObject", "()Ljava/lang/Object;", kInstance, kInherited, kAnyAccess, true},
+    {"java/lang/ClassLoader$NativeLibrary", true, "handle", "J", kInstance, kInherited, kAnyAccess, true},
+    {"java/lang/reflect/AccessibleObject", true, "override", "Z", kInstance, kInherited, kAnyAccess, true},
 };
 
 // Classes the machine needs at start-up or names in descriptors.
@@ -441,6 +484,20 @@ const NativeRow kRows[] = {
     {"java/io/PrintStream", "newLine", "()V", I_, kJava},
 
     {"java/io/FileSystem", "getFileSystem", "()Ljava/io/FileSystem;", S_, kNat},
+
+    // Magnitudes in, magnitudes out: the receiver is unused, so the library declares them static.
+    {"java/math/BigInteger", "plumbInit", "()V", S_, kNat},
+    {"java/math/BigInteger", "plumbAdd", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbSubtract", "([B[B)Ljava/math/BigInteger;", S_, kNat},
+    {"java/math/BigInteger", "plumbMultiply", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbDivide", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbRemainder", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbDivideAndRemainder", "([B[B)[[B", S_, kNat},
+    {"java/math/BigInteger", "plumbGcd", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbModPow", "([B[B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbModInverse", "([B[B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbSquare", "([B)[B", S_, kNat},
+    {"java/math/BigInteger", "plumbGeneratePrime", "([B)[B", S_, kNat},
 };
 #undef I_
 #undef S_

@@ -7,7 +7,7 @@
 #include <string.h>
 #include <time.h>
 
-extern "C" JNIEXPORT jint JNICALL Java_host_test_Native_answer(void*, void*) { return 42; }
+JNIEXPORT jint JNICALL Java_host_test_Native_answer(void*, void*) { return 42; }
 
 namespace {
 
@@ -217,7 +217,7 @@ using ThreadDeathTest = ThreadTest;
 TEST_F(ThreadDeathTest, SlotsWithoutAServiceSayWhichAndStop) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(host->NetStartup(), "slot 60");
-  EXPECT_DEATH(host->GetFileSystem(), "slot 97");
+  EXPECT_DEATH(host->SocketCreate(2, 1, 0), "slot 68");
   EXPECT_DEATH(((void(HOSTCALL*)(void))host->Reserved33)(), "slot 33");
 }
 

@@ -43,7 +43,7 @@ Bytes ReadFileBytes(const std::string& path) {
 bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return fclose(f) == 0 && ok;
 }
 

@@ -10,7 +10,8 @@ package java.io;
  * descriptors to 0, 1 and 2 directly, and start fresh descriptors at -1.
  */
 public final class FileDescriptor {
-    int fd;
+    // Transient: a handle number means nothing in another run, or after the file closed.
+    transient int fd;
 
     /** Standard input; host handle 0. */
     public static final FileDescriptor in = initSystemFD(new FileDescriptor(), 0);

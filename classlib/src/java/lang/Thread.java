@@ -213,15 +213,20 @@ public class Thread implements Runnable {
 
     public native int countStackFrames();
 
+    // The longest a join waits before it looks at the thread again.
+    private static final long JOIN_STEP = 50;
+
     public final synchronized void join(long millis) throws InterruptedException {
         if (millis < 0) {
             throw new IllegalArgumentException("timeout value is negative");
         }
         // The machine notifies this object when the thread ends; a wait may also return early,
-        // so the condition is always tested again.
+        // so the condition is always tested again. Interpreted monitors take no lock, so the
+        // thread may end between the test and the wait, its notification then reaching
+        // nobody: the wait without a limit is taken in steps that test again.
         if (millis == 0) {
             while (isAlive()) {
-                wait(0);
+                wait(JOIN_STEP);
             }
             return;
         }

@@ -334,6 +334,7 @@ public class ThreadGroup {
         } else if (!(e instanceof ThreadDeath)) {
             PrintStream err = System.err;
             if (err != null) {
+                err.print("Exception in thread \"" + t.getName() + "\" ");
                 e.printStackTrace(err);
             }
         }

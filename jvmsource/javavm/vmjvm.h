@@ -1,0 +1,132 @@
+/* The exported support interface of the class-library natives (JVM_*): system
+   properties, runtime services, class queries, Java threads on host threads and stack
+   traces. Many natives are these entries themselves, so every entry takes its
+   arguments exactly as a native of its row does: the env, then the receiver or class,
+   then the Java arguments; the C convention like every native.
+
+   An entry that is provided but not implemented reports "nyi: <name>" to the host's
+   log and raises InternalError with the same text on the calling thread; it never ends
+   the host's process. */
+#ifndef PUX_VMJVM_H
+#define PUX_VMJVM_H
+
+#include "jnitypes.h"
+#include "vmforward.h"
+
+extern "C" {
+
+/* ---- system properties ---- */
+JNIEXPORT jobject JNICALL JVM_InitProperties(JNIEnv* env, jobject props);
+
+/* ---- runtime services ---- */
+JNIEXPORT void JNICALL JVM_Exit(jint code);
+JNIEXPORT void JNICALL JVM_GC(void);
+JNIEXPORT void JNICALL JVM_TraceInstructions(jboolean on);
+JNIEXPORT void JNICALL JVM_TraceMethodCalls(jboolean on);
+JNIEXPORT jlong JNICALL JVM_TotalMemory(void);
+JNIEXPORT jlong JNICALL JVM_FreeMemory(void);
+JNIEXPORT jboolean JNICALL JVM_IsSupportedJNIVersion(jint version);
+JNIEXPORT jint JNICALL JVM_IHashCode(JNIEnv* env, jobject object);
+JNIEXPORT jobject JNICALL JVM_Clone(JNIEnv* env, jobject object);
+JNIEXPORT void JNICALL JVM_MonitorNotify(JNIEnv* env, jobject object);
+JNIEXPORT void JNICALL JVM_MonitorNotifyAll(JNIEnv* env, jobject object);
+JNIEXPORT void JNICALL JVM_MonitorWait(JNIEnv* env, jobject object, jlong ms);
+JNIEXPORT void JNICALL JVM_JavaMonitorWait(JNIEnv* env, jobject object, jlong ms);
+JNIEXPORT jstring JNICALL JVM_InternString(JNIEnv* env, jstring string);
+JNIEXPORT jlong JNICALL JVM_CurrentTimeMillis(JNIEnv* env, jclass cls);
+JNIEXPORT void JNICALL JVM_ArrayCopy(JNIEnv* env, jclass cls, jobject src, jint srcPos, jobject dst,
+                                     jint dstPos, jint length);
+JNIEXPORT jboolean JNICALL JVM_IsNaN(jdouble d);
+
+/* ---- class queries ---- */
+JNIEXPORT jstring JNICALL JVM_GetClassName(JNIEnv* env, jclass cls);
+JNIEXPORT jobjectArray JNICALL JVM_GetClassInterfaces(JNIEnv* env, jclass cls);
+JNIEXPORT jobject JNICALL JVM_GetClassLoader(JNIEnv* env, jclass cls);
+JNIEXPORT jobject JNICALL JVM_NewInstance(JNIEnv* env, jclass cls);
+JNIEXPORT jboolean JNICALL JVM_IsInterface(JNIEnv* env, jclass cls);
+JNIEXPORT jboolean JNICALL JVM_IsArrayClass(JNIEnv* env, jclass cls);
+JNIEXPORT jboolean JNICALL JVM_IsPrimitiveClass(JNIEnv* env, jclass cls);
+
+/* ---- provided, not implemented ---- */
+JNIEXPORT jint JNICALL JVM_ExecInternal(JNIEnv* env, jobjectArray command, jobjectArray environment);
+JNIEXPORT void* JNICALL JVM_LoadLibrary(const char* name);
+JNIEXPORT void JNICALL JVM_UnloadLibrary(void* handle);
+JNIEXPORT void* JNICALL JVM_FindLibraryEntry(void* handle, const char* name);
+JNIEXPORT jobjectArray JNICALL JVM_GetClassSigners(JNIEnv* env, jclass cls);
+JNIEXPORT void JNICALL JVM_SetClassSigners(JNIEnv* env, jclass cls, jobjectArray signers);
+JNIEXPORT void JNICALL JVM_InitializeCompiler(JNIEnv* env, jclass compilerClass);
+JNIEXPORT jboolean JNICALL JVM_CompileClass(JNIEnv* env, jclass compilerClass, jclass cls);
+JNIEXPORT jboolean JNICALL JVM_CompileClasses(JNIEnv* env, jclass compilerClass, jstring name);
+JNIEXPORT jobject JNICALL JVM_CompilerCommand(JNIEnv* env, jclass compilerClass, jobject command);
+JNIEXPORT void JNICALL JVM_EnableCompiler(JNIEnv* env, jclass compilerClass);
+JNIEXPORT void JNICALL JVM_DisableCompiler(JNIEnv* env, jclass compilerClass);
+JNIEXPORT jstring JNICALL JVM_GetSystemPackage(JNIEnv* env, jstring name);
+JNIEXPORT jobjectArray JNICALL JVM_GetSystemPackages(JNIEnv* env);
+JNIEXPORT jobjectArray JNICALL JVM_GetClassContext(JNIEnv* env);
+JNIEXPORT jclass JNICALL JVM_CurrentLoadedClass(JNIEnv* env);
+JNIEXPORT jobject JNICALL JVM_CurrentClassLoader(JNIEnv* env);
+JNIEXPORT jint JNICALL JVM_ClassDepth(JNIEnv* env, jstring name);
+JNIEXPORT jint JNICALL JVM_ClassLoaderDepth(JNIEnv* env);
+JNIEXPORT jint JNICALL JVM_CountStackFrames(JNIEnv* env, jobject thread);
+
+/* ---- Java threads ---- */
+JNIEXPORT void JNICALL JVM_StartThread(JNIEnv* env, jobject thread);
+JNIEXPORT void JNICALL JVM_StopThread(JNIEnv* env, jobject thread, jobject throwable);
+JNIEXPORT jboolean JNICALL JVM_IsThreadAlive(JNIEnv* env, jobject thread);
+JNIEXPORT void JNICALL JVM_SuspendThread(JNIEnv* env, jobject thread);
+JNIEXPORT void JNICALL JVM_ResumeThread(JNIEnv* env, jobject thread);
+JNIEXPORT void JNICALL JVM_SetThreadPriority(JNIEnv* env, jobject thread, jint priority);
+JNIEXPORT void JNICALL JVM_Yield(JNIEnv* env, jclass cls);
+JNIEXPORT void JNICALL JVM_Sleep(JNIEnv* env, jclass cls, jlong millis);
+JNIEXPORT jobject JNICALL JVM_CurrentThread(JNIEnv* env, jclass cls);
+JNIEXPORT void JNICALL JVM_Interrupt(JNIEnv* env, jobject thread);
+JNIEXPORT jboolean JNICALL JVM_IsInterrupted(JNIEnv* env, jobject thread, jboolean clear);
+
+/* ---- stack traces ---- */
+JNIEXPORT void JNICALL JVM_FillInStackTrace(JNIEnv* env, jobject throwable);
+JNIEXPORT void JNICALL JVM_PrintStackTrace(JNIEnv* env, jobject throwable, jobject stream);
+
+/* ---- reflection entries the Class table names; built with reflection ---- */
+JNIEXPORT jobjectArray JNICALL JVM_GetClassFields(JNIEnv* env, jclass cls, jint which);
+JNIEXPORT jobjectArray JNICALL JVM_GetClassMethods(JNIEnv* env, jclass cls, jint which);
+JNIEXPORT jobjectArray JNICALL JVM_GetClassConstructors(JNIEnv* env, jclass cls, jint which);
+JNIEXPORT jobject JNICALL JVM_GetClassField(JNIEnv* env, jclass cls, jstring name, jint which);
+JNIEXPORT jobject JNICALL JVM_GetClassMethod(JNIEnv* env, jclass cls, jstring name, jobjectArray types,
+                                             jint which);
+JNIEXPORT jobject JNICALL JVM_GetClassConstructor(JNIEnv* env, jclass cls, jobjectArray types, jint which);
+JNIEXPORT jclass JNICALL JVM_GetComponentType(JNIEnv* env, jclass cls);
+JNIEXPORT jint JNICALL JVM_GetClassModifiers(JNIEnv* env, jclass cls);
+JNIEXPORT jobjectArray JNICALL JVM_GetDeclaredClasses(JNIEnv* env, jclass cls);
+JNIEXPORT jclass JNICALL JVM_GetDeclaringClass(JNIEnv* env, jclass cls);
+JNIEXPORT jclass JNICALL JVM_GetCallerClass(JNIEnv* env, jint depth);
+
+}  // extern "C"
+
+/* ---- inside the machine ---- */
+
+/* The machine thread behind a java.lang.Thread object: the thread of this machine
+   whose env is the object's native-thread value; NULL when no attached thread has it.
+   The value is only ever compared, never followed. */
+VMThread* JVMGetVMThread(JNIEnv* env, jobject thread);
+/* The native-thread value of the object (0 when none, or when the class library has no
+   such field). */
+VMword JVMGetThreadEnvField(JNIEnv* env, jobject thread);
+/* Stores the value into the object's native-thread field (PrivateInfo below class-
+   library version 2, the low word of eetop from 2 on); false when the field is missing. */
+bool JVMSetThreadEnvField(JNIEnv* env, jobject thread, VMword value);
+
+/* The method of the nearest frame with a method, starting skip caller links above the
+   thread's current frame and passing over frames without one; NULL at the thread's
+   first frame. */
+VMMethod* JVMCallerMethod(JNIEnv* env, uint32_t skip);
+
+/* One line of a stack trace: prefix and text handed to the stream's println(char[]) as
+   one char array; nothing for a null text or a line that cannot be made. */
+void JVMPrintStackTraceLine(JNIEnv* env, jobject stream, jmethodID println, const char* prefix,
+                            const char* text);
+
+/* The "nyi" report of an entry: the log line, then InternalError with the same text
+   pending on the calling thread when it has an env. */
+void JVMNotImplemented(JNIEnv* env, const char* name);
+
+#endif

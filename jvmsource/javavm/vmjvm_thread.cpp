@@ -1,0 +1,372 @@
+/* Java threads on host threads: starting a Thread's run() on a new host thread, finding
+   the machine thread behind a Thread object, stopping, suspending, interrupting, and
+   sleeping and yielding on the calling thread.
+
+   A Thread object's native-thread word holds the env of the host thread that runs it,
+   0 when none does. The word is Java data (reflection can write it from the second
+   library generation on), so it is never followed as a pointer: the thread is found
+   by comparing it with the envs of the machine's attached threads. While a start is
+   under way the word holds kStarting, which names no env: the Thread is alive from
+   the moment start() claims it, and a second start() finds it claimed. */
+#include "vmjvm.h"
+
+#include "vm.h"
+#include "vmclass.h"
+#include "vmframe.h"
+#include "vmhandlearray.h"
+#include "vmjavalangthrowable.h"
+#include "vmjni.h"
+#include "vmjvm_ids.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+namespace {
+
+const VMword kStarting = 1;
+
+/* The states of a start's handshake. */
+enum : int32_t { kWaiting = 0, kAttached = 1, kFailed = 2 };
+
+/* Lives on the starter's stack until the new thread sets started; the new thread reads
+   nothing from it after that. */
+struct JVMThreadStartContext {
+  VMMethod* run;
+  VMObject* thread;
+  JavaVM* javaVM;
+  int32_t started;
+};
+
+JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
+
+/* The address of a field's word in a Thread object; NULL when the object is no Thread or
+   the class library has no such field (its look-up's exception pending). */
+VMword* ThreadWord(JNIEnv* env, VMObject* object, jfieldID id) {
+  if (object == NULL || !object->GetHasClass()) return NULL;
+  VMDataMember* field = JVMFieldOf(env, id);
+  if (field == NULL) return NULL;
+  // The field's slot exists only in instances of its class and below.
+  if (!VMClass::AssignableFrom(object->GetClass(), (VMClass*)field->GetDefinedIn())) return NULL;
+  return object->GetElementAddress((uint32_t)field->GetIndex());
+}
+
+VMword* NativeWord(JNIEnv* env, VMObject* object) { return ThreadWord(env, object, JVMFieldThreadNative(env)); }
+
+VMThread* FindAttached(VM* vm, VMword env) {
+  VMNameSpace* ns = vm->GetNameSpace();
+  if (env == 0 || ns == NULL) return NULL;
+  VMThread* found = NULL;
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  JVMGetVMThread");
+  if (VMThreadHandleArray* threads = vm->GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* t = threads->Get(i);
+      if (t != NULL && (VMword)t->GetEnv() == env) {
+        found = t;
+        break;
+      }
+    }
+  }
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  JVMGetVMThread");
+  return found;
+}
+
+/* Steps of the starter's wait: the new thread usually attaches within a millisecond or
+   two, so the first steps are short; none is longer than the 300 ms step of every
+   machine-side wait. */
+jlong NextStep(jlong step) { return step >= 150 ? 300 : step * 2; }
+
+/* ThreadGroup.uncaughtException(Thread, Throwable) as the group's class has it; NULL
+   for a null group or a class without it. */
+VMMethod* FindUncaughtExceptionMethod(JNIEnv* env, VMObject* group) {
+  if (group == NULL || !group->GetHasClass() || !group->GetClass()->GetIsLoadable()) return NULL;
+  VMLoadableClass* cls = group->GetLoadableClass();
+  VMNameSpace* ns = env->javaVM->nameSpace;
+  VMLoadableClass* threadGroup = ns->GetClassList()->GetThreadGroupClass(env);
+  if (cls == threadGroup) return JVMMethodOf(env, JVMMethodThreadGroupUncaughtException(env));
+  VMLiteral* name = VMLiteral::CreateInstance(ns, "uncaughtException", 0xFFFFFFFFu);
+  VMLiteral* signature =
+      VMLiteral::CreateInstance(ns, "(Ljava/lang/Thread;Ljava/lang/Throwable;)V", 0xFFFFFFFFu);
+  if (name == NULL || signature == NULL) return NULL;
+  VMMethod* method = cls->FindMethod(name, signature, true);
+  return method != NULL && !method->GetIsStatic() ? method : NULL;
+}
+
+jint HOSTCALL JVMThreadBody(void* argument) {
+  JVMThreadStartContext* context = (JVMThreadStartContext*)argument;
+  VMMethod* run = context->run;
+  VMObject* object = context->thread;
+  JavaVM* javaVM = context->javaVM;
+  JNIEnv* env = NULL;
+  if (javaVM->vm->AttachCurrentThreadWithObject(&env, (VMJavaLangThread*)object) != 0) {
+    __atomic_store_n(&context->started, kFailed, __ATOMIC_RELEASE);
+    return -1;
+  }
+  jobject local = VMJniHandle::NewLocal(env, object);
+  // The env goes into the Thread before the starter returns, so that isAlive() and
+  // join() right after start() see a live thread.
+  if (local == NULL || !JVMSetThreadEnvField(env, local, (VMword)env)) {
+    env->thread->SetException(NULL);
+    javaVM->functions->DetachCurrentThread(javaVM);
+    __atomic_store_n(&context->started, kFailed, __ATOMIC_RELEASE);
+    return -1;
+  }
+  __atomic_store_n(&context->started, kAttached, __ATOMIC_RELEASE);
+
+  VMThread* thread = env->thread;
+  VMword args[3] = {(VMword)object, 0, 0};
+  VMFrame::ExecuteJava(env, run, args);
+  if (VMJavaLangThrowable* uncaught = thread->GetException()) {
+    jobject exception = VMJniHandle::NewLocal(env, (VMObject*)uncaught);
+    thread->SetException(NULL);
+    VMword* groupWord = ThreadWord(env, object, JVMFieldThreadGroup(env));
+    VMObject* group = groupWord != NULL ? (VMObject*)*groupWord : NULL;
+    VMMethod* handler = FindUncaughtExceptionMethod(env, group);
+    thread->SetException(NULL);
+    if (handler != NULL && exception != NULL) {
+      VMword handlerArgs[3] = {(VMword)group, (VMword)object, (VMword)VMJniHandle::UnHandle(env, exception)};
+      VMFrame::ExecuteJava(env, handler, handlerArgs);
+    }
+    // The thread has run: no group, as exit() leaves it on the other path. A start of
+    // this Thread finds it so and refuses.
+    thread->SetException(NULL);
+    if (VMword* word = ThreadWord(env, object, JVMFieldThreadGroup(env))) *word = 0;
+  } else if (VMMethod* exit = JVMMethodOf(env, JVMMethodThreadExit(env))) {
+    VMword exitArgs[1] = {(VMword)object};
+    VMFrame::ExecuteJava(env, exit, exitArgs);
+  }
+  // What escaped the handler or exit() has no one left to report to.
+  thread->SetException(NULL);
+  JVMSetThreadEnvField(env, local, 0);
+  thread->SetException(NULL);
+  if (object->MonitorEnter() == VMStatus_OK) {
+    (void)object->NotifyAll();
+    (void)object->MonitorExit();
+  }
+  env->functions->DeleteLocalRef(env, local);
+  thread->GetJNIHandleArray()->Clear(1);
+  return javaVM->functions->DetachCurrentThread(javaVM);
+}
+
+VMThread* ThreadArgument(JNIEnv* env, jobject thread) { return JVMGetVMThread(env, thread); }
+
+/* Whether a sleep ends here: an interrupt (InterruptedException, the flag cleared), an
+   exception pending, or a stop the poll reports (ThreadDeath unless the poll threw a
+   posted exception itself). The poll serves what other threads asked of this one. */
+bool SleepEnds(JNIEnv* env, VMThread* thread) {
+  VMword old = __atomic_fetch_and(&thread->Body()[VMThread::FlagsWord], ~(VMword)VMThread::InterruptedFlag,
+                                  __ATOMIC_SEQ_CST);
+  if (old & VMThread::InterruptedFlag) {
+    VMJniThrowInternal(env, VMStatus_InterruptedException, NULL);
+    return true;
+  }
+  if (thread->GetException() != NULL) return true;
+  if (thread->Yield() != 0) {
+    if (thread->GetException() == NULL) VMJniThrowInternal(env, VMStatus_ThreadDeath, NULL);
+    return true;
+  }
+  return thread->GetException() != NULL;
+}
+
+
+}  // namespace
+
+/* ---- the native-thread word ---- */
+
+VMword JVMGetThreadEnvField(JNIEnv* env, jobject thread) {
+  VMword* word = NativeWord(env, VMJniHandle::UnHandle(env, thread));
+  return word != NULL ? __atomic_load_n(word, __ATOMIC_ACQUIRE) : 0;
+}
+
+bool JVMSetThreadEnvField(JNIEnv* env, jobject thread, VMword value) {
+  VMword* word = NativeWord(env, VMJniHandle::UnHandle(env, thread));
+  if (word == NULL) return false;
+  __atomic_store_n(word, value, __ATOMIC_RELEASE);
+  return true;
+}
+
+VMThread* JVMGetVMThread(JNIEnv* env, jobject thread) {
+  VM* vm = env != NULL && env->javaVM != NULL ? env->javaVM->vm : NULL;
+  if (vm == NULL) return NULL;
+  return FindAttached(vm, JVMGetThreadEnvField(env, thread));
+}
+
+/* ---- start ---- */
+
+void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
+  VMObject* object = VMJniHandle::UnHandle(env, threadHandle);
+  VMNameSpace* ns = env != NULL && env->javaVM != NULL ? env->javaVM->nameSpace : NULL;
+  if (object == NULL || ns == NULL || env->thread == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, NULL);
+    return;
+  }
+  if (!object->GetHasClass() || !object->GetClass()->GetIsLoadable()) return;
+  VMLiteralTable* literals = ns->GetLiterals();
+  VMMethod* run = object->GetLoadableClass()->FindMethod(literals->GetRun(), literals->GetSigNull(), true);
+  if (run == NULL) return;
+  VMword* word = NativeWord(env, object);
+  VMword* group = ThreadWord(env, object, JVMFieldThreadGroup(env));
+  if (word == NULL || group == NULL) return;
+  // A Thread that has run (its group gone when it ended) never runs again.
+  if (*group == 0 && __atomic_load_n(word, __ATOMIC_ACQUIRE) == 0) {
+    VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    return;
+  }
+  // One claim per Thread: a second start(), or one racing with the first (interpreted
+  // synchronized excludes nobody), finds the word taken.
+  VMword expected = 0;
+  if (!__atomic_compare_exchange_n(word, &expected, kStarting, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+    VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    return;
+  }
+  // The run that ended between the test above and the claim cleared the group first.
+  if (*group == 0) {
+    __atomic_store_n(word, 0, __ATOMIC_RELEASE);
+    VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    return;
+  }
+  JNIHostFunctions* host = Host();
+  JVMThreadStartContext context = {run, object, env->javaVM, kWaiting};
+  if (!host->StartThread(JVMThreadBody, &context, 1)) {
+    __atomic_store_n(word, 0, __ATOMIC_RELEASE);
+    return;
+  }
+  // The starter touches no heap object while it waits (its Thread is held by its local
+  // reference): a collection need not wait for it.
+  VMThread* self = env->thread;
+  const bool wasSafe = self->GetSafeToGC();
+  self->SetSafeToGC();
+  jlong step = 1;
+  int32_t state;
+  while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting) {
+    host->Sleep(step);
+    step = NextStep(step);
+  }
+  if (!wasSafe) self->ClearSafeToGC();
+  if (state == kFailed) {
+    VMword starting = kStarting;
+    __atomic_compare_exchange_n(word, &starting, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
+    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "cannot attach the new thread");
+  }
+}
+
+/* ---- other threads ---- */
+
+void JNICALL JVM_StopThread(JNIEnv* env, jobject thread, jobject throwable) {
+  VMObject* exception = VMJniHandle::UnHandle(env, throwable);
+  if (exception == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, NULL);
+    return;
+  }
+  VMThread* target = ThreadArgument(env, thread);
+  if (target == NULL) return;
+  if (target == env->thread) {
+    // The caller itself: pending once, for this native's return; a posted request
+    // would throw it a second time at the next poll.
+    env->functions->Throw(env, (jthrowable)throwable);
+    return;
+  }
+  target->PostException((VMJavaLangThrowable*)exception);
+  // A thread blocked in a wait polls only when it wakes: wake it, as an interrupt does;
+  // its wait takes the post as a spurious wake-up and meets the exception at its poll.
+  if (VMUtils::MutexLock(target->GetMutex())) {
+    __atomic_thread_fence(__ATOMIC_SEQ_CST);
+    if (void* event = target->GetBlockedOn()) Host()->EventPost(event);
+    VMUtils::MutexUnlock(target->GetMutex());
+  }
+  JVM_ResumeThread(env, thread);
+}
+
+jboolean JNICALL JVM_IsThreadAlive(JNIEnv* env, jobject thread) {
+  return JVMGetThreadEnvField(env, thread) != 0 ? 1 : 0;
+}
+
+void JNICALL JVM_SuspendThread(JNIEnv* env, jobject thread) {
+  if (VMThread* target = ThreadArgument(env, thread)) target->Suspend();
+}
+
+void JNICALL JVM_ResumeThread(JNIEnv* env, jobject thread) {
+  if (VMThread* target = ThreadArgument(env, thread)) target->Resume();
+}
+
+void JNICALL JVM_SetThreadPriority(JNIEnv*, jobject, jint) {}
+
+void JNICALL JVM_Interrupt(JNIEnv* env, jobject thread) {
+  VMThread* target = ThreadArgument(env, thread);
+  if (target == NULL) return;
+  if (!VMUtils::MutexLock(target->GetMutex())) return;
+  target->SetInterrupted();
+  // Pairs with the waiter's publish-then-recheck: either it sees the flag before it
+  // sleeps, or this sees the event it sleeps on.
+  __atomic_thread_fence(__ATOMIC_SEQ_CST);
+  if (void* event = target->GetBlockedOn()) Host()->EventPost(event);
+  VMUtils::MutexUnlock(target->GetMutex());
+}
+
+jboolean JNICALL JVM_IsInterrupted(JNIEnv* env, jobject thread, jboolean clear) {
+  VMThread* target = ThreadArgument(env, thread);
+  if (target == NULL) return 0;
+  if (!clear) return target->GetInterrupted() ? 1 : 0;
+  VMword old = __atomic_fetch_and(&target->Body()[VMThread::FlagsWord], ~(VMword)VMThread::InterruptedFlag,
+                                  __ATOMIC_SEQ_CST);
+  return (old & VMThread::InterruptedFlag) != 0 ? 1 : 0;
+}
+
+/* ---- the calling thread ---- */
+
+void JNICALL JVM_Yield(JNIEnv*, jclass) { (void)Host()->YieldCheck(); }
+
+jobject JNICALL JVM_CurrentThread(JNIEnv* env, jclass) {
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  if (thread == NULL) return NULL;
+  return VMJniHandle::NewLocal(env, (VMObject*)thread->GetJavaLangThread());
+}
+
+/* Waits of at most 300 ms on the thread's own wake event, with the checks before the
+   first and after each. The event is the one an interrupt posts (through BlockedOn),
+   so an interrupt ends a sleep at once; a post left over from an earlier wait ends a
+   step early, and the sleep goes on to its end by the clock. A host without events
+   sleeps plain host sleeps. */
+void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  if (thread == NULL) return;
+  if (millis < 0) {
+    VMJniThrowInternal(env, VMStatus_IllegalArgumentException, "timeout value is negative");
+    return;
+  }
+  if (SleepEnds(env, thread)) return;
+  JNIHostFunctions* host = Host();
+  if (millis == 0) {
+    host->Sleep(0);
+    SleepEnds(env, thread);
+    return;
+  }
+  void* event = thread->GetWakeEvent();
+  while (event != NULL && host->EventWait(event, 0) == 0) {
+  }
+  const jlong deadline = host->CurrentTimeMillis() + millis;
+  jlong left = millis;
+  while (left > 0) {
+    jlong step = left > 300 ? 300 : left;
+    jint waited = 1;
+    if (event != NULL && VMUtils::MutexLock(thread->GetMutex())) {
+      // Published under the thread's mutex, as an interrupter reads it: either the
+      // interrupter sees the event, or the flag is seen here before the wait.
+      const bool interrupted = thread->GetInterrupted();
+      if (!interrupted) thread->SetBlockedOn(event);
+      VMUtils::MutexUnlock(thread->GetMutex());
+      if (!interrupted) {
+        waited = host->EventWait(event, step);
+        VMUtils::MutexLock(thread->GetMutex());
+        thread->SetBlockedOn(NULL);
+        VMUtils::MutexUnlock(thread->GetMutex());
+      } else {
+        waited = 0;
+      }
+    }
+    if (waited == 1) host->Sleep(step);
+    if (SleepEnds(env, thread)) return;
+    left = deadline - host->CurrentTimeMillis();
+    if (left > millis) left = millis;  // the clock went back: never longer than asked
+  }
+}

@@ -1,0 +1,174 @@
+/* java.io.FileOutputStream: files through the host's file table, and the console path
+   that lets System.out and System.err print without file access. */
+#include "javaio.h"
+#include "registration.h"
+#include "vmarray.h"
+#include "vmclass.h"
+#include "vmjavalangstring.h"
+#include "vmjni.h"
+#include "vmutils.h"
+
+using namespace javaio;
+
+namespace {
+
+/* The stream's descriptor and its decoded handle (D2, D3); 0 with an exception pending. */
+jobject StreamDescriptor(JNIEnv* env, jobject self, jint* handle) {
+  jobject descriptor = Descriptor(env, self, FieldFileOutputStreamFd(env));
+  if (descriptor == 0) return 0;
+  if (!ReadHandle(env, descriptor, handle)) {
+    env->functions->DeleteLocalRef(env, descriptor);
+    return 0;
+  }
+  return descriptor;
+}
+
+}  // namespace
+
+/* A failed open still stores the closed value, so the stream reads as closed in both
+   codings. A handle the host should never give a file (a standard one, or one the
+   coding cannot hold) counts as a failed open. */
+void JavaIoFileOutputStream_Open(JNIEnv* env, jobject self, jstring path, jboolean truncate) {
+  JNIHostFileSystem* fs = Gate(env);
+  if (fs == NULL) return;
+  jobject descriptor = Descriptor(env, self, FieldFileOutputStreamFd(env));
+  if (descriptor == 0) return;
+  VMJavaLangString* pathString = StringOf(env, path);
+  if (pathString == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, kMissingName);
+    env->functions->DeleteLocalRef(env, descriptor);
+    return;
+  }
+  char* name = pathString->MakeUTF8();
+  if (name == NULL) {
+    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+    env->functions->DeleteLocalRef(env, descriptor);
+    return;
+  }
+  fs->CheckPath(name);
+  jint handle = fs->OpenWrite(name, truncate ? 1 : 0);
+  if (handle >= 0 && (handle <= 2 || !Encodable(env, handle))) {
+    fs->Close(handle);
+    handle = -1;
+  }
+  if (handle < 0) {
+    JavaIo_ThrowIOException(env, kCannotOpen);
+    handle = -1;
+  }
+  /* The store goes ahead under the pending exception: it only writes a field. */
+  StoreHandle(env, descriptor, handle);
+  VMJavaLangString::FreeUTF8(name);
+  env->functions->DeleteLocalRef(env, descriptor);
+}
+
+extern "C" {
+
+void JNICALL JavaIoFileOutputStream_open(JNIEnv* env, jobject self, jstring path) {
+  if (Gate(env) == NULL) return;
+  JavaIoFileOutputStream_Open(env, self, path, 1);
+}
+
+void JNICALL JavaIoFileOutputStream_openAppend(JNIEnv* env, jobject self, jstring path) {
+  if (Gate(env) == NULL) return;
+  JavaIoFileOutputStream_Open(env, self, path, 0);
+}
+
+/* No console path and no closed test: a closed stream hands -1 to the host, whose
+   refusal is the "write error". */
+void JNICALL JavaIoFileOutputStream_write(JNIEnv* env, jobject self, jint b) {
+  JNIHostFileSystem* fs = Gate(env);
+  if (fs == NULL) return;
+  jint handle;
+  jobject descriptor = StreamDescriptor(env, self, &handle);
+  if (descriptor == 0) return;
+  env->functions->DeleteLocalRef(env, descriptor);
+  unsigned char byte = (unsigned char)b;
+  if (fs->Write(handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
+}
+
+/* Bytes go from the array's own storage, one contiguous run at a time. The host's count
+   moves the pointer, so a count outside 1..run would send bytes twice or reach past the
+   run: it ends the call with "write error", as -1 does. */
+void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
+  jint handle;
+  jobject descriptor = StreamDescriptor(env, self, &handle);
+  if (descriptor == 0) return;
+  env->functions->DeleteLocalRef(env, descriptor);
+  bool console = handle == 1 || handle == 2;
+  JNIHostFileSystem* fs = FileSystem();
+  if (fs == NULL && !console) {
+    JavaIo_ThrowIOException(env, kNotEnabled);
+    return;
+  }
+  VMArray* array = ByteArrayOf(env, b);
+  if (array == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, "");
+    return;
+  }
+  if (!RangeFits(off, len, array->GetSize())) {
+    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    return;
+  }
+  if (console) {
+    JNIHostFunctions* host = VMUtils::RuntimeGetHostFunctions();
+    while (len > 0) {
+      uint32_t count;
+      const char* address = (const char*)array->FindElement((uint32_t)off, &count);
+      if (count > (uint32_t)len) count = (uint32_t)len;
+      host->ConsoleWrite(handle == 2, (jint)count, address);
+      off += (jint)count;
+      len -= (jint)count;
+    }
+    return;
+  }
+  while (len > 0) {
+    uint32_t run;
+    const char* address = (const char*)array->FindElement((uint32_t)off, &run);
+    if (run > (uint32_t)len) run = (uint32_t)len;
+    off += (jint)run;
+    len -= (jint)run;
+    while (run > 0) {
+      jint n = fs->Write(handle, address, (jint)run);
+      if (n <= 0 || (uint32_t)n > run) {
+        JavaIo_ThrowIOException(env, kWriteError);
+        return;
+      }
+      address += n;
+      run -= (uint32_t)n;
+    }
+  }
+}
+
+void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self) {
+  JNIHostFileSystem* fs = Gate(env);
+  if (fs == NULL) return;
+  jint handle;
+  jobject descriptor = StreamDescriptor(env, self, &handle);
+  if (descriptor == 0) return;
+  if (handle >= 0) {
+    fs->Close(handle);
+    StoreHandle(env, descriptor, -1);
+  }
+  env->functions->DeleteLocalRef(env, descriptor);
+}
+
+void JNICALL JavaIoFileOutputStream_initIDs(JNIEnv*, jclass) {}
+
+}  // extern "C"
+
+namespace {
+
+const JNINativeMethod kFileOutputStreamNatives[] = {
+    PUX_NATIVE("open", "(Ljava/lang/String;)V", JavaIoFileOutputStream_open),
+    PUX_NATIVE("openAppend", "(Ljava/lang/String;)V", JavaIoFileOutputStream_openAppend),
+    PUX_NATIVE("write", "(I)V", JavaIoFileOutputStream_write),
+    PUX_NATIVE("writeBytes", "([BII)V", JavaIoFileOutputStream_writeBytes),
+    PUX_NATIVE("close", "()V", JavaIoFileOutputStream_close),
+    PUX_NATIVE("initIDs", "()V", JavaIoFileOutputStream_initIDs),
+};
+
+}  // namespace
+
+extern "C" void Register_java_io_FileOutputStream(void) {
+  JNI_RegisterNative("java/io/FileOutputStream", kFileOutputStreamNatives, PUX_ROWS(kFileOutputStreamNatives));
+}

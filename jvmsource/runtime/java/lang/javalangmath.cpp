@@ -1,0 +1,210 @@
+/* The natives of java.lang.Math, Double and Float.
+
+   Values cross as bit patterns: the bit conversions read and build their words with
+   memcpy, never through a floating-point register, and the tests below compare against
+   0.0 in forms that are false for NaN ("!(a >= b)" where NaN must count as below).
+
+   The C library's mathematics runs on the x87 unit on this target, whose control word
+   belongs to the host: each call runs under the process default word (exceptions
+   masked, round to nearest), so a host that unmasked the invalid operation never gets a
+   signal from log(-1), and rint rounds to even whatever rounding the host chose. */
+#include <locale.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "registration.h"
+#include "javalang.h"
+#include "vmclass.h"
+#include "vmjavalangstring.h"
+
+namespace {
+
+const uint64_t kQuietNaNBits = 0x7FF8000000000000ull;
+const uint32_t kFloatQuietNaNBits = 0x7FC00000u;
+
+inline jdouble FromBits(uint64_t bits) {
+  jdouble d;
+  memcpy(&d, &bits, sizeof d);
+  return d;
+}
+
+inline uint64_t BitsOf(jdouble d) {
+  uint64_t bits;
+  memcpy(&bits, &d, sizeof bits);
+  return bits;
+}
+
+inline bool IsNaNBits(uint64_t bits) {
+  return (bits & 0x7FF0000000000000ull) == 0x7FF0000000000000ull && (bits & 0x000FFFFFFFFFFFFFull) != 0;
+}
+
+/* The x87 control word the C library's functions are written for: all exceptions
+   masked, 64-bit mantissa, round to nearest. */
+const uint16_t kDefaultControlWord = 0x037F;
+
+inline uint16_t EnterDefaultFpu() {
+  uint16_t saved;
+  __asm__ volatile("fnstcw %0" : "=m"(saved));
+  if (saved != kDefaultControlWord) {
+    uint16_t word = kDefaultControlWord;
+    __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
+  }
+  return saved;
+}
+
+inline void LeaveDefaultFpu(uint16_t saved) {
+  if (saved != kDefaultControlWord) {
+    // Whatever the C library flagged stays out of the host's own exception state.
+    __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(saved));
+  }
+}
+
+/* Ties a value to the control-word changes around it: the C library's functions without
+   errno are const to the compiler, which would otherwise move their calls across the
+   fldcw. */
+inline double Pinned(double x) {
+  __asm__ volatile("" : "+m"(x));
+  return x;
+}
+
+template <double (*F)(double)>
+jdouble JNICALL Unary(JNIEnv*, jclass, jdouble x) {
+  uint16_t saved = EnterDefaultFpu();
+  jdouble r = Pinned(F(Pinned(x)));
+  LeaveDefaultFpu(saved);
+  return r;
+}
+
+jdouble JNICALL Sqrt(JNIEnv*, jclass, jdouble x) {
+  if (!(x >= 0.0)) return FromBits(kQuietNaNBits);
+  if (x == HUGE_VAL) return x;
+  return sqrt(x);
+}
+
+/* The IEEE remainder: the quotient rounded to the nearest integer, ties to the even one,
+   so (3, 2) is -1 and (5, 2) is 1. */
+jdouble JNICALL IEEEremainder(JNIEnv*, jclass, jdouble x, jdouble y) {
+  uint16_t saved = EnterDefaultFpu();
+  jdouble r = Pinned(remainder(Pinned(x), y));
+  LeaveDefaultFpu(saved);
+  return r;
+}
+
+jdouble JNICALL Rint(JNIEnv*, jclass, jdouble x) {
+  uint16_t saved = EnterDefaultFpu();
+  jdouble r = Pinned(nearbyint(Pinned(x)));
+  LeaveDefaultFpu(saved);
+  return r;
+}
+
+jdouble JNICALL Atan2(JNIEnv*, jclass, jdouble y, jdouble x) {
+  uint16_t saved = EnterDefaultFpu();
+  jdouble r = Pinned(atan2(Pinned(y), x));
+  LeaveDefaultFpu(saved);
+  return r;
+}
+
+/* The class library's documented refusals first (zero to a power of zero or less, a
+   negative base to a finite power that is not a whole number), then the Java results
+   where the C library's differ: a NaN exponent gives NaN, a zero exponent 1, a NaN base
+   NaN, and 1 or -1 to an infinite power NaN. */
+jdouble JNICALL Pow(JNIEnv* env, jclass, jdouble x, jdouble y) {
+  if (x == 0.0 && y <= 0.0) {
+    VMJniThrowInternal(env, VMStatus_ArithmeticException, "illegal arguments to pow()");
+    return 0.0;
+  }
+  if (y != y) return FromBits(kQuietNaNBits);
+  if (y == 0.0) return 1.0;
+  if (x != x) return FromBits(kQuietNaNBits);
+  uint16_t saved = EnterDefaultFpu();
+  jdouble r;
+  if (x < 0.0 && y != HUGE_VAL && y != -HUGE_VAL && floor(Pinned(y)) != y) {
+    LeaveDefaultFpu(saved);
+    VMJniThrowInternal(env, VMStatus_ArithmeticException, "illegal arguments to pow()");
+    return 0.0;
+  }
+  if ((x == 1.0 || x == -1.0) && (y == HUGE_VAL || y == -HUGE_VAL))
+    r = FromBits(kQuietNaNBits);
+  else
+    r = Pinned(pow(Pinned(x), y));
+  LeaveDefaultFpu(saved);
+  return r;
+}
+
+/* Java's doubleToLongBits: every NaN is the one canonical pattern. */
+jlong JNICALL DoubleToLongBits(JNIEnv*, jclass, jdouble d) {
+  uint64_t bits = BitsOf(d);
+  if (IsNaNBits(bits)) bits = kQuietNaNBits;
+  return (jlong)bits;
+}
+
+jdouble JNICALL LongBitsToDouble(JNIEnv*, jclass, jlong bits) { return FromBits((uint64_t)bits); }
+
+jint JNICALL FloatToIntBits(JNIEnv*, jclass, jfloat f) {
+  uint32_t bits;
+  memcpy(&bits, &f, sizeof bits);
+  if ((bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0) bits = kFloatQuietNaNBits;
+  return (jint)bits;
+}
+
+jfloat JNICALL IntBitsToFloat(JNIEnv*, jclass, jint bits) {
+  jfloat f;
+  memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+/* Numbers are read in the "C" locale whatever locale the host process set: a host in a
+   decimal-comma locale must not make "1.5" unreadable. Made once, never freed. */
+locale_t NumberLocale() {
+  static locale_t locale = newlocale(LC_NUMERIC_MASK, "C", (locale_t)0);
+  return locale;
+}
+
+jdouble JNICALL DoubleValueOf0(JNIEnv* env, jclass, jstring s) {
+  char* text = javalang::TextOf(env, s);
+  if (text == NULL) return 0.0;
+  char* end = NULL;
+  locale_t locale = NumberLocale();
+  jdouble d = locale != (locale_t)0 ? strtod_l(text, &end, locale) : strtod(text, &end);
+  if (end == NULL || *end != 0) VMJniThrowInternal(env, VMStatus_NumberFormatException, NULL);
+  VMJavaLangString::FreeUTF8(text);
+  return d;
+}
+
+const JNINativeMethod kMath[] = {
+    PUX_NATIVE("sin", "(D)D", (Unary<sin>)),
+    PUX_NATIVE("cos", "(D)D", (Unary<cos>)),
+    PUX_NATIVE("tan", "(D)D", (Unary<tan>)),
+    PUX_NATIVE("asin", "(D)D", (Unary<asin>)),
+    PUX_NATIVE("acos", "(D)D", (Unary<acos>)),
+    PUX_NATIVE("atan", "(D)D", (Unary<atan>)),
+    PUX_NATIVE("exp", "(D)D", (Unary<exp>)),
+    PUX_NATIVE("log", "(D)D", (Unary<log>)),
+    PUX_NATIVE("sqrt", "(D)D", Sqrt),
+    PUX_NATIVE("IEEEremainder", "(DD)D", IEEEremainder),
+    PUX_NATIVE("ceil", "(D)D", (Unary<ceil>)),
+    PUX_NATIVE("floor", "(D)D", (Unary<floor>)),
+    PUX_NATIVE("rint", "(D)D", Rint),
+    PUX_NATIVE("atan2", "(DD)D", Atan2),
+    PUX_NATIVE("pow", "(DD)D", Pow),
+};
+
+const JNINativeMethod kDouble[] = {
+    PUX_NATIVE("doubleToLongBits", "(D)J", DoubleToLongBits),
+    PUX_NATIVE("longBitsToDouble", "(J)D", LongBitsToDouble),
+    PUX_NATIVE("valueOf0", "(Ljava/lang/String;)D", DoubleValueOf0),
+};
+
+const JNINativeMethod kFloat[] = {
+    PUX_NATIVE("floatToIntBits", "(F)I", FloatToIntBits),
+    PUX_NATIVE("intBitsToFloat", "(I)F", IntBitsToFloat),
+};
+
+}  // namespace
+
+void Register_java_lang_Math(void) { JNI_RegisterNative("java/lang/Math", kMath, PUX_ROWS(kMath)); }
+
+void Register_java_lang_Double(void) { JNI_RegisterNative("java/lang/Double", kDouble, PUX_ROWS(kDouble)); }
+
+void Register_java_lang_Float(void) { JNI_RegisterNative("java/lang/Float", kFloat, PUX_ROWS(kFloat)); }

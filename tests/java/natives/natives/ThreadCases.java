@@ -1,0 +1,395 @@
+package natives;
+
+// Java threads on host threads. Interpreted synchronized excludes nobody, so every wait
+// here is a timed one in a loop that tests its condition: a notification that slips
+// between a test and a wait costs a few milliseconds, never the test.
+public class ThreadCases {
+
+    static volatile int finished;
+
+    static class Sleeper extends Thread {
+        final long millis;
+        volatile String outcome = "none";
+
+        Sleeper(long millis) {
+            this.millis = millis;
+        }
+
+        public void run() {
+            try {
+                Thread.sleep(millis);
+                outcome = "slept";
+            } catch (InterruptedException e) {
+                outcome = Thread.currentThread().isInterrupted() ? "interrupted, flag kept" : "interrupted";
+            } catch (ThreadDeath d) {
+                outcome = "stopped";
+                throw d;
+            }
+        }
+    }
+
+    // start() returns with the thread alive; join() waits for run() to end.
+    static int startJoin(int rounds) throws Exception {
+        for (int i = 0; i < rounds; i++) {
+            Sleeper s = new Sleeper(i % 3);
+            s.start();
+            s.join();
+            if (!"slept".equals(s.outcome)) return 1;
+            if (s.isAlive()) return 2;
+        }
+        Sleeper s = new Sleeper(200);
+        s.start();
+        if (!s.isAlive()) return 3;
+        boolean[] alive = new boolean[1];
+        alive[0] = s.isAlive();
+        if (alive[0] != true) return 4;
+        s.join();
+        if (s.isAlive() || !"slept".equals(s.outcome)) return 5;
+        return 0;
+    }
+
+    static int startTwice() throws Exception {
+        Sleeper s = new Sleeper(100);
+        s.start();
+        try {
+            s.start();
+            return 1;
+        } catch (IllegalThreadStateException e) {
+        }
+        s.join();
+        try {
+            s.start();
+            return 2;
+        } catch (IllegalThreadStateException e) {
+        }
+        if (s.isAlive()) return 3;
+        Thread thrower = new Thread() {
+            public void run() {
+                throw new IllegalStateException("escaped");
+            }
+        };
+        thrower.start();
+        thrower.join();
+        try {
+            thrower.start();
+            return 4;
+        } catch (IllegalThreadStateException e) {
+        }
+        return 0;
+    }
+
+    // Two threads start the same Thread at once: exactly one start succeeds.
+    static int racingStarts(int rounds) throws Exception {
+        for (int i = 0; i < rounds; i++) {
+            final Sleeper target = new Sleeper(5);
+            final int[] refused = new int[2];
+            Thread[] starters = new Thread[2];
+            for (int k = 0; k < 2; k++) {
+                final int slot = k;
+                starters[k] = new Thread() {
+                    public void run() {
+                        try {
+                            target.start();
+                        } catch (IllegalThreadStateException e) {
+                            refused[slot] = 1;
+                        }
+                    }
+                };
+            }
+            starters[0].start();
+            starters[1].start();
+            starters[0].join();
+            starters[1].join();
+            target.join();
+            if (refused[0] + refused[1] != 1) return 1 + refused[0] + refused[1];
+        }
+        return 0;
+    }
+
+    static String interruptSleeper(long millis, long delay) throws Exception {
+        Sleeper s = new Sleeper(millis);
+        long start = System.currentTimeMillis();
+        s.start();
+        Thread.sleep(delay);
+        s.interrupt();
+        s.join();
+        long took = System.currentTimeMillis() - start;
+        return s.outcome + (took < millis ? "" : " late");
+    }
+
+    static String stopSleeper(long millis) throws Exception {
+        Sleeper s = new Sleeper(millis);
+        long start = System.currentTimeMillis();
+        s.start();
+        Thread.sleep(50);
+        s.stop();
+        s.join();
+        long took = System.currentTimeMillis() - start;
+        return s.outcome + (took < millis ? "" : " late");
+    }
+
+    // stop() reaches a thread blocked in wait(0), which no notify will ever wake.
+    static String stopWaiter() throws Exception {
+        final Object lock = new Object();
+        final String[] outcome = {"none"};
+        Thread waiter = new Thread() {
+            public void run() {
+                try {
+                    synchronized (lock) {
+                        lock.wait(0);
+                    }
+                    outcome[0] = "woke";
+                } catch (InterruptedException e) {
+                    outcome[0] = "interrupted";
+                } catch (IllegalStateException e) {
+                    outcome[0] = "stopped " + e.getMessage();
+                }
+            }
+        };
+        long start = System.currentTimeMillis();
+        waiter.start();
+        Thread.sleep(50);
+        waiter.stop(new IllegalStateException("by stop"));
+        waiter.join(20000);
+        long took = System.currentTimeMillis() - start;
+        return outcome[0] + (took < 10000 ? "" : " late") + " " + waiter.isAlive();
+    }
+
+    // A thread that stops itself meets the throwable once, where it called stop().
+    static String selfStop() {
+        int caught = 0;
+        try {
+            Thread.currentThread().stop(new IllegalStateException("self"));
+        } catch (IllegalStateException e) {
+            caught++;
+        }
+        // A backward branch polls: a second delivery would show here.
+        try {
+            for (int i = 0; i < 100000; i++) {
+                caught += 0;
+            }
+        } catch (IllegalStateException e) {
+            caught += 10;
+        }
+        return "caught " + caught;
+    }
+
+    static String sleepChecks() {
+        StringBuffer text = new StringBuffer();
+        try {
+            Thread.sleep(-1);
+            text.append("no IAE");
+        } catch (IllegalArgumentException e) {
+            text.append("IAE");
+        } catch (InterruptedException e) {
+            text.append("IE");
+        }
+        Thread.currentThread().interrupt();
+        if (!Thread.currentThread().isInterrupted()) text.append(" lost");
+        if (!Thread.currentThread().isInterrupted()) text.append(" cleared");
+        try {
+            Thread.sleep(10000);
+            text.append(" slept");
+        } catch (InterruptedException e) {
+            text.append(" IE");
+        }
+        if (Thread.interrupted()) text.append(" still set");
+        Thread.currentThread().interrupt();
+        boolean first = Thread.interrupted();
+        boolean second = Thread.interrupted();
+        text.append(" " + first + " " + second);
+        return text.toString();
+    }
+
+    // A producer and a consumer over wait and notifyAll.
+    static int producerConsumer(final int items) throws Exception {
+        final int[] slot = new int[1];
+        final boolean[] full = new boolean[1];
+        final Object lock = new Object();
+        final int[] sum = new int[1];
+        Thread consumer = new Thread() {
+            public void run() {
+                try {
+                    for (int i = 0; i < items; i++) {
+                        synchronized (lock) {
+                            while (!full[0]) {
+                                lock.wait(20);
+                            }
+                            sum[0] += slot[0];
+                            full[0] = false;
+                            lock.notifyAll();
+                        }
+                    }
+                } catch (InterruptedException e) {
+                    sum[0] = -1;
+                }
+            }
+        };
+        consumer.start();
+        for (int i = 1; i <= items; i++) {
+            synchronized (lock) {
+                while (full[0]) {
+                    lock.wait(20);
+                }
+                slot[0] = i;
+                full[0] = true;
+                lock.notifyAll();
+            }
+        }
+        consumer.join();
+        return sum[0] == items * (items + 1) / 2 ? 0 : 1;
+    }
+
+    static String monitorRules() throws Exception {
+        Object o = new Object();
+        StringBuffer text = new StringBuffer();
+        // Outside synchronized: a plain timed wait (interpreted monitors take no lock).
+        try {
+            o.wait(10);
+            text.append("waited");
+        } catch (IllegalMonitorStateException e) {
+            text.append("IMSE");
+        }
+        try {
+            o.notify();
+            text.append(" notified");
+        } catch (IllegalMonitorStateException e) {
+            text.append(" IMSE");
+        }
+        synchronized (o) {
+            try {
+                o.wait(-1);
+                text.append(" waited");
+            } catch (IllegalArgumentException e) {
+                text.append(" IAE");
+            }
+            o.notify();
+            o.wait(1);
+        }
+        Thread.currentThread().interrupt();
+        synchronized (o) {
+            try {
+                o.wait(10000);
+                text.append(" waited");
+            } catch (InterruptedException e) {
+                text.append(" IE");
+            }
+        }
+        return text.toString();
+    }
+
+    static class Spinner extends Thread {
+        volatile boolean stop;
+        volatile int turns;
+
+        public void run() {
+            while (!stop) {
+                turns++;
+            }
+        }
+    }
+
+    static String countFrames() throws Exception {
+        StringBuffer text = new StringBuffer();
+        Spinner never = new Spinner();
+        text.append(never.countStackFrames());
+        Spinner s = new Spinner();
+        s.start();
+        try {
+            s.countStackFrames();
+            text.append(" counted");
+        } catch (IllegalThreadStateException e) {
+            text.append(" ITSE");
+        }
+        s.suspend();
+        int frames = s.countStackFrames();
+        text.append(frames > 0 ? " frames" : " none");
+        s.resume();
+        int before = s.turns;
+        long until = System.currentTimeMillis() + 5000;
+        while (s.turns == before && System.currentTimeMillis() < until) {
+            Thread.sleep(5);
+        }
+        text.append(s.turns != before ? " running" : " stuck");
+        s.stop = true;
+        s.join();
+        return text.toString();
+    }
+
+    static class CloneableThread extends Thread implements Cloneable {
+        volatile boolean stop;
+
+        public void run() {
+            while (!stop) {
+                Thread.yield();
+            }
+        }
+
+        Object copy() throws CloneNotSupportedException {
+            return clone();
+        }
+    }
+
+    static String cloneOfRunning() throws Exception {
+        CloneableThread t = new CloneableThread();
+        t.start();
+        CloneableThread c = (CloneableThread) t.copy();
+        String text = t.isAlive() + " " + c.isAlive();
+        c.interrupt();
+        c.stop = true;
+        t.stop = true;
+        t.join();
+        return text + " " + t.isAlive();
+    }
+
+    static Thread startSleeper(long millis) {
+        Sleeper s = new Sleeper(millis);
+        s.start();
+        return s;
+    }
+
+    static String joinSleeper(Thread t) throws Exception {
+        t.join();
+        return ((Sleeper) t).outcome + " " + t.isAlive();
+    }
+
+    static class Thrower extends Thread {
+        public void run() {
+            throw new IllegalStateException("escaped");
+        }
+    }
+
+    // A run() that throws ends its thread; join() returns.
+    static String uncaught() throws Exception {
+        Thread t = new Thrower();
+        t.start();
+        t.join();
+        return "ended " + t.isAlive();
+    }
+
+    static Thread current() {
+        return Thread.currentThread();
+    }
+
+    static Thread unstarted() {
+        return new Sleeper(1);
+    }
+
+    // Every operation on a Thread whose native word the test has forged.
+    static String forged(Thread t) {
+        StringBuffer text = new StringBuffer();
+        text.append(t.isAlive());
+        t.interrupt();
+        text.append(" ").append(t.isInterrupted());
+        t.suspend();
+        t.resume();
+        t.stop();
+        try {
+            t.countStackFrames();
+            text.append(" counted");
+        } catch (NullPointerException e) {
+            text.append(" NPE");
+        }
+        return text.toString();
+    }
+}

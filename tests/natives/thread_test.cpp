@@ -1,0 +1,209 @@
+/* Java threads on the reference host's threads: start and join, second starts, sleeps
+   ended by interrupt, stop and the host, suspension and frame counts, a failed attach,
+   the Java object of an attached thread, and a native-thread word Java code forged. */
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "lang/javalang.h"
+#include "natives_support.h"
+#include "vmjvm.h"
+#include "vmjvm_ids.h"
+#include "vmliteral.h"
+
+using natives_test::Machine;
+using natives_test::Outcome;
+
+namespace {
+
+const char* kThreads = "natives/ThreadCases";
+
+class ThreadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m.Create()); }
+  void TearDown() override { m.Destroy(); }
+
+  int Run(const char* name, const char* sig, std::initializer_list<VMword> args = {}) {
+    Outcome o = m.Call(kThreads, name, sig, args);
+    EXPECT_EQ("", o.thrown) << name << ": " << o.message;
+    return o.Int();
+  }
+  std::string Text(const char* name, const char* sig, std::initializer_list<VMword> args = {}) {
+    return m.CallText(kThreads, name, sig, args);
+  }
+  /* A word of a Thread object's field. */
+  VMword FieldWord(VMObject* thread, jfieldID id, uint32_t offset = 0) {
+    VMDataMember* field = JVMFieldOf(m.env, id);
+    EXPECT_NE(nullptr, field);
+    return field != nullptr ? thread->GetWord((uint32_t)field->GetIndex() + offset) : 0;
+  }
+
+  Machine m;
+};
+
+TEST_F(ThreadTest, StartReturnsWithTheThreadAliveAndJoinWaitsForRun) {
+  EXPECT_EQ(0, Run("startJoin", "(I)I", {40}));
+}
+
+TEST_F(ThreadTest, ASecondStartIsRefusedAlsoWhenTwoThreadsRace) {
+  EXPECT_EQ(0, Run("startTwice", "()I"));
+  EXPECT_EQ(0, Run("racingStarts", "(I)I", {25}));
+}
+
+TEST_F(ThreadTest, SleepsOfAnyLengthEndAtAnInterruptOrAStop) {
+  const char* sig = "(JJ)Ljava/lang/String;";
+  // Each long argument is two words, low first.
+  EXPECT_EQ("interrupted", Text("interruptSleeper", sig, {300, 0, 20, 0}));
+  EXPECT_EQ("interrupted", Text("interruptSleeper", sig, {1000, 0, 50, 0}));
+  EXPECT_EQ("interrupted", Text("interruptSleeper", sig, {10000, 0, 50, 0}));
+  EXPECT_EQ("stopped", Text("stopSleeper", "(J)Ljava/lang/String;", {10000, 0}));
+  EXPECT_EQ("IAE IE true false", Text("sleepChecks", "()Ljava/lang/String;"));
+  EXPECT_EQ("stopped by stop false", Text("stopWaiter", "()Ljava/lang/String;"));
+  EXPECT_EQ("caught 1", Text("selfStop", "()Ljava/lang/String;"));
+}
+
+TEST_F(ThreadTest, AHostStopEndsASleepAtOnce) {
+  for (int round = 0; round < 5; round++) {
+    VMObject* sleeper = m.Call(kThreads, "startSleeper", "(J)Ljava/lang/Thread;", {60000, 0}).Object();
+    ASSERT_NE(nullptr, sleeper);
+    VMThread* target = JVMGetVMThread(m.env, m.Local(sleeper));
+    ASSERT_NE(nullptr, target);
+    ASSERT_NE(m.env->thread, target);
+    auto start = std::chrono::steady_clock::now();
+    target->Stop();
+    EXPECT_EQ("stopped false", Text("joinSleeper", "(Ljava/lang/Thread;)Ljava/lang/String;", {(VMword)sleeper}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  }
+}
+
+TEST_F(ThreadTest, WaitAndNotifyAllCarryAProducerAndAConsumer) {
+  EXPECT_EQ(0, Run("producerConsumer", "(I)I", {300}));
+  EXPECT_EQ("ended false", Text("uncaught", "()Ljava/lang/String;"));
+}
+
+TEST_F(ThreadTest, CountStackFramesNeedsASuspendedThreadAndLeavesItAsItWas) {
+  EXPECT_EQ("0 ITSE frames running", Text("countFrames", "()Ljava/lang/String;"));
+}
+
+TEST_F(ThreadTest, ACloneOfARunningThreadIsNotAlive) {
+  EXPECT_EQ("true false false", Text("cloneOfRunning", "()Ljava/lang/String;"));
+}
+
+/* Java code can write the word (reflection, from the second library generation on): a
+   forged value names no thread, whatever it points at. */
+TEST_F(ThreadTest, AForgedNativeThreadWordIsNeverFollowed) {
+  static char decoy[64];
+  const VMword forged[] = {0xDEADBEE0u, 1u, (VMword)decoy, (VMword)m.env + 4};
+  for (VMword value : forged) {
+    VMObject* thread = m.Call(kThreads, "unstarted", "()Ljava/lang/Thread;").Object();
+    ASSERT_NE(nullptr, thread);
+    jobject local = m.Local(thread);
+    ASSERT_TRUE(JVMSetThreadEnvField(m.env, local, value));
+    EXPECT_EQ(nullptr, JVMGetVMThread(m.env, local));
+    EXPECT_EQ("true false NPE", Text("forged", "(Ljava/lang/Thread;)Ljava/lang/String;", {(VMword)thread}));
+    EXPECT_EQ(0u, m.env->thread->GetSuspendCount());
+    EXPECT_FALSE(m.env->thread->GetInterrupted());
+  }
+}
+
+TEST_F(ThreadTest, ANewThreadThatCannotAttachFailsItsStartAndNeverHangs) {
+  for (int round = 0; round < 10; round++) {
+    VMObject* thread = m.Call(kThreads, "unstarted", "()Ljava/lang/Thread;").Object();
+    ASSERT_NE(nullptr, thread);
+    jobject local = m.Local(thread);
+    JVMGetThreadEnvField(m.env, local);  // the look-ups are made before the failure is armed
+    refhost::SetFailureScope(true, nullptr, -1);
+    refhost::FailNextAllocations(1);
+    JVM_StartThread(m.env, local);
+    refhost::FailNextAllocations(0);
+    refhost::SetFailureScope(false, nullptr, -1);
+    Outcome o;
+    EXPECT_EQ("java.lang.OutOfMemoryError", m.TakeException(&o));
+    EXPECT_EQ(0, JVM_IsThreadAlive(m.env, local));
+    // The Thread is free to start again.
+    JVM_StartThread(m.env, local);
+    EXPECT_EQ("", m.TakeException());
+    EXPECT_EQ("slept false", Text("joinSleeper", "(Ljava/lang/Thread;)Ljava/lang/String;", {(VMword)thread}));
+  }
+  refhost::SetStartThreadRefuses(true);
+  VMObject* refused = m.Call(kThreads, "unstarted", "()Ljava/lang/Thread;").Object();
+  JVM_StartThread(m.env, m.Local(refused));
+  refhost::SetStartThreadRefuses(false);
+  EXPECT_EQ("", m.TakeException());
+  EXPECT_EQ(0, JVM_IsThreadAlive(m.env, m.Local(refused)));
+}
+
+TEST_F(ThreadTest, TheThreadObjectOfAnAttachedThreadAndItsDetach) {
+  VMObject* main = (VMObject*)m.env->thread->GetJavaLangThread();
+  ASSERT_NE(nullptr, main);
+  EXPECT_EQ((VMword)m.env, FieldWord(main, JVMFieldThreadNative(m.env)));
+  EXPECT_EQ(10u, FieldWord(main, JVMFieldThreadPriority(m.env)));
+  EXPECT_EQ((VMword)m.vm->GetSystemThreadGroup(), FieldWord(main, JVMFieldThreadGroup(m.env)));
+  EXPECT_EQ((VMword)m.env->thread->GetName(), FieldWord(main, JVMFieldThreadName(m.env)));
+  EXPECT_EQ(main, VMJniHandle::UnHandle(m.env, JVM_CurrentThread(m.env, nullptr)));
+  EXPECT_EQ(1, JVM_IsThreadAlive(m.env, m.Local(main)));
+  // A second host thread: its own object while attached, 0 once it leaves.
+  VMObject* other = nullptr;
+  VMword whileAttached = 0;
+  std::thread([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+    other = (VMObject*)env->thread->GetJavaLangThread();
+    whileAttached = JVMGetThreadEnvField(env, VMJniHandle::NewLocal(env, other));
+    EXPECT_EQ((VMword)env, whileAttached);
+    EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+  }).join();
+  ASSERT_NE(nullptr, other);
+  EXPECT_NE(0u, whileAttached);
+  EXPECT_EQ(0u, FieldWord(other, JVMFieldThreadNative(m.env)));
+  EXPECT_EQ(0, JVM_IsThreadAlive(m.env, m.Local(other)));
+}
+
+TEST(ThreadVersions, TheSecondLibraryGenerationKeepsTheValueInTheLowWordOfEetop) {
+  Machine m;
+  ASSERT_TRUE(m.Create(2));
+  VMObject* main = (VMObject*)m.env->thread->GetJavaLangThread();
+  ASSERT_NE(nullptr, main);
+  jfieldID eetop = JVMFieldThreadNative(m.env);
+  VMDataMember* field = JVMFieldOf(m.env, eetop);
+  ASSERT_NE(nullptr, field);
+  EXPECT_EQ('J', (char)field->GetSignature()->GetFirstChar());
+  EXPECT_EQ((VMword)m.env, main->GetWord((uint32_t)field->GetIndex()));
+  EXPECT_EQ(0u, main->GetWord((uint32_t)field->GetIndex() + 1));
+  EXPECT_EQ(0, m.Call(kThreads, "startJoin", "(I)I", {3}).Int());
+  m.Destroy();
+}
+
+TEST(ThreadVersions, TheThirdGenerationGivesEveryThreadAFreshEmptyMapAtAttachAndDetach) {
+  Machine m;
+  ASSERT_TRUE(m.Create(3));
+  jfieldID mapField = JVMFieldThreadInheritableThreadLocals(m.env);
+  VMDataMember* field = JVMFieldOf(m.env, mapField);
+  ASSERT_NE(nullptr, field);
+  VMObject* main = (VMObject*)m.env->thread->GetJavaLangThread();
+  VMObject* mainMap = (VMObject*)main->GetWord((uint32_t)field->GetIndex());
+  ASSERT_NE(nullptr, mainMap);
+  char* name = mainMap->GetClass()->GetDotNameUTF8();
+  EXPECT_STREQ("java.util.Collections$EmptyMap", name);
+  VMLiteral::FreeUTF8(name);
+  VMObject* other = nullptr;
+  VMObject* attachedMap = nullptr;
+  std::thread([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+    other = (VMObject*)env->thread->GetJavaLangThread();
+    attachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
+    EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+  }).join();
+  ASSERT_NE(nullptr, other);
+  EXPECT_NE(nullptr, attachedMap);
+  VMObject* detachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
+  EXPECT_NE(nullptr, detachedMap);
+  EXPECT_NE(attachedMap, detachedMap);
+  EXPECT_EQ(0u, other->GetWord((uint32_t)JVMFieldOf(m.env, JVMFieldThreadNative(m.env))->GetIndex()));
+  m.Destroy();
+}
+
+}  // namespace

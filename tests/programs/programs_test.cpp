@@ -1,0 +1,244 @@
+/* Java programs run from the command line: each program of tests/java/programs/programs.list
+   runs through build/puxjava and its standard output, standard error and exit status are
+   compared with the expected files written beside it. The same class files also run on
+   the JDK's java (-Xint), which must give the same expected output where the list says
+   so: the differential check of the expectations and of the machine at once. */
+#include <gtest/gtest.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kSource = PUX_SOURCE_DIR;
+const std::string kBuild = PUX_BUILD_DIR;
+const int kTimeoutSeconds = 120;
+
+struct Program {
+  std::string id, cls;
+  int status = 0;
+  std::string jdk = "all";
+  std::vector<std::string> args;
+  std::string xmx, cp, waits;
+};
+
+void PrintTo(const Program& p, std::ostream* os) { *os << p.id; }
+
+std::string ReadFile(const std::string& path, bool* exists = nullptr) {
+  std::ifstream in(path, std::ios::binary);
+  if (exists) *exists = (bool)in;
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> Split(const std::string& text, char by) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::stringstream ss(text);
+  while (std::getline(ss, part, by)) parts.push_back(part);
+  return parts;
+}
+
+std::vector<Program> LoadList() {
+  std::vector<Program> list;
+  std::stringstream lines(ReadFile(kSource + "/tests/java/programs/programs.list"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::stringstream words(line);
+    Program p;
+    std::string status;
+    if (!(words >> p.id >> p.cls >> status >> p.jdk)) continue;
+    p.status = atoi(status.c_str());
+    std::string kv;
+    while (words >> kv) {
+      size_t eq = kv.find('=');
+      std::string key = kv.substr(0, eq), value = eq == std::string::npos ? "" : kv.substr(eq + 1);
+      if (key == "args") p.args = Split(value, ',');
+      else if (key == "xmx") p.xmx = value;
+      else if (key == "cp") p.cp = value;
+      else if (key == "waits") p.waits = value;
+    }
+    list.push_back(p);
+  }
+  return list;
+}
+
+struct Outcome {
+  std::string out, err;
+  int status = -1;
+  bool timedOut = false;
+};
+
+/* Runs argv with both output streams read to their end, killed after the time-out. */
+Outcome RunCommand(const std::vector<std::string>& argv) {
+  Outcome o;
+  int outPipe[2], errPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return o;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid;
+  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  if (rc != 0) {
+    close(outPipe[0]);
+    close(errPipe[0]);
+    o.err = std::string("cannot start ") + argv[0] + ": " + strerror(rc);
+    return o;
+  }
+  time_t deadline = time(nullptr) + kTimeoutSeconds;
+  struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  int open = 2;
+  while (open > 0) {
+    int left = (int)(deadline - time(nullptr));
+    if (left <= 0) {
+      o.timedOut = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    if (poll(fds, 2, left * 1000) < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; i++) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      char buf[4096];
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        (i == 0 ? o.out : o.err).append(buf, (size_t)n);
+      } else if (n == 0 || errno != EINTR) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        open--;
+      }
+    }
+  }
+  for (int i = 0; i < 2; i++)
+    if (fds[i].fd >= 0) close(fds[i].fd);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return o;
+}
+
+std::string ClassDirectory(const Program& p) {
+  return p.cp == "examples" ? kBuild + "/examples" : kBuild + "/testclasses/programs";
+}
+
+std::string Expected(const Program& p, const char* suffix, bool* exists = nullptr) {
+  return ReadFile(kSource + "/tests/java/programs/expected/" + p.id + suffix, exists);
+}
+
+class ProgramTest : public ::testing::TestWithParam<Program> {};
+
+TEST_P(ProgramTest, OnTheMachine) {
+  const Program& p = GetParam();
+  if (!p.waits.empty()) GTEST_SKIP() << p.id << " waits for the " << p.waits;
+  std::vector<std::string> argv = {kBuild + "/puxjava"};
+  if (!p.xmx.empty()) argv.push_back("-Xmx" + p.xmx);
+  argv.push_back("-cp");
+  argv.push_back(ClassDirectory(p));
+  argv.push_back(p.cls);
+  argv.insert(argv.end(), p.args.begin(), p.args.end());
+  Outcome o = RunCommand(argv);
+  EXPECT_FALSE(o.timedOut) << "still running after " << kTimeoutSeconds << " s";
+  EXPECT_EQ(Expected(p, ".out"), o.out);
+  EXPECT_EQ(Expected(p, ".err"), o.err);
+  EXPECT_EQ(p.status, o.status);
+}
+
+/* The JDK on the same class files: the expectations are Java's, not this machine's. */
+TEST_P(ProgramTest, OnTheJdk) {
+  const Program& p = GetParam();
+  if (p.jdk == "none") GTEST_SKIP() << "the library differs from the JDK's here";
+  if (system("java -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no java on this machine";
+  std::vector<std::string> argv = {"java", "-Xint", "-Xshare:auto"};
+  if (!p.xmx.empty()) argv.push_back("-Xmx" + p.xmx);
+  argv.push_back("-cp");
+  argv.push_back(ClassDirectory(p));
+  argv.push_back(p.cls);
+  argv.insert(argv.end(), p.args.begin(), p.args.end());
+  Outcome o = RunCommand(argv);
+  EXPECT_FALSE(o.timedOut);
+  EXPECT_EQ(Expected(p, ".out"), o.out);
+  if (p.jdk == "all") {
+    EXPECT_EQ(Expected(p, ".err"), o.err);
+  }
+  EXPECT_EQ(p.status, o.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramTest, ::testing::ValuesIn(LoadList()),
+                         [](const ::testing::TestParamInfo<Program>& info) { return info.param.id; });
+
+/* The launcher's own errors: one line on standard error and status 1, never a crash. */
+TEST(LauncherTest, BadUsageIsOneLineAndStatusOne) {
+  const std::string puxjava = kBuild + "/puxjava";
+  const std::string classes = kBuild + "/testclasses/programs";
+  struct Case {
+    std::vector<std::string> argv;
+    std::string errStart;
+  } cases[] = {
+      {{puxjava}, "puxjava: no class to run"},
+      {{puxjava, "-cp"}, "puxjava: -cp needs a class path"},
+      {{puxjava, "-bogus", "Hello"}, "puxjava: unknown option -bogus"},
+      {{puxjava, "-Xmx", "Hello"}, "puxjava: invalid heap size: -Xmx"},
+      {{puxjava, "-Xmx12q", "Hello"}, "puxjava: invalid heap size: -Xmx12q"},
+      {{puxjava, "-D=x", "Hello"}, "puxjava: a property needs a name"},
+      {{puxjava, "-verify", "Hello"}, "puxjava: -verify: the bytecode verifier is not built yet"},
+      {{puxjava, "-cp", classes, "NoSuchClass"}, "Error: Could not find or load main class NoSuchClass"},
+      {{puxjava, "-cp", classes, "Threads$Channel"}, "Error: Main method not found in class Threads$Channel"},
+      {{puxjava, "-cp", "/nonexistent", "LangBasics"}, "Error: Could not find or load main class LangBasics"},
+  };
+  for (const Case& c : cases) {
+    Outcome o = RunCommand(c.argv);
+    std::string joined;
+    for (const std::string& a : c.argv) joined += a + " ";
+    EXPECT_EQ(1, o.status) << joined;
+    EXPECT_EQ("", o.out) << joined;
+    EXPECT_EQ(0u, o.err.find(c.errStart)) << joined << "\n" << o.err;
+    EXPECT_EQ(1, std::count(o.err.begin(), o.err.end(), '\n')) << joined << "\n" << o.err;
+  }
+}
+
+/* Class path handling: -cp entries in order after the library, archives included, dotted
+   and slashed class names; -D properties and the arguments reach main. */
+TEST(LauncherTest, ClassPathPropertiesAndArguments) {
+  const std::string puxjava = kBuild + "/puxjava";
+  const std::string dir = kBuild + "/testclasses/programs";
+  std::string jar = kBuild + "/tmp/programs-launcher.jar";
+  system(("mkdir -p " + kBuild + "/tmp && rm -f " + jar).c_str());
+  ASSERT_EQ(0, system(("cd " + dir + " && python3 -c \"import zipfile,sys; z=zipfile.ZipFile('" + jar +
+                       "','w'); z.write('ExitStatus.class'); z.close()\"")
+                          .c_str()));
+  Outcome o = RunCommand({puxjava, "-cp", "/nonexistent:" + jar, "ExitStatus", "7"});
+  EXPECT_EQ("exiting with 7\n", o.out);
+  EXPECT_EQ(7, o.status);
+  o = RunCommand({puxjava, "-Dpux.test=a=b", "-cp", dir, "-Dempty", "PrintArgs", "one", "two words", "\xC3\xA9\xF0\x9F\x98\x80"});
+  EXPECT_EQ("pux.test=a=b\nempty=\nargs 3\none|two words|233 55357 56832|\n", o.out) << o.err;
+  EXPECT_EQ(0, o.status);
+}
+
+}  // namespace
