@@ -170,12 +170,13 @@ public class Churn {
     public static int allocateUntilStopped() {
         Node keep = new Node(1, null);
         int rounds = 0;
-        while (!stop) {
+        // One round at least: a thread scheduled only after the halt still checks.
+        do {
             Node n = null;
             for (int i = 0; i < 30; i++) n = new Node(i, n);
             if (n.value != 29 || keep.value != 1) return -1;
             rounds++;
-        }
+        } while (!stop);
         return rounds;
     }
 }
