@@ -2,7 +2,14 @@
 
    Every handle the machine sees is a Stream. Archives are read into memory once and
    shared by the streams cut from them: the archive stream handed to the machine's entry
-   finder, windows over stored entries, and the buffers of inflated entries. */
+   finder, windows over stored entries, and the machine's inflating streams over
+   deflated ones. When the machine calls with its entry finder, an archive is indexed by
+   the machine's zip directory hash (on a heap of the host's own that no machine ever
+   sees), and entries are found through it; the finder's walk of the local headers is
+   left for archives the hash refuses (bytes in front, a comment too long to find the
+   end record, a directory that does not add up). The machine is reached through its
+   entry-point block, looked up at run time, so the host library has no link-time tie
+   to it. */
 #include "refhost_internal.h"
 
 #include <errno.h>
@@ -10,8 +17,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <dlfcn.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <map>
@@ -55,6 +62,62 @@ class MemoryStream : public Stream {
  private:
   BlobRef owner_;
   const uint8_t* data_;
+};
+
+/* The machine's zip entries (27 to 34 of its entry-point block). */
+struct MachineZip {
+  void*(HOSTCALL* createHash)(HHeap*, JNIHostFunctions*, void*, jint(HOSTCALL*)(void*, uint32_t), uint32_t);
+  void(HOSTCALL* destroyHash)(HHeap*, void*);
+  jboolean(HOSTCALL* lookup)(void*, const char*, uint32_t*, uint32_t*, uint32_t*);
+  void*(HOSTCALL* open)(void*, uint32_t, uint32_t);
+  jint(HOSTCALL* read)(void*, void*, jint);
+  jint(HOSTCALL* seek)(void*, jint);
+  jint(HOSTCALL* seekAbsolute)(void*, jint);
+  void(HOSTCALL* close)(void*);
+  HHeap* heap; /* the tables' heap */
+};
+
+/* Null when no machine library is loaded in the process. */
+const MachineZip* Zip() {
+  static const MachineZip* zip = [] () -> const MachineZip* {
+    typedef const uint32_t*(HOSTCALL * Entries)(void);
+    Entries entries = reinterpret_cast<Entries>(dlsym(RTLD_DEFAULT, "JNI_GetEntryPoints"));
+    if (entries == nullptr) return nullptr;
+    const uint32_t* block = entries();
+    if (block == nullptr) return nullptr;
+    static MachineZip z;
+    auto at = [&](int i) { return reinterpret_cast<void*>((uintptr_t)block[2 + i]); };
+    z.createHash = reinterpret_cast<decltype(z.createHash)>(at(27));
+    z.destroyHash = reinterpret_cast<decltype(z.destroyHash)>(at(28));
+    z.lookup = reinterpret_cast<decltype(z.lookup)>(at(29));
+    z.open = reinterpret_cast<decltype(z.open)>(at(30));
+    z.read = reinterpret_cast<decltype(z.read)>(at(31));
+    z.seek = reinterpret_cast<decltype(z.seek)>(at(32));
+    z.seekAbsolute = reinterpret_cast<decltype(z.seekAbsolute)>(at(33));
+    z.close = reinterpret_cast<decltype(z.close)>(at(34));
+    z.heap = HeapCreate(nullptr, 1);
+    return z.heap != nullptr ? &z : nullptr;
+  }();
+  return zip;
+}
+
+/* A deflated entry inflated by the machine, read through its stream entries. */
+class ZStrmStream : public Stream {
+ public:
+  ZStrmStream(void* z, jint size) : z_(z) { size_ = size; }
+  ~ZStrmStream() override { Zip()->close(z_); }
+  jint Read(void* buf, jint count) override {
+    if (count <= 0) return 0;
+    jint n = Zip()->read(z_, buf, count);
+    if (n > 0) pos_ += n;
+    return n;
+  }
+
+ protected:
+  bool MoveTo(jint position) override { return Zip()->seekAbsolute(z_, position) == position; }
+
+ private:
+  void* z_;
 };
 
 inline uint16_t Get2(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
@@ -106,6 +169,23 @@ struct Archive {
   uint32_t firstHeader = 0;
   std::unordered_map<uint32_t, ZipEntry> byData;     /* data offset -> entry */
   std::unordered_map<std::string, ZipEntry> byName;  /* first entry of a name */
+  std::once_flag tableMade;
+  void* table = nullptr; /* the machine's hash of the directory; null when refused */
+  ~Archive() {
+    if (table != nullptr) Zip()->destroyHash(Zip()->heap, table);
+  }
+  /* Made on first use, by a thread of the machine (which has handed its table over). */
+  void* Table() {
+    std::call_once(tableMade, [this] {
+      const MachineZip* zip = Zip();
+      if (zip == nullptr) return;
+      void* s = refhost::OpenMemoryStream(blob->bytes, blob->size);
+      if (s == nullptr) return;
+      table = zip->createHash(zip->heap, refhost::Functions(), s, refhost::ZipSeek, blob->size);
+      StreamClose(s);
+    });
+    return table;
+  }
 };
 
 /* Indexes the central directory; a damaged or missing one leaves the maps partial. */
@@ -158,7 +238,9 @@ struct PathEntry {
 typedef std::vector<std::shared_ptr<PathEntry>> ClassPath;
 
 std::mutex gPathsLock;
-std::map<void*, std::shared_ptr<ClassPath>> gPaths;
+/* Never destroyed: archives live until the process ends, and their tables must not be
+   released by exit-time destructors after the machine library has gone. */
+std::map<void*, std::shared_ptr<ClassPath>>& gPaths = *new std::map<void*, std::shared_ptr<ClassPath>>();
 
 const char* const kDefaultSystemPrefixes[] = {"java/", "corvane/", "nimbrel/", "corvane_vm_internal_jnitest"};
 std::mutex gPrefixLock;
@@ -205,8 +287,9 @@ bool SafeClassName(const char* name) {
 
 /* Deflate turns at most 1032 bytes out of one byte it is given (and an empty stream
    still takes a few): an entry claiming more is damaged or hostile, and its claim is
-   never allocated. */
+   never allocated. The machine's inflating streams hold at most 1 MB. */
 const uint64_t kInflateRatio = 1032, kInflateSlack = 64;
+const uint32_t kLargestInflate = 1u << 20;
 std::atomic<uint32_t> gLargestInflate{0};
 
 Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t csize, uint32_t usize, uint32_t data) {
@@ -217,24 +300,28 @@ Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t
     return new MemoryStream(a->blob, blob.bytes + data, (jint)usize, 0);
   }
   if (method != 8 || usize > (uint64_t)csize * kInflateRatio + kInflateSlack) return nullptr;
-  auto out = std::make_shared<Blob>();
-  out->size = usize;
+  if (usize == 0) return new MemoryStream(a->blob, blob.bytes + data, 0, 0);
+  const MachineZip* zip = Zip();
+  if (zip == nullptr) return nullptr;
+  if (usize > kLargestInflate) {
+    char text[120];
+    snprintf(text, sizeof text, "refhost: an archive entry of %u bytes is larger than the machine inflates\n", usize);
+    LogText(text);
+    return nullptr;
+  }
   for (uint32_t seen = gLargestInflate.load(); usize > seen && !gLargestInflate.compare_exchange_weak(seen, usize);) {
   }
-  out->bytes = (uint8_t*)malloc(usize ? usize : 1);
-  if (!out->bytes) return nullptr;
-  z_stream z;
-  memset(&z, 0, sizeof z);
-  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return nullptr;
-  z.next_in = const_cast<Bytef*>(blob.bytes + data);
-  z.avail_in = csize;
-  z.next_out = out->bytes;
-  z.avail_out = usize;
-  int rc = inflate(&z, Z_FINISH);
-  bool whole = rc == Z_STREAM_END && z.total_out == usize;
-  inflateEnd(&z);
-  if (!whole) return nullptr;
-  return new MemoryStream(out, out->bytes, (jint)usize, 0);
+  // The machine's streams need a host table. Making the directory's hash gives it ours
+  // when it has none, and never replaces one a machine was created with (a test's
+  // recording table, say): handing ours over outright would.
+  a->Table();
+  void* s = refhost::OpenMemoryStream(blob.bytes, blob.size);
+  if (s == nullptr) return nullptr;
+  refhost::ZipSeek(s, data);
+  void* z = zip->open(s, usize, csize);
+  StreamClose(s);
+  if (z == nullptr) return nullptr;
+  return new ZStrmStream(z, (jint)usize);
 }
 
 Stream* FromCentralDirectory(const std::shared_ptr<Archive>& a, const std::string& entryName) {
@@ -246,6 +333,14 @@ Stream* FromCentralDirectory(const std::shared_ptr<Archive>& a, const std::strin
 
 Stream* FromArchive(const std::shared_ptr<Archive>& a, const std::string& entryName, JNIHostFindInZipFileFn finder) {
   if (!finder) return FromCentralDirectory(a, entryName);
+  if (void* table = a->Table()) {
+    uint32_t data, usize, csize;
+    if (!Zip()->lookup(table, entryName.c_str(), &data, &usize, &csize)) return nullptr;
+    // The hash records no method: the host's own reading of the directory does.
+    auto it = a->byData.find(data);
+    uint16_t method = it != a->byData.end() ? it->second.method : (csize == usize ? 0 : 8);
+    return EntryStream(a, method, csize, usize, data);
+  }
   /* The machine walks the local headers itself through the stream slots. */
   MemoryStream archive(a->blob, a->blob->bytes, (jint)a->blob->size, 0);
   if (a->firstHeader && !archive.SetPosition(a->firstHeader)) return nullptr;

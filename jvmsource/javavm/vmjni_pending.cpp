@@ -46,17 +46,3 @@ JNIEXPORT jint HOSTCALL JNI_DebugGetExistingVMs(JavaVM**, uint32_t, uint32_t* to
 }
 JNIEXPORT void HOSTCALL JNI_DebugSetLoaderID(void*, void*) { ReportEntry("nyi: JNI_DebugSetLoaderID"); }
 
-JNIEXPORT void* HOSTCALL JNI_CreateZipHash(HHeap*, JNIHostFunctions*, void*, JNIZipSeekCallback, uint32_t) {
-  ReportEntry("nyi: JNI_CreateZipHash");
-  return NULL;
-}
-JNIEXPORT void HOSTCALL JNI_DestroyZipHash(HHeap*, void*) { ReportEntry("nyi: JNI_DestroyZipHash"); }
-JNIEXPORT jboolean HOSTCALL JNI_ZipHashLookup(void*, const char*, uint32_t*, uint32_t*, uint32_t*) {
-  ReportEntry("nyi: JNI_ZipHashLookup");
-  return 0;
-}
-JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void*, uint32_t, uint32_t) { ReportEntry("nyi: JNI_OpenZStrm"); return NULL; }
-JNIEXPORT jint HOSTCALL JNI_ReadZStrm(void*, void*, jint) { ReportEntry("nyi: JNI_ReadZStrm"); return -1; }
-JNIEXPORT jint HOSTCALL JNI_SeekZStrm(void*, jint) { ReportEntry("nyi: JNI_SeekZStrm"); return -1; }
-JNIEXPORT jint HOSTCALL JNI_SeekZStrmAbsolute(void*, jint) { ReportEntry("nyi: JNI_SeekZStrmAbsolute"); return -1; }
-JNIEXPORT void HOSTCALL JNI_CloseZStrm(void*) { ReportEntry("nyi: JNI_CloseZStrm"); }

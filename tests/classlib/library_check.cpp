@@ -62,6 +62,9 @@ const std::vector<LayoutRule>& LayoutRules() {
       // The socket streams extend the file streams and share the descriptor's word.
       {"java/io/FileInputStream", "java/io/InputStream", false, true, {{0, "fd", "Ljava/io/FileDescriptor;"}}},
       {"java/io/FileOutputStream", "java/io/OutputStream", false, true, {{0, "fd", "Ljava/io/FileDescriptor;"}}},
+      // The checksum natives keep the running value in the object's first word.
+      {"java/util/zip/Adler32", "java/lang/Object", true, true, {{0, "adler", "I"}}},
+      {"java/util/zip/CRC32", "java/lang/Object", true, true, {{0, "crc", "I"}}},
   };
   return rules;
 }
@@ -180,6 +183,22 @@ const ByNameRule kByName[] = {
     {"java/io/PrintWriter", false, "println", "([C)V", kInstance, kInherited, kAnyAccess, true},
     // The signed difference becomes a BigInteger through this constructor.
     {"java/math/BigInteger", false, "<init>", "([B)V", kInstance, kDeclared, kAnyAccess, false},
+    // The Deflater and Inflater natives find these instance fields by name in the class.
+    {"java/util/zip/Deflater", true, "strm", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "buf", "[B", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "off", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "len", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "level", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "strategy", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "setParams", "Z", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "finish", "Z", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Deflater", true, "finished", "Z", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Inflater", true, "strm", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Inflater", true, "buf", "[B", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Inflater", true, "off", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Inflater", true, "len", "I", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Inflater", true, "finished", "Z", kInstance, kDeclared, kAnyAccess, true},
+    {"java/util/zip/Inflater", true, "needsDictionary", "Z", kInstance, kDeclared, kAnyAccess, true},
     // The natives' cache looks these up by name in classes the library does not have yet;
     // whoever adds a class must give it the member exactly so. Fields may be inherited,
     // as the cache's look-up searches superclasses; InetAddress's constructor may not,
@@ -498,6 +517,32 @@ const NativeRow kRows[] = {
     {"java/math/BigInteger", "plumbModInverse", "([B[B)[B", S_, kNat},
     {"java/math/BigInteger", "plumbSquare", "([B)[B", S_, kNat},
     {"java/math/BigInteger", "plumbGeneratePrime", "([B)[B", S_, kNat},
+    // java.util.zip, the older generation's rows (the newer ones are declared by no class
+    // of this library).
+    {"java/util/zip/Adler32", "update", "([BII)V", I_, kNat},
+    {"java/util/zip/Adler32", "update1", "(I)V", I_, kNat},
+    {"java/util/zip/Adler32", "update", "(II)I", S_, kEither},
+    {"java/util/zip/Adler32", "updateBytes", "(I[BII)I", S_, kEither},
+    {"java/util/zip/CRC32", "update", "([BII)V", I_, kNat},
+    {"java/util/zip/CRC32", "update1", "(I)V", I_, kNat},
+    {"java/util/zip/CRC32", "update", "(II)I", S_, kEither},
+    {"java/util/zip/CRC32", "updateBytes", "(I[BII)I", S_, kEither},
+    {"java/util/zip/Deflater", "setDictionary", "([BII)V", I_, kNat},
+    {"java/util/zip/Deflater", "deflate", "([BII)I", I_, kNat},
+    {"java/util/zip/Deflater", "getAdler", "()I", I_, kNat},
+    {"java/util/zip/Deflater", "getTotalIn", "()I", I_, kNat},
+    {"java/util/zip/Deflater", "getTotalOut", "()I", I_, kNat},
+    {"java/util/zip/Deflater", "reset", "()V", I_, kNat},
+    {"java/util/zip/Deflater", "end", "()V", I_, kNat},
+    {"java/util/zip/Deflater", "init", "(Z)V", I_, kNat},
+    {"java/util/zip/Inflater", "setDictionary", "([BII)V", I_, kNat},
+    {"java/util/zip/Inflater", "inflate", "([BII)I", I_, kNat},
+    {"java/util/zip/Inflater", "getAdler", "()I", I_, kNat},
+    {"java/util/zip/Inflater", "getTotalIn", "()I", I_, kNat},
+    {"java/util/zip/Inflater", "getTotalOut", "()I", I_, kNat},
+    {"java/util/zip/Inflater", "reset", "()V", I_, kNat},
+    {"java/util/zip/Inflater", "end", "()V", I_, kNat},
+    {"java/util/zip/Inflater", "init", "(Z)V", I_, kNat},
 };
 #undef I_
 #undef S_

@@ -119,6 +119,43 @@ TEST_F(DeflateTest, TheListedInputsAtEveryLevelWrappedAndRaw) {
   }
 }
 
+/* The other window sizes and memory levels over each listed input: the short inputs at
+   every combination, the long ones at a rotation that meets every window size and
+   memory level at every level. */
+TEST_F(DeflateTest, TheListedInputsAtEveryWindowAndMemoryLevel) {
+  const Pattern patterns[] = {{0, 0, 0}, {777, 300, 0}, {1000, 0, 2}};
+  std::vector<Input> inputs = ListedInputs();
+  int compared = 0, identical = 0;
+  for (size_t k = 0; k < inputs.size(); k++) {
+    const Input& input = inputs[k];
+    bool shortInput = input.bytes.size() <= 777;
+    for (int level = 0; level <= 9; level++) {
+      for (int raw = 0; raw <= 1; raw++) {
+        for (int bits = 9; bits <= 15; bits++) {
+          for (int memLevel = 1; memLevel <= 8; memLevel++) {
+            if (!shortInput && (bits + memLevel + level + raw + (int)k) % 7 != 0) continue;
+            Params p;
+            p.level = level;
+            p.windowBits = raw ? -bits : bits;
+            p.memLevel = memLevel;
+            for (const Pattern& pattern : patterns) {
+              Bytes ours = OurDeflate(p, input.bytes, pattern, cookie);
+              ASSERT_TRUE(RoundTrips(ours, p.windowBits, input.bytes)) << input.name << ": " << Describe(p, pattern);
+              if (level == 0 || pattern.flush == 2) continue;
+              compared++;
+              identical += SameBesidesLevelBits(ours, ZlibDeflate(p, input.bytes, pattern), !raw);
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 5000);
+  if (ExpectIdentity()) {
+    EXPECT_EQ(compared, identical);
+  }
+}
+
 TEST_F(DeflateTest, TenMillionBytesOnce) {
   Bytes in;
   in.reserve(10000000);
@@ -131,12 +168,17 @@ TEST_F(DeflateTest, TenMillionBytesOnce) {
     in.insert(in.end(), 30000, (uint8_t)seed);
   }
   in.resize(10000000);
-  Params p;
-  p.memLevel = 7;
-  Bytes ours = OurDeflate(p, in, Pattern{1 << 20, 0, 0}, cookie);
-  EXPECT_TRUE(RoundTrips(ours, p.windowBits, in));
-  if (ExpectIdentity()) {
-    EXPECT_TRUE(ours == ZlibDeflate(p, in, Pattern{1 << 20, 0, 0}));
+  // Level 6 wrapped, and the Deflater natives' level 1 raw (as GZIP and ZIP streams are).
+  for (int level : {6, 1}) {
+    Params p;
+    p.level = level;
+    p.memLevel = 7;
+    p.windowBits = level == 1 ? -15 : 15;
+    Bytes ours = OurDeflate(p, in, Pattern{1 << 20, 0, 0}, cookie);
+    EXPECT_TRUE(RoundTrips(ours, p.windowBits, in)) << level;
+    if (ExpectIdentity()) {
+      EXPECT_TRUE(ours == ZlibDeflate(p, in, Pattern{1 << 20, 0, 0})) << level;
+    }
   }
 }
 

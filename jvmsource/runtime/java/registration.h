@@ -40,6 +40,12 @@ void Register_java_io_FileDescriptor(void);
 void Register_java_io_FileOutputStream(void);
 void Register_java_io_PrintStream(void);
 void Register_java_math_BigInteger(void);
+void Register_java_util_zip_Adler32(void);
+void Register_java_util_zip_CRC32(void);
+void Register_java_util_zip_Inflater(void);
+void Register_java_util_zip_Deflater(void);
+void Register_java_util_zip_ZipEntry(void);
+void Register_java_util_zip_ZipFile(void);
 }
 
 /* One row of the start-up list: the Java class (slash form) and its registration

@@ -1,0 +1,665 @@
+/* Decoding inside a compressed block: the lookup tables of a canonical Huffman code
+   (a root table of l bits, sub-tables for longer codes), the fixed tables, the code
+   decoder that turns codes into window bytes one step at a time, and the fast loop that
+   runs while input and window room are plentiful. Tables are reached by entry index and
+   the window by window index; a stream's table storage holds at most 1,536 entries. */
+#include <mutex>
+
+#include "inflate_state.h"
+
+namespace puxz {
+
+namespace {
+
+enum { MaxCodeBits = 15 };
+
+/* RFC 1951 section 3.2.5. Length codes 286 and 287 get extra value 112, which makes
+   their entries invalid (exop 192). */
+const uint16_t LengthBase[31] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27, 31,
+                                 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
+const uint16_t LengthExtra[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+                                  3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 112, 112};
+const uint16_t DistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                               193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+const uint16_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+enum : int32_t { CodeStart = 0, CodeLen, CodeLenExt, CodeDist, CodeDistExt, CodeCopy, CodeLit, CodeWash, CodeEnd, CodeBad };
+
+}  // namespace
+
+namespace {
+
+/* Lengths and work values in a plain array. */
+struct PlainView {
+  uint32_t* values;
+  uint32_t& operator[](uint32_t i) const { return values[i]; }
+};
+
+template <typename Lengths, typename Work>
+int BuildTable(const Lengths& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
+               const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
+               const Work& work) {
+  uint32_t c[MaxCodeBits + 1] = {0};
+  for (uint32_t i = 0; i < n; i++) {
+    uint32_t len = lengths[start + i];
+    if (len > MaxCodeBits) return ZResult_DataError;  // the callers give 0-15; keep the counts in range
+    c[len]++;
+  }
+  if (c[0] == n) {
+    *root = 0;
+    *bits = 0;
+    return ZResult_Ok;
+  }
+  uint32_t l = *bits;
+  uint32_t j, i;
+  for (j = 1; j <= MaxCodeBits; j++) {
+    if (c[j] != 0) break;
+  }
+  uint32_t k = j; /* the shortest length */
+  if (l < j) l = j;
+  for (i = MaxCodeBits; i != 0; i--) {
+    if (c[i] != 0) break;
+  }
+  const uint32_t g = i; /* the longest */
+  if (l > i) l = i;
+  *bits = l;
+
+  // The code space left over after each length must never be negative; what is left at
+  // the longest length is filled with invalid entries.
+  int32_t y = 1 << j;
+  for (; j < i; j++, y <<= 1) {
+    if ((y -= (int32_t)c[j]) < 0) return ZResult_DataError;
+  }
+  if ((y -= (int32_t)c[i]) < 0) return ZResult_DataError;
+  c[i] += (uint32_t)y;
+
+  uint32_t x[MaxCodeBits + 1];
+  x[1] = j = 0;
+  for (uint32_t len = 1, at = 2; len < g; len++) x[at++] = (j += c[len]);
+  for (i = 0; i < n; i++) {
+    uint32_t len = lengths[start + i];
+    if (len != 0) work[x[len]++] = i;
+  }
+  const uint32_t values = x[g];
+
+  uint32_t u[MaxCodeBits]; /* start index of the table at each level */
+  x[0] = i = 0;            /* i: the code, bit-reversed */
+  uint32_t next = 0;       /* next value in work */
+  int32_t h = -1;          /* the table level */
+  int32_t w = -(int32_t)l; /* bits decoded before the current table */
+  uint32_t q = 0, z = 0;   /* the current table and its entries */
+  for (; k <= g; k++) {
+    uint32_t a = c[k];
+    while (a-- != 0) {
+      while ((int32_t)k > w + (int32_t)l) {
+        h++;
+        w += (int32_t)l;
+        z = g - (uint32_t)w;
+        if (z > l) z = l;
+        uint32_t f = 1u << (j = k - (uint32_t)w);
+        if (f > a + 1) {
+          // Too few codes of length k to fill the table: size it by the longer ones.
+          f -= a + 1;
+          uint32_t xp = k;
+          if (j < z) {
+            while (++j < z) {
+              if ((f <<= 1) <= c[++xp]) break;
+              f -= c[xp];
+            }
+          }
+        }
+        z = 1u << j;
+        if (*used + z > HuftLimit) return ZResult_MemError;
+        u[h] = q = *used;
+        *used += z;
+        if (h != 0) {
+          x[h] = i;
+          HuftEntry link;
+          link.bits = (uint8_t)l;
+          link.exop = (uint8_t)j;
+          link.unused = 0;
+          uint32_t at = i >> (w - (int32_t)l);
+          link.base = q - u[h - 1] - at;
+          hufts[u[h - 1] + at] = link;
+        } else {
+          *root = q;
+        }
+      }
+      HuftEntry r;
+      r.bits = (uint8_t)(k - (uint32_t)w);
+      r.unused = 0;
+      if (next >= values) {
+        // A slot no code reaches. Its base is written too: a reader that misses the exop
+        // must not find an earlier table's value there.
+        r.exop = ExopInvalid;
+        r.base = 0;
+      } else {
+        uint32_t v = work[next++];
+        if (v < s) {
+          r.exop = v < 256 ? ExopLiteral : ExopEnd;
+          r.base = v;
+        } else {
+          r.exop = (uint8_t)(ExopBase + extra[v - s]);
+          r.base = base[v - s];
+        }
+      }
+      uint32_t f = 1u << (k - (uint32_t)w);
+      for (j = i >> w; j < z; j += f) hufts[q + j] = r;
+      for (j = 1u << (k - 1); i & j; j >>= 1) i ^= j;
+      i ^= j;
+      uint32_t mask = (1u << w) - 1;
+      while ((i & mask) != x[h]) {
+        h--;
+        w -= (int32_t)l;
+        mask = (1u << w) - 1;
+      }
+    }
+  }
+  return y != 0 && g != 1 ? ZResult_BufError : ZResult_Ok;
+}
+
+}  // namespace
+
+int BuildHuffmanTable(const UIntView& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
+                      const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
+                      const UIntView& work) {
+  return BuildTable(lengths, start, n, s, base, extra, root, bits, hufts, used, work);
+}
+
+int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
+                           const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used) {
+  uint32_t copy[288], work[288];
+  if (n > 288) return ZResult_StreamError;
+  memcpy(copy, lengths, n * sizeof(uint32_t));
+  HuftView hv;
+  hv.Bind(hufts);
+  return BuildTable(PlainView{copy}, 0, n, s, base, extra, root, bits, hv, used, PlainView{work});
+}
+
+const uint16_t* InflateLengthBase() { return LengthBase; }
+const uint16_t* InflateLengthExtra() { return LengthExtra; }
+const uint16_t* InflateDistBase() { return DistBase; }
+const uint16_t* InflateDistExtra() { return DistExtra; }
+
+int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z) {
+  UIntArray* work = UIntArray::Create(z, 19);
+  if (work == NULL) return ZResult_MemError;
+  UIntView lv, wv;
+  lv.Bind(lengths);
+  wv.Bind(work);
+  HuftView hv;
+  hv.Bind(hufts);
+  uint32_t used = 0;
+  int r = BuildHuffmanTable(lv, 0, 19, 19, NULL, NULL, root, bits, hv, &used, wv);
+  if (r == ZResult_DataError) {
+    z->msg = "oversubscribed dynamic bit lengths tree";
+  } else if (r == ZResult_BufError || *bits == 0) {
+    z->msg = "incomplete dynamic bit lengths tree";
+    r = ZResult_DataError;
+  }
+  UIntArray::Destroy(z, work);
+  return r;
+}
+
+int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
+                      uint32_t* td, HuftArray* hufts, z_stream* z) {
+  UIntArray* work = UIntArray::Create(z, 288);
+  if (work == NULL) return ZResult_MemError;
+  UIntView lv, wv;
+  lv.Bind(lengths);
+  wv.Bind(work);
+  HuftView hv;
+  hv.Bind(hufts);
+  uint32_t used = 0;
+  int r = BuildHuffmanTable(lv, 0, nl, 257, LengthBase, LengthExtra, tl, bl, hv, &used, wv);
+  // Every complete code fits the table space (852 entries at most for lengths and
+  // literals, 592 for distances), so running out of it means an incomplete code: bad
+  // data. Reported as memory it would invite the caller to call again, for ever.
+  if (r == ZResult_MemError) r = ZResult_BufError;
+  if (r != ZResult_Ok || *bl == 0) {
+    if (r == ZResult_DataError) {
+      z->msg = "oversubscribed literal/length tree";
+    } else if (r != ZResult_MemError) {
+      z->msg = "incomplete literal/length tree";
+      r = ZResult_DataError;
+    }
+    UIntArray::Destroy(z, work);
+    return r;
+  }
+  r = BuildHuffmanTable(lv, nl, nd, 0, DistBase, DistExtra, td, bd, hv, &used, wv);
+  if (r == ZResult_MemError) r = ZResult_BufError;
+  if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
+    if (r == ZResult_DataError) {
+      z->msg = "oversubscribed distance tree";
+    } else if (r == ZResult_BufError) {
+      z->msg = "incomplete distance tree";
+      r = ZResult_DataError;
+    } else if (r != ZResult_MemError) {
+      z->msg = "empty distance tree with lengths";
+      r = ZResult_DataError;
+    }
+  }
+  UIntArray::Destroy(z, work);
+  return r;
+}
+
+namespace {
+
+/* The fixed tables in one static buffer: 544 entries in 18 blocks at 256-byte strides,
+   built once, completely, before any stream can see them. */
+struct FixedTables {
+  alignas(8) uint8_t buffer[16 + 18 * 256];
+  HuftArray* hufts = NULL;
+  FixedTables() {
+    hufts = HuftArray::CreateInBuffer(buffer, sizeof buffer, 544);
+    uint32_t lens[288];
+    for (uint32_t k = 0; k < 288; k++) lens[k] = k < 144 ? 8 : k < 256 ? 9 : k < 280 ? 7 : 8;
+    uint32_t used = 0, root, bits = 9;
+    BuildHuffmanTablePlain(lens, 288, 257, LengthBase, LengthExtra, &root, &bits, hufts, &used);
+    for (uint32_t k = 0; k < 30; k++) lens[k] = 5;
+    bits = 5;
+    BuildHuffmanTablePlain(lens, 30, 0, DistBase, DistExtra, &root, &bits, hufts, &used);
+  }
+};
+
+}  // namespace
+
+void GetFixedTrees(uint32_t* bl, uint32_t* bd, uint32_t* tl, uint32_t* td, HuftArray** hufts) {
+  static FixedTables* tables = new FixedTables();  // made once, thread-safe, never freed
+  *bl = 9;
+  *bd = 5;
+  *tl = 0;
+  *td = 512;
+  *hufts = tables->hufts;
+}
+
+InflateCodes* InflateCodes::Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts, z_stream* z) {
+  InflateCodes* c = static_cast<InflateCodes*>(InflateTake(z, sizeof(InflateCodes)));
+  if (c == NULL) return NULL;
+  c->mode = CodeStart;
+  c->lbits = (uint8_t)bl;
+  c->dbits = (uint8_t)bd;
+  c->ltree = tl;
+  c->dtree = td;
+  c->hufts = hufts;
+  return c;
+}
+
+void InflateCodes::Destroy(InflateCodes* c, z_stream* z) {
+  if (c != NULL) InflateGive(z, c);
+}
+
+namespace {
+
+/* Copies len bytes in the window from distance back of q (the source taken modulo the
+   window size, so that no index leaves it whatever the distance), in runs bounded by
+   the chunk ends of both sides. Overlapping runs (distance below the run) go byte by
+   byte in order, which repeats the last distance bytes as LZ77 means. q + len must not
+   pass end. */
+inline uint32_t WindowCopy(const WindowView& w, uint32_t q, uint32_t distance, uint32_t len, uint32_t end) {
+  const uint32_t wrap = end - 1;
+  uint32_t from = (q - distance) & wrap;
+  while (len != 0) {
+    uint32_t run = len;
+    uint32_t toRoom = WindowChunkBytes - (q & 0xFF), fromRoom = WindowChunkBytes - (from & 0xFF);
+    if (run > toRoom) run = toRoom;
+    if (run > fromRoom) run = fromRoom;
+    if (run > end - from) run = end - from;
+    uint8_t* to = w.At(q);
+    const uint8_t* src = w.At(from);
+    uintptr_t a = (uintptr_t)to, b = (uintptr_t)src;
+    if (a >= b + run || b >= a + run) {
+      memcpy(to, src, run);
+    } else {
+      for (uint32_t i = 0; i < run; i++) to[i] = src[i];
+    }
+    q += run;
+    from = (from + run) & wrap;
+    len -= run;
+  }
+  return q;
+}
+
+/* The fast loop: while at least 258 bytes of window room and 10 input bytes are left.
+   A code needs at most 15 + 5 bits for its length and 15 + 13 for its distance, which
+   the refills below provide, so no test of input happens inside a code. On return the
+   whole bytes left in the bit buffer go back to the input, but never more than this
+   call took: older bits belong to a buffer the caller may already have replaced. */
+int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32_t td, InflateBlocks* s, z_stream* z,
+                const WindowView& w) {
+  const uint8_t* p = z->next_in;
+  uint32_t n = z->avail_in;
+  uint32_t b = s->bitb, k = s->bitk;
+  uint32_t q = s->write;
+  uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
+  const uint32_t ml = BitMask(bl), md = BitMask(bd);
+  int result = ZResult_Ok;
+  // Literals go through a pointer into q's chunk, renewed when q reaches the chunk's end
+  // (and after every copy, which moves q by its own runs).
+  uint8_t* out = w.At(q);
+  uint32_t left = WindowChunkBytes - (q & 0xFF);
+#define PUT_LITERAL(v)            \
+  {                               \
+    *out++ = (uint8_t)(v);        \
+    q++;                          \
+    if (--left == 0) {            \
+      out = w.At(q);              \
+      left = WindowChunkBytes;    \
+    }                             \
+  }
+#define GRAB(j)                     \
+  while (k < (j)) {                 \
+    n--;                            \
+    b |= (uint32_t)(*p++) << k;     \
+    k += 8;                         \
+  }
+  do {
+    GRAB(20);
+    const HuftEntry* e = &h[tl + (b & ml)];
+    uint32_t index = tl + (b & ml);
+    if (e->exop == ExopLiteral) {
+      b >>= e->bits;
+      k -= e->bits;
+      PUT_LITERAL(e->base)
+      m--;
+      continue;
+    }
+    for (;;) {
+      b >>= e->bits;
+      k -= e->bits;
+      uint32_t op = e->exop;
+      if (op & 16) {
+        op &= 15;
+        uint32_t len = e->base + (b & BitMask(op));
+        b >>= op;
+        k -= op;
+        GRAB(15);
+        index = td + (b & md);
+        e = &h[index];
+        for (;;) {
+          b >>= e->bits;
+          k -= e->bits;
+          op = e->exop;
+          if (op & 16) {
+            op &= 15;
+            GRAB(op);
+            uint32_t distance = e->base + (b & BitMask(op));
+            b >>= op;
+            k -= op;
+            m -= len;
+            q = WindowCopy(w, q, distance, len, s->end);
+            out = w.At(q);
+            left = WindowChunkBytes - (q & 0xFF);
+            break;
+          }
+          if ((op & 64) == 0) {
+            index = index + e->base + (b & BitMask(op));
+            e = &h[index];
+            continue;
+          }
+          z->msg = "invalid distance code";
+          result = ZResult_DataError;
+          goto leave;
+        }
+        break;
+      }
+      if ((op & 64) == 0) {
+        index = index + e->base + (b & BitMask(op));
+        e = &h[index];
+        if (e->exop == ExopLiteral) {
+          b >>= e->bits;
+          k -= e->bits;
+          PUT_LITERAL(e->base)
+          m--;
+          break;
+        }
+        continue;
+      }
+      if (op & 32) {
+        result = ZResult_StreamEnd;
+        goto leave;
+      }
+      z->msg = "invalid literal/length code";
+      result = ZResult_DataError;
+      goto leave;
+    }
+  } while (m >= 258 && n >= 10);
+#undef GRAB
+#undef PUT_LITERAL
+leave : {
+  uint32_t taken = z->avail_in - n;
+  uint32_t back = k >> 3 < taken ? k >> 3 : taken;
+  n += back;
+  p -= back;
+  k -= back << 3;
+  b &= BitMask(k);
+}
+  s->bitb = b;
+  s->bitk = k;
+  z->total_in += (uint32_t)(p - z->next_in);
+  z->avail_in = n;
+  z->next_in = p;
+  s->write = q;
+  return result;
+}
+
+}  // namespace
+
+int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r) {
+  InflateCodes* c = s->sub.codes;
+  WindowView w;
+  w.Bind(s->window);
+  HuftView h;
+  h.Bind(c->hufts);
+  const uint8_t* p = z->next_in;
+  uint32_t n = z->avail_in;
+  uint32_t b = s->bitb, k = s->bitk;
+  uint32_t q = s->write;
+  uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
+  uint32_t j;
+  const HuftEntry* t;
+
+#define CODES_LOAD                                   \
+  p = z->next_in;                                    \
+  n = z->avail_in;                                   \
+  b = s->bitb;                                       \
+  k = s->bitk;                                       \
+  q = s->write;                                      \
+  m = q < s->read ? s->read - q - 1 : s->end - q;
+#define CODES_UPDATE                                 \
+  s->bitb = b;                                       \
+  s->bitk = k;                                       \
+  z->total_in += (uint32_t)(p - z->next_in);         \
+  z->avail_in = n;                                   \
+  z->next_in = p;                                    \
+  s->write = q;
+#define CODES_LEAVE        \
+  {                        \
+    CODES_UPDATE           \
+    return InflateFlush(s, z, r, w); \
+  }
+#define WINDOW_ROOM (q < s->read ? s->read - q - 1 : s->end - q)
+#define NEED_OUT                                               \
+  if (m == 0) {                                                \
+    if (q == s->end && s->read != 0) {                         \
+      q = 0;                                                   \
+      m = WINDOW_ROOM;                                         \
+    }                                                          \
+    if (m == 0) {                                              \
+      s->write = q;                                            \
+      r = InflateFlush(s, z, r, w);                            \
+      q = s->write;                                            \
+      m = WINDOW_ROOM;                                         \
+      if (q == s->end && s->read != 0) {                       \
+        q = 0;                                                 \
+        m = WINDOW_ROOM;                                       \
+      }                                                        \
+      if (m == 0) CODES_LEAVE                                  \
+    }                                                          \
+  }                                                            \
+  r = ZResult_Ok;
+/* Bits for a table look-up. When the input runs out early, the look-up may still go
+   ahead: bits above k are zero, and an entry no longer than k bits is the same for every
+   value of the missing ones. So a stream whose input ends right after a code (the end
+   of its last block) decodes it without a byte of look-ahead. */
+#define NEED_CODE_BITS(j)                                              \
+  while (k < (j)) {                                                    \
+    if (n == 0) {                                                      \
+      if (h[c->a + (b & BitMask(j))].bits <= k) break;                 \
+      CODES_LEAVE                                                      \
+    }                                                                  \
+    r = ZResult_Ok;                                                    \
+    n--;                                                               \
+    b |= (uint32_t)(*p++) << k;                                        \
+    k += 8;                                                            \
+  }
+#define NEED_BITS(j)                   \
+  while (k < (j)) {                    \
+    if (n == 0) CODES_LEAVE            \
+    r = ZResult_Ok;                    \
+    n--;                               \
+    b |= (uint32_t)(*p++) << k;        \
+    k += 8;                            \
+  }
+#define DUMP_BITS(j) \
+  {                  \
+    b >>= (j);       \
+    k -= (j);        \
+  }
+
+  for (;;) {
+    switch (c->mode) {
+      case CodeStart:
+        if (m >= 258 && n >= 10) {
+          CODES_UPDATE
+          r = InflateFast(c->lbits, c->dbits, h, c->ltree, c->dtree, s, z, w);
+          CODES_LOAD
+          if (r != ZResult_Ok) {
+            c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
+            break;
+          }
+        }
+        c->b = c->lbits;
+        c->a = c->ltree;
+        c->mode = CodeLen;
+        /* fall through */
+      case CodeLen: {
+        j = c->b;
+        NEED_CODE_BITS(j)
+        uint32_t index = c->a + (b & BitMask(j));
+        t = &h[index];
+        DUMP_BITS(t->bits)
+        uint32_t e = t->exop;
+        if (e == ExopLiteral) {
+          c->a = t->base;
+          c->mode = CodeLit;
+          break;
+        }
+        if (e & 16) {
+          c->a = e & 15;
+          c->len = t->base;
+          c->mode = CodeLenExt;
+          break;
+        }
+        if ((e & 64) == 0) {
+          c->b = e;
+          c->a = index + t->base;
+          break;
+        }
+        if (e & 32) {
+          c->mode = CodeWash;
+          break;
+        }
+        c->mode = CodeBad;
+        z->msg = "invalid literal/length code";
+        r = ZResult_DataError;
+        CODES_LEAVE
+      }
+      case CodeLenExt:
+        j = c->a;
+        NEED_BITS(j)
+        c->len += b & BitMask(j);
+        DUMP_BITS(j)
+        c->b = c->dbits;
+        c->a = c->dtree;
+        c->mode = CodeDist;
+        /* fall through */
+      case CodeDist: {
+        j = c->b;
+        NEED_CODE_BITS(j)
+        uint32_t index = c->a + (b & BitMask(j));
+        t = &h[index];
+        DUMP_BITS(t->bits)
+        uint32_t e = t->exop;
+        if (e & 16) {
+          c->a = e & 15;
+          c->b = t->base;
+          c->mode = CodeDistExt;
+          break;
+        }
+        if ((e & 64) == 0) {
+          c->b = e;
+          c->a = index + t->base;
+          break;
+        }
+        c->mode = CodeBad;
+        z->msg = "invalid distance code";
+        r = ZResult_DataError;
+        CODES_LEAVE
+      }
+      case CodeDistExt:
+        j = c->a;
+        NEED_BITS(j)
+        c->b += b & BitMask(j);
+        DUMP_BITS(j)
+        c->mode = CodeCopy;
+        /* fall through */
+      case CodeCopy:
+        while (c->len != 0) {
+          NEED_OUT
+          // One byte at a time: room runs short here, and the source wraps with the window.
+          *w.At(q) = *w.At((q - c->b) & (s->end - 1));
+          q++;
+          m--;
+          c->len--;
+        }
+        c->mode = CodeStart;
+        break;
+      case CodeLit:
+        NEED_OUT
+        *w.At(q++) = (uint8_t)c->a;
+        m--;
+        c->mode = CodeStart;
+        break;
+      case CodeWash:
+        // Whole bytes still buffered stay in the bit buffer: the block decoder reads on
+        // from there, and what follows the last block is given back by it.
+        s->write = q;
+        r = InflateFlush(s, z, r, w);
+        q = s->write;
+        m = WINDOW_ROOM;
+        if (s->read != s->write) CODES_LEAVE
+        c->mode = CodeEnd;
+        /* fall through */
+      case CodeEnd:
+        r = ZResult_StreamEnd;
+        CODES_LEAVE
+      case CodeBad:
+        r = ZResult_DataError;
+        CODES_LEAVE
+      default:
+        r = ZResult_StreamError;
+        CODES_LEAVE
+    }
+  }
+#undef CODES_LOAD
+#undef CODES_UPDATE
+#undef CODES_LEAVE
+#undef WINDOW_ROOM
+#undef NEED_OUT
+#undef NEED_CODE_BITS
+#undef NEED_BITS
+#undef DUMP_BITS
+}
+
+}  // namespace puxz

@@ -1,0 +1,222 @@
+/* The inflate engine's records and storage, shared by its three parts: the stream
+   interface and wrapper (inflate.cpp), the block decoder with the window and the storage
+   (inflate_blocks.cpp), and the decoding tables with the code decoder and its fast loop
+   (inflate_codes.cpp). */
+#ifndef PUX_COMPRESS_INFLATE_STATE_H
+#define PUX_COMPRESS_INFLATE_STATE_H
+
+#include <string.h>
+
+#include "inflate.h"
+
+namespace puxz {
+
+/* ---- storage ---- */
+
+enum : uint32_t {
+  WindowChunkBytes = 256,
+  WindowChunks = 128,
+  WindowBytes = WindowChunkBytes * WindowChunks, /* 32,768 */
+  ChainDataBytes = 248,
+  HuftsPerBlock = ChainDataBytes / 8,  /* 31 */
+  UIntsPerBlock = ChainDataBytes / 4,  /* 62 */
+  HuftLimit = 1536,                    /* entries of a stream's tables */
+  MaxHuftBlocks = (HuftLimit * 8 + ChainDataBytes - 1) / ChainDataBytes /* 50 */
+};
+
+/* A table entry: a literal (exop 0), a length or distance base with exop & 15 extra bits
+   (exop 80 + e), the end of the block (96), an invalid code (192), or a link to a
+   sub-table of 2^exop entries (1-15) whose first index is this entry's index + base. */
+struct HuftEntry {
+  uint8_t exop;
+  uint8_t bits;
+  uint16_t unused;
+  uint32_t base;
+};
+enum : uint8_t { ExopLiteral = 0, ExopBase = 16 + 64, ExopEnd = 32 + 64, ExopInvalid = 128 + 64 };
+
+/* 252 bytes: the next block and 248 data bytes. */
+struct ChainBlock {
+  ChainBlock* next;
+  uint8_t data[ChainDataBytes];
+};
+
+/* The record of a chain of blocks holding fixed-size elements. */
+struct ChainArray {
+  uint32_t count;  /* elements */
+  uint32_t blocks;
+  ChainBlock* first;
+};
+
+struct HuftArray : ChainArray {
+  /* n entries (null for 0 or no memory), zero-filled. */
+  static HuftArray* Create(z_stream* z, uint32_t n);
+  /* Lays n entries out in a caller's buffer: the record at its start, blocks at 256-byte
+     strides from byte 16. Null when the buffer is null or too small, or n is 0. */
+  static HuftArray* CreateInBuffer(void* buffer, uint32_t size, uint32_t n);
+  static void Destroy(z_stream* z, HuftArray* array);
+  /* Entry i along the chain; null outside. */
+  HuftEntry* Entry(uint32_t i) const;
+};
+
+struct UIntArray : ChainArray {
+  static UIntArray* Create(z_stream* z, uint32_t n);
+  static void Destroy(z_stream* z, UIntArray* array);
+  uint32_t* Entry(uint32_t i) const;
+};
+
+/* The block pointers of a chain array in a flat table: entry i is one division away
+   instead of i / 31 steps along the chain. Indexes past the array reach a scratch
+   element (never memory outside), which tests and the fuzz target watch. */
+template <typename T, uint32_t PerBlock, uint32_t MaxBlocks>
+struct ChainView {
+  T* block[MaxBlocks];
+  uint32_t count;
+  void Bind(const ChainArray* a) {
+    count = 0;
+    uint32_t b = 0;
+    for (ChainBlock* c = a != NULL ? a->first : NULL; c != NULL && b < MaxBlocks && b < a->blocks; c = c->next) {
+      block[b++] = reinterpret_cast<T*>(c->data);
+    }
+    if (a != NULL) count = b * PerBlock < a->count ? b * PerBlock : a->count;
+  }
+  T& operator[](uint32_t i) const {
+    if (i >= count) return Scratch();
+    return block[i / PerBlock][i % PerBlock];
+  }
+  static T& Scratch() {
+    static thread_local T scratch;
+    scratch = T();
+    return scratch;
+  }
+};
+typedef ChainView<HuftEntry, HuftsPerBlock, MaxHuftBlocks> HuftView;
+typedef ChainView<uint32_t, UIntsPerBlock, 8> UIntView; /* the longest is 316 values */
+
+/* The window: two pages of 64 chunk pointers, 128 chunks of 256 bytes. */
+struct InflateWindow {
+  uint8_t** pages[2];
+  static InflateWindow* Create(z_stream* z);
+  static void Destroy(z_stream* z, InflateWindow* window);
+  /* Byte i & 0x7FFF; null for a null window. */
+  static uint8_t* Address(const InflateWindow* w, uint32_t i);
+};
+
+/* The window's chunks in one flat table for the length of a call. Every index is masked
+   to the 32 KB of storage, so no index can reach outside it. */
+struct WindowView {
+  uint8_t* chunk[WindowChunks];
+  void Bind(const InflateWindow* w) {
+    memcpy(chunk, w->pages[0], sizeof(uint8_t*) * 64);
+    memcpy(chunk + 64, w->pages[1], sizeof(uint8_t*) * 64);
+  }
+  uint8_t* At(uint32_t i) const { return chunk[(i >> 8) & (WindowChunks - 1)] + (i & 0xFF); }
+};
+
+/* ---- the code decoder (inflate_codes.cpp) ---- */
+
+struct InflateBlocks;
+
+struct InflateCodes {
+  int32_t mode;
+  uint32_t len;
+  uint32_t a; /* LEN/DIST: current table; LIT: the literal; LENEXT/DISTEXT: extra bits */
+  uint32_t b; /* LEN/DIST: bits needed; DISTEXT/COPY: the distance */
+  uint8_t lbits;
+  uint8_t dbits;
+  uint16_t unused;
+  HuftArray* hufts;
+  uint32_t ltree;
+  uint32_t dtree;
+
+  static InflateCodes* Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts, z_stream* z);
+  static int Decode(InflateBlocks* s, z_stream* z, int r);
+  static void Destroy(InflateCodes* c, z_stream* z);
+};
+
+/* Builds a canonical code's tables from lengths[start..start+n) into the view from
+   *used on; values below s are literals (256 and up: end of block), the rest take base
+   and extra. 0, -3 (over-subscribed), -4 (past HuftLimit; *used unchanged for the
+   table that did not fit) or -5 (incomplete; one code of length 1 is complete). */
+int BuildHuffmanTable(const UIntView& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
+                      const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
+                      const UIntView& work);
+/* The same over plain arrays (n at most 288), into a whole HuftArray. */
+int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
+                           const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used);
+/* The base and extra-bit tables of RFC 1951 (lengths with the two invalid rows). */
+const uint16_t* InflateLengthBase();
+const uint16_t* InflateLengthExtra();
+const uint16_t* InflateDistBase();
+const uint16_t* InflateDistExtra();
+int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
+int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
+                      uint32_t* td, HuftArray* hufts, z_stream* z);
+/* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5). */
+void GetFixedTrees(uint32_t* bl, uint32_t* bd, uint32_t* tl, uint32_t* td, HuftArray** hufts);
+
+/* ---- the block decoder (inflate_blocks.cpp) ---- */
+
+typedef uint32_t (*CheckFunction)(uint32_t check, const uint8_t* bytes, uint32_t length);
+
+enum : int32_t {
+  BlockType = 0, BlockLens, BlockStored, BlockTable, BlockBtree, BlockDtree, BlockCodes, BlockDry,
+  BlockDone, BlockBad
+};
+
+struct InflateBlocks {
+  int32_t mode;
+  union {
+    uint32_t left; /* STORED */
+    struct {
+      uint32_t table; /* the 14 bits of HLIT, HDIST and HCLEN */
+      uint32_t index;
+      UIntArray* lengths;
+      uint32_t bb;
+      uint32_t tb;
+    } trees;
+    InflateCodes* codes; /* CODES */
+    uint32_t words[5];
+  } sub;
+  uint32_t last;
+  uint32_t bitk;
+  uint32_t bitb;
+  HuftArray* hufts;
+  InflateWindow* window;
+  uint32_t end;
+  uint32_t read;
+  uint32_t write;
+  CheckFunction checkfn;
+  uint32_t check;
+
+  static InflateBlocks* Create(z_stream* z, CheckFunction checkfn, uint32_t size);
+  /* Back to TYPE with an empty window. saved: where the running check goes, or null.
+     keepBytes: whole bytes left in the bit buffer after the last block stay there, for
+     the wrapper's trailer. */
+  static void Reset(InflateBlocks* s, z_stream* z, uint32_t* saved, bool keepBytes);
+  static int Decode(InflateBlocks* s, z_stream* z, int r);
+  static void Destroy(InflateBlocks* s, z_stream* z);
+  static void SetDictionary(InflateBlocks* s, const uint8_t* d, uint32_t n);
+  static int AtSyncPoint(const InflateBlocks* s) { return s->mode == BlockLens; }
+};
+
+/* Hands decoded bytes from the window to next_out; r, or 0 in place of -5 when bytes went. */
+int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w);
+
+/* Zero-filled block from the stream's allocation pair (which need not zero). */
+void* InflateTake(z_stream* z, uint32_t bytes);
+void InflateGive(z_stream* z, void* block);
+
+static_assert(sizeof(void*) != 4 || sizeof(HuftEntry) == 8, "a table entry is 8 bytes");
+static_assert(sizeof(void*) != 4 || sizeof(ChainBlock) == 252, "a chain block is 252 bytes");
+static_assert(sizeof(void*) != 4 || sizeof(ChainArray) == 12, "a chain record is 12 bytes");
+static_assert(sizeof(void*) != 4 || sizeof(InflateCodes) == 32, "the code decoder is 32 bytes");
+static_assert(sizeof(void*) != 4 || sizeof(InflateBlocks) == 64, "the block decoder is 64 bytes");
+static_assert(sizeof(void*) != 4 || sizeof(InflateWindow) == 8, "the window header is 8 bytes");
+
+/* mask(n) = 2^n - 1 for n from 0 to 32. */
+inline uint32_t BitMask(uint32_t n) { return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1; }
+
+}  // namespace puxz
+
+#endif

@@ -1,0 +1,280 @@
+/* Inflating streams: one zip entry's raw deflate data, read from a host stream and
+   inflated at once into 256-byte chunks of process memory, then read and positioned
+   like a file. The entry is accepted only when it ends exactly where both of the
+   caller's sizes say. */
+#include <string.h>
+
+#include "inflate.h"
+#include "vmjni_entries.h"
+#include "vmutils.h"
+
+namespace {
+
+enum : uint32_t {
+  ChunkBytes = 256,
+  PointersPerBlock = 64,
+  MaxSize = ChunkBytes * PointersPerBlock * PointersPerBlock, /* 1,048,576 */
+  LiveTag = 0x4D54535Au,                                     /* "ZSTM" */
+  DeadTag = 0x44414544u                                      /* "DEAD" */
+};
+
+struct ZStrm {
+  uint32_t tag;
+  int32_t size;
+  int32_t position;
+  uint8_t*** segments; /* 64 pages of 64 chunks */
+};
+static_assert(sizeof(void*) != 4 || sizeof(ZStrm) == 16, "the record is 16 bytes");
+
+void* Take(uint32_t bytes) {
+  void* block = VMUtils::GetHostFunctions()->HeapAlloc(NULL, bytes, jallocFailFast);
+  if (block != NULL) memset(block, 0, bytes);
+  return block;
+}
+
+void Give(void* block) { VMUtils::GetHostFunctions()->HeapFree(NULL, block); }
+
+bool ZStrmIsValid(const ZStrm* z) {
+  return z != NULL && z->tag == LiveTag && z->size >= 1 && z->segments != NULL && z->position >= 0 &&
+         z->position <= z->size;
+}
+
+void ZStrmDestroy(ZStrm* z) {
+  if (!ZStrmIsValid(z)) return;
+  for (uint32_t p = 0; p < PointersPerBlock && z->segments[p] != NULL; p++) {
+    uint8_t** page = z->segments[p];
+    for (uint32_t c = 0; c < PointersPerBlock && page[c] != NULL; c++) Give(page[c]);
+    Give(page);
+  }
+  Give(z->segments);
+  // A second close of the same pointer then finds no valid record (as long as the
+  // block has not been handed out again).
+  z->tag = DeadTag;
+  z->size = 0;
+  Give(z);
+}
+
+ZStrm* ZStrmCreate(uint32_t size) {
+  if (size < 1 || size > MaxSize) return NULL;
+  ZStrm* z = static_cast<ZStrm*>(Take(sizeof(ZStrm)));
+  if (z == NULL) return NULL;
+  z->tag = LiveTag;
+  z->size = (int32_t)size;
+  z->segments = static_cast<uint8_t***>(Take(PointersPerBlock * sizeof(uint8_t**)));
+  if (z->segments == NULL) {
+    Give(z);
+    return NULL;
+  }
+  uint32_t chunks = (size + ChunkBytes - 1) / ChunkBytes;
+  for (uint32_t made = 0; made < chunks; made++) {
+    uint32_t p = made / PointersPerBlock, c = made % PointersPerBlock;
+    if (c == 0) {
+      z->segments[p] = static_cast<uint8_t**>(Take(PointersPerBlock * sizeof(uint8_t*)));
+      if (z->segments[p] == NULL) {
+        ZStrmDestroy(z);
+        return NULL;
+      }
+    }
+    z->segments[p][c] = static_cast<uint8_t*>(Take(ChunkBytes));
+    if (z->segments[p][c] == NULL) {
+      ZStrmDestroy(z);
+      return NULL;
+    }
+  }
+  return z;
+}
+
+uint8_t* ZStrmChunk(const ZStrm* z, uint32_t i) { return z->segments[i / (ChunkBytes * PointersPerBlock)][(i / ChunkBytes) % PointersPerBlock]; }
+
+uint32_t ZStrmCopyOut(const ZStrm* z, uint8_t* to, uint32_t p, uint32_t n) {
+  for (uint32_t left = n; left != 0;) {
+    uint32_t run = ChunkBytes - p % ChunkBytes;
+    if (run > left) run = left;
+    memcpy(to, ZStrmChunk(z, p) + p % ChunkBytes, run);
+    to += run;
+    p += run;
+    left -= run;
+  }
+  return n;
+}
+
+/* The engine's memory for one open: its some two hundred small blocks (window chunks,
+   table blocks, state records) are carved out of 64 KB slabs of process memory, with the
+   blocks it gives back kept by size for its next requests of that size, and everything
+   released at once when the open ends. One open then costs the host a slab or two
+   instead of a request per block. */
+struct Arena {
+  enum : uint32_t { SlabBytes = 65536, Sizes = 12 };
+  struct Slab {
+    Slab* next;
+    uint32_t used;
+    uint32_t size;
+  };
+  struct Loose {
+    Loose* next;
+  };
+  Slab* slabs = NULL;
+  uint32_t sizes[Sizes] = {0};
+  Loose* loose[Sizes] = {NULL};
+
+  /* Blocks carry their size in the word before them. */
+  void* Take(uint32_t bytes) {
+    if (bytes == 0 || bytes > SlabBytes - 64) return NULL;
+    uint32_t n = (bytes + 3) & ~3u;
+    for (uint32_t k = 0; k < Sizes; k++) {
+      if (sizes[k] == n && loose[k] != NULL) {
+        Loose* block = loose[k];
+        loose[k] = block->next;
+        memset(block, 0, n);
+        return block;
+      }
+    }
+    uint32_t need = n + 4;
+    if (slabs == NULL || slabs->size - slabs->used < need) {
+      Slab* slab = static_cast<Slab*>(VMUtils::GetHostFunctions()->HeapAlloc(NULL, SlabBytes, jallocFailFast));
+      if (slab == NULL) return NULL;
+      slab->next = slabs;
+      slab->used = sizeof(Slab);
+      slab->size = SlabBytes;
+      slabs = slab;
+    }
+    uint8_t* at = reinterpret_cast<uint8_t*>(slabs) + slabs->used;
+    slabs->used += need;
+    *reinterpret_cast<uint32_t*>(at) = n;
+    memset(at + 4, 0, n);
+    return at + 4;
+  }
+  void Give(void* block) {
+    uint32_t n = *(static_cast<uint32_t*>(block) - 1);
+    for (uint32_t k = 0; k < Sizes; k++) {
+      if (sizes[k] == 0) sizes[k] = n;
+      if (sizes[k] == n) {
+        Loose* l = static_cast<Loose*>(block);
+        l->next = loose[k];
+        loose[k] = l;
+        return;
+      }
+    }
+    // More sizes than the engine uses: the block stays in its slab until the end.
+  }
+  void Release() {
+    while (slabs != NULL) {
+      Slab* next = slabs->next;
+      VMUtils::GetHostFunctions()->HeapFree(NULL, slabs);
+      slabs = next;
+    }
+  }
+};
+
+void* ZStrmAlloc(void* opaque, uint32_t items, uint32_t size) {
+  uint64_t bytes = (uint64_t)items * size;
+  if (bytes == 0 || bytes > 0xFFFFFFF0u) return NULL;
+  return static_cast<Arena*>(opaque)->Take((uint32_t)bytes);
+}
+
+void ZStrmFree(void* opaque, void* block) {
+  if (block != NULL) static_cast<Arena*>(opaque)->Give(block);
+}
+
+int32_t ClampPosition(ZStrm* z, int64_t p) {
+  if (p < 0) p = 0;
+  if (p > z->size) p = z->size;
+  z->position = (int32_t)p;
+  return z->position;
+}
+
+}  // namespace
+
+/* The host stream stands at the entry's first compressed byte. Input goes through a
+   256-byte buffer; output straight into the chunks, at most one chunk per call of the
+   engine. Once all output is made the rest of the compressed bytes are still read and
+   decoded (with one byte of spare room, so that data going on past the size shows): an
+   entry is taken only when its stream ends with exactly size bytes out, exactly
+   compressedSize bytes read, and all of them taken by the stream. */
+JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t compressedSize) {
+  // Only the host's memory and stream services are needed: the table the host handed
+  // over (with JNI_SetHostFunctions, JNI_CreateZipHash or JNI_CreateJavaVM); no process
+  // state is made here, so that none outlives the host's last machine.
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  if (host == NULL) return NULL;
+  ZStrm* z = ZStrmCreate(size);
+  if (z == NULL) return NULL;
+  uint8_t input[ChunkBytes];
+  uint8_t spare[1];
+  puxz::z_stream s;
+  memset(&s, 0, sizeof s);
+  s.next_in = input;
+  s.next_out = ZStrmChunk(z, 0);
+  s.avail_out = ChunkBytes;
+  Arena arena;
+  s.zalloc = ZStrmAlloc;
+  s.zfree = ZStrmFree;
+  s.opaque = &arena;
+  if (puxz::inflateInit2_(&s, -15, PUXZ_VERSION, (int)sizeof s) != puxz::ZResult_Ok) {
+    arena.Release();
+    ZStrmDestroy(z);
+    return NULL;
+  }
+  uint32_t read = 0;
+  int rc = puxz::ZResult_Ok;
+  bool broken = false;
+  for (;;) {
+    if (s.avail_in == 0 && read < compressedSize) {
+      uint32_t want = compressedSize - read < ChunkBytes ? compressedSize - read : ChunkBytes;
+      jint got = host->StreamRead(stream, input, (jint)want);
+      // A host answering nothing, an error (-1) or more than asked ends the open.
+      if (got <= 0 || (uint32_t)got > want) {
+        broken = true;
+        break;
+      }
+      read += (uint32_t)got;
+      s.next_in = input;
+      s.avail_in = (uint32_t)got;
+    }
+    if (s.avail_out == 0) {
+      if (s.total_out >= size) {
+        if (s.total_out > size) break;  // data past the stated size
+        s.next_out = spare;
+        s.avail_out = sizeof spare;
+      } else {
+        s.next_out = ZStrmChunk(z, s.total_out);
+        s.avail_out = size - s.total_out < ChunkBytes ? size - s.total_out : ChunkBytes;
+      }
+    }
+    rc = puxz::inflate(&s, puxz::ZFlush_Sync);
+    if (rc != puxz::ZResult_Ok || s.total_out > size) break;
+  }
+  puxz::inflateEnd(&s);
+  arena.Release();
+  // The engine's own count tells a stream that ended before the stated compressed size.
+  if (broken || rc != puxz::ZResult_StreamEnd || s.total_out != size || read != compressedSize ||
+      s.total_in != compressedSize) {
+    ZStrmDestroy(z);
+    return NULL;
+  }
+  return z;
+}
+
+JNIEXPORT jint HOSTCALL JNI_ReadZStrm(void* zstream, void* buffer, jint count) {
+  ZStrm* z = static_cast<ZStrm*>(zstream);
+  if (z == NULL || buffer == NULL || count < 1 || !ZStrmIsValid(z)) return 0;
+  int32_t n = count < z->size - z->position ? count : z->size - z->position;
+  if (n < 1) return 0;
+  ZStrmCopyOut(z, static_cast<uint8_t*>(buffer), (uint32_t)z->position, (uint32_t)n);
+  ClampPosition(z, (int64_t)z->position + n);
+  return n;
+}
+
+JNIEXPORT jint HOSTCALL JNI_SeekZStrm(void* zstream, jint distance) {
+  ZStrm* z = static_cast<ZStrm*>(zstream);
+  if (!ZStrmIsValid(z)) return -1;
+  return ClampPosition(z, (int64_t)z->position + distance);
+}
+
+JNIEXPORT jint HOSTCALL JNI_SeekZStrmAbsolute(void* zstream, jint position) {
+  ZStrm* z = static_cast<ZStrm*>(zstream);
+  if (!ZStrmIsValid(z)) return -1;
+  return ClampPosition(z, position);
+}
+
+JNIEXPORT void HOSTCALL JNI_CloseZStrm(void* zstream) { ZStrmDestroy(static_cast<ZStrm*>(zstream)); }

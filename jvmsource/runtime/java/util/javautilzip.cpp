@@ -1,0 +1,697 @@
+/* The natives of java.util.zip. The checksums feed zlib's Adler-32 and CRC-32 from a
+   Java byte array run by run. A Deflater or Inflater keeps one stream record in the
+   compression pool of its machine: the engine's stream and two 256-byte staging
+   buffers through which input and output pass between the Java arrays and the engine.
+   The natives reach the Java fields by the word indexes of their names, looked up in
+   the class java/util/zip/Deflater (or Inflater) itself, whatever subclass the object
+   is of; one layout serves the process, and a class of another layout is refused
+   rather than read at the wrong words. */
+#include "javautilzip.h"
+
+#include <atomic>
+#include <string.h>
+
+#include "deflate.h"
+#include "inflate.h"
+#include "vmarray.h"
+#include "vmclass.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vm.h"
+#include "zchecksum.h"
+#include "zippool.h"
+
+namespace {
+
+/* ---- checksums ---------------------------------------------------------------------- */
+
+typedef uint32_t (*ChecksumFn)(uint32_t value, const uint8_t* bytes, uint32_t length);
+
+inline VMbyteArray* ByteArray(JNIEnv* env, jobject handle) {
+  return static_cast<VMbyteArray*>(VMJniHandle::UnHandle(env, handle));
+}
+
+/* The checksum over b[off..off+len), stopping silently at the array's end, one call per
+   run of elements that lie together. A null array or a negative offset raises (and the
+   value stays); *raised says so. */
+uint32_t Feed(JNIEnv* env, ChecksumFn fn, uint32_t value, jbyteArray b, jint off, jint len, bool* raised) {
+  *raised = false;
+  VMbyteArray* array = ByteArray(env, b);
+  if (array == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, "");
+    *raised = true;
+    return value;
+  }
+  if (off < 0) {
+    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    *raised = true;
+    return value;
+  }
+  const int32_t n = (int32_t)array->GetSize();
+  while (len > 0 && off < n) {
+    uint32_t run = 0;
+    const uint8_t* p = static_cast<const uint8_t*>(array->FindElement((uint32_t)off, &run));
+    if (p == NULL || run == 0) break;
+    if (run > (uint32_t)len) run = (uint32_t)len;
+    value = fn(value, p, run);
+    off += (jint)run;
+    len -= (jint)run;
+  }
+  return value;
+}
+
+template <ChecksumFn fn>
+void JNICALL UpdateBytesOfObject(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
+  VMObject* o = VMJniHandle::UnHandle(env, self);
+  if (o == NULL) return;
+  bool raised;
+  uint32_t value = Feed(env, fn, (uint32_t)o->GetWord(0), b, off, len, &raised);
+  o->SetWord(0, value);
+}
+
+template <ChecksumFn fn>
+void JNICALL UpdateByteOfObject(JNIEnv* env, jobject self, jint b) {
+  VMObject* o = VMJniHandle::UnHandle(env, self);
+  if (o == NULL) return;
+  uint8_t byte = (uint8_t)b;
+  o->SetWord(0, fn((uint32_t)o->GetWord(0), &byte, 1));
+}
+
+template <ChecksumFn fn>
+jint JNICALL UpdateByte(JNIEnv*, jobject, jint value, jint b) {
+  uint8_t byte = (uint8_t)b;
+  return (jint)fn((uint32_t)value, &byte, 1);
+}
+
+template <ChecksumFn fn>
+jint JNICALL UpdateBytes(JNIEnv* env, jobject, jint value, jbyteArray b, jint off, jint len) {
+  bool raised;
+  return (jint)Feed(env, fn, (uint32_t)value, b, off, len, &raised);
+}
+
+const JNINativeMethod kAdler32[] = {
+    {(char*)"update", (char*)"([BII)V", (void*)UpdateBytesOfObject<puxz::Adler32>},
+    {(char*)"update1", (char*)"(I)V", (void*)UpdateByteOfObject<puxz::Adler32>},
+    {(char*)"update", (char*)"(II)I", (void*)UpdateByte<puxz::Adler32>},
+    {(char*)"updateBytes", (char*)"(I[BII)I", (void*)UpdateBytes<puxz::Adler32>},
+};
+const JNINativeMethod kCRC32[] = {
+    {(char*)"update", (char*)"([BII)V", (void*)UpdateBytesOfObject<puxz::Crc32>},
+    {(char*)"update1", (char*)"(I)V", (void*)UpdateByteOfObject<puxz::Crc32>},
+    {(char*)"update", (char*)"(II)I", (void*)UpdateByte<puxz::Crc32>},
+    {(char*)"updateBytes", (char*)"(I[BII)I", (void*)UpdateBytes<puxz::Crc32>},
+};
+
+/* ---- the stream record and its fields ---------------------------------------------- */
+
+enum : uint32_t { StagingBytes = 256 };
+
+struct ZipStreamRecord {
+  puxz::z_stream* stream;
+  uint8_t* in;
+  uint8_t* out;
+};
+static_assert(sizeof(void*) != 4 || sizeof(ZipStreamRecord) == 12, "the record is three words");
+
+enum Field { FStrm, FBuf, FOff, FLen, FFinished, FFinish, FLevel, FStrategy, FSetParams, FieldCount };
+
+/* One family (Deflater or Inflater): its class, the names of its fields in Field order
+   (null where the family has none; an alias for the Inflater's dictionary field), and
+   the process-wide layout. */
+struct Family {
+  const char* className;
+  const char* initError;
+  const char* budgetError;
+  const char* resetError;
+  const char* memoryError;
+  const char* names[FieldCount];
+  const char* extraName;      /* the dictionary field, under either of two names */
+  const char* extraAlias;
+  std::atomic<bool> found;
+  int32_t slots[FieldCount];
+  int32_t extraSlot;
+};
+
+Family gDeflater = {"java/util/zip/Deflater",
+                    "Internal Error: java_util_zip_Deflater_init",
+                    "java_util_zip_Deflater_init - too many Inflater/Deflater objects: the machine's compression "
+                    "memory budget of 280000 bytes is in use",
+                    "cannot reset deflater",
+                    "java_util_zip_Deflater_init - no compression memory for the stream",
+                    {"strm", "buf", "off", "len", "finished", "finish", "level", "strategy", "setParams"},
+                    NULL,
+                    NULL,
+                    {false},
+                    {-1, -1, -1, -1, -1, -1, -1, -1, -1},
+                    -1};
+Family gInflater = {"java/util/zip/Inflater",
+                    "Internal Error: java_util_zip_Inflater_init",
+                    "java_util_zip_Inflater_init - too many Inflater/Deflater objects: the machine's compression "
+                    "memory budget of 280000 bytes is in use",
+                    "cannot reset Inflater",
+                    "java_util_zip_Inflater_init - no compression memory for the stream",
+                    {"strm", "buf", "off", "len", "finished", NULL, NULL, NULL, NULL},
+                    "needsDictionary",
+                    "needDict",
+                    {false},
+                    {-1, -1, -1, -1, -1, -1, -1, -1, -1},
+                    -1};
+
+/* The class named className among cls and its superclasses: a subclass's object has
+   the fields of the class that declares them. */
+VMLoadableClass* DeclaringClass(VMLoadableClass* cls, const char* className) {
+  for (int depth = 0; cls != NULL && depth < 256; depth++, cls = cls->GetSuper()) {
+    VMLiteral* name = cls->GetName();
+    if (name != NULL && name->EqualsAscii(className)) return cls;
+  }
+  return NULL;
+}
+
+/* The instance word index of every named field of the family's class; false when one
+   is missing. */
+bool LayoutOf(VMLoadableClass* cls, const Family& f, int32_t* slots, int32_t* extra) {
+  for (int i = 0; i < FieldCount; i++) slots[i] = -1;
+  *extra = -1;
+  VMDataMemberArray* fields = cls != NULL ? cls->GetDataMembers() : NULL;
+  uint32_t count = fields != NULL ? fields->GetSize() : 0;
+  for (uint32_t k = 0; k < count; k++) {
+    VMDataMember* field = fields->Get(k);
+    if (field == NULL || field->GetIsStatic() || field->GetName() == NULL) continue;
+    VMLiteral* name = field->GetName();
+    for (int i = 0; i < FieldCount; i++) {
+      if (f.names[i] != NULL && slots[i] < 0 && name->EqualsAscii(f.names[i])) slots[i] = field->GetIndex();
+    }
+    if (f.extraName != NULL && *extra < 0 && (name->EqualsAscii(f.extraName) || name->EqualsAscii(f.extraAlias))) {
+      *extra = field->GetIndex();
+    }
+  }
+  for (int i = 0; i < FieldCount; i++) {
+    if (f.names[i] != NULL && slots[i] < 0) return false;
+  }
+  return f.extraName == NULL || *extra >= 0;
+}
+
+/* Makes the class's layout the process's, or checks it against the one already made:
+   false when the class lacks a field or lays them out otherwise. Called under the
+   machine's monitor; other machines may race, so the first layout is published with a
+   compare-and-swap of a claim before the found flag. */
+bool LookupFields(VMLoadableClass* cls, Family& f) {
+  int32_t slots[FieldCount], extra;
+  if (!LayoutOf(DeclaringClass(cls, f.className), f, slots, &extra)) return false;
+  static std::atomic<int> claim[2] = {{0}, {0}};
+  std::atomic<int>& mine = claim[&f == &gDeflater ? 0 : 1];
+  if (!f.found.load(std::memory_order_acquire)) {
+    int expected = 0;
+    if (mine.compare_exchange_strong(expected, 1)) {
+      memcpy(f.slots, slots, sizeof slots);
+      f.extraSlot = extra;
+      f.found.store(true, std::memory_order_release);
+    } else {
+      while (!f.found.load(std::memory_order_acquire)) {
+      }
+    }
+  }
+  return memcmp(f.slots, slots, sizeof slots) == 0 && f.extraSlot == extra;
+}
+
+/* The field words of an object of the family; only valid once the layout is found. */
+struct Fields {
+  VMObject* o;
+  const Family& f;
+  VMword Get(Field k) const { return o->GetWord((uint32_t)f.slots[k]); }
+  void Set(Field k, VMword v) const { o->SetWord((uint32_t)f.slots[k], v); }
+};
+
+ZipStreamRecord* RecordOf(VMword word) { return reinterpret_cast<ZipStreamRecord*>((uintptr_t)word); }
+
+/* The record of an object, null without one (or before any stream was made). */
+ZipStreamRecord* RecordOfObject(JNIEnv* env, jobject self, Family& f, VMObject** object) {
+  *object = VMJniHandle::UnHandle(env, self);
+  if (*object == NULL || !f.found.load(std::memory_order_acquire)) return NULL;
+  return RecordOf(Fields{*object, f}.Get(FStrm));
+}
+
+/* Creation of a stream: under the machine's monitor, the layout, a pool reference, the
+   budget, the four blocks and the engine. An exception is raised only after the
+   monitor is left: making the throwable may collect, and other threads wait on that
+   monitor for every pool request. */
+ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool nowrap, bool* layoutOk) {
+  *layoutOk = false;
+  if (env == NULL || env->javaVM == NULL || env->javaVM->vm == NULL) return NULL;
+  VM* vm = env->javaVM->vm;
+  VMNameSpace* ns = env->javaVM->nameSpace;
+  if (vm->MonitorEnter(ns) != VMStatus_OK) return NULL;
+  VMStatus raise = 0;
+  const char* message = NULL;
+  ZipStreamRecord* record = NULL;
+  ZipPoolCookie* cookie = NULL;
+  if (!LookupFields(cls, f)) {
+    raise = VMStatus_InternalError;
+    message = f.initError;
+  } else if ((*layoutOk = true, cookie = ZipPoolGetCookie()) == NULL) {
+    raise = VMStatus_InternalError;
+    message = f.initError;
+  } else if (ZipPoolBytesInUse(cookie) > ZipStreamBudget) {
+    ZipPoolReleaseCookie(cookie);
+    raise = VMStatus_OutOfMemoryError;
+    message = f.budgetError;
+  } else {
+    record = static_cast<ZipStreamRecord*>(ZipPoolAlloc(cookie, 1, sizeof(ZipStreamRecord)));
+    puxz::z_stream* stream = static_cast<puxz::z_stream*>(ZipPoolAlloc(cookie, 1, sizeof(puxz::z_stream)));
+    uint8_t* in = static_cast<uint8_t*>(ZipPoolAlloc(cookie, 1, StagingBytes));
+    uint8_t* out = static_cast<uint8_t*>(ZipPoolAlloc(cookie, 1, StagingBytes));
+    int rc = -1;
+    if (record != NULL && stream != NULL && in != NULL && out != NULL) {
+      memset(stream, 0, sizeof *stream);
+      stream->zalloc = ZipPoolAlloc;
+      stream->zfree = ZipPoolFree;
+      stream->opaque = cookie;
+      if (&f == &gDeflater) {
+        rc = puxz::deflateInit2_(stream, 1, puxz::ZMethod_Deflated, nowrap ? -15 : 15, 7, puxz::ZStrategy_Default,
+                                 PUXZ_VERSION, puxz::ZStreamSize);
+      } else {
+        rc = puxz::inflateInit2_(stream, nowrap ? -15 : 15, PUXZ_VERSION, puxz::ZStreamSize);
+      }
+    }
+    if (rc != 0) {
+      void* blocks[] = {record, stream, in, out};
+      for (void* b : blocks) {
+        if (b != NULL) ZipPoolFree(cookie, b);
+      }
+      ZipPoolReleaseCookie(cookie);
+      record = NULL;
+      // Said, not kept quiet: an object without a stream answers 0 to every call, and a
+      // stream's writer would wait for its input to be taken for ever.
+      raise = VMStatus_OutOfMemoryError;
+      message = f.memoryError;
+    } else {
+      // Staged input lives in the record's buffer: with nothing staged the engine still
+      // gets a buffer, never a null pointer.
+      stream->next_in = in;
+      stream->avail_in = 0;
+      record->stream = stream;
+      record->in = in;
+      record->out = out;
+    }
+  }
+  vm->MonitorExit(ns);
+  if (raise != 0) VMJniThrowInternal(env, raise, message);
+  return record;
+}
+
+/* Ends the engine and gives the record back, with the pool reference its creation took. */
+void EndStream(ZipStreamRecord* record, const Family& f) {
+  if (record == NULL) return;
+  if (&f == &gDeflater) {
+    puxz::deflateEnd(record->stream);
+  } else {
+    puxz::inflateEnd(record->stream);
+  }
+  ZipPoolCookie* cookie = ZipPoolGetCookie();
+  if (cookie == NULL) return;  // a thread without a machine: the machine's end releases it
+  ZipPoolFree(cookie, record->stream);
+  ZipPoolFree(cookie, record->in);
+  ZipPoolFree(cookie, record->out);
+  ZipPoolFree(cookie, record);
+  ZipPoolReleaseCookie(cookie);
+  ZipPoolReleaseCookie(cookie);
+}
+
+/* Copies up to n bytes of a Java array from index at into to, run by run. */
+void CopyFromArray(VMbyteArray* a, uint32_t at, uint8_t* to, uint32_t n) {
+  while (n != 0) {
+    uint32_t run = 0;
+    const uint8_t* p = static_cast<const uint8_t*>(a->FindElement(at, &run));
+    if (p == NULL || run == 0) return;
+    if (run > n) run = n;
+    memcpy(to, p, run);
+    to += run;
+    at += run;
+    n -= run;
+  }
+}
+
+void CopyToArray(VMbyteArray* a, uint32_t at, const uint8_t* from, uint32_t n) {
+  while (n != 0) {
+    uint32_t run = 0;
+    uint8_t* p = static_cast<uint8_t*>(a->FindElement(at, &run));
+    if (p == NULL || run == 0) return;
+    if (run > n) run = n;
+    memcpy(p, from, run);
+    from += run;
+    at += run;
+    n -= run;
+  }
+}
+
+/* The ranges are tested in signed arithmetic: a negative length must never pass as a
+   large unsigned one. */
+bool OutputRangeBad(int32_t off, int32_t len, int32_t length) {
+  return off < 0 || len < 0 || off >= length || len > length - off;
+}
+bool InputRangeBad(int32_t o, int32_t l, int32_t n) { return o < 0 || l < 0 || o > n || l > n - o; }
+
+/* ---- Deflater --------------------------------------------------------------------------- */
+
+jint JNICALL DeflaterDeflate(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
+  VMObject* o;
+  ZipStreamRecord* r = RecordOfObject(env, self, gDeflater, &o);
+  if (r == NULL) return 0;
+  VMbyteArray* out = ByteArray(env, b);
+  if (out == NULL) return 0;
+  if (OutputRangeBad(off, len, (int32_t)out->GetSize())) {
+    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    return 0;
+  }
+  Fields fields{o, gDeflater};
+  VMbyteArray* in = reinterpret_cast<VMbyteArray*>(fields.Get(FBuf));
+  if (in == NULL) return 0;
+  int32_t io = (int32_t)fields.Get(FOff), il = (int32_t)fields.Get(FLen), n = (int32_t)in->GetSize();
+  if (InputRangeBad(io, il, n)) {
+    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    return 0;
+  }
+  const bool finish = fields.Get(FFinish) != 0;
+  puxz::z_stream* z = r->stream;
+  int32_t produced = 0;
+  while (produced < len) {
+    if (z->avail_in == 0 && il > 0) {
+      uint32_t take = il < (int32_t)StagingBytes ? (uint32_t)il : StagingBytes;
+      CopyFromArray(in, (uint32_t)io, r->in, take);
+      io += (int32_t)take;
+      il -= (int32_t)take;
+      fields.Set(FOff, (VMword)io);
+      fields.Set(FLen, (VMword)il);
+      z->next_in = r->in;
+      z->avail_in = take;
+    }
+    uint32_t room = len - produced < (int32_t)StagingBytes ? (uint32_t)(len - produced) : StagingBytes;
+    z->next_out = r->out;
+    z->avail_out = room;
+    // Finishing only once the Java input is all staged: finishing earlier would end
+    // the stream after this piece and drop the rest.
+    int flush = finish && il <= 0 ? puxz::ZFlush_Finish : puxz::ZFlush_None;
+    int rc = puxz::deflate(z, flush);
+    if (rc != puxz::ZResult_Ok && rc != puxz::ZResult_StreamEnd) break;
+    uint32_t got = room - z->avail_out;
+    CopyToArray(out, (uint32_t)(off + produced), r->out, got);
+    produced += (int32_t)got;
+    if (rc == puxz::ZResult_StreamEnd) {
+      fields.Set(FFinished, 1);
+      break;
+    }
+    if (il <= 0) break;  // no Java input left to stage: the next call goes on
+  }
+  return produced;
+}
+
+void JNICALL DeflaterSetDictionary(JNIEnv* env, jobject, jbyteArray, jint, jint) {
+  VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Deflater_setDictionary");
+}
+void JNICALL DeflaterSetDictionaryJ(JNIEnv* env, jobject, jlong, jbyteArray, jint, jint) {
+  VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Deflater_setDictionary");
+}
+jint JNICALL DeflaterGetAdler(JNIEnv* env, jobject) {
+  VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Deflater_getAdler");
+  return 0;
+}
+jint JNICALL DeflaterGetAdlerJ(JNIEnv* env, jobject, jlong) {
+  VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Deflater_getAdler");
+  return 0;
+}
+
+template <Family& f>
+jint JNICALL GetTotalIn(JNIEnv* env, jobject self) {
+  VMObject* o;
+  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
+  return r != NULL ? (jint)r->stream->total_in : 0;
+}
+template <Family& f>
+jint JNICALL GetTotalOut(JNIEnv* env, jobject self) {
+  VMObject* o;
+  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
+  return r != NULL ? (jint)r->stream->total_out : 0;
+}
+jint JNICALL GetTotalInJ(JNIEnv*, jobject, jlong handle) {
+  ZipStreamRecord* r = RecordOf((VMword)handle);
+  return r != NULL ? (jint)r->stream->total_in : 0;
+}
+jint JNICALL GetTotalOutJ(JNIEnv*, jobject, jlong handle) {
+  ZipStreamRecord* r = RecordOf((VMword)handle);
+  return r != NULL ? (jint)r->stream->total_out : 0;
+}
+
+/* A reset drops whatever input the old stream had staged: it belongs to that stream. */
+void ResetEngine(ZipStreamRecord* r, const Family& f) {
+  if (&f == &gDeflater) {
+    puxz::deflateReset(r->stream);
+  } else {
+    puxz::inflateReset(r->stream);
+  }
+  r->stream->next_in = r->in;
+  r->stream->avail_in = 0;
+}
+
+template <Family& f>
+void JNICALL Reset(JNIEnv* env, jobject self) {
+  VMObject* o;
+  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
+  if (r == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, f.resetError);
+    return;
+  }
+  ResetEngine(r, f);
+  Fields fields{o, f};
+  fields.Set(FFinished, 0);
+  // A new set of input data follows: the input the fields still describe belongs to the
+  // old stream (the engine has dropped what it had staged of it, and must not stage the
+  // rest again), and a finish asked of the old stream must not end the new one after its
+  // first piece.
+  fields.Set(FOff, 0);
+  fields.Set(FLen, 0);
+  if (&f == &gDeflater) fields.Set(FFinish, 0);
+}
+
+template <Family& f>
+void JNICALL ResetJ(JNIEnv* env, jobject, jlong handle) {
+  ZipStreamRecord* r = RecordOf((VMword)handle);
+  if (r == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, f.resetError);
+    return;
+  }
+  ResetEngine(r, f);
+}
+
+template <Family& f>
+void JNICALL End(JNIEnv* env, jobject self) {
+  VMObject* o;
+  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
+  if (r == NULL) return;
+  Fields{o, f}.Set(FStrm, 0);
+  EndStream(r, f);
+}
+
+template <Family& f>
+void JNICALL EndJ(JNIEnv*, jobject, jlong handle) {
+  EndStream(RecordOf((VMword)handle), f);
+}
+
+template <Family& f>
+void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
+  VMObject* o = VMJniHandle::UnHandle(env, self);
+  if (o == NULL) return;
+  bool layoutOk;
+  ZipStreamRecord* r = CreateStream(env, o->GetLoadableClass(), f, nowrap != 0, &layoutOk);
+  // strm is written only in a layout checked against this object's class.
+  if (layoutOk) Fields{o, f}.Set(FStrm, (VMword)(uintptr_t)r);
+}
+
+jlong JNICALL DeflaterInitJ(JNIEnv* env, jclass cls, jint, jint, jboolean nowrap) {
+  VMClass* c = VMJniUnHandleClass(env, cls);
+  bool layoutOk;
+  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gDeflater, nowrap != 0, &layoutOk);
+  return (jlong)(int32_t)(uintptr_t)r;
+}
+
+void JNICALL InitIDs(JNIEnv*, jclass) {}
+
+/* ---- Inflater ---------------------------------------------------------------------------- */
+
+jint JNICALL InflaterInflate(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
+  VMObject* o;
+  ZipStreamRecord* r = RecordOfObject(env, self, gInflater, &o);
+  if (r == NULL) return 0;
+  VMbyteArray* out = ByteArray(env, b);
+  if (out == NULL) return 0;
+  if (OutputRangeBad(off, len, (int32_t)out->GetSize())) {
+    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    return 0;
+  }
+  Fields fields{o, gInflater};
+  VMbyteArray* in = reinterpret_cast<VMbyteArray*>(fields.Get(FBuf));
+  if (in == NULL) return 0;
+  int32_t io = (int32_t)fields.Get(FOff), il = (int32_t)fields.Get(FLen), n = (int32_t)in->GetSize();
+  if (n == 0 && io == 0 && il == 0) return 0;
+  if (InputRangeBad(io, il, n)) {
+    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    return 0;
+  }
+  puxz::z_stream* z = r->stream;
+  int32_t produced = 0;
+  int rc = puxz::ZResult_Ok;
+  // Every pass that answers 0 made progress; the cap only guards against a stall.
+  for (uint32_t passes = 0; produced < len && passes < 64 + 8 * (uint32_t)len; passes++) {
+    if (z->avail_in == 0 && il > 0) {
+      uint32_t take = il < (int32_t)StagingBytes ? (uint32_t)il : StagingBytes;
+      CopyFromArray(in, (uint32_t)io, r->in, take);
+      z->next_in = r->in;
+      z->avail_in = take;
+    }
+    uint32_t room = len - produced < (int32_t)StagingBytes ? (uint32_t)(len - produced) : StagingBytes;
+    z->next_out = r->out;
+    z->avail_out = room;
+    uint32_t before = z->avail_in;
+    rc = puxz::inflate(z, puxz::ZFlush_Sync);
+    if (rc != puxz::ZResult_Ok && rc != puxz::ZResult_StreamEnd) break;
+    uint32_t got = room - z->avail_out;
+    CopyToArray(out, (uint32_t)(off + produced), r->out, got);
+    produced += (int32_t)got;
+    uint32_t consumed = before - z->avail_in;
+    io += (int32_t)consumed;
+    il -= (int32_t)consumed;
+    fields.Set(FOff, (VMword)io);
+    fields.Set(FLen, (VMword)il);
+    if (rc == puxz::ZResult_StreamEnd) break;
+  }
+  if (rc == puxz::ZResult_StreamEnd) {
+    fields.Set(FFinished, 1);
+    return produced;
+  }
+  // No progress is no error: the caller gives more input (or more room) and calls again.
+  if (rc == puxz::ZResult_Ok || rc == puxz::ZResult_BufError) return produced;
+  VMJniThrowInternal(env, VMStatus_NullPointerException, "Error in inflation");
+  return 0;
+}
+
+jint JNICALL InflaterGetAdler(JNIEnv* env, jobject self) {
+  VMObject* o;
+  ZipStreamRecord* r = RecordOfObject(env, self, gInflater, &o);
+  return r != NULL ? (jint)r->stream->adler : 0;
+}
+jint JNICALL InflaterGetAdlerJ(JNIEnv*, jobject, jlong handle) {
+  ZipStreamRecord* r = RecordOf((VMword)handle);
+  return r != NULL ? (jint)r->stream->adler : 0;
+}
+void JNICALL InflaterSetDictionary(JNIEnv* env, jobject, jbyteArray, jint, jint) {
+  VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Inflater_setDictionary");
+}
+void JNICALL InflaterSetDictionaryJ(JNIEnv* env, jobject, jlong, jbyteArray, jint, jint) {
+  VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Inflater_setDictionary");
+}
+jlong JNICALL InflaterInitJ(JNIEnv* env, jclass cls, jboolean nowrap) {
+  VMClass* c = VMJniUnHandleClass(env, cls);
+  bool layoutOk;
+  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gInflater, nowrap != 0, &layoutOk);
+  return (jlong)(int32_t)(uintptr_t)r;
+}
+
+#define ROW(name, desc, fn) \
+  { (char*)(name), (char*)(desc), (void*)(fn) }
+
+const JNINativeMethod kDeflater[] = {
+    ROW("setDictionary", "([BII)V", DeflaterSetDictionary),
+    ROW("deflate", "([BII)I", DeflaterDeflate),
+    ROW("getAdler", "()I", DeflaterGetAdler),
+    ROW("getTotalIn", "()I", GetTotalIn<gDeflater>),
+    ROW("getTotalOut", "()I", GetTotalOut<gDeflater>),
+    ROW("reset", "()V", Reset<gDeflater>),
+    ROW("end", "()V", End<gDeflater>),
+    ROW("init", "(Z)V", Init<gDeflater>),
+    ROW("deflateBytes", "([BII)I", DeflaterDeflate),
+    ROW("end", "(J)V", EndJ<gDeflater>),
+    ROW("getAdler", "(J)I", DeflaterGetAdlerJ),
+    ROW("getTotalIn", "(J)I", GetTotalInJ),
+    ROW("getTotalOut", "(J)I", GetTotalOutJ),
+    ROW("init", "(IIZ)J", DeflaterInitJ),
+    ROW("initIDs", "()V", InitIDs),
+    ROW("reset", "(J)V", ResetJ<gDeflater>),
+    ROW("setDictionary", "(J[BII)V", DeflaterSetDictionaryJ),
+};
+
+const JNINativeMethod kInflater[] = {
+    ROW("setDictionary", "([BII)V", InflaterSetDictionary),
+    ROW("inflate", "([BII)I", InflaterInflate),
+    ROW("getAdler", "()I", InflaterGetAdler),
+    ROW("getTotalIn", "()I", GetTotalIn<gInflater>),
+    ROW("getTotalOut", "()I", GetTotalOut<gInflater>),
+    ROW("reset", "()V", Reset<gInflater>),
+    ROW("end", "()V", End<gInflater>),
+    ROW("init", "(Z)V", Init<gInflater>),
+    ROW("end", "(J)V", EndJ<gInflater>),
+    ROW("getAdler", "(J)I", InflaterGetAdlerJ),
+    ROW("getTotalIn", "(J)I", GetTotalInJ),
+    ROW("getTotalOut", "(J)I", GetTotalOutJ),
+    ROW("inflateBytes", "([BII)I", InflaterInflate),
+    ROW("init", "(Z)J", InflaterInitJ),
+    ROW("initIDs", "()V", InitIDs),
+    ROW("reset", "(J)V", ResetJ<gInflater>),
+    ROW("setDictionary", "(J[BII)V", InflaterSetDictionaryJ),
+};
+
+/* ---- ZipEntry and ZipFile (the newer generation's rows; not implemented) ------------------ */
+
+#define NYI(Name, Ret, text, ...)                                      \
+  Ret JNICALL Name(JNIEnv* env, __VA_ARGS__) {                         \
+    VMJniThrowInternal(env, VMStatus_InternalError, "nyi: " text);     \
+    return (Ret)0;                                                     \
+  }
+#define NYI_VOID(Name, text, ...)                                      \
+  void JNICALL Name(JNIEnv* env, __VA_ARGS__) {                        \
+    VMJniThrowInternal(env, VMStatus_InternalError, "nyi: " text);     \
+  }
+
+NYI_VOID(ZipEntryInitFields, "java_util_zip_ZipEntry_initFields", jobject, jlong)
+NYI_VOID(ZipFileClose, "java_util_zip_ZipFile_close", jobject, jlong)
+NYI(ZipFileGetCSize, jint, "java_util_zip_ZipFile_getCSize", jobject, jlong)
+NYI(ZipFileGetEntry, jlong, "java_util_zip_ZipFile_getEntry", jobject, jlong, jobject)
+NYI(ZipFileGetMethod, jint, "java_util_zip_ZipFile_getMethod", jobject, jlong)
+NYI(ZipFileGetNextEntry, jlong, "java_util_zip_ZipFile_getNextEntry", jobject, jlong, jint)
+NYI(ZipFileGetTotal, jint, "java_util_zip_ZipFile_getTotal", jobject, jlong)
+NYI(ZipFileOpen, jlong, "java_util_zip_ZipFile_open", jobject, jobject)
+NYI(ZipFileRead, jint, "java_util_zip_ZipFile_read", jobject, jlong, jlong, jint, jbyteArray, jint, jint)
+
+const JNINativeMethod kZipEntry[] = {
+    ROW("initFields", "(J)V", ZipEntryInitFields),
+    ROW("initIDs", "()V", InitIDs),
+};
+
+const JNINativeMethod kZipFile[] = {
+    ROW("close", "(J)V", ZipFileClose),
+    ROW("getCSize", "(J)I", ZipFileGetCSize),
+    ROW("getEntry", "(JLjava/lang/String;)J", ZipFileGetEntry),
+    ROW("getMethod", "(J)I", ZipFileGetMethod),
+    ROW("getNextEntry", "(JI)J", ZipFileGetNextEntry),
+    ROW("getTotal", "(J)I", ZipFileGetTotal),
+    ROW("initIDs", "()V", InitIDs),
+    ROW("open", "(Ljava/lang/String;)J", ZipFileOpen),
+    ROW("read", "(JJI[BII)I", ZipFileRead),
+};
+
+#define COUNT(table) ((jint)(sizeof(table) / sizeof((table)[0])))
+
+}  // namespace
+
+extern "C" {
+void Register_java_util_zip_Adler32(void) { JNI_RegisterNative("java/util/zip/Adler32", kAdler32, COUNT(kAdler32)); }
+void Register_java_util_zip_CRC32(void) { JNI_RegisterNative("java/util/zip/CRC32", kCRC32, COUNT(kCRC32)); }
+void Register_java_util_zip_Inflater(void) {
+  JNI_RegisterNative("java/util/zip/Inflater", kInflater, COUNT(kInflater));
+}
+void Register_java_util_zip_Deflater(void) {
+  JNI_RegisterNative("java/util/zip/Deflater", kDeflater, COUNT(kDeflater));
+}
+void Register_java_util_zip_ZipEntry(void) {
+  JNI_RegisterNative("java/util/zip/ZipEntry", kZipEntry, COUNT(kZipEntry));
+}
+void Register_java_util_zip_ZipFile(void) { JNI_RegisterNative("java/util/zip/ZipFile", kZipFile, COUNT(kZipFile)); }
+}

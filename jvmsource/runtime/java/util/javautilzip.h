@@ -1,0 +1,13 @@
+/* The natives of java.util.zip: the checksums, the Deflater and Inflater streams over
+   the machine's own engines and compression pool, and the ZipEntry and ZipFile rows of
+   the newer class-library generation (not implemented there). Their Register_ functions
+   are declared with the start-up list's (registration.h). */
+#ifndef PUX_JAVAUTILZIP_H
+#define PUX_JAVAUTILZIP_H
+
+#include "registration.h"
+
+/* The pool bytes a machine's live streams may hold when a new one is asked for. */
+enum : uint32_t { ZipStreamBudget = 280000 };
+
+#endif

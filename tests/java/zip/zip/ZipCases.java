@@ -1,0 +1,496 @@
+package zip;
+
+import java.io.IOException;
+import java.util.zip.Adler32;
+import java.util.zip.CRC32;
+import java.util.zip.CheckedInputStream;
+import java.util.zip.CheckedOutputStream;
+import java.util.zip.DataFormatException;
+import java.util.zip.Deflater;
+import java.util.zip.DeflaterOutputStream;
+import java.util.zip.GZIPInputStream;
+import java.util.zip.GZIPOutputStream;
+import java.util.zip.Inflater;
+import java.util.zip.InflaterInputStream;
+import java.util.zip.ZipEntry;
+import java.util.zip.ZipInputStream;
+import java.util.zip.ZipOutputStream;
+
+/** Cases of java.util.zip that the machine's tests run and check. */
+public class ZipCases {
+    /** n bytes of a text-like pattern that compresses. */
+    public static byte[] data(int n, int seed) {
+        byte[] b = new byte[n];
+        int x = seed * 7 + 1;
+        for (int i = 0; i < n; i++) {
+            x = x * 1103515245 + 12345;
+            int w = (x >>> 16) % 12;
+            b[i] = (byte) (w < 8 ? "the zip machine ".charAt(i % 16) : 'a' + ((x >>> 8) & 15));
+        }
+        return b;
+    }
+
+    public static int crcOf(int n) {
+        CRC32 c = new CRC32();
+        c.update(data(n, n), 0, n);
+        return (int) c.getValue();
+    }
+
+    public static int adlerOf(int n) {
+        Adler32 a = new Adler32();
+        byte[] b = data(n, n);
+        // In three parts, the middle one byte at a time.
+        int third = n / 3;
+        a.update(b, 0, third);
+        for (int i = third; i < 2 * third; i++) {
+            a.update(b[i]);
+        }
+        a.update(b, 2 * third, n - 2 * third);
+        return (int) a.getValue();
+    }
+
+    public static int crc123456789() {
+        CRC32 c = new CRC32();
+        byte[] b = new byte[9];
+        for (int i = 0; i < 9; i++) {
+            b[i] = (byte) ('1' + i);
+        }
+        c.update(b);
+        return (int) c.getValue();
+    }
+
+    public static int adlerWikipedia() {
+        Adler32 a = new Adler32();
+        byte[] b = {'W', 'i', 'k', 'i', 'p', 'e', 'd', 'i', 'a'};
+        a.update(b);
+        return (int) a.getValue();
+    }
+
+    /** A range past the end stops at the last byte; only the low 8 bits of update(int) count. */
+    public static int checksumEdges() {
+        byte[] b = data(10, 3);
+        CRC32 one = new CRC32();
+        one.update(b, 8, 5);
+        CRC32 two = new CRC32();
+        two.update(b, 8, 2);
+        if (one.getValue() != two.getValue()) {
+            return 1;
+        }
+        Adler32 a = new Adler32();
+        a.update(0x161);
+        Adler32 c = new Adler32();
+        c.update(0x61);
+        if (a.getValue() != c.getValue()) {
+            return 2;
+        }
+        Adler32 empty = new Adler32();
+        empty.update(b, 3, 0);
+        if (empty.getValue() != 1) {
+            return 3;
+        }
+        one.reset();
+        if (one.getValue() != 0) {
+            return 4;
+        }
+        return 0;
+    }
+
+    public static void checksumOfNull() {
+        new CRC32().update(null, 0, 1);
+    }
+
+    public static void checksumNegativeOffset() {
+        new Adler32().update(new byte[4], -1, 2);
+    }
+
+    /** Compresses in pieces of outStep bytes of output room; every input at once. */
+    public static byte[] deflate(byte[] in, boolean nowrap, int outStep) {
+        Deflater d = new Deflater(Deflater.BEST_COMPRESSION, nowrap);
+        d.setInput(in);
+        d.finish();
+        Sink out = new Sink();
+        byte[] room = new byte[outStep];
+        int guard = 0;
+        while (!d.finished()) {
+            int n = d.deflate(room);
+            out.write(room, 0, n);
+            if (++guard > 10000000) {
+                throw new RuntimeException("deflate does not end");
+            }
+        }
+        d.end();
+        return out.toBytes();
+    }
+
+    public static byte[] inflate(byte[] packed, boolean nowrap, int inStep, int outStep) throws DataFormatException {
+        Inflater inf = new Inflater(nowrap);
+        Sink out = new Sink();
+        byte[] room = new byte[outStep];
+        int at = 0;
+        int guard = 0;
+        while (!inf.finished()) {
+            if (inf.needsInput()) {
+                if (at >= packed.length) {
+                    // Raw data may need one byte past its end to show the end of its last block.
+                    inf.setInput(new byte[1]);
+                } else {
+                    int n = inStep < packed.length - at ? inStep : packed.length - at;
+                    byte[] piece = new byte[n];
+                    for (int i = 0; i < n; i++) {
+                        piece[i] = packed[at + i];
+                    }
+                    at += n;
+                    inf.setInput(piece);
+                }
+            }
+            int n = inf.inflate(room);
+            out.write(room, 0, n);
+            if (++guard > 10000000) {
+                throw new RuntimeException("inflate does not end");
+            }
+        }
+        inf.end();
+        return out.toBytes();
+    }
+
+    static int min(int a, int b) {
+        return a < b ? a : b;
+    }
+
+    public static int same(byte[] a, byte[] b) {
+        if (a.length != b.length) {
+            return -1 - min(a.length, b.length);
+        }
+        for (int i = 0; i < a.length; i++) {
+            if (a[i] != b[i]) {
+                return i + 1;
+            }
+        }
+        return 0;
+    }
+
+    /** 0 when size bytes come back through Deflater and Inflater with the given steps. */
+    public static int roundTrip(int size, boolean nowrap, int inStep, int outStep) throws DataFormatException {
+        byte[] in = data(size, size + 1);
+        return same(in, inflate(deflate(in, nowrap, outStep), nowrap, inStep, outStep));
+    }
+
+    /** The stream of deflate(data(size), nowrap, 300) for the test to inflate with zlib. */
+    public static byte[] deflated(int size, boolean nowrap) {
+        return deflate(data(size, size + 1), nowrap, 300);
+    }
+
+    public static byte[] gzip(int size, int writeStep) throws IOException {
+        byte[] in = data(size, size + 2);
+        Sink sink = new Sink();
+        GZIPOutputStream gz = new GZIPOutputStream(sink);
+        for (int at = 0; at < in.length; at += writeStep) {
+            gz.write(in, at, min(writeStep, in.length - at));
+        }
+        gz.close();
+        return sink.toBytes();
+    }
+
+    /** 0 when the GZIP stream reads back to data(size) with reads of readSize bytes. */
+    public static int gunzip(byte[] packed, int size, int readSize, int sourceStep) throws IOException {
+        GZIPInputStream in = new GZIPInputStream(new Source(packed, sourceStep));
+        Sink out = new Sink();
+        byte[] buf = new byte[readSize];
+        int n;
+        while ((n = in.read(buf, 0, buf.length)) != -1) {
+            out.write(buf, 0, n);
+        }
+        in.close();
+        return same(data(size, size + 2), out.toBytes());
+    }
+
+    public static int gzipRoundTrip(int size, int writeStep, int readSize) throws IOException {
+        return gunzip(gzip(size, writeStep), size, readSize, 97);
+    }
+
+    /** The streams of the zlib format, with a checksum kept on each side. */
+    public static int streamsRoundTrip(int size) throws IOException {
+        byte[] in = data(size, size + 3);
+        Sink sink = new Sink();
+        CRC32 written = new CRC32();
+        DeflaterOutputStream out = new DeflaterOutputStream(new CheckedOutputStream(sink, written));
+        for (int at = 0; at < in.length; at += 777) {
+            out.write(in, at, min(777, in.length - at));
+        }
+        out.close();
+        CRC32 read = new CRC32();
+        InflaterInputStream inf = new InflaterInputStream(new CheckedInputStream(new Source(sink.toBytes(), 50), read));
+        Sink back = new Sink();
+        byte[] buf = new byte[8192];
+        int n;
+        while ((n = inf.read(buf, 0, buf.length)) != -1) {
+            back.write(buf, 0, n);
+        }
+        inf.close();
+        if (written.getValue() != read.getValue()) {
+            return -2;
+        }
+        return same(in, back.toBytes());
+    }
+
+    /** Reads a damaged zlib stream: must end in an exception. */
+    public static void corrupt(byte[] packed) throws IOException {
+        InflaterInputStream in = new InflaterInputStream(new Source(packed, 64));
+        try {
+            byte[] buf = new byte[100];
+            while (in.read(buf, 0, buf.length) != -1) {
+            }
+        } finally {
+            in.close();
+        }
+    }
+
+    public static byte[] damaged(int size) {
+        byte[] p = deflate(data(size, 9), false, 300);
+        for (int i = 10; i < p.length && i < 40; i++) {
+            p[i] ^= 0x5A;
+        }
+        return p;
+    }
+
+    /** A reset in the middle of a stream, then new data in pieces: as a fresh Deflater. */
+    public static int resetMidStream() {
+        byte[] first = data(3000, 5);
+        byte[] second = data(5000, 6);
+        Deflater d = new Deflater(1, true);
+        d.setInput(first, 0, 2000);
+        byte[] room = new byte[100];
+        d.deflate(room);
+        d.finish();
+        d.reset();
+        Sink out = new Sink();
+        for (int at = 0; at < second.length; at += 1234) {
+            d.setInput(second, at, min(1234, second.length - at));
+            while (!d.needsInput()) {
+                out.write(room, 0, d.deflate(room));
+            }
+        }
+        d.finish();
+        while (!d.finished()) {
+            out.write(room, 0, d.deflate(room));
+        }
+        d.end();
+        return same(deflate(second, true, 100), out.toBytes());
+    }
+
+    /** A finished stream reset and used again. */
+    public static int resetAfterEnd() throws DataFormatException {
+        Deflater d = new Deflater(1, false);
+        byte[] room = new byte[64];
+        d.setInput(data(500, 7));
+        d.finish();
+        while (!d.finished()) {
+            d.deflate(room);
+        }
+        d.reset();
+        byte[] second = data(2000, 8);
+        Sink out = new Sink();
+        d.setInput(second);
+        while (!d.needsInput()) {
+            out.write(room, 0, d.deflate(room));
+        }
+        d.finish();
+        while (!d.finished()) {
+            out.write(room, 0, d.deflate(room));
+        }
+        d.end();
+        return same(second, inflate(out.toBytes(), false, 100, 100));
+    }
+
+    /** Live streams against the machine's compression budget: which one is refused. */
+    public static int budget(boolean deflaters, int count) {
+        Object[] live = new Object[count];
+        int made = 0;
+        try {
+            for (; made < count; made++) {
+                live[made] = deflaters ? (Object) new Deflater() : (Object) new Inflater();
+            }
+        } catch (OutOfMemoryError e) {
+            // refused: made streams are live
+        }
+        for (int i = 0; i < made; i++) {
+            if (deflaters) {
+                ((Deflater) live[i]).end();
+            } else {
+                ((Inflater) live[i]).end();
+            }
+        }
+        return made;
+    }
+
+    /** After end() the budget is back: as many again. */
+    public static int budgetComesBack() {
+        int first = budget(true, 5);
+        int second = budget(true, 5);
+        return first == second ? first : -1;
+    }
+
+    /** Output ranges that must be refused, and the counters. */
+    public static int rangesAndCounters() throws DataFormatException {
+        Deflater d = new Deflater();
+        d.setInput(data(100, 1));
+        byte[] out = new byte[10];
+        int failures = 0;
+        try {
+            d.deflate(out, 5, -1);
+            failures |= 1;
+        } catch (ArrayIndexOutOfBoundsException e) {
+        }
+        try {
+            d.deflate(out, 10, 0);
+            failures |= 2;
+        } catch (ArrayIndexOutOfBoundsException e) {
+        }
+        try {
+            d.setInput(out, 5, 6);
+            failures |= 4;
+        } catch (ArrayIndexOutOfBoundsException e) {
+        }
+        d.finish();
+        byte[] room = new byte[1000];
+        int made = 0;
+        while (!d.finished()) {
+            made += d.deflate(room, 0, room.length);
+        }
+        if (d.getTotalIn() != 100 || d.getTotalOut() != made) {
+            failures |= 8;
+        }
+        d.end();
+        d.end();
+        if (d.getTotalIn() != 0) {
+            failures |= 16;
+        }
+        try {
+            d.reset();
+            failures |= 32;
+        } catch (NullPointerException e) {
+        }
+        Inflater inf = new Inflater();
+        if (inf.inflate(new byte[5]) != 0 || !inf.needsInput()) {
+            failures |= 64;
+        }
+        inf.end();
+        return failures;
+    }
+
+    /** A subclass made before any plain Deflater finds the fields of Deflater. */
+    public static int subclassFirst() throws DataFormatException {
+        Deflater d = new Deflater(6, false) {
+        };
+        byte[] in = data(700, 2);
+        d.setInput(in);
+        d.finish();
+        Sink out = new Sink();
+        byte[] room = new byte[50];
+        while (!d.finished()) {
+            out.write(room, 0, d.deflate(room));
+        }
+        d.end();
+        return same(in, inflate(out.toBytes(), false, 7, 13));
+    }
+
+    public static void nyi() {
+        Deflater d = new Deflater();
+        try {
+            d.getAdler();
+        } finally {
+            d.end();
+        }
+    }
+
+    /** An archive: a deflated text, a stored entry, an empty one, a directory, a comment. */
+    public static byte[] zipArchive(int size) throws IOException {
+        Sink sink = new Sink();
+        ZipOutputStream zip = new ZipOutputStream(sink);
+        zip.setComment("made by ZipCases");
+        zip.putNextEntry(new ZipEntry("text/big.txt"));
+        byte[] big = data(size, 11);
+        for (int at = 0; at < big.length; at += 1000) {
+            zip.write(big, at, min(1000, big.length - at));
+        }
+        ZipEntry stored = new ZipEntry("stored.bin");
+        byte[] small = data(300, 12);
+        CRC32 c = new CRC32();
+        c.update(small);
+        stored.setMethod(ZipEntry.STORED);
+        stored.setSize(small.length);
+        stored.setCrc(c.getValue());
+        zip.putNextEntry(stored);
+        zip.write(small, 0, small.length);
+        zip.closeEntry();
+        zip.putNextEntry(new ZipEntry("empty"));
+        zip.putNextEntry(new ZipEntry("dir/"));
+        zip.close();
+        return sink.toBytes();
+    }
+
+    /** 0 when ZipInputStream reads zipArchive(size)'s entries back, in order and whole. */
+    public static int unzip(byte[] archive, int size, int sourceStep, int readSize) throws IOException {
+        ZipInputStream in = new ZipInputStream(new Source(archive, sourceStep));
+        try {
+            String[] names = {"text/big.txt", "stored.bin", "empty", "dir/"};
+            byte[][] contents = {data(size, 11), data(300, 12), new byte[0], new byte[0]};
+            for (int i = 0; i < names.length; i++) {
+                ZipEntry e = in.getNextEntry();
+                if (e == null || !e.getName().equals(names[i])) {
+                    return 100 + i;
+                }
+                Sink out = new Sink();
+                byte[] buf = new byte[readSize];
+                int n;
+                while ((n = in.read(buf, 0, buf.length)) != -1) {
+                    out.write(buf, 0, n);
+                }
+                if (same(contents[i], out.toBytes()) != 0) {
+                    return 200 + i;
+                }
+                if (e.getSize() != contents[i].length) {
+                    return 300 + i;
+                }
+            }
+            if (in.getNextEntry() != null) {
+                return 400;
+            }
+            return 0;
+        } finally {
+            in.close();
+        }
+    }
+
+    /** An entry of an archive whose data was damaged: ZipException, never a crash. */
+    public static void unzipDamaged(byte[] archive) throws IOException {
+        ZipInputStream in = new ZipInputStream(new Source(archive, 100));
+        try {
+            byte[] buf = new byte[256];
+            while (in.getNextEntry() != null) {
+                while (in.read(buf, 0, buf.length) != -1) {
+                }
+            }
+        } finally {
+            in.close();
+        }
+    }
+
+    /** 1 when making a Deflater is refused with OutOfMemoryError, 0 when it is made. */
+    public static int makeDeflater() {
+        try {
+            new Deflater().end();
+            return 0;
+        } catch (OutOfMemoryError e) {
+            return e.getMessage() != null && e.getMessage().indexOf("no compression memory") >= 0 ? 1 : 2;
+        }
+    }
+
+    /** Writing through a stream whose Deflater was ended: an IOException, never a loop. */
+    public static void writeAfterEnd() throws IOException {
+        Deflater d = new Deflater();
+        DeflaterOutputStream out = new DeflaterOutputStream(new Sink(), d);
+        d.end();
+        out.write(data(100, 1), 0, 100);
+    }
+}
