@@ -129,7 +129,7 @@ ssize_t ReadSome(int fd, void* buf, size_t count) {
 }
 
 /* Sizes and positions beyond a signed word cannot be told to the machine. */
-jint Narrow(off_t value) { return (value < 0 || value > 0x7FFFFFFF) ? -1 : (jint)value; }
+jint Narrow(jlong value) { return (value < 0 || value > 0x7FFFFFFF) ? -1 : (jint)value; }
 
 jint HOSTCALL Close(jint h) {
   if (h >= 0 && h < kFirstFileHandle) return 0;
@@ -216,7 +216,7 @@ jint HOSTCALL Write(jint h, const void* bytes, jint count) {
 
 /* Never backwards. Files move their pointer (past the end, as lseek allows); pipes and
    the standard input read and drop. */
-jint HOSTCALL Skip(jint h, jint count) {
+jlong HOSTCALL Skip64(jint h, jlong count) {
   if (count < 0) return -1;
   int fd = -1;
   OpenFile* file = nullptr;
@@ -227,29 +227,32 @@ jint HOSTCALL Skip(jint h, jint count) {
     if (!file) return -1;
     fd = file->fd;
   }
-  jint result = -1;
+  jlong result = -1;
   if (file && file->seekable) {
     off_t from = lseek(fd, 0, SEEK_CUR);
-    off_t to = from < 0 ? -1 : lseek(fd, count, SEEK_CUR);
-    if (to >= 0) result = (jint)(to - from);
+    off_t to = from < 0 || count > INT64_MAX - from ? -1 : lseek(fd, (off_t)count, SEEK_CUR);
+    if (to >= 0) result = (jlong)(to - from);
   } else {
     char sink[4096];
-    jint left = count;
+    jlong left = count;
     result = 0;
     while (left > 0) {
-      ssize_t n = ReadSome(fd, sink, left < (jint)sizeof sink ? (size_t)left : sizeof sink);
+      ssize_t n = ReadSome(fd, sink, left < (jlong)sizeof sink ? (size_t)left : sizeof sink);
       if (n < 0) {
         if (result == 0) result = -1;
         break;
       }
       if (n == 0) break;
-      result += (jint)n;
-      left -= (jint)n;
+      result += n;
+      left -= n;
     }
   }
   if (file) Done(file);
   return result;
 }
+
+/* Skips at most count (a signed word), so the answer fits one too. */
+jint HOSTCALL Skip(jint h, jint count) { return (jint)Skip64(h, count); }
 
 /* What can be read without waiting; saturates at the largest signed word. */
 jint HOSTCALL Available(jint h) {
@@ -278,32 +281,39 @@ jint HOSTCALL Available(jint h) {
   return result;
 }
 
-jint HOSTCALL GetFilePointer(jint h) {
+jlong HOSTCALL GetFilePointer64(jint h) {
   OpenFile* file = Use(h);
   if (!file) return -1;
-  jint result = Narrow(lseek(file->fd, 0, SEEK_CUR));
+  off_t position = lseek(file->fd, 0, SEEK_CUR);
   Done(file);
-  return result;
+  return position < 0 ? -1 : (jlong)position;
 }
 
 /* The new position, or -1 (then the pointer has not moved). */
-jint HOSTCALL Seek(jint h, jint position) {
+jlong HOSTCALL Seek64(jint h, jlong position) {
   if (position < 0) return -1;
   OpenFile* file = Use(h);
   if (!file) return -1;
-  jint result = Narrow(lseek(file->fd, position, SEEK_SET));
+  off_t to = lseek(file->fd, (off_t)position, SEEK_SET);
+  Done(file);
+  return to < 0 ? -1 : (jlong)to;
+}
+
+jlong HOSTCALL Length64(jint h) {
+  OpenFile* file = Use(h);
+  if (!file) return -1;
+  struct stat st;
+  jlong result = fstat(file->fd, &st) == 0 ? (jlong)st.st_size : -1;
   Done(file);
   return result;
 }
 
-jint HOSTCALL Length(jint h) {
-  OpenFile* file = Use(h);
-  if (!file) return -1;
-  struct stat st;
-  jint result = fstat(file->fd, &st) == 0 ? Narrow(st.st_size) : -1;
-  Done(file);
-  return result;
-}
+/* The 32-bit slots: -1 for what a signed word cannot hold, never a wrapped number. */
+jint HOSTCALL GetFilePointer(jint h) { return Narrow(GetFilePointer64(h)); }
+
+jint HOSTCALL Seek(jint h, jint position) { return Narrow(Seek64(h, position)); }
+
+jint HOSTCALL Length(jint h) { return Narrow(Length64(h)); }
 
 /* The standard streams have nothing to force out (fsync fails on a tty or a pipe).
    On failure errno is fsync's own when this returns. */
@@ -353,6 +363,11 @@ JNIHostFileSystem* BuildTable() {
   t.Seek = Seek;
   t.Length = Length;
   t.Sync = Sync;
+  t.PathLength64 = PathLength64;
+  t.Skip64 = Skip64;
+  t.GetFilePointer64 = GetFilePointer64;
+  t.Seek64 = Seek64;
+  t.Length64 = Length64;
   return &table;
 }
 

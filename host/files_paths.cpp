@@ -321,6 +321,11 @@ jint HOSTCALL PathLength(const char* path) {
   return st.st_size > 0x7FFFFFFF ? -1 : (jint)st.st_size;
 }
 
+jlong HOSTCALL PathLength64(const char* path) {
+  struct stat st;
+  return StatPath(path, &st) ? (jlong)st.st_size : -1;
+}
+
 jboolean HOSTCALL MakeDirectory(const char* path) {
   std::string os;
   return MapPath(path, &os) && mkdir(os.c_str(), 0777) == 0;

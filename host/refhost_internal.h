@@ -251,6 +251,7 @@ jlong HOSTCALL LastModified(const char* path);
 jboolean HOSTCALL SetLastModified(const char* path, jlong seconds);
 jboolean HOSTCALL SetReadOnly(const char* path);
 jint HOSTCALL PathLength(const char* path);
+jlong HOSTCALL PathLength64(const char* path);
 jboolean HOSTCALL MakeDirectory(const char* path);
 jboolean HOSTCALL RemoveDirectory(const char* path);
 jboolean HOSTCALL Rename(const char* from, const char* to);

@@ -124,7 +124,7 @@ typedef struct JNIHostFunctions {
 } JNIHostFunctions;
 static_assert(sizeof(JNIHostFunctions) == 107 * 4, "107 slots");
 
-typedef struct JNIHostFileSystem {                 /* 31 slots, 0-30 */
+typedef struct JNIHostFileSystem {                 /* 36 slots, 0-35 */
   jint (HOSTCALL *CheckPath)(const char*);                              /* 0 */
   jint (HOSTCALL *Canonicalize)(const char*, char* buf, jint size);     /* 1 */
   jboolean (HOSTCALL *Exists)(const char*);    jboolean (HOSTCALL *CanWrite)(const char*);     /* 2, 3 */
@@ -153,6 +153,16 @@ typedef struct JNIHostFileSystem {                 /* 31 slots, 0-30 */
   jint (HOSTCALL *Seek)(jint h, jint position);                         /* 28 */
   jint (HOSTCALL *Length)(jint h);                                      /* 29 */
   jboolean (HOSTCALL *Sync)(jint h);                                    /* 30 */
+  /* 31-35: the 64-bit forms of the slots that carry sizes and positions, so that files
+     beyond 2 GiB keep exact lengths and places. A host may leave them NULL; the machine
+     then uses slots 11, 23, 27, 28 and 29, within their 32-bit range. Each answers -1 on
+     failure; Skip64 never moves back and answers the bytes skipped; Seek64 answers the
+     new position. */
+  jlong (HOSTCALL *PathLength64)(const char*);                          /* 31 */
+  jlong (HOSTCALL *Skip64)(jint h, jlong count);                        /* 32 */
+  jlong (HOSTCALL *GetFilePointer64)(jint h);                           /* 33 */
+  jlong (HOSTCALL *Seek64)(jint h, jlong position);                     /* 34 */
+  jlong (HOSTCALL *Length64)(jint h);                                   /* 35 */
 } JNIHostFileSystem;
 
 typedef struct JNIHostSerializationSupport {   /* slots the machine never calls are reserved */
@@ -167,7 +177,7 @@ typedef struct JNIHostSerializationSupport {   /* slots the machine never calls 
   void (HOSTCALL *GetClassData)(jint id, void** handle);                        /* 11 */
   jint (HOSTCALL *Seek)(void* stream, jint offset, jint origin);                /* 12 */
 } JNIHostSerializationSupport;
-static_assert(sizeof(JNIHostFileSystem) == 31 * 4, "31 slots");
+static_assert(sizeof(JNIHostFileSystem) == 36 * 4, "36 slots");
 static_assert(sizeof(HostEnt16) == 16, "host entries are 16 bytes");
 static_assert(sizeof(SockAddr16) == 16, "socket addresses are 16 bytes");
 

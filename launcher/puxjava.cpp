@@ -1,13 +1,15 @@
 /* puxjava: runs a Java class's main on the machine over the reference host, as the java
    command does.
 
-     puxjava [-cp PATH] [-verify | -noverify] [-Xmx<size>] [-D<name>=<value>] CLASS [ARGS...]
+     puxjava [-cp PATH] [-verify | -noverify] [-Xmx<size>] [-Xnofiles] [-D<name>=<value>] CLASS [ARGS...]
 
    The class library (classlib.zip beside this program) always comes first on the class
    path; -cp adds directories and zip or jar archives separated by ':' (default "."). The
    exit status is System.exit's, 0 after main returns, 1 after an uncaught exception
    (printed on standard error as java prints it) and 1 for every error of the launcher
-   itself, which is one line on standard error. */
+   itself, which is one line on standard error. -Xnofiles runs the program on a host
+   that refuses file access (the console still prints). user.dir is the working
+   directory, as java has it, unless -D sets it. */
 #include <limits.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -26,7 +28,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: puxjava [-cp PATH] [-verify | -noverify] [-Xmx<size>] [-D<name>=<value>] CLASS [ARGS...]";
+    "usage: puxjava [-cp PATH] [-verify | -noverify] [-Xmx<size>] [-Xnofiles] [-D<name>=<value>] CLASS [ARGS...]";
 
 /* The machine's own heap; a name space's classes live on another one. */
 const jint kMachineHeapKind = 2;
@@ -38,6 +40,7 @@ const jint kLibraryVersion = 1;
 struct Options {
   std::string classPath = ".";
   uint64_t heapBytes = 0;
+  bool noFiles = false;
   std::vector<std::pair<std::string, std::string>> properties;
   std::string mainClass;
   std::vector<std::string> arguments;
@@ -85,6 +88,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
         *error = std::string("invalid heap size: ") + arg;
         return false;
       }
+    } else if (!strcmp(arg, "-Xnofiles")) {
+      o->noFiles = true;
     } else if (!strncmp(arg, "-D", 2)) {
       const char* eq = strchr(arg + 2, '=');
       std::string name = eq ? std::string(arg + 2, eq - (arg + 2)) : std::string(arg + 2);
@@ -201,9 +206,12 @@ void ReportUncaught(JNIEnv* env, jthrowable thrown) {
   f->ExceptionClear(env);
 }
 
-/* System.getProperties().put(name, value) for each -D. */
+/* System.getProperties().put(name, value) for user.dir, then for each -D. */
 bool SetProperties(JNIEnv* env, const Options& o) {
-  if (o.properties.empty()) return true;
+  std::vector<std::pair<std::string, std::string>> properties;
+  char cwd[PATH_MAX];
+  if (getcwd(cwd, sizeof cwd) != nullptr) properties.emplace_back("user.dir", cwd);
+  properties.insert(properties.end(), o.properties.begin(), o.properties.end());
   JNINativeInterface_ const* f = env->functions;
   jclass system = f->FindClass(env, "java/lang/System");
   jmethodID get = system ? f->GetStaticMethodID(env, system, "getProperties", "()Ljava/util/Properties;") : nullptr;
@@ -212,7 +220,7 @@ bool SetProperties(JNIEnv* env, const Options& o) {
   jclass cls = f->GetObjectClass(env, props);
   jmethodID put = f->GetMethodID(env, cls, "put", "(Ljava/lang/Object;Ljava/lang/Object;)Ljava/lang/Object;");
   if (put == nullptr) return false;
-  for (const auto& p : o.properties) {
+  for (const auto& p : properties) {
     jstring name = NewJavaString(env, p.first);
     jstring value = NewJavaString(env, p.second);
     if (name == nullptr || value == nullptr) return false;
@@ -257,6 +265,7 @@ int Run(const Options& o) {
   if (access(library.c_str(), R_OK) != 0) return Fail("cannot read the class library " + library);
   refhost::SetClassPath(nullptr, library + ":" + o.classPath);
   if (o.heapBytes != 0) refhost::SetCapacityOfNewHeaps(kMachineHeapKind, o.heapBytes);
+  if (o.noFiles) refhost::SetFileAccess(false);
   /* System.exit ends this process with its status. */
   refhost::SetFatalExitReturns(false);
   /* Filling new blocks and poisoning freed ones finds faults in tests; a program run

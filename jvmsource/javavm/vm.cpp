@@ -412,16 +412,7 @@ static jboolean HOSTCALL FinalizeBlock(void* block, void* context) {
 void VM::RunFinalizers() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   JNIEnv* env = host->GetCurrentEnv();
-  if (VMObjectHandleArray* files = GetFilesToBeDeleted()) {
-    for (uint32_t i = 1; i < files->GetCount(); i++) {
-      VMObject* file = files->Get(i);
-      if (file == NULL || env == NULL) continue;
-      jobject local = VMJniHandle::NewLocal(env, file);
-      if (local == NULL) continue;
-      seam::JavaIoFileSystemDelete(env, local);
-      env->functions->DeleteLocalRef(env, local);
-    }
-  }
+  seam::JavaIoFileSystemDeleteAtExit(env, this);
 
   void* me = host->CurrentThreadId();
   // Records are freed below, which a collection by a thread still attached may be

@@ -306,7 +306,13 @@ VMClass* VMClass::FindByDotName(JNIEnv* env, VMLiteral* dotName, VMClassLoader* 
   VMNameSpace* ns = env != NULL ? EnvNameSpace(env) : NULL;
   if (ns == NULL || dotName == NULL) return NULL;
   char* text = dotName->MakeUTF8();
-  if (text == NULL) return NULL;
+  if (text == NULL) {
+    // Short of memory, not a missing class: a caller that remembers missing classes (the
+    // natives' cache) must be told the difference.
+    VMThread* thread = env->thread;
+    if (thread != NULL && thread->GetException() == NULL) thread->SetExceptionStatus(VMStatus_OutOfMemoryError, NULL);
+    return NULL;
+  }
   bool dotted = false;
   for (char* p = text; *p != 0; p++) {
     if (*p == '.') {

@@ -49,12 +49,18 @@ static VMLoadableClass* PreparedClass(JNIEnv* env, jclass clazz) {
 /* ---- class look-up ---- */
 
 /* The common core: loader NULL means the loader of the env's current loader id. A name
-   that cannot be interned (a null pointer, invalid modified UTF-8) gives 0 and raises
-   nothing. */
+   that is no name (a null pointer, invalid modified UTF-8) gives 0 and raises nothing; a
+   name that could not be interned for want of memory raises OutOfMemoryError, so that a
+   caller never takes the failure for a class that does not exist (the natives' cache
+   would remember it as missing for good). */
 static jclass LookUp(JNIEnv* env, const char* name, VMClassLoader* loader, bool initialize) {
   VMNameSpace* ns = NameSpaceOf(env);
   VMLiteral* literal = Intern(ns, name);
-  if (literal == NULL) return NULL;
+  if (literal == NULL) {
+    if (ns != NULL && name != NULL && VMLiteral::UnicodeLength(name, (uint32_t)strlen(name)) != VMInvalidUTF8Length)
+      VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+    return NULL;
+  }
   VMClass* cls;
   if (name[0] == '[')
     cls = VMClass::FindByName(ns, literal, NULL);  // arrays live with their element's loader

@@ -23,7 +23,9 @@ void* JniUtilsFieldThreadDaemon(JNIEnv* env);
 void RegisterClassLibraryNatives();
 void JavaLangThreadClearNativeThread(JNIEnv* env, jobject thread);
 bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
-jboolean JavaIoFileSystemDelete(JNIEnv* env, jobject file);
+/* The shutdown pass over the machine's delete-on-exit list: deletes each registered file
+   or empty directory while file access is granted, and leaves no exception behind. */
+void JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm);
 
 /* ---- the debugger ---- */
 /* Sets the env's debug byte and, unless the machine waits for its debugger at creation,

@@ -31,7 +31,8 @@ import sys
 LANG = ["NumberText", "BigNat", "Integer", "Long", "Short", "Byte", "Double", "Float", "Character",
         "Math", "StringBuffer", "CharCodec", "ThreadGroup"]
 # java.io classes over the machine's file natives stay out.
-IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter"}
+IO_EXCLUDED = {"File", "FileDescriptor", "FileInputStream", "FileOutputStream", "FilenameFilter",
+               "RandomAccessFile"}
 
 SHIMS = {
     "t/lang/GroupAccess.java": """package t.lang;

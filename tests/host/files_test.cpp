@@ -361,6 +361,42 @@ TEST_F(FilesTest, FilesBeyondTwoGigabytesAreThereButTheirSizesAreNotWrapped) {
   fs->Close(h);
 }
 
+/* The wide slots carry what the word-sized ones cannot: a sparse file past 4 GiB keeps
+   its exact length, and positions near its end are reached and reported exactly. */
+TEST_F(FilesTest, TheWideSlotsReachPastFourGigabytes) {
+  const long long kSize = (5LL << 30) + 7;
+  std::string path = dir.path() + "/huge";
+  int fd = open64(path.c_str(), O_CREAT | O_WRONLY, 0666);
+  ASSERT_GE(fd, 0);
+  bool made = ftruncate64(fd, kSize - 1) == 0 && pwrite64(fd, "Z", 1, kSize - 1) == 1;
+  close(fd);
+  if (!made) GTEST_SKIP() << "no sparse 5 GiB file here";
+  EXPECT_EQ(kSize, fs->PathLength64("huge"));
+  EXPECT_EQ(-1, fs->PathLength64("absent"));
+  jint h = fs->OpenRead("huge");
+  ASSERT_GE(h, 3);
+  EXPECT_EQ(kSize, fs->Length64(h));
+  EXPECT_EQ(-1, fs->Length(h)) << "the word-sized slot never wraps";
+  EXPECT_EQ((4LL << 30) + 5, fs->Skip64(h, (4LL << 30) + 5));
+  EXPECT_EQ((4LL << 30) + 5, fs->GetFilePointer64(h));
+  EXPECT_EQ(-1, fs->GetFilePointer(h));
+  EXPECT_EQ(-1, fs->Skip64(h, -1)) << "never backwards";
+  EXPECT_EQ(kSize - 1, fs->Seek64(h, kSize - 1));
+  char c = 0;
+  EXPECT_EQ(1, fs->Read(h, &c, 1));
+  EXPECT_EQ('Z', c);
+  EXPECT_EQ(0, fs->Read(h, &c, 1));
+  EXPECT_EQ(-1, fs->Seek64(h, -1));
+  EXPECT_EQ(kSize, fs->GetFilePointer64(h)) << "a refused seek leaves the pointer";
+  EXPECT_EQ(-1, fs->Seek(h, -5));
+  fs->Close(h);
+  EXPECT_EQ(-1, fs->Length64(h));
+  EXPECT_EQ(-1, fs->Seek64(h, 0));
+  EXPECT_EQ(-1, fs->GetFilePointer64(h));
+  EXPECT_EQ(-1, fs->Skip64(h, 1));
+  EXPECT_EQ(-1, fs->Length64(0)) << "the standard handles have no length";
+}
+
 TEST_F(FilesTest, SyncKeepsTheErrorOfItsOwnCall) {
   jint h = fs->OpenWrite("s", 1);
   EXPECT_EQ(1, fs->Sync(h));

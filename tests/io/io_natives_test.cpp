@@ -216,13 +216,13 @@ TEST_F(OutputStreamTest, BadArgumentsWriteNothing) {
 }
 
 /* A host whose Write answers 0, less than -1, or more than it was given: the call ends
-   with "write error" instead of looping, sending bytes twice or reading past the run. */
+   with "write error" instead of looping, sending bytes twice or reading past the buffer. */
 TEST_F(OutputStreamTest, OutOfContractWriteAnswersEndTheCall) {
   ASSERT_NE(nullptr, Start());
   UseTable(Table::Scripted);
   jobject stream = StreamOnField(8);
   jbyteArray data = Bytes(1000, 'a');
-  for (std::vector<jint> answers : {std::vector<jint>{0}, {-2}, {INT32_MIN}, {1001}, {777}, {100, 0}, {-1}}) {
+  for (std::vector<jint> answers : {std::vector<jint>{0}, {-2}, {INT32_MIN}, {1001}, {777, 224}, {100, 0}, {-1}}) {
     TheScript().writeAnswers = answers;
     TheScript().written.clear();
     TheScript().writeCalls = 0;
@@ -458,13 +458,23 @@ TEST_F(DeleteWorkerTest, DeletesFilesAndEmptyDirectoriesOnly) {
   EXPECT_EQ(1, JavaIoFileSystem_Delete(env, file("empty")));
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, file("full")));
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, file("missing")));
-  /* Not a File: its first word is no path. */
+  EXPECT_EQ("", TakePending());
+  /* Not a File, or none: refused before any host call. */
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, String("full\\inner")));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, DescriptorWithField(5)));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, nullptr));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  /* File.delete without file access says so; the shutdown pass then does nothing and
+     leaves nothing pending and the file in place. */
+  EXPECT_EQ(1, JavaIoFileSystem_DeleteOnExit(env, file("full\\inner")));
   UseTable(Table::None);
   EXPECT_EQ(0, JavaIoFileSystem_Delete(env, file("full\\inner")));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  JavaIoFileSystem_DeleteAtExit(env, env->javaVM->vm);
   EXPECT_EQ("", TakePending()) << "a refused table raises nothing at shutdown";
+  EXPECT_EQ("x", Slurp(dir.path() + "/full/inner"));
   UseTable(Table::Real);
   EXPECT_EQ(1, JavaIoFileSystem_Delete(env, file("full\\inner")));
   EXPECT_EQ("<missing>", Slurp(dir.path() + "/gone"));

@@ -1,11 +1,14 @@
 #include "io_support.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "vmjni_functions.h"
@@ -67,6 +70,56 @@ jboolean HOSTCALL SSync(jint h) {
   return gScript.syncAnswer;
 }
 
+jint HOSTCALL SOpenRead(const char* path) {
+  Log(std::string("OpenRead(") + path + ")");
+  return gScript.openReadAnswer;
+}
+
+jint HOSTCALL SRead(jint h, void* buf, jint count) {
+  Log("Read(" + std::to_string(h) + "," + std::to_string(count) + ")");
+  std::lock_guard<std::mutex> guard(gLock);
+  gScript.reads.push_back({(const char*)buf, count});
+  size_t left = gScript.readData.size() - gScript.readPos;
+  jint answer;
+  if (!gScript.readAnswers.empty()) {
+    answer = gScript.readAnswers.front();
+    gScript.readAnswers.erase(gScript.readAnswers.begin());
+  } else {
+    answer = count < 0 ? -1 : (jint)std::min<size_t>((size_t)count, left);
+    if (gScript.readCap > 0 && answer > gScript.readCap) answer = gScript.readCap;
+  }
+  size_t copy = answer > 0 ? std::min<size_t>({(size_t)answer, (size_t)(count > 0 ? count : 0), left}) : 0;
+  memcpy(buf, gScript.readData.data() + gScript.readPos, copy);
+  gScript.readPos += copy;
+  return answer;
+}
+
+jint HOSTCALL SSkip(jint h, jint count) {
+  Log("Skip(" + std::to_string(h) + "," + std::to_string(count) + ")");
+  return count;
+}
+jlong HOSTCALL SSkip64(jint h, jlong count) {
+  Log("Skip64(" + std::to_string(h) + "," + std::to_string(count) + ")");
+  return count;
+}
+jint HOSTCALL SSeek(jint h, jint position) {
+  Log("Seek(" + std::to_string(h) + "," + std::to_string(position) + ")");
+  return gScript.seekAnswer == -2 ? position : (jint)gScript.seekAnswer;
+}
+jlong HOSTCALL SSeek64(jint h, jlong position) {
+  Log("Seek64(" + std::to_string(h) + "," + std::to_string(position) + ")");
+  return gScript.seekAnswer == -2 ? position : gScript.seekAnswer;
+}
+jint HOSTCALL SLength(jint h) {
+  Log("Length(" + std::to_string(h) + ")");
+  jlong length = gScript.lengthAnswer;
+  return length > INT_MAX ? -1 : (jint)length;
+}
+jlong HOSTCALL SLength64(jint h) {
+  Log("Length64(" + std::to_string(h) + ")");
+  return gScript.lengthAnswer;
+}
+
 JNIHostFileSystem* ScriptedTable() {
   static JNIHostFileSystem table = [] {
     /* Every slot the natives under test do not use stays the real one. */
@@ -76,8 +129,20 @@ JNIHostFileSystem* ScriptedTable() {
     t.Write = SWrite;
     t.Close = SClose;
     t.Sync = SSync;
+    t.OpenRead = SOpenRead;
+    t.Read = SRead;
     return t;
   }();
+  /* Read per call, so that a test may take the 64-bit slots away. */
+  bool with64 = !gScript.without64;
+  table.Skip = SSkip;
+  table.Seek = SSeek;
+  table.Length = SLength;
+  table.Skip64 = with64 ? SSkip64 : nullptr;
+  table.Seek64 = with64 ? SSeek64 : nullptr;
+  table.Length64 = with64 ? SLength64 : nullptr;
+  table.GetFilePointer64 = with64 ? refhost::RealFileSystem()->GetFilePointer64 : nullptr;
+  table.PathLength64 = with64 ? refhost::RealFileSystem()->PathLength64 : nullptr;
   return &table;
 }
 

@@ -34,6 +34,19 @@ struct Script {
   std::vector<jint> closed;        /* handles Close was called with */
   std::vector<std::string> calls;  /* "OpenWrite(path,truncate)", "Write(h,n)", ... */
   int writeCalls = 0;
+  /* Reading: OpenRead gives openReadAnswer; Read hands out readData from readPos, at most
+     readCap bytes a call (0: no cap), unless readAnswers scripts the answer (the bytes
+     then copied are never more than asked). */
+  jint openReadAnswer = 7;
+  std::string readData;
+  size_t readPos = 0;
+  jint readCap = 0;
+  std::vector<jint> readAnswers;
+  struct Transfer { const char* address; jint count; };
+  std::vector<Transfer> reads;     /* every Read's buffer and count */
+  jlong seekAnswer = -2;           /* -2: Seek answers the position asked */
+  jlong lengthAnswer = 10;
+  bool without64 = false;          /* the table then lacks the 64-bit slots */
 };
 
 class IoTest : public ::testing::Test {

@@ -13,6 +13,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,8 +36,9 @@ struct Program {
   std::string id, cls;
   int status = 0;
   std::string jdk = "all";
-  std::vector<std::string> args;
-  std::string xmx, cp, waits;
+  std::vector<std::string> args, opts;
+  std::string xmx, cp, waits, input;
+  bool freshDirectory = false;
 };
 
 void PrintTo(const Program& p, std::ostream* os) { *os << p.id; }
@@ -76,6 +78,9 @@ std::vector<Program> LoadList() {
       else if (key == "xmx") p.xmx = value;
       else if (key == "cp") p.cp = value;
       else if (key == "waits") p.waits = value;
+      else if (key == "opts") p.opts = Split(value, ',');
+      else if (key == "stdin") p.input = value;
+      else if (key == "dir") p.freshDirectory = value == "fresh";
     }
     list.push_back(p);
   }
@@ -88,8 +93,10 @@ struct Outcome {
   bool timedOut = false;
 };
 
-/* Runs argv with both output streams read to their end, killed after the time-out. */
-Outcome RunCommand(const std::vector<std::string>& argv) {
+/* Runs argv with both output streams read to their end, killed after the time-out;
+   standard input from a file (/dev/null when none), in a directory when one is given. */
+Outcome RunCommand(const std::vector<std::string>& argv, const std::string& input = "/dev/null",
+                   const std::string& directory = "") {
   Outcome o;
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return o;
@@ -97,7 +104,8 @@ Outcome RunCommand(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+  if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -152,6 +160,29 @@ std::string Expected(const Program& p, const char* suffix, bool* exists = nullpt
   return ReadFile(kSource + "/tests/java/programs/expected/" + p.id + suffix, exists);
 }
 
+/* A fresh empty directory for a program that makes files, removed afterwards. */
+class WorkDirectory {
+ public:
+  explicit WorkDirectory(bool wanted) {
+    if (!wanted) return;
+    std::string base = kBuild + "/tmp";
+    mkdir(base.c_str(), 0777);
+    std::string templ = base + "/programXXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back(0);
+    if (mkdtemp(buf.data()) != nullptr) path = buf.data();
+    EXPECT_FALSE(path.empty());
+  }
+  ~WorkDirectory() {
+    if (!path.empty() && system(("rm -rf '" + path + "'").c_str()) != 0) ADD_FAILURE() << "cannot remove " << path;
+  }
+  std::string path;
+};
+
+std::string Input(const Program& p) {
+  return p.input.empty() ? "/dev/null" : kSource + "/tests/java/programs/" + p.input;
+}
+
 class ProgramTest : public ::testing::TestWithParam<Program> {};
 
 TEST_P(ProgramTest, OnTheMachine) {
@@ -159,11 +190,13 @@ TEST_P(ProgramTest, OnTheMachine) {
   if (!p.waits.empty()) GTEST_SKIP() << p.id << " waits for the " << p.waits;
   std::vector<std::string> argv = {kBuild + "/puxjava"};
   if (!p.xmx.empty()) argv.push_back("-Xmx" + p.xmx);
+  argv.insert(argv.end(), p.opts.begin(), p.opts.end());
   argv.push_back("-cp");
   argv.push_back(ClassDirectory(p));
   argv.push_back(p.cls);
   argv.insert(argv.end(), p.args.begin(), p.args.end());
-  Outcome o = RunCommand(argv);
+  WorkDirectory dir(p.freshDirectory);
+  Outcome o = RunCommand(argv, Input(p), dir.path);
   EXPECT_FALSE(o.timedOut) << "still running after " << kTimeoutSeconds << " s";
   EXPECT_EQ(Expected(p, ".out"), o.out);
   EXPECT_EQ(Expected(p, ".err"), o.err);
@@ -181,7 +214,8 @@ TEST_P(ProgramTest, OnTheJdk) {
   argv.push_back(ClassDirectory(p));
   argv.push_back(p.cls);
   argv.insert(argv.end(), p.args.begin(), p.args.end());
-  Outcome o = RunCommand(argv);
+  WorkDirectory dir(p.freshDirectory);
+  Outcome o = RunCommand(argv, Input(p), dir.path);
   EXPECT_FALSE(o.timedOut);
   EXPECT_EQ(Expected(p, ".out"), o.out);
   if (p.jdk == "all") {
@@ -194,6 +228,55 @@ INSTANTIATE_TEST_SUITE_P(Programs, ProgramTest, ::testing::ValuesIn(LoadList()),
                          [](const ::testing::TestParamInfo<Program>& info) { return info.param.id; });
 
 /* The launcher's own errors: one line on standard error and status 1, never a crash. */
+/* Standard input from a pipe that the test feeds a line at a time: each line must come
+   out before the next goes in, so a read of standard input returns what has arrived
+   instead of waiting for its whole buffer (or the end of the input). */
+TEST(LauncherTest, StandardInputGivesEachLineAsItComes) {
+  int in[2], out[2];
+  ASSERT_EQ(0, pipe2(in, O_CLOEXEC));
+  ASSERT_EQ(0, pipe2(out, O_CLOEXEC));
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  std::vector<std::string> argv = {kBuild + "/puxjava", "-cp", kBuild + "/testclasses/programs", "StdinLines"};
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid;
+  ASSERT_EQ(0, posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ));
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  close(out[1]);
+  std::string text;
+  /* Reads standard output until it ends with the text, for at most 60 s. */
+  auto awaitText = [&](const std::string& wanted) {
+    time_t until = time(nullptr) + 60;
+    while (text.size() < wanted.size() || text.compare(text.size() - wanted.size(), wanted.size(), wanted) != 0) {
+      struct pollfd p = {out[0], POLLIN, 0};
+      if (time(nullptr) > until || poll(&p, 1, 1000) < 0) return false;
+      if (p.revents == 0) continue;
+      char buf[256];
+      ssize_t n = read(out[0], buf, sizeof buf);
+      if (n <= 0) return false;
+      text.append(buf, (size_t)n);
+    }
+    return true;
+  };
+  const char* lines[] = {"first\n", "second line\n", "\n"};
+  const char* echoes[] = {"1: [first] [tsrif]\n", "2: [second line] [enil dnoces]\n", "3: [] []\n"};
+  for (int i = 0; i < 3; i++) {
+    ASSERT_EQ((ssize_t)strlen(lines[i]), write(in[1], lines[i], strlen(lines[i])));
+    EXPECT_TRUE(awaitText(echoes[i])) << "line " << i + 1 << " did not come out before the next went in: " << text;
+  }
+  close(in[1]);
+  EXPECT_TRUE(awaitText("3 lines, 16 characters\nafter the end: -1\n")) << text;
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST(LauncherTest, BadUsageIsOneLineAndStatusOne) {
   const std::string puxjava = kBuild + "/puxjava";
   const std::string classes = kBuild + "/testclasses/programs";

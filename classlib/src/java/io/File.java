@@ -103,9 +103,12 @@ public class File implements Serializable {
         return join(property("user.dir", ""), path);
     }
 
-    /** The host's canonical form of the absolute path. */
+    /**
+     * The host's canonical form of the path. A relative path goes to the host
+     * as it is, and the host resolves it against its working directory.
+     */
     public String getCanonicalPath() throws IOException {
-        String canon = canonPath(getAbsolutePath());
+        String canon = canonPath(path);
         if (canon == null) {
             throw new IOException("Cannot canonicalize " + path);
         }

@@ -1,7 +1,10 @@
 #include "javaio.h"
 
+#include <string.h>
+
 #include "vmarray.h"
 #include "vmclass.h"
+#include "vmjavalangstring.h"
 #include "vmjavalangthrowable.h"
 #include "vmjni.h"
 #include "vmjniutils.h"
@@ -17,6 +20,8 @@ const char* const kCannotOpen = "Cannot open file";
 const char* const kWriteError = "write error";
 const char* const kMissingFd = "missing FileDescriptor";
 const char* const kMissingName = "missing File Name";
+const char* const kFileClosed = "File Closed";
+const char* const kReadError = "Read error";
 
 namespace {
 
@@ -85,6 +90,44 @@ jfieldID FieldFileOutputStreamFd(JNIEnv* env) {
   return Checked(env, NameSpaceOf(env)->GetJNIUtils()->GetFieldFileOutputStream_fd(env));
 }
 
+jfieldID FieldFileInputStreamFd(JNIEnv* env) {
+  return Checked(env, NameSpaceOf(env)->GetJNIUtils()->GetFieldFileInputStream_fd(env));
+}
+
+jfieldID FieldRandomAccessFileFd(JNIEnv* env) {
+  return Checked(env, NameSpaceOf(env)->GetJNIUtils()->GetFieldRandomAccessFile_fd(env));
+}
+
+jfieldID FieldFilePath(JNIEnv* env) {
+  return Checked(env, NameSpaceOf(env)->GetJNIUtils()->GetFieldFile_path(env));
+}
+
+jlong PathLength(JNIHostFileSystem* fs, const char* path) {
+  if (fs->PathLength64 != NULL) return fs->PathLength64(path);
+  return fs->PathLength(path);
+}
+
+jlong Skip(JNIHostFileSystem* fs, jint handle, jlong count) {
+  if (fs->Skip64 != NULL) return fs->Skip64(handle, count);
+  return fs->Skip(handle, count > 0x7FFFFFFF ? 0x7FFFFFFF : (jint)count);
+}
+
+jlong FilePointer(JNIHostFileSystem* fs, jint handle) {
+  if (fs->GetFilePointer64 != NULL) return fs->GetFilePointer64(handle);
+  return fs->GetFilePointer(handle);
+}
+
+jlong Seek(JNIHostFileSystem* fs, jint handle, jlong position) {
+  if (fs->Seek64 != NULL) return fs->Seek64(handle, position);
+  if (position < 0 || position > 0x7FFFFFFF) return -1;
+  return fs->Seek(handle, (jint)position);
+}
+
+jlong Length(JNIHostFileSystem* fs, jint handle) {
+  if (fs->Length64 != NULL) return fs->Length64(handle);
+  return fs->Length(handle);
+}
+
 jobject Descriptor(JNIEnv* env, jobject stream, jfieldID streamFd) {
   if (streamFd == 0) return 0;
   if (VMJniHandle::UnHandle(env, stream) == NULL) {
@@ -112,6 +155,112 @@ bool StoreHandle(JNIEnv* env, jobject descriptor, jint handle) {
   if (fd == 0) return false;
   env->functions->SetIntField(env, descriptor, fd, EncodeHandle(env, handle));
   return true;
+}
+
+jobject StreamDescriptor(JNIEnv* env, jobject stream, jfieldID streamFd, jint* handle) {
+  jobject descriptor = Descriptor(env, stream, streamFd);
+  if (descriptor == 0) return 0;
+  if (!ReadHandle(env, descriptor, handle)) {
+    env->functions->DeleteLocalRef(env, descriptor);
+    return 0;
+  }
+  return descriptor;
+}
+
+bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle) {
+  if (handle < 0) return false;
+  if (handle > 2 && Encodable(env, handle)) return true;
+  fs->Close(handle);
+  return false;
+}
+
+namespace {
+
+/* Copies between a buffer and elements off.. of the array, run by run. */
+void Scatter(VMArray* array, uint32_t off, const char* from, uint32_t count) {
+  while (count > 0) {
+    uint32_t run;
+    char* to = (char*)array->FindElement(off, &run);
+    if (run > count) run = count;
+    memcpy(to, from, run);
+    from += run;
+    off += run;
+    count -= run;
+  }
+}
+
+void Gather(VMArray* array, uint32_t off, char* to, uint32_t count) {
+  while (count > 0) {
+    uint32_t run;
+    const char* from = (const char*)array->FindElement(off, &run);
+    if (run > count) run = count;
+    memcpy(to, from, run);
+    to += run;
+    off += run;
+    count -= run;
+  }
+}
+
+}  // namespace
+
+jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len) {
+  char bounce[kTransferChunk];
+  jint total = 0;
+  while (len > 0) {
+    uint32_t run;
+    char* address = (char*)array->FindElement((uint32_t)off, &run);
+    bool direct = run >= (uint32_t)len;
+    uint32_t asked = direct ? (uint32_t)len : ((uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk);
+    jint n = fs->Read(handle, direct ? address : bounce, (jint)asked);
+    if (n < 0 || (uint32_t)n > asked) {
+      JavaIo_ThrowIOException(env, kReadError);
+      return -1;
+    }
+    if (n == 0) break;
+    if (!direct) Scatter(array, (uint32_t)off, bounce, (uint32_t)n);
+    total += n;
+    off += n;
+    len -= n;
+    if ((uint32_t)n < asked) break;
+  }
+  return total;
+}
+
+bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len) {
+  char bounce[kTransferChunk];
+  while (len > 0) {
+    uint32_t run;
+    const char* address = (const char*)array->FindElement((uint32_t)off, &run);
+    uint32_t count = (uint32_t)len;
+    if (run < count) {
+      if (count > kTransferChunk) count = kTransferChunk;
+      Gather(array, (uint32_t)off, bounce, count);
+      address = bounce;
+    }
+    off += (jint)count;
+    len -= (jint)count;
+    while (count > 0) {
+      jint n = fs->Write(handle, address, (jint)count);
+      if (n <= 0 || (uint32_t)n > count) {
+        JavaIo_ThrowIOException(env, kWriteError);
+        return false;
+      }
+      address += n;
+      count -= (uint32_t)n;
+    }
+  }
+  return true;
+}
+
+char* PathCopy(JNIEnv* env, jstring path, const char* nullMessage) {
+  VMJavaLangString* string = StringOf(env, path);
+  if (string == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, nullMessage);
+    return NULL;
+  }
+  char* copy = string->MakeUTF8();
+  if (copy == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
+  return copy;
 }
 
 VMJavaLangString* StringOf(JNIEnv* env, jobject string) {

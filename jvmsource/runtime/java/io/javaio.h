@@ -22,6 +22,8 @@ extern const char* const kCannotOpen;   /* "Cannot open file" */
 extern const char* const kWriteError;   /* "write error" */
 extern const char* const kMissingFd;    /* "missing FileDescriptor" */
 extern const char* const kMissingName;  /* "missing File Name" */
+extern const char* const kFileClosed;   /* "File Closed" */
+extern const char* const kReadError;    /* "Read error" */
 
 /* The host's file table as it is now; NULL while file access is refused. */
 JNIHostFileSystem* FileSystem();
@@ -48,6 +50,19 @@ jint ClosedValue(JNIEnv* env);
    InternalError "missing field ID" when the look-up left none. */
 jfieldID FieldFileDescriptorFd(JNIEnv* env);
 jfieldID FieldFileOutputStreamFd(JNIEnv* env);
+jfieldID FieldFileInputStreamFd(JNIEnv* env);
+jfieldID FieldRandomAccessFileFd(JNIEnv* env);
+jfieldID FieldFilePath(JNIEnv* env);
+
+/* ---- sizes and positions, 64-bit where the host has the slots ----
+   Each answers -1 on failure. Without the 64-bit slots the 32-bit ones serve: a skip is
+   cut to what a signed word holds (a skip may skip less than asked), and a seek beyond
+   that range fails rather than land on its low 32 bits. */
+jlong PathLength(JNIHostFileSystem* fs, const char* path);
+jlong Skip(JNIHostFileSystem* fs, jint handle, jlong count);
+jlong FilePointer(JNIHostFileSystem* fs, jint handle);
+jlong Seek(JNIHostFileSystem* fs, jint handle, jlong position);
+jlong Length(JNIHostFileSystem* fs, jint handle);
 
 /* ---- the descriptor steps of the stream natives ---- */
 
@@ -59,6 +74,33 @@ jobject Descriptor(JNIEnv* env, jobject stream, jfieldID streamFd);
 bool ReadHandle(JNIEnv* env, jobject descriptor, jint* handle);
 /* Stores a handle by the coding in force; false with an exception pending. */
 bool StoreHandle(JNIEnv* env, jobject descriptor, jint handle);
+/* D2 and D3 together: the descriptor (a local reference the caller deletes) and its
+   decoded handle; 0 with an exception pending. */
+jobject StreamDescriptor(JNIEnv* env, jobject stream, jfieldID streamFd, jint* handle);
+/* A handle a file open may keep: not a standard one (its bytes would reach the console
+   or come from it) and one the coding can hold. Anything else the host gave is closed. */
+bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle);
+
+/* ---- transfers between a file and a byte array ----
+   off and len must already lie inside the array. A range that lies in one contiguous run
+   of the array's storage goes straight to or from the host; a longer one passes through
+   a buffer of kTransferChunk bytes on the stack, so that a copy takes one host call per
+   chunk rather than one per 256-byte piece. Every host count is checked against what was
+   asked before any byte is moved by it. */
+const uint32_t kTransferChunk = 8192;
+/* Reads until len bytes have come, the file ends, or the host gives fewer than asked
+   (a console or pipe gives what it has, and the caller is not made to wait for more).
+   The count read, 0 at the end of the file; -1 with IOException "Read error" pending
+   for an answer outside 0..asked (the bytes stored before it stay). */
+jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len);
+/* Writes all len bytes; false with IOException "write error" pending when the host
+   answers outside 1..asked. */
+bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len);
+
+/* The path's modified UTF-8 copy for the host (free it with FreeUTF8); NULL with
+   NullPointerException (the message, or none for NULL) for a null path, or with
+   OutOfMemoryError when no copy can be made. */
+char* PathCopy(JNIEnv* env, jstring path, const char* nullMessage);
 
 /* A String argument; NULL for null and for anything that is not a String. */
 VMJavaLangString* StringOf(JNIEnv* env, jobject string);
@@ -85,6 +127,25 @@ void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteA
 void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self);
 void JNICALL JavaIoFileOutputStream_initIDs(JNIEnv* env, jclass cls);
 
+void JNICALL JavaIoFileInputStream_open(JNIEnv* env, jobject self, jstring path);
+jint JNICALL JavaIoFileInputStream_read(JNIEnv* env, jobject self);
+jint JNICALL JavaIoFileInputStream_readBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len);
+jlong JNICALL JavaIoFileInputStream_skip(JNIEnv* env, jobject self, jlong n);
+jint JNICALL JavaIoFileInputStream_available(JNIEnv* env, jobject self);
+void JNICALL JavaIoFileInputStream_close(JNIEnv* env, jobject self);
+void JNICALL JavaIoFileInputStream_initIDs(JNIEnv* env, jclass cls);
+
+void JNICALL JavaIoRandomAccessFile_open(JNIEnv* env, jobject self, jstring path, jboolean writeable);
+jint JNICALL JavaIoRandomAccessFile_read(JNIEnv* env, jobject self);
+jint JNICALL JavaIoRandomAccessFile_readBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len);
+void JNICALL JavaIoRandomAccessFile_write(JNIEnv* env, jobject self, jint b);
+void JNICALL JavaIoRandomAccessFile_writeBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len);
+jlong JNICALL JavaIoRandomAccessFile_getFilePointer(JNIEnv* env, jobject self);
+void JNICALL JavaIoRandomAccessFile_seek(JNIEnv* env, jobject self, jlong pos);
+jlong JNICALL JavaIoRandomAccessFile_length(JNIEnv* env, jobject self);
+void JNICALL JavaIoRandomAccessFile_close(JNIEnv* env, jobject self);
+void JNICALL JavaIoRandomAccessFile_initIDs(JNIEnv* env, jclass cls);
+
 void JNICALL JavaIoPrintStream_flush(JNIEnv* env, jobject self);
 void JNICALL JavaIoPrintStream_writeInt(JNIEnv* env, jobject self, jint b);
 void JNICALL JavaIoPrintStream_writeBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len);
@@ -98,8 +159,46 @@ void JNICALL JavaIoPrintStream_newLine(JNIEnv* env, jobject self);
 void JavaIoFileOutputStream_Open(JNIEnv* env, jobject self, jstring path, jboolean truncate);
 /* Whether the stream is System.err now; 0 when that cannot be told. */
 jboolean JavaIoPrintStream_IsStdErr(JNIEnv* env, jobject self);
-/* Deletes the file or empty directory a java.io.File names: false when there is none,
-   when it cannot be deleted, and (without an exception) when file access is refused. */
+/* ---- the file-system workers ----
+   Each passes the file gate (IOException "File I/O NOT Enabled" and the failure value
+   without a table) and takes its File or path argument apart before any host call. */
+
+/* The File's path as a modified UTF-8 copy (free it with VMJavaLangString::FreeUTF8);
+   NULL with NullPointerException for a null File, something that is no File, or a File
+   whose path is null, or with OutOfMemoryError when no copy can be made. */
+char* JavaIoFile_PathUTF8(JNIEnv* env, jobject file);
+
+/* A one-path boolean query of the host (CheckPath first). quietGate: without a table
+   the answer is false with no exception (File.exists). */
+typedef jboolean (HOSTCALL* JavaIoPathQuery)(const char*);
+jboolean JavaIoFileSystem_Query(JNIEnv* env, jobject file, JavaIoPathQuery JNIHostFileSystem::*slot, bool quietGate);
+
+jboolean JavaIoFileSystem_CreateDirectory(JNIEnv* env, jobject file);
+jlong JavaIoFileSystem_GetLastModifiedTime(JNIEnv* env, jobject file);
+jlong JavaIoFileSystem_GetLength(JNIEnv* env, jobject file);
+jboolean JavaIoFileSystem_SetLastModifiedTime(JNIEnv* env, jobject file, jlong milliseconds);
+jboolean JavaIoFileSystem_SetReadOnly(JNIEnv* env, jobject file);
+jboolean JavaIoFileSystem_CheckAccess(JNIEnv* env, jobject file, jboolean write);
+/* IOException "java_io_File_canonPath" when the host has no canonical form. */
+jstring JavaIoFileSystem_Canonicalize(JNIEnv* env, jstring path);
+jboolean JavaIoFileSystem_CreateFileExclusively(JNIEnv* env, jstring path);
+/* Deletes the file or empty directory a File names: false when there is none or it
+   cannot be deleted. */
 jboolean JavaIoFileSystem_Delete(JNIEnv* env, jobject file);
+/* Registers the File's present path for deletion when the machine ends: false for a
+   missing file; true (once per path) otherwise. */
+jboolean JavaIoFileSystem_DeleteOnExit(JNIEnv* env, jobject file);
+jint JavaIoFileSystem_GetBooleanAttributes(JNIEnv* env, jobject file);
+jstring JavaIoFileSystem_GetDriveDirectory(JNIEnv* env, jint drive);
+/* The names of a directory but "." and ".."; null without an exception when the host
+   cannot list it; null with OutOfMemoryError when the array cannot be made. */
+jobjectArray JavaIoFileSystem_List(JNIEnv* env, jobject file);
+jint JavaIoFileSystem_ListRoots(JNIEnv* env);
+jboolean JavaIoFileSystem_Rename(JNIEnv* env, jobject from, jobject to);
+/* A new object of the named class made by its "()V" constructor; null when the class or
+   the constructor is missing. */
+jobject JavaIo_NewObjectByName(JNIEnv* env, const char* className);
+/* The machine's shutdown pass over its delete-on-exit list. */
+void JavaIoFileSystem_DeleteAtExit(JNIEnv* env, VM* vm);
 
 #endif

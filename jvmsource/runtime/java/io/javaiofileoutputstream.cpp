@@ -13,14 +13,8 @@ using namespace javaio;
 namespace {
 
 /* The stream's descriptor and its decoded handle (D2, D3); 0 with an exception pending. */
-jobject StreamDescriptor(JNIEnv* env, jobject self, jint* handle) {
-  jobject descriptor = Descriptor(env, self, FieldFileOutputStreamFd(env));
-  if (descriptor == 0) return 0;
-  if (!ReadHandle(env, descriptor, handle)) {
-    env->functions->DeleteLocalRef(env, descriptor);
-    return 0;
-  }
-  return descriptor;
+jobject OwnDescriptor(JNIEnv* env, jobject self, jint* handle) {
+  return StreamDescriptor(env, self, FieldFileOutputStreamFd(env), handle);
 }
 
 }  // namespace
@@ -33,25 +27,14 @@ void JavaIoFileOutputStream_Open(JNIEnv* env, jobject self, jstring path, jboole
   if (fs == NULL) return;
   jobject descriptor = Descriptor(env, self, FieldFileOutputStreamFd(env));
   if (descriptor == 0) return;
-  VMJavaLangString* pathString = StringOf(env, path);
-  if (pathString == NULL) {
-    VMJniThrowInternal(env, VMStatus_NullPointerException, kMissingName);
-    env->functions->DeleteLocalRef(env, descriptor);
-    return;
-  }
-  char* name = pathString->MakeUTF8();
+  char* name = PathCopy(env, path, kMissingName);
   if (name == NULL) {
-    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
     env->functions->DeleteLocalRef(env, descriptor);
     return;
   }
   fs->CheckPath(name);
   jint handle = fs->OpenWrite(name, truncate ? 1 : 0);
-  if (handle >= 0 && (handle <= 2 || !Encodable(env, handle))) {
-    fs->Close(handle);
-    handle = -1;
-  }
-  if (handle < 0) {
+  if (!UsableFileHandle(env, fs, handle)) {
     JavaIo_ThrowIOException(env, kCannotOpen);
     handle = -1;
   }
@@ -79,19 +62,19 @@ void JNICALL JavaIoFileOutputStream_write(JNIEnv* env, jobject self, jint b) {
   JNIHostFileSystem* fs = Gate(env);
   if (fs == NULL) return;
   jint handle;
-  jobject descriptor = StreamDescriptor(env, self, &handle);
+  jobject descriptor = OwnDescriptor(env, self, &handle);
   if (descriptor == 0) return;
   env->functions->DeleteLocalRef(env, descriptor);
   unsigned char byte = (unsigned char)b;
   if (fs->Write(handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
 }
 
-/* Bytes go from the array's own storage, one contiguous run at a time. The host's count
-   moves the pointer, so a count outside 1..run would send bytes twice or reach past the
-   run: it ends the call with "write error", as -1 does. */
+/* The console takes the array's storage one contiguous run at a time; a file takes it
+   through WriteFromArray, where a host count outside 1..asked would send bytes twice or
+   reach past the buffer: it ends the call with "write error", as -1 does. */
 void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
   jint handle;
-  jobject descriptor = StreamDescriptor(env, self, &handle);
+  jobject descriptor = OwnDescriptor(env, self, &handle);
   if (descriptor == 0) return;
   env->functions->DeleteLocalRef(env, descriptor);
   bool console = handle == 1 || handle == 2;
@@ -121,29 +104,14 @@ void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteA
     }
     return;
   }
-  while (len > 0) {
-    uint32_t run;
-    const char* address = (const char*)array->FindElement((uint32_t)off, &run);
-    if (run > (uint32_t)len) run = (uint32_t)len;
-    off += (jint)run;
-    len -= (jint)run;
-    while (run > 0) {
-      jint n = fs->Write(handle, address, (jint)run);
-      if (n <= 0 || (uint32_t)n > run) {
-        JavaIo_ThrowIOException(env, kWriteError);
-        return;
-      }
-      address += n;
-      run -= (uint32_t)n;
-    }
-  }
+  WriteFromArray(env, fs, handle, array, off, len);
 }
 
 void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self) {
   JNIHostFileSystem* fs = Gate(env);
   if (fs == NULL) return;
   jint handle;
-  jobject descriptor = StreamDescriptor(env, self, &handle);
+  jobject descriptor = OwnDescriptor(env, self, &handle);
   if (descriptor == 0) return;
   if (handle >= 0) {
     fs->Close(handle);

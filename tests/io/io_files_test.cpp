@@ -1,0 +1,656 @@
+/* The reading natives, RandomAccessFile and the file-system workers against hostile
+   arguments, hosts that answer outside their contract, and other threads. Files live in
+   a fresh directory below the build tree, which the host is confined to. */
+#include <limits.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "io/javaio.h"
+#include "io_support.h"
+#include "vmarray.h"
+#include "vmjni.h"
+
+using namespace io_test;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (f == nullptr) return "<missing>";
+  std::string data;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+  fclose(f);
+  return data;
+}
+
+std::string Pattern(size_t count) {
+  std::string s(count, 0);
+  for (size_t i = 0; i < count; i++) s[i] = (char)('A' + (i * 7 + i / 26) % 26);
+  return s;
+}
+
+class FilesIoTest : public IoTest {
+ protected:
+  std::string Contents(jbyteArray array) {
+    jsize n = env->functions->GetArrayLength(env, array);
+    std::string s((size_t)n, 0);
+    env->functions->GetByteArrayRegion(env, array, 0, n, (jbyte*)&s[0]);
+    return s;
+  }
+  /* A FileInputStream over a new descriptor holding the field value. */
+  jobject InputOnField(jint value) {
+    return NewObject("java/io/FileInputStream", "(Ljava/io/FileDescriptor;)V", DescriptorWithField(value));
+  }
+  /* A RandomAccessFile with no constructor run, over a descriptor holding the value. */
+  jobject RandomOnField(jint value) {
+    jobject raf = Allocate("java/io/RandomAccessFile");
+    jclass c = env->functions->FindClass(env, "java/io/RandomAccessFile");
+    env->functions->SetObjectField(env, raf, env->functions->GetFieldID(env, c, "fd", "Ljava/io/FileDescriptor;"),
+                                   DescriptorWithField(value));
+    return raf;
+  }
+  jobject DescriptorOf(jobject object, const char* cls) {
+    jclass c = env->functions->FindClass(env, cls);
+    return env->functions->GetObjectField(env, object, env->functions->GetFieldID(env, c, "fd", "Ljava/io/FileDescriptor;"));
+  }
+  jobject File(const char* path) { return NewObject("java/io/File", "(Ljava/lang/String;)V", String(path)); }
+  std::string PathOf(jobject file) {
+    jclass c = env->functions->FindClass(env, "java/io/File");
+    jstring s = (jstring)env->functions->GetObjectField(env, file, env->functions->GetFieldID(env, c, "path", "Ljava/lang/String;"));
+    const char* utf = env->functions->GetStringUTFChars(env, s, nullptr);
+    std::string result = utf;
+    env->functions->ReleaseStringUTFChars(env, s, utf);
+    return result;
+  }
+  size_t Calls(const char* prefix) {
+    size_t n = 0;
+    for (const std::string& call : TheScript().calls)
+      if (call.compare(0, strlen(prefix), prefix) == 0) n++;
+    return n;
+  }
+};
+
+/* ---- reading ---- */
+
+/* A range inside one run of the array goes straight in; a longer one comes in 8 KB host
+   calls through a buffer and lands exactly in its range, whatever the pieces of the
+   array (776 bytes inline, then 256). A short answer ends the call with what came, as
+   a console or a pipe gives it: the reader is not kept waiting for the rest. */
+TEST_F(FilesIoTest, ReadsLandExactlyInTheirRangeAndStopAtAShortAnswer) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  s.readData = Pattern(30000);
+  jobject in = InputOnField(8);
+  jbyteArray small = Bytes(std::string(500, 'z'));
+  EXPECT_EQ(400, JavaIoFileInputStream_readBytes(env, in, small, 50, 400));
+  VMArray* smallArray = (VMArray*)VMJniHandle::UnHandle(env, small);
+  ASSERT_EQ(1u, s.reads.size());
+  EXPECT_EQ((const char*)smallArray->FindElement(50), s.reads[0].address) << "one run: straight into the array";
+  std::string got = Contents(small);
+  EXPECT_EQ(std::string(50, 'z') + s.readData.substr(0, 400) + std::string(50, 'z'), got);
+
+  jbyteArray b = Bytes(std::string(25000, 'z'));
+  VMArray* array = (VMArray*)VMJniHandle::UnHandle(env, b);
+  s.reads.clear();
+  EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, in, b, 700, 20000));
+  EXPECT_EQ("", TakePending());
+  got = Contents(b);
+  EXPECT_EQ(std::string(700, 'z'), got.substr(0, 700));
+  EXPECT_EQ(s.readData.substr(400, 20000), got.substr(700, 20000));
+  EXPECT_EQ(std::string(4300, 'z'), got.substr(20700));
+  std::vector<jint> counts;
+  for (const Script::Transfer& t : s.reads) {
+    counts.push_back(t.count);
+    EXPECT_FALSE(t.address >= (const char*)array->FindElement(0) && t.address < (const char*)array->FindElement(776))
+        << "a range of many pieces never goes to the host as one address";
+  }
+  EXPECT_EQ((std::vector<jint>{8192, 8192, 3616}), counts);
+
+  /* 100 bytes a call: every call gives its 100 and returns. */
+  s.readCap = 100;
+  s.reads.clear();
+  for (int i = 0; i < 5; i++) EXPECT_EQ(100, JavaIoFileInputStream_readBytes(env, in, b, 1000 + 100 * i, 3000));
+  EXPECT_EQ(5u, s.reads.size());
+  EXPECT_EQ(s.readData.substr(20400, 500), Contents(b).substr(1000, 500));
+  /* The end of the data: what is left, then -1. */
+  s.readCap = 0;
+  EXPECT_EQ(30000 - 20900, JavaIoFileInputStream_readBytes(env, in, b, 0, 25000));
+  EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, in, b, 0, 25000));
+  EXPECT_EQ(-1, JavaIoFileInputStream_read(env, in));
+  EXPECT_EQ("", TakePending());
+}
+
+/* Writes of many pieces go to the host in 8 KB calls and arrive whole and in order, for
+   both writers; a host that takes part of a call is asked again for the rest. */
+TEST_F(FilesIoTest, WritesOfManyPiecesArriveWholeInOrder) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  std::string data = Pattern(20000);
+  jbyteArray b = Bytes(data);
+  jobject out = StreamOnField(8);
+  jobject raf = RandomOnField(8);
+  JavaIoFileOutputStream_writeBytes(env, out, b, 3, 19990);
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ(data.substr(3, 19990), s.written);
+  EXPECT_EQ((std::vector<std::string>{"Write(7,8192)", "Write(7,8192)", "Write(7,3606)"}), s.calls);
+  s.written.clear();
+  s.calls.clear();
+  s.writeAnswers = {5000, 3192, 1, 8191};
+  JavaIoRandomAccessFile_writeBytes(env, raf, b, 1, 19999);
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ(data.substr(1, 19999), s.written);
+  EXPECT_EQ((std::vector<std::string>{"Write(7,8192)", "Write(7,3192)", "Write(7,8192)", "Write(7,8191)",
+                                      "Write(7,3615)"}),
+            s.calls);
+}
+
+/* A host answer outside 0..count is a read error, whichever reading native asked: never
+   the end of the file, never a pointer moved by it, never bytes outside the range. */
+TEST_F(FilesIoTest, OutOfContractReadAnswersAreReadErrors) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  jobject in = InputOnField(8);
+  jobject raf = RandomOnField(8);
+  for (jint answer : {-1, -2, INT_MIN, 51, 1000, INT_MAX}) {
+    for (int which = 0; which < 2; which++) {
+      s.readData = std::string(1000, 'r');
+      s.readPos = 0;
+      s.readAnswers = {answer};
+      jbyteArray b = Bytes(std::string(100, 'z'));
+      jint n = which == 0 ? JavaIoFileInputStream_readBytes(env, in, b, 10, 50)
+                          : JavaIoRandomAccessFile_readBytes(env, raf, b, 10, 50);
+      EXPECT_EQ("java.io.IOException: Read error", TakePending()) << answer << " to " << which;
+      EXPECT_EQ(which == 0 ? -1 : 0, n);
+      std::string got = Contents(b);
+      EXPECT_EQ(std::string(10, 'z'), got.substr(0, 10));
+      EXPECT_EQ(std::string(40, 'z'), got.substr(60));
+    }
+  }
+  /* One byte: 1 is the byte, 0 the end, anything else an error. */
+  for (jint answer : {-1, -2, 2, INT_MIN}) {
+    s.readAnswers = {answer, answer};
+    EXPECT_EQ(-1, JavaIoFileInputStream_read(env, in));
+    EXPECT_EQ("java.io.IOException: Read error", TakePending()) << answer;
+    EXPECT_EQ(-1, JavaIoRandomAccessFile_read(env, raf));
+    EXPECT_EQ("java.io.IOException: Read error", TakePending()) << answer;
+  }
+  s.readData = "\xff";
+  s.readPos = 0;
+  s.readAnswers.clear();
+  EXPECT_EQ(255, JavaIoFileInputStream_read(env, in)) << "a byte is unsigned";
+  s.readAnswers = {0, 0};
+  EXPECT_EQ(-1, JavaIoFileInputStream_read(env, in));
+  EXPECT_EQ(-1, JavaIoRandomAccessFile_read(env, raf));
+  EXPECT_EQ("", TakePending());
+  /* A short first answer and then the end: the bytes read, not -1. */
+  s.readData = std::string(30, 'q');
+  s.readPos = 0;
+  s.readAnswers = {30, 0};
+  jbyteArray b = Bytes(std::string(100, 'z'));
+  EXPECT_EQ(30, JavaIoFileInputStream_readBytes(env, in, b, 0, 100));
+}
+
+/* Ranges that leave the array, nulls and closed streams are refused before any host
+   call; a length of 0 at the very end reads nothing and is no error. */
+TEST_F(FilesIoTest, BadRangesNeverReachTheHost) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  s.readData = std::string(100, 'r');
+  jobject in = InputOnField(8);
+  jobject raf = RandomOnField(8);
+  jbyteArray b = Bytes(std::string(10, 'z'));
+  const jint bad[][2] = {{-1, 1}, {0, 11}, {9, 2}, {INT_MAX, 1}, {1, INT_MAX}, {INT_MIN, 1}, {5, INT_MIN + 3}};
+  for (auto& r : bad) {
+    EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, in, b, r[0], r[1]));
+    EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException: ", TakePending()) << r[0] << "," << r[1];
+    EXPECT_EQ(0, JavaIoRandomAccessFile_readBytes(env, raf, b, r[0], r[1]));
+    if (r[1] >= 1) EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException: ", TakePending()) << r[0] << "," << r[1];
+    else EXPECT_EQ("", TakePending()) << "a length below 1 reads nothing";
+    JavaIoRandomAccessFile_writeBytes(env, raf, b, r[0], r[1]);
+    if (r[1] >= 1) EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException: ", TakePending()) << r[0] << "," << r[1];
+    else EXPECT_EQ("", TakePending()) << "a length below 1 writes nothing";
+  }
+  /* The stream checks every range; RandomAccessFile looks at nothing for len < 1. */
+  for (auto& r : std::vector<std::pair<jint, jint>>{{-1, 0}, {0, -1}, {11, 0}, {INT_MIN, 0}}) {
+    EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, in, b, r.first, r.second));
+    EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException: ", TakePending());
+    EXPECT_EQ(0, JavaIoRandomAccessFile_readBytes(env, raf, b, r.first, r.second));
+    EXPECT_EQ("", TakePending());
+  }
+  EXPECT_EQ(0, JavaIoFileInputStream_readBytes(env, in, b, 10, 0));
+  EXPECT_EQ(0, JavaIoRandomAccessFile_readBytes(env, raf, b, 10, 0));
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, in, nullptr, 0, 1));
+  EXPECT_EQ("java.lang.NullPointerException: ", TakePending());
+  EXPECT_EQ(0, JavaIoRandomAccessFile_readBytes(env, raf, nullptr, 0, 1));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  JavaIoRandomAccessFile_writeBytes(env, raf, nullptr, 0, 0);
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  EXPECT_EQ(0u, s.reads.size());
+  EXPECT_EQ(0, s.writeCalls);
+  EXPECT_EQ(std::string(10, 'z'), Contents(b));
+  /* Closed, under the 1.1 coding (0) and any negative: "File Closed" before the array is
+     looked at. */
+  for (jint closed : {0, -1, INT_MIN}) {
+    jobject shut = InputOnField(closed);
+    EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, shut, nullptr, 0, 1));
+    EXPECT_EQ("java.io.IOException: File Closed", TakePending());
+    EXPECT_EQ(-1, JavaIoFileInputStream_read(env, shut));
+    EXPECT_EQ("java.io.IOException: File Closed", TakePending());
+    EXPECT_EQ(0, JavaIoFileInputStream_skip(env, shut, 5));
+    EXPECT_EQ("java.io.IOException: File Closed", TakePending());
+    EXPECT_EQ(0, JavaIoFileInputStream_available(env, shut));
+    EXPECT_EQ("java.io.IOException: File Closed", TakePending());
+    jobject rshut = RandomOnField(closed);
+    EXPECT_EQ(0, JavaIoRandomAccessFile_read(env, rshut));
+    EXPECT_EQ("java.io.IOException: ", TakePending());
+    EXPECT_EQ(0, JavaIoRandomAccessFile_length(env, rshut));
+    EXPECT_EQ("java.io.IOException: ", TakePending());
+    JavaIoRandomAccessFile_close(env, rshut);
+    EXPECT_EQ("", TakePending()) << "closing a closed file does nothing";
+  }
+  EXPECT_EQ(0u, s.reads.size());
+  EXPECT_TRUE(s.closed.empty());
+}
+
+/* A skip beyond a signed word reaches the host whole through the wide slot, and without
+   it as the largest word, never its low 32 bits (2^32 + 5 would skip 5, 2^31 back). */
+TEST_F(FilesIoTest, LongSkipsAreNeverCutToTheirLowBits) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  jobject in = InputOnField(8);
+  EXPECT_EQ((1LL << 32) + 5, JavaIoFileInputStream_skip(env, in, (1LL << 32) + 5));
+  s.without64 = true;
+  EXPECT_EQ(INT_MAX, JavaIoFileInputStream_skip(env, in, 1LL << 31));
+  EXPECT_EQ(INT_MAX, JavaIoFileInputStream_skip(env, in, (1LL << 32) + 5));
+  EXPECT_EQ(7, JavaIoFileInputStream_skip(env, in, 7));
+  EXPECT_EQ(0, JavaIoFileInputStream_skip(env, in, -1));
+  EXPECT_EQ("java.io.IOException: cannot skip backwards", TakePending());
+  std::vector<std::string> expected = {"Skip64(7,4294967301)", "Skip(7,2147483647)", "Skip(7,2147483647)", "Skip(7,7)"};
+  EXPECT_EQ(expected, s.calls);
+}
+
+/* ---- RandomAccessFile ---- */
+
+/* "rw" keeps the contents and starts at 0: a write after seek(2) changes bytes 2-4
+   only, and the length stays 10. */
+TEST_F(FilesIoTest, RandomWritesLandWhereSeekSaysAndKeepTheRest) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  dir.Write("ten", "0123456789");
+  ASSERT_NE(nullptr, Start());
+  jobject raf = NewObject("java/io/RandomAccessFile", "(Ljava/lang/String;Ljava/lang/String;)V", String("ten"), String("rw"));
+  EXPECT_EQ(0, JavaIoRandomAccessFile_getFilePointer(env, raf));
+  EXPECT_EQ('0', JavaIoRandomAccessFile_read(env, raf)) << "a fresh rw file reads from its start";
+  JavaIoRandomAccessFile_seek(env, raf, 2);
+  JavaIoRandomAccessFile_writeBytes(env, raf, Bytes("abc"), 0, 3);
+  EXPECT_EQ(10, JavaIoRandomAccessFile_length(env, raf));
+  EXPECT_EQ(5, JavaIoRandomAccessFile_getFilePointer(env, raf));
+  /* Refused seeks leave the pointer where it was, and the next write lands there. */
+  for (jlong bad : {-1LL, LLONG_MIN}) {
+    JavaIoRandomAccessFile_seek(env, raf, bad);
+    EXPECT_EQ("java.io.IOException: Negative seek offset", TakePending());
+  }
+  EXPECT_EQ(5, JavaIoRandomAccessFile_getFilePointer(env, raf));
+  JavaIoRandomAccessFile_write(env, raf, 'X');
+  EXPECT_EQ("", TakePending());
+  JavaIoRandomAccessFile_close(env, raf);
+  JavaIoRandomAccessFile_close(env, raf);
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ("01abcX6789", Slurp(dir.path() + "/ten"));
+  EXPECT_EQ(0u, refhost::OpenFileCount());
+}
+
+/* Without the wide slots a seek past a signed word fails and moves nothing; with them it
+   reaches the host whole. A host that cannot seek or tell the length is an IOException,
+   never a -1 passed on as a position. */
+TEST_F(FilesIoTest, SeeksTheHostCannotMakeFail) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  jobject raf = RandomOnField(8);
+  JavaIoRandomAccessFile_seek(env, raf, (1LL << 32) + 5);
+  EXPECT_EQ("", TakePending());
+  s.without64 = true;
+  JavaIoRandomAccessFile_seek(env, raf, (1LL << 32) + 5);
+  EXPECT_EQ("java.io.IOException: ", TakePending());
+  JavaIoRandomAccessFile_seek(env, raf, 1LL << 31);
+  EXPECT_EQ("java.io.IOException: ", TakePending());
+  JavaIoRandomAccessFile_seek(env, raf, INT_MAX);
+  EXPECT_EQ("", TakePending());
+  s.seekAnswer = -1;
+  JavaIoRandomAccessFile_seek(env, raf, 3);
+  EXPECT_EQ("java.io.IOException: ", TakePending());
+  s.seekAnswer = 2;
+  JavaIoRandomAccessFile_seek(env, raf, 3);
+  EXPECT_EQ("java.io.IOException: ", TakePending()) << "a seek that landed elsewhere";
+  std::vector<std::string> expected = {"Seek64(7,4294967301)", "Seek(7,2147483647)", "Seek(7,3)", "Seek(7,3)"};
+  EXPECT_EQ(expected, s.calls);
+  s.lengthAnswer = -1;
+  EXPECT_EQ(0, JavaIoRandomAccessFile_length(env, raf));
+  EXPECT_EQ("java.io.IOException: ", TakePending());
+  s.without64 = false;
+  s.lengthAnswer = 5LL << 30;
+  EXPECT_EQ(5LL << 30, JavaIoRandomAccessFile_length(env, raf));
+  s.without64 = true;
+  EXPECT_EQ(0, JavaIoRandomAccessFile_length(env, raf)) << "the word-sized slot cannot say 5 GiB";
+  EXPECT_EQ("java.io.IOException: ", TakePending());
+}
+
+/* A refused or empty write is an error, not success; opens that give no usable handle
+   throw and leave the descriptor as it was; "rw" opens without truncating and seeks to
+   the front. */
+TEST_F(FilesIoTest, RandomOpensAndWritesReportTheirFailures) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  jobject raf = RandomOnField(8);
+  jbyteArray b = Bytes(std::string(1000, 'w'));
+  for (jint answer : {0, -1, -2, 1001}) {
+    s.writeAnswers = {answer};
+    JavaIoRandomAccessFile_writeBytes(env, raf, b, 0, 1000);
+    EXPECT_EQ("java.io.IOException: write error", TakePending()) << answer;
+    s.writeAnswers = {answer};
+    JavaIoRandomAccessFile_write(env, raf, 'x');
+    EXPECT_EQ("java.io.IOException: write error", TakePending()) << answer;
+  }
+  s.writeAnswers = {400, 376, 224};
+  JavaIoRandomAccessFile_writeBytes(env, raf, b, 0, 1000);
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ(std::string(1000, 'w'), s.written.substr(s.written.size() - 1000));
+
+  s.calls.clear();
+  jobject fresh = RandomOnField(5);
+  jobject descriptor = DescriptorOf(fresh, "java/io/RandomAccessFile");
+  for (jint answer : {-1, -2, INT_MIN, 0, 1, 2}) {
+    s.openAnswer = answer;
+    JavaIoRandomAccessFile_open(env, fresh, String("f"), 1);
+    EXPECT_EQ("java.io.IOException: ", TakePending()) << answer;
+    EXPECT_EQ(5, FieldOf(descriptor)) << "a failed open leaves the descriptor";
+  }
+  s.openAnswer = 9;
+  s.seekAnswer = -1;
+  JavaIoRandomAccessFile_open(env, fresh, String("f"), 1);
+  EXPECT_EQ("java.io.IOException: ", TakePending()) << "a file that cannot go to its front";
+  EXPECT_EQ(5, FieldOf(descriptor));
+  s.seekAnswer = -2;
+  JavaIoRandomAccessFile_open(env, fresh, String("f"), 1);
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ(10, FieldOf(descriptor));
+  std::vector<std::string> tail(s.calls.end() - 2, s.calls.end());
+  EXPECT_EQ((std::vector<std::string>{"OpenWrite(f,0)", "Seek64(9,0)"}), tail);
+  EXPECT_EQ((std::vector<jint>{0, 1, 2, 9}), s.closed) << "every handle kept from Java is closed";
+  JavaIoRandomAccessFile_open(env, fresh, nullptr, 0);
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+}
+
+/* ---- a second thread ---- */
+
+/* Readers share a stream that the main thread closes under them, round after round; a
+   file opened right after the close must never feed them: each read gives bytes of the
+   first file, the end, or an IOException. */
+TEST_F(FilesIoTest, ACloseRacingReadersNeverHandsThemAnotherFile) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  dir.Write("first", std::string(200000, 'A'));
+  dir.Write("second", std::string(200000, 'B'));
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  for (int round = 0; round < 30; round++) {
+    jobject in = f->NewGlobalRef(env, NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("first")));
+    std::atomic<bool> go{false};
+    std::atomic<int> foreign{0}, errors{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; t++) {
+      threads.emplace_back([&] {
+        JNIEnv* mine = nullptr;
+        ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
+        jbyteArray bytes = mine->functions->NewByteArray(mine, 1000);
+        while (!go.load()) {
+        }
+        for (int r = 0; r < 100; r++) {
+          jint n = JavaIoFileInputStream_readBytes(mine, in, bytes, 0, 1000);
+          if (mine->functions->ExceptionOccurred(mine) != nullptr) {
+            mine->functions->ExceptionClear(mine);
+            errors++;
+            continue;
+          }
+          if (n <= 0) continue;
+          std::string got((size_t)n, 0);
+          mine->functions->GetByteArrayRegion(mine, bytes, 0, n, (jbyte*)&got[0]);
+          if (got.find_first_not_of('A') != std::string::npos) foreign++;
+          if (JavaIoFileInputStream_read(mine, in) == 'B') foreign++;
+          mine->functions->ExceptionClear(mine);
+        }
+        vm->functions->DetachCurrentThread(vm);
+      });
+    }
+    go.store(true);
+    JavaIoFileInputStream_close(env, in);
+    EXPECT_EQ("", TakePending());
+    jobject other = NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("second"));
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(0, foreign.load()) << "round " << round;
+    JavaIoFileInputStream_close(env, other);
+    EXPECT_EQ(0u, refhost::OpenFileCount());
+    f->DeleteGlobalRef(env, in);
+    f->DeleteLocalRef(env, other);
+  }
+}
+
+/* ---- the file-system workers ---- */
+
+/* Listings grow their array as names come (4, 8, 16), show dot files, and leave out
+   "." and "..", and names Java could not address ('\' is a separator to this machine). */
+TEST_F(FilesIoTest, ListingsShowEveryAddressableName) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  for (int count : {0, 4, 5, 9}) {
+    std::string sub = "d" + std::to_string(count);
+    ASSERT_EQ(0, mkdir((dir.path() + "/" + sub).c_str(), 0777));
+    for (int i = 0; i < count; i++) dir.Write(sub + "/n" + std::to_string(i), "");
+  }
+  dir.Write("d5/.hidden", "");
+  dir.Write("d5/back\\slash", "");
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  for (int count : {0, 4, 5, 9}) {
+    std::string sub = "d" + std::to_string(count);
+    jobjectArray names = JavaIoFileSystem_List(env, File(sub.c_str()));
+    ASSERT_NE(nullptr, names) << TakePending();
+    std::vector<std::string> got;
+    for (jsize i = 0; i < f->GetArrayLength(env, names); i++) {
+      jstring s = (jstring)f->GetObjectArrayElement(env, names, i);
+      ASSERT_NE(nullptr, s) << "no null element";
+      const char* utf = f->GetStringUTFChars(env, s, nullptr);
+      got.push_back(utf);
+      f->ReleaseStringUTFChars(env, s, utf);
+    }
+    std::sort(got.begin(), got.end());
+    std::vector<std::string> expected;
+    if (count == 5) expected.push_back(".hidden");
+    for (int i = 0; i < count; i++) expected.push_back("n" + std::to_string(i));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, got) << sub;
+  }
+  EXPECT_EQ(nullptr, JavaIoFileSystem_List(env, File("absent")));
+  EXPECT_EQ("", TakePending()) << "an unlistable directory is null, no error";
+  EXPECT_EQ(nullptr, JavaIoFileSystem_List(env, nullptr));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  EXPECT_EQ(0u, refhost::OpenFileCount());
+}
+
+/* A listing that runs out of memory at each allocation the host can refuse (the first
+   look-up of java.io.File, the path's copy, the host's own listing) is null, with
+   OutOfMemoryError or nothing pending, or whole: never an array with a null name, and
+   the host's listing is closed every time. */
+std::atomic<int> gOpenListings{0};
+jlong HOSTCALL CountingListOpen(const char* path) {
+  jlong listing = refhost::RealFileSystem()->ListOpen(path);
+  if (listing != 0) gOpenListings++;
+  return listing;
+}
+jint HOSTCALL CountingListClose(jlong listing) {
+  gOpenListings--;
+  return refhost::RealFileSystem()->ListClose(listing);
+}
+
+TEST_F(FilesIoTest, ListingsThatRunOutOfMemoryCloseAndSaySo) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  for (int i = 0; i < 9; i++) dir.Write("d/name" + std::to_string(i), "");
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.ListOpen = CountingListOpen;
+  table.ListClose = CountingListClose;
+  refhost::SetFileSystemOverride(&table);
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  jobject file = f->NewGlobalRef(env, File("d"));
+  int refused = 0, wholeInARow = 0;
+  for (uint32_t n = 1; n <= 300 && wholeInARow < 5; n++) {
+    refhost::FailNthAllocation(n);
+    jobjectArray names = JavaIoFileSystem_List(env, file);
+    refhost::FailNthAllocation(0);
+    std::string pending = TakePending();
+    EXPECT_EQ(0, gOpenListings.load()) << "allocation " << n;
+    if (names == nullptr) {
+      refused++;
+      wholeInARow = 0;
+      EXPECT_TRUE(pending == "" || pending == "java.lang.OutOfMemoryError") << pending << " at allocation " << n;
+      continue;
+    }
+    EXPECT_EQ("", pending);
+    ASSERT_EQ(9, f->GetArrayLength(env, names)) << "allocation " << n;
+    for (jsize i = 0; i < 9; i++) EXPECT_NE(nullptr, f->GetObjectArrayElement(env, names, i)) << "allocation " << n;
+    f->DeleteLocalRef(env, names);
+    wholeInARow++;
+  }
+  EXPECT_GE(refused, 2) << "the failures reached into the listing";
+  /* The first failure fell on the first look-up of java.io.File by the natives' cache:
+     had it passed for a missing class, the cache would have kept it so and every File
+     native of this machine would fail from then on. */
+  EXPECT_EQ(0x05, JavaIoFileSystem_GetBooleanAttributes(env, file));
+  f->DeleteGlobalRef(env, file);
+  refhost::SetFileSystemOverride(nullptr);
+}
+
+/* Renaming leaves both File objects as they were; a rename onto an existing file, to
+   null, or without file access changes nothing on disk. */
+TEST_F(FilesIoTest, RenamingKeepsTheFilesAndTheirTargets) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  dir.Write("a", "first");
+  dir.Write("taken", "kept");
+  ASSERT_NE(nullptr, Start());
+  jobject a = File("a");
+  jobject b = File("b");
+  EXPECT_EQ(1, JavaIoFileSystem_Rename(env, a, b));
+  EXPECT_EQ("a", PathOf(a));
+  EXPECT_EQ("b", PathOf(b));
+  EXPECT_EQ("first", Slurp(dir.path() + "/b"));
+  EXPECT_EQ(0, JavaIoFileSystem_Rename(env, b, File("taken")));
+  EXPECT_EQ("kept", Slurp(dir.path() + "/taken"));
+  EXPECT_EQ(0, JavaIoFileSystem_Rename(env, b, nullptr));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  EXPECT_EQ(0, JavaIoFileSystem_Rename(env, nullptr, b));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  EXPECT_EQ(0, JavaIoFileSystem_Rename(env, b, String("c")));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending()) << "a String is no File";
+  jobject pathless = Allocate("java/io/File");
+  EXPECT_EQ(0, JavaIoFileSystem_Rename(env, pathless, b));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  EXPECT_EQ(0, JavaIoFileSystem_GetBooleanAttributes(env, nullptr));
+  EXPECT_EQ("java.lang.InternalError: null in getbooleanattribs", TakePending());
+  EXPECT_EQ(0x03, JavaIoFileSystem_GetBooleanAttributes(env, b));
+  UseTable(Table::None);
+  EXPECT_EQ(0, JavaIoFileSystem_Rename(env, b, File("c")));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  UseTable(Table::Real);
+  EXPECT_EQ("first", Slurp(dir.path() + "/b"));
+  EXPECT_EQ("<missing>", Slurp(dir.path() + "/c"));
+}
+
+/* A host that fills the canonical-path buffer to its last byte without a NUL: the text
+   read back stops inside the buffer. */
+jint HOSTCALL FillingCanonicalize(const char*, char* buf, jint size) {
+  memset(buf, 'c', (size_t)size);
+  return 0;
+}
+
+TEST_F(FilesIoTest, CanonicalTextNeverRunsPastItsBuffer) {
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.Canonicalize = FillingCanonicalize;
+  refhost::SetFileSystemOverride(&table);
+  ASSERT_NE(nullptr, Start());
+  jstring canonical = JavaIoFileSystem_Canonicalize(env, String("x"));
+  ASSERT_NE(nullptr, canonical) << TakePending();
+  EXPECT_EQ(259, env->functions->GetStringUTFLength(env, canonical));
+  EXPECT_EQ(nullptr, JavaIoFileSystem_Canonicalize(env, nullptr));
+  EXPECT_EQ("java.lang.NullPointerException", TakePending());
+  refhost::SetFileSystemOverride(nullptr);
+}
+
+/* deleteOnExit from eight threads at once, each path twice: the list stays whole, and
+   the machine's end deletes exactly what was registered, by the path it had then. The
+   common "write a temporary file, register it, rename it to its final name" keeps the
+   final file. */
+TEST_F(FilesIoTest, DeleteOnExitFromManyThreadsDeletesWhatWasRegistered) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  const int kThreads = 8, kFiles = 40;
+  for (int t = 0; t < kThreads; t++)
+    for (int i = 0; i < kFiles; i++) dir.Write("t" + std::to_string(t) + "_" + std::to_string(i), "x");
+  dir.Write("temp", "final data");
+  dir.Write("keep", "kept");
+  ASSERT_NE(nullptr, Start());
+  std::atomic<int> registered{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; t++) {
+    threads.emplace_back([&, t] {
+      JNIEnv* mine = nullptr;
+      ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
+      jclass c = mine->functions->FindClass(mine, "java/io/File");
+      jmethodID init = mine->functions->GetMethodID(mine, c, "<init>", "(Ljava/lang/String;)V");
+      for (int round = 0; round < 2; round++) {
+        for (int i = 0; i < kFiles; i++) {
+          std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
+          jobject file = mine->functions->NewObject(mine, c, init, mine->functions->NewStringUTF(mine, name.c_str()));
+          if (JavaIoFileSystem_DeleteOnExit(mine, file)) registered++;
+          EXPECT_EQ(nullptr, mine->functions->ExceptionOccurred(mine));
+          mine->functions->DeleteLocalRef(mine, file);
+        }
+      }
+      vm->functions->DetachCurrentThread(vm);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(2 * kThreads * kFiles, registered.load());
+  jobject temp = File("temp");
+  EXPECT_EQ(1, JavaIoFileSystem_DeleteOnExit(env, temp));
+  EXPECT_EQ(1, JavaIoFileSystem_Rename(env, temp, File("final")));
+  EXPECT_EQ(0, JavaIoFileSystem_DeleteOnExit(env, File("absent")));
+  EXPECT_EQ("", TakePending());
+  Stop();
+  for (int t = 0; t < kThreads; t++)
+    for (int i = 0; i < kFiles; i++)
+      EXPECT_EQ("<missing>", Slurp(dir.path() + "/t" + std::to_string(t) + "_" + std::to_string(i)));
+  EXPECT_EQ("final data", Slurp(dir.path() + "/final"));
+  EXPECT_EQ("kept", Slurp(dir.path() + "/keep"));
+}
+
+}  // namespace
