@@ -15,6 +15,7 @@
 #include <string.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 using namespace refhost::detail;
@@ -396,6 +397,7 @@ struct HHeap {
   jint kind;
   void* owner;
   struct Relocation* moving;  /* old copies kept until FinishRelocation */
+  uint64_t walkSince;    /* monotonic ns of the first walk since the last collection */
 };
 
 struct Moved {
@@ -516,6 +518,19 @@ void HeapFreeOn(HHeap* h, void* block) {
 namespace refhost {
 namespace detail {
 
+/* PUX_GC_LOG set (not empty): a line on standard error per collection, with its pause
+   (the collection benchmark reads them). */
+static const bool gCollectionLog = [] {
+  const char* text = getenv("PUX_GC_LOG");
+  return text != nullptr && *text != 0;
+}();
+
+static uint64_t MonotonicNs() {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (uint64_t)t.tv_sec * 1000000000u + (uint64_t)t.tv_nsec;
+}
+
 void FlushThreadCache(ThreadRecord* r) {
   for (uint32_t cls = 0; cls < kClassCount; cls++)
     if (r->cache[cls].count) DrainCache(r, cls, 0);
@@ -572,21 +587,27 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
   if (!heap || !cb) return;
   HHeap* h = CheckedHeap(heap);
   h->lock.Lock();
+  if (h->walkSince == 0) h->walkSince = MonotonicNs();
   h->walks++;
   /* Blocks are appended in allocation order and none leaves the list while a walk
      runs, so the blocks that existed at the start are exactly those up to this one. */
   BlockPrefix* end = h->last;
   BlockPrefix* p = end ? h->first : nullptr;
+  /* No link up to the end changes while a walk runs (frees only clear the alive bit,
+     allocations append past the end, relocation waits): the walk goes without the lock,
+     and the callback may allocate and free. */
+  h->lock.Unlock();
   while (p) {
-    if (p->flags & kAlive) {
-      h->lock.Unlock();
-      jboolean more = cb(BlockOf(p), ctx);
-      h->lock.Lock();
-      if (!more) break;
+    // The list is in allocation order, scattered once blocks are reused: the next
+    // prefix is fetched while the callback runs.
+    if (p != end) __builtin_prefetch(p->next);
+    if (__atomic_load_n(&p->flags, __ATOMIC_ACQUIRE) & kAlive) {
+      if (!cb(BlockOf(p), ctx)) break;
     }
     if (p == end) break;
     p = p->next;
   }
+  h->lock.Lock();
   if (--h->walks == 0 && h->deferred) {
     for (BlockPrefix* q = h->first; q && h->deferred;) {
       BlockPrefix* next = q->next;
@@ -640,7 +661,18 @@ jint HOSTCALL ObjectHashCode(HHeap*, void* object) {
 }
 
 void HOSTCALL HeapCollected(HHeap* heap) {
-  if (heap) CheckedHeap(heap)->collected.fetch_add(1);
+  if (!heap) return;
+  HHeap* h = CheckedHeap(heap);
+  uint32_t n = h->collected.fetch_add(1) + 1;
+  h->lock.Lock();
+  uint64_t since = h->walkSince;
+  h->walkSince = 0;
+  h->lock.Unlock();
+  // A collection walks the heap from its marking on: its first walk starts the pause.
+  if (gCollectionLog && since != 0) {
+    fprintf(stderr, "refhost: collection %u of heap %p: %.3f ms\n", n, (void*)h,
+            (double)(MonotonicNs() - since) / 1e6);
+  }
 }
 
 jint HOSTCALL IsSharedHeap(HHeap* heap) {

@@ -200,7 +200,21 @@ JNIHostJitSupport* HOSTCALL GetJitSupport(void) { return nullptr; }
 
 jint HOSTCALL IsValidAddress(jlong value) { return (value >= 4096 && value <= 0xFFFFFFFFLL) ? 0 : 1; }
 
-jint HOSTCALL QueryDiagnosticFlag(jint, jint) { return gDiagnosticFlag.load(std::memory_order_relaxed); }
+/* The collection stress the machine asks for with (116, 0): from PUX_GC_STRESS at
+   start-up (a count, or 0), so that a whole test program runs stressed; tests may set
+   their own. */
+uint32_t StressFromEnvironment() {
+  const char* text = getenv("PUX_GC_STRESS");
+  if (text == nullptr || *text == 0) return 0;
+  long n = strtol(text, nullptr, 10);
+  return n > 0 ? (uint32_t)n : 0;
+}
+std::atomic<uint32_t> gCollectionStress{StressFromEnvironment()};
+
+jint HOSTCALL QueryDiagnosticFlag(jint a, jint b) {
+  if (a == kCollectionStressQuery && b == 0) return (jint)gCollectionStress.load(std::memory_order_relaxed);
+  return gDiagnosticFlag.load(std::memory_order_relaxed);
+}
 
 void HOSTCALL ReportError(jint code, const char* text) {
   char line[400];
@@ -222,6 +236,7 @@ void ResetMiscHooks() {
   gTestHooks.store(0);
   gTestHookCallback.store(nullptr);
   gDiagnosticFlag.store(0);
+  gCollectionStress.store(StressFromEnvironment());
   gJavaHome.store(nullptr);
   gNullTextSlot.store(0);
   gEncodingPkg.store(kDefaultEncodingPkg);
@@ -233,6 +248,8 @@ void ResetMiscHooks() {
 using namespace detail;
 
 void SetCapture(bool on) { gCapture.store(on); }
+void SetCollectionStress(uint32_t n) { gCollectionStress.store(n); }
+uint32_t CollectionStress() { return gCollectionStress.load(); }
 
 std::string CapturedStdout() {
   pthread_mutex_lock(&gTextLock);

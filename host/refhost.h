@@ -186,6 +186,13 @@ uint32_t TestHookCount();
 /* Called by TestHook after counting (NULL for none). */
 void SetTestHookCallback(void (*callback)());
 void SetDiagnosticFlag(jint value);
+/* What QueryDiagnosticFlag answers for (kCollectionStressQuery, 0): the machine then
+   collects before every nth allocation that may collect (0: never). A machine reads it
+   when it is created. The default, also after ResetHooks, comes from the environment
+   variable PUX_GC_STRESS. */
+constexpr jint kCollectionStressQuery = 116;
+void SetCollectionStress(uint32_t n);
+uint32_t CollectionStress();
 /* Mutexes made from now on check their owner instead of allowing recursion. */
 void SetErrorCheckingMutexes(bool on);
 

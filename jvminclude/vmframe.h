@@ -138,6 +138,10 @@ class VMFrame {
      security manager. */
   VMStatus WalkReferences(bool (*callback)(VMword* slot, void* context), void* context);
   void Relocate(VMRelocateInfo* info);
+  /* Relocations finished in the process so far: a handler that polled reads it before
+     and after, and when it changed its registers name the old copies of moved blocks. */
+  static uint32_t GetRelocations();
+  static void CountRelocation();
   VMClassArray* GetClassContext();
 
   /* ---- running Java from native code ---- */

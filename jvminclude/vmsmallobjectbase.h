@@ -212,6 +212,15 @@ class VMObjectBase : public VMCommonObjectBase {
      false, collecting nothing, on a thread without a machine. Whatever was built for the
      request is given back before it is called, and built again after. */
   static bool CollectForRetry();
+  /* The one collection of a refused kind-0 request with the request made again, by
+     retry(context), before the machine's other threads go on; its answer, or NULL on a
+     thread without a machine. */
+  static void* CollectThenRetry(void* (*retry)(void*), void* context);
+  /* Collection stress, a test mode the host turns on: one collection before every nth
+     allocation of kind 0 (0: off), so that an object the machine holds only in a C++
+     local across such an allocation is freed, and found, at once. */
+  static void SetCollectionStress(uint32_t n);
+  static uint32_t GetCollectionStress();
 
   void* operator new(size_t, void* place) { return place; }
 
@@ -294,6 +303,13 @@ class VMObjectBase : public VMCommonObjectBase {
   /* The block and every piece, each asked for once with kind: NULL, with nothing left
      on the heap, when any of them is refused. */
   static VMObjectBase* Build(HHeap* heap, uint32_t n, jallocType kind, VMword tag);
+  struct BuildRequest {
+    HHeap* heap;
+    uint32_t n;
+    VMword tag;
+    bool single;  /* one block (CreateInternal), else a body with pieces */
+  };
+  static void* BuildAgain(void* request);
   static VMword* NewSubPiece(uint32_t count, jallocType kind, HHeap* heap, VMword tag);
   static uint32_t CreateSubPieces(VMword* slot, uint32_t level, uint32_t count, jallocType kind,
                                   HHeap* heap, VMword tag);

@@ -14,8 +14,6 @@
 #include "vmthread.h"
 #include "vmutils.h"
 
-static std::atomic<uint32_t> garbageCollectRequests(0);
-
 VM* VM::Instantiate(HHeap* heap, uint32_t words, VMword mask) {
   return (VM*)CreateInternalNotToBeCalledDirectly(heap, words, mask, VMTag_VM, jallocFailFast);
 }
@@ -34,6 +32,11 @@ VM* VM::CreateInstance(unsigned long defaultStackSize, JavaVM* jvm) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   HHeap* heap = host->HeapCreate(jvm, 2);
   if (heap == NULL) return NULL;
+  // The host's test switch: a collection before every nth allocation that may collect.
+  if (host->QueryDiagnosticFlag != NULL) {
+    jint stress = host->QueryDiagnosticFlag(116, 0);
+    VMObjectBase::SetCollectionStress(stress > 0 ? (uint32_t)stress : 0);
+  }
   VM* vm = Instantiate(heap, Words, RefMask);
   if (vm == NULL) {
     host->HeapDestroy(heap);
@@ -172,10 +175,9 @@ uint32_t VM::Destroy() {
     SetSystemThreadGroup(NULL);
     SetThreads(NULL);
   }
-  // Hook: the final collection without threads (mark from the machine object, roots
-  // walk, sweep, destroy the garbage without finalizers) comes with the collector. When
-  // it does, the explicit destroys of static data and files above must go, or their
-  // blocks must lose the held-by-machine-code flag first, since it marks from those.
+  // The final collection: with the threads gone, what the machine object and the
+  // objects held by machine code no longer reach is freed, monitors and all.
+  CollectWithoutThreads();
   if (GetOutOfMemoryError() != NULL) {
     GetOutOfMemoryError()->Destroy(heap);
     SetOutOfMemoryError(NULL);
@@ -231,9 +233,19 @@ uint32_t VM::FindCurrentThread() {
 
 VMThread* VM::AttachThread(JNIEnv* env) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  LockThreads("namespace spinlock - Get  VM::AttachThread");
+  void* me = host->CurrentThreadId();
+  VMThread* thread = NULL;
+  // A thread joins only while no other thread collects: the collection it would join
+  // may be marking already. It waits outside the lock, and before it touches the heap.
+  for (;;) {
+    LockThreads("namespace spinlock - Get  VM::AttachThread");
+    void* doing = GetThreadDoingGC();
+    if (doing == NULL || doing == me) break;
+    UnlockThreads("namespace spinlock - Release  VM::AttachThread");
+    host->Sleep(1);
+  }
   uint32_t index = FindCurrentThread();
-  VMThread* thread = index != 0 ? GetThreads()->Get(index) : NULL;
+  thread = index != 0 ? GetThreads()->Get(index) : NULL;
   if (thread != NULL) {
     // Attached again before the lock goes: the exit-time pass drops the records of
     // detached threads under this lock, and must not drop this one in between.
@@ -241,17 +253,21 @@ VMThread* VM::AttachThread(JNIEnv* env) {
     if (thread->GetEnv() == NULL) thread->BeginAttachment(host->CurrentThreadHandle());
     thread->SetEnv(env);
     if (env != NULL) env->thread = thread;
+  } else {
+    // Until it is in the array the new thread counts as running: no collection may
+    // begin marking while its record is half made and held by nothing.
+    SetScalar(AttachingWord, GetScalar(AttachingWord) + 1);
   }
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
   if (thread != NULL) return thread;
 
   // Only this host thread can add its own entry, so nothing can slip in between.
-  thread = VMThread::CreateInstance(this, env, host->CurrentThreadHandle(),
-                                    host->CurrentThreadId());
-  if (thread == NULL) return NULL;
+  thread = VMThread::CreateInstance(this, env, host->CurrentThreadHandle(), me);
   LockThreads("namespace spinlock - Get  VM::AttachThread");
-  uint32_t added = GetThreads() != NULL ? GetThreads()->Append(thread) : 0;
+  uint32_t added = thread != NULL && GetThreads() != NULL ? GetThreads()->Append(thread) : 0;
+  SetScalar(AttachingWord, GetScalar(AttachingWord) - 1);
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
+  if (thread == NULL) return NULL;
   if (added == 0) {
     if (env != NULL && env->thread == thread) env->thread = NULL;
     thread->Destroy(GetHeap());
@@ -288,6 +304,7 @@ JNIEnv* VM::DetachThread() {
     VMUtils::GetHostFunctions()->HeapWalk(GetNameSpace()->GetHeap(), ReleaseMonitorHeldBy, me);
   }
   thread->SetMutexLockCount(1);
+  thread->SetHostMutexCount(0);
   // Once the env is gone the exit-time pass may drop the record: nothing here reads it
   // after that.
   LockThreads("namespace spinlock - Get  VM::DetachThread");
@@ -356,18 +373,19 @@ void VM::StopAllOtherThreads() {
   // Every step stops every other attached thread again: a host thread may attach while
   // this waits, and a stopped thread that detaches and attaches again is a running
   // thread once more (the host forgets a stop when a thread detaches). A stop is idempotent.
+  VMThread* self = VMThread::Current();
+  if (self != NULL && self->GetVM() != this) self = NULL;
   while (StopOtherAttachedThreads(me) != 0) {
+    // The threads it waits for may collect meanwhile.
+    EnterSafeRegion(self);
     host->Sleep(300);
+    LeaveSafeRegion(self);
     if (host->YieldCheck() != 0) stopAsked = true;
   }
   if (stopAsked) VMJniThrowInternal(host->GetCurrentEnv(), VMStatus_ThreadDeath, NULL);
 }
 
 /* ---- the exit-time pass ---- */
-
-/* Hook: running a class's finalizer needs the class lifecycle and the interpreter; it
-   comes with the collector's issue. */
-static void RunFinalizeHook(JNIEnv*, VMObject*) {}
 
 struct FinalizeWalk {
   JNIEnv* env;
@@ -381,8 +399,9 @@ static jboolean HOSTCALL FinalizeBlock(void* block, void* context) {
   // body, frame lists) hold data there.
   if (!object->GetIsRootObject() || !VMUtils::ValidateTag(object->GetTag())) return 1;
   if (walk->runFinalizers) {
-    if (walk->env != NULL && !object->GetIsFinalized() && object->GetHasClass())
-      RunFinalizeHook(walk->env, object);
+    VMClass* cls = object->GetClass();
+    if (walk->env != NULL && !object->GetIsFinalized() && cls != NULL && cls->GetIsLoadable())
+      ((VMLoadableClass*)cls)->RunFinalize(walk->env, object);
     object->MonitorFini();
     object->SetIsFinalized();
   } else {
@@ -397,6 +416,16 @@ void VM::RunFinalizers() {
   seam::JavaIoFileSystemDeleteAtExit(env, this);
 
   void* me = host->CurrentThreadId();
+  // Records are freed below, which a collection by a thread still attached may be
+  // walking: this thread holds the collector's claim meanwhile.
+  VMThread* self = env != NULL ? env->thread : NULL;
+  if (self != NULL && self->GetVM() != this) self = NULL;
+  while (!ClaimCollection(me)) {
+    if (self != NULL)
+      (void)ThreadWaitForGC(self);
+    else
+      host->Sleep(1);
+  }
   LockThreads("namespace spinlock - Get  VM::RunFinalizers");
   if (VMThreadHandleArray* threads = GetThreads()) {
     for (uint32_t i = 1; i < threads->GetCount(); i++) {
@@ -407,6 +436,7 @@ void VM::RunFinalizers() {
     }
   }
   UnlockThreads("namespace spinlock - Release  VM::RunFinalizers");
+  ReleaseThreadsWaitingForGC();
   // Threads still attached may still run on their records: they are stopped (outside the
   // lock), and their records are left to Destroy.
   StopOtherAttachedThreads(me);
@@ -456,48 +486,4 @@ bool VM::CreateJavaLangThread(JNIEnv* env) {
   bool filled = seam::JavaLangThreadInitAttached(env, local);
   env->functions->DeleteLocalRef(env, local);
   return filled;
-}
-
-/* ---- the collector's entry points ---- */
-
-void VM::GarbageCollect(bool) { garbageCollectRequests.fetch_add(1); }
-
-uint32_t VM::GetGarbageCollectRequests() { return garbageCollectRequests.load(); }
-
-VMStatus VM::ThreadWaitForGC(VMThread* thread) {
-  void* me = thread->GetId();
-  void* doing = GetThreadDoingGC();
-  if (doing == NULL || doing == me) return VMStatus_OK;
-  VMMonitor* monitor = VMMonitor::GetMonitorFor(GetNameSpace(), this);
-  if (monitor == NULL) return VMStatus_OutOfMemoryError;
-  VMStatus status = monitor->DoMonitorEnter();
-  if (status != VMStatus_OK) return status;
-  while ((doing = GetThreadDoingGC()) != NULL && doing != me) {
-    thread->SetWaitingForGC();
-    // Not a Java wait: an interrupt meant for Java code must still be there when the
-    // thread runs Java again, and the collection must end before it does.
-    status = monitor->DoUninterruptibleWait(0, thread);
-    if (status != VMStatus_OK) break;
-  }
-  monitor->DoMonitorExit();
-  return status;
-}
-
-void VM::ReleaseThreadsWaitingForGC() {
-  // Without a monitor no thread can have parked; the word is cleared all the same.
-  VMMonitor* monitor = VMMonitor::GetMonitorFor(GetNameSpace(), this);
-  bool held = monitor != NULL && monitor->DoMonitorEnter() == VMStatus_OK;
-  SetThreadDoingGC(NULL);
-  LockThreads("namespace spinlock - Get  VM::ReleaseThreadsWaitingForGC");
-  if (VMThreadHandleArray* threads = GetThreads()) {
-    for (uint32_t i = 1; i < threads->GetCount(); i++) {
-      VMThread* thread = threads->Get(i);
-      if (thread == NULL || thread->GetEnv() == NULL) continue;
-      thread->ClearWaitingForGC();
-      thread->ClearYieldToWaitForGC();
-    }
-  }
-  UnlockThreads("namespace spinlock - Release  VM::ReleaseThreadsWaitingForGC");
-  if (monitor != NULL) monitor->DoNotifyAll();
-  if (held) monitor->DoMonitorExit();
 }

@@ -10,7 +10,11 @@
 
 class VM : public VMInternalObject {
  public:
-  enum { Words = 16, RefMask = 0x6CFE };
+  /* Words 16 and up are the collector's own, beyond the record the rest of the machine
+     reads: threads attaching while a collection may start (each counts as running until
+     it is in the thread array), how many collections ran, and how many were claimed
+     (a parked thread tells one collection from the next by it). */
+  enum { Words = 19, RefMask = 0x6CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -27,7 +31,10 @@ class VM : public VMInternalObject {
     ThreadDoingGCWord = 12,
     DeadDebuggersWord = 13,
     OutOfMemoryErrorWord = 14,
-    FlagsWord = 15
+    FlagsWord = 15,
+    AttachingWord = 16,
+    CollectionsWord = 17,
+    ClaimsWord = 18
   };
   enum : uint32_t {
     RunFinalizersOnExitFlag = 0x1,
@@ -63,17 +70,49 @@ class VM : public VMInternalObject {
      same hold that lowered it. Destroy no longer lowers it afterwards. */
   uint32_t Uncount();
 
-  /* ---- the collector's entry points ---- */
-  /* Hook: the collector is a later piece of work; a collection frees nothing yet and
-     only counts the requests so that callers' retry paths can be exercised. */
+  /* ---- the collector (vm_collector.cpp) ---- */
+  /* One full collection of this machine's heap by the calling thread: every other
+     attached thread is stopped at its next poll, the heap is marked from the threads'
+     frames, the machine object and the objects held by machine code, finalizable and
+     reference objects are sorted, the dead are freed, finalizers run and cleared
+     references are handed to the class library. softReferencesClearable lets soft
+     references be cleared (a refused allocation); a request (Runtime.gc, System.gc,
+     JVM_GC) passes false. Returns at once on the collecting thread itself; when another
+     thread collects, the caller waits for that collection to end instead. A collection
+     may be abandoned (see the collector's source): then nothing is freed. */
   void GarbageCollect(bool softReferencesClearable);
+  /* A collection as GarbageCollect's, after which then(context) runs while every other
+     thread still waits (its answer is returned): a refused allocation is made again
+     there, before the threads it waited for can take the memory it freed. Without a
+     collection (on the collecting thread itself) then runs at once. */
+  void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context);
+  /* Calls of GarbageCollect in the process so far, whatever came of them. */
   static uint32_t GetGarbageCollectRequests();
+  /* Collections this machine has completed (abandoned ones not counted). */
+  uint32_t GetCollections() const { return GetScalar(CollectionsWord); }
   /* Parks the calling thread while another thread collects: it waits on the machine
      object's monitor, testing ThreadDoingGC under that monitor, so that the release
      (ReleaseThreadsWaitingForGC) cannot slip between the test and the wait. The park
-     leaves the thread's interrupt flag alone and is not ended by a host stop.
-     0, or 19 / 17 when the monitor cannot be had or waited on. */
+     leaves the thread's interrupt flag alone and is not ended by a host stop. A failed
+     wait leaves the thread unparked. 0, or 19 / 17 when the monitor cannot be had or
+     waited on. */
   VMStatus ThreadWaitForGC(VMThread* thread);
+  /* A stretch in which the calling thread touches no heap object and holds no object in
+     a C++ local (a machine wait outside the heap, a host thread's wait for others): the
+     collector counts it as stopped. Leaving parks first while another thread collects. */
+  static void EnterSafeRegion(VMThread* thread);
+  static void LeaveSafeRegion(VMThread* thread);
+  /* The final collection of Destroy: with no thread left, everything the machine object
+     and the objects held by machine code do not reach is freed, without finalizers. */
+  void CollectWithoutThreads();
+  void NullReferents();
+  void DestroyGarbageObjects(JNIEnv* env);
+  void HandleRefObjects(JNIEnv* env);
+  /* Relocation (vm_relocate.cpp): refused while a collection runs, since the collector's
+     chains live in the queue words. True when the machine may be relocated now. */
+  bool GetMayRelocate() const { return GetThreadDoingGC() == NULL; }
+  /* Every thread's words, frames, frame groups and frame lists, in the array's order. */
+  void RelocateThreads(VMRelocateInfo* info);
 
   /* ---- fields ---- */
   HHeap* GetHeap() const { return reinterpret_cast<HHeap*>(GetScalar(HEAP_WORD)); }
@@ -128,6 +167,13 @@ class VM : public VMInternalObject {
   /* The end of a collection: ThreadDoingGC := 0 and every attached thread's collector
      flags cleared, under the machine object's monitor, then every parked thread woken. */
   void ReleaseThreadsWaitingForGC();
+  /* The collector's steps (vm_collector.cpp). */
+  bool StopOtherThreads(VMThread* self, JNIEnv** env);
+  bool ClaimCollection(void* me);
+  void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
+  void MarkRoots(void* marker);
+  void Sweep();
+  void ClearMarks();
   /* Stops every attached thread other than the one of identity me, each through the
      host; returns how many it stopped. */
   unsigned long StopOtherAttachedThreads(void* me);

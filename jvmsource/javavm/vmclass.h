@@ -287,6 +287,16 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   PUX_VMLC_FLAG(IsPreparing)
 #undef PUX_VMLC_FLAG
 
+  /* The collector's note of the java/lang/ref class this class extends, kept in flag
+     bits 12-14: 0 while not known, else 1 + the kind (0 none, 1 soft, 2 weak, 3
+     phantom). Every machine of the name space works it out alike. */
+  uint32_t GetReferenceKindNote() const {
+    return (__atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE) >> 12) & 7u;
+  }
+  void SetReferenceKindNote(uint32_t note) {
+    __atomic_fetch_or(&Body()[FlagsWord], (VMword)(note & 7u) << 12, __ATOMIC_SEQ_CST);
+  }
+
   /* Java modifiers of the class. */
   jint GetFlags();
   /* The class's loader, or the name space's system loader when it has none. */
@@ -350,6 +360,9 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   VMLoadableClass* EnsureInitialized(JNIEnv* env);
   bool GetIsInitialized(JNIEnv* env);
   static WalkResult WalkStaticData(VMObject* data, WalkCallback callback, void* context);
+  /* The word of a machine's static data that names the thread initialising the class
+     there (a VMThread while it runs, then 0 or the failure mark): relocation moves it. */
+  static VMword* StaticDataStateWord(VMObject* data);
   void DestroySharedStaticData(HHeap* heap);
   /* Frees the slot arrays a machine's static-data array grew out of (VM::Destroy). */
   static void ReleaseRetiredStaticSlots(VM* vm);

@@ -289,10 +289,15 @@ VMCommonObjectBase::WalkResult VMLoadableClass::WalkStaticData(VMObject* data, W
     if (*slot == 0) continue;
     WalkResult r = callback(slot, context);
     if (r == WalkAbort) return WalkAbort;
-    // Descending into the referenced object is the collector's walk (its issue).
-    if (r == WalkDescend) continue;
+    if (r == WalkDescend && ((VMObject*)*slot)->WalkReferences(callback, context) == WalkAbort) return WalkAbort;
   }
   return WalkDone;
+}
+
+VMword* VMLoadableClass::StaticDataStateWord(VMObject* data) {
+  // Without static fields the data has no class in its kind word: the state is word 0.
+  VMLoadableClass* cls = data->GetStaticDataClass();
+  return data->GetElementAddress(cls != NULL ? cls->GetNumStatics() : 0);
 }
 
 void VMLoadableClass::DestroySharedStaticData(HHeap* heap) {
@@ -390,7 +395,11 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
     }
     // The initialiser itself asks again (a static method of its own class).
     if (state == (VMword)thread) return 0;
+    // The initialising thread may collect meanwhile: this one waits as stopped (the
+    // static data it holds is the machine's, reachable from the machine object).
+    VM::EnterSafeRegion(thread);
     status = WaitForInitializer(ns, thread, this, data);
+    VM::LeaveSafeRegion(thread);
     if (status != 0) goto failed;
   }
   if (GetSuper() != NULL) {

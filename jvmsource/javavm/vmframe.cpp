@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include <atomic>
+
 #include "vm.h"
 #include "vmbasicblock.h"
 #include "vmclass.h"
@@ -118,12 +120,21 @@ bool RelocateSlot(VMword* slot, void* context) {
 
 }  // namespace
 
+namespace {
+std::atomic<uint32_t> relocations(0);
+}  // namespace
+
+uint32_t VMFrame::GetRelocations() { return relocations.load(std::memory_order_seq_cst); }
+
+void VMFrame::CountRelocation() { relocations.fetch_add(1, std::memory_order_seq_cst); }
+
 void VMFrame::Relocate(VMRelocateInfo* info) {
   for (VMFrame* f = this; f != NULL;) {
     info->Relocate((VMword*)&f->thread);
     info->Relocate((VMword*)&f->method);
     info->Relocate((VMword*)&f->caller);
-    info->Relocate((VMword*)&f->synch);
+    // The synch object is a reference of the frame: the walk below hands it over, and
+    // no word may reach the host's callback twice in one relocation.
     if (f->GetIsStackValid()) info->Relocate((VMword*)&f->stack);
     if (f->GetIsByteCode()) {
       VMByteCodeFrame* b = f->GetByteCodeFrame();
@@ -264,12 +275,14 @@ void VMFrameGroup::Destroy(HHeap* heap) {
 }
 
 void VMFrameGroup::Relocate(VMRelocateInfo* info) {
+  // The link word is the group's one reference word, rewritten with the group as an
+  // object (the host relocates every object head), so it already names the next
+  // group's new place.
   for (VMFrameGroup* g = this; g != NULL; g = g->GetLink()) {
     VMword* end = g->GetBufferEnd();
     info->Relocate(&end[0]);
     info->Relocate(&end[1]);
     info->Relocate(&g->Body()[FrameLimitWord]);
-    info->Relocate(&g->Body()[LinkWord]);
   }
 }
 

@@ -128,26 +128,46 @@ void VMFrame::ExecuteJava(JNIEnv* env, VMMethod* method, VMword* args) {
   VMThread* thread = env->thread;
   uint32_t resultBytes = method->GetReturnBytes();
   // An exception pending from before belongs to the caller: Java code must not meet it
-  // at its first native call. It comes back unless a new one replaces it.
+  // at its first native call. It comes back unless a new one replaces it. Meanwhile a
+  // local handle holds it: the call may collect, and the host may move the machine
+  // while the call's threads stop at a poll (only the env and the JNI frame, which are
+  // not in the machine's heap, are read again afterwards).
   VMJavaLangThrowable* saved = thread->GetException();
+  uint32_t savedHandle = 0;
+  bool savedFlagged = false;
+  if (saved != NULL) {
+    savedHandle = thread->GetJNIHandleArray()->Append((VMObject*)saved);
+    if (savedHandle == 0 && !((VMObject*)saved)->GetIsReachableByCPlusPlusCode()) {
+      ((VMObject*)saved)->SetIsReachableByCPlusPlusCode();
+      savedFlagged = true;
+    }
+  }
   thread->SetException(NULL);
   if (executeNesting >= kMaxExecuteNesting) {
     thread->SetExceptionStatus(VMStatus_StackOverflowError, NULL);
     memset(args, 0, resultBytes);
-    return;
-  }
-  VMFrame* caller = thread->GetFrame();
-  VMJNIFrame* jni = VMJNIFrame::CreateInstance(method, thread, caller, method->GetSynchObject(thread, args));
-  if (jni == NULL) {
-    thread->SetExceptionStatus(VMStatus_OutOfMemoryError, NULL);
-    memset(args, 0, resultBytes);
   } else {
-    executeNesting++;
-    thread->SetFrame(jni);
-    ExecuteHelper(env, method, args);
-    executeNesting--;
-    thread->SetFrame(caller);
-    jni->Destroy();
+    VMJNIFrame* jni =
+        VMJNIFrame::CreateInstance(method, thread, thread->GetFrame(), method->GetSynchObject(thread, args));
+    if (jni == NULL) {
+      thread->SetExceptionStatus(VMStatus_OutOfMemoryError, NULL);
+      memset(args, 0, resultBytes);
+    } else {
+      executeNesting++;
+      thread->SetFrame(jni);
+      ExecuteHelper(env, method, args);
+      executeNesting--;
+      thread = env->thread;
+      thread->SetFrame(jni->caller);
+      jni->Destroy();
+    }
+  }
+  if (savedHandle != 0) {
+    VMObjectHandleArray* handles = thread->GetJNIHandleArray();
+    saved = (VMJavaLangThrowable*)handles->Get(savedHandle);
+    handles->Delete(savedHandle);
+  } else if (savedFlagged) {
+    ((VMObject*)saved)->ClearIsReachableByCPlusPlusCode();
   }
   if (thread->GetException() == NULL) thread->SetException(saved);
 }
@@ -181,6 +201,7 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       memcpy(locals, args, method->GetParameterBytes());
       VMByteCodeFrame::Execute(f);
     }
+    thread = env->thread;
     jni->SetExceptionHandler(handler.GetNext());
     thread->SetFrame(jni);
     if (thread->GetException() != NULL) memset(args, 0, resultBytes);
@@ -296,18 +317,21 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
 void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
   VMThread* thread = frame->thread;
   thread->SetFrame(frame);
+  // The env is not in the machine's heap: after a relocation the thread's record, which
+  // may have moved, is found through it.
+  JNIEnv* env = thread->GetEnv();
   jmp_buf inner;
   jmp_buf outer;
   frame->SetJmpBufs(&inner, &outer);
   if (setjmp(outer) != 0) {
     // Re-armed after a relocation or a debugger switch: the inner buffer is set again.
   }
-  if ((thread->GetEnv()->debug & 0xFF) != 0 && ExecuteDebug(thread->GetEnv(), &inner)) return;
+  if ((env->debug & 0xFF) != 0 && ExecuteDebug(env, &inner)) return;
   if (setjmp(inner) != 0) {
     // A throw, a frame switch or a call path resumes here with its frame current.
   }
   for (;;) {
-    VMFrame* f = thread->GetFrame();
+    VMFrame* f = env->thread->GetFrame();
     if (!(f->flags & ExecutableByteCodeFlag)) return;
     VMByteCodeFrame* b = (VMByteCodeFrame*)f;
     if (b->flags & UsingFastLoopFlag)

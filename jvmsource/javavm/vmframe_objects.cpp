@@ -584,7 +584,15 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
     } else if (VMByteCodeFrame::NewFrameGroup(synch, args, limit, frame, target, frame) == NULL) {
       return 0;
     }
-    if (PollDue(thread) && PollNow(thread) != 0) VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
+    if (PollDue(thread)) {
+      uint32_t relocations = VMFrame::GetRelocations();
+      if (PollNow(thread) != 0) {
+        // A move during the poll left frame naming the caller's old copy; the callee's
+        // caller word was rewritten.
+        if (VMFrame::GetRelocations() != relocations) frame = (VMByteCodeFrame*)VMThread::Current()->GetFrame()->GetCaller();
+        VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");
+      }
+    }
     return 0;
   }
   if (flags & VMMember::IsCompiledFlag)

@@ -10,6 +10,7 @@
 #include "vmframe_handlers.h"
 #include "vmjavalangstring.h"
 #include "vmnamespace.h"
+#include "vmthread.h"
 
 using namespace interp;
 
@@ -27,6 +28,15 @@ VMOpResult FailResolve(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMS
   return Fail(frame, pc, length, status);
 }
 
+/* A poll that returned after the host moved the machine: the handler's registers, the
+   frame included, name old copies. The thread's record is found again through its env,
+   and the Execute that owns the current frame starts over from the frame, whose words
+   the relocation rewrote (its branch is taken again, polling once more). */
+[[noreturn]] static void ResumeAfterRelocation() {
+  VMFrame* current = VMThread::Current()->GetFrame();
+  longjmp(*current->GetOwner()->firstJmpBuf, 1);
+}
+
 int PollNow(VMThread* thread) {
   *thread->GetPollCountdown() = PollInterval;
   return thread->GetPollFunction()();
@@ -37,7 +47,11 @@ bool PollAtBranch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame) {
   // The state before the branch is what a collection during the poll sees.
   frame->stack = sp;
   frame->codePointer = pc;
-  if (PollNow(frame->thread) == 0) return false;
+  uint32_t relocations = VMFrame::GetRelocations();
+  if (PollNow(frame->thread) == 0) {
+    if (VMFrame::GetRelocations() != relocations) ResumeAfterRelocation();
+    return false;
+  }
   // Thrown from inside the branch, so that a handler range covering it catches it.
   frame->MarkThrow(pc, 1);
   VMFrame::ThrowInternalException(frame, VMStatus_ThreadDeath, "");

@@ -16,6 +16,30 @@ static VM* MachineOf(JNIEnv* env) {
   return record != nullptr ? (VM*)record[1] : nullptr;
 }
 
+namespace {
+
+struct StringParts {
+  HHeap* heap;
+  uint32_t words;
+  uint32_t count;
+  VMJavaLangString* self;
+  VMcharArray* value;
+};
+
+/* The string and its characters, both or neither (asked for with kind 1). */
+void* MakeStringParts(void* context) {
+  StringParts* p = (StringParts*)context;
+  p->self = (VMJavaLangString*)VMObject::CreateInstance(p->heap, p->words, jallocFailFast, VMTag_VMJavaLangString);
+  if (p->self == nullptr) return nullptr;
+  p->value = VMcharArray::CreateInstance(p->heap, p->count, jallocFailFast, VMTag_VMJavaLangStringCharacters);
+  if (p->value != nullptr) return p->self;
+  p->self->VMObject::Destroy(p->heap);
+  p->self = nullptr;
+  return nullptr;
+}
+
+}  // namespace
+
 VMJavaLangString* VMJavaLangString::allocate(VMNameSpace* ns, HHeap* heap, uint32_t count,
                                              jallocType kind) {
   VMLoadableClass* stringClass = nullptr;
@@ -30,18 +54,14 @@ VMJavaLangString* VMJavaLangString::allocate(VMNameSpace* ns, HHeap* heap, uint3
   /* The string and its characters are one thing to the caller: a refusal of either
      gives back what was made, and only then may kind 0 collect, after which both are
      made again. No collection meets a string without its characters. */
-  VMJavaLangString* self = nullptr;
-  VMcharArray* value = nullptr;
-  for (bool retried = false;; retried = true) {
-    self = (VMJavaLangString*)VMObject::CreateInstance(heap, words, jallocFailFast, VMTag_VMJavaLangString);
-    if (self != nullptr) {
-      value = VMcharArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMJavaLangStringCharacters);
-      if (value != nullptr) break;
-      self->VMObject::Destroy(heap);
-      self = nullptr;
-    }
-    if (retried || kind != jallocCollectAndRetry || !VMObjectBase::CollectForRetry()) return nullptr;
+  StringParts parts = {heap, words, count, nullptr, nullptr};
+  if (MakeStringParts(&parts) == nullptr) {
+    // The retry is made before the machine's other threads go on after the collection.
+    if (kind != jallocCollectAndRetry || VMObjectBase::CollectThenRetry(MakeStringParts, &parts) == nullptr)
+      return nullptr;
   }
+  VMJavaLangString* self = parts.self;
+  VMcharArray* value = parts.value;
   if (stringClass != nullptr) self->SetClass((VMClass*)stringClass);
   if (charsClass != nullptr) value->SetClass((VMClass*)charsClass);
   self->SetValue(value);

@@ -2,6 +2,7 @@
    looking every name up, and the small entries beside it: loading a host code module,
    the relocation entries, the trace switch. */
 #include "vm.h"
+#include "vmframe.h"
 #include "vmjni.h"
 #include "vmjni_entries.h"
 #include "vmutils.h"
@@ -83,24 +84,29 @@ JNIEXPORT jint HOSTCALL JNI_LoadCompiled(jint argument, const char* moduleName) 
   return RunModule(argument, moduleName);
 }
 
-/* Relocation comes with the collector: until then a host that moves a machine is told,
-   and one that declares the move done is stopped rather than left running on stale
-   pointers. */
-static void ReportNotImplemented(const char* text) {
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  if (host != NULL) host->LogMessage((jint)__builtin_strlen(text), text);
+/* Relocation. After moving memory of a machine's heap the host calls JNI_Relocate for
+   every object head of that heap (a block that did not move may still name one that
+   did), then JNI_RelocationDone once. It relocates only while no collection runs and
+   while every thread of the machine is stopped outside the machine or at a poll of the
+   interpreter (a backward branch or a call, as a suspension or a debugger pause leaves
+   it); the name space's heap never moves. Each pointer word reaches the callback once. */
+JNIEXPORT void HOSTCALL JNI_Relocate(void* object, void* context, JNIRelocateCallback callback) {
+  if (object == NULL || callback == NULL) return;
+  VMObject* o = (VMObject*)object;
+  // Storage pieces and plain blocks are rewritten with the object or thread they serve.
+  if (!VMUtils::ValidateTag(o->GetTag()) || !o->GetIsRootObject()) return;
+  VMRelocateInfo info(callback, context);
+  o->Relocate(&info);
 }
 
-JNIEXPORT void HOSTCALL JNI_Relocate(void* object, void*, JNIRelocateCallback) {
-  if (object == NULL) return;
-  ReportNotImplemented("nyi: JNI_Relocate");
-}
-
-JNIEXPORT void HOSTCALL JNI_RelocationDone(JavaVM* vm, void*, JNIRelocateCallback) {
-  if (vm == NULL) return;
-  ReportNotImplemented("nyi: JNI_RelocationDone");
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  if (host != NULL) host->FatalExit(1, "fatal error");
+JNIEXPORT void HOSTCALL JNI_RelocationDone(JavaVM* javaVM, void* context, JNIRelocateCallback callback) {
+  if (javaVM == NULL || callback == NULL) return;
+  VMRelocateInfo info(callback, context);
+  info.Relocate((VMword*)&javaVM->vm);
+  VM* vm = javaVM->vm;
+  if (vm != NULL) vm->RelocateThreads(&info);
+  // Interpreter loops stopped at a poll find out that their registers are stale.
+  VMFrame::CountRelocation();
 }
 
 JNIEXPORT jint HOSTCALL JNI_SetVMTraceFlag(jint) { return 1; }

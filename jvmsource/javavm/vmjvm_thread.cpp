@@ -233,16 +233,17 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
   }
   // The starter touches no heap object while it waits (its Thread is held by its local
   // reference): a collection need not wait for it.
+  // Leaving the region parks while a collection runs: the starter then goes on to touch
+  // the heap only once it has ended.
   VMThread* self = env->thread;
-  const bool wasSafe = self->GetSafeToGC();
-  self->SetSafeToGC();
+  VM::EnterSafeRegion(self);
   jlong step = 1;
   int32_t state;
   while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting) {
     host->Sleep(step);
     step = NextStep(step);
   }
-  if (!wasSafe) self->ClearSafeToGC();
+  VM::LeaveSafeRegion(self);
   if (state == kFailed) {
     VMword starting = kStarting;
     __atomic_compare_exchange_n(word, &starting, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
@@ -349,6 +350,8 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   while (left > 0) {
     jlong step = left > 300 ? 300 : left;
     jint waited = 1;
+    // A sleeper touches no object: collections go on without waiting for its step's end.
+    VM::EnterSafeRegion(thread);
     if (event != NULL && VMUtils::MutexLock(thread->GetMutex())) {
       // Published under the thread's mutex, as an interrupter reads it: either the
       // interrupter sees the event, or the flag is seen here before the wait.
@@ -365,6 +368,7 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
       }
     }
     if (waited == 1) host->Sleep(step);
+    VM::LeaveSafeRegion(thread);
     if (SleepEnds(env, thread)) return;
     left = deadline - host->CurrentTimeMillis();
     if (left > millis) left = millis;  // the clock went back: never longer than asked

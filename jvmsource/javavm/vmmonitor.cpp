@@ -72,7 +72,10 @@ VMStatus VMMonitor::DoMonitorEnter() {
   void* me = VMUtils::GetHostFunctions()->CurrentThreadId();
   if (GetOwner() == me) {
     VMThread* thread = VMThread::Current();
-    if (thread != NULL) thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+    if (thread != NULL) {
+      thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+      thread->AddHostMutexCount(1);
+    }
     SetOwnedCount(GetOwnedCount() + 1);
     return VMStatus_OK;
   }
@@ -91,7 +94,10 @@ VMStatus VMMonitor::DoMonitorExit() {
   SetOwnedCount(count - 1);
   if (count > 1) {
     VMThread* thread = VMThread::Current();
-    if (thread != NULL) thread->SetMutexLockCount(thread->GetMutexLockCount() - 1);
+    if (thread != NULL) {
+      thread->SetMutexLockCount(thread->GetMutexLockCount() - 1);
+      thread->AddHostMutexCount(-1);
+    }
     return VMStatus_OK;
   }
   SetOwner(NULL);

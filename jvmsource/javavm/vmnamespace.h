@@ -46,7 +46,14 @@ class VMNameSpace : public VMInternalObject {
     JITCookieWord = 23,
     FlagsWord = 24
   };
-  enum : uint32_t { IsInitializedFlag = 0x1, RunVerifierFlag = 0x2, ForCompilerFlag = 0x4 };
+  enum : uint32_t {
+    IsInitializedFlag = 0x1,
+    RunVerifierFlag = 0x2,
+    ForCompilerFlag = 0x4,
+    /* The java/lang/ref classes and the positions of the fields the collector reads are
+       in the class list. */
+    ReferenceHandlingReadyFlag = 0x8
+  };
   /* Entries of the exception-class array, one per status. */
   enum { ExceptionClassCount = 44 };
 
@@ -102,6 +109,13 @@ class VMNameSpace : public VMInternalObject {
   bool GetForCompiler() const { return (GetScalar(FlagsWord) & ForCompilerFlag) != 0; }
   void SetForCompiler() { SetFlag(ForCompilerFlag); }
   void ClearForCompiler() { ClearFlag(ForCompilerFlag); }
+  bool GetReferenceHandlingReady() const { return (GetScalar(FlagsWord) & ReferenceHandlingReadyFlag) != 0; }
+  /* Initialises the java/lang/ref classes in the env's machine (loading them into the
+     class list first when the library start-up has not) and records the positions of
+     the fields the collector reads; from then on the collector clears and enqueues
+     reference objects (library version 2 and up). False when a class or field is
+     missing or of the wrong kind. */
+  bool InitializeReferenceHandling(JNIEnv* env);
 
  private:
   static VMNameSpace* Instantiate(HHeap* heap, uint32_t words, VMword mask);

@@ -260,26 +260,39 @@ bool VMNameSpace::InitializeStageB(JNIEnv* env) {
   // words of its version's layouts is told now, in the log, and reflection refuses to
   // make objects of them (the rest of the machine runs).
   (void)VMJavaLangReflectMember::CheckLayouts(this);
-  if (version >= 2) {
-    for (const ClassRow& row : kReferenceClasses)
-      if (!InitializeClass(env, (VMLoadableClass*)list->GetReference(row.word))) return false;
-    // The collector finds these fields by position; a library without one of them, or
-    // with one of the wrong kind, cannot start.
-    uint32_t indexes[sizeof kReferenceFields / sizeof kReferenceFields[0]];
-    for (uint32_t i = 0; i < sizeof kReferenceFields / sizeof kReferenceFields[0]; i++) {
-      const FieldRow& row = kReferenceFields[i];
-      VMLoadableClass* cls = (VMLoadableClass*)list->GetReference(row.classWord);
-      VMLiteral* name = Lit(this, row.name);
-      VMLiteral* signature = Lit(this, row.signature);
-      VMDataMember* field = cls != NULL && name != NULL && signature != NULL
-                                ? cls->FindField(name, signature, true, env)
-                                : NULL;
-      if (field == NULL || ((VMMember*)field)->GetIsStatic() != row.isStatic) return false;
-      indexes[i] = (uint32_t)((VMMember*)field)->GetIndex();
-    }
-    for (uint32_t i = 0; i < sizeof kReferenceFields / sizeof kReferenceFields[0]; i++)
-      list->SetScalar(kReferenceFields[i].indexWord, indexes[i]);
+  if (version >= 2 && !InitializeReferenceHandling(env)) return false;
+  return true;
+}
+
+bool VMNameSpace::InitializeReferenceHandling(JNIEnv* env) {
+  VMClassList* list = GetClassList();
+  if (list == NULL) return false;
+  for (const ClassRow& row : kReferenceClasses)
+    if (!FindInto(this, list, row.name, row.word)) return false;
+  for (const ClassRow& row : kReferenceClasses)
+    if (!InitializeClass(env, (VMLoadableClass*)list->GetReference(row.word))) return false;
+  if (GetReferenceHandlingReady()) return true;
+  // The collector finds these fields by position; a library without one of them, or
+  // with one of the wrong kind, cannot start.
+  uint32_t indexes[sizeof kReferenceFields / sizeof kReferenceFields[0]];
+  for (uint32_t i = 0; i < sizeof kReferenceFields / sizeof kReferenceFields[0]; i++) {
+    const FieldRow& row = kReferenceFields[i];
+    VMLoadableClass* cls = (VMLoadableClass*)list->GetReference(row.classWord);
+    VMLiteral* name = Lit(this, row.name);
+    VMLiteral* signature = Lit(this, row.signature);
+    VMDataMember* field = cls != NULL && name != NULL && signature != NULL
+                              ? cls->FindField(name, signature, true, env)
+                              : NULL;
+    if (field == NULL || ((VMMember*)field)->GetIsStatic() != row.isStatic) return false;
+    indexes[i] = (uint32_t)((VMMember*)field)->GetIndex();
   }
+  // Written under the name space's spin lock, the ready mark last: two machines starting
+  // together write the same positions.
+  VMUtils::P_SpinLock(GetSpinLock(), "namespace spinlock - Get  InitializeReferenceHandling");
+  for (uint32_t i = 0; i < sizeof kReferenceFields / sizeof kReferenceFields[0]; i++)
+    list->SetScalar(kReferenceFields[i].indexWord, indexes[i]);
+  SetFlag(ReferenceHandlingReadyFlag);
+  VMUtils::V_SpinLock(GetSpinLock(), "namespace spinlock - Release  InitializeReferenceHandling");
   return true;
 }
 

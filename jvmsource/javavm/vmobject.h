@@ -34,6 +34,21 @@ class VMObject : public VMObjectBase {
   void Destroy(HHeap* heap);
   uint32_t GetIdentityHashCode(VM* vm);
 
+  /* ---- reference walks (vmobject_walk.cpp) ---- */
+  /* The collector's depth-first walk from this object. The callback gets the address of
+     every non-NULL reference word of each object on the way; answering 2 (descend) puts
+     the object the word names on the walk's stack, which is threaded through the header
+     queue words, so the walk allocates nothing: an object must be pushed at most once
+     per walk (the callbacks answer 2 only for what they have just marked). 0 ends the
+     walk (with every queue word it used cleared again); the walk answers 1 when done. */
+  WalkResult WalkReferences(WalkCallback callback, void* context);
+  /* The reference words of this object alone, by its kind, without touching any queue
+     word: a special walker or the static-data walk may descend on their own when the
+     callback answers 2, plain words are not descended into. */
+  WalkResult VisitReferences(WalkCallback callback, void* context);
+  /* Relocation of one object: its storage pieces, its monitor and queue words, then
+     every reference word it holds, each handed once to the host's callback. */
+  void Relocate(VMRelocateInfo* info);
   /* Walks of a class's declared fields for the stored-object writer and reader. The walk
      gets this object when it is an instance of the class, else NULL, with each member;
      a false answer ends the walk with false. GuidedWalkMembers takes the class's own

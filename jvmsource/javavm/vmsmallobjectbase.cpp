@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <atomic>
+
 #include "vm.h"
 #include "vmobject.h"
 #include "vmutils.h"
@@ -25,6 +27,38 @@ bool VMObjectBase::CollectForRetry() {
   vm->GarbageCollect(true);
   return true;
 }
+
+void* VMObjectBase::CollectThenRetry(void* (*retry)(void*), void* context) {
+  VM* vm = VM::Current();
+  if (vm == NULL) return NULL;
+  return vm->CollectThen(true, retry, context);
+}
+
+void* VMObjectBase::BuildAgain(void* context) {
+  BuildRequest* r = (BuildRequest*)context;
+  if (r->single) {
+    VMObjectBase* block = AllocBlock(r->heap, r->n, r->tag, jallocFailFast);
+    if (block != NULL && r->n > FIRST_PART) block->SetNumberOfElements(0);
+    return block;
+  }
+  return Build(r->heap, r->n, jallocFailFast, r->tag);
+}
+
+namespace {
+std::atomic<uint32_t> stressInterval(0);
+std::atomic<uint32_t> stressCount(0);
+
+inline void StressCollection(jallocType kind) {
+  if (kind != jallocCollectAndRetry) return;
+  uint32_t n = stressInterval.load(std::memory_order_relaxed);
+  if (n == 0 || stressCount.fetch_add(1, std::memory_order_relaxed) % n != 0) return;
+  (void)VMObjectBase::CollectForRetry();
+}
+}  // namespace
+
+void VMObjectBase::SetCollectionStress(uint32_t n) { stressInterval.store(n); }
+
+uint32_t VMObjectBase::GetCollectionStress() { return stressInterval.load(); }
 
 void VMCommonObjectBase::relocReference(VMRelocateInfo* info, VMword* word) {
   VMHeapObject* target = reinterpret_cast<VMHeapObject*>(*word);
@@ -57,9 +91,12 @@ VMObjectBase* VMObjectBase::AllocBlock(HHeap* heap, uint32_t words, VMword tag, 
    element count stays 0, so that destruction and relocation never take its words for
    pointers to pieces. */
 VMObjectBase* VMObjectBase::CreateInternal(HHeap* heap, uint32_t words, VMword tag, jallocType kind) {
+  StressCollection(kind);
   VMObjectBase* block = AllocBlock(heap, words, tag, kind);
-  if (block == NULL && kind == jallocCollectAndRetry && CollectForRetry())
-    block = AllocBlock(heap, words, tag, jallocFailFast);
+  if (block == NULL && kind == jallocCollectAndRetry) {
+    BuildRequest request = {heap, words, tag, true};
+    return (VMObjectBase*)CollectThenRetry(BuildAgain, &request);
+  }
   if (block != NULL && words > FIRST_PART) block->SetNumberOfElements(0);
   return block;
 }
@@ -76,9 +113,12 @@ VMObjectBase* VMObjectBase::CreateInstance(HHeap* heap, uint32_t n, jallocType k
     uint64_t total = VMUtils::GetHostFunctions()->HeapTotalBytes(heap);
     if (total != 0 && (uint64_t)n * sizeof(VMword) > total) return NULL;
   }
+  StressCollection(kind);
   VMObjectBase* object = Build(heap, n, kind, tag);
-  if (object == NULL && kind == jallocCollectAndRetry && CollectForRetry())
-    object = Build(heap, n, jallocFailFast, tag);
+  if (object == NULL && kind == jallocCollectAndRetry) {
+    BuildRequest request = {heap, n, tag, false};
+    object = (VMObjectBase*)CollectThenRetry(BuildAgain, &request);
+  }
   return object;
 }
 

@@ -68,7 +68,9 @@ failed:
 
 void VMThread::Destroy(HHeap* heap) {
   if (GetFrameGroup() != NULL) GetFrameGroup()->Destroy(heap);
-  if (GetName() != NULL) ((VMObject*)GetName())->Destroy(heap);
+  // The name is the Java Thread object's name array as well, which outlives this record
+  // (finalizers and later collections still read it): it is left to the collector.
+  SetName(NULL);
   if (GetNativeFrames() != NULL) {
     GetNativeFrames()->Destroy(heap);
     VMUtils::GetHostFunctions()->HeapFree(heap, GetNativeFrames());
@@ -86,6 +88,7 @@ void VMThread::BeginAttachment(void* handle) {
   SetException(NULL);
   SetBlockedOn(NULL);
   SetMutexLockCount(1);
+  SetHostMutexCount(0);
   SetPollFunction(VMUtils::GetHostFunctions()->YieldCheck);
   if (GetFlags() & RequestFlags) SetPollFunction(yieldAndCheck);
 }
@@ -178,7 +181,10 @@ jint HOSTCALL VMThread::yieldAndCheck() {
     // A resume that cleared the request first means the thread is not to suspend.
     if (old & YieldToPostSuspendFlag) {
       t->SetSuspended();
+      // A suspended thread is stopped at a poll: the host may relocate the machine
+      // meanwhile, this record included.
       host->SuspendThread(t->GetHandle());
+      t = Current();
       // The resume may have come before the suspension itself, and cleared the flag
       // before it was set.
       t->ClearSuspended();
@@ -235,4 +241,27 @@ void VMThread::SetJavaLangThreadAndName(VMJavaLangThread* jt) {
     SetName(name);
   else if (name == NULL && GetName() != NULL)
     object->SetWord(0, (VMword)GetName());
+}
+
+/* ---- relocation ---- */
+
+void VMThread::Relocate(VMRelocateInfo* info) {
+  if (JNIEnv* env = GetEnv()) env->thread = this;
+  info->Relocate(&Body()[FrameWord]);
+  if (GetFrame() != NULL) GetFrame()->Relocate(info);
+  if (GetFrameGroup() != NULL) GetFrameGroup()->Relocate(info);
+  // The frame-list blocks are plain blocks of the heap, which the host moves but cannot
+  // find as objects: their ring words (current, head, next, previous) are rewritten
+  // here, block after block along the rewritten next words. Word 16 itself is a
+  // reference word of this record, rewritten with it.
+  VMword* head = (VMword*)GetNativeFrames();
+  VMword* block = head;
+  while (block != NULL) {
+    info->Relocate(&block[framelist::CurrentWord]);
+    info->Relocate(&block[framelist::HeadWord]);
+    info->Relocate(&block[framelist::NextWord]);
+    info->Relocate(&block[framelist::PreviousWord]);
+    block = (VMword*)block[framelist::NextWord];
+    if (block == head) break;
+  }
 }

@@ -10,7 +10,10 @@
    sleeps on in every monitor wait, and so the one its BlockedOn word names. A post on it
    is for this thread alone. Word 19 is the interpreter's poll countdown, written only by
    the thread itself: taken backward branches and calls into bytecode count it down and
-   call the poll function when it runs out, or at once while a request bit is set. */
+   call the poll function when it runs out, or at once while a request bit is set. Word 20
+   counts the host mutexes and machine monitors the thread really holds: the mutex-lock
+   count (word 14) also counts the levels of interpreted monitors, which lock nothing, and
+   the collector must tell the two apart. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -20,7 +23,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 20, RefMask = 0x181E1 };
+  enum { Words = 21, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -41,7 +44,8 @@ class VMThread : public VMInternalObject {
     NativeFramesWord = 16,
     FlagsWord = 17,
     WakeEventWord = 18,
-    PollCountdownWord = 19
+    PollCountdownWord = 19,
+    HostMutexCountWord = 20
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -60,6 +64,8 @@ class VMThread : public VMInternalObject {
     YieldToBeDebuggedFlag = 0x2000,
     SafeToGCFlag = 0x4000,
     ProcessingMonitorEnterFlag = 0x8000,
+    /* The thread is in a stretch that touches no heap object (VM::EnterSafeRegion). */
+    InSafeRegionFlag = 0x10000,
     /* The thread carries a call of a debugger client: the debugger never parks it, and
        drops the events it raises. */
     ServingDebuggerFlag = 0x20000,
@@ -81,6 +87,9 @@ class VMThread : public VMInternalObject {
   void Resume();
   void Stop();
   VMStatus WaitForGC();
+  /* The record's words that relocation moves: its env's back link, its current frame
+     and the frame chain, its frame groups and the ring of its frame-list blocks. */
+  void Relocate(VMRelocateInfo* info);
   /* Calls the thread's poll function and returns its answer. */
   int Yield();
   bool GetIsDaemon();
@@ -121,6 +130,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(YieldToPostException)
   PUX_THREAD_FLAG(SafeToGC)
   PUX_THREAD_FLAG(ProcessingMonitorEnter)
+  PUX_THREAD_FLAG(InSafeRegion)
   PUX_THREAD_FLAG(ServingDebugger)
 #undef PUX_THREAD_FLAG
   VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
@@ -159,6 +169,10 @@ class VMThread : public VMInternalObject {
   /* Host mutexes (and monitor levels) the thread holds. */
   int32_t GetMutexLockCount() const { return (int32_t)GetScalar(MUTEX_LOCK_COUNT_WORD); }
   void SetMutexLockCount(int32_t value) { SetScalar(MUTEX_LOCK_COUNT_WORD, (VMword)value); }
+  /* Host mutexes and machine monitors held, interpreted monitor levels not counted. */
+  int32_t GetHostMutexCount() const { return (int32_t)GetScalar(HostMutexCountWord); }
+  void AddHostMutexCount(int32_t n) { SetScalar(HostMutexCountWord, GetScalar(HostMutexCountWord) + (VMword)n); }
+  void SetHostMutexCount(int32_t value) { SetScalar(HostMutexCountWord, (VMword)value); }
   VMObjectHandleArray* GetJNIHandleArray() const {
     return (VMObjectHandleArray*)GetReference(JNIHandleArrayWord);
   }

@@ -145,14 +145,26 @@ uint8_t VMUtils::MutexLock(void* mutex) {
   VMThread* thread = VMThread::Current();
   uint8_t result = hostFunctions->MutexLock(mutex);
   // A failed lock holds nothing, so it must not be counted as held.
-  if (thread != NULL && result != 0) thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+  if (thread != NULL && result != 0) {
+    thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+    thread->AddHostMutexCount(1);
+  }
   return result;
 }
 
 uint8_t VMUtils::MutexUnlock(void* mutex) {
   VMThread* thread = VMThread::Current();
+  // Counted as given back before it is: the thread that takes the mutex next may read
+  // this thread's count at once (a collector judging a parked thread does).
+  if (thread != NULL) {
+    thread->SetMutexLockCount(thread->GetMutexLockCount() - 1);
+    thread->AddHostMutexCount(-1);
+  }
   uint8_t result = hostFunctions->MutexUnlock(mutex);
-  if (thread != NULL && result != 0) thread->SetMutexLockCount(thread->GetMutexLockCount() - 1);
+  if (thread != NULL && result == 0) {
+    thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+    thread->AddHostMutexCount(1);
+  }
   return result;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "interp_support.h"
+#include "safe_wait.h"
 #include "vmclass.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
@@ -92,13 +93,14 @@ class DispatchTest : public ::testing::Test {
   }
 
   /* A static int of an initialised class, as this machine holds it. */
-  int32_t StaticInt(const char* cls, const char* name) {
+  /* The word of a static int field (the collector does not move it). */
+  VMword* StaticWord(const char* cls, const char* name) {
     VMLoadableClass* c = world.Class(cls);
     VMDataMember* f = c->FindField(VMLiteral::CreateInstance(world.ns, name, 0xFFFFFFFFu),
                                    VMLiteral::CreateInstance(world.ns, "I", 0xFFFFFFFFu), false, world.env);
     VMObject* data = c->GetStaticData(world.env->thread);
-    if (f == nullptr || data == nullptr) return -1;
-    return (int32_t)__atomic_load_n(data->GetElementAddress((uint32_t)f->GetIndex()), __ATOMIC_ACQUIRE);
+    if (f == nullptr || data == nullptr) return nullptr;
+    return data->GetElementAddress((uint32_t)f->GetIndex());
   }
 
   /* Runs Polls.spin on a thread of its own; once it counts, act(thread) stops it somehow.
@@ -109,6 +111,10 @@ class DispatchTest : public ::testing::Test {
     EXPECT_NE(nullptr, spin);
     if (spin == nullptr) return {0, 0};
     EXPECT_EQ(0, spin->GetDefinedIn()->Initialize(world.env));
+    VMword* count = StaticWord("interp/Polls", "count");
+    EXPECT_NE(nullptr, count);
+    if (count == nullptr) return {0, 0};
+    auto counted = [&] { return (int32_t)__atomic_load_n(count, __ATOMIC_ACQUIRE); };
     std::atomic<VMThread*> spinner{nullptr};
     VMword result[2] = {0, 0};
     std::string thrown;
@@ -121,11 +127,13 @@ class DispatchTest : public ::testing::Test {
       env->thread->SetException(nullptr);
       VMJniDetachEnv(world.jvm);
     });
-    while (spinner.load() == nullptr || StaticInt("interp/Polls", "count") < 1000) std::this_thread::yield();
+    WhileOutside([&] {
+      while (spinner.load() == nullptr || counted() < 1000) std::this_thread::yield();
+    });
     act(spinner.load());
     __atomic_thread_fence(__ATOMIC_SEQ_CST);
-    int32_t seen = StaticInt("interp/Polls", "count");
-    t.join();
+    int32_t seen = counted();
+    JoinOutside(t);
     EXPECT_EQ("", thrown) << "spin catches what ends it";
     return {(int32_t)result[0], seen};
   }
@@ -249,8 +257,10 @@ TEST_F(DispatchTest, FieldInstructionsRewrittenWhileOtherThreadsRunThem) {
           return;
         }
         ready++;
-        while (ready.load() < kThreads) {
-        }
+        WhileOutside([&] {
+          while (ready.load() < kThreads) {
+          }
+        });
         for (int call = 0; call < 3; call++) {
           VMword args[2] = {5, 0};
           VMFrame::ExecuteJava(env, run, args);
@@ -260,7 +270,7 @@ TEST_F(DispatchTest, FieldInstructionsRewrittenWhileOtherThreadsRunThem) {
         VMJniDetachEnv(world.jvm);
       });
     }
-    for (std::thread& t : threads) t.join();
+    JoinOutside(threads);
     ASSERT_EQ(0, wrong.load()) << "round " << round;
     // Each instruction ended in its quick form, whichever thread rewrote it.
     ASSERT_TRUE(Bytes(code) == quick) << "round " << round;

@@ -17,6 +17,7 @@
 #include "vmjavalangstring.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
+#include "safe_wait.h"
 
 namespace interp_test {
 namespace {
@@ -414,7 +415,7 @@ TEST_F(InterpTest, AHostStopEndsARunningLoop) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(done.load()) << name;
     spinner.load()->Stop();
-    t.join();
+    JoinOutside(t);
     if (strcmp(name, "spinForever") == 0) {
       EXPECT_EQ("java.lang.ThreadDeath", result.thrown);
     } else {

@@ -15,6 +15,7 @@
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
 #include "vmutils.h"
+#include "safe_wait.h"
 
 namespace interp_test {
 namespace {
@@ -219,7 +220,7 @@ TEST_F(InterpLifecycleTest, ThreadsMeetingAFailingInitialiserGetOneErrorEachAndN
         VMJniDetachEnv(machine.jvm);
       });
     }
-    for (auto& t : threads) t.join();
+    JoinOutside(threads);
     refhost::Functions()->SetCurrentEnv(world.env);
     int first = 0, later = 0;
     for (auto& r : results) {

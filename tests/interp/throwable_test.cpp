@@ -66,6 +66,8 @@ TEST_F(InterpThrowableTest, WithoutMemoryThePreMadeOutOfMemoryErrorStandsIn) {
   VMJavaLangThrowable* cause = VMJavaLangThrowable::CreateInstance(world.env, cce);
   ASSERT_NE(nullptr, cause);
   ASSERT_NE(oom, cause);
+  // Held across the allocations below by this test alone, which may collect.
+  cause->SetIsReachableByCPlusPlusCode();
   VMJavaLangThrowable* wrapper = VMJavaLangExceptionInInitializerError::CreateInstance(world.env, cause);
   ASSERT_NE(nullptr, wrapper);
   ASSERT_NE(oom, wrapper);

@@ -30,9 +30,13 @@ class ExceptionTest : public JniTest {
     return (VMLoadableClass*)VMJniUnHandleClass(env, h);
   }
   /* A throwable of the class, message as given, made without a constructor. */
+  /* The throwables of these tests are held by the test alone, across allocations that
+     may collect: each is held as machine code holds an object. */
   VMJavaLangThrowable* Make(const char* cls, const char* message = nullptr) {
     VMJavaLangThrowable* t = VMJavaLangThrowable::CreateInstance(env, Class(cls));
-    if (t != nullptr && message != nullptr) t->SetMessage(VMJavaLangString::CreateInstance(env, message));
+    if (t == nullptr) return nullptr;
+    ((VMObject*)t)->SetIsReachableByCPlusPlusCode();
+    if (message != nullptr) t->SetMessage(VMJavaLangString::CreateInstance(env, message));
     return t;
   }
   VMJavaLangThrowable* Wrap(const char* cls, VMJavaLangThrowable* nested) {

@@ -9,6 +9,7 @@
 #include "vmclass.h"
 #include "vmhandlearray.h"
 #include "vmjavalangstring.h"
+#include "safe_wait.h"
 
 namespace jni_test {
 namespace {
@@ -100,7 +101,7 @@ TEST_F(HandleTest, EachKindCarriesItsTag) {
 
 TEST_F(HandleTest, LocalsAppendAndTheTenthGrowsTheArray) {
   JNIEnv* fresh = nullptr;
-  std::thread([&] {
+  std::thread attached([&] {
     ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &fresh, nullptr));
     VMObjectHandleArray* locals = fresh->thread->GetJNIHandleArray();
     jint marks[3];
@@ -127,7 +128,8 @@ TEST_F(HandleTest, LocalsAppendAndTheTenthGrowsTheArray) {
     EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
     // The locals do not outlive the attachment.
     EXPECT_EQ(1u, locals->GetCount());
-  }).join();
+  });
+  JoinOutside(attached);
 }
 
 TEST_F(HandleTest, AGrowthRefusedGivesZeroAndOutOfMemoryError) {
@@ -241,6 +243,9 @@ TEST_F(HandleTest, EveryKindFromEightThreadsAtOnce) {
       }
       for (auto& p : snapshot)
         if (VMJniHandle::UnHandle(mine, p.first) != p.second) wrong++;
+      // A thread that runs no Java polls now and then, or no collection of the
+      // writers' could finish.
+      mine->thread->Yield();
     }
     vm->functions->DetachCurrentThread(vm);
   });
@@ -278,9 +283,9 @@ TEST_F(HandleTest, EveryKindFromEightThreadsAtOnce) {
       vm->functions->DetachCurrentThread(vm);
     });
   }
-  for (auto& w : writers) w.join();
+  JoinOutside(writers);
   stop = true;
-  reader.join();
+  JoinOutside(reader);
   EXPECT_EQ(0, wrong.load());
   // Every thread got the same id for a member, and no two members share one.
   std::set<jobject> distinct;

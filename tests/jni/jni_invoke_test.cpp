@@ -4,11 +4,15 @@
 #include "jni_support.h"
 
 #include <string.h>
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include "vmclass.h"
 #include "vmclassloader.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
+#include "safe_wait.h"
 
 namespace jni_test {
 namespace {
@@ -277,7 +281,7 @@ TEST_F(InvokeTest, ThreadsAttachAndDetachRepeatedly) {
       }
     });
   }
-  for (auto& t : threads) t.join();
+  JoinOutside(threads);
   EXPECT_EQ(0, failures.load());
   EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
   Destroy(vm);
@@ -303,7 +307,7 @@ TEST_F(InvokeTest, AFailedAttachLeavesTheThreadAsItWas) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
-  std::thread([&] {
+  std::thread attaching([&] {
     // Refused at each allocation of the attach in turn: never attached, never bound.
     for (uint32_t n = 1; n < 200; n++) {
       uint32_t blocks = refhost::BlocksInUse(nullptr);
@@ -321,7 +325,8 @@ TEST_F(InvokeTest, AFailedAttachLeavesTheThreadAsItWas) {
       EXPECT_EQ(1u, vm->vm->GetThreadsAttached()) << n;
       EXPECT_EQ(blocks, refhost::BlocksInUse(nullptr)) << n;
     }
-  }).join();
+  });
+  JoinOutside(attaching);
   Destroy(vm);
 }
 
@@ -601,7 +606,15 @@ TEST_F(InvokeTest, AStartRefusedMidwayResumesWhereItStopped) {
 
 TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessState) {
   JNIEnv* env = nullptr;
-  JavaVM* vm = Create(&env);
+  JavaVM* vm;
+  {
+    // What the abandoned machine holds is lost by design, the host mutex of its own
+    // monitor (made by a collection, under collection stress) included.
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler lostByDesign;
+#endif
+    vm = Create(&env);
+  }
   ASSERT_NE(nullptr, vm);
   HHeap* heap = vm->heap;
   EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));

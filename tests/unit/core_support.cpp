@@ -114,7 +114,7 @@ void CoreTest::MakeStringClasses() {
 }
 
 void CoreTest::Attach() {
-  vm = (VM*)VMObject::CreateInternalNotToBeCalledDirectly(machineHeap, 16, 0, VMTag_VM,
+  vm = (VM*)VMObject::CreateInternalNotToBeCalledDirectly(machineHeap, VM::Words, 0, VMTag_VM,
                                                            jallocFailFast);
   ASSERT_NE(nullptr, vm);
   vm->SetScalar(VM::HEAP_WORD, (VMword)machineHeap);

@@ -283,10 +283,13 @@ TEST_F(RuntimeMachineTest, AParkedThreadIsHeldUntilTheCollectionEndsAndAlwaysRel
 TEST_F(RuntimeMachineTest, AParkKeepsTheInterruptAndOutlastsAStop) {
   Machine m = MakeMachine();
   AttachHere(m);
-  MachineTestAccess::SetThreadDoingGC(m.vm, host->CurrentThreadId());
   std::atomic<VMThread*> parked{nullptr};
   std::atomic<int> status{-1};
+  void* collector = host->CurrentThreadId();
   std::thread parker = AttachedThread(m, [&](VMThread* self) {
+    // Claimed once this thread is attached: a thread attaching during a collection
+    // waits for its end before it is added.
+    MachineTestAccess::SetThreadDoingGC(m.vm, collector);
     self->SetInterrupted();  // meant for the Java code the thread runs next
     parked = self;
     status = m.vm->ThreadWaitForGC(self);

@@ -72,9 +72,10 @@ void StorageTest::Watch() {
 }
 
 void StorageTest::AttachFakeMachine() {
-  vm = static_cast<VM*>(VMObject::CreateInternalNotToBeCalledDirectly(heap, 16, 0, VMTag_VM, jallocFailFast));
+  // Records of the real sizes: the collector's and the thread's later words are written.
+  vm = static_cast<VM*>(VMObject::CreateInternalNotToBeCalledDirectly(heap, VM::Words, 0, VMTag_VM, jallocFailFast));
   thread = static_cast<VMThread*>(
-      VMObject::CreateInternalNotToBeCalledDirectly(heap, 18, 0, VMTag_VMThread, jallocFailFast));
+      VMObject::CreateInternalNotToBeCalledDirectly(heap, VMThread::Words, 0, VMTag_VMThread, jallocFailFast));
   ASSERT_NE(nullptr, vm);
   ASSERT_NE(nullptr, thread);
   vm->SetScalar(VM::HEAP_WORD, reinterpret_cast<VMword>(heap));

@@ -1,0 +1,652 @@
+/* The garbage collector of one machine: mark and sweep of the machine's heap, stopping
+   the machine's other threads by cooperation.
+
+   Stopping. The collecting thread claims the machine (ThreadDoingGC, by compare and
+   exchange) and asks every other attached thread to park at its next poll. A thread
+   counts as stopped when it is parked (WaitingForGC), in a Java wait (SafeToGC), or in
+   a safe region (a machine wait that touches no object); every other attached thread
+   counts as running, and so does a thread being attached. The collector waits on the
+   machine object's monitor, under which each thread parks and announces its park, so
+   no wake-up is lost either way. A parked thread that really holds a host mutex or a
+   machine monitor (interpreted monitors lock nothing and do not count) makes the
+   collection give up, since a finalizer may need what it holds; so does the collecting
+   thread itself when it still holds one after ten 300 ms steps.
+
+   Marking, in an order that no heap walk order can change: every thread's frames, the
+   machine object, then one heap walk for the blocks held by machine code and those
+   being read back from a stored form; only then are finalizable objects chosen (every
+   root is marked by then) and, after their own marking, reference objects collected
+   and sorted. Marks live in the block headers and the walk's stack in their queue
+   words: marking allocates nothing. The walk of an interpreted frame only reads the
+   blocks flow analysis built when its class was prepared.
+
+   What dies is freed after the sweep walk; finalizers run on the collecting thread
+   while the others stay parked (a finalizer that waits for another thread waits until
+   its time-out); cleared references are handed to the class library's pending list;
+   nothing else runs Java, and no class is initialised, during a collection. */
+#include <atomic>
+
+#include "vm.h"
+#include "vmarray.h"
+#include "vmclass.h"
+#include "vmframe.h"
+#include "vmhandlearray.h"
+#include "vmjni.h"
+#include "vmmonitor.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+namespace {
+
+typedef VMCommonObjectBase::WalkResult WalkResult;
+const WalkResult kAbort = VMCommonObjectBase::WalkAbort;
+const WalkResult kDone = VMCommonObjectBase::WalkDone;
+const WalkResult kDescend = VMCommonObjectBase::WalkDescend;
+
+std::atomic<uint32_t> requests(0);
+
+JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
+
+/* A phantom reference's referent is marked by a walk nested in the marking of the
+   reference; past this depth of such nesting the referent is only flagged and walked
+   by a later pass, so that no chain of phantom references can exhaust the stack. */
+const uint32_t kMaxPhantomNesting = 32;
+
+enum RefKind { kNoReference = 0, kSoft = 1, kWeak = 2, kPhantom = 3 };
+
+struct Marker {
+  VM* vm;
+  bool phantom;         /* marking what only phantom references reach */
+  bool softClearable;
+  bool references;      /* reference objects are sorted in this collection */
+  bool tolerant;        /* the final collection: blocks freed by Destroy may be named */
+  VMLoadableClass* reference;
+  VMLoadableClass* soft;
+  VMLoadableClass* weak;
+  VMLoadableClass* phantomClass;
+  uint32_t referentIndex;
+  uint32_t nesting;
+  bool phantomDeferred; /* a referent was flagged but not walked */
+  uint32_t flagged;     /* reference objects flagged */
+};
+
+/* A word the collector follows must name the head of a live block. A freed one (its tag
+   poisoned or DE AD BE EF) means some reference was missed: that is reported at once,
+   and in collection stress it ends the process here, where it can be seen. */
+inline bool IsObjectHead(VMObject* o, Marker* m) {
+  if (!VMUtils::ValidateTag(o->GetTag())) {
+    if (m == NULL || !m->tolerant) {
+      Host()->FatalExit(VMStatus_InternalError, "collector: a reference names a freed block");
+      if (VMObjectBase::GetCollectionStress() != 0) __builtin_trap();
+    }
+    return false;
+  }
+  // The thread's frame-list block is a plain block: nothing to mark or walk.
+  return o->GetIsRootObject();
+}
+
+uint32_t RefKindOf(VMLoadableClass* cls, Marker* m) {
+  uint32_t note = cls->GetReferenceKindNote();
+  if (note != 0) return note - 1;
+  uint32_t kind = kNoReference;
+  for (VMLoadableClass* c = cls; c != NULL; c = c->GetSuper()) {
+    if (c == m->soft) kind = kSoft;
+    else if (c == m->weak) kind = kWeak;
+    else if (c == m->phantomClass) kind = kPhantom;
+    if (kind != kNoReference || c == m->reference) break;
+  }
+  cls->SetReferenceKindNote(kind + 1);
+  return kind;
+}
+
+WalkResult Mark(VMword* slot, void* context);
+
+/* A phantom reference's referent, marked phantom-reachable with what it reaches. */
+void MarkPhantomReferent(VMObject* referent, Marker* m) {
+  bool mode = m->phantom;
+  m->phantom = true;
+  VMword word = (VMword)referent;
+  if (m->nesting < kMaxPhantomNesting) {
+    m->nesting++;
+    if (Mark(&word, m) == kDescend) (void)referent->WalkReferences(Mark, m);
+    m->nesting--;
+  } else if (Mark(&word, m) == kDescend) {
+    m->phantomDeferred = true;
+  }
+  m->phantom = mode;
+}
+
+/* The marking callback. */
+WalkResult Mark(VMword* slot, void* context) {
+  Marker* m = (Marker*)context;
+  VMObject* o = (VMObject*)*slot;
+  if (o == NULL || !IsObjectHead(o, m)) return kDone;
+  if (o->GetIsReachable() || o->GetIsNameSpaceData()) return kDone;
+  if (m->phantom) {
+    if (o->GetIsPhantomReachable()) return kDone;
+    o->SetIsPhantomReachable();
+  } else {
+    // Also promotes what phantom references reached first.
+    o->SetIsReachable();
+  }
+  if (m->references && o->GetHasClass() && !o->GetIsRefArray() && !o->GetIsScalarArray()) {
+    VMClass* c = o->GetClass();
+    if (c != NULL && c->GetIsLoadable()) {
+      uint32_t kind = RefKindOf((VMLoadableClass*)c, m);
+      // Soft references the collection may not clear are ordinary objects.
+      if (kind == kSoft && !m->softClearable) kind = kNoReference;
+      if (kind != kNoReference) {
+        VMObject* referent = (VMObject*)o->GetWord(m->referentIndex);
+        if (referent != NULL) {
+          m->flagged++;
+          if (kind == kPhantom) {
+            o->SetIsPhantomReference();
+            MarkPhantomReferent(referent, m);
+          } else {
+            o->SetIsReference();
+          }
+        }
+      }
+    }
+  }
+  return kDescend;
+}
+
+/* Marks what a slot names and everything that reaches. */
+void MarkFrom(VMword* slot, Marker* m) {
+  if (Mark(slot, m) == kDescend) (void)((VMObject*)*slot)->WalkReferences(Mark, m);
+}
+
+bool MarkFrameSlot(VMword* slot, void* context) {
+  MarkFrom(slot, (Marker*)context);
+  return true;
+}
+
+WalkResult MarkFinalizerReachable(VMword* slot, void* context) {
+  VMObject* o = (VMObject*)*slot;
+  if (o == NULL || !IsObjectHead(o, (Marker*)context)) return kDone;
+  if (o->GetIsReachable() || o->GetIsFinalizerReachable() || o->GetIsNameSpaceData()) return kDone;
+  o->SetIsFinalizerReachable();
+  return kDescend;
+}
+
+/* Heap walk 1: the blocks that exist now are this collection's (later ones are left
+   alone); objects being read back are kept without being walked; objects held by
+   machine code are roots. */
+jboolean HOSTCALL RootsBlock(void* block, void* context) {
+  Marker* m = (Marker*)context;
+  VMObject* b = (VMObject*)block;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
+  VM_ASSERT(!b->GetIsNameSpaceData());
+  b->SetIsPreGCAllocation();
+  if (b->GetIsDeserializing()) {
+    b->SetIsReachable();
+  } else if (b->GetIsReachableByCPlusPlusCode()) {
+    VMword word = (VMword)b;
+    MarkFrom(&word, m);
+  }
+  return 1;
+}
+
+/* A later pass for phantom referents whose walk nesting put off. */
+jboolean HOSTCALL PhantomBlock(void* block, void* context) {
+  Marker* m = (Marker*)context;
+  VMObject* b = (VMObject*)block;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPhantomReachable()) return 1;
+  m->phantom = true;
+  (void)b->WalkReferences(Mark, m);
+  m->phantom = false;
+  return 1;
+}
+
+/* Heap walk 2, once every root is marked: an object no root reaches that has a
+   finalizer of its own survives with all it reaches, for its finalizer. */
+jboolean HOSTCALL FinalizableBlock(void* block, void* context) {
+  VMObject* b = (VMObject*)block;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPreGCAllocation()) return 1;
+  if (b->GetIsReachable() || b->GetIsPhantomReachable() || b->GetIsFinalized() || !b->GetHasClass()) return 1;
+  VMClass* c = b->GetClass();
+  if (c == NULL || !c->GetIsLoadable() || ((VMLoadableClass*)c)->GetFinalize() == NULL) return 1;
+  b->SetIsFinalizable();
+  if (!b->GetIsFinalizerReachable()) {
+    b->SetIsFinalizerReachable();
+    (void)b->WalkReferences(MarkFinalizerReachable, context);
+  }
+  return 1;
+}
+
+/* Heap walk 3, after all marking: the flagged reference objects, chained through their
+   queue words (no walk uses them any more). */
+jboolean HOSTCALL ChainReferenceBlock(void* block, void* context) {
+  VM* vm = (VM*)context;
+  VMObject* b = (VMObject*)block;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
+  if (!b->GetIsReference() && !b->GetIsPhantomReference()) return 1;
+  b->SetQueue(vm->GetRefObjectsToHandle());
+  vm->SetRefObjectsToHandle(b);
+  return 1;
+}
+
+/* Heap walk 4: what no mark reached dies; finalizable objects go on the same chain for
+   their finalizers; every survivor is unmarked for the next collection. */
+jboolean HOSTCALL SweepBlock(void* block, void* context) {
+  VM* vm = (VM*)context;
+  VMObject* b = (VMObject*)block;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPreGCAllocation()) return 1;
+  bool push;
+  if (b->GetIsUnreachable()) {
+    b->ClearIsFinalizable();
+    push = true;
+  } else {
+    push = b->GetIsFinalizable();
+    b->SetIsUnreachable();
+  }
+  b->ClearIsReference();
+  b->ClearIsPreGCAllocation();
+  if (push && (VM*)b != vm) {
+    b->SetQueue(vm->GetObjectsToDestroy());
+    vm->SetObjectsToDestroy(b);
+  }
+  return 1;
+}
+
+jboolean HOSTCALL ClearBlock(void* block, void*) {
+  VMObject* b = (VMObject*)block;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
+  b->SetIsUnreachable();
+  b->ClearIsReference();
+  b->ClearIsFinalizable();
+  b->ClearIsPreGCAllocation();
+  return 1;
+}
+
+/* The static data of a class in this machine when the class is initialised there;
+   the collector never initialises one. */
+VMObject* InitializedData(VM* vm, VMLoadableClass* cls) {
+  return cls != NULL ? cls->GetInitializedStaticData(vm) : NULL;
+}
+
+void SetUpReferences(VM* vm, Marker* m) {
+  m->references = false;
+  VMNameSpace* ns = vm->GetNameSpace();
+  if (ns == NULL || ns->GetLibraryVersion() < 2 || !ns->GetReferenceHandlingReady()) return;
+  VMClassList* list = ns->GetClassList();
+  if (list == NULL) return;
+  m->reference = list->GetReferenceClass();
+  m->soft = list->GetSoftReferenceClass();
+  m->weak = list->GetWeakReferenceClass();
+  m->phantomClass = list->GetPhantomReferenceClass();
+  m->referentIndex = list->GetReferenceReferentIndex();
+  // Until this machine has both classes initialised (and so no reference object can
+  // exist yet), referents are ordinary fields.
+  if (m->reference == NULL || m->soft == NULL || m->weak == NULL || m->phantomClass == NULL ||
+      InitializedData(vm, m->reference) == NULL || InitializedData(vm, list->GetReferenceQueueClass()) == NULL)
+    return;
+  m->references = true;
+}
+
+}  // namespace
+
+/* ------------------------------------------------------------------------------------ */
+/* Entry, claim and the stopping of the other threads                                    */
+
+uint32_t VM::GetGarbageCollectRequests() { return requests.load(); }
+
+bool VM::ClaimCollection(void* me) {
+  VMword expected = 0;
+  if (!__atomic_compare_exchange_n(&Body()[ThreadDoingGCWord], &expected, (VMword)me, false, __ATOMIC_SEQ_CST,
+                                   __ATOMIC_SEQ_CST))
+    return false;
+  __atomic_fetch_add(&Body()[ClaimsWord], 1u, __ATOMIC_SEQ_CST);
+  return true;
+}
+
+void VM::GarbageCollect(bool softReferencesClearable) { (void)CollectThen(softReferencesClearable, NULL, NULL); }
+
+void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context) {
+  requests.fetch_add(1);
+  JNIHostFunctions* host = Host();
+  void* me = host->CurrentThreadId();
+  // An allocation failure inside the collection (a finalizer's) does not nest.
+  if (GetThreadDoingGC() == me) return then != NULL ? then(context) : NULL;
+  VMThread* self = VMThread::Current();
+  if (self != NULL && (self->GetVM() != this || self->GetEnv() == NULL)) self = NULL;
+  // Another thread collects: this one stops for it like any other, then collects
+  // itself; a collection it only waited for would be of no use to it, since the others
+  // woken by its end may fill the heap again before this thread is scheduled.
+  while (!ClaimCollection(me)) {
+    if (self != NULL)
+      (void)ThreadWaitForGC(self);
+    else
+      host->Sleep(1);
+  }
+  JNIEnv* env = NULL;
+  if (StopOtherThreads(self, &env)) Collect(self, env, softReferencesClearable);
+  // What the collection was for is had while the others still wait.
+  void* result = then != NULL ? then(context) : NULL;
+  ReleaseThreadsWaitingForGC();
+  return result;
+}
+
+bool VM::StopOtherThreads(VMThread* self, JNIEnv** env) {
+  JNIHostFunctions* host = Host();
+  VMMonitor* monitor = GetNameSpace() != NULL ? VMMonitor::GetMonitorFor(GetNameSpace(), this) : NULL;
+  if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) return false;
+  bool stopped = false;
+  for (uint32_t step = 0;; step++) {
+    bool running = false;
+    bool abandon = false;
+    LockThreads("namespace spinlock - Get  VM::GarbageCollect");
+    if (GetScalar(AttachingWord) != 0) running = true;
+    VMThreadHandleArray* threads = GetThreads();
+    for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
+      VMThread* t = threads->Get(i);
+      if (t == NULL || t->GetEnv() == NULL) continue;
+      if (t == self) {
+        // The machine's monitor, held for this scan, is not one of the holds meant.
+        if (t->GetHostMutexCount() > 1 && step > 9) abandon = true;
+        *env = t->GetEnv();
+        continue;
+      }
+      if (!t->GetWaitingForGC()) {
+        // Asked before its state is read: a thread that leaves a Java wait or a safe
+        // region after this read finds the request (or the claim) and parks.
+        t->SetWaitForGCRequested();
+      }
+      VMword flags = t->GetFlags();
+      if (flags & VMThread::WaitingForGCFlag) {
+        if (t->GetHostMutexCount() > 0) abandon = true;
+      } else if (!(flags & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag))) {
+        // A thread inside an interpreted monitorenter runs on to its next poll too.
+        running = true;
+      }
+    }
+    UnlockThreads("namespace spinlock - Release  VM::GarbageCollect");
+    if (abandon) break;
+    if (!running) {
+      stopped = true;
+      break;
+    }
+    // Parking threads announce themselves on this monitor; a time-out rescans anyway
+    // (and asks again) for threads that run where no notification comes from.
+    if (self != NULL) {
+      (void)monitor->DoUninterruptibleWait(300, self);
+    } else {
+      monitor->DoMonitorExit();
+      host->Sleep(1);
+      if (monitor->DoMonitorEnter() != VMStatus_OK) return false;
+    }
+  }
+  monitor->DoMonitorExit();
+  return stopped;
+}
+
+VMStatus VM::ThreadWaitForGC(VMThread* thread) {
+  void* me = thread->GetId();
+  void* doing = GetThreadDoingGC();
+  if (doing == NULL || doing == me) return VMStatus_OK;
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(GetNameSpace(), this);
+  if (monitor == NULL) return VMStatus_OutOfMemoryError;
+  VMStatus status = monitor->DoMonitorEnter();
+  if (status != VMStatus_OK) return status;
+  VMword announced = 0;
+  while ((doing = GetThreadDoingGC()) != NULL && doing != me) {
+    thread->SetWaitingForGC();
+    // The claim count is read after the claim is seen: a claim not yet counted is
+    // announced to once more, never once less.
+    VMword claim = __atomic_load_n(&Body()[ClaimsWord], __ATOMIC_SEQ_CST);
+    // The collector waits on this monitor for the others to park. A parker woken
+    // without a new collection waits on silently, or the parkers would wake each other
+    // for ever; one woken into the next collection (the release cleared its flag, and
+    // that collector may be waiting already) announces itself to it.
+    if (announced != claim) {
+      monitor->DoNotifyAll();
+      announced = claim;
+    }
+    // Not a Java wait: an interrupt meant for Java code must still be there when the
+    // thread runs Java again, and the collection must end before it does.
+    status = monitor->DoUninterruptibleWait(0, thread);
+    if (status != VMStatus_OK) break;
+  }
+  // Unparked whatever happened: a failed wait must not leave the collector taking a
+  // running thread for a stopped one.
+  thread->ClearWaitingForGC();
+  monitor->DoMonitorExit();
+  return status;
+}
+
+void VM::EnterSafeRegion(VMThread* thread) {
+  if (thread != NULL) thread->SetInSafeRegion();
+}
+
+void VM::LeaveSafeRegion(VMThread* thread) {
+  if (thread == NULL) return;
+  thread->ClearInSafeRegion();
+  // The claim is made before the collector reads the flag: either it saw the thread
+  // leave, or this sees its claim.
+  VM* vm = thread->GetVM();
+  void* doing = vm != NULL ? vm->GetThreadDoingGC() : NULL;
+  if (doing != NULL && doing != thread->GetId()) (void)vm->ThreadWaitForGC(thread);
+}
+
+void VM::ReleaseThreadsWaitingForGC() {
+  // Without a monitor no thread can have parked; the word is cleared all the same.
+  VMMonitor* monitor = GetNameSpace() != NULL ? VMMonitor::GetMonitorFor(GetNameSpace(), this) : NULL;
+  bool held = monitor != NULL && monitor->DoMonitorEnter() == VMStatus_OK;
+  SetThreadDoingGC(NULL);
+  LockThreads("namespace spinlock - Get  VM::ReleaseThreadsWaitingForGC");
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL || thread->GetEnv() == NULL) continue;
+      thread->ClearWaitingForGC();
+      thread->ClearYieldToWaitForGC();
+    }
+  }
+  UnlockThreads("namespace spinlock - Release  VM::ReleaseThreadsWaitingForGC");
+  if (held) {
+    monitor->DoNotifyAll();
+    monitor->DoMonitorExit();
+  }
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* The collection                                                                         */
+
+void VM::ClearMarks() { Host()->HeapWalk(GetHeap(), ClearBlock, NULL); }
+
+void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
+  (void)self;
+  JNIHostFunctions* host = Host();
+  HHeap* heap = GetHeap();
+  Marker m = {};
+  m.vm = this;
+  m.softClearable = softReferencesClearable;
+  SetUpReferences(this, &m);
+
+  // Every thread's frames, detached ones included. The thread array cannot change now:
+  // a thread attaching during a collection waits for its end before it is added.
+  VMThreadHandleArray* threads = GetThreads();
+  for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
+    VMThread* t = threads->Get(i);
+    VMFrame* frame = t != NULL ? t->GetFrame() : NULL;
+    if (frame == NULL) continue;
+    if (frame->WalkReferences(MarkFrameSlot, &m) != 0) {
+      // A frame whose references cannot be told: nothing may be freed.
+      ClearMarks();
+      return;
+    }
+  }
+  MarkRoots(&m);
+  while (m.phantomDeferred) {
+    m.phantomDeferred = false;
+    host->HeapWalk(heap, PhantomBlock, &m);
+  }
+  host->HeapWalk(heap, FinalizableBlock, &m);
+  if (m.references && m.flagged != 0) {
+    host->HeapWalk(heap, ChainReferenceBlock, this);
+    NullReferents();
+  }
+  Sweep();
+  DestroyGarbageObjects(env);
+  SetScalar(CollectionsWord, GetScalar(CollectionsWord) + 1);
+  host->HeapCollected(heap);
+  if (m.references) HandleRefObjects(env);
+}
+
+void VM::MarkRoots(void* marker) {
+  Marker* m = (Marker*)marker;
+  // The machine object itself first: it is a block of its own heap.
+  SetIsReachable();
+  (void)WalkReferences(Mark, m);
+  Host()->HeapWalk(GetHeap(), RootsBlock, m);
+}
+
+void VM::Sweep() { Host()->HeapWalk(GetHeap(), SweepBlock, this); }
+
+void VM::CollectWithoutThreads() {
+  Marker m = {};
+  m.vm = this;
+  m.softClearable = true;
+  m.tolerant = true;
+  MarkRoots(&m);
+  while (m.phantomDeferred) {
+    m.phantomDeferred = false;
+    Host()->HeapWalk(GetHeap(), PhantomBlock, &m);
+  }
+  Sweep();
+  DestroyGarbageObjects(NULL);
+  // The machine object was marked like any other; it is not swept, but unmarked here.
+  SetIsUnreachable();
+}
+
+void VM::NullReferents() {
+  VMObject* kept = NULL;
+  VMObject* last = NULL;
+  VMNameSpace* ns = GetNameSpace();
+  uint32_t referentIndex = ns->GetClassList()->GetReferenceReferentIndex();
+  for (VMObject* r = GetRefObjectsToHandle(); r != NULL;) {
+    VMObject* next = r->GetQueue();
+    r->SetQueue(NULL);
+    VM_ASSERT(r->GetIsReference() || r->GetIsPhantomReference());
+    bool stays = false;
+    VMObject* referent = (VMObject*)r->GetWord(referentIndex);
+    if (!r->GetIsUnreachable() && referent != NULL) {
+      if (r->GetIsPhantomReference()) {
+        stays = referent->GetIsPhantomReachable();
+      } else if (referent->GetIsUnreachable()) {
+        r->SetWord(referentIndex, 0);
+        stays = true;
+      }
+    }
+    r->ClearIsReference();
+    if (stays) {
+      // The chain keeps its order.
+      if (last == NULL) kept = r; else last->SetQueue(r);
+      last = r;
+    }
+    r = next;
+  }
+  SetRefObjectsToHandle(kept);
+}
+
+void VM::DestroyGarbageObjects(JNIEnv* env) {
+  HHeap* heap = GetHeap();
+  VMObject* o = GetObjectsToDestroy();
+  while (o != NULL) {
+    VMObject* next = o->GetQueue();
+    SetObjectsToDestroy(next);
+    o->SetQueue(NULL);
+    if (o->GetIsFinalizable()) {
+      VMClass* c = o->GetClass();
+      if (env != NULL && c != NULL && c->GetIsLoadable()) {
+        o->MonitorFini();
+        // A finalizer's exception is dropped by RunFinalize.
+        ((VMLoadableClass*)c)->RunFinalize(env, o);
+      }
+      // Finalized once: at the next collection that finds it unreachable it is freed.
+      o->SetIsFinalized();
+      o->ClearIsFinalizable();
+    } else {
+      o->Destroy(heap);
+    }
+    o = next;
+  }
+  SetObjectsToDestroy(NULL);
+}
+
+/* Marks or unmarks the pending list from its head along the next fields, to its end
+   (NULL, or a reference whose next names itself). */
+static void MarkPendingList(VMObject* head, uint32_t nextIndex, bool mark) {
+  for (VMObject* r = head; r != NULL;) {
+    if (mark) {
+      if (r->GetIsPreGCAllocation()) break;  // a cycle
+      r->SetIsPreGCAllocation();
+    } else {
+      if (!r->GetIsPreGCAllocation()) break;
+      r->ClearIsPreGCAllocation();
+    }
+    VMObject* next = (VMObject*)r->GetWord(nextIndex);
+    if (next == r) break;
+    r = next;
+  }
+}
+
+void VM::HandleRefObjects(JNIEnv* env) {
+  (void)env;
+  VMObject* chain = GetRefObjectsToHandle();
+  if (chain == NULL) return;
+  VMNameSpace* ns = GetNameSpace();
+  VMClassList* list = ns->GetClassList();
+  VMObject* referenceData = InitializedData(this, list->GetReferenceClass());
+  VMObject* queueData = InitializedData(this, list->GetReferenceQueueClass());
+  uint32_t nextIndex = list->GetReferenceNextIndex();
+  uint32_t queueIndex = list->GetReferenceQueueIndex();
+  uint32_t pendingIndex = list->GetReferencePendingIndex();
+  VMObject* nullQueue = queueData != NULL ? (VMObject*)queueData->GetWord(list->GetReferenceQueueNULLIndex()) : NULL;
+  VMObject* pending = referenceData != NULL ? (VMObject*)referenceData->GetWord(pendingIndex) : NULL;
+  // The list the library has not drained yet: its last reference's next is NULL as well,
+  // and a phantom reference there (its referent is kept) comes back every collection;
+  // pushed again it would cut the list. Its members are marked while this runs (the
+  // pre-collection flag is free again since the sweep).
+  uint32_t count = 0;
+  VMObject* listed = pending;
+  MarkPendingList(listed, nextIndex, true);
+  for (VMObject* r = chain; r != NULL;) {
+    VMObject* next = r->GetQueue();
+    r->SetQueue(NULL);
+    if (referenceData != NULL && queueData != NULL && r->GetWord(nextIndex) == 0 && !r->GetIsPreGCAllocation()) {
+      if ((VMObject*)r->GetWord(queueIndex) == nullQueue) {
+        // Without a queue it is done at once.
+        r->SetWord(nextIndex, (VMword)r);
+      } else {
+        r->SetWord(nextIndex, (VMword)pending);
+        pending = r;
+        count++;
+      }
+    }
+    r = next;
+  }
+  SetRefObjectsToHandle(NULL);
+  MarkPendingList(listed, nextIndex, false);
+  if (count == 0) return;
+  referenceData->SetWord(pendingIndex, (VMword)pending);
+  // The class library's reference handler waits on Reference.lock for the list.
+  VMObject* lock = (VMObject*)referenceData->GetWord(list->GetReferenceLockIndex());
+  if (lock != NULL && lock->MonitorEnter(ns) == VMStatus_OK) {
+    (void)lock->Notify(ns);
+    (void)lock->MonitorExit(ns);
+  }
+}
+
+/* ------------------------------------------------------------------------------------ */
+/* Relocation of the threads                                                             */
+
+void VM::RelocateThreads(VMRelocateInfo* info) {
+  VMThreadHandleArray* threads = GetThreads();
+  for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
+    VMThread* t = threads->Get(i);
+    if (t != NULL) t->Relocate(info);
+  }
+}

@@ -1,0 +1,68 @@
+package gc;
+
+/* Objects with finalizers: each finalizer runs once; one of them brings its object back
+   to life through a static, and that object dies at a later collection without its
+   finalizer running again. */
+public class Finals {
+    static int finalized;
+    static Finals saved;
+    static int savedFinalized;
+
+    int id;
+    boolean resurrect;
+    Node payload;
+
+    Finals(int id, boolean resurrect) {
+        this.id = id;
+        this.resurrect = resurrect;
+        this.payload = new Node(id, new Node(id + 1, null));
+    }
+
+    protected void finalize() {
+        finalized++;
+        // What the object reaches is still whole when its finalizer runs.
+        if (payload.next.value != id + 1) finalized += 1000000;
+        if (resurrect) {
+            saved = this;
+            savedFinalized++;
+        }
+    }
+
+    public static int make(int n, boolean resurrectOne) {
+        for (int i = 0; i < n; i++) new Finals(i, resurrectOne && i == 0);
+        return 0;
+    }
+
+    public static int finalized() { return finalized; }
+    public static int savedFinalized() { return savedFinalized; }
+    public static int savedId() { return saved == null ? -1 : saved.id + (saved.payload.next.value - saved.id - 1); }
+    public static int dropSaved() { saved = null; return 0; }
+
+    /* A finalizer that allocates, throws and collects (which does not nest). */
+    static int noisy;
+
+    public static int makeNoisy(int n) {
+        for (int i = 0; i < n; i++) new Noisy();
+        return 0;
+    }
+
+    public static int noisy() { return noisy; }
+}
+
+class Noisy {
+    protected void finalize() {
+        Node n = null;
+        for (int i = 0; i < 100; i++) n = new Node(i, n);
+        Host.collect(false);
+        Finals.noisy++;
+        throw new RuntimeException("dropped");
+    }
+}
+
+/* An object with a finalizer that only an object held by machine code reaches: it is
+   reachable, so its finalizer must not run. */
+class Held {
+    static int finalized;
+
+    protected void finalize() { finalized++; }
+}
