@@ -291,8 +291,8 @@ void InflateCodes::Destroy(InflateCodes* c, z_stream* z) {
 
 namespace {
 
-/* Copies len bytes in the window from distance back of q (the source taken modulo the
-   window size, so that no index leaves it whatever the distance), in runs bounded by
+/* Copies len bytes in the window from distance back of q (distance at most the window
+   size; the source taken modulo it, so that no index leaves the window), in runs bounded by
    the chunk ends of both sides. Overlapping runs (distance below the run) go byte by
    byte in order, which repeats the last distance bytes as LZ77 means. q + len must not
    pass end. */
@@ -386,6 +386,12 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
             uint32_t distance = e->base + (b & BitMask(op));
             b >>= op;
             k -= op;
+            if (distance > s->end) {
+              // Taken modulo the window it would copy other bytes than the stream means.
+              z->msg = "invalid distance too far back";
+              result = ZResult_DataError;
+              goto leave;
+            }
             m -= len;
             q = WindowCopy(w, q, distance, len, s->end);
             out = w.At(q);
@@ -612,6 +618,12 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r) {
         NEED_BITS(j)
         c->b += b & BitMask(j);
         DUMP_BITS(j)
+        if (c->b > s->end) {
+          c->mode = CodeBad;
+          z->msg = "invalid distance too far back";
+          r = ZResult_DataError;
+          CODES_LEAVE
+        }
         c->mode = CodeCopy;
         /* fall through */
       case CodeCopy:
