@@ -184,7 +184,12 @@ TEST_F(NativeTest, ARefusedTemporaryCollectsAndRetries) {
     jbyteArray r = PlumbModPow(env, nullptr, a, e, m);
     refhost::ResetHooks();
     ASSERT_NE(nullptr, r) << k << ": " << Pending();
-    EXPECT_EQ(requests + 1, VM::GetGarbageCollectRequests()) << k;
+    // Under collection stress other allocations collect too: the refusal's own
+    // collection is then one of several.
+    if (refhost::CollectionStress() == 0)
+      EXPECT_EQ(requests + 1, VM::GetGarbageCollectRequests()) << k;
+    else
+      EXPECT_LT(requests, VM::GetGarbageCollectRequests()) << k;
   }
   // Refused again after the collection: OutOfMemoryError, no silent null.
   refhost::FailNextAllocations(100000);
