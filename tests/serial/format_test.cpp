@@ -35,6 +35,8 @@ class FormatTest : public SerialTest {
     VMClassDescDeserializer* reader = VMClassDescDeserializer::CreateInstance(heap, support, in);
     void* stream = refhost::SerialStreamCreate(bytes.data(), bytes.size());
     in->SetHostStream(stream);
+    // Only this frame holds the reader, and finding a class can collect.
+    reader->SetIsReachableByCPlusPlusCode();
     bool ok = reader->ReadClassDesc(env, out, ns->FindOrCreateLoader(loader));
     reader->Destroy(heap);
     refhost::SerialStreamDestroy(stream);

@@ -190,6 +190,10 @@ TEST_F(InterfaceTest, ClassesOfAReadDoNotOutliveTheirLoader) {
   ASSERT_NE(nullptr, first);
   VMClassLoader* old = ns->FindLoader(id);
   EXPECT_EQ(old, first->GetClass()->GetClassLoader());
+  // No instance of a class whose loader goes may be left in the heap, held or not: a
+  // later collection would read its class.
+  LetGo();
+  machine->GarbageCollect(false);
   jobject loader = JNI_FindClassLoaderLite(env, id);
   JNI_DestroyClassLoaderLite(env, loader);
   env->functions->DeleteLocalRef(env, loader);

@@ -85,6 +85,7 @@ void SerialTest::TearDown() {
     env->functions->DestroySerializationInterface(env, serialization);
     DestroyMachine(vm);
   }
+  held.clear();
   // The host indexes a class archive on first use and keeps the index, with its lock and
   // event, until the path changes: drop the paths before counting what is still open.
   refhost::SetClassPath(nullptr, "");
@@ -150,11 +151,16 @@ VMDataMember* SerialTest::Field(VMClass* cls, const char* name) {
   return nullptr;
 }
 
+void SerialTest::LetGo() {
+  for (VMObject* o : held) o->ClearIsReachableByCPlusPlusCode();
+  held.clear();
+}
+
 VMObject* SerialTest::New(VMLoadableClass* cls) {
   if (cls == nullptr) return nullptr;
   VMObject* o = VMObject::CreateInstance(heap, cls, jallocFailFast);
   EXPECT_NE(nullptr, o);
-  return o;
+  return Hold(o);
 }
 
 void SerialTest::SetWord(VMObject* o, const char* field, VMword value) {
@@ -173,7 +179,7 @@ jlong SerialTest::GetLong(VMObject* o, const char* field) {
 VMJavaLangString* SerialTest::Str(const char* text) {
   VMJavaLangString* s = VMJavaLangString::CreateInstance(env, text);
   EXPECT_NE(nullptr, s);
-  return s;
+  return Hold(s);
 }
 
 VMArray* SerialTest::NewPrimitives(int code, uint32_t length) {
@@ -193,14 +199,14 @@ VMArray* SerialTest::NewPrimitives(int code, uint32_t length) {
   EXPECT_NE(nullptr, a);
   a->SetIsScalarArray();
   a->SetClass(element->MakeArrayOf());
-  return a;
+  return Hold(a);
 }
 
 VMrefArray* SerialTest::NewReferences(VMClass* elementClass, uint32_t length) {
   VMrefArray* a = VMrefArray::CreateInstance(heap, length, jallocFailFast, VMTag_VMUserArrayInstance);
   EXPECT_NE(nullptr, a);
   a->SetClass(elementClass->MakeArrayOf());
-  return a;
+  return Hold(a);
 }
 
 VMObjectSerializer* SerialTest::Serializer() {
@@ -225,7 +231,7 @@ Bytes SerialTest::WriteOn(JNIEnv* on, JNISerialization* through, VMObject* root,
 VMObject* SerialTest::ReadOn(JNIEnv* on, JNISerialization* through, const Bytes& bytes, void* loaderId) {
   void* stream = refhost::SerialStreamCreate(bytes.data(), bytes.size());
   jobject ref = through->functions->ReadObject(on, through->deserializer, stream, loaderId);
-  VMObject* object = VMJniHandle::UnHandle(on, ref);
+  VMObject* object = Hold(VMJniHandle::UnHandle(on, ref));
   if (ref != nullptr) on->functions->DeleteLocalRef(on, ref);
   refhost::SerialStreamDestroy(stream);
   return object;

@@ -54,6 +54,19 @@ class SerialTest : public ::testing::Test {
   VMLoadableClass* TryClass(const char* name, void* loader = kHome);
   /* The field of that name in the class or a superclass. */
   static VMDataMember* Field(VMClass* cls, const char* name);
+  /* The tests keep their objects in C++ variables, where the collector does not look:
+     every object a test makes or reads back is held as machine code holds one, until
+     LetGo (or the machine's end). */
+  template <typename T>
+  T* Hold(T* o) {
+    if (o != nullptr) {
+      o->SetIsReachableByCPlusPlusCode();
+      held.push_back(o);
+    }
+    return o;
+  }
+  /* Lets the collector have every object held so far (all their machines still live). */
+  void LetGo();
   VMObject* New(VMLoadableClass* cls);
   VMObject* New(const char* name, void* loader = kHome) { return New(Class(name, loader)); }
   static void SetWord(VMObject* o, const char* field, VMword value);
@@ -106,6 +119,7 @@ class SerialTest : public ::testing::Test {
   uint32_t leakReportsBefore = 0;
   int32_t spinLocksBefore = 0;
   int32_t eventsBefore = 0;
+  std::vector<VMObject*> held;
 };
 
 /* Random graphs over the test classes. */

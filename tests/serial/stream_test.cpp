@@ -18,6 +18,9 @@ class StreamTest : public SerialTest {
     in = VMInputByteStream::CreateInstance(heap, support);
     reader = VMClassDescDeserializer::CreateInstance(heap, support, in);
     ASSERT_TRUE(writer != nullptr && reader != nullptr);
+    // The fixture's fields are no root of the collector's.
+    writer->SetIsReachableByCPlusPlusCode();
+    reader->SetIsReachableByCPlusPlusCode();
     sink = refhost::SerialStreamCreate();
     out->SetHostStream(sink);
   }
