@@ -24,6 +24,7 @@
 #include "vmjni.h"
 #include "vmjni_support.h"
 #include "vmliteral.h"
+#include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 
@@ -52,9 +53,18 @@ void DropLocals(JNIEnv* env, uint32_t level) {
 }
 
 /* A class's monitor for the length of a build: false with OutOfMemoryError when it
-   cannot be had. */
+   cannot be had. Its holder may collect while it builds (every member object is an
+   allocation), and a collection waits for every attached thread to stop: this thread
+   blocks on the monitor in a safe region (the monitor record is had first, since making
+   it allocates), else the two wait for each other for ever. */
 bool Enter(JNIEnv* env, VMLoadableClass* cls) {
-  if (((VMObject*)cls)->MonitorEnter(cls->GetNameSpace()) == 0) return true;
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(cls->GetNameSpace(), (VMObject*)cls);
+  if (monitor != NULL) {
+    VM::EnterSafeRegion(env->thread);
+    VMStatus status = monitor->DoMonitorEnter();
+    VM::LeaveSafeRegion(env->thread);
+    if (status == 0) return true;
+  }
   RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
   return false;
 }

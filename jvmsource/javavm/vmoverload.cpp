@@ -60,9 +60,12 @@ VMOverload::VMOverload(JNIEnv* env)
 
 VMOverload::~VMOverload() { DestroyQueues(); }
 
+/* The queue lives on the machine's heap but only this record names it, across class
+   loads that may collect: it is held for machine code until DestroyQueues frees it. */
 VMHandleArray* VMOverload::MakeQueue() {
   VMHandleArray* queue = VMHandleArray::CreateInstance(heap, kQueueTag, kQueueSize, kQueueIncrement);
   catcher.NotNull(queue);
+  queue->SetIsReachableByCPlusPlusCode();
   return queue;
 }
 

@@ -13,6 +13,7 @@
 
 #include "natives_support.h"
 #include "refhost.h"
+#include "safe_wait.h"
 #include "vmclass.h"
 #include "vmjavalangreflectfield.h"
 #include "vmjavalangstring.h"
@@ -105,9 +106,14 @@ TEST_F(HostileTest, ForgedReflectionObjectsReachNothing) {
   EXPECT_EQ("", m.TakeException());
   const VMword slot = j->GetWord(1);
   const VMword cls = j->GetWord(0);
+  // The forged class words are walked by every collection the natives start: each must
+  // name a live object, so the string is held by a handle, not only by the table below.
+  VMObject* notAClass = m.String("reflect.Fixture");
+  jobject notAClassRef = m.Local(notAClass);
+  ASSERT_NE(nullptr, notAClassRef);
   const VMword words[][2] = {
       {cls, 9999},  {cls, 0x80000000u},                  // slot past the end, negative
-      {0, slot},    {(VMword)m.String("reflect.Fixture"), slot},  // class word no class
+      {0, slot},    {(VMword)notAClass, slot},            // class word no class
       {(VMword)m.ns->GetClassList()->GetVMintClass(), slot},      // a class with no fields
       {(VMword)m.ns->GetLiterals(), slot},                        // a machine record
       {(VMword)target, slot},                                     // an instance, not a class
@@ -421,14 +427,19 @@ TEST(RaceTest, FirstLookUpsOnSeveralThreadsAgree) {
         JNIEnv* env = nullptr;
         if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) != 0) return;
         ready++;
-        while (ready.load() < 4) std::this_thread::yield();
+        // A collection started by a thread still attaching waits for this one to stop:
+        // the spin touches no object, so it is a safe region.
+        WhileOutside([&] {
+          while (ready.load() < 4) std::this_thread::yield();
+        });
         VMJavaLangReflectMethodArray* methods = VMClassReflectInfo::GetMethods(env, (VMClass*)fixture, 1);
         for (uint32_t i = 0; methods != nullptr && i < methods->GetSize(); i++)
           seen[t].push_back(methods->Get(i)->GetParameterTypes(1));
         m.jvm->functions->DetachCurrentThread(m.jvm);
       });
     }
-    for (std::thread& t : threads) t.join();
+    // The test's own thread stays attached: its join must not hold up their collections.
+    JoinOutside(threads);
     ASSERT_FALSE(seen[0].empty());
     for (int t = 1; t < 4; t++) EXPECT_EQ(seen[0], seen[t]) << "round " << round;
     for (VMClassArray* types : seen[0]) ASSERT_NE(nullptr, types);
