@@ -167,6 +167,19 @@ jobject StreamDescriptor(JNIEnv* env, jobject stream, jfieldID streamFd, jint* h
   return descriptor;
 }
 
+void CloseStream(JNIEnv* env, jobject stream, jfieldID streamFd) {
+  JNIHostFileSystem* fs = Gate(env);
+  if (fs == NULL) return;
+  jint handle;
+  jobject descriptor = StreamDescriptor(env, stream, streamFd, &handle);
+  if (descriptor == 0) return;
+  if (handle >= 0) {
+    fs->Close(handle);
+    StoreHandle(env, descriptor, -1);
+  }
+  env->functions->DeleteLocalRef(env, descriptor);
+}
+
 bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle) {
   if (handle < 0) return false;
   if (handle > 2 && Encodable(env, handle)) return true;

@@ -77,6 +77,10 @@ bool StoreHandle(JNIEnv* env, jobject descriptor, jint handle);
 /* D2 and D3 together: the descriptor (a local reference the caller deletes) and its
    decoded handle; 0 with an exception pending. */
 jobject StreamDescriptor(JNIEnv* env, jobject stream, jfieldID streamFd, jint* handle);
+/* The close of every file stream: the host closes the handle and the descriptor reads as
+   closed. Closing a standard handle closes only this side: the host keeps the process's
+   own descriptor open. */
+void CloseStream(JNIEnv* env, jobject stream, jfieldID streamFd);
 /* A handle a file open may keep: not a standard one (its bytes would reach the console
    or come from it) and one the coding can hold. Anything else the host gave is closed. */
 bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle);

@@ -118,20 +118,7 @@ jint JNICALL JavaIoFileInputStream_available(JNIEnv* env, jobject self) {
   return n;
 }
 
-/* Closing a standard handle closes only this side: the host keeps the process's own
-   descriptor open. */
-void JNICALL JavaIoFileInputStream_close(JNIEnv* env, jobject self) {
-  JNIHostFileSystem* fs = Gate(env);
-  if (fs == NULL) return;
-  jint handle;
-  jobject descriptor = StreamDescriptor(env, self, FieldFileInputStreamFd(env), &handle);
-  if (descriptor == 0) return;
-  if (handle >= 0) {
-    fs->Close(handle);
-    StoreHandle(env, descriptor, -1);
-  }
-  env->functions->DeleteLocalRef(env, descriptor);
-}
+void JNICALL JavaIoFileInputStream_close(JNIEnv* env, jobject self) { CloseStream(env, self, FieldFileInputStreamFd(env)); }
 
 void JNICALL JavaIoFileInputStream_initIDs(JNIEnv*, jclass) {}
 

@@ -107,18 +107,7 @@ void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteA
   WriteFromArray(env, fs, handle, array, off, len);
 }
 
-void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self) {
-  JNIHostFileSystem* fs = Gate(env);
-  if (fs == NULL) return;
-  jint handle;
-  jobject descriptor = OwnDescriptor(env, self, &handle);
-  if (descriptor == 0) return;
-  if (handle >= 0) {
-    fs->Close(handle);
-    StoreHandle(env, descriptor, -1);
-  }
-  env->functions->DeleteLocalRef(env, descriptor);
-}
+void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self) { CloseStream(env, self, FieldFileOutputStreamFd(env)); }
 
 void JNICALL JavaIoFileOutputStream_initIDs(JNIEnv*, jclass) {}
 

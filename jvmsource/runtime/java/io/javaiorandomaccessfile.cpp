@@ -164,18 +164,7 @@ jlong JNICALL JavaIoRandomAccessFile_length(JNIEnv* env, jobject self) {
   return length;
 }
 
-void JNICALL JavaIoRandomAccessFile_close(JNIEnv* env, jobject self) {
-  JNIHostFileSystem* fs = Gate(env);
-  if (fs == NULL) return;
-  jint handle;
-  jobject descriptor = StreamDescriptor(env, self, FieldRandomAccessFileFd(env), &handle);
-  if (descriptor == 0) return;
-  if (handle >= 0) {
-    fs->Close(handle);
-    StoreHandle(env, descriptor, -1);
-  }
-  env->functions->DeleteLocalRef(env, descriptor);
-}
+void JNICALL JavaIoRandomAccessFile_close(JNIEnv* env, jobject self) { CloseStream(env, self, FieldRandomAccessFileFd(env)); }
 
 void JNICALL JavaIoRandomAccessFile_initIDs(JNIEnv*, jclass) {}
 
