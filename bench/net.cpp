@@ -12,8 +12,7 @@
 #include <string>
 #include <utility>
 
-#include "refhost.h"
-#include "vmjni.h"
+#include "java_bench.h"
 
 namespace {
 
@@ -37,40 +36,9 @@ Figures Parse(const std::string& text) {
 
 int main(int argc, char** argv) {
   int minMs = argc > 1 ? atoi(argv[1]) : 1000;
-  std::string classes = std::string(PUX_BUILD_DIR) + "/testclasses/bench";
-  JNI_SetHostFunctions(refhost::Functions());
-  refhost::SetClassPath(nullptr, classes + ":" + PUX_BUILD_DIR + "/classlib.zip");
-  JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
-  args.host = refhost::Functions();
-  args.name = "bench";
-  JavaVM* vm = nullptr;
-  JNIEnv* env = nullptr;
-  if (JNI_CreateJavaVM(&vm, &env, &args) != 0) {
-    fprintf(stderr, "no machine\n");
-    return 1;
-  }
-  const JNINativeInterface_* fn = env->functions;
-  jclass cls = fn->FindClass(env, "NetBench");
-  jmethodID run = cls != nullptr ? fn->GetStaticMethodID(env, cls, "run", "(I)Ljava/lang/String;") : nullptr;
-  jobject text = run != nullptr ? fn->CallStaticObjectMethod(env, cls, run, (jint)minMs) : nullptr;
-  if (text == nullptr) {
-    char* e = fn->GetPendingExceptionText(env);
-    fprintf(stderr, "NetBench failed: %s\n", e != nullptr ? e : "?");
-    return 1;
-  }
-  const char* chars = fn->GetStringUTFChars(env, (jstring)text, nullptr);
-  Figures ours = Parse(chars);
-  fn->ReleaseStringUTFChars(env, (jstring)text, chars);
-  vm->functions->DestroyJavaVM(vm);
-
-  std::string reference;
-  std::string cmd = "java -Xint -cp '" + classes + "' NetBench " + std::to_string(minMs) + " 2>/dev/null";
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) reference.append(buf, n);
-    pclose(p);
-  }
+  std::string oursText, reference;
+  if (!RunJavaBench("NetBench", minMs, &oursText, &reference)) return 1;
+  Figures ours = Parse(oursText);
   Figures ref = Parse(reference);
 
   printf("%-26s %14s %14s %8s  %s\n", "measure (ms each)", "puxjvm", "java -Xint", "ratio", "bytes seen");
