@@ -214,6 +214,17 @@ const ByNameRule kByName[] = {
     {"java/util/zip/Inflater", true, "len", "I", kInstance, kDeclared, kAnyAccess, true},
     {"java/util/zip/Inflater", true, "finished", "Z", kInstance, kDeclared, kAnyAccess, true},
     {"java/util/zip/Inflater", true, "needsDictionary", "Z", kInstance, kDeclared, kAnyAccess, true},
+    // The archive reader that programs reach for, with its 1.1 face.
+    {"java/util/zip/ZipFile", false, "<init>", "(Ljava/lang/String;)V", kInstance, kDeclared, kPublicOnly, false},
+    {"java/util/zip/ZipFile", false, "<init>", "(Ljava/io/File;)V", kInstance, kDeclared, kPublicOnly, false},
+    {"java/util/zip/ZipFile", false, "entries", "()Ljava/util/Enumeration;", kInstance, kDeclared, kPublicOnly, false},
+    {"java/util/zip/ZipFile", false, "getEntry", "(Ljava/lang/String;)Ljava/util/zip/ZipEntry;", kInstance, kDeclared,
+     kPublicOnly, false},
+    {"java/util/zip/ZipFile", false, "getInputStream", "(Ljava/util/zip/ZipEntry;)Ljava/io/InputStream;", kInstance,
+     kDeclared, kPublicOnly, false},
+    {"java/util/zip/ZipFile", false, "getName", "()Ljava/lang/String;", kInstance, kDeclared, kPublicOnly, false},
+    {"java/util/zip/ZipFile", false, "size", "()I", kInstance, kDeclared, kPublicOnly, false},
+    {"java/util/zip/ZipFile", false, "close", "()V", kInstance, kDeclared, kPublicOnly, false},
     // The natives' cache looks these up by name. Fields may be inherited, as the cache's
     // look-up searches superclasses; InetAddress's constructor may not, since the look-up
     // would take java/lang/Object's.
@@ -631,6 +642,20 @@ const NativeRow kRows[] = {
     {"java/util/zip/Inflater", "reset", "()V", I_, kNat},
     {"java/util/zip/Inflater", "end", "()V", I_, kNat},
     {"java/util/zip/Inflater", "init", "(Z)V", I_, kNat},
+    // ZipEntry and ZipFile are Java over RandomAccessFile and Inflater; their registered rows
+    // answer "nyi", and the binder would put them in place of a Java method of that name and
+    // descriptor, so none may be declared.
+    {"java/util/zip/ZipEntry", "initFields", "(J)V", I_, kNat},
+    {"java/util/zip/ZipEntry", "initIDs", "()V", S_, kNat},
+    {"java/util/zip/ZipFile", "close", "(J)V", S_, kNat},
+    {"java/util/zip/ZipFile", "getCSize", "(J)I", S_, kNat},
+    {"java/util/zip/ZipFile", "getEntry", "(JLjava/lang/String;)J", S_, kNat},
+    {"java/util/zip/ZipFile", "getMethod", "(J)I", S_, kNat},
+    {"java/util/zip/ZipFile", "getNextEntry", "(JI)J", S_, kNat},
+    {"java/util/zip/ZipFile", "getTotal", "(J)I", S_, kNat},
+    {"java/util/zip/ZipFile", "initIDs", "()V", S_, kNat},
+    {"java/util/zip/ZipFile", "open", "(Ljava/lang/String;)J", S_, kNat},
+    {"java/util/zip/ZipFile", "read", "(JJI[BII)I", S_, kNat},
 };
 #undef I_
 #undef S_
