@@ -308,9 +308,10 @@ inline uint32_t WindowCopy(const WindowView& w, uint32_t q, uint32_t distance, u
     uint8_t* to = w.At(q);
     const uint8_t* src = w.At(from);
     uintptr_t a = (uintptr_t)to, b = (uintptr_t)src;
-    if (a >= b + run || b >= a + run) {
+    if (run >= 32 && (a >= b + run || b >= a + run)) {
       memcpy(to, src, run);
     } else {
+      // Short runs (most matches) cost less in a loop than in a call.
       for (uint32_t i = 0; i < run; i++) to[i] = src[i];
     }
     q += run;
@@ -320,19 +321,65 @@ inline uint32_t WindowCopy(const WindowView& w, uint32_t q, uint32_t distance, u
   return q;
 }
 
-/* The fast loop: while at least 258 bytes of window room and 10 input bytes are left.
-   A code needs at most 15 + 5 bits for its length and 15 + 13 for its distance, which
-   the refills below provide, so no test of input happens inside a code. On return the
-   whole bytes left in the bit buffer go back to the input, but never more than this
-   call took: older bits belong to a buffer the caller may already have replaced. */
-int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32_t td, InflateBlocks* s, z_stream* z,
-                const WindowView& w) {
+/* A table entry in one word for the fast loop: exop, bits, and the base (every base the
+   builder makes fits 16 bits: literals, lengths to 258, distances to 24,577, and sub-table
+   offsets below the 1,536 entries). */
+inline uint32_t Pack(const HuftEntry& e) { return e.exop | (uint32_t)e.bits << 8 | e.base << 16; }
+enum : uint32_t { PackedInvalid = ExopInvalid };
+
+/* The entries reached through the chained blocks: a division by 31 and a block look-up
+   each. */
+struct ChainedTable {
+  const HuftView& h;
+  uint32_t operator[](uint32_t i) const { return i < h.count ? Pack(h[i]) : PackedInvalid; }
+};
+
+/* The same entries copied into one flat array on the stack: one load each. The copy costs
+   about a microsecond, so the fast loop takes it only when the call has enough input to
+   decode for it to pay back. */
+struct FlatTable {
+  uint32_t entry[HuftLimit];
+  uint32_t count;
+  explicit FlatTable(const HuftView& h) {
+    count = h.count < HuftLimit ? h.count : HuftLimit;
+    uint32_t i = 0;
+    for (uint32_t b = 0; i < count; b++) {
+      const HuftEntry* block = h.block[b];
+      for (uint32_t j = 0; j < HuftsPerBlock && i < count; j++, i++) entry[i] = Pack(block[j]);
+    }
+  }
+  uint32_t operator[](uint32_t i) const { return i < count ? entry[i] : PackedInvalid; }
+};
+
+enum : uint32_t { FlatTableInput = 2048 };
+
+/* The fast loop: while at least 258 bytes of window room and FastInput input bytes are
+   left. The bit buffer is refilled without a branch from a 4-byte load: the bytes above
+   k that the load brings along are the next input bits themselves, so a later refill that
+   ORs them in again changes nothing. After a refill k is 24 to 31, which covers a length
+   code with its extra bits (15 + 5); the distance takes one refill for its code (15) and
+   at most one more for its extra bits (13). One step moves the input by at most 10 bytes
+   and reads at most 4 past that, hence the 16 bytes asked for before each. On return the
+   whole bytes left in the bit buffer go back to the input, but never more than this call
+   took: older bits belong to a buffer the caller may already have replaced. */
+enum : uint32_t { FastInput = 16 };
+
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+
+template <typename Table>
+int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint32_t td, InflateBlocks* s, z_stream* z,
+                    const WindowView& w) {
   const uint8_t* p = z->next_in;
   uint32_t n = z->avail_in;
   uint32_t b = s->bitb, k = s->bitk;
   uint32_t q = s->write;
   uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
   const uint32_t ml = BitMask(bl), md = BitMask(bd);
+  const uint32_t end = s->end;
   int result = ZResult_Ok;
   // Literals go through a pointer into q's chunk, renewed when q reaches the chunk's end
   // (and after every copy, which moves q by its own runs).
@@ -347,60 +394,80 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
       left = WindowChunkBytes;    \
     }                             \
   }
-#define GRAB(j)                     \
-  while (k < (j)) {                 \
-    n--;                            \
-    b |= (uint32_t)(*p++) << k;     \
-    k += 8;                         \
+#define REFILL                           \
+  {                                      \
+    b |= Load32(p) << k;                 \
+    uint32_t advance = (31 - k) >> 3;    \
+    p += advance;                        \
+    n -= advance;                        \
+    k |= 24;                             \
   }
-  do {
-    GRAB(20);
-    const HuftEntry* e = &h[tl + (b & ml)];
+#define EXOP(e) ((e) & 0xFF)
+#define BITS(e) (((e) >> 8) & 0xFF)
+#define BASE(e) ((e) >> 16)
+  while (m >= 258 && n >= FastInput) {
+    REFILL
     uint32_t index = tl + (b & ml);
-    if (e->exop == ExopLiteral) {
-      b >>= e->bits;
-      k -= e->bits;
-      PUT_LITERAL(e->base)
+    uint32_t e = h[index];
+    if (EXOP(e) == ExopLiteral) {
+      b >>= BITS(e);
+      k -= BITS(e);
+      PUT_LITERAL(BASE(e))
       m--;
       continue;
     }
     for (;;) {
-      b >>= e->bits;
-      k -= e->bits;
-      uint32_t op = e->exop;
+      b >>= BITS(e);
+      k -= BITS(e);
+      uint32_t op = EXOP(e);
       if (op & 16) {
         op &= 15;
-        uint32_t len = e->base + (b & BitMask(op));
+        uint32_t len = BASE(e) + (b & BitMask(op));
         b >>= op;
         k -= op;
-        GRAB(15);
+        REFILL
         index = td + (b & md);
-        e = &h[index];
+        e = h[index];
         for (;;) {
-          b >>= e->bits;
-          k -= e->bits;
-          op = e->exop;
+          b >>= BITS(e);
+          k -= BITS(e);
+          op = EXOP(e);
           if (op & 16) {
             op &= 15;
-            GRAB(op);
-            uint32_t distance = e->base + (b & BitMask(op));
+            if (k < op) REFILL
+            uint32_t distance = BASE(e) + (b & BitMask(op));
             b >>= op;
             k -= op;
-            if (distance > s->end) {
+            if (distance > end) {
               // Taken modulo the window it would copy other bytes than the stream means.
               z->msg = "invalid distance too far back";
               result = ZResult_DataError;
               goto leave;
             }
             m -= len;
-            q = WindowCopy(w, q, distance, len, s->end);
-            out = w.At(q);
-            left = WindowChunkBytes - (q & 0xFF);
+            uint32_t from = q - distance;
+            if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes) {
+              // Both sides inside one chunk each (most matches): a plain forward copy,
+              // which also repeats the last distance bytes when they overlap.
+              const uint8_t* src = w.At(from);
+              for (uint32_t i = 0; i < len; i++) out[i] = src[i];
+              q += len;
+              out += len;
+              left -= len;
+              if (left == 0) {
+                out = w.At(q);
+                left = WindowChunkBytes;
+              }
+            } else {
+              q = WindowCopy(w, q, distance, len, end);
+              out = w.At(q);
+              left = WindowChunkBytes - (q & 0xFF);
+            }
             break;
           }
           if ((op & 64) == 0) {
-            index = index + e->base + (b & BitMask(op));
-            e = &h[index];
+            index = index + BASE(e) + (b & BitMask(op));
+            e = h[index];
             continue;
           }
           z->msg = "invalid distance code";
@@ -410,12 +477,12 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
         break;
       }
       if ((op & 64) == 0) {
-        index = index + e->base + (b & BitMask(op));
-        e = &h[index];
-        if (e->exop == ExopLiteral) {
-          b >>= e->bits;
-          k -= e->bits;
-          PUT_LITERAL(e->base)
+        index = index + BASE(e) + (b & BitMask(op));
+        e = h[index];
+        if (EXOP(e) == ExopLiteral) {
+          b >>= BITS(e);
+          k -= BITS(e);
+          PUT_LITERAL(BASE(e))
           m--;
           break;
         }
@@ -429,9 +496,12 @@ int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32
       result = ZResult_DataError;
       goto leave;
     }
-  } while (m >= 258 && n >= 10);
-#undef GRAB
+  }
+#undef REFILL
 #undef PUT_LITERAL
+#undef EXOP
+#undef BITS
+#undef BASE
 leave : {
   uint32_t taken = z->avail_in - n;
   uint32_t back = k >> 3 < taken ? k >> 3 : taken;
@@ -447,6 +517,15 @@ leave : {
   z->next_in = p;
   s->write = q;
   return result;
+}
+
+int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32_t td, InflateBlocks* s, z_stream* z,
+                const WindowView& w) {
+  if (z->avail_in >= FlatTableInput) {
+    FlatTable flat(h);
+    return InflateFastWith(bl, bd, flat, tl, td, s, z, w);
+  }
+  return InflateFastWith(bl, bd, ChainedTable{h}, tl, td, s, z, w);
 }
 
 }  // namespace
@@ -536,7 +615,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r) {
   for (;;) {
     switch (c->mode) {
       case CodeStart:
-        if (m >= 258 && n >= 10) {
+        if (m >= 258 && n >= FastInput) {
           CODES_UPDATE
           r = InflateFast(c->lbits, c->dbits, h, c->ltree, c->dtree, s, z, w);
           CODES_LOAD
