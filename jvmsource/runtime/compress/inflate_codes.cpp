@@ -444,11 +444,32 @@ int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint3
               result = ZResult_DataError;
               goto leave;
             }
-            m -= len;
             uint32_t from = q - distance;
-            if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes) {
-              // Both sides inside one chunk each (most matches): a plain forward copy,
-              // which also repeats the last distance bytes when they overlap.
+            uint32_t whole = (len + 7) & ~7u;
+            if (q >= distance && whole <= left && (from & 0xFF) + whole <= WindowChunkBytes && distance >= 8 &&
+                whole <= m) {
+              // Both sides inside one chunk each, eight bytes a step. The last step may
+              // write up to 7 bytes past the match: still in the chunk and in the free
+              // room (m), where the next bytes will go anyway. A distance of 8 or more
+              // keeps each step's source behind what it writes.
+              const uint8_t* src = w.At(from);
+              for (uint32_t i = 0; i < len; i += 8) {
+                uint64_t v;
+                memcpy(&v, src + i, 8);
+                memcpy(out + i, &v, 8);
+              }
+              m -= len;
+              q += len;
+              out += len;
+              left -= len;
+              if (left == 0) {
+                out = w.At(q);
+                left = WindowChunkBytes;
+              }
+            } else if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes) {
+              // Both sides inside one chunk each: a plain forward copy, which also repeats
+              // the last distance bytes when they overlap.
+              m -= len;
               const uint8_t* src = w.At(from);
               for (uint32_t i = 0; i < len; i++) out[i] = src[i];
               q += len;
@@ -459,6 +480,7 @@ int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint3
                 left = WindowChunkBytes;
               }
             } else {
+              m -= len;
               q = WindowCopy(w, q, distance, len, end);
               out = w.At(q);
               left = WindowChunkBytes - (q & 0xFF);
