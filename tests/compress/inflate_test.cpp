@@ -507,6 +507,58 @@ TEST(Inflate, SmallWindowsWrapAtTheirSize) {
   EXPECT_TRUE(SameAsInput(OurInflate(far, -15, InflatePattern{1, 1}, &alloc), far, sample_data::FarRepeats(60000, 54)));
 }
 
+/* Stored blocks, then coded blocks whose matches reach back into them: the stored bytes
+   go straight to the output when nothing waits in the window, and must still be in the
+   window, at their places, for the matches that follow, whatever the call pattern, the
+   window size and the wrapper (whose check covers the bytes sent straight out). */
+TEST(Inflate, StoredBytesSentStraightOutStayInTheWindow) {
+  for (int bits : {9, 12, 15}) {
+    const uint32_t window = 1u << bits;
+    Bytes in = sample_data::RandomBytes(150000, 61 + bits);
+    // Runs of the stored bytes repeated from up to a window back, with literals between.
+    Bytes tail;
+    for (uint32_t i = 0; tail.size() < 40000; i++) {
+      uint32_t back = 3 + (i * 7919u) % (window - 300);
+      size_t from = in.size() + tail.size() >= back ? in.size() + tail.size() - back : 0;
+      uint32_t len = 3 + i % 250;
+      for (uint32_t k = 0; k < len; k++) {
+        uint8_t c = from + k < in.size() ? in[from + k] : tail[from + k - in.size()];
+        tail.push_back(c);
+      }
+      tail.push_back((uint8_t)i);
+    }
+    for (int raw : {1, 0}) {
+      const int wbits = raw ? -bits : bits;
+      z_stream z;
+      memset(&z, 0, sizeof z);
+      ASSERT_EQ(Z_OK, deflateInit2(&z, 0, Z_DEFLATED, wbits, 8, Z_DEFAULT_STRATEGY));
+      Bytes packed(in.size() + tail.size() + 4096);
+      z.next_in = in.data();
+      z.avail_in = (uInt)in.size();
+      z.next_out = packed.data();
+      z.avail_out = (uInt)packed.size();
+      ASSERT_EQ(Z_OK, deflate(&z, Z_NO_FLUSH));
+      ASSERT_EQ(Z_OK, deflateParams(&z, 6, Z_DEFAULT_STRATEGY));
+      z.next_in = tail.data();
+      z.avail_in = (uInt)tail.size();
+      ASSERT_EQ(Z_STREAM_END, deflate(&z, Z_FINISH));
+      packed.resize(z.total_out);
+      deflateEnd(&z);
+      // The tail must really have come out as matches, not as more stored blocks.
+      ASSERT_LT(packed.size(), in.size() + tail.size() / 2);
+      Bytes whole = in;
+      whole.insert(whole.end(), tail.begin(), tail.end());
+      for (const InflatePattern& pattern : {InflatePattern{}, InflatePattern{0, 70000}, InflatePattern{1000, 700},
+                                            InflatePattern{300, 5000}, InflatePattern{65536, 256}}) {
+        TestAllocator alloc;
+        EXPECT_TRUE(SameAsInput(OurInflate(packed, wbits, pattern, &alloc), packed, whole))
+            << "bits " << wbits << " piece " << pattern.inPiece << " room " << pattern.outRoom;
+        EXPECT_EQ(0, alloc.live);
+      }
+    }
+  }
+}
+
 /* A stream of 50 MB of zeros from about 50 KB: memory stays at the stream's fixed size
    whatever the output, and output is handed out only as room is given. */
 TEST(Inflate, ABombTakesNoMoreMemoryThanAnyStream) {

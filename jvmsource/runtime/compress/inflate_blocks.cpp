@@ -232,6 +232,26 @@ void InflateBlocks::SetDictionary(InflateBlocks* s, const uint8_t* d, uint32_t n
 
 namespace {
 
+/* The window as it would be after length bytes had passed through it from q on (q at
+   most end, the window's size): the last min(length, end) of them at the positions they
+   would have taken. The new write position. */
+inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, const uint8_t* bytes, uint32_t length) {
+  uint32_t keep = length < end ? length : end;
+  uint32_t at = (uint32_t)(((uint64_t)q + length - keep) % end);
+  bytes += length - keep;
+  while (keep != 0) {
+    uint32_t run = WindowChunkBytes - (at & 0xFF);
+    if (run > end - at) run = end - at;
+    if (run > keep) run = keep;
+    memcpy(w.At(at), bytes, run);
+    bytes += run;
+    keep -= run;
+    at += run;
+    if (at == end) at = 0;
+  }
+  return (uint32_t)(((uint64_t)q + length) % end);
+}
+
 int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   WindowView w;
   w.Bind(s->window);
@@ -241,8 +261,18 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   uint32_t b = s->bitb, k = s->bitk;
   uint32_t q = s->write;
   uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
+  // Stored bytes sent straight to the output reach the window only when something else
+  // needs it (another kind of block, or the end of the call): a run of stored blocks then
+  // fills it once, not once per block. They lie together just before next_out.
+  uint32_t deferredStart = 0, deferredLength = 0;
 
+#define SETTLE_WINDOW                                                                                   \
+  if (deferredLength != 0) {                                                                            \
+    StoreInWindow(w, deferredStart, s->end, z->next_out - deferredLength, deferredLength);              \
+    deferredLength = 0;                                                                                 \
+  }
 #define BLOCK_UPDATE                           \
+  SETTLE_WINDOW                                \
   s->bitb = b;                                 \
   s->bitk = k;                                 \
   z->total_in += (uint32_t)(p - z->next_in);   \
@@ -284,6 +314,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   }
 
   for (;;) {
+    if (s->mode != BlockType && s->mode != BlockLens && s->mode != BlockStored) SETTLE_WINDOW
     switch (s->mode) {
       case BlockType: {
         NEED_BITS(3)
@@ -330,6 +361,31 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       }
       case BlockStored: {
         if (n == 0) BLOCK_LEAVE
+        if (q == s->read && s->sub.left >= WindowChunkBytes && n >= WindowChunkBytes &&
+            z->avail_out >= WindowChunkBytes) {
+          // Nothing waits in the window: the bytes go straight to the output, and the
+          // window keeps only the last of them, for the distances of later blocks.
+          uint32_t t = s->sub.left;
+          if (t > n) t = n;
+          if (t > z->avail_out) t = z->avail_out;
+          memcpy(z->next_out, p, t);
+          if (s->checkfn != NULL) s->check = s->checkfn(s->check, p, t);
+          z->next_out += t;
+          z->avail_out -= t;
+          z->total_out += t;
+          if (deferredLength == 0) deferredStart = q;
+          deferredLength += t;
+          q = (uint32_t)(((uint64_t)q + t) % s->end);
+          s->read = q;
+          m = s->end - q;
+          p += t;
+          n -= t;
+          r = ZResult_Ok;
+          if ((s->sub.left -= t) != 0) break;
+          s->mode = s->last ? BlockDry : BlockType;
+          break;
+        }
+        SETTLE_WINDOW
         if (m == 0) {
           if (q == s->end && s->read != 0) {
             q = 0;
@@ -513,6 +569,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
     }
   }
 #undef BLOCK_UPDATE
+#undef SETTLE_WINDOW
 #undef BLOCK_LOAD
 #undef BLOCK_LEAVE
 #undef WINDOW_ROOM
