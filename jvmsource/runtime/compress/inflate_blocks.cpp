@@ -165,17 +165,19 @@ int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w) {
     if (n != 0 && r == ZResult_BufError) r = ZResult_Ok;
     z->avail_out -= n;
     z->total_out += n;
-    // Chunk runs: one copy and one check call for up to 256 bytes.
+    // One copy per chunk run; the check over the output afterwards, where the bytes lie
+    // together, in one call.
+    uint8_t* const start = z->next_out;
+    const uint32_t total = n;
     while (n != 0) {
       uint32_t run = WindowChunkBytes - (s->read & 0xFF);
       if (run > n) run = n;
-      const uint8_t* from = w.At(s->read);
-      if (s->checkfn != NULL) s->check = s->checkfn(s->check, from, run);
-      memcpy(z->next_out, from, run);
+      memcpy(z->next_out, w.At(s->read), run);
       z->next_out += run;
       s->read += run;
       n -= run;
     }
+    if (s->checkfn != NULL && total != 0) s->check = s->checkfn(s->check, start, total);
     if (s->read != s->end) break;
     s->read = 0;
     if (s->write == s->end) s->write = 0;
