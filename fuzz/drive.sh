@@ -38,9 +38,21 @@ SUMMARY=$BUILD/fuzz/$NAME.summary
 [ "$MODE" = replay ] && SUMMARY=$BUILD/fuzz/$NAME.regressions.summary
 failed() {
   echo "$NAME: FAILED: $1" > "$SUMMARY"
+  # The cause in a few lines, in the summary that ./pux test prints last: a long log
+  # shown cut in the middle would otherwise lose it.
+  if [ -f "${LOG:-}" ]; then
+    grep -E "ERROR: |SUMMARY: |^${NAME}_fuzz: |^standalone driver: |^    #[0-9] " "$LOG" | head -n 16 |
+      sed 's/^/    /' >> "$SUMMARY"
+  fi
   echo "FAILED: ${NAME}_fuzz $1" >&2
   find "$ART" -type f -newer "$STAMP" | while read -r f; do
     echo "  failing input: $f (replay: $BIN $f)" >&2
+    # Small inputs travel in the summary too, so that a failure seen only in a log can be
+    # replayed elsewhere (base64 -d).
+    if [ "$(stat -c %s "$f")" -le 6144 ]; then
+      echo "    input $(basename "$f") in base64:" >> "$SUMMARY"
+      base64 -w 100 "$f" | sed 's/^/    /' >> "$SUMMARY"
+    fi
   done
   echo "  Once the fault is mended, keep the input as fuzz/regressions/$NAME/<what it found>," >&2
   echo "  so that every run replays it." >&2
