@@ -68,12 +68,18 @@ if [ "$MODE" = replay ]; then
   exit 0
 fi
 
+# A fresh run gates the test suite, so it draws its mutations from a fixed seed: what it
+# finds it finds again on the next run and on another machine. Fuzzing to explore
+# (fuzz/run.sh) draws a new seed each time. PUX_FUZZ_SEED chooses one for either.
+SEED=${PUX_FUZZ_SEED:-}
 if [ "$MODE" = fresh ]; then
   CORPUS=$BUILD/fuzz/ci/$NAME
   rm -rf "$CORPUS"
+  SEED=${SEED:-20261207}
 else
   CORPUS=$BUILD/fuzz/corpus/$NAME
 fi
+[ -n "$SEED" ] && OPTS+=(-seed="$SEED")
 mkdir -p "$CORPUS"
 DIRS=("$CORPUS" "$BUILD/fuzz/seeds")
 for d in "$SRC/seeds/$NAME" "$SRC/regressions/$NAME"; do
