@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "io/javaio.h"
+#include "safe_wait.h"
 #include "io_support.h"
 #include "vmarray.h"
 #include "vmjni.h"
@@ -419,8 +420,11 @@ TEST_F(FilesIoTest, ACloseRacingReadersNeverHandsThemAnotherFile) {
         JNIEnv* mine = nullptr;
         ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
         jbyteArray bytes = mine->functions->NewByteArray(mine, 1000);
-        while (!go.load()) {
-        }
+        // The others' attach may collect while this one waits for the start.
+        WhileOutside([&] {
+          while (!go.load()) {
+          }
+        });
         for (int r = 0; r < 100; r++) {
           jint n = JavaIoFileInputStream_readBytes(mine, in, bytes, 0, 1000);
           if (mine->functions->ExceptionOccurred(mine) != nullptr) {
@@ -442,7 +446,7 @@ TEST_F(FilesIoTest, ACloseRacingReadersNeverHandsThemAnotherFile) {
     JavaIoFileInputStream_close(env, in);
     EXPECT_EQ("", TakePending());
     jobject other = NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("second"));
-    for (std::thread& t : threads) t.join();
+    JoinOutside(threads);
     EXPECT_EQ(0, foreign.load()) << "round " << round;
     JavaIoFileInputStream_close(env, other);
     EXPECT_EQ(0u, refhost::OpenFileCount());
@@ -638,7 +642,7 @@ TEST_F(FilesIoTest, DeleteOnExitFromManyThreadsDeletesWhatWasRegistered) {
       vm->functions->DetachCurrentThread(vm);
     });
   }
-  for (std::thread& t : threads) t.join();
+  JoinOutside(threads);
   EXPECT_EQ(2 * kThreads * kFiles, registered.load());
   jobject temp = File("temp");
   EXPECT_EQ(1, JavaIoFileSystem_DeleteOnExit(env, temp));

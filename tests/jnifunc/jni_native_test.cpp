@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jnifunc_support.h"
+#include "safe_wait.h"
 #include "vmclass.h"
 #include "vmhandlearray.h"
 #include "vmliteral.h"
@@ -209,15 +210,19 @@ TEST_F(NativeTest, MonitorsAreRecursiveAndExcludeOtherThreads) {
     EXPECT_EQ(0, e->functions->MonitorExit(e, global));
     DetachThisThread(world.jvm);
   });
-  while (stage < 1) Sleep(1);
+  // The other thread allocates (its attach, its exception) and may collect: this one
+  // waits outside the machine, holding the monitor.
+  WhileOutside([&] {
+    while (stage < 1) Sleep(1);
+  });
   EXPECT_EQ(VMStatus_IllegalMonitorStateException, otherExit.load());
-  Sleep(50);
+  WhileOutside([&] { Sleep(50); });
   EXPECT_EQ(1, stage.load());
   EXPECT_EQ(0, f->MonitorExit(env, lock));
-  Sleep(50);
+  WhileOutside([&] { Sleep(50); });
   EXPECT_EQ(1, stage.load());  // one hold left
   EXPECT_EQ(0, f->MonitorExit(env, lock));
-  other.join();
+  JoinOutside(other);
   EXPECT_EQ(2, stage.load());
   // Owned by nobody now: an exit is refused, with the exception pending.
   EXPECT_EQ(VMStatus_IllegalMonitorStateException, f->MonitorExit(env, lock));
@@ -257,7 +262,7 @@ TEST_F(NativeTest, TwoThreadsIncrementUnderAMonitor) {
     DetachThisThread(world.jvm);
   });
   work(env);
-  other.join();
+  JoinOutside(other);
   EXPECT_EQ(2 * kRounds, f->GetIntField(env, lock, i));
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "net_support.h"
+#include "safe_wait.h"
 #include "vmclass.h"
 #include "vmjni.h"
 #include "vmliteral.h"
@@ -47,7 +48,7 @@ VMThread* gWatched = nullptr;
 std::vector<std::pair<int, bool>> gSafeInHost;
 
 void NoteSafe(int slot) {
-  if (gWatched != nullptr) gSafeInHost.push_back({slot, gWatched->GetSafeToGC()});
+  if (gWatched != nullptr) gSafeInHost.push_back({slot, gWatched->GetInSafeRegion()});
 }
 jint HOSTCALL WatchedWait(jint h, jint ms) {
   NoteSafe(76);
@@ -280,7 +281,10 @@ struct JavaThread {
       jnifunc_test::DetachThisThread(jvm);
       done = true;
     });
-    while (!started) std::this_thread::yield();
+    // Its attach may collect: the machine's own thread waits for it outside.
+    WhileOutside([&] {
+      while (!started) std::this_thread::yield();
+    });
   }
   static std::string ClassName(JNIEnv* e, jobject o) {
     VMObject* obj = VMJniHandle::UnHandle(e, o);
@@ -293,7 +297,7 @@ struct JavaThread {
     return name;
   }
   bool Blocked(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    WhileOutside([&] { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     return !done;
   }
 };
@@ -310,7 +314,7 @@ TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
     ASSERT_TRUE(t.Blocked(200));
     auto at = Clock::now();
     refhost::Functions()->StopThread(t.handle, 1);
-    t.thread.join();
+    JoinOutside(t.thread);
     EXPECT_EQ("java.lang.ThreadDeath", t.thrown);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
   }
@@ -320,7 +324,7 @@ TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
     ASSERT_TRUE(t.Blocked(200));
     auto at = Clock::now();
     f->CallVoidMethod(env, server, closeServer);
-    t.thread.join();
+    JoinOutside(t.thread);
     EXPECT_EQ("java.net.SocketException", t.thrown);
     EXPECT_EQ("Accept failed: Socket closed", t.text);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
@@ -336,7 +340,7 @@ TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
     ASSERT_TRUE(t.Blocked(200));
     auto at = Clock::now();
     f->CallVoidMethod(env, socket, Method("java/net/Socket", "close", "()V"));
-    t.thread.join();
+    JoinOutside(t.thread);
     EXPECT_EQ("java.net.SocketException", t.thrown);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
   }
@@ -357,7 +361,7 @@ TEST_F(WaitTest, ThreadsInBlockingSocketServicesLetACollectionRun) {
   o.Install();
   gWatched = env->thread;
   gSafeInHost.clear();
-  ASSERT_FALSE(env->thread->GetSafeToGC());
+  ASSERT_FALSE(env->thread->GetInSafeRegion());
   jobject client = Connect(LocalPort(server));
   jobject accepted = Accept(server);
   Write(Output(client), Bytes(3000, 4), 100, 2500);
@@ -372,7 +376,7 @@ TEST_F(WaitTest, ThreadsInBlockingSocketServicesLetACollectionRun) {
     slots.insert(seen.first);
   }
   EXPECT_EQ((std::set<int>{70, 76, 78, 79}), slots);
-  EXPECT_FALSE(env->thread->GetSafeToGC());
+  EXPECT_FALSE(env->thread->GetInSafeRegion());
 }
 
 }  // namespace
