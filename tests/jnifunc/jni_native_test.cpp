@@ -10,9 +10,11 @@
 
 #include "jnifunc_support.h"
 #include "safe_wait.h"
+#include "vm.h"
 #include "vmclass.h"
 #include "vmhandlearray.h"
 #include "vmliteral.h"
+#include "vmsmallobjectbase.h"
 #include "vmutils.h"
 
 extern "C" int jnifunc_natives_version(void);
@@ -239,6 +241,42 @@ TEST_F(NativeTest, MonitorsAreRecursiveAndExcludeOtherThreads) {
   EXPECT_EQ(0, f->MonitorEnter(env, cls));
   EXPECT_EQ(0, f->MonitorExit(env, cls));
   f->DeleteGlobalRef(env, global);
+}
+
+/* A thread blocked in MonitorEnter waits outside the machine: the monitor's holder
+   collects meanwhile, and each collection completes (none is given up for a thread that
+   could never reach a poll). Several rounds. */
+TEST_F(NativeTest, TheHolderOfAMonitorCollectsWhileAnotherWaitsToEnter) {
+  jobject global = f->NewGlobalRef(env, New("jnifunc/Values"));
+  for (int round = 0; round < 3; round++) {
+    ASSERT_EQ(0, f->MonitorEnter(env, global));
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+      JNIEnv* e = AttachThisThread(world.jvm);
+      ASSERT_NE(nullptr, e);
+      stage = 1;
+      EXPECT_EQ(0, e->functions->MonitorEnter(e, global));
+      stage = 2;
+      EXPECT_EQ(0, e->functions->MonitorExit(e, global));
+      DetachThisThread(world.jvm);
+    });
+    WhileOutside([&] {
+      while (stage < 1) Sleep(1);
+      Sleep(30);
+    });
+    const uint32_t stress = VMObjectBase::GetCollectionStress();
+    VMObjectBase::SetCollectionStress(1);
+    const uint32_t before = world.vm->GetCollections();
+    for (int i = 0; i < 3; i++) f->DeleteLocalRef(env, New("jnifunc/Values"));
+    VMObjectBase::SetCollectionStress(stress);
+    EXPECT_LE(before + 3, world.vm->GetCollections()) << "round " << round;
+    EXPECT_EQ(1, stage.load());
+    EXPECT_EQ(0, f->MonitorExit(env, global));
+    JoinOutside(other);
+    EXPECT_EQ(2, stage.load());
+  }
+  f->DeleteGlobalRef(env, global);
+  EXPECT_EQ("", Thrown());
 }
 
 /* Two threads count through one monitor many times: no increment is lost. */
