@@ -2,6 +2,8 @@
    rules, memory figures, exit, library names and the entries that are not implemented. */
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "natives_support.h"
@@ -10,6 +12,7 @@
 #include "vmhandlearray.h"
 #include "vmjvm.h"
 #include "vmmonitor.h"
+#include "vmsmallobjectbase.h"
 
 using natives_test::Machine;
 using natives_test::Outcome;
@@ -91,6 +94,47 @@ TEST_F(RuntimeTest, WaitsCheckTheirTimeAndInterruptAndNeverReleaseAnothersHold) 
   EXPECT_EQ("java.lang.IllegalArgumentException", m.TakeException());
   JVM_MonitorNotify(m.env, nullptr);
   EXPECT_EQ("java.lang.NullPointerException", m.TakeException());
+}
+
+/* A native waiting in JVM_MonitorWait (here for up to a minute) counts as stopped: the
+   machine collects on another thread meanwhile, and a notify then ends the wait. */
+TEST_F(RuntimeTest, ANativesMonitorWaitLetsCollectionsRunBesideIt) {
+  jobject lock = m.env->functions->NewGlobalRef(m.env, m.Local(m.String("lock")));
+  for (int round = 0; round < 3; round++) {
+    std::atomic<int> stage{0};
+    std::string thrown = "?";
+    std::thread waiter([&] {
+      JNIEnv* env = nullptr;
+      ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+      stage = 1;
+      JVM_MonitorWait(env, lock, 60000);
+      stage = 2;
+      VMObject* e = (VMObject*)env->thread->GetException();
+      thrown = e == nullptr ? "" : "an exception";
+      env->thread->SetException(nullptr);
+      EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+    });
+    WhileOutside([&] {
+      while (stage < 1) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    });
+    const uint32_t stress = VMObjectBase::GetCollectionStress();
+    VMObjectBase::SetCollectionStress(1);
+    const uint32_t before = m.vm->GetCollections();
+    for (int i = 0; i < 3; i++) (void)m.String("garbage");
+    VMObjectBase::SetCollectionStress(stress);
+    EXPECT_LE(before + 3, m.vm->GetCollections()) << "round " << round;
+    EXPECT_EQ(1, stage.load()) << "the wait ended before the notify";
+    // Notified until it has left: the notify may come before its wait began.
+    while (stage < 2) {
+      JVM_MonitorNotifyAll(m.env, lock);
+      WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
+    }
+    EXPECT_EQ("", m.TakeException());
+    JoinOutside(waiter);
+    EXPECT_EQ("", thrown);
+  }
+  m.env->functions->DeleteGlobalRef(m.env, lock);
 }
 
 TEST_F(RuntimeTest, MemoryFiguresAreTheMachinesHeapAndFreeIsNeverNegative) {
