@@ -428,9 +428,8 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
                         clearHandles();
                         continue;
                     case TC_EXCEPTION: {
-                        if (depth > 1) {
-                            throw new StreamCorruptedException("exception inside an object");
-                        }
+                        // The writer failed, possibly in the middle of an object: what
+                        // follows is its failure, after which the stream starts afresh.
                         clearHandles();
                         Object ex = readObject0();
                         clearHandles();

@@ -162,7 +162,8 @@ public class ObjectStreamClass implements Serializable {
                 if (hasWriteHook) {
                     flags |= SC_WRITE_METHOD;
                 }
-                ObjectStreamField[] declared = getFields0(c);
+                // A string is written as its text: its description has no fields.
+                ObjectStreamField[] declared = c == String.class ? null : getFields0(c);
                 if (declared != null) {
                     fields = declared;
                     sort(fields);

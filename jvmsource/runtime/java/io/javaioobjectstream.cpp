@@ -480,7 +480,18 @@ jobject JNICALL JavaIoObjectInputStream_loadClass0(JNIEnv* env, jobject, jobject
     }
   }
   jclass found = valid ? env->functions->FindClass(env, slashed) : 0;
-  if (found == 0) {
+  if (found != 0 && !Pending(env)) {
+    // An array class comes without its element class loaded: a missing element class
+    // is a missing class here, not a failure at some later use.
+    VMClass* element = VMJniUnHandleClass(env, found);
+    while (element != NULL && element->GetIsArray()) element = ((VMArrayClass*)element)->GetElementClass();
+    if (element == NULL || (element->GetIsLoadable() && ((VMLoadableClass*)element)->EnsureInitialized(env) == NULL))
+      valid = false;
+  }
+  if (found == 0 || Pending(env) || !valid) {
+    // A look-up may hand back the class with its loading failure pending.
+    if (found != 0) env->functions->DeleteLocalRef(env, found);
+    found = 0;
     env->thread->SetException(NULL);
     Throw(env, VMStatus_ClassNotFoundException, dotted);
   }
