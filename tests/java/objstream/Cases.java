@@ -75,7 +75,8 @@ public class Cases {
             ObjectInputStream in = new ObjectInputStream(new ByteArrayInputStream(b));
             while (true) {
                 try {
-                    sb.append(' ').append(describe(in.readObject()));
+                    String d = describe(in.readObject());
+                    sb.append(' ').append(d);
                 } catch (EOFException e) {
                     return sb.toString();
                 }

@@ -511,8 +511,13 @@ jobject JNICALL JavaIoObjectInputStream_allocateNewObject(JNIEnv* env, jobject, 
     Throw(env, VMStatus_NoSuchMethodError);
     return NULL;
   }
-  VMClassList* list = NameSpaceOf(env)->GetClassList();
-  VMClass* serializable = (VMClass*)list->GetSerializableClass();
+  VMClass* serializable = (VMClass*)NameSpaceOf(env)->GetClassList()->GetSerializableClass();
+  if (serializable == NULL) {
+    jclass found = env->functions->FindClass(env, "java/io/Serializable");
+    serializable = VMJniUnHandleClass(env, found);
+    if (serializable == NULL) return NULL;
+    env->functions->DeleteLocalRef(env, found);
+  }
   if (!aclass->GetIsLoadable() || aclass->GetIsInterface() || MachineBuilt(env, aclass) ||
       !VMClass::AssignableFrom(aclass, serializable)) {
     Throw(env, VMStatus_InstantiationException);
