@@ -61,7 +61,7 @@ TEST_F(StandardTest, GraphsRoundTripThroughTheHostsStreams) {
   EXPECT_EQ(0x00, bytes[2]);
   EXPECT_EQ(0x05, bytes[3]);
   VMObject* back = Read(bytes);
-  ASSERT_NE(nullptr, back) << Pending();
+  ASSERT_NE(nullptr, back) << Pending() << " status " << Deserializer()->GetLastStatus();
   EXPECT_EQ(17u, GetWord(back, "a"));
   EXPECT_EQ("", Compare(a, back, true));
 

@@ -1,5 +1,8 @@
 import java.io.ByteArrayInputStream;
 import java.io.ObjectInputStream;
+import java.util.Enumeration;
+import java.util.Hashtable;
+import java.util.Properties;
 import java.util.Vector;
 
 /* Streams another machine wrote: a Vector as the JDK 17 writes it (with a writeObject of
@@ -37,6 +40,22 @@ public class ObjectStreamsForeign {
             "42000576616c75657871007e0007f8757200025b494dba602676eab2a502000078700000000200000004000000057400" +
             "0173";
 
+    /* A Hashtable of 21 entries, one of them the table itself, then a Properties. */
+    static final String TABLES_FROM_JDK =
+            "aced0005737200136a6176612e7574696c2e486173687461626c6513bb0f25214ae4b803000246000a6c6f6164466163" +
+            "746f724900097468726573686f6c6478703f4000000000002377080000002f000000157400026b39737200116a617661" +
+            "2e6c616e672e496e746567657212e2a0a4f781873802000149000576616c7565787200106a6176612e6c616e672e4e75" +
+            "6d62657286ac951d0b94e08b0200007870000000517400026b387371007e0003000000407400026b377371007e000300" +
+            "0000317400026b367371007e0003000000247400026b357371007e0003000000197400026b347371007e000300000010" +
+            "7400026b337371007e0003000000097400026b327371007e0003000000047400026b317371007e000300000001740002" +
+            "6b307371007e00030000000074000473656c6671007e00017400036b31397371007e0003000001697400036b31387371" +
+            "007e0003000001447400036b31377371007e0003000001217400036b31367371007e0003000001007400036b31357371" +
+            "007e0003000000e17400036b31347371007e0003000000c47400036b31337371007e0003000000a97400036b31327371" +
+            "007e0003000000907400036b31317371007e0003000000797400036b31307371007e00030000006478737200146a6176" +
+            "612e7574696c2e50726f706572746965733912d07a70363e980200014c000864656661756c74737400164c6a6176612f" +
+            "7574696c2f50726f706572746965733b7871007e00003f40000000000003770800000005000000027400016274000132" +
+            "74000161740001317870";
+
     static byte[] parse(String hex) {
         byte[] b = new byte[hex.length() / 2];
         for (int i = 0; i < b.length; i++) {
@@ -63,5 +82,15 @@ public class ObjectStreamsForeign {
     public static void main(String[] args) throws Exception {
         read("jdk", FROM_JDK);
         read("machine", FROM_MACHINE);
+        ObjectInputStream in = new ObjectInputStream(new ByteArrayInputStream(parse(TABLES_FROM_JDK)));
+        Hashtable h = (Hashtable) in.readObject();
+        int sum = 0;
+        for (Enumeration e = h.elements(); e.hasMoreElements();) {
+            Object v = e.nextElement();
+            sum += v instanceof Integer ? ((Integer) v).intValue() : 1000;
+        }
+        System.out.println("hashtable of " + h.size() + ", sum " + sum + ", k7 " + h.get("k7") + ", self " + (h.get("self") == h));
+        Properties p = (Properties) in.readObject();
+        System.out.println("properties of " + p.size() + ": " + p.getProperty("a") + " " + p.getProperty("b"));
     }
 }
