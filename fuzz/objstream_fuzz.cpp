@@ -120,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Fixture* f = gFixture;
   if (size > 65536) return 0;
   std::string r = Read(f, data, size);
+  if (getenv("PUX_OBJSTREAM_SHOW") != nullptr) fprintf(stderr, "objstream_fuzz: %s\n", r.c_str());
   if (!Expected(r)) Fail("unexpected outcome:", r);
   // The machine still reads a good stream as it should.
   if (f->inputs % 64 == 0) {

@@ -22,6 +22,14 @@ public class Cases {
     }
 
     static String describe(Object o) {
+        return describe(o, 0);
+    }
+
+    /* Graphs may have cycles: past a few levels an object is named by its class alone. */
+    static String describe(Object o, int depth) {
+        if (o != null && depth > 3) {
+            return o.getClass().getName();
+        }
         if (o == null) {
             return "null";
         }
@@ -30,11 +38,11 @@ public class Cases {
         }
         if (o instanceof Foo) {
             Foo f = (Foo) o;
-            return "Foo(" + f.v + (f.next == null ? "" : "," + (f.next == f ? "self" : describe(f.next))) + ")";
+            return "Foo(" + f.v + (f.next == null ? "" : "," + (f.next == f ? "self" : describe(f.next, depth + 1))) + ")";
         }
         if (o instanceof Holder) {
             Holder h = (Holder) o;
-            return "Holder(" + describe(h.foo) + "," + describe(h.any) + ")";
+            return "Holder(" + describe(h.foo, depth + 1) + "," + describe(h.any, depth + 1) + ")";
         }
         if (o instanceof Flags) {
             Flags f = (Flags) o;
@@ -49,7 +57,7 @@ public class Cases {
             Object[] a = (Object[]) o;
             StringBuffer sb = new StringBuffer(o.getClass().getName()).append('{');
             for (int i = 0; i < a.length && i < 8; i++) {
-                sb.append(i > 0 ? "," : "").append(a[i] == o ? "self" : describe(a[i]));
+                sb.append(i > 0 ? "," : "").append(a[i] == o ? "self" : describe(a[i], depth + 1));
             }
             return sb.append('}').toString();
         }
