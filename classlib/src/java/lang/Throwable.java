@@ -10,9 +10,6 @@ import java.io.PrintWriter;
  * what they wrap right after them). Like Object, this class creates nothing itself.
  */
 public class Throwable implements java.io.Serializable {
-    // The version other writers give this class, so that their streams and ours agree.
-    private static final long serialVersionUID = -3042686055658047285L;
-
 
     // Word 0: the machine's frame record; only the machine reads or writes it.
     private transient Object backtrace;
@@ -68,4 +65,7 @@ public class Throwable implements java.io.Serializable {
     private native void printStackTrace0(Object stream);
 
     public native Throwable fillInStackTrace();
+
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -3042686055658047285L;
 }
