@@ -935,6 +935,14 @@ void SetCapacityOfNewHeaps(jint kind, uint64_t bytes) {
   gCapacityKind.store(kind);
 }
 
+void SetWalkNumber(HHeap* heap, uint32_t n) {
+  if (!heap) return;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  h->seq = n;
+  h->lock.Unlock();
+}
+
 void SetSharedAnswer(HHeap* heap, jint answer) {
   if (heap) CheckedHeap(heap)->sharedAnswer.store(answer);
 }

@@ -271,7 +271,14 @@ jboolean HOSTCALL SweepBlock(void* block, void* context) {
   if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPreGCAllocation()) return 1;
   bool dead = b->GetIsUnreachable();
   if (dead && (VM*)b != vm) {
-    b->Destroy(vm->GetHeap());
+    if (b->GetMonitor() == NULL && b->GetNumberOfElements() <= VMObjectBase::FIRST_PART) {
+      // Most of what dies is a small object that never had a monitor: its one block
+      // goes back as Destroy would give it, without the calls around it.
+      b->SetTag(VM_DESTROYED_TAG);
+      Host()->HeapFree(vm->GetHeap(), b);
+    } else {
+      b->Destroy(vm->GetHeap());
+    }
     return 1;
   }
   bool push = !dead && b->GetIsFinalizable();
