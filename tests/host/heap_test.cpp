@@ -622,7 +622,11 @@ TEST_F(HeapTest, ASweepingWalkFreesAsItGoesAndCountsExactly) {
     again.push_back(n);
     if (freed.count(n)) reused++;
   }
-  EXPECT_GT(reused, 1000);
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_GT(reused, 1000);  // under the sanitizer every block is a malloc of its own
+#else
+  (void)reused;
+#endif
   for (void* b : again) host->HeapFree(heap, b);
   for (void* b : after) host->HeapFree(heap, b);
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
