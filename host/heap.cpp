@@ -363,7 +363,7 @@ const bool gCollectionLog = [] {
   return text != nullptr && *text != 0;
 }();
 
-uint64_t MonotonicNs() {
+static uint64_t MonotonicNs() {
   struct timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
   return (uint64_t)t.tv_sec * 1000000000u + (uint64_t)t.tv_nsec;
