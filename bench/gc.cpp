@@ -6,10 +6,10 @@
    Figures per machine (medians over the runs): wall time of the whole process, the
    number of collections, and the longest pause. The reference machine's pauses are its
    own log's ("Pause ... N.NNNms"); this machine's come from the reference host, which
-   with PUX_GC_LOG set writes one line per collection, timed from the collection's first
-   heap walk (its marking) to its end. The benchmark runs one Java thread, so stopping
-   the others takes no time worth counting. Target: the longest pause no longer than the
-   reference's.
+   with PUX_GC_LOG set writes one line per collection, timed from the refused allocation
+   that called for it (so the stop and the marking of the frames count) to its end. The
+   benchmark runs one Java thread, so stopping the others takes no time worth counting.
+   Target: the longest pause no longer than the reference's.
 
    "bench_gc [RUNS [HEAP]]": RUNS pairs (default 3), heap limit HEAP (default 48m). */
 #include <fcntl.h>

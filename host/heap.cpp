@@ -4,7 +4,13 @@
    lists: per heap under the heap's lock, and for process memory from a per-thread cache
    refilled in batches from a shared pool, because process memory sits on every native
    call's path. Big blocks go straight to malloc. Under AddressSanitizer every block is
-   its own malloc, so the sanitizer sees overruns and stale uses. */
+   its own malloc, so the sanitizer sees overruns and stale uses.
+
+   A heap's small blocks are carved from its chunks one after another, and a slot keeps
+   its size class for ever, so a walk steps through the chunks in address order: the
+   collector's walks read memory in a row instead of chasing one scattered link per
+   block, and neither an allocation nor a free touches a neighbour's prefix. Only big
+   blocks (and every block under the sanitizer) hang in a list of their own. */
 #include "refhost_internal.h"
 
 #include <algorithm>
@@ -26,9 +32,9 @@ namespace detail {
 struct BlockPrefix {
   uint32_t size;     /* bytes the caller asked for */
   uint32_t hash;     /* identity hash, fixed for the block's life */
-  uint32_t seq;      /* allocation number on its heap */
+  uint32_t seq;      /* heap blocks: 0, or the heap's walk number when made during a walk */
   uint32_t flags;    /* magic, size class, alive and process-memory bits */
-  BlockPrefix* prev; /* heap list; free lists use next only */
+  BlockPrefix* prev; /* list of big heap blocks; free and deferred chains use next only */
   BlockPrefix* next;
 };
 static_assert(sizeof(BlockPrefix) == 24, "the prefix keeps blocks 8-byte aligned");
@@ -349,48 +355,91 @@ ProcessTotals SumProcess() {
 
 }  // namespace
 
+/* PUX_GC_LOG set (not empty): a line on standard error per collection, with its pause
+   (the collection benchmark reads them): from the refusal that called for it, or from
+   its first heap walk when nothing was refused (a collection asked for). */
+const bool gCollectionLog = [] {
+  const char* text = getenv("PUX_GC_LOG");
+  return text != nullptr && *text != 0;
+}();
+
+static uint64_t MonotonicNs() {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (uint64_t)t.tv_sec * 1000000000u + (uint64_t)t.tv_nsec;
+}
+
 /* ---- heaps ---- */
 
 /* A heap's lock is taken twice per block (allocation and free), always briefly, so it
-   is a futex lock inlined at its users: one locked instruction to take it and one to
-   release it, and a system call only when another thread waits. */
+   is inlined at its users and costs one locked instruction: taking it is an exchange,
+   giving it back a plain store. A thread that finds it taken spins a little, then
+   sleeps on a futex after counting itself a waiter; the store is not ordered before
+   the holder's read of that count, so a wake can be missed, and the sleep is bounded
+   to a millisecond to make that a delay, never a hang. */
 class HeapLock {
  public:
   void Lock() {
-    int expected = 0;
-    if (!state_.compare_exchange_strong(expected, 1, std::memory_order_acquire)) LockSlow();
+    if (state_.exchange(1, std::memory_order_acquire) != 0) LockSlow();
   }
   void Unlock() {
-    if (state_.exchange(0, std::memory_order_release) == 2) Wake();
+    state_.store(0, std::memory_order_release);
+    if (waiters_.load(std::memory_order_relaxed) != 0) Wake();
   }
 
  private:
   void LockSlow() {
-    /* 2 marks the lock as wanted, so the holder's unlock wakes a sleeper. */
-    while (state_.exchange(2, std::memory_order_acquire) != 0)
-      syscall(SYS_futex, &state_, FUTEX_WAIT_PRIVATE, 2, nullptr, nullptr, 0);
+    for (;;) {
+      for (int i = 0; i < 200; i++) {
+        if (state_.load(std::memory_order_relaxed) == 0 && state_.exchange(1, std::memory_order_acquire) == 0)
+          return;
+        __builtin_ia32_pause();
+      }
+      waiters_.fetch_add(1, std::memory_order_relaxed);
+      if (state_.exchange(1, std::memory_order_acquire) == 0) {
+        waiters_.fetch_sub(1, std::memory_order_relaxed);
+        return;
+      }
+      struct timespec bound = {0, 1000000};
+      syscall(SYS_futex, &state_, FUTEX_WAIT_PRIVATE, 1, &bound, nullptr, 0);
+      waiters_.fetch_sub(1, std::memory_order_relaxed);
+    }
   }
   void Wake() { syscall(SYS_futex, &state_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0); }
-  std::atomic<int> state_{0};  /* 0 free, 1 held, 2 held and wanted */
+  std::atomic<int> state_{0};    /* 0 free, 1 held */
+  std::atomic<int> waiters_{0};  /* threads asleep or about to sleep on state_ */
 };
-static_assert(sizeof(HeapLock) == sizeof(int), "the heap lock is one word");
+static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words");
+
+/* The head of a chunk of a heap's small blocks; the slots follow it. */
+struct Chunk {
+  Chunk* next;
+  uint32_t end;  /* bytes carved, the head included, once the chunk is no longer carved */
+};
+static_assert(sizeof(Chunk) % 8 == 0, "slots stay 8-byte aligned");
 
 struct HHeap {
   uint32_t magic;
   HeapLock lock;
-  BlockPrefix* first;
+  BlockPrefix* first;    /* big blocks, in allocation order */
   BlockPrefix* last;
   BlockPrefix* freeList[kClassCount];
-  char* bump;
+  char* bump;            /* in the newest chunk */
   uint32_t bumpLeft;
-  void* chunks;          /* singly linked through each chunk's first word */
+  Chunk* chunks;         /* newest first */
   uint32_t chunkCount;
   uint64_t inUse;        /* requested bytes of live blocks */
   uint32_t blocks;
   uint64_t capacity;
   uint32_t walks;        /* walks in progress: frees are deferred meanwhile */
-  uint32_t deferred;     /* blocks freed during walks, still listed */
-  uint32_t seq;
+  uint32_t deferred;     /* big blocks freed during walks, still listed */
+  /* Small blocks freed during walks: free already, on lists of their own until the last
+     walk ends, so that no walk meets a slot that was freed and made again; one splice
+     per size class gives them to the free lists. */
+  BlockPrefix* pendingHead[kClassCount];
+  BlockPrefix* pendingTail[kClassCount];
+  bool pending;
+  uint32_t seq;          /* raised by every small block made while a walk runs */
   uint32_t tag;          /* 1-63, stored in each block's flags */
   std::atomic<uint32_t> collected;
   std::atomic<jint> sharedAnswer;
@@ -398,6 +447,7 @@ struct HHeap {
   void* owner;
   struct Relocation* moving;  /* old copies kept until FinishRelocation */
   uint64_t walkSince;    /* monotonic ns of the first walk since the last collection */
+  uint64_t refusedSince; /* monotonic ns of a refusal for lack of room with no allocation since */
 };
 
 struct Moved {
@@ -425,18 +475,99 @@ inline void Unlink(HHeap* h, BlockPrefix* p) {
   if (p->next) p->next->prev = p->prev; else h->last = p->prev;
 }
 
-/* Returns a listed block's memory to its free list; large blocks are freed. */
-inline void Release(HHeap* h, BlockPrefix* p) {
-  uint32_t cls = ClassOf(p);
-  Unlink(h, p);
-  if (cls == kLargeClass) {
-    p->flags = kMagicFree;
-    free(p);
-    return;
-  }
-  p->flags = kMagicFree | (cls << kClassShift);
+/* A walk reads flags without the lock: they are written with a release store. */
+inline void SetFlags(BlockPrefix* p, uint32_t flags) { __atomic_store_n(&p->flags, flags, __ATOMIC_RELEASE); }
+inline uint32_t LoadFlags(BlockPrefix* p) { return __atomic_load_n(&p->flags, __ATOMIC_ACQUIRE); }
+
+/* Puts a small block's slot on its free list. */
+inline void ReleaseSmall(HHeap* h, BlockPrefix* p, uint32_t cls) {
+  SetFlags(p, kMagicFree | (cls << kClassShift));
   p->next = h->freeList[cls];
   h->freeList[cls] = p;
+}
+
+/* Unlinks and frees a big block. */
+inline void ReleaseBig(HHeap* h, BlockPrefix* p) {
+  Unlink(h, p);
+  p->flags = kMagicFree;
+  free(p);
+}
+
+/* Where a chunk's carved slots end: the bump pointer in the newest chunk. */
+inline char* CarvedEnd(HHeap* h, Chunk* c) { return c == h->chunks ? h->bump : (char*)c + c->end; }
+
+/* Bytes a slot of a small block takes, read from its flags. */
+inline uint32_t SlotBytes(uint32_t flags) { return gClassBytes[(flags >> kClassShift) & 0xFF] + sizeof(BlockPrefix); }
+
+/* Walk numbers restart from 0 once no walk runs and they grew large: every small
+   block's number is cleared, so none can ever look younger than a later walk. */
+void RestartWalkNumbers(HHeap* h) {
+  for (Chunk* c = h->chunks; c != nullptr; c = c->next)
+    for (char* q = (char*)(c + 1), *end = CarvedEnd(h, c); q < end;) {
+      BlockPrefix* p = (BlockPrefix*)q;
+      p->seq = 0;
+      q += SlotBytes(p->flags);
+    }
+  h->seq = 0;
+}
+
+/* A small block freed while a walk runs. */
+inline void DeferSmall(HHeap* h, BlockPrefix* p, uint32_t cls) {
+  SetFlags(p, kMagicFree | (cls << kClassShift));
+  p->next = h->pendingHead[cls];
+  if (p->next == nullptr) h->pendingTail[cls] = p;
+  h->pendingHead[cls] = p;
+  h->pending = true;
+}
+
+/* With the last walk over: what the walks deferred is freed now. */
+void ReleaseDeferred(HHeap* h) {
+  if (h->pending) {
+    for (uint32_t cls = 0; cls < kClassCount; cls++) {
+      BlockPrefix* head = h->pendingHead[cls];
+      if (head == nullptr) continue;
+      h->pendingTail[cls]->next = h->freeList[cls];
+      h->freeList[cls] = head;
+      h->pendingHead[cls] = h->pendingTail[cls] = nullptr;
+    }
+    h->pending = false;
+  }
+  for (BlockPrefix* q = h->first; q && h->deferred;) {
+    BlockPrefix* next = q->next;
+    if (!(q->flags & kAlive)) {
+      ReleaseBig(h, q);
+      h->deferred--;
+    }
+    q = next;
+  }
+  if (h->seq > (1u << 30)) RestartWalkNumbers(h);
+}
+
+/* Counts the blocks a walking thread freed on h, with the heap locked, and defers
+   them like any other free during a walk (its own walk is still running). */
+void ApplyBatch(HHeap* h, ThreadRecord* t) {
+  h->inUse -= t->batchBytes;
+  h->blocks -= t->batchCount;
+  while (BlockPrefix* p = t->batchHead) {
+    t->batchHead = p->next;
+    DeferSmall(h, p, ClassOf(p));
+  }
+  t->batchHeap = nullptr;
+  t->batchCount = 0;
+  t->batchBytes = 0;
+}
+
+/* The calling thread's frees on h, counted before the heap is read or changed. */
+inline void SettleOwnFrees(HHeap* h, ThreadRecord* t) {
+  if (t->batchHeap == h) ApplyBatch(h, t);
+}
+
+void FlushBatch(ThreadRecord* t) {
+  HHeap* h = t->batchHeap;
+  if (h == nullptr) return;
+  h->lock.Lock();
+  ApplyBatch(h, t);
+  h->lock.Unlock();
 }
 
 /* Storage for a block of size bytes, with the heap locked; sets *clsOut. */
@@ -456,14 +587,16 @@ BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t* clsOut) {
   if (h->bumpLeft < bytes) {
     /* Chunks grow from 16 KiB, so a heap that holds little costs little. */
     uint32_t chunkBytes = h->chunkCount >= 4 ? kHeapChunk : (16u << 10) << h->chunkCount;
-    if (chunkBytes < bytes + 8) chunkBytes = bytes + 8;
-    char* chunk = (char*)malloc(chunkBytes);
+    if (chunkBytes < bytes + sizeof(Chunk)) chunkBytes = bytes + sizeof(Chunk);
+    Chunk* chunk = (Chunk*)malloc(chunkBytes);
     if (!chunk) return nullptr;
-    *(void**)chunk = h->chunks;
+    if (h->chunks) h->chunks->end = (uint32_t)(h->bump - (char*)h->chunks);
+    chunk->next = h->chunks;
+    chunk->end = 0;
     h->chunks = chunk;
     h->chunkCount++;
-    h->bump = chunk + 8;
-    h->bumpLeft = chunkBytes - 8;
+    h->bump = (char*)(chunk + 1);
+    h->bumpLeft = chunkBytes - sizeof(Chunk);
   }
   p = (BlockPrefix*)h->bump;
   h->bump += bytes;
@@ -475,19 +608,29 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
   uint32_t cls;
   h->lock.Lock();
-  BlockPrefix* p = h->inUse + size > h->capacity ? nullptr : TakeStorage(h, size, &cls);
+  SettleOwnFrees(h, t);
+  bool room = h->inUse + size <= h->capacity;
+  BlockPrefix* p = room ? TakeStorage(h, size, &cls) : nullptr;
   if (!p) {
+    if (!room && gCollectionLog && h->refusedSince == 0) h->refusedSince = MonotonicNs();
     h->lock.Unlock();
     return Refuse();
   }
+  if (h->refusedSince != 0) h->refusedSince = 0;
   p->size = size;
   p->hash = hash;
-  p->seq = ++h->seq;
-  p->flags = kMagicLive | (cls << kClassShift) | (h->tag << kHeapTagShift) | kAlive;
-  p->next = nullptr;
-  p->prev = h->last;
-  if (h->last) h->last->next = p; else h->first = p;
-  h->last = p;
+  if (cls == kLargeClass) {
+    /* A walk stops at the list's last block of its start: this one lies past it. */
+    p->seq = 0;
+    p->next = nullptr;
+    p->prev = h->last;
+    if (h->last) h->last->next = p; else h->first = p;
+    h->last = p;
+  } else {
+    /* A walk visits small blocks with numbers up to the heap's at its start. */
+    p->seq = h->walks ? ++h->seq : 0;
+  }
+  SetFlags(p, kMagicLive | (cls << kClassShift) | (h->tag << kHeapTagShift) | kAlive);
   h->inUse += size;
   h->blocks++;
   h->lock.Unlock();
@@ -500,15 +643,37 @@ void HeapFreeOn(HHeap* h, void* block) {
   BlockPrefix* p = CheckedPrefix(block, false);
   if (((p->flags >> kHeapTagShift) & kHeapTagMask) != h->tag) BadFree("a block of another heap", block);
   PoisonFreed(block, p->size, ClassOf(p) != kLargeClass);
+  uint32_t cls = ClassOf(p);
+  ThreadRecord* t = Self();
+  if (t->walking == h && cls != kLargeClass) {
+    /* Freed by a thread walking this heap (a sweep): dead at once, so no walk visits
+       it again, and counted with the next few hundred under one hold of the lock. */
+    if (t->batchHeap != h) FlushBatch(t);
+    SetFlags(p, p->flags & ~kAlive);
+    p->next = t->batchHead;
+    t->batchHead = p;
+    t->batchHeap = h;
+    t->batchBytes += p->size;
+    if (++t->batchCount >= 256) FlushBatch(t);
+    return;
+  }
   h->lock.Lock();
+  SettleOwnFrees(h, t);
   h->inUse -= p->size;
   h->blocks--;
   if (h->walks) {
-    /* A walk may stand on this block or reach it later; it stays listed but dead. */
-    p->flags &= ~kAlive;
-    h->deferred++;
+    /* A walk may stand on this block or reach it later: it stays where it is, dead,
+       and its slot is not reused before the last walk ends. */
+    if (cls == kLargeClass) {
+      SetFlags(p, p->flags & ~kAlive);
+      h->deferred++;
+    } else {
+      DeferSmall(h, p, cls);
+    }
+  } else if (cls == kLargeClass) {
+    ReleaseBig(h, p);
   } else {
-    Release(h, p);
+    ReleaseSmall(h, p, cls);
   }
   h->lock.Unlock();
 }
@@ -517,19 +682,6 @@ void HeapFreeOn(HHeap* h, void* block) {
 
 namespace refhost {
 namespace detail {
-
-/* PUX_GC_LOG set (not empty): a line on standard error per collection, with its pause
-   (the collection benchmark reads them). */
-static const bool gCollectionLog = [] {
-  const char* text = getenv("PUX_GC_LOG");
-  return text != nullptr && *text != 0;
-}();
-
-static uint64_t MonotonicNs() {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (uint64_t)t.tv_sec * 1000000000u + (uint64_t)t.tv_nsec;
-}
 
 void FlushThreadCache(ThreadRecord* r) {
   for (uint32_t cls = 0; cls < kClassCount; cls++)
@@ -570,11 +722,11 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
   for (BlockPrefix* p = h->first; p;) {
     BlockPrefix* next = p->next;
     p->flags = kMagicFree;
-    if (ClassOf(p) == kLargeClass || !kPooled) free(p);
+    free(p);
     p = next;
   }
-  for (void* c = h->chunks; c;) {
-    void* next = *(void**)c;
+  for (Chunk* c = h->chunks; c;) {
+    Chunk* next = c->next;
     free(c);
     c = next;
   }
@@ -586,38 +738,52 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
 void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
   if (!heap || !cb) return;
   HHeap* h = CheckedHeap(heap);
+  ThreadRecord* t = Self();
+  if (t->batchHeap != nullptr && t->batchHeap != h) FlushBatch(t);
   h->lock.Lock();
+  SettleOwnFrees(h, t);
   if (h->walkSince == 0) h->walkSince = MonotonicNs();
   h->walks++;
-  /* Blocks are appended in allocation order and none leaves the list while a walk
-     runs, so the blocks that existed at the start are exactly those up to this one. */
+  HHeap* outer = t->walking;
+  t->walking = h;
+  /* The blocks that existed at the start are exactly these: small ones in the chunks
+     up to where they were carved, numbered up to the heap's number now; big ones in
+     the list up to its last block now (big blocks are appended). */
+  uint32_t seq = h->seq;
+  Chunk* chunk = h->chunks;
+  char* carved = h->bump;
   BlockPrefix* end = h->last;
   BlockPrefix* p = end ? h->first : nullptr;
-  /* No link up to the end changes while a walk runs (frees only clear the alive bit,
-     allocations append past the end, relocation waits): the walk goes without the lock,
-     and the callback may allocate and free. */
+  /* Nothing a walk reads moves while one runs (a free only clears the alive bit, a
+     slot freed during a walk is not reused before the last one ends, allocations
+     append past the ends, relocation waits): the walk goes without the lock, and the
+     callback may allocate and free. */
   h->lock.Unlock();
-  while (p) {
-    // The list is in allocation order, scattered once blocks are reused: the next
-    // prefix is fetched while the callback runs.
-    if (p != end) __builtin_prefetch(p->next);
-    if (__atomic_load_n(&p->flags, __ATOMIC_ACQUIRE) & kAlive) {
-      if (!cb(BlockOf(p), ctx)) break;
+  bool going = true;
+  for (Chunk* c = chunk; c != nullptr && going; c = c->next) {
+    char* q = (char*)(c + 1);
+    char* stop = c == chunk ? carved : (char*)c + c->end;
+    while (q < stop) {
+      BlockPrefix* b = (BlockPrefix*)q;
+      uint32_t f = LoadFlags(b);
+      q += SlotBytes(f);
+      if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
+        going = false;
+        break;
+      }
     }
+  }
+  while (p && going) {
+    if (p != end) __builtin_prefetch(p->next);
+    if ((LoadFlags(p) & kAlive) && !cb(BlockOf(p), ctx)) break;
     if (p == end) break;
     p = p->next;
   }
+  if (t->batchHeap != nullptr && t->batchHeap != h) FlushBatch(t);
   h->lock.Lock();
-  if (--h->walks == 0 && h->deferred) {
-    for (BlockPrefix* q = h->first; q && h->deferred;) {
-      BlockPrefix* next = q->next;
-      if (!(q->flags & kAlive)) {
-        Release(h, q);
-        h->deferred--;
-      }
-      q = next;
-    }
-  }
+  SettleOwnFrees(h, t);
+  t->walking = outer;
+  if (--h->walks == 0) ReleaseDeferred(h);
   h->lock.Unlock();
 }
 
@@ -665,10 +831,10 @@ void HOSTCALL HeapCollected(HHeap* heap) {
   HHeap* h = CheckedHeap(heap);
   uint32_t n = h->collected.fetch_add(1) + 1;
   h->lock.Lock();
-  uint64_t since = h->walkSince;
+  uint64_t since = h->refusedSince != 0 ? h->refusedSince : h->walkSince;
   h->walkSince = 0;
+  h->refusedSince = 0;
   h->lock.Unlock();
-  // A collection walks the heap from its marking on: its first walk starts the pause.
   if (gCollectionLog && since != 0) {
     fprintf(stderr, "refhost: collection %u of heap %p: %.3f ms\n", n, (void*)h,
             (double)(MonotonicNs() - since) / 1e6);
@@ -769,6 +935,14 @@ void SetCapacityOfNewHeaps(jint kind, uint64_t bytes) {
   gCapacityKind.store(kind);
 }
 
+void SetWalkNumber(HHeap* heap, uint32_t n) {
+  if (!heap) return;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  h->seq = n;
+  h->lock.Unlock();
+}
+
 void SetSharedAnswer(HHeap* heap, jint answer) {
   if (heap) CheckedHeap(heap)->sharedAnswer.store(answer);
 }
@@ -782,6 +956,7 @@ uint32_t BlocksInUse(HHeap* heap) {
   }
   HHeap* h = CheckedHeap(heap);
   h->lock.Lock();
+  SettleOwnFrees(h, Self());
   uint32_t n = h->blocks;
   h->lock.Unlock();
   return n;
@@ -805,6 +980,7 @@ uint64_t BytesInUse(HHeap* heap) {
   }
   HHeap* h = CheckedHeap(heap);
   h->lock.Lock();
+  SettleOwnFrees(h, Self());
   uint64_t n = h->inUse;
   h->lock.Unlock();
   return n;
@@ -847,25 +1023,37 @@ uint32_t RelocateHeap(HHeap* heap) {
   }
   Relocation* r = new Relocation;
   r->moved.reserve(h->blocks);
+  /* Every live block, before any new storage is carved where the chunk walk would
+     meet it. */
+  for (Chunk* c = h->chunks; c != nullptr; c = c->next)
+    for (char* q = (char*)(c + 1), *end = CarvedEnd(h, c); q < end; q += SlotBytes(((BlockPrefix*)q)->flags)) {
+      BlockPrefix* p = (BlockPrefix*)q;
+      if (p->flags & kAlive) r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, nullptr});
+    }
+  for (BlockPrefix* p = h->first; p; p = p->next) r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, nullptr});
   /* Take all new storage first, so a failure leaves the heap as it was. */
-  for (BlockPrefix* p = h->first; p; p = p->next) {
+  for (Moved& m : r->moved) {
     uint32_t cls;
-    BlockPrefix* q = TakeStorage(h, p->size, &cls);
-    if (!q) {
-      for (Moved& m : r->moved) GiveBack(h, m.newPrefix, ClassOf(m.oldPrefix));
+    m.newPrefix = TakeStorage(h, m.size, &cls);
+    if (!m.newPrefix) {
+      for (Moved& g : r->moved)
+        if (g.newPrefix) GiveBack(h, g.newPrefix, ClassOf(g.oldPrefix));
       delete r;
       h->lock.Unlock();
       return 0;
     }
-    r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, q});
+    /* A slot carved now must read as free until its copy is made. */
+    if (cls != kLargeClass) SetFlags(m.newPrefix, kMagicFree | (cls << kClassShift));
   }
   for (Moved& m : r->moved) {
     BlockPrefix* p = m.oldPrefix;
     BlockPrefix* q = m.newPrefix;
-    *q = *p;  /* size, identity hash, sequence number, flags and links */
+    *q = *p;  /* size, identity hash, walk number, flags and links */
     memcpy(BlockOf(q), BlockOf(p), p->size);
-    if (q->prev) q->prev->next = q; else h->first = q;
-    if (q->next) q->next->prev = q; else h->last = q;
+    if (ClassOf(p) == kLargeClass) {
+      if (q->prev) q->prev->next = q; else h->first = q;
+      if (q->next) q->next->prev = q; else h->last = q;
+    }
     p->flags = kMagicFree | (ClassOf(p) << kClassShift);
   }
   std::sort(r->moved.begin(), r->moved.end(), [](const Moved& a, const Moved& b) { return a.oldBlock < b.oldBlock; });

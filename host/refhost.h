@@ -67,6 +67,10 @@ uint32_t LeakReportCount();
    if oneHeap, and to one allocation kind if allocType >= 0; allocations outside the
    scope neither fail nor count towards N. */
 void SetFailureScope(bool oneHeap, HHeap* heap, jint allocType);
+/* Blocks made while a walk of the heap runs are numbered so that it does not visit
+   them; the numbers start again from 0 when no walk runs and they grew past 2^30. This
+   sets the number the next such block follows, so that a test can cross that point. */
+void SetWalkNumber(HHeap* heap, uint32_t n);
 /* New blocks are filled with 0xCD and freed ones with 0xDD (both on by default), so
    nothing can rely on zeroed memory or read a block after freeing it unnoticed. */
 void SetBlockPatterns(bool fillNew, bool poisonFreed);

@@ -67,6 +67,15 @@ struct ThreadRecord {
   OwnCounter mutexHeld;
   OwnCounter allocCalls, procBlocksAlloc, procBlocksFreed, procBytesAlloc, procBytesFreed;
 
+  /* heap walks (heap.cpp): the heap of the thread's innermost walk, and the small blocks
+     the thread freed on it meanwhile, dead but not yet counted or released: a sweep frees
+     without taking the heap's lock per block. */
+  HHeap* walking = nullptr;
+  HHeap* batchHeap = nullptr;
+  BlockPrefix* batchHead = nullptr;
+  uint32_t batchCount = 0;
+  uint32_t batchBytes = 0;
+
   ThreadRecord* nextRecord = nullptr; /* registry, for summing counters */
 };
 

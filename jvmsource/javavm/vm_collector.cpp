@@ -17,10 +17,11 @@
    being read back from a stored form; only then are finalizable objects chosen (every
    root is marked by then) and, after their own marking, reference objects collected
    and sorted. Marks live in the block headers and the walk's stack in their queue
-   words: marking allocates nothing. The walk of an interpreted frame only reads the
+   words: marking allocates nothing but, in process memory, the list of objects with a
+   finalizer that the roots walk makes for the finalizable test. The walk of an interpreted frame only reads the
    blocks flow analysis built when its class was prepared.
 
-   What dies is freed after the sweep walk; finalizers run on the collecting thread
+   What dies is freed by the sweep walk as it goes; finalizers run on the collecting thread
    while the others stay parked (a finalizer that waits for another thread waits until
    its time-out); cleared references are handed to the class library's pending list;
    nothing else runs Java, and no class is initialised, during a collection. */
@@ -69,6 +70,14 @@ struct Marker {
   uint32_t nesting;
   bool phantomDeferred; /* a referent was flagged but not walked */
   uint32_t flagged;     /* reference objects flagged */
+  /* Objects with a finalizer of their own, listed by the roots walk so that choosing
+     the finalizable ones needs no second walk of the heap; the list lives in process
+     memory, and when it cannot grow (overflowed) the heap is walked after all. */
+  bool listCandidates;
+  bool overflowed;
+  VMObject** candidates;
+  uint32_t count;
+  uint32_t room;
 };
 
 /* A word the collector follows must name the head of a live block. A freed one (its tag
@@ -171,6 +180,30 @@ WalkResult MarkFinalizerReachable(VMword* slot, void* context) {
   return kDescend;
 }
 
+/* An object whose finalizer has yet to run if nothing reaches it. */
+inline bool HasFinalizerToRun(VMObject* b) {
+  if (b->GetIsFinalized() || !b->GetHasClass()) return false;
+  VMClass* c = b->GetClass();
+  return c != NULL && c->GetIsLoadable() && ((VMLoadableClass*)c)->GetFinalize() != NULL;
+}
+
+void ListCandidate(Marker* m, VMObject* b) {
+  if (m->count == m->room) {
+    uint32_t room = m->room != 0 ? m->room * 2 : 256;
+    VMObject** grown =
+        room < (1u << 28) ? (VMObject**)Host()->HeapAlloc(NULL, room * sizeof(VMObject*), jallocFailFast) : NULL;
+    if (grown == NULL) {
+      m->overflowed = true;
+      return;
+    }
+    for (uint32_t i = 0; i < m->count; i++) grown[i] = m->candidates[i];
+    if (m->candidates != NULL) Host()->HeapFree(NULL, m->candidates);
+    m->candidates = grown;
+    m->room = room;
+  }
+  m->candidates[m->count++] = b;
+}
+
 /* Heap walk 1: the blocks that exist now are this collection's (later ones are left
    alone); objects being read back are kept without being walked; objects held by
    machine code are roots. */
@@ -180,6 +213,7 @@ jboolean HOSTCALL RootsBlock(void* block, void* context) {
   if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
   VM_ASSERT(!b->GetIsNameSpaceData());
   b->SetIsPreGCAllocation();
+  if (m->listCandidates && !m->overflowed && HasFinalizerToRun(b)) ListCandidate(m, b);
   if (b->GetIsDeserializing()) {
     b->SetIsReachable();
   } else if (b->GetIsReachableByCPlusPlusCode()) {
@@ -200,14 +234,13 @@ jboolean HOSTCALL PhantomBlock(void* block, void* context) {
   return 1;
 }
 
-/* Heap walk 2, once every root is marked: an object no root reaches that has a
-   finalizer of its own survives with all it reaches, for its finalizer. */
+/* Once every root is marked (over the listed candidates, or heap walk 2 when the
+   list overflowed): an object no root reaches that has a finalizer of its own survives
+   with all it reaches, for its finalizer. */
 jboolean HOSTCALL FinalizableBlock(void* block, void* context) {
   VMObject* b = (VMObject*)block;
   if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPreGCAllocation()) return 1;
-  if (b->GetIsReachable() || b->GetIsPhantomReachable() || b->GetIsFinalized() || !b->GetHasClass()) return 1;
-  VMClass* c = b->GetClass();
-  if (c == NULL || !c->GetIsLoadable() || ((VMLoadableClass*)c)->GetFinalize() == NULL) return 1;
+  if (b->GetIsReachable() || b->GetIsPhantomReachable() || !HasFinalizerToRun(b)) return 1;
   b->SetIsFinalizable();
   if (!b->GetIsFinalizerReachable()) {
     b->SetIsFinalizerReachable();
@@ -228,23 +261,32 @@ jboolean HOSTCALL ChainReferenceBlock(void* block, void* context) {
   return 1;
 }
 
-/* Heap walk 4: what no mark reached dies; finalizable objects go on the same chain for
-   their finalizers; every survivor is unmarked for the next collection. */
+/* The last heap walk: what no mark reached dies and is freed on the spot (the host
+   defers the reuse of what is freed during a walk, and a destruction reads nothing but
+   its own object and monitor); finalizable objects go on a chain for their finalizers;
+   every survivor is unmarked for the next collection. */
 jboolean HOSTCALL SweepBlock(void* block, void* context) {
   VM* vm = (VM*)context;
   VMObject* b = (VMObject*)block;
   if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPreGCAllocation()) return 1;
-  bool push;
-  if (b->GetIsUnreachable()) {
-    b->ClearIsFinalizable();
-    push = true;
-  } else {
-    push = b->GetIsFinalizable();
-    b->SetIsUnreachable();
+  bool dead = b->GetIsUnreachable();
+  if (dead && (VM*)b != vm) {
+    if (b->GetMonitor() == NULL && b->GetNumberOfElements() <= VMObjectBase::FIRST_PART) {
+      // Most of what dies is a small object that never had a monitor: its one block
+      // goes back as Destroy would give it, without the calls around it.
+      b->SetTag(VM_DESTROYED_TAG);
+      Host()->HeapFree(vm->GetHeap(), b);
+    } else {
+      b->Destroy(vm->GetHeap());
+    }
+    return 1;
   }
+  bool push = !dead && b->GetIsFinalizable();
+  if (dead) b->ClearIsFinalizable();
+  b->SetIsUnreachable();
   b->ClearIsReference();
   b->ClearIsPreGCAllocation();
-  if (push && (VM*)b != vm) {
+  if (push) {
     b->SetQueue(vm->GetObjectsToDestroy());
     vm->SetObjectsToDestroy(b);
   }
@@ -463,6 +505,7 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
   Marker m = {};
   m.vm = this;
   m.softClearable = softReferencesClearable;
+  m.listCandidates = true;
   SetUpReferences(this, &m);
 
   // Every thread's frames, detached ones included. The thread array cannot change now:
@@ -483,7 +526,12 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
     m.phantomDeferred = false;
     host->HeapWalk(heap, PhantomBlock, &m);
   }
-  host->HeapWalk(heap, FinalizableBlock, &m);
+  if (m.overflowed) {
+    host->HeapWalk(heap, FinalizableBlock, &m);
+  } else {
+    for (uint32_t i = 0; i < m.count; i++) (void)FinalizableBlock(m.candidates[i], &m);
+  }
+  if (m.candidates != NULL) host->HeapFree(NULL, m.candidates);
   if (m.references && m.flagged != 0) {
     host->HeapWalk(heap, ChainReferenceBlock, this);
     NullReferents();

@@ -70,6 +70,29 @@ TEST_F(CollectTest, FinalizersRunOnceAndAResurrectedObjectDiesLater) {
   EXPECT_EQ(nullptr, world.env->thread->GetException()) << "a finalizer's exception is dropped";
 }
 
+/* The objects with a finalizer are listed in process memory while the roots are walked:
+   a list that grows past its first room loses none, and a list that cannot be made
+   (process memory refused) leaves the choice to a walk of the heap, which finds the
+   same objects. */
+TEST_F(CollectTest, FinalizersRunWhetherTheirListGrowsOrCannotBeMade) {
+  int before = Run("Finals", "finalized", "()I");
+  EXPECT_EQ(0, Run("Finals", "make", "(IZ)I", {700, 0}));
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(before + 700, Run("Finals", "finalized", "()I"));
+  EXPECT_EQ(0, Run("Finals", "make", "(IZ)I", {60, 0}));
+  refhost::SetFailureScope(true, nullptr, -1);
+  refhost::FailAllocationsAbove(1000);
+  world.vm->GarbageCollect(false);
+  refhost::FailAllocationsAbove(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  EXPECT_EQ(before + 760, Run("Finals", "finalized", "()I"));
+  // Finalized once: later collections free them without running anything again.
+  uint32_t blocks = Blocks();
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(before + 760, Run("Finals", "finalized", "()I"));
+  EXPECT_LT(Blocks(), blocks);
+}
+
 /* An object held by machine code (flag 0x80) is a root: an object with a finalizer that
    only it reaches is reachable, and its finalizer does not run; once the flag goes, the
    finalizer runs at the next collection. */

@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 #include <string.h>
+#include <thread>
 
 namespace {
 
@@ -563,6 +564,148 @@ TEST_F(HeapTest, RelocationMovesBlocksAndMapsPointersIntoThem) {
   EXPECT_EQ(0u, host->HeapBytesInUse(heap));
 }
 
+/* A walk whose callback frees what it visits, as the collector's sweep does: the counts
+   are exact whenever the walking thread asks, even inside the walk; no slot freed during
+   the walk comes back from an allocation before the walk ends; afterwards the slots are
+   reused and a new walk sees exactly the survivors. Big blocks take the same path. */
+TEST_F(HeapTest, ASweepingWalkFreesAsItGoesAndCountsExactly) {
+  std::vector<void*> blocks;
+  std::map<void*, uint32_t> sizes;
+  for (int i = 0; i < 3000; i++) {
+    uint32_t size = i % 500 == 7 ? 20000 + i : 8 + (i * 13) % 300;
+    void* b = host->HeapAlloc(heap, size, 1);
+    ASSERT_NE(nullptr, b);
+    blocks.push_back(b);
+    sizes[b] = size;
+  }
+  uint64_t bytes = host->HeapBytesInUse(heap);
+  uint32_t count = refhost::BlocksInUse(heap);
+  std::set<void*> freed, madeDuring, seen;
+  int visits = 0, wrongCounts = 0, reusedEarly = 0;
+  WalkLog log{host, heap, {}, nullptr};
+  log.onVisit = [&](void* b) {
+    if (!sizes.count(b)) return;  // made during the walk: never visited
+    seen.insert(b);
+    if (++visits % 2 == 0) {
+      bytes -= sizes[b];
+      count--;
+      host->HeapFree(heap, b);
+      freed.insert(b);
+    }
+    if (visits % 97 == 0) {
+      if (refhost::BlocksInUse(heap) != count || host->HeapBytesInUse(heap) != bytes) wrongCounts++;
+      void* fresh = host->HeapAlloc(heap, 8 + (visits * 13) % 300, 1);
+      if (freed.count(fresh)) reusedEarly++;
+      madeDuring.insert(fresh);
+      bytes += 8 + (visits * 13) % 300;
+      count++;
+    }
+  };
+  host->HeapWalk(heap, Record, &log);
+  EXPECT_EQ(3000u, seen.size());
+  EXPECT_EQ(0, wrongCounts) << "the walking thread's own frees were miscounted";
+  EXPECT_EQ(0, reusedEarly) << "a slot freed during the walk was handed out again during it";
+  for (void* b : log.seen) EXPECT_EQ(0u, madeDuring.count(b));
+  EXPECT_EQ(count, refhost::BlocksInUse(heap));
+  EXPECT_EQ(bytes, host->HeapBytesInUse(heap));
+
+  std::set<void*> after;
+  for (void* b : Walk(host, heap)) after.insert(b);
+  EXPECT_EQ(count, after.size());
+  for (void* b : freed) EXPECT_EQ(0u, after.count(b));
+  // The freed slots are free now: allocations of their sizes get them back.
+  int reused = 0;
+  std::vector<void*> again;
+  for (void* b : freed) {
+    if (sizes[b] >= 20000) continue;
+    void* n = host->HeapAlloc(heap, sizes[b], 1);
+    again.push_back(n);
+    if (freed.count(n)) reused++;
+  }
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_GT(reused, 1000);  // under the sanitizer every block is a malloc of its own
+#else
+  (void)reused;
+#endif
+  for (void* b : again) host->HeapFree(heap, b);
+  for (void* b : after) host->HeapFree(heap, b);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+}
+
+/* Sweeps on one thread while four others allocate and free on the same heap, round after
+   round: every sweep visits each of its own blocks once and frees them all, the other
+   threads' blocks are never handed out twice or overwritten, and the heap ends empty. */
+TEST_F(HeapTest, SweepsRaceThreadsThatAllocateAndFree) {
+  std::atomic<bool> done{false};
+  std::atomic<int> damaged{0};
+  std::vector<std::thread> churners;
+  for (unsigned t = 0; t < 4; t++)
+    churners.emplace_back([&, t] {
+      while (!done) Churn(host, heap, 17 + t, &damaged);
+    });
+  int broken = 0;
+  for (int round = 0; round < 60; round++) {
+    std::set<void*> own;
+    for (int i = 0; i < 700; i++) {
+      void* b = host->HeapAlloc(heap, 16 + (i * 7) % 120, 1);
+      ASSERT_NE(nullptr, b);
+      memset(b, 0x5A, 16);
+      own.insert(b);
+    }
+    std::set<void*> swept;
+    WalkLog log{host, heap, {}, nullptr};
+    log.onVisit = [&](void* b) {
+      if (!own.count(b)) return;
+      if (!swept.insert(b).second || ((uint8_t*)b)[15] != 0x5A) broken++;
+      host->HeapFree(heap, b);
+    };
+    host->HeapWalk(heap, Record, &log);
+    if (swept.size() != own.size()) broken++;
+  }
+  done = true;
+  for (auto& c : churners) c.join();
+  EXPECT_EQ(0, broken);
+  EXPECT_EQ(0, damaged.load());
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+  EXPECT_EQ(0u, Walk(host, heap).size());
+}
+
+/* The numbers that keep blocks made during a walk out of it start again from 0 once they
+   grew large: before and after that point a walk visits every block older than itself
+   and none made while it runs. */
+TEST_F(HeapTest, WalkNumbersStartAgainWithoutHidingABlock) {
+  std::vector<void*> old;
+  for (int i = 0; i < 20; i++) old.push_back(host->HeapAlloc(heap, 24 + i, 1));
+  refhost::SetWalkNumber(heap, (1u << 30) - 5);
+  for (int pass = 0; pass < 3; pass++) {
+    std::vector<void*> made;
+    WalkLog log{host, heap, {}, nullptr};
+    log.onVisit = [&](void*) {
+      if (made.size() < 10) made.push_back(host->HeapAlloc(heap, 32, 1));
+    };
+    host->HeapWalk(heap, Record, &log);
+    std::set<void*> seen(log.seen.begin(), log.seen.end());
+    for (void* b : old) EXPECT_EQ(1u, seen.count(b)) << "pass " << pass << ": an older block was hidden";
+    for (void* b : made) EXPECT_EQ(0u, seen.count(b)) << "pass " << pass << ": a block made during the walk";
+    old.insert(old.end(), made.begin(), made.end());
+  }
+  EXPECT_EQ(old.size(), Walk(host, heap).size());
+  for (void* b : old) host->HeapFree(heap, b);
+}
+
+/* Many threads on one heap lock: blocks stay apart and the counts come back to zero. */
+TEST_F(HeapTest, EightThreadsShareOneHeapLock) {
+  std::atomic<int> damaged{0};
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < 8; t++) threads.emplace_back([&, t] { Churn(host, heap, 301 + t, &damaged); });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(0, damaged.load());
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+}
+
 using HeapDeathTest = HeapTest;
 
 TEST_F(HeapDeathTest, DoubleFreeIsCaught) {
@@ -570,6 +713,19 @@ TEST_F(HeapDeathTest, DoubleFreeIsCaught) {
   void* b = host->HeapAlloc(heap, 40, 1);
   host->HeapFree(heap, b);
   EXPECT_DEATH(host->HeapFree(heap, b), "");
+}
+
+/* A block freed twice inside a walk, whether the walk's own thread holds back its count
+   or not, is caught at the second free. */
+TEST_F(HeapDeathTest, ABlockFreedTwiceDuringAWalkIsCaught) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (int i = 0; i < 4; i++) host->HeapAlloc(heap, 40, 1);
+  WalkLog log{host, heap, {}, nullptr};
+  log.onVisit = [&](void* b) {
+    host->HeapFree(heap, b);
+    host->HeapFree(heap, b);
+  };
+  EXPECT_DEATH(host->HeapWalk(heap, Record, &log), "freed");
 }
 
 TEST_F(HeapDeathTest, FreeOnTheWrongHeapIsCaught) {
