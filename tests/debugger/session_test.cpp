@@ -428,6 +428,118 @@ std::string LogOf(std::function<void()> call) {
   return log.size() > before ? log.substr(before) : std::string();
 }
 
+TEST_F(SessionTest, EveryOtherRequestAnswersAsItsOperationSays) {
+  Watchdog dog(240);
+  jint result = RunWith("run", "(I)I", 10, [](Client& c) {
+    int32_t t = c.ThreadCurrent();
+    int32_t top = c.ThreadFrame(t);
+    int32_t f = c.FrameCaller(top);
+    int32_t run = c.FrameMethod(f);
+    int32_t cls = c.Int(Request(31).I(f));
+    EXPECT_EQ("Target.java", c.Text(Request(6).I(cls)));
+    EXPECT_EQ("null", c.Text(Request(6).I(0)));
+    std::vector<int32_t> methods = c.ClassMethods(cls);
+    EXPECT_EQ((int32_t)methods.size(), c.Int(Request(9).I(cls)));
+    EXPECT_EQ(methods, c.ClassMethods(cls)) << "the same handles again";
+    int32_t index = c.Int(Request(33).I(f));
+    ASSERT_LT((size_t)index, methods.size());
+    EXPECT_EQ(run, methods[index]);
+    int32_t object = c.Int(Request(11).I(cls));
+    EXPECT_EQ("java.lang.Object", c.ClassName(object));
+    EXPECT_EQ(0, c.Int(Request(11).I(object)));
+    std::vector<int32_t> fields = c.ClassFields(cls);
+    EXPECT_EQ("java.lang.String", c.ClassName(c.Int(Request(24).I(c.Named(fields, "label")))));
+    int32_t intClass = c.Int(Request(24).I(c.Named(fields, "count")));
+    EXPECT_EQ(4, c.Int(Request(4).I(intClass)));
+    EXPECT_EQ(0, c.Int(Request(24).I(run))) << "a method's descriptor names no one class";
+    EXPECT_EQ(0, c.Int(Request(28).I(run))) << "a method has no scope";
+    // The class of what a reference field holds, else its declared one.
+    int64_t aT = c.LocalAddress(c.Named(c.MethodLocals(run), "t"), f);
+    int32_t name = c.Named(fields, "name"), other = c.Named(fields, "other");
+    EXPECT_EQ("java.lang.String", c.ClassName(c.Int(Request(80).L(c.FieldAddress(name, aT)).I(name))));
+    EXPECT_EQ("java.lang.Object", c.ClassName(c.Int(Request(80).L(c.FieldAddress(other, aT)).I(other))));
+    EXPECT_EQ("dbgtest.Target", c.ClassName(c.Int(Request(80).L(aT).I(other))));
+    // Global forms of local handles; freeing them changes nothing.
+    int32_t frameThread = (int32_t)((uint32_t)f >> 16);
+    int32_t global = c.Int(Request(57).I(frameThread));
+    EXPECT_LT(global, 0);
+    EXPECT_EQ(global, c.Int(Request(57).I(frameThread)));
+    EXPECT_EQ(0u, c.Call(Request(56).I(global)).announced);
+    int64_t aLocal = c.LocalAddress(c.Named(c.MethodLocals(run), "local"), f);
+    EXPECT_EQ(0, c.Long(Request(78).L(aLocal))) << "a frame's local has no global form";
+    int64_t aCount = c.FieldAddress(c.Named(fields, "count"), aT);
+    int64_t gCount = c.Long(Request(78).L(aCount));
+    EXPECT_LT((int32_t)(gCount >> 32), 0);
+    EXPECT_EQ(gCount & 0xFFFFFFFF, aCount & 0xFFFFFFFF);
+    EXPECT_EQ(7, c.GetInt(gCount));
+    EXPECT_EQ(0u, c.Call(Request(79).L(gCount)).announced);
+    EXPECT_EQ(7, c.GetInt(gCount));
+    EXPECT_EQ(0u, c.Call(Request(2).L(0)).announced);
+    // Suspension by the client is counted once and undone once.
+    EXPECT_EQ(0u, c.Call(Request(75).I(t)).announced);
+    EXPECT_EQ(0u, c.Call(Request(75).I(t)).announced);
+    EXPECT_EQ(1, c.Call(Request(76).I(t)).Byte());
+    EXPECT_EQ(0u, c.Call(Request(72).I(t)).announced);
+    EXPECT_EQ(0, c.Call(Request(76).I(t)).Byte());
+    EXPECT_EQ(0u, c.Call(Request(72).I(t)).announced);
+    // Breakpoints, watches and class loads on request are not built: refused or none.
+    std::string log = LogOf([&] { EXPECT_TRUE(c.Call(Request(1).I(run).I(0)).Dropped()); });
+    EXPECT_EQ("Debug assertion: breakpoints are not available\n", log);
+    EXPECT_TRUE(c.Call(Request(0).I(run).I(0)).Dropped());
+    EXPECT_TRUE(c.Call(Request(3).L(aCount).I(4)).Dropped());
+    EXPECT_EQ(0, c.Int(Request(7).T("java/lang/Object")));
+    // A step is armed on the stopped thread only.
+    EXPECT_EQ(0u, c.Call(Request(77).I(t).B(1).B(1)).announced);
+  });
+  EXPECT_EQ(20 + 7 + 3 + 2, result);
+}
+
+TEST_F(SessionTest, AThreadParkedForTheStopIsCountedListedAndChanged) {
+  Watchdog dog(240);
+  std::atomic<bool> spinning{false};
+  std::atomic<jint> spun{-1};
+  std::thread spinner([&] {
+    JNIEnv* own = nullptr;
+    ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+    jmethodID spin = own->functions->GetStaticMethodID(own, target, "spin", "()I");
+    spinning = true;
+    spun = own->functions->CallStaticIntMethod(own, target, spin);
+    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+  });
+  // Waited for outside the machine: the spinner's start may collect meanwhile.
+  WhileOutside([&] {
+    while (!spinning.load()) usleep(1000);
+    usleep(50000);
+  });
+  jint result = RunWith("run", "(I)I", 10, [](Client& c) {
+    int32_t current = c.ThreadCurrent();
+    EXPECT_EQ(2, c.Int(Request(67)));
+    int32_t first = c.Int(Request(71).I(0));
+    int32_t second = c.Int(Request(71).I(first));
+    EXPECT_EQ(0, c.Int(Request(71).I(second)));
+    ASSERT_TRUE(first != 0 && second != 0 && first != second);
+    int32_t other = first == current ? second : first;
+    EXPECT_NE(current, other);
+    // The parked thread's frames: spin, stopped in its loop.
+    int32_t f = c.ThreadFrame(other);
+    ASSERT_NE(0, f);
+    int32_t spin = c.FrameMethod(f);
+    EXPECT_NE(std::string::npos, c.MethodName(spin).find("spin"));
+    EXPECT_GE(c.FramePC(f), 0);
+    int64_t i = c.LocalAddress(c.Named(c.MethodLocals(spin), "i"), f);
+    EXPECT_NE(0, i);
+    // The client ends the loop through the static flag.
+    int32_t cls = c.Int(Request(31).I(f));
+    int64_t done = c.FieldAddress(c.Named(c.ClassFields(cls), "done"), 0);
+    EXPECT_EQ(0, c.Call(Request(35).L(done)).Byte());
+    EXPECT_EQ(0u, c.Call(Request(58).L(done).B(7)).announced);
+    EXPECT_EQ(1, c.GetInt(done)) << "a boolean is stored as 0 or 1";
+  });
+  EXPECT_EQ(32, result);
+  JoinOutside(spinner);
+  EXPECT_EQ(1, spun.load());
+}
+
 std::string Short(const char* type) {
   return std::string("Debug assertion: _read_len == sizeof( ") + type + " )\n";
 }

@@ -50,6 +50,17 @@ public class Target {
     return deep;
   }
 
+  static boolean done;
+
+  /* Counts until a client sets done. */
+  public static int spin() {
+    int i = 0;
+    while (!done) {
+      i++;
+    }
+    return i > 0 ? 1 : 0;
+  }
+
   public static int caught() {
     try {
       throw new IllegalStateException("x");
