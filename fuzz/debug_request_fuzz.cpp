@@ -61,6 +61,8 @@ struct World {
   std::vector<int32_t> pool4;
   std::vector<int64_t> pool8;
   uint32_t inputs = 0;
+  /* The program's thread, as the connection names it. */
+  int32_t thread = 0;
 };
 
 World* gWorld = nullptr;
@@ -68,6 +70,7 @@ World* gWorld = nullptr;
 /* ---- one request on the wire ---- */
 
 struct Call {
+  Call(const uint8_t* d, size_t n, size_t from, World* w) : data(d), size(n), at(from), world(w) {}
   const uint8_t* data;
   size_t size;
   size_t at;
@@ -181,7 +184,7 @@ void Harvest(World* w, int code, const std::vector<uint8_t>& r) {
 /* Sends one request from the script at *at; false when the script is used up. */
 bool SendOne(World* w, const uint8_t* data, size_t size, size_t* at) {
   if (*at >= size) return false;
-  Call call{data, size, *at, w};
+  Call call(data, size, *at, w);
   uint32_t result = JNI_DebugRequest(w->agent, &call, Read, &call, Write);
   if (result != 0) Fail("a request was not served");
   if (call.announcements > 1) Fail("a reply was announced twice");
@@ -210,7 +213,7 @@ bool SendOne(World* w, const uint8_t* data, size_t size, size_t* at) {
 std::vector<uint8_t> Script(std::initializer_list<uint8_t> bytes) { return std::vector<uint8_t>(bytes); }
 
 int32_t SendFor4(World* w, const std::vector<uint8_t>& bytes) {
-  Call call{bytes.data(), bytes.size(), 0, w};
+  Call call(bytes.data(), bytes.size(), 0, w);
   (void)JNI_DebugRequest(w->agent, &call, Read, &call, Write);
   return call.reply.size() == 4 ? (int32_t)U(call.reply, 0, 4) : 0;
 }
@@ -225,11 +228,11 @@ void AwaitStop(World* w) {
       continue;
     }
     // A suspension the script made keeps the thread from its stop: undone here.
-    for (int32_t t : w->pool4) {
-      std::vector<uint8_t> resume = {72, (uint8_t)(t >> 24), (uint8_t)(t >> 16), (uint8_t)(t >> 8), (uint8_t)t};
-      if (t < 0) (void)SendFor4(w, resume);
+    if (i % 64 == 63 && w->thread != 0) {
+      int32_t t = w->thread;
+      (void)SendFor4(w, {72, (uint8_t)(t >> 24), (uint8_t)(t >> 16), (uint8_t)(t >> 8), (uint8_t)t});
     }
-    usleep(500);
+    usleep(200);
   }
   Fail("the program's thread no longer stops");
 }
@@ -251,6 +254,7 @@ void Seed(World* w) {
   size_t at = 0;
   while (SendOne(w, seed, sizeof seed, &at)) {
   }
+  w->thread = w->pool4.empty() ? 0 : w->pool4[0];
   // Addresses of every local in run's frame, and of every field through them.
   std::vector<int32_t> handles = w->pool4;
   int32_t frame = handles.size() > 2 ? handles[2] : 0;
@@ -273,6 +277,7 @@ void Seed(World* w) {
 }
 
 void Connect(World* w) {
+  w->thread = 0;
   w->agent = JNI_DebugAttach("debug_request_fuzz");
   if (w->agent == nullptr || JNI_DebugEventPending(w->agent) == (jbyte)255) Fail("no debugger agent");
   AwaitStop(w);
@@ -291,6 +296,8 @@ World* MakeWorld() {
   args.name = "debug_request_fuzz";
   JNIEnv* env = nullptr;
   if (JNI_CreateJavaVM(&w->jvm, &env, &args) != 0) Fail("no machine");
+  // Strings the requests make are collected when the heap runs out, as in a host.
+  refhost::SetHeapCapacity(w->jvm->vm->GetHeap(), 32u << 20);
   jclass target = env->functions->FindClass(env, "dbgtest/Target");
   if (target == nullptr) Fail("no dbgtest/Target on the class path");
   static JNINativeMethod natives[] = {{(char*)"stop", (char*)"()V", (void*)Stop},
