@@ -666,6 +666,46 @@ TEST_F(SessionTest, MalformedRequestsAreDroppedWithTheirLineAndNothingWritten) {
   EXPECT_EQ(20 + 7 + 3 + 2, result);
 }
 
+TEST_F(SessionTest, ATextLongerThanItsCountFieldIsCutAtACharacterBoundary) {
+  Watchdog dog(240);
+  // 70000 characters of two bytes each in modified UTF-8, and of one byte each.
+  std::string twoByte, oneByte(70000, 'a');
+  for (int i = 0; i < 70000; i++) twoByte += "\xC3\xA9";
+  jobject wide = env->functions->NewGlobalRef(env, env->functions->NewStringUTF(env, twoByte.c_str()));
+  jobject narrow = env->functions->NewGlobalRef(env, env->functions->NewStringUTF(env, oneByte.c_str()));
+  ASSERT_TRUE(wide != nullptr && narrow != nullptr);
+  jint result = RunWith("run", "(I)I", 10, [&](Client& c) {
+    Reply r = c.Call(Request(43).L(c.Long(Request(82).I((int32_t)(uintptr_t)wide))));
+    EXPECT_EQ(65534, r.Short()) << "no character is split";
+    EXPECT_EQ(65536u, r.announced);
+    EXPECT_EQ(70000, c.Int(Request(44).L(c.Long(Request(82).I((int32_t)(uintptr_t)wide)))));
+    r = c.Call(Request(43).L(c.Long(Request(82).I((int32_t)(uintptr_t)narrow))));
+    EXPECT_EQ(65535, r.Short());
+    EXPECT_EQ(65537u, r.announced);
+    EXPECT_EQ(std::string(65535, 'a'), r.Text());
+  });
+  EXPECT_EQ(32, result);
+  env->functions->DeleteGlobalRef(env, wide);
+  env->functions->DeleteGlobalRef(env, narrow);
+}
+
+TEST_F(SessionTest, AClientWaitingForAnEventLetsItsOtherRequestsAndItsDetachThrough) {
+  Watchdog dog(120);
+  std::atomic<int32_t> kind{-1};
+  std::thread waiter([&] {
+    Reply r = Send(agent, Request(20).B(1));
+    kind = r.Int();
+  });
+  // Other requests of the same client go on while it waits.
+  WhileOutside([] { usleep(50000); });
+  for (int i = 0; i < 20; i++) EXPECT_EQ(1, Send(agent, Request(15)).announcements);
+  EXPECT_EQ(-1, kind.load());
+  JNI_DebugDetach(agent);
+  agent = nullptr;
+  JoinOutside(waiter);
+  EXPECT_EQ(0, kind.load()) << "the end of the connection ends the wait with no event";
+}
+
 TEST_F(SessionTest, HandlesKeepTheirObjectsAcrossCollectionsAndTheirKinds) {
   Watchdog dog(120);
   VMDebugger* a = (VMDebugger*)agent;
@@ -703,6 +743,26 @@ TEST_F(SessionTest, HandlesKeepTheirObjectsAcrossCollectionsAndTheirKinds) {
   VMJavaLangString::FreeUTF8(text);
   EXPECT_EQ(0, a->EnHandle(VMDebugger::HandleObject, nullptr));
   EXPECT_EQ(0, a->EnGlobal(VMDebugger::HandleObject, nullptr));
+
+  // The tag array cannot grow: that handle is not made, and every older one still
+  // resolves (the old tags are kept, not lost).
+  std::vector<int32_t> made;
+  while (made.size() < 17) made.push_back(a->EnHandle(VMDebugger::HandleObject, string));
+  ASSERT_EQ(19, made.back());
+  // The first growth is the handle array's, the second the tag array's.
+  for (uint32_t n : {1u, 2u}) {
+    refhost::SetFailureScope(true, jvm->vm->GetHeap(), -1);
+    uint64_t refused = refhost::RefusedCount();
+    refhost::FailNthAllocation(n);
+    EXPECT_EQ(0, a->EnHandle(VMDebugger::HandleObject, string)) << n;
+    EXPECT_EQ(refused + 1, refhost::RefusedCount()) << n;
+    refhost::FailNthAllocation(0);
+    refhost::SetFailureScope(false, nullptr, -1);
+  }
+  for (int32_t h : made) EXPECT_EQ(string, a->UnHandle(VMDebugger::HandleObject, h)) << h;
+  int32_t next = a->EnHandle(VMDebugger::HandleObject, string);
+  EXPECT_GT(next, 19);
+  EXPECT_EQ(string, a->UnHandle(VMDebugger::HandleObject, next));
 }
 
 }  // namespace
