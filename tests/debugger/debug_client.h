@@ -84,7 +84,7 @@ struct Channel {
     ch->reply->asked.push_back(length);
     size_t left = ch->in->size() - ch->reply->consumed;
     size_t n = length < 0 ? 0 : ((size_t)length < left ? (size_t)length : left);
-    memcpy(buffer, ch->in->data() + ch->reply->consumed, n);
+    if (n != 0) memcpy(buffer, ch->in->data() + ch->reply->consumed, n);
     ch->reply->consumed += n;
     return (jint)n;
   }
