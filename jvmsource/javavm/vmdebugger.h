@@ -150,6 +150,44 @@ class VMDebugger : public VMInternalObject {
      of equal starts); 0 without a table, a method or an entry. */
   static uint32_t FindLineNumber(VMMethod* method, uint32_t pc);
 
+  /* ---- breakpoints, watches, and the debugging loop's reports (vmdebugger_break.cpp,
+     vmframe_debug.cpp) ---- */
+  /* Plants a breakpoint before the instruction that starts at pc (false: not an
+     instruction start of a method of this agent's name space that has code, or no
+     memory). */
+  bool BreakSet(VMMethod* method, uint32_t pc);
+  /* Removes one of this agent's breakpoints at the place, if it has one. */
+  void BreakClear(VMMethod* method, uint32_t pc);
+  void ClearCodeBreaks();
+  void ClearDataBreaks();
+  void ClearAllBreaks();
+  /* The opcode the breakpoint at (method, pc) displaced, or the code byte there. */
+  static uint8_t FindPreBreakpointOpcode(VMMethod* method, uint32_t pc);
+  /* Whether pc starts an instruction of the method's code, breakpoints seen through. */
+  static bool IsInstructionStart(VMMethod* method, uint32_t pc);
+  /* Watches size (0 to 8) bytes of an object's body from byteOffset (arrays: their
+     element data starts at body byte 8); the object stays alive while watched. False
+     when the run does not lie in the body or no memory. */
+  bool BreakSetWriteBody(VMObject* owner, uint32_t byteOffset, uint32_t size);
+  /* Watches size bytes from local word slot of a bytecode frame; the watch ends with
+     the frame. */
+  bool BreakSetWriteLocal(VMByteCodeFrame* frame, uint32_t slot, uint32_t size);
+  /* Reports the first watched run found changed (one per call). */
+  void CheckBreakWrite(VMByteCodeFrame* frame);
+  /* Reports the breakpoint at frame's pc when it is one of this agent's. */
+  void ReportBreakpoint(VMByteCodeFrame* frame);
+  /* Queues every class already initialised in the machine. */
+  void ReportAllClassLoads();
+  /* The thread left Java code down to remaining: a step bounded by a frame that is gone
+     stops at the thread's next instruction. */
+  void StepFrameGone(VMThread* thread, VMFrame* remaining);
+  /* Drops every breakpoint and watch, in every machine of the name space, that names a
+     class, method or static data of the loader (its classes are about to go). */
+  static void ForgetLoader(VMNameSpace* ns, VMClassLoader* loader);
+  /* The poll found a request to run the debugging loop: the thread's Execute starts
+     over in it (returns only when no bytecode frame is running). */
+  static void JumpToDebugLoop(VMThread* thread);
+
   /* ---- the client's calls (vmdebugger_entry.cpp) ---- */
   /* Serves one request of the client: for now its code is read, nothing is answered,
      and the result says so. */
