@@ -38,9 +38,21 @@ SUMMARY=$BUILD/fuzz/$NAME.summary
 [ "$MODE" = replay ] && SUMMARY=$BUILD/fuzz/$NAME.regressions.summary
 failed() {
   echo "$NAME: FAILED: $1" > "$SUMMARY"
+  # The cause in a few lines, in the summary that ./pux test prints last: a long log
+  # shown cut in the middle would otherwise lose it.
+  if [ -f "${LOG:-}" ]; then
+    grep -E "ERROR: |SUMMARY: |^${NAME}_fuzz: |^standalone driver: |^    #[0-9] " "$LOG" | head -n 16 |
+      sed 's/^/    /' >> "$SUMMARY"
+  fi
   echo "FAILED: ${NAME}_fuzz $1" >&2
   find "$ART" -type f -newer "$STAMP" | while read -r f; do
     echo "  failing input: $f (replay: $BIN $f)" >&2
+    # Small inputs travel in the summary too, so that a failure seen only in a log can be
+    # replayed elsewhere (base64 -d).
+    if [ "$(stat -c %s "$f")" -le 6144 ]; then
+      echo "    input $(basename "$f") in base64:" >> "$SUMMARY"
+      base64 -w 100 "$f" | sed 's/^/    /' >> "$SUMMARY"
+    fi
   done
   echo "  Once the fault is mended, keep the input as fuzz/regressions/$NAME/<what it found>," >&2
   echo "  so that every run replays it." >&2
@@ -56,12 +68,18 @@ if [ "$MODE" = replay ]; then
   exit 0
 fi
 
+# A fresh run gates the test suite, so it draws its mutations from a fixed seed: what it
+# finds it finds again on the next run and on another machine. Fuzzing to explore
+# (fuzz/run.sh) draws a new seed each time. PUX_FUZZ_SEED chooses one for either.
+SEED=${PUX_FUZZ_SEED:-}
 if [ "$MODE" = fresh ]; then
   CORPUS=$BUILD/fuzz/ci/$NAME
   rm -rf "$CORPUS"
+  SEED=${SEED:-20261207}
 else
   CORPUS=$BUILD/fuzz/corpus/$NAME
 fi
+[ -n "$SEED" ] && OPTS+=(-seed="$SEED")
 mkdir -p "$CORPUS"
 DIRS=("$CORPUS" "$BUILD/fuzz/seeds")
 for d in "$SRC/seeds/$NAME" "$SRC/regressions/$NAME"; do
