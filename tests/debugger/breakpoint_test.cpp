@@ -20,6 +20,7 @@
 #include "vm.h"
 #include "vmclass.h"
 #include "vmdebugger.h"
+#include "vmdebugger_break.h"
 #include "vmframe.h"
 #include "vmjni.h"
 #include "vmjni_entries.h"
@@ -634,6 +635,62 @@ TEST_F(BreakTest, AnotherMachineOnTheNameSpaceRunsPatchedCodeWithoutStopping) {
   refhost::Functions()->SetCurrentEnv(otherEnv);
   EXPECT_EQ(0, other->functions->DestroyJavaVM(other));
   refhost::Functions()->SetCurrentEnv(env);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BreakTest, ALoaderThatGoesTakesItsBreakpointsAndWatchesWithIt) {
+  Watchdog dog(120);
+  // Other is found through the test's own loader alone.
+  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip");
+  refhost::SetClassPath((void*)9, std::string(PUX_BUILD_DIR) + "/testclasses/debugger");
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  jobject loader = JNI_CreateClassLoaderLite(env, (void*)9);
+  ASSERT_NE(nullptr, loader);
+  jclass theirs = env->functions->FindClassInObjectLoader(env, "dbgtest/Other", loader);
+  ASSERT_NE(nullptr, theirs);
+  ASSERT_NE(VMJniUnHandleClass(env, theirs), VMJniUnHandleClass(env, target));
+  VMMethod* sum = UnHandleMethod(env, env->functions->GetStaticMethodID(env, theirs, "sum", "(I)I"));
+  VMMethod* ours = Method("sum", "(I)I");
+  VMDataMember* counter = UnHandleField(env, env->functions->GetStaticFieldID(env, theirs, "counter", "I"));
+  VMDataMember* ourCounter = UnHandleField(env, env->functions->GetStaticFieldID(env, target, "counter", "I"));
+  ASSERT_TRUE(sum && ours && counter && ourCounter);
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, theirs))->GetInitializedStaticData(jvm->vm);
+  VMObject* ourStatics = ((VMLoadableClass*)VMJniUnHandleClass(env, target))->GetInitializedStaticData(jvm->vm);
+  ASSERT_TRUE(statics && ourStatics);
+  ASSERT_TRUE(agent->BreakSet(sum, 0));
+  ASSERT_TRUE(agent->BreakSet(ours, 0));
+  ASSERT_TRUE(agent->BreakSetWriteBody(statics, counter->GetIndex() * 4, 4));
+  ASSERT_TRUE(agent->BreakSetWriteBody(ourStatics, ourCounter->GetIndex() * 4, 4));
+  JNI_DestroyClassLoaderLite(env, loader);
+  // What went with the loader is no longer patched or watched; the rest stays.
+  int breaks = 0, watches = 0;
+  for (VMDebuggerCodeBreakpoint* b = agent->GetCodeBreaks(); b != nullptr; b = b->GetNext())
+    breaks++;
+  for (VMDebuggerDataBreakpoint* d = agent->GetDataBreaks(); d != nullptr; d = d->GetNext())
+    watches++;
+  EXPECT_EQ(1, breaks);
+  EXPECT_EQ(1, watches);
+  EXPECT_EQ(0xCA, CodeAt(ours, 0));
+  // The watches left are read at every instruction of a watched thread, and cleared at
+  // the end, without touching what was freed.
+  std::atomic<int> result{0};
+  agent->EventRemove();
+  agent->BreakClear(ours, 0);
+  std::thread h = RunJava("watch", "()I", &result);
+  WhileOutside([&] {
+    ASSERT_EQ(VMDebugger::EventWatch, NextEvent(agent));
+    EXPECT_EQ(7u, ourStatics->GetWord(ourCounter->GetIndex()));
+    agent->EventRemove();
+    h.join();
+  });
+  EXPECT_EQ(54, result.load());
+  JNI_DebugDetach(agent);
+  EXPECT_EQ(nullptr, jvm->nameSpace->GetBreakOpcodes());
+  refhost::SetClassPath((void*)9, "");
 }
 
 }  // namespace
