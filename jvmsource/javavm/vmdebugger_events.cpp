@@ -6,6 +6,10 @@
 #include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjavalangthrowable.h"
+#include "vmjni.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
 
 using namespace dbg;
 
@@ -217,6 +221,17 @@ void VMDebugger::ThreadTrace(VMThread* thread, uint8_t byLine, uint8_t mode) {
   SetTraceLine(line);
   SetTraceFrame(bound);
   SetTraceThread(thread);
+  // A watched thread that still runs a plain loop (it was caught at a poll, or stopped
+  // in a native) takes up the debugging loop at its next poll, which checks the step.
+  VMNameSpace* ns = GetNameSpace();
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebugger::ThreadTrace");
+  JNIEnv* env = thread->GetEnv();
+  bool watched = env != NULL && (env->debug & 0xFF) != 0;
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebugger::ThreadTrace");
+  if (watched && !thread->GetServingDebugger()) {
+    thread->SetDebugLoopOnly();
+    thread->SetDebuggerAttachRequested();
+  }
 }
 
 void VMDebugger::CheckTrace(VMByteCodeFrame* frame) {

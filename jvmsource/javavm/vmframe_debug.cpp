@@ -99,10 +99,16 @@ bool VMByteCodeFrame::ExecuteDebug(JNIEnv* env, jmp_buf* inner) {
       vm->GetInitialized()) {
     thread->ClearDebuggerAttachRequested();
     thread->ClearDebuggerAttachRequestNoticedByYield();
-    agent->ReportAllClassLoads();
-    uint32_t moves = VMFrame::GetRelocations();
-    agent->ReportInitialBreakpoint((VMByteCodeFrame*)top);
-    if (VMFrame::GetRelocations() != moves) ResumeMoved(env);
+    // A thread sent here to carry out a step (perhaps already running this loop) stops
+    // where the step ends, not on arrival.
+    bool only = thread->GetDebugLoopOnly();
+    thread->ClearDebugLoopOnly();
+    if (!only) {
+      agent->ReportAllClassLoads();
+      uint32_t moves = VMFrame::GetRelocations();
+      agent->ReportInitialBreakpoint((VMByteCodeFrame*)top);
+      if (VMFrame::GetRelocations() != moves) ResumeMoved(env);
+    }
   }
   // Throws, calls and frame switches of the frames this Execute owns come back here.
   if (setjmp(*inner) != 0) {

@@ -694,3 +694,81 @@ TEST_F(BreakTest, ALoaderThatGoesTakesItsBreakpointsAndWatchesWithIt) {
 }
 
 }  // namespace
+
+namespace {
+
+/* The machine's attached thread that is not the test's own and runs Java. */
+std::vector<VMThread*> OtherThreads(JavaVM* jvm, JNIEnv* mine) {
+  std::vector<VMThread*> found;
+  for (uint32_t i = 1; i < jvm->vm->GetThreads()->GetCount(); i++) {
+    VMThread* t = jvm->vm->GetThreads()->Get(i);
+    if (t != nullptr && t->GetEnv() != nullptr && t->GetEnv() != mine) found.push_back(t);
+  }
+  return found;
+}
+
+TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterrupts) {
+  Watchdog dog(120);
+  std::atomic<int> calls{0};
+  std::atomic<int> local{0};
+  // Both run the plain loops: they started before any debugger.
+  std::thread a = RunJava("spin", "()I", &calls);
+  std::vector<VMThread*> before = OtherThreads(jvm, env);
+  ASSERT_EQ(1u, before.size());
+  VMThread* caller = before[0];
+  std::thread c = RunJava("spinLocal", "()I", &local);
+  std::vector<VMThread*> after = OtherThreads(jvm, env);
+  ASSERT_EQ(2u, after.size());
+  VMThread* looper = after[0] == caller ? after[1] : after[0];
+  VMMethod* bump = Method("bump", "(I)I");
+  VMMethod* spinLocal = Method("spinLocal", "()I");
+  jmethodID release = env->functions->GetStaticMethodID(env, target, "release", "()V");
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, target))->GetInitializedStaticData(jvm->vm);
+  VMDataMember* counter = UnHandleField(env, env->functions->GetStaticFieldID(env, target, "counter", "I"));
+  ASSERT_TRUE(statics && counter);
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  // Once the client has removed an event, threads it watches are no longer asked to
+  // report their arrival: they go on in the plain loops.
+  agent->EventRemove();
+  agent->RequestThreadAttach(caller);
+  agent->RequestThreadAttach(looper);
+  uint32_t at = PcOfLine(bump, Line("bump-body"));
+  WhileOutside([&] {
+    usleep(50000);
+    EXPECT_EQ(0, NextEvent(agent, 100));
+    // A breakpoint met in a plain loop by a watched thread stops it there.
+    ASSERT_TRUE(agent->BreakSet(bump, at));
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000));
+    EXPECT_EQ(caller, agent->ThreadCurrent());
+    EXPECT_EQ(bump, agent->GetCurrentFrame()->method);
+    EXPECT_EQ(at, agent->GetCurrentFrame()->GetPC(false));
+    agent->BreakClear(bump, at);
+    // The other thread parks in its plain loop; a step asked of it is carried out.
+    for (int i = 0; i < 2000 && !looper->GetPausedForDebugger(); i++) usleep(1000);
+    ASSERT_TRUE(looper->GetPausedForDebugger());
+    agent->ThreadTrace(looper, 0, 0);
+    agent->EventRemove();
+    ASSERT_EQ(VMDebugger::EventStep, NextEvent(agent, 5000)) << "the step of a parked thread was lost";
+    EXPECT_EQ(looper, agent->ThreadCurrent());
+    EXPECT_EQ(spinLocal, agent->GetCurrentFrame()->method);
+    // An interrupt waits while a watch is set, and comes once it is gone.
+    ASSERT_TRUE(agent->BreakSetWriteBody(statics, counter->GetIndex() * 4, 4));
+    agent->Interrupt(true);
+    agent->EventRemove();
+    EXPECT_EQ(0, NextEvent(agent, 300));
+    agent->ClearDataBreaks();
+    ASSERT_EQ(VMDebugger::EventInterrupt, NextEvent(agent, 5000));
+    EXPECT_FALSE(agent->GetInterruptPending());
+    agent->EventRemove();
+    EXPECT_EQ(0, NextEvent(agent, 300)) << "one request, one stop";
+  });
+  JNI_DebugDetach(agent);
+  env->functions->CallStaticVoidMethod(env, target, release);
+  JoinOutside(a);
+  JoinOutside(c);
+  EXPECT_GE(calls.load(), 0);
+  EXPECT_GE(local.load(), 0);
+}
+
+}  // namespace
