@@ -181,8 +181,9 @@ class VMDebugger : public VMInternalObject {
   /* The thread left Java code down to remaining: a step bounded by a frame that is gone
      stops at the thread's next instruction. */
   void StepFrameGone(VMThread* thread, VMFrame* remaining);
-  /* Drops every breakpoint and watch, in every machine of the name space, that names a
-     class, method or static data of the loader (its classes are about to go). */
+  /* Drops every breakpoint, watch and class-load record, in every agent of the name
+     space, that names a class, method or static data of the loader (its classes are
+     about to go). */
   static void ForgetLoader(VMNameSpace* ns, VMClassLoader* loader);
   /* The poll found a request to run the debugging loop: the thread's Execute starts
      over in it (returns only when no bytecode frame is running). */

@@ -141,9 +141,38 @@ bool FrameLives(VMThread* thread, VMDebuggerDataBreakpoint* watch) {
   return false;
 }
 
+/* Forgets the loader's classes in the agent's class-load lists: a record there would
+   name a freed class. A delivered class keeps its number, with nothing behind it. */
+void DropLoadedClasses(VMDebugger* agent, VMClassLoader* loader) {
+  VMUtils::MutexLock(agent->GetClassLoadMutex());
+  VMDebuggerClassLoad* previous = NULL;
+  for (VMDebuggerClassLoad* c = agent->GetPendingClassLoads(); c != NULL;) {
+    VMDebuggerClassLoad* next = c->GetNext();
+    VMClass* cls = c->GetClassLoaded();
+    if (cls != NULL && cls->GetClassLoader() == loader) {
+      if (previous == NULL)
+        agent->SetPendingClassLoads(next);
+      else
+        previous->SetNext(next);
+      if (agent->GetAnnouncedClassLoad() == c) agent->SetAnnouncedClassLoad(NULL);
+      c->Destroy(agent->GetHeap());
+    } else {
+      previous = c;
+    }
+    c = next;
+  }
+  VMClassHandleArray* loaded = agent->GetClassesLoaded();
+  for (uint32_t i = 1; loaded != NULL && i < loaded->GetCount(); i++) {
+    VMClass* cls = loaded->Get(i);
+    if (cls != NULL && cls->GetClassLoader() == loader) loaded->Delete(i);
+  }
+  VMUtils::MutexUnlock(agent->GetClassLoadMutex());
+}
+
 /* Drops the breakpoints and watches of one agent that name what the loader's
    destruction frees: its methods' code and its classes' static data. */
 void DropLoader(VMDebugger* agent, VMClassLoader* loader) {
+  DropLoadedClasses(agent, loader);
   HHeap* heap = agent->GetHeap();
   VMUtils::MutexLock(agent->GetBreakListMutex());
   VMDebuggerCodeBreakpoint* previous = NULL;
@@ -385,6 +414,7 @@ void VMDebugger::ForgetLoader(VMNameSpace* ns, VMClassLoader* loader) {
     VM* vm = r->vm;
     if (vm == NULL || vm->GetNameSpace() != ns) continue;
     if (VMDebugger* agent = vm->GetDebugger()) DropLoader(agent, loader);
+    for (VMDebugger* d = vm->GetDeadDebuggers(); d != NULL; d = d->GetNextDeadDebugger()) DropLoadedClasses(d, loader);
   }
 }
 

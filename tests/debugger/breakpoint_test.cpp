@@ -665,7 +665,10 @@ TEST_F(BreakTest, ALoaderThatGoesTakesItsBreakpointsAndWatchesWithIt) {
   ASSERT_TRUE(agent->BreakSet(ours, 0));
   ASSERT_TRUE(agent->BreakSetWriteBody(statics, counter->GetIndex() * 4, 4));
   ASSERT_TRUE(agent->BreakSetWriteBody(ourStatics, ourCounter->GetIndex() * 4, 4));
+  // The class goes with its loader: no reference of the test's may name it after.
+  env->functions->DeleteLocalRef(env, theirs);
   JNI_DestroyClassLoaderLite(env, loader);
+  env->functions->DeleteLocalRef(env, loader);
   // What went with the loader is no longer patched or watched; the rest stays.
   int breaks = 0, watches = 0;
   for (VMDebuggerCodeBreakpoint* b = agent->GetCodeBreaks(); b != nullptr; b = b->GetNext())
