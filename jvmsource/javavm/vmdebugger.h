@@ -185,6 +185,9 @@ class VMDebugger : public VMInternalObject {
      space, that names a class, method or static data of the loader (its classes are
      about to go). */
   static void ForgetLoader(VMNameSpace* ns, VMClassLoader* loader);
+  /* The host moved the machine: the frames the agent names (the stopped one, the step
+     frame, watched frames) are rewritten. */
+  void RelocateFrames(VMRelocateInfo* info);
   /* The poll found a request to run the debugging loop: the thread's Execute starts
      over in it (returns only when no bytecode frame is running). */
   static void JumpToDebugLoop(VMThread* thread);

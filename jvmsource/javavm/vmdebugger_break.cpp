@@ -522,3 +522,13 @@ void VMDebugger::ReportAllClassLoads() {
   }
   loaders->relSpinlock();
 }
+
+/* ---- relocation ---- */
+
+void VMDebugger::RelocateFrames(VMRelocateInfo* info) {
+  info->Relocate(&Body()[CurrentFrameWord]);
+  info->Relocate(&Body()[TraceFrameWord]);
+  // The list's words were rewritten with the records: it is read at the new places.
+  for (VMDebuggerDataBreakpoint* d = GetDataBreaks(); d != NULL; d = d->GetNext())
+    if (d->GetOwner() == NULL) info->Relocate(d->GetElementAddress(VMDebuggerDataBreakpoint::FrameWord));
+}

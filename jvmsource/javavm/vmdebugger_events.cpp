@@ -59,28 +59,51 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
     SetEventType(kind);
     VMUtils::MutexUnlock(GetClassLoadMutex());
     host->EventPost(GetEventAdded());
+    // The host may move the machine while this thread waits: the agent, the thread and
+    // the machine are found again afterwards (the semaphore and the mutex are the
+    // host's, and stay).
+    void* removed = GetEventRemoved();
+    void* lock = GetAddEventMutex();
+    VMDebugger* self = this;
     // Removal clears the kind; a post banked by an earlier spare release or an old
     // connection's end leaves it set, and the wait goes on. Only this thread stores
     // events while it holds the lock, so a kind still set is this event's.
     for (;;) {
-      jint result = host->EventWait(GetEventRemoved(), -1);
-      if (GetEventType() == 0 || !GetIsConnected()) break;
+      uint32_t moves = VMFrame::GetRelocations();
+      jint result = host->EventWait(removed, -1);
+      if (VMFrame::GetRelocations() != moves) {
+        me = VMThread::Current();
+        vm = me != NULL ? me->GetVM() : NULL;
+        self = vm != NULL ? vm->GetDebugger() : NULL;
+        // Detached meanwhile: the connection's end released everything.
+        if (self == NULL || self->GetEventRemoved() != removed) {
+          if (me != NULL) me->ClearPausedForDebugger();
+          VMUtils::MutexUnlock(lock);
+          LeaveWait(me);
+          return;
+        }
+      }
+      if (self->GetEventType() == 0 || !self->GetIsConnected()) break;
       if (result != 0) {
         // The host woke the thread: a stop of this thread abandons its event alone;
         // any other failure ends the connection at the client's next call, where it
         // cannot pull handles from under a request.
-        if (host->YieldCheck() == 0) SetConnectionFailed();
-        VMUtils::MutexLock(GetClassLoadMutex());
-        ReleaseLocalHandles();
-        SetEventType(0);
-        SetEventData(NULL);
-        SetCurrentFrame(NULL);
-        ClearReportedStoredEvent();
-        VMUtils::MutexUnlock(GetClassLoadMutex());
+        if (host->YieldCheck() == 0) self->SetConnectionFailed();
+        VMUtils::MutexLock(self->GetClassLoadMutex());
+        self->ReleaseLocalHandles();
+        self->SetEventType(0);
+        self->SetEventData(NULL);
+        self->SetCurrentFrame(NULL);
+        self->ClearReportedStoredEvent();
+        VMUtils::MutexUnlock(self->GetClassLoadMutex());
         break;
       }
     }
     vm->PauseThreadsForDebugger(false);
+    if (me != NULL) me->ClearPausedForDebugger();
+    VMUtils::MutexUnlock(lock);
+    LeaveWait(me);
+    return;
   }
   if (me != NULL) me->ClearPausedForDebugger();
   VMUtils::MutexUnlock(GetAddEventMutex());

@@ -775,3 +775,66 @@ TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterr
 }
 
 }  // namespace
+
+namespace {
+
+void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
+void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
+
+TEST_F(BreakTest, TheHostMovesTheMachineWhileAThreadIsStoppedAndTheStopAndItsWatchesFollow) {
+  Watchdog dog(120);
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  VMMethod* sum = Method("sum", "(I)I");
+  uint32_t loop = PcOfLine(sum, Line("sum-loop"));
+  ASSERT_TRUE(agent->BreakSet(sum, loop));
+  agent->EventRemove();
+  std::atomic<int> result{0};
+  std::thread h = RunJava("run", "()I", &result);
+  WhileOutside([&] {
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
+    agent->BreakClear(sum, loop);
+    ASSERT_TRUE(agent->BreakSetWriteLocal(agent->GetCurrentFrame(), 1, 4));
+  });
+  // Every block of the machine's heap moves (this thread's record too); the old copies
+  // go once it is done.
+  HHeap* heap = jvm->vm->GetHeap();
+  EXPECT_GT(refhost::RelocateHeap(heap), 20u);
+  refhost::ForEachRelocated(heap, MoveBlock, heap);
+  JNI_RelocationDone(jvm, heap, MoveWord);
+  refhost::FinishRelocation(heap);
+  WhileOutside([&] {
+    VMByteCodeFrame* f;
+    VMDebugger* moved = jvm->vm->GetDebugger();
+    ASSERT_NE(nullptr, moved);
+    EXPECT_NE(agent, moved);
+    agent = moved;
+    f = agent->GetCurrentFrame();
+    EXPECT_EQ(sum, f->method);
+    EXPECT_EQ(loop, f->GetPC(false));
+    EXPECT_EQ(10u, f->locals[0]);
+    agent->EventRemove();
+    // The watched local is found in the moved frame: its first change is seen.
+    ASSERT_EQ(VMDebugger::EventWatch, NextEvent(agent));
+    f = agent->GetCurrentFrame();
+    EXPECT_EQ(sum, f->method);
+    EXPECT_EQ(1u, f->locals[1]);
+    EXPECT_EQ(1u, f->locals[2]);
+    agent->ClearDataBreaks();
+    VMMethod* run = Method("run", "()I");
+    uint32_t back = PcOfLine(run, Line("run-return"));
+    ASSERT_TRUE(agent->BreakSet(run, back));
+    agent->EventRemove();
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
+    f = agent->GetCurrentFrame();
+    EXPECT_EQ(run, f->method);
+    EXPECT_EQ(45u, f->locals[0]);
+    agent->BreakClear(run, back);
+    agent->EventRemove();
+    h.join();
+  });
+  EXPECT_EQ(45, result.load());
+  JNI_DebugDetach(agent);
+}
+
+}  // namespace
