@@ -838,3 +838,57 @@ TEST_F(BreakTest, TheHostMovesTheMachineWhileAThreadIsStoppedAndTheStopAndItsWat
 }
 
 }  // namespace
+
+namespace {
+
+/* The first pc at or after from that holds op (the loop's store of Target.watch). */
+uint32_t Find(VMMethod* method, uint32_t from, uint8_t op) {
+  for (uint32_t pc = from; pc < method->GetCode()->GetSize(); pc++)
+    if (CodeAt(method, pc) == op) return pc;
+  ADD_FAILURE() << "no opcode " << (int)op;
+  return 0;
+}
+
+TEST_F(BreakTest, ABreakpointOnAQuickenedOrQuickenableInstructionStopsEveryTime) {
+  Watchdog dog(120);
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  agent->EventRemove();
+  VMMethod* watch = Method("watch", "()I");
+  uint32_t store = Find(watch, PcOfLine(watch, Line("watch-field")), OP_putfield);
+  uint32_t statics = Find(watch, PcOfLine(watch, Line("watch-static")), OP_putstatic);
+  // First on the slow forms, which their first run would rewrite; then on the quick
+  // forms those runs left.
+  for (int round = 0; round < 2; round++) {
+    uint8_t field = CodeAt(watch, store), stat = CodeAt(watch, statics);
+    EXPECT_EQ(round == 0 ? OP_putfield : OP_putfield_quick, field);
+    EXPECT_EQ(round == 0 ? OP_putstatic : OP_putstatic_quick, stat);
+    ASSERT_TRUE(agent->BreakSet(watch, store));
+    ASSERT_TRUE(agent->BreakSet(watch, statics));
+    std::atomic<int> result{0};
+    std::thread h = RunJava("watch", "()I", &result);
+    WhileOutside([&] {
+      for (int i = 0; i < 5; i++) {
+        ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent)) << "round " << round << ", store " << i;
+        EXPECT_EQ(store, agent->GetCurrentFrame()->GetPC(false));
+        EXPECT_EQ(0xCA, CodeAt(watch, store));
+        agent->EventRemove();
+      }
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
+      EXPECT_EQ(statics, agent->GetCurrentFrame()->GetPC(false));
+      agent->BreakClear(watch, store);
+      agent->BreakClear(watch, statics);
+      // What the breakpoints held goes back, the slow form included.
+      EXPECT_EQ(field, CodeAt(watch, store));
+      EXPECT_EQ(stat, CodeAt(watch, statics));
+      agent->EventRemove();
+      h.join();
+    });
+    EXPECT_EQ(54, result.load());
+    // Run without breakpoints the instructions take their quick forms.
+    EXPECT_EQ(54, env->functions->CallStaticIntMethod(env, target, env->functions->GetStaticMethodID(env, target, "watch", "()I")));
+  }
+  JNI_DebugDetach(agent);
+}
+
+}  // namespace
