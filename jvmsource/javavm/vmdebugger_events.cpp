@@ -44,6 +44,14 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
   VMThread* me = VMThread::Current();
   // A client's own call never waits for the client: that would be a deadlock.
   if (me != NULL && me->GetServingDebugger()) return;
+  // The client asks for the stopped method's lines and locals while this thread waits:
+  // loaded now, under the class's monitor, they are there for it. Loaded by the
+  // client, they would wait for a monitor a parked thread may hold.
+  if (frame != NULL && frame->method != NULL) {
+    VMStatus status = 0;
+    (void)frame->method->GetLineNumbers(&status);
+    (void)frame->method->GetLocalVariables(&status);
+  }
   JNIHostFunctions* host = Host();
   VM* vm = GetVM();
   if (me != NULL) me->SetPausedForDebugger();
