@@ -562,6 +562,14 @@ TEST_F(BreakTest, CaughtExceptionsWhenAskedAndUncaughtOnesLeavingJava) {
     h.join();
   });
   EXPECT_EQ(-1, result.load());
+  // Leaving Java code that a native runs, with Java code below the native, is not
+  // leaving the thread's Java code: the caller catches it.
+  h = RunJava("initialiseBad", "()I", &result);
+  WhileOutside([&] {
+    EXPECT_EQ(0, NextEvent(agent, 2000));
+    h.join();
+  });
+  EXPECT_EQ(1, result.load());
   JNI_DebugDetach(agent);
 }
 

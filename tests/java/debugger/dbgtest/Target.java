@@ -59,6 +59,16 @@ public class Target {
     return x;
   }
 
+  /* The initialiser's exception leaves Java code run for a native, which Java called. */
+  public static int initialiseBad() {
+    try {
+      Class.forName("dbgtest.Bad");
+      return 0;
+    } catch (Throwable t) {
+      return 1;
+    }
+  }
+
   /* Leaves through an exception from a frame a step over started in. */
   public static int stepThrow() {
     try {
