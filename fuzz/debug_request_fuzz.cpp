@@ -1,6 +1,6 @@
 /* Fuzz target of the debugger's request decoder. A machine runs the debugger test
    program (tests/java/debugger) on a Java thread that stops again and again in
-   Target.run; a client is attached and connected. Every input is a script of up to 64
+   Probe.run; a client is attached and connected. Every input is a script of up to 64
    requests sent through JNI_DebugRequest one after another: the first byte a request
    reads is its code, and every later field it reads is taken from the input's next
    bytes, except that a 4-byte field whose first byte is FE takes a number from the pool
@@ -244,10 +244,10 @@ void Seed(World* w) {
       69, 0xFE, 0,                          // its top frame
       29, 0xFE, 1,                          // run's frame
       32, 0xFE, 2,                          // run
-      31, 0xFE, 2,                          // Target
+      31, 0xFE, 2,                          // Probe
       55, 0xFE, 3,                          // run's locals
-      8, 0xFE, 4,                           // Target's methods
-      5, 0xFE, 4,                           // Target's fields
+      8, 0xFE, 4,                           // Probe's methods
+      5, 0xFE, 4,                           // Probe's fields
   };
   w->pool4.clear();
   w->pool8.clear();
@@ -298,8 +298,8 @@ World* MakeWorld() {
   if (JNI_CreateJavaVM(&w->jvm, &env, &args) != 0) Fail("no machine");
   // Strings the requests make are collected when the heap runs out, as in a host.
   refhost::SetHeapCapacity(w->jvm->vm->GetHeap(), 32u << 20);
-  jclass target = env->functions->FindClass(env, "dbgtest/Target");
-  if (target == nullptr) Fail("no dbgtest/Target on the class path");
+  jclass target = env->functions->FindClass(env, "dbgtest/Probe");
+  if (target == nullptr) Fail("no dbgtest/Probe on the class path");
   static JNINativeMethod natives[] = {{(char*)"stop", (char*)"()V", (void*)Stop},
                                       {(char*)"viaNative", (char*)"(I)I", (void*)ViaNative}};
   if (env->functions->RegisterNatives(env, target, natives, 2) != 0) Fail("natives not registered");
@@ -310,7 +310,7 @@ World* MakeWorld() {
   w->program = std::thread([w, jvm] {
     JNIEnv* own = nullptr;
     if (jvm->functions->AttachCurrentThread(jvm, &own, nullptr) != 0) Fail("cannot attach the program");
-    jclass cls = own->functions->FindClass(own, "dbgtest/Target");
+    jclass cls = own->functions->FindClass(own, "dbgtest/Probe");
     jmethodID run = own->functions->GetStaticMethodID(own, cls, "run", "(I)I");
     jmethodID nested = own->functions->GetStaticMethodID(own, cls, "nested", "(I)I");
     while (!w->quit.load()) {

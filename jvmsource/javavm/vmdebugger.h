@@ -151,6 +151,48 @@ class VMDebugger : public VMInternalObject {
      of equal starts); 0 without a table, a method or an entry. */
   static uint32_t FindLineNumber(VMMethod* method, uint32_t pc);
 
+  /* ---- breakpoints, watches, and the debugging loop's reports (vmdebugger_break.cpp,
+     vmframe_debug.cpp) ---- */
+  /* Plants a breakpoint before the instruction that starts at pc (false: not an
+     instruction start of a method of this agent's name space that has code, or no
+     memory). */
+  bool BreakSet(VMMethod* method, uint32_t pc);
+  /* Removes one of this agent's breakpoints at the place, if it has one. */
+  void BreakClear(VMMethod* method, uint32_t pc);
+  void ClearCodeBreaks();
+  void ClearDataBreaks();
+  void ClearAllBreaks();
+  /* The opcode the breakpoint at (method, pc) displaced, or the code byte there. */
+  static uint8_t FindPreBreakpointOpcode(VMMethod* method, uint32_t pc);
+  /* Whether pc starts an instruction of the method's code, breakpoints seen through. */
+  static bool IsInstructionStart(VMMethod* method, uint32_t pc);
+  /* Watches size (0 to 8) bytes of an object's body from byteOffset (arrays: their
+     element data starts at body byte 8); the object stays alive while watched. False
+     when the run does not lie in the body or no memory. */
+  bool BreakSetWriteBody(VMObject* owner, uint32_t byteOffset, uint32_t size);
+  /* Watches size bytes from local word slot of a bytecode frame; the watch ends with
+     the frame. */
+  bool BreakSetWriteLocal(VMByteCodeFrame* frame, uint32_t slot, uint32_t size);
+  /* Reports the first watched run found changed (one per call). */
+  void CheckBreakWrite(VMByteCodeFrame* frame);
+  /* Reports the breakpoint at frame's pc when it is one of this agent's. */
+  void ReportBreakpoint(VMByteCodeFrame* frame);
+  /* Queues every class already initialised in the machine. */
+  void ReportAllClassLoads();
+  /* The thread left Java code down to remaining: a step bounded by a frame that is gone
+     stops at the thread's next instruction. */
+  void StepFrameGone(VMThread* thread, VMFrame* remaining);
+  /* Drops every breakpoint, watch and class-load record, in every agent of the name
+     space, that names a class, method or static data of the loader (its classes are
+     about to go). */
+  static void ForgetLoader(VMNameSpace* ns, VMClassLoader* loader);
+  /* The host moved the machine: the frames the agent names (the stopped one, the step
+     frame, watched frames) are rewritten. */
+  void RelocateFrames(VMRelocateInfo* info);
+  /* The poll found a request to run the debugging loop: the thread's Execute starts
+     over in it (returns only when no bytecode frame is running). */
+  static void JumpToDebugLoop(VMThread* thread);
+
   /* ---- the client's calls (vmdebugger_entry.cpp) ---- */
   /* Serves one request of the client: reads its code and arguments through read,
      checks them, runs it and writes the announced reply through write. 0 always; a
@@ -252,16 +294,16 @@ class VMDebugger : public VMInternalObject {
   VMClass* FieldDynamicClass(jlong address, VMDataMember* field);
   static int32_t FieldAttributes(VMDataMember* field);
 
-  /* ---- breakpoints, watches and class loads on request (vmdebugger_breaks_stub.cpp
-     until they are built) ----
-     The request has been read whole and the method, pc and size passed the protocol's
-     own checks. false: refused, with the reason already in the host's log; the request
-     then writes no reply. */
-  bool BreakSet(VMMethod* method, uint32_t pc);
-  bool BreakClear(VMMethod* method, uint32_t pc);
-  void ClearDataBreaks();
+  /* ---- watches and class loads on request ----
+     Watches size (0 to 8) bytes from the place the debugger address names: a field, an
+     array element or static data (the object's body), or a local of a stopped frame.
+     false: refused (the place is none of those, or the run passes its end, or no
+     memory), with the reason already in the host's log. (vmdebugger_handles.cpp) */
   bool BreakSetWrite(jlong address, uint32_t size);
-  /* The class of that name, loaded and initialised; NULL when it cannot be had. */
+  /* The class of that name (internal or dotted form), loaded and linked in the loader of
+     the request's class-loader id but not initialised: no Java code runs for it on the
+     client's thread. NULL when it cannot be had; nothing is left pending.
+     (vmdebugger_query.cpp) */
   VMClass* ClassLoad(const char* name);
 
   /* ---- fields ---- */

@@ -425,6 +425,31 @@ bool VMDebugger::Resolve(jlong address, VMDebugPlace& place) {
   return false;
 }
 
+/* ---- watches ---- */
+
+bool VMDebugger::BreakSetWrite(jlong address, uint32_t size) {
+  static const char kRefused[] = "Debug assertion: address != NULL && size <= available\n";
+  VMDebugPlace place;
+  bool set = false;
+  // The watch keeps its owner (an object, or a stopped frame of its own thread), never a
+  // raw address: the place is found again at each check, so it follows the object and
+  // ends with the frame. The reference cell of kind 8 is this call's copy: nothing there
+  // can change.
+  if (Resolve(address, place)) {
+    int32_t handle = (int32_t)(uint32_t)((uint64_t)address >> 32);
+    if (place.kind >= 1 && place.kind <= 3) {
+      set = BreakSetWriteLocal(place.frame, place.index, size);
+    } else if (place.kind >= 4 && place.kind <= 6) {
+      set = BreakSetWriteBody(UnHandle(HandleObject, handle), place.index * 4, size);
+    } else if (place.kind == 7) {
+      VMArray* array = (VMArray*)UnHandle(HandleArray, handle);
+      set = BreakSetWriteBody(array, 8 + (place.index << array->GetElementShift()), size);
+    }
+  }
+  if (!set) Log(kRefused);
+  return set;
+}
+
 bool VMDebugger::ReadPlace(jlong address, void* value, uint32_t width) {
   memset(value, 0, width);
   VMDebugPlace place;

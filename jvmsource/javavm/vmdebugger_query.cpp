@@ -9,6 +9,7 @@
 #include "vmdebugger_support.h"
 #include "vmframe.h"
 #include "vmhandlearray.h"
+#include "vmjni.h"
 #include "vmjavalangstring.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
@@ -184,3 +185,29 @@ VMClass* VMDebugger::FieldDynamicClass(jlong address, VMDataMember* field) {
 }
 
 int32_t VMDebugger::FieldAttributes(VMDataMember* field) { return field != NULL ? field->GetFlags() : 0; }
+
+/* ---- classes on request ---- */
+
+VMClass* VMDebugger::ClassLoad(const char* name) {
+  JNIEnv* env = Host()->GetCurrentEnv();
+  VMNameSpace* ns = GetNameSpace();
+  if (env == NULL || env->thread == NULL || ns == NULL || name == NULL) return NULL;
+  // While the program's threads are caught, the client looks with the loader it chose.
+  VMword saved = env->userWord;
+  if (ThreadNext(NULL) != NULL && GetLoaderID() != NULL) env->userWord = (VMword)GetLoaderID();
+  // Invalid modified UTF-8 makes no literal and names no class.
+  VMLiteral* literal = VMLiteral::CreateInstance(ns, name, 0xFFFFFFFFu);
+  VMClass* cls = NULL;
+  if (literal != NULL) {
+    // Loaded and linked but not initialised: an initialiser run here would run Java on
+    // the client's thread, and would wait for ever on a class whose initialisation a
+    // stopped thread holds. Arrays are found with their element's loader.
+    if (name[0] == '[')
+      cls = VMClass::FindByName(ns, literal, NULL);
+    else
+      cls = VMLoadableClass::FindPrepared(env, literal, NULL);
+  }
+  env->thread->SetException(NULL);
+  env->userWord = saved;
+  return cls;
+}

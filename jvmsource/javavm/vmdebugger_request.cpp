@@ -281,8 +281,12 @@ uint32_t VMDebugger::DispatchRequest(VMDebuggerCall* call, void* in, VMDebugIOCa
       VMbyteArray* codeArray = CodeOf((VMMethod*)o, &size);
       // A method without code (native, abstract) has no place for a breakpoint.
       if (codeArray == NULL || (uint32_t)pc >= size) return Drop(kBreakPC), 0;
-      bool done = code == 1 ? BreakSet((VMMethod*)o, (uint32_t)pc) : BreakClear((VMMethod*)o, (uint32_t)pc);
-      if (!done) return 0;
+      if (code == 1) {
+        // Inside an instruction's operands there is no place for one either.
+        if (!BreakSet((VMMethod*)o, (uint32_t)pc)) return Drop(kBreakPC), 0;
+      } else {
+        BreakClear((VMMethod*)o, (uint32_t)pc);
+      }
       w.ReplyEmpty();
       return 0;
     }

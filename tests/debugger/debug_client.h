@@ -157,6 +157,28 @@ class Client {
   std::string GetString(int64_t a) { return Text(Request(43).L(a)); }
   void SetInt(int64_t a, int32_t v) { EXPECT_EQ(0u, Call(Request(63).L(a).I(v)).announced); }
 
+  /* A request whose reply is empty: answered (not dropped) with an announcement of 0. */
+  bool Done(const Request& r) {
+    Reply reply = Call(r);
+    return reply.announcements == 1 && reply.announced == 0;
+  }
+  /* The method's whole code as request 51 shows it (breakpoints included). */
+  std::vector<uint8_t> MethodCode(int32_t method) {
+    int32_t size = Int(Request(52).I(method));
+    Reply reply = Call(Request(51).I(method).I(0).I(size));
+    EXPECT_EQ((uint32_t)size, reply.Short());
+    return reply.data.size() >= 2 ? std::vector<uint8_t>(reply.data.begin() + 2, reply.data.end())
+                                  : std::vector<uint8_t>();
+  }
+  /* The first pc of the line in the method's line table; -1 when the line has none. */
+  int32_t PcOfLine(int32_t method, uint32_t line) {
+    std::vector<uint16_t> table = Call(Request(54).I(method)).Shorts();
+    int32_t best = -1;
+    for (size_t i = 0; i + 1 < table.size(); i += 2)
+      if (table[i + 1] == line && (best < 0 || table[i] < best)) best = table[i];
+    return best;
+  }
+
   /* The handle among hs whose name (request 26) is name; 0 when none is. */
   int32_t Named(const std::vector<int32_t>& hs, const std::string& name) {
     for (int32_t h : hs)

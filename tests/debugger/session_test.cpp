@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -79,7 +80,7 @@ class SessionTest : public ::testing::Test {
     args.host = refhost::Functions();
     args.name = "session";
     ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
-    target = env->functions->FindClass(env, "dbgtest/Target");
+    target = env->functions->FindClass(env, "dbgtest/Probe");
     ASSERT_NE(nullptr, target);
     target = (jclass)env->functions->NewGlobalRef(env, target);
     static JNINativeMethod natives[] = {{(char*)"stop", (char*)"()V", (void*)Stop},
@@ -170,7 +171,7 @@ TEST_F(SessionTest, LocalsFieldsAndArraysAreReadAndWrittenThroughHandles) {
     EXPECT_EQ(run, c.FrameMethod(f));
     EXPECT_NE(std::string::npos, c.MethodName(run).find("run"));
     int32_t cls = c.Int(Request(31).I(f));
-    EXPECT_EQ("dbgtest.Target", c.ClassName(cls));
+    EXPECT_EQ("dbgtest.Probe", c.ClassName(cls));
     EXPECT_EQ(9, c.Int(Request(4).I(cls)));
     EXPECT_EQ(11, c.Int(Request(4).I(0)));
     EXPECT_EQ("null", c.ClassName(0));
@@ -436,7 +437,7 @@ TEST_F(SessionTest, EveryOtherRequestAnswersAsItsOperationSays) {
     int32_t f = c.FrameCaller(top);
     int32_t run = c.FrameMethod(f);
     int32_t cls = c.Int(Request(31).I(f));
-    EXPECT_EQ("Target.java", c.Text(Request(6).I(cls)));
+    EXPECT_EQ("Probe.java", c.Text(Request(6).I(cls)));
     EXPECT_EQ("null", c.Text(Request(6).I(0)));
     std::vector<int32_t> methods = c.ClassMethods(cls);
     EXPECT_EQ((int32_t)methods.size(), c.Int(Request(9).I(cls)));
@@ -458,7 +459,7 @@ TEST_F(SessionTest, EveryOtherRequestAnswersAsItsOperationSays) {
     int32_t name = c.Named(fields, "name"), other = c.Named(fields, "other");
     EXPECT_EQ("java.lang.String", c.ClassName(c.Int(Request(80).L(c.FieldAddress(name, aT)).I(name))));
     EXPECT_EQ("java.lang.Object", c.ClassName(c.Int(Request(80).L(c.FieldAddress(other, aT)).I(other))));
-    EXPECT_EQ("dbgtest.Target", c.ClassName(c.Int(Request(80).L(aT).I(other))));
+    EXPECT_EQ("dbgtest.Probe", c.ClassName(c.Int(Request(80).L(aT).I(other))));
     // Global forms of local handles; freeing them changes nothing.
     int32_t frameThread = (int32_t)((uint32_t)f >> 16);
     int32_t global = c.Int(Request(57).I(frameThread));
@@ -482,12 +483,45 @@ TEST_F(SessionTest, EveryOtherRequestAnswersAsItsOperationSays) {
     EXPECT_EQ(0u, c.Call(Request(72).I(t)).announced);
     EXPECT_EQ(0, c.Call(Request(76).I(t)).Byte());
     EXPECT_EQ(0u, c.Call(Request(72).I(t)).announced);
-    // Breakpoints, watches and class loads on request are not built: refused or none.
-    std::string log = LogOf([&] { EXPECT_TRUE(c.Call(Request(1).I(run).I(0)).Dropped()); });
-    EXPECT_EQ("Debug assertion: breakpoints are not available\n", log);
-    EXPECT_TRUE(c.Call(Request(0).I(run).I(0)).Dropped());
-    EXPECT_TRUE(c.Call(Request(3).L(aCount).I(4)).Dropped());
-    EXPECT_EQ(0, c.Int(Request(7).T("java/lang/Object")));
+    // Breakpoints by request: set and cleared with empty replies; inside an instruction's
+    // operands (run begins with a three-byte new) there is no place for one.
+    std::vector<uint8_t> code = c.MethodCode(run);
+    ASSERT_GE(code.size(), 3u);
+    EXPECT_TRUE(c.Done(Request(1).I(run).I(0)));
+    EXPECT_EQ(0xCA, c.MethodCode(run)[0]);
+    EXPECT_TRUE(c.Done(Request(0).I(run).I(0)));
+    EXPECT_EQ(code, c.MethodCode(run));
+    const std::string noPlace = "Debug assertion: method != NULL && pc < method->GetCode()->GetSize()\n";
+    EXPECT_EQ(noPlace, LogOf([&] { EXPECT_TRUE(c.Call(Request(1).I(run).I(1)).Dropped()); }));
+    EXPECT_EQ(code, c.MethodCode(run));
+    // Watches: a field (up to 8 bytes while they lie in the object), an element, a local;
+    // past the end of the array, the reference cell of kind 8 and a made-up place are
+    // refused with one line each. Request 2 takes them all away.
+    const std::string noWatch = "Debug assertion: address != NULL && size <= available\n";
+    EXPECT_TRUE(c.Done(Request(3).L(aCount).I(4)));
+    EXPECT_TRUE(c.Done(Request(3).L(gCount).I(8)));
+    EXPECT_TRUE(c.Done(Request(3).L(aLocal).I(4)));
+    int64_t aNumbers = c.FieldAddress(c.Named(fields, "numbers"), 0);
+    int64_t last = c.Long(Request(46).L(aNumbers).I(2));
+    EXPECT_EQ(3, c.GetInt(last));
+    EXPECT_TRUE(c.Done(Request(3).L(last).I(4)));
+    EXPECT_EQ(noWatch, LogOf([&] { EXPECT_TRUE(c.Call(Request(3).L(last).I(5)).Dropped()); }));
+    int64_t cell = (gCount & ~(int64_t)0xFFFFFFFF) | 8;
+    EXPECT_EQ(noWatch, LogOf([&] { EXPECT_TRUE(c.Call(Request(3).L(cell).I(4)).Dropped()); }));
+    EXPECT_EQ(noWatch, LogOf([&] { EXPECT_TRUE(c.Call(Request(3).L(0x12345).I(1)).Dropped()); }));
+    EXPECT_TRUE(c.Done(Request(2).L(0)));
+    // Classes by name, either form; arrays too. Loading runs no initialiser: the class
+    // has no static data yet, so its static field has no address.
+    EXPECT_EQ("java.lang.Object", c.ClassName(c.Int(Request(7).T("java/lang/Object"))));
+    EXPECT_EQ("java.util.Vector", c.ClassName(c.Int(Request(7).T("java.util.Vector"))));
+    EXPECT_NE(0, c.Int(Request(7).T("[I")));
+    EXPECT_EQ(0, c.Int(Request(7).T("no/such/Class")));
+    EXPECT_EQ(0, c.Int(Request(7).T("")));
+    EXPECT_EQ(0, c.Int(Request(7).T("bad\xC0name")));
+    int32_t lazy = c.Int(Request(7).T("dbgtest/Lazy"));
+    ASSERT_NE(0, lazy);
+    EXPECT_EQ(lazy, c.Int(Request(7).T("dbgtest.Lazy"))) << "one handle per class";
+    EXPECT_EQ(0, c.FieldAddress(c.Named(c.ClassFields(lazy), "ready"), 0));
     // A step is armed on the stopped thread only.
     EXPECT_EQ(0u, c.Call(Request(77).I(t).B(1).B(1)).announced);
   });
@@ -506,7 +540,20 @@ TEST_F(SessionTest, AThreadParkedForTheStopIsCountedListedAndChanged) {
     spun = own->functions->CallStaticIntMethod(own, target, spin);
     EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
   });
+  // A thread that starts while the client is connected stops first at its first
+  // instruction; the client lets it go on into its loop.
+  std::thread greeter([&] {
+    Client c(agent);
+    int32_t kind;
+    while ((kind = c.EventPending(true)) == VMDebugger::EventClassLoad) c.EventRemove();
+    EXPECT_EQ(VMDebugger::EventBreakpoint, kind);
+    int32_t f = c.ThreadFrame(c.ThreadCurrent());
+    EXPECT_NE(std::string::npos, c.MethodName(c.FrameMethod(f)).find("spin"));
+    EXPECT_EQ(0, c.FramePC(f));
+    c.EventRemove();
+  });
   // Waited for outside the machine: the spinner's start may collect meanwhile.
+  JoinOutside(greeter);
   WhileOutside([&] {
     while (!spinning.load()) usleep(1000);
     usleep(50000);
@@ -763,6 +810,121 @@ TEST_F(SessionTest, HandlesKeepTheirObjectsAcrossCollectionsAndTheirKinds) {
   int32_t next = a->EnHandle(VMDebugger::HandleObject, string);
   EXPECT_GT(next, 19);
   EXPECT_EQ(string, a->UnHandle(VMDebugger::HandleObject, next));
+}
+
+/* The line of the marker "// @name" in Journey.java. */
+uint32_t JourneyLine(const char* name) {
+  std::ifstream in(std::string(PUX_SOURCE_DIR) + "/tests/java/debugger/dbgtest/Journey.java");
+  std::string text;
+  std::string marker = std::string("// @") + name;
+  for (uint32_t line = 1; std::getline(in, text); line++) {
+    size_t at = text.find(marker);
+    if (at != std::string::npos && at + marker.size() == text.size()) return line;
+  }
+  ADD_FAILURE() << "no marker " << name;
+  return 0;
+}
+
+/* The next stopping event; the class loads before it are taken on the way. */
+int32_t NextStop(Client& c) {
+  int32_t kind;
+  while ((kind = c.EventPending(true)) == VMDebugger::EventClassLoad) c.EventRemove();
+  return kind;
+}
+
+/* The program's thread as a client sees it: a thread that starts while the client is
+   connected stops on arrival; the client plants a breakpoint by request, the thread stops
+   on it at every call until it is cleared, a step over one line ends on the next, a watch
+   on a field stops the thread after the store that changed it, and once the client lets
+   go the program ends with what the client wrote. */
+TEST_F(SessionTest, BreakpointsStepsAndWatchesSetByRequestStopTheProgramWhereTheySay) {
+  Watchdog dog(240);
+  std::string outcome;
+  std::atomic<bool> attached{false};
+  std::thread program([&] {
+    JNIEnv* own = nullptr;
+    jint status = jvm->functions->AttachCurrentThread(jvm, &own, nullptr);
+    attached = true;
+    ASSERT_EQ(0, status);
+    jclass cls = own->functions->FindClass(own, "dbgtest/Journey");
+    jmethodID go = cls != nullptr ? own->functions->GetStaticMethodID(own, cls, "go", "(I)Ljava/lang/String;") : nullptr;
+    jobject s = go != nullptr ? own->functions->CallStaticObjectMethod(own, cls, go, 5) : nullptr;
+    const char* chars = s != nullptr ? own->functions->GetStringUTFChars(own, (jstring)s, nullptr) : nullptr;
+    outcome = chars != nullptr ? chars : "(none)";
+    if (chars != nullptr) own->functions->ReleaseStringUTFChars(own, (jstring)s, chars);
+    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+  });
+  const uint32_t firstLine = JourneyLine("add-first"), storeLine = JourneyLine("add-store");
+  std::thread client([&] {
+    Client c(agent);
+    // Arrival: the first instruction of the program's first Java method.
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextStop(c));
+    int32_t f = c.ThreadFrame(c.ThreadCurrent());
+    EXPECT_NE(std::string::npos, c.MethodName(c.FrameMethod(f)).find("go"));
+    EXPECT_EQ(0, c.FramePC(f));
+    int32_t cls = c.Int(Request(31).I(f));
+    int32_t add = c.Named(c.ClassMethods(cls), "add");
+    ASSERT_NE(0, add);
+    int32_t total = c.Named(c.ClassFields(cls), "total");
+    int32_t firstPc = c.PcOfLine(add, firstLine), storePc = c.PcOfLine(add, storeLine);
+    ASSERT_GE(firstPc, 0);
+    ASSERT_GT(storePc, firstPc);
+    std::vector<uint8_t> original = c.MethodCode(add);
+    ASSERT_EQ((size_t)c.Int(Request(52).I(add)), original.size());
+    ASSERT_TRUE(c.Done(Request(1).I(add).I(firstPc)));
+    EXPECT_EQ(0xCA, c.MethodCode(add)[firstPc]);
+    c.EventRemove();
+    int32_t i = 0;
+    for (; i < 2; i++) {
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextStop(c)) << "call " << i;
+      f = c.ThreadFrame(c.ThreadCurrent());
+      EXPECT_EQ(add, c.FrameMethod(f));
+      EXPECT_EQ(firstPc, c.FramePC(f));
+      std::vector<int32_t> locals = c.MethodLocals(add);
+      EXPECT_EQ(i, c.GetInt(c.LocalAddress(c.Named(locals, "i"), f)));
+      EXPECT_EQ(0, c.GetInt(c.FieldAddress(total, c.LocalAddress(c.Named(locals, "this"), f))));
+      if (i == 1) {
+        // Cleared while the thread stands on it: the displaced byte is back (the field
+        // instructions have turned quick meanwhile), and a step over this line is armed.
+        ASSERT_TRUE(c.Done(Request(0).I(add).I(firstPc)));
+        EXPECT_TRUE(c.Done(Request(0).I(add).I(firstPc))) << "clearing nothing answers all the same";
+        std::vector<uint8_t> now = c.MethodCode(add);
+        ASSERT_EQ(original.size(), now.size());
+        EXPECT_EQ(original[firstPc], now[firstPc]);
+        ASSERT_TRUE(c.Done(Request(77).I(c.ThreadCurrent()).B(1).B(1)));
+      }
+      c.EventRemove();
+    }
+    // The step ends on the next line, its store not yet run.
+    ASSERT_EQ(VMDebugger::EventStep, NextStop(c));
+    f = c.ThreadFrame(c.ThreadCurrent());
+    EXPECT_EQ(add, c.FrameMethod(f));
+    EXPECT_EQ(storePc, c.FramePC(f));
+    std::vector<int32_t> locals = c.MethodLocals(add);
+    EXPECT_EQ(2, c.GetInt(c.LocalAddress(c.Named(locals, "d"), f)));
+    int64_t aTotal = c.FieldAddress(total, c.LocalAddress(c.Named(locals, "this"), f));
+    EXPECT_EQ(0, c.GetInt(aTotal));
+    ASSERT_TRUE(c.Done(Request(3).L(aTotal).I(4)));
+    c.EventRemove();
+    // The store changed the field: the thread stops after it, still in add.
+    ASSERT_EQ(VMDebugger::EventWatch, NextStop(c));
+    f = c.ThreadFrame(c.ThreadCurrent());
+    EXPECT_EQ(add, c.FrameMethod(f));
+    EXPECT_GT(c.FramePC(f), storePc);
+    aTotal = c.FieldAddress(total, c.LocalAddress(c.Named(c.MethodLocals(add), "this"), f));
+    EXPECT_EQ(2, c.GetInt(aTotal));
+    // The watch goes first: the client's own write would be a change it reports.
+    ASSERT_TRUE(c.Done(Request(2).L(0)));
+    c.SetInt(aTotal, 100);
+    c.EventRemove();
+  });
+  WhileOutside([&] {
+    while (!attached.load()) usleep(100);
+  });
+  JoinOutside(client);
+  JoinOutside(program);
+  // 100, then the calls for 2, 3 and 4 add 4, 6 and 8.
+  EXPECT_EQ("total=118 of 5", outcome);
 }
 
 }  // namespace

@@ -1,72 +1,123 @@
 package dbgtest;
 
-/* The program a debugger test client inspects: stop() hands the calling thread to the
-   client, which reads and changes what the frames and objects hold before it lets the
-   thread go on; the results show what it changed. */
+/* Java code that a debugger client drives: the test finds its lines by the markers in
+   the comments. */
 public class Target {
-  static String label = "hello";
-  static int[] numbers = {1, 2, 3};
-  static long big = 1234567890123L;
-  static Object[] things = new Object[2];
+  static int counter;
+  int field;
+  long wide;
 
-  int count = 7;
-  String name = "obj";
-  Object other;
-  long wide = -5L;
-  byte small = -3;
-  char letter = 'x';
-  boolean flag = true;
-  short tiny = -2;
-  double real = 1.5;
-  float ratio = 2.5f;
-
-  /* Reports a stop at the caller and returns once the client removes it. */
-  static native void stop();
-  /* Calls back into inner(n) through the native interface. */
-  static native int viaNative(int n);
-
-  public static int run(int n) {
-    Target t = new Target();
-    int local = n * 2;
-    String text = "abc";
-    stop();
-    return local + t.count + text.length() + numbers[1];
+  public static int run() {
+    int r = sum(10); // @run-call
+    return r; // @run-return
   }
 
-  public static String describe() {
-    Target t = new Target();
-    stop();
-    return t.name + "," + t.small + "," + t.letter + "," + t.flag + "," + t.tiny + "," + t.wide + ","
-        + t.real + "," + t.ratio + "," + label + "," + (things[0] == null ? "-" : things[0].toString());
-  }
-
-  public static int nested(int n) {
-    return viaNative(n) + 1;
-  }
-
-  static int inner(int n) {
-    int deep = n + 100;
-    stop();
-    return deep;
-  }
-
-  static boolean done;
-
-  /* Counts until a client sets done. */
-  public static int spin() {
-    int i = 0;
-    while (!done) {
-      i++;
+  static int sum(int n) {
+    int acc = 0; // @sum-first
+    for (int i = 0; i < n; i++) {
+      acc += i; // @sum-loop
     }
-    return i > 0 ? 1 : 0;
+    return acc; // @sum-return
   }
 
-  public static int caught() {
+  public static int twice(int x) {
+    int a = helper(x); // @twice-call
+    int b = helper(x + 1); // @twice-second
+    return a + b; // @twice-return
+  }
+
+  public static int one(int x) { return x + 1; } // @one-body
+
+  static int helper(int x) {
+    int y = x * 2; // @helper-first
+    return y; // @helper-return
+  }
+
+  public static int watch() {
+    Target t = new Target();
+    for (int i = 0; i < 5; i++) {
+      t.field = i * 3; // @watch-field
+    }
+    t.wide = 0x123456789L; // @watch-wide
+    counter = 7; // @watch-static
+    int local = 1;
+    local = local + 41; // @watch-local
+    return t.field + local; // @watch-return
+  }
+
+  public static int catcher() {
     try {
-      throw new IllegalStateException("x");
+      throw new IllegalStateException("caught"); // @catch-throw
     } catch (IllegalStateException e) {
-      stop();
-      return e.getMessage().length() + 2;
+      return 1; // @catch-handler
     }
+  }
+
+  public static int uncaught() {
+    int x = 3;
+    if (x == 3) throw new IllegalArgumentException("uncaught"); // @uncaught-throw
+    return x;
+  }
+
+  /* The initialiser's exception leaves Java code run for a native, which Java called. */
+  public static int initialiseBad() {
+    try {
+      Class.forName("dbgtest.Bad");
+      return 0;
+    } catch (Throwable t) {
+      return 1;
+    }
+  }
+
+  /* Leaves through an exception from a frame a step over started in. */
+  public static int stepThrow() {
+    try {
+      return thrower(); // @stepthrow-call
+    } catch (RuntimeException e) {
+      return 5; // @stepthrow-handler
+    }
+  }
+
+  static int thrower() {
+    int z = 1; // @thrower-first
+    if (z == 1) throw new RuntimeException("out"); // @thrower-throw
+    return z;
+  }
+
+  /* Calls made by many threads at once. */
+  public static int work(int n) {
+    int s = 0;
+    for (int i = 0; i < n; i++) {
+      s += bump(i); // @work-call
+    }
+    return s;
+  }
+
+  static int bump(int i) {
+    return i + 1; // @bump-body
+  }
+
+  /* Runs until told to stop, calling bump: a thread the debugger must catch mid-run. */
+  static volatile boolean stop;
+
+  public static int spin() {
+    int s = 0;
+    while (!stop) {
+      s = bump(s) & 0xFFFF; // @spin-call
+    }
+    return s;
+  }
+
+  /* Runs until told to stop without calling anything: it meets only its own polls. */
+  public static int spinLocal() {
+    int s = 0;
+    while (!stop) {
+      s = (s + 3) & 0xFFFF; // @spinlocal-body
+    }
+    return s;
+  }
+
+  public static void release() {
+    stop = true;
   }
 }
