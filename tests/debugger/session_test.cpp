@@ -927,4 +927,71 @@ TEST_F(SessionTest, BreakpointsStepsAndWatchesSetByRequestStopTheProgramWhereThe
   EXPECT_EQ("total=118 of 5", outcome);
 }
 
+/* A client that plants and clears a breakpoint by request, round after round, while the
+   program runs through the patched place: each stop is at the breakpoint, every call
+   runs as written, and the code is whole at the end. */
+TEST_F(SessionTest, BreakpointsPlantedAndClearedByRequestWhileTheProgramRunsLeaveItWhole) {
+  Watchdog dog(240);
+  const int calls = 30000;
+  std::string outcome;
+  std::atomic<bool> finished{false};
+  std::thread program([&] {
+    JNIEnv* own = nullptr;
+    ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+    jclass cls = own->functions->FindClass(own, "dbgtest/Journey");
+    jmethodID go = cls != nullptr ? own->functions->GetStaticMethodID(own, cls, "go", "(I)Ljava/lang/String;") : nullptr;
+    jobject s = go != nullptr ? own->functions->CallStaticObjectMethod(own, cls, go, calls) : nullptr;
+    const char* chars = s != nullptr ? own->functions->GetStringUTFChars(own, (jstring)s, nullptr) : nullptr;
+    outcome = chars != nullptr ? chars : "(none)";
+    if (chars != nullptr) own->functions->ReleaseStringUTFChars(own, (jstring)s, chars);
+    finished = true;
+    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+  });
+  const uint32_t storeLine = JourneyLine("add-store");
+  std::thread client([&] {
+    Client c(agent);
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextStop(c));
+    int32_t f = c.ThreadFrame(c.ThreadCurrent());
+    int32_t cls = c.Int(Request(31).I(f));
+    int32_t add = c.Named(c.ClassMethods(cls), "add");
+    ASSERT_NE(0, add);
+    int32_t storePc = c.PcOfLine(add, storeLine);
+    ASSERT_GT(storePc, 0);
+    uint8_t original = c.MethodCode(add)[storePc];
+    c.EventRemove();
+    int stops = 0;
+    for (int round = 0; round < 300 && !finished.load(); round++) {
+      ASSERT_TRUE(c.Done(Request(1).I(add).I(storePc)));
+      if (round % 2 == 0) usleep(200);
+      // The first round waits for its stop: the program's first call meets it.
+      int32_t kind = round == 0 ? NextStop(c) : c.EventPending(false);
+      if (kind == VMDebugger::EventBreakpoint) {
+        f = c.ThreadFrame(c.ThreadCurrent());
+        EXPECT_EQ(add, c.FrameMethod(f));
+        EXPECT_EQ(storePc, c.FramePC(f));
+        stops++;
+      }
+      // Cleared before the stop is let go, or while the thread runs on.
+      if (round % 3 == 0) {
+        ASSERT_TRUE(c.Done(Request(0).I(add).I(storePc)));
+      }
+      if (kind != 0) c.EventRemove();
+      if (round % 3 != 0) {
+        ASSERT_TRUE(c.Done(Request(0).I(add).I(storePc)));
+      }
+    }
+    EXPECT_EQ(original, c.MethodCode(add)[storePc]);
+    // A thread that reported before the last clear still reports: let it go.
+    while (!finished.load()) {
+      int32_t kind = c.EventPending(false);
+      if (kind != 0) c.EventRemove();
+      usleep(500);
+    }
+    EXPECT_GT(stops, 0);
+  });
+  JoinOutside(client);
+  JoinOutside(program);
+  EXPECT_EQ("total=" + std::to_string((int64_t)calls * (calls - 1)) + " of " + std::to_string(calls), outcome);
+}
+
 }  // namespace
