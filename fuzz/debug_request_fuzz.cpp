@@ -17,8 +17,9 @@
    After each request: the reply is either nothing at all or one announcement first and
    writes adding up to it; a request never reads more than its table width; every log
    line is a check text or the bad-handle line; an element address is of the element
-   kind. After each input the program's thread still comes back to its stop, so nothing
-   the requests did broke it. Built and run by fuzz/run.sh debug_request. */
+   kind. After each input the program's thread still comes back to a stop (its native's,
+   or a breakpoint the requests planted; steps and watches that fire on the way are let
+   go), so nothing the requests did broke it. Built and run by fuzz/run.sh debug_request. */
 #define PUX_FUZZ_NAME "debug_request_fuzz"
 #include "fuzz_common.h"
 
