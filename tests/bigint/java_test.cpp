@@ -71,16 +71,18 @@ class JavaMathTest : public ::testing::Test {
 
 TEST_F(JavaMathTest, PublicApiMatchesPythonWithJavasRules) {
   std::ifstream in(std::string(PUX_BUILD_DIR) + "/bigint_java_vectors.txt");
-  int total = 0, mismatches = 0;
+  int total = 0, mismatches = 0, lineNumber = 0;
+  // Under collection stress, where every allocation collects, every eighth vector.
+  const int step = refhost::CollectionStress() != 0 ? 8 : 1;
   for (std::string line; std::getline(in, line);) {
     size_t tab = line.find('\t');
-    if (tab == std::string::npos) continue;
+    if (tab == std::string::npos || lineNumber++ % step != 0) continue;
     std::string want = line.substr(0, tab), op = line.substr(tab + 1);
     std::string got = Eval(op);
     total++;
     if (got != want && ++mismatches <= 15) ADD_FAILURE() << op << "\n got " << got << "\nwant " << want;
   }
-  EXPECT_GT(total, 10000);
+  EXPECT_GT(total, 10000 / step);
   EXPECT_EQ(0, mismatches) << "of " << total;
 }
 

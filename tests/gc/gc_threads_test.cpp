@@ -102,10 +102,14 @@ TEST_F(ThreadsTest, CollectionsCompleteWhileAnotherThreadSpins) {
    release between them, with nothing lost (each checks what it keeps) and no thread
    left waiting. */
 TEST_F(ThreadsTest, ThreadsThatAllCollectKeepWhatTheyHold) {
-  refhost::SetHeapCapacity(world.vm->GetHeap(), 400 * 1024);
   Run("Churn", "go", "()I");
   std::vector<JavaThread> threads(4);
   for (auto& t : threads) t.Start(world, "gc/Churn", "allocateUntilStopped");
+  // The heap shrinks once all four are in (Start returns once its thread is): a thread's
+  // own record comes from the machine's heap, and one that attaches late on a loaded
+  // machine would find it full of the others' garbage, which nothing collects for a
+  // thread not yet attached.
+  refhost::SetHeapCapacity(world.vm->GetHeap(), 400 * 1024);
   uint32_t before = world.vm->GetCollections();
   auto start = Clock::now();
   const uint32_t wanted = Scaled(200, 10);
