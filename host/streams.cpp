@@ -179,8 +179,8 @@ struct Archive {
     std::call_once(tableMade, [this] {
       const MachineZip* zip = Zip();
       if (zip == nullptr) return;
-      void* s = refhost::OpenMemoryStream(blob->bytes, blob->size);
-      if (s == nullptr) return;
+      // A window over the archive's own bytes, which it keeps alive: no copy.
+      Stream* s = new MemoryStream(blob, blob->bytes, (jint)blob->size, 0);
       table = zip->createHash(zip->heap, refhost::Functions(), s, refhost::ZipSeek, blob->size);
       StreamClose(s);
     });
@@ -315,8 +315,9 @@ Stream* EntryStream(const std::shared_ptr<Archive>& a, uint16_t method, uint32_t
   // when it has none, and never replaces one a machine was created with (a test's
   // recording table, say): handing ours over outright would.
   a->Table();
-  void* s = refhost::OpenMemoryStream(blob.bytes, blob.size);
-  if (s == nullptr) return nullptr;
+  // The machine reads the compressed bytes through a window over the archive (which the
+  // window keeps alive), never through a copy of the whole archive per entry.
+  Stream* s = new MemoryStream(a->blob, blob.bytes, (jint)blob.size, 0);
   refhost::ZipSeek(s, data);
   void* z = zip->open(s, usize, csize);
   StreamClose(s);

@@ -191,12 +191,25 @@ void VMboolArray::OrWith(const VMboolArray* other) { Combine(this, other, kOr); 
 void VMboolArray::AndWith(const VMboolArray* other) { Combine(this, other, kAnd); }
 void VMboolArray::AndWithNot(const VMboolArray* other) { Combine(this, other, kAndNot); }
 
+/* Flow analysis copies thousands of bit sets of a word or two: those that lie in the
+   first part of both arrays are copied word by word in place. */
+static bool CopyFirstWords(VMboolArray* to, const VMboolArray* from, uint32_t words) {
+  words = Min(words, Min(to->GetSize(), from->GetSize()));
+  if (to == from || words > VMArray::FIRST_PART_WORDS) return false;
+  VMword* d = reinterpret_cast<VMword*>(to->GetFirstElementPointer());
+  const VMword* s = reinterpret_cast<const VMword*>(from->GetFirstElementPointer());
+  for (uint32_t w = 0; w < words; w++) d[w] = s[w];
+  return true;
+}
+
 void VMboolArray::Copy(const VMboolArray* other) {
   CheckSameSize(this, other);
+  if (CopyFirstWords(this, other, GetSize())) return;
   VMArray::Copy(other, 0, 0, GetSize());
 }
 
 void VMboolArray::Copy(const VMboolArray* other, uint32_t bits) {
+  if (CopyFirstWords(this, other, WordsFor(bits))) return;
   VMArray::Copy(other, 0, 0, WordsFor(bits));
 }
 

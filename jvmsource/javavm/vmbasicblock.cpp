@@ -304,14 +304,19 @@ void LeaveMethod(VMMethod* method) { method->MonitorExit(method->GetDefinedIn()-
 VMBasicBlockInfo* VMMethod::GetBlockInfo() {
   if (VMBasicBlockInfo* info = GetBlocks()) return info;
   VMLoadableClass* cls = GetDefinedIn();
-  if (cls == NULL || EnterMethod(this) != 0) return NULL;
-  VMBasicBlockInfo* info = GetBlocks();
-  if (info == NULL) {
-    info = VMBasicBlockInfo::CreateInstance(cls->GetHeap());
-    if (info != NULL) SetWord(BlocksWord, (VMword)info);
+  if (cls == NULL) return NULL;
+  // Installed by one compare-and-swap rather than under the method's monitor, which
+  // would give every method of every prepared class a monitor (and two host mutexes) of
+  // its own: the first record installed stays, a thread that lost the race gives its
+  // own back.
+  VMBasicBlockInfo* made = VMBasicBlockInfo::CreateInstance(cls->GetHeap());
+  if (made == NULL) return NULL;
+  VMword seen = __sync_val_compare_and_swap(GetElementAddress(BlocksWord), (VMword)0, (VMword)made);
+  if (seen != 0) {
+    made->Destroy(cls->GetHeap());
+    return (VMBasicBlockInfo*)seen;
   }
-  LeaveMethod(this);
-  return info;
+  return made;
 }
 
 void VMMethod::DestroyBlockInfo() {

@@ -335,18 +335,18 @@ VMStatus VMMethod::FindReturnClass() {
   VMLiteral* signature = GetSignature();
   if (definedIn == NULL || signature == NULL) return VMStatus_NoClassDefFoundError;
   // The return type is what follows the ')' (the descriptor was checked at creation).
+  // Read in place: no literal is made for the return type itself, only for a class name.
   VMLiteralIterator it(signature);
-  uint32_t start = 0;
+  bool found = false;
   while (it.HasMoreChars()) {
     if (it.NextChar() == ')') {
-      start = it.GetNextIndex();
+      found = true;
       break;
     }
   }
+  if (!found || !it.HasMoreChars()) return VMStatus_NoClassDefFoundError;
   VMNameSpace* ns = definedIn->GetNameSpace();
-  VMLiteral* returnType = signature->Substring(ns, start, 0xFFFFFFFFu);
-  if (returnType == NULL) return VMStatus_OutOfMemoryError;
-  VMClass* returnClass = VMClass::FindBySignature(ns, returnType, definedIn->GetClassLoader());
+  VMClass* returnClass = VMClass::FindBySignature(ns, it, definedIn->GetClassLoader());
   if (returnClass == NULL) return VMStatus_NoClassDefFoundError;
   SetClass(returnClass);
   return 0;

@@ -131,11 +131,17 @@ VMClassLoader::AttributeClass VMClassLoader::ClassifyAttribute(VMLoadableClass* 
                                                                VMConstantPool* pool,
                                                                classReader& reader,
                                                                VMErrorCatcher& catcher) {
-  static const char* const kNames[] = {"SourceFile", "ConstantValue", "Code", "Exceptions",
-                                       "InnerClasses", "LineNumberTable", "LocalVariableTable"};
+  // Every attribute of every member is named: the names are compared by length first.
+  static const struct {
+    const char* text;
+    uint32_t length;
+  } kNames[] = {{"SourceFile", 10},   {"ConstantValue", 13},   {"Code", 4},
+                {"Exceptions", 10},   {"InnerClasses", 12},    {"LineNumberTable", 15},
+                {"LocalVariableTable", 18}};
+  static_assert(sizeof kNames / sizeof kNames[0] == ATTR_Other, "one name per attribute class");
   VMLiteral* name = GetConstUtf8(cls, pool, Get2(reader, catcher), catcher);
   for (int i = 0; i < ATTR_Other; i++)
-    if (name->EqualsAscii(kNames[i])) return (AttributeClass)i;
+    if (name->equalsUTF8(kNames[i].text, kNames[i].length)) return (AttributeClass)i;
   return ATTR_Other;
 }
 

@@ -65,6 +65,8 @@ int32_t S4(VMMethod* method, uint32_t at) {
    left them); 0 when it does not fit the code. The caller holds the opcode mutex. */
 uint32_t LengthAt(VMNameSpace* ns, VMMethod* method, uint32_t pc, uint32_t size) {
   uint8_t op = PreOpcode(ns, method, pc);
+  // A field instruction another thread is quickening this moment: three bytes either way.
+  if (op == OP_field_rewriting) return (uint64_t)pc + 3 <= size ? 3 : 0;
   if (op > VMLastOpcode || op == OP_breakpoint) return 0;
   uint64_t end;
   switch (op) {

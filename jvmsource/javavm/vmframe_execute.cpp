@@ -32,7 +32,7 @@ thread_local int executeNesting = 0;
 
 /* A watched thread came back from bytecode to its caller: a step bounded by a frame
    that went with it must not take a later frame at the same place for it. */
-static void StepLeftJava(VMThread* thread, VMFrame* remaining) {
+__attribute__((noinline)) static void StepLeftJava(VMThread* thread, VMFrame* remaining) {
   VMDebugger* agent = thread->GetVM()->GetDebugger();
   if (agent != NULL) agent->StepFrameGone(thread, remaining);
 }
@@ -222,10 +222,10 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       memcpy(locals, args, method->GetParameterBytes());
       VMByteCodeFrame::Execute(f);
     }
+    if ((env->debug & 0xFF) != 0) StepLeftJava(env->thread, jni);
     thread = env->thread;
     jni->SetExceptionHandler(handler.GetNext());
     thread->SetFrame(jni);
-    if ((env->debug & 0xFF) != 0) StepLeftJava(thread, jni);
     if (thread->GetException() != NULL) memset(args, 0, resultBytes);
   } else if (flags & VMMember::IsCompiledFlag) {
     VMCompiledFrame frame(thread, jni, method->GetSynchObject(thread, args));

@@ -1,5 +1,7 @@
 #include "vmhandlearray.h"
 
+#include <string.h>
+
 #include "vmliteral.h"
 #include "vmutils.h"
 
@@ -242,10 +244,21 @@ VMObject* VMObjectHashTable::Get(uint32_t entry) {
   return entry < entries->GetSize() ? entries->Get(entry) : nullptr;
 }
 
+/* Empties the first size slots a run of words at a time: tables sized for a whole heap
+   have tens of thousands of slots, most of them in pieces past the array's first part. */
+static void ClearSlots(VMintArray* slots, uint32_t size) {
+  for (uint32_t i = 0; i < size && i < slots->GetSize();) {
+    uint32_t run = 0;
+    void* at = slots->FindElement(i, &run);
+    if (at == nullptr || run == 0) break;
+    if (run > size - i) run = size - i;
+    memset(at, 0, (size_t)run * sizeof(jint));
+    i += run;
+  }
+}
+
 VMStatus VMObjectHashTable::Clear() {
-  VMintArray* slots = GetIndexArray();
-  uint32_t size = GetHashSize();
-  for (uint32_t i = 0; i < size; i++) slots->Set(i, 0);
+  ClearSlots(GetIndexArray(), GetHashSize());
   VMObjectArray* entries = GetObjectArray();
   uint32_t filled = GetFilled();
   SetFilled(0);
@@ -254,9 +267,7 @@ VMStatus VMObjectHashTable::Clear() {
 }
 
 VMStatus VMObjectHashTable::Delete(VMObject* object) {
-  VMintArray* slots = GetIndexArray();
-  uint32_t size = GetHashSize();
-  for (uint32_t i = 0; i < size; i++) slots->Set(i, 0);
+  ClearSlots(GetIndexArray(), GetHashSize());
   VMObjectArray* entries = GetObjectArray();
   uint32_t filled = GetFilled();
   uint32_t kept = 0;

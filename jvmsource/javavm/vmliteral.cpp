@@ -197,7 +197,8 @@ bool VMLiteral::Equals(VMLiteral* other) {
 
 bool VMLiteral::EqualsAscii(const char* text) {
   uint32_t length = (uint32_t)strlen(text);
-  if (UnicodeLength(text, length) == VMInvalidUTF8Length) return false;
+  // A literal of another length differs whether or not the text is valid.
+  if (GetSize() != length || UnicodeLength(text, length) == VMInvalidUTF8Length) return false;
   return equalsUTF8(text, length);
 }
 

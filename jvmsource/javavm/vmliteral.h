@@ -133,12 +133,21 @@ class VMLiteralIterator {
      scan must stop on HasMoreChars, never on a character it looks for. */
   jchar PeekChar() const {
     if (!HasMoreChars()) return 0;
+    uint8_t b = AsciiAt();
+    if (b < 0x80) return b;
     jchar c;
     Decode(&c);
     return c;
   }
   jchar NextChar() {
     if (!HasMoreChars()) return 0;
+    // Names and signatures are nearly all ASCII: one byte is one character, read in line.
+    uint8_t b = AsciiAt();
+    if (b < 0x80) {
+      position++;
+      index++;
+      return b;
+    }
     jchar c;
     position += Decode(&c);
     index++;
@@ -152,6 +161,11 @@ class VMLiteralIterator {
 
  private:
   uint32_t Decode(jchar* out) const;
+  /* The byte at position when it lies in the literal's first part, else 0x80 (not a
+     character by itself), which sends the caller to Decode. */
+  uint8_t AsciiAt() const {
+    return position < VMArray::FIRST_PART_BYTES ? literal->GetFirstElementPointer()[position] : (uint8_t)0x80;
+  }
 
   uint32_t position;
   uint32_t index;

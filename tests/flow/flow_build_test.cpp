@@ -1,5 +1,8 @@
 /* Blocks, successors and subroutines of hand-assembled code, and malformed code that
    must be refused with VerifyError without a crash or a hang. */
+#include <atomic>
+#include <thread>
+
 #include "flow_support.h"
 
 namespace flow_test {
@@ -37,6 +40,38 @@ TEST_F(BuildTest, StraightLineCodeIsOneBlock) {
   // Building again changes nothing.
   EXPECT_EQ(0, VMBasicBlock::BuildBlocks(m));
   EXPECT_EQ(b, m->GetBasicBlocks());
+}
+
+/* A method's block record is installed without a lock: threads asking for it at once
+   all get the one that stays, and the records of the threads that lost are given back
+   (the fixture's heap count at the end finds any that is not). */
+TEST_F(BuildTest, ThreadsAskingForABlockRecordAtOnceShareOne) {
+  Asm a;
+  a.op(OP_iconst_1).op(OP_istore_0).op(OP_return);
+  VMMethod* m = Method(a.code, 2, 2);
+  ASSERT_NE(nullptr, m);
+  const int kThreads = 8;
+  for (int round = 0; round < 200; round++) {
+    m->DestroyBlockInfo();
+    ASSERT_EQ(nullptr, m->GetBlocks());
+    std::atomic<int> ready{0};
+    std::vector<VMBasicBlockInfo*> seen(kThreads, nullptr);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; t++) {
+      threads.emplace_back([&, t] {
+        ready++;
+        while (ready.load() < kThreads) std::this_thread::yield();
+        seen[t] = m->GetBlockInfo();
+      });
+    }
+    for (std::thread& th : threads) th.join();
+    ASSERT_NE(nullptr, m->GetBlocks()) << round;
+    for (int t = 0; t < kThreads; t++) ASSERT_EQ(m->GetBlocks(), seen[t]) << "round " << round << ", thread " << t;
+  }
+  // The record left behind serves a build as a fresh one would.
+  ASSERT_EQ(0, VMBasicBlock::BuildBlocks(m));
+  ASSERT_NE(nullptr, m->GetBasicBlocks());
+  EXPECT_EQ(0u, m->GetBasicBlocks()->GetStartPC());
 }
 
 TEST_F(BuildTest, SuccessorsFollowTheBranchKinds) {

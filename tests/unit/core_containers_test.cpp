@@ -326,6 +326,33 @@ TEST_F(CoreHashTable, DeleteClosesUpAndClearsTheVacatedEntries) {
   t->Destroy(nsHeap);
 }
 
+/* Tables sized for a whole heap keep most of their slots in pieces: Delete and Clear
+   empty every one of them (ExpectConsistent counts the used slots over the whole table),
+   and the entries left are found again. */
+TEST_F(CoreHashTable, DeleteAndClearReachSlotsInPieces) {
+  VMObjectHashTable* t = Table(0x10000);
+  ASSERT_NE(nullptr, t);
+  ASSERT_GT(t->GetHashSize(), 65536u);
+  std::vector<VMObject*> entries;
+  for (VMword k = 0; k < 400; k++) {
+    entries.push_back(Make(k * 2654435761u));
+    ASSERT_EQ(k, t->Add(entries.back()));
+  }
+  for (uint32_t at : {0u, 199u, 397u}) {
+    VMObject* gone = entries[at];
+    ASSERT_EQ(0, t->Delete(gone));
+    entries.erase(entries.begin() + at);
+    ExpectConsistent(t, entries);
+    EXPECT_EQ(VMHashNotFound, t->Find(gone));
+  }
+  ASSERT_EQ(0, t->Clear());
+  ExpectConsistent(t, {});
+  for (VMObject* e : entries) EXPECT_EQ(VMHashNotFound, t->Find(e));
+  EXPECT_EQ(0u, t->Add(entries[5]));
+  EXPECT_EQ(0u, t->Find(entries[5]));
+  t->Destroy(nsHeap);
+}
+
 TEST_F(CoreHashTable, AFullTableRefusesBeforeWritingAnything) {
   VMObjectHashTable* t = Table(2);  // 5 slots
   ASSERT_NE(nullptr, t);

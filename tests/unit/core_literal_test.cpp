@@ -224,6 +224,44 @@ TEST_F(CoreLiteral, LongLiteralsSpanPieces) {
   VMLiteral::FreeUTF8(copy);
 }
 
+/* ASCII is read in line from a literal's first part; everything else, and every byte
+   past the first part, is decoded. Characters of one, two and three bytes (and the two
+   bytes of character 0) laid just before, across and after the end of the first part
+   read the same as an independent decoding of the text, position for position. */
+TEST_F(CoreLiteral, TheIteratorReadsEveryCharacterAroundTheEndOfTheFirstPart) {
+  const uint32_t firstPart = VMArray::FIRST_PART_BYTES;
+  for (uint32_t lead = firstPart - 8; lead <= firstPart + 2; lead++) {
+    std::string text(lead, 'a');
+    text += "\xC3\xA9" "b" "\xE4\xB8\xAD" "c" "\xC0\x80" "d";
+    text += std::string(40, 'z') + "\xE4\xB8\xAD" + "q";
+    VMLiteral* l = Lit(text.c_str());
+    ASSERT_NE(nullptr, l);
+    ASSERT_FALSE(l->GetIsContiguous());
+    std::vector<jchar> chars;
+    std::vector<uint32_t> starts;
+    for (size_t i = 0; i < text.size();) {
+      uint8_t b = (uint8_t)text[i];
+      uint32_t n = b < 0x80 ? 1 : ((b & 0x20) == 0 ? 2 : 3);
+      uint8_t b1 = n > 1 ? (uint8_t)text[i + 1] : 0, b2 = n > 2 ? (uint8_t)text[i + 2] : 0;
+      jchar c = n == 1 ? b : n == 2 ? (jchar)(((b & 0x1F) << 6) | (b1 & 0x3F))
+                                    : (jchar)(((b & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
+      chars.push_back(c);
+      starts.push_back((uint32_t)i);
+      i += n;
+    }
+    VMLiteralIterator it(l);
+    for (size_t k = 0; k < chars.size(); k++) {
+      ASSERT_EQ(starts[k], it.GetNextBytePosition()) << "lead " << lead << ", character " << k;
+      ASSERT_EQ(k, it.GetNextIndex());
+      ASSERT_EQ(chars[k], it.PeekChar()) << "lead " << lead << ", character " << k;
+      ASSERT_EQ(chars[k], it.NextChar()) << "lead " << lead << ", character " << k;
+    }
+    EXPECT_FALSE(it.HasMoreChars());
+    EXPECT_EQ(text.size(), it.GetNextBytePosition());
+    EXPECT_EQ(0, it.NextChar());
+  }
+}
+
 /* ------------------------------------------------------------------------------------ */
 /* Interning when the table cannot grow, and from several threads                        */
 

@@ -473,6 +473,39 @@ TEST_F(ArrayTest, BitSets) {
   Drop(b);
 }
 
+/* Copies of bit sets that lie in the first part go word by word in place; longer ones
+   run through the pieces. Either way exactly the words asked for are copied. */
+TEST_F(ArrayTest, BitSetCopiesOnBothSidesOfTheFirstPart) {
+  std::mt19937 random(11);
+  for (uint32_t words : {1u, 2u, 193u, 194u, 195u, 260u}) {
+    uint32_t n = words * 32;
+    VMboolArray* a = VMboolArray::CreateInstance(heap, n, jallocFailFast, VMTag_VMboolArray);
+    VMboolArray* b = VMboolArray::CreateInstance(heap, n, jallocFailFast, VMTag_VMboolArray);
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    std::vector<bool> fa(n), fb(n);
+    for (uint32_t i = 0; i < n; i++) {
+      fb[i] = random() & 1;
+      b->Set(i, fb[i]);
+    }
+    for (uint32_t bits : {0u, 1u, 31u, 32u, 33u, n - 1, n}) {
+      for (uint32_t i = 0; i < n; i++) {
+        fa[i] = random() & 1;
+        a->Set(i, fa[i]);
+      }
+      a->Copy(b, bits);
+      uint32_t copied = VMboolArray::WordsFor(bits) * 32;
+      for (uint32_t i = 0; i < n; i++)
+        ASSERT_EQ(i < copied ? (bool)fb[i] : (bool)fa[i], a->Get(i)) << words << " words, " << bits << " bits, bit " << i;
+    }
+    a->Copy(b);
+    EXPECT_TRUE(a->Equals(b)) << words;
+    a->Copy(a);
+    EXPECT_TRUE(a->Equals(b)) << words;
+    Drop(a);
+    Drop(b);
+  }
+}
+
 /* Bit sets of different sizes are a caller's error, which must not stop the host's
    process: only the words both sets have are combined or copied. */
 TEST_F(ArrayTest, BitSetsOfDifferentSizesCombineTheirCommonWords) {
