@@ -221,6 +221,9 @@ class VMObjectBase : public VMCommonObjectBase {
      local across such an allocation is freed, and found, at once. */
   static void SetCollectionStress(uint32_t n);
   static uint32_t GetCollectionStress();
+  /* The stress collection of an allocation of the given kind made of parts asked for
+     with kind 1 (a string and its characters): called once, before the first part. */
+  static void StressPoint(jallocType kind);
 
   void* operator new(size_t, void* place) { return place; }
 

@@ -55,6 +55,9 @@ VMJavaLangString* VMJavaLangString::allocate(VMNameSpace* ns, HHeap* heap, uint3
      gives back what was made, and only then may kind 0 collect, after which both are
      made again. No collection meets a string without its characters. */
   StringParts parts = {heap, words, count, nullptr, nullptr};
+  // Its parts are asked for with kind 1: a stress run collects here, as it does before
+  // any other allocation that may collect.
+  VMObjectBase::StressPoint(kind);
   if (MakeStringParts(&parts) == nullptr) {
     // The retry is made before the machine's other threads go on after the collection.
     if (kind != jallocCollectAndRetry || VMObjectBase::CollectThenRetry(MakeStringParts, &parts) == nullptr)

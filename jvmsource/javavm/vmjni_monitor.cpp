@@ -2,6 +2,8 @@
    here) and the pending-exception test. */
 #include "vmjni_functions.h"
 #include "vmjni_support.h"
+#include "vm.h"
+#include "vmmonitor.h"
 
 using namespace vmjni;
 
@@ -26,7 +28,16 @@ jint MonitorEnter(JNIEnv* env, jobject handle) {
     (void)VMJniThrowInternal(env, VMStatus_NullPointerException, NULL);
     return JNI_ERR;
   }
-  return object->MonitorEnter(MonitorNameSpace(env, object));
+  // The monitor's record is had first (making it allocates). A thread that must wait
+  // for the monitor waits in a safe region: its holder may collect meanwhile, and would
+  // otherwise wait for this thread while this one waits for it.
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(MonitorNameSpace(env, object), object);
+  if (monitor == NULL) return VMStatus_OutOfMemoryError;
+  if (monitor->IsOwnedByCaller()) return monitor->DoMonitorEnter();
+  VM::EnterSafeRegion(env->thread);
+  VMStatus status = monitor->DoMonitorEnter();
+  VM::LeaveSafeRegion(env->thread);
+  return status;
 }
 
 /* 0; 38 with IllegalMonitorStateException pending when the calling thread does not own

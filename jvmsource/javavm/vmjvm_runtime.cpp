@@ -10,6 +10,7 @@
 #include "vmclass.h"
 #include "vmjavalangstring.h"
 #include "vmjni.h"
+#include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -195,8 +196,23 @@ void JNICALL JVM_MonitorNotifyAll(JNIEnv* env, jobject handle) {
   if (VMObject* object = MonitorObject(env, handle)) Raise(env, object->NotifyAll());
 }
 
+/* A native's wait, without limit if asked, touches no object once it has the monitor's
+   record: it waits in a safe region, so the machine's collections go on without it (its
+   notifier may be collecting). Leaving the region waits for a collection that began. */
 void JNICALL JVM_MonitorWait(JNIEnv* env, jobject handle, jlong ms) {
-  if (VMObject* object = MonitorObject(env, handle)) Raise(env, object->Wait(ms, env->thread));
+  VMObject* object = MonitorObject(env, handle);
+  if (object == NULL) return;
+  // The record first: making it allocates.
+  VMClass* cls = object->GetClass();
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(cls != NULL ? cls->GetNameSpace() : NULL, object);
+  if (monitor == NULL) {
+    Raise(env, VMStatus_OutOfMemoryError);
+    return;
+  }
+  VM::EnterSafeRegion(env->thread);
+  VMStatus status = monitor->DoWait(ms, env->thread);
+  VM::LeaveSafeRegion(env->thread);
+  Raise(env, status);
 }
 
 void JNICALL JVM_JavaMonitorWait(JNIEnv* env, jobject handle, jlong ms) {

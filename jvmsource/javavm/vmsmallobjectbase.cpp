@@ -58,6 +58,8 @@ inline void StressCollection(jallocType kind) {
 
 void VMObjectBase::SetCollectionStress(uint32_t n) { stressInterval.store(n); }
 
+void VMObjectBase::StressPoint(jallocType kind) { StressCollection(kind); }
+
 uint32_t VMObjectBase::GetCollectionStress() { return stressInterval.load(); }
 
 void VMCommonObjectBase::relocReference(VMRelocateInfo* info, VMword* word) {

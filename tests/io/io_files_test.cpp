@@ -9,12 +9,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "io/javaio.h"
+#include "safe_wait.h"
 #include "io_support.h"
+#include "vm.h"
 #include "vmarray.h"
 #include "vmjni.h"
+#include "vmsmallobjectbase.h"
 
 using namespace io_test;
 
@@ -419,8 +425,11 @@ TEST_F(FilesIoTest, ACloseRacingReadersNeverHandsThemAnotherFile) {
         JNIEnv* mine = nullptr;
         ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
         jbyteArray bytes = mine->functions->NewByteArray(mine, 1000);
-        while (!go.load()) {
-        }
+        // The others' attach may collect while this one waits for the start.
+        WhileOutside([&] {
+          while (!go.load()) {
+          }
+        });
         for (int r = 0; r < 100; r++) {
           jint n = JavaIoFileInputStream_readBytes(mine, in, bytes, 0, 1000);
           if (mine->functions->ExceptionOccurred(mine) != nullptr) {
@@ -442,7 +451,7 @@ TEST_F(FilesIoTest, ACloseRacingReadersNeverHandsThemAnotherFile) {
     JavaIoFileInputStream_close(env, in);
     EXPECT_EQ("", TakePending());
     jobject other = NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("second"));
-    for (std::thread& t : threads) t.join();
+    JoinOutside(threads);
     EXPECT_EQ(0, foreign.load()) << "round " << round;
     JavaIoFileInputStream_close(env, other);
     EXPECT_EQ(0u, refhost::OpenFileCount());
@@ -491,6 +500,69 @@ TEST_F(FilesIoTest, ListingsShowEveryAddressableName) {
   EXPECT_EQ(nullptr, JavaIoFileSystem_List(env, nullptr));
   EXPECT_EQ("java.lang.NullPointerException", TakePending());
   EXPECT_EQ(0u, refhost::OpenFileCount());
+}
+
+/* A listing of 2,000 names with a collection between every two names the host hands
+   out, and one before every allocation of the listing: the working array and the names
+   already in it are held only while the native fills them, and a name held where the
+   collector does not look would come back freed (poisoned, or an error under the
+   sanitizers). */
+std::atomic<int> gListed{0};
+const char* HOSTCALL CollectingListNext(jlong listing) {
+  if (VM* vm = VM::Current()) vm->GarbageCollect(true);
+  const char* name = refhost::RealFileSystem()->ListNext(listing);
+  if (name != nullptr) gListed++;
+  return name;
+}
+
+TEST_F(FilesIoTest, TwoThousandNamesWithACollectionBetweenEveryTwo) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  const int kNames = 2000;
+  ASSERT_EQ(0, mkdir((dir.path() + "/many").c_str(), 0777));
+  std::vector<std::string> expected;
+  for (int i = 0; i < kNames; i++) {
+    // Lengths from 1 to 60 characters, so the names' own arrays differ in size too.
+    std::string name = "f" + std::to_string(i) + std::string((size_t)(i * 7) % 60, (char)('a' + i % 26));
+    dir.Write("many/" + name, "");
+    expected.push_back(name);
+  }
+  std::sort(expected.begin(), expected.end());
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.ListNext = CollectingListNext;
+  refhost::SetFileSystemOverride(&table);
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  jobject file = f->NewGlobalRef(env, File("many"));
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  VMObjectBase::SetCollectionStress(1);
+  uint32_t before = VM::GetGarbageCollectRequests();
+  gListed = 0;
+  jobjectArray names = JavaIoFileSystem_List(env, file);
+  VMObjectBase::SetCollectionStress(stress);
+  refhost::SetFileSystemOverride(nullptr);
+  ASSERT_NE(nullptr, names) << TakePending();
+  EXPECT_EQ("", TakePending());
+  EXPECT_LE(kNames, gListed.load());  // "." and ".." too, if the host gives them
+  EXPECT_LE(before + 2 * kNames, VM::GetGarbageCollectRequests());
+  // Read after one more collection: what the listing handed out is held by its answer.
+  VM::Current()->GarbageCollect(true);
+  ASSERT_EQ(kNames, f->GetArrayLength(env, names));
+  std::vector<std::string> got;
+  for (jsize i = 0; i < kNames; i++) {
+    jstring s = (jstring)f->GetObjectArrayElement(env, names, i);
+    ASSERT_NE(nullptr, s) << i;
+    const char* utf = f->GetStringUTFChars(env, s, nullptr);
+    ASSERT_NE(nullptr, utf);
+    got.push_back(utf);
+    f->ReleaseStringUTFChars(env, s, utf);
+    f->DeleteLocalRef(env, s);
+  }
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(expected, got);
+  EXPECT_EQ(0u, refhost::OpenFileCount());
+  f->DeleteGlobalRef(env, file);
 }
 
 /* A listing that runs out of memory at each allocation the host can refuse (the first
@@ -605,6 +677,100 @@ TEST_F(FilesIoTest, CanonicalTextNeverRunsPastItsBuffer) {
   refhost::SetFileSystemOverride(nullptr);
 }
 
+/* A host read held until the test lets it go (or a watchdog does, failing the test),
+   as a read of the console or of a pipe holds its caller: while one thread is held
+   there, this one collects three times, and each collection ends without it. The held
+   reader then gets its bytes, into an array only its own reference holds, or its byte. */
+std::mutex gReadGateLock;
+std::condition_variable gReadGateChanged;
+int gInRead = 0;
+bool gReadGateOpen = false;
+jint HOSTCALL GatedRead(jint h, void* buf, jint count) {
+  std::unique_lock<std::mutex> lock(gReadGateLock);
+  gInRead++;
+  gReadGateChanged.notify_all();
+  gReadGateChanged.wait(lock, [] { return gReadGateOpen; });
+  gInRead--;
+  lock.unlock();
+  return refhost::RealFileSystem()->Read(h, buf, count);
+}
+void OpenReadGate(bool open) {
+  std::lock_guard<std::mutex> lock(gReadGateLock);
+  gReadGateOpen = open;
+  gReadGateChanged.notify_all();
+}
+
+TEST_F(FilesIoTest, CollectionsEndWhileAnotherThreadWaitsInAHostRead) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  std::string data = Pattern(5000);
+  dir.Write("data", data);
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.Read = GatedRead;
+  refhost::SetFileSystemOverride(&table);
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  for (int round = 0; round < 6; round++) {
+    const bool single = round % 2 == 1;
+    SCOPED_TRACE(testing::Message() << "round " << round << (single ? ", one byte" : ", an array"));
+    jobject in = f->NewGlobalRef(env, NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("data")));
+    std::atomic<bool> finished{false}, watchdogFired{false};
+    std::string got;
+    std::thread watchdog([&] {
+      for (int i = 0; i < 100 && !finished; i++) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!finished) {
+        watchdogFired = true;
+        OpenReadGate(true);
+      }
+    });
+    std::thread reader([&] {
+      JNIEnv* mine = nullptr;
+      ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
+      if (single) {
+        jint b = JavaIoFileInputStream_read(mine, in);
+        if (b >= 0) got = std::string(1, (char)b);
+      } else {
+        jbyteArray bytes = mine->functions->NewByteArray(mine, 3000);
+        jint n = JavaIoFileInputStream_readBytes(mine, in, bytes, 0, 3000);
+        if (n > 0) {
+          got.resize((size_t)n);
+          mine->functions->GetByteArrayRegion(mine, bytes, 0, n, (jbyte*)&got[0]);
+        }
+      }
+      EXPECT_EQ(nullptr, mine->functions->ExceptionOccurred(mine));
+      vm->functions->DetachCurrentThread(vm);
+    });
+    bool waiting = false;
+    WhileOutside([&] {
+      std::unique_lock<std::mutex> lock(gReadGateLock);
+      waiting = gReadGateChanged.wait_for(lock, std::chrono::seconds(10), [] { return gInRead == 1; });
+    });
+    ASSERT_TRUE(waiting);
+    const uint32_t stress = VMObjectBase::GetCollectionStress();
+    VMObjectBase::SetCollectionStress(1);
+    const uint32_t before = VM::GetGarbageCollectRequests();
+    for (int i = 0; i < 3; i++) f->DeleteLocalRef(env, f->NewByteArray(env, 1000));
+    VMObjectBase::SetCollectionStress(stress);
+    EXPECT_LE(before + 3, VM::GetGarbageCollectRequests());
+    {
+      std::lock_guard<std::mutex> lock(gReadGateLock);
+      EXPECT_EQ(1, gInRead) << "the reader left its read before the collections ended";
+    }
+    EXPECT_FALSE(watchdogFired.load()) << "a collection waited for the thread held in the host";
+    OpenReadGate(true);
+    JoinOutside(reader);
+    finished = true;
+    watchdog.join();
+    OpenReadGate(false);
+    EXPECT_EQ(data.substr(0, single ? 1 : 3000), got);
+    JavaIoFileInputStream_close(env, in);
+    f->DeleteGlobalRef(env, in);
+    EXPECT_EQ("", TakePending());
+  }
+  refhost::SetFileSystemOverride(nullptr);
+}
+
 /* deleteOnExit from eight threads at once, each path twice: the list stays whole, and
    the machine's end deletes exactly what was registered, by the path it had then. The
    common "write a temporary file, register it, rename it to its final name" keeps the
@@ -638,7 +804,7 @@ TEST_F(FilesIoTest, DeleteOnExitFromManyThreadsDeletesWhatWasRegistered) {
       vm->functions->DetachCurrentThread(vm);
     });
   }
-  for (std::thread& t : threads) t.join();
+  JoinOutside(threads);
   EXPECT_EQ(2 * kThreads * kFiles, registered.load());
   jobject temp = File("temp");
   EXPECT_EQ(1, JavaIoFileSystem_DeleteOnExit(env, temp));

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "io/javaio.h"
+#include "safe_wait.h"
 #include "vmclass.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
@@ -506,7 +507,7 @@ TEST_F(RaceTest, ConsoleWritersInterleaveOnlyBetweenRuns) {
       vm->functions->DetachCurrentThread(vm);
     });
   }
-  for (std::thread& t : threads) t.join();
+  JoinOutside(threads);
   size_t count[kThreads] = {0};
   for (const ConsoleCall& call : Console()) {
     ASSERT_EQ(kBytes, call.length);
@@ -535,8 +536,11 @@ TEST_F(RaceTest, ACloseRacingWritersEndsTheirWritesCleanly) {
         JNIEnv* mine = nullptr;
         ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
         jbyteArray bytes = mine->functions->NewByteArray(mine, 1000);
-        while (!go.load()) {
-        }
+        // The others' attach may collect while this one waits for the start.
+        WhileOutside([&] {
+          while (!go.load()) {
+          }
+        });
         for (int r = 0; r < 50; r++) {
           JavaIoFileOutputStream_writeBytes(mine, stream, bytes, 0, 1000);
           if (mine->functions->ExceptionOccurred(mine) != nullptr) {
@@ -550,7 +554,7 @@ TEST_F(RaceTest, ACloseRacingWritersEndsTheirWritesCleanly) {
     go.store(true);
     JavaIoFileOutputStream_close(env, stream);
     EXPECT_EQ("", TakePending());
-    for (std::thread& t : threads) t.join();
+    JoinOutside(threads);
     struct stat st;
     ASSERT_EQ(0, stat((dir.path() + "/race").c_str(), &st));
     /* Each write is two runs (776 + 224 bytes), each taken whole or refused: a write

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "jnifunc_support.h"
+#include "safe_wait.h"
 #include "vmjniutils.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
@@ -180,11 +181,14 @@ TEST_F(HostTest, MonitorsBetweenTwoAttachedHostThreads) {
     EXPECT_EQ(0, e->functions->MonitorExit(e, lock));
     EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
   });
-  while (stage < 1) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The other thread's attach and its blocked enter may collect: this one waits outside.
+  WhileOutside([&] {
+    while (stage < 1) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  });
   EXPECT_EQ(1, stage.load());
   EXPECT_EQ(0, f->MonitorExit(env, lock));
-  other.join();
+  JoinOutside(other);
   EXPECT_EQ(2, stage.load());
   f->DeleteGlobalRef(env, lock);
   EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "jnifunc_support.h"
+#include "safe_wait.h"
+#include "vm.h"
 #include "vmclass.h"
 #include "vmhandlearray.h"
 #include "vmliteral.h"
+#include "vmsmallobjectbase.h"
 #include "vmutils.h"
 
 extern "C" int jnifunc_natives_version(void);
@@ -209,15 +212,19 @@ TEST_F(NativeTest, MonitorsAreRecursiveAndExcludeOtherThreads) {
     EXPECT_EQ(0, e->functions->MonitorExit(e, global));
     DetachThisThread(world.jvm);
   });
-  while (stage < 1) Sleep(1);
+  // The other thread allocates (its attach, its exception) and may collect: this one
+  // waits outside the machine, holding the monitor.
+  WhileOutside([&] {
+    while (stage < 1) Sleep(1);
+  });
   EXPECT_EQ(VMStatus_IllegalMonitorStateException, otherExit.load());
-  Sleep(50);
+  WhileOutside([&] { Sleep(50); });
   EXPECT_EQ(1, stage.load());
   EXPECT_EQ(0, f->MonitorExit(env, lock));
-  Sleep(50);
+  WhileOutside([&] { Sleep(50); });
   EXPECT_EQ(1, stage.load());  // one hold left
   EXPECT_EQ(0, f->MonitorExit(env, lock));
-  other.join();
+  JoinOutside(other);
   EXPECT_EQ(2, stage.load());
   // Owned by nobody now: an exit is refused, with the exception pending.
   EXPECT_EQ(VMStatus_IllegalMonitorStateException, f->MonitorExit(env, lock));
@@ -234,6 +241,42 @@ TEST_F(NativeTest, MonitorsAreRecursiveAndExcludeOtherThreads) {
   EXPECT_EQ(0, f->MonitorEnter(env, cls));
   EXPECT_EQ(0, f->MonitorExit(env, cls));
   f->DeleteGlobalRef(env, global);
+}
+
+/* A thread blocked in MonitorEnter waits outside the machine: the monitor's holder
+   collects meanwhile, and each collection completes (none is given up for a thread that
+   could never reach a poll). Several rounds. */
+TEST_F(NativeTest, TheHolderOfAMonitorCollectsWhileAnotherWaitsToEnter) {
+  jobject global = f->NewGlobalRef(env, New("jnifunc/Values"));
+  for (int round = 0; round < 3; round++) {
+    ASSERT_EQ(0, f->MonitorEnter(env, global));
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+      JNIEnv* e = AttachThisThread(world.jvm);
+      ASSERT_NE(nullptr, e);
+      stage = 1;
+      EXPECT_EQ(0, e->functions->MonitorEnter(e, global));
+      stage = 2;
+      EXPECT_EQ(0, e->functions->MonitorExit(e, global));
+      DetachThisThread(world.jvm);
+    });
+    WhileOutside([&] {
+      while (stage < 1) Sleep(1);
+      Sleep(30);
+    });
+    const uint32_t stress = VMObjectBase::GetCollectionStress();
+    VMObjectBase::SetCollectionStress(1);
+    const uint32_t before = world.vm->GetCollections();
+    for (int i = 0; i < 3; i++) f->DeleteLocalRef(env, New("jnifunc/Values"));
+    VMObjectBase::SetCollectionStress(stress);
+    EXPECT_LE(before + 3, world.vm->GetCollections()) << "round " << round;
+    EXPECT_EQ(1, stage.load());
+    EXPECT_EQ(0, f->MonitorExit(env, global));
+    JoinOutside(other);
+    EXPECT_EQ(2, stage.load());
+  }
+  f->DeleteGlobalRef(env, global);
+  EXPECT_EQ("", Thrown());
 }
 
 /* Two threads count through one monitor many times: no increment is lost. */
@@ -257,7 +300,7 @@ TEST_F(NativeTest, TwoThreadsIncrementUnderAMonitor) {
     DetachThisThread(world.jvm);
   });
   work(env);
-  other.join();
+  JoinOutside(other);
   EXPECT_EQ(2 * kRounds, f->GetIntField(env, lock, i));
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jnifunc_support.h"
+#include "safe_wait.h"
 #include "vmclass.h"
 #include "vmjniutils.h"
 #include "vmliteral.h"
@@ -257,13 +258,16 @@ TEST_F(CacheTest, ConcurrentFirstLookUpsPublishOneRecord) {
         JNIEnv* e = AttachThisThread(world.jvm);
         ASSERT_NE(nullptr, e);
         ready++;
-        while (ready < kThreads) std::this_thread::yield();
+        // The others still attaching may collect meanwhile.
+        WhileOutside([&] {
+          while (ready < kThreads) std::this_thread::yield();
+        });
         seen[t] = fresh->GetVMJniThread(e);
         ids[t] = fresh->GetFieldThread_eetop(e);
         DetachThisThread(world.jvm);
       });
     }
-    for (auto& t : threads) t.join();
+    JoinOutside(threads);
     for (int t = 0; t < kThreads; t++) {
       EXPECT_EQ(fresh->GetThread(), seen[t]) << "round " << round;
       EXPECT_EQ(ids[0], ids[t]);

@@ -60,7 +60,13 @@ std::string Machine::Text(VMObject* string) {
   return text;
 }
 
-VMObject* Machine::String(const char* text) { return (VMObject*)VMJavaLangString::CreateInstance(env, text); }
+/* Held by a local reference of the machine's thread: the tests pass it on raw, across
+   class loads and calls that may collect. */
+VMObject* Machine::String(const char* text) {
+  VMObject* string = (VMObject*)VMJavaLangString::CreateInstance(env, text);
+  if (string != nullptr) (void)Local(string);
+  return string;
+}
 
 static std::string ClassName(VMObject* object) {
   if (object == nullptr || !object->GetHasClass()) return "";
@@ -101,6 +107,11 @@ Outcome Machine::Call(const char* cls, const char* name, const char* sig, std::i
   uint32_t i = 0;
   for (VMword w : args) words[i++] = w;
   VMFrame::ExecuteJava(env, method, words);
+  // A reference result is held like a made string: the caller may pass it on.
+  const char* result = strchr(sig, ')');
+  if (result != nullptr && (result[1] == 'L' || result[1] == '[') && words[0] != 0 &&
+      env->thread->GetException() == nullptr)
+    (void)Local((VMObject*)words[0]);
   out.words[0] = words[0];
   out.words[1] = words[1];
   out.thrown = TakeException(&out);

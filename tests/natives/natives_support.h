@@ -52,6 +52,7 @@ class Machine {
   std::string Text(VMObject* string);
   /* A call whose result is a String. */
   std::string CallText(const char* cls, const char* name, const char* sig, std::initializer_list<VMword> args = {});
+  /* A String held by a local reference, as is the object a Call answers. */
   VMObject* String(const char* text);
   jobject Local(VMObject* object) { return VMJniHandle::NewLocal(env, object); }
   /* The class name of the pending exception, which is cleared; empty when none. */

@@ -2,13 +2,17 @@
    rules, memory figures, exit, library names and the entries that are not implemented. */
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "natives_support.h"
+#include "safe_wait.h"
 #include "vmarray.h"
 #include "vmhandlearray.h"
 #include "vmjvm.h"
 #include "vmmonitor.h"
+#include "vmsmallobjectbase.h"
 
 using natives_test::Machine;
 using natives_test::Outcome;
@@ -67,8 +71,9 @@ TEST_F(RuntimeTest, WaitsCheckTheirTimeAndInterruptAndNeverReleaseAnothersHold) 
   ASSERT_EQ(0, o->MonitorEnter());
   VMMonitor* monitor = o->GetMonitor();
   ASSERT_NE(nullptr, monitor);
-  // Another host thread waits and notifies while this one holds the machine monitor.
-  std::thread([&] {
+  // Another host thread waits and notifies while this one holds the machine monitor;
+  // its attach may collect, so this one waits for it outside the machine.
+  std::thread waiter([&] {
     JNIEnv* env = nullptr;
     ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
     jobject mine = VMJniHandle::NewLocal(env, o);
@@ -77,7 +82,8 @@ TEST_F(RuntimeTest, WaitsCheckTheirTimeAndInterruptAndNeverReleaseAnothersHold) 
     EXPECT_EQ(nullptr, env->thread->GetException());
     env->thread->GetJNIHandleArray()->Clear(1);
     EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
-  }).join();
+  });
+  JoinOutside(waiter);
   EXPECT_TRUE(monitor->IsOwnedByCaller());
   EXPECT_EQ(1u, monitor->GetOwnedCount());
   JVM_MonitorWait(m.env, local, 1);
@@ -88,6 +94,47 @@ TEST_F(RuntimeTest, WaitsCheckTheirTimeAndInterruptAndNeverReleaseAnothersHold) 
   EXPECT_EQ("java.lang.IllegalArgumentException", m.TakeException());
   JVM_MonitorNotify(m.env, nullptr);
   EXPECT_EQ("java.lang.NullPointerException", m.TakeException());
+}
+
+/* A native waiting in JVM_MonitorWait (here for up to a minute) counts as stopped: the
+   machine collects on another thread meanwhile, and a notify then ends the wait. */
+TEST_F(RuntimeTest, ANativesMonitorWaitLetsCollectionsRunBesideIt) {
+  jobject lock = m.env->functions->NewGlobalRef(m.env, m.Local(m.String("lock")));
+  for (int round = 0; round < 3; round++) {
+    std::atomic<int> stage{0};
+    std::string thrown = "?";
+    std::thread waiter([&] {
+      JNIEnv* env = nullptr;
+      ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+      stage = 1;
+      JVM_MonitorWait(env, lock, 60000);
+      stage = 2;
+      VMObject* e = (VMObject*)env->thread->GetException();
+      thrown = e == nullptr ? "" : "an exception";
+      env->thread->SetException(nullptr);
+      EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+    });
+    WhileOutside([&] {
+      while (stage < 1) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    });
+    const uint32_t stress = VMObjectBase::GetCollectionStress();
+    VMObjectBase::SetCollectionStress(1);
+    const uint32_t before = m.vm->GetCollections();
+    for (int i = 0; i < 3; i++) (void)m.String("garbage");
+    VMObjectBase::SetCollectionStress(stress);
+    EXPECT_LE(before + 3, m.vm->GetCollections()) << "round " << round;
+    EXPECT_EQ(1, stage.load()) << "the wait ended before the notify";
+    // Notified until it has left: the notify may come before its wait began.
+    while (stage < 2) {
+      JVM_MonitorNotifyAll(m.env, lock);
+      WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
+    }
+    EXPECT_EQ("", m.TakeException());
+    JoinOutside(waiter);
+    EXPECT_EQ("", thrown);
+  }
+  m.env->functions->DeleteGlobalRef(m.env, lock);
 }
 
 TEST_F(RuntimeTest, MemoryFiguresAreTheMachinesHeapAndFreeIsNeverNegative) {
@@ -148,10 +195,14 @@ TEST_F(RuntimeTest, RunFinalizersOnExitTouchesOnlyItsBit) {
   EXPECT_FALSE(m.vm->GetRunFinalizersOnExit());
   EXPECT_EQ(threads, m.vm->GetEnableThreads());
   EXPECT_TRUE(m.vm->GetInitialized());
+  // Counted without the collections a stress run adds at every allocation.
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  VMObjectBase::SetCollectionStress(0);
   uint32_t requests = VM::GetGarbageCollectRequests();
   EXPECT_EQ("", m.Call("java/lang/System", "gc", "()V").thrown);
   EXPECT_EQ("", m.Call("java/lang/System", "runFinalization", "()V").thrown);
   EXPECT_EQ(requests + 2, VM::GetGarbageCollectRequests());
+  VMObjectBase::SetCollectionStress(stress);
 }
 
 TEST_F(RuntimeTest, LibraryNamesAndProcessesAreAnsweredWithoutTheOperatingSystem) {

@@ -9,6 +9,7 @@
 
 #include "lang/javalang.h"
 #include "natives_support.h"
+#include "safe_wait.h"
 #include "vmjvm.h"
 #include "vmjvm_ids.h"
 #include "vmliteral.h"
@@ -147,18 +148,24 @@ TEST_F(ThreadTest, TheThreadObjectOfAnAttachedThreadAndItsDetach) {
   // A second host thread: its own object while attached, 0 once it leaves.
   VMObject* other = nullptr;
   VMword whileAttached = 0;
-  std::thread([&] {
+  jobject held = nullptr;
+  std::thread attached([&] {
     JNIEnv* env = nullptr;
     ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
     other = (VMObject*)env->thread->GetJavaLangThread();
+    // Held past the detach, which lets go of the thread's own hold.
+    held = env->functions->NewGlobalRef(env, VMJniHandle::NewLocal(env, other));
     whileAttached = JVMGetThreadEnvField(env, VMJniHandle::NewLocal(env, other));
     EXPECT_EQ((VMword)env, whileAttached);
     EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
-  }).join();
+  });
+  // The attach and detach may collect: the wait for them is outside the machine.
+  JoinOutside(attached);
   ASSERT_NE(nullptr, other);
   EXPECT_NE(0u, whileAttached);
   EXPECT_EQ(0u, FieldWord(other, JVMFieldThreadNative(m.env)));
   EXPECT_EQ(0, JVM_IsThreadAlive(m.env, m.Local(other)));
+  m.env->functions->DeleteGlobalRef(m.env, held);
 }
 
 TEST(ThreadVersions, TheSecondLibraryGenerationKeepsTheValueInTheLowWordOfEetop) {
@@ -190,19 +197,26 @@ TEST(ThreadVersions, TheThirdGenerationGivesEveryThreadAFreshEmptyMapAtAttachAnd
   VMLiteral::FreeUTF8(name);
   VMObject* other = nullptr;
   VMObject* attachedMap = nullptr;
-  std::thread([&] {
+  jobject held = nullptr, heldMap = nullptr;
+  std::thread attached([&] {
     JNIEnv* env = nullptr;
     ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
     other = (VMObject*)env->thread->GetJavaLangThread();
+    held = env->functions->NewGlobalRef(env, VMJniHandle::NewLocal(env, other));
     attachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
+    // Held too: a freed map's block could come back as the fresh one.
+    heldMap = env->functions->NewGlobalRef(env, VMJniHandle::NewLocal(env, attachedMap));
     EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
-  }).join();
+  });
+  JoinOutside(attached);
   ASSERT_NE(nullptr, other);
   EXPECT_NE(nullptr, attachedMap);
   VMObject* detachedMap = (VMObject*)other->GetWord((uint32_t)field->GetIndex());
   EXPECT_NE(nullptr, detachedMap);
   EXPECT_NE(attachedMap, detachedMap);
   EXPECT_EQ(0u, other->GetWord((uint32_t)JVMFieldOf(m.env, JVMFieldThreadNative(m.env))->GetIndex()));
+  m.env->functions->DeleteGlobalRef(m.env, held);
+  m.env->functions->DeleteGlobalRef(m.env, heldMap);
   m.Destroy();
 }
 

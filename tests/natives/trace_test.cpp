@@ -99,11 +99,12 @@ TEST_F(TraceTest, PrintHandsEveryLineToTheStreamWithNothingPending) {
   // println throws at two lines: every line still reaches the stream, the first
   // exception is pending afterwards.
   VMObject* failing = VMObject::CreateInitialized(m.env, linesClass, jallocFailFast, true, true);
+  jobject failingHandle = m.Local(failing);  // the field look-up below may collect
   VMDataMember* failures = linesClass->FindField(VMLiteral::CreateInstance(m.ns, "failures", 0xFFFFFFFFu),
                                                  VMLiteral::CreateInstance(m.ns, "I", 0xFFFFFFFFu), false, m.env);
   ASSERT_TRUE(failing && failures);
   failing->SetWord((uint32_t)failures->GetIndex(), 2);
-  JVM_PrintStackTrace(m.env, m.Local(made), m.Local(failing));
+  JVM_PrintStackTrace(m.env, m.Local(made), failingHandle);
   Outcome o;
   EXPECT_EQ("java.lang.IllegalStateException", m.TakeException(&o));
   EXPECT_EQ("println failed", o.message);

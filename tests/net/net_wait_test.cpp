@@ -5,12 +5,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <utility>
 #include <thread>
 
 #include "net_support.h"
+#include "safe_wait.h"
+#include "vm.h"
 #include "vmclass.h"
 #include "vmjni.h"
 #include "vmliteral.h"
@@ -47,7 +51,7 @@ VMThread* gWatched = nullptr;
 std::vector<std::pair<int, bool>> gSafeInHost;
 
 void NoteSafe(int slot) {
-  if (gWatched != nullptr) gSafeInHost.push_back({slot, gWatched->GetSafeToGC()});
+  if (gWatched != nullptr) gSafeInHost.push_back({slot, gWatched->GetInSafeRegion()});
 }
 jint HOSTCALL WatchedWait(jint h, jint ms) {
   NoteSafe(76);
@@ -280,7 +284,10 @@ struct JavaThread {
       jnifunc_test::DetachThisThread(jvm);
       done = true;
     });
-    while (!started) std::this_thread::yield();
+    // Its attach may collect: the machine's own thread waits for it outside.
+    WhileOutside([&] {
+      while (!started) std::this_thread::yield();
+    });
   }
   static std::string ClassName(JNIEnv* e, jobject o) {
     VMObject* obj = VMJniHandle::UnHandle(e, o);
@@ -293,7 +300,7 @@ struct JavaThread {
     return name;
   }
   bool Blocked(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    WhileOutside([&] { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     return !done;
   }
 };
@@ -310,7 +317,7 @@ TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
     ASSERT_TRUE(t.Blocked(200));
     auto at = Clock::now();
     refhost::Functions()->StopThread(t.handle, 1);
-    t.thread.join();
+    JoinOutside(t.thread);
     EXPECT_EQ("java.lang.ThreadDeath", t.thrown);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
   }
@@ -320,7 +327,7 @@ TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
     ASSERT_TRUE(t.Blocked(200));
     auto at = Clock::now();
     f->CallVoidMethod(env, server, closeServer);
-    t.thread.join();
+    JoinOutside(t.thread);
     EXPECT_EQ("java.net.SocketException", t.thrown);
     EXPECT_EQ("Accept failed: Socket closed", t.text);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
@@ -336,7 +343,7 @@ TEST_F(WaitTest, AHostStopOrACloseEndsAWaitWithoutLimit) {
     ASSERT_TRUE(t.Blocked(200));
     auto at = Clock::now();
     f->CallVoidMethod(env, socket, Method("java/net/Socket", "close", "()V"));
-    t.thread.join();
+    JoinOutside(t.thread);
     EXPECT_EQ("java.net.SocketException", t.thrown);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 1000);
   }
@@ -357,7 +364,7 @@ TEST_F(WaitTest, ThreadsInBlockingSocketServicesLetACollectionRun) {
   o.Install();
   gWatched = env->thread;
   gSafeInHost.clear();
-  ASSERT_FALSE(env->thread->GetSafeToGC());
+  ASSERT_FALSE(env->thread->GetInSafeRegion());
   jobject client = Connect(LocalPort(server));
   jobject accepted = Accept(server);
   Write(Output(client), Bytes(3000, 4), 100, 2500);
@@ -372,7 +379,144 @@ TEST_F(WaitTest, ThreadsInBlockingSocketServicesLetACollectionRun) {
     slots.insert(seen.first);
   }
   EXPECT_EQ((std::set<int>{70, 76, 78, 79}), slots);
-  EXPECT_FALSE(env->thread->GetSafeToGC());
+  EXPECT_FALSE(env->thread->GetInSafeRegion());
+}
+
+/* A socket wait the host holds until the test lets it go (or a watchdog does, which
+   fails the test): while it is held, only a machine that counts the waiter as stopped
+   can finish a collection. */
+std::mutex gGateLock;
+std::condition_variable gGateChanged;
+int gInWait = 0;
+bool gGateOpen = false;
+jint HOSTCALL GatedWait(jint h, jint ms) {
+  std::unique_lock<std::mutex> lock(gGateLock);
+  gInWait++;
+  gGateChanged.notify_all();
+  gGateChanged.wait(lock, [] { return gGateOpen; });
+  gInWait--;
+  lock.unlock();
+  return refhost::RealNetworkServices()->SocketWait(h, ms);
+}
+void OpenGate(bool open) {
+  std::lock_guard<std::mutex> lock(gGateLock);
+  gGateOpen = open;
+  gGateChanged.notify_all();
+}
+bool WaitForWaiter() {
+  std::unique_lock<std::mutex> lock(gGateLock);
+  return gGateChanged.wait_for(lock, std::chrono::seconds(10), [] { return gInWait == 1; });
+}
+
+/* One thread blocks in accept or read, with and without a time limit, while this one
+   allocates until the heap is full three times over: each collection runs beside the
+   blocked thread and ends without waiting for it, which then takes its connection or
+   its bytes into an array only its own reference holds. Several rounds of each. */
+TEST_F(WaitTest, CollectionsOnAnotherThreadEndWhileOneBlocksInASocketWait) {
+  env->thread->SetPollFunction(refhost::Functions()->YieldCheck);
+  Overlay o;
+  o.table.SocketWait = GatedWait;
+  o.Install();
+  HHeap* heap = world.vm->GetHeap();
+  jmethodID accept = Method("java/net/ServerSocket", "accept", "()Ljava/net/Socket;");
+  jmethodID serverTimeout = Method("java/net/ServerSocket", "setSoTimeout", "(I)V");
+  jmethodID socketTimeout = Method("java/net/Socket", "setSoTimeout", "(I)V");
+  jmethodID read = Method("java/io/InputStream", "read", "([BII)I");
+  jmethodID closeSocket = Method("java/net/Socket", "close", "()V");
+  jmethodID closeServer = Method("java/net/ServerSocket", "close", "()V");
+  const int kRounds = 3;
+  for (int round = 0; round < kRounds; round++) {
+    for (int kind = 0; kind < 4; kind++) {
+      SCOPED_TRACE(testing::Message() << "round " << round << ", " << (kind < 2 ? "accept" : "read")
+                                      << (kind & 1 ? " with a time limit" : " without one"));
+      const jint limit = (kind & 1) ? 20000 : 0;
+      jobject server = f->NewGlobalRef(env, Server(0));
+      jobject client = nullptr, accepted = nullptr, in = nullptr;
+      if (kind < 2) {
+        f->CallVoidMethod(env, server, serverTimeout, limit);
+      } else {
+        client = f->NewGlobalRef(env, Connect(LocalPort(server)));
+        OpenGate(true);
+        accepted = f->NewGlobalRef(env, Accept(server));
+        OpenGate(false);
+        f->CallVoidMethod(env, accepted, socketTimeout, limit);
+        in = f->NewGlobalRef(env, Input(accepted));
+      }
+      ASSERT_EQ("", Exception()) << message;
+      std::atomic<bool> watchdogFired{false}, finished{false};
+      std::string got;
+      std::thread watchdog([&] {
+        for (int i = 0; i < 100 && !finished; i++) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!finished) {
+          watchdogFired = true;
+          OpenGate(true);
+        }
+      });
+      JavaThread t(world.jvm, [&](JNIEnv* e) {
+        const JNINativeInterface_* g = e->functions;
+        if (kind < 2) {
+          jobject s = g->CallObjectMethod(e, server, accept);
+          got = s != nullptr ? "accepted" : "none";
+          if (s != nullptr) g->CallVoidMethod(e, s, closeSocket);
+        } else {
+          jbyteArray buf = g->NewByteArray(e, 9);
+          jint n = g->CallIntMethod(e, in, read, buf, 0, 9);
+          if (n > 0) {
+            got.resize((size_t)n);
+            g->GetByteArrayRegion(e, buf, 0, n, (jbyte*)&got[0]);
+          }
+        }
+      });
+      bool waiting = false;
+      WhileOutside([&] { waiting = WaitForWaiter(); });
+      ASSERT_TRUE(waiting);
+      // A heap a few megabytes above what is in use, filled until it has collected
+      // three times on this thread.
+      const uint64_t capacity = refhost::Functions()->HeapTotalBytes(heap);
+      refhost::SetHeapCapacity(heap, refhost::BytesInUse(heap) + (4u << 20));
+      const uint32_t before = VM::GetGarbageCollectRequests();
+      for (int i = 0; i < 1000 && VM::GetGarbageCollectRequests() < before + 3; i++) {
+        jbyteArray garbage = f->NewByteArray(env, 256 * 1024);
+        ASSERT_NE(nullptr, garbage) << Exception();
+        f->DeleteLocalRef(env, garbage);
+      }
+      refhost::SetHeapCapacity(heap, capacity);
+      EXPECT_LE(before + 3, VM::GetGarbageCollectRequests());
+      {
+        std::lock_guard<std::mutex> lock(gGateLock);
+        EXPECT_EQ(1, gInWait) << "the waiter left its wait before the collections ended";
+      }
+      EXPECT_FALSE(watchdogFired.load()) << "a collection waited for the thread blocked in the host";
+      // Now what it waits for, and the host's wait let go.
+      jobject peer = nullptr;
+      if (kind < 2) {
+        peer = f->NewGlobalRef(env, Connect(LocalPort(server)));
+      } else {
+        Write(Output(client), Bytes(9, 3), 0, 9);
+      }
+      OpenGate(true);
+      JoinOutside(t.thread);
+      finished = true;
+      watchdog.join();
+      OpenGate(false);
+      EXPECT_EQ("", t.thrown) << t.text;
+      if (kind < 2) {
+        EXPECT_EQ("accepted", got);
+      } else {
+        std::vector<uint8_t> sent = Contents(Bytes(9, 3));
+        EXPECT_EQ(std::string(sent.begin(), sent.end()), got);
+      }
+      for (jobject socket : {peer, client, accepted})
+        if (socket != nullptr) {
+          f->CallVoidMethod(env, socket, closeSocket);
+          f->DeleteGlobalRef(env, socket);
+        }
+      if (in != nullptr) f->DeleteGlobalRef(env, in);
+      f->CallVoidMethod(env, server, closeServer);
+      f->DeleteGlobalRef(env, server);
+      EXPECT_EQ("", Exception()) << message;
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "vm.h"
 #include "vmarray.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
@@ -216,21 +217,41 @@ void Gather(VMArray* array, uint32_t off, char* to, uint32_t count) {
 
 }  // namespace
 
-jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len) {
+void BlockingBegin(JNIEnv* env) { VM::EnterSafeRegion(env->thread); }
+
+void BlockingEnd(JNIEnv* env) { VM::LeaveSafeRegion(env->thread); }
+
+jint BlockingRead(JNIEnv* env, JNIHostFileSystem* fs, jint handle, void* to, jint count) {
+  BlockingBegin(env);
+  jint n = fs->Read(handle, to, count);
+  BlockingEnd(env);
+  return n;
+}
+
+jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* from, jint count) {
+  BlockingBegin(env);
+  jint n = fs->Write(handle, from, count);
+  BlockingEnd(env);
+  return n;
+}
+
+/* The array is found again through its reference after every host call, which a
+   collection may have run beside. */
+jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
   char bounce[kTransferChunk];
   jint total = 0;
   while (len > 0) {
     uint32_t run;
-    char* address = (char*)array->FindElement((uint32_t)off, &run);
+    char* address = (char*)ByteArrayOf(env, b)->FindElement((uint32_t)off, &run);
     bool direct = run >= (uint32_t)len;
     uint32_t asked = direct ? (uint32_t)len : ((uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk);
-    jint n = fs->Read(handle, direct ? address : bounce, (jint)asked);
+    jint n = BlockingRead(env, fs, handle, direct ? address : bounce, (jint)asked);
     if (n < 0 || (uint32_t)n > asked) {
       JavaIo_ThrowIOException(env, kReadError);
       return -1;
     }
     if (n == 0) break;
-    if (!direct) Scatter(array, (uint32_t)off, bounce, (uint32_t)n);
+    if (!direct) Scatter(ByteArrayOf(env, b), (uint32_t)off, bounce, (uint32_t)n);
     total += n;
     off += n;
     len -= n;
@@ -239,27 +260,31 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* arr
   return total;
 }
 
-bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len) {
+bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
   char bounce[kTransferChunk];
   while (len > 0) {
     uint32_t run;
+    VMArray* array = ByteArrayOf(env, b);
     const char* address = (const char*)array->FindElement((uint32_t)off, &run);
     uint32_t count = (uint32_t)len;
-    if (run < count) {
+    bool direct = run >= count;
+    if (!direct) {
       if (count > kTransferChunk) count = kTransferChunk;
       Gather(array, (uint32_t)off, bounce, count);
       address = bounce;
     }
-    off += (jint)count;
-    len -= (jint)count;
     while (count > 0) {
-      jint n = fs->Write(handle, address, (jint)count);
+      jint n = BlockingWrite(env, fs, handle, address, (jint)count);
       if (n <= 0 || (uint32_t)n > count) {
         JavaIo_ThrowIOException(env, kWriteError);
         return false;
       }
-      address += n;
       count -= (uint32_t)n;
+      off += n;
+      len -= n;
+      // What is left of a direct run is found again in the array.
+      if (count == 0) break;
+      address = direct ? (const char*)ByteArrayOf(env, b)->FindElement((uint32_t)off, &run) : address + n;
     }
   }
   return true;

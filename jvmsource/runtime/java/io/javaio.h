@@ -96,10 +96,21 @@ const uint32_t kTransferChunk = 8192;
    (a console or pipe gives what it has, and the caller is not made to wait for more).
    The count read, 0 at the end of the file; -1 with IOException "Read error" pending
    for an answer outside 0..asked (the bytes stored before it stay). */
-jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len);
+jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject array, jint off, jint len);
 /* Writes all len bytes; false with IOException "write error" pending when the host
    answers outside 1..asked. */
-bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, VMArray* array, jint off, jint len);
+bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject array, jint off, jint len);
+
+/* ---- host calls that may block ----
+   A read of the console or a pipe waits for whoever writes there, for ever if need be,
+   and a write to a full pipe waits for its reader: the host call runs between these two,
+   where the thread counts as stopped for a collection. Meanwhile it touches no object
+   but the storage of an array its caller holds by a reference; every object is read
+   again through its reference afterwards. Leaving waits for a collection that began. */
+void BlockingBegin(JNIEnv* env);
+void BlockingEnd(JNIEnv* env);
+jint BlockingRead(JNIEnv* env, JNIHostFileSystem* fs, jint handle, void* to, jint count);
+jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* from, jint count);
 
 /* The path's modified UTF-8 copy for the host (free it with FreeUTF8); NULL with
    NullPointerException (the message, or none for NULL) for a null path, or with

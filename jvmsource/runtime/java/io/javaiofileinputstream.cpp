@@ -63,7 +63,7 @@ jint JNICALL JavaIoFileInputStream_read(JNIEnv* env, jobject self) {
   JNIHostFileSystem* fs = OpenHandle(env, self, &handle);
   if (fs == NULL) return -1;
   unsigned char byte = 0;
-  jint n = fs->Read(handle, &byte, 1);
+  jint n = BlockingRead(env, fs, handle, &byte, 1);
   if (n == 1) return byte;
   if (n == 0) return -1;
   JavaIo_ThrowIOException(env, kReadError);
@@ -84,7 +84,7 @@ jint JNICALL JavaIoFileInputStream_readBytes(JNIEnv* env, jobject self, jbyteArr
     return -1;
   }
   if (len == 0) return 0;
-  jint n = ReadIntoArray(env, fs, handle, array, off, len);
+  jint n = ReadIntoArray(env, fs, handle, b, off, len);
   return n == 0 ? -1 : n;
 }
 
@@ -98,7 +98,9 @@ jlong JNICALL JavaIoFileInputStream_skip(JNIEnv* env, jobject self, jlong n) {
     JavaIo_ThrowIOException(env, "cannot skip backwards");
     return 0;
   }
+  BlockingBegin(env);
   jlong skipped = Skip(fs, handle, n);
+  BlockingEnd(env);
   if (skipped < 0 || skipped > n) {
     JavaIo_ThrowIOException(env, "");
     return 0;

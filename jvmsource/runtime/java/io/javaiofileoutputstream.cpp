@@ -66,7 +66,7 @@ void JNICALL JavaIoFileOutputStream_write(JNIEnv* env, jobject self, jint b) {
   if (descriptor == 0) return;
   env->functions->DeleteLocalRef(env, descriptor);
   unsigned char byte = (unsigned char)b;
-  if (fs->Write(handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
+  if (BlockingWrite(env, fs, handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
 }
 
 /* The console takes the array's storage one contiguous run at a time; a file takes it
@@ -96,15 +96,18 @@ void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteA
     JNIHostFunctions* host = VMUtils::RuntimeGetHostFunctions();
     while (len > 0) {
       uint32_t count;
-      const char* address = (const char*)array->FindElement((uint32_t)off, &count);
+      const char* address = (const char*)ByteArrayOf(env, b)->FindElement((uint32_t)off, &count);
       if (count > (uint32_t)len) count = (uint32_t)len;
+      // A console that is a full pipe holds the writer until its reader reads.
+      BlockingBegin(env);
       host->ConsoleWrite(handle == 2, (jint)count, address);
+      BlockingEnd(env);
       off += (jint)count;
       len -= (jint)count;
     }
     return;
   }
-  WriteFromArray(env, fs, handle, array, off, len);
+  WriteFromArray(env, fs, handle, b, off, len);
 }
 
 void JNICALL JavaIoFileOutputStream_close(JNIEnv* env, jobject self) { CloseStream(env, self, FieldFileOutputStreamFd(env)); }

@@ -69,7 +69,7 @@ jint JNICALL JavaIoRandomAccessFile_read(JNIEnv* env, jobject self) {
   jint handle = FileHandle(env, self);
   if (handle < 0) return 0;
   unsigned char byte = 0;
-  jint n = fs->Read(handle, &byte, 1);
+  jint n = BlockingRead(env, fs, handle, &byte, 1);
   if (n == 1) return byte;
   if (n == 0) return -1;
   JavaIo_ThrowIOException(env, kReadError);
@@ -92,7 +92,7 @@ jint JNICALL JavaIoRandomAccessFile_readBytes(JNIEnv* env, jobject self, jbyteAr
   }
   jint handle = FileHandle(env, self);
   if (handle < 0) return 0;
-  jint n = ReadIntoArray(env, fs, handle, array, off, len);
+  jint n = ReadIntoArray(env, fs, handle, b, off, len);
   if (n < 0) return 0;
   return n == 0 ? -1 : n;
 }
@@ -103,7 +103,7 @@ void JNICALL JavaIoRandomAccessFile_write(JNIEnv* env, jobject self, jint b) {
   jint handle = FileHandle(env, self);
   if (handle < 0) return;
   unsigned char byte = (unsigned char)b;
-  if (fs->Write(handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
+  if (BlockingWrite(env, fs, handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
 }
 
 /* A null array is refused whatever len is; len 0 or less writes nothing. */
@@ -121,7 +121,7 @@ void JNICALL JavaIoRandomAccessFile_writeBytes(JNIEnv* env, jobject self, jbyteA
     VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
     return;
   }
-  WriteFromArray(env, fs, handle, array, off, len);
+  WriteFromArray(env, fs, handle, b, off, len);
 }
 
 /* A position or length the host cannot give is an IOException, never -1 handed on as if

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "vm.h"
 #include "vmarray.h"
 #include "vmclass.h"
 #include "vmjni.h"
@@ -237,21 +238,17 @@ VMArray* ByteArrayOf(JNIEnv* env, jobject array) {
 
 /* ---- waiting ---- */
 
-/* The thread counts as stopped for a collection while the host may block it: a peer that
-   never answers must not hold every collection of the machine back. */
+/* The thread counts as stopped for a collection while the host may block it (a safe
+   region of the machine): a peer that never answers must not hold every collection of
+   the machine back. */
 void HostBlockBegin(JNIEnv* env) {
-  if (env != NULL && env->thread != NULL) env->thread->SetSafeToGC();
+  if (env != NULL) VM::EnterSafeRegion(env->thread);
 }
 
 /* Running again: a collection that began meanwhile is waited for before the native
-   touches another reference. The collector posts its request before it reads SafeToGC;
-   this reads the request after clearing it. */
+   touches another reference, which it reads again through its handle. */
 void HostBlockEnd(JNIEnv* env) {
-  if (env == NULL || env->thread == NULL) return;
-  env->thread->ClearSafeToGC();
-  __atomic_thread_fence(__ATOMIC_SEQ_CST);
-  // A failed wait leaves the thread's request to its next poll, which reports it.
-  if (env->thread->WaitForGC() != VMStatus_OK) env->thread->SetWaitForGCRequested();
+  if (env != NULL) VM::LeaveSafeRegion(env->thread);
 }
 
 bool PollThread(JNIEnv* env) {

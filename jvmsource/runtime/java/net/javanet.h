@@ -114,7 +114,8 @@ inline bool RangeFits(jint off, jint len, uint32_t count) {
 /* ---- waiting ---- */
 
 /* The answers of the host's socket services that may block run between these two: the
-   thread touches no reference meanwhile, only the storage of arrays its frame holds. */
+   thread touches no reference meanwhile, only the storage of arrays its frame holds, and
+   finds every object again through its reference afterwards. */
 void HostBlockBegin(JNIEnv* env);
 void HostBlockEnd(JNIEnv* env);
 

@@ -286,6 +286,7 @@ void JNICALL JavaNetPlainDatagramSocketImpl_receive(JNIEnv* env, jobject self, j
   HostBlockBegin(env);
   jint n = Host()->SocketRecvFrom(h, d.bytes, (jint)room, &rec);
   HostBlockEnd(env);
+  d.array = ByteArrayOf(env, buf);
   if (n < 0 || n > (jint)room) {
     d.Release();
     env->functions->SetIntField(env, packet, lengthField, 0);

@@ -108,6 +108,8 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
   uint32_t at = (uint32_t)off;
   uint32_t left = (uint32_t)len;
   do {
+    // Found again after every wait, which a collection may have run beside.
+    array = ByteArrayOf(env, b);
     uint32_t run = 0;
     void* start = array->FindElement(at, &run);
     if (start == NULL || run == 0) break;
@@ -131,7 +133,7 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
       }
       break;
     }
-    if (!direct) Scatter(array, at, chunk, (uint32_t)r);
+    if (!direct) Scatter(ByteArrayOf(env, b), at, chunk, (uint32_t)r);
     total += r;
     at += (uint32_t)r;
     left -= (uint32_t)r;
@@ -161,6 +163,7 @@ void JNICALL JavaNetSocketOutputStream_socketWrite(JNIEnv* env, jobject self, jb
   uint32_t at = (uint32_t)off;
   uint32_t left = (uint32_t)len;
   while (left > 0) {
+    array = ByteArrayOf(env, b);
     uint32_t run = 0;
     const void* start = array->FindElement(at, &run);
     if (start == NULL || run == 0) break;
