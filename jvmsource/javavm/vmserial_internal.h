@@ -30,6 +30,11 @@ VMMethod* DeclaredHook(VMLoadableClass* cls, VMLiteral* name, VMLiteral* signatu
 void ReportNotBuilt(const char* operation);
 [[noreturn]] void ThrowNotBuilt(const char* operation, VMErrorCatcher& catcher);
 
+/* Stream type 5 over the host's Java stream classes: 0 or the failure's status; a read
+   gives the object, or NULL (a status, or the Java exception pending). */
+VMStatus WriteStandardStream(JNIEnv* env, void* stream, VMObject* object);
+VMObject* ReadStandardStream(JNIEnv* env, JNIHostSerializationSupport* support, void* stream, VMStatus* status);
+
 bool IsValidModifiedUTF8(const uint8_t* bytes, uint32_t n);
 bool IsValidReferenceSignatureBytes(const uint8_t* bytes, uint32_t n);
 

@@ -805,7 +805,12 @@ bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, VMObject** out, VMClassLoad
       break;
     case SerializationTypeStandard:
       catcher.Verify(r.version == STANDARD_VERSION);
-      ThrowNotBuilt("ReadStandardObject", catcher);
+      {
+        VMStatus status = 0;
+        root = ReadStandardStream(env, GetSupport(), GetStream()->GetHostStream(), &status);
+        if (status != 0) catcher.Throw(status);
+      }
+      break;
     default:
       catcher.TavikSerialization(false);
   }

@@ -486,8 +486,7 @@ bool VMObjectSerializer::WriteVMObject(JNIEnv* env, VMObject* object, jint type)
       }
     }
   } else if (type == SerializationTypeStandard) {
-    ReportNotBuilt("WriteStandardObject");
-    status = kStatusNotBuilt;
+    status = WriteStandardStream(env, GetStream()->GetHostStream(), object);
   } else {
     status = VMStatus_Error;
   }

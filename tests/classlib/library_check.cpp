@@ -541,6 +541,33 @@ const NativeRow kRows[] = {
     {"java/io/RandomAccessFile", "close", "()V", I_, kEither},
     {"java/io/RandomAccessFile", "initIDs", "()V", S_, kNat},
 
+    // The object streams: the field-offset form of the 1.1 library; its natives are static
+    // but for the two that use the stream they are called on.
+    {"java/io/ObjectStreamClass", "getClassAccess", "(Ljava/lang/Class;)I", S_, kNat},
+    {"java/io/ObjectStreamClass", "getMethodSignatures", "(Ljava/lang/Class;)[Ljava/lang/String;", S_, kNat},
+    {"java/io/ObjectStreamClass", "getMethodAccess", "(Ljava/lang/Class;Ljava/lang/String;)I", S_, kNat},
+    {"java/io/ObjectStreamClass", "getFieldSignatures", "(Ljava/lang/Class;)[Ljava/lang/String;", S_, kNat},
+    {"java/io/ObjectStreamClass", "getFieldAccess", "(Ljava/lang/Class;Ljava/lang/String;)I", S_, kNat},
+    {"java/io/ObjectStreamClass", "getFields0", "(Ljava/lang/Class;)[Ljava/io/ObjectStreamField;", S_, kNat},
+    {"java/io/ObjectStreamClass", "getSerialVersionUID", "(Ljava/lang/Class;)J", S_, kNat},
+    {"java/io/ObjectStreamClass", "hasWriteObject", "(Ljava/lang/Class;)Z", S_, kNat},
+    {"java/io/ObjectStreamClass", "hasStaticInitializer", "(Ljava/lang/Class;)Z", S_, kNat},
+    {"java/io/ObjectStreamClass", "initNative", "()V", S_, kNat},
+    {"java/io/ObjectInputStream", "loadClass0", "(Ljava/lang/Class;Ljava/lang/String;)Ljava/lang/Class;", S_, kNat},
+    {"java/io/ObjectInputStream", "inputClassFields", "(Ljava/lang/Object;Ljava/lang/Class;[I)V", I_, kNat},
+    {"java/io/ObjectInputStream", "allocateNewObject", "(Ljava/lang/Class;Ljava/lang/Class;)Ljava/lang/Object;", S_, kNat},
+    {"java/io/ObjectInputStream", "allocateNewArray", "(Ljava/lang/Class;I)Ljava/lang/Object;", S_, kNat},
+    {"java/io/ObjectInputStream", "invokeObjectReader", "(Ljava/lang/Object;Ljava/lang/Class;)Z", I_, kNat},
+    {"java/io/ObjectInputStream", "latestUserDefinedLoader", "()Ljava/lang/ClassLoader;", S_, kNat},
+    {"java/io/ObjectInputStream", "setPrimitiveFieldValues", "(Ljava/lang/Object;[J[C[B)V", S_, kNat},
+    {"java/io/ObjectInputStream", "setObjectFieldValue", "(Ljava/lang/Object;JLjava/lang/Class;Ljava/lang/Object;)V", S_, kNat},
+    {"java/io/ObjectInputStream", "bytesToFloats", "([BI[FII)V", S_, kNat},
+    {"java/io/ObjectOutputStream", "outputClassFields", "(Ljava/lang/Object;Ljava/lang/Class;[I)V", I_, kNat},
+    {"java/io/ObjectOutputStream", "invokeObjectWriter", "(Ljava/lang/Object;Ljava/lang/Class;)Z", I_, kNat},
+    {"java/io/ObjectOutputStream", "getPrimitiveFieldValues", "(Ljava/lang/Object;[J[C[B)V", S_, kNat},
+    {"java/io/ObjectOutputStream", "getObjectFieldValue", "(Ljava/lang/Object;J)Ljava/lang/Object;", S_, kNat},
+    {"java/io/ObjectOutputStream", "floatsToBytes", "([FI[BII)V", S_, kNat},
+
     // The console natives would send every print stream to the console: the library keeps
     // PrintStream in Java over its underlying stream.
     {"java/io/PrintStream", "flush", "()V", I_, kJava},

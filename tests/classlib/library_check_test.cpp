@@ -155,7 +155,9 @@ TEST_F(ClassLibrary, ExtraInstanceWordsAreCaught) {
   EXPECT_TRUE(Mentions(p, "java/lang/Integer: 2 instance fields")) << Join(p);
 
   // A field in Number shifts every box.
-  Member extra = integer.fields[0];
+  Member* minValue = integer.FindField("MIN_VALUE", "I");
+  ASSERT_NE(minValue, nullptr);
+  Member extra = *minValue;  // an int: one word before every box's value
   extra.access = kAccPrivate;
   number.fields.push_back(extra);  // copied with its resolved name; Number's pool is not rewritten
   p = CheckLayouts(lib_);

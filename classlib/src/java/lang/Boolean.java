@@ -1,6 +1,9 @@
 package java.lang;
 
 public final class Boolean implements java.io.Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -3665804199014368530L;
+
 
     public static final Boolean TRUE = new Boolean(true);
     public static final Boolean FALSE = new Boolean(false);

@@ -1,6 +1,9 @@
 package java.lang;
 
 public final class Byte extends Number {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -7183698231559129828L;
+
 
     public static final byte MIN_VALUE = -128;
     public static final byte MAX_VALUE = 127;

@@ -7,6 +7,9 @@ package java.lang;
  * unassigned here, and the properties later releases changed keep their 2.1 values.
  */
 public final class Character implements java.io.Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 3786198910865385080L;
+
 
     public static final int MIN_RADIX = 2;
     public static final int MAX_RADIX = 36;

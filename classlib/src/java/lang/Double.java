@@ -1,6 +1,9 @@
 package java.lang;
 
 public final class Double extends Number {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -9172774392245257468L;
+
 
     public static final double POSITIVE_INFINITY = 1.0 / 0.0;
     public static final double NEGATIVE_INFINITY = -1.0 / 0.0;

@@ -1,6 +1,9 @@
 package java.lang;
 
 public final class Float extends Number {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -2671257302660747028L;
+
 
     public static final float POSITIVE_INFINITY = 1.0f / 0.0f;
     public static final float NEGATIVE_INFINITY = -1.0f / 0.0f;

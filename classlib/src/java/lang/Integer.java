@@ -1,6 +1,9 @@
 package java.lang;
 
 public final class Integer extends Number {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 1360826667806852920L;
+
 
     public static final int MIN_VALUE = 0x80000000;
     public static final int MAX_VALUE = 0x7fffffff;

@@ -1,6 +1,9 @@
 package java.lang;
 
 public final class Long extends Number {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 4290774380558885855L;
+
 
     public static final long MIN_VALUE = 0x8000000000000000L;
     public static final long MAX_VALUE = 0x7fffffffffffffffL;

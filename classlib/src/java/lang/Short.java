@@ -1,6 +1,9 @@
 package java.lang;
 
 public final class Short extends Number {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 7515723908773894738L;
+
 
     public static final short MIN_VALUE = -32768;
     public static final short MAX_VALUE = 32767;

@@ -10,6 +10,9 @@ import java.io.UnsupportedEncodingException;
  * ever written again, StringBuffer's included: String(StringBuffer) copies.
  */
 public final class String implements java.io.Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -6849794470754667710L;
+
 
     private char[] value;
     private int offset;

@@ -11,6 +11,9 @@ package java.lang;
  * buffer's array, so a string taken from a buffer never changes afterwards.
  */
 public final class StringBuffer implements java.io.Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 3388685877147921107L;
+
 
     private char[] value;
     private int count;

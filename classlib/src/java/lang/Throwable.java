@@ -65,4 +65,7 @@ public class Throwable implements java.io.Serializable {
     private native void printStackTrace0(Object stream);
 
     public native Throwable fillInStackTrace();
+
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -3042686055658047285L;
 }

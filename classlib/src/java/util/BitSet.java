@@ -4,6 +4,9 @@ import java.io.Serializable;
 
 /** A set of bits, indexed from 0, that grows as needed. */
 public final class BitSet implements Cloneable, Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 7997698588986878753L;
+
     private long[] bits;
 
     public BitSet() {

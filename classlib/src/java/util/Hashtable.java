@@ -11,6 +11,9 @@ import java.io.Serializable;
  * properties.
  */
 public class Hashtable extends Dictionary implements Cloneable, Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 1421746759512286392L;
+
     private static final int DEFAULT_CAPACITY = 101;
     private static final float DEFAULT_LOAD_FACTOR = 0.75f;
 

@@ -5,6 +5,9 @@ package java.util;
  * Language codes are kept in lower case, country codes in upper case, variants as given.
  */
 public final class Locale implements Cloneable, java.io.Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 9149081749638150636L;
+
 
     public static final Locale ENGLISH = new Locale("en", "");
     public static final Locale FRENCH = new Locale("fr", "");

@@ -15,6 +15,9 @@ import java.io.PrintWriter;
  * The machine fills the system properties by calling put, found in Hashtable.
  */
 public class Properties extends Hashtable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 4112578634029874840L;
+
     /** Looked up when a key is missing here; may be null. */
     protected Properties defaults;
 

@@ -6,6 +6,9 @@ package java.util;
  * on every machine: the formulas below are part of the API.
  */
 public class Random implements java.io.Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 3905348978240129619L;
+
     private static final long MULTIPLIER = 0x5DEECE66DL;
     private static final long ADDEND = 0xBL;
     private static final long MASK = (1L << 48) - 1;

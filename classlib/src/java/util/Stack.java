@@ -2,6 +2,9 @@ package java.util;
 
 /** A last-in first-out stack of objects, on top of a Vector. */
 public class Stack extends Vector {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = 1224463164541339165L;
+
     public Stack() {
     }
 

@@ -12,6 +12,9 @@ import java.io.Serializable;
  * caller did not give leaves the array.
  */
 public class Vector implements Cloneable, Serializable {
+    // The version other writers give this class, so that their streams and ours agree.
+    private static final long serialVersionUID = -2767605614048989439L;
+
     /** The elements are elementData[0 .. elementCount-1]; the rest is null. */
     protected Object[] elementData;
 

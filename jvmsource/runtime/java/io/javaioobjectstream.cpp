@@ -1,0 +1,958 @@
+/* The natives of the object streams: java.io.ObjectStreamClass (what a class declares),
+   java.io.ObjectInputStream and java.io.ObjectOutputStream (objects made without their
+   serializable constructors, fields moved by slot, the classes' own hooks).
+
+   Everything that reaches these natives may come from a hostile stream by way of Java
+   code, so none of them trusts its arguments: a slot is used only when it names a
+   non-static field of the object's class of the type asked for, a reference is stored
+   only where the field's type admits it, array ranges are checked before any element is
+   touched, and a hook or constructor runs only on an instance of its own class. */
+#include <string.h>
+
+#include "javaio.h"
+#include "registration.h"
+#include "vmarray.h"
+#include "vmclass.h"
+#include "vmjavalangstring.h"
+#include "vmjni.h"
+#include "vmjni_support.h"
+#include "vmjniutils.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
+
+using vmjni::Intern;
+using vmjni::NameSpaceOf;
+
+namespace {
+
+const jint kNoSlot = -1;
+
+bool Pending(JNIEnv* env) { return env->thread->GetException() != NULL; }
+
+void Throw(JNIEnv* env, VMStatus status, const char* message = NULL) {
+  (void)VMJniThrowInternal(env, status, message);
+}
+
+/* A class argument; NULL with NullPointerException pending for null or a non-class. */
+VMClass* ClassArg(JNIEnv* env, jobject handle) {
+  VMClass* cls = VMJniUnHandleClass(env, handle);
+  if (cls == NULL) Throw(env, VMStatus_NullPointerException);
+  return cls;
+}
+
+/* A loadable class with its members read; NULL (exception pending) when preparation
+   fails. */
+VMLoadableClass* Prepared(JNIEnv* env, VMClass* cls) {
+  if (cls == NULL || !cls->GetIsLoadable()) return NULL;
+  VMLoadableClass* loadable = (VMLoadableClass*)cls;
+  return vmjni::EnsurePrepared(env, loadable) ? loadable : NULL;
+}
+
+VMArrayClassList* Arrays(JNIEnv* env) { return NameSpaceOf(env)->GetArrayClassList(); }
+
+/* An array argument of exactly that class; NULL with NullPointerException pending. */
+VMArray* ArrayArg(JNIEnv* env, jobject handle, VMArrayClass* expected) {
+  VMObject* object = VMJniHandle::UnHandle(env, handle);
+  if (object == NULL || !object->GetHasClass() || object->GetClass() != (VMClass*)expected ||
+      !object->GetIsScalarArray()) {
+    Throw(env, VMStatus_NullPointerException);
+    return NULL;
+  }
+  return (VMArray*)object;
+}
+
+/* The classes whose instances the machine builds itself or trusts: a stream never makes
+   one, nor writes into one's fields. */
+bool MachineBuilt(JNIEnv* env, VMClass* cls) {
+  VMClassList* list = NameSpaceOf(env)->GetClassList();
+  return cls == (VMClass*)list->GetStringClass() || cls == (VMClass*)list->GetClassClass() ||
+         cls == (VMClass*)list->GetReflectFieldClass() || cls == (VMClass*)list->GetReflectMethodClass() ||
+         cls == (VMClass*)list->GetReflectConstructorClass();
+}
+
+/* An object argument whose fields may be moved: a plain instance of a loadable class the
+   machine does not build itself. NULL with an exception pending otherwise. */
+VMObject* InstanceArg(JNIEnv* env, jobject handle) {
+  VMObject* object = VMJniHandle::UnHandle(env, handle);
+  if (object == NULL || !object->GetHasClass()) {
+    Throw(env, VMStatus_NullPointerException);
+    return NULL;
+  }
+  VMClass* cls = object->GetClass();
+  if (!cls->GetIsLoadable() || MachineBuilt(env, cls)) {
+    Throw(env, VMStatus_IllegalArgumentException);
+    return NULL;
+  }
+  return object;
+}
+
+/* Text buffers from the host's heap; NULL when refused. */
+char* TextBuffer(size_t bytes) {
+  if (bytes > 0x7FFFFFFFu) return NULL;
+  return (char*)VMUtils::GetHostFunctions()->HeapAlloc(NULL, (uint32_t)bytes, jallocFailFast);
+}
+
+void FreeText(char* block) {
+  if (block != NULL) VMUtils::GetHostFunctions()->HeapFree(NULL, block);
+}
+
+bool IsReferenceCode(jint code) { return code == 'L' || code == '['; }
+
+/* The width in the primitive data of a type code; 0 for none. */
+uint32_t Width(jint code) {
+  switch (code) {
+    case 'B': case 'Z': return 1;
+    case 'C': case 'S': return 2;
+    case 'F': case 'I': return 4;
+    case 'D': case 'J': return 8;
+    default: return 0;
+  }
+}
+
+/* The non-static field of the object's class or a superclass that starts at the slot and
+   has the type code (both reference codes stand for any reference field); NULL when
+   there is none, which also keeps every slot used inside the object's body. */
+VMDataMember* FieldAt(VMObject* object, jint slot, jint code) {
+  if (slot < 0) return NULL;
+  for (VMLoadableClass* cls = object->GetLoadableClass(); cls != NULL; cls = cls->GetSuper()) {
+    VMDataMemberArray* fields = cls->GetDataMembers();
+    uint32_t n = fields != NULL ? fields->GetSize() : 0;
+    for (uint32_t i = 0; i < n; i++) {
+      VMDataMember* field = fields->Get(i);
+      if (field == NULL || field->GetIsStatic() || field->GetIndex() != slot) continue;
+      VMLiteral* sig = field->GetSignature();
+      jint first = sig != NULL && sig->UTF8Length() > 0 ? sig->ByteAt(0) : 0;
+      if (IsReferenceCode(code) ? IsReferenceCode(first) : first == code) return field;
+      return NULL;
+    }
+  }
+  return NULL;
+}
+
+/* The field for a slot the caller wants to move, or NULL with
+   ArrayIndexOutOfBoundsException pending. */
+VMDataMember* CheckedField(JNIEnv* env, VMObject* object, jint slot, jint code) {
+  VMDataMember* field = FieldAt(object, slot, code);
+  if (field == NULL) Throw(env, VMStatus_ArrayIndexOutOfBoundsException, "no field at that slot");
+  return field;
+}
+
+/* The declared type of a reference field; NULL when it cannot be had. */
+VMClass* FieldType(JNIEnv* env, VMDataMember* field) {
+  VMClass* type = field->GetClass();
+  if (type != NULL) return type;
+  VMLoadableClass* owner = field->GetDefinedIn();
+  return owner != NULL ? VMClass::FindBySignature(NameSpaceOf(env), field->GetSignature(), owner->GetClassLoader())
+                       : NULL;
+}
+
+/* Stores a reference in a field after the type test; false with ClassCastException
+   pending when the value does not fit. */
+bool StoreReference(JNIEnv* env, VMObject* object, VMDataMember* field, VMObject* value, VMClass* also) {
+  if (value != NULL) {
+    VMClass* type = FieldType(env, field);
+    if (!value->GetHasClass() || type == NULL || !VMClass::AssignableFrom(value->GetClass(), type) ||
+        (also != NULL && !VMClass::AssignableFrom(value->GetClass(), also))) {
+      Throw(env, VMStatus_ClassCastException, "stream value does not fit the field");
+      return false;
+    }
+  }
+  object->SetWord((uint32_t)field->GetIndex(), (VMword)value);
+  return true;
+}
+
+/* ---- hooks ---- */
+
+/* The class's own, non-static writeObject or readObject hook; NULL when it has none. */
+VMMethod* HookOf(JNIEnv* env, VMClass* cls, bool forWriting) {
+  if (cls == NULL || !cls->GetIsLoadable()) return NULL;
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMLiteral* name = Intern(ns, forWriting ? "writeObject" : "readObject");
+  VMLiteral* sig = Intern(ns, forWriting ? "(Ljava/io/ObjectOutputStream;)V" : "(Ljava/io/ObjectInputStream;)V");
+  if (name == NULL || sig == NULL) return NULL;
+  VMMethod* method = ((VMLoadableClass*)cls)->FindMethod(name, sig, false);
+  return method != NULL && !method->GetIsStatic() ? method : NULL;
+}
+
+/* Hooks call back into the streams, which call hooks again: a graph of hook classes
+   nests C frames once per level. Past this depth the call is refused with
+   StackOverflowError rather than let the host thread's stack run out. */
+const int kMaxHookDepth = 1500;
+thread_local int hookDepth = 0;
+
+/* Runs the hook of exactly cls (never an override found through obj's class) on obj,
+   which must be an instance of cls. */
+jboolean InvokeHook(JNIEnv* env, jobject self, jobject obj, jclass clsHandle, bool forWriting) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return 0;
+  VMObject* object = VMJniHandle::UnHandle(env, obj);
+  if (object == NULL) {
+    Throw(env, VMStatus_NullPointerException);
+    return 0;
+  }
+  if (!VMClass::InstanceOf(object, cls)) {
+    Throw(env, VMStatus_IllegalArgumentException, "object is not of the hook's class");
+    return 0;
+  }
+  if (Prepared(env, cls) == NULL) return 0;
+  VMMethod* hook = HookOf(env, cls, forWriting);
+  if (hook == NULL) return 0;
+  jmethodID id = (jmethodID)VMJniHandle::NewFieldID(env, hook);
+  if (id == 0) return 0;
+  if (hookDepth >= kMaxHookDepth) {
+    Throw(env, VMStatus_StackOverflowError);
+    return 0;
+  }
+  hookDepth++;
+  env->functions->CallNonvirtualVoidMethod(env, obj, clsHandle, id, self);
+  hookDepth--;
+  return 1;
+}
+
+/* ---- the byte coding of primitive data ---- */
+
+void PutBytes(VMArray* data, uint32_t at, uint64_t value, uint32_t width) {
+  VMbyteArray* bytes = (VMbyteArray*)data;
+  for (uint32_t i = 0; i < width; i++) bytes->Set(at + i, (jbyte)(value >> (8 * (width - 1 - i))));
+}
+
+uint64_t GetBytes(VMArray* data, uint32_t at, uint32_t width) {
+  VMbyteArray* bytes = (VMbyteArray*)data;
+  uint64_t value = 0;
+  for (uint32_t i = 0; i < width; i++) value = (value << 8) | (uint8_t)bytes->Get(at + i);
+  return value;
+}
+
+/* The field-ID arrays of the primitive-data natives, checked against each other; false
+   with an exception pending. */
+bool IdArrays(JNIEnv* env, jobject ids, jobject codes, jobject data, VMArray** idArray, VMArray** codeArray,
+              VMArray** dataArray) {
+  VMArrayClassList* arrays = Arrays(env);
+  *idArray = ArrayArg(env, ids, arrays->GetVMlongArrayClass());
+  if (*idArray == NULL) return false;
+  *codeArray = ArrayArg(env, codes, arrays->GetVMcharArrayClass());
+  if (*codeArray == NULL) return false;
+  *dataArray = ArrayArg(env, data, arrays->GetVMbyteArrayClass());
+  if (*dataArray == NULL) return false;
+  if ((*codeArray)->GetSize() < (*idArray)->GetSize()) {
+    Throw(env, VMStatus_ArrayIndexOutOfBoundsException);
+    return false;
+  }
+  return true;
+}
+
+/* ---- the method ids of the stream's own read and write methods ---- */
+
+jmethodID Checked(JNIEnv* env, jmethodID id) {
+  if (id == 0 && !Pending(env)) Throw(env, VMStatus_InternalError, "missing method ID");
+  return id;
+}
+
+}  // namespace
+
+extern "C" {
+
+/* ================= java.io.ObjectStreamClass ================= */
+
+/* A primitive class answers as int[] does; an array the element's public bit over final
+   and abstract, with the element class initialised as the loadable class would be. */
+jint JNICALL JavaIoObjectStreamClass_getClassAccess(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return 0;
+  if (cls->GetIsPrimitive()) return 0x411;
+  if (cls->GetIsArray()) {
+    VMClass* element = cls;
+    while (element != NULL && element->GetIsArray()) element = ((VMArrayClass*)element)->GetElementClass();
+    if (element == NULL || element->GetIsPrimitive()) return 0x411;
+    VMLoadableClass* loadable = (VMLoadableClass*)element;
+    if (loadable->EnsureInitialized(env) == NULL) return 0x410;
+    return 0x410 | (loadable->GetFlags() & 0x1);
+  }
+  VMLoadableClass* loadable = (VMLoadableClass*)cls;
+  if (loadable->EnsureInitialized(env) == NULL) return 0;
+  return loadable->GetFlags();
+}
+
+/* One "name signature" string per own method (forMethods) or field, rooted in a local
+   reference from the start, so that the strings made after it cannot lose it. */
+static jobjectArray MemberSignatures(JNIEnv* env, jobject clsHandle, bool forMethods) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return NULL;
+  jclass stringClass = (jclass)VMJniHandle::NewLocal(env, (VMObject*)NameSpaceOf(env)->GetClassList()->GetStringClass());
+  if (stringClass == 0) return NULL;
+  VMLoadableClass* loadable = cls->GetIsLoadable() ? Prepared(env, cls) : NULL;
+  if (cls->GetIsLoadable() && loadable == NULL) return NULL;
+  uint32_t n = 0;
+  if (loadable != NULL) {
+    VMObject* table = forMethods ? (VMObject*)loadable->GetMethods() : (VMObject*)loadable->GetDataMembers();
+    n = table != NULL ? ((VMArray*)table)->GetSize() : 0;
+  }
+  jobjectArray result = env->functions->NewObjectArray(env, (jsize)n, stringClass, 0);
+  env->functions->DeleteLocalRef(env, stringClass);
+  if (result == 0) return NULL;
+  for (uint32_t i = 0; i < n; i++) {
+    VMMember* member = forMethods ? (VMMember*)loadable->GetMethods()->Get(i) : (VMMember*)loadable->GetDataMembers()->Get(i);
+    char* name = member != NULL ? member->GetName()->MakeUTF8() : NULL;
+    char* sig = member != NULL ? member->GetSignature()->MakeUTF8() : NULL;
+    size_t nameLength = name != NULL ? strlen(name) : 0, sigLength = sig != NULL ? strlen(sig) : 0;
+    char* joined = name != NULL && sig != NULL ? TextBuffer(nameLength + sigLength + 2) : NULL;
+    jstring text = 0;
+    if (joined != NULL) {
+      memcpy(joined, name, nameLength);
+      joined[nameLength] = ' ';
+      memcpy(joined + nameLength + 1, sig, sigLength + 1);
+      text = env->functions->NewStringUTF(env, joined);
+    }
+    FreeText(joined);
+    VMLiteral::FreeUTF8(name);
+    VMLiteral::FreeUTF8(sig);
+    if (text == 0) {
+      if (!Pending(env)) Throw(env, VMStatus_OutOfMemoryError);
+      env->functions->DeleteLocalRef(env, result);
+      return NULL;
+    }
+    env->functions->SetObjectArrayElement(env, result, (jsize)i, text);
+    env->functions->DeleteLocalRef(env, text);
+  }
+  return result;
+}
+
+jobjectArray JNICALL JavaIoObjectStreamClass_getMethodSignatures(JNIEnv* env, jobject, jobject cls) {
+  return MemberSignatures(env, cls, true);
+}
+
+jobjectArray JNICALL JavaIoObjectStreamClass_getFieldSignatures(JNIEnv* env, jobject, jobject cls) {
+  return MemberSignatures(env, cls, false);
+}
+
+/* The modifiers of the own member a "name signature" string names; 0 for none. */
+static jint MemberAccess(JNIEnv* env, jobject clsHandle, jstring text, bool forMethods) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return 0;
+  VMJavaLangString* string = javaio::StringOf(env, text);
+  if (string == NULL) {
+    Throw(env, VMStatus_NullPointerException);
+    return 0;
+  }
+  VMLoadableClass* loadable = Prepared(env, cls);
+  if (loadable == NULL) return 0;
+  char* copy = string->MakeUTF8();
+  if (copy == NULL) {
+    Throw(env, VMStatus_OutOfMemoryError);
+    return 0;
+  }
+  jint flags = 0;
+  char* blank = strchr(copy, ' ');
+  if (blank != NULL) {
+    *blank = 0;
+    VMNameSpace* ns = NameSpaceOf(env);
+    VMLiteral* name = Intern(ns, copy);
+    VMLiteral* sig = Intern(ns, blank + 1);
+    VMMember* member = NULL;
+    if (name != NULL && sig != NULL)
+      member = forMethods ? (VMMember*)loadable->FindMethod(name, sig, false)
+                          : (VMMember*)loadable->FindField(name, sig, false, env);
+    if (member != NULL && member->GetDefinedIn() == loadable) flags = member->GetFlags();
+  }
+  VMJavaLangString::FreeUTF8(copy);
+  return flags;
+}
+
+jint JNICALL JavaIoObjectStreamClass_getMethodAccess(JNIEnv* env, jobject, jobject cls, jstring s) {
+  return MemberAccess(env, cls, s, true);
+}
+
+jint JNICALL JavaIoObjectStreamClass_getFieldAccess(JNIEnv* env, jobject, jobject cls, jstring s) {
+  return MemberAccess(env, cls, s, false);
+}
+
+/* The non-static, non-transient own fields as ObjectStreamFields (name, type code, slot,
+   type string for references), in declaration order. The first failure ends it. */
+jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return NULL;
+  jclass fieldClass = env->functions->FindClass(env, "java/io/ObjectStreamField");
+  if (fieldClass == 0) return NULL;
+  jmethodID ctor = env->functions->GetMethodID(env, fieldClass, "<init>", "(Ljava/lang/String;CILjava/lang/String;)V");
+  if (ctor == 0) return NULL;
+  VMLoadableClass* loadable = NULL;
+  if (cls->GetIsLoadable()) {
+    loadable = Prepared(env, cls);
+    if (loadable == NULL) return NULL;
+  }
+  VMDataMemberArray* fields = loadable != NULL ? loadable->GetDataMembers() : NULL;
+  uint32_t n = fields != NULL ? fields->GetSize() : 0, count = 0;
+  for (uint32_t i = 0; i < n; i++) {
+    VMDataMember* f = fields->Get(i);
+    if (f != NULL && !f->GetIsStatic() && !f->GetIsTransient()) count++;
+  }
+  jobjectArray result = env->functions->NewObjectArray(env, (jsize)count, fieldClass, 0);
+  if (result == 0) return NULL;
+  uint32_t next = 0;
+  for (uint32_t i = 0; i < n && next < count; i++) {
+    VMDataMember* f = loadable->GetDataMembers()->Get(i);
+    if (f == NULL || f->GetIsStatic() || f->GetIsTransient()) continue;
+    char* name = f->GetName()->MakeUTF8();
+    char* sig = f->GetSignature()->MakeUTF8();
+    jobject element = 0;
+    if (name != NULL && sig != NULL) {
+      jstring nameString = env->functions->NewStringUTF(env, name);
+      jchar code = (jchar)(uint8_t)sig[0];
+      jstring typeString = 0;
+      if (nameString != 0 && IsReferenceCode(code)) typeString = env->functions->NewStringUTF(env, sig);
+      if (nameString != 0 && (typeString != 0 || !IsReferenceCode(code)))
+        element = env->functions->NewObject(env, fieldClass, ctor, nameString, code, (jint)f->GetIndex(), typeString);
+      if (nameString != 0) env->functions->DeleteLocalRef(env, nameString);
+      if (typeString != 0) env->functions->DeleteLocalRef(env, typeString);
+    }
+    VMLiteral::FreeUTF8(name);
+    VMLiteral::FreeUTF8(sig);
+    if (element == 0 || Pending(env)) {
+      if (!Pending(env)) Throw(env, VMStatus_OutOfMemoryError);
+      return NULL;
+    }
+    env->functions->SetObjectArrayElement(env, result, (jsize)next++, element);
+    env->functions->DeleteLocalRef(env, element);
+  }
+  return result;
+}
+
+/* The class's own static long serialVersionUID; 0 when it declares none. */
+jlong JNICALL JavaIoObjectStreamClass_getSerialVersionUID(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL || !cls->GetIsLoadable()) return 0;
+  VMLoadableClass* loadable = Prepared(env, cls);
+  if (loadable == NULL) return 0;
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMLiteral* name = Intern(ns, "serialVersionUID");
+  VMLiteral* sig = Intern(ns, "J");
+  VMDataMember* field = name != NULL && sig != NULL ? loadable->FindField(name, sig, false, env) : NULL;
+  if (field == NULL || !field->GetIsStatic() || field->GetDefinedIn() != loadable) return 0;
+  if (loadable->EnsureInitialized(env) == NULL) return 0;
+  jfieldID id = (jfieldID)VMJniHandle::NewFieldID(env, field);
+  if (id == 0) return 0;
+  return env->functions->GetStaticLongField(env, (jclass)clsHandle, id);
+}
+
+jboolean JNICALL JavaIoObjectStreamClass_hasWriteObject(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL || Prepared(env, cls) == NULL) return 0;
+  return HookOf(env, cls, true) != NULL ? 1 : 0;
+}
+
+jboolean JNICALL JavaIoObjectStreamClass_hasStaticInitializer(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL || Prepared(env, cls) == NULL) return 0;
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMLiteral* name = Intern(ns, "<clinit>");
+  VMLiteral* sig = Intern(ns, "()V");
+  return name != NULL && sig != NULL && ((VMLoadableClass*)cls)->FindMethod(name, sig, false) != NULL ? 1 : 0;
+}
+
+void JNICALL JavaIoObjectStreamClass_initNative(JNIEnv*, jobject) {}
+
+/* ================= java.io.ObjectInputStream ================= */
+
+/* The class of the name (dotted), found as the thread's loader finds it; a name no class
+   answers to is ClassNotFoundException with that name, whatever the look-up raised. */
+jobject JNICALL JavaIoObjectInputStream_loadClass0(JNIEnv* env, jobject, jobject, jstring nameHandle) {
+  VMJavaLangString* string = javaio::StringOf(env, nameHandle);
+  if (string == NULL) {
+    Throw(env, VMStatus_ClassNotFoundException);
+    return NULL;
+  }
+  char* dotted = string->MakeUTF8();
+  if (dotted == NULL) {
+    Throw(env, VMStatus_OutOfMemoryError);
+    return NULL;
+  }
+  size_t length = strlen(dotted);
+  char* slashed = TextBuffer(length + 1);
+  bool valid = slashed != NULL && length > 0;
+  if (slashed != NULL) {
+    for (size_t i = 0; i <= length; i++) {
+      char c = dotted[i];
+      // A name in slash form is not the stream's: "a/b" must not find a.b.
+      if (c == '/') valid = false;
+      slashed[i] = c == '.' ? '/' : c;
+    }
+  }
+  jclass found = valid ? env->functions->FindClass(env, slashed) : 0;
+  if (found != 0 && !Pending(env)) {
+    // An array class comes without its element class loaded: a missing element class
+    // is a missing class here, not a failure at some later use.
+    VMClass* element = VMJniUnHandleClass(env, found);
+    while (element != NULL && element->GetIsArray()) element = ((VMArrayClass*)element)->GetElementClass();
+    if (element == NULL || (element->GetIsLoadable() && ((VMLoadableClass*)element)->EnsureInitialized(env) == NULL))
+      valid = false;
+  }
+  if (found == 0 || Pending(env) || !valid) {
+    // A look-up may hand back the class with its loading failure pending.
+    if (found != 0) env->functions->DeleteLocalRef(env, found);
+    found = 0;
+    env->thread->SetException(NULL);
+    Throw(env, VMStatus_ClassNotFoundException, dotted);
+  }
+  FreeText(slashed);
+  VMJavaLangString::FreeUTF8(dotted);
+  return found;
+}
+
+/* The object with only initclass's no-argument constructor run: initclass must be the
+   first class above aclass that is not Serializable (aclass itself for an
+   Externalizable), with its own constructor reachable from aclass. */
+jobject JNICALL JavaIoObjectInputStream_allocateNewObject(JNIEnv* env, jobject, jobject aHandle, jobject initHandle) {
+  VMClass* aclass = ClassArg(env, aHandle);
+  if (aclass == NULL) return NULL;
+  VMClass* initclass = VMJniUnHandleClass(env, initHandle);
+  if (initclass == NULL || !initclass->GetIsLoadable()) {
+    Throw(env, VMStatus_NoSuchMethodError);
+    return NULL;
+  }
+  VMClass* serializable = (VMClass*)NameSpaceOf(env)->GetClassList()->GetSerializableClass();
+  if (serializable == NULL) {
+    jclass found = env->functions->FindClass(env, "java/io/Serializable");
+    serializable = VMJniUnHandleClass(env, found);
+    if (serializable == NULL) return NULL;
+    env->functions->DeleteLocalRef(env, found);
+  }
+  if (!aclass->GetIsLoadable() || aclass->GetIsInterface() || MachineBuilt(env, aclass) ||
+      !VMClass::AssignableFrom(aclass, serializable)) {
+    Throw(env, VMStatus_InstantiationException);
+    return NULL;
+  }
+  VMLoadableClass* a = Prepared(env, aclass);
+  VMLoadableClass* init = a != NULL ? Prepared(env, initclass) : NULL;
+  if (init == NULL) return NULL;
+  if (a->GetIsAbstract()) {
+    Throw(env, VMStatus_InstantiationException);
+    return NULL;
+  }
+  if (a == init) {
+    jclass ext = env->functions->FindClass(env, "java/io/Externalizable");
+    if (ext == 0) return NULL;
+    bool isExternalizable = VMClass::AssignableFrom(aclass, VMJniUnHandleClass(env, ext));
+    env->functions->DeleteLocalRef(env, ext);
+    if (!isExternalizable) {
+      Throw(env, VMStatus_InstantiationException);
+      return NULL;
+    }
+  } else {
+    VMLoadableClass* first = a;
+    while (first != NULL && VMClass::AssignableFrom((VMClass*)first, serializable)) first = first->GetSuper();
+    if (first != init) {
+      Throw(env, VMStatus_InstantiationException);
+      return NULL;
+    }
+  }
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMLiteral* initName = Intern(ns, "<init>");
+  VMLiteral* voidSig = Intern(ns, "()V");
+  VMMethod* ctor = initName != NULL && voidSig != NULL ? init->FindMethod(initName, voidSig, false) : NULL;
+  if (ctor == NULL || ctor->GetDefinedIn() != init) {
+    Throw(env, VMStatus_NoSuchMethodError);
+    return NULL;
+  }
+  bool allowed;
+  if (a == init) {
+    allowed = ctor->GetIsPublic();
+  } else if (ctor->GetIsPrivate()) {
+    allowed = false;
+  } else if (ctor->GetIsPublic() || ctor->GetIsProtected()) {
+    allowed = true;
+  } else {
+    allowed = a->GetPackage() == init->GetPackage() && a->GetClassLoader() == init->GetClassLoader();
+  }
+  if (!allowed) {
+    Throw(env, VMStatus_IllegalAccessException);
+    return NULL;
+  }
+  if (a->EnsureInitialized(env) == NULL) return NULL;
+  jobject object = env->functions->AllocObject(env, (jclass)aHandle);
+  if (object == 0) return NULL;
+  jmethodID id = (jmethodID)VMJniHandle::NewFieldID(env, ctor);
+  if (id == 0) return NULL;
+  env->functions->CallNonvirtualVoidMethod(env, object, (jclass)initHandle, id);
+  return object;
+}
+
+jobject JNICALL JavaIoObjectInputStream_allocateNewArray(JNIEnv* env, jobject, jobject arrayHandle, jint length) {
+  VMClass* cls = ClassArg(env, arrayHandle);
+  if (cls == NULL) return NULL;
+  if (!cls->GetIsArray()) {
+    Throw(env, VMStatus_IllegalArgumentException);
+    return NULL;
+  }
+  if (length < 0) {
+    Throw(env, VMStatus_NegativeArraySizeException);
+    return NULL;
+  }
+  VMClass* element = ((VMArrayClass*)cls)->GetElementClass();
+  if (element == NULL) {
+    Throw(env, VMStatus_IllegalArgumentException);
+    return NULL;
+  }
+  const JNINativeInterface_* f = env->functions;
+  if (element->GetIsPrimitive()) {
+    switch (((VMPrimitiveClass*)element)->GetType()) {
+      case VMTypeBoolean: return f->NewBooleanArray(env, length);
+      case VMTypeChar: return f->NewCharArray(env, length);
+      case VMTypeFloat: return f->NewFloatArray(env, length);
+      case VMTypeDouble: return f->NewDoubleArray(env, length);
+      case VMTypeByte: return f->NewByteArray(env, length);
+      case VMTypeShort: return f->NewShortArray(env, length);
+      case VMTypeInt: return f->NewIntArray(env, length);
+      case VMTypeLong: return f->NewLongArray(env, length);
+      default:
+        Throw(env, VMStatus_IllegalArgumentException);
+        return NULL;
+    }
+  }
+  jclass elementHandle = (jclass)VMJniHandle::NewLocal(env, (VMObject*)element);
+  if (elementHandle == 0) return NULL;
+  jobject array = f->NewObjectArray(env, length, elementHandle, 0);
+  f->DeleteLocalRef(env, elementHandle);
+  return array;
+}
+
+jboolean JNICALL JavaIoObjectInputStream_invokeObjectReader(JNIEnv* env, jobject self, jobject obj, jobject cls) {
+  return InvokeHook(env, self, obj, (jclass)cls, false);
+}
+
+jobject JNICALL JavaIoObjectInputStream_latestUserDefinedLoader(JNIEnv*, jobject) { return NULL; }
+
+/* Reads each field of the sequence through the stream's own read methods and stores it
+   after the checks; a reference that does not fit its field is ClassCastException. */
+void JNICALL JavaIoObjectInputStream_inputClassFields(JNIEnv* env, jobject self, jobject obj, jobject,
+                                                      jobject sequenceHandle) {
+  VMObject* object = InstanceArg(env, obj);
+  if (object == NULL) return;
+  VMArray* sequence = ArrayArg(env, sequenceHandle, Arrays(env)->GetVMintArrayClass());
+  if (sequence == NULL) return;
+  VMJniUtils* utils = NameSpaceOf(env)->GetJNIUtils();
+  const JNINativeInterface_* f = env->functions;
+  uint32_t pairs = sequence->GetSize() / 2;
+  for (uint32_t k = 0; k < pairs; k++) {
+    // Both read again each round: the stream's methods may collect, never move, but
+    // the array is reached through its handle all the same.
+    sequence = (VMArray*)VMJniHandle::UnHandle(env, sequenceHandle);
+    object = VMJniHandle::UnHandle(env, obj);
+    jint code = ((VMintArray*)sequence)->Get(2 * k);
+    jint slot = ((VMintArray*)sequence)->Get(2 * k + 1);
+    VMDataMember* field = NULL;
+    if (slot != kNoSlot && (Width(code) != 0 || IsReferenceCode(code))) {
+      field = CheckedField(env, object, slot, code);
+      if (field == NULL) return;
+    }
+    jmethodID id = 0;
+    switch (code) {
+      case 'B': id = utils->GetFieldObjectInputStream_readByte(env); break;
+      case 'C': id = utils->GetFieldObjectInputStream_readChar(env); break;
+      case 'D': id = utils->GetFieldObjectInputStream_readDouble(env); break;
+      case 'F': id = utils->GetFieldObjectInputStream_readFloat(env); break;
+      case 'I': id = utils->GetFieldObjectInputStream_readInt(env); break;
+      case 'J': id = utils->GetFieldObjectInputStream_readLong(env); break;
+      case 'S': id = utils->GetFieldObjectInputStream_readShort(env); break;
+      case 'Z': id = utils->GetFieldObjectInputStream_readBoolean(env); break;
+      case 'L': case '[': id = utils->GetFieldObjectInputStream_readObject(env); break;
+      default: continue;
+    }
+    if (Checked(env, id) == 0) return;
+    VMword word = 0;
+    jlong wide = 0;
+    jobject ref = 0;
+    switch (code) {
+      case 'B': word = (VMword)(jint)f->CallByteMethod(env, self, id); break;
+      case 'C': word = (VMword)f->CallCharMethod(env, self, id); break;
+      case 'D': {
+        jdouble d = f->CallDoubleMethod(env, self, id);
+        memcpy(&wide, &d, 8);
+        break;
+      }
+      case 'F': {
+        jfloat v = f->CallFloatMethod(env, self, id);
+        memcpy(&word, &v, 4);
+        break;
+      }
+      case 'I': word = (VMword)f->CallIntMethod(env, self, id); break;
+      case 'J': wide = f->CallLongMethod(env, self, id); break;
+      case 'S': word = (VMword)(jint)f->CallShortMethod(env, self, id); break;
+      case 'Z': word = f->CallBooleanMethod(env, self, id) != 0 ? 1 : 0; break;
+      default: ref = f->CallObjectMethod(env, self, id); break;
+    }
+    if (Pending(env)) {
+      if (ref != 0) f->DeleteLocalRef(env, ref);
+      return;
+    }
+    if (slot == kNoSlot) {
+      if (ref != 0) f->DeleteLocalRef(env, ref);
+      continue;
+    }
+    object = VMJniHandle::UnHandle(env, obj);
+    if (IsReferenceCode(code)) {
+      bool stored = StoreReference(env, object, field, VMJniHandle::UnHandle(env, ref), NULL);
+      if (ref != 0) f->DeleteLocalRef(env, ref);
+      if (!stored) return;
+    } else if (code == 'D' || code == 'J') {
+      object->SetLong((uint32_t)slot, wide);
+    } else {
+      object->SetWord((uint32_t)slot, word);
+    }
+  }
+}
+
+/* The primitive values in data, in field-ID order, most significant byte first. */
+void JNICALL JavaIoObjectInputStream_setPrimitiveFieldValues(JNIEnv* env, jobject, jobject obj, jobject ids,
+                                                             jobject codes, jobject data) {
+  VMObject* object = InstanceArg(env, obj);
+  if (object == NULL) return;
+  VMArray *idArray, *codeArray, *dataArray;
+  if (!IdArrays(env, ids, codes, data, &idArray, &codeArray, &dataArray)) return;
+  uint32_t n = idArray->GetSize(), size = dataArray->GetSize(), p = 0;
+  for (uint32_t i = 0; i < n; i++) {
+    jint code = ((VMcharArray*)codeArray)->Get(i);
+    jint slot = (jint)((VMlongArray*)idArray)->Get(i);
+    uint32_t width = Width(code);
+    if (width == 0) continue;
+    if (width > size - p || p > size) {
+      Throw(env, VMStatus_ArrayIndexOutOfBoundsException);
+      return;
+    }
+    uint64_t value = GetBytes(dataArray, p, width);
+    p += width;
+    if (slot == kNoSlot) continue;
+    if (CheckedField(env, object, slot, code) == NULL) return;
+    switch (code) {
+      case 'B': object->SetWord((uint32_t)slot, (VMword)(jint)(jbyte)value); break;
+      case 'S': object->SetWord((uint32_t)slot, (VMword)(jint)(jshort)value); break;
+      case 'Z': object->SetWord((uint32_t)slot, value != 0 ? 1 : 0); break;
+      case 'C': case 'F': case 'I': object->SetWord((uint32_t)slot, (VMword)value); break;
+      default: object->SetLong((uint32_t)slot, (jlong)value); break;
+    }
+  }
+}
+
+/* A reference read by Java code, stored only where both the field and the type the
+   caller names admit it. */
+void JNICALL JavaIoObjectInputStream_setObjectFieldValue(JNIEnv* env, jobject, jobject obj, jlong id,
+                                                         jobject typeHandle, jobject valueHandle) {
+  VMObject* object = InstanceArg(env, obj);
+  if (object == NULL) return;
+  jint slot = (jint)id;
+  if (slot == kNoSlot) return;
+  VMDataMember* field = CheckedField(env, object, slot, 'L');
+  if (field == NULL) return;
+  VMClass* type = typeHandle != 0 ? VMJniUnHandleClass(env, typeHandle) : NULL;
+  (void)StoreReference(env, object, field, VMJniHandle::UnHandle(env, valueHandle), type);
+}
+
+void JNICALL JavaIoObjectInputStream_bytesToFloats(JNIEnv* env, jobject, jobject src, jint srcpos, jobject dst,
+                                                   jint dstpos, jint count) {
+  VMArray* from = ArrayArg(env, src, Arrays(env)->GetVMbyteArrayClass());
+  if (from == NULL) return;
+  VMArray* to = ArrayArg(env, dst, Arrays(env)->GetVMfloatArrayClass());
+  if (to == NULL || count <= 0) return;
+  if (!javaio::RangeFits(dstpos, count, to->GetSize()) || srcpos < 0 ||
+      (uint64_t)(uint32_t)srcpos + 4ull * (uint32_t)count > from->GetSize()) {
+    Throw(env, VMStatus_ArrayIndexOutOfBoundsException);
+    return;
+  }
+  for (jint k = 0; k < count; k++) {
+    uint32_t bits = (uint32_t)GetBytes(from, (uint32_t)srcpos + 4u * (uint32_t)k, 4);
+    ((VMuintArray*)to)->Set((uint32_t)(dstpos + k), bits);
+  }
+}
+
+/* ================= java.io.ObjectOutputStream ================= */
+
+jboolean JNICALL JavaIoObjectOutputStream_invokeObjectWriter(JNIEnv* env, jobject self, jobject obj, jobject cls) {
+  return InvokeHook(env, self, obj, (jclass)cls, true);
+}
+
+/* Hands each field of the sequence to the stream's own write methods; a slot of -1 (a
+   field the class does not have) writes the type's default, so the stream stays whole. */
+void JNICALL JavaIoObjectOutputStream_outputClassFields(JNIEnv* env, jobject self, jobject obj, jobject,
+                                                        jobject sequenceHandle) {
+  VMObject* object = InstanceArg(env, obj);
+  if (object == NULL) return;
+  VMArray* sequence = ArrayArg(env, sequenceHandle, Arrays(env)->GetVMintArrayClass());
+  if (sequence == NULL) return;
+  VMJniUtils* utils = NameSpaceOf(env)->GetJNIUtils();
+  const JNINativeInterface_* f = env->functions;
+  uint32_t pairs = sequence->GetSize() / 2;
+  for (uint32_t k = 0; k < pairs; k++) {
+    sequence = (VMArray*)VMJniHandle::UnHandle(env, sequenceHandle);
+    object = VMJniHandle::UnHandle(env, obj);
+    jint code = ((VMintArray*)sequence)->Get(2 * k);
+    jint slot = ((VMintArray*)sequence)->Get(2 * k + 1);
+    if (Width(code) == 0 && !IsReferenceCode(code)) continue;
+    bool present = slot != kNoSlot;
+    if (present && CheckedField(env, object, slot, code) == NULL) return;
+    VMword word = present && code != 'D' && code != 'J' ? object->GetWord((uint32_t)slot) : 0;
+    jlong wide = present && (code == 'D' || code == 'J') ? object->GetLong((uint32_t)slot) : 0;
+    jmethodID id = 0;
+    switch (code) {
+      case 'B': id = utils->GetFieldObjectOutputStream_writeByte(env); break;
+      case 'C': id = utils->GetFieldObjectOutputStream_writeChar(env); break;
+      case 'D': id = utils->GetFieldObjectOutputStream_writeDouble(env); break;
+      case 'F': id = utils->GetFieldObjectOutputStream_writeFloat(env); break;
+      case 'I': id = utils->GetFieldObjectOutputStream_writeInt(env); break;
+      case 'J': id = utils->GetFieldObjectOutputStream_writeLong(env); break;
+      case 'S': id = utils->GetFieldObjectOutputStream_writeShort(env); break;
+      case 'Z': id = utils->GetFieldObjectOutputStream_writeBoolean(env); break;
+      default:
+        id = word == 0 ? utils->GetFieldObjectOutputStream_writeByte(env)
+                       : utils->GetFieldObjectOutputStream_writeObject(env);
+        break;
+    }
+    if (Checked(env, id) == 0) return;
+    switch (code) {
+      case 'B': f->CallVoidMethod(env, self, id, (jint)(jbyte)word); break;
+      case 'C': f->CallVoidMethod(env, self, id, (jint)(jchar)word); break;
+      case 'S': f->CallVoidMethod(env, self, id, (jint)(jshort)word); break;
+      case 'Z': f->CallVoidMethod(env, self, id, (jboolean)((uint8_t)word != 0)); break;
+      case 'I': f->CallVoidMethod(env, self, id, (jint)word); break;
+      case 'J': f->CallVoidMethod(env, self, id, wide); break;
+      case 'F': {
+        jfloat v;
+        memcpy(&v, &word, 4);
+        f->CallVoidMethod(env, self, id, (jdouble)v);
+        break;
+      }
+      case 'D': {
+        jdouble v;
+        memcpy(&v, &wide, 8);
+        f->CallVoidMethod(env, self, id, v);
+        break;
+      }
+      default:
+        if (word == 0) {
+          f->CallVoidMethod(env, self, id, (jint)0x70);
+        } else {
+          jobject ref = VMJniHandle::NewLocal(env, (VMObject*)word);
+          if (ref == 0) return;
+          f->CallVoidMethod(env, self, id, ref);
+          f->DeleteLocalRef(env, ref);
+        }
+        break;
+    }
+    if (Pending(env)) return;
+  }
+}
+
+/* The primitive field values in field-ID order, most significant byte first; a slot of
+   -1 gives the type's zero. */
+void JNICALL JavaIoObjectOutputStream_getPrimitiveFieldValues(JNIEnv* env, jobject, jobject obj, jobject ids,
+                                                              jobject codes, jobject data) {
+  VMObject* object = InstanceArg(env, obj);
+  if (object == NULL) return;
+  VMArray *idArray, *codeArray, *dataArray;
+  if (!IdArrays(env, ids, codes, data, &idArray, &codeArray, &dataArray)) return;
+  uint32_t n = idArray->GetSize(), size = dataArray->GetSize(), p = 0;
+  for (uint32_t i = 0; i < n; i++) {
+    jint code = ((VMcharArray*)codeArray)->Get(i);
+    jint slot = (jint)((VMlongArray*)idArray)->Get(i);
+    uint32_t width = Width(code);
+    if (width == 0) continue;
+    if (p > size || width > size - p) {
+      Throw(env, VMStatus_ArrayIndexOutOfBoundsException);
+      return;
+    }
+    uint64_t value = 0;
+    if (slot != kNoSlot) {
+      if (CheckedField(env, object, slot, code) == NULL) return;
+      value = width == 8 ? (uint64_t)object->GetLong((uint32_t)slot) : (uint64_t)object->GetWord((uint32_t)slot);
+      if (code == 'Z') value = (uint8_t)value != 0 ? 1 : 0;
+    }
+    PutBytes(dataArray, p, value, width);
+    p += width;
+  }
+}
+
+jobject JNICALL JavaIoObjectOutputStream_getObjectFieldValue(JNIEnv* env, jobject, jobject obj, jlong id) {
+  VMObject* object = InstanceArg(env, obj);
+  if (object == NULL) return NULL;
+  jint slot = (jint)id;
+  if (slot == kNoSlot) return NULL;
+  if (CheckedField(env, object, slot, 'L') == NULL) return NULL;
+  return VMJniHandle::NewLocal(env, (VMObject*)object->GetWord((uint32_t)slot));
+}
+
+void JNICALL JavaIoObjectOutputStream_floatsToBytes(JNIEnv* env, jobject, jobject src, jint srcpos, jobject dst,
+                                                    jint dstpos, jint count) {
+  VMArray* from = ArrayArg(env, src, Arrays(env)->GetVMfloatArrayClass());
+  if (from == NULL) return;
+  VMArray* to = ArrayArg(env, dst, Arrays(env)->GetVMbyteArrayClass());
+  if (to == NULL || count <= 0) return;
+  if (!javaio::RangeFits(srcpos, count, from->GetSize()) || dstpos < 0 ||
+      (uint64_t)(uint32_t)dstpos + 4ull * (uint32_t)count > to->GetSize()) {
+    Throw(env, VMStatus_ArrayIndexOutOfBoundsException);
+    return;
+  }
+  for (jint k = 0; k < count; k++)
+    PutBytes(to, (uint32_t)dstpos + 4u * (uint32_t)k, ((VMuintArray*)from)->Get((uint32_t)(srcpos + k)), 4);
+}
+
+}  // extern "C"
+
+namespace {
+
+const JNINativeMethod kObjectStreamClassNatives[] = {
+    PUX_NATIVE("getClassAccess", "(Ljava/lang/Class;)I", JavaIoObjectStreamClass_getClassAccess),
+    PUX_NATIVE("getMethodSignatures", "(Ljava/lang/Class;)[Ljava/lang/String;",
+               JavaIoObjectStreamClass_getMethodSignatures),
+    PUX_NATIVE("getMethodAccess", "(Ljava/lang/Class;Ljava/lang/String;)I", JavaIoObjectStreamClass_getMethodAccess),
+    PUX_NATIVE("getFieldSignatures", "(Ljava/lang/Class;)[Ljava/lang/String;",
+               JavaIoObjectStreamClass_getFieldSignatures),
+    PUX_NATIVE("getFieldAccess", "(Ljava/lang/Class;Ljava/lang/String;)I", JavaIoObjectStreamClass_getFieldAccess),
+    PUX_NATIVE("getFields0", "(Ljava/lang/Class;)[Ljava/io/ObjectStreamField;", JavaIoObjectStreamClass_getFields0),
+    PUX_NATIVE("getSerialVersionUID", "(Ljava/lang/Class;)J", JavaIoObjectStreamClass_getSerialVersionUID),
+    PUX_NATIVE("hasWriteObject", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasWriteObject),
+    PUX_NATIVE("hasStaticInitializer", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasStaticInitializer),
+    PUX_NATIVE("initNative", "()V", JavaIoObjectStreamClass_initNative),
+};
+
+const JNINativeMethod kObjectInputStreamNatives[] = {
+    PUX_NATIVE("loadClass0", "(Ljava/lang/Class;Ljava/lang/String;)Ljava/lang/Class;",
+               JavaIoObjectInputStream_loadClass0),
+    PUX_NATIVE("inputClassFields", "(Ljava/lang/Object;Ljava/lang/Class;[I)V", JavaIoObjectInputStream_inputClassFields),
+    PUX_NATIVE("allocateNewObject", "(Ljava/lang/Class;Ljava/lang/Class;)Ljava/lang/Object;",
+               JavaIoObjectInputStream_allocateNewObject),
+    PUX_NATIVE("allocateNewArray", "(Ljava/lang/Class;I)Ljava/lang/Object;", JavaIoObjectInputStream_allocateNewArray),
+    PUX_NATIVE("invokeObjectReader", "(Ljava/lang/Object;Ljava/lang/Class;)Z",
+               JavaIoObjectInputStream_invokeObjectReader),
+    PUX_NATIVE("latestUserDefinedLoader", "()Ljava/lang/ClassLoader;", JavaIoObjectInputStream_latestUserDefinedLoader),
+    PUX_NATIVE("setPrimitiveFieldValues", "(Ljava/lang/Object;[J[C[B)V",
+               JavaIoObjectInputStream_setPrimitiveFieldValues),
+    PUX_NATIVE("setObjectFieldValue", "(Ljava/lang/Object;JLjava/lang/Class;Ljava/lang/Object;)V",
+               JavaIoObjectInputStream_setObjectFieldValue),
+    PUX_NATIVE("bytesToFloats", "([BI[FII)V", JavaIoObjectInputStream_bytesToFloats),
+};
+
+const JNINativeMethod kObjectOutputStreamNatives[] = {
+    PUX_NATIVE("outputClassFields", "(Ljava/lang/Object;Ljava/lang/Class;[I)V",
+               JavaIoObjectOutputStream_outputClassFields),
+    PUX_NATIVE("invokeObjectWriter", "(Ljava/lang/Object;Ljava/lang/Class;)Z",
+               JavaIoObjectOutputStream_invokeObjectWriter),
+    PUX_NATIVE("getPrimitiveFieldValues", "(Ljava/lang/Object;[J[C[B)V",
+               JavaIoObjectOutputStream_getPrimitiveFieldValues),
+    PUX_NATIVE("getObjectFieldValue", "(Ljava/lang/Object;J)Ljava/lang/Object;",
+               JavaIoObjectOutputStream_getObjectFieldValue),
+    PUX_NATIVE("floatsToBytes", "([FI[BII)V", JavaIoObjectOutputStream_floatsToBytes),
+};
+
+}  // namespace
+
+extern "C" void Register_java_io_ObjectStreamClass(void) {
+  JNI_RegisterNative("java/io/ObjectStreamClass", kObjectStreamClassNatives, PUX_ROWS(kObjectStreamClassNatives));
+}
+
+extern "C" void Register_java_io_ObjectInputStream(void) {
+  JNI_RegisterNative("java/io/ObjectInputStream", kObjectInputStreamNatives, PUX_ROWS(kObjectInputStreamNatives));
+}
+
+extern "C" void Register_java_io_ObjectOutputStream(void) {
+  JNI_RegisterNative("java/io/ObjectOutputStream", kObjectOutputStreamNatives, PUX_ROWS(kObjectOutputStreamNatives));
+}

@@ -1,0 +1,96 @@
+import java.io.ByteArrayInputStream;
+import java.io.ObjectInputStream;
+import java.util.Enumeration;
+import java.util.Hashtable;
+import java.util.Properties;
+import java.util.Vector;
+
+/* Streams another machine wrote: a Vector as the JDK 17 writes it (with a writeObject of
+   its own, so with block data after its fields) and the same graph as this machine
+   writes it (without), each followed by the wrapper classes. Both machines read both. */
+public class ObjectStreamsForeign {
+    static final String FROM_JDK =
+            "aced0005737200106a6176612e7574696c2e566563746f72d9977d5b803baf010300034900116361706163697479496e" +
+            "6372656d656e7449000c656c656d656e74436f756e745b000b656c656d656e74446174617400135b4c6a6176612f6c61" +
+            "6e672f4f626a6563743b78700000000000000004757200135b4c6a6176612e6c616e672e4f626a6563743b90ce589f10" +
+            "73296c02000078700000000a7400036f6e65737200116a6176612e6c616e672e496e746567657212e2a0a4f781873802" +
+            "000149000576616c7565787200106a6176612e6c616e672e4e756d62657286ac951d0b94e08b02000078700000000273" +
+            "72000e6a6176612e6c616e672e4c6f6e673b8be490cc8f23df0200014a000576616c75657871007e0007ffffffffffff" +
+            "fffd71007e0002707070707070787571007e000300000008737200116a6176612e6c616e672e426f6f6c65616ecd2072" +
+            "80d59cfaee0200015a000576616c7565787001737200136a6176612e6c616e672e436861726163746572348b47d96b1a" +
+            "267802000143000576616c756578700071737200106a6176612e6c616e672e446f75626c6580b3c24a296bfb04020001" +
+            "44000576616c75657871007e00073fe00000000000007372000f6a6176612e6c616e672e466c6f6174daedc9a2db3cf0" +
+            "ec02000146000576616c75657871007e0007bfc000007372000f6a6176612e6c616e672e53686f7274684d37133460da" +
+            "5202000153000576616c75657871007e000700077372000e6a6176612e6c616e672e427974659c4e6084ee50f51c0200" +
+            "0142000576616c75657871007e0007f8757200025b494dba602676eab2a5020000787000000002000000040000000574" +
+            "000173";
+    static final String FROM_MACHINE =
+            "aced0005737200106a6176612e7574696c2e566563746f72d9977d5b803baf010200034900116361706163697479496e" +
+            "6372656d656e7449000c656c656d656e74436f756e745b000b656c656d656e74446174617400135b4c6a6176612f6c61" +
+            "6e672f4f626a6563743b78700000000000000004757200135b4c6a6176612e6c616e672e4f626a6563743b90ce589f10" +
+            "73296c02000078700000000a7400036f6e65737200116a6176612e6c616e672e496e746567657212e2a0a4f781873802" +
+            "000149000576616c7565787200106a6176612e6c616e672e4e756d62657286ac951d0b94e08b02000078700000000273" +
+            "72000e6a6176612e6c616e672e4c6f6e673b8be490cc8f23df0200014a000576616c75657871007e0007ffffffffffff" +
+            "fffd71007e00027070707070707571007e000300000008737200116a6176612e6c616e672e426f6f6c65616ecd207280" +
+            "d59cfaee0200015a000576616c7565787001737200136a6176612e6c616e672e436861726163746572348b47d96b1a26" +
+            "7802000143000576616c756578700071737200106a6176612e6c616e672e446f75626c6580b3c24a296bfb0402000144" +
+            "000576616c75657871007e00073fe00000000000007372000f6a6176612e6c616e672e466c6f6174daedc9a2db3cf0ec" +
+            "02000146000576616c75657871007e0007bfc000007372000f6a6176612e6c616e672e53686f7274684d37133460da52" +
+            "02000153000576616c75657871007e000700077372000e6a6176612e6c616e672e427974659c4e6084ee50f51c020001" +
+            "42000576616c75657871007e0007f8757200025b494dba602676eab2a502000078700000000200000004000000057400" +
+            "0173";
+
+    /* A Hashtable of 21 entries, one of them the table itself, then a Properties. */
+    static final String TABLES_FROM_JDK =
+            "aced0005737200136a6176612e7574696c2e486173687461626c6513bb0f25214ae4b803000246000a6c6f6164466163" +
+            "746f724900097468726573686f6c6478703f4000000000002377080000002f000000157400026b39737200116a617661" +
+            "2e6c616e672e496e746567657212e2a0a4f781873802000149000576616c7565787200106a6176612e6c616e672e4e75" +
+            "6d62657286ac951d0b94e08b0200007870000000517400026b387371007e0003000000407400026b377371007e000300" +
+            "0000317400026b367371007e0003000000247400026b357371007e0003000000197400026b347371007e000300000010" +
+            "7400026b337371007e0003000000097400026b327371007e0003000000047400026b317371007e000300000001740002" +
+            "6b307371007e00030000000074000473656c6671007e00017400036b31397371007e0003000001697400036b31387371" +
+            "007e0003000001447400036b31377371007e0003000001217400036b31367371007e0003000001007400036b31357371" +
+            "007e0003000000e17400036b31347371007e0003000000c47400036b31337371007e0003000000a97400036b31327371" +
+            "007e0003000000907400036b31317371007e0003000000797400036b31307371007e00030000006478737200146a6176" +
+            "612e7574696c2e50726f706572746965733912d07a70363e980200014c000864656661756c74737400164c6a6176612f" +
+            "7574696c2f50726f706572746965733b7871007e00003f40000000000003770800000005000000027400016274000132" +
+            "74000161740001317870";
+
+    static byte[] parse(String hex) {
+        byte[] b = new byte[hex.length() / 2];
+        for (int i = 0; i < b.length; i++) {
+            b[i] = (byte) Integer.parseInt(hex.substring(2 * i, 2 * i + 2), 16);
+        }
+        return b;
+    }
+
+    static void read(String what, String hex) throws Exception {
+        ObjectInputStream in = new ObjectInputStream(new ByteArrayInputStream(parse(hex)));
+        Vector v = (Vector) in.readObject();
+        System.out.println(what + ": vector of " + v.size() + ": " + v.elementAt(0) + " " + v.elementAt(1) + " "
+                + v.elementAt(2) + " " + (v.elementAt(3) == v) + " " + v.elementAt(1).getClass().getName());
+        Object[] a = (Object[]) in.readObject();
+        StringBuffer sb = new StringBuffer(what + ":");
+        for (int i = 0; i < a.length; i++) {
+            Object o = a[i];
+            sb.append(' ').append(o instanceof int[] ? "int[" + ((int[]) o)[1] + "]" : o.getClass().getName() + "=" + o);
+        }
+        System.out.println(sb);
+        System.out.println(what + ": then " + in.read());
+    }
+
+    public static void main(String[] args) throws Exception {
+        read("jdk", FROM_JDK);
+        read("machine", FROM_MACHINE);
+        ObjectInputStream in = new ObjectInputStream(new ByteArrayInputStream(parse(TABLES_FROM_JDK)));
+        Hashtable h = (Hashtable) in.readObject();
+        int sum = 0;
+        for (Enumeration e = h.elements(); e.hasMoreElements();) {
+            Object v = e.nextElement();
+            sum += v instanceof Integer ? ((Integer) v).intValue() : 1000;
+        }
+        System.out.println("hashtable of " + h.size() + ", sum " + sum + ", k7 " + h.get("k7") + ", self " + (h.get("self") == h));
+        Properties p = (Properties) in.readObject();
+        System.out.println("properties of " + p.size() + ": " + p.getProperty("a") + " " + p.getProperty("b"));
+    }
+}

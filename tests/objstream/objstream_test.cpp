@@ -1,0 +1,561 @@
+/* The object streams on the machine: graphs of every kind round trip; streams made by
+   hand with every kind of damage fail with the exception a reader expects, never with a
+   crash or a wrong object; the natives refuse what would store outside a field or make
+   what a stream must not make; deep graphs end in StackOverflowError at worst. */
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "refhost.h"
+#include "vm.h"
+#include "vmclass.h"
+#include "vmjni.h"
+#include "vmnamespace.h"
+#include "vmarray.h"
+#include "vmjavalangstring.h"
+#include "vmliteral.h"
+
+extern "C" {
+jobject JNICALL JavaIoObjectInputStream_allocateNewObject(JNIEnv* env, jobject, jobject aHandle, jobject initHandle);
+jobject JNICALL JavaIoObjectInputStream_allocateNewArray(JNIEnv* env, jobject, jobject arrayHandle, jint length);
+jobject JNICALL JavaIoObjectInputStream_loadClass0(JNIEnv* env, jobject, jobject, jstring nameHandle);
+void JNICALL JavaIoObjectInputStream_setObjectFieldValue(JNIEnv* env, jobject, jobject obj, jlong id, jobject type,
+                                                         jobject value);
+void JNICALL JavaIoObjectInputStream_setPrimitiveFieldValues(JNIEnv* env, jobject, jobject obj, jobject ids,
+                                                             jobject codes, jobject data);
+void JNICALL JavaIoObjectInputStream_inputClassFields(JNIEnv* env, jobject self, jobject obj, jobject,
+                                                      jobject sequence);
+jboolean JNICALL JavaIoObjectInputStream_invokeObjectReader(JNIEnv* env, jobject self, jobject obj, jobject cls);
+void JNICALL JavaIoObjectInputStream_bytesToFloats(JNIEnv* env, jobject, jobject src, jint srcpos, jobject dst,
+                                                   jint dstpos, jint count);
+void JNICALL JavaIoObjectOutputStream_getPrimitiveFieldValues(JNIEnv* env, jobject, jobject obj, jobject ids,
+                                                              jobject codes, jobject data);
+jobject JNICALL JavaIoObjectOutputStream_getObjectFieldValue(JNIEnv* env, jobject, jobject obj, jlong id);
+void JNICALL JavaIoObjectOutputStream_outputClassFields(JNIEnv* env, jobject self, jobject obj, jobject,
+                                                        jobject sequence);
+jboolean JNICALL JavaIoObjectOutputStream_invokeObjectWriter(JNIEnv* env, jobject self, jobject obj, jobject cls);
+void JNICALL JavaIoObjectOutputStream_floatsToBytes(JNIEnv* env, jobject, jobject src, jint srcpos, jobject dst,
+                                                    jint dstpos, jint count);
+jint JNICALL JavaIoObjectStreamClass_getClassAccess(JNIEnv* env, jobject, jobject cls);
+jlong JNICALL JavaIoObjectStreamClass_getSerialVersionUID(JNIEnv* env, jobject, jobject cls);
+jboolean JNICALL JavaIoObjectStreamClass_hasWriteObject(JNIEnv* env, jobject, jobject cls);
+jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jobject cls);
+jobjectArray JNICALL JavaIoObjectStreamClass_getMethodSignatures(JNIEnv* env, jobject, jobject cls);
+}
+
+namespace {
+
+const char* const kCases = "objstream/Cases";
+
+/* A stream put together by hand from the format's grammar. */
+class Stream {
+ public:
+  Stream() { u2(0xACED).u2(5); }
+  Stream& u1(uint32_t v) {
+    bytes.push_back((uint8_t)v);
+    return *this;
+  }
+  Stream& u2(uint32_t v) { return u1(v >> 8).u1(v); }
+  Stream& u4(uint32_t v) { return u2(v >> 16).u2(v); }
+  Stream& u8(uint64_t v) { return u4((uint32_t)(v >> 32)).u4((uint32_t)v); }
+  Stream& utf(const std::string& s) {
+    u2((uint32_t)s.size());
+    for (char c : s) u1((uint8_t)c);
+    return *this;
+  }
+  Stream& string(const std::string& s) { return u1(0x74).utf(s); }
+  /* TC_CLASSDESC name suid flags, the fields as "Iname" or "Lname;Ltype;" (a reference
+     field's type follows the name after ';'), then the end of annotations; the super
+     descriptor comes next from the caller. */
+  Stream& desc(const std::string& name, uint64_t suid, uint32_t flags, const std::vector<std::string>& fields) {
+    u1(0x72).utf(name).u8(suid).u1(flags).u2((uint32_t)fields.size());
+    for (const std::string& f : fields) {
+      u1((uint8_t)f[0]);
+      size_t semi = f.find(';');
+      utf(f.substr(1, semi == std::string::npos ? std::string::npos : semi - 1));
+      if (semi != std::string::npos) string(f.substr(semi + 1));
+    }
+    return u1(0x78);
+  }
+  std::string hex() const {
+    std::string out;
+    char two[3];
+    for (uint8_t b : bytes) {
+      snprintf(two, sizeof two, "%02x", b);
+      out += two;
+    }
+    return out;
+  }
+  std::vector<uint8_t> bytes;
+};
+
+const uint64_t kIntArrayUid = 0x4DBA602676EAB2A5ull;
+const uint64_t kStringArrayUid = 0xADD256E7E91D7B47ull;
+
+class ObjectStreamTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    refhost::ResetHooks();
+    JNI_SetHostFunctions(refhost::Functions());
+    refhost::SetCapture(true);
+    refhost::SetClassPath(nullptr, ClassDir() + ":" + PUX_BUILD_DIR + "/classlib.zip");
+    JNICreateArgs args;
+    JNI_GetDefaultJavaVMInitArgs(&args);
+    args.host = refhost::Functions();
+    args.name = "object streams";
+    ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+    fn = env->functions;
+    cases = (jclass)fn->FindClass(env, "objstream/Cases");
+    ASSERT_NE(nullptr, cases) << Taken();
+    stress = VMObjectBase::GetCollectionStress() != 0;
+  }
+  void TearDown() override {
+    if (jvm != nullptr) {
+      EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
+    }
+    refhost::SetClassPath(nullptr, "");
+    refhost::ResetHooks();
+  }
+  static std::string ClassDir() { return std::string(PUX_BUILD_DIR) + "/testclasses/objstream"; }
+
+  /* The class name of the pending exception (cleared), "" when none. */
+  std::string Taken() {
+    jthrowable t = fn->ExceptionOccurred(env);
+    if (t == nullptr) return "";
+    fn->ExceptionClear(env);
+    VMObject* o = VMJniHandle::UnHandle(env, t);
+    char* name = o != nullptr && o->GetHasClass() ? o->GetClass()->GetDotNameUTF8() : nullptr;
+    std::string text = name != nullptr ? name : "?";
+    VMJavaLangString::FreeUTF8(name);
+    fn->DeleteLocalRef(env, t);
+    return text;
+  }
+  std::string Text(jobject s) {
+    if (s == nullptr) return "<null: " + Taken() + ">";
+    const char* chars = fn->GetStringUTFChars(env, (jstring)s, nullptr);
+    std::string out = chars != nullptr ? chars : "?";
+    fn->ReleaseStringUTFChars(env, (jstring)s, chars);
+    fn->DeleteLocalRef(env, s);
+    return out;
+  }
+  jmethodID Method(const char* name, const char* sig) {
+    jmethodID id = fn->GetStaticMethodID(env, cases, name, sig);
+    EXPECT_NE(nullptr, id) << name;
+    return id;
+  }
+  std::string Call(const char* name, const char* sig) {
+    return Text(fn->CallStaticObjectMethod(env, cases, Method(name, sig)));
+  }
+  std::string Call(const char* name, const char* sig, jint a, jint b) {
+    return Text(fn->CallStaticObjectMethod(env, cases, Method(name, sig), a, b));
+  }
+  std::string Read(const Stream& s) {
+    jstring hex = fn->NewStringUTF(env, s.hex().c_str());
+    std::string out = Text(fn->CallStaticObjectMethod(env, cases, Method("read", "(Ljava/lang/String;)Ljava/lang/String;"), hex));
+    fn->DeleteLocalRef(env, hex);
+    return out;
+  }
+
+  jobject Local(VMObject* o) { return VMJniHandle::NewLocal(env, o); }
+  jobject ClassRef(const char* name) {
+    jobject cls = fn->FindClass(env, name);
+    EXPECT_NE(nullptr, cls) << name << " " << Taken();
+    return cls;
+  }
+  jobject New(const char* name) { return fn->AllocObject(env, (jclass)ClassRef(name)); }
+  jobject Str(const char* text) { return fn->NewStringUTF(env, text); }
+  VMNameSpace* NameSpace() { return jvm->nameSpace; }
+  jint Slot(const char* cls, const char* name, const char* sig) {
+    VMClass* c = VMJniUnHandleClass(env, ClassRef(cls));
+    VMNameSpace* ns = NameSpace();
+    VMDataMember* f = c == nullptr ? nullptr
+                                   : ((VMLoadableClass*)c)->FindField(VMLiteral::CreateInstance(ns, name, 0xFFFFFFFFu),
+                                                                      VMLiteral::CreateInstance(ns, sig, 0xFFFFFFFFu),
+                                                                      false, env);
+    EXPECT_NE(nullptr, f) << name;
+    return f != nullptr ? f->GetIndex() : -1;
+  }
+
+  JavaVM* jvm = nullptr;
+  JNIEnv* env = nullptr;
+  const JNINativeInterface_* fn = nullptr;
+  jclass cases = nullptr;
+  bool stress = false;
+};
+
+TEST_F(ObjectStreamTest, GraphsOfEveryKindComeBackAsTheyWere) {
+  EXPECT_EQ("", Call("roundTrip", "()Ljava/lang/String;"));
+  EXPECT_EQ("ok", Call("greedy", "()Ljava/lang/String;"));
+  EXPECT_EQ("java.lang.Exception: java.io.WriteAbortedException: writing aborted; "
+            "java.io.NotSerializableException: objstream.NotSer",
+            Call("notSerializable", "()Ljava/lang/String;"));
+}
+
+TEST_F(ObjectStreamTest, EveryPrefixOfAStreamFailsAsReadersExpect) {
+  EXPECT_EQ("ok", Call("truncations", "()Ljava/lang/String;").substr(0, 2));
+}
+
+TEST_F(ObjectStreamTest, DamagedStreamsFailAsReadersExpect) {
+  int rounds = stress ? 40 : 1500;
+  for (int seed : {1, 2, 3}) {
+    std::string r = Call("mutations", "(II)Ljava/lang/String;", seed, rounds);
+    EXPECT_EQ("ok", r.substr(0, 2)) << "seed " << seed << ": " << r;
+  }
+}
+
+TEST_F(ObjectStreamTest, DeepGraphsEndInStackOverflowAtWorst) {
+  EXPECT_EQ("ok 300", Call("depth", "(IZ)Ljava/lang/String;", 300, 0));
+  EXPECT_EQ("ok 100", Call("depth", "(IZ)Ljava/lang/String;", 100, 1));
+  int n = stress ? 3000 : 100000;
+  for (int hooked = 0; hooked <= 1; hooked++) {
+    std::string r = Call("depth", "(IZ)Ljava/lang/String;", n, hooked);
+    EXPECT_TRUE(r == "ok " + std::to_string(n) || r == "java.lang.StackOverflowError") << r;
+  }
+}
+
+/* Streams that name classes a stream must not make, or make objects the wrong way. */
+TEST_F(ObjectStreamTest, StreamsCannotMakeWhatTheyMustNot) {
+  Stream string;
+  string.u1(0x73).desc("java.lang.String", 0xA0F0A4387A3BB342ull, 2, {}).u1(0x70);
+  EXPECT_EQ("java.io.InvalidClassException: java.lang.String; class cannot be read as an object", Read(string));
+
+  Stream cls;
+  cls.u1(0x73).desc("java.lang.Class", 1, 2, {}).u1(0x70);
+  EXPECT_EQ("java.io.InvalidClassException", Read(cls).substr(0, 29));
+
+  Stream notSer;
+  notSer.u1(0x73).desc("objstream.NotSer", 0, 2, {"Ix"}).u1(0x70).u4(1);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.NotSer; class invalid for deserialization", Read(notSer));
+
+  Stream noCtor;
+  noCtor.u1(0x73).desc("objstream.NoValidCtor", 1, 2, {"Iown"}).u1(0x70).u4(1);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.NoValidCtor; no valid constructor", Read(noCtor));
+
+  Stream privateCtor;
+  privateCtor.u1(0x73).desc("objstream.PrivateCtorChild", 1, 2, {}).u1(0x70);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.PrivateCtorChild; no valid constructor", Read(privateCtor));
+
+  Stream ext;
+  ext.u1(0x73).desc("objstream.ExtNoPublicCtor", 1, 0x0C, {}).u1(0x70).u1(0x78);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.ExtNoPublicCtor; no valid constructor", Read(ext));
+
+  // A descriptor that claims both kinds.
+  Stream both;
+  both.u1(0x73).desc("objstream.Foo", 1, 6, {"Iv", "Lnext;Lobjstream/Foo;"}).u1(0x70);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.Foo; serializable and externalizable flags conflict",
+            Read(both));
+}
+
+/* References a stream hands out go only where their type fits. */
+TEST_F(ObjectStreamTest, ReferencesOfTheWrongTypeAreRefused) {
+  Stream stringForFoo;
+  stringForFoo.u1(0x73)
+      .desc("objstream.Holder", 1, 2, {"Lany;Ljava/lang/Object;", "Lfoo;Lobjstream/Foo;"})
+      .u1(0x70)
+      .u1(0x70)
+      .string("not a Foo");
+  EXPECT_EQ("java.lang.ClassCastException: stream value does not fit the field", Read(stringForFoo));
+
+  // The descriptor itself (handle 0) where a Foo is wanted.
+  Stream descForFoo;
+  descForFoo.u1(0x73)
+      .desc("objstream.Holder", 1, 2, {"Lany;Ljava/lang/Object;", "Lfoo;Lobjstream/Foo;"})
+      .u1(0x70)
+      .u1(0x70)
+      .u1(0x71)
+      .u4(0x7E0000);
+  EXPECT_EQ("java.lang.ClassCastException: stream value does not fit the field", Read(descForFoo));
+
+  // A good one: any may hold the string, foo a Foo with a cycle.
+  Stream good;
+  good.u1(0x73)
+      .desc("objstream.Holder", 1, 2, {"Lany;Ljava/lang/Object;", "Lfoo;Lobjstream/Foo;"})
+      .u1(0x70)
+      .string("text")
+      .u1(0x73)
+      .desc("objstream.Foo", 1, 2, {"Iv", "Lnext;Lobjstream/Foo;"})
+      .u1(0x70)
+      .u4(7)
+      .u1(0x71)
+      .u4(0x7E0007);  // descriptors 0 and 5, type strings 1, 2 and 6, the Holder 3, "text" 4
+  EXPECT_EQ("ok Holder(Foo(7,self),\"text\")", Read(good));
+
+  // An Integer in a String array.
+  Stream element;
+  element.u1(0x75).desc("[Ljava.lang.String;", kStringArrayUid, 2, {}).u1(0x70).u4(1);
+  element.u1(0x73).desc("java.lang.Integer", 1360826667806852920ull, 2, {"Ivalue"});
+  element.desc("java.lang.Number", 0x86AC951D0B94E08Bull, 2, {}).u1(0x70).u4(5);
+  EXPECT_EQ("java.lang.ClassCastException: array element of class java.lang.Integer in an array of java.lang.String",
+            Read(element));
+
+  // A reference to a descriptor still being read.
+  Stream early;
+  early.u1(0x73).u1(0x72).utf("objstream.Holder").u8(1).u1(2).u2(1).u1('L').utf("any").u1(0x71).u4(0x7E0000);
+  EXPECT_EQ("java.io.InvalidObjectException: reference to an object that could not be read", Read(early));
+}
+
+TEST_F(ObjectStreamTest, BadNumbersInTheStreamAreCorruption) {
+  Stream header;
+  header.bytes[1] = 0xEE;
+  EXPECT_EQ("java.io.StreamCorruptedException: invalid stream header: acee5", Read(header));
+
+  Stream negative;
+  negative.u1(0x75).desc("[I", kIntArrayUid, 2, {}).u1(0x70).u4(0xFFFFFFFFu);
+  EXPECT_EQ("java.io.StreamCorruptedException: negative array length: -1", Read(negative));
+
+  Stream handle;
+  handle.u1(0x71).u4(0x7E0005);
+  EXPECT_EQ("java.io.StreamCorruptedException: invalid handle value: 7e0005", Read(handle));
+  Stream below;
+  below.u1(0x71).u4(0x10);
+  EXPECT_EQ("java.io.StreamCorruptedException: invalid handle value: 10", Read(below));
+
+  Stream code;
+  code.u1(0x20);
+  EXPECT_EQ("java.io.StreamCorruptedException: invalid type code: 20", Read(code));
+
+  Stream block;
+  block.u1(0x7A).u4(0x80000000u);
+  EXPECT_EQ("java.io.StreamCorruptedException: illegal block data header length: -2147483648", Read(block));
+
+  Stream fieldCode;
+  fieldCode.u1(0x73).desc("objstream.Foo", 1, 2, {"Xv"}).u1(0x70);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.Foo; invalid type code for field v: X", Read(fieldCode));
+
+  Stream noDesc;
+  noDesc.u1(0x76).u1(0x70);
+  EXPECT_EQ("java.io.StreamCorruptedException: class without a descriptor", Read(noDesc));
+
+  Stream notException;
+  notException.u1(0x7B).string("x");
+  EXPECT_EQ("java.io.StreamCorruptedException: written exception is no exception", Read(notException));
+
+  // A huge array the stream cannot fill: refused for want of memory or ended by the stream.
+  Stream huge;
+  huge.u1(0x75).desc("[I", kIntArrayUid, 2, {}).u1(0x70).u4(0x7FFFFFFF).u4(1);
+  std::string r = Read(huge);
+  EXPECT_TRUE(r == "java.lang.OutOfMemoryError" || r == "java.io.EOFException") << r;
+
+  // A boolean byte that is neither 0 nor 1 reads as true, and equal to true.
+  Stream flag;
+  flag.u1(0x73).desc("objstream.Flags", 1, 2, {"Zz"}).u1(0x70).u1(2);
+  EXPECT_EQ("ok Flags(true,true)", Read(flag));
+}
+
+TEST_F(ObjectStreamTest, ClassesThatChangedAreMatchedByFieldName) {
+  Stream v1;
+  v1.u1(0x73).desc("objstream.Evolved", 1, 2, {"Iold", "Isame"}).u1(0x70).u4(1).u4(2);
+  EXPECT_EQ("ok Evolved(2,null)", Read(v1));
+
+  Stream typeChanged;
+  typeChanged.u1(0x73).desc("objstream.Foo", 1, 2, {"Jv", "Lnext;Lobjstream/Foo;"}).u1(0x70).u8(1).u1(0x70);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.Foo; incompatible types for field v", Read(typeChanged));
+
+  Stream version;
+  version.u1(0x73).desc("objstream.Foo", 2, 2, {"Iv", "Lnext;Lobjstream/Foo;"}).u1(0x70).u4(1).u1(0x70);
+  EXPECT_EQ("java.io.InvalidClassException: objstream.Foo; local class incompatible: stream classdesc "
+            "serialVersionUID = 2, local class serialVersionUID = 1",
+            Read(version));
+
+  int names = stress ? 20 : 1000;
+  for (int i = 0; i < names; i++) {
+    Stream unknown;
+    std::string name = "objstream.Missing" + std::to_string(i);
+    unknown.u1(0x73).desc(name, 1, 2, {}).u1(0x70);
+    ASSERT_EQ("java.lang.ClassNotFoundException: " + name, Read(unknown));
+  }
+  Stream slashed;
+  slashed.u1(0x73).desc("objstream/Foo", 1, 2, {}).u1(0x70);
+  EXPECT_EQ("java.lang.ClassNotFoundException: objstream/Foo", Read(slashed));
+}
+
+/* The natives themselves, called with what a faulty Java side could hand them. */
+TEST_F(ObjectStreamTest, NativesRefuseObjectsTheyMustNotMake) {
+    jobject object = ClassRef("java/lang/Object");
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("java/lang/String"), object));
+  EXPECT_EQ("java.lang.InstantiationException", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("java/lang/Class"), object));
+  EXPECT_EQ("java.lang.InstantiationException", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("objstream/NotSer"), object));
+  EXPECT_EQ("java.lang.InstantiationException", Taken());
+  // Only the first class that is not Serializable may construct.
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("objstream/CountedChild"), object));
+  EXPECT_EQ("java.lang.InstantiationException", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("objstream/NoValidCtor"),
+                                                               ClassRef("objstream/OnlyIntCtorBase")));
+  EXPECT_EQ("java.lang.NoSuchMethodError", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("objstream/PrivateCtorChild"),
+                                                               ClassRef("objstream/PrivateCtorBase")));
+  EXPECT_EQ("java.lang.IllegalAccessException", Taken());
+  // An Externalizable constructs itself, publicly; a Serializable never does.
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("objstream/ExtNoPublicCtor"),
+                                                               ClassRef("objstream/ExtNoPublicCtor")));
+  EXPECT_EQ("java.lang.IllegalAccessException", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("objstream/Foo"),
+                                                               ClassRef("objstream/Foo")));
+  EXPECT_EQ("java.lang.InstantiationException", Taken());
+  jobject counted = JavaIoObjectInputStream_allocateNewObject(env, 0, ClassRef("objstream/CountedChild"),
+                                                              ClassRef("objstream/Counted"));
+  ASSERT_NE(nullptr, counted);
+  EXPECT_EQ(41u, VMJniHandle::UnHandle(env, counted)->GetWord((uint32_t)Slot("objstream/Counted", "setByConstructor", "I")));
+  EXPECT_EQ(0u, VMJniHandle::UnHandle(env, counted)->GetWord((uint32_t)Slot("objstream/CountedChild", "own", "I")));
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewObject(env, 0, 0, object));
+  EXPECT_EQ("java.lang.NullPointerException", Taken());
+
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewArray(env, 0, ClassRef("objstream/Foo"), 3));
+  EXPECT_EQ("java.lang.IllegalArgumentException", Taken());
+  jobject intArray = Local((VMObject*)NameSpace()->GetArrayClassList()->GetVMintArrayClass());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_allocateNewArray(env, 0, intArray, -1));
+  EXPECT_EQ("java.lang.NegativeArraySizeException", Taken());
+  jobject ints = JavaIoObjectInputStream_allocateNewArray(env, 0, intArray, 3);
+  ASSERT_NE(nullptr, ints);
+  EXPECT_EQ(3u, ((VMArray*)VMJniHandle::UnHandle(env, ints))->GetSize());
+
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_loadClass0(env, 0, 0, Str("java/lang/String")));
+  EXPECT_EQ("java.lang.ClassNotFoundException", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_loadClass0(env, 0, 0, Str("[Lobjstream.Absent;")));
+  EXPECT_EQ("java.lang.ClassNotFoundException", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectInputStream_loadClass0(env, 0, 0, 0));
+  EXPECT_EQ("java.lang.ClassNotFoundException", Taken());
+}
+
+TEST_F(ObjectStreamTest, NativesStoreOnlyIntoFieldsOfTheirType) {
+    jobject holder = New("objstream/Holder");
+  ASSERT_NE(nullptr, holder);
+  jint foo = Slot("objstream/Holder", "foo", "Lobjstream/Foo;");
+  jobject text = Str("text");
+  JavaIoObjectInputStream_setObjectFieldValue(env, 0, holder, foo, 0, text);
+  EXPECT_EQ("java.lang.ClassCastException", Taken());
+  EXPECT_EQ(0u, VMJniHandle::UnHandle(env, holder)->GetWord((uint32_t)foo));
+  jobject aFoo = New("objstream/Foo");
+  JavaIoObjectInputStream_setObjectFieldValue(env, 0, holder, foo, 0, aFoo);
+  EXPECT_EQ("", Taken());
+  EXPECT_EQ((VMword)VMJniHandle::UnHandle(env, aFoo), VMJniHandle::UnHandle(env, holder)->GetWord((uint32_t)foo));
+  // Slots outside the body, or of another type, name no field.
+  for (jlong slot : {(jlong)5000, (jlong)-2, (jlong)0x7FFFFFFF}) {
+    JavaIoObjectInputStream_setObjectFieldValue(env, 0, holder, slot, 0, aFoo);
+    EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken()) << slot;
+    EXPECT_EQ(nullptr, JavaIoObjectOutputStream_getObjectFieldValue(env, 0, holder, slot));
+    EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken()) << slot;
+  }
+  jint v = Slot("objstream/Foo", "v", "I");
+  JavaIoObjectInputStream_setObjectFieldValue(env, 0, aFoo, v, 0, aFoo);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  EXPECT_EQ(nullptr, JavaIoObjectOutputStream_getObjectFieldValue(env, 0, aFoo, v));
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  // -1 is a field the class does not have: nothing is stored, null is read.
+  JavaIoObjectInputStream_setObjectFieldValue(env, 0, holder, -1, 0, text);
+  EXPECT_EQ("", Taken());
+  // Nothing is written into a string.
+  JavaIoObjectInputStream_setObjectFieldValue(env, 0, text, 0, 0, text);
+  EXPECT_EQ("java.lang.IllegalArgumentException", Taken());
+
+  // Primitive data: a reference slot named as an int, data shorter than the codes ask.
+  const JNINativeInterface_* f = fn;
+  jlongArray ids = f->NewLongArray(env, 1);
+  jcharArray codes = f->NewCharArray(env, 1);
+  jbyteArray data = f->NewByteArray(env, 4);
+  jlong refSlot = foo;
+  jchar intCode = 'I';
+  f->SetLongArrayRegion(env, ids, 0, 1, &refSlot);
+  f->SetCharArrayRegion(env, codes, 0, 1, &intCode);
+  JavaIoObjectInputStream_setPrimitiveFieldValues(env, 0, holder, ids, codes, data);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  EXPECT_EQ((VMword)VMJniHandle::UnHandle(env, aFoo), VMJniHandle::UnHandle(env, holder)->GetWord((uint32_t)foo));
+  jlong vSlot = v;
+  f->SetLongArrayRegion(env, ids, 0, 1, &vSlot);
+  jbyte four[4] = {0, 0, 1, 0};
+  f->SetByteArrayRegion(env, data, 0, 4, four);
+  JavaIoObjectInputStream_setPrimitiveFieldValues(env, 0, aFoo, ids, codes, data);
+  EXPECT_EQ("", Taken());
+  EXPECT_EQ(256u, VMJniHandle::UnHandle(env, aFoo)->GetWord((uint32_t)v));
+  jbyteArray shortData = f->NewByteArray(env, 3);
+  JavaIoObjectInputStream_setPrimitiveFieldValues(env, 0, aFoo, ids, codes, shortData);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  JavaIoObjectOutputStream_getPrimitiveFieldValues(env, 0, aFoo, ids, codes, shortData);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  JavaIoObjectOutputStream_getPrimitiveFieldValues(env, 0, aFoo, ids, codes, data);
+  EXPECT_EQ("", Taken());
+  jbyte back[4];
+  f->GetByteArrayRegion(env, data, 0, 4, back);
+  EXPECT_EQ(0, memcmp(back, four, 4));
+  // Codes shorter than the ids.
+  jcharArray noCodes = f->NewCharArray(env, 0);
+  JavaIoObjectInputStream_setPrimitiveFieldValues(env, 0, aFoo, ids, noCodes, data);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  // Arrays of the wrong kind.
+  JavaIoObjectInputStream_setPrimitiveFieldValues(env, 0, aFoo, codes, ids, data);
+  EXPECT_EQ("java.lang.NullPointerException", Taken());
+
+  // The field sequences of the stream-driven form: a slot of another type is refused
+  // before the stream is asked for anything.
+  jintArray sequence = f->NewIntArray(env, 2);
+  jint pair[2] = {'L', v};
+  f->SetIntArrayRegion(env, sequence, 0, 2, pair);
+  JavaIoObjectInputStream_inputClassFields(env, holder, aFoo, 0, sequence);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  JavaIoObjectOutputStream_outputClassFields(env, holder, aFoo, 0, sequence);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+
+  jfloatArray floats = f->NewFloatArray(env, 2);
+  JavaIoObjectOutputStream_floatsToBytes(env, 0, floats, 1, data, 0, 2);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  JavaIoObjectOutputStream_floatsToBytes(env, 0, floats, 0, data, 1, 1);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  jbyte nan[4] = {0x7F, (jbyte)0xC0, 0, 1};
+  f->SetByteArrayRegion(env, data, 0, 4, nan);
+  JavaIoObjectInputStream_bytesToFloats(env, 0, data, 0, floats, 1, 1);
+  EXPECT_EQ("", Taken());
+  EXPECT_EQ(0x7FC00001u, ((VMuintArray*)VMJniHandle::UnHandle(env, floats))->Get(1));
+  JavaIoObjectInputStream_bytesToFloats(env, 0, data, 1, floats, 0, 1);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+}
+
+TEST_F(ObjectStreamTest, HooksRunOnlyOnObjectsOfTheirClass) {
+    jobject aFoo = New("objstream/Foo");
+  EXPECT_EQ(0, JavaIoObjectOutputStream_invokeObjectWriter(env, 0, aFoo, ClassRef("objstream/HookA")));
+  EXPECT_EQ("java.lang.IllegalArgumentException", Taken());
+  EXPECT_EQ(0, JavaIoObjectInputStream_invokeObjectReader(env, 0, aFoo, ClassRef("objstream/HookA")));
+  EXPECT_EQ("java.lang.IllegalArgumentException", Taken());
+  EXPECT_EQ(0, JavaIoObjectOutputStream_invokeObjectWriter(env, 0, aFoo, ClassRef("objstream/Foo")));
+  EXPECT_EQ("", Taken());
+}
+
+TEST_F(ObjectStreamTest, ClassDescriptionsOfOddClasses) {
+    jobject intClass = Local((VMObject*)NameSpace()->GetClassList()->GetVMintClass());
+  EXPECT_EQ(0x411, JavaIoObjectStreamClass_getClassAccess(env, 0, intClass));
+  EXPECT_EQ(0, JavaIoObjectStreamClass_getSerialVersionUID(env, 0, intClass));
+  EXPECT_EQ(0, JavaIoObjectStreamClass_hasWriteObject(env, 0, intClass));
+  jobjectArray none = JavaIoObjectStreamClass_getFields0(env, 0, intClass);
+  ASSERT_NE(nullptr, none);
+  EXPECT_EQ(0, env->functions->GetArrayLength(env, none));
+  jobjectArray methods = JavaIoObjectStreamClass_getMethodSignatures(env, 0, intClass);
+  ASSERT_NE(nullptr, methods);
+  EXPECT_EQ(0, env->functions->GetArrayLength(env, methods));
+  EXPECT_EQ(0, JavaIoObjectStreamClass_getClassAccess(env, 0, 0));
+  EXPECT_EQ("java.lang.NullPointerException", Taken());
+  EXPECT_EQ(1, JavaIoObjectStreamClass_getSerialVersionUID(env, 0, ClassRef("objstream/Foo")));
+  EXPECT_EQ(1, JavaIoObjectStreamClass_hasWriteObject(env, 0, ClassRef("objstream/HookA")));
+  EXPECT_EQ(0, JavaIoObjectStreamClass_hasWriteObject(env, 0, ClassRef("objstream/HookedLink")) == 0);
+  EXPECT_EQ("", Taken());
+}
+
+/* Two threads serialising at once, on the launcher (threads of a whole machine). */
+TEST_F(ObjectStreamTest, TwoThreadsWriteAndReadAtOnce) {
+  std::string command = std::string(PUX_BUILD_DIR) + "/puxjava -cp " + ClassDir() +
+                        " objstream.Main threads " + (stress ? "2" : "40") + " 2>&1";
+  FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(nullptr, p);
+  std::string out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p) != nullptr) out += buf;
+  int status = pclose(p);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_EQ("|\n", out);
+}
+
+}  // namespace
