@@ -105,6 +105,7 @@ void VMDebugger::Destroy(HHeap* heap) {
   // listed, so no new one can start.
   while (__atomic_load_n(GetBusy(), __ATOMIC_ACQUIRE) != 0) host->Sleep(300);
   // Records exist only once the list's lock does; a half-made agent has none.
+  ClearAllBreaks();
   if (GetClassLoadMutex() != NULL) ClearPendingClassLoads();
   if (VMClassHandleArray* a = GetClassesLoaded()) a->Destroy(heap);
   if (VMObjectHandleArray* a = GetLocalRefs()) a->Destroy(heap);
@@ -196,6 +197,7 @@ void VMDebugger::Disconnect() {
   SetTraceFrame(NULL);
   SetTraceLine(0);
   ClearInterruptPending();
+  ClearAllBreaks();
   ClearPendingClassLoads();
   ClearConnectionFailed();
   vm->PauseThreadsForDebugger(false);

@@ -36,6 +36,7 @@ typedef jint(HOSTCALL* VMDebugIOCallback)(void* context, void* buffer, jint leng
 class VMDebuggerCodeBreakpoint;
 class VMDebuggerDataBreakpoint;
 class VMDebuggerClassLoad;
+struct VMDebuggerCall;
 
 class VMDebugger : public VMInternalObject {
  public:
@@ -150,10 +151,160 @@ class VMDebugger : public VMInternalObject {
      of equal starts); 0 without a table, a method or an entry. */
   static uint32_t FindLineNumber(VMMethod* method, uint32_t pc);
 
+  /* ---- breakpoints, watches, and the debugging loop's reports (vmdebugger_break.cpp,
+     vmframe_debug.cpp) ---- */
+  /* Plants a breakpoint before the instruction that starts at pc (false: not an
+     instruction start of a method of this agent's name space that has code, or no
+     memory). */
+  bool BreakSet(VMMethod* method, uint32_t pc);
+  /* Removes one of this agent's breakpoints at the place, if it has one. */
+  void BreakClear(VMMethod* method, uint32_t pc);
+  void ClearCodeBreaks();
+  void ClearDataBreaks();
+  void ClearAllBreaks();
+  /* The opcode the breakpoint at (method, pc) displaced, or the code byte there. */
+  static uint8_t FindPreBreakpointOpcode(VMMethod* method, uint32_t pc);
+  /* Whether pc starts an instruction of the method's code, breakpoints seen through. */
+  static bool IsInstructionStart(VMMethod* method, uint32_t pc);
+  /* Watches size (0 to 8) bytes of an object's body from byteOffset (arrays: their
+     element data starts at body byte 8); the object stays alive while watched. False
+     when the run does not lie in the body or no memory. */
+  bool BreakSetWriteBody(VMObject* owner, uint32_t byteOffset, uint32_t size);
+  /* Watches size bytes from local word slot of a bytecode frame; the watch ends with
+     the frame. */
+  bool BreakSetWriteLocal(VMByteCodeFrame* frame, uint32_t slot, uint32_t size);
+  /* Reports the first watched run found changed (one per call). */
+  void CheckBreakWrite(VMByteCodeFrame* frame);
+  /* Reports the breakpoint at frame's pc when it is one of this agent's. */
+  void ReportBreakpoint(VMByteCodeFrame* frame);
+  /* Queues every class already initialised in the machine. */
+  void ReportAllClassLoads();
+  /* The thread left Java code down to remaining: a step bounded by a frame that is gone
+     stops at the thread's next instruction. */
+  void StepFrameGone(VMThread* thread, VMFrame* remaining);
+  /* Drops every breakpoint, watch and class-load record, in every agent of the name
+     space, that names a class, method or static data of the loader (its classes are
+     about to go). */
+  static void ForgetLoader(VMNameSpace* ns, VMClassLoader* loader);
+  /* The host moved the machine: the frames the agent names (the stopped one, the step
+     frame, watched frames) are rewritten. */
+  void RelocateFrames(VMRelocateInfo* info);
+  /* The poll found a request to run the debugging loop: the thread's Execute starts
+     over in it (returns only when no bytecode frame is running). */
+  static void JumpToDebugLoop(VMThread* thread);
+
   /* ---- the client's calls (vmdebugger_entry.cpp) ---- */
-  /* Serves one request of the client: for now its code is read, nothing is answered,
-     and the result says so. */
+  /* Serves one request of the client: reads its code and arguments through read,
+     checks them, runs it and writes the announced reply through write. 0 always; a
+     refused request writes nothing and leaves one line in the host's log. */
   uint32_t DispatchRequest(void* inContext, VMDebugIOCallback read, void* outContext, VMDebugIOCallback write);
+  /* The same for a client call, whose request mutex is let go across blocking waits. */
+  uint32_t DispatchRequest(VMDebuggerCall* call, void* inContext, VMDebugIOCallback read, void* outContext,
+                           VMDebugIOCallback write);
+
+  /* ---- handles and debugger addresses (vmdebugger_handles.cpp) ----
+     A handle names an object together with the kind it was made for: a positive number
+     is a local handle (lapses when a stopping event is removed), a negative one a global
+     handle (lapses when the connection ends), 0 none. An address is handle << 32 | index
+     << 16 | kind. Nothing a client sends is followed before it is checked against what it
+     names; what does not check out reads as none. */
+  enum : uint32_t {
+    HandleObject = 0x206FFECAu,
+    HandleArray = 0x205BFECAu,
+    HandleClass = 0x206BFECAu,
+    HandleMethod = 0x206DFECAu,
+    HandleField = 0x2064FECAu,
+    HandleLocal = 0x2061FECAu,
+    HandleThread = 0x2074FECAu,
+    HandleFrameThread = 0x6266FECAu,
+    /* What a slot without a tag answers: no request asks for it. */
+    HandleNone = 0x693FFECAu,
+  };
+  /* Local handles stop here, so that every thread's frame handle stays exact; global
+     handles at the same count of their own. */
+  enum : uint32_t { MaxHandles = 0xFFFFu };
+  int32_t EnHandle(uint32_t tag, VMObject* object);
+  /* The global handle of (object, tag): the same number for the same pair, without
+     spending a local handle; 0 for NULL or when none can be made. */
+  int32_t EnGlobal(uint32_t tag, VMObject* object);
+  VMObject* UnHandle(uint32_t tag, int32_t handle);
+  int32_t RefNewGlobal(int32_t handle);
+  void RefGlobalFree(int32_t handle);
+  /* Upper half: a local handle of the frame's thread; lower half: the frame's depth
+     below the thread's top frame. 0 when either does not fit 16 bits. */
+  uint32_t EnHandleFrame(VMFrame* frame);
+  /* The frame, of any kind, while its thread stands still for the debugger; NULL
+     otherwise. above, when given, receives the frame above it (NULL for the top). */
+  VMFrame* UnHandleFrame(uint32_t handle, VMFrame** above = NULL);
+  VMObject* JNItoObj(uint32_t reference);
+  jlong AddrNewGlobal(jlong address);
+  void AddrFreeGlobal(jlong address);
+  jlong LocalAddress(VMLocalDataMember* local, VMFrame* frame);
+  jlong FieldAddress(VMDataMember* field, jlong object);
+  jboolean GetBoolean(jlong address);
+  jbyte GetByte(jlong address);
+  jchar GetChar(jlong address);
+  jshort GetShort(jlong address);
+  jint GetInt(jlong address);
+  jfloat GetFloat(jlong address);
+  jlong GetLong(jlong address);
+  jdouble GetDouble(jlong address);
+  void SetBoolean(jlong address, jboolean value);
+  void SetByte(jlong address, jbyte value);
+  void SetChar(jlong address, jchar value);
+  void SetShort(jlong address, jshort value);
+  void SetInt(jlong address, jint value);
+  void SetFloat(jlong address, jfloat value);
+  void SetLong(jlong address, jlong value);
+  void SetDouble(jlong address, jdouble value);
+  /* The object a reference place holds: a live Java object, else NULL. */
+  VMObject* ObjectFromAddr(jlong address);
+  VMArray* UnpackArray(jlong address);
+  jint GetIdentityHashCode(jlong address);
+  VMJavaLangString* GetString(jlong address);
+  jint GetStringLength(jlong address);
+  /* false when nothing was stored (invalid text, or a place that cannot hold a String). */
+  bool SetString(jlong address, const char* text);
+  jint GetArraySize(jlong address);
+  jlong GetArrayElement(jlong address, jint index);
+  VMClass* GetElementClass(jlong address);
+  static jint ArraySize(VMArray* array);
+
+  /* ---- threads, frames and classes (vmdebugger_query.cpp) ---- */
+  VMJavaLangString* ThreadName(VMThread* thread);
+  void ThreadStop(VMThread* thread);
+  void ThreadSet(VMThread* thread);
+  uint8_t ThreadSuspended(VMThread* thread);
+  static int32_t FrameCallerCount(VMFrame* frame);
+  static int32_t FrameFlags(VMFrame* frame);
+  static uint32_t FrameMethodIndex(VMFrame* frame);
+  static int32_t FramePC(VMFrame* frame);
+  VMJavaLangString* ClassFile(VMClass* cls);
+  VMJavaLangString* ClassName(VMClass* cls);
+  static VMMethodArray* ClassMethods(VMClass* cls);
+  static VMDataMemberArray* ClassFields(VMClass* cls);
+  static VMClass* ClassSuper(VMClass* cls);
+  uint32_t ClassId(VMClass* cls);
+  int32_t ClassClassify(VMClass* cls);
+  int32_t ClassSize(VMClass* cls);
+  static uint32_t MethodCodeSize(VMMethod* method);
+  static VMshortArray* MethodLines(VMMethod* method);
+  static VMLocalDataMemberArray* MethodLocals(VMMethod* method);
+  VMClass* FieldClass(VMDataMember* field);
+  VMClass* FieldDynamicClass(jlong address, VMDataMember* field);
+  static int32_t FieldAttributes(VMDataMember* field);
+
+  /* ---- watches and class loads on request ----
+     Watches size (0 to 8) bytes from the place the debugger address names: a field, an
+     array element or static data (the object's body), or a local of a stopped frame.
+     false: refused (the place is none of those, or the run passes its end, or no
+     memory), with the reason already in the host's log. (vmdebugger_handles.cpp) */
+  bool BreakSetWrite(jlong address, uint32_t size);
+  /* The class of that name (internal or dotted form), loaded and linked in the loader of
+     the request's class-loader id but not initialised: no Java code runs for it on the
+     client's thread. NULL when it cannot be had; nothing is left pending.
+     (vmdebugger_query.cpp) */
+  VMClass* ClassLoad(const char* name);
 
   /* ---- fields ---- */
   VMDebugger* GetNextDeadDebugger() const { return (VMDebugger*)GetReference(NextDeadDebuggerWord); }
@@ -233,7 +384,23 @@ class VMDebugger : public VMInternalObject {
  private:
   /* Empties the local handles (event removed, connection ended). */
   void ReleaseLocalHandles();
+  /* The place an address names (vmdebugger_handles.cpp). */
+  bool Resolve(jlong address, struct VMDebugPlace& place);
+  bool ReadPlace(jlong address, void* value, uint32_t width);
+  void WritePlace(jlong address, const void* value, uint32_t width, uint32_t extendAs);
+  int32_t FindHandle(VMObjectHandleArray* refs, VMuintArray* tags, VMObject* object, uint32_t tag);
 };
+
+/* The debugger wire's big-endian fields: Put writes the value at the pointer into the
+   buffer, Get reads the buffer into the value. */
+void DebugPut1(uint8_t* buffer, const void* value);
+void DebugGet1(void* value, const uint8_t* buffer);
+void DebugPut2(uint8_t* buffer, const void* value);
+void DebugGet2(void* value, const uint8_t* buffer);
+void DebugPut4(uint8_t* buffer, const void* value);
+void DebugGet4(void* value, const uint8_t* buffer);
+void DebugPut8(uint8_t* buffer, const void* value);
+void DebugGet8(void* value, const uint8_t* buffer);
 
 /* A class whose load the client has not been told of yet. */
 class VMDebuggerClassLoad : public VMInternalObject {

@@ -121,15 +121,6 @@ void VMDebuggerCall::Retake() {
   locked = true;
 }
 
-uint32_t VMDebugger::DispatchRequest(void* inContext, VMDebugIOCallback read, void*, VMDebugIOCallback) {
-  // Requests are not served yet: the code byte is consumed, nothing is answered, and
-  // the client learns it from the log and the result.
-  uint8_t code = 0;
-  if (read != NULL) (void)read(inContext, &code, 1);
-  Log("Debug assertion: request not served\n");
-  return 0xFFFFFFFFu;
-}
-
 /* ---- the exported entries ---- */
 
 JNIEXPORT void* HOSTCALL JNI_DebugAttach(const char* name) {
@@ -199,7 +190,12 @@ JNIEXPORT uint32_t HOSTCALL JNI_DebugRequest(void* pointer, void* inContext, JNI
                                              JNIDebugIOCallback write) {
   VMDebuggerCall call;
   if (!call.Begin(pointer, true)) return 0xFFFFFFFFu;
-  uint32_t result = call.agent->DispatchRequest(inContext, read, outContext, write);
+  // A detached agent serves nothing: no client reaches what it would set or hand out.
+  if (call.agent->GetDetached()) {
+    call.End();
+    return 0xFFFFFFFFu;
+  }
+  uint32_t result = call.agent->DispatchRequest(&call, inContext, read, outContext, write);
   call.End();
   return result;
 }

@@ -6,6 +6,10 @@
 #include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjavalangthrowable.h"
+#include "vmjni.h"
+#include "vmnamespace.h"
+#include "vmthread.h"
+#include "vmutils.h"
 
 using namespace dbg;
 
@@ -40,6 +44,14 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
   VMThread* me = VMThread::Current();
   // A client's own call never waits for the client: that would be a deadlock.
   if (me != NULL && me->GetServingDebugger()) return;
+  // The client asks for the stopped method's lines and locals while this thread waits:
+  // loaded now, under the class's monitor, they are there for it. Loaded by the
+  // client, they would wait for a monitor a parked thread may hold.
+  if (frame != NULL && frame->method != NULL) {
+    VMStatus status = 0;
+    (void)frame->method->GetLineNumbers(&status);
+    (void)frame->method->GetLocalVariables(&status);
+  }
   JNIHostFunctions* host = Host();
   VM* vm = GetVM();
   if (me != NULL) me->SetPausedForDebugger();
@@ -55,28 +67,51 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
     SetEventType(kind);
     VMUtils::MutexUnlock(GetClassLoadMutex());
     host->EventPost(GetEventAdded());
+    // The host may move the machine while this thread waits: the agent, the thread and
+    // the machine are found again afterwards (the semaphore and the mutex are the
+    // host's, and stay).
+    void* removed = GetEventRemoved();
+    void* lock = GetAddEventMutex();
+    VMDebugger* self = this;
     // Removal clears the kind; a post banked by an earlier spare release or an old
     // connection's end leaves it set, and the wait goes on. Only this thread stores
     // events while it holds the lock, so a kind still set is this event's.
     for (;;) {
-      jint result = host->EventWait(GetEventRemoved(), -1);
-      if (GetEventType() == 0 || !GetIsConnected()) break;
+      uint32_t moves = VMFrame::GetRelocations();
+      jint result = host->EventWait(removed, -1);
+      if (VMFrame::GetRelocations() != moves) {
+        me = VMThread::Current();
+        vm = me != NULL ? me->GetVM() : NULL;
+        self = vm != NULL ? vm->GetDebugger() : NULL;
+        // Detached meanwhile: the connection's end released everything.
+        if (self == NULL || self->GetEventRemoved() != removed) {
+          if (me != NULL) me->ClearPausedForDebugger();
+          VMUtils::MutexUnlock(lock);
+          LeaveWait(me);
+          return;
+        }
+      }
+      if (self->GetEventType() == 0 || !self->GetIsConnected()) break;
       if (result != 0) {
         // The host woke the thread: a stop of this thread abandons its event alone;
         // any other failure ends the connection at the client's next call, where it
         // cannot pull handles from under a request.
-        if (host->YieldCheck() == 0) SetConnectionFailed();
-        VMUtils::MutexLock(GetClassLoadMutex());
-        ReleaseLocalHandles();
-        SetEventType(0);
-        SetEventData(NULL);
-        SetCurrentFrame(NULL);
-        ClearReportedStoredEvent();
-        VMUtils::MutexUnlock(GetClassLoadMutex());
+        if (host->YieldCheck() == 0) self->SetConnectionFailed();
+        VMUtils::MutexLock(self->GetClassLoadMutex());
+        self->ReleaseLocalHandles();
+        self->SetEventType(0);
+        self->SetEventData(NULL);
+        self->SetCurrentFrame(NULL);
+        self->ClearReportedStoredEvent();
+        VMUtils::MutexUnlock(self->GetClassLoadMutex());
         break;
       }
     }
     vm->PauseThreadsForDebugger(false);
+    if (me != NULL) me->ClearPausedForDebugger();
+    VMUtils::MutexUnlock(lock);
+    LeaveWait(me);
+    return;
   }
   if (me != NULL) me->ClearPausedForDebugger();
   VMUtils::MutexUnlock(GetAddEventMutex());
@@ -217,6 +252,17 @@ void VMDebugger::ThreadTrace(VMThread* thread, uint8_t byLine, uint8_t mode) {
   SetTraceLine(line);
   SetTraceFrame(bound);
   SetTraceThread(thread);
+  // A watched thread that still runs a plain loop (it was caught at a poll, or stopped
+  // in a native) takes up the debugging loop at its next poll, which checks the step.
+  VMNameSpace* ns = GetNameSpace();
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebugger::ThreadTrace");
+  JNIEnv* env = thread->GetEnv();
+  bool watched = env != NULL && (env->debug & 0xFF) != 0;
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebugger::ThreadTrace");
+  if (watched && !thread->GetServingDebugger()) {
+    thread->SetDebugLoopOnly();
+    thread->SetDebuggerAttachRequested();
+  }
 }
 
 void VMDebugger::CheckTrace(VMByteCodeFrame* frame) {

@@ -6,6 +6,7 @@
 #include "vmbasicblock.h"
 #include "vmclass.h"
 #include "vmconstantpool.h"
+#include "vmdebugger.h"
 #include "vmframe.h"
 #include "vmframe_handlers.h"
 #include "vmhandlearray.h"
@@ -28,6 +29,26 @@ thread_local int executeNesting = 0;
 
 /* ------------------------------------------------------------------------------------ */
 /* The trampoline                                                                        */
+
+/* A watched thread came back from bytecode to its caller: a step bounded by a frame
+   that went with it must not take a later frame at the same place for it. */
+__attribute__((noinline)) static void StepLeftJava(VMThread* thread, VMFrame* remaining) {
+  VMDebugger* agent = thread->GetVM()->GetDebugger();
+  if (agent != NULL) agent->StepFrameGone(thread, remaining);
+}
+
+/* Whether Java code waits below frame (before the thread's first frame). */
+static bool CallsJava(VMFrame* frame) {
+  for (VMFrame* f = frame->caller; f != NULL && !(f->flags & VMFrame::FirstFrameFlag); f = f->caller)
+    if (f->flags & VMFrame::ExecutableByteCodeFlag) return true;
+  return false;
+}
+
+/* The agent to tell of an exception the thread throws, or NULL. */
+static VMDebugger* ExceptionWatcher(VMThread* thread) {
+  VMDebugger* agent = thread->GetVM()->GetDebugger();
+  return agent != NULL && agent->GetIsConnected() ? agent : NULL;
+}
 
 /* cdecl: function, env, area, twoWordBits, floatBits, words, returnType. Every argument
    word travels on the stack on this platform, so the two bit masks are not read. The
@@ -201,6 +222,7 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       memcpy(locals, args, method->GetParameterBytes());
       VMByteCodeFrame::Execute(f);
     }
+    if ((env->debug & 0xFF) != 0) StepLeftJava(env->thread, jni);
     thread = env->thread;
     jni->SetExceptionHandler(handler.GetNext());
     thread->SetFrame(jni);
@@ -309,6 +331,7 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
   Execute(f);
   if (thread->GetException() != NULL) memset(args, 0, resultBytes);
   thread->SetFrame(caller);
+  if ((env->debug & 0xFF) != 0) StepLeftJava(thread, caller);
 }
 
 /* ------------------------------------------------------------------------------------ */
@@ -843,13 +866,6 @@ void VMByteCodeFrame::ExecuteSlowLoop(VMByteCodeFrame* frame) {
     Loop<true, false>(frame->stack, NULL, frame->locals, frame);
 }
 
-/* The debugging loop comes with the debugger: without an agent the normal loops run. */
-bool VMByteCodeFrame::ExecuteDebug(JNIEnv* env, jmp_buf*) {
-  VMFrame* f = env->thread->GetFrame();
-  if (!(f->flags & ExecutableByteCodeFlag)) return true;
-  return false;
-}
-
 void VMByteCodeFrame::FrameSwitch(VMFrame* next) {
   // The owning Execute is found from this frame, never from the new current one: that
   // may belong to an outer Execute.
@@ -976,6 +992,8 @@ void VMFrame::ThrowException(VMFrame* frame, VMJavaLangThrowable* exception) {
   // Held only by this C++ frame until it is stored in a stack word or the pending word.
   exception->SetIsReachableByCPlusPlusCode();
   thread->SetException(exception);
+  // The newest bytecode frame the exception has left: where an uncaught one is shown.
+  VMByteCodeFrame* left = NULL;
   for (VMFrame* f = frame; f != NULL; f = f->caller) {
     if (f->flags & FirstFrameFlag) {
       // Nothing takes it: it stays pending for whoever looks.
@@ -985,6 +1003,7 @@ void VMFrame::ThrowException(VMFrame* frame, VMJavaLangThrowable* exception) {
     }
     if (f->flags & ExecutableByteCodeFlag) {
       VMByteCodeFrame* b = f->GetByteCodeFrame();
+      if (left == NULL) left = b;
       VMExceptionHandler* h = b->FindExceptionHandler(b->GetPC(true), exception);
       if (h == NULL) continue;
       VMword* s = b->GetStackStart();
@@ -999,6 +1018,17 @@ void VMFrame::ThrowException(VMFrame* frame, VMJavaLangThrowable* exception) {
       exception->ClearIsReachableByCPlusPlusCode();
       VMByteCodeFrame* owner = b->GetOwner();
       thread->SetFrame(b);
+      // Shown at the handler, with the exception on the frame's stack where a collection
+      // during the stop finds it; a move of the machine meanwhile is picked up from the
+      // frame by the Execute that runs it.
+      if (VMDebugger* agent = ExceptionWatcher(thread)) {
+        if (agent->GetReportCatch()) {
+          uint32_t moves = GetRelocations();
+          agent->ReportException(b, exception, true);
+          if (GetRelocations() != moves) b = (VMByteCodeFrame*)VMThread::Current()->GetFrame();
+          longjmp(*b->GetOwner()->firstJmpBuf, 1);
+        }
+      }
       longjmp(*owner->firstJmpBuf, 1);
     }
     if (f->flags & CompiledFlag) {
@@ -1009,6 +1039,17 @@ void VMFrame::ThrowException(VMFrame* frame, VMJavaLangThrowable* exception) {
       r->JumpTo();
     }
     if (f->flags & JNIFlag) {
+      if (left != NULL && ExceptionWatcher(thread) != NULL && !CallsJava(f)) {
+        // Leaving the thread's last Java code: pending on the thread, the exception is
+        // reachable during the stop, and the frames it left are still whole.
+        ExceptionWatcher(thread)->ReportException(left, exception, false);
+        thread = VMThread::Current();
+        if (VMJavaLangThrowable* pending = thread->GetException()) exception = pending;
+        f = thread->GetFrame();
+        for (; f != NULL && !(f->flags & JNIFlag); f = f->caller) {
+        }
+        if (f == NULL) return;
+      }
       thread->SetFrame(f);
       exception->ClearIsReachableByCPlusPlusCode();
       VMNativeExceptionHandler* h = f->GetJNIFrame()->GetExceptionHandler();

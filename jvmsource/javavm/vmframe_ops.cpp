@@ -7,8 +7,10 @@
 #include "vm.h"
 #include "vmclass.h"
 #include "vmconstantpool.h"
+#include "vmdebugger.h"
 #include "vmframe_handlers.h"
 #include "vmjavalangstring.h"
+#include "vmjni.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 
@@ -806,11 +808,18 @@ VM_OPDEF(Op_athrow) {
   return 0;
 }
 
-/* Without a debugger (the debugging loop is the debugger's work) the replaced opcode
-   runs as if no breakpoint were there; the breakpoint stays planted. */
+/* Met in a plain loop, the replaced opcode runs as if no breakpoint were there, and the
+   breakpoint stays planted: for threads no debugger watches, threads of another machine
+   on the name space, the client's own. A thread that a connected debugger watches goes
+   over to the debugging loop here, which reports the breakpoint before its instruction. */
 VM_OPDEF(Op_breakpoint) {
   frame->stack = sp;
   frame->codePointer = pc;
+  VMThread* thread = frame->thread;
+  if ((thread->GetEnv()->debug & 0xFF) != 0) {
+    VMDebugger* agent = thread->GetVM()->GetDebugger();
+    if (agent != NULL && agent->GetIsConnected()) VMDebugger::JumpToDebugLoop(thread);
+  }
   return VMByteCodeFrame::RunPreBreakpointOpcode(sp, pc, locals, frame);
 }
 

@@ -201,6 +201,9 @@ void Call(JNIEnv* env, jobject receiver, jmethodID id, CallKind kind, const Argu
     if (Bit(bits, i)) area[i] = (VMword)VMJniHandle::UnHandle(env, (jobject)(uintptr_t)area[i]);
   }
   VMFrame::ExecuteJava(env, method, area);
+  // The host may have moved the machine while the call stood at a poll or a debugger
+  // stop: the thread's record is found again through the env.
+  thread = env->thread;
   // A call that leaves an exception pending, thrown now or pending before, answers 0;
   // a failed frame leaves the arguments in the area, which must not come back as the
   // result (least of all as a reference).

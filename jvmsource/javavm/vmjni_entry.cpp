@@ -2,6 +2,7 @@
    looking every name up, and the small entries beside it: loading a host code module,
    the relocation entries, the trace switch. */
 #include "vm.h"
+#include "vmdebugger.h"
 #include "vmframe.h"
 #include "vmjni.h"
 #include "vmjni_entries.h"
@@ -105,6 +106,8 @@ JNIEXPORT void HOSTCALL JNI_RelocationDone(JavaVM* javaVM, void* context, JNIRel
   info.Relocate((VMword*)&javaVM->vm);
   VM* vm = javaVM->vm;
   if (vm != NULL) vm->RelocateThreads(&info);
+  // The agent names frames by their place; detached agents name none.
+  if (vm != NULL && vm->GetDebugger() != NULL) vm->GetDebugger()->RelocateFrames(&info);
   // Interpreter loops stopped at a poll find out that their registers are stale.
   VMFrame::CountRelocation();
 }

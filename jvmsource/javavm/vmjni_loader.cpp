@@ -2,6 +2,7 @@
    host names its loaders by opaque words; the name space keeps one loader per id. */
 #include "vm.h"
 #include "vmclass.h"
+#include "vmdebugger.h"
 #include "vmclassloader.h"
 #include "vmhandlearray.h"
 #include "vmjni.h"
@@ -78,6 +79,8 @@ JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) 
   Purge(ns->GetJNIHandleArray(), l);
   Purge(ns->GetJNIFieldIDArray(), l);
   VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite");
+  // No debugger keeps patching or watching what goes with the loader.
+  VMDebugger::ForgetLoader(ns, l);
   l->Destroy(ns->GetHeap());
 }
 

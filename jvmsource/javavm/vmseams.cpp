@@ -9,10 +9,4 @@
 #include "vmthread.h"
 #include "vmutils.h"
 
-namespace seam {
-
-/* ---- the debugger ---- */
-
-void JumpToDebugLoop(VMThread*) {}
-
-}  // namespace seam
+namespace seam {}  // namespace seam

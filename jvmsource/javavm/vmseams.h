@@ -27,11 +27,6 @@ bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
    or empty directory while file access is granted, and leaves no exception behind. */
 void JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm);
 
-/* ---- the debugger ---- */
-/* Long-jumps into the debugging loop of the nearest frame that runs bytecode (the
-   debugging loop comes with the debugger). */
-void JumpToDebugLoop(VMThread* thread);
-
 }  // namespace seam
 
 #endif

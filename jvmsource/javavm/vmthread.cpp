@@ -198,11 +198,11 @@ jint HOSTCALL VMThread::yieldAndCheck() {
     VMFrame::ThrowException(t->GetFrame(), e);
     return 1;  // at a native's frame: the exception is pending for it
   }
-  if (flags & YieldToJumpToDebugLoopFlag) {
+  if ((flags & YieldToJumpToDebugLoopFlag) && !(flags & ProcessingMonitorEnterFlag)) {
     if (!t->GetFrame()->GetIsByteCode()) return 0;
     t->ClearFlag(YieldToJumpToDebugLoopFlag);
     t->SetDebuggerAttachRequestNoticedByYield();
-    seam::JumpToDebugLoop(t);
+    VMDebugger::JumpToDebugLoop(t);
     return 0;
   }
   if (flags & (YieldToWaitForGCFlag | YieldToJumpToDebugLoopFlag | YieldToPostSuspendFlag |

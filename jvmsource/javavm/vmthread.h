@@ -69,6 +69,9 @@ class VMThread : public VMInternalObject {
     /* The thread carries a call of a debugger client: the debugger never parks it, and
        drops the events it raises. */
     ServingDebuggerFlag = 0x20000,
+    /* The debugger sends the thread to its debugging loop to carry out a step: it does
+       not report its arrival there. */
+    DebugLoopOnlyFlag = 0x40000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00
   };
@@ -132,6 +135,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(ProcessingMonitorEnter)
   PUX_THREAD_FLAG(InSafeRegion)
   PUX_THREAD_FLAG(ServingDebugger)
+  PUX_THREAD_FLAG(DebugLoopOnly)
 #undef PUX_THREAD_FLAG
   VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
 
