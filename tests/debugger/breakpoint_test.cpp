@@ -3,6 +3,7 @@
    (from outside the machine, as the collector requires of a waiting thread). Lines are
    found by the markers in Target.java, pcs by the method's line table. Every blocking
    step runs under a watchdog. */
+#include "watchdog.h"
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -33,26 +34,6 @@ namespace {
 using vmjni::UnHandleField;
 using vmjni::UnHandleMethod;
 
-class Watchdog {
- public:
-  explicit Watchdog(int seconds) {
-    thread_ = std::thread([this, seconds] {
-      for (int i = 0; i < seconds * 100 && !done_.load(); i++) usleep(10000);
-      if (!done_.load()) {
-        fprintf(stderr, "breakpoint test: blocked past %d s\n", seconds);
-        _exit(3);
-      }
-    });
-  }
-  ~Watchdog() {
-    done_.store(true);
-    thread_.join();
-  }
-
- private:
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
 
 /* The line of the marker "// @name" in Target.java. */
 uint32_t Line(const char* name) {
@@ -177,7 +158,7 @@ int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
 uint32_t LineAt(VMByteCodeFrame* frame) { return VMDebugger::FindLineNumber(frame->method, frame->GetPC(false)); }
 
 TEST_F(BreakTest, ABreakpointStopsBeforeItsInstructionEveryTimeAndGoesWhenCleared) {
-  Watchdog dog(240);
+  Watchdog dog(240, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* run = Method("run", "()I");
@@ -236,7 +217,7 @@ TEST_F(BreakTest, ABreakpointStopsBeforeItsInstructionEveryTimeAndGoesWhenCleare
 }
 
 TEST_F(BreakTest, BreakpointsOfOnePlaceAreCountedAndDetachingRestoresTheCode) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* sum = Method("sum", "(I)I");
@@ -264,7 +245,7 @@ TEST_F(BreakTest, BreakpointsOfOnePlaceAreCountedAndDetachingRestoresTheCode) {
 }
 
 TEST_F(BreakTest, StepsOverIntoAndOutByLineAndByInstruction) {
-  Watchdog dog(240);
+  Watchdog dog(240, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* twice = Method("twice", "(I)I");
@@ -324,7 +305,7 @@ TEST_F(BreakTest, StepsOverIntoAndOutByLineAndByInstruction) {
 }
 
 TEST_F(BreakTest, StepsOffTheEndOfAMethodOutOfAThrownFrameAndBackFromNativeCode) {
-  Watchdog dog(240);
+  Watchdog dog(240, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* twice = Method("twice", "(I)I");
@@ -394,7 +375,7 @@ TEST_F(BreakTest, StepsOffTheEndOfAMethodOutOfAThrownFrameAndBackFromNativeCode)
 }
 
 TEST_F(BreakTest, WatchesStopAfterEachChangeOfFieldsStaticsAndLocals) {
-  Watchdog dog(240);
+  Watchdog dog(240, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* watch = Method("watch", "()I");
@@ -478,7 +459,7 @@ TEST_F(BreakTest, WatchesStopAfterEachChangeOfFieldsStaticsAndLocals) {
 }
 
 TEST_F(BreakTest, ThreadsThatMeetOneBreakpointAtOnceStopInTurnAndRunOnWhenItIsCleared) {
-  Watchdog dog(240);
+  Watchdog dog(240, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* bump = Method("bump", "(I)I");
@@ -520,7 +501,7 @@ TEST_F(BreakTest, ThreadsThatMeetOneBreakpointAtOnceStopInTurnAndRunOnWhenItIsCl
 }
 
 TEST_F(BreakTest, CaughtExceptionsWhenAskedAndUncaughtOnesLeavingJava) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* catcher = Method("catcher", "()I");
@@ -574,7 +555,7 @@ TEST_F(BreakTest, CaughtExceptionsWhenAskedAndUncaughtOnesLeavingJava) {
 }
 
 TEST_F(BreakTest, AThreadRunningWhenTheDebuggerComesIsCaughtAtItsNextPoll) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   std::atomic<int> result{0};
   // Started before any agent: it runs the plain loops.
   std::thread h = RunJava("spin", "()I", &result);
@@ -608,7 +589,7 @@ TEST_F(BreakTest, AThreadRunningWhenTheDebuggerComesIsCaughtAtItsNextPoll) {
 }
 
 TEST_F(BreakTest, AnotherMachineOnTheNameSpaceRunsPatchedCodeWithoutStopping) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   JNIEnv* otherEnv = nullptr;
   JavaVM* other = Create("other", &otherEnv, jvm);
   ASSERT_NE(nullptr, other);
@@ -650,7 +631,7 @@ TEST_F(BreakTest, AnotherMachineOnTheNameSpaceRunsPatchedCodeWithoutStopping) {
 namespace {
 
 TEST_F(BreakTest, ALoaderThatGoesTakesItsBreakpointsAndWatchesWithIt) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   // Other is found through the test's own loader alone.
   refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip");
   refhost::SetClassPath((void*)9, std::string(PUX_BUILD_DIR) + "/testclasses/debugger");
@@ -719,7 +700,7 @@ std::vector<VMThread*> OtherThreads(JavaVM* jvm, JNIEnv* mine) {
 }
 
 TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterrupts) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   std::atomic<int> calls{0};
   std::atomic<int> local{0};
   // Both run the plain loops: they started before any debugger.
@@ -790,7 +771,7 @@ void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, he
 void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
 
 TEST_F(BreakTest, TheHostMovesTheMachineWhileAThreadIsStoppedAndTheStopAndItsWatchesFollow) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* sum = Method("sum", "(I)I");
@@ -858,7 +839,7 @@ uint32_t Find(VMMethod* method, uint32_t from, uint8_t op) {
 }
 
 TEST_F(BreakTest, ABreakpointOnAQuickenedOrQuickenableInstructionStopsEveryTime) {
-  Watchdog dog(120);
+  Watchdog dog(120, "breakpoint test");
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   agent->EventRemove();

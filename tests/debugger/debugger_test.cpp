@@ -3,6 +3,7 @@
    reporting thread and the client, the class-load list, the connection's end waking
    both sides, and a machine whose creation waits for its debugger. Every blocking step
    runs under a watchdog: a hang fails the program instead of stalling the suite. */
+#include "watchdog.h"
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -26,26 +27,6 @@
 namespace {
 
 /* Ends the program when a step blocks past its deadline. */
-class Watchdog {
- public:
-  explicit Watchdog(int seconds) {
-    thread_ = std::thread([this, seconds] {
-      for (int i = 0; i < seconds * 100 && !done_.load(); i++) usleep(10000);
-      if (!done_.load()) {
-        fprintf(stderr, "debugger test: blocked past %d s\n", seconds);
-        _exit(3);
-      }
-    });
-  }
-  ~Watchdog() {
-    done_.store(true);
-    thread_.join();
-  }
-
- private:
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
 
 /* A request in memory, and what the reply would write. */
 struct Channel {

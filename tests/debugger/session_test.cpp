@@ -3,6 +3,7 @@
    inspects and changes the frames, locals, fields, arrays and strings through handles
    and addresses, and the program's results show what landed. Hostile requests are
    refused without harm. Every blocking step runs under a watchdog. */
+#include "watchdog.h"
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -32,26 +33,6 @@ using namespace dbgclient;
 
 namespace {
 
-class Watchdog {
- public:
-  explicit Watchdog(int seconds) {
-    thread_ = std::thread([this, seconds] {
-      for (int i = 0; i < seconds * 100 && !done_.load(); i++) usleep(10000);
-      if (!done_.load()) {
-        fprintf(stderr, "debugger session test: blocked past %d s\n", seconds);
-        _exit(3);
-      }
-    });
-  }
-  ~Watchdog() {
-    done_.store(true);
-    thread_.join();
-  }
-
- private:
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
 
 /* The program's stop: the calling thread reports a stop at the Java frame that called
    the native, and waits there until the client removes it. */
