@@ -557,4 +557,50 @@ TEST_F(TrailingTest, ALoopingHookIsStoppedByTheHost) {
   EXPECT_NE(nullptr, Read(bytes));
 }
 
+TEST_F(TrailingTest, TheLibraryVersionChoosesTheHostsStreamClasses) {
+  // A machine of the later library finds the host's stream classes under their later
+  // names; one whose host lacks them fails the row, the look-up's error not left behind.
+  JNIEnv* env2 = nullptr;
+  JavaVM* vm2 = CreateMachine(&env2, nullptr, 2);
+  ASSERT_NE(nullptr, vm2);
+  JNISerialization* through = (JNISerialization*)env2->functions->CreateSerializationInterface(env2, support);
+  ASSERT_NE(nullptr, through);
+  gThrough = through;
+  VMObject* journal = VMObject::CreateInstance(vm2->vm->GetHeap(), Class("stored/Journal", kHome, env2), jallocFailFast);
+  ASSERT_NE(nullptr, journal);
+  jobject held = VMJniHandle::NewLocal(env2, journal);
+  SetWord(journal, "value", 12);
+  jint result = -1;
+  Bytes bytes = WriteOn(env2, through, journal, 1, &result);
+  ASSERT_EQ(0, result);
+  VMObject* back = ReadOn(env2, through, bytes, kHome);
+  ASSERT_NE(nullptr, back);
+  EXPECT_EQ(12u, GetWord(back, "value"));
+  EXPECT_EQ(1u, GetWord(back, "reads"));
+  jclass later = env2->functions->FindClass(env2, "nimbrel/tavik/jrt/serialization/VqObjectInputStream");
+  ASSERT_NE(nullptr, later);
+  EXPECT_EQ(1, env2->functions->GetStaticIntField(env2, later, env2->functions->GetStaticFieldID(env2, later, "made", "I")));
+  env2->functions->DeleteLocalRef(env2, later);
+  env2->functions->DeleteLocalRef(env2, held);
+  LetGo();
+  env2->functions->DestroySerializationInterface(env2, through);
+  gThrough = serialization;
+  DestroyMachine(vm2);
+  // The earlier library's machine, whose host has no object stream class: refused.
+  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip");
+  JNIEnv* env3 = nullptr;
+  JavaVM* vm3 = CreateMachine(&env3, nullptr, 1);
+  ASSERT_NE(nullptr, vm3);
+  through = (JNISerialization*)env3->functions->CreateSerializationInterface(env3, support);
+  VMObject* lone = VMObject::CreateInstance(vm3->vm->GetHeap(), Class("stored/Journal", kHome, env3), jallocFailFast);
+  jobject kept = VMJniHandle::NewLocal(env3, lone);
+  (void)WriteOn(env3, through, lone, 0, &result);
+  EXPECT_EQ(-1, result);
+  EXPECT_EQ(VMStatus_OutOfMemoryError, ((VMObjectSerializer*)VMJniHandle::UnHandle(env3, through->serializer))->GetLastStatus());
+  EXPECT_EQ(nullptr, env3->thread->GetException());
+  env3->functions->DeleteLocalRef(env3, kept);
+  env3->functions->DestroySerializationInterface(env3, through);
+  DestroyMachine(vm3);
+}
+
 }  // namespace serial_test
