@@ -269,6 +269,15 @@ TEST_F(TrailingTest, HooksAndExternalizablesRoundTripInEveryRowType) {
       if (type == 3) ExpectGraph(Read(bytes, kOther), shared);
     }
   }
+  // Every prefix of such a row fails cleanly, wherever it is cut: in the records (after
+  // constructors ran, or before) or in the section.
+  Share(false);
+  Bytes whole;
+  ASSERT_EQ(0, Status(MakeGraph(), 3, &whole));
+  for (size_t n = 1; n < whole.size(); n += (n < 600 ? 1 : 7)) {
+    Fails(Bytes(whole.begin(), whole.begin() + (long)n), "prefix " + std::to_string(n));
+    if (n % 100 == 0) LetGo();
+  }
   // A Serializable class that declares readObject alone: its fields are written by the
   // default writer into the section, and its hook reads them (here it reads nothing,
   // the last record of the row).
