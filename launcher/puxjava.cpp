@@ -264,6 +264,7 @@ bool LibraryMatches(JNIEnv* env) {
 int Run(const Options& o) {
   std::string library = ProgramDirectory() + "/classlib.zip";
   if (access(library.c_str(), R_OK) != 0) return Fail("cannot read the class library " + library);
+  refhost::MapArchive(library);
   refhost::SetClassPath(nullptr, library + ":" + o.classPath);
   if (o.heapBytes != 0) refhost::SetCapacityOfNewHeaps(kMachineHeapKind, o.heapBytes);
   if (o.noFiles) refhost::SetFileAccess(false);
