@@ -204,18 +204,19 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
 
 /* ---- chunk memory ----
 
-   Heaps carve their small blocks from chunks, and process memory from a pool chunk. A
-   start-up fills a few megabytes of them at once, and a page met for the first time
-   costs a fault of its own (microseconds on a virtual machine): so chunks come from one
-   run of address space made at first use, whose first 2 MiB the kernel is asked to back
-   with one huge page, faulted in once. The run is never given back; a chunk freed from
-   it goes to the free list of its size, which the next chunk of that size takes first.
-   Other sizes, and every chunk once the run is used up, come from malloc. */
+   Heaps carve their small blocks from chunks, and process memory from pool chunks. A
+   start-up fills about 4 MiB of them at once (most of it the name space's hash tables),
+   and a page met for the first time costs a fault of its own, microseconds each on a
+   virtual machine: so chunks come from one 4 MiB run of address space made at first
+   use, which the kernel is asked to back with huge pages, two faults in all. The run is
+   never given back; a chunk freed from it goes to the free list of its size, which the
+   next chunk of that size takes first. Other sizes, and every chunk once the run is
+   used up, come from malloc. */
 
 const uint32_t kHugePage = 2u << 20;
 const uint32_t kArenaBytes = 4u << 20;
 const uint32_t kArenaSmallest = 16u << 10;
-const uint32_t kArenaSizes = 7; /* 16 KiB to 1 MiB */
+const uint32_t kArenaSizes = 5; /* 16 KiB to 256 KiB: the heaps' chunks and the pool's */
 
 struct Arena {
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;

@@ -86,8 +86,9 @@ struct ThreadRecord {
    tens of cycles, and the heap and spin locks are taken on every block and look-up. */
 inline bool OnlyThread() { return __libc_single_threaded != 0; }
 
-/* The calling thread's record, made on first use. */
-extern thread_local ThreadRecord* tlsRecord REFHOST_TLS;
+/* The calling thread's record, made on first use. A plain thread variable (no C++
+   initialisation wrapper): it is read on every host call. */
+extern __thread ThreadRecord* tlsRecord REFHOST_TLS;
 ThreadRecord* MakeRecord();
 inline ThreadRecord* Self() {
   ThreadRecord* r = tlsRecord;

@@ -294,6 +294,15 @@ std::shared_ptr<Archive> ArchiveOf(PathEntry& entry, const struct stat& st) {
   return a;
 }
 
+/* The archive already read at a mapped path: a mapped file is taken to stay as it is,
+   so it is not looked at again on every class. Null when the path is not mapped or not
+   read yet. */
+std::shared_ptr<Archive> MappedArchiveOf(PathEntry& entry) {
+  if (!IsMapped(entry.path)) return nullptr;
+  std::lock_guard<std::mutex> guard(entry.lock);
+  return entry.archive;
+}
+
 /* Class names become relative paths: nothing may climb out of a class-path directory. */
 bool SafeClassName(const char* name) {
   if (!name || !*name || *name == '/') return false;
@@ -420,6 +429,10 @@ void* HOSTCALL OpenClassStream(const char* name, JNIHostFindInZipFileFn finder, 
   }
   std::string file = std::string(name) + ".class";
   for (const std::shared_ptr<PathEntry>& entry : *path) {
+    if (std::shared_ptr<Archive> a = MappedArchiveOf(*entry)) {
+      if (Stream* s = FromArchive(a, file, finder)) return s;
+      continue;
+    }
     struct stat st;
     if (stat(entry->path.c_str(), &st) != 0) continue;
     Stream* s = nullptr;
@@ -444,6 +457,10 @@ void* OpenResource(const char* name, void* loaderId) {
     path = it->second;
   }
   for (const std::shared_ptr<PathEntry>& entry : *path) {
+    if (std::shared_ptr<Archive> a = MappedArchiveOf(*entry)) {
+      if (Stream* s = FromCentralDirectory(a, name)) return s;
+      continue;
+    }
     struct stat st;
     if (stat(entry->path.c_str(), &st) != 0) continue;
     Stream* s = nullptr;

@@ -1,5 +1,6 @@
 /* Class streams over directories and zip archives. */
 #include "host_test_util.h"
+#include "refhost_internal.h"
 
 #include <algorithm>
 #include <string.h>
@@ -245,9 +246,9 @@ TEST_F(StreamTest, RewrittenArchiveIsReadAgain) {
 }
 
 /* A mapped archive serves stored and deflated entries through the finder and through
-   the host's own directory; streams cut from it outlive its mapping's replacement by a
-   new file (read again, mapped again) and its path's removal from the class path; an
-   empty or damaged file at a mapped path finds nothing. */
+   the host's own directory, for classes and resources; it is read once (a file put in
+   its place later is not seen); streams cut from it outlive its path's removal from the
+   class path; an empty or damaged file at a mapped path finds nothing. */
 TEST_F(StreamTest, MappedArchiveServesEntriesAndOutlivesItsReplacement) {
   std::string stored = ClassBytes("mapped-stored", 4099), deflated = ClassBytes("mapped-deflated", 30000);
   ZipBuilder v1;
@@ -273,8 +274,17 @@ TEST_F(StreamTest, MappedArchiveServesEntriesAndOutlivesItsReplacement) {
   std::string tmp = path + ".new";
   v2.WriteTo(tmp);
   ASSERT_EQ(0, rename(tmp.c_str(), path.c_str()));
-  EXPECT_EQ(ClassBytes("second", 10), Load("m/Stored", loader));
-  EXPECT_EQ("<none>", Load("m/Deflated", loader));
+  EXPECT_EQ(stored, Load("m/Stored", loader));
+  EXPECT_EQ(deflated, Load("m/Deflated", loader));
+  void* resource = refhost::detail::OpenResource("m/Deflated.class", loader);
+  ASSERT_NE(nullptr, resource);
+  EXPECT_EQ(deflated, ReadAll(resource));
+  host->StreamClose(resource);
+  EXPECT_EQ(nullptr, refhost::detail::OpenResource("m/Missing.class", loader));
+  // Unmapped, the same file is read afresh.
+  void* reader = Loader(path);
+  refhost::SetClassPath(reader, dir.path() + "/./mapped.zip");
+  EXPECT_EQ(ClassBytes("second", 10), Load("m/Stored", reader));
   refhost::SetClassPath(loader, "");
   EXPECT_EQ(stored, ReadAll(openStored));
   EXPECT_EQ(deflated, ReadAll(openDeflated));
