@@ -325,7 +325,9 @@ TEST(LauncherTest, AMissingOrForeignMachineIsOneLineAndStatusOne) {
        "puxjava: cannot read the class library " + dir + "/classlib.zip"},
   };
   for (const Case& c : cases) {
-    if (!c.setUp.empty()) ASSERT_EQ(0, system(c.setUp.c_str())) << c.setUp;
+    if (!c.setUp.empty()) {
+      ASSERT_EQ(0, system(c.setUp.c_str())) << c.setUp;
+    }
     Outcome o = RunCommand({puxjava, "-cp", classes, "LangBasics"});
     EXPECT_EQ(1, o.status) << c.errStart;
     EXPECT_EQ("", o.out) << c.errStart;
