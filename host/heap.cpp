@@ -20,6 +20,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <linux/futex.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -68,7 +69,7 @@ std::atomic<jint> gCapacityKind{-1};
 std::atomic<uint64_t> gKindCapacity{kDefaultCapacity};
 const uint32_t kHeapMagic = 0x48454150u;
 const uint32_t kHeapChunk = 256u << 10;
-const uint32_t kPoolChunk = 1u << 20;
+const uint32_t kPoolChunk = 256u << 10;
 
 inline BlockPrefix* PrefixOf(void* block) { return (BlockPrefix*)((char*)block - sizeof(BlockPrefix)); }
 inline void* BlockOf(BlockPrefix* p) { return (char*)p + sizeof(BlockPrefix); }
@@ -201,6 +202,84 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
   return p;
 }
 
+/* ---- chunk memory ----
+
+   Heaps carve their small blocks from chunks, and process memory from pool chunks. A
+   start-up fills about 4 MiB of them at once (most of it the name space's hash tables),
+   and a page met for the first time costs a fault of its own, microseconds each on a
+   virtual machine: so chunks come from one 4 MiB run of address space made at first
+   use, which the kernel is asked to back with huge pages, two faults in all. The run is
+   never given back; a chunk freed from it goes to the free list of its size, which the
+   next chunk of that size takes first. Other sizes, and every chunk once the run is
+   used up, come from malloc. */
+
+const uint32_t kHugePage = 2u << 20;
+const uint32_t kArenaBytes = 4u << 20;
+const uint32_t kArenaSmallest = 16u << 10;
+const uint32_t kArenaSizes = 5; /* 16 KiB to 256 KiB: the heaps' chunks and the pool's */
+
+struct Arena {
+  pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+  bool tried = false;
+  std::atomic<char*> base{nullptr}; /* set once, under the lock */
+  uint32_t used = 0;
+  void* freeList[kArenaSizes] = {};
+} gArena;
+
+/* The free list for chunks of exactly this size, or -1 for sizes the run does not keep. */
+inline int ArenaSlot(uint32_t bytes) {
+  for (uint32_t k = 0; k < kArenaSizes; k++)
+    if (bytes == kArenaSmallest << k) return (int)k;
+  return -1;
+}
+
+void MakeArena() {
+  gArena.tried = true;
+  size_t span = kArenaBytes + kHugePage;
+  void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return;
+  uintptr_t start = ((uintptr_t)raw + kHugePage - 1) & ~(uintptr_t)(kHugePage - 1);
+  uintptr_t end = start + kArenaBytes;
+  if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
+  if ((uintptr_t)raw + span > end) munmap((void*)end, (uintptr_t)raw + span - end);
+  (void)madvise((void*)start, kArenaBytes, MADV_HUGEPAGE);
+  gArena.base.store((char*)start, std::memory_order_release);
+}
+
+void* ChunkAlloc(uint32_t bytes) {
+  int slot = ArenaSlot(bytes);
+  if (slot >= 0) {
+    void* chunk = nullptr;
+    pthread_mutex_lock(&gArena.lock);
+    if (!gArena.tried) MakeArena();
+    if (gArena.freeList[slot] != nullptr) {
+      chunk = gArena.freeList[slot];
+      gArena.freeList[slot] = *(void**)chunk;
+    } else if (gArena.base.load(std::memory_order_relaxed) != nullptr && kArenaBytes - gArena.used >= bytes) {
+      chunk = gArena.base.load(std::memory_order_relaxed) + gArena.used;
+      gArena.used += bytes;
+    }
+    pthread_mutex_unlock(&gArena.lock);
+    if (chunk != nullptr) return chunk;
+  }
+  return malloc(bytes);
+}
+
+void ChunkFree(void* chunk, uint32_t bytes) {
+  /* A chunk of the run was handed out after the run was made, so its start is seen. */
+  char* c = (char*)chunk;
+  char* base = gArena.base.load(std::memory_order_acquire);
+  if (base == nullptr || c < base || c >= base + kArenaBytes) {
+    free(chunk);
+    return;
+  }
+  int slot = ArenaSlot(bytes);
+  pthread_mutex_lock(&gArena.lock);
+  *(void**)chunk = gArena.freeList[slot];
+  gArena.freeList[slot] = chunk;
+  pthread_mutex_unlock(&gArena.lock);
+}
+
 /* ---- process memory ---- */
 
 struct ProcessPool {
@@ -243,7 +322,7 @@ BlockPrefix* RefillCache(ThreadRecord* t, uint32_t cls) {
   }
   while (c.count < want) {
     if (gPool.bumpLeft < bytes) {
-      char* chunk = (char*)malloc(kPoolChunk);
+      char* chunk = (char*)ChunkAlloc(kPoolChunk);
       if (!chunk) break;
       gPool.bump = chunk;
       gPool.bumpLeft = kPoolChunk;
@@ -373,13 +452,18 @@ static uint64_t MonotonicNs() {
 
 /* A heap's lock is taken twice per block (allocation and free), always briefly, so it
    is inlined at its users and costs one locked instruction: taking it is an exchange,
-   giving it back a plain store. A thread that finds it taken spins a little, then
+   giving it back a plain store (and while the process has one thread, taking it is a
+   plain store too). A thread that finds it taken spins a little, then
    sleeps on a futex after counting itself a waiter; the store is not ordered before
    the holder's read of that count, so a wake can be missed, and the sleep is bounded
    to a millisecond to make that a delay, never a hang. */
 class HeapLock {
  public:
   void Lock() {
+    if (OnlyThread() && state_.load(std::memory_order_relaxed) == 0) {
+      state_.store(1, std::memory_order_relaxed);
+      return;
+    }
     if (state_.exchange(1, std::memory_order_acquire) != 0) LockSlow();
   }
   void Unlock() {
@@ -414,6 +498,8 @@ static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words")
 /* The head of a chunk of a heap's small blocks; the slots follow it. */
 struct Chunk {
   Chunk* next;
+  uint32_t bytes; /* the chunk's size, its head included */
+  uint32_t unused;
   uint32_t end;  /* bytes carved, the head included, once the chunk is no longer carved */
 };
 static_assert(sizeof(Chunk) % 8 == 0, "slots stay 8-byte aligned");
@@ -588,11 +674,12 @@ BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t* clsOut) {
     /* Chunks grow from 16 KiB, so a heap that holds little costs little. */
     uint32_t chunkBytes = h->chunkCount >= 4 ? kHeapChunk : (16u << 10) << h->chunkCount;
     if (chunkBytes < bytes + sizeof(Chunk)) chunkBytes = bytes + sizeof(Chunk);
-    Chunk* chunk = (Chunk*)malloc(chunkBytes);
+    Chunk* chunk = (Chunk*)ChunkAlloc(chunkBytes);
     if (!chunk) return nullptr;
     if (h->chunks) h->chunks->end = (uint32_t)(h->bump - (char*)h->chunks);
     chunk->next = h->chunks;
     chunk->end = 0;
+    chunk->bytes = chunkBytes;
     h->chunks = chunk;
     h->chunkCount++;
     h->bump = (char*)(chunk + 1);
@@ -727,7 +814,7 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
   }
   for (Chunk* c = h->chunks; c;) {
     Chunk* next = c->next;
-    free(c);
+    ChunkFree(c, c->bytes);
     c = next;
   }
   h->magic = 0;

@@ -222,6 +222,12 @@ constexpr const char* kModuleEntrySymbol = "ModuleEntry";
    class path finds nothing. Class paths are configuration: ResetHooks keeps them. */
 void SetClassPath(void* loaderId, const std::string& path);
 std::string GetClassPath(void* loaderId);
+/* Archives at this path are mapped into memory instead of read into it: for a file that
+   stays as it is while the process runs (the launcher's class library), whose pages are
+   then shared with the file cache and met only where classes are read. Once mapped it is
+   not looked at again: a file put in its place later is not seen, and one truncated in
+   place while mapped would fault the process, so user archives are never mapped. */
+void MapArchive(const std::string& path);
 /* The prefixes IsSystemClassName accepts; the default is "java/", "corvane/",
    "nimbrel/" and "corvane_vm_internal_jnitest". */
 void SetSystemClassPrefixes(const std::vector<std::string>& prefixes);

@@ -9,6 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
+#include <sys/single_threaded.h>
 
 #define REFHOST_TLS __attribute__((tls_model("initial-exec")))
 
@@ -79,8 +80,15 @@ struct ThreadRecord {
   ThreadRecord* nextRecord = nullptr; /* registry, for summing counters */
 };
 
-/* The calling thread's record, made on first use. */
-extern thread_local ThreadRecord* tlsRecord REFHOST_TLS;
+/* True while the process has a single thread. No other thread can then hold or take a
+   lock, and a new one can only be started by this thread (which makes the flag false
+   first), so a free lock may be taken with a plain store: a locked instruction costs
+   tens of cycles, and the heap and spin locks are taken on every block and look-up. */
+inline bool OnlyThread() { return __libc_single_threaded != 0; }
+
+/* The calling thread's record, made on first use. A plain thread variable (no C++
+   initialisation wrapper): it is read on every host call. */
+extern __thread ThreadRecord* tlsRecord REFHOST_TLS;
 ThreadRecord* MakeRecord();
 inline ThreadRecord* Self() {
   ThreadRecord* r = tlsRecord;

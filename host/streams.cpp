@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <dlfcn.h>
 #include <unistd.h>
@@ -35,7 +36,11 @@ namespace {
 struct Blob {
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
-  ~Blob() { free(bytes); }
+  bool mapped = false;
+  ~Blob() {
+    if (mapped) munmap(bytes, size);
+    else free(bytes);
+  }
 };
 typedef std::shared_ptr<const Blob> BlobRef;
 
@@ -125,8 +130,9 @@ inline uint32_t Get4(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] 
 
 const uint32_t kLocalSig = 0x04034B50u, kCentralSig = 0x02014B50u, kEndSig = 0x06054B50u;
 
-/* Files are read whole; 32-bit sizes and positions cap them below 2 GiB. */
-std::shared_ptr<Blob> ReadFile(const std::string& path, struct stat* statOut) {
+/* Files are read whole, or mapped whole when map is set; 32-bit sizes and positions cap
+   them below 2 GiB. */
+std::shared_ptr<Blob> ReadFile(const std::string& path, struct stat* statOut, bool map = false) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
@@ -136,6 +142,16 @@ std::shared_ptr<Blob> ReadFile(const std::string& path, struct stat* statOut) {
   }
   auto blob = std::make_shared<Blob>();
   blob->size = (uint32_t)st.st_size;
+  if (map && blob->size != 0) {
+    void* bytes = mmap(nullptr, blob->size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (bytes != MAP_FAILED) {
+      close(fd);
+      blob->bytes = (uint8_t*)bytes;
+      blob->mapped = true;
+      if (statOut) *statOut = st;
+      return blob;
+    }
+  }
   blob->bytes = (uint8_t*)malloc(blob->size ? blob->size : 1);
   if (!blob->bytes) {
     close(fd);
@@ -235,6 +251,16 @@ struct PathEntry {
   std::mutex lock;               /* guards archive */
   std::shared_ptr<Archive> archive;
 };
+
+std::mutex gMappedLock;
+std::vector<std::string>& gMapped = *new std::vector<std::string>();
+
+bool IsMapped(const std::string& path) {
+  std::lock_guard<std::mutex> guard(gMappedLock);
+  for (const std::string& p : gMapped)
+    if (p == path) return true;
+  return false;
+}
 typedef std::vector<std::shared_ptr<PathEntry>> ClassPath;
 
 std::mutex gPathsLock;
@@ -254,7 +280,7 @@ std::shared_ptr<Archive> ArchiveOf(PathEntry& entry, const struct stat& st) {
       a->mtime == st.st_mtim.tv_sec && a->mtimeNs == st.st_mtim.tv_nsec)
     return a;
   struct stat now;
-  std::shared_ptr<Blob> blob = ReadFile(entry.path, &now);
+  std::shared_ptr<Blob> blob = ReadFile(entry.path, &now, IsMapped(entry.path));
   if (!blob) return nullptr;
   auto fresh = std::make_shared<Archive>();
   fresh->blob = blob;
@@ -266,6 +292,15 @@ std::shared_ptr<Archive> ArchiveOf(PathEntry& entry, const struct stat& st) {
   IndexArchive(*fresh);
   a = fresh;
   return a;
+}
+
+/* The archive already read at a mapped path: a mapped file is taken to stay as it is,
+   so it is not looked at again on every class. Null when the path is not mapped or not
+   read yet. */
+std::shared_ptr<Archive> MappedArchiveOf(PathEntry& entry) {
+  if (!IsMapped(entry.path)) return nullptr;
+  std::lock_guard<std::mutex> guard(entry.lock);
+  return entry.archive;
 }
 
 /* Class names become relative paths: nothing may climb out of a class-path directory. */
@@ -394,6 +429,10 @@ void* HOSTCALL OpenClassStream(const char* name, JNIHostFindInZipFileFn finder, 
   }
   std::string file = std::string(name) + ".class";
   for (const std::shared_ptr<PathEntry>& entry : *path) {
+    if (std::shared_ptr<Archive> a = MappedArchiveOf(*entry)) {
+      if (Stream* s = FromArchive(a, file, finder)) return s;
+      continue;
+    }
     struct stat st;
     if (stat(entry->path.c_str(), &st) != 0) continue;
     Stream* s = nullptr;
@@ -418,6 +457,10 @@ void* OpenResource(const char* name, void* loaderId) {
     path = it->second;
   }
   for (const std::shared_ptr<PathEntry>& entry : *path) {
+    if (std::shared_ptr<Archive> a = MappedArchiveOf(*entry)) {
+      if (Stream* s = FromCentralDirectory(a, name)) return s;
+      continue;
+    }
     struct stat st;
     if (stat(entry->path.c_str(), &st) != 0) continue;
     Stream* s = nullptr;
@@ -464,6 +507,13 @@ void SetClassPath(void* loaderId, const std::string& path) {
   std::lock_guard<std::mutex> guard(gPathsLock);
   if (cp->empty()) gPaths.erase(loaderId);
   else gPaths[loaderId] = cp;
+}
+
+void MapArchive(const std::string& path) {
+  std::lock_guard<std::mutex> guard(gMappedLock);
+  for (const std::string& p : gMapped)
+    if (p == path) return;
+  gMapped.push_back(path);
 }
 
 std::string GetClassPath(void* loaderId) {

@@ -331,8 +331,10 @@ jboolean HOSTCALL SpinLockAcquire(void* lock, const char*) {
   if (!s || s->tag != kTagSpin) return 0;
   if (s->errorChecking && s->owner.load(std::memory_order_relaxed) == ThisThread()) return 0;
   uint32_t expected = kSpinFree;
-  if (!s->state.compare_exchange_strong(expected, kSpinHeld, std::memory_order_acquire,
-                                        std::memory_order_relaxed))
+  if (OnlyThread() && s->state.load(std::memory_order_relaxed) == kSpinFree)
+    s->state.store(kSpinHeld, std::memory_order_relaxed);
+  else if (!s->state.compare_exchange_strong(expected, kSpinHeld, std::memory_order_acquire,
+                                             std::memory_order_relaxed))
     SpinLockSlow(s);
   if (s->errorChecking) s->owner.store(ThisThread(), std::memory_order_relaxed);
   return 1;

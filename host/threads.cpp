@@ -14,7 +14,7 @@
 namespace refhost {
 namespace detail {
 
-thread_local ThreadRecord* tlsRecord REFHOST_TLS = nullptr;
+__thread ThreadRecord* tlsRecord REFHOST_TLS = nullptr;
 
 namespace {
 

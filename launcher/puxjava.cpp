@@ -10,6 +10,7 @@
    itself, which is one line on standard error. -Xnofiles runs the program on a host
    that refuses file access (the console still prints). user.dir is the working
    directory, as java has it, unless -D sets it. */
+#include <dlfcn.h>
 #include <limits.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -261,9 +262,39 @@ bool LibraryMatches(JNIEnv* env) {
   return matches;
 }
 
+/* The machine, loaded from beside this program by its path: a name alone would send the
+   loader probing a dozen directories first, at several microseconds a call. */
+struct Machine {
+  void(HOSTCALL* defaultArgs)(JNICreateArgs*);
+  jint(HOSTCALL* create)(JavaVM**, JNIEnv**, JNICreateArgs*);
+};
+
+bool LoadMachine(const std::string& directory, Machine* m, std::string* error) {
+  std::string path = directory + "/libpuxjvm.so";
+  // Global: the host finds the machine's entry-point block among the process's symbols.
+  void* lib = dlopen(path.c_str(), RTLD_LAZY | RTLD_GLOBAL);
+  if (lib == nullptr) {
+    const char* why = dlerror();
+    *error = "cannot load the machine " + path + (why != nullptr ? std::string(": ") + why : std::string());
+    return false;
+  }
+  m->defaultArgs = reinterpret_cast<decltype(m->defaultArgs)>(dlsym(lib, "JNI_GetDefaultJavaVMInitArgs"));
+  m->create = reinterpret_cast<decltype(m->create)>(dlsym(lib, "JNI_CreateJavaVM"));
+  if (m->defaultArgs == nullptr || m->create == nullptr) {
+    *error = "the machine " + path + " lacks its invocation entries";
+    return false;
+  }
+  return true;
+}
+
 int Run(const Options& o) {
-  std::string library = ProgramDirectory() + "/classlib.zip";
+  std::string directory = ProgramDirectory();
+  Machine machine;
+  std::string error;
+  if (!LoadMachine(directory, &machine, &error)) return Fail(error);
+  std::string library = directory + "/classlib.zip";
   if (access(library.c_str(), R_OK) != 0) return Fail("cannot read the class library " + library);
+  refhost::MapArchive(library);
   refhost::SetClassPath(nullptr, library + ":" + o.classPath);
   if (o.heapBytes != 0) refhost::SetCapacityOfNewHeaps(kMachineHeapKind, o.heapBytes);
   if (o.noFiles) refhost::SetFileAccess(false);
@@ -274,14 +305,14 @@ int Run(const Options& o) {
   refhost::SetBlockPatterns(false, false);
 
   JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
+  machine.defaultArgs(&args);
   args.host = refhost::Functions();
   args.name = "main";
   args.runVerifier = o.verify ? 1 : 0;
   args.jdkVersion = kLibraryVersion;
   JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
-  if (JNI_CreateJavaVM(&vm, &env, &args) != 0 || env == nullptr) return Fail("could not create the Java virtual machine");
+  if (machine.create(&vm, &env, &args) != 0 || env == nullptr) return Fail("could not create the Java virtual machine");
   JNINativeInterface_ const* f = env->functions;
   if (!LibraryMatches(env)) return Fail("the class library does not use the file-descriptor coding of library version 1");
   if (!SetProperties(env, o)) {

@@ -57,13 +57,25 @@ TEST(Symbols, TheMachineDefinesNoNameOfTheSystemZlib) {
   for (const char* name : {"zcalloc", "zcfree", "z_errmsg", "_tr_init", "deflate_copyright"}) {
     EXPECT_EQ(0u, ours.count(name)) << name;
   }
-  // What the machine takes from zlib: the two checksums, nothing else.
+  // What the machine takes from zlib: the two checksums, nothing else. The optimised build
+  // links its own copy of them and keeps it private (local symbols): it then takes
+  // nothing from the shared library.
   std::set<std::string> needed = DynamicSymbols(machine, "--undefined-only");
   std::set<std::string> fromZlib;
   for (const std::string& name : needed) {
     if (theirs.count(name)) fromZlib.insert(name);
   }
-  EXPECT_EQ((std::set<std::string>{"adler32", "crc32"}), fromZlib);
+  if (fromZlib.empty()) {
+    std::string command = "nm '" + machine + "' 2>/dev/null | grep -cE ' t (adler32|crc32)$'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(nullptr, pipe);
+    int count = 0;
+    EXPECT_EQ(1, fscanf(pipe, "%d", &count));
+    pclose(pipe);
+    EXPECT_EQ(2, count) << "the machine neither imports the checksums nor carries them privately";
+  } else {
+    EXPECT_EQ((std::set<std::string>{"adler32", "crc32"}), fromZlib);
+  }
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include <random>
 #include <set>
 #include <string.h>
+#include <sys/single_threaded.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -706,7 +708,107 @@ TEST_F(HeapTest, EightThreadsShareOneHeapLock) {
   EXPECT_EQ(0u, host->HeapBytesInUse(heap));
 }
 
+/* Chunks come from one run of address space shared by every heap and go back to it
+   when their heap is destroyed; past the run they come from malloc. Heaps made, filled
+   and destroyed on six threads at once (every eighth growing past the run, half of them
+   destroyed with their blocks still live) must never be handed a chunk that another
+   heap still carves: its blocks would carry a foreign stamp. */
+TEST_F(HeapTest, HeapsMadeAndDestroyedAtOnceNeverShareAChunk) {
+  std::atomic<int> damaged{0}, refused{0};
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < 6; t++)
+    threads.emplace_back([&, t] {
+      std::mt19937 rng(900 + t);
+      for (unsigned round = 0; round < 32; round++) {
+        HHeap* h = host->HeapCreate(nullptr, 2);
+        if (h == nullptr) {
+          refused++;
+          return;
+        }
+        const uint8_t stamp = (uint8_t)(t * 41 + round + 1);
+        uint32_t total = round % 8 == 7 ? (5u << 20) : rng() % (700u << 10);
+        std::vector<std::pair<uint8_t*, uint32_t>> live;
+        for (uint32_t made = 0; made < total;) {
+          uint32_t size = rng() % 16 == 0 ? 8000 + rng() % 8384 : 1 + rng() % 600;
+          uint8_t* b = (uint8_t*)host->HeapAlloc(h, size, 1);
+          if (b == nullptr) {
+            refused++;
+            break;
+          }
+          memset(b, stamp, size);
+          live.push_back({b, size});
+          made += size;
+        }
+        for (auto [b, size] : live)
+          for (uint32_t j = 0; j < size; j += 61)
+            if (b[j] != stamp || b[size - 1] != stamp) {
+              damaged++;
+              break;
+            }
+        if (round % 2 == 0)
+          for (auto [b, size] : live) host->HeapFree(h, b);
+        host->HeapDestroy(h);
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(0, damaged.load());
+  EXPECT_EQ(0, refused.load());
+}
+
+/* Fills and frees blocks on the heap from n threads, each checking its own stamp. */
+int ChurnOn(JNIHostFunctions* host, HHeap* heap, unsigned n) {
+  std::atomic<int> damaged{0};
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < n; t++) threads.emplace_back([&, t] { Churn(host, heap, 700 + t, &damaged); });
+  for (auto& t : threads) t.join();
+  return damaged.load();
+}
+
+/* The heap and spin locks are taken with plain stores while the process has a single
+   thread. A spin lock so taken must keep out a thread started while it is held, a heap
+   filled alone must stay sound once threads share it, and the locks must exclude from
+   then on. Run in a fresh process, which starts with one thread (this one has others
+   by now); the exit status names the first check that failed. */
+void AloneThenShared(JNIHostFunctions* host, HHeap* heap) {
+  if (!__libc_single_threaded) _exit(2);
+  std::vector<uint8_t*> alone;
+  for (int i = 0; i < 3000; i++) {
+    uint8_t* b = (uint8_t*)host->HeapAlloc(heap, 1 + i % 500, 1);
+    if (b == nullptr) _exit(3);
+    memset(b, 0xA5, 1 + i % 500);
+    alone.push_back(b);
+  }
+  void* s = host->SpinLockCreate(4, "test spinlock - Create");
+  if (s == nullptr || host->SpinLockAcquire(s, "alone") != 1) _exit(4);
+  if (!__libc_single_threaded) _exit(5);
+  std::atomic<bool> got{false};
+  std::thread other([&] {
+    host->SpinLockAcquire(s, "other");
+    got = true;
+    host->SpinLockRelease(s, "other");
+  });
+  usleep(50000);
+  if (got.load()) _exit(6);
+  if (host->SpinLockRelease(s, "alone") != 1) _exit(7);
+  other.join();
+  if (!got.load()) _exit(8);
+  if (ChurnOn(host, heap, 8) != 0) _exit(9);
+  for (size_t i = 0; i < alone.size(); i++) {
+    for (uint32_t j = 0; j < 1 + i % 500; j++)
+      if (alone[i][j] != 0xA5) _exit(10);
+    host->HeapFree(heap, alone[i]);
+  }
+  if (refhost::BlocksInUse(heap) != 0) _exit(11);
+  host->CloseHandle(s, "test Close");
+  _exit(0);
+}
+
 using HeapDeathTest = HeapTest;
+
+TEST_F(HeapDeathTest, LocksTakenAloneStillExcludeThreadsStartedLater) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(AloneThenShared(host, heap), ::testing::ExitedWithCode(0), "");
+}
 
 TEST_F(HeapDeathTest, DoubleFreeIsCaught) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");

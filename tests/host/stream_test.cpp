@@ -1,5 +1,6 @@
 /* Class streams over directories and zip archives. */
 #include "host_test_util.h"
+#include "refhost_internal.h"
 
 #include <algorithm>
 #include <string.h>
@@ -242,6 +243,61 @@ TEST_F(StreamTest, RewrittenArchiveIsReadAgain) {
   EXPECT_EQ(ClassBytes("version2-longer", 90), Load("C", loader));
   EXPECT_EQ(ClassBytes("version1", 40), ReadAll(open));
   host->StreamClose(open);
+}
+
+/* A mapped archive serves stored and deflated entries through the finder and through
+   the host's own directory, for classes and resources; it is read once (a file put in
+   its place later is not seen); streams cut from it outlive its path's removal from the
+   class path; an empty or damaged file at a mapped path finds nothing. */
+TEST_F(StreamTest, MappedArchiveServesEntriesAndOutlivesItsReplacement) {
+  std::string stored = ClassBytes("mapped-stored", 4099), deflated = ClassBytes("mapped-deflated", 30000);
+  ZipBuilder v1;
+  v1.Add("m/Stored.class", stored, false);
+  v1.Add("m/Deflated.class", deflated, true);
+  std::string path = dir.path() + "/mapped.zip";
+  v1.WriteTo(path);
+  refhost::MapArchive(path);
+  refhost::MapArchive(path);  // twice is once
+  void* loader = Loader(path);
+  EXPECT_EQ(stored, Load("m/Stored", loader));
+  EXPECT_EQ(deflated, Load("m/Deflated", loader));
+  EXPECT_EQ(stored, Load("m/Stored", loader, nullptr));
+  EXPECT_EQ(deflated, Load("m/Deflated", loader, nullptr));
+  EXPECT_EQ("<none>", Load("m/Missing", loader));
+  void* openStored = host->OpenClassStream("m/Stored", WalkLocalHeaders, loader);
+  void* openDeflated = host->OpenClassStream("m/Deflated", WalkLocalHeaders, loader);
+  ASSERT_NE(nullptr, openStored);
+  ASSERT_NE(nullptr, openDeflated);
+
+  ZipBuilder v2;
+  v2.Add("m/Stored.class", ClassBytes("second", 10), false);
+  std::string tmp = path + ".new";
+  v2.WriteTo(tmp);
+  ASSERT_EQ(0, rename(tmp.c_str(), path.c_str()));
+  EXPECT_EQ(stored, Load("m/Stored", loader));
+  EXPECT_EQ(deflated, Load("m/Deflated", loader));
+  void* resource = refhost::detail::OpenResource("m/Deflated.class", loader);
+  ASSERT_NE(nullptr, resource);
+  EXPECT_EQ(deflated, ReadAll(resource));
+  host->StreamClose(resource);
+  EXPECT_EQ(nullptr, refhost::detail::OpenResource("m/Missing.class", loader));
+  // Unmapped, the same file is read afresh.
+  void* reader = Loader(path);
+  refhost::SetClassPath(reader, dir.path() + "/./mapped.zip");
+  EXPECT_EQ(ClassBytes("second", 10), Load("m/Stored", reader));
+  refhost::SetClassPath(loader, "");
+  EXPECT_EQ(stored, ReadAll(openStored));
+  EXPECT_EQ(deflated, ReadAll(openDeflated));
+  host->StreamClose(openStored);
+  host->StreamClose(openDeflated);
+
+  dir.Write("empty.zip", "");
+  dir.Write("short.zip", v1.Bytes().substr(0, 100));
+  refhost::MapArchive(dir.path() + "/empty.zip");
+  refhost::MapArchive(dir.path() + "/short.zip");
+  void* broken = Loader(dir.path() + "/empty.zip:" + dir.path() + "/short.zip");
+  EXPECT_EQ("<none>", Load("m/Stored", broken));
+  EXPECT_EQ("<none>", Load("m/Stored", broken, nullptr));
 }
 
 TEST_F(StreamTest, DamagedArchivesFindNothing) {

@@ -305,6 +305,42 @@ TEST(LauncherTest, BadUsageIsOneLineAndStatusOne) {
   }
 }
 
+/* The launcher finds the machine and the class library beside itself. A copy of it
+   without them, with a file that is no library, or with a library that is not the
+   machine says so in one line and exits with 1, whatever it was asked to run. */
+TEST(LauncherTest, AMissingOrForeignMachineIsOneLineAndStatusOne) {
+  const std::string dir = kBuild + "/tmp/launcher-alone";
+  const std::string puxjava = dir + "/puxjava";
+  const std::string classes = kBuild + "/testclasses/programs";
+  ASSERT_EQ(0, system(("rm -rf " + dir + " && mkdir -p " + dir + " && cp " + kBuild + "/puxjava " + dir).c_str()));
+  struct Case {
+    std::string setUp;
+    std::string errStart;
+  } cases[] = {
+      {"", "puxjava: cannot load the machine " + dir + "/libpuxjvm.so"},
+      {"printf 'not a library' > " + dir + "/libpuxjvm.so", "puxjava: cannot load the machine " + dir + "/libpuxjvm.so"},
+      {"rm -f " + dir + "/libpuxjvm.so && ln -s /lib32/libz.so.1 " + dir + "/libpuxjvm.so",
+       "puxjava: the machine " + dir + "/libpuxjvm.so lacks its invocation entries"},
+      {"rm -f " + dir + "/libpuxjvm.so && ln -s " + kBuild + "/libpuxjvm.so " + dir + "/libpuxjvm.so",
+       "puxjava: cannot read the class library " + dir + "/classlib.zip"},
+  };
+  for (const Case& c : cases) {
+    if (!c.setUp.empty()) {
+      ASSERT_EQ(0, system(c.setUp.c_str())) << c.setUp;
+    }
+    Outcome o = RunCommand({puxjava, "-cp", classes, "LangBasics"});
+    EXPECT_EQ(1, o.status) << c.errStart;
+    EXPECT_EQ("", o.out) << c.errStart;
+    EXPECT_EQ(0u, o.err.find(c.errStart)) << o.err;
+    EXPECT_EQ(1, std::count(o.err.begin(), o.err.end(), '\n')) << o.err;
+  }
+  // With both beside it, the copy runs as the original does.
+  ASSERT_EQ(0, system(("ln -s " + kBuild + "/classlib.zip " + dir + "/classlib.zip").c_str()));
+  Outcome o = RunCommand({puxjava, "-cp", kBuild + "/examples", "Hello"});
+  EXPECT_EQ("Hello, world\n", o.out) << o.err;
+  EXPECT_EQ(0, o.status);
+}
+
 /* Class path handling: -cp entries in order after the library, archives included, dotted
    and slashed class names; -D properties and the arguments reach main. */
 TEST(LauncherTest, ClassPathPropertiesAndArguments) {
