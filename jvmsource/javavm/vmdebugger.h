@@ -155,8 +155,8 @@ class VMDebugger : public VMInternalObject {
      vmframe_debug.cpp) ---- */
   /* Plants a breakpoint before the instruction that starts at pc (false: not an
      instruction start of a method of this agent's name space that has code, or no
-     memory). */
-  bool BreakSet(VMMethod* method, uint32_t pc);
+     memory, which *noMemory, when given, tells apart). */
+  bool BreakSet(VMMethod* method, uint32_t pc, bool* noMemory = NULL);
   /* Removes one of this agent's breakpoints at the place, if it has one. */
   void BreakClear(VMMethod* method, uint32_t pc);
   void ClearCodeBreaks();
