@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "java_bench.h"
 #include "refhost.h"
 #include "vm.h"
 #include "vmjni.h"
@@ -39,19 +40,10 @@ std::map<std::string, double> RunReference(const std::string& classes) {
 }  // namespace
 
 int main() {
-  std::string classes = std::string(PUX_BUILD_DIR) + "/testclasses/bench";
-  JNI_SetHostFunctions(refhost::Functions());
-  refhost::SetClassPath(nullptr, classes + ":" + PUX_BUILD_DIR + "/classlib.zip");
-  JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
-  args.host = refhost::Functions();
-  args.name = "bench";
-  JavaVM* vm = nullptr;
+  std::string classes = BenchClasses();
   JNIEnv* env = nullptr;
-  if (JNI_CreateJavaVM(&vm, &env, &args) != 0) {
-    fprintf(stderr, "machine creation failed\n");
-    return 1;
-  }
+  JavaVM* vm = CreateBenchMachine(&env);
+  if (vm == nullptr) return 1;
   // Without a collector every read stays on the heap: room for all of them.
   refhost::SetHeapCapacity(vm->vm->GetHeap(), 1536u << 20);
   const JNINativeInterface_* f = env->functions;

@@ -387,6 +387,13 @@ class VMDebugger : public VMInternalObject {
   /* The place an address names (vmdebugger_handles.cpp). */
   bool Resolve(jlong address, struct VMDebugPlace& place);
   bool ReadPlace(jlong address, void* value, uint32_t width);
+  /* The place read as a T, as wide as the type (0 when it cannot be read). */
+  template <class T>
+  T ReadAs(jlong address) {
+    T value;
+    ReadPlace(address, &value, sizeof value);
+    return value;
+  }
   void WritePlace(jlong address, const void* value, uint32_t width, uint32_t extendAs);
   int32_t FindHandle(VMObjectHandleArray* refs, VMuintArray* tags, VMObject* object, uint32_t tag);
 };
