@@ -624,6 +624,10 @@ TEST_F(BreakTest, AnotherMachineOnTheNameSpaceRunsPatchedCodeWithoutStopping) {
   ASSERT_TRUE(agent->BreakSet(sum, loop));
   std::atomic<int> elsewhere{0};
   std::atomic<int> here{0};
+  // This thread is attached to the other machine too, where it does nothing while that
+  // machine's thread runs: the collections there must not wait for it.
+  VMThread* selfThere = otherEnv->thread;
+  VM::EnterSafeRegion(selfThere);
   std::thread o = RunJava("run", "()I", &elsewhere, {}, other);
   std::thread h = RunJava("run", "()I", &here);
   AsClient(agent, [&] {
@@ -636,6 +640,7 @@ TEST_F(BreakTest, AnotherMachineOnTheNameSpaceRunsPatchedCodeWithoutStopping) {
     agent->EventRemove();
     JoinOutside(h);
   });
+  VM::LeaveSafeRegion(selfThere);
   EXPECT_EQ(45, elsewhere.load());
   EXPECT_EQ(45, here.load());
   JNI_DebugDetach(agent);
