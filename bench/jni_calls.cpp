@@ -18,6 +18,7 @@
 #include <string>
 
 #include "bench_util.h"
+#include "java_bench.h"
 #include "refhost.h"
 #include "vmjni.h"
 
@@ -26,41 +27,12 @@ namespace {
 const int kCalls = 2000000;
 volatile jint sink;
 
-struct Reference {
-  double ms = -1;
-  long checksum = 0;
-};
-
-std::map<std::string, Reference> RunReference(const std::string& classes, const std::string& libraries) {
-  std::map<std::string, Reference> out;
-  std::string cmd = "java -Xint -Djava.library.path='" + libraries + "' -cp '" + classes + "' JniBench " +
-                    std::to_string(kCalls) + " 2>/dev/null";
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char name[64];
-    double ms;
-    long sum;
-    while (fscanf(p, "%63s %lf %ld", name, &ms, &sum) == 3) out[name] = {ms, sum};
-    pclose(p);
-  }
-  return out;
-}
-
 }  // namespace
 
 int main() {
-  std::string classes = std::string(PUX_BUILD_DIR) + "/testclasses/bench";
-  JNI_SetHostFunctions(refhost::Functions());
-  refhost::SetClassPath(nullptr, classes + ":" + PUX_BUILD_DIR + "/classlib.zip");
-  JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
-  args.host = refhost::Functions();
-  args.name = "bench";
-  JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
-  if (JNI_CreateJavaVM(&vm, &env, &args) != 0) {
-    fprintf(stderr, "machine creation failed\n");
-    return 1;
-  }
+  JavaVM* vm = CreateBenchMachine(&env);
+  if (vm == nullptr) return 1;
   const JNINativeInterface_* f = env->functions;
   jclass cls = f->FindClass(env, "JniBench");
   jmethodID trivial = cls != NULL ? f->GetStaticMethodID(env, cls, "trivial", "(I)I") : NULL;
@@ -105,18 +77,13 @@ int main() {
     return 1;
   }
 
-  std::map<std::string, Reference> ref = RunReference(classes, std::string(PUX_BUILD_DIR) + "/bench64");
+  std::map<std::string, ReferenceFigure> ref =
+      ReadReferenceFigures("java -Xint -Djava.library.path='" + std::string(PUX_BUILD_DIR) + "/bench64' -cp '" +
+                           BenchClasses() + "' JniBench " + std::to_string(kCalls) + " 2>/dev/null");
   auto ns = [](double seconds) { return seconds * 1e9 / kCalls; };
-  printf("%-48s %12s %14s %7s\n", "operation (ns each)", "puxjvm", "java -Xint", "ratio");
+  PrintNsHeader();
   auto row = [&](const char* label, double seconds, const char* refName, jint sum) {
-    auto r = ref.find(refName);
-    if (r == ref.end() || r->second.ms < 0) {
-      printf("%-48s %12.1f %14s %7s\n", label, ns(seconds), "-", "-");
-      return;
-    }
-    double refNs = r->second.ms * 1e6 / kCalls;
-    printf("%-48s %12.1f %14.1f %7.2f%s\n", label, ns(seconds), refNs, ns(seconds) / refNs,
-           r->second.checksum == (long)sum ? "" : "  (checksums differ!)");
+    PrintNsRow(label, ns(seconds), ref, refName, kCalls, sum);
   };
   row("CallStaticIntMethod from the host (variadic)", hostV, "callBack", hostSum);
   row("CallStaticIntMethodA from the host (jvalue)", hostA, "callBack", hostSum);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bench_util.h"
+#include "java_bench.h"
 #include "refhost.h"
 #include "vmjni.h"
 
@@ -18,40 +19,12 @@ namespace {
 
 const int kCalls = 400000;
 
-struct Reference {
-  double ms = -1;
-  long checksum = 0;
-};
-
-std::map<std::string, Reference> RunReference(const std::string& classes) {
-  std::map<std::string, Reference> out;
-  std::string cmd = "java -Xint -cp '" + classes + "' ReflectBench " + std::to_string(kCalls) + " 2>/dev/null";
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char name[64];
-    double ms;
-    long sum;
-    while (fscanf(p, "%63s %lf %ld", name, &ms, &sum) == 3) out[name] = {ms, sum};
-    pclose(p);
-  }
-  return out;
-}
-
 }  // namespace
 
 int main() {
-  std::string classes = std::string(PUX_BUILD_DIR) + "/testclasses/bench";
-  JNI_SetHostFunctions(refhost::Functions());
-  refhost::SetClassPath(nullptr, classes + ":" + PUX_BUILD_DIR + "/classlib.zip");
-  JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
-  args.host = refhost::Functions();
-  args.name = "bench";
-  JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
-  if (JNI_CreateJavaVM(&vm, &env, &args) != 0) {
-    fprintf(stderr, "machine creation failed\n");
-    return 1;
-  }
+  JavaVM* vm = CreateBenchMachine(&env);
+  if (vm == nullptr) return 1;
   const JNINativeInterface_* f = env->functions;
   jclass cls = f->FindClass(env, "ReflectBench");
   const char* names[] = {"invokeLoop", "boxedLoop", "directLoop"};
@@ -71,21 +44,12 @@ int main() {
   }
   vm->functions->DestroyJavaVM(vm);
 
-  std::map<std::string, Reference> ref = RunReference(classes);
+  std::map<std::string, ReferenceFigure> ref = ReadReferenceFigures(
+      "java -Xint -cp '" + BenchClasses() + "' ReflectBench " + std::to_string(kCalls) + " 2>/dev/null");
   auto ns = [](double s) { return s * 1e9 / kCalls; };
-  printf("%-48s %12s %14s %7s\n", "operation (ns each)", "puxjvm", "java -Xint", "ratio");
+  PrintNsHeader();
   const char* labels[] = {"Method.invoke of a trivial method", "direct call, result boxed", "direct call"};
-  for (int i = 0; i < 3; i++) {
-    auto r = ref.find(names[i]);
-    double mine = ns(seconds[names[i]]);
-    if (r == ref.end() || r->second.ms < 0) {
-      printf("%-48s %12.1f %14s %7s\n", labels[i], mine, "-", "-");
-      continue;
-    }
-    double refNs = r->second.ms * 1e6 / kCalls;
-    printf("%-48s %12.1f %14.1f %7.2f%s\n", labels[i], mine, refNs, mine / refNs,
-           r->second.checksum == (long)sums[names[i]] ? "" : "  (checksums differ!)");
-  }
+  for (int i = 0; i < 3; i++) PrintNsRow(labels[i], ns(seconds[names[i]]), ref, names[i], kCalls, sums[names[i]]);
   double invoke = ns(seconds[names[0]]) - ns(seconds[names[2]]);
   auto refInvoke = ref.find(names[0]), refDirect = ref.find(names[2]);
   if (refInvoke != ref.end() && refDirect != ref.end())

@@ -316,6 +316,15 @@ JNIEnv* VM::DetachThread() {
   return env;
 }
 
+JNIEnv* VM::AttachedEnvOfCurrentThread() {
+  LockThreads("namespace spinlock - Get  VM::AttachedEnvOfCurrentThread");
+  uint32_t index = FindCurrentThread();
+  VMThread* thread = index != 0 ? GetThreads()->Get(index) : NULL;
+  JNIEnv* env = thread != NULL ? thread->GetEnv() : NULL;
+  UnlockThreads("namespace spinlock - Release  VM::AttachedEnvOfCurrentThread");
+  return env;
+}
+
 unsigned long VM::GetThreadsAttached() {
   unsigned long attached = 0;
   LockThreads("namespace spinlock - Get  VM::GetThreadsAttached");

@@ -52,6 +52,9 @@ class VM : public VMInternalObject {
   VMThread* AttachThread(JNIEnv* env);
   int AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread);
   JNIEnv* DetachThread();
+  /* The env by which the calling host thread is attached to this machine, whatever env
+     the host holds current for it; NULL when it is not attached. */
+  JNIEnv* AttachedEnvOfCurrentThread();
   bool CreateJavaLangThread(JNIEnv* env);
   unsigned long GetThreadsAttached();
   void PauseThreadsForDebugger(bool pause);

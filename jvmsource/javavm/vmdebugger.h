@@ -155,8 +155,8 @@ class VMDebugger : public VMInternalObject {
      vmframe_debug.cpp) ---- */
   /* Plants a breakpoint before the instruction that starts at pc (false: not an
      instruction start of a method of this agent's name space that has code, or no
-     memory). */
-  bool BreakSet(VMMethod* method, uint32_t pc);
+     memory, which *noMemory, when given, tells apart). */
+  bool BreakSet(VMMethod* method, uint32_t pc, bool* noMemory = NULL);
   /* Removes one of this agent's breakpoints at the place, if it has one. */
   void BreakClear(VMMethod* method, uint32_t pc);
   void ClearCodeBreaks();
@@ -387,6 +387,13 @@ class VMDebugger : public VMInternalObject {
   /* The place an address names (vmdebugger_handles.cpp). */
   bool Resolve(jlong address, struct VMDebugPlace& place);
   bool ReadPlace(jlong address, void* value, uint32_t width);
+  /* The place read as a T, as wide as the type (0 when it cannot be read). */
+  template <class T>
+  T ReadAs(jlong address) {
+    T value;
+    ReadPlace(address, &value, sizeof value);
+    return value;
+  }
   void WritePlace(jlong address, const void* value, uint32_t width, uint32_t extendAs);
   int32_t FindHandle(VMObjectHandleArray* refs, VMuintArray* tags, VMObject* object, uint32_t tag);
 };

@@ -225,19 +225,23 @@ VMDebuggerBreakOpcode* VMDebuggerBreakOpcode::CreateInstance(HHeap* heap, VMMeth
 }
 
 VMDebuggerCodeBreakpoint* VMDebuggerCodeBreakpoint::CreateInstance(VMDebugger* agent, HHeap* heap, VMMethod* method,
-                                                                   uint32_t pc, VMDebuggerCodeBreakpoint* next) {
+                                                                   uint32_t pc, VMDebuggerCodeBreakpoint* next,
+                                                                   bool* noMemory) {
   VMNameSpace* ns = agent->GetNameSpace();
   VMUtils::MutexLock(ns->GetOpcodeMutex());
   VMDebuggerCodeBreakpoint* record = NULL;
+  bool refused = false;
   if (IsStartLocked(ns, method, pc)) {
     record = (VMDebuggerCodeBreakpoint*)CreateInternalNotToBeCalledDirectly(
         heap, Words, RefMask, VMTag_VMDebuggerCodeBreakpoint, jallocFailFast);
+    refused = record == NULL;
   }
   if (record != NULL) {
     uint8_t* byte = CodeByte(method, pc);
     VMDebuggerBreakOpcode* op = FindRecord(ns, method, pc);
     if (op == NULL && *byte != OP_breakpoint) {
       op = VMDebuggerBreakOpcode::CreateInstance(ns->GetHeap(), method, pc);
+      refused = op == NULL;
       if (op != NULL) {
         op->SetOldByte(Patch(ns, byte));
         op->SetNext(ns->GetBreakOpcodes());
@@ -259,6 +263,7 @@ VMDebuggerCodeBreakpoint* VMDebuggerCodeBreakpoint::CreateInstance(VMDebugger* a
     }
   }
   VMUtils::MutexUnlock(ns->GetOpcodeMutex());
+  if (noMemory != NULL) *noMemory = refused;
   return record;
 }
 
@@ -342,13 +347,15 @@ uint8_t VMDebugger::FindPreBreakpointOpcode(VMMethod* method, uint32_t pc) {
   return byte;
 }
 
-bool VMDebugger::BreakSet(VMMethod* method, uint32_t pc) {
+bool VMDebugger::BreakSet(VMMethod* method, uint32_t pc, bool* noMemory) {
+  if (noMemory != NULL) *noMemory = false;
   if (method == NULL || method->GetCode() == NULL || method->GetDefinedIn() == NULL) return false;
   // Only code of this agent's class world: the patch and its lock are the name space's.
   if (method->GetDefinedIn()->GetNameSpace() != GetNameSpace()) return false;
   if (pc >= method->GetCode()->GetSize()) return false;
   VMUtils::MutexLock(GetBreakListMutex());
-  VMDebuggerCodeBreakpoint* record = VMDebuggerCodeBreakpoint::CreateInstance(this, GetHeap(), method, pc, GetCodeBreaks());
+  VMDebuggerCodeBreakpoint* record =
+      VMDebuggerCodeBreakpoint::CreateInstance(this, GetHeap(), method, pc, GetCodeBreaks(), noMemory);
   if (record != NULL) SetCodeBreaks(record);
   VMUtils::MutexUnlock(GetBreakListMutex());
   return record != NULL;

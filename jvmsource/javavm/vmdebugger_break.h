@@ -31,9 +31,10 @@ class VMDebuggerCodeBreakpoint : public VMInternalObject {
   enum { Words = 3, RefMask = 0x7 };
   enum { DebuggerWord = 0, NextWord = 1, BreakOpcodeWord = 2 };
   /* The caller holds the agent's break-list mutex. NULL when the place cannot be
-     patched or no memory; nothing is left behind then. */
+     patched or no memory (*noMemory, when given, tells which); nothing is left behind
+     then. */
   static VMDebuggerCodeBreakpoint* CreateInstance(VMDebugger* agent, HHeap* heap, VMMethod* method, uint32_t pc,
-                                                  VMDebuggerCodeBreakpoint* next);
+                                                  VMDebuggerCodeBreakpoint* next, bool* noMemory = NULL);
   /* Lets go of the patch (restored when no breakpoint uses it any more), then the
      record. */
   void Destroy(HHeap* heap);

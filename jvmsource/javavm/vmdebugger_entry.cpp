@@ -52,6 +52,37 @@ static void EndFailedConnection(VMDebugger* agent) {
   if (agent->GetConnectionFailed() && agent->GetIsConnected()) agent->Disconnect();
 }
 
+/* Makes the calling thread the machine's for a client call: by its own env when it is
+   attached already (a second attachment would take that env's place, and its detach
+   at the end would leave the thread detached and the env lost), else by a new one.
+   NULL when it cannot be attached. */
+static JNIEnv* BindClient(JavaVM* record, JNIEnv* saved, bool* attached) {
+  *attached = false;
+  // A thread may be attached to several machines, the host holding one env current.
+  JNIEnv* env = saved != NULL && saved->javaVM == record && saved->thread != NULL
+                    ? saved
+                    : record->vm->AttachedEnvOfCurrentThread();
+  if (env != NULL) {
+    if (env != saved) {
+      Host()->AttachThreadEnv(record, env);
+      Host()->SetCurrentEnv(env);
+    }
+    return env;
+  }
+  if (VMJniAttachCurrentThreadNoObject(record, &env, NULL) != 0) return NULL;
+  *attached = true;
+  return env;
+}
+
+/* Gives the thread back to the host bound as it was before BindClient. */
+static void UnbindClient(JavaVM* record, JNIEnv* env, JNIEnv* saved, bool attached) {
+  if (attached) VMJniDetachEnv(record);
+  if (attached || env != saved) {
+    Host()->AttachThreadEnv(saved != NULL ? saved->javaVM : NULL, saved);
+    Host()->SetCurrentEnv(saved);
+  }
+}
+
 bool VMDebuggerCall::Begin(void* pointer, bool lock) {
   agent = NULL;
   env = NULL;
@@ -64,20 +95,14 @@ bool VMDebuggerCall::Begin(void* pointer, bool lock) {
   JNIHostFunctions* host = Host();
   JavaVM* record = a->GetVM()->GetJVM();
   saved = host->GetCurrentEnv();
-  if (saved != NULL && saved->javaVM == record && saved->thread != NULL) {
-    // Already the machine's (a host thread that also runs Java): its env carries the
-    // call. A call made from inside another call is refused.
-    if (saved->thread->GetServingDebugger()) {
-      Unclaim(a);
-      return false;
-    }
-    env = saved;
-  } else {
-    if (VMJniAttachCurrentThreadNoObject(record, &env, NULL) != 0) {
-      Unclaim(a);
-      return false;
-    }
-    attached = true;
+  env = BindClient(record, saved, &attached);
+  // Already the machine's (a host thread that also runs Java): its env carries the
+  // call. A call made from inside another call is refused.
+  if (env == NULL || (!attached && env->thread->GetServingDebugger())) {
+    if (env != NULL) UnbindClient(record, env, saved, attached);
+    env = NULL;
+    Unclaim(a);
+    return false;
   }
   savedDebug = (uint8_t)(env->debug & 0xFF);
   env->debug &= ~0xFFu;
@@ -97,15 +122,8 @@ void VMDebuggerCall::End() {
   if (locked) VMUtils::MutexUnlock(agent->GetRequestMutex());
   locked = false;
   env->thread->ClearServingDebugger();
-  JNIHostFunctions* host = Host();
-  if (attached) {
-    JavaVM* record = env->javaVM;
-    VMJniDetachEnv(record);
-    host->AttachThreadEnv(saved != NULL ? saved->javaVM : NULL, saved);
-    host->SetCurrentEnv(saved);
-  } else {
-    env->debug = (env->debug & ~0xFFu) | savedDebug;
-  }
+  if (!attached) env->debug = (env->debug & ~0xFFu) | savedDebug;
+  UnbindClient(env->javaVM, env, saved, attached);
   Unclaim(agent);
   agent = NULL;
 }
@@ -136,21 +154,16 @@ JNIEXPORT void* HOSTCALL JNI_DebugAttach(const char* name) {
   // The agent is made on the client's thread attached to the machine, out of the
   // debugger's reach like every client call.
   JNIEnv* saved = host->GetCurrentEnv();
-  JNIEnv* env = NULL;
   bool attached = false;
-  if (saved == NULL || saved->javaVM != record || saved->thread == NULL) {
-    if (VMJniAttachCurrentThreadNoObject(record, &env, NULL) != 0) return NULL;
-    attached = true;
+  JNIEnv* env = BindClient(record, saved, &attached);
+  if (env == NULL) return NULL;
+  if (attached) {
     env->debug &= ~0xFFu;
     env->thread->ClearDebuggerAttachRequested();
   }
   VMDebugger* agent = VMDebugger::CreateInstance(record->vm);
   if (agent != NULL) record->vm->SetDebugger(agent);
-  if (attached) {
-    VMJniDetachEnv(record);
-    host->AttachThreadEnv(saved != NULL ? saved->javaVM : NULL, saved);
-    host->SetCurrentEnv(saved);
-  }
+  UnbindClient(record, env, saved, attached);
   return agent;
 }
 

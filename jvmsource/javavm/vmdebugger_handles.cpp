@@ -486,46 +486,14 @@ void VMDebugger::WritePlace(jlong address, const void* value, uint32_t width, ui
   *place.words[0] = Extend(raw, extendAs);
 }
 
-jboolean VMDebugger::GetBoolean(jlong a) {
-  jboolean v;
-  ReadPlace(a, &v, 1);
-  return v;
-}
-jbyte VMDebugger::GetByte(jlong a) {
-  jbyte v;
-  ReadPlace(a, &v, 1);
-  return v;
-}
-jchar VMDebugger::GetChar(jlong a) {
-  jchar v;
-  ReadPlace(a, &v, 2);
-  return v;
-}
-jshort VMDebugger::GetShort(jlong a) {
-  jshort v;
-  ReadPlace(a, &v, 2);
-  return v;
-}
-jint VMDebugger::GetInt(jlong a) {
-  jint v;
-  ReadPlace(a, &v, 4);
-  return v;
-}
-jfloat VMDebugger::GetFloat(jlong a) {
-  jfloat v;
-  ReadPlace(a, &v, 4);
-  return v;
-}
-jlong VMDebugger::GetLong(jlong a) {
-  jlong v;
-  ReadPlace(a, &v, 8);
-  return v;
-}
-jdouble VMDebugger::GetDouble(jlong a) {
-  jdouble v;
-  ReadPlace(a, &v, 8);
-  return v;
-}
+jboolean VMDebugger::GetBoolean(jlong a) { return ReadAs<jboolean>(a); }
+jbyte VMDebugger::GetByte(jlong a) { return ReadAs<jbyte>(a); }
+jchar VMDebugger::GetChar(jlong a) { return ReadAs<jchar>(a); }
+jshort VMDebugger::GetShort(jlong a) { return ReadAs<jshort>(a); }
+jint VMDebugger::GetInt(jlong a) { return ReadAs<jint>(a); }
+jfloat VMDebugger::GetFloat(jlong a) { return ReadAs<jfloat>(a); }
+jlong VMDebugger::GetLong(jlong a) { return ReadAs<jlong>(a); }
+jdouble VMDebugger::GetDouble(jlong a) { return ReadAs<jdouble>(a); }
 void VMDebugger::SetBoolean(jlong a, jboolean v) {
   jboolean normal = (v & 0xFF) != 0 ? 1 : 0;
   WritePlace(a, &normal, 1, 'Z');

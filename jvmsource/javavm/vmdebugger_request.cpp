@@ -282,8 +282,11 @@ uint32_t VMDebugger::DispatchRequest(VMDebuggerCall* call, void* in, VMDebugIOCa
       // A method without code (native, abstract) has no place for a breakpoint.
       if (codeArray == NULL || (uint32_t)pc >= size) return Drop(kBreakPC), 0;
       if (code == 1) {
-        // Inside an instruction's operands there is no place for one either.
-        if (!BreakSet((VMMethod*)o, (uint32_t)pc)) return Drop(kBreakPC), 0;
+        // Inside an instruction's operands there is no place for one either. A place
+        // refused for want of memory is answered all the same, with nothing set: the
+        // client's request was sound.
+        bool noMemory = false;
+        if (!BreakSet((VMMethod*)o, (uint32_t)pc, &noMemory) && !noMemory) return Drop(kBreakPC), 0;
       } else {
         BreakClear((VMMethod*)o, (uint32_t)pc);
       }

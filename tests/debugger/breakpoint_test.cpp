@@ -1,6 +1,7 @@
 /* Breakpoints, watches, stepping and exception events on Java code that the machine
    runs: a host thread runs a method of dbgtest.Target while the test plays the client
-   (from outside the machine, as the collector requires of a waiting thread). Lines are
+   (its calls carried as the machine's entries carry them, its waits in safe regions as
+   the collector requires of a waiting thread). Lines are
    found by the markers in Target.java, pcs by the method's line table. Every blocking
    step runs under a watchdog. */
 #include "watchdog.h"
@@ -140,6 +141,24 @@ class BreakTest : public ::testing::Test {
   jclass target = nullptr;
 };
 
+/* The test's part of the client, carried as the machine's entries carry a client call:
+   attached to the agent's machine and out of any safe region, so that a collection
+   another thread starts waits for the call instead of walking the event and class-load
+   records it frees; out of the debugger's reach (never parked, no events of its own).
+   Only the waits inside it (Idle, JoinOutside) stand in a safe region. */
+template <class Body>
+void AsClient(VMDebugger* agent, Body body) {
+  VMDebuggerCall call;
+  ASSERT_TRUE(call.Begin(agent, true)) << "the client call was refused";
+  body();
+  call.End();
+}
+
+/* A pause of the client's, in a safe region: collections go on meanwhile. */
+void Idle(useconds_t microseconds) {
+  WhileOutside([&] { usleep(microseconds); });
+}
+
 /* The next stopping event, class loads taken on the way; 0 when none comes in time. */
 int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
   for (int waited = 0; waited < milliseconds * 5; waited++) {
@@ -150,7 +169,7 @@ int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
       continue;
     }
     if (kind != 0) return kind;
-    usleep(200);
+    Idle(200);
   }
   return 0;
 }
@@ -169,7 +188,7 @@ TEST_F(BreakTest, ABreakpointStopsBeforeItsInstructionEveryTimeAndGoesWhenCleare
   ASSERT_NE(nullptr, hashCode);
   std::atomic<int> result{0};
   std::thread h = RunJava("run", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     // The thread's first Java code reports its arrival.
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     // Only instruction starts of code: inside the two-byte bipush, past the end, a
@@ -209,7 +228,7 @@ TEST_F(BreakTest, ABreakpointStopsBeforeItsInstructionEveryTimeAndGoesWhenCleare
       }
       agent->EventRemove();
     }
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(1045, result.load());
   EXPECT_EQ(0, agent->EventPending(false));
@@ -254,7 +273,7 @@ TEST_F(BreakTest, StepsOverIntoAndOutByLineAndByInstruction) {
   uint32_t secondLine = Line("twice-second");
   std::atomic<int> result{0};
   std::thread h = RunJava("twice", "(I)I", &result, {5});
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     uint32_t at = PcOfLine(twice, callLine);
     ASSERT_TRUE(agent->BreakSet(twice, at));
@@ -298,7 +317,7 @@ TEST_F(BreakTest, StepsOverIntoAndOutByLineAndByInstruction) {
     EXPECT_EQ(after + 1, f->GetPC(false));
     agent->BreakClear(twice, at);
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(22, result.load());
   JNI_DebugDetach(agent);
@@ -316,7 +335,7 @@ TEST_F(BreakTest, StepsOffTheEndOfAMethodOutOfAThrownFrameAndBackFromNativeCode)
   std::atomic<int> result{0};
   // Off the end: over the last line of the callee stops in the caller, after the call.
   std::thread h = RunJava("twice", "(I)I", &result, {1});
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     uint32_t last = PcOfLine(helper, Line("helper-return"));
     ASSERT_TRUE(agent->BreakSet(helper, last));
@@ -331,7 +350,7 @@ TEST_F(BreakTest, StepsOffTheEndOfAMethodOutOfAThrownFrameAndBackFromNativeCode)
     EXPECT_EQ(Line("twice-call"), LineAt(f));
     EXPECT_GT(f->GetPC(false), PcOfLine(twice, Line("twice-call")));
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(6, result.load());
   // Out of a thrown frame: the exception unwinds the step frame; the stop is the
@@ -339,7 +358,7 @@ TEST_F(BreakTest, StepsOffTheEndOfAMethodOutOfAThrownFrameAndBackFromNativeCode)
   uint32_t at = PcOfLine(thrower, Line("thrower-throw"));
   ASSERT_TRUE(agent->BreakSet(thrower, at));
   h = RunJava("stepThrow", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     EXPECT_EQ(thrower, agent->GetCurrentFrame()->method);
     agent->BreakClear(thrower, at);
@@ -349,14 +368,14 @@ TEST_F(BreakTest, StepsOffTheEndOfAMethodOutOfAThrownFrameAndBackFromNativeCode)
     EXPECT_EQ(stepThrow, agent->GetCurrentFrame()->method);
     EXPECT_GE(LineAt(agent->GetCurrentFrame()), Line("stepthrow-call"));
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(5, result.load());
   // Back to native code and into the same method again, whose frame lands where the
   // step frame was: the step stops at the new call's first instruction.
   ASSERT_TRUE(agent->BreakSet(one, 0));
   h = RunJava("one", "(I)I", &result, {1, 2});
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     EXPECT_EQ(1u, agent->GetCurrentFrame()->locals[0]);
     agent->BreakClear(one, 0);
@@ -368,7 +387,7 @@ TEST_F(BreakTest, StepsOffTheEndOfAMethodOutOfAThrownFrameAndBackFromNativeCode)
     EXPECT_EQ(0u, f->GetPC(false));
     EXPECT_EQ(2u, f->locals[0]);
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(3, result.load());
   JNI_DebugDetach(agent);
@@ -385,7 +404,7 @@ TEST_F(BreakTest, WatchesStopAfterEachChangeOfFieldsStaticsAndLocals) {
   ASSERT_TRUE(watch && field && wide && counter);
   std::atomic<int> result{0};
   std::thread h = RunJava("watch", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     uint32_t store = PcOfLine(watch, Line("watch-field"));
     ASSERT_TRUE(agent->BreakSet(watch, store));
@@ -413,8 +432,10 @@ TEST_F(BreakTest, WatchesStopAfterEachChangeOfFieldsStaticsAndLocals) {
       EXPECT_EQ((VMword)(i * 3), object->GetWord(field->GetIndex()));
       uint8_t stored = CodeAt(watch, f->GetPC(false) - 3);
       EXPECT_TRUE(stored == OP_putfield || stored == OP_putfield_quick) << "stopped right after the store";
-      agent->EventRemove();
+      if (i < 4) agent->EventRemove();
     }
+    // Changed while the thread stands at the last change's stop: let go first, it could
+    // pass the next stores before the watches were there.
     agent->ClearDataBreaks();
     // A long, wholly; a static field in the class's static data.
     ASSERT_TRUE(agent->BreakSetWriteBody(object, wide->GetIndex() * 4, 8));
@@ -448,7 +469,7 @@ TEST_F(BreakTest, WatchesStopAfterEachChangeOfFieldsStaticsAndLocals) {
     EXPECT_EQ(42u, f->locals[slot]);
     EXPECT_EQ(Line("watch-return"), LineAt(f));
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(54, result.load());
   // The watches stay until cleared, and the watched objects with them.
@@ -472,7 +493,7 @@ TEST_F(BreakTest, ThreadsThatMeetOneBreakpointAtOnceStopInTurnAndRunOnWhenItIsCl
     results[i] = 0;
     threads.push_back(RunJava("work", "(I)I", &results[i], {40}));
   }
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     std::set<VMThread*> stopped;
     int stops = 0;
     for (;;) {
@@ -494,7 +515,7 @@ TEST_F(BreakTest, ThreadsThatMeetOneBreakpointAtOnceStopInTurnAndRunOnWhenItIsCl
     EXPECT_EQ((size_t)kThreads, stopped.size());
     // Stops of other threads already on their way are still handed over, one by one.
     while (int32_t kind = NextEvent(agent, 500)) agent->EventRemove(), (void)kind;
-    for (std::thread& t : threads) t.join();
+    JoinOutside(threads);
   });
   for (int i = 0; i < kThreads; i++) EXPECT_EQ(40 * 41 / 2, results[i].load()) << i;
   JNI_DebugDetach(agent);
@@ -518,7 +539,7 @@ TEST_F(BreakTest, CaughtExceptionsWhenAskedAndUncaughtOnesLeavingJava) {
   EXPECT_EQ(1, result.load());
   agent->SetReportCatch();
   h = RunJava("catcher", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventCaught, NextEvent(agent));
     EXPECT_EQ((VMObject*)VMJniUnHandleClass(env, illegalState), agent->EventGet());
     VMByteCodeFrame* f = agent->GetCurrentFrame();
@@ -526,12 +547,12 @@ TEST_F(BreakTest, CaughtExceptionsWhenAskedAndUncaughtOnesLeavingJava) {
     // Shown at the handler, the exception on its stack.
     EXPECT_EQ((VMObject*)VMJniUnHandleClass(env, illegalState), ((VMObject*)f->stack[-1])->GetClass());
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(1, result.load());
   agent->ClearReportCatch();
   h = RunJava("uncaught", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventUncaught, NextEvent(agent));
     EXPECT_EQ((VMObject*)VMJniUnHandleClass(env, illegalArgument), agent->EventGet());
     EXPECT_EQ(uncaught, agent->GetCurrentFrame()->method);
@@ -540,15 +561,15 @@ TEST_F(BreakTest, CaughtExceptionsWhenAskedAndUncaughtOnesLeavingJava) {
     EXPECT_NE(0u, f->flags & VMFrame::ThrowingFlag);
     EXPECT_EQ(Line("uncaught-throw"), VMDebugger::FindLineNumber(f->method, f->GetPC(true)));
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(-1, result.load());
   // Leaving Java code that a native runs, with Java code below the native, is not
   // leaving the thread's Java code: the caller catches it.
   h = RunJava("initialiseBad", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     EXPECT_EQ(0, NextEvent(agent, 2000));
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(1, result.load());
   JNI_DebugDetach(agent);
@@ -571,7 +592,7 @@ TEST_F(BreakTest, AThreadRunningWhenTheDebuggerComesIsCaughtAtItsNextPoll) {
   ASSERT_NE(nullptr, spinner);
   agent->RequestThreadAttach(spinner);
   uint32_t at = PcOfLine(bump, Line("bump-body"));
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     EXPECT_EQ(spinner, agent->ThreadCurrent());
     ASSERT_TRUE(agent->BreakSet(bump, at));
@@ -605,18 +626,23 @@ TEST_F(BreakTest, AnotherMachineOnTheNameSpaceRunsPatchedCodeWithoutStopping) {
   ASSERT_TRUE(agent->BreakSet(sum, loop));
   std::atomic<int> elsewhere{0};
   std::atomic<int> here{0};
+  // This thread is attached to the other machine too, where it does nothing while that
+  // machine's thread runs: the collections there must not wait for it.
+  VMThread* selfThere = otherEnv->thread;
+  VM::EnterSafeRegion(selfThere);
   std::thread o = RunJava("run", "()I", &elsewhere, {}, other);
   std::thread h = RunJava("run", "()I", &here);
-  WhileOutside([&] {
-    o.join();
+  AsClient(agent, [&] {
+    JoinOutside(o);
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     agent->EventRemove();
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     EXPECT_EQ(sum, agent->GetCurrentFrame()->method);
     agent->BreakClear(sum, loop);
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
+  VM::LeaveSafeRegion(selfThere);
   EXPECT_EQ(45, elsewhere.load());
   EXPECT_EQ(45, here.load());
   JNI_DebugDetach(agent);
@@ -673,11 +699,11 @@ TEST_F(BreakTest, ALoaderThatGoesTakesItsBreakpointsAndWatchesWithIt) {
   agent->EventRemove();
   agent->BreakClear(ours, 0);
   std::thread h = RunJava("watch", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventWatch, NextEvent(agent));
     EXPECT_EQ(7u, ourStatics->GetWord(ourCounter->GetIndex()));
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(54, result.load());
   JNI_DebugDetach(agent);
@@ -726,8 +752,8 @@ TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterr
   agent->RequestThreadAttach(caller);
   agent->RequestThreadAttach(looper);
   uint32_t at = PcOfLine(bump, Line("bump-body"));
-  WhileOutside([&] {
-    usleep(50000);
+  AsClient(agent, [&] {
+    Idle(50000);
     EXPECT_EQ(0, NextEvent(agent, 100));
     // A breakpoint met in a plain loop by a watched thread stops it there.
     ASSERT_TRUE(agent->BreakSet(bump, at));
@@ -737,7 +763,7 @@ TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterr
     EXPECT_EQ(at, agent->GetCurrentFrame()->GetPC(false));
     agent->BreakClear(bump, at);
     // The other thread parks in its plain loop; a step asked of it is carried out.
-    for (int i = 0; i < 2000 && !looper->GetPausedForDebugger(); i++) usleep(1000);
+    for (int i = 0; i < 2000 && !looper->GetPausedForDebugger(); i++) Idle(1000);
     ASSERT_TRUE(looper->GetPausedForDebugger());
     agent->ThreadTrace(looper, 0, 0);
     agent->EventRemove();
@@ -780,7 +806,7 @@ TEST_F(BreakTest, TheHostMovesTheMachineWhileAThreadIsStoppedAndTheStopAndItsWat
   agent->EventRemove();
   std::atomic<int> result{0};
   std::thread h = RunJava("run", "()I", &result);
-  WhileOutside([&] {
+  AsClient(agent, [&] {
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     agent->BreakClear(sum, loop);
     ASSERT_TRUE(agent->BreakSetWriteLocal(agent->GetCurrentFrame(), 1, 4));
@@ -792,12 +818,12 @@ TEST_F(BreakTest, TheHostMovesTheMachineWhileAThreadIsStoppedAndTheStopAndItsWat
   refhost::ForEachRelocated(heap, MoveBlock, heap);
   JNI_RelocationDone(jvm, heap, MoveWord);
   refhost::FinishRelocation(heap);
-  WhileOutside([&] {
+  VMDebugger* moved = jvm->vm->GetDebugger();
+  ASSERT_NE(nullptr, moved);
+  EXPECT_NE(agent, moved);
+  agent = moved;
+  AsClient(agent, [&] {
     VMByteCodeFrame* f;
-    VMDebugger* moved = jvm->vm->GetDebugger();
-    ASSERT_NE(nullptr, moved);
-    EXPECT_NE(agent, moved);
-    agent = moved;
     f = agent->GetCurrentFrame();
     EXPECT_EQ(sum, f->method);
     EXPECT_EQ(loop, f->GetPC(false));
@@ -820,7 +846,7 @@ TEST_F(BreakTest, TheHostMovesTheMachineWhileAThreadIsStoppedAndTheStopAndItsWat
     EXPECT_EQ(45u, f->locals[0]);
     agent->BreakClear(run, back);
     agent->EventRemove();
-    h.join();
+    JoinOutside(h);
   });
   EXPECT_EQ(45, result.load());
   JNI_DebugDetach(agent);
@@ -856,7 +882,7 @@ TEST_F(BreakTest, ABreakpointOnAQuickenedOrQuickenableInstructionStopsEveryTime)
     ASSERT_TRUE(agent->BreakSet(watch, statics));
     std::atomic<int> result{0};
     std::thread h = RunJava("watch", "()I", &result);
-    WhileOutside([&] {
+    AsClient(agent, [&] {
       for (int i = 0; i < 5; i++) {
         ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent)) << "round " << round << ", store " << i;
         EXPECT_EQ(store, agent->GetCurrentFrame()->GetPC(false));
@@ -871,7 +897,7 @@ TEST_F(BreakTest, ABreakpointOnAQuickenedOrQuickenableInstructionStopsEveryTime)
       EXPECT_EQ(field, CodeAt(watch, store));
       EXPECT_EQ(stat, CodeAt(watch, statics));
       agent->EventRemove();
-      h.join();
+      JoinOutside(h);
     });
     EXPECT_EQ(54, result.load());
     // Run without breakpoints the instructions take their quick forms.

@@ -128,6 +128,42 @@ TEST_F(DebuggerTest, AttachIsOnePerMachineAndDetachMovesTheAgentAside) {
   JNI_DebugDetach(second);
 }
 
+TEST_F(DebuggerTest, AClientAttachedToTwoMachinesIsServedOnItsOwnEnvOfEachAndKeepsBoth) {
+  Watchdog dog(60);
+  JNIEnv* twoEnv = nullptr;
+  JavaVM* two = Create("two", &twoEnv);
+  ASSERT_NE(nullptr, two);
+  VMThread* mine = twoEnv->thread;
+  ASSERT_NE(nullptr, mine);
+  uint32_t debugByte = twoEnv->debug & 0xFF;
+  // The host holds the first machine's env current while the client calls reach the
+  // second: the thread's attachment to the second must come out of each call whole,
+  // not be replaced by a second one and detached at the call's end.
+  refhost::Functions()->SetCurrentEnv(env);
+  auto attachedAsBefore = [&](const char* after) {
+    EXPECT_EQ(env, refhost::Functions()->GetCurrentEnv()) << after;
+    EXPECT_EQ(mine, twoEnv->thread) << after;
+    EXPECT_EQ(twoEnv, mine->GetEnv()) << "the attachment to the second machine was lost by " << after;
+    EXPECT_EQ(1u, two->vm->GetThreadsAttached()) << after;
+    EXPECT_EQ(debugByte, twoEnv->debug & 0xFF) << after;
+  };
+  void* agent = JNI_DebugAttach("two");
+  ASSERT_NE(nullptr, agent);
+  attachedAsBefore("the attach");
+  EXPECT_EQ(0, JNI_DebugEventPending(agent));
+  Channel ch;
+  EXPECT_EQ(0u, JNI_DebugRequest(agent, &ch, Channel::Read, &ch, Channel::Write));
+  EXPECT_EQ(2u, ch.written);
+  attachedAsBefore("a request");
+  JNI_DebugDetach(agent);
+  attachedAsBefore("the detach");
+  // The second machine's env still works, and goes with its machine.
+  refhost::Functions()->SetCurrentEnv(twoEnv);
+  EXPECT_NE(nullptr, twoEnv->functions->FindClass(twoEnv, "java/lang/Object"));
+  EXPECT_EQ(0, two->functions->DestroyJavaVM(two));
+  refhost::Functions()->SetCurrentEnv(env);
+}
+
 TEST_F(DebuggerTest, HostilePointersAreRefusedWithoutBeingFollowed) {
   Watchdog dog(60);
   // Bytes that look like nothing the machine made, and a freed-looking pointer.

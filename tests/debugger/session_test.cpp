@@ -27,6 +27,7 @@
 #include "vmjavalangstring.h"
 #include "vmjni.h"
 #include "vmjni_entries.h"
+#include "vmnamespace.h"
 #include "vmthread.h"
 
 using namespace dbgclient;
@@ -412,7 +413,7 @@ std::string LogOf(std::function<void()> call) {
 
 TEST_F(SessionTest, EveryOtherRequestAnswersAsItsOperationSays) {
   Watchdog dog(240);
-  jint result = RunWith("run", "(I)I", 10, [](Client& c) {
+  jint result = RunWith("run", "(I)I", 10, [this](Client& c) {
     int32_t t = c.ThreadCurrent();
     int32_t top = c.ThreadFrame(t);
     int32_t f = c.FrameCaller(top);
@@ -474,6 +475,23 @@ TEST_F(SessionTest, EveryOtherRequestAnswersAsItsOperationSays) {
     EXPECT_EQ(code, c.MethodCode(run));
     const std::string noPlace = "Debug assertion: method != NULL && pc < method->GetCode()->GetSize()\n";
     EXPECT_EQ(noPlace, LogOf([&] { EXPECT_TRUE(c.Call(Request(1).I(run).I(1)).Dropped()); }));
+    EXPECT_EQ(code, c.MethodCode(run));
+    // A sound place refused for want of memory (the agent's record, then the name
+    // space's record of the patch) is answered all the same, logs nothing and sets
+    // nothing; the next try sets it.
+    for (HHeap* heap : {jvm->vm->GetHeap(), jvm->nameSpace->GetHeap()}) {
+      refhost::SetFailureScope(true, heap, 1);
+      uint64_t refused = refhost::RefusedCount();
+      refhost::FailNthAllocation(1);
+      EXPECT_EQ("", LogOf([&] { EXPECT_TRUE(c.Done(Request(1).I(run).I(0))); }));
+      refhost::FailNthAllocation(0);
+      refhost::SetFailureScope(false, nullptr, -1);
+      EXPECT_EQ(refused + 1, refhost::RefusedCount());
+      EXPECT_EQ(code, c.MethodCode(run)) << "nothing planted";
+    }
+    EXPECT_TRUE(c.Done(Request(1).I(run).I(0)));
+    EXPECT_EQ(0xCA, c.MethodCode(run)[0]);
+    EXPECT_TRUE(c.Done(Request(0).I(run).I(0)));
     EXPECT_EQ(code, c.MethodCode(run));
     // Watches: a field (up to 8 bytes while they lie in the object), an element, a local;
     // past the end of the array, the reference cell of kind 8 and a made-up place are

@@ -243,6 +243,26 @@ bool IdArrays(JNIEnv* env, jobject ids, jobject codes, jobject data, VMArray** i
   return true;
 }
 
+/* ---- field sequences: (type code, slot) pairs over an instance ---- */
+
+/* How many pairs the sequence holds; -1 with an exception pending when the instance or
+   the sequence is not what it must be. */
+int32_t FieldPairs(JNIEnv* env, jobject obj, jobject sequence) {
+  if (InstanceArg(env, obj) == NULL) return -1;
+  VMArray* array = ArrayArg(env, sequence, Arrays(env)->GetVMintArrayClass());
+  return array != NULL ? (int32_t)(array->GetSize() / 2) : -1;
+}
+
+/* Pair k, and the instance: both read again through their handles for every pair, since
+   the stream's methods that run between pairs may collect (never move), and only the
+   handles are known to the collector. */
+VMObject* FieldPair(JNIEnv* env, jobject obj, jobject sequence, uint32_t k, jint* code, jint* slot) {
+  VMintArray* pairs = (VMintArray*)VMJniHandle::UnHandle(env, sequence);
+  *code = pairs->Get(2 * k);
+  *slot = pairs->Get(2 * k + 1);
+  return VMJniHandle::UnHandle(env, obj);
+}
+
 /* ---- the method ids of the stream's own read and write methods ---- */
 
 jmethodID Checked(JNIEnv* env, jmethodID id) {
@@ -627,20 +647,13 @@ jobject JNICALL JavaIoObjectInputStream_latestUserDefinedLoader(JNIEnv*, jobject
    after the checks; a reference that does not fit its field is ClassCastException. */
 void JNICALL JavaIoObjectInputStream_inputClassFields(JNIEnv* env, jobject self, jobject obj, jobject,
                                                       jobject sequenceHandle) {
-  VMObject* object = InstanceArg(env, obj);
-  if (object == NULL) return;
-  VMArray* sequence = ArrayArg(env, sequenceHandle, Arrays(env)->GetVMintArrayClass());
-  if (sequence == NULL) return;
+  int32_t pairs = FieldPairs(env, obj, sequenceHandle);
+  if (pairs < 0) return;
   VMJniUtils* utils = NameSpaceOf(env)->GetJNIUtils();
   const JNINativeInterface_* f = env->functions;
-  uint32_t pairs = sequence->GetSize() / 2;
-  for (uint32_t k = 0; k < pairs; k++) {
-    // Both read again each round: the stream's methods may collect, never move, but
-    // the array is reached through its handle all the same.
-    sequence = (VMArray*)VMJniHandle::UnHandle(env, sequenceHandle);
-    object = VMJniHandle::UnHandle(env, obj);
-    jint code = ((VMintArray*)sequence)->Get(2 * k);
-    jint slot = ((VMintArray*)sequence)->Get(2 * k + 1);
+  for (int32_t k = 0; k < pairs; k++) {
+    jint code, slot;
+    VMObject* object = FieldPair(env, obj, sequenceHandle, (uint32_t)k, &code, &slot);
     VMDataMember* field = NULL;
     if (slot != kNoSlot && (Width(code) != 0 || IsReferenceCode(code))) {
       field = CheckedField(env, object, slot, code);
@@ -775,18 +788,13 @@ jboolean JNICALL JavaIoObjectOutputStream_invokeObjectWriter(JNIEnv* env, jobjec
    field the class does not have) writes the type's default, so the stream stays whole. */
 void JNICALL JavaIoObjectOutputStream_outputClassFields(JNIEnv* env, jobject self, jobject obj, jobject,
                                                         jobject sequenceHandle) {
-  VMObject* object = InstanceArg(env, obj);
-  if (object == NULL) return;
-  VMArray* sequence = ArrayArg(env, sequenceHandle, Arrays(env)->GetVMintArrayClass());
-  if (sequence == NULL) return;
+  int32_t pairs = FieldPairs(env, obj, sequenceHandle);
+  if (pairs < 0) return;
   VMJniUtils* utils = NameSpaceOf(env)->GetJNIUtils();
   const JNINativeInterface_* f = env->functions;
-  uint32_t pairs = sequence->GetSize() / 2;
-  for (uint32_t k = 0; k < pairs; k++) {
-    sequence = (VMArray*)VMJniHandle::UnHandle(env, sequenceHandle);
-    object = VMJniHandle::UnHandle(env, obj);
-    jint code = ((VMintArray*)sequence)->Get(2 * k);
-    jint slot = ((VMintArray*)sequence)->Get(2 * k + 1);
+  for (int32_t k = 0; k < pairs; k++) {
+    jint code, slot;
+    VMObject* object = FieldPair(env, obj, sequenceHandle, (uint32_t)k, &code, &slot);
     if (Width(code) == 0 && !IsReferenceCode(code)) continue;
     bool present = slot != kNoSlot;
     if (present && CheckedField(env, object, slot, code) == NULL) return;
