@@ -44,48 +44,48 @@ struct Segments {
 
 /* How the strategies reach the window, the chains, the heads, the literal buffers and
    the literal frequencies. The arrays keep their chunks for the life of the stream, so
-   each call of a strategy maps the chunks of the window, the chains and the heads into
-   tables on the stack (at most 4 KB). Each entry is its chunk's address less the offset
-   where the chunk begins, so that an element is one table look-up plus its own offset:
-   the match search follows a chain link after link, each link's address depending on
-   the one before, and every operation on that path counts. The chain table is mapped
-   once per window position (two entries per chunk: positions p and p + wSize share a
-   link) so that no mask stands on that path either. The buffers and the trees, reached
-   once per tally, keep two look-ups. Only offsets proven to lie inside the arrays take
-   these paths (see each use); everything else goes through the guarded accessors. */
+   each call of a strategy copies the chunk tables of the window, the chains and the
+   heads onto the stack (at most 4 KB; the copies cost well under a microsecond, which
+   matters to callers that hand over 256 bytes at a time): a window byte, a link or a
+   head then costs one look-up. The match search follows a chain link after link, each
+   link's address depending on the one before, so the chain table is copied twice, an
+   entry per window position's chunk (positions p and p + wSize share a link), and no
+   mask stands on that path: a link is a shift, a table load and the link's load (the
+   offset in the chunk is formed beside the table load). The buffers and the trees,
+   reached once per tally, keep two look-ups. Only offsets proven to lie inside the
+   arrays take these paths (see each use); everything else goes through the guarded
+   accessors. */
 class Views {
  protected:
   explicit Views(DeflateState* s)
       : lengths(s->lBuf), distances(s->dBuf), ltree(s->dynLTree), dtree(s->dynDTree) {
-    Flat(s->window, win, s->window->size / ChunkBytes);
-    Flat(s->head, heads, (s->head->size + ChunkBytes - 1) / ChunkBytes);
-    // Chain chunk c holds the links of positions 128c to 128c + 127 and of the same
-    // positions plus wSize.
-    const uint32_t chunks = s->prev->size / ChunkBytes;
-    for (uint32_t c = 0; c < chunks; c++) {
-      uintptr_t chunk = (uintptr_t)s->prev->segments[c / ChunksPerSegment]->chunks[c % ChunksPerSegment];
-      chains[c] = chunk - c * ChunkBytes;
-      chains[c + chunks] = chunk - (c + chunks) * ChunkBytes;
-    }
+    Flat(s->window, win);
+    Flat(s->head, heads);
+    uint32_t chunks = Flat(s->prev, chains);
+    memcpy(chains + chunks, chains, chunks * sizeof chains[0]);
   }
-  const uint8_t* Byte(uint32_t o) const { return reinterpret_cast<const uint8_t*>(win[o >> 8] + o); }
+  const uint8_t* Byte(uint32_t o) const { return win[o >> 8] + (o & 0xFF); }
   /* p below windowSize. */
-  uint16_t& Link(uint32_t p) const { return *reinterpret_cast<uint16_t*>(chains[p >> 7] + p * 2); }
-  uint16_t& Head(uint32_t h) const { return *reinterpret_cast<uint16_t*>(heads[h >> 7] + h * 2); }
+  uint16_t& Link(uint32_t p) const { return reinterpret_cast<uint16_t*>(chains[p >> 7])[p & 0x7F]; }
+  uint16_t& Head(uint32_t h) const { return reinterpret_cast<uint16_t*>(heads[h >> 7])[h & 0x7F]; }
   uint8_t& L(uint32_t i) const { return *lengths.At(i); }
   uint16_t& D(uint32_t i) const { return *reinterpret_cast<uint16_t*>(distances.At(i * 2)); }
   TreeNode& LNode(uint32_t n) const { return *reinterpret_cast<TreeNode*>(ltree.At(n * 4)); }
   TreeNode& DNode(uint32_t n) const { return *reinterpret_cast<TreeNode*>(dtree.At(n * 4)); }
 
  private:
-  static void Flat(const ChunkedArray* a, uintptr_t* map, uint32_t chunks) {
-    for (uint32_t c = 0; c < chunks; c++) {
-      map[c] = (uintptr_t)a->segments[c / ChunksPerSegment]->chunks[c % ChunksPerSegment] - c * ChunkBytes;
+  /* The chunk addresses in order; their count. */
+  static uint32_t Flat(const ChunkedArray* a, uint8_t** map) {
+    uint32_t chunks = (a->size + ChunkBytes - 1) / ChunkBytes;
+    for (uint32_t k = 0; k * ChunksPerSegment < chunks; k++) {
+      uint32_t n = chunks - k * ChunksPerSegment < ChunksPerSegment ? chunks - k * ChunksPerSegment : ChunksPerSegment;
+      memcpy(map + k * ChunksPerSegment, a->segments[k]->chunks, n * sizeof map[0]);
     }
+    return chunks;
   }
-  uintptr_t win[MaxArrayBytes / ChunkBytes];
-  uintptr_t chains[2 * MaxArrayBytes / ChunkBytes];
-  uintptr_t heads[MaxArrayBytes / ChunkBytes];
+  uint8_t* win[MaxArrayBytes / ChunkBytes];
+  uint8_t* chains[2 * MaxArrayBytes / ChunkBytes];
+  uint8_t* heads[MaxArrayBytes / ChunkBytes];
   Segments lengths, distances, ltree, dtree;
 };
 
