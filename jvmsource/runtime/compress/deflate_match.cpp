@@ -128,6 +128,7 @@ class Matcher : Views {
   }
 
   uint32_t Longest(uint32_t cur);
+  uint32_t LongestOfFew(uint32_t cur);
 
   bool TallyLiteral(uint32_t c) {
     uint32_t i = s->lastLit++;
@@ -271,6 +272,37 @@ uint32_t Matcher::Longest(uint32_t cur) {
   return w.best <= s->lookahead ? w.best : s->lookahead;
 }
 
+/* The search of the greedy levels, whose chains are short (at most 32 candidates) and
+   whose nice length is small: there a candidate passes the first test far more often,
+   and the comparison belongs in the loop rather than behind a call. */
+uint32_t Matcher::LongestOfFew(uint32_t cur) {
+  uint32_t chain = s->maxChainLength;
+  const uint32_t strStart = s->strStart;
+  uint32_t best = s->prevLength;
+  uint32_t nice = (uint32_t)s->niceMatch;
+  const uint32_t maxDist = MaxDist(s);
+  const uint32_t limit = strStart > maxDist ? strStart - maxDist : 0;
+  if (s->prevLength >= s->goodMatch) chain >>= 2;
+  if (nice > s->lookahead) nice = s->lookahead;
+  const uint32_t start = Pair(strStart);
+  uint32_t end = At(strStart + best);
+  for (;;) {
+    uint32_t next = Link(cur);
+    if (At(cur + best) == end && At(cur + best - 1) == At(strStart + best - 1) && Pair(cur) == start) {
+      uint32_t len = Matched(strStart, cur);
+      if (len > best) {
+        s->matchStart = cur;
+        best = len;
+        if (len >= nice) break;
+        end = At(strStart + best);
+      }
+    }
+    cur = next;
+    if (cur <= limit || --chain == 0) break;
+  }
+  return best <= s->lookahead ? best : s->lookahead;
+}
+
 /* The candidate at cur, whose two bytes at the end of the best match and whose first
    two bytes are right: true when it reaches the nice length (the search ends). */
 bool Matcher::Candidate(Search* w, uint32_t cur) const {
@@ -312,7 +344,7 @@ int Matcher::Fast(int flush) {
   for (int ready; (ready = Step(flush, &h)) != InputDone;) {
     if (ready == NeedMore) return NeedMore;
     if (h != 0 && s->strStart - h <= MaxDist(s) && s->strategy != ZStrategy_HuffmanOnly) {
-      s->matchLength = Longest(h);
+      s->matchLength = LongestOfFew(h);
     }
     bool full;
     if (s->matchLength >= MinMatch) {
