@@ -225,6 +225,45 @@ TEST_F(DeflateTest, EveryFlushModeWithAnyOutputRoom) {
   }
 }
 
+/* The match search reads the window through 256-byte chunks: candidates tested on two
+   bytes at the end of the best match and two at their start, and compared many bytes
+   at a time. Here copies of one block, each cut short by a changed byte, begin after
+   fillers of every length, so that matches start, end and differ at every offset
+   around a chunk's edge, on both the current string's side and the candidate's; long
+   chains (memLevel 1) and a window of 512 bytes, which slides every few hundred bytes,
+   are included. Every stream must be zlib's own, byte for byte. */
+TEST_F(DeflateTest, MatchesAroundEveryChunkEdgeAreTheLibrarysOwn) {
+  const Bytes block = sample_data::RandomBytes(600, 41);
+  sample_data::Random r(43);
+  Bytes in;
+  for (uint32_t shift = 0; shift < 300; shift++) {
+    Bytes filler = sample_data::RandomBytes(shift % 37 + (shift * 7) % 256, 100 + shift);
+    in.insert(in.end(), filler.begin(), filler.end());
+    // A copy of the block's start, ending at a changed byte: lengths 3 to 300.
+    uint32_t from = r.Next() % 300, length = 3 + (shift * 13) % 298;
+    in.insert(in.end(), block.begin() + from, block.begin() + from + length);
+    in.push_back((uint8_t)(block[from + length] ^ 0x5A));
+  }
+  int compared = 0, identical = 0;
+  for (int level : {1, 4, 6, 9}) {
+    for (int bits : {9, 12, 15}) {
+      for (int memLevel : {1, 8}) {
+        Params p;
+        p.level = level;
+        p.windowBits = -bits;
+        p.memLevel = memLevel;
+        Bytes ours = OurDeflate(p, in, Pattern(), cookie);
+        ASSERT_TRUE(RoundTrips(ours, p.windowBits, in)) << Describe(p, Pattern());
+        compared++;
+        identical += ours == ZlibDeflate(p, in, Pattern());
+      }
+    }
+  }
+  if (ExpectIdentity()) {
+    EXPECT_EQ(compared, identical);
+  }
+}
+
 TEST_F(DeflateTest, StreamsOnSeveralThreadsShareThePool) {
   const Bytes in = Composite();
   RunThreads(4, [&](int t) {

@@ -44,22 +44,29 @@ struct Segments {
 
 /* How the strategies reach the window, the chains, the heads, the literal buffers and
    the literal frequencies. The arrays keep their chunks for the life of the stream, so
-   each call of a strategy copies the segment tables of the window, the chains and the
-   heads into flat tables on the stack (at most 3 KB): a window byte, a link or a head
-   then costs one look-up, which the match search repeats thousands of times per call.
-   The buffers and the trees, reached once per tally, keep two look-ups. Only offsets
-   proven to lie inside the arrays take these paths (see each use); everything else goes
-   through the guarded accessors. */
+   each call of a strategy copies the chunk tables of the window, the chains and the
+   heads onto the stack (at most 4 KB; the copies cost well under a microsecond, which
+   matters to callers that hand over 256 bytes at a time): a window byte, a link or a
+   head then costs one look-up. The match search follows a chain link after link, each
+   link's address depending on the one before, so the chain table is copied twice, an
+   entry per window position's chunk (positions p and p + wSize share a link), and no
+   mask stands on that path: a link is a shift, a table load and the link's load (the
+   offset in the chunk is formed beside the table load). The buffers and the trees,
+   reached once per tally, keep two look-ups. Only offsets proven to lie inside the
+   arrays take these paths (see each use); everything else goes through the guarded
+   accessors. */
 class Views {
  protected:
   explicit Views(DeflateState* s)
-      : lengths(s->lBuf), distances(s->dBuf), ltree(s->dynLTree), dtree(s->dynDTree), wMask(s->wMask) {
+      : lengths(s->lBuf), distances(s->dBuf), ltree(s->dynLTree), dtree(s->dynDTree) {
     Flat(s->window, win);
-    Flat(s->prev, chains);
     Flat(s->head, heads);
+    uint32_t chunks = Flat(s->prev, chains);
+    memcpy(chains + chunks, chains, chunks * sizeof chains[0]);
   }
   const uint8_t* Byte(uint32_t o) const { return win[o >> 8] + (o & 0xFF); }
-  uint16_t& Link(uint32_t p) const { return reinterpret_cast<uint16_t*>(chains[(p & wMask) >> 7])[p & 0x7F]; }
+  /* p below windowSize. */
+  uint16_t& Link(uint32_t p) const { return reinterpret_cast<uint16_t*>(chains[p >> 7])[p & 0x7F]; }
   uint16_t& Head(uint32_t h) const { return reinterpret_cast<uint16_t*>(heads[h >> 7])[h & 0x7F]; }
   uint8_t& L(uint32_t i) const { return *lengths.At(i); }
   uint16_t& D(uint32_t i) const { return *reinterpret_cast<uint16_t*>(distances.At(i * 2)); }
@@ -67,16 +74,19 @@ class Views {
   TreeNode& DNode(uint32_t n) const { return *reinterpret_cast<TreeNode*>(dtree.At(n * 4)); }
 
  private:
-  static void Flat(const ChunkedArray* a, uint8_t** map) {
-    for (uint32_t k = 0; k < SegmentsPerArray && a->segments[k] != NULL; k++) {
-      memcpy(map + k * ChunksPerSegment, a->segments[k]->chunks, sizeof a->segments[k]->chunks);
+  /* The chunk addresses in order; their count. */
+  static uint32_t Flat(const ChunkedArray* a, uint8_t** map) {
+    uint32_t chunks = (a->size + ChunkBytes - 1) / ChunkBytes;
+    for (uint32_t k = 0; k * ChunksPerSegment < chunks; k++) {
+      uint32_t n = chunks - k * ChunksPerSegment < ChunksPerSegment ? chunks - k * ChunksPerSegment : ChunksPerSegment;
+      memcpy(map + k * ChunksPerSegment, a->segments[k]->chunks, n * sizeof map[0]);
     }
+    return chunks;
   }
   uint8_t* win[MaxArrayBytes / ChunkBytes];
-  uint8_t* chains[MaxArrayBytes / ChunkBytes];
+  uint8_t* chains[2 * MaxArrayBytes / ChunkBytes];
   uint8_t* heads[MaxArrayBytes / ChunkBytes];
   Segments lengths, distances, ltree, dtree;
-  uint32_t wMask;
 };
 
 /* The hot side of the strategies. */
@@ -118,6 +128,7 @@ class Matcher : Views {
   }
 
   uint32_t Longest(uint32_t cur);
+  uint32_t LongestOfFew(uint32_t cur);
 
   bool TallyLiteral(uint32_t c) {
     uint32_t i = s->lastLit++;
@@ -152,6 +163,11 @@ class Matcher : Views {
   int Slow(int flush);
 
  private:
+  /* One match search: what the test of a candidate needs. */
+  struct Search {
+    uint32_t strStart, best, nice, end, start, matchStart, found;
+  };
+  __attribute__((noinline)) bool Candidate(Search* w, uint32_t cur) const;
   /* Bytes equal from offset 3 on between the strings at scan and match. */
   uint32_t Matched(uint32_t scan, uint32_t match) const;
 
@@ -199,6 +215,14 @@ uint32_t Matcher::Matched(uint32_t scan, uint32_t match) const {
     uint32_t n = runA < runB ? runA : runB;
     if (n > MaxMatch - len) n = MaxMatch - len;
     uint32_t i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= n; i += 16) {
+      __m128i equal = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pa + i)),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(pb + i)));
+      uint32_t differ = (uint32_t)_mm_movemask_epi8(equal) ^ 0xFFFF;
+      if (differ != 0) return len + i + __builtin_ctz(differ);
+    }
+#endif
     for (; i + 4 <= n; i += 4) {
       uint32_t diff = Load32(pa + i) ^ Load32(pb + i);
       if (diff != 0) return len + i + (__builtin_ctz(diff) >> 3);
@@ -213,8 +237,45 @@ uint32_t Matcher::Matched(uint32_t scan, uint32_t match) const {
 
 /* Every offset read here lies below strStart + 258, and strStart + 258 stays below
    windowSize: a step starts either with 262 bytes of lookahead in the window or right
-   after a fill, which slides whenever strStart has reached windowSize - 262. */
+   after a fill, which slides whenever strStart has reached windowSize - 262.
+
+   The walk is bound by the chain: each link's address needs the link before it, a
+   table look-up and the link's own load, so the loop keeps to that path. A candidate is
+   tested on the two bytes at the end of the best match so far and on its first two,
+   all four read and compared before one branch: tested one byte after another, the
+   first test passes for about one candidate in four, and each pass was a mispredicted
+   branch. Candidate holds the comparison, and its values stay in memory out of the
+   loop's registers. */
 uint32_t Matcher::Longest(uint32_t cur) {
+  Search w;
+  uint32_t chain = s->maxChainLength;
+  w.strStart = s->strStart;
+  w.best = s->prevLength;
+  w.nice = (uint32_t)s->niceMatch;
+  w.found = 0;
+  const uint32_t maxDist = MaxDist(s);
+  const uint32_t limit = w.strStart > maxDist ? w.strStart - maxDist : 0;
+  if (s->prevLength >= s->goodMatch) chain >>= 2;
+  if (w.nice > s->lookahead) w.nice = s->lookahead;
+  w.start = Pair(w.strStart);
+  w.end = Pair(w.strStart + w.best - 1);
+  for (;;) {
+    uint32_t next = Link(cur);
+    uint32_t e = cur + w.best;
+    uint32_t diff = ((uint32_t)*Byte(e - 1) | (uint32_t)*Byte(e) << 8) ^ w.end;
+    diff |= ((uint32_t)*Byte(cur) | (uint32_t)*Byte(cur + 1) << 8) ^ w.start;
+    if (diff == 0 && Candidate(&w, cur)) break;
+    cur = next;
+    if (cur <= limit || --chain == 0) break;
+  }
+  if (w.found != 0) s->matchStart = w.matchStart;
+  return w.best <= s->lookahead ? w.best : s->lookahead;
+}
+
+/* The search of the greedy levels, whose chains are short (at most 32 candidates) and
+   whose nice length is small: there a candidate passes the first test far more often,
+   and the comparison belongs in the loop rather than behind a call. */
+uint32_t Matcher::LongestOfFew(uint32_t cur) {
   uint32_t chain = s->maxChainLength;
   const uint32_t strStart = s->strStart;
   uint32_t best = s->prevLength;
@@ -226,9 +287,7 @@ uint32_t Matcher::Longest(uint32_t cur) {
   const uint32_t start = Pair(strStart);
   uint32_t end = At(strStart + best);
   for (;;) {
-    uint32_t next = Link(cur);  // the chain's next load starts before this one is judged
-    // Most candidates fail on the byte at the end of the best match so far, then on the
-    // one before it.
+    uint32_t next = Link(cur);
     if (At(cur + best) == end && At(cur + best - 1) == At(strStart + best - 1) && Pair(cur) == start) {
       uint32_t len = Matched(strStart, cur);
       if (len > best) {
@@ -242,6 +301,19 @@ uint32_t Matcher::Longest(uint32_t cur) {
     if (cur <= limit || --chain == 0) break;
   }
   return best <= s->lookahead ? best : s->lookahead;
+}
+
+/* The candidate at cur, whose two bytes at the end of the best match and whose first
+   two bytes are right: true when it reaches the nice length (the search ends). */
+bool Matcher::Candidate(Search* w, uint32_t cur) const {
+  uint32_t len = Matched(w->strStart, cur);
+  if (len <= w->best) return false;
+  w->matchStart = cur;
+  w->found = 1;
+  w->best = len;
+  if (len >= w->nice) return true;
+  w->end = Pair(w->strStart + len - 1);
+  return false;
 }
 
 /* Flushing a block; the strategy returns when the output is full. */
@@ -272,7 +344,7 @@ int Matcher::Fast(int flush) {
   for (int ready; (ready = Step(flush, &h)) != InputDone;) {
     if (ready == NeedMore) return NeedMore;
     if (h != 0 && s->strStart - h <= MaxDist(s) && s->strategy != ZStrategy_HuffmanOnly) {
-      s->matchLength = Longest(h);
+      s->matchLength = LongestOfFew(h);
     }
     bool full;
     if (s->matchLength >= MinMatch) {
