@@ -8,6 +8,9 @@
 
 #include <chrono>
 #include <map>
+#include <atomic>
+#include <string>
+#include <thread>
 
 #include "deflate_support.h"
 #include "inflate_support.h"
@@ -359,6 +362,44 @@ TEST_F(ZipDirTest, ManySimilarNamesAndManyThreads) {
   // Every byte of a name counts.
   EXPECT_NE(ZipNameHash("p00001/AA.class"), ZipNameHash("p00002/AA.class"));
   EXPECT_NE(ZipNameHash("a"), ZipNameHash(""));
+}
+
+/* The table never changes once built: a look-up must not queue behind whoever holds the
+   table's mutex (with a lock per look-up, every thread loading classes from one archive
+   waited for every other). Here the mutex is held throughout, and look-ups on another
+   thread must still all finish. */
+TEST_F(ZipDirTest, LookUpsDoNotWaitForTheTablesMutex) {
+  ZipArchive a;
+  for (int i = 0; i < 300; i++) a.members.push_back({"c" + std::to_string(i) + ".class", ZipBytes(1, (uint8_t)i), false});
+  Bytes bytes = a.Write();
+  void* t = Build(bytes);
+  ASSERT_NE(nullptr, t);
+  void* mutex = static_cast<VMZipEntryHashTable*>(t)->GetMutex();
+  ASSERT_NE(nullptr, mutex);
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  ASSERT_TRUE(host->MutexLock(mutex));
+  std::atomic<int> found(0);
+  std::atomic<bool> done(false);
+  std::thread reader([&] {
+    for (int round = 0; round < 20; round++) {
+      for (int i = 0; i < 300; i++) {
+        uint32_t o, u, c;
+        std::string name = "c" + std::to_string(i) + ".class";
+        if (JNI_ZipHashLookup(t, name.c_str(), &o, &u, &c) && u == 1 && bytes[o] == (uint8_t)i) found++;
+      }
+    }
+    done = true;
+  });
+  auto start = std::chrono::steady_clock::now();
+  while (!done && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  bool finishedWhileHeld = done;
+  host->MutexUnlock(mutex);
+  reader.join();
+  EXPECT_TRUE(finishedWhileHeld) << "a look-up waited for the table's mutex";
+  EXPECT_EQ(20 * 300, found.load());
+  JNI_DestroyZipHash(nullptr, t);
 }
 
 TEST_F(ZipDirTest, StreamSizesSeeksAndReads) {
