@@ -254,6 +254,16 @@ inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, con
   return (uint32_t)(((uint64_t)q + length) % end);
 }
 
+}  // namespace
+
+void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* pending) {
+  if (pending->length == 0) return;
+  StoreInWindow(w, pending->start, s->end, z->next_out - pending->length, pending->length);
+  pending->length = 0;
+}
+
+namespace {
+
 int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   WindowView w;
   w.Bind(s->window);
@@ -263,18 +273,16 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   uint32_t b = s->bitb, k = s->bitk;
   uint32_t q = s->write;
   uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
-  // Stored bytes sent straight to the output reach the window only when something else
-  // needs it (another kind of block, or the end of the call): a run of stored blocks then
-  // fills it once, not once per block. They lie together just before next_out.
-  uint32_t deferredStart = 0, deferredLength = 0;
+  // Bytes sent straight to the output (stored blocks, and codes when the room is large)
+  // reach the window only when a window path needs them or the call ends: a run of such
+  // blocks then fills it once, not once per block.
+  Pending pending = {0, 0};
 
-#define SETTLE_WINDOW                                                                                   \
-  if (deferredLength != 0) {                                                                            \
-    StoreInWindow(w, deferredStart, s->end, z->next_out - deferredLength, deferredLength);              \
-    deferredLength = 0;                                                                                 \
-  }
-#define BLOCK_UPDATE                           \
-  SETTLE_WINDOW                                \
+#define SETTLE_WINDOW SettleWindow(s, z, w, &pending);
+#define BLOCK_UPDATE \
+  SETTLE_WINDOW      \
+  BLOCK_STORE
+#define BLOCK_STORE                            \
   s->bitb = b;                                 \
   s->bitk = k;                                 \
   z->total_in += (uint32_t)(p - z->next_in);   \
@@ -316,7 +324,6 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   }
 
   for (;;) {
-    if (s->mode != BlockType && s->mode != BlockLens && s->mode != BlockStored) SETTLE_WINDOW
     switch (s->mode) {
       case BlockType: {
         NEED_BITS(3)
@@ -332,7 +339,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
             uint32_t bl, bd, tl, td;
             HuftArray* fixed;
             GetFixedTrees(&bl, &bd, &tl, &td, &fixed);
-            s->sub.codes = InflateCodes::Create(bl, bd, tl, td, fixed, z);
+            s->sub.codes = InflateCodes::Create(bl, bd, tl, td, fixed, FixedEntries, z);
             if (s->sub.codes == NULL) {
               r = ZResult_MemError;
               BLOCK_LEAVE
@@ -363,8 +370,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       }
       case BlockStored: {
         if (n == 0) BLOCK_LEAVE
-        if (q == s->read && s->sub.left >= WindowChunkBytes && n >= WindowChunkBytes &&
-            z->avail_out >= WindowChunkBytes) {
+        if (q == s->read && z->avail_out != 0) {
           // Nothing waits in the window: the bytes go straight to the output, and the
           // window keeps only the last of them, for the distances of later blocks.
           uint32_t t = s->sub.left;
@@ -375,8 +381,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           z->next_out += t;
           z->avail_out -= t;
           z->total_out += t;
-          if (deferredLength == 0) deferredStart = q;
-          deferredLength += t;
+          AddPending(&pending, q, t);
           q = (uint32_t)(((uint64_t)q + t) % s->end);
           s->read = q;
           m = s->end - q;
@@ -504,9 +509,9 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           } while (--repeat != 0);
           s->sub.trees.index = i;
         }
-        uint32_t bl = 9, bd = 6, tl, td;
+        uint32_t bl = 9, bd = 6, tl, td, used = 0;
         int rc = BuildDynamicTrees(257 + (t & 0x1F), 1 + ((t >> 5) & 0x1F), s->sub.trees.lengths, &bl, &bd, &tl,
-                                   &td, s->hufts, z);
+                                   &td, s->hufts, &used, z);
         if (rc != ZResult_Ok) {
           if (rc == ZResult_DataError) {
             ReleaseLengths(s, z);
@@ -515,7 +520,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           r = rc;
           BLOCK_LEAVE
         }
-        InflateCodes* codes = InflateCodes::Create(bl, bd, tl, td, s->hufts, z);
+        InflateCodes* codes = InflateCodes::Create(bl, bd, tl, td, s->hufts, used, z);
         if (codes == NULL) {
           r = ZResult_MemError;
           BLOCK_LEAVE
@@ -526,9 +531,12 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       }
         /* fall through */
       case BlockCodes:
-        BLOCK_UPDATE
-        r = InflateCodes::Decode(s, z, r);
-        if (r != ZResult_StreamEnd) return InflateFlush(s, z, r, w);
+        BLOCK_STORE
+        r = InflateCodes::Decode(s, z, r, w, &pending);
+        if (r != ZResult_StreamEnd) {
+          SETTLE_WINDOW
+          return InflateFlush(s, z, r, w);
+        }
         r = ZResult_Ok;
         InflateCodes::Destroy(s->sub.codes, z);
         s->sub.codes = NULL;
@@ -571,6 +579,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
     }
   }
 #undef BLOCK_UPDATE
+#undef BLOCK_STORE
 #undef SETTLE_WINDOW
 #undef BLOCK_LOAD
 #undef BLOCK_LEAVE

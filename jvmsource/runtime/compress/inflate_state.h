@@ -72,13 +72,17 @@ template <typename T, uint32_t PerBlock, uint32_t MaxBlocks>
 struct ChainView {
   T* block[MaxBlocks];
   uint32_t count;
-  void Bind(const ChainArray* a) {
+  /* Binds the blocks that hold the first limit elements (all of them by default). */
+  void Bind(const ChainArray* a, uint32_t limit = 0xFFFFFFFFu) {
     count = 0;
     uint32_t b = 0;
-    for (ChainBlock* c = a != NULL ? a->first : NULL; c != NULL && b < MaxBlocks && b < a->blocks; c = c->next) {
+    if (a != NULL && limit > a->count) limit = a->count;
+    const uint32_t wanted = a != NULL ? (limit + PerBlock - 1) / PerBlock : 0;
+    for (ChainBlock* c = a != NULL ? a->first : NULL; c != NULL && b < MaxBlocks && b < a->blocks && b < wanted;
+         c = c->next) {
       block[b++] = reinterpret_cast<T*>(c->data);
     }
-    if (a != NULL) count = b * PerBlock < a->count ? b * PerBlock : a->count;
+    if (a != NULL) count = b * PerBlock < limit ? b * PerBlock : limit;
   }
   T& operator[](uint32_t i) const {
     if (i >= count) return Scratch();
@@ -115,6 +119,16 @@ struct WindowView {
 
 /* ---- the code decoder (inflate_codes.cpp) ---- */
 
+/* Bytes of the current call that went straight to the caller's output without passing
+   through the window. They lie together just before next_out and belong at window index
+   start on; read and write already stand past them, so nothing waits in the window while
+   there are any. Only the last window's worth of them is ever copied into the window,
+   once, when a window path needs it or the call ends. */
+struct Pending {
+  uint32_t start;
+  uint32_t length;
+};
+
 struct InflateBlocks;
 
 struct InflateCodes {
@@ -124,13 +138,14 @@ struct InflateCodes {
   uint32_t b; /* LEN/DIST: bits needed; DISTEXT/COPY: the distance */
   uint8_t lbits;
   uint8_t dbits;
-  uint16_t unused;
+  uint16_t entries; /* of hufts, that the two tables take: no look-up reaches past them */
   HuftArray* hufts;
   uint32_t ltree;
   uint32_t dtree;
 
-  static InflateCodes* Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts, z_stream* z);
-  static int Decode(InflateBlocks* s, z_stream* z, int r);
+  static InflateCodes* Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts,
+                              uint32_t entries, z_stream* z);
+  static int Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending);
   static void Destroy(InflateCodes* c, z_stream* z);
 };
 
@@ -150,9 +165,12 @@ const uint16_t* InflateLengthExtra();
 const uint16_t* InflateDistBase();
 const uint16_t* InflateDistExtra();
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
+/* *used: the entries the two tables take. */
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, z_stream* z);
-/* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5). */
+                      uint32_t* td, HuftArray* hufts, uint32_t* used, z_stream* z);
+/* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5),
+   544 entries in all. */
+enum : uint32_t { FixedEntries = 544 };
 void GetFixedTrees(uint32_t* bl, uint32_t* bd, uint32_t* tl, uint32_t* td, HuftArray** hufts);
 
 /* ---- the block decoder (inflate_blocks.cpp) ---- */
@@ -202,6 +220,14 @@ struct InflateBlocks {
 
 /* Hands decoded bytes from the window to next_out; r, or 0 in place of -5 when bytes went. */
 int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w);
+
+/* Copies the pending bytes' last window's worth into the window, at their places. */
+void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* pending);
+/* Counts bytes just sent straight to the output (ahead of next_out already moved). */
+inline void AddPending(Pending* pending, uint32_t q, uint32_t length) {
+  if (pending->length == 0) pending->start = q;
+  pending->length += length;
+}
 
 /* Zero-filled block from the stream's allocation pair (which need not zero). */
 void* InflateTake(z_stream* z, uint32_t bytes);
