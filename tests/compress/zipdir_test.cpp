@@ -474,7 +474,8 @@ TEST_F(ZipDirTest, AnEntryWhoseLastByteHoldsOnlyTheEndOfBlockIsAccepted) {
 
 /* A host stream that answers -1, or more than it was asked for, ends the open. */
 TEST_F(ZipDirTest, AHostStreamThatMisbehavesEndsTheOpen) {
-  Bytes packed = ZlibCompress(sample_data::Text(5000, 13), 6, -15, 8, 0);
+  // Long enough to take several reads of any sensible size.
+  Bytes packed = ZlibCompress(sample_data::Text(100000, 13), 6, -15, 8, 0);
   static int mode;
   static jint(HOSTCALL * realRead)(void*, void*, jint);
   JNIHostFunctions scripted = *host;
@@ -487,7 +488,7 @@ TEST_F(ZipDirTest, AHostStreamThatMisbehavesEndsTheOpen) {
   VMUtils::SetHostFunctions(&scripted);
   for (mode = 0; mode < 2; mode++) {
     void* s = refhost::OpenMemoryStream(packed.data(), (uint32_t)packed.size());
-    EXPECT_EQ(nullptr, JNI_OpenZStrm(s, 5000, (uint32_t)packed.size())) << mode;
+    EXPECT_EQ(nullptr, JNI_OpenZStrm(s, 100000, (uint32_t)packed.size())) << mode;
     host->StreamClose(s);
   }
   VMUtils::SetHostFunctions(host);

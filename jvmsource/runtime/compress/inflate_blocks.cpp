@@ -64,6 +64,29 @@ uint8_t* ChainEntry(const ChainArray* a, uint32_t i, uint32_t width) {
   return b->data + offset % ChainDataBytes;
 }
 
+/* Writes the values of a chained array one after another from index i (below its count)
+   on; no more than the count may be written. */
+struct UIntWriter {
+  ChainBlock* block;
+  uint32_t* at;
+  uint32_t left; /* in the block */
+  UIntWriter(const UIntArray* a, uint32_t i) {
+    block = a->first;
+    for (uint32_t steps = i / UIntsPerBlock; steps != 0 && block != NULL; steps--) block = block->next;
+    at = block != NULL ? reinterpret_cast<uint32_t*>(block->data) + i % UIntsPerBlock : NULL;
+    left = block != NULL ? UIntsPerBlock - i % UIntsPerBlock : 0;
+  }
+  void Put(uint32_t v) {
+    if (left == 0) {
+      block = block->next;
+      at = reinterpret_cast<uint32_t*>(block->data);
+      left = UIntsPerBlock;
+    }
+    *at++ = v;
+    left--;
+  }
+};
+
 void ReleaseLengths(InflateBlocks* s, z_stream* z) {
   UIntArray::Destroy(z, s->sub.trees.lengths);
   s->sub.trees.lengths = NULL;
@@ -470,16 +493,22 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       }
         /* fall through */
       case BlockDtree: {
-        UIntView lengths;
-        lengths.Bind(s->sub.trees.lengths);
-        HuftView h;
-        h.Bind(s->hufts);
         uint32_t t = s->sub.trees.table;
         const uint32_t total = 258 + (t & 0x1F) + ((t >> 5) & 0x1F);
+        const uint32_t bits = s->sub.trees.bb; /* 1 to 7 */
+        // The code-length code's table in one piece, and the lengths written one after
+        // another: a few hundred codes, each a look-up and a store.
+        HuftEntry table[1u << 7];
+        {
+          HuftView h;
+          h.Bind(s->hufts, s->sub.trees.tb + (1u << bits));
+          for (uint32_t i = 0; i < (1u << bits); i++) table[i] = h[s->sub.trees.tb + i];
+        }
+        UIntWriter lengths(s->sub.trees.lengths, s->sub.trees.index < total ? s->sub.trees.index : 0);
+        uint32_t previous = s->sub.trees.index != 0 ? *s->sub.trees.lengths->Entry(s->sub.trees.index - 1) : 0;
         while (s->sub.trees.index < total) {
-          uint32_t bits = s->sub.trees.bb;
           NEED_BITS(bits)
-          const HuftEntry& e = h[s->sub.trees.tb + (b & BitMask(bits))];
+          const HuftEntry& e = table[b & BitMask(bits)];
           // A slot of an incomplete code-length code reaches no symbol.
           if (e.exop == ExopInvalid || e.base > 18) {
             DUMP_BITS(e.bits)
@@ -489,7 +518,9 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           uint32_t used = e.bits, c = e.base;
           if (c < 16) {
             DUMP_BITS(used)
-            lengths[s->sub.trees.index++] = c;
+            lengths.Put(c);
+            previous = c;
+            s->sub.trees.index++;
             continue;
           }
           uint32_t extra = c == 18 ? 7 : c - 14;
@@ -503,11 +534,11 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
             ReleaseLengths(s, z);
             BAD("invalid bit length repeat")
           }
-          uint32_t value = c == 16 ? lengths[i - 1] : 0;
+          if (c != 16) previous = 0;
+          s->sub.trees.index = i + repeat;
           do {
-            lengths[i++] = value;
+            lengths.Put(previous);
           } while (--repeat != 0);
-          s->sub.trees.index = i;
         }
         uint32_t bl = 9, bd = 6, tl, td, used = 0;
         int rc = BuildDynamicTrees(257 + (t & 0x1F), 1 + ((t >> 5) & 0x1F), s->sub.trees.lengths, &bl, &bd, &tl,

@@ -35,9 +35,17 @@ struct PlainView {
   uint32_t& operator[](uint32_t i) const { return values[i]; }
 };
 
-template <typename Lengths, typename Work>
+/* Table entries in a plain array of HuftLimit entries: the builder writes every slot of
+   a table many times over, which costs least in one piece of memory. The builder never
+   places a table past HuftLimit. */
+struct PlainHufts {
+  HuftEntry* entry;
+  HuftEntry& operator[](uint32_t i) const { return entry[i]; }
+};
+
+template <typename Lengths, typename Work, typename Hufts>
 int BuildTable(const Lengths& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
-               const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
+               const uint16_t* extra, uint32_t* root, uint32_t* bits, const Hufts& hufts, uint32_t* used,
                const Work& work) {
   uint32_t c[MaxCodeBits + 1] = {0};
   for (uint32_t i = 0; i < n; i++) {
@@ -160,11 +168,31 @@ int BuildTable(const Lengths& lengths, uint32_t start, uint32_t n, uint32_t s, c
 
 }  // namespace
 
-int BuildHuffmanTable(const UIntView& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
-                      const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
-                      const UIntView& work) {
-  return BuildTable(lengths, start, n, s, base, extra, root, bits, hufts, used, work);
+namespace {
+
+/* The first n values of a chained array, into a plain one, a block at a time. */
+void CopyValues(const UIntArray* a, uint32_t* to, uint32_t n) {
+  if (n > a->count) n = a->count;
+  for (const ChainBlock* b = a->first; b != NULL && n != 0; b = b->next) {
+    uint32_t run = n < UIntsPerBlock ? n : UIntsPerBlock;
+    memcpy(to, b->data, run * sizeof(uint32_t));
+    to += run;
+    n -= run;
+  }
 }
+
+/* Entries [0, n) built in a plain array, into the stream's chained table storage. */
+void StoreEntries(HuftArray* a, const HuftEntry* from, uint32_t n) {
+  if (n > a->count) n = a->count;
+  for (ChainBlock* b = a->first; b != NULL && n != 0; b = b->next) {
+    uint32_t run = n < HuftsPerBlock ? n : HuftsPerBlock;
+    memcpy(b->data, from, run * sizeof(HuftEntry));
+    from += run;
+    n -= run;
+  }
+}
+
+}  // namespace
 
 int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
                            const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used) {
@@ -184,13 +212,14 @@ const uint16_t* InflateDistExtra() { return DistExtra; }
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 19);
   if (work == NULL) return ZResult_MemError;
-  UIntView lv, wv;
-  lv.Bind(lengths);
+  UIntView wv;
   wv.Bind(work);
-  HuftView hv;
-  hv.Bind(hufts);
+  uint32_t values[19] = {0};
+  CopyValues(lengths, values, 19);
+  HuftEntry built[128]; /* 7 bits at most */
   uint32_t used = 0;
-  int r = BuildHuffmanTable(lv, 0, 19, 19, NULL, NULL, root, bits, hv, &used, wv);
+  int r = BuildTable(PlainView{values}, 0, 19, 19, NULL, NULL, root, bits, PlainHufts{built}, &used, wv);
+  StoreEntries(hufts, built, used);
   if (r == ZResult_DataError) {
     z->msg = "oversubscribed dynamic bit lengths tree";
   } else if (r == ZResult_BufError || *bits == 0) {
@@ -205,13 +234,13 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
                       uint32_t* td, HuftArray* hufts, uint32_t* entries, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 288);
   if (work == NULL) return ZResult_MemError;
-  UIntView lv, wv;
-  lv.Bind(lengths);
+  UIntView wv;
   wv.Bind(work);
-  HuftView hv;
-  hv.Bind(hufts);
+  uint32_t values[2 * 160] = {0}; /* nl + nd is at most 316 */
+  CopyValues(lengths, values, nl + nd < 320 ? nl + nd : 320);
+  HuftEntry built[HuftLimit];
   uint32_t used = 0;
-  int r = BuildHuffmanTable(lv, 0, nl, 257, LengthBase, LengthExtra, tl, bl, hv, &used, wv);
+  int r = BuildTable(PlainView{values}, 0, nl, 257, LengthBase, LengthExtra, tl, bl, PlainHufts{built}, &used, wv);
   // Every complete code fits the table space (852 entries at most for lengths and
   // literals, 592 for distances), so running out of it means an incomplete code: bad
   // data. Reported as memory it would invite the caller to call again, for ever.
@@ -226,7 +255,8 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     UIntArray::Destroy(z, work);
     return r;
   }
-  r = BuildHuffmanTable(lv, nl, nd, 0, DistBase, DistExtra, td, bd, hv, &used, wv);
+  r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PlainHufts{built}, &used, wv);
+  StoreEntries(hufts, built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
     if (r == ZResult_DataError) {
@@ -499,25 +529,29 @@ struct DirectOutput {
   bool Room() const { return out <= last; }
   void Literal(uint32_t v) { *out++ = (uint8_t)v; }
   void Match(uint32_t distance, uint32_t len) {
-    const uint32_t made = (uint32_t)(out - base);
-    if (distance > made) {
-      // From the window first, in runs bounded by its chunks and its end.
-      const uint32_t end = s->end, back = distance - made;
-      uint32_t from = (baseIndex - back) & (end - 1);
-      uint32_t n = len < back ? len : back;
-      len -= n;
-      while (n != 0) {
-        uint32_t run = WindowChunkBytes - (from & 0xFF);
-        if (run > end - from) run = end - from;
-        if (run > n) run = n;
-        memcpy(out, w.At(from), run);
-        out += run;
-        n -= run;
-        from = (from + run) & (end - 1);
-      }
+    if (distance > (uint32_t)(out - base)) {
+      len = FromWindow(distance, len);
       if (len == 0) return;
     }
     out = CopyBack(out, distance, len);
+  }
+  /* The part of a match that lies in the window, in runs bounded by its chunks and its
+     end; what is left of the length. */
+  __attribute__((noinline)) uint32_t FromWindow(uint32_t distance, uint32_t len) {
+    const uint32_t end = s->end, back = distance - (uint32_t)(out - base);
+    uint32_t from = (baseIndex - back) & (end - 1);
+    uint32_t n = len < back ? len : back;
+    len -= n;
+    while (n != 0) {
+      uint32_t run = WindowChunkBytes - (from & 0xFF);
+      if (run > end - from) run = end - from;
+      if (run > n) run = n;
+      memcpy(out, w.At(from), run);
+      out += run;
+      n -= run;
+      from = (from + run) & (end - 1);
+    }
+    return len;
   }
   void Finish(z_stream* z) {
     const uint32_t made = (uint32_t)(out - first);

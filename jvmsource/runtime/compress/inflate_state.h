@@ -149,14 +149,10 @@ struct InflateCodes {
   static void Destroy(InflateCodes* c, z_stream* z);
 };
 
-/* Builds a canonical code's tables from lengths[start..start+n) into the view from
+/* Builds a canonical code's tables from lengths[0..n) (n at most 288) into hufts from
    *used on; values below s are literals (256 and up: end of block), the rest take base
    and extra. 0, -3 (over-subscribed), -4 (past HuftLimit; *used unchanged for the
    table that did not fit) or -5 (incomplete; one code of length 1 is complete). */
-int BuildHuffmanTable(const UIntView& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
-                      const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
-                      const UIntView& work);
-/* The same over plain arrays (n at most 288), into a whole HuftArray. */
 int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
                            const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used);
 /* The base and extra-bit tables of RFC 1951 (lengths with the two invalid rows). */
