@@ -10,11 +10,13 @@ namespace {
 /* The order in which the code-length code's lengths arrive (RFC 1951 section 3.2.7). */
 const uint8_t CodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-ChainBlock* CreateChain(z_stream* z, uint32_t count) {
+/* clear: whether the blocks' data must start as zeros. */
+ChainBlock* CreateChain(z_stream* z, uint32_t count, bool clear) {
   ChainBlock* first = NULL;
   ChainBlock** link = &first;
   for (uint32_t i = 0; i < count; i++) {
-    ChainBlock* b = static_cast<ChainBlock*>(InflateTake(z, sizeof(ChainBlock)));
+    ChainBlock* b = static_cast<ChainBlock*>(clear ? InflateTake(z, sizeof(ChainBlock))
+                                                   : z->zalloc(z->opaque, 1, sizeof(ChainBlock)));
     if (b == NULL) {
       while (first != NULL) {
         ChainBlock* next = first->next;
@@ -23,6 +25,7 @@ ChainBlock* CreateChain(z_stream* z, uint32_t count) {
       }
       return NULL;
     }
+    b->next = NULL;
     *link = b;
     link = &b->next;
   }
@@ -38,12 +41,12 @@ void DestroyChain(z_stream* z, ChainBlock* block) {
 }
 
 template <typename Array>
-Array* CreateChainArray(z_stream* z, uint32_t n, uint32_t width) {
+Array* CreateChainArray(z_stream* z, uint32_t n, uint32_t width, bool clear = true) {
   if (n == 0 || n > 0xFFFFFFFFu / width) return NULL;
   uint32_t blocks = (n * width + ChainDataBytes - 1) / ChainDataBytes;
   Array* a = static_cast<Array*>(InflateTake(z, sizeof(ChainArray)));
   if (a == NULL) return NULL;
-  a->first = CreateChain(z, blocks);
+  a->first = CreateChain(z, blocks, clear);
   if (a->first == NULL) {
     InflateGive(z, a);
     return NULL;
@@ -102,7 +105,11 @@ void* InflateTake(z_stream* z, uint32_t bytes) {
 
 void InflateGive(z_stream* z, void* block) { z->zfree(z->opaque, block); }
 
-HuftArray* HuftArray::Create(z_stream* z, uint32_t n) { return CreateChainArray<HuftArray>(z, n, sizeof(HuftEntry)); }
+/* The entries are not cleared: the builder writes every slot of every table it places
+   before any is read, and no look-up reaches past the entries its tables take. */
+HuftArray* HuftArray::Create(z_stream* z, uint32_t n) {
+  return CreateChainArray<HuftArray>(z, n, sizeof(HuftEntry), false);
+}
 
 HuftArray* HuftArray::CreateInBuffer(void* buffer, uint32_t size, uint32_t n) {
   if (buffer == NULL || size < 16 || n == 0 || n > 0xFFFFFFFFu / sizeof(HuftEntry)) return NULL;

@@ -276,19 +276,16 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
 
 namespace {
 
-/* A table entry in one word for the fast loops: exop, bits, and the base (every base the
-   builder makes fits 16 bits: literals, lengths to 258, distances to 24,577, and sub-table
-   offsets below the 1,536 entries). */
-inline uint32_t Pack(const HuftEntry& e) { return e.exop | (uint32_t)e.bits << 8 | e.base << 16; }
-enum : uint32_t { PackedInvalid = ExopInvalid };
+/* The entry that a look-up outside a table's entries finds. */
+const HuftEntry InvalidEntry = {ExopInvalid, 0, 0, 0};
 
 /* The fixed tables in one static buffer: 544 entries in 18 blocks at 256-byte strides,
-   built once, completely, before any stream can see them; and the same entries packed
-   into one flat array for the fast loops. */
+   built once, completely, before any stream can see them; and the same entries in one
+   flat array for the fast loops. */
 struct FixedTables {
   alignas(8) uint8_t buffer[16 + 18 * 256];
   HuftArray* hufts = NULL;
-  uint32_t packed[FixedEntries];
+  HuftEntry flat[FixedEntries];
   FixedTables() {
     hufts = HuftArray::CreateInBuffer(buffer, sizeof buffer, FixedEntries);
     uint32_t lens[288];
@@ -298,7 +295,7 @@ struct FixedTables {
     for (uint32_t k = 0; k < 30; k++) lens[k] = 5;
     bits = 5;
     BuildHuffmanTablePlain(lens, 30, 0, DistBase, DistExtra, &root, &bits, hufts, &used);
-    for (uint32_t i = 0; i < FixedEntries; i++) packed[i] = Pack(*hufts->Entry(i));
+    for (uint32_t i = 0; i < FixedEntries; i++) flat[i] = *hufts->Entry(i);
   }
 };
 
@@ -420,29 +417,28 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
    each. */
 struct ChainedTable {
   const HuftView& h;
-  uint32_t operator[](uint32_t i) const { return i < h.count ? Pack(h[i]) : PackedInvalid; }
+  HuftEntry operator[](uint32_t i) const { return i < h.count ? h[i] : InvalidEntry; }
 };
 
-/* Packed entries in one flat array: one load each. */
-struct PackedTable {
-  const uint32_t* entry;
+/* Entries in one flat array: one look-up each. */
+struct FlatEntries {
+  const HuftEntry* entry;
   uint32_t count;
-  uint32_t operator[](uint32_t i) const { return i < count ? entry[i] : PackedInvalid; }
+  HuftEntry operator[](uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
 };
 
 /* A stream's entries (only those its two tables take) copied into a flat array on the
-   stack. The copy costs a few hundred nanoseconds, so the fast loops take it only when the
-   call has enough input to decode for it to pay back. */
+   stack, a block at a time. The copy costs a few hundred nanoseconds, so the fast loops
+   take it only when the call has enough input to decode for it to pay back. */
 struct FlatTable {
-  uint32_t entry[HuftLimit];
-  PackedTable Fill(const HuftView& h) {
+  HuftEntry entry[HuftLimit];
+  FlatEntries Fill(const HuftView& h) {
     const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
-    uint32_t i = 0;
-    for (uint32_t b = 0; i < count; b++) {
-      const HuftEntry* block = h.block[b];
-      for (uint32_t j = 0; j < HuftsPerBlock && i < count; j++, i++) entry[i] = Pack(block[j]);
+    for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
+      uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
+      memcpy(entry + i, h.block[b], run * sizeof(HuftEntry));
     }
-    return PackedTable{entry, count};
+    return FlatEntries{entry, count};
   }
 };
 
@@ -596,13 +592,13 @@ int InflateFastWith(const InflateCodes* c, const Table& h, InflateBlocks* s, z_s
     n -= advance;                        \
     k |= 24;                             \
   }
-#define EXOP(e) ((e) & 0xFF)
-#define BITS(e) (((e) >> 8) & 0xFF)
-#define BASE(e) ((e) >> 16)
+#define EXOP(e) ((uint32_t)(e).exop)
+#define BITS(e) ((uint32_t)(e).bits)
+#define BASE(e) ((e).base)
   while (o.Room() && n >= FastInput) {
     REFILL
     uint32_t index = tl + (b & ml);
-    uint32_t e = h[index];
+    HuftEntry e = h[index];
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
@@ -698,7 +694,7 @@ template <typename Output>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
                 Pending* pending) {
   if (c->hufts == Fixed()->hufts) {
-    return InflateFastWith<Output>(c, PackedTable{Fixed()->packed, FixedEntries}, s, z, w, pending);
+    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
   }
   if (z->avail_in >= FlatTableInput) {
     FlatTable flat;
