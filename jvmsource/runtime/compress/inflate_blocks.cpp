@@ -268,8 +268,9 @@ namespace {
    most end, the window's size): the last min(length, end) of them at the positions they
    would have taken. The new write position. */
 inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, const uint8_t* bytes, uint32_t length) {
+  // The window's size is a power of two that divides 2^32: indexes wrap with a mask.
   uint32_t keep = length < end ? length : end;
-  uint32_t at = (uint32_t)(((uint64_t)q + length - keep) % end);
+  uint32_t at = (q + (length - keep)) & (end - 1);
   bytes += length - keep;
   while (keep != 0) {
     uint32_t run = WindowChunkBytes - (at & 0xFF);
@@ -281,7 +282,7 @@ inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, con
     at += run;
     if (at == end) at = 0;
   }
-  return (uint32_t)(((uint64_t)q + length) % end);
+  return (q + length) & (end - 1);
 }
 
 }  // namespace
@@ -412,7 +413,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           z->avail_out -= t;
           z->total_out += t;
           AddPending(&pending, q, t);
-          q = (uint32_t)(((uint64_t)q + t) % s->end);
+          q = (q + t) & (s->end - 1);
           s->read = q;
           m = s->end - q;
           p += t;

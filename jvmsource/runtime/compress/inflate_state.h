@@ -106,15 +106,26 @@ struct InflateWindow {
   static uint8_t* Address(const InflateWindow* w, uint32_t i);
 };
 
-/* The window's chunks in one flat table for the length of a call. Every index is masked
-   to the 32 KB of storage, so no index can reach outside it. */
+/* The window's chunks in one flat table for the length of a call, copied when the call
+   first reaches the window (many calls never do). Every index is masked to the 32 KB of
+   storage, so no index can reach outside it. */
 struct WindowView {
-  uint8_t* chunk[WindowChunks];
+  mutable uint8_t* chunk[WindowChunks];
+  const InflateWindow* source = NULL;
+  mutable bool bound = false;
   void Bind(const InflateWindow* w) {
-    memcpy(chunk, w->pages[0], sizeof(uint8_t*) * 64);
-    memcpy(chunk + 64, w->pages[1], sizeof(uint8_t*) * 64);
+    source = w;
+    bound = false;
   }
-  uint8_t* At(uint32_t i) const { return chunk[(i >> 8) & (WindowChunks - 1)] + (i & 0xFF); }
+  uint8_t* At(uint32_t i) const {
+    if (!bound) Fill();
+    return chunk[(i >> 8) & (WindowChunks - 1)] + (i & 0xFF);
+  }
+  __attribute__((noinline)) void Fill() const {
+    memcpy(chunk, source->pages[0], sizeof(uint8_t*) * 64);
+    memcpy(chunk + 64, source->pages[1], sizeof(uint8_t*) * 64);
+    bound = true;
+  }
 };
 
 /* ---- the code decoder (inflate_codes.cpp) ---- */
