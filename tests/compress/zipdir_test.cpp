@@ -452,6 +452,37 @@ TEST_F(ZipDirTest, StreamSizesSeeksAndReads) {
 /* A fixed-code block of 255 literals from 0-143 is 257 bytes; its last byte holds only
    the end-of-block code. After the 255th byte is out, that byte is still to be read:
    the entry must be accepted. */
+/* An open decodes through a buffer of its own, a few kilobytes at a time, with room past
+   the entry's end: entries of sizes around those steps, and of runs and of text, must be
+   taken exactly at their sizes, with their bytes, and refused one byte short or long,
+   whichever call of the engine the excess falls in. */
+TEST_F(ZipDirTest, EntriesAroundTheOpensStepsAreTakenOnlyAtTheirSize) {
+  for (uint32_t size : {1u, 255u, 256u, 257u, 2047u, 7933u, 7934u, 7935u, 8191u, 8192u, 8193u, 16385u, 24577u, 70001u}) {
+    for (int kind = 0; kind < 2; kind++) {
+      Bytes data = kind == 0 ? Text(size, size) : Bytes(size, (uint8_t)size);
+      ZipArchive a;
+      a.members.push_back({"e", data});
+      Bytes bytes = a.Write();
+      void* t = Build(bytes);
+      ASSERT_NE(nullptr, t);
+      uint32_t o, u, c;
+      ASSERT_TRUE(Find(t, "e", &o, &u, &c));
+      JNI_DestroyZipHash(nullptr, t);
+      void* z = Open(bytes, o, u, c);
+      ASSERT_NE(nullptr, z) << size << " kind " << kind;
+      Bytes back(size + 10);
+      EXPECT_EQ((jint)size, JNI_ReadZStrm(z, back.data(), (jint)back.size()));
+      back.resize(size);
+      EXPECT_TRUE(back == data) << size << " kind " << kind;
+      JNI_CloseZStrm(z);
+      if (size > 1) {
+        EXPECT_EQ(nullptr, Open(bytes, o, u - 1, c)) << size << " kind " << kind;
+      }
+      EXPECT_EQ(nullptr, Open(bytes, o, u + 1, c)) << size << " kind " << kind;
+    }
+  }
+}
+
 TEST_F(ZipDirTest, AnEntryWhoseLastByteHoldsOnlyTheEndOfBlockIsAccepted) {
   BitWriter w;
   w.Bits(1, 1);
