@@ -393,8 +393,11 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
     } else if (len >= 4) {
       Copy4(out, src);
       Copy4(out + len - 4, src + len - 4);
+    } else if (len >= 2) {
+      memcpy(out, src, 2);
+      memcpy(out + len - 2, src + len - 2, 2);
     } else {
-      for (uint32_t i = 0; i < len; i++) out[i] = src[i];
+      out[0] = src[0];
     }
   } else if (len < 16) {
     for (uint32_t i = 0; i < len; i++) out[i] = src[i];
