@@ -2,9 +2,13 @@
    machine to read: a machine made through JNI_CreateJavaVM over the class library and
    the test classes of tests/java/serial reads it through the serialization interface,
    with the host's class ids fixed:
-     1-32   classes of the library and the tests (see kNamed), found in the read's loader;
-     33-40  ids the host no longer names as classes, with valid stored descriptors;
-     41-48  the same, with the descriptor bytes taken from the input's tail.
+     1-48   classes of the library and the tests (see kNamed), found in the read's loader;
+     49-56  ids the host no longer names as classes, with valid stored descriptors;
+     57-64  the same, with the descriptor bytes taken from the input's tail.
+   Classes with hooks and Externalizable classes read their trailing section through the
+   host's stream classes (the test doubles of tests/java/serial_host, whose natives reach
+   this reader's FindObject, and the host's streams for type 5); stored/Misfit's hook and
+   stored/Keeper's constructor keep the objects they read where Java code reaches them.
    Byte 0 of the input holds options: bit 0 the read's loader (5, or 7 where one class
    has another version), bits 1-2 the host's read counts (whole buffers, single bytes, or
    counts from a generator seeded by the input), bit 3 a host read that reports a count
@@ -14,7 +18,8 @@
    After each input: no sanitizer report; the object read, if any, passes a check of the
    heap from it (every reference slot null or an object of a class its declared type
    admits, arrays of their kind, strings and string buffers within their chars, nothing
-   still marked as being read); no block of the heap is marked as being read; the
+   still marked as being read), and so do the objects Java code kept, whether the read
+   failed or not; no block of the heap is marked as being read; the
    reader's tables are empty; a good row then reads correctly on the same reader; and the
    name space grew by no more than the input can account for.
 
@@ -37,7 +42,7 @@
 
 namespace {
 
-const char* const kNamed[32] = {
+const char* const kNamed[48] = {
     "java/lang/Object",   "java/lang/String",  "java/lang/StringBuffer", "java/lang/Class",
     "java/lang/Thread",   "java/io/FileDescriptor", "java/util/Vector",  "java/util/Hashtable",
     "java/util/HashtableEntry", "java/lang/Integer", "java/lang/Number", "stored/Prims",
@@ -46,7 +51,14 @@ const char* const kNamed[32] = {
     "stored/Tagged",      "stored/Marker",     "stored/Shape",           "stored/Hooked",
     "stored/Ext",         "stored/Plain",      "stored/SerThread",       "stored/SerRef",
     "stored/StaticHook",  "stored/Evolving",   "java/lang/Throwable",    "java/lang/Long",
+    "stored/Journal",     "stored/Tally",      "stored/TierBase",        "stored/TierMid",
+    "stored/TierTop",     "stored/Linked",     "stored/Misfit",          "stored/Keeper",
+    "stored/TallyPlus",   "stored/ReadOnlyHook", "stored/Counted",       "corvane/sql/Tavik/VqStoredRef",
+    "java/lang/Boolean",  "java/lang/Character", "java/util/Stack",      "java/util/Random",
 };
+const int kNamedCount = 48;
+const jint kDescribedIds = 49;  /* 49-56 */
+const jint kTailIds = 57;       /* 57-64 */
 const char* const kDescribed[8] = {"stored/A", "stored/B", "stored/Node", "stored/Prims",
                                    "stored/Holder", "stored/Evolving", "stored/C", "stored/Derived"};
 void* const kHome = (void*)5;
@@ -63,6 +75,29 @@ struct Fixture {
 };
 
 Fixture* gFixture = nullptr;
+
+/* The host's stream classes, bound to this fixture's reader and writer and to the
+   reference host's streams. */
+jint JNICALL AddObject0(JNIEnv* env, jclass, jobject object) {
+  return gFixture->serialization->functions->AddObject(env, gFixture->serialization->serializer, object);
+}
+jobject JNICALL FindObject0(JNIEnv* env, jclass, jint id) {
+  return gFixture->serialization->functions->FindObject(env, gFixture->serialization->deserializer, id);
+}
+jboolean JNICALL Write0(JNIEnv*, jclass, jlong handle, jint b) {
+  uint8_t byte = (uint8_t)b;
+  return refhost::SerialSupport()->Write((void*)(intptr_t)(jint)handle, &byte, 1) != 0 ? 1 : 0;
+}
+jint JNICALL Read0(JNIEnv*, jclass, jlong handle) {
+  uint8_t byte = 0;
+  jint count = 0;
+  if (refhost::SerialSupport()->Read((void*)(intptr_t)(jint)handle, &byte, 1, &count) == 0 || count != 1) return -1;
+  return byte;
+}
+const JNINativeMethod kObjectOutNatives[] = {{(char*)"addObject0", (char*)"(Ljava/lang/Object;)I", (void*)&AddObject0}};
+const JNINativeMethod kObjectInNatives[] = {{(char*)"findObject0", (char*)"(I)Ljava/lang/Object;", (void*)&FindObject0}};
+const JNINativeMethod kOutNatives[] = {{(char*)"write0", (char*)"(JI)Z", (void*)&Write0}};
+const JNINativeMethod kInNatives[] = {{(char*)"read0", (char*)"(J)I", (void*)&Read0}};
 
 [[noreturn]] void Fail(const char* what) {
   fprintf(stderr, "stored_fuzz: %s\n", what);
@@ -87,6 +122,42 @@ VMDataMember* FieldOf(VMClass* cls, const char* name) {
 }
 
 void Set(VMObject* o, const char* field, VMword value) { o->SetWord((uint32_t)FieldOf(o->GetClass(), field)->GetIndex(), value); }
+
+jclass ClassRefOf(Fixture* f, const char* name) {
+  VMLoadableClass* cls = ClassOf(f, name);
+  if (cls == nullptr) Fail("a fixture class is missing");
+  return (jclass)VMJniHandle::NewLocal(f->env, (VMObject*)cls);
+}
+
+void SetStaticInt(Fixture* f, const char* cls, const char* field, jint value) {
+  const JNINativeInterface_* jni = f->env->functions;
+  jclass c = ClassRefOf(f, cls);
+  jni->SetStaticIntField(f->env, c, jni->GetStaticFieldID(f->env, c, field, "I"), value);
+  jni->DeleteLocalRef(f->env, c);
+}
+
+void SetShared(Fixture* f, bool on) {
+  const JNINativeInterface_* jni = f->env->functions;
+  jclass c = jni->FindClass(f->env, "corvane/sql/Tavik/VqObjectOutputStream");
+  if (c == nullptr) Fail("the host's object stream class is missing");
+  jni->SetStaticBooleanField(f->env, c, jni->GetStaticFieldID(f->env, c, "share", "Z"), on ? 1 : 0);
+  jni->DeleteLocalRef(f->env, c);
+}
+
+/* What the class's static "kept" holds now (null when nothing). */
+VMObject* Kept(Fixture* f, const char* cls) {
+  const JNINativeInterface_* jni = f->env->functions;
+  jclass c = ClassRefOf(f, cls);
+  jobject o = jni->GetStaticObjectField(f->env, c, jni->GetStaticFieldID(f->env, c, "kept", "Ljava/lang/Object;"));
+  jni->DeleteLocalRef(f->env, c);
+  VMObject* object = VMJniHandle::UnHandle(f->env, o);
+  if (o != nullptr) jni->DeleteLocalRef(f->env, o);
+  return object;
+}
+
+VMObject* Made(Fixture* f, const char* cls) {
+  return VMObject::CreateInstance(f->vm->vm->GetHeap(), ClassOf(f, cls), jallocFailFast);
+}
 
 std::vector<uint8_t> WriteRow(Fixture* f, VMObject* root, int type) {
   void* stream = refhost::SerialStreamCreate();
@@ -154,6 +225,37 @@ std::vector<VMObject*> SeedGraphs(Fixture* f) {
   roots.push_back(VMObject::CreateInstance(heap, ClassOf(f, "stored/Big"), jallocFailFast));
   roots.push_back(VMObject::CreateInstance(heap, ClassOf(f, "stored/Derived"), jallocFailFast));
   roots.push_back(VMObject::CreateInstance(heap, ClassOf(f, "stored/SerThread"), jallocFailFast));
+  // Classes with data of their own, for the trailing section: hooks at the top and the
+  // bottom of a chain, Externalizable objects (one kept by its constructor), a hook that
+  // keeps what it reads, and hooks nested in the section's stream.
+  VMrefArray* own = VMrefArray::CreateInstance(heap, 7, jallocFailFast, VMTag_VMUserArrayInstance);
+  own->SetClass(f->vm->nameSpace->GetClassList()->GetObjectClass()->MakeArrayOf());
+  VMObject* journal = Made(f, "stored/Journal");
+  Set(journal, "value", 5);
+  Set(journal, "note", (VMword)VMJavaLangString::CreateInstance(f->env, "note"));
+  VMObject* tally = Made(f, "stored/Tally");
+  Set(tally, "count", 3);
+  Set(tally, "label", (VMword)VMJavaLangString::CreateInstance(f->env, "label"));
+  VMObject* tier = Made(f, "stored/TierTop");
+  Set(tier, "link", (VMword)journal);
+  Set(tier, "extra", (VMword)tally);
+  Set(tier, "top", 7);
+  VMObject* misfit = Made(f, "stored/Misfit");
+  Set(misfit, "peer", (VMword)node);
+  VMObject* keeper = Made(f, "stored/Keeper");
+  Set(keeper, "other", (VMword)journal);
+  VMObject* first = Made(f, "stored/Linked");
+  VMObject* second = Made(f, "stored/Linked");
+  Set(first, "next", (VMword)second);
+  Set(second, "value", 2);
+  own->Set(0, journal);
+  own->Set(1, tally);
+  own->Set(2, tier);
+  own->Set(3, misfit);
+  own->Set(4, keeper);
+  own->Set(5, first);
+  own->Set(6, Made(f, "stored/TallyPlus"));
+  roots.push_back(own);
   return roots;
 }
 
@@ -167,7 +269,7 @@ Fixture* MakeFixture() {
   Fixture* f = new Fixture();
   JNIHostFunctions* host = refhost::Functions();
   JNI_SetHostFunctions(host);
-  std::string lib = fuzz_common::ClassPath();
+  std::string lib = fuzz_common::ClassPath() + ":" + std::string(PUX_BUILD_DIR) + "/testclasses/serial_host";
   std::string classes = std::string(PUX_BUILD_DIR) + "/testclasses/serial";
   refhost::SetClassPath(nullptr, lib);
   refhost::SetClassPath(kHome, classes);
@@ -180,22 +282,27 @@ Fixture* MakeFixture() {
   if (JNI_CreateJavaVM(&f->vm, &f->env, &args) != 0) Fail("no machine");
   // A small heap, so that a row that claims much fails fast rather than slowly.
   refhost::SetHeapCapacity(f->vm->vm->GetHeap(), 64u << 20);
+  if (JNI_RegisterNative("corvane/sql/Tavik/VqObjectOutputStream", kObjectOutNatives, 1) != 0 ||
+      JNI_RegisterNative("corvane/sql/Tavik/VqObjectInputStream", kObjectInNatives, 1) != 0 ||
+      JNI_RegisterNative("corvane/sql/Tavik/VqOutputStream", kOutNatives, 1) != 0 ||
+      JNI_RegisterNative("corvane/sql/Tavik/VqInputStream", kInNatives, 1) != 0)
+    Fail("the host's stream classes cannot be bound");
   f->support = refhost::SerialSupport();
   f->serialization = (JNISerialization*)f->env->functions->CreateSerializationInterface(f->env, f->support);
   if (f->serialization == nullptr) Fail("no serialization interface");
   static bool named = false;
   if (!named) {
     // Ids are the host's for the life of the process: 1 to 32 in this order.
-    for (int i = 0; i < 32; i++)
+    for (int i = 0; i < kNamedCount; i++)
       if (refhost::SerialIdOf(kNamed[i]) != i + 1) Fail("the fixture's class ids are taken");
     named = true;
   }
   for (int i = 0; i < 8; i++) {
-    refhost::SerialMapId(33 + i, kDescribed[i]);
-    refhost::SerialHideClassId(33 + i, true);
-    refhost::SerialSetClassData(33 + i, DescriptorOf(f, kDescribed[i]));
-    refhost::SerialMapId(41 + i, kDescribed[i]);
-    refhost::SerialHideClassId(41 + i, true);
+    refhost::SerialMapId(kDescribedIds + i, kDescribed[i]);
+    refhost::SerialHideClassId(kDescribedIds + i, true);
+    refhost::SerialSetClassData(kDescribedIds + i, DescriptorOf(f, kDescribed[i]));
+    refhost::SerialMapId(kTailIds + i, kDescribed[i]);
+    refhost::SerialHideClassId(kTailIds + i, true);
   }
   // Every class an id names, loaded in both loaders: what an input adds to the name
   // space is then only what the input itself names.
@@ -203,9 +310,24 @@ Fixture* MakeFixture() {
     (void)ClassOf(f, name, kHome);
     (void)ClassOf(f, name, kOther);
   }
-  f->goodRoot = SeedGraphs(f)[0];
+  // Misfit's hook keeps what it reads (Keeper's constructor always does).
+  SetStaticInt(f, "stored/Misfit", "readMode", 16);
+  std::vector<VMObject*> graphs = SeedGraphs(f);
+  f->goodRoot = graphs[0];
   f->good = WriteRow(f, f->goodRoot, 1);
   if (f->good.empty()) Fail("the good row cannot be written");
+  // The object streams and what they load, loaded once in both loaders: a row's growth
+  // of the name space is measured from there.
+  for (int type : {0, 5}) {
+    std::vector<uint8_t> row = WriteRow(f, graphs.back(), type);
+    for (void* loader : {kHome, kOther}) {
+      void* stream = refhost::SerialStreamCreate(row.data(), row.size());
+      jobject back = f->serialization->functions->ReadObject(f->env, f->serialization->deserializer, stream, loader);
+      refhost::SerialStreamDestroy(stream);
+      if (back == nullptr) Fail("a row of classes with data of their own does not read");
+      f->env->functions->DeleteLocalRef(f->env, back);
+    }
+  }
   return f;
 }
 
@@ -303,11 +425,17 @@ void MakeSeeds(Fixture* f, const std::string& dir) {
       WriteSeed(dir, name + "_bytewise", 0x02, row);
     }
   }
+  // The trailing section with the objects its hooks write shared with the records.
+  SetShared(f, true);
+  for (int type : {0, 3}) WriteSeed(dir, "shared_type" + std::to_string(type), 0, WriteRow(f, roots.back(), type));
+  SetShared(f, false);
+  WriteSeed(dir, "standard", 0, WriteRow(f, roots.back(), 5));
   // Ids whose classes the host serves as stored descriptors.
   std::vector<uint8_t> descA = DescriptorOf(f, "stored/A");
-  WriteSeed(dir, "descriptor_ids", 0, {0x01, 33, 0, 0, 0, 9, 0, 1, 0});
-  WriteSeed(dir, "descriptor_tail", 0, {0x01, 41, 0, 0, 0, 9, 0, 1, 0}, descA);
-  WriteSeed(dir, "descriptor_list", 0x10, {0x21, 33, 41, 0, 0xC0, 0x80, 0, 0, 0, 1, 0, 0xC0, 0x81, 0}, descA);
+  const uint8_t d = (uint8_t)kDescribedIds, t = (uint8_t)kTailIds;
+  WriteSeed(dir, "descriptor_ids", 0, {0x01, d, 0, 0, 0, 9, 0, 1, 0});
+  WriteSeed(dir, "descriptor_tail", 0, {0x01, t, 0, 0, 0, 9, 0, 1, 0}, descA);
+  WriteSeed(dir, "descriptor_list", 0x10, {0x21, d, t, 0, 0xC0, 0x80, 0, 0, 0, 1, 0, 0xC0, 0x81, 0}, descA);
   // Rows of the hostile kinds, as starting points.
   WriteSeed(dir, "hostile_count", 0x08, f->good);
   WriteSeed(dir, "hostile_array_name", 0, {0x01, 0xC0, 0x40, '[', 'I', 0, 0, 0});
@@ -350,7 +478,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     }
   }
-  for (int i = 0; i < 8; i++) refhost::SerialSetClassData(41 + i, tail);
+  for (int i = 0; i < 8; i++) refhost::SerialSetClassData(kTailIds + i, tail);
   void* loader = (options & 1) != 0 ? kOther : kHome;
   uint32_t seed = 2166136261u;
   for (size_t i = 0; i < size; i++) seed = (seed ^ data[i]) * 16777619u;
@@ -388,10 +516,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (result != nullptr) {
     CheckGraph(f, VMJniHandle::UnHandle(env, result));
     env->functions->DeleteLocalRef(env, result);
-  } else if (reader->GetLastStatus() == 0) {
+  } else if (reader->GetLastStatus() == 0 && !(rowSize > 0 && row[0] == 0xAC)) {
+    // (A standard stream whose Java read threw, or that holds null, reads as null.)
     Fail("a failed read kept no status");
   }
   if (env->thread->GetException() != nullptr) env->functions->ExceptionClear(env);
+  // What Java code kept of the read, failed or not, is whole.
+  for (const char* keeper : {"stored/Misfit", "stored/Keeper"}) {
+    VMObject* kept = Kept(f, keeper);
+    if (kept != nullptr) CheckGraph(f, kept);
+  }
   uint32_t flagged = 0;
   refhost::Functions()->HeapWalk(f->vm->vm->GetHeap(), CountFlagged, &flagged);
   if (flagged != 0) Fail("a block of the heap is still marked as being read");

@@ -3,6 +3,11 @@
    groups with a label. */
 public class StoredGraph {
     public static Object[] build(int n) {
+        return build(n, false);
+    }
+
+    /* hooked: items whose class writes an int of its own with its hooks. */
+    public static Object[] build(int n, boolean hooked) {
         StoredGroup[] groups = new StoredGroup[100];
         for (int i = 0; i < groups.length; i++) {
             groups[i] = new StoredGroup(i, "group " + i);
@@ -10,7 +15,14 @@ public class StoredGraph {
         Object[] items = new Object[n];
         StoredItem previous = null;
         for (int i = 0; i < n; i++) {
-            StoredItem item = new StoredItem();
+            StoredItem item;
+            if (hooked) {
+                StoredHookedItem h = new StoredHookedItem();
+                h.extra = i * 3 + 1;
+                item = h;
+            } else {
+                item = new StoredItem();
+            }
             item.id = i;
             item.stamp = i * 1000003L;
             item.weight = i / 7.0;
@@ -30,6 +42,9 @@ public class StoredGraph {
             sum = sum * 31 + item.id + item.stamp + (long) item.weight + item.group.code + item.group.label.length();
             if (item.peer != null) {
                 sum += item.peer.id;
+            }
+            if (item instanceof StoredHookedItem) {
+                sum += ((StoredHookedItem) item).extra;
             }
         }
         return sum;

@@ -5,11 +5,13 @@ import java.io.ObjectOutputStream;
 
 /* The reference machine's side of the stored-object benchmark: the same graph
    (StoredGraph, from the benchmark's classes) through ObjectOutputStream and
-   ObjectInputStream in memory, best of five each way. Prints "name value" lines. */
+   ObjectInputStream in memory, best of five each way; with "hooked", of items whose class
+   has hooks of its own. Prints "name value" lines. */
 public class StoredBenchJdk {
     public static void main(String[] args) throws Exception {
         int n = Integer.parseInt(args[0]);
-        Object[] graph = StoredGraph.build(n);
+        boolean hooked = args.length > 1 && args[1].equals("hooked");
+        Object[] graph = StoredGraph.build(n, hooked);
         byte[] bytes = null;
         long bestWrite = Long.MAX_VALUE;
         for (int run = 0; run < 5; run++) {

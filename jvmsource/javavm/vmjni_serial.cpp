@@ -112,9 +112,9 @@ jobject HOSTCALL ReadObject(JNIEnv* env, jobject ref, void* stream, void* loader
   VMClassLoader* loader = ns != NULL ? ns->FindOrCreateLoader(loaderId) : NULL;
   if (loader == NULL) return NULL;
   deserializer->GetStream()->SetHostStream(stream);
-  VMObject* object = NULL;
+  jobject object = NULL;
   if (!InLoader(env, loaderId, [&] { return deserializer->ReadVMObject(env, &object, loader); })) return NULL;
-  return VMJniHandle::NewLocal(env, object);
+  return object;
 }
 
 jboolean HOSTCALL ReadObjectClasses(JNIEnv* env, jobject ref, void* stream, void* loaderId) {

@@ -16,10 +16,10 @@
    stored only into fields and elements whose declared type admits them, sizes are bounded
    by the bytes that actually arrive, and a failed read leaves no half-read object behind.
 
-   Class-specific data (a class's own writeObject/readObject, Externalizable, and whole
-   graphs in standard Java serialization, stream type 5) travel through the Java object
-   streams, which are not part of the machine yet: a write or read that needs them fails
-   with status 18 (InternalError) and the host log line "nyi: <operation>". */
+   Class-specific data (a class's own writeObject/readObject, Externalizable) travels in
+   a trailing section written and read by the Java object streams of the host's library
+   (its VqObjectOutputStream/VqObjectInputStream); whole graphs in standard Java
+   serialization are stream type 5. */
 #ifndef PUX_VMSERIAL_H
 #define PUX_VMSERIAL_H
 
@@ -63,9 +63,6 @@ enum : uint32_t {
   DESC_READ_OBJECT = 0x4,
   DESC_WRITE_OBJECT = 0x8,
 };
-
-/* Status of a write or read that needs the Java object streams. */
-constexpr VMStatus kStatusNotBuilt = VMStatus_InternalError;
 
 /* The list index that a stored class reference or object id v names: v must be -128 or
    below and its index below `used`. Computed without overflow for every 32-bit v. */
@@ -466,7 +463,7 @@ class VMObjectSerializer : public VMBaseSerializer {
     Words = 18
   };
   enum : VMword { RefMask = BaseRefMask | 0x1E00 };
-  enum : VMword { BusyFlag = 1, ClassListFlag = 2 };
+  enum : VMword { BusyFlag = 1, ClassListFlag = 2, JavaThrewFlag = 4 };
 
   static VMObjectSerializer* CreateInstance(HHeap* heap, JNIHostSerializationSupport* support,
                                             VMOutputByteStream* stream);
@@ -526,10 +523,13 @@ class VMObjectDeserializer : public VMBaseDeserializer {
   /* Releases the byte stream, the tables, the caches and the deserializer. */
   void Destroy(HHeap* heap);
 
-  /* Reads one row in the loader: the root object through out. False on any failure (the
-     status kept), with nothing of the row left on the heap; refused at once, changing
+  /* Reads one row in the loader: the root object through out, as a local reference of
+     the calling thread that the caller takes over (NULL for a type-5 row whose Java read
+     threw, the exception pending). False on any failure (the status kept); the objects
+     of a failed row are released when no Java code ran for it, and otherwise cleaned (no
+     stored id left in them) and left to the collector. Refused at once, changing
      nothing, while a read of this deserializer is in progress. */
-  bool ReadVMObject(JNIEnv* env, VMObject** out, VMClassLoader* loader);
+  bool ReadVMObject(JNIEnv* env, jobject* out, VMClassLoader* loader);
   /* Reads only the header and the class list of a row of type 1, 2 or 3, so that every
      class it names is found in the loader. */
   bool ReadVMObjectClasses(JNIEnv* env, VMClassLoader* loader);

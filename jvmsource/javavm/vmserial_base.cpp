@@ -70,18 +70,6 @@ VMMethod* DeclaredHook(VMLoadableClass* cls, VMLiteral* name, VMLiteral* signatu
   return method != NULL && !method->GetIsStatic() ? method : NULL;
 }
 
-void ReportNotBuilt(const char* operation) {
-  char text[96];
-  snprintf(text, sizeof text, "nyi: %s\n", operation);
-  JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  if (host != NULL && host->LogMessage != NULL) host->LogMessage((jint)strlen(text), text);
-}
-
-void ThrowNotBuilt(const char* operation, VMErrorCatcher& catcher) {
-  ReportNotBuilt(operation);
-  catcher.Throw(kStatusNotBuilt);
-}
-
 bool IsValidModifiedUTF8(const uint8_t* bytes, uint32_t n) {
   for (uint32_t i = 0; i < n; i++)
     if (bytes[i] == 0) return false;

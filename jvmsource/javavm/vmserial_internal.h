@@ -25,15 +25,11 @@ VMLoadableClass* CachedClass(VMInternalObject* self, uint32_t word, JNIEnv* env,
 /* The non-static method the class itself declares with that name and signature. */
 VMMethod* DeclaredHook(VMLoadableClass* cls, VMLiteral* name, VMLiteral* signature);
 
-/* Logs "nyi: <operation>" and throws the status of work that needs the Java object
-   streams. */
-void ReportNotBuilt(const char* operation);
-[[noreturn]] void ThrowNotBuilt(const char* operation, VMErrorCatcher& catcher);
-
-/* Stream type 5 over the host's Java stream classes: 0 or the failure's status; a read
-   gives the object, or NULL (a status, or the Java exception pending). */
-VMStatus WriteStandardStream(JNIEnv* env, void* stream, VMObject* object);
-VMObject* ReadStandardStream(JNIEnv* env, JNIHostSerializationSupport* support, void* stream, VMStatus* status);
+/* Stream type 5 over the host's Java stream classes: 0 or the failure's status (threw:
+   the Java code's own exception is pending, and stays); a read gives the object, or NULL
+   (a status, or the Java exception pending). */
+VMStatus WriteStandardStream(JNIEnv* env, void* stream, VMObject* object, bool* threw);
+jobject ReadStandardStream(JNIEnv* env, JNIHostSerializationSupport* support, void* stream, VMStatus* status);
 
 bool IsValidModifiedUTF8(const uint8_t* bytes, uint32_t n);
 bool IsValidReferenceSignatureBytes(const uint8_t* bytes, uint32_t n);

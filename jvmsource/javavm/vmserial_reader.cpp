@@ -22,6 +22,7 @@
 #include "vmnamespace.h"
 #include "vmserial_internal.h"
 #include "vmthread.h"
+#include "vmutils.h"
 
 using namespace vmserial;
 
@@ -61,8 +62,65 @@ struct SerialReader {
   uint64_t spent;
   bool exceptionCheckFailed;
   ClassPolicy policy;
+  /* Java code has run for this read (a constructor or the trailing section): from then
+     on any object of the read may be referred to from where Java can reach, and a
+     failure leaves the objects to the collector instead of releasing them. */
+  bool javaRan;
+  /* The trailing records the row owes, in the order it must give them: pairs of an
+     object number and the class whose data it is (0 for an Externalizable object's
+     whole data). Process memory, let go of by Finish. */
+  VMword* pending;
+  uint32_t pendingCount;
+  uint32_t pendingCapacity;
+  /* The trailing section's Java state: local references of the calling thread, let go
+     of by Finish on every path. */
+  struct Trailing {
+    jclass descClass;
+    jmethodID forClass;
+    jobject bytes;
+    jobject input;
+    jobject stream;
+    jmethodID readInt, readObject, defaultReadObject;
+    jfieldID currentObject, currentClassDesc;
+    jobject target;
+    jobject desc;
+    jobject made;
+  } trailing;
 
   VMErrorCatcher& c() { return *catcher; }
+
+  /* What Finish relies on, set before anything can fail. */
+  void Prepare() {
+    env = NULL;
+    policy.classClass = NULL;
+    javaRan = false;
+    exceptionCheckFailed = false;
+    pending = NULL;
+    pendingCount = 0;
+    pendingCapacity = 0;
+    memset(&trailing, 0, sizeof trailing);
+  }
+
+  void AddPending(uint32_t index, VMLoadableClass* k) {
+    if (pendingCount == pendingCapacity) {
+      uint32_t capacity = pendingCapacity == 0 ? 32 : 2 * pendingCapacity;
+      c().Verify(capacity < 0x10000000u);
+      Spend((uint64_t)(capacity - pendingCapacity) * 2 * sizeof(VMword));
+      JNIHostFunctions* host = VMUtils::GetHostFunctions();
+      VMword* grown = (VMword*)host->HeapAlloc(NULL, capacity * 2 * sizeof(VMword), jallocFailFast);
+      c().NotNull(grown);
+      if (pending != NULL) {
+        memcpy(grown, pending, pendingCount * 2 * sizeof(VMword));
+        host->HeapFree(NULL, pending);
+      }
+      pending = grown;
+      pendingCapacity = capacity;
+    }
+    pending[2 * pendingCount] = index;
+    pending[2 * pendingCount + 1] = (VMword)k;
+    pendingCount++;
+    self->SetFlag(VMObjectDeserializer::HasOtherSerializationsFlag, true);
+  }
 
   void Spend(uint64_t bytes) {
     spent += bytes;
@@ -301,6 +359,7 @@ struct SerialReader {
     Spend((uint64_t)cls->GetCreateSize() * 4 + kObjectOverhead);
     VMObject* object = VMObject::CreateInstance(heap, cls, jallocCollectAndRetry);
     c().NotNull(object);
+    uint32_t index = objects->GetFilled();
     EnterFresh(object);
     if (policy.fileDescriptorFd != NULL &&
         VMClass::AssignableFrom(cls, policy.fileDescriptorFd->GetDefinedIn()))
@@ -308,17 +367,23 @@ struct SerialReader {
     FieldContext context = {this, VMStatus_TavikSerializationError};
     VMLoadableClass* k = cls;
     VMClassDescriptor* d = desc;
+    /* The classes of the chain whose data the trailing section carries, bottom up. */
+    VMLoadableClass* own[VMLoadableClass::MAX_NESTING + 1];
+    uint32_t owns = 0;
     for (;;) {
       bool declares = self->GetReadObjectMethod(k, c()) != NULL || self->GetWriteObjectMethod(k, c()) != NULL;
       bool storedHooks = d != NULL && (d->GetHasReadObjectMethod() || d->GetHasWriteObjectMethod());
       // A row that says a class wrote its own data, for a class with no hook to read
       // it, would have its fields parsed from bytes the writer never wrote.
       c().TavikSerialization(!storedHooks || declares);
-      if (declares && VMClass::AssignableFrom(k, policy.serializable) && (d == NULL || storedHooks))
-        ThrowNotBuilt("OwnDeserialization", c());
-      bool ok = d != NULL ? object->GuidedWalkMembersWithClassDesc(k, d, FieldReader, &context)
-                          : object->GuidedWalkMembers(k, FieldReader, &context);
-      if (!ok) c().Throw(context.status);
+      if (declares && VMClass::AssignableFrom(k, policy.serializable) && (d == NULL || storedHooks)) {
+        c().Verify(owns <= VMLoadableClass::MAX_NESTING);
+        own[owns++] = k;
+      } else {
+        bool ok = d != NULL ? object->GuidedWalkMembersWithClassDesc(k, d, FieldReader, &context)
+                            : object->GuidedWalkMembers(k, FieldReader, &context);
+        if (!ok) c().Throw(context.status);
+      }
       VMLoadableClass* super = k->GetSuper();
       if (super == NULL) break;
       VMClassDescriptor* next;
@@ -328,6 +393,48 @@ struct SerialReader {
       k = super;
       d = next;
     }
+    // The section gives one object's classes from the top of its chain down.
+    while (owns > 0) AddPending(index, own[--owns]);
+    return object;
+  }
+
+  /* An Externalizable object is made by its no-argument constructor (the class's own
+     or the nearest superclass's), which runs now; its data comes with the trailing
+     section. */
+  VMObject* ReadExternalizedObject(VMLoadableClass* cls) {
+    c().CheckStatus(StorableStatus(&policy, cls));
+    VMLiteral* name = VMLiteral::CreateInstance(ns, "<init>", 0xFFFFFFFFu);
+    VMLiteral* sig = VMLiteral::CreateInstance(ns, "()V", 0xFFFFFFFFu);
+    c().NotNull(name);
+    c().NotNull(sig);
+    VMMethod* ctor = NULL;
+    for (VMLoadableClass* k = cls; k != NULL && ctor == NULL; k = k->GetSuper()) {
+      VMMethod* m = k->FindMethod(name, sig, false);
+      if (m != NULL && !m->GetIsStatic()) ctor = m;
+    }
+    c().TavikSerialization(ctor != NULL);
+    Spend((uint64_t)cls->GetCreateSize() * 4 + kObjectOverhead);
+    jmethodID id = (jmethodID)VMJniHandle::NewFieldID(env, ctor);
+    c().NotNull(id);
+    jobject clsRef = VMJniHandle::NewLocal(env, (VMObject*)cls);
+    c().NotNull(clsRef);
+    CheckPendingException();
+    javaRan = true;
+    trailing.made = env->functions->NewObject(env, (jclass)clsRef, id);
+    env->functions->DeleteLocalRef(env, clsRef);
+    if (trailing.made == NULL) {
+      CheckPendingException();
+      c().NoMemory();
+    }
+    VMObject* object = VMJniHandle::UnHandle(env, trailing.made);
+    c().NotNull(object);
+    uint32_t index = objects->GetFilled();
+    Enter(object);
+    // The list of owed records marks it as made by its constructor (no stored ids in it,
+    // nothing to complete) and owed its data.
+    AddPending(index, NULL);
+    env->functions->DeleteLocalRef(env, trailing.made);
+    trailing.made = NULL;
     return object;
   }
 
@@ -473,15 +580,23 @@ struct SerialReader {
   }
 
   VMObject* ReadPrimitiveArray(int code) {
+    jint length = self->ReadCompactInt(c());
+    c().TavikSerialization(length >= 0);
+    VMArray* array = ReadPrimitiveElements(code, (uint32_t)length);
+    EnterFresh(array);
+    return array;
+  }
+
+  /* A primitive array of its stored elements, of its class and still flagged (so that
+     the collector keeps it while it is held nowhere else). */
+  VMArray* ReadPrimitiveElements(int code, uint32_t length) {
     VMClass* element = PrimitiveClass(code);
     c().TavikSerialization(element != NULL);
     VMClass* cls = element->MakeArrayOf();
     c().NotNull(cls);
-    jint length = self->ReadCompactInt(c());
-    c().TavikSerialization(length >= 0);
     uint32_t width = SizeOfTypeCode(code);
     bool boolean = code == 4;
-    VMArray* array = ReadElements((uint32_t)length, width, false, [this, width, boolean](VMArray* a, uint32_t from, uint32_t to) {
+    VMArray* array = ReadElements(length, width, false, [this, width, boolean](VMArray* a, uint32_t from, uint32_t to) {
       uint8_t buffer[256];
       for (uint32_t i = from; i < to;) {
         uint32_t run = 0;
@@ -508,7 +623,6 @@ struct SerialReader {
       }
     });
     array->SetClass(cls);
-    EnterFresh(array);
     return array;
   }
 
@@ -535,7 +649,7 @@ struct SerialReader {
     }
     if (VMClass::AssignableFrom(cls, policy.externalizable)) {
       c().TavikSerialization(desc == NULL || desc->GetIsExternalizable());
-      ThrowNotBuilt("ExternalDeserialization", c());
+      return ReadExternalizedObject(cls);
     }
     c().TavikSerialization(desc == NULL || !desc->GetIsExternalizable());
     return ReadNormalObject(cls, desc);
@@ -633,9 +747,173 @@ struct SerialReader {
         CheckPendingException();
       }
     }
-    if (self->GetFlag(VMObjectDeserializer::HasOtherSerializationsFlag)) ThrowNotBuilt("ReadSerializedObject", c());
+    // Java code sees the objects next: whatever natives trust is checked first.
     for (uint32_t i = 0; i < used; i++) ValidateObject(objects->Get(i));
+    if (self->GetFlag(VMObjectDeserializer::HasOtherSerializationsFlag)) ReadTrailingSection(used);
     return root;
+  }
+
+  /* ---- the trailing section ---- */
+
+  jclass JavaClass(const char* name) {
+    jclass cls = env->functions->FindClass(env, name);
+    c().NotNull(cls);
+    return cls;
+  }
+
+  /* The Java stream over the section's bytes, of the host library's reading class. */
+  void OpenTrailing() {
+    Trailing& t = trailing;
+    const JNINativeInterface_* f = env->functions;
+    t.descClass = JavaClass("java/io/ObjectStreamClass");
+    t.forClass = f->GetMethodID(env, t.descClass, "forClass", "()Ljava/lang/Class;");
+    c().NotNull(t.forClass);
+    jclass bytesClass = JavaClass("java/io/ByteArrayInputStream");
+    jmethodID init = f->GetMethodID(env, bytesClass, "<init>", "([B)V");
+    if (init != NULL) t.input = f->NewObject(env, bytesClass, init, t.bytes);
+    f->DeleteLocalRef(env, bytesClass);
+    c().NotNull(init);
+    CheckPendingException();
+    c().NotNull(t.input);
+    f->DeleteLocalRef(env, t.bytes);
+    t.bytes = NULL;
+    jclass streamClass = JavaClass(ns->GetLibraryVersion() >= 2 ? "nimbrel/tavik/jrt/serialization/VqObjectInputStream"
+                                                                : "corvane/sql/Tavik/VqObjectInputStream");
+    init = f->GetMethodID(env, streamClass, "<init>", "(Ljava/io/InputStream;)V");
+    t.currentObject = f->GetFieldID(env, streamClass, "currentObject", "Ljava/lang/Object;");
+    t.currentClassDesc = f->GetFieldID(env, streamClass, "currentClassDesc", "Ljava/io/ObjectStreamClass;");
+    jmethodID enableResolve = f->GetMethodID(env, streamClass, "enableResolveObject", "(Z)Z");
+    t.readInt = f->GetMethodID(env, streamClass, "readInt", "()I");
+    t.readObject = f->GetMethodID(env, streamClass, "readObject", "()Ljava/lang/Object;");
+    t.defaultReadObject = f->GetMethodID(env, streamClass, "defaultReadObject", "()V");
+    bool methods = init != NULL && enableResolve != NULL && t.readInt != NULL && t.readObject != NULL &&
+                   t.defaultReadObject != NULL;
+    bool fields = t.currentObject != NULL && t.currentClassDesc != NULL;
+    if (methods && fields) t.stream = f->NewObject(env, streamClass, init, t.input);
+    f->DeleteLocalRef(env, streamClass);
+    c().Verify(methods);
+    c().NotNull(fields ? (void*)1 : NULL);
+    CheckPendingException();
+    c().NotNull(t.stream);
+    (void)f->CallBooleanMethod(env, t.stream, enableResolve, (jboolean)1);
+    CheckPendingException();
+  }
+
+  /* readExternal(ObjectInput) of the class or the nearest superclass declaring it. */
+  VMMethod* ReadExternalMethod(VMLoadableClass* cls, VMLoadableClass** owner) {
+    VMLiteral* name = VMLiteral::CreateInstance(ns, "readExternal", 0xFFFFFFFFu);
+    VMLiteral* sig = VMLiteral::CreateInstance(ns, "(Ljava/io/ObjectInput;)V", 0xFFFFFFFFu);
+    c().NotNull(name);
+    c().NotNull(sig);
+    for (VMLoadableClass* k = cls; k != NULL; k = k->GetSuper()) {
+      if (VMMethod* m = DeclaredHook(k, name, sig)) {
+        *owner = k;
+        return m;
+      }
+    }
+    c().NoMemory();
+    return NULL;
+  }
+
+  void Drop(jobject* ref) {
+    if (*ref != NULL) env->functions->DeleteLocalRef(env, *ref);
+    *ref = NULL;
+  }
+
+  /* One record's call: with a class, the stream descriptor the record carries, which
+     must describe exactly that class, becomes the stream's current one with the object;
+     then the hook (exactly the one found, never an override) or, without one, the
+     stream's default field reader. */
+  void RecordCall(VMObject* object, VMLoadableClass* k, VMMethod* method, VMLoadableClass* methodClass) {
+    Trailing& t = trailing;
+    const JNINativeInterface_* f = env->functions;
+    t.target = VMJniHandle::NewLocal(env, object);
+    c().NotNull(t.target);
+    if (k != NULL) {
+      t.desc = f->CallObjectMethod(env, t.stream, t.readObject);
+      CheckPendingException();
+      c().TavikSerialization(t.desc != NULL && f->IsInstanceOf(env, t.desc, t.descClass));
+      jobject described = f->CallObjectMethod(env, t.desc, t.forClass);
+      bool same = described != NULL && VMJniHandle::UnHandle(env, described) == (VMObject*)k;
+      if (described != NULL) f->DeleteLocalRef(env, described);
+      CheckPendingException();
+      // Another class's descriptor would have the default reader store that class's
+      // fields into this object.
+      c().TavikSerialization(same);
+      f->SetObjectField(env, t.stream, t.currentObject, t.target);
+      f->SetObjectField(env, t.stream, t.currentClassDesc, t.desc);
+    }
+    if (method == NULL) {
+      f->CallVoidMethod(env, t.stream, t.defaultReadObject);
+    } else {
+      jmethodID id = (jmethodID)VMJniHandle::NewFieldID(env, method);
+      c().NotNull(id);
+      jobject owner = VMJniHandle::NewLocal(env, (VMObject*)methodClass);
+      c().NotNull(owner);
+      f->CallNonvirtualVoidMethod(env, t.target, (jclass)owner, id, t.stream);
+      f->DeleteLocalRef(env, owner);
+    }
+    CheckPendingException();
+    if (k != NULL) {
+      f->SetObjectField(env, t.stream, t.currentObject, NULL);
+      f->SetObjectField(env, t.stream, t.currentClassDesc, NULL);
+    }
+    Drop(&t.desc);
+    Drop(&t.target);
+  }
+
+  jint ReadJavaInt() {
+    jint value = env->functions->CallIntMethod(env, trailing.stream, trailing.readInt);
+    CheckPendingException();
+    return value;
+  }
+
+  /* C(records), C(bytes), the bytes; then every record, which must be the one the
+     records owe next: the same object, the same class. */
+  void ReadTrailingSection(uint32_t used) {
+    jint count = self->ReadCompactInt(c());
+    c().TavikSerialization(count >= 0 && (uint32_t)count == pendingCount);
+    jint length = self->ReadCompactInt(c());
+    c().TavikSerialization(length >= 0);
+    // The bytes arrive before the array of their length is made whole.
+    VMArray* bytes = ReadPrimitiveElements(8, (uint32_t)length);
+    trailing.bytes = VMJniHandle::NewLocal(env, bytes);
+    bytes->ClearIsDeserializing();
+    c().NotNull(trailing.bytes);
+    // Java code runs from here: nothing it did not throw may be pending.
+    CheckPendingException();
+    javaRan = true;
+    OpenTrailing();
+    for (uint32_t r = 0; r < pendingCount; r++) {
+      uint32_t expected = (uint32_t)pending[2 * r];
+      VMLoadableClass* k = (VMLoadableClass*)pending[2 * r + 1];
+      jint id = ReadJavaInt();
+      uint32_t index = 0;
+      c().TavikSerialization(IndexFromId(id, used, &index) && index == expected);
+      VMObject* object = objects->Get(index);
+      c().TavikSerialization(object != NULL);
+      if (k == NULL) {
+        VMLoadableClass* owner = NULL;
+        VMMethod* method = ReadExternalMethod((VMLoadableClass*)object->GetClass(), &owner);
+        RecordCall(object, NULL, method, owner);
+      } else {
+        VMClassDescriptor* unused;
+        c().TavikSerialization(ClassIdToLoadableClass(ReadJavaInt(), &unused) == k);
+        RecordCall(object, k, self->GetReadObjectMethod(k, c()), k);
+      }
+    }
+  }
+
+  /* Lets go of the section's references and the list of owed records. */
+  void ReleaseTrailing() {
+    Trailing& t = trailing;
+    for (jobject* ref : {&t.bytes, &t.input, &t.stream, &t.target, &t.desc, &t.made}) Drop(ref);
+    jobject descClass = t.descClass;
+    Drop(&descClass);
+    memset(&t, 0, sizeof t);
+    if (pending != NULL) VMUtils::GetHostFunctions()->HeapFree(NULL, pending);
+    pending = NULL;
+    pendingCount = pendingCapacity = 0;
   }
 
   /* ---- start and end of a read ---- */
@@ -692,24 +970,55 @@ struct SerialReader {
     classes = self->GetClassTable();
   }
 
+  /* An object still being read: its stored ids go, then its flag. */
+  static void Clean(VMObject* object) {
+    VMClass* cls = object->GetClass();
+    if (object->GetIsRefArray()) {
+      VMrefArray* array = (VMrefArray*)object;
+      for (uint32_t e = 0, size = array->GetSize(); e < size;) {
+        uint32_t run = 0;
+        VMword* elements = (VMword*)array->FindElement(e, &run);
+        if (elements == NULL || run == 0) break;
+        for (uint32_t k = 0; k < run; k++) elements[k] = 0;
+        e += run;
+      }
+    } else if (!object->GetIsScalarArray() && cls != NULL && cls->GetIsLoadable()) {
+      for (VMLoadableClass* k = (VMLoadableClass*)cls; k != NULL; k = k->GetSuper()) {
+        VMDataMemberArray* fields = k->GetDataMembers();
+        for (uint32_t i = 0, n = fields != NULL ? fields->GetSize() : 0; i < n; i++) {
+          VMDataMember* field = fields->Get(i);
+          if (!field->GetIsStatic() && field->IsRefField()) object->SetWord((uint32_t)field->GetIndex(), 0);
+        }
+      }
+    }
+    object->ClearIsDeserializing();
+  }
+
   /* Empties every table of the read. After a failure the objects the read made are
-     released: no Java code has seen them, and each is taken out of the table before it
-     goes, so that nothing ever reaches a released block through it. */
+     released when no Java code has run for the read (none has seen them), each taken out
+     of the table before it goes, so that nothing ever reaches a released block through
+     it; once Java code has run they are cleaned and left to the collector. */
   void Finish(bool failed) {
+    if (env != NULL) ReleaseTrailing();
     VMObjectHashTable* table = self->GetObjectTable();
     if (table != NULL) {
-      if (failed) {
+      if (failed && javaRan) {
+        // Java code may have kept any of them: each is made safe to reach and left to
+        // the collector.
         VMObjectArray* entries = table->GetObjectArray();
         uint32_t used = table->GetFilled();
-        VMObjectHashTable* external = self->GetExtProxyMgr();
+        for (uint32_t i = 0; i < used; i++) {
+          VMObject* object = entries->Get(i);
+          entries->Set(i, NULL);
+          if (object != NULL && object->GetIsDeserializing()) Clean(object);
+        }
+      } else if (failed) {
+        VMObjectArray* entries = table->GetObjectArray();
+        uint32_t used = table->GetFilled();
         for (uint32_t i = 0; i < used; i++) {
           VMObject* object = entries->Get(i);
           entries->Set(i, NULL);
           if (object == NULL || object->GetClass() == (VMClass*)policy.classClass) continue;
-          if (external != NULL && external->Find(object) != VMHashNotFound) {
-            object->ClearIsDeserializing();
-            continue;
-          }
           object->Destroy(heap);
         }
       }
@@ -768,7 +1077,7 @@ void VMObjectDeserializer::Destroy(HHeap* heap) {
   VMObject::Destroy(heap);
 }
 
-bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, VMObject** out, VMClassLoader* loader) {
+bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, jobject* out, VMClassLoader* loader) {
   VM_ASSERT(out != NULL && env != NULL);
   if (out == NULL || env == NULL) return false;
   *out = NULL;
@@ -780,7 +1089,7 @@ bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, VMObject** out, VMClassLoad
   SaveEntryException(env, &entry);
   SerialReader r;
   r.self = this;
-  r.policy.classClass = NULL;
+  r.Prepare();
   VMErrorCatcher catcher;
   if (VM_CATCHER_ARM(catcher)) {
     VMStatus status = catcher.Caught();
@@ -793,7 +1102,7 @@ bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, VMObject** out, VMClassLoad
   }
   r.Initialize(env, loader, catcher);
   uint32_t type = GetType();
-  VMObject* root = NULL;
+  jobject root = NULL;
   switch (type) {
     case SerializationTypeIds:
     case SerializationTypeIdList:
@@ -801,7 +1110,9 @@ bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, VMObject** out, VMClassLoad
     case SerializationTypeDescriptorList:
       catcher.Verify(r.version <= CURRENT_SERIAL_VERSION);
       if (type != SerializationTypeIds) r.UseClassList();
-      root = r.ReadGraph(type);
+      // The root is held before the tables let go of the graph.
+      root = VMJniHandle::NewLocal(env, r.ReadGraph(type));
+      catcher.NotNull(root);
       break;
     case SerializationTypeStandard:
       catcher.Verify(r.version == STANDARD_VERSION);
@@ -828,7 +1139,7 @@ bool VMObjectDeserializer::ReadVMObjectClasses(JNIEnv* env, VMClassLoader* loade
   SaveEntryException(env, &entry);
   SerialReader r;
   r.self = this;
-  r.policy.classClass = NULL;
+  r.Prepare();
   VMErrorCatcher catcher;
   if (VM_CATCHER_ARM(catcher)) {
     SetScalar(LastStatusWord, (VMword)catcher.Caught());

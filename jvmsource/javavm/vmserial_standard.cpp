@@ -27,8 +27,9 @@ void Drop(JNIEnv* env, jobject ref) {
 
 }  // namespace
 
-VMStatus WriteStandardStream(JNIEnv* env, void* stream, VMObject* object) {
+VMStatus WriteStandardStream(JNIEnv* env, void* stream, VMObject* object, bool* threw) {
   const JNINativeInterface_* f = env->functions;
+  *threw = false;
   jobject root = VMJniHandle::NewLocal(env, object);
   if (root == NULL) return VMStatus_OutOfMemoryError;
   VMStatus status = 0;
@@ -60,7 +61,10 @@ VMStatus WriteStandardStream(JNIEnv* env, void* stream, VMObject* object) {
       // threw, a host stream that failed) left a truncated stream: it is no success.
       f->CallVoidMethod(env, objects, write, root);
       if (!f->ExceptionCheck(env)) f->CallVoidMethod(env, objects, flush);
-      if (f->ExceptionCheck(env)) status = VMStatus_TavikSerializationError;
+      if (f->ExceptionCheck(env)) {
+        status = VMStatus_TavikSerializationError;
+        *threw = true;
+      }
     }
   }
   Drop(env, objects);
@@ -70,7 +74,7 @@ VMStatus WriteStandardStream(JNIEnv* env, void* stream, VMObject* object) {
   return status;
 }
 
-VMObject* ReadStandardStream(JNIEnv* env, JNIHostSerializationSupport* support, void* stream, VMStatus* status) {
+jobject ReadStandardStream(JNIEnv* env, JNIHostSerializationSupport* support, void* stream, VMStatus* status) {
   const JNINativeInterface_* f = env->functions;
   *status = 0;
   jclass inClass =
@@ -114,8 +118,8 @@ VMObject* ReadStandardStream(JNIEnv* env, JNIHostSerializationSupport* support, 
   }
   Drop(env, in);
   Drop(env, objectsClass);
-  // The result's local reference stays: the caller hands the object out as one of its own.
-  return VMJniHandle::UnHandle(env, result);
+  // The result's local reference is the caller's to hand out.
+  return result;
 }
 
 }  // namespace vmserial

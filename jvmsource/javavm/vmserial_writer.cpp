@@ -12,6 +12,7 @@
 #include "vmliteral.h"
 #include "vmnamespace.h"
 #include "vmserial_internal.h"
+#include "vmthread.h"
 
 using namespace vmserial;
 
@@ -40,6 +41,23 @@ struct SerialWriter {
   VMObjectHashTable* objects;
   VMObjectHashTable* classes;  /* NULL for type 0 */
   ClassPolicy policy;
+  /* The trailing section: class-specific data written by the Java object stream of the
+     host's library into a byte-array stream. Every reference is a local one of the
+     calling thread, let go of by ReleaseTrailing on every path. */
+  struct Trailing {
+    bool ready;
+    jint count;
+    jclass descClass;
+    jmethodID lookup;
+    jobject bytes;
+    jmethodID toByteArray;
+    jclass streamClass;
+    jobject stream;
+    jmethodID flush, writeInt, writeObject, defaultWriteObject;
+    jfieldID currentObject, currentClassDesc;
+  } trailing;
+  /* A Java call of the write threw: its exception is the caller's to see. */
+  bool javaThrew;
 
   VMErrorCatcher& c() { return *catcher; }
 
@@ -84,7 +102,6 @@ struct SerialWriter {
     VMLoadableClass* loadable = (VMLoadableClass*)cls;
     c().CheckStatus(loadable->Load());
     c().CheckStatus(StorableStatus(&policy, loadable));
-    if (VMClass::AssignableFrom(loadable, policy.externalizable)) ThrowNotBuilt("ExternalSerialization", c());
     return loadable;
   }
 
@@ -112,7 +129,12 @@ struct SerialWriter {
     }
     while (depth > 0) {
       VMLoadableClass* k = chain[--depth];
-      if (OwnSerialization(k)) ThrowNotBuilt("OwnSerialization", c());
+      if (OwnSerialization(k)) {
+        // Its data goes with the trailing section, where its hook writes it: nothing
+        // it holds is followed here.
+        WriteOwnData(object, k);
+        continue;
+      }
       VMDataMemberArray* fields = k->GetDataMembers();
       uint32_t n = fields != NULL ? fields->GetSize() : 0;
       for (uint32_t i = 0; i < n; i++) {
@@ -154,8 +176,229 @@ struct SerialWriter {
       }
       VMLoadableClass* loadable = RecordClass(object);
       AddReferencedClass(loadable);
-      AddFieldsOf(object, loadable);
+      if (VMClass::AssignableFrom(loadable, policy.externalizable)) {
+        WriteExternalData(object, loadable);
+      } else {
+        AddFieldsOf(object, loadable);
+      }
     }
+    CloseTrailing();
+  }
+
+  /* ---- the trailing section ---- */
+
+  const JNINativeInterface_* jni() { return env->functions; }
+
+  /* A Java call just returned: an exception it left fails the write and stays pending
+     for the caller. */
+  void CheckJava() {
+    if (jni()->ExceptionCheck(env)) {
+      javaThrew = true;
+      c().TavikSerialization(false);
+    }
+  }
+
+  jclass JavaClass(const char* name) {
+    jclass cls = jni()->FindClass(env, name);
+    c().NotNull(cls);
+    return cls;
+  }
+
+  /* The Java stream of the section, made on the first record that needs it. */
+  void OpenTrailing() {
+    Trailing& t = trailing;
+    if (t.ready) return;
+    // Java code is about to run on this thread: an exception already pending would be
+    // taken for its own.
+    c().TavikSerialization(!jni()->ExceptionCheck(env));
+    const JNINativeInterface_* f = jni();
+    t.descClass = JavaClass("java/io/ObjectStreamClass");
+    t.lookup = f->GetStaticMethodID(env, t.descClass, "lookup", "(Ljava/lang/Class;)Ljava/io/ObjectStreamClass;");
+    c().NotNull(t.lookup);
+    jclass bytesClass = JavaClass("java/io/ByteArrayOutputStream");
+    jmethodID init = f->GetMethodID(env, bytesClass, "<init>", "()V");
+    t.toByteArray = f->GetMethodID(env, bytesClass, "toByteArray", "()[B");
+    if (init != NULL && t.toByteArray != NULL) t.bytes = f->NewObject(env, bytesClass, init);
+    f->DeleteLocalRef(env, bytesClass);
+    c().NotNull(init);
+    c().NotNull(t.toByteArray);
+    CheckJava();
+    c().NotNull(t.bytes);
+    VMNameSpace* ns = EnvNameSpace(env);
+    t.streamClass = JavaClass(ns != NULL && ns->GetLibraryVersion() >= 2 ? "nimbrel/tavik/jrt/serialization/VqObjectOutputStream"
+                                                                         : "corvane/sql/Tavik/VqObjectOutputStream");
+    init = f->GetMethodID(env, t.streamClass, "<init>", "(Ljava/io/OutputStream;)V");
+    c().Verify(init != NULL);
+    t.currentObject = f->GetFieldID(env, t.streamClass, "currentObject", "Ljava/lang/Object;");
+    t.currentClassDesc = f->GetFieldID(env, t.streamClass, "currentClassDesc", "Ljava/io/ObjectStreamClass;");
+    c().NotNull(t.currentObject);
+    c().NotNull(t.currentClassDesc);
+    t.stream = f->NewObject(env, t.streamClass, init, t.bytes);
+    CheckJava();
+    c().NotNull(t.stream);
+    t.flush = f->GetMethodID(env, t.streamClass, "flush", "()V");
+    jmethodID enableReplace = f->GetMethodID(env, t.streamClass, "enableReplaceObject", "(Z)Z");
+    t.writeInt = f->GetMethodID(env, t.streamClass, "writeInt", "(I)V");
+    t.writeObject = f->GetMethodID(env, t.streamClass, "writeObject", "(Ljava/lang/Object;)V");
+    t.defaultWriteObject = f->GetMethodID(env, t.streamClass, "defaultWriteObject", "()V");
+    c().Verify(t.flush != NULL && enableReplace != NULL && t.writeInt != NULL && t.writeObject != NULL &&
+               t.defaultWriteObject != NULL);
+    (void)f->CallBooleanMethod(env, t.stream, enableReplace, (jboolean)1);
+    CheckJava();
+    t.count = 0;
+    t.ready = true;
+  }
+
+  /* Lets go of every reference of the section's state. */
+  void ReleaseTrailing() {
+    Trailing& t = trailing;
+    const JNINativeInterface_* f = jni();
+    for (jobject ref : {(jobject)t.descClass, t.bytes, (jobject)t.streamClass, t.stream})
+      if (ref != NULL) f->DeleteLocalRef(env, ref);
+    memset(&t, 0, sizeof t);
+  }
+
+  void WriteJavaInt(jint value) {
+    jni()->CallVoidMethod(env, trailing.stream, trailing.writeInt, value);
+    CheckJava();
+  }
+
+  /* One record's call: with a class, its stream descriptor first and the stream's
+     current object and class set, then the hook (exactly the one found, never an
+     override) or, without one, the stream's default field writer. */
+  void RecordCall(VMObject* object, VMLoadableClass* k, VMMethod* method, VMLoadableClass* methodClass) {
+    Trailing& t = trailing;
+    const JNINativeInterface_* f = jni();
+    jobject target = VMJniHandle::NewLocal(env, object);
+    c().NotNull(target);
+    jobject desc = NULL;
+    if (k != NULL) {
+      jobject cls = VMJniHandle::NewLocal(env, (VMObject*)k);
+      if (cls != NULL) desc = f->CallStaticObjectMethod(env, t.descClass, t.lookup, cls);
+      if (cls != NULL) f->DeleteLocalRef(env, cls);
+      bool threw = f->ExceptionCheck(env);
+      if (!threw && desc != NULL) {
+        f->CallVoidMethod(env, t.stream, t.writeObject, desc);
+        threw = f->ExceptionCheck(env);
+      }
+      if (!threw && desc != NULL) {
+        f->SetObjectField(env, t.stream, t.currentObject, target);
+        f->SetObjectField(env, t.stream, t.currentClassDesc, desc);
+      }
+      if (threw || desc == NULL) {
+        if (desc != NULL) f->DeleteLocalRef(env, desc);
+        f->DeleteLocalRef(env, target);
+        CheckJava();
+        c().NoMemory();
+      }
+    }
+    if (method == NULL) {
+      f->CallVoidMethod(env, t.stream, t.defaultWriteObject);
+    } else {
+      jmethodID id = (jmethodID)VMJniHandle::NewFieldID(env, method);
+      jobject owner = VMJniHandle::NewLocal(env, (VMObject*)methodClass);
+      if (id != NULL && owner != NULL) f->CallNonvirtualVoidMethod(env, target, (jclass)owner, id, t.stream);
+      if (owner != NULL) f->DeleteLocalRef(env, owner);
+      if ((id == NULL || owner == NULL) && !f->ExceptionCheck(env)) {
+        if (desc != NULL) f->DeleteLocalRef(env, desc);
+        f->DeleteLocalRef(env, target);
+        c().NoMemory();
+      }
+    }
+    if (k != NULL) {
+      // The stream holds no object of the write beyond its record.
+      f->SetObjectField(env, t.stream, t.currentObject, NULL);
+      f->SetObjectField(env, t.stream, t.currentClassDesc, NULL);
+    }
+    if (desc != NULL) f->DeleteLocalRef(env, desc);
+    f->DeleteLocalRef(env, target);
+    CheckJava();
+    t.count++;
+  }
+
+  jint IdOfObject(VMObject* object) {
+    uint32_t index = objects->Find(object);
+    c().Verify(index != VMHashNotFound && index <= 0x7FFFFFFFu - INDEX_BASE);
+    return -(jint)INDEX_BASE - (jint)index;
+  }
+
+  /* The record of a class that writes its own data: the object's id, the class's
+     reference as the records give it, then the class's data. */
+  void WriteOwnData(VMObject* object, VMLoadableClass* k) {
+    jint id = IdOfObject(object);
+    jint ref;
+    if (classes != NULL) {
+      uint32_t index = classes->Find(k);
+      c().Verify(index != VMHashNotFound);
+      ref = -(jint)INDEX_BASE - (jint)index;
+    } else {
+      ref = HostId(k->GetName());
+    }
+    OpenTrailing();
+    WriteJavaInt(id);
+    WriteJavaInt(ref);
+    RecordCall(object, k, self->GetWriteObjectMethod(k, c()), k);
+  }
+
+  /* writeExternal(ObjectOutput) of the class or the nearest superclass declaring it. */
+  VMMethod* WriteExternalMethod(VMLoadableClass* cls, VMLoadableClass** owner) {
+    VMLiteral* name = VMLiteral::CreateInstance(EnvNameSpace(env), "writeExternal", 0xFFFFFFFFu);
+    VMLiteral* sig = VMLiteral::CreateInstance(EnvNameSpace(env), "(Ljava/io/ObjectOutput;)V", 0xFFFFFFFFu);
+    c().NotNull(name);
+    c().NotNull(sig);
+    for (VMLoadableClass* k = cls; k != NULL; k = k->GetSuper()) {
+      if (VMMethod* m = DeclaredHook(k, name, sig)) {
+        *owner = k;
+        return m;
+      }
+    }
+    c().NoMemory();
+    return NULL;
+  }
+
+  void WriteExternalData(VMObject* object, VMLoadableClass* cls) {
+    VMLoadableClass* owner = NULL;
+    VMMethod* method = WriteExternalMethod(cls, &owner);
+    jint id = IdOfObject(object);
+    OpenTrailing();
+    WriteJavaInt(id);
+    RecordCall(object, NULL, method, owner);
+  }
+
+  /* The section's bytes, kept by the serializer (where the collector sees them) until
+     they are written after the records. */
+  void CloseTrailing() {
+    Trailing& t = trailing;
+    if (!t.ready || t.count == 0) return;
+    const JNINativeInterface_* f = jni();
+    f->CallVoidMethod(env, t.stream, t.flush);
+    CheckJava();
+    jobject array = f->CallObjectMethod(env, t.bytes, t.toByteArray);
+    CheckJava();
+    c().NotNull(array);
+    self->SetReference(VMObjectSerializer::TrailingBytesWord, VMJniHandle::UnHandle(env, array));
+    self->SetScalar(VMObjectSerializer::TrailingCountWord, (VMword)t.count);
+    f->DeleteLocalRef(env, array);
+  }
+
+  /* C(records), C(bytes), the bytes. */
+  void WriteOtherSerializable() {
+    VMArray* bytes = (VMArray*)self->GetReference(VMObjectSerializer::TrailingBytesWord);
+    jint count = (jint)self->GetScalar(VMObjectSerializer::TrailingCountWord);
+    if (bytes == NULL || count <= 0) return;
+    uint32_t size = bytes->GetSize();
+    c().TavikSerialization(size <= 0x7FFFFFFFu);
+    WriteClassId(count);
+    WriteClassId((jint)size);
+    for (uint32_t e = 0; e < size;) {
+      uint32_t run = 0;
+      const uint8_t* data = (const uint8_t*)bytes->FindElement(e, &run);
+      c().Verify(data != NULL && run > 0);
+      if (run > size - e) run = size - e;
+      self->WriteByteArray(data, run);
+      e += run;
+    }
+    self->CheckStream(c());
   }
 
   /* ---- class references ---- */
@@ -266,6 +509,7 @@ struct SerialWriter {
     FieldContext context = {this};
     for (VMLoadableClass* k = cls; k != NULL; k = k->GetSuper()) {
       WriteLoadableClass(k);
+      if (OwnSerialization(k)) continue;
       c().Verify(object->GuidedWalkMembers(k, FieldWriter, &context));
     }
   }
@@ -348,7 +592,14 @@ struct SerialWriter {
       WriteLoadableClass(DescribedClass(object));
       return;
     }
-    WriteNormalObject(object, RecordClass(object));
+    VMLoadableClass* loadable = RecordClass(object);
+    // An Externalizable object is its class alone: its contents are the trailing
+    // section's.
+    if (VMClass::AssignableFrom(loadable, policy.externalizable)) {
+      WriteLoadableClass(loadable);
+      return;
+    }
+    WriteNormalObject(object, loadable);
   }
 
   void WriteHeader(jint type) {
@@ -414,7 +665,13 @@ VMStatus VMObjectSerializer::InnerWrite(VMObject* object, jint type) {
   w.env = GetEnv();
   VMErrorCatcher catcher;
   w.catcher = &catcher;
+  memset(&w.trailing, 0, sizeof w.trailing);
+  w.javaThrew = false;
   if (VM_CATCHER_ARM(catcher)) {
+    w.ReleaseTrailing();
+    SetReference(TrailingBytesWord, NULL);
+    SetScalar(TrailingCountWord, 0);
+    SetFlag(JavaThrewFlag, w.javaThrew);
     if (VMObjectHashTable* t = GetObjectTable()) t->Clear();
     if (VMObjectHashTable* t = GetClassTable()) t->Clear();
     return catcher.Caught();
@@ -438,6 +695,8 @@ VMStatus VMObjectSerializer::InnerWrite(VMObject* object, jint type) {
   }
   InitClassPolicy(w.env, &w.policy, GetSerializableClass(catcher), GetExternalizableClass(catcher));
   w.AddObjects(object);
+  // No Java runs past this point: the section's stream is done with.
+  w.ReleaseTrailing();
   w.WriteHeader(type);
   for (uint32_t i = 0;; i++) {
     VMObject* entry = w.objects->Get(i);
@@ -445,6 +704,9 @@ VMStatus VMObjectSerializer::InnerWrite(VMObject* object, jint type) {
     w.WriteSingleObject(entry);
   }
   w.WriteClassId(0);
+  w.WriteOtherSerializable();
+  SetReference(TrailingBytesWord, NULL);
+  SetScalar(TrailingCountWord, 0);
   GetStream()->Flush();
   CheckStream(catcher);
   w.objects->Clear();
@@ -486,13 +748,17 @@ bool VMObjectSerializer::WriteVMObject(JNIEnv* env, VMObject* object, jint type)
       }
     }
   } else if (type == SerializationTypeStandard) {
-    status = WriteStandardStream(env, GetStream()->GetHostStream(), object);
+    bool threw = false;
+    status = WriteStandardStream(env, GetStream()->GetHostStream(), object, &threw);
+    SetFlag(JavaThrewFlag, threw);
   } else {
     status = VMStatus_Error;
   }
   SetScalar(LastStatusWord, (VMword)status);
-  if (status != 0) DropOwnExceptions(env, &entry);
+  // A Java hook or stream that threw leaves its exception for the caller to see; any
+  // other failure leaves the thread as it was.
+  if (status != 0 && !GetFlag(JavaThrewFlag)) DropOwnExceptions(env, &entry);
   SetEnv(NULL);
-  SetFlag(BusyFlag | ClassListFlag, false);
+  SetFlag(BusyFlag | ClassListFlag | JavaThrewFlag, false);
   return status == 0;
 }

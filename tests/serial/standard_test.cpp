@@ -119,7 +119,7 @@ TEST_F(StandardTest, AWriteJavaRefusedIsNoSuccess) {
   holder->SetWord((uint32_t)any->GetIndex(), (VMword)plain);
   Bytes bytes;
   EXPECT_EQ(VMStatus_TavikSerializationError, StatusOfWrite(holder, &bytes));
-  EXPECT_EQ("", Pending()) << "the failed write leaves the thread as it found it";
+  EXPECT_EQ("java.io.NotSerializableException", Pending()) << "the Java stream's exception is the caller's to see";
   // The next write is whole again.
   ASSERT_EQ(0, StatusOfWrite(New("stored/A"), &bytes));
   EXPECT_NE(nullptr, Read(bytes));
