@@ -110,13 +110,36 @@ class VMHeapObject : public VMTaggedObject {
   PUX_VM_FLAG_BIT(Finalized, VMFLAG_FINALIZED)
   PUX_VM_FLAG_BIT(Finalizable, VMFLAG_FINALIZABLE)
   PUX_VM_FLAG_BIT(PreGCAllocation, VMFLAG_PRE_GC_ALLOCATION)
-  PUX_VM_FLAG_BIT(ReachableByCPlusPlusCode, VMFLAG_REACHABLE_BY_CPP)
   PUX_VM_FLAG_BIT(NameSpaceData, VMFLAG_NAME_SPACE_DATA)
   PUX_VM_FLAG_BIT(RootObject, VMFLAG_ROOT_OBJECT)
   PUX_VM_FLAG_BIT(ScalarArray, VMFLAG_SCALAR_ARRAY)
   PUX_VM_FLAG_BIT(RefArray, VMFLAG_REF_ARRAY)
-  PUX_VM_FLAG_BIT(Deserializing, VMFLAG_DESERIALIZING)
 #undef PUX_VM_FLAG_BIT
+
+  /* The two flags that make an object a root of its own are counted over the process
+     as they come and go: while none is set anywhere, a collection need not walk the
+     heap to find such roots. A change that is no change is not counted; an object
+     destroyed with either flag set takes its count with it (VMObjectBase::Destroy). */
+#define PUX_VM_HELD_FLAG_BIT(Name, bit)                                      \
+  void SetIs##Name() {                                                        \
+    if ((flags & (bit)) == 0) {                                               \
+      flags |= (bit);                                                         \
+      __atomic_add_fetch(&heldFlags, 1u, __ATOMIC_SEQ_CST);                   \
+    }                                                                         \
+  }                                                                           \
+  bool GetIs##Name() const { return (flags & (bit)) != 0; }                  \
+  void ClearIs##Name() {                                                      \
+    if ((flags & (bit)) != 0) {                                               \
+      flags &= (uint16_t)~(bit);                                              \
+      __atomic_sub_fetch(&heldFlags, 1u, __ATOMIC_SEQ_CST);                   \
+    }                                                                         \
+  }
+  PUX_VM_HELD_FLAG_BIT(ReachableByCPlusPlusCode, VMFLAG_REACHABLE_BY_CPP)
+  PUX_VM_HELD_FLAG_BIT(Deserializing, VMFLAG_DESERIALIZING)
+#undef PUX_VM_HELD_FLAG_BIT
+  /* Objects of every heap now flagged held by machine code or being read back (an
+     object with both counts twice). */
+  static uint32_t GetHeldFlags() { return __atomic_load_n(&heldFlags, __ATOMIC_SEQ_CST); }
 
   /* Kind of word 2, bits 13-15. */
   void SetHasSpecialObjWalker() { SetField(VMFLAG_KIND, VMFLAG_KIND_SPECIAL_WALKER); }
@@ -134,6 +157,7 @@ class VMHeapObject : public VMTaggedObject {
 
  protected:
   void SetField(uint16_t mask, uint16_t value) { flags = (uint16_t)((flags & ~mask) | value); }
+  static uint32_t heldFlags;
 
   uint16_t flags;
   uint16_t numberOfElements;

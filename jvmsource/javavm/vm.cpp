@@ -37,8 +37,10 @@ VM* VM::CreateInstance(unsigned long defaultStackSize, JavaVM* jvm) {
     jint stress = host->QueryDiagnosticFlag(116, 0);
     VMObjectBase::SetCollectionStress(stress > 0 ? (uint32_t)stress : 0);
   }
+  OpenFinalizables(heap);
   VM* vm = Instantiate(heap, Words, RefMask);
   if (vm == NULL) {
+    CloseFinalizables(heap);
     host->HeapDestroy(heap);
     return NULL;
   }
@@ -185,6 +187,7 @@ uint32_t VM::Destroy() {
   host->HeapWalk(heap, ReleaseMonitorOfBlock, NULL);
   ReleaseRemainingObjects(heap);
   VMObject::Destroy(heap);
+  CloseFinalizables(heap);
   host->HeapDestroy(heap);
 
   uint32_t left = 0;

@@ -114,6 +114,24 @@ class VM : public VMInternalObject {
   /* Every thread's words, frames, frame groups and frame lists, in the array's order. */
   void RelocateThreads(VMRelocateInfo* info);
 
+  /* Objects with a finalizer still to run, listed per machine heap as they are made
+     (vm_finalizables.cpp), so that a collection finds its candidates without a walk
+     of the heap. Open from the machine's creation to its end or abandonment; a list
+     that could not take an object (process memory refused) makes the machine's
+     collections walk the heap for their candidates as before. */
+  static bool HasFinalizerToRun(VMObject* o);
+  static void OpenFinalizables(HHeap* heap);
+  static void CloseFinalizables(HHeap* heap);
+  static void NoteFinalizable(HHeap* heap, VMObject* o);
+  static void ForgetFinalizable(HHeap* heap, VMObject* o);
+  static uint32_t CountFinalizables(HHeap* heap);
+  /* Whether this machine's list holds every candidate of its heap. */
+  bool FinalizablesListed();
+  void ForEachFinalizable(void (*visit)(VMObject* o, void* context), void* context);
+  /* After the finalizable choice: only what survives with its finalizer to run stays. */
+  void KeepSurvivingFinalizables();
+  void RelocateFinalizables(VMRelocateInfo* info);
+
   /* ---- fields ---- */
   HHeap* GetHeap() const { return reinterpret_cast<HHeap*>(GetScalar(HEAP_WORD)); }
   VMThreadHandleArray* GetThreads() const { return (VMThreadHandleArray*)GetReference(ThreadsWord); }
@@ -171,6 +189,7 @@ class VM : public VMInternalObject {
   bool StopOtherThreads(VMThread* self, JNIEnv** env);
   bool ClaimCollection(void* me);
   void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
+  void MarkMachineObject(void* marker);
   void MarkRoots(void* marker);
   void Sweep();
   void ClearMarks();

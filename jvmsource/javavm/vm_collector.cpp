@@ -13,13 +13,21 @@
    thread itself when it still holds one after ten 300 ms steps.
 
    Marking, in an order that no heap walk order can change: every thread's frames, the
-   machine object, then one heap walk for the blocks held by machine code and those
-   being read back from a stored form; only then are finalizable objects chosen (every
-   root is marked by then) and, after their own marking, reference objects collected
-   and sorted. Marks live in the block headers and the walk's stack in their queue
-   words: marking allocates nothing but, in process memory, the list of objects with a
-   finalizer that the roots walk makes for the finalizable test. The walk of an interpreted frame only reads the
-   blocks flow analysis built when its class was prepared.
+   machine object, then the blocks held by machine code and those being read back from
+   a stored form; only then are finalizable objects chosen (every root is marked by
+   then) and, after their own marking, reference objects collected and sorted. Marks
+   live in the block headers and the walk's stack in their queue words. The walk of an
+   interpreted frame only reads the blocks flow analysis built when its class was
+   prepared.
+
+   Usually the sweep is the only walk of the heap: the process counts the objects held
+   by machine code or being read back (none, most of the time), and each machine heap
+   lists its objects with a finalizer still to run as they are made. Only while some
+   object is held, or when the list could not grow, does a roots walk find the held
+   ones and the finalizer candidates (listed in process memory for the choice). No block
+   is made in the machine's heap between the start of marking and the sweep (the
+   others are stopped, and marking allocates nothing there), so the blocks the sweep
+   walk meets are exactly those the marking saw.
 
    What dies is freed by the sweep walk as it goes; finalizers run on the collecting thread
    while the others stay parked (a finalizer that waits for another thread waits until
@@ -180,12 +188,7 @@ WalkResult MarkFinalizerReachable(VMword* slot, void* context) {
   return kDescend;
 }
 
-/* An object whose finalizer has yet to run if nothing reaches it. */
-inline bool HasFinalizerToRun(VMObject* b) {
-  if (b->GetIsFinalized() || !b->GetHasClass()) return false;
-  VMClass* c = b->GetClass();
-  return c != NULL && c->GetIsLoadable() && ((VMLoadableClass*)c)->GetFinalize() != NULL;
-}
+inline bool HasFinalizerToRun(VMObject* b) { return VM::HasFinalizerToRun(b); }
 
 void ListCandidate(Marker* m, VMObject* b) {
   if (m->count == m->room) {
@@ -239,7 +242,7 @@ jboolean HOSTCALL PhantomBlock(void* block, void* context) {
    with all it reaches, for its finalizer. */
 jboolean HOSTCALL FinalizableBlock(void* block, void* context) {
   VMObject* b = (VMObject*)block;
-  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPreGCAllocation()) return 1;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
   if (b->GetIsReachable() || b->GetIsPhantomReachable() || !HasFinalizerToRun(b)) return 1;
   b->SetIsFinalizable();
   if (!b->GetIsFinalizerReachable()) {
@@ -248,6 +251,8 @@ jboolean HOSTCALL FinalizableBlock(void* block, void* context) {
   }
   return 1;
 }
+
+void FinalizableListed(VMObject* o, void* context) { (void)FinalizableBlock(o, context); }
 
 /* Heap walk 3, after all marking: the flagged reference objects, chained through their
    queue words (no walk uses them any more). */
@@ -268,7 +273,7 @@ jboolean HOSTCALL ChainReferenceBlock(void* block, void* context) {
 jboolean HOSTCALL SweepBlock(void* block, void* context) {
   VM* vm = (VM*)context;
   VMObject* b = (VMObject*)block;
-  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPreGCAllocation()) return 1;
+  if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
   bool dead = b->GetIsUnreachable();
   if (dead && (VM*)b != vm) {
     if (b->GetMonitor() == NULL && b->GetNumberOfElements() <= VMObjectBase::FIRST_PART) {
@@ -521,17 +526,27 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
       return;
     }
   }
-  MarkRoots(&m);
+  // With no object of any heap held by machine code or being read back, and every
+  // finalizer candidate of this heap listed, no heap walk is needed before the sweep.
+  bool listed = FinalizablesListed() && VMObjectBase::GetHeldFlags() == 0;
+  if (listed) {
+    MarkMachineObject(&m);
+  } else {
+    MarkRoots(&m);
+  }
   while (m.phantomDeferred) {
     m.phantomDeferred = false;
     host->HeapWalk(heap, PhantomBlock, &m);
   }
-  if (m.overflowed) {
+  if (listed) {
+    ForEachFinalizable(FinalizableListed, &m);
+  } else if (m.overflowed) {
     host->HeapWalk(heap, FinalizableBlock, &m);
   } else {
     for (uint32_t i = 0; i < m.count; i++) (void)FinalizableBlock(m.candidates[i], &m);
   }
   if (m.candidates != NULL) host->HeapFree(NULL, m.candidates);
+  KeepSurvivingFinalizables();
   if (m.references && m.flagged != 0) {
     host->HeapWalk(heap, ChainReferenceBlock, this);
     NullReferents();
@@ -543,12 +558,15 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
   if (m.references) HandleRefObjects(env);
 }
 
-void VM::MarkRoots(void* marker) {
-  Marker* m = (Marker*)marker;
-  // The machine object itself first: it is a block of its own heap.
+void VM::MarkMachineObject(void* marker) {
+  // It is a block of its own heap.
   SetIsReachable();
-  (void)WalkReferences(Mark, m);
-  Host()->HeapWalk(GetHeap(), RootsBlock, m);
+  (void)WalkReferences(Mark, (Marker*)marker);
+}
+
+void VM::MarkRoots(void* marker) {
+  MarkMachineObject(marker);
+  Host()->HeapWalk(GetHeap(), RootsBlock, marker);
 }
 
 void VM::Sweep() { Host()->HeapWalk(GetHeap(), SweepBlock, this); }
@@ -563,6 +581,9 @@ void VM::CollectWithoutThreads() {
     m.phantomDeferred = false;
     Host()->HeapWalk(GetHeap(), PhantomBlock, &m);
   }
+  // No finalizer runs any more: the list goes before the sweep, which would otherwise
+  // take each listed object that dies out of it one by one.
+  CloseFinalizables(GetHeap());
   Sweep();
   DestroyGarbageObjects(NULL);
   // The machine object was marked like any other; it is not swept, but unmarked here.

@@ -54,7 +54,10 @@ VMJavaLangThrowable* VMJavaLangThrowable::CreateInstance(JNIEnv* env, VMLoadable
     t = (VMJavaLangThrowable*)VMObjectBase::CreateInstance(vm->GetHeap(), cls->GetCreateSize(),
                                                            jallocCollectAndRetry,
                                                            VMTag_VMJavaLangThrowable);
-    if (t != NULL) t->SetClass((VMClass*)cls);
+    if (t != NULL) {
+      t->SetClass((VMClass*)cls);
+      if (cls->GetFinalize() != NULL) VM::NoteFinalizable(vm->GetHeap(), t);
+    }
   }
   if (t == NULL) {
     // Before the machine has its pre-made error there is nothing to fall back on.

@@ -106,6 +106,7 @@ JNIEXPORT void HOSTCALL JNI_RelocationDone(JavaVM* javaVM, void* context, JNIRel
   info.Relocate((VMword*)&javaVM->vm);
   VM* vm = javaVM->vm;
   if (vm != NULL) vm->RelocateThreads(&info);
+  if (vm != NULL) vm->RelocateFinalizables(&info);
   // The agent names frames by their place; detached agents name none.
   if (vm != NULL && vm->GetDebugger() != NULL) vm->GetDebugger()->RelocateFrames(&info);
   // Interpreter loops stopped at a poll find out that their registers are stale.

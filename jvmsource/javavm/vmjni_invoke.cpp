@@ -459,6 +459,8 @@ jint AbandonJavaVM(JavaVM* record) {
   // The count is the name space's, changed only under its spin lock; the machine is
   // left to the host, so its own Destroy will never lower it.
   if (record->vm->Uncount() == 0) ns->Destroy();
+  // The host may destroy the heap at any time now: its list must not outlive it.
+  VM::CloseFinalizables(record->vm->GetHeap());
   VMUtils::Fini();
   return 0;
 }

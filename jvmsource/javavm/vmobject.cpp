@@ -26,6 +26,7 @@ VMObject* VMObject::CreateInstance(HHeap* heap, VMLoadableClass* cls, jallocType
       VMObjectBase::CreateInstance(heap, cls->GetCreateSize(), kind, VMTag_VMUserClassInstance));
   if (object == NULL) return NULL;
   object->SetClass(cls);
+  if (cls->GetFinalize() != NULL) VM::NoteFinalizable(heap, object);
   return object;
 }
 
@@ -77,6 +78,11 @@ VMObject* VMObject::CreateInitialized(JNIEnv* env, VMLoadableClass* cls, jallocT
 }
 
 void VMObject::Destroy(HHeap* heap) {
+  // Only what the two listing makers made can be listed (their tags); nothing else's
+  // kind word is read here.
+  VMword tag = GetTag();
+  if ((tag == VMTag_VMUserClassInstance || tag == VMTag_VMJavaLangThrowable) && VM::HasFinalizerToRun(this))
+    VM::ForgetFinalizable(heap, this);
   VMMonitor::ReleaseMonitorFor(this);
   VMObjectBase::Destroy(heap);
 }

@@ -83,6 +83,8 @@ class VMObject : public VMObjectBase {
   VMClass* GetClass() const {
     return GetHasClass() ? reinterpret_cast<VMClass*>(kindWord) : NULL;
   }
+  /* An object given a class with a finalizer here must be put on its heap's list of
+     finalizer candidates by its maker (VM::NoteFinalizable), as CreateInstance does. */
   void SetClass(VMClass* cls) {
     SetHasClass();
     kindWord = reinterpret_cast<VMword>(cls);

@@ -194,7 +194,11 @@ void VMObjectBase::DestroySubPiece(HHeap* heap, VMword* piece, uint32_t level) {
   VMUtils::GetHostFunctions()->HeapFree(heap, block);
 }
 
+uint32_t VMHeapObject::heldFlags = 0;
+
 void VMObjectBase::Destroy(HHeap* heap) {
+  ClearIsReachableByCPlusPlusCode();
+  ClearIsDeserializing();
   uint32_t k = GetNumberOfElements();
   VMword* body = Body();
   for (uint32_t level = kLevels; level >= 1; level--) {

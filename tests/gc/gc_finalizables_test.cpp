@@ -1,0 +1,224 @@
+/* The list of finalizer candidates each machine heap keeps, and the process count of
+   objects held by machine code: with both in order a collection walks the heap once
+   (the sweep); whenever either cannot tell, the roots walk comes back. Every case
+   here checks the outcome Java sees (each finalizer once, nothing kept lost) and the
+   list's length, which must follow what survives. */
+#include "gc_support.h"
+
+#include "vmclass.h"
+#include "vmframe.h"
+#include "vmjavalangthrowable.h"
+#include "vmjni.h"
+#include "vmliteral.h"
+#include "vmobject.h"
+
+namespace gc_test {
+namespace {
+
+class FinalizablesTest : public GcTest {
+ protected:
+  uint32_t Listed() { return VM::CountFinalizables(world.vm->GetHeap()); }
+  VMLoadableClass* Keeper() {
+    VMLoadableClass* cls = world.Class("gc/Keeper");
+    EXPECT_NE(nullptr, cls);
+    EXPECT_EQ(0, cls->Prepare(nullptr));
+    EXPECT_EQ(0, cls->Initialize(world.env));
+    return cls;
+  }
+};
+
+/* Objects are listed as they are made; a collection keeps on the list exactly those that
+   survive it unfinalized, whether the list path or the roots walk (an object held by
+   machine code) chose; the list follows the heap through two relocations. */
+TEST_F(FinalizablesTest, TheListFollowsWhatSurvivesAcrossCollectionsAndMoves) {
+  ASSERT_EQ(0u, VMObjectBase::GetHeldFlags()) << "an object of an earlier step is still held";
+  ASSERT_TRUE(world.vm->FinalizablesListed());
+  VMObjectBase::SetCollectionStress(0);  // the list is counted between collections here
+  Keeper();
+  uint32_t base = Listed();
+  EXPECT_EQ(0, Run("Keeper", "setUp", "(I)I", {100}));
+  EXPECT_EQ(0, Run("Keeper", "make", "(III)I", {0, 300, 3}));
+  EXPECT_EQ(base + 300, Listed());
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(200, Run("Keeper", "finalized", "()I"));
+  EXPECT_EQ(base + 100, Listed());
+  EXPECT_EQ(0, Run("Keeper", "check", "(II)I", {0, 100}));
+
+  // Moved: the list's entries must name the new copies, or the next choice reads freed
+  // blocks (poisoned) and finalizes nothing, or the wrong objects.
+  HHeap* heap = world.vm->GetHeap();
+  ASSERT_GT(refhost::RelocateHeap(heap), 0u);
+  refhost::ForEachRelocated(
+      heap, [](void*, void* block, void* context) { JNI_Relocate(block, context, refhost::RelocateWord); }, heap);
+  JNI_RelocationDone(world.jvm, heap, refhost::RelocateWord);
+  world.vm = world.jvm->vm;
+  refhost::FinishRelocation(heap);
+
+  // Held by machine code: this collection walks the heap and must leave the list as the
+  // list path would.
+  VMObject* holder = VMObject::CreateInstance(world.vm->GetHeap(), Keeper(), jallocFailFast);
+  ASSERT_NE(nullptr, holder);
+  holder->SetIsReachableByCPlusPlusCode();
+  EXPECT_EQ(0, Run("Keeper", "make", "(III)I", {0, 60, 2}));  // 30 replace kept ones
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(200 + 30 + 30, Run("Keeper", "finalized", "()I"));
+  EXPECT_EQ(base + 100 + 1, Listed());
+  holder->ClearIsReachableByCPlusPlusCode();
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(200 + 60 + 1, Run("Keeper", "finalized", "()I"));
+  EXPECT_EQ(base + 100, Listed());
+  EXPECT_EQ(0, Run("Keeper", "check", "(II)I", {0, 100}));
+
+  EXPECT_EQ(0, Run("Keeper", "drop", "()I"));
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(361, Run("Keeper", "finalized", "()I"));
+  EXPECT_EQ(base, Listed());
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(361, Run("Keeper", "finalized", "()I")) << "a finalizer ran twice";
+}
+
+/* An object destroyed by machine code leaves the list at once: a collection that read
+   it afterwards would meet a freed, poisoned block. A list that process memory cannot
+   grow leaves the choice to a walk of the heap from then on, which finds every
+   candidate; a throwable with a finalizer, made by the machine, is listed too. */
+TEST_F(FinalizablesTest, ObjectsOffTheListAreNeitherReadNorLost) {
+  VMLoadableClass* keeper = Keeper();
+  HHeap* heap = world.vm->GetHeap();
+  uint32_t base = Listed();
+  VMObject* gone = VMObject::CreateInstance(heap, keeper, jallocFailFast);
+  ASSERT_NE(nullptr, gone);
+  EXPECT_EQ(base + 1, Listed());
+  gone->Destroy(heap);
+  EXPECT_EQ(base, Listed());
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(0, refhost::FatalExitCount()) << refhost::LastFatalExitText();
+  EXPECT_EQ(0, Run("Keeper", "finalized", "()I"));
+
+  VMLoadableClass* noisy = world.Class("gc/FinalThrowable");
+  ASSERT_NE(nullptr, noisy);
+  ASSERT_EQ(0, noisy->Prepare(nullptr));
+  ASSERT_EQ(0, noisy->Initialize(world.env));
+  VMJavaLangThrowable* thrown = VMJavaLangThrowable::CreateInstance(world.env, noisy);
+  ASSERT_NE(nullptr, thrown);
+  EXPECT_EQ(base + 1, Listed());
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(1, Run("FinalThrowable", "finalized", "()I"));
+  EXPECT_EQ(base, Listed());
+
+  // 200 objects made while process memory refuses the list's growth: from the first
+  // refusal on this machine walks the heap, and finds all of them.
+  ASSERT_TRUE(world.vm->FinalizablesListed());
+  refhost::SetFailureScope(true, nullptr, -1);
+  refhost::FailAllocationsAbove(400);
+  for (int i = 0; i < 200; i++) ASSERT_NE(nullptr, VMObject::CreateInstance(heap, keeper, jallocFailFast));
+  refhost::FailAllocationsAbove(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  EXPECT_FALSE(world.vm->FinalizablesListed());
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(200, Run("Keeper", "finalized", "()I"));
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(200, Run("Keeper", "finalized", "()I")) << "a finalizer ran twice";
+}
+
+/* The count of held objects: each object once however often its flag is set, gone when
+   it is cleared or the object destroyed, for both flags. */
+TEST_F(FinalizablesTest, HeldObjectsAreCountedOnceAndLeaveWithTheirObject) {
+  uint32_t base = VMObjectBase::GetHeldFlags();
+  VMObject* a = VMObject::CreateInstance(world.vm->GetHeap(), world.Class("gc/Node"), jallocFailFast);
+  VMObject* b = VMObject::CreateInstance(world.vm->GetHeap(), world.Class("gc/Node"), jallocFailFast);
+  ASSERT_NE(nullptr, a);
+  ASSERT_NE(nullptr, b);
+  a->SetIsReachableByCPlusPlusCode();
+  a->SetIsReachableByCPlusPlusCode();
+  b->SetIsDeserializing();
+  b->SetIsReachableByCPlusPlusCode();
+  EXPECT_EQ(base + 3, VMObjectBase::GetHeldFlags());
+  a->ClearIsReachableByCPlusPlusCode();
+  a->ClearIsReachableByCPlusPlusCode();
+  EXPECT_EQ(base + 2, VMObjectBase::GetHeldFlags());
+  b->Destroy(world.vm->GetHeap());
+  EXPECT_EQ(base, VMObjectBase::GetHeldFlags());
+  // While one is held the heap is walked, and it survives with what it reaches.
+  a->SetIsReachableByCPlusPlusCode();
+  world.vm->GarbageCollect(false);
+  EXPECT_TRUE(VMUtils::ValidateTag(a->GetTag()));
+  a->ClearIsReachableByCPlusPlusCode();
+  EXPECT_EQ(base, VMObjectBase::GetHeldFlags());
+}
+
+/* Four threads make finalizable objects at once, each keeping some in its own range and
+   dropping the ones it kept before, while collections come from the full heap and the
+   main thread, which now and then holds an object so that the roots walk alternates
+   with the list. Nothing kept is lost, and in the end every object made is finalized
+   exactly once. */
+TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
+  VMLoadableClass* keeper = Keeper();
+  const int threads = 4, perThread = 50, keepEvery = 5;
+  const uint32_t rounds = Scaled(400, 40);
+  EXPECT_EQ(0, Run("Keeper", "setUp", "(I)I", {threads * (perThread / keepEvery)}));
+  // Room for what two collections' worth of finalizable garbage holds (a finalizable
+  // object is freed one collection after its finalizer), yet full often.
+  refhost::SetHeapCapacity(world.vm->GetHeap(), 3 * 1024 * 1024);
+  uint32_t collectionsBefore = world.vm->GetCollections();
+  std::atomic<int> running{threads};
+  int made[threads] = {};
+  std::string thrown[threads];
+  std::vector<std::thread> workers;
+  for (int i = 0; i < threads; i++) {
+    workers.emplace_back([&, i] {
+      JNIEnv* env = VMJniCreateEnv(world.jvm);
+      ASSERT_EQ(0, VMJniAttachEnv(world.jvm, env));
+      VMMethod* m = world.Method("gc/Keeper", "churn", "(IIII)I");
+      VMword args[4] = {(VMword)(i * (perThread / keepEvery)), rounds, (VMword)perThread, (VMword)keepEvery};
+      VMFrame::ExecuteJava(env, m, args);
+      made[i] = (int)args[0];
+      if (VMObject* e = (VMObject*)env->thread->GetException()) {
+        char name[80] = {0};
+        uint32_t written = 0;
+        VMLiteral* dot = e->GetLoadableClass()->GetDotName();
+        if (dot != nullptr) (void)dot->GetUTF8Piece(name, sizeof name - 1, written, 0);
+        thrown[i] = std::string("thrown ") + name;
+      }
+      env->thread->SetException(nullptr);
+      VMJniDetachEnv(world.jvm);
+      VMJniClearHostEnv();
+      running--;
+    });
+  }
+  uint32_t step = 0;
+  while (running.load() > 0) {
+    VMObject* held = nullptr;
+    if (step++ % 2 == 0) {
+      held = VMObject::CreateInstance(world.vm->GetHeap(), keeper, jallocFailFast);
+      if (held != nullptr) held->SetIsReachableByCPlusPlusCode();
+    }
+    world.vm->GarbageCollect(false);
+    if (held != nullptr) held->ClearIsReachableByCPlusPlusCode();
+    VM::EnterSafeRegion(world.env->thread);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    VM::LeaveSafeRegion(world.env->thread);
+  }
+  JoinOutside(workers);
+  refhost::Functions()->SetCurrentEnv(world.env);
+  int total = 0;
+  for (int i = 0; i < threads; i++) {
+    EXPECT_EQ("", thrown[i]) << i;
+    EXPECT_EQ((int)(rounds * perThread), made[i]) << "thread " << i << " lost a kept object";
+    total += made[i];
+  }
+  EXPECT_GT(world.vm->GetCollections(), collectionsBefore + 5);
+  EXPECT_EQ(0, Run("Keeper", "drop", "()I"));
+  world.vm->GarbageCollect(false);
+  world.vm->GarbageCollect(false);
+  // The main thread's held objects (one every other step) are finalized too.
+  int finalized = Run("Keeper", "finalized", "()I");
+  EXPECT_GE(finalized, total);
+  EXPECT_LE(finalized, total + (int)(step + 1) / 2);
+  EXPECT_LT(finalized, 1000000) << "a finalizer met a damaged object";
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(finalized, Run("Keeper", "finalized", "()I")) << "a finalizer ran twice";
+  EXPECT_EQ(0u, VMObjectBase::GetHeldFlags());
+}
+
+}  // namespace
+}  // namespace gc_test
