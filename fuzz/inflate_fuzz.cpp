@@ -1,7 +1,8 @@
 /* Fuzz target of the inflate engine, differential against the system zlib.
    Input: [flags][seed][data...]. flags bit 0: raw deflate data (else the zlib wrapper);
    bits 1-3: window bits 15 - n (9 to 15); bit 4: refuse one allocation on the way (at
-   a request chosen by the seed) and go on calling once memory is back.
+   a request chosen by the seed) and go on calling once memory is back; bit 5: pieces and
+   rooms of up to 70,000 bytes (the engine then decodes straight into the room).
    The data is inflated in input pieces and output rooms of 1 to 300 bytes drawn from
    the seed, each piece copied into a malloc of its exact size and each room its own
    malloc, with an allocator of one malloc per block. Checked at every call: next_in
@@ -47,13 +48,14 @@ struct Allocator {
 
 struct Rng {
   uint32_t s;
+  bool large;
   uint32_t Next() {
     s ^= s << 13;
     s ^= s >> 17;
     s ^= s << 5;
     return s;
   }
-  uint32_t Size() { return 1 + Next() % 300; }
+  uint32_t Size() { return 1 + Next() % (large ? 70000 : 300); }
 };
 
 void Check(bool ok, const char* what) {
@@ -90,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   }
   if (size < 2) return 0;
   const uint8_t flags = input[0];
-  Rng rng = {0x9E3779B9u ^ ((uint32_t)input[1] << 8 | 1)};
+  Rng rng = {0x9E3779B9u ^ ((uint32_t)input[1] << 8 | 1), (flags & 32) != 0};
   const uint8_t* data = input + 2;
   const size_t n = size - 2;
   const int bits = 15 - ((flags >> 1) & 7) % 7;

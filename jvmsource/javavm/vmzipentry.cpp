@@ -181,7 +181,11 @@ JNIEXPORT void* HOSTCALL JNI_CreateZipHash(HHeap* heap, JNIHostFunctions* host, 
 JNIEXPORT jboolean HOSTCALL JNI_ZipHashLookup(void* table, const char* name, uint32_t* offset, uint32_t* size,
                                               uint32_t* compressedSize) {
   if (table == nullptr || name == nullptr) return 0;
-  VMObjectHashTableIterator it(static_cast<VMZipEntryHashTable*>(table), ZipNameHash(name), VMZipEntryHashTable::Mode);
+  // No lock: the table is complete when the build hands it out and never changes after
+  // that (the host must not destroy it while looking up), so readers cannot see it
+  // half-written. Its mutex would only make every thread that loads a class from the
+  // archive wait for every other one.
+  VMObjectHashTableIterator it(static_cast<VMZipEntryHashTable*>(table), ZipNameHash(name), 0u);
   for (VMObject* o = it.Next(); o != nullptr; o = it.Next()) {
     VMZipEntry* e = static_cast<VMZipEntry*>(o);
     if (strcmp(e->GetName(), name) != 0) continue;

@@ -40,6 +40,11 @@ void TestAllocator::Install(puxz::z_stream* z) {
 
 InflateResult OurInflate(const Bytes& in, int windowBits, const InflatePattern& pattern, TestAllocator* alloc,
                          size_t outLimit) {
+  return OurInflate(in, windowBits, InflateCycle{{pattern.inPiece}, {pattern.outRoom}}, alloc, outLimit);
+}
+
+InflateResult OurInflate(const Bytes& in, int windowBits, const InflateCycle& cycle, TestAllocator* alloc,
+                         size_t outLimit) {
   InflateResult result;
   puxz::z_stream z;
   memset(&z, 0, sizeof z);
@@ -49,14 +54,17 @@ InflateResult OurInflate(const Bytes& in, int windowBits, const InflatePattern& 
   size_t pos = 0;
   uint8_t* piece = nullptr;
   uint8_t dummy = 0;
-  const uint32_t room = pattern.outRoom != 0 ? pattern.outRoom : 1u << 20;
   int idle = 0;
-  for (;;) {
+  size_t call = 0, pieceCount = 0;
+  for (;; call++) {
+    uint32_t room = cycle.rooms[call % cycle.rooms.size()];
+    if (room == 0) room = 1u << 20;
     if (z.avail_in == 0) {
       free(piece);
       piece = nullptr;
       size_t n = in.size() - pos;
-      if (pattern.inPiece != 0 && n > pattern.inPiece) n = pattern.inPiece;
+      uint32_t limit = cycle.pieces[pieceCount++ % cycle.pieces.size()];
+      if (limit != 0 && n > limit) n = limit;
       if (n != 0) {
         piece = static_cast<uint8_t*>(malloc(n));
         memcpy(piece, in.data() + pos, n);

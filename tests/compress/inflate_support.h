@@ -39,6 +39,11 @@ struct InflatePattern {
   uint32_t inPiece = 0;
   uint32_t outRoom = 0;
 };
+/* Pieces and rooms that change from call to call: taken in turn (0 as above). */
+struct InflateCycle {
+  std::vector<uint32_t> pieces;
+  std::vector<uint32_t> rooms;
+};
 
 struct InflateResult {
   int code = 0;         /* the last answer: 1 stream end, or the error */
@@ -52,6 +57,8 @@ struct InflateResult {
 /* Inflates with windowBits through the pattern until stream end, an error, or no more
    progress; every input piece sits in a fresh malloc of its exact size. */
 InflateResult OurInflate(const Bytes& in, int windowBits, const InflatePattern& pattern, TestAllocator* alloc,
+                         size_t outLimit = 64u << 20);
+InflateResult OurInflate(const Bytes& in, int windowBits, const InflateCycle& cycle, TestAllocator* alloc,
                          size_t outLimit = 64u << 20);
 /* The system zlib's verdict on the same bytes: code 1 with the output, or the error. */
 InflateResult ZlibInflateAll(const Bytes& in, int windowBits, size_t outLimit = 64u << 20);

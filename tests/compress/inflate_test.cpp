@@ -559,6 +559,197 @@ TEST(Inflate, StoredBytesSentStraightOutStayInTheWindow) {
   }
 }
 
+/* The engine decodes straight into the caller's output when its room is large and into
+   the window when it is small; a stream read with rooms and pieces that change from call
+   to call keeps switching between the two, and matches reach back across the switches
+   into bytes of either kind. Window sizes 9, 12 and 15, raw and wrapped. */
+TEST(Inflate, RoomsAndPiecesThatChangeEveryCallGiveTheSameBytes) {
+  Bytes in = sample_data::FarRepeats(70000, 71);
+  Bytes text = sample_data::Text(50000, 72);
+  in.insert(in.end(), text.begin(), text.end());
+  for (uint32_t i = 0; i < 3000; i++) in.push_back((uint8_t)("abcdefg"[i % (2 + i / 500)]));  // distances 2 to 7
+  const std::vector<InflateCycle> patterns = {
+      {{0}, {300, 70000, 1, 259, 4096, 258, 257, 100000}},
+      {{17, 5000, 1, 300, 0}, {65536, 3, 258, 20000}},
+      {{2048, 16, 15, 100000}, {1000, 40000, 256}},
+  };
+  for (int bits : {9, 12, 15}) {
+    for (int raw : {1, 0}) {
+      const int wbits = raw ? -bits : bits;
+      for (int level : {1, 6, 9}) {
+        Bytes packed = ZlibCompress(in, level, wbits, 8, 0);
+        for (size_t k = 0; k < patterns.size(); k++) {
+          TestAllocator alloc;
+          EXPECT_TRUE(SameAsInput(OurInflate(packed, wbits, patterns[k], &alloc), packed, in))
+              << "bits " << wbits << " level " << level << " pattern " << k;
+          EXPECT_EQ(0, alloc.live);
+        }
+      }
+    }
+  }
+}
+
+/* A match of fixed codes: its length and distance symbols with their extra bits. */
+void FixedMatch(BitWriter& w, uint32_t length, uint32_t distance) {
+  uint32_t c = 28;
+  while (puxz::InflateLengthBase()[c] > length) c--;
+  w.FixedSymbol(257 + c);
+  w.Bits(length - puxz::InflateLengthBase()[c], puxz::InflateLengthExtra()[c]);
+  uint32_t d = 29;
+  while (puxz::InflateDistBase()[d] > distance) d--;
+  w.Code(d, 5);
+  w.Bits(distance - puxz::InflateDistBase()[d], puxz::InflateDistExtra()[d]);
+}
+
+/* Distances that reach before the stream's first byte read what the window holds there:
+   zeros in a fresh stream, the previous stream's bytes after a reset. Every path must read
+   the same: straight into the output (a large room), the window's fast loop (small room)
+   and the step decoder (a byte at a time). */
+TEST(Inflate, DistancesBeforeTheFirstByteReadTheWindowOnEveryPath) {
+  BitWriter w;
+  w.Bits(1, 1);
+  w.Bits(1, 2);
+  Bytes literals;
+  for (int i = 0; i < 40; i++) {
+    w.FixedSymbol('a' + i % 26);
+    literals.push_back((uint8_t)('a' + i % 26));
+  }
+  FixedMatch(w, 10, 100);    // 60 before the first byte: ten of them
+  for (int i = 0; i < 40; i++) w.FixedSymbol('A' + i % 26);
+  FixedMatch(w, 258, 1000);  // all before the first byte
+  FixedMatch(w, 20, 300);    // partly before, partly the stream's own bytes
+  for (int i = 0; i < 20; i++) w.FixedSymbol('0' + i % 10);
+  w.FixedSymbol(256);
+  const Bytes crafted = w.Finish();
+  ASSERT_GT(crafted.size(), 100u);
+
+  // Window bytes of a previous stream: the last of its bytes at each index mod 32,768.
+  const Bytes before = sample_data::Text(50000, 73);
+  auto expected = [&](bool fresh) {
+    Bytes out = literals;
+    auto at = [&](int64_t i) -> uint8_t {
+      if (i >= 0) return out[(size_t)i];
+      if (fresh) return 0;
+      uint32_t index = (uint32_t)(i + 32768);
+      size_t last = (before.size() - 1) - ((before.size() - 1 - index) % 32768);
+      return before[last];
+    };
+    auto copy = [&](uint32_t length, uint32_t distance) {
+      for (uint32_t k = 0; k < length; k++) out.push_back(at((int64_t)out.size() - distance));
+    };
+    copy(10, 100);
+    for (int i = 0; i < 40; i++) out.push_back((uint8_t)('A' + i % 26));
+    copy(258, 1000);
+    copy(20, 300);
+    for (int i = 0; i < 20; i++) out.push_back((uint8_t)('0' + i % 10));
+    return out;
+  };
+  const Bytes packedBefore = ZlibCompress(before, 6, -15, 8, 0);
+  for (bool fresh : {true, false}) {
+    for (const InflateCycle& pattern : {InflateCycle{{0}, {65536}}, InflateCycle{{0}, {200}}, InflateCycle{{1}, {1}},
+                                        InflateCycle{{0}, {300, 100000}}, InflateCycle{{20}, {100000}}}) {
+      TestAllocator alloc;
+      puxz::z_stream z;
+      memset(&z, 0, sizeof z);
+      alloc.Install(&z);
+      ASSERT_EQ(0, puxz::inflateInit2_(&z, -15, PUXZ_VERSION, (int)sizeof z));
+      if (!fresh) {
+        Bytes back(before.size());
+        z.next_in = packedBefore.data();
+        z.avail_in = (uint32_t)packedBefore.size();
+        z.next_out = back.data();
+        z.avail_out = (uint32_t)back.size();
+        ASSERT_EQ(1, puxz::inflate(&z, 0));
+        ASSERT_TRUE(back == before);
+        ASSERT_EQ(0, puxz::inflateReset(&z));
+      }
+      // Driven here by the same pattern rules as OurInflate, on the stream made above.
+      Bytes out;
+      size_t pos = 0;
+      int rc = 0;
+      for (size_t call = 0; rc == 0 && call < 100000; call++) {
+        if (z.avail_in == 0) {
+          uint32_t piece = pattern.pieces[0];
+          size_t n = crafted.size() - pos;
+          if (piece != 0 && n > piece) n = piece;
+          z.next_in = crafted.data() + pos;
+          z.avail_in = (uint32_t)n;
+          pos += n;
+        }
+        uint32_t room = pattern.rooms[call % pattern.rooms.size()];
+        size_t base = out.size();
+        out.resize(base + room);
+        z.next_out = out.data() + base;
+        z.avail_out = room;
+        rc = puxz::inflate(&z, 0);
+        out.resize(base + (room - z.avail_out));
+        if (rc == -5) rc = 0;
+      }
+      EXPECT_EQ(1, rc) << (fresh ? "fresh" : "after a reset") << " piece " << pattern.pieces[0] << " room "
+                       << pattern.rooms[0];
+      EXPECT_TRUE(out == expected(fresh)) << (fresh ? "fresh" : "after a reset") << " piece " << pattern.pieces[0]
+                                          << " room " << pattern.rooms[0];
+      puxz::inflateEnd(&z);
+      EXPECT_EQ(0, alloc.live);
+    }
+  }
+}
+
+/* Bytes of the caller's output past those made are never written, whatever the copy:
+   long matches at distances of 1 to 7 and beyond 8, a room much larger than the data, a
+   room that ends inside a match. */
+TEST(Inflate, NothingIsWrittenPastTheBytesMade) {
+  Bytes in;
+  for (uint32_t i = 0; in.size() < 200000; i++) {
+    uint32_t period = 1 + i % 12;
+    for (uint32_t k = 0; k < 300 + i % 200; k++) in.push_back((uint8_t)(i * 7 + k % period));
+    Bytes t = sample_data::Text(200 + i % 500, i);
+    in.insert(in.end(), t.begin(), t.end());
+  }
+  // The last bytes a long match at a distance of 9, of a length no multiple of 8.
+  for (uint32_t k = 0; k < 301; k++) in.push_back((uint8_t)(k % 9));
+  // Small blocks (memory level 1: 128 codes a block) make many calls end inside a
+  // block's header, right after a match, with nothing written after it.
+  for (int level : {1, 9}) {
+    for (int memLevel : {1, 8}) {
+      Bytes packed = ZlibCompress(in, level, -15, memLevel, 0);
+      for (uint32_t room : {(uint32_t)in.size() + 5000, 70001u, 4099u, 259u}) {
+        for (uint32_t piece : {0u, 1000u, 37u}) {
+          TestAllocator alloc;
+          puxz::z_stream z;
+          memset(&z, 0, sizeof z);
+          alloc.Install(&z);
+          ASSERT_EQ(0, puxz::inflateInit2_(&z, -15, PUXZ_VERSION, (int)sizeof z));
+          size_t pos = 0;
+          Bytes out;
+          int rc = 0;
+          bool clean = true;
+          while (rc == 0 || (rc == -5 && pos < packed.size())) {
+            if (z.avail_in == 0) {
+              size_t n = piece == 0 || packed.size() - pos < piece ? packed.size() - pos : piece;
+              z.next_in = packed.data() + pos;
+              z.avail_in = (uint32_t)n;
+              pos += n;
+            }
+            Bytes buffer(room, 0x5A);
+            z.next_out = buffer.data();
+            z.avail_out = room;
+            rc = puxz::inflate(&z, 0);
+            uint32_t made = room - z.avail_out;
+            for (uint32_t k = made; k < room; k++) clean = clean && buffer[k] == 0x5A;
+            out.insert(out.end(), buffer.begin(), buffer.begin() + made);
+          }
+          EXPECT_EQ(1, rc) << "level " << level << " room " << room << " piece " << piece;
+          EXPECT_TRUE(out == in) << "level " << level << " room " << room << " piece " << piece;
+          EXPECT_TRUE(clean) << "bytes past the output were written: level " << level << " room " << room << " piece "
+                             << piece;
+          puxz::inflateEnd(&z);
+        }
+      }
+    }
+  }
+}
+
 /* A stream of 50 MB of zeros from about 50 KB: memory stays at the stream's fixed size
    whatever the output, and output is handed out only as room is given. */
 TEST(Inflate, ABombTakesNoMoreMemoryThanAnyStream) {

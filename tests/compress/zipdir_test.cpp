@@ -8,6 +8,9 @@
 
 #include <chrono>
 #include <map>
+#include <atomic>
+#include <string>
+#include <thread>
 
 #include "deflate_support.h"
 #include "inflate_support.h"
@@ -361,6 +364,44 @@ TEST_F(ZipDirTest, ManySimilarNamesAndManyThreads) {
   EXPECT_NE(ZipNameHash("a"), ZipNameHash(""));
 }
 
+/* The table never changes once built: a look-up must not queue behind whoever holds the
+   table's mutex (with a lock per look-up, every thread loading classes from one archive
+   waited for every other). Here the mutex is held throughout, and look-ups on another
+   thread must still all finish. */
+TEST_F(ZipDirTest, LookUpsDoNotWaitForTheTablesMutex) {
+  ZipArchive a;
+  for (int i = 0; i < 300; i++) a.members.push_back({"c" + std::to_string(i) + ".class", ZipBytes(1, (uint8_t)i), false});
+  Bytes bytes = a.Write();
+  void* t = Build(bytes);
+  ASSERT_NE(nullptr, t);
+  void* mutex = static_cast<VMZipEntryHashTable*>(t)->GetMutex();
+  ASSERT_NE(nullptr, mutex);
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  ASSERT_TRUE(host->MutexLock(mutex));
+  std::atomic<int> found(0);
+  std::atomic<bool> done(false);
+  std::thread reader([&] {
+    for (int round = 0; round < 20; round++) {
+      for (int i = 0; i < 300; i++) {
+        uint32_t o, u, c;
+        std::string name = "c" + std::to_string(i) + ".class";
+        if (JNI_ZipHashLookup(t, name.c_str(), &o, &u, &c) && u == 1 && bytes[o] == (uint8_t)i) found++;
+      }
+    }
+    done = true;
+  });
+  auto start = std::chrono::steady_clock::now();
+  while (!done && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  bool finishedWhileHeld = done;
+  host->MutexUnlock(mutex);
+  reader.join();
+  EXPECT_TRUE(finishedWhileHeld) << "a look-up waited for the table's mutex";
+  EXPECT_EQ(20 * 300, found.load());
+  JNI_DestroyZipHash(nullptr, t);
+}
+
 TEST_F(ZipDirTest, StreamSizesSeeksAndReads) {
   Bytes big = sample_data::Text(1u << 20, 12);
   ZipArchive a;
@@ -411,6 +452,37 @@ TEST_F(ZipDirTest, StreamSizesSeeksAndReads) {
 /* A fixed-code block of 255 literals from 0-143 is 257 bytes; its last byte holds only
    the end-of-block code. After the 255th byte is out, that byte is still to be read:
    the entry must be accepted. */
+/* An open decodes through a buffer of its own, a few kilobytes at a time, with room past
+   the entry's end: entries of sizes around those steps, and of runs and of text, must be
+   taken exactly at their sizes, with their bytes, and refused one byte short or long,
+   whichever call of the engine the excess falls in. */
+TEST_F(ZipDirTest, EntriesAroundTheOpensStepsAreTakenOnlyAtTheirSize) {
+  for (uint32_t size : {1u, 255u, 256u, 257u, 2047u, 7933u, 7934u, 7935u, 8191u, 8192u, 8193u, 16385u, 24577u, 70001u}) {
+    for (int kind = 0; kind < 2; kind++) {
+      Bytes data = kind == 0 ? Text(size, size) : Bytes(size, (uint8_t)size);
+      ZipArchive a;
+      a.members.push_back({"e", data});
+      Bytes bytes = a.Write();
+      void* t = Build(bytes);
+      ASSERT_NE(nullptr, t);
+      uint32_t o, u, c;
+      ASSERT_TRUE(Find(t, "e", &o, &u, &c));
+      JNI_DestroyZipHash(nullptr, t);
+      void* z = Open(bytes, o, u, c);
+      ASSERT_NE(nullptr, z) << size << " kind " << kind;
+      Bytes back(size + 10);
+      EXPECT_EQ((jint)size, JNI_ReadZStrm(z, back.data(), (jint)back.size()));
+      back.resize(size);
+      EXPECT_TRUE(back == data) << size << " kind " << kind;
+      JNI_CloseZStrm(z);
+      if (size > 1) {
+        EXPECT_EQ(nullptr, Open(bytes, o, u - 1, c)) << size << " kind " << kind;
+      }
+      EXPECT_EQ(nullptr, Open(bytes, o, u + 1, c)) << size << " kind " << kind;
+    }
+  }
+}
+
 TEST_F(ZipDirTest, AnEntryWhoseLastByteHoldsOnlyTheEndOfBlockIsAccepted) {
   BitWriter w;
   w.Bits(1, 1);
@@ -433,7 +505,8 @@ TEST_F(ZipDirTest, AnEntryWhoseLastByteHoldsOnlyTheEndOfBlockIsAccepted) {
 
 /* A host stream that answers -1, or more than it was asked for, ends the open. */
 TEST_F(ZipDirTest, AHostStreamThatMisbehavesEndsTheOpen) {
-  Bytes packed = ZlibCompress(sample_data::Text(5000, 13), 6, -15, 8, 0);
+  // Long enough to take several reads of any sensible size.
+  Bytes packed = ZlibCompress(sample_data::Text(100000, 13), 6, -15, 8, 0);
   static int mode;
   static jint(HOSTCALL * realRead)(void*, void*, jint);
   JNIHostFunctions scripted = *host;
@@ -446,7 +519,7 @@ TEST_F(ZipDirTest, AHostStreamThatMisbehavesEndsTheOpen) {
   VMUtils::SetHostFunctions(&scripted);
   for (mode = 0; mode < 2; mode++) {
     void* s = refhost::OpenMemoryStream(packed.data(), (uint32_t)packed.size());
-    EXPECT_EQ(nullptr, JNI_OpenZStrm(s, 5000, (uint32_t)packed.size())) << mode;
+    EXPECT_EQ(nullptr, JNI_OpenZStrm(s, 100000, (uint32_t)packed.size())) << mode;
     host->StreamClose(s);
   }
   VMUtils::SetHostFunctions(host);

@@ -10,11 +10,13 @@ namespace {
 /* The order in which the code-length code's lengths arrive (RFC 1951 section 3.2.7). */
 const uint8_t CodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-ChainBlock* CreateChain(z_stream* z, uint32_t count) {
+/* clear: whether the blocks' data must start as zeros. */
+ChainBlock* CreateChain(z_stream* z, uint32_t count, bool clear) {
   ChainBlock* first = NULL;
   ChainBlock** link = &first;
   for (uint32_t i = 0; i < count; i++) {
-    ChainBlock* b = static_cast<ChainBlock*>(InflateTake(z, sizeof(ChainBlock)));
+    ChainBlock* b = static_cast<ChainBlock*>(clear ? InflateTake(z, sizeof(ChainBlock))
+                                                   : z->zalloc(z->opaque, 1, sizeof(ChainBlock)));
     if (b == NULL) {
       while (first != NULL) {
         ChainBlock* next = first->next;
@@ -23,6 +25,7 @@ ChainBlock* CreateChain(z_stream* z, uint32_t count) {
       }
       return NULL;
     }
+    b->next = NULL;
     *link = b;
     link = &b->next;
   }
@@ -38,12 +41,12 @@ void DestroyChain(z_stream* z, ChainBlock* block) {
 }
 
 template <typename Array>
-Array* CreateChainArray(z_stream* z, uint32_t n, uint32_t width) {
+Array* CreateChainArray(z_stream* z, uint32_t n, uint32_t width, bool clear = true) {
   if (n == 0 || n > 0xFFFFFFFFu / width) return NULL;
   uint32_t blocks = (n * width + ChainDataBytes - 1) / ChainDataBytes;
   Array* a = static_cast<Array*>(InflateTake(z, sizeof(ChainArray)));
   if (a == NULL) return NULL;
-  a->first = CreateChain(z, blocks);
+  a->first = CreateChain(z, blocks, clear);
   if (a->first == NULL) {
     InflateGive(z, a);
     return NULL;
@@ -64,6 +67,29 @@ uint8_t* ChainEntry(const ChainArray* a, uint32_t i, uint32_t width) {
   return b->data + offset % ChainDataBytes;
 }
 
+/* Writes the values of a chained array one after another from index i (below its count)
+   on; no more than the count may be written. */
+struct UIntWriter {
+  ChainBlock* block;
+  uint32_t* at;
+  uint32_t left; /* in the block */
+  UIntWriter(const UIntArray* a, uint32_t i) {
+    block = a->first;
+    for (uint32_t steps = i / UIntsPerBlock; steps != 0 && block != NULL; steps--) block = block->next;
+    at = block != NULL ? reinterpret_cast<uint32_t*>(block->data) + i % UIntsPerBlock : NULL;
+    left = block != NULL ? UIntsPerBlock - i % UIntsPerBlock : 0;
+  }
+  void Put(uint32_t v) {
+    if (left == 0) {
+      block = block->next;
+      at = reinterpret_cast<uint32_t*>(block->data);
+      left = UIntsPerBlock;
+    }
+    *at++ = v;
+    left--;
+  }
+};
+
 void ReleaseLengths(InflateBlocks* s, z_stream* z) {
   UIntArray::Destroy(z, s->sub.trees.lengths);
   s->sub.trees.lengths = NULL;
@@ -79,7 +105,11 @@ void* InflateTake(z_stream* z, uint32_t bytes) {
 
 void InflateGive(z_stream* z, void* block) { z->zfree(z->opaque, block); }
 
-HuftArray* HuftArray::Create(z_stream* z, uint32_t n) { return CreateChainArray<HuftArray>(z, n, sizeof(HuftEntry)); }
+/* The entries are not cleared: the builder writes every slot of every table it places
+   before any is read, and no look-up reaches past the entries its tables take. */
+HuftArray* HuftArray::Create(z_stream* z, uint32_t n) {
+  return CreateChainArray<HuftArray>(z, n, sizeof(HuftEntry), false);
+}
 
 HuftArray* HuftArray::CreateInBuffer(void* buffer, uint32_t size, uint32_t n) {
   if (buffer == NULL || size < 16 || n == 0 || n > 0xFFFFFFFFu / sizeof(HuftEntry)) return NULL;
@@ -238,8 +268,9 @@ namespace {
    most end, the window's size): the last min(length, end) of them at the positions they
    would have taken. The new write position. */
 inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, const uint8_t* bytes, uint32_t length) {
+  // The window's size is a power of two that divides 2^32: indexes wrap with a mask.
   uint32_t keep = length < end ? length : end;
-  uint32_t at = (uint32_t)(((uint64_t)q + length - keep) % end);
+  uint32_t at = (q + (length - keep)) & (end - 1);
   bytes += length - keep;
   while (keep != 0) {
     uint32_t run = WindowChunkBytes - (at & 0xFF);
@@ -251,8 +282,18 @@ inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, con
     at += run;
     if (at == end) at = 0;
   }
-  return (uint32_t)(((uint64_t)q + length) % end);
+  return (q + length) & (end - 1);
 }
+
+}  // namespace
+
+void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* pending) {
+  if (pending->length == 0) return;
+  StoreInWindow(w, pending->start, s->end, z->next_out - pending->length, pending->length);
+  pending->length = 0;
+}
+
+namespace {
 
 int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   WindowView w;
@@ -263,18 +304,16 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   uint32_t b = s->bitb, k = s->bitk;
   uint32_t q = s->write;
   uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
-  // Stored bytes sent straight to the output reach the window only when something else
-  // needs it (another kind of block, or the end of the call): a run of stored blocks then
-  // fills it once, not once per block. They lie together just before next_out.
-  uint32_t deferredStart = 0, deferredLength = 0;
+  // Bytes sent straight to the output (stored blocks, and codes when the room is large)
+  // reach the window only when a window path needs them or the call ends: a run of such
+  // blocks then fills it once, not once per block.
+  Pending pending = {0, 0};
 
-#define SETTLE_WINDOW                                                                                   \
-  if (deferredLength != 0) {                                                                            \
-    StoreInWindow(w, deferredStart, s->end, z->next_out - deferredLength, deferredLength);              \
-    deferredLength = 0;                                                                                 \
-  }
-#define BLOCK_UPDATE                           \
-  SETTLE_WINDOW                                \
+#define SETTLE_WINDOW SettleWindow(s, z, w, &pending);
+#define BLOCK_UPDATE \
+  SETTLE_WINDOW      \
+  BLOCK_STORE
+#define BLOCK_STORE                            \
   s->bitb = b;                                 \
   s->bitk = k;                                 \
   z->total_in += (uint32_t)(p - z->next_in);   \
@@ -316,7 +355,6 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   }
 
   for (;;) {
-    if (s->mode != BlockType && s->mode != BlockLens && s->mode != BlockStored) SETTLE_WINDOW
     switch (s->mode) {
       case BlockType: {
         NEED_BITS(3)
@@ -332,7 +370,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
             uint32_t bl, bd, tl, td;
             HuftArray* fixed;
             GetFixedTrees(&bl, &bd, &tl, &td, &fixed);
-            s->sub.codes = InflateCodes::Create(bl, bd, tl, td, fixed, z);
+            s->sub.codes = InflateCodes::Create(bl, bd, tl, td, fixed, FixedEntries, z);
             if (s->sub.codes == NULL) {
               r = ZResult_MemError;
               BLOCK_LEAVE
@@ -363,8 +401,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       }
       case BlockStored: {
         if (n == 0) BLOCK_LEAVE
-        if (q == s->read && s->sub.left >= WindowChunkBytes && n >= WindowChunkBytes &&
-            z->avail_out >= WindowChunkBytes) {
+        if (q == s->read && z->avail_out != 0) {
           // Nothing waits in the window: the bytes go straight to the output, and the
           // window keeps only the last of them, for the distances of later blocks.
           uint32_t t = s->sub.left;
@@ -375,9 +412,8 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           z->next_out += t;
           z->avail_out -= t;
           z->total_out += t;
-          if (deferredLength == 0) deferredStart = q;
-          deferredLength += t;
-          q = (uint32_t)(((uint64_t)q + t) % s->end);
+          AddPending(&pending, q, t);
+          q = (q + t) & (s->end - 1);
           s->read = q;
           m = s->end - q;
           p += t;
@@ -465,16 +501,22 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       }
         /* fall through */
       case BlockDtree: {
-        UIntView lengths;
-        lengths.Bind(s->sub.trees.lengths);
-        HuftView h;
-        h.Bind(s->hufts);
         uint32_t t = s->sub.trees.table;
         const uint32_t total = 258 + (t & 0x1F) + ((t >> 5) & 0x1F);
+        const uint32_t bits = s->sub.trees.bb; /* 1 to 7 */
+        // The code-length code's table in one piece, and the lengths written one after
+        // another: a few hundred codes, each a look-up and a store.
+        HuftEntry table[1u << 7];
+        {
+          HuftView h;
+          h.Bind(s->hufts, s->sub.trees.tb + (1u << bits));
+          for (uint32_t i = 0; i < (1u << bits); i++) table[i] = h[s->sub.trees.tb + i];
+        }
+        UIntWriter lengths(s->sub.trees.lengths, s->sub.trees.index < total ? s->sub.trees.index : 0);
+        uint32_t previous = s->sub.trees.index != 0 ? *s->sub.trees.lengths->Entry(s->sub.trees.index - 1) : 0;
         while (s->sub.trees.index < total) {
-          uint32_t bits = s->sub.trees.bb;
           NEED_BITS(bits)
-          const HuftEntry& e = h[s->sub.trees.tb + (b & BitMask(bits))];
+          const HuftEntry& e = table[b & BitMask(bits)];
           // A slot of an incomplete code-length code reaches no symbol.
           if (e.exop == ExopInvalid || e.base > 18) {
             DUMP_BITS(e.bits)
@@ -484,7 +526,9 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           uint32_t used = e.bits, c = e.base;
           if (c < 16) {
             DUMP_BITS(used)
-            lengths[s->sub.trees.index++] = c;
+            lengths.Put(c);
+            previous = c;
+            s->sub.trees.index++;
             continue;
           }
           uint32_t extra = c == 18 ? 7 : c - 14;
@@ -498,15 +542,15 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
             ReleaseLengths(s, z);
             BAD("invalid bit length repeat")
           }
-          uint32_t value = c == 16 ? lengths[i - 1] : 0;
+          if (c != 16) previous = 0;
+          s->sub.trees.index = i + repeat;
           do {
-            lengths[i++] = value;
+            lengths.Put(previous);
           } while (--repeat != 0);
-          s->sub.trees.index = i;
         }
-        uint32_t bl = 9, bd = 6, tl, td;
+        uint32_t bl = 9, bd = 6, tl, td, used = 0;
         int rc = BuildDynamicTrees(257 + (t & 0x1F), 1 + ((t >> 5) & 0x1F), s->sub.trees.lengths, &bl, &bd, &tl,
-                                   &td, s->hufts, z);
+                                   &td, s->hufts, &used, z);
         if (rc != ZResult_Ok) {
           if (rc == ZResult_DataError) {
             ReleaseLengths(s, z);
@@ -515,7 +559,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           r = rc;
           BLOCK_LEAVE
         }
-        InflateCodes* codes = InflateCodes::Create(bl, bd, tl, td, s->hufts, z);
+        InflateCodes* codes = InflateCodes::Create(bl, bd, tl, td, s->hufts, used, z);
         if (codes == NULL) {
           r = ZResult_MemError;
           BLOCK_LEAVE
@@ -526,9 +570,12 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       }
         /* fall through */
       case BlockCodes:
-        BLOCK_UPDATE
-        r = InflateCodes::Decode(s, z, r);
-        if (r != ZResult_StreamEnd) return InflateFlush(s, z, r, w);
+        BLOCK_STORE
+        r = InflateCodes::Decode(s, z, r, w, &pending);
+        if (r != ZResult_StreamEnd) {
+          SETTLE_WINDOW
+          return InflateFlush(s, z, r, w);
+        }
         r = ZResult_Ok;
         InflateCodes::Destroy(s->sub.codes, z);
         s->sub.codes = NULL;
@@ -571,6 +618,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
     }
   }
 #undef BLOCK_UPDATE
+#undef BLOCK_STORE
 #undef SETTLE_WINDOW
 #undef BLOCK_LOAD
 #undef BLOCK_LEAVE

@@ -35,9 +35,17 @@ struct PlainView {
   uint32_t& operator[](uint32_t i) const { return values[i]; }
 };
 
-template <typename Lengths, typename Work>
+/* Table entries in a plain array of HuftLimit entries: the builder writes every slot of
+   a table many times over, which costs least in one piece of memory. The builder never
+   places a table past HuftLimit. */
+struct PlainHufts {
+  HuftEntry* entry;
+  HuftEntry& operator[](uint32_t i) const { return entry[i]; }
+};
+
+template <typename Lengths, typename Work, typename Hufts>
 int BuildTable(const Lengths& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
-               const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
+               const uint16_t* extra, uint32_t* root, uint32_t* bits, const Hufts& hufts, uint32_t* used,
                const Work& work) {
   uint32_t c[MaxCodeBits + 1] = {0};
   for (uint32_t i = 0; i < n; i++) {
@@ -160,11 +168,31 @@ int BuildTable(const Lengths& lengths, uint32_t start, uint32_t n, uint32_t s, c
 
 }  // namespace
 
-int BuildHuffmanTable(const UIntView& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
-                      const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
-                      const UIntView& work) {
-  return BuildTable(lengths, start, n, s, base, extra, root, bits, hufts, used, work);
+namespace {
+
+/* The first n values of a chained array, into a plain one, a block at a time. */
+void CopyValues(const UIntArray* a, uint32_t* to, uint32_t n) {
+  if (n > a->count) n = a->count;
+  for (const ChainBlock* b = a->first; b != NULL && n != 0; b = b->next) {
+    uint32_t run = n < UIntsPerBlock ? n : UIntsPerBlock;
+    memcpy(to, b->data, run * sizeof(uint32_t));
+    to += run;
+    n -= run;
+  }
 }
+
+/* Entries [0, n) built in a plain array, into the stream's chained table storage. */
+void StoreEntries(HuftArray* a, const HuftEntry* from, uint32_t n) {
+  if (n > a->count) n = a->count;
+  for (ChainBlock* b = a->first; b != NULL && n != 0; b = b->next) {
+    uint32_t run = n < HuftsPerBlock ? n : HuftsPerBlock;
+    memcpy(b->data, from, run * sizeof(HuftEntry));
+    from += run;
+    n -= run;
+  }
+}
+
+}  // namespace
 
 int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
                            const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used) {
@@ -184,13 +212,14 @@ const uint16_t* InflateDistExtra() { return DistExtra; }
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 19);
   if (work == NULL) return ZResult_MemError;
-  UIntView lv, wv;
-  lv.Bind(lengths);
+  UIntView wv;
   wv.Bind(work);
-  HuftView hv;
-  hv.Bind(hufts);
+  uint32_t values[19] = {0};
+  CopyValues(lengths, values, 19);
+  HuftEntry built[128]; /* 7 bits at most */
   uint32_t used = 0;
-  int r = BuildHuffmanTable(lv, 0, 19, 19, NULL, NULL, root, bits, hv, &used, wv);
+  int r = BuildTable(PlainView{values}, 0, 19, 19, NULL, NULL, root, bits, PlainHufts{built}, &used, wv);
+  StoreEntries(hufts, built, used);
   if (r == ZResult_DataError) {
     z->msg = "oversubscribed dynamic bit lengths tree";
   } else if (r == ZResult_BufError || *bits == 0) {
@@ -202,16 +231,16 @@ int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftA
 }
 
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, z_stream* z) {
+                      uint32_t* td, HuftArray* hufts, uint32_t* entries, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 288);
   if (work == NULL) return ZResult_MemError;
-  UIntView lv, wv;
-  lv.Bind(lengths);
+  UIntView wv;
   wv.Bind(work);
-  HuftView hv;
-  hv.Bind(hufts);
+  uint32_t values[2 * 160] = {0}; /* nl + nd is at most 316 */
+  CopyValues(lengths, values, nl + nd < 320 ? nl + nd : 320);
+  HuftEntry built[HuftLimit];
   uint32_t used = 0;
-  int r = BuildHuffmanTable(lv, 0, nl, 257, LengthBase, LengthExtra, tl, bl, hv, &used, wv);
+  int r = BuildTable(PlainView{values}, 0, nl, 257, LengthBase, LengthExtra, tl, bl, PlainHufts{built}, &used, wv);
   // Every complete code fits the table space (852 entries at most for lengths and
   // literals, 592 for distances), so running out of it means an incomplete code: bad
   // data. Reported as memory it would invite the caller to call again, for ever.
@@ -226,7 +255,8 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     UIntArray::Destroy(z, work);
     return r;
   }
-  r = BuildHuffmanTable(lv, nl, nd, 0, DistBase, DistExtra, td, bd, hv, &used, wv);
+  r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PlainHufts{built}, &used, wv);
+  StoreEntries(hufts, built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
     if (r == ZResult_DataError) {
@@ -240,18 +270,24 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     }
   }
   UIntArray::Destroy(z, work);
+  *entries = used;
   return r;
 }
 
 namespace {
 
+/* The entry that a look-up outside a table's entries finds. */
+const HuftEntry InvalidEntry = {ExopInvalid, 0, 0, 0};
+
 /* The fixed tables in one static buffer: 544 entries in 18 blocks at 256-byte strides,
-   built once, completely, before any stream can see them. */
+   built once, completely, before any stream can see them; and the same entries in one
+   flat array for the fast loops. */
 struct FixedTables {
   alignas(8) uint8_t buffer[16 + 18 * 256];
   HuftArray* hufts = NULL;
+  HuftEntry flat[FixedEntries];
   FixedTables() {
-    hufts = HuftArray::CreateInBuffer(buffer, sizeof buffer, 544);
+    hufts = HuftArray::CreateInBuffer(buffer, sizeof buffer, FixedEntries);
     uint32_t lens[288];
     for (uint32_t k = 0; k < 288; k++) lens[k] = k < 144 ? 8 : k < 256 ? 9 : k < 280 ? 7 : 8;
     uint32_t used = 0, root, bits = 9;
@@ -259,26 +295,33 @@ struct FixedTables {
     for (uint32_t k = 0; k < 30; k++) lens[k] = 5;
     bits = 5;
     BuildHuffmanTablePlain(lens, 30, 0, DistBase, DistExtra, &root, &bits, hufts, &used);
+    for (uint32_t i = 0; i < FixedEntries; i++) flat[i] = *hufts->Entry(i);
   }
 };
+
+FixedTables* Fixed() {
+  static FixedTables* tables = new FixedTables();  // made once, thread-safe, never freed
+  return tables;
+}
 
 }  // namespace
 
 void GetFixedTrees(uint32_t* bl, uint32_t* bd, uint32_t* tl, uint32_t* td, HuftArray** hufts) {
-  static FixedTables* tables = new FixedTables();  // made once, thread-safe, never freed
   *bl = 9;
   *bd = 5;
   *tl = 0;
   *td = 512;
-  *hufts = tables->hufts;
+  *hufts = Fixed()->hufts;
 }
 
-InflateCodes* InflateCodes::Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts, z_stream* z) {
+InflateCodes* InflateCodes::Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts,
+                                   uint32_t entries, z_stream* z) {
   InflateCodes* c = static_cast<InflateCodes*>(InflateTake(z, sizeof(InflateCodes)));
   if (c == NULL) return NULL;
   c->mode = CodeStart;
   c->lbits = (uint8_t)bl;
   c->dbits = (uint8_t)bd;
+  c->entries = (uint16_t)(entries < HuftLimit ? entries : HuftLimit);
   c->ltree = tl;
   c->dtree = td;
   c->hufts = hufts;
@@ -321,79 +364,229 @@ inline uint32_t WindowCopy(const WindowView& w, uint32_t q, uint32_t distance, u
   return q;
 }
 
-/* A table entry in one word for the fast loop: exop, bits, and the base (every base the
-   builder makes fits 16 bits: literals, lengths to 258, distances to 24,577, and sub-table
-   offsets below the 1,536 entries). */
-inline uint32_t Pack(const HuftEntry& e) { return e.exop | (uint32_t)e.bits << 8 | e.base << 16; }
-enum : uint32_t { PackedInvalid = ExopInvalid };
-
-/* The entries reached through the chained blocks: a division by 31 and a block look-up
-   each. */
-struct ChainedTable {
-  const HuftView& h;
-  uint32_t operator[](uint32_t i) const { return i < h.count ? Pack(h[i]) : PackedInvalid; }
-};
-
-/* The same entries copied into one flat array on the stack: one load each. The copy costs
-   about a microsecond, so the fast loop takes it only when the call has enough input to
-   decode for it to pay back. */
-struct FlatTable {
-  uint32_t entry[HuftLimit];
-  uint32_t count;
-  explicit FlatTable(const HuftView& h) {
-    count = h.count < HuftLimit ? h.count : HuftLimit;
-    uint32_t i = 0;
-    for (uint32_t b = 0; i < count; b++) {
-      const HuftEntry* block = h.block[b];
-      for (uint32_t j = 0; j < HuftsPerBlock && i < count; j++, i++) entry[i] = Pack(block[j]);
-    }
-  }
-  uint32_t operator[](uint32_t i) const { return i < count ? entry[i] : PackedInvalid; }
-};
-
-enum : uint32_t { FlatTableInput = 2048 };
-
-/* The fast loop: while at least 258 bytes of window room and FastInput input bytes are
-   left. The bit buffer is refilled without a branch from a 4-byte load: the bytes above
-   k that the load brings along are the next input bits themselves, so a later refill that
-   ORs them in again changes nothing. After a refill k is 24 to 31, which covers a length
-   code with its extra bits (15 + 5); the distance takes one refill for its code (15) and
-   at most one more for its extra bits (13). One step moves the input by at most 10 bytes
-   and reads at most 4 past that, hence the 16 bytes asked for before each. On return the
-   whole bytes left in the bit buffer go back to the input, but never more than this call
-   took: older bits belong to a buffer the caller may already have replaced. */
-enum : uint32_t { FastInput = 16 };
-
 inline uint32_t Load32(const uint8_t* p) {
   uint32_t v;
   memcpy(&v, p, 4);
   return v;
 }
+inline void Copy4(uint8_t* to, const uint8_t* from) { memcpy(to, from, 4); }
+inline void Copy8(uint8_t* to, const uint8_t* from) {
+  uint64_t v;
+  memcpy(&v, from, 8);
+  memcpy(to, &v, 8);
+}
 
-template <typename Table>
-int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint32_t td, InflateBlocks* s, z_stream* z,
-                    const WindowView& w) {
+/* Copies len bytes from distance back of out, both inside one buffer, forward: where the
+   two overlap (distance below len) the last distance bytes repeat, as LZ77 means. Writes
+   nothing past out + len. */
+inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
+  const uint8_t* src = out - distance;
+  if (distance >= 8) {
+    // Each 8-byte step reads only bytes already written (or older ones).
+    if (len >= 8) {
+      uint32_t i = 0;
+      do {
+        Copy8(out + i, src + i);
+        i += 8;
+      } while (i + 8 <= len);
+      if (i < len) Copy8(out + len - 8, src + len - 8);
+    } else if (len >= 4) {
+      Copy4(out, src);
+      Copy4(out + len - 4, src + len - 4);
+    } else if (len >= 2) {
+      memcpy(out, src, 2);
+      memcpy(out + len - 2, src + len - 2, 2);
+    } else {
+      out[0] = src[0];
+    }
+  } else if (len < 16) {
+    for (uint32_t i = 0; i < len; i++) out[i] = src[i];
+  } else {
+    // A pattern of distance bytes: each copy takes all that lies ready from src on, which
+    // is a whole number of patterns and doubles with every step.
+    uint8_t* to = out;
+    for (uint32_t left = len; left != 0;) {
+      uint32_t run = (uint32_t)(to - src);
+      if (run > left) run = left;
+      memcpy(to, src, run);
+      to += run;
+      left -= run;
+    }
+  }
+  return out + len;
+}
+
+/* The entries reached through the chained blocks: a division by 31 and a block look-up
+   each. */
+struct ChainedTable {
+  const HuftView& h;
+  HuftEntry operator[](uint32_t i) const { return i < h.count ? h[i] : InvalidEntry; }
+};
+
+/* Entries in one flat array: one look-up each. */
+struct FlatEntries {
+  const HuftEntry* entry;
+  uint32_t count;
+  HuftEntry operator[](uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
+};
+
+/* A stream's entries (only those its two tables take) copied into a flat array on the
+   stack, a block at a time. The copy costs a few hundred nanoseconds, so the fast loops
+   take it only when the call has enough input to decode for it to pay back. */
+struct FlatTable {
+  HuftEntry entry[HuftLimit];
+  FlatEntries Fill(const HuftView& h) {
+    const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
+    for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
+      uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
+      memcpy(entry + i, h.block[b], run * sizeof(HuftEntry));
+    }
+    return FlatEntries{entry, count};
+  }
+};
+
+enum : uint32_t { FlatTableInput = 512 };
+
+/* Where the fast loop puts its bytes: the window, while it has room for a longest match. */
+struct WindowOutput {
+  const WindowView& w;
+  InflateBlocks* s;
+  uint32_t q;     /* window index of the next byte */
+  uint32_t m;     /* free room after q */
+  uint8_t* out;   /* q's address, */
+  uint32_t left;  /* and the bytes to its chunk's end */
+  WindowOutput(const WindowView& view, InflateBlocks* blocks, z_stream*, Pending*) : w(view), s(blocks) {
+    q = s->write;
+    m = q < s->read ? s->read - q - 1 : s->end - q;
+    out = w.At(q);
+    left = WindowChunkBytes - (q & 0xFF);
+  }
+  bool Room() const { return m >= 258; }
+  void Literal(uint32_t v) {
+    *out++ = (uint8_t)v;
+    q++;
+    m--;
+    if (--left == 0) {
+      out = w.At(q);
+      left = WindowChunkBytes;
+    }
+  }
+  void Match(uint32_t distance, uint32_t len) {
+    const uint32_t from = q - distance;
+    const uint32_t whole = (len + 7) & ~7u;
+    m -= len;
+    if (q >= distance && whole <= left && (from & 0xFF) + whole <= WindowChunkBytes && distance >= 8 &&
+        whole <= m + len) {
+      // Both sides inside one chunk each, eight bytes a step. The last step may write up
+      // to 7 bytes past the match: still in the chunk and in the free room, where the
+      // next bytes will go anyway. A distance of 8 or more keeps each step's source
+      // behind what it writes.
+      const uint8_t* src = w.At(from);
+      for (uint32_t i = 0; i < len; i += 8) Copy8(out + i, src + i);
+    } else if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes) {
+      // Both sides inside one chunk each: a plain forward copy, which also repeats the
+      // last distance bytes when they overlap.
+      const uint8_t* src = w.At(from);
+      for (uint32_t i = 0; i < len; i++) out[i] = src[i];
+    } else {
+      q = WindowCopy(w, q, distance, len, s->end);
+      out = w.At(q);
+      left = WindowChunkBytes - (q & 0xFF);
+      return;
+    }
+    q += len;
+    out += len;
+    left -= len;
+    if (left == 0) {
+      out = w.At(q);
+      left = WindowChunkBytes;
+    }
+  }
+  void Finish(z_stream*) { s->write = q; }
+};
+
+/* Where the fast loop puts its bytes when nothing waits in the window and the caller's
+   room is large: straight into the output, while a longest match still fits. A match
+   reaches back into the bytes this call sent straight out (pending, then this run's),
+   which lie together before out, or past them into the window, which holds everything
+   older. The window receives only their last window's worth, later (SettleWindow). */
+struct DirectOutput {
+  const WindowView& w;
+  InflateBlocks* s;
+  Pending* pending;
+  uint8_t* const first; /* where this run began: next_out */
+  uint8_t* out;
+  uint8_t* last;        /* the last place a longest match may start */
+  uint8_t* base;        /* the first byte not in the window */
+  uint32_t baseIndex;   /* the window index base belongs at */
+  DirectOutput(const WindowView& view, InflateBlocks* blocks, z_stream* z, Pending* p)
+      : w(view), s(blocks), pending(p), first(z->next_out), out(z->next_out) {
+    last = first + (z->avail_out - 258);
+    base = first - pending->length;
+    baseIndex = pending->length != 0 ? pending->start : s->write;
+  }
+  bool Room() const { return out <= last; }
+  void Literal(uint32_t v) { *out++ = (uint8_t)v; }
+  void Match(uint32_t distance, uint32_t len) {
+    if (distance > (uint32_t)(out - base)) {
+      len = FromWindow(distance, len);
+      if (len == 0) return;
+    }
+    out = CopyBack(out, distance, len);
+  }
+  /* The part of a match that lies in the window, in runs bounded by its chunks and its
+     end; what is left of the length. */
+  __attribute__((noinline)) uint32_t FromWindow(uint32_t distance, uint32_t len) {
+    const uint32_t end = s->end, back = distance - (uint32_t)(out - base);
+    uint32_t from = (baseIndex - back) & (end - 1);
+    uint32_t n = len < back ? len : back;
+    len -= n;
+    while (n != 0) {
+      uint32_t run = WindowChunkBytes - (from & 0xFF);
+      if (run > end - from) run = end - from;
+      if (run > n) run = n;
+      memcpy(out, w.At(from), run);
+      out += run;
+      n -= run;
+      from = (from + run) & (end - 1);
+    }
+    return len;
+  }
+  void Finish(z_stream* z) {
+    const uint32_t made = (uint32_t)(out - first);
+    if (made == 0) return;
+    if (s->checkfn != NULL) s->check = s->checkfn(s->check, first, made);
+    AddPending(pending, s->write, made);
+    s->write = s->read = (s->write + made) & (s->end - 1);
+    z->next_out = out;
+    z->avail_out -= made;
+    z->total_out += made;
+  }
+};
+
+/* The fast loop: while the output has room for a longest match (258) and FastInput input
+   bytes are left. The bit buffer is refilled without a branch from a 4-byte load: the
+   bytes above k that the load brings along are the next input bits themselves, so a later
+   refill that ORs them in again changes nothing. After a refill k is 24 to 31, which
+   covers a length code with its extra bits (15 + 5); the distance takes one refill for
+   its code (15) and at most one more for its extra bits (13). One step moves the input by
+   at most 10 bytes and reads at most 4 past that, hence the 16 bytes asked for before
+   each. On return the whole bytes left in the bit buffer go back to the input, but never
+   more than this call took: older bits belong to a buffer the caller may already have
+   replaced. */
+enum : uint32_t { FastInput = 16, DirectRoom = 258 };
+
+template <typename Output, typename Table>
+int InflateFastWith(const InflateCodes* c, const Table& h, InflateBlocks* s, z_stream* z, const WindowView& w,
+                    Pending* pending) {
   const uint8_t* p = z->next_in;
   uint32_t n = z->avail_in;
   uint32_t b = s->bitb, k = s->bitk;
-  uint32_t q = s->write;
-  uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
-  const uint32_t ml = BitMask(bl), md = BitMask(bd);
+  const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits);
+  const uint32_t tl = c->ltree, td = c->dtree;
   const uint32_t end = s->end;
   int result = ZResult_Ok;
-  // Literals go through a pointer into q's chunk, renewed when q reaches the chunk's end
-  // (and after every copy, which moves q by its own runs).
-  uint8_t* out = w.At(q);
-  uint32_t left = WindowChunkBytes - (q & 0xFF);
-#define PUT_LITERAL(v)            \
-  {                               \
-    *out++ = (uint8_t)(v);        \
-    q++;                          \
-    if (--left == 0) {            \
-      out = w.At(q);              \
-      left = WindowChunkBytes;    \
-    }                             \
-  }
+  Output o(w, s, z, pending);
 #define REFILL                           \
   {                                      \
     b |= Load32(p) << k;                 \
@@ -402,18 +595,17 @@ int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint3
     n -= advance;                        \
     k |= 24;                             \
   }
-#define EXOP(e) ((e) & 0xFF)
-#define BITS(e) (((e) >> 8) & 0xFF)
-#define BASE(e) ((e) >> 16)
-  while (m >= 258 && n >= FastInput) {
+#define EXOP(e) ((uint32_t)(e).exop)
+#define BITS(e) ((uint32_t)(e).bits)
+#define BASE(e) ((e).base)
+  while (o.Room() && n >= FastInput) {
     REFILL
     uint32_t index = tl + (b & ml);
-    uint32_t e = h[index];
+    HuftEntry e = h[index];
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
-      PUT_LITERAL(BASE(e))
-      m--;
+      o.Literal(BASE(e));
       continue;
     }
     for (;;) {
@@ -444,47 +636,7 @@ int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint3
               result = ZResult_DataError;
               goto leave;
             }
-            uint32_t from = q - distance;
-            uint32_t whole = (len + 7) & ~7u;
-            if (q >= distance && whole <= left && (from & 0xFF) + whole <= WindowChunkBytes && distance >= 8 &&
-                whole <= m) {
-              // Both sides inside one chunk each, eight bytes a step. The last step may
-              // write up to 7 bytes past the match: still in the chunk and in the free
-              // room (m), where the next bytes will go anyway. A distance of 8 or more
-              // keeps each step's source behind what it writes.
-              const uint8_t* src = w.At(from);
-              for (uint32_t i = 0; i < len; i += 8) {
-                uint64_t v;
-                memcpy(&v, src + i, 8);
-                memcpy(out + i, &v, 8);
-              }
-              m -= len;
-              q += len;
-              out += len;
-              left -= len;
-              if (left == 0) {
-                out = w.At(q);
-                left = WindowChunkBytes;
-              }
-            } else if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes) {
-              // Both sides inside one chunk each: a plain forward copy, which also repeats
-              // the last distance bytes when they overlap.
-              m -= len;
-              const uint8_t* src = w.At(from);
-              for (uint32_t i = 0; i < len; i++) out[i] = src[i];
-              q += len;
-              out += len;
-              left -= len;
-              if (left == 0) {
-                out = w.At(q);
-                left = WindowChunkBytes;
-              }
-            } else {
-              m -= len;
-              q = WindowCopy(w, q, distance, len, end);
-              out = w.At(q);
-              left = WindowChunkBytes - (q & 0xFF);
-            }
+            o.Match(distance, len);
             break;
           }
           if ((op & 64) == 0) {
@@ -504,8 +656,7 @@ int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint3
         if (EXOP(e) == ExopLiteral) {
           b >>= BITS(e);
           k -= BITS(e);
-          PUT_LITERAL(BASE(e))
-          m--;
+          o.Literal(BASE(e));
           break;
         }
         continue;
@@ -520,7 +671,6 @@ int InflateFastWith(uint32_t bl, uint32_t bd, const Table& h, uint32_t tl, uint3
     }
   }
 #undef REFILL
-#undef PUT_LITERAL
 #undef EXOP
 #undef BITS
 #undef BASE
@@ -537,27 +687,31 @@ leave : {
   z->total_in += (uint32_t)(p - z->next_in);
   z->avail_in = n;
   z->next_in = p;
-  s->write = q;
+  o.Finish(z);
   return result;
 }
 
-int InflateFast(uint32_t bl, uint32_t bd, const HuftView& h, uint32_t tl, uint32_t td, InflateBlocks* s, z_stream* z,
-                const WindowView& w) {
-  if (z->avail_in >= FlatTableInput) {
-    FlatTable flat(h);
-    return InflateFastWith(bl, bd, flat, tl, td, s, z, w);
+/* Runs the fast loop with the fastest table reading the call can afford. pending: null to
+   decode into the window, else straight into the output (see DirectOutput). */
+template <typename Output>
+int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
+                Pending* pending) {
+  if (c->hufts == Fixed()->hufts) {
+    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
   }
-  return InflateFastWith(bl, bd, ChainedTable{h}, tl, td, s, z, w);
+  if (z->avail_in >= FlatTableInput) {
+    FlatTable flat;
+    return InflateFastWith<Output>(c, flat.Fill(h), s, z, w, pending);
+  }
+  return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
 }
 
 }  // namespace
 
-int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r) {
+int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending) {
   InflateCodes* c = s->sub.codes;
-  WindowView w;
-  w.Bind(s->window);
   HuftView h;
-  h.Bind(c->hufts);
+  h.Bind(c->hufts, c->entries);
   const uint8_t* p = z->next_in;
   uint32_t n = z->avail_in;
   uint32_t b = s->bitb, k = s->bitk;
@@ -580,9 +734,10 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r) {
   z->avail_in = n;                                   \
   z->next_in = p;                                    \
   s->write = q;
-#define CODES_LEAVE        \
-  {                        \
-    CODES_UPDATE           \
+#define CODES_LEAVE                  \
+  {                                  \
+    CODES_UPDATE                     \
+    SettleWindow(s, z, w, pending);  \
     return InflateFlush(s, z, r, w); \
   }
 #define WINDOW_ROOM (q < s->read ? s->read - q - 1 : s->end - q)
@@ -637,15 +792,36 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r) {
   for (;;) {
     switch (c->mode) {
       case CodeStart:
-        if (m >= 258 && n >= FastInput) {
-          CODES_UPDATE
-          r = InflateFast(c->lbits, c->dbits, h, c->ltree, c->dtree, s, z, w);
-          CODES_LOAD
-          if (r != ZResult_Ok) {
-            c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
-            break;
+        if (n >= FastInput) {
+          if (q != s->read && z->avail_out >= DirectRoom) {
+            // Bytes wait in the window: out with them first, so that the rest may go
+            // straight to the output behind them.
+            s->write = q;
+            r = InflateFlush(s, z, r, w);
+            q = s->write;
+            m = WINDOW_ROOM;
+          }
+          if (q == s->read && z->avail_out >= DirectRoom) {
+            CODES_UPDATE
+            r = InflateFast<DirectOutput>(c, h, s, z, w, pending);
+            CODES_LOAD
+            if (r != ZResult_Ok) {
+              c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
+              break;
+            }
+          } else if (m >= 258) {
+            SettleWindow(s, z, w, pending);
+            CODES_UPDATE
+            r = InflateFast<WindowOutput>(c, h, s, z, w, NULL);
+            CODES_LOAD
+            if (r != ZResult_Ok) {
+              c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
+              break;
+            }
           }
         }
+        // The step decoder works in the window.
+        SettleWindow(s, z, w, pending);
         c->b = c->lbits;
         c->a = c->ltree;
         c->mode = CodeLen;

@@ -72,13 +72,17 @@ template <typename T, uint32_t PerBlock, uint32_t MaxBlocks>
 struct ChainView {
   T* block[MaxBlocks];
   uint32_t count;
-  void Bind(const ChainArray* a) {
+  /* Binds the blocks that hold the first limit elements (all of them by default). */
+  void Bind(const ChainArray* a, uint32_t limit = 0xFFFFFFFFu) {
     count = 0;
     uint32_t b = 0;
-    for (ChainBlock* c = a != NULL ? a->first : NULL; c != NULL && b < MaxBlocks && b < a->blocks; c = c->next) {
+    if (a != NULL && limit > a->count) limit = a->count;
+    const uint32_t wanted = a != NULL ? (limit + PerBlock - 1) / PerBlock : 0;
+    for (ChainBlock* c = a != NULL ? a->first : NULL; c != NULL && b < MaxBlocks && b < a->blocks && b < wanted;
+         c = c->next) {
       block[b++] = reinterpret_cast<T*>(c->data);
     }
-    if (a != NULL) count = b * PerBlock < a->count ? b * PerBlock : a->count;
+    if (a != NULL) count = b * PerBlock < limit ? b * PerBlock : limit;
   }
   T& operator[](uint32_t i) const {
     if (i >= count) return Scratch();
@@ -102,18 +106,39 @@ struct InflateWindow {
   static uint8_t* Address(const InflateWindow* w, uint32_t i);
 };
 
-/* The window's chunks in one flat table for the length of a call. Every index is masked
-   to the 32 KB of storage, so no index can reach outside it. */
+/* The window's chunks in one flat table for the length of a call, copied when the call
+   first reaches the window (many calls never do). Every index is masked to the 32 KB of
+   storage, so no index can reach outside it. */
 struct WindowView {
-  uint8_t* chunk[WindowChunks];
+  mutable uint8_t* chunk[WindowChunks];
+  const InflateWindow* source = NULL;
+  mutable bool bound = false;
   void Bind(const InflateWindow* w) {
-    memcpy(chunk, w->pages[0], sizeof(uint8_t*) * 64);
-    memcpy(chunk + 64, w->pages[1], sizeof(uint8_t*) * 64);
+    source = w;
+    bound = false;
   }
-  uint8_t* At(uint32_t i) const { return chunk[(i >> 8) & (WindowChunks - 1)] + (i & 0xFF); }
+  uint8_t* At(uint32_t i) const {
+    if (!bound) Fill();
+    return chunk[(i >> 8) & (WindowChunks - 1)] + (i & 0xFF);
+  }
+  __attribute__((noinline)) void Fill() const {
+    memcpy(chunk, source->pages[0], sizeof(uint8_t*) * 64);
+    memcpy(chunk + 64, source->pages[1], sizeof(uint8_t*) * 64);
+    bound = true;
+  }
 };
 
 /* ---- the code decoder (inflate_codes.cpp) ---- */
+
+/* Bytes of the current call that went straight to the caller's output without passing
+   through the window. They lie together just before next_out and belong at window index
+   start on; read and write already stand past them, so nothing waits in the window while
+   there are any. Only the last window's worth of them is ever copied into the window,
+   once, when a window path needs it or the call ends. */
+struct Pending {
+  uint32_t start;
+  uint32_t length;
+};
 
 struct InflateBlocks;
 
@@ -124,24 +149,21 @@ struct InflateCodes {
   uint32_t b; /* LEN/DIST: bits needed; DISTEXT/COPY: the distance */
   uint8_t lbits;
   uint8_t dbits;
-  uint16_t unused;
+  uint16_t entries; /* of hufts, that the two tables take: no look-up reaches past them */
   HuftArray* hufts;
   uint32_t ltree;
   uint32_t dtree;
 
-  static InflateCodes* Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts, z_stream* z);
-  static int Decode(InflateBlocks* s, z_stream* z, int r);
+  static InflateCodes* Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts,
+                              uint32_t entries, z_stream* z);
+  static int Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending);
   static void Destroy(InflateCodes* c, z_stream* z);
 };
 
-/* Builds a canonical code's tables from lengths[start..start+n) into the view from
+/* Builds a canonical code's tables from lengths[0..n) (n at most 288) into hufts from
    *used on; values below s are literals (256 and up: end of block), the rest take base
    and extra. 0, -3 (over-subscribed), -4 (past HuftLimit; *used unchanged for the
    table that did not fit) or -5 (incomplete; one code of length 1 is complete). */
-int BuildHuffmanTable(const UIntView& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
-                      const uint16_t* extra, uint32_t* root, uint32_t* bits, const HuftView& hufts, uint32_t* used,
-                      const UIntView& work);
-/* The same over plain arrays (n at most 288), into a whole HuftArray. */
 int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
                            const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used);
 /* The base and extra-bit tables of RFC 1951 (lengths with the two invalid rows). */
@@ -150,9 +172,12 @@ const uint16_t* InflateLengthExtra();
 const uint16_t* InflateDistBase();
 const uint16_t* InflateDistExtra();
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
+/* *used: the entries the two tables take. */
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, z_stream* z);
-/* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5). */
+                      uint32_t* td, HuftArray* hufts, uint32_t* used, z_stream* z);
+/* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5),
+   544 entries in all. */
+enum : uint32_t { FixedEntries = 544 };
 void GetFixedTrees(uint32_t* bl, uint32_t* bd, uint32_t* tl, uint32_t* td, HuftArray** hufts);
 
 /* ---- the block decoder (inflate_blocks.cpp) ---- */
@@ -202,6 +227,14 @@ struct InflateBlocks {
 
 /* Hands decoded bytes from the window to next_out; r, or 0 in place of -5 when bytes went. */
 int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w);
+
+/* Copies the pending bytes' last window's worth into the window, at their places. */
+void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* pending);
+/* Counts bytes just sent straight to the output (ahead of next_out already moved). */
+inline void AddPending(Pending* pending, uint32_t q, uint32_t length) {
+  if (pending->length == 0) pending->start = q;
+  pending->length += length;
+}
 
 /* Zero-filled block from the stream's allocation pair (which need not zero). */
 void* InflateTake(z_stream* z, uint32_t bytes);

@@ -15,6 +15,8 @@ enum : uint32_t {
   PointersPerBlock = 64,
   MaxSize = ChunkBytes * PointersPerBlock * PointersPerBlock, /* 1,048,576 */
   LiveTag = 0x4D54535Au,                                     /* "ZSTM" */
+  InputBytes = 2048,
+  OutputBytes = 8192,
   DeadTag = 0x44414544u                                      /* "DEAD" */
 };
 
@@ -86,6 +88,17 @@ ZStrm* ZStrmCreate(uint32_t size) {
 
 uint8_t* ZStrmChunk(const ZStrm* z, uint32_t i) { return z->segments[i / (ChunkBytes * PointersPerBlock)][(i / ChunkBytes) % PointersPerBlock]; }
 
+void ZStrmCopyIn(const ZStrm* z, const uint8_t* from, uint32_t p, uint32_t n) {
+  for (uint32_t left = n; left != 0;) {
+    uint32_t run = ChunkBytes - p % ChunkBytes;
+    if (run > left) run = left;
+    memcpy(ZStrmChunk(z, p) + p % ChunkBytes, from, run);
+    from += run;
+    p += run;
+    left -= run;
+  }
+}
+
 uint32_t ZStrmCopyOut(const ZStrm* z, uint8_t* to, uint32_t p, uint32_t n) {
   for (uint32_t left = n; left != 0;) {
     uint32_t run = ChunkBytes - p % ChunkBytes;
@@ -102,7 +115,8 @@ uint32_t ZStrmCopyOut(const ZStrm* z, uint8_t* to, uint32_t p, uint32_t n) {
    table blocks, state records) are carved out of 64 KB slabs of process memory, with the
    blocks it gives back kept by size for its next requests of that size, and everything
    released at once when the open ends. One open then costs the host a slab or two
-   instead of a request per block. */
+   instead of a request per block. The blocks are not cleared here: the engine clears
+   every block it takes, whatever its allocator gives. */
 struct Arena {
   enum : uint32_t { SlabBytes = 65536, Sizes = 12 };
   struct Slab {
@@ -116,16 +130,18 @@ struct Arena {
   Slab* slabs = NULL;
   uint32_t sizes[Sizes] = {0};
   Loose* loose[Sizes] = {NULL};
+  uint32_t looseBlocks = 0; /* in all the lists */
+  bool ending = false;      /* the slabs go at once: blocks given back are not kept */
 
   /* Blocks carry their size in the word before them. */
   void* Take(uint32_t bytes) {
     if (bytes == 0 || bytes > SlabBytes - 64) return NULL;
     uint32_t n = (bytes + 3) & ~3u;
-    for (uint32_t k = 0; k < Sizes; k++) {
+    for (uint32_t k = 0; looseBlocks != 0 && k < Sizes; k++) {
       if (sizes[k] == n && loose[k] != NULL) {
         Loose* block = loose[k];
         loose[k] = block->next;
-        memset(block, 0, n);
+        looseBlocks--;
         return block;
       }
     }
@@ -141,10 +157,10 @@ struct Arena {
     uint8_t* at = reinterpret_cast<uint8_t*>(slabs) + slabs->used;
     slabs->used += need;
     *reinterpret_cast<uint32_t*>(at) = n;
-    memset(at + 4, 0, n);
     return at + 4;
   }
   void Give(void* block) {
+    if (ending) return;
     uint32_t n = *(static_cast<uint32_t*>(block) - 1);
     for (uint32_t k = 0; k < Sizes; k++) {
       if (sizes[k] == 0) sizes[k] = n;
@@ -152,6 +168,7 @@ struct Arena {
         Loose* l = static_cast<Loose*>(block);
         l->next = loose[k];
         loose[k] = l;
+        looseBlocks++;
         return;
       }
     }
@@ -186,11 +203,13 @@ int32_t ClampPosition(ZStrm* z, int64_t p) {
 }  // namespace
 
 /* The host stream stands at the entry's first compressed byte. Input goes through a
-   256-byte buffer; output straight into the chunks, at most one chunk per call of the
-   engine. Once all output is made the rest of the compressed bytes are still read and
-   decoded (with one byte of spare room, so that data going on past the size shows): an
-   entry is taken only when its stream ends with exactly size bytes out, exactly
-   compressedSize bytes read, and all of them taken by the stream. */
+   buffer of InputBytes; output through one of OutputBytes, whose room lets the engine
+   decode straight into it (a chunk's 256 bytes would hold it to its window), and from
+   there into the chunks. The rest of the compressed bytes are still read and decoded
+   once all output is made, and the room past the size shows data going on past it; such
+   bytes never reach the chunks. An entry is taken only when its
+   stream ends with exactly size bytes out, exactly compressedSize bytes read, and all of
+   them taken by the stream. */
 JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t compressedSize) {
   // Only the host's memory and stream services are needed: the table the host handed
   // over (with JNI_SetHostFunctions, JNI_CreateZipHash or JNI_CreateJavaVM); no process
@@ -199,13 +218,12 @@ JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t com
   if (host == NULL) return NULL;
   ZStrm* z = ZStrmCreate(size);
   if (z == NULL) return NULL;
-  uint8_t input[ChunkBytes];
-  uint8_t spare[1];
+  uint8_t input[InputBytes];
+  uint8_t output[OutputBytes];
   puxz::z_stream s;
   memset(&s, 0, sizeof s);
   s.next_in = input;
-  s.next_out = ZStrmChunk(z, 0);
-  s.avail_out = ChunkBytes;
+  s.next_out = output;
   Arena arena;
   s.zalloc = ZStrmAlloc;
   s.zfree = ZStrmFree;
@@ -220,7 +238,7 @@ JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t com
   bool broken = false;
   for (;;) {
     if (s.avail_in == 0 && read < compressedSize) {
-      uint32_t want = compressedSize - read < ChunkBytes ? compressedSize - read : ChunkBytes;
+      uint32_t want = compressedSize - read < InputBytes ? compressedSize - read : InputBytes;
       jint got = host->StreamRead(stream, input, (jint)want);
       // A host answering nothing, an error (-1) or more than asked ends the open.
       if (got <= 0 || (uint32_t)got > want) {
@@ -231,19 +249,22 @@ JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t com
       s.next_in = input;
       s.avail_in = (uint32_t)got;
     }
-    if (s.avail_out == 0) {
-      if (s.total_out >= size) {
-        if (s.total_out > size) break;  // data past the stated size
-        s.next_out = spare;
-        s.avail_out = sizeof spare;
-      } else {
-        s.next_out = ZStrmChunk(z, s.total_out);
-        s.avail_out = size - s.total_out < ChunkBytes ? size - s.total_out : ChunkBytes;
-      }
-    }
+    // A longest match of room past the size: the engine then decodes the entry's last
+    // bytes as fast as the others, and more bytes than the size still show.
+    const uint32_t at = s.total_out; /* at most size */
+    const uint32_t room = size - at < OutputBytes - 258 ? size - at + 258 : OutputBytes;
+    s.next_out = output;
+    s.avail_out = room;
     rc = puxz::inflate(&s, puxz::ZFlush_Sync);
-    if (rc != puxz::ZResult_Ok || s.total_out > size) break;
+    uint32_t made = room - s.avail_out;
+    if (made > size - at) {
+      rc = puxz::ZResult_DataError;  // data past the stated size
+      break;
+    }
+    ZStrmCopyIn(z, output, at, made);
+    if (rc != puxz::ZResult_Ok) break;
   }
+  arena.ending = true;
   puxz::inflateEnd(&s);
   arena.Release();
   // The engine's own count tells a stream that ended before the stated compressed size.
