@@ -261,7 +261,7 @@ TEST_F(InterpTest, PaddedMethodsRunTheSlowLoopToTheSameResult) {
   EXPECT_TRUE(shortOne->GetIsContiguousCode());
   int want = world.Call(shortOne, {60}).Int();
   for (int v = 0; v < 8; v++) {
-    char name[8];
+    char name[16];
     snprintf(name, sizeof name, "calc%d", v);
     VMMethod* m = world.Method(L, name, "(I)I");
     ASSERT_NE(nullptr, m);
