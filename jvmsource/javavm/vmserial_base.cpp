@@ -70,6 +70,22 @@ VMMethod* DeclaredHook(VMLoadableClass* cls, VMLiteral* name, VMLiteral* signatu
   return method != NULL && !method->GetIsStatic() ? method : NULL;
 }
 
+VMMethod* InheritedHook(VMNameSpace* ns, VMLoadableClass* cls, const char* name, const char* signature,
+                        VMLoadableClass** owner, VMErrorCatcher& catcher) {
+  VMLiteral* nameLiteral = VMLiteral::CreateInstance(ns, name, 0xFFFFFFFFu);
+  VMLiteral* sigLiteral = VMLiteral::CreateInstance(ns, signature, 0xFFFFFFFFu);
+  catcher.NotNull(nameLiteral);
+  catcher.NotNull(sigLiteral);
+  for (VMLoadableClass* k = cls; k != NULL; k = k->GetSuper()) {
+    if (VMMethod* m = DeclaredHook(k, nameLiteral, sigLiteral)) {
+      *owner = k;
+      return m;
+    }
+  }
+  catcher.NoMemory();
+  return NULL;
+}
+
 bool IsValidModifiedUTF8(const uint8_t* bytes, uint32_t n) {
   for (uint32_t i = 0; i < n; i++)
     if (bytes[i] == 0) return false;

@@ -24,6 +24,10 @@ VMLoadableClass* CachedClass(VMInternalObject* self, uint32_t word, JNIEnv* env,
                              VMErrorCatcher& catcher);
 /* The non-static method the class itself declares with that name and signature. */
 VMMethod* DeclaredHook(VMLoadableClass* cls, VMLiteral* name, VMLiteral* signature);
+/* writeExternal / readExternal: the hook of the class or of the nearest superclass that
+   declares it, which *owner receives; none ends the catcher. */
+VMMethod* InheritedHook(VMNameSpace* ns, VMLoadableClass* cls, const char* name, const char* signature,
+                        VMLoadableClass** owner, VMErrorCatcher& catcher);
 
 /* Stream type 5 over the host's Java stream classes: 0 or the failure's status (threw:
    the Java code's own exception is pending, and stays); a read gives the object, or NULL

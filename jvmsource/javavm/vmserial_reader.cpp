@@ -799,20 +799,8 @@ struct SerialReader {
     CheckPendingException();
   }
 
-  /* readExternal(ObjectInput) of the class or the nearest superclass declaring it. */
   VMMethod* ReadExternalMethod(VMLoadableClass* cls, VMLoadableClass** owner) {
-    VMLiteral* name = VMLiteral::CreateInstance(ns, "readExternal", 0xFFFFFFFFu);
-    VMLiteral* sig = VMLiteral::CreateInstance(ns, "(Ljava/io/ObjectInput;)V", 0xFFFFFFFFu);
-    c().NotNull(name);
-    c().NotNull(sig);
-    for (VMLoadableClass* k = cls; k != NULL; k = k->GetSuper()) {
-      if (VMMethod* m = DeclaredHook(k, name, sig)) {
-        *owner = k;
-        return m;
-      }
-    }
-    c().NoMemory();
-    return NULL;
+    return InheritedHook(ns, cls, "readExternal", "(Ljava/io/ObjectInput;)V", owner, c());
   }
 
   void Drop(jobject* ref) {

@@ -340,20 +340,8 @@ struct SerialWriter {
     RecordCall(object, k, self->GetWriteObjectMethod(k, c()), k);
   }
 
-  /* writeExternal(ObjectOutput) of the class or the nearest superclass declaring it. */
   VMMethod* WriteExternalMethod(VMLoadableClass* cls, VMLoadableClass** owner) {
-    VMLiteral* name = VMLiteral::CreateInstance(EnvNameSpace(env), "writeExternal", 0xFFFFFFFFu);
-    VMLiteral* sig = VMLiteral::CreateInstance(EnvNameSpace(env), "(Ljava/io/ObjectOutput;)V", 0xFFFFFFFFu);
-    c().NotNull(name);
-    c().NotNull(sig);
-    for (VMLoadableClass* k = cls; k != NULL; k = k->GetSuper()) {
-      if (VMMethod* m = DeclaredHook(k, name, sig)) {
-        *owner = k;
-        return m;
-      }
-    }
-    c().NoMemory();
-    return NULL;
+    return InheritedHook(EnvNameSpace(env), cls, "writeExternal", "(Ljava/io/ObjectOutput;)V", owner, c());
   }
 
   void WriteExternalData(VMObject* object, VMLoadableClass* cls) {
