@@ -24,6 +24,7 @@ public class RaceCheck {
         outputStreamsAndWriters();
         readersSharedByThreads();
         bufferedReadersSharedByThreads();
+        marksMovedWhileBuffersGrow();
         c.finish();
     }
 
@@ -72,12 +73,29 @@ public class RaceCheck {
         c.ok(!hung, what + ": a thread still runs after a minute");
         synchronized (thrown) {
             for (Throwable e : thrown) {
-                StackTraceElement[] at = e.getStackTrace();
-                c.ok(false, what + " threw " + e + (at.length > 0 ? " at " + at[0] : ""));
+                c.ok(false, what + " threw " + e + where(e));
             }
             c.eq(new Integer(0), new Integer(thrown.size()), what + ": threads that threw");
         }
         return !hung;
+    }
+
+    /**
+     * Where e came from: the frames down to the first of the library that is not System (an
+     * index fault is thrown inside arraycopy, but the fault is in the method that called it),
+     * so that a failure seen once under load can be traced.
+     */
+    static String where(Throwable e) {
+        StackTraceElement[] at = e.getStackTrace();
+        StringBuilder sb = new StringBuilder();
+        for (int i = 0; i < at.length; i++) {
+            sb.append(i == 0 ? " at " : " <- ").append(at[i]);
+            String cls = at[i].getClassName();
+            if (!cls.startsWith("java.") && !cls.startsWith("jdk.") && !cls.equals("t.lang.System")) {
+                break;
+            }
+        }
+        return sb.toString();
     }
 
     static final Class[] NONE = {};
@@ -425,6 +443,39 @@ public class RaceCheck {
                         case 9: pin.read(); pin.read(bs, 0, n % 10); break;
                         case 10: pin.unread('u'); pin.unread(bs, 0, n % 3); pin.skip(n % 5); break;
                         default: pin.available(); pr.ready(); break;
+                    }
+                }
+            }, new Class[] {t.io.IOException.class});
+            if (!ended) {
+                return;
+            }
+        }
+    }
+
+    // Two threads read through a small buffer kept for a mark, and two move the mark with read
+    // limits on both sides of the buffer's size, so that the buffer grows, shifts or drops the
+    // mark while the limit changes under it.
+    static void marksMovedWhileBuffersGrow() throws Exception {
+        final byte[] bytes = new byte[4000];
+        char[] chars = new char[4000];
+        for (int i = 0; i < bytes.length; i++) {
+            bytes[i] = (byte) i;
+            chars[i] = (char) ('a' + i % 26);
+        }
+        final String text = new String(chars);
+        for (int round = 0; round < 20; round++) {
+            final t.io.BufferedInputStream bin = new t.io.BufferedInputStream(new t.io.ByteArrayInputStream(bytes), 4);
+            final t.io.BufferedReader r = new t.io.BufferedReader(new t.io.StringReader(text), 4);
+            boolean ended = race("marks moved while buffers grow", 4, 3000, new Body() {
+                public void run(int id, int n) throws Throwable {
+                    byte[] bs = new byte[3];
+                    char[] cs = new char[3];
+                    int limit = n % 2 == 0 ? 1 : 4 + n % 29;
+                    switch (id) {
+                        case 0: bin.read(); bin.read(bs, 0, 3); if (bin.available() == 0) { bin.reset(); } break;
+                        case 1: r.read(); r.read(cs, 0, 3); if (!r.ready()) { r.reset(); } break;
+                        case 2: bin.mark(limit); r.mark(limit); bin.read(); r.read(); break;
+                        default: bin.mark(limit ^ 1); r.mark(limit ^ 1); bin.skip(2); r.skip(2); break;
                     }
                 }
             }, new Class[] {t.io.IOException.class});

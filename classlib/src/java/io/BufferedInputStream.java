@@ -68,6 +68,8 @@ public class BufferedInputStream extends FilterInputStream {
         byte[] b = buffer();
         int p = clamp(pos, b);
         int m = markpos;
+        // Read once: a mark() racing with this may change it between the test and the size.
+        int limit = marklimit;
         if (m < 0 || m > p) {
             m = -1;
             p = 0;
@@ -77,13 +79,13 @@ public class BufferedInputStream extends FilterInputStream {
                 System.arraycopy(b, m, b, 0, keep);
                 p = keep;
                 m = 0;
-            } else if (b.length >= marklimit) {
+            } else if (b.length >= limit) {
                 m = -1;
                 p = 0;
             } else {
                 int size = b.length * 2;
-                if (size > marklimit || size < 0) {
-                    size = marklimit;
+                if (size > limit || size < 0) {
+                    size = limit;
                 }
                 byte[] bigger = new byte[size];
                 System.arraycopy(b, 0, bigger, 0, p);
