@@ -49,7 +49,6 @@
 namespace {
 
 typedef VMCommonObjectBase::WalkResult WalkResult;
-const WalkResult kAbort = VMCommonObjectBase::WalkAbort;
 const WalkResult kDone = VMCommonObjectBase::WalkDone;
 const WalkResult kDescend = VMCommonObjectBase::WalkDescend;
 
