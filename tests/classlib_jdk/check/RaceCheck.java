@@ -25,6 +25,7 @@ public class RaceCheck {
         readersSharedByThreads();
         bufferedReadersSharedByThreads();
         marksMovedWhileBuffersGrow();
+        sequencesReadToTheirEnd();
         c.finish();
     }
 
@@ -476,6 +477,38 @@ public class RaceCheck {
                         case 1: r.read(); r.read(cs, 0, 3); if (!r.ready()) { r.reset(); } break;
                         case 2: bin.mark(limit); r.mark(limit); bin.read(); r.read(); break;
                         default: bin.mark(limit ^ 1); r.mark(limit ^ 1); bin.skip(2); r.skip(2); break;
+                    }
+                }
+            }, new Class[] {t.io.IOException.class});
+            if (!ended) {
+                return;
+            }
+        }
+    }
+
+    // Four threads read one sequence of many short streams, skipping and asking what is
+    // available, and one closes it part way: the streams may run out under a thread at any
+    // call, and nothing but the end may come of it.
+    static void sequencesReadToTheirEnd() throws Exception {
+        final byte[] bytes = new byte[5];
+        for (int round = 0; round < 200; round++) {
+            t.util.Vector parts = new t.util.Vector();
+            for (int i = 0; i < 400; i++) {
+                parts.addElement(new t.io.ByteArrayInputStream(bytes));
+            }
+            final t.io.SequenceInputStream in = new t.io.SequenceInputStream(parts.elements());
+            final int closeAt = round % 3 == 0 ? 150 : -1;
+            boolean ended = race("a sequence of streams read by four threads", 4, 300, new Body() {
+                public void run(int id, int n) throws Throwable {
+                    byte[] into = new byte[3];
+                    if (id == 3 && n == closeAt) {
+                        in.close();
+                    }
+                    switch ((id + n) % 4) {
+                        case 0: in.read(); break;
+                        case 1: in.read(into, 0, 3); break;
+                        case 2: in.available(); break;
+                        default: in.skip(2); break;
                     }
                 }
             }, new Class[] {t.io.IOException.class});

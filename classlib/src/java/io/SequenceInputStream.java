@@ -23,36 +23,43 @@ public class SequenceInputStream extends InputStream {
 
     /** Moves to the next stream; a null element throws NullPointerException. */
     private void nextStream() {
+        InputStream next = null;
         if (rest.hasMoreElements()) {
-            current = (InputStream) rest.nextElement();
-            if (current == null) {
+            boolean took = false;
+            try {
+                next = (InputStream) rest.nextElement();
+                took = true;
+            } catch (java.util.NoSuchElementException e) {
+                // Another thread took the last one between the two calls: the sequence is over.
+            }
+            if (took && next == null) {
                 throw new NullPointerException();
             }
-        } else {
-            current = null;
         }
+        current = next;
     }
 
-    private void closeAndAdvance() throws IOException {
-        InputStream done = current;
-        nextStream();
+    /* Only the thread that still finds done current moves on, so threads racing to the end
+       of one stream skip no stream after it. */
+    private void closeAndAdvance(InputStream done) throws IOException {
+        if (current == done) {
+            nextStream();
+        }
         done.close();
     }
 
     public int available() throws IOException {
-        if (current == null) {
-            return 0;
-        }
-        return current.available();
+        InputStream in = current;
+        return in == null ? 0 : in.available();
     }
 
     public int read() throws IOException {
-        while (current != null) {
-            int c = current.read();
+        for (InputStream in = current; in != null; in = current) {
+            int c = in.read();
             if (c != -1) {
                 return c;
             }
-            closeAndAdvance();
+            closeAndAdvance(in);
         }
         return -1;
     }
@@ -64,26 +71,27 @@ public class SequenceInputStream extends InputStream {
         if (off < 0 || len < 0 || len > b.length - off) {
             throw new IndexOutOfBoundsException();
         }
-        if (current == null) {
+        InputStream in = current;
+        if (in == null) {
             return -1;
         }
         if (len == 0) {
             return 0;
         }
-        while (current != null) {
-            int n = current.read(b, off, len);
+        for (; in != null; in = current) {
+            int n = in.read(b, off, len);
             if (n != -1) {
                 return n;
             }
-            closeAndAdvance();
+            closeAndAdvance(in);
         }
         return -1;
     }
 
     /** Closes every stream not yet finished. */
     public void close() throws IOException {
-        while (current != null) {
-            closeAndAdvance();
+        for (InputStream in = current; in != null; in = current) {
+            closeAndAdvance(in);
         }
     }
 }
