@@ -128,6 +128,9 @@ class VMBasicBlock : public VMInternalObject {
      any allocation fails. */
   static VMBasicBlock* CreateInstance(VMMethod* method);
   void Destroy(HHeap* heap);
+  /* Whether an object lies in this block's own body, past the block's words (a kind
+     set laid there): it goes with the block. */
+  bool HoldsInBody(const VMObject* object) const;
   /* Takes another block's entry state: kinds, depth, SubroutineIndex and RetIndex. */
   void Copy(VMBasicBlock* other);
 
