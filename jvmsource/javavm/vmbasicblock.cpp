@@ -21,9 +21,11 @@ VMBasicBlock* VMBasicBlock::CreateInstance(VMMethod* method) {
   uint32_t locals = method->GetLocalWords();
   uint32_t stackSet = VMboolArray::PlacedWords(stack);
   uint32_t localSet = VMboolArray::PlacedWords(locals);
+  // Room for a sixth set, of the locals the block's code writes, which flow analysis
+  // makes when it first flows the block.
   bool placed = stackSet <= FIRST_PART && localSet <= FIRST_PART &&
-                Words + 2 * stackSet + 3 * localSet <= FIRST_PART;
-  uint32_t words = placed ? Words + 2 * stackSet + 3 * localSet : (uint32_t)Words;
+                Words + 2 * stackSet + 4 * localSet <= FIRST_PART;
+  uint32_t words = placed ? Words + 2 * stackSet + 4 * localSet : (uint32_t)Words;
   VMBasicBlock* block = (VMBasicBlock*)VMObject::CreateInternalNotToBeCalledDirectly(
       heap, words, RefMask, VMTag_VMBasicBlock, jallocFailFast);
   if (block == NULL) return NULL;
@@ -70,6 +72,19 @@ VMBasicBlock* VMBasicBlock::CreateInstance(VMMethod* method) {
     return NULL;
   }
   return block;
+}
+
+VMboolArray* VMBasicBlock::MakeLocalsDefined(VMMethod* method) {
+  if (VMboolArray* made = GetLocalsDefined()) return made;
+  uint32_t locals = method->GetLocalWords();
+  uint32_t localSet = VMboolArray::PlacedWords(locals);
+  uint32_t at = Words + 2 * VMboolArray::PlacedWords(method->GetStackWords()) + 3 * localSet;
+  VMboolArray* defined =
+      localSet <= FIRST_PART && at + localSet <= GetNumberOfElements()
+          ? VMboolArray::Place(this, Body() + at, locals, VMTag_VMboolArray)
+          : VMboolArray::CreateInstance(flow::HeapOf(method), locals, jallocFailFast, VMTag_VMboolArray);
+  SetLocalsDefined(defined);
+  return defined;
 }
 
 bool VMBasicBlock::HoldsInBody(const VMObject* object) const {

@@ -687,11 +687,7 @@ void VMBasicBlock::MarkSubroutines(VMMethod* method, VMErrorCatcher& outer) {
     VMBasicBlock* b = index->Get(i);
     uint32_t k = b->GetSubroutineIndex();
     if (k == 0) continue;
-    if (b->GetLocalsDefined() == NULL) {
-      VMboolArray* defined = VMboolArray::CreateInstance(heap, localWords, jallocFailFast, VMTag_VMboolArray);
-      catcher.NotNull(defined);
-      b->SetLocalsDefined(defined);
-    }
+    catcher.NotNull(b->MakeLocalsDefined(method));
     flow::ScanStores(method, code, b->GetStartPC(), b->GetEndPC(), b->GetLocalsDefined(), catcher);
     units->Get(k)->OrWith(b->GetLocalsDefined());
   }

@@ -102,8 +102,8 @@ TEST_F(BuildTest, SuccessorsFollowTheBranchKinds) {
   EXPECT_EQ("I|", KindsAt(m, 32));
 }
 
-/* A block's five kind sets lie in the block's own body when they fit there, else in
-   blocks of their own: for every size either way, each bit reads as flowed, the
+/* A block's five kind sets, and the set of locals its code writes, lie in the block's
+   own body when they fit there, else in blocks of their own: for every size either way, each bit reads as flowed, the
    collector's frame walk reads the same kinds, and giving the blocks back returns every
    host block they took. */
 TEST_F(BuildTest, KindSetsOfEverySizeReadAlikeWhereverTheyLie) {
@@ -156,6 +156,16 @@ TEST_F(BuildTest, KindSetsOfEverySizeReadAlikeWhereverTheyLie) {
     }
     for (uint32_t i = 1; i < last; i++) ASSERT_FALSE(b->GetLocalIsRef(i) || b->GetLocalIsScalar(i)) << "local " << i;
     b->Destroy(heap);
+    // The set of the locals the code writes, made when the block was flowed, lies with
+    // the others.
+    VMBasicBlock* first = m->GetBasicBlocks();
+    VMboolArray* defined = first->GetLocalsDefined();
+    ASSERT_NE(nullptr, defined);
+    EXPECT_EQ(inside, first->HoldsInBody(defined));
+    EXPECT_EQ(VMboolArray::WordsFor(m->GetLocalWords()), defined->GetSize());
+    EXPECT_TRUE(defined->Get(last));
+    EXPECT_TRUE(defined->Get(0));  // the int, or the reference when it is the only local
+    for (uint32_t i = 1; i < last; i++) ASSERT_FALSE(defined->Get(i)) << "local " << i;
 
     std::vector<VMword> localWords(locals, 0), stackWords(stack, 0);
     VMBasicBlock* frame = nullptr;
