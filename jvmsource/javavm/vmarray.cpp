@@ -162,7 +162,7 @@ VMboolArray* VMboolArray::Place(VMObjectBase* owner, VMword* at, uint32_t bits, 
   VMboolArray* set = reinterpret_cast<VMboolArray*>(at);
   set->SetTag(tag);
   set->SetNumberOfElements((uint16_t)words);
-  if (owner->GetIsNameSpaceData()) set->SetIsNameSpaceData();
+  if (owner != NULL && owner->GetIsNameSpaceData()) set->SetIsNameSpaceData();
   set->SetIsRootObject();
   set->Body()[0] = words - 2;
   set->Body()[1] = 2;

@@ -183,5 +183,46 @@ TEST_F(BuildTest, KindSetsOfEverySizeReadAlikeWhereverTheyLie) {
   EXPECT_TRUE(sawInside);
   EXPECT_TRUE(sawOutside);
 }
+
+/* The builder's two scan sets lie on the stack for code of up to 2,047 bytes and on the
+   heap beyond: on both sides, and whether the code is refused early (a branch out of the
+   code), late (a handler range ending inside an instruction) or built, nothing is left
+   on the heap but the method's own blocks, which go with DestroyBlocks. */
+TEST_F(BuildTest, TheScanSetsLeaveNothingBehindWhateverTheCodeLength) {
+  for (uint32_t length : {4u, 2040u, 2046u, 2047u, 2048u, 2049u, 5000u}) {
+    for (int variant = 0; variant < 3; variant++) {
+      if (variant == 1 && length < 8) continue;
+      SCOPED_TRACE(std::to_string(length) + " variant " + std::to_string(variant));
+      Asm a;
+      a.br(OP_goto, variant == 0 ? length + 10 : 3);
+      while (a.pc() < length - 1) a.op(OP_nop);
+      a.op(OP_return);
+      std::vector<Handler> handlers;
+      // sipush at 3 takes three bytes: a range ending at 4 ends inside it.
+      if (variant == 1) {
+        a.code[3] = OP_sipush;
+        handlers.push_back({3, 4, 3, 0});
+      }
+      VMMethod* m = Method(a.code, 2, 1, handlers);
+      ASSERT_NE(nullptr, m);
+      HHeap* heap = Heap(m);
+      // The record and the method's monitor (DestroyBlocks takes it) stay with the method.
+      m->GetBlockInfo();
+      ASSERT_EQ(0, m->MonitorEnter(m->GetDefinedIn()->GetNameSpace()));
+      ASSERT_EQ(0, m->MonitorExit(m->GetDefinedIn()->GetNameSpace()));
+      uint32_t before = refhost::BlocksInUse(heap);
+      VMStatus status = VMBasicBlock::BuildBlocks(m);
+      if (variant == 2) {
+        ASSERT_EQ(0, status);
+        EXPECT_EQ((std::vector<uint32_t>{0, 3}), Starts(m));
+        ASSERT_EQ(0, VMBasicBlock::DestroyBlocks(m));
+      } else {
+        EXPECT_EQ(VMStatus_VerifyError, status);
+        EXPECT_EQ(nullptr, m->GetBasicBlocks());
+      }
+      EXPECT_EQ(before, refhost::BlocksInUse(heap));
+    }
+  }
+}
 }  // namespace
 }  // namespace flow_test
