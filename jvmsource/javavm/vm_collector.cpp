@@ -388,23 +388,31 @@ jboolean HOSTCALL ChainReferenceBlock(void* block, void* context) {
   return 1;
 }
 
+/* The sweep's context: the machine, its heap and the host's free, read once, so that the
+   walk's callback reaches nothing global for the blocks that survive. */
+struct Sweeper {
+  VM* vm;
+  HHeap* heap;
+  void(HOSTCALL* heapFree)(HHeap*, void*);
+};
+
 /* The last heap walk: what no mark reached dies and is freed on the spot (the host
    defers the reuse of what is freed during a walk, and a destruction reads nothing but
    its own object and monitor); finalizable objects go on a chain for their finalizers;
    every survivor is unmarked for the next collection. */
 jboolean HOSTCALL SweepBlock(void* block, void* context) {
-  VM* vm = (VM*)context;
+  const Sweeper* s = (const Sweeper*)context;
   VMObject* b = (VMObject*)block;
   if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
   bool dead = b->GetIsUnreachable();
-  if (dead && (VM*)b != vm) {
+  if (dead && (VM*)b != s->vm) {
     if (b->GetMonitor() == NULL && b->GetNumberOfElements() <= VMObjectBase::FIRST_PART) {
       // Most of what dies is a small object that never had a monitor: its one block
       // goes back as Destroy would give it, without the calls around it.
       b->SetTag(VM_DESTROYED_TAG);
-      Host()->HeapFree(vm->GetHeap(), b);
+      s->heapFree(s->heap, b);
     } else {
-      b->Destroy(vm->GetHeap());
+      b->Destroy(s->heap);
     }
     return 1;
   }
@@ -414,8 +422,8 @@ jboolean HOSTCALL SweepBlock(void* block, void* context) {
   b->ClearIsReference();
   b->ClearIsPreGCAllocation();
   if (push) {
-    b->SetQueue(vm->GetObjectsToDestroy());
-    vm->SetObjectsToDestroy(b);
+    b->SetQueue(s->vm->GetObjectsToDestroy());
+    s->vm->SetObjectsToDestroy(b);
   }
   return 1;
 }
@@ -691,7 +699,10 @@ void VM::MarkRoots(void* marker) {
   Host()->HeapWalk(GetHeap(), RootsBlock, marker);
 }
 
-void VM::Sweep() { Host()->HeapWalk(GetHeap(), SweepBlock, this); }
+void VM::Sweep() {
+  Sweeper s = {this, GetHeap(), Host()->HeapFree};
+  Host()->HeapWalk(s.heap, SweepBlock, &s);
+}
 
 void VM::CollectWithoutThreads() {
   Marker m = {};
