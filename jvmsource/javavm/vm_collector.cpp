@@ -184,15 +184,8 @@ WalkResult Mark(VMword* slot, void* context) {
   return o != NULL && MarkObject(o, (Marker*)context) ? kDescend : kDone;
 }
 
-/* The marking walk: the walk of VMObject::WalkReferences with the marking callback
-   (depth first, its stack threaded through the queue words of the objects on it), with
-   the two kinds of object that make up nearly every heap read here: instances of small
-   laid-out classes, through the reference words of their class noted once per
-   collection, and arrays of references. Every other object is visited by its own walk,
-   whose words the marking callback takes. */
-
-/* The stack of the innermost marking walk; the callback of the objects visited by their
-   own walk stacks what it marks there. */
+/* The callback for the objects that the marking walk leaves to their own walk: what it
+   marks goes on the stack of the innermost marking walk. */
 WalkResult MarkOntoStack(VMword* slot, void* context) {
   Marker* m = (Marker*)context;
   VMObject* o = (VMObject*)*slot;
@@ -258,6 +251,12 @@ void MarkElements(VMObject* a, uint32_t first, uint32_t end, Marker* m, VMObject
   }
 }
 
+/* The marking walk: the walk of VMObject::WalkReferences with the marking callback
+   (depth first, its stack threaded through the queue words of the objects on it, the
+   same words visited), with the two kinds of object that make up nearly every heap read
+   here: instances of small laid-out classes, through the reference words of their class
+   noted once per collection, and arrays of references. Every other object is visited by
+   its own walk. */
 void MarkGraph(VMObject* start, Marker* m) {
   VMObject* top = start;
   start->SetQueue(NULL);
