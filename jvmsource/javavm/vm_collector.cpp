@@ -480,10 +480,11 @@ bool VM::ClaimCollection(void* me) {
 
 void VM::GarbageCollect(bool softReferencesClearable) { (void)CollectThen(softReferencesClearable, NULL, NULL); }
 
-void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context) {
+void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected) {
   requests.fetch_add(1);
   JNIHostFunctions* host = Host();
   void* me = host->CurrentThreadId();
+  if (collected != NULL) *collected = false;
   // An allocation failure inside the collection (a finalizer's) does not nest.
   if (GetThreadDoingGC() == me) return then != NULL ? then(context) : NULL;
   VMThread* self = VMThread::Current();
@@ -498,7 +499,12 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
       host->Sleep(1);
   }
   JNIEnv* env = NULL;
-  if (StopOtherThreads(self, &env)) Collect(self, env, softReferencesClearable);
+  if (StopOtherThreads(self, &env)) {
+    uint32_t before = GetCollections();
+    Collect(self, env, softReferencesClearable);
+    // A frame whose references cannot be told abandons the collection inside.
+    if (collected != NULL) *collected = GetCollections() != before;
+  }
   // What the collection was for is had while the others still wait.
   void* result = then != NULL ? then(context) : NULL;
   ReleaseThreadsWaitingForGC();

@@ -215,15 +215,25 @@ JNIEXPORT uint32_t HOSTCALL JNI_DebugRequest(void* pointer, void* inContext, JNI
 
 JNIEXPORT jbyte HOSTCALL JNI_DebugEventPending(void* pointer) {
   if (pointer == NULL) return (jbyte)255;
+  // Carried like every client call (Begin ends a failed connection): the records the
+  // connection's end frees are walked by any collection of the machine, which waits for
+  // a carried call.
+  VMDebuggerCall call;
+  if (call.Begin(pointer, false)) {
+    call.agent->Connect();
+    int32_t kind = call.agent->EventPending(false);
+    call.End();
+    return kind != 0 ? 1 : 0;
+  }
   VMDebugger* agent = Claim(pointer);
   if (agent == NULL) return (jbyte)255;
+  // Not carried: a poll from inside a call this thread carries already, or a thread the
+  // machine could not take. Only the former may end a failed connection; the latter
+  // leaves it to the next carried call.
   VMThread* me = VMThread::Current();
-  bool serving = me != NULL && me->GetServingDebugger();
-  if (me != NULL && !serving) me->SetServingDebugger();
-  EndFailedConnection(agent);
+  if (me != NULL && me->GetVM() == agent->GetVM() && me->GetServingDebugger()) EndFailedConnection(agent);
   agent->Connect();
   int32_t kind = agent->EventPending(false);
-  if (me != NULL && !serving) me->ClearServingDebugger();
   Unclaim(agent);
   return kind != 0 ? 1 : 0;
 }

@@ -4,9 +4,11 @@
 #include "vmclass.h"
 #include "vmdebugger.h"
 #include "vmclassloader.h"
+#include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjni.h"
 #include "vmnamespace.h"
+#include "vmthread.h"
 #include "vmutils.h"
 
 static VMNameSpace* NameSpaceOf(JNIEnv* env) {
@@ -62,11 +64,172 @@ static void Purge(VMObjectHandleArray* array, VMClassLoader* loader) {
     if (BelongsTo(array->Get(i), loader)) array->Delete(i);
 }
 
+/* ---- whether a loader's classes are still in use ---- */
+
+/* An array class belongs to the loader of its innermost element class. */
+static bool OwnedBy(VMClass* cls, VMClassLoader* loader) { return cls != NULL && cls->GetClassLoader() == loader; }
+
+/* One machine's part in a loader's destruction, done while every other thread of the
+   machine stands still after a collection (collected tells that it did). */
+struct LoaderSurvey {
+  VM* vm;
+  VMClassLoader* loader;
+  bool collected;
+  bool used;
+};
+
+/* Whether a word names the loader, one of its classes or a member of one. */
+static bool NamesLoader(VMObject* object, VMClassLoader* loader) {
+  return object != NULL && (object == (VMObject*)loader || BelongsTo(object, loader));
+}
+
+static VMCommonObjectBase::WalkResult NoteName(VMword* slot, void* context) {
+  LoaderSurvey* survey = (LoaderSurvey*)context;
+  if (!NamesLoader((VMObject*)*slot, survey->loader)) return VMCommonObjectBase::WalkDone;
+  survey->used = true;
+  return VMCommonObjectBase::WalkAbort;
+}
+
+static bool NoteFrameName(VMword* slot, void* context) {
+  return NoteName(slot, context) != VMCommonObjectBase::WalkAbort;
+}
+
+/* The storage of a thread's local references, which are emptied instead. */
+static bool IsLocalStorage(VM* vm, VMObject* block) {
+  VMThreadHandleArray* threads = vm->GetThreads();
+  for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
+    VMThread* t = threads->Get(i);
+    VMObjectHandleArray* locals = t != NULL ? t->GetJNIHandleArray() : NULL;
+    if (locals != NULL && (VMObject*)locals->GetArray() == block) return true;
+  }
+  return false;
+}
+
+static jboolean HOSTCALL FindUse(void* block, void* context) {
+  LoaderSurvey* survey = (LoaderSurvey*)context;
+  VMObject* b = (VMObject*)block;
+  if (survey->used || !VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
+  if (OwnedBy(b->GetClass(), survey->loader)) {
+    survey->used = true;
+    return 1;
+  }
+  // What goes with the loader, or is emptied of it on the way: its classes' static data,
+  // the debuggers' records of its class loads, the threads' local references.
+  if (OwnedBy(b->GetStaticDataClass(), survey->loader) || b->GetTag() == VMTag_VMDebuggerClassLoad ||
+      b->GetTag() == VMTag_VMDebuggerClassesLoadedArray ||
+      (b->GetTag() == VMTag_VMObjectHandleArray && IsLocalStorage(survey->vm, b)))
+    return 1;
+  // A class object, reflected member or the loader itself held in a field or element.
+  (void)b->VisitReferences(NoteName, survey);
+  return 1;
+}
+
+/* What is left in the heap after the collection is reachable, or awaits a finalizer
+   that may revive it. */
+static void* Survey(void* context) {
+  LoaderSurvey* survey = (LoaderSurvey*)context;
+  if (!survey->collected) return NULL;
+  VMThreadHandleArray* threads = survey->vm->GetThreads();
+  for (uint32_t i = 1; threads != NULL && i < threads->GetCount() && !survey->used; i++) {
+    VMThread* t = threads->Get(i);
+    VMFrame* frame = t != NULL ? t->GetFrame() : NULL;
+    for (VMFrame* f = frame; f != NULL && !f->GetIsFirstFrame(); f = f->GetCaller()) {
+      VMMethod* m = f->GetMethod();
+      if (m != NULL && OwnedBy((VMClass*)m->GetDefinedIn(), survey->loader)) {
+        survey->used = true;
+        break;
+      }
+    }
+    // A frame whose slots cannot be told counts as naming the loader.
+    if (!survey->used && frame != NULL && frame->WalkReferences(NoteFrameName, survey) != 0) survey->used = true;
+  }
+  if (!survey->used) VMUtils::GetHostFunctions()->HeapWalk(survey->vm->GetHeap(), FindUse, survey);
+  return NULL;
+}
+
+/* The threads' local references to the loader, its classes and their members are
+   emptied (their frames still count them): the collector would follow them into freed
+   blocks. Only while the owners stand still, since they write their arrays unlocked. */
+static void* ForgetLocals(void* context) {
+  LoaderSurvey* survey = (LoaderSurvey*)context;
+  if (!survey->collected) return NULL;
+  VMThreadHandleArray* threads = survey->vm->GetThreads();
+  for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
+    VMThread* t = threads->Get(i);
+    VMObjectHandleArray* locals = t != NULL ? t->GetJNIHandleArray() : NULL;
+    for (uint32_t k = 1; locals != NULL && k < locals->GetCount(); k++) {
+      VMObject* o = locals->Get(k);
+      if (o == (VMObject*)survey->loader || BelongsTo(o, survey->loader)) locals->GetArray()->Set(k, NULL);
+    }
+  }
+  return NULL;
+}
+
+/* Runs step in a machine after a collection with its other threads stopped; false when
+   they could not be stopped. The caller stands in a safe region of a machine it is
+   attached to but does not collect on as itself, so that machine can stop every thread. */
+static bool WhileStopped(LoaderSurvey* survey, void* (*step)(void*)) {
+  VM* vm = survey->vm;
+  JNIEnv* attached = vm->AttachedEnvOfCurrentThread();
+  VMThread* standing = attached != NULL && attached->thread != VMThread::Current() ? attached->thread : NULL;
+  VM::EnterSafeRegion(standing);
+  survey->collected = false;
+  (void)vm->CollectThen(false, step, survey, &survey->collected);
+  VM::LeaveSafeRegion(standing);
+  return survey->collected;
+}
+
+/* Whether anything of a machine still uses the loader's classes: an instance of one (or
+   an array of them), a frame running one of their methods, or a word of an object or a
+   frame naming the loader, one of them or a member of one. An object that died but
+   whose finalizer just ran is freed only by the next collection, hence a second look.
+   A machine that could not be looked at counts as using them. */
+static bool MachineUses(VM* vm, VMClassLoader* loader) {
+  LoaderSurvey survey = {vm, loader, false, true};
+  for (int look = 0; look < 2 && survey.used; look++) {
+    survey.used = false;
+    if (!WhileStopped(&survey, Survey)) survey.used = true;
+  }
+  return survey.used;
+}
+
+/* The machines of the name space, listed first: collecting under the global mutex would
+   hold it through finalizers. 0 when there are more than fit. */
+static uint32_t MachinesOf(VMNameSpace* ns, VM** machines, uint32_t most) {
+  VMUtils::GlobalMutexGuard guard;
+  uint32_t count = 0;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
+    if (r->vm == NULL || r->vm->GetNameSpace() != ns) continue;
+    if (count == most) return 0;
+    machines[count++] = r->vm;
+  }
+  return count;
+}
+
+/* True when no machine uses the loader's classes and every machine's threads have let
+   go of their local references to them. */
+static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
+  VM* machines[64];
+  uint32_t count = MachinesOf(ns, machines, 64);
+  if (count == 0) return false;
+  for (uint32_t i = 0; i < count; i++)
+    if (MachineUses(machines[i], loader)) return false;
+  for (uint32_t i = 0; i < count; i++) {
+    LoaderSurvey survey = {machines[i], loader, false, true};
+    if (!WhileStopped(&survey, ForgetLocals)) return false;
+  }
+  return true;
+}
+
 JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) {
   VMNameSpace* ns = NameSpaceOf(env);
   VMClassLoader* l = LoaderOf(env, loader);
   // The system loader holds java/lang/Object and every class the name space runs on.
   if (ns == NULL || l == NULL || l == ns->GetSystemClassLoader()) return;
+  // A class freed under a live instance would be read through it by the next call on
+  // the object, or by the collector: while anything uses them the loader stays, listed
+  // under its id, for the host to drop again once it has let them go.
+  if (!ReleaseFromMachines(ns, l)) return;
   // Nothing of the name space may keep naming the loader's classes and members once
   // they are gone: the class numbers, the global references and the member ids.
   if (!VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite")) return;

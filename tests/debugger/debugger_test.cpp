@@ -597,3 +597,66 @@ TEST(DebuggerCreation, TheDisableCountHoldsDestructionUntilItIsBackAtZero) {
 }
 
 }  // namespace
+
+/* A client outside the machine polls while another thread of the machine collects, the
+   connection having failed: the poll ends the connection, freeing every breakpoint
+   record, and the collection walks those records. The poll is carried like every client
+   call, so the collection waits for it. Each round makes many records on one place of a
+   method nothing runs, lets the other thread collect without pause, and polls. */
+TEST_F(DebuggerTest, APollEndingAFailedConnectionFreesNothingACollectionWalks) {
+  Watchdog dog(120);
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  VMLoadableClass* cls = Class("java/lang/StringBuffer");
+  VMMethod* method = nullptr;
+  for (uint32_t i = 0; i < cls->GetMethods()->GetSize() && method == nullptr; i++) {
+    VMMethod* m = cls->GetMethods()->Get(i);
+    if (m != nullptr && m->GetCode() != nullptr && m->GetCode()->GetSize() > 4) method = m;
+  }
+  ASSERT_NE(nullptr, method);
+  int fatal = refhost::FatalExitCount();
+  std::atomic<bool> collecting{false};
+  std::atomic<bool> stop{false};
+  std::thread collector([&] {
+    JNIEnv* own = nullptr;
+    ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+    VMThread* self = VMThread::Current();
+    while (!stop) {
+      if (collecting) {
+        jvm->vm->GarbageCollect(false);
+      } else {
+        VM::EnterSafeRegion(self);
+        while (!collecting && !stop) usleep(50);
+        VM::LeaveSafeRegion(self);
+      }
+    }
+    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+  });
+  std::thread client([&] {
+    for (int round = 0; round < 6 && refhost::FatalExitCount() == fatal; round++) {
+      VMDebuggerCall call;
+      ASSERT_TRUE(call.Begin(agent, true));
+      for (int i = 0; i < 30000; i++) ASSERT_TRUE(agent->BreakSet(method, 0, nullptr));
+      call.End();
+      // A reporter's wait that failed leaves the connection to be ended by the next call.
+      agent->SetConnectionFailed();
+      uint32_t collections = jvm->vm->GetCollections();
+      collecting = true;
+      while (jvm->vm->GetCollections() == collections) usleep(50);
+      EXPECT_EQ(0, JNI_DebugEventPending(agent));
+      collecting = false;
+      EXPECT_EQ(nullptr, agent->GetCodeBreaks());
+      EXPECT_FALSE(agent->GetConnectionFailed());
+      EXPECT_TRUE(agent->GetIsConnected());
+    }
+  });
+  VMThread* self = VMThread::Current();
+  VM::EnterSafeRegion(self);
+  client.join();
+  stop = true;
+  collector.join();
+  VM::LeaveSafeRegion(self);
+  EXPECT_EQ(fatal, refhost::FatalExitCount()) << refhost::LastFatalExitText();
+  JNI_DebugDetach(agent);
+}

@@ -3,6 +3,8 @@
    overloaded methods, the class enumeration, loaders by host id and class-file names. */
 #include "jni_support.h"
 
+#include "safe_wait.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -328,6 +330,204 @@ TEST_F(ClassTest, ADestroyedLoaderLeavesNoClassOrIdBehind) {
   jclass reborn = env->functions->FindClassInLoaderId(env, "Twin", (void*)7);
   ASSERT_NE(nullptr, reborn);
   EXPECT_TRUE(HasField(reborn, "alt"));
+}
+
+/* A loader dropped while something still uses its classes stays, listed under its id;
+   each object keeps a whole class through collections, and the loader goes once the
+   last use is let go. */
+TEST_F(ClassTest, ALoaderStaysWhileInstancesOfItsClassesLive) {
+  jclass twin = env->functions->FindClassInLoaderId(env, "Twin", (void*)7);
+  ASSERT_NE(nullptr, twin);
+  VMClass* cls = Cls(twin);
+  jfieldID alt = env->functions->GetFieldID(env, twin, "alt", "I");
+  ASSERT_NE(nullptr, alt);
+  jobject object = env->functions->AllocObject(env, twin);
+  ASSERT_NE(nullptr, object);
+  env->functions->SetIntField(env, object, alt, 41);
+  jobject global = env->functions->NewGlobalRef(env, object);
+  env->functions->DeleteLocalRef(env, object);
+  jobjectArray twins = env->functions->NewObjectArray(env, 3, twin, nullptr);
+  ASSERT_NE(nullptr, twins);
+  env->functions->DeleteLocalRef(env, twin);
+  for (int round = 0; round < 3; round++) {
+    JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+    ASSERT_NE(nullptr, ns->FindLoader((void*)7)) << round;
+    vm->vm->GarbageCollect(false);
+    jclass of = env->functions->GetObjectClass(env, global);
+    ASSERT_EQ(cls, Cls(of)) << round;
+    EXPECT_TRUE(HasField(of, "alt")) << round;
+    EXPECT_EQ(41 + round, env->functions->GetIntField(env, global, alt));
+    env->functions->SetIntField(env, global, alt, 42 + round);
+    env->functions->DeleteLocalRef(env, of);
+  }
+  // The instance goes; an array of the class is still an object of the loader's.
+  env->functions->DeleteGlobalRef(env, global);
+  JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+  ASSERT_NE(nullptr, ns->FindLoader((void*)7));
+  vm->vm->GarbageCollect(false);
+  jclass arrayClass = env->functions->GetObjectClass(env, twins);
+  ASSERT_NE(nullptr, arrayClass);
+  EXPECT_EQ(cls, ((VMArrayClass*)Cls(arrayClass))->GetElementClass());
+  EXPECT_EQ(3, env->functions->GetArrayLength(env, twins));
+  env->functions->DeleteLocalRef(env, twins);
+  // The last use goes. Local references to the loader and its classes are emptied
+  // with them: the collector must not follow them into freed blocks.
+  jclass kept = env->functions->FindClassInLoaderId(env, "Twin", (void*)7);
+  jobject loader = JNI_FindClassLoaderLite(env, (void*)7);
+  JNI_DestroyClassLoaderLite(env, loader);
+  EXPECT_EQ(nullptr, ns->FindLoader((void*)7));
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, loader));
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, kept));
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, arrayClass));
+  vm->vm->GarbageCollect(false);
+  jclass reborn = env->functions->FindClassInLoaderId(env, "Twin", (void*)7);
+  ASSERT_NE(nullptr, reborn);
+  EXPECT_TRUE(HasField(reborn, "alt"));
+}
+
+/* No instance, but the class object itself in an element of a system array. */
+TEST_F(ClassTest, AClassObjectHeldByAnObjectKeepsItsLoader) {
+  jclass twin = env->functions->FindClassInLoaderId(env, "Twin", (void*)7);
+  ASSERT_NE(nullptr, twin);
+  VMClass* cls = Cls(twin);
+  jobjectArray holder = env->functions->NewObjectArray(env, 2, Find("java/lang/Object"), twin);
+  ASSERT_NE(nullptr, holder);
+  env->functions->DeleteLocalRef(env, twin);
+  JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+  ASSERT_NE(nullptr, ns->FindLoader((void*)7));
+  vm->vm->GarbageCollect(false);
+  jobject held = env->functions->GetObjectArrayElement(env, holder, 1);
+  EXPECT_EQ(cls, Cls(held));
+  EXPECT_TRUE(HasField((jclass)held, "alt"));
+  env->functions->DeleteLocalRef(env, held);
+  env->functions->SetObjectArrayElement(env, holder, 0, nullptr);
+  env->functions->SetObjectArrayElement(env, holder, 1, nullptr);
+  JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+  EXPECT_EQ(nullptr, ns->FindLoader((void*)7));
+  vm->vm->GarbageCollect(false);
+}
+
+bool gLoaderStayedWhileRunning = false;
+
+void JNICALL DropOwnLoader(JNIEnv* env, jclass) {
+  JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+  gLoaderStayedWhileRunning = env->javaVM->nameSpace->FindLoader((void*)7) != nullptr;
+}
+
+/* The host drops the loader from a native method of one of its classes: the frames
+   below it still run that class's code. */
+TEST_F(ClassTest, ALoaderStaysWhileAMethodOfItsClassesRuns) {
+  jclass unloader = env->functions->FindClassInLoaderId(env, "Unloader", (void*)7);
+  ASSERT_NE(nullptr, unloader);
+  JNINativeMethod drop = {(char*)"drop", (char*)"()V", (void*)DropOwnLoader};
+  ASSERT_EQ(0, env->functions->RegisterNatives(env, unloader, &drop, 1));
+  jmethodID run = env->functions->GetStaticMethodID(env, unloader, "run", "()V");
+  ASSERT_NE(nullptr, run);
+  gLoaderStayedWhileRunning = false;
+  for (int round = 0; round < 3; round++) {
+    env->functions->CallStaticVoidMethod(env, unloader, run);
+    EXPECT_EQ(nullptr, env->functions->ExceptionOccurred(env)) << PendingText(env);
+    EXPECT_TRUE(gLoaderStayedWhileRunning) << round;
+  }
+  env->functions->DeleteLocalRef(env, unloader);
+  JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+  EXPECT_EQ(nullptr, ns->FindLoader((void*)7));
+}
+
+std::atomic<bool> gChurnStarted{false};
+std::atomic<bool> gChurnLeaving{false};
+std::atomic<bool> gChurnMayLeave{false};
+
+void JNICALL ChurnStarted(JNIEnv*, jclass) { gChurnStarted = true; }
+
+/* Waits, in a safe region, until the host has had its last try. */
+void JNICALL ChurnFinished(JNIEnv*, jclass) {
+  gChurnLeaving = true;
+  WhileOutside([] {
+    while (!gChurnMayLeave) std::this_thread::yield();
+  });
+}
+
+/* Another thread of the machine runs the loader's code and makes its objects while the
+   host drops the loader again and again: refused while the code runs, gone after;
+   every round on a loader made afresh. */
+TEST_F(ClassTest, DroppingALoaderWhileAnotherThreadRunsItsCodeIsRefusedUntilItIsDone) {
+  for (int round = 0; round < 8; round++) {
+    gChurnStarted = false;
+    gChurnLeaving = false;
+    gChurnMayLeave = false;
+    jclass unloader = env->functions->FindClassInLoaderId(env, "Unloader", (void*)7);
+    ASSERT_NE(nullptr, unloader);
+    JNINativeMethod calls[] = {{(char*)"started", (char*)"()V", (void*)ChurnStarted},
+                               {(char*)"finished", (char*)"()V", (void*)ChurnFinished}};
+    ASSERT_EQ(0, env->functions->RegisterNatives(env, unloader, calls, 2));
+    env->functions->DeleteLocalRef(env, unloader);
+    std::atomic<jint> odd{-1};
+    std::thread worker([&] {
+      JNIEnv* own = nullptr;
+      ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &own, nullptr));
+      jclass cls = own->functions->FindClassInLoaderId(own, "Unloader", (void*)7);
+      jmethodID churn = cls != nullptr ? own->functions->GetStaticMethodID(own, cls, "churn", "(I)I") : nullptr;
+      if (churn != nullptr) odd = own->functions->CallStaticIntMethod(own, cls, churn, 300);
+      if (cls != nullptr) own->functions->DeleteLocalRef(own, cls);
+      gChurnStarted = true;
+      gChurnLeaving = true;
+      EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
+    });
+    WhileOutside([] {
+      while (!gChurnStarted) std::this_thread::yield();
+    });
+    int tries = 0;
+    bool last = false;
+    while (!last) {
+      last = gChurnLeaving;
+      JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+      ASSERT_NE(nullptr, ns->FindLoader((void*)7)) << round << " " << tries;
+      tries++;
+    }
+    gChurnMayLeave = true;
+    JoinOutside(worker);
+    EXPECT_EQ(150, odd.load()) << round;
+    JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+    EXPECT_EQ(nullptr, ns->FindLoader((void*)7)) << round;
+    vm->vm->GarbageCollect(false);
+  }
+}
+
+/* Two machines share the name space; the thread dropping the loader is attached to
+   both, the other one not current. An instance in the other machine's heap keeps it. */
+TEST_F(ClassTest, AnInstanceInAnotherMachineOfTheNameSpaceKeepsTheLoader) {
+  JNIEnv* env2 = nullptr;
+  JavaVM* vm2 = Create(&env2, vm);
+  ASSERT_NE(nullptr, vm2);
+  jclass twin = env2->functions->FindClassInLoaderId(env2, "Twin", (void*)7);
+  ASSERT_NE(nullptr, twin);
+  jfieldID alt = env2->functions->GetFieldID(env2, twin, "alt", "I");
+  jobject object = env2->functions->AllocObject(env2, twin);
+  ASSERT_NE(nullptr, object);
+  env2->functions->SetIntField(env2, object, alt, 7);
+  env2->functions->DeleteLocalRef(env2, twin);
+  host->AttachThreadEnv(vm, env);
+  host->SetCurrentEnv(env);
+  JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+  EXPECT_NE(nullptr, ns->FindLoader((void*)7));
+  // The thread's record on the other machine is as it was: attached, out of any safe region.
+  EXPECT_EQ(env2, vm2->vm->AttachedEnvOfCurrentThread());
+  EXPECT_FALSE(env2->thread->GetInSafeRegion());
+  host->AttachThreadEnv(vm2, env2);
+  host->SetCurrentEnv(env2);
+  vm2->vm->GarbageCollect(false);
+  EXPECT_EQ(7, env2->functions->GetIntField(env2, object, alt));
+  env2->functions->DeleteLocalRef(env2, object);
+  host->AttachThreadEnv(vm, env);
+  host->SetCurrentEnv(env);
+  JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, (void*)7));
+  EXPECT_EQ(nullptr, ns->FindLoader((void*)7));
+  host->AttachThreadEnv(vm2, env2);
+  host->SetCurrentEnv(env2);
+  Destroy(vm2);
+  host->AttachThreadEnv(vm, env);
+  host->SetCurrentEnv(env);
 }
 
 TEST_F(ClassTest, ClassFileNamesWithoutAMachine) {
