@@ -264,6 +264,59 @@ TEST_F(DeflateTest, MatchesAroundEveryChunkEdgeAreTheLibrarysOwn) {
   }
 }
 
+/* At the lazy levels the search for the next string runs beside the current one and
+   must find exactly what its own step would have: the same match, none where the lazy
+   rules drop one, a quarter of the chain once the current match is good, nothing more
+   once it reaches the lazy limit. Here matches of every length from 3 to 300 meet text
+   whose chains are long, and 3-byte strings recur near and farther than 4,096 bytes
+   back, at every lazy level (their good, lazy and nice lengths all differ), plain and
+   filtered, with long chains (memLevel 1) and short; every stream must be zlib's own.
+   With one byte of output room, a step that stops between the two searches enters the
+   second string again at the next call, and the stream must not change. */
+TEST_F(DeflateTest, SearchesMadeAheadFindWhatTheirOwnStepWould) {
+  const Bytes block = sample_data::RandomBytes(480, 51);  // from + length + 39 stays below 480
+  const Bytes text = sample_data::Text(30000, 52);
+  sample_data::Random r(53);
+  Bytes in;
+  for (uint32_t k = 0; k < 260; k++) {
+    uint32_t at = r.Next() % (text.size() - 200), n = 20 + r.Next() % 180;
+    in.insert(in.end(), text.begin() + at, text.begin() + at + n);
+    // A copy of the block's start of length 3 to 300 ending at a changed byte, then a
+    // copy that one byte later agrees further (the lazy step's better match).
+    uint32_t from = r.Next() % 90, length = 3 + (k * 37) % 298;
+    in.insert(in.end(), block.begin() + from, block.begin() + from + length);
+    in.push_back((uint8_t)(block[from + length] ^ 0x33));
+    in.push_back((uint8_t)r.Next());
+    in.insert(in.end(), block.begin() + from, block.begin() + from + length + k % 40);
+    if (k % 16 == 0) {
+      Bytes noise = sample_data::RandomBytes(4200 + k, 60 + k);  // 3-byte repeats go far
+      in.insert(in.end(), noise.begin(), noise.end());
+    }
+  }
+  int compared = 0, identical = 0;
+  for (int level = 4; level <= 9; level++) {
+    for (int strategy : {0, 1}) {
+      for (int memLevel : {1, 8}) {
+        Params p;
+        p.level = level;
+        p.windowBits = -15;
+        p.memLevel = memLevel;
+        p.strategy = strategy;
+        Bytes ours = OurDeflate(p, in, Pattern(), cookie);
+        ASSERT_TRUE(RoundTrips(ours, p.windowBits, in)) << Describe(p, Pattern());
+        compared++;
+        identical += ours == ZlibDeflate(p, in, Pattern());
+        if (memLevel == 8 && strategy == 0) {
+          EXPECT_TRUE(ours == OurDeflate(p, in, Pattern{0, 1, 0}, cookie)) << "level " << level << ", room 1";
+        }
+      }
+    }
+  }
+  if (ExpectIdentity()) {
+    EXPECT_EQ(compared, identical);
+  }
+}
+
 TEST_F(DeflateTest, StreamsOnSeveralThreadsShareThePool) {
   const Bytes in = Composite();
   RunThreads(4, [&](int t) {

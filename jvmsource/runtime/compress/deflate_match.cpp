@@ -130,6 +130,23 @@ class Matcher : Views {
   uint32_t Longest(uint32_t cur);
   uint32_t LongestOfFew(uint32_t cur);
 
+  /* The string after strStart, entered and searched beside the one at strStart; the
+     next step takes the result, or Forget takes the entry back. */
+  struct Ahead {
+    bool valid;
+    uint32_t candidate;             /* its chain's head when it was entered */
+    uint32_t hash, link, insH;      /* what entering it changed */
+    uint32_t found, length, start;  /* the best match over its whole chain */
+    uint32_t qFound, qLength, qStart; /* the same over the first quarter */
+  };
+  uint32_t Pairwise(uint32_t cur, Ahead* ahead);
+  uint32_t FromAhead(const Ahead& ahead);
+  void Forget(const Ahead& ahead) {
+    Head(ahead.hash) = (uint16_t)ahead.candidate;
+    Link(s->strStart) = (uint16_t)ahead.link;
+    s->insH = ahead.insH;
+  }
+
   bool TallyLiteral(uint32_t c) {
     uint32_t i = s->lastLit++;
     D(i) = 0;
@@ -163,11 +180,38 @@ class Matcher : Views {
   int Slow(int flush);
 
  private:
-  /* One match search: what the test of a candidate needs. */
+  /* One match search: what the test of a candidate needs. best is the length a
+     candidate must pass; length that of the match found (they differ only when a
+     search's bar was raised from outside, see Pairwise). */
   struct Search {
-    uint32_t strStart, best, nice, end, start, matchStart, found;
+    uint32_t strStart, best, nice, end, start, matchStart, found, length;
   };
   __attribute__((noinline)) bool Candidate(Search* w, uint32_t cur) const;
+  __attribute__((noinline)) int Lead(Search* a, Search* b, uint32_t cur, bool quartered) const;
+  /* Candidates from *cur on: false once the chain passes limit or a match reaches the
+     nice length; true when *left comes down to stop (*cur and *left then say where). */
+  bool Walk(Search* w, uint32_t* cur, uint32_t limit, uint32_t* left, uint32_t stop) const;
+  /* The two bytes at the end of the bar and the first two, against the string's. */
+  uint32_t Quick(const Search& w, uint32_t cur) const {
+    uint32_t e = cur + w.best - 1;
+    if (__builtin_expect(((cur + 1) & 0xFF) != 0 && ((e + 1) & 0xFF) != 0, 1)) {
+      return (Load16(Byte(e)) ^ w.end) | (Load16(Byte(cur)) ^ w.start);
+    }
+    return (Pair(e) ^ w.end) | (Pair(cur) ^ w.start);
+  }
+  /* What the lazy rule makes of a search's length at strStart: short matches that are
+     not worth it count as none. */
+  uint32_t Kept(uint32_t length, uint32_t matchStart) const {
+    if (length <= 5 && (s->strategy == ZStrategy_Filtered ||
+                        (length == MinMatch && s->strStart - matchStart > TooFar))) {
+      return MinMatch - 1;
+    }
+    return length;
+  }
+  /* The least that a search at strStart reaching length already guarantees will be kept. */
+  uint32_t SureKept(uint32_t length) const {
+    return length >= (s->strategy == ZStrategy_Filtered ? 6u : 4u) ? length : MinMatch - 1;
+  }
   /* Bytes equal from offset 3 on between the strings at scan and match. */
   uint32_t Matched(uint32_t scan, uint32_t match) const;
 
@@ -259,17 +303,142 @@ uint32_t Matcher::Longest(uint32_t cur) {
   if (w.nice > s->lookahead) w.nice = s->lookahead;
   w.start = Pair(w.strStart);
   w.end = Pair(w.strStart + w.best - 1);
-  for (;;) {
-    uint32_t next = Link(cur);
-    uint32_t e = cur + w.best;
-    uint32_t diff = ((uint32_t)*Byte(e - 1) | (uint32_t)*Byte(e) << 8) ^ w.end;
-    diff |= ((uint32_t)*Byte(cur) | (uint32_t)*Byte(cur + 1) << 8) ^ w.start;
-    if (diff == 0 && Candidate(&w, cur)) break;
-    cur = next;
-    if (cur <= limit || --chain == 0) break;
-  }
+  Walk(&w, &cur, limit, &chain, 0);
   if (w.found != 0) s->matchStart = w.matchStart;
   return w.best <= s->lookahead ? w.best : s->lookahead;
+}
+
+bool Matcher::Walk(Search* w, uint32_t* cur, uint32_t limit, uint32_t* left, uint32_t stop) const {
+  uint32_t c = *cur, n = *left;
+  for (;;) {
+    uint32_t next = Link(c);
+    if (Quick(*w, c) == 0 && Candidate(w, c)) return false;
+    c = next;
+    if (c <= limit) return false;
+    if (--n == stop) break;
+  }
+  *cur = c;
+  *left = n;
+  return true;
+}
+
+/* The searches at strStart and at strStart + 1, one candidate of each in turn. A chain
+   step waits on two dependent loads, the chunk of the link and the link; two
+   independent walks overlap those waits (a lone walk cannot). The step at
+   strStart + 1 then takes the second result as its own, which must be exactly what its
+   own search would have found then:
+   - Its bar would be the kept length found here (prevLength then), unknown until this
+     search ends. The second walk starts with a bar of 2 and raises it to what the first
+     has found whenever that is sure to be kept (SureKept): a lower bar admits more
+     candidates but the first one to reach the longest length is admitted either way,
+     and no later one of that length is. So when its match beats the final bar, it is
+     the one the step would find; when not, the step finds none.
+   - Its chain is a quarter as long when prevLength reaches the good length: the result
+     after a quarter of the candidates is kept beside the whole one.
+   - It stops early when the first search already settles that the step will not search
+     (a kept length of the lazy limit or more) or will take the quarter's result.
+   Only a step with no match in hand (prevLength 2) starts a pair: such a step never
+   emits a match, so the next step is at strStart + 1. With more than MinLookahead bytes
+   in hand neither search is cut by the lookahead nor needs a fill between them. The
+   string at strStart + 1 is entered into its chain first (it lies beyond every link
+   the search at strStart can reach: those stay within maxDist). */
+uint32_t Matcher::Pairwise(uint32_t curA, Ahead* ahead) {
+  const uint32_t p = s->strStart + 1;
+  ahead->valid = true;
+  ahead->insH = s->insH;
+  ahead->link = Link(p);
+  uint32_t curB = Insert(p);
+  ahead->hash = s->insH;
+  ahead->candidate = curB;
+
+  const uint32_t maxDist = MaxDist(s);
+  Search a, b;
+  a.strStart = s->strStart;
+  b.strStart = p;
+  a.best = b.best = MinMatch - 1;
+  a.nice = b.nice = (uint32_t)s->niceMatch;
+  a.found = b.found = 0;
+  a.length = b.length = 0;
+  a.start = Pair(a.strStart);
+  a.end = Pair(a.strStart + 1);
+  b.start = Pair(p);
+  b.end = Pair(p + 1);
+  const uint32_t limitA = a.strStart > maxDist ? a.strStart - maxDist : 0;
+  const uint32_t limitB = p > maxDist ? p - maxDist : 0;
+  uint32_t left = s->maxChainLength;
+  const uint32_t quarterAt = left - (left >> 2);
+  bool quartered = false;
+  bool liveA = true, liveB = curB != 0 && p - curB <= maxDist;
+
+  if (liveB) {
+    for (;;) {
+      uint32_t nextA = Link(curA), nextB = Link(curB);
+      uint32_t diffA = Quick(a, curA), diffB = Quick(b, curB);
+      if (__builtin_expect(diffA == 0, 0)) {
+        int r = Lead(&a, &b, curA, quartered);
+        if (r & 1) liveA = false;
+        if (r & 2) liveB = false;
+      }
+      if (__builtin_expect(diffB == 0, 0) && liveB && Candidate(&b, curB)) liveB = false;
+      curA = nextA;
+      curB = nextB;
+      left--;
+      if (curA <= limitA) liveA = false;
+      if (curB <= limitB) liveB = false;
+      if (left == quarterAt) {
+        ahead->qFound = b.found;
+        ahead->qLength = b.length;
+        ahead->qStart = b.matchStart;
+        quartered = true;
+      }
+      if (!(liveA && liveB) || left == 0) break;
+    }
+  }
+  if (left == 0) liveA = liveB = false;
+  if (liveA) {
+    Walk(&a, &curA, limitA, &left, 0);
+  } else if (liveB) {
+    // The first search is over: the bar and the chain of the second are known.
+    uint32_t bar = Kept(a.best, a.matchStart);
+    if (bar >= s->maxLazyMatch) {
+      liveB = false;
+    } else {
+      if (bar > b.best) {
+        b.best = bar;
+        b.end = Pair(p + bar - 1);
+      }
+      if (!quartered) {
+        liveB = Walk(&b, &curB, limitB, &left, quarterAt);
+        ahead->qFound = b.found;
+        ahead->qLength = b.length;
+        ahead->qStart = b.matchStart;
+        quartered = true;
+      }
+      if (liveB && bar < s->goodMatch) Walk(&b, &curB, limitB, &left, 0);
+    }
+  }
+  if (!quartered) {
+    ahead->qFound = b.found;
+    ahead->qLength = b.length;
+    ahead->qStart = b.matchStart;
+  }
+  ahead->found = b.found;
+  ahead->length = b.length;
+  ahead->start = b.matchStart;
+  if (a.found != 0) s->matchStart = a.matchStart;
+  return a.best;
+}
+
+/* The step after a pair: its search's result, as Longest would have given it. */
+uint32_t Matcher::FromAhead(const Ahead& ahead) {
+  bool quarter = s->prevLength >= s->goodMatch;
+  uint32_t found = quarter ? ahead.qFound : ahead.found;
+  uint32_t length = quarter ? ahead.qLength : ahead.length;
+  if (found != 0 && length > s->prevLength) {
+    s->matchStart = quarter ? ahead.qStart : ahead.start;
+    return length;
+  }
+  return s->prevLength;
 }
 
 /* The search of the greedy levels, whose chains are short (at most 32 candidates) and
@@ -310,10 +479,27 @@ bool Matcher::Candidate(Search* w, uint32_t cur) const {
   if (len <= w->best) return false;
   w->matchStart = cur;
   w->found = 1;
-  w->best = len;
+  w->best = w->length = len;
   if (len >= w->nice) return true;
   w->end = Pair(w->strStart + len - 1);
   return false;
+}
+
+/* A candidate of the first search of a pair passed the quick test: compare it, and
+   raise the second search's bar to what is now sure to be kept. Bit 1: the first search
+   reached the nice length; bit 2: the second needs no more candidates (its step will
+   not search, or will take the quarter's result, already recorded). */
+int Matcher::Lead(Search* a, Search* b, uint32_t cur, bool quartered) const {
+  uint32_t before = a->best;
+  int r = Candidate(a, cur) ? 1 : 0;
+  if (a->best == before) return r;
+  uint32_t bar = SureKept(a->best);
+  if (bar >= s->maxLazyMatch || (quartered && bar >= s->goodMatch)) return r | 2;
+  if (bar > b->best) {
+    b->best = bar;
+    b->end = Pair(b->strStart + bar - 1);
+  }
+  return r;
 }
 
 /* Flushing a block; the strategy returns when the output is full. */
@@ -373,20 +559,35 @@ int Matcher::Fast(int flush) {
 
 int Matcher::Slow(int flush) {
   uint32_t h = 0;
-  for (int ready; (ready = Step(flush, &h)) != InputDone;) {
-    if (ready == NeedMore) return NeedMore;
+  Ahead ahead;
+  ahead.valid = false;
+  for (;;) {
+    bool prepared = ahead.valid;
+    ahead.valid = false;
+    if (prepared) {
+      h = ahead.candidate;  // entered, and searched, by the step before
+    } else {
+      int ready = Step(flush, &h);
+      if (ready == InputDone) break;
+      if (ready == NeedMore) return NeedMore;
+    }
     s->prevLength = s->matchLength;
     s->prevMatch = s->matchStart;
     s->matchLength = MinMatch - 1;
     if (h != 0 && s->prevLength < s->maxLazyMatch && s->strStart - h <= MaxDist(s)) {
-      if (s->strategy != ZStrategy_HuffmanOnly) s->matchLength = Longest(h);
-      if (s->matchLength <= 5 && (s->strategy == ZStrategy_Filtered ||
-                                  (s->matchLength == MinMatch && s->strStart - s->matchStart > TooFar))) {
-        s->matchLength = MinMatch - 1;
+      if (s->strategy != ZStrategy_HuffmanOnly) {
+        if (prepared) {
+          s->matchLength = FromAhead(ahead);
+        } else if (s->prevLength == MinMatch - 1 && s->lookahead > MinLookahead) {
+          s->matchLength = Pairwise(h, &ahead);
+        } else {
+          s->matchLength = Longest(h);
+        }
       }
+      s->matchLength = Kept(s->matchLength, s->matchStart);
     }
     if (s->prevLength >= MinMatch && s->matchLength <= s->prevLength) {
-      // The previous match is at least as good: emit it.
+      // The previous match is at least as good: emit it. (Never after a pair began here.)
       uint32_t maxInsert = s->strStart + s->lookahead - MinMatch;
       bool full = TallyMatch(s->strStart - 1 - s->prevMatch, s->prevLength - MinMatch);
       s->lookahead -= s->prevLength - 1;
@@ -403,7 +604,11 @@ int Matcher::Slow(int flush) {
       if (TallyLiteral(At(s->strStart - 1))) FlushBlockOnly(s, 0);
       s->strStart++;
       s->lookahead--;
-      if (s->stream->avail_out == 0) return NeedMore;
+      if (s->stream->avail_out == 0) {
+        // The next call searches again for the string entered ahead.
+        if (ahead.valid) Forget(ahead);
+        return NeedMore;
+      }
     } else {
       s->matchAvailable = 1;
       s->strStart++;
