@@ -160,7 +160,8 @@ InflateWindow* InflateWindow::Create(z_stream* z) {
       return NULL;
     }
     for (int c = 0; c < 64; c++) {
-      w->pages[p][c] = static_cast<uint8_t*>(InflateTake(z, WindowChunkBytes));
+      // Not cleared: see InflateBlocks::Known.
+      w->pages[p][c] = static_cast<uint8_t*>(z->zalloc(z->opaque, 1, WindowChunkBytes));
       if (w->pages[p][c] == NULL) {
         Destroy(z, w);
         return NULL;
@@ -210,7 +211,10 @@ int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w) {
     if (s->checkfn != NULL && total != 0) s->check = s->checkfn(s->check, start, total);
     if (s->read != s->end) break;
     s->read = 0;
-    if (s->write == s->end) s->write = 0;
+    if (s->write == s->end) {
+      s->RaiseKnown(s->end);
+      s->write = 0;
+    }
   }
   return r;
 }
@@ -242,6 +246,9 @@ void InflateBlocks::Reset(InflateBlocks* s, z_stream* z, uint32_t* saved, bool k
   if (s->mode == BlockCodes) InflateCodes::Destroy(s->sub.codes, z);
   memset(&s->sub, 0, sizeof s->sub);
   s->mode = BlockType;
+  // The window keeps the bytes written so far (a distance before the next stream's first
+  // byte reads them); writing starts again at 0.
+  s->RaiseKnown(s->write);
   if (!keepBytes) {
     s->bitk = 0;
     s->bitb = 0;
@@ -255,6 +262,15 @@ void InflateBlocks::Destroy(InflateBlocks* s, z_stream* z) {
   InflateWindow::Destroy(z, s->window);
   HuftArray::Destroy(z, s->hufts);
   InflateGive(z, s);
+}
+
+void ClearUnknown(InflateBlocks* s, const WindowView& w, uint32_t from) {
+  for (uint32_t at = from; at < WindowBytes;) {
+    uint32_t run = WindowChunkBytes - (at & 0xFF);
+    memset(w.At(at), 0, run);
+    at += run;
+  }
+  s->RaiseKnown(WindowBytes);
 }
 
 void InflateBlocks::SetDictionary(InflateBlocks* s, const uint8_t* d, uint32_t n) {
@@ -359,7 +375,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       case BlockType: {
         NEED_BITS(3)
         uint32_t t = b & 7;
-        s->last = t & 1;
+        s->SetLast(t & 1);
         switch (t >> 1) {
           case 0:
             DUMP_BITS(3)
@@ -396,7 +412,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         if (((~b) >> 16) != len) BAD("invalid stored block lengths")
         s->sub.left = len;
         b = k = 0;
-        s->mode = s->sub.left != 0 ? BlockStored : (s->last ? BlockDry : BlockType);
+        s->mode = s->sub.left != 0 ? BlockStored : (s->Last() ? BlockDry : BlockType);
         break;
       }
       case BlockStored: {
@@ -413,6 +429,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           z->avail_out -= t;
           z->total_out += t;
           AddPending(&pending, q, t);
+          if (q + t >= s->end) s->RaiseKnown(s->end);
           q = (q + t) & (s->end - 1);
           s->read = q;
           m = s->end - q;
@@ -420,12 +437,13 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           n -= t;
           r = ZResult_Ok;
           if ((s->sub.left -= t) != 0) break;
-          s->mode = s->last ? BlockDry : BlockType;
+          s->mode = s->Last() ? BlockDry : BlockType;
           break;
         }
         SETTLE_WINDOW
         if (m == 0) {
           if (q == s->end && s->read != 0) {
+            s->RaiseKnown(s->end);
             q = 0;
             m = WINDOW_ROOM;
           }
@@ -435,6 +453,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
             q = s->write;
             m = WINDOW_ROOM;
             if (q == s->end && s->read != 0) {
+              s->RaiseKnown(s->end);
               q = 0;
               m = WINDOW_ROOM;
             }
@@ -456,7 +475,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         n -= t;
         m -= t;
         if ((s->sub.left -= t) != 0) break;
-        s->mode = s->last ? BlockDry : BlockType;
+        s->mode = s->Last() ? BlockDry : BlockType;
         break;
       }
       case BlockTable: {
@@ -580,7 +599,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         InflateCodes::Destroy(s->sub.codes, z);
         s->sub.codes = NULL;
         BLOCK_LOAD
-        if (!s->last) {
+        if (!s->Last()) {
           s->mode = BlockType;
           break;
         }

@@ -489,6 +489,7 @@ struct WindowOutput {
       const uint8_t* src = w.At(from);
       for (uint32_t i = 0; i < len; i++) out[i] = src[i];
     } else {
+      BeforeWindowRead(s, w, q, distance, len);
       q = WindowCopy(w, q, distance, len, s->end);
       out = w.At(q);
       left = WindowChunkBytes - (q & 0xFF);
@@ -540,6 +541,7 @@ struct DirectOutput {
     const uint32_t end = s->end, back = distance - (uint32_t)(out - base);
     uint32_t from = (baseIndex - back) & (end - 1);
     uint32_t n = len < back ? len : back;
+    BeforeWindowRead(s, w, baseIndex, back, n);
     len -= n;
     while (n != 0) {
       uint32_t run = WindowChunkBytes - (from & 0xFF);
@@ -557,6 +559,7 @@ struct DirectOutput {
     if (made == 0) return;
     if (s->checkfn != NULL) s->check = s->checkfn(s->check, first, made);
     AddPending(pending, s->write, made);
+    if (s->write + made >= s->end) s->RaiseKnown(s->end);
     s->write = s->read = (s->write + made) & (s->end - 1);
     z->next_out = out;
     z->avail_out -= made;
@@ -744,6 +747,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
 #define NEED_OUT                                               \
   if (m == 0) {                                                \
     if (q == s->end && s->read != 0) {                         \
+      s->RaiseKnown(s->end);                                   \
       q = 0;                                                   \
       m = WINDOW_ROOM;                                         \
     }                                                          \
@@ -753,6 +757,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
       q = s->write;                                            \
       m = WINDOW_ROOM;                                         \
       if (q == s->end && s->read != 0) {                       \
+        s->RaiseKnown(s->end);                                 \
         q = 0;                                                 \
         m = WINDOW_ROOM;                                       \
       }                                                        \
@@ -901,6 +906,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
           r = ZResult_DataError;
           CODES_LEAVE
         }
+        BeforeWindowRead(s, w, q, c->b, c->len);
         c->mode = CodeCopy;
         /* fall through */
       case CodeCopy:

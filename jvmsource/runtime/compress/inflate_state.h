@@ -106,26 +106,15 @@ struct InflateWindow {
   static uint8_t* Address(const InflateWindow* w, uint32_t i);
 };
 
-/* The window's chunks in one flat table for the length of a call, copied when the call
-   first reaches the window (many calls never do). Every index is masked to the 32 KB of
-   storage, so no index can reach outside it. */
+/* The window's two pages for the length of a call: a byte is two loads away. Every
+   index is masked to the 32 KB of storage, so no index can reach outside it. */
 struct WindowView {
-  mutable uint8_t* chunk[WindowChunks];
-  const InflateWindow* source = NULL;
-  mutable bool bound = false;
+  uint8_t** page[2];
   void Bind(const InflateWindow* w) {
-    source = w;
-    bound = false;
+    page[0] = w->pages[0];
+    page[1] = w->pages[1];
   }
-  uint8_t* At(uint32_t i) const {
-    if (!bound) Fill();
-    return chunk[(i >> 8) & (WindowChunks - 1)] + (i & 0xFF);
-  }
-  __attribute__((noinline)) void Fill() const {
-    memcpy(chunk, source->pages[0], sizeof(uint8_t*) * 64);
-    memcpy(chunk + 64, source->pages[1], sizeof(uint8_t*) * 64);
-    bound = true;
-  }
+  uint8_t* At(uint32_t i) const { return page[(i >> 14) & 1][(i >> 8) & 63] + (i & 0xFF); }
 };
 
 /* ---- the code decoder (inflate_codes.cpp) ---- */
@@ -203,6 +192,8 @@ struct InflateBlocks {
     InflateCodes* codes; /* CODES */
     uint32_t words[5];
   } sub;
+  /* Bit 0: the current block is the last. Bits 16 and up: the window's known extent
+     (see Known). */
   uint32_t last;
   uint32_t bitk;
   uint32_t bitb;
@@ -223,7 +214,39 @@ struct InflateBlocks {
   static void Destroy(InflateBlocks* s, z_stream* z);
   static void SetDictionary(InflateBlocks* s, const uint8_t* d, uint32_t n);
   static int AtSyncPoint(const InflateBlocks* s) { return s->mode == BlockLens; }
+
+  bool Last() const { return (last & 1) != 0; }
+  void SetLast(uint32_t bit) { last = (last & ~1u) | (bit & 1); }
+  /* The window's storage is not cleared when it is made: what a stream has not written
+     is cleared only when a distance reaches before the stream's first byte, which data
+     that a compressor wrote never does. Window indexes below Known, or below the write
+     index, hold bytes of this or an earlier stream, or zeros; those at or above both
+     hold whatever the allocator left there. Writes go forward from index 0 (or from the
+     end of a dictionary), so Known only has to be raised where the write index goes back
+     to 0: to the window's size when it wraps, to the old write index at a reset. Known at
+     or above the size: the whole window holds bytes or zeros. */
+  uint32_t Known() const { return last >> 16; }
+  void RaiseKnown(uint32_t to) {
+    if (to > Known()) last = (last & 0xFFFFu) | (to << 16);
+  }
+  bool AllKnown() const { return Known() >= end; }
 };
+
+/* Clears the window from index from (the larger of Known and the write index in use) to
+   the end of its storage; the whole window is then known. For a read that would reach
+   past what is known, which only a distance before the stream's first byte can. */
+void ClearUnknown(InflateBlocks* s, const WindowView& w, uint32_t from);
+/* A copy of length bytes from distance (at most the window's size) behind window index q,
+   the write index in use: when q is below the distance, the copy's first bytes come from
+   the top of the window; if they would reach what is not known, that is cleared first. */
+inline void BeforeWindowRead(InflateBlocks* s, const WindowView& w, uint32_t q, uint32_t distance, uint32_t length) {
+  if (q >= distance || s->AllKnown()) return;
+  const uint32_t back = distance - q;
+  const uint32_t from = s->end - back;
+  const uint32_t n = length < back ? length : back;
+  const uint32_t known = s->Known() > q ? s->Known() : q;
+  if (from + n > known) ClearUnknown(s, w, known);
+}
 
 /* Hands decoded bytes from the window to next_out; r, or 0 in place of -5 when bytes went. */
 int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w);
