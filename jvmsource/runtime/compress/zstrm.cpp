@@ -28,11 +28,7 @@ struct ZStrm {
 };
 static_assert(sizeof(void*) != 4 || sizeof(ZStrm) == 16, "the record is 16 bytes");
 
-void* Take(uint32_t bytes) {
-  void* block = VMUtils::GetHostFunctions()->HeapAlloc(NULL, bytes, jallocFailFast);
-  if (block != NULL) memset(block, 0, bytes);
-  return block;
-}
+void* Take(uint32_t bytes) { return VMUtils::GetHostFunctions()->HeapAlloc(NULL, bytes, jallocFailFast); }
 
 void Give(void* block) { VMUtils::GetHostFunctions()->HeapFree(NULL, block); }
 
@@ -41,14 +37,12 @@ bool ZStrmIsValid(const ZStrm* z) {
          z->position <= z->size;
 }
 
+/* The record and its table of pages are one block; each page (its 64 chunk pointers) and
+   the chunks it points to are one block too, so an open asks the host for a block per
+   16 KB of data instead of one per 256 bytes. */
 void ZStrmDestroy(ZStrm* z) {
   if (!ZStrmIsValid(z)) return;
-  for (uint32_t p = 0; p < PointersPerBlock && z->segments[p] != NULL; p++) {
-    uint8_t** page = z->segments[p];
-    for (uint32_t c = 0; c < PointersPerBlock && page[c] != NULL; c++) Give(page[c]);
-    Give(page);
-  }
-  Give(z->segments);
+  for (uint32_t p = 0; p < PointersPerBlock && z->segments[p] != NULL; p++) Give(z->segments[p]);
   // A second close of the same pointer then finds no valid record (as long as the
   // block has not been handed out again).
   z->tag = DeadTag;
@@ -58,30 +52,28 @@ void ZStrmDestroy(ZStrm* z) {
 
 ZStrm* ZStrmCreate(uint32_t size) {
   if (size < 1 || size > MaxSize) return NULL;
-  ZStrm* z = static_cast<ZStrm*>(Take(sizeof(ZStrm)));
+  const uint32_t table = PointersPerBlock * (uint32_t)sizeof(uint8_t**);
+  ZStrm* z = static_cast<ZStrm*>(Take((uint32_t)sizeof(ZStrm) + table));
   if (z == NULL) return NULL;
   z->tag = LiveTag;
   z->size = (int32_t)size;
-  z->segments = static_cast<uint8_t***>(Take(PointersPerBlock * sizeof(uint8_t**)));
-  if (z->segments == NULL) {
-    Give(z);
-    return NULL;
-  }
-  uint32_t chunks = (size + ChunkBytes - 1) / ChunkBytes;
-  for (uint32_t made = 0; made < chunks; made++) {
-    uint32_t p = made / PointersPerBlock, c = made % PointersPerBlock;
-    if (c == 0) {
-      z->segments[p] = static_cast<uint8_t**>(Take(PointersPerBlock * sizeof(uint8_t*)));
-      if (z->segments[p] == NULL) {
-        ZStrmDestroy(z);
-        return NULL;
-      }
-    }
-    z->segments[p][c] = static_cast<uint8_t*>(Take(ChunkBytes));
-    if (z->segments[p][c] == NULL) {
+  z->position = 0;
+  z->segments = reinterpret_cast<uint8_t***>(z + 1);
+  memset(z->segments, 0, table);
+  const uint32_t chunks = (size + ChunkBytes - 1) / ChunkBytes;
+  for (uint32_t p = 0; p * PointersPerBlock < chunks; p++) {
+    const uint32_t here = chunks - p * PointersPerBlock < PointersPerBlock ? chunks - p * PointersPerBlock : PointersPerBlock;
+    // The chunks are not cleared: every byte below the size is written before the open
+    // succeeds, and none past it is ever read.
+    uint8_t* block = static_cast<uint8_t*>(Take(table + here * ChunkBytes));
+    if (block == NULL) {
       ZStrmDestroy(z);
       return NULL;
     }
+    uint8_t** page = reinterpret_cast<uint8_t**>(block);
+    memset(page, 0, table);
+    for (uint32_t c = 0; c < here; c++) page[c] = block + table + c * ChunkBytes;
+    z->segments[p] = page;
   }
   return z;
 }
