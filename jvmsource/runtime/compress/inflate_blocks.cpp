@@ -324,6 +324,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   // reach the window only when a window path needs them or the call ends: a run of such
   // blocks then fills it once, not once per block.
   Pending pending = {0, 0};
+  FlatHufts flat;
 
 #define SETTLE_WINDOW SettleWindow(s, z, w, &pending);
 #define BLOCK_UPDATE \
@@ -568,8 +569,9 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           } while (--repeat != 0);
         }
         uint32_t bl = 9, bd = 6, tl, td, used = 0;
+        flat.codes = NULL;
         int rc = BuildDynamicTrees(257 + (t & 0x1F), 1 + ((t >> 5) & 0x1F), s->sub.trees.lengths, &bl, &bd, &tl,
-                                   &td, s->hufts, &used, z);
+                                   &td, s->hufts, &used, flat.entry, z);
         if (rc != ZResult_Ok) {
           if (rc == ZResult_DataError) {
             ReleaseLengths(s, z);
@@ -585,12 +587,13 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         }
         ReleaseLengths(s, z);
         s->sub.codes = codes;
+        flat.codes = codes;
         s->mode = BlockCodes;
       }
         /* fall through */
       case BlockCodes:
         BLOCK_STORE
-        r = InflateCodes::Decode(s, z, r, w, &pending);
+        r = InflateCodes::Decode(s, z, r, w, &pending, &flat);
         if (r != ZResult_StreamEnd) {
           SETTLE_WINDOW
           return InflateFlush(s, z, r, w);
@@ -598,6 +601,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         r = ZResult_Ok;
         InflateCodes::Destroy(s->sub.codes, z);
         s->sub.codes = NULL;
+        flat.codes = NULL;
         BLOCK_LOAD
         if (!s->Last()) {
           s->mode = BlockType;

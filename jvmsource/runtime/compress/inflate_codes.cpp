@@ -43,15 +43,40 @@ struct PlainHufts {
   HuftEntry& operator[](uint32_t i) const { return entry[i]; }
 };
 
+/* The same in packed words (PackEntry), for the fast loops. */
+struct PackedHufts {
+  uint32_t* entry;
+  struct Slot {
+    uint32_t* at;
+    void operator=(const HuftEntry& e) const { *at = PackEntry(e); }
+  };
+  Slot operator[](uint32_t i) const { return Slot{entry + i}; }
+};
+
 template <typename Lengths, typename Work, typename Hufts>
 int BuildTable(const Lengths& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
                const uint16_t* extra, uint32_t* root, uint32_t* bits, const Hufts& hufts, uint32_t* used,
                const Work& work) {
-  uint32_t c[MaxCodeBits + 1] = {0};
-  for (uint32_t i = 0; i < n; i++) {
-    uint32_t len = lengths[start + i];
-    if (len > MaxCodeBits) return ZResult_DataError;  // the callers give 0-15; keep the counts in range
-    c[len]++;
+  // Counted in four interleaved sets: runs of one length (most of a code's) then add to
+  // four counters in turn instead of waiting on one.
+  uint32_t c[MaxCodeBits + 1] = {0}, counts[3][MaxCodeBits + 1] = {{0}};
+  {
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      const uint32_t l0 = lengths[start + i], l1 = lengths[start + i + 1], l2 = lengths[start + i + 2],
+                     l3 = lengths[start + i + 3];
+      if ((l0 | l1 | l2 | l3) > MaxCodeBits) return ZResult_DataError;  // the callers give 0-15
+      c[l0]++;
+      counts[0][l1]++;
+      counts[1][l2]++;
+      counts[2][l3]++;
+    }
+    for (; i < n; i++) {
+      uint32_t len = lengths[start + i];
+      if (len > MaxCodeBits) return ZResult_DataError;
+      c[len]++;
+    }
+    for (uint32_t len = 0; len <= MaxCodeBits; len++) c[len] += counts[0][len] + counts[1][len] + counts[2][len];
   }
   if (c[0] == n) {
     *root = 0;
@@ -192,6 +217,18 @@ void StoreEntries(HuftArray* a, const HuftEntry* from, uint32_t n) {
   }
 }
 
+/* The same from packed words. */
+void StorePacked(HuftArray* a, const uint32_t* from, uint32_t n) {
+  if (n > a->count) n = a->count;
+  for (ChainBlock* b = a->first; b != NULL && n != 0; b = b->next) {
+    uint32_t run = n < HuftsPerBlock ? n : HuftsPerBlock;
+    HuftEntry* to = reinterpret_cast<HuftEntry*>(b->data);
+    for (uint32_t i = 0; i < run; i++) to[i] = UnpackEntry(from[i]);
+    from += run;
+    n -= run;
+  }
+}
+
 }  // namespace
 
 int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
@@ -231,16 +268,15 @@ int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftA
 }
 
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, uint32_t* entries, z_stream* z) {
+                      uint32_t* td, HuftArray* hufts, uint32_t* entries, uint32_t* built, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 288);
   if (work == NULL) return ZResult_MemError;
   UIntView wv;
   wv.Bind(work);
   uint32_t values[2 * 160] = {0}; /* nl + nd is at most 316 */
   CopyValues(lengths, values, nl + nd < 320 ? nl + nd : 320);
-  HuftEntry built[HuftLimit];
   uint32_t used = 0;
-  int r = BuildTable(PlainView{values}, 0, nl, 257, LengthBase, LengthExtra, tl, bl, PlainHufts{built}, &used, wv);
+  int r = BuildTable(PlainView{values}, 0, nl, 257, LengthBase, LengthExtra, tl, bl, PackedHufts{built}, &used, wv);
   // Every complete code fits the table space (852 entries at most for lengths and
   // literals, 592 for distances), so running out of it means an incomplete code: bad
   // data. Reported as memory it would invite the caller to call again, for ever.
@@ -255,8 +291,8 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     UIntArray::Destroy(z, work);
     return r;
   }
-  r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PlainHufts{built}, &used, wv);
-  StoreEntries(hufts, built, used);
+  r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PackedHufts{built}, &used, wv);
+  StorePacked(hufts, built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
     if (r == ZResult_DataError) {
@@ -276,8 +312,8 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
 
 namespace {
 
-/* The entry that a look-up outside a table's entries finds. */
-const HuftEntry InvalidEntry = {ExopInvalid, 0, 0, 0};
+/* The entry that a look-up outside a table's entries finds (packed). */
+const uint32_t InvalidEntry = ExopInvalid;
 
 /* The fixed tables in one static buffer: 544 entries in 18 blocks at 256-byte strides,
    built once, completely, before any stream can see them; and the same entries in one
@@ -285,7 +321,7 @@ const HuftEntry InvalidEntry = {ExopInvalid, 0, 0, 0};
 struct FixedTables {
   alignas(8) uint8_t buffer[16 + 18 * 256];
   HuftArray* hufts = NULL;
-  HuftEntry flat[FixedEntries];
+  uint32_t flat[FixedEntries]; /* packed */
   FixedTables() {
     hufts = HuftArray::CreateInBuffer(buffer, sizeof buffer, FixedEntries);
     uint32_t lens[288];
@@ -295,7 +331,7 @@ struct FixedTables {
     for (uint32_t k = 0; k < 30; k++) lens[k] = 5;
     bits = 5;
     BuildHuffmanTablePlain(lens, 30, 0, DistBase, DistExtra, &root, &bits, hufts, &used);
-    for (uint32_t i = 0; i < FixedEntries; i++) flat[i] = *hufts->Entry(i);
+    for (uint32_t i = 0; i < FixedEntries; i++) flat[i] = PackEntry(*hufts->Entry(i));
   }
 };
 
@@ -417,33 +453,31 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
 }
 
 /* The entries reached through the chained blocks: a division by 31 and a block look-up
-   each. */
+   each. Packed words, as the fast loop reads them. */
 struct ChainedTable {
   const HuftView& h;
-  HuftEntry operator[](uint32_t i) const { return i < h.count ? h[i] : InvalidEntry; }
+  uint32_t operator[](uint32_t i) const { return i < h.count ? PackEntry(h[i]) : InvalidEntry; }
 };
 
-/* Entries in one flat array: one look-up each. */
+/* Packed entries in one flat array: one look-up each. */
 struct FlatEntries {
-  const HuftEntry* entry;
+  const uint32_t* entry;
   uint32_t count;
-  HuftEntry operator[](uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
+  uint32_t operator[](uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
 };
 
-/* A stream's entries (only those its two tables take) copied into a flat array on the
-   stack, a block at a time. The copy costs a few hundred nanoseconds, so the fast loops
-   take it only when the call has enough input to decode for it to pay back. */
-struct FlatTable {
-  HuftEntry entry[HuftLimit];
-  FlatEntries Fill(const HuftView& h) {
-    const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
-    for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
-      uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
-      memcpy(entry + i, h.block[b], run * sizeof(HuftEntry));
-    }
-    return FlatEntries{entry, count};
+/* A stream's entries (only those its two tables take) copied into the call's plain array,
+   a block at a time. The copy costs a few hundred nanoseconds, so the fast loops take it
+   only when the call has enough input to decode for it to pay back. */
+FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) {
+  const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
+  for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
+    uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
+    for (uint32_t j = 0; j < run; j++) flat->entry[i + j] = PackEntry(h.block[b][j]);
   }
-};
+  flat->codes = c;
+  return FlatEntries{flat->entry, count};
+}
 
 enum : uint32_t { FlatTableInput = 512 };
 
@@ -530,19 +564,22 @@ struct DirectOutput {
   void Literal(uint32_t v) { *out++ = (uint8_t)v; }
   void Match(uint32_t distance, uint32_t len) {
     if (distance > (uint32_t)(out - base)) {
-      len = FromWindow(distance, len);
+      const uint32_t back = distance - (uint32_t)(out - base);
+      const uint32_t n = len < back ? len : back;
+      out = FromWindow(w, s, baseIndex, back, n, out);
+      len -= n;
       if (len == 0) return;
     }
     out = CopyBack(out, distance, len);
   }
-  /* The part of a match that lies in the window, in runs bounded by its chunks and its
-     end; what is left of the length. */
-  __attribute__((noinline)) uint32_t FromWindow(uint32_t distance, uint32_t len) {
-    const uint32_t end = s->end, back = distance - (uint32_t)(out - base);
+  /* The n bytes of a match that lie in the window, back bytes before window index
+     baseIndex, in runs bounded by its chunks and its end, to out; the new out. (Static,
+     with the record's fields as arguments, so that the record never leaves registers.) */
+  __attribute__((noinline)) static uint8_t* FromWindow(const WindowView& w, InflateBlocks* s, uint32_t baseIndex,
+                                                      uint32_t back, uint32_t n, uint8_t* out) {
+    const uint32_t end = s->end;
     uint32_t from = (baseIndex - back) & (end - 1);
-    uint32_t n = len < back ? len : back;
     BeforeWindowRead(s, w, baseIndex, back, n);
-    len -= n;
     while (n != 0) {
       uint32_t run = WindowChunkBytes - (from & 0xFF);
       if (run > end - from) run = end - from;
@@ -552,7 +589,7 @@ struct DirectOutput {
       n -= run;
       from = (from + run) & (end - 1);
     }
-    return len;
+    return out;
   }
   void Finish(z_stream* z) {
     const uint32_t made = (uint32_t)(out - first);
@@ -580,31 +617,30 @@ struct DirectOutput {
 enum : uint32_t { FastInput = 16, DirectRoom = 258 };
 
 template <typename Output, typename Table>
-int InflateFastWith(const InflateCodes* c, const Table& h, InflateBlocks* s, z_stream* z, const WindowView& w,
+int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_stream* z, const WindowView& w,
                     Pending* pending) {
   const uint8_t* p = z->next_in;
-  uint32_t n = z->avail_in;
+  // The loop runs while p is below limit: FastInput bytes or more are left.
+  const uint8_t* const limit = p + (z->avail_in >= FastInput ? z->avail_in - FastInput + 1 : 0);
   uint32_t b = s->bitb, k = s->bitk;
   const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits);
   const uint32_t tl = c->ltree, td = c->dtree;
   const uint32_t end = s->end;
   int result = ZResult_Ok;
   Output o(w, s, z, pending);
-#define REFILL                           \
-  {                                      \
-    b |= Load32(p) << k;                 \
-    uint32_t advance = (31 - k) >> 3;    \
-    p += advance;                        \
-    n -= advance;                        \
-    k |= 24;                             \
+#define REFILL                 \
+  {                            \
+    b |= Load32(p) << k;       \
+    p += (31 - k) >> 3;        \
+    k |= 24;                   \
   }
-#define EXOP(e) ((uint32_t)(e).exop)
-#define BITS(e) ((uint32_t)(e).bits)
-#define BASE(e) ((e).base)
-  while (o.Room() && n >= FastInput) {
+#define EXOP(e) ((e) & 0xFF)
+#define BITS(e) (((e) >> 8) & 0xFF)
+#define BASE(e) ((e) >> 16)
+  while (o.Room() && p < limit) {
     REFILL
     uint32_t index = tl + (b & ml);
-    HuftEntry e = h[index];
+    uint32_t e = h[index];
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
@@ -678,9 +714,8 @@ int InflateFastWith(const InflateCodes* c, const Table& h, InflateBlocks* s, z_s
 #undef BITS
 #undef BASE
 leave : {
-  uint32_t taken = z->avail_in - n;
+  const uint32_t taken = (uint32_t)(p - z->next_in);
   uint32_t back = k >> 3 < taken ? k >> 3 : taken;
-  n += back;
   p -= back;
   k -= back << 3;
   b &= BitMask(k);
@@ -688,7 +723,7 @@ leave : {
   s->bitb = b;
   s->bitk = k;
   z->total_in += (uint32_t)(p - z->next_in);
-  z->avail_in = n;
+  z->avail_in -= (uint32_t)(p - z->next_in);
   z->next_in = p;
   o.Finish(z);
   return result;
@@ -698,20 +733,19 @@ leave : {
    decode into the window, else straight into the output (see DirectOutput). */
 template <typename Output>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
-                Pending* pending) {
+                Pending* pending, FlatHufts* flat) {
   if (c->hufts == Fixed()->hufts) {
     return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
   }
-  if (z->avail_in >= FlatTableInput) {
-    FlatTable flat;
-    return InflateFastWith<Output>(c, flat.Fill(h), s, z, w, pending);
-  }
+  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry, h.count}, s, z, w, pending);
+  if (z->avail_in >= FlatTableInput) return InflateFastWith<Output>(c, FillFlat(flat, c, h), s, z, w, pending);
   return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
 }
 
 }  // namespace
 
-int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending) {
+int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending,
+                         FlatHufts* flat) {
   InflateCodes* c = s->sub.codes;
   HuftView h;
   h.Bind(c->hufts, c->entries);
@@ -808,7 +842,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
           }
           if (q == s->read && z->avail_out >= DirectRoom) {
             CODES_UPDATE
-            r = InflateFast<DirectOutput>(c, h, s, z, w, pending);
+            r = InflateFast<DirectOutput>(c, h, s, z, w, pending, flat);
             CODES_LOAD
             if (r != ZResult_Ok) {
               c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
@@ -817,7 +851,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
           } else if (m >= 258) {
             SettleWindow(s, z, w, pending);
             CODES_UPDATE
-            r = InflateFast<WindowOutput>(c, h, s, z, w, NULL);
+            r = InflateFast<WindowOutput>(c, h, s, z, w, NULL, flat);
             CODES_LOAD
             if (r != ZResult_Ok) {
               c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;

@@ -35,6 +35,19 @@ struct HuftEntry {
 };
 enum : uint8_t { ExopLiteral = 0, ExopBase = 16 + 64, ExopEnd = 32 + 64, ExopInvalid = 128 + 64 };
 
+/* An entry in one 32-bit word, for the plain arrays the fast loops read: exop in bits 0-7,
+   bits in 8-15, base in 16-31 (no base reaches 2^16: literals and symbols below 288,
+   length and distance bases at most 24,577, links below the 1,536 entries). */
+inline uint32_t PackEntry(const HuftEntry& e) { return e.exop | (uint32_t)e.bits << 8 | e.base << 16; }
+inline HuftEntry UnpackEntry(uint32_t v) {
+  HuftEntry e;
+  e.exop = (uint8_t)v;
+  e.bits = (uint8_t)(v >> 8);
+  e.unused = 0;
+  e.base = v >> 16;
+  return e;
+}
+
 /* 252 bytes: the next block and 248 data bytes. */
 struct ChainBlock {
   ChainBlock* next;
@@ -130,6 +143,16 @@ struct Pending {
 };
 
 struct InflateBlocks;
+struct InflateCodes;
+
+/* A stream's table entries in one plain array on the stack for the length of a call: the
+   tables the call built (the builder writes them here before they go into the chained
+   blocks), or a copy of the chained ones made when the call has input enough to pay for
+   it. codes: the decoder whose tables these are; null when none. */
+struct FlatHufts {
+  const InflateCodes* codes = NULL;
+  uint32_t entry[HuftLimit]; /* packed (PackEntry) */
+};
 
 struct InflateCodes {
   int32_t mode;
@@ -145,7 +168,7 @@ struct InflateCodes {
 
   static InflateCodes* Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts,
                               uint32_t entries, z_stream* z);
-  static int Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending);
+  static int Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending, FlatHufts* flat);
   static void Destroy(InflateCodes* c, z_stream* z);
 };
 
@@ -161,9 +184,9 @@ const uint16_t* InflateLengthExtra();
 const uint16_t* InflateDistBase();
 const uint16_t* InflateDistExtra();
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
-/* *used: the entries the two tables take. */
+/* *used: the entries the two tables take; built (HuftLimit words) receives them too, packed. */
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, uint32_t* used, z_stream* z);
+                      uint32_t* td, HuftArray* hufts, uint32_t* used, uint32_t* built, z_stream* z);
 /* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5),
    544 entries in all. */
 enum : uint32_t { FixedEntries = 544 };
