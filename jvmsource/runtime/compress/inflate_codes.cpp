@@ -246,11 +246,15 @@ const uint16_t* InflateLengthExtra() { return LengthExtra; }
 const uint16_t* InflateDistBase() { return DistBase; }
 const uint16_t* InflateDistExtra() { return DistExtra; }
 
+/* The builders take their work array from the stream, as a stream's memory (its figure
+   and a refusal, after which the caller may call again) is the same whatever the data;
+   the values themselves go through a plain array on the stack, which a builder reaches
+   several hundred times at less cost than the chained one. */
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 19);
   if (work == NULL) return ZResult_MemError;
-  UIntView wv;
-  wv.Bind(work);
+  uint32_t scratch[19];
+  const PlainView wv{scratch};
   uint32_t values[19] = {0};
   CopyValues(lengths, values, 19);
   HuftEntry built[128]; /* 7 bits at most */
@@ -271,8 +275,8 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
                       uint32_t* td, HuftArray* hufts, uint32_t* entries, uint32_t* built, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 288);
   if (work == NULL) return ZResult_MemError;
-  UIntView wv;
-  wv.Bind(work);
+  uint32_t scratch[288];
+  const PlainView wv{scratch};
   uint32_t values[2 * 160] = {0}; /* nl + nd is at most 316 */
   CopyValues(lengths, values, nl + nd < 320 ? nl + nd : 320);
   uint32_t used = 0;
