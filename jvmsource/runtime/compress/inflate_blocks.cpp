@@ -138,7 +138,12 @@ HuftEntry* HuftArray::Entry(uint32_t i) const {
   return reinterpret_cast<HuftEntry*>(ChainEntry(this, i, sizeof(HuftEntry)));
 }
 
-UIntArray* UIntArray::Create(z_stream* z, uint32_t n) { return CreateChainArray<UIntArray>(z, n, sizeof(uint32_t)); }
+/* Not cleared either: the code lengths are all written, in order, before any is read (a
+   retry after a refusal goes on from the index reached), and the builders' work arrays
+   are not read at all (see BuildBitLengthTree). */
+UIntArray* UIntArray::Create(z_stream* z, uint32_t n) {
+  return CreateChainArray<UIntArray>(z, n, sizeof(uint32_t), false);
+}
 
 void UIntArray::Destroy(z_stream* z, UIntArray* array) {
   if (array == NULL) return;

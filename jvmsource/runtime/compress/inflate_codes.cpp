@@ -43,6 +43,14 @@ struct PlainHufts {
   HuftEntry& operator[](uint32_t i) const { return entry[i]; }
 };
 
+/* The entry that a look-up outside a table's entries finds (packed). */
+const uint32_t InvalidEntry = ExopInvalid;
+
+/* Packed words from index from to HuftLimit made invalid. */
+void FillInvalid(uint32_t* entry, uint32_t from) {
+  for (uint32_t i = from; i < HuftLimit; i++) entry[i] = InvalidEntry;
+}
+
 /* The same in packed words (PackEntry), for the fast loops. */
 struct PackedHufts {
   uint32_t* entry;
@@ -277,7 +285,7 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
   if (work == NULL) return ZResult_MemError;
   uint32_t scratch[288];
   const PlainView wv{scratch};
-  uint32_t values[2 * 160] = {0}; /* nl + nd is at most 316 */
+  uint32_t values[2 * 160]; /* nl + nd is at most 316, the count of lengths: all copied */
   CopyValues(lengths, values, nl + nd < 320 ? nl + nd : 320);
   uint32_t used = 0;
   int r = BuildTable(PlainView{values}, 0, nl, 257, LengthBase, LengthExtra, tl, bl, PackedHufts{built}, &used, wv);
@@ -297,6 +305,7 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
   }
   r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PackedHufts{built}, &used, wv);
   StorePacked(hufts, built, used);
+  FillInvalid(built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
     if (r == ZResult_DataError) {
@@ -316,8 +325,6 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
 
 namespace {
 
-/* The entry that a look-up outside a table's entries finds (packed). */
-const uint32_t InvalidEntry = ExopInvalid;
 
 /* The fixed tables in one static buffer: 544 entries in 18 blocks at 256-byte strides,
    built once, completely, before any stream can see them; and the same entries in one
@@ -325,7 +332,7 @@ const uint32_t InvalidEntry = ExopInvalid;
 struct FixedTables {
   alignas(8) uint8_t buffer[16 + 18 * 256];
   HuftArray* hufts = NULL;
-  uint32_t flat[FixedEntries]; /* packed */
+  uint32_t flat[HuftLimit]; /* packed; invalid past the fixed entries */
   FixedTables() {
     hufts = HuftArray::CreateInBuffer(buffer, sizeof buffer, FixedEntries);
     uint32_t lens[288];
@@ -335,7 +342,7 @@ struct FixedTables {
     for (uint32_t k = 0; k < 30; k++) lens[k] = 5;
     bits = 5;
     BuildHuffmanTablePlain(lens, 30, 0, DistBase, DistExtra, &root, &bits, hufts, &used);
-    for (uint32_t i = 0; i < FixedEntries; i++) flat[i] = PackEntry(*hufts->Entry(i));
+    for (uint32_t i = 0; i < HuftLimit; i++) flat[i] = i < FixedEntries ? PackEntry(*hufts->Entry(i)) : InvalidEntry;
   }
 };
 
@@ -463,12 +470,13 @@ struct ChainedTable {
   uint32_t operator[](uint32_t i) const { return i < h.count ? PackEntry(h[i]) : InvalidEntry; }
 };
 
-/* Packed entries in one flat array: one look-up each. */
+/* Packed entries in one flat array of HuftLimit words, those past the tables' entries
+   invalid: one look-up each, bounded by a constant (no register for a count). */
 struct FlatEntries {
   const uint32_t* entry;
-  uint32_t count;
-  uint32_t operator[](uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
+  uint32_t operator[](uint32_t i) const { return i < HuftLimit ? entry[i] : InvalidEntry; }
 };
+
 
 /* A stream's entries (only those its two tables take) copied into the call's plain array,
    a block at a time. The copy costs a few hundred nanoseconds, so the fast loops take it
@@ -479,8 +487,9 @@ FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) 
     uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
     for (uint32_t j = 0; j < run; j++) flat->entry[i + j] = PackEntry(h.block[b][j]);
   }
+  FillInvalid(flat->entry, count);
   flat->codes = c;
-  return FlatEntries{flat->entry, count};
+  return FlatEntries{flat->entry};
 }
 
 enum : uint32_t { FlatTableInput = 512 };
@@ -566,7 +575,8 @@ struct DirectOutput {
   }
   bool Room() const { return out <= last; }
   void Literal(uint32_t v) { *out++ = (uint8_t)v; }
-  void Match(uint32_t distance, uint32_t len) {
+  // Inline, so that the record's fields stay in registers in the loop.
+  __attribute__((always_inline)) void Match(uint32_t distance, uint32_t len) {
     if (distance > (uint32_t)(out - base)) {
       const uint32_t back = distance - (uint32_t)(out - base);
       const uint32_t n = len < back ? len : back;
@@ -739,9 +749,9 @@ template <typename Output>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
                 Pending* pending, FlatHufts* flat) {
   if (c->hufts == Fixed()->hufts) {
-    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
+    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat}, s, z, w, pending);
   }
-  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry, h.count}, s, z, w, pending);
+  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry}, s, z, w, pending);
   if (z->avail_in >= FlatTableInput) return InflateFastWith<Output>(c, FillFlat(flat, c, h), s, z, w, pending);
   return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
 }

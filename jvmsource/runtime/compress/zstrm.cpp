@@ -108,7 +108,7 @@ uint32_t ZStrmCopyOut(const ZStrm* z, uint8_t* to, uint32_t p, uint32_t n) {
    blocks it gives back kept by size for its next requests of that size, and everything
    released at once when the open ends. One open then costs the host a slab or two
    instead of a request per block. The blocks are not cleared here: the engine clears
-   every block it takes, whatever its allocator gives. */
+   those it needs cleared, whatever its allocator gives. */
 struct Arena {
   enum : uint32_t { SlabBytes = 65536, Sizes = 12 };
   struct Slab {
@@ -123,7 +123,6 @@ struct Arena {
   uint32_t sizes[Sizes] = {0};
   Loose* loose[Sizes] = {NULL};
   uint32_t looseBlocks = 0; /* in all the lists */
-  bool ending = false;      /* the slabs go at once: blocks given back are not kept */
 
   /* Blocks carry their size in the word before them. */
   void* Take(uint32_t bytes) {
@@ -152,7 +151,6 @@ struct Arena {
     return at + 4;
   }
   void Give(void* block) {
-    if (ending) return;
     uint32_t n = *(static_cast<uint32_t*>(block) - 1);
     for (uint32_t k = 0; k < Sizes; k++) {
       if (sizes[k] == 0) sizes[k] = n;
@@ -256,8 +254,8 @@ JNIEXPORT void* HOSTCALL JNI_OpenZStrm(void* stream, uint32_t size, uint32_t com
     ZStrmCopyIn(z, output, at, made);
     if (rc != puxz::ZResult_Ok) break;
   }
-  arena.ending = true;
-  puxz::inflateEnd(&s);
+  // The engine holds nothing but blocks of the arena: releasing the arena ends it, without
+  // giving back its two hundred blocks one by one first.
   arena.Release();
   // The engine's own count tells a stream that ended before the stated compressed size.
   if (broken || rc != puxz::ZResult_StreamEnd || s.total_out != size || read != compressedSize ||
