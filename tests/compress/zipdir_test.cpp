@@ -535,8 +535,8 @@ TEST_F(ZipDirTest, ARefusalAtAnyAllocationOfAnOpenLeavesNothing) {
   ASSERT_NE(nullptr, z);
   JNI_CloseZStrm(z);
   uint32_t requests = (uint32_t)(refhost::AllocationCount() - before);
-  // The record with its table of pages, three pages with their chunks, and the engine's
-  // slab: a refusal at any of them, the last page's included.
+  // The record with its table of pages, three pages and their chunks, and the engine's
+  // slabs: a refusal at any of them, the last page's chunks included.
   ASSERT_GE(requests, 5u);
   for (uint32_t k = 1; k <= requests; k++) {
     refhost::FailNthAllocation(k);

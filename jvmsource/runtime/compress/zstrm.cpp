@@ -37,12 +37,16 @@ bool ZStrmIsValid(const ZStrm* z) {
          z->position <= z->size;
 }
 
-/* The record and its table of pages are one block; each page (its 64 chunk pointers) and
-   the chunks it points to are one block too, so an open asks the host for a block per
-   16 KB of data instead of one per 256 bytes. */
+/* The record and its table of pages are one block; each page (its 64 chunk pointers) is
+   another, and the chunks it points to one more, so an open asks the host for two blocks
+   per 16 KB of data instead of one per 256 bytes (none of them larger than 16 KB, a size
+   hosts keep at hand). */
 void ZStrmDestroy(ZStrm* z) {
   if (!ZStrmIsValid(z)) return;
-  for (uint32_t p = 0; p < PointersPerBlock && z->segments[p] != NULL; p++) Give(z->segments[p]);
+  for (uint32_t p = 0; p < PointersPerBlock && z->segments[p] != NULL; p++) {
+    if (z->segments[p][0] != NULL) Give(z->segments[p][0]);
+    Give(z->segments[p]);
+  }
   // A second close of the same pointer then finds no valid record (as long as the
   // block has not been handed out again).
   z->tag = DeadTag;
@@ -63,17 +67,21 @@ ZStrm* ZStrmCreate(uint32_t size) {
   const uint32_t chunks = (size + ChunkBytes - 1) / ChunkBytes;
   for (uint32_t p = 0; p * PointersPerBlock < chunks; p++) {
     const uint32_t here = chunks - p * PointersPerBlock < PointersPerBlock ? chunks - p * PointersPerBlock : PointersPerBlock;
-    // The chunks are not cleared: every byte below the size is written before the open
-    // succeeds, and none past it is ever read.
-    uint8_t* block = static_cast<uint8_t*>(Take(table + here * ChunkBytes));
-    if (block == NULL) {
+    uint8_t** page = static_cast<uint8_t**>(Take(table));
+    if (page == NULL) {
       ZStrmDestroy(z);
       return NULL;
     }
-    uint8_t** page = reinterpret_cast<uint8_t**>(block);
     memset(page, 0, table);
-    for (uint32_t c = 0; c < here; c++) page[c] = block + table + c * ChunkBytes;
     z->segments[p] = page;
+    // The chunks are not cleared: every byte below the size is written before the open
+    // succeeds, and none past it is ever read.
+    uint8_t* chunks = static_cast<uint8_t*>(Take(here * ChunkBytes));
+    if (chunks == NULL) {
+      ZStrmDestroy(z);
+      return NULL;
+    }
+    for (uint32_t c = 0; c < here; c++) page[c] = chunks + c * ChunkBytes;
   }
   return z;
 }
@@ -104,13 +112,13 @@ uint32_t ZStrmCopyOut(const ZStrm* z, uint8_t* to, uint32_t p, uint32_t n) {
 }
 
 /* The engine's memory for one open: its some two hundred small blocks (window chunks,
-   table blocks, state records) are carved out of 64 KB slabs of process memory, with the
+   table blocks, state records) are carved out of 16 KB slabs of process memory, with the
    blocks it gives back kept by size for its next requests of that size, and everything
-   released at once when the open ends. One open then costs the host a slab or two
+   released at once when the open ends. One open then costs the host four slabs
    instead of a request per block. The blocks are not cleared here: the engine clears
    those it needs cleared, whatever its allocator gives. */
 struct Arena {
-  enum : uint32_t { SlabBytes = 65536, Sizes = 12 };
+  enum : uint32_t { SlabBytes = 16384, Sizes = 12 };
   struct Slab {
     Slab* next;
     uint32_t used;
