@@ -208,7 +208,7 @@ int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w) {
     while (n != 0) {
       uint32_t run = WindowChunkBytes - (s->read & 0xFF);
       if (run > n) run = n;
-      memcpy(z->next_out, w.At(s->read), run);
+      CopyRun(z->next_out, w.At(s->read), run);
       z->next_out += run;
       s->read += run;
       n -= run;
@@ -297,7 +297,7 @@ inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, con
     uint32_t run = WindowChunkBytes - (at & 0xFF);
     if (run > end - at) run = end - at;
     if (run > keep) run = keep;
-    memcpy(w.At(at), bytes, run);
+    CopyRun(w.At(at), bytes, run);
     bytes += run;
     keep -= run;
     at += run;
@@ -473,7 +473,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         for (uint32_t done = 0; done < t;) {
           uint32_t run = WindowChunkBytes - (q & 0xFF);
           if (run > t - done) run = t - done;
-          memcpy(w.At(q), p, run);
+          CopyRun(w.At(q), p, run);
           p += run;
           q += run;
           done += run;

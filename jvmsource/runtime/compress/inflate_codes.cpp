@@ -399,7 +399,7 @@ inline uint32_t WindowCopy(const WindowView& w, uint32_t q, uint32_t distance, u
     const uint8_t* src = w.At(from);
     uintptr_t a = (uintptr_t)to, b = (uintptr_t)src;
     if (run >= 32 && (a >= b + run || b >= a + run)) {
-      memcpy(to, src, run);
+      CopyRun(to, src, run);
     } else {
       // Short runs (most matches) cost less in a loop than in a call.
       for (uint32_t i = 0; i < run; i++) to[i] = src[i];
@@ -455,7 +455,7 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
     for (uint32_t left = len; left != 0;) {
       uint32_t run = (uint32_t)(to - src);
       if (run > left) run = left;
-      memcpy(to, src, run);
+      CopyRun(to, src, run);
       to += run;
       left -= run;
     }
@@ -598,7 +598,7 @@ struct DirectOutput {
       uint32_t run = WindowChunkBytes - (from & 0xFF);
       if (run > end - from) run = end - from;
       if (run > n) run = n;
-      memcpy(out, w.At(from), run);
+      CopyRun(out, w.At(from), run);
       out += run;
       n -= run;
       from = (from + run) & (end - 1);
@@ -960,11 +960,12 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
       case CodeCopy:
         while (c->len != 0) {
           NEED_OUT
-          // One byte at a time: room runs short here, and the source wraps with the window.
-          *w.At(q) = *w.At((q - c->b) & (s->end - 1));
-          q++;
-          m--;
-          c->len--;
+          // As much as the room takes, in runs bounded by the chunks of both sides and the
+          // window's end (WindowCopy); overlapping runs byte by byte, in order.
+          const uint32_t run = c->len < m ? c->len : m;
+          q = WindowCopy(w, q, c->b, run, s->end);
+          m -= run;
+          c->len -= run;
         }
         c->mode = CodeStart;
         break;

@@ -293,6 +293,14 @@ static_assert(sizeof(void*) != 4 || sizeof(InflateCodes) == 32, "the code decode
 static_assert(sizeof(void*) != 4 || sizeof(InflateBlocks) == 64, "the block decoder is 64 bytes");
 static_assert(sizeof(void*) != 4 || sizeof(InflateWindow) == 8, "the window header is 8 bytes");
 
+/* memcpy for a run the compiler can tell is short (at most a chunk): it would expand it
+   into a string instruction, which costs several times the library's copy at these
+   sizes. The empty asm hides the bound. */
+inline void CopyRun(void* to, const void* from, uint32_t n) {
+  __asm__("" : "+r"(n));
+  memcpy(to, from, n);
+}
+
 /* mask(n) = 2^n - 1 for n from 0 to 32. */
 inline uint32_t BitMask(uint32_t n) { return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1; }
 

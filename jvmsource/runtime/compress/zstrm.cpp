@@ -86,13 +86,20 @@ ZStrm* ZStrmCreate(uint32_t size) {
   return z;
 }
 
+/* memcpy for a run the compiler can tell is at most a chunk, which it would expand into
+   a slower string instruction: the empty asm hides the bound. */
+inline void CopyRun(void* to, const void* from, uint32_t n) {
+  __asm__("" : "+r"(n));
+  memcpy(to, from, n);
+}
+
 uint8_t* ZStrmChunk(const ZStrm* z, uint32_t i) { return z->segments[i / (ChunkBytes * PointersPerBlock)][(i / ChunkBytes) % PointersPerBlock]; }
 
 void ZStrmCopyIn(const ZStrm* z, const uint8_t* from, uint32_t p, uint32_t n) {
   for (uint32_t left = n; left != 0;) {
     uint32_t run = ChunkBytes - p % ChunkBytes;
     if (run > left) run = left;
-    memcpy(ZStrmChunk(z, p) + p % ChunkBytes, from, run);
+    CopyRun(ZStrmChunk(z, p) + p % ChunkBytes, from, run);
     from += run;
     p += run;
     left -= run;
@@ -103,7 +110,7 @@ uint32_t ZStrmCopyOut(const ZStrm* z, uint8_t* to, uint32_t p, uint32_t n) {
   for (uint32_t left = n; left != 0;) {
     uint32_t run = ChunkBytes - p % ChunkBytes;
     if (run > left) run = left;
-    memcpy(to, ZStrmChunk(z, p) + p % ChunkBytes, run);
+    CopyRun(to, ZStrmChunk(z, p) + p % ChunkBytes, run);
     to += run;
     p += run;
     left -= run;
