@@ -316,7 +316,7 @@ void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* p
 
 namespace {
 
-int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
+int DecodeBlocks(InflateBlocks* s, z_stream* z, int r, FlatHufts& flat) {
   WindowView w;
   w.Bind(s->window);
   const uint8_t* p = z->next_in;
@@ -329,7 +329,6 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
   // reach the window only when a window path needs them or the call ends: a run of such
   // blocks then fills it once, not once per block.
   Pending pending = {0, 0};
-  FlatHufts flat;
 
 #define SETTLE_WINDOW SettleWindow(s, z, w, &pending);
 #define BLOCK_UPDATE \
@@ -576,7 +575,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         uint32_t bl = 9, bd = 6, tl, td, used = 0;
         flat.codes = NULL;
         int rc = BuildDynamicTrees(257 + (t & 0x1F), 1 + ((t >> 5) & 0x1F), s->sub.trees.lengths, &bl, &bd, &tl,
-                                   &td, s->hufts, &used, flat.entry, z);
+                                   &td, &used, flat.entry, z);
         if (rc != ZResult_Ok) {
           if (rc == ZResult_DataError) {
             ReleaseLengths(s, z);
@@ -593,6 +592,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         ReleaseLengths(s, z);
         s->sub.codes = codes;
         flat.codes = codes;
+        flat.built = true;
         s->mode = BlockCodes;
       }
         /* fall through */
@@ -667,7 +667,13 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
    is exactly the data's length, which a caller needs to find what follows it. */
 int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
   const uint32_t offered = z->avail_in, room = z->avail_out;
-  r = DecodeBlocks(s, z, r);
+  // Tables built in this call go into the chained blocks only when their block outlives
+  // the call: most blocks of small streams begin and end in one call.
+  FlatHufts flat;
+  r = DecodeBlocks(s, z, r, flat);
+  if (flat.built && flat.codes != NULL && s->mode == BlockCodes && s->sub.codes == flat.codes) {
+    StorePacked(s->hufts, flat.entry, flat.codes->entries);
+  }
   if (z->avail_out == 0) {
     uint32_t taken = offered - z->avail_in;
     uint32_t back = s->bitk >> 3 < taken ? s->bitk >> 3 : taken;

@@ -225,7 +225,8 @@ void StoreEntries(HuftArray* a, const HuftEntry* from, uint32_t n) {
   }
 }
 
-/* The same from packed words. */
+}  // namespace
+
 void StorePacked(HuftArray* a, const uint32_t* from, uint32_t n) {
   if (n > a->count) n = a->count;
   for (ChainBlock* b = a->first; b != NULL && n != 0; b = b->next) {
@@ -236,8 +237,6 @@ void StorePacked(HuftArray* a, const uint32_t* from, uint32_t n) {
     n -= run;
   }
 }
-
-}  // namespace
 
 int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
                            const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used) {
@@ -280,7 +279,7 @@ int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftA
 }
 
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, uint32_t* entries, uint32_t* built, z_stream* z) {
+                      uint32_t* td, uint32_t* entries, uint32_t* built, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 288);
   if (work == NULL) return ZResult_MemError;
   uint32_t scratch[288];
@@ -304,7 +303,6 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     return r;
   }
   r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PackedHufts{built}, &used, wv);
-  StorePacked(hufts, built, used);
   FillInvalid(built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
@@ -489,6 +487,7 @@ FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) 
   }
   FillInvalid(flat->entry, count);
   flat->codes = c;
+  flat->built = false;
   return FlatEntries{flat->entry};
 }
 
@@ -763,13 +762,20 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
   InflateCodes* c = s->sub.codes;
   HuftView h;
   h.Bind(c->hufts, c->entries);
+  // Tables this call built are read from its plain array (the chained blocks receive them
+  // only if the block outlives the call).
+  const uint32_t* const built = flat->codes == c ? flat->entry : NULL;
+  auto entry = [&](uint32_t i) -> HuftEntry {
+    if (built != NULL) return UnpackEntry(i < HuftLimit ? built[i] : InvalidEntry);
+    return h[i];
+  };
   const uint8_t* p = z->next_in;
   uint32_t n = z->avail_in;
   uint32_t b = s->bitb, k = s->bitk;
   uint32_t q = s->write;
   uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
   uint32_t j;
-  const HuftEntry* t;
+  HuftEntry t;
 
 #define CODES_LOAD                                   \
   p = z->next_in;                                    \
@@ -820,7 +826,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
 #define NEED_CODE_BITS(j)                                              \
   while (k < (j)) {                                                    \
     if (n == 0) {                                                      \
-      if (h[c->a + (b & BitMask(j))].bits <= k) break;                 \
+      if (entry(c->a + (b & BitMask(j))).bits <= k) break;             \
       CODES_LEAVE                                                      \
     }                                                                  \
     r = ZResult_Ok;                                                    \
@@ -883,23 +889,23 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
         j = c->b;
         NEED_CODE_BITS(j)
         uint32_t index = c->a + (b & BitMask(j));
-        t = &h[index];
-        DUMP_BITS(t->bits)
-        uint32_t e = t->exop;
+        t = entry(index);
+        DUMP_BITS(t.bits)
+        uint32_t e = t.exop;
         if (e == ExopLiteral) {
-          c->a = t->base;
+          c->a = t.base;
           c->mode = CodeLit;
           break;
         }
         if (e & 16) {
           c->a = e & 15;
-          c->len = t->base;
+          c->len = t.base;
           c->mode = CodeLenExt;
           break;
         }
         if ((e & 64) == 0) {
           c->b = e;
-          c->a = index + t->base;
+          c->a = index + t.base;
           break;
         }
         if (e & 32) {
@@ -924,18 +930,18 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
         j = c->b;
         NEED_CODE_BITS(j)
         uint32_t index = c->a + (b & BitMask(j));
-        t = &h[index];
-        DUMP_BITS(t->bits)
-        uint32_t e = t->exop;
+        t = entry(index);
+        DUMP_BITS(t.bits)
+        uint32_t e = t.exop;
         if (e & 16) {
           c->a = e & 15;
-          c->b = t->base;
+          c->b = t.base;
           c->mode = CodeDistExt;
           break;
         }
         if ((e & 64) == 0) {
           c->b = e;
-          c->a = index + t->base;
+          c->a = index + t.base;
           break;
         }
         c->mode = CodeBad;

@@ -146,11 +146,13 @@ struct InflateBlocks;
 struct InflateCodes;
 
 /* A stream's table entries in one plain array on the stack for the length of a call: the
-   tables the call built (the builder writes them here before they go into the chained
-   blocks), or a copy of the chained ones made when the call has input enough to pay for
-   it. codes: the decoder whose tables these are; null when none. */
+   tables the call built (the builder writes them here; they go into the chained blocks
+   only if their block outlives the call), or a copy of the chained ones made when the
+   call has input enough to pay for it. codes: the decoder whose tables these are; null
+   when none. */
 struct FlatHufts {
   const InflateCodes* codes = NULL;
+  bool built = false;        /* built in this call: not yet in the chained blocks */
   uint32_t entry[HuftLimit]; /* packed (PackEntry) */
 };
 
@@ -184,9 +186,13 @@ const uint16_t* InflateLengthExtra();
 const uint16_t* InflateDistBase();
 const uint16_t* InflateDistExtra();
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
-/* *used: the entries the two tables take; built (HuftLimit words) receives them too, packed. */
+/* *used: the entries the two tables take. They are built into built (HuftLimit words,
+   packed, invalid past them), not into the stream's chained storage: the caller stores
+   them there with StorePacked when they are needed past the call. */
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, uint32_t* used, uint32_t* built, z_stream* z);
+                      uint32_t* td, uint32_t* used, uint32_t* built, z_stream* z);
+/* Entries [0, n) of a plain packed array into the chained storage. */
+void StorePacked(HuftArray* a, const uint32_t* from, uint32_t n);
 /* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5),
    544 entries in all. */
 enum : uint32_t { FixedEntries = 544 };
