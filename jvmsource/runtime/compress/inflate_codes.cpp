@@ -453,7 +453,11 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
     for (uint32_t left = len; left != 0;) {
       uint32_t run = (uint32_t)(to - src);
       if (run > left) run = left;
-      CopyRun(to, src, run);
+      if (run >= 32) {
+        CopyRun(to, src, run);
+      } else {
+        for (uint32_t i = 0; i < run; i++) to[i] = src[i];
+      }
       to += run;
       left -= run;
     }
@@ -597,7 +601,13 @@ struct DirectOutput {
       uint32_t run = WindowChunkBytes - (from & 0xFF);
       if (run > end - from) run = end - from;
       if (run > n) run = n;
-      CopyRun(out, w.At(from), run);
+      // Most matches are short: a call to the library's copy costs more than a loop.
+      const uint8_t* src = w.At(from);
+      if (run >= 32) {
+        CopyRun(out, src, run);
+      } else {
+        for (uint32_t i = 0; i < run; i++) out[i] = src[i];
+      }
       out += run;
       n -= run;
       from = (from + run) & (end - 1);
