@@ -644,13 +644,24 @@ void ReleaseDeferred(HHeap* h) {
 }
 
 /* Counts the blocks a walking thread freed on h, with the heap locked, and defers
-   them like any other free during a walk (its own walk is still running). */
+   them like any other free during a walk (its own walk is still running): each class's
+   chain goes to the front of the heap's deferred list of that class at once. */
 void ApplyBatch(HHeap* h, ThreadRecord* t) {
   h->inUse -= t->batchBytes;
   h->blocks -= t->batchCount;
-  while (BlockPrefix* p = t->batchHead) {
-    t->batchHead = p->next;
-    DeferSmall(h, p, ClassOf(p));
+  for (uint32_t w = 0; w < (kClassCount + 31) / 32; w++) {
+    uint32_t classes = t->batchClasses[w];
+    t->batchClasses[w] = 0;
+    while (classes != 0) {
+      uint32_t cls = w * 32 + (uint32_t)__builtin_ctz(classes);
+      classes &= classes - 1;
+      BlockPrefix* last = t->batchLast[cls];
+      last->next = h->pendingHead[cls];
+      if (last->next == nullptr) h->pendingTail[cls] = last;
+      h->pendingHead[cls] = t->batchFirst[cls];
+      t->batchFirst[cls] = t->batchLast[cls] = nullptr;
+      h->pending = true;
+    }
   }
   t->batchHeap = nullptr;
   t->batchCount = 0;
@@ -747,12 +758,17 @@ void HeapFreeOn(HHeap* h, void* block) {
   uint32_t cls = ClassOf(p);
   ThreadRecord* t = Self();
   if (t->walking == h && cls != kLargeClass) {
-    /* Freed by a thread walking this heap (a sweep): dead at once, so no walk visits
-       it again, and counted with the next few hundred under one hold of the lock. */
+    /* Freed by a thread walking this heap (a sweep): free at once, so no walk visits
+       it again, though its slot is not reused before the last walk ends; counted and
+       handed to the heap with the next few hundred under one hold of the lock. */
     if (t->batchHeap != h) FlushBatch(t);
-    SetFlags(p, p->flags & ~kAlive);
-    p->next = t->batchHead;
-    t->batchHead = p;
+    SetFlags(p, kMagicFree | (cls << kClassShift));
+    p->next = t->batchFirst[cls];
+    if (p->next == nullptr) {
+      t->batchLast[cls] = p;
+      t->batchClasses[cls >> 5] |= 1u << (cls & 31);
+    }
+    t->batchFirst[cls] = p;
     t->batchHeap = h;
     t->batchBytes += p->size;
     if (++t->batchCount >= 256) FlushBatch(t);

@@ -69,11 +69,15 @@ struct ThreadRecord {
   OwnCounter allocCalls, procBlocksAlloc, procBlocksFreed, procBytesAlloc, procBytesFreed;
 
   /* heap walks (heap.cpp): the heap of the thread's innermost walk, and the small blocks
-     the thread freed on it meanwhile, dead but not yet counted or released: a sweep frees
-     without taking the heap's lock per block. */
+     the thread freed on it meanwhile, free already but not yet counted or handed to the
+     heap: a sweep frees without taking the heap's lock per block. They are chained by
+     size class (first and last of each, and a bit per class that has any), so that the
+     heap takes each chain in one step. */
   HHeap* walking = nullptr;
   HHeap* batchHeap = nullptr;
-  BlockPrefix* batchHead = nullptr;
+  BlockPrefix* batchFirst[kClassCount] = {};
+  BlockPrefix* batchLast[kClassCount] = {};
+  uint32_t batchClasses[(kClassCount + 31) / 32] = {};
   uint32_t batchCount = 0;
   uint32_t batchBytes = 0;
 

@@ -85,6 +85,14 @@ struct Marker {
   VMObject** candidates;
   uint32_t count;
   uint32_t room;
+  /* The marking walk's stack, and the reference words of the classes met. */
+  VMObject** stack;
+  enum { kLayouts = 64 };
+  struct Layout {
+    VMClass* cls;
+    VMword mask;
+    bool fast;
+  } layouts[kLayouts];
 };
 
 /* A word the collector follows must name the head of a live block. A freed one (its tag
@@ -117,6 +125,7 @@ uint32_t RefKindOf(VMLoadableClass* cls, Marker* m) {
 }
 
 WalkResult Mark(VMword* slot, void* context);
+void MarkGraph(VMObject* start, Marker* m);
 
 /* A phantom reference's referent, marked phantom-reachable with what it reaches. */
 void MarkPhantomReferent(VMObject* referent, Marker* m) {
@@ -125,7 +134,7 @@ void MarkPhantomReferent(VMObject* referent, Marker* m) {
   VMword word = (VMword)referent;
   if (m->nesting < kMaxPhantomNesting) {
     m->nesting++;
-    if (Mark(&word, m) == kDescend) (void)referent->WalkReferences(Mark, m);
+    if (Mark(&word, m) == kDescend) MarkGraph(referent, m);
     m->nesting--;
   } else if (Mark(&word, m) == kDescend) {
     m->phantomDeferred = true;
@@ -133,45 +142,158 @@ void MarkPhantomReferent(VMObject* referent, Marker* m) {
   m->phantom = mode;
 }
 
-/* The marking callback. */
-WalkResult Mark(VMword* slot, void* context) {
-  Marker* m = (Marker*)context;
-  VMObject* o = (VMObject*)*slot;
-  if (o == NULL || !IsObjectHead(o, m)) return kDone;
-  if (o->GetIsReachable() || o->GetIsNameSpaceData()) return kDone;
+/* A newly marked object that may be a reference object whose referent this collection
+   sorts out. */
+__attribute__((noinline)) void NoteReference(VMObject* o, Marker* m) {
+  VMClass* c = o->GetClass();
+  if (c == NULL || !c->GetIsLoadable()) return;
+  uint32_t kind = RefKindOf((VMLoadableClass*)c, m);
+  // Soft references the collection may not clear are ordinary objects.
+  if (kind == kSoft && !m->softClearable) kind = kNoReference;
+  if (kind == kNoReference) return;
+  VMObject* referent = (VMObject*)o->GetWord(m->referentIndex);
+  if (referent == NULL) return;
+  m->flagged++;
+  if (kind == kPhantom) {
+    o->SetIsPhantomReference();
+    MarkPhantomReferent(referent, m);
+  } else {
+    o->SetIsReference();
+  }
+}
+
+/* The marking test of one object: true when it was marked now and what it names is
+   still to be marked. */
+inline __attribute__((always_inline)) bool MarkObject(VMObject* o, Marker* m) {
+  if (!IsObjectHead(o, m)) return false;
+  if (o->GetIsReachable() || o->GetIsNameSpaceData()) return false;
   if (m->phantom) {
-    if (o->GetIsPhantomReachable()) return kDone;
+    if (o->GetIsPhantomReachable()) return false;
     o->SetIsPhantomReachable();
   } else {
     // Also promotes what phantom references reached first.
     o->SetIsReachable();
   }
-  if (m->references && o->GetHasClass() && !o->GetIsRefArray() && !o->GetIsScalarArray()) {
-    VMClass* c = o->GetClass();
-    if (c != NULL && c->GetIsLoadable()) {
-      uint32_t kind = RefKindOf((VMLoadableClass*)c, m);
-      // Soft references the collection may not clear are ordinary objects.
-      if (kind == kSoft && !m->softClearable) kind = kNoReference;
-      if (kind != kNoReference) {
-        VMObject* referent = (VMObject*)o->GetWord(m->referentIndex);
-        if (referent != NULL) {
-          m->flagged++;
-          if (kind == kPhantom) {
-            o->SetIsPhantomReference();
-            MarkPhantomReferent(referent, m);
-          } else {
-            o->SetIsReference();
-          }
-        }
+  if (m->references && o->GetHasClass() && !o->GetIsRefArray() && !o->GetIsScalarArray()) NoteReference(o, m);
+  return true;
+}
+
+/* The marking callback. */
+WalkResult Mark(VMword* slot, void* context) {
+  VMObject* o = (VMObject*)*slot;
+  return o != NULL && MarkObject(o, (Marker*)context) ? kDescend : kDone;
+}
+
+/* The callback for the objects that the marking walk leaves to their own walk: what it
+   marks goes on the stack of the innermost marking walk. */
+WalkResult MarkOntoStack(VMword* slot, void* context) {
+  Marker* m = (Marker*)context;
+  VMObject* o = (VMObject*)*slot;
+  if (o != NULL && MarkObject(o, m)) {
+    o->SetQueue(*m->stack);
+    *m->stack = o;
+  }
+  return kDone;
+}
+
+/* The reference words of the instances of a class as a mask of body words 0-31, noted
+   on first use in a collection; false for a class whose instances are walked their own
+   way (more than 32 words, or not laid out). Nothing changes a class's layout while
+   the others are stopped. */
+bool InstanceMask(VMClass* c, Marker* m, VMword* mask) {
+  uint32_t slot = ((VMword)c >> 3) & (Marker::kLayouts - 1);
+  Marker::Layout& l = m->layouts[slot];
+  if (l.cls == c) {
+    *mask = l.mask;
+    return l.fast;
+  }
+  bool fast = true;
+  VMword bits = 0;
+  if (c != NULL && !c->GetIsArray() && !c->GetIsPrimitive()) {
+    VMLoadableClass* cls = (VMLoadableClass*)c;
+    VMboolArray* create = cls->GetCreateBits();
+    uint32_t size = cls->GetCreateSize();
+    if (create == NULL || size > 32) {
+      fast = false;
+    } else if (size != 0 && create->GetSize() != 0) {
+      bits = create->GetWord(0);
+      if (size < 32) bits &= ((VMword)1 << size) - 1;
+    }
+  }
+  l.cls = c;
+  l.mask = bits;
+  l.fast = fast;
+  *mask = bits;
+  return fast;
+}
+
+inline void Push(VMObject* o, VMObject** top) {
+  o->SetQueue(*top);
+  *top = o;
+}
+
+/* Elements first..end-1 of a reference array, a run of adjacent words at a time, each
+   element's header asked for a few elements ahead. */
+void MarkElements(VMObject* a, uint32_t first, uint32_t end, Marker* m, VMObject** top) {
+  const uint32_t inBlock = VMObjectBase::FIRST_PART;
+  const uint32_t piece = VMObjectBase::NESTING_SIZE;
+  const uint32_t ahead = 8;
+  for (uint32_t w = first; w < end;) {
+    VMword* p = a->GetElementAddress(w);
+    uint32_t run = w < inBlock ? inBlock - w : piece - ((w - inBlock) & (piece - 1));
+    if (run > end - w) run = end - w;
+    for (uint32_t k = 0; k < run; k++) {
+      if (k + ahead < run && p[k + ahead] != 0) __builtin_prefetch((const void*)p[k + ahead]);
+      VMObject* o = (VMObject*)p[k];
+      if (o != NULL && MarkObject(o, m)) Push(o, top);
+    }
+    w += run;
+  }
+}
+
+/* The marking walk: the walk of VMObject::WalkReferences with the marking callback
+   (depth first, its stack threaded through the queue words of the objects on it, the
+   same words visited), with the two kinds of object that make up nearly every heap read
+   here: instances of small laid-out classes, through the reference words of their class
+   noted once per collection, and arrays of references. Every other object is visited by
+   its own walk. */
+void MarkGraph(VMObject* start, Marker* m) {
+  VMObject* top = start;
+  start->SetQueue(NULL);
+  VMObject** outer = m->stack;
+  m->stack = &top;
+  const uint16_t shape = VMFLAG_KIND | VMFLAG_REF_ARRAY | VMFLAG_SCALAR_ARRAY | VMFLAG_DESERIALIZING;
+  while (top != NULL) {
+    VMObject* o = top;
+    top = o->GetQueue();
+    o->SetQueue(NULL);
+    uint16_t flags = o->GetFlags();
+    VMword mask;
+    if ((flags & (shape | VMFLAG_REFERENCE_KIND)) == VMFLAG_KIND_CLASS &&
+        InstanceMask((VMClass*)o->GetKindWord(), m, &mask)) {
+      VMword* body = o->GetFirstElementPointer();
+      while (mask != 0) {
+        VMObject* t = (VMObject*)body[__builtin_ctz(mask)];
+        mask &= mask - 1;
+        if (t != NULL && MarkObject(t, m)) Push(t, &top);
+      }
+    } else if ((flags & (VMFLAG_REF_ARRAY | VMFLAG_SCALAR_ARRAY | VMFLAG_DESERIALIZING)) == VMFLAG_REF_ARRAY) {
+      MarkElements(o, 2, o->GetWord(0) + 2, m, &top);
+    } else if (o->VisitReferences(MarkOntoStack, m) != VMCommonObjectBase::WalkDone) {
+      // A walk of its own that gave up ends the marking walk, as it ends any walk.
+      while (top != NULL) {
+        VMObject* rest = top;
+        top = rest->GetQueue();
+        rest->SetQueue(NULL);
       }
     }
   }
-  return kDescend;
+  m->stack = outer;
 }
 
 /* Marks what a slot names and everything that reaches. */
 void MarkFrom(VMword* slot, Marker* m) {
-  if (Mark(slot, m) == kDescend) (void)((VMObject*)*slot)->WalkReferences(Mark, m);
+  if (Mark(slot, m) == kDescend) MarkGraph((VMObject*)*slot, m);
 }
 
 bool MarkFrameSlot(VMword* slot, void* context) {
@@ -231,7 +353,7 @@ jboolean HOSTCALL PhantomBlock(void* block, void* context) {
   VMObject* b = (VMObject*)block;
   if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject() || !b->GetIsPhantomReachable()) return 1;
   m->phantom = true;
-  (void)b->WalkReferences(Mark, m);
+  MarkGraph(b, m);
   m->phantom = false;
   return 1;
 }
@@ -265,23 +387,31 @@ jboolean HOSTCALL ChainReferenceBlock(void* block, void* context) {
   return 1;
 }
 
+/* The sweep's context: the machine, its heap and the host's free, read once, so that the
+   walk's callback reaches nothing global for the blocks that survive. */
+struct Sweeper {
+  VM* vm;
+  HHeap* heap;
+  void(HOSTCALL* heapFree)(HHeap*, void*);
+};
+
 /* The last heap walk: what no mark reached dies and is freed on the spot (the host
    defers the reuse of what is freed during a walk, and a destruction reads nothing but
    its own object and monitor); finalizable objects go on a chain for their finalizers;
    every survivor is unmarked for the next collection. */
 jboolean HOSTCALL SweepBlock(void* block, void* context) {
-  VM* vm = (VM*)context;
+  const Sweeper* s = (const Sweeper*)context;
   VMObject* b = (VMObject*)block;
   if (!VMUtils::ValidateTag(b->GetTag()) || !b->GetIsRootObject()) return 1;
   bool dead = b->GetIsUnreachable();
-  if (dead && (VM*)b != vm) {
+  if (dead && (VM*)b != s->vm) {
     if (b->GetMonitor() == NULL && b->GetNumberOfElements() <= VMObjectBase::FIRST_PART) {
       // Most of what dies is a small object that never had a monitor: its one block
       // goes back as Destroy would give it, without the calls around it.
       b->SetTag(VM_DESTROYED_TAG);
-      Host()->HeapFree(vm->GetHeap(), b);
+      s->heapFree(s->heap, b);
     } else {
-      b->Destroy(vm->GetHeap());
+      b->Destroy(s->heap);
     }
     return 1;
   }
@@ -291,8 +421,8 @@ jboolean HOSTCALL SweepBlock(void* block, void* context) {
   b->ClearIsReference();
   b->ClearIsPreGCAllocation();
   if (push) {
-    b->SetQueue(vm->GetObjectsToDestroy());
-    vm->SetObjectsToDestroy(b);
+    b->SetQueue(s->vm->GetObjectsToDestroy());
+    s->vm->SetObjectsToDestroy(b);
   }
   return 1;
 }
@@ -560,7 +690,7 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
 void VM::MarkMachineObject(void* marker) {
   // It is a block of its own heap.
   SetIsReachable();
-  (void)WalkReferences(Mark, (Marker*)marker);
+  MarkGraph(this, (Marker*)marker);
 }
 
 void VM::MarkRoots(void* marker) {
@@ -568,7 +698,10 @@ void VM::MarkRoots(void* marker) {
   Host()->HeapWalk(GetHeap(), RootsBlock, marker);
 }
 
-void VM::Sweep() { Host()->HeapWalk(GetHeap(), SweepBlock, this); }
+void VM::Sweep() {
+  Sweeper s = {this, GetHeap(), Host()->HeapFree};
+  Host()->HeapWalk(s.heap, SweepBlock, &s);
+}
 
 void VM::CollectWithoutThreads() {
   Marker m = {};
