@@ -152,6 +152,13 @@ class VMboolArray : public VMArray {
  public:
   static VMboolArray* CreateInstance(HHeap* heap, uint32_t bits, jallocType kind, VMword tag);
   static uint32_t WordsFor(uint32_t bits) { return (bits >> 5) + ((bits & 31) != 0 ? 1 : 0); }
+  /* Words a set of `bits` takes, header included, when laid inside its owner's block. */
+  static uint32_t PlacedWords(uint32_t bits) { return HEADER_WORDS + 2 + WordsFor(bits); }
+  /* A set laid over PlacedWords(bits) words of its owner's body (which must lie in the
+     owner's own block), with the header a set of its own block would have: same tag,
+     flags and body. It goes with its owner's block and is never destroyed by itself.
+     Without an owner the words are the caller's own (a set on the stack). */
+  static VMboolArray* Place(VMObjectBase* owner, VMword* at, uint32_t bits, VMword tag);
 
   bool Get(uint32_t bit) const { return (GetWord(bit >> 5) >> (bit & 31)) & 1; }
   void Set(uint32_t bit, bool value) {

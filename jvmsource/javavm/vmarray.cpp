@@ -155,6 +155,21 @@ VMboolArray* VMboolArray::CreateInstance(HHeap* heap, uint32_t bits, jallocType 
   return static_cast<VMboolArray*>(VMArray::CreateInstance(heap, WordsFor(bits), 4, kind, tag));
 }
 
+VMboolArray* VMboolArray::Place(VMObjectBase* owner, VMword* at, uint32_t bits, VMword tag) {
+  uint32_t words = WordsFor(bits) + 2;
+  VM_ASSERT(words <= FIRST_PART);
+  memset(at, 0, PlacedWords(bits) * sizeof(VMword));
+  VMboolArray* set = reinterpret_cast<VMboolArray*>(at);
+  set->SetTag(tag);
+  set->SetNumberOfElements((uint16_t)words);
+  if (owner != NULL && owner->GetIsNameSpaceData()) set->SetIsNameSpaceData();
+  set->SetIsRootObject();
+  set->Body()[0] = words - 2;
+  set->Body()[1] = 2;
+  set->SetIsScalarArray();
+  return set;
+}
+
 namespace {
 
 enum BitOperation { kOr, kAnd, kAndNot };

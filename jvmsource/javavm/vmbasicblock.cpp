@@ -10,23 +10,48 @@
 /* ---------------------------------------------------------------------------------- */
 /* The record                                                                          */
 
+/* Flow analysis makes a block for every basic block of every method it prepares, and
+   a scratch one for each walk: the five kind sets are laid in the block's own body
+   whenever they fit there, so that a block is one host block, made and given back in
+   one call. Each set keeps the header and body a set of its own block has, so whoever
+   reads a block's sets cannot tell the two layouts apart. */
 VMBasicBlock* VMBasicBlock::CreateInstance(VMMethod* method) {
   HHeap* heap = flow::HeapOf(method);
+  uint32_t stack = method->GetStackWords();
+  uint32_t locals = method->GetLocalWords();
+  uint32_t stackSet = VMboolArray::PlacedWords(stack);
+  uint32_t localSet = VMboolArray::PlacedWords(locals);
+  // Room for a sixth set, of the locals the block's code writes, which flow analysis
+  // makes when it first flows the block.
+  bool placed = stackSet <= FIRST_PART && localSet <= FIRST_PART &&
+                Words + 2 * stackSet + 4 * localSet <= FIRST_PART;
+  uint32_t words = placed ? Words + 2 * stackSet + 4 * localSet : (uint32_t)Words;
   VMBasicBlock* block = (VMBasicBlock*)VMObject::CreateInternalNotToBeCalledDirectly(
-      heap, Words, RefMask, VMTag_VMBasicBlock, jallocFailFast);
+      heap, words, RefMask, VMTag_VMBasicBlock, jallocFailFast);
   if (block == NULL) return NULL;
   block->SetStackDepth(NoState);
   block->SetRetIndex(-1);
-  uint32_t stack = method->GetStackWords();
-  uint32_t locals = method->GetLocalWords();
-  block->SetStackIsRefArray(VMboolArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMStackRefBits));
-  block->SetStackIsRetAddressArray(
-      VMboolArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMStackRefBits));
-  block->SetLocalIsRefArray(VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalRefBits));
-  block->SetLocalIsRetAddressArray(
-      VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalRefBits));
-  block->SetLocalIsScalarArray(
-      VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalScalarBits));
+  if (placed) {
+    VMword* at = block->Body() + Words;
+    block->SetStackIsRefArray(VMboolArray::Place(block, at, stack, VMTag_VMStackRefBits));
+    at += stackSet;
+    block->SetStackIsRetAddressArray(VMboolArray::Place(block, at, stack, VMTag_VMStackRefBits));
+    at += stackSet;
+    block->SetLocalIsRefArray(VMboolArray::Place(block, at, locals, VMTag_VMLocalRefBits));
+    at += localSet;
+    block->SetLocalIsRetAddressArray(VMboolArray::Place(block, at, locals, VMTag_VMLocalRefBits));
+    at += localSet;
+    block->SetLocalIsScalarArray(VMboolArray::Place(block, at, locals, VMTag_VMLocalScalarBits));
+  } else {
+    block->SetStackIsRefArray(VMboolArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMStackRefBits));
+    block->SetStackIsRetAddressArray(
+        VMboolArray::CreateInstance(heap, stack, jallocFailFast, VMTag_VMStackRefBits));
+    block->SetLocalIsRefArray(VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalRefBits));
+    block->SetLocalIsRetAddressArray(
+        VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalRefBits));
+    block->SetLocalIsScalarArray(
+        VMboolArray::CreateInstance(heap, locals, jallocFailFast, VMTag_VMLocalScalarBits));
+  }
   bool ok = block->GetStackIsRefArray() != NULL && block->GetStackIsRetAddressArray() != NULL &&
             block->GetLocalIsRefArray() != NULL && block->GetLocalIsRetAddressArray() != NULL &&
             block->GetLocalIsScalarArray() != NULL;
@@ -49,12 +74,31 @@ VMBasicBlock* VMBasicBlock::CreateInstance(VMMethod* method) {
   return block;
 }
 
+VMboolArray* VMBasicBlock::MakeLocalsDefined(VMMethod* method) {
+  if (VMboolArray* made = GetLocalsDefined()) return made;
+  uint32_t locals = method->GetLocalWords();
+  uint32_t localSet = VMboolArray::PlacedWords(locals);
+  uint32_t at = Words + 2 * VMboolArray::PlacedWords(method->GetStackWords()) + 3 * localSet;
+  VMboolArray* defined =
+      localSet <= FIRST_PART && at + localSet <= GetNumberOfElements()
+          ? VMboolArray::Place(this, Body() + at, locals, VMTag_VMboolArray)
+          : VMboolArray::CreateInstance(flow::HeapOf(method), locals, jallocFailFast, VMTag_VMboolArray);
+  SetLocalsDefined(defined);
+  return defined;
+}
+
+bool VMBasicBlock::HoldsInBody(const VMObject* object) const {
+  const VMword* at = reinterpret_cast<const VMword*>(object);
+  return at >= Body() + Words && at < Body() + GetNumberOfElements();
+}
+
 void VMBasicBlock::Destroy(HHeap* heap) {
   static const int kOwned[] = {StackIsRefArrayWord, StackIsRetAddressArrayWord, LocalIsRefArrayWord,
                                LocalIsRetAddressArrayWord, LocalIsScalarArrayWord, LocalsDefinedWord,
                                TargetThreeAndUpWord, StackSubroutineArrayWord, LocalSubroutineArrayWord};
   for (int word : kOwned) {
-    if (VMObject* o = GetReference(word)) o->Destroy(heap);
+    VMObject* o = GetReference(word);
+    if (o != NULL && !HoldsInBody(o)) o->Destroy(heap);
   }
   VMObject::Destroy(heap);
 }

@@ -128,6 +128,12 @@ class VMBasicBlock : public VMInternalObject {
      any allocation fails. */
   static VMBasicBlock* CreateInstance(VMMethod* method);
   void Destroy(HHeap* heap);
+  /* Whether an object lies in this block's own body, past the block's words (a kind
+     set laid there): it goes with the block. */
+  bool HoldsInBody(const VMObject* object) const;
+  /* The set of locals this block's code writes, made empty (in the block's own body when
+     it has room) the first time it is asked for; NULL without memory. */
+  VMboolArray* MakeLocalsDefined(VMMethod* method);
   /* Takes another block's entry state: kinds, depth, SubroutineIndex and RetIndex. */
   void Copy(VMBasicBlock* other);
 

@@ -255,19 +255,33 @@ void MapReturnAddressSlots(VMMethod* method, VMBasicBlockInfo* info, VMErrorCatc
 
 }  // namespace
 
+namespace {
+/* Words of a scan set laid on the stack: code of up to 2,047 bytes. */
+const uint32_t kStackSetWords = 7 + 64;
+}  // namespace
+
 void VMBasicBlock::CreateBlocks(VMMethod* method, VMErrorCatcher& outer, bool allowQuick) {
   VMBasicBlockInfo* info = method->GetBlockInfo();
   outer.NotNull(info);
   HHeap* heap = flow::HeapOf(method);
   const uint32_t length = method->GetCode()->GetSize();
   info->SetHasSubroutines(false);
-  VMboolArray* volatile labels = VMboolArray::CreateInstance(heap, length + 1, jallocFailFast, VMTag_VMboolArray);
-  VMboolArray* volatile starts = VMboolArray::CreateInstance(heap, length + 1, jallocFailFast, VMTag_VMboolArray);
+  // The two sets of the scan live only here: for all but very long code they are laid
+  // on the stack, not made on the heap.
+  VMword labelWords[kStackSetWords];
+  VMword startWords[kStackSetWords];
+  const bool onStack = VMboolArray::PlacedWords(length + 1) <= kStackSetWords;
+  VMboolArray* volatile labels =
+      onStack ? VMboolArray::Place(NULL, labelWords, length + 1, VMTag_VMboolArray)
+              : VMboolArray::CreateInstance(heap, length + 1, jallocFailFast, VMTag_VMboolArray);
+  VMboolArray* volatile starts =
+      onStack ? VMboolArray::Place(NULL, startWords, length + 1, VMTag_VMboolArray)
+              : VMboolArray::CreateInstance(heap, length + 1, jallocFailFast, VMTag_VMboolArray);
   VMErrorCatcher catcher;
   if (VM_CATCHER_ARM(catcher)) {
     VMStatus status = catcher.Caught();
-    if (labels != NULL) labels->Destroy(heap);
-    if (starts != NULL) starts->Destroy(heap);
+    if (labels != NULL && !onStack) labels->Destroy(heap);
+    if (starts != NULL && !onStack) starts->Destroy(heap);
     flow::DestroyList(method, info);
     outer.Throw(status);
   }
@@ -321,8 +335,10 @@ void VMBasicBlock::CreateBlocks(VMMethod* method, VMErrorCatcher& outer, bool al
 
   CalculateLabels(method, labels, starts, catcher, allowQuick);
   for (uint32_t pc = 0; pc < length; pc++) catcher.Verify(!labels->Get(pc));
-  labels->Destroy(heap);
-  starts->Destroy(heap);
+  if (!onStack) {
+    labels->Destroy(heap);
+    starts->Destroy(heap);
+  }
 }
 
 /* ---------------------------------------------------------------------------------- */
@@ -687,11 +703,7 @@ void VMBasicBlock::MarkSubroutines(VMMethod* method, VMErrorCatcher& outer) {
     VMBasicBlock* b = index->Get(i);
     uint32_t k = b->GetSubroutineIndex();
     if (k == 0) continue;
-    if (b->GetLocalsDefined() == NULL) {
-      VMboolArray* defined = VMboolArray::CreateInstance(heap, localWords, jallocFailFast, VMTag_VMboolArray);
-      catcher.NotNull(defined);
-      b->SetLocalsDefined(defined);
-    }
+    catcher.NotNull(b->MakeLocalsDefined(method));
     flow::ScanStores(method, code, b->GetStartPC(), b->GetEndPC(), b->GetLocalsDefined(), catcher);
     units->Get(k)->OrWith(b->GetLocalsDefined());
   }

@@ -178,12 +178,7 @@ void VMBasicBlock::CopyBlockAndFlowTo(VMMethod* method, VMBasicBlock* source, ui
                                       VMErrorCatcher& catcher, bool mergeHandlers) {
   Copy(source);
   uint32_t localWords = method->GetLocalWords();
-  if (source->GetLocalsDefined() == NULL) {
-    VMboolArray* defined = VMboolArray::CreateInstance(flow::HeapOf(method), localWords, jallocFailFast,
-                                                       VMTag_VMboolArray);
-    catcher.NotNull(defined);
-    source->SetLocalsDefined(defined);
-  }
+  catcher.NotNull(source->MakeLocalsDefined(method));
   VMExceptionHandlerArray* table = method->GetExceptionHandlers();
   if (table == NULL || table->GetSize() == 0) mergeHandlers = false;
   VMBasicBlockInfo* info = method->GetBlocks();

@@ -88,12 +88,15 @@ bool VMLoadableClass::HasCircularSuperChain() {
 static VMStatus FlowMethods(VMLoadableClass* cls, bool verify) {
   VMMethodArray* methods = cls->GetMethods();
   VMStatus status = 0;
+  VMConstantPool::MemberMemo memo;
+  VMConstantPool::BeginMemberMemo(cls->GetConstantPool(), &memo);
   for (uint32_t i = 0; status == 0 && methods != NULL && i < methods->GetSize(); i++) {
     VMMethod* m = methods->Get(i);
     if (m == NULL || !m->GetIsByteCode() || m->GetCode() == NULL) continue;
     status = VMBasicBlock::BuildBlocks(m);
     if (status == 0 && verify) status = VMBasicBlock::Verify(m);
   }
+  VMConstantPool::EndMemberMemo(&memo);
   for (uint32_t i = 0; status != 0 && i < methods->GetSize(); i++) {
     if (VMMethod* m = methods->Get(i)) {
       (void)VMBasicBlock::DestroyBlocks(m);

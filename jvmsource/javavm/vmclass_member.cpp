@@ -15,19 +15,50 @@ using namespace classmodel;
 /* ---------------------------------------------------------------------------------- */
 /* Signatures                                                                          */
 
-VMMethod::SigTypes VMMethod::ScanSigItem(VMLiteralIterator& it) {
-  if (!it.HasMoreChars()) return SigEnd;
+namespace {
+
+/* Signatures are read through either of two cursors with one set of rules: the
+   literal's iterator, or, for a literal whose text is all ASCII and lies in its first
+   part (nearly every signature), its bytes in place, where a character is a byte. */
+class AsciiCursor {
+ public:
+  AsciiCursor(const uint8_t* text, uint32_t length) : text(text), length(length), position(0) {}
+  bool HasMoreChars() const { return position < length; }
+  jchar PeekChar() const { return position < length ? text[position] : 0; }
+  jchar NextChar() { return position < length ? text[position++] : 0; }
+  uint32_t GetNextIndex() const { return position; }
+  uint32_t GetNextBytePosition() const { return position; }
+
+ private:
+  const uint8_t* text;
+  uint32_t length;
+  uint32_t position;
+};
+
+/* The text of a literal when it is all ASCII and lies in the literal's own block. */
+const uint8_t* AsciiText(VMLiteral* literal) {
+  uint32_t n = literal->UTF8Length();
+  if (n > VMArray::FIRST_PART_BYTES) return NULL;
+  const uint8_t* text = literal->GetFirstElementPointer();
+  uint8_t any = 0;
+  for (uint32_t i = 0; i < n; i++) any |= text[i];
+  return any < 0x80 ? text : NULL;
+}
+
+template <typename Cursor>
+VMMethod::SigTypes ScanItem(Cursor& it) {
+  if (!it.HasMoreChars()) return VMMethod::SigEnd;
   switch (it.NextChar()) {
-    case ')': return SigEndParms;
-    case 'J': return SigLong;
-    case 'D': return SigDouble;
-    case 'B': return SigByte;
-    case 'C': return SigChar;
-    case 'F': return SigFloat;
-    case 'I': return SigInt;
-    case 'S': return SigShort;
-    case 'Z': return SigBoolean;
-    case 'V': return SigVoid;
+    case ')': return VMMethod::SigEndParms;
+    case 'J': return VMMethod::SigLong;
+    case 'D': return VMMethod::SigDouble;
+    case 'B': return VMMethod::SigByte;
+    case 'C': return VMMethod::SigChar;
+    case 'F': return VMMethod::SigFloat;
+    case 'I': return VMMethod::SigInt;
+    case 'S': return VMMethod::SigShort;
+    case 'Z': return VMMethod::SigBoolean;
+    case 'V': return VMMethod::SigVoid;
     case '[': {
       // At most 255 dimensions, as class files allow: every dimension is a class with a
       // name of its own, so a deeper type (a Utf8 entry can spell 65534) would cost
@@ -35,31 +66,47 @@ VMMethod::SigTypes VMMethod::ScanSigItem(VMLiteralIterator& it) {
       uint32_t dimensions = 1;
       while (it.HasMoreChars() && it.PeekChar() == '[') {
         it.NextChar();
-        if (++dimensions > MAX_ARRAY_DIMENSIONS) return SigInvalid;
+        if (++dimensions > VMMethod::MAX_ARRAY_DIMENSIONS) return VMMethod::SigInvalid;
       }
       // Only a field type may follow: ')' and the end are no element type any more
       // than void is, so "[)" and "[" are invalid.
-      SigTypes element = ScanSigItem(it);
-      return element >= SigObject && element <= SigBoolean ? SigArray : SigInvalid;
+      VMMethod::SigTypes element = ScanItem(it);
+      return element >= VMMethod::SigObject && element <= VMMethod::SigBoolean ? VMMethod::SigArray
+                                                                               : VMMethod::SigInvalid;
     }
     case 'L': {
       // A class name runs to the next ';' and is never empty.
       uint32_t start = it.GetNextIndex();
       while (it.HasMoreChars()) {
-        if (it.NextChar() == ';') return it.GetNextIndex() - start > 1 ? SigObject : SigInvalid;
+        if (it.NextChar() == ';') return it.GetNextIndex() - start > 1 ? VMMethod::SigObject : VMMethod::SigInvalid;
       }
-      return SigInvalid;
+      return VMMethod::SigInvalid;
     }
-    default: return SigInvalid;
+    default: return VMMethod::SigInvalid;
   }
 }
 
+}  // namespace
+
+VMMethod::SigTypes VMMethod::ScanSigItem(VMLiteralIterator& it) { return ScanItem(it); }
+
+namespace {
+template <typename Cursor>
+bool ValidFieldType(Cursor& it) {
+  VMMethod::SigTypes kind = ScanItem(it);
+  if (kind < VMMethod::SigArray || kind > VMMethod::SigBoolean) return false;
+  return ScanItem(it) == VMMethod::SigEnd;
+}
+}  // namespace
+
 bool VMMember::ValidSignature(VMLiteral* signature) {
   if (signature == NULL) return false;
+  if (const uint8_t* text = AsciiText(signature)) {
+    AsciiCursor it(text, signature->UTF8Length());
+    return ValidFieldType(it);
+  }
   VMLiteralIterator it(signature);
-  VMMethod::SigTypes kind = VMMethod::ScanSigItem(it);
-  if (kind < VMMethod::SigArray || kind > VMMethod::SigBoolean) return false;
-  return VMMethod::ScanSigItem(it) == VMMethod::SigEnd;
+  return ValidFieldType(it);
 }
 
 /* The running bit of the argument maps: bit n for argument word n, dropped past 31. */
@@ -67,34 +114,35 @@ static inline void SetArgBit(VMword* bits, uint32_t n) {
   if (n < 32) *bits |= (VMword)1 << n;
 }
 
-bool VMMethod::ClassifySignature(VMLiteral* signature, bool isStatic, SignatureInfo* info) {
-  SignatureInfo out = {};
+namespace {
+
+template <typename Cursor>
+bool Classify(Cursor& it, uint32_t length, bool isStatic, VMMethod::SignatureInfo* info) {
+  VMMethod::SignatureInfo out = {};
   uint32_t bit = 0;
   if (!isStatic) {
     SetArgBit(&out.objectBits, 0);
     bit = 1;
   }
-  if (signature == NULL || signature->UTF8Length() < 3) return false;
-  VMLiteralIterator it(signature);
   if (it.NextChar() != '(') return false;
   uint32_t words = 0;
   for (;;) {
-    SigTypes kind = ScanSigItem(it);
-    if (kind == SigEndParms) break;
+    VMMethod::SigTypes kind = ScanItem(it);
+    if (kind == VMMethod::SigEndParms) break;
     switch (kind) {
-      case SigArray:
-      case SigObject:
+      case VMMethod::SigArray:
+      case VMMethod::SigObject:
         SetArgBit(&out.objectBits, bit);
         bit += 1;
         words += 1;
         break;
-      case SigLong:
+      case VMMethod::SigLong:
         SetArgBit(&out.twoWordBits, bit);
         SetArgBit(&out.twoWordBits, bit + 1);
         bit += 2;
         words += 2;
         break;
-      case SigDouble:
+      case VMMethod::SigDouble:
         SetArgBit(&out.twoWordBits, bit);
         SetArgBit(&out.twoWordBits, bit + 1);
         SetArgBit(&out.floatBits, bit);
@@ -102,16 +150,16 @@ bool VMMethod::ClassifySignature(VMLiteral* signature, bool isStatic, SignatureI
         bit += 2;
         words += 2;
         break;
-      case SigFloat:
+      case VMMethod::SigFloat:
         SetArgBit(&out.floatBits, bit);
         bit += 1;
         words += 1;
         break;
-      case SigByte:
-      case SigChar:
-      case SigInt:
-      case SigShort:
-      case SigBoolean:
+      case VMMethod::SigByte:
+      case VMMethod::SigChar:
+      case VMMethod::SigInt:
+      case VMMethod::SigShort:
+      case VMMethod::SigBoolean:
         bit += 1;
         words += 1;
         break;
@@ -123,36 +171,49 @@ bool VMMethod::ClassifySignature(VMLiteral* signature, bool isStatic, SignatureI
   out.returnStart = it.GetNextBytePosition();
   uint32_t returnCharIndex = it.GetNextIndex();
   if (it.HasMoreChars()) out.returnChar = it.PeekChar();
-  switch (ScanSigItem(it)) {
-    case SigArray:
-    case SigObject:
+  switch (ScanItem(it)) {
+    case VMMethod::SigArray:
+    case VMMethod::SigObject:
       SetArgBit(&out.objectBits, bit);
       out.returnWords = 1;
       break;
-    case SigLong:
-    case SigDouble:
+    case VMMethod::SigLong:
+    case VMMethod::SigDouble:
       out.returnWords = 2;
       break;
-    case SigByte:
-    case SigChar:
-    case SigFloat:
-    case SigInt:
-    case SigShort:
-    case SigBoolean:
+    case VMMethod::SigByte:
+    case VMMethod::SigChar:
+    case VMMethod::SigFloat:
+    case VMMethod::SigInt:
+    case VMMethod::SigShort:
+    case VMMethod::SigBoolean:
       out.returnWords = 1;
       break;
-    case SigVoid:
+    case VMMethod::SigVoid:
       out.returnWords = 0;
       break;
     default:
       return false;
   }
   out.moreParmsThanBits = out.parameterWords >= 32;
-  if (ScanSigItem(it) != SigEnd) return false;
-  out.returnLength = signature->UTF8Length() - out.returnStart;
+  if (ScanItem(it) != VMMethod::SigEnd) return false;
+  out.returnLength = length - out.returnStart;
   out.returnCharIndex = returnCharIndex;
   *info = out;
   return true;
+}
+
+}  // namespace
+
+bool VMMethod::ClassifySignature(VMLiteral* signature, bool isStatic, SignatureInfo* info) {
+  if (signature == NULL || signature->UTF8Length() < 3) return false;
+  uint32_t length = signature->UTF8Length();
+  if (const uint8_t* text = AsciiText(signature)) {
+    AsciiCursor it(text, length);
+    return Classify(it, length, isStatic, info);
+  }
+  VMLiteralIterator it(signature);
+  return Classify(it, length, isStatic, info);
 }
 
 /* ---------------------------------------------------------------------------------- */

@@ -537,18 +537,50 @@ VMMethod* VMConstantPool::GetConstInterfaceMethod(uint32_t index, VMStatus* stat
 
 /* ---- queries ---- */
 
+namespace {
+__thread VMConstantPool::MemberMemo* tMemberMemo = NULL;
+}
+
+void VMConstantPool::BeginMemberMemo(VMConstantPool* pool, MemberMemo* memo) {
+  memo->pool = pool;
+  memo->outer = tMemberMemo;
+  for (uint32_t i = 0; i < MemberMemo::Slots; i++) memo->entries[i].index = 0;
+  tMemberMemo = memo;
+}
+
+void VMConstantPool::EndMemberMemo(MemberMemo* memo) { tMemberMemo = memo->outer; }
+
 VMLoadableClass* VMConstantPool::GetMemberRef(uint32_t index, VMLiteral** name, VMLiteral** signature) {
+  MemberMemo* memo = tMemberMemo;
+  MemberMemo::Entry* kept = NULL;
+  if (memo != NULL && memo->pool == this && index != 0) {
+    kept = &memo->entries[index % MemberMemo::Slots];
+    if (kept->index == index) {
+      *name = kept->name;
+      *signature = kept->signature;
+      return kept->owner;
+    }
+  }
   VMStatus status = 0;
   Reference ref;
   if (!ReadReference(index, true, 0, &ref, &status)) return NULL;
+  VMLoadableClass* owner;
   if (ref.member != NULL) {
     *name = ref.member->GetName();
     *signature = ref.member->GetSignature();
-    return ref.member->GetDefinedIn();
+    owner = ref.member->GetDefinedIn();
+  } else {
+    *name = ref.name;
+    *signature = ref.signature;
+    owner = ref.cls;
   }
-  *name = ref.name;
-  *signature = ref.signature;
-  return ref.cls;
+  if (kept != NULL && owner != NULL) {
+    kept->index = index;
+    kept->owner = owner;
+    kept->name = *name;
+    kept->signature = *signature;
+  }
+  return owner;
 }
 
 VMLiteral* VMConstantPool::GetConstName(VMLoadableClass*, uint32_t index) {

@@ -117,6 +117,29 @@ class VMConstantPool : public VMArray {
 
   /* ---- queries on reference entries (the reference itself is not resolved) ---- */
   VMLoadableClass* GetMemberRef(uint32_t index, VMLiteral** name, VMLiteral** signature);
+
+  /* What GetMemberRef answered for one pool, kept for the calling thread while it
+     prepares that pool's class: flow analysis and the verifier's two walks read every
+     member reference of the code once each, and without it each read takes the pool's
+     monitor. The record lives on the preparing thread's stack; entries are kept by index,
+     a later index in the same slot replacing an earlier one. Only answers that succeeded
+     are kept, and an entry's answer cannot change while no code of the class has run. */
+  struct MemberMemo {
+    enum : uint32_t { Slots = 256 };
+    struct Entry {
+      uint32_t index;
+      VMLoadableClass* owner;
+      VMLiteral* name;
+      VMLiteral* signature;
+    };
+    VMConstantPool* pool;
+    MemberMemo* outer;
+    Entry entries[Slots];
+  };
+  /* Starts keeping answers for pool in memo on this thread (a memo already kept, of a
+     class whose preparation led here, comes back when this one ends). */
+  static void BeginMemberMemo(VMConstantPool* pool, MemberMemo* memo);
+  static void EndMemberMemo(MemberMemo* memo);
   VMLiteral* GetConstName(VMLoadableClass* cls, uint32_t index);
   VMLiteral* GetConstSignature(VMLoadableClass* cls, uint32_t index);
   VMLiteral* GetConstClassName(uint32_t index);

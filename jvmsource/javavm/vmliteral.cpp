@@ -334,6 +334,29 @@ VMLiteral* VMLiteral::Find(VMNameSpace* ns, const char* text, uint32_t length) {
 VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, VMbyteArray* bytes) {
   if (ns == nullptr || bytes == nullptr || ns->GetLiteralHashTable() == nullptr) return nullptr;
   uint32_t length = bytes->GetSize();
+  if (bytes->GetIsContiguous()) {
+    // Most texts a class file names are interned already (names of classes and of the
+    // members every class has): one found by its bytes costs no literal made and given
+    // back. The hash is the one a literal of these bytes has.
+    const uint8_t* text = bytes->GetFirstElementPointer();
+    VMLiteralHashTable* table = ns->GetLiteralHashTable();
+    VMword h = HashUTF8((const char*)text, length);
+    VMObjectHashTableIterator::Start start = VMObjectHashTableIterator::Prepare(table, h);
+    if (!table->Lock(true)) return nullptr;
+    VMLiteral* found = nullptr;
+    {
+      VMObjectHashTableIterator it;
+      it.Init(table, h, start);
+      for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
+        if (e->GetSize() == length && e->GetIsContiguous() && memcmp(e->GetFirstElementPointer(), text, length) == 0) {
+          found = e;
+          break;
+        }
+      }
+    }
+    table->relSpinlock();
+    if (found != nullptr) return found;
+  }
   VMLiteral* fresh = allocate(ns, length);
   if (fresh == nullptr) return nullptr;
   fresh->Copy(bytes, 0, 0, length);

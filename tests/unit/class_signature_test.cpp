@@ -138,5 +138,51 @@ TEST_F(SignatureTest, ManyArgumentWordsLeaveTheBitMaps) {
   EXPECT_TRUE(info.moreParmsThanBits);
 }
 
+
+/* Signatures are read in place when their text is all ASCII and lies in the literal's
+   own block, and character by character otherwise: a class name grown across the end
+   of the first part (776 bytes), or holding a two-byte character, gives the same maps,
+   and the same refusals, with the byte and character positions moving as they must. */
+TEST_F(SignatureTest, EveryReadingOfASignatureGivesTheSameAnswer) {
+  for (uint32_t n = 760; n <= 790; n++) {
+    for (int wide = 0; wide < 2; wide++) {
+      std::string name = wide ? std::string("\xc3\xa9") + std::string(n - 2, 'a') : std::string(n, 'a');
+      uint32_t chars = wide ? n - 1 : n;
+      SCOPED_TRACE(std::to_string(n) + (wide ? " wide" : ""));
+      std::string sig = "(L" + name + ";JD)[I";
+      VMMethod::SignatureInfo info;
+      ASSERT_TRUE(VMMethod::ClassifySignature(Lit(sig.c_str()), false, &info));
+      EXPECT_EQ(6u, info.parameterWords);
+      EXPECT_EQ(1u, info.returnWords);
+      EXPECT_EQ(0x43u, info.objectBits);
+      EXPECT_EQ(0x3Cu, info.twoWordBits);
+      EXPECT_EQ(0x30u, info.floatBits);
+      EXPECT_EQ((jchar)'[', info.returnChar);
+      EXPECT_EQ(n + 6, info.returnStart);
+      EXPECT_EQ(chars + 6, info.returnCharIndex);
+      EXPECT_EQ(2u, info.returnLength);
+      ASSERT_TRUE(VMMethod::ClassifySignature(Lit(sig.c_str()), true, &info));
+      EXPECT_EQ(5u, info.parameterWords);
+      EXPECT_EQ(0x21u, info.objectBits);
+      // The same signature cut short or run on is refused either way.
+      for (const std::string& bad : {"(L" + name + "JD)[I", "(L" + name + ";JD)[", "(L" + name + ";JD)[IV",
+                                     "(L" + name + ";JD", "(L" + name + ";Q)V"}) {
+        EXPECT_FALSE(VMMethod::ClassifySignature(Lit(bad.c_str()), true, &info)) << bad.size();
+      }
+      EXPECT_TRUE(VMMember::ValidSignature(Lit(("[L" + name + ";").c_str())));
+      EXPECT_FALSE(VMMember::ValidSignature(Lit(("[L" + name).c_str())));
+      EXPECT_FALSE(VMMember::ValidSignature(Lit(("L" + name + ";I").c_str())));
+    }
+  }
+  // Dimensions are counted alike in place and past the first part.
+  for (uint32_t pad : {0u, 700u}) {
+    std::string element = pad == 0 ? "I" : "L" + std::string(pad, 'b') + ";";
+    EXPECT_TRUE(VMMember::ValidSignature(Lit((std::string(255, '[') + element).c_str()))) << pad;
+    EXPECT_FALSE(VMMember::ValidSignature(Lit((std::string(256, '[') + element).c_str()))) << pad;
+    VMMethod::SignatureInfo info;
+    EXPECT_TRUE(VMMethod::ClassifySignature(Lit(("(" + std::string(255, '[') + element + ")V").c_str()), true, &info));
+    EXPECT_FALSE(VMMethod::ClassifySignature(Lit(("(" + std::string(256, '[') + element + ")V").c_str()), true, &info));
+  }
+}
 }  // namespace
 }  // namespace class_test

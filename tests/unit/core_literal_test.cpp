@@ -305,6 +305,53 @@ TEST_F(CoreLiteralInterning, TextAndByteArraysMeetAtOneLiteralAcrossRehashes) {
   }
 }
 
+/* Bytes of a class file whose text is interned already come back as that literal with
+   nothing made; texts that differ only past a NUL (the hash stops there) or only in
+   their last byte, and texts on both sides of the end of the first part, stay apart. */
+TEST_F(CoreLiteralInterning, ByteArraysFindTheirLiteralByEveryByte) {
+  MakeNameSpace(64, 64);
+  auto bytesOf = [&](const std::string& text) {
+    VMbyteArray* bytes = VMbyteArray::CreateInstance(nsHeap, (uint32_t)text.size(), jallocFailFast,
+                                                     VMTag_VMbyteArray);
+    for (uint32_t j = 0; bytes != nullptr && j < text.size(); j++) bytes->Set(j, (jbyte)text[j]);
+    return bytes;
+  };
+  std::vector<std::string> texts = {std::string("ab\0c", 4), std::string("ab\0d", 4), std::string("ab\0", 3),
+                                    "ab", "abc", "abd", ""};
+  for (uint32_t n = 770; n <= 780; n++) {
+    texts.push_back(std::string(n, 'x'));
+    texts.push_back(std::string(n - 1, 'x') + "y");
+  }
+  std::vector<VMLiteral*> first;
+  for (const std::string& text : texts) {
+    VMbyteArray* bytes = bytesOf(text);
+    ASSERT_NE(nullptr, bytes);
+    VMLiteral* l = VMLiteral::CreateInstance(ns, bytes);
+    ASSERT_NE(nullptr, l) << text.size();
+    EXPECT_EQ(text, Text(l));
+    for (VMLiteral* other : first) EXPECT_NE(other, l) << text.size();
+    first.push_back(l);
+    bytes->Destroy(nsHeap);
+  }
+  for (int pass = 0; pass < 2; pass++) {
+    for (size_t i = 0; i < texts.size(); i++) {
+      VMbyteArray* bytes = bytesOf(texts[i]);
+      ASSERT_NE(nullptr, bytes);
+      uint32_t blocks = refhost::BlocksInUse(nsHeap);
+      uint64_t made = refhost::AllocationCount();
+      EXPECT_EQ(first[i], VMLiteral::CreateInstance(ns, bytes)) << texts[i].size();
+      EXPECT_EQ(blocks, refhost::BlocksInUse(nsHeap));
+      if (texts[i].size() <= VMArray::FIRST_PART_BYTES) {
+        EXPECT_EQ(made, refhost::AllocationCount()) << texts[i].size();
+      }
+      bytes->Destroy(nsHeap);
+      if (texts[i].find('\0') == std::string::npos) {
+        EXPECT_EQ(first[i], VMLiteral::CreateInstance(ns, texts[i].data(), (uint32_t)texts[i].size()));
+      }
+    }
+  }
+}
+
 TEST_F(CoreLiteralInterning, AFullTableRefusesWithoutFreeingWhatItHolds) {
   MakeNameSpace(2, 2);  // 5 slots
   VMLiteralHashTable* table = ns->GetLiteralHashTable();

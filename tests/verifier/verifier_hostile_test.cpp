@@ -5,6 +5,7 @@
 #include <chrono>
 #include <map>
 #include <random>
+#include <thread>
 
 #include "verifier_support.h"
 #include "vmconstantpool.h"
@@ -359,5 +360,96 @@ TEST_F(HostileTest, RandomCodeNeverCrashes) {
   }
 }
 
+
+/* A class whose code calls some hundreds of methods of six shapes, each through a
+   reference entry of its own, spread over a pool of well over a thousand entries (so
+   that many share a slot of the memo preparation keeps of the references it has read):
+   preparing it, with flow analysis and both verifier walks, reads every reference as
+   itself. The classes are prepared by eight threads at once, each its own. */
+TEST_F(HostileTest, ManyMemberReferencesAreEachReadAsThemselvesWhilePreparing) {
+  struct Shape {
+    const char* descriptor;
+    std::vector<uint8_t> before, after;
+  };
+  const Shape shapes[] = {
+      {"()I", {}, {OP_pop}},
+      {"()J", {}, {OP_pop2}},
+      {"()Ljava/lang/Object;", {}, {OP_astore_0}},
+      {"()V", {}, {}},
+      {"(I)V", {OP_iconst_1}, {}},
+      {"(JLjava/lang/Object;)D", {OP_lconst_0, OP_aload_0}, {OP_pop2}},
+  };
+  const int kThreads = 8;
+  const int kCalls = 420;
+  const int kRounds = 3;
+  bool wasVerifying = judge->world.ns->GetRunVerifier();
+  judge->world.ns->SetRunVerifier();
+  for (int round = 0; round < kRounds; round++) {
+    std::vector<VMLoadableClass*> classes;
+    for (int t = 0; t < kThreads; t++) {
+      classfile_test::ClassBuilder b;
+      std::string name = "vt/Memo" + std::to_string(getpid()) + "_" + std::to_string(++judge->counter);
+      b.thisClass = b.Class(name);
+      b.superClass = b.Class("java/lang/Object");
+      Asm a;
+      a.op(OP_aconst_null).op(OP_astore_0);
+      for (int k = 0; k < kCalls; k++) {
+        // The shapes turn with the round and the thread, so that one slot holds
+        // different shapes in different classes.
+        const Shape& shape = shapes[(k + round + t) % 6];
+        uint16_t ref = b.Ref(10, name, "f" + std::to_string(k), shape.descriptor);
+        for (uint8_t o : shape.before) a.op(o);
+        a.op(OP_invokestatic).u2(ref);
+        for (uint8_t o : shape.after) a.op(o);
+      }
+      a.op(OP_return);
+      for (int k = 0; k < kCalls; k++) {
+        const Shape& shape = shapes[(k + round + t) % 6];
+        b.AddMethod(0x0109, "f" + std::to_string(k), shape.descriptor);  // public static native
+      }
+      b.AddMethod(0x0009, "m", "()V",
+                  {classfile_test::Attribute{b.Utf8("Code"), b.Code(4, 1, a.code)}});
+      ASSERT_GT(b.PoolCount(), 1000);
+      Bytes bytes = b.Build();
+      VMLoadableClass* shell = judge->world.LooseShell(name.c_str());
+      ASSERT_NE(nullptr, shell);
+      judge->loose.push_back(shell);
+      ASSERT_EQ(0, judge->world.loader->Load(shell, bytes.data(), (uint32_t)bytes.size()));
+      classes.push_back(shell);
+    }
+    std::vector<VMStatus> statuses(kThreads, -1);
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; t++) {
+      threads.emplace_back([&, t] {
+        ready++;
+        while (ready.load() < kThreads) std::this_thread::yield();
+        statuses[t] = classes[t]->Prepare(nullptr);
+      });
+    }
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < kThreads; t++) EXPECT_EQ(0, statuses[t]) << "round " << round << ", class " << t;
+    // The same code with one call's shape wrong is refused: the references really are
+    // read while preparing.
+    classfile_test::ClassBuilder b;
+    std::string name = "vt/MemoBad" + std::to_string(getpid()) + "_" + std::to_string(++judge->counter);
+    b.thisClass = b.Class(name);
+    b.superClass = b.Class("java/lang/Object");
+    Asm a;
+    for (int k = 0; k < 300; k++) {
+      uint16_t ref = b.Ref(10, name, "g" + std::to_string(k), k == 299 - round ? "()Ljava/lang/Object;" : "()I");
+      a.op(OP_invokestatic).u2(ref).op(OP_istore_0);
+    }
+    a.op(OP_return);
+    b.AddMethod(0x0009, "m", "()V", {classfile_test::Attribute{b.Utf8("Code"), b.Code(4, 1, a.code)}});
+    Bytes bytes = b.Build();
+    VMLoadableClass* shell = judge->world.LooseShell(name.c_str());
+    ASSERT_NE(nullptr, shell);
+    judge->loose.push_back(shell);
+    ASSERT_EQ(0, judge->world.loader->Load(shell, bytes.data(), (uint32_t)bytes.size()));
+    EXPECT_EQ(VMStatus_VerifyError, shell->Prepare(nullptr)) << round;
+  }
+  if (!wasVerifying) judge->world.ns->ClearRunVerifier();
+}
 }  // namespace
 }  // namespace verifier_test
