@@ -235,6 +235,9 @@ void SetSystemClassPrefixes(const std::vector<std::string>& prefixes);
    stream slots and closed with StreamClose. NULL when the file cannot be read. */
 void* OpenFileStream(const char* path);
 void* OpenMemoryStream(const void* data, uint32_t size);
+/* The same over the caller's bytes, without a copy: they must stay as they are until the
+   stream is closed (what the host does with an archive it holds whole). */
+void* OpenMemoryView(const void* data, uint32_t size);
 /* The seek callback the zip entry points take: the next read or skip on the stream
    starts at that position (the end itself included). 0, or -1 beyond the end. */
 jint HOSTCALL ZipSeek(void* stream, uint32_t absolutePosition);

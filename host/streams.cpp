@@ -37,7 +37,9 @@ struct Blob {
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
   bool mapped = false;
+  bool borrowed = false; /* the caller's bytes: not ours to free */
   ~Blob() {
+    if (borrowed) return;
     if (mapped) munmap(bytes, size);
     else free(bytes);
   }
@@ -547,6 +549,15 @@ void* OpenMemoryStream(const void* data, uint32_t size) {
   blob->bytes = (uint8_t*)malloc(size ? size : 1);
   if (!blob->bytes) return nullptr;
   if (size) memcpy(blob->bytes, data, size);
+  return static_cast<Stream*>(new MemoryStream(blob, blob->bytes, (jint)size, 0));
+}
+
+void* OpenMemoryView(const void* data, uint32_t size) {
+  if (size > 0x7FFFFFFF || !data) return nullptr;
+  auto blob = std::make_shared<Blob>();
+  blob->size = size;
+  blob->bytes = const_cast<uint8_t*>(static_cast<const uint8_t*>(data));
+  blob->borrowed = true;
   return static_cast<Stream*>(new MemoryStream(blob, blob->bytes, (jint)size, 0));
 }
 

@@ -695,6 +695,194 @@ TEST(Inflate, DistancesBeforeTheFirstByteReadTheWindowOnEveryPath) {
   }
 }
 
+/* A fixed-code stream and, beside it, what it means over a window that starts out as
+   given: literals and matches whose distances are counted from the bytes this stream
+   made so far, so that they can reach before its first byte on purpose. */
+struct CraftedFixed {
+  BitWriter w;
+  std::vector<std::pair<uint32_t, uint32_t>> ops; /* (literal, 0) or (length, distance) */
+  uint32_t made = 0;
+  CraftedFixed() {
+    w.Bits(1, 1);
+    w.Bits(1, 2);
+  }
+  void Literals(const char* text) {
+    for (const char* c = text; *c != 0; c++) {
+      w.FixedSymbol((uint8_t)*c);
+      ops.push_back({(uint8_t)*c, 0});
+      made++;
+    }
+  }
+  /* A match from the window index back bytes before this stream's first byte. */
+  void BeforeFirst(uint32_t length, uint32_t back, uint32_t windowSize) {
+    Match(length, made + back <= windowSize ? made + back : windowSize);
+  }
+  void Match(uint32_t length, uint32_t distance) {
+    FixedMatch(w, length, distance);
+    ops.push_back({length, distance});
+    made += length;
+  }
+  Bytes Finish() {
+    w.FixedSymbol(256);
+    return w.Finish();
+  }
+  /* The bytes out, over a model of the window (its write index at 0, as after a reset),
+     which takes them in. */
+  Bytes Expected(Bytes* window) const {
+    Bytes out;
+    const uint32_t size = (uint32_t)window->size();
+    uint32_t q = 0;
+    for (const auto& op : ops) {
+      for (uint32_t k = 0; k < (op.second == 0 ? 1 : op.first); k++) {
+        uint8_t byte = op.second == 0 ? (uint8_t)op.first : (*window)[(q + size - op.second) % size];
+        (*window)[q++ % size] = byte;
+        out.push_back(byte);
+      }
+    }
+    return out;
+  }
+};
+
+/* The window is not cleared when a stream starts: what no stream has written reads as
+   zeros only because it is cleared the first time a distance reaches it. A stream
+   shorter than the window, a reset, then streams whose matches reach before their first
+   byte into the earlier stream's bytes, past them into bytes never written, and across
+   the edge between the two; then the same again once the window is cleared, with a
+   distance of the whole window; fresh streams with small windows and after a preset
+   dictionary. Every call pattern (straight to the output, the window's fast loop, the
+   step decoder); the allocator fills every block with 0xA5, which must never show. */
+TEST(Inflate, WhatNoStreamWroteReadsAsZeros) {
+  const std::vector<InflateCycle> patterns = {
+      {{0}, {65536}}, {{0}, {300}}, {{1}, {1}}, {{0}, {300, 100000}}, {{20}, {100000}}, {{7}, {259, 3}}};
+  auto drive = [](puxz::z_stream* z, const Bytes& in, const InflateCycle& pattern, int* rc) {
+    Bytes out;
+    size_t pos = 0;
+    *rc = 0;
+    for (size_t call = 0; *rc == 0 && call < 200000; call++) {
+      if (z->avail_in == 0) {
+        uint32_t piece = pattern.pieces[call % pattern.pieces.size()];
+        size_t n = in.size() - pos;
+        if (piece != 0 && n > piece) n = piece;
+        z->next_in = in.data() + pos;
+        z->avail_in = (uint32_t)n;
+        pos += n;
+      }
+      uint32_t room = pattern.rooms[call % pattern.rooms.size()];
+      size_t base = out.size();
+      out.resize(base + room);
+      z->next_out = out.data() + base;
+      z->avail_out = room;
+      *rc = puxz::inflate(z, 0);
+      out.resize(base + (room - z->avail_out));
+      if (*rc == -5) *rc = 0;
+    }
+    return out;
+  };
+  const Bytes before = sample_data::Text(5000, 91);
+  const Bytes packedBefore = ZlibCompress(before, 6, -15, 8, 0);
+  CraftedFixed a;
+  a.Literals("the first forty bytes of the second one.");
+  a.BeforeFirst(10, 60, 32768);      // never written: zeros
+  a.Literals("0123456789");
+  a.BeforeFirst(20, 32768 - 4000, 32768);  // the first stream's bytes 4000 to 4019
+  a.BeforeFirst(20, 32768 - 4990, 32768);  // its last ten bytes, then ten never written
+  a.Match(30, 45);                         // this stream's own bytes, some of them zeros
+  a.Literals("end");
+  const Bytes craftedA = a.Finish();
+  CraftedFixed b;
+  b.Literals("0123456789");
+  b.Match(258, 32768);                    // the whole window back
+  b.BeforeFirst(40, 32768 - 4980, 32768);  // the first stream's bytes and what a wrote past them
+  b.Literals("!");
+  const Bytes craftedB = b.Finish();
+  for (size_t k = 0; k < patterns.size(); k++) {
+    TestAllocator alloc;
+    puxz::z_stream z;
+    memset(&z, 0, sizeof z);
+    alloc.Install(&z);
+    ASSERT_EQ(0, puxz::inflateInit2_(&z, -15, PUXZ_VERSION, (int)sizeof z));
+    Bytes window(32768, 0);
+    int rc;
+    Bytes out = drive(&z, packedBefore, patterns[k], &rc);
+    ASSERT_EQ(1, rc) << k;
+    ASSERT_TRUE(out == before) << k;
+    std::copy(before.begin(), before.end(), window.begin());
+    for (const auto* c : {&a, &b, &a}) {
+      ASSERT_EQ(0, puxz::inflateReset(&z));
+      out = drive(&z, c == &a ? craftedA : craftedB, patterns[k], &rc);
+      EXPECT_EQ(1, rc) << k;
+      EXPECT_TRUE(out == c->Expected(&window)) << "pattern " << k << (c == &a ? " a" : " b");
+    }
+    puxz::inflateEnd(&z);
+    EXPECT_EQ(0, alloc.live);
+  }
+
+  // Fresh streams with small windows: distances up to the window's size, all before the
+  // first byte or partly so.
+  for (int bits : {9, 12, 14}) {
+    const uint32_t size = 1u << bits;
+    CraftedFixed c;
+    c.Literals("abc");
+    c.BeforeFirst(7, 5, size);
+    c.BeforeFirst(100, size - 3, size);
+    c.Match(3, size);
+    c.Literals("xyz");
+    const Bytes crafted = c.Finish();
+    for (size_t k = 0; k < patterns.size(); k++) {
+      TestAllocator alloc;
+      puxz::z_stream z;
+      memset(&z, 0, sizeof z);
+      alloc.Install(&z);
+      ASSERT_EQ(0, puxz::inflateInit2_(&z, -bits, PUXZ_VERSION, (int)sizeof z));
+      Bytes window(size, 0);
+      int rc;
+      Bytes out = drive(&z, crafted, patterns[k], &rc);
+      EXPECT_EQ(1, rc) << bits << " " << k;
+      EXPECT_TRUE(out == c.Expected(&window)) << "window bits " << bits << " pattern " << k;
+      puxz::inflateEnd(&z);
+    }
+  }
+
+  // After a preset dictionary: its bytes, then zeros before it.
+  Bytes dictionary = sample_data::Text(3000, 92);
+  CraftedFixed d;
+  d.Literals("dict");
+  d.BeforeFirst(30, 10, 32768);    // the dictionary's last ten bytes, then twenty more of it
+  d.BeforeFirst(20, 3010, 32768);  // ten zeros before the dictionary, then its first ten
+  const Bytes deflated = d.Finish();
+  Bytes expectedWindow(32768, 0);
+  std::copy(dictionary.begin(), dictionary.end(), expectedWindow.begin());
+  // The model's write index starts at 0; rotate so the dictionary ends just before it.
+  std::rotate(expectedWindow.begin(), expectedWindow.begin() + dictionary.size(), expectedWindow.end());
+  const Bytes expected = d.Expected(&expectedWindow);
+  Bytes wrapped = {0x78, 0x20};
+  uint32_t id = (uint32_t)adler32(1, dictionary.data(), (uInt)dictionary.size());
+  for (int shift : {24, 16, 8, 0}) wrapped.push_back((uint8_t)(id >> shift));
+  wrapped.insert(wrapped.end(), deflated.begin(), deflated.end());
+  uint32_t check = (uint32_t)adler32(1, expected.data(), (uInt)expected.size());
+  for (int shift : {24, 16, 8, 0}) wrapped.push_back((uint8_t)(check >> shift));
+  for (size_t k = 0; k < patterns.size(); k++) {
+    TestAllocator alloc;
+    puxz::z_stream z;
+    memset(&z, 0, sizeof z);
+    alloc.Install(&z);
+    ASSERT_EQ(0, puxz::inflateInit2_(&z, 15, PUXZ_VERSION, (int)sizeof z));
+    Bytes room(10);
+    z.next_in = wrapped.data();
+    z.avail_in = 6;
+    z.next_out = room.data();
+    z.avail_out = (uint32_t)room.size();
+    ASSERT_EQ(2, puxz::inflate(&z, 0));
+    ASSERT_EQ(0, puxz::inflateSetDictionary(&z, dictionary.data(), (uint32_t)dictionary.size()));
+    int rc;
+    Bytes out = drive(&z, Bytes(wrapped.begin() + 6, wrapped.end()), patterns[k], &rc);
+    EXPECT_EQ(1, rc) << k << " " << (z.msg != nullptr ? z.msg : "");
+    EXPECT_TRUE(out == expected) << "dictionary, pattern " << k;
+    puxz::inflateEnd(&z);
+    EXPECT_EQ(0, alloc.live);
+  }
+}
+
 /* Bytes of the caller's output past those made are never written, whatever the copy:
    long matches at distances of 1 to 7 and beyond 8, a room much larger than the data, a
    room that ends inside a match. */

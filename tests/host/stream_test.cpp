@@ -137,6 +137,24 @@ TEST_F(StreamTest, StrictContractAtTheEdges) {
   EXPECT_EQ(-1, host->StreamSkip(empty, 0));
   EXPECT_EQ(0, host->StreamRead(empty, buf, 1));
   host->StreamClose(empty);
+
+  // A view reads the caller's bytes where they lie (a change shows), frees nothing of
+  // them at its close (the sanitizer build would report a free of the string's buffer),
+  // and keeps the same edges.
+  std::string viewed = ClassBytes("view", 64);
+  void* v = refhost::OpenMemoryView(viewed.data(), (uint32_t)viewed.size());
+  ASSERT_NE(nullptr, v);
+  EXPECT_EQ(64, host->StreamSize(v));
+  viewed[4] = 'X';
+  EXPECT_EQ(0, refhost::ZipSeek(v, 4));
+  EXPECT_EQ(2, host->StreamRead(v, buf, 2));
+  EXPECT_EQ(0, memcmp(buf, "Xi", 2));
+  EXPECT_EQ(0, refhost::ZipSeek(v, 64));
+  EXPECT_EQ(0, host->StreamRead(v, buf, 1));
+  EXPECT_EQ(-1, refhost::ZipSeek(v, 65));
+  host->StreamClose(v);
+  EXPECT_EQ('X', viewed[4]);
+  EXPECT_EQ(nullptr, refhost::OpenMemoryView(nullptr, 0));
 }
 
 TEST_F(StreamTest, ClassesFromADirectory) {

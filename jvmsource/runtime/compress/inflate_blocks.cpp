@@ -138,7 +138,12 @@ HuftEntry* HuftArray::Entry(uint32_t i) const {
   return reinterpret_cast<HuftEntry*>(ChainEntry(this, i, sizeof(HuftEntry)));
 }
 
-UIntArray* UIntArray::Create(z_stream* z, uint32_t n) { return CreateChainArray<UIntArray>(z, n, sizeof(uint32_t)); }
+/* Not cleared either: the code lengths are all written, in order, before any is read (a
+   retry after a refusal goes on from the index reached), and the builders' work arrays
+   are not read at all (see BuildBitLengthTree). */
+UIntArray* UIntArray::Create(z_stream* z, uint32_t n) {
+  return CreateChainArray<UIntArray>(z, n, sizeof(uint32_t), false);
+}
 
 void UIntArray::Destroy(z_stream* z, UIntArray* array) {
   if (array == NULL) return;
@@ -160,7 +165,8 @@ InflateWindow* InflateWindow::Create(z_stream* z) {
       return NULL;
     }
     for (int c = 0; c < 64; c++) {
-      w->pages[p][c] = static_cast<uint8_t*>(InflateTake(z, WindowChunkBytes));
+      // Not cleared: see InflateBlocks::Known.
+      w->pages[p][c] = static_cast<uint8_t*>(z->zalloc(z->opaque, 1, WindowChunkBytes));
       if (w->pages[p][c] == NULL) {
         Destroy(z, w);
         return NULL;
@@ -202,7 +208,7 @@ int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w) {
     while (n != 0) {
       uint32_t run = WindowChunkBytes - (s->read & 0xFF);
       if (run > n) run = n;
-      memcpy(z->next_out, w.At(s->read), run);
+      CopyRun(z->next_out, w.At(s->read), run);
       z->next_out += run;
       s->read += run;
       n -= run;
@@ -210,7 +216,10 @@ int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w) {
     if (s->checkfn != NULL && total != 0) s->check = s->checkfn(s->check, start, total);
     if (s->read != s->end) break;
     s->read = 0;
-    if (s->write == s->end) s->write = 0;
+    if (s->write == s->end) {
+      s->RaiseKnown(s->end);
+      s->write = 0;
+    }
   }
   return r;
 }
@@ -242,6 +251,9 @@ void InflateBlocks::Reset(InflateBlocks* s, z_stream* z, uint32_t* saved, bool k
   if (s->mode == BlockCodes) InflateCodes::Destroy(s->sub.codes, z);
   memset(&s->sub, 0, sizeof s->sub);
   s->mode = BlockType;
+  // The window keeps the bytes written so far (a distance before the next stream's first
+  // byte reads them); writing starts again at 0.
+  s->RaiseKnown(s->write);
   if (!keepBytes) {
     s->bitk = 0;
     s->bitb = 0;
@@ -255,6 +267,15 @@ void InflateBlocks::Destroy(InflateBlocks* s, z_stream* z) {
   InflateWindow::Destroy(z, s->window);
   HuftArray::Destroy(z, s->hufts);
   InflateGive(z, s);
+}
+
+void ClearUnknown(InflateBlocks* s, const WindowView& w, uint32_t from) {
+  for (uint32_t at = from; at < WindowBytes;) {
+    uint32_t run = WindowChunkBytes - (at & 0xFF);
+    memset(w.At(at), 0, run);
+    at += run;
+  }
+  s->RaiseKnown(WindowBytes);
 }
 
 void InflateBlocks::SetDictionary(InflateBlocks* s, const uint8_t* d, uint32_t n) {
@@ -276,7 +297,7 @@ inline uint32_t StoreInWindow(const WindowView& w, uint32_t q, uint32_t end, con
     uint32_t run = WindowChunkBytes - (at & 0xFF);
     if (run > end - at) run = end - at;
     if (run > keep) run = keep;
-    memcpy(w.At(at), bytes, run);
+    CopyRun(w.At(at), bytes, run);
     bytes += run;
     keep -= run;
     at += run;
@@ -295,7 +316,7 @@ void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* p
 
 namespace {
 
-int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
+int DecodeBlocks(InflateBlocks* s, z_stream* z, int r, FlatHufts& flat) {
   WindowView w;
   w.Bind(s->window);
   const uint8_t* p = z->next_in;
@@ -359,7 +380,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
       case BlockType: {
         NEED_BITS(3)
         uint32_t t = b & 7;
-        s->last = t & 1;
+        s->SetLast(t & 1);
         switch (t >> 1) {
           case 0:
             DUMP_BITS(3)
@@ -396,7 +417,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         if (((~b) >> 16) != len) BAD("invalid stored block lengths")
         s->sub.left = len;
         b = k = 0;
-        s->mode = s->sub.left != 0 ? BlockStored : (s->last ? BlockDry : BlockType);
+        s->mode = s->sub.left != 0 ? BlockStored : (s->Last() ? BlockDry : BlockType);
         break;
       }
       case BlockStored: {
@@ -413,6 +434,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           z->avail_out -= t;
           z->total_out += t;
           AddPending(&pending, q, t);
+          if (q + t >= s->end) s->RaiseKnown(s->end);
           q = (q + t) & (s->end - 1);
           s->read = q;
           m = s->end - q;
@@ -420,12 +442,13 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           n -= t;
           r = ZResult_Ok;
           if ((s->sub.left -= t) != 0) break;
-          s->mode = s->last ? BlockDry : BlockType;
+          s->mode = s->Last() ? BlockDry : BlockType;
           break;
         }
         SETTLE_WINDOW
         if (m == 0) {
           if (q == s->end && s->read != 0) {
+            s->RaiseKnown(s->end);
             q = 0;
             m = WINDOW_ROOM;
           }
@@ -435,6 +458,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
             q = s->write;
             m = WINDOW_ROOM;
             if (q == s->end && s->read != 0) {
+              s->RaiseKnown(s->end);
               q = 0;
               m = WINDOW_ROOM;
             }
@@ -448,7 +472,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         for (uint32_t done = 0; done < t;) {
           uint32_t run = WindowChunkBytes - (q & 0xFF);
           if (run > t - done) run = t - done;
-          memcpy(w.At(q), p, run);
+          CopyRun(w.At(q), p, run);
           p += run;
           q += run;
           done += run;
@@ -456,7 +480,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         n -= t;
         m -= t;
         if ((s->sub.left -= t) != 0) break;
-        s->mode = s->last ? BlockDry : BlockType;
+        s->mode = s->Last() ? BlockDry : BlockType;
         break;
       }
       case BlockTable: {
@@ -549,8 +573,9 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
           } while (--repeat != 0);
         }
         uint32_t bl = 9, bd = 6, tl, td, used = 0;
+        flat.codes = NULL;
         int rc = BuildDynamicTrees(257 + (t & 0x1F), 1 + ((t >> 5) & 0x1F), s->sub.trees.lengths, &bl, &bd, &tl,
-                                   &td, s->hufts, &used, z);
+                                   &td, &used, flat.entry, z);
         if (rc != ZResult_Ok) {
           if (rc == ZResult_DataError) {
             ReleaseLengths(s, z);
@@ -566,12 +591,14 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         }
         ReleaseLengths(s, z);
         s->sub.codes = codes;
+        flat.codes = codes;
+        flat.built = true;
         s->mode = BlockCodes;
       }
         /* fall through */
       case BlockCodes:
         BLOCK_STORE
-        r = InflateCodes::Decode(s, z, r, w, &pending);
+        r = InflateCodes::Decode(s, z, r, w, &pending, &flat);
         if (r != ZResult_StreamEnd) {
           SETTLE_WINDOW
           return InflateFlush(s, z, r, w);
@@ -579,8 +606,9 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
         r = ZResult_Ok;
         InflateCodes::Destroy(s->sub.codes, z);
         s->sub.codes = NULL;
+        flat.codes = NULL;
         BLOCK_LOAD
-        if (!s->last) {
+        if (!s->Last()) {
           s->mode = BlockType;
           break;
         }
@@ -639,7 +667,13 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r) {
    is exactly the data's length, which a caller needs to find what follows it. */
 int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
   const uint32_t offered = z->avail_in, room = z->avail_out;
-  r = DecodeBlocks(s, z, r);
+  // Tables built in this call go into the chained blocks only when their block outlives
+  // the call: most blocks of small streams begin and end in one call.
+  FlatHufts flat;
+  r = DecodeBlocks(s, z, r, flat);
+  if (flat.built && flat.codes != NULL && s->mode == BlockCodes && s->sub.codes == flat.codes) {
+    StorePacked(s->hufts, flat.entry, flat.codes->entries);
+  }
   if (z->avail_out == 0) {
     uint32_t taken = offered - z->avail_in;
     uint32_t back = s->bitk >> 3 < taken ? s->bitk >> 3 : taken;

@@ -43,15 +43,48 @@ struct PlainHufts {
   HuftEntry& operator[](uint32_t i) const { return entry[i]; }
 };
 
+/* The entry that a look-up outside a table's entries finds (packed). */
+const uint32_t InvalidEntry = ExopInvalid;
+
+/* Packed words from index from to HuftLimit made invalid. */
+void FillInvalid(uint32_t* entry, uint32_t from) {
+  for (uint32_t i = from; i < HuftLimit; i++) entry[i] = InvalidEntry;
+}
+
+/* The same in packed words (PackEntry), for the fast loops. */
+struct PackedHufts {
+  uint32_t* entry;
+  struct Slot {
+    uint32_t* at;
+    void operator=(const HuftEntry& e) const { *at = PackEntry(e); }
+  };
+  Slot operator[](uint32_t i) const { return Slot{entry + i}; }
+};
+
 template <typename Lengths, typename Work, typename Hufts>
 int BuildTable(const Lengths& lengths, uint32_t start, uint32_t n, uint32_t s, const uint16_t* base,
                const uint16_t* extra, uint32_t* root, uint32_t* bits, const Hufts& hufts, uint32_t* used,
                const Work& work) {
-  uint32_t c[MaxCodeBits + 1] = {0};
-  for (uint32_t i = 0; i < n; i++) {
-    uint32_t len = lengths[start + i];
-    if (len > MaxCodeBits) return ZResult_DataError;  // the callers give 0-15; keep the counts in range
-    c[len]++;
+  // Counted in four interleaved sets: runs of one length (most of a code's) then add to
+  // four counters in turn instead of waiting on one.
+  uint32_t c[MaxCodeBits + 1] = {0}, counts[3][MaxCodeBits + 1] = {{0}};
+  {
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      const uint32_t l0 = lengths[start + i], l1 = lengths[start + i + 1], l2 = lengths[start + i + 2],
+                     l3 = lengths[start + i + 3];
+      if ((l0 | l1 | l2 | l3) > MaxCodeBits) return ZResult_DataError;  // the callers give 0-15
+      c[l0]++;
+      counts[0][l1]++;
+      counts[1][l2]++;
+      counts[2][l3]++;
+    }
+    for (; i < n; i++) {
+      uint32_t len = lengths[start + i];
+      if (len > MaxCodeBits) return ZResult_DataError;
+      c[len]++;
+    }
+    for (uint32_t len = 0; len <= MaxCodeBits; len++) c[len] += counts[0][len] + counts[1][len] + counts[2][len];
   }
   if (c[0] == n) {
     *root = 0;
@@ -194,6 +227,17 @@ void StoreEntries(HuftArray* a, const HuftEntry* from, uint32_t n) {
 
 }  // namespace
 
+void StorePacked(HuftArray* a, const uint32_t* from, uint32_t n) {
+  if (n > a->count) n = a->count;
+  for (ChainBlock* b = a->first; b != NULL && n != 0; b = b->next) {
+    uint32_t run = n < HuftsPerBlock ? n : HuftsPerBlock;
+    HuftEntry* to = reinterpret_cast<HuftEntry*>(b->data);
+    for (uint32_t i = 0; i < run; i++) to[i] = UnpackEntry(from[i]);
+    from += run;
+    n -= run;
+  }
+}
+
 int BuildHuffmanTablePlain(const uint32_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
                            const uint16_t* extra, uint32_t* root, uint32_t* bits, HuftArray* hufts, uint32_t* used) {
   uint32_t copy[288], work[288];
@@ -209,11 +253,15 @@ const uint16_t* InflateLengthExtra() { return LengthExtra; }
 const uint16_t* InflateDistBase() { return DistBase; }
 const uint16_t* InflateDistExtra() { return DistExtra; }
 
+/* The builders take their work array from the stream, as a stream's memory (its figure
+   and a refusal, after which the caller may call again) is the same whatever the data;
+   the values themselves go through a plain array on the stack, which a builder reaches
+   several hundred times at less cost than the chained one. */
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 19);
   if (work == NULL) return ZResult_MemError;
-  UIntView wv;
-  wv.Bind(work);
+  uint32_t scratch[19];
+  const PlainView wv{scratch};
   uint32_t values[19] = {0};
   CopyValues(lengths, values, 19);
   HuftEntry built[128]; /* 7 bits at most */
@@ -231,16 +279,15 @@ int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftA
 }
 
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, uint32_t* entries, z_stream* z) {
+                      uint32_t* td, uint32_t* entries, uint32_t* built, z_stream* z) {
   UIntArray* work = UIntArray::Create(z, 288);
   if (work == NULL) return ZResult_MemError;
-  UIntView wv;
-  wv.Bind(work);
-  uint32_t values[2 * 160] = {0}; /* nl + nd is at most 316 */
+  uint32_t scratch[288];
+  const PlainView wv{scratch};
+  uint32_t values[2 * 160]; /* nl + nd is at most 316, the count of lengths: all copied */
   CopyValues(lengths, values, nl + nd < 320 ? nl + nd : 320);
-  HuftEntry built[HuftLimit];
   uint32_t used = 0;
-  int r = BuildTable(PlainView{values}, 0, nl, 257, LengthBase, LengthExtra, tl, bl, PlainHufts{built}, &used, wv);
+  int r = BuildTable(PlainView{values}, 0, nl, 257, LengthBase, LengthExtra, tl, bl, PackedHufts{built}, &used, wv);
   // Every complete code fits the table space (852 entries at most for lengths and
   // literals, 592 for distances), so running out of it means an incomplete code: bad
   // data. Reported as memory it would invite the caller to call again, for ever.
@@ -255,8 +302,8 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     UIntArray::Destroy(z, work);
     return r;
   }
-  r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PlainHufts{built}, &used, wv);
-  StoreEntries(hufts, built, used);
+  r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PackedHufts{built}, &used, wv);
+  FillInvalid(built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
     if (r == ZResult_DataError) {
@@ -276,8 +323,6 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
 
 namespace {
 
-/* The entry that a look-up outside a table's entries finds. */
-const HuftEntry InvalidEntry = {ExopInvalid, 0, 0, 0};
 
 /* The fixed tables in one static buffer: 544 entries in 18 blocks at 256-byte strides,
    built once, completely, before any stream can see them; and the same entries in one
@@ -285,7 +330,7 @@ const HuftEntry InvalidEntry = {ExopInvalid, 0, 0, 0};
 struct FixedTables {
   alignas(8) uint8_t buffer[16 + 18 * 256];
   HuftArray* hufts = NULL;
-  HuftEntry flat[FixedEntries];
+  uint32_t flat[HuftLimit]; /* packed; invalid past the fixed entries */
   FixedTables() {
     hufts = HuftArray::CreateInBuffer(buffer, sizeof buffer, FixedEntries);
     uint32_t lens[288];
@@ -295,7 +340,7 @@ struct FixedTables {
     for (uint32_t k = 0; k < 30; k++) lens[k] = 5;
     bits = 5;
     BuildHuffmanTablePlain(lens, 30, 0, DistBase, DistExtra, &root, &bits, hufts, &used);
-    for (uint32_t i = 0; i < FixedEntries; i++) flat[i] = *hufts->Entry(i);
+    for (uint32_t i = 0; i < HuftLimit; i++) flat[i] = i < FixedEntries ? PackEntry(*hufts->Entry(i)) : InvalidEntry;
   }
 };
 
@@ -352,7 +397,7 @@ inline uint32_t WindowCopy(const WindowView& w, uint32_t q, uint32_t distance, u
     const uint8_t* src = w.At(from);
     uintptr_t a = (uintptr_t)to, b = (uintptr_t)src;
     if (run >= 32 && (a >= b + run || b >= a + run)) {
-      memcpy(to, src, run);
+      CopyRun(to, src, run);
     } else {
       // Short runs (most matches) cost less in a loop than in a call.
       for (uint32_t i = 0; i < run; i++) to[i] = src[i];
@@ -408,7 +453,11 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
     for (uint32_t left = len; left != 0;) {
       uint32_t run = (uint32_t)(to - src);
       if (run > left) run = left;
-      memcpy(to, src, run);
+      if (run >= 32) {
+        CopyRun(to, src, run);
+      } else {
+        for (uint32_t i = 0; i < run; i++) to[i] = src[i];
+      }
       to += run;
       left -= run;
     }
@@ -417,33 +466,34 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
 }
 
 /* The entries reached through the chained blocks: a division by 31 and a block look-up
-   each. */
+   each. Packed words, as the fast loop reads them. */
 struct ChainedTable {
   const HuftView& h;
-  HuftEntry operator[](uint32_t i) const { return i < h.count ? h[i] : InvalidEntry; }
+  uint32_t operator[](uint32_t i) const { return i < h.count ? PackEntry(h[i]) : InvalidEntry; }
 };
 
-/* Entries in one flat array: one look-up each. */
+/* Packed entries in one flat array of HuftLimit words, those past the tables' entries
+   invalid: one look-up each, bounded by a constant (no register for a count). */
 struct FlatEntries {
-  const HuftEntry* entry;
-  uint32_t count;
-  HuftEntry operator[](uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
+  const uint32_t* entry;
+  uint32_t operator[](uint32_t i) const { return i < HuftLimit ? entry[i] : InvalidEntry; }
 };
 
-/* A stream's entries (only those its two tables take) copied into a flat array on the
-   stack, a block at a time. The copy costs a few hundred nanoseconds, so the fast loops
-   take it only when the call has enough input to decode for it to pay back. */
-struct FlatTable {
-  HuftEntry entry[HuftLimit];
-  FlatEntries Fill(const HuftView& h) {
-    const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
-    for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
-      uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
-      memcpy(entry + i, h.block[b], run * sizeof(HuftEntry));
-    }
-    return FlatEntries{entry, count};
+
+/* A stream's entries (only those its two tables take) copied into the call's plain array,
+   a block at a time. The copy costs a few hundred nanoseconds, so the fast loops take it
+   only when the call has enough input to decode for it to pay back. */
+FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) {
+  const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
+  for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
+    uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
+    for (uint32_t j = 0; j < run; j++) flat->entry[i + j] = PackEntry(h.block[b][j]);
   }
-};
+  FillInvalid(flat->entry, count);
+  flat->codes = c;
+  flat->built = false;
+  return FlatEntries{flat->entry};
+}
 
 enum : uint32_t { FlatTableInput = 512 };
 
@@ -489,6 +539,7 @@ struct WindowOutput {
       const uint8_t* src = w.At(from);
       for (uint32_t i = 0; i < len; i++) out[i] = src[i];
     } else {
+      BeforeWindowRead(s, w, q, distance, len);
       q = WindowCopy(w, q, distance, len, s->end);
       out = w.At(q);
       left = WindowChunkBytes - (q & 0xFF);
@@ -527,36 +578,48 @@ struct DirectOutput {
   }
   bool Room() const { return out <= last; }
   void Literal(uint32_t v) { *out++ = (uint8_t)v; }
-  void Match(uint32_t distance, uint32_t len) {
+  // Inline, so that the record's fields stay in registers in the loop.
+  __attribute__((always_inline)) void Match(uint32_t distance, uint32_t len) {
     if (distance > (uint32_t)(out - base)) {
-      len = FromWindow(distance, len);
+      const uint32_t back = distance - (uint32_t)(out - base);
+      const uint32_t n = len < back ? len : back;
+      out = FromWindow(w, s, baseIndex, back, n, out);
+      len -= n;
       if (len == 0) return;
     }
     out = CopyBack(out, distance, len);
   }
-  /* The part of a match that lies in the window, in runs bounded by its chunks and its
-     end; what is left of the length. */
-  __attribute__((noinline)) uint32_t FromWindow(uint32_t distance, uint32_t len) {
-    const uint32_t end = s->end, back = distance - (uint32_t)(out - base);
+  /* The n bytes of a match that lie in the window, back bytes before window index
+     baseIndex, in runs bounded by its chunks and its end, to out; the new out. (Static,
+     with the record's fields as arguments, so that the record never leaves registers.) */
+  __attribute__((noinline)) static uint8_t* FromWindow(const WindowView& w, InflateBlocks* s, uint32_t baseIndex,
+                                                      uint32_t back, uint32_t n, uint8_t* out) {
+    const uint32_t end = s->end;
     uint32_t from = (baseIndex - back) & (end - 1);
-    uint32_t n = len < back ? len : back;
-    len -= n;
+    BeforeWindowRead(s, w, baseIndex, back, n);
     while (n != 0) {
       uint32_t run = WindowChunkBytes - (from & 0xFF);
       if (run > end - from) run = end - from;
       if (run > n) run = n;
-      memcpy(out, w.At(from), run);
+      // Most matches are short: a call to the library's copy costs more than a loop.
+      const uint8_t* src = w.At(from);
+      if (run >= 32) {
+        CopyRun(out, src, run);
+      } else {
+        for (uint32_t i = 0; i < run; i++) out[i] = src[i];
+      }
       out += run;
       n -= run;
       from = (from + run) & (end - 1);
     }
-    return len;
+    return out;
   }
   void Finish(z_stream* z) {
     const uint32_t made = (uint32_t)(out - first);
     if (made == 0) return;
     if (s->checkfn != NULL) s->check = s->checkfn(s->check, first, made);
     AddPending(pending, s->write, made);
+    if (s->write + made >= s->end) s->RaiseKnown(s->end);
     s->write = s->read = (s->write + made) & (s->end - 1);
     z->next_out = out;
     z->avail_out -= made;
@@ -577,31 +640,30 @@ struct DirectOutput {
 enum : uint32_t { FastInput = 16, DirectRoom = 258 };
 
 template <typename Output, typename Table>
-int InflateFastWith(const InflateCodes* c, const Table& h, InflateBlocks* s, z_stream* z, const WindowView& w,
+int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_stream* z, const WindowView& w,
                     Pending* pending) {
   const uint8_t* p = z->next_in;
-  uint32_t n = z->avail_in;
+  // The loop runs while p is below limit: FastInput bytes or more are left.
+  const uint8_t* const limit = p + (z->avail_in >= FastInput ? z->avail_in - FastInput + 1 : 0);
   uint32_t b = s->bitb, k = s->bitk;
   const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits);
   const uint32_t tl = c->ltree, td = c->dtree;
   const uint32_t end = s->end;
   int result = ZResult_Ok;
   Output o(w, s, z, pending);
-#define REFILL                           \
-  {                                      \
-    b |= Load32(p) << k;                 \
-    uint32_t advance = (31 - k) >> 3;    \
-    p += advance;                        \
-    n -= advance;                        \
-    k |= 24;                             \
+#define REFILL                 \
+  {                            \
+    b |= Load32(p) << k;       \
+    p += (31 - k) >> 3;        \
+    k |= 24;                   \
   }
-#define EXOP(e) ((uint32_t)(e).exop)
-#define BITS(e) ((uint32_t)(e).bits)
-#define BASE(e) ((e).base)
-  while (o.Room() && n >= FastInput) {
+#define EXOP(e) ((e) & 0xFF)
+#define BITS(e) (((e) >> 8) & 0xFF)
+#define BASE(e) ((e) >> 16)
+  while (o.Room() && p < limit) {
     REFILL
     uint32_t index = tl + (b & ml);
-    HuftEntry e = h[index];
+    uint32_t e = h[index];
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
@@ -675,9 +737,8 @@ int InflateFastWith(const InflateCodes* c, const Table& h, InflateBlocks* s, z_s
 #undef BITS
 #undef BASE
 leave : {
-  uint32_t taken = z->avail_in - n;
+  const uint32_t taken = (uint32_t)(p - z->next_in);
   uint32_t back = k >> 3 < taken ? k >> 3 : taken;
-  n += back;
   p -= back;
   k -= back << 3;
   b &= BitMask(k);
@@ -685,7 +746,7 @@ leave : {
   s->bitb = b;
   s->bitk = k;
   z->total_in += (uint32_t)(p - z->next_in);
-  z->avail_in = n;
+  z->avail_in -= (uint32_t)(p - z->next_in);
   z->next_in = p;
   o.Finish(z);
   return result;
@@ -695,30 +756,36 @@ leave : {
    decode into the window, else straight into the output (see DirectOutput). */
 template <typename Output>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
-                Pending* pending) {
+                Pending* pending, FlatHufts* flat) {
   if (c->hufts == Fixed()->hufts) {
-    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
+    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat}, s, z, w, pending);
   }
-  if (z->avail_in >= FlatTableInput) {
-    FlatTable flat;
-    return InflateFastWith<Output>(c, flat.Fill(h), s, z, w, pending);
-  }
+  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry}, s, z, w, pending);
+  if (z->avail_in >= FlatTableInput) return InflateFastWith<Output>(c, FillFlat(flat, c, h), s, z, w, pending);
   return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
 }
 
 }  // namespace
 
-int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending) {
+int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending,
+                         FlatHufts* flat) {
   InflateCodes* c = s->sub.codes;
   HuftView h;
   h.Bind(c->hufts, c->entries);
+  // Tables this call built are read from its plain array (the chained blocks receive them
+  // only if the block outlives the call).
+  const uint32_t* const built = flat->codes == c ? flat->entry : NULL;
+  auto entry = [&](uint32_t i) -> HuftEntry {
+    if (built != NULL) return UnpackEntry(i < HuftLimit ? built[i] : InvalidEntry);
+    return h[i];
+  };
   const uint8_t* p = z->next_in;
   uint32_t n = z->avail_in;
   uint32_t b = s->bitb, k = s->bitk;
   uint32_t q = s->write;
   uint32_t m = q < s->read ? s->read - q - 1 : s->end - q;
   uint32_t j;
-  const HuftEntry* t;
+  HuftEntry t;
 
 #define CODES_LOAD                                   \
   p = z->next_in;                                    \
@@ -744,6 +811,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
 #define NEED_OUT                                               \
   if (m == 0) {                                                \
     if (q == s->end && s->read != 0) {                         \
+      s->RaiseKnown(s->end);                                   \
       q = 0;                                                   \
       m = WINDOW_ROOM;                                         \
     }                                                          \
@@ -753,6 +821,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
       q = s->write;                                            \
       m = WINDOW_ROOM;                                         \
       if (q == s->end && s->read != 0) {                       \
+        s->RaiseKnown(s->end);                                 \
         q = 0;                                                 \
         m = WINDOW_ROOM;                                       \
       }                                                        \
@@ -767,7 +836,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
 #define NEED_CODE_BITS(j)                                              \
   while (k < (j)) {                                                    \
     if (n == 0) {                                                      \
-      if (h[c->a + (b & BitMask(j))].bits <= k) break;                 \
+      if (entry(c->a + (b & BitMask(j))).bits <= k) break;             \
       CODES_LEAVE                                                      \
     }                                                                  \
     r = ZResult_Ok;                                                    \
@@ -803,7 +872,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
           }
           if (q == s->read && z->avail_out >= DirectRoom) {
             CODES_UPDATE
-            r = InflateFast<DirectOutput>(c, h, s, z, w, pending);
+            r = InflateFast<DirectOutput>(c, h, s, z, w, pending, flat);
             CODES_LOAD
             if (r != ZResult_Ok) {
               c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
@@ -812,7 +881,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
           } else if (m >= 258) {
             SettleWindow(s, z, w, pending);
             CODES_UPDATE
-            r = InflateFast<WindowOutput>(c, h, s, z, w, NULL);
+            r = InflateFast<WindowOutput>(c, h, s, z, w, NULL, flat);
             CODES_LOAD
             if (r != ZResult_Ok) {
               c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
@@ -830,23 +899,23 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
         j = c->b;
         NEED_CODE_BITS(j)
         uint32_t index = c->a + (b & BitMask(j));
-        t = &h[index];
-        DUMP_BITS(t->bits)
-        uint32_t e = t->exop;
+        t = entry(index);
+        DUMP_BITS(t.bits)
+        uint32_t e = t.exop;
         if (e == ExopLiteral) {
-          c->a = t->base;
+          c->a = t.base;
           c->mode = CodeLit;
           break;
         }
         if (e & 16) {
           c->a = e & 15;
-          c->len = t->base;
+          c->len = t.base;
           c->mode = CodeLenExt;
           break;
         }
         if ((e & 64) == 0) {
           c->b = e;
-          c->a = index + t->base;
+          c->a = index + t.base;
           break;
         }
         if (e & 32) {
@@ -871,18 +940,18 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
         j = c->b;
         NEED_CODE_BITS(j)
         uint32_t index = c->a + (b & BitMask(j));
-        t = &h[index];
-        DUMP_BITS(t->bits)
-        uint32_t e = t->exop;
+        t = entry(index);
+        DUMP_BITS(t.bits)
+        uint32_t e = t.exop;
         if (e & 16) {
           c->a = e & 15;
-          c->b = t->base;
+          c->b = t.base;
           c->mode = CodeDistExt;
           break;
         }
         if ((e & 64) == 0) {
           c->b = e;
-          c->a = index + t->base;
+          c->a = index + t.base;
           break;
         }
         c->mode = CodeBad;
@@ -901,16 +970,18 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
           r = ZResult_DataError;
           CODES_LEAVE
         }
+        BeforeWindowRead(s, w, q, c->b, c->len);
         c->mode = CodeCopy;
         /* fall through */
       case CodeCopy:
         while (c->len != 0) {
           NEED_OUT
-          // One byte at a time: room runs short here, and the source wraps with the window.
-          *w.At(q) = *w.At((q - c->b) & (s->end - 1));
-          q++;
-          m--;
-          c->len--;
+          // As much as the room takes, in runs bounded by the chunks of both sides and the
+          // window's end (WindowCopy); overlapping runs byte by byte, in order.
+          const uint32_t run = c->len < m ? c->len : m;
+          q = WindowCopy(w, q, c->b, run, s->end);
+          m -= run;
+          c->len -= run;
         }
         c->mode = CodeStart;
         break;

@@ -35,6 +35,19 @@ struct HuftEntry {
 };
 enum : uint8_t { ExopLiteral = 0, ExopBase = 16 + 64, ExopEnd = 32 + 64, ExopInvalid = 128 + 64 };
 
+/* An entry in one 32-bit word, for the plain arrays the fast loops read: exop in bits 0-7,
+   bits in 8-15, base in 16-31 (no base reaches 2^16: literals and symbols below 288,
+   length and distance bases at most 24,577, links below the 1,536 entries). */
+inline uint32_t PackEntry(const HuftEntry& e) { return e.exop | (uint32_t)e.bits << 8 | e.base << 16; }
+inline HuftEntry UnpackEntry(uint32_t v) {
+  HuftEntry e;
+  e.exop = (uint8_t)v;
+  e.bits = (uint8_t)(v >> 8);
+  e.unused = 0;
+  e.base = v >> 16;
+  return e;
+}
+
 /* 252 bytes: the next block and 248 data bytes. */
 struct ChainBlock {
   ChainBlock* next;
@@ -106,26 +119,15 @@ struct InflateWindow {
   static uint8_t* Address(const InflateWindow* w, uint32_t i);
 };
 
-/* The window's chunks in one flat table for the length of a call, copied when the call
-   first reaches the window (many calls never do). Every index is masked to the 32 KB of
-   storage, so no index can reach outside it. */
+/* The window's two pages for the length of a call: a byte is two loads away. Every
+   index is masked to the 32 KB of storage, so no index can reach outside it. */
 struct WindowView {
-  mutable uint8_t* chunk[WindowChunks];
-  const InflateWindow* source = NULL;
-  mutable bool bound = false;
+  uint8_t** page[2];
   void Bind(const InflateWindow* w) {
-    source = w;
-    bound = false;
+    page[0] = w->pages[0];
+    page[1] = w->pages[1];
   }
-  uint8_t* At(uint32_t i) const {
-    if (!bound) Fill();
-    return chunk[(i >> 8) & (WindowChunks - 1)] + (i & 0xFF);
-  }
-  __attribute__((noinline)) void Fill() const {
-    memcpy(chunk, source->pages[0], sizeof(uint8_t*) * 64);
-    memcpy(chunk + 64, source->pages[1], sizeof(uint8_t*) * 64);
-    bound = true;
-  }
+  uint8_t* At(uint32_t i) const { return page[(i >> 14) & 1][(i >> 8) & 63] + (i & 0xFF); }
 };
 
 /* ---- the code decoder (inflate_codes.cpp) ---- */
@@ -141,6 +143,18 @@ struct Pending {
 };
 
 struct InflateBlocks;
+struct InflateCodes;
+
+/* A stream's table entries in one plain array on the stack for the length of a call: the
+   tables the call built (the builder writes them here; they go into the chained blocks
+   only if their block outlives the call), or a copy of the chained ones made when the
+   call has input enough to pay for it. codes: the decoder whose tables these are; null
+   when none. */
+struct FlatHufts {
+  const InflateCodes* codes = NULL;
+  bool built = false;        /* built in this call: not yet in the chained blocks */
+  uint32_t entry[HuftLimit]; /* packed (PackEntry) */
+};
 
 struct InflateCodes {
   int32_t mode;
@@ -156,7 +170,7 @@ struct InflateCodes {
 
   static InflateCodes* Create(uint32_t bl, uint32_t bd, uint32_t tl, uint32_t td, HuftArray* hufts,
                               uint32_t entries, z_stream* z);
-  static int Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending);
+  static int Decode(InflateBlocks* s, z_stream* z, int r, const WindowView& w, Pending* pending, FlatHufts* flat);
   static void Destroy(InflateCodes* c, z_stream* z);
 };
 
@@ -172,9 +186,13 @@ const uint16_t* InflateLengthExtra();
 const uint16_t* InflateDistBase();
 const uint16_t* InflateDistExtra();
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
-/* *used: the entries the two tables take. */
+/* *used: the entries the two tables take. They are built into built (HuftLimit words,
+   packed, invalid past them), not into the stream's chained storage: the caller stores
+   them there with StorePacked when they are needed past the call. */
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
-                      uint32_t* td, HuftArray* hufts, uint32_t* used, z_stream* z);
+                      uint32_t* td, uint32_t* used, uint32_t* built, z_stream* z);
+/* Entries [0, n) of a plain packed array into the chained storage. */
+void StorePacked(HuftArray* a, const uint32_t* from, uint32_t n);
 /* The process-wide fixed tables: literal/length root 0 (9 bits), distance root 512 (5),
    544 entries in all. */
 enum : uint32_t { FixedEntries = 544 };
@@ -203,6 +221,8 @@ struct InflateBlocks {
     InflateCodes* codes; /* CODES */
     uint32_t words[5];
   } sub;
+  /* Bit 0: the current block is the last. Bits 16 and up: the window's known extent
+     (see Known). */
   uint32_t last;
   uint32_t bitk;
   uint32_t bitb;
@@ -223,7 +243,39 @@ struct InflateBlocks {
   static void Destroy(InflateBlocks* s, z_stream* z);
   static void SetDictionary(InflateBlocks* s, const uint8_t* d, uint32_t n);
   static int AtSyncPoint(const InflateBlocks* s) { return s->mode == BlockLens; }
+
+  bool Last() const { return (last & 1) != 0; }
+  void SetLast(uint32_t bit) { last = (last & ~1u) | (bit & 1); }
+  /* The window's storage is not cleared when it is made: what a stream has not written
+     is cleared only when a distance reaches before the stream's first byte, which data
+     that a compressor wrote never does. Window indexes below Known, or below the write
+     index, hold bytes of this or an earlier stream, or zeros; those at or above both
+     hold whatever the allocator left there. Writes go forward from index 0 (or from the
+     end of a dictionary), so Known only has to be raised where the write index goes back
+     to 0: to the window's size when it wraps, to the old write index at a reset. Known at
+     or above the size: the whole window holds bytes or zeros. */
+  uint32_t Known() const { return last >> 16; }
+  void RaiseKnown(uint32_t to) {
+    if (to > Known()) last = (last & 0xFFFFu) | (to << 16);
+  }
+  bool AllKnown() const { return Known() >= end; }
 };
+
+/* Clears the window from index from (the larger of Known and the write index in use) to
+   the end of its storage; the whole window is then known. For a read that would reach
+   past what is known, which only a distance before the stream's first byte can. */
+void ClearUnknown(InflateBlocks* s, const WindowView& w, uint32_t from);
+/* A copy of length bytes from distance (at most the window's size) behind window index q,
+   the write index in use: when q is below the distance, the copy's first bytes come from
+   the top of the window; if they would reach what is not known, that is cleared first. */
+inline void BeforeWindowRead(InflateBlocks* s, const WindowView& w, uint32_t q, uint32_t distance, uint32_t length) {
+  if (q >= distance || s->AllKnown()) return;
+  const uint32_t back = distance - q;
+  const uint32_t from = s->end - back;
+  const uint32_t n = length < back ? length : back;
+  const uint32_t known = s->Known() > q ? s->Known() : q;
+  if (from + n > known) ClearUnknown(s, w, known);
+}
 
 /* Hands decoded bytes from the window to next_out; r, or 0 in place of -5 when bytes went. */
 int InflateFlush(InflateBlocks* s, z_stream* z, int r, const WindowView& w);
@@ -246,6 +298,14 @@ static_assert(sizeof(void*) != 4 || sizeof(ChainArray) == 12, "a chain record is
 static_assert(sizeof(void*) != 4 || sizeof(InflateCodes) == 32, "the code decoder is 32 bytes");
 static_assert(sizeof(void*) != 4 || sizeof(InflateBlocks) == 64, "the block decoder is 64 bytes");
 static_assert(sizeof(void*) != 4 || sizeof(InflateWindow) == 8, "the window header is 8 bytes");
+
+/* memcpy for a run the compiler can tell is short (at most a chunk): it would expand it
+   into a string instruction, which costs several times the library's copy at these
+   sizes. The empty asm hides the bound. */
+inline void CopyRun(void* to, const void* from, uint32_t n) {
+  __asm__("" : "+r"(n));
+  memcpy(to, from, n);
+}
 
 /* mask(n) = 2^n - 1 for n from 0 to 32. */
 inline uint32_t BitMask(uint32_t n) { return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1; }
