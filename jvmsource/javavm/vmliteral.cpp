@@ -307,6 +307,27 @@ VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, const char* text, uint32_t
   return fresh;
 }
 
+/* Sets `*found` to the interned literal of hash `h` that `same` accepts, or null; false when
+   the table's lock is refused, so nothing was looked at. */
+template <typename Same>
+static bool FindInterned(VMLiteralHashTable* table, VMword h, Same same, VMLiteral** found) {
+  *found = nullptr;
+  VMObjectHashTableIterator::Start start = VMObjectHashTableIterator::Prepare(table, h);
+  if (!table->Lock(true)) return false;
+  {
+    VMObjectHashTableIterator it;
+    it.Init(table, h, start);
+    for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
+      if (same(e)) {
+        *found = e;
+        break;
+      }
+    }
+  }
+  table->relSpinlock();
+  return true;
+}
+
 VMLiteral* VMLiteral::Find(VMNameSpace* ns, const char* text, uint32_t length) {
   if (ns == nullptr || text == nullptr) return nullptr;
   if (length == 0xFFFFFFFFu) length = (uint32_t)strlen(text);
@@ -314,20 +335,8 @@ VMLiteral* VMLiteral::Find(VMNameSpace* ns, const char* text, uint32_t length) {
   if (!HashValidUTF8(text, length, &h)) return nullptr;
   VMLiteralHashTable* table = ns->GetLiteralHashTable();
   if (table == nullptr) return nullptr;
-  VMObjectHashTableIterator::Start start = VMObjectHashTableIterator::Prepare(table, h);
-  if (!table->Lock(true)) return nullptr;
-  VMLiteral* found = nullptr;
-  {
-    VMObjectHashTableIterator it;
-    it.Init(table, h, start);
-    for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
-      if (e->equalsUTF8(text, length)) {
-        found = e;
-        break;
-      }
-    }
-  }
-  table->relSpinlock();
+  VMLiteral* found;
+  FindInterned(table, h, [&](VMLiteral* e) { return e->equalsUTF8(text, length); }, &found);
   return found;
 }
 
@@ -341,20 +350,12 @@ VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, VMbyteArray* bytes) {
     const uint8_t* text = bytes->GetFirstElementPointer();
     VMLiteralHashTable* table = ns->GetLiteralHashTable();
     VMword h = HashUTF8((const char*)text, length);
-    VMObjectHashTableIterator::Start start = VMObjectHashTableIterator::Prepare(table, h);
-    if (!table->Lock(true)) return nullptr;
-    VMLiteral* found = nullptr;
-    {
-      VMObjectHashTableIterator it;
-      it.Init(table, h, start);
-      for (VMLiteral* e; (e = (VMLiteral*)it.Next()) != nullptr;) {
-        if (e->GetSize() == length && e->GetIsContiguous() && memcmp(e->GetFirstElementPointer(), text, length) == 0) {
-          found = e;
-          break;
-        }
-      }
-    }
-    table->relSpinlock();
+    VMLiteral* found;
+    bool looked = FindInterned(table, h, [&](VMLiteral* e) {
+      return e->GetSize() == length && e->GetIsContiguous() &&
+             memcmp(e->GetFirstElementPointer(), text, length) == 0;
+    }, &found);
+    if (!looked) return nullptr;
     if (found != nullptr) return found;
   }
   VMLiteral* fresh = allocate(ns, length);
