@@ -254,12 +254,20 @@ VMLiteral* VMLiteral::allocate(VMNameSpace* ns, uint32_t length) {
                                                  VMTag_VMLiteral);
 }
 
-VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, const char* text, uint32_t length) {
+/* The literal table a text of `*length` bytes (all up to its NUL when 0xFFFFFFFF) is looked
+   up in, with the text's hash in `*h`; null for no name space or text, invalid UTF-8, or no
+   table yet. */
+static VMLiteralHashTable* TableForText(VMNameSpace* ns, const char* text, uint32_t* length,
+                                        VMword* h) {
   if (ns == nullptr || text == nullptr) return nullptr;
-  if (length == 0xFFFFFFFFu) length = (uint32_t)strlen(text);
+  if (*length == 0xFFFFFFFFu) *length = (uint32_t)strlen(text);
+  if (!HashValidUTF8(text, *length, h)) return nullptr;
+  return ns->GetLiteralHashTable();
+}
+
+VMLiteral* VMLiteral::CreateInstance(VMNameSpace* ns, const char* text, uint32_t length) {
   VMword h;
-  if (!HashValidUTF8(text, length, &h)) return nullptr;
-  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  VMLiteralHashTable* table = TableForText(ns, text, &length, &h);
   if (table == nullptr) return nullptr;
 
   static_assert((VMLiteralHashTable::Mode & VMHashLockMask) == 0, "the caller locks");
@@ -329,11 +337,8 @@ static bool FindInterned(VMLiteralHashTable* table, VMword h, Same same, VMLiter
 }
 
 VMLiteral* VMLiteral::Find(VMNameSpace* ns, const char* text, uint32_t length) {
-  if (ns == nullptr || text == nullptr) return nullptr;
-  if (length == 0xFFFFFFFFu) length = (uint32_t)strlen(text);
   VMword h;
-  if (!HashValidUTF8(text, length, &h)) return nullptr;
-  VMLiteralHashTable* table = ns->GetLiteralHashTable();
+  VMLiteralHashTable* table = TableForText(ns, text, &length, &h);
   if (table == nullptr) return nullptr;
   VMLiteral* found;
   FindInterned(table, h, [&](VMLiteral* e) { return e->equalsUTF8(text, length); }, &found);
