@@ -158,8 +158,7 @@ static void* ForgetLocals(void* context) {
     VMThread* t = threads->Get(i);
     VMObjectHandleArray* locals = t != NULL ? t->GetJNIHandleArray() : NULL;
     for (uint32_t k = 1; locals != NULL && k < locals->GetCount(); k++) {
-      VMObject* o = locals->Get(k);
-      if (o == (VMObject*)survey->loader || BelongsTo(o, survey->loader)) locals->GetArray()->Set(k, NULL);
+      if (NamesLoader(locals->Get(k), survey->loader)) locals->GetArray()->Set(k, NULL);
     }
   }
   return NULL;
