@@ -134,7 +134,7 @@ void ReadRange(const ChunkedArray* a, uint32_t offset, void* to, uint32_t n) {
     uint32_t run;
     const uint8_t* from = a->Run(offset + done, &run);
     if (run > n - done) run = n - done;
-    memcpy(into + done, from, run);
+    ChunkCopy(into + done, from, run);
     done += run;
   }
 }
@@ -145,7 +145,7 @@ void WriteRange(ChunkedArray* a, uint32_t offset, const void* from, uint32_t n) 
     uint32_t run;
     uint8_t* into = a->Run(offset + done, &run);
     if (run > n - done) run = n - done;
-    memcpy(into, bytes + done, run);
+    ChunkCopy(into, bytes + done, run);
     done += run;
   }
 }
@@ -435,83 +435,120 @@ void SendAllTrees(DeflateState* s, int32_t lcodes, int32_t dcodes, int32_t blcod
   WalkTree<true>(s, s->dynDTree, dcodes - 1);
 }
 
-/* The bit buffer of a block's output, held in registers: the same bits in the same order
-   as SendBits, written straight into the pending output's chunks, and stored back in the
-   state at the end. */
-class BitSink {
+/* Where a block's coded bytes gather before they go to the pending output's chunks:
+   whole 16-bit units of the bit buffer are stored with no check of room per byte, and
+   the caller drains the buffer in runs when it is nearly full and at the end. */
+class BlockBytes {
  public:
-  explicit BitSink(DeflateState* state)
-      : s(state), buffer(state->biBuf), valid(state->biValid), pos(state->pendingOut + (uint32_t)state->pending) {}
-  ~BitSink() {
-    s->biBuf = (uint16_t)buffer;
-    s->biValid = valid;
+  enum : uint32_t { Fill = 1024, Slack = 16 };
+  explicit BlockBytes(DeflateState* state) : s(state), pos(state->pendingOut + (uint32_t)state->pending) {}
+  uint8_t* Start() { return bytes; }
+  const uint8_t* Limit() const { return bytes + Fill; }
+  /* Moves the bytes before p out; where the next ones go. */
+  uint8_t* Drain(uint8_t* p) {
+    uint32_t n = (uint32_t)(p - bytes);
+    uint32_t fits = pos < s->pendingBuf->size ? s->pendingBuf->size - pos : 0;
+    if (fits > n) fits = n;
+    WriteRange(s->pendingBuf, pos, bytes, fits);
+    for (uint32_t i = fits; i < n; i++) ChunkedArray::CountDroppedWrite();  // never at these sizes
+    pos += n;
     s->pending = (int32_t)(pos - s->pendingOut);
+    return bytes;
   }
-  void Bits(uint32_t value, int32_t length) {
-    buffer |= value << valid;
-    valid += length;
-    if (valid > 16) {
-      Byte(buffer & 0xFF);
-      Byte((buffer >> 8) & 0xFF);
-      buffer >>= 16;
-      valid -= 16;
-    }
-  }
-  void Code(const TreeNode& node) { Bits(node.fc, node.dl); }
 
  private:
-  void Byte(uint32_t c) {
-    if (room == 0) Reload();
-    if (room != 0) {
-      *p++ = (uint8_t)c;
-      room--;
-    } else {
-      ChunkedArray::CountDroppedWrite();  // past the pending buffer: never at these sizes
-    }
-    pos++;
-  }
-  void Reload() {
-    if (pos < s->pendingBuf->size) p = s->pendingBuf->Run(pos, &room);
-  }
-
   DeflateState* s;
-  uint32_t buffer;
-  int32_t valid;
   uint32_t pos;
-  uint8_t* p = NULL;
-  uint32_t room = 0;
+  uint8_t bytes[Fill + Slack];
 };
 
-/* The recorded literals and matches with the given codes, then the end of the block. */
+/* The length symbol and extra bits of each match length - 3, and the extra bits and base
+   of each distance code: every token then sends its extra bits unconditionally (zero
+   bits of value 0 where a code has none), with no branch on the code. */
+struct TokenTables {
+  struct Length {
+    uint16_t symbol;
+    uint8_t extraBits;
+    uint8_t extra;
+  } length[256];
+  struct Distance {
+    uint16_t base;
+    uint8_t extraBits;
+  } distance[DCodes];
+};
+
+constexpr TokenTables MakeTokenTables() {
+  TokenTables t{};
+  for (uint32_t lc = 0; lc < 256; lc++) {
+    uint32_t code = DeflateCodes.lengthCode[lc];
+    uint32_t bits = (uint32_t)ExtraLBits[code];
+    t.length[lc] = {(uint16_t)(code + Literals + 1), (uint8_t)bits,
+                    (uint8_t)(bits != 0 ? lc - (uint32_t)DeflateCodes.baseLength[code] : 0)};
+  }
+  for (uint32_t code = 0; code < DCodes; code++) {
+    t.distance[code] = {(uint16_t)DeflateCodes.baseDist[code], (uint8_t)ExtraDBits[code]};
+  }
+  return t;
+}
+
+constexpr TokenTables Tokens = MakeTokenTables();
+
+/* The bits of a block go out least significant first through a 32-bit buffer kept in a
+   local (no store through the byte pointer can reach it), 16 bits at a time, exactly as
+   SendBits would send them. */
+#define BLOCK_BITS(value, length)           \
+  do {                                      \
+    buffer |= (uint32_t)(value) << valid;   \
+    valid += (int32_t)(length);             \
+    if (valid > 16) {                       \
+      p[0] = (uint8_t)buffer;               \
+      p[1] = (uint8_t)(buffer >> 8);        \
+      p += 2;                               \
+      buffer >>= 16;                        \
+      valid -= 16;                          \
+    }                                       \
+  } while (0)
+
+/* The recorded literals and matches with the given codes, then the end of the block. A
+   token is at most 48 bits, so one check of room per token keeps the stores within the
+   buffer's slack. */
 void CompressBlock(DeflateState* s, const TreeNode* ltree, const TreeNode* dtree) {
-  BitSink out(s);
+  BlockBytes out(s);
+  uint8_t* p = out.Start();
+  uint32_t buffer = s->biBuf;
+  int32_t valid = s->biValid;
   // lBuf and dBuf are walked a run of 128 entries at a time (one chunk of dBuf, half a
   // chunk of lBuf).
-  for (uint32_t first = 0; first < s->lastLit; first += ChunkBytes / 2) {
-    uint32_t n = s->lastLit - first < ChunkBytes / 2 ? s->lastLit - first : ChunkBytes / 2;
+  const uint32_t lastLit = s->lastLit;
+  for (uint32_t first = 0; first < lastLit; first += ChunkBytes / 2) {
+    uint32_t n = lastLit - first < ChunkBytes / 2 ? lastLit - first : ChunkBytes / 2;
     const uint16_t* dists = reinterpret_cast<const uint16_t*>(s->dBuf->Address(first * 2));
     const uint8_t* lengths = s->lBuf->Address(first);
     for (uint32_t i = 0; i < n; i++) {
+      if (__builtin_expect(p >= out.Limit(), 0)) p = out.Drain(p);
       uint32_t dist = dists[i];
       uint32_t lc = lengths[i];
       if (dist == 0) {
-        out.Code(ltree[lc]);
+        BLOCK_BITS(ltree[lc].fc, ltree[lc].dl);
         continue;
       }
-      uint32_t code = T.lengthCode[lc];
-      out.Code(ltree[code + Literals + 1]);
-      int32_t extra = ExtraLBits[code];
-      if (extra != 0) out.Bits(lc - (uint32_t)T.baseLength[code], extra);
+      const TokenTables::Length& length = Tokens.length[lc];
+      BLOCK_BITS(ltree[length.symbol].fc, ltree[length.symbol].dl);
+      BLOCK_BITS(length.extra, length.extraBits);
       dist--;
-      code = DCode(dist);
-      out.Code(dtree[code]);
-      extra = ExtraDBits[code];
-      if (extra != 0) out.Bits(dist - (uint32_t)T.baseDist[code], extra);
+      uint32_t code = DCode(dist);
+      BLOCK_BITS(dtree[code].fc, dtree[code].dl);
+      BLOCK_BITS(dist - Tokens.distance[code].base, Tokens.distance[code].extraBits);
     }
   }
-  out.Code(ltree[EndBlock]);
+  BLOCK_BITS(ltree[EndBlock].fc, ltree[EndBlock].dl);
+  out.Drain(p);
+  s->biBuf = (uint16_t)buffer;
+  s->biValid = valid;
   s->lastEobLen = ltree[EndBlock].dl;
 }
+
+#undef BLOCK_BITS
 
 /* The dynamic trees as plain arrays for the length of one block's output. */
 void CopyCodes(ChunkedRecordArray* tree, int32_t count, TreeNode* to) {
@@ -579,7 +616,7 @@ void StoredBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_
     uint8_t* into = s->pendingBuf->Run(to + done, &roomTo);
     uint32_t n = roomFrom < roomTo ? roomFrom : roomTo;
     if (n > len - done) n = len - done;
-    memcpy(into, from, n);
+    ChunkCopy(into, from, n);
     done += n;
   }
   s->pending += (int32_t)len;
