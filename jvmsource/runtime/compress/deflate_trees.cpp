@@ -65,6 +65,27 @@ constexpr CodeTables DeflateCodes = MakeTables();
 
 namespace {
 
+struct ByteReversal {
+  uint8_t of[256];
+};
+
+constexpr ByteReversal MakeByteReversal() {
+  ByteReversal r{};
+  for (uint32_t b = 0; b < 256; b++) r.of[b] = (uint8_t)Reverse(b, 8);
+  return r;
+}
+
+constexpr ByteReversal Reversed = MakeByteReversal();
+
+/* The low len bits (1 to 15) of code in reverse order, a byte at a time. */
+inline uint32_t ReverseCode(uint32_t code, uint32_t len) {
+  return ((uint32_t)Reversed.of[code & 0xFF] << 8 | Reversed.of[(code >> 8) & 0xFF]) >> (16 - len);
+}
+
+}  // namespace
+
+namespace {
+
 constexpr const CodeTables& T = DeflateCodes;
 
 const StaticTreeDesc StaticLDesc = {T.staticLTree, ExtraLBits, Literals + 1, LCodes, MaxBits};
@@ -290,7 +311,7 @@ void TreeBuilder::GenCodes() {
     TreeNode& node = tree[n];
     uint32_t len = node.dl;
     if (len == 0) continue;
-    node.fc = (uint16_t)Reverse(next[len]++, len);
+    node.fc = (uint16_t)ReverseCode(next[len]++, len);
   }
 }
 
