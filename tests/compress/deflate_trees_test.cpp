@@ -357,6 +357,52 @@ TEST_F(TreeTest, TokensAtTheEdgesOfTheCodeTables) {
   }
 }
 
+/* A block's coded bytes gather on the stack and move to the pending chunks in runs: the
+   block below starts after a first block of 0 to 63 literals, so at every bit offset
+   and at many byte offsets in a chunk, and its long tokens (up to 48 bits) pass the
+   stack buffer's fill mark many times. Every token must decode back, in order. */
+TEST_F(TreeTest, BlockBytesArriveWhereverTheBlockStarts) {
+  sample_data::Random r(17);
+  for (uint32_t lead = 0; lead < 64; lead++) {
+    puxz::deflateReset(&stream->z);
+    std::vector<Token> expected;
+    for (uint32_t i = 0; i < lead; i++) {
+      uint32_t c = r.Next() & 0xFF;
+      puxz::TallyLiteral(s, c);
+      expected.push_back(Token{0, c});
+    }
+    puxz::FlushBlock(s, nullptr, 0, 0, 0);
+    // Far matches of every length code, and literals: a block of some 6 KB.
+    for (uint32_t i = 0; i < 3000; i++) {
+      if (i % 3 == 0) {
+        uint32_t c = r.Next() & 0xFF;
+        puxz::TallyLiteral(s, c);
+        expected.push_back(Token{0, c});
+      } else {
+        uint32_t length = 3 + r.Next() % 256, distance = 16384 + r.Next() % 16385;
+        puxz::TallyMatch(s, distance, length - 3);
+        expected.push_back(Token{length, distance});
+      }
+    }
+    puxz::FlushBlock(s, nullptr, 0, 0, 1);
+    Bytes out(40000);
+    stream->z.next_out = out.data();
+    stream->z.avail_out = (uint32_t)out.size();
+    puxz::FlushPending(&stream->z);
+    out.resize(out.size() - stream->z.avail_out);
+    // The matches reach before the data; the decoder takes 32 KB of preset bytes.
+    Decoded d = DecodeDeflate(out, false, Bytes(32768, 0));
+    ASSERT_EQ("", d.error) << "lead " << lead;
+    ASSERT_EQ(expected.size(), d.tokens.size()) << "lead " << lead;
+    for (size_t i = 0; i < expected.size(); i++) {
+      ASSERT_EQ(expected[i].length, d.tokens[i].length) << "lead " << lead << " token " << i;
+      ASSERT_EQ(expected[i].distance, d.tokens[i].distance) << "lead " << lead << " token " << i;
+    }
+    EXPECT_EQ(0, s->biValid);
+    EXPECT_EQ(0, s->pending);
+  }
+}
+
 /* A block whose start has left the window cannot be stored, however much cheaper: it is
    coded from its tallies. */
 TEST_F(TreeTest, AStoredBlockNeedsItsBytesInTheWindow) {
