@@ -146,8 +146,9 @@ TEST_F(TreeTest, TreesAreCompleteAndLimitedWhateverTheFrequencies) {
   CheckTree(&s->lDesc, std::vector<uint32_t>(286, 3), LengthExtraBits, 257, 15);
 }
 
-/* The documented tree construction, step by step over plain arrays: what the engine's
-   tree, heap, depth and counters must hold after BuildTree, whatever way it gets there. */
+/* Tree construction step by step over plain arrays, the slow and obvious way: what the
+   engine's tree, heap, depth and counters must hold after BuildTree, whatever way it gets
+   there. */
 struct ModelTree {
   std::vector<uint32_t> fc, dl;
   std::vector<int32_t> heap;
@@ -258,7 +259,7 @@ struct ModelTree {
    beyond the limit), sums past 16 bits, and every count the engine's blocks can give.
    The arrays start full of leftovers, as after an earlier block; every node record,
    every heap place and depth, the counters and the counts must come out as the model's. */
-TEST_F(TreeTest, ATreeEndsExactlyAsTheDocumentedStepsLeaveIt) {
+TEST_F(TreeTest, ATreeEndsExactlyAsThePlainStepsLeaveIt) {
   struct Shape {
     puxz::TreeDesc* desc;
     int32_t elems, records, base, limit;
