@@ -1,5 +1,7 @@
 /* The compression memory pool: exact accounting, the list against the count, lifetime of
    the pool and its pair on the machine, threads and machines, refusals and bad cookies. */
+#include <string.h>
+
 #include <atomic>
 #include <random>
 #include <thread>
@@ -292,6 +294,89 @@ TEST_F(PoolTest, FourThreadsTakingAndGivingChunksKeepTheListWhole) {
   EXPECT_EQ(0u, WalkPool(c));
   EXPECT_EQ(1, c->references);
   ZipPoolReleaseCookie(c);
+}
+
+// Chunk requests and releases run under one monitor entry each, beside threads that take
+// and drop the pool by its cookie: the pool is made and released over and over between
+// them (no reference is held between rounds in half of them). Each chunk carries its
+// owner's pattern until it is given back, so two owners of one block, or a block zeroed
+// after it was handed out, show; at the end of a round the pool is gone or empty and
+// whole, and process memory is back where it was.
+TEST_F(PoolTest, ChunkTakersAndCookieHoldersRacingLeaveThePoolWholeOrGone) {
+  ZipPoolCookie* warm = ZipPoolGetCookie();  // the machine's list node, made once
+  ZipPoolReleaseCookie(warm);
+  RunThreads(1, [&](int) {  // a first attach on a host thread, out of the counted rounds
+    AttachHere(machine);
+    DetachHere(machine);
+  });
+  uint64_t processBytes = refhost::BytesInUse(nullptr);
+  for (int round = 0; round < 30; round++) {
+    bool held = round % 2 == 1;
+    ZipPoolCookie* mine = held ? ZipPoolGetCookie() : nullptr;
+    std::atomic<int> damaged{0}, refused{0};
+    RunThreads(6, [&](int t) {
+      AttachHere(machine);
+      std::mt19937 random(round * 16 + t);
+      if (t < 4) {
+        struct Held {
+          uint8_t* chunk;
+          uint32_t n;
+          uint8_t mark;
+        };
+        std::vector<Held> mine;
+        for (int i = 0; i < 3000; i++) {
+          if (mine.size() < 6 && random() % 2 == 0) {
+            uint32_t n = 1 + random() % 256;
+            uint8_t* chunk = static_cast<uint8_t*>(ZipPoolChunkAlloc(n));
+            if (chunk == nullptr) {
+              refused++;
+              continue;
+            }
+            for (uint32_t k = 0; k < n; k++) damaged += chunk[k] != 0;
+            uint8_t mark = (uint8_t)(t * 64 + i);
+            memset(chunk, mark, n);
+            mine.push_back({chunk, n, mark});
+          } else if (!mine.empty()) {
+            size_t pick = random() % mine.size();
+            Held h = mine[pick];
+            for (uint32_t k = 0; k < h.n; k++) damaged += h.chunk[k] != h.mark;
+            ZipPoolChunkFree(h.chunk);
+            mine.erase(mine.begin() + pick);
+          }
+        }
+        for (const Held& h : mine) ZipPoolChunkFree(h.chunk);
+      } else {
+        for (int i = 0; i < 1500; i++) {
+          ZipPoolCookie* c = ZipPoolGetCookie();
+          if (c == nullptr) {
+            refused++;
+            continue;
+          }
+          uint32_t n = 1 + random() % 100;
+          uint8_t* block = static_cast<uint8_t*>(ZipPoolAlloc(c, 1, n));
+          if (block != nullptr) {
+            for (uint32_t k = 0; k < n; k++) damaged += block[k] != 0;
+            ZipPoolFree(c, block);
+          } else {
+            refused++;
+          }
+          ZipPoolReleaseCookie(c);
+        }
+      }
+      DetachHere(machine);
+    });
+    ASSERT_EQ(0, damaged.load()) << "round " << round;
+    ASSERT_EQ(0, refused.load()) << "round " << round;
+    if (held) {
+      ASSERT_EQ(mine, PeekCookie()) << "round " << round;
+      EXPECT_EQ(1, mine->references);
+      EXPECT_EQ(0u, ZipPoolBytesInUse(mine));
+      EXPECT_EQ(0u, WalkPool(mine));
+      ZipPoolReleaseCookie(mine);
+    }
+    ASSERT_EQ(nullptr, PeekCookie()) << "round " << round;
+    ASSERT_EQ(processBytes, refhost::BytesInUse(nullptr)) << "round " << round;
+  }
 }
 
 }  // namespace

@@ -54,6 +54,44 @@ void ReleaseCookieRecord(ZipPoolCookie* cookie) {
   ZipPoolRawFree(cookie);
 }
 
+/* The machine's pool, made and listed when there is none and make is set; null when
+   there is none or it cannot be made. The caller holds the machine's monitor. */
+ZipPoolCookie* ListedCookie(JavaVM* javaVM, bool make) {
+  for (VMJniKeyValueNode* n = static_cast<VMJniKeyValueNode*>(javaVM->destroyCallbacks); n != NULL;
+       n = n->next) {
+    if (n->key == ZipPoolCookieDestroy) {
+      ZipPoolCookie* cookie = static_cast<ZipPoolCookie*>(n->value);
+      VM_ASSERT(cookie->IsValid());
+      return cookie;
+    }
+  }
+  if (!make) return NULL;
+  ZipPoolCookie* cookie = static_cast<ZipPoolCookie*>(ZipPoolRawAlloc(sizeof(ZipPoolCookie)));
+  if (cookie == NULL) return NULL;
+  memset(cookie, 0, sizeof(ZipPoolCookie));
+  cookie->tag = ZipPoolCookie::Tag;
+  // An unlisted pool would be found by nobody: the next call would make a second one,
+  // and blocks of this one would be freed into that one.
+  if (VMJniAddKeyValue(javaVM, ZipPoolCookieDestroy, cookie) != 0) {
+    ReleaseCookieRecord(cookie);
+    return NULL;
+  }
+  return cookie;
+}
+
+/* Drops one reference of a listed pool; on the last the pool leaves the machine's list
+   and its chain of blocks is handed back in *chain, for the caller to release outside
+   the monitor with the cookie. The caller holds the machine's monitor. */
+bool DropReference(JavaVM* javaVM, ZipPoolCookie* cookie, ZipPoolBlock** chain) {
+  if (--cookie->references != 0) return false;
+  VMJniRemoveKeyValue(javaVM, ZipPoolCookieDestroy, cookie);
+  *chain = cookie->first;
+  cookie->first = cookie->last = NULL;
+  cookie->bytesInUse = 0;
+  cookie->tag = 0;
+  return true;
+}
+
 }  // namespace
 
 void* ZipPoolRawAlloc(uint32_t bytes) {
@@ -128,32 +166,8 @@ void ZipPoolCookie::FreeAll() {
 ZipPoolCookie* ZipPoolGetCookie() {
   JavaVM* javaVM;
   if (!EnterMachine(&javaVM)) return NULL;
-  ZipPoolCookie* cookie = NULL;
-  for (VMJniKeyValueNode* n = static_cast<VMJniKeyValueNode*>(javaVM->destroyCallbacks); n != NULL;
-       n = n->next) {
-    if (n->key == ZipPoolCookieDestroy) {
-      cookie = static_cast<ZipPoolCookie*>(n->value);
-      break;
-    }
-  }
-  if (cookie == NULL) {
-    cookie = static_cast<ZipPoolCookie*>(ZipPoolRawAlloc(sizeof(ZipPoolCookie)));
-    if (cookie == NULL) {
-      LeaveMachine(javaVM);
-      return NULL;
-    }
-    memset(cookie, 0, sizeof(ZipPoolCookie));
-    cookie->tag = ZipPoolCookie::Tag;
-    // An unlisted pool would be found by nobody: the next call would make a second one,
-    // and blocks of this one would be freed into that one.
-    if (VMJniAddKeyValue(javaVM, ZipPoolCookieDestroy, cookie) != 0) {
-      ReleaseCookieRecord(cookie);
-      LeaveMachine(javaVM);
-      return NULL;
-    }
-  }
-  VM_ASSERT(cookie->IsValid());
-  cookie->references++;
+  ZipPoolCookie* cookie = ListedCookie(javaVM, true);
+  if (cookie != NULL) cookie->references++;
   LeaveMachine(javaVM);
   return cookie;
 }
@@ -166,14 +180,7 @@ void ZipPoolReleaseCookie(ZipPoolCookie* cookie) {
     return;
   }
   ZipPoolBlock* chain = NULL;
-  bool release = --cookie->references == 0;
-  if (release) {
-    VMJniRemoveKeyValue(javaVM, ZipPoolCookieDestroy, cookie);
-    chain = cookie->first;
-    cookie->first = cookie->last = NULL;
-    cookie->bytesInUse = 0;
-    cookie->tag = 0;
-  }
+  bool release = DropReference(javaVM, cookie, &chain);
   LeaveMachine(javaVM);
   // The pool is out of every list now: its memory goes back outside the monitor.
   if (release) {
@@ -201,19 +208,59 @@ uint32_t ZipPoolBytesInUse(ZipPoolCookie* cookie) {
   return c == NULL ? 0xFFFFFFFFu : c->bytesInUse;
 }
 
+/* A stream's set-up and end take and give some nine hundred chunks: each request and
+   each release does its work under one entry of the machine's monitor, with the same
+   effects in the same order as taking a reference and then allocating (or freeing and
+   then dropping the reference). The host's allocation is made under the monitor so that
+   a pool made by this request is made before its block, as a separate reference would. */
 void* ZipPoolChunkAlloc(uint32_t bytes) {
-  ZipPoolCookie* cookie = ZipPoolGetCookie();
-  if (cookie == NULL) return NULL;
-  return ZipPoolAlloc(cookie, 1, bytes);
+  JavaVM* javaVM;
+  if (!EnterMachine(&javaVM)) return NULL;
+  ZipPoolCookie* cookie = ListedCookie(javaVM, true);
+  ZipPoolBlock* block = NULL;
+  uint32_t total = 0;
+  if (cookie != NULL) {
+    cookie->references++;
+    if (bytes >= 1 && bytes <= ZipPoolCookie::MaxRequest) {
+      total = bytes + ZipPoolCookie::HeaderBytes;
+      if (total < ZipPoolCookie::MinimumBlock) total = ZipPoolCookie::MinimumBlock;
+      block = static_cast<ZipPoolBlock*>(ZipPoolRawAlloc(total));
+      if (block != NULL) {
+        block->size = total;
+        cookie->bytesInUse += total;
+        cookie->Link(block);
+      }
+    }
+  }
+  LeaveMachine(javaVM);
+  if (block == NULL) return NULL;
+  // The reference this block holds keeps the pool, and so the block, alive.
+  uint8_t* data = reinterpret_cast<uint8_t*>(block) + ZipPoolCookie::HeaderBytes;
+  memset(data, 0, total - ZipPoolCookie::HeaderBytes);
+  return data;
 }
 
-void ZipPoolChunkFree(void* block) {
-  if (block == NULL) return;
-  ZipPoolCookie* cookie = ZipPoolGetCookie();
-  if (cookie == NULL) return;
-  ZipPoolFree(cookie, block);
-  ZipPoolReleaseCookie(cookie);
-  ZipPoolReleaseCookie(cookie);
+void ZipPoolChunkFree(void* address) {
+  if (address == NULL) return;
+  JavaVM* javaVM;
+  if (!EnterMachine(&javaVM)) return;
+  // Without a pool the block cannot be one of its chunks: nothing to unlink.
+  ZipPoolCookie* cookie = ListedCookie(javaVM, false);
+  if (cookie == NULL) {
+    LeaveMachine(javaVM);
+    return;
+  }
+  ZipPoolBlock* block = reinterpret_cast<ZipPoolBlock*>(static_cast<uint8_t*>(address) - ZipPoolCookie::HeaderBytes);
+  cookie->Unlink(block);
+  cookie->bytesInUse -= block->size;
+  ZipPoolBlock* chain = NULL;
+  bool release = DropReference(javaVM, cookie, &chain);
+  LeaveMachine(javaVM);
+  ZipPoolRawFree(block);
+  if (release) {
+    ReleaseChain(chain);
+    ReleaseCookieRecord(cookie);
+  }
 }
 
 void HOSTCALL ZipPoolCookieDestroy(void* cookie) {
