@@ -51,8 +51,9 @@ struct Segments {
    link's address depending on the one before, so the chain table is copied twice, an
    entry per window position's chunk (positions p and p + wSize share a link), and no
    mask stands on that path: a link is a shift, a table load and the link's load (the
-   offset in the chunk is formed beside the table load). The buffers and the trees,
-   reached once per tally, keep two look-ups. Only offsets proven to lie inside the
+   offset in the chunk is formed beside the table load). The literal buffers, reached
+   once per tally, keep two look-ups; the few tree chunks a tally counts in are held
+   flat as well. Only offsets proven to lie inside the
    arrays take these paths (see each use); everything else goes through the guarded
    accessors. */
 class Views {
@@ -62,7 +63,9 @@ class Views {
     Flat(s->window, win);
     Flat(s->head, heads);
     uint32_t chunks = Flat(s->prev, chains);
-    memcpy(chains + chunks, chains, chunks * sizeof chains[0]);
+    ChunkCopy(chains + chunks, chains, chunks * sizeof chains[0]);
+    for (uint32_t k = 0; k < TallyChunks; k++) lnodes[k] = ltree.At(k * ChunkBytes);
+    dnodes = dtree.At(0);
   }
   const uint8_t* Byte(uint32_t o) const { return win[o >> 8] + (o & 0xFF); }
   /* p below windowSize. */
@@ -70,8 +73,10 @@ class Views {
   uint16_t& Head(uint32_t h) const { return reinterpret_cast<uint16_t*>(heads[h >> 7])[h & 0x7F]; }
   uint8_t& L(uint32_t i) const { return *lengths.At(i); }
   uint16_t& D(uint32_t i) const { return *reinterpret_cast<uint16_t*>(distances.At(i * 2)); }
-  TreeNode& LNode(uint32_t n) const { return *reinterpret_cast<TreeNode*>(ltree.At(n * 4)); }
-  TreeNode& DNode(uint32_t n) const { return *reinterpret_cast<TreeNode*>(dtree.At(n * 4)); }
+  /* n below LCodes. */
+  TreeNode& LNode(uint32_t n) const { return reinterpret_cast<TreeNode*>(lnodes[n >> 6])[n & 63]; }
+  /* n below DCodes. */
+  TreeNode& DNode(uint32_t n) const { return reinterpret_cast<TreeNode*>(dnodes)[n]; }
 
  private:
   /* The chunk addresses in order; their count. */
@@ -79,7 +84,7 @@ class Views {
     uint32_t chunks = (a->size + ChunkBytes - 1) / ChunkBytes;
     for (uint32_t k = 0; k * ChunksPerSegment < chunks; k++) {
       uint32_t n = chunks - k * ChunksPerSegment < ChunksPerSegment ? chunks - k * ChunksPerSegment : ChunksPerSegment;
-      memcpy(map + k * ChunksPerSegment, a->segments[k]->chunks, n * sizeof map[0]);
+      ChunkCopy(map + k * ChunksPerSegment, a->segments[k]->chunks, n * sizeof map[0]);
     }
     return chunks;
   }
@@ -87,6 +92,13 @@ class Views {
   uint8_t* chains[2 * MaxArrayBytes / ChunkBytes];
   uint8_t* heads[MaxArrayBytes / ChunkBytes];
   Segments lengths, distances, ltree, dtree;
+  /* A tally counts a symbol of the literal tree's first LCodes records or of the distance
+     tree's first DCodes (all in its first chunk): their chunks are held flat. */
+  enum : uint32_t { TallyChunks = (LCodes * sizeof(TreeNode) + ChunkBytes - 1) / ChunkBytes };
+  static_assert(sizeof(TreeNode) == 4 && ChunkBytes / sizeof(TreeNode) == 64, "64 records to a chunk");
+  static_assert(DCodes * sizeof(TreeNode) <= ChunkBytes, "the distance codes' records share a chunk");
+  uint8_t* lnodes[TallyChunks];
+  uint8_t* dnodes;
 };
 
 /* The hot side of the strategies. */
@@ -655,7 +667,7 @@ void FillWindow(DeflateState* s) {
     if (s->strStart >= wSize + MaxDist(s)) {
       // The upper half becomes the lower half.
       for (uint32_t o = 0; o < wSize; o += ChunkBytes) {
-        memcpy(s->window->Address(o), s->window->Address(o + wSize), ChunkBytes);
+        ChunkCopy(s->window->Address(o), s->window->Address(o + wSize), ChunkBytes);
       }
       s->matchStart -= wSize;
       s->strStart -= wSize;
