@@ -539,13 +539,21 @@ int Matcher::Refill(int flush) {
 /* Insertions happen only with 3 bytes of lookahead, so p + 2 is valid data. */
 int Matcher::Fast(int flush) {
   uint32_t h = 0;
+  bool literal = false;
   for (int ready; (ready = Step(flush, &h)) != InputDone;) {
     if (ready == NeedMore) return NeedMore;
+    if (literal && s->lookahead >= MinLookahead) {
+      // After a literal the next step is likely one too: its string's head line comes
+      // in while this step walks its chain (where matches are common, the guess would
+      // mostly miss and cost more than it saves).
+      __builtin_prefetch(&Head(((s->insH << s->hashShift) ^ At(s->strStart + MinMatch)) & s->hashMask));
+    }
     if (h != 0 && s->strStart - h <= MaxDist(s) && s->strategy != ZStrategy_HuffmanOnly) {
       s->matchLength = LongestOfFew(h);
     }
     bool full;
-    if (s->matchLength >= MinMatch) {
+    literal = s->matchLength < MinMatch;
+    if (!literal) {
       full = TallyMatch(s->strStart - s->matchStart, s->matchLength - MinMatch);
       s->lookahead -= s->matchLength;
       if (s->matchLength <= s->maxLazyMatch && s->lookahead >= MinMatch) {
