@@ -424,7 +424,7 @@ inline void Copy8(uint8_t* to, const uint8_t* from) {
 /* Copies len bytes from distance back of out, both inside one buffer, forward: where the
    two overlap (distance below len) the last distance bytes repeat, as LZ77 means. Writes
    nothing past out + len. */
-inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
+__attribute__((always_inline)) inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
   const uint8_t* src = out - distance;
   if (distance >= 8) {
     // Each 8-byte step reads only bytes already written (or older ones).
