@@ -421,29 +421,36 @@ inline void Copy8(uint8_t* to, const uint8_t* from) {
   memcpy(to, &v, 8);
 }
 
+/* Copies len bytes (at least 1) from src to out, reading only [src, src + len) and writing
+   only [out, out + len), in 8-byte steps (the last one overlapping the one before) or two
+   overlapping smaller ones. The source may lie behind out in the same buffer when it is at
+   least 8 bytes behind: each step then reads only bytes already written. */
+__attribute__((always_inline)) inline void CopyApart(uint8_t* out, const uint8_t* src, uint32_t len) {
+  if (len >= 8) {
+    uint32_t i = 0;
+    do {
+      Copy8(out + i, src + i);
+      i += 8;
+    } while (i + 8 <= len);
+    if (i < len) Copy8(out + len - 8, src + len - 8);
+  } else if (len >= 4) {
+    Copy4(out, src);
+    Copy4(out + len - 4, src + len - 4);
+  } else if (len >= 2) {
+    memcpy(out, src, 2);
+    memcpy(out + len - 2, src + len - 2, 2);
+  } else {
+    out[0] = src[0];
+  }
+}
+
 /* Copies len bytes from distance back of out, both inside one buffer, forward: where the
    two overlap (distance below len) the last distance bytes repeat, as LZ77 means. Writes
    nothing past out + len. */
 __attribute__((always_inline)) inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
   const uint8_t* src = out - distance;
   if (distance >= 8) {
-    // Each 8-byte step reads only bytes already written (or older ones).
-    if (len >= 8) {
-      uint32_t i = 0;
-      do {
-        Copy8(out + i, src + i);
-        i += 8;
-      } while (i + 8 <= len);
-      if (i < len) Copy8(out + len - 8, src + len - 8);
-    } else if (len >= 4) {
-      Copy4(out, src);
-      Copy4(out + len - 4, src + len - 4);
-    } else if (len >= 2) {
-      memcpy(out, src, 2);
-      memcpy(out + len - 2, src + len - 2, 2);
-    } else {
-      out[0] = src[0];
-    }
+    CopyApart(out, src, len);
   } else if (len < 16) {
     for (uint32_t i = 0; i < len; i++) out[i] = src[i];
   } else {
@@ -582,6 +589,14 @@ struct DirectOutput {
   __attribute__((always_inline)) void Match(uint32_t distance, uint32_t len) {
     if (distance > (uint32_t)(out - base)) {
       const uint32_t back = distance - (uint32_t)(out - base);
+      // Most matches that reach the window lie in it whole, inside one chunk, and after the
+      // stream's first byte (no index wraps): one short copy. The rest in runs, below.
+      const uint32_t from = baseIndex - back;
+      if (baseIndex >= back && len <= back && (from & 0xFF) + len <= WindowChunkBytes) {
+        CopyApart(out, w.At(from), len);
+        out += len;
+        return;
+      }
       const uint32_t n = len < back ? len : back;
       out = FromWindow(w, s, baseIndex, back, n, out);
       len -= n;
