@@ -530,16 +530,13 @@ struct WindowOutput {
   }
   void Match(uint32_t distance, uint32_t len) {
     const uint32_t from = q - distance;
-    const uint32_t whole = (len + 7) & ~7u;
     m -= len;
-    if (q >= distance && whole <= left && (from & 0xFF) + whole <= WindowChunkBytes && distance >= 8 &&
-        whole <= m + len) {
-      // Both sides inside one chunk each, eight bytes a step. The last step may write up
-      // to 7 bytes past the match: still in the chunk and in the free room, where the
-      // next bytes will go anyway. A distance of 8 or more keeps each step's source
-      // behind what it writes.
-      const uint8_t* src = w.At(from);
-      for (uint32_t i = 0; i < len; i += 8) Copy8(out + i, src + i);
+    if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes && distance >= 8) {
+      // Both sides inside one chunk each, eight bytes a step; a distance of 8 or more
+      // keeps each step's source behind what it writes. Nothing past the match is
+      // written: the free room after it holds the window's oldest bytes, which a
+      // distance of up to the window's size still reads.
+      CopyApart(out, w.At(from), len);
     } else if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes) {
       // Both sides inside one chunk each: a plain forward copy, which also repeats the
       // last distance bytes when they overlap.
