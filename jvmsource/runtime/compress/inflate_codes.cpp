@@ -46,10 +46,6 @@ struct PlainHufts {
 /* The entry that a look-up outside a table's entries finds (packed). */
 const uint32_t InvalidEntry = ExopInvalid;
 
-/* Packed words from index from to HuftLimit made invalid. */
-void FillInvalid(uint32_t* entry, uint32_t from) {
-  for (uint32_t i = from; i < HuftLimit; i++) entry[i] = InvalidEntry;
-}
 
 /* The same in packed words (PackEntry), for the fast loops. */
 struct PackedHufts {
@@ -303,7 +299,6 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     return r;
   }
   r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PackedHufts{built}, &used, wv);
-  FillInvalid(built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
     if (r == ZResult_DataError) {
@@ -476,14 +471,19 @@ __attribute__((always_inline)) inline uint8_t* CopyBack(uint8_t* out, uint32_t d
    each. Packed words, as the fast loop reads them. */
 struct ChainedTable {
   const HuftView& h;
-  uint32_t operator[](uint32_t i) const { return i < h.count ? PackEntry(h[i]) : InvalidEntry; }
+  uint32_t Root(uint32_t i) const { return Link(i); }
+  uint32_t Link(uint32_t i) const { return i < h.count ? PackEntry(h[i]) : InvalidEntry; }
 };
 
-/* Packed entries in one flat array of HuftLimit words, those past the tables' entries
-   invalid: one look-up each, bounded by a constant (no register for a count). */
+/* Packed entries in one flat array; only the first count (the entries the two tables
+   take) hold entries, the words past them are never read. A root table look-up needs no
+   bound (InflateFast makes sure both root tables lie inside the entries); a link's, whose
+   target the entry says, reads as an invalid code outside them. */
 struct FlatEntries {
   const uint32_t* entry;
-  uint32_t operator[](uint32_t i) const { return i < HuftLimit ? entry[i] : InvalidEntry; }
+  uint32_t count;
+  uint32_t Root(uint32_t i) const { return entry[i]; }
+  uint32_t Link(uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
 };
 
 
@@ -496,10 +496,9 @@ FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) 
     uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
     for (uint32_t j = 0; j < run; j++) flat->entry[i + j] = PackEntry(h.block[b][j]);
   }
-  FillInvalid(flat->entry, count);
   flat->codes = c;
   flat->built = false;
-  return FlatEntries{flat->entry};
+  return FlatEntries{flat->entry, count};
 }
 
 enum : uint32_t { FlatTableInput = 512 };
@@ -675,7 +674,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
   while (o.Room() && p < limit) {
     REFILL
     uint32_t index = tl + (b & ml);
-    uint32_t e = h[index];
+    uint32_t e = h.Root(index);
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
@@ -693,7 +692,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
         k -= op;
         REFILL
         index = td + (b & md);
-        e = h[index];
+        e = h.Root(index);
         for (;;) {
           b >>= BITS(e);
           k -= BITS(e);
@@ -715,7 +714,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
           }
           if ((op & 64) == 0) {
             index = index + BASE(e) + (b & BitMask(op));
-            e = h[index];
+            e = h.Link(index);
             continue;
           }
           z->msg = "invalid distance code";
@@ -726,7 +725,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
       }
       if ((op & 64) == 0) {
         index = index + BASE(e) + (b & BitMask(op));
-        e = h[index];
+        e = h.Link(index);
         if (EXOP(e) == ExopLiteral) {
           b >>= BITS(e);
           k -= BITS(e);
@@ -769,10 +768,14 @@ leave : {
 template <typename Output>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
                 Pending* pending, FlatHufts* flat) {
-  if (c->hufts == Fixed()->hufts) {
-    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat}, s, z, w, pending);
+  // Both root tables inside the entries, or every look-up bounded.
+  if (c->ltree + (1u << c->lbits) > c->entries || c->dtree + (1u << c->dbits) > c->entries) {
+    return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
   }
-  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry}, s, z, w, pending);
+  if (c->hufts == Fixed()->hufts) {
+    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
+  }
+  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry, c->entries}, s, z, w, pending);
   if (z->avail_in >= FlatTableInput) return InflateFastWith<Output>(c, FillFlat(flat, c, h), s, z, w, pending);
   return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
 }
@@ -788,7 +791,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
   // only if the block outlives the call).
   const uint32_t* const built = flat->codes == c ? flat->entry : NULL;
   auto entry = [&](uint32_t i) -> HuftEntry {
-    if (built != NULL) return UnpackEntry(i < HuftLimit ? built[i] : InvalidEntry);
+    if (built != NULL) return UnpackEntry(i < c->entries ? built[i] : InvalidEntry);
     return h[i];
   };
   const uint8_t* p = z->next_in;

@@ -187,7 +187,8 @@ const uint16_t* InflateDistBase();
 const uint16_t* InflateDistExtra();
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
 /* *used: the entries the two tables take. They are built into built (HuftLimit words,
-   packed, invalid past them), not into the stream's chained storage: the caller stores
+   packed; those past them are left as they were: no look-up reads them), not into the
+   stream's chained storage: the caller stores
    them there with StorePacked when they are needed past the call. */
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
                       uint32_t* td, uint32_t* used, uint32_t* built, z_stream* z);
