@@ -573,11 +573,15 @@ struct DirectOutput {
   uint8_t* last;        /* the last place a longest match may start */
   uint8_t* base;        /* the first byte not in the window */
   uint32_t baseIndex;   /* the window index base belongs at */
+  uint32_t wrap;        /* the window's size less 1: indexes wrap with it */
+  bool allKnown;        /* every window byte holds a byte of a stream, or zero */
   DirectOutput(const WindowView& view, InflateBlocks* blocks, z_stream* z, Pending* p)
       : w(view), s(blocks), pending(p), first(z->next_out), out(z->next_out) {
     last = first + (z->avail_out - 258);
     base = first - pending->length;
     baseIndex = pending->length != 0 ? pending->start : s->write;
+    wrap = s->end - 1;
+    allKnown = s->AllKnown();
   }
   bool Room() const { return out <= last; }
   void Literal(uint32_t v) { *out++ = (uint8_t)v; }
@@ -585,10 +589,11 @@ struct DirectOutput {
   __attribute__((always_inline)) void Match(uint32_t distance, uint32_t len) {
     if (distance > (uint32_t)(out - base)) {
       const uint32_t back = distance - (uint32_t)(out - base);
-      // Most matches that reach the window lie in it whole, inside one chunk, and after the
-      // stream's first byte (no index wraps): one short copy. The rest in runs, below.
-      const uint32_t from = baseIndex - back;
-      if (baseIndex >= back && len <= back && (from & 0xFF) + len <= WindowChunkBytes) {
+      // Most matches that reach the window lie in it whole and inside one chunk (which
+      // ends at or before the window's end), and read only bytes a stream wrote (all of
+      // the window is known, or no index wraps): one short copy. The rest in runs, below.
+      const uint32_t from = (baseIndex - back) & wrap;
+      if ((baseIndex >= back || allKnown) && len <= back && (from & 0xFF) + len <= WindowChunkBytes) {
         CopyApart(out, w.At(from), len);
         out += len;
         return;

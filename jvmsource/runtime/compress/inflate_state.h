@@ -127,7 +127,9 @@ struct WindowView {
     page[0] = w->pages[0];
     page[1] = w->pages[1];
   }
-  uint8_t* At(uint32_t i) const { return page[(i >> 14) & 1][(i >> 8) & 63] + (i & 0xFF); }
+  __attribute__((always_inline)) uint8_t* At(uint32_t i) const {
+    return page[(i >> 14) & 1][(i >> 8) & 63] + (i & 0xFF);
+  }
 };
 
 /* ---- the code decoder (inflate_codes.cpp) ---- */
