@@ -159,5 +159,23 @@ TEST_F(ChunkedTest, ElementsKeepTheirValuesAcrossChunksAndSegments) {
   ChunkedArray::Destroy(a);
 }
 
+/* Runs of every length up to a chunk, from and to every alignment within 16 bytes: the
+   bytes of the run arrive, and not one byte around it changes. */
+TEST(ChunkCopyTest, EveryLengthAndAlignmentCopiesExactlyTheRun) {
+  uint8_t from[320], to[320], expected[320];
+  for (uint32_t i = 0; i < sizeof from; i++) from[i] = (uint8_t)(i * 7 + 3);
+  for (uint32_t n = 0; n <= 256; n++) {
+    for (uint32_t a = 0; a < 16; a++) {
+      for (uint32_t b = 0; b < 16; b += 5) {
+        memset(to, 0xA5, sizeof to);
+        memcpy(expected, to, sizeof to);
+        memcpy(expected + 32 + b, from + a, n);
+        puxz::ChunkCopy(to + 32 + b, from + a, n);
+        ASSERT_EQ(0, memcmp(expected, to, sizeof to)) << "length " << n << " from +" << a << " to +" << b;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace compress_test

@@ -146,6 +146,188 @@ TEST_F(TreeTest, TreesAreCompleteAndLimitedWhateverTheFrequencies) {
   CheckTree(&s->lDesc, std::vector<uint32_t>(286, 3), LengthExtraBits, 257, 15);
 }
 
+/* Tree construction step by step over plain arrays, the slow and obvious way: what the
+   engine's tree, heap, depth and counters must hold after BuildTree, whatever way it gets
+   there. */
+struct ModelTree {
+  std::vector<uint32_t> fc, dl;
+  std::vector<int32_t> heap;
+  std::vector<uint32_t> depth;
+  int32_t heapLen = 0, heapMax = 573, maxCode = -1;
+  uint32_t optLen = 0, staticLen = 0;
+  uint16_t blCount[16] = {0};
+
+  bool Smaller(int32_t n, int32_t m) const {
+    return fc[n] < fc[m] || (fc[n] == fc[m] && depth[n] <= depth[m]);
+  }
+  void DownHeap(int32_t k) {
+    int32_t v = heap[k];
+    for (int32_t j = 2 * k; j <= heapLen; j *= 2) {
+      if (j < heapLen && Smaller(heap[j + 1], heap[j])) j++;
+      if (Smaller(v, heap[j])) break;
+      heap[k] = heap[j];
+      k = j;
+    }
+    heap[k] = v;
+  }
+  void Build(int32_t elems, const puxz::TreeNode* stree, const int32_t* extra, int32_t base, int32_t maxLength) {
+    heapLen = 0;
+    heapMax = 573;
+    maxCode = -1;
+    for (int32_t n = 0; n < elems; n++) {
+      if (fc[n] != 0) {
+        heap[++heapLen] = maxCode = n;
+        depth[n] = 0;
+      } else {
+        dl[n] = 0;
+      }
+    }
+    while (heapLen < 2) {
+      int32_t node = maxCode < 2 ? ++maxCode : 0;
+      heap[++heapLen] = node;
+      fc[node] = 1;
+      depth[node] = 0;
+      optLen--;
+      if (stree != nullptr) staticLen -= stree[node].dl;
+    }
+    for (int32_t n = heapLen / 2; n >= 1; n--) DownHeap(n);
+    int32_t node = elems;
+    do {
+      int32_t n = heap[1];
+      heap[1] = heap[heapLen--];
+      DownHeap(1);
+      int32_t m = heap[1];
+      heap[--heapMax] = n;
+      heap[--heapMax] = m;
+      fc[node] = (fc[n] + fc[m]) & 0xFFFF;
+      depth[node] = (std::max(depth[n], depth[m]) + 1) & 0xFF;
+      dl[n] = dl[m] = (uint32_t)node;
+      heap[1] = node++;
+      DownHeap(1);
+    } while (heapLen >= 2);
+    heap[--heapMax] = heap[1];
+    // Lengths, limited.
+    int32_t overflow = 0;
+    dl[heap[heapMax]] = 0;
+    for (int32_t h = heapMax + 1; h < 573; h++) {
+      int32_t n = heap[h];
+      int32_t bits = (int32_t)dl[dl[n]] + 1;
+      if (bits > maxLength) {
+        bits = maxLength;
+        overflow++;
+      }
+      dl[n] = (uint32_t)bits;
+      if (n > maxCode) continue;
+      blCount[bits]++;
+      int32_t xbits = n >= base ? extra[n - base] : 0;
+      optLen += fc[n] * (uint32_t)(bits + xbits);
+      if (stree != nullptr) staticLen += fc[n] * (uint32_t)(stree[n].dl + xbits);
+    }
+    if (overflow != 0) {
+      do {
+        int32_t bits = maxLength - 1;
+        while (blCount[bits] == 0) bits--;
+        blCount[bits]--;
+        blCount[bits + 1] += 2;
+        blCount[maxLength]--;
+        overflow -= 2;
+      } while (overflow > 0);
+      int32_t h = 573;
+      for (int32_t bits = maxLength; bits != 0; bits--) {
+        for (int32_t left = blCount[bits]; left != 0;) {
+          int32_t m = heap[--h];
+          if (m > maxCode) continue;
+          if (dl[m] != (uint32_t)bits) {
+            optLen += (uint32_t)((bits - (int32_t)dl[m]) * (int32_t)fc[m]);
+            dl[m] = (uint32_t)bits;
+          }
+          left--;
+        }
+      }
+    }
+    // Canonical codes, bit-reversed.
+    uint32_t next[16] = {0}, code = 0;
+    for (int bits = 1; bits <= 15; bits++) next[bits] = code = (code + blCount[bits - 1]) << 1;
+    for (int32_t n = 0; n <= maxCode; n++) {
+      if (dl[n] != 0) fc[n] = ReverseBits(next[dl[n]]++, dl[n]);
+    }
+  }
+};
+
+/* The engine's tree against the model, from random and hostile frequencies: a handful of
+   symbols, all equal (every comparison a tie of frequency and depth), Fibonacci (lengths
+   beyond the limit), sums past 16 bits, and every count the engine's blocks can give.
+   The arrays start full of leftovers, as after an earlier block; every node record,
+   every heap place and depth, the counters and the counts must come out as the model's. */
+TEST_F(TreeTest, ATreeEndsExactlyAsThePlainStepsLeaveIt) {
+  struct Shape {
+    puxz::TreeDesc* desc;
+    int32_t elems, records, base, limit;
+    const int32_t* extra;
+    const puxz::TreeNode* stree;
+  } shapes[] = {{&s->lDesc, 286, 573, 257, 15, LengthExtraBits, DeflateCodes.staticLTree},
+                {&s->dDesc, 30, 61, 0, 15, DistExtraBits, DeflateCodes.staticDTree},
+                {&s->blDesc, 19, 39, 0, 7, BitLengthExtraBits, nullptr}};
+  sample_data::Random r(91);
+  for (int round = 0; round < 400; round++) {
+    const Shape& shape = shapes[round % 3];
+    ModelTree m;
+    m.fc.assign(shape.records, 0);
+    m.dl.assign(shape.records, 0);
+    m.heap.assign(573, 0);
+    m.depth.assign(573, 0);
+    // Leftovers everywhere, the same in the engine's arrays and the model's.
+    for (int32_t n = 0; n < shape.records; n++) {
+      m.fc[n] = r.Next() & 0xFFFF;
+      m.dl[n] = r.Next() & 0xFFFF;
+    }
+    for (int32_t i = 0; i < 573; i++) {
+      m.heap[i] = (int32_t)(r.Next() % 573);
+      m.depth[i] = r.Next() & 0xFF;
+    }
+    int kind = round / 3 % 6;
+    uint32_t used = 1 + r.Next() % (uint32_t)shape.elems;
+    for (int32_t n = 0; n < shape.elems; n++) {
+      uint32_t f = 0;
+      switch (kind) {
+        case 0: f = r.Next() % 4 == 0 ? r.Next() % 50 : 0; break;                       // sparse
+        case 1: f = (uint32_t)n < used ? 7 : 0; break;                                  // all ties
+        case 2: f = (uint32_t)n < 25 ? Fibonacci(30, 25)[n] : 0; break;                 // too long
+        case 3: f = r.Next() & 0xFFFF; break;                                           // sums wrap
+        case 4: f = (uint32_t)n == used - 1 ? 1 + r.Next() % 9 : 0; break;              // one symbol
+        default: f = 30 + r.Next() % 5; break;                                          // near ties
+      }
+      m.fc[n] = f & 0xFFFF;
+    }
+    for (int32_t n = 0; n < shape.records; n++) {
+      Node(shape.desc->tree, n) = puxz::TreeNode{(uint16_t)m.fc[n], (uint16_t)m.dl[n]};
+    }
+    for (int32_t i = 0; i < 573; i++) {
+      s->heap->SetInt(i, (uint32_t)m.heap[i]);
+      s->depth->SetByte(i, m.depth[i]);
+    }
+    m.optLen = s->optLen = r.Next();
+    m.staticLen = s->staticLen = r.Next();
+    m.Build(shape.elems, shape.stree, shape.extra, shape.base, shape.limit);
+    puxz::BuildTree(s, shape.desc);
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_EQ(m.maxCode, shape.desc->maxCode);
+    ASSERT_EQ(m.heapLen, s->heapLen);
+    ASSERT_EQ(m.heapMax, s->heapMax);
+    ASSERT_EQ(m.optLen, s->optLen);
+    ASSERT_EQ(m.staticLen, s->staticLen);
+    for (int bits = 0; bits < 16; bits++) ASSERT_EQ(m.blCount[bits], s->blCount[bits]) << bits;
+    for (int32_t n = 0; n < shape.records; n++) {
+      ASSERT_EQ(m.fc[n], Node(shape.desc->tree, n).fc) << "node " << n;
+      ASSERT_EQ(m.dl[n], Node(shape.desc->tree, n).dl) << "node " << n;
+    }
+    for (int32_t i = 0; i < 573; i++) {
+      ASSERT_EQ((uint32_t)m.heap[i], s->heap->GetInt(i)) << "heap " << i;
+      ASSERT_EQ(m.depth[i], s->depth->GetByte(i)) << "depth " << i;
+    }
+  }
+}
+
 /* Matches at the edges of the length and distance tables, made as tallies and emitted
    as blocks: the system zlib and our decoder read them back. */
 TEST_F(TreeTest, TokensAtTheEdgesOfTheCodeTables) {
@@ -173,6 +355,52 @@ TEST_F(TreeTest, TokensAtTheEdgesOfTheCodeTables) {
   for (size_t i = 0; i < 10; i++) {
     EXPECT_EQ(matches[i].length, d.tokens[d.tokens.size() - 10 + i].length);
     EXPECT_EQ(matches[i].distance, d.tokens[d.tokens.size() - 10 + i].distance);
+  }
+}
+
+/* A block's coded bytes gather on the stack and move to the pending chunks in runs: the
+   block below starts after a first block of 0 to 63 literals, so at every bit offset
+   and at many byte offsets in a chunk, and its long tokens (up to 48 bits) pass the
+   stack buffer's fill mark many times. Every token must decode back, in order. */
+TEST_F(TreeTest, BlockBytesArriveWhereverTheBlockStarts) {
+  sample_data::Random r(17);
+  for (uint32_t lead = 0; lead < 64; lead++) {
+    puxz::deflateReset(&stream->z);
+    std::vector<Token> expected;
+    for (uint32_t i = 0; i < lead; i++) {
+      uint32_t c = r.Next() & 0xFF;
+      puxz::TallyLiteral(s, c);
+      expected.push_back(Token{0, c});
+    }
+    puxz::FlushBlock(s, nullptr, 0, 0, 0);
+    // Far matches of every length code, and literals: a block of some 6 KB.
+    for (uint32_t i = 0; i < 3000; i++) {
+      if (i % 3 == 0) {
+        uint32_t c = r.Next() & 0xFF;
+        puxz::TallyLiteral(s, c);
+        expected.push_back(Token{0, c});
+      } else {
+        uint32_t length = 3 + r.Next() % 256, distance = 16384 + r.Next() % 16385;
+        puxz::TallyMatch(s, distance, length - 3);
+        expected.push_back(Token{length, distance});
+      }
+    }
+    puxz::FlushBlock(s, nullptr, 0, 0, 1);
+    Bytes out(40000);
+    stream->z.next_out = out.data();
+    stream->z.avail_out = (uint32_t)out.size();
+    puxz::FlushPending(&stream->z);
+    out.resize(out.size() - stream->z.avail_out);
+    // The matches reach before the data; the decoder takes 32 KB of preset bytes.
+    Decoded d = DecodeDeflate(out, false, Bytes(32768, 0));
+    ASSERT_EQ("", d.error) << "lead " << lead;
+    ASSERT_EQ(expected.size(), d.tokens.size()) << "lead " << lead;
+    for (size_t i = 0; i < expected.size(); i++) {
+      ASSERT_EQ(expected[i].length, d.tokens[i].length) << "lead " << lead << " token " << i;
+      ASSERT_EQ(expected[i].distance, d.tokens[i].distance) << "lead " << lead << " token " << i;
+    }
+    EXPECT_EQ(0, s->biValid);
+    EXPECT_EQ(0, s->pending);
   }
 }
 

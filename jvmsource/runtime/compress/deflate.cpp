@@ -97,7 +97,7 @@ void FlushPending(z_stream* strm) {
     } else {
       const uint8_t* chunk = s->pendingBuf->Run(from, &run);
       if (run > left) run = left;
-      memcpy(strm->next_out, chunk, run);
+      ChunkCopy(strm->next_out, chunk, run);
     }
     strm->next_out += run;
     from += run;
@@ -125,7 +125,7 @@ uint32_t ReadBuf(z_stream* strm, ChunkedArray* window, uint32_t offset, uint32_t
     uint32_t run;
     uint8_t* chunk = window->Run(offset + done, &run);
     if (run > copy - done) run = copy - done;
-    memcpy(chunk, strm->next_in + done, run);
+    ChunkCopy(chunk, strm->next_in + done, run);
     done += run;
   }
   strm->next_in += n;

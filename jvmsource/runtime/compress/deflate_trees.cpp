@@ -65,6 +65,27 @@ constexpr CodeTables DeflateCodes = MakeTables();
 
 namespace {
 
+struct ByteReversal {
+  uint8_t of[256];
+};
+
+constexpr ByteReversal MakeByteReversal() {
+  ByteReversal r{};
+  for (uint32_t b = 0; b < 256; b++) r.of[b] = (uint8_t)Reverse(b, 8);
+  return r;
+}
+
+constexpr ByteReversal Reversed = MakeByteReversal();
+
+/* The low len bits (1 to 15) of code in reverse order, a byte at a time. */
+inline uint32_t ReverseCode(uint32_t code, uint32_t len) {
+  return ((uint32_t)Reversed.of[code & 0xFF] << 8 | Reversed.of[(code >> 8) & 0xFF]) >> (16 - len);
+}
+
+}  // namespace
+
+namespace {
+
 constexpr const CodeTables& T = DeflateCodes;
 
 const StaticTreeDesc StaticLDesc = {T.staticLTree, ExtraLBits, Literals + 1, LCodes, MaxBits};
@@ -118,53 +139,104 @@ void BiWindup(DeflateState* s) {
   s->biValid = 0;
 }
 
-/* Tree construction reaches the nodes, the heap and the depths through one table of
-   chunks each. Every index here is below the arrays' sizes by construction: nodes below
-   2 x elements + 1, heap places from 1 to 572. */
+/* Tree construction reaches the nodes through one table of chunks. Every index here is
+   below the arrays' sizes by construction: nodes below 2 x elements + 1, heap places from
+   1 to 572. */
 struct Nodes {
   explicit Nodes(ChunkedRecordArray* tree) { tree->Map(chunks); }
   TreeNode& operator[](int32_t n) const { return chunks[n >> 6][n & 0x3F]; }
   TreeNode* chunks[(HeapSize * sizeof(TreeNode) + ChunkBytes - 1) / ChunkBytes];
 };
 
+/* Bytes [offset, offset + n) of an array (inside its size) to or from plain memory. */
+void ReadRange(const ChunkedArray* a, uint32_t offset, void* to, uint32_t n) {
+  uint8_t* into = static_cast<uint8_t*>(to);
+  for (uint32_t done = 0; done < n;) {
+    uint32_t run;
+    const uint8_t* from = a->Run(offset + done, &run);
+    if (run > n - done) run = n - done;
+    ChunkCopy(into + done, from, run);
+    done += run;
+  }
+}
+
+void WriteRange(ChunkedArray* a, uint32_t offset, const void* from, uint32_t n) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(from);
+  for (uint32_t done = 0; done < n;) {
+    uint32_t run;
+    uint8_t* into = a->Run(offset + done, &run);
+    if (run > n - done) run = n - done;
+    ChunkCopy(into, bytes + done, run);
+    done += run;
+  }
+}
+
+/* A tree is built over plain copies of its nodes, the heap and the depths, read from
+   chunked storage at the start and written back at the end: the heap's sifts compare
+   nodes on every step, and through the chunk tables each comparison cost four dependent
+   look-ups. The arrays end exactly as the same steps over chunked storage leave them.
+
+   A node's frequency and depth are compared as one key, frequency above depth: n is
+   smaller than m (a lower frequency, or an equal one and no greater depth) exactly when
+   its key is not greater. */
 class TreeBuilder {
  public:
-  TreeBuilder(DeflateState* state, TreeDesc* d) : s(state), desc(d), tree(d->tree) {
-    s->heap->Map(heap);
-    s->depth->Map(depth);
+  TreeBuilder(DeflateState* state, TreeDesc* d) : s(state), desc(d), records(d->tree->size / sizeof(TreeNode)) {
+    if (records > HeapSize) records = HeapSize;
+    ReadRange(d->tree, 0, tree, records * sizeof(TreeNode));
+    ReadRange(s->heap, 0, heap, sizeof heap);
+    ReadRange(s->depth, 0, depth, sizeof depth);
+  }
+  ~TreeBuilder() {
+    WriteRange(desc->tree, 0, tree, records * sizeof(TreeNode));
+    WriteRange(s->heap, 0, heap, sizeof heap);
+    WriteRange(s->depth, 0, depth, sizeof depth);
+    s->heapLen = heapLen;
+    s->heapMax = heapMax;
   }
   void Build();
 
  private:
-  int32_t& Heap(int32_t i) { return heap[i >> 6][i & 0x3F]; }
-  uint8_t& Depth(int32_t n) { return depth[n >> 8][n & 0xFF]; }
-  /* n is smaller than m: a lower frequency, or an equal one and no greater depth. */
-  bool Smaller(int32_t n, int32_t m) {
-    uint32_t fn = tree[n].fc, fm = tree[m].fc;
-    return fn < fm || (fn == fm && Depth(n) <= Depth(m));
-  }
+  uint32_t Key(int32_t n) const { return (uint32_t)tree[n].fc << 8 | depth[n]; }
   void PqDownHeap(int32_t k);
   void GenBitLengths();
   void GenCodes();
 
   DeflateState* s;
   TreeDesc* desc;
-  Nodes tree;
-  int32_t* heap[(HeapSize * 4 + ChunkBytes - 1) / ChunkBytes];
-  uint8_t* depth[(HeapSize + ChunkBytes - 1) / ChunkBytes];
+  uint32_t records;
+  int32_t heapLen = 0, heapMax = HeapSize;
+  uint32_t heapKey[HeapSize]; /* the key of heap[i], for i from 1 to heapLen */
+  TreeNode tree[HeapSize];
+  int32_t heap[HeapSize];
+  uint8_t depth[HeapSize];
 };
 
+/* A sift step waits only on the keys of the two children (the keys move beside the
+   nodes, so no node's key is looked up on the way), and the smaller child is chosen
+   without a branch: between nodes of near-equal frequency (data with no structure) the
+   comparison is a coin toss. */
 void TreeBuilder::PqDownHeap(int32_t k) {
-  int32_t v = Heap(k);
+  const int32_t len = heapLen;
+  int32_t v = heap[k];
+  uint32_t kv = heapKey[k];
   int32_t j = k << 1;
-  while (j <= s->heapLen) {
-    if (j < s->heapLen && Smaller(Heap(j + 1), Heap(j))) j++;
-    if (Smaller(v, Heap(j))) break;
-    Heap(k) = Heap(j);
+  while (j <= len) {
+    uint32_t kc = heapKey[j];
+    if (j < len) {
+      uint32_t k2 = heapKey[j + 1];
+      bool right = k2 <= kc;
+      kc = right ? k2 : kc;
+      j += right;
+    }
+    if (kv <= kc) break;
+    heap[k] = heap[j];
+    heapKey[k] = kc;
     k = j;
     j <<= 1;
   }
-  Heap(k) = v;
+  heap[k] = v;
+  heapKey[k] = kv;
 }
 
 void TreeBuilder::GenBitLengths() {
@@ -174,13 +246,15 @@ void TreeBuilder::GenBitLengths() {
   int32_t base = desc->statDesc->extraBase;
   int32_t maxLength = desc->statDesc->maxLength;
   int32_t overflow = 0;
-  for (int32_t bits = 0; bits <= (int32_t)MaxBits; bits++) s->blCount[bits] = 0;
+  uint16_t* blCount = s->blCount;
+  for (int32_t bits = 0; bits <= (int32_t)MaxBits; bits++) blCount[bits] = 0;
 
   // Lengths from the root down; a node's parent field is replaced by its length.
-  tree[Heap(s->heapMax)].dl = 0;
+  tree[heap[heapMax]].dl = 0;
+  uint32_t optLen = s->optLen, staticLen = s->staticLen;
   int32_t h;
-  for (h = s->heapMax + 1; h < (int32_t)HeapSize; h++) {
-    int32_t n = Heap(h);
+  for (h = heapMax + 1; h < (int32_t)HeapSize; h++) {
+    int32_t n = heap[h];
     int32_t bits = tree[tree[n].dl].dl + 1;
     if (bits > maxLength) {
       bits = maxLength;
@@ -188,31 +262,33 @@ void TreeBuilder::GenBitLengths() {
     }
     tree[n].dl = (uint16_t)bits;
     if (n > maxCode) continue;  // not a leaf
-    s->blCount[bits]++;
+    blCount[bits]++;
     int32_t xbits = n >= base ? extra[n - base] : 0;
     uint32_t f = tree[n].fc;
-    s->optLen += f * (uint32_t)(bits + xbits);
-    if (stree != NULL) s->staticLen += f * (uint32_t)(stree[n].dl + xbits);
+    optLen += f * (uint32_t)(bits + xbits);
+    if (stree != NULL) staticLen += f * (uint32_t)(stree[n].dl + xbits);
   }
+  s->optLen = optLen;
+  s->staticLen = staticLen;
   if (overflow == 0) return;
 
   // Move leaves down from the too-long lengths: each step turns one leaf at some length
   // into two at the next, making room for an overflowing pair.
   do {
     int32_t bits = maxLength - 1;
-    while (s->blCount[bits] == 0) bits--;
-    s->blCount[bits]--;
-    s->blCount[bits + 1] += 2;
-    s->blCount[maxLength]--;
+    while (blCount[bits] == 0) bits--;
+    blCount[bits]--;
+    blCount[bits + 1] += 2;
+    blCount[maxLength]--;
     overflow -= 2;
   } while (overflow > 0);
 
   // Give the lengths out again, longest to the least frequent.
   h = HeapSize;
   for (int32_t bits = maxLength; bits != 0; bits--) {
-    int32_t n = s->blCount[bits];
+    int32_t n = blCount[bits];
     while (n != 0) {
-      int32_t m = Heap(--h);
+      int32_t m = heap[--h];
       if (m > maxCode) continue;
       TreeNode& node = tree[m];
       if (node.dl != (uint32_t)bits) {
@@ -235,7 +311,7 @@ void TreeBuilder::GenCodes() {
     TreeNode& node = tree[n];
     uint32_t len = node.dl;
     if (len == 0) continue;
-    node.fc = (uint16_t)Reverse(next[len]++, len);
+    node.fc = (uint16_t)ReverseCode(next[len]++, len);
   }
 }
 
@@ -243,47 +319,49 @@ void TreeBuilder::Build() {
   const TreeNode* stree = desc->statDesc->staticTree;
   int32_t elems = desc->statDesc->elements;
   int32_t maxCode = -1;
-  s->heapLen = 0;
-  s->heapMax = HeapSize;
   for (int32_t n = 0; n < elems; n++) {
     if (tree[n].fc != 0) {
-      Heap(++s->heapLen) = n;
+      heap[++heapLen] = n;
       maxCode = n;
-      Depth(n) = 0;
+      depth[n] = 0;
+      heapKey[heapLen] = Key(n);
     } else {
       tree[n].dl = 0;
     }
   }
   // Every tree gets at least two codes, even one that holds a single symbol or none.
-  while (s->heapLen < 2) {
+  while (heapLen < 2) {
     int32_t node = maxCode < 2 ? ++maxCode : 0;
-    Heap(++s->heapLen) = node;
+    heap[++heapLen] = node;
     tree[node].fc = 1;
-    Depth(node) = 0;
+    depth[node] = 0;
+    heapKey[heapLen] = Key(node);
     s->optLen--;
     if (stree != NULL) s->staticLen -= stree[node].dl;
   }
   desc->maxCode = maxCode;
-  for (int32_t n = s->heapLen / 2; n >= 1; n--) PqDownHeap(n);
+  for (int32_t n = heapLen / 2; n >= 1; n--) PqDownHeap(n);
 
   // Join the two least frequent nodes until one is left; the heap's top end keeps the
   // nodes in the order of their removal, for the lengths.
   int32_t node = elems;
   do {
-    int32_t n = Heap(1);
-    Heap(1) = Heap(s->heapLen--);
+    int32_t n = heap[1];
+    heapKey[1] = heapKey[heapLen];
+    heap[1] = heap[heapLen--];
     PqDownHeap(1);
-    int32_t m = Heap(1);
-    Heap(--s->heapMax) = n;
-    Heap(--s->heapMax) = m;
+    int32_t m = heap[1];
+    heap[--heapMax] = n;
+    heap[--heapMax] = m;
     tree[node].fc = (uint16_t)(tree[n].fc + tree[m].fc);
-    uint32_t dn = Depth(n), dm = Depth(m);
-    Depth(node) = (uint8_t)((dn >= dm ? dn : dm) + 1);  // a byte, as the tie-break expects
+    uint32_t dn = depth[n], dm = depth[m];
+    depth[node] = (uint8_t)((dn >= dm ? dn : dm) + 1);  // a byte, as the tie-break expects
     tree[n].dl = tree[m].dl = (uint16_t)node;
-    Heap(1) = node++;
+    heapKey[1] = Key(node);
+    heap[1] = node++;
     PqDownHeap(1);
-  } while (s->heapLen >= 2);
-  Heap(--s->heapMax) = Heap(1);
+  } while (heapLen >= 2);
+  heap[--heapMax] = heap[1];
 
   GenBitLengths();
   GenCodes();
@@ -378,87 +456,135 @@ void SendAllTrees(DeflateState* s, int32_t lcodes, int32_t dcodes, int32_t blcod
   WalkTree<true>(s, s->dynDTree, dcodes - 1);
 }
 
-/* The bit buffer of a block's output, held in registers: the same bits in the same order
-   as SendBits, written straight into the pending output's chunks, and stored back in the
-   state at the end. */
-class BitSink {
+/* Where a block's coded bytes gather before they go to the pending output's chunks:
+   whole 16-bit units of the bit buffer are stored with no check of room per byte, and
+   the caller drains the buffer in runs when it is nearly full and at the end. */
+class BlockBytes {
  public:
-  explicit BitSink(DeflateState* state)
-      : s(state), buffer(state->biBuf), valid(state->biValid), pos(state->pendingOut + (uint32_t)state->pending) {}
-  ~BitSink() {
-    s->biBuf = (uint16_t)buffer;
-    s->biValid = valid;
+  enum : uint32_t { Fill = 1024, Slack = 16 };
+  explicit BlockBytes(DeflateState* state) : s(state), pos(state->pendingOut + (uint32_t)state->pending) {}
+  uint8_t* Start() { return bytes; }
+  const uint8_t* Limit() const { return bytes + Fill; }
+  /* Moves the bytes before p out; where the next ones go. */
+  uint8_t* Drain(uint8_t* p) {
+    uint32_t n = (uint32_t)(p - bytes);
+    uint32_t fits = pos < s->pendingBuf->size ? s->pendingBuf->size - pos : 0;
+    if (fits > n) fits = n;
+    WriteRange(s->pendingBuf, pos, bytes, fits);
+    for (uint32_t i = fits; i < n; i++) ChunkedArray::CountDroppedWrite();  // never at these sizes
+    pos += n;
     s->pending = (int32_t)(pos - s->pendingOut);
+    return bytes;
   }
-  void Bits(uint32_t value, int32_t length) {
-    buffer |= value << valid;
-    valid += length;
-    if (valid > 16) {
-      Byte(buffer & 0xFF);
-      Byte((buffer >> 8) & 0xFF);
-      buffer >>= 16;
-      valid -= 16;
-    }
-  }
-  void Code(const TreeNode& node) { Bits(node.fc, node.dl); }
 
  private:
-  void Byte(uint32_t c) {
-    if (room == 0) Reload();
-    if (room != 0) {
-      *p++ = (uint8_t)c;
-      room--;
-    } else {
-      ChunkedArray::CountDroppedWrite();  // past the pending buffer: never at these sizes
-    }
-    pos++;
-  }
-  void Reload() {
-    if (pos < s->pendingBuf->size) p = s->pendingBuf->Run(pos, &room);
-  }
-
   DeflateState* s;
-  uint32_t buffer;
-  int32_t valid;
   uint32_t pos;
-  uint8_t* p = NULL;
-  uint32_t room = 0;
+  uint8_t bytes[Fill + Slack];
 };
 
-/* The recorded literals and matches with the given codes, then the end of the block. */
+/* The length symbol and extra bits of each match length - 3, and the extra bits and base
+   of each distance code: every token then sends its extra bits unconditionally (zero
+   bits of value 0 where a code has none), with no branch on the code. */
+struct TokenTables {
+  struct Length {
+    uint16_t symbol;
+    uint8_t extraBits;
+    uint8_t extra;
+  } length[256];
+  struct Distance {
+    uint16_t base;
+    uint8_t extraBits;
+  } distance[DCodes];
+};
+
+constexpr TokenTables MakeTokenTables() {
+  TokenTables t{};
+  for (uint32_t lc = 0; lc < 256; lc++) {
+    uint32_t code = DeflateCodes.lengthCode[lc];
+    uint32_t bits = (uint32_t)ExtraLBits[code];
+    t.length[lc] = {(uint16_t)(code + Literals + 1), (uint8_t)bits,
+                    (uint8_t)(bits != 0 ? lc - (uint32_t)DeflateCodes.baseLength[code] : 0)};
+  }
+  for (uint32_t code = 0; code < DCodes; code++) {
+    t.distance[code] = {(uint16_t)DeflateCodes.baseDist[code], (uint8_t)ExtraDBits[code]};
+  }
+  return t;
+}
+
+constexpr TokenTables Tokens = MakeTokenTables();
+
+/* The bits of a block go out least significant first through a 32-bit buffer kept in a
+   local (no store through the byte pointer can reach it), 16 bits at a time, exactly as
+   SendBits would send them. */
+#define BLOCK_BITS(value, length)           \
+  do {                                      \
+    buffer |= (uint32_t)(value) << valid;   \
+    valid += (int32_t)(length);             \
+    if (valid > 16) {                       \
+      p[0] = (uint8_t)buffer;               \
+      p[1] = (uint8_t)(buffer >> 8);        \
+      p += 2;                               \
+      buffer >>= 16;                        \
+      valid -= 16;                          \
+    }                                       \
+  } while (0)
+
+/* The recorded literals and matches with the given codes, then the end of the block. A
+   token is at most 48 bits, so one check of room per token keeps the stores within the
+   buffer's slack. */
 void CompressBlock(DeflateState* s, const TreeNode* ltree, const TreeNode* dtree) {
-  BitSink out(s);
+  BlockBytes out(s);
+  uint8_t* p = out.Start();
+  uint32_t buffer = s->biBuf;
+  int32_t valid = s->biValid;
   // lBuf and dBuf are walked a run of 128 entries at a time (one chunk of dBuf, half a
   // chunk of lBuf).
-  for (uint32_t first = 0; first < s->lastLit; first += ChunkBytes / 2) {
-    uint32_t n = s->lastLit - first < ChunkBytes / 2 ? s->lastLit - first : ChunkBytes / 2;
+  const uint32_t lastLit = s->lastLit;
+  for (uint32_t first = 0; first < lastLit; first += ChunkBytes / 2) {
+    uint32_t n = lastLit - first < ChunkBytes / 2 ? lastLit - first : ChunkBytes / 2;
     const uint16_t* dists = reinterpret_cast<const uint16_t*>(s->dBuf->Address(first * 2));
     const uint8_t* lengths = s->lBuf->Address(first);
     for (uint32_t i = 0; i < n; i++) {
+      if (__builtin_expect(p >= out.Limit(), 0)) p = out.Drain(p);
       uint32_t dist = dists[i];
       uint32_t lc = lengths[i];
       if (dist == 0) {
-        out.Code(ltree[lc]);
+        BLOCK_BITS(ltree[lc].fc, ltree[lc].dl);
         continue;
       }
-      uint32_t code = T.lengthCode[lc];
-      out.Code(ltree[code + Literals + 1]);
-      int32_t extra = ExtraLBits[code];
-      if (extra != 0) out.Bits(lc - (uint32_t)T.baseLength[code], extra);
+      const TokenTables::Length& length = Tokens.length[lc];
+      BLOCK_BITS(ltree[length.symbol].fc, ltree[length.symbol].dl);
+      BLOCK_BITS(length.extra, length.extraBits);
       dist--;
-      code = DCode(dist);
-      out.Code(dtree[code]);
-      extra = ExtraDBits[code];
-      if (extra != 0) out.Bits(dist - (uint32_t)T.baseDist[code], extra);
+      uint32_t code = DCode(dist);
+      BLOCK_BITS(dtree[code].fc, dtree[code].dl);
+      BLOCK_BITS(dist - Tokens.distance[code].base, Tokens.distance[code].extraBits);
     }
   }
-  out.Code(ltree[EndBlock]);
+  BLOCK_BITS(ltree[EndBlock].fc, ltree[EndBlock].dl);
+  out.Drain(p);
+  s->biBuf = (uint16_t)buffer;
+  s->biValid = valid;
   s->lastEobLen = ltree[EndBlock].dl;
 }
 
+#undef BLOCK_BITS
+
 /* The dynamic trees as plain arrays for the length of one block's output. */
 void CopyCodes(ChunkedRecordArray* tree, int32_t count, TreeNode* to) {
-  for (int32_t n = 0; n < count; n++) to[n] = Node(tree, (uint32_t)n);
+  ReadRange(tree, 0, to, (uint32_t)count * sizeof(TreeNode));
+}
+
+/* The frequencies of symbols 0 to count - 1 of a tree, chunk by chunk. */
+void ClearFrequencies(ChunkedRecordArray* tree, uint32_t count) {
+  for (uint32_t first = 0; first < count;) {
+    uint32_t run;
+    TreeNode* nodes = reinterpret_cast<TreeNode*>(tree->Run(first * sizeof(TreeNode), &run));
+    uint32_t n = run / sizeof(TreeNode) < count - first ? run / sizeof(TreeNode) : count - first;
+    for (uint32_t i = 0; i < n; i++) nodes[i].fc = 0;
+    first += n;
+  }
 }
 
 }  // namespace
@@ -484,9 +610,9 @@ void InitTrees(DeflateState* s) {
 }
 
 void InitBlock(DeflateState* s) {
-  for (uint32_t n = 0; n < LCodes; n++) Node(s->dynLTree, n).fc = 0;
-  for (uint32_t n = 0; n < DCodes; n++) Node(s->dynDTree, n).fc = 0;
-  for (uint32_t n = 0; n < BLCodes; n++) Node(s->blTree, n).fc = 0;
+  ClearFrequencies(s->dynLTree, LCodes);
+  ClearFrequencies(s->dynDTree, DCodes);
+  ClearFrequencies(s->blTree, BLCodes);
   Node(s->dynLTree, EndBlock).fc = 1;
   s->optLen = s->staticLen = 0;
   s->lastLit = s->matches = 0;
@@ -511,7 +637,7 @@ void StoredBlock(DeflateState* s, ChunkedArray* window, uint32_t offset, uint32_
     uint8_t* into = s->pendingBuf->Run(to + done, &roomTo);
     uint32_t n = roomFrom < roomTo ? roomFrom : roomTo;
     if (n > len - done) n = len - done;
-    memcpy(into, from, n);
+    ChunkCopy(into, from, n);
     done += n;
   }
   s->pending += (int32_t)len;
