@@ -280,6 +280,30 @@ int main(int argc, char** argv) {
     runs.insert(runs.end(), t.begin(), t.end());
   }
   runs.resize(1u << 20);
+  if (argc > 4 && strcmp(argv[1], "profile") == 0) {
+    // "profile WHAT LEVEL PIECE ROUNDS [zlib|streams]": one stream (text, classes, random
+    // or runs) decoded that many times by one side, for a profiler.
+    const std::string what = argv[2];
+    const int level = atoi(argv[3]);
+    const uint32_t piece = (uint32_t)atoi(argv[4]);
+    const int rounds = argc > 5 ? atoi(argv[5]) : 200;
+    const std::string side = argc > 6 ? argv[6] : "ours";
+    Bytes in = what == "classes"  ? Bytes(classes.begin(), classes.begin() + std::min<size_t>(classes.size(), 1u << 20))
+               : what == "random" ? sample_data::RandomBytes(1u << 20, 4)
+               : what == "runs"   ? runs
+                                  : text;
+    Bytes packed = Compress(in, level, -15), out(in.size());
+    for (int round = 0; round < rounds; round++) {
+      bool ok = side == "zlib"      ? Theirs(packed, -15, piece, &out)
+                : side == "streams" ? Streams(packed, in)
+                                    : Ours(packed, -15, piece, &out);
+      if (!ok) {
+        printf("FAILED\n");
+        return 1;
+      }
+    }
+    return 0;
+  }
   if (!fetchOnly) {
     Row("text L6 raw", text, 6, -15);
     Row("text L6 wrapped", text, 6, 15);

@@ -7,8 +7,9 @@
    the seed, each piece copied into a malloc of its exact size and each room its own
    malloc, with an allocator of one malloc per block. Checked at every call: next_in
    stays inside the piece and next_in + avail_in does not move, total_out counts what was
-   delivered, no block over 256 bytes is asked for, after stream end every call answers
-   stream end; at the end no block is left. When the system zlib inflates the same bytes
+   delivered, no block over 256 bytes is asked for, a call that took input or made output
+   without finish answers 0, after stream end every call answers stream end; at the end
+   no block is left. When the system zlib inflates the same bytes
    to their end, ours must too, to the same bytes (where ours refuses what zlib takes, the
    message must be one of the known differences of the older format rules). */
 #define PUX_FUZZ_NAME "inflate_fuzz"
@@ -139,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     uint8_t* out = static_cast<uint8_t*>(malloc(room));
     z.next_out = out;
     z.avail_out = room;
-    rc = puxz::inflate(&z, (rng.Next() & 7) == 0 ? 4 : 0);
+    const int flush = (rng.Next() & 7) == 0 ? 4 : 0;
+    rc = puxz::inflate(&z, flush);
     uint32_t made = room - z.avail_out;
     ours.insert(ours.end(), out, out + made);
     free(out);
@@ -160,6 +162,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     }
     if (rc != 0 && rc != puxz::ZResult_BufError) break;
     bool progress = made != 0 || z.next_in != start;
+    // Without finish, -5 means nothing could be done. (0 without a visible move is
+    // possible: trailer bytes an earlier call left in the bit buffer.)
+    Check(flush == 4 || rc == 0 || !progress, "-5 after progress");
     if (!progress && pos == n && z.avail_in == 0) {
       if (++idle > 3) break;
     } else {

@@ -182,10 +182,11 @@ class VMDebugger : public VMInternalObject {
   /* The thread left Java code down to remaining: a step bounded by a frame that is gone
      stops at the thread's next instruction. */
   void StepFrameGone(VMThread* thread, VMFrame* remaining);
-  /* Drops every breakpoint, watch and class-load record, in every agent of the name
-     space, that names a class, method or static data of the loader (its classes are
-     about to go). */
-  static void ForgetLoader(VMNameSpace* ns, VMClassLoader* loader);
+  /* Drops every breakpoint, watch and class-load record, in the machine's current and
+     detached agents, that names a class, method or static data of the loader (its
+     classes are about to go). The records are freed, and any collection of the machine
+     walks them: the caller holds the machine's collection, its other threads stopped. */
+  static void ForgetLoader(VM* vm, VMClassLoader* loader);
   /* The host moved the machine: the frames the agent names (the stopped one, the step
      frame, watched frames) are rewritten. */
   void RelocateFrames(VMRelocateInfo* info);

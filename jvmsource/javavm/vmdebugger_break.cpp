@@ -416,15 +416,14 @@ void VMDebugger::ReportBreakpoint(VMByteCodeFrame* frame) {
   if (mine) AddEvent(EventBreakpoint, NULL, frame);
 }
 
-void VMDebugger::ForgetLoader(VMNameSpace* ns, VMClassLoader* loader) {
-  if (ns == NULL || loader == NULL) return;
-  VMUtils::GlobalMutexGuard guard;
-  for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
-    VM* vm = r->vm;
-    if (vm == NULL || vm->GetNameSpace() != ns) continue;
-    if (VMDebugger* agent = vm->GetDebugger()) DropLoader(agent, loader);
-    for (VMDebugger* d = vm->GetDeadDebuggers(); d != NULL; d = d->GetNextDeadDebugger()) DropLoadedClasses(d, loader);
-  }
+void VMDebugger::ForgetLoader(VM* vm, VMClassLoader* loader) {
+  if (vm == NULL || loader == NULL) return;
+  // No global mutex: a thread holding it may be attaching to this machine, and so be
+  // waiting for the collection the caller holds. Nor is it needed: which agents the
+  // machine has changes only on its own threads (a client call is carried by one), all
+  // stopped; the lists themselves are changed under their agent's locks.
+  if (VMDebugger* agent = vm->GetDebugger()) DropLoader(agent, loader);
+  for (VMDebugger* d = vm->GetDeadDebuggers(); d != NULL; d = d->GetNextDeadDebugger()) DropLoadedClasses(d, loader);
 }
 
 /* ---- watches ---- */

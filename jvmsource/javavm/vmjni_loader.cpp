@@ -149,10 +149,13 @@ static void* Survey(void* context) {
 
 /* The threads' local references to the loader, its classes and their members are
    emptied (their frames still count them): the collector would follow them into freed
-   blocks. Only while the owners stand still, since they write their arrays unlocked. */
-static void* ForgetLocals(void* context) {
+   blocks. Only while the owners stand still, since they write their arrays unlocked.
+   The machine's debuggers drop their records of what goes with the loader here too:
+   the collector walks those records, and here no collection of the machine can run. */
+static void* LetGo(void* context) {
   LoaderSurvey* survey = (LoaderSurvey*)context;
   if (!survey->collected) return NULL;
+  VMDebugger::ForgetLoader(survey->vm, survey->loader);
   VMThreadHandleArray* threads = survey->vm->GetThreads();
   for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
     VMThread* t = threads->Get(i);
@@ -205,8 +208,8 @@ static uint32_t MachinesOf(VMNameSpace* ns, VM** machines, uint32_t most) {
   return count;
 }
 
-/* True when no machine uses the loader's classes and every machine's threads have let
-   go of their local references to them. */
+/* True when no machine uses the loader's classes, and every machine's threads have let
+   go of their local references to them and its debuggers of their records of them. */
 static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
   VM* machines[64];
   uint32_t count = MachinesOf(ns, machines, 64);
@@ -215,7 +218,7 @@ static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
     if (MachineUses(machines[i], loader)) return false;
   for (uint32_t i = 0; i < count; i++) {
     LoaderSurvey survey = {machines[i], loader, false, true};
-    if (!WhileStopped(&survey, ForgetLocals)) return false;
+    if (!WhileStopped(&survey, LetGo)) return false;
   }
   return true;
 }
@@ -241,8 +244,6 @@ JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) 
   Purge(ns->GetJNIHandleArray(), l);
   Purge(ns->GetJNIFieldIDArray(), l);
   VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite");
-  // No debugger keeps patching or watching what goes with the loader.
-  VMDebugger::ForgetLoader(ns, l);
   l->Destroy(ns->GetHeap());
 }
 

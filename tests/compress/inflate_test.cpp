@@ -601,6 +601,130 @@ void FixedMatch(BitWriter& w, uint32_t length, uint32_t distance) {
   w.Bits(distance - puxz::InflateDistBase()[d], puxz::InflateDistExtra()[d]);
 }
 
+/* The bytes just past a match in the window are its oldest ones: a distance of the whole
+   window, or a few bytes less, right after a match still reads them as they were (a
+   copy that wrote ahead of the match lost them). Matches of every length mod 8 at
+   distances of 8 and more, each followed by one reaching back the window's size less 0
+   to 8; window sizes 9, 12 and 15, read with rooms that keep the decoder in the window
+   and one that sends it straight out. */
+TEST(Inflate, TheWindowsOldestBytesOutliveTheMatchBeforeThem) {
+  for (int bits : {9, 12, 15}) {
+    const uint32_t window = 1u << bits;
+    const Bytes data = sample_data::RandomBytes(window + 4000, 90 + bits);
+    BitWriter w;
+    w.Bits(0, 3);  // the window's worth and more as one stored block
+    w.Align();
+    w.Bits(window + 3000, 16);
+    w.Bits(~(window + 3000) & 0xFFFF, 16);
+    for (uint32_t k = 0; k < window + 3000; k++) w.Bits(data[k], 8);
+    w.Bits(3, 3);  // the last block, fixed codes
+    uint32_t i = 0;
+    for (uint32_t near : {8u, 9u, 16u, 100u}) {
+      for (uint32_t len = 3; len <= 40; len++, i++) {
+        FixedMatch(w, len, near);
+        FixedMatch(w, 3 + i % 9, window - i % 9);
+        w.FixedSymbol(i & 0xFF);
+      }
+    }
+    w.FixedSymbol(256);
+    const Bytes packed = w.Finish();
+    const InflateResult expected = ZlibInflateAll(packed, -bits);
+    ASSERT_EQ(1, expected.code) << expected.msg;
+    for (const InflatePattern& pattern : {InflatePattern{256, 256}, InflatePattern{0, 100}, InflatePattern{1000, 300},
+                                          InflatePattern{0, 0}, InflatePattern{7, 1}}) {
+      TestAllocator alloc;
+      InflateResult r = OurInflate(packed, -bits, pattern, &alloc);
+      EXPECT_TRUE(SameAsInput(r, packed, expected.out))
+          << "bits " << bits << " piece " << pattern.inPiece << " room " << pattern.outRoom;
+    }
+  }
+}
+
+/* Stored blocks of every size around the edges (empty, 1 byte, a chunk, a chunk and one,
+   the largest) with fixed-code blocks between whose matches reach back into them, read
+   with pieces and rooms that change from call to call so that blocks end exactly where a
+   call's input or room ends, and just before or after. Each call's answer is checked
+   against what it did: 0 when it took input or made output (flush 0 and 2), -5 when it
+   could do neither, 1 once at the end; the bytes must be zlib's. */
+TEST(Inflate, EveryCallSaysWhetherItMadeProgress) {
+  const Bytes data = sample_data::RandomBytes(300000, 81);
+  BitWriter w;
+  size_t at = 0;
+  uint32_t i = 0;
+  for (uint32_t len : {1u, 0u, 2u, 255u, 256u, 257u, 3u, 511u, 512u, 4096u, 65535u, 700u, 1u, 258u, 30000u, 5u}) {
+    w.Bits(0, 3);  // a stored block, not the last
+    w.Align();
+    w.Bits(len, 16);
+    w.Bits(~len & 0xFFFF, 16);
+    for (uint32_t k = 0; k < len; k++) w.Bits(data[at + k], 8);
+    at += len;
+    // A fixed block: a literal and matches back into the stored bytes, near and far.
+    w.Bits(2, 3);
+    w.FixedSymbol(data[at] & 0x7F);
+    at++;
+    for (uint32_t distance : {1u, 9u, 300u, 5000u, 32768u}) {
+      if (distance <= at) FixedMatch(w, 3 + (i++ * 37) % 256, distance);
+    }
+    w.FixedSymbol(256);
+  }
+  w.Bits(1, 3);  // the last block: stored, empty
+  w.Align();
+  w.Bits(0, 16);
+  w.Bits(0xFFFF, 16);
+  const Bytes packed = w.Finish();
+  const InflateResult expected = ZlibInflateAll(packed, -15);
+  ASSERT_EQ(1, expected.code) << expected.msg;
+  const std::vector<std::vector<uint32_t>> cycles = {{256}, {1}, {7, 300, 256, 257}, {4096, 1, 65536, 255},
+                                                     {3, 4, 5, 512}, {100000}};
+  for (int flush : {0, 2}) {
+    for (size_t pi = 0; pi < cycles.size(); pi++) {
+      for (size_t ri = 0; ri < cycles.size(); ri++) {
+        TestAllocator alloc;
+        puxz::z_stream z;
+        memset(&z, 0, sizeof z);
+        alloc.Install(&z);
+        ASSERT_EQ(0, puxz::inflateInit2_(&z, -15, PUXZ_VERSION, (int)sizeof z));
+        Bytes out;
+        out.reserve(expected.out.size() + 100000);  // one block for the whole run
+        size_t pos = 0, call = 0, pieces = 0;
+        int rc = 0, idle = 0;
+        bool answersHeld = true;
+        uint8_t none = 0;
+        while (rc != 1 && idle < 3 && call < 4000000) {
+          if (z.avail_in == 0) {
+            size_t n = std::min<size_t>(cycles[pi][pieces++ % cycles[pi].size()], packed.size() - pos);
+            z.next_in = n != 0 ? packed.data() + pos : &none;
+            z.avail_in = (uint32_t)n;
+            pos += n;
+          }
+          const uint32_t room = cycles[ri][call++ % cycles[ri].size()];
+          const size_t base = out.size();
+          out.resize(base + room);
+          z.next_out = out.data() + base;
+          z.avail_out = room;
+          const uint32_t offered = z.avail_in;
+          rc = puxz::inflate(&z, flush);
+          out.resize(base + room - z.avail_out);
+          const bool progress = z.avail_out != room || z.avail_in != offered;
+          if (rc != 1 && rc != (progress ? 0 : -5)) {
+            answersHeld = false;
+            ADD_FAILURE() << "call " << call << " answered " << rc << (progress ? " after progress" : " without progress")
+                          << " (pieces " << pi << ", rooms " << ri << ", flush " << flush << ")";
+            break;
+          }
+          idle = progress ? 0 : idle + 1;
+        }
+        EXPECT_EQ(1, rc) << "pieces " << pi << ", rooms " << ri << ", flush " << flush;
+        EXPECT_TRUE(out == expected.out) << "pieces " << pi << ", rooms " << ri << ", flush " << flush;
+        EXPECT_EQ(packed.size(), z.total_in);
+        puxz::inflateEnd(&z);
+        EXPECT_EQ(0, alloc.live);
+        if (!answersHeld) return;
+      }
+    }
+  }
+}
+
 /* Distances that reach before the stream's first byte read what the window holds there:
    zeros in a fresh stream, the previous stream's bytes after a reset. Every path must read
    the same: straight into the output (a large room), the window's fast loop (small room)

@@ -907,3 +907,105 @@ TEST_F(BreakTest, ABreakpointOnAQuickenedOrQuickenableInstructionStopsEveryTime)
 }
 
 }  // namespace
+
+namespace {
+
+/* A loader goes while another machine of the name space collects without pause: that
+   machine's agent holds many breakpoints in the loader's code, and the loader's end
+   drops and frees them. Freed while that collection walked them, they would be read
+   from freed blocks. The loader is dropped from a thread attached to this machine
+   alone, so that nothing it does makes the other machine's collections wait. */
+TEST_F(BreakTest, ALoaderThatGoesFreesNoRecordAnotherMachineIsCollecting) {
+  Watchdog dog(240, "breakpoint test");
+  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip");
+  refhost::SetClassPath((void*)9, std::string(PUX_BUILD_DIR) + "/testclasses/debugger");
+  JNIEnv* otherEnv = nullptr;
+  JavaVM* other = Create("other", &otherEnv, jvm);
+  ASSERT_NE(nullptr, other);
+  refhost::Functions()->SetCurrentEnv(env);
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("other");
+  ASSERT_NE(nullptr, agent);
+  refhost::Functions()->SetCurrentEnv(env);
+  // With a collection at every allocation each record made walks all made before it.
+  const bool stress = getenv("PUX_GC_STRESS") != nullptr && atoi(getenv("PUX_GC_STRESS")) != 0;
+  const int records = stress ? 2000 : 20000;
+  const int rounds = stress ? 8 : 30;
+  int fatal = refhost::FatalExitCount();
+  std::atomic<bool> collecting{false};
+  std::atomic<bool> stop{false};
+  std::atomic<uint32_t> collections{0};
+  std::thread collector([&] {
+    JNIEnv* own = nullptr;
+    ASSERT_EQ(0, other->functions->AttachCurrentThread(other, &own, nullptr));
+    VMThread* self = own->thread;
+    while (!stop) {
+      if (collecting) {
+        other->vm->GarbageCollect(false);
+        collections++;
+        // A breath between collections, or the dropping thread (which is not attached
+        // there, and so polls for its turn) would wait for a free moment for long.
+        if (collections % 4 == 0) usleep(1000);
+      } else {
+        VM::EnterSafeRegion(self);
+        while (!collecting && !stop) usleep(50);
+        VM::LeaveSafeRegion(self);
+      }
+    }
+    EXPECT_EQ(0, other->functions->DetachCurrentThread(other));
+  });
+  // This thread is attached to the other machine too, where it only waits from here on
+  // but for its carried client calls.
+  VMThread* selfThere = otherEnv->thread;
+  VM::EnterSafeRegion(selfThere);
+  for (int round = 0; round < rounds && refhost::FatalExitCount() == fatal; round++) {
+    SCOPED_TRACE(round);
+    jobject loader = JNI_CreateClassLoaderLite(env, (void*)9);
+    ASSERT_NE(nullptr, loader);
+    jclass theirs = env->functions->FindClassInObjectLoader(env, "dbgtest/Other", loader);
+    ASSERT_NE(nullptr, theirs);
+    VMMethod* sum = UnHandleMethod(env, env->functions->GetStaticMethodID(env, theirs, "sum", "(I)I"));
+    ASSERT_NE(nullptr, sum);
+    env->functions->DeleteLocalRef(env, theirs);
+    env->functions->DeleteLocalRef(env, loader);
+    VM::LeaveSafeRegion(selfThere);
+    {
+      VMDebuggerCall call;
+      ASSERT_TRUE(call.Begin(agent, true));
+      for (int i = 0; i < records; i++) ASSERT_TRUE(agent->BreakSet(sum, 0, nullptr));
+      call.End();
+    }
+    refhost::Functions()->SetCurrentEnv(env);
+    VM::EnterSafeRegion(selfThere);
+    ASSERT_NE(nullptr, agent->GetCodeBreaks());
+    uint32_t before = collections;
+    collecting = true;
+    WhileOutside([&] {
+      while (collections == before) usleep(50);
+    });
+    std::thread destroyer([&] {
+      JNIEnv* own = nullptr;
+      ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+      jobject mine = JNI_FindClassLoaderLite(own, (void*)9);
+      EXPECT_NE(nullptr, mine);
+      if (mine != nullptr) JNI_DestroyClassLoaderLite(own, mine);
+      // Gone: a loader still in use would have stayed listed, and the round prove nothing.
+      EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(own, (void*)9));
+      EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+    });
+    JoinOutside(destroyer);
+    refhost::Functions()->SetCurrentEnv(env);
+    collecting = false;
+    EXPECT_EQ(nullptr, agent->GetCodeBreaks());
+  }
+  stop = true;
+  WhileOutside([&] { collector.join(); });
+  VM::LeaveSafeRegion(selfThere);
+  EXPECT_EQ(fatal, refhost::FatalExitCount()) << refhost::LastFatalExitText();
+  JNI_DebugDetach(agent);
+  refhost::Functions()->SetCurrentEnv(otherEnv);
+  EXPECT_EQ(0, other->functions->DestroyJavaVM(other));
+  refhost::Functions()->SetCurrentEnv(env);
+  refhost::SetClassPath((void*)9, "");
+}
+
+}  // namespace

@@ -27,8 +27,10 @@
 #include "vmjavalangstring.h"
 #include "vmjni.h"
 #include "vmjni_entries.h"
+#include "vmjni_support.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
+#include "vmutils.h"
 
 using namespace dbgclient;
 
@@ -49,6 +51,90 @@ jint JNICALL ViaNative(JNIEnv* env, jclass cls, jint n) {
 }
 
 std::string ClassDir() { return std::string(PUX_BUILD_DIR) + "/testclasses/debugger"; }
+
+/* The line of the marker "// @name" in a program of dbgtest. */
+uint32_t MarkedLine(const char* file, const char* name) {
+  std::ifstream in(std::string(PUX_SOURCE_DIR) + "/tests/java/debugger/dbgtest/" + file);
+  std::string text;
+  std::string marker = std::string("// @") + name;
+  for (uint32_t line = 1; std::getline(in, text); line++) {
+    size_t at = text.find(marker);
+    if (at != std::string::npos && at + marker.size() == text.size()) return line;
+  }
+  ADD_FAILURE() << "no marker " << name;
+  return 0;
+}
+
+/* Waits until the condition holds or a generous time has passed (a loaded machine can
+   hold a thread off for long); whether it holds. Outside the machine unless the test
+   of the condition itself runs in it. */
+bool Eventually(std::function<bool()> condition, bool outside = true) {
+  const int64_t most = 60 * 1000000;
+  bool met = false;
+  auto wait = [&] {
+    for (int64_t waited = 0; !(met = condition()) && waited < most; waited += 200) usleep(200);
+  };
+  if (outside)
+    WhileOutside(wait);
+  else
+    wait();
+  return met;
+}
+
+/* Whether the host thread of that identity is attached to the machine and waits where
+   a collection counts it as stopped: a client's wait for an event. */
+bool WaitsForTheDebugger(JavaVM* jvm, void* id) {
+  VMNameSpace* ns = jvm->vm->GetNameSpace();
+  bool waits = false;
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "test - WaitsForTheDebugger");
+  VMThreadHandleArray* threads = jvm->vm->GetThreads();
+  for (uint32_t i = 1; threads != nullptr && i < threads->GetCount(); i++) {
+    VMThread* t = threads->Get(i);
+    if (t != nullptr && t->GetId() == id && t->GetEnv() != nullptr && (t->GetFlags() & VMThread::SafeToGCFlag) != 0) waits = true;
+  }
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "test - WaitsForTheDebugger");
+  return waits;
+}
+
+/* Where a thread runs a method, looked at with every other thread of the machine
+   stopped by a collection: the pc of the method's innermost frame, -1 if none. */
+struct FrameLook {
+  VMThread* thread;
+  VMMethod* method;
+  bool* collected;
+  int32_t pc;
+};
+
+void* LookAtFrame(void* context) {
+  FrameLook* look = (FrameLook*)context;
+  look->pc = -1;
+  if (!*look->collected) return nullptr;
+  for (VMFrame* f = look->thread->GetFrame(); f != nullptr && !f->GetIsFirstFrame(); f = f->GetCaller()) {
+    if (f->GetMethod() == look->method) {
+      look->pc = VMDebugger::FramePC(f);
+      break;
+    }
+  }
+  return nullptr;
+}
+
+int32_t PcWhereItRuns(JavaVM* jvm, VMThread* thread, VMMethod* method) {
+  bool collected = false;
+  FrameLook look = {thread, method, &collected, -1};
+  (void)jvm->vm->CollectThen(false, LookAtFrame, &look, &collected);
+  return look.pc;
+}
+
+/* The first pc of a line of the method. */
+int32_t FirstPcOfLine(VMMethod* method, uint32_t line) {
+  VMStatus status = 0;
+  VMshortArray* table = method->GetLineNumbers(&status);
+  int32_t best = -1;
+  for (uint32_t i = 0; table != nullptr && i + 1 < table->GetSize(); i += 2)
+    if ((uint16_t)table->Get(i + 1) == line && (best < 0 || (uint16_t)table->Get(i) < best)) best = (uint16_t)table->Get(i);
+  EXPECT_GE(best, 0) << "no code on line " << line;
+  return best;
+}
 
 int16_t Kind(int64_t address) { return (int16_t)(address & 0xFFFF); }
 
@@ -529,13 +615,13 @@ TEST_F(SessionTest, EveryOtherRequestAnswersAsItsOperationSays) {
 
 TEST_F(SessionTest, AThreadParkedForTheStopIsCountedListedAndChanged) {
   Watchdog dog(240);
-  std::atomic<bool> spinning{false};
+  std::atomic<VMThread*> spinning{nullptr};
   std::atomic<jint> spun{-1};
   std::thread spinner([&] {
     JNIEnv* own = nullptr;
     ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
     jmethodID spin = own->functions->GetStaticMethodID(own, target, "spin", "()I");
-    spinning = true;
+    spinning = own->thread;
     spun = own->functions->CallStaticIntMethod(own, target, spin);
     EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
   });
@@ -553,10 +639,16 @@ TEST_F(SessionTest, AThreadParkedForTheStopIsCountedListedAndChanged) {
   });
   // Waited for outside the machine: the spinner's start may collect meanwhile.
   JoinOutside(greeter);
-  WhileOutside([&] {
-    while (!spinning.load()) usleep(1000);
-    usleep(50000);
-  });
+  // Let go from its first instruction, the spinner must be in its loop (its counter
+  // live) before the next stop parks it: it may not have run a step since.
+  VMMethod* spinMethod = vmjni::UnHandleMethod(env, env->functions->GetStaticMethodID(env, target, "spin", "()I"));
+  ASSERT_NE(nullptr, spinMethod);
+  int32_t loopPc = FirstPcOfLine(spinMethod, MarkedLine("Probe.java", "spin-loop"));
+  ASSERT_GT(loopPc, 0);
+  ASSERT_TRUE(Eventually([&] { return spinning.load() != nullptr; }));
+  // Each look is a collection of this thread's, which makes it an attached thread's look.
+  ASSERT_TRUE(Eventually([&] { return PcWhereItRuns(jvm, spinning.load(), spinMethod) >= loopPc; }, false))
+      << "the spinner never reached its loop";
   jint result = RunWith("run", "(I)I", 10, [](Client& c) {
     int32_t current = c.ThreadCurrent();
     EXPECT_EQ(2, c.Int(Request(67)));
@@ -738,12 +830,15 @@ TEST_F(SessionTest, ATextLongerThanItsCountFieldIsCutAtACharacterBoundary) {
 TEST_F(SessionTest, AClientWaitingForAnEventLetsItsOtherRequestsAndItsDetachThrough) {
   Watchdog dog(120);
   std::atomic<int32_t> kind{-1};
+  std::atomic<void*> waiterId{nullptr};
   std::thread waiter([&] {
+    waiterId = refhost::Functions()->CurrentThreadId();
     Reply r = Send(agent, Request(20).B(1));
     kind = r.Int();
   });
   // Other requests of the same client go on while it waits.
-  WhileOutside([] { usleep(50000); });
+  ASSERT_TRUE(Eventually([&] { return waiterId.load() != nullptr && WaitsForTheDebugger(jvm, waiterId.load()); }))
+      << "the client's wait for an event never began";
   for (int i = 0; i < 20; i++) EXPECT_EQ(1, Send(agent, Request(15)).announcements);
   EXPECT_EQ(-1, kind.load());
   JNI_DebugDetach(agent);
@@ -812,17 +907,7 @@ TEST_F(SessionTest, HandlesKeepTheirObjectsAcrossCollectionsAndTheirKinds) {
 }
 
 /* The line of the marker "// @name" in Journey.java. */
-uint32_t JourneyLine(const char* name) {
-  std::ifstream in(std::string(PUX_SOURCE_DIR) + "/tests/java/debugger/dbgtest/Journey.java");
-  std::string text;
-  std::string marker = std::string("// @") + name;
-  for (uint32_t line = 1; std::getline(in, text); line++) {
-    size_t at = text.find(marker);
-    if (at != std::string::npos && at + marker.size() == text.size()) return line;
-  }
-  ADD_FAILURE() << "no marker " << name;
-  return 0;
-}
+uint32_t JourneyLine(const char* name) { return MarkedLine("Journey.java", name); }
 
 /* The next stopping event; the class loads before it are taken on the way. */
 int32_t NextStop(Client& c) {

@@ -658,15 +658,42 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r, FlatHufts& flat) {
 
 }  // namespace
 
+namespace {
+
+/* A stored block's bytes straight from the input to the output while nothing waits in the
+   window, and into the window afterwards: what the block decoder's stored state does on
+   its first pass, without the decoder's frame. Ok (progress was made). */
+int StoredStraight(InflateBlocks* s, z_stream* z) {
+  uint32_t t = s->sub.left;
+  if (t > z->avail_in) t = z->avail_in;
+  if (t > z->avail_out) t = z->avail_out;
+  const uint8_t* p = z->next_in;
+  memcpy(z->next_out, p, t);
+  if (s->checkfn != NULL) s->check = s->checkfn(s->check, p, t);
+  z->next_in = p + t;
+  z->avail_in -= t;
+  z->total_in += t;
+  z->next_out += t;
+  z->avail_out -= t;
+  z->total_out += t;
+  WindowView w;
+  w.Bind(s->window);
+  const uint32_t q = s->write;
+  if (q + t >= s->end) s->RaiseKnown(s->end);
+  s->read = s->write = StoreInWindow(w, q, s->end, z->next_out - t, t);
+  if ((s->sub.left -= t) == 0) s->mode = s->Last() ? BlockDry : BlockType;
+  return ZResult_Ok;
+}
+
 /* A call that stops because the output room is used up gives back the whole bytes it
    took and did not use: the caller calls again with more room and offers the rest of its
    input again, so nothing this call took stays in the bit buffer. (A call that stops for
    want of input keeps them: the caller then brings new input, not the old again, and the
    buffered bits all belong to the code or field being read.) So no byte past the end of
    the data is ever held from an earlier call, and the input count at the stream's end
-   is exactly the data's length, which a caller needs to find what follows it. */
-int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
-  const uint32_t offered = z->avail_in, room = z->avail_out;
+   is exactly the data's length, which a caller needs to find what follows it. (The
+   decoding itself, with the plain table array in its frame.) */
+__attribute__((noinline)) int DecodeWithTables(InflateBlocks* s, z_stream* z, int r, uint32_t offered, uint32_t room) {
   // Tables built in this call go into the chained blocks only when their block outlives
   // the call: most blocks of small streams begin and end in one call.
   FlatHufts flat;
@@ -688,6 +715,21 @@ int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
     if (room == 0 && z->avail_in == offered && r == ZResult_Ok) r = ZResult_BufError;
   }
   return r;
+}
+
+}  // namespace
+
+int InflateBlocks::Decode(InflateBlocks* s, z_stream* z, int r) {
+  // Stored data read in small pieces (the Inflater's 256 bytes in and out) passes here
+  // call after call: the copy alone, unless more than the block's bytes remain to be done.
+  // A stored block holds no bits in the bit buffer, so nothing is to be given back.
+  // offered and room: the input and the room the call came with.
+  const uint32_t offered = z->avail_in, room = z->avail_out;
+  if (s->mode == BlockStored && s->read == s->write && offered != 0 && room != 0) {
+    r = StoredStraight(s, z);
+    if (s->mode == BlockStored && z->avail_in == 0) return r;
+  }
+  return DecodeWithTables(s, z, r, offered, room);
 }
 
 }  // namespace puxz

@@ -46,10 +46,6 @@ struct PlainHufts {
 /* The entry that a look-up outside a table's entries finds (packed). */
 const uint32_t InvalidEntry = ExopInvalid;
 
-/* Packed words from index from to HuftLimit made invalid. */
-void FillInvalid(uint32_t* entry, uint32_t from) {
-  for (uint32_t i = from; i < HuftLimit; i++) entry[i] = InvalidEntry;
-}
 
 /* The same in packed words (PackEntry), for the fast loops. */
 struct PackedHufts {
@@ -303,7 +299,6 @@ int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl
     return r;
   }
   r = BuildTable(PlainView{values}, nl, nd, 0, DistBase, DistExtra, td, bd, PackedHufts{built}, &used, wv);
-  FillInvalid(built, used);
   if (r == ZResult_MemError) r = ZResult_BufError;
   if (r != ZResult_Ok || (*bd == 0 && nl > 257)) {
     if (r == ZResult_DataError) {
@@ -421,29 +416,36 @@ inline void Copy8(uint8_t* to, const uint8_t* from) {
   memcpy(to, &v, 8);
 }
 
+/* Copies len bytes (at least 1) from src to out, reading only [src, src + len) and writing
+   only [out, out + len), in 8-byte steps (the last one overlapping the one before) or two
+   overlapping smaller ones. The source may lie behind out in the same buffer when it is at
+   least 8 bytes behind: each step then reads only bytes already written. */
+__attribute__((always_inline)) inline void CopyApart(uint8_t* out, const uint8_t* src, uint32_t len) {
+  if (len >= 8) {
+    uint32_t i = 0;
+    do {
+      Copy8(out + i, src + i);
+      i += 8;
+    } while (i + 8 <= len);
+    if (i < len) Copy8(out + len - 8, src + len - 8);
+  } else if (len >= 4) {
+    Copy4(out, src);
+    Copy4(out + len - 4, src + len - 4);
+  } else if (len >= 2) {
+    memcpy(out, src, 2);
+    memcpy(out + len - 2, src + len - 2, 2);
+  } else {
+    out[0] = src[0];
+  }
+}
+
 /* Copies len bytes from distance back of out, both inside one buffer, forward: where the
    two overlap (distance below len) the last distance bytes repeat, as LZ77 means. Writes
    nothing past out + len. */
-inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
+__attribute__((always_inline)) inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
   const uint8_t* src = out - distance;
   if (distance >= 8) {
-    // Each 8-byte step reads only bytes already written (or older ones).
-    if (len >= 8) {
-      uint32_t i = 0;
-      do {
-        Copy8(out + i, src + i);
-        i += 8;
-      } while (i + 8 <= len);
-      if (i < len) Copy8(out + len - 8, src + len - 8);
-    } else if (len >= 4) {
-      Copy4(out, src);
-      Copy4(out + len - 4, src + len - 4);
-    } else if (len >= 2) {
-      memcpy(out, src, 2);
-      memcpy(out + len - 2, src + len - 2, 2);
-    } else {
-      out[0] = src[0];
-    }
+    CopyApart(out, src, len);
   } else if (len < 16) {
     for (uint32_t i = 0; i < len; i++) out[i] = src[i];
   } else {
@@ -469,14 +471,19 @@ inline uint8_t* CopyBack(uint8_t* out, uint32_t distance, uint32_t len) {
    each. Packed words, as the fast loop reads them. */
 struct ChainedTable {
   const HuftView& h;
-  uint32_t operator[](uint32_t i) const { return i < h.count ? PackEntry(h[i]) : InvalidEntry; }
+  uint32_t Root(uint32_t i) const { return Link(i); }
+  uint32_t Link(uint32_t i) const { return i < h.count ? PackEntry(h[i]) : InvalidEntry; }
 };
 
-/* Packed entries in one flat array of HuftLimit words, those past the tables' entries
-   invalid: one look-up each, bounded by a constant (no register for a count). */
+/* Packed entries in one flat array; only the first count (the entries the two tables
+   take) hold entries, the words past them are never read. A root table look-up needs no
+   bound (InflateFast makes sure both root tables lie inside the entries); a link's, whose
+   target the entry says, reads as an invalid code outside them. */
 struct FlatEntries {
   const uint32_t* entry;
-  uint32_t operator[](uint32_t i) const { return i < HuftLimit ? entry[i] : InvalidEntry; }
+  uint32_t count;
+  uint32_t Root(uint32_t i) const { return entry[i]; }
+  uint32_t Link(uint32_t i) const { return i < count ? entry[i] : InvalidEntry; }
 };
 
 
@@ -489,10 +496,9 @@ FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) 
     uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
     for (uint32_t j = 0; j < run; j++) flat->entry[i + j] = PackEntry(h.block[b][j]);
   }
-  FillInvalid(flat->entry, count);
   flat->codes = c;
   flat->built = false;
-  return FlatEntries{flat->entry};
+  return FlatEntries{flat->entry, count};
 }
 
 enum : uint32_t { FlatTableInput = 512 };
@@ -523,16 +529,13 @@ struct WindowOutput {
   }
   void Match(uint32_t distance, uint32_t len) {
     const uint32_t from = q - distance;
-    const uint32_t whole = (len + 7) & ~7u;
     m -= len;
-    if (q >= distance && whole <= left && (from & 0xFF) + whole <= WindowChunkBytes && distance >= 8 &&
-        whole <= m + len) {
-      // Both sides inside one chunk each, eight bytes a step. The last step may write up
-      // to 7 bytes past the match: still in the chunk and in the free room, where the
-      // next bytes will go anyway. A distance of 8 or more keeps each step's source
-      // behind what it writes.
-      const uint8_t* src = w.At(from);
-      for (uint32_t i = 0; i < len; i += 8) Copy8(out + i, src + i);
+    if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes && distance >= 8) {
+      // Both sides inside one chunk each, eight bytes a step; a distance of 8 or more
+      // keeps each step's source behind what it writes. Nothing past the match is
+      // written: the free room after it holds the window's oldest bytes, which a
+      // distance of up to the window's size still reads.
+      CopyApart(out, w.At(from), len);
     } else if (q >= distance && len <= left && (from & 0xFF) + len <= WindowChunkBytes) {
       // Both sides inside one chunk each: a plain forward copy, which also repeats the
       // last distance bytes when they overlap.
@@ -570,11 +573,15 @@ struct DirectOutput {
   uint8_t* last;        /* the last place a longest match may start */
   uint8_t* base;        /* the first byte not in the window */
   uint32_t baseIndex;   /* the window index base belongs at */
+  uint32_t wrap;        /* the window's size less 1: indexes wrap with it */
+  bool allKnown;        /* every window byte holds a byte of a stream, or zero */
   DirectOutput(const WindowView& view, InflateBlocks* blocks, z_stream* z, Pending* p)
       : w(view), s(blocks), pending(p), first(z->next_out), out(z->next_out) {
     last = first + (z->avail_out - 258);
     base = first - pending->length;
     baseIndex = pending->length != 0 ? pending->start : s->write;
+    wrap = s->end - 1;
+    allKnown = s->AllKnown();
   }
   bool Room() const { return out <= last; }
   void Literal(uint32_t v) { *out++ = (uint8_t)v; }
@@ -582,6 +589,15 @@ struct DirectOutput {
   __attribute__((always_inline)) void Match(uint32_t distance, uint32_t len) {
     if (distance > (uint32_t)(out - base)) {
       const uint32_t back = distance - (uint32_t)(out - base);
+      // Most matches that reach the window lie in it whole and inside one chunk (which
+      // ends at or before the window's end), and read only bytes a stream wrote (all of
+      // the window is known, or no index wraps): one short copy. The rest in runs, below.
+      const uint32_t from = (baseIndex - back) & wrap;
+      if ((baseIndex >= back || allKnown) && len <= back && (from & 0xFF) + len <= WindowChunkBytes) {
+        CopyApart(out, w.At(from), len);
+        out += len;
+        return;
+      }
       const uint32_t n = len < back ? len : back;
       out = FromWindow(w, s, baseIndex, back, n, out);
       len -= n;
@@ -663,7 +679,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
   while (o.Room() && p < limit) {
     REFILL
     uint32_t index = tl + (b & ml);
-    uint32_t e = h[index];
+    uint32_t e = h.Root(index);
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
@@ -681,7 +697,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
         k -= op;
         REFILL
         index = td + (b & md);
-        e = h[index];
+        e = h.Root(index);
         for (;;) {
           b >>= BITS(e);
           k -= BITS(e);
@@ -703,7 +719,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
           }
           if ((op & 64) == 0) {
             index = index + BASE(e) + (b & BitMask(op));
-            e = h[index];
+            e = h.Link(index);
             continue;
           }
           z->msg = "invalid distance code";
@@ -714,7 +730,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
       }
       if ((op & 64) == 0) {
         index = index + BASE(e) + (b & BitMask(op));
-        e = h[index];
+        e = h.Link(index);
         if (EXOP(e) == ExopLiteral) {
           b >>= BITS(e);
           k -= BITS(e);
@@ -757,10 +773,14 @@ leave : {
 template <typename Output>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
                 Pending* pending, FlatHufts* flat) {
-  if (c->hufts == Fixed()->hufts) {
-    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat}, s, z, w, pending);
+  // Both root tables inside the entries, or every look-up bounded.
+  if (c->ltree + (1u << c->lbits) > c->entries || c->dtree + (1u << c->dbits) > c->entries) {
+    return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
   }
-  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry}, s, z, w, pending);
+  if (c->hufts == Fixed()->hufts) {
+    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
+  }
+  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry, c->entries}, s, z, w, pending);
   if (z->avail_in >= FlatTableInput) return InflateFastWith<Output>(c, FillFlat(flat, c, h), s, z, w, pending);
   return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
 }
@@ -776,7 +796,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
   // only if the block outlives the call).
   const uint32_t* const built = flat->codes == c ? flat->entry : NULL;
   auto entry = [&](uint32_t i) -> HuftEntry {
-    if (built != NULL) return UnpackEntry(i < HuftLimit ? built[i] : InvalidEntry);
+    if (built != NULL) return UnpackEntry(i < c->entries ? built[i] : InvalidEntry);
     return h[i];
   };
   const uint8_t* p = z->next_in;

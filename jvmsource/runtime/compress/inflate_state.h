@@ -127,7 +127,9 @@ struct WindowView {
     page[0] = w->pages[0];
     page[1] = w->pages[1];
   }
-  uint8_t* At(uint32_t i) const { return page[(i >> 14) & 1][(i >> 8) & 63] + (i & 0xFF); }
+  __attribute__((always_inline)) uint8_t* At(uint32_t i) const {
+    return page[(i >> 14) & 1][(i >> 8) & 63] + (i & 0xFF);
+  }
 };
 
 /* ---- the code decoder (inflate_codes.cpp) ---- */
@@ -187,7 +189,8 @@ const uint16_t* InflateDistBase();
 const uint16_t* InflateDistExtra();
 int BuildBitLengthTree(UIntArray* lengths, uint32_t* bits, uint32_t* root, HuftArray* hufts, z_stream* z);
 /* *used: the entries the two tables take. They are built into built (HuftLimit words,
-   packed, invalid past them), not into the stream's chained storage: the caller stores
+   packed; those past them are left as they were: no look-up reads them), not into the
+   stream's chained storage: the caller stores
    them there with StorePacked when they are needed past the call. */
 int BuildDynamicTrees(uint32_t nl, uint32_t nd, UIntArray* lengths, uint32_t* bl, uint32_t* bd, uint32_t* tl,
                       uint32_t* td, uint32_t* used, uint32_t* built, z_stream* z);

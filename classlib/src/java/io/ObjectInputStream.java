@@ -737,52 +737,10 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
                 }
             } else {
                 readFields(obj, d, applies);
-                if (applies && d.wroteData() && c == hashtableClass()) {
-                    readHashtableEntries((java.util.Hashtable) obj);
-                }
                 if (d.wroteData()) {
                     skipCustomData();
                 }
             }
-        }
-    }
-
-    private static Class hashtableClass;
-
-    private static Class hashtableClass() {
-        if (hashtableClass == null) {
-            hashtableClass = java.util.Hashtable.class;
-        }
-        return hashtableClass;
-    }
-
-    /* Other writers give Hashtable hooks of their own and send its entries after its
-       fields, as block data: capacity, count, then the keys and values. This Hashtable
-       keeps its entries in its fields and has no hook to read them, so they are read and
-       put here rather than skipped and lost. */
-    private void readHashtableEntries(java.util.Hashtable table) throws ClassNotFoundException, IOException {
-        blockMode = true;
-        blockLeft = 0;
-        try {
-            if (!refill()) {
-                return;
-            }
-            readInt();
-            int count = readInt();
-            if (count < 0) {
-                throw new StreamCorruptedException("negative hashtable size: " + count);
-            }
-            for (int i = 0; i < count; i++) {
-                Object key = readObject();
-                Object value = readObject();
-                if (key == null || value == null) {
-                    throw new StreamCorruptedException("null hashtable key or value");
-                }
-                table.put(key, value);
-            }
-        } finally {
-            blockMode = false;
-            blockLeft = 0;
         }
     }
 

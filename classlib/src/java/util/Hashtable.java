@@ -1,6 +1,10 @@
 package java.util;
 
+import java.io.IOException;
+import java.io.ObjectInputStream;
+import java.io.ObjectOutputStream;
 import java.io.Serializable;
+import java.io.StreamCorruptedException;
 
 /**
  * A hash table from keys to values. Neither keys nor values may be null.
@@ -14,17 +18,20 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
     // The version other writers give this class, so that their streams and ours agree.
     private static final long serialVersionUID = 1421746759512286392L;
 
-    private static final int DEFAULT_CAPACITY = 101;
+    // The capacity other writers give a default table: it is written, and it places the
+    // entries, whose order is written too.
+    private static final int DEFAULT_CAPACITY = 11;
     private static final float DEFAULT_LOAD_FACTOR = 0.75f;
+    private static final int MOST_READ_CAPACITY = 1 << 20;
 
-    // Stored with the table: a table read back from storage has its entries, but at the
-    // places their keys' hash codes had before (an identity hash changes on the way), so
-    // it puts every entry in its place again before its first use.
-    private HashtableEntry[] table;
-    private int count;
+    // The entries are written by writeObject, not as fields, in the layout other writers
+    // use: capacity, count, then each key and its value.
+    private transient HashtableEntry[] table;
+    private transient int count;
     private int threshold;
     private float loadFactor;
-    // Set by every constructor; false in a table read back from storage.
+    // Set by every constructor and by readObject; false in a table made without either
+    // (its entries, if any, are then put in their places again before its first use).
     private transient boolean placed;
 
     /**
@@ -247,6 +254,102 @@ public class Hashtable extends Dictionary implements Cloneable, Serializable {
         } catch (CloneNotSupportedException e) {
             throw new InternalError();
         }
+    }
+
+    /**
+     * Writes the load factor and threshold, then as block data the capacity and the
+     * count, then each key and its value: buckets from the last to the first, each chain
+     * from its end, so that a reader putting them in that order rebuilds every chain as
+     * it was.
+     */
+    private synchronized void writeObject(ObjectOutputStream out) throws IOException {
+        HashtableEntry[] tab = placedTable();
+        out.defaultWriteObject();
+        out.writeInt(tab.length);
+        out.writeInt(count);
+        HashtableEntry[] chain = new HashtableEntry[4];
+        for (int i = tab.length; i-- > 0;) {
+            int n = 0;
+            for (HashtableEntry e = tab[i]; e != null; e = e.next) {
+                if (n == chain.length) {
+                    HashtableEntry[] bigger = new HashtableEntry[n * 2];
+                    System.arraycopy(chain, 0, bigger, 0, n);
+                    chain = bigger;
+                }
+                chain[n++] = e;
+            }
+            while (n-- > 0) {
+                out.writeObject(chain[n].key);
+                out.writeObject(chain[n].value);
+                chain[n] = null;
+            }
+        }
+    }
+
+    /**
+     * Reads what writeObject writes, into a table sized for the count read as other
+     * readers size it (so that a table read and written again is written alike): about
+     * the count over the load factor (taken as 1/4 to 4), odd, no larger than the
+     * capacity written unless the count needs more. A stream may claim any count: the
+     * table made before the entries arrive is bounded, and grows as they come.
+     */
+    private void readObject(ObjectInputStream in) throws IOException, ClassNotFoundException {
+        in.defaultReadObject();
+        if (!(loadFactor > 0.0f) || Float.isInfinite(loadFactor)) {
+            throw new StreamCorruptedException("Illegal load factor: " + loadFactor);
+        }
+        int capacity = in.readInt();
+        int n = in.readInt();
+        if (n < 0) {
+            throw new StreamCorruptedException("Illegal number of entries: " + n);
+        }
+        float f = loadFactor < 0.25f ? 0.25f : loadFactor > 4.0f ? 4.0f : loadFactor;
+        long length = (long) ((n + n / 20) / f) + 3;
+        if (length > n && (length & 1) == 0) {
+            length--;
+        }
+        if (capacity > 0 && length > capacity) {
+            length = capacity;
+        }
+        long least = (long) (n / f) + 1;
+        if (length < least) {
+            length = least;
+        }
+        if (length > MOST_READ_CAPACITY) {
+            length = MOST_READ_CAPACITY;
+        }
+        table = new HashtableEntry[(int) length];
+        float t = length * f;
+        threshold = t >= Integer.MAX_VALUE ? Integer.MAX_VALUE : (int) t;
+        count = 0;
+        placed = true;
+        for (int i = 0; i < n; i++) {
+            Object key = in.readObject();
+            Object value = in.readObject();
+            if (key == null || value == null) {
+                throw new StreamCorruptedException("null key or value in a Hashtable");
+            }
+            reconstitute(key, value);
+        }
+    }
+
+    /* An entry read back: at the head of its chain, as writeObject's order expects. A
+       key met twice is a stream no table wrote. Only a count beyond the table made
+       for it makes the table grow. */
+    private void reconstitute(Object key, Object value) throws StreamCorruptedException {
+        int hash = key.hashCode();
+        if (count >= threshold && count >= table.length) {
+            rehash();
+        }
+        HashtableEntry[] tab = table;
+        int index = indexFor(hash, tab.length);
+        for (HashtableEntry e = tab[index]; e != null; e = e.next) {
+            if (e.hash == hash && e.key.equals(key)) {
+                throw new StreamCorruptedException("a key twice in a Hashtable");
+            }
+        }
+        tab[index] = new HashtableEntry(hash, key, value, tab[index]);
+        count++;
     }
 
     /** The entries as "{key1=value1, key2=value2}", in enumeration order. */

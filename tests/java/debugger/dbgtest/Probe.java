@@ -55,7 +55,7 @@ public class Probe {
   /* Counts until a client sets done. */
   public static int spin() {
     int i = 0;
-    while (!done) {
+    while (!done) { // @spin-loop
       i++;
     }
     return i > 0 ? 1 : 0;
