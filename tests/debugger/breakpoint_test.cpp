@@ -10,13 +10,13 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "marked_line.h"
 #include "refhost.h"
 #include "safe_wait.h"
 #include "vm.h"
@@ -37,17 +37,7 @@ using vmjni::UnHandleMethod;
 
 
 /* The line of the marker "// @name" in Target.java. */
-uint32_t Line(const char* name) {
-  std::ifstream in(std::string(PUX_SOURCE_DIR) + "/tests/java/debugger/dbgtest/Target.java");
-  std::string text;
-  std::string marker = std::string("// @") + name;
-  for (uint32_t line = 1; std::getline(in, text); line++) {
-    size_t at = text.find(marker);
-    if (at != std::string::npos && at + marker.size() == text.size()) return line;
-  }
-  ADD_FAILURE() << "no marker " << name;
-  return 0;
-}
+uint32_t Line(const char* name) { return MarkedLine("Target.java", name); }
 
 /* The first pc of a line. */
 uint32_t PcOfLine(VMMethod* method, uint32_t line) {

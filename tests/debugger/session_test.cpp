@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "debug_client.h"
+#include "marked_line.h"
 #include "refhost.h"
 #include "safe_wait.h"
 #include "vm.h"
@@ -51,19 +51,6 @@ jint JNICALL ViaNative(JNIEnv* env, jclass cls, jint n) {
 }
 
 std::string ClassDir() { return std::string(PUX_BUILD_DIR) + "/testclasses/debugger"; }
-
-/* The line of the marker "// @name" in a program of dbgtest. */
-uint32_t MarkedLine(const char* file, const char* name) {
-  std::ifstream in(std::string(PUX_SOURCE_DIR) + "/tests/java/debugger/dbgtest/" + file);
-  std::string text;
-  std::string marker = std::string("// @") + name;
-  for (uint32_t line = 1; std::getline(in, text); line++) {
-    size_t at = text.find(marker);
-    if (at != std::string::npos && at + marker.size() == text.size()) return line;
-  }
-  ADD_FAILURE() << "no marker " << name;
-  return 0;
-}
 
 /* Waits until the condition holds or a generous time has passed (a loaded machine can
    hold a thread off for long); whether it holds. Outside the machine unless the test
