@@ -54,6 +54,26 @@ void ReleaseCookieRecord(ZipPoolCookie* cookie) {
   ZipPoolRawFree(cookie);
 }
 
+/* The bytes a request of n bytes occupies, header included; 0 for a request the pool
+   refuses. */
+uint32_t BlockBytes(uint32_t n) {
+  if (n < 1 || n > ZipPoolCookie::MaxRequest) return 0;
+  uint32_t total = n + ZipPoolCookie::HeaderBytes;
+  return total < ZipPoolCookie::MinimumBlock ? ZipPoolCookie::MinimumBlock : total;
+}
+
+/* A block enters the pool's list and count, or leaves both. The caller holds the
+   machine's monitor. */
+void Enlist(ZipPoolCookie* cookie, ZipPoolBlock* block) {
+  cookie->bytesInUse += block->size;
+  cookie->Link(block);
+}
+
+void Delist(ZipPoolCookie* cookie, ZipPoolBlock* block) {
+  cookie->Unlink(block);
+  cookie->bytesInUse -= block->size;
+}
+
 /* The machine's pool, made and listed when there is none and make is set; null when
    there is none or it cannot be made. The caller holds the machine's monitor. */
 ZipPoolCookie* ListedCookie(JavaVM* javaVM, bool make) {
@@ -92,6 +112,12 @@ bool DropReference(JavaVM* javaVM, ZipPoolCookie* cookie, ZipPoolBlock** chain) 
   return true;
 }
 
+/* Gives back, outside the monitor, a pool that has left every list. */
+void ReleasePool(ZipPoolCookie* cookie, ZipPoolBlock* chain) {
+  ReleaseChain(chain);
+  ReleaseCookieRecord(cookie);
+}
+
 }  // namespace
 
 void* ZipPoolRawAlloc(uint32_t bytes) {
@@ -128,9 +154,8 @@ void ZipPoolCookie::Unlink(ZipPoolBlock* block) {
 }
 
 void* ZipPoolCookie::Alloc(uint32_t n) {
-  if (n < 1 || n > MaxRequest) return NULL;
-  uint32_t total = n + HeaderBytes;
-  if (total < MinimumBlock) total = MinimumBlock;
+  uint32_t total = BlockBytes(n);
+  if (total == 0) return NULL;
   ZipPoolBlock* block = static_cast<ZipPoolBlock*>(ZipPoolRawAlloc(total));
   if (block == NULL) return NULL;
   memset(block, 0, total);
@@ -140,8 +165,7 @@ void* ZipPoolCookie::Alloc(uint32_t n) {
     ZipPoolRawFree(block);
     return NULL;
   }
-  bytesInUse += total;
-  Link(block);
+  Enlist(this, block);
   LeaveMachine(javaVM);
   return reinterpret_cast<uint8_t*>(block) + HeaderBytes;
 }
@@ -150,8 +174,7 @@ void ZipPoolCookie::Free(void* address) {
   ZipPoolBlock* block = reinterpret_cast<ZipPoolBlock*>(static_cast<uint8_t*>(address) - HeaderBytes);
   JavaVM* javaVM;
   if (!EnterMachine(&javaVM)) return;
-  Unlink(block);
-  bytesInUse -= block->size;
+  Delist(this, block);
   LeaveMachine(javaVM);
   ZipPoolRawFree(block);
 }
@@ -182,11 +205,7 @@ void ZipPoolReleaseCookie(ZipPoolCookie* cookie) {
   ZipPoolBlock* chain = NULL;
   bool release = DropReference(javaVM, cookie, &chain);
   LeaveMachine(javaVM);
-  // The pool is out of every list now: its memory goes back outside the monitor.
-  if (release) {
-    ReleaseChain(chain);
-    ReleaseCookieRecord(cookie);
-  }
+  if (release) ReleasePool(cookie, chain);
 }
 
 void* ZipPoolAlloc(void* cookie, uint32_t items, uint32_t size) {
@@ -218,18 +237,13 @@ void* ZipPoolChunkAlloc(uint32_t bytes) {
   if (!EnterMachine(&javaVM)) return NULL;
   ZipPoolCookie* cookie = ListedCookie(javaVM, true);
   ZipPoolBlock* block = NULL;
-  uint32_t total = 0;
+  uint32_t total = BlockBytes(bytes);
   if (cookie != NULL) {
     cookie->references++;
-    if (bytes >= 1 && bytes <= ZipPoolCookie::MaxRequest) {
-      total = bytes + ZipPoolCookie::HeaderBytes;
-      if (total < ZipPoolCookie::MinimumBlock) total = ZipPoolCookie::MinimumBlock;
-      block = static_cast<ZipPoolBlock*>(ZipPoolRawAlloc(total));
-      if (block != NULL) {
-        block->size = total;
-        cookie->bytesInUse += total;
-        cookie->Link(block);
-      }
+    if (total != 0) block = static_cast<ZipPoolBlock*>(ZipPoolRawAlloc(total));
+    if (block != NULL) {
+      block->size = total;
+      Enlist(cookie, block);
     }
   }
   LeaveMachine(javaVM);
@@ -251,16 +265,12 @@ void ZipPoolChunkFree(void* address) {
     return;
   }
   ZipPoolBlock* block = reinterpret_cast<ZipPoolBlock*>(static_cast<uint8_t*>(address) - ZipPoolCookie::HeaderBytes);
-  cookie->Unlink(block);
-  cookie->bytesInUse -= block->size;
+  Delist(cookie, block);
   ZipPoolBlock* chain = NULL;
   bool release = DropReference(javaVM, cookie, &chain);
   LeaveMachine(javaVM);
   ZipPoolRawFree(block);
-  if (release) {
-    ReleaseChain(chain);
-    ReleaseCookieRecord(cookie);
-  }
+  if (release) ReleasePool(cookie, chain);
 }
 
 void HOSTCALL ZipPoolCookieDestroy(void* cookie) {
