@@ -97,6 +97,28 @@ struct ChunkedArray {
   uint32_t GetInt(uint32_t i) const {
     return i < size / 4 ? *reinterpret_cast<const uint32_t*>(Address(i * 4)) : 0;
   }
+  /* Bytes [o, o + n) of the array (inside its size) out to plain memory, or in from it. */
+  void CopyOut(uint32_t o, void* to, uint32_t n) const {
+    uint8_t* into = static_cast<uint8_t*>(to);
+    for (uint32_t done = 0; done < n;) {
+      uint32_t run;
+      const uint8_t* from = Run(o + done, &run);
+      if (run > n - done) run = n - done;
+      ChunkCopy(into + done, from, run);
+      done += run;
+    }
+  }
+  void CopyIn(uint32_t o, const void* from, uint32_t n) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(from);
+    for (uint32_t done = 0; done < n;) {
+      uint32_t run;
+      uint8_t* into = Run(o + done, &run);
+      if (run > n - done) run = n - done;
+      ChunkCopy(into, bytes + done, run);
+      done += run;
+    }
+  }
+
   int SetByte(uint32_t i, uint32_t value) {
     if (i >= size) return Dropped();
     *Address(i) = (uint8_t)value;

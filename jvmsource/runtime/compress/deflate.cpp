@@ -121,13 +121,7 @@ uint32_t ReadBuf(z_stream* strm, ChunkedArray* window, uint32_t offset, uint32_t
   if (fits < n) {
     for (uint32_t i = fits; i < n; i++) window->SetByte(offset + i, strm->next_in[i]);
   }
-  for (uint32_t done = 0, copy = fits < n ? fits : n; done < copy;) {
-    uint32_t run;
-    uint8_t* chunk = window->Run(offset + done, &run);
-    if (run > copy - done) run = copy - done;
-    ChunkCopy(chunk, strm->next_in + done, run);
-    done += run;
-  }
+  window->CopyIn(offset, strm->next_in, fits < n ? fits : n);
   strm->next_in += n;
   strm->total_in += n;
   return n;

@@ -82,10 +82,6 @@ inline uint32_t ReverseCode(uint32_t code, uint32_t len) {
   return ((uint32_t)Reversed.of[code & 0xFF] << 8 | Reversed.of[(code >> 8) & 0xFF]) >> (16 - len);
 }
 
-}  // namespace
-
-namespace {
-
 constexpr const CodeTables& T = DeflateCodes;
 
 const StaticTreeDesc StaticLDesc = {T.staticLTree, ExtraLBits, Literals + 1, LCodes, MaxBits};
@@ -148,29 +144,6 @@ struct Nodes {
   TreeNode* chunks[(HeapSize * sizeof(TreeNode) + ChunkBytes - 1) / ChunkBytes];
 };
 
-/* Bytes [offset, offset + n) of an array (inside its size) to or from plain memory. */
-void ReadRange(const ChunkedArray* a, uint32_t offset, void* to, uint32_t n) {
-  uint8_t* into = static_cast<uint8_t*>(to);
-  for (uint32_t done = 0; done < n;) {
-    uint32_t run;
-    const uint8_t* from = a->Run(offset + done, &run);
-    if (run > n - done) run = n - done;
-    ChunkCopy(into + done, from, run);
-    done += run;
-  }
-}
-
-void WriteRange(ChunkedArray* a, uint32_t offset, const void* from, uint32_t n) {
-  const uint8_t* bytes = static_cast<const uint8_t*>(from);
-  for (uint32_t done = 0; done < n;) {
-    uint32_t run;
-    uint8_t* into = a->Run(offset + done, &run);
-    if (run > n - done) run = n - done;
-    ChunkCopy(into, bytes + done, run);
-    done += run;
-  }
-}
-
 /* A tree is built over plain copies of its nodes, the heap and the depths, read from
    chunked storage at the start and written back at the end: the heap's sifts compare
    nodes on every step, and through the chunk tables each comparison cost four dependent
@@ -183,14 +156,14 @@ class TreeBuilder {
  public:
   TreeBuilder(DeflateState* state, TreeDesc* d) : s(state), desc(d), records(d->tree->size / sizeof(TreeNode)) {
     if (records > HeapSize) records = HeapSize;
-    ReadRange(d->tree, 0, tree, records * sizeof(TreeNode));
-    ReadRange(s->heap, 0, heap, sizeof heap);
-    ReadRange(s->depth, 0, depth, sizeof depth);
+    d->tree->CopyOut(0, tree, records * sizeof(TreeNode));
+    s->heap->CopyOut(0, heap, sizeof heap);
+    s->depth->CopyOut(0, depth, sizeof depth);
   }
   ~TreeBuilder() {
-    WriteRange(desc->tree, 0, tree, records * sizeof(TreeNode));
-    WriteRange(s->heap, 0, heap, sizeof heap);
-    WriteRange(s->depth, 0, depth, sizeof depth);
+    desc->tree->CopyIn(0, tree, records * sizeof(TreeNode));
+    s->heap->CopyIn(0, heap, sizeof heap);
+    s->depth->CopyIn(0, depth, sizeof depth);
     s->heapLen = heapLen;
     s->heapMax = heapMax;
   }
@@ -470,7 +443,7 @@ class BlockBytes {
     uint32_t n = (uint32_t)(p - bytes);
     uint32_t fits = pos < s->pendingBuf->size ? s->pendingBuf->size - pos : 0;
     if (fits > n) fits = n;
-    WriteRange(s->pendingBuf, pos, bytes, fits);
+    s->pendingBuf->CopyIn(pos, bytes, fits);
     for (uint32_t i = fits; i < n; i++) ChunkedArray::CountDroppedWrite();  // never at these sizes
     pos += n;
     s->pending = (int32_t)(pos - s->pendingOut);
@@ -573,7 +546,7 @@ void CompressBlock(DeflateState* s, const TreeNode* ltree, const TreeNode* dtree
 
 /* The dynamic trees as plain arrays for the length of one block's output. */
 void CopyCodes(ChunkedRecordArray* tree, int32_t count, TreeNode* to) {
-  ReadRange(tree, 0, to, (uint32_t)count * sizeof(TreeNode));
+  tree->CopyOut(0, to, (uint32_t)count * sizeof(TreeNode));
 }
 
 /* The frequencies of symbols 0 to count - 1 of a tree, chunk by chunk. */
