@@ -148,8 +148,9 @@ class Matcher : Views {
     bool valid;
     uint32_t candidate;             /* its chain's head when it was entered */
     uint32_t hash, link, insH;      /* what entering it changed */
-    uint32_t found, length, start;  /* the best match over its whole chain */
-    uint32_t qFound, qLength, qStart; /* the same over the first quarter */
+    struct Found {
+      uint32_t found, length, start;
+    } whole, quarter; /* the best match over its whole chain, and over its first quarter */
   };
   uint32_t Pairwise(uint32_t cur, Ahead* ahead);
   uint32_t FromAhead(const Ahead& ahead);
@@ -198,6 +199,7 @@ class Matcher : Views {
   struct Search {
     uint32_t strStart, best, nice, end, start, matchStart, found, length;
   };
+  static Ahead::Found Result(const Search& w) { return {w.found, w.length, w.matchStart}; }
   __attribute__((noinline)) bool Candidate(Search* w, uint32_t cur) const;
   __attribute__((noinline)) int Lead(Search* a, Search* b, uint32_t cur, bool quartered) const;
   /* Candidates from *cur on: false once the chain passes limit or a match reaches the
@@ -398,9 +400,7 @@ uint32_t Matcher::Pairwise(uint32_t curA, Ahead* ahead) {
       if (curA <= limitA) liveA = false;
       if (curB <= limitB) liveB = false;
       if (left == quarterAt) {
-        ahead->qFound = b.found;
-        ahead->qLength = b.length;
-        ahead->qStart = b.matchStart;
+        ahead->quarter = Result(b);
         quartered = true;
       }
       if (!(liveA && liveB) || left == 0) break;
@@ -421,22 +421,14 @@ uint32_t Matcher::Pairwise(uint32_t curA, Ahead* ahead) {
       }
       if (!quartered) {
         liveB = Walk(&b, &curB, limitB, &left, quarterAt);
-        ahead->qFound = b.found;
-        ahead->qLength = b.length;
-        ahead->qStart = b.matchStart;
+        ahead->quarter = Result(b);
         quartered = true;
       }
       if (liveB && bar < s->goodMatch) Walk(&b, &curB, limitB, &left, 0);
     }
   }
-  if (!quartered) {
-    ahead->qFound = b.found;
-    ahead->qLength = b.length;
-    ahead->qStart = b.matchStart;
-  }
-  ahead->found = b.found;
-  ahead->length = b.length;
-  ahead->start = b.matchStart;
+  if (!quartered) ahead->quarter = Result(b);
+  ahead->whole = Result(b);
   if (a.found != 0) s->matchStart = a.matchStart;
   return a.best;
 }
@@ -444,11 +436,10 @@ uint32_t Matcher::Pairwise(uint32_t curA, Ahead* ahead) {
 /* The step after a pair: its search's result, as Longest would have given it. */
 uint32_t Matcher::FromAhead(const Ahead& ahead) {
   bool quarter = s->prevLength >= s->goodMatch;
-  uint32_t found = quarter ? ahead.qFound : ahead.found;
-  uint32_t length = quarter ? ahead.qLength : ahead.length;
-  if (found != 0 && length > s->prevLength) {
-    s->matchStart = quarter ? ahead.qStart : ahead.start;
-    return length;
+  const Ahead::Found& r = quarter ? ahead.quarter : ahead.whole;
+  if (r.found != 0 && r.length > s->prevLength) {
+    s->matchStart = r.start;
+    return r.length;
   }
   return s->prevLength;
 }
