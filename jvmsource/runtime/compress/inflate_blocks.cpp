@@ -316,6 +316,15 @@ void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* p
 
 namespace {
 
+/* t bytes of a stored block, from p straight to the output, through the check. */
+void StoredOut(InflateBlocks* s, z_stream* z, const uint8_t* p, uint32_t t) {
+  memcpy(z->next_out, p, t);
+  if (s->checkfn != NULL) s->check = s->checkfn(s->check, p, t);
+  z->next_out += t;
+  z->avail_out -= t;
+  z->total_out += t;
+}
+
 int DecodeBlocks(InflateBlocks* s, z_stream* z, int r, FlatHufts& flat) {
   WindowView w;
   w.Bind(s->window);
@@ -428,11 +437,7 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r, FlatHufts& flat) {
           uint32_t t = s->sub.left;
           if (t > n) t = n;
           if (t > z->avail_out) t = z->avail_out;
-          memcpy(z->next_out, p, t);
-          if (s->checkfn != NULL) s->check = s->checkfn(s->check, p, t);
-          z->next_out += t;
-          z->avail_out -= t;
-          z->total_out += t;
+          StoredOut(s, z, p, t);
           AddPending(&pending, q, t);
           if (q + t >= s->end) s->RaiseKnown(s->end);
           q = (q + t) & (s->end - 1);
@@ -656,10 +661,6 @@ int DecodeBlocks(InflateBlocks* s, z_stream* z, int r, FlatHufts& flat) {
 #undef BAD
 }
 
-}  // namespace
-
-namespace {
-
 /* A stored block's bytes straight from the input to the output while nothing waits in the
    window, and into the window afterwards: what the block decoder's stored state does on
    its first pass, without the decoder's frame. Ok (progress was made). */
@@ -667,15 +668,10 @@ int StoredStraight(InflateBlocks* s, z_stream* z) {
   uint32_t t = s->sub.left;
   if (t > z->avail_in) t = z->avail_in;
   if (t > z->avail_out) t = z->avail_out;
-  const uint8_t* p = z->next_in;
-  memcpy(z->next_out, p, t);
-  if (s->checkfn != NULL) s->check = s->checkfn(s->check, p, t);
-  z->next_in = p + t;
+  StoredOut(s, z, z->next_in, t);
+  z->next_in += t;
   z->avail_in -= t;
   z->total_in += t;
-  z->next_out += t;
-  z->avail_out -= t;
-  z->total_out += t;
   WindowView w;
   w.Bind(s->window);
   const uint32_t q = s->write;
