@@ -317,7 +317,7 @@ void SettleWindow(InflateBlocks* s, z_stream* z, const WindowView& w, Pending* p
 namespace {
 
 /* t bytes of a stored block, from p straight to the output, through the check. */
-void StoredOut(InflateBlocks* s, z_stream* z, const uint8_t* p, uint32_t t) {
+__attribute__((always_inline)) inline void StoredOut(InflateBlocks* s, z_stream* z, const uint8_t* p, uint32_t t) {
   memcpy(z->next_out, p, t);
   if (s->checkfn != NULL) s->check = s->checkfn(s->check, p, t);
   z->next_out += t;
