@@ -13,8 +13,8 @@
 
 #include <map>
 
-#include "../jvmsource/javavm/vmjni_entries.h"
-#include "../jvmsource/javavm/vmutils.h"
+#include "../jvmsource/javavm/jni/vmjni_entries.h"
+#include "../jvmsource/javavm/core/vmutils.h"
 #include "refhost.h"
 
 namespace {
