@@ -15,7 +15,7 @@
 #include "vmclass.h"
 #include "vmjniutils.h"
 #include "vmliteral.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "net/javanet.h"
 
 namespace jnifunc_test {
@@ -299,7 +299,7 @@ TEST_F(CacheTest, DestroyFreesTheRecordsThatWereMade) {
 
 TEST_F(CacheTest, TheMachinesDaemonLookUpLeavesThePendingExceptionAlone) {
   ASSERT_EQ(0, VMJniThrowInternal(env, VMStatus_ArithmeticException, "mine"));
-  void* daemon = seam::JniUtilsFieldThreadDaemon(env);
+  void* daemon = upcall::JniUtilsFieldThreadDaemon(env);
   EXPECT_NE(nullptr, daemon);
   EXPECT_EQ("java.lang.ArithmeticException", Thrown());
   EXPECT_EQ((jfieldID)daemon, utils->GetFieldThread_daemon(env));

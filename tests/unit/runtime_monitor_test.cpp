@@ -6,7 +6,7 @@
 #include <random>
 
 #include "vmerrorcatcher.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 
 namespace runtime_test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "vmerrorcatcher.h"
 #include "vmhandlearray.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 
 namespace runtime_test {
 namespace {

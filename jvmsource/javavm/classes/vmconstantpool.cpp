@@ -628,7 +628,7 @@ VMLiteral* VMConstantPool::GetFieldName(uint32_t index) {
 
 /* ---- the collector's walk ---- */
 
-/* The collector's own walk of one object (vmclassloader_seams.cpp until it lands). */
+/* The collector's own walk of one object (core/vmobject_walk.cpp). */
 VMCommonObjectBase::WalkResult VMConstantPoolDescend(VMObject* object,
                                                      VMCommonObjectBase::WalkCallback callback,
                                                      void* context);

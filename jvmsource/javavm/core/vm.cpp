@@ -10,7 +10,7 @@
 #include "vmjni.h"
 #include "vmmonitor.h"
 #include "vmnamespace.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "vmthread.h"
 #include "vmutils.h"
 
@@ -297,7 +297,7 @@ JNIEnv* VM::DetachThread() {
   if (VMJavaLangThread* jt = thread->GetJavaLangThread()) {
     jobject local = VMJniHandle::NewLocal(env, (VMObject*)jt);
     if (local == NULL) return NULL;
-    seam::JavaLangThreadClearNativeThread(env, local);
+    upcall::JavaLangThreadClearNativeThread(env, local);
     env->functions->DeleteLocalRef(env, local);
   }
   // A thread that leaves holding monitors gives them up: its identity may never come
@@ -425,7 +425,7 @@ static jboolean HOSTCALL FinalizeBlock(void* block, void* context) {
 void VM::RunFinalizers() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   JNIEnv* env = host->GetCurrentEnv();
-  seam::JavaIoFileSystemDeleteAtExit(env, this);
+  upcall::JavaIoFileSystemDeleteAtExit(env, this);
 
   void* me = host->CurrentThreadId();
   // Records are freed below, which a collection by a thread still attached may be
@@ -495,7 +495,7 @@ bool VM::CreateJavaLangThread(JNIEnv* env) {
 
   jobject local = VMJniHandle::NewLocal(env, (VMObject*)thread->GetJavaLangThread());
   if (local == NULL) return false;
-  bool filled = seam::JavaLangThreadInitAttached(env, local);
+  bool filled = upcall::JavaLangThreadInitAttached(env, local);
   env->functions->DeleteLocalRef(env, local);
   return filled;
 }

@@ -7,7 +7,7 @@
 #include "vmjavalangstring.h"
 #include "vmjni.h"
 #include "vmliteral.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 /* ---- creation ---- */
@@ -49,7 +49,7 @@ VMNameSpace* VMNameSpace::CreateInstance() {
   if (ns->GetJNIHandleArray() == NULL) goto failed;
   ns->SetJNIFieldIDArray(VMObjectHandleArray::CreateInstance(heap, VMTag_VMJniFieldIDArray, 10, 10));
   if (ns->GetJNIFieldIDArray() == NULL) goto failed;
-  ns->SetJNIUtils(seam::JniUtilsCreate(ns));
+  ns->SetJNIUtils(upcall::JniUtilsCreate(ns));
   if (ns->GetJNIUtils() == NULL) goto failed;
   ns->SetClasses(VMClassHandleArray::CreateInstance(heap, VMTag_VMClassHandleArray, 10, 10));
   if (ns->GetClasses() == NULL) goto failed;
@@ -111,7 +111,7 @@ void VMNameSpace::Destroy() {
     SetJNIFieldIDArray(NULL);
   }
   if (GetJNIUtils() != NULL) {
-    seam::JniUtilsDestroy(GetJNIUtils(), heap);
+    upcall::JniUtilsDestroy(GetJNIUtils(), heap);
     SetJNIUtils(NULL);
   }
   if (GetExceptionClasses() != NULL) {

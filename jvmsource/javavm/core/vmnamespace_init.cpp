@@ -17,7 +17,7 @@
 #include "vmclassloader.h"
 #include "vmjni.h"
 #include "vmliteral.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "vmthread.h"
 #include "vmutils.h"
 
@@ -162,7 +162,7 @@ bool VMNameSpace::InitializeStageA(JNIEnv* env) {
     if (systemTable->AddOrFind(cls) == VMHashNotFound) return false;
   }
 
-  seam::RegisterClassLibraryNatives();
+  upcall::RegisterClassLibraryNatives();
 
   if (GetLiterals() == NULL) {
     SetLiterals(VMLiteralTable::CreateInstance(heap));

@@ -11,7 +11,7 @@
 #include "vmjni.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 VMThread* VMThread::Instantiate(HHeap* heap, uint32_t words, VMword mask) {
@@ -226,7 +226,7 @@ bool VMThread::GetIsDaemon() {
   JNIEnv* env = current->GetEnv();
   jobject local = VMJniHandle::NewLocal(env, (VMObject*)jt);
   if (local == NULL) return false;
-  jboolean daemon = VMJniGetBooleanField(env, local, seam::JniUtilsFieldThreadDaemon(env));
+  jboolean daemon = VMJniGetBooleanField(env, local, upcall::JniUtilsFieldThreadDaemon(env));
   env->functions->DeleteLocalRef(env, local);
   return daemon != 0;
 }

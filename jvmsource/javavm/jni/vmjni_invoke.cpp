@@ -18,7 +18,7 @@
 #include "vmjni.h"
 #include "vmjni_functions.h"
 #include "vmnamespace.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "vmthread.h"
 #include "vmutils.h"
 

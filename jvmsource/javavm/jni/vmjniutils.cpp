@@ -3,7 +3,7 @@
 #include "vmjavalangthrowable.h"
 #include "vmjni_functions.h"
 #include "vmjni_support.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 
 using namespace vmjni;
 
@@ -146,7 +146,7 @@ jobject VMJniUtils::GetMember(JNIEnv* env, uint32_t classWord, uint32_t memberWo
 /* ------------------------------------------------------------------------------------ */
 /* Where the name space and the threads reach the cache                                  */
 
-namespace seam {
+namespace upcall {
 
 VMJniUtils* JniUtilsCreate(VMNameSpace* ns) { return VMJniUtils::CreateInstance(ns); }
 
@@ -166,4 +166,4 @@ void* JniUtilsFieldThreadDaemon(JNIEnv* env) {
   return (void*)id;
 }
 
-}  // namespace seam
+}  // namespace upcall

@@ -1,6 +1,6 @@
 #include "registration.h"
 
-#include "vmseams.h"
+#include "vmupcalls.h"
 
 /* In the order start-up registers them. */
 const VMNativeRegistration VMNativeRegistrations[] = {
@@ -66,4 +66,4 @@ void VMRegisterClassLibraryNatives() {
   }
 }
 
-void seam::RegisterClassLibraryNatives() { VMRegisterClassLibraryNatives(); }
+void upcall::RegisterClassLibraryNatives() { VMRegisterClassLibraryNatives(); }

@@ -19,7 +19,7 @@
 #include "vmjniutils.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 using namespace javaio;
@@ -451,4 +451,4 @@ void JavaIoFileSystem_DeleteAtExit(JNIEnv* env, VM* vm) {
   }
 }
 
-void seam::JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm) { JavaIoFileSystem_DeleteAtExit(env, vm); }
+void upcall::JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm) { JavaIoFileSystem_DeleteAtExit(env, vm); }

@@ -12,7 +12,7 @@
 #include "vmjavalangthrowable.h"
 #include "vmjvm.h"
 #include "vmjvm_ids.h"
-#include "vmseams.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 namespace {
@@ -74,9 +74,9 @@ bool JavaLangThread_InitAttached(JNIEnv* env, jobject thread) {
 
 void JavaLangThread_ClearNativeThread(JNIEnv* env, jobject thread) { JavaLangThread_SetNativeThread(env, thread, 0); }
 
-bool seam::JavaLangThreadInitAttached(JNIEnv* env, jobject thread) { return JavaLangThread_InitAttached(env, thread); }
+bool upcall::JavaLangThreadInitAttached(JNIEnv* env, jobject thread) { return JavaLangThread_InitAttached(env, thread); }
 
-void seam::JavaLangThreadClearNativeThread(JNIEnv* env, jobject thread) {
+void upcall::JavaLangThreadClearNativeThread(JNIEnv* env, jobject thread) {
   JavaLangThread_ClearNativeThread(env, thread);
 }
 

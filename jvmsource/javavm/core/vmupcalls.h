@@ -1,15 +1,15 @@
-/* Stand-ins for the neighbours the runtime core calls before they exist: the natives'
-   cache, the class-library natives, and the debugger. Every call site names them through this
-   namespace, so each stand-in is found and replaced by the issue that builds the real
-   one; none of them does more than the core needs to run and be tested. */
-#ifndef PUX_VMSEAMS_H
-#define PUX_VMSEAMS_H
+/* The core's calls up into the code that sits above it: the natives' cache of a name space
+   (jni) and the class-library natives (runtime/java). The core is built and tested beneath
+   them, so it names them only through these declarations, each defined beside the code it
+   reaches. */
+#ifndef PUX_VMUPCALLS_H
+#define PUX_VMUPCALLS_H
 
 #include "jnitypes.h"
 #include "vmforward.h"
 #include "vmstatus.h"
 
-namespace seam {
+namespace upcall {
 
 /* ---- the natives' cache of a name space (VMJniUtils) ---- */
 VMJniUtils* JniUtilsCreate(VMNameSpace* ns);
@@ -27,6 +27,6 @@ bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
    or empty directory while file access is granted, and leaves no exception behind. */
 void JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm);
 
-}  // namespace seam
+}  // namespace upcall
 
 #endif
