@@ -35,6 +35,7 @@ enum Pool : uint32_t {
   kMake,
   kChurn,
   kSpin,
+  kSpinThroughNative,
   kMessage,
 };
 
@@ -131,9 +132,14 @@ void HoldAcross(VMCompiledFrame* self, VMword* args, uint32_t middle) {
 
 void HOSTCALL Hold(VMCompiledFrame* self, VMword* args) { HoldAcross(self, args, kChurn); }
 void HOSTCALL HoldAcrossSpin(VMCompiledFrame* self, VMword* args) { HoldAcross(self, args, kSpin); }
+void HOSTCALL HoldAcrossNativeSpin(VMCompiledFrame* self, VMword* args) { HoldAcross(self, args, kSpinThroughNative); }
 
 jint JNICALL Triple(JNIEnv*, jclass, jint x) { return 3 * x; }
-JNINativeMethod compiledNatives[] = {{(char*)"triple", (char*)"(I)I", (void*)&Triple}};
+jint JNICALL SpinThroughNative(JNIEnv* env, jclass cls) {
+  return env->functions->CallStaticIntMethod(env, cls, env->functions->GetStaticMethodID(env, cls, "spin", "()I"));
+}
+JNINativeMethod compiledNatives[] = {{(char*)"triple", (char*)"(I)I", (void*)&Triple},
+                                     {(char*)"spinThroughNative", (char*)"()I", (void*)&SpinThroughNative}};
 
 const char* classNames[] = {"gc/Compiled", "java/lang/ArithmeticException", "java/lang/ArrayStoreException", nullptr};
 const char* strings[] = {"from compiled code", nullptr};
@@ -159,8 +165,9 @@ const Binding bindings[] = {
     {"bounce", (void*)&Bounce},
     {"hold", (void*)&Hold},
     {"holdAcrossSpin", (void*)&HoldAcrossSpin},
+    {"holdAcrossNativeSpin", (void*)&HoldAcrossNativeSpin},
 };
-const char* const referenced[] = {"twice", "triple", "thrower", "bounceJava", "make", "churn", "spin"};
+const char* const referenced[] = {"twice", "triple", "thrower", "bounceJava", "make", "churn", "spin", "spinThroughNative"};
 
 }  // namespace
 
@@ -169,7 +176,7 @@ bool BindCompiledCode(World& world) {
   // Compiled code binds only in a name space that has finished its start-up, which the
   // test world's does not run.
   NameSpaceTestAccess::MarkStarted(world.ns);
-  if (JNI_RegisterNative("gc/Compiled", compiledNatives, 1) != 0) return false;
+  if (JNI_RegisterNative("gc/Compiled", compiledNatives, 2) != 0) return false;
   // Looking a method up loads and prepares the class.
   VMMethod* add = world.Method("gc/Compiled", "add", "(II)I");
   VMLoadableClass* cls = add != NULL ? add->GetDefinedIn() : NULL;
@@ -190,7 +197,7 @@ bool BindCompiledCode(World& world) {
   }
   if (JNI_RegisterCompiled(world.jvm, definition) != 0) return false;
   // The natives are bound when a class is prepared; this one was, by the look-up above.
-  if (cls->RegisterNatives(compiledNatives, 1) != 0) return false;
+  if (cls->RegisterNatives(compiledNatives, 2) != 0) return false;
   for (const Binding& b : bindings) {
     for (uint32_t i = 0; i < methods->GetSize(); i++) {
       VMMethod* m = methods->Get(i);

@@ -87,4 +87,8 @@ public class Compiled {
     }
     /* Bound: make(n) kept while spin runs; the sum of the array afterwards. */
     public static int holdAcrossSpin(int n) { return -1; }
+    public static int callHoldAcrossSpin(int n) { return holdAcrossSpin(n); }
+    /* Bound: as holdAcrossSpin, with spin called by a native. */
+    public static int holdAcrossNativeSpin(int n) { return -1; }
+    public static native int spinThroughNative();
 }
