@@ -149,5 +149,46 @@ TEST_F(RelocateTest, AThreadStoppedAtAPollRunsOnAfterTheMove) {
   }
 }
 
+/* A compiled method that holds an array in its frame's reference table calls a bytecode
+   loop, which is stopped at a poll while the machine moves: the compiled frame, the frame
+   the compiled code made for its call and the reference table are rewritten, and the
+   compiled code reads its array through the table afterwards. The compiled method is
+   called by the native interface or by bytecode, and calls the loop itself or through
+   a native. */
+TEST_F(RelocateTest, ACompiledFrameMovesWithTheMachineWhileItCalls) {
+  ASSERT_TRUE(BindCompiledCode(world));
+  const char* const entries[] = {"holdAcrossSpin", "callHoldAcrossSpin", "holdAcrossNativeSpin"};
+  for (int round = 0; round < 6; round++) {
+    const char* entry = entries[round % 3];
+    Run("Compiled", "go", "()I");
+    std::atomic<JNIEnv*> env{nullptr};
+    std::atomic<int> answer{-2};
+    std::thread worker([&] {
+      JNIEnv* mine = VMJniCreateEnv(world.jvm);
+      ASSERT_EQ(0, VMJniAttachEnv(world.jvm, mine));
+      env = mine;
+      VMMethod* m = world.Method("gc/Compiled", entry, "(I)I");
+      VMword args[2] = {1500, 0};
+      VMFrame::ExecuteJava(mine, m, args);
+      answer = mine->thread->GetException() == nullptr ? (int)args[0] : -3;
+      VMJniDetachEnv(world.jvm);
+      VMJniClearHostEnv();
+    });
+    WhileOutside([&] {
+      while (env.load() == nullptr) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      env.load()->thread->Suspend();
+      while (!env.load()->thread->GetSuspended()) std::this_thread::yield();
+    });
+    MoveEverything();
+    env.load()->thread->Resume();
+    WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+    Run("Compiled", "halt", "()I");
+    JoinOutside(worker);
+    EXPECT_EQ(1499 * 1500 / 2, answer.load()) << entry;
+    world.vm->GarbageCollect(false);
+  }
+}
+
 }  // namespace
 }  // namespace gc_test

@@ -54,6 +54,10 @@ struct HeapCensus {
 };
 HeapCensus TakeCensus(HHeap* heap);
 
+/* Binds gc/Compiled's compiled code (gc_compiled.cpp) in the world's name space; false
+   when some method stayed unbound. */
+bool BindCompiledCode(World& world);
+
 }  // namespace gc_test
 
 #endif

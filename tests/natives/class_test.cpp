@@ -56,6 +56,21 @@ TEST_F(ClassTest, ForNameFindsDottedAndSlashNamesAndNeverHandsOutAShell) {
   EXPECT_EQ((VMObject*)Named("natives/Shapes$NoDefault"), VMJniHandle::UnHandle(m.env, found));
 }
 
+/* A Java class loader reaches the machine's loaders only to find system classes, which it
+   gets initialised; it defines nothing from bytes. */
+TEST_F(ClassTest, AJavaClassLoaderFindsSystemClassesAndDefinesNothing) {
+  EXPECT_EQ(3, m.Call("natives/LoaderCases", "findsSystemClasses", "()I").Int());
+  const char* sig = "(Ljava/lang/String;)Ljava/lang/String;";
+  EXPECT_EQ("ClassNotFoundException null", m.CallText("natives/LoaderCases", "missing", sig, {(VMword)m.String("no.such.Cls")}));
+  EXPECT_EQ("NullPointerException", m.CallText("natives/LoaderCases", "missing", sig, {0}));
+  EXPECT_EQ("found natives.Shapes$Plain",
+            m.CallText("natives/LoaderCases", "missing", sig, {(VMword)m.String("natives.Shapes$Plain")}));
+  EXPECT_EQ("ClassFormatError class definition not supported: natives.Made",
+            m.CallText("natives/LoaderCases", "define", "()Ljava/lang/String;"));
+  EXPECT_EQ("NullPointerException", m.CallText("natives/LoaderCases", "resolveNull", "()Ljava/lang/String;"));
+  EXPECT_EQ("null", m.CallText("natives/LoaderCases", "callerLoader", "()Ljava/lang/String;"));
+}
+
 TEST_F(ClassTest, AFailingInitialiserReachesTheCallerWithItsCause) {
   EXPECT_EQ("java.lang.ExceptionInInitializerError: null <- java.lang.RuntimeException: boom",
             ForName("natives.ThrowsInInit"));

@@ -238,6 +238,8 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       thread->SetFrame(&frame);
       ((VMCompiledEntry)method->GetCompiledAddress())(&frame, args);
     }
+    // The machine may have moved while the compiled code called Java; the env follows.
+    thread = env->thread;
     jni->SetExceptionHandler(handler.GetNext());
     thread->SetFrame(jni);
   } else if (flags & VMMember::IsNativeFlag) {
@@ -307,6 +309,12 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
       if (method->IsObjectWord(i, map) && args[i] != 0) args[i] = (VMword)VMJniHandle::NewLocal(env, (VMObject*)args[i]);
     }
     VMFrame::CallNativeMethod(env, method, args);
+    // The machine may have moved while the native ran (a Java call of its stopped at a
+    // poll). The native's frame lies outside the machine's heap and in the thread's chain,
+    // so the move rewrote its words; the env follows the thread.
+    thread = env->thread;
+    caller = nf->caller;
+    handles = thread->GetJNIHandleArray();
     thread->SetFrame(caller);
     nf->Destroy();
     if (method->GetReturnsObject()) args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)args[0]);
@@ -329,6 +337,9 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
   }
   memcpy(locals, args, method->GetParameterBytes());
   Execute(f);
+  // As above: the callee may have been stopped while the machine moved.
+  thread = frame->thread;
+  caller = frame->caller;
   if (thread->GetException() != NULL) memset(args, 0, resultBytes);
   thread->SetFrame(caller);
   if ((env->debug & 0xFF) != 0) StepLeftJava(thread, caller);

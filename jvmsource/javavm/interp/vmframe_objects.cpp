@@ -833,13 +833,23 @@ VMOpResult VMByteCodeFrame::CallCompiledMethod(VMByteCodeFrame* frame, uint8_t* 
   frame->codePointer = nextPC;
   frame->slowLoopPC += length;
   VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
-  frame->stack = (VMword*)((uint8_t*)args + method->GetReturnBytes());
+  const uint32_t resultBytes = method->GetReturnBytes();
+  frame->stack = (VMword*)((uint8_t*)args + resultBytes);
+  // The compiled code works on a copy of its words on the machine stack: this frame's
+  // group moves with the machine, which may happen while the compiled code calls Java
+  // (stopped at a poll), and the code would then leave its result in the old copy.
+  VMword area[256 + 2];
+  memcpy(area, args, paramBytes);
   VMCompiledFrame compiled(thread, frame, synch);
   compiled.method = method;
   // Current while its code runs, so that the collector walks its reference table.
   thread->SetFrame(&compiled);
-  ((VMCompiledEntry)method->GetCompiledAddress())(&compiled, args);
+  ((VMCompiledEntry)method->GetCompiledAddress())(&compiled, area);
+  // After a move, the compiled frame's words name this frame and the thread anew.
+  thread = compiled.thread;
+  frame = (VMByteCodeFrame*)compiled.caller;
   thread->SetFrame(frame);
   if (thread->GetException() != NULL) ThrowException(frame, thread->GetException());
+  memcpy((uint8_t*)frame->stack - resultBytes, area, resultBytes);
   return 0;
 }

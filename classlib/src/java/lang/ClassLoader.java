@@ -84,6 +84,9 @@ public abstract class ClassLoader {
 
     private static native InputStream getSystemResourceAsStream0(String name);
 
+    /* The loader of the class whose method called the library method that asks. */
+    static native ClassLoader getCallerClassLoader();
+
     private void check() {
         if (!initialized) {
             throw new SecurityException("ClassLoader object not initialized");
