@@ -1,8 +1,9 @@
 /* java.net.SocketInputStream and SocketOutputStream: bytes between a connected socket
    and a Java byte array: a run that lies in one piece of the array's storage goes
    straight to the host; one that spans pieces goes through a chunk on the stack, so that
-   a host call moves up to 8 KB rather than one 256-byte piece. The stream reaches its socket's FileDescriptor through its
-   impl (a PlainSocketImpl), whose timeout the reads wait.
+   a host call moves up to 8 KB rather than one 256-byte piece. The stream reaches its
+   socket's FileDescriptor through its impl (a PlainSocketImpl), whose timeout the reads
+   wait.
 
    Also the empty init of java.net.DatagramPacket. */
 #include "javanet.h"
