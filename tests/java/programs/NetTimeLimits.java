@@ -2,9 +2,10 @@
    several threads wait on one socket and another of them takes what arrived. Each round,
    four threads read one connection, four accept on one listener and four receive on one
    datagram socket, each with a limit of 200 ms; after 100 ms one byte, one connection and
-   one datagram come, then nothing. One thread of each four gets it and the others end
-   with the limit (one after another at worst, where the library queues them), well
-   before the round gives up on them after 2.5 s and closes the sockets.
+   one datagram come, then nothing. One thread of each four gets it (none, where load
+   lets every limit pass first) and the others end with the limit (one after another at
+   worst, where the library queues them), well before the round gives up on them after
+   2.5 s and closes the sockets.
 
    Every port is the one the system chose. Each thread keeps its result in its own slot. */
 import java.io.IOException;
@@ -68,6 +69,10 @@ public class NetTimeLimits {
             else if (w[i].outcome == 2) limited++;
             else other++;
             if (w[i].ended - start >= GIVE_UP) late++;
+        }
+        // Under load the limits may all pass before anything comes: none got it then.
+        if (got <= 1 && got + limited == THREADS && late == 0) {
+            return "each ended in time";
         }
         return got + " got it, " + limited + " ended with the limit" + (other > 0 ? ", " + other + " failed" : "")
                 + (late > 0 ? ", " + late + " still waited after " + GIVE_UP + " ms" : "");
