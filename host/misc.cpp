@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -54,16 +56,35 @@ const char* KeepText(const std::string& s) {
   return text;
 }
 
+/* The console and the log may be a pipe whose reader has gone. The write then fails
+   with EPIPE and the text is dropped; the SIGPIPE it raises is held back for the call
+   and taken, so that a host program that does not ignore the signal lives on. */
 void WriteAll(int fd, const char* bytes, size_t length) {
+  sigset_t pipeSignal, old, pending;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &old);
+  /* One that was pending before is not ours to take. */
+  bool pendingBefore = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE);
+  bool broken = false;
   while (length > 0) {
     ssize_t n = write(fd, bytes, length);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return;
+      broken = errno == EPIPE;
+      break;
     }
     bytes += n;
     length -= (size_t)n;
   }
+  if (broken && !pendingBefore) {
+    struct timespec none = {0, 0};
+    int saved = errno;
+    while (sigtimedwait(&pipeSignal, nullptr, &none) < 0 && errno == EINTR) {
+    }
+    errno = saved;
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 /* Plain printable ASCII is valid modified UTF-8 whatever the bytes mean to the OS. */

@@ -16,6 +16,10 @@
      once per stop, so a caller that polls its thread next learns of the stop and one
      that does not is not sent spinning. Time limits run on the monotonic clock, and a
      signal never shortens them.
+   - Receives and accepts come in two forms: one waits again when the readiness it was
+     called on has gone (another thread took the data or the connection first), the
+     other (slots 107-110) answers kNothingNow at once, so that a caller with a time
+     limit goes back to its own bounded wait.
    - Sends never raise SIGPIPE (MSG_NOSIGNAL) and go on until every byte is out.
    - Only AF_INET: records are copied field by field at exactly 16 bytes.
    - The failure text belongs to the calling thread and is taken at the failing call, in
@@ -213,6 +217,17 @@ bool WaitReady(Socket* s, short events) { return WaitFor(s, events, -1) == kRead
 
 bool WouldBlock(int e) { return e == EAGAIN || e == EWOULDBLOCK; }
 
+/* What the no-wait forms answer where the blocking ones would wait again. */
+enum : jint { kNothingNow = -2 };
+
+/* Whether a stream socket resets its connection on close (SO_LINGER on with 0 s). */
+bool ResetsOnClose(int fd) {
+  struct linger l;
+  memset(&l, 0, sizeof l);
+  socklen_t len = sizeof l;
+  return getsockopt(fd, SOL_SOCKET, SO_LINGER, &l, &len) == 0 && l.l_onoff != 0 && l.l_linger == 0;
+}
+
 /* ---- records ---- */
 
 bool ToSockaddr(const SockAddr16* rec, jint len, struct sockaddr_in* out) {
@@ -352,8 +367,7 @@ jint HOSTCALL SocketGetName(jint h, SockAddr16* rec, jint* len) {
   return r;
 }
 
-jint HOSTCALL SocketAccept(jint h, SockAddr16* rec, jint* len) {
-  NetCount(72);
+jint Accept(jint h, SockAddr16* rec, jint* len, bool wait) {
   if (!rec || !len || *len < (jint)sizeof(SockAddr16)) return Fail(EINVAL);
   Socket* s = Use(h);
   if (!s) return -1;
@@ -380,6 +394,10 @@ jint HOSTCALL SocketAccept(jint h, SockAddr16* rec, jint* len) {
     /* Readiness can go stale (the connection reset before it was taken, or another
        thread took it): wait again rather than block. */
     if (WouldBlock(errno)) {
+      if (!wait) {
+        r = kNothingNow;
+        break;
+      }
       if (!WaitReady(s, POLLIN)) break;
       continue;
     }
@@ -388,6 +406,16 @@ jint HOSTCALL SocketAccept(jint h, SockAddr16* rec, jint* len) {
   }
   Done(s);
   return r;
+}
+
+jint HOSTCALL SocketAccept(jint h, SockAddr16* rec, jint* len) {
+  NetCount(72);
+  return Accept(h, rec, len, true);
+}
+
+jint HOSTCALL SocketAcceptNow(jint h, SockAddr16* rec, jint* len) {
+  NetCount(72);
+  return Accept(h, rec, len, false);
 }
 
 jint HOSTCALL SocketListen(jint h, jint backlog) {
@@ -430,8 +458,10 @@ jint HOSTCALL SocketClose(jint h) {
   std::vector<ThreadRecord*> waiters = s->waiters;
   pthread_mutex_unlock(&gLock);
   /* The peer learns of the close now, even while another call still holds the
-     descriptor; pollers of every kind of socket wake (a close alone would not wake them). */
-  shutdown(s->fd, SHUT_RDWR);
+     descriptor; pollers of every kind of socket wake (a close alone would not wake them).
+     A socket set to linger 0 s keeps its sending side, so that its close resets the
+     connection rather than ending it in order. */
+  shutdown(s->fd, s->stream && ResetsOnClose(s->fd) ? SHUT_RD : SHUT_RDWR);
   for (ThreadRecord* w : waiters) {
     pthread_mutex_lock(&w->lock);
     if (w->netWakeFd >= 0) {
@@ -481,11 +511,12 @@ jint HOSTCALL SocketHasInput(jint h) {
   do n = poll(&p, 1, 0);
   while (n < 0 && errno == EINTR);
   Done(s);
-  return n > 0 && p.revents ? 1 : 0;
+  /* A pending failure (a reset after the last data) is not input: the receive that
+     follows would take it as its answer, and the OS reports it only once. */
+  return n > 0 && (p.revents & POLLIN) && !(p.revents & POLLERR) ? 1 : 0;
 }
 
-jint HOSTCALL SocketRecv(jint h, void* buf, jint n) {
-  NetCount(78);
+jint Receive(jint h, void* buf, jint n, bool wait) {
   if (n < 0 || (!buf && n > 0)) return Fail(EINVAL);
   Socket* s = Use(h);
   if (!s) return -1;
@@ -498,6 +529,10 @@ jint HOSTCALL SocketRecv(jint h, void* buf, jint n) {
     }
     if (errno == EINTR) continue;
     if (WouldBlock(errno)) {
+      if (!wait) {
+        r = kNothingNow;
+        break;
+      }
       if (!WaitReady(s, POLLIN)) break;
       continue;
     }
@@ -506,6 +541,16 @@ jint HOSTCALL SocketRecv(jint h, void* buf, jint n) {
   }
   Done(s);
   return r;
+}
+
+jint HOSTCALL SocketRecv(jint h, void* buf, jint n) {
+  NetCount(78);
+  return Receive(h, buf, n, true);
+}
+
+jint HOSTCALL SocketRecvNow(jint h, void* buf, jint n) {
+  NetCount(78);
+  return Receive(h, buf, n, false);
 }
 
 jint HOSTCALL SocketSend(jint h, const void* buf, jint n) {
@@ -540,7 +585,7 @@ jint HOSTCALL SocketSend(jint h, const void* buf, jint n) {
 
 /* A datagram into buf: truncated to n bytes (the rest is dropped, or stays queued when
    peeking); the count is what was stored. */
-jint ReceiveDatagram(jint h, void* buf, jint n, SockAddr16* from, int flags) {
+jint ReceiveDatagram(jint h, void* buf, jint n, SockAddr16* from, int flags, bool wait) {
   if (n < 0 || (!buf && n > 0) || !from) return Fail(EINVAL);
   Socket* s = Use(h);
   if (!s) return -1;
@@ -556,6 +601,10 @@ jint ReceiveDatagram(jint h, void* buf, jint n, SockAddr16* from, int flags) {
     }
     if (errno == EINTR) continue;
     if (WouldBlock(errno)) {
+      if (!wait) {
+        r = kNothingNow;
+        break;
+      }
       if (!WaitReady(s, POLLIN)) break;
       continue;
     }
@@ -568,12 +617,22 @@ jint ReceiveDatagram(jint h, void* buf, jint n, SockAddr16* from, int flags) {
 
 jint HOSTCALL SocketRecvFrom(jint h, void* buf, jint n, SockAddr16* from) {
   NetCount(80);
-  return ReceiveDatagram(h, buf, n, from, 0);
+  return ReceiveDatagram(h, buf, n, from, 0, true);
 }
 
 jint HOSTCALL SocketPeekFrom(jint h, void* buf, jint n, SockAddr16* from) {
   NetCount(81);
-  return ReceiveDatagram(h, buf, n, from, MSG_PEEK);
+  return ReceiveDatagram(h, buf, n, from, MSG_PEEK, true);
+}
+
+jint HOSTCALL SocketRecvFromNow(jint h, void* buf, jint n, SockAddr16* from) {
+  NetCount(80);
+  return ReceiveDatagram(h, buf, n, from, 0, false);
+}
+
+jint HOSTCALL SocketPeekFromNow(jint h, void* buf, jint n, SockAddr16* from) {
+  NetCount(81);
+  return ReceiveDatagram(h, buf, n, from, MSG_PEEK, false);
 }
 
 jint HOSTCALL SocketSendTo(jint h, const void* buf, jint n, const SockAddr16* to) {
@@ -816,6 +875,10 @@ void InstallNetworkSlots(JNIHostFunctions* t) {
   t->StreamSetLinger = StreamSetLinger;
   t->StreamGetLinger = StreamGetLinger;
   t->SocketErrorText = SocketErrorText;
+  t->SocketRecvNow = SocketRecvNow;
+  t->SocketAcceptNow = SocketAcceptNow;
+  t->SocketRecvFromNow = SocketRecvFromNow;
+  t->SocketPeekFromNow = SocketPeekFromNow;
 }
 
 /* ---- per-thread wakes ---- */
@@ -963,6 +1026,15 @@ void SetNetworkOverlay(const JNIHostFunctions* overlay) {
   void* const* from = (void* const*)overlay;
   for (int slot = 60; slot <= 96; slot++)
     if (from[slot]) to[slot] = from[slot];
+  /* A scripted blocking receive or accept is what the natives must meet: its no-wait
+     form goes unless the overlay scripts that too. */
+  static const int kNoWait[][2] = {{78, 107}, {72, 108}, {80, 109}, {81, 110}};
+  for (const auto& pair : kNoWait) {
+    if (from[pair[1]])
+      to[pair[1]] = from[pair[1]];
+    else if (from[pair[0]])
+      to[pair[1]] = nullptr;
+  }
 }
 
 }  // namespace refhost

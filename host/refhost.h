@@ -156,9 +156,12 @@ uint32_t OpenSocketCount();
 void SetNextSocketHandle(jint handle);
 /* The network services themselves, whatever the service table holds now. */
 const JNIHostFunctions* RealNetworkServices();
-/* Puts the non-null network slots (60-96) of overlay into the service table in place of
-   the real ones, for scripting out-of-contract answers; NULL (and ResetHooks) puts the
-   real ones back. An overlay slot may call the real service through RealNetworkServices. */
+/* Puts the non-null network slots (60-96, 107-110) of overlay into the service table in
+   place of the real ones, for scripting out-of-contract answers; NULL (and ResetHooks)
+   puts the real ones back. An overlay slot may call the real service through
+   RealNetworkServices. Overlaying a blocking receive or accept (72, 78, 80, 81) without
+   its no-wait form (108, 107, 109, 110) leaves that form NULL, so the machine calls the
+   scripted one. The no-wait forms count as calls of their blocking slots. */
 void SetNetworkOverlay(const JNIHostFunctions* overlay);
 
 /* ---- threads ---- */

@@ -49,6 +49,7 @@ constexpr SlotNumber kSlotNumbers[] = {
     S(GetFileSystem, 97), S(GetJitSupport, 98), S(SpinLockCreate, 99), S(SpinLockAcquire, 100),
     S(SpinLockRelease, 101), S(CloseHandle, 102), S(SpinLockPromote, 103), S(IsValidAddress, 104),
     S(QueryDiagnosticFlag, 105), S(ReportError, 106),
+    S(SocketRecvNow, 107), S(SocketAcceptNow, 108), S(SocketRecvFromNow, 109), S(SocketPeekFromNow, 110),
 };
 #undef S
 constexpr bool EverySlotAtItsNumber() {

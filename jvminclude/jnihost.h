@@ -121,8 +121,18 @@ typedef struct JNIHostFunctions {
   jint     (HOSTCALL *IsValidAddress)(jlong value);                                     /* 104 */
   jint     (HOSTCALL *QueryDiagnosticFlag)(jint a, jint b);                             /* 105 */
   void     (HOSTCALL *ReportError)(jint code, const char* text);                        /* 106 */
+  /* 107-110: the forms of slots 78, 72, 80 and 81 that never wait: where their blocking
+     form would wait again (what a SocketWait saw is gone: another thread took it, or the
+     connection went before it was accepted), each answers -2 at once, with no failure
+     text. Otherwise each answers as its blocking form. A host may leave them NULL; the
+     machine then calls the blocking forms, and a time limit on a socket that two threads
+     wait on may then be overrun. */
+  jint (HOSTCALL *SocketRecvNow)(jint h, void* buf, jint n);                            /* 107 */
+  jint (HOSTCALL *SocketAcceptNow)(jint h, SockAddr16*, jint* len);                     /* 108 */
+  jint (HOSTCALL *SocketRecvFromNow)(jint h, void* buf, jint n, SockAddr16* from);      /* 109 */
+  jint (HOSTCALL *SocketPeekFromNow)(jint h, void* buf, jint n, SockAddr16* from);      /* 110 */
 } JNIHostFunctions;
-static_assert(sizeof(JNIHostFunctions) == 107 * 4, "107 slots");
+static_assert(sizeof(JNIHostFunctions) == 111 * 4, "111 slots");
 
 typedef struct JNIHostFileSystem {                 /* 36 slots, 0-35 */
   jint (HOSTCALL *CheckPath)(const char*);                              /* 0 */

@@ -12,6 +12,7 @@
    directory, as java has it, unless -D sets it. */
 #include <dlfcn.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -178,6 +179,25 @@ bool PendingIs(JNIEnv* env, jthrowable pending, const char* className) {
 /* The java command's text for an exception main let escape, on System.err:
    'Exception in thread "main" ', then the throwable's trace. Without a usable
    System.err, the machine's own description goes to standard error. */
+/* What a no-argument String method of the object answers ("" for null or a failure,
+   which is cleared). */
+std::string CallString(JNIEnv* env, jobject object, const char* method) {
+  JNINativeInterface_ const* f = env->functions;
+  std::string out;
+  jclass cls = f->GetObjectClass(env, object);
+  jmethodID id = cls ? f->GetMethodID(env, cls, method, "()Ljava/lang/String;") : nullptr;
+  jstring text = id ? (jstring)f->CallObjectMethod(env, object, id) : nullptr;
+  if (text != nullptr && f->ExceptionOccurred(env) == nullptr) {
+    const char* utf = f->GetStringUTFChars(env, text, nullptr);
+    if (utf != nullptr) {
+      out = utf;
+      f->ReleaseStringUTFChars(env, text, utf);
+    }
+  }
+  f->ExceptionClear(env);
+  return out;
+}
+
 void ReportUncaught(JNIEnv* env, jthrowable thrown) {
   JNINativeInterface_ const* f = env->functions;
   if (PendingIs(env, thrown, "java/lang/ThreadDeath")) return;
@@ -331,6 +351,17 @@ int Run(const Options& o) {
     if (pending == nullptr || PendingIs(env, pending, "java/lang/NoClassDefFoundError") ||
         PendingIs(env, pending, "java/lang/ClassNotFoundException")) {
       f->ExceptionClear(env);
+      /* A class the main class needs (its superclass, or one the verifier loads) may be
+         the missing one: that one is named, as the cause. */
+      std::string missing = pending != nullptr ? CallString(env, pending, "getMessage") : std::string();
+      std::string dotted = missing;
+      for (char& c : dotted)
+        if (c == '/') c = '.';
+      if (!missing.empty() && dotted != o.mainClass) {
+        fprintf(stderr, "Error: Unable to initialize main class %s\nCaused by: %s\n", o.mainClass.c_str(),
+                CallString(env, pending, "toString").c_str());
+        return 1;
+      }
       fprintf(stderr, "Error: Could not find or load main class %s (java.lang.NoClassDefFoundError: %s)\n",
               o.mainClass.c_str(), slashed.c_str());
       return 1;
@@ -381,6 +412,9 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  /* Standard output may be a pipe whose reader has gone (`puxjava X | head -1`): the
+     program learns of it from a failed write, as java's does, rather than being killed. */
+  signal(SIGPIPE, SIG_IGN);
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, &options, &error)) return Fail(error);

@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -781,6 +782,197 @@ TEST_F(NetTest, OverlayCountersAndTheWaitLog) {
   EXPECT_EQ(0x01020304u, host->NetToHostLong(host->HostToNetLong(0x01020304u)));
   EXPECT_EQ(0x0102, host->NetToHostShort(host->HostToNetShort(0x0102)));
   EXPECT_EQ(htonl(0x7F000001u), host->HostToNetLong(0x7F000001u));
+}
+
+/* The no-wait receives and accept answer -2 at once where the blocking ones would wait
+   again: nothing queued, or (the race they exist for) another thread took what a
+   SocketWait saw. With something there they answer as the blocking forms do. */
+TEST_F(NetTest, NoWaitFormsAnswerNothingNowInsteadOfWaitingAgain) {
+  jint c, s;
+  Pair(&c, &s);
+  uint16_t lport, dport, oport;
+  jint l = Listener(&lport);
+  jint d = Datagram(&dport);
+  jint other = Datagram(&oport);
+  char b[8];
+  SockAddr16 from;
+  jint len = 16;
+  uint32_t recvs = refhost::NetCallCount(78);
+  auto start = Clock::now();
+  EXPECT_EQ(-2, host->SocketRecvNow(s, b, 8));
+  EXPECT_EQ(-2, host->SocketAcceptNow(l, &from, &len));
+  EXPECT_EQ(-2, host->SocketRecvFromNow(d, b, 8, &from));
+  EXPECT_EQ(-2, host->SocketPeekFromNow(d, b, 8, &from));
+  EXPECT_LT(MillisSince(start), 500) << "none of them waited";
+  EXPECT_EQ(recvs + 1, refhost::NetCallCount(78)) << "counted as the receive slot";
+
+  // Two takers of one byte that a wait saw: one gets it, the other hears "nothing now".
+  EXPECT_EQ(1, host->SocketSend(c, "x", 1));
+  EXPECT_EQ(1, host->SocketWait(s, 1000));
+  EXPECT_EQ(1, host->SocketRecvNow(s, b, 8));
+  EXPECT_EQ('x', b[0]);
+  EXPECT_EQ(-2, host->SocketRecvNow(s, b, 8));
+  // A connection and a datagram, as the blocking forms take them.
+  jint k = host->SocketCreate(2, 1, 0);
+  SockAddr16 to = Loopback(lport);
+  ASSERT_EQ(0, host->SocketConnect(k, &to, 16));
+  EXPECT_EQ(1, host->SocketWait(l, 1000));
+  len = 16;
+  jint accepted = host->SocketAcceptNow(l, &from, &len);
+  EXPECT_GE(accepted, 3);
+  EXPECT_EQ(-2, host->SocketAcceptNow(l, &from, &len));
+  to = Loopback(dport);
+  EXPECT_EQ(3, host->SocketSendTo(other, "abc", 3, &to));
+  EXPECT_EQ(1, host->SocketWait(d, 1000));
+  EXPECT_EQ(1, host->SocketPeekFromNow(d, b, 1, &from));
+  EXPECT_EQ(3, host->SocketRecvFromNow(d, b, 8, &from));
+  EXPECT_EQ(oport, ntohs(from.portNet));
+  EXPECT_EQ(-2, host->SocketRecvFromNow(d, b, 8, &from));
+  // The end of the stream and a closed handle are no "nothing now".
+  host->SocketClose(c);
+  EXPECT_EQ(1, host->SocketWait(s, 1000));
+  EXPECT_EQ(0, host->SocketRecvNow(s, b, 8));
+  host->SocketClose(s);
+  EXPECT_EQ(-1, host->SocketRecvNow(s, b, 8));
+  for (jint h : {l, d, other, k, accepted}) host->SocketClose(h);
+}
+
+/* A reset that comes right after the last data: the data is input, the reset is not
+   (the OS reports it once, to the receive that meets it), so a reader that receives
+   while there is input takes the data, stops, and its next receive meets the reset. */
+TEST_F(NetTest, AResetAfterTheDataIsNoInputButTheNextReceiveFails) {
+  jint c, s;
+  Pair(&c, &s);
+  EXPECT_EQ(0, host->StreamSetLinger(c, 1, 0));
+  EXPECT_EQ(3, host->SocketSend(c, "abc", 3));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(0, host->SocketClose(c));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  char b[8];
+  EXPECT_EQ(1, host->SocketWait(s, 1000));
+  EXPECT_EQ(3, host->SocketRecv(s, b, 8));
+  EXPECT_EQ(0, host->SocketHasInput(s)) << "only the reset is left";
+  EXPECT_EQ(1, host->SocketWait(s, 1000));
+  EXPECT_EQ(-1, host->SocketRecv(s, b, 8));
+  EXPECT_EQ("Connection reset by peer", Text());
+  host->SocketClose(s);
+}
+
+/* A close with linger on and 0 s resets the connection; otherwise the peer reads an
+   orderly end. */
+TEST_F(NetTest, ACloseWithLingerZeroResetsTheConnection) {
+  for (int linger = 0; linger < 2; linger++) {
+    jint c, s;
+    Pair(&c, &s);
+    if (linger) {
+      EXPECT_EQ(0, host->StreamSetLinger(s, 1, 0));
+    }
+    EXPECT_EQ(0, host->SocketShutdown(s, linger ? 0 : 2));
+    EXPECT_EQ(0, host->SocketClose(s));
+    char b[8];
+    EXPECT_EQ(1, host->SocketWait(c, 1000));
+    if (linger) {
+      EXPECT_EQ(-1, host->SocketRecv(c, b, 8));
+      EXPECT_EQ("Connection reset by peer", Text());
+    } else {
+      EXPECT_EQ(0, host->SocketRecv(c, b, 8));
+    }
+    host->SocketClose(c);
+  }
+}
+
+/* With the reuse option (slot 87, on a stream socket as on a datagram one) a listener
+   binds a port whose last connection is still in TIME_WAIT (the server side closed
+   first), so a server comes back on its port; without it, or while another socket
+   listens there, the port stays refused. */
+TEST_F(NetTest, TheReuseOptionLetsAServerRebindItsPortWhileItsLastConnectionLingers) {
+  uint16_t port;
+  jint l = host->SocketCreate(2, 1, 0);
+  EXPECT_EQ(0, host->DatagramSetReuse(l, 1));
+  SockAddr16 any = Loopback(0);
+  ASSERT_EQ(0, host->SocketBind(l, &any, 16));
+  ASSERT_EQ(0, host->SocketListen(l, 5));
+  port = PortOf(l);
+  jint c = host->SocketCreate(2, 1, 0);
+  SockAddr16 a = Loopback(port);
+  ASSERT_EQ(0, host->SocketConnect(c, &a, 16));
+  SockAddr16 peer;
+  jint len = 16;
+  jint s = host->SocketAccept(l, &peer, &len);
+  ASSERT_GE(s, 3);
+  host->SocketClose(s);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  host->SocketClose(c);
+  jint busy = host->SocketCreate(2, 1, 0);
+  EXPECT_EQ(0, host->DatagramSetReuse(busy, 1));
+  EXPECT_EQ(-1, host->SocketBind(busy, &a, 16)) << "the listener still has it";
+  host->SocketClose(busy);
+  host->SocketClose(l);
+  jint plain = host->SocketCreate(2, 1, 0);
+  EXPECT_EQ(-1, host->SocketBind(plain, &a, 16)) << "TIME_WAIT holds it without the option";
+  host->SocketClose(plain);
+  jint again = host->SocketCreate(2, 1, 0);
+  EXPECT_EQ(0, host->DatagramSetReuse(again, 1));
+  EXPECT_EQ(0, host->SocketBind(again, &a, 16)) << Text();
+  EXPECT_EQ(0, host->SocketListen(again, 5));
+  host->SocketClose(again);
+}
+
+/* An overlay that scripts a blocking receive or accept takes out its no-wait form, so
+   the machine meets the scripted one; one that scripts the no-wait form keeps it. */
+TEST_F(NetTest, OverlaysOfBlockingReceivesTakeOutTheirNoWaitForms) {
+  JNIHostFunctions overlay;
+  memset(&overlay, 0, sizeof overlay);
+  overlay.SocketRecv = CappedRecv;
+  refhost::SetNetworkOverlay(&overlay);
+  EXPECT_EQ(nullptr, (void*)host->SocketRecvNow);
+  EXPECT_NE(nullptr, (void*)host->SocketAcceptNow);
+  EXPECT_NE(nullptr, (void*)host->SocketRecvFromNow);
+  memset(&overlay, 0, sizeof overlay);
+  overlay.SocketAccept = refhost::RealNetworkServices()->SocketAccept;
+  overlay.SocketRecvFrom = refhost::RealNetworkServices()->SocketRecvFrom;
+  overlay.SocketPeekFrom = refhost::RealNetworkServices()->SocketPeekFrom;
+  overlay.SocketPeekFromNow = refhost::RealNetworkServices()->SocketPeekFromNow;
+  refhost::SetNetworkOverlay(&overlay);
+  EXPECT_NE(nullptr, (void*)host->SocketRecvNow) << "each overlay starts from the real slots";
+  EXPECT_EQ(nullptr, (void*)host->SocketAcceptNow);
+  EXPECT_EQ(nullptr, (void*)host->SocketRecvFromNow);
+  EXPECT_EQ((void*)refhost::RealNetworkServices()->SocketPeekFromNow, (void*)host->SocketPeekFromNow);
+  refhost::SetNetworkOverlay(nullptr);
+  EXPECT_EQ((void*)refhost::RealNetworkServices()->SocketAcceptNow, (void*)host->SocketAcceptNow);
+}
+
+/* The console and the log may be a pipe whose reader has gone. A host program that does
+   not ignore SIGPIPE lives on: the text is dropped, and a SIGPIPE that was pending before
+   the write stays pending. */
+TEST(ConsoleTest, AConsolePipeWithoutAReaderKillsNoHostProgram) {
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    int p[2];
+    if (pipe(p) != 0 || dup2(p[1], 1) < 0 || dup2(p[1], 2) < 0) _exit(3);
+    close(p[0]);
+    JNIHostFunctions* h = refhost::Functions();
+    for (int i = 0; i < 3; i++) {
+      h->ConsoleWrite(0, 6, "lost\n!");
+      h->ConsoleWrite(1, 6, "lost\n!");
+      h->LogMessage(5, "lost\n");
+    }
+    // One raised by the program itself is its own.
+    sigset_t pipeSignal, pending;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    pthread_kill(pthread_self(), SIGPIPE);
+    h->ConsoleWrite(0, 6, "lost\n!");
+    sigpending(&pending);
+    _exit(sigismember(&pending, SIGPIPE) ? 0 : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(pid, waitpid(pid, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 }  // namespace

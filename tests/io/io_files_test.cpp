@@ -289,6 +289,179 @@ TEST_F(FilesIoTest, LongSkipsAreNeverCutToTheirLowBits) {
   EXPECT_EQ(expected, s.calls);
 }
 
+/* A host skip that answers more than was asked is a failed skip, as a negative answer
+   is: its count never reaches Java. A short skip is a count like any other. */
+TEST_F(FilesIoTest, SkipAnswersBeyondTheCountAskedAreFailures) {
+  ASSERT_NE(nullptr, Start());
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  jobject in = InputOnField(8);
+  for (int wide = 1; wide >= 0; wide--) {
+    s.without64 = wide == 0;
+    for (jlong n : {7LL, 1LL << 20}) {
+      s.skipAnswer = n + 1;
+      EXPECT_EQ(0, JavaIoFileInputStream_skip(env, in, n)) << n;
+      EXPECT_EQ("java.io.IOException: ", TakePending()) << n;
+    }
+    s.skipAnswer = -1;
+    EXPECT_EQ(0, JavaIoFileInputStream_skip(env, in, 7));
+    EXPECT_EQ("java.io.IOException: ", TakePending());
+    s.skipAnswer = 3;
+    EXPECT_EQ(3, JavaIoFileInputStream_skip(env, in, 7));
+    EXPECT_EQ("", TakePending());
+  }
+}
+
+/* ---- the workers only the 1.2 FileSystem tables reach ---- */
+
+std::vector<std::string> gFsCalls;
+jint HOSTCALL CountedCheckPath(const char* path) {
+  gFsCalls.push_back(std::string("CheckPath ") + path);
+  return 0;
+}
+jboolean HOSTCALL ReadOnlyCanWrite(const char* path) {
+  gFsCalls.push_back(std::string("CanWrite ") + path);
+  return 0;
+}
+jboolean HOSTCALL ReadOnlyCanRead(const char* path) {
+  gFsCalls.push_back(std::string("CanRead ") + path);
+  return 1;
+}
+
+/* checkAccess asks the host's CanWrite or CanRead of the File's path as it is, without
+   CheckPath; createFileExclusively makes an empty file only where none is, and keeps
+   what is there; setLastModifiedTime passes whole seconds; setReadOnly takes the write
+   permissions. Each answers false for a missing file, and without file access. */
+TEST_F(FilesIoTest, AccessCreationTimesAndReadOnlyThroughTheFileSystemWorkers) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  dir.Write("kept", "contents");
+  ASSERT_NE(nullptr, Start());
+  jobject kept = File("kept");
+  jobject missing = File("missing");
+  EXPECT_EQ(1, JavaIoFileSystem_CheckAccess(env, kept, 0));
+  EXPECT_EQ(1, JavaIoFileSystem_CheckAccess(env, kept, 1));
+  EXPECT_EQ(0, JavaIoFileSystem_CheckAccess(env, missing, 0));
+  EXPECT_EQ(0, JavaIoFileSystem_CheckAccess(env, missing, 1));
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.CheckPath = CountedCheckPath;
+  table.CanWrite = ReadOnlyCanWrite;
+  table.CanRead = ReadOnlyCanRead;
+  refhost::SetFileSystemOverride(&table);
+  gFsCalls.clear();
+  EXPECT_EQ(0, JavaIoFileSystem_CheckAccess(env, kept, 1));
+  EXPECT_EQ(1, JavaIoFileSystem_CheckAccess(env, kept, 0));
+  std::vector<std::string> asked = {"CanWrite kept", "CanRead kept"};
+  EXPECT_EQ(asked, gFsCalls);
+  refhost::SetFileSystemOverride(nullptr);
+  EXPECT_EQ("", TakePending());
+
+  EXPECT_EQ(1, JavaIoFileSystem_CreateFileExclusively(env, String("fresh")));
+  EXPECT_EQ("", Slurp(dir.path() + "/fresh"));
+  EXPECT_EQ(0, JavaIoFileSystem_CreateFileExclusively(env, String("fresh")));
+  EXPECT_EQ(0, JavaIoFileSystem_CreateFileExclusively(env, String("kept")));
+  EXPECT_EQ("contents", Slurp(dir.path() + "/kept"));
+  EXPECT_EQ(0, JavaIoFileSystem_CreateFileExclusively(env, String("no/such/dir")));
+  EXPECT_EQ("", TakePending());
+
+  EXPECT_EQ(1, JavaIoFileSystem_SetLastModifiedTime(env, kept, 1234567891999LL));
+  struct stat st;
+  ASSERT_EQ(0, stat((dir.path() + "/kept").c_str(), &st));
+  EXPECT_EQ(1234567891, (long long)st.st_mtime);
+  EXPECT_EQ(1234567891000LL, JavaIoFileSystem_GetLastModifiedTime(env, kept));
+  EXPECT_EQ(0, JavaIoFileSystem_SetLastModifiedTime(env, missing, 1000));
+
+  EXPECT_EQ(1, JavaIoFileSystem_SetReadOnly(env, kept));
+  ASSERT_EQ(0, stat((dir.path() + "/kept").c_str(), &st));
+  EXPECT_EQ(0u, (unsigned)(st.st_mode & 0222)) << std::oct << st.st_mode;
+  EXPECT_EQ(0, JavaIoFileSystem_SetReadOnly(env, missing));
+  EXPECT_EQ("", TakePending());
+
+  UseTable(Table::None);
+  EXPECT_EQ(0, JavaIoFileSystem_CheckAccess(env, kept, 0));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  EXPECT_EQ(0, JavaIoFileSystem_CreateFileExclusively(env, String("other")));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  EXPECT_EQ(0, JavaIoFileSystem_SetLastModifiedTime(env, kept, 1000));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  EXPECT_EQ(0, JavaIoFileSystem_SetReadOnly(env, kept));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  UseTable(Table::Real);
+  EXPECT_EQ("<missing>", Slurp(dir.path() + "/other"));
+  chmod((dir.path() + "/kept").c_str(), 0644);
+}
+
+/* A host whose canonical form has drives: what the drive workers make of its answers. */
+std::string gCanonicalOf[27];
+std::vector<std::string> gCanonicalAsked;
+jint HOSTCALL DriveCanonicalize(const char* path, char* buf, jint size) {
+  gCanonicalAsked.push_back(path);
+  int drive = path[0] - 0x60;
+  if (drive < 1 || drive > 26 || gCanonicalOf[drive] == "<fail>") return -1;
+  const std::string& text = gCanonicalOf[drive];
+  if ((jint)text.size() + 1 > size) return -1;
+  memcpy(buf, text.c_str(), text.size() + 1);
+  return (jint)text.size();
+}
+jboolean HOSTCALL DriveExists(const char* path) {
+  return !strcmp(path, "c:\\") || !strcmp(path, "d:\\") || !strcmp(path, "z:\\") || !strcmp(path, "a:\\");
+}
+jboolean HOSTCALL DriveIsDirectory(const char* path) {
+  gFsCalls.push_back(path);
+  return !strcmp(path, "c:\\") || !strcmp(path, "z:\\") || !strcmp(path, "q:\\");
+}
+
+/* getDriveDirectory(n) canonicalizes drive n's "x:" and answers the path after the drive
+   letter and colon, null for its root, a form without a backslash, or a host failure;
+   listRoots sets bit i for drive 'a' + i whose root exists and is a directory, without
+   CheckPath. On this POSIX host no drive exists. */
+TEST_F(FilesIoTest, DrivesAndRootsThroughTheFileSystemWorkers) {
+  ASSERT_NE(nullptr, Start());
+  EXPECT_EQ(0, JavaIoFileSystem_ListRoots(env));
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.Canonicalize = DriveCanonicalize;
+  table.Exists = DriveExists;
+  table.IsDirectory = DriveIsDirectory;
+  table.CheckPath = CountedCheckPath;
+  refhost::SetFileSystemOverride(&table);
+  for (std::string& text : gCanonicalOf) text = "<fail>";
+  gCanonicalOf[3] = "c:\\work\\dir";
+  gCanonicalOf[4] = "d:\\";
+  gCanonicalOf[6] = "f:";
+  gCanonicalOf[7] = "g:\\x";
+  gCanonicalAsked.clear();
+  auto drive = [&](jint n) -> std::string {
+    jstring s = JavaIoFileSystem_GetDriveDirectory(env, n);
+    if (s == nullptr) return "<null>";
+    const char* utf = env->functions->GetStringUTFChars(env, s, nullptr);
+    std::string text = utf;
+    env->functions->ReleaseStringUTFChars(env, s, utf);
+    return text;
+  };
+  EXPECT_EQ("\\work\\dir", drive(3));
+  EXPECT_EQ("<null>", drive(4)) << "a drive's root";
+  EXPECT_EQ("<null>", drive(5)) << "a host failure";
+  EXPECT_EQ("<null>", drive(6)) << "no backslash";
+  EXPECT_EQ("\\x", drive(7));
+  std::vector<std::string> asked = {"c:", "d:", "e:", "f:", "g:"};
+  EXPECT_EQ(asked, gCanonicalAsked);
+  gFsCalls.clear();
+  EXPECT_EQ((1 << 2) | (1 << 25), JavaIoFileSystem_ListRoots(env));
+  // Only the roots that exist are asked whether they are directories; no CheckPath.
+  std::vector<std::string> dirs = {"a:\\", "c:\\", "d:\\", "z:\\"};
+  EXPECT_EQ(dirs, gFsCalls);
+  EXPECT_EQ("", TakePending());
+  UseTable(Table::None);
+  refhost::SetFileSystemOverride(nullptr);
+  EXPECT_EQ(0, JavaIoFileSystem_ListRoots(env));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  EXPECT_EQ("<null>", drive(3));
+  EXPECT_EQ("java.io.IOException: File I/O NOT Enabled", TakePending());
+  UseTable(Table::Real);
+}
+
 /* ---- RandomAccessFile ---- */
 
 /* "rw" keeps the contents and starts at 0: a write after seek(2) changes bytes 2-4

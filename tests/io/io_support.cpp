@@ -96,11 +96,11 @@ jint HOSTCALL SRead(jint h, void* buf, jint count) {
 
 jint HOSTCALL SSkip(jint h, jint count) {
   Log("Skip(" + std::to_string(h) + "," + std::to_string(count) + ")");
-  return count;
+  return gScript.skipAnswer == -2 ? count : (jint)gScript.skipAnswer;
 }
 jlong HOSTCALL SSkip64(jint h, jlong count) {
   Log("Skip64(" + std::to_string(h) + "," + std::to_string(count) + ")");
-  return count;
+  return gScript.skipAnswer == -2 ? count : gScript.skipAnswer;
 }
 jint HOSTCALL SSeek(jint h, jint position) {
   Log("Seek(" + std::to_string(h) + "," + std::to_string(position) + ")");

@@ -47,6 +47,7 @@ struct Script {
   jlong seekAnswer = -2;           /* -2: Seek answers the position asked */
   jlong lengthAnswer = 10;
   bool without64 = false;          /* the table then lacks the 64-bit slots */
+  jlong skipAnswer = -2;           /* -2: Skip and Skip64 answer the count asked */
 };
 
 class IoTest : public ::testing::Test {

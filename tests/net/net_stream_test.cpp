@@ -227,6 +227,8 @@ TEST_F(StreamTest, TheEndOfTheStreamAndClosedSockets) {
   jobject client, accepted;
   Pair(&client, &accepted);
   jobject in = Input(accepted), out = Output(client);
+  // The socket's own descriptor: the library forgets it on close.
+  jobject fd = ObjectField(Impl(client), "java/net/SocketImpl", "fd", "Ljava/io/FileDescriptor;");
   jmethodID close = Method("java/net/Socket", "close", "()V");
   f->CallVoidMethod(env, client, close);
   EXPECT_EQ(0, Read(in, Bytes(16, 0), 0, 16)) << "the native's end of stream";
@@ -243,7 +245,6 @@ TEST_F(StreamTest, TheEndOfTheStreamAndClosedSockets) {
 
   // At the native level the descriptor says closed (-1): the host refuses the handle.
   jobject impl = Impl(client);
-  jobject fd = ObjectField(out, "java/io/FileOutputStream", "fd", "Ljava/io/FileDescriptor;");
   EXPECT_EQ(-1, IntField(fd, "java/io/FileDescriptor", "fd"));
   CallNative(impl, "java/net/PlainSocketImpl", "socketClose", "()V");
   EXPECT_EQ("java.net.SocketException", Exception()) << "the library forgot the descriptor";

@@ -1,7 +1,11 @@
 /* The bounded wait of accept, read, receive and peek: its steps and polls without real
    waiting (a scripted SocketWait), then real time limits, and the ways another party
    ends a wait: a host stop and a close. */
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -517,6 +521,155 @@ TEST_F(WaitTest, CollectionsOnAnotherThreadEndWhileOneBlocksInASocketWait) {
       EXPECT_EQ("", Exception()) << message;
     }
   }
+}
+
+/* A reader inside the host's receive when another thread closes the socket: the close
+   marks the descriptor closed before it shuts the connection down, and the receive then
+   answers 0. To the reader that is "Socket closed", not the end of the stream. */
+std::atomic<bool> gInRecv{false}, gClosedMeanwhile{false};
+jint HOSTCALL RecvUntilClosed(jint, void*, jint) {
+  gInRecv = true;
+  for (int i = 0; i < 500 && !gClosedMeanwhile; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return 0;
+}
+
+TEST_F(WaitTest, AReadWhoseSocketAnotherThreadClosesSaysSocketClosed) {
+  env->thread->SetPollFunction(refhost::Functions()->YieldCheck);
+  jobject a, b;
+  Pair(&a, &b);
+  Write(Output(a), Bytes(1, 7), 0, 1);  // the wait finds input, so the receive is reached
+  jobject in = f->NewGlobalRef(env, Input(b));
+  jobject socket = f->NewGlobalRef(env, b);
+  gInRecv = false;
+  gClosedMeanwhile = false;
+  Overlay o;
+  o.table.SocketRecv = RecvUntilClosed;
+  o.Install();
+  jmethodID read = Method("java/io/InputStream", "read", "([BII)I");
+  jint got = -2;
+  JavaThread t(world.jvm, [&](JNIEnv* e) { got = e->functions->CallIntMethod(e, in, read, e->functions->NewByteArray(e, 9), 0, 9); });
+  WhileOutside([&] {
+    for (int i = 0; i < 500 && !gInRecv; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  });
+  ASSERT_TRUE(gInRecv.load());
+  f->CallVoidMethod(env, socket, Method("java/net/Socket", "close", "()V"));
+  EXPECT_EQ("", Exception()) << message;
+  gClosedMeanwhile = true;
+  JoinOutside(t.thread);
+  EXPECT_EQ("java.net.SocketException", t.thrown) << "read answered " << got;
+  EXPECT_EQ("Socket closed", t.text);
+  refhost::SetNetworkOverlay(nullptr);
+  f->DeleteGlobalRef(env, in);
+  f->DeleteGlobalRef(env, socket);
+}
+
+/* The peer sends three bytes and resets the connection (SO_LINGER 0) before the reader
+   reads: the reader gets the bytes, then a SocketException, never a quiet end of the
+   stream that would pass the cut-off data for the whole. */
+TEST_F(WaitTest, AResetRightAfterTheDataEndsTheStreamWithAnException) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  struct sockaddr_in sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t sl = sizeof sa;
+  ASSERT_EQ(0, bind(listener, (struct sockaddr*)&sa, sizeof sa));
+  ASSERT_EQ(0, listen(listener, 1));
+  ASSERT_EQ(0, getsockname(listener, (struct sockaddr*)&sa, &sl));
+  jobject client = Connect(ntohs(sa.sin_port));
+  int peer = accept(listener, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+  ASSERT_EQ(3, send(peer, "abc", 3, MSG_NOSIGNAL));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  struct linger l = {1, 0};
+  ASSERT_EQ(0, setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof l));
+  close(peer);
+  close(listener);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  jobject in = Input(client);
+  jmethodID read = Method("java/io/InputStream", "read", "([BII)I");
+  EXPECT_EQ(3, f->CallIntMethod(env, in, read, Bytes(16, 0), 0, 16));
+  EXPECT_EQ("", Exception()) << message;
+  jint next = f->CallIntMethod(env, in, read, Bytes(16, 0), 0, 16);
+  EXPECT_EQ("java.net.SocketException", Exception()) << "the read answered " << next;
+  EXPECT_EQ("Receive failed: Connection reset by peer", message);
+  f->CallVoidMethod(env, client, Method("java/net/Socket", "close", "()V"));
+}
+
+/* A wait that saw input or a connection which another thread then took: the receive or
+   accept after it must not wait again without limit. A scripted SocketWait says "ready"
+   once with nothing there; each native then waits again for what its limit has left and
+   ends with the limit. A watchdog closes the socket after 3 s, so a native that waits
+   again on its own fails instead of hanging. */
+std::atomic<int> gLies{0};
+jint HOSTCALL ReadyOnceWithNothingThere(jint h, jint ms) {
+  if (gLies.fetch_sub(1) > 0) return 1;
+  return refhost::RealNetworkServices()->SocketWait(h, ms);
+}
+
+TEST_F(WaitTest, ATimeLimitHoldsWhenWhatTheWaitSawIsGone) {
+  jobject server = Server(0);
+  jobject listener = Impl(server);
+  jobject a, b;
+  Pair(&a, &b);
+  jobject in = Input(b);
+  jobject readImpl = Impl(b);
+  jobject d = Datagram(0);
+  jobject dimpl = DatagramImpl(d);
+  const char* P = "java/net/PlainSocketImpl";
+  const char* D = "java/net/PlainDatagramSocketImpl";
+  struct Case {
+    const char* name;
+    jobject descriptorOwner;
+    const char* ownerClass;
+    const char* expired;
+    std::function<void()> run;
+  } cases[] = {
+      {"accept", listener, P, "timeout",
+       [&] {
+         jobject target = New(P);
+         f->SetObjectField(env, target, Field("java/net/SocketImpl", "address", "Ljava/net/InetAddress;"),
+                           New("java/net/InetAddress"));
+         f->SetObjectField(env, target, Field("java/net/SocketImpl", "fd", "Ljava/io/FileDescriptor;"),
+                           New("java/io/FileDescriptor"));
+         CallNative(listener, P, "socketAccept", "(Ljava/net/SocketImpl;)V", target);
+       }},
+      {"read", readImpl, P, "timeout", [&] { Read(in, Bytes(4, 0), 0, 4); }},
+      {"receive", dimpl, D, "timeout",
+       [&] {
+         jobject p = f->NewObject(env, Cls("java/net/DatagramPacket"), Method("java/net/DatagramPacket", "<init>", "([BI)V"),
+                                  Bytes(3, 0), 3);
+         CallNative(dimpl, D, "receive", "(Ljava/net/DatagramPacket;)V", p);
+       }},
+      {"peek", dimpl, D, "Receive timed out",
+       [&] { CallIntNative(dimpl, D, "peek", "(Ljava/net/InetAddress;)I", New("java/net/InetAddress")); }},
+  };
+  Overlay o;
+  o.table.SocketWait = ReadyOnceWithNothingThere;
+  o.Install();
+  for (Case& c : cases) {
+    SetIntField(c.descriptorOwner, c.ownerClass, "timeout", 300);
+    jobject fd = ObjectField(c.descriptorOwner, c.ownerClass, "fd", "Ljava/io/FileDescriptor;");
+    jint handle = IntField(fd, "java/io/FileDescriptor", "fd") - 1;
+    gLies = 1;
+    std::atomic<bool> finished{false};
+    std::thread watchdog([&] {
+      for (int i = 0; i < 300 && !finished; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!finished) refhost::RealNetworkServices()->SocketClose(handle);
+    });
+    auto start = Clock::now();
+    c.run();
+    int64_t took = MillisSince(start);
+    finished = true;
+    watchdog.join();
+    EXPECT_EQ("java.io.InterruptedIOException", Exception()) << c.name << ": " << message;
+    EXPECT_EQ(c.expired, message) << c.name;
+    EXPECT_LE(gLies.load(), 0) << c.name << ": the scripted wait was met";
+    EXPECT_GE(took, 250) << c.name << ": the rest of the limit was waited";
+    EXPECT_LT(took, 2000) << c.name;
+  }
+  refhost::SetNetworkOverlay(nullptr);
 }
 
 }  // namespace

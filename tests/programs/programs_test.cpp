@@ -396,4 +396,50 @@ TEST(LauncherTest, VerifiesUnlessToldNot) {
   EXPECT_EQ(0, o.status);
 }
 
+/* A class the main class needs is missing while the main class is there: the launcher
+   names the missing one as the cause, as java does, never the main class. Unverified,
+   the program runs until it first needs the class. */
+TEST(LauncherTest, AMissingClassThatMainNeedsIsTheOneNamed) {
+  const std::string puxjava = kBuild + "/puxjava";
+  const std::string dir = kBuild + "/tmp/launcher-lazy";
+  // The subclass is there, its superclass is not.
+  ASSERT_EQ(0, system(("rm -rf " + dir + " && mkdir -p " + dir + " && cd " + kBuild +
+                       "/testclasses/programs && cp LazyMissing.class LazyMissingSub.class " + dir)
+                          .c_str()));
+  const std::string expected =
+      "Error: Unable to initialize main class LazyMissing\n"
+      "Caused by: java.lang.NoClassDefFoundError: LazyMissingBase\n";
+  Outcome o = RunCommand({puxjava, "-cp", dir, "LazyMissing"});
+  EXPECT_EQ(1, o.status);
+  EXPECT_EQ("", o.out);
+  EXPECT_EQ(expected, o.err);
+  if (system("java -version >/dev/null 2>&1") == 0) {
+    Outcome jdk = RunCommand({"java", "-Xint", "-Xshare:auto", "-cp", dir, "LazyMissing"});
+    EXPECT_EQ(expected, jdk.err) << "the JDK says it so";
+    EXPECT_EQ(1, jdk.status);
+  }
+  o = RunCommand({puxjava, "-noverify", "-cp", dir, "LazyMissing"});
+  EXPECT_EQ(1, o.status);
+  EXPECT_EQ("start\n", o.out);
+  EXPECT_EQ(0u, o.err.find("Exception in thread \"main\" java.lang.NoClassDefFoundError: LazyMissingBase\n")) << o.err;
+  // Still the main class itself when it is the one missing, dotted or slashed.
+  o = RunCommand({puxjava, "-cp", dir, "LazyMissingBase"});
+  EXPECT_EQ(0u, o.err.find("Error: Could not find or load main class LazyMissingBase")) << o.err;
+}
+
+/* Standard output a pipe whose reader has gone (`| head -1`): the program runs to its
+   end and exits 0, as java's does, instead of dying of SIGPIPE at the next print. */
+TEST(LauncherTest, AStandardOutputWithoutAReaderEndsNoProgram) {
+  const std::string puxjava = kBuild + "/puxjava";
+  const std::string err = kBuild + "/tmp/launcher-pipe.err";
+  ASSERT_EQ(0, system(("mkdir -p " + kBuild + "/tmp && rm -f " + err).c_str()));
+  const std::string command = "bash -c '" + puxjava + " -cp " + kBuild +
+                              "/testclasses/programs StdoutToClosedPipe 2>" + err +
+                              " | head -1 >/dev/null; exit ${PIPESTATUS[0]}'";
+  int status = system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(0, WEXITSTATUS(status)) << "141 is death by SIGPIPE";
+  EXPECT_EQ("finished\n", ReadFile(err));
+}
+
 }  // namespace

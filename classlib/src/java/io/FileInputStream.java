@@ -1,9 +1,7 @@
 package java.io;
 
 /**
- * Reads bytes from a file through the host's file table. The descriptor is
- * the first instance field, so that socket input streams, which extend this
- * class, keep theirs at the body word that the socket natives expect.
+ * Reads bytes from a file through the host's file table.
  */
 public class FileInputStream extends InputStream {
     private FileDescriptor fd;

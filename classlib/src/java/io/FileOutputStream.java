@@ -4,10 +4,6 @@ package java.io;
  * Writes bytes to a file through the host's file table. Descriptors for host
  * handles 1 and 2 reach the host console through writeBytes even when the host
  * allows no file access, which is how System.out and System.err print.
- *
- * The descriptor is the first instance field, so that socket output streams,
- * which extend this class, keep theirs at the body word that the socket
- * natives expect.
  */
 public class FileOutputStream extends OutputStream {
     private FileDescriptor fd;

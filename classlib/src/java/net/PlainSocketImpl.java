@@ -128,6 +128,18 @@ class PlainSocketImpl extends SocketImpl {
         }
     }
 
+    /**
+     * Lets a listener take a port whose last connection still lingers
+     * (TIME_WAIT), so that a server comes back on its port at once. Not an
+     * option of setOption; a host that refuses it leaves the socket as it was.
+     */
+    void reuseAddress() {
+        try {
+            socketSetOption(SO_REUSEADDR, true, null);
+        } catch (SocketException e) {
+        }
+    }
+
     /** True once close has run. */
     boolean isClosed() {
         return fd == null;

@@ -28,6 +28,9 @@ public class ServerSocket {
         }
         try {
             impl.create(true);
+            if (impl instanceof PlainSocketImpl) {
+                ((PlainSocketImpl) impl).reuseAddress();
+            }
             impl.bind(bindAddr != null ? bindAddr : InetAddress.anyLocalAddress, port);
             impl.listen(backlog < 1 ? 50 : backlog);
         } catch (IOException e) {

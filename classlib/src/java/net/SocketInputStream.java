@@ -6,12 +6,12 @@ import java.io.IOException;
 /**
  * The bytes that arrive on a TCP socket.
  *
- * The descriptor is the file stream's own first field, shared with the
- * socket's implementation; the natives read it through the implementation's
- * field ID, and the read waits the implementation's timeout. Every method of
- * the file stream that would reach a file native is overridden here, so a
- * socket handle never reaches the file table, and a collected stream closes
- * nothing (the socket outlives its streams).
+ * The natives reach the socket through impl, whose timeout the read waits.
+ * The descriptor this stream has as a file stream is one of its own that
+ * never holds a handle: getFD hands it out, and a file stream made on the
+ * socket's own could close the socket's handle behind its back. Every method
+ * of the file stream that would reach a file native is overridden here, and a
+ * collected stream closes nothing (the socket outlives its streams).
  */
 class SocketInputStream extends FileInputStream {
     private boolean eof;
@@ -27,7 +27,7 @@ class SocketInputStream extends FileInputStream {
     private native int socketRead(byte[] b, int off, int len) throws IOException;
 
     SocketInputStream(PlainSocketImpl impl) throws IOException {
-        super(impl.getFileDescriptor());
+        super(new java.io.FileDescriptor());
         this.impl = impl;
     }
 

@@ -4,9 +4,11 @@ import java.io.FileOutputStream;
 import java.io.IOException;
 
 /**
- * The bytes sent on a TCP socket. As with the input stream, every file
- * method that would reach a file native is overridden, and finalization
- * closes nothing. A write returns once every byte is with the host.
+ * The bytes sent on a TCP socket. As with the input stream, the natives reach
+ * the socket through impl, the descriptor of the file stream is one of its
+ * own that never holds a handle, every file method that would reach a file
+ * native is overridden, and finalization closes nothing. A write returns once
+ * every byte is with the host.
  */
 class SocketOutputStream extends FileOutputStream {
     private SocketImpl impl;
@@ -20,7 +22,7 @@ class SocketOutputStream extends FileOutputStream {
     private native void socketWrite(byte[] b, int off, int len) throws IOException;
 
     SocketOutputStream(PlainSocketImpl impl) throws IOException {
-        super(impl.getFileDescriptor());
+        super(new java.io.FileDescriptor());
         this.impl = impl;
     }
 

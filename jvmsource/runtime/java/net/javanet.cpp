@@ -208,13 +208,41 @@ jobject GetDatagramSocketFd(JNIEnv* env, jobject object, jint* handle) {
   return Descriptor(env, object, FieldDatagramFd(env), handle);
 }
 
-/* The env's field access checks the object's class against the field's, so a stream's
-   descriptor is read with the id of its own inherited field, which the class library
-   keeps in the body word of SocketImpl.fd. */
+/* A socket stream reaches its socket through its impl, never through the descriptor it
+   has as a file stream: that one is handed out by the public getFD, and a file stream
+   made on it could close the socket's handle behind the socket's back. */
 jobject GetStreamFd(JNIEnv* env, jobject stream, bool input, jint* handle) {
-  VMJniUtils* cache = Cache(env);
-  jfieldID field = Checked(env, input ? cache->GetFieldFileInputStream_fd(env) : cache->GetFieldFileOutputStream_fd(env));
-  return Descriptor(env, stream, field, handle);
+  if (VMJniHandle::UnHandle(env, stream) == NULL) {
+    ThrowNull(env);
+    return 0;
+  }
+  jfieldID implField;
+  if (input) {
+    implField = FieldInputStreamImpl(env);
+  } else {
+    // Not cached: found on the stream's own class, as the input stream's is in the cache.
+    jclass cls = env->functions->GetObjectClass(env, stream);
+    implField = cls != 0 ? env->functions->GetFieldID(env, cls, "impl", "Ljava/net/SocketImpl;") : 0;
+    if (cls != 0) env->functions->DeleteLocalRef(env, cls);
+    implField = Checked(env, implField);
+  }
+  jclass plain = implField != 0 ? ClassPlainSocketImpl(env) : 0;
+  if (plain == 0) return 0;
+  jobject impl = env->functions->GetObjectField(env, stream, implField);
+  if (Pending(env)) return 0;
+  // A stream that was never given its socket has none to read or write.
+  if (impl == 0) {
+    ThrowSocketException(env, kSocketClosed, false);
+    return 0;
+  }
+  // The descriptor is read by its slot in PlainSocketImpl: another SocketImpl has no such word.
+  if (!env->functions->IsInstanceOf(env, impl, plain)) {
+    VMJniThrowInternal(env, VMStatus_InternalError, "socket stream without a PlainSocketImpl");
+    return 0;
+  }
+  jobject descriptor = GetSocketFd(env, impl, handle);
+  env->functions->DeleteLocalRef(env, impl);
+  return descriptor;
 }
 
 bool StoreHandle(JNIEnv* env, jobject descriptor, jint handle) {
@@ -290,6 +318,16 @@ WaitOutcome BoundedWait(JNIEnv* env, jint handle, jint timeout, const char* firs
   }
   ThrowInterruptedIO(env, expiredMessage);
   return kWaitExpired;
+}
+
+jlong WaitStart(jint timeout) { return timeout > 0 ? Host()->CurrentTimeMillis() : 0; }
+
+jint TimeLeft(jint timeout, jlong started) {
+  if (timeout <= 0) return timeout;
+  jlong spent = Host()->CurrentTimeMillis() - started;
+  // A clock set back counts as no time spent.
+  if (spent < 0) spent = 0;
+  return spent >= timeout ? -1 : (jint)(timeout - spent);
 }
 
 }  // namespace javanet

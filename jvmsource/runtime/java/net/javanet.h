@@ -97,7 +97,8 @@ jclass ClassInteger(JNIEnv* env);
    field is null, or with the failure pending when it is not a FileDescriptor. */
 jobject GetSocketFd(JNIEnv* env, jobject object, jint* handle);
 jobject GetDatagramSocketFd(JNIEnv* env, jobject object, jint* handle);
-/* The same for a socket stream: its own descriptor field, inherited from the file stream. */
+/* The same for a socket stream, through its impl (a PlainSocketImpl; "Socket closed"
+   without one): never the descriptor the stream has as a file stream. */
 jobject GetStreamFd(JNIEnv* env, jobject stream, bool input, jint* handle);
 /* FileDescriptor.fd for a new handle; false (the handle closed, the exception pending)
    for a handle the field cannot hold. */
@@ -130,6 +131,15 @@ enum WaitOutcome { kWaitReady, kWaitExpired, kWaitFailed };
    failed"; expiry InterruptedIOException expiredMessage); a negative one expires at once. */
 WaitOutcome BoundedWait(JNIEnv* env, jint handle, jint timeout, const char* firstMessage,
                         const char* expiredMessage);
+
+/* What the host's no-wait receive and accept (slots 107-110) answer when what the wait
+   saw has gone meanwhile: the caller waits again with the time its limit has left. */
+enum : jint { kNothingNow = -2 };
+/* The host's clock when a wait with this timeout begins (0 for none is needed). */
+jlong WaitStart(jint timeout);
+/* The timeout for the next round of a wait begun at started: 0 (no limit) stays 0; a
+   limit used up answers -1, which BoundedWait takes as expired. */
+jint TimeLeft(jint timeout, jlong started);
 
 }  // namespace javanet
 

@@ -221,20 +221,26 @@ jint JNICALL JavaNetPlainDatagramSocketImpl_peek(JNIEnv* env, jobject self, jobj
   jfieldID inetFamily = inetAddress != 0 ? FieldInetAddressFamily(env) : 0;
   if (inetFamily == 0) return 0;
   jint timeout = env->functions->GetIntField(env, self, timeoutField);
-  switch (BoundedWait(env, h, timeout, kReceiveFailed, kReceiveTimedOut)) {
-    case kWaitReady:
-      break;
-    case kWaitExpired:
-      return 0;
-    default:
-      return -1;
-  }
+  JNIHostFunctions* host = Host();
+  const jlong started = WaitStart(timeout);
   uint8_t one[4];
   SockAddr16 rec;
-  memset(&rec, 0, sizeof rec);
-  HostBlockBegin(env);
-  jint r = Host()->SocketPeekFrom(h, one, 1, &rec);
-  HostBlockEnd(env);
+  jint r;
+  // Another round when another receiver took the datagram the wait saw.
+  do {
+    switch (BoundedWait(env, h, TimeLeft(timeout, started), kReceiveFailed, kReceiveTimedOut)) {
+      case kWaitReady:
+        break;
+      case kWaitExpired:
+        return 0;
+      default:
+        return -1;
+    }
+    memset(&rec, 0, sizeof rec);
+    HostBlockBegin(env);
+    r = host->SocketPeekFromNow != NULL ? host->SocketPeekFromNow(h, one, 1, &rec) : host->SocketPeekFrom(h, one, 1, &rec);
+    HostBlockEnd(env);
+  } while (r == kNothingNow && host->SocketPeekFromNow != NULL);
   if (r < 0 || r > 1) {
     ThrowSocketException(env, kReceiveFailed, r < 0);
     return 0;
@@ -274,19 +280,29 @@ void JNICALL JavaNetPlainDatagramSocketImpl_receive(JNIEnv* env, jobject self, j
   }
   env->functions->SetObjectField(env, packet, addressField, from);
   jint timeout = env->functions->GetIntField(env, self, timeoutField);
-  if (BoundedWait(env, h, timeout, kReceiveFailed, kTimeout) != kWaitReady) return;
-  // The array after the wait: the collector does not move it, and the frame holds it.
-  VMArray* array = ByteArrayOf(env, buf);
-  uint32_t size = array->GetSize();
-  uint32_t room = size < kMaxDatagram ? size : kMaxDatagram;
+  JNIHostFunctions* host = Host();
+  const jlong started = WaitStart(timeout);
   Datagram d;
-  if (!d.Take(env, array, room, false)) return;
   SockAddr16 rec;
-  memset(&rec, 0, sizeof rec);
-  HostBlockBegin(env);
-  jint n = Host()->SocketRecvFrom(h, d.bytes, (jint)room, &rec);
-  HostBlockEnd(env);
-  d.array = ByteArrayOf(env, buf);
+  uint32_t room;
+  jint n;
+  for (;;) {
+    if (BoundedWait(env, h, TimeLeft(timeout, started), kReceiveFailed, kTimeout) != kWaitReady) return;
+    // The array after the wait: the collector does not move it, and the frame holds it.
+    VMArray* array = ByteArrayOf(env, buf);
+    uint32_t size = array->GetSize();
+    room = size < kMaxDatagram ? size : kMaxDatagram;
+    if (!d.Take(env, array, room, false)) return;
+    memset(&rec, 0, sizeof rec);
+    HostBlockBegin(env);
+    n = host->SocketRecvFromNow != NULL ? host->SocketRecvFromNow(h, d.bytes, (jint)room, &rec)
+                                        : host->SocketRecvFrom(h, d.bytes, (jint)room, &rec);
+    HostBlockEnd(env);
+    d.array = ByteArrayOf(env, buf);
+    if (n != kNothingNow || host->SocketRecvFromNow == NULL) break;
+    // Another receiver took the datagram the wait saw: another round.
+    d.Release();
+  }
   if (n < 0 || n > (jint)room) {
     d.Release();
     env->functions->SetIntField(env, packet, lengthField, 0);

@@ -144,13 +144,19 @@ void JNICALL JavaNetPlainSocketImpl_socketAccept(JNIEnv* env, jobject self, jobj
     return;
   }
   jint timeout = env->functions->GetIntField(env, self, timeoutField);
-  if (BoundedWait(env, h, timeout, kAcceptFailed, kTimeout) != kWaitReady) return;
+  JNIHostFunctions* host = Host();
+  const jlong started = WaitStart(timeout);
   SockAddr16 rec;
-  memset(&rec, 0, sizeof rec);
-  jint len = sizeof rec;
-  HostBlockBegin(env);
-  jint nh = Host()->SocketAccept(h, &rec, &len);
-  HostBlockEnd(env);
+  jint nh;
+  // Another round when another acceptor took the connection the wait saw (or it went).
+  do {
+    if (BoundedWait(env, h, TimeLeft(timeout, started), kAcceptFailed, kTimeout) != kWaitReady) return;
+    memset(&rec, 0, sizeof rec);
+    jint len = sizeof rec;
+    HostBlockBegin(env);
+    nh = host->SocketAcceptNow != NULL ? host->SocketAcceptNow(h, &rec, &len) : host->SocketAccept(h, &rec, &len);
+    HostBlockEnd(env);
+  } while (nh == kNothingNow && host->SocketAcceptNow != NULL);
   if (nh < 0) {
     ThrowSocketException(env, kAcceptFailed, true);
     return;
@@ -182,7 +188,11 @@ void JNICALL JavaNetPlainSocketImpl_socketClose(JNIEnv* env, jobject self) {
   if (field == 0) return;
   env->functions->SetIntField(env, fd, field, -1);
   JNIHostFunctions* host = Host();
-  host->SocketShutdown(h, 2);
+  // Linger on with 0 s asks for a reset: a shutdown of the sending side would end the
+  // connection in order first. The receiving side still goes, to wake this socket's readers.
+  jint onOff = 0, seconds = -1;
+  bool reset = host->StreamGetLinger(h, &onOff, &seconds) == 0 && onOff != 0 && seconds == 0;
+  host->SocketShutdown(h, reset ? 0 : 2);
   host->SocketClose(h);
 }
 
@@ -211,6 +221,10 @@ void JNICALL JavaNetPlainSocketImpl_socketSetOption(JNIEnv* env, jobject self, j
       if (host->StreamSetLinger(h, 1, seconds) < 0) ThrowSocketException(env, kSetLingerFailed, true);
       return;
     }
+    case 4:
+      // The host's reuse option (slot 87) is SO_REUSEADDR, whatever kind the socket is.
+      if (host->DatagramSetReuse(h, on ? 1 : 0) < 0) ThrowSocketException(env, kSetReuseFailed, true);
+      return;
     default:
       ThrowSocketException(env, kBadOption, false);
       return;

@@ -1,9 +1,9 @@
 /* java.net.SocketInputStream and SocketOutputStream: bytes between a connected socket
    and a Java byte array: a run that lies in one piece of the array's storage goes
    straight to the host; one that spans pieces goes through a chunk on the stack, so that
-   a host call moves up to 8 KB rather than one 256-byte piece. The stream shares its socket's FileDescriptor, held in the
-   file stream's own field (the body word of PlainSocketImpl.fd); reads wait the timeout
-   of the stream's PlainSocketImpl.
+   a host call moves up to 8 KB rather than one 256-byte piece. The stream reaches its
+   socket's FileDescriptor through its impl (a PlainSocketImpl), whose timeout the reads
+   wait.
 
    Also the empty init of java.net.DatagramPacket. */
 #include "javanet.h"
@@ -100,44 +100,56 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
   }
   jint timeout = env->functions->GetIntField(env, impl, timeoutField);
   env->functions->DeleteLocalRef(env, impl);
-  if (BoundedWait(env, h, timeout, kReadFailed, kTimeout) != kWaitReady) return 0;
 
   JNIHostFunctions* host = Host();
+  // Without the host's no-wait form, a receive after the wait waits again on its own.
+  jint(HOSTCALL * recvNow)(jint, void*, jint) = host->SocketRecvNow;
+  const jlong started = WaitStart(timeout);
   uint8_t chunk[kStreamChunk];
   jint total = 0;
   uint32_t at = (uint32_t)off;
   uint32_t left = (uint32_t)len;
+  bool nothing;
   do {
-    // Found again after every wait, which a collection may have run beside.
-    array = ByteArrayOf(env, b);
-    uint32_t run = 0;
-    void* start = array->FindElement(at, &run);
-    if (start == NULL || run == 0) break;
-    // A range that spans pieces is received whole into the chunk and scattered after.
-    bool direct = run >= left || run >= kStreamChunk;
-    jint n = (jint)(direct ? (run < left ? run : left) : (left < kStreamChunk ? left : kStreamChunk));
-    HostBlockBegin(env);
-    jint r = host->SocketRecv(h, direct ? start : chunk, n);
-    HostBlockEnd(env);
-    if (r < 0 || r > n) {
-      if (total > 0) return total;
-      // A count beyond what was asked carries no failure text of the host's.
-      ThrowSocketException(env, kReceiveFailed, r < 0);
-      return -1;
-    }
-    if (r == 0) {
-      // A close from another thread shuts the connection down after it marks the
-      // descriptor closed: to this reader that is no end of stream.
-      if (total == 0 && env->functions->GetIntField(env, descriptor, FieldFileDescriptorFd(env)) == -1) {
-        ThrowSocketException(env, kSocketClosed, false);
+    // Another round when another reader took what the wait saw.
+    if (BoundedWait(env, h, TimeLeft(timeout, started), kReadFailed, kTimeout) != kWaitReady) return 0;
+    nothing = false;
+    do {
+      // Found again after every wait, which a collection may have run beside.
+      array = ByteArrayOf(env, b);
+      uint32_t run = 0;
+      void* start = array->FindElement(at, &run);
+      if (start == NULL || run == 0) break;
+      // A range that spans pieces is received whole into the chunk and scattered after.
+      bool direct = run >= left || run >= kStreamChunk;
+      jint n = (jint)(direct ? (run < left ? run : left) : (left < kStreamChunk ? left : kStreamChunk));
+      HostBlockBegin(env);
+      jint r = recvNow != NULL ? recvNow(h, direct ? start : chunk, n) : host->SocketRecv(h, direct ? start : chunk, n);
+      HostBlockEnd(env);
+      if (r == kNothingNow && recvNow != NULL) {
+        nothing = total == 0;
+        break;
       }
-      break;
-    }
-    if (!direct) Scatter(ByteArrayOf(env, b), at, chunk, (uint32_t)r);
-    total += r;
-    at += (uint32_t)r;
-    left -= (uint32_t)r;
-  } while (left > 0 && host->SocketHasInput(h) != 0);
+      if (r < 0 || r > n) {
+        if (total > 0) return total;
+        // A count beyond what was asked carries no failure text of the host's.
+        ThrowSocketException(env, kReceiveFailed, r < 0);
+        return -1;
+      }
+      if (r == 0) {
+        // A close from another thread shuts the connection down after it marks the
+        // descriptor closed: to this reader that is no end of stream.
+        if (total == 0 && env->functions->GetIntField(env, descriptor, FieldFileDescriptorFd(env)) == -1) {
+          ThrowSocketException(env, kSocketClosed, false);
+        }
+        break;
+      }
+      if (!direct) Scatter(ByteArrayOf(env, b), at, chunk, (uint32_t)r);
+      total += r;
+      at += (uint32_t)r;
+      left -= (uint32_t)r;
+    } while (left > 0 && host->SocketHasInput(h) != 0);
+  } while (nothing);
   return total;
 }
 
