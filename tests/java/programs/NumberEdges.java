@@ -60,6 +60,26 @@ public class NumberEdges {
                 return "true";
             }
         });
+        t("-6.shiftLeft(Integer.MIN_VALUE)", new Case() {
+            public Object run() {
+                return BigInteger.valueOf(-6).shiftLeft(Integer.MIN_VALUE);
+            }
+        });
+        t("0.shiftRight(Integer.MIN_VALUE)", new Case() {
+            public Object run() {
+                return BigInteger.valueOf(0).shiftRight(Integer.MIN_VALUE);
+            }
+        });
+        t("new BigDecimal(\"-12.\")", new Case() {
+            public Object run() {
+                return new BigDecimal("-12.");
+            }
+        });
+        t("new BigDecimal(\".\")", new Case() {
+            public Object run() {
+                return new BigDecimal(".");
+            }
+        });
         t("new BigDecimal(\"12.\")", new Case() {
             public Object run() {
                 return new BigDecimal("12.");
