@@ -108,7 +108,7 @@ public class Inflater {
         end();
     }
 
-    /** The stream was ended (or never made): the natives answer 0 to everything then. */
+    /** The stream was ended (or never made): its calls are refused, its counters answer 0. */
     boolean ended() {
         return strm == 0;
     }
