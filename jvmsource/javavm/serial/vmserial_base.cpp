@@ -151,6 +151,8 @@ void InitClassPolicy(JNIEnv* env, ClassPolicy* policy, VMLoadableClass* serializ
   policy->threadInfo = OwnField(ns, thread, "PrivateInfo", "I");
   policy->threadEetop = OwnField(ns, thread, "eetop", "J");
   policy->fileDescriptorFd = OwnField(ns, LoadedSystemClass(ns, "java/io/FileDescriptor"), "fd", "I");
+  policy->inflaterStrm = OwnField(ns, LoadedSystemClass(ns, "java/util/zip/Inflater"), "strm", "I");
+  policy->deflaterStrm = OwnField(ns, LoadedSystemClass(ns, "java/util/zip/Deflater"), "strm", "I");
   policy->fdClosed = ns->GetLibraryVersion() >= 2 ? -1 : 0;
   policy->stringClass = LoadedSystemClass(ns, "java/lang/String");
   policy->stringValue = OwnField(ns, policy->stringClass, "value", "[C");

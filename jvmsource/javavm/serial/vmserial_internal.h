@@ -64,6 +64,10 @@ struct ClassPolicy {
   VMDataMember* threadInfo;
   VMDataMember* threadEetop;
   VMDataMember* fileDescriptorFd;
+  /* The native stream words of Inflater and Deflater (transient in this library; a
+     library that stores them must not carry an address through a row). */
+  VMDataMember* inflaterStrm;
+  VMDataMember* deflaterStrm;
   /* The closed value of FileDescriptor.fd under the library version in force. */
   jint fdClosed;
   /* String and StringBuffer, whose bounds the natives trust. */
@@ -85,7 +89,8 @@ void InitClassPolicy(JNIEnv* env, ClassPolicy* policy, VMLoadableClass* serializ
 VMStatus StorableStatus(ClassPolicy* policy, VMLoadableClass* cls);
 /* The value a machine-bound field is stored and read as instead of its own. */
 inline bool IsMachineBound(const ClassPolicy* policy, VMDataMember* member) {
-  return member == policy->threadInfo || member == policy->threadEetop || member == policy->fileDescriptorFd;
+  return member == policy->threadInfo || member == policy->threadEetop || member == policy->fileDescriptorFd ||
+         member == policy->inflaterStrm || member == policy->deflaterStrm;
 }
 
 /* What a stored name must be. */

@@ -273,9 +273,12 @@ void ZipPoolChunkFree(void* address) {
   if (release) ReleasePool(cookie, chain);
 }
 
+void (*ZipPoolForgetHook)(ZipPoolCookie* cookie) = NULL;
+
 void HOSTCALL ZipPoolCookieDestroy(void* cookie) {
   ZipPoolCookie* c = static_cast<ZipPoolCookie*>(cookie);
   if (c == NULL || !c->IsValid()) return;
+  if (ZipPoolForgetHook != NULL) ZipPoolForgetHook(c);
   c->FreeAll();
   ReleaseCookieRecord(c);
 }

@@ -70,6 +70,9 @@ void ZipPoolChunkFree(void* block);
 /* The key of the pool's pair: releases every block and the cookie. Called by the
    machine's destruction once no thread uses the pool any more; takes no lock. */
 void HOSTCALL ZipPoolCookieDestroy(void* cookie);
+/* Called by ZipPoolCookieDestroy with the pool before its blocks go, when set: a user of
+   the pool that keeps its blocks on a list of its own drops them there. */
+extern void (*ZipPoolForgetHook)(ZipPoolCookie* cookie);
 /* Process memory of the host (kind 1); ZipPoolRawFree ignores null. */
 void* ZipPoolRawAlloc(uint32_t bytes);
 void ZipPoolRawFree(void* block);

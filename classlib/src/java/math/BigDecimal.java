@@ -32,7 +32,16 @@ public class BigDecimal extends Number {
         }
         String whole = val.substring(0, point);
         String fraction = val.substring(point + 1);
-        if (fraction.length() == 0 || fraction.charAt(0) == '-' || fraction.charAt(0) == '+') {
+        if (fraction.length() == 0) {
+            // "12." is 12 (scale 0); a point with no digit on either side is no number.
+            if (whole.length() == 0 || whole.equals("-") || whole.equals("+")) {
+                throw new NumberFormatException(val);
+            }
+            intVal = new BigInteger(whole);
+            scale = 0;
+            return;
+        }
+        if (fraction.charAt(0) == '-' || fraction.charAt(0) == '+') {
             throw new NumberFormatException(val);
         }
         if (whole.length() == 0 || whole.equals("-")) {
@@ -170,11 +179,25 @@ public class BigDecimal extends Number {
     }
 
     public BigDecimal movePointLeft(int n) {
-        return n >= 0 ? new BigDecimal(intVal, scale + n) : movePointRight(-n);
+        if (n >= 0) {
+            if (n > Integer.MAX_VALUE - scale) {
+                throw new ArithmeticException("Underflow");
+            }
+            return new BigDecimal(intVal, scale + n);
+        }
+        if (n == Integer.MIN_VALUE) {
+            // -n is n again: a move right by 2^31 needs a power of ten no machine holds.
+            throw new ArithmeticException("Overflow");
+        }
+        return movePointRight(-n);
     }
 
     public BigDecimal movePointRight(int n) {
         if (n < 0) {
+            if (n == Integer.MIN_VALUE) {
+                // -n is n again: a move left by 2^31 needs a scale past the largest int.
+                throw new ArithmeticException("Underflow");
+            }
             return movePointLeft(-n);
         }
         return scale >= n ? new BigDecimal(intVal, scale - n)

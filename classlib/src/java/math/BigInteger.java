@@ -1,5 +1,9 @@
 package java.math;
 
+import java.io.IOException;
+import java.io.ObjectInputStream;
+import java.io.ObjectOutputStream;
+import java.io.StreamCorruptedException;
 import java.util.Random;
 
 /**
@@ -17,11 +21,16 @@ public class BigInteger extends Number {
 
     private int signum;
     private byte[] magnitude;
-    // Caches of the standard serial form; only bitLength is used.
+    // The standard serial form's caches, always written as their "unknown" values (as the
+    // JDK writes them) and never believed when read.
     private int bitCount = -1;
     private int bitLength = -1;
     private int firstNonzeroByteNum = -2;
     private int lowestSetBit = -2;
+    // The caches this class uses, each one more than its value: 0, as an object read from a
+    // stream or a row has them, is "unknown".
+    private transient int bitLengthCache;
+    private transient int firstNonzeroCache;
 
     private static final byte[] NO_BYTES = new byte[0];
     private static final BigInteger ZERO = new BigInteger(NO_BYTES, 0);
@@ -321,7 +330,9 @@ public class BigInteger extends Number {
         if (w.bitLength() <= 13) {
             return true;  // no factor up to 97 and below 97^2
         }
-        return w.passesMillerRabin((certainty + 1) / 2);
+        // Past 200 the error bound is far below any other fault's; the cap also keeps the
+        // sum from overflowing.
+        return w.passesMillerRabin(((certainty < 200 ? certainty : 200) + 1) / 2);
     }
 
     /** The first probable prime above this (certainty 100); this must not be negative. */
@@ -406,6 +417,10 @@ public class BigInteger extends Number {
 
     public BigInteger shiftLeft(int n) {
         if (n < 0) {
+            if (n == Integer.MIN_VALUE) {
+                // -n is n again: a right shift by 2^31 leaves only the sign.
+                return signum < 0 ? ONE.negate() : ZERO;
+            }
             return shiftRight(-n);
         }
         if (signum == 0 || n == 0) {
@@ -427,6 +442,13 @@ public class BigInteger extends Number {
     /** Division by 2^n rounded towards negative infinity. */
     public BigInteger shiftRight(int n) {
         if (n < 0) {
+            if (n == Integer.MIN_VALUE) {
+                // A left shift by 2^31: no magnitude that long can be made.
+                if (signum == 0) {
+                    return this;
+                }
+                throw new ArithmeticException("BigInteger would overflow supported range");
+            }
             return shiftLeft(-n);
         }
         if (signum == 0 || n == 0) {
@@ -574,13 +596,13 @@ public class BigInteger extends Number {
 
     /** Bits of the shortest two's complement form, the sign bit left out. */
     public int bitLength() {
-        int n = bitLength;
+        int n = bitLengthCache - 1;
         if (n == -1) {
             n = magnitudeBitLength(magnitude);
             if (signum < 0 && isPowerOfTwo()) {
                 n--;
             }
-            bitLength = n;
+            bitLengthCache = n + 1;
         }
         return n;
     }
@@ -652,14 +674,14 @@ public class BigInteger extends Number {
     }
 
     private int lowestNonzeroByte() {
-        int n = firstNonzeroByteNum;
-        if (n == -2) {
+        int n = firstNonzeroCache - 1;
+        if (n == -1) {
             int len = magnitude.length;
             n = 0;
             while (n < len && magnitude[len - 1 - n] == 0) {
                 n++;
             }
-            firstNonzeroByteNum = n;
+            firstNonzeroCache = n + 1;
         }
         return n;
     }
@@ -856,6 +878,39 @@ public class BigInteger extends Number {
             v = (v << 1) | ((byteValue >>> (b & 7)) & 1);
         }
         return v;
+    }
+
+    /* ---- the serial form ---- */
+
+    /* The hook pair makes the JDK's stream (its class flags, its block of fields) and gets
+       the reader called: this library's streams call a readObject only beside a writeObject. */
+    private void writeObject(ObjectOutputStream out) throws IOException {
+        out.defaultWriteObject();
+    }
+
+    /*
+     * A stream's sign and magnitude are checked, and its caches are not believed (the methods
+     * size arrays and choose their paths by theirs). The magnitude is copied, as the stream
+     * may hand the same array to another object.
+     */
+    private void readObject(ObjectInputStream in) throws IOException, ClassNotFoundException {
+        in.defaultReadObject();
+        if (signum < -1 || signum > 1) {
+            throw new StreamCorruptedException("BigInteger: Invalid signum value");
+        }
+        if (magnitude == null) {
+            throw new StreamCorruptedException("BigInteger: no magnitude");
+        }
+        magnitude = stripCopy(magnitude);
+        if ((magnitude.length == 0) != (signum == 0)) {
+            throw new StreamCorruptedException("BigInteger: signum-magnitude mismatch");
+        }
+        bitCount = -1;
+        bitLength = -1;
+        firstNonzeroByteNum = -2;
+        lowestSetBit = -2;
+        bitLengthCache = 0;
+        firstNonzeroCache = 0;
     }
 
     /* ---- magnitudes ---- */

@@ -5,7 +5,16 @@
    The natives reach the Java fields by the word indexes of their names, looked up in
    the class java/util/zip/Deflater (or Inflater) itself, whatever subclass the object
    is of; one layout serves the process, and a class of another layout is refused
-   rather than read at the wrong words. */
+   rather than read at the wrong words.
+
+   Java's synchronized excludes nothing on this machine, so the natives keep a stream's
+   callers apart themselves. A native of an object takes the object's machine monitor
+   (which does lock) for the whole call. Every live record is on the process's list of
+   live records: a word is used as a record only when it is on that list (a forged or
+   stale word is refused, never followed), and a call holds the record as a user, so that
+   an end racing it only marks the record, the last user freeing it. The engine itself
+   is held by one call at a time (the busy word), whichever native, object or handle,
+   reaches it. */
 #include "javautilzip.h"
 
 #include <atomic>
@@ -18,6 +27,7 @@
 #include "vmjni.h"
 #include "vmliteral.h"
 #include "vm.h"
+#include "vmutils.h"
 #include "zchecksum.h"
 #include "zippool.h"
 
@@ -110,8 +120,13 @@ struct ZipStreamRecord {
   puxz::z_stream* stream;
   uint8_t* in;
   uint8_t* out;
+  VM* vm;                    /* the machine whose pool holds the blocks */
+  ZipStreamRecord* next;     /* the process's live records, under gLiveLock */
+  uint32_t users;            /* calls holding the record, under gLiveLock */
+  uint32_t ended;            /* off the live list; the last user frees it */
+  std::atomic<uint32_t> busy; /* 1 while a call runs the engine */
+  bool deflater;
 };
-static_assert(sizeof(void*) != 4 || sizeof(ZipStreamRecord) == 12, "the record is three words");
 
 enum Field { FStrm, FBuf, FOff, FLen, FFinished, FFinish, FLevel, FStrategy, FSetParams, FieldCount };
 
@@ -222,13 +237,156 @@ struct Fields {
   void Set(Field k, VMword v) const { o->SetWord((uint32_t)f.slots[k], v); }
 };
 
-ZipStreamRecord* RecordOf(VMword word) { return reinterpret_cast<ZipStreamRecord*>((uintptr_t)word); }
+/* ---- the live records ------------------------------------------------------------------ */
 
-/* The record of an object, null without one (or before any stream was made). */
-ZipStreamRecord* RecordOfObject(JNIEnv* env, jobject self, Family& f, VMObject** object) {
-  *object = VMJniHandle::UnHandle(env, self);
-  if (*object == NULL || !f.found.load(std::memory_order_acquire)) return NULL;
-  return RecordOf(Fields{*object, f}.Get(FStrm));
+/* Held for a few instructions, never across a call out of this file's list code. */
+std::atomic_flag gLiveLock = ATOMIC_FLAG_INIT;
+ZipStreamRecord* gLive = NULL;
+
+void LockLive() {
+  while (gLiveLock.test_and_set(std::memory_order_acquire)) {
+  }
+}
+void UnlockLive() { gLiveLock.clear(std::memory_order_release); }
+
+VM* MachineOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL ? env->javaVM->vm : NULL; }
+
+void Publish(ZipStreamRecord* r) {
+  LockLive();
+  r->next = gLive;
+  gLive = r;
+  UnlockLive();
+}
+
+/* The live record of the calling machine at the address the word names, with one more
+   user; null for any other word. Only addresses are compared until the record is found,
+   so a forged or stale word is never followed. */
+ZipStreamRecord* Acquire(VMword word, VM* vm) {
+  ZipStreamRecord* want = reinterpret_cast<ZipStreamRecord*>((uintptr_t)word);
+  if (want == NULL || vm == NULL) return NULL;
+  LockLive();
+  ZipStreamRecord* r = gLive;
+  while (r != NULL && r != want) r = r->next;
+  if (r != NULL && r->vm == vm) {
+    r->users++;
+  } else {
+    r = NULL;
+  }
+  UnlockLive();
+  return r;
+}
+
+/* Takes a record its caller holds off the live list: no later look-up finds it, and
+   the last user's Release frees it. */
+void Retire(ZipStreamRecord* r) {
+  LockLive();
+  for (ZipStreamRecord** at = &gLive; *at != NULL; at = &(*at)->next) {
+    if (*at == r) {
+      *at = r->next;
+      r->next = NULL;
+      r->ended = 1;
+      break;
+    }
+  }
+  UnlockLive();
+}
+
+/* A machine's end frees its pool whole: its records leave the list first. */
+void ForgetPool(ZipPoolCookie* cookie) {
+  LockLive();
+  for (ZipStreamRecord** at = &gLive; *at != NULL;) {
+    ZipStreamRecord* r = *at;
+    if (r->stream != NULL && r->stream->opaque == cookie) {
+      *at = r->next;
+      r->next = NULL;
+      r->ended = 1;
+    } else {
+      at = &r->next;
+    }
+  }
+  UnlockLive();
+}
+
+void EndStream(ZipStreamRecord* record);
+
+/* Drops a user; the last user of a retired record frees it. */
+void Release(ZipStreamRecord* r) {
+  LockLive();
+  bool last = --r->users == 0 && r->ended != 0;
+  UnlockLive();
+  if (last) EndStream(r);
+}
+
+/* The engine for one call at a time. A call that finds it busy waits in a safe region
+   (it touches no Java object meanwhile): the holder may collect. */
+void TakeEngine(JNIEnv* env, ZipStreamRecord* r) {
+  uint32_t idle = 0;
+  if (r->busy.compare_exchange_strong(idle, 1, std::memory_order_acquire)) return;
+  VM::EnterSafeRegion(env->thread);
+  for (;;) {
+    idle = 0;
+    if (r->busy.compare_exchange_strong(idle, 1, std::memory_order_acquire)) break;
+    VMUtils::GetHostFunctions()->Sleep(1);
+  }
+  VM::LeaveSafeRegion(env->thread);
+}
+void DropEngine(ZipStreamRecord* r) { r->busy.store(0, std::memory_order_release); }
+
+/* One native call on a Deflater or Inflater object: the object's monitor, then its live
+   record (null when it has none: ended, never made or not a record) held as a user with
+   its engine. The exception a call raises is made once everything is let go: making it
+   may collect. */
+struct Call {
+  JNIEnv* env;
+  jobject self;
+  VMObject* o;
+  ZipStreamRecord* r;
+  VMStatus raise;
+  const char* message;
+  const char* raiseClass; /* an exception of the class library, by name */
+};
+
+/* False (an exception pending) when the monitor cannot be had. */
+bool Open(Call& c, JNIEnv* env, jobject self, Family& f) {
+  c = Call{env, self, NULL, NULL, 0, NULL, NULL};
+  if (self == NULL) return false;
+  if (env->functions->MonitorEnter(env, self) != JNI_OK) {
+    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
+    return false;
+  }
+  VMObject* o = VMJniHandle::UnHandle(env, self);
+  if (o != NULL && f.found.load(std::memory_order_acquire)) c.r = Acquire(Fields{o, f}.Get(FStrm), MachineOf(env));
+  if (c.r != NULL) TakeEngine(env, c.r);
+  c.o = VMJniHandle::UnHandle(env, self);  // after any wait
+  return true;
+}
+
+void Close(Call& c) {
+  if (c.r != NULL) {
+    DropEngine(c.r);
+    Release(c.r);
+  }
+  c.env->functions->MonitorExit(c.env, c.self);
+  if (c.raise != 0) {
+    VMJniThrowInternal(c.env, c.raise, c.message);
+  } else if (c.raiseClass != NULL) {
+    jclass cls = c.env->functions->FindClass(c.env, c.raiseClass);
+    if (cls != NULL) c.env->functions->ThrowNew(c.env, cls, c.message);
+  }
+}
+
+/* A handle native's hold of a record: the record with its engine, or null. */
+ZipStreamRecord* AcquireHandle(JNIEnv* env, jlong handle) {
+  // The creating natives hand the address out sign-extended; either extension is taken.
+  VMword word = (VMword)(uint32_t)handle;
+  if (handle != (jlong)(int32_t)word && handle != (jlong)word) return NULL;
+  ZipStreamRecord* r = Acquire(word, MachineOf(env));
+  if (r != NULL) TakeEngine(env, r);
+  return r;
+}
+void ReleaseHandle(ZipStreamRecord* r) {
+  DropEngine(r);
+  Release(r);
 }
 
 /* Creation of a stream: under the machine's monitor, the layout, a pool reference, the
@@ -292,6 +450,10 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       record->stream = stream;
       record->in = in;
       record->out = out;
+      record->vm = vm;
+      record->deflater = &f == &gDeflater;
+      ZipPoolForgetHook = ForgetPool;
+      Publish(record);
     }
   }
   vm->MonitorExit(ns);
@@ -299,10 +461,11 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
   return record;
 }
 
-/* Ends the engine and gives the record back, with the pool reference its creation took. */
-void EndStream(ZipStreamRecord* record, const Family& f) {
+/* Ends the engine and gives the record back, with the pool reference its creation took.
+   The record is off the live list and no call holds it. */
+void EndStream(ZipStreamRecord* record) {
   if (record == NULL) return;
-  if (&f == &gDeflater) {
+  if (record->deflater) {
     puxz::deflateEnd(record->stream);
   } else {
     puxz::inflateEnd(record->stream);
@@ -353,22 +516,26 @@ bool InputRangeBad(int32_t o, int32_t l, int32_t n) { return o < 0 || l < 0 || o
 
 /* ---- Deflater --------------------------------------------------------------------------- */
 
-jint JNICALL DeflaterDeflate(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
-  VMObject* o;
-  ZipStreamRecord* r = RecordOfObject(env, self, gDeflater, &o);
-  if (r == NULL) return 0;
+const char* const kDeflaterClosed = "Deflater has been closed";
+const char* const kInflaterClosed = "Inflater has been closed";
+
+jint DeflateLocked(Call& c, jbyteArray b, jint off, jint len) {
+  JNIEnv* env = c.env;
+  ZipStreamRecord* r = c.r;
   VMbyteArray* out = ByteArray(env, b);
   if (out == NULL) return 0;
   if (OutputRangeBad(off, len, (int32_t)out->GetSize())) {
-    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    c.raise = VMStatus_ArrayIndexOutOfBoundsException;
+    c.message = "";
     return 0;
   }
-  Fields fields{o, gDeflater};
+  Fields fields{c.o, gDeflater};
   VMbyteArray* in = reinterpret_cast<VMbyteArray*>(fields.Get(FBuf));
   if (in == NULL) return 0;
   int32_t io = (int32_t)fields.Get(FOff), il = (int32_t)fields.Get(FLen), n = (int32_t)in->GetSize();
   if (InputRangeBad(io, il, n)) {
-    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    c.raise = VMStatus_ArrayIndexOutOfBoundsException;
+    c.message = "";
     return 0;
   }
   const bool finish = fields.Get(FFinish) != 0;
@@ -405,6 +572,21 @@ jint JNICALL DeflaterDeflate(JNIEnv* env, jobject self, jbyteArray b, jint off, 
   return produced;
 }
 
+jint JNICALL DeflaterDeflate(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
+  Call c;
+  if (!Open(c, env, self, gDeflater)) return 0;
+  jint produced = 0;
+  if (c.r == NULL) {
+    // Ended (perhaps by another thread while this call waited): the JDK's answer.
+    c.raise = VMStatus_NullPointerException;
+    c.message = kDeflaterClosed;
+  } else {
+    produced = DeflateLocked(c, b, off, len);
+  }
+  Close(c);
+  return produced;
+}
+
 void JNICALL DeflaterSetDictionary(JNIEnv* env, jobject, jbyteArray, jint, jint) {
   VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Deflater_setDictionary");
 }
@@ -420,30 +602,34 @@ jint JNICALL DeflaterGetAdlerJ(JNIEnv* env, jobject, jlong) {
   return 0;
 }
 
-template <Family& f>
-jint JNICALL GetTotalIn(JNIEnv* env, jobject self) {
-  VMObject* o;
-  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
-  return r != NULL ? (jint)r->stream->total_in : 0;
+enum Counter { TotalIn, TotalOut, Adler };
+
+uint32_t CounterOf(const ZipStreamRecord* r, Counter which) {
+  const puxz::z_stream* z = r->stream;
+  return which == TotalIn ? (uint32_t)z->total_in : which == TotalOut ? (uint32_t)z->total_out : (uint32_t)z->adler;
 }
-template <Family& f>
-jint JNICALL GetTotalOut(JNIEnv* env, jobject self) {
-  VMObject* o;
-  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
-  return r != NULL ? (jint)r->stream->total_out : 0;
+
+/* The counters answer 0 once the stream is ended. */
+template <Family& f, Counter which>
+jint JNICALL GetCounter(JNIEnv* env, jobject self) {
+  Call c;
+  if (!Open(c, env, self, f)) return 0;
+  jint value = c.r != NULL ? (jint)CounterOf(c.r, which) : 0;
+  Close(c);
+  return value;
 }
-jint JNICALL GetTotalInJ(JNIEnv*, jobject, jlong handle) {
-  ZipStreamRecord* r = RecordOf((VMword)handle);
-  return r != NULL ? (jint)r->stream->total_in : 0;
-}
-jint JNICALL GetTotalOutJ(JNIEnv*, jobject, jlong handle) {
-  ZipStreamRecord* r = RecordOf((VMword)handle);
-  return r != NULL ? (jint)r->stream->total_out : 0;
+template <Counter which>
+jint JNICALL GetCounterJ(JNIEnv* env, jobject, jlong handle) {
+  ZipStreamRecord* r = AcquireHandle(env, handle);
+  if (r == NULL) return 0;
+  jint value = (jint)CounterOf(r, which);
+  ReleaseHandle(r);
+  return value;
 }
 
 /* A reset drops whatever input the old stream had staged: it belongs to that stream. */
-void ResetEngine(ZipStreamRecord* r, const Family& f) {
-  if (&f == &gDeflater) {
+void ResetEngine(ZipStreamRecord* r) {
+  if (r->deflater) {
     puxz::deflateReset(r->stream);
   } else {
     puxz::inflateReset(r->stream);
@@ -454,56 +640,80 @@ void ResetEngine(ZipStreamRecord* r, const Family& f) {
 
 template <Family& f>
 void JNICALL Reset(JNIEnv* env, jobject self) {
-  VMObject* o;
-  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
-  if (r == NULL) {
-    VMJniThrowInternal(env, VMStatus_NullPointerException, f.resetError);
-    return;
+  Call c;
+  if (!Open(c, env, self, f)) return;
+  if (c.r == NULL) {
+    c.raise = VMStatus_NullPointerException;
+    c.message = f.resetError;
+  } else {
+    ResetEngine(c.r);
+    Fields fields{c.o, f};
+    fields.Set(FFinished, 0);
+    // A new set of input data follows: the input the fields still describe belongs to the
+    // old stream (the engine has dropped what it had staged of it, and must not stage the
+    // rest again), and a finish asked of the old stream must not end the new one after its
+    // first piece.
+    fields.Set(FOff, 0);
+    fields.Set(FLen, 0);
+    if (&f == &gDeflater) fields.Set(FFinish, 0);
   }
-  ResetEngine(r, f);
-  Fields fields{o, f};
-  fields.Set(FFinished, 0);
-  // A new set of input data follows: the input the fields still describe belongs to the
-  // old stream (the engine has dropped what it had staged of it, and must not stage the
-  // rest again), and a finish asked of the old stream must not end the new one after its
-  // first piece.
-  fields.Set(FOff, 0);
-  fields.Set(FLen, 0);
-  if (&f == &gDeflater) fields.Set(FFinish, 0);
+  Close(c);
 }
 
 template <Family& f>
 void JNICALL ResetJ(JNIEnv* env, jobject, jlong handle) {
-  ZipStreamRecord* r = RecordOf((VMword)handle);
+  ZipStreamRecord* r = AcquireHandle(env, handle);
   if (r == NULL) {
     VMJniThrowInternal(env, VMStatus_NullPointerException, f.resetError);
     return;
   }
-  ResetEngine(r, f);
+  ResetEngine(r);
+  ReleaseHandle(r);
 }
 
+/* An end waits for the call running the engine, if any, and frees the record as its
+   last user; a second end finds nothing. */
 template <Family& f>
 void JNICALL End(JNIEnv* env, jobject self) {
-  VMObject* o;
-  ZipStreamRecord* r = RecordOfObject(env, self, f, &o);
-  if (r == NULL) return;
-  Fields{o, f}.Set(FStrm, 0);
-  EndStream(r, f);
+  Call c;
+  if (!Open(c, env, self, f)) return;
+  if (c.r != NULL) {
+    Fields{c.o, f}.Set(FStrm, 0);
+    Retire(c.r);
+  }
+  Close(c);
 }
 
 template <Family& f>
-void JNICALL EndJ(JNIEnv*, jobject, jlong handle) {
-  EndStream(RecordOf((VMword)handle), f);
+void JNICALL EndJ(JNIEnv* env, jobject, jlong handle) {
+  ZipStreamRecord* r = AcquireHandle(env, handle);
+  if (r == NULL) return;
+  Retire(r);
+  ReleaseHandle(r);
 }
 
 template <Family& f>
 void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
-  VMObject* o = VMJniHandle::UnHandle(env, self);
-  if (o == NULL) return;
+  if (VMJniHandle::UnHandle(env, self) == NULL) return;
   bool layoutOk;
-  ZipStreamRecord* r = CreateStream(env, o->GetLoadableClass(), f, nowrap != 0, &layoutOk);
-  // strm is written only in a layout checked against this object's class.
-  if (layoutOk) Fields{o, f}.Set(FStrm, (VMword)(uintptr_t)r);
+  VMLoadableClass* cls = VMJniHandle::UnHandle(env, self)->GetLoadableClass();
+  ZipStreamRecord* r = CreateStream(env, cls, f, nowrap != 0, &layoutOk);
+  if (!layoutOk || r == NULL) return;
+  // strm is written only in a layout checked against this object's class, and only over
+  // no live stream: a second init keeps the first.
+  Call c;
+  bool stored = false;
+  if (Open(c, env, self, f)) {
+    if (c.r == NULL) {
+      Fields{c.o, f}.Set(FStrm, (VMword)(uintptr_t)r);
+      stored = true;
+    }
+    Close(c);
+  }
+  if (!stored && Acquire((VMword)(uintptr_t)r, MachineOf(env)) == r) {
+    Retire(r);
+    Release(r);
+  }
 }
 
 jlong JNICALL DeflaterInitJ(JNIEnv* env, jclass cls, jint, jint, jboolean nowrap) {
@@ -517,23 +727,24 @@ void JNICALL InitIDs(JNIEnv*, jclass) {}
 
 /* ---- Inflater ---------------------------------------------------------------------------- */
 
-jint JNICALL InflaterInflate(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
-  VMObject* o;
-  ZipStreamRecord* r = RecordOfObject(env, self, gInflater, &o);
-  if (r == NULL) return 0;
+jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
+  JNIEnv* env = c.env;
+  ZipStreamRecord* r = c.r;
   VMbyteArray* out = ByteArray(env, b);
   if (out == NULL) return 0;
   if (OutputRangeBad(off, len, (int32_t)out->GetSize())) {
-    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    c.raise = VMStatus_ArrayIndexOutOfBoundsException;
+    c.message = "";
     return 0;
   }
-  Fields fields{o, gInflater};
+  Fields fields{c.o, gInflater};
   VMbyteArray* in = reinterpret_cast<VMbyteArray*>(fields.Get(FBuf));
   if (in == NULL) return 0;
   int32_t io = (int32_t)fields.Get(FOff), il = (int32_t)fields.Get(FLen), n = (int32_t)in->GetSize();
   if (n == 0 && io == 0 && il == 0) return 0;
   if (InputRangeBad(io, il, n)) {
-    VMJniThrowInternal(env, VMStatus_ArrayIndexOutOfBoundsException, "");
+    c.raise = VMStatus_ArrayIndexOutOfBoundsException;
+    c.message = "";
     return 0;
   }
   puxz::z_stream* z = r->stream;
@@ -569,19 +780,27 @@ jint JNICALL InflaterInflate(JNIEnv* env, jobject self, jbyteArray b, jint off, 
   }
   // No progress is no error: the caller gives more input (or more room) and calls again.
   if (rc == puxz::ZResult_Ok || rc == puxz::ZResult_BufError) return produced;
-  VMJniThrowInternal(env, VMStatus_NullPointerException, "Error in inflation");
+  // Damaged data, or data that asks for a dictionary (none can be set): the exception
+  // the method declares.
+  c.raiseClass = "java/util/zip/DataFormatException";
+  c.message = "Error in inflation";
   return 0;
 }
 
-jint JNICALL InflaterGetAdler(JNIEnv* env, jobject self) {
-  VMObject* o;
-  ZipStreamRecord* r = RecordOfObject(env, self, gInflater, &o);
-  return r != NULL ? (jint)r->stream->adler : 0;
+jint JNICALL InflaterInflate(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
+  Call c;
+  if (!Open(c, env, self, gInflater)) return 0;
+  jint produced = 0;
+  if (c.r == NULL) {
+    c.raise = VMStatus_NullPointerException;
+    c.message = kInflaterClosed;
+  } else {
+    produced = InflateLocked(c, b, off, len);
+  }
+  Close(c);
+  return produced;
 }
-jint JNICALL InflaterGetAdlerJ(JNIEnv*, jobject, jlong handle) {
-  ZipStreamRecord* r = RecordOf((VMword)handle);
-  return r != NULL ? (jint)r->stream->adler : 0;
-}
+
 void JNICALL InflaterSetDictionary(JNIEnv* env, jobject, jbyteArray, jint, jint) {
   VMJniThrowInternal(env, VMStatus_InternalError, "nyi: java_util_zip_Inflater_setDictionary");
 }
@@ -602,16 +821,16 @@ const JNINativeMethod kDeflater[] = {
     ROW("setDictionary", "([BII)V", DeflaterSetDictionary),
     ROW("deflate", "([BII)I", DeflaterDeflate),
     ROW("getAdler", "()I", DeflaterGetAdler),
-    ROW("getTotalIn", "()I", GetTotalIn<gDeflater>),
-    ROW("getTotalOut", "()I", GetTotalOut<gDeflater>),
+    ROW("getTotalIn", "()I", (GetCounter<gDeflater, TotalIn>)),
+    ROW("getTotalOut", "()I", (GetCounter<gDeflater, TotalOut>)),
     ROW("reset", "()V", Reset<gDeflater>),
     ROW("end", "()V", End<gDeflater>),
     ROW("init", "(Z)V", Init<gDeflater>),
     ROW("deflateBytes", "([BII)I", DeflaterDeflate),
     ROW("end", "(J)V", EndJ<gDeflater>),
     ROW("getAdler", "(J)I", DeflaterGetAdlerJ),
-    ROW("getTotalIn", "(J)I", GetTotalInJ),
-    ROW("getTotalOut", "(J)I", GetTotalOutJ),
+    ROW("getTotalIn", "(J)I", GetCounterJ<TotalIn>),
+    ROW("getTotalOut", "(J)I", GetCounterJ<TotalOut>),
     ROW("init", "(IIZ)J", DeflaterInitJ),
     ROW("initIDs", "()V", InitIDs),
     ROW("reset", "(J)V", ResetJ<gDeflater>),
@@ -621,16 +840,16 @@ const JNINativeMethod kDeflater[] = {
 const JNINativeMethod kInflater[] = {
     ROW("setDictionary", "([BII)V", InflaterSetDictionary),
     ROW("inflate", "([BII)I", InflaterInflate),
-    ROW("getAdler", "()I", InflaterGetAdler),
-    ROW("getTotalIn", "()I", GetTotalIn<gInflater>),
-    ROW("getTotalOut", "()I", GetTotalOut<gInflater>),
+    ROW("getAdler", "()I", (GetCounter<gInflater, Adler>)),
+    ROW("getTotalIn", "()I", (GetCounter<gInflater, TotalIn>)),
+    ROW("getTotalOut", "()I", (GetCounter<gInflater, TotalOut>)),
     ROW("reset", "()V", Reset<gInflater>),
     ROW("end", "()V", End<gInflater>),
     ROW("init", "(Z)V", Init<gInflater>),
     ROW("end", "(J)V", EndJ<gInflater>),
-    ROW("getAdler", "(J)I", InflaterGetAdlerJ),
-    ROW("getTotalIn", "(J)I", GetTotalInJ),
-    ROW("getTotalOut", "(J)I", GetTotalOutJ),
+    ROW("getAdler", "(J)I", GetCounterJ<Adler>),
+    ROW("getTotalIn", "(J)I", GetCounterJ<TotalIn>),
+    ROW("getTotalOut", "(J)I", GetCounterJ<TotalOut>),
     ROW("inflateBytes", "([BII)I", InflaterInflate),
     ROW("init", "(Z)J", InflaterInitJ),
     ROW("initIDs", "()V", InitIDs),

@@ -493,4 +493,121 @@ public class ZipCases {
         d.end();
         out.write(data(100, 1), 0, 100);
     }
+
+    /* Where the pattern first occurs in b from index from; -1 when nowhere. */
+    static int find(byte[] b, byte[] p, int from) {
+        for (int i = from; i + p.length <= b.length; i++) {
+            int k = 0;
+            while (k < p.length && b[i + k] == p[k]) {
+                k++;
+            }
+            if (k == p.length) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    /**
+     * A check that only a checksum can make: data whose every byte still inflates (or is
+     * stored), with one byte of the data or of its check changed. 0: a stored entry's byte;
+     * 1: the CRC of a deflated entry's data descriptor; 2: a GZIP trailer's CRC; 3: its size.
+     * Each must raise ZipException.
+     */
+    public static void damagedCheck(int which) throws IOException {
+        if (which >= 2) {
+            byte[] packed = gzip(5000, 700);
+            packed[packed.length - (which == 2 ? 8 : 4)] ^= 0x10;
+            GZIPInputStream in = new GZIPInputStream(new Source(packed, 100));
+            try {
+                byte[] buf = new byte[512];
+                while (in.read(buf, 0, buf.length) != -1) {
+                }
+            } finally {
+                in.close();
+            }
+            return;
+        }
+        byte[] archive = zipArchive(3000);
+        if (which == 0) {
+            byte[] small = data(300, 12);
+            byte[] head = new byte[16];
+            System.arraycopy(small, 0, head, 0, head.length);
+            archive[find(archive, head, 0) + 100] ^= 0x01;
+        } else {
+            // The deflated entry ends with a data descriptor: its signature, then the CRC.
+            byte[] sig = {0x50, 0x4b, 0x07, 0x08};
+            archive[find(archive, sig, 0) + 4] ^= 0x01;
+        }
+        unzipDamaged(archive);
+    }
+
+    /**
+     * Inflater.inflate called directly on data it cannot inflate: 1 for DataFormatException
+     * "Error in inflation", 2 for NullPointerException, 3 for no exception. which 0: damaged
+     * deflate data; 1: a zlib stream that asks for a preset dictionary.
+     */
+    public static int inflateRefusal(int which) {
+        byte[] in;
+        if (which == 0) {
+            in = deflated(2000, false);
+            for (int i = 2; i < 40; i++) {
+                in[i] = (byte) 0xFF;
+            }
+        } else {
+            in = new byte[] {0x78, (byte) 0xBB, 0x01, 0x02, 0x03, 0x04, 0x4B, 0x04, 0x00};
+        }
+        Inflater inf = new Inflater();
+        try {
+            inf.setInput(in);
+            inf.inflate(new byte[5000]);
+            return 3;
+        } catch (DataFormatException e) {
+            return "Error in inflation".equals(e.getMessage()) ? 1 : 4;
+        } catch (NullPointerException e) {
+            return 2;
+        } finally {
+            inf.end();
+        }
+    }
+
+    /** new GZIPInputStream over data that is no GZIP: ZipException (its Inflater ended). */
+    public static void notGzip() throws IOException {
+        new GZIPInputStream(new Source("plain text, not gzip".getBytes(), 3));
+    }
+
+    /** new GZIPOutputStream over a stream that refuses the header: IOException (its Deflater ended). */
+    public static void gzipHeaderRefused() throws IOException {
+        new GZIPOutputStream(new java.io.OutputStream() {
+            public void write(int b) throws IOException {
+                throw new IOException("refused");
+            }
+
+            public void write(byte[] b, int off, int len) throws IOException {
+                throw new IOException("refused");
+            }
+        });
+    }
+
+    /** inflate and deflate on an ended stream: 3 when both raise NullPointerException "... has been closed". */
+    public static int callsAfterEnd() throws DataFormatException {
+        int r = 0;
+        Inflater inf = new Inflater();
+        inf.setInput(deflated(100, false));
+        inf.end();
+        try {
+            inf.inflate(new byte[10]);
+        } catch (NullPointerException e) {
+            r |= "Inflater has been closed".equals(e.getMessage()) ? 1 : 0;
+        }
+        Deflater d = new Deflater();
+        d.setInput(new byte[10]);
+        d.end();
+        try {
+            d.deflate(new byte[10]);
+        } catch (NullPointerException e) {
+            r |= "Deflater has been closed".equals(e.getMessage()) ? 2 : 0;
+        }
+        return r;
+    }
 }

@@ -10,7 +10,11 @@ package java.util.zip;
  * checksums from CRC32 or Adler32.
  *
  * The natives find the fields below by name in this class: their names, types and
- * instance-ness are fixed, and no static field may have one of these names.
+ * instance-ness are fixed, and no static field may have one of these names. They keep calls
+ * on one Deflater apart themselves (synchronized excludes nothing on this machine), so an
+ * end() racing a deflate() waits for it; deflate on an ended Deflater raises
+ * NullPointerException "Deflater has been closed". strm names the machine's native stream:
+ * it is never stored with the object.
  */
 public class Deflater {
     public static final int DEFLATED = 8;
@@ -22,7 +26,7 @@ public class Deflater {
     public static final int HUFFMAN_ONLY = 2;
     public static final int DEFAULT_STRATEGY = 0;
 
-    private int strm;
+    private transient int strm;
     private byte[] buf = new byte[0];
     private int off;
     private int len;
@@ -35,7 +39,15 @@ public class Deflater {
     public Deflater(int level, boolean nowrap) {
         this.level = level;
         this.strategy = DEFAULT_STRATEGY;
-        init(nowrap);
+        try {
+            init(nowrap);
+        } catch (OutOfMemoryError e) {
+            // The compression budget may be held by streams nobody closed: collect them
+            // (their finalizers end them) and try once more.
+            System.gc();
+            System.runFinalization();
+            init(nowrap);
+        }
     }
 
     public Deflater(int level) {
@@ -132,7 +144,7 @@ public class Deflater {
         end();
     }
 
-    /** The stream was ended (or never made): the natives answer 0 to everything then. */
+    /** The stream was ended (or never made): its calls are refused, its counters answer 0. */
     boolean ended() {
         return strm == 0;
     }

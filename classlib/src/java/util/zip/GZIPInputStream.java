@@ -18,7 +18,19 @@ public class GZIPInputStream extends InflaterInputStream {
 
     public GZIPInputStream(InputStream in, int size) throws IOException {
         super(in, new Inflater(true), size, true);
-        readHeader();
+        // A stream that is not GZIP is never returned, so nothing else could end its Inflater.
+        try {
+            readHeader();
+        } catch (IOException e) {
+            inf.end();
+            throw e;
+        } catch (RuntimeException e) {
+            inf.end();
+            throw e;
+        } catch (Error e) {
+            inf.end();
+            throw e;
+        }
         crc.reset();
     }
 

@@ -11,7 +11,19 @@ public class GZIPOutputStream extends DeflaterOutputStream {
 
     public GZIPOutputStream(OutputStream out, int size) throws IOException {
         super(out, new Deflater(Deflater.DEFAULT_COMPRESSION, true), size, true);
-        writeHeader();
+        // A stream whose header could not be written is never returned: its Deflater ends here.
+        try {
+            writeHeader();
+        } catch (IOException e) {
+            def.end();
+            throw e;
+        } catch (RuntimeException e) {
+            def.end();
+            throw e;
+        } catch (Error e) {
+            def.end();
+            throw e;
+        }
     }
 
     public GZIPOutputStream(OutputStream out) throws IOException {

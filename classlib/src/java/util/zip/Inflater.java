@@ -4,16 +4,20 @@ package java.util.zip;
  * A decompressing stream of deflate data (RFC 1951), raw or in the zlib wrapper (RFC 1950).
  *
  * The stream lives in the machine's compression memory: call end() (or close the stream that
- * owns this Inflater) as soon as it is done. Damaged data makes inflate raise
- * NullPointerException "Error in inflation" (the streams of this package turn it into
- * ZipException). getAdler answers 1 while a zlib stream is read: the running check is not
- * kept for Java. setDictionary raises InternalError.
+ * owns this Inflater) as soon as it is done. Damaged data, and data that needs a preset
+ * dictionary, make inflate raise DataFormatException "Error in inflation" (the streams of this
+ * package turn it into ZipException); inflate on an ended Inflater raises NullPointerException
+ * "Inflater has been closed". getAdler answers 1 while a zlib stream is read: the running check
+ * is not kept for Java. setDictionary raises InternalError.
  *
  * The natives find the fields below by name in this class: their names, types and
- * instance-ness are fixed, and no static field may have one of these names.
+ * instance-ness are fixed, and no static field may have one of these names. They keep calls
+ * on one Inflater apart themselves (synchronized excludes nothing on this machine), so an
+ * end() racing an inflate() waits for it. strm names the machine's native stream: it is
+ * never stored with the object.
  */
 public class Inflater {
-    private int strm;
+    private transient int strm;
     private byte[] buf = new byte[0];
     private int off;
     private int len;
@@ -21,7 +25,15 @@ public class Inflater {
     private boolean needsDictionary;
 
     public Inflater(boolean nowrap) {
-        init(nowrap);
+        try {
+            init(nowrap);
+        } catch (OutOfMemoryError e) {
+            // The compression budget may be held by streams nobody closed: collect them
+            // (their finalizers end them) and try once more.
+            System.gc();
+            System.runFinalization();
+            init(nowrap);
+        }
     }
 
     public Inflater() {
@@ -96,7 +108,7 @@ public class Inflater {
         end();
     }
 
-    /** The stream was ended (or never made): the natives answer 0 to everything then. */
+    /** The stream was ended (or never made): its calls are refused, its counters answer 0. */
     boolean ended() {
         return strm == 0;
     }

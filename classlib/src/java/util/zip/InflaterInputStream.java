@@ -68,8 +68,8 @@ public class InflaterInputStream extends FilterInputStream {
             } catch (DataFormatException e) {
                 throw new ZipException(e.getMessage() != null ? e.getMessage() : "invalid compressed data");
             } catch (NullPointerException e) {
-                // The natives report damaged data so.
-                throw new ZipException(e.getMessage() != null ? e.getMessage() : "invalid compressed data");
+                // Ended under this read by another thread (a close of the stream or its ZipFile).
+                throw new IOException("Inflater has been closed");
             }
             if (n > 0) {
                 return n;

@@ -14,7 +14,9 @@ import java.util.Vector;
  * open, and each entry's data is read from the file when its stream asks for it, inflated
  * when the entry is deflated. The file stays open until close(), which also closes every
  * stream still open on it (giving their Inflaters back at once: the machine holds only a
- * few at a time).
+ * few at a time). Each entry stream reads through a file of its own, opened by
+ * getInputStream and closed with the stream: synchronized excludes nothing on this machine,
+ * so streams must share no file position.
  */
 public class ZipFile {
     private static final int ENDSIG = 0x06054B50;
@@ -25,7 +27,8 @@ public class ZipFile {
     private static final int LOCHDR = 30;
 
     private final String name;
-    private RandomAccessFile file;
+    private final File path;
+    private RandomAccessFile file;  // the directory's reads, in the constructor
     private final Vector entries = new Vector();       // in the directory's order
     private final Hashtable byName = new Hashtable();  // the first of entries named alike
     private final Vector streams = new Vector();       // open entry streams
@@ -37,6 +40,7 @@ public class ZipFile {
 
     public ZipFile(File file) throws ZipException, IOException {
         this.name = file.getPath();
+        this.path = file;
         this.file = new RandomAccessFile(file, "r");
         try {
             readDirectory();
@@ -102,15 +106,32 @@ public class ZipFile {
             if (e == null) {
                 return null;
             }
-            long start = dataStart(e);
+            RandomAccessFile own = new RandomAccessFile(path, "r");
             InputStream in;
-            if (e.method == ZipEntry.STORED) {
-                in = new Region(start, e.csize, false);
-            } else {
-                int size = e.csize < 64 ? 64 : e.csize > 8192 ? 8192 : (int) e.csize + 1;
-                in = new Inflating(new Region(start, e.csize, true), size, e.size);
+            try {
+                long start = dataStart(own, e);
+                if (e.method == ZipEntry.STORED) {
+                    in = new Region(own, start, e.csize, false);
+                } else {
+                    int size = e.csize < 64 ? 64 : e.csize > 8192 ? 8192 : (int) e.csize + 1;
+                    in = new Inflating(new Region(own, start, e.csize, true), size, e.size);
+                }
+            } catch (IOException x) {
+                own.close();
+                throw x;
+            } catch (RuntimeException x) {
+                own.close();
+                throw x;
+            } catch (Error x) {
+                own.close();
+                throw x;
             }
             streams.addElement(in);
+            if (closed) {
+                // A close that ran meanwhile did not see this stream.
+                in.close();
+                throw new IllegalStateException("zip file closed");
+            }
             return in;
         }
     }
@@ -128,9 +149,7 @@ public class ZipFile {
         for (int i = 0; i < open.size(); i++) {
             ((InputStream) open.elementAt(i)).close();
         }
-        synchronized (file) {
-            file.close();
-        }
+        file.close();
     }
 
     protected void finalize() throws IOException {
@@ -157,7 +176,7 @@ public class ZipFile {
         // The end record lies in the last 22 + 65,535 bytes (its comment is at most that long).
         int tail = length < ENDHDR + 0xFFFF ? (int) length : ENDHDR + 0xFFFF;
         byte[] t = new byte[tail];
-        readAt(length - tail, t, 0, tail);
+        readAt(file, length - tail, t, 0, tail);
         int end = -1;
         for (int at = tail - ENDHDR; at >= 0; at--) {
             if (getInt(t, at) == ENDSIG && at + ENDHDR + getShort(t, at + 20) <= tail) {
@@ -178,7 +197,7 @@ public class ZipFile {
         // Bytes before the first entry (a prefix such as a launcher script) shift every offset.
         long shift = endPos - cenSize - cenPos;
         byte[] cen = new byte[(int) cenSize];
-        readAt(cenPos + shift, cen, 0, cen.length);
+        readAt(file, cenPos + shift, cen, 0, cen.length);
         int at = 0;
         for (int i = 0; i < total; i++) {
             if (at > cen.length - CENHDR || getInt(cen, at) != CENSIG) {
@@ -226,9 +245,9 @@ public class ZipFile {
 
     /* Where the entry's data begins: after its local header, whose name and extra field
        may differ in length from the directory's. */
-    private long dataStart(ZipEntry e) throws IOException {
+    private long dataStart(RandomAccessFile file, ZipEntry e) throws IOException {
         byte[] h = new byte[LOCHDR];
-        readAt(e.offset & 0xFFFFFFFFL, h, 0, LOCHDR);
+        readAt(file, e.offset & 0xFFFFFFFFL, h, 0, LOCHDR);
         if (getInt(h, 0) != LOCSIG) {
             throw new ZipException("invalid LOC header (bad signature)");
         }
@@ -239,11 +258,9 @@ public class ZipFile {
         return start;
     }
 
-    private void readAt(long pos, byte[] b, int off, int len) throws IOException {
-        synchronized (file) {
-            file.seek(pos);
-            file.readFully(b, off, len);
-        }
+    private static void readAt(RandomAccessFile file, long pos, byte[] b, int off, int len) throws IOException {
+        file.seek(pos);
+        file.readFully(b, off, len);
     }
 
     private static int getShort(byte[] b, int at) {
@@ -256,17 +273,19 @@ public class ZipFile {
 
     /* ---- entry streams ---- */
 
-    /* The bytes of one entry's data, read from the file at their position (the file is
-       shared by every stream, so each read seeks under its lock). An inflated entry's
+    /* The bytes of one entry's data, read from the stream's own file at their position
+       (closed with the stream). An inflated entry's
        stream gets one zero byte past the data, which lets a raw inflater that wants a byte
        of look-ahead finish. */
     private class Region extends InputStream {
+        private final RandomAccessFile file;
         private long pos;
         private long left;
         private boolean pad;
         private boolean closed;
 
-        Region(long pos, long length, boolean pad) {
+        Region(RandomAccessFile file, long pos, long length, boolean pad) {
+            this.file = file;
             this.pos = pos;
             this.left = length;
             this.pad = pad;
@@ -296,13 +315,11 @@ public class ZipFile {
                 return -1;
             }
             int n = len < left ? len : (int) left;
-            synchronized (file) {
-                if (ZipFile.this.closed) {
-                    throw new IOException("zip file closed");
-                }
-                file.seek(pos);
-                n = file.read(b, off, n);
+            if (ZipFile.this.closed) {
+                throw new IOException("zip file closed");
             }
+            file.seek(pos);
+            n = file.read(b, off, n);
             if (n <= 0) {
                 throw new ZipException("unexpected end of the zip file");
             }
@@ -332,6 +349,7 @@ public class ZipFile {
             if (!closed) {
                 closed = true;
                 forget(this);
+                file.close();
             }
         }
     }

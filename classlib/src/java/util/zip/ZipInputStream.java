@@ -116,7 +116,8 @@ public class ZipInputStream extends InflaterInputStream {
             } catch (DataFormatException e) {
                 throw new ZipException(e.getMessage());
             } catch (NullPointerException e) {
-                throw new ZipException(e.getMessage() != null ? e.getMessage() : "invalid compressed data");
+                // Ended under this read by another thread's close.
+                throw new IOException("Inflater has been closed");
             }
             if (n > 0) {
                 crc.update(b, off, n);
