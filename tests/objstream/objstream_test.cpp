@@ -513,6 +513,12 @@ TEST_F(ObjectStreamTest, NativesStoreOnlyIntoFieldsOfTheirType) {
   EXPECT_EQ(0x7FC00001u, ((VMuintArray*)VMJniHandle::UnHandle(env, floats))->Get(1));
   JavaIoObjectInputStream_bytesToFloats(env, 0, data, 1, floats, 0, 1);
   EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  // Written again, a NaN with a payload is the canonical NaN, as writeFloat writes it.
+  JavaIoObjectOutputStream_floatsToBytes(env, 0, floats, 1, data, 0, 1);
+  EXPECT_EQ("", Taken());
+  jbyte canonical[4] = {0x7F, (jbyte)0xC0, 0, 0};
+  f->GetByteArrayRegion(env, data, 0, 4, back);
+  EXPECT_EQ(0, memcmp(back, canonical, 4));
 }
 
 TEST_F(ObjectStreamTest, HooksRunOnlyOnObjectsOfTheirClass) {
