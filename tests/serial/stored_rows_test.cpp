@@ -129,6 +129,20 @@ TEST_F(StoredRowsTest, AVersionZeroArrayReadsItsBitmapFromTheLeastSignificantBit
   EXPECT_EQ(nullptr, Read(row));
 }
 
+TEST_F(StoredRowsTest, AFileTravelsThroughItsHooks) {
+  // File writes its separator after its fields, so its data goes in the trailing section.
+  VMObject* file = Hold(New(Class("java/io/File", nullptr)));
+  SetRef(file, "path", Hold(Str("dir\\name")));
+  for (int type : {0, 1, 3}) {
+    jint result = -1;
+    Bytes row = Write(file, type, &result);
+    ASSERT_EQ(0, result) << type;
+    VMObject* back = Hold(Read(row));
+    ASSERT_NE(nullptr, back) << type << ": status " << Deserializer()->GetLastStatus();
+    EXPECT_EQ("dir\\name", Text(GetRef(back, "path"))) << type;
+  }
+}
+
 }  // namespace
 
 }  // namespace serial_test
