@@ -44,12 +44,18 @@ TEST_F(StoredRowsTest, AStringReadBackSharesItsCharsWithNothingMutable) {
   VMObject* part = StringOver(chars, 1, 2);
   VMObject* other = Hold(Str("xyz"));
   VMObject* twin = StringOver(GetRef(other, "value"), 0, 3);
-  VMrefArray* graph = Hold(NewReferences(Class("java/lang/Object", nullptr), 5));
+  VMrefArray* graph = Hold(NewReferences(Class("java/lang/Object", nullptr), 7));
   graph->Set(0, whole);
   graph->Set(1, part);
   graph->Set(2, buffer);
   graph->Set(3, other);
   graph->Set(4, twin);
+  // A class object and a char[] field of an ordinary object in the same row.
+  graph->Set(5, Class("java/lang/StringBuffer", nullptr));
+  VMObject* other2 = Hold(New(Class("java/lang/StringBuffer", nullptr)));
+  SetRef(other2, "value", GetRef(other, "value"));
+  SetWord(other2, "count", 1);
+  graph->Set(6, other2);
   for (int type : {0, 1, 3}) {
     VMrefArray* back = (VMrefArray*)Hold(Read(Write(graph, type)));
     ASSERT_NE(nullptr, back) << type << ": status " << Deserializer()->GetLastStatus();
@@ -60,11 +66,20 @@ TEST_F(StoredRowsTest, AStringReadBackSharesItsCharsWithNothingMutable) {
     EXPECT_EQ("bc", Text(back->Get(1))) << type;
     EXPECT_EQ(0u, GetWord(back->Get(1), "offset")) << type << ": a private copy holds only the String's range";
     EXPECT_NE(GetRef(back->Get(0), "value"), GetRef(backBuffer, "value")) << type;
-    // Chars that only Strings use stay shared as they were written.
-    EXPECT_EQ(GetRef(back->Get(3), "value"), GetRef(back->Get(4), "value")) << type;
+    // Both Strings over "xyz" get copies too: a StringBuffer holds their chars.
+    EXPECT_NE(GetRef(back->Get(3), "value"), GetRef(back->Get(6), "value")) << type;
+    EXPECT_NE(GetRef(back->Get(4), "value"), GetRef(back->Get(6), "value")) << type;
     EXPECT_EQ("xyz", Text(back->Get(4))) << type;
+    EXPECT_EQ((VMObject*)Class("java/lang/StringBuffer", nullptr), back->Get(5)) << type;
   }
-  // The same char[] as an element of an object array, or in an Object field.
+  // Chars that only Strings use stay shared as they were written.
+  VMrefArray* strings = Hold(NewReferences(Class("java/lang/Object", nullptr), 2));
+  strings->Set(0, other);
+  strings->Set(1, twin);
+  VMrefArray* shared = (VMrefArray*)Hold(Read(Write(strings, 0)));
+  ASSERT_NE(nullptr, shared) << Deserializer()->GetLastStatus();
+  EXPECT_EQ(GetRef(shared->Get(0), "value"), GetRef(shared->Get(1), "value"));
+  // The same char[] as an element of an object array.
   VMrefArray* pair = Hold(NewReferences(Class("java/lang/Object", nullptr), 2));
   pair->Set(0, whole);
   pair->Set(1, chars);

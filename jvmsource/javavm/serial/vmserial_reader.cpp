@@ -754,6 +754,8 @@ struct SerialReader {
     bool exposed = false;
     for (uint32_t i = 0; i < used; i++) {
       VMObject* object = objects->Get(i);
+      // A class object of the row is the class itself: no fields of its own to look at.
+      if (object->GetTag() == VMClass::Tag) continue;
       VMClass* cls = object->GetClass();
       if (cls == chars) {
         if (hooks) {
@@ -776,7 +778,7 @@ struct SerialReader {
         }
       } else if (cls == (VMClass*)policy.stringClass) {
         strings = true;
-      } else if (!object->GetIsScalarArray() && cls != NULL && cls->GetIsLoadable() && cls != (VMClass*)policy.classClass) {
+      } else if (!object->GetIsScalarArray() && cls != NULL && cls->GetIsLoadable()) {
         for (VMLoadableClass* k = (VMLoadableClass*)cls; k != NULL; k = k->GetSuper()) {
           VMDataMemberArray* fields = k->GetDataMembers();
           for (uint32_t f = 0, n = fields != NULL ? fields->GetSize() : 0; f < n; f++) {
