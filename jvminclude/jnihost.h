@@ -183,7 +183,11 @@ typedef struct JNIHostSerializationSupport {   /* slots the machine never calls 
   jint (HOSTCALL *Read)(void* stream, void* buf, jint capacity, jint* count);   /* 6 */
   void (HOSTCALL *ReleaseClassData)(void* handle);                              /* 7 */
   jint (HOSTCALL *Write)(void* stream, const void* bytes, jint count);          /* 8 */
-  void* Unused9; void* Unused10;                                                /* 9-10 */
+  /* 9: non-NULL when the host refuses rows of type 5, whose reading runs the readObject
+     hooks of any Serializable class the loader finds on the row's data: such a row then
+     fails with 43 before any of it is read. NULL (what older hosts leave) reads them. */
+  const void* RefuseStandardRows;                                               /* 9 */
+  void* Unused10;                                                               /* 10 */
   void (HOSTCALL *GetClassData)(jint id, void** handle);                        /* 11 */
   jint (HOSTCALL *Seek)(void* stream, jint offset, jint origin);                /* 12 */
 } JNIHostSerializationSupport;

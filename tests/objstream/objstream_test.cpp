@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ jlong JNICALL JavaIoObjectStreamClass_getSerialVersionUID(JNIEnv* env, jobject, 
 jboolean JNICALL JavaIoObjectStreamClass_hasWriteObject(JNIEnv* env, jobject, jobject cls);
 jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jobject cls);
 jobjectArray JNICALL JavaIoObjectStreamClass_getMethodSignatures(JNIEnv* env, jobject, jobject cls);
+void JNICALL JavaIoObjectStreamClass_getFieldIDs(JNIEnv* env, jobject, jobjectArray fields, jlongArray primitiveIDs,
+                                                 jlongArray objectIDs);
 }
 
 namespace {
@@ -513,6 +516,12 @@ TEST_F(ObjectStreamTest, NativesStoreOnlyIntoFieldsOfTheirType) {
   EXPECT_EQ(0x7FC00001u, ((VMuintArray*)VMJniHandle::UnHandle(env, floats))->Get(1));
   JavaIoObjectInputStream_bytesToFloats(env, 0, data, 1, floats, 0, 1);
   EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  // Written again, a NaN with a payload is the canonical NaN, as writeFloat writes it.
+  JavaIoObjectOutputStream_floatsToBytes(env, 0, floats, 1, data, 0, 1);
+  EXPECT_EQ("", Taken());
+  jbyte canonical[4] = {0x7F, (jbyte)0xC0, 0, 0};
+  f->GetByteArrayRegion(env, data, 0, 4, back);
+  EXPECT_EQ(0, memcmp(back, canonical, 4));
 }
 
 TEST_F(ObjectStreamTest, HooksRunOnlyOnObjectsOfTheirClass) {
@@ -556,6 +565,106 @@ TEST_F(ObjectStreamTest, TwoThreadsWriteAndReadAtOnce) {
   int status = pclose(p);
   EXPECT_EQ(0, status) << out;
   EXPECT_EQ("|\n", out);
+}
+
+TEST_F(ObjectStreamTest, FieldIdsOfADescriptorAreTheSlotsOfItsFields) {
+  // The field-ID form of the descriptor natives, called through a class that declares it.
+  const JNINativeMethod bind[] = {{(char*)"getFieldIDs", (char*)"([Ljava/io/ObjectStreamField;[J[J)V",
+                                   (void*)&JavaIoObjectStreamClass_getFieldIDs}};
+  ASSERT_EQ(0, JNI_RegisterNative("objstream/ManyFields", bind, 1));
+  jclass many = (jclass)ClassRef("objstream/ManyFields");
+  jmethodID ids = fn->GetStaticMethodID(env, many, "ids", "([Ljava/io/ObjectStreamField;[J[J)V");
+  ASSERT_NE(nullptr, ids);
+  jclass oscClass = (jclass)ClassRef("java/io/ObjectStreamClass");
+  jmethodID lookup = fn->GetStaticMethodID(env, oscClass, "lookup", "(Ljava/lang/Class;)Ljava/io/ObjectStreamClass;");
+  jmethodID getFields = fn->GetMethodID(env, oscClass, "getFields", "()[Ljava/io/ObjectStreamField;");
+  ASSERT_NE(nullptr, lookup);
+  ASSERT_NE(nullptr, getFields);
+  jobject desc = fn->CallStaticObjectMethod(env, oscClass, lookup, many);
+  ASSERT_NE(nullptr, desc) << Taken();
+  jobjectArray fields = (jobjectArray)fn->CallObjectMethod(env, desc, getFields);
+  ASSERT_NE(nullptr, fields) << Taken();
+  jsize n = fn->GetArrayLength(env, fields);
+  ASSERT_EQ(380, n);
+  jclass fieldClass = (jclass)ClassRef("java/io/ObjectStreamField");
+  jfieldID nameId = fn->GetFieldID(env, fieldClass, "name", "Ljava/lang/String;");
+  jfieldID typeId = fn->GetFieldID(env, fieldClass, "type", "C");
+  jfieldID typeStringId = fn->GetFieldID(env, fieldClass, "typeString", "Ljava/lang/String;");
+  jfieldID offsetId = fn->GetFieldID(env, fieldClass, "offset", "I");
+  jfieldID reflectedId = fn->GetFieldID(env, fieldClass, "field", "Ljava/lang/reflect/Field;");
+  ASSERT_TRUE(nameId && typeId && typeStringId && offsetId && reflectedId);
+  jclass reflectedClass = (jclass)ClassRef("java/lang/reflect/Field");
+  jfieldID clazzId = fn->GetFieldID(env, reflectedClass, "clazz", "Ljava/lang/Class;");
+  ASSERT_NE(nullptr, clazzId);
+  // The descriptor's reflected fields, as a library of that form keeps them; the slots
+  // the offset form handed out are what the IDs must be.
+  std::vector<jlong> wantPrimitive, wantObject;
+  for (jsize i = 0; i < n; i++) {
+    jobject f = fn->GetObjectArrayElement(env, fields, i);
+    jchar code = fn->GetCharField(env, f, typeId);
+    std::string name = Text(fn->GetObjectField(env, f, nameId));
+    std::string sig = code == 'L' || code == '[' ? Text(fn->GetObjectField(env, f, typeStringId)) : std::string(1, (char)code);
+    ASSERT_NE(nullptr, fn->GetFieldID(env, many, name.c_str(), sig.c_str())) << name << " " << sig;
+    // The native reads only the reflected field's declaring class.
+    jobject reflected = fn->AllocObject(env, reflectedClass);
+    ASSERT_NE(nullptr, reflected) << Taken();
+    fn->SetObjectField(env, reflected, clazzId, many);
+    fn->SetObjectField(env, f, reflectedId, reflected);
+    (code == 'L' || code == '[' ? wantObject : wantPrimitive).push_back(fn->GetIntField(env, f, offsetId));
+    fn->DeleteLocalRef(env, reflected);
+    fn->DeleteLocalRef(env, f);
+  }
+  ASSERT_EQ(250u, wantPrimitive.size());
+  ASSERT_EQ(130u, wantObject.size());
+  jlongArray prim = fn->NewLongArray(env, 250);
+  jlongArray obj = fn->NewLongArray(env, 130);
+  fn->CallStaticVoidMethod(env, many, ids, fields, prim, obj);
+  ASSERT_EQ("", Taken());
+  std::vector<jlong> got(250);
+  fn->GetLongArrayRegion(env, prim, 0, 250, got.data());
+  EXPECT_TRUE(got == wantPrimitive);
+  got.resize(130);
+  fn->GetLongArrayRegion(env, obj, 0, 130, got.data());
+  EXPECT_TRUE(got == wantObject);
+  std::set<jlong> distinct(wantPrimitive.begin(), wantPrimitive.end());
+  distinct.insert(wantObject.begin(), wantObject.end());
+  EXPECT_EQ(380u, distinct.size()) << "every field has a slot of its own";
+
+  // A descriptor field without its reflected field, or one that names no field of the
+  // class (another name, another type): no slot, -1.
+  jobject first = fn->GetObjectArrayElement(env, fields, 0);
+  fn->SetObjectField(env, first, reflectedId, nullptr);
+  jobject second = fn->GetObjectArrayElement(env, fields, 1);
+  fn->SetObjectField(env, second, nameId, Str("missing"));
+  jobject last = fn->GetObjectArrayElement(env, fields, n - 1);
+  fn->SetObjectField(env, last, typeStringId, Str("Ljava/lang/Thread;"));
+  fn->CallStaticVoidMethod(env, many, ids, fields, prim, obj);
+  ASSERT_EQ("", Taken());
+  jlong edge[2];
+  fn->GetLongArrayRegion(env, prim, 0, 2, edge);
+  EXPECT_EQ(-1, edge[0]);
+  EXPECT_EQ(-1, edge[1]);
+  fn->GetLongArrayRegion(env, obj, 129, 1, edge);
+  EXPECT_EQ(-1, edge[0]);
+
+  // An empty descriptor touches nothing; arrays too short for the fields, or a null
+  // element, raise the Java exception and store nothing past the end.
+  jlongArray marks = fn->NewLongArray(env, 1);
+  jlong mark = 77;
+  fn->SetLongArrayRegion(env, marks, 0, 1, &mark);
+  fn->CallStaticVoidMethod(env, many, ids, fn->NewObjectArray(env, 0, fieldClass, nullptr), marks, marks);
+  EXPECT_EQ("", Taken());
+  fn->GetLongArrayRegion(env, marks, 0, 1, edge);
+  EXPECT_EQ(77, edge[0]);
+  fn->CallStaticVoidMethod(env, many, ids, fields, marks, obj);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  fn->CallStaticVoidMethod(env, many, ids, fields, prim, marks);
+  EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", Taken());
+  fn->SetObjectArrayElement(env, fields, 5, nullptr);
+  fn->CallStaticVoidMethod(env, many, ids, fields, prim, obj);
+  EXPECT_EQ("java.lang.NullPointerException", Taken());
+  fn->CallStaticVoidMethod(env, many, ids, nullptr, prim, obj);
+  EXPECT_EQ("java.lang.NullPointerException", Taken());
 }
 
 }  // namespace

@@ -148,6 +148,35 @@ TEST_F(StandardTest, DamagedStandardStreamsGiveNoObject) {
   ExpectTablesEmpty();
 }
 
+TEST_F(StandardTest, AHostThatRefusesStandardRowsRunsNoHookOfOne) {
+  // A row of type 5 runs the readObject of whatever Serializable class it names; a host
+  // that marks its support table refuses such rows whole, with 43 and no Java run.
+  VMObject* journal = New("stored/Journal");
+  SetWord(journal, "value", 9);
+  Bytes bytes;
+  ASSERT_EQ(0, StatusOfWrite(journal, &bytes));
+  static const char kMark = 1;
+  ASSERT_EQ(nullptr, support->RefuseStandardRows) << "older hosts leave the slot empty";
+  support->RefuseStandardRows = &kMark;
+  VMObject* back = Read(bytes);
+  support->RefuseStandardRows = nullptr;
+  EXPECT_EQ(nullptr, back);
+  EXPECT_EQ(VMStatus_TavikSerializationError, Deserializer()->GetLastStatus());
+  EXPECT_EQ("", Pending()) << "nothing of the row was read";
+  // Rows of the other types are read as before, and type 5 again once the host allows it.
+  support->RefuseStandardRows = &kMark;
+  jint result = -1;
+  Bytes row = Write(journal, 0, &result);
+  ASSERT_EQ(0, result);
+  VMObject* plain = Read(row);
+  support->RefuseStandardRows = nullptr;
+  EXPECT_NE(nullptr, plain) << Deserializer()->GetLastStatus();
+  back = Read(bytes);
+  ASSERT_NE(nullptr, back) << Pending();
+  EXPECT_EQ(9u, GetWord(back, "value"));
+  ExpectTablesEmpty();
+}
+
 }  // namespace
 
 }  // namespace serial_test

@@ -416,6 +416,7 @@ class VMMember : public VMObject {
     IsContiguousCodeFlag = 0x4000,
     IsByteCodeFlag = 0x8000,
     IsUsedFlag = 0x10000,
+    IsStrictFlag = 0x20000,
   };
 
   VMLiteral* GetName() const { return (VMLiteral*)GetWord(NameWord); }

@@ -235,6 +235,7 @@ void VMMember::SetFlags(jint access) {
     f &= ~(VMword)IsByteCodeFlag;
   }
   if (access & 0x400) f |= IsAbstractFlag;
+  if (access & 0x800) f |= IsStrictFlag;
   SetWord(FlagsWord, f);
 }
 
@@ -251,6 +252,12 @@ jint VMMember::GetFlags() const {
   if (f & IsTransientFlag) access |= 0x80;
   if (f & IsNativeFlag) access |= 0x100;
   if (f & IsAbstractFlag) access |= 0x400;
+  // strictfp is a method's modifier (it enters the default serialVersionUID); a field's
+  // stray 0x800 bit means nothing.
+  if (f & IsStrictFlag) {
+    VMLiteral* s = GetSignature();
+    if (s != NULL && s->UTF8Length() > 0 && s->ByteAt(0) == '(') access |= 0x800;
+  }
   return access;
 }
 

@@ -127,6 +127,8 @@ struct SerialReader {
     if (spent > budget) c().NoMemory();
   }
 
+  void Refund(uint64_t bytes) { spent = bytes < spent ? spent - bytes : 0; }
+
   /* Enters the object of the next record: it must take the next number. */
   void Enter(VMObject* object) {
     uint32_t expected = objects->GetFilled();
@@ -453,9 +455,11 @@ struct SerialReader {
     }
   }
 
+  static uint64_t StepCost(uint32_t count, uint32_t width) { return (uint64_t)count * width + kObjectOverhead + 8; }
+
   /* An array of count elements of width bytes, flagged as being read. */
   VMArray* NewArray(uint32_t count, uint32_t width, bool references) {
-    Spend((uint64_t)count * width + kObjectOverhead + 8);
+    Spend(StepCost(count, width));
     VMArray* array = references
                          ? (VMArray*)VMrefArray::CreateInstance(heap, count, jallocCollectAndRetry, VMTag_VMUserArrayInstance)
                          : VMArray::CreateInstance(heap, count, width, jallocCollectAndRetry, VMTag_VMUserArrayInstance);
@@ -503,6 +507,8 @@ struct SerialReader {
       VMArray* grown = NewArray(next, width, references);
       grown->Copy((VMArray*)*array, 0, 0, done);
       ((VMArray*)*array)->Destroy(heap);
+      // The budget follows the bytes live at once: the step just released is given back.
+      Refund(StepCost(stage, width));
       *array = grown;
       stage = next;
     }
@@ -730,6 +736,88 @@ struct SerialReader {
     }
   }
 
+  /* A String's chars must be its own: a row can name a String's char[] from a
+     StringBuffer, from any char[] field or element, or (through the trailing section's
+     references to the row's objects) hand it to hook code, which could then change the
+     String after the read. Each String whose char[] is reachable otherwise than as a
+     String's value gets a private copy of its range; char[]s that only Strings use stay
+     shared, as the writer found them. While this runs, the exposed char[]s carry the
+     being-read flag again: they hold no references, so the collector only keeps them. */
+  void OwnStringChars(uint32_t used) {
+    if (policy.stringClass == NULL || policy.stringValue == NULL || policy.stringOffset == NULL ||
+        policy.stringCount == NULL)
+      return;
+    VMClass* chars = PrimitiveClass(5)->MakeArrayOf();
+    c().NotNull(chars);
+    bool hooks = self->GetFlag(VMObjectDeserializer::HasOtherSerializationsFlag);
+    bool strings = false;
+    bool exposed = false;
+    for (uint32_t i = 0; i < used; i++) {
+      VMObject* object = objects->Get(i);
+      // A class object of the row is the class itself: no fields of its own to look at.
+      if (object->GetTag() == VMClass::Tag) continue;
+      VMClass* cls = object->GetClass();
+      if (cls == chars) {
+        if (hooks) {
+          object->SetIsDeserializing();
+          exposed = true;
+        }
+      } else if (object->GetIsRefArray()) {
+        VMrefArray* array = (VMrefArray*)object;
+        for (uint32_t e = 0, size = array->GetSize(); e < size;) {
+          uint32_t run = 0;
+          VMObject** elements = (VMObject**)array->FindElement(e, &run);
+          if (elements == NULL || run == 0) break;
+          for (uint32_t k = 0; k < run; k++) {
+            if (elements[k] != NULL && elements[k]->GetClass() == chars) {
+              elements[k]->SetIsDeserializing();
+              exposed = true;
+            }
+          }
+          e += run;
+        }
+      } else if (cls == (VMClass*)policy.stringClass) {
+        strings = true;
+      } else if (!object->GetIsScalarArray() && cls != NULL && cls->GetIsLoadable()) {
+        for (VMLoadableClass* k = (VMLoadableClass*)cls; k != NULL; k = k->GetSuper()) {
+          VMDataMemberArray* fields = k->GetDataMembers();
+          for (uint32_t f = 0, n = fields != NULL ? fields->GetSize() : 0; f < n; f++) {
+            VMDataMember* field = fields->Get(f);
+            if (field->GetIsStatic() || !field->IsRefField()) continue;
+            VMObject* target = (VMObject*)object->GetWord((uint32_t)field->GetIndex());
+            if (target != NULL && target->GetClass() == chars) {
+              target->SetIsDeserializing();
+              exposed = true;
+            }
+          }
+        }
+      }
+    }
+    if (!exposed) return;
+    if (strings) {
+      uint32_t valueSlot = (uint32_t)policy.stringValue->GetIndex();
+      uint32_t offsetSlot = (uint32_t)policy.stringOffset->GetIndex();
+      uint32_t countSlot = (uint32_t)policy.stringCount->GetIndex();
+      for (uint32_t i = 0; i < used; i++) {
+        VMObject* text = objects->Get(i);
+        if (text->GetClass() != (VMClass*)policy.stringClass) continue;
+        VMArray* value = (VMArray*)text->GetWord(valueSlot);
+        if (!value->GetIsDeserializing()) continue;
+        uint32_t count = text->GetWord(countSlot);
+        VMArray* own = NewArray(count, 2, false);
+        own->SetClass(chars);
+        own->Copy(value, text->GetWord(offsetSlot), 0, count);
+        own->ClearIsDeserializing();
+        text->SetWord(valueSlot, (VMword)own);
+        text->SetWord(offsetSlot, 0);
+      }
+    }
+    for (uint32_t i = 0; i < used; i++) {
+      VMObject* object = objects->Get(i);
+      if (object->GetClass() == chars) object->ClearIsDeserializing();
+    }
+  }
+
   VMObject* ReadGraph(uint32_t type) {
     ReadSerialHeader(type);
     VMObject* root = ReadSingleObject();
@@ -749,6 +837,7 @@ struct SerialReader {
     }
     // Java code sees the objects next: whatever natives trust is checked first.
     for (uint32_t i = 0; i < used; i++) ValidateObject(objects->Get(i));
+    OwnStringChars(used);
     if (self->GetFlag(VMObjectDeserializer::HasOtherSerializationsFlag)) ReadTrailingSection(used);
     return root;
   }
@@ -1104,6 +1193,7 @@ bool VMObjectDeserializer::ReadVMObject(JNIEnv* env, jobject* out, VMClassLoader
       break;
     case SerializationTypeStandard:
       catcher.Verify(r.version == STANDARD_VERSION);
+      catcher.TavikSerialization(GetSupport() == NULL || GetSupport()->RefuseStandardRows == NULL);
       {
         VMStatus status = 0;
         root = ReadStandardStream(env, GetSupport(), GetStream()->GetHostStream(), &status);

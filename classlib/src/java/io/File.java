@@ -48,6 +48,30 @@ public class File implements Serializable {
         return v;
     }
 
+    /* The stream form: the path field, then the writer's name separator, so that a
+       reader on a machine of other separators can turn the name into its own. */
+    private void writeObject(ObjectOutputStream s) throws IOException {
+        s.defaultWriteObject();
+        s.writeChar(separatorChar);
+    }
+
+    private void readObject(ObjectInputStream s) throws IOException, ClassNotFoundException {
+        s.defaultReadObject();
+        char sep;
+        try {
+            sep = s.readChar();
+        } catch (EOFException e) {
+            // Written before the separator travelled: the name stays as it was.
+            sep = separatorChar;
+        }
+        if (path == null) {
+            throw new InvalidObjectException("no path");
+        }
+        if (sep != separatorChar) {
+            path = path.replace(sep, separatorChar);
+        }
+    }
+
     public File(String path) {
         if (path == null) {
             throw new NullPointerException();

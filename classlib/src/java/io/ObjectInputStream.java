@@ -314,11 +314,45 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
     /* ---- objects ---- */
 
     protected Class resolveClass(ObjectStreamClass v) throws IOException, ClassNotFoundException {
-        Class c = loadClass0(null, v.getName());
+        String name = v.getName();
+        Class c;
+        try {
+            c = loadClass0(null, name);
+        } catch (ClassNotFoundException e) {
+            // A primitive type's class object travels under the type's name, which no
+            // loader answers to.
+            c = primitiveClass(name);
+            if (c == null) {
+                throw e;
+            }
+        }
         if (c == null) {
-            throw new ClassNotFoundException(v.getName());
+            throw new ClassNotFoundException(name);
         }
         return c;
+    }
+
+    private static Class primitiveClass(String name) {
+        if (name.equals("boolean")) {
+            return Boolean.TYPE;
+        } else if (name.equals("byte")) {
+            return Byte.TYPE;
+        } else if (name.equals("char")) {
+            return Character.TYPE;
+        } else if (name.equals("short")) {
+            return Short.TYPE;
+        } else if (name.equals("int")) {
+            return Integer.TYPE;
+        } else if (name.equals("long")) {
+            return Long.TYPE;
+        } else if (name.equals("float")) {
+            return Float.TYPE;
+        } else if (name.equals("double")) {
+            return Double.TYPE;
+        } else if (name.equals("void")) {
+            return Void.TYPE;
+        }
+        return null;
     }
 
     protected Object resolveObject(Object obj) throws IOException {
@@ -647,6 +681,9 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
         Class c = desc.forClass();
         if (c == null || c.isArray() || refused(c)) {
             throw new InvalidClassException(desc.getName(), "class cannot be read as an object");
+        }
+        if (!desc.isSerializable() && !desc.isExternalizable()) {
+            throw new InvalidClassException(desc.getName(), "class invalid for deserialization");
         }
         Object obj;
         try {

@@ -309,6 +309,11 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
         } finally {
             setBlockMode(old);
         }
+        // A whole top-level object is passed on at once: a reader waiting for it (a peer
+        // at the other end of a socket) must not wait for the next flush.
+        if (depth == 0) {
+            drainRaw();
+        }
     }
 
     /* The stream ends its record of the failed object with the failure itself. */

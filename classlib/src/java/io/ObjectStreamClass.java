@@ -245,11 +245,19 @@ public class ObjectStreamClass implements Serializable {
         if (!c.getName().equals(name)) {
             throw new InvalidClassException(name, "local class name incompatible with stream class name \"" + c.getName() + "\"");
         }
-        ObjectStreamClass local = lookup(c);
-        if (local == null) {
+        ObjectStreamClass local = lookupAny(c);
+        boolean described = serializable || externalizable;
+        if (local == null || (described && !local.serializable && !local.externalizable)) {
             throw new InvalidClassException(name, "class invalid for deserialization");
         }
-        if (c.isArray()) {
+        if (!described) {
+            // A class object's description (a primitive type, a class that is not
+            // Serializable): it names the class and nothing more. No object is ever read
+            // under it.
+            if (fields.length != 0) {
+                throw new InvalidClassException(name, "class invalid for deserialization");
+            }
+        } else if (c.isArray()) {
             if (fields.length != 0 || externalizable) {
                 throw new InvalidClassException(name, "array class with fields");
             }
@@ -291,7 +299,9 @@ public class ObjectStreamClass implements Serializable {
         }
         for (int i = 0; i < sigs.length; i++) {
             if (sigs[i].equals("serialVersionUID J")) {
-                return (getFieldAccess(c, sigs[i]) & 0x8) != 0;
+                // Only a static final field is the class's own; any other is an ordinary
+                // field, and the default value is computed.
+                return (getFieldAccess(c, sigs[i]) & 0x18) == 0x18;
             }
         }
         return false;
@@ -321,6 +331,20 @@ public class ObjectStreamClass implements Serializable {
         }
     }
 
+    /* An array class's access comes from its element class, which is not initialised
+       for it: describing an array (as a stream that names one makes this library do)
+       runs none of the element class's code. */
+    private static int classAccess(Class c) {
+        if (!c.isArray()) {
+            return getClassAccess(c);
+        }
+        Class e = c;
+        while (e.isArray()) {
+            e = e.getComponentType();
+        }
+        return 0x410 | (e.isPrimitive() || (e.getModifiers() & 0x1) != 0 ? 0x1 : 0);
+    }
+
     private static long computeDefaultUID(Class c) {
         try {
             SHA1OutputStream sha = new SHA1OutputStream();
@@ -330,7 +354,7 @@ public class ObjectStreamClass implements Serializable {
             if (methods == null) {
                 methods = new String[0];
             }
-            int mods = getClassAccess(c) & 0x611;
+            int mods = classAccess(c) & 0x611;
             if ((mods & 0x200) != 0) {
                 boolean any = false;
                 for (int i = 0; i < methods.length; i++) {

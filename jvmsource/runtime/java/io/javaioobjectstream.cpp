@@ -473,6 +473,114 @@ jboolean JNICALL JavaIoObjectStreamClass_hasStaticInitializer(JNIEnv* env, jobje
 
 void JNICALL JavaIoObjectStreamClass_initNative(JNIEnv*, jobject) {}
 
+namespace {
+
+/* The slot of one descriptor field of the field-ID libraries, widened with its sign: the
+   own instance field of its reflected field's declaring class with the field's name and
+   the signature of its type; -1 when there is none (no reflected field, a class that is
+   not loadable, no such field, or a static one), which the natives that take field IDs
+   store nothing for. */
+jlong DescriptorFieldId(JNIEnv* env, jobject f, jfieldID reflectedId, VMLiteral* name, VMLiteral* signature) {
+  const JNINativeInterface_* fn = env->functions;
+  jobject reflected = fn->GetObjectField(env, f, reflectedId);
+  if (reflected == 0) return kNoSlot;
+  jclass reflectedClass = fn->GetObjectClass(env, reflected);
+  jfieldID clazzId = reflectedClass != 0 ? fn->GetFieldID(env, reflectedClass, "clazz", "Ljava/lang/Class;") : 0;
+  jobject declaring = clazzId != 0 ? fn->GetObjectField(env, reflected, clazzId) : 0;
+  if (reflectedClass != 0) fn->DeleteLocalRef(env, reflectedClass);
+  fn->DeleteLocalRef(env, reflected);
+  if (declaring == 0) return kNoSlot;
+  VMClass* cls = VMJniUnHandleClass(env, declaring);
+  fn->DeleteLocalRef(env, declaring);
+  if (cls == NULL || !cls->GetIsLoadable() || name == NULL || signature == NULL) return kNoSlot;
+  VMLoadableClass* loadable = Prepared(env, cls);
+  if (loadable == NULL) return kNoSlot;
+  VMDataMember* field = loadable->FindField(name, signature, false, env);
+  if (field == NULL || field->GetIsStatic() || field->GetDefinedIn() != loadable) return kNoSlot;
+  return (jlong)field->GetIndex();
+}
+
+/* 100 field IDs at a time into one of the two arrays. */
+struct IdBuffer {
+  jlong ids[100];
+  jsize used;
+  jsize next;
+  bool Flush(JNIEnv* env, jlongArray to) {
+    if (used > 0) env->functions->SetLongArrayRegion(env, to, next, used, ids);
+    next += used;
+    used = 0;
+    return !Pending(env);
+  }
+};
+
+}  // namespace
+
+/* The field IDs of a descriptor's fields (class libraries of the field-ID form): the k-th
+   primitive field's at index k of primitiveIDs, the k-th reference field's at index k of
+   objectIDs. */
+void JNICALL JavaIoObjectStreamClass_getFieldIDs(JNIEnv* env, jobject, jobjectArray fields, jlongArray primitiveIDs,
+                                                 jlongArray objectIDs) {
+  const JNINativeInterface_* fn = env->functions;
+  if (fields == 0) {
+    Throw(env, VMStatus_NullPointerException);
+    return;
+  }
+  jsize n = fn->GetArrayLength(env, fields);
+  if (n <= 0 || Pending(env)) return;
+  jobject first = fn->GetObjectArrayElement(env, fields, 0);
+  if (first == 0) {
+    if (!Pending(env)) Throw(env, VMStatus_NullPointerException);
+    return;
+  }
+  jclass descClass = fn->GetObjectClass(env, first);
+  fn->DeleteLocalRef(env, first);
+  if (descClass == 0) return;
+  jfieldID typeId = fn->GetFieldID(env, descClass, "type", "C");
+  jfieldID nameId = typeId != 0 ? fn->GetFieldID(env, descClass, "name", "Ljava/lang/String;") : 0;
+  jfieldID reflectedId = nameId != 0 ? fn->GetFieldID(env, descClass, "field", "Ljava/lang/reflect/Field;") : 0;
+  jfieldID typeStringId = reflectedId != 0 ? fn->GetFieldID(env, descClass, "typeString", "Ljava/lang/String;") : 0;
+  if (typeStringId == 0) {
+    fn->DeleteLocalRef(env, descClass);
+    return;
+  }
+  VMNameSpace* ns = NameSpaceOf(env);
+  IdBuffer primitives, references;
+  primitives.used = primitives.next = references.used = references.next = 0;
+  bool ok = true;
+  for (jsize i = 0; i < n && ok; i++) {
+    jobject f = fn->GetObjectArrayElement(env, fields, i);
+    if (f == 0 || !fn->IsInstanceOf(env, f, descClass)) {
+      if (f != 0) fn->DeleteLocalRef(env, f);
+      if (!Pending(env)) Throw(env, VMStatus_NullPointerException);
+      break;
+    }
+    jchar code = fn->GetCharField(env, f, typeId);
+    jobject nameRef = fn->GetObjectField(env, f, nameId);
+    VMJavaLangString* nameString = nameRef != 0 ? javaio::StringOf(env, nameRef) : NULL;
+    VMLiteral* name = nameString != NULL ? nameString->MakeVMLiteral(ns) : NULL;
+    if (nameRef != 0) fn->DeleteLocalRef(env, nameRef);
+    bool reference = code == 'L' || code == '[';
+    VMLiteral* signature = NULL;
+    if (reference) {
+      jobject typeRef = fn->GetObjectField(env, f, typeStringId);
+      VMJavaLangString* typeString = typeRef != 0 ? javaio::StringOf(env, typeRef) : NULL;
+      signature = typeString != NULL ? typeString->MakeVMLiteral(ns) : NULL;
+      if (typeRef != 0) fn->DeleteLocalRef(env, typeRef);
+    } else {
+      char one[2] = {(char)code, 0};
+      signature = code > 0 && code < 0x80 ? VMLiteral::CreateInstance(ns, one, 0xFFFFFFFFu) : NULL;
+    }
+    jlong id = DescriptorFieldId(env, f, reflectedId, name, signature);
+    fn->DeleteLocalRef(env, f);
+    if (Pending(env)) break;
+    IdBuffer& to = reference ? references : primitives;
+    to.ids[to.used++] = id;
+    if (to.used == 100) ok = to.Flush(env, reference ? objectIDs : primitiveIDs);
+  }
+  if (ok && !Pending(env) && references.Flush(env, objectIDs)) primitives.Flush(env, primitiveIDs);
+  fn->DeleteLocalRef(env, descClass);
+}
+
 /* ================= java.io.ObjectInputStream ================= */
 
 /* The class of the name (dotted), found as the thread's loader finds it; a name no class
@@ -502,11 +610,18 @@ jobject JNICALL JavaIoObjectInputStream_loadClass0(JNIEnv* env, jobject, jobject
   jclass found = valid ? env->functions->FindClass(env, slashed) : 0;
   if (found != 0 && !Pending(env)) {
     // An array class comes without its element class loaded: a missing element class
-    // is a missing class here, not a failure at some later use.
+    // is a missing class here, not a failure at some later use. The element class is
+    // linked but not initialised: a stream that names an array of a class runs none of
+    // that class's code.
     VMClass* element = VMJniUnHandleClass(env, found);
+    bool array = element != NULL && element->GetIsArray();
     while (element != NULL && element->GetIsArray()) element = ((VMArrayClass*)element)->GetElementClass();
-    if (element == NULL || (element->GetIsLoadable() && ((VMLoadableClass*)element)->EnsureInitialized(env) == NULL))
+    if (element == NULL) {
       valid = false;
+    } else if (element->GetIsLoadable()) {
+      VMLoadableClass* loadable = (VMLoadableClass*)element;
+      if (array ? Prepared(env, loadable) == NULL : loadable->EnsureInitialized(env) == NULL) valid = false;
+    }
   }
   if (found == 0 || Pending(env) || !valid) {
     // A look-up may hand back the class with its loading failure pending.
@@ -873,6 +988,12 @@ void JNICALL JavaIoObjectOutputStream_getPrimitiveFieldValues(JNIEnv* env, jobje
       if (CheckedField(env, object, slot, code) == NULL) return;
       value = width == 8 ? (uint64_t)object->GetLong((uint32_t)slot) : (uint64_t)object->GetWord((uint32_t)slot);
       if (code == 'Z') value = (uint8_t)value != 0 ? 1 : 0;
+      // Every NaN is written as the canonical one, as writeFloat and writeDouble (and the
+      // array writer) write it: the stream's bytes do not depend on a NaN's payload.
+      if (code == 'F' && (value & 0x7F800000u) == 0x7F800000u && (value & 0x007FFFFFu) != 0) value = 0x7FC00000u;
+      if (code == 'D' && (value & 0x7FF0000000000000ull) == 0x7FF0000000000000ull &&
+          (value & 0x000FFFFFFFFFFFFFull) != 0)
+        value = 0x7FF8000000000000ull;
     }
     PutBytes(dataArray, p, value, width);
     p += width;
@@ -899,8 +1020,11 @@ void JNICALL JavaIoObjectOutputStream_floatsToBytes(JNIEnv* env, jobject, jobjec
     Throw(env, VMStatus_ArrayIndexOutOfBoundsException);
     return;
   }
-  for (jint k = 0; k < count; k++)
-    PutBytes(to, (uint32_t)dstpos + 4u * (uint32_t)k, ((VMuintArray*)from)->Get((uint32_t)(srcpos + k)), 4);
+  for (jint k = 0; k < count; k++) {
+    uint32_t bits = ((VMuintArray*)from)->Get((uint32_t)(srcpos + k));
+    if ((bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0) bits = 0x7FC00000u;  // one NaN
+    PutBytes(to, (uint32_t)dstpos + 4u * (uint32_t)k, bits, 4);
+  }
 }
 
 }  // extern "C"
@@ -920,6 +1044,7 @@ const JNINativeMethod kObjectStreamClassNatives[] = {
     PUX_NATIVE("hasWriteObject", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasWriteObject),
     PUX_NATIVE("hasStaticInitializer", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasStaticInitializer),
     PUX_NATIVE("initNative", "()V", JavaIoObjectStreamClass_initNative),
+    PUX_NATIVE("getFieldIDs", "([Ljava/io/ObjectStreamField;[J[J)V", JavaIoObjectStreamClass_getFieldIDs),
 };
 
 const JNINativeMethod kObjectInputStreamNatives[] = {
