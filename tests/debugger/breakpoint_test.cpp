@@ -998,4 +998,56 @@ TEST_F(BreakTest, ALoaderThatGoesFreesNoRecordAnotherMachineIsCollecting) {
   refhost::SetClassPath((void*)9, "");
 }
 
+/* Breakpoints after a tableswitch and a lookupswitch: the instruction after them is a
+   start, and no byte of their tables is. */
+TEST_F(BreakTest, ABreakpointAfterSwitchesLandsOnItsInstructionAndNeverInTheirTables) {
+  Watchdog dog(120, "breakpoint test");
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  VMMethod* pick = Method("pick", "(I)I");
+  ASSERT_NE(nullptr, pick);
+  std::atomic<int> result{0};
+  std::thread h = RunJava("pick", "(I)I", &result, {2, 7});
+  AsClient(agent, [&] {
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
+    uint32_t after = PcOfLine(pick, Line("pick-after"));
+    uint32_t size = pick->GetCode()->GetSize();
+    // Every byte from the first switch's opcode to the end of the second's tables.
+    std::vector<uint32_t> switches;
+    for (uint32_t pc = 0; pc < after; pc++) {
+      uint8_t op = CodeAt(pick, pc);
+      if ((op == 0xAA || op == 0xAB) && agent->BreakSet(pick, pc)) {
+        switches.push_back(pc);
+        agent->BreakClear(pick, pc);
+      }
+    }
+    ASSERT_EQ(2u, switches.size()) << "both switches are instruction starts";
+    for (uint32_t pc = switches[0] + 1; pc < after; pc++) {
+      // Inside a table, a byte that happens to look like an opcode is still refused.
+      uint8_t before = CodeAt(pick, pc);
+      bool inTable = (pc > switches[0] && pc < switches[0] + 16) || (pc > switches[1] && pc < switches[1] + 16);
+      if (inTable) {
+        EXPECT_FALSE(agent->BreakSet(pick, pc)) << "a breakpoint in a switch table at " << pc;
+        EXPECT_EQ(before, CodeAt(pick, pc));
+      }
+    }
+    ASSERT_LT(after, size);
+    ASSERT_TRUE(agent->BreakSet(pick, after));
+    agent->EventRemove();
+    for (int i = 0; i < 2; i++) {
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent)) << "stop " << i;
+      VMByteCodeFrame* f = agent->GetCurrentFrame();
+      ASSERT_NE(nullptr, f);
+      EXPECT_EQ(pick, f->method);
+      EXPECT_EQ(after, f->GetPC(false));
+      agent->EventRemove();
+    }
+    agent->BreakClear(pick, after);
+    JoinOutside(h);
+  });
+  EXPECT_EQ(5 + 4 + 7, result.load());
+  JNI_DebugDetach(agent);
+}
+
 }  // namespace
+
