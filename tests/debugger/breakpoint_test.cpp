@@ -1012,7 +1012,8 @@ TEST_F(BreakTest, ABreakpointAfterSwitchesLandsOnItsInstructionAndNeverInTheirTa
     ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
     uint32_t after = PcOfLine(pick, Line("pick-after"));
     uint32_t size = pick->GetCode()->GetSize();
-    // Every byte from the first switch's opcode to the end of the second's tables.
+    // Each switch's operands (padding, default, bounds or pair count, table: in host
+    // order, as loading left them) end where the next instruction starts.
     std::vector<uint32_t> switches;
     for (uint32_t pc = 0; pc < after; pc++) {
       uint8_t op = CodeAt(pick, pc);
@@ -1022,14 +1023,23 @@ TEST_F(BreakTest, ABreakpointAfterSwitchesLandsOnItsInstructionAndNeverInTheirTa
       }
     }
     ASSERT_EQ(2u, switches.size()) << "both switches are instruction starts";
-    for (uint32_t pc = switches[0] + 1; pc < after; pc++) {
-      // Inside a table, a byte that happens to look like an opcode is still refused.
-      uint8_t before = CodeAt(pick, pc);
-      bool inTable = (pc > switches[0] && pc < switches[0] + 16) || (pc > switches[1] && pc < switches[1] + 16);
-      if (inTable) {
-        EXPECT_FALSE(agent->BreakSet(pick, pc)) << "a breakpoint in a switch table at " << pc;
+    auto s4 = [&](uint32_t at) {
+      uint32_t v = 0;
+      for (uint32_t i = 0; i < 4; i++) v |= (uint32_t)CodeAt(pick, at + i) << (8 * i);
+      return (int32_t)v;
+    };
+    for (uint32_t s : switches) {
+      uint32_t p = (s + 4) & ~3u;
+      uint32_t end = CodeAt(pick, s) == 0xAA ? p + 12 + 4 * (uint32_t)(s4(p + 8) - s4(p + 4) + 1)
+                                             : p + 8 + 8 * (uint32_t)s4(p + 4);
+      ASSERT_LE(end, after);
+      for (uint32_t pc = s + 1; pc < end; pc++) {
+        uint8_t before = CodeAt(pick, pc);
+        EXPECT_FALSE(agent->BreakSet(pick, pc)) << "a breakpoint in the switch at " << s << ", at " << pc;
         EXPECT_EQ(before, CodeAt(pick, pc));
       }
+      EXPECT_TRUE(agent->BreakSet(pick, end)) << "the instruction after the switch at " << s;
+      agent->BreakClear(pick, end);
     }
     ASSERT_LT(after, size);
     ASSERT_TRUE(agent->BreakSet(pick, after));
