@@ -120,16 +120,22 @@ void VMDebugger::Destroy(HHeap* heap) {
 }
 
 void VMDebugger::ReleaseTables(HHeap* heap) {
-  if (VMClassHandleArray* a = GetClassesLoaded()) a->Destroy(heap);
-  if (VMObjectHandleArray* a = GetLocalRefs()) a->Destroy(heap);
-  if (VMObjectHandleArray* a = GetGlobalRefs()) a->Destroy(heap);
-  if (VMuintArray* a = GetLocalTags()) a->VMObject::Destroy(heap);
-  if (VMuintArray* a = GetGlobalTags()) a->VMObject::Destroy(heap);
+  // The words go first: nothing that walks the agent meets a freed table.
+  VMClassHandleArray* loaded = GetClassesLoaded();
+  VMObjectHandleArray* localRefs = GetLocalRefs();
+  VMObjectHandleArray* globalRefs = GetGlobalRefs();
+  VMuintArray* localTags = GetLocalTags();
+  VMuintArray* globalTags = GetGlobalTags();
   SetReference(ClassesLoadedWord, NULL);
   SetReference(LocalRefsWord, NULL);
   SetReference(GlobalRefsWord, NULL);
   SetLocalTags(NULL);
   SetGlobalTags(NULL);
+  if (loaded != NULL) loaded->Destroy(heap);
+  if (localRefs != NULL) localRefs->Destroy(heap);
+  if (globalRefs != NULL) globalRefs->Destroy(heap);
+  if (localTags != NULL) localTags->VMObject::Destroy(heap);
+  if (globalTags != NULL) globalTags->VMObject::Destroy(heap);
 }
 
 VMDebugger* VMDebugger::FindMoved(VM* vm, void* added) {
