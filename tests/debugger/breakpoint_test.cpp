@@ -998,4 +998,66 @@ TEST_F(BreakTest, ALoaderThatGoesFreesNoRecordAnotherMachineIsCollecting) {
   refhost::SetClassPath((void*)9, "");
 }
 
+/* Breakpoints after a tableswitch and a lookupswitch: the instruction after them is a
+   start, and no byte of their tables is. */
+TEST_F(BreakTest, ABreakpointAfterSwitchesLandsOnItsInstructionAndNeverInTheirTables) {
+  Watchdog dog(120, "breakpoint test");
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  VMMethod* pick = Method("pick", "(I)I");
+  ASSERT_NE(nullptr, pick);
+  std::atomic<int> result{0};
+  std::thread h = RunJava("pick", "(I)I", &result, {2, 7});
+  AsClient(agent, [&] {
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent));
+    uint32_t after = PcOfLine(pick, Line("pick-after"));
+    uint32_t size = pick->GetCode()->GetSize();
+    // Each switch's operands (padding, default, bounds or pair count, table: in host
+    // order, as loading left them) end where the next instruction starts.
+    std::vector<uint32_t> switches;
+    for (uint32_t pc = 0; pc < after; pc++) {
+      uint8_t op = CodeAt(pick, pc);
+      if ((op == 0xAA || op == 0xAB) && agent->BreakSet(pick, pc)) {
+        switches.push_back(pc);
+        agent->BreakClear(pick, pc);
+      }
+    }
+    ASSERT_EQ(2u, switches.size()) << "both switches are instruction starts";
+    auto s4 = [&](uint32_t at) {
+      uint32_t v = 0;
+      for (uint32_t i = 0; i < 4; i++) v |= (uint32_t)CodeAt(pick, at + i) << (8 * i);
+      return (int32_t)v;
+    };
+    for (uint32_t s : switches) {
+      uint32_t p = (s + 4) & ~3u;
+      uint32_t end = CodeAt(pick, s) == 0xAA ? p + 12 + 4 * (uint32_t)(s4(p + 8) - s4(p + 4) + 1)
+                                             : p + 8 + 8 * (uint32_t)s4(p + 4);
+      ASSERT_LE(end, after);
+      for (uint32_t pc = s + 1; pc < end; pc++) {
+        uint8_t before = CodeAt(pick, pc);
+        EXPECT_FALSE(agent->BreakSet(pick, pc)) << "a breakpoint in the switch at " << s << ", at " << pc;
+        EXPECT_EQ(before, CodeAt(pick, pc));
+      }
+      EXPECT_TRUE(agent->BreakSet(pick, end)) << "the instruction after the switch at " << s;
+      agent->BreakClear(pick, end);
+    }
+    ASSERT_LT(after, size);
+    ASSERT_TRUE(agent->BreakSet(pick, after));
+    agent->EventRemove();
+    for (int i = 0; i < 2; i++) {
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent)) << "stop " << i;
+      VMByteCodeFrame* f = agent->GetCurrentFrame();
+      ASSERT_NE(nullptr, f);
+      EXPECT_EQ(pick, f->method);
+      EXPECT_EQ(after, f->GetPC(false));
+      agent->EventRemove();
+    }
+    agent->BreakClear(pick, after);
+    JoinOutside(h);
+  });
+  EXPECT_EQ(5 + 4 + 7, result.load());
+  JNI_DebugDetach(agent);
+}
+
 }  // namespace
+

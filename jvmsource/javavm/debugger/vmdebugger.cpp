@@ -72,7 +72,8 @@ VMDebugger* VMDebugger::CreateInstance(VM* vm) {
     agent->SetScalar(word, (VMword)event);
     ok = ok && event != NULL;
   }
-  const VMword mutexes[] = {ClassLoadMutexWord, AddEventMutexWord, RequestMutexWord, BreakListMutexWord};
+  const VMword mutexes[] = {ClassLoadMutexWord, AddEventMutexWord, RequestMutexWord, BreakListMutexWord,
+                            StopMutexWord};
   for (VMword word : mutexes) {
     void* mutex = ok ? VMUtils::MutexCreate(agent) : NULL;
     agent->SetScalar(word, (VMword)mutex);
@@ -107,27 +108,54 @@ void VMDebugger::Destroy(HHeap* heap) {
   // Records exist only once the list's lock does; a half-made agent has none.
   ClearAllBreaks();
   if (GetClassLoadMutex() != NULL) ClearPendingClassLoads();
-  if (VMClassHandleArray* a = GetClassesLoaded()) a->Destroy(heap);
-  if (VMObjectHandleArray* a = GetLocalRefs()) a->Destroy(heap);
-  if (VMObjectHandleArray* a = GetGlobalRefs()) a->Destroy(heap);
-  if (VMuintArray* a = GetLocalTags()) a->VMObject::Destroy(heap);
-  if (VMuintArray* a = GetGlobalTags()) a->VMObject::Destroy(heap);
+  ReleaseTables(heap);
   const VMword semaphores[] = {EventRemovedWord, EventAddedWord};
   for (VMword word : semaphores)
     if (void* event = (void*)GetScalar(word)) host->EventSemaphoreDestroy(event);
-  const VMword mutexes[] = {ClassLoadMutexWord, AddEventMutexWord, RequestMutexWord, BreakListMutexWord};
+  const VMword mutexes[] = {ClassLoadMutexWord, AddEventMutexWord, RequestMutexWord, BreakListMutexWord,
+                            StopMutexWord};
   for (VMword word : mutexes)
     if (void* mutex = (void*)GetScalar(word)) host->MutexDestroy(mutex);
   VMObject::Destroy(heap);
 }
 
+void VMDebugger::ReleaseTables(HHeap* heap) {
+  // The words go first: nothing that walks the agent meets a freed table.
+  VMClassHandleArray* loaded = GetClassesLoaded();
+  VMObjectHandleArray* localRefs = GetLocalRefs();
+  VMObjectHandleArray* globalRefs = GetGlobalRefs();
+  VMuintArray* localTags = GetLocalTags();
+  VMuintArray* globalTags = GetGlobalTags();
+  SetReference(ClassesLoadedWord, NULL);
+  SetReference(LocalRefsWord, NULL);
+  SetReference(GlobalRefsWord, NULL);
+  SetLocalTags(NULL);
+  SetGlobalTags(NULL);
+  if (loaded != NULL) loaded->Destroy(heap);
+  if (localRefs != NULL) localRefs->Destroy(heap);
+  if (globalRefs != NULL) globalRefs->Destroy(heap);
+  if (localTags != NULL) localTags->VMObject::Destroy(heap);
+  if (globalTags != NULL) globalTags->VMObject::Destroy(heap);
+}
+
+VMDebugger* VMDebugger::FindMoved(VM* vm, void* added) {
+  if (vm == NULL || added == NULL) return NULL;
+  VMDebugger* d = vm->GetDebugger();
+  if (d != NULL && d->GetEventAdded() == added) return d;
+  for (d = vm->GetDeadDebuggers(); d != NULL; d = d->GetNextDeadDebugger())
+    if (d->GetEventAdded() == added) return d;
+  return NULL;
+}
+
 /* ---- connection ---- */
 
 void VMDebugger::Connect() {
+  VM* vm = GetVM();
+  // A detach marks the agent under this mutex before it disconnects: a connect either
+  // ends before the mark, and the disconnection undoes all of it, or sees it.
+  VMUtils::GlobalMutexGuard guard;
   if (GetDetached()) return;
   SetIsConnected();
-  VM* vm = GetVM();
-  VMUtils::GlobalMutexGuard guard;
   for (VMThread* t = ThreadNext(NULL); t != NULL; t = ThreadNext(t)) {
     // A thread that already runs under the debugger has had its attach request: asking
     // again would make it report a second initial breakpoint.
@@ -179,8 +207,10 @@ void VMDebugger::Disconnect() {
   if (JavaVM* jvm = vm->GetJVM()) jvm->debuggerConnected = 0;
 
   VMUtils::MutexLock(GetClassLoadMutex());
-  // Only a stored event has a reporter to wake: a post without one would be banked and
-  // let the next reporter run on at once.
+  // A reporter decides to store under this lock with the flag cleared above: either its
+  // event is here now, or it stores none. Only a stored event has a reporter to wake: a
+  // post without one would be banked and let the next reporter run on at once.
+  ClearIsConnected();
   bool stored = GetEventType() != 0;
   ReleaseLocalHandles();
   GetGlobalRefs()->Clear(1);
@@ -209,6 +239,8 @@ void VMDebugger::Disconnect() {
 }
 
 void VMDebugger::ReleaseLocalHandles() {
+  // A detached agent has given its tables back.
+  if (GetLocalRefs() == NULL || GetLocalTags() == NULL) return;
   GetLocalRefs()->Clear(1);
   VMuintArray* tags = GetLocalTags();
   for (uint32_t i = 0; i < tags->GetSize(); i++) tags->Set(i, 0);
@@ -228,16 +260,29 @@ void VMDebugger::PauseThread() {
   }
   thread->SetPausedForDebugger();
   EnterWait(thread);
-  // A host stop ends the park: the poll then reports it.
-  while (thread->GetYieldForDebugger() && host->YieldCheck() == 0) host->Sleep(300);
+  // A host stop ends the park: the poll then reports it. The host may move the machine,
+  // this record included, while the thread sleeps: it is found again after each sleep.
+  while (thread->GetYieldForDebugger() && host->YieldCheck() == 0) {
+    host->Sleep(300);
+    thread = VMThread::Current();
+  }
+  // Not while a request is served: one that found the thread stopped finds it so to
+  // its end.
+  VMDebugger* agent = thread->GetVM()->GetDebugger();
+  void* stop = agent != NULL ? agent->GetStopMutex() : NULL;
+  if (stop != NULL) VMUtils::MutexLock(stop);
   thread->ClearPausedForDebugger();
+  if (stop != NULL) VMUtils::MutexUnlock(stop);
   LeaveWait(thread);
 }
 
 /* ---- threads and frames ---- */
 
 bool VMDebugger::IsStopped(VMThread* thread) {
-  return thread != NULL && (thread->GetPausedForDebugger() || thread->GetSuspended());
+  if (thread == NULL) return false;
+  // A parked thread whose stop was removed may run at any instant, asleep or not.
+  if (thread->GetPausedForDebugger() && thread->GetYieldForDebugger()) return true;
+  return thread->GetSuspendedByDebugger() && thread->GetSuspended();
 }
 
 VMThread* VMDebugger::ThreadNext(VMThread* previous) {
@@ -294,11 +339,16 @@ int32_t VMDebugger::ThreadCount() {
     }
     vm->MonitorExit(ns);
     if (!running || pass == 9) break;
-    // Slept without the monitor: collections and monitor users go on meanwhile.
+    // Slept without the monitor: collections and monitor users go on meanwhile, and
+    // the host may move the machine, so the machine is found again afterwards.
     VMThread* me = VMThread::Current();
     EnterWait(me);
     host->Sleep(300);
+    me = VMThread::Current();
     LeaveWait(me);
+    if (me == NULL) break;
+    vm = me->GetVM();
+    ns = vm->GetNameSpace();
   }
   return count;
 }

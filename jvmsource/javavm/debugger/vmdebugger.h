@@ -41,7 +41,7 @@ struct VMDebuggerCall;
 class VMDebugger : public VMInternalObject {
  public:
   /* The record the rest of the machine knows (24 words), then the agent's own words. */
-  enum { Words = 28 };
+  enum { Words = 29 };
   /* The traced words: those of the shared record, and the announced class load. */
   enum : VMword { RefMask = 0x1EB647u | (1u << 27) };
   enum {
@@ -78,6 +78,9 @@ class VMDebugger : public VMInternalObject {
     /* The pending class load that EventPending announced: the one EventGet names and
        EventRemove retires, whatever was queued in front of it meanwhile. */
     AnnouncedClassLoadWord = 27,
+    /* Held by each request the client sends, and by a parked or reporting thread while it
+       leaves its stop: a request that found a thread stopped finds it so to its end. */
+    StopMutexWord = 28,
   };
   enum : uint32_t {
     IsConnectedFlag = 0x01,
@@ -111,6 +114,13 @@ class VMDebugger : public VMInternalObject {
   void Destroy(HHeap* heap);
   void Connect();
   void Disconnect();
+  /* A detached agent's handle and tag tables and delivered classes are given back; the
+     small record stays on the dead list and answers nothing. */
+  void ReleaseTables(HHeap* heap);
+  /* The agent of the machine whose event semaphore is added: this one where it still is
+     after the host moved the machine; NULL once it is neither the current nor a detached
+     agent. The caller holds the global mutex. */
+  static VMDebugger* FindMoved(VM* vm, void* added);
   void RequestThreadAttach(VMThread* thread);
   /* Parks the calling thread while the machine is paused for the debugger. */
   static void PauseThread();
@@ -124,7 +134,9 @@ class VMDebugger : public VMInternalObject {
   void Interrupt(bool on);
   /* The nearest bytecode frame that called frame; NULL at a thread's first frame. */
   static VMByteCodeFrame* FrameCaller(VMFrame* frame);
-  /* Whether the thread stands still for the debugger: parked, reporting, or suspended. */
+  /* Whether the thread stands still for the debugger: parked or reporting while a stop
+     holds it, or suspended by the client (an application's suspension may end at any
+     time). */
   static bool IsStopped(VMThread* thread);
 
   /* ---- class loads (vmdebugger_events.cpp) ---- */
@@ -358,6 +370,7 @@ class VMDebugger : public VMInternalObject {
   HHeap* GetHeap() const { return (HHeap*)GetScalar(HeapWord); }
   void* GetRequestMutex() const { return (void*)GetScalar(RequestMutexWord); }
   void* GetBreakListMutex() const { return (void*)GetScalar(BreakListMutexWord); }
+  void* GetStopMutex() const { return (void*)GetScalar(StopMutexWord); }
   VMword* GetBusy() const { return &Body()[BusyWord]; }
 
   /* Flags change on several threads at once: each change is one atomic step. */
@@ -429,15 +442,24 @@ class VMDebuggerClassLoad : public VMInternalObject {
    not a current or detached agent of a listed machine, when the thread already carries
    a call, or when it cannot be attached. */
 struct VMDebuggerCall {
+  /* Found again after every wait that lets the host move the machine. */
   VMDebugger* agent;
   JNIEnv* env;
   JNIEnv* saved;
   bool attached;
   bool locked;
+  /* The agent's stop mutex is held with the request mutex (a request's call). */
+  bool stops;
   uint8_t savedDebug;
+  /* The agent's event semaphore and the host's move count when the call let go. */
+  void* added;
+  uint32_t moves;
   bool Begin(void* agent, bool lock);
   void End();
-  /* Lets go of the request mutex for a blocking wait, and takes it back. */
+  /* Takes the agent's stop mutex for the rest of the call (with the request mutex). */
+  void HoldStops();
+  /* Lets go of the request mutex for a blocking wait, and takes it back, with the agent
+     and the thread's env found again when the host moved the machine meanwhile. */
   void Release();
   void Retake();
 };

@@ -89,7 +89,10 @@ bool VMDebuggerCall::Begin(void* pointer, bool lock) {
   saved = NULL;
   attached = false;
   locked = false;
+  stops = false;
   savedDebug = 0;
+  added = NULL;
+  moves = 0;
   VMDebugger* a = Claim(pointer);
   if (a == NULL) return false;
   JNIHostFunctions* host = Host();
@@ -119,8 +122,10 @@ bool VMDebuggerCall::Begin(void* pointer, bool lock) {
 
 void VMDebuggerCall::End() {
   if (agent == NULL) return;
+  if (locked && stops) VMUtils::MutexUnlock(agent->GetStopMutex());
   if (locked) VMUtils::MutexUnlock(agent->GetRequestMutex());
   locked = false;
+  stops = false;
   env->thread->ClearServingDebugger();
   if (!attached) env->debug = (env->debug & ~0xFFu) | savedDebug;
   UnbindClient(env->javaVM, env, saved, attached);
@@ -128,14 +133,35 @@ void VMDebuggerCall::End() {
   agent = NULL;
 }
 
+void VMDebuggerCall::HoldStops() {
+  if (agent == NULL || !locked || stops) return;
+  VMUtils::MutexLock(agent->GetStopMutex());
+  stops = true;
+}
+
 void VMDebuggerCall::Release() {
+  if (agent == NULL) return;
+  added = agent->GetEventAdded();
+  moves = VMFrame::GetRelocations();
+  if (locked && stops) VMUtils::MutexUnlock(agent->GetStopMutex());
   if (locked) VMUtils::MutexUnlock(agent->GetRequestMutex());
   locked = false;
 }
 
 void VMDebuggerCall::Retake() {
   if (agent == NULL || locked) return;
+  if (VMFrame::GetRelocations() != moves) {
+    // The agent and this thread's env are blocks of the machine heap. The call keeps
+    // the agent busy, so it is still the machine's, current or detached.
+    JNIEnv* now = Host()->GetCurrentEnv();
+    if (saved == env) saved = now;
+    env = now;
+    VMUtils::GlobalMutexGuard guard;
+    VMDebugger* found = VMDebugger::FindMoved(env->thread->GetVM(), added);
+    if (found != NULL) agent = found;
+  }
   VMUtils::MutexLock(agent->GetRequestMutex());
+  if (stops) VMUtils::MutexLock(agent->GetStopMutex());
   locked = true;
 }
 
@@ -184,6 +210,11 @@ JNIEXPORT void HOSTCALL JNI_DebugDetach(void* pointer) {
   if (current) {
     bool connected = agent->GetIsConnected();
     agent->Disconnect();
+    // Nothing reaches the tables of a detached agent: a long-lived machine that clients
+    // attach to again and again keeps only the small records.
+    VMUtils::MutexLock(agent->GetClassLoadMutex());
+    agent->ReleaseTables(agent->GetHeap());
+    VMUtils::MutexUnlock(agent->GetClassLoadMutex());
     VMUtils::GlobalMutexGuard guard;
     agent->SetNextDeadDebugger(vm->GetDeadDebuggers());
     vm->SetDeadDebuggers(agent);
@@ -208,6 +239,7 @@ JNIEXPORT uint32_t HOSTCALL JNI_DebugRequest(void* pointer, void* inContext, JNI
     call.End();
     return 0xFFFFFFFFu;
   }
+  call.HoldStops();
   uint32_t result = call.agent->DispatchRequest(&call, inContext, read, outContext, write);
   call.End();
   return result;

@@ -58,14 +58,21 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
   // A reporter stands still from here on: a collection asked meanwhile goes ahead.
   EnterWait(me);
   VMUtils::MutexLock(GetAddEventMutex());
+  // Decided under the lock under which a disconnection clears the flag and looks for a
+  // stored event: either it finds this one and wakes this thread, or nothing is stored
+  // and nobody is asked to park.
+  bool stored = false;
+  VMUtils::MutexLock(GetClassLoadMutex());
   if (GetIsConnected()) {
     vm->PauseThreadsForDebugger(true);
     // A polling client never sees a new kind with an old object or frame.
-    VMUtils::MutexLock(GetClassLoadMutex());
     SetCurrentFrame(frame);
     SetEventData(object);
     SetEventType(kind);
-    VMUtils::MutexUnlock(GetClassLoadMutex());
+    stored = true;
+  }
+  VMUtils::MutexUnlock(GetClassLoadMutex());
+  if (stored) {
     host->EventPost(GetEventAdded());
     // The host may move the machine while this thread waits: the agent, the thread and
     // the machine are found again afterwards (the semaphore and the mutex are the
@@ -107,8 +114,13 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
         break;
       }
     }
+    // The stop ends between requests: one that found a thread stopped finds it so to
+    // its end (no request waits for this thread's AddEventMutex).
+    void* stop = self->GetStopMutex();
+    VMUtils::MutexLock(stop);
     vm->PauseThreadsForDebugger(false);
     if (me != NULL) me->ClearPausedForDebugger();
+    VMUtils::MutexUnlock(stop);
     VMUtils::MutexUnlock(lock);
     LeaveWait(me);
     return;
@@ -119,28 +131,39 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
 }
 
 int32_t VMDebugger::EventPending(bool wait) {
+  VMDebugger* self = this;
   VMThread* me = VMThread::Current();
   for (;;) {
-    VMUtils::MutexLock(GetClassLoadMutex());
+    VMUtils::MutexLock(self->GetClassLoadMutex());
     int32_t kind;
-    if (GetPendingClassLoads() != NULL) {
-      SetReportedPendingClassLoad();
-      SetAnnouncedClassLoad(GetPendingClassLoads());
+    if (self->GetPendingClassLoads() != NULL) {
+      self->SetReportedPendingClassLoad();
+      self->SetAnnouncedClassLoad(self->GetPendingClassLoads());
       kind = EventClassLoad;
     } else {
-      ClearReportedPendingClassLoad();
-      SetAnnouncedClassLoad(NULL);
-      kind = GetEventType();
-      if (kind != 0) SetReportedStoredEvent();
+      self->ClearReportedPendingClassLoad();
+      self->SetAnnouncedClassLoad(NULL);
+      kind = self->GetEventType();
+      if (kind != 0) self->SetReportedStoredEvent();
     }
-    VMUtils::MutexUnlock(GetClassLoadMutex());
+    VMUtils::MutexUnlock(self->GetClassLoadMutex());
     // Nothing is waited for while something is there to answer: the reporter of a
     // stored event waits for this client.
-    if (kind != 0 || !wait || !GetIsConnected()) return kind;
+    if (kind != 0 || !wait || !self->GetIsConnected()) return kind;
+    void* added = self->GetEventAdded();
+    uint32_t moves = VMFrame::GetRelocations();
     EnterWait(me);
-    jint result = Host()->EventWait(GetEventAdded(), -1);
+    jint result = Host()->EventWait(added, -1);
+    // The host may have moved the machine meanwhile: the thread and the agent are found
+    // again (the semaphore is the host's, and stays).
+    me = VMThread::Current();
     LeaveWait(me);
     if (result != 0) return 0;
+    if (VMFrame::GetRelocations() != moves) {
+      VMUtils::GlobalMutexGuard guard;
+      self = VMDebugger::FindMoved(me != NULL ? me->GetVM() : NULL, added);
+      if (self == NULL) return 0;
+    }
   }
 }
 
@@ -292,7 +315,8 @@ void VMDebugger::NotifyClassLoad(VMLoadableClass* cls) {
   if (cls == NULL) return;
   bool added = false;
   VMUtils::MutexLock(GetClassLoadMutex());
-  bool known = GetClassesLoaded()->Find((VMClass*)cls) != 0;
+  // An agent detached since the loader found it keeps no records.
+  bool known = GetClassesLoaded() == NULL || GetClassesLoaded()->Find((VMClass*)cls) != 0;
   for (VMDebuggerClassLoad* c = GetPendingClassLoads(); c != NULL && !known; c = c->GetNext())
     known = c->GetClassLoaded() == (VMClass*)cls;
   if (!known) {

@@ -12,7 +12,8 @@ JNIEXPORT void HOSTCALL JNI_DecRefClassLoaderLite(JNIEnv* env, jobject loader);
 JNIEXPORT jint HOSTCALL JNI_GetRefClassLoaderLite(JNIEnv* env, jobject loader);
 
 /* The debugger's entries; the read and write callbacks are stdcall (context, buffer,
-   length). */
+   length). The agent pointer JNI_DebugAttach answers is a block of the machine heap: a
+   host that moves the machine translates it with the heap's other pointers. */
 typedef jint(HOSTCALL* JNIDebugIOCallback)(void* context, void* buffer, jint length);
 JNIEXPORT void* HOSTCALL JNI_DebugAttach(const char* machineName);
 JNIEXPORT void HOSTCALL JNI_DebugDetach(void* agent);

@@ -120,4 +120,23 @@ public class Target {
   public static void release() {
     stop = true;
   }
+
+  /* A dense and a sparse switch in front of the line a breakpoint aims at: the walk over
+     instruction starts must step over their padded tables. */
+  public static int pick(int k) {
+    int r;
+    switch (k) {
+      case 1: r = 10; break;
+      case 2: r = 20; break;
+      case 3: r = 30; break;
+      default: r = 5;
+    }
+    switch (k * 1000) {
+      case -70000: r += 1; break;
+      case 2000: r += 2; break;
+      case 9000000: r += 3; break;
+      default: r += 4;
+    }
+    return r + k; // @pick-after
+  }
 }

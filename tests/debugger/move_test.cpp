@@ -1,0 +1,234 @@
+/* The host moves the machine while threads wait for the debugger: a thread parked for
+   another's stop, a client blocked waiting for an event, and the client's agent pointer,
+   which the host translates as it does any pointer into the heap it moved. */
+#include "watchdog.h"
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "debug_client.h"
+#include "refhost.h"
+#include "safe_wait.h"
+#include "vm.h"
+#include "vmdebugger.h"
+#include "vmframe.h"
+#include "vmjni.h"
+#include "vmjni_entries.h"
+#include "vmjni_support.h"
+#include "vmthread.h"
+
+using namespace dbgclient;
+
+namespace {
+
+void HOSTCALL RelocMoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
+void RelocMoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, RelocMoveWord); }
+
+/* One thread stands at a breakpoint (in the debugging loop), a second is parked for it, and the client waits between requests while the host moves every block of the
+   machine, thread records and the agent included. */
+TEST(MoveTest, AThreadParkedForAStopSurvivesTheHostMovingTheMachine) {
+  Watchdog dog(120);
+  refhost::ResetHooks();
+  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + std::string(PUX_BUILD_DIR) +
+                                     "/testclasses/debugger");
+  JNICreateArgs args;
+  JNI_GetDefaultJavaVMInitArgs(&args);
+  args.host = refhost::Functions();
+  args.name = "reloc";
+  JavaVM* jvm = nullptr;
+  JNIEnv* env = nullptr;
+  ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+  jclass target = (jclass)env->functions->NewGlobalRef(env, env->functions->FindClass(env, "dbgtest/Target"));
+  ASSERT_NE(nullptr, target);
+  void* agent = JNI_DebugAttach("reloc");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+
+  std::atomic<int> arrivals{0};
+  std::atomic<bool> stopped{false};
+  std::atomic<bool> go{false};
+  std::atomic<void*> current{agent};
+  // The client: lets the spinner's arrival go, and holds the program's once the spinner
+  // is parked for it.
+  std::thread client([&] {
+    Client c(agent);
+    for (;;) {
+      int32_t kind = c.EventPending(true);
+      if (kind == VMDebugger::EventClassLoad) {
+        c.EventRemove();
+        continue;
+      }
+      ASSERT_EQ(VMDebugger::EventBreakpoint, kind);
+      if (++arrivals == 2) break;
+      c.EventRemove();
+    }
+    stopped = true;
+    while (!go.load()) usleep(1000);
+    Client moved(current.load());
+    // The stopped thread's frames on the moved machine.
+    int32_t frame = moved.ThreadFrame(moved.ThreadCurrent());
+    EXPECT_NE(0, frame);
+    EXPECT_EQ(0, moved.FramePC(frame));
+    moved.EventRemove();
+  });
+  std::atomic<VMThread*> spinning{nullptr};
+  std::thread spinner([&] {
+    JNIEnv* own = nullptr;
+    ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+    jclass cls = target;
+    jmethodID spin = own->functions->GetStaticMethodID(own, cls, "spin", "()I");
+    spinning = own->thread;
+    (void)own->functions->CallStaticIntMethod(own, cls, spin);
+    EXPECT_FALSE(own->functions->ExceptionCheck(own));
+    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+  });
+  WhileOutside([&] {
+    while (arrivals.load() < 1 || spinning.load() == nullptr) usleep(1000);
+    usleep(200 * 1000);
+  });
+  // The program stops at the first instruction of Target.sum.
+  VMMethod* sum = vmjni::UnHandleMethod(env, env->functions->GetStaticMethodID(env, target, "sum", "(I)I"));
+  ASSERT_NE(nullptr, sum);
+  {
+    VMDebuggerCall call;
+    ASSERT_TRUE(call.Begin(agent, true));
+    EXPECT_TRUE(((VMDebugger*)agent)->BreakSet(sum, 0));
+    call.End();
+  }
+  std::thread program([&] {
+    JNIEnv* own = nullptr;
+    ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+    jclass cls = target;
+    jmethodID run = own->functions->GetStaticMethodID(own, cls, "run", "()I");
+    EXPECT_EQ(45, own->functions->CallStaticIntMethod(own, cls, run));
+    // Ends the spinner's loop.
+    own->functions->CallStaticVoidMethod(own, cls, own->functions->GetStaticMethodID(own, cls, "release", "()V"));
+    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+  });
+  WhileOutside([&] {
+    while (!stopped.load() || !spinning.load()->GetPausedForDebugger()) usleep(1000);
+  });
+  // The stopped thread takes its frame up again after the move, where the breakpoint
+  // would stop it once more.
+  {
+    VMDebuggerCall call;
+    ASSERT_TRUE(call.Begin(agent, true));
+    ((VMDebugger*)agent)->BreakClear(sum, 0);
+    call.End();
+  }
+  HHeap* heap = jvm->vm->GetHeap();
+  EXPECT_GT(refhost::RelocateHeap(heap), 20u);
+  refhost::ForEachRelocated(heap, RelocMoveBlock, heap);
+  JNI_RelocationDone(jvm, heap, RelocMoveWord);
+  refhost::FinishRelocation(heap);
+  current = jvm->vm->GetDebugger();
+  ASSERT_NE(agent, current.load()) << "the agent did not move";
+  // The parked spinner wakes from its next park step (300 ms) on the moved machine.
+  WhileOutside([&] { usleep(700 * 1000); });
+  go = true;
+  JoinOutside(client);
+  JoinOutside(program);
+  JoinOutside(spinner);
+  JNI_DebugDetach(current.load());
+  refhost::Functions()->SetCurrentEnv(env);
+  EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
+  refhost::ResetHooks();
+}
+
+}  // namespace
+
+namespace {
+
+/* The client blocks in request 20 (wait 1) while the host moves the machine; the next
+   event wakes it on the moved machine. */
+TEST(MoveTest, AClientWaitingForAnEventSurvivesTheHostMovingTheMachine) {
+  Watchdog dog(120);
+  refhost::ResetHooks();
+  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + std::string(PUX_BUILD_DIR) +
+                                     "/testclasses/debugger");
+  JNICreateArgs args;
+  JNI_GetDefaultJavaVMInitArgs(&args);
+  args.host = refhost::Functions();
+  args.name = "reloc2";
+  JavaVM* jvm = nullptr;
+  JNIEnv* env = nullptr;
+  ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+  void* agent = JNI_DebugAttach("reloc2");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  std::atomic<bool> blocking{false};
+  std::atomic<int> woke{-1};
+  std::thread client([&] {
+    Client c(agent);
+    // Nothing is stored: the wait blocks until the next event.
+    EXPECT_EQ(0, c.EventPending(false));
+    blocking = true;
+    woke = c.EventPending(true);
+  });
+  WhileOutside([&] {
+    while (!blocking.load()) usleep(1000);
+    usleep(300 * 1000);
+  });
+  HHeap* heap = jvm->vm->GetHeap();
+  EXPECT_GT(refhost::RelocateHeap(heap), 20u);
+  refhost::ForEachRelocated(heap, RelocMoveBlock, heap);
+  JNI_RelocationDone(jvm, heap, RelocMoveWord);
+  refhost::FinishRelocation(heap);
+  // A class load wakes the client.
+  jclass probe = env->functions->FindClass(env, "dbgtest/Other");
+  (void)probe;
+  JoinOutside(client);
+  EXPECT_EQ(VMDebugger::EventClassLoad, woke.load());
+  JNI_DebugDetach(jvm->vm->GetDebugger());
+  refhost::Functions()->SetCurrentEnv(env);
+  EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
+  refhost::ResetHooks();
+}
+
+}  // namespace
+
+namespace {
+
+/* The agent is a block of the heap the host moves: the host translates the pointer it
+   handed the client, and the translated pointer serves requests and detaches. */
+TEST(MoveTest, AClientPointerTranslatedByTheHostServesAndDetachesAfterAMove) {
+  Watchdog dog(120);
+  refhost::ResetHooks();
+  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + std::string(PUX_BUILD_DIR) +
+                                     "/testclasses/debugger");
+  JNICreateArgs args;
+  JNI_GetDefaultJavaVMInitArgs(&args);
+  args.host = refhost::Functions();
+  args.name = "reloc3";
+  JavaVM* jvm = nullptr;
+  JNIEnv* env = nullptr;
+  ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+  void* agent = JNI_DebugAttach("reloc3");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  HHeap* heap = jvm->vm->GetHeap();
+  EXPECT_GT(refhost::RelocateHeap(heap), 20u);
+  refhost::ForEachRelocated(heap, RelocMoveBlock, heap);
+  JNI_RelocationDone(jvm, heap, RelocMoveWord);
+  void* translated = agent;
+  RelocMoveWord(&translated, heap);
+  refhost::FinishRelocation(heap);
+  ASSERT_EQ((void*)jvm->vm->GetDebugger(), translated);
+  ASSERT_NE(agent, translated) << "the agent did not move";
+  std::thread client([&] {
+    EXPECT_EQ(0u, Send(translated, Request(15)).announced);
+    EXPECT_EQ(1u, Send(translated, Request(14)).announced);
+  });
+  JoinOutside(client);
+  std::thread leaver([&] { JNI_DebugDetach(translated); });
+  JoinOutside(leaver);
+  EXPECT_EQ(nullptr, jvm->vm->GetDebugger());
+  refhost::Functions()->SetCurrentEnv(env);
+  EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
+  refhost::ResetHooks();
+}
+
+}  // namespace
