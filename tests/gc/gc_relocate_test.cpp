@@ -154,12 +154,13 @@ TEST_F(RelocateTest, AThreadStoppedAtAPollRunsOnAfterTheMove) {
    the compiled code made for its call and the reference table are rewritten, and the
    compiled code reads its array through the table afterwards. The compiled method is
    called by the native interface or by bytecode, and calls the loop itself or through
-   a native. */
+   a native; and bytecode calls the loop through a native, holding the array itself. */
 TEST_F(RelocateTest, ACompiledFrameMovesWithTheMachineWhileItCalls) {
   ASSERT_TRUE(BindCompiledCode(world));
-  const char* const entries[] = {"holdAcrossSpin", "callHoldAcrossSpin", "holdAcrossNativeSpin"};
-  for (int round = 0; round < 6; round++) {
-    const char* entry = entries[round % 3];
+  const char* const entries[] = {"holdAcrossSpin", "callHoldAcrossSpin", "holdAcrossNativeSpin",
+                                 "holdAcrossNativeSpinInJava"};
+  for (int round = 0; round < 8; round++) {
+    const char* entry = entries[round % 4];
     Run("Compiled", "go", "()I");
     std::atomic<JNIEnv*> env{nullptr};
     std::atomic<int> answer{-2};

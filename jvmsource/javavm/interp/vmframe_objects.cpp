@@ -811,8 +811,19 @@ VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* ne
     return 0;
   }
   thread->SetFrame(jni);
+  const uint32_t moves = GetRelocations();
   VMCallNativeFunction(method->GetNativeAddress(), env, area, method->GetTwoWordBits() << extra,
                        method->GetFloatBits() << extra, words + extra, method->GetReturnType());
+  if (GetRelocations() != moves) {
+    // The machine may have moved while the native ran (a Java call of its stopped at a
+    // poll): the thread, this frame's group, the list frame and the handle array with it.
+    // The env follows the thread, whose current frame is the list frame again.
+    thread = env->thread;
+    jni = (VMJNIFrame*)thread->GetFrame();
+    frame = (VMByteCodeFrame*)jni->caller;
+    args = (VMword*)((uint8_t*)frame->stack - resultBytes);
+    handles = thread->GetJNIHandleArray();
+  }
   thread->SetFrame(frame);
   if (method->GetReturnsObject())
     args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)area[0]);

@@ -91,4 +91,12 @@ public class Compiled {
     /* Bound: as holdAcrossSpin, with spin called by a native. */
     public static int holdAcrossNativeSpin(int n) { return -1; }
     public static native int spinThroughNative();
+    /* make(n) held in a local of bytecode while a native calls spin. */
+    public static int holdAcrossNativeSpinInJava(int n) {
+        int[] a = make(n);
+        spinThroughNative();
+        int sum = 0;
+        for (int i = 0; i < a.length; i++) sum += a[i];
+        return sum;
+    }
 }
