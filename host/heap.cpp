@@ -70,7 +70,6 @@ const uint64_t kDefaultCapacity = 256ull << 20;
 std::atomic<jint> gCapacityKind{-1};
 std::atomic<uint64_t> gKindCapacity{kDefaultCapacity};
 const uint32_t kHeapMagic = 0x48454150u;
-const uint32_t kHeapChunk = 256u << 10;
 const uint32_t kPoolChunk = 256u << 10;
 
 inline BlockPrefix* PrefixOf(void* block) { return (BlockPrefix*)((char*)block - sizeof(BlockPrefix)); }
@@ -606,11 +605,7 @@ inline uint32_t LoadFlags(BlockPrefix* p) { return __atomic_load_n(&p->flags, __
 inline Chunk* ChunkOf(BlockPrefix* p) { return (Chunk*)p->prev; }
 inline void SetLive(Chunk* c, uint32_t n) { __atomic_store_n(&c->live, n, __ATOMIC_RELAXED); }
 
-/* What a block of size bytes costs the heap's capacity. */
-inline uint32_t ChargeFor(uint32_t size) {
-  if (kPooled && size <= kLargestPooled) return gClassBytes[SizeClass(size)] + sizeof(BlockPrefix);
-  return size + sizeof(BlockPrefix);  /* HeapAlloc refused sizes that would wrap */
-}
+/* What a live block costs the heap's capacity. */
 inline uint32_t ChargeOf(const BlockPrefix* p) {
   uint32_t cls = ClassOf(p);
   return cls == kLargeClass ? p->size + sizeof(BlockPrefix) : gClassBytes[cls] + sizeof(BlockPrefix);
@@ -644,6 +639,20 @@ void RetireChunk(HHeap* h, Chunk* c) {
     h->chunkBytes -= c->bytes;
     ChunkFree(c, c->bytes);
   }
+}
+
+/* A chunk whose slots are all free again, with no walk running. If it is all its class
+   has to offer, it stays and is carved afresh (a class that empties its one chunk again
+   and again does not trade it with the spares each time); else it leaves the class. */
+void ChunkEmptied(HHeap* h, Chunk* c) {
+  Chunk* first = h->avail[c->cls];
+  if (first != nullptr && (first != c || c->availNext != nullptr)) {
+    RetireChunk(h, c);
+    return;
+  }
+  c->free = nullptr;
+  __atomic_store_n(&c->carved, (uint32_t)sizeof(Chunk), __ATOMIC_RELAXED);
+  if (!c->avail) AvailPush(h, c);
 }
 
 /* A chunk for a class, spare or new, at the front of the heap's list. A walk that runs
@@ -689,7 +698,7 @@ inline void ReleaseSmall(HHeap* h, BlockPrefix* p, uint32_t cls) {
   c->free = p;
   uint32_t live = c->live - 1;
   SetLive(c, live);
-  if (live == 0) RetireChunk(h, c);
+  if (live == 0) ChunkEmptied(h, c);
   else if (!c->avail) AvailPush(h, c);
 }
 
@@ -738,7 +747,7 @@ void ReleaseDeferred(HHeap* h) {
     c->pendingNext = nullptr;
     c->pending = c->pendingTail = nullptr;
     if (c->live == 0) {
-      RetireChunk(h, c);  /* may give the chunk back: it is not touched again */
+      ChunkEmptied(h, c);  /* may give the chunk back: it is not touched again */
     } else {
       tail->next = c->free;
       c->free = head;
@@ -789,15 +798,20 @@ void FlushBatch(ThreadRecord* t) {
   h->lock.Unlock();
 }
 
-/* Storage for a block of size bytes, with the heap locked; sets *clsOut. A slot
-   carved now reads as free until its block is made. */
-BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t* clsOut) {
-  if (!kPooled || size > kLargestPooled) {
-    *clsOut = kLargeClass;
-    return (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
-  }
-  uint32_t cls = SizeClass(size);
-  *clsOut = cls;
+/* The size class of a block of size bytes, kLargeClass for a big one. */
+inline uint32_t ClassFor(uint32_t size) {
+  return kPooled && size <= kLargestPooled ? SizeClass(size) : (uint32_t)kLargeClass;
+}
+
+/* What a block of a class costs the heap's capacity. */
+inline uint32_t Charge(uint32_t cls, uint32_t size) {
+  return (cls == kLargeClass ? size : gClassBytes[cls]) + sizeof(BlockPrefix);  /* HeapAlloc refused sizes that would wrap */
+}
+
+/* Storage for a block of size bytes and its class (ClassFor), with the heap locked. A
+   slot carved now reads as free until its block is made. */
+inline BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t cls) {
+  if (cls == kLargeClass) return (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
   Chunk* c = h->avail[cls];
   if (c == nullptr) {
     c = NewChunk(h, cls);
@@ -822,12 +836,12 @@ BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t* clsOut) {
 
 void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
-  uint32_t cls;
-  uint32_t charge = ChargeFor(size);
+  uint32_t cls = ClassFor(size);
+  uint32_t charge = Charge(cls, size);
   h->lock.Lock();
   SettleOwnFrees(h, t);
   bool room = (uint64_t)h->charged + charge <= h->capacity;
-  BlockPrefix* p = room ? TakeStorage(h, size, &cls) : nullptr;
+  BlockPrefix* p = room ? TakeStorage(h, size, cls) : nullptr;
   if (!p) {
     if (!room && gCollectionLog && h->refusedSince == 0) h->refusedSince = MonotonicNs();
     h->lock.Unlock();
@@ -1279,8 +1293,8 @@ uint32_t RelocateHeap(HHeap* heap) {
   for (BlockPrefix* p = h->first; p; p = p->next) r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, nullptr});
   /* Take all new storage first, so a failure leaves the heap as it was. */
   for (Moved& m : r->moved) {
-    uint32_t cls;
-    m.newPrefix = TakeStorage(h, m.size, &cls);
+    uint32_t cls = ClassFor(m.size);
+    m.newPrefix = TakeStorage(h, m.size, cls);
     if (!m.newPrefix) {
       for (Moved& g : r->moved)
         if (g.newPrefix) GiveBack(h, g.newPrefix, ClassOf(g.oldPrefix));
