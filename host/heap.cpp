@@ -513,9 +513,10 @@ static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words")
 /* The head of a chunk of a heap's small blocks. Every slot of a chunk has the chunk's
    size class, and each slot's prefix names its chunk (the prev link, which only big
    blocks use otherwise), so a free finds the chunk's count and free list at once. A
-   chunk whose slots are all free again leaves its class: it is kept for whichever
-   class next needs a chunk of its size, or given back once the heap holds more chunks
-   than its capacity. So memory that one size of block held can serve another. */
+   chunk whose slots are all free again leaves its class unless it is the last its class
+   can carve from: it is kept for whichever class next needs a chunk of its size, or
+   given back once the heap holds more chunks than its capacity. So memory that one size
+   of block held can serve another. */
 struct Chunk {
   Chunk* next;             /* the heap's chunks, newest first */
   Chunk* prev;

@@ -807,6 +807,37 @@ TEST_F(HeapTest, SizesChangingInPhasesStayWithinTwiceTheCapacity) {
   EXPECT_EQ(0u, host->HeapBytesInUse(heap));
 }
 
+/* Chunks a walk emptied stay where the walk steps through them until the last walk
+   ends, even on a heap over its capacity (whose emptied chunks go back to the process):
+   what the heap holds does not fall while the walk runs, nested walks included, and
+   falls once they are over. */
+TEST_F(HeapTest, ChunksEmptiedDuringWalksGoOnlyWhenTheLastWalkEnds) {
+  std::set<void*> blocks;
+  for (int i = 0; i < 600; i++) blocks.insert(host->HeapAlloc(heap, 200, 1));
+  ASSERT_EQ(0u, blocks.count(nullptr));
+  refhost::SetHeapCapacity(heap, 1);
+  uint64_t held = refhost::HeapFootprint(heap);
+  int visits = 0, fellEarly = 0, innerWalks = 0;
+  WalkLog log{host, heap, {}, nullptr};
+  log.onVisit = [&](void* b) {
+    if (!blocks.count(b)) return;
+    visits++;
+    host->HeapFree(heap, b);
+    if (visits % 150 == 0) {
+      // A walk started inside this one ends first: the outer one still holds the chunks.
+      innerWalks += (int)Walk(host, heap).size() >= 0;
+    }
+    if (refhost::HeapFootprint(heap) != held) fellEarly++;
+  };
+  host->HeapWalk(heap, Record, &log);
+  EXPECT_EQ(600, visits);
+  EXPECT_EQ(4, innerWalks);
+  EXPECT_EQ(0, fellEarly) << "a chunk left while a walk could still step into it";
+  EXPECT_LT(refhost::HeapFootprint(heap), held);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(0u, Walk(host, heap).size());
+}
+
 /* Chunks come from one run of address space shared by every heap and go back to it
    when their heap is destroyed; past the run they come from malloc. Heaps made, filled
    and destroyed on six threads at once (every eighth growing past the run, half of them
