@@ -6,11 +6,13 @@
    call's path. Big blocks go straight to malloc. Under AddressSanitizer every block is
    its own malloc, so the sanitizer sees overruns and stale uses.
 
-   A heap's small blocks are carved from its chunks one after another, and a slot keeps
-   its size class for ever, so a walk steps through the chunks in address order: the
-   collector's walks read memory in a row instead of chasing one scattered link per
-   block, and neither an allocation nor a free touches a neighbour's prefix. Only big
-   blocks (and every block under the sanitizer) hang in a list of their own. */
+   A heap's small blocks are carved from chunks of one size class each, so a walk steps
+   through each chunk in address order at a fixed stride: the collector's walks read
+   memory in a row instead of chasing one scattered link per block, and neither an
+   allocation nor a free touches a neighbour's prefix. A chunk whose blocks are all
+   freed leaves its class for any other, so a heap whose sizes change over time stays
+   within its capacity, which counts each block's slot and prefix. Only big blocks (and
+   every block under the sanitizer) hang in a list of their own. */
 #include "refhost_internal.h"
 
 #include <algorithm>
@@ -68,7 +70,6 @@ const uint64_t kDefaultCapacity = 256ull << 20;
 std::atomic<jint> gCapacityKind{-1};
 std::atomic<uint64_t> gKindCapacity{kDefaultCapacity};
 const uint32_t kHeapMagic = 0x48454150u;
-const uint32_t kHeapChunk = 256u << 10;
 const uint32_t kPoolChunk = 256u << 10;
 
 inline BlockPrefix* PrefixOf(void* block) { return (BlockPrefix*)((char*)block - sizeof(BlockPrefix)); }
@@ -509,36 +510,59 @@ class HeapLock {
 };
 static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words");
 
-/* The head of a chunk of a heap's small blocks; the slots follow it. */
+/* The head of a chunk of a heap's small blocks. Every slot of a chunk has the chunk's
+   size class, and each slot's prefix names its chunk (the prev link, which only big
+   blocks use otherwise), so a free finds the chunk's count and free list at once. A
+   chunk whose slots are all free again leaves its class unless it is the last its class
+   can carve from: it is kept for whichever class next needs a chunk of its size, or
+   given back once the heap holds more chunks than its capacity. So memory that one size
+   of block held can serve another. */
 struct Chunk {
-  Chunk* next;
-  uint32_t bytes; /* the chunk's size, its head included */
+  Chunk* next;             /* the heap's chunks, newest first */
+  Chunk* prev;
+  Chunk* availNext;        /* the class's chunks with a free or uncarved slot */
+  Chunk* availPrev;
+  Chunk* pendingNext;      /* the heap's chunks holding slots freed during walks */
+  BlockPrefix* free;       /* slots free for reuse */
+  BlockPrefix* pending;    /* slots freed during walks: reused once the last walk ends */
+  BlockPrefix* pendingTail;
+  uint32_t bytes;          /* the chunk's size, its head included */
+  uint32_t slot;           /* each slot's bytes, prefix included */
+  uint32_t carved;         /* bytes carved, the head included: walks read it unlocked */
+  uint32_t live;           /* slots handed out and not freed: walks read it unlocked */
+  uint16_t cls;
+  uint8_t avail;           /* on its class's list */
+  uint8_t hasPending;      /* on the heap's list of chunks with pending slots */
   uint32_t unused;
-  uint32_t end;  /* bytes carved, the head included, once the chunk is no longer carved */
 };
 static_assert(sizeof(Chunk) % 8 == 0, "slots stay 8-byte aligned");
+
+/* Two chunk sizes, so that a freed chunk fits any class of its kind: at least seven
+   slots of the largest class of each. */
+const uint32_t kSmallChunk = 32u << 10;  /* classes up to 4 KiB */
+const uint32_t kLargeChunk = 128u << 10; /* classes up to 16 KiB */
+inline uint32_t ChunkKind(uint32_t cls) { return gClassBytes[cls] <= 4096 ? 0 : 1; }
+const uint32_t kChunkBytes[2] = {kSmallChunk, kLargeChunk};
 
 struct HHeap {
   uint32_t magic;
   HeapLock lock;
   BlockPrefix* first;    /* big blocks, in allocation order */
   BlockPrefix* last;
-  BlockPrefix* freeList[kClassCount];
-  char* bump;            /* in the newest chunk */
-  uint32_t bumpLeft;
-  Chunk* chunks;         /* newest first */
-  uint32_t chunkCount;
-  uint64_t inUse;        /* requested bytes of live blocks */
+  Chunk* chunks;         /* chunks in use, newest first */
+  Chunk* avail[kClassCount];
+  Chunk* pendingChunks;  /* chunks with slots freed during walks */
+  Chunk* spare[2];       /* wholly free chunks of each size, for any class */
+  /* Byte counts of what a 32-bit process holds fit 32 bits; 64-bit ones cost a stall
+     on every block (they are added in vector registers, from halves stored apart). */
+  uint32_t chunkBytes;   /* chunks in use and spare */
+  uint32_t bigBytes;     /* big blocks, prefixes included */
+  uint32_t inUse;        /* requested bytes of live blocks */
+  uint32_t charged;      /* what live blocks cost the capacity: their slots with prefixes */
   uint32_t blocks;
   uint64_t capacity;
   uint32_t walks;        /* walks in progress: frees are deferred meanwhile */
   uint32_t deferred;     /* big blocks freed during walks, still listed */
-  /* Small blocks freed during walks: free already, on lists of their own until the last
-     walk ends, so that no walk meets a slot that was freed and made again; one splice
-     per size class gives them to the free lists. */
-  BlockPrefix* pendingHead[kClassCount];
-  BlockPrefix* pendingTail[kClassCount];
-  bool pending;
   uint32_t seq;          /* raised by every small block made while a walk runs */
   uint32_t tag;          /* 1-63, stored in each block's flags */
   std::atomic<uint32_t> collected;
@@ -579,59 +603,160 @@ inline void Unlink(HHeap* h, BlockPrefix* p) {
 inline void SetFlags(BlockPrefix* p, uint32_t flags) { __atomic_store_n(&p->flags, flags, __ATOMIC_RELEASE); }
 inline uint32_t LoadFlags(BlockPrefix* p) { return __atomic_load_n(&p->flags, __ATOMIC_ACQUIRE); }
 
-/* Puts a small block's slot on its free list. */
+inline Chunk* ChunkOf(BlockPrefix* p) { return (Chunk*)p->prev; }
+inline void SetLive(Chunk* c, uint32_t n) { __atomic_store_n(&c->live, n, __ATOMIC_RELAXED); }
+
+/* What a live block costs the heap's capacity. */
+inline uint32_t ChargeOf(const BlockPrefix* p) {
+  uint32_t cls = ClassOf(p);
+  return cls == kLargeClass ? p->size + sizeof(BlockPrefix) : gClassBytes[cls] + sizeof(BlockPrefix);
+}
+
+void AvailPush(HHeap* h, Chunk* c) {
+  c->availPrev = nullptr;
+  c->availNext = h->avail[c->cls];
+  if (c->availNext) c->availNext->availPrev = c;
+  h->avail[c->cls] = c;
+  c->avail = 1;
+}
+
+void AvailUnlink(HHeap* h, Chunk* c) {
+  if (c->availPrev) c->availPrev->availNext = c->availNext; else h->avail[c->cls] = c->availNext;
+  if (c->availNext) c->availNext->availPrev = c->availPrev;
+  c->avail = 0;
+}
+
+/* A chunk whose slots are all free leaves the heap's list (never while a walk runs:
+   walks step through the list unlocked). */
+void RetireChunk(HHeap* h, Chunk* c) {
+  if (c->avail) AvailUnlink(h, c);
+  if (c->prev) c->prev->next = c->next; else h->chunks = c->next;
+  if (c->next) c->next->prev = c->prev;
+  if ((uint64_t)h->chunkBytes <= h->capacity) {
+    uint32_t kind = c->bytes == kSmallChunk ? 0 : 1;
+    c->next = h->spare[kind];
+    h->spare[kind] = c;
+  } else {
+    h->chunkBytes -= c->bytes;
+    ChunkFree(c, c->bytes);
+  }
+}
+
+/* A chunk whose slots are all free again, with no walk running. If it is all its class
+   has to offer, it stays and is carved afresh (a class that empties its one chunk again
+   and again does not trade it with the spares each time); else it leaves the class. */
+void ChunkEmptied(HHeap* h, Chunk* c) {
+  Chunk* first = h->avail[c->cls];
+  if (first != nullptr && (first != c || c->availNext != nullptr)) {
+    RetireChunk(h, c);
+    return;
+  }
+  c->free = nullptr;
+  __atomic_store_n(&c->carved, (uint32_t)sizeof(Chunk), __ATOMIC_RELAXED);
+  if (!c->avail) AvailPush(h, c);
+}
+
+/* A chunk for a class, spare or new, at the front of the heap's list. A walk that runs
+   started from an older front, so it never meets it. */
+Chunk* NewChunk(HHeap* h, uint32_t cls) {
+  uint32_t kind = ChunkKind(cls);
+  Chunk* c = h->spare[kind];
+  if (c) {
+    h->spare[kind] = c->next;
+  } else {
+    /* Spares of the other size that would take the heap past its capacity go back to
+       the process first, where a chunk of this size can be made of them. */
+    for (Chunk* other; (other = h->spare[1 - kind]) != nullptr && (uint64_t)h->chunkBytes + kChunkBytes[kind] > h->capacity;) {
+      h->spare[1 - kind] = other->next;
+      h->chunkBytes -= other->bytes;
+      ChunkFree(other, other->bytes);
+    }
+    c = (Chunk*)ChunkAlloc(kChunkBytes[kind]);
+    if (!c) return nullptr;
+    h->chunkBytes += kChunkBytes[kind];
+  }
+  c->bytes = kChunkBytes[kind];
+  c->slot = gClassBytes[cls] + sizeof(BlockPrefix);
+  c->carved = sizeof(Chunk);
+  c->live = 0;
+  c->cls = (uint16_t)cls;
+  c->free = c->pending = c->pendingTail = nullptr;
+  c->pendingNext = nullptr;
+  c->hasPending = 0;
+  c->prev = nullptr;
+  c->next = h->chunks;
+  if (h->chunks) h->chunks->prev = c;
+  h->chunks = c;
+  AvailPush(h, c);
+  return c;
+}
+
+/* Puts a small block's slot back in its chunk, with no walk running. */
 inline void ReleaseSmall(HHeap* h, BlockPrefix* p, uint32_t cls) {
   SetFlags(p, kMagicFree | (cls << kClassShift));
-  p->next = h->freeList[cls];
-  h->freeList[cls] = p;
+  Chunk* c = ChunkOf(p);
+  p->next = c->free;
+  c->free = p;
+  uint32_t live = c->live - 1;
+  SetLive(c, live);
+  if (live == 0) ChunkEmptied(h, c);
+  else if (!c->avail) AvailPush(h, c);
 }
 
 /* Unlinks and frees a big block. */
 inline void ReleaseBig(HHeap* h, BlockPrefix* p) {
   Unlink(h, p);
+  h->bigBytes -= p->size + sizeof(BlockPrefix);
   p->flags = kMagicFree;
   free(p);
 }
 
-/* Where a chunk's carved slots end: the bump pointer in the newest chunk. */
-inline char* CarvedEnd(HHeap* h, Chunk* c) { return c == h->chunks ? h->bump : (char*)c + c->end; }
-
-/* Bytes a slot of a small block takes, read from its flags. */
-inline uint32_t SlotBytes(uint32_t flags) { return gClassBytes[(flags >> kClassShift) & 0xFF] + sizeof(BlockPrefix); }
+/* Where a chunk's carved slots end. */
+inline char* CarvedEnd(Chunk* c) { return (char*)c + __atomic_load_n(&c->carved, __ATOMIC_ACQUIRE); }
 
 /* Walk numbers restart from 0 once no walk runs and they grew large: every small
    block's number is cleared, so none can ever look younger than a later walk. */
 void RestartWalkNumbers(HHeap* h) {
   for (Chunk* c = h->chunks; c != nullptr; c = c->next)
-    for (char* q = (char*)(c + 1), *end = CarvedEnd(h, c); q < end;) {
-      BlockPrefix* p = (BlockPrefix*)q;
-      p->seq = 0;
-      q += SlotBytes(p->flags);
-    }
+    for (char* q = (char*)(c + 1), *end = CarvedEnd(c); q < end; q += c->slot) ((BlockPrefix*)q)->seq = 0;
   h->seq = 0;
 }
 
-/* A small block freed while a walk runs. */
-inline void DeferSmall(HHeap* h, BlockPrefix* p, uint32_t cls) {
-  SetFlags(p, kMagicFree | (cls << kClassShift));
-  p->next = h->pendingHead[cls];
-  if (p->next == nullptr) h->pendingTail[cls] = p;
-  h->pendingHead[cls] = p;
-  h->pending = true;
+/* A small block freed while a walk runs: free at once, its slot kept from reuse until
+   the last walk ends. */
+inline void DeferSmall(HHeap* h, BlockPrefix* p) {
+  Chunk* c = ChunkOf(p);
+  p->next = c->pending;
+  if (p->next == nullptr) c->pendingTail = p;
+  c->pending = p;
+  SetLive(c, c->live - 1);
+  if (!c->hasPending) {
+    c->hasPending = 1;
+    c->pendingNext = h->pendingChunks;
+    h->pendingChunks = c;
+  }
 }
 
-/* With the last walk over: what the walks deferred is freed now. */
+/* With the last walk over: what the walks deferred is freed now, and the chunks it
+   emptied leave their classes. */
 void ReleaseDeferred(HHeap* h) {
-  if (h->pending) {
-    for (uint32_t cls = 0; cls < kClassCount; cls++) {
-      BlockPrefix* head = h->pendingHead[cls];
-      if (head == nullptr) continue;
-      h->pendingTail[cls]->next = h->freeList[cls];
-      h->freeList[cls] = head;
-      h->pendingHead[cls] = h->pendingTail[cls] = nullptr;
+  for (Chunk* c = h->pendingChunks; c != nullptr;) {
+    Chunk* next = c->pendingNext;
+    BlockPrefix* head = c->pending;
+    BlockPrefix* tail = c->pendingTail;
+    c->hasPending = 0;
+    c->pendingNext = nullptr;
+    c->pending = c->pendingTail = nullptr;
+    if (c->live == 0) {
+      ChunkEmptied(h, c);  /* may give the chunk back: it is not touched again */
+    } else {
+      tail->next = c->free;
+      c->free = head;
+      if (!c->avail) AvailPush(h, c);
     }
-    h->pending = false;
+    c = next;
   }
+  h->pendingChunks = nullptr;
   for (BlockPrefix* q = h->first; q && h->deferred;) {
     BlockPrefix* next = q->next;
     if (!(q->flags & kAlive)) {
@@ -644,28 +769,21 @@ void ReleaseDeferred(HHeap* h) {
 }
 
 /* Counts the blocks a walking thread freed on h, with the heap locked, and defers
-   them like any other free during a walk (its own walk is still running): each class's
-   chain goes to the front of the heap's deferred list of that class at once. */
+   them like any other free during a walk (its own walk is still running). */
 void ApplyBatch(HHeap* h, ThreadRecord* t) {
   h->inUse -= t->batchBytes;
+  h->charged -= t->batchCharged;
   h->blocks -= t->batchCount;
-  for (uint32_t w = 0; w < (kClassCount + 31) / 32; w++) {
-    uint32_t classes = t->batchClasses[w];
-    t->batchClasses[w] = 0;
-    while (classes != 0) {
-      uint32_t cls = w * 32 + (uint32_t)__builtin_ctz(classes);
-      classes &= classes - 1;
-      BlockPrefix* last = t->batchLast[cls];
-      last->next = h->pendingHead[cls];
-      if (last->next == nullptr) h->pendingTail[cls] = last;
-      h->pendingHead[cls] = t->batchFirst[cls];
-      t->batchFirst[cls] = t->batchLast[cls] = nullptr;
-      h->pending = true;
-    }
+  for (BlockPrefix* p = t->batchFirst; p != nullptr;) {
+    BlockPrefix* next = p->next;
+    DeferSmall(h, p);
+    p = next;
   }
+  t->batchFirst = nullptr;
   t->batchHeap = nullptr;
   t->batchCount = 0;
   t->batchBytes = 0;
+  t->batchCharged = 0;
 }
 
 /* The calling thread's frees on h, counted before the heap is read or changed. */
@@ -681,48 +799,50 @@ void FlushBatch(ThreadRecord* t) {
   h->lock.Unlock();
 }
 
-/* Storage for a block of size bytes, with the heap locked; sets *clsOut. */
-BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t* clsOut) {
-  if (!kPooled || size > kLargestPooled) {
-    *clsOut = kLargeClass;
-    return (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
+/* The size class of a block of size bytes, kLargeClass for a big one. */
+inline uint32_t ClassFor(uint32_t size) {
+  return kPooled && size <= kLargestPooled ? SizeClass(size) : (uint32_t)kLargeClass;
+}
+
+/* What a block of a class costs the heap's capacity. */
+inline uint32_t Charge(uint32_t cls, uint32_t size) {
+  return (cls == kLargeClass ? size : gClassBytes[cls]) + sizeof(BlockPrefix);  /* HeapAlloc refused sizes that would wrap */
+}
+
+/* Storage for a block of size bytes and its class (ClassFor), with the heap locked. A
+   slot carved now reads as free until its block is made. */
+inline BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t cls) {
+  if (cls == kLargeClass) return (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
+  Chunk* c = h->avail[cls];
+  if (c == nullptr) {
+    c = NewChunk(h, cls);
+    if (c == nullptr) return nullptr;
   }
-  uint32_t cls = SizeClass(size);
-  *clsOut = cls;
-  BlockPrefix* p = h->freeList[cls];
-  if (p) {
-    h->freeList[cls] = p->next;
-    return p;
+  BlockPrefix* p = c->free;
+  if (p != nullptr) {
+    c->free = p->next;
+    /* Freed slots lie where the program last left them, seldom in the cache: the next
+       one is fetched now, while the caller fills this one. */
+    if (c->free != nullptr) __builtin_prefetch(c->free, 1);
+  } else {
+    p = (BlockPrefix*)((char*)c + c->carved);
+    p->prev = (BlockPrefix*)c;
+    SetFlags(p, kMagicFree | (cls << kClassShift));
+    __atomic_store_n(&c->carved, c->carved + c->slot, __ATOMIC_RELEASE);
   }
-  uint32_t bytes = gClassBytes[cls] + sizeof(BlockPrefix);
-  if (h->bumpLeft < bytes) {
-    /* Chunks grow from 16 KiB, so a heap that holds little costs little. */
-    uint32_t chunkBytes = h->chunkCount >= 4 ? kHeapChunk : (16u << 10) << h->chunkCount;
-    if (chunkBytes < bytes + sizeof(Chunk)) chunkBytes = bytes + sizeof(Chunk);
-    Chunk* chunk = (Chunk*)ChunkAlloc(chunkBytes);
-    if (!chunk) return nullptr;
-    if (h->chunks) h->chunks->end = (uint32_t)(h->bump - (char*)h->chunks);
-    chunk->next = h->chunks;
-    chunk->end = 0;
-    chunk->bytes = chunkBytes;
-    h->chunks = chunk;
-    h->chunkCount++;
-    h->bump = (char*)(chunk + 1);
-    h->bumpLeft = chunkBytes - sizeof(Chunk);
-  }
-  p = (BlockPrefix*)h->bump;
-  h->bump += bytes;
-  h->bumpLeft -= bytes;
+  SetLive(c, c->live + 1);
+  if (c->free == nullptr && c->carved + c->slot > c->bytes) AvailUnlink(h, c);
   return p;
 }
 
 void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
-  uint32_t cls;
+  uint32_t cls = ClassFor(size);
+  uint32_t charge = Charge(cls, size);
   h->lock.Lock();
   SettleOwnFrees(h, t);
-  bool room = h->inUse + size <= h->capacity;
-  BlockPrefix* p = room ? TakeStorage(h, size, &cls) : nullptr;
+  bool room = (uint64_t)h->charged + charge <= h->capacity;
+  BlockPrefix* p = room ? TakeStorage(h, size, cls) : nullptr;
   if (!p) {
     if (!room && gCollectionLog && h->refusedSince == 0) h->refusedSince = MonotonicNs();
     h->lock.Unlock();
@@ -738,12 +858,14 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
     p->prev = h->last;
     if (h->last) h->last->next = p; else h->first = p;
     h->last = p;
+    h->bigBytes += charge;
   } else {
     /* A walk visits small blocks with numbers up to the heap's at its start. */
     p->seq = h->walks ? ++h->seq : 0;
   }
   SetFlags(p, kMagicLive | (cls << kClassShift) | (h->tag << kHeapTagShift) | kAlive);
   h->inUse += size;
+  h->charged += charge;
   h->blocks++;
   h->lock.Unlock();
   void* block = BlockOf(p);
@@ -763,20 +885,18 @@ void HeapFreeOn(HHeap* h, void* block) {
        handed to the heap with the next few hundred under one hold of the lock. */
     if (t->batchHeap != h) FlushBatch(t);
     SetFlags(p, kMagicFree | (cls << kClassShift));
-    p->next = t->batchFirst[cls];
-    if (p->next == nullptr) {
-      t->batchLast[cls] = p;
-      t->batchClasses[cls >> 5] |= 1u << (cls & 31);
-    }
-    t->batchFirst[cls] = p;
+    p->next = t->batchFirst;
+    t->batchFirst = p;
     t->batchHeap = h;
     t->batchBytes += p->size;
+    t->batchCharged += gClassBytes[cls] + sizeof(BlockPrefix);
     if (++t->batchCount >= 256) FlushBatch(t);
     return;
   }
   h->lock.Lock();
   SettleOwnFrees(h, t);
   h->inUse -= p->size;
+  h->charged -= ChargeOf(p);
   h->blocks--;
   if (h->walks) {
     /* A walk may stand on this block or reach it later: it stays where it is, dead,
@@ -785,7 +905,8 @@ void HeapFreeOn(HHeap* h, void* block) {
       SetFlags(p, p->flags & ~kAlive);
       h->deferred++;
     } else {
-      DeferSmall(h, p, cls);
+      SetFlags(p, kMagicFree | (cls << kClassShift));
+      DeferSmall(h, p);
     }
   } else if (cls == kLargeClass) {
     ReleaseBig(h, p);
@@ -794,7 +915,6 @@ void HeapFreeOn(HHeap* h, void* block) {
   }
   h->lock.Unlock();
 }
-
 }  // namespace
 
 namespace refhost {
@@ -842,11 +962,12 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
     free(p);
     p = next;
   }
-  for (Chunk* c = h->chunks; c;) {
-    Chunk* next = c->next;
-    ChunkFree(c, c->bytes);
-    c = next;
-  }
+  for (Chunk* list : {h->chunks, h->spare[0], h->spare[1]})
+    for (Chunk* c = list; c;) {
+      Chunk* next = c->next;
+      ChunkFree(c, c->bytes);
+      c = next;
+    }
   h->magic = 0;
   h->lock.Unlock();
   free(h);
@@ -864,26 +985,29 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
   HHeap* outer = t->walking;
   t->walking = h;
   /* The blocks that existed at the start are exactly these: small ones in the chunks
-     up to where they were carved, numbered up to the heap's number now; big ones in
-     the list up to its last block now (big blocks are appended). */
+     listed now, numbered up to the heap's number now; big ones in the list up to its
+     last block now (big blocks are appended). */
   uint32_t seq = h->seq;
   Chunk* chunk = h->chunks;
-  char* carved = h->bump;
   BlockPrefix* end = h->last;
   BlockPrefix* p = end ? h->first : nullptr;
   /* Nothing a walk reads moves while one runs (a free only clears the alive bit, a
-     slot freed during a walk is not reused before the last one ends, allocations
-     append past the ends, relocation waits): the walk goes without the lock, and the
-     callback may allocate and free. */
+     slot freed during a walk is not reused before the last one ends, no chunk leaves
+     the list, new chunks go in front of where the walk starts, relocation waits): the
+     walk goes without the lock, and the callback may allocate and free. A chunk with
+     nothing live had nothing live at the start either: it is passed over. */
   h->lock.Unlock();
   bool going = true;
   for (Chunk* c = chunk; c != nullptr && going; c = c->next) {
-    char* q = (char*)(c + 1);
-    char* stop = c == chunk ? carved : (char*)c + c->end;
-    while (q < stop) {
+    if (__atomic_load_n(&c->live, __ATOMIC_RELAXED) == 0) continue;
+    uint32_t slot = c->slot;
+    char* stop = CarvedEnd(c);
+    for (char* q = (char*)(c + 1); q < stop; q += slot) {
       BlockPrefix* b = (BlockPrefix*)q;
+      /* A few slots ahead: the reads go out together instead of one miss per slot (a
+         prefetch past the chunk's end is harmless). */
+      __builtin_prefetch(q + 6 * slot);
       uint32_t f = LoadFlags(b);
-      q += SlotBytes(f);
       if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
         going = false;
         break;
@@ -906,7 +1030,17 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
 
 uint32_t HOSTCALL GetMaxAllocSize(void) { return gMaxAlloc.load(std::memory_order_relaxed); }
 
-uint64_t HOSTCALL HeapBytesInUse(HHeap* heap) { return refhost::BytesInUse(heap); }
+/* What the heap's live blocks cost its capacity, prefixes and size classes included:
+   the heap's total less this is what can still be allocated. */
+uint64_t HOSTCALL HeapBytesInUse(HHeap* heap) {
+  if (!heap) return refhost::BytesInUse(heap);
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  SettleOwnFrees(h, Self());
+  uint64_t n = h->charged;
+  h->lock.Unlock();
+  return n;
+}
 
 uint64_t HOSTCALL HeapTotalBytes(HHeap* heap) {
   if (!heap) return kDefaultCapacity;
@@ -1103,6 +1237,15 @@ uint64_t BytesInUse(HHeap* heap) {
   return n;
 }
 
+uint64_t HeapFootprint(HHeap* heap) {
+  if (!heap) return 0;
+  HHeap* h = CheckedHeap(heap);
+  h->lock.Lock();
+  uint64_t n = (uint64_t)h->chunkBytes + h->bigBytes;
+  h->lock.Unlock();
+  return n;
+}
+
 uint32_t CollectedCount(HHeap* heap) { return heap ? CheckedHeap(heap)->collected.load() : 0; }
 
 void SetLeakReports(bool on) { gLeakReports.store(on); }
@@ -1117,15 +1260,16 @@ void SetBlockPatterns(bool fillNew, bool poisonFreed) {
 
 namespace {
 
-/* Puts storage that never joined the block list back where it came from. */
+/* Puts storage back where it came from, with the heap locked: a small slot waits for
+   the walks that run, as any free does. */
 void GiveBack(HHeap* h, BlockPrefix* p, uint32_t cls) {
   if (cls == kLargeClass) {
     free(p);
     return;
   }
-  p->flags = kMagicFree | (cls << kClassShift);
-  p->next = h->freeList[cls];
-  h->freeList[cls] = p;
+  SetFlags(p, kMagicFree | (cls << kClassShift));
+  if (h->walks) DeferSmall(h, p);
+  else ReleaseSmall(h, p, cls);
 }
 
 }  // namespace
@@ -1143,15 +1287,15 @@ uint32_t RelocateHeap(HHeap* heap) {
   /* Every live block, before any new storage is carved where the chunk walk would
      meet it. */
   for (Chunk* c = h->chunks; c != nullptr; c = c->next)
-    for (char* q = (char*)(c + 1), *end = CarvedEnd(h, c); q < end; q += SlotBytes(((BlockPrefix*)q)->flags)) {
+    for (char* q = (char*)(c + 1), *end = CarvedEnd(c); q < end; q += c->slot) {
       BlockPrefix* p = (BlockPrefix*)q;
       if (p->flags & kAlive) r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, nullptr});
     }
   for (BlockPrefix* p = h->first; p; p = p->next) r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, nullptr});
   /* Take all new storage first, so a failure leaves the heap as it was. */
   for (Moved& m : r->moved) {
-    uint32_t cls;
-    m.newPrefix = TakeStorage(h, m.size, &cls);
+    uint32_t cls = ClassFor(m.size);
+    m.newPrefix = TakeStorage(h, m.size, cls);
     if (!m.newPrefix) {
       for (Moved& g : r->moved)
         if (g.newPrefix) GiveBack(h, g.newPrefix, ClassOf(g.oldPrefix));
@@ -1165,11 +1309,14 @@ uint32_t RelocateHeap(HHeap* heap) {
   for (Moved& m : r->moved) {
     BlockPrefix* p = m.oldPrefix;
     BlockPrefix* q = m.newPrefix;
+    BlockPrefix* home = q->prev;  /* a small slot's chunk */
     *q = *p;  /* size, identity hash, walk number, flags and links */
     memcpy(BlockOf(q), BlockOf(p), p->size);
     if (ClassOf(p) == kLargeClass) {
       if (q->prev) q->prev->next = q; else h->first = q;
       if (q->next) q->next->prev = q; else h->last = q;
+    } else {
+      q->prev = home;
     }
     p->flags = kMagicFree | (ClassOf(p) << kClassShift);
   }

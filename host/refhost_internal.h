@@ -70,16 +70,14 @@ struct ThreadRecord {
 
   /* heap walks (heap.cpp): the heap of the thread's innermost walk, and the small blocks
      the thread freed on it meanwhile, free already but not yet counted or handed to the
-     heap: a sweep frees without taking the heap's lock per block. They are chained by
-     size class (first and last of each, and a bit per class that has any), so that the
-     heap takes each chain in one step. */
+     heap: a sweep frees without taking the heap's lock per block. They are chained in
+     the order freed, and the heap hands each to its chunk under one hold of its lock. */
   HHeap* walking = nullptr;
   HHeap* batchHeap = nullptr;
-  BlockPrefix* batchFirst[kClassCount] = {};
-  BlockPrefix* batchLast[kClassCount] = {};
-  uint32_t batchClasses[(kClassCount + 31) / 32] = {};
+  BlockPrefix* batchFirst = nullptr;
   uint32_t batchCount = 0;
-  uint32_t batchBytes = 0;
+  uint32_t batchBytes = 0;    /* requested bytes of the chained blocks */
+  uint32_t batchCharged = 0;  /* their slots' bytes, prefixes included */
 
   ThreadRecord* nextRecord = nullptr; /* registry, for summing counters */
 };
