@@ -48,6 +48,21 @@ inline double GetD(const VMword* slot) {
 }
 inline void PutD(VMword* slot, double v) { memcpy(slot, &v, 8); }
 
+/* Floating to integer by the Java rules (NaN gives 0, out of range saturates); shared
+   by the conversion handlers and the dispatch loops. */
+inline int32_t FloatingToInt(double v) {
+  if (v != v) return 0;
+  if (v >= 2147483647.0) return 2147483647;
+  if (v <= -2147483648.0) return (int32_t)0x80000000u;
+  return (int32_t)v;
+}
+inline int64_t FloatingToLong(double v) {
+  if (v != v) return 0;
+  if (v >= 9223372036854775807.0) return (int64_t)0x7FFFFFFFFFFFFFFFull;
+  if (v <= -9223372036854775808.0) return (int64_t)0x8000000000000000ull;
+  return (int64_t)v;
+}
+
 /* Raises status at the instruction at pc of the given length (the pc searched for a
    handler then lies inside it) and leaves the loop. */
 VMOpResult Fail(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMStatus status);
