@@ -457,9 +457,10 @@ __attribute__((always_inline)) inline void Move64(void* to, const void* from) {
   _mm_storel_epi64((__m128i*)to, _mm_loadl_epi64((const __m128i*)from));
 }
 
-/* A constant pool entry's type, read as GetConstType reads it (acquire), and its word;
-   -1 for an index outside the pool. */
-inline int32_t ConstTypeAt(VMConstantPool* pool, uint32_t index, PieceCache* cache) {
+/* A constant pool entry's type, read as GetConstType reads it (acquire); -1 for an index
+   outside the pool. */
+__attribute__((always_inline)) inline int32_t ConstTypeAt(VMConstantPool* pool, uint32_t index,
+                                                          PieceCache* cache) {
   if (pool == NULL || index == 0 || index >= pool->GetCount()) return -1;
   return __atomic_load_n((int16_t*)Element<1>(cache, (VMArray*)pool->GetTypes(), index), __ATOMIC_ACQUIRE);
 }
@@ -567,6 +568,9 @@ __attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMB
   uint32_t at = 0;
   PieceCache pieces;
   pieces.Clear();
+  // The frame's constant pool, looked up at its first use after a handler (which may
+  // relocate the machine).
+  VMConstantPool* pool = NULL;
 
 #define DISPATCH()                                                 \
   do {                                                             \
@@ -598,6 +602,7 @@ call : {
   if (Pieces) frame->slowLoopPC = (uint32_t)(pc - runs[0].base);
   VMOpResult r = VMOpcodeTable[*pc](sp, pc, locals, frame);
   pieces.Clear();
+  pool = NULL;
   int32_t advance = VM_OP_ADVANCE(r);
   // Execute's loop takes whatever frame is current now.
   if (advance == 0) return;
@@ -637,6 +642,7 @@ locate:
     frame->slowLoopPC = at;
     VMOpResult r = VMOpcodeTable[*instruction](sp, instruction, locals, frame);
     pieces.Clear();
+    pool = NULL;
     int32_t advance = VM_OP_ADVANCE(r);
     if (advance == 0) return;
     sp = (VMword*)((uint8_t*)sp + VM_OP_STACK(r));
@@ -913,26 +919,28 @@ op_lstore_3:
   /* ---- pool constants: numbers only; strings (which may allocate) and anything a
      crafted pool holds go to the handler ---- */
 op_ldc : {
-  int32_t type = ConstTypeAt(frame->method->GetConstantPool(), pc[1], &pieces);
+  if (pool == NULL) pool = frame->method->GetConstantPool();
+  int32_t type = ConstTypeAt(pool, pc[1], &pieces);
   if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
-  sp[0] = frame->method->GetConstantPool()->GetConstWord(pc[1]);
+  sp[0] = *(VMword*)Element<2>(&pieces, pool, pc[1]);
   NEXT(2, 1);
 }
 op_ldc_w : {
+  if (pool == NULL) pool = frame->method->GetConstantPool();
   uint32_t index = U16(pc + 1);
-  int32_t type = ConstTypeAt(frame->method->GetConstantPool(), index, &pieces);
+  int32_t type = ConstTypeAt(pool, index, &pieces);
   if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
-  sp[0] = frame->method->GetConstantPool()->GetConstWord(index);
+  sp[0] = *(VMword*)Element<2>(&pieces, pool, index);
   NEXT(3, 1);
 }
 op_ldc2_w : {
-  VMConstantPool* pool = frame->method->GetConstantPool();
+  if (pool == NULL) pool = frame->method->GetConstantPool();
   uint32_t index = U16(pc + 1);
   int32_t type = ConstTypeAt(pool, index, &pieces);
   if ((type != VMConstantPool::TYPE_Long && type != VMConstantPool::TYPE_Double) || index + 1 >= pool->GetCount())
     goto call;
-  sp[0] = pool->GetConstWord(index);
-  sp[1] = pool->GetConstWord(index + 1);
+  sp[0] = *(VMword*)Element<2>(&pieces, pool, index);
+  sp[1] = *(VMword*)Element<2>(&pieces, pool, index + 1);
   NEXT(3, 2);
 }
 
