@@ -770,9 +770,16 @@ op_dup_x1 : {
   sp[0] = v1;
   NEXT(1, 1);
 }
-op_dup2:
-  Move64(sp, sp - 2);
+op_dup2 : {
+  // Word by word: it mostly copies an array and an index pushed apart, and one 8-byte
+  // read of two 4-byte stores waits for them (the empty asm keeps the compiler from
+  // merging the two copies into one).
+  VMword low = sp[-2], high = sp[-1];
+  __asm__("" : "+r"(low));
+  sp[0] = low;
+  sp[1] = high;
   NEXT(1, 2);
+}
 op_swap : {
   VMword v = sp[-1];
   sp[-1] = sp[-2];

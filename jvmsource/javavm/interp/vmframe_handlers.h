@@ -73,7 +73,7 @@ VMOpResult FailResolve(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMS
    host stop ends a loop within that many branches. While another thread has a request
    pending (its bit set, the request poll installed) every one polls. */
 enum { PollInterval = 256 };
-inline bool PollDue(VMThread* thread) {
+__attribute__((always_inline)) inline bool PollDue(VMThread* thread) {
   VMword* countdown = thread->GetPollCountdown();
   int32_t left = (int32_t)*countdown - 1;
   *countdown = (VMword)left;
