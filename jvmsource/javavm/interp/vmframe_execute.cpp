@@ -423,10 +423,19 @@ struct PieceCache {
   // Ways by array and piece: a loop over two places of one array (an FFT's butterflies,
   // a swap of rows) keeps both.
   enum { Ways = 8 };
+  // Whether the ways hold anything: emptying is two stores, paid by every handler call
+  // (calls and returns included); the ways are zeroed only when the first is filled.
+  bool filled;
   VMArray* array[Ways];
   uint32_t piece[Ways];
   uint8_t* base[Ways];
-  void Clear() { memset(array, 0, sizeof array); }
+  // The frame's constant pool, looked up at its first use after a handler (which may
+  // relocate the machine); kept here, in memory, to leave the loop's registers alone.
+  VMConstantPool* pool;
+  void Clear() {
+    filled = false;
+    pool = NULL;
+  }
   static uint32_t WayOf(VMArray* a, uint32_t piece) { return (((uintptr_t)a >> 4) + piece) & (Ways - 1); }
 };
 
@@ -435,6 +444,10 @@ __attribute__((noinline, flatten)) uint8_t* ElementInPieces(PieceCache* cache, V
   uint8_t* at = reinterpret_cast<uint8_t*>(array->ExpensiveElementAddress((b + 8) >> 2)) + (b & 3);
   uint32_t offset = b - VMArray::FIRST_PART_BYTES;
   uint32_t w = PieceCache::WayOf(array, offset >> 8);
+  if (!cache->filled) {
+    memset(cache->array, 0, sizeof cache->array);
+    cache->filled = true;
+  }
   cache->array[w] = array;
   cache->piece[w] = offset >> 8;
   cache->base[w] = at - (offset & 255);
@@ -446,7 +459,8 @@ __attribute__((always_inline)) inline uint8_t* Element(PieceCache* cache, VMArra
   if (b < VMArray::FIRST_PART_BYTES) return array->GetFirstElementPointer() + b;
   uint32_t offset = b - VMArray::FIRST_PART_BYTES;
   uint32_t w = PieceCache::WayOf(array, offset >> 8);
-  if (cache->array[w] == array && cache->piece[w] == (offset >> 8)) return cache->base[w] + (offset & 255);
+  if (cache->filled && cache->array[w] == array && cache->piece[w] == (offset >> 8))
+    return cache->base[w] + (offset & 255);
   return ElementInPieces(cache, array, b);
 }
 
@@ -483,7 +497,7 @@ inline VMword* FieldWord(VMObject* object, uint32_t slot) {
 
    Called with a null frame, it fills its label table and returns. */
 template <bool Pieces, bool TableOnly>
-__attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMByteCodeFrame* frame) {
+__attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* locals, VMByteCodeFrame* frame) {
   static const void* labels[256];
   if (frame == NULL) {
     for (uint32_t i = 0; i < 256; i++) labels[i] = &&call;
@@ -559,6 +573,11 @@ __attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMB
     return;
   }
 
+  // The operand stack pointer and the code pointer live in registers of their own from
+  // here on: left to itself the allocator spills one of them in a loop this large, and
+  // every instruction then stores and reloads it.
+  register VMword* sp asm("esi") = stackIn;
+  register uint8_t* pc asm("edi") = pcIn;
   VMThread* const thread = frame->thread;
   CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
   uint8_t* low = NULL;
@@ -568,9 +587,6 @@ __attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMB
   uint32_t at = 0;
   PieceCache pieces;
   pieces.Clear();
-  // The frame's constant pool, looked up at its first use after a handler (which may
-  // relocate the machine).
-  VMConstantPool* pool = NULL;
 
 #define DISPATCH()                                                 \
   do {                                                             \
@@ -602,7 +618,6 @@ call : {
   if (Pieces) frame->slowLoopPC = (uint32_t)(pc - runs[0].base);
   VMOpResult r = VMOpcodeTable[*pc](sp, pc, locals, frame);
   pieces.Clear();
-  pool = NULL;
   int32_t advance = VM_OP_ADVANCE(r);
   // Execute's loop takes whatever frame is current now.
   if (advance == 0) return;
@@ -642,7 +657,6 @@ locate:
     frame->slowLoopPC = at;
     VMOpResult r = VMOpcodeTable[*instruction](sp, instruction, locals, frame);
     pieces.Clear();
-    pool = NULL;
     int32_t advance = VM_OP_ADVANCE(r);
     if (advance == 0) return;
     sp = (VMword*)((uint8_t*)sp + VM_OP_STACK(r));
@@ -926,14 +940,16 @@ op_lstore_3:
   /* ---- pool constants: numbers only; strings (which may allocate) and anything a
      crafted pool holds go to the handler ---- */
 op_ldc : {
-  if (pool == NULL) pool = frame->method->GetConstantPool();
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMConstantPool* pool = pieces.pool;
   int32_t type = ConstTypeAt(pool, pc[1], &pieces);
   if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
   sp[0] = *(VMword*)Element<2>(&pieces, pool, pc[1]);
   NEXT(2, 1);
 }
 op_ldc_w : {
-  if (pool == NULL) pool = frame->method->GetConstantPool();
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMConstantPool* pool = pieces.pool;
   uint32_t index = U16(pc + 1);
   int32_t type = ConstTypeAt(pool, index, &pieces);
   if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
@@ -941,7 +957,8 @@ op_ldc_w : {
   NEXT(3, 1);
 }
 op_ldc2_w : {
-  if (pool == NULL) pool = frame->method->GetConstantPool();
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMConstantPool* pool = pieces.pool;
   uint32_t index = U16(pc + 1);
   int32_t type = ConstTypeAt(pool, index, &pieces);
   if ((type != VMConstantPool::TYPE_Long && type != VMConstantPool::TYPE_Double) || index + 1 >= pool->GetCount())
