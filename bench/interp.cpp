@@ -4,7 +4,15 @@
    in a method longer than 776 bytes (the slow loop). Prints per workload the best time of
    five runs of each machine (the machine may be shared), the ratio, and nanoseconds per
    executed bytecode (counted by running each workload once with a counting opcode table,
-   every instruction through the table). */
+   every instruction through the table).
+
+   Then the numeric and array kernels of bench/java/NumBench (FFT, SOR, LU, a sparse
+   product, Fourier coefficients, IDEA, heap sort, a game-tree search, BigInteger modPow
+   and a prime search, a GZIP read, many short-lived arrays), each run whole by build/puxjava
+   and by java -Xint on the same class files: per kernel the best of three runs as the
+   program itself times them (setup excluded), the ratio, and whether the checksums of the
+   two machines agree. The machine's load average is printed before and after. */
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,6 +21,7 @@
 #include <string>
 
 #include "bench_util.h"
+#include "java_bench.h"
 #include "interp_support.h"
 #include "vmframe.h"
 
@@ -41,6 +50,48 @@ const Workload kWorkloads[] = {
     {"intLoopLong", "(I)I", 100000000, 1000000},
 };
 
+void PrintLoad(const char* when) {
+  char text[128] = "?";
+  if (FILE* f = fopen("/proc/loadavg", "r")) {
+    if (fgets(text, sizeof text, f) == nullptr) text[0] = 0;
+    fclose(f);
+  }
+  printf("load average %s: %s", when, text);
+}
+
+/* The kernels of NumBench, named in wanted (all when empty), on both machines. */
+void RunKernels(const std::string& dir, const std::map<std::string, bool>& wanted, bool alone) {
+  std::string names;
+  for (const auto& w : wanted) names += " " + w.first;
+  std::map<std::string, ReferenceFigure> ours =
+      ReadReferenceFigures(std::string(PUX_BUILD_DIR) + "/puxjava -cp '" + dir + "' NumBench" + names);
+  std::map<std::string, ReferenceFigure> reference;
+  if (!alone) reference = ReadReferenceFigures("java -Xint -cp '" + dir + "' NumBench" + names + " 2>/dev/null");
+  printf("%-12s %10s %10s %7s\n", "kernel", "puxjvm ms", "java ms", "ratio");
+  double logSum = 0;
+  int counted = 0;
+  for (const char* name : {"fft", "sor", "lu", "sparse", "fourier", "idea", "heapsort", "gametree", "modpow",
+                           "primes", "gzip", "alloc"}) {
+    if (!wanted.empty() && !wanted.count(name)) continue;
+    auto o = ours.find(name);
+    auto r = reference.find(name);
+    if (o == ours.end()) {
+      printf("%-12s failed\n", name);
+      continue;
+    }
+    if (r == reference.end() || r->second.ms <= 0) {
+      printf("%-12s %10.0f %10s %7s\n", name, o->second.ms, "-", "-");
+      continue;
+    }
+    double ratio = o->second.ms / r->second.ms;
+    logSum += log(ratio);
+    counted++;
+    printf("%-12s %10.0f %10.0f %7.2f%s\n", name, o->second.ms, r->second.ms, ratio,
+           o->second.checksum == r->second.checksum ? "" : "  (checksums differ!)");
+  }
+  if (counted > 0) printf("%-12s %10s %10s %7.2f\n", "geomean", "", "", exp(logSum / counted));
+}
+
 }  // namespace
 
 /* Arguments: workload names to run (all when none); --alone skips the reference machine. */
@@ -53,6 +104,7 @@ int main(int argc, char** argv) {
     else
       wanted[argv[i]] = true;
   }
+  PrintLoad("before");
   interp_test::World world;
   std::string dir = interp_test::ClassDir("bench");
   if (!world.Create(dir)) {
@@ -102,5 +154,17 @@ int main(int argc, char** argv) {
     if (!out.thrown.empty()) printf("  threw %s\n", out.thrown.c_str());
   }
   world.Destroy();
+  bool anyKernel = wanted.empty();
+  for (const char* name : {"fft", "sor", "lu", "sparse", "fourier", "idea", "heapsort", "gametree", "modpow",
+                           "primes", "gzip", "alloc"}) {
+    if (wanted.count(name)) anyKernel = true;
+  }
+  if (anyKernel) {
+    std::map<std::string, bool> only;
+    for (const auto& w : wanted) only[w.first] = true;
+    for (const Workload& w : kWorkloads) only.erase(w.name);
+    RunKernels(dir, only, alone);
+  }
+  PrintLoad("after");
   return 0;
 }

@@ -77,6 +77,32 @@ TEST_F(MagnitudeTest, DivisionEdgeCases) {
   }
 }
 
+/* Divisions whose word-at-a-time quotient estimate is too large: once or twice from the
+   top two words (corrected before the subtraction), and once so that the subtraction
+   goes below zero and the divisor is added back. Values checked against Python. */
+TEST_F(MagnitudeTest, DivisionWhoseQuotientEstimatesNeedCorrecting) {
+  struct Case {
+    const char *n, *d, *q, *r;
+  } cases[] = {
+      {"800000000000000000000003", "200000000000000000000001", "000000000000000000000003", "200000000000000000000000"},
+      {"000080000000fffe00000000", "00000000000080000000ffff", "0000000000000000ffffffff", "0000000000007fff0000ffff"},
+      {"0000800000007fff00000000", "000000000000800000000001", "000000000000000100000000", "0000000000007ffe00000000"},
+      {"00008000000000000000fffe00000000", "0000000000008000000000000000ffff", "000000000000000000000000ffffffff", "0000000000007fffffffffff0000ffff"},
+      {"7fffffff800000000000000000000000", "00000000800000000000000000000001", "000000000000000000000000fffffffe", "000000007fffffffffffffff00000002"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff", "00000000000000000000000000000000000000000000000000000001ffffffff", "0000000080000000400000002000000010000000080000000400000002000000", "0000000000000000000000000000000000000000000000000000000001ffffff"},
+      {"40000000000000000000000000000000", "0000000040000000ffffffffffffffff", "000000000000000000000000fffffffc", "000000000000000400000000fffffffc"},
+  };
+  auto quotient = [](Context& c, Mag* n, Mag* d) {
+    Mag* q = nullptr;
+    return DivideMagnitudes(c, n, d, &q, nullptr, kQuotient) ? q : nullptr;
+  };
+  auto remainder = [](Context& c, Mag* n, Mag* d) { return Remainder(c, n, d); };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.q, Run2(FromHex(c.n), FromHex(c.d), quotient)) << c.n << " / " << c.d;
+    EXPECT_EQ(c.r, Run2(FromHex(c.n), FromHex(c.d), remainder)) << c.n << " % " << c.d;
+  }
+}
+
 TEST_F(MagnitudeTest, StrippingCopiesOnlyWhenItMustAndFreesOnlyWhatItOwns) {
   Context ctx = NewContext();
   Mag* canonical = Make({0x01, 0x00});

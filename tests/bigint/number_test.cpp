@@ -210,6 +210,9 @@ TEST_F(NumberTest, RefusedMemoryAtEveryAllocationEndsTheCallCleanly) {
        [](Context& c, Mag** x) { return GcdMagnitudes(c, x[0], x[1]); }},
       {"modpow", {FromU64(0x1234567, 2), FromU64(0xFFFF), FromU64(0xFFFFFFFBull)},
        [](Context& c, Mag** x) { return ModPowMagnitudes(c, x[0], x[1], x[2]); }},
+      // A modulus past the local buffers: the routine with a temporary per step.
+      {"modpow on the heap", {FromU64(0x1234567, 2), FromU64(0x3), Bytes(kFastBytes + 9, 0xC3)},
+       [](Context& c, Mag** x) { return ModPowMagnitudes(c, x[0], x[1], x[2]); }},
       {"modinverse", {FromU64(0x123456789ull), FromU64(0xFFFFFFFFFFC5ull, 1)},
        [](Context& c, Mag** x) { return ModInverseMagnitudes(c, x[0], x[1]); }},
       {"prime", {FromU64(0xFFFFFFF0ull, 1)}, [](Context& c, Mag** x) { return GeneratePrimeMagnitude(c, x[0]); }},
@@ -228,7 +231,8 @@ TEST_F(NumberTest, RefusedMemoryAtEveryAllocationEndsTheCallCleanly) {
       refhost::ResetHooks();
       if (!refused) {
         EXPECT_NE('!', got[0]) << op.name;
-        EXPECT_GT(k, 3u) << op.name << " allocates";
+        // A modular power in local buffers makes only its result (and its stripped copy).
+        EXPECT_GT(k, std::string(op.name) == "modpow" ? 1u : 3u) << op.name << " allocates";
         break;
       }
       EXPECT_EQ("!oom", got) << op.name << " k=" << k;

@@ -165,6 +165,53 @@ TEST_F(DispatchTest, TheTableFirstThenTheLoops) {
   RunChecks(false, 2);
 }
 
+/* The long, float and double instructions, two-word locals and constants, divisions,
+   switches and two-word and reference elements, on both loops and through the table,
+   and in either order (the table first leaves the quick forms to the loops). */
+TEST_F(DispatchTest, TheLoopsAgreeWithTheTableOnNumbersSwitchesAndPieces) {
+  struct Check {
+    const char* cls;
+    const char* name;
+    bool contiguous;
+  };
+  std::vector<Check> checks;
+  static const char* const kNames[] = {"checkE", "checkF", "checkG", "checkH", "checkI", "checkJ", "checkK"};
+  static const char* const kPadded[] = {"checkE0", "checkE1", "checkF0", "checkF1", "checkG0", "checkG1", "checkH0",
+                                        "checkH1", "checkI0", "checkI1", "checkJ0", "checkJ1", "checkK0", "checkK1"};
+  for (const char* name : kNames) checks.push_back({"interp/InlineNum", name, true});
+  for (const char* name : kPadded) checks.push_back({"interp/InlineNumLong", name, false});
+  for (bool tableOnly : {true, false, true}) {
+    VMOpcodeTableOnly = tableOnly;
+    for (const Check& c : checks) {
+      VMMethod* m = world.Method(c.cls, c.name, "(I)I");
+      ASSERT_NE(nullptr, m) << c.name;
+      EXPECT_EQ(c.contiguous, m->GetIsContiguousCode()) << c.name;
+      Outcome o = world.Call(m, {7});
+      EXPECT_EQ("", o.thrown) << c.name << " " << o.message;
+      EXPECT_EQ(0, o.Int()) << c.name << (tableOnly ? " through the table" : " in the loops");
+    }
+  }
+  VMOpcodeTableOnly = false;
+  // Every instruction of the fast loop's new set is met in the contiguous checks.
+  int counts[256] = {};
+  for (const char* name : kNames) {
+    VMbyteArray* code = world.Method("interp/InlineNum", name, "(I)I")->GetCode();
+    for (uint32_t at = 0; at < code->GetSize();) {
+      uint8_t op = Byte(code, at);
+      counts[op]++;
+      if (op == OP_tableswitch || op == OP_lookupswitch) break;
+      at += op == OP_wide ? (Byte(code, at + 1) == OP_iinc ? 6 : 4) : op < VMOpcodeCount ? VMOpcodeLength[op] : 1;
+    }
+  }
+  for (uint8_t op : {OP_ldc, OP_ldc2_w, OP_laload, OP_daload, OP_lastore, OP_dastore, OP_aastore, OP_dup_x2,
+                     OP_dup2_x1, OP_dup2_x2, OP_idiv, OP_irem, OP_ldiv, OP_lrem, OP_ladd, OP_lsub, OP_lmul, OP_land,
+                     OP_lor, OP_lxor, OP_lshl, OP_lshr, OP_lushr, OP_lneg, OP_fneg, OP_dneg, OP_fadd, OP_fmul,
+                     OP_fdiv, OP_dadd, OP_dsub, OP_dmul, OP_ddiv, OP_i2l, OP_i2f, OP_i2d, OP_l2i, OP_l2f, OP_l2d,
+                     OP_f2i, OP_f2l, OP_f2d, OP_d2i, OP_d2l, OP_d2f, OP_lcmp, OP_fcmpl, OP_fcmpg, OP_dcmpl,
+                     OP_dcmpg})
+    EXPECT_GT(counts[op], 0) << "opcode " << (int)op << " is not exercised";
+}
+
 TEST_F(DispatchTest, AHostStopEndsALoopWithinThePollInterval) {
   std::pair<int32_t, int32_t> r = SpinAndEnd([](VMThread* t) { t->Stop(); });
   ASSERT_GT(r.first, 0) << "ended by ThreadDeath";

@@ -240,4 +240,56 @@ TEST_F(MathTest, JavaCodeGetsTheSameAnswersThroughTheNativeCallPath) {
   EXPECT_EQ(0, pow.Int());
 }
 
+/* From bytecode the natives that only compute are called in place, without a native
+   frame: every one answers there what its row answers, bit for bit, over the edges (NaN
+   with a payload, infinities, zeros of both signs, subnormals, huge values), a refused
+   pow still throws, and the host's control word is kept. */
+TEST_F(MathTest, BytecodeGetsTheRowsAnswersBitForBitWithoutANativeFrame) {
+  static const char* const kNames[] = {"sin",  "cos",  "tan",   "asin", "acos",          "atan",  "exp", "log",
+                                       "sqrt", "ceil", "floor", "rint", "IEEEremainder", "atan2", "pow"};
+  const double values[] = {0.0,     -0.0,     kMin,    -kMin,   1.0,  -1.0,         0.5,
+                           -2.5,    3.0,      1e300,   -1e300,  HUGE_VAL, -HUGE_VAL, Double(0x7FF4000000000123ull),
+                           Double(kCanonicalNaN), 2.5, 710.0, M_PI / 2};
+  auto interpreted = [&](int which, double x, double y, std::string* thrown) {
+    uint64_t bx = Bits(x), by = Bits(y);
+    Outcome o = m.Call("natives/MathLeaf", "call", "(IDD)D",
+                       {(VMword)which, (VMword)bx, (VMword)(bx >> 32), (VMword)by, (VMword)(by >> 32)});
+    *thrown = o.thrown.empty() ? "" : o.thrown + ": " + o.message;
+    return Double((uint64_t)o.Long());
+  };
+  for (int which = 0; which < 15; which++) {
+    bool binary = which >= 12;
+    for (double x : values) {
+      for (double y : values) {
+        if (!binary && Bits(y) != Bits(values[0])) break;
+        std::string rowThrown, codeThrown;
+        double row = binary ? Call2(kNames[which], x, y, &rowThrown)
+                            : MathUnary(kNames[which])(m.env, nullptr, x);
+        double code = interpreted(which, x, y, &codeThrown);
+        EXPECT_EQ(rowThrown.empty(), codeThrown.empty()) << kNames[which] << "(" << x << ", " << y << ") " << codeThrown;
+        if (rowThrown.empty()) {
+          EXPECT_EQ(Bits(row), Bits(code)) << kNames[which] << "(" << x << ", " << y << ")";
+        }
+      }
+    }
+  }
+  std::string thrown;
+  interpreted(14, 0.0, -1.0, &thrown);
+  EXPECT_NE(std::string::npos, thrown.find("ArithmeticException: illegal arguments to pow()")) << thrown;
+  interpreted(14, -2.0, 0.5, &thrown);
+  EXPECT_NE(std::string::npos, thrown.find("ArithmeticException")) << thrown;
+  uint16_t saved;
+  __asm__ volatile("fnstcw %0" : "=m"(saved));
+  uint16_t hostile = (uint16_t)((saved & ~0x0C01u) | 0x0800u);  // invalid unmasked, round up
+  __asm__ volatile("fldcw %0" : : "m"(hostile));
+  double logOfMinus = interpreted(7, -1.0, 0.0, &thrown);
+  double root = interpreted(14, 2.0, 0.5, &thrown);
+  uint16_t after;
+  __asm__ volatile("fnstcw %0" : "=m"(after));
+  __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(saved));
+  EXPECT_EQ(hostile, after);
+  EXPECT_TRUE(isnan(logOfMinus));
+  EXPECT_EQ(Bits(pow(2.0, 0.5)), Bits(root));
+}
+
 }  // namespace

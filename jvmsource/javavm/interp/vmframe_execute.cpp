@@ -1,5 +1,6 @@
 /* The execution driver: entries from native and compiled code, the dispatch loops, the
    native call trampoline, and the throw path that unwinds frames to a handler. */
+#include <emmintrin.h>
 #include <string.h>
 
 #include "vm.h"
@@ -419,16 +420,74 @@ using namespace interp;
 
 /* Elements and field words past an object's own block, out of line: the loop keeps its
    registers for the common case. */
-__attribute__((noinline)) uint8_t* ElementInPieces(VMArray* array, uint32_t index, uint32_t shift) {
-  return (uint8_t*)array->FindElement(index, shift);
-}
 __attribute__((noinline)) VMword* WordInPieces(VMObject* object, uint32_t slot) {
   return object->GetElementAddress(slot);
 }
+
+/* The pieces of arrays the loop used last: data byte b of a piece array lies in piece
+   (b - 776) >> 8, at (b - 776) & 255 of it, so an access in the piece remembered for its
+   array takes no walk of the piece trees. Only the loop's own instructions use it: it is
+   emptied whenever a handler runs, since anything that can free an array (so that
+   another may take its address), collect or relocate the machine happens in a handler
+   or at a poll, which goes through one. */
+struct PieceCache {
+  // Ways by array and piece: a loop over two places of one array (an FFT's butterflies,
+  // a swap of rows) keeps both.
+  enum { Ways = 8 };
+  // Whether the ways hold anything: emptying is two stores, paid by every handler call
+  // (calls and returns included); the ways are zeroed only when the first is filled.
+  bool filled;
+  VMArray* array[Ways];
+  uint32_t piece[Ways];
+  uint8_t* base[Ways];
+  // The frame's constant pool, looked up at its first use after a handler (which may
+  // relocate the machine); kept here, in memory, to leave the loop's registers alone.
+  VMConstantPool* pool;
+  void Clear() {
+    filled = false;
+    pool = NULL;
+  }
+  static uint32_t WayOf(VMArray* a, uint32_t piece) { return (((uintptr_t)a >> 4) + piece) & (Ways - 1); }
+};
+
+/* The address of data byte b (at least 776) through the trees, remembered. */
+__attribute__((noinline, flatten)) uint8_t* ElementInPieces(PieceCache* cache, VMArray* array, uint32_t b) {
+  uint8_t* at = reinterpret_cast<uint8_t*>(array->ExpensiveElementAddress((b + 8) >> 2)) + (b & 3);
+  uint32_t offset = b - VMArray::FIRST_PART_BYTES;
+  uint32_t w = PieceCache::WayOf(array, offset >> 8);
+  if (!cache->filled) {
+    memset(cache->array, 0, sizeof cache->array);
+    cache->filled = true;
+  }
+  cache->array[w] = array;
+  cache->piece[w] = offset >> 8;
+  cache->base[w] = at - (offset & 255);
+  return at;
+}
 template <uint32_t Shift>
-inline uint8_t* Element(VMArray* array, uint32_t index) {
-  if (index < (VMArray::FIRST_PART_BYTES >> Shift)) return array->GetFirstElementPointer() + (index << Shift);
-  return ElementInPieces(array, index, Shift);
+__attribute__((always_inline)) inline uint8_t* Element(PieceCache* cache, VMArray* array, uint32_t index) {
+  uint32_t b = index << Shift;
+  if (b < VMArray::FIRST_PART_BYTES) return array->GetFirstElementPointer() + b;
+  uint32_t offset = b - VMArray::FIRST_PART_BYTES;
+  uint32_t w = PieceCache::WayOf(array, offset >> 8);
+  if (cache->filled && cache->array[w] == array && cache->piece[w] == (offset >> 8))
+    return cache->base[w] + (offset & 255);
+  return ElementInPieces(cache, array, b);
+}
+
+/* A two-word value copied as one 8-byte move: a double read back whole from two 4-byte
+   stores waits for them (the store cannot be forwarded), costing more than the
+   instruction itself. The move leaves every bit as it is, NaN payloads included. */
+__attribute__((always_inline)) inline void Move64(void* to, const void* from) {
+  _mm_storel_epi64((__m128i*)to, _mm_loadl_epi64((const __m128i*)from));
+}
+
+/* A constant pool entry's type, read as GetConstType reads it (acquire); -1 for an index
+   outside the pool. */
+__attribute__((always_inline)) inline int32_t ConstTypeAt(VMConstantPool* pool, uint32_t index,
+                                                          PieceCache* cache) {
+  if (pool == NULL || index == 0 || index >= pool->GetCount()) return -1;
+  return __atomic_load_n((int16_t*)Element<1>(cache, (VMArray*)pool->GetTypes(), index), __ATOMIC_ACQUIRE);
 }
 inline VMword* FieldWord(VMObject* object, uint32_t slot) {
   if (slot < VMObject::FIRST_PART) return object->GetFirstElementPointer() + slot;
@@ -449,7 +508,7 @@ inline VMword* FieldWord(VMObject* object, uint32_t slot) {
 
    Called with a null frame, it fills its label table and returns. */
 template <bool Pieces, bool TableOnly>
-__attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMByteCodeFrame* frame) {
+__attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* locals, VMByteCodeFrame* frame) {
   static const void* labels[256];
   if (frame == NULL) {
     for (uint32_t i = 0; i < 256; i++) labels[i] = &&call;
@@ -496,10 +555,40 @@ __attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMB
     INLINE_OP(OP_getfield_quick, op_getfield_quick) INLINE_OP(OP_agetfield_quick, op_getfield_quick)
     INLINE_OP(OP_putfield_quick, op_putfield_quick) INLINE_OP(OP_aputfield_quick, op_putfield_quick)
     INLINE_OP(OP_getfield2_quick, op_getfield2_quick) INLINE_OP(OP_putfield2_quick, op_putfield2_quick)
+    INLINE_OP(OP_lconst_0, op_lconst_0) INLINE_OP(OP_dconst_0, op_lconst_0) INLINE_OP(OP_lconst_1, op_lconst_1)
+    INLINE_OP(OP_dconst_1, op_dconst_1) INLINE_OP(OP_fconst_1, op_fconst_1) INLINE_OP(OP_fconst_2, op_fconst_2)
+    INLINE_OP(OP_ldc, op_ldc) INLINE_OP(OP_ldc_w, op_ldc_w) INLINE_OP(OP_ldc2_w, op_ldc2_w)
+    INLINE_OP(OP_lload_0, op_lload_0) INLINE_OP(OP_dload_0, op_lload_0) INLINE_OP(OP_lload_1, op_lload_1)
+    INLINE_OP(OP_dload_1, op_lload_1) INLINE_OP(OP_lload_2, op_lload_2) INLINE_OP(OP_dload_2, op_lload_2)
+    INLINE_OP(OP_lload_3, op_lload_3) INLINE_OP(OP_dload_3, op_lload_3)
+    INLINE_OP(OP_lstore_0, op_lstore_0) INLINE_OP(OP_dstore_0, op_lstore_0) INLINE_OP(OP_lstore_1, op_lstore_1)
+    INLINE_OP(OP_dstore_1, op_lstore_1) INLINE_OP(OP_lstore_2, op_lstore_2) INLINE_OP(OP_dstore_2, op_lstore_2)
+    INLINE_OP(OP_lstore_3, op_lstore_3) INLINE_OP(OP_dstore_3, op_lstore_3)
+    INLINE_OP(OP_laload, op_laload) INLINE_OP(OP_daload, op_laload)
+    INLINE_OP(OP_lastore, op_lastore) INLINE_OP(OP_dastore, op_lastore) INLINE_OP(OP_aastore, op_aastore)
+    INLINE_OP(OP_dup_x2, op_dup_x2) INLINE_OP(OP_dup2_x1, op_dup2_x1) INLINE_OP(OP_dup2_x2, op_dup2_x2)
+    INLINE_OP(OP_idiv, op_idiv) INLINE_OP(OP_irem, op_irem) INLINE_OP(OP_ldiv, op_ldiv) INLINE_OP(OP_lrem, op_lrem)
+    INLINE_OP(OP_ladd, op_ladd) INLINE_OP(OP_lsub, op_lsub) INLINE_OP(OP_lmul, op_lmul)
+    INLINE_OP(OP_land, op_land) INLINE_OP(OP_lor, op_lor) INLINE_OP(OP_lxor, op_lxor)
+    INLINE_OP(OP_lshl, op_lshl) INLINE_OP(OP_lshr, op_lshr) INLINE_OP(OP_lushr, op_lushr)
+    INLINE_OP(OP_lneg, op_lneg) INLINE_OP(OP_fneg, op_fneg) INLINE_OP(OP_dneg, op_dneg)
+    INLINE_OP(OP_fadd, op_fadd) INLINE_OP(OP_fsub, op_fsub) INLINE_OP(OP_fmul, op_fmul) INLINE_OP(OP_fdiv, op_fdiv)
+    INLINE_OP(OP_dadd, op_dadd) INLINE_OP(OP_dsub, op_dsub) INLINE_OP(OP_dmul, op_dmul) INLINE_OP(OP_ddiv, op_ddiv)
+    INLINE_OP(OP_i2l, op_i2l) INLINE_OP(OP_i2f, op_i2f) INLINE_OP(OP_i2d, op_i2d) INLINE_OP(OP_l2i, op_l2i)
+    INLINE_OP(OP_l2f, op_l2f) INLINE_OP(OP_l2d, op_l2d) INLINE_OP(OP_f2i, op_f2i) INLINE_OP(OP_f2l, op_f2l)
+    INLINE_OP(OP_f2d, op_f2d) INLINE_OP(OP_d2i, op_d2i) INLINE_OP(OP_d2l, op_d2l) INLINE_OP(OP_d2f, op_d2f)
+    INLINE_OP(OP_lcmp, op_lcmp) INLINE_OP(OP_fcmpl, op_fcmpl) INLINE_OP(OP_fcmpg, op_fcmpg)
+    INLINE_OP(OP_dcmpl, op_dcmpl) INLINE_OP(OP_dcmpg, op_dcmpg)
+    INLINE_OP(OP_tableswitch, op_tableswitch) INLINE_OP(OP_lookupswitch, op_lookupswitch)
 #undef INLINE_OP
     return;
   }
 
+  // The operand stack pointer and the code pointer live in registers of their own from
+  // here on: left to itself the allocator spills one of them in a loop this large, and
+  // every instruction then stores and reloads it.
+  register VMword* sp asm("esi") = stackIn;
+  register uint8_t* pc asm("edi") = pcIn;
   VMThread* const thread = frame->thread;
   CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
   uint8_t* low = NULL;
@@ -507,6 +596,8 @@ __attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMB
   VMbyteArray* code = NULL;
   VMCodeSegment cursor;
   uint32_t at = 0;
+  PieceCache pieces;
+  pieces.Clear();
 
 #define DISPATCH()                                                 \
   do {                                                             \
@@ -537,6 +628,7 @@ __attribute__((noinline)) void Loop(VMword* sp, uint8_t* pc, VMword* locals, VMB
 call : {
   if (Pieces) frame->slowLoopPC = (uint32_t)(pc - runs[0].base);
   VMOpResult r = VMOpcodeTable[*pc](sp, pc, locals, frame);
+  pieces.Clear();
   int32_t advance = VM_OP_ADVANCE(r);
   // Execute's loop takes whatever frame is current now.
   if (advance == 0) return;
@@ -575,6 +667,7 @@ locate:
     uint8_t* instruction = cursor.FetchInstruction(code, at);
     frame->slowLoopPC = at;
     VMOpResult r = VMOpcodeTable[*instruction](sp, instruction, locals, frame);
+    pieces.Clear();
     int32_t advance = VM_OP_ADVANCE(r);
     if (advance == 0) return;
     sp = (VMword*)((uint8_t*)sp + VM_OP_STACK(r));
@@ -615,8 +708,7 @@ op_iload_3:
   sp[0] = locals[3];
   NEXT(1, 1);
 op_lload:
-  sp[0] = locals[pc[1]];
-  sp[1] = locals[pc[1] + 1];
+  Move64(sp, locals + pc[1]);
   NEXT(2, 2);
 op_istore:
   locals[pc[1]] = sp[-1];
@@ -634,8 +726,7 @@ op_istore_3:
   locals[3] = sp[-1];
   NEXT(1, -1);
 op_lstore:
-  locals[pc[1]] = sp[-2];
-  locals[pc[1] + 1] = sp[-1];
+  Move64(locals + pc[1], sp - 2);
   NEXT(2, -2);
 op_iinc:
   locals[pc[1]] = (VMword)((uint32_t)locals[pc[1]] + (uint32_t)(int32_t)(int8_t)pc[2]);
@@ -648,37 +739,37 @@ op_iinc:
   if (array == NULL || index >= array->GetSize()) goto call;
 op_iaload : {
   ARRAY_AT(-2, -1)
-  sp[-2] = *(VMword*)Element<2>(array, index);
+  sp[-2] = *(VMword*)Element<2>(&pieces, array, index);
   NEXT(1, -1);
 }
 op_baload : {
   ARRAY_AT(-2, -1)
-  sp[-2] = (VMword)(int32_t) * (int8_t*)Element<0>(array, index);
+  sp[-2] = (VMword)(int32_t) * (int8_t*)Element<0>(&pieces, array, index);
   NEXT(1, -1);
 }
 op_caload : {
   ARRAY_AT(-2, -1)
-  sp[-2] = (VMword) * (uint16_t*)Element<1>(array, index);
+  sp[-2] = (VMword) * (uint16_t*)Element<1>(&pieces, array, index);
   NEXT(1, -1);
 }
 op_saload : {
   ARRAY_AT(-2, -1)
-  sp[-2] = (VMword)(int32_t) * (int16_t*)Element<1>(array, index);
+  sp[-2] = (VMword)(int32_t) * (int16_t*)Element<1>(&pieces, array, index);
   NEXT(1, -1);
 }
 op_iastore : {
   ARRAY_AT(-3, -2)
-  *(VMword*)Element<2>(array, index) = sp[-1];
+  *(VMword*)Element<2>(&pieces, array, index) = sp[-1];
   NEXT(1, -3);
 }
 op_bastore : {
   ARRAY_AT(-3, -2)
-  *(uint8_t*)Element<0>(array, index) = (uint8_t)sp[-1];
+  *(uint8_t*)Element<0>(&pieces, array, index) = (uint8_t)sp[-1];
   NEXT(1, -3);
 }
 op_castore : {
   ARRAY_AT(-3, -2)
-  *(uint16_t*)Element<1>(array, index) = (uint16_t)sp[-1];
+  *(uint16_t*)Element<1>(&pieces, array, index) = (uint16_t)sp[-1];
   NEXT(1, -3);
 }
 #undef ARRAY_AT
@@ -704,10 +795,16 @@ op_dup_x1 : {
   sp[0] = v1;
   NEXT(1, 1);
 }
-op_dup2:
-  sp[0] = sp[-2];
-  sp[1] = sp[-1];
+op_dup2 : {
+  // Word by word: it mostly copies an array and an index pushed apart, and one 8-byte
+  // read of two 4-byte stores waits for them (the empty asm keeps the compiler from
+  // merging the two copies into one).
+  VMword low = sp[-2], high = sp[-1];
+  __asm__("" : "+r"(low));
+  sp[0] = low;
+  sp[1] = high;
   NEXT(1, 2);
+}
 op_swap : {
   VMword v = sp[-1];
   sp[-1] = sp[-2];
@@ -805,6 +902,327 @@ op_putfield2_quick : {
   *FieldWord(object, slot) = sp[-2];
   *FieldWord(object, slot + 1) = sp[-1];
   NEXT(3, -3);
+}
+
+  /* ---- two-word constants and locals ---- */
+op_lconst_0:
+  sp[0] = 0;
+  sp[1] = 0;
+  NEXT(1, 2);
+op_lconst_1:
+  sp[0] = 1;
+  sp[1] = 0;
+  NEXT(1, 2);
+op_dconst_1:
+  sp[0] = 0;
+  sp[1] = 0x3FF00000u;
+  NEXT(1, 2);
+op_fconst_1:
+  sp[0] = 0x3F800000u;
+  NEXT(1, 1);
+op_fconst_2:
+  sp[0] = 0x40000000u;
+  NEXT(1, 1);
+op_lload_0:
+  Move64(sp, locals + 0);
+  NEXT(1, 2);
+op_lload_1:
+  Move64(sp, locals + 1);
+  NEXT(1, 2);
+op_lload_2:
+  Move64(sp, locals + 2);
+  NEXT(1, 2);
+op_lload_3:
+  Move64(sp, locals + 3);
+  NEXT(1, 2);
+op_lstore_0:
+  Move64(locals + 0, sp - 2);
+  NEXT(1, -2);
+op_lstore_1:
+  Move64(locals + 1, sp - 2);
+  NEXT(1, -2);
+op_lstore_2:
+  Move64(locals + 2, sp - 2);
+  NEXT(1, -2);
+op_lstore_3:
+  Move64(locals + 3, sp - 2);
+  NEXT(1, -2);
+
+  /* ---- pool constants: numbers only; strings (which may allocate) and anything a
+     crafted pool holds go to the handler ---- */
+op_ldc : {
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMConstantPool* pool = pieces.pool;
+  int32_t type = ConstTypeAt(pool, pc[1], &pieces);
+  if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
+  sp[0] = *(VMword*)Element<2>(&pieces, pool, pc[1]);
+  NEXT(2, 1);
+}
+op_ldc_w : {
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMConstantPool* pool = pieces.pool;
+  uint32_t index = U16(pc + 1);
+  int32_t type = ConstTypeAt(pool, index, &pieces);
+  if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
+  sp[0] = *(VMword*)Element<2>(&pieces, pool, index);
+  NEXT(3, 1);
+}
+op_ldc2_w : {
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMConstantPool* pool = pieces.pool;
+  uint32_t index = U16(pc + 1);
+  int32_t type = ConstTypeAt(pool, index, &pieces);
+  if ((type != VMConstantPool::TYPE_Long && type != VMConstantPool::TYPE_Double) || index + 1 >= pool->GetCount())
+    goto call;
+  sp[0] = *(VMword*)Element<2>(&pieces, pool, index);
+  sp[1] = *(VMword*)Element<2>(&pieces, pool, index + 1);
+  NEXT(3, 2);
+}
+
+  /* ---- two-word and reference array elements ---- */
+#define ARRAY_AT(arrayWord, indexWord)                               \
+  VMArray* array = (VMArray*)sp[arrayWord];                          \
+  uint32_t index = sp[indexWord];                                    \
+  if (array == NULL || index >= array->GetSize()) goto call;
+op_laload : {
+  ARRAY_AT(-2, -1)
+  Move64(sp - 2, Element<3>(&pieces, array, index));
+  NEXT(1, 0);
+}
+op_lastore : {
+  ARRAY_AT(-4, -3)
+  Move64(Element<3>(&pieces, array, index), sp - 2);
+  NEXT(1, -4);
+}
+op_aastore : {
+  // Null, or an instance of exactly the element class, needs no search of the class
+  // tree; everything else (and every failure) goes to the handler.
+  ARRAY_AT(-3, -2)
+  VMObject* value = (VMObject*)sp[-1];
+  if (value != NULL) {
+    VMArrayClass* cls = array->GetArrayClass();
+    if (cls == NULL || value->GetClass() == NULL || (VMClass*)value->GetClass() != cls->GetElementClass())
+      goto call;
+  }
+  *(VMword*)Element<2>(&pieces, array, index) = (VMword)value;
+  NEXT(1, -3);
+}
+#undef ARRAY_AT
+
+  /* ---- stack ---- */
+op_dup_x2 : {
+  VMword v1 = sp[-1], v2 = sp[-2], v3 = sp[-3];
+  sp[-3] = v1;
+  sp[-2] = v3;
+  sp[-1] = v2;
+  sp[0] = v1;
+  NEXT(1, 1);
+}
+op_dup2_x1 : {
+  VMword v1 = sp[-1], v2 = sp[-2], v3 = sp[-3];
+  sp[-3] = v2;
+  sp[-2] = v1;
+  sp[-1] = v3;
+  sp[0] = v2;
+  sp[1] = v1;
+  NEXT(1, 2);
+}
+op_dup2_x2 : {
+  VMword v1 = sp[-1], v2 = sp[-2], v3 = sp[-3], v4 = sp[-4];
+  sp[-4] = v2;
+  sp[-3] = v1;
+  sp[-2] = v4;
+  sp[-1] = v3;
+  sp[0] = v2;
+  sp[1] = v1;
+  NEXT(1, 2);
+}
+
+  /* ---- division: a zero divisor goes to the handler (ArithmeticException); -1 is
+     taken apart, since MIN_VALUE / -1 traps in the processor ---- */
+op_idiv : {
+  int32_t a = (int32_t)sp[-2], b = (int32_t)sp[-1];
+  if (b == 0) goto call;
+  sp[-2] = b == -1 ? (VMword)(0u - (uint32_t)a) : (VMword)(a / b);
+  NEXT(1, -1);
+}
+op_irem : {
+  int32_t a = (int32_t)sp[-2], b = (int32_t)sp[-1];
+  if (b == 0) goto call;
+  sp[-2] = b == -1 ? 0 : (VMword)(a % b);
+  NEXT(1, -1);
+}
+op_ldiv : {
+  int64_t a = Get64(sp - 4), b = Get64(sp - 2);
+  if (b == 0) goto call;
+  Put64(sp - 4, b == -1 ? (int64_t)(0ull - (uint64_t)a) : a / b);
+  NEXT(1, -2);
+}
+op_lrem : {
+  int64_t a = Get64(sp - 4), b = Get64(sp - 2);
+  if (b == 0) goto call;
+  Put64(sp - 4, b == -1 ? 0 : a % b);
+  NEXT(1, -2);
+}
+
+  /* ---- long arithmetic: wraps (computed unsigned), shifts mask their counts to 63 ---- */
+#define LONG_BINARY(label, expr)                                           \
+  label : {                                                                \
+    uint64_t a = (uint64_t)Get64(sp - 4), b = (uint64_t)Get64(sp - 2);     \
+    Put64(sp - 4, (int64_t)(expr));                                        \
+    NEXT(1, -2);                                                           \
+  }
+  LONG_BINARY(op_ladd, a + b)
+  LONG_BINARY(op_lsub, a - b)
+  LONG_BINARY(op_lmul, a * b)
+  LONG_BINARY(op_land, a & b)
+  LONG_BINARY(op_lor, a | b)
+  LONG_BINARY(op_lxor, a ^ b)
+#undef LONG_BINARY
+#define LONG_SHIFT(label, expr)                                            \
+  label : {                                                                \
+    uint64_t a = (uint64_t)Get64(sp - 3);                                  \
+    uint32_t n = sp[-1] & 63;                                              \
+    Put64(sp - 3, (int64_t)(expr));                                        \
+    NEXT(1, -1);                                                           \
+  }
+  LONG_SHIFT(op_lshl, a << n)
+  LONG_SHIFT(op_lshr, (uint64_t)((int64_t)a >> n))
+  LONG_SHIFT(op_lushr, a >> n)
+#undef LONG_SHIFT
+op_lneg:
+  Put64(sp - 2, (int64_t)(0ull - (uint64_t)Get64(sp - 2)));
+  NEXT(1, 0);
+  // Negation flips the sign bit: 0 - x would turn -0.0 into +0.0.
+op_fneg:
+  sp[-1] ^= 0x80000000u;
+  NEXT(1, 0);
+op_dneg:
+  sp[-1] ^= 0x80000000u;
+  NEXT(1, 0);
+
+  /* ---- float and double arithmetic (SSE: each operation rounded once, as Java has it) ---- */
+#define FLOAT_BINARY(label, expr)                                          \
+  label : {                                                                \
+    float a = GetF(sp - 2), b = GetF(sp - 1);                              \
+    PutF(sp - 2, expr);                                                    \
+    NEXT(1, -1);                                                           \
+  }
+  FLOAT_BINARY(op_fadd, a + b)
+  FLOAT_BINARY(op_fsub, a - b)
+  FLOAT_BINARY(op_fmul, a * b)
+  FLOAT_BINARY(op_fdiv, a / b)
+#undef FLOAT_BINARY
+#define DOUBLE_BINARY(label, expr)                                         \
+  label : {                                                                \
+    double a = GetD(sp - 4), b = GetD(sp - 2);                             \
+    PutD(sp - 4, expr);                                                    \
+    NEXT(1, -2);                                                           \
+  }
+  DOUBLE_BINARY(op_dadd, a + b)
+  DOUBLE_BINARY(op_dsub, a - b)
+  DOUBLE_BINARY(op_dmul, a * b)
+  DOUBLE_BINARY(op_ddiv, a / b)
+#undef DOUBLE_BINARY
+
+  /* ---- conversions, to the Java rules (FloatingToInt, FloatingToLong) ---- */
+op_i2l:
+  Put64(sp - 1, (int64_t)(int32_t)sp[-1]);
+  NEXT(1, 1);
+op_i2f:
+  PutF(sp - 1, (float)(int32_t)sp[-1]);
+  NEXT(1, 0);
+op_i2d:
+  PutD(sp - 1, (double)(int32_t)sp[-1]);
+  NEXT(1, 1);
+op_l2i:
+  NEXT(1, -1);  // the low word stays where it is
+op_l2f:
+  // One rounding from the 64-bit integer (through double it could round twice).
+  PutF(sp - 2, (float)Get64(sp - 2));
+  NEXT(1, -1);
+op_l2d:
+  PutD(sp - 2, (double)Get64(sp - 2));
+  NEXT(1, 0);
+op_f2i:
+  sp[-1] = (VMword)FloatingToInt((double)GetF(sp - 1));
+  NEXT(1, 0);
+op_f2l:
+  Put64(sp - 1, FloatingToLong((double)GetF(sp - 1)));
+  NEXT(1, 1);
+op_f2d:
+  PutD(sp - 1, (double)GetF(sp - 1));
+  NEXT(1, 1);
+op_d2i:
+  sp[-2] = (VMword)FloatingToInt(GetD(sp - 2));
+  NEXT(1, -1);
+op_d2l:
+  Put64(sp - 2, FloatingToLong(GetD(sp - 2)));
+  NEXT(1, 0);
+op_d2f:
+  PutF(sp - 2, (float)GetD(sp - 2));
+  NEXT(1, -1);
+
+  /* ---- comparisons: an unordered pair (a NaN) gives the instruction's own answer ---- */
+op_lcmp : {
+  int64_t a = Get64(sp - 4), b = Get64(sp - 2);
+  sp[-4] = (VMword)(a < b ? -1 : a > b ? 1 : 0);
+  NEXT(1, -3);
+}
+#define FCMP(label, nan)                                                   \
+  label : {                                                                \
+    float a = GetF(sp - 2), b = GetF(sp - 1);                              \
+    sp[-2] = (VMword)(a < b ? -1 : a > b ? 1 : a == b ? 0 : (nan));        \
+    NEXT(1, -1);                                                           \
+  }
+  FCMP(op_fcmpl, -1)
+  FCMP(op_fcmpg, 1)
+#undef FCMP
+#define DCMP(label, nan)                                                   \
+  label : {                                                                \
+    double a = GetD(sp - 4), b = GetD(sp - 2);                             \
+    sp[-4] = (VMword)(a < b ? -1 : a > b ? 1 : a == b ? 0 : (nan));        \
+    NEXT(1, -3);                                                           \
+  }
+  DCMP(op_dcmpl, -1)
+  DCMP(op_dcmpg, 1)
+#undef DCMP
+
+  /* ---- switches: only in the fast loop, where the table lies whole behind pc; a
+     backward or zero offset, or any switch of the slow loop, goes to the handler ---- */
+op_tableswitch : {
+  if (Pieces) goto call;
+  uint8_t* start = frame->method->GetCode()->GetFirstElementPointer();
+  uint32_t op = (uint32_t)(pc - start);
+  const uint8_t* fixed = start + ((op + 4) & ~3u);
+  int32_t key = (int32_t)sp[-1];
+  int32_t lowKey = S32(fixed + 4), highKey = S32(fixed + 8);
+  int32_t offset = S32(fixed);
+  uint32_t i = (uint32_t)key - (uint32_t)lowKey;
+  if (key >= lowKey && key <= highKey && i <= (uint32_t)highKey - (uint32_t)lowKey) offset = S32(fixed + 12 + 4 * i);
+  if (offset <= 0) goto call;
+  sp -= 1;
+  pc += offset;
+  DISPATCH();
+}
+op_lookupswitch : {
+  if (Pieces) goto call;
+  uint8_t* start = frame->method->GetCode()->GetFirstElementPointer();
+  uint32_t op = (uint32_t)(pc - start);
+  const uint8_t* fixed = start + ((op + 4) & ~3u);
+  int32_t key = (int32_t)sp[-1];
+  int32_t offset = S32(fixed);
+  int32_t pairs = S32(fixed + 4);
+  for (int32_t i = 0; i < pairs; i++) {
+    if (S32(fixed + 8 + 8 * i) == key) {
+      offset = S32(fixed + 12 + 8 * i);
+      break;
+    }
+  }
+  if (offset <= 0) goto call;
+  sp -= 1;
+  pc += offset;
+  DISPATCH();
 }
 #undef ENTER_RUN
 #undef NEXT

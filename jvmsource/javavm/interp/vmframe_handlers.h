@@ -48,6 +48,21 @@ inline double GetD(const VMword* slot) {
 }
 inline void PutD(VMword* slot, double v) { memcpy(slot, &v, 8); }
 
+/* Floating to integer by the Java rules (NaN gives 0, out of range saturates); shared
+   by the conversion handlers and the dispatch loops. */
+inline int32_t FloatingToInt(double v) {
+  if (v != v) return 0;
+  if (v >= 2147483647.0) return 2147483647;
+  if (v <= -2147483648.0) return (int32_t)0x80000000u;
+  return (int32_t)v;
+}
+inline int64_t FloatingToLong(double v) {
+  if (v != v) return 0;
+  if (v >= 9223372036854775807.0) return (int64_t)0x7FFFFFFFFFFFFFFFull;
+  if (v <= -9223372036854775808.0) return (int64_t)0x8000000000000000ull;
+  return (int64_t)v;
+}
+
 /* Raises status at the instruction at pc of the given length (the pc searched for a
    handler then lies inside it) and leaves the loop. */
 VMOpResult Fail(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMStatus status);
@@ -58,7 +73,7 @@ VMOpResult FailResolve(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMS
    host stop ends a loop within that many branches. While another thread has a request
    pending (its bit set, the request poll installed) every one polls. */
 enum { PollInterval = 256 };
-inline bool PollDue(VMThread* thread) {
+__attribute__((always_inline)) inline bool PollDue(VMThread* thread) {
   VMword* countdown = thread->GetPollCountdown();
   int32_t left = (int32_t)*countdown - 1;
   *countdown = (VMword)left;

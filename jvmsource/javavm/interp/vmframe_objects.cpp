@@ -8,6 +8,7 @@
 #include "vmjni.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 using namespace interp;
@@ -597,8 +598,18 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
   }
   if (flags & VMMember::IsCompiledFlag)
     return VMByteCodeFrame::CallCompiledMethod(frame, pc + length, sp, target, synch, paramBytes, length);
-  if (flags & VMMember::IsNativeFlag)
+  if (flags & VMMember::IsNativeFlag) {
+    // A mathematical native computes in place: no native frame, and the loop goes on.
+    if (synch == NULL && (flags & VMMember::IsStaticFlag) && target->ResolveNativeAddress()) {
+      uint32_t result[2];
+      if (upcall::MathLeafCall(target->GetNativeAddress(), args, result)) {
+        uint32_t resultBytes = target->GetReturnBytes();
+        memcpy(args, result, resultBytes);
+        return VM_OP(length, (int32_t)resultBytes - (int32_t)paramBytes);
+      }
+    }
     return VMByteCodeFrame::CallNativeMethod(frame, pc + length, sp, target, synch, paramBytes, length);
+  }
   // A method with no kind left (never a callable one): it must not run, nor hang.
   return Fail(frame, pc, length, VMStatus_AbstractMethodError);
 }

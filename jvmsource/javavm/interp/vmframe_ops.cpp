@@ -496,20 +496,6 @@ VM_OPDEF(Op_dneg) {
 /* ------------------------------------------------------------------------------------ */
 /* Conversions, to the Java rules: NaN gives 0, out of range saturates                   */
 
-static int32_t FloatingToInt(double v) {
-  if (v != v) return 0;
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return (int32_t)0x80000000u;
-  return (int32_t)v;
-}
-
-static int64_t FloatingToLong(double v) {
-  if (v != v) return 0;
-  if (v >= 9223372036854775807.0) return (int64_t)0x7FFFFFFFFFFFFFFFull;
-  if (v <= -9223372036854775808.0) return (int64_t)0x8000000000000000ull;
-  return (int64_t)v;
-}
-
 VM_OPDEF(Op_i2l) {
   VM_UNUSED_OPERANDS;
   Put64(sp - 1, (int64_t)(int32_t)sp[-1]);

@@ -17,6 +17,7 @@
 #include "javalang.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
+#include "vmupcalls.h"
 
 namespace {
 
@@ -109,26 +110,42 @@ jdouble JNICALL Atan2(JNIEnv*, jclass, jdouble y, jdouble x) {
    negative base to a finite power that is not a whole number), then the Java results
    where the C library's differ: a NaN exponent gives NaN, a zero exponent 1, a NaN base
    NaN, and 1 or -1 to an infinite power NaN. */
-jdouble JNICALL Pow(JNIEnv* env, jclass, jdouble x, jdouble y) {
-  if (x == 0.0 && y <= 0.0) {
-    VMJniThrowInternal(env, VMStatus_ArithmeticException, "illegal arguments to pow()");
-    return 0.0;
+/* Pow's computation; false (nothing computed) for the refused arguments. */
+bool PowOf(jdouble x, jdouble y, jdouble* out) {
+  if (x == 0.0 && y <= 0.0) return false;
+  if (y != y) {
+    *out = FromBits(kQuietNaNBits);
+    return true;
   }
-  if (y != y) return FromBits(kQuietNaNBits);
-  if (y == 0.0) return 1.0;
-  if (x != x) return FromBits(kQuietNaNBits);
+  if (y == 0.0) {
+    *out = 1.0;
+    return true;
+  }
+  if (x != x) {
+    *out = FromBits(kQuietNaNBits);
+    return true;
+  }
   uint16_t saved = EnterDefaultFpu();
   jdouble r;
   if (x < 0.0 && y != HUGE_VAL && y != -HUGE_VAL && floor(Pinned(y)) != y) {
     LeaveDefaultFpu(saved);
-    VMJniThrowInternal(env, VMStatus_ArithmeticException, "illegal arguments to pow()");
-    return 0.0;
+    return false;
   }
   if ((x == 1.0 || x == -1.0) && (y == HUGE_VAL || y == -HUGE_VAL))
     r = FromBits(kQuietNaNBits);
   else
     r = Pinned(pow(Pinned(x), y));
   LeaveDefaultFpu(saved);
+  *out = r;
+  return true;
+}
+
+jdouble JNICALL Pow(JNIEnv* env, jclass, jdouble x, jdouble y) {
+  jdouble r = 0.0;
+  if (!PowOf(x, y, &r)) {
+    VMJniThrowInternal(env, VMStatus_ArithmeticException, "illegal arguments to pow()");
+    return 0.0;
+  }
   return r;
 }
 
@@ -202,6 +219,41 @@ const JNINativeMethod kFloat[] = {
 };
 
 }  // namespace
+
+bool upcall::MathLeafCall(void* address, const uint32_t* args, uint32_t* result) {
+  typedef jdouble(JNICALL * UnaryNative)(JNIEnv*, jclass, jdouble);
+  typedef jdouble(JNICALL * BinaryNative)(JNIEnv*, jclass, jdouble, jdouble);
+  // The same functions the natives are: the results cannot differ by the way in.
+  static const UnaryNative kUnary[] = {Unary<sin>, Unary<cos>,   Unary<tan>,  Unary<asin>, Unary<acos>, Unary<atan>,
+                                       Unary<exp>, Unary<log>,   Sqrt,        Unary<ceil>, Unary<floor>, Rint};
+  static const BinaryNative kBinary[] = {IEEEremainder, Atan2};
+  jdouble x, r;
+  memcpy(&x, args, sizeof x);
+  if (address == (void*)Pow) {
+    jdouble y;
+    memcpy(&y, args + 2, sizeof y);
+    if (!PowOf(x, y, &r)) return false;
+    memcpy(result, &r, sizeof r);
+    return true;
+  }
+  for (UnaryNative f : kUnary) {
+    if (address == (void*)f) {
+      r = f(NULL, NULL, x);
+      memcpy(result, &r, sizeof r);
+      return true;
+    }
+  }
+  for (BinaryNative f : kBinary) {
+    if (address == (void*)f) {
+      jdouble y;
+      memcpy(&y, args + 2, sizeof y);
+      r = f(NULL, NULL, x, y);
+      memcpy(result, &r, sizeof r);
+      return true;
+    }
+  }
+  return false;
+}
 
 void Register_java_lang_Math(void) { JNI_RegisterNative("java/lang/Math", kMath, PUX_ROWS(kMath)); }
 

@@ -114,6 +114,13 @@ Mag* AddMagnitudes(Context& ctx, const Mag* a, const Mag* b);
 Mag* SubtractMagnitudes(Context& ctx, const Mag* a, const Mag* b);
 /* Canonical a * b. */
 Mag* MultiplyMagnitudes(Context& ctx, const Mag* a, const Mag* b);
+/* Operands up to this many bytes are multiplied (and twice as many divided) as words in
+   local buffers; a modular power with a modulus up to it runs there whole. */
+enum : uint32_t { kFastBytes = 1024 };
+/* base ^ exp mod m, canonical, for a nonzero m of at most kFastBytes bytes and a base of
+   at most 2 * kFastBytes, the exponent above one: the square-and-multiply of
+   ModPowMagnitudes without an array per step. */
+Mag* ModPowInBuffers(Context& ctx, const Mag* base, const Mag* exp, const Mag* m);
 /* acc += x in place over |acc| bytes, x read as 0 beyond its length; the carry out of
    the top byte is dropped. */
 void AccumulateMagnitude(Mag* acc, const Mag* x);

@@ -137,6 +137,7 @@ Mag* ModPowMagnitudes(Context& ctx, const Mag* base, const Mag* exp, const Mag* 
   if (IsOneMagnitude(m)) return ZeroMagnitude(ctx);
   if (IsZeroMagnitude(exp)) return SmallMagnitude(ctx, 1);
   if (IsZeroMagnitude(base) || IsOneMagnitude(base)) return const_cast<Mag*>(base);
+  if (Len(m) <= kFastBytes && Len(base) <= 2 * kFastBytes && !IsOneMagnitude(exp)) return ModPowInBuffers(ctx, base, exp, m);
   Mag* b = Remainder(ctx, base, m);
   if (b == NULL) return NULL;
   if (IsOneMagnitude(exp) || IsZeroMagnitude(b) || IsOneMagnitude(b)) return b;

@@ -1,0 +1,290 @@
+package interp;
+
+/* The instructions the dispatch loops carry out on long, float and double values, on
+   two-word locals and pool constants, the divisions, the switches and the elements of
+   two-word and reference arrays, with their edges: NaN, infinities, -0.0,
+   Long.MIN_VALUE, MIN_VALUE / -1, a zero divisor, elements on both sides of 776 bytes
+   and of later piece boundaries, one array read at two places in turn. checkE to checkK
+   answer 0 when every check holds, else the number of the first that failed;
+   InlineNumLong holds their bodies in methods padded past 776 bytes (the slow loop).
+   Every operand is made at run time (from the seed, 7), so that the compiler folds only
+   the expected values. */
+public class InlineNum {
+    long fl;
+
+    static class Sub extends InlineNum {
+    }
+
+    public static int checkE(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // long arithmetic wraps; shifts take their counts modulo 64
+        if (min - 1 != max || max + 1 != min || min * -1 != min || -min != min || -max != min + 1) return 1;
+        if ((0x100000001L + z) * 0x100000001L != 0x200000001L || (max / m) * m + max % m != max) return 2;
+        if ((-7L + z) / 2 != -3 || (-7L + z) % 2 != -1 || (7L + z) % -2 != 1 || min / -1 != min || min % -1 != 0) return 3;
+        if ((1L + z) << 63 != min || (1L + z) << 64 != 1 || (1L + z) << -1 != min || min >> 63 != -1 || min >>> 63 != 1
+            || (-1L + z) >>> 1 != max || (min >> (m + 55)) != -2) return 4;
+        long f0 = 0xF0F0F0F0F0F0F0F0L + z;
+        if ((f0 & 0xFF00FF00FF00FF00L) != 0xF000F000F000F000L || (f0 | 0x0F0FL) != 0xF0F0F0F0F0F0FFFFL
+            || (f0 ^ -1L) != 0x0F0F0F0F0F0F0F0FL) return 5;
+        if (!(min < max) || min > z || !(max > z) || min == max || !(z == 0) || z != 0L) return 6;
+        // int division: MIN_VALUE / -1, and a zero divisor throws
+        int imin = Integer.MIN_VALUE + (int) z;
+        if (imin / -1 != imin || imin % -1 != 0 || -7 / (m - 5) != -3 || -7 % (m - 5) != -1 || 7 % (5 - m) != 1) return 7;
+        int thrown = 0;
+        try { m = m / (int) z; } catch (ArithmeticException e) { thrown++; }
+        try { m = m % (int) z; } catch (ArithmeticException e) { thrown++; }
+        try { z = z / z; } catch (ArithmeticException e) { thrown++; }
+        try { z = z % z; } catch (ArithmeticException e) { thrown++; }
+        if (thrown != 4 || m != 7 || z != 0) return 8;
+        return 0;
+    }
+
+    public static int checkG(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // NaN compares false both ways (dcmpl and dcmpg, fcmpl and fcmpg)
+        if (nan == nan || !(nan != nan) || nan < 1.0 || nan > 1.0 || nan <= inf || nan >= ninf) return 9;
+        if (fnan == fnan || fnan < 1f || fnan > 1f || fnan <= finf || fnan >= -finf) return 10;
+        if (!(inf > 1e308) || !(ninf < -1e308) || inf - inf == inf - inf || !(nz == 0.0) || 1.0 / nz != ninf) return 11;
+        if (!(fnz == 0f) || 1f / fnz != -finf || finf - finf == finf - finf) return 12;
+        // each operation rounded once, as Java has it
+        double tenth = 0.1 + dz, third = 1.0 / (3 + dz);
+        if (tenth + 0.2 != 0.1 + 0.2 || tenth * 3 != 0.1 * 3 || third * 3 != 1.0 / 3 * 3 || tenth - 0.3 != 0.1 - 0.3
+            || 1e308 * (10 + dz) != inf || 4.9e-324 / (2 + dz) != 0.0 || -4.9e-324 / (2 + dz) != -0.0
+            || 1.0 / (-4.9e-324 / (2 + dz)) != ninf) return 13;
+        float ften = 0.1f + fz;
+        if (ften + 0.2f != 0.1f + 0.2f || ften * 3 != 0.1f * 3 || ften / 3 != 0.1f / 3 || ften - 0.3f != 0.1f - 0.3f
+            || 3e38f * (10 + fz) != finf) return 14;
+        return 0;
+    }
+
+    public static int checkH(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // conversions by the Java rules: NaN gives 0, out of range saturates
+        if ((int) nan != 0 || (int) inf != Integer.MAX_VALUE || (int) ninf != Integer.MIN_VALUE || (int) (-2.9 + dz) != -2
+            || (int) (2147483648.5 + dz) != Integer.MAX_VALUE || (int) (-2147483649.0 + dz) != Integer.MIN_VALUE) return 15;
+        if ((long) nan != 0 || (long) inf != Long.MAX_VALUE || (long) ninf != Long.MIN_VALUE || (long) (-1e19 + dz) != Long.MIN_VALUE
+            || (long) (1e18 + dz) != 1000000000000000000L || (long) (-2.9 + dz) != -2) return 16;
+        if ((int) fnan != 0 || (int) finf != Integer.MAX_VALUE || (int) -finf != Integer.MIN_VALUE || (long) fnan != 0
+            || (long) finf != Long.MAX_VALUE || (long) (-3e18f + fz) != -3e18f || (int) (2.5f + fz) != 2) return 17;
+        long odd = (1L << 60) + (1L << 36) + 1 + z;
+        if ((float) odd != (float) ((1L << 60) + (1L << 37)) || (double) max != 9.223372036854775807E18
+            || (double) (min + 1) != -9.223372036854775807E18 || (float) (m + 16777210) != 16777216f) return 18;
+        if ((float) (1e40 + dz) != finf || (double) (float) (0.1 + dz) == 0.1 + dz || (double) (0.1f + fz) != (double) 0.1f
+            || (float) nan == (float) nan || (double) fnan == (double) fnan || (double) (m - 8) != -1.0
+            || (int) (long) (m - 8) != -1 || (long) (int) (max + z) != -1L) return 19;
+        return 0;
+    }
+
+    public static int checkI(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // two-word locals in the first four slots, both kinds
+        if (sub0(5 + z, 3 + z) != 2 || sub1(m, 10 + z) != 17 || times0(4 + z) != 12 || add2(m, 1, 5 + z) != 12) return 20;
+        if (dsub0(5 + dz, 3 + dz) != 2.0 || dsub1(m, 10 + dz) != 17.0 || dtimes0(4 + dz) != 12.0 || dadd2(m, 1, 0.5 + dz) != 7.5) return 21;
+        if (dmix3(1, 2, 3, 4.5 + dz) != 10.5 || lmix3(1, 2, 3, 4 + z) != 10) return 22;
+        // pool constants
+        if (100000 + (int) z != 99999 + 1 || 2.5f + fz != 5f / 2 || 123456789012345L + z != 123456789012345L
+            || 6.02214076e23 + dz != 6.02214076e23 || -0.0 + nz != -0.0 || 1.0 / (-0.0 + nz) != ninf) return 23;
+        // switches: below, inside and above a table, a sparse key set, the extremes
+        int sum = 0;
+        for (int k = -3; k < 9; k++) sum = sum * 3 + table(k) + 7 * lookup(k * 1000);
+        if (sum != expectedSwitches() || table(Integer.MIN_VALUE) != -1 || table(Integer.MAX_VALUE) != -1
+            || lookup(Integer.MIN_VALUE) != 9 || lookup(Integer.MAX_VALUE) != 10 || lookup(m) != 0) return 24;
+        return 0;
+    }
+
+    public static int checkF(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        // elements on both sides of 776 bytes and of later piece boundaries
+        long[] la = new long[700];
+        double[] da = new double[700];
+        for (int k = 0; k < la.length; k++) {
+            la[k] = k * 0x100000001L + z;
+            da[k] = k * 0.5 + dz;
+        }
+        if (la[96] != 96 * 0x100000001L || la[97] != 97 * 0x100000001L || la[128] != 128 * 0x100000001L
+            || la[129] != 129 * 0x100000001L || la[699] != 699 * 0x100000001L) return 31;
+        if (da[96] != 48.0 || da[97] != 48.5 || da[128] != 64.0 || da[129] != 64.5 || da[161] != 80.5 || da[699] != 349.5) return 32;
+        // two places of one array in turn, and two arrays in turn
+        long acc = 0;
+        double dacc = 0;
+        for (int k = 0; k < la.length; k++) {
+            la[k] += la[la.length - 1 - k] - k;
+            acc += la[k] ^ la[(k * 37) % la.length];
+            da[k] = da[k] * 2 + da[la.length - 1 - k];
+            dacc += da[k];
+        }
+        long check = 0;
+        double dcheck = 0;
+        long[] lb = new long[700];
+        double[] db = new double[700];
+        for (int k = 0; k < lb.length; k++) {
+            lb[k] = k * 0x100000001L;
+            db[k] = k * 0.5;
+        }
+        for (int k = 0; k < lb.length; k++) {
+            touch();
+            lb[k] += lb[lb.length - 1 - k] - k;
+            check += lb[k] ^ lb[(k * 37) % lb.length];
+            db[k] = db[k] * 2 + db[lb.length - 1 - k];
+            dcheck += db[k];
+        }
+        if (acc != check || dacc != dcheck) return 33;
+        for (int k = 0; k < la.length; k++) {
+            if (la[k] != lb[k] || da[k] != db[k]) return 34;
+        }
+        return 0;
+    }
+
+    public static int checkJ(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        long[] la = new long[700];
+        double[] da = new double[700];
+        // NaN, infinities and -0.0 stored and read back whole
+        da[97] = nan;
+        da[96] = -dz;
+        da[129] = 1 / dz;
+        la[97] = Long.MIN_VALUE + z;
+        if (da[97] == da[97] || 1 / da[96] != -1 / dz + dz || da[129] != 1 / dz || la[97] != Long.MIN_VALUE) return 35;
+        // a store between two reads of one element, and one that allocates (a handler runs)
+        int[] ia = new int[600];
+        byte[] ba = new byte[2000];
+        for (int k = 0; k < ba.length; k++) ba[k] = (byte) k;
+        for (int k = 0; k < ia.length; k++) {
+            ia[k] = k;
+            if (k % 100 == 99) {
+                int[] fresh = new int[600];
+                fresh[k] = ia[k];
+                if (fresh[k] != k) return 36;
+            }
+        }
+        if (ia[193] != 193 || ia[194] != 194 || ia[257] != 257 || ia[258] != 258 || ba[775] != (byte) 775 || ba[776] != (byte) 776
+            || ba[1031] != (byte) 1031 || ba[1032] != (byte) 1032) return 37;
+        return 0;
+    }
+
+    public static int checkK(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        // reference arrays: the element class itself, a subclass, Object, and a refused store
+        InlineNum[] na = new InlineNum[400];
+        Object[] oa = new Object[400];
+        InlineNum one = new InlineNum();
+        Sub two = new Sub();
+        for (int k = 0; k < na.length; k++) {
+            na[k] = (k & 1) == 0 ? one : two;
+            oa[k] = na[k];
+        }
+        na[194] = null;
+        if (na[193] != two || na[194] != null || na[399] != two || oa[398] != one || oa[194] != one) return 38;
+        Object[] narrow = na;
+        int refused = 0;
+        try {
+            narrow[300] = new Object();
+        } catch (ArrayStoreException e) {
+            refused++;
+        }
+        try {
+            narrow[3] = "x";
+        } catch (ArrayStoreException e) {
+            refused++;
+        }
+        if (refused != 2 || na[300] != one) return 39;
+        // stores whose value is used again (dup_x2, dup2_x1, dup2_x2)
+        int[] ia = new int[600];
+        long[] la = new long[700];
+        double[] da = new double[700];
+        la[600] = 600 * 0x100000001L + z;
+        InlineNum h = new InlineNum();
+        int r1 = ia[300] = m;
+        long r2 = h.fl = max(z);
+        long r3 = la[500] = r2 - 1;
+        double r4 = da[200] = -dz;
+        if (r1 != 7 || ia[300] != 7 || r2 != Long.MAX_VALUE || h.fl != r2 || r3 != la[500] || 1 / r4 != -1 / dz + dz
+            || 1 / da[200] != 1 / r4) return 40;
+        long v = la[600]++;
+        if (v != 600 * 0x100000001L || la[600] != v + 1) return 41;
+        return 0;
+    }
+
+    /* A call between accesses: the loop forgets the pieces it remembered. */
+    static void touch() {
+    }
+
+    static long max(long z) { return Long.MAX_VALUE + z; }
+
+    static long sub0(long a, long b) { long c = a - b; return c; }
+    static long sub1(int x, long a) { a += x; long b = a; return b; }
+    static long times0(long a) { a = a * 3; return a; }
+    static long add2(int x, int y, long a) { a += x; return a; }
+    static long lmix3(int x, int y, int w, long a) { long b = a + x + y + w; return b; }
+    static double dsub0(double a, double b) { double c = a - b; return c; }
+    static double dsub1(int x, double a) { a += x; double b = a; return b; }
+    static double dtimes0(double a) { a = a * 3; return a; }
+    static double dadd2(int x, int y, double a) { a += x; return a; }
+    static double dmix3(int x, int y, int w, double a) { double b = a + x + y + w; return b; }
+
+    static int table(int k) {
+        switch (k) {
+            case -1: return 1;
+            case 0: return 2;
+            case 1: return 3;
+            case 2: return 4;
+            case 4: return 5;
+            case 5: return 6;
+            default: return -1;
+        }
+    }
+
+    static int lookup(int k) {
+        switch (k) {
+            case -3000: return 1;
+            case 0: return 2;
+            case 2000: return 3;
+            case 5000: return 4;
+            case 8000: return 5;
+            case Integer.MIN_VALUE: return 9;
+            case Integer.MAX_VALUE: return 10;
+            default: return 0;
+        }
+    }
+
+    static int expectedSwitches() {
+        int[] t = {-1, -1, 1, 2, 3, 4, -1, 5, 6, -1, -1, -1};
+        int[] l = {1, 0, 0, 2, 0, 3, 0, 0, 4, 0, 0, 5};
+        int sum = 0;
+        for (int i = 0; i < t.length; i++) sum = sum * 3 + t[i] + 7 * l[i];
+        return sum;
+    }
+}

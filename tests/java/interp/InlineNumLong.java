@@ -1,0 +1,1707 @@
+package interp;
+
+/* InlineNum's checks in methods padded past 776 bytes of code (the slow loop), each body
+   twice, the second moved by three bytes, so that its instructions meet the pieces'
+   boundaries at other places. */
+public class InlineNumLong extends InlineNum {
+    static int PAD = 0;
+
+    public static int checkE0(int seed) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // long arithmetic wraps; shifts take their counts modulo 64
+        if (min - 1 != max || max + 1 != min || min * -1 != min || -min != min || -max != min + 1) return 1;
+        if ((0x100000001L + z) * 0x100000001L != 0x200000001L || (max / m) * m + max % m != max) return 2;
+        if ((-7L + z) / 2 != -3 || (-7L + z) % 2 != -1 || (7L + z) % -2 != 1 || min / -1 != min || min % -1 != 0) return 3;
+        if ((1L + z) << 63 != min || (1L + z) << 64 != 1 || (1L + z) << -1 != min || min >> 63 != -1 || min >>> 63 != 1
+            || (-1L + z) >>> 1 != max || (min >> (m + 55)) != -2) return 4;
+        long f0 = 0xF0F0F0F0F0F0F0F0L + z;
+        if ((f0 & 0xFF00FF00FF00FF00L) != 0xF000F000F000F000L || (f0 | 0x0F0FL) != 0xF0F0F0F0F0F0FFFFL
+            || (f0 ^ -1L) != 0x0F0F0F0F0F0F0F0FL) return 5;
+        if (!(min < max) || min > z || !(max > z) || min == max || !(z == 0) || z != 0L) return 6;
+        // int division: MIN_VALUE / -1, and a zero divisor throws
+        int imin = Integer.MIN_VALUE + (int) z;
+        if (imin / -1 != imin || imin % -1 != 0 || -7 / (m - 5) != -3 || -7 % (m - 5) != -1 || 7 % (5 - m) != 1) return 7;
+        int thrown = 0;
+        try { m = m / (int) z; } catch (ArithmeticException e) { thrown++; }
+        try { m = m % (int) z; } catch (ArithmeticException e) { thrown++; }
+        try { z = z / z; } catch (ArithmeticException e) { thrown++; }
+        try { z = z % z; } catch (ArithmeticException e) { thrown++; }
+        if (thrown != 4 || m != 7 || z != 0) return 8;
+        return 0;
+    }
+
+    public static int checkE1(int seed) {
+        int pad = PAD;
+        pad += 0;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // long arithmetic wraps; shifts take their counts modulo 64
+        if (min - 1 != max || max + 1 != min || min * -1 != min || -min != min || -max != min + 1) return 1;
+        if ((0x100000001L + z) * 0x100000001L != 0x200000001L || (max / m) * m + max % m != max) return 2;
+        if ((-7L + z) / 2 != -3 || (-7L + z) % 2 != -1 || (7L + z) % -2 != 1 || min / -1 != min || min % -1 != 0) return 3;
+        if ((1L + z) << 63 != min || (1L + z) << 64 != 1 || (1L + z) << -1 != min || min >> 63 != -1 || min >>> 63 != 1
+            || (-1L + z) >>> 1 != max || (min >> (m + 55)) != -2) return 4;
+        long f0 = 0xF0F0F0F0F0F0F0F0L + z;
+        if ((f0 & 0xFF00FF00FF00FF00L) != 0xF000F000F000F000L || (f0 | 0x0F0FL) != 0xF0F0F0F0F0F0FFFFL
+            || (f0 ^ -1L) != 0x0F0F0F0F0F0F0F0FL) return 5;
+        if (!(min < max) || min > z || !(max > z) || min == max || !(z == 0) || z != 0L) return 6;
+        // int division: MIN_VALUE / -1, and a zero divisor throws
+        int imin = Integer.MIN_VALUE + (int) z;
+        if (imin / -1 != imin || imin % -1 != 0 || -7 / (m - 5) != -3 || -7 % (m - 5) != -1 || 7 % (5 - m) != 1) return 7;
+        int thrown = 0;
+        try { m = m / (int) z; } catch (ArithmeticException e) { thrown++; }
+        try { m = m % (int) z; } catch (ArithmeticException e) { thrown++; }
+        try { z = z / z; } catch (ArithmeticException e) { thrown++; }
+        try { z = z % z; } catch (ArithmeticException e) { thrown++; }
+        if (thrown != 4 || m != 7 || z != 0) return 8;
+        return 0;
+    }
+
+    public static int checkG0(int seed) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // NaN compares false both ways (dcmpl and dcmpg, fcmpl and fcmpg)
+        if (nan == nan || !(nan != nan) || nan < 1.0 || nan > 1.0 || nan <= inf || nan >= ninf) return 9;
+        if (fnan == fnan || fnan < 1f || fnan > 1f || fnan <= finf || fnan >= -finf) return 10;
+        if (!(inf > 1e308) || !(ninf < -1e308) || inf - inf == inf - inf || !(nz == 0.0) || 1.0 / nz != ninf) return 11;
+        if (!(fnz == 0f) || 1f / fnz != -finf || finf - finf == finf - finf) return 12;
+        // each operation rounded once, as Java has it
+        double tenth = 0.1 + dz, third = 1.0 / (3 + dz);
+        if (tenth + 0.2 != 0.1 + 0.2 || tenth * 3 != 0.1 * 3 || third * 3 != 1.0 / 3 * 3 || tenth - 0.3 != 0.1 - 0.3
+            || 1e308 * (10 + dz) != inf || 4.9e-324 / (2 + dz) != 0.0 || -4.9e-324 / (2 + dz) != -0.0
+            || 1.0 / (-4.9e-324 / (2 + dz)) != ninf) return 13;
+        float ften = 0.1f + fz;
+        if (ften + 0.2f != 0.1f + 0.2f || ften * 3 != 0.1f * 3 || ften / 3 != 0.1f / 3 || ften - 0.3f != 0.1f - 0.3f
+            || 3e38f * (10 + fz) != finf) return 14;
+        return 0;
+    }
+
+    public static int checkG1(int seed) {
+        int pad = PAD;
+        pad += 0;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // NaN compares false both ways (dcmpl and dcmpg, fcmpl and fcmpg)
+        if (nan == nan || !(nan != nan) || nan < 1.0 || nan > 1.0 || nan <= inf || nan >= ninf) return 9;
+        if (fnan == fnan || fnan < 1f || fnan > 1f || fnan <= finf || fnan >= -finf) return 10;
+        if (!(inf > 1e308) || !(ninf < -1e308) || inf - inf == inf - inf || !(nz == 0.0) || 1.0 / nz != ninf) return 11;
+        if (!(fnz == 0f) || 1f / fnz != -finf || finf - finf == finf - finf) return 12;
+        // each operation rounded once, as Java has it
+        double tenth = 0.1 + dz, third = 1.0 / (3 + dz);
+        if (tenth + 0.2 != 0.1 + 0.2 || tenth * 3 != 0.1 * 3 || third * 3 != 1.0 / 3 * 3 || tenth - 0.3 != 0.1 - 0.3
+            || 1e308 * (10 + dz) != inf || 4.9e-324 / (2 + dz) != 0.0 || -4.9e-324 / (2 + dz) != -0.0
+            || 1.0 / (-4.9e-324 / (2 + dz)) != ninf) return 13;
+        float ften = 0.1f + fz;
+        if (ften + 0.2f != 0.1f + 0.2f || ften * 3 != 0.1f * 3 || ften / 3 != 0.1f / 3 || ften - 0.3f != 0.1f - 0.3f
+            || 3e38f * (10 + fz) != finf) return 14;
+        return 0;
+    }
+
+    public static int checkH0(int seed) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // conversions by the Java rules: NaN gives 0, out of range saturates
+        if ((int) nan != 0 || (int) inf != Integer.MAX_VALUE || (int) ninf != Integer.MIN_VALUE || (int) (-2.9 + dz) != -2
+            || (int) (2147483648.5 + dz) != Integer.MAX_VALUE || (int) (-2147483649.0 + dz) != Integer.MIN_VALUE) return 15;
+        if ((long) nan != 0 || (long) inf != Long.MAX_VALUE || (long) ninf != Long.MIN_VALUE || (long) (-1e19 + dz) != Long.MIN_VALUE
+            || (long) (1e18 + dz) != 1000000000000000000L || (long) (-2.9 + dz) != -2) return 16;
+        if ((int) fnan != 0 || (int) finf != Integer.MAX_VALUE || (int) -finf != Integer.MIN_VALUE || (long) fnan != 0
+            || (long) finf != Long.MAX_VALUE || (long) (-3e18f + fz) != -3e18f || (int) (2.5f + fz) != 2) return 17;
+        long odd = (1L << 60) + (1L << 36) + 1 + z;
+        if ((float) odd != (float) ((1L << 60) + (1L << 37)) || (double) max != 9.223372036854775807E18
+            || (double) (min + 1) != -9.223372036854775807E18 || (float) (m + 16777210) != 16777216f) return 18;
+        if ((float) (1e40 + dz) != finf || (double) (float) (0.1 + dz) == 0.1 + dz || (double) (0.1f + fz) != (double) 0.1f
+            || (float) nan == (float) nan || (double) fnan == (double) fnan || (double) (m - 8) != -1.0
+            || (int) (long) (m - 8) != -1 || (long) (int) (max + z) != -1L) return 19;
+        return 0;
+    }
+
+    public static int checkH1(int seed) {
+        int pad = PAD;
+        pad += 0;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // conversions by the Java rules: NaN gives 0, out of range saturates
+        if ((int) nan != 0 || (int) inf != Integer.MAX_VALUE || (int) ninf != Integer.MIN_VALUE || (int) (-2.9 + dz) != -2
+            || (int) (2147483648.5 + dz) != Integer.MAX_VALUE || (int) (-2147483649.0 + dz) != Integer.MIN_VALUE) return 15;
+        if ((long) nan != 0 || (long) inf != Long.MAX_VALUE || (long) ninf != Long.MIN_VALUE || (long) (-1e19 + dz) != Long.MIN_VALUE
+            || (long) (1e18 + dz) != 1000000000000000000L || (long) (-2.9 + dz) != -2) return 16;
+        if ((int) fnan != 0 || (int) finf != Integer.MAX_VALUE || (int) -finf != Integer.MIN_VALUE || (long) fnan != 0
+            || (long) finf != Long.MAX_VALUE || (long) (-3e18f + fz) != -3e18f || (int) (2.5f + fz) != 2) return 17;
+        long odd = (1L << 60) + (1L << 36) + 1 + z;
+        if ((float) odd != (float) ((1L << 60) + (1L << 37)) || (double) max != 9.223372036854775807E18
+            || (double) (min + 1) != -9.223372036854775807E18 || (float) (m + 16777210) != 16777216f) return 18;
+        if ((float) (1e40 + dz) != finf || (double) (float) (0.1 + dz) == 0.1 + dz || (double) (0.1f + fz) != (double) 0.1f
+            || (float) nan == (float) nan || (double) fnan == (double) fnan || (double) (m - 8) != -1.0
+            || (int) (long) (m - 8) != -1 || (long) (int) (max + z) != -1L) return 19;
+        return 0;
+    }
+
+    public static int checkI0(int seed) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // two-word locals in the first four slots, both kinds
+        if (sub0(5 + z, 3 + z) != 2 || sub1(m, 10 + z) != 17 || times0(4 + z) != 12 || add2(m, 1, 5 + z) != 12) return 20;
+        if (dsub0(5 + dz, 3 + dz) != 2.0 || dsub1(m, 10 + dz) != 17.0 || dtimes0(4 + dz) != 12.0 || dadd2(m, 1, 0.5 + dz) != 7.5) return 21;
+        if (dmix3(1, 2, 3, 4.5 + dz) != 10.5 || lmix3(1, 2, 3, 4 + z) != 10) return 22;
+        // pool constants
+        if (100000 + (int) z != 99999 + 1 || 2.5f + fz != 5f / 2 || 123456789012345L + z != 123456789012345L
+            || 6.02214076e23 + dz != 6.02214076e23 || -0.0 + nz != -0.0 || 1.0 / (-0.0 + nz) != ninf) return 23;
+        // switches: below, inside and above a table, a sparse key set, the extremes
+        int sum = 0;
+        for (int k = -3; k < 9; k++) sum = sum * 3 + table(k) + 7 * lookup(k * 1000);
+        if (sum != expectedSwitches() || table(Integer.MIN_VALUE) != -1 || table(Integer.MAX_VALUE) != -1
+            || lookup(Integer.MIN_VALUE) != 9 || lookup(Integer.MAX_VALUE) != 10 || lookup(m) != 0) return 24;
+        return 0;
+    }
+
+    public static int checkI1(int seed) {
+        int pad = PAD;
+        pad += 0;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = (float) dz;
+        double nan = dz / dz, inf = 1.0 / dz, ninf = -1.0 / dz, nz = -dz;
+        float fnan = fz / fz, finf = 1.0f / fz, fnz = -fz;
+        long min = Long.MIN_VALUE + z, max = Long.MAX_VALUE + z;
+        // two-word locals in the first four slots, both kinds
+        if (sub0(5 + z, 3 + z) != 2 || sub1(m, 10 + z) != 17 || times0(4 + z) != 12 || add2(m, 1, 5 + z) != 12) return 20;
+        if (dsub0(5 + dz, 3 + dz) != 2.0 || dsub1(m, 10 + dz) != 17.0 || dtimes0(4 + dz) != 12.0 || dadd2(m, 1, 0.5 + dz) != 7.5) return 21;
+        if (dmix3(1, 2, 3, 4.5 + dz) != 10.5 || lmix3(1, 2, 3, 4 + z) != 10) return 22;
+        // pool constants
+        if (100000 + (int) z != 99999 + 1 || 2.5f + fz != 5f / 2 || 123456789012345L + z != 123456789012345L
+            || 6.02214076e23 + dz != 6.02214076e23 || -0.0 + nz != -0.0 || 1.0 / (-0.0 + nz) != ninf) return 23;
+        // switches: below, inside and above a table, a sparse key set, the extremes
+        int sum = 0;
+        for (int k = -3; k < 9; k++) sum = sum * 3 + table(k) + 7 * lookup(k * 1000);
+        if (sum != expectedSwitches() || table(Integer.MIN_VALUE) != -1 || table(Integer.MAX_VALUE) != -1
+            || lookup(Integer.MIN_VALUE) != 9 || lookup(Integer.MAX_VALUE) != 10 || lookup(m) != 0) return 24;
+        return 0;
+    }
+
+    public static int checkF0(int seed) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        // elements on both sides of 776 bytes and of later piece boundaries
+        long[] la = new long[700];
+        double[] da = new double[700];
+        for (int k = 0; k < la.length; k++) {
+            la[k] = k * 0x100000001L + z;
+            da[k] = k * 0.5 + dz;
+        }
+        if (la[96] != 96 * 0x100000001L || la[97] != 97 * 0x100000001L || la[128] != 128 * 0x100000001L
+            || la[129] != 129 * 0x100000001L || la[699] != 699 * 0x100000001L) return 31;
+        if (da[96] != 48.0 || da[97] != 48.5 || da[128] != 64.0 || da[129] != 64.5 || da[161] != 80.5 || da[699] != 349.5) return 32;
+        // two places of one array in turn, and two arrays in turn
+        long acc = 0;
+        double dacc = 0;
+        for (int k = 0; k < la.length; k++) {
+            la[k] += la[la.length - 1 - k] - k;
+            acc += la[k] ^ la[(k * 37) % la.length];
+            da[k] = da[k] * 2 + da[la.length - 1 - k];
+            dacc += da[k];
+        }
+        long check = 0;
+        double dcheck = 0;
+        long[] lb = new long[700];
+        double[] db = new double[700];
+        for (int k = 0; k < lb.length; k++) {
+            lb[k] = k * 0x100000001L;
+            db[k] = k * 0.5;
+        }
+        for (int k = 0; k < lb.length; k++) {
+            touch();
+            lb[k] += lb[lb.length - 1 - k] - k;
+            check += lb[k] ^ lb[(k * 37) % lb.length];
+            db[k] = db[k] * 2 + db[lb.length - 1 - k];
+            dcheck += db[k];
+        }
+        if (acc != check || dacc != dcheck) return 33;
+        for (int k = 0; k < la.length; k++) {
+            if (la[k] != lb[k] || da[k] != db[k]) return 34;
+        }
+        return 0;
+    }
+
+    public static int checkF1(int seed) {
+        int pad = PAD;
+        pad += 0;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        // elements on both sides of 776 bytes and of later piece boundaries
+        long[] la = new long[700];
+        double[] da = new double[700];
+        for (int k = 0; k < la.length; k++) {
+            la[k] = k * 0x100000001L + z;
+            da[k] = k * 0.5 + dz;
+        }
+        if (la[96] != 96 * 0x100000001L || la[97] != 97 * 0x100000001L || la[128] != 128 * 0x100000001L
+            || la[129] != 129 * 0x100000001L || la[699] != 699 * 0x100000001L) return 31;
+        if (da[96] != 48.0 || da[97] != 48.5 || da[128] != 64.0 || da[129] != 64.5 || da[161] != 80.5 || da[699] != 349.5) return 32;
+        // two places of one array in turn, and two arrays in turn
+        long acc = 0;
+        double dacc = 0;
+        for (int k = 0; k < la.length; k++) {
+            la[k] += la[la.length - 1 - k] - k;
+            acc += la[k] ^ la[(k * 37) % la.length];
+            da[k] = da[k] * 2 + da[la.length - 1 - k];
+            dacc += da[k];
+        }
+        long check = 0;
+        double dcheck = 0;
+        long[] lb = new long[700];
+        double[] db = new double[700];
+        for (int k = 0; k < lb.length; k++) {
+            lb[k] = k * 0x100000001L;
+            db[k] = k * 0.5;
+        }
+        for (int k = 0; k < lb.length; k++) {
+            touch();
+            lb[k] += lb[lb.length - 1 - k] - k;
+            check += lb[k] ^ lb[(k * 37) % lb.length];
+            db[k] = db[k] * 2 + db[lb.length - 1 - k];
+            dcheck += db[k];
+        }
+        if (acc != check || dacc != dcheck) return 33;
+        for (int k = 0; k < la.length; k++) {
+            if (la[k] != lb[k] || da[k] != db[k]) return 34;
+        }
+        return 0;
+    }
+
+    public static int checkJ0(int seed) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        long[] la = new long[700];
+        double[] da = new double[700];
+        // NaN, infinities and -0.0 stored and read back whole
+        da[97] = nan;
+        da[96] = -dz;
+        da[129] = 1 / dz;
+        la[97] = Long.MIN_VALUE + z;
+        if (da[97] == da[97] || 1 / da[96] != -1 / dz + dz || da[129] != 1 / dz || la[97] != Long.MIN_VALUE) return 35;
+        // a store between two reads of one element, and one that allocates (a handler runs)
+        int[] ia = new int[600];
+        byte[] ba = new byte[2000];
+        for (int k = 0; k < ba.length; k++) ba[k] = (byte) k;
+        for (int k = 0; k < ia.length; k++) {
+            ia[k] = k;
+            if (k % 100 == 99) {
+                int[] fresh = new int[600];
+                fresh[k] = ia[k];
+                if (fresh[k] != k) return 36;
+            }
+        }
+        if (ia[193] != 193 || ia[194] != 194 || ia[257] != 257 || ia[258] != 258 || ba[775] != (byte) 775 || ba[776] != (byte) 776
+            || ba[1031] != (byte) 1031 || ba[1032] != (byte) 1032) return 37;
+        return 0;
+    }
+
+    public static int checkJ1(int seed) {
+        int pad = PAD;
+        pad += 0;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        long[] la = new long[700];
+        double[] da = new double[700];
+        // NaN, infinities and -0.0 stored and read back whole
+        da[97] = nan;
+        da[96] = -dz;
+        da[129] = 1 / dz;
+        la[97] = Long.MIN_VALUE + z;
+        if (da[97] == da[97] || 1 / da[96] != -1 / dz + dz || da[129] != 1 / dz || la[97] != Long.MIN_VALUE) return 35;
+        // a store between two reads of one element, and one that allocates (a handler runs)
+        int[] ia = new int[600];
+        byte[] ba = new byte[2000];
+        for (int k = 0; k < ba.length; k++) ba[k] = (byte) k;
+        for (int k = 0; k < ia.length; k++) {
+            ia[k] = k;
+            if (k % 100 == 99) {
+                int[] fresh = new int[600];
+                fresh[k] = ia[k];
+                if (fresh[k] != k) return 36;
+            }
+        }
+        if (ia[193] != 193 || ia[194] != 194 || ia[257] != 257 || ia[258] != 258 || ba[775] != (byte) 775 || ba[776] != (byte) 776
+            || ba[1031] != (byte) 1031 || ba[1032] != (byte) 1032) return 37;
+        return 0;
+    }
+
+    public static int checkK0(int seed) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        // reference arrays: the element class itself, a subclass, Object, and a refused store
+        InlineNum[] na = new InlineNum[400];
+        Object[] oa = new Object[400];
+        InlineNum one = new InlineNum();
+        Sub two = new Sub();
+        for (int k = 0; k < na.length; k++) {
+            na[k] = (k & 1) == 0 ? one : two;
+            oa[k] = na[k];
+        }
+        na[194] = null;
+        if (na[193] != two || na[194] != null || na[399] != two || oa[398] != one || oa[194] != one) return 38;
+        Object[] narrow = na;
+        int refused = 0;
+        try {
+            narrow[300] = new Object();
+        } catch (ArrayStoreException e) {
+            refused++;
+        }
+        try {
+            narrow[3] = "x";
+        } catch (ArrayStoreException e) {
+            refused++;
+        }
+        if (refused != 2 || na[300] != one) return 39;
+        // stores whose value is used again (dup_x2, dup2_x1, dup2_x2)
+        int[] ia = new int[600];
+        long[] la = new long[700];
+        double[] da = new double[700];
+        la[600] = 600 * 0x100000001L + z;
+        InlineNum h = new InlineNum();
+        int r1 = ia[300] = m;
+        long r2 = h.fl = max(z);
+        long r3 = la[500] = r2 - 1;
+        double r4 = da[200] = -dz;
+        if (r1 != 7 || ia[300] != 7 || r2 != Long.MAX_VALUE || h.fl != r2 || r3 != la[500] || 1 / r4 != -1 / dz + dz
+            || 1 / da[200] != 1 / r4) return 40;
+        long v = la[600]++;
+        if (v != 600 * 0x100000001L || la[600] != v + 1) return 41;
+        return 0;
+    }
+
+    public static int checkK1(int seed) {
+        int pad = PAD;
+        pad += 0;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        double nan = dz / dz;
+        // reference arrays: the element class itself, a subclass, Object, and a refused store
+        InlineNum[] na = new InlineNum[400];
+        Object[] oa = new Object[400];
+        InlineNum one = new InlineNum();
+        Sub two = new Sub();
+        for (int k = 0; k < na.length; k++) {
+            na[k] = (k & 1) == 0 ? one : two;
+            oa[k] = na[k];
+        }
+        na[194] = null;
+        if (na[193] != two || na[194] != null || na[399] != two || oa[398] != one || oa[194] != one) return 38;
+        Object[] narrow = na;
+        int refused = 0;
+        try {
+            narrow[300] = new Object();
+        } catch (ArrayStoreException e) {
+            refused++;
+        }
+        try {
+            narrow[3] = "x";
+        } catch (ArrayStoreException e) {
+            refused++;
+        }
+        if (refused != 2 || na[300] != one) return 39;
+        // stores whose value is used again (dup_x2, dup2_x1, dup2_x2)
+        int[] ia = new int[600];
+        long[] la = new long[700];
+        double[] da = new double[700];
+        la[600] = 600 * 0x100000001L + z;
+        InlineNum h = new InlineNum();
+        int r1 = ia[300] = m;
+        long r2 = h.fl = max(z);
+        long r3 = la[500] = r2 - 1;
+        double r4 = da[200] = -dz;
+        if (r1 != 7 || ia[300] != 7 || r2 != Long.MAX_VALUE || h.fl != r2 || r3 != la[500] || 1 / r4 != -1 / dz + dz
+            || 1 / da[200] != 1 / r4) return 40;
+        long v = la[600]++;
+        if (v != 600 * 0x100000001L || la[600] != v + 1) return 41;
+        return 0;
+    }
+}
