@@ -305,6 +305,8 @@ class VMByteCodeFrame : public VMFrame {
   static VMByteCodeFrame* NewFrameGroup(VMObject* synch, VMword* params, VMword* frameLimit,
                                         VMFrame* thrower, VMMethod* method, VMFrame* caller);
   static VMByteCodeFrame* CreateFirstFrame(JNIEnv* env, VMThread* thread);
+  static VMFrameGroup* AddNextAfterCollection(HHeap* heap, VMword* frameLimit, unsigned long bytes,
+                                              VMword* params, VMMethod* m, VMFrame* caller);
   static VMObject* MultiCreateArray(VMThread* thread, VMArrayClass* arrayClass, VMword* dimensions,
                                     int count, jallocType kind);
 

@@ -213,7 +213,9 @@ VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env, bool* published) {
   VM* vm = MachineOf(env);
   if (vm == NULL) return VMStatus_InternalError;
   uint32_t statics = GetNumStatics();
-  VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocFailFast, VMTag_VMStaticData);
+  // Made at a class's first use, when the heap may well be full of garbage; nothing is
+  // half made yet, so a collection may come first.
+  VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocCollectAndRetry, VMTag_VMStaticData);
   if (data == NULL) return VMStatus_OutOfMemoryError;
   if (statics != 0) {
     data->SetStaticDataClass(this);

@@ -388,6 +388,42 @@ VMByteCodeFrame* VMByteCodeFrame::CreateInstance(VMObject* synch, VMword* l, VMM
   return NewFrameGroup(synch, l, limit, current, m, caller);
 }
 
+namespace {
+
+struct GroupRequest {
+  HHeap* heap;
+  VMword* frameLimit;
+  unsigned long bytes;
+};
+
+void* AddNextAgain(void* context) {
+  GroupRequest* r = (GroupRequest*)context;
+  return VMFrameGroup::AddNext(r->heap, r->frameLimit, r->bytes);
+}
+
+}  // namespace
+
+/* A heap full of garbage must not end a call: one collection, then the group again.
+   Only for a call an invoke makes, whose arguments still lie on the caller's stack: the
+   caller is shown to the walk as inside its invoke (pc past it, the arguments on its
+   stack), as a throwing frame is shown. Other callers have nothing that a collection
+   could be sure to find, and fail as before. */
+VMFrameGroup* VMByteCodeFrame::AddNextAfterCollection(HHeap* heap, VMword* frameLimit, unsigned long bytes,
+                                                      VMword* params, VMMethod* m, VMFrame* caller) {
+  VMThread* t = caller->thread;
+  if (params == NULL || t->GetFrame() != caller || !(caller->flags & ExecutableByteCodeFlag)) return NULL;
+  VMByteCodeFrame* b = caller->GetByteCodeFrame();
+  VMword* savedStack = b->stack;
+  const bool wasThrowing = (b->flags & ThrowingFlag) != 0;
+  b->stack = (VMword*)((uint8_t*)params + m->GetParameterBytes());
+  b->flags |= ThrowingFlag;
+  GroupRequest request = {heap, frameLimit, bytes};
+  VMFrameGroup* group = (VMFrameGroup*)t->GetVM()->CollectThen(true, AddNextAgain, &request);
+  b->stack = savedStack;
+  if (!wasThrowing) b->flags &= ~(VMword)ThrowingFlag;
+  return group;
+}
+
 VMByteCodeFrame* VMByteCodeFrame::NewFrameGroup(VMObject* synch, VMword* params, VMword* frameLimit,
                                                 VMFrame* thrower, VMMethod* m, VMFrame* caller) {
   VMThread* t = caller->thread;
@@ -407,6 +443,7 @@ VMByteCodeFrame* VMByteCodeFrame::NewFrameGroup(VMObject* synch, VMword* params,
     unsigned long limit = t->GetVM()->GetDefaultStackSize();
     if (limit < kMaxStackBytes) limit = kMaxStackBytes;
     if (total < limit) group = VMFrameGroup::AddNext(heap, frameLimit, need);
+    if (group == NULL && total < limit) group = AddNextAfterCollection(heap, frameLimit, need, params, m, caller);
     if (group == NULL) {
       ThrowInternalException(thrower, VMStatus_StackOverflowError, "Out of memory");
       return NULL;
