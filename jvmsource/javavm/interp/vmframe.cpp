@@ -40,7 +40,12 @@ VMFrame* VMFrame::GetLastByteCodeFrame() {
 
 VMByteCodeFrame* VMFrame::GetOwner() {
   VMFrame* f = this;
-  while (f != NULL && !f->GetHasJmpBuf()) f = f->caller;
+  while (f != NULL && !f->GetHasJmpBuf()) {
+    if (f->flags & ExecutableByteCodeFlag) {
+      if (VMByteCodeFrame* owner = f->GetByteCodeFrame()->GetOwnerLink()) return owner;
+    }
+    f = f->caller;
+  }
   return (VMByteCodeFrame*)f;
 }
 
@@ -141,6 +146,10 @@ void VMFrame::Relocate(VMRelocateInfo* info) {
       info->Relocate((VMword*)&b->limitOrHandler);
       info->Relocate((VMword*)&b->locals);
       info->Relocate((VMword*)&b->codePointer);
+      // An owner's second word is a jump buffer on the host's stack; any other frame's
+      // names its owner, a frame that moves with it.
+      if (!b->GetHasJmpBuf() && (b->flags & ExecutableByteCodeFlag) && b->secondJmpBuf != NULL)
+        info->Relocate((VMword*)&b->secondJmpBuf);
       b->RelocationOccured();
     }
     f = f->caller;
@@ -374,6 +383,7 @@ void VMByteCodeFrame::Init(VMObject* s, VMword* frameLimit, VMword* stk, VMword*
   slowLoopPC = 0;
   thread = c->thread;
   caller = c;
+  secondJmpBuf = OwnerLinkFor(c);
   thread->SetFrame(this);
 }
 
