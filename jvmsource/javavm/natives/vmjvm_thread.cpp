@@ -10,6 +10,8 @@
    the moment start() claims it, and a second start() finds it claimed. */
 #include "vmjvm.h"
 
+#include <limits.h>
+
 #include "vm.h"
 #include "vmclass.h"
 #include "vmframe.h"
@@ -354,7 +356,9 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   void* event = thread->GetWakeEvent();
   while (event != NULL && host->EventWait(event, 0) == 0) {
   }
-  const jlong deadline = host->CurrentTimeMillis() + millis;
+  // A sleep "for ever" (Long.MAX_VALUE) ends at the clock's last value, not past it.
+  const jlong now = host->CurrentTimeMillis();
+  const jlong deadline = now > 0 && millis > LLONG_MAX - now ? LLONG_MAX : now + millis;
   jlong left = millis;
   while (left > 0) {
     jlong step = left > 300 ? 300 : left;
