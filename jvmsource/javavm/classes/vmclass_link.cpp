@@ -214,8 +214,10 @@ VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env, bool* published) {
   if (vm == NULL) return VMStatus_InternalError;
   uint32_t statics = GetNumStatics();
   // Made at a class's first use, when the heap may well be full of garbage; nothing is
-  // half made yet, so a collection may come first.
-  VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocCollectAndRetry, VMTag_VMStaticData);
+  // half made yet, so a failure collects once and tries again.
+  VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocFailFast, VMTag_VMStaticData);
+  if (data == NULL && VMObjectBase::CollectForRetry())
+    data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocFailFast, VMTag_VMStaticData);
   if (data == NULL) return VMStatus_OutOfMemoryError;
   if (statics != 0) {
     data->SetStaticDataClass(this);
