@@ -7,6 +7,15 @@ public class FullHeapThenUse {
         return n == 0 ? 0 : 1 + depth(n - 1);
     }
 
+    // Each call passes an array made just before it, held by nothing but the call's
+    // arguments while a deeper frame's room is found: the callee checks it is intact.
+    static int handOver(int n, int[] made) {
+        if (made[0] != n || made[1] != -n) return -1;
+        if (n == 0) return 0;
+        int below = handOver(n - 1, new int[] {n - 1, 1 - n});
+        return below < 0 ? below : below + 1;
+    }
+
     static void fill(int size) {
         java.util.Vector v = new java.util.Vector();
         try {
@@ -31,12 +40,19 @@ public class FullHeapThenUse {
             res[0] = err == null ? "ok" : err.toString();
             err = null;
             fill(sizes[round]);
+            int handed = 0;
             try {
-                depth(2000 + 1000 * round);
+                int n = 2000 + 1000 * round;
+                // Full of blocks the size of a stack's: a deeper frame finds no room,
+                // while its argument still does.
+                fill(12000);
+                handed = handOver(n, new int[] {n, -n}) - n;
+                fill(sizes[round]);
+                depth(n + 1000);
             } catch (Throwable t) {
                 err = t;
             }
-            res[1] = err == null ? "ok" : err.toString();
+            res[1] = err == null ? (handed == 0 ? "ok" : "argument lost " + handed) : err.toString();
             err = null;
             Thread started = new Thread();
             fill(8);
