@@ -282,6 +282,17 @@ class VMByteCodeFrame : public VMFrame {
     flags |= HasJmpBufFlag;
   }
   void RelocationOccured() { firstJmpBuf = secondJmpBuf; }
+  /* A frame that owns no Execute keeps the nearest one that does in its second
+     jump-buffer word, which only an owner uses: the owner is then found in constant
+     time however deep the frames are (a catch looks for it at every frame it stops
+     in). NULL when the frame was made by a caller that is no bytecode frame. */
+  VMByteCodeFrame* GetOwnerLink() const { return (VMByteCodeFrame*)(void*)secondJmpBuf; }
+  /* What a frame called from c keeps as its owner link. */
+  static jmp_buf* OwnerLinkFor(const VMFrame* c) {
+    if (!(c->flags & ExecutableByteCodeFlag)) return NULL;
+    const VMByteCodeFrame* b = (const VMByteCodeFrame*)c;
+    return (c->flags & HasJmpBufFlag) ? (jmp_buf*)(void*)b : b->secondJmpBuf;
+  }
 
   /* The byte offset of the current instruction (one less with before). */
   uint32_t GetPC(bool before) const;
@@ -305,6 +316,8 @@ class VMByteCodeFrame : public VMFrame {
   static VMByteCodeFrame* NewFrameGroup(VMObject* synch, VMword* params, VMword* frameLimit,
                                         VMFrame* thrower, VMMethod* method, VMFrame* caller);
   static VMByteCodeFrame* CreateFirstFrame(JNIEnv* env, VMThread* thread);
+  static VMFrameGroup* AddNextAfterCollection(HHeap* heap, VMword* frameLimit, unsigned long bytes,
+                                              VMword* params, VMMethod* m, VMFrame* caller);
   static VMObject* MultiCreateArray(VMThread* thread, VMArrayClass* arrayClass, VMword* dimensions,
                                     int count, jallocType kind);
 

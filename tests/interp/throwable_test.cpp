@@ -25,24 +25,24 @@ TEST_F(InterpThrowableTest, AMachineExceptionRecordsEveryFrameInnermostFirst) {
     ASSERT_EQ("java.lang.NullPointerException", o.thrown);
     VMTracebackArray* trace = o.exception->GetTraceback();
     ASSERT_NE(nullptr, trace);
-    // c (or cSlow), b, a, then the frame native code entered a through; the thread's
-    // first frame is not recorded.
-    ASSERT_EQ(4u, trace->GetSize()) << "slow " << slow;
+    // c (or cSlow), b, a, each once: the frame native code entered a through is no call
+    // of its own, and the thread's first frame is not recorded.
+    ASSERT_EQ(3u, trace->GetSize()) << "slow " << slow;
     VMMethod* c = world.Method("interp/Traces", slow ? "cSlow" : "c", "()I");
     VMMethod* b = world.Method("interp/Traces", "b", "(I)I");
     VMMethod* a = world.Method("interp/Traces", "a", "(I)I");
     EXPECT_EQ(slow == 0, c->GetIsContiguousCode());
-    VMMethod* expected[] = {c, b, a, a};
-    for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(expected[i], trace->Get(i)->GetMethod()) << "frame " << i;
-    // Each bytecode frame's pc lies just past the instruction it stopped at: the field
-    // access that met null, and the calls in its callers.
+    VMMethod* expected[] = {c, b, a};
+    for (uint32_t i = 0; i < 3; i++) EXPECT_EQ(expected[i], trace->Get(i)->GetMethod()) << "frame " << i;
+    // Each bytecode frame's pc lies inside the instruction it stopped at (its last byte),
+    // so that its line is that instruction's: the field access that met null, and the
+    // calls in its callers.
     uint32_t pc = trace->Get(0)->GetPC();
-    ASSERT_GE(pc, 3u);
-    uint8_t op = CodeByte(c, pc - 3);
-    EXPECT_TRUE(op == OP_getfield || op == OP_getfield_quick) << "opcode " << (int)op << " before pc " << pc;
-    EXPECT_EQ(OP_invokestatic, CodeByte(b, trace->Get(1)->GetPC() - 3));
-    EXPECT_EQ(OP_invokestatic, CodeByte(a, trace->Get(2)->GetPC() - 3));
-    EXPECT_EQ(0u, trace->Get(3)->GetPC()) << "a native frame records no pc";
+    ASSERT_GE(pc, 2u);
+    uint8_t op = CodeByte(c, pc - 2);
+    EXPECT_TRUE(op == OP_getfield || op == OP_getfield_quick) << "opcode " << (int)op << " at pc " << pc - 2;
+    EXPECT_EQ(OP_invokestatic, CodeByte(b, trace->Get(1)->GetPC() - 2));
+    EXPECT_EQ(OP_invokestatic, CodeByte(a, trace->Get(2)->GetPC() - 2));
   }
 }
 

@@ -115,8 +115,9 @@ TEST_F(ThreadTest, ANewThreadThatCannotAttachFailsItsStartAndNeverHangs) {
     ASSERT_NE(nullptr, thread);
     jobject local = m.Local(thread);
     JVMGetThreadEnvField(m.env, local);  // the look-ups are made before the failure is armed
+    // The new thread's attach fails, and again after the collection its starter makes.
     refhost::SetFailureScope(true, nullptr, -1);
-    refhost::FailNextAllocations(1);
+    refhost::FailNextAllocations(2);
     JVM_StartThread(m.env, local);
     refhost::FailNextAllocations(0);
     refhost::SetFailureScope(false, nullptr, -1);
@@ -125,6 +126,20 @@ TEST_F(ThreadTest, ANewThreadThatCannotAttachFailsItsStartAndNeverHangs) {
     EXPECT_EQ(0, JVM_IsThreadAlive(m.env, local));
     // The Thread is free to start again.
     JVM_StartThread(m.env, local);
+    EXPECT_EQ("", m.TakeException());
+    EXPECT_EQ("slept false", Text("joinSleeper", "(Ljava/lang/Thread;)Ljava/lang/String;", {(VMword)thread}));
+  }
+  // An attach that fails once is made again after a collection: the start succeeds.
+  for (int round = 0; round < 5; round++) {
+    VMObject* thread = m.Call(kThreads, "unstarted", "()Ljava/lang/Thread;").Object();
+    ASSERT_NE(nullptr, thread);
+    jobject local = m.Local(thread);
+    JVMGetThreadEnvField(m.env, local);
+    refhost::SetFailureScope(true, nullptr, -1);
+    refhost::FailNextAllocations(1);
+    JVM_StartThread(m.env, local);
+    refhost::FailNextAllocations(0);
+    refhost::SetFailureScope(false, nullptr, -1);
     EXPECT_EQ("", m.TakeException());
     EXPECT_EQ("slept false", Text("joinSleeper", "(Ljava/lang/Thread;)Ljava/lang/String;", {(VMword)thread}));
   }

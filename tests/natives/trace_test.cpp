@@ -69,11 +69,29 @@ TEST_F(TraceTest, FillInRecordsEveryFrameWithItsLine) {
   for (const std::string& line : deepLines) recursive += line.find("lines.Traces.deep(Traces.java") == 0;
   // The innermost frame of deep() stands at the line that made the Error, the others at
   // the recursive call.
+  EXPECT_EQ(400, std::count(deepLines.begin(), deepLines.end(), "lines.Traces.deep(Traces.java:14)"));
+  // Each call once: the frame the host's call pushes for deep() is no frame of its own.
+  EXPECT_EQ(401u, recursive);
   EXPECT_EQ(1, std::count(deepLines.begin(), deepLines.end(), "lines.Traces.deep(Traces.java:12)"));
-  EXPECT_GE(std::count(deepLines.begin(), deepLines.end(), "lines.Traces.deep(Traces.java:14)"), 400);
-  // The host's call into deep() is a frame of deep() too.
-  EXPECT_GE(recursive, 401u);
-  EXPECT_LE(recursive, 402u);
+  // An instruction or a call that ends its line is named at that line, not the next one.
+  VMObject* ended = m.Call("lines/Traces", "endOfLine", "()Ljava/lang/Throwable;").Object();
+  ASSERT_NE(nullptr, ended);
+  std::vector<std::string> endedLines = Lines(ended);
+  ASSERT_EQ(1u, endedLines.size());
+  EXPECT_EQ("lines.Traces.endOfLine(Traces.java:25)", endedLines[0]);
+  VMObject* called = m.Call("lines/Traces", "callEndsLine", "()Ljava/lang/Throwable;").Object();
+  ASSERT_NE(nullptr, called);
+  std::vector<std::string> calledLines = Lines(called);
+  ASSERT_GE(calledLines.size(), 2u);
+  EXPECT_EQ("lines.Traces.thrower(Traces.java:33)", calledLines[calledLines.size() - 2]);
+  EXPECT_EQ("lines.Traces.callEndsLine(Traces.java:39)", calledLines.back());
+  // A stack deeper than a trace keeps: the newest 1024 frames.
+  VMObject* deeper = m.Call("lines/Traces", "deep", "(I)Ljava/lang/Throwable;", {3000}).Object();
+  ASSERT_NE(nullptr, deeper);
+  std::vector<std::string> deeperLines = Lines(deeper);
+  EXPECT_EQ(1024u, deeperLines.size());
+  EXPECT_EQ(1, std::count(deeperLines.begin(), deeperLines.end(), "lines.Traces.deep(Traces.java:12)"));
+  EXPECT_EQ("lines.Traces.deep(Traces.java:14)", deeperLines.back());
   // fillInStackTrace on an object that is no throwable records nothing and breaks nothing.
   VMObject* text = m.String("no throwable");
   JVM_FillInStackTrace(m.env, m.Local(text));

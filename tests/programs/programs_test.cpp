@@ -360,6 +360,18 @@ TEST(LauncherTest, ClassPathPropertiesAndArguments) {
   EXPECT_EQ(0, o.status);
 }
 
+/* Exit with daemon threads that allocate, where every allocation collects: the stopped
+   daemons must leave, although each of their polls finds another collection waiting. */
+TEST(LauncherTest, DaemonsThatAllocateUnderCollectionStressEndWithMain) {
+  const std::string dir = kBuild + "/testclasses/programs";
+  for (const char* busy : {"8"}) {
+    Outcome o = RunCommand({"/usr/bin/env", "PUX_GC_STRESS=1", kBuild + "/puxjava", "-cp", dir, "DaemonsAtExit", busy});
+    EXPECT_FALSE(o.timedOut) << busy << " busy daemons";
+    EXPECT_EQ("main ends\n", o.out) << o.err;
+    EXPECT_EQ(0, o.status);
+  }
+}
+
 /* Verification is on unless -noverify says otherwise: a main class whose method returns a
    String where it declares an Integer is refused with VerifyError before any of it runs,
    by default and with -verify; with -noverify it runs (harmlessly here: the String only

@@ -213,7 +213,11 @@ VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env, bool* published) {
   VM* vm = MachineOf(env);
   if (vm == NULL) return VMStatus_InternalError;
   uint32_t statics = GetNumStatics();
+  // Made at a class's first use, when the heap may well be full of garbage; nothing is
+  // half made yet, so a failure collects once and tries again.
   VMObject* data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocFailFast, VMTag_VMStaticData);
+  if (data == NULL && VMObjectBase::CollectForRetry())
+    data = VMObject::CreateInstance(vm->GetHeap(), statics + 2, jallocFailFast, VMTag_VMStaticData);
   if (data == NULL) return VMStatus_OutOfMemoryError;
   if (statics != 0) {
     data->SetStaticDataClass(this);

@@ -250,8 +250,8 @@ VMThread* VM::AttachThread(JNIEnv* env) {
   uint32_t index = FindCurrentThread();
   thread = index != 0 ? GetThreads()->Get(index) : NULL;
   if (thread != NULL) {
-    // Attached again before the lock goes: the exit-time pass drops the records of
-    // detached threads under this lock, and must not drop this one in between.
+    // Attached again before the lock goes: a collection and the exit-time pass drop the
+    // records of detached threads under this lock, and must not drop this one in between.
     VM_ASSERT(thread->GetEnv() == env || thread->GetEnv() == NULL);
     if (thread->GetEnv() == NULL) thread->BeginAttachment(host->CurrentThreadHandle());
     thread->SetEnv(env);
@@ -267,7 +267,9 @@ VMThread* VM::AttachThread(JNIEnv* env) {
   // Only this host thread can add its own entry, so nothing can slip in between.
   thread = VMThread::CreateInstance(this, env, host->CurrentThreadHandle(), me);
   LockThreads("namespace spinlock - Get  VM::AttachThread");
-  uint32_t added = thread != NULL && GetThreads() != NULL ? GetThreads()->Append(thread) : 0;
+  // A slot freed by a dropped record is taken again: the array stays as long as the
+  // most threads attached at once.
+  uint32_t added = thread != NULL && GetThreads() != NULL ? GetThreads()->Add(thread) : 0;
   SetScalar(AttachingWord, GetScalar(AttachingWord) - 1);
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
   if (thread == NULL) return NULL;
@@ -308,8 +310,8 @@ JNIEnv* VM::DetachThread() {
   }
   thread->SetMutexLockCount(1);
   thread->SetHostMutexCount(0);
-  // Once the env is gone the exit-time pass may drop the record: nothing here reads it
-  // after that.
+  // Once the env is gone the next collection (or the exit-time pass) may drop the
+  // record: nothing here reads it after that.
   LockThreads("namespace spinlock - Get  VM::DetachThread");
   thread->SetEnv(NULL);
   UnlockThreads("namespace spinlock - Release  VM::DetachThread");
@@ -355,8 +357,8 @@ void VM::PauseThreadsForDebugger(bool pause) {
 
 unsigned long VM::StopOtherAttachedThreads(void* me) {
   // One record at a time under the lock, the host's stop outside it: the lock is the
-  // name space's, shared with every machine of it. A record stays where it is while
-  // this runs (only the exit-time pass, on this thread, drops records), and a host
+  // name space's, shared with every machine of it. Only the handle is read under it (a
+  // collection may drop the record of a thread that detaches meanwhile), and a host
   // thread handle stays usable after its thread has gone.
   unsigned long stopped = 0;
   for (uint32_t i = 1;; i++) {
@@ -395,6 +397,19 @@ void VM::StopAllOtherThreads() {
     if (host->YieldCheck() != 0) stopAsked = true;
   }
   if (stopAsked) VMJniThrowInternal(host->GetCurrentEnv(), VMStatus_ThreadDeath, NULL);
+}
+
+void VM::DropDetachedThreads(void* me) {
+  LockThreads("namespace spinlock - Get  VM::DropDetachedThreads");
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL || thread->GetId() == me || thread->GetEnv() != NULL) continue;
+      thread->Destroy(GetHeap());
+      threads->Delete(i);
+    }
+  }
+  UnlockThreads("namespace spinlock - Release  VM::DropDetachedThreads");
 }
 
 /* ---- the exit-time pass ---- */
@@ -438,16 +453,7 @@ void VM::RunFinalizers() {
     else
       host->Sleep(1);
   }
-  LockThreads("namespace spinlock - Get  VM::RunFinalizers");
-  if (VMThreadHandleArray* threads = GetThreads()) {
-    for (uint32_t i = 1; i < threads->GetCount(); i++) {
-      VMThread* thread = threads->Get(i);
-      if (thread == NULL || thread->GetId() == me || thread->GetEnv() != NULL) continue;
-      thread->Destroy(GetHeap());
-      threads->Delete(i);
-    }
-  }
-  UnlockThreads("namespace spinlock - Release  VM::RunFinalizers");
+  DropDetachedThreads(me);
   ReleaseThreadsWaitingForGC();
   // Threads still attached may still run on their records: they are stopped (outside the
   // lock), and their records are left to Destroy.

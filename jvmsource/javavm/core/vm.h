@@ -201,6 +201,9 @@ class VM : public VMInternalObject {
   /* Stops every attached thread other than the one of identity me, each through the
      host; returns how many it stopped. */
   unsigned long StopOtherAttachedThreads(void* me);
+  /* Destroys the records of the threads that have detached (but the one of identity
+     me) and frees their slots; under the collector's claim. */
+  void DropDetachedThreads(void* me);
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
   /* Destroys every object still on the heap but the machine itself. */
   void ReleaseRemainingObjects(HHeap* heap);

@@ -171,7 +171,10 @@ jint HOSTCALL VMThread::yieldAndCheck() {
   }
   if (flags & YieldToWaitForGCFlag) {
     VMStatus status = t->WaitForGC();
-    if (status == VMStatus_OK) return 0;
+    // A stop the host asked for is this poll's answer: when collections come one after
+    // another (every allocation of every thread collects), every poll finds the next
+    // one's request, and a thread that only parked again would never leave.
+    if (status == VMStatus_OK) return host->YieldCheck();
     VMFrame::ThrowInternalException(t->GetFrame(), status, (const char*)NULL);
     return status;  // at a native's frame: the exception is pending for it
   }

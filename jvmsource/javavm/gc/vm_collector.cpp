@@ -500,6 +500,10 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   }
   JNIEnv* env = NULL;
   if (StopOtherThreads(self, &env)) {
+    // The records of threads that have ended go now, stacks and all: no thread can read
+    // one (each left it with its env), and none can attach while the claim is held. A
+    // debugger keeps its own handles to records, so with one they stay to the end.
+    if (GetDebugger() == NULL) DropDetachedThreads(me);
     uint32_t before = GetCollections();
     Collect(self, env, softReferencesClearable);
     // A frame whose references cannot be told abandons the collection inside.

@@ -40,7 +40,12 @@ VMFrame* VMFrame::GetLastByteCodeFrame() {
 
 VMByteCodeFrame* VMFrame::GetOwner() {
   VMFrame* f = this;
-  while (f != NULL && !f->GetHasJmpBuf()) f = f->caller;
+  while (f != NULL && !f->GetHasJmpBuf()) {
+    if (f->flags & ExecutableByteCodeFlag) {
+      if (VMByteCodeFrame* owner = f->GetByteCodeFrame()->GetOwnerLink()) return owner;
+    }
+    f = f->caller;
+  }
   return (VMByteCodeFrame*)f;
 }
 
@@ -141,6 +146,10 @@ void VMFrame::Relocate(VMRelocateInfo* info) {
       info->Relocate((VMword*)&b->limitOrHandler);
       info->Relocate((VMword*)&b->locals);
       info->Relocate((VMword*)&b->codePointer);
+      // An owner's second word is a jump buffer on the host's stack; any other frame's
+      // names its owner, a frame that moves with it.
+      if (!b->GetHasJmpBuf() && (b->flags & ExecutableByteCodeFlag) && b->secondJmpBuf != NULL)
+        info->Relocate((VMword*)&b->secondJmpBuf);
       b->RelocationOccured();
     }
     f = f->caller;
@@ -374,6 +383,7 @@ void VMByteCodeFrame::Init(VMObject* s, VMword* frameLimit, VMword* stk, VMword*
   slowLoopPC = 0;
   thread = c->thread;
   caller = c;
+  secondJmpBuf = OwnerLinkFor(c);
   thread->SetFrame(this);
 }
 
@@ -386,6 +396,42 @@ VMByteCodeFrame* VMByteCodeFrame::CreateInstance(VMObject* synch, VMword* l, VMM
     return f;
   }
   return NewFrameGroup(synch, l, limit, current, m, caller);
+}
+
+namespace {
+
+struct GroupRequest {
+  HHeap* heap;
+  VMword* frameLimit;
+  unsigned long bytes;
+};
+
+void* AddNextAgain(void* context) {
+  GroupRequest* r = (GroupRequest*)context;
+  return VMFrameGroup::AddNext(r->heap, r->frameLimit, r->bytes);
+}
+
+}  // namespace
+
+/* A heap full of garbage must not end a call: one collection, then the group again.
+   Only for a call an invoke makes, whose arguments still lie on the caller's stack: the
+   caller is shown to the walk as inside its invoke (pc past it, the arguments on its
+   stack), as a throwing frame is shown. Other callers have nothing that a collection
+   could be sure to find, and fail as before. */
+VMFrameGroup* VMByteCodeFrame::AddNextAfterCollection(HHeap* heap, VMword* frameLimit, unsigned long bytes,
+                                                      VMword* params, VMMethod* m, VMFrame* caller) {
+  VMThread* t = caller->thread;
+  if (params == NULL || t->GetFrame() != caller || !(caller->flags & ExecutableByteCodeFlag)) return NULL;
+  VMByteCodeFrame* b = caller->GetByteCodeFrame();
+  VMword* savedStack = b->stack;
+  const bool wasThrowing = (b->flags & ThrowingFlag) != 0;
+  b->stack = (VMword*)((uint8_t*)params + m->GetParameterBytes());
+  b->flags |= ThrowingFlag;
+  GroupRequest request = {heap, frameLimit, bytes};
+  VMFrameGroup* group = (VMFrameGroup*)t->GetVM()->CollectThen(true, AddNextAgain, &request);
+  b->stack = savedStack;
+  if (!wasThrowing) b->flags &= ~(VMword)ThrowingFlag;
+  return group;
 }
 
 VMByteCodeFrame* VMByteCodeFrame::NewFrameGroup(VMObject* synch, VMword* params, VMword* frameLimit,
@@ -407,6 +453,7 @@ VMByteCodeFrame* VMByteCodeFrame::NewFrameGroup(VMObject* synch, VMword* params,
     unsigned long limit = t->GetVM()->GetDefaultStackSize();
     if (limit < kMaxStackBytes) limit = kMaxStackBytes;
     if (total < limit) group = VMFrameGroup::AddNext(heap, frameLimit, need);
+    if (group == NULL && total < limit) group = AddNextAfterCollection(heap, frameLimit, need, params, m, caller);
     if (group == NULL) {
       ThrowInternalException(thrower, VMStatus_StackOverflowError, "Out of memory");
       return NULL;

@@ -581,6 +581,7 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
       callee->locals = args;
       callee->slowLoopPC = 0;
       callee->codePointer = target->GetCode()->GetFirstElementPointer();
+      callee->secondJmpBuf = VMByteCodeFrame::OwnerLinkFor(frame);
       thread->SetFrame(callee);
     } else if (VMByteCodeFrame::NewFrameGroup(synch, args, limit, frame, target, frame) == NULL) {
       return 0;

@@ -83,12 +83,29 @@ VMJavaLangThrowable* VMJavaLangThrowable::CreateInstance(JNIEnv* env, const char
   return CreateInstance(env, cls);
 }
 
+namespace {
+
+/* The frames a trace keeps, from the newest: a throwable made deep down costs no more
+   than one made near the bottom. */
+const uint32_t kMaxTraceFrames = 1024;
+
+/* The frame the native interface pushes to run a method from native code carries that
+   method, whose own frame is the one above it: it is no call of its own. */
+bool ListedInTrace(VMFrame* f, VMFrame* callee) {
+  return !(f->GetIsJNI() && callee != NULL && callee->GetCaller() == f && callee->GetMethod() == f->GetMethod());
+}
+
+}  // namespace
+
 void VMJavaLangThrowable::FillInFrameTrace(JNIEnv* env) {
   VM* vm = MachineOf(env);
   VMThread* thread = env != NULL ? env->thread : NULL;
   if (vm == NULL || thread == NULL) return;
   uint32_t count = 0;
-  for (VMFrame* f = thread->GetFrame(); f != NULL && !f->GetIsFirstFrame(); f = f->GetCaller()) count++;
+  VMFrame* callee = NULL;
+  for (VMFrame* f = thread->GetFrame(); f != NULL && !f->GetIsFirstFrame() && count < kMaxTraceFrames;
+       callee = f, f = f->GetCaller())
+    if (ListedInTrace(f, callee)) count++;
   HHeap* heap = vm->GetHeap();
   VMTracebackArray* trace =
       VMTracebackArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMTracebackArray);
@@ -97,16 +114,22 @@ void VMJavaLangThrowable::FillInFrameTrace(JNIEnv* env) {
   VMTracebackArray* old = GetTraceback();
   SetTraceback(trace);
   uint32_t i = 0;
-  for (VMFrame* f = thread->GetFrame(); i < count; f = f->GetCaller(), i++) {
+  callee = NULL;
+  for (VMFrame* f = thread->GetFrame(); i < count; callee = f, f = f->GetCaller()) {
+    if (!ListedInTrace(f, callee)) continue;
     VMTraceback* record = VMTraceback::CreateInstance(heap);
     if (record == NULL) {
       SetTraceback(old);
       return;
     }
     record->SetMethod(f->GetMethod());
-    if (f->GetIsExecutableByteCode() && f->GetMethod() != NULL)
-      record->SetPC(f->GetByteCodeFrame()->GetPC(false));
-    trace->Set(i, record);
+    // The instruction that threw, or a caller's call: the pc lies past it (the handler
+    // search reads the one before, too), so past the end of its line when it ends one.
+    if (f->GetIsExecutableByteCode() && f->GetMethod() != NULL) {
+      uint32_t pc = f->GetByteCodeFrame()->GetPC(false);
+      record->SetPC(pc > 0 ? pc - 1 : 0);
+    }
+    trace->Set(i++, record);
   }
 }
 

@@ -374,10 +374,12 @@ int VMJniUnlinkJavaVM(JavaVM* javaVM) {
 
 /* The attached threads other than the caller that keep the machine from ending: those
    without a daemon Thread object. Read one record at a time under the spin lock that
-   guards the array's growth; the daemon test runs outside it. */
+   guards the array's growth; the daemon test of an attached caller runs outside it. */
 static uint32_t OtherNonDaemonThreads(VM* vm) {
   VMNameSpace* ns = vm->GetNameSpace();
   void* me = Host()->CurrentThreadId();
+  VMThread* caller = VMThread::Current();
+  const bool here = caller != NULL && caller->GetVM() == vm;
   uint32_t count = 0;
   for (uint32_t i = 1;; i++) {
     VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyJavaVM");
@@ -385,10 +387,16 @@ static uint32_t OtherNonDaemonThreads(VM* vm) {
     bool more = threads != NULL && i < threads->GetCount();
     VMThread* thread = more ? threads->Get(i) : NULL;
     bool candidate = thread != NULL && thread->GetEnv() != NULL && thread->GetId() != me;
+    // A caller that is not attached holds up no collection, and a collection drops the
+    // records of threads that have ended: its test is made under the lock. It takes a
+    // thread with a Thread object for a daemon, as GetIsDaemon does for it.
+    bool outside = candidate && !here;
+    if (outside && thread->GetJavaLangThread() == NULL) count++;
     VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyJavaVM");
     if (!more) return count;
-    // Records are dropped only by the exit-time pass, which runs on this thread.
-    if (candidate && !thread->GetIsDaemon()) count++;
+    // An attached caller stands still here (the test allocates nothing that collects), so
+    // no collection can drop the record meanwhile.
+    if (candidate && !outside && !thread->GetIsDaemon()) count++;
   }
 }
 
@@ -415,9 +423,16 @@ jint DestroyJavaVM(JavaVM* record) {
   // any program. (A flag is read through the caller's env: a caller that is not attached
   // takes every thread with a Thread object for a daemon, and stops it.) Either way the
   // machine goes only once every other thread has detached.
-  while (OtherNonDaemonThreads(vm) != 0) host->Sleep(300);
   JNIEnv* current = host->GetCurrentEnv();
   bool callerAttached = current != NULL && current->javaVM == record;
+  // The threads waited for may need collections, which an attached caller would hold
+  // up for as long as it waits: it declares the wait.
+  VMThread* self = callerAttached ? current->thread : NULL;
+  while (OtherNonDaemonThreads(vm) != 0) {
+    VM::EnterSafeRegion(self);
+    host->Sleep(300);
+    VM::LeaveSafeRegion(self);
+  }
   if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads();
   vm->RunFinalizers();
   VMJniDetachEnv(record);

@@ -10,6 +10,8 @@
    the moment start() claims it, and a second start() finds it claimed. */
 #include "vmjvm.h"
 
+#include <limits.h>
+
 #include "vm.h"
 #include "vmclass.h"
 #include "vmframe.h"
@@ -227,23 +229,32 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
   }
   JNIHostFunctions* host = Host();
   JVMThreadStartContext context = {run, object, env->javaVM, kWaiting};
-  if (!host->StartThread(JVMThreadBody, &context, 1)) {
-    __atomic_store_n(word, 0, __ATOMIC_RELEASE);
-    return;
+  int32_t state = kFailed;
+  // The new thread's record is made on the machine heap, which may be full of garbage;
+  // the new thread cannot collect before it is listed, so the starter collects once
+  // and starts it again. (A failed thread leaves the context alone once it says so.)
+  for (int attempt = 0; attempt < 2 && state == kFailed; attempt++) {
+    if (attempt > 0) {
+      if (!VMObjectBase::CollectForRetry()) break;
+      context.started = kWaiting;
+    }
+    if (!host->StartThread(JVMThreadBody, &context, 1)) {
+      __atomic_store_n(word, 0, __ATOMIC_RELEASE);
+      return;
+    }
+    // The starter touches no heap object while it waits (its Thread is held by its local
+    // reference): a collection need not wait for it.
+    // Leaving the region parks while a collection runs: the starter then goes on to touch
+    // the heap only once it has ended.
+    VMThread* self = env->thread;
+    VM::EnterSafeRegion(self);
+    jlong step = 1;
+    while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting) {
+      host->Sleep(step);
+      step = NextStep(step);
+    }
+    VM::LeaveSafeRegion(self);
   }
-  // The starter touches no heap object while it waits (its Thread is held by its local
-  // reference): a collection need not wait for it.
-  // Leaving the region parks while a collection runs: the starter then goes on to touch
-  // the heap only once it has ended.
-  VMThread* self = env->thread;
-  VM::EnterSafeRegion(self);
-  jlong step = 1;
-  int32_t state;
-  while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting) {
-    host->Sleep(step);
-    step = NextStep(step);
-  }
-  VM::LeaveSafeRegion(self);
   if (state == kFailed) {
     VMword starting = kStarting;
     __atomic_compare_exchange_n(word, &starting, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
@@ -345,7 +356,9 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   void* event = thread->GetWakeEvent();
   while (event != NULL && host->EventWait(event, 0) == 0) {
   }
-  const jlong deadline = host->CurrentTimeMillis() + millis;
+  // A sleep "for ever" (Long.MAX_VALUE) ends at the clock's last value, not past it.
+  const jlong now = host->CurrentTimeMillis();
+  const jlong deadline = now > 0 && millis > LLONG_MAX - now ? LLONG_MAX : now + millis;
   jlong left = millis;
   while (left > 0) {
     jlong step = left > 300 ? 300 : left;

@@ -109,7 +109,8 @@ public class Thread implements Runnable {
         if (nanos < 0 || nanos > 999999) {
             throw new IllegalArgumentException("nanosecond timeout value out of range");
         }
-        if (nanos >= 500000 || (nanos != 0 && millis == 0)) {
+        // Rounded up but never past the longest sleep there is (it would turn negative).
+        if ((nanos >= 500000 || (nanos != 0 && millis == 0)) && millis != Long.MAX_VALUE) {
             millis++;
         }
         sleep(millis);

@@ -18,6 +18,31 @@ public class Traces {
         return new ExceptionInInitializerError(new IllegalStateException("inner"));
     }
 
+    // The throwing instruction ends its line: the trace names that line, not the next.
+    static Throwable endOfLine() {
+        try {
+            int[] none = new int[0];
+            none[0] = 1;
+            return null;
+        } catch (ArrayIndexOutOfBoundsException e) {
+            return e;
+        }
+    }
+
+    static void thrower() {
+        throw new IllegalStateException("thrown");
+    }
+
+    // The call ends its line: the caller's frame names the line of the call.
+    static Throwable callEndsLine() {
+        try {
+            thrower();
+            return null;
+        } catch (IllegalStateException e) {
+            return e;
+        }
+    }
+
     // A stream for printStackTrace: any class with println(char[]) will do.
     public static class Lines {
         final java.util.Vector lines = new java.util.Vector();
