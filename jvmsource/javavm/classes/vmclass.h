@@ -677,8 +677,7 @@ class VMMethod : public VMMember {
   VMStatus GetBasicBlockFor(uint32_t pc, VMBasicBlock*& out);
 
   /* A reflective call on object (ignored for a static method) with the Java arguments
-     of an Object[] (NULL for none): a private or protected method needs override
-     (IllegalAccessException otherwise); the count and each argument must fit the
+     of an Object[] (NULL for none), access decided by the caller; the count and each argument must fit the
      parameter types, a primitive by unboxing and widening, a reference by instanceof
      (IllegalArgumentException otherwise); a static method's class is initialised first.
      An exception the method throws comes back wrapped in InvocationTargetException. The
@@ -686,7 +685,17 @@ class VMMethod : public VMMember {
      primitive result as a new box; a reference as it is (the caller holds it before it
      allocates). */
   VMObject* ReflectInvoke(JNIEnv* env, VMObject* object, VMClassArray* parameterTypes, VMObjectArray* arguments,
-                          VMClass* returnType, bool override);
+                          VMClass* returnType);
+  /* The declared classes of the parameters, resolved in the method's loader once and
+     kept on the method; NULL, with the exception that was pending put back, when one of
+     them cannot be found (then no object of it can be passed but null). */
+  VMClassArray* ResolvedParameterTypes(JNIEnv* env);
+  /* Whether the reference words of area (the parameter words, first the receiver's
+     when first is 1) are null or instances of their parameter's class. */
+  bool ReferenceArgumentsFit(VMClassArray* types, const VMword* area, uint32_t first);
+  /* Whether a reference result (held by handle) is null or an instance of the return
+     class; may load that class. */
+  bool ReferenceResultFits(JNIEnv* env, jobject result);
 };
 
 static_assert(sizeof(VMMember) == 20 && sizeof(VMMethod) == 20, "members add no fields");
