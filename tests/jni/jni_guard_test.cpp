@@ -10,6 +10,8 @@
 #include <chrono>
 #include <thread>
 
+#include "safe_wait.h"
+
 namespace jni_test {
 namespace {
 
@@ -34,7 +36,7 @@ TEST_F(GuardTest, BulkDeletionLeavesAnotherThreadsGlobalAlone) {
     otherClass = mine->functions->NewGlobalRef(mine, mine->functions->FindClass(mine, "java/lang/Thread"));
     vm->functions->DetachCurrentThread(vm);
   });
-  t.join();
+  JoinOutside(t);
   ASSERT_NE(nullptr, other);
   ASSERT_NE(nullptr, otherClass);
   jobject mine = f->NewGlobalRef(env, f->NewStringUTF(env, "mine"));
