@@ -296,6 +296,20 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   void SetReferenceKindNote(uint32_t note) {
     __atomic_fetch_or(&Body()[FlagsWord], (VMword)(note & 7u) << 12, __ATOMIC_SEQ_CST);
   }
+  /* A member class's declared modifiers, from the InnerClasses entry that names it
+     (its class file's flags say public for protected, package for private, and drop
+     static); bits 16-26 of the flag word, bit 28 saying there was an entry. */
+  enum : uint32_t { InnerFlagsShift = 16, InnerFlagsMask = 0x7FFu, HasInnerFlagsBit = 1u << 28 };
+  void SetInnerFlags(uint32_t flags) {
+    __atomic_fetch_or(&Body()[FlagsWord], (VMword)(((flags & InnerFlagsMask) << InnerFlagsShift) | HasInnerFlagsBit),
+                      __ATOMIC_SEQ_CST);
+  }
+  bool GetInnerFlags(jint* flags) const {
+    VMword word = __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE);
+    if ((word & HasInnerFlagsBit) == 0) return false;
+    *flags = (jint)((word >> InnerFlagsShift) & InnerFlagsMask);
+    return true;
+  }
 
   /* Java modifiers of the class. */
   jint GetFlags();

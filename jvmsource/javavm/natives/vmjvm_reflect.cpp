@@ -329,6 +329,10 @@ jclass JNICALL JVM_GetComponentType(JNIEnv* env, jclass handle) {
 jint JNICALL JVM_GetClassModifiers(JNIEnv* env, jclass handle) {
   VMClass* cls = ClassArgument(env, handle);
   if (cls == NULL || cls->GetIsPrimitive()) return 0;
+  // A member class is what its declaration says (public, private, protected, static,
+  // final, interface, abstract).
+  jint inner = 0;
+  if (cls->GetIsLoadable() && ((VMLoadableClass*)cls)->GetInnerFlags(&inner)) return inner & 0x61F;
   // The class file's super flag shares its bit with synchronized, which no class is.
   return cls->GetFlags() & ~0x20;
 }

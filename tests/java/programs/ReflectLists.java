@@ -20,6 +20,18 @@ public class ReflectLists {
         public void fromC() { }
     }
 
+    public static class Outer extends Base {
+        public static class BaseInner { }
+    }
+    public static class Members extends Outer {
+        public class PublicOne { }
+        private class PrivateOne { }
+        protected static class ProtectedStatic { }
+        public interface PublicFace { }
+        protected interface ProtectedFace { }
+        final class PackageFinal { }
+    }
+
     static void sorted(String label, String[] n) {
         for (int i = 0; i < n.length; i++)
             for (int j = i + 1; j < n.length; j++)
@@ -67,5 +79,18 @@ public class ReflectLists {
         System.out.println("Sub.getMethod(shadowed) -> " + Sub.class.getMethod("shadowed", null).invoke(null, null));
         fields(D.class);
         fields(Sub.class);
+
+        // A member class's modifiers are those it was declared with, and only the public
+        // ones (inherited ones too) are its outer class's public members.
+        Class[] pub = Members.class.getClasses();
+        String[] names = new String[pub.length];
+        for (int i = 0; i < pub.length; i++) names[i] = pub[i].getName().substring(pub[i].getName().lastIndexOf('$') + 1);
+        sorted("Members public classes", names);
+        Class[] all = Members.class.getDeclaredClasses();
+        names = new String[all.length];
+        for (int i = 0; i < all.length; i++)
+            names[i] = all[i].getName().substring(all[i].getName().lastIndexOf('$') + 1) + "=" + all[i].getModifiers();
+        sorted("Members declared classes", names);
+        System.out.println("ReflectLists modifiers " + ReflectLists.class.getModifiers());
     }
 }
