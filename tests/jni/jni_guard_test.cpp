@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "safe_wait.h"
+#include "vmjavalangstring.h"
 
 namespace jni_test {
 namespace {
@@ -173,6 +174,34 @@ TEST_F(GuardTest, GetStringRegionWritesOnlyTheRegion) {
   f->GetStringRegion(env, f->NewStringUTF(env, "abcdefgh"), 0, 4, s.buffer);
   EXPECT_EQ('d', s.buffer[3]);
   EXPECT_EQ(0x7777, s.guard);
+  Destroy(vm);
+}
+
+/* A string's words are only the class library's promise: every reader bounds the count
+   (and the offset) by the character array, so a string that claims more reads as what
+   its array holds. */
+TEST_F(GuardTest, StringReadersStayWithinTheArray) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jstring s = f->NewStringUTF(env, "abc");
+  VMJavaLangString* string = (VMJavaLangString*)VMJniHandle::UnHandle(env, s);
+  string->SetCount(100000000);
+  EXPECT_EQ(3, f->GetStringLength(env, s));
+  EXPECT_EQ(3, f->GetStringUTFLength(env, s));
+  const char* text = f->GetStringUTFChars(env, s, nullptr);
+  ASSERT_NE(nullptr, text);
+  EXPECT_STREQ("abc", text);
+  f->ReleaseStringUTFChars(env, s, text);
+  string->SetOffset(2);
+  EXPECT_EQ(1, f->GetStringLength(env, s));
+  string->SetOffset(0xFFFFFFF0u);
+  EXPECT_EQ(0, f->GetStringUTFLength(env, s));
+  jclass file = f->FindClass(env, "java/io/File");
+  jobject made = f->NewObject(env, file, f->GetMethodID(env, file, "<init>", "(Ljava/lang/String;)V"), s);
+  f->CallBooleanMethod(env, made, f->GetMethodID(env, file, "exists", "()Z"));
+  f->ExceptionClear(env);
   Destroy(vm);
 }
 
