@@ -101,6 +101,8 @@ namespace {
 bool Fits(VMObject* object, VMClass* type) {
   if (object == NULL) return true;
   if (type == NULL) return false;
+  // java.lang.Object takes every object, whatever its class word.
+  if (type->GetIsLoadable() && !type->GetIsInterface() && ((VMLoadableClass*)type)->GetSuper() == NULL) return true;
   if (object->GetTag() == VMClass::Tag) {
     if (!type->GetIsLoadable()) return false;
     VMClass* classClass = (VMClass*)((VMLoadableClass*)type)->GetNameSpace()->GetClassList()->GetClassClass();
