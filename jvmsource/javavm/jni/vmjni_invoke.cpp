@@ -111,7 +111,11 @@ static bool OpenForAttach(JavaVM* javaVM) {
 }
 
 static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangThread* object) {
-  if (javaVM == NULL || envOut == NULL || !OpenForAttach(javaVM) || javaVM->vm == NULL) return -1;
+  // The debugger's client (the only attach without a thread object) is bound for each
+  // of its calls, also while the destroyer waits for it to leave, before anything is
+  // freed.
+  const bool checked = kind != AttachNoObject;
+  if (javaVM == NULL || envOut == NULL || (checked && !OpenForAttach(javaVM)) || javaVM->vm == NULL) return -1;
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   JNIEnv* env = VMJniCreateEnv(javaVM);
@@ -122,7 +126,7 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   }
   // A destroyer that began while this thread was joining may not have counted it: the
   // thread leaves again before it runs anything.
-  if (!OpenForAttach(javaVM)) {
+  if (checked && !OpenForAttach(javaVM)) {
     VMJniDetachEnv(javaVM);
     RestoreHostBinding(saved);
     return -1;
