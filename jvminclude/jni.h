@@ -26,7 +26,23 @@
    - DeleteLocalRef and DeleteGlobalRef delete a reference of either kind; member ids
      cannot be deleted;
    - NewWeakGlobalRef makes a strong global reference;
-   - slots 277-299 are the server's extensions. */
+   - slots 277-299 are the server's extensions;
+   - these fail with null and nothing pending, where a native may expect an exception:
+     GetPrimitiveArrayCritical of an array of more than 776 data bytes (byte[1024]
+     already: use Get<Type>ArrayElements or Get<Type>ArrayRegion), Get<Type>ArrayElements
+     of an empty array, NewStringUTF of text whose last sequence is cut off (a 4-byte
+     UTF-8 character is such text: modified UTF-8 has none), FindClass of a malformed
+     array name ("[", more than 255 dimensions, bad UTF-8);
+   - methods with more than 31 parameter words cannot be called through the Call*
+     functions (VirtualMachineError; reflection calls them);
+   - a reference argument (and a native's reference result) that is not null and not an
+     instance of its declared class is refused with IllegalArgumentException, nothing
+     run;
+   - GetStringRegion copies exactly the region; GetStringUTFRegion writes a zero byte
+     after the encoded characters;
+   - DeleteRefs (slot 296) with kind 1 deletes only the globals the calling thread made;
+   - JNI_CreateJavaVM takes any jdkVersion: one without reflection classes of its layout
+     (0 or -1, say) runs without reflection. */
 #ifndef PUX_JNI_H
 #define PUX_JNI_H
 

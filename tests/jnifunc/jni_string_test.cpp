@@ -93,11 +93,11 @@ TEST_F(StringTest, RegionsAreBoundedAndTerminated) {
   f->GetStringRegion(env, s, 0, 5, buf);
   EXPECT_EQ('h', buf[0]);
   EXPECT_EQ('o', buf[4]);
-  EXPECT_EQ(0, buf[5]);  // the terminating unit
+  EXPECT_EQ(0x7777, buf[5]);  // exactly the region: no terminating unit
   EXPECT_EQ(0x7777, buf[6]);
   buf[0] = 0x7777;
   f->GetStringRegion(env, s, 5, 0, buf);
-  EXPECT_EQ(0, buf[0]);
+  EXPECT_EQ(0x7777, buf[0]);
   EXPECT_EQ("", Thrown());
 
   // Beyond the string: nothing written. The sum of start and length must not wrap.

@@ -103,13 +103,16 @@ class ArrayEdgeTest : public ::testing::Test {
   Machine m;
 };
 
-/* At most 255 dimensions in all, and at most 254 asked for at once. */
+/* At most 255 dimensions in all, all of them asked for at once if need be. */
 TEST_F(ArrayEdgeTest, TheDimensionLimit) {
   jclass intClass = m.Local((VMObject*)m.ns->GetClassList()->GetVMintClass());
   jobject a254 = multi(m.env, nullptr, intClass, (jintArray)Dims(254, 1));
   ASSERT_NE(nullptr, a254) << m.TakeException();
   EXPECT_EQ(254u, std::string(NameOf(VMJniHandle::UnHandle(m.env, a254)->GetClass())).find('I'));
-  EXPECT_EQ(nullptr, multi(m.env, nullptr, intClass, (jintArray)Dims(255, 1)));
+  jobject a255 = multi(m.env, nullptr, intClass, (jintArray)Dims(255, 1));
+  ASSERT_NE(nullptr, a255) << m.TakeException();
+  EXPECT_EQ(255u, std::string(NameOf(VMJniHandle::UnHandle(m.env, a255)->GetClass())).find('I'));
+  EXPECT_EQ(nullptr, multi(m.env, nullptr, intClass, (jintArray)Dims(256, 1)));
   EXPECT_EQ("java.lang.IllegalArgumentException", m.TakeException());
   // A component of one dimension and 254 more: 255 in all, the most there may be.
   jclass intArray = m.Local((VMObject*)m.ns->GetArrayClassList()->GetVMintArrayClass());

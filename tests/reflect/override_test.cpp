@@ -19,12 +19,13 @@ std::string Repeat(const char* word, int n) {
 TEST(OverrideTest, OpensPrivateMembersButNeitherMachineWordsNorForgedObjects) {
   // Slot by slot over Fixture's declared methods: six constructors, then add, wide and mix
   // (static, called with no arguments), the getters, setAll and fail (arguments missing),
-  // failChecked, describe, secret and prot (no override on this object), pack, and past
+  // failChecked, describe, secret, prot and pack (no override on this object; pack is of
+  // another package), and past
   // the end. No constructor ever runs as a method.
   const std::string slots = Repeat("IllegalArgumentException", 9) +
                             " false 0 char 0 0 5 0 0.0 0.0 text null" + Repeat("IllegalArgumentException", 2) +
                             " InvocationTargetException <- java.io.IOException fixture 5" +
-                            Repeat("IllegalAccessException", 2) + " 9" + Repeat("IllegalArgumentException", 10);
+                            Repeat("IllegalAccessException", 3) + Repeat("IllegalArgumentException", 10);
   Machine m;
   ASSERT_TRUE(m.Create(2, "reflect_g2:reflect"));
   std::string report = m.CallText("reflectg2/OverrideCases", "report", "()Ljava/lang/String;");
@@ -33,7 +34,7 @@ TEST(OverrideTest, OpensPrivateMembersButNeitherMachineWordsNorForgedObjects) {
       "private method: IllegalAccessException / with override 70\n"
       "protected method: IllegalAccessException / with override 8\n"
       "protected constructor: IllegalAccessException / with override made reflect.Fixture\n"
-      "final field set: 11 modifiers 17 word 17\n"
+      "final field set: IllegalAccessException / with override 11 modifiers 17 word 17\n"
       "machine words: eetop IllegalAccessException getLong IllegalAccessException PrivateInfo set "
       "IllegalAccessException backtrace IllegalAccessException set IllegalAccessException\n"
       "forged slot 9999: IllegalArgumentException -1: IllegalArgumentException min: IllegalArgumentException "

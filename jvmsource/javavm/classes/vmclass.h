@@ -296,6 +296,20 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   void SetReferenceKindNote(uint32_t note) {
     __atomic_fetch_or(&Body()[FlagsWord], (VMword)(note & 7u) << 12, __ATOMIC_SEQ_CST);
   }
+  /* A member class's declared modifiers, from the InnerClasses entry that names it
+     (its class file's flags say public for protected, package for private, and drop
+     static); bits 16-26 of the flag word, bit 28 saying there was an entry. */
+  enum : uint32_t { InnerFlagsShift = 16, InnerFlagsMask = 0x7FFu, HasInnerFlagsBit = 1u << 28 };
+  void SetInnerFlags(uint32_t flags) {
+    __atomic_fetch_or(&Body()[FlagsWord], (VMword)(((flags & InnerFlagsMask) << InnerFlagsShift) | HasInnerFlagsBit),
+                      __ATOMIC_SEQ_CST);
+  }
+  bool GetInnerFlags(jint* flags) const {
+    VMword word = __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE);
+    if ((word & HasInnerFlagsBit) == 0) return false;
+    *flags = (jint)((word >> InnerFlagsShift) & InnerFlagsMask);
+    return true;
+  }
 
   /* Java modifiers of the class. */
   jint GetFlags();
@@ -678,8 +692,7 @@ class VMMethod : public VMMember {
   VMStatus GetBasicBlockFor(uint32_t pc, VMBasicBlock*& out);
 
   /* A reflective call on object (ignored for a static method) with the Java arguments
-     of an Object[] (NULL for none): a private or protected method needs override
-     (IllegalAccessException otherwise); the count and each argument must fit the
+     of an Object[] (NULL for none), access decided by the caller; the count and each argument must fit the
      parameter types, a primitive by unboxing and widening, a reference by instanceof
      (IllegalArgumentException otherwise); a static method's class is initialised first.
      An exception the method throws comes back wrapped in InvocationTargetException. The
@@ -687,7 +700,17 @@ class VMMethod : public VMMember {
      primitive result as a new box; a reference as it is (the caller holds it before it
      allocates). */
   VMObject* ReflectInvoke(JNIEnv* env, VMObject* object, VMClassArray* parameterTypes, VMObjectArray* arguments,
-                          VMClass* returnType, bool override);
+                          VMClass* returnType);
+  /* The declared classes of the parameters, resolved in the method's loader once and
+     kept on the method; NULL, with the exception that was pending put back, when one of
+     them cannot be found (then no object of it can be passed but null). */
+  VMClassArray* ResolvedParameterTypes(JNIEnv* env);
+  /* Whether the reference words of area (the parameter words, first the receiver's
+     when first is 1) are null or instances of their parameter's class. */
+  bool ReferenceArgumentsFit(VMClassArray* types, const VMword* area, uint32_t first);
+  /* Whether a reference result (held by handle) is null or an instance of the return
+     class; may load that class. */
+  bool ReferenceResultFits(JNIEnv* env, jobject result);
 };
 
 static_assert(sizeof(VMMember) == 20 && sizeof(VMMethod) == 20, "members add no fields");

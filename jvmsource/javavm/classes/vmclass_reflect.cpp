@@ -8,6 +8,8 @@
 #include "vmjavalangthrowable.h"
 #include "vmjni.h"
 #include "vmjni_support.h"
+#include "vmliteral.h"
+#include "vmnamespace.h"
 #include "vmthread.h"
 
 namespace {
@@ -33,10 +35,11 @@ bool IsReferenceArray(VMObject* array) {
 }  // namespace
 
 VMObject* VMMethod::ReflectInvoke(JNIEnv* env, VMObject* object, VMClassArray* parameterTypes,
-                                  VMObjectArray* arguments, VMClass* returnType, bool override) {
+                                  VMObjectArray* arguments, VMClass* returnType) {
   VMThread* thread = env != NULL ? env->thread : NULL;
   if (thread == NULL) return NULL;
-  if ((GetIsPrivate() || GetIsProtected()) && !override) return Refuse(env, VMStatus_IllegalAccessException);
+  // The callers decided access on the member the program named (this may be the
+  // override a virtual call picked).
   if (!IsReferenceArray((VMObject*)arguments)) return Refuse(env, VMStatus_IllegalArgumentException);
   const uint32_t count = parameterTypes != NULL ? parameterTypes->GetSize() : 0;
   const uint32_t given = arguments != NULL ? arguments->GetSize() : 0;
@@ -89,4 +92,61 @@ VMObject* VMMethod::ReflectInvoke(JNIEnv* env, VMObject* object, VMClassArray* p
   int32_t code = VMJavaLangReflectField::TypeCode(returnType);
   if (code == VMTypeVoid) return NULL;
   return VMJavaLangReflectField::Wrap(env, code, area);
+}
+
+namespace {
+
+/* An instance of type for Java code. A class record is a Class whatever its class word
+   says (a primitive class's may be unset while the library starts). */
+bool Fits(VMObject* object, VMClass* type) {
+  if (object == NULL) return true;
+  if (type == NULL) return false;
+  // java.lang.Object takes every object, whatever its class word.
+  if (type->GetIsLoadable() && !type->GetIsInterface() && ((VMLoadableClass*)type)->GetSuper() == NULL) return true;
+  if (object->GetTag() == VMClass::Tag) {
+    if (!type->GetIsLoadable()) return false;
+    VMClass* classClass = (VMClass*)((VMLoadableClass*)type)->GetNameSpace()->GetClassList()->GetClassClass();
+    return classClass != NULL && VMClass::AssignableFrom(classClass, type);
+  }
+  return VMClass::InstanceOf(object, type);
+}
+
+}  // namespace
+
+VMClassArray* VMMethod::ResolvedParameterTypes(JNIEnv* env) {
+  VMThread* thread = env->thread;
+  VMJavaLangThrowable* pending = thread->GetException();
+  VMClassArray* types = VMClassReflectInfo::GetParameterTypes(env, this);
+  thread->SetException(pending);
+  return types;
+}
+
+bool VMMethod::ReferenceArgumentsFit(VMClassArray* types, const VMword* area, uint32_t first) {
+  VMLiteralIterator it(GetSignature());
+  if (it.NextChar() != '(') return false;
+  uint32_t w = first;
+  for (uint32_t i = 0;; i++) {
+    VMMethod::SigTypes t = VMMethod::ScanSigItem(it);
+    if (t == VMMethod::SigEndParms || t == VMMethod::SigEnd || t == VMMethod::SigInvalid) return true;
+    if (t == VMMethod::SigLong || t == VMMethod::SigDouble) {
+      w += 2;
+      continue;
+    }
+    VMObject* argument = (VMObject*)area[w++];
+    if (t != VMMethod::SigObject && t != VMMethod::SigArray) continue;
+    if (argument == NULL) continue;
+    VMClass* type = types != NULL && i < types->GetSize() ? types->Get(i) : NULL;
+    if (!Fits(argument, type)) return false;
+  }
+}
+
+bool VMMethod::ReferenceResultFits(JNIEnv* env, jobject result) {
+  if (VMJniHandle::UnHandle(env, result) == NULL) return true;
+  VMThread* thread = env->thread;
+  VMJavaLangThrowable* pending = thread->GetException();
+  VMClass* type = VMClassReflectInfo::GetReturnType(env, this);
+  thread->SetException(pending);
+  // Found again: finding the class may have run Java code.
+  VMObject* object = VMJniHandle::UnHandle(env, result);
+  return Fits(object, type);
 }

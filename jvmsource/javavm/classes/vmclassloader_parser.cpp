@@ -510,7 +510,8 @@ void VMClassLoader::LoadInnerClasses(Parse& p) {
         scratch->Set(appended++, innerIndex);
     }
     Get2(reader, catcher);  // inner_name_index
-    Get2(reader, catcher);  // inner_class_access_flags
+    uint16_t innerFlags = Get2(reader, catcher);
+    if (inner == p.cls && outerIndex != 0) p.cls->SetInnerFlags(innerFlags);
   }
   VMuintArray* list = VMuintArray::CreateInstance(p.heap, appended, jallocFailFast, VMTag_VMuintArray);
   catcher.NotNull(list);

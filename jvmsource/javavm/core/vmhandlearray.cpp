@@ -25,17 +25,26 @@ VMHandleArray* VMHandleArray::CreateInstance(HHeap* heap, VMword elementTag, uin
   self->SetScalar(IncrementWord, increment);
   self->SetScalar(HeapWord, (VMword)heap);
   self->SetScalar(FlagsWord, 0);
+  self->SetReference(OwnersWord, nullptr);
   return self;
+}
+
+uint32_t VMHandleArray::GrownSize(uint32_t index) {
+  uint32_t size = GetArray()->GetSize();
+  uint32_t increment = GetIncrement();
+  if (index > 0xFFFFFFFFu - increment) return 0;
+  uint32_t want = index + increment;
+  if (size <= 0x7FFFFFFFu && want < size * 2) want = size * 2;
+  return want;
 }
 
 VMStatus VMHandleArray::Resize(uint32_t index) {
   VMObjectArray* slots = GetArray();
   uint32_t size = slots->GetSize();
   if (index >= size) {
-    uint32_t increment = GetIncrement();
-    if (index > 0xFFFFFFFFu - increment) return VMStatus_OutOfMemoryError;
-    VMObjectArray* grown = VMObjectArray::CreateInstance(GetHeap(), index + increment,
-                                                         jallocFailFast, slots->GetTag());
+    uint32_t want = GrownSize(index);
+    if (want == 0) return VMStatus_OutOfMemoryError;
+    VMObjectArray* grown = VMObjectArray::CreateInstance(GetHeap(), want, jallocFailFast, slots->GetTag());
     if (grown == nullptr) return VMStatus_OutOfMemoryError;
     grown->Copy(slots, 0, 0, size);
     SetArray(grown);
@@ -45,14 +54,25 @@ VMStatus VMHandleArray::Resize(uint32_t index) {
   return 0;
 }
 
-VMStatus VMHandleArray::GrowKeepingOld(uint32_t index) {
+VMStatus VMHandleArray::GrowKeepingOld(uint32_t index, bool owned) {
   VMObjectArray* slots = GetArray();
   uint32_t size = slots->GetSize();
+  uint32_t want = index >= size ? GrownSize(index) : size;
+  if (want == 0) return VMStatus_OutOfMemoryError;
+  // The owner words are read and written only by writers, under the caller's exclusion:
+  // the old ones go at once.
+  VMintArray* owners = GetOwners();
+  if (owned && (owners == nullptr || owners->GetSize() < want)) {
+    VMintArray* more = VMintArray::CreateInstance(GetHeap(), want, jallocFailFast, VMTag_VMintArray);
+    if (more == nullptr) return VMStatus_OutOfMemoryError;
+    if (owners != nullptr) {
+      more->Copy(owners, 0, 0, owners->GetSize());
+      owners->VMObject::Destroy(GetHeap());
+    }
+    SetReference(OwnersWord, (VMObject*)more);
+  }
   if (index >= size) {
-    uint32_t increment = GetIncrement();
-    if (index > 0xFFFFFFFFu - increment) return VMStatus_OutOfMemoryError;
-    VMObjectArray* grown = VMObjectArray::CreateInstance(GetHeap(), index + increment,
-                                                         jallocFailFast, slots->GetTag());
+    VMObjectArray* grown = VMObjectArray::CreateInstance(GetHeap(), want, jallocFailFast, slots->GetTag());
     if (grown == nullptr) return VMStatus_OutOfMemoryError;
     grown->Copy(slots, 0, 0, size);
     grown->Set(0, (VMObject*)slots);
@@ -61,6 +81,42 @@ VMStatus VMHandleArray::GrowKeepingOld(uint32_t index) {
   }
   if (GetCount() < index + 1) SetCount(index + 1);
   return 0;
+}
+
+void VMHandleArray::FreeRetired() {
+  VMObjectArray* slots = GetArray();
+  if (slots == nullptr || slots->GetSize() == 0 || GetIsbeingAllocated()) return;
+  VMObjectArray* retired = (VMObjectArray*)slots->Get(0);
+  slots->Set(0, nullptr);
+  while (retired != nullptr) {
+    VMObjectArray* older = retired->GetSize() > 0 ? (VMObjectArray*)retired->Get(0) : nullptr;
+    retired->VMObject::Destroy(GetHeap());
+    retired = older;
+  }
+}
+
+uint32_t VMHandleArray::FindFree() {
+  VMObjectArray* slots = GetArray();
+  uint32_t count = GetCount();
+  uint32_t index = GetFreeHint();
+  while (index < count && slots->Get(index) != nullptr) index++;
+  SetFreeHint(index);
+  return index < count ? index : 0;
+}
+
+void VMHandleArray::ClearOwned(uint32_t first, VMword owner) {
+  VMObjectArray* slots = GetArray();
+  VMintArray* owners = GetOwners();
+  uint32_t count = GetCount();
+  if (first < 1) first = 1;
+  for (uint32_t i = first; i < count; i++) {
+    if (slots->Get(i) == nullptr || owners == nullptr || i >= owners->GetSize()) continue;
+    if ((VMword)owners->Get(i) != owner) continue;
+    slots->Set(i, nullptr);
+    LowerFreeHint(i);
+  }
+  while (count > 1 && slots->Get(count - 1) == nullptr) count--;
+  if (count < GetCount()) SetCount(count);
 }
 
 uint32_t VMHandleArray::Find(VMObject* object) {
@@ -142,6 +198,7 @@ void VMHandleArray::Destroy(HHeap* heap) {
   if (GetHeap() != heap) JNI_Assert("GetHeap() == heap", "jvmsource/javavm/vmhandlearray", __LINE__);
   HHeap* own = GetHeap();
   VMObjectArray* slots = GetArray();
+  if (VMintArray* owners = GetOwners()) owners->VMObject::Destroy(own);
   // Arrays retired by GrowKeepingOld hang off slot 0, each off the next.
   while (slots != nullptr) {
     VMObjectArray* older = slots->GetSize() > 0 ? (VMObjectArray*)slots->Get(0) : nullptr;

@@ -15,8 +15,8 @@
 
 class VMHandleArray : public VMInternalObject {
  public:
-  enum { Words = 6, RefMask = 0x1 };
-  enum { ArrayWord = 0, CountWord = 1, InitialWord = 2, IncrementWord = 3, HeapWord = 4, FlagsWord = 5 };
+  enum { Words = 7, RefMask = 0x41 };
+  enum { ArrayWord = 0, CountWord = 1, InitialWord = 2, IncrementWord = 3, HeapWord = 4, FlagsWord = 5, OwnersWord = 6 };
 
   /* A size or increment of 0 counts as 1. NULL when any part cannot be made. */
   static VMHandleArray* CreateInstance(HHeap* heap, VMword elementTag, uint32_t initial,
@@ -38,8 +38,28 @@ class VMHandleArray : public VMInternalObject {
   /* For arrays that other threads read without a lock: makes room for index as Resize
      does, but the old reference array stays alive, chained through slot 0 of the new
      one (which no handle names), so that a reader still holding it reads valid slots.
-     Destroy releases the chain. The caller excludes every other writer. */
-  VMStatus GrowKeepingOld(uint32_t index);
+     Destroy releases the chain. With owned, the owner words grow to the new capacity too.
+     The caller excludes every other writer. */
+  VMStatus GrowKeepingOld(uint32_t index, bool owned = false);
+  /* Frees the slot arrays GrowKeepingOld retired. Only while no reader can hold one: with
+     every thread of the array's users stopped. */
+  void FreeRetired();
+  /* The first free slot below Count (from the free hint), 0 when there is none. */
+  uint32_t FindFree();
+
+  /* Shared arrays record which thread made each slot's handle, so that a thread's bulk
+     deletion takes only its own. The owner words grow with GrowKeepingOld once
+     HasOwnerRoom has been false (GrowKeepingOld with owned); owner 0 is nobody's. */
+  bool HasOwnerRoom(uint32_t index) {
+    VMintArray* owners = GetOwners();
+    return owners != nullptr && index < owners->GetSize();
+  }
+  void SetOwner(uint32_t index, VMword owner) {
+    if (HasOwnerRoom(index)) GetOwners()->Set(index, (int32_t)owner);
+  }
+  /* Empties every slot from first up that owner made, and shrinks Count past the empty
+     slots at the top. */
+  void ClearOwned(uint32_t first, VMword owner);
   /* Frees the slots and the array through the array's own heap; heap must be that heap
      (anything else is a caller's error, reported, and never used to free). */
   void Destroy(HHeap* heap);
@@ -67,6 +87,10 @@ class VMHandleArray : public VMInternalObject {
     if (index < GetFreeHint()) SetFreeHint(index);
   }
   VMStatus Resize(uint32_t index);
+  /* The capacity of a grown slot array that must hold index: doubled, so that n handles
+     cost O(n) copying and at most as much again in retired arrays. 0 on overflow. */
+  uint32_t GrownSize(uint32_t index);
+  VMintArray* GetOwners() { return (VMintArray*)GetReference(OwnersWord); }
   void SetArray(VMObjectArray* a) { SetReference(ArrayWord, (VMObject*)a); }
   void SetCount(uint32_t n) { SetScalar(CountWord, n); }
 };

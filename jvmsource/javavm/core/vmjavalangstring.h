@@ -49,9 +49,22 @@ class VMJavaLangString : public VMObject {
 
   VMcharArray* GetValue() const { return (VMcharArray*)VMObject::GetWord(ValueWord); }
   void SetValue(VMcharArray* v) { VMObject::SetWord(ValueWord, (VMword)v); }
-  uint32_t GetOffset() const { return VMObject::GetWord(OffsetWord); }
+  /* The offset and count as the machine reads them: bounded by the value array, since
+     Java code can make a string whose fields say more (its words are only the class
+     library's promise). */
+  uint32_t GetOffset() const {
+    VMcharArray* value = GetValue();
+    uint32_t size = value != nullptr ? value->GetSize() : 0;
+    uint32_t offset = VMObject::GetWord(OffsetWord);
+    return offset < size ? offset : size;
+  }
   void SetOffset(uint32_t v) { VMObject::SetWord(OffsetWord, v); }
-  uint32_t GetCount() const { return VMObject::GetWord(CountWord); }
+  uint32_t GetCount() const {
+    VMcharArray* value = GetValue();
+    uint32_t room = value != nullptr ? value->GetSize() - GetOffset() : 0;
+    uint32_t count = VMObject::GetWord(CountWord);
+    return count < room ? count : room;
+  }
   void SetCount(uint32_t v) { VMObject::SetWord(CountWord, v); }
   VMword GetHash() const { return VMObject::GetWord(HashWord); }
   void SetHash(VMword v) { VMObject::SetWord(HashWord, v); }

@@ -651,6 +651,9 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
   m.softClearable = softReferencesClearable;
   m.listCandidates = true;
   SetUpReferences(this, &m);
+  // No thread can be inside UnHandle now: the global slot arrays growth retired go (they
+  // would otherwise keep the objects of deleted globals alive, too).
+  if (VMObjectHandleArray* globals = GetJNIHandleArray()) globals->FreeRetired();
 
   // Every thread's frames, detached ones included. The thread array cannot change now:
   // a thread attaching during a collection waits for its end before it is added.

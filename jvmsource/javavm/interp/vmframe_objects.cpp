@@ -836,6 +836,13 @@ VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* ne
     args = (VMword*)((uint8_t*)frame->stack - resultBytes);
     handles = thread->GetJNIHandleArray();
   }
+  // The caller's code trusts the declared return type as it trusts its own parameters:
+  // checked while the native's frame still stands (finding the class may run Java code).
+  if (method->GetReturnsObject() && thread->GetException() == NULL &&
+      !method->ReferenceResultFits(env, (jobject)area[0])) {
+    area[0] = 0;
+    (void)VMJniThrowInternal(env, VMStatus_IllegalArgumentException, NULL);
+  }
   thread->SetFrame(frame);
   if (method->GetReturnsObject())
     args[0] = (VMword)VMJniHandle::UnHandle(env, (jobject)area[0]);

@@ -194,11 +194,26 @@ void Call(JNIEnv* env, jobject receiver, jmethodID id, CallKind kind, const Argu
   } else {
     FromVaList(method, args.list, area, first, n);
   }
+  VMword bits = method->GetObjectBits();
+  // Java code trusts its declared parameter types: an object of another class would
+  // have fields read and written that it does not have. The classes are resolved (once
+  // per method) while the arguments are still handles.
+  VMClassArray* types = NULL;
+  bool checked = false;
+  for (uint32_t i = first; i < n && !checked; i++) {
+    if (Bit(bits, i) && area[i] != 0) {
+      types = method->ResolvedParameterTypes(env);
+      checked = true;
+    }
+  }
   // From here to the run nothing allocates: the unwrapped objects are held by their
   // handles only until the frames take them.
-  VMword bits = method->GetObjectBits();
   for (uint32_t i = 0; i < n; i++) {
     if (Bit(bits, i)) area[i] = (VMword)VMJniHandle::UnHandle(env, (jobject)(uintptr_t)area[i]);
+  }
+  if (checked && !method->ReferenceArgumentsFit(types, area, first)) {
+    (void)VMJniThrowInternal(env, VMStatus_IllegalArgumentException, NULL);
+    return;
   }
   VMFrame::ExecuteJava(env, method, area);
   // The host may have moved the machine while the call stood at a poll or a debugger

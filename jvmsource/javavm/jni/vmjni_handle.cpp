@@ -8,7 +8,9 @@
    the spin lock, and other writers wait for the flag on the name space's monitor.
    Readers (UnHandle) take no lock: growth keeps the old slot array alive behind the new
    one (VMHandleArray::GrowKeepingOld), so a reader that still holds it reads valid
-   slots. The local array belongs to its thread and takes no lock. */
+   slots; the machine's collection, which stops every reader of the machine's array,
+   frees that array's retired ones. The local array belongs to its thread and takes no
+   lock. */
 #include "vmjni.h"
 
 #include "vm.h"
@@ -102,6 +104,10 @@ void VMJniHandle::UnLock(JNIEnv* env) {
   if (ns != NULL) UnlockShared(ns);
 }
 
+/* The thread a shared slot belongs to: the host's id of the calling thread, the same on
+   every machine of the name space. */
+static VMword OwnerOf(JNIEnv* env) { return env->thread != NULL ? (VMword)env->thread->GetId() : 0; }
+
 /* Puts object into a shared array: its existing slot when unique and already there,
    else the lowest empty slot, else a new one at the end. 0 on failure. */
 static uint32_t AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* object, bool unique) {
@@ -115,23 +121,25 @@ static uint32_t AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* obj
       return found;
     }
   }
-  uint32_t index = array->Find(NULL);
-  if (index != 0) {
-    array->GetArray()->Set(index, object);
-    UnlockShared(ns);
-    return index;
-  }
-  index = array->GetCount();
-  if (index < array->GetArray()->GetSize()) {
+  const VMword owner = OwnerOf(env);
+  uint32_t index = array->FindFree();
+  if (index == 0) index = array->GetCount();
+  // Globals record their maker; member ids are everybody's.
+  const bool owned = !unique;
+  if (index < array->GetArray()->GetSize() && (!owned || array->HasOwnerRoom(index))) {
     index = array->AddAt(index, object) == VMStatus_OK ? index : 0;
+    if (index != 0) array->SetOwner(index, owner);
     UnlockShared(ns);
     return index;
   }
   // Growth: no other writer while the flag is set, and no allocation under the spin lock.
   array->SetIsbeingAllocated();
   UnlockShared(ns);
-  bool grown = array->GrowKeepingOld(index) == VMStatus_OK;
-  if (grown) array->GetArray()->Set(index, object);
+  bool grown = array->GrowKeepingOld(index, owned) == VMStatus_OK;
+  if (grown) {
+    array->GetArray()->Set(index, object);
+    array->SetOwner(index, owner);
+  }
   // The flag is cleared even when the host refuses the lock: waiters must not wait for
   // good. Nothing else writes the array while the flag is set.
   bool locked = VMUtils::P_SpinLock(ns->GetSpinLock(), kLockTag) != 0;
@@ -228,8 +236,10 @@ bool VMJniHandle::DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
     VMObjectHandleArray* nsGlobals = ns->GetJNIHandleArray();
     VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
     if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
-    vmGlobals->Clear(Mark(marks[1]));
-    nsGlobals->Clear(Mark(marks[0]));
+    // Only this thread's: another thread's handle above the marks stays its own, and
+    // its slot is not handed out again.
+    vmGlobals->ClearOwned(Mark(marks[1]), OwnerOf(env));
+    nsGlobals->ClearOwned(Mark(marks[0]), OwnerOf(env));
     UnlockShared(ns);
   }
   return true;

@@ -101,14 +101,34 @@ void VMJniClearHostEnv() { Host()->AttachThreadEnv(NULL, NULL); }
    leaves the thread as it found it. */
 enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
 
+/* Whether the machine is listed and no DestroyJavaVM has begun on it: a thread that
+   joined after the destroyer's wait for the other threads would run on a machine
+   being freed. */
+static bool OpenForAttach(JavaVM* javaVM) {
+  if (!CellsExist()) return false;
+  VMUtils::GlobalMutexGuard guard;
+  return IsListed(javaVM) && javaVM->terminating == 0;
+}
+
 static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangThread* object) {
-  if (javaVM == NULL || javaVM->vm == NULL || envOut == NULL) return -1;
+  // The debugger's client (the only attach without a thread object) is bound for each
+  // of its calls, also while the destroyer waits for it to leave, before anything is
+  // freed.
+  const bool checked = kind != AttachNoObject;
+  if (javaVM == NULL || envOut == NULL || (checked && !OpenForAttach(javaVM)) || javaVM->vm == NULL) return -1;
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   JNIEnv* env = VMJniCreateEnv(javaVM);
   if (env == NULL) return -1;
   if (VMJniAttachEnv(javaVM, env) != 0) {
     host->HeapFree(NULL, env);
+    return -1;
+  }
+  // A destroyer that began while this thread was joining may not have counted it: the
+  // thread leaves again before it runs anything.
+  if (checked && !OpenForAttach(javaVM)) {
+    VMJniDetachEnv(javaVM);
+    RestoreHostBinding(saved);
     return -1;
   }
   if (kind == AttachWithObject) {
@@ -335,7 +355,7 @@ JNIEXPORT jint HOSTCALL JNI_GetCreatedJavaVMsNoMutex(JavaVM** buffer, jsize buff
     if (total != NULL) *total = 0;
     return 0;
   }
-  uint32_t room = buffer != NULL ? (uint32_t)bufferLength : 0;
+  uint32_t room = buffer != NULL && bufferLength > 0 ? (uint32_t)bufferLength : 0;
   uint32_t count = 0;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next, count++)
     if (count < room) buffer[count] = r;

@@ -158,8 +158,8 @@ void GetStringRegion(JNIEnv* env, jstring string, jsize start, jsize length, jch
     (void)VMJniThrowInternal(env, VMStatus_NullPointerException, NULL);
     return;
   }
+  // Exactly the region: callers size their buffers to it.
   CopyChars(s, (uint32_t)start, (uint32_t)length, buffer);
-  buffer[length] = 0;
 }
 
 /* Writes a zero byte after the encoded characters: at most 3 x length + 1 bytes. */

@@ -12,6 +12,7 @@
 #include "vmjavalangstring.h"
 #include "vmjni.h"
 #include "vmjniutils.h"
+#include "vmjvm.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
@@ -155,6 +156,25 @@ VMJavaLangReflectMember* VMJavaLangReflectMember::Create(JNIEnv* env, Kind kind,
   }
   *out = &layout;
   return (VMJavaLangReflectMember*)object;
+}
+
+bool VMJavaLangReflectMember::MayReach(JNIEnv* env, VMMember* member, bool override) {
+  VMLoadableClass* owner = member->GetDefinedIn();
+  if (override || owner == NULL) return override;
+  if (member->GetIsPublic() && owner->GetIsPublic()) return true;
+  VMMethod* caller = JVMCallerMethod(env, 1);
+  if (caller == NULL) return true;
+  VMLoadableClass* from = caller->GetDefinedIn();
+  if (from == owner) return true;
+  if (from == NULL || member->GetIsPrivate()) return false;
+  // The package is the name's and the loader's: a class of another loader that names
+  // the same package is no insider.
+  VMLiteral* package = from->GetPackage();
+  const bool samePackage =
+      package != NULL && package == owner->GetPackage() && from->GetLoader() == owner->GetLoader();
+  if (samePackage) return true;
+  if (!owner->GetIsPublic()) return false;
+  return member->GetIsProtected() && VMClass::AssignableFrom((VMClass*)from, (VMClass*)owner);
 }
 
 bool VMJavaLangReflectMember::ReadOverride(JNIEnv* env, jobject handle, unsigned long version) {

@@ -100,6 +100,120 @@ VMLoadableClass* Prepared(JNIEnv* env, VMClass* cls) {
 /* ------------------------------------------------------------------------------------ */
 /* Methods                                                                               */
 
+namespace {
+
+/* The classes a public view has reached so far, each once. Past its room a class counts
+   as new (a hierarchy that wide lists some members twice rather than fail). */
+struct Reached {
+  enum { kRoom = 256 };
+  VMLoadableClass* classes[kRoom];
+  uint32_t count;
+  /* True the first time cls is offered. */
+  bool Add(VMLoadableClass* cls) {
+    for (uint32_t i = 0; i < count; i++)
+      if (classes[i] == cls) return false;
+    if (count < kRoom) classes[count++] = cls;
+    return true;
+  }
+};
+
+/* Both passes of a method list: counting (no result) and filling. */
+struct MethodList {
+  JNIEnv* env;
+  VMJavaLangReflectMethodArray* result;
+  uint32_t count;
+  bool failed;
+  Reached reached;
+};
+
+void Emit(MethodList* list, VMLoadableClass* owner, bool declared, uint32_t index) {
+  if (list->failed) return;
+  if (list->result == NULL) {
+    list->count++;
+    return;
+  }
+  uint32_t level = LocalLevel(list->env);
+  VMJavaLangReflectMethod* w =
+      list->count < list->result->GetSize() ? VMJavaLangReflectMethod::CreateInstance(list->env, owner, declared, index)
+                                             : NULL;
+  if (w == NULL) list->failed = true;
+  else list->result->Set(list->count++, w);
+  DropLocals(list->env, level);
+}
+
+/* Whether a class reached before (the first until of the list) declares a method of m's
+   name and descriptor that hides it: static ones only when statics is set. */
+bool Hidden(MethodList* list, uint32_t until, VMMethod* m, bool statics) {
+  for (uint32_t c = 0; c < until && c < list->reached.count; c++) {
+    VMMethodArray* methods = list->reached.classes[c]->GetMethods();
+    for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
+      VMMethod* other = methods->Get(i);
+      if (other != NULL && (!statics || other->GetIsStatic()) && other->Matches(m)) return true;
+    }
+  }
+  return false;
+}
+
+/* An interface and its superinterfaces, each once: their methods, less those a
+   subinterface reached earlier redeclares. */
+void EmitInterface(MethodList* list, VMNameSpace* ns, VMLoadableClass* iface) {
+  if (!list->reached.Add(iface)) return;
+  const uint32_t position = list->reached.count - 1;
+  VMMethodArray* methods = iface->GetMethods();
+  for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
+    VMMethod* m = methods->Get(i);
+    if (m == NULL || !m->GetIsPublic() || IsSpecialName(ns, m) || Hidden(list, position, m, false)) continue;
+    Emit(list, iface, true, i);
+  }
+  VMClassArray* supers = iface->GetInterfaces();
+  for (uint32_t i = 0; supers != NULL && i < supers->GetSize(); i++) {
+    VMClass* super = supers->Get(i);
+    if (super != NULL && super->GetIsLoadable()) EmitInterface(list, ns, (VMLoadableClass*)super);
+  }
+}
+
+/* The methods of a view, in this machine's order. The declared view lists the class's
+   own methods; the public view of an interface its own and its superinterfaces'; the
+   public view of a class the public static methods of the class and then of each
+   superclass (less those a subclass hides), then the public methods of its table. */
+void ListMethods(MethodList* list, VMNameSpace* ns, VMLoadableClass* lc, bool declared) {
+  list->reached.count = 0;
+  VMMethodArray* methods = lc->GetMethods();
+  const uint32_t nMethods = methods != NULL ? methods->GetSize() : 0;
+  if (declared) {
+    for (uint32_t i = 0; i < nMethods; i++) {
+      VMMethod* m = methods->Get(i);
+      if (m != NULL && !IsSpecialName(ns, m)) Emit(list, lc, true, i);
+    }
+    return;
+  }
+  if (lc->GetIsInterface()) {
+    EmitInterface(list, ns, lc);
+    return;
+  }
+  for (VMLoadableClass* c = lc; c != NULL; c = c->GetSuper()) {
+    (void)list->reached.Add(c);
+    const uint32_t position = list->reached.count - 1;
+    VMMethodArray* own = c->GetMethods();
+    for (uint32_t i = 0; own != NULL && i < own->GetSize(); i++) {
+      VMMethod* m = own->Get(i);
+      if (m == NULL || !m->GetIsPublic() || !m->GetIsStatic() || IsSpecialName(ns, m)) continue;
+      if (c != lc && Hidden(list, position, m, true)) continue;
+      Emit(list, c, true, i);
+    }
+  }
+  VMMethodArray* table = lc->VMLoadableOrArrayClass::GetMethodTable();
+  for (uint32_t i = 0; table != NULL && i < table->GetSize(); i++) {
+    VMMethod* m = table->Get(i);
+    if (m == NULL || !m->GetIsPublic() || IsSpecialName(ns, m)) continue;
+    // Inherited methods stand under their declaring class, at the index they keep in
+    // every subclass's table.
+    Emit(list, m->GetDefinedIn(), false, i);
+  }
+}
+
+}  // namespace
+
 VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClass* cls, int32_t which) {
   VMNameSpace* ns = NsOf(env);
   if (cls == NULL || ns == NULL || env->thread == NULL) return NULL;
@@ -107,49 +221,21 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
     return NewResult<VMJavaLangReflectMethodArray>(env, cls, 0, VMTag_VMJavaLangReflectMethodArray);
   VMLoadableClass* lc = Prepared(env, cls);
   if (lc == NULL) return NULL;
-  // The declared view, and every view of an interface, lists the class's own methods;
-  // the public view of a class lists its public static methods, then the method table.
   const bool declared = which != 0;
-  const bool own = declared || lc->GetIsInterface();
-  VMMethodArray* methods = lc->GetMethods();
-  VMMethodArray* first = own ? methods : lc->VMLoadableOrArrayClass::GetMethodTable();
-  const uint32_t nMethods = methods != NULL ? methods->GetSize() : 0;
-  const uint32_t nFirst = first != NULL ? first->GetSize() : 0;
   if (!Enter(env, lc)) return NULL;
-  uint32_t count = 0;
-  if (!own) {
-    for (uint32_t i = 0; i < nMethods; i++) {
-      VMMethod* m = methods->Get(i);
-      if (m != NULL && m->GetIsPublic() && m->GetIsStatic()) count++;
-    }
-  }
-  for (uint32_t i = 0; i < nFirst; i++) {
-    VMMethod* m = first->Get(i);
-    if (m != NULL && (own || m->GetIsPublic()) && !IsSpecialName(ns, m)) count++;
-  }
+  MethodList list;
+  list.env = env;
+  list.result = NULL;
+  list.count = 0;
+  list.failed = false;
+  ListMethods(&list, ns, lc, declared);
   VMJavaLangReflectMethodArray* result =
-      NewResult<VMJavaLangReflectMethodArray>(env, lc, count, VMTag_VMJavaLangReflectMethodArray);
-  uint32_t filled = 0;
-  for (uint32_t i = 0; result != NULL && !own && i < nMethods; i++) {
-    VMMethod* m = methods->Get(i);
-    if (m == NULL || !m->GetIsPublic() || !m->GetIsStatic()) continue;
-    uint32_t level = LocalLevel(env);
-    VMJavaLangReflectMethod* w = filled < count ? VMJavaLangReflectMethod::CreateInstance(env, lc, true, i) : NULL;
-    if (w == NULL) result = NULL;
-    else result->Set(filled++, w);
-    DropLocals(env, level);
-  }
-  for (uint32_t i = 0; result != NULL && i < nFirst; i++) {
-    VMMethod* m = first->Get(i);
-    if (m == NULL || !(own || m->GetIsPublic()) || IsSpecialName(ns, m)) continue;
-    uint32_t level = LocalLevel(env);
-    // Inherited methods stand under their declaring class, at the index they keep in
-    // every subclass's table.
-    VMLoadableClass* owner = own ? lc : m->GetDefinedIn();
-    VMJavaLangReflectMethod* w = filled < count ? VMJavaLangReflectMethod::CreateInstance(env, owner, declared, i) : NULL;
-    if (w == NULL) result = NULL;
-    else result->Set(filled++, w);
-    DropLocals(env, level);
+      NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray);
+  if (result != NULL) {
+    list.result = result;
+    list.count = 0;
+    ListMethods(&list, ns, lc, declared);
+    if (list.failed || list.count != result->GetSize()) result = NULL;
   }
   Leave(lc);
   if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
@@ -177,18 +263,23 @@ bool VMClassReflectInfo::InitializeInterfaces(JNIEnv* env, VMClass* cls) {
   return true;
 }
 
-uint32_t VMClassReflectInfo::CollectFields(JNIEnv* env, VMClass* cls, VMJavaLangReflectFieldArray* array,
-                                           bool declared, uint32_t index) {
+namespace {
+
+/* The fields of cls and, for the public view, of its superclasses and interfaces, each
+   interface once however many ways it is reached. */
+uint32_t CollectReached(JNIEnv* env, VMClass* cls, VMJavaLangReflectFieldArray* array, bool declared, uint32_t index,
+                        Reached* reached) {
   if (cls == NULL || !cls->GetIsLoadable()) return index;
   VMLoadableClass* lc = (VMLoadableClass*)cls;
   if (!declared) {
+    if (lc->GetIsInterface() && !reached->Add(lc)) return index;
     if (!lc->GetIsInterface()) {
-      index = CollectFields(env, lc->GetSuper(), array, declared, index);
+      index = CollectReached(env, lc->GetSuper(), array, declared, index, reached);
       if (index == 0xFFFFFFFFu) return index;
     }
     VMClassArray* interfaces = lc->GetInterfaces();
     for (uint32_t i = 0; interfaces != NULL && i < interfaces->GetSize(); i++) {
-      index = CollectFields(env, interfaces->Get(i), array, declared, index);
+      index = CollectReached(env, interfaces->Get(i), array, declared, index, reached);
       if (index == 0xFFFFFFFFu) return index;
     }
   }
@@ -210,6 +301,15 @@ uint32_t VMClassReflectInfo::CollectFields(JNIEnv* env, VMClass* cls, VMJavaLang
     index++;
   }
   return index;
+}
+
+}  // namespace
+
+uint32_t VMClassReflectInfo::CollectFields(JNIEnv* env, VMClass* cls, VMJavaLangReflectFieldArray* array,
+                                           bool declared, uint32_t index) {
+  Reached reached;
+  reached.count = 0;
+  return CollectReached(env, cls, array, declared, index, &reached);
 }
 
 VMJavaLangReflectFieldArray* VMClassReflectInfo::GetFields(JNIEnv* env, VMClass* cls, int32_t which) {

@@ -191,8 +191,7 @@ jobject JNICALL JVM_InvokeMethod(JNIEnv* env, jobject methodHandle, jobject rece
   VMMethod* method = wrapper->GetVMMethod(version);
   if (method == NULL) return Raise(env, VMStatus_IllegalArgumentException);
   const bool override = VMJavaLangReflectMember::ReadOverride(env, methodHandle, version);
-  if ((method->GetIsPrivate() || method->GetIsProtected()) && !override)
-    return Raise(env, VMStatus_IllegalAccessException);
+  if (!VMJavaLangReflectMember::MayReach(env, method, override)) return Raise(env, VMStatus_IllegalAccessException);
   // The types come from the method's own record: the object's words may have been
   // rewritten, and arguments laid out by a lying type would be read as another kind.
   VMClassArray* parameters = VMClassReflectInfo::GetParameterTypes(env, method);
@@ -222,7 +221,7 @@ jobject JNICALL JVM_InvokeMethod(JNIEnv* env, jobject methodHandle, jobject rece
     }
   }
   VMObjectArray* args = (VMObjectArray*)VMJniHandle::UnHandle(env, arguments);
-  VMObject* result = target->ReflectInvoke(env, receiver, parameters, args, returnType, override);
+  VMObject* result = target->ReflectInvoke(env, receiver, parameters, args, returnType);
   if (env->thread->GetException() != NULL) return NULL;
   return VMJniHandle::NewLocal(env, result);
 }
@@ -330,6 +329,10 @@ jclass JNICALL JVM_GetComponentType(JNIEnv* env, jclass handle) {
 jint JNICALL JVM_GetClassModifiers(JNIEnv* env, jclass handle) {
   VMClass* cls = ClassArgument(env, handle);
   if (cls == NULL || cls->GetIsPrimitive()) return 0;
+  // A member class is what its declaration says (public, private, protected, static,
+  // final, interface, abstract).
+  jint inner = 0;
+  if (cls->GetIsLoadable() && ((VMLoadableClass*)cls)->GetInnerFlags(&inner)) return inner & 0x61F;
   // The class file's super flag shares its bit with synchronized, which no class is.
   return cls->GetFlags() & ~0x20;
 }

@@ -32,7 +32,11 @@ public class MachineCases {
             out.line("protected field: " + Fixture.class.getDeclaredField("prot").getInt(o));
             out.line("package field: " + Fixture.class.getDeclaredField("pack").getInt(o));
             Field fin = Fixture.class.getField("fin");
-            fin.setInt(o, 12);
+            try {
+                fin.setInt(o, 12);
+            } catch (IllegalAccessException e) {
+                out.line("final field set: " + Out.thrown(e));
+            }
             out.line("final field: " + fin.getInt(o));
             Field big = Fixture.class.getField("BIG");
             out.line("static final: " + Long.toHexString(big.getLong(null)));
@@ -60,7 +64,7 @@ public class MachineCases {
         for (int i = 0; i < ctors.length; i++) {
             try {
                 Constructor c = Fixture.class.getDeclaredConstructor(ctors[i]);
-                out.line("constructor " + ctors[i][0].getName() + ": " + c.newInstance(ctorArgs[i]));
+                out.line("constructor " + ctors[i][0].getName() + ": " + c.newInstance(ctorArgs[i]).getClass().getName());
             } catch (Throwable t) {
                 out.line("constructor " + ctors[i][0].getName() + ": " + Out.thrown(t));
             }

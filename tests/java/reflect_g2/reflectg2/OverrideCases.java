@@ -94,8 +94,15 @@ public class OverrideCases {
         out.append(" / with override ").append(make(protCtor, c)).append('\n');
 
         Field fin = Fixture.class.getField("fin");
+        try {
+            fin.setInt(o, 11);
+            out.append("final field set: ").append(getInt(fin, o));
+        } catch (IllegalAccessException e) {
+            out.append("final field set: IllegalAccessException");
+        }
+        fin.setAccessible(true);
         fin.setInt(o, 11);
-        out.append("final field set: ").append(getInt(fin, o));
+        out.append(" / with override ").append(getInt(fin, o));
         out.append(" modifiers ").append(fin.getModifiers());
         out.append(" word ").append(getInt(declared(Field.class, "modifiers"), fin)).append('\n');
 

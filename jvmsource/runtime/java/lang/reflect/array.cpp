@@ -291,7 +291,7 @@ jobject JNICALL MultiNewArray(JNIEnv* env, jclass, jclass componentType, jintArr
     return NULL;
   }
   const uint32_t n = ((VMArray*)dimensions)->GetSize();
-  if (n == 0 || n >= VMMethod::MAX_ARRAY_DIMENSIONS) {
+  if (n == 0 || n > VMMethod::MAX_ARRAY_DIMENSIONS) {
     Raise(env, VMStatus_IllegalArgumentException);
     return NULL;
   }

@@ -50,7 +50,7 @@ bool Loaded(VMClass* cls) {
 /* The field and the object that holds it (the static data for a static field); false
    with the exception pending. */
 bool ReflectFieldPrepare(JNIEnv* env, jobject fieldHandle, jobject objectHandle, VMDataMember** member,
-                         VMObject** target) {
+                         VMObject** target, bool write) {
   const unsigned long version = VersionOf(env);
   R* field = (R*)VMJniHandle::UnHandle(env, fieldHandle);
   VMDataMember* f = field != NULL ? field->GetVMDataMember(version) : NULL;
@@ -58,8 +58,11 @@ bool ReflectFieldPrepare(JNIEnv* env, jobject fieldHandle, jobject objectHandle,
     Raise(env, VMStatus_IllegalArgumentException);
     return false;
   }
-  if ((f->GetIsPrivate() && !VMJavaLangReflectMember::ReadOverride(env, fieldHandle, version)) ||
-      MachineOwned(NsOf(env), f)) {
+  const bool override = VMJavaLangReflectMember::ReadOverride(env, fieldHandle, version);
+  // A final field keeps its value for every later user of the machine (the library's
+  // constants among them); only a 1.2-style override reaches an instance one.
+  const bool finalLocked = write && f->GetIsFinal() && (!override || f->GetIsStatic());
+  if (!VMJavaLangReflectMember::MayReach(env, f, override) || finalLocked || MachineOwned(NsOf(env), f)) {
     Raise(env, VMStatus_IllegalAccessException);
     return false;
   }
@@ -99,7 +102,7 @@ VMword Normalized(int32_t code, VMword word) {
 VMObject* ReflectFieldGet(JNIEnv* env, jobject fieldHandle, jobject objectHandle, VMword* value, int32_t wanted) {
   VMDataMember* member = NULL;
   VMObject* target = NULL;
-  if (!ReflectFieldPrepare(env, fieldHandle, objectHandle, &member, &target)) return NULL;
+  if (!ReflectFieldPrepare(env, fieldHandle, objectHandle, &member, &target, false)) return NULL;
   VMClass* type = member->GetClass();
   const uint32_t index = (uint32_t)member->GetIndex();
   if (!type->GetIsPrimitive()) {
@@ -126,7 +129,7 @@ VMObject* ReflectFieldGet(JNIEnv* env, jobject fieldHandle, jobject objectHandle
 void ReflectFieldSet(JNIEnv* env, jobject fieldHandle, jobject objectHandle, VMword* value, int32_t wanted) {
   VMDataMember* member = NULL;
   VMObject* target = NULL;
-  if (!ReflectFieldPrepare(env, fieldHandle, objectHandle, &member, &target)) return;
+  if (!ReflectFieldPrepare(env, fieldHandle, objectHandle, &member, &target, true)) return;
   VMClass* type = member->GetClass();
   const uint32_t index = (uint32_t)member->GetIndex();
   if (!type->GetIsPrimitive()) {
@@ -260,6 +263,10 @@ jobject JNICALL ConstructorNewInstance(JNIEnv* env, jobject self, jobjectArray a
     Raise(env, VMStatus_InstantiationException);
     return NULL;
   }
+  if (!VMJavaLangReflectMember::MayReach(env, constructor, override)) {
+    Raise(env, VMStatus_IllegalAccessException);
+    return NULL;
+  }
   // No instance exists before its class is initialised.
   if (vmjni::StaticDataOf(env, cls) == NULL) return NULL;
   VMClassArray* parameters = VMClassReflectInfo::GetParameterTypes(env, constructor);
@@ -272,7 +279,7 @@ jobject JNICALL ConstructorNewInstance(JNIEnv* env, jobject self, jobjectArray a
   jobject result = VMJniHandle::NewLocal(env, object);
   if (result == NULL) return NULL;
   (void)constructor->ReflectInvoke(env, object, parameters, (VMObjectArray*)VMJniHandle::UnHandle(env, arguments),
-                                   NULL, override);
+                                   NULL);
   return env->thread->GetException() == NULL ? result : NULL;
 }
 
