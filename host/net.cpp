@@ -911,14 +911,18 @@ bool NetTakeWake(ThreadRecord* r) {
   return stopped;
 }
 
-void NetStopWake(ThreadRecord* r) {
-  pthread_mutex_lock(&r->lock);
+void NetStopWakeLocked(ThreadRecord* r) {
   r->netStop.store(1);
   if (r->netWakeFd >= 0) {
     uint64_t one = 1;
     ssize_t ignored = write(r->netWakeFd, &one, sizeof one);
     (void)ignored;
   }
+}
+
+void NetStopWake(ThreadRecord* r) {
+  pthread_mutex_lock(&r->lock);
+  NetStopWakeLocked(r);
   pthread_mutex_unlock(&r->lock);
 }
 

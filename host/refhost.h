@@ -175,6 +175,8 @@ void SetNetworkOverlay(const JNIHostFunctions* overlay);
 void SetStopFlag(bool on);
 /* Makes StartThread refuse. */
 void SetStartThreadRefuses(bool on);
+/* How many thread records the host holds: as many as threads have lived at once. */
+uint32_t ThreadRecordCount();
 /* Sleep calls so far (ms <= 0 included) and the milliseconds asked for in total. */
 uint32_t SleepCallCount();
 int64_t SleptMillis();

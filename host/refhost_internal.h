@@ -80,6 +80,13 @@ struct ThreadRecord {
   uint32_t batchCharged = 0;  /* their slots' bytes, prefixes included */
 
   ThreadRecord* nextRecord = nullptr; /* registry, for summing counters */
+
+  /* Reuse (threads.cpp): a record whose thread has ended serves the next new thread, under
+     a new generation, so that memory follows the threads alive at once. The handle names
+     the slot and the generation; a handle of an earlier generation finds nothing. */
+  uint32_t slot = 0;
+  uint32_t generation = 0;         /* changed under lock */
+  ThreadRecord* nextFree = nullptr;
 };
 
 /* True while the process has a single thread. No other thread can then hold or take a
@@ -196,6 +203,8 @@ enum : jint { kFirstSocketHandle = 0x40000000, kLastSocketHandle = 0x7FFFFFFE };
 /* Puts the network services into a service table. */
 void InstallNetworkSlots(JNIHostFunctions* table);
 /* StopThread's part: owes the thread one wake of its network waits. */
+/* The same with r->lock held. */
+void NetStopWakeLocked(ThreadRecord* r);
 void NetStopWake(ThreadRecord* r);
 /* A thread's end, and the end of its binding to a machine: the wake is dropped. */
 void NetThreadEnded(ThreadRecord* r);

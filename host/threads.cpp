@@ -1,8 +1,11 @@
 /* Thread identity, stop and suspension, sleeping, starting threads and the env words.
 
-   Records are made lazily for any thread that calls the host and are never freed: the
-   machine keeps a record's address as the thread's handle and may use it after the
-   thread has ended, so a late StopThread or ResumeThread must stay harmless. */
+   Records are made lazily for any thread that calls the host and are never freed, but a
+   record whose thread has ended serves the next new thread: a process that starts and
+   ends threads for ever keeps as many records as it had threads at once. The machine keeps
+   a thread's handle and may use it after the thread has ended, so a late StopThread or
+   ResumeThread must stay harmless: the handle names the record's slot and generation, and
+   one of an earlier generation reaches nothing. */
 #include "refhost_internal.h"
 
 #include <errno.h>
@@ -30,15 +33,37 @@ std::atomic<bool> gStartRefuses{false};
 std::atomic<uint32_t> gSleepCalls{0};
 std::atomic<int64_t> gSleptMillis{0};
 
-/* A thread that ends gives its cached process memory back to the shared pool; later
-   frees from destructors that run after this one go straight to the pool. */
+/* Records by slot (slot 0 is never used, so no handle is null); a slot's record stays
+   for the life of the process. */
+const uint32_t kSlots = 1u << 16;
+ThreadRecord* gSlots[kSlots];
+uint32_t gSlotCount = 1;          /* guarded by gRegistryLock */
+ThreadRecord* gFree = nullptr;    /* records whose threads have ended; gRegistryLock */
+
+/* A thread that ends gives its cached process memory back to the shared pool; frees from
+   destructors that run after this one go straight to the pool. Its record is given up on
+   the destructors' next pass, when nothing of the thread uses it any more. */
 void ThreadEnded(void* arg) {
   ThreadRecord* r = (ThreadRecord*)arg;
-  pthread_mutex_lock(&r->lock);
-  r->exited = true;
-  pthread_mutex_unlock(&r->lock);
-  NetThreadEnded(r);
+  if (!r->exited) {
+    pthread_mutex_lock(&r->lock);
+    r->exited = true;
+    pthread_mutex_unlock(&r->lock);
+    NetThreadEnded(r);
+    FlushThreadCache(r);
+    pthread_setspecific(gExitKey, r);
+    return;
+  }
   FlushThreadCache(r);
+  // A destructor that runs still later makes itself a record of its own.
+  tlsRecord = nullptr;
+  pthread_mutex_lock(&r->lock);
+  r->generation = (r->generation + 1) & 0xFFFFu;
+  pthread_mutex_unlock(&r->lock);
+  pthread_mutex_lock(&gRegistryLock);
+  r->nextFree = gFree;
+  gFree = r;
+  pthread_mutex_unlock(&gRegistryLock);
 }
 
 void MakeExitKey() { pthread_key_create(&gExitKey, ThreadEnded); }
@@ -58,26 +83,78 @@ void* Trampoline(void* arg) {
 
 }  // namespace
 
+/* A record of an ended thread made new for the calling one; its counters go on. */
+void Renew(ThreadRecord* r) {
+  pthread_mutex_lock(&r->lock);
+  r->stop.store(0);
+  r->stopWake.store(0);
+  r->waitingOn = nullptr;
+  r->permit = false;
+  r->exited = false;
+  r->attachedVM = nullptr;
+  r->attachedEnv = nullptr;
+  r->netWakeFd = -1;
+  r->netStop.store(0);
+  pthread_mutex_unlock(&r->lock);
+}
+
 ThreadRecord* MakeRecord() {
   pthread_once(&gExitKeyOnce, MakeExitKey);
-  ThreadRecord* r = new ThreadRecord();
+  pthread_mutex_lock(&gRegistryLock);
+  ThreadRecord* r = gFree;
+  if (r != nullptr) gFree = r->nextFree;
+  pthread_mutex_unlock(&gRegistryLock);
+  if (r != nullptr) {
+    Renew(r);
+  } else {
+    r = new ThreadRecord();
+    pthread_mutex_init(&r->lock, nullptr);
+    pthread_condattr_t ca;
+    pthread_condattr_init(&ca);
+    pthread_condattr_setclock(&ca, CLOCK_MONOTONIC);
+    pthread_cond_init(&r->permitCond, &ca);
+    pthread_condattr_destroy(&ca);
+    pthread_mutex_lock(&gRegistryLock);
+    if (gSlotCount == kSlots) {
+      pthread_mutex_unlock(&gRegistryLock);
+      fprintf(stderr, "refhost: more than %u threads at once\n", kSlots - 1);
+      abort();
+    }
+    r->slot = gSlotCount;
+    gSlots[gSlotCount++] = r;
+    r->nextRecord = gRecords;
+    gRecords = r;
+    pthread_mutex_unlock(&gRegistryLock);
+  }
   r->id = gNextThreadId.fetch_add(1);
   r->hashState = r->id * 0x9E3779B9u ^ 0x5BD1E995u;
   if (!r->hashState) r->hashState = 1;
-  pthread_mutex_init(&r->lock, nullptr);
-  pthread_condattr_t ca;
-  pthread_condattr_init(&ca);
-  pthread_condattr_setclock(&ca, CLOCK_MONOTONIC);
-  pthread_cond_init(&r->permitCond, &ca);
-  pthread_condattr_destroy(&ca);
-  pthread_mutex_lock(&gRegistryLock);
-  r->nextRecord = gRecords;
-  gRecords = r;
-  pthread_mutex_unlock(&gRegistryLock);
   tlsRecord = r;
   pthread_setspecific(gExitKey, r);
   return r;
 }
+
+namespace {
+
+void* HandleOf(ThreadRecord* r) { return (void*)(uintptr_t)(r->generation << 16 | r->slot); }
+
+/* The record a handle names, with its lock held, while the handle's generation is the
+   record's; else nullptr. */
+ThreadRecord* LockedRecordOf(void* handle) {
+  uint32_t word = (uint32_t)(uintptr_t)handle;
+  uint32_t slot = word & 0xFFFFu;
+  if (slot == 0 || word >> 16 > 0xFFFFu) return nullptr;
+  pthread_mutex_lock(&gRegistryLock);
+  ThreadRecord* r = slot < gSlotCount ? gSlots[slot] : nullptr;
+  pthread_mutex_unlock(&gRegistryLock);
+  if (r == nullptr) return nullptr;
+  pthread_mutex_lock(&r->lock);
+  if (r->generation == word >> 16 && !r->exited) return r;
+  pthread_mutex_unlock(&r->lock);
+  return nullptr;
+}
+
+}  // namespace
 
 void ForEachRecord(void (*fn)(ThreadRecord*, void*), void* ctx) {
   pthread_mutex_lock(&gRegistryLock);
@@ -108,14 +185,13 @@ jboolean HOSTCALL StartThread(JNIHostThreadFn routine, void* ctx, jint) {
 }
 
 void HOSTCALL StopThread(void* thread, jint) {
-  ThreadRecord* r = (ThreadRecord*)thread;
+  ThreadRecord* r = LockedRecordOf(thread);
   if (!r) return;
   r->stop.store(1);
   r->stopWake.store(1);
-  NetStopWake(r);
+  NetStopWakeLocked(r);
   /* The waiter publishes its event under r->lock before it tests stopWake under the
      event's lock, so either it sees the flag or it is asleep when this broadcast comes. */
-  pthread_mutex_lock(&r->lock);
   Event* e = r->waitingOn;
   if (e) {
     pthread_mutex_lock(&e->lock);
@@ -127,7 +203,7 @@ void HOSTCALL StopThread(void* thread, jint) {
 
 void* HOSTCALL CurrentThreadId(void) { return (void*)(uintptr_t)Self()->id; }
 
-void* HOSTCALL CurrentThreadHandle(void) { return Self(); }
+void* HOSTCALL CurrentThreadHandle(void) { return HandleOf(Self()); }
 
 jint HOSTCALL YieldCheck(void) {
   ThreadRecord* r = tlsRecord;
@@ -153,18 +229,16 @@ void HOSTCALL Sleep(jlong ms) {
 }
 
 void HOSTCALL SuspendThread(void* thread) {
-  ThreadRecord* r = (ThreadRecord*)thread;
+  ThreadRecord* r = LockedRecordOf(thread);
   if (!r) return;
-  pthread_mutex_lock(&r->lock);
   while (!r->permit) pthread_cond_wait(&r->permitCond, &r->lock);
   r->permit = false;
   pthread_mutex_unlock(&r->lock);
 }
 
 void HOSTCALL ResumeThread(void* thread) {
-  ThreadRecord* r = (ThreadRecord*)thread;
+  ThreadRecord* r = LockedRecordOf(thread);
   if (!r) return;
-  pthread_mutex_lock(&r->lock);
   r->permit = true;
   pthread_cond_broadcast(&r->permitCond);
   pthread_mutex_unlock(&r->lock);
@@ -206,6 +280,13 @@ void SetStopFlag(bool on) {
 }
 
 void SetStartThreadRefuses(bool on) { gStartRefuses.store(on); }
+
+uint32_t ThreadRecordCount() {
+  pthread_mutex_lock(&gRegistryLock);
+  uint32_t n = gSlotCount - 1;
+  pthread_mutex_unlock(&gRegistryLock);
+  return n;
+}
 
 uint32_t SleepCallCount() { return gSleepCalls.load(); }
 int64_t SleptMillis() { return gSleptMillis.load(); }

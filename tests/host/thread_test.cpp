@@ -42,6 +42,42 @@ TEST_F(ThreadTest, LateStopAndResumeOfAnEndedThreadAreHarmless) {
   EXPECT_EQ(0, host->YieldCheck());
 }
 
+/* Threads that start and end for ever keep as many records as lived at once: an ended
+   thread's record serves the next one. The handle an ended thread had then reaches
+   nothing, so a late stop or resume never lands on the thread that lives now. */
+TEST_F(ThreadTest, AnEndedThreadsRecordServesTheNextWhileItsHandleReachesNothing) {
+  for (int i = 0; i < 20; i++) std::thread([&] { (void)host->CurrentThreadHandle(); }).join();
+  const uint32_t records = refhost::ThreadRecordCount();
+  for (int i = 0; i < 3000; i++) std::thread([&] { (void)host->CurrentThreadHandle(); }).join();
+  EXPECT_EQ(records, refhost::ThreadRecordCount());
+
+  for (int round = 0; round < 50; round++) {
+    void* ended = nullptr;
+    std::thread([&] { ended = host->CurrentThreadHandle(); }).join();
+    std::atomic<void*> live{nullptr};
+    std::atomic<int> state{0};
+    std::thread t([&] {
+      live = host->CurrentThreadHandle();
+      while (state.load() == 0) std::this_thread::yield();
+      // The stale stop and resume came before: neither may have reached this thread.
+      state = host->YieldCheck() == 0 ? 2 : 3;
+      host->SuspendThread(live);
+      state = 4;
+    });
+    while (live.load() == nullptr) std::this_thread::yield();
+    ASSERT_NE(ended, live.load());
+    host->StopThread(ended, 1);
+    host->ResumeThread(ended);
+    state = 1;
+    while (state.load() < 2) std::this_thread::yield();
+    EXPECT_EQ(2, state.load()) << "a stale handle stopped the live thread";
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_NE(4, state.load()) << "a stale handle resumed the live thread";
+    host->ResumeThread(live);
+    t.join();
+  }
+}
+
 TEST_F(ThreadTest, ResumeBeforeSuspendIsRememberedButNotCounted) {
   std::atomic<void*> handle{nullptr};
   std::atomic<int> passed{0};
