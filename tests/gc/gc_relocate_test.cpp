@@ -88,6 +88,39 @@ class RelocateTest : public GcTest {
     refhost::FinishRelocation(heap);
     return moved;
   }
+
+  /* Runs gc/<cls>.<method> on a thread of its own, stops that thread at a poll while it
+     runs, moves the machine `moves` times, lets it go on and ends its loop through the
+     class's halt(); the method's int answer, -3 for an exception. */
+  int RunAcrossMoves(const char* cls, const char* method, const char* sig, VMword arg, int moves) {
+    std::string qualified = std::string("gc/") + cls;
+    Run(cls, "go", "()I");
+    std::atomic<JNIEnv*> env{nullptr};
+    std::atomic<int> answer{-2};
+    std::thread worker([&] {
+      JNIEnv* mine = VMJniCreateEnv(world.jvm);
+      ASSERT_EQ(0, VMJniAttachEnv(world.jvm, mine));
+      env = mine;
+      VMMethod* m = world.Method(qualified.c_str(), method, sig);
+      VMword args[2] = {arg, 0};
+      VMFrame::ExecuteJava(mine, m, args);
+      answer = mine->thread->GetException() == nullptr ? (int)args[0] : -3;
+      VMJniDetachEnv(world.jvm);
+      VMJniClearHostEnv();
+    });
+    WhileOutside([&] {
+      while (env.load() == nullptr) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      env.load()->thread->Suspend();
+      while (!env.load()->thread->GetSuspended()) std::this_thread::yield();
+    });
+    for (int i = 0; i < moves; i++) MoveEverything();
+    env.load()->thread->Resume();
+    WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+    Run(cls, "halt", "()I");
+    JoinOutside(worker);
+    return answer.load();
+  }
 };
 
 /* Between two calls: statics, big arrays in pieces, strings, a pending exception's
@@ -115,36 +148,12 @@ TEST_F(RelocateTest, EveryBlockMovesBetweenTwoCallsAndJavaRunsOn) {
    rewritten frame when it goes on. */
 TEST_F(RelocateTest, AThreadStoppedAtAPollRunsOnAfterTheMove) {
   for (const char* loop : {"allocateUntilStopped", "spin"}) {
-    Run("Churn", "go", "()I");
-    std::atomic<JNIEnv*> env{nullptr};
-    std::atomic<int> answer{-2};
-    std::thread worker([&] {
-      JNIEnv* mine = VMJniCreateEnv(world.jvm);
-      ASSERT_EQ(0, VMJniAttachEnv(world.jvm, mine));
-      env = mine;
-      VMMethod* m = world.Method("gc/Churn", loop, "()I");
-      VMword args[2] = {0, 0};
-      VMFrame::ExecuteJava(mine, m, args);
-      answer = mine->thread->GetException() == nullptr ? (int)args[0] : -3;
-      VMJniDetachEnv(world.jvm);
-      VMJniClearHostEnv();
-    });
-    WhileOutside([&] {
-      while (env.load() == nullptr) std::this_thread::yield();
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      env.load()->thread->Suspend();
-      while (!env.load()->thread->GetSuspended()) std::this_thread::yield();
-    });
-    for (int i = 0; i < 2; i++) MoveEverything();
-    env.load()->thread->Resume();
-    WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
-    Run("Churn", "halt", "()I");
-    JoinOutside(worker);
+    int answer = RunAcrossMoves("Churn", loop, "()I", 0, 2);
     if (strcmp(loop, "spin") == 0) {
-      EXPECT_EQ(0, answer.load()) << loop;
+      EXPECT_EQ(0, answer) << loop;
       EXPECT_GT(Run("Churn", "spins", "()I"), 0);
     } else {
-      EXPECT_GT(answer.load(), 0) << loop;
+      EXPECT_GT(answer, 0) << loop;
     }
   }
 }
@@ -161,32 +170,7 @@ TEST_F(RelocateTest, ACompiledFrameMovesWithTheMachineWhileItCalls) {
                                  "holdAcrossNativeSpinInJava"};
   for (int round = 0; round < 8; round++) {
     const char* entry = entries[round % 4];
-    Run("Compiled", "go", "()I");
-    std::atomic<JNIEnv*> env{nullptr};
-    std::atomic<int> answer{-2};
-    std::thread worker([&] {
-      JNIEnv* mine = VMJniCreateEnv(world.jvm);
-      ASSERT_EQ(0, VMJniAttachEnv(world.jvm, mine));
-      env = mine;
-      VMMethod* m = world.Method("gc/Compiled", entry, "(I)I");
-      VMword args[2] = {1500, 0};
-      VMFrame::ExecuteJava(mine, m, args);
-      answer = mine->thread->GetException() == nullptr ? (int)args[0] : -3;
-      VMJniDetachEnv(world.jvm);
-      VMJniClearHostEnv();
-    });
-    WhileOutside([&] {
-      while (env.load() == nullptr) std::this_thread::yield();
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      env.load()->thread->Suspend();
-      while (!env.load()->thread->GetSuspended()) std::this_thread::yield();
-    });
-    MoveEverything();
-    env.load()->thread->Resume();
-    WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
-    Run("Compiled", "halt", "()I");
-    JoinOutside(worker);
-    EXPECT_EQ(1499 * 1500 / 2, answer.load()) << entry;
+    EXPECT_EQ(1499 * 1500 / 2, RunAcrossMoves("Compiled", entry, "(I)I", 1500, 1)) << entry;
     world.vm->GarbageCollect(false);
   }
 }
