@@ -27,20 +27,25 @@ namespace {
 void HOSTCALL RelocMoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
 void RelocMoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, RelocMoveWord); }
 
-/* One thread stands at a breakpoint (in the debugging loop), a second is parked for it, and the client waits between requests while the host moves every block of the
-   machine, thread records and the agent included. */
-TEST(MoveTest, AThreadParkedForAStopSurvivesTheHostMovingTheMachine) {
-  Watchdog dog(120);
+/* A machine named `name` over the debugger's test classes, on the calling thread. */
+bool CreateMachine(const char* name, JavaVM** jvm, JNIEnv** env) {
   refhost::ResetHooks();
   refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + std::string(PUX_BUILD_DIR) +
                                      "/testclasses/debugger");
   JNICreateArgs args;
   JNI_GetDefaultJavaVMInitArgs(&args);
   args.host = refhost::Functions();
-  args.name = "reloc";
+  args.name = name;
+  return JNI_CreateJavaVM(jvm, env, &args) == 0;
+}
+
+/* One thread stands at a breakpoint (in the debugging loop), a second is parked for it, and the client waits between requests while the host moves every block of the
+   machine, thread records and the agent included. */
+TEST(MoveTest, AThreadParkedForAStopSurvivesTheHostMovingTheMachine) {
+  Watchdog dog(120);
   JavaVM* jvm = nullptr;
   JNIEnv* env = nullptr;
-  ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+  ASSERT_TRUE(CreateMachine("reloc", &jvm, &env));
   jclass target = (jclass)env->functions->NewGlobalRef(env, env->functions->FindClass(env, "dbgtest/Target"));
   ASSERT_NE(nullptr, target);
   void* agent = JNI_DebugAttach("reloc");
@@ -146,16 +151,9 @@ namespace {
    event wakes it on the moved machine. */
 TEST(MoveTest, AClientWaitingForAnEventSurvivesTheHostMovingTheMachine) {
   Watchdog dog(120);
-  refhost::ResetHooks();
-  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + std::string(PUX_BUILD_DIR) +
-                                     "/testclasses/debugger");
-  JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
-  args.host = refhost::Functions();
-  args.name = "reloc2";
   JavaVM* jvm = nullptr;
   JNIEnv* env = nullptr;
-  ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+  ASSERT_TRUE(CreateMachine("reloc2", &jvm, &env));
   void* agent = JNI_DebugAttach("reloc2");
   ASSERT_NE(nullptr, agent);
   ASSERT_EQ(0, JNI_DebugEventPending(agent));
@@ -196,16 +194,9 @@ namespace {
    handed the client, and the translated pointer serves requests and detaches. */
 TEST(MoveTest, AClientPointerTranslatedByTheHostServesAndDetachesAfterAMove) {
   Watchdog dog(120);
-  refhost::ResetHooks();
-  refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + std::string(PUX_BUILD_DIR) +
-                                     "/testclasses/debugger");
-  JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
-  args.host = refhost::Functions();
-  args.name = "reloc3";
   JavaVM* jvm = nullptr;
   JNIEnv* env = nullptr;
-  ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+  ASSERT_TRUE(CreateMachine("reloc3", &jvm, &env));
   void* agent = JNI_DebugAttach("reloc3");
   ASSERT_NE(nullptr, agent);
   ASSERT_EQ(0, JNI_DebugEventPending(agent));
