@@ -137,7 +137,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(ServingDebugger)
   PUX_THREAD_FLAG(DebugLoopOnly)
 #undef PUX_THREAD_FLAG
-  VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
+  __attribute__((always_inline)) VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
 
   /* ---- fields ---- */
   VMcharArray* GetName() const { return (VMcharArray*)GetReference(NameWord); }

@@ -489,7 +489,7 @@ __attribute__((always_inline)) inline int32_t ConstTypeAt(VMConstantPool* pool, 
   if (pool == NULL || index == 0 || index >= pool->GetCount()) return -1;
   return __atomic_load_n((int16_t*)Element<1>(cache, (VMArray*)pool->GetTypes(), index), __ATOMIC_ACQUIRE);
 }
-inline VMword* FieldWord(VMObject* object, uint32_t slot) {
+__attribute__((always_inline)) inline VMword* FieldWord(VMObject* object, uint32_t slot) {
   if (slot < VMObject::FIRST_PART) return object->GetFirstElementPointer() + slot;
   return WordInPieces(object, slot);
 }
@@ -590,6 +590,7 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   register VMword* sp asm("esi") = stackIn;
   register uint8_t* pc asm("edi") = pcIn;
   VMThread* const thread = frame->thread;
+  const uint32_t relocations = TableOnly || Pieces ? 0 : VMFrame::GetRelocations();
   CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
   uint8_t* low = NULL;
   uintptr_t span = 0;
@@ -630,8 +631,21 @@ call : {
   VMOpResult r = VMOpcodeTable[*pc](sp, pc, locals, frame);
   pieces.Clear();
   int32_t advance = VM_OP_ADVANCE(r);
-  // Execute's loop takes whatever frame is current now.
-  if (advance == 0) return;
+  if (advance == 0) {
+    // A call or a return made another frame current. One of the fast loop is run here
+    // (leaving and entering the loop costs as much as a short method); anything else,
+    // and anything after the machine moved, goes back to Execute's loop.
+    if (Pieces || TableOnly) return;
+    const VMword wanted = VMFrame::ExecutableByteCodeFlag | VMFrame::UsingFastLoopFlag;
+    if (VMOpcodeTableOnly || VMFrame::GetRelocations() != relocations) return;
+    VMFrame* next = thread->GetFrame();
+    if ((next->flags & wanted) != wanted) return;
+    frame = (VMByteCodeFrame*)next;
+    sp = frame->stack;
+    pc = frame->codePointer;
+    locals = frame->locals;
+    DISPATCH();
+  }
   sp = (VMword*)((uint8_t*)sp + VM_OP_STACK(r));
   pc += advance;
   DISPATCH();
