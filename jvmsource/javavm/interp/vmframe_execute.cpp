@@ -425,29 +425,40 @@ __attribute__((noinline)) VMword* WordInPieces(VMObject* object, uint32_t slot) 
 }
 
 /* The pieces of arrays the loop used last: data byte b of a piece array lies in piece
-   (b - 776) >> 8, at (b - 776) & 255 of it, so an access in the piece remembered for its
+   (b - 776) >> 8, at (b - 776) & 255 of it, so an access in a piece remembered for its
    array takes no walk of the piece trees. Only the loop's own instructions use it: it is
    emptied whenever a handler runs, since anything that can free an array (so that
    another may take its address), collect or relocate the machine happens in a handler
    or at a poll, which goes through one. */
 struct PieceCache {
-  // Ways by array and piece: a loop over two places of one array (an FFT's butterflies,
-  // a swap of rows) keeps both.
-  enum { Ways = 8 };
-  // Whether the ways hold anything: emptying is two stores, paid by every handler call
-  // (calls and returns included); the ways are zeroed only when the first is filled.
-  bool filled;
+  // Ways by array and piece: a loop over several rows, or over two places of one array
+  // (an FFT's butterflies), keeps them all. Rows of one size lie at a fixed distance
+  // from each other, so the array's address is mixed before it picks a way.
+  enum { Ways = 32 };
+  // A way holds its piece number with the epoch it was filled in (pieces number below
+  // 2^24): emptying is a new epoch, one add, paid by every handler call. Once in 256
+  // epochs the arrays are cleared, so an entry of the epoch's last use cannot match.
+  enum : uint32_t { EpochStep = 1u << 24 };
+  uint32_t epoch;
   VMArray* array[Ways];
-  uint32_t piece[Ways];
+  uint32_t tag[Ways];
   uint8_t* base[Ways];
   // The frame's constant pool, looked up at its first use after a handler (which may
   // relocate the machine); kept here, in memory, to leave the loop's registers alone.
   VMConstantPool* pool;
-  void Clear() {
-    filled = false;
+  void Reset() {
+    epoch = 0;
+    memset(array, 0, sizeof array);
     pool = NULL;
   }
-  static uint32_t WayOf(VMArray* a, uint32_t piece) { return (((uintptr_t)a >> 4) + piece) & (Ways - 1); }
+  void Clear() {
+    epoch += EpochStep;
+    if (epoch == 0) memset(array, 0, sizeof array);
+    pool = NULL;
+  }
+  static uint32_t WayOf(VMArray* a, uint32_t piece) {
+    return (((uint32_t)(uintptr_t)a * 0x9E3779B1u >> 24) + piece) & (Ways - 1);
+  }
 };
 
 /* The address of data byte b (at least 776) through the trees, remembered. */
@@ -455,12 +466,8 @@ __attribute__((noinline, flatten)) uint8_t* ElementInPieces(PieceCache* cache, V
   uint8_t* at = reinterpret_cast<uint8_t*>(array->ExpensiveElementAddress((b + 8) >> 2)) + (b & 3);
   uint32_t offset = b - VMArray::FIRST_PART_BYTES;
   uint32_t w = PieceCache::WayOf(array, offset >> 8);
-  if (!cache->filled) {
-    memset(cache->array, 0, sizeof cache->array);
-    cache->filled = true;
-  }
   cache->array[w] = array;
-  cache->piece[w] = offset >> 8;
+  cache->tag[w] = (offset >> 8) | cache->epoch;
   cache->base[w] = at - (offset & 255);
   return at;
 }
@@ -470,8 +477,7 @@ __attribute__((always_inline)) inline uint8_t* Element(PieceCache* cache, VMArra
   if (b < VMArray::FIRST_PART_BYTES) return array->GetFirstElementPointer() + b;
   uint32_t offset = b - VMArray::FIRST_PART_BYTES;
   uint32_t w = PieceCache::WayOf(array, offset >> 8);
-  if (cache->filled && cache->array[w] == array && cache->piece[w] == (offset >> 8))
-    return cache->base[w] + (offset & 255);
+  if (cache->array[w] == array && cache->tag[w] == ((offset >> 8) | cache->epoch)) return cache->base[w] + (offset & 255);
   return ElementInPieces(cache, array, b);
 }
 
@@ -598,7 +604,7 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   VMCodeSegment cursor;
   uint32_t at = 0;
   PieceCache pieces;
-  pieces.Clear();
+  pieces.Reset();
 
 #define DISPATCH()                                                 \
   do {                                                             \

@@ -238,6 +238,42 @@ public class InlineNum {
         return 0;
     }
 
+    /* A row read whole (the loop remembers its pieces), dropped, and a new one made, which
+       may well lie where the dropped one lay (every piece array's first block is of one
+       size) on pieces of its own: written and read in the loop, and read again in the
+       slow loop, which starts with nothing remembered. Then more rows than the loop
+       remembers pieces of, read again after thousands of calls. */
+    public static int checkL(int seed) {
+        int m = seed;
+        double[] row = new double[300];
+        for (int round = 0; round < 300; round++) {
+            double sum = 0;
+            for (int k = 0; k < row.length; k++) sum += row[k];
+            if (sum != (round == 0 ? 0 : (row.length - 1) * row.length / 2 + row.length * (round - 1))) return 42;
+            row = null;
+            row = new double[300 + round % 7 * 37];
+            for (int k = 0; k < row.length; k++) row[k] = k + round;
+            for (int k = row.length - 1; k >= 0; k -= 5)
+                if (row[k] != k + round || InlineNumLong.readBack(row, k) != k + round) return 43;
+        }
+        double[][] rows = new double[40][];
+        for (int r = 0; r < rows.length; r++) {
+            rows[r] = new double[300 + r];
+            for (int k = 0; k < rows[r].length; k++) rows[r][k] = r * 1000 + k;
+        }
+        for (int round = 0; round < 3; round++) {
+            for (int r = 0; r < rows.length; r++) {
+                double[] a = rows[r];
+                for (int k = 0; k < a.length; k++) {
+                    if (a[k] != r * 1000 + k) return 44;
+                    if (k % 50 == 49) touch();
+                }
+            }
+            if (InlineNumLong.checkE0(m) != 0) return 45;
+        }
+        return 0;
+    }
+
     /* A call between accesses: the loop forgets the pieces it remembered. */
     static void touch() {
     }

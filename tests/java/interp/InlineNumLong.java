@@ -1704,4 +1704,99 @@ public class InlineNumLong extends InlineNum {
         if (v != 600 * 0x100000001L || la[600] != v + 1) return 41;
         return 0;
     }
+
+    /* An element read in the slow loop, which starts with nothing remembered: what the
+       array holds in memory. */
+    static double readBack(double[] a, int k) {
+        int pad = PAD;
+        if (pad != 0) {
+            pad += PAD * 1000;
+            pad += PAD * 1001;
+            pad += PAD * 1002;
+            pad += PAD * 1003;
+            pad += PAD * 1004;
+            pad += PAD * 1005;
+            pad += PAD * 1006;
+            pad += PAD * 1007;
+            pad += PAD * 1008;
+            pad += PAD * 1009;
+            pad += PAD * 1010;
+            pad += PAD * 1011;
+            pad += PAD * 1012;
+            pad += PAD * 1013;
+            pad += PAD * 1014;
+            pad += PAD * 1015;
+            pad += PAD * 1016;
+            pad += PAD * 1017;
+            pad += PAD * 1018;
+            pad += PAD * 1019;
+            pad += PAD * 1020;
+            pad += PAD * 1021;
+            pad += PAD * 1022;
+            pad += PAD * 1023;
+            pad += PAD * 1024;
+            pad += PAD * 1025;
+            pad += PAD * 1026;
+            pad += PAD * 1027;
+            pad += PAD * 1028;
+            pad += PAD * 1029;
+            pad += PAD * 1030;
+            pad += PAD * 1031;
+            pad += PAD * 1032;
+            pad += PAD * 1033;
+            pad += PAD * 1034;
+            pad += PAD * 1035;
+            pad += PAD * 1036;
+            pad += PAD * 1037;
+            pad += PAD * 1038;
+            pad += PAD * 1039;
+            pad += PAD * 1040;
+            pad += PAD * 1041;
+            pad += PAD * 1042;
+            pad += PAD * 1043;
+            pad += PAD * 1044;
+            pad += PAD * 1045;
+            pad += PAD * 1046;
+            pad += PAD * 1047;
+            pad += PAD * 1048;
+            pad += PAD * 1049;
+            pad += PAD * 1050;
+            pad += PAD * 1051;
+            pad += PAD * 1052;
+            pad += PAD * 1053;
+            pad += PAD * 1054;
+            pad += PAD * 1055;
+            pad += PAD * 1056;
+            pad += PAD * 1057;
+            pad += PAD * 1058;
+            pad += PAD * 1059;
+            pad += PAD * 1060;
+            pad += PAD * 1061;
+            pad += PAD * 1062;
+            pad += PAD * 1063;
+            pad += PAD * 1064;
+            pad += PAD * 1065;
+            pad += PAD * 1066;
+            pad += PAD * 1067;
+            pad += PAD * 1068;
+            pad += PAD * 1069;
+            pad += PAD * 1070;
+            pad += PAD * 1071;
+            pad += PAD * 1072;
+            pad += PAD * 1073;
+            pad += PAD * 1074;
+            pad += PAD * 1075;
+            pad += PAD * 1076;
+            pad += PAD * 1077;
+            pad += PAD * 1078;
+            pad += PAD * 1079;
+            pad += PAD * 1080;
+            pad += PAD * 1081;
+            pad += PAD * 1082;
+            pad += PAD * 1083;
+            pad += PAD * 1084;
+            return pad;
+        }
+        return a[k] + pad;
+    }
 }
