@@ -48,6 +48,15 @@ class VMConstantPool : public VMArray {
     VM_ASSERT(index < GetTypes()->GetSize());
     return __atomic_load_n((int16_t*)GetTypes()->FindElement(index), __ATOMIC_ACQUIRE);
   }
+  /* The method of a resolved method reference, else NULL (index 0 or outside the pool,
+     any other entry, one not resolved yet). Inline: every interpreted call reads its
+     entry, and GetConstMethod's answer for a resolved entry is exactly this. */
+  VMMethod* ResolvedMethodAt(uint32_t index) const {
+    if (index == 0 || index >= GetCount()) return NULL;
+    const int16_t* type = (const int16_t*)GetTypes()->FindElement(index, 1u);
+    if (__atomic_load_n(type, __ATOMIC_ACQUIRE) != TYPE_MethodRef_Resolved) return NULL;
+    return (VMMethod*)GetWord(index);
+  }
   void SetConstType(uint32_t index, int16_t type) {
     VM_ASSERT(index < GetTypes()->GetSize());
     __atomic_store_n((int16_t*)GetTypes()->FindElement(index), type, __ATOMIC_RELEASE);
