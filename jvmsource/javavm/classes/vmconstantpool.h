@@ -51,11 +51,10 @@ class VMConstantPool : public VMArray {
   /* The method of a resolved method reference, else NULL (index 0 or outside the pool,
      any other entry, one not resolved yet). Inline: every interpreted call reads its
      entry, and GetConstMethod's answer for a resolved entry is exactly this. */
-  VMMethod* ResolvedMethodAt(uint32_t index) const {
-    if (index == 0 || index >= GetCount()) return NULL;
-    const int16_t* type = (const int16_t*)GetTypes()->FindElement(index, 1u);
-    if (__atomic_load_n(type, __ATOMIC_ACQUIRE) != TYPE_MethodRef_Resolved) return NULL;
-    return (VMMethod*)GetWord(index);
+  VMMethod* ResolvedMethodAt(uint32_t index) const { return ResolvedAt(index, TYPE_MethodRef_Resolved); }
+  /* The same for an interface method reference (GetConstInterfaceMethod's). */
+  VMMethod* ResolvedInterfaceMethodAt(uint32_t index) const {
+    return ResolvedAt(index, TYPE_InterfaceMethodRef_Resolved);
   }
   void SetConstType(uint32_t index, int16_t type) {
     VM_ASSERT(index < GetTypes()->GetSize());
@@ -164,6 +163,12 @@ class VMConstantPool : public VMArray {
   static VMStatus CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special);
 
  private:
+  VMMethod* ResolvedAt(uint32_t index, int16_t resolved) const {
+    if (index == 0 || index >= GetCount()) return NULL;
+    const int16_t* type = (const int16_t*)GetTypes()->FindElement(index, 1u);
+    if (__atomic_load_n(type, __ATOMIC_ACQUIRE) != resolved) return NULL;
+    return (VMMethod*)GetWord(index);
+  }
   /* A reference entry as read under the monitor: the member once resolved, else the
      index of its Class entry, the class stored there and the name and descriptor. */
   struct Reference {

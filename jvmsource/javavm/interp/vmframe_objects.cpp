@@ -628,8 +628,12 @@ static VMOpResult InvokeVirtual(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame,
   frame->codePointer = pc;
   VMStatus status = 0;
   VMConstantPool* pool = frame->method->GetConstantPool();
-  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, false);
-  if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  uint32_t index = U16(pc + 1);
+  VMMethod* callee = pool->ResolvedMethodAt(index);
+  if (callee == NULL) {
+    callee = pool->GetConstMethod(frame->method->GetDefinedIn(), index, &status, false);
+    if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  }
   if (callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
   uint32_t paramBytes = callee->GetParameterBytes();
   VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
@@ -733,8 +737,11 @@ VM_OPDEF(Op_invokeinterface) {
   frame->codePointer = pc;
   VMStatus status = 0;
   VMConstantPool* pool = frame->method->GetConstantPool();
-  VMMethod* iface = pool->GetConstInterfaceMethod(U16(pc + 1), &status);
-  if (iface == NULL) return FailResolve(frame, pc, 5, status);
+  VMMethod* iface = pool->ResolvedInterfaceMethodAt(U16(pc + 1));
+  if (iface == NULL) {
+    iface = pool->GetConstInterfaceMethod(U16(pc + 1), &status);
+    if (iface == NULL) return FailResolve(frame, pc, 5, status);
+  }
   // The method's own argument size finds the receiver: the count byte is not trusted.
   uint32_t paramBytes = iface->GetParameterBytes();
   if (paramBytes == 0) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);
