@@ -51,10 +51,16 @@ class VMConstantPool : public VMArray {
   /* The method of a resolved method reference, else NULL (index 0 or outside the pool,
      any other entry, one not resolved yet). Inline: every interpreted call reads its
      entry, and GetConstMethod's answer for a resolved entry is exactly this. */
-  VMMethod* ResolvedMethodAt(uint32_t index) const { return ResolvedAt(index, TYPE_MethodRef_Resolved); }
-  /* The same for an interface method reference (GetConstInterfaceMethod's). */
+  VMMethod* ResolvedMethodAt(uint32_t index) const {
+    return (VMMethod*)ResolvedAt(index, TYPE_MethodRef_Resolved);
+  }
+  /* The same for an interface method reference (GetConstInterfaceMethod's) and a field
+     reference. */
   VMMethod* ResolvedInterfaceMethodAt(uint32_t index) const {
-    return ResolvedAt(index, TYPE_InterfaceMethodRef_Resolved);
+    return (VMMethod*)ResolvedAt(index, TYPE_InterfaceMethodRef_Resolved);
+  }
+  VMDataMember* ResolvedFieldAt(uint32_t index) const {
+    return (VMDataMember*)ResolvedAt(index, TYPE_FieldRef_Resolved);
   }
   void SetConstType(uint32_t index, int16_t type) {
     VM_ASSERT(index < GetTypes()->GetSize());
@@ -163,11 +169,11 @@ class VMConstantPool : public VMArray {
   static VMStatus CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special);
 
  private:
-  VMMethod* ResolvedAt(uint32_t index, int16_t resolved) const {
+  void* ResolvedAt(uint32_t index, int16_t resolved) const {
     if (index == 0 || index >= GetCount()) return NULL;
     const int16_t* type = (const int16_t*)GetTypes()->FindElement(index, 1u);
     if (__atomic_load_n(type, __ATOMIC_ACQUIRE) != resolved) return NULL;
-    return (VMMethod*)GetWord(index);
+    return (void*)GetWord(index);
   }
   /* A reference entry as read under the monitor: the member once resolved, else the
      index of its Class entry, the class stored there and the name and descriptor. */

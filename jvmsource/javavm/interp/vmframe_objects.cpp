@@ -344,12 +344,8 @@ VM_OPDEF(Op_putstatic) {
 /* The quick static forms: the entry was resolved by the slow form that wrote them. */
 static VMDataMember* QuickField(VMByteCodeFrame* frame, uint8_t* pc) {
   VMConstantPool* pool = frame->method->GetConstantPool();
-  uint32_t index = U16(pc + 1);
-  if (pool == NULL || index == 0 || index >= pool->GetCount() ||
-      pool->GetConstType(index) != VMConstantPool::TYPE_FieldRef_Resolved)
-    return NULL;
-  VMDataMember* field = (VMDataMember*)pool->GetConstWord(index);
-  return field->GetIsStatic() ? field : NULL;
+  VMDataMember* field = pool != NULL ? pool->ResolvedFieldAt(U16(pc + 1)) : NULL;
+  return field != NULL && field->GetIsStatic() ? field : NULL;
 }
 
 VM_OPDEF(Op_getstatic_quick) {
