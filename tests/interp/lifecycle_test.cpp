@@ -305,5 +305,57 @@ TEST_F(InterpLifecycleTest, OnlyNewStaticAccessAndStaticCallsInitialiseAClass) {
   EXPECT_EQ(402, world.Call("interp/Lazy", "i", "(I)I", {6}).Int());
 }
 
+/* A static call looks at its class's initialisation in the calling machine every time,
+   whatever the call site resolved before and wherever: the same call site succeeds in
+   one machine and fails in another; an instance kept from a failed initialiser cannot
+   call its class's statics; calls within one class's static methods (recursion, a
+   synchronized one) still run. */
+TEST_F(InterpLifecycleTest, StaticCallsLookAtTheirClassesInitialisationInTheirOwnMachine) {
+  SecondMachine second(world);
+  ASSERT_NE(nullptr, second.vm);
+  EXPECT_EQ("8", RunOn(world, second.jvm, "interp/Machines", "callPoison"));  // the entry resolved there
+  EXPECT_EQ(0, world.Call("interp/Machines", "armPoison", "()I").Int());
+  for (int k = 0; k < 3; k++) {
+    Outcome o = world.Call("interp/Machines", "callPoison", "()I");
+    EXPECT_EQ(k == 0 ? "java.lang.ExceptionInInitializerError" : "java.lang.NoClassDefFoundError", o.thrown) << k;
+  }
+  EXPECT_EQ("8", RunOn(world, second.jvm, "interp/Machines", "callPoison"));
+  // The initialiser failed after handing out an instance: 1, then NoClassDefFoundError
+  // (10) for each of five calls, never the static's answer.
+  EXPECT_EQ(51, world.Call("interp/StaticCalls", "keptInstance", "()I").Int());
+  Outcome own = world.Call("interp/StaticCalls", "ownCalls", "(I)I", {10});
+  EXPECT_EQ("", own.thrown);
+  EXPECT_EQ(558, own.Int());
+}
+
+TEST_F(InterpLifecycleTest, StaticCallsRacingTheInitialiserWaitForIt) {
+  // Every round a fresh machine: four threads call a static method of a class whose
+  // initialiser runs a while; each waits for it and then sees it done, through the
+  // class's own static calls too.
+  for (int round = 0; round < 8; round++) {
+    SecondMachine machine(world);
+    ASSERT_NE(nullptr, machine.vm);
+    VMMethod* m = world.Method("interp/StaticCalls", "raceCall", "()I");
+    std::atomic<int> ready{0};
+    std::vector<std::string> results(4);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; i++) {
+      threads.emplace_back([&, i] {
+        JNIEnv* env = VMJniCreateEnv(machine.jvm);
+        VMJniAttachEnv(machine.jvm, env);
+        ready++;
+        while (ready.load() < 4) std::this_thread::yield();
+        VMword args[2] = {0, 0};
+        VMFrame::ExecuteJava(env, m, args);
+        results[i] = Answer(env, args[0]);
+        VMJniDetachEnv(machine.jvm);
+      });
+    }
+    JoinOutside(threads);
+    refhost::Functions()->SetCurrentEnv(world.env);
+    for (int i = 0; i < 4; i++) EXPECT_EQ("1001", results[i]) << "round " << round << " thread " << i;
+  }
+}
+
 }  // namespace
 }  // namespace interp_test

@@ -207,6 +207,69 @@ TEST_F(ConstantPoolTest, MemberReferencesAndAccess) {
   EXPECT_EQ(world.Lit("t.A.pub"), pool->GetFieldName(pub));
 }
 
+/* The calls' in-place readers answer what resolution answered and nothing else: for
+   entries in the pool's own block and for entries past it (the words past 194, the
+   types past 388 lie in pieces), only once resolved, only for their own kind. */
+TEST_F(ConstantPoolTest, ResolvedEntriesReadInPlaceAnswerOnlyTheirOwnKind) {
+  ClassBuilder a = SmallClass("t/A");
+  a.AddField(0x09, "count", "I");
+  a.AddMethod(0x09, "twice", "()V", {a.CodeAttribute(1, 1, {0xB1})});
+  Put("t/A", a.Build());
+  ClassBuilder r;
+  r.access = 0x0601;
+  r.thisClass = r.Class("t/Runner");
+  r.superClass = r.Class("java/lang/Object");
+  r.AddMethod(0x0401, "run", "()V");
+  Put("t/Runner", r.Build());
+  ClassBuilder c = SmallClass("u/C");
+  uint16_t nearMethod = c.Ref(10, "t/A", "twice", "()V");
+  uint16_t nearField = c.Ref(9, "t/A", "count", "I");
+  uint16_t nearIface = c.Ref(11, "t/Runner", "run", "()V");
+  for (uint32_t k = 0; c.PoolCount() < 700; k++) c.Integer(0x5000 + k);
+  uint16_t farMethod = c.Ref(10, "t/A", "twice", "()V");
+  uint16_t farField = c.Ref(9, "t/A", "count", "I");
+  uint16_t farIface = c.Ref(11, "t/Runner", "run", "()V");
+  ASSERT_GT(farMethod, 388);
+  Put("u/C", c.Build());
+  VMLoadableClass* user = Loaded("u/C");
+  VMConstantPool* pool = user->GetConstantPool();
+  uint32_t count = pool->GetCount();
+  for (uint32_t index : {0u, count, count + 1000u, 0xFFFFu}) {
+    EXPECT_EQ(nullptr, pool->ResolvedMethodAt(index)) << index;
+    EXPECT_EQ(nullptr, pool->ResolvedInterfaceMethodAt(index)) << index;
+    EXPECT_EQ(nullptr, pool->ResolvedFieldAt(index)) << index;
+  }
+  VMStatus status = 0;
+  for (uint16_t method : {nearMethod, farMethod}) {
+    EXPECT_EQ(nullptr, pool->ResolvedMethodAt(method)) << "not resolved yet: " << method;
+    VMMethod* m = pool->GetConstMethod(user, method, &status, false);
+    ASSERT_NE(nullptr, m) << status;
+    EXPECT_EQ(m, pool->ResolvedMethodAt(method)) << method;
+    EXPECT_EQ(nullptr, pool->ResolvedInterfaceMethodAt(method)) << method;
+    EXPECT_EQ(nullptr, pool->ResolvedFieldAt(method)) << method;
+    EXPECT_EQ(m, pool->GetConstMethod(user, method, &status, false));
+  }
+  for (uint16_t field : {nearField, farField}) {
+    EXPECT_EQ(nullptr, pool->ResolvedFieldAt(field)) << field;
+    VMDataMember* f = pool->GetConstField(user, field, &status);
+    ASSERT_NE(nullptr, f) << status;
+    EXPECT_EQ(f, pool->ResolvedFieldAt(field)) << field;
+    EXPECT_EQ(nullptr, pool->ResolvedMethodAt(field)) << field;
+  }
+  for (uint16_t iface : {nearIface, farIface}) {
+    EXPECT_EQ(nullptr, pool->ResolvedInterfaceMethodAt(iface)) << iface;
+    VMMethod* m = pool->GetConstInterfaceMethod(iface, &status);
+    ASSERT_NE(nullptr, m) << status;
+    EXPECT_EQ(m, pool->ResolvedInterfaceMethodAt(iface)) << iface;
+    EXPECT_EQ(nullptr, pool->ResolvedMethodAt(iface)) << iface;
+  }
+  // The integers between are no members, whatever their words hold.
+  for (uint32_t index = nearIface + 1; index < farMethod; index += 97) {
+    EXPECT_EQ(nullptr, pool->ResolvedMethodAt(index)) << index;
+    EXPECT_EQ(nullptr, pool->ResolvedFieldAt(index)) << index;
+  }
+}
+
 TEST_F(ConstantPoolTest, ConstructorOfASuperclassIsNoSpecialTarget) {
   ClassBuilder a = SmallClass("t/Base");
   Put("t/Base", a.Build());

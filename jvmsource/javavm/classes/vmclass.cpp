@@ -71,9 +71,9 @@ VMLoadableClass* VMLoadableClass::CreateInstance(VMNameSpace* ns, VMLiteral* nam
   return cls;
 }
 
-VMMethodArray* VMLoadableOrArrayClass::GetMethodTable() {
-  VMMethodArray* table = (VMMethodArray*)GetWord(TypeOrMethodTableWord);
-  if (table == NULL && GetIsArray()) {
+VMMethodArray* VMLoadableOrArrayClass::GetMethodTableOfArray() {
+  VMMethodArray* table = NULL;
+  if (GetIsArray()) {
     // Arrays answer java/lang/Object's methods. Object may have been prepared after
     // this array class was made, so its table is taken now.
     VMLoadableClass* object = GetSuper();

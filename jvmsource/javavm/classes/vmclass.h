@@ -160,8 +160,15 @@ class VMLoadableOrArrayClass : public VMClass {
   static constexpr VMword InstantiateTag = 0x4126FECAu;
   /* The instance method table. An array class shares java/lang/Object's, taken when it is
      first asked for, so an array class made before Object was prepared still gets it. */
-  VMMethodArray* GetMethodTable();
+  VMMethodArray* GetMethodTable() {
+    // Inline for every virtual and interface call; only an array class's first ask goes on.
+    VMMethodArray* table = (VMMethodArray*)GetWord(TypeOrMethodTableWord);
+    return table != NULL ? table : GetMethodTableOfArray();
+  }
   void SetMethodTable(VMMethodArray* t) { SetWord(TypeOrMethodTableWord, (VMword)t); }
+
+ private:
+  VMMethodArray* GetMethodTableOfArray();
 };
 
 class VMArrayClass : public VMLoadableOrArrayClass {
@@ -712,6 +719,11 @@ class VMMethod : public VMMember {
      class; may load that class. */
   bool ReferenceResultFits(JNIEnv* env, jobject result);
 };
+
+inline VMConstantPool* VMMethod::GetConstantPool() const {
+  VMLoadableClass* cls = GetDefinedIn();
+  return cls != NULL ? cls->GetConstantPool() : NULL;
+}
 
 static_assert(sizeof(VMMember) == 20 && sizeof(VMMethod) == 20, "members add no fields");
 

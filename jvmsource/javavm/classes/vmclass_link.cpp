@@ -25,7 +25,7 @@ namespace {
 const char kGetSlot[] = "namespace spinlock - Get staticdata";
 const char kReleaseSlot[] = "namespace spinlock - Release staticdata";
 
-VMObjectArray* SlotArray(VM* vm) {
+__attribute__((always_inline)) inline VMObjectArray* SlotArray(VM* vm) {
   VMObjectHandleArray* a = vm->GetStaticDataArray();
   if (a == NULL) return NULL;
   return (VMObjectArray*)__atomic_load_n(&a->Body()[VMHandleArray::ArrayWord], __ATOMIC_ACQUIRE);
@@ -33,12 +33,12 @@ VMObjectArray* SlotArray(VM* vm) {
 
 /* The word of a slot: past the first 194 elements an array's words lie in pieces, found
    through the element accessor. */
-VMword* SlotWord(VMObjectArray* slots, uint32_t index) { return (VMword*)slots->FindElement(index, 2u); }
+__attribute__((always_inline)) inline VMword* SlotWord(VMObjectArray* slots, uint32_t index) { return (VMword*)slots->FindElement(index, 2u); }
 
 /* The slot's object, read without a lock: slot arrays are never freed while the machine
    lives (a grown array keeps the one it replaced), so a reader holding an old array
    reads a stale but valid answer and re-checks under the lock. */
-VMObject* ReadSlot(VM* vm, uint32_t index) {
+__attribute__((always_inline)) inline VMObject* ReadSlot(VM* vm, uint32_t index) {
   VMObjectArray* slots = SlotArray(vm);
   if (slots == NULL || index == 0 || index >= slots->GetSize()) return NULL;
   return (VMObject*)__atomic_load_n(SlotWord(slots, index), __ATOMIC_ACQUIRE);
@@ -85,9 +85,9 @@ VMStatus WriteSlot(VM* vm, VMNameSpace* ns, uint32_t index, VMObject* data, VMOb
    object is never destroyed while the machine lives: threads read it without a lock. */
 const VMword InitFailed = 1;
 
-VMword* StateWord(VMLoadableClass* cls, VMObject* data) { return data->GetElementAddress(cls->GetNumStatics()); }
+__attribute__((always_inline)) inline VMword* StateWord(VMLoadableClass* cls, VMObject* data) { return data->GetElementAddress(cls->GetNumStatics()); }
 
-VMword LoadState(VMLoadableClass* cls, VMObject* data) {
+__attribute__((always_inline)) inline VMword LoadState(VMLoadableClass* cls, VMObject* data) {
   return __atomic_load_n(StateWord(cls, data), __ATOMIC_ACQUIRE);
 }
 

@@ -459,11 +459,6 @@ void VMMethod::Destroy(HHeap* heap) {
 /* ---------------------------------------------------------------------------------- */
 /* Method queries                                                                      */
 
-VMConstantPool* VMMethod::GetConstantPool() const {
-  VMLoadableClass* cls = GetDefinedIn();
-  return cls != NULL ? cls->GetConstantPool() : NULL;
-}
-
 VMObject* VMMethod::GetSynchObject(VMThread* thread, VMword* arguments) {
   if (!GetIsSynchronized()) return NULL;
   if (!GetIsStatic()) return (VMObject*)arguments[0];

@@ -470,9 +470,9 @@ VMMethod* VMConstantPool::GetConstMethod(VMLoadableClass* accessor, uint32_t ind
                                          VMStatus* status, bool special) {
   VMStatus ignored;
   if (status == NULL) status = &ignored;
-  if (IsIndex(index) && GetConstType(index) == TYPE_MethodRef_Resolved) {
+  if (VMMethod* resolved = ResolvedMethodAt(index)) {
     *status = 0;
-    return (VMMethod*)GetWord(index);
+    return resolved;
   }
   Reference ref;
   if (!ReadReference(index, false, TYPE_MethodRef, &ref, status)) return NULL;
@@ -506,9 +506,9 @@ VMMethod* VMConstantPool::GetConstMethod(VMLoadableClass* accessor, uint32_t ind
 VMMethod* VMConstantPool::GetConstInterfaceMethod(uint32_t index, VMStatus* status) {
   VMStatus ignored;
   if (status == NULL) status = &ignored;
-  if (IsIndex(index) && GetConstType(index) == TYPE_InterfaceMethodRef_Resolved) {
+  if (VMMethod* resolved = ResolvedInterfaceMethodAt(index)) {
     *status = 0;
-    return (VMMethod*)GetWord(index);
+    return resolved;
   }
   Reference ref;
   if (!ReadReference(index, false, TYPE_InterfaceMethodRef, &ref, status)) return NULL;

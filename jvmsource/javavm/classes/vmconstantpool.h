@@ -48,6 +48,20 @@ class VMConstantPool : public VMArray {
     VM_ASSERT(index < GetTypes()->GetSize());
     return __atomic_load_n((int16_t*)GetTypes()->FindElement(index), __ATOMIC_ACQUIRE);
   }
+  /* The method of a resolved method reference, else NULL (index 0 or outside the pool,
+     any other entry, one not resolved yet). Inline: every interpreted call reads its
+     entry, and GetConstMethod's answer for a resolved entry is exactly this. */
+  VMMethod* ResolvedMethodAt(uint32_t index) const {
+    return (VMMethod*)ResolvedAt(index, TYPE_MethodRef_Resolved);
+  }
+  /* The same for an interface method reference (GetConstInterfaceMethod's) and a field
+     reference. */
+  VMMethod* ResolvedInterfaceMethodAt(uint32_t index) const {
+    return (VMMethod*)ResolvedAt(index, TYPE_InterfaceMethodRef_Resolved);
+  }
+  VMDataMember* ResolvedFieldAt(uint32_t index) const {
+    return (VMDataMember*)ResolvedAt(index, TYPE_FieldRef_Resolved);
+  }
   void SetConstType(uint32_t index, int16_t type) {
     VM_ASSERT(index < GetTypes()->GetSize());
     __atomic_store_n((int16_t*)GetTypes()->FindElement(index), type, __ATOMIC_RELEASE);
@@ -155,6 +169,12 @@ class VMConstantPool : public VMArray {
   static VMStatus CheckAccess(VMMember* member, VMLoadableClass* accessor, bool special);
 
  private:
+  void* ResolvedAt(uint32_t index, int16_t resolved) const {
+    if (index == 0 || index >= GetCount()) return NULL;
+    const int16_t* type = (const int16_t*)GetTypes()->FindElement(index, 1u);
+    if (__atomic_load_n(type, __ATOMIC_ACQUIRE) != resolved) return NULL;
+    return (void*)GetWord(index);
+  }
   /* A reference entry as read under the monitor: the member once resolved, else the
      index of its Class entry, the class stored there and the name and descriptor. */
   struct Reference {

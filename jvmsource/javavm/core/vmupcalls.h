@@ -28,8 +28,9 @@ bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
 void JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm);
 /* A java.lang.Math native that only computes: when address is one of them and these
    argument words (the native's own, without the class) make it neither throw nor touch
-   the machine, its result words go to result and the answer is true; the interpreter
-   then calls it without a native frame. */
+   the machine, its result (always a double: two words) goes to result, which may be the
+   argument words themselves, and the answer is true; the interpreter then calls it
+   without a native frame. */
 bool MathLeafCall(void* address, const uint32_t* args, uint32_t* result);
 
 }  // namespace upcall

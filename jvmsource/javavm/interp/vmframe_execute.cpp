@@ -349,6 +349,11 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
 /* ------------------------------------------------------------------------------------ */
 /* The driver and its loops                                                              */
 
+namespace {
+template <bool Pieces, bool TableOnly>
+void Loop(VMword* stackIn, uint8_t* pcIn, VMword* locals, VMByteCodeFrame* frame);
+}  // namespace
+
 void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
   VMThread* thread = frame->thread;
   thread->SetFrame(frame);
@@ -369,10 +374,14 @@ void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
     VMFrame* f = env->thread->GetFrame();
     if (!(f->flags & ExecutableByteCodeFlag)) return;
     VMByteCodeFrame* b = (VMByteCodeFrame*)f;
-    if (b->flags & UsingFastLoopFlag)
-      ExecuteFastLoop(b->stack, b->codePointer, b->locals, b);
-    else
+    // Every call and return into bytecode comes back here: the fast loop is entered
+    // straight (it is out of line itself, so no long-jump target here holds its locals).
+    if (!(b->flags & UsingFastLoopFlag))
       ExecuteSlowLoop(b);
+    else if (VMOpcodeTableOnly)
+      Loop<false, true>(b->stack, b->codePointer, b->locals, b);
+    else
+      Loop<false, false>(b->stack, b->codePointer, b->locals, b);
   }
 }
 

@@ -344,12 +344,8 @@ VM_OPDEF(Op_putstatic) {
 /* The quick static forms: the entry was resolved by the slow form that wrote them. */
 static VMDataMember* QuickField(VMByteCodeFrame* frame, uint8_t* pc) {
   VMConstantPool* pool = frame->method->GetConstantPool();
-  uint32_t index = U16(pc + 1);
-  if (pool == NULL || index == 0 || index >= pool->GetCount() ||
-      pool->GetConstType(index) != VMConstantPool::TYPE_FieldRef_Resolved)
-    return NULL;
-  VMDataMember* field = (VMDataMember*)pool->GetConstWord(index);
-  return field->GetIsStatic() ? field : NULL;
+  VMDataMember* field = pool != NULL ? pool->ResolvedFieldAt(U16(pc + 1)) : NULL;
+  return field != NULL && field->GetIsStatic() ? field : NULL;
 }
 
 VM_OPDEF(Op_getstatic_quick) {
@@ -601,14 +597,9 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
     return VMByteCodeFrame::CallCompiledMethod(frame, pc + length, sp, target, synch, paramBytes, length);
   if (flags & VMMember::IsNativeFlag) {
     // A mathematical native computes in place: no native frame, and the loop goes on.
-    if (synch == NULL && (flags & VMMember::IsStaticFlag) && target->ResolveNativeAddress()) {
-      uint32_t result[2];
-      if (upcall::MathLeafCall(target->GetNativeAddress(), args, result)) {
-        uint32_t resultBytes = target->GetReturnBytes();
-        memcpy(args, result, resultBytes);
-        return VM_OP(length, (int32_t)resultBytes - (int32_t)paramBytes);
-      }
-    }
+    if (synch == NULL && (flags & VMMember::IsStaticFlag) && target->ResolveNativeAddress() &&
+        upcall::MathLeafCall(target->GetNativeAddress(), args, args))
+      return VM_OP(length, 8 - (int32_t)paramBytes);
     return VMByteCodeFrame::CallNativeMethod(frame, pc + length, sp, target, synch, paramBytes, length);
   }
   // A method with no kind left (never a callable one): it must not run, nor hang.
@@ -633,8 +624,12 @@ static VMOpResult InvokeVirtual(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame,
   frame->codePointer = pc;
   VMStatus status = 0;
   VMConstantPool* pool = frame->method->GetConstantPool();
-  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, false);
-  if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  uint32_t index = U16(pc + 1);
+  VMMethod* callee = pool->ResolvedMethodAt(index);
+  if (callee == NULL) {
+    callee = pool->GetConstMethod(frame->method->GetDefinedIn(), index, &status, false);
+    if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  }
   if (callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
   uint32_t paramBytes = callee->GetParameterBytes();
   VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
@@ -698,14 +693,38 @@ VM_OPDEF(Op_invokestatic) {
   frame->codePointer = pc;
   VMStatus status = 0;
   VMConstantPool* pool = frame->method->GetConstantPool();
-  VMMethod* callee = pool->GetConstMethod(frame->method->GetDefinedIn(), U16(pc + 1), &status, false);
-  if (callee == NULL) return FailResolve(frame, pc, 3, status);
-  if (!callee->GetIsStatic()) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
+  uint32_t index = U16(pc + 1);
+  VMMethod* callee = pool->ResolvedMethodAt(index);
+  if (callee == NULL) {
+    callee = pool->GetConstMethod(frame->method->GetDefinedIn(), index, &status, false);
+    if (callee == NULL) return FailResolve(frame, pc, 3, status);
+  }
+  VMword flags = callee->GetMemberFlags();
+  if (!(flags & VMMember::IsStaticFlag)) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
   // A class whose initialisation failed is not run: its initialiser's exception, or the
-  // failure's, is thrown here.
-  VMObject* data = StaticDataFor(frame, callee->GetDefinedIn(), &status);
-  if (data == NULL) return FailResolve(frame, pc, 3, status);
-  return Dispatch(sp, pc, frame, 3, callee, callee->GetIsSynchronized() ? data : NULL, callee->GetParameterBytes());
+  // failure's, is thrown here. A static method runs only on a thread for which its class
+  // is initialised in this machine, or is being initialised by that thread itself (every
+  // way in initialises first), and either state lasts while the method runs: its calls of
+  // its own class's unsynchronized static methods need no look. An instance method has
+  // no such warrant (its object may stem from an initialiser that failed since).
+  VMObject* data = NULL;
+  VMMethod* caller = frame->method;
+  if (callee->GetDefinedIn() != caller->GetDefinedIn() || !caller->GetIsStatic() ||
+      (flags & VMMember::IsSynchronizedFlag)) {
+    data = StaticDataFor(frame, callee->GetDefinedIn(), &status);
+    if (data == NULL) return FailResolve(frame, pc, 3, status);
+  }
+  uint32_t paramBytes = callee->GetParameterBytes();
+  // A mathematical native straight from here, as Dispatch would call it (a plain native:
+  // neither synchronized nor of another kind too).
+  const VMword kinds = VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag | VMMember::IsCompiledFlag |
+                       VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag;
+  if ((flags & kinds) == VMMember::IsNativeFlag) {
+    void* address = callee->GetNativeAddress();
+    VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
+    if (address != NULL && upcall::MathLeafCall(address, args, args)) return VM_OP(3, 8 - (int32_t)paramBytes);
+  }
+  return Dispatch(sp, pc, frame, 3, callee, (flags & VMMember::IsSynchronizedFlag) ? data : NULL, paramBytes);
 }
 
 VM_OPDEF(Op_invokeinterface) {
@@ -714,8 +733,11 @@ VM_OPDEF(Op_invokeinterface) {
   frame->codePointer = pc;
   VMStatus status = 0;
   VMConstantPool* pool = frame->method->GetConstantPool();
-  VMMethod* iface = pool->GetConstInterfaceMethod(U16(pc + 1), &status);
-  if (iface == NULL) return FailResolve(frame, pc, 5, status);
+  VMMethod* iface = pool->ResolvedInterfaceMethodAt(U16(pc + 1));
+  if (iface == NULL) {
+    iface = pool->GetConstInterfaceMethod(U16(pc + 1), &status);
+    if (iface == NULL) return FailResolve(frame, pc, 5, status);
+  }
   // The method's own argument size finds the receiver: the count byte is not trusted.
   uint32_t paramBytes = iface->GetParameterBytes();
   if (paramBytes == 0) return Fail(frame, pc, 5, VMStatus_IncompatibleClassChangeError);

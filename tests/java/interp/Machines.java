@@ -8,6 +8,7 @@ public class Machines {
 
     public static int armPoison() { PoisonSwitch.fail = 1; return 0; }
     public static int readPoison() { return Poison.value; }
+    public static int callPoison() { return Poison.get(); }
 
     public static int readCaptured() { return Captured.value; }
     public static int readSlowFailing() { return SlowFailing.value; }
@@ -45,6 +46,8 @@ class Poison {
         if (PoisonSwitch.fail != 0) throw new IllegalStateException("this machine's switch");
         value = 7;
     }
+
+    static int get() { return value + 1; }
 }
 
 class PoisonSwitch {

@@ -221,38 +221,48 @@ const JNINativeMethod kFloat[] = {
 }  // namespace
 
 bool upcall::MathLeafCall(void* address, const uint32_t* args, uint32_t* result) {
-  typedef jdouble(JNICALL * UnaryNative)(JNIEnv*, jclass, jdouble);
-  typedef jdouble(JNICALL * BinaryNative)(JNIEnv*, jclass, jdouble, jdouble);
-  // The same functions the natives are: the results cannot differ by the way in.
-  static const UnaryNative kUnary[] = {Unary<sin>, Unary<cos>,   Unary<tan>,  Unary<asin>, Unary<acos>, Unary<atan>,
-                                       Unary<exp>, Unary<log>,   Sqrt,        Unary<ceil>, Unary<floor>, Rint};
-  static const BinaryNative kBinary[] = {IEEEremainder, Atan2};
-  jdouble x, r;
+  // The same functions the natives are, called directly (no search of a table, no call
+  // through a pointer): the results cannot differ by the way in. The commonest first.
+  jdouble x, y, r;
   memcpy(&x, args, sizeof x);
   if (address == (void*)Pow) {
-    jdouble y;
     memcpy(&y, args + 2, sizeof y);
     if (!PowOf(x, y, &r)) return false;
-    memcpy(result, &r, sizeof r);
-    return true;
+  } else if (address == (void*)Unary<sin>) {
+    r = Unary<sin>(NULL, NULL, x);
+  } else if (address == (void*)Unary<cos>) {
+    r = Unary<cos>(NULL, NULL, x);
+  } else if (address == (void*)Sqrt) {
+    r = Sqrt(NULL, NULL, x);
+  } else if (address == (void*)Unary<exp>) {
+    r = Unary<exp>(NULL, NULL, x);
+  } else if (address == (void*)Unary<log>) {
+    r = Unary<log>(NULL, NULL, x);
+  } else if (address == (void*)Unary<tan>) {
+    r = Unary<tan>(NULL, NULL, x);
+  } else if (address == (void*)Unary<asin>) {
+    r = Unary<asin>(NULL, NULL, x);
+  } else if (address == (void*)Unary<acos>) {
+    r = Unary<acos>(NULL, NULL, x);
+  } else if (address == (void*)Unary<atan>) {
+    r = Unary<atan>(NULL, NULL, x);
+  } else if (address == (void*)Unary<ceil>) {
+    r = Unary<ceil>(NULL, NULL, x);
+  } else if (address == (void*)Unary<floor>) {
+    r = Unary<floor>(NULL, NULL, x);
+  } else if (address == (void*)Rint) {
+    r = Rint(NULL, NULL, x);
+  } else if (address == (void*)IEEEremainder) {
+    memcpy(&y, args + 2, sizeof y);
+    r = IEEEremainder(NULL, NULL, x, y);
+  } else if (address == (void*)Atan2) {
+    memcpy(&y, args + 2, sizeof y);
+    r = Atan2(NULL, NULL, x, y);
+  } else {
+    return false;
   }
-  for (UnaryNative f : kUnary) {
-    if (address == (void*)f) {
-      r = f(NULL, NULL, x);
-      memcpy(result, &r, sizeof r);
-      return true;
-    }
-  }
-  for (BinaryNative f : kBinary) {
-    if (address == (void*)f) {
-      jdouble y;
-      memcpy(&y, args + 2, sizeof y);
-      r = f(NULL, NULL, x, y);
-      memcpy(result, &r, sizeof r);
-      return true;
-    }
-  }
-  return false;
+  memcpy(result, &r, sizeof r);
+  return true;
 }
 
 void Register_java_lang_Math(void) { JNI_RegisterNative("java/lang/Math", kMath, PUX_ROWS(kMath)); }
