@@ -188,6 +188,22 @@ TEST_F(ZipNativesTest, GzipStreamsBothWays) {
   }
 }
 
+/* Output ranges that start and end on either side of the places a Java byte array is cut
+   into pieces (776 bytes, then every 256), at sizes below, at and above a longest match
+   and the natives' staging, with input given whole or in small pieces: each inflate
+   writes its own range only, and the bytes are the stream's. */
+TEST_F(ZipNativesTest, InflateIntoRangesAcrossTheArraysPieces) {
+  for (int off : {0, 1, 775, 776, 777, 1031, 1033}) {
+    for (int step : {1, 255, 257, 258, 259, 1000, 4095, 4097, 9000}) {
+      for (int inStep : {7, 300, 1000000}) {
+        if (step == 1 && (inStep != 300 || off != 777)) continue;
+        EXPECT_EQ(0, Int("inflateIntoRange", "(IIII)I", {(VMword)12000, (VMword)off, (VMword)step, (VMword)inStep}))
+            << "off " << off << " step " << step << " input " << inStep;
+      }
+    }
+  }
+}
+
 TEST_F(ZipNativesTest, ZlibStreamsAndCheckedStreams) {
   for (int size : {0, 1, 5000, 200000}) EXPECT_EQ(0, Int("streamsRoundTrip", "(I)I", {(VMword)size})) << size;
 }

@@ -501,7 +501,7 @@ FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) 
   return FlatEntries{flat->entry, count};
 }
 
-enum : uint32_t { FlatTableInput = 512 };
+enum : uint32_t { FlatTableInput = 64 };
 
 /* Where the fast loop puts its bytes: the window, while it has room for a longest match. */
 struct WindowOutput {

@@ -115,6 +115,8 @@ const JNINativeMethod kCRC32[] = {
 /* ---- the stream record and its fields ---------------------------------------------- */
 
 enum : uint32_t { StagingBytes = 256 };
+/* An inflate call's staging on the stack (see InflateLocked). */
+enum : uint32_t { InflateStageIn = 2048, InflateStageOut = 4096 };
 
 struct ZipStreamRecord {
   puxz::z_stream* stream;
@@ -750,22 +752,30 @@ jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
   puxz::z_stream* z = r->stream;
   int32_t produced = 0;
   int rc = puxz::ZResult_Ok;
+  // The engine works through buffers on this stack, far larger than the record's: every
+  // engine call has a fixed cost, and with room for a longest match (258 bytes) and input
+  // to spare it decodes straight into the output instead of through its window. Staged
+  // input is Java's [io, io + avail_in), as the fields count only what the engine took; a
+  // stage the previous call left is dropped here and staged again from the fields.
+  uint8_t stageIn[InflateStageIn], stageOut[InflateStageOut];
+  z->next_in = stageIn;
+  z->avail_in = 0;
   // Every pass that answers 0 made progress; the cap only guards against a stall.
   for (uint32_t passes = 0; produced < len && passes < 64 + 8 * (uint32_t)len; passes++) {
     if (z->avail_in == 0 && il > 0) {
-      uint32_t take = il < (int32_t)StagingBytes ? (uint32_t)il : StagingBytes;
-      CopyFromArray(in, (uint32_t)io, r->in, take);
-      z->next_in = r->in;
+      uint32_t take = il < (int32_t)InflateStageIn ? (uint32_t)il : InflateStageIn;
+      CopyFromArray(in, (uint32_t)io, stageIn, take);
+      z->next_in = stageIn;
       z->avail_in = take;
     }
-    uint32_t room = len - produced < (int32_t)StagingBytes ? (uint32_t)(len - produced) : StagingBytes;
-    z->next_out = r->out;
+    uint32_t room = len - produced < (int32_t)InflateStageOut ? (uint32_t)(len - produced) : InflateStageOut;
+    z->next_out = stageOut;
     z->avail_out = room;
     uint32_t before = z->avail_in;
     rc = puxz::inflate(z, puxz::ZFlush_Sync);
     if (rc != puxz::ZResult_Ok && rc != puxz::ZResult_StreamEnd) break;
     uint32_t got = room - z->avail_out;
-    CopyToArray(out, (uint32_t)(off + produced), r->out, got);
+    CopyToArray(out, (uint32_t)(off + produced), stageOut, got);
     produced += (int32_t)got;
     uint32_t consumed = before - z->avail_in;
     io += (int32_t)consumed;
@@ -774,6 +784,11 @@ jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
     fields.Set(FLen, (VMword)il);
     if (rc == puxz::ZResult_StreamEnd) break;
   }
+  // Nothing may point at this frame's buffers once it returns.
+  z->next_in = r->in;
+  z->avail_in = 0;
+  z->next_out = r->out;
+  z->avail_out = 0;
   if (rc == puxz::ZResult_StreamEnd) {
     fields.Set(FFinished, 1);
     return produced;

@@ -610,4 +610,61 @@ public class ZipCases {
         }
         return r;
     }
+
+    /**
+     * Inflates deflate(data(size)) into room[off, off + step) of an array with guard bytes
+     * around it, the input given inStep bytes at a time: 0 when every piece comes out right
+     * and no guard byte changes; else 1 + the first wrong output index, or -1 for a guard.
+     */
+    static byte[] rangeIn;
+    static byte[] rangePacked;
+
+    public static int inflateIntoRange(int size, int off, int step, int inStep) throws DataFormatException {
+        if (rangeIn == null || rangeIn.length != size) {
+            rangeIn = data(size, size + 5);
+            rangePacked = deflate(rangeIn, true, 4096);
+        }
+        byte[] in = rangeIn;
+        byte[] packed = rangePacked;
+        Inflater inf = new Inflater(true);
+        byte[] room = new byte[off + step + 300];
+        for (int i = 0; i < room.length; i++) {
+            room[i] = (byte) 0x5A;
+        }
+        int done = 0;
+        int at = 0;
+        int guard = 0;
+        while (!inf.finished()) {
+            if (inf.needsInput()) {
+                int n = at < packed.length ? min(inStep, packed.length - at) : 0;
+                if (n == 0) {
+                    inf.setInput(new byte[1]);
+                } else {
+                    inf.setInput(packed, at, n);
+                    at += n;
+                }
+            }
+            int n = inf.inflate(room, off, step);
+            for (int i = 0; i < n; i++) {
+                if (done + i >= in.length || room[off + i] != in[done + i]) {
+                    inf.end();
+                    return 1 + done + i;
+                }
+                room[off + i] = (byte) 0x5A;
+            }
+            // The guards next to the range (the rest of the array lies farther still).
+            for (int i = off < 16 ? 0 : off - 16; i < room.length; i = i == off - 1 ? off + step : i + 1) {
+                if (room[i] != (byte) 0x5A) {
+                    inf.end();
+                    return -1;
+                }
+            }
+            done += n;
+            if (++guard > 1000000) {
+                throw new RuntimeException("inflate does not end");
+            }
+        }
+        inf.end();
+        return done == in.length ? 0 : 1 + done;
+    }
 }
