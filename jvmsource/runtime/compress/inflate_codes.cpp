@@ -4,6 +4,9 @@
    runs while input and window room are plentiful. Tables are reached by entry index and
    the window by window index; a stream's table storage holds at most 1,536 entries. */
 #include <mutex>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "inflate_state.h"
 
@@ -490,11 +493,32 @@ struct FlatEntries {
 /* A stream's entries (only those its two tables take) copied into the call's plain array,
    a block at a time. The copy costs a few hundred nanoseconds, so the fast loops take it
    only when the call has enough input to decode for it to pay back. */
+/* n entries packed (PackEntry) into to. An entry's 16-bit words are exop and bits, unused,
+   and base's low and high halves; the packed word is the first and the third, four
+   entries a step with SSE2. */
+void PackEntries(uint32_t* to, const HuftEntry* from, uint32_t n) {
+  uint32_t j = 0;
+#ifdef __SSE2__
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(from);
+  for (; j + 4 <= n; j += 4) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 8 * j));
+    __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 8 * j + 16));
+    x = _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
+    y = _mm_shufflehi_epi16(_mm_shufflelo_epi16(y, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
+    x = _mm_shuffle_epi32(x, _MM_SHUFFLE(3, 1, 2, 0));
+    y = _mm_shuffle_epi32(y, _MM_SHUFFLE(3, 1, 2, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + j), _mm_unpacklo_epi64(x, y));
+  }
+#endif
+  for (; j < n; j++) to[j] = PackEntry(from[j]);
+}
+
 FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) {
   const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
+  uint32_t* const to = flat->entry;
   for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
     uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
-    for (uint32_t j = 0; j < run; j++) flat->entry[i + j] = PackEntry(h.block[b][j]);
+    PackEntries(to + i, h.block[b], run);
   }
   flat->codes = c;
   flat->built = false;
@@ -503,7 +527,10 @@ FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) 
 
 enum : uint32_t { FlatTableInput = 64 };
 
-/* Where the fast loop puts its bytes: the window, while it has room for a longest match. */
+/* The most one step of the fast loops writes: a literal and a longest match. */
+enum : uint32_t { StepRoom = 1 + 258 };
+
+/* Where the fast loop puts its bytes: the window, while it has room for a step. */
 struct WindowOutput {
   const WindowView& w;
   InflateBlocks* s;
@@ -517,7 +544,7 @@ struct WindowOutput {
     out = w.At(q);
     left = WindowChunkBytes - (q & 0xFF);
   }
-  bool Room() const { return m >= 258; }
+  bool Room() const { return m >= StepRoom; }
   void Literal(uint32_t v) {
     *out++ = (uint8_t)v;
     q++;
@@ -577,7 +604,7 @@ struct DirectOutput {
   bool allKnown;        /* every window byte holds a byte of a stream, or zero */
   DirectOutput(const WindowView& view, InflateBlocks* blocks, z_stream* z, Pending* p)
       : w(view), s(blocks), pending(p), first(z->next_out), out(z->next_out) {
-    last = first + (z->avail_out - 258);
+    last = first + (z->avail_out - StepRoom);
     base = first - pending->length;
     baseIndex = pending->length != 0 ? pending->start : s->write;
     wrap = s->end - 1;
@@ -643,17 +670,17 @@ struct DirectOutput {
   }
 };
 
-/* The fast loop: while the output has room for a longest match (258) and FastInput input
+/* The fast loop: while the output has room for a step (StepRoom) and FastInput input
    bytes are left. The bit buffer is refilled without a branch from a 4-byte load: the
    bytes above k that the load brings along are the next input bits themselves, so a later
    refill that ORs them in again changes nothing. After a refill k is 24 to 31, which
    covers a length code with its extra bits (15 + 5); the distance takes one refill for
-   its code (15) and at most one more for its extra bits (13). One step moves the input by
-   at most 10 bytes and reads at most 4 past that, hence the 16 bytes asked for before
-   each. On return the whole bytes left in the bit buffer go back to the input, but never
+   its code (15) and at most one more for its extra bits (13). One step (up to 63 bits: a
+   literal before the match) moves the input by at most 11 bytes and reads at most 4 past
+   that, hence the 16 bytes asked for before each. On return the whole bytes left in the bit buffer go back to the input, but never
    more than this call took: older bits belong to a buffer the caller may already have
    replaced. */
-enum : uint32_t { FastInput = 16, DirectRoom = 258 };
+enum : uint32_t { FastInput = 16, DirectRoom = StepRoom };
 
 template <typename Output, typename Table>
 int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_stream* z, const WindowView& w,
@@ -662,7 +689,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
   // The loop runs while p is below limit: FastInput bytes or more are left.
   const uint8_t* const limit = p + (z->avail_in >= FastInput ? z->avail_in - FastInput + 1 : 0);
   uint32_t b = s->bitb, k = s->bitk;
-  const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits);
+  const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits), lbits = c->lbits;
   const uint32_t tl = c->ltree, td = c->dtree;
   const uint32_t end = s->end;
   int result = ZResult_Ok;
@@ -684,7 +711,20 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
       b >>= BITS(e);
       k -= BITS(e);
       o.Literal(BASE(e));
-      continue;
+      // Most literals leave bits enough for the next root look-up, which then goes ahead
+      // without a refill and without the loop's tests: a second literal is written at
+      // once, anything else is decoded below after a refill (which keeps b's low bits, and
+      // so the entry). Hence a step's room of a literal and a longest match.
+      if (k < lbits) continue;
+      index = tl + (b & ml);
+      e = h.Root(index);
+      if (EXOP(e) == ExopLiteral) {
+        b >>= BITS(e);
+        k -= BITS(e);
+        o.Literal(BASE(e));
+        continue;
+      }
+      REFILL
     }
     for (;;) {
       b >>= BITS(e);
@@ -898,7 +938,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
               c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
               break;
             }
-          } else if (m >= 258) {
+          } else if (m >= StepRoom) {
             SettleWindow(s, z, w, pending);
             CODES_UPDATE
             r = InflateFast<WindowOutput>(c, h, s, z, w, NULL, flat);
