@@ -1131,6 +1131,39 @@ TEST(Inflate, LiteralsAndMatchesOfEveryShortDistanceAtTightRooms) {
   }
 }
 
+/* The fast loop decodes an input's last bytes from a copy padded with zeros, which read as
+   codes too (seven zero bits are the end of a fixed-code block; a dynamic code may make
+   them an invalid one). A stream cut at each of its last 40 bytes, fixed and dynamic,
+   given whole or in pieces that end at every bit of a code, with room to decode
+   straight out: no end and no error, and the bytes zlib makes of the same cut. */
+TEST(Inflate, ACutStreamNeitherEndsNorFailsInItsLastBytes) {
+  const Bytes text = sample_data::Text(3000, 94);
+  BitWriter w;
+  w.Bits(3, 3);  // the last block, fixed codes: literals and matches
+  for (uint32_t i = 0; i < 400; i++) {
+    w.FixedSymbol(text[i]);
+    if (i % 5 == 4) FixedMatch(w, 3 + i % 20, 1 + i % 50);
+  }
+  w.FixedSymbol(256);
+  const std::vector<Bytes> streams = {w.Finish(), ZlibCompress(text, 6, -15, 8, 0), ZlibCompress(text, 1, -15, 1, 0)};
+  for (size_t k = 0; k < streams.size(); k++) {
+    const Bytes& whole = streams[k];
+    for (size_t cut = whole.size() - 40; cut < whole.size(); cut++) {
+      const Bytes in(whole.begin(), whole.begin() + cut);
+      const InflateResult expected = ZlibInflateAll(in, -15);
+      ASSERT_EQ(-5, expected.code) << "stream " << k << " cut " << cut << ": " << expected.msg;
+      for (uint32_t piece : {0u, 1u, 5u, 17u}) {
+        TestAllocator alloc;
+        InflateResult r = OurInflate(in, -15, InflatePattern{piece, 4096}, &alloc);
+        EXPECT_NE(1, r.code) << "stream " << k << " cut " << cut << " piece " << piece;
+        EXPECT_TRUE(r.code == 0 || r.code == -5) << r.code << " " << r.msg << ": stream " << k << " cut " << cut;
+        EXPECT_TRUE(r.out == expected.out) << "stream " << k << " cut " << cut << " piece " << piece << ": "
+                                           << r.out.size() << " bytes, zlib's " << expected.out.size();
+      }
+    }
+  }
+}
+
 /* A stream of 50 MB of zeros from about 50 KB: memory stays at the stream's fixed size
    whatever the output, and output is handed out only as room is given. */
 TEST(Inflate, ABombTakesNoMoreMemoryThanAnyStream) {

@@ -682,12 +682,24 @@ struct DirectOutput {
    replaced. */
 enum : uint32_t { FastInput = 16, DirectRoom = StepRoom };
 
-template <typename Output, typename Table>
+template <typename Output, typename Table, bool Tail = false>
 int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_stream* z, const WindowView& w,
                     Pending* pending) {
-  const uint8_t* p = z->next_in;
-  // The loop runs while p is below limit: FastInput bytes or more are left.
-  const uint8_t* const limit = p + (z->avail_in >= FastInput ? z->avail_in - FastInput + 1 : 0);
+  // The last input bytes (fewer than FastInput) in a copy padded with zeros: steps run as
+  // above over it, and the first code that used a bit of the padding is taken back before
+  // it writes anything, its end or error included; the step decoder takes it on.
+  uint8_t padded[Tail ? FastInput + 32 : 1];
+  const uint8_t* const origin = Tail ? padded : z->next_in;
+  const uint8_t* p = origin;
+  const uint8_t* const inputEnd = origin + z->avail_in;
+  // The loop runs while p is below limit: FastInput bytes or more are left. A tail's p
+  // never passes its end by more than the bit buffer holds (3 bytes).
+  const uint8_t* const limit =
+      Tail ? inputEnd + 4 : p + (z->avail_in >= FastInput ? z->avail_in - FastInput + 1 : 0);
+  if (Tail) {
+    memcpy(padded, z->next_in, z->avail_in);
+    memset(padded + z->avail_in, 0, sizeof padded - z->avail_in);
+  }
   uint32_t b = s->bitb, k = s->bitk;
   const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits), lbits = c->lbits;
   const uint32_t tl = c->ltree, td = c->dtree;
@@ -703,24 +715,54 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
 #define EXOP(e) ((e) & 0xFF)
 #define BITS(e) (((e) >> 8) & 0xFF)
 #define BASE(e) ((e) >> 16)
+  // A tail's state before the code being decoded, and whether that code used bits past
+  // the input: checked before each write and each end or error.
+  uint32_t savedB = 0, savedK = 0;
+  const uint8_t* savedP = p;
+#define OVERRUN (Tail && p > inputEnd && (uint32_t)(p - inputEnd) * 8 > k)
+#define SAVE     \
+  if (Tail) {    \
+    savedB = b;  \
+    savedK = k;  \
+    savedP = p;  \
+  }
+#define CHECK                \
+  if (OVERRUN) {             \
+    b = savedB;              \
+    k = savedK;              \
+    p = savedP;              \
+    result = ZResult_Ok;     \
+    goto leave;              \
+  }
+#define LEAVE(code, text)              \
+  {                                    \
+    CHECK                              \
+    if (text != NULL) z->msg = text;   \
+    result = code;                     \
+    goto leave;                        \
+  }
   while (o.Room() && p < limit) {
+    SAVE
     REFILL
     uint32_t index = tl + (b & ml);
     uint32_t e = h.Root(index);
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
+      CHECK
       o.Literal(BASE(e));
       // Most literals leave bits enough for the next root look-up, which then goes ahead
       // without a refill and without the loop's tests: a second literal is written at
       // once, anything else is decoded below after a refill (which keeps b's low bits, and
       // so the entry). Hence a step's room of a literal and a longest match.
       if (k < lbits) continue;
+      SAVE
       index = tl + (b & ml);
       e = h.Root(index);
       if (EXOP(e) == ExopLiteral) {
         b >>= BITS(e);
         k -= BITS(e);
+        CHECK
         o.Literal(BASE(e));
         continue;
       }
@@ -750,10 +792,9 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
             k -= op;
             if (distance > end) {
               // Taken modulo the window it would copy other bytes than the stream means.
-              z->msg = "invalid distance too far back";
-              result = ZResult_DataError;
-              goto leave;
+              LEAVE(ZResult_DataError, "invalid distance too far back")
             }
+            CHECK
             o.Match(distance, len);
             break;
           }
@@ -762,9 +803,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
             e = h.Link(index);
             continue;
           }
-          z->msg = "invalid distance code";
-          result = ZResult_DataError;
-          goto leave;
+          LEAVE(ZResult_DataError, "invalid distance code")
         }
         break;
       }
@@ -774,55 +813,61 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
         if (EXOP(e) == ExopLiteral) {
           b >>= BITS(e);
           k -= BITS(e);
+          CHECK
           o.Literal(BASE(e));
           break;
         }
         continue;
       }
-      if (op & 32) {
-        result = ZResult_StreamEnd;
-        goto leave;
-      }
-      z->msg = "invalid literal/length code";
-      result = ZResult_DataError;
-      goto leave;
+      if (op & 32) LEAVE(ZResult_StreamEnd, (const char*)NULL)
+      LEAVE(ZResult_DataError, "invalid literal/length code")
     }
   }
+#undef OVERRUN
+#undef SAVE
+#undef CHECK
+#undef LEAVE
 #undef REFILL
 #undef EXOP
 #undef BITS
 #undef BASE
 leave : {
-  const uint32_t taken = (uint32_t)(p - z->next_in);
+  const uint32_t taken = (uint32_t)(p - origin);
   uint32_t back = k >> 3 < taken ? k >> 3 : taken;
   p -= back;
   k -= back << 3;
   b &= BitMask(k);
 }
+  // A tail never leaves p past its input: what a step took of the padding it gave back.
+  const uint32_t used = (uint32_t)(p - origin);
   s->bitb = b;
   s->bitk = k;
-  z->total_in += (uint32_t)(p - z->next_in);
-  z->avail_in -= (uint32_t)(p - z->next_in);
-  z->next_in = p;
+  z->total_in += used;
+  z->avail_in -= used;
+  z->next_in += used;
   o.Finish(z);
   return result;
 }
 
 /* Runs the fast loop with the fastest table reading the call can afford. pending: null to
    decode into the window, else straight into the output (see DirectOutput). */
-template <typename Output>
+template <typename Output, bool Tail = false>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
                 Pending* pending, FlatHufts* flat) {
   // Both root tables inside the entries, or every look-up bounded.
   if (c->ltree + (1u << c->lbits) > c->entries || c->dtree + (1u << c->dbits) > c->entries) {
-    return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
+    return InflateFastWith<Output, ChainedTable, Tail>(c, ChainedTable{h}, s, z, w, pending);
   }
   if (c->hufts == Fixed()->hufts) {
-    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
+    return InflateFastWith<Output, FlatEntries, Tail>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
   }
-  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry, c->entries}, s, z, w, pending);
-  if (z->avail_in >= FlatTableInput) return InflateFastWith<Output>(c, FillFlat(flat, c, h), s, z, w, pending);
-  return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
+  if (flat->codes == c) {
+    return InflateFastWith<Output, FlatEntries, Tail>(c, FlatEntries{flat->entry, c->entries}, s, z, w, pending);
+  }
+  if (!Tail && z->avail_in >= FlatTableInput) {
+    return InflateFastWith<Output, FlatEntries, Tail>(c, FillFlat(flat, c, h), s, z, w, pending);
+  }
+  return InflateFastWith<Output, ChainedTable, Tail>(c, ChainedTable{h}, s, z, w, pending);
 }
 
 }  // namespace
@@ -948,6 +993,21 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
               break;
             }
           }
+        }
+        if (n != 0 && n < FastInput && q == s->read && z->avail_out >= DirectRoom) {
+          // The input's last bytes, straight out as far as they reach (the step decoder
+          // takes the code they end inside).
+          const int before = r;
+          const uint8_t* const at = z->next_out;
+          CODES_UPDATE
+          r = InflateFast<DirectOutput, true>(c, h, s, z, w, pending, flat);
+          const bool moved = z->next_in != p || z->next_out != at;
+          CODES_LOAD
+          if (r != ZResult_Ok) {
+            c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
+            break;
+          }
+          if (!moved) r = before;
         }
         // The step decoder works in the window.
         SettleWindow(s, z, w, pending);
