@@ -783,6 +783,9 @@ jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
     fields.Set(FOff, (VMword)io);
     fields.Set(FLen, (VMword)il);
     if (rc == puxz::ZResult_StreamEnd) break;
+    // Room left over with all the input taken: the engine stopped for input, and another
+    // pass without any would only say so.
+    if (z->avail_in == 0 && il <= 0 && z->avail_out != 0) break;
   }
   // Nothing may point at this frame's buffers once it returns.
   z->next_in = r->in;
