@@ -114,6 +114,25 @@ TEST_F(ZipNativesTest, ChecksumsAreTheStandardOnes) {
   EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", world.Call(kCases, "checksumNegativeOffset", "()V").thrown);
 }
 
+/* A checksum of a range gathers the array's pieces (776 bytes, then 256 each) into runs
+   of up to 4 KB: ranges that start and end on either side of the piece edges and of the
+   gathering's size, and one that runs past the array's end (it stops there). */
+TEST_F(ZipNativesTest, ChecksumsOfRangesAcrossTheArraysPieces) {
+  const int n = 20000;
+  const Bytes b = Data(n, 3);
+  for (int off : {0, 1, 775, 776, 777, 1031, 1032, 5000}) {
+    for (int len : {0, 1, 255, 257, 2000, 3321, 4095, 4096, 4097, 4353, 9000, n - off, n}) {
+      const int inside = len < n - off ? len : n - off;
+      for (int which = 0; which < 2; which++) {
+        const uint32_t want = which == 0 ? (uint32_t)crc32(0, b.data() + off, (uInt)inside)
+                                         : (uint32_t)adler32(1, b.data() + off, (uInt)inside);
+        EXPECT_EQ((int)want, Int("checksumOfRange", "(IIII)I", {(VMword)which, (VMword)n, (VMword)off, (VMword)len}))
+            << (which == 0 ? "crc" : "adler") << " off " << off << " len " << len;
+      }
+    }
+  }
+}
+
 TEST_F(ZipNativesTest, DeflaterAndInflaterRoundTripsAtEverySize) {
   for (int size : {0, 1, 255, 256, 257, 1000, 65536, 300000}) {
     for (int nowrap = 0; nowrap <= 1; nowrap++) {

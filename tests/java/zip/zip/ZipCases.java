@@ -5,6 +5,7 @@ import java.util.zip.Adler32;
 import java.util.zip.CRC32;
 import java.util.zip.CheckedInputStream;
 import java.util.zip.CheckedOutputStream;
+import java.util.zip.Checksum;
 import java.util.zip.DataFormatException;
 import java.util.zip.Deflater;
 import java.util.zip.DeflaterOutputStream;
@@ -33,6 +34,13 @@ public class ZipCases {
     public static int crcOf(int n) {
         CRC32 c = new CRC32();
         c.update(data(n, n), 0, n);
+        return (int) c.getValue();
+    }
+
+    /** The CRC-32 (which 0) or Adler-32 of data(n, 3)[off, off + len), in one update. */
+    public static int checksumOfRange(int which, int n, int off, int len) {
+        Checksum c = which == 0 ? (Checksum) new CRC32() : (Checksum) new Adler32();
+        c.update(data(n, 3), off, len);
         return (int) c.getValue();
     }
 
