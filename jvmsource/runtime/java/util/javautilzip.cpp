@@ -508,7 +508,7 @@ void CopyFromArray(VMbyteArray* a, uint32_t at, uint8_t* to, uint32_t n) {
     const uint8_t* p = static_cast<const uint8_t*>(a->FindElement(at, &run));
     if (p == NULL || run == 0) return;
     if (run > n) run = n;
-    memcpy(to, p, run);
+    puxz::ChunkCopy(to, p, run);  // runs of a piece or two: no string instruction
     to += run;
     at += run;
     n -= run;
@@ -521,7 +521,7 @@ void CopyToArray(VMbyteArray* a, uint32_t at, const uint8_t* from, uint32_t n) {
     uint8_t* p = static_cast<uint8_t*>(a->FindElement(at, &run));
     if (p == NULL || run == 0) return;
     if (run > n) run = n;
-    memcpy(p, from, run);
+    puxz::ChunkCopy(p, from, run);
     from += run;
     at += run;
     n -= run;
