@@ -147,6 +147,7 @@ struct ZipStreamRecord {
   uint32_t ended;            /* off the live list; the last user frees it */
   std::atomic<uint32_t> busy; /* 1 while a call runs the engine */
   bool deflater;
+  bool starved; /* the engine's last pass took all the input and left room: only input moves it */
 };
 
 enum Field { FStrm, FBuf, FOff, FLen, FFinished, FFinish, FLevel, FStrategy, FSetParams, FieldCount };
@@ -473,6 +474,7 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       record->out = out;
       record->vm = vm;
       record->deflater = &f == &gDeflater;
+      record->starved = false;
       ZipPoolForgetHook = ForgetPool;
       Publish(record);
     }
@@ -657,6 +659,7 @@ void ResetEngine(ZipStreamRecord* r) {
   }
   r->stream->next_in = r->in;
   r->stream->avail_in = 0;
+  r->starved = false;
 }
 
 template <Family& f>
@@ -768,6 +771,10 @@ jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
     c.message = "";
     return 0;
   }
+  // A stream read to the end of its input answers 0 until it is given more: InflaterInputStream
+  // asks once for every buffer of input, and the engine need not be asked again.
+  if (r->starved && il <= 0) return 0;
+  r->starved = false;
   puxz::z_stream* z = r->stream;
   int32_t produced = 0;
   int rc = puxz::ZResult_Ok;
@@ -804,7 +811,10 @@ jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
     if (rc == puxz::ZResult_StreamEnd) break;
     // Room left over with all the input taken: the engine stopped for input, and another
     // pass without any would only say so.
-    if (z->avail_in == 0 && il <= 0 && z->avail_out != 0) break;
+    if (z->avail_in == 0 && il <= 0 && z->avail_out != 0) {
+      r->starved = true;
+      break;
+    }
   }
   // Nothing may point at this frame's buffers once it returns.
   z->next_in = r->in;

@@ -675,4 +675,32 @@ public class ZipCases {
         inf.end();
         return done == in.length ? 0 : 1 + done;
     }
+
+    /**
+     * The whole stream given at once and read in rooms of room bytes: once the engine has
+     * taken all the input, the bytes it holds must still come out, call after call, to the
+     * end. 0 when they all do; -2 when a call answers 0 asking for input with bytes still
+     * due; else as same().
+     */
+    public static int inflateHeldBytes(int size, int room, boolean nowrap) throws DataFormatException {
+        byte[] in = data(size, size + 9);
+        Inflater inf = new Inflater(nowrap);
+        inf.setInput(deflate(in, nowrap, 4096));
+        Sink out = new Sink();
+        byte[] buf = new byte[room];
+        int guard = 0;
+        while (!inf.finished()) {
+            int n = inf.inflate(buf);
+            if (n == 0 && !inf.finished() && inf.needsInput()) {
+                inf.end();
+                return -2;
+            }
+            out.write(buf, 0, n);
+            if (++guard > 10000000) {
+                throw new RuntimeException("inflate does not end");
+            }
+        }
+        inf.end();
+        return same(in, out.toBytes());
+    }
 }
