@@ -994,6 +994,13 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
             }
           }
         }
+        if (n != 0 && n < FastInput && q != s->read && z->avail_out >= DirectRoom) {
+          // As above: a code the step decoder finished left its bytes in the window.
+          s->write = q;
+          r = InflateFlush(s, z, r, w);
+          q = s->write;
+          m = WINDOW_ROOM;
+        }
         if (n != 0 && n < FastInput && q == s->read && z->avail_out >= DirectRoom) {
           // The input's last bytes, straight out as far as they reach (the step decoder
           // takes the code they end inside).
