@@ -1,7 +1,9 @@
 /* The natives of java.util.zip. The checksums feed zlib's Adler-32 and CRC-32 from a
    Java byte array run by run. A Deflater or Inflater keeps one stream record in the
    compression pool of its machine: the engine's stream and two 256-byte staging
-   buffers through which input and output pass between the Java arrays and the engine.
+   buffers through which input and output pass between the Java arrays and the engine
+   (a Deflater's; an Inflater's calls stage through larger buffers on their own stack,
+   and the record's only stand for them between calls).
    The natives reach the Java fields by the word indexes of their names, looked up in
    the class java/util/zip/Deflater (or Inflater) itself, whatever subclass the object
    is of; one layout serves the process, and a class of another layout is refused
