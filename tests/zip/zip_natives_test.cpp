@@ -269,6 +269,8 @@ TEST_F(ZipNativesTest, InflateRefusesWithTheDeclaredException) {
   EXPECT_EQ(1, Int("inflateRefusal", "(I)I", {(VMword)0}));
   EXPECT_EQ(1, Int("inflateRefusal", "(I)I", {(VMword)1}));
   EXPECT_EQ(3, Int("callsAfterEnd", "()I"));
+  // A stream over an ended Inflater says so with IOException, before any byte and after.
+  EXPECT_EQ(0x17, Int("readsAfterEnd", "()I"));
 }
 
 /* A GZIP stream whose constructor fails is never handed out: its engine is ended there

@@ -703,4 +703,42 @@ public class ZipCases {
         inf.end();
         return same(in, out.toBytes());
     }
+
+    /**
+     * Reads of an InflaterInputStream: over an Inflater its owner ended before the read
+     * (1 for IOException "Inflater has been closed", at the first read and after some bytes
+     * were read), and after the stream's close (2 for IOException "Stream closed"; 4 the same
+     * through the one-byte read).
+     */
+    public static int readsAfterEnd() throws IOException {
+        int r = 0;
+        byte[] packed = deflated(5000, false);
+        for (int before = 0; before < 2; before++) {
+            Inflater inf = new Inflater();
+            InflaterInputStream in = new InflaterInputStream(new Source(packed, 100), inf, 64);
+            byte[] buf = new byte[300];
+            if (before == 1 && in.read(buf, 0, buf.length) <= 0) {
+                return -1;
+            }
+            inf.end();
+            try {
+                in.read(buf, 0, buf.length);
+            } catch (IOException e) {
+                r |= "Inflater has been closed".equals(e.getMessage()) ? 1 << (4 * before) : 0;
+            }
+        }
+        InflaterInputStream in = new InflaterInputStream(new Source(packed, 100));
+        in.close();
+        try {
+            in.read(new byte[10], 0, 10);
+        } catch (IOException e) {
+            r |= "Stream closed".equals(e.getMessage()) ? 2 : 0;
+        }
+        try {
+            in.read();
+        } catch (IOException e) {
+            r |= "Stream closed".equals(e.getMessage()) ? 4 : 0;
+        }
+        return r;
+    }
 }
