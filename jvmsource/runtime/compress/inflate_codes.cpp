@@ -490,9 +490,6 @@ struct FlatEntries {
 };
 
 
-/* A stream's entries (only those its two tables take) copied into the call's plain array,
-   a block at a time. The copy costs a few hundred nanoseconds, so the fast loops take it
-   only when the call has enough input to decode for it to pay back. */
 /* n entries packed (PackEntry) into to. An entry's 16-bit words are exop and bits, unused,
    and base's low and high halves; the packed word is the first and the third, four
    entries a step with SSE2. */
@@ -513,6 +510,9 @@ void PackEntries(uint32_t* to, const HuftEntry* from, uint32_t n) {
   for (; j < n; j++) to[j] = PackEntry(from[j]);
 }
 
+/* A stream's entries (only those its two tables take) copied into the call's plain array,
+   a block at a time. The copy costs some hundred nanoseconds, so the fast loops take it
+   only when the call has input enough to decode for it to pay back. */
 FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) {
   const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
   uint32_t* const to = flat->entry;
@@ -677,9 +677,9 @@ struct DirectOutput {
    covers a length code with its extra bits (15 + 5); the distance takes one refill for
    its code (15) and at most one more for its extra bits (13). One step (up to 63 bits: a
    literal before the match) moves the input by at most 11 bytes and reads at most 4 past
-   that, hence the 16 bytes asked for before each. On return the whole bytes left in the bit buffer go back to the input, but never
-   more than this call took: older bits belong to a buffer the caller may already have
-   replaced. */
+   that, hence the 16 bytes asked for before each. On return the whole bytes left in the
+   bit buffer go back to the input, but never more than this call took: older bits belong
+   to a buffer the caller may already have replaced. */
 enum : uint32_t { FastInput = 16, DirectRoom = StepRoom };
 
 template <typename Output, typename Table, bool Tail = false>
