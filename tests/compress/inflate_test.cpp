@@ -1062,6 +1062,108 @@ TEST(Inflate, NothingIsWrittenPastTheBytesMade) {
   }
 }
 
+/* The fast loops decode a second literal without a refill, so one step writes a literal
+   and a longest match: literals then matches of every distance from 1 to 16 and lengths
+   around the copies' 4, 8, 16 and 32-byte steps up to 258, read with rooms just at,
+   under and over a step's 259 bytes and a window of 512 bytes that wraps inside
+   matches. The bytes are zlib's; nothing past those made is written. */
+TEST(Inflate, LiteralsAndMatchesOfEveryShortDistanceAtTightRooms) {
+  const Bytes seed = sample_data::RandomBytes(40, 93);
+  BitWriter w;
+  w.Bits(0, 3);  // the seed as a stored block, so that every distance has bytes to read
+  w.Align();
+  w.Bits((uint32_t)seed.size(), 16);
+  w.Bits(~(uint32_t)seed.size() & 0xFFFF, 16);
+  for (uint8_t b : seed) w.Bits(b, 8);
+  w.Bits(3, 3);  // the last block, fixed codes
+  uint32_t i = 0;
+  for (uint32_t distance = 1; distance <= 16; distance++) {
+    for (uint32_t len : {3u, 4u, 5u, 7u, 8u, 9u, 11u, 15u, 16u, 17u, 23u, 31u, 32u, 33u, 40u, 64u, 65u, 257u, 258u}) {
+      w.FixedSymbol((i * 29) & 0xFF);
+      if (i % 3 == 0) w.FixedSymbol((i * 31 + 7) & 0xFF);  // two literals, then the match
+      FixedMatch(w, len, distance);
+      i++;
+    }
+  }
+  for (uint32_t g = 0; g < 64; g++) {  // steps of a literal and a longest match, back to back
+    w.FixedSymbol((g * 13) & 0xFF);
+    FixedMatch(w, 258, 1 + g % 16);
+  }
+  w.FixedSymbol(256);
+  const Bytes packed = w.Finish();
+  for (int bits : {9, 15}) {
+    const InflateResult expected = ZlibInflateAll(packed, -bits);
+    ASSERT_EQ(1, expected.code) << expected.msg;
+    for (uint32_t room : {258u, 259u, 260u, 261u, 517u, 518u, 519u, 4096u, 100000u}) {
+      for (uint32_t piece : {0u, 37u}) {
+        TestAllocator alloc;
+        puxz::z_stream z;
+        memset(&z, 0, sizeof z);
+        alloc.Install(&z);
+        ASSERT_EQ(0, puxz::inflateInit2_(&z, -bits, PUXZ_VERSION, (int)sizeof z));
+        size_t pos = 0;
+        Bytes out;
+        int rc = 0;
+        bool clean = true;
+        for (int calls = 0; (rc == 0 || (rc == -5 && pos < packed.size())) && calls < 100000; calls++) {
+          if (z.avail_in == 0) {
+            size_t n = piece == 0 || packed.size() - pos < piece ? packed.size() - pos : piece;
+            z.next_in = packed.data() + pos;
+            z.avail_in = (uint32_t)n;
+            pos += n;
+          }
+          Bytes buffer(room + 16, 0x5A);
+          z.next_out = buffer.data();
+          z.avail_out = room;
+          rc = puxz::inflate(&z, 0);
+          uint32_t made = room - z.avail_out;
+          for (uint32_t k = made; k < room + 16; k++) clean = clean && buffer[k] == 0x5A;
+          out.insert(out.end(), buffer.begin(), buffer.begin() + made);
+        }
+        EXPECT_EQ(1, rc) << "bits " << bits << " room " << room << " piece " << piece;
+        EXPECT_TRUE(out == expected.out) << "bits " << bits << " room " << room << " piece " << piece;
+        EXPECT_TRUE(clean) << "bytes past the output were written: bits " << bits << " room " << room << " piece "
+                           << piece;
+        puxz::inflateEnd(&z);
+        EXPECT_EQ(0, alloc.live);
+      }
+    }
+  }
+}
+
+/* The fast loop decodes an input's last bytes from a copy padded with zeros, which read as
+   codes too (seven zero bits are the end of a fixed-code block; a dynamic code may make
+   them an invalid one). A stream cut at each of its last 40 bytes, fixed and dynamic,
+   given whole or in pieces that end at every bit of a code, with room to decode
+   straight out: no end and no error, and the bytes zlib makes of the same cut. */
+TEST(Inflate, ACutStreamNeitherEndsNorFailsInItsLastBytes) {
+  const Bytes text = sample_data::Text(3000, 94);
+  BitWriter w;
+  w.Bits(3, 3);  // the last block, fixed codes: literals and matches
+  for (uint32_t i = 0; i < 400; i++) {
+    w.FixedSymbol(text[i]);
+    if (i % 5 == 4) FixedMatch(w, 3 + i % 20, 1 + i % 50);
+  }
+  w.FixedSymbol(256);
+  const std::vector<Bytes> streams = {w.Finish(), ZlibCompress(text, 6, -15, 8, 0), ZlibCompress(text, 1, -15, 1, 0)};
+  for (size_t k = 0; k < streams.size(); k++) {
+    const Bytes& whole = streams[k];
+    for (size_t cut = whole.size() - 40; cut < whole.size(); cut++) {
+      const Bytes in(whole.begin(), whole.begin() + cut);
+      const InflateResult expected = ZlibInflateAll(in, -15);
+      ASSERT_EQ(-5, expected.code) << "stream " << k << " cut " << cut << ": " << expected.msg;
+      for (uint32_t piece : {0u, 1u, 5u, 17u}) {
+        TestAllocator alloc;
+        InflateResult r = OurInflate(in, -15, InflatePattern{piece, 4096}, &alloc);
+        EXPECT_NE(1, r.code) << "stream " << k << " cut " << cut << " piece " << piece;
+        EXPECT_TRUE(r.code == 0 || r.code == -5) << r.code << " " << r.msg << ": stream " << k << " cut " << cut;
+        EXPECT_TRUE(r.out == expected.out) << "stream " << k << " cut " << cut << " piece " << piece << ": "
+                                           << r.out.size() << " bytes, zlib's " << expected.out.size();
+      }
+    }
+  }
+}
+
 /* A stream of 50 MB of zeros from about 50 KB: memory stays at the stream's fixed size
    whatever the output, and output is handed out only as room is given. */
 TEST(Inflate, ABombTakesNoMoreMemoryThanAnyStream) {

@@ -114,6 +114,25 @@ TEST_F(ZipNativesTest, ChecksumsAreTheStandardOnes) {
   EXPECT_EQ("java.lang.ArrayIndexOutOfBoundsException", world.Call(kCases, "checksumNegativeOffset", "()V").thrown);
 }
 
+/* A checksum of a range gathers the array's pieces (776 bytes, then 256 each) into runs
+   of up to 4 KB: ranges that start and end on either side of the piece edges and of the
+   gathering's size, and one that runs past the array's end (it stops there). */
+TEST_F(ZipNativesTest, ChecksumsOfRangesAcrossTheArraysPieces) {
+  const int n = 20000;
+  const Bytes b = Data(n, 3);
+  for (int off : {0, 1, 775, 776, 777, 1031, 1032, 5000}) {
+    for (int len : {0, 1, 255, 257, 2000, 3321, 4095, 4096, 4097, 4353, 9000, n - off, n}) {
+      const int inside = len < n - off ? len : n - off;
+      for (int which = 0; which < 2; which++) {
+        const uint32_t want = which == 0 ? (uint32_t)crc32(0, b.data() + off, (uInt)inside)
+                                         : (uint32_t)adler32(1, b.data() + off, (uInt)inside);
+        EXPECT_EQ((int)want, Int("checksumOfRange", "(IIII)I", {(VMword)which, (VMword)n, (VMword)off, (VMword)len}))
+            << (which == 0 ? "crc" : "adler") << " off " << off << " len " << len;
+      }
+    }
+  }
+}
+
 TEST_F(ZipNativesTest, DeflaterAndInflaterRoundTripsAtEverySize) {
   for (int size : {0, 1, 255, 256, 257, 1000, 65536, 300000}) {
     for (int nowrap = 0; nowrap <= 1; nowrap++) {
@@ -188,6 +207,34 @@ TEST_F(ZipNativesTest, GzipStreamsBothWays) {
   }
 }
 
+/* Output ranges that start and end on either side of the places a Java byte array is cut
+   into pieces (776 bytes, then every 256), at sizes below, at and above a longest match
+   and the natives' staging, with input given whole or in small pieces: each inflate
+   writes its own range only, and the bytes are the stream's. */
+TEST_F(ZipNativesTest, InflateIntoRangesAcrossTheArraysPieces) {
+  for (int off : {0, 1, 775, 776, 777, 1031, 1033}) {
+    for (int step : {1, 255, 257, 258, 259, 1000, 4095, 4097, 9000}) {
+      for (int inStep : {7, 300, 1000000}) {
+        if (step == 1 && (inStep != 300 || off != 777)) continue;
+        EXPECT_EQ(0, Int("inflateIntoRange", "(IIII)I", {(VMword)12000, (VMword)off, (VMword)step, (VMword)inStep}))
+            << "off " << off << " step " << step << " input " << inStep;
+      }
+    }
+  }
+}
+
+/* A call that finds the engine starved of input answers 0 without asking it: only when
+   the engine took all the input with room to spare. Rooms that fill as the last input is
+   taken leave bytes in the engine, which the next calls must still give. */
+TEST_F(ZipNativesTest, BytesHeldPastTheLastInputStillComeOut) {
+  for (int room : {1, 7, 300, 4096}) {
+    for (int nowrap = 0; nowrap <= 1; nowrap++) {
+      EXPECT_EQ(0, Int("inflateHeldBytes", "(IIZ)I", {(VMword)5000, (VMword)room, (VMword)nowrap}))
+          << "room " << room << " nowrap " << nowrap;
+    }
+  }
+}
+
 TEST_F(ZipNativesTest, ZlibStreamsAndCheckedStreams) {
   for (int size : {0, 1, 5000, 200000}) EXPECT_EQ(0, Int("streamsRoundTrip", "(I)I", {(VMword)size})) << size;
 }
@@ -222,6 +269,8 @@ TEST_F(ZipNativesTest, InflateRefusesWithTheDeclaredException) {
   EXPECT_EQ(1, Int("inflateRefusal", "(I)I", {(VMword)0}));
   EXPECT_EQ(1, Int("inflateRefusal", "(I)I", {(VMword)1}));
   EXPECT_EQ(3, Int("callsAfterEnd", "()I"));
+  // A stream over an ended Inflater says so with IOException, before any byte and after.
+  EXPECT_EQ(0x17, Int("readsAfterEnd", "()I"));
 }
 
 /* A GZIP stream whose constructor fails is never handed out: its engine is ended there

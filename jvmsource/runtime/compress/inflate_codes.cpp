@@ -4,6 +4,9 @@
    runs while input and window room are plentiful. Tables are reached by entry index and
    the window by window index; a stream's table storage holds at most 1,536 entries. */
 #include <mutex>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "inflate_state.h"
 
@@ -487,23 +490,47 @@ struct FlatEntries {
 };
 
 
+/* n entries packed (PackEntry) into to. An entry's 16-bit words are exop and bits, unused,
+   and base's low and high halves; the packed word is the first and the third, four
+   entries a step with SSE2. */
+void PackEntries(uint32_t* to, const HuftEntry* from, uint32_t n) {
+  uint32_t j = 0;
+#ifdef __SSE2__
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(from);
+  for (; j + 4 <= n; j += 4) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 8 * j));
+    __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 8 * j + 16));
+    x = _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
+    y = _mm_shufflehi_epi16(_mm_shufflelo_epi16(y, _MM_SHUFFLE(3, 1, 2, 0)), _MM_SHUFFLE(3, 1, 2, 0));
+    x = _mm_shuffle_epi32(x, _MM_SHUFFLE(3, 1, 2, 0));
+    y = _mm_shuffle_epi32(y, _MM_SHUFFLE(3, 1, 2, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + j), _mm_unpacklo_epi64(x, y));
+  }
+#endif
+  for (; j < n; j++) to[j] = PackEntry(from[j]);
+}
+
 /* A stream's entries (only those its two tables take) copied into the call's plain array,
-   a block at a time. The copy costs a few hundred nanoseconds, so the fast loops take it
-   only when the call has enough input to decode for it to pay back. */
+   a block at a time. The copy costs some hundred nanoseconds, so the fast loops take it
+   only when the call has input enough to decode for it to pay back. */
 FlatEntries FillFlat(FlatHufts* flat, const InflateCodes* c, const HuftView& h) {
   const uint32_t count = h.count < HuftLimit ? h.count : HuftLimit;
+  uint32_t* const to = flat->entry;
   for (uint32_t i = 0, b = 0; i < count; i += HuftsPerBlock, b++) {
     uint32_t run = count - i < HuftsPerBlock ? count - i : HuftsPerBlock;
-    for (uint32_t j = 0; j < run; j++) flat->entry[i + j] = PackEntry(h.block[b][j]);
+    PackEntries(to + i, h.block[b], run);
   }
   flat->codes = c;
   flat->built = false;
   return FlatEntries{flat->entry, count};
 }
 
-enum : uint32_t { FlatTableInput = 512 };
+enum : uint32_t { FlatTableInput = 64 };
 
-/* Where the fast loop puts its bytes: the window, while it has room for a longest match. */
+/* The most one step of the fast loops writes: a literal and a longest match. */
+enum : uint32_t { StepRoom = 1 + 258 };
+
+/* Where the fast loop puts its bytes: the window, while it has room for a step. */
 struct WindowOutput {
   const WindowView& w;
   InflateBlocks* s;
@@ -517,7 +544,7 @@ struct WindowOutput {
     out = w.At(q);
     left = WindowChunkBytes - (q & 0xFF);
   }
-  bool Room() const { return m >= 258; }
+  bool Room() const { return m >= StepRoom; }
   void Literal(uint32_t v) {
     *out++ = (uint8_t)v;
     q++;
@@ -577,7 +604,7 @@ struct DirectOutput {
   bool allKnown;        /* every window byte holds a byte of a stream, or zero */
   DirectOutput(const WindowView& view, InflateBlocks* blocks, z_stream* z, Pending* p)
       : w(view), s(blocks), pending(p), first(z->next_out), out(z->next_out) {
-    last = first + (z->avail_out - 258);
+    last = first + (z->avail_out - StepRoom);
     base = first - pending->length;
     baseIndex = pending->length != 0 ? pending->start : s->write;
     wrap = s->end - 1;
@@ -643,26 +670,38 @@ struct DirectOutput {
   }
 };
 
-/* The fast loop: while the output has room for a longest match (258) and FastInput input
+/* The fast loop: while the output has room for a step (StepRoom) and FastInput input
    bytes are left. The bit buffer is refilled without a branch from a 4-byte load: the
    bytes above k that the load brings along are the next input bits themselves, so a later
    refill that ORs them in again changes nothing. After a refill k is 24 to 31, which
    covers a length code with its extra bits (15 + 5); the distance takes one refill for
-   its code (15) and at most one more for its extra bits (13). One step moves the input by
-   at most 10 bytes and reads at most 4 past that, hence the 16 bytes asked for before
-   each. On return the whole bytes left in the bit buffer go back to the input, but never
-   more than this call took: older bits belong to a buffer the caller may already have
-   replaced. */
-enum : uint32_t { FastInput = 16, DirectRoom = 258 };
+   its code (15) and at most one more for its extra bits (13). One step (up to 63 bits: a
+   literal before the match) moves the input by at most 11 bytes and reads at most 4 past
+   that, hence the 16 bytes asked for before each. On return the whole bytes left in the
+   bit buffer go back to the input, but never more than this call took: older bits belong
+   to a buffer the caller may already have replaced. */
+enum : uint32_t { FastInput = 16, DirectRoom = StepRoom };
 
-template <typename Output, typename Table>
+template <typename Output, typename Table, bool Tail = false>
 int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_stream* z, const WindowView& w,
                     Pending* pending) {
-  const uint8_t* p = z->next_in;
-  // The loop runs while p is below limit: FastInput bytes or more are left.
-  const uint8_t* const limit = p + (z->avail_in >= FastInput ? z->avail_in - FastInput + 1 : 0);
+  // The last input bytes (fewer than FastInput) in a copy padded with zeros: steps run as
+  // above over it, and the first code that used a bit of the padding is taken back before
+  // it writes anything, its end or error included; the step decoder takes it on.
+  uint8_t padded[Tail ? FastInput + 32 : 1];
+  const uint8_t* const origin = Tail ? padded : z->next_in;
+  const uint8_t* p = origin;
+  const uint8_t* const inputEnd = origin + z->avail_in;
+  // The loop runs while p is below limit: FastInput bytes or more are left. A tail's p
+  // never passes its end by more than the bit buffer holds (3 bytes).
+  const uint8_t* const limit =
+      Tail ? inputEnd + 4 : p + (z->avail_in >= FastInput ? z->avail_in - FastInput + 1 : 0);
+  if (Tail) {
+    memcpy(padded, z->next_in, z->avail_in);
+    memset(padded + z->avail_in, 0, sizeof padded - z->avail_in);
+  }
   uint32_t b = s->bitb, k = s->bitk;
-  const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits);
+  const uint32_t ml = BitMask(c->lbits), md = BitMask(c->dbits), lbits = c->lbits;
   const uint32_t tl = c->ltree, td = c->dtree;
   const uint32_t end = s->end;
   int result = ZResult_Ok;
@@ -676,15 +715,58 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
 #define EXOP(e) ((e) & 0xFF)
 #define BITS(e) (((e) >> 8) & 0xFF)
 #define BASE(e) ((e) >> 16)
+  // A tail's state before the code being decoded, and whether that code used bits past
+  // the input: checked before each write and each end or error.
+  uint32_t savedB = 0, savedK = 0;
+  const uint8_t* savedP = p;
+#define OVERRUN (Tail && p > inputEnd && (uint32_t)(p - inputEnd) * 8 > k)
+#define SAVE     \
+  if (Tail) {    \
+    savedB = b;  \
+    savedK = k;  \
+    savedP = p;  \
+  }
+#define CHECK                \
+  if (OVERRUN) {             \
+    b = savedB;              \
+    k = savedK;              \
+    p = savedP;              \
+    result = ZResult_Ok;     \
+    goto leave;              \
+  }
+#define LEAVE(code, text)              \
+  {                                    \
+    CHECK                              \
+    if (text != NULL) z->msg = text;   \
+    result = code;                     \
+    goto leave;                        \
+  }
   while (o.Room() && p < limit) {
+    SAVE
     REFILL
     uint32_t index = tl + (b & ml);
     uint32_t e = h.Root(index);
     if (EXOP(e) == ExopLiteral) {
       b >>= BITS(e);
       k -= BITS(e);
+      CHECK
       o.Literal(BASE(e));
-      continue;
+      // Most literals leave bits enough for the next root look-up, which then goes ahead
+      // without a refill and without the loop's tests: a second literal is written at
+      // once, anything else is decoded below after a refill (which keeps b's low bits, and
+      // so the entry). Hence a step's room of a literal and a longest match.
+      if (k < lbits) continue;
+      SAVE
+      index = tl + (b & ml);
+      e = h.Root(index);
+      if (EXOP(e) == ExopLiteral) {
+        b >>= BITS(e);
+        k -= BITS(e);
+        CHECK
+        o.Literal(BASE(e));
+        continue;
+      }
+      REFILL
     }
     for (;;) {
       b >>= BITS(e);
@@ -710,10 +792,9 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
             k -= op;
             if (distance > end) {
               // Taken modulo the window it would copy other bytes than the stream means.
-              z->msg = "invalid distance too far back";
-              result = ZResult_DataError;
-              goto leave;
+              LEAVE(ZResult_DataError, "invalid distance too far back")
             }
+            CHECK
             o.Match(distance, len);
             break;
           }
@@ -722,9 +803,7 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
             e = h.Link(index);
             continue;
           }
-          z->msg = "invalid distance code";
-          result = ZResult_DataError;
-          goto leave;
+          LEAVE(ZResult_DataError, "invalid distance code")
         }
         break;
       }
@@ -734,55 +813,61 @@ int InflateFastWith(const InflateCodes* c, const Table h, InflateBlocks* s, z_st
         if (EXOP(e) == ExopLiteral) {
           b >>= BITS(e);
           k -= BITS(e);
+          CHECK
           o.Literal(BASE(e));
           break;
         }
         continue;
       }
-      if (op & 32) {
-        result = ZResult_StreamEnd;
-        goto leave;
-      }
-      z->msg = "invalid literal/length code";
-      result = ZResult_DataError;
-      goto leave;
+      if (op & 32) LEAVE(ZResult_StreamEnd, (const char*)NULL)
+      LEAVE(ZResult_DataError, "invalid literal/length code")
     }
   }
+#undef OVERRUN
+#undef SAVE
+#undef CHECK
+#undef LEAVE
 #undef REFILL
 #undef EXOP
 #undef BITS
 #undef BASE
 leave : {
-  const uint32_t taken = (uint32_t)(p - z->next_in);
+  const uint32_t taken = (uint32_t)(p - origin);
   uint32_t back = k >> 3 < taken ? k >> 3 : taken;
   p -= back;
   k -= back << 3;
   b &= BitMask(k);
 }
+  // A tail never leaves p past its input: what a step took of the padding it gave back.
+  const uint32_t used = (uint32_t)(p - origin);
   s->bitb = b;
   s->bitk = k;
-  z->total_in += (uint32_t)(p - z->next_in);
-  z->avail_in -= (uint32_t)(p - z->next_in);
-  z->next_in = p;
+  z->total_in += used;
+  z->avail_in -= used;
+  z->next_in += used;
   o.Finish(z);
   return result;
 }
 
 /* Runs the fast loop with the fastest table reading the call can afford. pending: null to
    decode into the window, else straight into the output (see DirectOutput). */
-template <typename Output>
+template <typename Output, bool Tail = false>
 int InflateFast(const InflateCodes* c, const HuftView& h, InflateBlocks* s, z_stream* z, const WindowView& w,
                 Pending* pending, FlatHufts* flat) {
   // Both root tables inside the entries, or every look-up bounded.
   if (c->ltree + (1u << c->lbits) > c->entries || c->dtree + (1u << c->dbits) > c->entries) {
-    return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
+    return InflateFastWith<Output, ChainedTable, Tail>(c, ChainedTable{h}, s, z, w, pending);
   }
   if (c->hufts == Fixed()->hufts) {
-    return InflateFastWith<Output>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
+    return InflateFastWith<Output, FlatEntries, Tail>(c, FlatEntries{Fixed()->flat, FixedEntries}, s, z, w, pending);
   }
-  if (flat->codes == c) return InflateFastWith<Output>(c, FlatEntries{flat->entry, c->entries}, s, z, w, pending);
-  if (z->avail_in >= FlatTableInput) return InflateFastWith<Output>(c, FillFlat(flat, c, h), s, z, w, pending);
-  return InflateFastWith<Output>(c, ChainedTable{h}, s, z, w, pending);
+  if (flat->codes == c) {
+    return InflateFastWith<Output, FlatEntries, Tail>(c, FlatEntries{flat->entry, c->entries}, s, z, w, pending);
+  }
+  if (!Tail && z->avail_in >= FlatTableInput) {
+    return InflateFastWith<Output, FlatEntries, Tail>(c, FillFlat(flat, c, h), s, z, w, pending);
+  }
+  return InflateFastWith<Output, ChainedTable, Tail>(c, ChainedTable{h}, s, z, w, pending);
 }
 
 }  // namespace
@@ -898,7 +983,7 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
               c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
               break;
             }
-          } else if (m >= 258) {
+          } else if (m >= StepRoom) {
             SettleWindow(s, z, w, pending);
             CODES_UPDATE
             r = InflateFast<WindowOutput>(c, h, s, z, w, NULL, flat);
@@ -908,6 +993,28 @@ int InflateCodes::Decode(InflateBlocks* s, z_stream* z, int r, const WindowView&
               break;
             }
           }
+        }
+        if (n != 0 && n < FastInput && q != s->read && z->avail_out >= DirectRoom) {
+          // As above: a code the step decoder finished left its bytes in the window.
+          s->write = q;
+          r = InflateFlush(s, z, r, w);
+          q = s->write;
+          m = WINDOW_ROOM;
+        }
+        if (n != 0 && n < FastInput && q == s->read && z->avail_out >= DirectRoom) {
+          // The input's last bytes, straight out as far as they reach (the step decoder
+          // takes the code they end inside).
+          const int before = r;
+          const uint8_t* const at = z->next_out;
+          CODES_UPDATE
+          r = InflateFast<DirectOutput, true>(c, h, s, z, w, pending, flat);
+          const bool moved = z->next_in != p || z->next_out != at;
+          CODES_LOAD
+          if (r != ZResult_Ok) {
+            c->mode = r == ZResult_StreamEnd ? CodeWash : CodeBad;
+            break;
+          }
+          if (!moved) r = before;
         }
         // The step decoder works in the window.
         SettleWindow(s, z, w, pending);

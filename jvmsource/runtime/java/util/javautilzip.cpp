@@ -1,7 +1,9 @@
 /* The natives of java.util.zip. The checksums feed zlib's Adler-32 and CRC-32 from a
    Java byte array run by run. A Deflater or Inflater keeps one stream record in the
    compression pool of its machine: the engine's stream and two 256-byte staging
-   buffers through which input and output pass between the Java arrays and the engine.
+   buffers through which input and output pass between the Java arrays and the engine
+   (a Deflater's; an Inflater's calls stage through larger buffers on their own stack,
+   and the record's only stand for them between calls).
    The natives reach the Java fields by the word indexes of their names, looked up in
    the class java/util/zip/Deflater (or Inflater) itself, whatever subclass the object
    is of; one layout serves the process, and a class of another layout is refused
@@ -20,6 +22,7 @@
 #include <atomic>
 #include <string.h>
 
+#include "chunkedarray.h"
 #include "deflate.h"
 #include "inflate.h"
 #include "vmarray.h"
@@ -36,6 +39,9 @@ namespace {
 /* ---- checksums ---------------------------------------------------------------------- */
 
 typedef uint32_t (*ChecksumFn)(uint32_t value, const uint8_t* bytes, uint32_t length);
+
+/* The most bytes a checksum gathers from an array's pieces into one run (see Feed). */
+enum : uint32_t { ChecksumGather = 4096 };
 
 inline VMbyteArray* ByteArray(JNIEnv* env, jobject handle) {
   return static_cast<VMbyteArray*>(VMJniHandle::UnHandle(env, handle));
@@ -58,15 +64,30 @@ uint32_t Feed(JNIEnv* env, ChecksumFn fn, uint32_t value, jbyteArray b, jint off
     return value;
   }
   const int32_t n = (int32_t)array->GetSize();
+  // Past its first 776 bytes an array lies in 256-byte pieces, and zlib's checksums cost
+  // nearly twice as much a byte over pieces that short as over a few KB: the runs of a
+  // longer range are gathered here first, which costs a small part of a checksum.
+  uint8_t gathered[ChecksumGather];
+  uint32_t held = 0;
   while (len > 0 && off < n) {
     uint32_t run = 0;
     const uint8_t* p = static_cast<const uint8_t*>(array->FindElement((uint32_t)off, &run));
     if (p == NULL || run == 0) break;
     if (run > (uint32_t)len) run = (uint32_t)len;
-    value = fn(value, p, run);
+    if (held == 0 && (run == (uint32_t)len || run >= ChecksumGather)) {
+      value = fn(value, p, run);
+    } else {
+      if (held + run > ChecksumGather) {
+        value = fn(value, gathered, held);
+        held = 0;
+      }
+      puxz::ChunkCopy(gathered + held, p, run);  // runs of a piece: no string instruction
+      held += run;
+    }
     off += (jint)run;
     len -= (jint)run;
   }
+  if (held != 0) value = fn(value, gathered, held);
   return value;
 }
 
@@ -115,6 +136,8 @@ const JNINativeMethod kCRC32[] = {
 /* ---- the stream record and its fields ---------------------------------------------- */
 
 enum : uint32_t { StagingBytes = 256 };
+/* An inflate call's staging on the stack (see InflateLocked). */
+enum : uint32_t { InflateStageIn = 2048, InflateStageOut = 4096 };
 
 struct ZipStreamRecord {
   puxz::z_stream* stream;
@@ -126,6 +149,7 @@ struct ZipStreamRecord {
   uint32_t ended;            /* off the live list; the last user frees it */
   std::atomic<uint32_t> busy; /* 1 while a call runs the engine */
   bool deflater;
+  bool starved; /* the engine's last pass took all the input and left room: only input moves it */
 };
 
 enum Field { FStrm, FBuf, FOff, FLen, FFinished, FFinish, FLevel, FStrategy, FSetParams, FieldCount };
@@ -452,6 +476,7 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       record->out = out;
       record->vm = vm;
       record->deflater = &f == &gDeflater;
+      record->starved = false;
       ZipPoolForgetHook = ForgetPool;
       Publish(record);
     }
@@ -487,7 +512,7 @@ void CopyFromArray(VMbyteArray* a, uint32_t at, uint8_t* to, uint32_t n) {
     const uint8_t* p = static_cast<const uint8_t*>(a->FindElement(at, &run));
     if (p == NULL || run == 0) return;
     if (run > n) run = n;
-    memcpy(to, p, run);
+    puxz::ChunkCopy(to, p, run);  // runs of a piece or two: no string instruction
     to += run;
     at += run;
     n -= run;
@@ -500,7 +525,7 @@ void CopyToArray(VMbyteArray* a, uint32_t at, const uint8_t* from, uint32_t n) {
     uint8_t* p = static_cast<uint8_t*>(a->FindElement(at, &run));
     if (p == NULL || run == 0) return;
     if (run > n) run = n;
-    memcpy(p, from, run);
+    puxz::ChunkCopy(p, from, run);
     from += run;
     at += run;
     n -= run;
@@ -636,6 +661,7 @@ void ResetEngine(ZipStreamRecord* r) {
   }
   r->stream->next_in = r->in;
   r->stream->avail_in = 0;
+  r->starved = false;
 }
 
 template <Family& f>
@@ -747,25 +773,37 @@ jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
     c.message = "";
     return 0;
   }
+  // A stream read to the end of its input answers 0 until it is given more: InflaterInputStream
+  // asks once for every buffer of input, and the engine need not be asked again.
+  if (r->starved && il <= 0) return 0;
+  r->starved = false;
   puxz::z_stream* z = r->stream;
   int32_t produced = 0;
   int rc = puxz::ZResult_Ok;
+  // The engine works through buffers on this stack, far larger than the record's: every
+  // engine call has a fixed cost, and with room for a longest match (258 bytes) and input
+  // to spare it decodes straight into the output instead of through its window. Staged
+  // input is Java's [io, io + avail_in), as the fields count only what the engine took; a
+  // stage the previous call left is dropped here and staged again from the fields.
+  uint8_t stageIn[InflateStageIn], stageOut[InflateStageOut];
+  z->next_in = stageIn;
+  z->avail_in = 0;
   // Every pass that answers 0 made progress; the cap only guards against a stall.
   for (uint32_t passes = 0; produced < len && passes < 64 + 8 * (uint32_t)len; passes++) {
     if (z->avail_in == 0 && il > 0) {
-      uint32_t take = il < (int32_t)StagingBytes ? (uint32_t)il : StagingBytes;
-      CopyFromArray(in, (uint32_t)io, r->in, take);
-      z->next_in = r->in;
+      uint32_t take = il < (int32_t)InflateStageIn ? (uint32_t)il : InflateStageIn;
+      CopyFromArray(in, (uint32_t)io, stageIn, take);
+      z->next_in = stageIn;
       z->avail_in = take;
     }
-    uint32_t room = len - produced < (int32_t)StagingBytes ? (uint32_t)(len - produced) : StagingBytes;
-    z->next_out = r->out;
+    uint32_t room = len - produced < (int32_t)InflateStageOut ? (uint32_t)(len - produced) : InflateStageOut;
+    z->next_out = stageOut;
     z->avail_out = room;
     uint32_t before = z->avail_in;
     rc = puxz::inflate(z, puxz::ZFlush_Sync);
     if (rc != puxz::ZResult_Ok && rc != puxz::ZResult_StreamEnd) break;
     uint32_t got = room - z->avail_out;
-    CopyToArray(out, (uint32_t)(off + produced), r->out, got);
+    CopyToArray(out, (uint32_t)(off + produced), stageOut, got);
     produced += (int32_t)got;
     uint32_t consumed = before - z->avail_in;
     io += (int32_t)consumed;
@@ -773,7 +811,18 @@ jint InflateLocked(Call& c, jbyteArray b, jint off, jint len) {
     fields.Set(FOff, (VMword)io);
     fields.Set(FLen, (VMword)il);
     if (rc == puxz::ZResult_StreamEnd) break;
+    // Room left over with all the input taken: the engine stopped for input, and another
+    // pass without any would only say so.
+    if (z->avail_in == 0 && il <= 0 && z->avail_out != 0) {
+      r->starved = true;
+      break;
+    }
   }
+  // Nothing may point at this frame's buffers once it returns.
+  z->next_in = r->in;
+  z->avail_in = 0;
+  z->next_out = r->out;
+  z->avail_out = 0;
   if (rc == puxz::ZResult_StreamEnd) {
     fields.Set(FFinished, 1);
     return produced;

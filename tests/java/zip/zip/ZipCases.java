@@ -5,6 +5,7 @@ import java.util.zip.Adler32;
 import java.util.zip.CRC32;
 import java.util.zip.CheckedInputStream;
 import java.util.zip.CheckedOutputStream;
+import java.util.zip.Checksum;
 import java.util.zip.DataFormatException;
 import java.util.zip.Deflater;
 import java.util.zip.DeflaterOutputStream;
@@ -33,6 +34,13 @@ public class ZipCases {
     public static int crcOf(int n) {
         CRC32 c = new CRC32();
         c.update(data(n, n), 0, n);
+        return (int) c.getValue();
+    }
+
+    /** The CRC-32 (which 0) or Adler-32 of data(n, 3)[off, off + len), in one update. */
+    public static int checksumOfRange(int which, int n, int off, int len) {
+        Checksum c = which == 0 ? (Checksum) new CRC32() : (Checksum) new Adler32();
+        c.update(data(n, 3), off, len);
         return (int) c.getValue();
     }
 
@@ -607,6 +615,129 @@ public class ZipCases {
             d.deflate(new byte[10]);
         } catch (NullPointerException e) {
             r |= "Deflater has been closed".equals(e.getMessage()) ? 2 : 0;
+        }
+        return r;
+    }
+
+    /**
+     * Inflates deflate(data(size)) into room[off, off + step) of an array with guard bytes
+     * around it, the input given inStep bytes at a time: 0 when every piece comes out right
+     * and no guard byte changes; else 1 + the first wrong output index, or -1 for a guard.
+     */
+    static byte[] rangeIn;
+    static byte[] rangePacked;
+
+    public static int inflateIntoRange(int size, int off, int step, int inStep) throws DataFormatException {
+        if (rangeIn == null || rangeIn.length != size) {
+            rangeIn = data(size, size + 5);
+            rangePacked = deflate(rangeIn, true, 4096);
+        }
+        byte[] in = rangeIn;
+        byte[] packed = rangePacked;
+        Inflater inf = new Inflater(true);
+        byte[] room = new byte[off + step + 300];
+        for (int i = 0; i < room.length; i++) {
+            room[i] = (byte) 0x5A;
+        }
+        int done = 0;
+        int at = 0;
+        int guard = 0;
+        while (!inf.finished()) {
+            if (inf.needsInput()) {
+                int n = at < packed.length ? min(inStep, packed.length - at) : 0;
+                if (n == 0) {
+                    inf.setInput(new byte[1]);
+                } else {
+                    inf.setInput(packed, at, n);
+                    at += n;
+                }
+            }
+            int n = inf.inflate(room, off, step);
+            for (int i = 0; i < n; i++) {
+                if (done + i >= in.length || room[off + i] != in[done + i]) {
+                    inf.end();
+                    return 1 + done + i;
+                }
+                room[off + i] = (byte) 0x5A;
+            }
+            // The guards next to the range (the rest of the array lies farther still).
+            for (int i = off < 16 ? 0 : off - 16; i < room.length; i = i == off - 1 ? off + step : i + 1) {
+                if (room[i] != (byte) 0x5A) {
+                    inf.end();
+                    return -1;
+                }
+            }
+            done += n;
+            if (++guard > 1000000) {
+                throw new RuntimeException("inflate does not end");
+            }
+        }
+        inf.end();
+        return done == in.length ? 0 : 1 + done;
+    }
+
+    /**
+     * The whole stream given at once and read in rooms of room bytes: once the engine has
+     * taken all the input, the bytes it holds must still come out, call after call, to the
+     * end. 0 when they all do; -2 when a call answers 0 asking for input with bytes still
+     * due; else as same().
+     */
+    public static int inflateHeldBytes(int size, int room, boolean nowrap) throws DataFormatException {
+        byte[] in = data(size, size + 9);
+        Inflater inf = new Inflater(nowrap);
+        inf.setInput(deflate(in, nowrap, 4096));
+        Sink out = new Sink();
+        byte[] buf = new byte[room];
+        int guard = 0;
+        while (!inf.finished()) {
+            int n = inf.inflate(buf);
+            if (n == 0 && !inf.finished() && inf.needsInput()) {
+                inf.end();
+                return -2;
+            }
+            out.write(buf, 0, n);
+            if (++guard > 10000000) {
+                throw new RuntimeException("inflate does not end");
+            }
+        }
+        inf.end();
+        return same(in, out.toBytes());
+    }
+
+    /**
+     * Reads of an InflaterInputStream: over an Inflater its owner ended before the read
+     * (1 for IOException "Inflater has been closed", at the first read and after some bytes
+     * were read), and after the stream's close (2 for IOException "Stream closed"; 4 the same
+     * through the one-byte read).
+     */
+    public static int readsAfterEnd() throws IOException {
+        int r = 0;
+        byte[] packed = deflated(5000, false);
+        for (int before = 0; before < 2; before++) {
+            Inflater inf = new Inflater();
+            InflaterInputStream in = new InflaterInputStream(new Source(packed, 100), inf, 64);
+            byte[] buf = new byte[300];
+            if (before == 1 && in.read(buf, 0, buf.length) <= 0) {
+                return -1;
+            }
+            inf.end();
+            try {
+                in.read(buf, 0, buf.length);
+            } catch (IOException e) {
+                r |= "Inflater has been closed".equals(e.getMessage()) ? 1 << (4 * before) : 0;
+            }
+        }
+        InflaterInputStream in = new InflaterInputStream(new Source(packed, 100));
+        in.close();
+        try {
+            in.read(new byte[10], 0, 10);
+        } catch (IOException e) {
+            r |= "Stream closed".equals(e.getMessage()) ? 2 : 0;
+        }
+        try {
+            in.read();
+        } catch (IOException e) {
+            r |= "Stream closed".equals(e.getMessage()) ? 4 : 0;
         }
         return r;
     }

@@ -48,7 +48,12 @@ public class InflaterInputStream extends FilterInputStream {
     }
 
     public int read(byte[] b, int off, int len) throws IOException {
-        ensureOpen();
+        // Tested here, not through ensureOpen: a GZIP stream read in pieces of its input's
+        // size calls this and fill for every few KB, and an interpreted call costs more
+        // than the test.
+        if (closed) {
+            throw new IOException("Stream closed");
+        }
         if (b == null) {
             throw new NullPointerException();
         }
@@ -58,9 +63,6 @@ public class InflaterInputStream extends FilterInputStream {
         if (len == 0) {
             return 0;
         }
-        if (inf.ended()) {
-            throw new IOException("Inflater has been closed");
-        }
         for (;;) {
             int n;
             try {
@@ -68,7 +70,8 @@ public class InflaterInputStream extends FilterInputStream {
             } catch (DataFormatException e) {
                 throw new ZipException(e.getMessage() != null ? e.getMessage() : "invalid compressed data");
             } catch (NullPointerException e) {
-                // Ended under this read by another thread (a close of the stream or its ZipFile).
+                // Ended, before this read or under it by another thread (a close of the stream
+                // or its ZipFile): inflate refuses an ended Inflater with this exception.
                 throw new IOException("Inflater has been closed");
             }
             if (n > 0) {
@@ -120,7 +123,9 @@ public class InflaterInputStream extends FilterInputStream {
     }
 
     protected void fill() throws IOException {
-        ensureOpen();
+        if (closed) {
+            throw new IOException("Stream closed");
+        }
         len = in.read(buf, 0, buf.length);
         if (len == -1) {
             throw new EOFException("Unexpected end of ZLIB input stream");
