@@ -18,9 +18,8 @@ const uint32_t kSlotStart[kLevels + 2] = {0, 196, 216, 220, 224, 228, 232};
 
 inline VMword* SlotPointer(VMword slot) { return reinterpret_cast<VMword*>(slot); }
 inline uint32_t PieceCount(const VMword* piece) { return piece[-1] >> 16; }
-/* A read of the line at p started early. Written out: the machine is linked with link-time
-   optimisation, whose code generation sees no compile-time -msse flag and drops the
-   builtin's prefetch on this target. */
+/* A read of the line at p started early. Written out: in the machine's link-time
+   optimised build the builtin left no instruction here. */
 inline void Prefetch(const char* p) {
 #if defined(__i386__) || defined(__x86_64__)
   __asm__ volatile("prefetcht0 %0" : : "m"(*p));
