@@ -543,6 +543,8 @@ const uint32_t kSmallChunk = 32u << 10;  /* classes up to 4 KiB */
 const uint32_t kLargeChunk = 128u << 10; /* classes up to 16 KiB */
 inline uint32_t ChunkKind(uint32_t cls) { return gClassBytes[cls] <= 4096 ? 0 : 1; }
 const uint32_t kChunkBytes[2] = {kSmallChunk, kLargeChunk};
+/* Walks first visit the chunks of blocks above this size. */
+const uint32_t kFirstWalkedAbove = 512;
 
 struct HHeap {
   uint32_t magic;
@@ -997,20 +999,26 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
      walk goes without the lock, and the callback may allocate and free. A chunk with
      nothing live had nothing live at the start either: it is passed over. */
   h->lock.Unlock();
+  /* Chunks of big slots first, then the rest: a large block often owns smaller ones (a
+     machine body's pieces), and a sweep that frees the owner frees them before the walk
+     comes to them, so whole chunks of them are passed over unread. */
   bool going = true;
-  for (Chunk* c = chunk; c != nullptr && going; c = c->next) {
-    if (__atomic_load_n(&c->live, __ATOMIC_RELAXED) == 0) continue;
-    uint32_t slot = c->slot;
-    char* stop = CarvedEnd(c);
-    for (char* q = (char*)(c + 1); q < stop; q += slot) {
-      BlockPrefix* b = (BlockPrefix*)q;
-      /* A few slots ahead: the reads go out together instead of one miss per slot (a
-         prefetch past the chunk's end is harmless). */
-      __builtin_prefetch(q + 6 * slot);
-      uint32_t f = LoadFlags(b);
-      if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
-        going = false;
-        break;
+  for (uint32_t pass = 0; pass < 2 && going; pass++) {
+    for (Chunk* c = chunk; c != nullptr && going; c = c->next) {
+      if ((c->slot > kFirstWalkedAbove + sizeof(BlockPrefix)) != (pass == 0)) continue;
+      if (__atomic_load_n(&c->live, __ATOMIC_RELAXED) == 0) continue;
+      uint32_t slot = c->slot;
+      char* stop = CarvedEnd(c);
+      for (char* q = (char*)(c + 1); q < stop; q += slot) {
+        BlockPrefix* b = (BlockPrefix*)q;
+        /* A few slots ahead: the reads go out together instead of one miss per slot (a
+           prefetch past the chunk's end is harmless). */
+        __builtin_prefetch(q + 6 * slot);
+        uint32_t f = LoadFlags(b);
+        if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
+          going = false;
+          break;
+        }
       }
     }
   }

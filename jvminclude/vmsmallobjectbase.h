@@ -244,6 +244,9 @@ class VMObjectBase : public VMCommonObjectBase {
      allocation of kind 0 (0: off), so that an object the machine holds only in a C++
      local across such an allocation is freed, and found, at once. */
   static void SetCollectionStress(uint32_t n);
+  /* What a finished collection left alive on its heap (the host's count): sets the
+     budget of bodies with pieces made before the next collection comes early. */
+  static void NoteCollection(uint64_t liveBytes);
   static uint32_t GetCollectionStress();
   /* The stress collection of an allocation of the given kind made of parts asked for
      with kind 1 (a string and its characters): called once, before the first part. */
@@ -340,7 +343,7 @@ class VMObjectBase : public VMCommonObjectBase {
   static VMword* NewSubPiece(uint32_t count, jallocType kind, HHeap* heap, VMword tag);
   static uint32_t CreateSubPieces(VMword* slot, uint32_t level, uint32_t count, jallocType kind,
                                   HHeap* heap, VMword tag);
-  static void DestroySubPiece(HHeap* heap, VMword* piece, uint32_t level);
+  static void DestroySubPieces(HHeap* heap, VMword* slots, uint32_t count, uint32_t level);
   static void RelocateSubPiece(VMRelocateInfo* info, VMword* slot, uint32_t level);
   static VMword* Node(VMword slot) { return reinterpret_cast<VMword*>(slot); }
   /* Levels 4 and 5. */

@@ -230,6 +230,101 @@ TEST_F(BodyTest, DestroyedBlocksAndPiecesReadDeadBeforeTheHostGetsThem) {
   EXPECT_FALSE(VMUtils::ValidateTag(VM_DESTROYED_TAG));
 }
 
+/* The pieces of every tree a body holds, nodes included, found from its slots. */
+void CollectPieces(VMword* piece, uint32_t level, std::vector<void*>* out) {
+  if (piece == nullptr) return;
+  if (level > 1)
+    for (uint32_t i = 0; i < PieceCount(piece); i++) CollectPieces(reinterpret_cast<VMword*>(piece[i]), level - 1, out);
+  out->push_back(piece - VMObjectBase::PIECE_HEADER_WORDS);
+}
+
+/* Destruction gives the host every block of a body exactly once (the block itself last)
+   and nothing else, whatever the shape of its trees: the last slot of each level
+   partly filled, several levels at once, a single piece behind a node. */
+TEST_F(BodyTest, DestroyFreesEveryPieceOnceAndTheBlockLast) {
+  const uint32_t kSlotStart[] = {0, 196, 216, 220, 224};
+  const uint32_t sizes[] = {197, 196 + 64 * 20, 1477, 1476 + 64 * 64 + 1, 17860 + 4097, 17860 + 64 * 64 * 7 + 65,
+                            1066437};
+  Watch();
+  for (uint32_t n : sizes) {
+    VMObjectBase* o = VMObjectBase::CreateInstance(heap, n, jallocFailFast, kTag);
+    ASSERT_NE(nullptr, o) << n;
+    std::vector<void*> expected;
+    uint32_t k = o->GetNumberOfElements();
+    for (uint32_t level = 4; level >= 1; level--)
+      for (uint32_t s = kSlotStart[level]; s < k && (level == 4 || s < kSlotStart[level + 1]); s++)
+        CollectPieces(Slot(o, s), level, &expected);
+    ASSERT_EQ(Calls().allocKinds.size(), expected.size() + 1) << n;
+    Calls() = storage_test::HeapCalls();
+    o->Destroy(heap);
+    ASSERT_FALSE(Calls().freedBlocks.empty());
+    EXPECT_EQ(static_cast<void*>(o), Calls().freedBlocks.back()) << n;
+    Calls().freedBlocks.pop_back();
+    std::multiset<void*> freed(Calls().freedBlocks.begin(), Calls().freedBlocks.end());
+    EXPECT_EQ(std::multiset<void*>(expected.begin(), expected.end()), freed) << n;
+    EXPECT_EQ(0u, refhost::BlocksInUse(heap)) << n;
+    Calls() = storage_test::HeapCalls();
+  }
+}
+
+/* Bodies with pieces made with kind 0 collect early once their bytes since the last
+   collection pass the budget, which follows what that collection left alive; nothing
+   else counts, and nothing collects a heap that is not the calling machine's. */
+TEST_F(BodyTest, BodiesWithPiecesCollectEarlyOncePastTheBudget) {
+  AttachFakeMachine();
+  const uint32_t n = 16384;  // 64 KiB: 64 of them make the smallest budget, 4 MiB
+  auto make = [&](uint32_t count, jallocType kind, HHeap* on) {
+    for (uint32_t i = 0; i < count; i++) {
+      VMObjectBase* o = VMObjectBase::CreateInstance(on, n, kind, kTag);
+      ASSERT_NE(nullptr, o);
+      o->Destroy(on);
+    }
+  };
+  VMObjectBase::NoteCollection(0);
+  uint32_t start = VM::GetGarbageCollectRequests();
+  make(64, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start, VM::GetGarbageCollectRequests());
+  make(1, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start + 1, VM::GetGarbageCollectRequests());
+  // Counted again from nothing: 64 more, then the next collects.
+  make(64, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start + 1, VM::GetGarbageCollectRequests());
+  make(1, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start + 2, VM::GetGarbageCollectRequests());
+
+  // Kind 1 and bodies without pieces never collect, however many.
+  make(200, jallocFailFast, heap);
+  for (uint32_t i = 0; i < 3000; i++) {
+    VMObjectBase* o = VMObjectBase::CreateInstance(heap, 196, jallocCollectAndRetry, kTag);
+    ASSERT_NE(nullptr, o);
+    o->Destroy(heap);
+  }
+  EXPECT_EQ(start + 2, VM::GetGarbageCollectRequests());
+
+  // Bodies on another heap pass the budget but collect nothing; the machine's next
+  // body does.
+  HHeap* other = host->HeapCreate(nullptr, 2);
+  ASSERT_NE(nullptr, other);
+  make(100, jallocCollectAndRetry, other);
+  host->HeapDestroy(other);
+  EXPECT_EQ(start + 2, VM::GetGarbageCollectRequests());
+  make(1, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start + 3, VM::GetGarbageCollectRequests());
+
+  // Four times what lives: 3 MiB alive allow 12 MiB, 192 bodies.
+  VMObjectBase::NoteCollection(3u << 20);
+  make(192, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start + 3, VM::GetGarbageCollectRequests());
+  make(1, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start + 4, VM::GetGarbageCollectRequests());
+
+  // With more alive than any cache holds, only refusals collect.
+  VMObjectBase::NoteCollection(9u << 20);
+  make(600, jallocCollectAndRetry, heap);
+  EXPECT_EQ(start + 4, VM::GetGarbageCollectRequests());
+  VMObjectBase::NoteCollection(0);
+}
+
 /* Refusing each allocation of a large creation in turn must fail the creation and leave
    nothing on the heap; one more allocation than needed lets it succeed. */
 TEST_F(BodyTest, ARefusalAtAnyStepLeavesNoBlockBehind) {
@@ -313,6 +408,9 @@ TEST_F(BodyTest, ARefusedKindZeroBodyIsGoneBeforeTheCollection) {
   o->Destroy(heap);
   for (uint32_t k = 1; k <= steps; k += (k < 8 || k > steps - 8) ? 1 : 7) {
     Calls() = storage_test::HeapCalls();
+    // The bodies made so far pass the budget of an early collection, which would be
+    // counted as well: it starts again from nothing.
+    VMObjectBase::NoteCollection(0);
     uint32_t collections = VM::GetGarbageCollectRequests();
     refhost::FailNthAllocation(k);
     o = VMObjectBase::CreateInstance(heap, n, jallocCollectAndRetry, kTag);

@@ -16,6 +16,7 @@ void* HOSTCALL WatchAlloc(HHeap* heap, uint32_t size, jint kind) {
 
 void HOSTCALL WatchFree(HHeap* heap, void* block) {
   if (block != nullptr) Calls().freedFirstWords.push_back(*static_cast<VMword*>(block));
+  Calls().freedBlocks.push_back(block);
   refhost::Functions()->HeapFree(heap, block);
 }
 

@@ -21,6 +21,7 @@ struct HeapCalls {
   std::vector<jint> allocKinds;
   std::vector<uint32_t> blocksAtAlloc;  // blocks on the heap asked, as each request arrives
   std::vector<VMword> freedFirstWords;  // first word of every block, read just before its free
+  std::vector<void*> freedBlocks;       // every block freed, in order
   std::vector<HHeap*> hashHeaps;
   int failMutexLocks = 0;               // refuse this many MutexLock calls
 };

@@ -695,6 +695,7 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
   }
   Sweep();
   DestroyGarbageObjects(env);
+  VMObjectBase::NoteCollection(host->HeapBytesInUse(heap));
   SetScalar(CollectionsWord, GetScalar(CollectionsWord) + 1);
   host->HeapCollected(heap);
   if (m.references) HandleRefObjects(env);
