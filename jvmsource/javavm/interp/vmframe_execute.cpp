@@ -595,6 +595,9 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
     INLINE_OP(OP_lcmp, op_lcmp) INLINE_OP(OP_fcmpl, op_fcmpl) INLINE_OP(OP_fcmpg, op_fcmpg)
     INLINE_OP(OP_dcmpl, op_dcmpl) INLINE_OP(OP_dcmpg, op_dcmpg)
     INLINE_OP(OP_tableswitch, op_tableswitch) INLINE_OP(OP_lookupswitch, op_lookupswitch)
+    INLINE_OP(OP_invokestatic, op_invokestatic)
+    INLINE_OP(OP_ireturn, op_ireturn) INLINE_OP(OP_freturn, op_ireturn) INLINE_OP(OP_areturn, op_ireturn)
+    INLINE_OP(OP_lreturn, op_lreturn) INLINE_OP(OP_dreturn, op_lreturn) INLINE_OP(OP_return, op_return)
 #undef INLINE_OP
     return;
   }
@@ -651,18 +654,25 @@ call : {
     // (leaving and entering the loop costs as much as a short method); anything else,
     // and anything after the machine moved, goes back to Execute's loop.
     if (Pieces || TableOnly) return;
-    const VMword wanted = VMFrame::ExecutableByteCodeFlag | VMFrame::UsingFastLoopFlag;
-    if (VMOpcodeTableOnly || VMFrame::GetRelocations() != relocations) return;
-    VMFrame* next = thread->GetFrame();
-    if ((next->flags & wanted) != wanted) return;
-    frame = (VMByteCodeFrame*)next;
-    sp = frame->stack;
-    pc = frame->codePointer;
-    locals = frame->locals;
-    DISPATCH();
+    if (VMFrame::GetRelocations() != relocations) return;
+    goto resume;
   }
   sp = (VMword*)((uint8_t*)sp + VM_OP_STACK(r));
   pc += advance;
+  DISPATCH();
+}
+
+  // The thread's current frame is another now: one of the fast loop goes on here.
+resume : {
+  if (Pieces) return;  // never reached: the slow loop leaves calls and returns to the table
+  const VMword wanted = VMFrame::ExecutableByteCodeFlag | VMFrame::UsingFastLoopFlag;
+  VMFrame* next = thread->GetFrame();
+  if ((next->flags & wanted) != wanted || VMOpcodeTableOnly) return;
+  frame = (VMByteCodeFrame*)next;
+  sp = frame->stack;
+  pc = frame->codePointer;
+  locals = frame->locals;
+  pieces.pool = NULL;
   DISPATCH();
 }
 
@@ -1252,6 +1262,49 @@ op_lookupswitch : {
   sp -= 1;
   pc += offset;
   DISPATCH();
+}
+  /* ---- calls and returns: a static call of the caller's own class from a static
+     method (no initialisation to look at), to an unsynchronized bytecode method whose
+     frame fits in the caller's group, with no poll due; every other call goes to the
+     handler. Returns as the handlers make them, the result below the caller's stack
+     pointer. The slow loop takes both to the handlers. ---- */
+op_invokestatic : {
+  if (Pieces) goto call;
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMMethod* callee = pieces.pool->ResolvedMethodAt(U16(pc + 1));
+  if (callee == NULL) goto call;
+  VMword flags = callee->GetMemberFlags();
+  const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |
+                       VMMember::IsCompiledFlag | VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag;
+  if ((flags & kinds) != (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag)) goto call;
+  VMMethod* caller = frame->method;
+  if (callee->GetDefinedIn() != caller->GetDefinedIn() || !caller->GetIsStatic() || PollDue(thread)) goto call;
+  VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
+  if (!PushFrameInGroup(frame, pc + 3, 3, callee, flags, NULL, args)) goto call;
+  goto resume;
+}
+op_ireturn : {
+  if (Pieces) goto call;
+  VMFrame* caller = frame->caller;
+  caller->stack[-1] = sp[-1];
+  frame->stack = sp;
+  thread->SetFrame(caller);
+  goto resume;
+}
+op_lreturn : {
+  if (Pieces) goto call;
+  VMFrame* caller = frame->caller;
+  caller->stack[-2] = sp[-2];
+  caller->stack[-1] = sp[-1];
+  frame->stack = sp;
+  thread->SetFrame(caller);
+  goto resume;
+}
+op_return : {
+  if (Pieces) goto call;
+  frame->stack = sp;
+  thread->SetFrame(frame->caller);
+  goto resume;
 }
 #undef ENTER_RUN
 #undef NEXT

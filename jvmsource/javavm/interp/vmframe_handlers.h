@@ -79,6 +79,35 @@ __attribute__((always_inline)) inline bool PollDue(VMThread* thread) {
   *countdown = (VMword)left;
   return left <= 0 || (thread->GetFlags() & VMThread::RequestFlags) != 0;
 }
+/* A bytecode callee's frame made in the caller's frame group, above its arguments (args),
+   and made current; the caller resumes at next with the result's words above args.
+   False (and nothing changed) when the callee's frame does not fit in the group. */
+__attribute__((always_inline)) inline bool PushFrameInGroup(VMByteCodeFrame* frame, uint8_t* next, uint32_t length,
+                                                            VMMethod* target, VMword targetFlags, VMObject* synch,
+                                                            VMword* args) {
+  VMByteCodeFrame* callee = (VMByteCodeFrame*)((uint8_t*)args + target->GetLocalBytes());
+  VMword* limit = (VMword*)frame->limitOrHandler;
+  if ((uint8_t*)callee->GetStackStart() + target->GetStackBytes() >= (uint8_t*)limit) return false;
+  VMThread* thread = frame->thread;
+  frame->codePointer = next;
+  frame->slowLoopPC += length;
+  frame->stack = (VMword*)((uint8_t*)args + target->GetReturnBytes());
+  callee->tag = VMFrame::ByteCodeTag;
+  callee->flags = VMFrame::ExecutableByteCodeFlag | VMFrame::StackValidFlag |
+                  ((targetFlags & VMMember::IsContiguousCodeFlag) ? (VMword)VMFrame::UsingFastLoopFlag : 0u);
+  callee->thread = thread;
+  callee->method = target;
+  callee->caller = frame;
+  callee->stack = callee->GetStackStart();
+  callee->synch = synch;
+  callee->limitOrHandler = limit;
+  callee->locals = args;
+  callee->slowLoopPC = 0;
+  callee->codePointer = target->GetCode()->GetFirstElementPointer();
+  callee->secondJmpBuf = VMByteCodeFrame::OwnerLinkFor(frame);
+  thread->SetFrame(callee);
+  return true;
+}
 /* Calls the thread's poll function (the countdown starts again) and returns its answer. */
 int PollNow(VMThread* thread);
 /* The poll of a taken backward (or zero) branch with the branch's state stored, when one

@@ -557,30 +557,13 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
   if (flags & VMMember::IsAbstractFlag) return Fail(frame, pc, length, VMStatus_AbstractMethodError);
   VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
   if (flags & VMMember::IsByteCodeFlag) {
-    uint32_t resultBytes = target->GetReturnBytes();
-    frame->codePointer = pc + length;
-    frame->slowLoopPC += length;
-    frame->stack = (VMword*)((uint8_t*)args + resultBytes);
-    VMByteCodeFrame* callee = (VMByteCodeFrame*)((uint8_t*)args + target->GetLocalBytes());
-    VMword* limit = (VMword*)frame->limitOrHandler;
     VMThread* thread = frame->thread;
-    if ((uint8_t*)callee->GetStackStart() + target->GetStackBytes() < (uint8_t*)limit) {
-      callee->tag = VMFrame::ByteCodeTag;
-      callee->flags = VMFrame::ExecutableByteCodeFlag | VMFrame::StackValidFlag |
-                      ((flags & VMMember::IsContiguousCodeFlag) ? (VMword)VMFrame::UsingFastLoopFlag : 0u);
-      callee->thread = thread;
-      callee->method = target;
-      callee->caller = frame;
-      callee->stack = callee->GetStackStart();
-      callee->synch = synch;
-      callee->limitOrHandler = limit;
-      callee->locals = args;
-      callee->slowLoopPC = 0;
-      callee->codePointer = target->GetCode()->GetFirstElementPointer();
-      callee->secondJmpBuf = VMByteCodeFrame::OwnerLinkFor(frame);
-      thread->SetFrame(callee);
-    } else if (VMByteCodeFrame::NewFrameGroup(synch, args, limit, frame, target, frame) == NULL) {
-      return 0;
+    if (!PushFrameInGroup(frame, pc + length, length, target, flags, synch, args)) {
+      frame->codePointer = pc + length;
+      frame->slowLoopPC += length;
+      frame->stack = (VMword*)((uint8_t*)args + target->GetReturnBytes());
+      if (VMByteCodeFrame::NewFrameGroup(synch, args, (VMword*)frame->limitOrHandler, frame, target, frame) == NULL)
+        return 0;
     }
     if (PollDue(thread)) {
       uint32_t relocations = VMFrame::GetRelocations();

@@ -274,6 +274,42 @@ public class InlineNum {
         return 0;
     }
 
+    /* Static calls within the class and their returns of every kind, deep enough to need
+       more frame groups, a callee that throws, and calls the loop leaves to the handler
+       (another class, a synchronized method, a slow-loop method) between them. */
+    public static int checkM(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        if (twice(m) != 14 || wide(Long.MIN_VALUE + z) != Long.MIN_VALUE + 1 || 1 / half(-dz) != 1 / -0.0
+            || halfF(3f + z) != 1.5f || pass("x") != "x" || nothing(m) != 0) return 46;
+        if (depth(3000) != 3000 || sumTo(2500, 0L) != 2500L * 2501 / 2) return 47;
+        int caught = 0;
+        for (int k = 0; k < 50; k++) {
+            try {
+                thrower(k);
+            } catch (IllegalStateException e) {
+                caught += e.getMessage().length();
+            }
+        }
+        if (caught != 50 * 4) return 48;
+        if (locked(m) != 8 || InlineNumLong.readBack(new double[] {dz + 2.5}, 0) != 2.5) return 49;
+        return 0;
+    }
+
+    static int twice(int v) { return v + v; }
+    static long wide(long v) { return v + 1; }
+    static double half(double v) { return v / 2; }
+    static float halfF(float v) { return v / 2; }
+    static Object pass(Object o) { return o; }
+    static int sink;
+    static void store(int v) { sink = v; }
+    static int nothing(int v) { store(v); return sink - v; }
+    static int depth(int n) { return n == 0 ? 0 : 1 + depth(n - 1); }
+    static long sumTo(int n, long acc) { return n == 0 ? acc : sumTo(n - 1, acc + n); }
+    static void thrower(int k) { if (k >= 0) throw new IllegalStateException("k<10"); }
+    static synchronized int locked(int v) { return twice(v) - 6; }
+
     /* A call between accesses: the loop forgets the pieces it remembered. */
     static void touch() {
     }
