@@ -618,10 +618,11 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   PieceCache pieces;
   pieces.Reset();
 
-#define DISPATCH()                                                 \
-  do {                                                             \
-    if (Pieces && (uintptr_t)(pc - low) >= span) goto boundary;    \
-    goto* labels[*pc];                                             \
+// The run's bounds compared as numbers: pc and low may lie in different blocks.
+#define DISPATCH()                                                       \
+  do {                                                                   \
+    if (Pieces && (uintptr_t)pc - (uintptr_t)low >= span) goto boundary; \
+    goto* labels[*pc];                                                   \
   } while (0)
 #define NEXT(length, words) \
   do {                      \
