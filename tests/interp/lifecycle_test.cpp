@@ -193,39 +193,49 @@ TEST_F(InterpLifecycleTest, TheStaticDataOfAFailedInitialiserStaysValid) {
   world.TakeException();
 }
 
+/* Four threads attached to a fresh machine, started together, each calling cls.name()I
+   calls times: the answers of each thread's calls, in order. */
+std::vector<std::vector<std::string>> RaceOnAFreshMachine(World& world, const char* cls, const char* name,
+                                                          int calls) {
+  std::vector<std::vector<std::string>> results(4);
+  SecondMachine machine(world);
+  EXPECT_NE(nullptr, machine.vm);
+  if (machine.vm == nullptr) return results;
+  VMMethod* m = world.Method(cls, name, "()I");
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; i++) {
+    threads.emplace_back([&, i] {
+      JNIEnv* env = VMJniCreateEnv(machine.jvm);
+      VMJniAttachEnv(machine.jvm, env);
+      ready++;
+      while (ready.load() < 4) std::this_thread::yield();
+      for (int k = 0; k < calls; k++) {
+        VMword args[2] = {0, 0};
+        VMFrame::ExecuteJava(env, m, args);
+        results[i].push_back(Answer(env, args[0]));
+      }
+      VMJniDetachEnv(machine.jvm);
+    });
+  }
+  JoinOutside(threads);
+  refhost::Functions()->SetCurrentEnv(world.env);
+  return results;
+}
+
 TEST_F(InterpLifecycleTest, ThreadsMeetingAFailingInitialiserGetOneErrorEachAndNoFreedData) {
   // Every round a fresh machine: four threads read a class whose initialiser runs a
   // while and then fails. One sees ExceptionInInitializerError, the others (waiting,
   // or coming later) NoClassDefFoundError.
   for (int round = 0; round < 8; round++) {
-    SecondMachine machine(world);
-    ASSERT_NE(nullptr, machine.vm);
-    VMMethod* m = world.Method("interp/Machines", "readSlowFailing", "()I");
-    std::atomic<int> ready{0};
-    std::vector<std::string> results(4);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; i++) {
-      threads.emplace_back([&, i] {
-        JNIEnv* env = VMJniCreateEnv(machine.jvm);
-        VMJniAttachEnv(machine.jvm, env);
-        ready++;
-        while (ready.load() < 4) std::this_thread::yield();
-        for (int k = 0; k < 3; k++) {
-          VMword args[2] = {0, 0};
-          VMFrame::ExecuteJava(env, m, args);
-          std::string answer = Answer(env, args[0]);
-          if (k == 0) results[i] = answer;
-          else EXPECT_EQ("java.lang.NoClassDefFoundError", answer);
-        }
-        VMJniDetachEnv(machine.jvm);
-      });
-    }
-    JoinOutside(threads);
-    refhost::Functions()->SetCurrentEnv(world.env);
+    std::vector<std::vector<std::string>> results = RaceOnAFreshMachine(world, "interp/Machines", "readSlowFailing", 3);
     int first = 0, later = 0;
     for (auto& r : results) {
-      first += r == "java.lang.ExceptionInInitializerError";
-      later += r == "java.lang.NoClassDefFoundError";
+      ASSERT_EQ(3u, r.size());
+      first += r[0] == "java.lang.ExceptionInInitializerError";
+      later += r[0] == "java.lang.NoClassDefFoundError";
+      EXPECT_EQ("java.lang.NoClassDefFoundError", r[1]);
+      EXPECT_EQ("java.lang.NoClassDefFoundError", r[2]);
     }
     EXPECT_EQ(1, first) << "round " << round;
     EXPECT_EQ(3, later) << "round " << round;
@@ -333,27 +343,11 @@ TEST_F(InterpLifecycleTest, StaticCallsRacingTheInitialiserWaitForIt) {
   // initialiser runs a while; each waits for it and then sees it done, through the
   // class's own static calls too.
   for (int round = 0; round < 8; round++) {
-    SecondMachine machine(world);
-    ASSERT_NE(nullptr, machine.vm);
-    VMMethod* m = world.Method("interp/StaticCalls", "raceCall", "()I");
-    std::atomic<int> ready{0};
-    std::vector<std::string> results(4);
-    std::vector<std::thread> threads;
+    std::vector<std::vector<std::string>> results = RaceOnAFreshMachine(world, "interp/StaticCalls", "raceCall", 1);
     for (int i = 0; i < 4; i++) {
-      threads.emplace_back([&, i] {
-        JNIEnv* env = VMJniCreateEnv(machine.jvm);
-        VMJniAttachEnv(machine.jvm, env);
-        ready++;
-        while (ready.load() < 4) std::this_thread::yield();
-        VMword args[2] = {0, 0};
-        VMFrame::ExecuteJava(env, m, args);
-        results[i] = Answer(env, args[0]);
-        VMJniDetachEnv(machine.jvm);
-      });
+      ASSERT_EQ(1u, results[i].size());
+      EXPECT_EQ("1001", results[i][0]) << "round " << round << " thread " << i;
     }
-    JoinOutside(threads);
-    refhost::Functions()->SetCurrentEnv(world.env);
-    for (int i = 0; i < 4; i++) EXPECT_EQ("1001", results[i]) << "round " << round << " thread " << i;
   }
 }
 

@@ -34,6 +34,15 @@ class ConstantPoolTest : public ::testing::Test {
       if (path[k] == '/') mkdir(path.substr(0, k).c_str(), 0777);
     ASSERT_TRUE(WriteFileBytes(path, bytes));
   }
+  /* The interface t/Runner with its one method run()V. */
+  void PutRunner() {
+    ClassBuilder r;
+    r.access = 0x0601;
+    r.thisClass = r.Class("t/Runner");
+    r.superClass = r.Class("java/lang/Object");
+    r.AddMethod(0x0401, "run", "()V");
+    Put("t/Runner", r.Build());
+  }
   VMLoadableClass* Loaded(const char* name) {
     VMLoadableClass* c = world.Shell(name);
     EXPECT_NE(nullptr, c);
@@ -143,12 +152,7 @@ TEST_F(ConstantPoolTest, MemberReferencesAndAccess) {
   Put("t/A", a.Build());
   ClassBuilder b = SmallClass("t/B", "t/A");
   Put("t/B", b.Build());
-  ClassBuilder r;
-  r.access = 0x0601;
-  r.thisClass = r.Class("t/Runner");
-  r.superClass = r.Class("java/lang/Object");
-  r.AddMethod(0x0401, "run", "()V");
-  Put("t/Runner", r.Build());
+  PutRunner();
   ClassBuilder c = SmallClass("u/C");
   uint16_t priv = c.Ref(9, "t/A", "priv", "I");
   uint16_t pub = c.Ref(9, "t/B", "pub", "I");  // declared in the superclass
@@ -215,12 +219,7 @@ TEST_F(ConstantPoolTest, ResolvedEntriesReadInPlaceAnswerOnlyTheirOwnKind) {
   a.AddField(0x09, "count", "I");
   a.AddMethod(0x09, "twice", "()V", {a.CodeAttribute(1, 1, {0xB1})});
   Put("t/A", a.Build());
-  ClassBuilder r;
-  r.access = 0x0601;
-  r.thisClass = r.Class("t/Runner");
-  r.superClass = r.Class("java/lang/Object");
-  r.AddMethod(0x0401, "run", "()V");
-  Put("t/Runner", r.Build());
+  PutRunner();
   ClassBuilder c = SmallClass("u/C");
   uint16_t nearMethod = c.Ref(10, "t/A", "twice", "()V");
   uint16_t nearField = c.Ref(9, "t/A", "count", "I");
