@@ -171,6 +171,33 @@ TEST_F(HeapTest, NewBlocksAreNotZeroed) {
   host->HeapFree(nullptr, p);
 }
 
+/* Blocks up to a kilobyte are patterned in line, in 16- and 8-byte stores over their
+   size class: at every size around those steps, both kinds of memory, a new block reads
+   the fill over all its bytes, and neither its fill nor its poisoning when freed reaches
+   into the block made just before it, nor past its own slot (the next block's prefix is
+   checked when that one is freed). */
+TEST_F(HeapTest, PatternsCoverEveryByteOfABlockAndNoMore) {
+  for (HHeap* on : {heap, (HHeap*)nullptr}) {
+    for (uint32_t size = 1; size <= 1100; size++) {
+      uint8_t* a = (uint8_t*)host->HeapAlloc(on, size, 1);
+      ASSERT_NE(nullptr, a) << size;
+      memset(a, 0x11, size);
+      uint8_t* b = (uint8_t*)host->HeapAlloc(on, size, 1);
+      uint8_t* c = (uint8_t*)host->HeapAlloc(on, size, 1);
+      ASSERT_TRUE(b && c) << size;
+      memset(c, 0x22, size);
+      uint32_t bad = 0;
+      for (uint32_t i = 0; i < size; i++) bad += b[i] != 0xCD;
+      host->HeapFree(on, b);
+      for (uint32_t i = 0; i < size; i++) bad += (a[i] != 0x11) + (c[i] != 0x22);
+      EXPECT_EQ(0u, bad) << size;
+      host->HeapFree(on, c);
+      host->HeapFree(on, a);
+    }
+  }
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+}
+
 TEST_F(HeapTest, SharedAnswerFollowsTheKindAndIsSettable) {
   HHeap* shared = host->HeapCreate(nullptr, 1);
   EXPECT_EQ(1, host->IsSharedHeap(shared));
