@@ -198,6 +198,76 @@ TEST_F(HeapTest, PatternsCoverEveryByteOfABlockAndNoMore) {
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
 }
 
+/* Threads make and free blocks of the sizes a machine's bodies use most (a piece and
+   its header, an array's first block) and of the sizes at the edge of in-line patterning,
+   all at once: every new block reads the fill whole, every block keeps its owner's
+   stamp until freed, and a walk after the churn meets each block still live once. */
+std::atomic<int> walkDamage{0};
+jboolean HOSTCALL CountVisit(void* block, void* ctx) {
+  auto* seen = (std::map<void*, int>*)ctx;
+  if (++(*seen)[block] != 1) walkDamage.fetch_add(1);
+  return 1;
+}
+
+TEST_F(HeapTest, ThreadsChurningTheCommonSizesKeepFillsStampsAndWalks) {
+  const uint32_t sizes[] = {240, 256, 263, 264, 265, 272, 273, 296, 864, 884, 896, 897, 1016, 1017, 1024, 1025, 1030};
+  for (int round = 0; round < 3; round++) {
+    std::atomic<int> damaged{0};
+    std::vector<std::vector<std::pair<uint8_t*, uint32_t>>> kept(6);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 6; t++)
+      threads.emplace_back([&, t] {
+        std::mt19937 rng(round * 16 + t);
+        const uint8_t stamp = (uint8_t)(t * 37 + 5);
+        auto& live = kept[t];
+        for (int i = 0; i < 6000; i++) {
+          if (live.size() < 300 && (rng() % 3 != 0 || live.empty())) {
+            uint32_t size = sizes[rng() % (sizeof sizes / sizeof sizes[0])];
+            uint8_t* b = (uint8_t*)host->HeapAlloc(heap, size, 1);
+            if (!b) {
+              damaged.fetch_add(1);
+              continue;
+            }
+            for (uint32_t j = 0; j < size; j++)
+              if (b[j] != 0xCD) {
+                damaged.fetch_add(1);
+                break;
+              }
+            memset(b, stamp, size);
+            live.push_back({b, size});
+          } else {
+            size_t k = rng() % live.size();
+            auto [b, size] = live[k];
+            for (uint32_t j = 0; j < size; j++)
+              if (b[j] != stamp) {
+                damaged.fetch_add(1);
+                break;
+              }
+            host->HeapFree(heap, b);
+            live[k] = live.back();
+            live.pop_back();
+          }
+        }
+      });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(0, damaged.load()) << round;
+    std::map<void*, int> seen;
+    walkDamage = 0;
+    host->HeapWalk(heap, CountVisit, &seen);
+    EXPECT_EQ(0, walkDamage.load());
+    size_t expected = 0;
+    for (auto& live : kept) {
+      expected += live.size();
+      for (auto& [b, size] : live) {
+        EXPECT_EQ(1u, seen.count(b));
+        host->HeapFree(heap, b);
+      }
+    }
+    EXPECT_EQ(expected, seen.size()) << round;
+    EXPECT_EQ(0u, refhost::BlocksInUse(heap)) << round;
+  }
+}
+
 TEST_F(HeapTest, SharedAnswerFollowsTheKindAndIsSettable) {
   HHeap* shared = host->HeapCreate(nullptr, 1);
   EXPECT_EQ(1, host->IsSharedHeap(shared));
