@@ -171,6 +171,103 @@ TEST_F(HeapTest, NewBlocksAreNotZeroed) {
   host->HeapFree(nullptr, p);
 }
 
+/* Blocks up to a kilobyte are patterned in line, in 16- and 8-byte stores over their
+   size class: at every size around those steps, both kinds of memory, a new block reads
+   the fill over all its bytes, and neither its fill nor its poisoning when freed reaches
+   into the block made just before it, nor past its own slot (the next block's prefix is
+   checked when that one is freed). */
+TEST_F(HeapTest, PatternsCoverEveryByteOfABlockAndNoMore) {
+  for (HHeap* on : {heap, (HHeap*)nullptr}) {
+    for (uint32_t size = 1; size <= 1100; size++) {
+      uint8_t* a = (uint8_t*)host->HeapAlloc(on, size, 1);
+      ASSERT_NE(nullptr, a) << size;
+      memset(a, 0x11, size);
+      uint8_t* b = (uint8_t*)host->HeapAlloc(on, size, 1);
+      uint8_t* c = (uint8_t*)host->HeapAlloc(on, size, 1);
+      ASSERT_TRUE(b && c) << size;
+      memset(c, 0x22, size);
+      uint32_t bad = 0;
+      for (uint32_t i = 0; i < size; i++) bad += b[i] != 0xCD;
+      host->HeapFree(on, b);
+      for (uint32_t i = 0; i < size; i++) bad += (a[i] != 0x11) + (c[i] != 0x22);
+      EXPECT_EQ(0u, bad) << size;
+      host->HeapFree(on, c);
+      host->HeapFree(on, a);
+    }
+  }
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+}
+
+/* Threads make and free blocks of the sizes a machine's bodies use most (a piece and
+   its header, an array's first block) and of the sizes at the edge of in-line patterning,
+   all at once: every new block reads the fill whole, every block keeps its owner's
+   stamp until freed, and a walk after the churn meets each block still live once. */
+std::atomic<int> walkDamage{0};
+jboolean HOSTCALL CountVisit(void* block, void* ctx) {
+  auto* seen = (std::map<void*, int>*)ctx;
+  if (++(*seen)[block] != 1) walkDamage.fetch_add(1);
+  return 1;
+}
+
+TEST_F(HeapTest, ThreadsChurningTheCommonSizesKeepFillsStampsAndWalks) {
+  const uint32_t sizes[] = {240, 256, 263, 264, 265, 272, 273, 296, 864, 884, 896, 897, 1016, 1017, 1024, 1025, 1030};
+  for (int round = 0; round < 3; round++) {
+    std::atomic<int> damaged{0};
+    std::vector<std::vector<std::pair<uint8_t*, uint32_t>>> kept(6);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 6; t++)
+      threads.emplace_back([&, t] {
+        std::mt19937 rng(round * 16 + t);
+        const uint8_t stamp = (uint8_t)(t * 37 + 5);
+        auto& live = kept[t];
+        for (int i = 0; i < 6000; i++) {
+          if (live.size() < 300 && (rng() % 3 != 0 || live.empty())) {
+            uint32_t size = sizes[rng() % (sizeof sizes / sizeof sizes[0])];
+            uint8_t* b = (uint8_t*)host->HeapAlloc(heap, size, 1);
+            if (!b) {
+              damaged.fetch_add(1);
+              continue;
+            }
+            for (uint32_t j = 0; j < size; j++)
+              if (b[j] != 0xCD) {
+                damaged.fetch_add(1);
+                break;
+              }
+            memset(b, stamp, size);
+            live.push_back({b, size});
+          } else {
+            size_t k = rng() % live.size();
+            auto [b, size] = live[k];
+            for (uint32_t j = 0; j < size; j++)
+              if (b[j] != stamp) {
+                damaged.fetch_add(1);
+                break;
+              }
+            host->HeapFree(heap, b);
+            live[k] = live.back();
+            live.pop_back();
+          }
+        }
+      });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(0, damaged.load()) << round;
+    std::map<void*, int> seen;
+    walkDamage = 0;
+    host->HeapWalk(heap, CountVisit, &seen);
+    EXPECT_EQ(0, walkDamage.load());
+    size_t expected = 0;
+    for (auto& live : kept) {
+      expected += live.size();
+      for (auto& [b, size] : live) {
+        EXPECT_EQ(1u, seen.count(b));
+        host->HeapFree(heap, b);
+      }
+    }
+    EXPECT_EQ(expected, seen.size()) << round;
+    EXPECT_EQ(0u, refhost::BlocksInUse(heap)) << round;
+  }
+}
+
 TEST_F(HeapTest, SharedAnswerFollowsTheKindAndIsSettable) {
   HHeap* shared = host->HeapCreate(nullptr, 1);
   EXPECT_EQ(1, host->IsSharedHeap(shared));

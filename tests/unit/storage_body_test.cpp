@@ -102,6 +102,35 @@ TEST_F(BodyTest, EveryElementIsItsOwnWordAcrossAllLevels) {
   }
 }
 
+/* New pieces are cleared in line over memory the host fills with a pattern: every piece
+   length from one word to a full piece (odd and even, so every tail of the clearing is
+   met) reads zero, its header is whole, and nothing past it was written (the host's
+   checks on the next block would stop the destroy). Bodies are built in a row, so each
+   piece has a neighbour right after it. */
+TEST_F(BodyTest, NewPiecesReadZeroWhateverTheirLength) {
+  refhost::SetBlockPatterns(true, true);
+  std::vector<VMObjectBase*> made;
+  for (uint32_t n = 197; n <= 196 + 2 * 64 + 1; n++) {
+    VMObjectBase* o = VMObjectBase::CreateInstance(heap, n, jallocFailFast, kTag);
+    ASSERT_NE(nullptr, o) << n;
+    made.push_back(o);
+  }
+  for (uint32_t k = 0; k < made.size(); k++) {
+    VMObjectBase* o = made[k];
+    uint32_t n = 197 + k;
+    uint32_t bad = 0;
+    for (uint32_t i = 196; i < n; i++) bad += o->GetWord(i) != 0;
+    EXPECT_EQ(0u, bad) << n;
+    for (uint32_t s = 196; s < 196 + (n - 196 + 63) / 64; s++) {
+      VMword* piece = Slot(o, s);
+      uint32_t expected = s + 1 < 196 + (n - 196 + 63) / 64 ? 64 : (n - 196 - 1) % 64 + 1;
+      EXPECT_EQ(expected, PieceCount(piece)) << n;
+      EXPECT_EQ(kTag, piece[-2]) << n;
+    }
+  }
+  for (VMObjectBase* o : made) o->Destroy(heap);
+}
+
 /* The deep levels hold more than a test heap can: lay hand-made trees under a block and
    check that every level's slot and node indexes are taken from the right bits of the
    element index. Every slot off the expected path leads to a trap node, so a wrong index

@@ -1,5 +1,6 @@
 #include "vmsmallobjectbase.h"
 
+#include <emmintrin.h>
 #include <string.h>
 
 #include <atomic>
@@ -34,6 +35,25 @@ inline void PrefetchPiece(VMword slot) {
   const char* header = reinterpret_cast<const char*>(slot) - 8;
   Prefetch(header);
   Prefetch(header - 32);
+}
+
+/* A new piece's words cleared in line, 16 bytes a store: pieces are made by the million,
+   and the library call, with its lookup and its dispatch on size, would cost as much as
+   the stores. bytes is a multiple of 4 and the block 8-byte aligned. The empty asm keeps
+   the compiler from turning the loop back into that call. */
+inline void ClearPiece(VMword* block, uint32_t bytes) {
+  char* p = reinterpret_cast<char*>(block);
+  char* end = p + bytes;
+  __m128i zero = _mm_setzero_si128();
+  for (; p + 16 <= end; p += 16) {
+    __asm__("" : "+x"(zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), zero);
+  }
+  if (p + 8 <= end) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), zero);
+    p += 8;
+  }
+  if (p < end) *reinterpret_cast<uint32_t*>(p) = 0;
 }
 
 }  // namespace
@@ -198,7 +218,7 @@ VMword* VMObjectBase::NewSubPiece(uint32_t count, jallocType kind, HHeap* heap, 
   uint32_t bytes = count * 4 + 8;
   VMword* block = static_cast<VMword*>(VMUtils::GetHostFunctions()->HeapAlloc(heap, bytes, kind));
   if (block == NULL) return NULL;
-  memset(block, 0, bytes);
+  ClearPiece(block, bytes);
   block[0] = tag;
   block[1] = count << 16;
   return block + PIECE_HEADER_WORDS;
