@@ -146,8 +146,14 @@ public class ZipFile {
             open = (Vector) streams.clone();
             streams.removeAllElements();
         }
+        // Threads that open and close entry streams at once write the list unexcluded (a
+        // synchronized method takes no lock here): a slot one of them filled may have
+        // been counted by another, and holds nothing.
         for (int i = 0; i < open.size(); i++) {
-            ((InputStream) open.elementAt(i)).close();
+            InputStream in = (InputStream) open.elementAt(i);
+            if (in != null) {
+                in.close();
+            }
         }
         file.close();
     }
