@@ -853,21 +853,13 @@ op_swap : {
 }
 
   /* ---- integer arithmetic: wraps (computed unsigned), shifts mask their counts ---- */
-#define INT_BINARY(label, expr)           \
-  label : {                               \
-    uint32_t a = sp[-2], b = sp[-1];      \
-    sp[-2] = (VMword)(expr);              \
-    NEXT(1, -1);                          \
+#define INT_BINARY(op, expr)         \
+  op_##op : {                        \
+    uint32_t a = sp[-2], b = sp[-1]; \
+    sp[-2] = (VMword)(expr);         \
+    NEXT(1, -1);                     \
   }
-  INT_BINARY(op_iadd, a + b)
-  INT_BINARY(op_isub, a - b)
-  INT_BINARY(op_imul, a * b)
-  INT_BINARY(op_iand, a & b)
-  INT_BINARY(op_ior, a | b)
-  INT_BINARY(op_ixor, a ^ b)
-  INT_BINARY(op_ishl, a << (b & 31))
-  INT_BINARY(op_ishr, (uint32_t)((int32_t)a >> (b & 31)))
-  INT_BINARY(op_iushr, a >> (b & 31))
+  VM_INT_BINARY_OPS(INT_BINARY)
 #undef INT_BINARY
 op_ineg:
   sp[-1] = 0u - sp[-1];
@@ -1106,29 +1098,22 @@ op_lrem : {
 }
 
   /* ---- long arithmetic: wraps (computed unsigned), shifts mask their counts to 63 ---- */
-#define LONG_BINARY(label, expr)                                           \
-  label : {                                                                \
-    uint64_t a = (uint64_t)Get64(sp - 4), b = (uint64_t)Get64(sp - 2);     \
-    Put64(sp - 4, (int64_t)(expr));                                        \
-    NEXT(1, -2);                                                           \
+#define LONG_BINARY(op, expr)                                          \
+  op_##op : {                                                          \
+    uint64_t a = (uint64_t)Get64(sp - 4), b = (uint64_t)Get64(sp - 2); \
+    Put64(sp - 4, (int64_t)(expr));                                    \
+    NEXT(1, -2);                                                       \
   }
-  LONG_BINARY(op_ladd, a + b)
-  LONG_BINARY(op_lsub, a - b)
-  LONG_BINARY(op_lmul, a * b)
-  LONG_BINARY(op_land, a & b)
-  LONG_BINARY(op_lor, a | b)
-  LONG_BINARY(op_lxor, a ^ b)
+  VM_LONG_BINARY_OPS(LONG_BINARY)
 #undef LONG_BINARY
-#define LONG_SHIFT(label, expr)                                            \
-  label : {                                                                \
-    uint64_t a = (uint64_t)Get64(sp - 3);                                  \
-    uint32_t n = sp[-1] & 63;                                              \
-    Put64(sp - 3, (int64_t)(expr));                                        \
-    NEXT(1, -1);                                                           \
+#define LONG_SHIFT(op, expr)              \
+  op_##op : {                             \
+    uint64_t a = (uint64_t)Get64(sp - 3); \
+    uint32_t n = sp[-1] & 63;             \
+    Put64(sp - 3, (int64_t)(expr));       \
+    NEXT(1, -1);                          \
   }
-  LONG_SHIFT(op_lshl, a << n)
-  LONG_SHIFT(op_lshr, (uint64_t)((int64_t)a >> n))
-  LONG_SHIFT(op_lushr, a >> n)
+  VM_LONG_SHIFT_OPS(LONG_SHIFT)
 #undef LONG_SHIFT
 op_lneg:
   Put64(sp - 2, (int64_t)(0ull - (uint64_t)Get64(sp - 2)));
@@ -1142,27 +1127,21 @@ op_dneg:
   NEXT(1, 0);
 
   /* ---- float and double arithmetic (SSE: each operation rounded once, as Java has it) ---- */
-#define FLOAT_BINARY(label, expr)                                          \
-  label : {                                                                \
-    float a = GetF(sp - 2), b = GetF(sp - 1);                              \
-    PutF(sp - 2, expr);                                                    \
-    NEXT(1, -1);                                                           \
+#define FLOAT_BINARY(op, expr)                \
+  op_##op : {                                 \
+    float a = GetF(sp - 2), b = GetF(sp - 1); \
+    PutF(sp - 2, expr);                       \
+    NEXT(1, -1);                              \
   }
-  FLOAT_BINARY(op_fadd, a + b)
-  FLOAT_BINARY(op_fsub, a - b)
-  FLOAT_BINARY(op_fmul, a * b)
-  FLOAT_BINARY(op_fdiv, a / b)
+  VM_FLOAT_BINARY_OPS(FLOAT_BINARY)
 #undef FLOAT_BINARY
-#define DOUBLE_BINARY(label, expr)                                         \
-  label : {                                                                \
-    double a = GetD(sp - 4), b = GetD(sp - 2);                             \
-    PutD(sp - 4, expr);                                                    \
-    NEXT(1, -2);                                                           \
+#define DOUBLE_BINARY(op, expr)                \
+  op_##op : {                                  \
+    double a = GetD(sp - 4), b = GetD(sp - 2); \
+    PutD(sp - 4, expr);                        \
+    NEXT(1, -2);                               \
   }
-  DOUBLE_BINARY(op_dadd, a + b)
-  DOUBLE_BINARY(op_dsub, a - b)
-  DOUBLE_BINARY(op_dmul, a * b)
-  DOUBLE_BINARY(op_ddiv, a / b)
+  VM_DOUBLE_BINARY_OPS(DOUBLE_BINARY)
 #undef DOUBLE_BINARY
 
   /* ---- conversions, to the Java rules (FloatingToInt, FloatingToLong) ---- */
@@ -1284,29 +1263,18 @@ op_invokestatic : {
   if (!PushFrameInGroup(frame, pc + 3, 3, callee, flags, NULL, args)) goto call;
   goto resume;
 }
-op_ireturn : {
+op_ireturn:
   if (Pieces) goto call;
-  VMFrame* caller = frame->caller;
-  caller->stack[-1] = sp[-1];
-  frame->stack = sp;
-  thread->SetFrame(caller);
+  ReturnToCaller<1>(frame, sp);
   goto resume;
-}
-op_lreturn : {
+op_lreturn:
   if (Pieces) goto call;
-  VMFrame* caller = frame->caller;
-  caller->stack[-2] = sp[-2];
-  caller->stack[-1] = sp[-1];
-  frame->stack = sp;
-  thread->SetFrame(caller);
+  ReturnToCaller<2>(frame, sp);
   goto resume;
-}
-op_return : {
+op_return:
   if (Pieces) goto call;
-  frame->stack = sp;
-  thread->SetFrame(frame->caller);
+  ReturnToCaller<0>(frame, sp);
   goto resume;
-}
 #undef ENTER_RUN
 #undef NEXT
 #undef DISPATCH

@@ -108,6 +108,16 @@ __attribute__((always_inline)) inline bool PushFrameInGroup(VMByteCodeFrame* fra
   thread->SetFrame(callee);
   return true;
 }
+/* A return: the result's words (0, 1 or 2) go just below the caller's saved stack
+   pointer, and the caller becomes the thread's current frame. */
+template <int Words>
+__attribute__((always_inline)) inline void ReturnToCaller(VMByteCodeFrame* frame, VMword* sp) {
+  VMFrame* caller = frame->caller;
+  if (Words == 2) caller->stack[-2] = sp[-2];
+  if (Words >= 1) caller->stack[-1] = sp[-1];
+  frame->stack = sp;
+  frame->thread->SetFrame(caller);
+}
 /* Calls the thread's poll function (the countdown starts again) and returns its answer. */
 int PollNow(VMThread* thread);
 /* The poll of a taken backward (or zero) branch with the branch's state stored, when one
@@ -117,6 +127,18 @@ bool PollAtBranch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame);
 VMOpResult JumpTo(VMByteCodeFrame* frame, VMword* sp, uint32_t target);
 
 }  // namespace interp
+
+/* What the two-operand arithmetic instructions compute, one list for the handlers and
+   the fast loop: X(instruction, expression) over the operands a and b (the integers
+   unsigned, so that they wrap; n is a long shift's masked count). */
+#define VM_INT_BINARY_OPS(X)                                                             \
+  X(iadd, a + b) X(isub, a - b) X(imul, a * b) X(iand, a & b) X(ior, a | b) X(ixor, a ^ b) \
+  X(ishl, a << (b & 31)) X(ishr, (uint32_t)((int32_t)a >> (b & 31))) X(iushr, a >> (b & 31))
+#define VM_LONG_BINARY_OPS(X) \
+  X(ladd, a + b) X(lsub, a - b) X(lmul, a * b) X(land, a & b) X(lor, a | b) X(lxor, a ^ b)
+#define VM_LONG_SHIFT_OPS(X) X(lshl, a << n) X(lshr, (uint64_t)((int64_t)a >> n)) X(lushr, a >> n)
+#define VM_FLOAT_BINARY_OPS(X) X(fadd, a + b) X(fsub, a - b) X(fmul, a * b) X(fdiv, a / b)
+#define VM_DOUBLE_BINARY_OPS(X) X(dadd, a + b) X(dsub, a - b) X(dmul, a * b) X(ddiv, a / b)
 
 /* The byte that stands for a field instruction while another thread rewrites it into
    its quick form in more than one store (see QuickenField): never in a class file (the

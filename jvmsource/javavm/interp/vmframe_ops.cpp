@@ -360,79 +360,58 @@ VM_OPDEF(Op_swap) {
 /* ------------------------------------------------------------------------------------ */
 /* Arithmetic: integers wrap (computed unsigned), shifts mask their counts               */
 
-#define INT_BINARY(name, expr)                   \
-  VM_OPDEF(name) {                               \
-    VM_UNUSED_OPERANDS;                          \
-    uint32_t a = sp[-2], b = sp[-1];             \
-    sp[-2] = (VMword)(expr);                     \
-    return VM_OP(1, -4);                         \
+#define INT_BINARY(op, expr)         \
+  VM_OPDEF(Op_##op) {                \
+    VM_UNUSED_OPERANDS;              \
+    uint32_t a = sp[-2], b = sp[-1]; \
+    sp[-2] = (VMword)(expr);         \
+    return VM_OP(1, -4);             \
   }
-INT_BINARY(Op_iadd, a + b)
-INT_BINARY(Op_isub, a - b)
-INT_BINARY(Op_imul, a * b)
-INT_BINARY(Op_iand, a & b)
-INT_BINARY(Op_ior, a | b)
-INT_BINARY(Op_ixor, a ^ b)
-INT_BINARY(Op_ishl, a << (b & 31))
-INT_BINARY(Op_ishr, (uint32_t)((int32_t)a >> (b & 31)))
-INT_BINARY(Op_iushr, a >> (b & 31))
+VM_INT_BINARY_OPS(INT_BINARY)
 #undef INT_BINARY
 
-#define LONG_BINARY(name, expr)                                          \
-  VM_OPDEF(name) {                                                       \
-    VM_UNUSED_OPERANDS;                                                  \
-    uint64_t a = (uint64_t)Get64(sp - 4), b = (uint64_t)Get64(sp - 2);   \
-    Put64(sp - 4, (int64_t)(expr));                                      \
-    return VM_OP(1, -8);                                                 \
+#define LONG_BINARY(op, expr)                                          \
+  VM_OPDEF(Op_##op) {                                                  \
+    VM_UNUSED_OPERANDS;                                                \
+    uint64_t a = (uint64_t)Get64(sp - 4), b = (uint64_t)Get64(sp - 2); \
+    Put64(sp - 4, (int64_t)(expr));                                    \
+    return VM_OP(1, -8);                                               \
   }
-LONG_BINARY(Op_ladd, a + b)
-LONG_BINARY(Op_lsub, a - b)
-LONG_BINARY(Op_lmul, a * b)
-LONG_BINARY(Op_land, a & b)
-LONG_BINARY(Op_lor, a | b)
-LONG_BINARY(Op_lxor, a ^ b)
+VM_LONG_BINARY_OPS(LONG_BINARY)
 #undef LONG_BINARY
 
-#define LONG_SHIFT(name, expr)                                           \
-  VM_OPDEF(name) {                                                       \
-    VM_UNUSED_OPERANDS;                                                  \
-    uint64_t a = (uint64_t)Get64(sp - 3);                                \
-    uint32_t n = sp[-1] & 63;                                            \
-    Put64(sp - 3, (int64_t)(expr));                                      \
-    return VM_OP(1, -4);                                                 \
+#define LONG_SHIFT(op, expr)              \
+  VM_OPDEF(Op_##op) {                     \
+    VM_UNUSED_OPERANDS;                   \
+    uint64_t a = (uint64_t)Get64(sp - 3); \
+    uint32_t n = sp[-1] & 63;             \
+    Put64(sp - 3, (int64_t)(expr));       \
+    return VM_OP(1, -4);                  \
   }
-LONG_SHIFT(Op_lshl, a << n)
-LONG_SHIFT(Op_lshr, (uint64_t)((int64_t)a >> n))
-LONG_SHIFT(Op_lushr, a >> n)
+VM_LONG_SHIFT_OPS(LONG_SHIFT)
 #undef LONG_SHIFT
 
-#define FLOAT_BINARY(name, expr)                 \
-  VM_OPDEF(name) {                               \
-    VM_UNUSED_OPERANDS;                          \
-    float a = GetF(sp - 2), b = GetF(sp - 1);    \
-    PutF(sp - 2, expr);                          \
-    return VM_OP(1, -4);                         \
+#define FLOAT_BINARY(op, expr)                \
+  VM_OPDEF(Op_##op) {                         \
+    VM_UNUSED_OPERANDS;                       \
+    float a = GetF(sp - 2), b = GetF(sp - 1); \
+    PutF(sp - 2, expr);                       \
+    return VM_OP(1, -4);                      \
   }
-FLOAT_BINARY(Op_fadd, a + b)
-FLOAT_BINARY(Op_fsub, a - b)
-FLOAT_BINARY(Op_fmul, a * b)
-FLOAT_BINARY(Op_fdiv, a / b)
+VM_FLOAT_BINARY_OPS(FLOAT_BINARY)
 // The remainder of two floats is exact, so computing it in double loses nothing.
-FLOAT_BINARY(Op_frem, (float)fmod((double)a, (double)b))
+FLOAT_BINARY(frem, (float)fmod((double)a, (double)b))
 #undef FLOAT_BINARY
 
-#define DOUBLE_BINARY(name, expr)                \
-  VM_OPDEF(name) {                               \
-    VM_UNUSED_OPERANDS;                          \
-    double a = GetD(sp - 4), b = GetD(sp - 2);   \
-    PutD(sp - 4, expr);                          \
-    return VM_OP(1, -8);                         \
+#define DOUBLE_BINARY(op, expr)                \
+  VM_OPDEF(Op_##op) {                          \
+    VM_UNUSED_OPERANDS;                        \
+    double a = GetD(sp - 4), b = GetD(sp - 2); \
+    PutD(sp - 4, expr);                        \
+    return VM_OP(1, -8);                       \
   }
-DOUBLE_BINARY(Op_dadd, a + b)
-DOUBLE_BINARY(Op_dsub, a - b)
-DOUBLE_BINARY(Op_dmul, a * b)
-DOUBLE_BINARY(Op_ddiv, a / b)
-DOUBLE_BINARY(Op_drem, fmod(a, b))
+VM_DOUBLE_BINARY_OPS(DOUBLE_BINARY)
+DOUBLE_BINARY(drem, fmod(a, b))
 #undef DOUBLE_BINARY
 
 /* Divisors 0 (ArithmeticException) and -1 (MIN / -1 would trap) are tested first. */
@@ -761,27 +740,19 @@ VM_OPDEF(Op_lookupswitch) {
 
 VM_OPDEF(Op_ireturn) {
   (void)pc, (void)locals;
-  VMFrame* caller = frame->caller;
-  caller->stack[-1] = sp[-1];
-  frame->stack = sp;
-  frame->thread->SetFrame(caller);
+  ReturnToCaller<1>(frame, sp);
   return 0;
 }
 
 VM_OPDEF(Op_lreturn) {
   (void)pc, (void)locals;
-  VMFrame* caller = frame->caller;
-  caller->stack[-2] = sp[-2];
-  caller->stack[-1] = sp[-1];
-  frame->stack = sp;
-  frame->thread->SetFrame(caller);
+  ReturnToCaller<2>(frame, sp);
   return 0;
 }
 
 VM_OPDEF(Op_return) {
   (void)pc, (void)locals;
-  frame->stack = sp;
-  frame->thread->SetFrame(frame->caller);
+  ReturnToCaller<0>(frame, sp);
   return 0;
 }
 
