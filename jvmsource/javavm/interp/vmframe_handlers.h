@@ -79,9 +79,17 @@ __attribute__((always_inline)) inline bool PollDue(VMThread* thread) {
   *countdown = (VMword)left;
   return left <= 0 || (thread->GetFlags() & VMThread::RequestFlags) != 0;
 }
+/* The caller of a bytecode callee whose arguments start at args resumes at next, with
+   the result's words above args. */
+__attribute__((always_inline)) inline void SetCallerResume(VMByteCodeFrame* frame, uint8_t* next, uint32_t length,
+                                                           VMMethod* target, VMword* args) {
+  frame->codePointer = next;
+  frame->slowLoopPC += length;
+  frame->stack = (VMword*)((uint8_t*)args + target->GetReturnBytes());
+}
 /* A bytecode callee's frame made in the caller's frame group, above its arguments (args),
-   and made current; the caller resumes at next with the result's words above args.
-   False (and nothing changed) when the callee's frame does not fit in the group. */
+   and made current, the caller set to resume at next. False (and nothing changed) when
+   the callee's frame does not fit in the group. */
 __attribute__((always_inline)) inline bool PushFrameInGroup(VMByteCodeFrame* frame, uint8_t* next, uint32_t length,
                                                             VMMethod* target, VMword targetFlags, VMObject* synch,
                                                             VMword* args) {
@@ -89,9 +97,7 @@ __attribute__((always_inline)) inline bool PushFrameInGroup(VMByteCodeFrame* fra
   VMword* limit = (VMword*)frame->limitOrHandler;
   if ((uint8_t*)callee->GetStackStart() + target->GetStackBytes() >= (uint8_t*)limit) return false;
   VMThread* thread = frame->thread;
-  frame->codePointer = next;
-  frame->slowLoopPC += length;
-  frame->stack = (VMword*)((uint8_t*)args + target->GetReturnBytes());
+  SetCallerResume(frame, next, length, target, args);
   callee->tag = VMFrame::ByteCodeTag;
   callee->flags = VMFrame::ExecutableByteCodeFlag | VMFrame::StackValidFlag |
                   ((targetFlags & VMMember::IsContiguousCodeFlag) ? (VMword)VMFrame::UsingFastLoopFlag : 0u);

@@ -559,9 +559,7 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
   if (flags & VMMember::IsByteCodeFlag) {
     VMThread* thread = frame->thread;
     if (!PushFrameInGroup(frame, pc + length, length, target, flags, synch, args)) {
-      frame->codePointer = pc + length;
-      frame->slowLoopPC += length;
-      frame->stack = (VMword*)((uint8_t*)args + target->GetReturnBytes());
+      SetCallerResume(frame, pc + length, length, target, args);
       if (VMByteCodeFrame::NewFrameGroup(synch, args, (VMword*)frame->limitOrHandler, frame, target, frame) == NULL)
         return 0;
     }
