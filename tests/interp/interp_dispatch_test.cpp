@@ -212,6 +212,44 @@ TEST_F(DispatchTest, TheLoopsAgreeWithTheTableOnNumbersSwitchesAndPieces) {
     EXPECT_GT(counts[op], 0) << "opcode " << (int)op << " is not exercised";
 }
 
+/* Static calls of other classes from the fast loop, and the one-liners it computes in
+   place, first in the loop (meeting their classes before
+   initialisation), then through the table, then in the loop again. */
+TEST_F(DispatchTest, OtherClassesStaticCallsAndTheOneLinersAgreeWithTheTable) {
+  VMMethod* m = world.Method("interp/InlineNum", "checkN", "(I)I");
+  ASSERT_NE(nullptr, m);
+  ASSERT_TRUE(m->GetIsContiguousCode());
+  for (bool tableOnly : {false, true, false}) {
+    VMOpcodeTableOnly = tableOnly;
+    Outcome o = world.Call(m, {7});
+    EXPECT_EQ("", o.thrown) << o.message;
+    EXPECT_EQ(0, o.Int()) << (tableOnly ? "through the table" : "in the loops");
+  }
+  VMOpcodeTableOnly = false;
+  // The class library's one-liners are known by their code: were it compiled otherwise,
+  // they would silently be called again.
+  struct Known {
+    const char* cls;
+    const char* name;
+    const char* descriptor;
+    VMMethod::Shape shape;
+  };
+  for (const Known& k : {Known{"java/lang/Math", "abs", "(I)I", VMMethod::ShapeAbsInt},
+                         Known{"java/lang/Math", "abs", "(J)J", VMMethod::ShapeAbsLong},
+                         Known{"java/lang/Math", "abs", "(F)F", VMMethod::ShapeAbsFloat},
+                         Known{"java/lang/Math", "abs", "(D)D", VMMethod::ShapeAbsDouble},
+                         Known{"java/lang/Math", "max", "(II)I", VMMethod::ShapeMaxInt},
+                         Known{"java/lang/Math", "min", "(II)I", VMMethod::ShapeMinInt},
+                         Known{"java/lang/Math", "max", "(JJ)J", VMMethod::ShapeNone},
+                         Known{"java/lang/Math", "max", "(DD)D", VMMethod::ShapeNone},
+                         Known{"interp/Shapes", "abs", "(I)I", VMMethod::ShapeAbsInt},
+                         Known{"interp/InlineNum", "twice", "(I)I", VMMethod::ShapeNone}}) {
+    VMMethod* method = world.Method(k.cls, k.name, k.descriptor);
+    ASSERT_NE(nullptr, method) << k.cls << "." << k.name << k.descriptor;
+    EXPECT_EQ(k.shape, method->GetShape()) << k.cls << "." << k.name << k.descriptor;
+  }
+}
+
 TEST_F(DispatchTest, AHostStopEndsALoopWithinThePollInterval) {
   std::pair<int32_t, int32_t> r = SpinAndEnd([](VMThread* t) { t->Stop(); });
   ASSERT_GT(r.first, 0) << "ended by ThreadDeath";

@@ -351,5 +351,16 @@ TEST_F(InterpLifecycleTest, StaticCallsRacingTheInitialiserWaitForIt) {
   }
 }
 
+TEST_F(InterpLifecycleTest, OneLinersRacingTheirClasssInitialiserWaitForIt) {
+  // As above, with a one-liner of another class that the loop would compute in place.
+  for (int round = 0; round < 6; round++) {
+    std::vector<std::vector<std::string>> results = RaceOnAFreshMachine(world, "interp/StaticCalls", "raceShape", 1);
+    for (int i = 0; i < 4; i++) {
+      ASSERT_EQ(1u, results[i].size());
+      EXPECT_EQ("5001", results[i][0]) << "round " << round << " thread " << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace interp_test

@@ -438,6 +438,11 @@ class VMMember : public VMObject {
     IsByteCodeFlag = 0x8000,
     IsUsedFlag = 0x10000,
     IsStrictFlag = 0x20000,
+    // A static method whose whole code is one of a few branching one-liners (an abs, a
+    // max or a min): the interpreter may compute it in place of the call. The shape's
+    // number (VMMethod::Shape) lies in these bits; the class file cannot set them.
+    ShapeMask = 0x1C0000,
+    ShapeShift = 18,
   };
 
   VMLiteral* GetName() const { return (VMLiteral*)GetWord(NameWord); }
@@ -622,6 +627,14 @@ class VMMethod : public VMMember {
     return CreateInstance(heap, name, signature, accessFlags, NULL, definedIn, status);
   }
   void Destroy(HHeap* heap);
+
+  /* The branching one-liners the interpreter computes in place (ShapeMask): each is
+     known by its descriptor and its whole code, so what it computes is fixed whatever
+     its class or name. */
+  enum Shape : uint32_t { ShapeNone, ShapeAbsInt, ShapeAbsLong, ShapeAbsFloat, ShapeAbsDouble, ShapeMaxInt, ShapeMinInt };
+  Shape GetShape() const { return (Shape)((GetMemberFlags() & ShapeMask) >> ShapeShift); }
+  /* Records the shape of a static bytecode method once its code is loaded. */
+  void FindShape();
   /* Finds the return type's class (in the declaring class's loader) unless it is known:
      0, 14 when it cannot be found, 19. */
   VMStatus FindReturnClass();

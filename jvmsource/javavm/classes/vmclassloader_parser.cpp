@@ -460,6 +460,7 @@ void VMClassLoader::LoadOneMethod(Parse& p, uint32_t position) {
     }
   }
   if ((flags & (ACC_NATIVE | ACC_ABSTRACT)) == 0) Fail(catcher, haveCode);
+  if (haveCode) method->FindShape();
   VMLiteralTable* literals = p.ns->GetLiterals();
   if (literals != NULL && name == literals->GetInit())
     Fail(catcher, method->GetReturnWords() == 0 && (flags & ACC_STATIC) == 0 &&

@@ -17,6 +17,7 @@
 #include "vmliteral.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 namespace {
@@ -455,15 +456,20 @@ struct PieceCache {
   // The frame's constant pool, looked up at its first use after a handler (which may
   // relocate the machine); kept here, in memory, to leave the loop's registers alone.
   VMConstantPool* pool;
+  // The class last found initialised in this machine by a static call. It stays so, but
+  // a handler may unload it and another class take its place.
+  VMLoadableClass* ready;
   void Reset() {
     epoch = 0;
     memset(array, 0, sizeof array);
     pool = NULL;
+    ready = NULL;
   }
   void Clear() {
     epoch += EpochStep;
     if (epoch == 0) memset(array, 0, sizeof array);
     pool = NULL;
+    ready = NULL;
   }
   static uint32_t WayOf(VMArray* a, uint32_t piece) {
     return (((uint32_t)(uintptr_t)a * 0x9E3779B1u >> 24) + piece) & (Ways - 1);
@@ -503,6 +509,58 @@ __attribute__((always_inline)) inline int32_t ConstTypeAt(VMConstantPool* pool, 
                                                           PieceCache* cache) {
   if (pool == NULL || index == 0 || index >= pool->GetCount()) return -1;
   return __atomic_load_n((int16_t*)Element<1>(cache, (VMArray*)pool->GetTypes(), index), __ATOMIC_ACQUIRE);
+}
+/* A branching one-liner computed without its branch (which goes either way on data of
+   either sign, and then costs more than all the rest), bit for bit as its bytecode
+   computes it: the float forms keep a NaN as it is and give +0.0 for -0.0. Returns the
+   stack pointer past the result. */
+__attribute__((always_inline)) inline VMword* ComputeShape(VMMethod::Shape shape, VMword* args) {
+  switch (shape) {
+    case VMMethod::ShapeAbsInt: {
+      uint32_t a = args[0], negative = 0u - (a >> 31);
+      args[0] = (a ^ negative) - negative;
+      return args + 1;
+    }
+    case VMMethod::ShapeAbsLong: {
+      uint64_t a;
+      memcpy(&a, args, 8);
+      uint64_t negative = 0u - (a >> 63);
+      a = (a ^ negative) - negative;
+      memcpy(args, &a, 8);
+      return args + 2;
+    }
+    case VMMethod::ShapeAbsFloat: {
+      __m128 a = _mm_load_ss((const float*)args), zero = _mm_setzero_ps();
+      __m128 le = _mm_cmple_ss(a, zero);
+      _mm_store_ss((float*)args, _mm_or_ps(_mm_and_ps(le, _mm_sub_ss(zero, a)), _mm_andnot_ps(le, a)));
+      return args + 1;
+    }
+    case VMMethod::ShapeAbsDouble: {
+      __m128d a = _mm_load_sd((const double*)args), zero = _mm_setzero_pd();
+      __m128d le = _mm_cmple_sd(a, zero);
+      _mm_store_sd((double*)args, _mm_or_pd(_mm_and_pd(le, _mm_sub_sd(zero, a)), _mm_andnot_pd(le, a)));
+      return args + 2;
+    }
+    case VMMethod::ShapeMaxInt: {
+      int32_t a = (int32_t)args[0], b = (int32_t)args[1];
+      args[0] = (VMword)(a >= b ? a : b);
+      return args + 1;
+    }
+    case VMMethod::ShapeMinInt: {
+      int32_t a = (int32_t)args[0], b = (int32_t)args[1];
+      args[0] = (VMword)(a <= b ? a : b);
+      return args + 1;
+    }
+    default:
+      __builtin_unreachable();
+  }
+}
+
+/* A mathematical native computed in place, its result over its arguments; false for any
+   other native. */
+__attribute__((noinline)) bool MathNative(VMMethod* callee, VMword* args) {
+  void* address = callee->GetNativeAddress();
+  return address != NULL && upcall::MathLeafCall(address, args, args);
 }
 __attribute__((always_inline)) inline VMword* FieldWord(VMObject* object, uint32_t slot) {
   if (slot < VMObject::FIRST_PART) return object->GetFirstElementPointer() + slot;
@@ -1243,11 +1301,13 @@ op_lookupswitch : {
   pc += offset;
   DISPATCH();
 }
-  /* ---- calls and returns: a static call of the caller's own class from a static
-     method (no initialisation to look at), to an unsynchronized bytecode method whose
-     frame fits in the caller's group, with no poll due; every other call goes to the
-     handler. Returns as the handlers make them, the result below the caller's stack
-     pointer. The slow loop takes both to the handlers. ---- */
+  /* ---- calls and returns: a static call to an unsynchronized bytecode method whose
+     frame fits in the caller's group, with no poll due, or to a mathematical native,
+     once the callee's class is initialised in this machine (a static method's calls of
+     its own class need no look: it runs only once that holds, or while this thread
+     initialises the class); every other call goes to the handler. Returns as the
+     handlers make them, the result below the caller's stack pointer. The slow loop
+     takes both to the handlers. ---- */
 op_invokestatic : {
   if (Pieces) goto call;
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
@@ -1256,11 +1316,28 @@ op_invokestatic : {
   VMword flags = callee->GetMemberFlags();
   const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |
                        VMMember::IsCompiledFlag | VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag;
-  if ((flags & kinds) != (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag)) goto call;
+  const bool native = (flags & kinds) == (VMMember::IsStaticFlag | VMMember::IsNativeFlag);
+  if ((flags & kinds) != (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag) && !native) goto call;
   VMMethod* caller = frame->method;
-  if (callee->GetDefinedIn() != caller->GetDefinedIn() || !caller->GetIsStatic() || PollDue(thread)) goto call;
+  VMLoadableClass* target = callee->GetDefinedIn();
+  if (target != pieces.ready && (target != caller->GetDefinedIn() || !caller->GetIsStatic())) {
+    if (target->GetInitializedStaticData(thread->GetVM()) == NULL) goto call;
+    pieces.ready = target;
+  }
   VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
-  if (!PushFrameInGroup(frame, pc + 3, 3, callee, flags, NULL, args)) goto call;
+  // A watched thread runs every method it calls: it may stop in any of them.
+  if ((flags & VMMember::ShapeMask) && (thread->GetEnv()->debug & 0xFF) == 0) {
+    sp = ComputeShape(callee->GetShape(), args);
+    pc += 3;
+    DISPATCH();
+  }
+  if (native) {
+    if (!MathNative(callee, args)) goto call;
+    sp = args + 2;
+    pc += 3;
+    DISPATCH();
+  }
+  if (PollDue(thread) || !PushFrameInGroup(frame, pc + 3, 3, callee, flags, NULL, args)) goto call;
   goto resume;
 }
 op_ireturn:

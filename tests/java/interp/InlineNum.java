@@ -297,6 +297,46 @@ public class InlineNum {
         return 0;
     }
 
+    /* Static calls of other classes, which the fast loop makes itself once their class
+       is initialised: java.lang.Math's branching one-liners, which it computes in place, at their edges (MIN_VALUE, -0.0, NaN, infinities, ties); a
+       class of this package whose one-liners have the same code, and whose initialiser
+       still runs before the first of them. Each is called a few times in a row, so that
+       the loop meets the class initialised. */
+    public static int checkN(int seed) {
+        int m = seed;
+        long z = m - 7;
+        double dz = z;
+        float fz = z;
+        if (shapesReady > 1) return 50;
+        for (int k = 0; k < 3; k++) {
+            if (Shapes.abs(m - 14) != 7 || Shapes.max(m, -m) != 7 || Shapes.min(m, -m) != -7) return 51;
+            if (shapesReady != 1) return 52;
+        }
+        for (int k = 0; k < 3; k++) {
+            if (Math.abs(Integer.MIN_VALUE + (int)z) != Integer.MIN_VALUE || Math.abs(-m) != 7 || Math.abs(m) != 7
+                || Math.abs((int)z) != 0) return 53;
+            if (Math.abs(Long.MIN_VALUE + z) != Long.MIN_VALUE || Math.abs(z - 9) != 9 || Math.abs(z + 9) != 9) return 54;
+            if (1 / Math.abs(-dz) != Double.POSITIVE_INFINITY || 1 / Math.abs(dz) != Double.POSITIVE_INFINITY
+                || Math.abs(dz - 2.5) != 2.5 || Math.abs(Double.NEGATIVE_INFINITY + dz) != Double.POSITIVE_INFINITY
+                || Math.abs(dz / dz) == Math.abs(dz / dz) || Math.abs(-Double.MIN_VALUE + dz) != Double.MIN_VALUE) return 55;
+            if (1 / Math.abs(-fz) != Float.POSITIVE_INFINITY || 1 / Math.abs(fz) != Float.POSITIVE_INFINITY
+                || Math.abs(fz - 2.5f) != 2.5f || Math.abs(Float.NEGATIVE_INFINITY + fz) != Float.POSITIVE_INFINITY
+                || Math.abs(fz / fz) == Math.abs(fz / fz) || Math.abs(-Float.MAX_VALUE + fz) != Float.MAX_VALUE) return 56;
+            if (Math.max(Integer.MIN_VALUE + (int)z, m) != 7 || Math.max(m, m) != 7 || Math.max(-m, Integer.MAX_VALUE) != Integer.MAX_VALUE
+                || Math.min(Integer.MIN_VALUE + (int)z, m) != Integer.MIN_VALUE || Math.min(-m, -m) != -7) return 57;
+        }
+        // Signs that change every time, as a loop over data meets them.
+        double sum = 0;
+        long lsum = 0;
+        for (int i = -500; i < 500; i++) {
+            sum += Math.abs(i * 0.5 + dz) + Math.abs((float)(i + fz));
+            lsum += Math.abs(i) + Math.abs((long)i * 3 + z) + Math.max(i, -i) - Math.min(i, 3 - i);
+        }
+        if (sum != 375000.0 || lsum != 1498504L) return 59;
+        return 0;
+    }
+    static int shapesReady;
+
     static int twice(int v) { return v + v; }
     static long wide(long v) { return v + 1; }
     static double half(double v) { return v / 2; }
@@ -359,4 +399,15 @@ public class InlineNum {
         for (int i = 0; i < t.length; i++) sum = sum * 3 + t[i] + 7 * l[i];
         return sum;
     }
+}
+
+/* One-liners with the code of java.lang.Math's; its initialiser must run before any. */
+class Shapes {
+    static {
+        InlineNum.shapesReady++;
+    }
+
+    static int abs(int a) { return a < 0 ? -a : a; }
+    static int max(int a, int b) { return a >= b ? a : b; }
+    static int min(int a, int b) { return a <= b ? a : b; }
 }

@@ -28,6 +28,13 @@ public class StaticCalls {
        then the class's own static calls see what the initialiser set. */
     public static int raceCall() { return RaceCallee.get(); }
 
+    /* The same with a one-liner the loop computes in place: it too waits. */
+    public static int raceShape() {
+        int r = 0;
+        for (int i = 0; i < 3; i++) r = RaceShape.abs(-5) * 1000 + RaceMark.shaped;
+        return r;
+    }
+
     /* Recursion within one class, and a synchronized one among its calls. */
     public static int ownCalls(int n) { return Own.sum(n) * 10 + Own.locked(3); }
 }
@@ -66,6 +73,17 @@ class RaceCallee {
 
 class RaceMark {
     static int done;
+    static int shaped;
+}
+
+class RaceShape {
+    static {
+        long spin = 0;
+        for (int i = 0; i < 200000; i++) spin += i ^ (spin >>> 3);
+        RaceMark.shaped = spin != 0 ? 1 : 2;
+    }
+
+    static int abs(int a) { return a < 0 ? -a : a; }
 }
 
 class Own {
