@@ -456,20 +456,23 @@ struct PieceCache {
   // The frame's constant pool, looked up at its first use after a handler (which may
   // relocate the machine); kept here, in memory, to leave the loop's registers alone.
   VMConstantPool* pool;
-  // The class last found initialised in this machine by a static call. It stays so, but
-  // a handler may unload it and another class take its place.
+  // The class last found initialised in this machine, with its static data. It stays
+  // so, but a handler may move the data, or unload the class and another take its place.
   VMLoadableClass* ready;
+  VMObject* readyData;
   void Reset() {
     epoch = 0;
     memset(array, 0, sizeof array);
     pool = NULL;
     ready = NULL;
+    readyData = NULL;
   }
   void Clear() {
     epoch += EpochStep;
     if (epoch == 0) memset(array, 0, sizeof array);
     pool = NULL;
     ready = NULL;
+    readyData = NULL;
   }
   static uint32_t WayOf(VMArray* a, uint32_t piece) {
     return (((uint32_t)(uintptr_t)a * 0x9E3779B1u >> 24) + piece) & (Ways - 1);
@@ -510,6 +513,18 @@ __attribute__((always_inline)) inline int32_t ConstTypeAt(VMConstantPool* pool, 
   if (pool == NULL || index == 0 || index >= pool->GetCount()) return -1;
   return __atomic_load_n((int16_t*)Element<1>(cache, (VMArray*)pool->GetTypes(), index), __ATOMIC_ACQUIRE);
 }
+/* The static data of a class initialised in this machine, else NULL (the handler then
+   initialises it, or raises what its initialisation left). */
+__attribute__((always_inline)) inline VMObject* ReadyData(PieceCache* cache, VMThread* thread, VMLoadableClass* cls) {
+  if (cls == cache->ready) return cache->readyData;
+  VMObject* data = cls->GetInitializedStaticData(thread->GetVM());
+  if (data != NULL) {
+    cache->ready = cls;
+    cache->readyData = data;
+  }
+  return data;
+}
+
 /* A branching one-liner computed without its branch (which goes either way on data of
    either sign, and then costs more than all the rest), bit for bit as its bytecode
    computes it: the float forms keep a NaN as it is and give +0.0 for -0.0. Returns the
@@ -653,7 +668,10 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
     INLINE_OP(OP_lcmp, op_lcmp) INLINE_OP(OP_fcmpl, op_fcmpl) INLINE_OP(OP_fcmpg, op_fcmpg)
     INLINE_OP(OP_dcmpl, op_dcmpl) INLINE_OP(OP_dcmpg, op_dcmpg)
     INLINE_OP(OP_tableswitch, op_tableswitch) INLINE_OP(OP_lookupswitch, op_lookupswitch)
-    INLINE_OP(OP_invokestatic, op_invokestatic)
+    INLINE_OP(OP_invokestatic, op_invokestatic) INLINE_OP(OP_invokevirtual_quick, op_invokevirtual_quick)
+    INLINE_OP(OP_getstatic_quick, op_getstatic_quick) INLINE_OP(OP_agetstatic_quick, op_getstatic_quick)
+    INLINE_OP(OP_getstatic2_quick, op_getstatic_quick) INLINE_OP(OP_putstatic_quick, op_putstatic_quick)
+    INLINE_OP(OP_aputstatic_quick, op_putstatic_quick) INLINE_OP(OP_putstatic2_quick, op_putstatic_quick)
     INLINE_OP(OP_ireturn, op_ireturn) INLINE_OP(OP_freturn, op_ireturn) INLINE_OP(OP_areturn, op_ireturn)
     INLINE_OP(OP_lreturn, op_lreturn) INLINE_OP(OP_dreturn, op_lreturn) INLINE_OP(OP_return, op_return)
 #undef INLINE_OP
@@ -994,6 +1012,39 @@ op_putfield2_quick : {
   NEXT(3, -3);
 }
 
+  /* ---- the quick static field forms, once the field's class is initialised in this
+     machine ---- */
+#define STATIC_FIELD()                                                                    \
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();                \
+  uint32_t index = U16(pc + 1);                                                           \
+  if (ConstTypeAt(pieces.pool, index, &pieces) != VMConstantPool::TYPE_FieldRef_Resolved) \
+    goto call;                                                                            \
+  VMDataMember* field = *(VMDataMember**)Element<2>(&pieces, pieces.pool, index);         \
+  if (!field->GetIsStatic()) goto call;                                                   \
+  VMObject* data = ReadyData(&pieces, thread, field->GetDefinedIn());                     \
+  if (data == NULL) goto call;                                                            \
+  uint32_t slot = (uint32_t)field->GetIndex();
+op_getstatic_quick : {
+  STATIC_FIELD()
+  sp[0] = *FieldWord(data, slot);
+  if (field->GetClass()->GetIsTwoEntries()) {
+    sp[1] = *FieldWord(data, slot + 1);
+    NEXT(3, 2);
+  }
+  NEXT(3, 1);
+}
+op_putstatic_quick : {
+  STATIC_FIELD()
+  if (field->GetClass()->GetIsTwoEntries()) {
+    *FieldWord(data, slot) = sp[-2];
+    *FieldWord(data, slot + 1) = sp[-1];
+    NEXT(3, -2);
+  }
+  *FieldWord(data, slot) = sp[-1];
+  NEXT(3, -1);
+}
+#undef STATIC_FIELD
+
   /* ---- two-word constants and locals ---- */
 op_lconst_0:
   sp[0] = 0;
@@ -1044,7 +1095,9 @@ op_ldc : {
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
   VMConstantPool* pool = pieces.pool;
   int32_t type = ConstTypeAt(pool, pc[1], &pieces);
-  if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
+  if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float &&
+      type != VMConstantPool::TYPE_String_Resolved)
+    goto call;
   sp[0] = *(VMword*)Element<2>(&pieces, pool, pc[1]);
   NEXT(2, 1);
 }
@@ -1053,7 +1106,9 @@ op_ldc_w : {
   VMConstantPool* pool = pieces.pool;
   uint32_t index = U16(pc + 1);
   int32_t type = ConstTypeAt(pool, index, &pieces);
-  if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float) goto call;
+  if (type != VMConstantPool::TYPE_Integer && type != VMConstantPool::TYPE_Float &&
+      type != VMConstantPool::TYPE_String_Resolved)
+    goto call;
   sp[0] = *(VMword*)Element<2>(&pieces, pool, index);
   NEXT(3, 1);
 }
@@ -1320,10 +1375,8 @@ op_invokestatic : {
   if ((flags & kinds) != (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag) && !native) goto call;
   VMMethod* caller = frame->method;
   VMLoadableClass* target = callee->GetDefinedIn();
-  if (target != pieces.ready && (target != caller->GetDefinedIn() || !caller->GetIsStatic())) {
-    if (target->GetInitializedStaticData(thread->GetVM()) == NULL) goto call;
-    pieces.ready = target;
-  }
+  if ((target != caller->GetDefinedIn() || !caller->GetIsStatic()) && ReadyData(&pieces, thread, target) == NULL)
+    goto call;
   VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
   // A watched thread runs every method it calls: it may stop in any of them.
   if ((flags & VMMember::ShapeMask) && (thread->GetEnv()->debug & 0xFF) == 0) {
@@ -1338,6 +1391,31 @@ op_invokestatic : {
     DISPATCH();
   }
   if (PollDue(thread) || !PushFrameInGroup(frame, pc + 3, 3, callee, flags, NULL, args)) goto call;
+  goto resume;
+}
+  /* A virtual call (its site quickened: the callee is resolved) whose target is an
+     unsynchronized bytecode method; as the static ones. */
+op_invokevirtual_quick : {
+  if (Pieces) goto call;
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMMethod* callee = pieces.pool->ResolvedMethodAt(U16(pc + 1));
+  if (callee == NULL) goto call;
+  VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
+  VMObject* receiver = (VMObject*)args[0];
+  if (receiver == NULL || callee->GetIsStatic()) goto call;
+  VMClass* cls = receiver->GetClass();
+  if (cls == NULL) goto call;
+  VMMethodArray* table = ((VMLoadableOrArrayClass*)cls)->GetMethodTable();
+  int32_t slot = callee->GetIndex();
+  if (table == NULL || slot < 0 || (uint32_t)slot >= table->GetSize()) goto call;
+  VMMethod* target = table->Get((uint32_t)slot);
+  if (target == NULL) goto call;
+  VMword flags = target->GetMemberFlags();
+  const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |
+                       VMMember::IsCompiledFlag | VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag;
+  if ((flags & kinds) != VMMember::IsByteCodeFlag || PollDue(thread) ||
+      !PushFrameInGroup(frame, pc + 3, 3, target, flags, NULL, args))
+    goto call;
   goto resume;
 }
 op_ireturn:

@@ -337,6 +337,67 @@ public class InlineNum {
     }
     static int shapesReady;
 
+    /* Virtual calls the loop makes itself once their sites are quickened: receivers of
+       several classes at one site, a synchronized override among them (left to the
+       handler), a null receiver, recursion deep enough for more frame groups; the quick
+       static field forms of every kind, in a class whose statics run past its block
+       into pieces (a long across that edge among them); string constants. */
+    public static int checkO(int seed) {
+        int m = seed;
+        long z = m - 7;
+        Figure[] figures = {new Figure(), new Square(), new LockedSquare(), null};
+        LockedSquare.entered = 0;
+        int sum = 0, thrown = 0;
+        for (int k = 0; k < 40; k++) {
+            try {
+                sum += figures[k & 3].area(k + m);
+            } catch (NullPointerException e) {
+                thrown++;
+            }
+        }
+        // Figure: k + 7; Square: (k + 7)^2; LockedSquare: (k + 7)^2 + 1; for k = 0..39 by fours.
+        int expected = 0;
+        for (int k = 0; k < 40; k += 4) expected += (k + 7) + (k + 8) * (k + 8) + (k + 9) * (k + 9) + 1;
+        if (sum != expected || thrown != 10) return 60;
+        if (new Square().depth(2500) != 2500 || LockedSquare.entered != 10) return 61;
+        // Every run stores other high words: a word left unwritten shows.
+        long hi = (long)++oRuns << 33;
+        Statics.pad = m;
+        Statics.p0 = Long.MIN_VALUE + hi + z;
+        Statics.p95 = 95 + hi;
+        Statics.p96 = 96 + hi;
+        Statics.p97 = hi - 97;
+        Statics.p98 = Long.MAX_VALUE - hi;
+        Statics.p119 = 119 + hi;
+        Statics.d = oRuns * 1.0e10 + z;
+        Statics.f = Float.NaN;
+        Statics.o = figures[1];
+        Statics.last = m;
+        for (int k = 0; k < 100; k++) {
+            Statics.pad += k;
+            Statics.p96 += k;
+            Statics.p97 -= k;
+            Statics.p119 += Statics.p0 == Long.MIN_VALUE + hi ? 1 : 2;
+            Statics.d -= 0.5;
+            Statics.last ^= k;
+        }
+        if (Statics.pad != 7 + 4950 || Statics.p95 != 95 + hi || Statics.p96 != 96 + hi + 4950
+            || Statics.p97 != hi - 97 - 4950 || Statics.p98 != Long.MAX_VALUE - hi || Statics.p119 != 219 + hi
+            || Statics.d != oRuns * 1.0e10 - 50.0 || Statics.f == Statics.f
+            || Statics.o != figures[1] || Statics.last != (7 ^ xorTo(100))) return 62;
+        String a = "constant", b = pass("constant") == null ? null : "constant";
+        if (a != b || a.length() != 8 || pass(a) != "constant") return 63;
+        return 0;
+    }
+
+    static int oRuns;
+
+    static int xorTo(int n) {
+        int x = 0;
+        for (int k = 0; k < n; k++) x ^= k;
+        return x;
+    }
+
     static int twice(int v) { return v + v; }
     static long wide(long v) { return v + 1; }
     static double half(double v) { return v / 2; }
@@ -410,4 +471,33 @@ class Shapes {
     static int abs(int a) { return a < 0 ? -a : a; }
     static int max(int a, int b) { return a >= b ? a : b; }
     static int min(int a, int b) { return a <= b ? a : b; }
+}
+
+class Figure {
+    int area(int k) { return k; }
+
+    int depth(int n) { return n == 0 ? 0 : 1 + depth(n - 1); }
+}
+
+class Square extends Figure {
+    int area(int k) { return k * k; }
+}
+
+class LockedSquare extends Square {
+    static int entered;
+
+    synchronized int area(int k) {
+        entered++;
+        return super.area(k) + 1;
+    }
+}
+
+/* Statics past the first words of their block: the longs from about p97 on lie in pieces. */
+class Statics {
+    static int pad;
+    static long p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12, p13, p14, p15, p16, p17, p18, p19, p20, p21, p22, p23, p24, p25, p26, p27, p28, p29, p30, p31, p32, p33, p34, p35, p36, p37, p38, p39, p40, p41, p42, p43, p44, p45, p46, p47, p48, p49, p50, p51, p52, p53, p54, p55, p56, p57, p58, p59, p60, p61, p62, p63, p64, p65, p66, p67, p68, p69, p70, p71, p72, p73, p74, p75, p76, p77, p78, p79, p80, p81, p82, p83, p84, p85, p86, p87, p88, p89, p90, p91, p92, p93, p94, p95, p96, p97, p98, p99, p100, p101, p102, p103, p104, p105, p106, p107, p108, p109, p110, p111, p112, p113, p114, p115, p116, p117, p118, p119;
+    static double d;
+    static float f;
+    static Object o;
+    static int last;
 }

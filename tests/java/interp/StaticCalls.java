@@ -35,6 +35,14 @@ public class StaticCalls {
         return r;
     }
 
+    /* The same with a static field read: its quick form, written in an earlier machine,
+       waits too. */
+    public static int raceField() {
+        int r = 0;
+        for (int i = 0; i < 3; i++) r = RaceField.value * 1000 + RaceMark.fielded;
+        return r;
+    }
+
     /* Recursion within one class, and a synchronized one among its calls. */
     public static int ownCalls(int n) { return Own.sum(n) * 10 + Own.locked(3); }
 }
@@ -74,6 +82,18 @@ class RaceCallee {
 class RaceMark {
     static int done;
     static int shaped;
+    static int fielded;
+}
+
+class RaceField {
+    static int value;
+
+    static {
+        long spin = 0;
+        for (int i = 0; i < 200000; i++) spin += i ^ (spin >>> 3);
+        value = 5;
+        RaceMark.fielded = spin != 0 ? 1 : 2;
+    }
 }
 
 class RaceShape {
