@@ -669,6 +669,7 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
     INLINE_OP(OP_dcmpl, op_dcmpl) INLINE_OP(OP_dcmpg, op_dcmpg)
     INLINE_OP(OP_tableswitch, op_tableswitch) INLINE_OP(OP_lookupswitch, op_lookupswitch)
     INLINE_OP(OP_invokestatic, op_invokestatic) INLINE_OP(OP_invokevirtual_quick, op_invokevirtual_quick)
+    INLINE_OP(OP_invokeinterface, op_invokeinterface) INLINE_OP(OP_invokespecial, op_invokespecial)
     INLINE_OP(OP_getstatic_quick, op_getstatic_quick) INLINE_OP(OP_agetstatic_quick, op_getstatic_quick)
     INLINE_OP(OP_getstatic2_quick, op_getstatic_quick) INLINE_OP(OP_putstatic_quick, op_putstatic_quick)
     INLINE_OP(OP_aputstatic_quick, op_putstatic_quick) INLINE_OP(OP_putstatic2_quick, op_putstatic_quick)
@@ -1393,8 +1394,20 @@ op_invokestatic : {
   if (PollDue(thread) || !PushFrameInGroup(frame, pc + 3, 3, callee, flags, NULL, args)) goto call;
   goto resume;
 }
-  /* A virtual call (its site quickened: the callee is resolved) whose target is an
-     unsynchronized bytecode method; as the static ones. */
+  /* Instance calls whose callee is resolved and whose target is an unsynchronized
+     bytecode method, as the static ones: a quickened virtual call, an interface call
+     whose site's remembered slot holds the method, and a special call to a method of the
+     caller's class or its superclass (the superclass's own, as the handler finds it). */
+#define CALL_ON(callee, target, length)                                                                    \
+  {                                                                                                        \
+    VMword flags = (target)->GetMemberFlags();                                                             \
+    const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |    \
+                         VMMember::IsCompiledFlag | VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag; \
+    if ((flags & kinds) != VMMember::IsByteCodeFlag || PollDue(thread) ||                                  \
+        !PushFrameInGroup(frame, pc + (length), (length), (target), flags, NULL, args))                    \
+      goto call;                                                                                           \
+    goto resume;                                                                                           \
+  }
 op_invokevirtual_quick : {
   if (Pieces) goto call;
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
@@ -1410,14 +1423,41 @@ op_invokevirtual_quick : {
   if (table == NULL || slot < 0 || (uint32_t)slot >= table->GetSize()) goto call;
   VMMethod* target = table->Get((uint32_t)slot);
   if (target == NULL) goto call;
-  VMword flags = target->GetMemberFlags();
-  const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |
-                       VMMember::IsCompiledFlag | VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag;
-  if ((flags & kinds) != VMMember::IsByteCodeFlag || PollDue(thread) ||
-      !PushFrameInGroup(frame, pc + 3, 3, target, flags, NULL, args))
-    goto call;
-  goto resume;
+  CALL_ON(callee, target, 3)
 }
+op_invokeinterface : {
+  if (Pieces) goto call;
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMMethod* callee = pieces.pool->ResolvedInterfaceMethodAt(U16(pc + 1));
+  if (callee == NULL) goto call;
+  uint32_t paramBytes = callee->GetParameterBytes();
+  VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
+  VMObject* receiver = (VMObject*)args[0];
+  if (paramBytes == 0 || receiver == NULL) goto call;
+  VMClass* cls = receiver->GetClass();
+  if (cls == NULL) goto call;
+  VMMethodArray* table = ((VMLoadableOrArrayClass*)cls)->GetMethodTable();
+  uint32_t slot = pc[4];
+  if (table == NULL || slot >= table->GetSize()) goto call;
+  VMMethod* target = table->Get(slot);
+  if (target == NULL || target->GetName() != callee->GetName() || target->GetSignature() != callee->GetSignature() ||
+      !target->GetIsPublic())
+    goto call;
+  CALL_ON(callee, target, 5)
+}
+op_invokespecial : {
+  if (Pieces) goto call;
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
+  VMMethod* callee = pieces.pool->ResolvedMethodAt(U16(pc + 1));
+  if (callee == NULL) goto call;
+  VMLoadableClass* current = frame->method->GetDefinedIn();
+  VMLoadableClass* declaring = callee->GetDefinedIn();
+  if (declaring != current && declaring != current->GetSuper()) goto call;
+  VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
+  if ((VMObject*)args[0] == NULL) goto call;
+  CALL_ON(callee, callee, 3)
+}
+#undef CALL_ON
 op_ireturn:
   if (Pieces) goto call;
   ReturnToCaller<1>(frame, sp);

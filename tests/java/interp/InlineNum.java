@@ -360,6 +360,21 @@ public class InlineNum {
         for (int k = 0; k < 40; k += 4) expected += (k + 7) + (k + 8) * (k + 8) + (k + 9) * (k + 9) + 1;
         if (sum != expected || thrown != 10) return 60;
         if (new Square().depth(2500) != 2500 || LockedSquare.entered != 10) return 61;
+        // Interface calls: the site's remembered slot differs between the receivers' classes.
+        Sized[] sized = {new Small(), new Large(), new Inherited(), null};
+        int total = 0;
+        thrown = 0;
+        for (int k = 0; k < 40; k++) {
+            try {
+                total += sized[k & 3].size(k + m) + new Figure().viaPrivate(k);
+            } catch (NullPointerException e) {
+                thrown++;
+            }
+        }
+        // Small and Inherited: k + 7; Large: (k + 8)^2 * 2; and 3k + 1 for every receiver met.
+        expected = 0;
+        for (int k = 0; k < 40; k += 4) expected += (k + 7) + 2 * (k + 8) * (k + 8) + (k + 9) + 3 * (3 * k + 3) + 3;
+        if (total != expected || thrown != 10) return 64;
         // Every run stores other high words: a word left unwritten shows.
         long hi = (long)++oRuns << 33;
         Statics.pad = m;
@@ -476,6 +491,10 @@ class Shapes {
 class Figure {
     int area(int k) { return k; }
 
+    int viaPrivate(int k) { return thrice(k) + 1; }
+
+    private int thrice(int k) { return 3 * k; }
+
     int depth(int n) { return n == 0 ? 0 : 1 + depth(n - 1); }
 }
 
@@ -500,4 +519,19 @@ class Statics {
     static float f;
     static Object o;
     static int last;
+}
+
+interface Sized {
+    int size(int k);
+}
+
+class Small implements Sized {
+    public int size(int k) { return k; }
+}
+
+class Large extends Square implements Sized {
+    public int size(int k) { return area(k) * 2; }
+}
+
+class Inherited extends Small {
 }
