@@ -175,7 +175,7 @@ TEST_F(DispatchTest, TheLoopsAgreeWithTheTableOnNumbersSwitchesAndPieces) {
     bool contiguous;
   };
   std::vector<Check> checks;
-  static const char* const kNames[] = {"checkE", "checkF", "checkG", "checkH", "checkI", "checkJ", "checkK", "checkL", "checkM", "checkO"};
+  static const char* const kNames[] = {"checkE", "checkF", "checkG", "checkH", "checkI", "checkJ", "checkK", "checkL", "checkM", "checkO", "checkP"};
   static const char* const kPadded[] = {"checkE0", "checkE1", "checkF0", "checkF1", "checkG0", "checkG1", "checkH0",
                                         "checkH1", "checkI0", "checkI1", "checkJ0", "checkJ1", "checkK0", "checkK1"};
   for (const char* name : kNames) checks.push_back({"interp/InlineNum", name, true});

@@ -670,6 +670,9 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
     INLINE_OP(OP_tableswitch, op_tableswitch) INLINE_OP(OP_lookupswitch, op_lookupswitch)
     INLINE_OP(OP_invokestatic, op_invokestatic) INLINE_OP(OP_invokevirtual_quick, op_invokevirtual_quick)
     INLINE_OP(OP_invokeinterface, op_invokeinterface) INLINE_OP(OP_invokespecial, op_invokespecial)
+    INLINE_OP(OP_invokevirtual, op_invokevirtual) INLINE_OP(OP_checkcast, op_checkcast)
+    INLINE_OP(OP_instanceof, op_instanceof) INLINE_OP(OP_monitorenter, op_monitorenter)
+    INLINE_OP(OP_monitorexit, op_monitorexit)
     INLINE_OP(OP_getstatic_quick, op_getstatic_quick) INLINE_OP(OP_agetstatic_quick, op_getstatic_quick)
     INLINE_OP(OP_getstatic2_quick, op_getstatic_quick) INLINE_OP(OP_putstatic_quick, op_putstatic_quick)
     INLINE_OP(OP_aputstatic_quick, op_putstatic_quick) INLINE_OP(OP_putstatic2_quick, op_putstatic_quick)
@@ -1046,6 +1049,42 @@ op_putstatic_quick : {
 }
 #undef STATIC_FIELD
 
+  /* ---- type tests of an object of exactly the named class (any other goes to the
+     handler, which resolves the name and walks the supertypes), and monitors, which
+     take no lock ---- */
+#define EXACT_CLASS()                                                                  \
+  if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();             \
+  uint32_t index = U16(pc + 1);                                                        \
+  int32_t type = ConstTypeAt(pieces.pool, index, &pieces);                             \
+  bool exact = (type == VMConstantPool::TYPE_Class || type == VMConstantPool::TYPE_Class_Resolved) && \
+               *(VMClass**)Element<2>(&pieces, pieces.pool, index) == object->GetClass();
+op_checkcast : {
+  VMObject* object = (VMObject*)sp[-1];
+  if (object == NULL) NEXT(3, 0);
+  EXACT_CLASS()
+  if (!exact) goto call;
+  NEXT(3, 0);
+}
+op_instanceof : {
+  VMObject* object = (VMObject*)sp[-1];
+  if (object == NULL) NEXT(3, 0);
+  EXACT_CLASS()
+  if (!exact) goto call;
+  sp[-1] = 1;
+  NEXT(3, 0);
+}
+#undef EXACT_CLASS
+op_monitorenter:
+  if (sp[-1] == 0) goto call;
+  thread->SetProcessingMonitorEnter();
+  thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);
+  thread->ClearProcessingMonitorEnter();
+  NEXT(1, -1);
+op_monitorexit:
+  if (sp[-1] == 0) goto call;
+  thread->SetMutexLockCount(thread->GetMutexLockCount() - 1);
+  NEXT(1, -1);
+
   /* ---- two-word constants and locals ---- */
 op_lconst_0:
   sp[0] = 0;
@@ -1373,10 +1412,15 @@ op_invokestatic : {
   const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |
                        VMMember::IsCompiledFlag | VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag;
   const bool native = (flags & kinds) == (VMMember::IsStaticFlag | VMMember::IsNativeFlag);
-  if ((flags & kinds) != (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag) && !native) goto call;
+  const bool synchronized = (flags & kinds) == (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag |
+                                                VMMember::IsSynchronizedFlag);
+  if ((flags & kinds) != (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag) && !native && !synchronized) goto call;
   VMMethod* caller = frame->method;
   VMLoadableClass* target = callee->GetDefinedIn();
-  if ((target != caller->GetDefinedIn() || !caller->GetIsStatic()) && ReadyData(&pieces, thread, target) == NULL)
+  // A synchronized one's monitor object is its class's static data.
+  VMObject* data = NULL;
+  if ((target != caller->GetDefinedIn() || !caller->GetIsStatic() || synchronized) &&
+      (data = ReadyData(&pieces, thread, target)) == NULL)
     goto call;
   VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
   // A watched thread runs every method it calls: it may stop in any of them.
@@ -1391,23 +1435,29 @@ op_invokestatic : {
     pc += 3;
     DISPATCH();
   }
-  if (PollDue(thread) || !PushFrameInGroup(frame, pc + 3, 3, callee, flags, NULL, args)) goto call;
+  if (PollDue(thread) || !PushFrameInGroup(frame, pc + 3, 3, callee, flags, synchronized ? data : NULL, args))
+    goto call;
   goto resume;
 }
-  /* Instance calls whose callee is resolved and whose target is an unsynchronized
-     bytecode method, as the static ones: a quickened virtual call, an interface call
-     whose site's remembered slot holds the method, and a special call to a method of the
-     caller's class or its superclass (the superclass's own, as the handler finds it). */
-#define CALL_ON(callee, target, length)                                                                    \
+  /* Instance calls whose callee is resolved and whose target is a bytecode method (a
+     synchronized one with its receiver as the frame's monitor object), as the static
+     ones: a virtual call (a site left slow is one whose target was synchronized: an
+     unsynchronized one goes to the handler, which makes the site quick), an interface
+     call whose site's remembered slot holds the method, and a special call to a method
+     of the caller's class or its superclass (the superclass's own, as the handler finds
+     it). */
+#define CALL_ON(target, length)                                                                            \
   {                                                                                                        \
     VMword flags = (target)->GetMemberFlags();                                                             \
     const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |    \
-                         VMMember::IsCompiledFlag | VMMember::IsNativeFlag | VMMember::IsSynchronizedFlag; \
+                         VMMember::IsCompiledFlag | VMMember::IsNativeFlag;                                \
+    VMObject* synch = (flags & VMMember::IsSynchronizedFlag) ? (VMObject*)args[0] : NULL;                  \
     if ((flags & kinds) != VMMember::IsByteCodeFlag || PollDue(thread) ||                                  \
-        !PushFrameInGroup(frame, pc + (length), (length), (target), flags, NULL, args))                    \
+        !PushFrameInGroup(frame, pc + (length), (length), (target), flags, synch, args))                   \
       goto call;                                                                                           \
     goto resume;                                                                                           \
   }
+op_invokevirtual:
 op_invokevirtual_quick : {
   if (Pieces) goto call;
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
@@ -1422,8 +1472,8 @@ op_invokevirtual_quick : {
   int32_t slot = callee->GetIndex();
   if (table == NULL || slot < 0 || (uint32_t)slot >= table->GetSize()) goto call;
   VMMethod* target = table->Get((uint32_t)slot);
-  if (target == NULL) goto call;
-  CALL_ON(callee, target, 3)
+  if (target == NULL || (*pc == OP_invokevirtual && !target->GetIsSynchronized())) goto call;
+  CALL_ON(target, 3)
 }
 op_invokeinterface : {
   if (Pieces) goto call;
@@ -1443,7 +1493,7 @@ op_invokeinterface : {
   if (target == NULL || target->GetName() != callee->GetName() || target->GetSignature() != callee->GetSignature() ||
       !target->GetIsPublic())
     goto call;
-  CALL_ON(callee, target, 5)
+  CALL_ON(target, 5)
 }
 op_invokespecial : {
   if (Pieces) goto call;
@@ -1455,7 +1505,7 @@ op_invokespecial : {
   if (declaring != current && declaring != current->GetSuper()) goto call;
   VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
   if ((VMObject*)args[0] == NULL) goto call;
-  CALL_ON(callee, callee, 3)
+  CALL_ON(callee, 3)
 }
 #undef CALL_ON
 op_ireturn:

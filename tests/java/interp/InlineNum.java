@@ -405,6 +405,53 @@ public class InlineNum {
         return 0;
     }
 
+    /* Synchronized targets of the calls the loop makes itself, monitors, and the type
+       tests it answers for an object of exactly the named class. */
+    public static int checkP(int seed) {
+        int m = seed;
+        int total;
+        // A site whose first target was synchronized stays slow; a synchronized static
+        // method of another class; a synchronized block, and one on null.
+        LockedSquare locked = new LockedSquare();
+        LockedSquare.entered = 0;
+        total = 0;
+        for (int k = 0; k < 10; k++) {
+            total += locked.area(k) + LockedSquare.count(k);
+            synchronized (locked) {
+                total++;
+            }
+        }
+        if (total != 295 + 45 + 10 || LockedSquare.entered != 20) return 65;
+        Object none = m > 7 ? locked : null;
+        try {
+            synchronized (none) {
+                return 66;
+            }
+        } catch (NullPointerException e) {
+        }
+        // Type tests: of exactly the class named, of a subclass, an interface, an array
+        // and null, passing and failing.
+        Object[] things = {new Square(), new LockedSquare(), new Small(), new int[2], null, "s"};
+        int tests = 0, casts = 0;
+        for (int k = 0; k < 60; k++) {
+            Object o = things[k % 6];
+            if (o instanceof Square) tests += 1;
+            if (o instanceof Sized) tests += 10;
+            if (o instanceof int[]) tests += 100;
+            if (o instanceof String) tests += 1000;
+            try {
+                Square q = (Square)o;
+                casts += q == null ? 1 : 10;
+                int[] a = (int[])o;
+                casts += a == null ? 100 : 1000;
+            } catch (ClassCastException e) {
+                casts += 10000;
+            }
+        }
+        if (tests != 10 * (1 + 1 + 10 + 100 + 1000) || casts != 10 * (10 + 10 + 10000 + 10000 + 1 + 100 + 10000 + 10000 + 10000)) return 67;
+        return 0;
+    }
+
     static int oRuns;
 
     static int xorTo(int n) {
@@ -504,6 +551,11 @@ class Square extends Figure {
 
 class LockedSquare extends Square {
     static int entered;
+
+    static synchronized int count(int k) {
+        entered++;
+        return k;
+    }
 
     synchronized int area(int k) {
         entered++;
