@@ -175,7 +175,7 @@ TEST_F(DispatchTest, TheLoopsAgreeWithTheTableOnNumbersSwitchesAndPieces) {
     bool contiguous;
   };
   std::vector<Check> checks;
-  static const char* const kNames[] = {"checkE", "checkF", "checkG", "checkH", "checkI", "checkJ", "checkK", "checkL", "checkM", "checkO", "checkP"};
+  static const char* const kNames[] = {"checkE", "checkF", "checkG", "checkH", "checkI", "checkJ", "checkK", "checkL", "checkM", "checkO", "checkP", "checkQ"};
   static const char* const kPadded[] = {"checkE0", "checkE1", "checkF0", "checkF1", "checkG0", "checkG1", "checkH0",
                                         "checkH1", "checkI0", "checkI1", "checkJ0", "checkJ1", "checkK0", "checkK1"};
   for (const char* name : kNames) checks.push_back({"interp/InlineNum", name, true});
@@ -208,7 +208,8 @@ TEST_F(DispatchTest, TheLoopsAgreeWithTheTableOnNumbersSwitchesAndPieces) {
                      OP_lor, OP_lxor, OP_lshl, OP_lshr, OP_lushr, OP_lneg, OP_fneg, OP_dneg, OP_fadd, OP_fmul,
                      OP_fdiv, OP_dadd, OP_dsub, OP_dmul, OP_ddiv, OP_i2l, OP_i2f, OP_i2d, OP_l2i, OP_l2f, OP_l2d,
                      OP_f2i, OP_f2l, OP_f2d, OP_d2i, OP_d2l, OP_d2f, OP_lcmp, OP_fcmpl, OP_fcmpg, OP_dcmpl,
-                     OP_dcmpg})
+                     OP_dcmpg, OP_jsr, OP_ret, OP_checkcast, OP_instanceof, OP_monitorenter, OP_monitorexit,
+                     OP_invokeinterface, OP_invokespecial, OP_invokevirtual})
     EXPECT_GT(counts[op], 0) << "opcode " << (int)op << " is not exercised";
 }
 

@@ -672,7 +672,7 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
     INLINE_OP(OP_invokeinterface, op_invokeinterface) INLINE_OP(OP_invokespecial, op_invokespecial)
     INLINE_OP(OP_invokevirtual, op_invokevirtual) INLINE_OP(OP_checkcast, op_checkcast)
     INLINE_OP(OP_instanceof, op_instanceof) INLINE_OP(OP_monitorenter, op_monitorenter)
-    INLINE_OP(OP_monitorexit, op_monitorexit)
+    INLINE_OP(OP_monitorexit, op_monitorexit) INLINE_OP(OP_jsr, op_jsr) INLINE_OP(OP_ret, op_ret)
     INLINE_OP(OP_getstatic_quick, op_getstatic_quick) INLINE_OP(OP_agetstatic_quick, op_getstatic_quick)
     INLINE_OP(OP_getstatic2_quick, op_getstatic_quick) INLINE_OP(OP_putstatic_quick, op_putstatic_quick)
     INLINE_OP(OP_aputstatic_quick, op_putstatic_quick) INLINE_OP(OP_putstatic2_quick, op_putstatic_quick)
@@ -983,6 +983,26 @@ op_goto : {
   int32_t offset = S16(pc + 1);
   if (offset <= 0 && PollDue(thread)) goto call;
   pc += offset;
+  DISPATCH();
+}
+
+  /* Subroutines (finally blocks of older compilers), in the fast loop only, where the
+     code lies whole: the return point is the code offset the handlers push too. */
+op_jsr : {
+  if (Pieces) goto call;
+  int32_t offset = S16(pc + 1);
+  if (offset <= 0) goto call;
+  sp[0] = (VMword)(pc - frame->method->GetCode()->GetFirstElementPointer()) + 3;
+  sp += 1;
+  pc += offset;
+  DISPATCH();
+}
+op_ret : {
+  if (Pieces) goto call;
+  uint8_t* start = frame->method->GetCode()->GetFirstElementPointer();
+  uint32_t target = locals[pc[1]];
+  if (target >= frame->method->GetCode()->GetSize() || start + target == pc) goto call;
+  pc = start + target;
   DISPATCH();
 }
 

@@ -452,6 +452,45 @@ public class InlineNum {
         return 0;
     }
 
+    /* Finally blocks, which this compiler makes subroutines of: left normally, by a
+       return, by a thrown exception and by a continue, in a loop, nested two deep. */
+    public static int checkQ(int seed) {
+        int done = seed - 7, caught = 0;
+        finallyHits = 0;
+        for (int k = 0; k < 30; k++) {
+            try {
+                try {
+                    if (k % 3 == 0) throw new IllegalStateException();
+                    done += finallyReturns(k) ? 1 : 0;
+                } finally {
+                    done += 100;
+                    try {
+                        if (k % 5 == 0) continue;
+                    } finally {
+                        done += 10000;
+                    }
+                }
+            } catch (IllegalStateException e) {
+                caught++;
+            }
+        }
+        // A continue in a finally block drops the exception thrown before it (k = 0, 15).
+        if (done != 303010 || caught != 8 || finallyHits != 50) return 70;
+        return 0;
+    }
+
+    static int finallyHits;
+
+    static boolean finallyReturns(int k) {
+        try {
+            if ((k & 1) == 0) return true;
+            finallyHits++;
+        } finally {
+            finallyHits += 2;
+        }
+        return false;
+    }
+
     static int oRuns;
 
     static int xorTo(int n) {
