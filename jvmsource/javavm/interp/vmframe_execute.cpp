@@ -1486,12 +1486,7 @@ op_invokevirtual_quick : {
   VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
   VMObject* receiver = (VMObject*)args[0];
   if (receiver == NULL || callee->GetIsStatic()) goto call;
-  VMClass* cls = receiver->GetClass();
-  if (cls == NULL) goto call;
-  VMMethodArray* table = ((VMLoadableOrArrayClass*)cls)->GetMethodTable();
-  int32_t slot = callee->GetIndex();
-  if (table == NULL || slot < 0 || (uint32_t)slot >= table->GetSize()) goto call;
-  VMMethod* target = table->Get((uint32_t)slot);
+  VMMethod* target = MethodTableEntry(receiver, callee->GetIndex());
   if (target == NULL || (*pc == OP_invokevirtual && !target->GetIsSynchronized())) goto call;
   CALL_ON(target, 3)
 }
@@ -1504,12 +1499,7 @@ op_invokeinterface : {
   VMword* args = (VMword*)((uint8_t*)sp - paramBytes);
   VMObject* receiver = (VMObject*)args[0];
   if (paramBytes == 0 || receiver == NULL) goto call;
-  VMClass* cls = receiver->GetClass();
-  if (cls == NULL) goto call;
-  VMMethodArray* table = ((VMLoadableOrArrayClass*)cls)->GetMethodTable();
-  uint32_t slot = pc[4];
-  if (table == NULL || slot >= table->GetSize()) goto call;
-  VMMethod* target = table->Get(slot);
+  VMMethod* target = MethodTableEntry(receiver, pc[4]);
   if (target == NULL || target->GetName() != callee->GetName() || target->GetSignature() != callee->GetSignature() ||
       !target->GetIsPublic())
     goto call;

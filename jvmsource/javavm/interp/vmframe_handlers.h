@@ -124,6 +124,15 @@ __attribute__((always_inline)) inline void ReturnToCaller(VMByteCodeFrame* frame
   frame->stack = sp;
   frame->thread->SetFrame(caller);
 }
+/* The entry of a receiver's method table at an index, NULL when there is none (bounded:
+   a crafted or separately compiled class must not read beside the table). */
+__attribute__((always_inline)) inline VMMethod* MethodTableEntry(VMObject* receiver, int32_t index) {
+  VMClass* cls = receiver->GetClass();
+  if (cls == NULL) return NULL;
+  VMMethodArray* table = ((VMLoadableOrArrayClass*)cls)->GetMethodTable();
+  if (table == NULL || index < 0 || (uint32_t)index >= table->GetSize()) return NULL;
+  return table->Get((uint32_t)index);
+}
 /* Calls the thread's poll function (the countdown starts again) and returns its answer. */
 int PollNow(VMThread* thread);
 /* The poll of a taken backward (or zero) branch with the branch's state stored, when one

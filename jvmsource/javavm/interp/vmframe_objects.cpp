@@ -587,15 +587,9 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
   return Fail(frame, pc, length, VMStatus_AbstractMethodError);
 }
 
-/* The entry of the receiver's method table at the callee's index (bounded: a crafted
-   or separately compiled class must not read beside the table). */
+/* The entry of the receiver's method table at the callee's index. */
 static VMMethod* VirtualTarget(VMObject* receiver, VMMethod* callee) {
-  VMClass* cls = receiver->GetClass();
-  if (cls == NULL) return NULL;
-  VMMethodArray* table = ((VMLoadableOrArrayClass*)cls)->GetMethodTable();
-  int32_t index = callee->GetIndex();
-  if (table == NULL || index < 0 || (uint32_t)index >= table->GetSize()) return NULL;
-  return table->Get((uint32_t)index);
+  return MethodTableEntry(receiver, callee->GetIndex());
 }
 
 /* invokevirtual and its quick form: the slow one rewrites the call site (unless the
