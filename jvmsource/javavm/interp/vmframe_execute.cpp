@@ -1416,10 +1416,11 @@ op_lookupswitch : {
   pc += offset;
   DISPATCH();
 }
-  /* ---- calls and returns: a static call to an unsynchronized bytecode method whose
-     frame fits in the caller's group, with no poll due, or to a mathematical native,
-     once the callee's class is initialised in this machine (a static method's calls of
-     its own class need no look: it runs only once that holds, or while this thread
+  /* ---- calls and returns: a static call to a bytecode method whose frame fits in the
+     caller's group, with no poll due (a synchronized one with its class's static data
+     as the frame's monitor object), to a mathematical native, or to a one-liner, once
+     the callee's class is initialised in this machine (a static method's calls of its
+     own class need no look: it runs only once that holds, or while this thread
      initialises the class); every other call goes to the handler. Returns as the
      handlers make them, the result below the caller's stack pointer. The slow loop
      takes both to the handlers. ---- */
@@ -1437,7 +1438,6 @@ op_invokestatic : {
   if ((flags & kinds) != (VMMember::IsStaticFlag | VMMember::IsByteCodeFlag) && !native && !synchronized) goto call;
   VMMethod* caller = frame->method;
   VMLoadableClass* target = callee->GetDefinedIn();
-  // A synchronized one's monitor object is its class's static data.
   VMObject* data = NULL;
   if ((target != caller->GetDefinedIn() || !caller->GetIsStatic() || synchronized) &&
       (data = ReadyData(&pieces, thread, target)) == NULL)
