@@ -596,7 +596,7 @@ __attribute__((always_inline)) inline VMword* FieldWord(VMObject* object, uint32
 
    Called with a null frame, it fills its label table and returns. */
 template <bool Pieces, bool TableOnly>
-__attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* locals, VMByteCodeFrame* frame) {
+__attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* localsIn, VMByteCodeFrame* frame) {
   static const void* labels[256];
   if (frame == NULL) {
     for (uint32_t i = 0; i < 256; i++) labels[i] = &&call;
@@ -682,11 +682,12 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
     return;
   }
 
-  // The operand stack pointer and the code pointer live in registers of their own from
-  // here on: left to itself the allocator spills one of them in a loop this large, and
-  // every instruction then stores and reloads it.
+  // The operand stack pointer, the code pointer and the locals live in registers of
+  // their own from here on: left to itself the allocator spills one of them in a loop
+  // this large, and every instruction then stores and reloads it.
   register VMword* sp asm("esi") = stackIn;
   register uint8_t* pc asm("edi") = pcIn;
+  register VMword* locals asm("ebp") = localsIn;
   VMThread* const thread = frame->thread;
   const uint32_t relocations = TableOnly || Pieces ? 0 : VMFrame::GetRelocations();
   CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
@@ -697,12 +698,17 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   uint32_t at = 0;
   PieceCache pieces;
   pieces.Reset();
+  // The label table copied into this frame: every dispatch then indexes it off the
+  // stack pointer, where the static one needs its address in a register, which the
+  // allocator keeps spilled and reloads on every instruction.
+  const void* table[256];
+  memcpy(table, labels, sizeof table);
 
 // The run's bounds compared as numbers: pc and low may lie in different blocks.
 #define DISPATCH()                                                       \
   do {                                                                   \
     if (Pieces && (uintptr_t)pc - (uintptr_t)low >= span) goto boundary; \
-    goto* labels[*pc];                                                   \
+    goto* table[*pc];                                                    \
   } while (0)
 #define NEXT(length, words) \
   do {                      \
@@ -763,7 +769,7 @@ boundary:
 locate:
   if (runs[0].Holds(at)) {
     pc = runs[0].base + at;
-    goto* labels[*pc];
+    goto* table[*pc];
   }
   if (runs[1].Holds(at)) {
     CodeRun swap = runs[0];
@@ -771,7 +777,7 @@ locate:
     runs[1] = swap;
     ENTER_RUN();
     pc = runs[0].base + at;
-    goto* labels[*pc];
+    goto* table[*pc];
   }
   {
     CodeRun found;
@@ -781,7 +787,7 @@ locate:
       runs[0] = found;
       ENTER_RUN();
       pc = runs[0].base + at;
-      goto* labels[*pc];
+      goto* table[*pc];
     }
     // Straddling two runs: the handler runs on a gathered copy.
     uint8_t* instruction = cursor.FetchInstruction(code, at);
