@@ -692,7 +692,7 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   const uint32_t relocations = TableOnly || Pieces ? 0 : VMFrame::GetRelocations();
   CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
   uint8_t* low = NULL;
-  uintptr_t span = 0;
+  uintptr_t span = 0, limit = 0;
   VMbyteArray* code = NULL;
   VMCodeSegment cursor;
   uint32_t at = 0;
@@ -704,23 +704,28 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   const void* table[256];
   memcpy(table, labels, sizeof table);
 
-// The run's bounds compared as numbers: pc and low may lie in different blocks.
+// After a jump, the run's bounds compared as numbers: pc and low may lie in different
+// blocks. Straight on from an instruction in the run, pc can only have passed its upper
+// bound, which lies within the run's block (no instruction's length takes it past the
+// block's end), so one comparison is enough.
 #define DISPATCH()                                                       \
   do {                                                                   \
     if (Pieces && (uintptr_t)pc - (uintptr_t)low >= span) goto boundary; \
     goto* table[*pc];                                                    \
   } while (0)
-#define NEXT(length, words) \
-  do {                      \
-    sp += (words);          \
-    pc += (length);         \
-    DISPATCH();             \
+#define NEXT(length, words)                              \
+  do {                                                   \
+    sp += (words);                                       \
+    pc += (length);                                      \
+    if (Pieces && (uintptr_t)pc >= limit) goto boundary; \
+    goto* table[*pc];                                    \
   } while (0)
 #define ENTER_RUN()                                                                          \
   do {                                                                                       \
     low = runs[0].base + runs[0].low;                                                        \
     uint32_t bytes = runs[0].high - runs[0].low;                                             \
     span = runs[0].last ? bytes : bytes >= VMOpcodeLengthMax ? bytes - (VMOpcodeLengthMax - 1) : 0; \
+    limit = (uintptr_t)low + span;                                                           \
   } while (0)
 
   if (Pieces) {
