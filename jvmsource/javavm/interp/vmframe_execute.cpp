@@ -513,6 +513,14 @@ __attribute__((always_inline)) inline int32_t ConstTypeAt(VMConstantPool* pool, 
   if (pool == NULL || index == 0 || index >= pool->GetCount()) return -1;
   return __atomic_load_n((int16_t*)Element<1>(cache, (VMArray*)pool->GetTypes(), index), __ATOMIC_ACQUIRE);
 }
+/* The method of a resolved method reference, else NULL: the pool's ResolvedMethodAt, its
+   type and word read through the loop's pieces (a class's pool mostly lies past its
+   first block, and every call reads it). */
+__attribute__((always_inline)) inline VMMethod* ResolvedMethodAt(VMConstantPool* pool, uint32_t index,
+                                                                  PieceCache* cache) {
+  if (ConstTypeAt(pool, index, cache) != VMConstantPool::TYPE_MethodRef_Resolved) return NULL;
+  return *(VMMethod**)Element<2>(cache, pool, index);
+}
 /* The static data of a class initialised in this machine, else NULL (the handler then
    initialises it, or raises what its initialisation left). */
 __attribute__((always_inline)) inline VMObject* ReadyData(PieceCache* cache, VMThread* thread, VMLoadableClass* cls) {
@@ -1438,7 +1446,7 @@ op_lookupswitch : {
 op_invokestatic : {
   if (Pieces) goto call;
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
-  VMMethod* callee = pieces.pool->ResolvedMethodAt(U16(pc + 1));
+  VMMethod* callee = ResolvedMethodAt(pieces.pool, U16(pc + 1), &pieces);
   if (callee == NULL) goto call;
   VMword flags = callee->GetMemberFlags();
   const VMword kinds = VMMember::IsStaticFlag | VMMember::IsAbstractFlag | VMMember::IsByteCodeFlag |
@@ -1492,7 +1500,7 @@ op_invokevirtual:
 op_invokevirtual_quick : {
   if (Pieces) goto call;
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
-  VMMethod* callee = pieces.pool->ResolvedMethodAt(U16(pc + 1));
+  VMMethod* callee = ResolvedMethodAt(pieces.pool, U16(pc + 1), &pieces);
   if (callee == NULL) goto call;
   VMword* args = (VMword*)((uint8_t*)sp - callee->GetParameterBytes());
   VMObject* receiver = (VMObject*)args[0];
@@ -1519,7 +1527,7 @@ op_invokeinterface : {
 op_invokespecial : {
   if (Pieces) goto call;
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
-  VMMethod* callee = pieces.pool->ResolvedMethodAt(U16(pc + 1));
+  VMMethod* callee = ResolvedMethodAt(pieces.pool, U16(pc + 1), &pieces);
   if (callee == NULL) goto call;
   VMLoadableClass* current = frame->method->GetDefinedIn();
   VMLoadableClass* declaring = callee->GetDefinedIn();
