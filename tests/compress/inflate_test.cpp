@@ -1063,8 +1063,9 @@ TEST(Inflate, NothingIsWrittenPastTheBytesMade) {
 }
 
 /* The fast loops decode a second literal without a refill, so one step writes a literal
-   and a longest match: literals then matches of every distance from 1 to 16 and lengths
-   around the copies' 4, 8, 16 and 32-byte steps up to 258, read with rooms just at,
+   and a longest match: literals then matches of every distance from 1 to 24, every length
+   from 3 to 48 (the copies place their 4 and 8-byte pieces by length) at every output
+   alignment mod 8, and longer ones up to 258, read with rooms just at,
    under and over a step's 259 bytes and a window of 512 bytes that wraps inside
    matches. The bytes are zlib's; nothing past those made is written. */
 TEST(Inflate, LiteralsAndMatchesOfEveryShortDistanceAtTightRooms) {
@@ -1077,12 +1078,15 @@ TEST(Inflate, LiteralsAndMatchesOfEveryShortDistanceAtTightRooms) {
   for (uint8_t b : seed) w.Bits(b, 8);
   w.Bits(3, 3);  // the last block, fixed codes
   uint32_t i = 0;
-  for (uint32_t distance = 1; distance <= 16; distance++) {
-    for (uint32_t len : {3u, 4u, 5u, 7u, 8u, 9u, 11u, 15u, 16u, 17u, 23u, 31u, 32u, 33u, 40u, 64u, 65u, 257u, 258u}) {
-      w.FixedSymbol((i * 29) & 0xFF);
-      if (i % 3 == 0) w.FixedSymbol((i * 31 + 7) & 0xFF);  // two literals, then the match
-      FixedMatch(w, len, distance);
-      i++;
+  std::vector<uint32_t> lengths = {63, 64, 65, 257, 258};
+  for (uint32_t len = 3; len <= 48; len++) lengths.push_back(len);
+  for (uint32_t distance = 1; distance <= 24; distance++) {
+    for (uint32_t len : lengths) {
+      for (uint32_t lead = 1; lead <= 8; lead++) {  // one literal or more, then the match
+        for (uint32_t l = 0; l < lead; l++) w.FixedSymbol((i * 29 + l * 31) & 0xFF);
+        FixedMatch(w, len, distance);
+        i++;
+      }
     }
   }
   for (uint32_t g = 0; g < 64; g++) {  // steps of a literal and a longest match, back to back

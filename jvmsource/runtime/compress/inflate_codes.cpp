@@ -420,17 +420,28 @@ inline void Copy8(uint8_t* to, const uint8_t* from) {
 }
 
 /* Copies len bytes (at least 1) from src to out, reading only [src, src + len) and writing
-   only [out, out + len), in 8-byte steps (the last one overlapping the one before) or two
-   overlapping smaller ones. The source may lie behind out in the same buffer when it is at
-   least 8 bytes behind: each step then reads only bytes already written. */
+   only [out, out + len): the caller's output past a match is not ours to scribble on, even
+   for a moment. The source may lie behind out in the same buffer when it is at least 8
+   bytes behind: every copy below reads only bytes already written (each starts at most 8
+   bytes past the start of one before it).
+   Matches of 8 to 32 bytes (most of them in text) take four 8-byte copies whose places
+   are picked without a branch: a branch on the length there goes wrong about as often as
+   the lengths change, and each time costs more than the copies. */
 __attribute__((always_inline)) inline void CopyApart(uint8_t* out, const uint8_t* src, uint32_t len) {
-  if (len >= 8) {
+  if (len >= 8 && len <= 32) {
+    const uint32_t second = len < 16 ? len - 8 : 8;   /* 8..15: the last 8 bytes */
+    const uint32_t third = len > 16 ? len - 16 : 0;   /* up to 16: the first 8 again */
+    Copy8(out, src);
+    Copy8(out + second, src + second);
+    Copy8(out + third, src + third);
+    Copy8(out + len - 8, src + len - 8);
+  } else if (len > 32) {
     uint32_t i = 0;
     do {
       Copy8(out + i, src + i);
       i += 8;
-    } while (i + 8 <= len);
-    if (i < len) Copy8(out + len - 8, src + len - 8);
+    } while (i + 8 < len);
+    Copy8(out + len - 8, src + len - 8);
   } else if (len >= 4) {
     Copy4(out, src);
     Copy4(out + len - 4, src + len - 4);
