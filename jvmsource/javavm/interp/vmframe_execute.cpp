@@ -351,6 +351,13 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
 /* The driver and its loops                                                              */
 
 namespace {
+// The locals' register is the frame pointer's, where the build leaves that free: the
+// sanitizer builds keep frame pointers for their reports, and clang pins only the others.
+#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__) && !defined(__clang__)
+#define LOOP_LOCALS(from) register VMword* locals asm("ebp") = (from)
+#else
+#define LOOP_LOCALS(from) VMword* locals = (from)
+#endif
 // On a cache line's start: where the loop's code falls relative to the lines moved the
 // numeric kernels by a tenth as code elsewhere in the library came and went.
 template <bool Pieces, bool TableOnly>
@@ -697,7 +704,7 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   // this large, and every instruction then stores and reloads it.
   register VMword* sp asm("esi") = stackIn;
   register uint8_t* pc asm("edi") = pcIn;
-  register VMword* locals asm("ebp") = localsIn;
+  LOOP_LOCALS(localsIn);
   VMThread* const thread = frame->thread;
   const uint32_t relocations = TableOnly || Pieces ? 0 : VMFrame::GetRelocations();
   CodeRun runs[2] = {{NULL, 1, 0, false}, {NULL, 1, 0, false}};
