@@ -715,11 +715,6 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
   uint32_t at = 0;
   PieceCache pieces;
   pieces.Reset();
-  // The label table copied into this frame: every dispatch then indexes it off the
-  // stack pointer, where the static one needs its address in a register, which the
-  // allocator keeps spilled and reloads on every instruction.
-  const void* table[256];
-  memcpy(table, labels, sizeof table);
 
 // After a jump, the run's bounds compared as numbers: pc and low may lie in different
 // blocks. Straight on from an instruction in the run, pc can only have passed its upper
@@ -728,14 +723,14 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
 #define DISPATCH()                                                       \
   do {                                                                   \
     if (Pieces && (uintptr_t)pc - (uintptr_t)low >= span) goto boundary; \
-    goto* table[*pc];                                                    \
+    goto* labels[*pc];                                                   \
   } while (0)
 #define NEXT(length, words)                              \
   do {                                                   \
     sp += (words);                                       \
     pc += (length);                                      \
     if (Pieces && (uintptr_t)pc >= limit) goto boundary; \
-    goto* table[*pc];                                    \
+    goto* labels[*pc];                                   \
   } while (0)
 #define ENTER_RUN()                                                                          \
   do {                                                                                       \
@@ -791,7 +786,7 @@ boundary:
 locate:
   if (runs[0].Holds(at)) {
     pc = runs[0].base + at;
-    goto* table[*pc];
+    goto* labels[*pc];
   }
   if (runs[1].Holds(at)) {
     CodeRun swap = runs[0];
@@ -799,7 +794,7 @@ locate:
     runs[1] = swap;
     ENTER_RUN();
     pc = runs[0].base + at;
-    goto* table[*pc];
+    goto* labels[*pc];
   }
   {
     CodeRun found;
@@ -809,7 +804,7 @@ locate:
       runs[0] = found;
       ENTER_RUN();
       pc = runs[0].base + at;
-      goto* table[*pc];
+      goto* labels[*pc];
     }
     // Straddling two runs: the handler runs on a gathered copy.
     uint8_t* instruction = cursor.FetchInstruction(code, at);
