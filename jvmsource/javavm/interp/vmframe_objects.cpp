@@ -587,11 +587,6 @@ static VMOpResult Dispatch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, uint
   return Fail(frame, pc, length, VMStatus_AbstractMethodError);
 }
 
-/* The entry of the receiver's method table at the callee's index. */
-static VMMethod* VirtualTarget(VMObject* receiver, VMMethod* callee) {
-  return MethodTableEntry(receiver, callee->GetIndex());
-}
-
 /* invokevirtual and its quick form: the slow one rewrites the call site (unless the
    target is synchronized) before it is carried out. */
 static VMOpResult InvokeVirtual(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, bool quicken) {
@@ -609,7 +604,7 @@ static VMOpResult InvokeVirtual(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame,
   uint32_t paramBytes = callee->GetParameterBytes();
   VMObject* receiver = *(VMObject**)((uint8_t*)sp - paramBytes);
   if (receiver == NULL) return Fail(frame, pc, 3, VMStatus_NullPointerException);
-  VMMethod* target = VirtualTarget(receiver, callee);
+  VMMethod* target = MethodTableEntry(receiver, callee->GetIndex());
   if (target == NULL) return Fail(frame, pc, 3, VMStatus_IncompatibleClassChangeError);
   // The quick form meets other receivers too: a synchronized target's monitor object
   // is recorded there as well.
