@@ -1,6 +1,9 @@
 /* Arrays: typed access at every storage boundary, element runs, the size limits, copies
    and comparisons against a flat reference buffer, clearing and bit sets. */
+#include <atomic>
 #include <random>
+#include <thread>
+#include <type_traits>
 #include <string.h>
 #include <vector>
 
@@ -321,6 +324,53 @@ TEST_F(ArrayTest, OverlappingCopiesShiftWithoutSmearing) {
   for (int i = 0; i < 10; i++) EXPECT_EQ(i + 1, ints->Get(i));
   EXPECT_EQ(10, ints->Get(10));
   Drop(ints);
+}
+
+/* A copy within one array while a second thread stores into it (an unlocked Vector's
+   remove racing an add): every element read afterwards must be one of the values ever
+   stored, whole, never bytes of two. Every store writes 0 or one pattern, so a spliced
+   element shows; the arrays pass the first part and several pieces, and the copies run
+   both ways. */
+template <typename A>
+void CopyRacingStores(HHeap* heap, typename A::Element pattern) {
+  typedef typename A::Element T;
+  const uint32_t count = 600;
+  A* array = A::CreateInstance(heap, count, jallocFailFast, VMTag_VMintArray);
+  ASSERT_NE(nullptr, array);
+  std::atomic<bool> stop(false);
+  std::thread storer([&] {
+    uint32_t r = 12345;
+    while (!stop.load(std::memory_order_relaxed)) {
+      r = r * 1103515245u + 12345u;
+      T* at = static_cast<T*>(array->FindElement((r >> 8) % count));
+      __atomic_store_n(at, (r & 0x10000) ? pattern : (T)0, __ATOMIC_RELAXED);
+    }
+  });
+  uint32_t spliced = 0;
+  T bad = 0;
+  for (uint32_t round = 0; round < 4000 && spliced == 0; round++) {
+    uint32_t length = count - 1 - round % 97;
+    if (round & 1)
+      array->Copy(array, 1, 0, length);
+    else
+      array->Copy(array, 0, 1, length);
+    for (uint32_t i = 0; i < count; i++) {
+      T v = __atomic_load_n(static_cast<T*>(array->FindElement(i)), __ATOMIC_RELAXED);
+      if (v != 0 && v != pattern) {
+        spliced++;
+        bad = v;
+      }
+    }
+  }
+  stop = true;
+  storer.join();
+  EXPECT_EQ(0u, spliced) << "an element read as 0x" << std::hex << (uint64_t)(typename std::make_unsigned<T>::type)bad;
+  array->Destroy(heap);
+}
+
+TEST_F(ArrayTest, CopiesRacingStoresMoveWholeElements) {
+  CopyRacingStores<VMintArray>(heap, (jint)0xf4a5eefc);
+  CopyRacingStores<VMshortArray>(heap, (jshort)0xa5fc);
 }
 
 TEST_F(ArrayTest, CopiesNeverReachPastEitherArray) {
