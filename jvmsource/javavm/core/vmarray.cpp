@@ -28,7 +28,8 @@ template <typename T>
 inline void MoveUnits(uint8_t*& to, const uint8_t*& from, uint32_t count) {
   T* d = reinterpret_cast<T*>(to);
   const T* s = reinterpret_cast<const T*>(from);
-  for (uint32_t i = 0; i < count; i++) __atomic_store_n(d + i, __atomic_load_n(s + i, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
+  for (uint32_t i = 0; i < count; i++)
+    __atomic_store_n(d + i, __atomic_load_n(s + i, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
   to += count * sizeof(T);
   from += count * sizeof(T);
 }
@@ -41,7 +42,8 @@ typedef uint64_t AlignedQuad __attribute__((aligned(8)));
 inline void MoveQuads(uint8_t*& to, const uint8_t*& from, uint32_t count) {
   AlignedQuad* d = reinterpret_cast<AlignedQuad*>(to);
   const AlignedQuad* s = reinterpret_cast<const AlignedQuad*>(from);
-  for (uint32_t i = 0; i < count; i++) __atomic_store_n(d + i, __atomic_load_n(s + i, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
+  for (uint32_t i = 0; i < count; i++)
+    __atomic_store_n(d + i, __atomic_load_n(s + i, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
   to += count * 8;
   from += count * 8;
 }
