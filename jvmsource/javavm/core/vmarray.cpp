@@ -23,29 +23,19 @@ int ShiftForSize(uint32_t elementSize) {
    element size. */
 const uint32_t kStageBytes = 1024;
 
-/* Moves count units of T, lowest first, each with one load and one store. */
+/* Moves count units of T, lowest first, each with one load and one store. The units
+   are aligned on their size, as the copy makes them, and the compilers must know it: a
+   quadword known to lie on four only (its alignment in a structure on this machine) is
+   no single access, and its atomic move becomes a library call. */
 template <typename T>
 inline void MoveUnits(uint8_t*& to, const uint8_t*& from, uint32_t count) {
-  T* d = reinterpret_cast<T*>(to);
-  const T* s = reinterpret_cast<const T*>(from);
+  typedef T Unit __attribute__((aligned(sizeof(T))));
+  Unit* d = reinterpret_cast<Unit*>(to);
+  const Unit* s = reinterpret_cast<const Unit*>(from);
   for (uint32_t i = 0; i < count; i++)
     __atomic_store_n(d + i, __atomic_load_n(s + i, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
   to += count * sizeof(T);
   from += count * sizeof(T);
-}
-
-/* A quadword that the compilers know lies on eight, as the copy makes it; a template
-   argument would lose the attribute, and with it the single access: aligned on four
-   only, a quadword's atomic access becomes a library call. */
-typedef uint64_t AlignedQuad __attribute__((aligned(8)));
-
-inline void MoveQuads(uint8_t*& to, const uint8_t*& from, uint32_t count) {
-  AlignedQuad* d = reinterpret_cast<AlignedQuad*>(to);
-  const AlignedQuad* s = reinterpret_cast<const AlignedQuad*>(from);
-  for (uint32_t i = 0; i < count; i++)
-    __atomic_store_n(d + i, __atomic_load_n(s + i, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
-  to += count * 8;
-  from += count * 8;
 }
 
 /* Copies whole elements, lowest first, so a run may overlap its source from above.
@@ -81,7 +71,7 @@ void CopyElements(uint8_t* to, const uint8_t* from, uint32_t bytes, uint32_t shi
       MoveUnits<uint32_t>(to, from, 1);
       bytes -= 4;
     }
-    MoveQuads(to, from, bytes / 8);
+    MoveUnits<uint64_t>(to, from, bytes / 8);
     bytes &= 7;
   }
   MoveUnits<uint32_t>(to, from, bytes / 4);
