@@ -141,6 +141,35 @@ TEST_F(ClassTest, TheSecurityManagerWalksJavaFramesAndNeverAnswersFoundByDefault
   EXPECT_EQ("", m.TakeException());
 }
 
+/* The native-library rows, called from bytecode on a record of the later generations'
+   shape (tests/java/natives): load writes the whole handle, 1 for math, net and zip by
+   the file-name part and 0 for anything else, and leaves it for a null name; find and
+   unload are not built and say so. */
+TEST_F(ClassTest, NativeLibraryRowsSetTheHandleOrSayTheyAreNotBuilt) {
+  const char* sig = "(Ljava/lang/String;Z)Ljava/lang/String;";
+  EXPECT_EQ("0 1 1 1 0 0 0 1 NPE 1",
+            m.CallText("java/lang/ClassLoader$NativeLibrary", "loads", sig,
+                       {(VMword)m.String("awt,zip,C:\\lib\\math.dll,/usr/lib/net.so,Zip,libzip.so,,zip."), 1}));
+  // From its first value (-1): both words are written.
+  EXPECT_EQ("1 ", m.CallText("java/lang/ClassLoader$NativeLibrary", "loads", sig, {(VMword)m.String("net"), 0}));
+  EXPECT_EQ("0 ", m.CallText("java/lang/ClassLoader$NativeLibrary", "loads", sig, {(VMword)m.String("lib/awt"), 0}));
+  EXPECT_EQ(
+      "java.lang.InternalError: nyi: java_lang_ClassLoader$NativeLibrary_find\n"
+      "java.lang.InternalError: nyi: java_lang_ClassLoader$NativeLibrary_unload\n"
+      "handle 1",
+      m.CallText("java/lang/ClassLoader$NativeLibrary", "unbuilt", "()Ljava/lang/String;"));
+  // ClassLoader's resource-name row answers null for every name, null too, and throws
+  // nothing (the library's ClassLoader has no such method: the row is called as bound).
+  typedef jstring(JNICALL * AsName)(JNIEnv*, jclass, jstring);
+  AsName asName =
+      (AsName)m.Native("java/lang/ClassLoader", "getSystemResourceAsName0", "(Ljava/lang/String;)Ljava/lang/String;");
+  ASSERT_NE(nullptr, asName);
+  for (jstring name : {(jstring)m.Local(m.String("java/lang/Object.class")), (jstring)m.Local(m.String("")), (jstring)nullptr}) {
+    EXPECT_EQ(nullptr, asName(m.env, nullptr, name));
+    EXPECT_EQ("", m.TakeException());
+  }
+}
+
 TEST(NativeLibraryNames, TheFileNamePartIsWhatTheDriveDirectoryAndExtensionLeave) {
   const struct {
     const char* path;

@@ -158,7 +158,7 @@ VMJavaLangReflectMember* VMJavaLangReflectMember::Create(JNIEnv* env, Kind kind,
   return (VMJavaLangReflectMember*)object;
 }
 
-bool VMJavaLangReflectMember::MayReach(JNIEnv* env, VMMember* member, bool override) {
+bool VMJavaLangReflectMember::MayReach(JNIEnv* env, VMMember* member, bool override, VMClass* target) {
   VMLoadableClass* owner = member->GetDefinedIn();
   if (override || owner == NULL) return override;
   if (member->GetIsPublic() && owner->GetIsPublic()) return true;
@@ -174,7 +174,10 @@ bool VMJavaLangReflectMember::MayReach(JNIEnv* env, VMMember* member, bool overr
       package != NULL && package == owner->GetPackage() && from->GetLoader() == owner->GetLoader();
   if (samePackage) return true;
   if (!owner->GetIsPublic()) return false;
-  return member->GetIsProtected() && VMClass::AssignableFrom((VMClass*)from, (VMClass*)owner);
+  if (!member->GetIsProtected() || !VMClass::AssignableFrom((VMClass*)from, (VMClass*)owner)) return false;
+  // A subclass elsewhere reaches the protected members of its own kind of object only:
+  // not another subclass's, not a plain instance of the owner (nor its constructor).
+  return target == NULL || VMClass::AssignableFrom(target, (VMClass*)from);
 }
 
 bool VMJavaLangReflectMember::ReadOverride(JNIEnv* env, jobject handle, unsigned long version) {

@@ -66,13 +66,17 @@ class VMJavaLangReflectMember : public VMObject {
      whenever it cannot be read (a library without the field, or no id for want of
      memory), with nothing left pending. */
   static bool ReadOverride(JNIEnv* env, jobject handle, unsigned long version);
-  /* Whether the Java method that called the reflective native may reach member: a public
-     member of a public class for everyone; a protected or package member, or a member of
-     a package class, from the same package of the same loader (a protected one also from
-     a subclass); a private one from its own class. Override (a 1.2-style library's
-     setAccessible) reaches every member; a call with no Java caller (from the host) is
-     the host's own. */
-  static bool MayReach(JNIEnv* env, VMMember* member, bool override);
+  /* Whether the Java method that called the reflective native may reach member on an
+     object of class target: a public member of a public class for everyone; a protected
+     or package member, or a member of a package class, from the same package of the same
+     loader; a protected one also from a subclass, but only on an object of that
+     subclass's own kind (target the caller's class or one below it); a private one from
+     its own class. target is the receiver's class for an instance member (NULL when
+     there is no receiver: the call fails on that by itself), NULL for a static member,
+     and the member's class for a constructor, which a subclass elsewhere thus never
+     reaches. Override (a 1.2-style library's setAccessible) reaches every member; a call
+     with no Java caller (from the host) is the host's own. */
+  static bool MayReach(JNIEnv* env, VMMember* member, bool override, VMClass* target);
   jint RawWord(int word) const { return word >= 0 ? (jint)GetWord((uint32_t)word) : 0; }
   void SetRawWord(int word, VMword value) {
     if (word >= 0) SetWord((uint32_t)word, value);

@@ -14,6 +14,8 @@
    implements it cannot meet this one in the other order. */
 #include "vmjavalangreflectfield.h"
 
+#include <string.h>
+
 #include "vm.h"
 #include "vmarray.h"
 #include "vmclass.h"
@@ -27,6 +29,7 @@
 #include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
+#include "vmutils.h"
 
 using namespace classmodel;
 
@@ -74,6 +77,93 @@ bool IsSpecialName(VMNameSpace* ns, VMMethod* m) {
   return m->GetName() == WellKnown(ns, LT_INIT) || m->GetName() == WellKnown(ns, LT_CLINIT);
 }
 
+/* The classes a walk has reached so far, each once, in the order reached. A wide
+   hierarchy reaches thousands of interfaces and a narrow one a handful: the first few
+   stand in the record itself and are found by a scan; past them the list moves to
+   process memory that doubles as it fills, with an open hash of the positions beside
+   it, so that a class is looked up in constant time however many were reached. Plain
+   data, given back by Release on every way out (no destructor: nothing here may hold
+   what a jump over the frame would lose). Out of memory, Add answers "reached" from
+   then on, which ends the walk early, and failed stays set for the caller to report. */
+struct Reached {
+  enum { kInline = 16 };
+  VMLoadableClass* first[kInline];
+  VMLoadableClass** classes;
+  uint32_t count;
+  uint32_t room;
+  uint32_t* slots;  // position + 1 of a class, 0 for an empty slot; mask + 1 of them
+  uint32_t mask;
+  bool failed;
+
+  void Init() {
+    classes = first;
+    count = 0;
+    room = kInline;
+    slots = NULL;
+    mask = 0;
+    failed = false;
+  }
+  /* Empty again for a second pass, keeping the memory. */
+  void Reset() {
+    count = 0;
+    if (slots != NULL) memset(slots, 0, (mask + 1) * sizeof *slots);
+  }
+  void Release() {
+    JNIHostFunctions* host = VMUtils::GetHostFunctions();
+    if (classes != first) host->HeapFree(NULL, classes);
+    if (slots != NULL) host->HeapFree(NULL, slots);
+    Init();
+  }
+  static uint32_t Hash(VMLoadableClass* cls) { return (uint32_t)(((uintptr_t)cls >> 3) * 2654435761u); }
+  /* The slot of cls, or of the empty slot where it would go. */
+  uint32_t Slot(VMLoadableClass* cls) const {
+    uint32_t i = Hash(cls) & mask;
+    while (slots[i] != 0 && classes[slots[i] - 1] != cls) i = (i + 1) & mask;
+    return i;
+  }
+  bool Contains(VMLoadableClass* cls) const {
+    if (slots != NULL) return slots[Slot(cls)] != 0;
+    for (uint32_t i = 0; i < count; i++)
+      if (classes[i] == cls) return true;
+    return false;
+  }
+  /* Room for one more class, and a hash at most half full; false when memory ran out. */
+  bool Grow() {
+    JNIHostFunctions* host = VMUtils::GetHostFunctions();
+    if (count == room) {
+      if (room > 0x3FFFFFFFu / sizeof *classes) return false;
+      VMLoadableClass** grown =
+          (VMLoadableClass**)host->HeapAlloc(NULL, room * 2 * sizeof *classes, jallocFailFast);
+      if (grown == NULL) return false;
+      memcpy(grown, classes, count * sizeof *classes);
+      if (classes != first) host->HeapFree(NULL, classes);
+      classes = grown;
+      room *= 2;
+    }
+    if (count < kInline || (slots != NULL && (count + 1) * 2 <= mask + 1)) return true;
+    uint32_t size = slots != NULL ? (mask + 1) * 2 : kInline * 4;
+    uint32_t* table = (uint32_t*)host->HeapAlloc(NULL, size * sizeof *table, jallocFailFast);
+    if (table == NULL) return false;
+    memset(table, 0, size * sizeof *table);
+    if (slots != NULL) host->HeapFree(NULL, slots);
+    slots = table;
+    mask = size - 1;
+    for (uint32_t k = 0; k < count; k++) slots[Slot(classes[k])] = k + 1;
+    return true;
+  }
+  /* True the first time cls is offered. */
+  bool Add(VMLoadableClass* cls) {
+    if (failed || Contains(cls)) return false;
+    if (!Grow()) {
+      failed = true;
+      return false;
+    }
+    classes[count++] = cls;
+    if (slots != NULL) slots[Slot(cls)] = count;
+    return true;
+  }
+};
+
 /* The three result arrays, made in the env's machine for cls's name space and held by a
    local reference; NULL with OutOfMemoryError. */
 template <class T>
@@ -101,21 +191,6 @@ VMLoadableClass* Prepared(JNIEnv* env, VMClass* cls) {
 /* Methods                                                                               */
 
 namespace {
-
-/* The classes a public view has reached so far, each once. Past its room a class counts
-   as new (a hierarchy that wide lists some members twice rather than fail). */
-struct Reached {
-  enum { kRoom = 256 };
-  VMLoadableClass* classes[kRoom];
-  uint32_t count;
-  /* True the first time cls is offered. */
-  bool Add(VMLoadableClass* cls) {
-    for (uint32_t i = 0; i < count; i++)
-      if (classes[i] == cls) return false;
-    if (count < kRoom) classes[count++] = cls;
-    return true;
-  }
-};
 
 /* Both passes of a method list: counting (no result) and filling. */
 struct MethodList {
@@ -177,7 +252,7 @@ void EmitInterface(MethodList* list, VMNameSpace* ns, VMLoadableClass* iface) {
    public view of a class the public static methods of the class and then of each
    superclass (less those a subclass hides), then the public methods of its table. */
 void ListMethods(MethodList* list, VMNameSpace* ns, VMLoadableClass* lc, bool declared) {
-  list->reached.count = 0;
+  list->reached.Reset();
   VMMethodArray* methods = lc->GetMethods();
   const uint32_t nMethods = methods != NULL ? methods->GetSize() : 0;
   if (declared) {
@@ -228,15 +303,19 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   list.result = NULL;
   list.count = 0;
   list.failed = false;
+  list.reached.Init();
   ListMethods(&list, ns, lc, declared);
   VMJavaLangReflectMethodArray* result =
-      NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray);
+      list.reached.failed
+          ? NULL
+          : NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray);
   if (result != NULL) {
     list.result = result;
     list.count = 0;
     ListMethods(&list, ns, lc, declared);
-    if (list.failed || list.count != result->GetSize()) result = NULL;
+    if (list.failed || list.reached.failed || list.count != result->GetSize()) result = NULL;
   }
+  list.reached.Release();
   Leave(lc);
   if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
   return result;
@@ -245,22 +324,40 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
 /* ------------------------------------------------------------------------------------ */
 /* Fields                                                                                */
 
-bool VMClassReflectInfo::InitializeInterfaces(JNIEnv* env, VMClass* cls) {
+namespace {
+
+/* The interfaces above cls, each once: its superclasses' first. */
+bool InitializeReached(JNIEnv* env, VMClass* cls, Reached* reached) {
   if (cls == NULL || !cls->GetIsLoadable()) return true;
   VMLoadableClass* lc = (VMLoadableClass*)cls;
-  if (!lc->GetIsInterface() && !InitializeInterfaces(env, lc->GetSuper())) return false;
+  if (!lc->GetIsInterface() && !InitializeReached(env, lc->GetSuper(), reached)) return false;
   VMClassArray* interfaces = lc->GetInterfaces();
   for (uint32_t i = 0; interfaces != NULL && i < interfaces->GetSize(); i++) {
     VMClass* iface = interfaces->Get(i);
-    if (iface == NULL || !iface->GetIsLoadable()) continue;
+    if (iface == NULL || !iface->GetIsLoadable() || !reached->Add((VMLoadableClass*)iface)) continue;
     VMStatus status = ((VMLoadableClass*)iface)->Initialize(env);
     if (status != 0) {
       RaiseUnlessPending(env, status == VMStatus_AlreadyThrown ? VMStatus_NoClassDefFoundError : status);
       return false;
     }
-    if (!InitializeInterfaces(env, iface)) return false;
+    if (!InitializeReached(env, iface, reached)) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool VMClassReflectInfo::InitializeInterfaces(JNIEnv* env, VMClass* cls) {
+  Reached reached;
+  reached.Init();
+  bool done = InitializeReached(env, cls, &reached);
+  const bool failed = reached.failed;
+  reached.Release();
+  if (done && failed) {
+    RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+    return false;
+  }
+  return done;
 }
 
 namespace {
@@ -308,8 +405,14 @@ uint32_t CollectReached(JNIEnv* env, VMClass* cls, VMJavaLangReflectFieldArray* 
 uint32_t VMClassReflectInfo::CollectFields(JNIEnv* env, VMClass* cls, VMJavaLangReflectFieldArray* array,
                                            bool declared, uint32_t index) {
   Reached reached;
-  reached.count = 0;
-  return CollectReached(env, cls, array, declared, index, &reached);
+  reached.Init();
+  index = CollectReached(env, cls, array, declared, index, &reached);
+  if (reached.failed && index != 0xFFFFFFFFu) {
+    RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+    index = 0xFFFFFFFFu;
+  }
+  reached.Release();
+  return index;
 }
 
 VMJavaLangReflectFieldArray* VMClassReflectInfo::GetFields(JNIEnv* env, VMClass* cls, int32_t which) {

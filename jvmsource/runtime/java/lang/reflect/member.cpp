@@ -62,7 +62,10 @@ bool ReflectFieldPrepare(JNIEnv* env, jobject fieldHandle, jobject objectHandle,
   // A final field keeps its value for every later user of the machine (the library's
   // constants among them); only a 1.2-style override reaches an instance one.
   const bool finalLocked = write && f->GetIsFinal() && (!override || f->GetIsStatic());
-  if (!VMJavaLangReflectMember::MayReach(env, f, override) || finalLocked || MachineOwned(NsOf(env), f)) {
+  VMObject* receiver = f->GetIsStatic() ? NULL : VMJniHandle::UnHandle(env, objectHandle);
+  VMClass* receiverClass = receiver != NULL && receiver->GetHasClass() ? receiver->GetClass() : NULL;
+  if (!VMJavaLangReflectMember::MayReach(env, f, override, receiverClass) || finalLocked ||
+      MachineOwned(NsOf(env), f)) {
     Raise(env, VMStatus_IllegalAccessException);
     return false;
   }
@@ -263,7 +266,7 @@ jobject JNICALL ConstructorNewInstance(JNIEnv* env, jobject self, jobjectArray a
     Raise(env, VMStatus_InstantiationException);
     return NULL;
   }
-  if (!VMJavaLangReflectMember::MayReach(env, constructor, override)) {
+  if (!VMJavaLangReflectMember::MayReach(env, constructor, override, (VMClass*)cls)) {
     Raise(env, VMStatus_IllegalAccessException);
     return NULL;
   }
