@@ -37,6 +37,9 @@
 #include "zchecksum.h"
 #include "zippool.h"
 
+// The RandomAccessFile natives: ZipFile's shared reads call them under the file's monitor.
+#include "../io/javaio.h"
+
 namespace {
 
 /* ---- checksums ---------------------------------------------------------------------- */
@@ -968,6 +971,56 @@ const JNINativeMethod kZipFile[] = {
     ROW("read", "(JJI[BII)I", ZipFileRead),
 };
 
+/* ---- the library's ZipFile: one archive file read by all its entry streams ------------ */
+
+/* Each stream reads at a place of its own, and the file has one position: a read seeks
+   and reads holding the file object's machine monitor, and the close takes it too, so a
+   read never lands on a handle the host has closed (and perhaps given to another file)
+   meanwhile. A thread waiting for the monitor waits in a safe region. */
+
+/* False, with an exception pending, for anything but a RandomAccessFile. */
+bool IsRandomAccessFile(JNIEnv* env, jobject file) {
+  if (file == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, "");
+    return false;
+  }
+  jclass cls = env->functions->FindClass(env, "java/io/RandomAccessFile");
+  if (cls == NULL) return false;
+  bool is = env->functions->IsInstanceOf(env, file, cls) != JNI_FALSE;
+  env->functions->DeleteLocalRef(env, cls);
+  if (!is) VMJniThrowInternal(env, VMStatus_IllegalArgumentException, "not a RandomAccessFile");
+  return is;
+}
+
+/* Up to len bytes from pos on into b[off..]: the count, -1 at the end of the file. */
+jint JNICALL SharedFileRead(JNIEnv* env, jclass, jobject file, jlong pos, jbyteArray b, jint off, jint len) {
+  if (!IsRandomAccessFile(env, file)) return -1;
+  if (env->functions->MonitorEnter(env, file) != JNI_OK) {
+    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
+    return -1;
+  }
+  jint n = -1;
+  JavaIoRandomAccessFile_seek(env, file, pos);
+  if (env->functions->ExceptionCheck(env) == JNI_FALSE) n = JavaIoRandomAccessFile_readBytes(env, file, b, off, len);
+  env->functions->MonitorExit(env, file);
+  return n;
+}
+
+void JNICALL SharedFileClose(JNIEnv* env, jclass, jobject file) {
+  if (!IsRandomAccessFile(env, file)) return;
+  if (env->functions->MonitorEnter(env, file) != JNI_OK) {
+    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
+    return;
+  }
+  JavaIoRandomAccessFile_close(env, file);
+  env->functions->MonitorExit(env, file);
+}
+
+const JNINativeMethod kSharedFile[] = {
+    ROW("read", "(Ljava/io/RandomAccessFile;J[BII)I", SharedFileRead),
+    ROW("close", "(Ljava/io/RandomAccessFile;)V", SharedFileClose),
+};
+
 #define COUNT(table) ((jint)(sizeof(table) / sizeof((table)[0])))
 
 }  // namespace
@@ -984,5 +1037,10 @@ void Register_java_util_zip_Deflater(void) {
 void Register_java_util_zip_ZipEntry(void) {
   JNI_RegisterNative("java/util/zip/ZipEntry", kZipEntry, COUNT(kZipEntry));
 }
-void Register_java_util_zip_ZipFile(void) { JNI_RegisterNative("java/util/zip/ZipFile", kZipFile, COUNT(kZipFile)); }
+/* The library's ZipFile reads through a helper class of its own, whose table goes with
+   ZipFile's. */
+void Register_java_util_zip_ZipFile(void) {
+  JNI_RegisterNative("java/util/zip/ZipFile", kZipFile, COUNT(kZipFile));
+  JNI_RegisterNative("java/util/zip/SharedFile", kSharedFile, COUNT(kSharedFile));
+}
 }
