@@ -683,6 +683,9 @@ const NativeRow kRows[] = {
     {"java/util/zip/ZipFile", "initIDs", "()V", S_, kNat},
     {"java/util/zip/ZipFile", "open", "(Ljava/lang/String;)J", S_, kNat},
     {"java/util/zip/ZipFile", "read", "(JJI[BII)I", S_, kNat},
+    // ZipFile's reads of its one file, each under the file object's monitor.
+    {"java/util/zip/SharedFile", "read", "(Ljava/io/RandomAccessFile;J[BII)I", S_, kNat},
+    {"java/util/zip/SharedFile", "close", "(Ljava/io/RandomAccessFile;)V", S_, kNat},
 };
 #undef I_
 #undef S_

@@ -12,11 +12,14 @@
    Java's synchronized excludes nothing on this machine, so the natives keep a stream's
    callers apart themselves. A native of an object takes the object's machine monitor
    (which does lock) for the whole call. Every live record is on the process's list of
-   live records: a word is used as a record only when it is on that list (a forged or
-   stale word is refused, never followed), and a call holds the record as a user, so that
-   an end racing it only marks the record, the last user freeing it. The engine itself
-   is held by one call at a time (the busy word), whichever native, object or handle,
-   reaches it. */
+   live records, and Java never holds a record's address: the strm word (and the handle
+   of the newer rows) is the record's name, a number the process gives out once. A word
+   names a record only while that record is on the list and belongs to the calling
+   machine: a forged word, or a stale one (copied by Object.clone, say, before its
+   stream ended), is refused, never followed, whatever record has taken the old one's
+   memory since. A call holds the record as a user, so that an end racing it only marks
+   the record, the last user freeing it. The engine itself is held by one call at a time
+   (the busy word), whichever native, object or handle, reaches it. */
 #include "javautilzip.h"
 
 #include <atomic>
@@ -33,6 +36,9 @@
 #include "vmutils.h"
 #include "zchecksum.h"
 #include "zippool.h"
+
+// The RandomAccessFile natives: ZipFile's shared reads call them under the file's monitor.
+#include "../io/javaio.h"
 
 namespace {
 
@@ -144,6 +150,7 @@ struct ZipStreamRecord {
   uint8_t* in;
   uint8_t* out;
   VM* vm;                    /* the machine whose pool holds the blocks */
+  uint32_t name;             /* the word Java holds for it: never 0, not given again for 2^32 streams */
   ZipStreamRecord* next;     /* the process's live records, under gLiveLock */
   uint32_t users;            /* calls holding the record, under gLiveLock */
   uint32_t ended;            /* off the live list; the last user frees it */
@@ -275,22 +282,41 @@ void UnlockLive() { gLiveLock.clear(std::memory_order_release); }
 
 VM* MachineOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL ? env->javaVM->vm : NULL; }
 
+/* The names count through every 32-bit value before one comes again (an odd multiplier
+   is a one-to-one map), spread so that a name's neighbours name no stream made near it. */
+uint32_t gNamesGiven = 0;
+
+bool NameLive(uint32_t name) {
+  for (ZipStreamRecord* r = gLive; r != NULL; r = r->next) {
+    if (r->name == name) return true;
+  }
+  return false;
+}
+
+/* Names the record and puts it on the list. After 2^32 streams the count comes round:
+   a name still live then is passed over. */
 void Publish(ZipStreamRecord* r) {
   LockLive();
+  uint32_t name;
+  do {
+    name = ++gNamesGiven * 0x9E3779B1u;
+  } while (name == 0 || NameLive(name));
+  r->name = name;
   r->next = gLive;
   gLive = r;
   UnlockLive();
 }
 
-/* The live record of the calling machine at the address the word names, with one more
-   user; null for any other word. Only addresses are compared until the record is found,
-   so a forged or stale word is never followed. */
+VMword WordOf(const ZipStreamRecord* r) { return r != NULL ? (VMword)r->name : 0; }
+
+/* The live record of the calling machine that the word names, with one more user; null
+   for any other word. The word is only compared with the names of live records, so a
+   forged or stale word is never followed. */
 ZipStreamRecord* Acquire(VMword word, VM* vm) {
-  ZipStreamRecord* want = reinterpret_cast<ZipStreamRecord*>((uintptr_t)word);
-  if (want == NULL || vm == NULL) return NULL;
+  if (word == 0 || vm == NULL) return NULL;
   LockLive();
   ZipStreamRecord* r = gLive;
-  while (r != NULL && r != want) r = r->next;
+  while (r != NULL && r->name != (uint32_t)word) r = r->next;
   if (r != NULL && r->vm == vm) {
     r->users++;
   } else {
@@ -401,7 +427,7 @@ void Close(Call& c) {
 
 /* A handle native's hold of a record: the record with its engine, or null. */
 ZipStreamRecord* AcquireHandle(JNIEnv* env, jlong handle) {
-  // The creating natives hand the address out sign-extended; either extension is taken.
+  // The creating natives hand the name out sign-extended; either extension is taken.
   VMword word = (VMword)(uint32_t)handle;
   if (handle != (jlong)(int32_t)word && handle != (jlong)word) return NULL;
   ZipStreamRecord* r = Acquire(word, MachineOf(env));
@@ -731,12 +757,12 @@ void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
   bool stored = false;
   if (Open(c, env, self, f)) {
     if (c.r == NULL) {
-      Fields{c.o, f}.Set(FStrm, (VMword)(uintptr_t)r);
+      Fields{c.o, f}.Set(FStrm, WordOf(r));
       stored = true;
     }
     Close(c);
   }
-  if (!stored && Acquire((VMword)(uintptr_t)r, MachineOf(env)) == r) {
+  if (!stored && Acquire(WordOf(r), MachineOf(env)) == r) {
     Retire(r);
     Release(r);
   }
@@ -746,7 +772,7 @@ jlong JNICALL DeflaterInitJ(JNIEnv* env, jclass cls, jint, jint, jboolean nowrap
   VMClass* c = VMJniUnHandleClass(env, cls);
   bool layoutOk;
   ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gDeflater, nowrap != 0, &layoutOk);
-  return (jlong)(int32_t)(uintptr_t)r;
+  return (jlong)(int32_t)WordOf(r);
 }
 
 void JNICALL InitIDs(JNIEnv*, jclass) {}
@@ -860,7 +886,7 @@ jlong JNICALL InflaterInitJ(JNIEnv* env, jclass cls, jboolean nowrap) {
   VMClass* c = VMJniUnHandleClass(env, cls);
   bool layoutOk;
   ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gInflater, nowrap != 0, &layoutOk);
-  return (jlong)(int32_t)(uintptr_t)r;
+  return (jlong)(int32_t)WordOf(r);
 }
 
 #define ROW(name, desc, fn) \
@@ -945,6 +971,56 @@ const JNINativeMethod kZipFile[] = {
     ROW("read", "(JJI[BII)I", ZipFileRead),
 };
 
+/* ---- the library's ZipFile: one archive file read by all its entry streams ------------ */
+
+/* Each stream reads at a place of its own, and the file has one position: a read seeks
+   and reads holding the file object's machine monitor, and the close takes it too, so a
+   read never lands on a handle the host has closed (and perhaps given to another file)
+   meanwhile. A thread waiting for the monitor waits in a safe region. */
+
+/* False, with an exception pending, for anything but a RandomAccessFile. */
+bool IsRandomAccessFile(JNIEnv* env, jobject file) {
+  if (file == NULL) {
+    VMJniThrowInternal(env, VMStatus_NullPointerException, "");
+    return false;
+  }
+  jclass cls = env->functions->FindClass(env, "java/io/RandomAccessFile");
+  if (cls == NULL) return false;
+  bool is = env->functions->IsInstanceOf(env, file, cls) != JNI_FALSE;
+  env->functions->DeleteLocalRef(env, cls);
+  if (!is) VMJniThrowInternal(env, VMStatus_IllegalArgumentException, "not a RandomAccessFile");
+  return is;
+}
+
+/* Up to len bytes from pos on into b[off..]: the count, -1 at the end of the file. */
+jint JNICALL SharedFileRead(JNIEnv* env, jclass, jobject file, jlong pos, jbyteArray b, jint off, jint len) {
+  if (!IsRandomAccessFile(env, file)) return -1;
+  if (env->functions->MonitorEnter(env, file) != JNI_OK) {
+    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
+    return -1;
+  }
+  jint n = -1;
+  JavaIoRandomAccessFile_seek(env, file, pos);
+  if (env->functions->ExceptionCheck(env) == JNI_FALSE) n = JavaIoRandomAccessFile_readBytes(env, file, b, off, len);
+  env->functions->MonitorExit(env, file);
+  return n;
+}
+
+void JNICALL SharedFileClose(JNIEnv* env, jclass, jobject file) {
+  if (!IsRandomAccessFile(env, file)) return;
+  if (env->functions->MonitorEnter(env, file) != JNI_OK) {
+    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
+    return;
+  }
+  JavaIoRandomAccessFile_close(env, file);
+  env->functions->MonitorExit(env, file);
+}
+
+const JNINativeMethod kSharedFile[] = {
+    ROW("read", "(Ljava/io/RandomAccessFile;J[BII)I", SharedFileRead),
+    ROW("close", "(Ljava/io/RandomAccessFile;)V", SharedFileClose),
+};
+
 #define COUNT(table) ((jint)(sizeof(table) / sizeof((table)[0])))
 
 }  // namespace
@@ -961,5 +1037,10 @@ void Register_java_util_zip_Deflater(void) {
 void Register_java_util_zip_ZipEntry(void) {
   JNI_RegisterNative("java/util/zip/ZipEntry", kZipEntry, COUNT(kZipEntry));
 }
-void Register_java_util_zip_ZipFile(void) { JNI_RegisterNative("java/util/zip/ZipFile", kZipFile, COUNT(kZipFile)); }
+/* The library's ZipFile reads through a helper class of its own, whose table goes with
+   ZipFile's. */
+void Register_java_util_zip_ZipFile(void) {
+  JNI_RegisterNative("java/util/zip/ZipFile", kZipFile, COUNT(kZipFile));
+  JNI_RegisterNative("java/util/zip/SharedFile", kSharedFile, COUNT(kSharedFile));
+}
 }

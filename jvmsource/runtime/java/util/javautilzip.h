@@ -1,7 +1,8 @@
 /* The natives of java.util.zip: the checksums, the Deflater and Inflater streams over
-   the machine's own engines and compression pool, and the ZipEntry and ZipFile rows of
-   the newer class-library generation (not implemented there). Their Register_ functions
-   are declared with the start-up list's (registration.h). */
+   the machine's own engines and compression pool, the ZipEntry and ZipFile rows of the
+   newer class-library generation (not implemented there), and the shared-file reads of
+   the library's own ZipFile. Their Register_ functions are declared with the start-up
+   list's (registration.h). */
 #ifndef PUX_JAVAUTILZIP_H
 #define PUX_JAVAUTILZIP_H
 

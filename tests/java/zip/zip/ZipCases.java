@@ -741,4 +741,99 @@ public class ZipCases {
         }
         return r;
     }
+
+    /* Copies made by Object.clone hold the original's stream word. */
+    static class CopyableInflater extends Inflater implements Cloneable {
+        Object copy() throws CloneNotSupportedException {
+            return clone();
+        }
+    }
+
+    static class CopyableDeflater extends Deflater implements Cloneable {
+        Object copy() throws CloneNotSupportedException {
+            return clone();
+        }
+    }
+
+    /**
+     * A copy's word after its original ended, with a new stream made since (in the memory
+     * the ended one gave back, on a host that hands a freed block straight back): every
+     * call through the copy is refused as on an ended stream, and the new stream's own
+     * work comes out whole. Before the end, the copy shares the live stream. 0, or the
+     * number of the first check that failed, times 1000, plus the round.
+     */
+    public static int staleCopies(int rounds) throws Exception {
+        byte[] text = data(3000, 3001);
+        byte[] packed = deflated(3000, false);
+        byte[] junk = deflate(data(500, 4), false, 4096);
+        byte[] out = new byte[4000];
+        for (int round = 0; round < rounds; round++) {
+            CopyableInflater original = new CopyableInflater();
+            Inflater copy = (Inflater) original.copy();
+            copy.setInput(junk);
+            if (copy.inflate(out, 0, 10) != 10 || original.getTotalOut() != 10) {
+                return 1000 + round;
+            }
+            original.end();
+            Inflater victim = new Inflater();
+            victim.setInput(packed);
+            if (victim.inflate(out, 0, 100) != 100) {
+                return 2000 + round;
+            }
+            copy.setInput(junk);
+            try {
+                copy.inflate(out, 0, out.length);
+                return 3000 + round;
+            } catch (NullPointerException e) {
+                if (!"Inflater has been closed".equals(e.getMessage())) {
+                    return 4000 + round;
+                }
+            }
+            try {
+                copy.reset();
+                return 5000 + round;
+            } catch (NullPointerException e) {
+            }
+            if (copy.getTotalIn() != 0 || copy.getTotalOut() != 0 || copy.getAdler() != 0) {
+                return 6000 + round;
+            }
+            copy.end();
+            int n = 100 + victim.inflate(out, 100, out.length - 100);
+            victim.end();
+            if (n != text.length || same(text, cut(out, n)) != 0) {
+                return 7000 + round;
+            }
+
+            CopyableDeflater dOriginal = new CopyableDeflater();
+            Deflater dCopy = (Deflater) dOriginal.copy();
+            dOriginal.end();
+            Deflater dVictim = new Deflater();
+            dVictim.setInput(text);
+            dCopy.setInput(junk);
+            dCopy.finish();
+            try {
+                dCopy.deflate(out, 0, out.length);
+                return 8000 + round;
+            } catch (NullPointerException e) {
+            }
+            dCopy.end();
+            dVictim.finish();
+            n = 0;
+            for (int guard = 0; !dVictim.finished() && n < out.length && guard < 100; guard++) {
+                n += dVictim.deflate(out, n, out.length - n);
+            }
+            boolean finished = dVictim.finished();
+            dVictim.end();
+            if (!finished || same(text, inflate(cut(out, n), false, 4096, 4096)) != 0) {
+                return 9000 + round;
+            }
+        }
+        return 0;
+    }
+
+    static byte[] cut(byte[] b, int n) {
+        byte[] r = new byte[n];
+        System.arraycopy(b, 0, r, 0, n);
+        return r;
+    }
 }

@@ -1,5 +1,6 @@
 package java.util.zip;
 
+import java.io.EOFException;
 import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
@@ -14,9 +15,9 @@ import java.util.Vector;
  * open, and each entry's data is read from the file when its stream asks for it, inflated
  * when the entry is deflated. The file stays open until close(), which also closes every
  * stream still open on it (giving their Inflaters back at once: the machine holds only a
- * few at a time). Each entry stream reads through a file of its own, opened by
- * getInputStream and closed with the stream: synchronized excludes nothing on this machine,
- * so streams must share no file position.
+ * few at a time). Every read is of the file the ZipFile opened, never of whatever file
+ * has its name later, and each entry stream reads at places of its own (SharedFile keeps
+ * the streams' seeks and reads apart: synchronized excludes nothing on this machine).
  */
 public class ZipFile {
     private static final int ENDSIG = 0x06054B50;
@@ -27,8 +28,7 @@ public class ZipFile {
     private static final int LOCHDR = 30;
 
     private final String name;
-    private final File path;
-    private RandomAccessFile file;  // the directory's reads, in the constructor
+    private final RandomAccessFile file;  // every read, through SharedFile
     private final Vector entries = new Vector();       // in the directory's order
     private final Hashtable byName = new Hashtable();  // the first of entries named alike
     private final Vector streams = new Vector();       // open entry streams
@@ -40,15 +40,14 @@ public class ZipFile {
 
     public ZipFile(File file) throws ZipException, IOException {
         this.name = file.getPath();
-        this.path = file;
         this.file = new RandomAccessFile(file, "r");
         try {
             readDirectory();
         } catch (IOException e) {
-            this.file.close();
+            SharedFile.close(this.file);
             throw e;
         } catch (RuntimeException e) {
-            this.file.close();
+            SharedFile.close(this.file);
             throw e;
         }
     }
@@ -106,25 +105,13 @@ public class ZipFile {
             if (e == null) {
                 return null;
             }
-            RandomAccessFile own = new RandomAccessFile(path, "r");
+            long start = dataStart(e);
             InputStream in;
-            try {
-                long start = dataStart(own, e);
-                if (e.method == ZipEntry.STORED) {
-                    in = new Region(own, start, e.csize, false);
-                } else {
-                    int size = e.csize < 64 ? 64 : e.csize > 8192 ? 8192 : (int) e.csize + 1;
-                    in = new Inflating(new Region(own, start, e.csize, true), size, e.size);
-                }
-            } catch (IOException x) {
-                own.close();
-                throw x;
-            } catch (RuntimeException x) {
-                own.close();
-                throw x;
-            } catch (Error x) {
-                own.close();
-                throw x;
+            if (e.method == ZipEntry.STORED) {
+                in = new Region(start, e.csize, false);
+            } else {
+                int size = e.csize < 64 ? 64 : e.csize > 8192 ? 8192 : (int) e.csize + 1;
+                in = new Inflating(new Region(start, e.csize, true), size, e.size);
             }
             streams.addElement(in);
             if (closed) {
@@ -155,7 +142,7 @@ public class ZipFile {
                 in.close();
             }
         }
-        file.close();
+        SharedFile.close(file);
     }
 
     protected void finalize() throws IOException {
@@ -251,7 +238,7 @@ public class ZipFile {
 
     /* Where the entry's data begins: after its local header, whose name and extra field
        may differ in length from the directory's. */
-    private long dataStart(RandomAccessFile file, ZipEntry e) throws IOException {
+    private long dataStart(ZipEntry e) throws IOException {
         byte[] h = new byte[LOCHDR];
         readAt(file, e.offset & 0xFFFFFFFFL, h, 0, LOCHDR);
         if (getInt(h, 0) != LOCSIG) {
@@ -265,8 +252,15 @@ public class ZipFile {
     }
 
     private static void readAt(RandomAccessFile file, long pos, byte[] b, int off, int len) throws IOException {
-        file.seek(pos);
-        file.readFully(b, off, len);
+        while (len > 0) {
+            int n = SharedFile.read(file, pos, b, off, len);
+            if (n < 0) {
+                throw new EOFException();
+            }
+            pos += n;
+            off += n;
+            len -= n;
+        }
     }
 
     private static int getShort(byte[] b, int at) {
@@ -279,19 +273,16 @@ public class ZipFile {
 
     /* ---- entry streams ---- */
 
-    /* The bytes of one entry's data, read from the stream's own file at their position
-       (closed with the stream). An inflated entry's
-       stream gets one zero byte past the data, which lets a raw inflater that wants a byte
-       of look-ahead finish. */
+    /* The bytes of one entry's data, read from the ZipFile's file at their position. An
+       inflated entry's stream gets one zero byte past the data, which lets a raw inflater
+       that wants a byte of look-ahead finish. */
     private class Region extends InputStream {
-        private final RandomAccessFile file;
         private long pos;
         private long left;
         private boolean pad;
         private boolean closed;
 
-        Region(RandomAccessFile file, long pos, long length, boolean pad) {
-            this.file = file;
+        Region(long pos, long length, boolean pad) {
             this.pos = pos;
             this.left = length;
             this.pad = pad;
@@ -324,8 +315,7 @@ public class ZipFile {
             if (ZipFile.this.closed) {
                 throw new IOException("zip file closed");
             }
-            file.seek(pos);
-            n = file.read(b, off, n);
+            n = SharedFile.read(file, pos, b, off, n);
             if (n <= 0) {
                 throw new ZipException("unexpected end of the zip file");
             }
@@ -355,7 +345,6 @@ public class ZipFile {
             if (!closed) {
                 closed = true;
                 forget(this);
-                file.close();
             }
         }
     }

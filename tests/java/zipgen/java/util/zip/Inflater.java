@@ -91,8 +91,10 @@ public class Inflater {
             }
         }
         end(h);
-        // An ended handle, and one that was never made, name no stream: refused, never followed.
-        long[] gone = {h, 0x41414140L, h + 4};
+        // An ended handle, and one that was never made, name no stream: refused, never
+        // followed, also once a new stream has taken the ended one's memory.
+        long h2 = init(false);
+        long[] gone = {h, 0x41414140L, h + 4, h2 + 1, h2 - 1};
         for (int i = 0; i < gone.length; i++) {
             if (getTotalIn(gone[i]) != 0 || getTotalOut(gone[i]) != 0 || getAdler(gone[i]) != 0) {
                 return 10;
@@ -114,6 +116,17 @@ public class Inflater {
             if (!"Inflater has been closed".equals(e.getMessage())) {
                 return 13;
             }
+        }
+        // The new stream is untouched by the calls on the gone handles.
+        inf.strm = (int) h2;
+        inf.finished = false;
+        inf.buf = packed;
+        inf.off = 0;
+        inf.len = packed.length;
+        n = inf.inflateBytes(out, 0, out.length);
+        end(h2);
+        if (n != data.length || !inf.finished) {
+            return 15;
         }
         // A raw stream (nowrap) reads deflate data without the wrapper.
         long raw = init(true);

@@ -1,0 +1,253 @@
+/* The library's ZipFile over the host's file table: every entry stream reads the one file
+   the ZipFile opened, so its close must not take the handle from under a read in flight
+   (a host may give the number to the next file it opens). A read of the archive is held
+   in the host while another thread closes the ZipFile: the close reaches the host only
+   once the read is done, the read gives its bytes, and the stream is closed after. */
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "interp_support.h"
+#include "jni.h"
+#include "refhost.h"
+#include "safe_wait.h"
+#include "vmclass.h"
+#include "vmliteral.h"
+
+namespace {
+
+std::atomic<jint> gArchive{-1};     // the handle of held.zip
+std::atomic<bool> gHoldNext{false};  // the next read of it waits in the host
+std::atomic<bool> gReading{false};
+std::atomic<bool> gClosed{false};
+std::atomic<int> gClosedMidRead{0};
+
+jint HOSTCALL WatchedOpenRead(const char* path) {
+  jint h = refhost::RealFileSystem()->OpenRead(path);
+  if (strstr(path, "held.zip") != nullptr) gArchive = h;
+  return h;
+}
+
+/* Waits up to 200 ms for a close of the handle, which must not come meanwhile. */
+jint HOSTCALL HeldRead(jint h, void* to, jint count) {
+  if (h == gArchive && gHoldNext.exchange(false)) {
+    gReading = true;
+    for (int i = 0; i < 200 && !gClosed; i++) usleep(1000);
+    gReading = false;
+  }
+  return refhost::RealFileSystem()->Read(h, to, count);
+}
+
+jint HOSTCALL WatchedClose(jint h) {
+  if (h == gArchive) {
+    if (gReading) gClosedMidRead++;
+    gClosed = true;
+  }
+  return refhost::RealFileSystem()->Close(h);
+}
+
+class ZipFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    refhost::ResetHooks();
+    refhost::SetCapture(true);
+    char pattern[] = "/tmp/pux-zipfile-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir = pattern;
+    refhost::SetFileRoot(dir);
+    refhost::SetClassPath(nullptr, interp_test::ClassDir("zip") + ":" + PUX_BUILD_DIR + "/classlib.zip");
+    JNICreateArgs args;
+    JNI_GetDefaultJavaVMInitArgs(&args);
+    args.host = refhost::Functions();
+    ASSERT_EQ(0, JNI_CreateJavaVM(&jvm, &env, &args));
+  }
+  void TearDown() override {
+    refhost::SetFileSystemOverride(nullptr);
+    if (jvm != nullptr) {
+      EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
+    }
+    unlink((dir + "/held.zip").c_str());
+    rmdir(dir.c_str());
+    refhost::SetFileRoot("");
+    refhost::SetClassPath(nullptr, "");
+    refhost::ResetHooks();
+  }
+  std::string Pending() {
+    if (env->functions->ExceptionCheck(env) == JNI_FALSE) return "";
+    char* text = env->functions->GetPendingExceptionText(env);
+    std::string s = text != nullptr ? text : "?";
+    env->functions->FreeExceptionText(env, text);
+    env->functions->ExceptionClear(env);
+    return s;
+  }
+  std::string dir;
+  JavaVM* jvm = nullptr;
+  JNIEnv* env = nullptr;
+};
+
+TEST_F(ZipFileTest, ACloseWaitsForTheReadInFlight) {
+  // The archive of the zip cases: stored.bin is 300 bytes of data(300, 12).
+  jclass cases = env->functions->FindClass(env, "zip/ZipCases");
+  ASSERT_NE(nullptr, cases) << Pending();
+  jvalue size[1];
+  size[0].i = 5000;
+  jbyteArray archive = (jbyteArray)env->functions->CallStaticObjectMethodA(
+      env, cases, env->functions->GetStaticMethodID(env, cases, "zipArchive", "(I)[B"), size);
+  ASSERT_NE(nullptr, archive) << Pending();
+  std::vector<jbyte> bytes(env->functions->GetArrayLength(env, archive));
+  env->functions->GetByteArrayRegion(env, archive, 0, (jsize)bytes.size(), bytes.data());
+  std::ofstream(dir + "/held.zip", std::ios::binary).write((const char*)bytes.data(), (std::streamsize)bytes.size());
+
+  static JNIHostFileSystem table;
+  table = *refhost::RealFileSystem();
+  table.OpenRead = WatchedOpenRead;
+  table.Read = HeldRead;
+  table.Close = WatchedClose;
+  refhost::SetFileSystemOverride(&table);
+
+  jclass zipFile = env->functions->FindClass(env, "java/util/zip/ZipFile");
+  jvalue name[1];
+  name[0].l = env->functions->NewStringUTF(env, "held.zip");
+  jmethodID open = env->functions->GetMethodID(env, zipFile, "<init>", "(Ljava/lang/String;)V");
+  jobject z = env->functions->NewObjectA(env, zipFile, open, name);
+  ASSERT_NE(nullptr, z) << Pending();
+  ASSERT_NE(-1, gArchive.load());
+  jvalue entryName[1];
+  entryName[0].l = env->functions->NewStringUTF(env, "stored.bin");
+  jobject entry = env->functions->CallObjectMethodA(
+      env, z, env->functions->GetMethodID(env, zipFile, "getEntry", "(Ljava/lang/String;)Ljava/util/zip/ZipEntry;"),
+      entryName);
+  jvalue which[1];
+  which[0].l = entry;
+  jobject in = env->functions->CallObjectMethodA(
+      env, z,
+      env->functions->GetMethodID(env, zipFile, "getInputStream", "(Ljava/util/zip/ZipEntry;)Ljava/io/InputStream;"),
+      which);
+  ASSERT_NE(nullptr, in) << Pending();
+  jobject shared = env->functions->NewGlobalRef(env, z);
+  jmethodID close = env->functions->GetMethodID(env, zipFile, "close", "()V");
+
+  gHoldNext = true;
+  std::string closeThrew = "not run";
+  std::thread closer([&] {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) != 0) return;
+    for (int i = 0; i < 5000 && !gReading; i++) usleep(1000);
+    mine->functions->CallVoidMethodA(mine, shared, close, nullptr);
+    closeThrew = mine->functions->ExceptionCheck(mine) ? "an exception" : "";
+    mine->functions->ExceptionClear(mine);
+    jvm->functions->DetachCurrentThread(jvm);
+  });
+  jclass stream = env->functions->GetObjectClass(env, in);
+  jmethodID read = env->functions->GetMethodID(env, stream, "read", "([BII)I");
+  jbyteArray buf = env->functions->NewByteArray(env, 300);
+  jvalue a[3];
+  a[0].l = buf;
+  a[1].i = 0;
+  a[2].i = 300;
+  jint n = env->functions->CallIntMethodA(env, in, read, a);
+  std::string thrown = Pending();
+  JoinOutside(closer);
+
+  EXPECT_EQ(0, gClosedMidRead.load()) << "the host closed the archive's handle under a read";
+  EXPECT_TRUE(gClosed.load()) << "the ZipFile's close never reached the host";
+  EXPECT_EQ("", closeThrew);
+  EXPECT_EQ("", thrown);
+  ASSERT_EQ(300, n);
+  jclass cls = env->functions->FindClass(env, "zip/ZipCases");
+  jvalue d[2];
+  d[0].i = 300;
+  d[1].i = 12;
+  jbyteArray want = (jbyteArray)env->functions->CallStaticObjectMethodA(
+      env, cls, env->functions->GetStaticMethodID(env, cls, "data", "(II)[B"), d);
+  std::vector<jbyte> got(300), expected(300);
+  env->functions->GetByteArrayRegion(env, buf, 0, 300, got.data());
+  env->functions->GetByteArrayRegion(env, want, 0, 300, expected.data());
+  EXPECT_TRUE(got == expected);
+  // The close closed the stream.
+  env->functions->CallIntMethodA(env, in, read, a);
+  EXPECT_EQ("java.io.IOException: Stream closed", Pending());
+  env->functions->DeleteGlobalRef(env, shared);
+}
+
+}  // namespace
+
+namespace {
+
+/* The row of the shared reads, as registered. */
+void* Row(JavaVM* jvm, const char* name) {
+  VMNativeClassInfo* info =
+      VMNativeClassInfo::Find(VMLiteral::CreateInstance(jvm->nameSpace, "java/util/zip/SharedFile", 0xFFFFFFFFu));
+  for (uint32_t i = 0; info != nullptr && i < info->GetCount(); i++) {
+    if (strcmp(info->GetMethods()[i].name, name) == 0) return info->GetMethods()[i].fnPtr;
+  }
+  return nullptr;
+}
+
+/* The shared reads are the library's own, but code that is not (bytecode need not match
+   the descriptor it names) may call them with anything: they take an open
+   RandomAccessFile only, and read nothing through any other object's words. */
+TEST_F(ZipFileTest, TheSharedReadsTakeAnOpenRandomAccessFileOnly) {
+  std::ofstream(dir + "/plain.bin", std::ios::binary) << "0123456789";
+  jclass shared = env->functions->FindClass(env, "java/util/zip/SharedFile");
+  ASSERT_NE(nullptr, shared) << Pending();
+  jmethodID read = env->functions->GetStaticMethodID(env, shared, "read", "(Ljava/io/RandomAccessFile;J[BII)I");
+  jmethodID close = env->functions->GetStaticMethodID(env, shared, "close", "(Ljava/io/RandomAccessFile;)V");
+  ASSERT_NE(nullptr, read);
+  ASSERT_NE(nullptr, close);
+  jclass rafClass = env->functions->FindClass(env, "java/io/RandomAccessFile");
+  jvalue open[2];
+  open[0].l = env->functions->NewStringUTF(env, "plain.bin");
+  open[1].l = env->functions->NewStringUTF(env, "r");
+  jobject raf = env->functions->NewObjectA(
+      env, rafClass, env->functions->GetMethodID(env, rafClass, "<init>", "(Ljava/lang/String;Ljava/lang/String;)V"),
+      open);
+  ASSERT_NE(nullptr, raf) << Pending();
+  jbyteArray buf = env->functions->NewByteArray(env, 10);
+  jvalue a[5];
+  a[1].j = 4;
+  a[2].l = buf;
+  a[3].i = 0;
+  a[4].i = 10;
+  a[0].l = raf;
+  EXPECT_EQ(6, env->functions->CallStaticIntMethodA(env, shared, read, a));
+  EXPECT_EQ("", Pending());
+  jbyte got[6];
+  env->functions->GetByteArrayRegion(env, buf, 0, 6, got);
+  EXPECT_EQ(0, memcmp(got, "456789", 6));
+  a[1].j = 10;
+  EXPECT_EQ(-1, env->functions->CallStaticIntMethodA(env, shared, read, a)) << "the end of the file";
+  EXPECT_EQ("", Pending());
+  // A String in the file's place, past the interface's own check of the argument types.
+  typedef jint(JNICALL * ReadRow)(JNIEnv*, jclass, jobject, jlong, jbyteArray, jint, jint);
+  typedef void(JNICALL * CloseRow)(JNIEnv*, jclass, jobject);
+  ReadRow readRow = (ReadRow)Row(jvm, "read");
+  CloseRow closeRow = (CloseRow)Row(jvm, "close");
+  ASSERT_NE(nullptr, readRow);
+  ASSERT_NE(nullptr, closeRow);
+  EXPECT_EQ(-1, readRow(env, shared, open[0].l, 0, buf, 0, 10));
+  EXPECT_EQ("java.lang.IllegalArgumentException: not a RandomAccessFile", Pending());
+  closeRow(env, shared, open[0].l);
+  EXPECT_EQ("java.lang.IllegalArgumentException: not a RandomAccessFile", Pending());
+  EXPECT_EQ(4, readRow(env, shared, raf, 6, buf, 0, 10)) << "the file is still open";
+  a[0].l = nullptr;
+  env->functions->CallStaticIntMethodA(env, shared, read, a);
+  EXPECT_EQ("java.lang.NullPointerException", Pending().substr(0, 30));
+  a[0].l = raf;
+  env->functions->CallStaticVoidMethodA(env, shared, close, a);
+  EXPECT_EQ("", Pending());
+  env->functions->CallStaticIntMethodA(env, shared, read, a);
+  EXPECT_EQ("java.io.IOException", Pending().substr(0, 19)) << "a read after the close";
+  env->functions->CallStaticVoidMethodA(env, shared, close, a);
+  EXPECT_EQ("", Pending()) << "a second close does nothing";
+  unlink((dir + "/plain.bin").c_str());
+}
+
+}  // namespace
