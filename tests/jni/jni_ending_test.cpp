@@ -1,6 +1,9 @@
-/* A machine's end racing its threads: an attach under way when DestroyJavaVM begins, and
-   host threads attaching and detaching while it runs. */
+/* A machine's end racing its threads: an attach under way when DestroyJavaVM begins, host
+   threads attaching and detaching while it runs, and daemon threads that wait in the host
+   (a read of standard input that nothing ends) when it comes. */
 #include "jni_support.h"
+
+#include <string.h>
 
 #include <atomic>
 #include <chrono>
@@ -12,7 +15,16 @@
 namespace jni_test {
 namespace {
 
-class EndingTest : public JniTest {};
+class EndingTest : public JniTest {
+ protected:
+  static void CallStatic(JNIEnv* env, const char* cls, const char* method) {
+    const JNINativeInterface_* f = env->functions;
+    jclass c = f->FindClass(env, cls);
+    ASSERT_NE(nullptr, c) << cls;
+    f->CallStaticVoidMethod(env, c, f->GetStaticMethodID(env, c, method, "()V"));
+    ASSERT_FALSE(f->ExceptionCheck(env)) << PendingText(env);
+  }
+};
 
 using Ms = std::chrono::milliseconds;
 
@@ -107,6 +119,105 @@ TEST_F(EndingTest, AttachesRacingADestroyEitherJoinOrAreRefused) {
     for (auto& t : attachers) t.join();
     EXPECT_FALSE(wrong.load()) << "round " << round;
   }
+}
+
+/* ---- daemon threads in a host read when the machine ends ---- */
+
+std::atomic<int> gReadsHeld{0};
+std::atomic<bool> gReadsReleased{false};
+JNIHostFileSystem gHeldFiles;
+
+/* Standard input that gives nothing until the test releases it, then fills what it was
+   given: a thread that read into memory of the machine would write into freed memory. */
+jint HOSTCALL HeldRead(jint handle, void* to, jint count) {
+  if (handle != 0) return refhost::RealFileSystem()->Read(handle, to, count);
+  gReadsHeld++;
+  while (!gReadsReleased.load()) std::this_thread::sleep_for(Ms(1));
+  memset(to, 'x', (size_t)count);
+  return count;
+}
+
+/* The destroy lets go of the two daemon readers, which the stop cannot wake, and ends;
+   another machine is made and works. When the reads return, the readers never come back
+   into the machine they left (its records, envs, frames and the arrays they read for are
+   gone): each parks for good, and the new machine goes on undisturbed. */
+TEST_F(EndingTest, DaemonsInAHostReadAreLetGoAndNeverComeBack) {
+  gReadsHeld = 0;
+  gReadsReleased = false;
+  gHeldFiles = *refhost::RealFileSystem();
+  gHeldFiles.Read = HeldRead;
+  refhost::SetFileSystemOverride(&gHeldFiles);
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  CallStatic(env, "EndingReader", "start");
+  bool held = false;
+  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 2; }); });
+  ASSERT_TRUE(held);
+  // A destroy that waits for the readers is let out after 3 s: they read, and end as the
+  // stopped threads they are.
+  std::atomic<bool> destroyed{false};
+  std::thread watchdog([&] {
+    if (!WaitFor([&] { return destroyed.load(); }, 3000)) gReadsReleased = true;
+  });
+  EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+  destroyed = true;
+  watchdog.join();
+  ASSERT_FALSE(gReadsReleased.load()) << "the destroy waited for daemon threads in a host read";
+
+  JNIEnv* nextEnv = nullptr;
+  JavaVM* next = Create(&nextEnv);
+  ASSERT_NE(nullptr, next);
+  CallStatic(nextEnv, "java/lang/System", "gc");
+  const int64_t sleptBefore = refhost::SleptMillis();
+  gReadsReleased = true;
+  // Each reader parks in a host sleep of a million seconds.
+  EXPECT_TRUE(WaitFor([&] { return refhost::SleptMillis() - sleptBefore >= 2000000000LL; }))
+      << "a reader let go did not park";
+  CallStatic(nextEnv, "java/lang/System", "gc");
+  CallStatic(nextEnv, "EndingReader", "start");
+  held = false;
+  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 4; }); });
+  ASSERT_TRUE(held);
+  Destroy(next);
+}
+
+/* ---- the let-go racing the end of a host wait ---- */
+
+/* A host thread (taken for a daemon by a destroyer that is not attached) enters and leaves
+   host waits without pause while the machine ends: the destroyer lets it go inside one,
+   and it parks there, or it is outside one and goes on as a thread of the machine, which
+   it still is. It never finds its record changed under it. */
+TEST_F(EndingTest, AHostWaitEndingAsTheDestroyerLetsGoParksOrGoesOn) {
+  const int64_t sleptAtStart = refhost::SleptMillis();
+  std::atomic<bool> wrong{false};
+  for (int round = 0; round < 3; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
+    std::atomic<int> attached{0}, waits{0};
+    for (int t = 0; t < 2; t++) {
+      std::thread([&, vm] {
+        JNIEnv* mine = nullptr;
+        if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+        attached++;
+        VMThread* self = mine->thread;
+        for (;;) {
+          VM::EnterHostWait(self);
+          std::this_thread::yield();
+          VM::LeaveHostWait(self);
+          if (self->GetEnv() != mine || mine->thread != self) wrong = true;
+          waits++;
+        }
+      }).detach();
+    }
+    ASSERT_TRUE(WaitFor([&] { return attached.load() == 2 && waits.load() > 1000; }));
+    EXPECT_TRUE(EndsWithin(5000, [&] { EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm)); })) << "round " << round;
+  }
+  EXPECT_FALSE(wrong.load());
+  EXPECT_TRUE(WaitFor([&] { return refhost::SleptMillis() - sleptAtStart >= 6 * 1000000000LL; }))
+      << "a thread let go did not park";
 }
 
 }  // namespace

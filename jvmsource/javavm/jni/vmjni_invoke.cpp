@@ -485,13 +485,14 @@ jint DestroyJavaVM(JavaVM* record) {
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
   // any program. (A flag is read through the caller's env: a caller that is not attached
   // takes every thread with a Thread object for a daemon, and stops it.) Either way the
-  // machine goes only once every other thread has detached.
+  // machine goes only once every other thread has detached, or has been let go in a
+  // host wait that a stop does not end.
   while (OtherNonDaemonThreads(vm) != 0) {
     VM::EnterSafeRegion(self);
     host->Sleep(300);
     VM::LeaveSafeRegion(self);
   }
-  if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads();
+  if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads(true);
   vm->RunFinalizers();
   VMJniDetachEnv(record);
   jint result = VMJniUnlinkJavaVM(record);
