@@ -86,10 +86,11 @@ class FilesIoTest : public IoTest {
 
 /* ---- reading ---- */
 
-/* A range inside one run of the array goes straight in; a longer one comes in 8 KB host
-   calls through a buffer and lands exactly in its range, whatever the pieces of the
-   array (776 bytes inline, then 256). A short answer ends the call with what came, as
-   a console or a pipe gives it: the reader is not kept waiting for the rest. */
+/* Every range comes in 8 KB host calls through a buffer of the thread's own, never
+   straight into the array (the machine may end while a read of a pipe waits, and the
+   array with it), and lands exactly in its range, whatever the pieces of the array (776
+   bytes inline, then 256). A short answer ends the call with what came, as a console or
+   a pipe gives it: the reader is not kept waiting for the rest. */
 TEST_F(FilesIoTest, ReadsLandExactlyInTheirRangeAndStopAtAShortAnswer) {
   ASSERT_NE(nullptr, Start());
   UseTable(Table::Scripted);
@@ -100,7 +101,9 @@ TEST_F(FilesIoTest, ReadsLandExactlyInTheirRangeAndStopAtAShortAnswer) {
   EXPECT_EQ(400, JavaIoFileInputStream_readBytes(env, in, small, 50, 400));
   VMArray* smallArray = (VMArray*)VMJniHandle::UnHandle(env, small);
   ASSERT_EQ(1u, s.reads.size());
-  EXPECT_EQ((const char*)smallArray->FindElement(50), s.reads[0].address) << "one run: straight into the array";
+  const char* storage = (const char*)smallArray->FindElement(0);
+  EXPECT_FALSE(s.reads[0].address >= storage && s.reads[0].address < storage + 500)
+      << "a host read was given the array's own storage";
   std::string got = Contents(small);
   EXPECT_EQ(std::string(50, 'z') + s.readData.substr(0, 400) + std::string(50, 'z'), got);
 

@@ -150,27 +150,30 @@ TEST_F(OutputStreamTest, TheConsolePathNeedsNoFileTable) {
   EXPECT_EQ(2u, Console().size());
 }
 
-/* Runs follow the array's storage: 776 bytes inline, then 256-byte pieces. */
-TEST_F(OutputStreamTest, ConsoleWritesFollowTheStorageRuns) {
+/* The console gets the bytes in 8 KB chunks copied out of the array's storage (776
+   bytes inline, then 256-byte pieces), whole and in order. */
+TEST_F(OutputStreamTest, ConsoleWritesComeInChunksWholeAndInOrder) {
   ASSERT_NE(nullptr, Start());
   jobject out = StreamOnField(2);
   jbyteArray thousand = Bytes(1000, 'a');
   JavaIoFileOutputStream_writeBytes(env, out, thousand, 0, 1000);
   std::vector<ConsoleCall> calls = Console();
-  ASSERT_EQ(2u, calls.size());
-  EXPECT_EQ(776, calls[0].length);
-  EXPECT_EQ(224, calls[1].length);
-  jbyteArray big = Bytes(5000, 'A');
-  JavaIoFileOutputStream_writeBytes(env, out, big, 700, 1000);
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_EQ(1000, calls[0].length);
+  std::string letters(1000, 0);
+  for (size_t i = 0; i < 1000; i++) letters[i] = (char)('a' + i % 26);
+  EXPECT_EQ(letters, calls[0].bytes);
+  jbyteArray big = Bytes(20000, 'A');
+  JavaIoFileOutputStream_writeBytes(env, out, big, 700, 17000);
   calls = Console();
   std::vector<jint> lengths;
-  for (size_t i = 2; i < calls.size(); i++) lengths.push_back(calls[i].length);
-  EXPECT_EQ((std::vector<jint>{76, 256, 256, 256, 156}), lengths);
-  std::string expected(5000, 0);
-  for (size_t i = 0; i < 5000; i++) expected[i] = (char)('A' + i % 26);
+  for (size_t i = 1; i < calls.size(); i++) lengths.push_back(calls[i].length);
+  EXPECT_EQ((std::vector<jint>{8192, 8192, 616}), lengths);
+  std::string expected(20000, 0);
+  for (size_t i = 0; i < 20000; i++) expected[i] = (char)('A' + i % 26);
   std::string sent;
-  for (size_t i = 2; i < calls.size(); i++) sent += calls[i].bytes;
-  EXPECT_EQ(expected.substr(700, 1000), sent);
+  for (size_t i = 1; i < calls.size(); i++) sent += calls[i].bytes;
+  EXPECT_EQ(expected.substr(700, 17000), sent);
   /* Nothing for len 0, not even a table call. */
   UseTable(Table::Scripted);
   size_t before = Console().size();

@@ -213,6 +213,42 @@ uint32_t VM::Uncount() {
   return left;
 }
 
+/* ---- host waits ---- */
+
+/* The calling host thread's host-wait word: the thread's own, so it outlives every
+   machine the thread runs in. Only the thread moves it from outside to inside and back;
+   the destroyer of a machine moves it from inside to let go, once, and the thread then
+   never leaves the wait. */
+static thread_local VMword tHostWait = VM::OutsideHostWait;
+
+/* A thread whose machine ended while it waited in the host: it holds nothing of the
+   machine and must read nothing of it (nor return into frames that named it), so it
+   stays here for the rest of the process. */
+__attribute__((noreturn)) static void ParkForGood() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  for (;;) host->Sleep(1000000000);
+}
+
+void VM::EnterHostWait(VMThread* thread) {
+  if (thread == NULL) return;
+  // The record is written before the word says inside: a destroyer that lets the thread
+  // go finds it past its last write.
+  thread->SetHostWaitGate(&tHostWait);
+  thread->SetInHostWait();
+  EnterSafeRegion(thread);
+  __atomic_store_n(&tHostWait, (VMword)InsideHostWait, __ATOMIC_SEQ_CST);
+}
+
+void VM::LeaveHostWait(VMThread* thread) {
+  if (thread == NULL) return;
+  VMword inside = InsideHostWait;
+  if (!__atomic_compare_exchange_n(&tHostWait, &inside, (VMword)OutsideHostWait, false, __ATOMIC_SEQ_CST,
+                                   __ATOMIC_SEQ_CST))
+    ParkForGood();
+  thread->ClearInHostWait();
+  LeaveSafeRegion(thread);
+}
+
 /* ---- the thread array ---- */
 
 void VM::LockThreads(const char* site) {
@@ -380,7 +416,7 @@ unsigned long VM::StopOtherAttachedThreads(void* me) {
   }
 }
 
-void VM::StopAllOtherThreads() {
+void VM::StopAllOtherThreads(bool machineEnds) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   void* me = host->CurrentThreadId();
   bool stopAsked = false;
@@ -395,8 +431,49 @@ void VM::StopAllOtherThreads() {
     host->Sleep(300);
     LeaveSafeRegion(self);
     if (host->YieldCheck() != 0) stopAsked = true;
+    // A thread that a stop can wake has had a step to leave its host wait; one still
+    // in it waits where the stop does not reach (a read of a pipe nobody writes).
+    if (machineEnds) LetGoOfHostWaiters(me);
   }
   if (stopAsked) VMJniThrowInternal(host->GetCurrentEnv(), VMStatus_ThreadDeath, NULL);
+}
+
+unsigned long VM::LetGoOfHostWaiters(void* me) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  unsigned long letGo = 0;
+  for (uint32_t i = 1;; i++) {
+    JNIEnv* env = NULL;
+    void* id = NULL;
+    int32_t locks = 0;
+    LockThreads("namespace spinlock - Get  VM::LetGoOfHostWaiters");
+    VMThreadHandleArray* threads = GetThreads();
+    for (; threads != NULL && i < threads->GetCount(); i++) {
+      VMThread* thread = threads->Get(i);
+      if (thread == NULL || thread->GetEnv() == NULL || thread->GetId() == me || !thread->GetInHostWait()) continue;
+      // The gate is the word of a live host thread: the flag is set only inside its own
+      // host wait, and the thread cannot detach (nor end) while this lock is held. Once
+      // the gate says let go, the thread reads nothing of the machine any more.
+      VMword inside = InsideHostWait;
+      if (!__atomic_compare_exchange_n(thread->GetHostWaitGate(), &inside, (VMword)LetGoOfHostWait, false,
+                                       __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST))
+        continue;
+      env = thread->GetEnv();
+      id = thread->GetId();
+      locks = thread->GetMutexLockCount();
+      thread->SetMutexLockCount(1);
+      thread->SetHostMutexCount(0);
+      // Detached: no wait counts it any more, and the record goes as a detached one.
+      thread->SetEnv(NULL);
+      break;
+    }
+    UnlockThreads("namespace spinlock - Release  VM::LetGoOfHostWaiters");
+    if (env == NULL) return letGo;
+    letGo++;
+    // What DetachThread gives up for a thread that leaves: the monitors on the name
+    // space's heap, which outlives this machine, and the env.
+    if (locks > 1 && GetNameSpace() != NULL) host->HeapWalk(GetNameSpace()->GetHeap(), ReleaseMonitorHeldBy, id);
+    host->HeapFree(NULL, env);
+  }
 }
 
 void VM::DropDetachedThreads(void* me) {

@@ -67,6 +67,17 @@ failed:
 }
 
 void VMThread::Destroy(HHeap* heap) {
+  // A thread let go in a host wait (VM::LetGoOfHostWaiters) never returns to its frames:
+  // the frames of its native calls that live in process memory go with its record. The
+  // record of any other thread is at its first frame by now.
+  if (GetInHostWait()) {
+    for (VMFrame* f = GetFrame(); f != NULL && !f->GetIsFirstFrame();) {
+      VMFrame* caller = f->caller;
+      if (f->tag == VMFrame::HostFrameTag && f->GetIsJNI()) ((VMJNIFrame*)f)->Destroy();
+      f = caller;
+    }
+    SetFrame(NULL);
+  }
   if (GetFrameGroup() != NULL) GetFrameGroup()->Destroy(heap);
   // The name is the Java Thread object's name array as well, which outlives this record
   // (finalizers and later collections still read it): it is left to the collector.

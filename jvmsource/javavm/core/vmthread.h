@@ -13,7 +13,9 @@
    call the poll function when it runs out, or at once while a request bit is set. Word 20
    counts the host mutexes and machine monitors the thread really holds: the mutex-lock
    count (word 14) also counts the levels of interpreted monitors, which lock nothing, and
-   the collector must tell the two apart. */
+   the collector must tell the two apart. Word 21 names the word that says whether the
+   host thread is in a host wait (VM::EnterHostWait): a word of the host thread's own,
+   which outlives this record. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -23,7 +25,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 21, RefMask = 0x181E1 };
+  enum { Words = 22, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -45,7 +47,8 @@ class VMThread : public VMInternalObject {
     FlagsWord = 17,
     WakeEventWord = 18,
     PollCountdownWord = 19,
-    HostMutexCountWord = 20
+    HostMutexCountWord = 20,
+    HostWaitGateWord = 21
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -72,6 +75,8 @@ class VMThread : public VMInternalObject {
     /* The debugger sends the thread to its debugging loop to carry out a step: it does
        not report its arrival there. */
     DebugLoopOnlyFlag = 0x40000,
+    /* The thread is in a host wait (VM::EnterHostWait); its gate word is its own. */
+    InHostWaitFlag = 0x80000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00
   };
@@ -136,6 +141,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(InSafeRegion)
   PUX_THREAD_FLAG(ServingDebugger)
   PUX_THREAD_FLAG(DebugLoopOnly)
+  PUX_THREAD_FLAG(InHostWait)
 #undef PUX_THREAD_FLAG
   __attribute__((always_inline)) VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
 
@@ -185,6 +191,8 @@ class VMThread : public VMInternalObject {
   void SetNativeFrames(framelist* f) { SetScalar(NativeFramesWord, (VMword)f); }
   void* GetWakeEvent() const { return (void*)GetScalar(WakeEventWord); }
   VMword* GetPollCountdown() const { return &Body()[PollCountdownWord]; }
+  VMword* GetHostWaitGate() const { return (VMword*)GetScalar(HostWaitGateWord); }
+  void SetHostWaitGate(VMword* gate) { SetScalar(HostWaitGateWord, (VMword)gate); }
 
   /* The poll function that serves requests. Public only so that tests and the
      interpreter can recognise it as the installed poll. */

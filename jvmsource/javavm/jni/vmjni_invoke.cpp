@@ -2,11 +2,12 @@
    and detaching further host threads, listing the machines, and taking a machine down
    (destroying it, or abandoning it to the host), with its destroy callbacks.
 
-   Locks: the global mutex guards the list of created machines (cell 0) and is held
-   through the making of a machine up to its listing; the name space's spin lock guards
-   the name space's machine count (inside VM::CreateInstance, Destroy and Uncount). The
-   global mutex is never taken under the spin lock, and no lock is held while a machine
-   waits (300 ms polls). */
+   Locks: the global mutex guards the list of created machines (cell 0), each record's
+   destroy mark and its count of attaches under way, and is held through the making of
+   a machine up to its listing; the name space's spin lock guards the name space's
+   machine count (inside VM::CreateInstance, Destroy and Uncount). The global mutex is
+   never taken under the spin lock, and no lock is held while a machine waits (300 ms
+   polls; 1 ms for an attach under way, which takes microseconds). */
 #include <string.h>
 
 #include "vm.h"
@@ -101,13 +102,44 @@ void VMJniClearHostEnv() { Host()->AttachThreadEnv(NULL, NULL); }
    leaves the thread as it found it. */
 enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
 
-/* Whether the machine is listed and no DestroyJavaVM has begun on it: a thread that
-   joined after the destroyer's wait for the other threads would run on a machine
-   being freed. */
-static bool OpenForAttach(JavaVM* javaVM) {
+/* Whether the machine is listed and no DestroyJavaVM has begun on it. When it is, the
+   attach is under way until EndAttach: a destroyer that begins meanwhile waits for it
+   before it counts the threads, so that no attach goes on with a machine being freed. */
+static bool BeginAttach(JavaVM* javaVM) {
   if (!CellsExist()) return false;
   VMUtils::GlobalMutexGuard guard;
-  return IsListed(javaVM) && javaVM->terminating == 0;
+  if (!IsListed(javaVM) || javaVM->terminating != 0) return false;
+  javaVM->attaching++;
+  return true;
+}
+
+/* Called by an attach under way: the record is still there. */
+static bool DestroyBegun(JavaVM* javaVM) {
+  VMUtils::GlobalMutexGuard guard;
+  return javaVM->terminating != 0;
+}
+
+/* The last the attach reads of the record unless it attached: a destroyer that waited
+   for it may free the record now, and then finds an attached thread in the machine. */
+static void EndAttach(JavaVM* javaVM) {
+  VMUtils::GlobalMutexGuard guard;
+  javaVM->attaching--;
+}
+
+static uint32_t AttachesUnderWay(JavaVM* javaVM) {
+  VMUtils::GlobalMutexGuard guard;
+  return javaVM->attaching;
+}
+
+/* Waits until every attach that passed BeginAttach before the record was marked has
+   ended; the mark keeps new ones out. An attach may wait for a collection, which an
+   attached caller must not hold up meanwhile. */
+static void WaitForAttachesUnderWay(JavaVM* javaVM, VMThread* self) {
+  while (AttachesUnderWay(javaVM) != 0) {
+    VM::EnterSafeRegion(self);
+    Host()->Sleep(1);
+    VM::LeaveSafeRegion(self);
+  }
 }
 
 static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangThread* object) {
@@ -115,22 +147,21 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   // of its calls, also while the destroyer waits for it to leave, before anything is
   // freed.
   const bool checked = kind != AttachNoObject;
-  if (javaVM == NULL || envOut == NULL || (checked && !OpenForAttach(javaVM)) || javaVM->vm == NULL) return -1;
+  if (javaVM == NULL || envOut == NULL || (checked && !BeginAttach(javaVM))) return -1;
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
-  JNIEnv* env = VMJniCreateEnv(javaVM);
-  if (env == NULL) return -1;
-  if (VMJniAttachEnv(javaVM, env) != 0) {
-    host->HeapFree(NULL, env);
-    return -1;
-  }
-  // A destroyer that began while this thread was joining may not have counted it: the
-  // thread leaves again before it runs anything.
-  if (checked && !OpenForAttach(javaVM)) {
+  JNIEnv* env = javaVM->vm != NULL ? VMJniCreateEnv(javaVM) : NULL;
+  bool attached = env != NULL && VMJniAttachEnv(javaVM, env) == 0;
+  if (env != NULL && !attached) host->HeapFree(NULL, env);
+  // A destroyer that began while this thread was joining has not counted it: the thread
+  // leaves again before it runs anything, while the destroyer still waits for it.
+  bool refused = attached && checked && DestroyBegun(javaVM);
+  if (refused) {
     VMJniDetachEnv(javaVM);
     RestoreHostBinding(saved);
-    return -1;
   }
+  if (checked) EndAttach(javaVM);
+  if (!attached || refused) return -1;
   if (kind == AttachWithObject) {
     env->thread->SetJavaLangThreadAndName(object);
   } else if (kind == AttachMakingObject && VMJniCreateJavaLangThread(javaVM, env) != 0) {
@@ -237,8 +268,14 @@ static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
       Host()->HeapFree(NULL, c.env);
     }
     if (c.listed) {
-      VMJniUnlinkJavaVM(record);
-      // Listed, it could be found: threads that attached meanwhile are stopped first.
+      // Listed, it could be found: attaches under way end first (each refused by the
+      // mark), and threads that attached meanwhile are stopped.
+      {
+        VMUtils::GlobalMutexGuard guard;
+        record->terminating = 1;
+        VMJniUnlinkJavaVM(record);
+      }
+      WaitForAttachesUnderWay(record, NULL);
       if (vm != NULL && vm->GetThreadsAttached() > 0) vm->StopAllOtherThreads();
     }
     if (vm != NULL) {
@@ -432,6 +469,12 @@ jint DestroyJavaVM(JavaVM* record) {
     if (!IsListed(record) || record->terminating != 0) return -1;
     record->terminating = 1;
   }
+  JNIEnv* current = host->GetCurrentEnv();
+  bool callerAttached = current != NULL && current->javaVM == record;
+  // The caller declares its waits: the threads waited for may need collections, which
+  // an attached caller would hold up for as long as it waits.
+  VMThread* self = callerAttached ? current->thread : NULL;
+  WaitForAttachesUnderWay(record, self);
   while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) host->Sleep(300);
   VM* vm = record->vm;
   VMNameSpace* ns = record->nameSpace;
@@ -442,18 +485,14 @@ jint DestroyJavaVM(JavaVM* record) {
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
   // any program. (A flag is read through the caller's env: a caller that is not attached
   // takes every thread with a Thread object for a daemon, and stops it.) Either way the
-  // machine goes only once every other thread has detached.
-  JNIEnv* current = host->GetCurrentEnv();
-  bool callerAttached = current != NULL && current->javaVM == record;
-  // The threads waited for may need collections, which an attached caller would hold
-  // up for as long as it waits: it declares the wait.
-  VMThread* self = callerAttached ? current->thread : NULL;
+  // machine goes only once every other thread has detached, or has been let go in a
+  // host wait that a stop does not end.
   while (OtherNonDaemonThreads(vm) != 0) {
     VM::EnterSafeRegion(self);
     host->Sleep(300);
     VM::LeaveSafeRegion(self);
   }
-  if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads();
+  if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads(true);
   vm->RunFinalizers();
   VMJniDetachEnv(record);
   jint result = VMJniUnlinkJavaVM(record);

@@ -217,21 +217,25 @@ void Gather(VMArray* array, uint32_t off, char* to, uint32_t count) {
 
 }  // namespace
 
-void BlockingBegin(JNIEnv* env) { VM::EnterSafeRegion(env->thread); }
+VMThread* BlockingBegin(JNIEnv* env) {
+  VMThread* thread = env->thread;
+  VM::EnterHostWait(thread);
+  return thread;
+}
 
-void BlockingEnd(JNIEnv* env) { VM::LeaveSafeRegion(env->thread); }
+void BlockingEnd(VMThread* thread) { VM::LeaveHostWait(thread); }
 
 jint BlockingRead(JNIEnv* env, JNIHostFileSystem* fs, jint handle, void* to, jint count) {
-  BlockingBegin(env);
+  VMThread* thread = BlockingBegin(env);
   jint n = fs->Read(handle, to, count);
-  BlockingEnd(env);
+  BlockingEnd(thread);
   return n;
 }
 
 jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* from, jint count) {
-  BlockingBegin(env);
+  VMThread* thread = BlockingBegin(env);
   jint n = fs->Write(handle, from, count);
-  BlockingEnd(env);
+  BlockingEnd(thread);
   return n;
 }
 
@@ -241,17 +245,14 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, j
   char bounce[kTransferChunk];
   jint total = 0;
   while (len > 0) {
-    uint32_t run;
-    char* address = (char*)ByteArrayOf(env, b)->FindElement((uint32_t)off, &run);
-    bool direct = run >= (uint32_t)len;
-    uint32_t asked = direct ? (uint32_t)len : ((uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk);
-    jint n = BlockingRead(env, fs, handle, direct ? address : bounce, (jint)asked);
+    uint32_t asked = (uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk;
+    jint n = BlockingRead(env, fs, handle, bounce, (jint)asked);
     if (n < 0 || (uint32_t)n > asked) {
       JavaIo_ThrowIOException(env, kReadError);
       return -1;
     }
     if (n == 0) break;
-    if (!direct) Scatter(ByteArrayOf(env, b), (uint32_t)off, bounce, (uint32_t)n);
+    Scatter(ByteArrayOf(env, b), (uint32_t)off, bounce, (uint32_t)n);
     total += n;
     off += n;
     len -= n;
@@ -263,16 +264,9 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, j
 bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
   char bounce[kTransferChunk];
   while (len > 0) {
-    uint32_t run;
-    VMArray* array = ByteArrayOf(env, b);
-    const char* address = (const char*)array->FindElement((uint32_t)off, &run);
-    uint32_t count = (uint32_t)len;
-    bool direct = run >= count;
-    if (!direct) {
-      if (count > kTransferChunk) count = kTransferChunk;
-      Gather(array, (uint32_t)off, bounce, count);
-      address = bounce;
-    }
+    uint32_t count = (uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk;
+    Gather(ByteArrayOf(env, b), (uint32_t)off, bounce, count);
+    const char* address = bounce;
     while (count > 0) {
       jint n = BlockingWrite(env, fs, handle, address, (jint)count);
       if (n <= 0 || (uint32_t)n > count) {
@@ -282,12 +276,25 @@ bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, 
       count -= (uint32_t)n;
       off += n;
       len -= n;
-      // What is left of a direct run is found again in the array.
-      if (count == 0) break;
-      address = direct ? (const char*)ByteArrayOf(env, b)->FindElement((uint32_t)off, &run) : address + n;
+      address += n;
     }
   }
   return true;
+}
+
+void WriteConsoleFromArray(JNIEnv* env, bool toStderr, jobject b, jint off, jint len) {
+  JNIHostFunctions* host = VMUtils::RuntimeGetHostFunctions();
+  char bounce[kTransferChunk];
+  while (len > 0) {
+    uint32_t count = (uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk;
+    Gather(ByteArrayOf(env, b), (uint32_t)off, bounce, count);
+    // A console that is a full pipe holds the writer until its reader reads.
+    VMThread* thread = BlockingBegin(env);
+    host->ConsoleWrite(toStderr ? 1 : 0, (jint)count, bounce);
+    BlockingEnd(thread);
+    off += (jint)count;
+    len -= (jint)count;
+  }
 }
 
 char* PathCopy(JNIEnv* env, jstring path, const char* nullMessage) {

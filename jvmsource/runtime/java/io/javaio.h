@@ -86,11 +86,11 @@ void CloseStream(JNIEnv* env, jobject stream, jfieldID streamFd);
 bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle);
 
 /* ---- transfers between a file and a byte array ----
-   off and len must already lie inside the array. A range that lies in one contiguous run
-   of the array's storage goes straight to or from the host; a longer one passes through
-   a buffer of kTransferChunk bytes on the stack, so that a copy takes one host call per
-   chunk rather than one per 256-byte piece. Every host count is checked against what was
-   asked before any byte is moved by it. */
+   off and len must already lie inside the array. The bytes pass through a buffer of
+   kTransferChunk bytes on the stack, one host call per chunk (not one per 256-byte piece
+   of the array), and never through the array's storage: a host call may outlast the
+   machine (see below). Every host count is checked against what was asked before any
+   byte is moved by it. */
 const uint32_t kTransferChunk = 8192;
 /* Reads until len bytes have come, the file ends, or the host gives fewer than asked
    (a console or pipe gives what it has, and the caller is not made to wait for more).
@@ -100,15 +100,20 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject arra
 /* Writes all len bytes; false with IOException "write error" pending when the host
    answers outside 1..asked. */
 bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject array, jint off, jint len);
+/* Writes all len bytes to the host's console (standard error when toStderr), which
+   reports nothing back. */
+void WriteConsoleFromArray(JNIEnv* env, bool toStderr, jobject array, jint off, jint len);
 
 /* ---- host calls that may block ----
    A read of the console or a pipe waits for whoever writes there, for ever if need be,
    and a write to a full pipe waits for its reader: the host call runs between these two,
-   where the thread counts as stopped for a collection. Meanwhile it touches no object
-   but the storage of an array its caller holds by a reference; every object is read
-   again through its reference afterwards. Leaving waits for a collection that began. */
-void BlockingBegin(JNIEnv* env);
-void BlockingEnd(JNIEnv* env);
+   a host wait of the machine (VM::EnterHostWait), where the thread counts as stopped for
+   a collection. The call is given only memory of the thread's own stack; every object
+   is read again through its reference afterwards. Leaving waits for a collection that
+   began; a machine that ended meanwhile never sees the thread again. BlockingEnd takes
+   what BlockingBegin gave, not the env, which may be gone by then. */
+VMThread* BlockingBegin(JNIEnv* env);
+void BlockingEnd(VMThread* thread);
 jint BlockingRead(JNIEnv* env, JNIHostFileSystem* fs, jint handle, void* to, jint count);
 jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* from, jint count);
 

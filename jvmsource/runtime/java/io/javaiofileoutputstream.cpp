@@ -69,8 +69,8 @@ void JNICALL JavaIoFileOutputStream_write(JNIEnv* env, jobject self, jint b) {
   if (BlockingWrite(env, fs, handle, &byte, 1) != 1) JavaIo_ThrowIOException(env, kWriteError);
 }
 
-/* The console takes the array's storage one contiguous run at a time; a file takes it
-   through WriteFromArray, where a host count outside 1..asked would send bytes twice or
+/* The console takes the bytes a chunk at a time (WriteConsoleFromArray); a file takes
+   them through WriteFromArray, where a host count outside 1..asked would send bytes twice or
    reach past the buffer: it ends the call with "write error", as -1 does. */
 void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteArray b, jint off, jint len) {
   jint handle;
@@ -93,18 +93,7 @@ void JNICALL JavaIoFileOutputStream_writeBytes(JNIEnv* env, jobject self, jbyteA
     return;
   }
   if (console) {
-    JNIHostFunctions* host = VMUtils::RuntimeGetHostFunctions();
-    while (len > 0) {
-      uint32_t count;
-      const char* address = (const char*)ByteArrayOf(env, b)->FindElement((uint32_t)off, &count);
-      if (count > (uint32_t)len) count = (uint32_t)len;
-      // A console that is a full pipe holds the writer until its reader reads.
-      BlockingBegin(env);
-      host->ConsoleWrite(handle == 2, (jint)count, address);
-      BlockingEnd(env);
-      off += (jint)count;
-      len -= (jint)count;
-    }
+    WriteConsoleFromArray(env, handle == 2, b, off, len);
     return;
   }
   WriteFromArray(env, fs, handle, b, off, len);
