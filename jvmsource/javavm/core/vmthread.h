@@ -13,7 +13,11 @@
    call the poll function when it runs out, or at once while a request bit is set. Word 20
    counts the host mutexes and machine monitors the thread really holds: the mutex-lock
    count (word 14) also counts the levels of interpreted monitors, which lock nothing, and
-   the collector must tell the two apart. */
+   the collector must tell the two apart. Words 21 to 45 remember the thread's latest
+   marks (GetHighWaterMarks): the three fill levels, when they were taken, how low the
+   local count has fallen since and whether a bulk deletion has used them, so that a bulk
+   deletion from them finds every handle made after them, wherever its slot lies; word 46
+   is when the thread last made a global. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -23,7 +27,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 21, RefMask = 0x181E1 };
+  enum { Words = 47, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -45,7 +49,21 @@ class VMThread : public VMInternalObject {
     FlagsWord = 17,
     WakeEventWord = 18,
     PollCountdownWord = 19,
-    HostMutexCountWord = 20
+    HostMutexCountWord = 20,
+    MarksWord = 21,
+    NextMarkWord = 45,
+    LastGlobalStampWord = 46
+  };
+  /* The remembered marks: a ring of entries of six words each; an empty entry has a local
+     fill level of 0, which no mark has. */
+  enum { MarkEntries = 4, MarkEntryWords = 6 };
+  enum {
+    MarkNameSpaceLevel = 0,
+    MarkMachineLevel = 1,
+    MarkLocalLevel = 2,
+    MarkStamp = 3,
+    MarkLocalLow = 4,
+    MarkUsed = 5
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -177,6 +195,12 @@ class VMThread : public VMInternalObject {
   int32_t GetHostMutexCount() const { return (int32_t)GetScalar(HostMutexCountWord); }
   void AddHostMutexCount(int32_t n) { SetScalar(HostMutexCountWord, GetScalar(HostMutexCountWord) + (VMword)n); }
   void SetHostMutexCount(int32_t value) { SetScalar(HostMutexCountWord, (VMword)value); }
+  uint32_t GetMark(uint32_t entry, uint32_t field) const {
+    return GetScalar(MarksWord + entry * MarkEntryWords + field);
+  }
+  void SetMark(uint32_t entry, uint32_t field, uint32_t value) {
+    SetScalar(MarksWord + entry * MarkEntryWords + field, value);
+  }
   VMObjectHandleArray* GetJNIHandleArray() const {
     return (VMObjectHandleArray*)GetReference(JNIHandleArrayWord);
   }
