@@ -177,6 +177,9 @@ void SetStopFlag(bool on);
 void SetStartThreadRefuses(bool on);
 /* How many thread records the host holds: as many as threads have lived at once. */
 uint32_t ThreadRecordCount();
+/* Moves the handles on as n threads started and ended one after another would, without
+   starting them: the next new thread's handle is the one the n-th of them would get. */
+void PassThreadHandles(uint32_t n);
 /* Sleep calls so far (ms <= 0 included) and the milliseconds asked for in total. */
 uint32_t SleepCallCount();
 int64_t SleptMillis();

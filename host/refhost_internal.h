@@ -39,8 +39,8 @@ struct OwnCounter {
 
 struct Event;
 
-/* One per host thread that ever called the host, created lazily and never freed:
-   its address is the thread handle the machine keeps, possibly beyond the thread. */
+/* One per host thread that called the host, created lazily and never freed; the record
+   of an ended thread serves the next new one. */
 struct ThreadRecord {
   uint32_t id;
   std::atomic<int> stop{0};        /* sticky; what YieldCheck answers */
@@ -82,10 +82,9 @@ struct ThreadRecord {
   ThreadRecord* nextRecord = nullptr; /* registry, for summing counters */
 
   /* Reuse (threads.cpp): a record whose thread has ended serves the next new thread, under
-     a new generation, so that memory follows the threads alive at once. The handle names
-     the slot and the generation; a handle of an earlier generation finds nothing. */
-  uint32_t slot = 0;
-  uint32_t generation = 0;         /* changed under lock */
+     a new handle, so that memory follows the threads alive at once; the handle of an
+     ended thread finds nothing. */
+  uint32_t handle = 0;             /* changed under lock and the registry's lock */
   ThreadRecord* nextFree = nullptr;
 };
 

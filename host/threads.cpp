@@ -3,9 +3,12 @@
    Records are made lazily for any thread that calls the host and are never freed, but a
    record whose thread has ended serves the next new thread: a process that starts and
    ends threads for ever keeps as many records as it had threads at once. The machine keeps
-   a thread's handle and may use it after the thread has ended, so a late StopThread or
-   ResumeThread must stay harmless: the handle names the record's slot and generation, and
-   one of an earlier generation reaches nothing. */
+   a thread's handle and may use it after the thread has ended (for the machine's life,
+   while a debugger is attached), so a late StopThread or ResumeThread must stay harmless:
+   handles are taken in turn from the whole 32-bit range, whatever record serves the
+   thread, and one whose thread has ended reaches nothing. A handle comes round again only
+   once the whole range has been gone through since (some 4 billion threads later), and
+   never while its thread lives. */
 #include "refhost_internal.h"
 
 #include <errno.h>
@@ -33,12 +36,54 @@ std::atomic<bool> gStartRefuses{false};
 std::atomic<uint32_t> gSleepCalls{0};
 std::atomic<int64_t> gSleptMillis{0};
 
-/* Records by slot (slot 0 is never used, so no handle is null); a slot's record stays
-   for the life of the process. */
-const uint32_t kSlots = 1u << 16;
-ThreadRecord* gSlots[kSlots];
-uint32_t gSlotCount = 1;          /* guarded by gRegistryLock */
+/* At most this many threads at once. */
+const uint32_t kMaxRecords = (1u << 16) - 1;
+uint32_t gRecordCount = 0;        /* guarded by gRegistryLock */
 ThreadRecord* gFree = nullptr;    /* records whose threads have ended; gRegistryLock */
+
+/* The records of the living threads by handle: open addressing, linear probing, twice as
+   many cells as records at most. Sequential handles fill neighbouring cells. All of it
+   under gRegistryLock, as are the records' handle words. */
+const uint32_t kCells = 1u << 17;
+ThreadRecord* gLive[kCells];
+uint32_t gNextHandle = 1;         /* the next handle to hand out; 0 is never one */
+
+uint32_t CellOf(uint32_t handle) { return handle & (kCells - 1); }
+
+ThreadRecord* LiveRecord(uint32_t handle) {
+  for (uint32_t c = CellOf(handle);; c = (c + 1) & (kCells - 1)) {
+    ThreadRecord* r = gLive[c];
+    if (r == nullptr || r->handle == handle) return r;
+  }
+}
+
+/* Gives r the next handle that is neither null nor a living thread's, and lists it. */
+void ListLive(ThreadRecord* r) {
+  uint32_t h = gNextHandle;
+  while (h == 0 || LiveRecord(h) != nullptr) h++;
+  gNextHandle = h + 1;
+  r->handle = h;
+  uint32_t c = CellOf(h);
+  while (gLive[c] != nullptr) c = (c + 1) & (kCells - 1);
+  gLive[c] = r;
+}
+
+/* Takes r off the list; the records behind it in its run move up into the hole, so that
+   no probe stops short of one. */
+void UnlistLive(ThreadRecord* r) {
+  uint32_t hole = CellOf(r->handle);
+  while (gLive[hole] != r) hole = (hole + 1) & (kCells - 1);
+  gLive[hole] = nullptr;
+  for (uint32_t c = (hole + 1) & (kCells - 1); gLive[c] != nullptr; c = (c + 1) & (kCells - 1)) {
+    uint32_t home = CellOf(gLive[c]->handle);
+    // Moves unless its home lies cyclically in (hole, c].
+    if (((c - home) & (kCells - 1)) >= ((c - hole) & (kCells - 1))) {
+      gLive[hole] = gLive[c];
+      gLive[c] = nullptr;
+      hole = c;
+    }
+  }
+}
 
 /* A thread that ends gives its cached process memory back to the shared pool; frees from
    destructors that run after this one go straight to the pool. Its record is given up on
@@ -57,10 +102,8 @@ void ThreadEnded(void* arg) {
   FlushThreadCache(r);
   // A destructor that runs still later makes itself a record of its own.
   tlsRecord = nullptr;
-  pthread_mutex_lock(&r->lock);
-  r->generation = (r->generation + 1) & 0xFFFFu;
-  pthread_mutex_unlock(&r->lock);
   pthread_mutex_lock(&gRegistryLock);
+  UnlistLive(r);
   r->nextFree = gFree;
   gFree = r;
   pthread_mutex_unlock(&gRegistryLock);
@@ -102,7 +145,14 @@ ThreadRecord* MakeRecord() {
   pthread_once(&gExitKeyOnce, MakeExitKey);
   pthread_mutex_lock(&gRegistryLock);
   ThreadRecord* r = gFree;
-  if (r != nullptr) gFree = r->nextFree;
+  if (r != nullptr) {
+    gFree = r->nextFree;
+    /* Under the record's lock too: a late stop that found the record by its old handle
+       sees it ended or sees the new handle, never the new thread under the old one. */
+    pthread_mutex_lock(&r->lock);
+    ListLive(r);
+    pthread_mutex_unlock(&r->lock);
+  }
   pthread_mutex_unlock(&gRegistryLock);
   if (r != nullptr) {
     Renew(r);
@@ -115,13 +165,13 @@ ThreadRecord* MakeRecord() {
     pthread_cond_init(&r->permitCond, &ca);
     pthread_condattr_destroy(&ca);
     pthread_mutex_lock(&gRegistryLock);
-    if (gSlotCount == kSlots) {
+    if (gRecordCount == kMaxRecords) {
       pthread_mutex_unlock(&gRegistryLock);
-      fprintf(stderr, "refhost: more than %u threads at once\n", kSlots - 1);
+      fprintf(stderr, "refhost: more than %u threads at once\n", kMaxRecords);
       abort();
     }
-    r->slot = gSlotCount;
-    gSlots[gSlotCount++] = r;
+    gRecordCount++;
+    ListLive(r);
     r->nextRecord = gRecords;
     gRecords = r;
     pthread_mutex_unlock(&gRegistryLock);
@@ -136,20 +186,17 @@ ThreadRecord* MakeRecord() {
 
 namespace {
 
-void* HandleOf(ThreadRecord* r) { return (void*)(uintptr_t)(r->generation << 16 | r->slot); }
-
-/* The record a handle names, with its lock held, while the handle's generation is the
-   record's; else nullptr. */
+/* The record of a living thread by its handle, with its lock held; else nullptr. */
 ThreadRecord* LockedRecordOf(void* handle) {
   uint32_t word = (uint32_t)(uintptr_t)handle;
-  uint32_t slot = word & 0xFFFFu;
-  if (slot == 0 || word >> 16 > 0xFFFFu) return nullptr;
+  if (word == 0) return nullptr;
   pthread_mutex_lock(&gRegistryLock);
-  ThreadRecord* r = slot < gSlotCount ? gSlots[slot] : nullptr;
+  ThreadRecord* r = LiveRecord(word);
   pthread_mutex_unlock(&gRegistryLock);
   if (r == nullptr) return nullptr;
   pthread_mutex_lock(&r->lock);
-  if (r->generation == word >> 16 && !r->exited) return r;
+  // The record may have served a new thread since it was found.
+  if (r->handle == word && !r->exited) return r;
   pthread_mutex_unlock(&r->lock);
   return nullptr;
 }
@@ -203,7 +250,7 @@ void HOSTCALL StopThread(void* thread, jint) {
 
 void* HOSTCALL CurrentThreadId(void) { return (void*)(uintptr_t)Self()->id; }
 
-void* HOSTCALL CurrentThreadHandle(void) { return HandleOf(Self()); }
+void* HOSTCALL CurrentThreadHandle(void) { return (void*)(uintptr_t)Self()->handle; }
 
 jint HOSTCALL YieldCheck(void) {
   ThreadRecord* r = tlsRecord;
@@ -283,9 +330,15 @@ void SetStartThreadRefuses(bool on) { gStartRefuses.store(on); }
 
 uint32_t ThreadRecordCount() {
   pthread_mutex_lock(&gRegistryLock);
-  uint32_t n = gSlotCount - 1;
+  uint32_t n = gRecordCount;
   pthread_mutex_unlock(&gRegistryLock);
   return n;
+}
+
+void PassThreadHandles(uint32_t n) {
+  pthread_mutex_lock(&gRegistryLock);
+  gNextHandle += n;
+  pthread_mutex_unlock(&gRegistryLock);
 }
 
 uint32_t SleepCallCount() { return gSleepCalls.load(); }

@@ -158,6 +158,14 @@ TEST_F(RelocateTest, AThreadStoppedAtAPollRunsOnAfterTheMove) {
   }
 }
 
+/* A thread stopped at a poll three frames above a catch, which is itself above the frame
+   its call began in, while the machine moves twice: the exception thrown after the
+   move reaches the catch, whose frame finds the frame that owns its jump buffer through
+   the word a move rewrites. */
+TEST_F(RelocateTest, AThrowAfterTheMoveReachesACatchAboveTheCallsFirstFrame) {
+  EXPECT_EQ(42, RunAcrossMoves("Churn", "spinThenThrowDeep", "()I", 0, 2));
+}
+
 /* A compiled method that holds an array in its frame's reference table calls a bytecode
    loop, which is stopped at a poll while the machine moves: the compiled frame, the frame
    the compiled code made for its call and the reference table are rewritten, and the

@@ -78,6 +78,74 @@ TEST_F(ThreadTest, AnEndedThreadsRecordServesTheNextWhileItsHandleReachesNothing
   }
 }
 
+/* The live thread must not answer to a handle of a thread that ended any number of
+   threads before it. The threads in between are passed over as starting them one by one
+   would, without the seconds that 65,536 thread starts take. */
+TEST_F(ThreadTest, AStaleHandleReachesNothingHoweverManyThreadsCameBetween) {
+  const uint32_t betweens[] = {1, 65535, 65536, 131071, 0x7FFFFFFFu};
+  for (uint32_t between : betweens) {
+    void* ended = nullptr;
+    std::thread([&] { ended = host->CurrentThreadHandle(); }).join();
+    refhost::PassThreadHandles(between);
+    std::atomic<void*> live{nullptr};
+    std::atomic<int> state{0};
+    std::thread t([&] {
+      live = host->CurrentThreadHandle();
+      while (state.load() == 0) std::this_thread::yield();
+      state = host->YieldCheck() == 0 ? 2 : 3;
+      host->SuspendThread(live);
+      state = 4;
+    });
+    while (live.load() == nullptr) std::this_thread::yield();
+    EXPECT_NE(ended, live.load()) << "the live thread has the handle of one " << between + 1 << " threads before it";
+    host->StopThread(ended, 1);
+    host->ResumeThread(ended);
+    state = 1;
+    while (state.load() < 2) std::this_thread::yield();
+    EXPECT_EQ(2, state.load()) << "a stop through a handle " << between + 1 << " threads old stopped the live thread";
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_NE(4, state.load()) << "a resume through a handle " << between + 1 << " threads old reached the live thread";
+    host->ResumeThread(live);
+    t.join();
+  }
+}
+
+/* Handles are taken in turn from a 32-bit range: when the turn comes round again, the
+   handle of a thread still alive is passed over, and so is null. */
+TEST_F(ThreadTest, HandlesComingRoundAgainSkipTheLiveOnesAndNull) {
+  std::atomic<void*> held{nullptr};
+  std::atomic<bool> release{false};
+  std::atomic<int> stopped{-1};
+  std::thread holder([&] {
+    held = host->CurrentThreadHandle();
+    while (!release.load()) std::this_thread::yield();
+    // A stop through its own handle still reaches it after the range came round.
+    stopped = host->YieldCheck();
+  });
+  while (held.load() == nullptr) std::this_thread::yield();
+  const uint32_t mine = (uint32_t)(uintptr_t)host->CurrentThreadHandle();
+  for (int round = 0; round < 2; round++) {
+    void* last = nullptr;
+    std::thread([&] { last = host->CurrentThreadHandle(); }).join();
+    // Round 0 comes back to the held thread's handle, round 1 to the end of the range.
+    uint32_t target = round == 0 ? (uint32_t)(uintptr_t)held.load() : 0u;
+    refhost::PassThreadHandles(target - (uint32_t)(uintptr_t)last - 4);
+    std::set<void*> seen;
+    for (int i = 0; i < 8; i++) {
+      void* h = nullptr;
+      std::thread([&] { h = host->CurrentThreadHandle(); }).join();
+      EXPECT_NE(nullptr, h);
+      EXPECT_NE(held.load(), h) << "a new thread took the handle of one still alive";
+      EXPECT_NE(mine, (uint32_t)(uintptr_t)h) << "a new thread took this thread's handle";
+      EXPECT_TRUE(seen.insert(h).second);
+    }
+  }
+  host->StopThread(held.load(), 1);
+  release = true;
+  holder.join();
+  EXPECT_EQ(1, stopped.load());
+}
+
 TEST_F(ThreadTest, ResumeBeforeSuspendIsRememberedButNotCounted) {
   std::atomic<void*> handle{nullptr};
   std::atomic<int> passed{0};

@@ -62,8 +62,8 @@ VMStatus VMHandleArray::GrowKeepingOld(uint32_t index, bool owned) {
   // The owner words are read and written only by writers, under the caller's exclusion:
   // the old ones go at once.
   VMintArray* owners = GetOwners();
-  if (owned && (owners == nullptr || owners->GetSize() < want)) {
-    VMintArray* more = VMintArray::CreateInstance(GetHeap(), want, jallocFailFast, VMTag_VMintArray);
+  if (owned && (owners == nullptr || owners->GetSize() < 2 * want)) {
+    VMintArray* more = VMintArray::CreateInstance(GetHeap(), 2 * want, jallocFailFast, VMTag_VMintArray);
     if (more == nullptr) return VMStatus_OutOfMemoryError;
     if (owners != nullptr) {
       more->Copy(owners, 0, 0, owners->GetSize());
@@ -104,14 +104,24 @@ uint32_t VMHandleArray::FindFree() {
   return index < count ? index : 0;
 }
 
-void VMHandleArray::ClearOwned(uint32_t first, VMword owner) {
+bool VMHandleArray::AppendEmpty() {
+  uint32_t count = GetCount();
+  if (count >= GetArray()->GetSize()) return false;
+  GetArray()->Set(count, nullptr);
+  SetCount(count + 1);
+  LowerFreeHint(count);
+  return true;
+}
+
+void VMHandleArray::ClearOwned(uint32_t first, VMword owner, bool bySince, uint32_t since) {
   VMObjectArray* slots = GetArray();
   VMintArray* owners = GetOwners();
   uint32_t count = GetCount();
   if (first < 1) first = 1;
-  for (uint32_t i = first; i < count; i++) {
-    if (slots->Get(i) == nullptr || owners == nullptr || i >= owners->GetSize()) continue;
-    if ((VMword)owners->Get(i) != owner) continue;
+  for (uint32_t i = bySince ? 1 : first; i < count; i++) {
+    if (slots->Get(i) == nullptr || !HasOwnerRoom(i)) continue;
+    if ((VMword)owners->Get(2 * i) != owner) continue;
+    if (i < first && (int32_t)((uint32_t)owners->Get(2 * i + 1) - since) <= 0) continue;
     slots->Set(i, nullptr);
     LowerFreeHint(i);
   }

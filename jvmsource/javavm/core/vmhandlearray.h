@@ -46,20 +46,27 @@ class VMHandleArray : public VMInternalObject {
   void FreeRetired();
   /* The first free slot below Count (from the free hint), 0 when there is none. */
   uint32_t FindFree();
+  /* Raises Count by one over an empty slot, free for the next Add; false when the slot
+     array has no room for it (nothing is allocated). */
+  bool AppendEmpty();
 
-  /* Shared arrays record which thread made each slot's handle, so that a thread's bulk
-     deletion takes only its own. The owner words grow with GrowKeepingOld once
-     HasOwnerRoom has been false (GrowKeepingOld with owned); owner 0 is nobody's. */
+  /* Shared arrays record which thread made each slot's handle, and when (a stamp from a
+     sequence that only rises, modulo 2^32), so that a thread's bulk deletion takes only
+     its own, and every one it made since its marks wherever it lies. Two words a slot:
+     owner, stamp. They grow with GrowKeepingOld once HasOwnerRoom has been false
+     (GrowKeepingOld with owned); owner 0 is nobody's. */
   bool HasOwnerRoom(uint32_t index) {
     VMintArray* owners = GetOwners();
-    return owners != nullptr && index < owners->GetSize();
+    return owners != nullptr && index < owners->GetSize() / 2;
   }
-  void SetOwner(uint32_t index, VMword owner) {
-    if (HasOwnerRoom(index)) GetOwners()->Set(index, (int32_t)owner);
+  void SetOwner(uint32_t index, VMword owner, uint32_t stamp) {
+    if (!HasOwnerRoom(index)) return;
+    GetOwners()->Set(2 * index, (int32_t)owner);
+    GetOwners()->Set(2 * index + 1, (int32_t)stamp);
   }
-  /* Empties every slot from first up that owner made, and shrinks Count past the empty
-     slots at the top. */
-  void ClearOwned(uint32_t first, VMword owner);
+  /* Empties every slot that owner made from first up and, with bySince, every one it made
+     after the stamp since anywhere; shrinks Count past the empty slots at the top. */
+  void ClearOwned(uint32_t first, VMword owner, bool bySince = false, uint32_t since = 0);
   /* Frees the slots and the array through the array's own heap; heap must be that heap
      (anything else is a caller's error, reported, and never used to free). */
   void Destroy(HHeap* heap);

@@ -15,7 +15,11 @@
    count (word 14) also counts the levels of interpreted monitors, which lock nothing, and
    the collector must tell the two apart. Word 21 names the word that says whether the
    host thread is in a host wait (VM::EnterHostWait): a word of the host thread's own,
-   which outlives this record. */
+   which outlives this record. Words 22 to 46 remember the thread's latest marks
+   (GetHighWaterMarks): the three fill levels, when they were taken, how low the local
+   count has fallen since and whether a bulk deletion has used them, so that a bulk
+   deletion from them finds every handle made after them, wherever its slot lies; word 47
+   is when the thread last made a global. */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -25,7 +29,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 22, RefMask = 0x181E1 };
+  enum { Words = 48, RefMask = 0x181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -48,7 +52,21 @@ class VMThread : public VMInternalObject {
     WakeEventWord = 18,
     PollCountdownWord = 19,
     HostMutexCountWord = 20,
-    HostWaitGateWord = 21
+    HostWaitGateWord = 21,
+    MarksWord = 22,
+    NextMarkWord = 46,
+    LastGlobalStampWord = 47
+  };
+  /* The remembered marks: a ring of entries of six words each; an empty entry has a local
+     fill level of 0, which no mark has. */
+  enum { MarkEntries = 4, MarkEntryWords = 6 };
+  enum {
+    MarkNameSpaceLevel = 0,
+    MarkMachineLevel = 1,
+    MarkLocalLevel = 2,
+    MarkStamp = 3,
+    MarkLocalLow = 4,
+    MarkUsed = 5
   };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
@@ -183,6 +201,12 @@ class VMThread : public VMInternalObject {
   int32_t GetHostMutexCount() const { return (int32_t)GetScalar(HostMutexCountWord); }
   void AddHostMutexCount(int32_t n) { SetScalar(HostMutexCountWord, GetScalar(HostMutexCountWord) + (VMword)n); }
   void SetHostMutexCount(int32_t value) { SetScalar(HostMutexCountWord, (VMword)value); }
+  uint32_t GetMark(uint32_t entry, uint32_t field) const {
+    return GetScalar(MarksWord + entry * MarkEntryWords + field);
+  }
+  void SetMark(uint32_t entry, uint32_t field, uint32_t value) {
+    SetScalar(MarksWord + entry * MarkEntryWords + field, value);
+  }
   VMObjectHandleArray* GetJNIHandleArray() const {
     return (VMObjectHandleArray*)GetReference(JNIHandleArrayWord);
   }

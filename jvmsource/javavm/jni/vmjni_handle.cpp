@@ -108,6 +108,17 @@ void VMJniHandle::UnLock(JNIEnv* env) {
    every machine of the name space. */
 static VMword OwnerOf(JNIEnv* env) { return env->thread != NULL ? (VMword)env->thread->GetId() : 0; }
 
+/* When a global was made: one sequence for the whole process, so that marks taken on one
+   machine order the globals of every array, and no re-attach starts it again. Compared
+   modulo 2^32. */
+static uint32_t gStamps = 0;
+
+static uint32_t NextStamp() { return __atomic_add_fetch(&gStamps, 1, __ATOMIC_RELAXED); }
+
+static void NoteGlobalMade(JNIEnv* env, uint32_t stamp) {
+  if (env->thread != NULL) env->thread->SetScalar(VMThread::LastGlobalStampWord, stamp);
+}
+
 /* Puts object into a shared array: its existing slot when unique and already there,
    else the lowest empty slot, else a new one at the end. 0 on failure. */
 static uint32_t AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* object, bool unique) {
@@ -122,13 +133,15 @@ static uint32_t AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* obj
     }
   }
   const VMword owner = OwnerOf(env);
+  const uint32_t stamp = NextStamp();
   uint32_t index = array->FindFree();
   if (index == 0) index = array->GetCount();
   // Globals record their maker; member ids are everybody's.
   const bool owned = !unique;
   if (index < array->GetArray()->GetSize() && (!owned || array->HasOwnerRoom(index))) {
     index = array->AddAt(index, object) == VMStatus_OK ? index : 0;
-    if (index != 0) array->SetOwner(index, owner);
+    if (index != 0) array->SetOwner(index, owner, stamp);
+    if (index != 0 && owned) NoteGlobalMade(env, stamp);
     UnlockShared(ns);
     return index;
   }
@@ -138,7 +151,8 @@ static uint32_t AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* obj
   bool grown = array->GrowKeepingOld(index, owned) == VMStatus_OK;
   if (grown) {
     array->GetArray()->Set(index, object);
-    array->SetOwner(index, owner);
+    array->SetOwner(index, owner, stamp);
+    if (owned) NoteGlobalMade(env, stamp);
   }
   // The flag is cleared even when the host refuses the lock: waiters must not wait for
   // good. Nothing else writes the array while the flag is set.
@@ -190,6 +204,59 @@ jobject VMJniHandle::NewFieldID(JNIEnv* env, VMObject* member) {
   return (jobject)(uintptr_t)(index | MemberIdTag);
 }
 
+/* ---- the thread's remembered marks ---- */
+
+/* A mark is only the fill levels, and the levels come round again: a global may be put
+   into a slot freed below them, and the local count falls below them when the newest
+   locals are deleted. So the thread remembers its latest marks with when they were taken
+   and how low its local count has fallen since. Marks it no longer remembers (or another
+   thread's) delete by position only. */
+
+static int FindMarks(VMThread* thread, const jint* marks) {
+  for (uint32_t e = 0; e < VMThread::MarkEntries; e++) {
+    if (thread->GetMark(e, VMThread::MarkLocalLevel) == 0) continue;
+    if (thread->GetMark(e, VMThread::MarkNameSpaceLevel) == (uint32_t)marks[0] &&
+        thread->GetMark(e, VMThread::MarkMachineLevel) == (uint32_t)marks[1] &&
+        thread->GetMark(e, VMThread::MarkLocalLevel) == (uint32_t)marks[2])
+      return (int)e;
+  }
+  return -1;
+}
+
+static bool After(uint32_t stamp, uint32_t since) { return (int32_t)(stamp - since) > 0; }
+
+/* Whether new marks of the same levels as entry e may take its place: a bulk deletion
+   has used e (its scope has been closed once; a later one of the same levels is taken as
+   the newer), or a deletion from new marks would take just what one from e would (the
+   thread has made no global since e, and its local count has not fallen since). Else e
+   is an outer scope still open, and the two must not be told apart by their levels. */
+static bool MayReplace(VMThread* thread, int e) {
+  if (thread->GetMark(e, VMThread::MarkUsed) != 0) return true;
+  return !After(thread->GetScalar(VMThread::LastGlobalStampWord), thread->GetMark(e, VMThread::MarkStamp)) &&
+         thread->GetMark(e, VMThread::MarkLocalLow) == thread->GetMark(e, VMThread::MarkLocalLevel);
+}
+
+static void RememberMarks(VMThread* thread, const jint* marks, uint32_t stamp) {
+  int e = FindMarks(thread, marks);
+  if (e < 0) {
+    e = (int)(thread->GetScalar(VMThread::NextMarkWord) % VMThread::MarkEntries);
+    thread->SetScalar(VMThread::NextMarkWord, (uint32_t)(e + 1) % VMThread::MarkEntries);
+    thread->SetMark(e, VMThread::MarkNameSpaceLevel, (uint32_t)marks[0]);
+    thread->SetMark(e, VMThread::MarkMachineLevel, (uint32_t)marks[1]);
+    thread->SetMark(e, VMThread::MarkLocalLevel, (uint32_t)marks[2]);
+  }
+  thread->SetMark(e, VMThread::MarkStamp, stamp);
+  thread->SetMark(e, VMThread::MarkLocalLow, (uint32_t)marks[2]);
+  thread->SetMark(e, VMThread::MarkUsed, 0);
+}
+
+/* Locals are appended, so those made after a mark are every one from the lowest count
+   since the mark up. */
+static void NoteLocalCount(VMThread* thread, uint32_t count) {
+  for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
+    if (thread->GetMark(e, VMThread::MarkLocalLow) > count) thread->SetMark(e, VMThread::MarkLocalLow, count);
+}
+
 void VMJniHandle::Delete(JNIEnv* env, jobject handle) {
   uint32_t index = (uint32_t)(uintptr_t)handle;
   // A member id stays for the life of its name space: the natives' cache and every
@@ -200,6 +267,7 @@ void VMJniHandle::Delete(JNIEnv* env, jobject handle) {
   if (array == NULL) return;
   if (!shared) {
     array->Delete(index);
+    NoteLocalCount(env->thread, array->GetCount());
     return;
   }
   VMNameSpace* ns = NameSpaceOf(env);
@@ -216,11 +284,23 @@ bool VMJniHandle::GetHighWaterMarks(JNIEnv* env, jint* marks) {
   if (marks == NULL || ns == NULL || vm == NULL || env->thread == NULL) return false;
   VMObjectHandleArray* nsGlobals = ns->GetJNIHandleArray();
   VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
+  VMThread* thread = env->thread;
   if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
-  marks[0] = (jint)nsGlobals->GetCount();
-  marks[1] = (jint)vmGlobals->GetCount();
+  marks[2] = (jint)thread->GetJNIHandleArray()->GetCount();
+  // Inner marks of the same levels as outer ones still open (the thread made a global
+  // into a hole, or its locals fell and rose again, in between) could not be told apart,
+  // and a deletion from the outer ones would miss what came in between. The machine's
+  // count then rises over an empty slot, free for the next global, until the levels
+  // differ; with no room left without growing, the later marks take the place.
+  for (uint32_t tries = 0;; tries++) {
+    marks[0] = (jint)nsGlobals->GetCount();
+    marks[1] = (jint)vmGlobals->GetCount();
+    int e = FindMarks(thread, marks);
+    if (e < 0 || MayReplace(thread, e) || tries == VMThread::MarkEntries || !vmGlobals->AppendEmpty()) break;
+  }
   UnlockShared(ns);
-  marks[2] = (jint)env->thread->GetJNIHandleArray()->GetCount();
+  // Every global this thread made before has a stamp up to this one.
+  RememberMarks(thread, marks, __atomic_load_n(&gStamps, __ATOMIC_RELAXED));
   return true;
 }
 
@@ -230,16 +310,25 @@ bool VMJniHandle::DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
   VMNameSpace* ns = NameSpaceOf(env);
   VM* vm = MachineOf(env);
   if (marks == NULL || ns == NULL || vm == NULL || env->thread == NULL) return false;
+  VMThread* thread = env->thread;
+  const int remembered = FindMarks(thread, marks);
+  if (remembered >= 0 && (kind == 0 || kind == 1)) thread->SetMark(remembered, VMThread::MarkUsed, 1);
   if (kind == 0) {
-    env->thread->GetJNIHandleArray()->Clear(Mark(marks[2]));
+    VMObjectHandleArray* locals = thread->GetJNIHandleArray();
+    uint32_t first = Mark(marks[2]);
+    if (remembered >= 0) first = Mark((jint)thread->GetMark(remembered, VMThread::MarkLocalLow));
+    locals->Clear(first);
+    NoteLocalCount(thread, locals->GetCount());
   } else if (kind == 1) {
     VMObjectHandleArray* nsGlobals = ns->GetJNIHandleArray();
     VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
+    const bool bySince = remembered >= 0;
+    const uint32_t since = bySince ? thread->GetMark(remembered, VMThread::MarkStamp) : 0;
     if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
     // Only this thread's: another thread's handle above the marks stays its own, and
     // its slot is not handed out again.
-    vmGlobals->ClearOwned(Mark(marks[1]), OwnerOf(env));
-    nsGlobals->ClearOwned(Mark(marks[0]), OwnerOf(env));
+    vmGlobals->ClearOwned(Mark(marks[1]), OwnerOf(env), bySince, since);
+    nsGlobals->ClearOwned(Mark(marks[0]), OwnerOf(env), bySince, since);
     UnlockShared(ns);
   }
   return true;

@@ -152,6 +152,20 @@ public class Churn {
     public static int go() { stop = false; return 0; }
     public static int spins() { return spins; }
 
+    /* Spins three frames above a catch that is itself above the frame the call began
+       in; once halted, the innermost frame throws and the catch takes it. */
+    public static int spinThenThrowDeep() { return catcher() + 0; }
+    static int catcher() {
+        try { return spinLevel(3); } catch (IllegalStateException e) { return 42; }
+    }
+    static int spinLevel(int n) {
+        if (n > 0) return spinLevel(n - 1) + 1;
+        int k = 0;
+        while (!stop) k++;
+        if (k >= 0) throw new IllegalStateException("after the move");
+        return k;
+    }
+
     public static int spin() {
         int n = 0;
         while (!stop) n++;

@@ -1,0 +1,245 @@
+/* Marks and bulk deletion: what a caller makes after its marks goes, wherever the slot it
+   got lies, and nothing else does; a host that brackets every request with marks and a
+   bulk deletion keeps nothing of its requests, however its threads interleave. */
+#include "jni_support.h"
+
+#include "safe_wait.h"
+#include "vmhandlearray.h"
+
+namespace jni_test {
+namespace {
+
+class MarksTest : public JniTest {
+ protected:
+  void SetUp() override {
+    JniTest::SetUp();
+    vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    f = env->functions;
+    text = f->NewStringUTF(env, "held");
+    cls = f->FindClass(env, "java/lang/String");  // name-space data: the other global array
+    ASSERT_NE(nullptr, text);
+    ASSERT_NE(nullptr, cls);
+  }
+  void TearDown() override {
+    if (vm != nullptr) Destroy(vm);
+    JniTest::TearDown();
+  }
+  VMObjectHandleArray* MachineGlobals() { return vm->vm->GetJNIHandleArray(); }
+  VMObjectHandleArray* NameSpaceGlobals() { return vm->nameSpace->GetJNIHandleArray(); }
+  VMObjectHandleArray* Locals() { return env->thread->GetJNIHandleArray(); }
+  static uint32_t Held(VMObjectHandleArray* a) {
+    uint32_t n = 0;
+    for (uint32_t i = 1; i < a->GetCount(); i++) n += a->Get(i) != nullptr;
+    return n;
+  }
+  bool Alive(jobject h) { return VMJniHandle::UnHandle(env, h) != nullptr; }
+
+  JavaVM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  const JNINativeInterface_* f = nullptr;
+  jobject text = nullptr;
+  jobject cls = nullptr;
+};
+
+/* Room below the marks comes from a global deleted in the middle, or from the newest one
+   deleted after the marks (the count falls below them): either way a global made after
+   the marks may be put there, and the deletion must find it. */
+TEST_F(MarksTest, AGlobalMadeAfterTheMarksGoesWhereverItLies) {
+  const uint32_t heldBefore = Held(MachineGlobals()) + Held(NameSpaceGlobals());
+  for (jobject object : {text, cls}) {
+    for (bool newestDeletedAfter : {false, true}) {
+      jobject a = f->NewGlobalRef(env, object);
+      jobject b = f->NewGlobalRef(env, object);
+      jobject c = f->NewGlobalRef(env, object);
+      if (!newestDeletedAfter) f->DeleteGlobalRef(env, b);
+      jint marks[3];
+      ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+      if (newestDeletedAfter) f->DeleteGlobalRef(env, c);
+      jobject after = f->NewGlobalRef(env, object);
+      jobject again = f->NewGlobalRef(env, object);
+      ASSERT_EQ(0, f->DeleteRefs(env, marks, 1));
+      EXPECT_FALSE(Alive(after)) << "a global made after the marks outlived DeleteRefs";
+      EXPECT_FALSE(Alive(again));
+      EXPECT_TRUE(Alive(a)) << "a global made before the marks went with them";
+      EXPECT_EQ(!newestDeletedAfter, Alive(c));
+      EXPECT_EQ(newestDeletedAfter, Alive(b));
+      f->DeleteGlobalRef(env, a);
+      if (newestDeletedAfter) f->DeleteGlobalRef(env, b);
+      else f->DeleteGlobalRef(env, c);
+    }
+  }
+  EXPECT_EQ(heldBefore, Held(MachineGlobals()) + Held(NameSpaceGlobals()));
+}
+
+/* Brackets inside brackets: the inner deletion takes what came after the inner marks,
+   the outer one the rest, and each mark counts from when it was taken even where the two
+   read the same (the global between them filled a hole). */
+TEST_F(MarksTest, NestedBracketsEachTakeWhatCameAfterTheirMarks) {
+  jobject before = f->NewGlobalRef(env, text);
+  jobject hole = f->NewGlobalRef(env, text);
+  jobject top = f->NewGlobalRef(env, text);
+  f->DeleteGlobalRef(env, hole);
+  jint outer[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, outer));
+  jobject between = f->NewGlobalRef(env, text);
+  jint inner[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, inner));
+  jobject within = f->NewGlobalRef(env, cls);
+  jobject within2 = f->NewGlobalRef(env, text);
+  ASSERT_EQ(0, f->DeleteRefs(env, inner, 1));
+  EXPECT_FALSE(Alive(within));
+  EXPECT_FALSE(Alive(within2));
+  EXPECT_TRUE(Alive(between)) << "the inner deletion took a global made before its marks";
+  jobject later = f->NewGlobalRef(env, text);
+  ASSERT_EQ(0, f->DeleteRefs(env, outer, 1));
+  EXPECT_FALSE(Alive(between));
+  EXPECT_FALSE(Alive(later));
+  EXPECT_TRUE(Alive(before));
+  EXPECT_TRUE(Alive(top));
+  // The marks may be used again: the same bracket, request after request.
+  for (int i = 0; i < 3; i++) {
+    jobject g = f->NewGlobalRef(env, text);
+    ASSERT_EQ(0, f->DeleteRefs(env, outer, 1));
+    EXPECT_FALSE(Alive(g));
+  }
+  f->DeleteGlobalRef(env, before);
+  f->DeleteGlobalRef(env, top);
+}
+
+/* A server's request thread: globals it keeps come and go between requests, each request
+   is bracketed by marks and a bulk deletion. Nothing of the requests stays, and the
+   arrays do not grow request by request. */
+TEST_F(MarksTest, RequestsBracketedByMarksKeepNothing) {
+  std::vector<jobject> kept;
+  for (int i = 0; i < 8; i++) kept.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  const uint32_t heldBefore = Held(MachineGlobals()) + Held(NameSpaceGlobals());
+  const uint32_t countsBefore = MachineGlobals()->GetCount() + NameSpaceGlobals()->GetCount();
+  for (int request = 0; request < 200; request++) {
+    // Between requests one kept global gives way to a new one: a hole below the marks.
+    size_t k = (size_t)(request * 3) % kept.size();
+    f->DeleteGlobalRef(env, kept[k]);
+    jint marks[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+    jobject made[3];
+    for (jobject& g : made) g = f->NewGlobalRef(env, request % 2 ? text : cls);
+    ASSERT_EQ(0, f->DeleteRefs(env, marks, 1));
+    for (jobject g : made) ASSERT_FALSE(Alive(g)) << "request " << request << " left a global behind";
+    kept[k] = f->NewGlobalRef(env, k % 2 ? text : cls);
+  }
+  EXPECT_EQ(heldBefore, Held(MachineGlobals()) + Held(NameSpaceGlobals()));
+  EXPECT_LE(MachineGlobals()->GetCount() + NameSpaceGlobals()->GetCount(), countsBefore + 4);
+  for (jobject g : kept) EXPECT_TRUE(Alive(g));
+  for (jobject g : kept) f->DeleteGlobalRef(env, g);
+}
+
+/* Threads bracketing their requests at once, while their deletions leave holes below
+   each other's marks: each deletion takes the caller's globals of the request, and only
+   those. A slot a deletion emptied may at once hold another thread's global, so a handle
+   counts as kept only while it still names the caller's own object. */
+TEST_F(MarksTest, BracketsOnSeveralThreadsAtOnceTakeOnlyTheirOwn) {
+  const char* classes[] = {"java/lang/Object", "java/lang/Thread", "java/lang/Class", "java/lang/Throwable"};
+  const int kThreads = 4;
+  const uint32_t heldBefore = Held(MachineGlobals()) + Held(NameSpaceGlobals());
+  std::atomic<int> kept{0}, lost{0}, failed{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; t++) {
+    threads.emplace_back([&, t] {
+      JNIEnv* mine = nullptr;
+      if (vm->functions->AttachCurrentThread(vm, &mine, nullptr) != 0) {
+        failed++;
+        return;
+      }
+      const JNINativeInterface_* m = mine->functions;
+      jobject own[2] = {m->NewStringUTF(mine, "own"), m->FindClass(mine, classes[t])};
+      if (own[0] == nullptr || own[1] == nullptr) failed++;
+      auto Names = [&](jobject g, int which) {
+        return g != nullptr && VMJniHandle::UnHandle(mine, g) == VMJniHandle::UnHandle(mine, own[which]);
+      };
+      jobject lasting[2] = {m->NewGlobalRef(mine, own[0]), m->NewGlobalRef(mine, own[1])};
+      for (int round = 0; round < 1000; round++) {
+        jobject before = m->NewGlobalRef(mine, own[round % 2]);
+        m->DeleteGlobalRef(mine, m->NewGlobalRef(mine, own[0]));
+        jint marks[3];
+        if (m->GetHighWaterMarks(mine, marks) != 0) failed++;
+        jobject made[4];
+        for (int i = 0; i < 4; i++) made[i] = m->NewGlobalRef(mine, own[i % 2]);
+        const bool dropBefore = round % 3 == 0;  // a hole below the marks, or the count falls
+        if (dropBefore) m->DeleteGlobalRef(mine, before);
+        if (m->DeleteRefs(mine, marks, 1) != 0) failed++;
+        for (int i = 0; i < 4; i++)
+          if (Names(made[i], i % 2)) kept++;
+        if (!dropBefore && !Names(before, round % 2)) lost++;
+        if (!Names(lasting[0], 0) || !Names(lasting[1], 1)) lost++;
+        if (!dropBefore) m->DeleteGlobalRef(mine, before);
+        if (round % 16 == 0) mine->thread->Yield();
+      }
+      m->DeleteGlobalRef(mine, lasting[0]);
+      m->DeleteGlobalRef(mine, lasting[1]);
+      vm->functions->DetachCurrentThread(vm);
+    });
+  }
+  JoinOutside(threads);
+  EXPECT_EQ(0, failed.load());
+  EXPECT_EQ(0, kept.load()) << "bulk deletions kept globals their callers made after the marks";
+  EXPECT_EQ(0, lost.load()) << "bulk deletions took globals made before the marks, or another thread's";
+  EXPECT_EQ(heldBefore, Held(MachineGlobals()) + Held(NameSpaceGlobals()));
+}
+
+/* Locals are appended, but the count falls when the newest are deleted: a local made
+   after the marks can then land below them. A request that deletes its input, made
+   before its marks, must still leave nothing behind, request after request. */
+TEST_F(MarksTest, ALocalMadeAfterTheMarksGoesThoughTheCountFellBelowThem) {
+  jobject first = f->NewLocalRef(env, text);
+  const uint32_t start = Locals()->GetCount();
+  for (int request = 0; request < 100; request++) {
+    jobject input = f->NewLocalRef(env, text);
+    jint marks[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+    f->DeleteLocalRef(env, input);
+    jobject out = f->NewLocalRef(env, text);
+    jobject out2 = f->NewLocalRef(env, cls);
+    ASSERT_EQ(0, f->DeleteRefs(env, marks, 0));
+    ASSERT_FALSE(Alive(out)) << "request " << request << " left a local behind";
+    ASSERT_FALSE(Alive(out2));
+    ASSERT_TRUE(Alive(first));
+  }
+  EXPECT_EQ(start, Locals()->GetCount());
+
+  // Nested: the inner deletion keeps what came between, the outer one takes it, and
+  // the outer marks still take what the inner scope's deletions let fall below them.
+  jint outer[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, outer));
+  jobject between = f->NewLocalRef(env, text);
+  jint inner[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, inner));
+  jobject within = f->NewLocalRef(env, text);
+  f->DeleteLocalRef(env, within);
+  f->DeleteLocalRef(env, between);
+  f->DeleteLocalRef(env, first);
+  jobject low = f->NewLocalRef(env, text);  // below both marks now
+  ASSERT_EQ(0, f->DeleteRefs(env, inner, 0));
+  EXPECT_FALSE(Alive(low));
+  jobject again = f->NewLocalRef(env, text);
+  ASSERT_EQ(0, f->DeleteRefs(env, outer, 0));
+  EXPECT_FALSE(Alive(again));
+  EXPECT_TRUE(Alive(text));
+  EXPECT_EQ(start - 1, Locals()->GetCount());
+
+  // The levels read the same again after the count fell and rose between two marks.
+  jobject newest = f->NewLocalRef(env, text);
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, outer));
+  f->DeleteLocalRef(env, newest);
+  jobject refilled = f->NewLocalRef(env, text);
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, inner));
+  jobject inside = f->NewLocalRef(env, text);
+  ASSERT_EQ(0, f->DeleteRefs(env, inner, 0));
+  EXPECT_FALSE(Alive(inside));
+  EXPECT_TRUE(Alive(refilled)) << "the inner deletion took a local made before its marks";
+  ASSERT_EQ(0, f->DeleteRefs(env, outer, 0));
+  EXPECT_FALSE(Alive(refilled));
+  EXPECT_EQ(start - 1, Locals()->GetCount());
+}
+
+}  // namespace
+}  // namespace jni_test
