@@ -158,16 +158,26 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
   EXPECT_EQ(0, Run("Keeper", "setUp", "(I)I", {threads * (perThread / keepEvery)}));
   // Room for what two collections' worth of finalizable garbage holds (a finalizable
   // object is freed one collection after its finalizer), yet full often.
-  refhost::SetHeapCapacity(world.vm->GetHeap(), 3 * 1024 * 1024);
-  uint32_t collectionsBefore = world.vm->GetCollections();
-  std::atomic<int> running{threads};
+  // The workers attach before the heap is made small: an attach that found it full would
+  // fail the test for a reason of its own.
+  std::atomic<int> running{threads}, attached{0};
+  std::atomic<bool> go{false};
   int made[threads] = {};
   std::string thrown[threads];
   std::vector<std::thread> workers;
   for (int i = 0; i < threads; i++) {
     workers.emplace_back([&, i] {
       JNIEnv* env = VMJniCreateEnv(world.jvm);
-      ASSERT_EQ(0, VMJniAttachEnv(world.jvm, env));
+      if (VMJniAttachEnv(world.jvm, env) != 0) {
+        ADD_FAILURE() << "worker " << i << " could not attach";
+        attached++;
+        running--;
+        return;
+      }
+      attached++;
+      VM::EnterSafeRegion(env->thread);
+      while (!go.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      VM::LeaveSafeRegion(env->thread);
       VMMethod* m = world.Method("gc/Keeper", "churn", "(IIII)I");
       VMword args[4] = {(VMword)(i * (perThread / keepEvery)), rounds, (VMword)perThread, (VMword)keepEvery};
       VMFrame::ExecuteJava(env, m, args);
@@ -185,6 +195,12 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
       running--;
     });
   }
+  VM::EnterSafeRegion(world.env->thread);
+  while (attached.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  VM::LeaveSafeRegion(world.env->thread);
+  refhost::SetHeapCapacity(world.vm->GetHeap(), 3 * 1024 * 1024);
+  uint32_t collectionsBefore = world.vm->GetCollections();
+  go = true;
   uint32_t step = 0;
   while (running.load() > 0) {
     VMObject* held = nullptr;
