@@ -600,6 +600,36 @@ TEST_F(FastLoopDebugTest, ASubroutineEnteredInOneLoopReturnsFromTheOther) {
   EXPECT_EQ(1, result.load() & 1) << result.load();  // guarded(i) + early(i) is 4i + 1
 }
 
+/* Breakpoints come and go on the constants a thread nobody watches pushes in the plain
+   loop: each instruction pushes its own value, whichever byte it finds when. */
+TEST_F(FastLoopDebugTest, ConstantsStayRightWhileBreakpointsComeAndGoOnThem) {
+  Watchdog dog(120, "fast loop debugger test");
+  VMMethod* constants = Method("constants", "()I");
+  ASSERT_NE(nullptr, constants);
+  std::atomic<int> wrong{-2};
+  std::thread h = RunJava("constants", "()I", &wrong);  // before any agent: unwatched
+  Idle(20000);
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  std::vector<uint32_t> pcs;
+  uint32_t end = constants->GetCode()->GetSize();
+  for (uint32_t pc = PcOfLine(constants, Line("constants-push")); pc < end && pcs.size() < 2; pc++) {
+    uint8_t op = VMDebugger::FindPreBreakpointOpcode(constants, pc);
+    if (VMDebugger::IsInstructionStart(constants, pc) && (op == OP_iconst_2 || op == OP_iconst_3)) pcs.push_back(pc);
+  }
+  ASSERT_EQ(2u, pcs.size());
+  for (int round = 0; round < 300000; round++) {
+    for (uint32_t pc : pcs) {
+      ASSERT_TRUE(agent->BreakSet(constants, pc));
+      agent->BreakClear(constants, pc);
+    }
+  }
+  JNI_DebugDetach(agent);
+  Release();
+  JoinOutside(h);
+  EXPECT_EQ(0, wrong.load());
+}
+
 /* An unwatched machine on the name space runs the code with a breakpoint before every
    instruction of the kernel and its callees: each displaced instruction, met by the fast
    loop, runs as itself. */

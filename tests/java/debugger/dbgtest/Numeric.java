@@ -110,6 +110,23 @@ public class Numeric {
     return r;
   }
 
+  static int three = 3, two = 2;
+
+  /* Counts the rounds whose constants, pushed by their own instructions, differ from the
+     same values read from fields, until told to stop. */
+  public static int constants() {
+    int wrong = 0;
+    while (!stop) {
+      int a = 0, b = 0;
+      for (int i = 0; i < 64; i++) {
+        a = a * 3 + 2; // @constants-push
+        b = b * three + two;
+      }
+      if (a != b) wrong++;
+    }
+    return wrong;
+  }
+
   public static void release() {
     stop = true;
   }
