@@ -1182,8 +1182,9 @@ op_lstore_3:
   Move64(locals + 3, sp - 2);
   NEXT(1, -2);
 
-  /* ---- pool constants: numbers only; strings (which may allocate) and anything a
-     crafted pool holds go to the handler ---- */
+  /* ---- pool constants: numbers, and strings whose object the pool already holds; a
+     string not yet made (making it may allocate) and anything a crafted pool holds go to
+     the handler ---- */
 op_ldc : {
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
   VMConstantPool* pool = pieces.pool;
