@@ -474,11 +474,12 @@ void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDe
     JoinOutside(f);
     int32_t kind = NextEvent(agent, 3000);
     EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
+    // Cleared while the thread stands: running on, it changes the static again.
+    agent->ClearDataBreaks();
     if (kind != 0) {
       EXPECT_EQ(spinner, agent->ThreadCurrent());
       agent->EventRemove();
     }
-    agent->ClearDataBreaks();
     agent->Interrupt(true);
     kind = NextEvent(agent, 3000);
     EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
