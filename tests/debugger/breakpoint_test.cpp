@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "marked_line.h"
+#include "plain_watch.h"
 #include "refhost.h"
 #include "safe_wait.h"
 #include "vm.h"
@@ -715,11 +716,16 @@ std::vector<VMThread*> OtherThreads(JavaVM* jvm, JNIEnv* mine) {
   return found;
 }
 
+/* Two threads that run the plain loops, started before any debugger: one calls a
+   method, the other only loops. Watched but still in a plain loop (held there, see
+   WatchInPlainLoop), one meets a breakpoint and the other, parked, is asked a step; after
+   a detach both run unwatched, and an interrupt the client sends then is reported by the
+   looper once it is brought under the agent, though no arrival is due from it: it goes
+   over to the debugging loop at its next poll. */
 TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterrupts) {
   Watchdog dog(120, "breakpoint test");
   std::atomic<int> calls{0};
   std::atomic<int> local{0};
-  // Both run the plain loops: they started before any debugger.
   std::thread a = RunJava("spin", "()I", &calls);
   std::vector<VMThread*> before = OtherThreads(jvm, env);
   ASSERT_EQ(1u, before.size());
@@ -736,11 +742,9 @@ TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterr
   ASSERT_TRUE(statics && counter);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
-  // Once the client has removed an event, threads it watches are no longer asked to
-  // report their arrival: they go on in the plain loops.
+  // Once the client has removed an event, nothing is due from a thread it watches.
   agent->EventRemove();
-  agent->RequestThreadAttach(caller);
-  agent->RequestThreadAttach(looper);
+  WatchInPlainLoop(caller);
   uint32_t at = PcOfLine(bump, Line("bump-body"));
   AsClient(agent, [&] {
     Idle(50000);
@@ -755,19 +759,35 @@ TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterr
     // The other thread parks in its plain loop; a step asked of it is carried out.
     for (int i = 0; i < 2000 && !looper->GetPausedForDebugger(); i++) Idle(1000);
     ASSERT_TRUE(looper->GetPausedForDebugger());
+    WatchInPlainLoop(looper);
     agent->ThreadTrace(looper, 0, 0);
     agent->EventRemove();
     ASSERT_EQ(VMDebugger::EventStep, NextEvent(agent, 5000)) << "the step of a parked thread was lost";
     EXPECT_EQ(looper, agent->ThreadCurrent());
     EXPECT_EQ(spinLocal, agent->GetCurrentFrame()->method);
-    // An interrupt waits while a watch is set, and comes once it is gone.
+    agent->EventRemove();
+  });
+  JNI_DebugDetach(agent);
+  EXPECT_EQ(0u, caller->GetEnv()->debug & 0xFF);
+  EXPECT_EQ(0u, looper->GetEnv()->debug & 0xFF);
+  // Out of its last stop, each leaves the debugging loop at its next instruction.
+  for (int i = 0; i < 2000 && (looper->GetPausedForDebugger() || caller->GetPausedForDebugger()); i++) Idle(1000);
+  Idle(50000);
+  agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  agent->EventRemove();
+  AsClient(agent, [&] {
+    // Sent while the looper runs its plain loop, and waiting while a watch is set; the
+    // caller is watched by nobody and never sees it.
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, counter->GetIndex() * 4, 4));
     agent->Interrupt(true);
-    agent->EventRemove();
+    agent->RequestThreadAttach(looper);
     EXPECT_EQ(0, NextEvent(agent, 300));
     agent->ClearDataBreaks();
-    ASSERT_EQ(VMDebugger::EventInterrupt, NextEvent(agent, 5000));
+    ASSERT_EQ(VMDebugger::EventInterrupt, NextEvent(agent, 5000)) << "the looper never left its plain loop";
     EXPECT_FALSE(agent->GetInterruptPending());
+    EXPECT_EQ(looper, agent->ThreadCurrent());
+    EXPECT_EQ(spinLocal, agent->GetCurrentFrame()->method);
     agent->EventRemove();
     EXPECT_EQ(0, NextEvent(agent, 300)) << "one request, one stop";
   });

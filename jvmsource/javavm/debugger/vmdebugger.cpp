@@ -180,7 +180,15 @@ void VMDebugger::RequestThreadAttach(VMThread* thread) {
   if (env == NULL) return;
   JavaVM* jvm = GetVM()->GetJVM();
   bool held = jvm != NULL && (jvm->debugWait & 0xFF) != 0;
-  if (!GetReportedAtLeastOneEvent() && !held) thread->SetDebuggerAttachRequested();
+  // The byte alone is read only when the thread next enters bytecode, and the plain loop
+  // runs calls and returns itself: a thread that runs Java now would never see it, nor
+  // the watches and interrupts only the debugging loop checks. It goes over at its next
+  // poll, silently once the client has removed an event (nothing is due any more).
+  if (GetReportedAtLeastOneEvent() || held)
+    thread->SetDebugLoopOnly();
+  else
+    thread->ClearDebugLoopOnly();
+  thread->SetDebuggerAttachRequested();
 }
 
 void VMDebugger::Disconnect() {
@@ -191,8 +199,14 @@ void VMDebugger::Disconnect() {
   VMNameSpace* ns = GetNameSpace();
   bool entered = vm->MonitorEnter(ns) == VMStatus_OK;
   if (entered) {
-    for (VMThread* t = ThreadNext(NULL); t != NULL; t = ThreadNext(t)) {
+    // Every thread the agent watched, caught or not: a byte left set would make the next
+    // connection take the thread for one already brought over, and never ask it over.
+    bool more = true;
+    for (uint32_t i = 1; more; i++) {
+      VMThread* t = ThreadAt(vm, i, &more);
+      if (t == NULL) continue;
       t->ClearDebuggerAttachRequested();
+      t->ClearDebugLoopOnly();
       VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebugger::Disconnect");
       if (JNIEnv* env = t->GetEnv()) env->debug &= ~0xFFu;
       VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebugger::Disconnect");

@@ -6,9 +6,11 @@
    reads it, and a collection that runs while the thread waits walks it. A breakpoint is
    reported before its instruction, which then runs as the opcode it displaced; when the
    client clears the breakpoint meanwhile, the restored instruction runs. A thread
-   enters the loop at its next entry into bytecode, or at its next poll when asked to,
-   and leaves it for the plain loops as soon as its agent is gone or disconnected. Plain
-   loops pay nothing for any of this: they only see the env's debug byte at entry. */
+   enters the loop at its next entry into bytecode, or at its next poll when asked to
+   (as every thread brought under the agent is: the fast loop makes calls and returns
+   itself, and may never come back to an entry), and leaves it for the plain loops as
+   soon as its agent is gone or disconnected. Plain loops pay nothing for any of this:
+   they only see the env's debug byte at entry. */
 #include "vm.h"
 #include "vmclass.h"
 #include "vmdebugger.h"

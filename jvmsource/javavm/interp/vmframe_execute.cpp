@@ -621,9 +621,9 @@ __attribute__((noinline)) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* loca
 #define INLINE_OP(op, label) labels[op] = &&label;
     INLINE_OP(OP_nop, op_nop) INLINE_OP(OP_unused_ba, op_nop)
     INLINE_OP(OP_aconst_null, op_zero) INLINE_OP(OP_fconst_0, op_zero)
-    INLINE_OP(OP_iconst_m1, op_iconst) INLINE_OP(OP_iconst_0, op_iconst) INLINE_OP(OP_iconst_1, op_iconst)
-    INLINE_OP(OP_iconst_2, op_iconst) INLINE_OP(OP_iconst_3, op_iconst) INLINE_OP(OP_iconst_4, op_iconst)
-    INLINE_OP(OP_iconst_5, op_iconst)
+    INLINE_OP(OP_iconst_m1, op_iconst_m1) INLINE_OP(OP_iconst_0, op_zero) INLINE_OP(OP_iconst_1, op_iconst_1)
+    INLINE_OP(OP_iconst_2, op_iconst_2) INLINE_OP(OP_iconst_3, op_iconst_3) INLINE_OP(OP_iconst_4, op_iconst_4)
+    INLINE_OP(OP_iconst_5, op_iconst_5)
     INLINE_OP(OP_bipush, op_bipush) INLINE_OP(OP_sipush, op_sipush)
     INLINE_OP(OP_iload, op_iload) INLINE_OP(OP_fload, op_iload) INLINE_OP(OP_aload, op_iload)
     INLINE_OP(OP_iload_0, op_iload_0) INLINE_OP(OP_fload_0, op_iload_0) INLINE_OP(OP_aload_0, op_iload_0)
@@ -824,9 +824,19 @@ op_nop:
 op_zero:
   sp[0] = 0;
   NEXT(1, 1);
-op_iconst:
-  sp[0] = (VMword)((int32_t)*pc - OP_iconst_0);
+  // One label per value: a second read of the opcode byte would see a breakpoint planted
+  // since the dispatch, and push its byte's value.
+#define ICONST(label, value) \
+  label:                     \
+  sp[0] = (VMword)(value);   \
   NEXT(1, 1);
+  ICONST(op_iconst_m1, -1)
+  ICONST(op_iconst_1, 1)
+  ICONST(op_iconst_2, 2)
+  ICONST(op_iconst_3, 3)
+  ICONST(op_iconst_4, 4)
+  ICONST(op_iconst_5, 5)
+#undef ICONST
 op_bipush:
   sp[0] = (VMword)(int32_t)(int8_t)pc[1];
   NEXT(2, 1);
@@ -1172,8 +1182,9 @@ op_lstore_3:
   Move64(locals + 3, sp - 2);
   NEXT(1, -2);
 
-  /* ---- pool constants: numbers only; strings (which may allocate) and anything a
-     crafted pool holds go to the handler ---- */
+  /* ---- pool constants: numbers, and strings whose object the pool already holds; a
+     string not yet made (making it may allocate) and anything a crafted pool holds go to
+     the handler ---- */
 op_ldc : {
   if (pieces.pool == NULL) pieces.pool = frame->method->GetConstantPool();
   VMConstantPool* pool = pieces.pool;
