@@ -1,18 +1,22 @@
 /* Heaps and process memory.
 
-   Every block carries a hidden 24-byte prefix. Small blocks come from size-class free
-   lists: per heap under the heap's lock, and for process memory from a per-thread cache
-   refilled in batches from a shared pool, because process memory sits on every native
-   call's path. Big blocks go straight to malloc. Under AddressSanitizer every block is
-   its own malloc, so the sanitizer sees overruns and stale uses.
+   Every block carries a hidden 24-byte prefix. Small blocks of process memory come from
+   size-class free lists, in a per-thread cache refilled in batches from a shared pool,
+   because process memory sits on every native call's path. Big blocks go straight to
+   malloc. Under AddressSanitizer every block is its own malloc, so the sanitizer sees
+   overruns and stale uses.
 
-   A heap's small blocks are carved from chunks of one size class each, so a walk steps
-   through each chunk in address order at a fixed stride: the collector's walks read
-   memory in a row instead of chasing one scattered link per block, and neither an
-   allocation nor a free touches a neighbour's prefix. A chunk whose blocks are all
-   freed leaves its class for any other, so a heap whose sizes change over time stays
-   within its capacity, which counts each block's slot and prefix. Only big blocks (and
-   every block under the sanitizer) hang in a list of their own. */
+   A heap's small blocks lie end to end in regions of 256 KiB, each prefix holding its
+   block's span and the span of the block before it, so a walk steps through a region in
+   address order: the collector's walks read memory in a row instead of chasing one
+   scattered link per block. The collector never moves a block, and a program's sizes
+   change as it runs, so no place may stay tied to the size it was first cut for: a block
+   freed is merged with the free blocks beside it, and a free block of any span serves a
+   request of any smaller one (lists by span, the best fit first). What a heap holds of the
+   process then follows what its live blocks hold: a region is added only when no free
+   block fits (never past twice the heap's capacity), and a region wholly free again goes
+   back once the heap holds more than its capacity. Only big blocks (and every block under
+   the sanitizer) hang in a list of their own. */
 #include "refhost_internal.h"
 
 #include <algorithm>
@@ -34,17 +38,30 @@ namespace refhost {
 namespace detail {
 
 struct BlockPrefix {
-  uint32_t size;     /* bytes the caller asked for */
-  uint32_t hash;     /* identity hash, fixed for the block's life */
-  uint32_t seq;      /* heap blocks: 0, or the heap's walk number when made during a walk */
-  uint32_t flags;    /* magic, size class, alive and process-memory bits */
-  BlockPrefix* prev; /* list of big heap blocks; free and deferred chains use next only */
-  BlockPrefix* next;
+  union {
+    uint32_t size;      /* bytes the caller asked for */
+    BlockPrefix* link;  /* a free region block: the next in its list */
+  };
+  union {
+    uint32_t hash;      /* identity hash, fixed for the block's life */
+    BlockPrefix* back;  /* a free region block behind the head of its bin: the one before it */
+  };
+  uint32_t seq;   /* heap blocks: 0, or the heap's walk number when made during a walk */
+  uint32_t flags; /* magic, size class, heap or free state, alive and process-memory bits */
+  union {
+    BlockPrefix* prev; /* big heap blocks' list */
+    uint32_t span;     /* a region block: its bytes, prefix included */
+  };
+  union {
+    BlockPrefix* next; /* big heap blocks' list, process memory's free chains */
+    uint32_t before;   /* a region block: the span of the block before it (0 for the first) */
+  };
 };
 static_assert(sizeof(BlockPrefix) == 24, "the prefix keeps blocks 8-byte aligned");
 
 }  // namespace detail
 }  // namespace refhost
+
 
 namespace {
 
@@ -71,7 +88,6 @@ const uint64_t kDefaultCapacity = 256ull << 20;
 std::atomic<jint> gCapacityKind{-1};
 std::atomic<uint64_t> gKindCapacity{kDefaultCapacity};
 const uint32_t kHeapMagic = 0x48454150u;
-const uint32_t kPoolChunk = 256u << 10;
 
 inline BlockPrefix* PrefixOf(void* block) { return (BlockPrefix*)((char*)block - sizeof(BlockPrefix)); }
 inline void* BlockOf(BlockPrefix* p) { return (char*)p + sizeof(BlockPrefix); }
@@ -207,39 +223,36 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
   return p;
 }
 
-/* ---- chunk memory ----
+/* ---- regions ----
 
-   Heaps carve their small blocks from chunks, and process memory from pool chunks. A
-   start-up fills about 4 MiB of them at once (most of it the name space's hash tables),
-   and a page met for the first time costs a fault of its own, microseconds each on a
-   virtual machine: so chunks come from one 4 MiB run of address space made at first
-   use, which the kernel is asked to back with huge pages, two faults in all. The run is
-   never given back; a chunk freed from it goes to the free list of its size, which the
-   next chunk of that size takes first. Other sizes, and every chunk once the run is
-   used up, come from malloc. */
+   Heaps keep their small blocks in regions, and process memory's pool carves from them
+   too. A start-up fills about 4 MiB of them at once (most of it the name space's hash
+   tables), and a page met for the first time costs a fault of its own, microseconds each
+   on a virtual machine: so the first regions come from one 4 MiB run of address space
+   made at first use, which the kernel is asked to back with huge pages, two faults in
+   all. Later ones are mapped one by one. A region given back waits on a free list for the
+   next heap, so a machine made and destroyed again and again meets neither a fault nor a
+   system call; past a few megabytes of them a mapped one goes back to the system, so that
+   the process does not keep what a heap once held. (A region from malloc would be mapped
+   and unmapped by it, or cut from the top of its heap and trimmed again each time.) */
 
+const uint32_t kRegionBytes = 256u << 10;
 const uint32_t kHugePage = 2u << 20;
 const uint32_t kArenaBytes = 4u << 20;
-const uint32_t kArenaSmallest = 16u << 10;
-const uint32_t kArenaSizes = 5; /* 16 KiB to 256 KiB: the heaps' chunks and the pool's */
+/* Free regions kept beyond the run's: 4 MiB. */
+const uint32_t kKeptMappedRegions = 16;
 
-struct Arena {
+struct RegionSupply {
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
   bool tried = false;
-  std::atomic<char*> base{nullptr}; /* set once, under the lock */
+  std::atomic<char*> base{nullptr}; /* the run, set once under the lock */
   uint32_t used = 0;
-  void* freeList[kArenaSizes] = {};
-} gArena;
-
-/* The free list for chunks of exactly this size, or -1 for sizes the run does not keep. */
-inline int ArenaSlot(uint32_t bytes) {
-  for (uint32_t k = 0; k < kArenaSizes; k++)
-    if (bytes == kArenaSmallest << k) return (int)k;
-  return -1;
-}
+  void* free = nullptr;    /* free regions, chained through their first word */
+  uint32_t freeMapped = 0; /* how many of them lie outside the run */
+} gSupply;
 
 void MakeArena() {
-  gArena.tried = true;
+  gSupply.tried = true;
   size_t span = kArenaBytes + kHugePage;
   void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return;
@@ -248,7 +261,13 @@ void MakeArena() {
   if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
   if ((uintptr_t)raw + span > end) munmap((void*)end, (uintptr_t)raw + span - end);
   (void)madvise((void*)start, kArenaBytes, MADV_HUGEPAGE);
-  gArena.base.store((char*)start, std::memory_order_release);
+  gSupply.base.store((char*)start, std::memory_order_release);
+}
+
+/* A region of the run was handed out after the run was made, so its start is seen. */
+inline bool InArena(void* region) {
+  char* base = gSupply.base.load(std::memory_order_acquire);
+  return base != nullptr && (char*)region >= base && (char*)region < base + kArenaBytes;
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -259,44 +278,48 @@ void MakeArena() {
 #endif
 #endif
 
-void* ChunkAlloc(uint32_t bytes) {
+void* RegionAlloc() {
 #ifdef PUX_HOST_SANITIZED
   /* The sanitizer's leak check scans malloc's blocks but not an anonymous mapping, so a
-     host object named only from a chunk of the run would count as leaked; and a chunk
-     reused from a free list would hide a use after its heap is gone. */
-  return malloc(bytes);
+     host object named only from a region would count as leaked; and a region reused
+     from the free list would hide a use after its heap is gone. */
+  return malloc(kRegionBytes);
 #endif
-  int slot = ArenaSlot(bytes);
-  if (slot >= 0) {
-    void* chunk = nullptr;
-    pthread_mutex_lock(&gArena.lock);
-    if (!gArena.tried) MakeArena();
-    if (gArena.freeList[slot] != nullptr) {
-      chunk = gArena.freeList[slot];
-      gArena.freeList[slot] = *(void**)chunk;
-    } else if (gArena.base.load(std::memory_order_relaxed) != nullptr && kArenaBytes - gArena.used >= bytes) {
-      chunk = gArena.base.load(std::memory_order_relaxed) + gArena.used;
-      gArena.used += bytes;
-    }
-    pthread_mutex_unlock(&gArena.lock);
-    if (chunk != nullptr) return chunk;
+  void* region = nullptr;
+  pthread_mutex_lock(&gSupply.lock);
+  if (!gSupply.tried) MakeArena();
+  char* base = gSupply.base.load(std::memory_order_relaxed);
+  if (gSupply.free != nullptr) {
+    region = gSupply.free;
+    gSupply.free = *(void**)region;
+    if (!InArena(region)) gSupply.freeMapped--;
+  } else if (base != nullptr && kArenaBytes - gSupply.used >= kRegionBytes) {
+    region = base + gSupply.used;
+    gSupply.used += kRegionBytes;
   }
-  return malloc(bytes);
+  pthread_mutex_unlock(&gSupply.lock);
+  if (region == nullptr) {
+    region = mmap(nullptr, kRegionBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (region == MAP_FAILED) region = nullptr;
+  }
+  return region;
 }
 
-void ChunkFree(void* chunk, uint32_t bytes) {
-  /* A chunk of the run was handed out after the run was made, so its start is seen. */
-  char* c = (char*)chunk;
-  char* base = gArena.base.load(std::memory_order_acquire);
-  if (base == nullptr || c < base || c >= base + kArenaBytes) {
-    free(chunk);
-    return;
+void RegionFree(void* region) {
+#ifdef PUX_HOST_SANITIZED
+  free(region);
+  return;
+#endif
+  bool mapped = !InArena(region);
+  pthread_mutex_lock(&gSupply.lock);
+  bool keep = !mapped || gSupply.freeMapped < kKeptMappedRegions;
+  if (keep) {
+    *(void**)region = gSupply.free;
+    gSupply.free = region;
+    if (mapped) gSupply.freeMapped++;
   }
-  int slot = ArenaSlot(bytes);
-  pthread_mutex_lock(&gArena.lock);
-  *(void**)chunk = gArena.freeList[slot];
-  gArena.freeList[slot] = chunk;
-  pthread_mutex_unlock(&gArena.lock);
+  pthread_mutex_unlock(&gSupply.lock);
+  if (!keep) munmap(region, kRegionBytes);
 }
 
 /* ---- process memory ---- */
@@ -341,10 +364,10 @@ BlockPrefix* RefillCache(ThreadRecord* t, uint32_t cls) {
   }
   while (c.count < want) {
     if (gPool.bumpLeft < bytes) {
-      char* chunk = (char*)ChunkAlloc(kPoolChunk);
-      if (!chunk) break;
-      gPool.bump = chunk;
-      gPool.bumpLeft = kPoolChunk;
+      char* region = (char*)RegionAlloc();
+      if (!region) break;
+      gPool.bump = region;
+      gPool.bumpLeft = kRegionBytes;
     }
     BlockPrefix* p = (BlockPrefix*)gPool.bump;
     gPool.bump += bytes;
@@ -514,63 +537,75 @@ class HeapLock {
 };
 static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words");
 
-/* The head of a chunk of a heap's small blocks. Every slot of a chunk has the chunk's
-   size class, and each slot's prefix names its chunk (the prev link, which only big
-   blocks use otherwise), so a free finds the chunk's count and free list at once. A
-   chunk whose slots are all free again leaves its class unless it is the last its class
-   can carve from: it is kept for whichever class next needs a chunk of its size, or
-   given back once the heap holds more chunks than its capacity. So memory that one size
-   of block held can serve another. */
-struct Chunk {
-  Chunk* next;             /* the heap's chunks, newest first */
-  Chunk* prev;
-  Chunk* availNext;        /* the class's chunks with a free or uncarved slot */
-  Chunk* availPrev;
-  Chunk* pendingNext;      /* the heap's chunks holding slots freed during walks */
-  BlockPrefix* free;       /* slots free for reuse */
-  BlockPrefix* pending;    /* slots freed during walks: reused once the last walk ends */
-  BlockPrefix* pendingTail;
-  uint32_t bytes;          /* the chunk's size, its head included */
-  uint32_t slot;           /* each slot's bytes, prefix included */
-  uint32_t carved;         /* bytes carved, the head included: walks read it unlocked */
-  uint32_t live;           /* slots handed out and not freed: walks read it unlocked */
-  uint16_t cls;
-  uint8_t avail;           /* on its class's list */
-  uint8_t hasPending;      /* on the heap's list of chunks with pending slots */
-  uint32_t unused;
+/* A region of a heap: this head, then blocks end to end, then a fence, a prefix that is
+   neither live nor free, where a merge stops. */
+struct Region {
+  Region* next; /* the heap's regions, in the order made */
+  Region* prev;
+  uint32_t unused[2];
 };
-static_assert(sizeof(Chunk) % 8 == 0, "slots stay 8-byte aligned");
+static_assert(sizeof(Region) % 8 == 0, "blocks stay 8-byte aligned");
+/* The span of the one free block of an empty region. */
+const uint32_t kRegionSpan = kRegionBytes - sizeof(Region) - sizeof(BlockPrefix);
 
-/* Two chunk sizes, so that a freed chunk fits any class of its kind: at least seven
-   slots of the largest class of each. */
-const uint32_t kSmallChunk = 32u << 10;  /* classes up to 4 KiB */
-const uint32_t kLargeChunk = 128u << 10; /* classes up to 16 KiB */
-inline uint32_t ChunkKind(uint32_t cls) { return gClassBytes[cls] <= 4096 ? 0 : 1; }
-const uint32_t kChunkBytes[2] = {kSmallChunk, kLargeChunk};
-/* Walks first visit the chunks of blocks above this size. */
-const uint32_t kFirstWalkedAbove = 512;
+inline BlockPrefix* RegionFirst(Region* r) { return (BlockPrefix*)(r + 1); }
+inline BlockPrefix* RegionFence(Region* r) {
+  return (BlockPrefix*)((char*)r + kRegionBytes - sizeof(BlockPrefix));
+}
+
+/* Free blocks by span: a list per 8 bytes below 1 KiB, where most blocks lie and a freed
+   block most often serves the next request of its size as it is; above, eight lists per
+   doubling, up to a whole region. */
+const uint32_t kExactBins = 128;
+const uint32_t kExactBelow = kExactBins * 8;
+const uint32_t kBins = kExactBins + 8 * 8;
+const uint32_t kBinWords = kBins / 32;
+inline uint32_t BinOf(uint32_t span) {
+  if (span < kExactBelow) return span >> 3;
+  uint32_t p = 31 - __builtin_clz(span);
+  return kExactBins + (p - 10) * 8 + ((span >> (p - 3)) & 7);
+}
+static_assert(kExactBelow == 1u << 10, "the ranged lists start at 1 KiB");
+static_assert(kRegionSpan < 1u << 18, "the ranged lists reach a whole region");
+
+/* The flags of a region block that is not live say where it is; a live block has the
+   heap's tag in those bits. */
+enum : uint32_t {
+  kRegionClass = 0xFE,
+  kFreeBase = kMagicFree | (kRegionClass << kClassShift),
+  kBinned = kFreeBase | (1u << kHeapTagShift),   /* on its bin's list */
+  kRun = kFreeBase | (2u << kHeapTagShift),      /* the heap's run (below) */
+  kPending = kFreeBase | (3u << kHeapTagShift),  /* freed during a walk: not merged, not reused */
+  kAbsorbed = kFreeBase | (4u << kHeapTagShift), /* taken into a pending block: its prefix is inside it */
+  kReserved = kFreeBase | (5u << kHeapTagShift), /* a relocation's old or new place, in no list */
+  kFence = 0xFE4C0000u,
+};
 
 struct HHeap {
   uint32_t magic;
   HeapLock lock;
-  BlockPrefix* first;    /* big blocks, in allocation order */
+  BlockPrefix* first;   /* big blocks, in allocation order */
   BlockPrefix* last;
-  Chunk* chunks;         /* chunks in use, newest first */
-  Chunk* avail[kClassCount];
-  Chunk* pendingChunks;  /* chunks with slots freed during walks */
-  Chunk* spare[2];       /* wholly free chunks of each size, for any class */
+  Region* regions;      /* in the order made: a walk meets blocks made one after another in that order */
+  Region* lastRegion;
+  /* The free block that requests no list serves exactly are cut from, front first, in no
+     list: blocks made one after another lie in a row, as the walks will read them. */
+  BlockPrefix* run;
+  BlockPrefix* pending; /* region blocks freed during walks */
+  BlockPrefix* bin[kBins];
+  uint32_t binMap[kBinWords]; /* the lists that are not empty */
   /* Byte counts of what a 32-bit process holds fit 32 bits; 64-bit ones cost a stall
      on every block (they are added in vector registers, from halves stored apart). */
-  uint32_t chunkBytes;   /* chunks in use and spare */
-  uint32_t bigBytes;     /* big blocks, prefixes included */
-  uint32_t inUse;        /* requested bytes of live blocks */
-  uint32_t charged;      /* what live blocks cost the capacity: their slots with prefixes */
+  uint32_t regionBytes;
+  uint32_t bigBytes;    /* big blocks, prefixes included */
+  uint32_t inUse;       /* requested bytes of live blocks */
+  uint32_t charged;     /* what live blocks cost the capacity: their spans */
   uint32_t blocks;
   uint64_t capacity;
-  uint32_t walks;        /* walks in progress: frees are deferred meanwhile */
-  uint32_t deferred;     /* big blocks freed during walks, still listed */
-  uint32_t seq;          /* raised by every small block made while a walk runs */
-  uint32_t tag;          /* 1-63, stored in each block's flags */
+  uint32_t walks;       /* walks in progress: frees are deferred meanwhile */
+  uint32_t deferred;    /* big blocks freed during walks, still listed */
+  uint32_t seq;         /* raised by every region block made while a walk runs */
+  uint32_t tag;         /* 1-63, stored in each block's flags */
   std::atomic<uint32_t> collected;
   std::atomic<jint> sharedAnswer;
   jint kind;
@@ -605,108 +640,268 @@ inline void Unlink(HHeap* h, BlockPrefix* p) {
   if (p->next) p->next->prev = p->prev; else h->last = p->prev;
 }
 
-/* A walk reads flags without the lock: they are written with a release store. */
+/* A walk reads flags and spans without the lock: they are written with release stores. */
 inline void SetFlags(BlockPrefix* p, uint32_t flags) { __atomic_store_n(&p->flags, flags, __ATOMIC_RELEASE); }
 inline uint32_t LoadFlags(BlockPrefix* p) { return __atomic_load_n(&p->flags, __ATOMIC_ACQUIRE); }
+inline void SetSpan(BlockPrefix* p, uint32_t span) { __atomic_store_n(&p->span, span, __ATOMIC_RELEASE); }
+inline uint32_t LoadSpan(BlockPrefix* p) { return __atomic_load_n(&p->span, __ATOMIC_ACQUIRE); }
 
-inline Chunk* ChunkOf(BlockPrefix* p) { return (Chunk*)p->prev; }
-inline void SetLive(Chunk* c, uint32_t n) { __atomic_store_n(&c->live, n, __ATOMIC_RELAXED); }
+inline BlockPrefix* At(BlockPrefix* p, uint32_t offset) { return (BlockPrefix*)((char*)p + offset); }
+inline BlockPrefix* Before(BlockPrefix* p) { return (BlockPrefix*)((char*)p - p->before); }
+
+inline bool IsBig(const BlockPrefix* p) { return ClassOf(p) == kLargeClass; }
+
+/* A region block's span for size bytes: the body rounded up to 8 bytes (8 at least) and
+   the prefix. It is also what the block costs the heap's capacity, whatever slack it was
+   cut with. */
+inline uint32_t SpanFor(uint32_t size) { return (((size < 8 ? 8 : size) + 7) & ~7u) + sizeof(BlockPrefix); }
+/* A free block may be a bare prefix: a live one never is. */
+const uint32_t kLeastSpan = sizeof(BlockPrefix);
 
 /* What a live block costs the heap's capacity. */
 inline uint32_t ChargeOf(const BlockPrefix* p) {
-  uint32_t cls = ClassOf(p);
-  return cls == kLargeClass ? p->size + sizeof(BlockPrefix) : gClassBytes[cls] + sizeof(BlockPrefix);
+  return IsBig(p) ? p->size + sizeof(BlockPrefix) : SpanFor(p->size);
 }
 
-void AvailPush(HHeap* h, Chunk* c) {
-  c->availPrev = nullptr;
-  c->availNext = h->avail[c->cls];
-  if (c->availNext) c->availNext->availPrev = c;
-  h->avail[c->cls] = c;
-  c->avail = 1;
+/* ---- the lists of free blocks ----
+   Doubly linked, so that a merge takes a neighbour out of the middle of its list; the
+   head's back link is left stale, so that taking the head touches no other block. */
+
+inline void MarkBin(HHeap* h, uint32_t b) { h->binMap[b >> 5] |= 1u << (b & 31); }
+inline void ClearBin(HHeap* h, uint32_t b) { h->binMap[b >> 5] &= ~(1u << (b & 31)); }
+
+void BinPush(HHeap* h, BlockPrefix* p) {
+  uint32_t b = BinOf(p->span);
+  BlockPrefix* head = h->bin[b];
+  p->link = head;
+  if (head != nullptr) head->back = p;
+  else MarkBin(h, b);
+  h->bin[b] = p;
+  SetFlags(p, kBinned);
 }
 
-void AvailUnlink(HHeap* h, Chunk* c) {
-  if (c->availPrev) c->availPrev->availNext = c->availNext; else h->avail[c->cls] = c->availNext;
-  if (c->availNext) c->availNext->availPrev = c->availPrev;
-  c->avail = 0;
-}
-
-/* A chunk whose slots are all free leaves the heap's list (never while a walk runs:
-   walks step through the list unlocked). */
-void RetireChunk(HHeap* h, Chunk* c) {
-  if (c->avail) AvailUnlink(h, c);
-  if (c->prev) c->prev->next = c->next; else h->chunks = c->next;
-  if (c->next) c->next->prev = c->prev;
-  if ((uint64_t)h->chunkBytes <= h->capacity) {
-    uint32_t kind = c->bytes == kSmallChunk ? 0 : 1;
-    c->next = h->spare[kind];
-    h->spare[kind] = c;
+void BinRemove(HHeap* h, BlockPrefix* p) {
+  uint32_t b = BinOf(p->span);
+  if (h->bin[b] == p) {
+    h->bin[b] = p->link;
+    if (p->link == nullptr) ClearBin(h, b);
   } else {
-    h->chunkBytes -= c->bytes;
-    ChunkFree(c, c->bytes);
+    p->back->link = p->link;
+    if (p->link != nullptr) p->link->back = p->back;
   }
 }
 
-/* A chunk whose slots are all free again, with no walk running. If it is all its class
-   has to offer, it stays and is carved afresh (a class that empties its one chunk again
-   and again does not trade it with the spares each time); else it leaves the class. */
-void ChunkEmptied(HHeap* h, Chunk* c) {
-  Chunk* first = h->avail[c->cls];
-  if (first != nullptr && (first != c || c->availNext != nullptr)) {
-    RetireChunk(h, c);
-    return;
+/* The first list from b on that holds a block, or kBins. */
+inline uint32_t FirstBinFrom(const HHeap* h, uint32_t b) {
+  for (uint32_t w = b >> 5; w < kBinWords; w++) {
+    uint32_t bits = h->binMap[w];
+    if (w == b >> 5) bits &= ~0u << (b & 31);
+    if (bits != 0) return w * 32 + __builtin_ctz(bits);
   }
-  c->free = nullptr;
-  __atomic_store_n(&c->carved, (uint32_t)sizeof(Chunk), __ATOMIC_RELAXED);
-  if (!c->avail) AvailPush(h, c);
+  return kBins;
 }
 
-/* A chunk for a class, spare or new, at the front of the heap's list. A walk that runs
-   started from an older front, so it never meets it. */
-Chunk* NewChunk(HHeap* h, uint32_t cls) {
-  uint32_t kind = ChunkKind(cls);
-  Chunk* c = h->spare[kind];
-  if (c) {
-    h->spare[kind] = c->next;
-  } else {
-    /* Spares of the other size that would take the heap past its capacity go back to
-       the process first, where a chunk of this size can be made of them. */
-    for (Chunk* other; (other = h->spare[1 - kind]) != nullptr && (uint64_t)h->chunkBytes + kChunkBytes[kind] > h->capacity;) {
-      h->spare[1 - kind] = other->next;
-      h->chunkBytes -= other->bytes;
-      ChunkFree(other, other->bytes);
+/* ---- cutting and merging ---- */
+
+/* Cuts span s from the front of free block p, which is in no list: the rest, when it can
+   be a block of its own, is made with the given flags and returned; else p is taken whole.
+   The rest's prefix is written before p's span shrinks, so a walk that reads p's span
+   before or after lands on a prefix either way. */
+inline BlockPrefix* Cut(BlockPrefix* p, uint32_t s, uint32_t restFlags) {
+  uint32_t span = p->span;
+  if (span - s < kLeastSpan) return nullptr;
+  BlockPrefix* rest = At(p, s);
+  rest->span = span - s;
+  rest->before = s;
+  SetFlags(rest, restFlags);
+  At(rest, span - s)->before = span - s;
+  SetSpan(p, s);
+  return rest;
+}
+
+/* A free block that fits s, out of its list, or NULL. The best fit: within a ranged
+   list the first that fits (a few are looked at), then the head of the first list
+   above. */
+BlockPrefix* BestFit(HHeap* h, uint32_t s) {
+  uint32_t b = BinOf(s);
+  if (b >= kExactBins) {
+    int looked = 0;
+    for (BlockPrefix* p = h->bin[b]; p != nullptr && looked < 16; p = p->link, looked++)
+      if (p->span >= s) {
+        BinRemove(h, p);
+        return p;
+      }
+  }
+  b = FirstBinFrom(h, b + 1);
+  if (b == kBins) return nullptr;
+  BlockPrefix* p = h->bin[b];
+  BinRemove(h, p);
+  /* The next request that no list serves exactly most often takes the next of these. */
+  if (p->link != nullptr) __builtin_prefetch(p->link, 1);
+  return p;
+}
+
+/* A new region at the end of the heap's list, its one free block in no list; NULL when
+   the process has none, or when bounded and the heap would hold more than twice its
+   capacity: a heap whose blocks never move may need more than its live blocks, but past
+   that, a refusal (and the collection it calls for) is the better answer. A walk that
+   runs stops at the region that was last when it started, so it never meets this one. */
+BlockPrefix* AddRegion(HHeap* h, bool bounded) {
+  if (bounded && h->regions != nullptr && (uint64_t)h->regionBytes + kRegionBytes > 2 * h->capacity)
+    return nullptr;
+  Region* r = (Region*)RegionAlloc();
+  if (r == nullptr) return nullptr;
+  BlockPrefix* p = RegionFirst(r);
+  p->span = kRegionSpan;
+  p->before = 0;
+  p->flags = kReserved;
+  BlockPrefix* fence = RegionFence(r);
+  fence->span = 0;
+  fence->before = kRegionSpan;
+  fence->flags = kFence;
+  r->next = nullptr;
+  r->prev = h->lastRegion;
+  if (h->lastRegion != nullptr) h->lastRegion->next = r; else h->regions = r;
+  h->lastRegion = r;
+  h->regionBytes += kRegionBytes;
+  return p;
+}
+
+/* A wholly free region goes back to the process, with no walk running. */
+void DropRegion(HHeap* h, Region* r) {
+  if (r->prev != nullptr) r->prev->next = r->next; else h->regions = r->next;
+  if (r->next != nullptr) r->next->prev = r->prev; else h->lastRegion = r->prev;
+  h->regionBytes -= kRegionBytes;
+  RegionFree(r);
+}
+
+/* Takes span s where no list serves it exactly and the run is too short: the best fit
+   among the free blocks, else a new region. The longer of the rest and the run is the
+   run from now on, the other goes to its list. */
+BlockPrefix* TakeSlow(HHeap* h, uint32_t s, bool bounded) {
+  BlockPrefix* p = BestFit(h, s);
+  if (p == nullptr) p = AddRegion(h, bounded);
+  if (p == nullptr) return nullptr;
+  BlockPrefix* rest = Cut(p, s, kRun);
+  if (rest != nullptr) {
+    BlockPrefix* run = h->run;
+    if (run == nullptr || run->span < rest->span) {
+      if (run != nullptr) BinPush(h, run);
+      h->run = rest;
+    } else {
+      BinPush(h, rest);
     }
-    c = (Chunk*)ChunkAlloc(kChunkBytes[kind]);
-    if (!c) return nullptr;
-    h->chunkBytes += kChunkBytes[kind];
   }
-  c->bytes = kChunkBytes[kind];
-  c->slot = gClassBytes[cls] + sizeof(BlockPrefix);
-  c->carved = sizeof(Chunk);
-  c->live = 0;
-  c->cls = (uint16_t)cls;
-  c->free = c->pending = c->pendingTail = nullptr;
-  c->pendingNext = nullptr;
-  c->hasPending = 0;
-  c->prev = nullptr;
-  c->next = h->chunks;
-  if (h->chunks) h->chunks->prev = c;
-  h->chunks = c;
-  AvailPush(h, c);
-  return c;
+  return p;
 }
 
-/* Puts a small block's slot back in its chunk, with no walk running. */
-inline void ReleaseSmall(HHeap* h, BlockPrefix* p, uint32_t cls) {
-  SetFlags(p, kMagicFree | (cls << kClassShift));
-  Chunk* c = ChunkOf(p);
-  p->next = c->free;
-  c->free = p;
-  uint32_t live = c->live - 1;
-  SetLive(c, live);
-  if (live == 0) ChunkEmptied(h, c);
-  else if (!c->avail) AvailPush(h, c);
+/* Storage of span s (SpanFor) for a region block, with the heap locked; NULL when none
+   can be had. It reads as free until its block is made. */
+inline BlockPrefix* TakeSpan(HHeap* h, uint32_t s, bool bounded) {
+  if (s < kExactBelow) {
+    uint32_t b = s >> 3;
+    BlockPrefix* p = h->bin[b];
+    if (p != nullptr) {
+      BlockPrefix* n = p->link;
+      h->bin[b] = n;
+      /* Freed blocks lie where the program last left them, seldom in the cache: the next
+         one is fetched now, while the caller fills this one. */
+      if (n != nullptr) __builtin_prefetch(n, 1);
+      else ClearBin(h, b);
+      return p;
+    }
+  }
+  BlockPrefix* run = h->run;
+  if (run != nullptr && run->span >= s) {
+    h->run = Cut(run, s, kRun);
+    return run;
+  }
+  return TakeSlow(h, s, bounded);
+}
+
+/* Whether a region the merge left wholly free goes back to the process: when the heap
+   holds more than its capacity. */
+inline bool Spare(HHeap* h, uint32_t span) { return span == kRegionSpan && h->regionBytes > h->capacity; }
+
+/* Frees a region block for good, with no walk running: it is merged with the free blocks
+   beside it, and what results goes to its list, or stays the run when the run was one of
+   them, or goes back to the process when it is a whole region the heap can spare. */
+void Release(HHeap* h, BlockPrefix* p) {
+  uint32_t span = p->span;
+  bool run = false;
+  for (;;) {
+    BlockPrefix* n = At(p, span);
+    uint32_t f = n->flags;
+    if (f == kBinned) BinRemove(h, n);
+    else if (f == kRun) run = true;
+    else break;
+    span += n->span;
+  }
+  if (p->before != 0) {
+    BlockPrefix* q = Before(p);
+    uint32_t f = q->flags;
+    if (f == kBinned || f == kRun) {
+      if (f == kBinned) BinRemove(h, q);
+      else run = true;
+      span += q->span;
+      p = q;
+    }
+  }
+  p->span = span;
+  At(p, span)->before = span;
+  if (run) {
+    p->flags = kRun;
+    h->run = p;
+  } else if (Spare(h, span)) {
+    DropRegion(h, (Region*)p - 1);
+  } else {
+    BinPush(h, p);
+  }
+}
+
+/* A region block freed while a walk runs, its flags pending already, with the heap
+   locked: free at once, its place kept from reuse until the last walk ends. It is merged
+   with the free blocks beside it now, while a sweep's blocks are still in the cache,
+   though walks run: whatever a merge takes in stays unused until the last walk ends, its
+   prefix as it is (only its flags change), so a walk that read a span before it grew
+   lands on a prefix all the same. What results is pending as a whole, listed once; a
+   free block before it takes it in and turns pending itself. A pending block that is
+   taken in while still in a sweeping thread's batch is passed over when the batch comes
+   to the heap. So the release after the walk has one block per row of freed blocks to
+   list, and no neighbour to read. */
+inline void Defer(HHeap* h, BlockPrefix* p) {
+  if (p->flags == kAbsorbed) return;
+  uint32_t span = p->span;
+  for (;;) {
+    BlockPrefix* n = At(p, span);
+    uint32_t f = n->flags;
+    if (f == kBinned) BinRemove(h, n);
+    else if (f == kRun) h->run = nullptr;
+    else if (f != kPending) break;
+    SetFlags(n, kAbsorbed);
+    span += n->span;
+  }
+  if (p->before != 0) {
+    BlockPrefix* q = Before(p);
+    uint32_t f = q->flags;
+    if (f == kPending || f == kBinned || f == kRun) {
+      if (f == kBinned) BinRemove(h, q);
+      else if (f == kRun) h->run = nullptr;
+      SetFlags(p, kAbsorbed);
+      span += q->span;
+      At(q, span)->before = span;
+      SetSpan(q, span);
+      if (f == kPending) return;
+      SetFlags(q, kPending);
+      p = q;
+    }
+  }
+  if (span != p->span) {
+    At(p, span)->before = span;
+    SetSpan(p, span);
+  }
+  p->link = h->pending;
+  h->pending = p;
 }
 
 /* Unlinks and frees a big block. */
@@ -717,52 +912,37 @@ inline void ReleaseBig(HHeap* h, BlockPrefix* p) {
   free(p);
 }
 
-/* Where a chunk's carved slots end. */
-inline char* CarvedEnd(Chunk* c) { return (char*)c + __atomic_load_n(&c->carved, __ATOMIC_ACQUIRE); }
-
-/* Walk numbers restart from 0 once no walk runs and they grew large: every small
+/* Walk numbers restart from 0 once no walk runs and they grew large: every region
    block's number is cleared, so none can ever look younger than a later walk. */
 void RestartWalkNumbers(HHeap* h) {
-  for (Chunk* c = h->chunks; c != nullptr; c = c->next)
-    for (char* q = (char*)(c + 1), *end = CarvedEnd(c); q < end; q += c->slot) ((BlockPrefix*)q)->seq = 0;
+  for (Region* r = h->regions; r != nullptr; r = r->next)
+    for (BlockPrefix* p = RegionFirst(r), *end = RegionFence(r); p < end; p = At(p, p->span))
+      if (p->flags & kAlive) p->seq = 0;
   h->seq = 0;
 }
 
-/* A small block freed while a walk runs: free at once, its slot kept from reuse until
-   the last walk ends. */
-inline void DeferSmall(HHeap* h, BlockPrefix* p) {
-  Chunk* c = ChunkOf(p);
-  p->next = c->pending;
-  if (p->next == nullptr) c->pendingTail = p;
-  c->pending = p;
-  SetLive(c, c->live - 1);
-  if (!c->hasPending) {
-    c->hasPending = 1;
-    c->pendingNext = h->pendingChunks;
-    h->pendingChunks = c;
-  }
-}
-
-/* With the last walk over: what the walks deferred is freed now, and the chunks it
-   emptied leave their classes. */
+/* With the last walk over: what the walks deferred is merged and freed now. */
 void ReleaseDeferred(HHeap* h) {
-  for (Chunk* c = h->pendingChunks; c != nullptr;) {
-    Chunk* next = c->pendingNext;
-    BlockPrefix* head = c->pending;
-    BlockPrefix* tail = c->pendingTail;
-    c->hasPending = 0;
-    c->pendingNext = nullptr;
-    c->pending = c->pendingTail = nullptr;
-    if (c->live == 0) {
-      ChunkEmptied(h, c);  /* may give the chunk back: it is not touched again */
-    } else {
-      tail->next = c->free;
-      c->free = head;
-      if (!c->avail) AvailPush(h, c);
+  if (h->pending != nullptr) {
+    /* Merged already; a block taken in after it was listed is passed over. */
+    for (BlockPrefix* p = h->pending; p != nullptr;) {
+      BlockPrefix* next = p->link;
+      if (p->flags == kPending) BinPush(h, p);
+      p = next;
     }
-    c = next;
+    h->pending = nullptr;
+    if (h->regionBytes > h->capacity) {
+      for (Region* r = h->regions; r != nullptr;) {
+        Region* next = r->next;
+        BlockPrefix* first = RegionFirst(r);
+        if (first->flags == kBinned && Spare(h, first->span)) {
+          BinRemove(h, first);
+          DropRegion(h, r);
+        }
+        r = next;
+      }
+    }
   }
-  h->pendingChunks = nullptr;
   for (BlockPrefix* q = h->first; q && h->deferred;) {
     BlockPrefix* next = q->next;
     if (!(q->flags & kAlive)) {
@@ -781,8 +961,8 @@ void ApplyBatch(HHeap* h, ThreadRecord* t) {
   h->charged -= t->batchCharged;
   h->blocks -= t->batchCount;
   for (BlockPrefix* p = t->batchFirst; p != nullptr;) {
-    BlockPrefix* next = p->next;
-    DeferSmall(h, p);
+    BlockPrefix* next = p->link;
+    Defer(h, p);
     p = next;
   }
   t->batchFirst = nullptr;
@@ -805,50 +985,18 @@ void FlushBatch(ThreadRecord* t) {
   h->lock.Unlock();
 }
 
-/* The size class of a block of size bytes, kLargeClass for a big one. */
-inline uint32_t ClassFor(uint32_t size) {
-  return kPooled && size <= kLargestPooled ? SizeClass(size) : (uint32_t)kLargeClass;
-}
-
-/* What a block of a class costs the heap's capacity. */
-inline uint32_t Charge(uint32_t cls, uint32_t size) {
-  return (cls == kLargeClass ? size : gClassBytes[cls]) + sizeof(BlockPrefix);  /* HeapAlloc refused sizes that would wrap */
-}
-
-/* Storage for a block of size bytes and its class (ClassFor), with the heap locked. A
-   slot carved now reads as free until its block is made. */
-inline BlockPrefix* TakeStorage(HHeap* h, uint32_t size, uint32_t cls) {
-  if (cls == kLargeClass) return (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
-  Chunk* c = h->avail[cls];
-  if (c == nullptr) {
-    c = NewChunk(h, cls);
-    if (c == nullptr) return nullptr;
-  }
-  BlockPrefix* p = c->free;
-  if (p != nullptr) {
-    c->free = p->next;
-    /* Freed slots lie where the program last left them, seldom in the cache: the next
-       one is fetched now, while the caller fills this one. */
-    if (c->free != nullptr) __builtin_prefetch(c->free, 1);
-  } else {
-    p = (BlockPrefix*)((char*)c + c->carved);
-    p->prev = (BlockPrefix*)c;
-    SetFlags(p, kMagicFree | (cls << kClassShift));
-    __atomic_store_n(&c->carved, c->carved + c->slot, __ATOMIC_RELEASE);
-  }
-  SetLive(c, c->live + 1);
-  if (c->free == nullptr && c->carved + c->slot > c->bytes) AvailUnlink(h, c);
-  return p;
-}
+/* Whether a block of size bytes lives in a region (else it is a big one). */
+inline bool InRegion(uint32_t size) { return kPooled && size <= kLargestPooled; }
 
 void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
-  uint32_t cls = ClassFor(size);
-  uint32_t charge = Charge(cls, size);
+  bool small = InRegion(size);
+  uint32_t charge = small ? SpanFor(size) : size + sizeof(BlockPrefix);  /* HeapAlloc refused sizes that would wrap */
   h->lock.Lock();
   SettleOwnFrees(h, t);
   bool room = (uint64_t)h->charged + charge <= h->capacity;
-  BlockPrefix* p = room ? TakeStorage(h, size, cls) : nullptr;
+  BlockPrefix* p = nullptr;
+  if (room) p = small ? TakeSpan(h, charge, true) : (BlockPrefix*)malloc(charge);
   if (!p) {
     if (!room && gCollectionLog && h->refusedSince == 0) h->refusedSince = MonotonicNs();
     h->lock.Unlock();
@@ -857,7 +1005,10 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   if (h->refusedSince != 0) h->refusedSince = 0;
   p->size = size;
   p->hash = hash;
-  if (cls == kLargeClass) {
+  if (small) {
+    /* A walk visits region blocks with numbers up to the heap's at its start. */
+    p->seq = h->walks ? ++h->seq : 0;
+  } else {
     /* A walk stops at the list's last block of its start: this one lies past it. */
     p->seq = 0;
     p->next = nullptr;
@@ -865,37 +1016,35 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
     if (h->last) h->last->next = p; else h->first = p;
     h->last = p;
     h->bigBytes += charge;
-  } else {
-    /* A walk visits small blocks with numbers up to the heap's at its start. */
-    p->seq = h->walks ? ++h->seq : 0;
   }
+  uint32_t cls = small ? (uint32_t)kRegionClass : (uint32_t)kLargeClass;
   SetFlags(p, kMagicLive | (cls << kClassShift) | (h->tag << kHeapTagShift) | kAlive);
   h->inUse += size;
   h->charged += charge;
   h->blocks++;
   h->lock.Unlock();
   void* block = BlockOf(p);
-  FillNew(block, size, cls != kLargeClass);
+  FillNew(block, size, small);
   return block;
 }
 
 void HeapFreeOn(HHeap* h, void* block) {
   BlockPrefix* p = CheckedPrefix(block, false);
   if (((p->flags >> kHeapTagShift) & kHeapTagMask) != h->tag) BadFree("a block of another heap", block);
-  PoisonFreed(block, p->size, ClassOf(p) != kLargeClass);
-  uint32_t cls = ClassOf(p);
+  bool big = IsBig(p);
+  PoisonFreed(block, p->size, !big);
   ThreadRecord* t = Self();
-  if (t->walking == h && cls != kLargeClass) {
+  if (t->walking == h && !big) {
     /* Freed by a thread walking this heap (a sweep): free at once, so no walk visits
-       it again, though its slot is not reused before the last walk ends; counted and
+       it again, though its place is not reused before the last walk ends; counted and
        handed to the heap with the next few hundred under one hold of the lock. */
     if (t->batchHeap != h) FlushBatch(t);
-    SetFlags(p, kMagicFree | (cls << kClassShift));
-    p->next = t->batchFirst;
+    t->batchBytes += p->size;
+    t->batchCharged += SpanFor(p->size);
+    SetFlags(p, kPending);
+    p->link = t->batchFirst;
     t->batchFirst = p;
     t->batchHeap = h;
-    t->batchBytes += p->size;
-    t->batchCharged += gClassBytes[cls] + sizeof(BlockPrefix);
     if (++t->batchCount >= 256) FlushBatch(t);
     return;
   }
@@ -906,18 +1055,18 @@ void HeapFreeOn(HHeap* h, void* block) {
   h->blocks--;
   if (h->walks) {
     /* A walk may stand on this block or reach it later: it stays where it is, dead,
-       and its slot is not reused before the last walk ends. */
-    if (cls == kLargeClass) {
+       and its place is neither merged nor reused before the last walk ends. */
+    if (big) {
       SetFlags(p, p->flags & ~kAlive);
       h->deferred++;
     } else {
-      SetFlags(p, kMagicFree | (cls << kClassShift));
-      DeferSmall(h, p);
+      SetFlags(p, kPending);
+      Defer(h, p);
     }
-  } else if (cls == kLargeClass) {
+  } else if (big) {
     ReleaseBig(h, p);
   } else {
-    ReleaseSmall(h, p, cls);
+    Release(h, p);
   }
   h->lock.Unlock();
 }
@@ -968,12 +1117,11 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
     free(p);
     p = next;
   }
-  for (Chunk* list : {h->chunks, h->spare[0], h->spare[1]})
-    for (Chunk* c = list; c;) {
-      Chunk* next = c->next;
-      ChunkFree(c, c->bytes);
-      c = next;
-    }
+  for (Region* r = h->regions; r != nullptr;) {
+    Region* next = r->next;
+    RegionFree(r);
+    r = next;
+  }
   h->magic = 0;
   h->lock.Unlock();
   free(h);
@@ -990,40 +1138,35 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
   h->walks++;
   HHeap* outer = t->walking;
   t->walking = h;
-  /* The blocks that existed at the start are exactly these: small ones in the chunks
-     listed now, numbered up to the heap's number now; big ones in the list up to its
-     last block now (big blocks are appended). */
+  /* The blocks that existed at the start are exactly these: region blocks in the
+     regions listed now, numbered up to the heap's number now; big ones in the list up to
+     its last block now (big blocks are appended). */
   uint32_t seq = h->seq;
-  Chunk* chunk = h->chunks;
+  Region* regions = h->regions;
+  Region* lastRegion = h->lastRegion;
   BlockPrefix* end = h->last;
   BlockPrefix* p = end ? h->first : nullptr;
-  /* Nothing a walk reads moves while one runs (a free only clears the alive bit, a
-     slot freed during a walk is not reused before the last one ends, no chunk leaves
-     the list, new chunks go in front of where the walk starts, relocation waits): the
-     walk goes without the lock, and the callback may allocate and free. A chunk with
-     nothing live had nothing live at the start either: it is passed over. */
+  /* Nothing a walk reads moves while one runs: a block freed meanwhile stays where it
+     is, unused (a merge only lengthens a span over prefixes left as they are), a free
+     block is only cut, its rest made before its span shrinks, no region leaves the list,
+     new regions go after the last one the walk will read, relocation waits. So the walk
+     goes without the lock, and the callback may allocate and free. */
   h->lock.Unlock();
-  /* Chunks of big slots first, then the rest: a large block often owns smaller ones (a
-     machine body's pieces), and a sweep that frees the owner frees them before the walk
-     comes to them, so whole chunks of them are passed over unread. */
   bool going = true;
-  for (uint32_t pass = 0; pass < 2 && going; pass++) {
-    for (Chunk* c = chunk; c != nullptr && going; c = c->next) {
-      if ((c->slot > kFirstWalkedAbove + sizeof(BlockPrefix)) != (pass == 0)) continue;
-      if (__atomic_load_n(&c->live, __ATOMIC_RELAXED) == 0) continue;
-      uint32_t slot = c->slot;
-      char* stop = CarvedEnd(c);
-      for (char* q = (char*)(c + 1); q < stop; q += slot) {
-        BlockPrefix* b = (BlockPrefix*)q;
-        /* A few slots ahead: the reads go out together instead of one miss per slot (a
-           prefetch past the chunk's end is harmless). */
-        __builtin_prefetch(q + 6 * slot);
-        uint32_t f = LoadFlags(b);
-        if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
-          going = false;
-          break;
-        }
+  for (Region* r = regions; r != nullptr && going; r = r == lastRegion ? nullptr : r->next) {
+    char* stop = (char*)RegionFence(r);
+    for (char* q = (char*)RegionFirst(r); q < stop;) {
+      BlockPrefix* b = (BlockPrefix*)q;
+      uint32_t f = LoadFlags(b);
+      uint32_t span = LoadSpan(b);
+      /* A few blocks ahead: the reads go out together instead of one miss per block (a
+         prefetch past the region's end is harmless). */
+      __builtin_prefetch(q + 6 * span);
+      if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
+        going = false;
+        break;
       }
+      q += span;
     }
   }
   while (p && going) {
@@ -1253,7 +1396,7 @@ uint64_t HeapFootprint(HHeap* heap) {
   if (!heap) return 0;
   HHeap* h = CheckedHeap(heap);
   h->lock.Lock();
-  uint64_t n = (uint64_t)h->chunkBytes + h->bigBytes;
+  uint64_t n = (uint64_t)h->regionBytes + h->bigBytes;
   h->lock.Unlock();
   return n;
 }
@@ -1268,20 +1411,22 @@ void SetBlockPatterns(bool fillNew, bool poisonFreed) {
   gPoison.store(poisonFreed);
 }
 
+
 /* ---- relocation ---- */
 
 namespace {
 
-/* Puts storage back where it came from, with the heap locked: a small slot waits for
+/* Puts storage back where it came from, with the heap locked: a region block waits for
    the walks that run, as any free does. */
-void GiveBack(HHeap* h, BlockPrefix* p, uint32_t cls) {
-  if (cls == kLargeClass) {
+void GiveBack(HHeap* h, BlockPrefix* p) {
+  if (IsBig(p)) {
     free(p);
-    return;
+  } else if (h->walks) {
+    SetFlags(p, kPending);
+    Defer(h, p);
+  } else {
+    Release(h, p);
   }
-  SetFlags(p, kMagicFree | (cls << kClassShift));
-  if (h->walks) DeferSmall(h, p);
-  else ReleaseSmall(h, p, cls);
 }
 
 }  // namespace
@@ -1296,41 +1441,44 @@ uint32_t RelocateHeap(HHeap* heap) {
   }
   Relocation* r = new Relocation;
   r->moved.reserve(h->blocks);
-  /* Every live block, before any new storage is carved where the chunk walk would
-     meet it. */
-  for (Chunk* c = h->chunks; c != nullptr; c = c->next)
-    for (char* q = (char*)(c + 1), *end = CarvedEnd(c); q < end; q += c->slot) {
-      BlockPrefix* p = (BlockPrefix*)q;
+  /* Every live block, before any new storage is cut where the region walk would meet it. */
+  for (Region* g = h->regions; g != nullptr; g = g->next)
+    for (BlockPrefix* p = RegionFirst(g), *end = RegionFence(g); p < end; p = At(p, p->span))
       if (p->flags & kAlive) r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, nullptr});
-    }
   for (BlockPrefix* p = h->first; p; p = p->next) r->moved.push_back({(uintptr_t)BlockOf(p), p->size, p, nullptr});
-  /* Take all new storage first, so a failure leaves the heap as it was. */
+  /* Take all new storage first, so a failure leaves the heap as it was. New places are
+     reserved, neither live nor in a list, until their copies are made. */
   for (Moved& m : r->moved) {
-    uint32_t cls = ClassFor(m.size);
-    m.newPrefix = TakeStorage(h, m.size, cls);
+    bool big = IsBig(m.oldPrefix);
+    m.newPrefix = big ? (BlockPrefix*)malloc(sizeof(BlockPrefix) + m.size) : TakeSpan(h, SpanFor(m.size), false);
     if (!m.newPrefix) {
       for (Moved& g : r->moved)
-        if (g.newPrefix) GiveBack(h, g.newPrefix, ClassOf(g.oldPrefix));
+        if (g.newPrefix) GiveBack(h, g.newPrefix);
       delete r;
       h->lock.Unlock();
       return 0;
     }
-    /* A slot carved now must read as free until its copy is made. */
-    if (cls != kLargeClass) SetFlags(m.newPrefix, kMagicFree | (cls << kClassShift));
+    if (big) m.newPrefix->flags = kMagicFree | (kLargeClass << kClassShift);
+    else SetFlags(m.newPrefix, kReserved);
   }
   for (Moved& m : r->moved) {
     BlockPrefix* p = m.oldPrefix;
     BlockPrefix* q = m.newPrefix;
-    BlockPrefix* home = q->prev;  /* a small slot's chunk */
-    *q = *p;  /* size, identity hash, walk number, flags and links */
+    q->size = p->size;
+    q->hash = p->hash;
+    q->seq = p->seq;
     memcpy(BlockOf(q), BlockOf(p), p->size);
-    if (ClassOf(p) == kLargeClass) {
+    if (IsBig(p)) {
+      q->prev = p->prev;
+      q->next = p->next;
       if (q->prev) q->prev->next = q; else h->first = q;
       if (q->next) q->next->prev = q; else h->last = q;
+      SetFlags(q, p->flags);
+      p->flags = kMagicFree | (kLargeClass << kClassShift);
     } else {
-      q->prev = home;
+      SetFlags(q, p->flags);
+      SetFlags(p, kReserved);
     }
-    p->flags = kMagicFree | (ClassOf(p) << kClassShift);
   }
   std::sort(r->moved.begin(), r->moved.end(), [](const Moved& a, const Moved& b) { return a.oldBlock < b.oldBlock; });
   h->moving = r;
@@ -1380,9 +1528,9 @@ void FinishRelocation(HHeap* heap) {
   h->moving = nullptr;
   if (r) {
     for (Moved& m : r->moved) {
-      uint32_t cls = ClassOf(m.oldPrefix);
-      PoisonFreed(BlockOf(m.oldPrefix), m.size, cls != kLargeClass);
-      GiveBack(h, m.oldPrefix, cls);
+      bool big = IsBig(m.oldPrefix);
+      PoisonFreed(BlockOf(m.oldPrefix), m.size, !big);
+      GiveBack(h, m.oldPrefix);
     }
   }
   h->lock.Unlock();

@@ -42,9 +42,10 @@ uint64_t AllocationCount();
 uint64_t RefusedCount();
 
 /* Capacity of a heap: HeapAlloc refuses when what the heap's live blocks cost (each
-   block's slot, its size class and 24-byte prefix included, as HeapBytesInUse answers)
-   and the new block's cost would exceed it, and HeapTotalBytes answers it. The default
-   is 256 MiB. */
+   block's size rounded up to 8 bytes and its 24-byte prefix, as HeapBytesInUse answers)
+   and the new block's cost would exceed it, or when the block fits none of the heap's
+   free places and the heap holds twice its capacity of the process already;
+   HeapTotalBytes answers it. The default is 256 MiB. */
 void SetHeapCapacity(HHeap* heap, uint64_t bytes);
 /* Heaps of this kind created from now on start with this capacity instead of the
    default (the machine makes its own heap with kind 2, a name space's with kind 1). */
@@ -56,7 +57,7 @@ void SetMaxAllocSize(uint32_t bytes);
 /* Blocks and requested bytes still live on a heap, or in process memory for NULL. */
 uint32_t BlocksInUse(HHeap* heap);
 uint64_t BytesInUse(HHeap* heap);
-/* What a heap holds of the process's memory: its chunks of small blocks, in use or
+/* What a heap holds of the process's memory: its regions of small blocks, in use or
    kept for reuse, and its big blocks, prefixes included. */
 uint64_t HeapFootprint(HHeap* heap);
 /* Bytes (block prefixes included) of the free process-memory blocks that the calling

@@ -70,14 +70,14 @@ struct ThreadRecord {
 
   /* heap walks (heap.cpp): the heap of the thread's innermost walk, and the small blocks
      the thread freed on it meanwhile, free already but not yet counted or handed to the
-     heap: a sweep frees without taking the heap's lock per block. They are chained in
-     the order freed, and the heap hands each to its chunk under one hold of its lock. */
+     heap: a sweep frees without taking the heap's lock per block. They are chained, and
+     the heap merges each with the free blocks beside it under one hold of its lock. */
   HHeap* walking = nullptr;
   HHeap* batchHeap = nullptr;
   BlockPrefix* batchFirst = nullptr;
   uint32_t batchCount = 0;
   uint32_t batchBytes = 0;    /* requested bytes of the chained blocks */
-  uint32_t batchCharged = 0;  /* their slots' bytes, prefixes included */
+  uint32_t batchCharged = 0;  /* their cost to the capacity, prefixes included */
 
   ThreadRecord* nextRecord = nullptr; /* registry, for summing counters */
 
