@@ -157,7 +157,9 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
   const uint32_t rounds = Scaled(400, 40);
   EXPECT_EQ(0, Run("Keeper", "setUp", "(I)I", {threads * (perThread / keepEvery)}));
   // Room for what two collections' worth of finalizable garbage holds (a finalizable
-  // object is freed one collection after its finalizer), yet full often.
+  // object is freed one collection after its finalizer), with a margin for threads that
+  // run late on a loaded machine (with 3 MB, six copies at once ran out of memory one
+  // run in fifteen), yet full often.
   // The workers attach before the heap is made small: an attach that found it full would
   // fail the test for a reason of its own.
   std::atomic<int> running{threads}, attached{0};
@@ -198,7 +200,7 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
   VM::EnterSafeRegion(world.env->thread);
   while (attached.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   VM::LeaveSafeRegion(world.env->thread);
-  refhost::SetHeapCapacity(world.vm->GetHeap(), 3 * 1024 * 1024);
+  refhost::SetHeapCapacity(world.vm->GetHeap(), 4 * 1024 * 1024);
   uint32_t collectionsBefore = world.vm->GetCollections();
   go = true;
   uint32_t step = 0;
