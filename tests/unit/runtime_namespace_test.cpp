@@ -75,11 +75,14 @@ TEST_F(RuntimeNameSpaceTest, MachinesDestroyedTogetherDestroyTheNameSpaceOnce) {
 JNIHostFunctions* realHost = nullptr;
 std::atomic<HHeap*> lingeringHeap{nullptr};
 std::atomic<bool> lingering{false};
+std::atomic<bool> lingerEnds{false};
 
+/* Lingers until the test lets it go (after the other destroy has returned, however long
+   a loaded machine takes for it), or at most 5 s. */
 void HOSTCALL LingeringHeapWalk(HHeap* heap, JNIHostHeapWalkFn callback, void* context) {
   if (heap == lingeringHeap.load()) {
     lingering = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    for (int ms = 0; ms < 5000 && !lingerEnds.load(); ms++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   realHost->HeapWalk(heap, callback, context);
 }
@@ -101,12 +104,14 @@ TEST_F(RuntimeNameSpaceTest, MachinesDestroyedAtOnceLeaveTheNameSpaceToTheLastTo
     ASSERT_EQ(0, left->MonitorExit(a.ns));
     DetachHere(a);
     lingering = false;
+    lingerEnds = false;
     lingeringHeap = a.vm->GetHeap();
     std::atomic<uint32_t> leftA{99}, leftB{99};
     std::thread destroyA([&] { leftA = DestroyMachine(a); });
     ASSERT_TRUE(WaitFor([&] { return lingering.load(); }));
     std::thread destroyB([&] { leftB = DestroyMachine(b); });
     destroyB.join();
+    lingerEnds = true;
     destroyA.join();
     EXPECT_EQ(1u, leftB.load()) << "round " << round;
     EXPECT_EQ(0u, leftA.load()) << "round " << round;
