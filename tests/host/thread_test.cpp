@@ -13,7 +13,38 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class ThreadTest : public HostTest {};
+class ThreadTest : public HostTest {
+ protected:
+  /* A thread ends, `between` more are passed over as starting them one by one would, and
+     a live thread starts: a late stop and resume through the ended thread's handle must
+     reach nothing, and in particular not the live thread. */
+  void ExpectAStaleHandleReachesNothing(uint32_t between) {
+    void* ended = nullptr;
+    std::thread([&] { ended = host->CurrentThreadHandle(); }).join();
+    if (between != 0) refhost::PassThreadHandles(between);
+    std::atomic<void*> live{nullptr};
+    std::atomic<int> state{0};
+    std::thread t([&] {
+      live = host->CurrentThreadHandle();
+      while (state.load() == 0) std::this_thread::yield();
+      // The stale stop and resume came before: neither may have reached this thread.
+      state = host->YieldCheck() == 0 ? 2 : 3;
+      host->SuspendThread(live);
+      state = 4;
+    });
+    while (live.load() == nullptr) std::this_thread::yield();
+    EXPECT_NE(ended, live.load()) << "the live thread has the handle of one " << between + 1 << " threads before it";
+    host->StopThread(ended, 1);
+    host->ResumeThread(ended);
+    state = 1;
+    while (state.load() < 2) std::this_thread::yield();
+    EXPECT_EQ(2, state.load()) << "a stop through a handle " << between + 1 << " threads old stopped the live thread";
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_NE(4, state.load()) << "a resume through a handle " << between + 1 << " threads old reached the live thread";
+    host->ResumeThread(live);
+    t.join();
+  }
+};
 
 TEST_F(ThreadTest, IdsAreNonzeroStableAndNeverReused) {
   void* mine = host->CurrentThreadId();
@@ -50,64 +81,13 @@ TEST_F(ThreadTest, AnEndedThreadsRecordServesTheNextWhileItsHandleReachesNothing
   const uint32_t records = refhost::ThreadRecordCount();
   for (int i = 0; i < 3000; i++) std::thread([&] { (void)host->CurrentThreadHandle(); }).join();
   EXPECT_EQ(records, refhost::ThreadRecordCount());
-
-  for (int round = 0; round < 50; round++) {
-    void* ended = nullptr;
-    std::thread([&] { ended = host->CurrentThreadHandle(); }).join();
-    std::atomic<void*> live{nullptr};
-    std::atomic<int> state{0};
-    std::thread t([&] {
-      live = host->CurrentThreadHandle();
-      while (state.load() == 0) std::this_thread::yield();
-      // The stale stop and resume came before: neither may have reached this thread.
-      state = host->YieldCheck() == 0 ? 2 : 3;
-      host->SuspendThread(live);
-      state = 4;
-    });
-    while (live.load() == nullptr) std::this_thread::yield();
-    ASSERT_NE(ended, live.load());
-    host->StopThread(ended, 1);
-    host->ResumeThread(ended);
-    state = 1;
-    while (state.load() < 2) std::this_thread::yield();
-    EXPECT_EQ(2, state.load()) << "a stale handle stopped the live thread";
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_NE(4, state.load()) << "a stale handle resumed the live thread";
-    host->ResumeThread(live);
-    t.join();
-  }
+  for (int round = 0; round < 50; round++) ExpectAStaleHandleReachesNothing(0);
 }
 
 /* The live thread must not answer to a handle of a thread that ended any number of
-   threads before it. The threads in between are passed over as starting them one by one
-   would, without the seconds that 65,536 thread starts take. */
+   threads before it, without the seconds that 65,536 thread starts take. */
 TEST_F(ThreadTest, AStaleHandleReachesNothingHoweverManyThreadsCameBetween) {
-  const uint32_t betweens[] = {1, 65535, 65536, 131071, 0x7FFFFFFFu};
-  for (uint32_t between : betweens) {
-    void* ended = nullptr;
-    std::thread([&] { ended = host->CurrentThreadHandle(); }).join();
-    refhost::PassThreadHandles(between);
-    std::atomic<void*> live{nullptr};
-    std::atomic<int> state{0};
-    std::thread t([&] {
-      live = host->CurrentThreadHandle();
-      while (state.load() == 0) std::this_thread::yield();
-      state = host->YieldCheck() == 0 ? 2 : 3;
-      host->SuspendThread(live);
-      state = 4;
-    });
-    while (live.load() == nullptr) std::this_thread::yield();
-    EXPECT_NE(ended, live.load()) << "the live thread has the handle of one " << between + 1 << " threads before it";
-    host->StopThread(ended, 1);
-    host->ResumeThread(ended);
-    state = 1;
-    while (state.load() < 2) std::this_thread::yield();
-    EXPECT_EQ(2, state.load()) << "a stop through a handle " << between + 1 << " threads old stopped the live thread";
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_NE(4, state.load()) << "a resume through a handle " << between + 1 << " threads old reached the live thread";
-    host->ResumeThread(live);
-    t.join();
-  }
+  for (uint32_t between : {1u, 65535u, 65536u, 131071u, 0x7FFFFFFFu}) ExpectAStaleHandleReachesNothing(between);
 }
 
 /* Handles are taken in turn from a 32-bit range: when the turn comes round again, the
