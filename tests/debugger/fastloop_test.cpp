@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <string>
 #include <thread>
@@ -91,6 +92,10 @@ int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
     Idle(200);
   }
   return 0;
+}
+
+long MicrosecondsSince(std::chrono::steady_clock::time_point start) {
+  return (long)std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
 uint32_t LineAt(VMByteCodeFrame* frame) { return VMDebugger::FindLineNumber(frame->method, frame->GetPC(false)); }
@@ -189,6 +194,7 @@ class FastLoopDebugTest : public ::testing::Test {
     return t;
   }
   void ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner);
+  void PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due);
   void Release() {
     env->functions->CallStaticVoidMethod(env, numeric, env->functions->GetStaticMethodID(env, numeric, "release", "()V"));
   }
@@ -529,6 +535,116 @@ TEST_F(FastLoopDebugTest, AThreadAnEarlierClientWatchedIsBroughtOverByTheNext) {
   JNI_DebugDetach(agent);
   Release();
   JoinOutside(h);
+}
+
+/* A thread that attaches after the client did, but before the client's first poll
+   connects it, is asked over to the debugging loop and polls while there is no
+   connection to go over to. Once connected it must still go over: its arrival reported
+   when one is due (none is once the client has removed an event: nothing then comes
+   before the watch), and a watch on the static kernel adds to, then an interrupt
+   request, each stop it. */
+void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due) {
+  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
+  ASSERT_NE(nullptr, total);
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+  ASSERT_NE(nullptr, agent);
+  if (!due) agent->EventRemove();
+  std::atomic<int> result{0};
+  VMThread* spinner = nullptr;
+  std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
+  // Asked over at its attach: its first polls in kernel meet the request unconnected.
+  for (int i = 0; i < 5000 && spinner->GetDebuggerAttachRequested(); i++) Idle(1000);
+  EXPECT_FALSE(spinner->GetDebuggerAttachRequested()) << "the spinner never polled";
+  Idle(20000);
+  (void)JNI_DebugEventPending(agent);  // the client's first poll: it connects
+  AsClient(agent, [&] {
+    if (due) {
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000)) << "its arrival was never reported";
+      EXPECT_EQ(spinner, agent->ThreadCurrent());
+      agent->EventRemove();
+    }
+    ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
+    int32_t kind = NextEvent(agent, 3000);
+    EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
+    agent->ClearDataBreaks();
+    if (kind != 0) {
+      EXPECT_EQ(spinner, agent->ThreadCurrent());
+      agent->EventRemove();
+    }
+    agent->Interrupt(true);
+    kind = NextEvent(agent, 3000);
+    EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
+    agent->Interrupt(false);
+    if (kind != 0) {
+      EXPECT_EQ(spinner, agent->ThreadCurrent());
+      agent->EventRemove();
+    }
+  });
+  JNI_DebugDetach(agent);
+  Release();
+  JoinOutside(h);
+}
+
+TEST_F(FastLoopDebugTest, AThreadThatPolledBeforeTheClientsFirstPollArrivesOnceConnected) {
+  Watchdog dog(120, "fast loop debugger test");
+  PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(true);
+}
+
+TEST_F(FastLoopDebugTest, AThreadThatPolledBeforeTheClientsFirstPollGoesOverSilentlyOnceConnected) {
+  Watchdog dog(120, "fast loop debugger test");
+  PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(false);
+}
+
+/* The client's first poll races the first polls of a thread that attached after the
+   client did, round after round, landing before, among and after them: the thread
+   arrives once (not at all when the client removed an event first) and runs the
+   debugging loop from then on. A second arrival, or one where none is due, would come
+   before the watch; a second request to go over would still stand at it. */
+TEST_F(FastLoopDebugTest, AThreadAttachingAsTheClientConnectsArrivesOnceWhateverTheOrder) {
+  Watchdog dog(120, "fast loop debugger test");
+  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
+  jfieldID ended = env->functions->GetStaticFieldID(env, numeric, "ended", "I");
+  ASSERT_TRUE(total && ended);
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  long span = 0;
+  for (int round = 1; round <= 16; round++) {
+    SCOPED_TRACE(round);
+    bool due = (round & 1) != 0;
+    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+    ASSERT_NE(nullptr, agent);
+    if (!due) agent->EventRemove();
+    std::atomic<int> result{0};
+    VMThread* t = nullptr;
+    // The client polls on a thread of its own, from before the thread attaches to past
+    // its first polls (the length of the last attach sets the scale).
+    long delay = span * ((round >> 1) & 7) / 5;
+    auto start = std::chrono::steady_clock::now();
+    std::thread client([agent, start, delay] {
+      while (MicrosecondsSince(start) < delay) {
+      }
+      (void)JNI_DebugEventPending(agent);
+    });
+    std::thread h = RunJava("spinRound", "(I)I", &result, {round}, nullptr, &t);
+    span = MicrosecondsSince(start);
+    JoinOutside(client);
+    AsClient(agent, [&] {
+      if (due) {
+        ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 3000)) << "no arrival";
+        EXPECT_EQ(t, agent->ThreadCurrent());
+        agent->EventRemove();
+      }
+      ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
+      ASSERT_EQ(VMDebugger::EventWatch, NextEvent(agent, 3000)) << "not in the debugging loop, or arrived again";
+      EXPECT_EQ(t, agent->ThreadCurrent());
+      EXPECT_FALSE(t->GetDebuggerAttachRequested() || t->GetDebugLoopDeferred()) << "asked over twice";
+      agent->ClearDataBreaks();
+      agent->EventRemove();
+    });
+    JNI_DebugDetach(agent);
+    env->functions->SetStaticIntField(env, numeric, ended, round);
+    JoinOutside(h);
+  }
 }
 
 /* Code with no backward branch polls only at its calls: a thread deep in it is caught. */

@@ -214,6 +214,8 @@ jint HOSTCALL VMThread::yieldAndCheck() {
   }
   if ((flags & YieldToJumpToDebugLoopFlag) && !(flags & ProcessingMonitorEnterFlag)) {
     if (!t->GetFrame()->GetIsByteCode()) return 0;
+    // Not while the thread's agent is unconnected: the request waits for the connection.
+    if (!VMDebugger::ReadyForDebugLoop(t)) return 0;
     t->ClearFlag(YieldToJumpToDebugLoopFlag);
     t->SetDebuggerAttachRequestNoticedByYield();
     VMDebugger::JumpToDebugLoop(t);

@@ -95,6 +95,10 @@ class VMThread : public VMInternalObject {
     DebugLoopOnlyFlag = 0x40000,
     /* The thread is in a host wait (VM::EnterHostWait); its gate word is its own. */
     InHostWaitFlag = 0x80000,
+    /* The poll found the thread asked over to the debugging loop while its agent was not
+       connected, and set the request aside: the connection asks the thread again. Not a
+       request: the thread polls no more often for it. */
+    DebugLoopDeferredFlag = 0x100000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00
   };
@@ -160,7 +164,13 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(ServingDebugger)
   PUX_THREAD_FLAG(DebugLoopOnly)
   PUX_THREAD_FLAG(InHostWait)
+  PUX_THREAD_FLAG(DebugLoopDeferred)
 #undef PUX_THREAD_FLAG
+  /* Clears DebugLoopDeferred; true for the one caller that found it set. */
+  bool TakeDebugLoopDeferred() {
+    return (__atomic_fetch_and(&Body()[FlagsWord], ~(VMword)DebugLoopDeferredFlag, __ATOMIC_SEQ_CST) &
+            DebugLoopDeferredFlag) != 0;
+  }
   __attribute__((always_inline)) VMword GetFlags() const { return __atomic_load_n(&Body()[FlagsWord], __ATOMIC_ACQUIRE); }
 
   /* ---- fields ---- */

@@ -155,7 +155,7 @@ void VMDebugger::Connect() {
   // ends before the mark, and the disconnection undoes all of it, or sees it.
   VMUtils::GlobalMutexGuard guard;
   if (GetDetached()) return;
-  SetIsConnected();
+  if (TakeUpConnection()) AskDeferredThreadsOver();
   for (VMThread* t = ThreadNext(NULL); t != NULL; t = ThreadNext(t)) {
     // A thread that already runs under the debugger has had its attach request: asking
     // again would make it report a second initial breakpoint.
@@ -191,6 +191,56 @@ void VMDebugger::RequestThreadAttach(VMThread* thread) {
   thread->SetDebuggerAttachRequested();
 }
 
+namespace {
+
+enum WatchState { Unwatched, Unconnected, Connected };
+
+/* Read by the thread itself, at a poll. */
+WatchState StateOf(VMThread* thread) {
+  JNIEnv* env = thread->GetEnv();
+  if (env == NULL || (__atomic_load_n(&env->debug, __ATOMIC_SEQ_CST) & 0xFF) == 0) return Unwatched;
+  VMDebugger* agent = thread->GetVM()->GetDebugger();
+  return agent != NULL && agent->GetIsConnected() ? Connected : Unconnected;
+}
+
+}  // namespace
+
+bool VMDebugger::ReadyForDebugLoop(VMThread* thread) {
+  // A thread nobody watches takes the jump as it always did: it restarts its plain loop.
+  if (StateOf(thread) != Unconnected) return true;
+  // A thread attached between the client's attach and its first poll meets this: the
+  // debugging loop would hand it straight back, and the fast loop makes calls and
+  // returns itself, so it might never enter bytecode afresh to see its byte.
+  thread->SetDebugLoopDeferred();
+  thread->ClearDebuggerAttachRequested();
+  // Connect sets its flag before it looks for marks, and Disconnect clears the byte
+  // before it clears the mark: whichever came meanwhile is seen here, or sees the mark.
+  // The mark is taken once, by this or by them, and the request is asked again once.
+  __atomic_thread_fence(__ATOMIC_SEQ_CST);
+  WatchState now = StateOf(thread);
+  if (now != Unconnected && thread->TakeDebugLoopDeferred() && now == Connected) thread->SetDebuggerAttachRequested();
+  return false;
+}
+
+void VMDebugger::AskDeferredThreadsOver() {
+  // The connected flag is set: a poll that set its mark unseen by this sees the flag.
+  __atomic_thread_fence(__ATOMIC_SEQ_CST);
+  VMNameSpace* ns = GetNameSpace();
+  // Records are dropped under this lock only; a request is only bits and the poll word.
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebugger::AskDeferredThreadsOver");
+  if (VMThreadHandleArray* threads = GetVM()->GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* t = threads->Get(i);
+      if (t == NULL || !t->GetDebugLoopDeferred()) continue;
+      JNIEnv* env = t->GetEnv();
+      bool watched = env != NULL && (env->debug & 0xFF) != 0;
+      // An arrival that was due stays due: DebugLoopOnly is as the attach left it.
+      if (t->TakeDebugLoopDeferred() && watched) t->SetDebuggerAttachRequested();
+    }
+  }
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebugger::AskDeferredThreadsOver");
+}
+
 void VMDebugger::Disconnect() {
   // Debugging loops leave at their next instruction and new events are dropped before
   // anything they walk goes away.
@@ -210,6 +260,9 @@ void VMDebugger::Disconnect() {
       VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebugger::Disconnect");
       if (JNIEnv* env = t->GetEnv()) env->debug &= ~0xFFu;
       VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebugger::Disconnect");
+      // After the byte: a poll that sets its request aside meanwhile either sees the
+      // byte gone and takes its mark back, or has set the mark before this.
+      t->ClearDebugLoopDeferred();
     }
   }
   // Every suspension the client made is undone, caught or not.

@@ -205,6 +205,10 @@ class VMDebugger : public VMInternalObject {
   /* The poll found a request to run the debugging loop: the thread's Execute starts
      over in it (returns only when no bytecode frame is running). */
   static void JumpToDebugLoop(VMThread* thread);
+  /* The poll found a request to run the debugging loop: whether the thread is to go now.
+     Not while its agent is unconnected (the loop would hand it straight back, the
+     request spent): the request is then set aside until the connection asks again. */
+  static bool ReadyForDebugLoop(VMThread* thread);
 
   /* ---- the client's calls (vmdebugger_entry.cpp) ---- */
   /* Serves one request of the client: reads its code and arguments through read,
@@ -389,6 +393,10 @@ class VMDebugger : public VMInternalObject {
   PUX_DEBUGGER_FLAG(ConnectionFailed)
   PUX_DEBUGGER_FLAG(ReportedStoredEvent)
 #undef PUX_DEBUGGER_FLAG
+  /* Sets IsConnected; true for the one caller that found it clear. */
+  bool TakeUpConnection() {
+    return (__atomic_fetch_or(&Body()[FlagsWord], (VMword)IsConnectedFlag, __ATOMIC_SEQ_CST) & IsConnectedFlag) == 0;
+  }
   /* Clears InterruptPending; true for the one caller that found it set. */
   bool TakeInterruptPending() {
     return (__atomic_fetch_and(&Body()[FlagsWord], ~(VMword)InterruptPendingFlag, __ATOMIC_SEQ_CST) &
@@ -398,6 +406,8 @@ class VMDebugger : public VMInternalObject {
  private:
   /* Empties the local handles (event removed, connection ended). */
   void ReleaseLocalHandles();
+  /* Asks over again every watched thread that set its request aside (ReadyForDebugLoop). */
+  void AskDeferredThreadsOver();
   /* The place an address names (vmdebugger_handles.cpp). */
   bool Resolve(jlong address, struct VMDebugPlace& place);
   bool ReadPlace(jlong address, void* value, uint32_t width);

@@ -130,4 +130,15 @@ public class Numeric {
   public static void release() {
     stop = true;
   }
+
+  static volatile int ended;
+
+  /* Runs kernel until the test sets ended to r, for tests that start a thread a round. */
+  public static int spinRound(int r) {
+    int s = 0;
+    while (ended < r) {
+      s = kernel(8) & 0xFFFF;
+    }
+    return s;
+  }
 }
