@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "debugged_program.h"
 #include "marked_line.h"
 #include "plain_watch.h"
 #include "refhost.h"
@@ -37,19 +38,8 @@
 namespace {
 
 using vmjni::UnHandleField;
-using vmjni::UnHandleMethod;
 
 uint32_t Line(const char* name) { return MarkedLine("Numeric.java", name); }
-
-uint32_t PcOfLine(VMMethod* method, uint32_t line) {
-  VMStatus status = 0;
-  VMshortArray* table = method->GetLineNumbers(&status);
-  uint32_t best = 0xFFFFFFFFu;
-  for (uint32_t i = 0; table != nullptr && i + 1 < table->GetSize(); i += 2)
-    if ((uint16_t)table->Get(i + 1) == line && (uint16_t)table->Get(i) < best) best = (uint16_t)table->Get(i);
-  EXPECT_NE(0xFFFFFFFFu, best) << "no code on line " << line;
-  return best;
-}
 
 /* The first instruction at or after the line's first pc whose opcode (breakpoints seen
    through) is one of ops. */
@@ -68,37 +58,9 @@ double LocalDouble(VMByteCodeFrame* f, uint32_t slot) {
   return d;
 }
 
-template <class Body>
-void AsClient(VMDebugger* agent, Body body) {
-  VMDebuggerCall call;
-  ASSERT_TRUE(call.Begin(agent, true)) << "the client call was refused";
-  body();
-  call.End();
-}
-
-void Idle(useconds_t microseconds) {
-  WhileOutside([&] { usleep(microseconds); });
-}
-
-int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
-  for (int waited = 0; waited < milliseconds * 5; waited++) {
-    int32_t kind = agent->EventPending(false);
-    if (kind == VMDebugger::EventClassLoad) {
-      (void)agent->EventGet();
-      agent->EventRemove();
-      continue;
-    }
-    if (kind != 0) return kind;
-    Idle(200);
-  }
-  return 0;
-}
-
 long MicrosecondsSince(std::chrono::steady_clock::time_point start) {
   return (long)std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
 }
-
-uint32_t LineAt(VMByteCodeFrame* frame) { return VMDebugger::FindLineNumber(frame->method, frame->GetPC(false)); }
 
 /* The methods of the bytecode frames from frame down to the thread's first. */
 std::vector<VMMethod*> Chain(VMByteCodeFrame* frame) {
@@ -107,16 +69,12 @@ std::vector<VMMethod*> Chain(VMByteCodeFrame* frame) {
   return out;
 }
 
-class FastLoopDebugTest : public ::testing::Test {
+class FastLoopDebugTest : public DebuggedProgramTest {
  protected:
+  FastLoopDebugTest() : DebuggedProgramTest("fastdbg", "dbgtest/Numeric") {}
   void SetUp() override {
-    refhost::ResetHooks();
-    refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + PUX_BUILD_DIR +
-                                       "/testclasses/debugger");
-    jvm = Create("fastdbg", &env);
-    ASSERT_NE(nullptr, jvm);
-    numeric = env->functions->FindClass(env, "dbgtest/Numeric");
-    ASSERT_NE(nullptr, numeric);
+    DebuggedProgramTest::SetUp();
+    if (HasFatalFailure()) return;
     kernel = Method("kernel", "(I)I");
     scale = Method("scale", "(D)D");
     absOf = Method("absOf", "(I)I");
@@ -124,33 +82,6 @@ class FastLoopDebugTest : public ::testing::Test {
     ASSERT_TRUE(kernel && scale && absOf && spin);
     // The premise: the loop computes this one in place for a thread nobody watches.
     ASSERT_EQ(VMMethod::ShapeAbsInt, absOf->GetShape());
-  }
-  void TearDown() override {
-    if (jvm != nullptr) {
-      refhost::Functions()->SetCurrentEnv(env);
-      EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
-    }
-    refhost::ResetHooks();
-  }
-  static JavaVM* Create(const char* name, JNIEnv** env, JavaVM* share = nullptr) {
-    JNICreateArgs args;
-    JNI_GetDefaultJavaVMInitArgs(&args);
-    args.host = refhost::Functions();
-    args.name = name;
-    args.shareNameSpaceOf = share;
-    JavaVM* made = nullptr;
-    return JNI_CreateJavaVM(&made, env, &args) == 0 ? made : nullptr;
-  }
-  VMMethod* Method(const char* name, const char* signature) {
-    return UnHandleMethod(env, env->functions->GetStaticMethodID(env, numeric, name, signature));
-  }
-  VMDebugger* Attach() {
-    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
-    EXPECT_NE(nullptr, agent);
-    if (agent != nullptr) {
-      EXPECT_EQ(0, JNI_DebugEventPending(agent));
-    }
-    return agent;
   }
   /* An agent that watches thread t while t goes on in its plain loop (see
      WatchInPlainLoop): the client has removed an event, so nothing is due from t. */
@@ -161,47 +92,12 @@ class FastLoopDebugTest : public ::testing::Test {
     WatchInPlainLoop(t);
     return agent;
   }
-  /* Runs Numeric.name(args...) once per argument (once without) on a new attached host
-     thread; the last result, or -1 for an exception, lands in *out. The thread's record
-     is returned through *record. */
-  std::thread RunJava(const char* name, const char* signature, std::atomic<int>* out, std::vector<jint> args = {},
-                      JavaVM* machine = nullptr, VMThread** record = nullptr) {
-    machine = machine != nullptr ? machine : jvm;
-    std::atomic<VMThread*>* attached = new std::atomic<VMThread*>(nullptr);
-    std::thread t([machine, name, signature, out, args, attached] {
-      JNIEnv* own = nullptr;
-      jint status = machine->functions->AttachCurrentThread(machine, &own, nullptr);
-      attached->store(status == 0 ? own->thread : (VMThread*)1);
-      ASSERT_EQ(0, status);
-      jclass cls = own->functions->FindClass(own, "dbgtest/Numeric");
-      jmethodID m = cls != nullptr ? own->functions->GetStaticMethodID(own, cls, name, signature) : nullptr;
-      for (size_t i = 0; m != nullptr && i < (args.empty() ? 1 : args.size()); i++) {
-        jint r = args.empty() ? own->functions->CallStaticIntMethod(own, cls, m)
-                              : own->functions->CallStaticIntMethod(own, cls, m, args[i]);
-        if (own->functions->ExceptionCheck(own)) {
-          own->functions->ExceptionClear(own);
-          r = -1;
-        }
-        *out = r;
-      }
-      EXPECT_EQ(0, machine->functions->DetachCurrentThread(machine));
-    });
-    WhileOutside([&] {
-      while (attached->load() == nullptr) usleep(100);
-    });
-    if (record != nullptr) *record = attached->load();
-    delete attached;
-    return t;
-  }
   void ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner);
   void PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due);
   void Release() {
-    env->functions->CallStaticVoidMethod(env, numeric, env->functions->GetStaticMethodID(env, numeric, "release", "()V"));
+    env->functions->CallStaticVoidMethod(env, program, env->functions->GetStaticMethodID(env, program, "release", "()V"));
   }
 
-  JavaVM* jvm = nullptr;
-  JNIEnv* env = nullptr;
-  jclass numeric = nullptr;
   VMMethod *kernel = nullptr, *scale = nullptr, *absOf = nullptr, *spin = nullptr;
 };
 
@@ -416,11 +312,11 @@ TEST_F(FastLoopDebugTest, AParkedThreadsFramesPushedByTheLoopReadWhole) {
    double static, each written by the instructions the loop now carries itself. */
 TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstructions) {
   Watchdog dog(240, "fast loop debugger test");
-  VMDataMember* cells = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "cells", "[D"));
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "last", "D"));
+  VMDataMember* cells = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "cells", "[D"));
+  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "last", "D"));
   VMMethod* fill = Method("fill", "()I");
   ASSERT_TRUE(cells && total && fill);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
   ASSERT_NE(nullptr, statics);
   VMObject* array = (VMObject*)statics->GetWord(cells->GetIndex());
   ASSERT_NE(nullptr, array);
@@ -455,10 +351,10 @@ TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstruction
    yet must go over to the debugging loop, where a watch on the static it adds to, and
    then an interrupt request, each stop it (and nothing before them: no arrival). */
 void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner) {
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
+  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "total", "D"));
   VMMethod* fill = Method("fill", "()I");
   ASSERT_TRUE(total && fill);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
   std::atomic<int> filled{0};
   std::thread f = RunJava("fill", "()I", &filled);
   uint32_t at = PcOfLine(fill, Line("fill-static"));
@@ -544,9 +440,9 @@ TEST_F(FastLoopDebugTest, AThreadAnEarlierClientWatchedIsBroughtOverByTheNext) {
    before the watch), and a watch on the static kernel adds to, then an interrupt
    request, each stop it. */
 void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due) {
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
+  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "total", "D"));
   ASSERT_NE(nullptr, total);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
   VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
   ASSERT_NE(nullptr, agent);
   if (!due) agent->EventRemove();
@@ -603,10 +499,10 @@ TEST_F(FastLoopDebugTest, AThreadThatPolledBeforeTheClientsFirstPollGoesOverSile
    before the watch; a second request to go over would still stand at it. */
 TEST_F(FastLoopDebugTest, AThreadAttachingAsTheClientConnectsArrivesOnceWhateverTheOrder) {
   Watchdog dog(120, "fast loop debugger test");
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
-  jfieldID ended = env->functions->GetStaticFieldID(env, numeric, "ended", "I");
+  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "total", "D"));
+  jfieldID ended = env->functions->GetStaticFieldID(env, program, "ended", "I");
   ASSERT_TRUE(total && ended);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
   long span = 0;
   for (int round = 1; round <= 16; round++) {
     SCOPED_TRACE(round);
@@ -642,7 +538,7 @@ TEST_F(FastLoopDebugTest, AThreadAttachingAsTheClientConnectsArrivesOnceWhatever
       agent->EventRemove();
     });
     JNI_DebugDetach(agent);
-    env->functions->SetStaticIntField(env, numeric, ended, round);
+    env->functions->SetStaticIntField(env, program, ended, round);
     JoinOutside(h);
   }
 }
