@@ -92,11 +92,40 @@ class FastLoopDebugTest : public DebuggedProgramTest {
     WatchInPlainLoop(t);
     return agent;
   }
-  void ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner);
-  void PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due);
+  /* An agent whose client has not polled yet, so not connected; unless an arrival is
+     due, the client has removed an event (threads that attach then report none). */
+  VMDebugger* AttachUnpolled(bool due) {
+    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+    EXPECT_NE(nullptr, agent);
+    if (agent != nullptr && !due) agent->EventRemove();
+    return agent;
+  }
+  /* Runs Numeric.name(), which loops until released, on a thread of its own, and gives
+     it time to get into its loop; its record lands in *record. */
+  std::thread RunUntilReleased(const char* name, std::atomic<int>* out, VMThread** record) {
+    std::thread t = RunJava(name, "()I", out, {}, nullptr, record);
+    Idle(100000);
+    return t;
+  }
   void Release() {
     env->functions->CallStaticVoidMethod(env, program, env->functions->GetStaticMethodID(env, program, "release", "()V"));
   }
+  /* The client goes, then the looping thread h is released and joined. */
+  void DetachThenRelease(VMDebugger* agent, std::thread& h) {
+    JNI_DebugDetach(agent);
+    Release();
+    JoinOutside(h);
+  }
+  VMDataMember* Static(const char* name, const char* signature) {
+    return UnHandleField(env, env->functions->GetStaticFieldID(env, program, name, signature));
+  }
+  /* Numeric's statics, where a watch on one of them goes. */
+  VMObject* Statics() {
+    return ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
+  }
+  void StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner);
+  void ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner);
+  void PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due);
 
   VMMethod *kernel = nullptr, *scale = nullptr, *absOf = nullptr, *spin = nullptr;
 };
@@ -128,8 +157,7 @@ TEST_F(FastLoopDebugTest, AWatchedThreadInThePlainLoopStopsAtEveryInstructionThe
   };
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
-  std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &result, &spinner);
   for (const Place& p : places) {
     SCOPED_TRACE(p.what);
     VMDebugger* agent = AttachWatchingPlainLoop(spinner);
@@ -186,8 +214,7 @@ TEST_F(FastLoopDebugTest, StepsIntoOneLinersAndAcrossInlinedCallsReturnsAndThrow
   Watchdog dog(240, "fast loop debugger test");
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
-  std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &result, &spinner);
   VMDebugger* agent = AttachWatchingPlainLoop(spinner);
   ASSERT_NE(nullptr, agent);
   uint32_t call = PcOfOp(kernel, Line("kernel-abs"), {OP_invokestatic});
@@ -222,9 +249,7 @@ TEST_F(FastLoopDebugTest, StepsIntoOneLinersAndAcrossInlinedCallsReturnsAndThrow
     EXPECT_EQ(Line("kernel-scale"), LineAt(agent->GetCurrentFrame()));
     agent->EventRemove();
   });
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 
   // An element load out of bounds in a callee: a step over the call ends in the handler.
   VMMethod* probe = Method("probe", "(I)I");
@@ -262,8 +287,7 @@ TEST_F(FastLoopDebugTest, AParkedThreadsFramesPushedByTheLoopReadWhole) {
   Watchdog dog(240, "fast loop debugger test");
   std::atomic<int> spun{0};
   VMThread* spinner = nullptr;
-  std::thread h = RunJava("spin", "()I", &spun, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &spun, &spinner);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   std::atomic<int> filled{0};
@@ -312,11 +336,11 @@ TEST_F(FastLoopDebugTest, AParkedThreadsFramesPushedByTheLoopReadWhole) {
    double static, each written by the instructions the loop now carries itself. */
 TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstructions) {
   Watchdog dog(240, "fast loop debugger test");
-  VMDataMember* cells = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "cells", "[D"));
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "last", "D"));
+  VMDataMember* cells = Static("cells", "[D");
+  VMDataMember* total = Static("last", "D");
   VMMethod* fill = Method("fill", "()I");
   ASSERT_TRUE(cells && total && fill);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = Statics();
   ASSERT_NE(nullptr, statics);
   VMObject* array = (VMObject*)statics->GetWord(cells->GetIndex());
   ASSERT_NE(nullptr, array);
@@ -346,15 +370,37 @@ TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstruction
   JNI_DebugDetach(agent);
 }
 
+/* With the watch on Numeric.total set: the spinner, in the debugging loop, stops at the
+   watch, then at an interrupt request; each stop is the spinner's and is removed. Runs
+   inside a client call. */
+void FastLoopDebugTest::StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner) {
+  int32_t kind = NextEvent(agent, 3000);
+  EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
+  // Cleared while the thread stands: running on, it changes the static again.
+  agent->ClearDataBreaks();
+  if (kind != 0) {
+    EXPECT_EQ(spinner, agent->ThreadCurrent());
+    agent->EventRemove();
+  }
+  agent->Interrupt(true);
+  kind = NextEvent(agent, 3000);
+  EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
+  agent->Interrupt(false);
+  if (kind != 0) {
+    EXPECT_EQ(spinner, agent->ThreadCurrent());
+    agent->EventRemove();
+  }
+}
+
 /* A thread that runs kernel over and over is first listed (request 67) at a stop after
    the client removed an event: it is watched from then on and asked to report nothing,
    yet must go over to the debugging loop, where a watch on the static it adds to, and
    then an interrupt request, each stop it (and nothing before them: no arrival). */
 void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner) {
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "total", "D"));
+  VMDataMember* total = Static("total", "D");
   VMMethod* fill = Method("fill", "()I");
   ASSERT_TRUE(total && fill);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = Statics();
   std::atomic<int> filled{0};
   std::thread f = RunJava("fill", "()I", &filled);
   uint32_t at = PcOfLine(fill, Line("fill-static"));
@@ -374,22 +420,7 @@ void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDe
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
     agent->EventRemove();
     JoinOutside(f);
-    int32_t kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
-    // Cleared while the thread stands: running on, it changes the static again.
-    agent->ClearDataBreaks();
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
-    agent->Interrupt(true);
-    kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
-    agent->Interrupt(false);
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
   });
   EXPECT_EQ(200, filled.load());
 }
@@ -399,14 +430,11 @@ TEST_F(FastLoopDebugTest, AThreadListedAfterTheFirstEventStopsAtWatchesAndInterr
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
   // Started before the client came: nothing asked it to report its arrival.
-  std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &result, &spinner);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(agent, spinner);
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 }
 
 /* A thread that attached under an earlier client, reported its arrival and was never
@@ -428,9 +456,7 @@ TEST_F(FastLoopDebugTest, AThreadAnEarlierClientWatchedIsBroughtOverByTheNext) {
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(agent, spinner);
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 }
 
 /* A thread that attaches after the client did, but before the client's first poll
@@ -440,12 +466,11 @@ TEST_F(FastLoopDebugTest, AThreadAnEarlierClientWatchedIsBroughtOverByTheNext) {
    before the watch), and a watch on the static kernel adds to, then an interrupt
    request, each stop it. */
 void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due) {
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "total", "D"));
+  VMDataMember* total = Static("total", "D");
   ASSERT_NE(nullptr, total);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
-  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+  VMObject* statics = Statics();
+  VMDebugger* agent = AttachUnpolled(due);
   ASSERT_NE(nullptr, agent);
-  if (!due) agent->EventRemove();
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
   std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
@@ -461,25 +486,9 @@ void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bo
       agent->EventRemove();
     }
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
-    int32_t kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
-    agent->ClearDataBreaks();
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
-    agent->Interrupt(true);
-    kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
-    agent->Interrupt(false);
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
   });
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 }
 
 TEST_F(FastLoopDebugTest, AThreadThatPolledBeforeTheClientsFirstPollArrivesOnceConnected) {
@@ -499,17 +508,16 @@ TEST_F(FastLoopDebugTest, AThreadThatPolledBeforeTheClientsFirstPollGoesOverSile
    before the watch; a second request to go over would still stand at it. */
 TEST_F(FastLoopDebugTest, AThreadAttachingAsTheClientConnectsArrivesOnceWhateverTheOrder) {
   Watchdog dog(120, "fast loop debugger test");
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "total", "D"));
+  VMDataMember* total = Static("total", "D");
   jfieldID ended = env->functions->GetStaticFieldID(env, program, "ended", "I");
   ASSERT_TRUE(total && ended);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = Statics();
   long span = 0;
   for (int round = 1; round <= 16; round++) {
     SCOPED_TRACE(round);
     bool due = (round & 1) != 0;
-    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+    VMDebugger* agent = AttachUnpolled(due);
     ASSERT_NE(nullptr, agent);
-    if (!due) agent->EventRemove();
     std::atomic<int> result{0};
     VMThread* t = nullptr;
     // The client polls on a thread of its own, from before the thread attaches to past
@@ -550,8 +558,7 @@ TEST_F(FastLoopDebugTest, AThreadThatOnlyCallsIsCaughtAtItsCalls) {
   ASSERT_NE(nullptr, tree);
   std::atomic<int> result{0};
   VMThread* caller = nullptr;
-  std::thread h = RunJava("spinCalls", "()I", &result, {}, nullptr, &caller);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spinCalls", &result, &caller);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   agent->RequestThreadAttach(caller);  // asked to report its arrival
@@ -562,9 +569,7 @@ TEST_F(FastLoopDebugTest, AThreadThatOnlyCallsIsCaughtAtItsCalls) {
     EXPECT_GT(Chain(agent->GetCurrentFrame()).size(), 10u);
     agent->EventRemove();
   });
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
   EXPECT_EQ(1, result.load() > 0 ? 1 : 0);
 }
 
@@ -637,9 +642,7 @@ TEST_F(FastLoopDebugTest, ConstantsStayRightWhileBreakpointsComeAndGoOnThem) {
       agent->BreakClear(constants, pc);
     }
   }
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
   EXPECT_EQ(0, wrong.load());
 }
 
