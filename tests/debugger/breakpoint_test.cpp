@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "debugged_program.h"
 #include "marked_line.h"
 #include "plain_watch.h"
 #include "refhost.h"
@@ -40,132 +41,12 @@ using vmjni::UnHandleMethod;
 /* The line of the marker "// @name" in Target.java. */
 uint32_t Line(const char* name) { return MarkedLine("Target.java", name); }
 
-/* The first pc of a line. */
-uint32_t PcOfLine(VMMethod* method, uint32_t line) {
-  VMStatus status = 0;
-  VMshortArray* table = method->GetLineNumbers(&status);
-  uint32_t best = 0xFFFFFFFFu;
-  for (uint32_t i = 0; table != nullptr && i + 1 < table->GetSize(); i += 2)
-    if ((uint16_t)table->Get(i + 1) == line && (uint16_t)table->Get(i) < best) best = (uint16_t)table->Get(i);
-  EXPECT_NE(0xFFFFFFFFu, best) << "no code on line " << line;
-  return best;
-}
-
 uint8_t CodeAt(VMMethod* method, uint32_t pc) { return *(uint8_t*)method->GetCode()->FindElement(pc, 0u); }
 
-JavaVM* Create(const char* name, JNIEnv** env, JavaVM* share = nullptr) {
-  JNICreateArgs args;
-  JNI_GetDefaultJavaVMInitArgs(&args);
-  args.host = refhost::Functions();
-  args.name = name;
-  args.shareNameSpaceOf = share;
-  JavaVM* jvm = nullptr;
-  return JNI_CreateJavaVM(&jvm, env, &args) == 0 ? jvm : nullptr;
-}
-
-class BreakTest : public ::testing::Test {
+class BreakTest : public DebuggedProgramTest {
  protected:
-  void SetUp() override {
-    refhost::ResetHooks();
-    refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + PUX_BUILD_DIR +
-                                       "/testclasses/debugger");
-    jvm = Create("dbg", &env);
-    ASSERT_NE(nullptr, jvm);
-    target = env->functions->FindClass(env, "dbgtest/Target");
-    ASSERT_NE(nullptr, target);
-  }
-  void TearDown() override {
-    if (jvm != nullptr) {
-      refhost::Functions()->SetCurrentEnv(env);
-      EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
-    }
-    refhost::ResetHooks();
-  }
-  VMMethod* Method(const char* name, const char* signature) {
-    return UnHandleMethod(env, env->functions->GetStaticMethodID(env, target, name, signature));
-  }
-  /* An attached, connected agent. */
-  VMDebugger* Attach(JavaVM* machine = nullptr) {
-    machine = machine != nullptr ? machine : jvm;
-    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(machine->name);
-    EXPECT_NE(nullptr, agent);
-    if (agent != nullptr) {
-      EXPECT_EQ(0, JNI_DebugEventPending(agent));
-    }
-    return agent;
-  }
-  /* Runs Target.name(arg) (or name() without one) on a new host thread attached to the
-     machine; the result (or -1 for an exception) lands in *out. */
-  std::thread RunJava(const char* name, const char* signature, std::atomic<int>* out, std::vector<jint> args = {},
-                      JavaVM* machine = nullptr) {
-    machine = machine != nullptr ? machine : jvm;
-    // Returns once the thread is attached: whether it is asked to report its arrival is
-    // settled then, whatever the client does next.
-    std::atomic<bool>* attached = new std::atomic<bool>(false);
-    std::thread t([machine, name, signature, out, args, attached] {
-      JNIEnv* own = nullptr;
-      jint status = machine->functions->AttachCurrentThread(machine, &own, nullptr);
-      attached->store(true);
-      ASSERT_EQ(0, status);
-      jclass cls = own->functions->FindClass(own, "dbgtest/Target");
-      jmethodID m = cls != nullptr ? own->functions->GetStaticMethodID(own, cls, name, signature) : nullptr;
-      for (size_t i = 0; m != nullptr && i < (args.empty() ? 1 : args.size()); i++) {
-        jint r = args.empty() ? own->functions->CallStaticIntMethod(own, cls, m)
-                              : own->functions->CallStaticIntMethod(own, cls, m, args[i]);
-        if (own->functions->ExceptionCheck(own)) {
-          own->functions->ExceptionClear(own);
-          r = -1;
-        }
-        *out = r;
-      }
-      EXPECT_EQ(0, machine->functions->DetachCurrentThread(machine));
-    });
-    WhileOutside([&] {
-      while (!attached->load()) usleep(100);
-    });
-    delete attached;
-    return t;
-  }
-
-  JavaVM* jvm = nullptr;
-  JNIEnv* env = nullptr;
-  jclass target = nullptr;
+  BreakTest() : DebuggedProgramTest("dbg", "dbgtest/Target") {}
 };
-
-/* The test's part of the client, carried as the machine's entries carry a client call:
-   attached to the agent's machine and out of any safe region, so that a collection
-   another thread starts waits for the call instead of walking the event and class-load
-   records it frees; out of the debugger's reach (never parked, no events of its own).
-   Only the waits inside it (Idle, JoinOutside) stand in a safe region. */
-template <class Body>
-void AsClient(VMDebugger* agent, Body body) {
-  VMDebuggerCall call;
-  ASSERT_TRUE(call.Begin(agent, true)) << "the client call was refused";
-  body();
-  call.End();
-}
-
-/* A pause of the client's, in a safe region: collections go on meanwhile. */
-void Idle(useconds_t microseconds) {
-  WhileOutside([&] { usleep(microseconds); });
-}
-
-/* The next stopping event, class loads taken on the way; 0 when none comes in time. */
-int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
-  for (int waited = 0; waited < milliseconds * 5; waited++) {
-    int32_t kind = agent->EventPending(false);
-    if (kind == VMDebugger::EventClassLoad) {
-      (void)agent->EventGet();
-      agent->EventRemove();
-      continue;
-    }
-    if (kind != 0) return kind;
-    Idle(200);
-  }
-  return 0;
-}
-
-uint32_t LineAt(VMByteCodeFrame* frame) { return VMDebugger::FindLineNumber(frame->method, frame->GetPC(false)); }
 
 TEST_F(BreakTest, ABreakpointStopsBeforeItsInstructionEveryTimeAndGoesWhenCleared) {
   Watchdog dog(240, "breakpoint test");
@@ -246,7 +127,7 @@ TEST_F(BreakTest, BreakpointsOfOnePlaceAreCountedAndDetachingRestoresTheCode) {
   EXPECT_EQ(original, CodeAt(sum, loop));
   ASSERT_TRUE(agent->BreakSet(sum, loop));
   // A machine without a watching debugger runs the patched code as it was.
-  jint r = env->functions->CallStaticIntMethod(env, target, env->functions->GetStaticMethodID(env, target, "run", "()I"));
+  jint r = env->functions->CallStaticIntMethod(env, program, env->functions->GetStaticMethodID(env, program, "run", "()I"));
   EXPECT_EQ(45, r);
   JNI_DebugDetach(agent);
   EXPECT_EQ(original, CodeAt(sum, loop));
@@ -389,9 +270,9 @@ TEST_F(BreakTest, WatchesStopAfterEachChangeOfFieldsStaticsAndLocals) {
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   VMMethod* watch = Method("watch", "()I");
-  VMDataMember* field = UnHandleField(env, env->functions->GetFieldID(env, target, "field", "I"));
-  VMDataMember* wide = UnHandleField(env, env->functions->GetFieldID(env, target, "wide", "J"));
-  VMDataMember* counter = UnHandleField(env, env->functions->GetStaticFieldID(env, target, "counter", "I"));
+  VMDataMember* field = UnHandleField(env, env->functions->GetFieldID(env, program, "field", "I"));
+  VMDataMember* wide = UnHandleField(env, env->functions->GetFieldID(env, program, "wide", "J"));
+  VMDataMember* counter = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "counter", "I"));
   ASSERT_TRUE(watch && field && wide && counter);
   std::atomic<int> result{0};
   std::thread h = RunJava("watch", "()I", &result);
@@ -430,7 +311,7 @@ TEST_F(BreakTest, WatchesStopAfterEachChangeOfFieldsStaticsAndLocals) {
     agent->ClearDataBreaks();
     // A long, wholly; a static field in the class's static data.
     ASSERT_TRUE(agent->BreakSetWriteBody(object, wide->GetIndex() * 4, 8));
-    VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, target))->GetInitializedStaticData(jvm->vm);
+    VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
     ASSERT_NE(nullptr, statics);
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, counter->GetIndex() * 4, 4));
     agent->EventRemove();
@@ -595,7 +476,7 @@ TEST_F(BreakTest, AThreadRunningWhenTheDebuggerComesIsCaughtAtItsNextPoll) {
   });
   // Leaving: the thread goes back to the plain loops and runs to the end when told.
   JNI_DebugDetach(agent);
-  env->functions->CallStaticVoidMethod(env, target, env->functions->GetStaticMethodID(env, target, "release", "()V"));
+  env->functions->CallStaticVoidMethod(env, program, env->functions->GetStaticMethodID(env, program, "release", "()V"));
   JoinOutside(h);
   EXPECT_GE(result.load(), 0);
 }
@@ -658,14 +539,14 @@ TEST_F(BreakTest, ALoaderThatGoesTakesItsBreakpointsAndWatchesWithIt) {
   ASSERT_NE(nullptr, loader);
   jclass theirs = env->functions->FindClassInObjectLoader(env, "dbgtest/Other", loader);
   ASSERT_NE(nullptr, theirs);
-  ASSERT_NE(VMJniUnHandleClass(env, theirs), VMJniUnHandleClass(env, target));
+  ASSERT_NE(VMJniUnHandleClass(env, theirs), VMJniUnHandleClass(env, program));
   VMMethod* sum = UnHandleMethod(env, env->functions->GetStaticMethodID(env, theirs, "sum", "(I)I"));
   VMMethod* ours = Method("sum", "(I)I");
   VMDataMember* counter = UnHandleField(env, env->functions->GetStaticFieldID(env, theirs, "counter", "I"));
-  VMDataMember* ourCounter = UnHandleField(env, env->functions->GetStaticFieldID(env, target, "counter", "I"));
+  VMDataMember* ourCounter = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "counter", "I"));
   ASSERT_TRUE(sum && ours && counter && ourCounter);
   VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, theirs))->GetInitializedStaticData(jvm->vm);
-  VMObject* ourStatics = ((VMLoadableClass*)VMJniUnHandleClass(env, target))->GetInitializedStaticData(jvm->vm);
+  VMObject* ourStatics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
   ASSERT_TRUE(statics && ourStatics);
   ASSERT_TRUE(agent->BreakSet(sum, 0));
   ASSERT_TRUE(agent->BreakSet(ours, 0));
@@ -736,9 +617,9 @@ TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterr
   VMThread* looper = after[0] == caller ? after[1] : after[0];
   VMMethod* bump = Method("bump", "(I)I");
   VMMethod* spinLocal = Method("spinLocal", "()I");
-  jmethodID release = env->functions->GetStaticMethodID(env, target, "release", "()V");
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, target))->GetInitializedStaticData(jvm->vm);
-  VMDataMember* counter = UnHandleField(env, env->functions->GetStaticFieldID(env, target, "counter", "I"));
+  jmethodID release = env->functions->GetStaticMethodID(env, program, "release", "()V");
+  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
+  VMDataMember* counter = UnHandleField(env, env->functions->GetStaticFieldID(env, program, "counter", "I"));
   ASSERT_TRUE(statics && counter);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
@@ -792,7 +673,7 @@ TEST_F(BreakTest, WatchedThreadsStillInAPlainLoopStopAtBreakpointsStepsAndInterr
     EXPECT_EQ(0, NextEvent(agent, 300)) << "one request, one stop";
   });
   JNI_DebugDetach(agent);
-  env->functions->CallStaticVoidMethod(env, target, release);
+  env->functions->CallStaticVoidMethod(env, program, release);
   JoinOutside(a);
   JoinOutside(c);
   EXPECT_GE(calls.load(), 0);
@@ -911,7 +792,7 @@ TEST_F(BreakTest, ABreakpointOnAQuickenedOrQuickenableInstructionStopsEveryTime)
     });
     EXPECT_EQ(54, result.load());
     // Run without breakpoints the instructions take their quick forms.
-    EXPECT_EQ(54, env->functions->CallStaticIntMethod(env, target, env->functions->GetStaticMethodID(env, target, "watch", "()I")));
+    EXPECT_EQ(54, env->functions->CallStaticIntMethod(env, program, env->functions->GetStaticMethodID(env, program, "watch", "()I")));
   }
   JNI_DebugDetach(agent);
 }

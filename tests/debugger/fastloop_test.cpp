@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "debugged_program.h"
 #include "marked_line.h"
 #include "plain_watch.h"
 #include "refhost.h"
@@ -37,19 +38,8 @@
 namespace {
 
 using vmjni::UnHandleField;
-using vmjni::UnHandleMethod;
 
 uint32_t Line(const char* name) { return MarkedLine("Numeric.java", name); }
-
-uint32_t PcOfLine(VMMethod* method, uint32_t line) {
-  VMStatus status = 0;
-  VMshortArray* table = method->GetLineNumbers(&status);
-  uint32_t best = 0xFFFFFFFFu;
-  for (uint32_t i = 0; table != nullptr && i + 1 < table->GetSize(); i += 2)
-    if ((uint16_t)table->Get(i + 1) == line && (uint16_t)table->Get(i) < best) best = (uint16_t)table->Get(i);
-  EXPECT_NE(0xFFFFFFFFu, best) << "no code on line " << line;
-  return best;
-}
 
 /* The first instruction at or after the line's first pc whose opcode (breakpoints seen
    through) is one of ops. */
@@ -68,37 +58,9 @@ double LocalDouble(VMByteCodeFrame* f, uint32_t slot) {
   return d;
 }
 
-template <class Body>
-void AsClient(VMDebugger* agent, Body body) {
-  VMDebuggerCall call;
-  ASSERT_TRUE(call.Begin(agent, true)) << "the client call was refused";
-  body();
-  call.End();
-}
-
-void Idle(useconds_t microseconds) {
-  WhileOutside([&] { usleep(microseconds); });
-}
-
-int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
-  for (int waited = 0; waited < milliseconds * 5; waited++) {
-    int32_t kind = agent->EventPending(false);
-    if (kind == VMDebugger::EventClassLoad) {
-      (void)agent->EventGet();
-      agent->EventRemove();
-      continue;
-    }
-    if (kind != 0) return kind;
-    Idle(200);
-  }
-  return 0;
-}
-
 long MicrosecondsSince(std::chrono::steady_clock::time_point start) {
   return (long)std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
 }
-
-uint32_t LineAt(VMByteCodeFrame* frame) { return VMDebugger::FindLineNumber(frame->method, frame->GetPC(false)); }
 
 /* The methods of the bytecode frames from frame down to the thread's first. */
 std::vector<VMMethod*> Chain(VMByteCodeFrame* frame) {
@@ -107,16 +69,12 @@ std::vector<VMMethod*> Chain(VMByteCodeFrame* frame) {
   return out;
 }
 
-class FastLoopDebugTest : public ::testing::Test {
+class FastLoopDebugTest : public DebuggedProgramTest {
  protected:
+  FastLoopDebugTest() : DebuggedProgramTest("fastdbg", "dbgtest/Numeric") {}
   void SetUp() override {
-    refhost::ResetHooks();
-    refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip:" + PUX_BUILD_DIR +
-                                       "/testclasses/debugger");
-    jvm = Create("fastdbg", &env);
-    ASSERT_NE(nullptr, jvm);
-    numeric = env->functions->FindClass(env, "dbgtest/Numeric");
-    ASSERT_NE(nullptr, numeric);
+    DebuggedProgramTest::SetUp();
+    if (HasFatalFailure()) return;
     kernel = Method("kernel", "(I)I");
     scale = Method("scale", "(D)D");
     absOf = Method("absOf", "(I)I");
@@ -124,33 +82,6 @@ class FastLoopDebugTest : public ::testing::Test {
     ASSERT_TRUE(kernel && scale && absOf && spin);
     // The premise: the loop computes this one in place for a thread nobody watches.
     ASSERT_EQ(VMMethod::ShapeAbsInt, absOf->GetShape());
-  }
-  void TearDown() override {
-    if (jvm != nullptr) {
-      refhost::Functions()->SetCurrentEnv(env);
-      EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
-    }
-    refhost::ResetHooks();
-  }
-  static JavaVM* Create(const char* name, JNIEnv** env, JavaVM* share = nullptr) {
-    JNICreateArgs args;
-    JNI_GetDefaultJavaVMInitArgs(&args);
-    args.host = refhost::Functions();
-    args.name = name;
-    args.shareNameSpaceOf = share;
-    JavaVM* made = nullptr;
-    return JNI_CreateJavaVM(&made, env, &args) == 0 ? made : nullptr;
-  }
-  VMMethod* Method(const char* name, const char* signature) {
-    return UnHandleMethod(env, env->functions->GetStaticMethodID(env, numeric, name, signature));
-  }
-  VMDebugger* Attach() {
-    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
-    EXPECT_NE(nullptr, agent);
-    if (agent != nullptr) {
-      EXPECT_EQ(0, JNI_DebugEventPending(agent));
-    }
-    return agent;
   }
   /* An agent that watches thread t while t goes on in its plain loop (see
      WatchInPlainLoop): the client has removed an event, so nothing is due from t. */
@@ -161,47 +92,41 @@ class FastLoopDebugTest : public ::testing::Test {
     WatchInPlainLoop(t);
     return agent;
   }
-  /* Runs Numeric.name(args...) once per argument (once without) on a new attached host
-     thread; the last result, or -1 for an exception, lands in *out. The thread's record
-     is returned through *record. */
-  std::thread RunJava(const char* name, const char* signature, std::atomic<int>* out, std::vector<jint> args = {},
-                      JavaVM* machine = nullptr, VMThread** record = nullptr) {
-    machine = machine != nullptr ? machine : jvm;
-    std::atomic<VMThread*>* attached = new std::atomic<VMThread*>(nullptr);
-    std::thread t([machine, name, signature, out, args, attached] {
-      JNIEnv* own = nullptr;
-      jint status = machine->functions->AttachCurrentThread(machine, &own, nullptr);
-      attached->store(status == 0 ? own->thread : (VMThread*)1);
-      ASSERT_EQ(0, status);
-      jclass cls = own->functions->FindClass(own, "dbgtest/Numeric");
-      jmethodID m = cls != nullptr ? own->functions->GetStaticMethodID(own, cls, name, signature) : nullptr;
-      for (size_t i = 0; m != nullptr && i < (args.empty() ? 1 : args.size()); i++) {
-        jint r = args.empty() ? own->functions->CallStaticIntMethod(own, cls, m)
-                              : own->functions->CallStaticIntMethod(own, cls, m, args[i]);
-        if (own->functions->ExceptionCheck(own)) {
-          own->functions->ExceptionClear(own);
-          r = -1;
-        }
-        *out = r;
-      }
-      EXPECT_EQ(0, machine->functions->DetachCurrentThread(machine));
-    });
-    WhileOutside([&] {
-      while (attached->load() == nullptr) usleep(100);
-    });
-    if (record != nullptr) *record = attached->load();
-    delete attached;
+  /* An agent whose client has not polled yet, so not connected; unless an arrival is
+     due, the client has removed an event (threads that attach then report none). */
+  VMDebugger* AttachUnpolled(bool due) {
+    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+    EXPECT_NE(nullptr, agent);
+    if (agent != nullptr && !due) agent->EventRemove();
+    return agent;
+  }
+  /* Runs Numeric.name(), which loops until released, on a thread of its own, and gives
+     it time to get into its loop; its record lands in *record. */
+  std::thread RunUntilReleased(const char* name, std::atomic<int>* out, VMThread** record) {
+    std::thread t = RunJava(name, "()I", out, {}, nullptr, record);
+    Idle(100000);
     return t;
   }
+  void Release() {
+    env->functions->CallStaticVoidMethod(env, program, env->functions->GetStaticMethodID(env, program, "release", "()V"));
+  }
+  /* The client goes, then the looping thread h is released and joined. */
+  void DetachThenRelease(VMDebugger* agent, std::thread& h) {
+    JNI_DebugDetach(agent);
+    Release();
+    JoinOutside(h);
+  }
+  VMDataMember* Static(const char* name, const char* signature) {
+    return UnHandleField(env, env->functions->GetStaticFieldID(env, program, name, signature));
+  }
+  /* Numeric's statics, where a watch on one of them goes. */
+  VMObject* Statics() {
+    return ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
+  }
+  void StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner);
   void ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner);
   void PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due);
-  void Release() {
-    env->functions->CallStaticVoidMethod(env, numeric, env->functions->GetStaticMethodID(env, numeric, "release", "()V"));
-  }
 
-  JavaVM* jvm = nullptr;
-  JNIEnv* env = nullptr;
-  jclass numeric = nullptr;
   VMMethod *kernel = nullptr, *scale = nullptr, *absOf = nullptr, *spin = nullptr;
 };
 
@@ -232,8 +157,7 @@ TEST_F(FastLoopDebugTest, AWatchedThreadInThePlainLoopStopsAtEveryInstructionThe
   };
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
-  std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &result, &spinner);
   for (const Place& p : places) {
     SCOPED_TRACE(p.what);
     VMDebugger* agent = AttachWatchingPlainLoop(spinner);
@@ -290,8 +214,7 @@ TEST_F(FastLoopDebugTest, StepsIntoOneLinersAndAcrossInlinedCallsReturnsAndThrow
   Watchdog dog(240, "fast loop debugger test");
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
-  std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &result, &spinner);
   VMDebugger* agent = AttachWatchingPlainLoop(spinner);
   ASSERT_NE(nullptr, agent);
   uint32_t call = PcOfOp(kernel, Line("kernel-abs"), {OP_invokestatic});
@@ -326,9 +249,7 @@ TEST_F(FastLoopDebugTest, StepsIntoOneLinersAndAcrossInlinedCallsReturnsAndThrow
     EXPECT_EQ(Line("kernel-scale"), LineAt(agent->GetCurrentFrame()));
     agent->EventRemove();
   });
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 
   // An element load out of bounds in a callee: a step over the call ends in the handler.
   VMMethod* probe = Method("probe", "(I)I");
@@ -366,8 +287,7 @@ TEST_F(FastLoopDebugTest, AParkedThreadsFramesPushedByTheLoopReadWhole) {
   Watchdog dog(240, "fast loop debugger test");
   std::atomic<int> spun{0};
   VMThread* spinner = nullptr;
-  std::thread h = RunJava("spin", "()I", &spun, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &spun, &spinner);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   std::atomic<int> filled{0};
@@ -416,11 +336,11 @@ TEST_F(FastLoopDebugTest, AParkedThreadsFramesPushedByTheLoopReadWhole) {
    double static, each written by the instructions the loop now carries itself. */
 TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstructions) {
   Watchdog dog(240, "fast loop debugger test");
-  VMDataMember* cells = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "cells", "[D"));
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "last", "D"));
+  VMDataMember* cells = Static("cells", "[D");
+  VMDataMember* total = Static("last", "D");
   VMMethod* fill = Method("fill", "()I");
   ASSERT_TRUE(cells && total && fill);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = Statics();
   ASSERT_NE(nullptr, statics);
   VMObject* array = (VMObject*)statics->GetWord(cells->GetIndex());
   ASSERT_NE(nullptr, array);
@@ -450,15 +370,37 @@ TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstruction
   JNI_DebugDetach(agent);
 }
 
+/* With the watch on Numeric.total set: the spinner, in the debugging loop, stops at the
+   watch, then at an interrupt request; each stop is the spinner's and is removed. Runs
+   inside a client call. */
+void FastLoopDebugTest::StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner) {
+  int32_t kind = NextEvent(agent, 3000);
+  EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
+  // Cleared while the thread stands: running on, it changes the static again.
+  agent->ClearDataBreaks();
+  if (kind != 0) {
+    EXPECT_EQ(spinner, agent->ThreadCurrent());
+    agent->EventRemove();
+  }
+  agent->Interrupt(true);
+  kind = NextEvent(agent, 3000);
+  EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
+  agent->Interrupt(false);
+  if (kind != 0) {
+    EXPECT_EQ(spinner, agent->ThreadCurrent());
+    agent->EventRemove();
+  }
+}
+
 /* A thread that runs kernel over and over is first listed (request 67) at a stop after
    the client removed an event: it is watched from then on and asked to report nothing,
    yet must go over to the debugging loop, where a watch on the static it adds to, and
    then an interrupt request, each stop it (and nothing before them: no arrival). */
 void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner) {
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
+  VMDataMember* total = Static("total", "D");
   VMMethod* fill = Method("fill", "()I");
   ASSERT_TRUE(total && fill);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = Statics();
   std::atomic<int> filled{0};
   std::thread f = RunJava("fill", "()I", &filled);
   uint32_t at = PcOfLine(fill, Line("fill-static"));
@@ -478,22 +420,7 @@ void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDe
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
     agent->EventRemove();
     JoinOutside(f);
-    int32_t kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
-    // Cleared while the thread stands: running on, it changes the static again.
-    agent->ClearDataBreaks();
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
-    agent->Interrupt(true);
-    kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
-    agent->Interrupt(false);
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
   });
   EXPECT_EQ(200, filled.load());
 }
@@ -503,14 +430,11 @@ TEST_F(FastLoopDebugTest, AThreadListedAfterTheFirstEventStopsAtWatchesAndInterr
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
   // Started before the client came: nothing asked it to report its arrival.
-  std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spin", &result, &spinner);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(agent, spinner);
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 }
 
 /* A thread that attached under an earlier client, reported its arrival and was never
@@ -532,9 +456,7 @@ TEST_F(FastLoopDebugTest, AThreadAnEarlierClientWatchedIsBroughtOverByTheNext) {
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(agent, spinner);
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 }
 
 /* A thread that attaches after the client did, but before the client's first poll
@@ -544,12 +466,11 @@ TEST_F(FastLoopDebugTest, AThreadAnEarlierClientWatchedIsBroughtOverByTheNext) {
    before the watch), and a watch on the static kernel adds to, then an interrupt
    request, each stop it. */
 void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due) {
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
+  VMDataMember* total = Static("total", "D");
   ASSERT_NE(nullptr, total);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
-  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+  VMObject* statics = Statics();
+  VMDebugger* agent = AttachUnpolled(due);
   ASSERT_NE(nullptr, agent);
-  if (!due) agent->EventRemove();
   std::atomic<int> result{0};
   VMThread* spinner = nullptr;
   std::thread h = RunJava("spin", "()I", &result, {}, nullptr, &spinner);
@@ -565,25 +486,9 @@ void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bo
       agent->EventRemove();
     }
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
-    int32_t kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
-    agent->ClearDataBreaks();
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
-    agent->Interrupt(true);
-    kind = NextEvent(agent, 3000);
-    EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
-    agent->Interrupt(false);
-    if (kind != 0) {
-      EXPECT_EQ(spinner, agent->ThreadCurrent());
-      agent->EventRemove();
-    }
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
   });
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
 }
 
 TEST_F(FastLoopDebugTest, AThreadThatPolledBeforeTheClientsFirstPollArrivesOnceConnected) {
@@ -603,17 +508,16 @@ TEST_F(FastLoopDebugTest, AThreadThatPolledBeforeTheClientsFirstPollGoesOverSile
    before the watch; a second request to go over would still stand at it. */
 TEST_F(FastLoopDebugTest, AThreadAttachingAsTheClientConnectsArrivesOnceWhateverTheOrder) {
   Watchdog dog(120, "fast loop debugger test");
-  VMDataMember* total = UnHandleField(env, env->functions->GetStaticFieldID(env, numeric, "total", "D"));
-  jfieldID ended = env->functions->GetStaticFieldID(env, numeric, "ended", "I");
+  VMDataMember* total = Static("total", "D");
+  jfieldID ended = env->functions->GetStaticFieldID(env, program, "ended", "I");
   ASSERT_TRUE(total && ended);
-  VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, numeric))->GetInitializedStaticData(jvm->vm);
+  VMObject* statics = Statics();
   long span = 0;
   for (int round = 1; round <= 16; round++) {
     SCOPED_TRACE(round);
     bool due = (round & 1) != 0;
-    VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+    VMDebugger* agent = AttachUnpolled(due);
     ASSERT_NE(nullptr, agent);
-    if (!due) agent->EventRemove();
     std::atomic<int> result{0};
     VMThread* t = nullptr;
     // The client polls on a thread of its own, from before the thread attaches to past
@@ -642,7 +546,7 @@ TEST_F(FastLoopDebugTest, AThreadAttachingAsTheClientConnectsArrivesOnceWhatever
       agent->EventRemove();
     });
     JNI_DebugDetach(agent);
-    env->functions->SetStaticIntField(env, numeric, ended, round);
+    env->functions->SetStaticIntField(env, program, ended, round);
     JoinOutside(h);
   }
 }
@@ -654,8 +558,7 @@ TEST_F(FastLoopDebugTest, AThreadThatOnlyCallsIsCaughtAtItsCalls) {
   ASSERT_NE(nullptr, tree);
   std::atomic<int> result{0};
   VMThread* caller = nullptr;
-  std::thread h = RunJava("spinCalls", "()I", &result, {}, nullptr, &caller);
-  Idle(100000);
+  std::thread h = RunUntilReleased("spinCalls", &result, &caller);
   VMDebugger* agent = Attach();
   ASSERT_NE(nullptr, agent);
   agent->RequestThreadAttach(caller);  // asked to report its arrival
@@ -666,9 +569,7 @@ TEST_F(FastLoopDebugTest, AThreadThatOnlyCallsIsCaughtAtItsCalls) {
     EXPECT_GT(Chain(agent->GetCurrentFrame()).size(), 10u);
     agent->EventRemove();
   });
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
   EXPECT_EQ(1, result.load() > 0 ? 1 : 0);
 }
 
@@ -741,9 +642,7 @@ TEST_F(FastLoopDebugTest, ConstantsStayRightWhileBreakpointsComeAndGoOnThem) {
       agent->BreakClear(constants, pc);
     }
   }
-  JNI_DebugDetach(agent);
-  Release();
-  JoinOutside(h);
+  DetachThenRelease(agent, h);
   EXPECT_EQ(0, wrong.load());
 }
 
