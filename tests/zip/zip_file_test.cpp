@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "interp_support.h"
+#include "pending_text.h"
 #include "jni.h"
 #include "refhost.h"
 #include "safe_wait.h"
@@ -79,14 +80,7 @@ class ZipFileTest : public ::testing::Test {
     refhost::SetClassPath(nullptr, "");
     refhost::ResetHooks();
   }
-  std::string Pending() {
-    if (env->functions->ExceptionCheck(env) == JNI_FALSE) return "";
-    char* text = env->functions->GetPendingExceptionText(env);
-    std::string s = text != nullptr ? text : "?";
-    env->functions->FreeExceptionText(env, text);
-    env->functions->ExceptionClear(env);
-    return s;
-  }
+  std::string Pending() { return TakePendingText(env); }
   std::string dir;
   JavaVM* jvm = nullptr;
   JNIEnv* env = nullptr;

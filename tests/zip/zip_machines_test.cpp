@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "interp_support.h"
+#include "pending_text.h"
 #include "jni.h"
 #include "refhost.h"
 #include "vm.h"
@@ -32,15 +33,7 @@ struct Streams {
   jmethodID Static(const char* name, const char* sig) {
     return env->functions->GetStaticMethodID(env, cls, name, sig);
   }
-  /* The pending exception as "class: message" (cleared); "" when none. */
-  std::string Pending() {
-    if (env->functions->ExceptionCheck(env) == JNI_FALSE) return "";
-    char* text = env->functions->GetPendingExceptionText(env);
-    std::string s = text != nullptr ? text : "?";
-    env->functions->FreeExceptionText(env, text);
-    env->functions->ExceptionClear(env);
-    return s;
-  }
+  std::string Pending() { return TakePendingText(env); }
   jlong Init() {
     jvalue a[1];
     a[0].z = JNI_FALSE;

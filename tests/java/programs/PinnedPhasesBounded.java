@@ -2,32 +2,16 @@
    about one array per 32 KB of those it makes and dropping the rest; collections reclaim
    the dropped ones. What it keeps stays a small part of the heap limit (the runner gives
    -Xmx8m), and the places between the arrays kept must serve the later sizes: the
-   process's resident memory must stay near where it started. */
+   process's resident memory must stay near where it started (read as PhaseSizesBounded
+   reads it). */
 public class PinnedPhasesBounded {
-    static long residentKb() {
-        try {
-            java.io.BufferedReader r = new java.io.BufferedReader(
-                new java.io.InputStreamReader(new java.io.FileInputStream("/proc/self/status")));
-            try {
-                String line;
-                while ((line = r.readLine()) != null)
-                    if (line.startsWith("VmRSS:"))
-                        return Long.parseLong(line.substring(6, line.length() - 2).trim());
-            } finally {
-                r.close();
-            }
-        } catch (java.io.IOException e) {
-        }
-        return -1;
-    }
-
     public static void main(String[] args) {
         int phases = args.length > 0 ? Integer.parseInt(args[0]) : 20;
         int megabytes = args.length > 1 ? Integer.parseInt(args[1]) : 4;
         Object[][] kept = new Object[phases][];
         long keptBytes = 0;
         System.gc();
-        long start = residentKb();
+        long start = PhaseSizesBounded.residentKb();
         long most = start;
         for (int p = 0; p < phases; p++) {
             int size = 16 + p * 16;
@@ -42,7 +26,7 @@ public class PinnedPhasesBounded {
                     keptBytes += size;
                 }
             }
-            long now = residentKb();
+            long now = PhaseSizesBounded.residentKb();
             if (now > most) most = now;
         }
         long growth = (most - start) / 1024;
