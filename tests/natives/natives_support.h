@@ -64,6 +64,13 @@ class Machine {
 /* The folder of the compiled Java classes of tests/java/<suite>. */
 std::string ClassDir(const char* suite);
 
+/* n times " word": the expected text of a run of like answers. */
+inline std::string Repeat(const char* word, int n) {
+  std::string text;
+  for (int i = 0; i < n; i++) text += std::string(" ") + word;
+  return text;
+}
+
 }  // namespace natives_test
 
 #endif

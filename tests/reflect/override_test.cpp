@@ -7,14 +7,9 @@
 #include "vmjavalangreflectfield.h"
 
 using natives_test::Machine;
+using natives_test::Repeat;
 
 namespace {
-
-std::string Repeat(const char* word, int n) {
-  std::string text;
-  for (int i = 0; i < n; i++) text += std::string(" ") + word;
-  return text;
-}
 
 TEST(OverrideTest, OpensPrivateMembersButNeitherMachineWordsNorForgedObjects) {
   // Slot by slot over Fixture's declared methods: six constructors, then add, wide and mix

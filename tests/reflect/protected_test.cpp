@@ -6,14 +6,9 @@
 #include "natives_support.h"
 
 using natives_test::Machine;
+using natives_test::Repeat;
 
 namespace {
-
-std::string Repeat(const char* word, int n) {
-  std::string text;
-  for (int i = 0; i < n; i++) text += std::string(" ") + word;
-  return text;
-}
 
 /* reflect.elsewhere.Heir extends reflect.Guarded and makes every call in its own code:
    each field read with the getter of its type and written with the setter of its type
