@@ -1185,7 +1185,7 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
 
 uint32_t HOSTCALL GetMaxAllocSize(void) { return gMaxAlloc.load(std::memory_order_relaxed); }
 
-/* What the heap's live blocks cost its capacity, prefixes and size classes included:
+/* What the heap's live blocks cost its capacity, prefixes and rounding included:
    the heap's total less this is what can still be allocated. */
 uint64_t HOSTCALL HeapBytesInUse(HHeap* heap) {
   if (!heap) return refhost::BytesInUse(heap);

@@ -16,7 +16,7 @@ struct JavaVM_ {
   const JNIInvokeInterface_* functions; /* 0: the JavaVM function table */
   VM* vm;                       /* 1 */
   VMNameSpace* nameSpace;       /* 2: own or shared */
-  VMword attaching;             /* 3: attaches under way (OpenForAttach), under the global mutex */
+  VMword attaching;             /* 3: attaches under way (BeginAttach), under the global mutex */
   JavaVM_* next;                /* 4: the next record of the list of created machines */
   VMword terminating;           /* 5: set under the global mutex once DestroyJavaVM began */
   char* name;                   /* 6: the record's copy of the creation name */

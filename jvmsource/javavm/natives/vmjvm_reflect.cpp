@@ -192,7 +192,7 @@ jobject JNICALL JVM_InvokeMethod(JNIEnv* env, jobject methodHandle, jobject rece
   if (method == NULL) return Raise(env, VMStatus_IllegalArgumentException);
   const bool override = VMJavaLangReflectMember::ReadOverride(env, methodHandle, version);
   VMObject* on = method->GetIsStatic() ? NULL : VMJniHandle::UnHandle(env, receiverHandle);
-  if (!VMJavaLangReflectMember::MayReach(env, method, override, on != NULL && on->GetHasClass() ? on->GetClass() : NULL))
+  if (!VMJavaLangReflectMember::MayReach(env, method, override, on != NULL ? on->GetClass() : NULL))
     return Raise(env, VMStatus_IllegalAccessException);
   // The types come from the method's own record: the object's words may have been
   // rewritten, and arguments laid out by a lying type would be read as another kind.

@@ -215,6 +215,9 @@ void Gather(VMArray* array, uint32_t off, char* to, uint32_t count) {
   }
 }
 
+/* What one pass through the stack buffer moves of len bytes left. */
+uint32_t ChunkOf(jint len) { return (uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk; }
+
 }  // namespace
 
 VMThread* BlockingBegin(JNIEnv* env) {
@@ -245,7 +248,7 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, j
   char bounce[kTransferChunk];
   jint total = 0;
   while (len > 0) {
-    uint32_t asked = (uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk;
+    uint32_t asked = ChunkOf(len);
     jint n = BlockingRead(env, fs, handle, bounce, (jint)asked);
     if (n < 0 || (uint32_t)n > asked) {
       JavaIo_ThrowIOException(env, kReadError);
@@ -264,7 +267,7 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, j
 bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
   char bounce[kTransferChunk];
   while (len > 0) {
-    uint32_t count = (uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk;
+    uint32_t count = ChunkOf(len);
     Gather(ByteArrayOf(env, b), (uint32_t)off, bounce, count);
     const char* address = bounce;
     while (count > 0) {
@@ -286,7 +289,7 @@ void WriteConsoleFromArray(JNIEnv* env, bool toStderr, jobject b, jint off, jint
   JNIHostFunctions* host = VMUtils::RuntimeGetHostFunctions();
   char bounce[kTransferChunk];
   while (len > 0) {
-    uint32_t count = (uint32_t)len < kTransferChunk ? (uint32_t)len : kTransferChunk;
+    uint32_t count = ChunkOf(len);
     Gather(ByteArrayOf(env, b), (uint32_t)off, bounce, count);
     // A console that is a full pipe holds the writer until its reader reads.
     VMThread* thread = BlockingBegin(env);

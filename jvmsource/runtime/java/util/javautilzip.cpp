@@ -978,8 +978,9 @@ const JNINativeMethod kZipFile[] = {
    read never lands on a handle the host has closed (and perhaps given to another file)
    meanwhile. A thread waiting for the monitor waits in a safe region. */
 
-/* False, with an exception pending, for anything but a RandomAccessFile. */
-bool IsRandomAccessFile(JNIEnv* env, jobject file) {
+/* Takes the monitor of file, a RandomAccessFile; false, with an exception pending, for
+   anything else or when the monitor cannot be had. */
+bool EnterFile(JNIEnv* env, jobject file) {
   if (file == NULL) {
     VMJniThrowInternal(env, VMStatus_NullPointerException, "");
     return false;
@@ -988,17 +989,20 @@ bool IsRandomAccessFile(JNIEnv* env, jobject file) {
   if (cls == NULL) return false;
   bool is = env->functions->IsInstanceOf(env, file, cls) != JNI_FALSE;
   env->functions->DeleteLocalRef(env, cls);
-  if (!is) VMJniThrowInternal(env, VMStatus_IllegalArgumentException, "not a RandomAccessFile");
-  return is;
+  if (!is) {
+    VMJniThrowInternal(env, VMStatus_IllegalArgumentException, "not a RandomAccessFile");
+    return false;
+  }
+  if (env->functions->MonitorEnter(env, file) != JNI_OK) {
+    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
+    return false;
+  }
+  return true;
 }
 
 /* Up to len bytes from pos on into b[off..]: the count, -1 at the end of the file. */
 jint JNICALL SharedFileRead(JNIEnv* env, jclass, jobject file, jlong pos, jbyteArray b, jint off, jint len) {
-  if (!IsRandomAccessFile(env, file)) return -1;
-  if (env->functions->MonitorEnter(env, file) != JNI_OK) {
-    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
-    return -1;
-  }
+  if (!EnterFile(env, file)) return -1;
   jint n = -1;
   JavaIoRandomAccessFile_seek(env, file, pos);
   if (env->functions->ExceptionCheck(env) == JNI_FALSE) n = JavaIoRandomAccessFile_readBytes(env, file, b, off, len);
@@ -1007,11 +1011,7 @@ jint JNICALL SharedFileRead(JNIEnv* env, jclass, jobject file, jlong pos, jbyteA
 }
 
 void JNICALL SharedFileClose(JNIEnv* env, jclass, jobject file) {
-  if (!IsRandomAccessFile(env, file)) return;
-  if (env->functions->MonitorEnter(env, file) != JNI_OK) {
-    if (env->functions->ExceptionOccurred(env) == NULL) VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "");
-    return;
-  }
+  if (!EnterFile(env, file)) return;
   JavaIoRandomAccessFile_close(env, file);
   env->functions->MonitorExit(env, file);
 }

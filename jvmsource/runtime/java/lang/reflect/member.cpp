@@ -63,7 +63,7 @@ bool ReflectFieldPrepare(JNIEnv* env, jobject fieldHandle, jobject objectHandle,
   // constants among them); only a 1.2-style override reaches an instance one.
   const bool finalLocked = write && f->GetIsFinal() && (!override || f->GetIsStatic());
   VMObject* receiver = f->GetIsStatic() ? NULL : VMJniHandle::UnHandle(env, objectHandle);
-  VMClass* receiverClass = receiver != NULL && receiver->GetHasClass() ? receiver->GetClass() : NULL;
+  VMClass* receiverClass = receiver != NULL ? receiver->GetClass() : NULL;
   if (!VMJavaLangReflectMember::MayReach(env, f, override, receiverClass) || finalLocked ||
       MachineOwned(NsOf(env), f)) {
     Raise(env, VMStatus_IllegalAccessException);
