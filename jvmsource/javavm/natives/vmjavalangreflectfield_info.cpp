@@ -77,26 +77,28 @@ bool IsSpecialName(VMNameSpace* ns, VMMethod* m) {
   return m->GetName() == WellKnown(ns, LT_INIT) || m->GetName() == WellKnown(ns, LT_CLINIT);
 }
 
-/* The classes a walk has reached so far, each once, in the order reached. A wide
-   hierarchy reaches thousands of interfaces and a narrow one a handful: the first few
-   stand in the record itself and are found by a scan; past them the list moves to
-   process memory that doubles as it fills, with an open hash of the positions beside
-   it, so that a class is looked up in constant time however many were reached. Plain
-   data, given back by Release on every way out (no destructor: nothing here may hold
-   what a jump over the frame would lose). Out of memory, Add answers "reached" from
+/* What a walk has met so far, each once, in the order met: the classes it reached, or
+   the methods whose name and descriptor hide a later one's. A wide hierarchy meets
+   thousands and a narrow one a handful: the first few stand in the record itself and are
+   found by a scan; past them the list moves to process memory that doubles as it fills,
+   with an open hash of the positions beside it, so that one is looked up in constant
+   time however many were met. Key tells which two are the same (Same) and spreads them
+   (Hash). Plain data, given back by Release on every way out (no destructor: nothing here
+   may hold what a jump over the frame would lose). Out of memory, Add answers "met" from
    then on, which ends the walk early, and failed stays set for the caller to report. */
-struct Reached {
+template <class T, class Key>
+struct Seen {
   enum { kInline = 16 };
-  VMLoadableClass* first[kInline];
-  VMLoadableClass** classes;
+  T* first[kInline];
+  T** items;
   uint32_t count;
   uint32_t room;
-  uint32_t* slots;  // position + 1 of a class, 0 for an empty slot; mask + 1 of them
+  uint32_t* slots;  // position + 1 of an item, 0 for an empty slot; mask + 1 of them
   uint32_t mask;
   bool failed;
 
   void Init() {
-    classes = first;
+    items = first;
     count = 0;
     room = kInline;
     slots = NULL;
@@ -110,34 +112,32 @@ struct Reached {
   }
   void Release() {
     JNIHostFunctions* host = VMUtils::GetHostFunctions();
-    if (classes != first) host->HeapFree(NULL, classes);
+    if (items != first) host->HeapFree(NULL, items);
     if (slots != NULL) host->HeapFree(NULL, slots);
     Init();
   }
-  static uint32_t Hash(VMLoadableClass* cls) { return (uint32_t)(((uintptr_t)cls >> 3) * 2654435761u); }
-  /* The slot of cls, or of the empty slot where it would go. */
-  uint32_t Slot(VMLoadableClass* cls) const {
-    uint32_t i = Hash(cls) & mask;
-    while (slots[i] != 0 && classes[slots[i] - 1] != cls) i = (i + 1) & mask;
+  /* The slot of x, or of the empty slot where it would go. */
+  uint32_t Slot(T* x) const {
+    uint32_t i = Key::Hash(x) & mask;
+    while (slots[i] != 0 && !Key::Same(items[slots[i] - 1], x)) i = (i + 1) & mask;
     return i;
   }
-  bool Contains(VMLoadableClass* cls) const {
-    if (slots != NULL) return slots[Slot(cls)] != 0;
+  bool Contains(T* x) const {
+    if (slots != NULL) return slots[Slot(x)] != 0;
     for (uint32_t i = 0; i < count; i++)
-      if (classes[i] == cls) return true;
+      if (Key::Same(items[i], x)) return true;
     return false;
   }
-  /* Room for one more class, and a hash at most half full; false when memory ran out. */
+  /* Room for one more item, and a hash at most half full; false when memory ran out. */
   bool Grow() {
     JNIHostFunctions* host = VMUtils::GetHostFunctions();
     if (count == room) {
-      if (room > 0x3FFFFFFFu / sizeof *classes) return false;
-      VMLoadableClass** grown =
-          (VMLoadableClass**)host->HeapAlloc(NULL, room * 2 * sizeof *classes, jallocFailFast);
+      if (room > 0x3FFFFFFFu / sizeof *items) return false;
+      T** grown = (T**)host->HeapAlloc(NULL, room * 2 * sizeof *items, jallocFailFast);
       if (grown == NULL) return false;
-      memcpy(grown, classes, count * sizeof *classes);
-      if (classes != first) host->HeapFree(NULL, classes);
-      classes = grown;
+      memcpy(grown, items, count * sizeof *items);
+      if (items != first) host->HeapFree(NULL, items);
+      items = grown;
       room *= 2;
     }
     if (count < kInline || (slots != NULL && (count + 1) * 2 <= mask + 1)) return true;
@@ -148,21 +148,40 @@ struct Reached {
     if (slots != NULL) host->HeapFree(NULL, slots);
     slots = table;
     mask = size - 1;
-    for (uint32_t k = 0; k < count; k++) slots[Slot(classes[k])] = k + 1;
+    for (uint32_t k = 0; k < count; k++) slots[Slot(items[k])] = k + 1;
     return true;
   }
-  /* True the first time cls is offered. */
-  bool Add(VMLoadableClass* cls) {
-    if (failed || Contains(cls)) return false;
+  /* True the first time x (or one the same as x) is offered. */
+  bool Add(T* x) {
+    if (failed || Contains(x)) return false;
     if (!Grow()) {
       failed = true;
       return false;
     }
-    classes[count++] = cls;
-    if (slots != NULL) slots[Slot(cls)] = count;
+    items[count++] = x;
+    if (slots != NULL) slots[Slot(x)] = count;
     return true;
   }
 };
+
+inline uint32_t Spread(const void* p) { return (uint32_t)(((uintptr_t)p >> 3) * 2654435761u); }
+
+/* A class is itself. */
+struct ClassKey {
+  static uint32_t Hash(VMLoadableClass* cls) { return Spread(cls); }
+  static bool Same(VMLoadableClass* a, VMLoadableClass* b) { return a == b; }
+};
+typedef Seen<VMLoadableClass, ClassKey> Reached;
+
+/* A method is its name and descriptor, both interned literals. */
+struct SignatureKey {
+  static uint32_t Hash(VMMethod* m) {
+    uint32_t h = Spread(m->GetName()) ^ (Spread(m->GetSignature()) * 31u);
+    return h ^ (h >> 16);
+  }
+  static bool Same(VMMethod* a, VMMethod* b) { return a->Matches(b); }
+};
+typedef Seen<VMMethod, SignatureKey> Signatures;
 
 /* The three result arrays, made in the env's machine for cls's name space and held by a
    local reference; NULL with OutOfMemoryError. */
@@ -195,11 +214,46 @@ namespace {
 /* Both passes of a method list: counting (no result) and filling. */
 struct MethodList {
   JNIEnv* env;
+  VMLoadableClass* cls;  // the class listed, whose monitor the walk holds
   VMJavaLangReflectMethodArray* result;
   uint32_t count;
+  uint32_t steps;  // methods looked at since the last poll
   bool failed;
+  bool held;  // cls's monitor
   Reached reached;
+  /* The methods met so far that hide a later one of their name and descriptor. */
+  Signatures hiding;
 };
+
+/* Methods a walk looks at between two polls. */
+const uint32_t kPollEvery = 256;
+
+/* One method looked at; false when the walk is to end. A walk over thousands of methods
+   polls every so often, so that what another thread asks of this one (a collection
+   above all, which waits for every thread to stop) is served within a few hundred
+   methods rather than after the whole list. The class's monitor is given up around the
+   poll, since a thread that parks for a collection while holding a machine monitor
+   makes the collection give up; a thread that holds any other does not poll, for the
+   same reason (the collector's test is the same: a count above zero once the class's
+   monitor is given up). The walk ends when the poll answers a stop or a posted
+   exception (left pending) or the monitor cannot be had again. */
+bool Step(MethodList* list) {
+  if (list->failed) return false;
+  if (++list->steps < kPollEvery) return true;
+  list->steps = 0;
+  VMThread* thread = list->env->thread;
+  if (thread->GetHostMutexCount() > 1) return true;
+  Leave(list->cls);
+  list->held = false;
+  if (thread->Yield() != 0) {
+    if (thread->GetException() == NULL) (void)VMJniThrowInternal(list->env, VMStatus_ThreadDeath, NULL);
+    list->failed = true;
+    return false;
+  }
+  list->held = Enter(list->env, list->cls);
+  list->failed = !list->held;
+  return list->held;
+}
 
 void Emit(MethodList* list, VMLoadableClass* owner, bool declared, uint32_t index) {
   if (list->failed) return;
@@ -216,32 +270,29 @@ void Emit(MethodList* list, VMLoadableClass* owner, bool declared, uint32_t inde
   DropLocals(list->env, level);
 }
 
-/* Whether a class reached before (the first until of the list) declares a method of m's
-   name and descriptor that hides it: static ones only when statics is set. */
-bool Hidden(MethodList* list, uint32_t until, VMMethod* m, bool statics) {
-  for (uint32_t c = 0; c < until && c < list->reached.count; c++) {
-    VMMethodArray* methods = list->reached.classes[c]->GetMethods();
-    for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
-      VMMethod* other = methods->Get(i);
-      if (other != NULL && (!statics || other->GetIsStatic()) && other->Matches(m)) return true;
-    }
+/* A class's methods become hiding once it has been listed (statics only when statics
+   is set): they hide those of classes met later, never one of their own class. */
+void AddHiding(MethodList* list, VMLoadableClass* cls, bool statics) {
+  VMMethodArray* methods = cls->GetMethods();
+  for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
+    VMMethod* m = methods->Get(i);
+    if (m != NULL && (!statics || m->GetIsStatic())) (void)list->hiding.Add(m);
   }
-  return false;
 }
 
 /* An interface and its superinterfaces, each once: their methods, less those a
    subinterface reached earlier redeclares. */
 void EmitInterface(MethodList* list, VMNameSpace* ns, VMLoadableClass* iface) {
   if (!list->reached.Add(iface)) return;
-  const uint32_t position = list->reached.count - 1;
   VMMethodArray* methods = iface->GetMethods();
-  for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
+  for (uint32_t i = 0; methods != NULL && i < methods->GetSize() && Step(list); i++) {
     VMMethod* m = methods->Get(i);
-    if (m == NULL || !m->GetIsPublic() || IsSpecialName(ns, m) || Hidden(list, position, m, false)) continue;
+    if (m == NULL || !m->GetIsPublic() || IsSpecialName(ns, m) || list->hiding.Contains(m)) continue;
     Emit(list, iface, true, i);
   }
+  AddHiding(list, iface, false);
   VMClassArray* supers = iface->GetInterfaces();
-  for (uint32_t i = 0; supers != NULL && i < supers->GetSize(); i++) {
+  for (uint32_t i = 0; supers != NULL && i < supers->GetSize() && !list->failed; i++) {
     VMClass* super = supers->Get(i);
     if (super != NULL && super->GetIsLoadable()) EmitInterface(list, ns, (VMLoadableClass*)super);
   }
@@ -253,10 +304,11 @@ void EmitInterface(MethodList* list, VMNameSpace* ns, VMLoadableClass* iface) {
    superclass (less those a subclass hides), then the public methods of its table. */
 void ListMethods(MethodList* list, VMNameSpace* ns, VMLoadableClass* lc, bool declared) {
   list->reached.Reset();
+  list->hiding.Reset();
   VMMethodArray* methods = lc->GetMethods();
   const uint32_t nMethods = methods != NULL ? methods->GetSize() : 0;
   if (declared) {
-    for (uint32_t i = 0; i < nMethods; i++) {
+    for (uint32_t i = 0; i < nMethods && Step(list); i++) {
       VMMethod* m = methods->Get(i);
       if (m != NULL && !IsSpecialName(ns, m)) Emit(list, lc, true, i);
     }
@@ -266,19 +318,18 @@ void ListMethods(MethodList* list, VMNameSpace* ns, VMLoadableClass* lc, bool de
     EmitInterface(list, ns, lc);
     return;
   }
-  for (VMLoadableClass* c = lc; c != NULL; c = c->GetSuper()) {
-    (void)list->reached.Add(c);
-    const uint32_t position = list->reached.count - 1;
+  for (VMLoadableClass* c = lc; c != NULL && !list->failed; c = c->GetSuper()) {
     VMMethodArray* own = c->GetMethods();
-    for (uint32_t i = 0; own != NULL && i < own->GetSize(); i++) {
+    for (uint32_t i = 0; own != NULL && i < own->GetSize() && Step(list); i++) {
       VMMethod* m = own->Get(i);
       if (m == NULL || !m->GetIsPublic() || !m->GetIsStatic() || IsSpecialName(ns, m)) continue;
-      if (c != lc && Hidden(list, position, m, true)) continue;
+      if (list->hiding.Contains(m)) continue;
       Emit(list, c, true, i);
     }
+    AddHiding(list, c, true);
   }
   VMMethodArray* table = lc->VMLoadableOrArrayClass::GetMethodTable();
-  for (uint32_t i = 0; table != NULL && i < table->GetSize(); i++) {
+  for (uint32_t i = 0; table != NULL && i < table->GetSize() && Step(list); i++) {
     VMMethod* m = table->Get(i);
     if (m == NULL || !m->GetIsPublic() || IsSpecialName(ns, m)) continue;
     // Inherited methods stand under their declaring class, at the index they keep in
@@ -286,6 +337,9 @@ void ListMethods(MethodList* list, VMNameSpace* ns, VMLoadableClass* lc, bool de
     Emit(list, m->GetDefinedIn(), false, i);
   }
 }
+
+/* The list is whole: nothing failed, and neither set ran out of memory. */
+bool Whole(const MethodList* list) { return !list->failed && !list->reached.failed && !list->hiding.failed; }
 
 }  // namespace
 
@@ -300,23 +354,27 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   if (!Enter(env, lc)) return NULL;
   MethodList list;
   list.env = env;
+  list.cls = lc;
   list.result = NULL;
   list.count = 0;
+  list.steps = 0;
   list.failed = false;
+  list.held = true;
   list.reached.Init();
+  list.hiding.Init();
   ListMethods(&list, ns, lc, declared);
   VMJavaLangReflectMethodArray* result =
-      list.reached.failed
-          ? NULL
-          : NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray);
+      Whole(&list) ? NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray)
+                   : NULL;
   if (result != NULL) {
     list.result = result;
     list.count = 0;
     ListMethods(&list, ns, lc, declared);
-    if (list.failed || list.reached.failed || list.count != result->GetSize()) result = NULL;
+    if (!Whole(&list) || list.count != result->GetSize()) result = NULL;
   }
   list.reached.Release();
-  Leave(lc);
+  list.hiding.Release();
+  if (list.held) Leave(lc);
   if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
   return result;
 }
