@@ -1,6 +1,7 @@
 /* The reading natives, RandomAccessFile and the file-system workers against hostile
    arguments, hosts that answer outside their contract, and other threads. Files live in
    a fresh directory below the build tree, which the host is confined to. */
+#include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
@@ -135,6 +136,93 @@ TEST_F(FilesIoTest, ReadsLandExactlyInTheirRangeAndStopAtAShortAnswer) {
   EXPECT_EQ(30000 - 20900, JavaIoFileInputStream_readBytes(env, in, b, 0, 25000));
   EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, in, b, 0, 25000));
   EXPECT_EQ(-1, JavaIoFileInputStream_read(env, in));
+  EXPECT_EQ("", TakePending());
+}
+
+/* A pipe holding one full chunk, whose writer then waits for the reader to answer: a read
+   of more than a chunk returns the chunk instead of asking the pipe again and waiting for
+   bytes that only come after the answer. A regular file still fills the whole range.
+   The pipe is a named one, opened as any file is; the read runs on a second thread, so
+   that a read that does wait is let go by 10 more bytes (after 10 s) and reported. */
+TEST_F(FilesIoTest, APipeReadReturnsTheFullChunkItGotWithoutWaitingForMore) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  const std::string sent = Pattern(8192 + 10);
+  dir.Write("file", Pattern(30000));
+  const std::string fifo = dir.path() + "/pipe";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  // Read-write: the open waits for no reader, and the pipe has a writer until closed.
+  int writer = open(fifo.c_str(), O_RDWR);
+  ASSERT_LE(0, writer);
+  ASSERT_EQ(8192, write(writer, sent.data(), 8192));
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  VMObjectBase::SetCollectionStress(1);
+  jobject in = f->NewGlobalRef(env, NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("pipe")));
+  std::mutex lock;
+  std::condition_variable changed;
+  bool returned = false;
+  jint n = 0;
+  std::string got;
+  std::thread reader([&] {
+    JNIEnv* mine = nullptr;
+    ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
+    jbyteArray bytes = mine->functions->NewByteArray(mine, 65536);
+    jint count = JavaIoFileInputStream_readBytes(mine, in, bytes, 0, 65536);
+    std::string text(count > 0 ? (size_t)count : 0, 0);
+    if (count > 0) mine->functions->GetByteArrayRegion(mine, bytes, 0, count, (jbyte*)&text[0]);
+    EXPECT_EQ(nullptr, mine->functions->ExceptionOccurred(mine));
+    vm->functions->DetachCurrentThread(vm);
+    std::lock_guard<std::mutex> guard(lock);
+    n = count;
+    got = text;
+    returned = true;
+    changed.notify_all();
+  });
+  bool answered = false;
+  WhileOutside([&] {
+    std::unique_lock<std::mutex> guard(lock);
+    answered = changed.wait_for(guard, std::chrono::seconds(10), [&] { return returned; });
+  });
+  // The rest of the bytes, which also let go a read still waiting for them.
+  ASSERT_EQ(10, write(writer, sent.data() + 8192, 10));
+  close(writer);
+  JoinOutside(reader);
+  EXPECT_TRUE(answered) << "the read waited for more than the pipe held";
+  EXPECT_EQ(8192, n);
+  EXPECT_TRUE(got.compare(0, 8192, sent, 0, 8192) == 0) << "the pipe's bytes";
+  jbyteArray bytes = f->NewByteArray(env, 65536);
+  EXPECT_EQ(10, JavaIoFileInputStream_readBytes(env, in, bytes, 0, 65536));
+  EXPECT_EQ(sent.substr(8192), Contents(bytes).substr(0, 10));
+  EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, in, bytes, 0, 65536)) << "the writer is gone";
+  EXPECT_EQ("", TakePending());
+  JavaIoFileInputStream_close(env, in);
+  jobject file = NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("file"));
+  EXPECT_EQ(30000, JavaIoFileInputStream_readBytes(env, file, bytes, 0, 65536)) << "a file fills the range";
+  JavaIoFileInputStream_close(env, file);
+  jobject raf = NewObject("java/io/RandomAccessFile", "(Ljava/lang/String;Ljava/lang/String;)V", String("file"), String("r"));
+  EXPECT_EQ(30000, JavaIoRandomAccessFile_readBytes(env, raf, bytes, 100, 65000));
+  JavaIoRandomAccessFile_close(env, raf);
+  VMObjectBase::SetCollectionStress(stress);
+  EXPECT_EQ("", TakePending());
+  f->DeleteGlobalRef(env, in);
+
+  /* A host that knows no position for a handle (the console, a device) is read as a
+     pipe: one host call per read, the full chunk included; one that knows it, as a file. */
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  s.readData = Pattern(40000);
+  s.pointerAnswer = -1;
+  jobject console = InputOnField(8);
+  EXPECT_EQ(8192, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_EQ(1u, s.reads.size());
+  s.without64 = true;
+  EXPECT_EQ(8192, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_EQ(2u, s.reads.size());
+  s.pointerAnswer = -2;
+  EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_TRUE(Contents(bytes).compare(0, 20000, s.readData, 16384, 20000) == 0) << "the file's bytes";
   EXPECT_EQ("", TakePending());
 }
 

@@ -110,6 +110,15 @@ jlong HOSTCALL SSeek64(jint h, jlong position) {
   Log("Seek64(" + std::to_string(h) + "," + std::to_string(position) + ")");
   return gScript.seekAnswer == -2 ? position : gScript.seekAnswer;
 }
+/* Unlogged: reads ask it, and tests compare their logs of other calls whole. */
+jlong HOSTCALL SGetFilePointer64(jint) {
+  std::lock_guard<std::mutex> guard(gLock);
+  return gScript.pointerAnswer == -2 ? (jlong)gScript.readPos : gScript.pointerAnswer;
+}
+jint HOSTCALL SGetFilePointer(jint h) {
+  jlong position = SGetFilePointer64(h);
+  return position > INT_MAX ? -1 : (jint)position;
+}
 jint HOSTCALL SLength(jint h) {
   Log("Length(" + std::to_string(h) + ")");
   jlong length = gScript.lengthAnswer;
@@ -138,10 +147,11 @@ JNIHostFileSystem* ScriptedTable() {
   table.Skip = SSkip;
   table.Seek = SSeek;
   table.Length = SLength;
+  table.GetFilePointer = SGetFilePointer;
   table.Skip64 = with64 ? SSkip64 : nullptr;
   table.Seek64 = with64 ? SSeek64 : nullptr;
   table.Length64 = with64 ? SLength64 : nullptr;
-  table.GetFilePointer64 = with64 ? refhost::RealFileSystem()->GetFilePointer64 : nullptr;
+  table.GetFilePointer64 = with64 ? SGetFilePointer64 : nullptr;
   table.PathLength64 = with64 ? refhost::RealFileSystem()->PathLength64 : nullptr;
   return &table;
 }

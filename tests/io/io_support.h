@@ -45,6 +45,7 @@ struct Script {
   struct Transfer { const char* address; jint count; };
   std::vector<Transfer> reads;     /* every Read's buffer and count */
   jlong seekAnswer = -2;           /* -2: Seek answers the position asked */
+  jlong pointerAnswer = -2;        /* -2: GetFilePointer answers readPos (a file); -1: a pipe */
   jlong lengthAnswer = 10;
   bool without64 = false;          /* the table then lacks the 64-bit slots */
   jlong skipAnswer = -2;           /* -2: Skip and Skip64 answer the count asked */

@@ -8,6 +8,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "safe_wait.h"
 #include "vmclass.h"
 #include "vmliteral.h"
+#include "vmsmallobjectbase.h"
 
 namespace {
 
@@ -81,23 +83,33 @@ class ZipFileTest : public ::testing::Test {
     refhost::ResetHooks();
   }
   std::string Pending() { return TakePendingText(env); }
+  std::string Utf(jstring s) {
+    const char* utf = env->functions->GetStringUTFChars(env, s, nullptr);
+    std::string text = utf != nullptr ? utf : "<none>";
+    if (utf != nullptr) env->functions->ReleaseStringUTFChars(env, s, utf);
+    return text;
+  }
+  /* Writes the archive of the zip cases (stored.bin is 300 bytes of data(300, 12)) below
+     the test's directory. */
+  void WriteArchive(const char* name) {
+    jclass cases = env->functions->FindClass(env, "zip/ZipCases");
+    ASSERT_NE(nullptr, cases) << Pending();
+    jvalue size[1];
+    size[0].i = 5000;
+    jbyteArray archive = (jbyteArray)env->functions->CallStaticObjectMethodA(
+        env, cases, env->functions->GetStaticMethodID(env, cases, "zipArchive", "(I)[B"), size);
+    ASSERT_NE(nullptr, archive) << Pending();
+    std::vector<jbyte> bytes(env->functions->GetArrayLength(env, archive));
+    env->functions->GetByteArrayRegion(env, archive, 0, (jsize)bytes.size(), bytes.data());
+    std::ofstream(dir + "/" + name, std::ios::binary).write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  }
   std::string dir;
   JavaVM* jvm = nullptr;
   JNIEnv* env = nullptr;
 };
 
 TEST_F(ZipFileTest, ACloseWaitsForTheReadInFlight) {
-  // The archive of the zip cases: stored.bin is 300 bytes of data(300, 12).
-  jclass cases = env->functions->FindClass(env, "zip/ZipCases");
-  ASSERT_NE(nullptr, cases) << Pending();
-  jvalue size[1];
-  size[0].i = 5000;
-  jbyteArray archive = (jbyteArray)env->functions->CallStaticObjectMethodA(
-      env, cases, env->functions->GetStaticMethodID(env, cases, "zipArchive", "(I)[B"), size);
-  ASSERT_NE(nullptr, archive) << Pending();
-  std::vector<jbyte> bytes(env->functions->GetArrayLength(env, archive));
-  env->functions->GetByteArrayRegion(env, archive, 0, (jsize)bytes.size(), bytes.data());
-  std::ofstream(dir + "/held.zip", std::ios::binary).write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  WriteArchive("held.zip");
 
   static JNIHostFileSystem table;
   table = *refhost::RealFileSystem();
@@ -169,6 +181,40 @@ TEST_F(ZipFileTest, ACloseWaitsForTheReadInFlight) {
   env->functions->CallIntMethodA(env, in, read, a);
   EXPECT_EQ("java.io.IOException: Stream closed", Pending());
   env->functions->DeleteGlobalRef(env, shared);
+}
+
+/* Another thread closes the ZipFile after an open has found it open and before the open
+   reads the entry's header, or between a read's own check and its read of the archive:
+   each says the archive was closed, never the closed file's IOException without a
+   message. The open runs with a collection at every allocation. */
+TEST_F(ZipFileTest, OpensAndReadsThatMeetACloseSayTheArchiveWasClosed) {
+  WriteArchive("closing.zip");
+  jclass cases = env->functions->FindClass(env, "zip/ClosingCases");
+  ASSERT_NE(nullptr, cases) << Pending();
+  jvalue path[2];
+  path[0].l = env->functions->NewStringUTF(env, "closing.zip");
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  VMObjectBase::SetCollectionStress(1);
+  jstring opened = (jstring)env->functions->CallStaticObjectMethodA(
+      env, cases, env->functions->GetStaticMethodID(env, cases, "openWhileClosing", "(Ljava/lang/String;)Ljava/lang/String;"),
+      path);
+  VMObjectBase::SetCollectionStress(stress);
+  ASSERT_NE(nullptr, opened) << Pending();
+  EXPECT_EQ("java.io.IOException: zip file closed", Utf(opened));
+
+  path[1].i = 40;
+  jobjectArray met = (jobjectArray)env->functions->CallStaticObjectMethodA(
+      env, cases,
+      env->functions->GetStaticMethodID(env, cases, "readWhileClosing", "(Ljava/lang/String;I)[Ljava/lang/String;"), path);
+  ASSERT_NE(nullptr, met) << Pending();
+  const std::vector<std::string> expected = {
+      "java.io.IOException: zip file closed", "java.io.IOException: Stream closed",
+      "java.io.IOException: Inflater has been closed", "java.lang.IllegalStateException: zip file closed"};
+  for (jsize i = 0; i < env->functions->GetArrayLength(env, met); i++) {
+    std::string text = Utf((jstring)env->functions->GetObjectArrayElement(env, met, i));
+    EXPECT_TRUE(std::find(expected.begin(), expected.end(), text) != expected.end()) << "a reader met \"" << text << "\"";
+  }
+  unlink((dir + "/closing.zip").c_str());
 }
 
 }  // namespace

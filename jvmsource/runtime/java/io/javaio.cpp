@@ -243,7 +243,10 @@ jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* 
 }
 
 /* The array is found again through its reference after every host call, which a
-   collection may have run beside. */
+   collection may have run beside. Only a handle with a position (a file) is asked for
+   another chunk after a full one: a pipe or the console that filled the chunk may hold
+   nothing more, and asking it again would wait for a writer who may be waiting for this
+   reader's answer. The position is asked once, and only of a read longer than a chunk. */
 jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
   char bounce[kTransferChunk];
   jint total = 0;
@@ -260,6 +263,7 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, j
     off += n;
     len -= n;
     if ((uint32_t)n < asked) break;
+    if (total == n && len > 0 && FilePointer(fs, handle) < 0) break;
   }
   return total;
 }

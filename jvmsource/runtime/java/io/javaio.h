@@ -93,7 +93,9 @@ bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle);
    byte is moved by it. */
 const uint32_t kTransferChunk = 8192;
 /* Reads until len bytes have come, the file ends, or the host gives fewer than asked
-   (a console or pipe gives what it has, and the caller is not made to wait for more).
+   (a console or pipe gives what it has, and the caller is not made to wait for more). A
+   handle the host knows no position of (a console, a pipe) is read once: the bytes of
+   its first read that gave any, at most one chunk.
    The count read, 0 at the end of the file; -1 with IOException "Read error" pending
    for an answer outside 0..asked (the bytes stored before it stay). */
 jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject array, jint off, jint len);

@@ -105,7 +105,12 @@ public class ZipFile {
             if (e == null) {
                 return null;
             }
-            long start = dataStart(e);
+            long start;
+            try {
+                start = dataStart(e);
+            } catch (IOException x) {
+                throw closedOr(x);
+            }
             InputStream in;
             if (e.method == ZipEntry.STORED) {
                 in = new Region(start, e.csize, false);
@@ -147,6 +152,12 @@ public class ZipFile {
 
     protected void finalize() throws IOException {
         close();
+    }
+
+    /* A close that ran after an open or a read found the archive open leaves the file's
+       handle closed under it, and the file's IOException says nothing: say what happened. */
+    private IOException closedOr(IOException e) {
+        return closed ? new IOException("zip file closed") : e;
     }
 
     private void ensureOpen() {
@@ -315,7 +326,11 @@ public class ZipFile {
             if (ZipFile.this.closed) {
                 throw new IOException("zip file closed");
             }
-            n = SharedFile.read(file, pos, b, off, n);
+            try {
+                n = SharedFile.read(file, pos, b, off, n);
+            } catch (IOException x) {
+                throw closedOr(x);
+            }
             if (n <= 0) {
                 throw new ZipException("unexpected end of the zip file");
             }
