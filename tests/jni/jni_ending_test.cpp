@@ -20,8 +20,18 @@
 namespace jni_test {
 namespace {
 
+/* Host reads held by the test (below), and whether it has let them go on. */
+std::atomic<int> gReadsHeld{0};
+std::atomic<bool> gReadsReleased{false};
+
 class EndingTest : public JniTest {
  protected:
+  /* Whether n reads are held within 5 s; the calling thread waits as declared. */
+  static bool ReadsHeld(int n) {
+    bool held = false;
+    WhileOutside([&] { held = WaitFor([n] { return gReadsHeld.load() == n; }); });
+    return held;
+  }
   static void CallStatic(JNIEnv* env, const char* cls, const char* method) {
     const JNINativeInterface_* f = env->functions;
     jclass c = f->FindClass(env, cls);
@@ -154,8 +164,6 @@ TEST_F(EndingTest, AttachesRacingADestroyEitherJoinOrAreRefused) {
 
 /* ---- daemon threads in a host read when the machine ends ---- */
 
-std::atomic<int> gReadsHeld{0};
-std::atomic<bool> gReadsReleased{false};
 JNIHostFileSystem gHeldFiles;
 
 /* Standard input that gives nothing until the test releases it, then fills what it was
@@ -187,9 +195,7 @@ TEST_F(EndingTest, DaemonsInAHostReadAreLetGoAndNeverComeBack) {
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
   CallStatic(env, "EndingReader", "start");
-  bool held = false;
-  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 2; }); });
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(ReadsHeld(2));
   // A destroy that waits for the readers is let out after 3 s: they read, and end as the
   // stopped threads they are.
   std::atomic<bool> destroyed{false};
@@ -212,9 +218,7 @@ TEST_F(EndingTest, DaemonsInAHostReadAreLetGoAndNeverComeBack) {
       << "a reader let go did not park";
   CallStatic(nextEnv, "java/lang/System", "gc");
   CallStatic(nextEnv, "EndingReader", "start");
-  held = false;
-  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 4; }); });
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(ReadsHeld(4));
   Destroy(next);
 }
 
@@ -322,6 +326,16 @@ class OutsideDestroy {
   std::atomic<int> result_{-5};
 };
 
+/* A destroy from outside that waits for a held read: it has not returned after four of
+   its steps (a destroy that lets a thread go does so after the first), and it ends once
+   the read is released. */
+void DestroyWaitsForTheHeldRead(JavaVM* vm, const char* what) {
+  OutsideDestroy destroy(vm);
+  EXPECT_FALSE(destroy.ReturnsBefore(4)) << what;
+  gReadsReleased = true;
+  destroy.FinishOrExit("the destroy did not end once the held read returned");
+}
+
 /* new FileInputStream(FileDescriptor.in).read() on the calling thread; its exception, if
    any, left pending. */
 void ReadStdin(JNIEnv* env) {
@@ -362,16 +376,9 @@ TEST_F(EndingTest, AHostThreadInAReadHoldingANameSpaceMonitorIsWaitedForAndLeave
     VMJniInvoke::DetachCurrentThread(a);
   });
   reader.detach();
-  bool held = false;
-  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 1; }); });
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(ReadsHeld(1));
 
-  {
-    OutsideDestroy destroy(a);
-    EXPECT_FALSE(destroy.ReturnsBefore(4)) << "the destroy of A went on while a host thread was in a read holding a monitor";
-    gReadsReleased = true;
-    destroy.FinishOrExit("the destroy of A did not end once its host thread's read returned");
-  }
+  DestroyWaitsForTheHeldRead(a, "the destroy of A went on while a host thread was in a read holding a monitor");
   EXPECT_TRUE(left.load()) << "the reader did not come back to leave its monitor";
   VMMonitor* monitor = VMJniHandle::UnHandle(envB, envB->functions->FindClass(envB, "java/lang/String"))->GetMonitor();
   if (monitor != nullptr && monitor->GetOwner() == readerId.load()) {
@@ -416,15 +423,8 @@ TEST_F(EndingTest, AThreadOfTwoMachinesInAReadIsWaitedForAndLetsTheOtherEnd) {
       VMJniInvoke::DetachCurrentThread(b);
     });
     reader.detach();
-    bool held = false;
-    WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 1; }); });
-    ASSERT_TRUE(held);
-    {
-      OutsideDestroy destroy(a);
-      EXPECT_FALSE(destroy.ReturnsBefore(4)) << "the destroy of A went on while a thread of B was in a read in A";
-      gReadsReleased = true;
-      destroy.FinishOrExit("the destroy of A did not end once the read returned");
-    }
+    ASSERT_TRUE(ReadsHeld(1));
+    DestroyWaitsForTheHeldRead(a, "the destroy of A went on while a thread of B was in a read in A");
     EXPECT_TRUE(back.load());
     ASSERT_EQ(0, b->functions->DetachCurrentThread(b));
     OutsideDestroy destroy(b);
@@ -512,12 +512,7 @@ TEST_F(EndingTest, TwoDaemonsReadingOneZipFileEndWithTheMachineOnceTheSlowReadRe
   WhileOutside([&] { waiting = WaitFor([] { return gReadsHeld.load() == 1 && SomeoneWaitsForTheHolder(); }); });
   ASSERT_TRUE(waiting) << "no daemon came to wait for the slow reader's file monitor";
   ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
-  {
-    OutsideDestroy destroy(vm);
-    EXPECT_FALSE(destroy.ReturnsBefore(4)) << "the destroy went on while a daemon held its file monitor in a read";
-    gReadsReleased = true;
-    destroy.FinishOrExit("the destroy did not end once the slow read returned");
-  }
+  DestroyWaitsForTheHeldRead(vm, "the destroy went on while a daemon held its file monitor in a read");
   host->MutexLock = gRealLock;
   host->MutexUnlock = gRealUnlock;
 }
@@ -536,9 +531,7 @@ TEST_F(EndingTest, ADaemonLetGoInsideSynchronizedLeavesTheClassMonitorFree) {
   VMObjectBase::SetCollectionStress(1);
   const uint32_t collectionsBefore = VM::GetGarbageCollectRequests();
   CallStatic(envA, "EndingReader", "startHolding");
-  bool held = false;
-  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 1; }); });
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(ReadsHeld(1));
   JNIEnv* envB = nullptr;
   JavaVM* b = Create(&envB, a);  // this thread is now B's
   ASSERT_NE(nullptr, b);
