@@ -3,26 +3,67 @@
    (a read of standard input that nothing ends) when it comes. */
 #include "jni_support.h"
 
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "safe_wait.h"
+#include "vmmonitor.h"
 
 namespace jni_test {
 namespace {
 
+/* Host reads held by the test (below), and whether it has let them go on. */
+std::atomic<int> gReadsHeld{0};
+std::atomic<bool> gReadsReleased{false};
+
 class EndingTest : public JniTest {
  protected:
+  /* Whether n reads are held within 5 s; the calling thread waits as declared. */
+  static bool ReadsHeld(int n) {
+    bool held = false;
+    WhileOutside([&] { held = WaitFor([n] { return gReadsHeld.load() == n; }); });
+    return held;
+  }
   static void CallStatic(JNIEnv* env, const char* cls, const char* method) {
     const JNINativeInterface_* f = env->functions;
     jclass c = f->FindClass(env, cls);
     ASSERT_NE(nullptr, c) << cls;
     f->CallStaticVoidMethod(env, c, f->GetStaticMethodID(env, c, method, "()V"));
     ASSERT_FALSE(f->ExceptionCheck(env)) << PendingText(env);
+  }
+  /* A thread of machine b takes the monitor of the class named, leaves it and detaches.
+     One that still waits for it after 5 s waits for good, and b can never end: the test
+     then ends the process. */
+  static void OtherThreadTakesClassMonitor(JavaVM* b, const char* name) {
+    std::atomic<bool> entered{false};
+    std::thread([b, name, &entered] {
+      JNIEnv* mine = nullptr;
+      if (VMJniInvoke::AttachCurrentThread(b, &mine, nullptr) != 0) return;
+      jclass c = mine->functions->FindClass(mine, name);
+      if (c != nullptr && mine->functions->MonitorEnter(mine, c) == 0) {
+        mine->functions->MonitorExit(mine, c);
+        entered = true;
+      }
+      VMJniInvoke::DetachCurrentThread(b);
+    }).detach();
+    bool got = false;
+    WhileOutside([&] {
+      // Until it has detached as well: b's destroy must wait for nothing of it.
+      got = WaitFor([&] { return entered.load() && b->vm->GetThreadsAttached() == 1; }, 5000);
+    });
+    if (!got) {
+      ADD_FAILURE() << "a thread of the other machine waited for the monitor of " << name;
+      fflush(stdout);
+      _exit(1);
+    }
   }
 };
 
@@ -123,8 +164,6 @@ TEST_F(EndingTest, AttachesRacingADestroyEitherJoinOrAreRefused) {
 
 /* ---- daemon threads in a host read when the machine ends ---- */
 
-std::atomic<int> gReadsHeld{0};
-std::atomic<bool> gReadsReleased{false};
 JNIHostFileSystem gHeldFiles;
 
 /* Standard input that gives nothing until the test releases it, then fills what it was
@@ -137,23 +176,26 @@ jint HOSTCALL HeldRead(jint handle, void* to, jint count) {
   return count;
 }
 
+/* The host's reads go through read from now on, nothing held or released yet. */
+void HoldReads(jint(HOSTCALL* read)(jint, void*, jint)) {
+  gReadsHeld = 0;
+  gReadsReleased = false;
+  gHeldFiles = *refhost::RealFileSystem();
+  gHeldFiles.Read = read;
+  refhost::SetFileSystemOverride(&gHeldFiles);
+}
+
 /* The destroy lets go of the two daemon readers, which the stop cannot wake, and ends;
    another machine is made and works. When the reads return, the readers never come back
    into the machine they left (its records, envs, frames and the arrays they read for are
    gone): each parks for good, and the new machine goes on undisturbed. */
 TEST_F(EndingTest, DaemonsInAHostReadAreLetGoAndNeverComeBack) {
-  gReadsHeld = 0;
-  gReadsReleased = false;
-  gHeldFiles = *refhost::RealFileSystem();
-  gHeldFiles.Read = HeldRead;
-  refhost::SetFileSystemOverride(&gHeldFiles);
+  HoldReads(HeldRead);
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
   CallStatic(env, "EndingReader", "start");
-  bool held = false;
-  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 2; }); });
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(ReadsHeld(2));
   // A destroy that waits for the readers is let out after 3 s: they read, and end as the
   // stopped threads they are.
   std::atomic<bool> destroyed{false};
@@ -176,18 +218,16 @@ TEST_F(EndingTest, DaemonsInAHostReadAreLetGoAndNeverComeBack) {
       << "a reader let go did not park";
   CallStatic(nextEnv, "java/lang/System", "gc");
   CallStatic(nextEnv, "EndingReader", "start");
-  held = false;
-  WhileOutside([&] { held = WaitFor([] { return gReadsHeld.load() == 4; }); });
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(ReadsHeld(4));
   Destroy(next);
 }
 
 /* ---- the let-go racing the end of a host wait ---- */
 
-/* A host thread (taken for a daemon by a destroyer that is not attached) enters and leaves
-   host waits without pause while the machine ends: the destroyer lets it go inside one,
-   and it parks there, or it is outside one and goes on as a thread of the machine, which
-   it still is. It never finds its record changed under it. */
+/* A thread of the machine's own (taken for a daemon by a destroyer that is not attached)
+   enters and leaves host waits without pause while the machine ends: the destroyer lets
+   it go inside one, and it parks there, or it is outside one and goes on as a thread of
+   the machine, which it still is. It never finds its record changed under it. */
 TEST_F(EndingTest, AHostWaitEndingAsTheDestroyerLetsGoParksOrGoesOn) {
   const int64_t sleptAtStart = refhost::SleptMillis();
   std::atomic<bool> wrong{false};
@@ -201,6 +241,8 @@ TEST_F(EndingTest, AHostWaitEndingAsTheDestroyerLetsGoParksOrGoesOn) {
       std::thread([&, vm] {
         JNIEnv* mine = nullptr;
         if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+        // Taken for threads the machine started: the only ones a destroy lets go.
+        mine->javaVM->vm->MarkStartedThread();
         attached++;
         VMThread* self = mine->thread;
         for (;;) {
@@ -218,6 +260,300 @@ TEST_F(EndingTest, AHostWaitEndingAsTheDestroyerLetsGoParksOrGoesOn) {
   EXPECT_FALSE(wrong.load());
   EXPECT_TRUE(WaitFor([&] { return refhost::SleptMillis() - sleptAtStart >= 6 * 1000000000LL; }))
       << "a thread let go did not park";
+}
+
+/* ---- who a destroy lets go, and who it waits for ---- */
+
+/* Every host sleep of the destroying thread is one step of its waits: a test tells a
+   destroy that waits from one that has not yet come to wait by the steps it took. */
+thread_local bool tlsDestroyer = false;
+std::atomic<int> gDestroyerSleeps{0};
+void(HOSTCALL* gRealSleep)(jlong) = nullptr;
+
+void HOSTCALL CountedSleep(jlong ms) {
+  if (tlsDestroyer) gDestroyerSleeps++;
+  gRealSleep(ms);
+}
+
+/* DestroyJavaVM on a thread attached to no machine, as a host's shut-down calls it: it
+   takes every thread with a Thread object for a daemon. */
+class OutsideDestroy {
+ public:
+  explicit OutsideDestroy(JavaVM* vm) {
+    JNIHostFunctions* host = refhost::Functions();
+    gDestroyerSleeps = 0;
+    gRealSleep = host->Sleep;
+    host->Sleep = CountedSleep;
+    thread_ = std::thread([this, vm] {
+      tlsDestroyer = true;
+      result_ = vm->functions->DestroyJavaVM(vm);
+      returned_ = true;
+    });
+  }
+  ~OutsideDestroy() {
+    if (!returned_.load()) {
+      thread_.detach();  // the test has failed and ends the process
+      return;
+    }
+    thread_.join();
+    refhost::Functions()->Sleep = gRealSleep;
+  }
+  /* Whether the destroy returned before it had taken steps host sleeps (a step of 300 ms
+     each: a destroy that lets go of a thread does so after its first). */
+  bool ReturnsBefore(int steps) {
+    WhileOutside([&] {
+      while (!returned_.load() && gDestroyerSleeps.load() < steps) std::this_thread::sleep_for(Ms(1));
+    });
+    return returned_.load();
+  }
+  /* Waits for the destroy's end, which should be near; a destroy that never ends leaves a
+     thread blocked for good, so the test ends the process. */
+  void FinishOrExit(const char* what) {
+    WhileOutside([&] {
+      for (int i = 0; i < 20000 && !returned_.load(); i++) std::this_thread::sleep_for(Ms(1));
+    });
+    if (!returned_.load()) {
+      ADD_FAILURE() << what;
+      fflush(stdout);
+      _exit(1);
+    }
+    EXPECT_EQ(0, result_.load());
+  }
+
+ private:
+  std::thread thread_;
+  std::atomic<bool> returned_{false};
+  std::atomic<int> result_{-5};
+};
+
+/* A destroy from outside that waits for a held read: it has not returned after four of
+   its steps (a destroy that lets a thread go does so after the first), and it ends once
+   the read is released. */
+void DestroyWaitsForTheHeldRead(JavaVM* vm, const char* what) {
+  OutsideDestroy destroy(vm);
+  EXPECT_FALSE(destroy.ReturnsBefore(4)) << what;
+  gReadsReleased = true;
+  destroy.FinishOrExit("the destroy did not end once the held read returned");
+}
+
+/* new FileInputStream(FileDescriptor.in).read() on the calling thread; its exception, if
+   any, left pending. */
+void ReadStdin(JNIEnv* env) {
+  const JNINativeInterface_* f = env->functions;
+  jclass fdClass = f->FindClass(env, "java/io/FileDescriptor");
+  jobject in = f->GetStaticObjectField(env, fdClass, f->GetStaticFieldID(env, fdClass, "in", "Ljava/io/FileDescriptor;"));
+  jclass fisClass = f->FindClass(env, "java/io/FileInputStream");
+  jobject stream = f->NewObject(env, fisClass, f->GetMethodID(env, fisClass, "<init>", "(Ljava/io/FileDescriptor;)V"), in);
+  f->CallIntMethod(env, stream, f->GetMethodID(env, fisClass, "read", "()I"));
+}
+
+/* A host thread of machine A holds the monitor of a class (name-space data, shared with
+   machine B) and reads standard input when a destroy from outside ends A. It is no thread
+   A started, and it holds a mutex: the destroy waits for the read to return, and for the
+   thread to leave the monitor and detach as its host code goes on; B's threads then take
+   the monitor. (A destroy that let it go ended at once, and left the monitor to a thread
+   parked in the host for good: every thread of B that came for it waited for ever.) */
+TEST_F(EndingTest, AHostThreadInAReadHoldingANameSpaceMonitorIsWaitedForAndLeavesIt) {
+  HoldReads(HeldRead);
+  JNIEnv* envA = nullptr;
+  JavaVM* a = Create(&envA);
+  ASSERT_NE(nullptr, a);
+  JNIEnv* envB = nullptr;
+  JavaVM* b = Create(&envB, a);  // the same name space; this thread is now B's
+  ASSERT_NE(nullptr, b);
+  ASSERT_EQ(0, a->functions->DetachCurrentThread(a));  // and B's only
+  std::atomic<void*> readerId{nullptr};
+  std::atomic<bool> left{false};
+  std::thread reader([&] {
+    JNIEnv* mine = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(a, &mine, nullptr) != 0) return;
+    jclass cls = mine->functions->FindClass(mine, "java/lang/String");
+    if (mine->functions->MonitorEnter(mine, cls) != 0) return;
+    readerId = host->CurrentThreadId();
+    ReadStdin(mine);  // ends stopped
+    mine->functions->ExceptionClear(mine);
+    left = mine->functions->MonitorExit(mine, cls) == 0;
+    VMJniInvoke::DetachCurrentThread(a);
+  });
+  reader.detach();
+  ASSERT_TRUE(ReadsHeld(1));
+
+  DestroyWaitsForTheHeldRead(a, "the destroy of A went on while a host thread was in a read holding a monitor");
+  EXPECT_TRUE(left.load()) << "the reader did not come back to leave its monitor";
+  VMMonitor* monitor = VMJniHandle::UnHandle(envB, envB->functions->FindClass(envB, "java/lang/String"))->GetMonitor();
+  if (monitor != nullptr && monitor->GetOwner() == readerId.load()) {
+    ADD_FAILURE() << "the class's monitor is still owned by the reader, which never comes back";
+    fflush(stdout);
+    _exit(1);  // B's threads wait for it for ever; nothing can end B
+  }
+  OtherThreadTakesClassMonitor(b, "java/lang/String");
+  Destroy(b);
+}
+
+/* A thread attached to machines A and B (separate name spaces) reads standard input in A
+   when a destroy from outside ends A: once as a plain host thread, once as a thread A
+   started whose code then attached it to B as well. Either way its code goes on to B once
+   the read returns: A's destroy waits for the read, the thread comes back stopped and
+   detaches from both, and B's destroy ends. (A destroy that let it go left it attached to
+   B for good, and B's destroy waited for it for ever.) */
+TEST_F(EndingTest, AThreadOfTwoMachinesInAReadIsWaitedForAndLetsTheOtherEnd) {
+  for (int startedByA = 0; startedByA < 2; startedByA++) {
+    SCOPED_TRACE(startedByA ? "a thread A started" : "a host thread");
+    HoldReads(HeldRead);
+    JNIEnv* envA = nullptr;
+    JavaVM* a = Create(&envA);
+    ASSERT_NE(nullptr, a);
+    JNIEnv* envB = nullptr;
+    JavaVM* b = Create(&envB);
+    ASSERT_NE(nullptr, b);
+    ASSERT_EQ(0, a->functions->DetachCurrentThread(a));  // this thread is B's only
+    std::atomic<bool> back{false};
+    std::thread reader([&] {
+      JNIEnv* inA = nullptr;
+      JNIEnv* inB = nullptr;
+      if (VMJniInvoke::AttachCurrentThread(a, &inA, nullptr) != 0) return;
+      if (startedByA) a->vm->MarkStartedThread();
+      if (VMJniInvoke::AttachCurrentThread(b, &inB, nullptr) != 0) return;
+      host->SetCurrentEnv(inA);
+      ReadStdin(inA);  // ends stopped
+      back = true;
+      inA->functions->ExceptionClear(inA);
+      VMJniInvoke::DetachCurrentThread(a);
+      host->SetCurrentEnv(inB);
+      VMJniInvoke::DetachCurrentThread(b);
+    });
+    reader.detach();
+    ASSERT_TRUE(ReadsHeld(1));
+    DestroyWaitsForTheHeldRead(a, "the destroy of A went on while a thread of B was in a read in A");
+    EXPECT_TRUE(back.load());
+    ASSERT_EQ(0, b->functions->DetachCurrentThread(b));
+    OutsideDestroy destroy(b);
+    destroy.FinishOrExit("machine B did not end: the thread A let go is still attached to it");
+  }
+}
+
+/* The archive's file monitor as the readers meet it: for every host mutex, its owner and
+   how many threads are on their way into it, so that a test learns when a thread waits
+   for a mutex the held reader holds. */
+std::mutex gMutexBook;
+std::map<void*, std::thread::id> gMutexOwners;
+std::map<void*, int> gMutexComing;
+std::thread::id gHolder;
+jboolean(HOSTCALL* gRealLock)(void*) = nullptr;
+jboolean(HOSTCALL* gRealUnlock)(void*) = nullptr;
+std::atomic<bool> gFileReadsArmed{false};
+
+jboolean HOSTCALL BookedLock(void* mutex) {
+  {
+    std::lock_guard<std::mutex> book(gMutexBook);
+    gMutexComing[mutex]++;
+  }
+  jboolean locked = gRealLock(mutex);
+  std::lock_guard<std::mutex> book(gMutexBook);
+  gMutexComing[mutex]--;
+  if (locked) gMutexOwners[mutex] = std::this_thread::get_id();
+  return locked;
+}
+
+jboolean HOSTCALL BookedUnlock(void* mutex) {
+  {
+    std::lock_guard<std::mutex> book(gMutexBook);
+    gMutexOwners.erase(mutex);
+  }
+  return gRealUnlock(mutex);
+}
+
+bool SomeoneWaitsForTheHolder() {
+  std::lock_guard<std::mutex> book(gMutexBook);
+  for (const auto& owned : gMutexOwners)
+    if (owned.second == gHolder && gMutexComing[owned.first] > 0) return true;
+  return false;
+}
+
+/* Reads of archives (any file but the standard ones) hold the first reader until the
+   test releases them (a file on a slow or remote disk). */
+jint HOSTCALL HeldFileRead(jint handle, void* to, jint count) {
+  if (handle >= 3 && gFileReadsArmed.load()) {
+    {
+      std::lock_guard<std::mutex> book(gMutexBook);
+      if (gReadsHeld.load() == 0) gHolder = std::this_thread::get_id();
+    }
+    gReadsHeld++;
+    while (!gReadsReleased.load()) std::this_thread::sleep_for(Ms(1));
+  }
+  return refhost::RealFileSystem()->Read(handle, to, count);
+}
+
+/* Two daemons read the entries of one ZipFile, whose every read holds the archive's file
+   monitor around its host read. One read is slow; the other daemon waits for the monitor,
+   where a stop does not reach it. The destroy waits for the slow read (its thread holds
+   the monitor), and ends once it returned: the first daemon leaves the monitor and ends
+   stopped, the second takes it, reads and ends too. (A destroy that let the slow reader
+   go left the monitor held for good, and waited for the second daemon for ever.) */
+TEST_F(EndingTest, TwoDaemonsReadingOneZipFileEndWithTheMachineOnceTheSlowReadReturns) {
+  gFileReadsArmed = false;
+  HoldReads(HeldFileRead);
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass readers = f->FindClass(env, "EndingZipReaders");
+  ASSERT_NE(nullptr, readers);
+  f->CallStaticVoidMethod(env, readers, f->GetStaticMethodID(env, readers, "open", "(Ljava/lang/String;)V"),
+                          f->NewStringUTF(env, LibraryZip().c_str()));
+  ASSERT_FALSE(f->ExceptionCheck(env)) << PendingText(env);
+  gRealLock = host->MutexLock;
+  gRealUnlock = host->MutexUnlock;
+  host->MutexLock = BookedLock;
+  host->MutexUnlock = BookedUnlock;
+  gFileReadsArmed = true;
+  CallStatic(env, "EndingZipReaders", "start");
+  bool waiting = false;
+  WhileOutside([&] { waiting = WaitFor([] { return gReadsHeld.load() == 1 && SomeoneWaitsForTheHolder(); }); });
+  ASSERT_TRUE(waiting) << "no daemon came to wait for the slow reader's file monitor";
+  ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  DestroyWaitsForTheHeldRead(vm, "the destroy went on while a daemon held its file monitor in a read");
+  host->MutexLock = gRealLock;
+  host->MutexUnlock = gRealUnlock;
+}
+
+/* A daemon the machine started reads standard input inside synchronized on a class that
+   every machine of the name space shares. An interpreted hold locks nothing, so the
+   destroy lets the daemon go all the same, and a thread of machine B, of the same name
+   space, then takes the class's monitor; collections run at every allocation meanwhile,
+   and the daemon, once its read returns, parks without touching either machine. */
+TEST_F(EndingTest, ADaemonLetGoInsideSynchronizedLeavesTheClassMonitorFree) {
+  HoldReads(HeldRead);
+  JNIEnv* envA = nullptr;
+  JavaVM* a = Create(&envA);
+  ASSERT_NE(nullptr, a);
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  VMObjectBase::SetCollectionStress(1);
+  const uint32_t collectionsBefore = VM::GetGarbageCollectRequests();
+  CallStatic(envA, "EndingReader", "startHolding");
+  ASSERT_TRUE(ReadsHeld(1));
+  JNIEnv* envB = nullptr;
+  JavaVM* b = Create(&envB, a);  // this thread is now B's
+  ASSERT_NE(nullptr, b);
+  ASSERT_EQ(0, a->functions->DetachCurrentThread(a));  // and B's only
+  {
+    OutsideDestroy destroy(a);
+    const bool letGo = destroy.ReturnsBefore(20);
+    EXPECT_TRUE(letGo) << "the destroy waited for its own daemon in a read, which held an interpreted monitor only";
+    if (!letGo) gReadsReleased = true;
+    destroy.FinishOrExit("the destroy of A never ended");
+  }
+  VMMonitor* monitor = VMJniHandle::UnHandle(envB, envB->functions->FindClass(envB, "EndingReader"))->GetMonitor();
+  EXPECT_TRUE(monitor == nullptr || monitor->GetOwner() == nullptr);
+  OtherThreadTakesClassMonitor(b, "EndingReader");
+  const int64_t sleptBefore = refhost::SleptMillis();
+  gReadsReleased = true;
+  EXPECT_TRUE(WaitFor([&] { return refhost::SleptMillis() - sleptBefore >= 1000000000LL; }))
+      << "the daemon let go did not park";
+  OtherThreadTakesClassMonitor(b, "EndingReader");
+  VMObjectBase::SetCollectionStress(stress);
+  EXPECT_LT(collectionsBefore + 10, VM::GetGarbageCollectRequests());
+  Destroy(b);
 }
 
 }  // namespace

@@ -221,6 +221,12 @@ uint32_t VM::Uncount() {
    never leaves the wait. */
 static thread_local VMword tHostWait = VM::OutsideHostWait;
 
+/* The machine that started the calling host thread for a Thread, for as long as that
+   machine is all the thread is attached to: every attach and detach forgets it. */
+static thread_local VM* tStartedBy = NULL;
+
+void VM::MarkStartedThread() { tStartedBy = this; }
+
 /* A thread whose machine ended while it waited in the host: it holds nothing of the
    machine and must read nothing of it (nor return into frames that named it), so it
    stays here for the rest of the process. */
@@ -231,6 +237,16 @@ __attribute__((noreturn)) static void ParkForGood() {
 
 void VM::EnterHostWait(VMThread* thread) {
   if (thread == NULL) return;
+  // Only a thread of the machine's own, holding no host mutex, may be let go: it returns
+  // into nothing but the machine's frames, and it keeps no other thread waiting. A host
+  // thread's call returns into host code that may still need it (to leave a monitor, to
+  // detach from another machine), and a held mutex (a machine monitor around the read)
+  // would hold up, for good, whoever waits for it: such a wait is a plain safe region,
+  // which the machine's end waits for.
+  if (tStartedBy != thread->GetVM() || thread->GetHostMutexCount() != 0) {
+    EnterSafeRegion(thread);
+    return;
+  }
   // The record is written before the word says inside: a destroyer that lets the thread
   // go finds it past its last write.
   thread->SetHostWaitGate(&tHostWait);
@@ -243,8 +259,12 @@ void VM::LeaveHostWait(VMThread* thread) {
   if (thread == NULL) return;
   VMword inside = InsideHostWait;
   if (!__atomic_compare_exchange_n(&tHostWait, &inside, (VMword)OutsideHostWait, false, __ATOMIC_SEQ_CST,
-                                   __ATOMIC_SEQ_CST))
-    ParkForGood();
+                                   __ATOMIC_SEQ_CST)) {
+    if (inside == LetGoOfHostWait) ParkForGood();
+    // Still outside: the wait was a plain safe region.
+    LeaveSafeRegion(thread);
+    return;
+  }
   thread->ClearInHostWait();
   LeaveSafeRegion(thread);
 }
@@ -271,6 +291,7 @@ uint32_t VM::FindCurrentThread() {
 }
 
 VMThread* VM::AttachThread(JNIEnv* env) {
+  tStartedBy = NULL;
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   void* me = host->CurrentThreadId();
   VMThread* thread = NULL;
@@ -324,6 +345,7 @@ int VM::AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread) {
 }
 
 JNIEnv* VM::DetachThread() {
+  tStartedBy = NULL;
   LockThreads("namespace spinlock - Get  VM::DetachThread");
   uint32_t index = FindCurrentThread();
   VMThread* thread = index != 0 ? GetThreads()->Get(index) : NULL;
@@ -443,8 +465,6 @@ unsigned long VM::LetGoOfHostWaiters(void* me) {
   unsigned long letGo = 0;
   for (uint32_t i = 1;; i++) {
     JNIEnv* env = NULL;
-    void* id = NULL;
-    int32_t locks = 0;
     LockThreads("namespace spinlock - Get  VM::LetGoOfHostWaiters");
     VMThreadHandleArray* threads = GetThreads();
     for (; threads != NULL && i < threads->GetCount(); i++) {
@@ -457,11 +477,11 @@ unsigned long VM::LetGoOfHostWaiters(void* me) {
       if (!__atomic_compare_exchange_n(thread->GetHostWaitGate(), &inside, (VMword)LetGoOfHostWait, false,
                                        __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST))
         continue;
+      // It holds no host mutex (EnterHostWait): the monitor levels it leaves are
+      // interpreted ones, which lock nothing.
+      VM_ASSERT(thread->GetHostMutexCount() == 0);
       env = thread->GetEnv();
-      id = thread->GetId();
-      locks = thread->GetMutexLockCount();
       thread->SetMutexLockCount(1);
-      thread->SetHostMutexCount(0);
       // Detached: no wait counts it any more, and the record goes as a detached one.
       thread->SetEnv(NULL);
       break;
@@ -469,9 +489,6 @@ unsigned long VM::LetGoOfHostWaiters(void* me) {
     UnlockThreads("namespace spinlock - Release  VM::LetGoOfHostWaiters");
     if (env == NULL) return letGo;
     letGo++;
-    // What DetachThread gives up for a thread that leaves: the monitors on the name
-    // space's heap, which outlives this machine, and the env.
-    if (locks > 1 && GetNameSpace() != NULL) host->HeapWalk(GetNameSpace()->GetHeap(), ReleaseMonitorHeldBy, id);
     host->HeapFree(NULL, env);
   }
 }

@@ -60,9 +60,9 @@ class VM : public VMInternalObject {
   void PauseThreadsForDebugger(bool pause);
   /* Stops every other attached thread and waits until they have detached. The host must
      make a stopped thread end and detach: the wait has no limit. For a machine that ends
-     (machineEnds), a thread still in a host wait after a step of the wait is let go
-     instead (LetGoOfHostWaiters): the stop did not wake its host call, which may never
-     return. */
+     (machineEnds), a thread of its own still in a host wait after a step of the wait is
+     let go instead (LetGoOfHostWaiters): the stop did not wake its host call, which may
+     never return. */
   void StopAllOtherThreads(bool machineEnds = false);
   void RunFinalizers();
   /* Releases the machine and its heap. Returns the number of machines its name space
@@ -113,11 +113,16 @@ class VM : public VMInternalObject {
   /* A safe region around one host call of the calling thread (its own record) that uses
      nothing of the machine: host handles, and memory of the thread's own stack, never the
      heap. Such a call may not return for as long as the process lives (a read of a pipe
-     that nobody writes), and the machine may end meanwhile without waiting for it. A
-     thread it let go never comes back into it: LeaveHostWait then parks the thread for
-     good, before it reads anything (its record, its env and its frames are gone). */
+     that nobody writes), and the machine may end meanwhile without waiting for it, if
+     the thread is one it started (MarkStartedThread) and holds no host mutex; any other
+     thread's wait is a plain safe region, which the end waits for. A thread it let go
+     never comes back into it: LeaveHostWait then parks the thread for good, before it
+     reads anything (its record, its env and its frames are gone). */
   static void EnterHostWait(VMThread* thread);
   static void LeaveHostWait(VMThread* thread);
+  /* Marks the calling host thread, just attached to run a Thread this machine started, as
+     the machine's own, until it attaches to or detaches from any machine. */
+  void MarkStartedThread();
   /* The values of a host thread's host-wait word (its gate, VMThread word 21). */
   enum : VMword { OutsideHostWait = 0, InsideHostWait = 1, LetGoOfHostWait = 2 };
   /* The final collection of Destroy: with no thread left, everything the machine object
@@ -214,9 +219,10 @@ class VM : public VMInternalObject {
   /* Stops every attached thread other than the one of identity me, each through the
      host; returns how many it stopped. */
   unsigned long StopOtherAttachedThreads(void* me);
-  /* For a machine that ends: every other attached thread in a host wait is detached here
-     on its behalf (its env freed, the monitors of the name space it holds given up) and
-     never returns from the wait. Returns how many were let go. */
+  /* For a machine that ends: every other attached thread in a host wait it may be let go
+     in (EnterHostWait) is detached here on its behalf (its env freed; it holds no host
+     mutex, and so no monitor that locks) and never returns from the wait. Returns how
+     many were let go. */
   unsigned long LetGoOfHostWaiters(void* me);
   /* Destroys the records of the threads that have detached (but the one of identity
      me) and frees their slots; under the collector's claim. */

@@ -114,6 +114,9 @@ jint HOSTCALL JVMThreadBody(void* argument) {
     return -1;
   }
   __atomic_store_n(&context->started, kAttached, __ATOMIC_RELEASE);
+  // Nothing but the machine's frames waits for this thread to come back: an end of the
+  // machine may let it go in a host wait.
+  javaVM->vm->MarkStartedThread();
 
   VMThread* thread = env->thread;
   VMword args[3] = {(VMword)object, 0, 0};

@@ -24,4 +24,21 @@ public class EndingReader {
             t.start();
         }
     }
+
+    /* One daemon that reads standard input inside a synchronized block on this class, a
+       class object every machine of the name space shares. */
+    public static void startHolding() {
+        Thread t = new Thread() {
+            public void run() {
+                synchronized (EndingReader.class) {
+                    try {
+                        System.in.read();
+                    } catch (IOException e) {
+                    }
+                }
+            }
+        };
+        t.setDaemon(true);
+        t.start();
+    }
 }
