@@ -224,6 +224,15 @@ TEST_F(FilesIoTest, APipeReadReturnsTheFullChunkItGotWithoutWaitingForMore) {
   EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
   EXPECT_TRUE(Contents(bytes).compare(0, 20000, s.readData, 16384, 20000) == 0) << "the file's bytes";
   EXPECT_EQ("", TakePending());
+  // A host without either position slot: the handle is read as a pipe, and a position
+  // asked of it is an IOException, never a call through the empty slot.
+  s.withoutPointer = true;
+  s.readPos = 0;
+  EXPECT_EQ(8192, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_EQ(6u, s.reads.size());
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ(0, JavaIoRandomAccessFile_getFilePointer(env, RandomOnField(8)));
+  EXPECT_EQ("java.io.IOException: ", TakePending());
 }
 
 /* Writes of many pieces go to the host in 8 KB calls and arrive whole and in order, for

@@ -113,8 +113,11 @@ jlong Skip(JNIHostFileSystem* fs, jint handle, jlong count) {
   return fs->Skip(handle, count > 0x7FFFFFFF ? 0x7FFFFFFF : (jint)count);
 }
 
+/* Every read of more than a chunk asks it: a table without either slot (which reads once
+   did without) answers as a pipe does, instead of being called through null. */
 jlong FilePointer(JNIHostFileSystem* fs, jint handle) {
   if (fs->GetFilePointer64 != NULL) return fs->GetFilePointer64(handle);
+  if (fs->GetFilePointer == NULL) return -1;
   return fs->GetFilePointer(handle);
 }
 
