@@ -281,11 +281,19 @@ jint HOSTCALL Available(jint h) {
   return result;
 }
 
+/* Standard input has the position of what was given as it: a file redirected to it has
+   one (the machine then reads it as a file, filling each range), a pipe or a terminal
+   none. */
 jlong HOSTCALL GetFilePointer64(jint h) {
-  OpenFile* file = Use(h);
-  if (!file) return -1;
-  off_t position = lseek(file->fd, 0, SEEK_CUR);
-  Done(file);
+  int fd = 0;
+  OpenFile* file = nullptr;
+  if (h != 0) {
+    file = Use(h);
+    if (!file) return -1;
+    fd = file->fd;
+  }
+  off_t position = lseek(fd, 0, SEEK_CUR);
+  if (file) Done(file);
   return position < 0 ? -1 : (jlong)position;
 }
 

@@ -224,6 +224,15 @@ TEST_F(FilesIoTest, APipeReadReturnsTheFullChunkItGotWithoutWaitingForMore) {
   EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
   EXPECT_TRUE(Contents(bytes).compare(0, 20000, s.readData, 16384, 20000) == 0) << "the file's bytes";
   EXPECT_EQ("", TakePending());
+  // A host without either position slot: the handle is read as a pipe, and a position
+  // asked of it is an IOException, never a call through the empty slot.
+  s.withoutPointer = true;
+  s.readPos = 0;
+  EXPECT_EQ(8192, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_EQ(6u, s.reads.size());
+  EXPECT_EQ("", TakePending());
+  EXPECT_EQ(0, JavaIoRandomAccessFile_getFilePointer(env, RandomOnField(8)));
+  EXPECT_EQ("java.io.IOException: ", TakePending());
 }
 
 /* Writes of many pieces go to the host in 8 KB calls and arrive whole and in order, for
@@ -944,19 +953,28 @@ TEST_F(FilesIoTest, CanonicalTextNeverRunsPastItsBuffer) {
 /* A host read held until the test lets it go (or a watchdog does, failing the test),
    as a read of the console or of a pipe holds its caller: while one thread is held
    there, this one collects three times, and each collection ends without it. The held
-   reader then gets its bytes, into an array only its own reference holds, or its byte. */
+   reader then gets its bytes, into an array only its own reference holds, or its byte.
+   A read longer than a chunk may be held instead in the host's answer to where the
+   handle stands, as a host that runs one call at a time on a handle holds it while
+   another thread reads the same pipe: that wait lets collections end too. */
 std::mutex gReadGateLock;
 std::condition_variable gReadGateChanged;
 int gInRead = 0;
 bool gReadGateOpen = false;
-jint HOSTCALL GatedRead(jint h, void* buf, jint count) {
+void WaitAtReadGate() {
   std::unique_lock<std::mutex> lock(gReadGateLock);
   gInRead++;
   gReadGateChanged.notify_all();
   gReadGateChanged.wait(lock, [] { return gReadGateOpen; });
   gInRead--;
-  lock.unlock();
+}
+jint HOSTCALL GatedRead(jint h, void* buf, jint count) {
+  WaitAtReadGate();
   return refhost::RealFileSystem()->Read(h, buf, count);
+}
+jlong HOSTCALL GatedFilePointer64(jint h) {
+  WaitAtReadGate();
+  return refhost::RealFileSystem()->GetFilePointer64(h);
 }
 void OpenReadGate(bool open) {
   std::lock_guard<std::mutex> lock(gReadGateLock);
@@ -967,17 +985,20 @@ void OpenReadGate(bool open) {
 TEST_F(FilesIoTest, CollectionsEndWhileAnotherThreadWaitsInAHostRead) {
   TempDir dir;
   refhost::SetFileRoot(dir.path());
-  std::string data = Pattern(5000);
+  std::string data = Pattern(20000);
   dir.Write("data", data);
   static JNIHostFileSystem table;
   table = *refhost::RealFileSystem();
-  table.Read = GatedRead;
   refhost::SetFileSystemOverride(&table);
   ASSERT_NE(nullptr, Start());
   JNINativeInterface_ const* f = env->functions;
-  for (int round = 0; round < 6; round++) {
-    const bool single = round % 2 == 1;
-    SCOPED_TRACE(testing::Message() << "round " << round << (single ? ", one byte" : ", an array"));
+  for (int round = 0; round < 9; round++) {
+    const bool single = round % 3 == 1, atPosition = round % 3 == 2;
+    const jint length = atPosition ? 20000 : 3000;
+    table.Read = atPosition ? refhost::RealFileSystem()->Read : GatedRead;
+    table.GetFilePointer64 = atPosition ? GatedFilePointer64 : refhost::RealFileSystem()->GetFilePointer64;
+    SCOPED_TRACE(testing::Message() << "round " << round
+                                    << (single ? ", one byte" : atPosition ? ", held at its position" : ", an array"));
     jobject in = f->NewGlobalRef(env, NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("data")));
     std::atomic<bool> finished{false}, watchdogFired{false};
     std::string got;
@@ -995,8 +1016,8 @@ TEST_F(FilesIoTest, CollectionsEndWhileAnotherThreadWaitsInAHostRead) {
         jint b = JavaIoFileInputStream_read(mine, in);
         if (b >= 0) got = std::string(1, (char)b);
       } else {
-        jbyteArray bytes = mine->functions->NewByteArray(mine, 3000);
-        jint n = JavaIoFileInputStream_readBytes(mine, in, bytes, 0, 3000);
+        jbyteArray bytes = mine->functions->NewByteArray(mine, length);
+        jint n = JavaIoFileInputStream_readBytes(mine, in, bytes, 0, length);
         if (n > 0) {
           got.resize((size_t)n);
           mine->functions->GetByteArrayRegion(mine, bytes, 0, n, (jbyte*)&got[0]);
@@ -1027,7 +1048,7 @@ TEST_F(FilesIoTest, CollectionsEndWhileAnotherThreadWaitsInAHostRead) {
     finished = true;
     watchdog.join();
     OpenReadGate(false);
-    EXPECT_EQ(data.substr(0, single ? 1 : 3000), got);
+    EXPECT_EQ(data.substr(0, single ? 1 : (size_t)length), got);
     JavaIoFileInputStream_close(env, in);
     f->DeleteGlobalRef(env, in);
     EXPECT_EQ("", TakePending());

@@ -147,7 +147,7 @@ JNIHostFileSystem* ScriptedTable() {
   table.Skip = SSkip;
   table.Seek = SSeek;
   table.Length = SLength;
-  table.GetFilePointer = SGetFilePointer;
+  table.GetFilePointer = gScript.withoutPointer ? nullptr : SGetFilePointer;
   table.Skip64 = with64 ? SSkip64 : nullptr;
   table.Seek64 = with64 ? SSeek64 : nullptr;
   table.Length64 = with64 ? SLength64 : nullptr;

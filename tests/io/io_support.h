@@ -48,6 +48,7 @@ struct Script {
   jlong pointerAnswer = -2;        /* -2: GetFilePointer answers readPos (a file); -1: a pipe */
   jlong lengthAnswer = 10;
   bool without64 = false;          /* the table then lacks the 64-bit slots */
+  bool withoutPointer = false;     /* the table then lacks GetFilePointer (slot 27) */
   jlong skipAnswer = -2;           /* -2: Skip and Skip64 answer the count asked */
 };
 

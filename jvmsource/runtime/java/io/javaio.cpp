@@ -113,8 +113,11 @@ jlong Skip(JNIHostFileSystem* fs, jint handle, jlong count) {
   return fs->Skip(handle, count > 0x7FFFFFFF ? 0x7FFFFFFF : (jint)count);
 }
 
+/* Every read of more than a chunk asks it: a table without either slot (which reads once
+   did without) answers as a pipe does, instead of being called through null. */
 jlong FilePointer(JNIHostFileSystem* fs, jint handle) {
   if (fs->GetFilePointer64 != NULL) return fs->GetFilePointer64(handle);
+  if (fs->GetFilePointer == NULL) return -1;
   return fs->GetFilePointer(handle);
 }
 
@@ -246,7 +249,9 @@ jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* 
    collection may have run beside. Only a handle with a position (a file) is asked for
    another chunk after a full one: a pipe or the console that filled the chunk may hold
    nothing more, and asking it again would wait for a writer who may be waiting for this
-   reader's answer. The position is asked once, and only of a read longer than a chunk. */
+   reader's answer. The position is asked once, and only of a read longer than a chunk,
+   as a blocking call: a host that runs one call at a time on a handle makes it wait
+   while another thread reads the same pipe. */
 jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
   char bounce[kTransferChunk];
   jint total = 0;
@@ -263,7 +268,12 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, j
     off += n;
     len -= n;
     if ((uint32_t)n < asked) break;
-    if (total == n && len > 0 && FilePointer(fs, handle) < 0) break;
+    if (total == n && len > 0) {
+      VMThread* thread = BlockingBegin(env);
+      jlong position = FilePointer(fs, handle);
+      BlockingEnd(thread);
+      if (position < 0) break;
+    }
   }
   return total;
 }
