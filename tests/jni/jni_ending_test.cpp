@@ -1,6 +1,7 @@
-/* A machine's end racing its threads: an attach under way when DestroyJavaVM begins, host
-   threads attaching and detaching while it runs, and daemon threads that wait in the host
-   (a read of standard input that nothing ends) when it comes. */
+/* A machine's end racing its threads: an attach under way when DestroyJavaVM begins (of
+   a thread new to the machine or of one attached already), host threads attaching and
+   detaching while it runs, and daemon threads that wait in the host (a read of standard
+   input that nothing ends) when it comes. */
 #include "jni_support.h"
 
 #include <stdio.h>
@@ -124,6 +125,56 @@ TEST_F(EndingTest, AnAttachUnderWayWhenTheDestroyBeginsIsWaitedForAndRefused) {
   EXPECT_FALSE(attachStillHeld) << "DestroyJavaVM returned while an attach it had not refused was under way";
   EXPECT_EQ(-1, attached.load());
   EXPECT_FALSE(boundAfter.load()) << "the refused attach left the thread bound";
+}
+
+/* A thread that runs in the machine attaches again (a native that attaches to be sure of
+   an env), and the destroy begins while that attach is under way: the refusal takes back
+   the new env alone. The thread stays attached by its first env and bound to it, so the
+   destroyer (attached, to which a thread with a Thread object is no daemon) waits for it,
+   and it goes on in the machine until it leaves. (The refusal detached the thread
+   altogether and the destroyer freed the machine under it: heap-use-after-free in the
+   sanitizer build.) */
+TEST_F(EndingTest, ARefusedAttachOfAnAttachedThreadKeepsItsFirstEnvAndIsWaitedFor) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  gStage = 0;
+  gRealAttachEnv = host->AttachThreadEnv;
+  host->AttachThreadEnv = HeldAttachEnv;
+  std::atomic<int> again{-5};
+  std::atomic<bool> keptFirst{false}, boundToFirst{false}, ranOn{false};
+  std::atomic<bool> destroyReturned{false}, returnedWhileAttached{true};
+  std::thread worker([&] {
+    JNIEnv* mine = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+    tlsHold = true;
+    JNIEnv* second = nullptr;
+    again = VMJniInvoke::AttachCurrentThread(vm, &second, nullptr);
+    VMThread* self = VMThread::Current();
+    keptFirst = self != nullptr && self->GetEnv() == mine && mine->thread == self;
+    boundToFirst = host->GetCurrentEnv() == mine && refhost::AttachedEnv() == mine;
+    // On once the destroyer waits for it (a step of 300 ms), or has returned.
+    const int64_t slept = refhost::SleptMillis();
+    while (!destroyReturned.load() && refhost::SleptMillis() - slept < 300) std::this_thread::sleep_for(Ms(1));
+    ranOn = mine->functions->FindClass(mine, "java/lang/Object") != nullptr;
+    returnedWhileAttached = destroyReturned.load();
+    VMJniInvoke::DetachCurrentThread(vm);
+  });
+  // The worker's first attach may collect: this thread waits as declared.
+  WhileOutside([] {
+    while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  gSleepsBeforeDestroy = refhost::SleepCallCount();
+  gStage = 3;
+  EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+  destroyReturned = true;
+  worker.join();
+  host->AttachThreadEnv = gRealAttachEnv;
+  EXPECT_EQ(-1, again.load());
+  EXPECT_TRUE(keptFirst.load()) << "the refused attach detached the thread's first attachment";
+  EXPECT_TRUE(boundToFirst.load()) << "the refused attach left the thread bound to another env";
+  EXPECT_TRUE(ranOn.load());
+  EXPECT_FALSE(returnedWhileAttached.load()) << "DestroyJavaVM returned while a thread attached to it still ran";
 }
 
 /* Host threads attach and detach without pause while the machine is destroyed: each

@@ -385,6 +385,13 @@ JNIEnv* VM::AttachedEnvOfCurrentThread() {
   return env;
 }
 
+void VM::RebindThread(VMThread* thread, JNIEnv* earlier) {
+  LockThreads("namespace spinlock - Get  VM::RebindThread");
+  thread->SetEnv(earlier);
+  earlier->thread = thread;
+  UnlockThreads("namespace spinlock - Release  VM::RebindThread");
+}
+
 unsigned long VM::GetThreadsAttached() {
   unsigned long attached = 0;
   LockThreads("namespace spinlock - Get  VM::GetThreadsAttached");
