@@ -177,6 +177,48 @@ TEST_F(EndingTest, ARefusedAttachOfAnAttachedThreadKeepsItsFirstEnvAndIsWaitedFo
   EXPECT_FALSE(returnedWhileAttached.load()) << "DestroyJavaVM returned while a thread attached to it still ran";
 }
 
+/* Threads attached to the machine attach again without pause (each time letting go of
+   the env it replaced, which is the host's) while the machine is destroyed by an attached
+   caller: each attach joins or is refused, and after the refusal the thread is still
+   attached by its latest env and bound to it, runs in the machine, and detaches; the
+   destroy ends only after that. */
+TEST_F(EndingTest, AttachedThreadsAttachingAgainAsTheMachineEndsKeepTheirEnvs) {
+  for (int round = 0; round < 8; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    std::atomic<int> attached{0};
+    std::atomic<bool> destroyed{false};
+    std::atomic<bool> wrong{false};
+    std::vector<std::thread> attachers;
+    for (int t = 0; t < 3; t++) {
+      attachers.emplace_back([&] {
+        JNIEnv* current = nullptr;
+        if (VMJniInvoke::AttachCurrentThread(vm, &current, nullptr) != 0) return;
+        attached++;
+        for (;;) {
+          JNIEnv* next = nullptr;
+          if (VMJniInvoke::AttachCurrentThread(vm, &next, nullptr) != 0) break;
+          host->HeapFree(nullptr, current);
+          current = next;
+        }
+        VMThread* self = VMThread::Current();
+        if (self == nullptr || self->GetEnv() != current || host->GetCurrentEnv() != current) wrong = true;
+        if (current->functions->FindClass(current, "java/lang/Object") == nullptr) wrong = true;
+        if (destroyed.load()) wrong = true;
+        VMJniInvoke::DetachCurrentThread(vm);
+      });
+    }
+    WhileOutside([&] {
+      while (attached.load() < 3) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    });
+    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+    destroyed = true;
+    for (auto& t : attachers) t.join();
+    EXPECT_FALSE(wrong.load()) << "round " << round;
+  }
+}
+
 /* Host threads attach and detach without pause while the machine is destroyed: each
    attach either makes a thread the destroyer waits for, or is refused, and none runs on
    once the machine is freed. */

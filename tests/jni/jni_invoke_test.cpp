@@ -3,7 +3,9 @@
    creation with an allocation refused at each of its steps. */
 #include "jni_support.h"
 
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -300,6 +302,47 @@ TEST_F(InvokeTest, AttachingTwiceGivesTwoEnvsAndTheThreadFollowsTheSecond) {
   EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
   // The first env is the host's to let go of; the machine forgets it.
   host->HeapFree(nullptr, env);
+  Destroy(vm);
+}
+
+/* A thread attached already attaches again, without pause, while collections run one
+   after another: each collection waits for it as for any thread of the machine, so the
+   attach parks for it. (It slept until the collection was over, which waited for it for
+   good.) */
+TEST_F(InvokeTest, AnAttachedThreadAttachingAgainParksForACollection) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::atomic<bool> stop{false};
+  std::atomic<int> again{0};
+  std::thread attaching([&] {
+    JNIEnv* current = nullptr;
+    if (vm->functions->AttachCurrentThread(vm, &current, nullptr) != 0) return;
+    while (!stop.load()) {
+      JNIEnv* next = nullptr;
+      if (vm->functions->AttachCurrentThread(vm, &next, nullptr) != 0) break;
+      host->HeapFree(nullptr, current);  // the env it replaced is the host's
+      current = next;
+      again++;
+    }
+    vm->functions->DetachCurrentThread(vm);
+  });
+  // The collections run on this thread, outside the machine.
+  ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  const bool ended = EndsWithin(60000, [&] {
+    while (again.load() == 0) std::this_thread::yield();
+    for (int i = 0; i < 200; i++) vm->vm->GarbageCollect(false);
+  });
+  if (!ended) {
+    // Both wait for each other for ever: nothing can end the machine.
+    ADD_FAILURE() << "a collection and an attach of a thread attached already waited for each other";
+    attaching.detach();
+    fflush(stdout);
+    _exit(1);
+  }
+  stop = true;
+  attaching.join();
+  EXPECT_GT(again.load(), 1);
   Destroy(vm);
 }
 
