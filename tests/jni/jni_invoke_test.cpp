@@ -1,6 +1,7 @@
 /* Machines through the exported entries: creation and its start-up, sharing a name space,
-   listing, attaching and detaching, destruction and abandonment, destroy callbacks, and
-   creation with an allocation refused at each of its steps. */
+   listing, attaching and detaching, destruction and abandonment, destroy callbacks,
+   creation with an allocation refused at each of its steps, and a destroy meeting a
+   creation that fails. */
 #include "jni_support.h"
 
 #include <stdio.h>
@@ -749,6 +750,83 @@ TEST_F(InvokeTest, CreationWaitingForADebuggerEndsWhenReleased) {
   ASSERT_NE(nullptr, vm);
   EXPECT_EQ(0, vm->vm->GetInitialized() ? 0 : 1);
   Destroy(vm);
+}
+
+/* A machine is listed while its creation still waits (for a debugger here), and a host's
+   shutdown destroys every listed machine, this one too: the destroyer marks it and waits
+   for the creating thread. The creation then fails (no class library): the machine is
+   the destroyer's to take down, once the creating thread has left it. (The failed
+   creation took it down as well, freeing it under the destroyer: heap-use-after-free in
+   the sanitizer build.) */
+TEST_F(InvokeTest, ADestroyOfAListedMachineWhoseCreationThenFailsTakesItDownAlone) {
+  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
+  std::atomic<int> created{-5};
+  std::thread creator([&] {
+    JNICreateArgs args = Args();
+    args.waitForDebugger = 1;
+    JavaVM* made = nullptr;
+    JNIEnv* madeEnv = nullptr;
+    created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+    EXPECT_EQ(nullptr, made);
+    EXPECT_EQ(nullptr, madeEnv);
+    EXPECT_EQ(nullptr, host->GetCurrentEnv());
+  });
+  JavaVM* listed = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    jsize total = 0;
+    JNI_GetCreatedJavaVMs(&listed, 1, &total);
+    return total == 1;
+  }));
+  std::atomic<int> destroyed{-5};
+  std::thread destroyer([&] { destroyed = listed->functions->DestroyJavaVM(listed); });
+  // The record stays while the creation waits: the destroy has begun once it is marked.
+  EXPECT_TRUE(WaitFor([&] { return __atomic_load_n(&listed->terminating, __ATOMIC_SEQ_CST) != 0; }));
+  listed->debugWait = 0;  // what the debugger's release does: the creation goes on, and fails
+  creator.join();
+  destroyer.join();
+  EXPECT_EQ(-1, created.load());
+  EXPECT_EQ(0, destroyed.load());
+}
+
+/* Creations that fail (no class library) race a host that destroys whatever it finds
+   listed: whichever marks a machine first takes it down, the other leaves it alone, in
+   either order, with nothing lost and nothing freed twice. (A machine of this thread
+   keeps the process state: the list is never empty between rounds.) */
+TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
+  JNIEnv* env = nullptr;
+  JavaVM* keeper = Create(&env);
+  ASSERT_NE(nullptr, keeper);
+  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
+  const int kRounds = 12;
+  int takenByDestroyer = 0;
+  for (int round = 0; round < kRounds; round++) {
+    std::atomic<bool> done{false};
+    std::atomic<int> created{-5};
+    std::thread creator([&] {
+      JNICreateArgs args = Args();
+      JavaVM* made = nullptr;
+      JNIEnv* madeEnv = nullptr;
+      created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+      done = true;
+    });
+    int destroyed = -5;
+    while (!done.load() && destroyed != 0) {
+      JavaVM* listed[2] = {nullptr, nullptr};
+      jsize total = 0;
+      JNI_GetCreatedJavaVMs(listed, 2, &total);
+      for (jsize i = 0; i < total && i < 2; i++)
+        if (listed[i] != keeper) destroyed = listed[i]->functions->DestroyJavaVM(listed[i]);
+    }
+    JoinOutside(creator);
+    EXPECT_EQ(-1, created.load()) << "round " << round;
+    if (destroyed == 0) takenByDestroyer++;
+    jsize total = -1;
+    JNI_GetCreatedJavaVMs(nullptr, 0, &total);
+    ASSERT_EQ(1, total) << "round " << round;
+  }
+  printf("machines taken down by the destroyer: %d of %d\n", takenByDestroyer, kRounds);
+  refhost::SetClassPath(nullptr, TestClasses() + ":" + LibraryZip());
+  Destroy(keeper);
 }
 
 }  // namespace

@@ -275,7 +275,26 @@ static void FreeRecord(JavaVM* record) {
    releases a record only it made. Called with the global mutex held exactly when the
    record is not listed. */
 static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
+  *vmOut = NULL;
+  *envOut = NULL;
   JavaVM* record = c.record;
+  if (c.listed) {
+    // Listed, it could be found: whoever marks it first takes it down. A destroyer (or an
+    // abandon) that marked it before has it, and waits for this thread to leave: once it
+    // has, the record may be gone.
+    bool taken;
+    {
+      VMUtils::GlobalMutexGuard guard;
+      taken = record->terminating != 0;
+      record->terminating = 1;
+      if (!taken) VMJniUnlinkJavaVM(record);
+    }
+    if (taken) {
+      VMJniDetachEnv(record);
+      RestoreHostBinding(c.savedEnv);
+      return -1;
+    }
+  }
   if (record != NULL) {
     VM* vm = record->vm;
     if (c.attached) {
@@ -284,13 +303,8 @@ static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
       Host()->HeapFree(NULL, c.env);
     }
     if (c.listed) {
-      // Listed, it could be found: attaches under way end first (each refused by the
-      // mark), and threads that attached meanwhile are stopped.
-      {
-        VMUtils::GlobalMutexGuard guard;
-        record->terminating = 1;
-        VMJniUnlinkJavaVM(record);
-      }
+      // Attaches under way end first (each refused by the mark), and threads that
+      // attached meanwhile are stopped.
       WaitForAttachesUnderWay(record, NULL);
       if (vm != NULL && vm->GetThreadsAttached() > 0) vm->StopAllOtherThreads();
     }
@@ -305,8 +319,6 @@ static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
   RestoreHostBinding(c.savedEnv);
   if (!c.listed) VMUtils::UnlockGlobalMutex();
   VMUtils::Fini();
-  *vmOut = NULL;
-  *envOut = NULL;
   return -1;
 }
 
