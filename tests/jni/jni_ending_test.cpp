@@ -1,12 +1,15 @@
-/* A machine's end racing its threads: an attach under way when DestroyJavaVM begins (of
-   a thread new to the machine or of one attached already), host threads attaching and
-   detaching while it runs, and daemon threads that wait in the host (a read of standard
-   input that nothing ends) when it comes. */
+/* A machine's end racing its threads: an attach under way when DestroyJavaVM or
+   AbandonJavaVM begins (of a thread new to the machine or of one attached already), host
+   threads attaching and detaching while it runs, and daemon threads that wait in the host
+   (a read of standard input that nothing ends) when it comes. */
 #include "jni_support.h"
 
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -217,6 +220,50 @@ TEST_F(EndingTest, AttachedThreadsAttachingAgainAsTheMachineEndsKeepTheirEnvs) {
     for (auto& t : attachers) t.join();
     EXPECT_FALSE(wrong.load()) << "round " << round;
   }
+}
+
+/* ---- an attach under way when the machine is abandoned ---- */
+
+/* An abandon marks the machine as a destroy does: the attach held past its first look is
+   refused, and waited for before the name space (the machine's last) and the process
+   state go. (The abandon released them at once, and the attach went on into the freed
+   name space: heap-use-after-free in the sanitizer build.) */
+TEST_F(EndingTest, AnAttachUnderWayWhenTheMachineIsAbandonedIsRefusedBeforeAnythingGoes) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = nullptr;
+  {
+    // What the abandoned machine holds is lost by design, the host mutex of its own
+    // monitor (made by a collection, under collection stress) included.
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler lostByDesign;
+#endif
+    vm = Create(&env);
+  }
+  ASSERT_NE(nullptr, vm);
+  gStage = 0;
+  gRealAttachEnv = host->AttachThreadEnv;
+  host->AttachThreadEnv = HeldAttachEnv;
+  std::atomic<int> attached{-5};
+  std::atomic<bool> boundAfter{true};
+  std::thread late([&] {
+    tlsHold = true;
+    JNIEnv* mine = nullptr;
+    attached = VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr);
+    boundAfter = refhost::AttachedVM() != nullptr || host->GetCurrentEnv() != nullptr;
+  });
+  while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+  gSleepsBeforeDestroy = refhost::SleepCallCount();
+  gStage = 3;
+  EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
+  const bool attachStillHeld = gStage.load() == 3 && attached.load() == -5;
+  EXPECT_FALSE(attachStillHeld) << "AbandonJavaVM returned while an attach it had not refused was under way";
+  EXPECT_FALSE(ProcessStateExists());
+  gStage = 2;
+  late.join();
+  host->AttachThreadEnv = gRealAttachEnv;
+  EXPECT_EQ(-1, attached.load());
+  EXPECT_FALSE(boundAfter.load()) << "the refused attach left the thread bound";
+  FreeAbandoned(vm, env);
 }
 
 /* Host threads attach and detach without pause while the machine is destroyed: each

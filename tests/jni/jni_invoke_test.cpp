@@ -660,23 +660,12 @@ TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessState) {
     vm = Create(&env);
   }
   ASSERT_NE(nullptr, vm);
-  HHeap* heap = vm->heap;
   EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
   EXPECT_FALSE(ProcessStateExists());
   EXPECT_EQ(-1, vm->functions->AbandonJavaVM(vm));
   // What the host does with an abandoned machine is its own affair: here it frees it.
-  host->AttachThreadEnv(nullptr, nullptr);
-  host->SetCurrentEnv(nullptr);
-  VMThreadHandleArray* threads = vm->vm->GetThreads();
-  for (uint32_t i = 1; i < threads->GetCount(); i++)
-    if (threads->Get(i) != nullptr) threads->Get(i)->Destroy(heap);
-  host->HeapDestroy(heap);
-  host->HeapFree(nullptr, env);
-  host->HeapFree(nullptr, vm->name);
-  host->HeapFree(nullptr, vm);
-  // The abandoned machine's objects were never released: the report of its heap, and of
-  // the name space's (their monitors), are expected.
-  leakReportsBefore = refhost::LeakReportCount();
+  // The reports of its heap, and of the name space's (their monitors), are expected.
+  FreeAbandoned(vm, env);
 }
 
 TEST_F(InvokeTest, AnAbandonedMachineRunsNoCallbackAndLeavesTheCountToTheOthers) {

@@ -556,8 +556,13 @@ jint AbandonJavaVM(JavaVM* record) {
   {
     VMUtils::GlobalMutexGuard guard;
     if (!IsListed(record) || record->terminating != 0) return -1;
+    // Marked as a destroy marks it: an attach under way is refused, and nothing it may
+    // still read goes before it has ended.
+    record->terminating = 1;
     VMJniUnlinkJavaVM(record);
   }
+  JNIEnv* current = host->GetCurrentEnv();
+  WaitForAttachesUnderWay(record, current != NULL && current->javaVM == record ? current->thread : NULL);
   // The count is the name space's, changed only under its spin lock; the machine is
   // left to the host, so its own Destroy will never lower it.
   if (record->vm->Uncount() == 0) ns->Destroy();
