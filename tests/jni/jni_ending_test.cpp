@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -69,13 +70,41 @@ class EndingTest : public JniTest {
       _exit(1);
     }
   }
+
+  /* What a host thread does on the machine while it ends: it counts itself in joined
+     once it has, and sets wrong for whatever it must never meet. */
+  using Attacher = std::function<void(JavaVM* vm, std::atomic<int>& joined, const std::atomic<bool>& destroyed,
+                                      std::atomic<bool>& wrong)>;
+
+  /* Eight rounds of a machine destroyed by this thread (attached to it) once three host
+     threads running attacher have joined, and nothing wrong met by them. */
+  void DestroyWhileAttaching(const Attacher& attacher) {
+    for (int round = 0; round < 8; round++) {
+      JNIEnv* env = nullptr;
+      JavaVM* vm = Create(&env);
+      ASSERT_NE(nullptr, vm);
+      std::atomic<int> joined{0};
+      std::atomic<bool> destroyed{false};
+      std::atomic<bool> wrong{false};
+      std::vector<std::thread> attachers;
+      for (int t = 0; t < 3; t++) attachers.emplace_back([&] { attacher(vm, joined, destroyed, wrong); });
+      // Attached, the test waits as declared: the attachers' calls collect.
+      WhileOutside([&] {
+        while (joined.load() < 3) std::this_thread::sleep_for(std::chrono::microseconds(100));
+      });
+      EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+      destroyed = true;
+      for (auto& t : attachers) t.join();
+      EXPECT_FALSE(wrong.load()) << "round " << round;
+    }
+  }
 };
 
 using Ms = std::chrono::milliseconds;
 
 /* ---- an attach under way when the destroy begins ---- */
 
-/* 0: not yet held; 1: held; 2: released by the test; 3: the destroy has begun. */
+/* 0: not yet held; 1: held; 2: released by the test; 3: the machine's end has begun. */
 std::atomic<int> gStage{0};
 std::atomic<uint32_t> gSleepsBeforeDestroy{0};
 thread_local bool tlsHold = false;
@@ -83,7 +112,7 @@ void(HOSTCALL* gRealAttachEnv)(JavaVM*, JNIEnv*) = nullptr;
 
 /* The host's binding of the attaching thread, where a preempted thread may be: past the
    attach's first look at the record, not yet a thread of the machine. It holds until the
-   destroy has begun and slept (a destroyer that waits for the attach sleeps), or 3 s. */
+   machine's end has begun and slept (an end that waits for the attach sleeps), or 3 s. */
 void HOSTCALL HeldAttachEnv(JavaVM* vm, JNIEnv* env) {
   if (tlsHold && env != nullptr) {
     tlsHold = false;
@@ -97,14 +126,11 @@ void HOSTCALL HeldAttachEnv(JavaVM* vm, JNIEnv* env) {
   gRealAttachEnv(vm, env);
 }
 
-/* The destroy waits for the attach it did not refuse at once, which then finds the
-   destroy begun and leaves again: the record is freed only after that, and the attaching
-   thread is as it was before. (A destroy that went on freed the record and the machine
-   under the attach: heap-use-after-free in the sanitizer build.) */
-TEST_F(EndingTest, AnAttachUnderWayWhenTheDestroyBeginsIsWaitedForAndRefused) {
-  JNIEnv* env = nullptr;
-  JavaVM* vm = Create(&env);
-  ASSERT_NE(nullptr, vm);
+/* A host thread new to the machine attaches, held in the host's binding of it while
+   end (a DestroyJavaVM or AbandonJavaVM of the machine by this thread) runs: end waits
+   for the attach it did not refuse at once, which then finds the machine taken and
+   leaves again, as it was before. */
+void AttachHeldAcross(JNIHostFunctions* host, JavaVM* vm, const char* what, const std::function<void()>& end) {
   gStage = 0;
   gRealAttachEnv = host->AttachThreadEnv;
   host->AttachThreadEnv = HeldAttachEnv;
@@ -120,14 +146,26 @@ TEST_F(EndingTest, AnAttachUnderWayWhenTheDestroyBeginsIsWaitedForAndRefused) {
   while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
   gSleepsBeforeDestroy = refhost::SleepCallCount();
   gStage = 3;
-  EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
-  const bool attachStillHeld = gStage.load() == 3 && attached.load() == -5;
+  end();
+  // Said before the attach is let go: one that goes on into what end freed crashes.
+  EXPECT_FALSE(gStage.load() == 3 && attached.load() == -5)
+      << what << " returned while an attach it had not refused was under way";
   gStage = 2;
   late.join();
   host->AttachThreadEnv = gRealAttachEnv;
-  EXPECT_FALSE(attachStillHeld) << "DestroyJavaVM returned while an attach it had not refused was under way";
   EXPECT_EQ(-1, attached.load());
   EXPECT_FALSE(boundAfter.load()) << "the refused attach left the thread bound";
+}
+
+/* The destroy waits for the attach it did not refuse at once, which then finds the
+   destroy begun and leaves again: the record is freed only after that, and the attaching
+   thread is as it was before. (A destroy that went on freed the record and the machine
+   under the attach: heap-use-after-free in the sanitizer build.) */
+TEST_F(EndingTest, AnAttachUnderWayWhenTheDestroyBeginsIsWaitedForAndRefused) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  AttachHeldAcross(host, vm, "DestroyJavaVM", [&] { EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm)); });
 }
 
 /* A thread that runs in the machine attaches again (a native that attaches to be sure of
@@ -180,46 +218,47 @@ TEST_F(EndingTest, ARefusedAttachOfAnAttachedThreadKeepsItsFirstEnvAndIsWaitedFo
   EXPECT_FALSE(returnedWhileAttached.load()) << "DestroyJavaVM returned while a thread attached to it still ran";
 }
 
-/* Threads attached to the machine attach again without pause (each time letting go of
-   the env it replaced, which is the host's) while the machine is destroyed by an attached
-   caller: each attach joins or is refused, and after the refusal the thread is still
-   attached by its latest env and bound to it, runs in the machine, and detaches; the
-   destroy ends only after that. */
-TEST_F(EndingTest, AttachedThreadsAttachingAgainAsTheMachineEndsKeepTheirEnvs) {
-  for (int round = 0; round < 8; round++) {
-    JNIEnv* env = nullptr;
-    JavaVM* vm = Create(&env);
-    ASSERT_NE(nullptr, vm);
-    std::atomic<int> attached{0};
-    std::atomic<bool> destroyed{false};
-    std::atomic<bool> wrong{false};
-    std::vector<std::thread> attachers;
-    for (int t = 0; t < 3; t++) {
-      attachers.emplace_back([&] {
-        JNIEnv* current = nullptr;
-        if (VMJniInvoke::AttachCurrentThread(vm, &current, nullptr) != 0) return;
-        attached++;
-        for (;;) {
-          JNIEnv* next = nullptr;
-          if (VMJniInvoke::AttachCurrentThread(vm, &next, nullptr) != 0) break;
-          host->HeapFree(nullptr, current);
-          current = next;
-        }
-        VMThread* self = VMThread::Current();
-        if (self == nullptr || self->GetEnv() != current || host->GetCurrentEnv() != current) wrong = true;
-        if (current->functions->FindClass(current, "java/lang/Object") == nullptr) wrong = true;
-        if (destroyed.load()) wrong = true;
-        VMJniInvoke::DetachCurrentThread(vm);
-      });
+/* Host threads attach and detach without pause while the machine is destroyed: each
+   attach either makes a thread the destroyer waits for, or is refused, and none runs on
+   once the machine is freed. */
+TEST_F(EndingTest, AttachesRacingADestroyEitherJoinOrAreRefused) {
+  DestroyWhileAttaching([](JavaVM* vm, std::atomic<int>& joined, const std::atomic<bool>& destroyed,
+                           std::atomic<bool>& wrong) {
+    for (;;) {
+      JNIEnv* mine = nullptr;
+      // Through the entry itself: the record's table goes with the record.
+      if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) break;
+      if (destroyed.load()) wrong = true;
+      joined++;
+      if (mine->functions->FindClass(mine, "java/lang/Object") == nullptr) wrong = true;
+      VMJniInvoke::DetachCurrentThread(vm);
     }
-    WhileOutside([&] {
-      while (attached.load() < 3) std::this_thread::sleep_for(std::chrono::microseconds(100));
-    });
-    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
-    destroyed = true;
-    for (auto& t : attachers) t.join();
-    EXPECT_FALSE(wrong.load()) << "round " << round;
-  }
+  });
+}
+
+/* Threads attached to the machine attach again without pause (each time letting go of
+   the env it replaced, which is the host's) while the machine is destroyed: each attach
+   joins or is refused, and after the refusal the thread is still attached by its latest
+   env and bound to it, runs in the machine, and detaches; the destroy ends only after
+   that. */
+TEST_F(EndingTest, AttachedThreadsAttachingAgainAsTheMachineEndsKeepTheirEnvs) {
+  DestroyWhileAttaching([this](JavaVM* vm, std::atomic<int>& joined, const std::atomic<bool>& destroyed,
+                               std::atomic<bool>& wrong) {
+    JNIEnv* current = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(vm, &current, nullptr) != 0) return;
+    joined++;
+    for (;;) {
+      JNIEnv* next = nullptr;
+      if (VMJniInvoke::AttachCurrentThread(vm, &next, nullptr) != 0) break;
+      host->HeapFree(nullptr, current);
+      current = next;
+    }
+    VMThread* self = VMThread::Current();
+    if (self == nullptr || self->GetEnv() != current || host->GetCurrentEnv() != current) wrong = true;
+    if (current->functions->FindClass(current, "java/lang/Object") == nullptr) wrong = true;
+    if (destroyed.load()) wrong = true;
+    VMJniInvoke::DetachCurrentThread(vm);
+  });
 }
 
 /* ---- an attach under way when the machine is abandoned ---- */
@@ -240,66 +279,11 @@ TEST_F(EndingTest, AnAttachUnderWayWhenTheMachineIsAbandonedIsRefusedBeforeAnyth
     vm = Create(&env);
   }
   ASSERT_NE(nullptr, vm);
-  gStage = 0;
-  gRealAttachEnv = host->AttachThreadEnv;
-  host->AttachThreadEnv = HeldAttachEnv;
-  std::atomic<int> attached{-5};
-  std::atomic<bool> boundAfter{true};
-  std::thread late([&] {
-    tlsHold = true;
-    JNIEnv* mine = nullptr;
-    attached = VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr);
-    boundAfter = refhost::AttachedVM() != nullptr || host->GetCurrentEnv() != nullptr;
+  AttachHeldAcross(host, vm, "AbandonJavaVM", [&] {
+    EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
+    EXPECT_FALSE(ProcessStateExists());
   });
-  while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
-  gSleepsBeforeDestroy = refhost::SleepCallCount();
-  gStage = 3;
-  EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
-  const bool attachStillHeld = gStage.load() == 3 && attached.load() == -5;
-  EXPECT_FALSE(attachStillHeld) << "AbandonJavaVM returned while an attach it had not refused was under way";
-  EXPECT_FALSE(ProcessStateExists());
-  gStage = 2;
-  late.join();
-  host->AttachThreadEnv = gRealAttachEnv;
-  EXPECT_EQ(-1, attached.load());
-  EXPECT_FALSE(boundAfter.load()) << "the refused attach left the thread bound";
   FreeAbandoned(vm, env);
-}
-
-/* Host threads attach and detach without pause while the machine is destroyed: each
-   attach either makes a thread the destroyer waits for, or is refused, and none runs on
-   once the machine is freed. */
-TEST_F(EndingTest, AttachesRacingADestroyEitherJoinOrAreRefused) {
-  for (int round = 0; round < 8; round++) {
-    JNIEnv* env = nullptr;
-    JavaVM* vm = Create(&env);
-    ASSERT_NE(nullptr, vm);
-    std::atomic<int> joined{0};
-    std::atomic<bool> destroyed{false};
-    std::atomic<bool> wrong{false};
-    std::vector<std::thread> attachers;
-    for (int t = 0; t < 3; t++) {
-      attachers.emplace_back([&] {
-        for (;;) {
-          JNIEnv* mine = nullptr;
-          // Through the entry itself: the record's table goes with the record.
-          if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) break;
-          if (destroyed.load()) wrong = true;
-          joined++;
-          if (mine->functions->FindClass(mine, "java/lang/Object") == nullptr) wrong = true;
-          VMJniInvoke::DetachCurrentThread(vm);
-        }
-      });
-    }
-    // Attached, the test waits as declared: the attachers' calls collect.
-    WhileOutside([&] {
-      while (joined.load() < 3) std::this_thread::sleep_for(std::chrono::microseconds(100));
-    });
-    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
-    destroyed = true;
-    for (auto& t : attachers) t.join();
-    EXPECT_FALSE(wrong.load()) << "round " << round;
-  }
 }
 
 /* ---- daemon threads in a host read when the machine ends ---- */
