@@ -1,9 +1,12 @@
 /* Machines through the exported entries: creation and its start-up, sharing a name space,
-   listing, attaching and detaching, destruction and abandonment, destroy callbacks, and
-   creation with an allocation refused at each of its steps. */
+   listing, attaching and detaching, destruction and abandonment, destroy callbacks,
+   creation with an allocation refused at each of its steps, and a destroy meeting a
+   creation that fails. */
 #include "jni_support.h"
 
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -300,6 +303,47 @@ TEST_F(InvokeTest, AttachingTwiceGivesTwoEnvsAndTheThreadFollowsTheSecond) {
   EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
   // The first env is the host's to let go of; the machine forgets it.
   host->HeapFree(nullptr, env);
+  Destroy(vm);
+}
+
+/* A thread attached already attaches again, without pause, while collections run one
+   after another: each collection waits for it as for any thread of the machine, so the
+   attach parks for it. (It slept until the collection was over, which waited for it for
+   good.) */
+TEST_F(InvokeTest, AnAttachedThreadAttachingAgainParksForACollection) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::atomic<bool> stop{false};
+  std::atomic<int> again{0};
+  std::thread attaching([&] {
+    JNIEnv* current = nullptr;
+    if (vm->functions->AttachCurrentThread(vm, &current, nullptr) != 0) return;
+    while (!stop.load()) {
+      JNIEnv* next = nullptr;
+      if (vm->functions->AttachCurrentThread(vm, &next, nullptr) != 0) break;
+      host->HeapFree(nullptr, current);  // the env it replaced is the host's
+      current = next;
+      again++;
+    }
+    vm->functions->DetachCurrentThread(vm);
+  });
+  // The collections run on this thread, outside the machine.
+  ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  const bool ended = EndsWithin(60000, [&] {
+    while (again.load() == 0) std::this_thread::yield();
+    for (int i = 0; i < 200; i++) vm->vm->GarbageCollect(false);
+  });
+  if (!ended) {
+    // Both wait for each other for ever: nothing can end the machine.
+    ADD_FAILURE() << "a collection and an attach of a thread attached already waited for each other";
+    attaching.detach();
+    fflush(stdout);
+    _exit(1);
+  }
+  stop = true;
+  attaching.join();
+  EXPECT_GT(again.load(), 1);
   Destroy(vm);
 }
 
@@ -616,23 +660,12 @@ TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessState) {
     vm = Create(&env);
   }
   ASSERT_NE(nullptr, vm);
-  HHeap* heap = vm->heap;
   EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
   EXPECT_FALSE(ProcessStateExists());
   EXPECT_EQ(-1, vm->functions->AbandonJavaVM(vm));
   // What the host does with an abandoned machine is its own affair: here it frees it.
-  host->AttachThreadEnv(nullptr, nullptr);
-  host->SetCurrentEnv(nullptr);
-  VMThreadHandleArray* threads = vm->vm->GetThreads();
-  for (uint32_t i = 1; i < threads->GetCount(); i++)
-    if (threads->Get(i) != nullptr) threads->Get(i)->Destroy(heap);
-  host->HeapDestroy(heap);
-  host->HeapFree(nullptr, env);
-  host->HeapFree(nullptr, vm->name);
-  host->HeapFree(nullptr, vm);
-  // The abandoned machine's objects were never released: the report of its heap, and of
-  // the name space's (their monitors), are expected.
-  leakReportsBefore = refhost::LeakReportCount();
+  // The reports of its heap, and of the name space's (their monitors), are expected.
+  FreeAbandoned(vm, env);
 }
 
 TEST_F(InvokeTest, AnAbandonedMachineRunsNoCallbackAndLeavesTheCountToTheOthers) {
@@ -706,6 +739,83 @@ TEST_F(InvokeTest, CreationWaitingForADebuggerEndsWhenReleased) {
   ASSERT_NE(nullptr, vm);
   EXPECT_EQ(0, vm->vm->GetInitialized() ? 0 : 1);
   Destroy(vm);
+}
+
+/* A machine is listed while its creation still waits (for a debugger here), and a host's
+   shutdown destroys every listed machine, this one too: the destroyer marks it and waits
+   for the creating thread. The creation then fails (no class library): the machine is
+   the destroyer's to take down, once the creating thread has left it. (The failed
+   creation took it down as well, freeing it under the destroyer: heap-use-after-free in
+   the sanitizer build.) */
+TEST_F(InvokeTest, ADestroyOfAListedMachineWhoseCreationThenFailsTakesItDownAlone) {
+  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
+  std::atomic<int> created{-5};
+  std::thread creator([&] {
+    JNICreateArgs args = Args();
+    args.waitForDebugger = 1;
+    JavaVM* made = nullptr;
+    JNIEnv* madeEnv = nullptr;
+    created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+    EXPECT_EQ(nullptr, made);
+    EXPECT_EQ(nullptr, madeEnv);
+    EXPECT_EQ(nullptr, host->GetCurrentEnv());
+  });
+  JavaVM* listed = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    jsize total = 0;
+    JNI_GetCreatedJavaVMs(&listed, 1, &total);
+    return total == 1;
+  }));
+  std::atomic<int> destroyed{-5};
+  std::thread destroyer([&] { destroyed = listed->functions->DestroyJavaVM(listed); });
+  // The record stays while the creation waits: the destroy has begun once it is marked.
+  EXPECT_TRUE(WaitFor([&] { return __atomic_load_n(&listed->terminating, __ATOMIC_SEQ_CST) != 0; }));
+  listed->debugWait = 0;  // what the debugger's release does: the creation goes on, and fails
+  creator.join();
+  destroyer.join();
+  EXPECT_EQ(-1, created.load());
+  EXPECT_EQ(0, destroyed.load());
+}
+
+/* Creations that fail (no class library) race a host that destroys whatever it finds
+   listed: whichever marks a machine first takes it down, the other leaves it alone, in
+   either order, with nothing lost and nothing freed twice. (A machine of this thread
+   keeps the process state: the list is never empty between rounds.) */
+TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
+  JNIEnv* env = nullptr;
+  JavaVM* keeper = Create(&env);
+  ASSERT_NE(nullptr, keeper);
+  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
+  const int kRounds = 12;
+  int takenByDestroyer = 0;
+  for (int round = 0; round < kRounds; round++) {
+    std::atomic<bool> done{false};
+    std::atomic<int> created{-5};
+    std::thread creator([&] {
+      JNICreateArgs args = Args();
+      JavaVM* made = nullptr;
+      JNIEnv* madeEnv = nullptr;
+      created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+      done = true;
+    });
+    int destroyed = -5;
+    while (!done.load() && destroyed != 0) {
+      JavaVM* listed[2] = {nullptr, nullptr};
+      jsize total = 0;
+      JNI_GetCreatedJavaVMs(listed, 2, &total);
+      for (jsize i = 0; i < total && i < 2; i++)
+        if (listed[i] != keeper) destroyed = listed[i]->functions->DestroyJavaVM(listed[i]);
+    }
+    JoinOutside(creator);
+    EXPECT_EQ(-1, created.load()) << "round " << round;
+    if (destroyed == 0) takenByDestroyer++;
+    jsize total = -1;
+    JNI_GetCreatedJavaVMs(nullptr, 0, &total);
+    ASSERT_EQ(1, total) << "round " << round;
+  }
+  printf("machines taken down by the destroyer: %d of %d\n", takenByDestroyer, kRounds);
+  refhost::SetClassPath(nullptr, TestClasses() + ":" + LibraryZip());
+  Destroy(keeper);
 }
 
 }  // namespace

@@ -61,6 +61,20 @@ void JniTest::Destroy(JavaVM* vm) {
   EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
 }
 
+void JniTest::FreeAbandoned(JavaVM* vm, JNIEnv* env) {
+  HHeap* heap = vm->heap;
+  host->AttachThreadEnv(nullptr, nullptr);
+  host->SetCurrentEnv(nullptr);
+  VMThreadHandleArray* threads = vm->vm->GetThreads();
+  for (uint32_t i = 1; i < threads->GetCount(); i++)
+    if (threads->Get(i) != nullptr) threads->Get(i)->Destroy(heap);
+  host->HeapDestroy(heap);
+  host->HeapFree(nullptr, env);
+  host->HeapFree(nullptr, vm->name);
+  host->HeapFree(nullptr, vm);
+  leakReportsBefore = refhost::LeakReportCount();
+}
+
 std::string JniTest::PendingText(JNIEnv* env) {
   if (env == nullptr) return "";
   char* text = env->functions->GetPendingExceptionText(env);

@@ -40,6 +40,11 @@ class JniTest : public ::testing::Test {
   JavaVM* Create(JNIEnv** env, const JNICreateArgs& args);
   /* DestroyJavaVM, expecting 0. */
   void Destroy(JavaVM* vm);
+  /* What a host does with a machine it abandoned (its only one, env its creating
+     thread's): frees it itself, records, heap and all, and takes the thread's binding
+     away. The heap's leak reports are expected: the machine's objects were never
+     released. */
+  void FreeAbandoned(JavaVM* vm, JNIEnv* env);
 
   /* The pending exception's description ("" when none), and its class's dotted name. */
   static std::string PendingText(JNIEnv* env);

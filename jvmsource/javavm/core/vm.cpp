@@ -297,14 +297,19 @@ VMThread* VM::AttachThread(JNIEnv* env) {
   VMThread* thread = NULL;
   // A thread joins only while no other thread collects: the collection it would join
   // may be marking already. It waits outside the lock, and before it touches the heap.
+  // A thread attached already (attaching again) is one the collection waits for: it
+  // parks for it, as at a poll.
+  uint32_t index;
   for (;;) {
     LockThreads("namespace spinlock - Get  VM::AttachThread");
+    index = FindCurrentThread();
     void* doing = GetThreadDoingGC();
     if (doing == NULL || doing == me) break;
+    VMThread* attached = index != 0 ? GetThreads()->Get(index) : NULL;
+    if (attached != NULL && attached->GetEnv() == NULL) attached = NULL;
     UnlockThreads("namespace spinlock - Release  VM::AttachThread");
-    host->Sleep(1);
+    if (attached == NULL || ThreadWaitForGC(attached) != VMStatus_OK) host->Sleep(1);
   }
-  uint32_t index = FindCurrentThread();
   thread = index != 0 ? GetThreads()->Get(index) : NULL;
   if (thread != NULL) {
     // Attached again before the lock goes: a collection and the exit-time pass drop the
@@ -383,6 +388,13 @@ JNIEnv* VM::AttachedEnvOfCurrentThread() {
   JNIEnv* env = thread != NULL ? thread->GetEnv() : NULL;
   UnlockThreads("namespace spinlock - Release  VM::AttachedEnvOfCurrentThread");
   return env;
+}
+
+void VM::RebindThread(VMThread* thread, JNIEnv* earlier) {
+  LockThreads("namespace spinlock - Get  VM::RebindThread");
+  thread->SetEnv(earlier);
+  earlier->thread = thread;
+  UnlockThreads("namespace spinlock - Release  VM::RebindThread");
 }
 
 unsigned long VM::GetThreadsAttached() {

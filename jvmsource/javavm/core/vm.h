@@ -55,6 +55,10 @@ class VM : public VMInternalObject {
   /* The env by which the calling host thread is attached to this machine, whatever env
      the host holds current for it; NULL when it is not attached. */
   JNIEnv* AttachedEnvOfCurrentThread();
+  /* Binds the calling host thread's record back to an env it was attached by before a
+     later attach took that env's place (the later attach taken back): the thread stays
+     attached, by its earlier env. */
+  void RebindThread(VMThread* thread, JNIEnv* earlier);
   bool CreateJavaLangThread(JNIEnv* env);
   unsigned long GetThreadsAttached();
   void PauseThreadsForDebugger(bool pause);

@@ -18,7 +18,7 @@ struct JavaVM_ {
   VMNameSpace* nameSpace;       /* 2: own or shared */
   VMword attaching;             /* 3: attaches under way (BeginAttach), under the global mutex */
   JavaVM_* next;                /* 4: the next record of the list of created machines */
-  VMword terminating;           /* 5: set under the global mutex once DestroyJavaVM began */
+  VMword terminating;           /* 5: set under the global mutex by whoever takes the machine down */
   char* name;                   /* 6: the record's copy of the creation name */
   HHeap* heap;                  /* 7: the machine's heap, stored by VM::CreateInstance */
   VMword debugWait;             /* 8: low byte, nonzero while creation waits for a debugger */

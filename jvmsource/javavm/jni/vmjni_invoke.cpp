@@ -142,6 +142,21 @@ static void WaitForAttachesUnderWay(JavaVM* javaVM, VMThread* self) {
   }
 }
 
+/* Takes back an attach that joined the machine but may not stand. A thread that was
+   attached before (by earlier) still runs in the machine, and a destroyer counts it by
+   that attachment: it goes back to that env with its locals and monitors, and only the
+   new env goes. A thread that was not attached leaves again. */
+static void TakeBackAttach(JavaVM* javaVM, JNIEnv* env, JNIEnv* earlier, JNIEnv* saved) {
+  if (earlier == NULL) {
+    VMJniDetachEnv(javaVM);
+  } else {
+    javaVM->vm->RebindThread(env->thread, earlier);
+    env->thread = NULL;
+    Host()->HeapFree(NULL, env);
+  }
+  RestoreHostBinding(saved);
+}
+
 static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangThread* object) {
   // The debugger's client (the only attach without a thread object) is bound for each
   // of its calls, also while the destroyer waits for it to leave, before anything is
@@ -150,23 +165,24 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   if (javaVM == NULL || envOut == NULL || (checked && !BeginAttach(javaVM))) return -1;
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
-  JNIEnv* env = javaVM->vm != NULL ? VMJniCreateEnv(javaVM) : NULL;
+  VM* vm = javaVM->vm;
+  // Only this thread changes its own attachment, so this is still its env when the
+  // attach is taken back.
+  JNIEnv* earlier = vm != NULL ? vm->AttachedEnvOfCurrentThread() : NULL;
+  JNIEnv* env = vm != NULL ? VMJniCreateEnv(javaVM) : NULL;
   bool attached = env != NULL && VMJniAttachEnv(javaVM, env) == 0;
   if (env != NULL && !attached) host->HeapFree(NULL, env);
-  // A destroyer that began while this thread was joining has not counted it: the thread
-  // leaves again before it runs anything, while the destroyer still waits for it.
+  // A destroyer that began while this thread was joining has not counted the new
+  // attachment: it is taken back before anything runs by it, while the destroyer still
+  // waits for it.
   bool refused = attached && checked && DestroyBegun(javaVM);
-  if (refused) {
-    VMJniDetachEnv(javaVM);
-    RestoreHostBinding(saved);
-  }
+  if (refused) TakeBackAttach(javaVM, env, earlier, saved);
   if (checked) EndAttach(javaVM);
   if (!attached || refused) return -1;
   if (kind == AttachWithObject) {
     env->thread->SetJavaLangThreadAndName(object);
   } else if (kind == AttachMakingObject && VMJniCreateJavaLangThread(javaVM, env) != 0) {
-    VMJniDetachEnv(javaVM);
-    RestoreHostBinding(saved);
+    TakeBackAttach(javaVM, env, earlier, saved);
     return -1;
   }
   *envOut = env;
@@ -259,7 +275,26 @@ static void FreeRecord(JavaVM* record) {
    releases a record only it made. Called with the global mutex held exactly when the
    record is not listed. */
 static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
+  *vmOut = NULL;
+  *envOut = NULL;
   JavaVM* record = c.record;
+  if (c.listed) {
+    // Listed, it could be found: whoever marks it first takes it down. A destroyer (or an
+    // abandon) that marked it before has it, and waits for this thread to leave: once it
+    // has, the record may be gone.
+    bool taken;
+    {
+      VMUtils::GlobalMutexGuard guard;
+      taken = record->terminating != 0;
+      record->terminating = 1;
+      if (!taken) VMJniUnlinkJavaVM(record);
+    }
+    if (taken) {
+      VMJniDetachEnv(record);
+      RestoreHostBinding(c.savedEnv);
+      return -1;
+    }
+  }
   if (record != NULL) {
     VM* vm = record->vm;
     if (c.attached) {
@@ -268,13 +303,8 @@ static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
       Host()->HeapFree(NULL, c.env);
     }
     if (c.listed) {
-      // Listed, it could be found: attaches under way end first (each refused by the
-      // mark), and threads that attached meanwhile are stopped.
-      {
-        VMUtils::GlobalMutexGuard guard;
-        record->terminating = 1;
-        VMJniUnlinkJavaVM(record);
-      }
+      // Attaches under way end first (each refused by the mark), and threads that
+      // attached meanwhile are stopped.
       WaitForAttachesUnderWay(record, NULL);
       if (vm != NULL && vm->GetThreadsAttached() > 0) vm->StopAllOtherThreads();
     }
@@ -289,8 +319,6 @@ static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
   RestoreHostBinding(c.savedEnv);
   if (!c.listed) VMUtils::UnlockGlobalMutex();
   VMUtils::Fini();
-  *vmOut = NULL;
-  *envOut = NULL;
   return -1;
 }
 
@@ -528,8 +556,13 @@ jint AbandonJavaVM(JavaVM* record) {
   {
     VMUtils::GlobalMutexGuard guard;
     if (!IsListed(record) || record->terminating != 0) return -1;
+    // Marked as a destroy marks it: an attach under way is refused, and nothing it may
+    // still read goes before it has ended.
+    record->terminating = 1;
     VMJniUnlinkJavaVM(record);
   }
+  JNIEnv* current = host->GetCurrentEnv();
+  WaitForAttachesUnderWay(record, current != NULL && current->javaVM == record ? current->thread : NULL);
   // The count is the name space's, changed only under its spin lock; the machine is
   // left to the host, so its own Destroy will never lower it.
   if (record->vm->Uncount() == 0) ns->Destroy();
