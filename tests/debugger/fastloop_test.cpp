@@ -123,7 +123,6 @@ class FastLoopDebugTest : public DebuggedProgramTest {
   VMObject* Statics() {
     return ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
   }
-  void StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner);
   void ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner);
   void PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due);
 
@@ -370,28 +369,6 @@ TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstruction
   JNI_DebugDetach(agent);
 }
 
-/* With the watch on Numeric.total set: the spinner, in the debugging loop, stops at the
-   watch, then at an interrupt request; each stop is the spinner's and is removed. Runs
-   inside a client call. */
-void FastLoopDebugTest::StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner) {
-  int32_t kind = NextEvent(agent, 3000);
-  EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
-  // Cleared while the thread stands: running on, it changes the static again.
-  agent->ClearDataBreaks();
-  if (kind != 0) {
-    EXPECT_EQ(spinner, agent->ThreadCurrent());
-    agent->EventRemove();
-  }
-  agent->Interrupt(true);
-  kind = NextEvent(agent, 3000);
-  EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
-  agent->Interrupt(false);
-  if (kind != 0) {
-    EXPECT_EQ(spinner, agent->ThreadCurrent());
-    agent->EventRemove();
-  }
-}
-
 /* A thread that runs kernel over and over is first listed (request 67) at a stop after
    the client removed an event: it is watched from then on and asked to report nothing,
    yet must go over to the debugging loop, where a watch on the static it adds to, and
@@ -420,7 +397,7 @@ void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDe
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
     agent->EventRemove();
     JoinOutside(f);
-    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner, "kernel changed Numeric.total thousands of times unseen");
   });
   EXPECT_EQ(200, filled.load());
 }
@@ -486,7 +463,7 @@ void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bo
       agent->EventRemove();
     }
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
-    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner, "kernel changed Numeric.total thousands of times unseen");
   });
   DetachThenRelease(agent, h);
 }

@@ -461,6 +461,8 @@ struct VMDebuggerCall {
   /* The agent's stop mutex is held with the request mutex (a request's call). */
   bool stops;
   uint8_t savedDebug;
+  /* The thread was asked over to the debugging loop (or had set the request aside). */
+  bool savedRequest;
   /* The agent's event semaphore and the host's move count when the call let go. */
   void* added;
   uint32_t moves;
