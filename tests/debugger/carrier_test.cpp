@@ -3,7 +3,10 @@
    never reach it. The native may carry a debugger client's call, which sets the thread's
    watch and its request to go over aside for the call: its end puts them back, unless a
    disconnection (the call's own detach among them) ended the watch meanwhile, when the
-   next connection must find the thread unwatched and ask it over. */
+   next connection must find the thread unwatched and ask it over. Or the native calls
+   back into Java, as does a class's initialiser entered from an instruction: the inner
+   entry that runs the debugging loop must not leave the frames below it in their plain
+   loop. */
 #include "watchdog.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -26,11 +29,14 @@ namespace {
 enum class Call { Poll, Detach };
 std::atomic<Call> gCall{Call::Poll};
 std::atomic<VMDebugger*> gAgent{nullptr};
-/* The natives wait for the gate to open before they act, and count their returns. */
+/* The natives count their entries, wait for the gate to open before they act, and count
+   their returns. */
 std::atomic<bool> gGate{true};
+std::atomic<int> gEntries{0};
 std::atomic<int> gReturns{0};
 
 void AwaitGate() {
+  gEntries++;
   WhileOutside([] {
     while (!gGate.load()) usleep(1000);
   });
@@ -45,6 +51,18 @@ void JNICALL Client(JNIEnv*, jclass) {
   gReturns++;
 }
 
+jint JNICALL Callback(JNIEnv* env, jclass cls) {
+  AwaitGate();
+  jint r = env->functions->CallStaticIntMethod(env, cls, env->functions->GetStaticMethodID(env, cls, "inner", "()I"));
+  gReturns++;
+  return r;
+}
+
+void JNICALL Hold(JNIEnv*, jclass) {
+  AwaitGate();
+  gReturns++;
+}
+
 class CarrierTest : public DebuggedProgramTest {
  protected:
   CarrierTest() : DebuggedProgramTest("carrier", "dbgtest/Carrier") {}
@@ -54,9 +72,12 @@ class CarrierTest : public DebuggedProgramTest {
     gCall = Call::Poll;
     gAgent = nullptr;
     gGate = true;
+    gEntries = 0;
     gReturns = 0;
-    JNINativeMethod rows[] = {{(char*)"client", (char*)"()V", (void*)Client}};
-    ASSERT_EQ(0, env->functions->RegisterNatives(env, program, rows, 1));
+    JNINativeMethod rows[] = {{(char*)"client", (char*)"()V", (void*)Client},
+                              {(char*)"callback", (char*)"()I", (void*)Callback},
+                              {(char*)"hold", (char*)"()V", (void*)Hold}};
+    ASSERT_EQ(0, env->functions->RegisterNatives(env, program, rows, 3));
     phase = env->functions->GetStaticFieldID(env, program, "phase", "I");
     ASSERT_NE(nullptr, phase);
   }
@@ -110,6 +131,17 @@ class CarrierTest : public DebuggedProgramTest {
     EXPECT_NE(nullptr, agent);
     gAgent = agent;
     *h = RunJava(name, "()I", &result, {}, nullptr, t);
+    return agent;
+  }
+  /* As AttachUnpolledThenRun, the gate closed; once the thread waits in a native, the
+     client's first poll connects the agent. */
+  VMDebugger* ConnectWhileInANative(const char* name, std::thread* h, VMThread** t) {
+    gGate = false;
+    VMDebugger* agent = AttachUnpolledThenRun(name, h, t);
+    WhileOutside([] {
+      while (gEntries.load() == 0) usleep(1000);
+    });
+    if (agent != nullptr) (void)JNI_DebugEventPending(agent);
     return agent;
   }
   /* A thread whose own call on the client's first poll connects the agent, its request
@@ -239,6 +271,81 @@ TEST_F(CarrierTest, ADetachRacingTheThreadsOwnClientCallsLeavesItUnwatched) {
     EXPECT_FALSE(t->GetDebuggerAttachRequested() || t->GetDebugLoopDeferred()) << "a request left standing";
   }
   DetachThenRelease(nullptr, h);
+}
+
+/* Not a client's call: asked over while it waits in a native, before its first poll,
+   the thread calls back into Java from there. The inner entry takes the request (and
+   reports the arrival); when it returns, the frames below the native, which went on in
+   their plain loop, must go over too. */
+TEST_F(CarrierTest, AThreadAskedOverInANativeThatCallsBackTakesItsOuterFramesAlong) {
+  Watchdog dog(120, "carrier test");
+  std::thread h;
+  VMThread* t = nullptr;
+  VMDebugger* agent = ConnectWhileInANative("callBackThenLoop", &h, &t);
+  ASSERT_NE(nullptr, agent);
+  EXPECT_TRUE(t->GetDebuggerAttachRequested());
+  SetPhase(1);  // inner() returns at once
+  gGate = true;
+  AsClient(agent, [&] {
+    ExpectArrival(agent, t, "inner");
+    WatchTotalThenInterrupt(agent, t);
+  });
+  DetachThenRelease(agent, h);
+}
+
+/* The request taken by a poll inside the call back: the jump starts that inner entry
+   over in the debugging loop, and the arrival is reported there. Once the inner entry
+   returns, the frames below the native must have gone over too, although nothing calls
+   back again. */
+TEST_F(CarrierTest, AThreadThatGoesOverInsideACallBackTakesItsOuterFramesAlong) {
+  Watchdog dog(120, "carrier test");
+  std::thread h;
+  VMThread* t = nullptr;
+  VMDebugger* agent = AttachUnpolledThenRun("callBackThenLoop", &h, &t);
+  ASSERT_NE(nullptr, agent);
+  AwaitTheRequestSetAside(t);          // polled in inner(), unconnected
+  (void)JNI_DebugEventPending(agent);  // the connection asks it over again
+  AsClient(agent, [&] {
+    int32_t kind = NextEvent(agent, 5000);
+    ASSERT_EQ(VMDebugger::EventBreakpoint, kind) << "no arrival";
+    VMByteCodeFrame* f = agent->GetCurrentFrame();
+    bool inside = false;
+    for (; f != nullptr; f = VMDebugger::FrameCaller(f)) inside = inside || f->method == Method("inner", "()I");
+    EXPECT_TRUE(inside) << "the arrival was not inside the call back";
+    SetPhase(1);
+    agent->EventRemove();
+    // Watched once the call back has returned: the inner entry's own additions, in the
+    // debugging loop, would trip the watch.
+    WhileOutside([] {
+      while (gReturns.load() == 0) usleep(1000);
+    });
+    WatchTotalThenInterrupt(agent, t);
+  });
+  DetachThenRelease(agent, h);
+}
+
+/* The same with a class's initialiser for the inner entry, run from the first
+   instruction that reads the class's field: asked over while it waited in a native, the
+   thread arrives in the initialiser; once that returns, the method below goes over. */
+TEST_F(CarrierTest, AThreadThatArrivesInAClassInitialiserTakesTheInitialisingFrameAlong) {
+  Watchdog dog(120, "carrier test");
+  std::thread h;
+  VMThread* t = nullptr;
+  VMDebugger* agent = ConnectWhileInANative("holdInitialiseThenLoop", &h, &t);
+  ASSERT_NE(nullptr, agent);
+  gGate = true;
+  AsClient(agent, [&] {
+    int32_t kind = NextEvent(agent, 5000);
+    ASSERT_EQ(VMDebugger::EventBreakpoint, kind) << "no arrival";
+    VMByteCodeFrame* f = agent->GetCurrentFrame();
+    ASSERT_NE(nullptr, f);
+    VMByteCodeFrame* below = VMDebugger::FrameCaller(f);
+    EXPECT_TRUE(below != nullptr && below->method == Method("holdInitialiseThenLoop", "()I"))
+        << "the arrival was not in the initialiser the method ran";
+    agent->EventRemove();
+    WatchTotalThenInterrupt(agent, t);
+  });
+  DetachThenRelease(agent, h);
 }
 
 }  // namespace

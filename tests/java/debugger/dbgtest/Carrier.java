@@ -1,14 +1,18 @@
 package dbgtest;
 
-/* A thread that runs Java and leaves it for a native the tests register, which makes a
-   debugger client's call from the thread itself. Its loops add to total until phase
-   lets them go on (9 ends them). */
+/* A thread that runs Java and leaves it for natives the tests register: one that makes
+   a debugger client's call from the thread itself, one that calls back into Java, one
+   that only waits. Its loops add to total until phase lets them go on (9 ends them). */
 public class Carrier {
   static double total;
   static volatile int phase;
   static int filled;
 
   static native void client();
+
+  static native int callback();
+
+  static native void hold();
 
   static int add(int n) {
     for (int i = 0; i < n; i++) {
@@ -48,6 +52,25 @@ public class Carrier {
     return rounds;
   }
 
+  /* Called back by callback(): the loop until phase 1. */
+  static int inner() {
+    return loopUntil(1);
+  }
+
+  /* The call back first, then the loop, which never calls back again. */
+  public static int callBackThenLoop() {
+    int rounds = callback();
+    return rounds + loopUntil(9);
+  }
+
+  /* The wait first, then a class whose initialiser runs (entered from the instruction
+     that first reads its field), then the loop. */
+  public static int holdInitialiseThenLoop() {
+    hold();
+    int rounds = Late.value;
+    return rounds + loopUntil(9);
+  }
+
   /* A second thread's work, with a line to stop at. */
   public static int fill() {
     int n = 0;
@@ -57,4 +80,9 @@ public class Carrier {
     }
     return n;
   }
+}
+
+/* Its initialiser leaves Carrier.total as it is. */
+class Late {
+  static int value = Integer.parseInt("3");
 }
