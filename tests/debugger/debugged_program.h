@@ -146,6 +146,28 @@ inline int32_t NextEvent(VMDebugger* agent, int milliseconds = 60000) {
   return 0;
 }
 
+/* With a watch set that thread t trips as it runs: t, in the debugging loop, stops at
+   the watch (unseen names the change otherwise missed), then at an interrupt request;
+   each stop is t's and is removed. Runs inside a client call. */
+inline void StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* t, const char* unseen) {
+  int32_t kind = NextEvent(agent, 3000);
+  EXPECT_EQ(VMDebugger::EventWatch, kind) << unseen;
+  // Cleared while the thread stands: running on, it trips the watch again.
+  agent->ClearDataBreaks();
+  if (kind != 0) {
+    EXPECT_EQ(t, agent->ThreadCurrent());
+    agent->EventRemove();
+  }
+  agent->Interrupt(true);
+  kind = NextEvent(agent, 3000);
+  EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
+  agent->Interrupt(false);
+  if (kind != 0) {
+    EXPECT_EQ(t, agent->ThreadCurrent());
+    agent->EventRemove();
+  }
+}
+
 /* The first pc of a line. */
 inline uint32_t PcOfLine(VMMethod* method, uint32_t line) {
   VMStatus status = 0;

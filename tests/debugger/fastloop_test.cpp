@@ -34,6 +34,7 @@
 #include "vmjni_support.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
+#include "vmutils.h"
 
 namespace {
 
@@ -123,7 +124,6 @@ class FastLoopDebugTest : public DebuggedProgramTest {
   VMObject* Statics() {
     return ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
   }
-  void StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner);
   void ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDebugger* agent, VMThread* spinner);
   void PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bool due);
 
@@ -281,8 +281,47 @@ TEST_F(FastLoopDebugTest, StepsIntoOneLinersAndAcrossInlinedCallsReturnsAndThrow
   JNI_DebugDetach(agent);
 }
 
-/* A thread that was running (unwatched) parks while another reports: the frames the
-   loop pushed read whole, the callers resuming just past their calls. */
+/* The bytecode frames of a thread stopped for the debugger, read while the agent's stop
+   mutex is held (a thread leaving its park waits for it, so one still parked from an
+   earlier stop cannot run on meanwhile): each at an instruction's start on a line,
+   kernel with its argument, every caller just past its call, spin at the bottom. */
+void ExpectParkedFramesWhole(VMDebugger* agent, VMThread* t, VMMethod* spin, VMMethod* kernel) {
+  void* stop = agent->GetStopMutex();
+  VMUtils::MutexLock(stop);
+  for (int i = 0; i < 5000 && !VMDebugger::IsStopped(t); i++) Idle(1000);
+  std::vector<VMMethod*> chain;
+  VMFrame* top = t->GetFrame();
+  bool stopped = VMDebugger::IsStopped(t);
+  EXPECT_TRUE(stopped) << "never parked";
+  if (stopped) {
+    EXPECT_TRUE(top->GetIsExecutableByteCode());
+    if (top->GetIsExecutableByteCode()) chain = Chain((VMByteCodeFrame*)top);
+  }
+  VMByteCodeFrame* b = chain.empty() ? nullptr : (VMByteCodeFrame*)top;
+  for (VMByteCodeFrame* g = b; g != nullptr; g = VMDebugger::FrameCaller(g)) {
+    uint32_t pc = g->GetPC(false);
+    EXPECT_TRUE(VMDebugger::IsInstructionStart(g->method, pc)) << "pc " << pc;
+    EXPECT_NE(0u, LineAt(g));
+    if (g->method == kernel) {
+      EXPECT_EQ(40u, g->locals[0]);
+    }
+    if (g != b) {
+      // A caller stands just past an invoke.
+      uint8_t before = VMDebugger::FindPreBreakpointOpcode(g->method, pc - 3);
+      EXPECT_TRUE(before == OP_invokestatic || before == OP_invokevirtual_quick) << "caller pc " << pc;
+    }
+  }
+  VMUtils::MutexUnlock(stop);
+  if (!chain.empty()) {
+    EXPECT_EQ(spin, chain.back());
+  }
+}
+
+/* A thread that was running (unwatched) parks while another reports, wherever its next
+   poll falls: in kernel or a callee the loop pushed (nearly always), or in spin itself
+   between its calls. The frames read whole, the callers resuming just past their calls.
+   A parked thread looks for the end of the stop only every 300 ms, so while the filler
+   stops again and again it mostly stays where it parked. */
 TEST_F(FastLoopDebugTest, AParkedThreadsFramesPushedByTheLoopReadWhole) {
   Watchdog dog(240, "fast loop debugger test");
   std::atomic<int> spun{0};
@@ -295,29 +334,8 @@ TEST_F(FastLoopDebugTest, AParkedThreadsFramesPushedByTheLoopReadWhole) {
   AsClient(agent, [&] {
     for (int round = 0; round < 20; round++) {
       ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent)) << "round " << round;
-      for (int i = 0; i < 5000 && !spinner->GetPausedForDebugger(); i++) Idle(1000);
-      ASSERT_TRUE(spinner->GetPausedForDebugger());
-      VMFrame* top = spinner->GetFrame();
-      ASSERT_TRUE(top->GetIsExecutableByteCode());
-      VMByteCodeFrame* b = (VMByteCodeFrame*)top;
-      std::vector<VMMethod*> chain = Chain(b);
-      ASSERT_GE(chain.size(), 2u);
-      EXPECT_EQ(spin, chain.back());
-      for (VMByteCodeFrame* g = b; g != nullptr; g = VMDebugger::FrameCaller(g)) {
-        uint32_t pc = g->GetPC(false);
-        EXPECT_TRUE(VMDebugger::IsInstructionStart(g->method, pc)) << "pc " << pc;
-        EXPECT_NE(0u, LineAt(g));
-        if (g->method == kernel) {
-          EXPECT_EQ(40u, g->locals[0]);
-        }
-        if (g != b) {
-          // A caller stands just past an invoke.
-          uint8_t before = VMDebugger::FindPreBreakpointOpcode(g->method, pc - 3);
-          EXPECT_TRUE(before == OP_invokestatic || before == OP_invokevirtual_quick) << "caller pc " << pc;
-        }
-      }
-      // The filler stops again at each element it stores (19 more rounds); the spinner
-      // runs on between the stops and parks somewhere else each time.
+      ExpectParkedFramesWhole(agent, spinner, spin, kernel);
+      // The filler stops again at each element it stores (19 more rounds).
       if (round == 0) {
         ASSERT_TRUE(agent->BreakSet(Method("fill", "()I"), PcOfLine(Method("fill", "()I"), Line("fill-store"))));
       }
@@ -370,28 +388,6 @@ TEST_F(FastLoopDebugTest, WatchesSeeElementsAndStaticsStoredByInlinedInstruction
   JNI_DebugDetach(agent);
 }
 
-/* With the watch on Numeric.total set: the spinner, in the debugging loop, stops at the
-   watch, then at an interrupt request; each stop is the spinner's and is removed. Runs
-   inside a client call. */
-void FastLoopDebugTest::StopAtTheWatchThenAtAnInterrupt(VMDebugger* agent, VMThread* spinner) {
-  int32_t kind = NextEvent(agent, 3000);
-  EXPECT_EQ(VMDebugger::EventWatch, kind) << "kernel changed Numeric.total thousands of times unseen";
-  // Cleared while the thread stands: running on, it changes the static again.
-  agent->ClearDataBreaks();
-  if (kind != 0) {
-    EXPECT_EQ(spinner, agent->ThreadCurrent());
-    agent->EventRemove();
-  }
-  agent->Interrupt(true);
-  kind = NextEvent(agent, 3000);
-  EXPECT_EQ(VMDebugger::EventInterrupt, kind) << "the interrupt request was never reported";
-  agent->Interrupt(false);
-  if (kind != 0) {
-    EXPECT_EQ(spinner, agent->ThreadCurrent());
-    agent->EventRemove();
-  }
-}
-
 /* A thread that runs kernel over and over is first listed (request 67) at a stop after
    the client removed an event: it is watched from then on and asked to report nothing,
    yet must go over to the debugging loop, where a watch on the static it adds to, and
@@ -420,7 +416,7 @@ void FastLoopDebugTest::ListAfterTheFirstEventAndStopAtAWatchAndAnInterrupt(VMDe
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
     agent->EventRemove();
     JoinOutside(f);
-    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner, "kernel changed Numeric.total thousands of times unseen");
   });
   EXPECT_EQ(200, filled.load());
 }
@@ -486,7 +482,7 @@ void FastLoopDebugTest::PollBeforeTheConnectionThenStopAtAWatchAndAnInterrupt(bo
       agent->EventRemove();
     }
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
-    StopAtTheWatchThenAtAnInterrupt(agent, spinner);
+    StopAtTheWatchThenAtAnInterrupt(agent, spinner, "kernel changed Numeric.total thousands of times unseen");
   });
   DetachThenRelease(agent, h);
 }

@@ -99,6 +99,10 @@ class VMThread : public VMInternalObject {
        connected, and set the request aside: the connection asks the thread again. Not a
        request: the thread polls no more often for it. */
     DebugLoopDeferredFlag = 0x100000,
+    /* The thread carries a client call and was watched when the call began: the call set
+       its debug byte and its request to go over aside, and puts them back at its end. A
+       disconnection, which ends the watch of every thread, clears it with their bytes. */
+    WatchSetAsideFlag = 0x200000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00
   };
@@ -165,6 +169,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(DebugLoopOnly)
   PUX_THREAD_FLAG(InHostWait)
   PUX_THREAD_FLAG(DebugLoopDeferred)
+  PUX_THREAD_FLAG(WatchSetAside)
 #undef PUX_THREAD_FLAG
   /* Clears DebugLoopDeferred; true for the one caller that found it set. */
   bool TakeDebugLoopDeferred() {

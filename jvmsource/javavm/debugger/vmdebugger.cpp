@@ -259,6 +259,8 @@ void VMDebugger::Disconnect() {
       t->ClearDebugLoopOnly();
       VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebugger::Disconnect");
       if (JNIEnv* env = t->GetEnv()) env->debug &= ~0xFFu;
+      // A client call the thread carries would put its byte back.
+      t->ClearWatchSetAside();
       VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebugger::Disconnect");
       // After the byte: a poll that sets its request aside meanwhile either sees the
       // byte gone and takes its mark back, or has set the mark before this.

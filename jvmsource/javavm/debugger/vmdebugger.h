@@ -194,6 +194,10 @@ class VMDebugger : public VMInternalObject {
   /* The thread left Java code down to remaining: a step bounded by a frame that is gone
      stops at the thread's next instruction. */
   void StepFrameGone(VMThread* thread, VMFrame* remaining);
+  /* The watched thread left Java code it entered from native code (or an initialiser)
+     with bytecode frames below: those, which may run a plain loop, go over at their next
+     poll. */
+  void AskCallersOver(VMThread* thread);
   /* Drops every breakpoint, watch and class-load record, in the machine's current and
      detached agents, that names a class, method or static data of the loader (its
      classes are about to go). The records are freed, and any collection of the machine
@@ -461,6 +465,8 @@ struct VMDebuggerCall {
   /* The agent's stop mutex is held with the request mutex (a request's call). */
   bool stops;
   uint8_t savedDebug;
+  /* The thread was asked over to the debugging loop (or had set the request aside). */
+  bool savedRequest;
   /* The agent's event semaphore and the host's move count when the call let go. */
   void* added;
   uint32_t moves;

@@ -13,6 +13,7 @@
 #include "vmjni.h"
 #include "vmjni_entries.h"
 #include "vmjni_functions.h"
+#include "vmnamespace.h"
 #include "vmthread.h"
 #include "vmutils.h"
 
@@ -91,6 +92,7 @@ bool VMDebuggerCall::Begin(void* pointer, bool lock) {
   locked = false;
   stops = false;
   savedDebug = 0;
+  savedRequest = false;
   added = NULL;
   moves = 0;
   VMDebugger* a = Claim(pointer);
@@ -107,10 +109,20 @@ bool VMDebuggerCall::Begin(void* pointer, bool lock) {
     Unclaim(a);
     return false;
   }
+  // The watch is set aside under the lock a disconnection clears the bytes under: it
+  // either finds the byte gone or clears the mark. The request goes aside with it, also
+  // one a poll set aside, which the connection this call may make would drop.
+  VMThread* thread = env->thread;
+  VMNameSpace* ns = a->GetNameSpace();
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebuggerCall::Begin");
   savedDebug = (uint8_t)(env->debug & 0xFF);
   env->debug &= ~0xFFu;
-  env->thread->ClearDebuggerAttachRequested();
-  env->thread->SetServingDebugger();
+  if (savedDebug != 0 && !attached) thread->SetWatchSetAside();
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebuggerCall::Begin");
+  savedRequest = thread->GetDebuggerAttachRequested() || thread->GetDebugLoopDeferred();
+  thread->ClearDebuggerAttachRequested();
+  thread->ClearDebugLoopDeferred();
+  thread->SetServingDebugger();
   agent = a;
   if (lock) {
     VMUtils::MutexLock(a->GetRequestMutex());
@@ -126,8 +138,21 @@ void VMDebuggerCall::End() {
   if (locked) VMUtils::MutexUnlock(agent->GetRequestMutex());
   locked = false;
   stops = false;
-  env->thread->ClearServingDebugger();
-  if (!attached) env->debug = (env->debug & ~0xFFu) | savedDebug;
+  VMThread* thread = env->thread;
+  thread->ClearServingDebugger();
+  if (!attached) {
+    // Only a watch no disconnection ended meanwhile (this call's own detach among them):
+    // a byte put back after one would make the next connection take the thread for one
+    // brought over already, and never ask it over.
+    VMNameSpace* ns = agent->GetNameSpace();
+    VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebuggerCall::End");
+    bool kept = thread->GetWatchSetAside();
+    thread->ClearWatchSetAside();
+    if (kept) env->debug = (env->debug & ~0xFFu) | savedDebug;
+    VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebuggerCall::End");
+    // Its poll decides as ever: over now, or set aside until the connection.
+    if (kept && savedRequest) thread->SetDebuggerAttachRequested();
+  }
   UnbindClient(env->javaVM, env, saved, attached);
   Unclaim(agent);
   agent = NULL;

@@ -130,6 +130,16 @@ void VMDebugger::JumpToDebugLoop(VMThread* thread) {
   longjmp(*top->GetOwner()->firstJmpBuf, 1);
 }
 
+void VMDebugger::AskCallersOver(VMThread* thread) {
+  if (!GetIsConnected()) return;
+  // The entry ran the debugging loop, perhaps taking the thread's request to go over
+  // there, but the Executes below it only look at the debug byte when they start or are
+  // jumped to, and coming back from a native or an initialiser is neither: asked again,
+  // they go over at their next poll (silently unless an arrival is still due).
+  if (!thread->GetDebuggerAttachRequested()) thread->SetDebugLoopOnly();
+  thread->SetDebuggerAttachRequested();
+}
+
 void VMDebugger::StepFrameGone(VMThread* thread, VMFrame* remaining) {
   if (GetTraceThread() != thread) return;
   VMByteCodeFrame* bound = GetTraceFrame();

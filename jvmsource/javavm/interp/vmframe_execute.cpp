@@ -32,18 +32,22 @@ thread_local int executeNesting = 0;
 /* ------------------------------------------------------------------------------------ */
 /* The trampoline                                                                        */
 
-/* A watched thread came back from bytecode to its caller: a step bounded by a frame
-   that went with it must not take a later frame at the same place for it. */
-__attribute__((noinline)) static void StepLeftJava(VMThread* thread, VMFrame* remaining) {
-  VMDebugger* agent = thread->GetVM()->GetDebugger();
-  if (agent != NULL) agent->StepFrameGone(thread, remaining);
-}
-
 /* Whether Java code waits below frame (before the thread's first frame). */
 static bool CallsJava(VMFrame* frame) {
   for (VMFrame* f = frame->caller; f != NULL && !(f->flags & VMFrame::FirstFrameFlag); f = f->caller)
     if (f->flags & VMFrame::ExecutableByteCodeFlag) return true;
   return false;
+}
+
+/* A watched thread came back from bytecode to its caller: a step bounded by a frame
+   that went with it must not take a later frame at the same place for it, and Java code
+   waiting from remaining down (below the native or the initialiser that entered the
+   bytecode) goes over to the debugging loop too. */
+__attribute__((noinline)) static void WatchedLeftJava(VMThread* thread, VMFrame* remaining) {
+  VMDebugger* agent = thread->GetVM()->GetDebugger();
+  if (agent == NULL) return;
+  agent->StepFrameGone(thread, remaining);
+  if ((remaining->flags & VMFrame::ExecutableByteCodeFlag) || CallsJava(remaining)) agent->AskCallersOver(thread);
 }
 
 /* The agent to tell of an exception the thread throws, or NULL. */
@@ -224,7 +228,7 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       memcpy(locals, args, method->GetParameterBytes());
       VMByteCodeFrame::Execute(f);
     }
-    if ((env->debug & 0xFF) != 0) StepLeftJava(env->thread, jni);
+    if ((env->debug & 0xFF) != 0) WatchedLeftJava(env->thread, jni);
     thread = env->thread;
     jni->SetExceptionHandler(handler.GetNext());
     thread->SetFrame(jni);
@@ -344,7 +348,7 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
   caller = frame->caller;
   if (thread->GetException() != NULL) memset(args, 0, resultBytes);
   thread->SetFrame(caller);
-  if ((env->debug & 0xFF) != 0) StepLeftJava(thread, caller);
+  if ((env->debug & 0xFF) != 0) WatchedLeftJava(thread, caller);
 }
 
 /* ------------------------------------------------------------------------------------ */

@@ -1,0 +1,88 @@
+package dbgtest;
+
+/* A thread that runs Java and leaves it for natives the tests register: one that makes
+   a debugger client's call from the thread itself, one that calls back into Java, one
+   that only waits. Its loops add to total until phase lets them go on (9 ends them). */
+public class Carrier {
+  static double total;
+  static volatile int phase;
+  static int filled;
+
+  static native void client();
+
+  static native int callback();
+
+  static native void hold();
+
+  static int add(int n) {
+    for (int i = 0; i < n; i++) {
+      total = total + 1.0;
+    }
+    return n;
+  }
+
+  static int loopUntil(int p) {
+    int rounds = 0;
+    while (phase < p) {
+      rounds += add(100);
+    }
+    return rounds;
+  }
+
+  /* The call first, then the loop. */
+  public static int callThenLoop() {
+    client();
+    return loopUntil(9);
+  }
+
+  /* The loop until phase 1, the call, the loop again. */
+  public static int loopCallLoop() {
+    int rounds = loopUntil(1);
+    client();
+    return rounds + loopUntil(9);
+  }
+
+  /* The call in every round of the loop. */
+  public static int callInEveryRound() {
+    int rounds = 0;
+    while (phase < 9) {
+      rounds += add(10);
+      client();
+    }
+    return rounds;
+  }
+
+  /* Called back by callback(): the loop until phase 1. */
+  static int inner() {
+    return loopUntil(1);
+  }
+
+  /* The call back first, then the loop, which never calls back again. */
+  public static int callBackThenLoop() {
+    int rounds = callback();
+    return rounds + loopUntil(9);
+  }
+
+  /* The wait first, then a class whose initialiser runs (entered from the instruction
+     that first reads its field), then the loop. */
+  public static int holdInitialiseThenLoop() {
+    hold();
+    int rounds = Late.value;
+    return rounds + loopUntil(9);
+  }
+
+  /* A second thread's work, with a line to stop at. */
+  public static int fill() {
+    int n = 0;
+    for (int i = 0; i < 200; i++) {
+      filled = filled + 1; // @carrier-fill
+      n++;
+    }
+    return n;
+  }
+}
+
+/* Its initialiser leaves Carrier.total as it is. */
+class Late {
+  static int value = Integer.parseInt("3");
+}
