@@ -721,20 +721,31 @@ inline BlockPrefix* Cut(BlockPrefix* p, uint32_t s, uint32_t restFlags) {
 
 /* A free block that fits s, out of its list, or NULL. The best fit: within a ranged
    list the first that fits (a few are looked at), then the head of the first list
-   above. */
+   above; with no list above, the rest of the ranged list, so that no region is added
+   (nor the request refused) while a free block fits. */
 BlockPrefix* BestFit(HHeap* h, uint32_t s) {
   uint32_t b = BinOf(s);
+  BlockPrefix* unread = nullptr;
   if (b >= kExactBins) {
     int looked = 0;
-    for (BlockPrefix* p = h->bin[b]; p != nullptr && looked < 16; p = p->link, looked++)
+    BlockPrefix* p = h->bin[b];
+    for (; p != nullptr && looked < 16; p = p->link, looked++)
       if (p->span >= s) {
         BinRemove(h, p);
         return p;
       }
+    unread = p;
   }
-  b = FirstBinFrom(h, b + 1);
-  if (b == kBins) return nullptr;
-  BlockPrefix* p = h->bin[b];
+  uint32_t above = FirstBinFrom(h, b + 1);
+  if (above == kBins) {
+    for (BlockPrefix* p = unread; p != nullptr; p = p->link)
+      if (p->span >= s) {
+        BinRemove(h, p);
+        return p;
+      }
+    return nullptr;
+  }
+  BlockPrefix* p = h->bin[above];
   BinRemove(h, p);
   /* The next request that no list serves exactly most often takes the next of these. */
   if (p->link != nullptr) __builtin_prefetch(p->link, 1);

@@ -1037,6 +1037,47 @@ TEST_F(HeapTest, AHeapThatCannotReuseItsPlacesRefusesRatherThanHoldMoreThanTwice
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
 }
 
+/* A heap of one region, whose capacity a second would pass twice over. Four free blocks
+   of 2,224 bytes lie in one ranged list (2,048-2,303), each behind 20 free ones of 2,080
+   that are nearer its head; then four requests of the span only the far blocks fit: each
+   is met in one of them, not refused for the region the bound keeps out. */
+TEST_F(HeapTest, ARequestIsMetByTheFreeBlockThatFitsItHoweverDeepInItsList) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "every block is a malloc of its own under the sanitizer";
+#endif
+  const uint64_t capacity = 255u << 10;
+  refhost::SetHeapCapacity(heap, capacity);
+  std::vector<void*> keep, wide, narrow;
+  for (int round = 0; round < 4; round++) {
+    wide.push_back(host->HeapAlloc(heap, 2200, 1));
+    keep.push_back(host->HeapAlloc(heap, 8, 1));
+    for (int i = 0; i < 20; i++) {
+      narrow.push_back(host->HeapAlloc(heap, 2056, 1));
+      keep.push_back(host->HeapAlloc(heap, 8, 1));
+    }
+  }
+  for (void* b; (b = host->HeapAlloc(heap, 8, 1)) != nullptr;) keep.push_back(b);
+  ASSERT_EQ(256u << 10, refhost::HeapFootprint(heap)) << "one region";
+  ASSERT_EQ(0, std::count(narrow.begin(), narrow.end(), nullptr));
+  ASSERT_EQ(0, std::count(wide.begin(), wide.end(), nullptr));
+  for (int round = 0; round < 4; round++) {
+    host->HeapFree(heap, wide[round]);
+    for (int i = 0; i < 20; i++) host->HeapFree(heap, narrow[round * 20 + i]);
+  }
+  std::vector<void*> met;
+  for (int round = 0; round < 4; round++) {
+    uint64_t left = capacity - host->HeapBytesInUse(heap);
+    void* b = host->HeapAlloc(heap, 2200, 1);
+    EXPECT_NE(nullptr, b) << "request " << round << " refused, with " << left / 1024
+                          << " KB of capacity left and a free block of its span";
+    met.push_back(b);
+  }
+  EXPECT_EQ(std::set<void*>(wide.begin(), wide.end()), std::set<void*>(met.begin(), met.end()));
+  for (void* b : met) host->HeapFree(heap, b);
+  for (void* b : keep) host->HeapFree(heap, b);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+}
+
 /* The blocks of the test below read 1 in every word: taken for a prefix, that is a live
    block old enough for any walk, but with flags no real prefix has. */
 uint32_t* MakeOnes(JNIHostFunctions* host, HHeap* heap, uint32_t size) {
