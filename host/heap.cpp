@@ -14,7 +14,8 @@
    freed is merged with the free blocks beside it, and a free block of any span serves a
    request of any smaller one (lists by span, the best fit first). What a heap holds of the
    process then follows what its live blocks hold: a region is added only when no free
-   block fits (never past twice the heap's capacity), and a region wholly free again goes
+   block fits, neither a region nor a big block comes that would take the heap past twice
+   its capacity (regions and big blocks together), and a region wholly free again goes
    back once the heap holds more than its capacity. Only big blocks (and every block under
    the sanitizer) hang in a list of their own. */
 #include "refhost_internal.h"
@@ -752,14 +753,18 @@ BlockPrefix* BestFit(HHeap* h, uint32_t s) {
   return p;
 }
 
+/* Whether the heap may take bytes more of the process: a heap whose blocks never move
+   may need more than its live blocks, but past twice its capacity (regions and big
+   blocks together), a refusal (and the collection it calls for) is the better answer. */
+inline bool WithinBound(const HHeap* h, uint32_t bytes) {
+  return (uint64_t)h->regionBytes + h->bigBytes + bytes <= 2 * h->capacity;
+}
+
 /* A new region at the end of the heap's list, its one free block in no list; NULL when
-   the process has none, or when bounded and the heap would hold more than twice its
-   capacity: a heap whose blocks never move may need more than its live blocks, but past
-   that, a refusal (and the collection it calls for) is the better answer. A walk that
+   the process has none, or when bounded and past the bound (WithinBound). A walk that
    runs stops at the region that was last when it started, so it never meets this one. */
 BlockPrefix* AddRegion(HHeap* h, bool bounded) {
-  if (bounded && h->regions != nullptr && (uint64_t)h->regionBytes + kRegionBytes > 2 * h->capacity)
-    return nullptr;
+  if (bounded && h->regions != nullptr && !WithinBound(h, kRegionBytes)) return nullptr;
   Region* r = (Region*)RegionAlloc();
   if (r == nullptr) return nullptr;
   BlockPrefix* p = RegionFirst(r);
@@ -1007,7 +1012,7 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   SettleOwnFrees(h, t);
   bool room = (uint64_t)h->charged + charge <= h->capacity;
   BlockPrefix* p = nullptr;
-  if (room) p = small ? TakeSpan(h, charge, true) : (BlockPrefix*)malloc(charge);
+  if (room) p = small ? TakeSpan(h, charge, true) : WithinBound(h, charge) ? (BlockPrefix*)malloc(charge) : nullptr;
   if (!p) {
     if (!room && gCollectionLog && h->refusedSince == 0) h->refusedSince = MonotonicNs();
     h->lock.Unlock();

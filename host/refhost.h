@@ -43,8 +43,9 @@ uint64_t RefusedCount();
 
 /* Capacity of a heap: HeapAlloc refuses when what the heap's live blocks cost (each
    block's size rounded up to 8 bytes and its 24-byte prefix, as HeapBytesInUse answers)
-   and the new block's cost would exceed it, or when the block fits none of the heap's
-   free places and the heap holds twice its capacity of the process already;
+   and the new block's cost would exceed it, or when the block (one above 16 KiB, or one
+   that fits none of the heap's free places) would take what the heap holds of the
+   process, regions and big blocks together, past twice its capacity;
    HeapTotalBytes answers it. The default is 256 MiB. */
 void SetHeapCapacity(HHeap* heap, uint64_t bytes);
 /* Heaps of this kind created from now on start with this capacity instead of the

@@ -1078,6 +1078,47 @@ TEST_F(HeapTest, ARequestIsMetByTheFreeBlockThatFitsItHoweverDeepInItsList) {
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
 }
 
+/* Regions at twice the capacity, each pinned by a few small blocks (holes of 8 and 16
+   KiB behind them that nothing larger fits), then blocks above 16 KiB (each a malloc of
+   its own) until refused: what the heap holds of the process, big blocks included,
+   stays within twice its capacity. Once the pins go, the regions
+   go back and the big blocks are met up to the capacity. */
+TEST_F(HeapTest, BlocksAboveTheRegionSizeCountTowardsTwiceTheCapacity) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "every block is a malloc of its own under the sanitizer";
+#endif
+  const uint64_t capacity = 4u << 20;
+  refhost::SetHeapCapacity(heap, capacity);
+  std::vector<void*> pins;
+  for (uint32_t hole : {8000u, 16384u}) {
+    std::vector<void*> filler;
+    for (;;) {
+      void* s = host->HeapAlloc(heap, 8, 1);
+      void* f = host->HeapAlloc(heap, hole, 1);
+      if (s) pins.push_back(s);
+      if (!f) break;
+      filler.push_back(f);
+    }
+    for (void* f : filler) host->HeapFree(heap, f);
+  }
+  uint64_t regions = refhost::HeapFootprint(heap);
+  uint64_t pinned = host->HeapBytesInUse(heap);
+  ASSERT_GT(regions, capacity) << "the holes hold the regions past the capacity";
+  std::vector<void*> big;
+  for (void* b; (b = host->HeapAlloc(heap, 20000, 1)) != nullptr;) big.push_back(b);
+  uint64_t most = refhost::HeapFootprint(heap);
+  EXPECT_LE(most, 2 * capacity) << "regions " << (regions >> 10) << " KB pinned by "
+                                << (pinned >> 10) << " KB; with big blocks "
+                                << (most >> 10) << " KB (" << (double)most / capacity << "x the capacity)";
+  for (void* b : big) host->HeapFree(heap, b);
+  big.clear();
+  for (void* b : pins) host->HeapFree(heap, b);
+  for (void* b; (b = host->HeapAlloc(heap, 20000, 1)) != nullptr;) big.push_back(b);
+  EXPECT_EQ(capacity / (20000 + 24), big.size());
+  for (void* b : big) host->HeapFree(heap, b);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+}
+
 /* The blocks of the test below read 1 in every word: taken for a prefix, that is a live
    block old enough for any walk, but with flags no real prefix has. */
 uint32_t* MakeOnes(JNIHostFunctions* host, HHeap* heap, uint32_t size) {
