@@ -8,8 +8,9 @@
 
    A heap's small blocks lie end to end in regions of 256 KiB, each prefix holding its
    block's span and the span of the block before it, so a walk steps through a region in
-   address order: the collector's walks read memory in a row instead of chasing one
-   scattered link per block. The collector never moves a block, and a program's sizes
+   address order (in a large heap, from a map of where blocks start, several blocks
+   ahead): the collector's walks read memory in a row instead of chasing one scattered
+   link per block. The collector never moves a block, and a program's sizes
    change as it runs, so no place may stay tied to the size it was first cut for: a block
    freed is merged with the free blocks beside it, and a free block of any span serves a
    request of any smaller one (lists by span, the best fit first). What a heap holds of the
@@ -123,6 +124,9 @@ struct ClassTableInit {
 /* ---- settings and injected failures ---- */
 
 std::atomic<uint32_t> gMaxAlloc{kDefaultMaxAlloc};
+/* From how many bytes of regions on a heap maps its starts (Region). */
+const uint32_t kDefaultMapFrom = 16u << 20;
+std::atomic<uint32_t> gMapFrom{kDefaultMapFrom};
 std::atomic<bool> gFill{true}, gPoison{true};
 std::atomic<bool> gLeakReports{false};
 std::atomic<uint32_t> gLeakReportCount{0};
@@ -226,9 +230,9 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
 
 /* ---- regions ----
 
-   Heaps keep their small blocks in regions, and process memory's pool carves from them
-   too. A start-up fills about 4 MiB of them at once (most of it the name space's hash
-   tables), and a page met for the first time costs a fault of its own, microseconds each
+   Heaps keep their small blocks in regions, each aligned to its size, and process
+   memory's pool carves from them too. A start-up fills about 4 MiB of them at once (most
+   of it the name space's hash tables), and a page met for the first time costs a fault of its own, microseconds each
    on a virtual machine: so the first regions come from one 4 MiB run of address space
    made at first use, which the kernel is asked to back with huge pages, two faults in
    all. Later ones are mapped one by one. A region given back waits on a free list for the
@@ -284,7 +288,7 @@ void* RegionAlloc() {
   /* The sanitizer's leak check scans malloc's blocks but not an anonymous mapping, so a
      host object named only from a region would count as leaked; and a region reused
      from the free list would hide a use after its heap is gone. */
-  return malloc(kRegionBytes);
+  return aligned_alloc(kRegionBytes, kRegionBytes);
 #endif
   void* region = nullptr;
   pthread_mutex_lock(&gSupply.lock);
@@ -300,8 +304,15 @@ void* RegionAlloc() {
   }
   pthread_mutex_unlock(&gSupply.lock);
   if (region == nullptr) {
-    region = mmap(nullptr, kRegionBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (region == MAP_FAILED) region = nullptr;
+    /* Aligned to its size, as the run's are, so that a block finds its region. */
+    size_t span = 2 * kRegionBytes;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    uintptr_t start = ((uintptr_t)raw + kRegionBytes - 1) & ~(uintptr_t)(kRegionBytes - 1);
+    if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
+    if ((uintptr_t)raw + span > start + kRegionBytes)
+      munmap((void*)(start + kRegionBytes), (uintptr_t)raw + span - start - kRegionBytes);
+    region = (void*)start;
   }
   return region;
 }
@@ -539,17 +550,36 @@ class HeapLock {
 static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words");
 
 /* A region of a heap: this head, then blocks end to end, then a fence, a prefix that is
-   neither live nor free, where a merge stops. */
+   neither live nor free, where a merge stops. In a heap larger than the caches hold,
+   the head maps where blocks start, a bit for each 8 bytes of the region: a walk finds
+   the blocks ahead of the one it reads without waiting for that one's span (a miss, in
+   such a heap), so their prefixes are fetched together. A smaller heap is walked from
+   span to span, its prefixes read from the caches, and keeps no map: setting a bit for
+   each block cut costs more than the walk would save. */
+const uint32_t kMapWords = kRegionBytes / 8 / 32;
 struct Region {
   Region* next; /* the heap's regions, in the order made */
   Region* prev;
   uint32_t unused[2];
+  uint32_t starts[kMapWords]; /* written under the heap's lock, read by walks without it */
 };
 static_assert(sizeof(Region) % 8 == 0, "blocks stay 8-byte aligned");
 /* The span of the one free block of an empty region. */
 const uint32_t kRegionSpan = kRegionBytes - sizeof(Region) - sizeof(BlockPrefix);
 
 inline BlockPrefix* RegionFirst(Region* r) { return (BlockPrefix*)(r + 1); }
+inline Region* RegionOf(BlockPrefix* p) { return (Region*)((uintptr_t)p & ~(uintptr_t)(kRegionBytes - 1)); }
+
+/* A block starts at p from now on, or no longer, in a region of a mapped heap; its
+   prefix is written first. */
+inline void MarkStart(BlockPrefix* p, bool starts) {
+  uintptr_t offset = (uintptr_t)p & (kRegionBytes - 1);
+  Region* r = RegionOf(p);
+  uint32_t w = (uint32_t)(offset >> 8);
+  uint32_t bit = 1u << ((offset >> 3) & 31);
+  uint32_t word = r->starts[w];
+  __atomic_store_n(&r->starts[w], starts ? word | bit : word & ~bit, __ATOMIC_RELEASE);
+}
 inline BlockPrefix* RegionFence(Region* r) {
   return (BlockPrefix*)((char*)r + kRegionBytes - sizeof(BlockPrefix));
 }
@@ -574,9 +604,9 @@ static_assert(kRegionSpan < 1u << 18, "the ranged lists reach a whole region");
 enum : uint32_t {
   kRegionClass = 0xFE,
   kFreeBase = kMagicFree | (kRegionClass << kClassShift),
-  kBinned = kFreeBase | (1u << kHeapTagShift),   /* on its bin's list */
+  kBinned = kFreeBase | (1u << kHeapTagShift),   /* on its bin's list, or held (HHeap) */
   kRun = kFreeBase | (2u << kHeapTagShift),      /* the heap's run (below) */
-  kPending = kFreeBase | (3u << kHeapTagShift),  /* freed during a walk: not merged, not reused */
+  kPending = kFreeBase | (3u << kHeapTagShift),  /* freed during a walk, not yet merged and held */
   kAbsorbed = kFreeBase | (4u << kHeapTagShift), /* taken into a pending block: its prefix is inside it */
   kReserved = kFreeBase | (5u << kHeapTagShift), /* a relocation's old or new place, in no list */
   kFence = 0xFE4C0000u,
@@ -592,7 +622,6 @@ struct HHeap {
   /* The free block that requests no list serves exactly are cut from, front first, in no
      list: blocks made one after another lie in a row, as the walks will read them. */
   BlockPrefix* run;
-  BlockPrefix* pending; /* region blocks freed during walks */
   BlockPrefix* bin[kBins];
   uint32_t binMap[kBinWords]; /* the lists that are not empty */
   /* Byte counts of what a 32-bit process holds fit 32 bits; 64-bit ones cost a stall
@@ -607,6 +636,7 @@ struct HHeap {
   uint32_t deferred;    /* big blocks freed during walks, still listed */
   uint32_t seq;         /* raised by every region block made while a walk runs */
   uint32_t tag;         /* 1-63, stored in each block's flags */
+  bool mapped;          /* its regions map their starts (Region) */
   std::atomic<uint32_t> collected;
   std::atomic<jint> sharedAnswer;
   jint kind;
@@ -614,6 +644,13 @@ struct HHeap {
   struct Relocation* moving;  /* old copies kept until FinishRelocation */
   uint64_t walkSince;    /* monotonic ns of the first walk since the last collection */
   uint64_t refusedSince; /* monotonic ns of a refusal for lack of room with no allocation since */
+  /* Region blocks freed during walks, merged and listed by span as the bins are, but
+     apart from them until the last walk ends, when each list goes whole in front of its
+     bin: a block is listed while a sweep still has it in the cache, and never read
+     again to be freed. */
+  bool holding;
+  BlockPrefix* held[kBins];
+  BlockPrefix* heldTail[kBins];
 };
 
 struct Moved {
@@ -648,6 +685,9 @@ inline void SetSpan(BlockPrefix* p, uint32_t span) { __atomic_store_n(&p->span, 
 inline uint32_t LoadSpan(BlockPrefix* p) { return __atomic_load_n(&p->span, __ATOMIC_ACQUIRE); }
 
 inline BlockPrefix* At(BlockPrefix* p, uint32_t offset) { return (BlockPrefix*)((char*)p + offset); }
+inline void MapStart(HHeap* h, BlockPrefix* p, bool starts) {
+  if (h->mapped) MarkStart(p, starts);
+}
 inline BlockPrefix* Before(BlockPrefix* p) { return (BlockPrefix*)((char*)p - p->before); }
 
 inline bool IsBig(const BlockPrefix* p) { return ClassOf(p) == kLargeClass; }
@@ -692,6 +732,34 @@ void BinRemove(HHeap* h, BlockPrefix* p) {
   }
 }
 
+/* While walks run: a free block out of its bin or its held list, whichever it is on. */
+void Unlist(HHeap* h, BlockPrefix* p) {
+  uint32_t b = BinOf(p->span);
+  if (h->held[b] == p) {
+    h->held[b] = p->link;
+    if (p->link == nullptr) h->heldTail[b] = nullptr;
+  } else if (h->heldTail[b] == p) {
+    p->back->link = nullptr;
+    h->heldTail[b] = p->back;
+  } else {
+    BinRemove(h, p);
+  }
+}
+
+/* A block freed during walks, merged, onto the end of its held list: a sweep frees in
+   address order, and in that order the places are reused. */
+inline void Hold(HHeap* h, BlockPrefix* p) {
+  uint32_t b = BinOf(p->span);
+  BlockPrefix* tail = h->heldTail[b];
+  p->link = nullptr;
+  p->back = tail;
+  if (tail != nullptr) tail->link = p;
+  else h->held[b] = p;
+  h->heldTail[b] = p;
+  h->holding = true;
+  SetFlags(p, kBinned);
+}
+
 /* The first list from b on that holds a block, or kBins. */
 inline uint32_t FirstBinFrom(const HHeap* h, uint32_t b) {
   for (uint32_t w = b >> 5; w < kBinWords; w++) {
@@ -708,13 +776,14 @@ inline uint32_t FirstBinFrom(const HHeap* h, uint32_t b) {
    be a block of its own, is made with the given flags and returned; else p is taken whole.
    The rest's prefix is written before p's span shrinks, so a walk that reads p's span
    before or after lands on a prefix either way. */
-inline BlockPrefix* Cut(BlockPrefix* p, uint32_t s, uint32_t restFlags) {
+inline BlockPrefix* Cut(HHeap* h, BlockPrefix* p, uint32_t s, uint32_t restFlags) {
   uint32_t span = p->span;
   if (span - s < kLeastSpan) return nullptr;
   BlockPrefix* rest = At(p, s);
   rest->span = span - s;
   rest->before = s;
   SetFlags(rest, restFlags);
+  MapStart(h, rest, true);
   At(rest, span - s)->before = span - s;
   SetSpan(p, s);
   return rest;
@@ -760,6 +829,16 @@ inline bool WithinBound(const HHeap* h, uint32_t bytes) {
   return (uint64_t)h->regionBytes + h->bigBytes + bytes <= 2 * h->capacity;
 }
 
+/* The heap has grown past what the caches hold: every region maps its starts from now
+   on. A walk that runs goes on from span to span; the next one reads the maps. */
+void MapRegions(HHeap* h) {
+  for (Region* r = h->regions; r != nullptr; r = r->next) {
+    memset(r->starts, 0, sizeof r->starts);
+    for (BlockPrefix* p = RegionFirst(r), *end = RegionFence(r); p < end; p = At(p, p->span)) MarkStart(p, true);
+  }
+  h->mapped = true;
+}
+
 /* A new region at the end of the heap's list, its one free block in no list; NULL when
    the process has none, or when bounded and past the bound (WithinBound). A walk that
    runs stops at the region that was last when it started, so it never meets this one. */
@@ -767,10 +846,12 @@ BlockPrefix* AddRegion(HHeap* h, bool bounded) {
   if (bounded && h->regions != nullptr && !WithinBound(h, kRegionBytes)) return nullptr;
   Region* r = (Region*)RegionAlloc();
   if (r == nullptr) return nullptr;
+  memset(r->starts, 0, sizeof r->starts);
   BlockPrefix* p = RegionFirst(r);
   p->span = kRegionSpan;
   p->before = 0;
   p->flags = kReserved;
+  MapStart(h, p, true);
   BlockPrefix* fence = RegionFence(r);
   fence->span = 0;
   fence->before = kRegionSpan;
@@ -780,6 +861,7 @@ BlockPrefix* AddRegion(HHeap* h, bool bounded) {
   if (h->lastRegion != nullptr) h->lastRegion->next = r; else h->regions = r;
   h->lastRegion = r;
   h->regionBytes += kRegionBytes;
+  if (!h->mapped && h->regionBytes >= gMapFrom.load(std::memory_order_relaxed)) MapRegions(h);
   return p;
 }
 
@@ -798,7 +880,7 @@ BlockPrefix* TakeSlow(HHeap* h, uint32_t s, bool bounded) {
   BlockPrefix* p = BestFit(h, s);
   if (p == nullptr) p = AddRegion(h, bounded);
   if (p == nullptr) return nullptr;
-  BlockPrefix* rest = Cut(p, s, kRun);
+  BlockPrefix* rest = Cut(h, p, s, kRun);
   if (rest != nullptr) {
     BlockPrefix* run = h->run;
     if (run == nullptr || run->span < rest->span) {
@@ -829,7 +911,7 @@ inline BlockPrefix* TakeSpan(HHeap* h, uint32_t s, bool bounded) {
   }
   BlockPrefix* run = h->run;
   if (run != nullptr && run->span >= s) {
-    h->run = Cut(run, s, kRun);
+    h->run = Cut(h, run, s, kRun);
     return run;
   }
   return TakeSlow(h, s, bounded);
@@ -851,6 +933,7 @@ void Release(HHeap* h, BlockPrefix* p) {
     if (f == kBinned) BinRemove(h, n);
     else if (f == kRun) run = true;
     else break;
+    MapStart(h, n, false);
     span += n->span;
   }
   if (p->before != 0) {
@@ -859,6 +942,7 @@ void Release(HHeap* h, BlockPrefix* p) {
     if (f == kBinned || f == kRun) {
       if (f == kBinned) BinRemove(h, q);
       else run = true;
+      MapStart(h, p, false);
       span += q->span;
       p = q;
     }
@@ -879,36 +963,36 @@ void Release(HHeap* h, BlockPrefix* p) {
    locked: free at once, its place kept from reuse until the last walk ends. It is merged
    with the free blocks beside it now, while a sweep's blocks are still in the cache,
    though walks run: whatever a merge takes in stays unused until the last walk ends, its
-   prefix as it is (only its flags change), so a walk that read a span before it grew
-   lands on a prefix all the same. What results is pending as a whole, listed once; a
-   free block before it takes it in and turns pending itself. A pending block that is
-   taken in while still in a sweeping thread's batch is passed over when the batch comes
-   to the heap. So the release after the walk has one block per row of freed blocks to
-   list, and no neighbour to read. */
+   prefix as it is (only its flags change, and its start is cleared from the map), so a
+   walk that read a span or a start before lands on a prefix all the same. What results
+   is held as a whole, listed once; a free block before it takes it in and is held
+   itself. A pending block that is taken in while still in a sweeping thread's batch is
+   passed over when the batch comes to the heap. */
 inline void Defer(HHeap* h, BlockPrefix* p) {
   if (p->flags == kAbsorbed) return;
   uint32_t span = p->span;
   for (;;) {
     BlockPrefix* n = At(p, span);
     uint32_t f = n->flags;
-    if (f == kBinned) BinRemove(h, n);
+    if (f == kBinned) Unlist(h, n);
     else if (f == kRun) h->run = nullptr;
     else if (f != kPending) break;
     SetFlags(n, kAbsorbed);
+    MapStart(h, n, false);
     span += n->span;
   }
   if (p->before != 0) {
     BlockPrefix* q = Before(p);
     uint32_t f = q->flags;
     if (f == kPending || f == kBinned || f == kRun) {
-      if (f == kBinned) BinRemove(h, q);
+      if (f == kBinned) Unlist(h, q);
       else if (f == kRun) h->run = nullptr;
       SetFlags(p, kAbsorbed);
+      MapStart(h, p, false);
       span += q->span;
       At(q, span)->before = span;
       SetSpan(q, span);
       if (f == kPending) return;
-      SetFlags(q, kPending);
       p = q;
     }
   }
@@ -916,8 +1000,7 @@ inline void Defer(HHeap* h, BlockPrefix* p) {
     At(p, span)->before = span;
     SetSpan(p, span);
   }
-  p->link = h->pending;
-  h->pending = p;
+  Hold(h, p);
 }
 
 /* Unlinks and frees a big block. */
@@ -939,14 +1022,19 @@ void RestartWalkNumbers(HHeap* h) {
 
 /* With the last walk over: what the walks deferred is merged and freed now. */
 void ReleaseDeferred(HHeap* h) {
-  if (h->pending != nullptr) {
-    /* Merged already; a block taken in after it was listed is passed over. */
-    for (BlockPrefix* p = h->pending; p != nullptr;) {
-      BlockPrefix* next = p->link;
-      if (p->flags == kPending) BinPush(h, p);
-      p = next;
+  if (h->holding) {
+    /* Merged and listed already: each held list goes in front of its bin. */
+    for (uint32_t b = 0; b < kBins; b++) {
+      BlockPrefix* head = h->held[b];
+      if (head == nullptr) continue;
+      BlockPrefix* tail = h->heldTail[b];
+      tail->link = h->bin[b];
+      if (h->bin[b] != nullptr) h->bin[b]->back = tail;
+      else MarkBin(h, b);
+      h->bin[b] = head;
+      h->held[b] = h->heldTail[b] = nullptr;
     }
-    h->pending = nullptr;
+    h->holding = false;
     if (h->regionBytes > h->capacity) {
       for (Region* r = h->regions; r != nullptr;) {
         Region* next = r->next;
@@ -1143,6 +1231,30 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
   free(h);
 }
 
+/* Steps through the starts a region's map holds, in address order; a start set or
+   cleared meanwhile may be met or not. After the last, NULL (a prefetch of it is
+   harmless). */
+struct StartCursor {
+  explicit StartCursor(Region* r) : region(r), word(sizeof(Region) / 256), bits(0) {}
+  BlockPrefix* Next() {
+    while (bits == 0) {
+      if (word == kMapWords) return nullptr;
+      bits = __atomic_load_n(&region->starts[word++], __ATOMIC_ACQUIRE);
+    }
+    uint32_t i = __builtin_ctz(bits);
+    bits &= bits - 1;
+    return (BlockPrefix*)((char*)region + ((word - 1) * 256 + i * 8));
+  }
+  Region* region;
+  uint32_t word, bits;
+};
+const uint32_t kWalkAhead = 16;
+/* A block's prefix and the first words of its body, which the callback reads. */
+inline void Fetch(BlockPrefix* p) {
+  __builtin_prefetch(p);
+  if (((uintptr_t)p & 63) > 64 - sizeof(BlockPrefix) - 16) __builtin_prefetch((char*)p + 63);
+}
+
 void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
   if (!heap || !cb) return;
   HHeap* h = CheckedHeap(heap);
@@ -1158,25 +1270,46 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
      regions listed now, numbered up to the heap's number now; big ones in the list up to
      its last block now (big blocks are appended). */
   uint32_t seq = h->seq;
+  bool byMap = h->mapped;
   Region* regions = h->regions;
   Region* lastRegion = h->lastRegion;
   BlockPrefix* end = h->last;
   BlockPrefix* p = end ? h->first : nullptr;
   /* Nothing a walk reads moves while one runs: a block freed meanwhile stays where it
-     is, unused (a merge only lengthens a span over prefixes left as they are), a free
-     block is only cut, its rest made before its span shrinks, no region leaves the list,
-     new regions go after the last one the walk will read, relocation waits. So the walk
-     goes without the lock, and the callback may allocate and free. */
+     is, unused (a merge only lengthens a span over prefixes left as they are, clearing
+     their starts from the map), a free block is only cut, its rest made (and mapped)
+     before its span shrinks, no region leaves the list, new regions go after the last
+     one the walk will read, relocation waits. So the walk goes without the lock, and
+     the callback may allocate and free. */
   h->lock.Unlock();
   bool going = true;
   for (Region* r = regions; r != nullptr && going; r = r == lastRegion ? nullptr : r->next) {
+    if (byMap) {
+      /* The blocks are found from the region's map of starts a few ahead of the one
+         read, so that their prefixes are fetched together instead of one miss after
+         another. One found and then taken into a merge is read all the same: its prefix
+         stays as it is while a walk runs. */
+      StartCursor ahead{r};
+      BlockPrefix* found[kWalkAhead];
+      uint32_t read = 0, made = 0;
+      for (BlockPrefix* q; made < kWalkAhead && (q = ahead.Next()) != nullptr; made++) Fetch(found[made] = q);
+      while (read < made) {
+        BlockPrefix* b = found[read++ % kWalkAhead];
+        if (BlockPrefix* q = ahead.Next()) Fetch(found[made++ % kWalkAhead] = q);
+        if ((LoadFlags(b) & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
+          going = false;
+          break;
+        }
+      }
+      continue;
+    }
     char* stop = (char*)RegionFence(r);
     for (char* q = (char*)RegionFirst(r); q < stop;) {
       BlockPrefix* b = (BlockPrefix*)q;
       uint32_t f = LoadFlags(b);
       uint32_t span = LoadSpan(b);
-      /* A few blocks ahead: the reads go out together instead of one miss per block (a
-         prefetch past the region's end is harmless). */
+      /* A few blocks ahead, where the hardware's own fetching falls short (a prefetch
+         past the region's end is harmless). */
       __builtin_prefetch(q + 6 * span);
       if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
         going = false;
@@ -1282,6 +1415,7 @@ void ResetHeapHooks() {
   UpdateInjectActive();
   pthread_mutex_unlock(&gInject.lock);
   gMaxAlloc.store(kDefaultMaxAlloc);
+  gMapFrom.store(kDefaultMapFrom);
   gFill.store(true);
   gPoison.store(true);
   gLeakReports.store(false);
@@ -1370,6 +1504,8 @@ void SetSharedAnswer(HHeap* heap, jint answer) {
 }
 
 void SetMaxAllocSize(uint32_t bytes) { gMaxAlloc.store(bytes < 10240 ? 10240 : bytes); }
+
+void SetStartMapFrom(uint32_t regionBytes) { gMapFrom.store(regionBytes); }
 
 uint32_t BlocksInUse(HHeap* heap) {
   if (!heap) {

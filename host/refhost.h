@@ -53,6 +53,10 @@ void SetHeapCapacity(HHeap* heap, uint64_t bytes);
 void SetCapacityOfNewHeaps(jint kind, uint64_t bytes);
 /* What IsSharedHeap answers for a heap (normally 1 for kind 1, else 0). */
 void SetSharedAnswer(HHeap* heap, jint answer);
+/* How many bytes of regions a heap holds before its walks find its blocks from a map
+   of their starts instead of from span to span (16 MiB; 0 maps every heap). A heap
+   past it keeps its map. */
+void SetStartMapFrom(uint32_t regionBytes);
 /* The answer of GetMaxAllocSize (never below 10240). */
 void SetMaxAllocSize(uint32_t bytes);
 /* Blocks and requested bytes still live on a heap, or in process memory for NULL. */

@@ -17,10 +17,13 @@
 
 namespace {
 
+/* The heaps of these cases map their starts from the first region (a heap the caches
+   hold is walked from span to span, as the machine's tests mostly do). */
 class HeapTest : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
+    refhost::SetStartMapFrom(0);
     heap = host->HeapCreate(nullptr, 2);
     ASSERT_NE(nullptr, heap);
   }
@@ -1190,6 +1193,61 @@ TEST_F(HeapTest, WalksReadThroughBlocksMergedAndCutWhileTheyRun) {
   EXPECT_EQ(0, strays.load()) << "over " << walks.load() << " walks";
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
   EXPECT_EQ(0u, Walk(host, heap).size());
+}
+
+/* Waits in the walk's first visit until released: the walk holds the heap's places
+   meanwhile. */
+struct HeldWalk {
+  std::atomic<bool> inside{false}, release{false};
+};
+
+/* A heap that grows past the size from which it maps its starts while walks run, one
+   of them held at its first block and others started and ended meanwhile, some from
+   inside it: each walk meets every block of its start once (the held one from span to
+   span, the later ones from the maps), and blocks made and freed meanwhile, cut from
+   places the maps then name, are met by the walks that start after them. */
+TEST_F(HeapTest, AHeapMappedWhileWalksRunIsWalkedWholeBeforeAndAfter) {
+  refhost::SetStartMapFrom(2u << 20);
+  std::mt19937 rng(8);
+  std::vector<void*> live;
+  for (int i = 0; i < 2000; i++) live.push_back(host->HeapAlloc(heap, 8 + rng() % 700, 1));
+  ASSERT_EQ(0, std::count(live.begin(), live.end(), nullptr));
+  ASSERT_LT(refhost::HeapFootprint(heap), 2u << 20);
+  std::set<void*> atStart(live.begin(), live.end());
+  HeldWalk held;
+  WalkLog outer{host, heap, {}, nullptr};
+  outer.onVisit = [&](void*) {
+    if (held.inside) return;
+    held.inside = true;
+    while (!held.release) std::this_thread::yield();
+  };
+  std::thread walker([&] { host->HeapWalk(heap, Record, &outer); });
+  while (!held.inside) std::this_thread::yield();
+  // Past the size: the regions are mapped while the walk above runs.
+  for (int i = 0; refhost::HeapFootprint(heap) < (3u << 20); i++) {
+    void* b = host->HeapAlloc(heap, 8 + rng() % 3000, 1);
+    ASSERT_NE(nullptr, b);
+    if (i % 3 == 0) host->HeapFree(heap, b);
+    else live.push_back(b);
+  }
+  std::vector<void*> inner = Walk(host, heap);
+  std::set<void*> now;
+  for (void* b : live) now.insert(b);
+  EXPECT_EQ(now, std::set<void*>(inner.begin(), inner.end())) << "a walk from the maps";
+  EXPECT_EQ(inner.size(), now.size());
+  held.release = true;
+  walker.join();
+  std::set<void*> outerSeen(outer.seen.begin(), outer.seen.end());
+  EXPECT_EQ(outer.seen.size(), outerSeen.size()) << "a block met twice";
+  for (void* b : atStart) EXPECT_EQ(1u, outerSeen.count(b)) << "a block of the walk's start missed";
+  for (void* b : outerSeen) EXPECT_EQ(1u, atStart.count(b)) << "a block made during the walk met";
+  for (size_t i = 0; i < live.size(); i += 2) host->HeapFree(heap, live[i]);
+  std::vector<void*> after = Walk(host, heap);
+  std::set<void*> expected;
+  for (size_t i = 1; i < live.size(); i += 2) expected.insert(live[i]);
+  EXPECT_EQ(expected, std::set<void*>(after.begin(), after.end()));
+  for (size_t i = 1; i < live.size(); i += 2) host->HeapFree(heap, live[i]);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
 }
 
 /* Regions a walk emptied stay where the walk steps through them until the last walk
