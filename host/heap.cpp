@@ -3,8 +3,9 @@
    Every block carries a hidden 24-byte prefix. Small blocks of process memory come from
    size-class free lists, in a per-thread cache refilled in batches from a shared pool,
    because process memory sits on every native call's path. Big blocks go straight to
-   malloc. Under AddressSanitizer every block is its own malloc, so the sanitizer sees
-   overruns and stale uses.
+   malloc. Under AddressSanitizer every block of process memory is its own malloc, so the
+   sanitizer sees overruns and stale uses; a heap keeps its regions, with every byte no
+   live block asked for poisoned, so that a read of a block freed or merged is reported.
 
    A heap's small blocks lie end to end in regions of 256 KiB, each prefix holding its
    block's span and the span of the block before it, so a walk steps through a region in
@@ -17,13 +18,15 @@
    process then follows what its live blocks hold: a region is added only when no free
    block fits, neither a region nor a big block comes that would take the heap past twice
    its capacity (regions and big blocks together), and a region wholly free again goes
-   back once the heap holds more than its capacity. Only big blocks (and every block under
-   the sanitizer) hang in a list of their own. */
+   back once the heap holds more than its capacity. Only big blocks hang in a list of
+   their own. */
 #include "refhost_internal.h"
 
 #include <algorithm>
 #include <emmintrin.h>
 #include <new>
+#include <string>
+#include <stdarg.h>
 #include <vector>
 #include <stdio.h>
 #include <stdlib.h>
@@ -65,13 +68,32 @@ static_assert(sizeof(BlockPrefix) == 24, "the prefix keeps blocks 8-byte aligned
 }  // namespace refhost
 
 
+#if defined(__SANITIZE_ADDRESS__)
+#define PUX_HOST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PUX_HOST_SANITIZED 1
+#endif
+#endif
+#ifdef PUX_HOST_SANITIZED
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kPooled = false;
+#ifdef PUX_HOST_SANITIZED
+constexpr bool kSanitized = true;
+/* Bytes of a region that no live block asked for: the sanitizer reports any use of
+   them, until they are shown again for a block made there. */
+inline void Hide(void* p, size_t n) { ASAN_POISON_MEMORY_REGION(p, n); }
+inline void Show(void* p, size_t n) { ASAN_UNPOISON_MEMORY_REGION(p, n); }
 #else
-constexpr bool kPooled = true;
+constexpr bool kSanitized = false;
+inline void Hide(void*, size_t) {}
+inline void Show(void*, size_t) {}
 #endif
+/* Process memory in size classes (not under the sanitizer). */
+constexpr bool kPooled = !kSanitized;
 
 enum : uint32_t {
   kAlive = 1u,
@@ -189,7 +211,8 @@ inline void* Refuse() {
    million). The empty asm keeps the compiler from turning the loop back into that call. */
 const uint32_t kInlinePattern = 1024;
 inline void Pattern(void* block, uint32_t size, uint32_t word, bool wholeClass) {
-  if (!wholeClass || size > kInlinePattern) {
+  /* (Under the sanitizer the rest of the class is poisoned.) */
+  if (!wholeClass || size > kInlinePattern || kSanitized) {
     memset(block, (int)(word & 0xFF), size);
     return;
   }
@@ -275,14 +298,6 @@ inline bool InArena(void* region) {
   return base != nullptr && (char*)region >= base && (char*)region < base + kArenaBytes;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PUX_HOST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PUX_HOST_SANITIZED 1
-#endif
-#endif
-
 void* RegionAlloc() {
 #ifdef PUX_HOST_SANITIZED
   /* The sanitizer's leak check scans malloc's blocks but not an anonymous mapping, so a
@@ -319,6 +334,7 @@ void* RegionAlloc() {
 
 void RegionFree(void* region) {
 #ifdef PUX_HOST_SANITIZED
+  Show(region, kRegionBytes);
   free(region);
   return;
 #endif
@@ -700,6 +716,9 @@ inline uint32_t SpanFor(uint32_t size) { return (((size < 8 ? 8 : size) + 7) & ~
 const uint32_t kLeastSpan = sizeof(BlockPrefix);
 
 /* What a live block costs the heap's capacity. */
+/* A free region block's body, poisoned under the sanitizer. */
+inline void HideBody(BlockPrefix* p) { Hide(BlockOf(p), p->span - sizeof(BlockPrefix)); }
+
 inline uint32_t ChargeOf(const BlockPrefix* p) {
   return IsBig(p) ? p->size + sizeof(BlockPrefix) : SpanFor(p->size);
 }
@@ -780,6 +799,7 @@ inline BlockPrefix* Cut(HHeap* h, BlockPrefix* p, uint32_t s, uint32_t restFlags
   uint32_t span = p->span;
   if (span - s < kLeastSpan) return nullptr;
   BlockPrefix* rest = At(p, s);
+  Show(rest, sizeof(BlockPrefix));
   rest->span = span - s;
   rest->before = s;
   SetFlags(rest, restFlags);
@@ -851,6 +871,7 @@ BlockPrefix* AddRegion(HHeap* h, bool bounded) {
   p->span = kRegionSpan;
   p->before = 0;
   p->flags = kReserved;
+  HideBody(p);
   MapStart(h, p, true);
   BlockPrefix* fence = RegionFence(r);
   fence->span = 0;
@@ -949,6 +970,7 @@ void Release(HHeap* h, BlockPrefix* p) {
   }
   p->span = span;
   At(p, span)->before = span;
+  HideBody(p);
   if (run) {
     p->flags = kRun;
     h->run = p;
@@ -1027,6 +1049,8 @@ void ReleaseDeferred(HHeap* h) {
     for (uint32_t b = 0; b < kBins; b++) {
       BlockPrefix* head = h->held[b];
       if (head == nullptr) continue;
+      /* The prefixes a merge took in, left for the walks, are poisoned now. */
+      for (BlockPrefix* p = head; kSanitized && p != nullptr; p = p->link) HideBody(p);
       BlockPrefix* tail = h->heldTail[b];
       tail->link = h->bin[b];
       if (h->bin[b] != nullptr) h->bin[b]->back = tail;
@@ -1090,7 +1114,7 @@ void FlushBatch(ThreadRecord* t) {
 }
 
 /* Whether a block of size bytes lives in a region (else it is a big one). */
-inline bool InRegion(uint32_t size) { return kPooled && size <= kLargestPooled; }
+inline bool InRegion(uint32_t size) { return size <= kLargestPooled; }
 
 void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
@@ -1128,6 +1152,7 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   h->blocks++;
   h->lock.Unlock();
   void* block = BlockOf(p);
+  if (small) Show(block, size);
   FillNew(block, size, small);
   return block;
 }
@@ -1137,6 +1162,7 @@ void HeapFreeOn(HHeap* h, void* block) {
   if (((p->flags >> kHeapTagShift) & kHeapTagMask) != h->tag) BadFree("a block of another heap", block);
   bool big = IsBig(p);
   PoisonFreed(block, p->size, !big);
+  if (!big) HideBody(p);
   ThreadRecord* t = Self();
   if (t->walking == h && !big) {
     /* Freed by a thread walking this heap (a sweep): free at once, so no walk visits
@@ -1573,7 +1599,10 @@ namespace {
 void GiveBack(HHeap* h, BlockPrefix* p) {
   if (IsBig(p)) {
     free(p);
-  } else if (h->walks) {
+    return;
+  }
+  HideBody(p);
+  if (h->walks) {
     SetFlags(p, kPending);
     Defer(h, p);
   } else {
@@ -1619,6 +1648,7 @@ uint32_t RelocateHeap(HHeap* heap) {
     q->size = p->size;
     q->hash = p->hash;
     q->seq = p->seq;
+    if (!IsBig(p)) Show(BlockOf(q), p->size);
     memcpy(BlockOf(q), BlockOf(p), p->size);
     if (IsBig(p)) {
       q->prev = p->prev;
@@ -1687,6 +1717,100 @@ void FinishRelocation(HHeap* heap) {
   }
   h->lock.Unlock();
   delete r;
+}
+
+namespace {
+__attribute__((format(printf, 2, 3))) void AddFault(std::string* faults, const char* format, ...) {
+  char line[160];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (faults->size() < 4000) *faults += line;
+}
+}  // namespace
+
+std::string CheckHeap(HHeap* heap) {
+  HHeap* h = CheckedHeap(heap);
+  std::string faults;
+  h->lock.Lock();
+  bool walking = h->walks != 0;
+  uint32_t listedFree = 0, live = 0, charged = 0, regionBytes = 0;
+  for (Region* r = h->regions; r != nullptr; r = r->next) {
+    regionBytes += kRegionBytes;
+    uint32_t starts[kMapWords] = {};
+    BlockPrefix* fence = RegionFence(r);
+    BlockPrefix* p = RegionFirst(r);
+    uint32_t before = 0;
+    bool freeBefore = false;
+    for (; p < fence; p = At(p, p->span)) {
+      uint32_t f = p->flags, span = p->span;
+      if (span < kLeastSpan || (span & 7) != 0 || At(p, span) > fence) {
+        AddFault(&faults, "a span of %u at %p (flags %x)\n", span, (void*)p, f);
+        break;
+      }
+      uintptr_t offset = (uintptr_t)p - (uintptr_t)r;
+      starts[offset >> 8] |= 1u << ((offset >> 3) & 31);
+      if (p->before != before) AddFault(&faults, "a back link of %u after a span of %u at %p\n", p->before, before, (void*)p);
+      bool isFree = f == kBinned || f == kRun;
+      if ((f & kMagicMask) == kMagicLive && (f & kAlive) != 0) {
+        live++;
+        charged += SpanFor(p->size);
+        if (span < SpanFor(p->size)) AddFault(&faults, "a live span of %u for %u bytes at %p\n", span, p->size, (void*)p);
+      } else if (f == kBinned) {
+        listedFree++;
+      } else if (f == kRun) {
+        if (h->run != p) AddFault(&faults, "a second run at %p\n", (void*)p);
+      } else if (f == kPending || f == kAbsorbed) {
+        if (!walking) AddFault(&faults, "flags %x at %p with no walk running\n", f, (void*)p);
+      } else if (f == kReserved) {
+        if (h->moving == nullptr) AddFault(&faults, "a reserved place at %p with no relocation\n", (void*)p);
+      } else {
+        AddFault(&faults, "flags %x at %p\n", f, (void*)p);
+      }
+      if (!walking && isFree && freeBefore) AddFault(&faults, "two free blocks side by side at %p\n", (void*)p);
+      freeBefore = isFree;
+      before = span;
+    }
+    if (p == fence && (fence->before != before || fence->flags != kFence)) AddFault(&faults, "the fence of region %p\n", (void*)r);
+    for (uint32_t w = 0; w < kMapWords && h->mapped; w++)
+      if (starts[w] != r->starts[w]) AddFault(&faults, "region %p maps starts %08x where blocks start at %08x\n", (void*)r, r->starts[w], starts[w]);
+  }
+  if (regionBytes != h->regionBytes) AddFault(&faults, "regions of %u bytes counted as %u\n", regionBytes, h->regionBytes);
+  uint32_t listed = 0;
+  for (uint32_t b = 0; b < kBins; b++) {
+    bool marked = (h->binMap[b >> 5] >> (b & 31)) & 1;
+    if (marked != (h->bin[b] != nullptr)) AddFault(&faults, "the map bit of list %u\n", b);
+    if (!walking && h->held[b] != nullptr) AddFault(&faults, "a block held in list %u with no walk running\n", b);
+    for (int kind = 0; kind < 2; kind++) {
+      BlockPrefix* last = nullptr;
+      for (BlockPrefix* p = kind ? h->held[b] : h->bin[b]; p != nullptr; p = p->link) {
+        if (p->flags != kBinned || BinOf(p->span) != b) {
+          AddFault(&faults, "list %u holds flags %x and a span of %u\n", b, p->flags, p->span);
+          break;
+        }
+        if (last != nullptr && p->back != last) AddFault(&faults, "a back link in list %u\n", b);
+        last = p;
+        if (++listed > 10000000) break;
+      }
+      if (kind && last != h->heldTail[b]) AddFault(&faults, "the held list %u ends elsewhere than its tail\n", b);
+    }
+  }
+  if (listed != listedFree) AddFault(&faults, "%u free blocks listed, %u in the regions\n", listed, listedFree);
+  if (h->run != nullptr && h->run->flags != kRun) AddFault(&faults, "the run at %p reads flags %x\n", (void*)h->run, h->run->flags);
+  uint32_t bigLive = 0, bigCharged = 0;
+  for (BlockPrefix* p = h->first; p != nullptr; p = p->next)
+    if (p->flags & kAlive) {
+      bigLive++;
+      bigCharged += p->size + sizeof(BlockPrefix);
+    }
+  if (!walking && h->moving == nullptr) {
+    if (live + bigLive != h->blocks) AddFault(&faults, "%u blocks counted, %u live\n", h->blocks, live + bigLive);
+    if (charged + bigCharged != h->charged) AddFault(&faults, "%u bytes charged, %u live\n", h->charged, charged + bigCharged);
+    if (h->holding) AddFault(&faults, "holding with no walk running\n");
+  }
+  h->lock.Unlock();
+  return faults;
 }
 
 }  // namespace refhost

@@ -98,6 +98,13 @@ void* RelocatedAddress(HHeap* heap, void* address);
 void HOSTCALL RelocateWord(void** word, void* heap);
 void ForEachRelocated(HHeap* heap, void (*fn)(void* oldBlock, void* newBlock, void* ctx), void* ctx);
 void FinishRelocation(HHeap* heap);
+/* The heap's own bookkeeping checked under its lock, walks may run meanwhile: every
+   region steps from prefix to prefix to its fence, each span and back link agreeing,
+   the map of starts (in a mapped heap) naming exactly those prefixes; every free list
+   and its map bit agree with the blocks' flags and spans; with no walk running, no two
+   free blocks lie side by side, nothing is held or pending, and the counts agree with
+   the live blocks. An empty answer when all holds, else one line per fault. */
+std::string CheckHeap(HHeap* heap);
 
 /* ---- console, log, exit ---- */
 
