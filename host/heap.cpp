@@ -567,7 +567,8 @@ static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words")
 
 /* A region of a heap: this head, then blocks end to end, then a fence, a prefix that is
    neither live nor free, where a merge stops. In a heap larger than the caches hold,
-   the head maps where blocks start, a bit for each 8 bytes of the region: a walk finds
+   a map beside it tells where blocks start, a bit for each 8 bytes of the region (kept
+   apart, so that a region holds as much in any heap): a walk finds
    the blocks ahead of the one it reads without waiting for that one's span (a miss, in
    such a heap), so their prefixes are fetched together. A smaller heap is walked from
    span to span, its prefixes read from the caches, and keeps no map: setting a bit for
@@ -576,8 +577,8 @@ const uint32_t kMapWords = kRegionBytes / 8 / 32;
 struct Region {
   Region* next; /* the heap's regions, in the order made */
   Region* prev;
-  uint32_t unused[2];
-  uint32_t starts[kMapWords]; /* written under the heap's lock, read by walks without it */
+  uint32_t* starts; /* kMapWords, or NULL; written under the heap's lock, read by walks without it */
+  uint32_t unused;
 };
 static_assert(sizeof(Region) % 8 == 0, "blocks stay 8-byte aligned");
 /* The span of the one free block of an empty region. */
@@ -853,9 +854,18 @@ inline bool WithinBound(const HHeap* h, uint32_t bytes) {
    on. A walk that runs goes on from span to span; the next one reads the maps. */
 void MapRegions(HHeap* h) {
   for (Region* r = h->regions; r != nullptr; r = r->next) {
-    memset(r->starts, 0, sizeof r->starts);
-    for (BlockPrefix* p = RegionFirst(r), *end = RegionFence(r); p < end; p = At(p, p->span)) MarkStart(p, true);
+    r->starts = (uint32_t*)calloc(kMapWords, sizeof(uint32_t));
+    if (r->starts == nullptr) {
+      /* No memory for the maps: the walks go on from span to span. */
+      for (Region* g = h->regions; g != r; g = g->next) {
+        free(g->starts);
+        g->starts = nullptr;
+      }
+      return;
+    }
   }
+  for (Region* r = h->regions; r != nullptr; r = r->next)
+    for (BlockPrefix* p = RegionFirst(r), *end = RegionFence(r); p < end; p = At(p, p->span)) MarkStart(p, true);
   h->mapped = true;
 }
 
@@ -866,7 +876,11 @@ BlockPrefix* AddRegion(HHeap* h, bool bounded) {
   if (bounded && h->regions != nullptr && !WithinBound(h, kRegionBytes)) return nullptr;
   Region* r = (Region*)RegionAlloc();
   if (r == nullptr) return nullptr;
-  memset(r->starts, 0, sizeof r->starts);
+  r->starts = nullptr;
+  if (h->mapped && (r->starts = (uint32_t*)calloc(kMapWords, sizeof(uint32_t))) == nullptr) {
+    RegionFree(r);
+    return nullptr;
+  }
   BlockPrefix* p = RegionFirst(r);
   p->span = kRegionSpan;
   p->before = 0;
@@ -891,6 +905,7 @@ void DropRegion(HHeap* h, Region* r) {
   if (r->prev != nullptr) r->prev->next = r->next; else h->regions = r->next;
   if (r->next != nullptr) r->next->prev = r->prev; else h->lastRegion = r->prev;
   h->regionBytes -= kRegionBytes;
+  free(r->starts);
   RegionFree(r);
 }
 
@@ -1249,6 +1264,7 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
   }
   for (Region* r = h->regions; r != nullptr;) {
     Region* next = r->next;
+    free(r->starts);
     RegionFree(r);
     r = next;
   }
@@ -1261,17 +1277,18 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
    cleared meanwhile may be met or not. After the last, NULL (a prefetch of it is
    harmless). */
 struct StartCursor {
-  explicit StartCursor(Region* r) : region(r), word(sizeof(Region) / 256), bits(0) {}
+  explicit StartCursor(Region* r) : region((char*)r), map(r->starts), word(0), bits(0) {}
   BlockPrefix* Next() {
     while (bits == 0) {
       if (word == kMapWords) return nullptr;
-      bits = __atomic_load_n(&region->starts[word++], __ATOMIC_ACQUIRE);
+      bits = __atomic_load_n(&map[word++], __ATOMIC_ACQUIRE);
     }
     uint32_t i = __builtin_ctz(bits);
     bits &= bits - 1;
-    return (BlockPrefix*)((char*)region + ((word - 1) * 256 + i * 8));
+    return (BlockPrefix*)(region + ((word - 1) * 256 + i * 8));
   }
-  Region* region;
+  char* region;
+  const uint32_t* map;
   uint32_t word, bits;
 };
 const uint32_t kWalkAhead = 16;
