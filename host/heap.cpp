@@ -255,8 +255,8 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
 
    Heaps keep their small blocks in regions, each aligned to its size, and process
    memory's pool carves from them too. A start-up fills about 4 MiB of them at once (most
-   of it the name space's hash tables), and a page met for the first time costs a fault of its own, microseconds each
-   on a virtual machine: so the first regions come from one 4 MiB run of address space
+   of it the name space's hash tables), and a page met for the first time costs a fault
+   of its own, microseconds each on a virtual machine: so the first regions come from one 4 MiB run of address space
    made at first use, which the kernel is asked to back with huge pages, two faults in
    all. Later ones are mapped one by one. A region given back waits on a free list for the
    next heap, so a machine made and destroyed again and again meets neither a fault nor a
@@ -566,13 +566,13 @@ class HeapLock {
 static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words");
 
 /* A region of a heap: this head, then blocks end to end, then a fence, a prefix that is
-   neither live nor free, where a merge stops. In a heap larger than the caches hold,
-   a map beside it tells where blocks start, a bit for each 8 bytes of the region (kept
-   apart, so that a region holds as much in any heap): a walk finds
-   the blocks ahead of the one it reads without waiting for that one's span (a miss, in
-   such a heap), so their prefixes are fetched together. A smaller heap is walked from
-   span to span, its prefixes read from the caches, and keeps no map: setting a bit for
-   each block cut costs more than the walk would save. */
+   neither live nor free, where a merge stops. In a heap larger than the caches hold, a
+   map beside it tells where blocks start, a bit for each 8 bytes of the region (kept
+   apart, so that a region holds as much in any heap): a walk finds the blocks ahead of
+   the one it reads without waiting for that one's span (a miss, in such a heap), so
+   their prefixes are fetched together. A smaller heap is walked from span to span, its
+   prefixes read from the caches, and keeps no map: setting a bit for each block cut
+   costs more than the walk would save. */
 const uint32_t kMapWords = kRegionBytes / 8 / 32;
 struct Region {
   Region* next; /* the heap's regions, in the order made */
