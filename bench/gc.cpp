@@ -170,7 +170,8 @@ bool Compare(const char* program, const char* what, int runs, const std::string&
   printf("  %-36s %10.2f %12d %14.2f\n", "java -Xint -XX:+UseSerialGC", bt, medCount(b), bp);
   printf("  %-36s %10.3f %12s %14.3f\n", "ratio", at / bt, "", ap / bp);
   if (wallTarget > 0)
-    printf("  target: wall time at most %.2fx the reference's: %s\n", wallTarget, at <= wallTarget * bt ? "met" : "NOT met");
+    printf("  target: wall time at most %.2fx the reference's: %s\n", wallTarget,
+           at <= wallTarget * bt ? "met" : "NOT met");
   else
     printf("  target: longest pause at most the reference's: %s\n", ap <= bp ? "met" : "NOT met");
   return true;

@@ -1768,12 +1768,14 @@ std::string CheckHeap(HHeap* heap) {
       }
       uintptr_t offset = (uintptr_t)p - (uintptr_t)r;
       starts[offset >> 8] |= 1u << ((offset >> 3) & 31);
-      if (p->before != before) AddFault(&faults, "a back link of %u after a span of %u at %p\n", p->before, before, (void*)p);
+      if (p->before != before)
+        AddFault(&faults, "a back link of %u after a span of %u at %p\n", p->before, before, (void*)p);
       bool isFree = f == kBinned || f == kRun;
       if ((f & kMagicMask) == kMagicLive && (f & kAlive) != 0) {
         live++;
         charged += SpanFor(p->size);
-        if (span < SpanFor(p->size)) AddFault(&faults, "a live span of %u for %u bytes at %p\n", span, p->size, (void*)p);
+        if (span < SpanFor(p->size))
+          AddFault(&faults, "a live span of %u for %u bytes at %p\n", span, p->size, (void*)p);
       } else if (f == kBinned) {
         listedFree++;
       } else if (f == kRun) {
@@ -1789,11 +1791,15 @@ std::string CheckHeap(HHeap* heap) {
       freeBefore = isFree;
       before = span;
     }
-    if (p == fence && (fence->before != before || fence->flags != kFence)) AddFault(&faults, "the fence of region %p\n", (void*)r);
+    if (p == fence && (fence->before != before || fence->flags != kFence))
+      AddFault(&faults, "the fence of region %p\n", (void*)r);
     for (uint32_t w = 0; w < kMapWords && h->mapped; w++)
-      if (starts[w] != r->starts[w]) AddFault(&faults, "region %p maps starts %08x where blocks start at %08x\n", (void*)r, r->starts[w], starts[w]);
+      if (starts[w] != r->starts[w])
+        AddFault(&faults, "region %p maps starts %08x where blocks start at %08x\n", (void*)r, r->starts[w],
+                 starts[w]);
   }
-  if (regionBytes != h->regionBytes) AddFault(&faults, "regions of %u bytes counted as %u\n", regionBytes, h->regionBytes);
+  if (regionBytes != h->regionBytes)
+    AddFault(&faults, "regions of %u bytes counted as %u\n", regionBytes, h->regionBytes);
   uint32_t listed = 0;
   for (uint32_t b = 0; b < kBins; b++) {
     bool marked = (h->binMap[b >> 5] >> (b & 31)) & 1;
@@ -1814,7 +1820,8 @@ std::string CheckHeap(HHeap* heap) {
     }
   }
   if (listed != listedFree) AddFault(&faults, "%u free blocks listed, %u in the regions\n", listed, listedFree);
-  if (h->run != nullptr && h->run->flags != kRun) AddFault(&faults, "the run at %p reads flags %x\n", (void*)h->run, h->run->flags);
+  if (h->run != nullptr && h->run->flags != kRun)
+    AddFault(&faults, "the run at %p reads flags %x\n", (void*)h->run, h->run->flags);
   uint32_t bigLive = 0, bigCharged = 0;
   for (BlockPrefix* p = h->first; p != nullptr; p = p->next)
     if (p->flags & kAlive) {
@@ -1823,7 +1830,8 @@ std::string CheckHeap(HHeap* heap) {
     }
   if (!walking && h->moving == nullptr) {
     if (live + bigLive != h->blocks) AddFault(&faults, "%u blocks counted, %u live\n", h->blocks, live + bigLive);
-    if (charged + bigCharged != h->charged) AddFault(&faults, "%u bytes charged, %u live\n", h->charged, charged + bigCharged);
+    if (charged + bigCharged != h->charged)
+      AddFault(&faults, "%u bytes charged, %u live\n", h->charged, charged + bigCharged);
     if (h->holding) AddFault(&faults, "holding with no walk running\n");
   }
   h->lock.Unlock();
