@@ -1304,9 +1304,11 @@ TEST_F(HeapTest, ARowFreedDuringAWalkIsOneBlockAfterIt) {
    for the walk, merged with the free blocks beside them (and, for the next rounds,
    with what the rounds before freed), while the walk still reads through them. Every
    round: stamped blocks of mixed sizes, a relocation, a walk held at its first block,
-   FinishRelocation, the walk let go; it must meet every moved block once, at its new
-   place, stamp intact, and nothing else; the heap's bookkeeping holds during the walk
-   and after it. */
+   FinishRelocation and blocks of the same sizes made (whose words read as prefixes of
+   live blocks), the walk let go; it must meet every moved block once, at its new place,
+   stamp intact, and nothing else, never a body taken for a prefix: the old places wait
+   for the walk instead of serving the new blocks under it. The heap's bookkeeping holds
+   during the walk and after it. */
 TEST_F(HeapTest, AWalkRacingTheEndOfARelocationMeetsEachMovedBlockOnce) {
   std::mt19937 rng(3);
   std::vector<std::pair<uint8_t*, uint32_t>> live;
@@ -1340,10 +1342,15 @@ TEST_F(HeapTest, AWalkRacingTheEndOfARelocationMeetsEachMovedBlockOnce) {
     std::thread walker([&] { host->HeapWalk(heap, Record, &log); });
     while (!held.inside) std::this_thread::yield();
     refhost::FinishRelocation(heap);
+    std::vector<uint32_t*> during;
+    for (auto& [b, size] : moved)
+      if (uint32_t* d = MakeOnes(host, heap, size)) during.push_back(d);
     EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round << ", during the walk";
     held.release = true;
     walker.join();
     EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round;
+    EXPECT_EQ(0, std::count_if(log.seen.begin(), log.seen.end(), Stray)) << "round " << round;
+    for (uint32_t* d : during) host->HeapFree(heap, d);
     std::set<void*> once(log.seen.begin(), log.seen.end());
     EXPECT_EQ(log.seen.size(), once.size()) << "round " << round << ": a block met twice";
     std::set<void*> expected;
