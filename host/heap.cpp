@@ -3,25 +3,30 @@
    Every block carries a hidden 24-byte prefix. Small blocks of process memory come from
    size-class free lists, in a per-thread cache refilled in batches from a shared pool,
    because process memory sits on every native call's path. Big blocks go straight to
-   malloc. Under AddressSanitizer every block is its own malloc, so the sanitizer sees
-   overruns and stale uses.
+   malloc. Under AddressSanitizer every block of process memory is its own malloc, so the
+   sanitizer sees overruns and stale uses; a heap keeps its regions, with every byte no
+   live block asked for poisoned, so that a read of a block freed or merged is reported.
 
    A heap's small blocks lie end to end in regions of 256 KiB, each prefix holding its
    block's span and the span of the block before it, so a walk steps through a region in
-   address order: the collector's walks read memory in a row instead of chasing one
-   scattered link per block. The collector never moves a block, and a program's sizes
+   address order (in a large heap, from a map of where blocks start, several blocks
+   ahead): the collector's walks read memory in a row instead of chasing one scattered
+   link per block. The collector never moves a block, and a program's sizes
    change as it runs, so no place may stay tied to the size it was first cut for: a block
    freed is merged with the free blocks beside it, and a free block of any span serves a
    request of any smaller one (lists by span, the best fit first). What a heap holds of the
    process then follows what its live blocks hold: a region is added only when no free
-   block fits (never past twice the heap's capacity), and a region wholly free again goes
-   back once the heap holds more than its capacity. Only big blocks (and every block under
-   the sanitizer) hang in a list of their own. */
+   block fits, neither a region nor a big block comes that would take the heap past twice
+   its capacity (regions and big blocks together), and a region wholly free again goes
+   back once the heap holds more than its capacity. Only big blocks hang in a list of
+   their own. */
 #include "refhost_internal.h"
 
 #include <algorithm>
 #include <emmintrin.h>
 #include <new>
+#include <string>
+#include <stdarg.h>
 #include <vector>
 #include <stdio.h>
 #include <stdlib.h>
@@ -63,13 +68,32 @@ static_assert(sizeof(BlockPrefix) == 24, "the prefix keeps blocks 8-byte aligned
 }  // namespace refhost
 
 
+#if defined(__SANITIZE_ADDRESS__)
+#define PUX_HOST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PUX_HOST_SANITIZED 1
+#endif
+#endif
+#ifdef PUX_HOST_SANITIZED
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kPooled = false;
+#ifdef PUX_HOST_SANITIZED
+constexpr bool kSanitized = true;
+/* Bytes of a region that no live block asked for: the sanitizer reports any use of
+   them, until they are shown again for a block made there. */
+inline void Hide(void* p, size_t n) { ASAN_POISON_MEMORY_REGION(p, n); }
+inline void Show(void* p, size_t n) { ASAN_UNPOISON_MEMORY_REGION(p, n); }
 #else
-constexpr bool kPooled = true;
+constexpr bool kSanitized = false;
+inline void Hide(void*, size_t) {}
+inline void Show(void*, size_t) {}
 #endif
+/* Process memory in size classes (not under the sanitizer). */
+constexpr bool kPooled = !kSanitized;
 
 enum : uint32_t {
   kAlive = 1u,
@@ -122,6 +146,9 @@ struct ClassTableInit {
 /* ---- settings and injected failures ---- */
 
 std::atomic<uint32_t> gMaxAlloc{kDefaultMaxAlloc};
+/* From how many bytes of regions on a heap maps its starts (Region). */
+const uint32_t kDefaultMapFrom = 16u << 20;
+std::atomic<uint32_t> gMapFrom{kDefaultMapFrom};
 std::atomic<bool> gFill{true}, gPoison{true};
 std::atomic<bool> gLeakReports{false};
 std::atomic<uint32_t> gLeakReportCount{0};
@@ -184,7 +211,8 @@ inline void* Refuse() {
    million). The empty asm keeps the compiler from turning the loop back into that call. */
 const uint32_t kInlinePattern = 1024;
 inline void Pattern(void* block, uint32_t size, uint32_t word, bool wholeClass) {
-  if (!wholeClass || size > kInlinePattern) {
+  /* (Under the sanitizer the rest of the class is poisoned.) */
+  if (!wholeClass || size > kInlinePattern || kSanitized) {
     memset(block, (int)(word & 0xFF), size);
     return;
   }
@@ -225,10 +253,10 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
 
 /* ---- regions ----
 
-   Heaps keep their small blocks in regions, and process memory's pool carves from them
-   too. A start-up fills about 4 MiB of them at once (most of it the name space's hash
-   tables), and a page met for the first time costs a fault of its own, microseconds each
-   on a virtual machine: so the first regions come from one 4 MiB run of address space
+   Heaps keep their small blocks in regions, each aligned to its size, and process
+   memory's pool carves from them too. A start-up fills about 4 MiB of them at once (most
+   of it the name space's hash tables), and a page met for the first time costs a fault
+   of its own, microseconds each on a virtual machine: so the first regions come from one 4 MiB run of address space
    made at first use, which the kernel is asked to back with huge pages, two faults in
    all. Later ones are mapped one by one. A region given back waits on a free list for the
    next heap, so a machine made and destroyed again and again meets neither a fault nor a
@@ -270,20 +298,12 @@ inline bool InArena(void* region) {
   return base != nullptr && (char*)region >= base && (char*)region < base + kArenaBytes;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PUX_HOST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PUX_HOST_SANITIZED 1
-#endif
-#endif
-
 void* RegionAlloc() {
 #ifdef PUX_HOST_SANITIZED
   /* The sanitizer's leak check scans malloc's blocks but not an anonymous mapping, so a
      host object named only from a region would count as leaked; and a region reused
      from the free list would hide a use after its heap is gone. */
-  return malloc(kRegionBytes);
+  return aligned_alloc(kRegionBytes, kRegionBytes);
 #endif
   void* region = nullptr;
   pthread_mutex_lock(&gSupply.lock);
@@ -299,14 +319,22 @@ void* RegionAlloc() {
   }
   pthread_mutex_unlock(&gSupply.lock);
   if (region == nullptr) {
-    region = mmap(nullptr, kRegionBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (region == MAP_FAILED) region = nullptr;
+    /* Aligned to its size, as the run's are, so that a block finds its region. */
+    size_t span = 2 * kRegionBytes;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    uintptr_t start = ((uintptr_t)raw + kRegionBytes - 1) & ~(uintptr_t)(kRegionBytes - 1);
+    if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
+    if ((uintptr_t)raw + span > start + kRegionBytes)
+      munmap((void*)(start + kRegionBytes), (uintptr_t)raw + span - start - kRegionBytes);
+    region = (void*)start;
   }
   return region;
 }
 
 void RegionFree(void* region) {
 #ifdef PUX_HOST_SANITIZED
+  Show(region, kRegionBytes);
   free(region);
   return;
 #endif
@@ -538,17 +566,37 @@ class HeapLock {
 static_assert(sizeof(HeapLock) == 2 * sizeof(int), "the heap lock is two words");
 
 /* A region of a heap: this head, then blocks end to end, then a fence, a prefix that is
-   neither live nor free, where a merge stops. */
+   neither live nor free, where a merge stops. In a heap larger than the caches hold, a
+   map beside it tells where blocks start, a bit for each 8 bytes of the region (kept
+   apart, so that a region holds as much in any heap): a walk finds the blocks ahead of
+   the one it reads without waiting for that one's span (a miss, in such a heap), so
+   their prefixes are fetched together. A smaller heap is walked from span to span, its
+   prefixes read from the caches, and keeps no map: setting a bit for each block cut
+   costs more than the walk would save. */
+const uint32_t kMapWords = kRegionBytes / 8 / 32;
 struct Region {
   Region* next; /* the heap's regions, in the order made */
   Region* prev;
-  uint32_t unused[2];
+  uint32_t* starts; /* kMapWords, or NULL; written under the heap's lock, read by walks without it */
+  uint32_t unused;
 };
 static_assert(sizeof(Region) % 8 == 0, "blocks stay 8-byte aligned");
 /* The span of the one free block of an empty region. */
 const uint32_t kRegionSpan = kRegionBytes - sizeof(Region) - sizeof(BlockPrefix);
 
 inline BlockPrefix* RegionFirst(Region* r) { return (BlockPrefix*)(r + 1); }
+inline Region* RegionOf(BlockPrefix* p) { return (Region*)((uintptr_t)p & ~(uintptr_t)(kRegionBytes - 1)); }
+
+/* A block starts at p from now on, or no longer, in a region of a mapped heap; its
+   prefix is written first. */
+inline void MarkStart(BlockPrefix* p, bool starts) {
+  uintptr_t offset = (uintptr_t)p & (kRegionBytes - 1);
+  Region* r = RegionOf(p);
+  uint32_t w = (uint32_t)(offset >> 8);
+  uint32_t bit = 1u << ((offset >> 3) & 31);
+  uint32_t word = r->starts[w];
+  __atomic_store_n(&r->starts[w], starts ? word | bit : word & ~bit, __ATOMIC_RELEASE);
+}
 inline BlockPrefix* RegionFence(Region* r) {
   return (BlockPrefix*)((char*)r + kRegionBytes - sizeof(BlockPrefix));
 }
@@ -573,9 +621,9 @@ static_assert(kRegionSpan < 1u << 18, "the ranged lists reach a whole region");
 enum : uint32_t {
   kRegionClass = 0xFE,
   kFreeBase = kMagicFree | (kRegionClass << kClassShift),
-  kBinned = kFreeBase | (1u << kHeapTagShift),   /* on its bin's list */
+  kBinned = kFreeBase | (1u << kHeapTagShift),   /* on its bin's list, or held (HHeap) */
   kRun = kFreeBase | (2u << kHeapTagShift),      /* the heap's run (below) */
-  kPending = kFreeBase | (3u << kHeapTagShift),  /* freed during a walk: not merged, not reused */
+  kPending = kFreeBase | (3u << kHeapTagShift),  /* freed during a walk, not yet merged and held */
   kAbsorbed = kFreeBase | (4u << kHeapTagShift), /* taken into a pending block: its prefix is inside it */
   kReserved = kFreeBase | (5u << kHeapTagShift), /* a relocation's old or new place, in no list */
   kFence = 0xFE4C0000u,
@@ -591,7 +639,6 @@ struct HHeap {
   /* The free block that requests no list serves exactly are cut from, front first, in no
      list: blocks made one after another lie in a row, as the walks will read them. */
   BlockPrefix* run;
-  BlockPrefix* pending; /* region blocks freed during walks */
   BlockPrefix* bin[kBins];
   uint32_t binMap[kBinWords]; /* the lists that are not empty */
   /* Byte counts of what a 32-bit process holds fit 32 bits; 64-bit ones cost a stall
@@ -606,6 +653,7 @@ struct HHeap {
   uint32_t deferred;    /* big blocks freed during walks, still listed */
   uint32_t seq;         /* raised by every region block made while a walk runs */
   uint32_t tag;         /* 1-63, stored in each block's flags */
+  bool mapped;          /* its regions map their starts (Region) */
   std::atomic<uint32_t> collected;
   std::atomic<jint> sharedAnswer;
   jint kind;
@@ -613,6 +661,13 @@ struct HHeap {
   struct Relocation* moving;  /* old copies kept until FinishRelocation */
   uint64_t walkSince;    /* monotonic ns of the first walk since the last collection */
   uint64_t refusedSince; /* monotonic ns of a refusal for lack of room with no allocation since */
+  /* Region blocks freed during walks, merged and listed by span as the bins are, but
+     apart from them until the last walk ends, when each list goes whole in front of its
+     bin: a block is listed while a sweep still has it in the cache, and never read
+     again to be freed. */
+  bool holding;
+  BlockPrefix* held[kBins];
+  BlockPrefix* heldTail[kBins];
 };
 
 struct Moved {
@@ -647,6 +702,9 @@ inline void SetSpan(BlockPrefix* p, uint32_t span) { __atomic_store_n(&p->span, 
 inline uint32_t LoadSpan(BlockPrefix* p) { return __atomic_load_n(&p->span, __ATOMIC_ACQUIRE); }
 
 inline BlockPrefix* At(BlockPrefix* p, uint32_t offset) { return (BlockPrefix*)((char*)p + offset); }
+inline void MapStart(HHeap* h, BlockPrefix* p, bool starts) {
+  if (h->mapped) MarkStart(p, starts);
+}
 inline BlockPrefix* Before(BlockPrefix* p) { return (BlockPrefix*)((char*)p - p->before); }
 
 inline bool IsBig(const BlockPrefix* p) { return ClassOf(p) == kLargeClass; }
@@ -659,6 +717,9 @@ inline uint32_t SpanFor(uint32_t size) { return (((size < 8 ? 8 : size) + 7) & ~
 const uint32_t kLeastSpan = sizeof(BlockPrefix);
 
 /* What a live block costs the heap's capacity. */
+/* A free region block's body, poisoned under the sanitizer. */
+inline void HideBody(BlockPrefix* p) { Hide(BlockOf(p), p->span - sizeof(BlockPrefix)); }
+
 inline uint32_t ChargeOf(const BlockPrefix* p) {
   return IsBig(p) ? p->size + sizeof(BlockPrefix) : SpanFor(p->size);
 }
@@ -691,6 +752,34 @@ void BinRemove(HHeap* h, BlockPrefix* p) {
   }
 }
 
+/* While walks run: a free block out of its bin or its held list, whichever it is on. */
+void Unlist(HHeap* h, BlockPrefix* p) {
+  uint32_t b = BinOf(p->span);
+  if (h->held[b] == p) {
+    h->held[b] = p->link;
+    if (p->link == nullptr) h->heldTail[b] = nullptr;
+  } else if (h->heldTail[b] == p) {
+    p->back->link = nullptr;
+    h->heldTail[b] = p->back;
+  } else {
+    BinRemove(h, p);
+  }
+}
+
+/* A block freed during walks, merged, onto the end of its held list: a sweep frees in
+   address order, and in that order the places are reused. */
+inline void Hold(HHeap* h, BlockPrefix* p) {
+  uint32_t b = BinOf(p->span);
+  BlockPrefix* tail = h->heldTail[b];
+  p->link = nullptr;
+  p->back = tail;
+  if (tail != nullptr) tail->link = p;
+  else h->held[b] = p;
+  h->heldTail[b] = p;
+  h->holding = true;
+  SetFlags(p, kBinned);
+}
+
 /* The first list from b on that holds a block, or kBins. */
 inline uint32_t FirstBinFrom(const HHeap* h, uint32_t b) {
   for (uint32_t w = b >> 5; w < kBinWords; w++) {
@@ -707,13 +796,15 @@ inline uint32_t FirstBinFrom(const HHeap* h, uint32_t b) {
    be a block of its own, is made with the given flags and returned; else p is taken whole.
    The rest's prefix is written before p's span shrinks, so a walk that reads p's span
    before or after lands on a prefix either way. */
-inline BlockPrefix* Cut(BlockPrefix* p, uint32_t s, uint32_t restFlags) {
+inline BlockPrefix* Cut(HHeap* h, BlockPrefix* p, uint32_t s, uint32_t restFlags) {
   uint32_t span = p->span;
   if (span - s < kLeastSpan) return nullptr;
   BlockPrefix* rest = At(p, s);
+  Show(rest, sizeof(BlockPrefix));
   rest->span = span - s;
   rest->before = s;
   SetFlags(rest, restFlags);
+  MapStart(h, rest, true);
   At(rest, span - s)->before = span - s;
   SetSpan(p, s);
   return rest;
@@ -721,40 +812,81 @@ inline BlockPrefix* Cut(BlockPrefix* p, uint32_t s, uint32_t restFlags) {
 
 /* A free block that fits s, out of its list, or NULL. The best fit: within a ranged
    list the first that fits (a few are looked at), then the head of the first list
-   above. */
+   above; with no list above, the rest of the ranged list, so that no region is added
+   (nor the request refused) while a free block fits. */
 BlockPrefix* BestFit(HHeap* h, uint32_t s) {
   uint32_t b = BinOf(s);
+  BlockPrefix* unread = nullptr;
   if (b >= kExactBins) {
     int looked = 0;
-    for (BlockPrefix* p = h->bin[b]; p != nullptr && looked < 16; p = p->link, looked++)
+    BlockPrefix* p = h->bin[b];
+    for (; p != nullptr && looked < 16; p = p->link, looked++)
       if (p->span >= s) {
         BinRemove(h, p);
         return p;
       }
+    unread = p;
   }
-  b = FirstBinFrom(h, b + 1);
-  if (b == kBins) return nullptr;
-  BlockPrefix* p = h->bin[b];
+  uint32_t above = FirstBinFrom(h, b + 1);
+  if (above == kBins) {
+    for (BlockPrefix* p = unread; p != nullptr; p = p->link)
+      if (p->span >= s) {
+        BinRemove(h, p);
+        return p;
+      }
+    return nullptr;
+  }
+  BlockPrefix* p = h->bin[above];
   BinRemove(h, p);
   /* The next request that no list serves exactly most often takes the next of these. */
   if (p->link != nullptr) __builtin_prefetch(p->link, 1);
   return p;
 }
 
+/* Whether the heap may take bytes more of the process: a heap whose blocks never move
+   may need more than its live blocks, but past twice its capacity (regions and big
+   blocks together), a refusal (and the collection it calls for) is the better answer. */
+inline bool WithinBound(const HHeap* h, uint32_t bytes) {
+  return (uint64_t)h->regionBytes + h->bigBytes + bytes <= 2 * h->capacity;
+}
+
+/* The heap has grown past what the caches hold: every region maps its starts from now
+   on. A walk that runs goes on from span to span; the next one reads the maps. */
+void MapRegions(HHeap* h) {
+  for (Region* r = h->regions; r != nullptr; r = r->next) {
+    r->starts = (uint32_t*)calloc(kMapWords, sizeof(uint32_t));
+    if (r->starts == nullptr) {
+      /* No memory for the maps: the walks go on from span to span. */
+      for (Region* g = h->regions; g != r; g = g->next) {
+        free(g->starts);
+        g->starts = nullptr;
+      }
+      return;
+    }
+  }
+  for (Region* r = h->regions; r != nullptr; r = r->next)
+    for (BlockPrefix* p = RegionFirst(r), *end = RegionFence(r); p < end; p = At(p, p->span)) MarkStart(p, true);
+  h->mapped = true;
+}
+
 /* A new region at the end of the heap's list, its one free block in no list; NULL when
-   the process has none, or when bounded and the heap would hold more than twice its
-   capacity: a heap whose blocks never move may need more than its live blocks, but past
-   that, a refusal (and the collection it calls for) is the better answer. A walk that
+   the process has none, or when bounded and past the bound (WithinBound). A walk that
    runs stops at the region that was last when it started, so it never meets this one. */
 BlockPrefix* AddRegion(HHeap* h, bool bounded) {
-  if (bounded && h->regions != nullptr && (uint64_t)h->regionBytes + kRegionBytes > 2 * h->capacity)
-    return nullptr;
+  if (bounded && h->regions != nullptr && !WithinBound(h, kRegionBytes)) return nullptr;
   Region* r = (Region*)RegionAlloc();
   if (r == nullptr) return nullptr;
+  r->starts = nullptr;
+  if (h->mapped && (r->starts = (uint32_t*)calloc(kMapWords, sizeof(uint32_t))) == nullptr) {
+    RegionFree(r);
+    return nullptr;
+  }
   BlockPrefix* p = RegionFirst(r);
   p->span = kRegionSpan;
   p->before = 0;
   p->flags = kReserved;
+  HideBody(p);
+  MapStart(h, p, true);
   BlockPrefix* fence = RegionFence(r);
   fence->span = 0;
   fence->before = kRegionSpan;
@@ -764,6 +896,7 @@ BlockPrefix* AddRegion(HHeap* h, bool bounded) {
   if (h->lastRegion != nullptr) h->lastRegion->next = r; else h->regions = r;
   h->lastRegion = r;
   h->regionBytes += kRegionBytes;
+  if (!h->mapped && h->regionBytes >= gMapFrom.load(std::memory_order_relaxed)) MapRegions(h);
   return p;
 }
 
@@ -772,6 +905,7 @@ void DropRegion(HHeap* h, Region* r) {
   if (r->prev != nullptr) r->prev->next = r->next; else h->regions = r->next;
   if (r->next != nullptr) r->next->prev = r->prev; else h->lastRegion = r->prev;
   h->regionBytes -= kRegionBytes;
+  free(r->starts);
   RegionFree(r);
 }
 
@@ -782,7 +916,7 @@ BlockPrefix* TakeSlow(HHeap* h, uint32_t s, bool bounded) {
   BlockPrefix* p = BestFit(h, s);
   if (p == nullptr) p = AddRegion(h, bounded);
   if (p == nullptr) return nullptr;
-  BlockPrefix* rest = Cut(p, s, kRun);
+  BlockPrefix* rest = Cut(h, p, s, kRun);
   if (rest != nullptr) {
     BlockPrefix* run = h->run;
     if (run == nullptr || run->span < rest->span) {
@@ -813,7 +947,7 @@ inline BlockPrefix* TakeSpan(HHeap* h, uint32_t s, bool bounded) {
   }
   BlockPrefix* run = h->run;
   if (run != nullptr && run->span >= s) {
-    h->run = Cut(run, s, kRun);
+    h->run = Cut(h, run, s, kRun);
     return run;
   }
   return TakeSlow(h, s, bounded);
@@ -835,6 +969,7 @@ void Release(HHeap* h, BlockPrefix* p) {
     if (f == kBinned) BinRemove(h, n);
     else if (f == kRun) run = true;
     else break;
+    MapStart(h, n, false);
     span += n->span;
   }
   if (p->before != 0) {
@@ -843,12 +978,14 @@ void Release(HHeap* h, BlockPrefix* p) {
     if (f == kBinned || f == kRun) {
       if (f == kBinned) BinRemove(h, q);
       else run = true;
+      MapStart(h, p, false);
       span += q->span;
       p = q;
     }
   }
   p->span = span;
   At(p, span)->before = span;
+  HideBody(p);
   if (run) {
     p->flags = kRun;
     h->run = p;
@@ -863,36 +1000,36 @@ void Release(HHeap* h, BlockPrefix* p) {
    locked: free at once, its place kept from reuse until the last walk ends. It is merged
    with the free blocks beside it now, while a sweep's blocks are still in the cache,
    though walks run: whatever a merge takes in stays unused until the last walk ends, its
-   prefix as it is (only its flags change), so a walk that read a span before it grew
-   lands on a prefix all the same. What results is pending as a whole, listed once; a
-   free block before it takes it in and turns pending itself. A pending block that is
-   taken in while still in a sweeping thread's batch is passed over when the batch comes
-   to the heap. So the release after the walk has one block per row of freed blocks to
-   list, and no neighbour to read. */
+   prefix as it is (only its flags change, and its start is cleared from the map), so a
+   walk that read a span or a start before lands on a prefix all the same. What results
+   is held as a whole, listed once; a free block before it takes it in and is held
+   itself. A pending block that is taken in while still in a sweeping thread's batch is
+   passed over when the batch comes to the heap. */
 inline void Defer(HHeap* h, BlockPrefix* p) {
   if (p->flags == kAbsorbed) return;
   uint32_t span = p->span;
   for (;;) {
     BlockPrefix* n = At(p, span);
     uint32_t f = n->flags;
-    if (f == kBinned) BinRemove(h, n);
+    if (f == kBinned) Unlist(h, n);
     else if (f == kRun) h->run = nullptr;
     else if (f != kPending) break;
     SetFlags(n, kAbsorbed);
+    MapStart(h, n, false);
     span += n->span;
   }
   if (p->before != 0) {
     BlockPrefix* q = Before(p);
     uint32_t f = q->flags;
     if (f == kPending || f == kBinned || f == kRun) {
-      if (f == kBinned) BinRemove(h, q);
+      if (f == kBinned) Unlist(h, q);
       else if (f == kRun) h->run = nullptr;
       SetFlags(p, kAbsorbed);
+      MapStart(h, p, false);
       span += q->span;
       At(q, span)->before = span;
       SetSpan(q, span);
       if (f == kPending) return;
-      SetFlags(q, kPending);
       p = q;
     }
   }
@@ -900,8 +1037,7 @@ inline void Defer(HHeap* h, BlockPrefix* p) {
     At(p, span)->before = span;
     SetSpan(p, span);
   }
-  p->link = h->pending;
-  h->pending = p;
+  Hold(h, p);
 }
 
 /* Unlinks and frees a big block. */
@@ -923,14 +1059,21 @@ void RestartWalkNumbers(HHeap* h) {
 
 /* With the last walk over: what the walks deferred is merged and freed now. */
 void ReleaseDeferred(HHeap* h) {
-  if (h->pending != nullptr) {
-    /* Merged already; a block taken in after it was listed is passed over. */
-    for (BlockPrefix* p = h->pending; p != nullptr;) {
-      BlockPrefix* next = p->link;
-      if (p->flags == kPending) BinPush(h, p);
-      p = next;
+  if (h->holding) {
+    /* Merged and listed already: each held list goes in front of its bin. */
+    for (uint32_t b = 0; b < kBins; b++) {
+      BlockPrefix* head = h->held[b];
+      if (head == nullptr) continue;
+      /* The prefixes a merge took in, left for the walks, are poisoned now. */
+      for (BlockPrefix* p = head; kSanitized && p != nullptr; p = p->link) HideBody(p);
+      BlockPrefix* tail = h->heldTail[b];
+      tail->link = h->bin[b];
+      if (h->bin[b] != nullptr) h->bin[b]->back = tail;
+      else MarkBin(h, b);
+      h->bin[b] = head;
+      h->held[b] = h->heldTail[b] = nullptr;
     }
-    h->pending = nullptr;
+    h->holding = false;
     if (h->regionBytes > h->capacity) {
       for (Region* r = h->regions; r != nullptr;) {
         Region* next = r->next;
@@ -986,7 +1129,7 @@ void FlushBatch(ThreadRecord* t) {
 }
 
 /* Whether a block of size bytes lives in a region (else it is a big one). */
-inline bool InRegion(uint32_t size) { return kPooled && size <= kLargestPooled; }
+inline bool InRegion(uint32_t size) { return size <= kLargestPooled; }
 
 void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
@@ -996,7 +1139,7 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   SettleOwnFrees(h, t);
   bool room = (uint64_t)h->charged + charge <= h->capacity;
   BlockPrefix* p = nullptr;
-  if (room) p = small ? TakeSpan(h, charge, true) : (BlockPrefix*)malloc(charge);
+  if (room) p = small ? TakeSpan(h, charge, true) : WithinBound(h, charge) ? (BlockPrefix*)malloc(charge) : nullptr;
   if (!p) {
     if (!room && gCollectionLog && h->refusedSince == 0) h->refusedSince = MonotonicNs();
     h->lock.Unlock();
@@ -1024,6 +1167,7 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   h->blocks++;
   h->lock.Unlock();
   void* block = BlockOf(p);
+  if (small) Show(block, size);
   FillNew(block, size, small);
   return block;
 }
@@ -1033,6 +1177,7 @@ void HeapFreeOn(HHeap* h, void* block) {
   if (((p->flags >> kHeapTagShift) & kHeapTagMask) != h->tag) BadFree("a block of another heap", block);
   bool big = IsBig(p);
   PoisonFreed(block, p->size, !big);
+  if (!big) HideBody(p);
   ThreadRecord* t = Self();
   if (t->walking == h && !big) {
     /* Freed by a thread walking this heap (a sweep): free at once, so no walk visits
@@ -1119,12 +1264,38 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
   }
   for (Region* r = h->regions; r != nullptr;) {
     Region* next = r->next;
+    free(r->starts);
     RegionFree(r);
     r = next;
   }
   h->magic = 0;
   h->lock.Unlock();
   free(h);
+}
+
+/* Steps through the starts a region's map holds, in address order; a start set or
+   cleared meanwhile may be met or not. After the last, NULL (a prefetch of it is
+   harmless). */
+struct StartCursor {
+  explicit StartCursor(Region* r) : region((char*)r), map(r->starts), word(0), bits(0) {}
+  BlockPrefix* Next() {
+    while (bits == 0) {
+      if (word == kMapWords) return nullptr;
+      bits = __atomic_load_n(&map[word++], __ATOMIC_ACQUIRE);
+    }
+    uint32_t i = __builtin_ctz(bits);
+    bits &= bits - 1;
+    return (BlockPrefix*)(region + ((word - 1) * 256 + i * 8));
+  }
+  char* region;
+  const uint32_t* map;
+  uint32_t word, bits;
+};
+const uint32_t kWalkAhead = 16;
+/* A block's prefix and the first words of its body, which the callback reads. */
+inline void Fetch(BlockPrefix* p) {
+  __builtin_prefetch(p);
+  if (((uintptr_t)p & 63) > 64 - sizeof(BlockPrefix) - 16) __builtin_prefetch((char*)p + 63);
 }
 
 void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
@@ -1142,25 +1313,46 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
      regions listed now, numbered up to the heap's number now; big ones in the list up to
      its last block now (big blocks are appended). */
   uint32_t seq = h->seq;
+  bool byMap = h->mapped;
   Region* regions = h->regions;
   Region* lastRegion = h->lastRegion;
   BlockPrefix* end = h->last;
   BlockPrefix* p = end ? h->first : nullptr;
   /* Nothing a walk reads moves while one runs: a block freed meanwhile stays where it
-     is, unused (a merge only lengthens a span over prefixes left as they are), a free
-     block is only cut, its rest made before its span shrinks, no region leaves the list,
-     new regions go after the last one the walk will read, relocation waits. So the walk
-     goes without the lock, and the callback may allocate and free. */
+     is, unused (a merge only lengthens a span over prefixes left as they are, clearing
+     their starts from the map), a free block is only cut, its rest made (and mapped)
+     before its span shrinks, no region leaves the list, new regions go after the last
+     one the walk will read, relocation waits. So the walk goes without the lock, and
+     the callback may allocate and free. */
   h->lock.Unlock();
   bool going = true;
   for (Region* r = regions; r != nullptr && going; r = r == lastRegion ? nullptr : r->next) {
+    if (byMap) {
+      /* The blocks are found from the region's map of starts a few ahead of the one
+         read, so that their prefixes are fetched together instead of one miss after
+         another. One found and then taken into a merge is read all the same: its prefix
+         stays as it is while a walk runs. */
+      StartCursor ahead{r};
+      BlockPrefix* found[kWalkAhead];
+      uint32_t read = 0, made = 0;
+      for (BlockPrefix* q; made < kWalkAhead && (q = ahead.Next()) != nullptr; made++) Fetch(found[made] = q);
+      while (read < made) {
+        BlockPrefix* b = found[read++ % kWalkAhead];
+        if (BlockPrefix* q = ahead.Next()) Fetch(found[made++ % kWalkAhead] = q);
+        if ((LoadFlags(b) & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
+          going = false;
+          break;
+        }
+      }
+      continue;
+    }
     char* stop = (char*)RegionFence(r);
     for (char* q = (char*)RegionFirst(r); q < stop;) {
       BlockPrefix* b = (BlockPrefix*)q;
       uint32_t f = LoadFlags(b);
       uint32_t span = LoadSpan(b);
-      /* A few blocks ahead: the reads go out together instead of one miss per block (a
-         prefetch past the region's end is harmless). */
+      /* A few blocks ahead, where the hardware's own fetching falls short (a prefetch
+         past the region's end is harmless). */
       __builtin_prefetch(q + 6 * span);
       if ((f & kAlive) && b->seq <= seq && !cb(BlockOf(b), ctx)) {
         going = false;
@@ -1266,6 +1458,7 @@ void ResetHeapHooks() {
   UpdateInjectActive();
   pthread_mutex_unlock(&gInject.lock);
   gMaxAlloc.store(kDefaultMaxAlloc);
+  gMapFrom.store(kDefaultMapFrom);
   gFill.store(true);
   gPoison.store(true);
   gLeakReports.store(false);
@@ -1355,6 +1548,8 @@ void SetSharedAnswer(HHeap* heap, jint answer) {
 
 void SetMaxAllocSize(uint32_t bytes) { gMaxAlloc.store(bytes < 10240 ? 10240 : bytes); }
 
+void SetStartMapFrom(uint32_t regionBytes) { gMapFrom.store(regionBytes); }
+
 uint32_t BlocksInUse(HHeap* heap) {
   if (!heap) {
     ProcessTotals s = SumProcess();
@@ -1421,7 +1616,10 @@ namespace {
 void GiveBack(HHeap* h, BlockPrefix* p) {
   if (IsBig(p)) {
     free(p);
-  } else if (h->walks) {
+    return;
+  }
+  HideBody(p);
+  if (h->walks) {
     SetFlags(p, kPending);
     Defer(h, p);
   } else {
@@ -1467,6 +1665,7 @@ uint32_t RelocateHeap(HHeap* heap) {
     q->size = p->size;
     q->hash = p->hash;
     q->seq = p->seq;
+    if (!IsBig(p)) Show(BlockOf(q), p->size);
     memcpy(BlockOf(q), BlockOf(p), p->size);
     if (IsBig(p)) {
       q->prev = p->prev;
@@ -1535,6 +1734,108 @@ void FinishRelocation(HHeap* heap) {
   }
   h->lock.Unlock();
   delete r;
+}
+
+namespace {
+__attribute__((format(printf, 2, 3))) void AddFault(std::string* faults, const char* format, ...) {
+  char line[160];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (faults->size() < 4000) *faults += line;
+}
+}  // namespace
+
+std::string CheckHeap(HHeap* heap) {
+  HHeap* h = CheckedHeap(heap);
+  std::string faults;
+  h->lock.Lock();
+  bool walking = h->walks != 0;
+  uint32_t listedFree = 0, live = 0, charged = 0, regionBytes = 0;
+  for (Region* r = h->regions; r != nullptr; r = r->next) {
+    regionBytes += kRegionBytes;
+    uint32_t starts[kMapWords] = {};
+    BlockPrefix* fence = RegionFence(r);
+    BlockPrefix* p = RegionFirst(r);
+    uint32_t before = 0;
+    bool freeBefore = false;
+    for (; p < fence; p = At(p, p->span)) {
+      uint32_t f = p->flags, span = p->span;
+      if (span < kLeastSpan || (span & 7) != 0 || At(p, span) > fence) {
+        AddFault(&faults, "a span of %u at %p (flags %x)\n", span, (void*)p, f);
+        break;
+      }
+      uintptr_t offset = (uintptr_t)p - (uintptr_t)r;
+      starts[offset >> 8] |= 1u << ((offset >> 3) & 31);
+      if (p->before != before)
+        AddFault(&faults, "a back link of %u after a span of %u at %p\n", p->before, before, (void*)p);
+      bool isFree = f == kBinned || f == kRun;
+      if ((f & kMagicMask) == kMagicLive && (f & kAlive) != 0) {
+        live++;
+        charged += SpanFor(p->size);
+        if (span < SpanFor(p->size))
+          AddFault(&faults, "a live span of %u for %u bytes at %p\n", span, p->size, (void*)p);
+      } else if (f == kBinned) {
+        listedFree++;
+      } else if (f == kRun) {
+        if (h->run != p) AddFault(&faults, "a second run at %p\n", (void*)p);
+      } else if (f == kPending || f == kAbsorbed) {
+        if (!walking) AddFault(&faults, "flags %x at %p with no walk running\n", f, (void*)p);
+      } else if (f == kReserved) {
+        if (h->moving == nullptr) AddFault(&faults, "a reserved place at %p with no relocation\n", (void*)p);
+      } else {
+        AddFault(&faults, "flags %x at %p\n", f, (void*)p);
+      }
+      if (!walking && isFree && freeBefore) AddFault(&faults, "two free blocks side by side at %p\n", (void*)p);
+      freeBefore = isFree;
+      before = span;
+    }
+    if (p == fence && (fence->before != before || fence->flags != kFence))
+      AddFault(&faults, "the fence of region %p\n", (void*)r);
+    for (uint32_t w = 0; w < kMapWords && h->mapped; w++)
+      if (starts[w] != r->starts[w])
+        AddFault(&faults, "region %p maps starts %08x where blocks start at %08x\n", (void*)r, r->starts[w],
+                 starts[w]);
+  }
+  if (regionBytes != h->regionBytes)
+    AddFault(&faults, "regions of %u bytes counted as %u\n", regionBytes, h->regionBytes);
+  uint32_t listed = 0;
+  for (uint32_t b = 0; b < kBins; b++) {
+    bool marked = (h->binMap[b >> 5] >> (b & 31)) & 1;
+    if (marked != (h->bin[b] != nullptr)) AddFault(&faults, "the map bit of list %u\n", b);
+    if (!walking && h->held[b] != nullptr) AddFault(&faults, "a block held in list %u with no walk running\n", b);
+    for (int kind = 0; kind < 2; kind++) {
+      BlockPrefix* last = nullptr;
+      for (BlockPrefix* p = kind ? h->held[b] : h->bin[b]; p != nullptr; p = p->link) {
+        if (p->flags != kBinned || BinOf(p->span) != b) {
+          AddFault(&faults, "list %u holds flags %x and a span of %u\n", b, p->flags, p->span);
+          break;
+        }
+        if (last != nullptr && p->back != last) AddFault(&faults, "a back link in list %u\n", b);
+        last = p;
+        if (++listed > 10000000) break;
+      }
+      if (kind && last != h->heldTail[b]) AddFault(&faults, "the held list %u ends elsewhere than its tail\n", b);
+    }
+  }
+  if (listed != listedFree) AddFault(&faults, "%u free blocks listed, %u in the regions\n", listed, listedFree);
+  if (h->run != nullptr && h->run->flags != kRun)
+    AddFault(&faults, "the run at %p reads flags %x\n", (void*)h->run, h->run->flags);
+  uint32_t bigLive = 0, bigCharged = 0;
+  for (BlockPrefix* p = h->first; p != nullptr; p = p->next)
+    if (p->flags & kAlive) {
+      bigLive++;
+      bigCharged += p->size + sizeof(BlockPrefix);
+    }
+  if (!walking && h->moving == nullptr) {
+    if (live + bigLive != h->blocks) AddFault(&faults, "%u blocks counted, %u live\n", h->blocks, live + bigLive);
+    if (charged + bigCharged != h->charged)
+      AddFault(&faults, "%u bytes charged, %u live\n", h->charged, charged + bigCharged);
+    if (h->holding) AddFault(&faults, "holding with no walk running\n");
+  }
+  h->lock.Unlock();
+  return faults;
 }
 
 }  // namespace refhost

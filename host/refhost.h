@@ -43,8 +43,9 @@ uint64_t RefusedCount();
 
 /* Capacity of a heap: HeapAlloc refuses when what the heap's live blocks cost (each
    block's size rounded up to 8 bytes and its 24-byte prefix, as HeapBytesInUse answers)
-   and the new block's cost would exceed it, or when the block fits none of the heap's
-   free places and the heap holds twice its capacity of the process already;
+   and the new block's cost would exceed it, or when the block (one above 16 KiB, or one
+   that fits none of the heap's free places) would take what the heap holds of the
+   process, regions and big blocks together, past twice its capacity;
    HeapTotalBytes answers it. The default is 256 MiB. */
 void SetHeapCapacity(HHeap* heap, uint64_t bytes);
 /* Heaps of this kind created from now on start with this capacity instead of the
@@ -52,6 +53,10 @@ void SetHeapCapacity(HHeap* heap, uint64_t bytes);
 void SetCapacityOfNewHeaps(jint kind, uint64_t bytes);
 /* What IsSharedHeap answers for a heap (normally 1 for kind 1, else 0). */
 void SetSharedAnswer(HHeap* heap, jint answer);
+/* How many bytes of regions a heap holds before its walks find its blocks from a map
+   of their starts instead of from span to span (16 MiB; 0 maps every heap). A heap
+   past it keeps its map. */
+void SetStartMapFrom(uint32_t regionBytes);
 /* The answer of GetMaxAllocSize (never below 10240). */
 void SetMaxAllocSize(uint32_t bytes);
 /* Blocks and requested bytes still live on a heap, or in process memory for NULL. */
@@ -93,6 +98,13 @@ void* RelocatedAddress(HHeap* heap, void* address);
 void HOSTCALL RelocateWord(void** word, void* heap);
 void ForEachRelocated(HHeap* heap, void (*fn)(void* oldBlock, void* newBlock, void* ctx), void* ctx);
 void FinishRelocation(HHeap* heap);
+/* The heap's own bookkeeping checked under its lock, walks may run meanwhile: every
+   region steps from prefix to prefix to its fence, each span and back link agreeing,
+   the map of starts (in a mapped heap) naming exactly those prefixes; every free list
+   and its map bit agree with the blocks' flags and spans; with no walk running, no two
+   free blocks lie side by side, nothing is held or pending, and the counts agree with
+   the live blocks. An empty answer when all holds, else one line per fault. */
+std::string CheckHeap(HHeap* heap);
 
 /* ---- console, log, exit ---- */
 
