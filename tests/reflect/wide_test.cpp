@@ -152,8 +152,10 @@ class WideInterfaceTest : public ::testing::Test {
     std::vector<std::string> names;
     VMJavaLangReflectMethodArray* methods =
         (VMJavaLangReflectMethodArray*)VMJniHandle::UnHandle(env != nullptr ? env : m.env, list);
-    for (uint32_t i = 0; methods != nullptr && i < methods->GetSize(); i++)
-      names.push_back(m.Text((VMObject*)methods->Get(i)->GetName(1)));
+    for (uint32_t i = 0; methods != nullptr && i < methods->GetSize(); i++) {
+      VMJavaLangReflectMethod* method = methods->Get(i);
+      names.push_back(method != nullptr ? m.Text((VMObject*)method->GetName(1)) : "<none>");
+    }
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -305,6 +307,97 @@ TEST_F(WideInterfaceTest, HidingNamesThatRunOutOfMemoryFailWithOutOfMemoryError)
     refhost::SetFailureScope(on, nullptr, -1);
     refhost::FailAllocationsAbove(on ? 2000 : 0);
   });
+}
+
+/* ---- the machine moved while a walk stands at its poll ---- */
+
+void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
+void MoveBlock(void*, void* moved, void* heap) { JNI_Relocate(moved, heap, MoveWord); }
+
+/* The host hooks that ask the listing thread to suspend at its 30th block of the
+   machine's heap (the fill has begun), so that it stops at the walk's next poll, and
+   tell when it parks there (it reads nothing of the machine after that). */
+struct SuspendAt {
+  JNIHostFunctions real;
+  HHeap* heap = nullptr;
+  std::atomic<JNIEnv*> env{nullptr};
+  void* id = nullptr;
+  int blocks = 0;
+  std::atomic<bool> parked{false};
+};
+SuspendAt* gSuspendAt = nullptr;
+
+void* HOSTCALL SuspendingAlloc(HHeap* heap, uint32_t size, jint kind) {
+  SuspendAt* s = gSuspendAt;
+  if (heap == s->heap && refhost::Functions()->CurrentThreadId() == s->id && ++s->blocks == 30)
+    s->env.load()->thread->Suspend();
+  return s->real.HeapAlloc(heap, size, kind);
+}
+
+void HOSTCALL ParkingSuspend(void* handle) {
+  gSuspendAt->parked = true;
+  gSuspendAt->real.SuspendThread(handle);
+}
+
+/* A suspension served at the walk's poll stops the thread where the host may move the
+   machine's heap, the list being filled and the thread's record included: the walk goes
+   on filling the moved list, and a look-up by name compares with the name and types as
+   they are after the move. Both answer as if nothing had moved. */
+TEST_F(WideInterfaceTest, AListStoppedAtItsPollWhileTheMachineMovesComesOutWhole) {
+  VMLoadableClass* few = m.Class("wide2/Few");
+  ASSERT_NE(nullptr, few);
+  for (bool byName : {false, true}) {
+    SuspendAt at;
+    at.real = *refhost::Functions();
+    at.heap = m.vm->GetHeap();
+    gSuspendAt = &at;
+    std::atomic<bool> done{false};
+    std::string thrown = "<not run>";
+    std::vector<std::string> names;
+    std::thread lister([&] {
+      JNIEnv* env = nullptr;
+      if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+        at.id = refhost::Functions()->CurrentThreadId();
+        jclass cls = (jclass)VMJniHandle::NewLocal(env, (VMObject*)few);
+        jstring name = env->functions->NewStringUTF(env, "m49_19");
+        jclass classClass = env->functions->FindClass(env, "java/lang/Class");
+        jobjectArray none = env->functions->NewObjectArray(env, 0, classClass, nullptr);
+        at.env = env;
+        refhost::Functions()->SuspendThread = ParkingSuspend;
+        refhost::Functions()->HeapAlloc = SuspendingAlloc;
+        jobject answer = byName ? JVM_GetClassMethod(env, cls, name, none, 0) : JVM_GetClassMethods(env, cls, 0);
+        refhost::Functions()->HeapAlloc = at.real.HeapAlloc;
+        refhost::Functions()->SuspendThread = at.real.SuspendThread;
+        thrown = env->thread->GetException() != nullptr ? "an exception" : "";
+        if (byName && answer != nullptr) {
+          VMJavaLangReflectMethod* method = (VMJavaLangReflectMethod*)VMJniHandle::UnHandle(env, answer);
+          names.push_back(m.Text((VMObject*)method->GetName(1)));
+        } else if (answer != nullptr) {
+          names = Names((jobjectArray)answer, env);
+        }
+        m.jvm->functions->DetachCurrentThread(m.jvm);
+      }
+      done = true;
+    });
+    WhileOutside([&] {
+      while (!done && !at.parked) std::this_thread::yield();
+    });
+    const bool stopped = !done;
+    if (stopped) {
+      HHeap* heap = m.vm->GetHeap();
+      EXPECT_GT(refhost::RelocateHeap(heap), 20u);
+      refhost::ForEachRelocated(heap, MoveBlock, heap);
+      JNI_RelocationDone(m.jvm, heap, MoveWord);
+      refhost::FinishRelocation(heap);
+      m.vm = m.jvm->vm;
+      at.env.load()->thread->Resume();
+    }
+    JoinOutside(lister);
+    gSuspendAt = nullptr;
+    EXPECT_TRUE(stopped) << byName;
+    EXPECT_EQ("", thrown) << byName;
+    EXPECT_EQ(byName ? std::vector<std::string>{"m49_19"} : Expected(kFew), names) << byName;
+  }
 }
 
 }  // namespace
