@@ -224,11 +224,13 @@ TEST_F(WideInterfaceTest, AWideInterfaceListsAboutAsFastAsANarrowOne) {
   EXPECT_LT(wide, 4 * narrow + 20000) << "wide " << wide << " us, narrow " << narrow << " us";
 }
 
-/* The host hook that holds the listing thread at its 30th block of the machine's heap (the
-   fill has begun) until another thread's collection has asked it to stop. */
+/* The host hook that holds the listing thread at its at-th block of heap (30 of the
+   machine's: the fill has begun; 1 of process memory: the count has met sixteen names)
+   until another thread's collection has asked it to stop. */
 struct Hold {
   JNIHostFunctions real;
   HHeap* heap = nullptr;
+  int at = 30;
   VMThread* walker = nullptr;
   void* walkerId = nullptr;
   int blocks = 0;
@@ -239,7 +241,7 @@ Hold* gHold = nullptr;
 
 void* HOSTCALL HoldingAlloc(HHeap* heap, uint32_t size, jint kind) {
   Hold* h = gHold;
-  if (heap == h->heap && refhost::Functions()->CurrentThreadId() == h->walkerId && ++h->blocks == 30) {
+  if (heap == h->heap && refhost::Functions()->CurrentThreadId() == h->walkerId && ++h->blocks == h->at) {
     h->reached = true;
     // Bounded only so that a broken collector fails the test instead of hanging it.
     auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(2);
@@ -291,6 +293,56 @@ TEST_F(WideInterfaceTest, ACollectionAskedForDuringTheWalkRunsBeforeItEnds) {
   EXPECT_GT(after, before) << "the walk never let the collection run";
   EXPECT_EQ("", thrown);
   EXPECT_EQ(Expected(kFew), names);
+}
+
+/* A class of a loader the host destroys while the walk of its list stands at a poll
+   (there a collection finds that nothing of the machine names the loader's classes but
+   the walker's local reference, which it empties) keeps its loader until the list is
+   done: the list comes out whole, and the next destroy lets the loader go. */
+TEST_F(WideInterfaceTest, ALoaderDestroyedWhileItsClassIsListedStaysUntilTheListIsDone) {
+  refhost::SetClassPath((void*)9, dir);
+  const uint32_t level = m.env->thread->GetJNIHandleArray()->GetCount();
+  jclass found = m.env->functions->FindClassInLoaderId(m.env, "wide2/Few", (void*)9);
+  ASSERT_NE(nullptr, found);
+  VMLoadableClass* few = (VMLoadableClass*)VMJniHandle::UnHandle(m.env, found);
+  ASSERT_EQ(Expected(kFew), Names((jobjectArray)JVM_GetClassMethods(m.env, found, 0)));
+  // The test thread's own references would keep the loader anyway.
+  m.env->thread->GetJNIHandleArray()->Clear(level);
+  m.vm->GarbageCollect(false);
+  Hold hold;
+  hold.real = *refhost::Functions();
+  hold.heap = nullptr;
+  hold.at = 1;
+  gHold = &hold;
+  std::string thrown = "<not run>";
+  std::vector<std::string> names;
+  std::thread lister([&] {
+    JNIEnv* env = nullptr;
+    if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+      hold.walker = env->thread;
+      hold.walkerId = refhost::Functions()->CurrentThreadId();
+      jclass cls = (jclass)VMJniHandle::NewLocal(env, (VMObject*)few);
+      refhost::Functions()->HeapAlloc = HoldingAlloc;
+      jobjectArray list = (jobjectArray)JVM_GetClassMethods(env, cls, 0);
+      refhost::Functions()->HeapAlloc = hold.real.HeapAlloc;
+      thrown = env->thread->GetException() != nullptr ? "an exception" : "";
+      names = Names(list, env);
+      m.jvm->functions->DetachCurrentThread(m.jvm);
+    }
+    hold.done = true;
+  });
+  WhileOutside([&] {
+    while (!hold.reached && !hold.done) std::this_thread::yield();
+  });
+  JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, (void*)9));
+  EXPECT_NE(nullptr, m.ns->FindLoader((void*)9)) << "the loader went while its class was listed";
+  JoinOutside(lister);
+  gHold = nullptr;
+  EXPECT_TRUE(hold.reached);
+  EXPECT_EQ("", thrown);
+  EXPECT_EQ(Expected(kFew), names);
+  JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, (void*)9));
+  EXPECT_EQ(nullptr, m.ns->FindLoader((void*)9));
 }
 
 /* A stop the host asks of the listing thread ends the walk with ThreadDeath, the class's

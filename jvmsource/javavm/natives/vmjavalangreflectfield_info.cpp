@@ -219,6 +219,7 @@ struct MethodList {
   VMLoadableClass* cls;  // the class listed, whose monitor the walk holds
   VMJavaLangReflectMethodArray* result;
   jobject resultRef;  // the local reference that holds result
+  jobject anchor;     // the local reference of an object naming cls, once the walk polls
   uint32_t count;
   uint32_t steps;  // methods looked at since the last poll
   bool failed;
@@ -230,6 +231,25 @@ struct MethodList {
 
 /* Methods a walk looks at between two polls. */
 const uint32_t kPollEvery = 256;
+
+/* Parked at a poll, the walk holds the class only by pointers that a host's destroy of
+   its loader cannot see (the loader goes when nothing of the machine names its classes,
+   the threads' local references apart): an array naming the class, held by a local
+   reference, keeps the loader until the list is done. False with OutOfMemoryError. */
+bool Anchor(MethodList* list) {
+  if (list->anchor != NULL) return true;
+  VM* vm = VmOf(list->env);
+  VMClassArray* anchor =
+      vm != NULL ? VMClassArray::CreateInstance(vm->GetHeap(), 1, list->cls, jallocCollectAndRetry, VMTag_VMClassArray)
+                 : NULL;
+  if (anchor == NULL) {
+    RaiseUnlessPending(list->env, VMStatus_OutOfMemoryError);
+    return false;
+  }
+  anchor->Set(0, list->cls);
+  list->anchor = VMJniHandle::NewLocal(list->env, (VMObject*)anchor);
+  return list->anchor != NULL;
+}
 
 /* One method looked at; false when the walk is to end. A walk over thousands of methods
    polls every so often, so that what another thread asks of this one (a collection
@@ -247,6 +267,10 @@ bool Step(MethodList* list) {
   if (++list->steps < kPollEvery) return true;
   list->steps = 0;
   if (list->env->thread->GetHostMutexCount() > 1) return true;
+  if (!Anchor(list)) {
+    list->failed = true;
+    return false;
+  }
   Leave(list->cls);
   list->held = false;
   const int stop = list->env->thread->Yield();
@@ -364,6 +388,7 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   list.cls = lc;
   list.result = NULL;
   list.resultRef = NULL;
+  list.anchor = NULL;
   list.count = 0;
   list.steps = 0;
   list.failed = false;
@@ -383,6 +408,7 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   }
   list.reached.Release();
   list.hiding.Release();
+  if (list.anchor != NULL) env->functions->DeleteLocalRef(env, list.anchor);
   if (list.held) Leave(lc);
   if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
   return result;
