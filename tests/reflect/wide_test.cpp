@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,6 +114,8 @@ void WriteInterface(const std::string& dir, const std::string& name, const std::
   ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/wide2/" + name + ".class", b.Build())) << name;
 }
 
+struct Hold;
+
 class WideInterfaceTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -199,6 +202,9 @@ class WideInterfaceTest : public ::testing::Test {
     EXPECT_EQ(Expected(kFew), Names((jobjectArray)JVM_GetClassMethods(m.env, few, 0)));
   }
 
+  std::vector<std::string> ListHeld(VMLoadableClass* cls, Hold* hold, const std::function<void()>& meanwhile,
+                                    std::string* thrown, uint32_t* collections = nullptr);
+
   static std::string dir;
   const uint32_t stress = VMObjectBase::GetCollectionStress();
   Machine m;
@@ -251,6 +257,43 @@ void* HOSTCALL HoldingAlloc(HHeap* heap, uint32_t size, jint kind) {
   return h->real.HeapAlloc(heap, size, kind);
 }
 
+/* cls's public list on a thread attached for it, whose count of the monitors it holds
+   starts from nothing, held by hold; once the hold is reached (or the list done),
+   meanwhile runs on this thread. The names listed; *thrown is "" or "an exception", and
+   *collections the machine's collections during the list. */
+std::vector<std::string> WideInterfaceTest::ListHeld(VMLoadableClass* cls, Hold* hold,
+                                                     const std::function<void()>& meanwhile, std::string* thrown,
+                                                     uint32_t* collections) {
+  hold->real = *refhost::Functions();
+  gHold = hold;
+  *thrown = "<not run>";
+  std::vector<std::string> names;
+  std::thread lister([&] {
+    JNIEnv* env = nullptr;
+    if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+      hold->walker = env->thread;
+      hold->walkerId = refhost::Functions()->CurrentThreadId();
+      jclass local = (jclass)VMJniHandle::NewLocal(env, (VMObject*)cls);
+      const uint32_t before = m.vm->GetCollections();
+      refhost::Functions()->HeapAlloc = HoldingAlloc;
+      jobjectArray list = (jobjectArray)JVM_GetClassMethods(env, local, 0);
+      refhost::Functions()->HeapAlloc = hold->real.HeapAlloc;
+      if (collections != nullptr) *collections = m.vm->GetCollections() - before;
+      *thrown = env->thread->GetException() != nullptr ? "an exception" : "";
+      names = Names(list, env);
+      m.jvm->functions->DetachCurrentThread(m.jvm);
+    }
+    hold->done = true;
+  });
+  WhileOutside([&] {
+    while (!hold->reached && !hold->done) std::this_thread::yield();
+  });
+  meanwhile();
+  JoinOutside(lister);
+  gHold = nullptr;
+  return names;
+}
+
 /* A collection that another thread starts while the list is being filled runs before the
    list is done: the walk polls every few hundred methods, its class's monitor given up
    meanwhile (parked holding it, the lister would make the collection give up). The list
@@ -260,37 +303,12 @@ TEST_F(WideInterfaceTest, ACollectionAskedForDuringTheWalkRunsBeforeItEnds) {
   VMLoadableClass* few = m.Class("wide2/Few");
   ASSERT_NE(nullptr, few);
   Hold hold;
-  hold.real = *refhost::Functions();
   hold.heap = m.vm->GetHeap();
-  gHold = &hold;
-  uint32_t before = 0, after = 0;
-  std::string thrown = "<not run>";
-  std::vector<std::string> names;
-  std::thread lister([&] {
-    JNIEnv* env = nullptr;
-    if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
-      hold.walker = env->thread;
-      hold.walkerId = refhost::Functions()->CurrentThreadId();
-      jclass cls = (jclass)VMJniHandle::NewLocal(env, (VMObject*)few);
-      before = m.vm->GetCollections();
-      refhost::Functions()->HeapAlloc = HoldingAlloc;
-      jobjectArray list = (jobjectArray)JVM_GetClassMethods(env, cls, 0);
-      refhost::Functions()->HeapAlloc = hold.real.HeapAlloc;
-      after = m.vm->GetCollections();
-      thrown = env->thread->GetException() != nullptr ? "an exception" : "";
-      names = Names(list, env);
-      m.jvm->functions->DetachCurrentThread(m.jvm);
-    }
-    hold.done = true;
-  });
-  WhileOutside([&] {
-    while (!hold.reached && !hold.done) std::this_thread::yield();
-  });
-  m.vm->GarbageCollect(false);
-  JoinOutside(lister);
-  gHold = nullptr;
+  std::string thrown;
+  uint32_t collections = 0;
+  std::vector<std::string> names = ListHeld(few, &hold, [&] { m.vm->GarbageCollect(false); }, &thrown, &collections);
   EXPECT_TRUE(hold.reached);
-  EXPECT_GT(after, before) << "the walk never let the collection run";
+  EXPECT_GT(collections, 0u) << "the walk never let the collection run";
   EXPECT_EQ("", thrown);
   EXPECT_EQ(Expected(kFew), names);
 }
@@ -310,34 +328,15 @@ TEST_F(WideInterfaceTest, ALoaderDestroyedWhileItsClassIsListedStaysUntilTheList
   m.env->thread->GetJNIHandleArray()->Clear(level);
   m.vm->GarbageCollect(false);
   Hold hold;
-  hold.real = *refhost::Functions();
   hold.heap = nullptr;
   hold.at = 1;
-  gHold = &hold;
-  std::string thrown = "<not run>";
-  std::vector<std::string> names;
-  std::thread lister([&] {
-    JNIEnv* env = nullptr;
-    if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
-      hold.walker = env->thread;
-      hold.walkerId = refhost::Functions()->CurrentThreadId();
-      jclass cls = (jclass)VMJniHandle::NewLocal(env, (VMObject*)few);
-      refhost::Functions()->HeapAlloc = HoldingAlloc;
-      jobjectArray list = (jobjectArray)JVM_GetClassMethods(env, cls, 0);
-      refhost::Functions()->HeapAlloc = hold.real.HeapAlloc;
-      thrown = env->thread->GetException() != nullptr ? "an exception" : "";
-      names = Names(list, env);
-      m.jvm->functions->DetachCurrentThread(m.jvm);
-    }
-    hold.done = true;
-  });
-  WhileOutside([&] {
-    while (!hold.reached && !hold.done) std::this_thread::yield();
-  });
-  JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, (void*)9));
-  EXPECT_NE(nullptr, m.ns->FindLoader((void*)9)) << "the loader went while its class was listed";
-  JoinOutside(lister);
-  gHold = nullptr;
+  std::string thrown;
+  void* kept = nullptr;
+  std::vector<std::string> names = ListHeld(few, &hold, [&] {
+    JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, (void*)9));
+    kept = m.ns->FindLoader((void*)9);
+  }, &thrown);
+  EXPECT_NE(nullptr, kept) << "the loader went while its class was listed";
   EXPECT_TRUE(hold.reached);
   EXPECT_EQ("", thrown);
   EXPECT_EQ(Expected(kFew), names);
