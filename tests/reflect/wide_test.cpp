@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,6 +114,8 @@ void WriteInterface(const std::string& dir, const std::string& name, const std::
   ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/wide2/" + name + ".class", b.Build())) << name;
 }
 
+struct Hold;
+
 class WideInterfaceTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -152,8 +155,10 @@ class WideInterfaceTest : public ::testing::Test {
     std::vector<std::string> names;
     VMJavaLangReflectMethodArray* methods =
         (VMJavaLangReflectMethodArray*)VMJniHandle::UnHandle(env != nullptr ? env : m.env, list);
-    for (uint32_t i = 0; methods != nullptr && i < methods->GetSize(); i++)
-      names.push_back(m.Text((VMObject*)methods->Get(i)->GetName(1)));
+    for (uint32_t i = 0; methods != nullptr && i < methods->GetSize(); i++) {
+      VMJavaLangReflectMethod* method = methods->Get(i);
+      names.push_back(method != nullptr ? m.Text((VMObject*)method->GetName(1)) : "<none>");
+    }
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -197,6 +202,9 @@ class WideInterfaceTest : public ::testing::Test {
     EXPECT_EQ(Expected(kFew), Names((jobjectArray)JVM_GetClassMethods(m.env, few, 0)));
   }
 
+  std::vector<std::string> ListHeld(VMLoadableClass* cls, Hold* hold, const std::function<void()>& meanwhile,
+                                    std::string* thrown, uint32_t* collections = nullptr);
+
   static std::string dir;
   const uint32_t stress = VMObjectBase::GetCollectionStress();
   Machine m;
@@ -222,11 +230,13 @@ TEST_F(WideInterfaceTest, AWideInterfaceListsAboutAsFastAsANarrowOne) {
   EXPECT_LT(wide, 4 * narrow + 20000) << "wide " << wide << " us, narrow " << narrow << " us";
 }
 
-/* The host hook that holds the listing thread at its 30th block of the machine's heap (the
-   fill has begun) until another thread's collection has asked it to stop. */
+/* The host hook that holds the listing thread at its at-th block of heap (30 of the
+   machine's: the fill has begun; 1 of process memory: the count has met sixteen names)
+   until another thread's collection has asked it to stop. */
 struct Hold {
   JNIHostFunctions real;
   HHeap* heap = nullptr;
+  int at = 30;
   VMThread* walker = nullptr;
   void* walkerId = nullptr;
   int blocks = 0;
@@ -237,7 +247,7 @@ Hold* gHold = nullptr;
 
 void* HOSTCALL HoldingAlloc(HHeap* heap, uint32_t size, jint kind) {
   Hold* h = gHold;
-  if (heap == h->heap && refhost::Functions()->CurrentThreadId() == h->walkerId && ++h->blocks == 30) {
+  if (heap == h->heap && refhost::Functions()->CurrentThreadId() == h->walkerId && ++h->blocks == h->at) {
     h->reached = true;
     // Bounded only so that a broken collector fails the test instead of hanging it.
     auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(2);
@@ -245,6 +255,43 @@ void* HOSTCALL HoldingAlloc(HHeap* heap, uint32_t size, jint kind) {
       std::this_thread::yield();
   }
   return h->real.HeapAlloc(heap, size, kind);
+}
+
+/* cls's public list on a thread attached for it, whose count of the monitors it holds
+   starts from nothing, held by hold; once the hold is reached (or the list done),
+   meanwhile runs on this thread. The names listed; *thrown is "" or "an exception", and
+   *collections the machine's collections during the list. */
+std::vector<std::string> WideInterfaceTest::ListHeld(VMLoadableClass* cls, Hold* hold,
+                                                     const std::function<void()>& meanwhile, std::string* thrown,
+                                                     uint32_t* collections) {
+  hold->real = *refhost::Functions();
+  gHold = hold;
+  *thrown = "<not run>";
+  std::vector<std::string> names;
+  std::thread lister([&] {
+    JNIEnv* env = nullptr;
+    if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+      hold->walker = env->thread;
+      hold->walkerId = refhost::Functions()->CurrentThreadId();
+      jclass local = (jclass)VMJniHandle::NewLocal(env, (VMObject*)cls);
+      const uint32_t before = m.vm->GetCollections();
+      refhost::Functions()->HeapAlloc = HoldingAlloc;
+      jobjectArray list = (jobjectArray)JVM_GetClassMethods(env, local, 0);
+      refhost::Functions()->HeapAlloc = hold->real.HeapAlloc;
+      if (collections != nullptr) *collections = m.vm->GetCollections() - before;
+      *thrown = env->thread->GetException() != nullptr ? "an exception" : "";
+      names = Names(list, env);
+      m.jvm->functions->DetachCurrentThread(m.jvm);
+    }
+    hold->done = true;
+  });
+  WhileOutside([&] {
+    while (!hold->reached && !hold->done) std::this_thread::yield();
+  });
+  meanwhile();
+  JoinOutside(lister);
+  gHold = nullptr;
+  return names;
 }
 
 /* A collection that another thread starts while the list is being filled runs before the
@@ -256,39 +303,45 @@ TEST_F(WideInterfaceTest, ACollectionAskedForDuringTheWalkRunsBeforeItEnds) {
   VMLoadableClass* few = m.Class("wide2/Few");
   ASSERT_NE(nullptr, few);
   Hold hold;
-  hold.real = *refhost::Functions();
   hold.heap = m.vm->GetHeap();
-  gHold = &hold;
-  uint32_t before = 0, after = 0;
-  std::string thrown = "<not run>";
-  std::vector<std::string> names;
-  std::thread lister([&] {
-    JNIEnv* env = nullptr;
-    if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
-      hold.walker = env->thread;
-      hold.walkerId = refhost::Functions()->CurrentThreadId();
-      jclass cls = (jclass)VMJniHandle::NewLocal(env, (VMObject*)few);
-      before = m.vm->GetCollections();
-      refhost::Functions()->HeapAlloc = HoldingAlloc;
-      jobjectArray list = (jobjectArray)JVM_GetClassMethods(env, cls, 0);
-      refhost::Functions()->HeapAlloc = hold.real.HeapAlloc;
-      after = m.vm->GetCollections();
-      thrown = env->thread->GetException() != nullptr ? "an exception" : "";
-      names = Names(list, env);
-      m.jvm->functions->DetachCurrentThread(m.jvm);
-    }
-    hold.done = true;
-  });
-  WhileOutside([&] {
-    while (!hold.reached && !hold.done) std::this_thread::yield();
-  });
-  m.vm->GarbageCollect(false);
-  JoinOutside(lister);
-  gHold = nullptr;
+  std::string thrown;
+  uint32_t collections = 0;
+  std::vector<std::string> names = ListHeld(few, &hold, [&] { m.vm->GarbageCollect(false); }, &thrown, &collections);
   EXPECT_TRUE(hold.reached);
-  EXPECT_GT(after, before) << "the walk never let the collection run";
+  EXPECT_GT(collections, 0u) << "the walk never let the collection run";
   EXPECT_EQ("", thrown);
   EXPECT_EQ(Expected(kFew), names);
+}
+
+/* A class of a loader the host destroys while the walk of its list stands at a poll
+   (there a collection finds that nothing of the machine names the loader's classes but
+   the walker's local reference, which it empties) keeps its loader until the list is
+   done: the list comes out whole, and the next destroy lets the loader go. */
+TEST_F(WideInterfaceTest, ALoaderDestroyedWhileItsClassIsListedStaysUntilTheListIsDone) {
+  refhost::SetClassPath((void*)9, dir);
+  const uint32_t level = m.env->thread->GetJNIHandleArray()->GetCount();
+  jclass found = m.env->functions->FindClassInLoaderId(m.env, "wide2/Few", (void*)9);
+  ASSERT_NE(nullptr, found);
+  VMLoadableClass* few = (VMLoadableClass*)VMJniHandle::UnHandle(m.env, found);
+  ASSERT_EQ(Expected(kFew), Names((jobjectArray)JVM_GetClassMethods(m.env, found, 0)));
+  // The test thread's own references would keep the loader anyway.
+  m.env->thread->GetJNIHandleArray()->Clear(level);
+  m.vm->GarbageCollect(false);
+  Hold hold;
+  hold.heap = nullptr;
+  hold.at = 1;
+  std::string thrown;
+  void* kept = nullptr;
+  std::vector<std::string> names = ListHeld(few, &hold, [&] {
+    JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, (void*)9));
+    kept = m.ns->FindLoader((void*)9);
+  }, &thrown);
+  EXPECT_NE(nullptr, kept) << "the loader went while its class was listed";
+  EXPECT_TRUE(hold.reached);
+  EXPECT_EQ("", thrown);
+  EXPECT_EQ(Expected(kFew), names);
+  JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, (void*)9));
+  EXPECT_EQ(nullptr, m.ns->FindLoader((void*)9));
 }
 
 /* A stop the host asks of the listing thread ends the walk with ThreadDeath, the class's
@@ -305,6 +358,97 @@ TEST_F(WideInterfaceTest, HidingNamesThatRunOutOfMemoryFailWithOutOfMemoryError)
     refhost::SetFailureScope(on, nullptr, -1);
     refhost::FailAllocationsAbove(on ? 2000 : 0);
   });
+}
+
+/* ---- the machine moved while a walk stands at its poll ---- */
+
+void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
+void MoveBlock(void*, void* moved, void* heap) { JNI_Relocate(moved, heap, MoveWord); }
+
+/* The host hooks that ask the listing thread to suspend at its 30th block of the
+   machine's heap (the fill has begun), so that it stops at the walk's next poll, and
+   tell when it parks there (it reads nothing of the machine after that). */
+struct SuspendAt {
+  JNIHostFunctions real;
+  HHeap* heap = nullptr;
+  std::atomic<JNIEnv*> env{nullptr};
+  void* id = nullptr;
+  int blocks = 0;
+  std::atomic<bool> parked{false};
+};
+SuspendAt* gSuspendAt = nullptr;
+
+void* HOSTCALL SuspendingAlloc(HHeap* heap, uint32_t size, jint kind) {
+  SuspendAt* s = gSuspendAt;
+  if (heap == s->heap && refhost::Functions()->CurrentThreadId() == s->id && ++s->blocks == 30)
+    s->env.load()->thread->Suspend();
+  return s->real.HeapAlloc(heap, size, kind);
+}
+
+void HOSTCALL ParkingSuspend(void* handle) {
+  gSuspendAt->parked = true;
+  gSuspendAt->real.SuspendThread(handle);
+}
+
+/* A suspension served at the walk's poll stops the thread where the host may move the
+   machine's heap, the list being filled and the thread's record included: the walk goes
+   on filling the moved list, and a look-up by name compares with the name and types as
+   they are after the move. Both answer as if nothing had moved. */
+TEST_F(WideInterfaceTest, AListStoppedAtItsPollWhileTheMachineMovesComesOutWhole) {
+  VMLoadableClass* few = m.Class("wide2/Few");
+  ASSERT_NE(nullptr, few);
+  for (bool byName : {false, true}) {
+    SuspendAt at;
+    at.real = *refhost::Functions();
+    at.heap = m.vm->GetHeap();
+    gSuspendAt = &at;
+    std::atomic<bool> done{false};
+    std::string thrown = "<not run>";
+    std::vector<std::string> names;
+    std::thread lister([&] {
+      JNIEnv* env = nullptr;
+      if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+        at.id = refhost::Functions()->CurrentThreadId();
+        jclass cls = (jclass)VMJniHandle::NewLocal(env, (VMObject*)few);
+        jstring name = env->functions->NewStringUTF(env, "m49_19");
+        jclass classClass = env->functions->FindClass(env, "java/lang/Class");
+        jobjectArray none = env->functions->NewObjectArray(env, 0, classClass, nullptr);
+        at.env = env;
+        refhost::Functions()->SuspendThread = ParkingSuspend;
+        refhost::Functions()->HeapAlloc = SuspendingAlloc;
+        jobject answer = byName ? JVM_GetClassMethod(env, cls, name, none, 0) : JVM_GetClassMethods(env, cls, 0);
+        refhost::Functions()->HeapAlloc = at.real.HeapAlloc;
+        refhost::Functions()->SuspendThread = at.real.SuspendThread;
+        thrown = env->thread->GetException() != nullptr ? "an exception" : "";
+        if (byName && answer != nullptr) {
+          VMJavaLangReflectMethod* method = (VMJavaLangReflectMethod*)VMJniHandle::UnHandle(env, answer);
+          names.push_back(m.Text((VMObject*)method->GetName(1)));
+        } else if (answer != nullptr) {
+          names = Names((jobjectArray)answer, env);
+        }
+        m.jvm->functions->DetachCurrentThread(m.jvm);
+      }
+      done = true;
+    });
+    WhileOutside([&] {
+      while (!done && !at.parked) std::this_thread::yield();
+    });
+    const bool stopped = !done;
+    if (stopped) {
+      HHeap* heap = m.vm->GetHeap();
+      EXPECT_GT(refhost::RelocateHeap(heap), 20u);
+      refhost::ForEachRelocated(heap, MoveBlock, heap);
+      JNI_RelocationDone(m.jvm, heap, MoveWord);
+      refhost::FinishRelocation(heap);
+      m.vm = m.jvm->vm;
+      at.env.load()->thread->Resume();
+    }
+    JoinOutside(lister);
+    gSuspendAt = nullptr;
+    EXPECT_TRUE(stopped) << byName;
+    EXPECT_EQ("", thrown) << byName;
+    EXPECT_EQ(byName ? std::vector<std::string>{"m49_19"} : Expected(kFew), names) << byName;
+  }
 }
 
 }  // namespace

@@ -184,16 +184,18 @@ struct SignatureKey {
 typedef Seen<VMMethod, SignatureKey> Signatures;
 
 /* The three result arrays, made in the env's machine for cls's name space and held by a
-   local reference; NULL with OutOfMemoryError. */
+   local reference (stored in *ref when asked for); NULL with OutOfMemoryError. */
 template <class T>
-T* NewResult(JNIEnv* env, VMClass* cls, uint32_t count, VMword tag) {
+T* NewResult(JNIEnv* env, VMClass* cls, uint32_t count, VMword tag, jobject* ref = NULL) {
   VM* vm = VmOf(env);
   T* array = vm != NULL ? T::CreateInstance(vm->GetHeap(), count, cls, jallocCollectAndRetry, tag) : NULL;
   if (array == NULL) {
     RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
     return NULL;
   }
-  if (VMJniHandle::NewLocal(env, (VMObject*)array) == NULL) return NULL;
+  jobject local = VMJniHandle::NewLocal(env, (VMObject*)array);
+  if (local == NULL) return NULL;
+  if (ref != NULL) *ref = local;
   return array;
 }
 
@@ -216,6 +218,8 @@ struct MethodList {
   JNIEnv* env;
   VMLoadableClass* cls;  // the class listed, whose monitor the walk holds
   VMJavaLangReflectMethodArray* result;
+  jobject resultRef;  // the local reference that holds result
+  jobject anchor;     // the local reference of an object naming cls, once the walk polls
   uint32_t count;
   uint32_t steps;  // methods looked at since the last poll
   bool failed;
@@ -228,6 +232,25 @@ struct MethodList {
 /* Methods a walk looks at between two polls. */
 const uint32_t kPollEvery = 256;
 
+/* Parked at a poll, the walk holds the class only by pointers that a host's destroy of
+   its loader cannot see (the loader goes when nothing of the machine names its classes,
+   the threads' local references apart): an array naming the class, held by a local
+   reference, keeps the loader until the list is done. False with OutOfMemoryError. */
+bool Anchor(MethodList* list) {
+  if (list->anchor != NULL) return true;
+  VM* vm = VmOf(list->env);
+  VMClassArray* anchor =
+      vm != NULL ? VMClassArray::CreateInstance(vm->GetHeap(), 1, list->cls, jallocCollectAndRetry, VMTag_VMClassArray)
+                 : NULL;
+  if (anchor == NULL) {
+    RaiseUnlessPending(list->env, VMStatus_OutOfMemoryError);
+    return false;
+  }
+  anchor->Set(0, list->cls);
+  list->anchor = VMJniHandle::NewLocal(list->env, (VMObject*)anchor);
+  return list->anchor != NULL;
+}
+
 /* One method looked at; false when the walk is to end. A walk over thousands of methods
    polls every so often, so that what another thread asks of this one (a collection
    above all, which waits for every thread to stop) is served within a few hundred
@@ -236,17 +259,25 @@ const uint32_t kPollEvery = 256;
    makes the collection give up; a thread that holds any other does not poll, for the
    same reason (the collector's test is the same: a count above zero once the class's
    monitor is given up). The walk ends when the poll answers a stop or a posted
-   exception (left pending) or the monitor cannot be had again. */
+   exception (left pending) or the monitor cannot be had again. A suspension served by
+   the poll stops the thread where the host may move the machine's heap, the list being
+   filled and the thread's record included: both are read again afterwards. */
 bool Step(MethodList* list) {
   if (list->failed) return false;
   if (++list->steps < kPollEvery) return true;
   list->steps = 0;
-  VMThread* thread = list->env->thread;
-  if (thread->GetHostMutexCount() > 1) return true;
+  if (list->env->thread->GetHostMutexCount() > 1) return true;
+  if (!Anchor(list)) {
+    list->failed = true;
+    return false;
+  }
   Leave(list->cls);
   list->held = false;
-  if (thread->Yield() != 0) {
-    if (thread->GetException() == NULL) (void)VMJniThrowInternal(list->env, VMStatus_ThreadDeath, NULL);
+  const int stop = list->env->thread->Yield();
+  if (list->resultRef != NULL)
+    list->result = (VMJavaLangReflectMethodArray*)VMJniHandle::UnHandle(list->env, list->resultRef);
+  if (stop != 0) {
+    if (list->env->thread->GetException() == NULL) (void)VMJniThrowInternal(list->env, VMStatus_ThreadDeath, NULL);
     list->failed = true;
     return false;
   }
@@ -356,6 +387,8 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   list.env = env;
   list.cls = lc;
   list.result = NULL;
+  list.resultRef = NULL;
+  list.anchor = NULL;
   list.count = 0;
   list.steps = 0;
   list.failed = false;
@@ -364,16 +397,18 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   list.hiding.Init();
   ListMethods(&list, ns, lc, declared);
   VMJavaLangReflectMethodArray* result =
-      Whole(&list) ? NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray)
+      Whole(&list) ? NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray,
+                                                             &list.resultRef)
                    : NULL;
   if (result != NULL) {
     list.result = result;
     list.count = 0;
     ListMethods(&list, ns, lc, declared);
-    if (!Whole(&list) || list.count != result->GetSize()) result = NULL;
+    result = Whole(&list) && list.count == list.result->GetSize() ? list.result : NULL;
   }
   list.reached.Release();
   list.hiding.Release();
+  if (list.anchor != NULL) env->functions->DeleteLocalRef(env, list.anchor);
   if (list.held) Leave(lc);
   if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
   return result;

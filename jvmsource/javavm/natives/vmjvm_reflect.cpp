@@ -149,6 +149,10 @@ jobject JNICALL JVM_GetClassMethod(JNIEnv* env, jclass handle, jstring name, job
   if (!cls->GetIsLoadable() || !TypeList(env, types, &list, &count)) return Raise(env, VMStatus_NoSuchMethodException);
   VMJavaLangReflectMethodArray* methods = VMClassReflectInfo::GetMethods(env, cls, which);
   if (methods == NULL) return NULL;
+  // The list's walk polls, and the host may have moved the machine meanwhile: the name
+  // and the types are read again through their references.
+  wanted = (VMJavaLangString*)VMJniHandle::UnHandle(env, name);
+  (void)TypeList(env, types, &list, &count);
   const unsigned long version = VersionOf(env);
   for (uint32_t i = 0; i < methods->GetSize(); i++) {
     VMJavaLangReflectMethod* m = methods->Get(i);
