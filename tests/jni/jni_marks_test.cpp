@@ -253,6 +253,50 @@ TEST_F(MarksTest, ALocalMadeAfterTheMarksGoesThoughTheCountFellBelowThem) {
 }
 
 
+/* A host brackets a connection, and inside it each request; the connection keeps one
+   global per request (the first into a hole below the connection's marks) until it ends.
+   However many requests it served, closed each by its own deletion, the connection's
+   deletion takes all of its globals; and so does a session's around the connection. */
+TEST_F(MarksTest, AConnectionBracketOutlivesItsClosedRequestBrackets) {
+  for (int requests : {3, 6, 40}) {
+    jobject below = f->NewGlobalRef(env, text);
+    jobject holes[2] = {f->NewGlobalRef(env, text), f->NewGlobalRef(env, text)};
+    jobject top = f->NewGlobalRef(env, text);
+    for (jobject hole : holes) f->DeleteGlobalRef(env, hole);
+    jint session[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, session));
+    jobject sessionGlobal = f->NewGlobalRef(env, text);  // into the first hole
+    jint connection[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, connection));
+    std::vector<jobject> connectionGlobals;
+    for (int r = 0; r < requests; r++) {
+      // The first into the second hole, below the connection's marks.
+      connectionGlobals.push_back(f->NewGlobalRef(env, r == 0 || r % 2 ? text : cls));
+      jint request[3];
+      ASSERT_EQ(0, f->GetHighWaterMarks(env, request));
+      jobject a = f->NewGlobalRef(env, text);
+      jobject b = f->NewGlobalRef(env, cls);
+      ASSERT_EQ(0, f->DeleteRefs(env, request, 1));
+      ASSERT_FALSE(Alive(a) || Alive(b)) << "request " << r << " left a global";
+    }
+    ASSERT_EQ(0, f->DeleteRefs(env, connection, 1));
+    int left = 0;
+    for (jobject g : connectionGlobals) left += Alive(g);
+    EXPECT_EQ(0, left) << "after " << requests << " closed requests the connection's deletion left " << left
+                       << " of its globals";
+    EXPECT_TRUE(Alive(sessionGlobal)) << "the connection's deletion took a global made before its marks";
+    ASSERT_EQ(0, f->DeleteRefs(env, session, 1));
+    EXPECT_FALSE(Alive(sessionGlobal)) << "after " << requests << " requests the session's deletion missed its global";
+    EXPECT_TRUE(Alive(below));
+    EXPECT_TRUE(Alive(top));
+    for (jobject g : connectionGlobals)
+      if (Alive(g)) f->DeleteGlobalRef(env, g);
+    if (Alive(sessionGlobal)) f->DeleteGlobalRef(env, sessionGlobal);
+    f->DeleteGlobalRef(env, below);
+    f->DeleteGlobalRef(env, top);
+  }
+}
+
 /* When a global was made is counted without coming round: a global kept from the start
    stays through requests bracketed after 2^31 and 2^32 more globals, and an outer bracket
    opened before such a stretch still takes what was made within it. */

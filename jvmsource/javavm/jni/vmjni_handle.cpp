@@ -328,7 +328,8 @@ static bool MayReplace(VMThread* thread, int e) {
 }
 
 /* The entry new marks go to: the one of the same levels, else an empty one, else the
-   oldest. */
+   oldest a deletion has used (its scope closed), else the oldest. An outer scope still
+   open thus outlives any number of closed inner ones. */
 static uint32_t EntryFor(VMThread* thread, const jint* marks) {
   int same = FindMarks(thread, marks);
   if (same >= 0) return (uint32_t)same;
@@ -336,7 +337,8 @@ static uint32_t EntryFor(VMThread* thread, const jint* marks) {
   uint32_t bestRank = 0;
   for (uint32_t e = 0; e < VMThread::MarkEntries; e++) {
     if (thread->GetMark(e, VMThread::MarkLocalLevel) == 0) return e;
-    const uint32_t rank = thread->GetMark(e, VMThread::MarkAge);
+    const bool used = thread->GetMark(e, VMThread::MarkUsed) != 0;
+    const uint32_t rank = thread->GetMark(e, VMThread::MarkAge) + (used ? (uint32_t)VMThread::MarkEntries : 0u);
     if (rank >= bestRank) {
       best = e;
       bestRank = rank;
