@@ -3,6 +3,8 @@
    bulk deletion keeps nothing of its requests, however its threads interleave. */
 #include "jni_support.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -252,6 +254,130 @@ TEST_F(MarksTest, ALocalMadeAfterTheMarksGoesThoughTheCountFellBelowThem) {
   EXPECT_EQ(start - 1, Locals()->GetCount());
 }
 
+
+/* Marks another thread took, handed to this one, read the same as marks this thread
+   remembers (a bracket it closed, or one still open) when the two threads' locals stand
+   at the same count and no global moved the global counts in between. They delete from
+   the marks up only: a global this thread made before them, in a hole below them, stays.
+   The machine's global array may be full when the two must be kept apart. */
+TEST_F(MarksTest, MarksOfAnotherThreadNeverTakeTheCallersEarlierGlobals) {
+  jobject keep = f->NewGlobalRef(env, text);
+  for (const char* mode : {"closed", "open", "closed, the machine's array full"}) {
+    const bool closed = mode[0] == 'c';
+    const bool full = strchr(mode, ',') != nullptr;
+    for (int round = 0; round < 4; round++) {
+      jobject kind = round % 2 ? cls : text;  // the name space's array, or the machine's
+      std::vector<jobject> fill;
+      jobject hole = f->NewGlobalRef(env, kind);
+      jobject top = f->NewGlobalRef(env, kind);
+      if (full) {
+        while (MachineGlobals()->GetCount() < MachineGlobals()->GetArray()->GetSize())
+          fill.push_back(f->NewGlobalRef(env, text));
+      }
+      f->DeleteGlobalRef(env, hole);
+      const uint32_t capacity = MachineGlobals()->GetArray()->GetSize();
+      jint mine[3];
+      ASSERT_EQ(0, f->GetHighWaterMarks(env, mine));
+      if (closed) {
+        ASSERT_EQ(0, f->DeleteRefs(env, mine, 1));
+      }
+      jobject lasting = f->NewGlobalRef(env, kind);  // into the hole
+      if (full) {
+        ASSERT_EQ(MachineGlobals()->GetCount(), MachineGlobals()->GetArray()->GetSize());
+      }
+      jint theirs[3] = {0, 0, 0};
+      bool matched = false;
+      std::thread other([&] {
+        JNIEnv* o = nullptr;
+        if (vm->functions->AttachCurrentThread(vm, &o, nullptr) != 0) return;
+        VMObjectHandleArray* locals = o->thread->GetJNIHandleArray();
+        while (locals->GetCount() < (uint32_t)mine[2]) o->functions->NewLocalRef(o, keep);
+        while (locals->GetCount() > (uint32_t)mine[2] && locals->GetCount() > 1)
+          o->functions->DeleteLocalRef(o, (jobject)(uintptr_t)(locals->GetCount() - 1));
+        matched = locals->GetCount() == (uint32_t)mine[2];
+        o->functions->GetHighWaterMarks(o, theirs);
+        vm->functions->DetachCurrentThread(vm);
+      });
+      JoinOutside(other);
+      ASSERT_TRUE(matched) << "the other thread's locals did not reach this thread's count";
+      ASSERT_EQ(0, f->DeleteRefs(env, theirs, 1));
+      EXPECT_TRUE(Alive(lasting)) << mode << " bracket, round " << round
+                                  << ": a global made before the other thread's marks, below them, went";
+      EXPECT_TRUE(Alive(keep));
+      EXPECT_TRUE(Alive(top));
+      if (full) {
+        EXPECT_LT(capacity, MachineGlobals()->GetArray()->GetSize()) << "round " << round;
+      }
+      if (!closed) {
+        // The open bracket is this thread's own, and still takes what was made within it.
+        ASSERT_EQ(0, f->DeleteRefs(env, mine, 1));
+        EXPECT_FALSE(Alive(lasting)) << "round " << round << ": the open bracket's deletion missed its global";
+      }
+      if (Alive(lasting)) f->DeleteGlobalRef(env, lasting);
+      f->DeleteGlobalRef(env, top);
+      for (jobject g : fill) f->DeleteGlobalRef(env, g);
+    }
+  }
+  f->DeleteGlobalRef(env, keep);
+}
+
+/* Threads hand their marks round while each brackets its own work: a deletion from a
+   neighbour's marks takes the caller's globals from those marks up, and never one of
+   its globals below them, however the threads' levels happen to meet. */
+TEST_F(MarksTest, MarksHandedBetweenThreadsDeleteFromTheMarksUpOnly) {
+  const int kThreads = 4;
+  const int kRounds = 300;
+  std::atomic<int> arrived{0}, failed{0}, lost{0};
+  jint published[kThreads][3];
+  jobject shared = f->NewGlobalRef(env, text);
+  // Every thread waits for all at each step: a generation count, spun on outside the
+  // machine, so that a collection another thread starts meanwhile does not wait for it.
+  auto Barrier = [&](int step) {
+    arrived++;
+    WhileOutside([&] {
+      while (arrived.load() < kThreads * step) std::this_thread::yield();
+    });
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; t++) {
+    threads.emplace_back([&, t] {
+      JNIEnv* mine = nullptr;
+      const bool attached = vm->functions->AttachCurrentThread(vm, &mine, nullptr) == 0;
+      if (!attached) failed++;
+      int step = 0;
+      for (int round = 0; round < kRounds; round++) {
+        jobject before = nullptr, lasting = nullptr;
+        if (attached) {
+          const JNINativeInterface_* m = mine->functions;
+          jobject hole = m->NewGlobalRef(mine, shared);
+          before = m->NewGlobalRef(mine, shared);
+          m->DeleteGlobalRef(mine, hole);
+          if (m->GetHighWaterMarks(mine, published[t]) != 0) failed++;
+          if (round % 2 == 0 && m->DeleteRefs(mine, published[t], 1) != 0) failed++;  // closed, or left open
+          lasting = m->NewGlobalRef(mine, shared);
+        }
+        Barrier(++step);
+        if (attached) {
+          const JNINativeInterface_* m = mine->functions;
+          const jint* theirs = published[(t + 1) % kThreads];
+          if (m->DeleteRefs(mine, theirs, 1) != 0) failed++;
+          for (jobject g : {before, lasting}) {
+            const uint32_t index = (uint32_t)(uintptr_t)g & VMJniHandle::IndexMask;
+            const bool alive = VMJniHandle::UnHandle(mine, g) == VMJniHandle::UnHandle(mine, shared);
+            if (index < (uint32_t)theirs[1] && !alive) lost++;
+            if (alive) m->DeleteGlobalRef(mine, g);
+          }
+        }
+        Barrier(++step);
+      }
+      if (attached) vm->functions->DetachCurrentThread(vm);
+    });
+  }
+  JoinOutside(threads);
+  EXPECT_EQ(0, failed.load());
+  EXPECT_EQ(0, lost.load()) << "deletions from another thread's marks took globals below them";
+  f->DeleteGlobalRef(env, shared);
+}
 
 /* A host brackets a connection, and inside it each request; the connection keeps one
    global per request (the first into a hole below the connection's marks) until it ends.

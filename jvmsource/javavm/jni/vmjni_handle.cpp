@@ -301,7 +301,8 @@ void VMJniHandle::AdvanceStamps(JNIEnv* env, uint64_t n) {
    into a slot freed below them, and the local count falls below them when the newest
    locals are deleted. So the thread remembers its latest marks with when they were taken
    and how low its local count has fallen since. Marks it no longer remembers (or another
-   thread's) delete by position only. */
+   thread's) delete by position only. The levels of an entry are written under the spin
+   lock, so that other threads' marks may be kept apart from them (TakenByAnother). */
 
 static bool SameLevels(VMThread* thread, uint32_t e, const jint* marks) {
   return thread->GetMark(e, VMThread::MarkLocalLevel) != 0 &&
@@ -314,6 +315,21 @@ static int FindMarks(VMThread* thread, const jint* marks) {
   for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
     if (SameLevels(thread, e, marks)) return (int)e;
   return -1;
+}
+
+/* Whether another thread of the machine remembers marks of these levels: handed to it,
+   marks of the caller's would read as its own. The threads' records are read under the
+   spin lock, the threads array's lock as well. */
+static bool TakenByAnother(VM* vm, VMThread* self, const jint* marks) {
+  VMThreadHandleArray* threads = vm->GetThreads();
+  if (threads == NULL) return false;
+  for (uint32_t i = 1; i < threads->GetCount(); i++) {
+    VMThread* other = threads->Get(i);
+    if (other == NULL || other == self || !KeepsMarks(other)) continue;
+    for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
+      if (SameLevels(other, e, marks)) return true;
+  }
+  return false;
 }
 
 /* Whether new marks of the same levels as entry e may take its place: a bulk deletion
@@ -420,16 +436,25 @@ bool VMJniHandle::GetHighWaterMarks(JNIEnv* env, jint* marks) {
   VMThread* thread = env->thread;
   if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
   marks[2] = (jint)thread->GetJNIHandleArray()->GetCount();
-  // Inner marks of the same levels as outer ones still open (the thread made a global
-  // into a hole, or its locals fell and rose again, in between) could not be told apart,
-  // and a deletion from the outer ones would miss what came in between. The machine's
-  // count then rises over an empty slot, free for the next global, until the levels
-  // differ; with no room left without growing, the later marks take the place.
+  // Marks of the same levels as others the machine must tell apart from them (an outer
+  // scope of the thread's own still open, when it made a global into a hole or its
+  // locals fell and rose again in between; any marks another thread remembers) raise
+  // the machine's count over an empty slot, free for the next global, until the levels
+  // differ. Each raise passes a level some entry holds, so the raises end; a refused
+  // heap ends them early, and the later marks then take the place of the thread's own.
+  VMThreadHandleArray* threads = vm->GetThreads();
+  const uint32_t entries = (threads != NULL ? threads->GetCount() + 1 : 2) * VMThread::MarkEntries;
   for (uint32_t tries = 0;; tries++) {
     marks[0] = (jint)nsGlobals->GetCount();
     marks[1] = (jint)vmGlobals->GetCount();
     int e = FindMarks(thread, marks);
-    if (e < 0 || MayReplace(thread, e) || tries == VMThread::MarkEntries || !vmGlobals->AppendEmpty()) break;
+    bool apart = (e < 0 || MayReplace(thread, e)) && !TakenByAnother(vm, thread, marks);
+    if (apart || tries > entries) break;
+    if (vmGlobals->AppendEmpty()) continue;
+    const uint32_t count = vmGlobals->GetCount();
+    bool grown = GrowShared(env, ns, vmGlobals, count, true, NULL, 0);
+    if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
+    if (!grown) break;
   }
   RememberMarks(thread, marks);
   TrimLog(thread);
