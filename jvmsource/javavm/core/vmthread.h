@@ -15,16 +15,17 @@
    count (word 14) also counts the levels of interpreted monitors, which lock nothing, and
    the collector must tell the two apart. Word 21 names the word that says whether the
    host thread is in a host wait (VM::EnterHostWait): a word of the host thread's own,
-   which outlives this record. Words 22 to 59 serve bulk deletion (GetHighWaterMarks,
-   DeleteRefs): word 22 is the log of the globals the thread made since the oldest marks
-   it remembers (an int array of entries of three words: the slot, with bit 31 set for
-   the name space's array, and the 64-bit stamp the global got), words 23 to 54 remember
-   its four latest marks (the three fill levels, when they were taken, how low the local
-   count has fallen since, whether a bulk deletion has used them, and how recent they are
-   among the four), so that a bulk deletion from them finds every global made after them,
-   wherever its slot lies, by reading only the log's newest entries; words 55 and 56 are
-   the log's live entries, 57 and 58 the stamp of the thread's last global (one sequence
-   per thread, 64 bits: it never comes round). */
+   which outlives this record. Words 22 to 58 serve bulk deletion (GetHighWaterMarks,
+   DeleteRefs): word 22 is the log of the globals the thread put below the levels of the
+   marks it remembers, since the oldest of them (an int array of entries of three words:
+   the slot, with bit 31 set for the name space's array, and the 64-bit stamp the global
+   got), words 23 to 54 remember its four latest marks (the three fill levels, when they
+   were taken, how low the local count has fallen since, whether a bulk deletion has used
+   them, and how recent they are among the four), so that a bulk deletion from them finds
+   every global made after them, wherever its slot lies, by reading the slots from the
+   marks up and the log's newest entries; words 55 and 56 are the log's live entries, 57
+   and 58 the stamp of the thread's last global (one sequence per thread, 64 bits: it
+   never comes round). */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 

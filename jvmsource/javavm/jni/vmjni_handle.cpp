@@ -133,12 +133,14 @@ static bool GrowShared(JNIEnv* env, VMNameSpace* ns, VMObjectHandleArray* array,
 /* ---- the log of a thread's globals ----
 
    A bulk deletion from marks the thread remembers takes every global the thread made
-   since, wherever its slot lies. Those are found in the thread's log, newest last, so
-   that a deletion reads what was made since the marks and nothing else. The log is kept
-   once the thread has taken marks, and holds only what its oldest remembered marks may
-   ask for; an entry whose global has gone stays until the log is full, when such entries
-   are dropped (a slot still holding a global of the thread, made at or after the entry,
-   is as new as the entry). The log is the thread's own: only the thread writes it. */
+   since, wherever its slot lies. Those from the marks up are found by position; those put
+   into a slot freed below the marks, in the thread's log, newest last. So a deletion
+   reads what was made since the marks and nothing else, and the log holds only globals
+   that went below the levels of some remembered marks (a hole), since the oldest of them.
+   It is kept once the thread has taken marks; an entry whose global has gone stays until
+   the log is full, when such entries are dropped (a slot still holding a global of the
+   thread, made at or after the entry, is as new as the entry). The log is the thread's
+   own: only the thread writes it. */
 
 /* Whether the thread has taken marks: the first entry is filled first, and stays. */
 static bool KeepsMarks(VMThread* t) { return t->GetMark(0, VMThread::MarkLocalLevel) != 0; }
@@ -199,8 +201,17 @@ static bool MakeLogRoom(JNIEnv* env) {
   return true;
 }
 
+/* Whether slot index of the array lies below the levels of some marks the thread
+   remembers. */
+static bool BelowMarks(VMThread* thread, bool nameSpace, uint32_t index) {
+  const uint32_t field = nameSpace ? VMThread::MarkNameSpaceLevel : VMThread::MarkMachineLevel;
+  for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
+    if (index < thread->GetMark(e, field)) return true;
+  return false;
+}
+
 /* Counts a global the calling thread made in slot index, and logs it when the thread
-   keeps its log (MakeLogRoom made the room). */
+   keeps its log (MakeLogRoom made the room) and the slot lies below some marks. */
 static void NoteGlobalMade(JNIEnv* env, VMObjectHandleArray* array, uint32_t index) {
   VMThread* thread = env->thread;
   if (thread == NULL) return;
@@ -208,10 +219,10 @@ static void NoteGlobalMade(JNIEnv* env, VMObjectHandleArray* array, uint32_t ind
   thread->SetGlobalStamp(stamp);
   VMintArray* log = thread->GetGlobalLog();
   const uint32_t end = LogEnd(thread);
-  if (!KeepsMarks(thread) || log == NULL ||
-      end + VMThread::GlobalLogEntryWords > log->GetSize())
-    return;
   const bool nameSpace = array == NameSpaceOf(env)->GetJNIHandleArray();
+  if (!KeepsMarks(thread) || log == NULL || end + VMThread::GlobalLogEntryWords > log->GetSize() ||
+      !BelowMarks(thread, nameSpace, index))
+    return;
   log->Set(end, (int32_t)(index | (nameSpace ? (uint32_t)VMThread::GlobalLogNameSpaceBit : 0u)));
   log->Set(end + 1, (int32_t)(uint32_t)stamp);
   log->Set(end + 2, (int32_t)(uint32_t)(stamp >> 32));
@@ -497,19 +508,13 @@ bool VMJniHandle::DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
     VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
     if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
     const int remembered = FindMarks(thread, marks);
-    // Only this thread's: another thread's handle above the marks stays its own, and
-    // its slot is not handed out again.
     if (remembered >= 0) {
       thread->SetMark(remembered, VMThread::MarkUsed, 1);
       ClearLoggedSince(env, thread, thread->GetMarkStamp(remembered));
-      // Every global the thread made on this machine since is in its log: no slot of
-      // the machine's array from the marks up holds another of the thread's.
-      vmGlobals->DropEmptyTop();
-    } else {
-      vmGlobals->ClearOwned(Mark(marks[1]), OwnerOf(env));
     }
-    // The name space's array may also hold the thread's globals made through another
-    // machine of the name space.
+    // Only this thread's: another thread's handle above the marks stays its own, and
+    // its slot is not handed out again.
+    vmGlobals->ClearOwned(Mark(marks[1]), OwnerOf(env));
     nsGlobals->ClearOwned(Mark(marks[0]), OwnerOf(env));
     UnlockShared(ns);
   }
