@@ -524,7 +524,13 @@ TEST_F(MarksTest, BracketsFindTheirGlobalsThroughCollectionsAndKeepLittle) {
     VMObjectBase::SetCollectionStress(saved);
     EXPECT_LT(collections + 100, vm->vm->GetCollections());
   }
-  // Globals made and deleted one by one inside the open bracket leave nothing behind.
+  // Globals made and deleted one by one inside an open bracket, each into a hole below
+  // its marks, leave nothing behind; one kept among them still goes with the bracket.
+  jobject holes[2] = {f->NewGlobalRef(env, text), f->NewGlobalRef(env, cls)};
+  jobject tops[2] = {f->NewGlobalRef(env, text), f->NewGlobalRef(env, cls)};
+  for (jobject hole : holes) f->DeleteGlobalRef(env, hole);
+  jint open[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, open));
   HHeap* heap = vm->vm->GetHeap();
   uint64_t bytes = 0;
   for (int i = 0; i < 60000; i++) {
@@ -532,6 +538,10 @@ TEST_F(MarksTest, BracketsFindTheirGlobalsThroughCollectionsAndKeepLittle) {
     f->DeleteGlobalRef(env, f->NewGlobalRef(env, i % 3 ? text : cls));
   }
   EXPECT_LT(refhost::BytesInUse(heap), bytes + 4096) << "the machine heap grew with globals long deleted";
+  jobject kept = f->NewGlobalRef(env, cls);
+  ASSERT_EQ(0, f->DeleteRefs(env, open, 1));
+  EXPECT_FALSE(Alive(kept)) << "the open bracket's deletion missed a global in a hole below its marks";
+  for (jobject top : tops) f->DeleteGlobalRef(env, top);
   ASSERT_EQ(0, f->DeleteRefs(env, outer, 1));
   EXPECT_FALSE(Alive(outerGlobal));
 }
