@@ -475,17 +475,20 @@ bool VMJniHandle::GetHighWaterMarks(JNIEnv* env, jint* marks) {
 
 static uint32_t Mark(jint mark) { return mark < 1 ? 1u : (uint32_t)mark; }
 
-/* Empties the slots of the globals the calling thread logged after stamp since, and
-   drops their entries. Under the spin lock. */
-static void ClearLoggedSince(JNIEnv* env, VMThread* thread, uint64_t since) {
+/* Empties the slots below the marks of the globals the calling thread logged after stamp
+   since (those from the marks up go by position), and drops their entries. Under the
+   spin lock. */
+static void ClearLoggedSince(JNIEnv* env, VMThread* thread, uint64_t since, const jint* marks) {
   VMintArray* log = thread->GetGlobalLog();
   if (log == NULL) return;
   const VMword owner = OwnerOf(env);
   uint32_t end = LogEnd(thread);
   while (end > LogFirst(thread) && LogStamp(log, end - VMThread::GlobalLogEntryWords) > since) {
     end -= VMThread::GlobalLogEntryWords;
-    uint32_t slot = (uint32_t)log->Get(end);
-    LoggedArray(env, slot)->ClearIfOwned(slot & ~VMThread::GlobalLogNameSpaceBit, owner);
+    const uint32_t slot = (uint32_t)log->Get(end);
+    const bool nameSpace = (slot & VMThread::GlobalLogNameSpaceBit) != 0;
+    const uint32_t index = slot & ~VMThread::GlobalLogNameSpaceBit;
+    if (index < Mark(marks[nameSpace ? 0 : 1])) LoggedArray(env, slot)->ClearIfOwned(index, owner);
   }
   thread->SetScalar(VMThread::GlobalLogEndWord, end);
 }
@@ -510,7 +513,7 @@ bool VMJniHandle::DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
     const int remembered = FindMarks(thread, marks);
     if (remembered >= 0) {
       thread->SetMark(remembered, VMThread::MarkUsed, 1);
-      ClearLoggedSince(env, thread, thread->GetMarkStamp(remembered));
+      ClearLoggedSince(env, thread, thread->GetMarkStamp(remembered), marks);
     }
     // Only this thread's: another thread's handle above the marks stays its own, and
     // its slot is not handed out again.
