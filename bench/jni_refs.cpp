@@ -4,10 +4,17 @@
    stay flat as N grows when growth is linear; a slot array grown by a fixed step makes
    the time per reference grow with N (and, for globals, the bytes too).
 
+   Then a server's request bracket (GetHighWaterMarks, three globals, DeleteRefs of
+   kind 1) while the thread holds N globals made before (its caches): rows of kind
+   "bracket", N = 0, 1,000, 10,000 and 100,000, the third column the nanoseconds per
+   bracket (the thread's processor time, the best of seven rounds of at least 20 ms). A
+   bracket costs what it made: the rows stay flat as N grows.
+
    Usage: bench_jni_refs */
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 
 #include "bench_util.h"
@@ -59,9 +66,43 @@ void Run(bool global, int n, double* seconds, double* bytes) {
   vm->functions->DestroyJavaVM(vm);
 }
 
+/* Nanoseconds per request bracket while the thread holds `held` globals. */
+double Bracket(int held) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Make(&env);
+  const JNINativeInterface_* f = env->functions;
+  jobject text = f->NewStringUTF(env, "request");
+  for (int i = 0; i < held; i++) {
+    if (f->NewGlobalRef(env, text) == nullptr) {
+      fprintf(stderr, "global reference %d refused\n", i + 1);
+      exit(1);
+    }
+  }
+  double best = 1e30;
+  for (int round = 0; round < 7; round++) {
+    long brackets = 0;
+    const double start = bench::ThreadSeconds();
+    double seconds = 0;
+    do {
+      for (int r = 0; r < 50; r++) {
+        jint marks[3];
+        f->GetHighWaterMarks(env, marks);
+        for (int i = 0; i < 3; i++) f->NewGlobalRef(env, text);
+        f->DeleteRefs(env, marks, 1);
+      }
+      brackets += 50;
+      seconds = bench::ThreadSeconds() - start;
+    } while (seconds < 0.02);
+    best = std::min(best, seconds * 1e9 / (double)brackets);
+  }
+  vm->functions->DestroyJavaVM(vm);
+  return best;
+}
+
 }  // namespace
 
 int main() {
+  if (getenv("ONLY")) { refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip"); for (int k = 0; k < 10; k++) printf("%.1f\n", Bracket(atoi(getenv("ONLY")))); return 0; }
   refhost::SetClassPath(nullptr, std::string(PUX_BUILD_DIR) + "/classlib.zip");
   printf("%-8s %9s %12s %14s\n", "kind", "count", "ns/ref", "heap bytes/ref");
   for (int pass = 0; pass < 2; pass++) {
@@ -73,5 +114,6 @@ int main() {
       printf("%-8s %9d %12.1f %14.1f\n", global ? "global" : "local", count, seconds * 1e9 / count, bytes / count);
     }
   }
+  for (int held : {0, 1000, 10000, 100000}) printf("%-8s %9d %12.1f %14s\n", "bracket", held, Bracket(held), "-");
   return 0;
 }

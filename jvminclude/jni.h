@@ -41,10 +41,11 @@
    - GetStringRegion copies exactly the region; GetStringUTFRegion writes a zero byte
      after the encoded characters;
    - DeleteRefs (slot 296) with kind 1 deletes only the globals the calling thread made;
-     from marks of the calling thread's four latest GetHighWaterMarks it deletes every
-     handle of the kind made since, wherever it lies (a global put into a slot freed below
-     them, a local appended after the local count fell below them); from other marks,
-     those from the marks up only;
+     from marks the calling thread remembers, its four latest GetHighWaterMarks on the
+     machine (marks a deletion has used give way first), it deletes every handle of the
+     kind it made since on the machine, wherever it lies (a global put into a slot freed
+     below them, a local appended after the local count fell below them); from other
+     marks, another thread's included, those from the marks up only;
    - JNI_CreateJavaVM takes any jdkVersion: one without reflection classes of its layout
      (0 or -1, say) runs without reflection. */
 #ifndef PUX_JNI_H

@@ -62,8 +62,8 @@ VMStatus VMHandleArray::GrowKeepingOld(uint32_t index, bool owned) {
   // The owner words are read and written only by writers, under the caller's exclusion:
   // the old ones go at once.
   VMintArray* owners = GetOwners();
-  if (owned && (owners == nullptr || owners->GetSize() < 2 * want)) {
-    VMintArray* more = VMintArray::CreateInstance(GetHeap(), 2 * want, jallocFailFast, VMTag_VMintArray);
+  if (owned && (owners == nullptr || owners->GetSize() < want)) {
+    VMintArray* more = VMintArray::CreateInstance(GetHeap(), want, jallocFailFast, VMTag_VMintArray);
     if (more == nullptr) return VMStatus_OutOfMemoryError;
     if (owners != nullptr) {
       more->Copy(owners, 0, 0, owners->GetSize());
@@ -113,18 +113,16 @@ bool VMHandleArray::AppendEmpty() {
   return true;
 }
 
-void VMHandleArray::ClearOwned(uint32_t first, VMword owner, bool bySince, uint32_t since) {
-  VMObjectArray* slots = GetArray();
-  VMintArray* owners = GetOwners();
+void VMHandleArray::ClearOwned(uint32_t first, VMword owner) {
   uint32_t count = GetCount();
   if (first < 1) first = 1;
-  for (uint32_t i = bySince ? 1 : first; i < count; i++) {
-    if (slots->Get(i) == nullptr || !HasOwnerRoom(i)) continue;
-    if ((VMword)owners->Get(2 * i) != owner) continue;
-    if (i < first && (int32_t)((uint32_t)owners->Get(2 * i + 1) - since) <= 0) continue;
-    slots->Set(i, nullptr);
-    LowerFreeHint(i);
-  }
+  for (uint32_t i = first; i < count; i++) ClearIfOwned(i, owner);
+  DropEmptyTop();
+}
+
+void VMHandleArray::DropEmptyTop() {
+  VMObjectArray* slots = GetArray();
+  uint32_t count = GetCount();
   while (count > 1 && slots->Get(count - 1) == nullptr) count--;
   if (count < GetCount()) SetCount(count);
 }

@@ -50,23 +50,32 @@ class VMHandleArray : public VMInternalObject {
      array has no room for it (nothing is allocated). */
   bool AppendEmpty();
 
-  /* Shared arrays record which thread made each slot's handle, and when (a stamp from a
-     sequence that only rises, modulo 2^32), so that a thread's bulk deletion takes only
-     its own, and every one it made since its marks wherever it lies. Two words a slot:
-     owner, stamp. They grow with GrowKeepingOld once HasOwnerRoom has been false
-     (GrowKeepingOld with owned); owner 0 is nobody's. */
+  /* Shared arrays record which thread made each slot's handle, so that a thread's bulk
+     deletion takes only its own: one owner word a slot. They grow with GrowKeepingOld
+     once HasOwnerRoom has been false (GrowKeepingOld with owned); owner 0 is nobody's. */
   bool HasOwnerRoom(uint32_t index) {
     VMintArray* owners = GetOwners();
-    return owners != nullptr && index < owners->GetSize() / 2;
+    return owners != nullptr && index < owners->GetSize();
   }
-  void SetOwner(uint32_t index, VMword owner, uint32_t stamp) {
-    if (!HasOwnerRoom(index)) return;
-    GetOwners()->Set(2 * index, (int32_t)owner);
-    GetOwners()->Set(2 * index + 1, (int32_t)stamp);
+  void SetOwner(uint32_t index, VMword owner) {
+    if (HasOwnerRoom(index)) GetOwners()->Set(index, (int32_t)owner);
   }
-  /* Empties every slot that owner made from first up and, with bySince, every one it made
-     after the stamp since anywhere; shrinks Count past the empty slots at the top. */
-  void ClearOwned(uint32_t first, VMword owner, bool bySince = false, uint32_t since = 0);
+  /* Whether slot index, below Count, holds a handle owner made. */
+  bool IsOwnedBy(uint32_t index, VMword owner) {
+    return index >= 1 && index < GetCount() && GetArray()->Get(index) != nullptr && HasOwnerRoom(index) &&
+           (VMword)GetOwners()->Get(index) == owner;
+  }
+  /* Empties every slot that owner made from first up; shrinks Count past the empty slots
+     at the top. */
+  void ClearOwned(uint32_t first, VMword owner);
+  /* Empties slot index when owner made its handle; Count stays (DropEmptyTop). */
+  void ClearIfOwned(uint32_t index, VMword owner) {
+    if (!IsOwnedBy(index, owner)) return;
+    GetArray()->Set(index, nullptr);
+    LowerFreeHint(index);
+  }
+  /* Shrinks Count past the empty slots at the top. */
+  void DropEmptyTop();
   /* Frees the slots and the array through the array's own heap; heap must be that heap
      (anything else is a caller's error, reported, and never used to free). */
   void Destroy(HHeap* heap);

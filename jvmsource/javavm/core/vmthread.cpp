@@ -87,6 +87,7 @@ void VMThread::Destroy(HHeap* heap) {
     VMUtils::GetHostFunctions()->HeapFree(heap, GetNativeFrames());
   }
   if (GetJNIHandleArray() != NULL) GetJNIHandleArray()->Destroy(heap);
+  if (GetGlobalLog() != NULL) GetGlobalLog()->VMObject::Destroy(heap);
   if (GetWakeEvent() != NULL) VMUtils::GetHostFunctions()->EventSemaphoreDestroy(GetWakeEvent());
   if (GetMutex() != NULL) VMUtils::GetHostFunctions()->MutexDestroy(GetMutex());
   VMObject::Destroy(heap);

@@ -15,11 +15,17 @@
    count (word 14) also counts the levels of interpreted monitors, which lock nothing, and
    the collector must tell the two apart. Word 21 names the word that says whether the
    host thread is in a host wait (VM::EnterHostWait): a word of the host thread's own,
-   which outlives this record. Words 22 to 46 remember the thread's latest marks
-   (GetHighWaterMarks): the three fill levels, when they were taken, how low the local
-   count has fallen since and whether a bulk deletion has used them, so that a bulk
-   deletion from them finds every handle made after them, wherever its slot lies; word 47
-   is when the thread last made a global. */
+   which outlives this record. Words 22 to 58 serve bulk deletion (GetHighWaterMarks,
+   DeleteRefs): word 22 is the log of the globals the thread put below the levels of the
+   marks it remembers, since the oldest of them (an int array of entries of three words:
+   the slot, with bit 31 set for the name space's array, and the 64-bit stamp the global
+   got), words 23 to 54 remember its four latest marks (the three fill levels, when they
+   were taken, how low the local count has fallen since, whether a bulk deletion has used
+   them, and how recent they are among the four), so that a bulk deletion from them finds
+   every global made after them, wherever its slot lies, by reading the slots from the
+   marks up and the log's newest entries; words 55 and 56 are the log's live entries, 57
+   and 58 the stamp of the thread's last global (one sequence per thread, 64 bits: it
+   never comes round). */
 #ifndef PUX_VMTHREAD_H
 #define PUX_VMTHREAD_H
 
@@ -29,7 +35,7 @@
 
 class VMThread : public VMInternalObject {
  public:
-  enum { Words = 48, RefMask = 0x181E1 };
+  enum { Words = 59, RefMask = 0x4181E1 };
   enum {
     NameWord = 0,
     Word1 = 1,
@@ -53,21 +59,28 @@ class VMThread : public VMInternalObject {
     PollCountdownWord = 19,
     HostMutexCountWord = 20,
     HostWaitGateWord = 21,
-    MarksWord = 22,
-    NextMarkWord = 46,
-    LastGlobalStampWord = 47
+    GlobalLogWord = 22,
+    MarksWord = 23,
+    GlobalLogFirstWord = 55,
+    GlobalLogEndWord = 56,
+    GlobalStampWord = 57
   };
-  /* The remembered marks: a ring of entries of six words each; an empty entry has a local
-     fill level of 0, which no mark has. */
-  enum { MarkEntries = 4, MarkEntryWords = 6 };
+  /* The remembered marks: entries of eight words each; an empty entry has a local fill
+     level of 0, which no mark has. Entries are filled from the first and never emptied
+     again. Ages run from 0, the newest, among the entries filled. */
+  enum { MarkEntries = 4, MarkEntryWords = 8 };
   enum {
     MarkNameSpaceLevel = 0,
     MarkMachineLevel = 1,
     MarkLocalLevel = 2,
-    MarkStamp = 3,
-    MarkLocalLow = 4,
-    MarkUsed = 5
+    MarkStamp = 3, /* and 4: 64 bits */
+    MarkLocalLow = 5,
+    MarkUsed = 6,
+    MarkAge = 7
   };
+  /* A log entry: the slot, then the stamp's two words. */
+  enum { GlobalLogEntryWords = 3 };
+  enum : uint32_t { GlobalLogNameSpaceBit = 0x80000000u };
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
     DebuggerAttachRequestNoticedByYieldFlag = 0x2,
@@ -222,6 +235,12 @@ class VMThread : public VMInternalObject {
   void SetMark(uint32_t entry, uint32_t field, uint32_t value) {
     SetScalar(MarksWord + entry * MarkEntryWords + field, value);
   }
+  uint64_t GetMarkStamp(uint32_t entry) const { return GetWide(MarksWord + entry * MarkEntryWords + MarkStamp); }
+  void SetMarkStamp(uint32_t entry, uint64_t stamp) { SetWide(MarksWord + entry * MarkEntryWords + MarkStamp, stamp); }
+  uint64_t GetGlobalStamp() const { return GetWide(GlobalStampWord); }
+  void SetGlobalStamp(uint64_t stamp) { SetWide(GlobalStampWord, stamp); }
+  VMintArray* GetGlobalLog() const { return (VMintArray*)GetReference(GlobalLogWord); }
+  void SetGlobalLog(VMintArray* log) { SetReference(GlobalLogWord, (VMObject*)log); }
   VMObjectHandleArray* GetJNIHandleArray() const {
     return (VMObjectHandleArray*)GetReference(JNIHandleArrayWord);
   }
@@ -239,6 +258,11 @@ class VMThread : public VMInternalObject {
 
  private:
   void SetWakeEvent(void* event) { SetScalar(WakeEventWord, (VMword)event); }
+  uint64_t GetWide(uint32_t word) const { return GetScalar(word) | (uint64_t)GetScalar(word + 1) << 32; }
+  void SetWide(uint32_t word, uint64_t value) {
+    SetScalar(word, (VMword)value);
+    SetScalar(word + 1, (VMword)(value >> 32));
+  }
   bool HasFlag(VMword bit) const { return (GetFlags() & bit) != 0; }
   void SetFlag(VMword bit) { __atomic_fetch_or(&Body()[FlagsWord], bit, __ATOMIC_SEQ_CST); }
   void ClearFlag(VMword bit) { __atomic_fetch_and(&Body()[FlagsWord], ~bit, __ATOMIC_SEQ_CST); }

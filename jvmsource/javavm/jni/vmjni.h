@@ -143,6 +143,12 @@ class VMJniHandle {
   static bool DeleteRefs(JNIEnv* env, const jint* marks, jint kind);
   static void Lock(JNIEnv* env, VMObjectHandleArray* array, bool wait);
   static void UnLock(JNIEnv* env);
+
+ private:
+  friend class HandleTestAccess;
+  /* As though the calling thread had made n more globals: a test's way to a thread's
+     stamps of many years without making them. */
+  static void AdvanceStamps(JNIEnv* env, uint64_t n);
 };
 /* The class descriptor a handle names; NULL for 0 and for any other object. */
 VMClass* VMJniUnHandleClass(JNIEnv* env, jobject handle);
