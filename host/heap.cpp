@@ -1166,7 +1166,8 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
     h->lock.Unlock();
     return Refuse();
   }
-  if (h->refusedSince != 0) h->refusedSince = 0;
+  /* No refusal since: stored without a test, in the line every allocation writes. */
+  h->refusedSince = 0;
   p->size = size;
   p->hash = hash;
   /* A walk visits region blocks with numbers up to the heap's at its start. */
