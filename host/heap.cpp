@@ -588,9 +588,8 @@ inline BlockPrefix* RegionFirst(Region* r) { return (BlockPrefix*)(r + 1); }
 inline Region* RegionOf(BlockPrefix* p) { return (Region*)((uintptr_t)p & ~(uintptr_t)(kRegionBytes - 1)); }
 
 /* A block starts at p from now on, or no longer, in a region of a mapped heap; its
-   prefix is written first. Out of line: the heaps that map are few, and the cut on every
-   allocation's path keeps its registers for itself. */
-static __attribute__((noinline)) void MarkStart(BlockPrefix* p, bool starts) {
+   prefix is written first. */
+inline void MarkStart(BlockPrefix* p, bool starts) {
   uintptr_t offset = (uintptr_t)p & (kRegionBytes - 1);
   Region* r = RegionOf(p);
   uint32_t w = (uint32_t)(offset >> 8);
@@ -598,6 +597,9 @@ static __attribute__((noinline)) void MarkStart(BlockPrefix* p, bool starts) {
   uint32_t word = r->starts[w];
   __atomic_store_n(&r->starts[w], starts ? word | bit : word & ~bit, __ATOMIC_RELEASE);
 }
+/* The same out of line, for the cut on every allocation's path, which keeps its
+   registers for itself: the heaps that map are few. */
+static __attribute__((noinline)) void MarkStartApart(BlockPrefix* p) { MarkStart(p, true); }
 inline BlockPrefix* RegionFence(Region* r) {
   return (BlockPrefix*)((char*)r + kRegionBytes - sizeof(BlockPrefix));
 }
@@ -708,7 +710,7 @@ inline uint32_t LoadSpan(BlockPrefix* p) { return __atomic_load_n(&p->span, __AT
 
 inline BlockPrefix* At(BlockPrefix* p, uint32_t offset) { return (BlockPrefix*)((char*)p + offset); }
 inline void MapStart(HHeap* h, BlockPrefix* p, bool starts) {
-  if (__builtin_expect(h->mapped, false)) MarkStart(p, starts);
+  if (h->mapped) MarkStart(p, starts);
 }
 inline BlockPrefix* Before(BlockPrefix* p) { return (BlockPrefix*)((char*)p - p->before); }
 
@@ -809,7 +811,7 @@ inline BlockPrefix* Cut(HHeap* h, BlockPrefix* p, uint32_t s, uint32_t restFlags
   rest->span = span - s;
   rest->before = s;
   SetFlags(rest, restFlags);
-  MapStart(h, rest, true);
+  if (__builtin_expect(h->mapped, false)) MarkStartApart(rest);
   At(rest, span - s)->before = span - s;
   SetSpan(p, s);
   return rest;
