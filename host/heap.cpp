@@ -597,6 +597,9 @@ inline void MarkStart(BlockPrefix* p, bool starts) {
   uint32_t word = r->starts[w];
   __atomic_store_n(&r->starts[w], starts ? word | bit : word & ~bit, __ATOMIC_RELEASE);
 }
+/* The same out of line, for the cut on every allocation's path, which keeps its
+   registers for itself: the heaps that map are few. */
+static __attribute__((noinline)) void MarkStartApart(BlockPrefix* p) { MarkStart(p, true); }
 inline BlockPrefix* RegionFence(Region* r) {
   return (BlockPrefix*)((char*)r + kRegionBytes - sizeof(BlockPrefix));
 }
@@ -630,37 +633,40 @@ enum : uint32_t {
 };
 
 struct HHeap {
+  /* What every allocation reads and writes, together in the first cache line (the heap
+     is made aligned to one): a program that fills its blocks as it makes them evicts
+     the heap between one allocation and the next, one miss for each line. */
   uint32_t magic;
   HeapLock lock;
-  BlockPrefix* first;   /* big blocks, in allocation order */
-  BlockPrefix* last;
-  Region* regions;      /* in the order made: a walk meets blocks made one after another in that order */
-  Region* lastRegion;
   /* The free block that requests no list serves exactly are cut from, front first, in no
      list: blocks made one after another lie in a row, as the walks will read them. */
   BlockPrefix* run;
-  BlockPrefix* bin[kBins];
-  uint32_t binMap[kBinWords]; /* the lists that are not empty */
   /* Byte counts of what a 32-bit process holds fit 32 bits; 64-bit ones cost a stall
      on every block (they are added in vector registers, from halves stored apart). */
-  uint32_t regionBytes;
-  uint32_t bigBytes;    /* big blocks, prefixes included */
   uint32_t inUse;       /* requested bytes of live blocks */
   uint32_t charged;     /* what live blocks cost the capacity: their spans */
   uint32_t blocks;
   uint64_t capacity;
   uint32_t walks;       /* walks in progress: frees are deferred meanwhile */
-  uint32_t deferred;    /* big blocks freed during walks, still listed */
   uint32_t seq;         /* raised by every region block made while a walk runs */
   uint32_t tag;         /* 1-63, stored in each block's flags */
   bool mapped;          /* its regions map their starts (Region) */
+  uint64_t refusedSince; /* monotonic ns of a refusal for lack of room with no allocation since */
+  uint32_t regionBytes;
+  uint32_t bigBytes;    /* big blocks, prefixes included */
+  BlockPrefix* first;   /* big blocks, in allocation order */
+  BlockPrefix* last;
+  Region* regions;      /* in the order made: a walk meets blocks made one after another in that order */
+  Region* lastRegion;
+  BlockPrefix* bin[kBins];
+  uint32_t binMap[kBinWords]; /* the lists that are not empty */
+  uint32_t deferred;    /* big blocks freed during walks, still listed */
   std::atomic<uint32_t> collected;
   std::atomic<jint> sharedAnswer;
   jint kind;
   void* owner;
   struct Relocation* moving;  /* old copies kept until FinishRelocation */
   uint64_t walkSince;    /* monotonic ns of the first walk since the last collection */
-  uint64_t refusedSince; /* monotonic ns of a refusal for lack of room with no allocation since */
   /* Region blocks freed during walks, merged and listed by span as the bins are, but
      apart from them until the last walk ends, when each list goes whole in front of its
      bin: a block is listed while a sweep still has it in the cache, and never read
@@ -669,6 +675,7 @@ struct HHeap {
   BlockPrefix* held[kBins];
   BlockPrefix* heldTail[kBins];
 };
+static_assert(offsetof(HHeap, refusedSince) + sizeof(uint64_t) <= 64, "the allocation path reads one line of the heap");
 
 struct Moved {
   uintptr_t oldBlock;
@@ -804,7 +811,7 @@ inline BlockPrefix* Cut(HHeap* h, BlockPrefix* p, uint32_t s, uint32_t restFlags
   rest->span = span - s;
   rest->before = s;
   SetFlags(rest, restFlags);
-  MapStart(h, rest, true);
+  if (__builtin_expect(h->mapped, false)) MarkStartApart(rest);
   At(rest, span - s)->before = span - s;
   SetSpan(p, s);
   return rest;
@@ -1004,8 +1011,9 @@ void Release(HHeap* h, BlockPrefix* p) {
    walk that read a span or a start before lands on a prefix all the same. What results
    is held as a whole, listed once; a free block before it takes it in and is held
    itself. A pending block that is taken in while still in a sweeping thread's batch is
-   passed over when the batch comes to the heap. */
-inline void Defer(HHeap* h, BlockPrefix* p) {
+   passed over when the batch comes to the heap. Inlined where a sweep's batch is applied,
+   a call per block freed being most of what it costs. */
+inline __attribute__((always_inline)) void Defer(HHeap* h, BlockPrefix* p) {
   if (p->flags == kAbsorbed) return;
   uint32_t span = p->span;
   for (;;) {
@@ -1131,6 +1139,21 @@ void FlushBatch(ThreadRecord* t) {
 /* Whether a block of size bytes lives in a region (else it is a big one). */
 inline bool InRegion(uint32_t size) { return size <= kLargestPooled; }
 
+/* A big block of charge bytes, listed last, or NULL past the bound. Out of line, as the
+   cut is: most blocks are small, and their path keeps its registers for itself. */
+__attribute__((noinline)) BlockPrefix* TakeBig(HHeap* h, uint32_t charge) {
+  BlockPrefix* p = WithinBound(h, charge) ? (BlockPrefix*)malloc(charge) : nullptr;
+  if (p == nullptr) return nullptr;
+  /* A walk stops at the list's last block of its start: this one lies past it. */
+  p->seq = 0;
+  p->next = nullptr;
+  p->prev = h->last;
+  if (h->last) h->last->next = p; else h->first = p;
+  h->last = p;
+  h->bigBytes += charge;
+  return p;
+}
+
 void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
   bool small = InRegion(size);
@@ -1139,27 +1162,18 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   SettleOwnFrees(h, t);
   bool room = (uint64_t)h->charged + charge <= h->capacity;
   BlockPrefix* p = nullptr;
-  if (room) p = small ? TakeSpan(h, charge, true) : WithinBound(h, charge) ? (BlockPrefix*)malloc(charge) : nullptr;
+  if (room) p = small ? TakeSpan(h, charge, true) : TakeBig(h, charge);
   if (!p) {
     if (!room && gCollectionLog && h->refusedSince == 0) h->refusedSince = MonotonicNs();
     h->lock.Unlock();
     return Refuse();
   }
-  if (h->refusedSince != 0) h->refusedSince = 0;
+  /* No refusal since: stored without a test, in the line every allocation writes. */
+  h->refusedSince = 0;
   p->size = size;
   p->hash = hash;
-  if (small) {
-    /* A walk visits region blocks with numbers up to the heap's at its start. */
-    p->seq = h->walks ? ++h->seq : 0;
-  } else {
-    /* A walk stops at the list's last block of its start: this one lies past it. */
-    p->seq = 0;
-    p->next = nullptr;
-    p->prev = h->last;
-    if (h->last) h->last->next = p; else h->first = p;
-    h->last = p;
-    h->bigBytes += charge;
-  }
+  /* A walk visits region blocks with numbers up to the heap's at its start. */
+  if (small) p->seq = h->walks ? ++h->seq : 0;
   uint32_t cls = small ? (uint32_t)kRegionClass : (uint32_t)kLargeClass;
   SetFlags(p, kMagicLive | (cls << kClassShift) | (h->tag << kHeapTagShift) | kAlive);
   h->inUse += size;
@@ -1226,8 +1240,9 @@ void FlushThreadCache(ThreadRecord* r) {
 }
 
 HHeap* HOSTCALL HeapCreate(void* owner, jint kind) {
-  HHeap* h = (HHeap*)calloc(1, sizeof(HHeap));
+  HHeap* h = (HHeap*)aligned_alloc(64, (sizeof(HHeap) + 63) & ~(size_t)63);
   if (!h) return nullptr;
+  memset((void*)h, 0, sizeof(HHeap));
   new (&h->collected) std::atomic<uint32_t>(0);
   new (&h->sharedAnswer) std::atomic<jint>(kind == 1 ? 1 : 0);
   new (&h->lock) HeapLock();
