@@ -357,7 +357,14 @@ JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICre
   record->next = VMUtils::GetVMList();
   VMUtils::SetVMList(record);
   c.listed = true;
+  // The mutex was taken, and counted as a hold, by the thread as it was bound before the
+  // attach: it is given back so. Given back as the new thread, it would leave a hold
+  // counted on the thread's record in a machine it ran in before (whose collections then
+  // give up whenever it parks) and a release on the new record that no hold matched
+  // (whose detach then leaves the monitors it holds taken).
+  host->SetCurrentEnv(c.savedEnv);
   VMUtils::UnlockGlobalMutex();
+  host->SetCurrentEnv(env);
 
   env->debug = 0;
   VMDebugger* agent = waitForDebugger ? VMJniWaitForDebugger(record) : NULL;
