@@ -390,6 +390,34 @@ TEST_F(EndingTest, AHostThreadInAReadHoldingANameSpaceMonitorIsWaitedForAndLeave
   Destroy(b);
 }
 
+/* Two daemons use a class whose static initialiser reads standard input: the first runs
+   the read, the second waits for the initialisation to end, where a stop does not reach
+   it. The reader holds the class for its machine: the destroy waits for the read, which
+   ends the reader stopped; the initialisation fails, and the second daemon ends as well.
+   (A destroy that let the reader go left the initialisation unfinished for good: the
+   second daemon waited for it for ever, and the destroy for the second daemon, whether
+   the read returned or not.) */
+TEST_F(EndingTest, ADaemonReadingInAStaticInitialiserIsWaitedForAndItsClassLetsTheOthersEnd) {
+  HoldReads(HeldRead);
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  CallStatic(env, "EndingReader", "startInitialising");
+  ASSERT_TRUE(ReadsHeld(1));
+  // Waits for another thread's initialisation are waits on the name space's monitor.
+  VMObject* ns = (VMObject*)vm->nameSpace;
+  bool waiting = false;
+  WhileOutside([&] {
+    waiting = WaitFor([ns] {
+      VMMonitor* monitor = ns->GetMonitor();
+      return monitor != nullptr && monitor->GetWaitCount() > 0;
+    });
+  });
+  ASSERT_TRUE(waiting) << "the second daemon did not come to wait for the initialisation";
+  ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  DestroyWaitsForTheHeldRead(vm, "the destroy went on while a daemon in a read ran a static initialiser");
+}
+
 /* A thread attached to machines A and B (separate name spaces) reads standard input in A
    when a destroy from outside ends A: once as a plain host thread, once as a thread A
    started whose code then attached it to B as well. Either way its code goes on to B once
