@@ -218,6 +218,58 @@ TEST_F(EndingTest, ARefusedAttachOfAnAttachedThreadKeepsItsFirstEnvAndIsWaitedFo
   EXPECT_FALSE(returnedWhileAttached.load()) << "DestroyJavaVM returned while a thread attached to it still ran";
 }
 
+/* The host's global mutex, where a preempted attach may be: past its look at the process
+   state, not yet holding the mutex. It holds until the test lets it go on, or 3 s. */
+thread_local bool tlsHoldLock = false;
+jboolean(HOSTCALL* gRealMutexLock)(void*) = nullptr;
+
+jboolean HOSTCALL HeldGlobalLock(void* mutex) {
+  if (tlsHoldLock && mutex == refhost::Functions()->GetGlobalMutex()) {
+    tlsHoldLock = false;
+    gStage = 1;
+    for (int i = 0; i < 3000 && gStage.load() != 2; i++) std::this_thread::sleep_for(Ms(1));
+  }
+  return gRealMutexLock(mutex);
+}
+
+/* An attach, and a listing of the machines, held just before it takes the global mutex
+   while the last machine ends: the destroy does not wait for it (it has not begun to
+   attach) and releases the process state. The attach then finds no machine and is
+   refused, the listing finds none, and neither leaves process state behind. (Their lock
+   made the process state again, for no machine, and its memory stayed for good.) */
+TEST_F(EndingTest, AnAttachOrAListingAsTheLastMachineEndsLeavesNoProcessState) {
+  for (int listing = 0; listing < 2; listing++) {
+    SCOPED_TRACE(listing ? "JNI_GetCreatedJavaVMs" : "AttachCurrentThread");
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    gStage = 0;
+    gRealMutexLock = host->MutexLock;
+    host->MutexLock = HeldGlobalLock;
+    std::atomic<int> answer{-5};
+    std::thread late([&] {
+      tlsHoldLock = true;
+      JNIEnv* mine = nullptr;
+      jsize total = -1;
+      if (listing)
+        answer = JNI_GetCreatedJavaVMs(nullptr, 0, &total) == 0 ? total : -2;
+      else
+        answer = VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr);
+    });
+    WhileOutside([&] {
+      while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+    });
+    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+    EXPECT_FALSE(ProcessStateExists());
+    gStage = 2;
+    late.join();
+    host->MutexLock = gRealMutexLock;
+    EXPECT_EQ(listing ? 0 : -1, answer.load());
+    EXPECT_FALSE(ProcessStateExists()) << "the late call made the process state again";
+    if (ProcessStateExists()) VMUtils::Fini();
+  }
+}
+
 /* Host threads attach and detach without pause while the machine is destroyed: each
    attach either makes a thread the destroyer waits for, or is refused, and none runs on
    once the machine is freed. */
@@ -512,6 +564,34 @@ TEST_F(EndingTest, AHostThreadInAReadHoldingANameSpaceMonitorIsWaitedForAndLeave
   }
   OtherThreadTakesClassMonitor(b, "java/lang/String");
   Destroy(b);
+}
+
+/* Two daemons use a class whose static initialiser reads standard input: the first runs
+   the read, the second waits for the initialisation to end, where a stop does not reach
+   it. The reader holds the class for its machine: the destroy waits for the read, which
+   ends the reader stopped; the initialisation fails, and the second daemon ends as well.
+   (A destroy that let the reader go left the initialisation unfinished for good: the
+   second daemon waited for it for ever, and the destroy for the second daemon, whether
+   the read returned or not.) */
+TEST_F(EndingTest, ADaemonReadingInAStaticInitialiserIsWaitedForAndItsClassLetsTheOthersEnd) {
+  HoldReads(HeldRead);
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  CallStatic(env, "EndingReader", "startInitialising");
+  ASSERT_TRUE(ReadsHeld(1));
+  // Waits for another thread's initialisation are waits on the name space's monitor.
+  VMObject* ns = (VMObject*)vm->nameSpace;
+  bool waiting = false;
+  WhileOutside([&] {
+    waiting = WaitFor([ns] {
+      VMMonitor* monitor = ns->GetMonitor();
+      return monitor != nullptr && monitor->GetWaitCount() > 0;
+    });
+  });
+  ASSERT_TRUE(waiting) << "the second daemon did not come to wait for the initialisation";
+  ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  DestroyWaitsForTheHeldRead(vm, "the destroy went on while a daemon in a read ran a static initialiser");
 }
 
 /* A thread attached to machines A and B (separate name spaces) reads standard input in A

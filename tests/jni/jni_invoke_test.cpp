@@ -15,6 +15,7 @@
 #include "vmclassloader.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
+#include "vmmonitor.h"
 #include "safe_wait.h"
 
 namespace jni_test {
@@ -408,6 +409,100 @@ int CreateRefusing(JniTest* test, JNIHostFunctions* host, uint32_t n, bool proce
   (void)test;
   if (refhost::RefusedCount() == refusedBefore) return -1;
   return result != 0 ? 1 : 0;
+}
+
+/* ---- the holds of a thread that makes a machine ----
+   The creation holds the global mutex from before the creating thread has a record in the
+   new machine until the machine is listed. A thread's holds decide whether a detach must
+   give up the monitors it leaves and whether a collection may go on while it is parked,
+   so the creation must leave both the new record and the thread's record in a machine it
+   already ran in holding what the thread holds, nothing more and nothing less. */
+
+/* A host thread makes a second machine of the name space, takes a class's monitor there
+   (JNI MonitorEnter) and detaches without leaving it: the detach gives the monitor up, as
+   for any thread that leaves holding monitors. (The mutex's release was counted on the
+   new record, which had not counted its hold: the detach found nothing held and left the
+   monitor to the thread, for whose identity the first machine's threads then waited.) */
+TEST_F(InvokeTest, ACreatorThatDetachesHoldingAMonitorGivesItUp) {
+  JNIEnv* envA = nullptr;
+  JavaVM* a = Create(&envA);
+  ASSERT_NE(nullptr, a);
+  JavaVM* b = nullptr;
+  std::atomic<void*> creatorId{nullptr};
+  std::thread creator([&] {
+    JNICreateArgs args = Args();
+    args.shareNameSpaceOf = a;
+    JNIEnv* envB = nullptr;
+    if (JNI_CreateJavaVM(&b, &envB, &args) != 0) return;
+    jclass cls = envB->functions->FindClass(envB, "java/lang/String");
+    if (cls != nullptr && envB->functions->MonitorEnter(envB, cls) == 0) creatorId = host->CurrentThreadId();
+    b->functions->DetachCurrentThread(b);
+  });
+  JoinOutside(creator);
+  ASSERT_NE(nullptr, b);
+  ASSERT_NE(nullptr, creatorId.load());
+  VMMonitor* monitor = VMJniHandle::UnHandle(envA, envA->functions->FindClass(envA, "java/lang/String"))->GetMonitor();
+  ASSERT_NE(nullptr, monitor);
+  EXPECT_EQ(nullptr, monitor->GetOwner()) << "the class's monitor is still owned by the thread that left it";
+  Destroy(b);
+  Destroy(a);
+}
+
+/* A host thread attached to machine A makes machine B, comes back to A and runs bytecode
+   there while another thread of A collects: the collection runs. (The creation's mutex
+   was counted as a hold on the thread's record in A and never given back there: every
+   collection of A that found the thread parked at a poll took it for a thread holding a
+   mutex and gave up, so A could not collect while the thread ran in it.) */
+TEST_F(InvokeTest, AThreadThatMadeAnotherMachineLetsItsFirstMachineCollect) {
+  JNIEnv* envA = nullptr;
+  JavaVM* a = Create(&envA);
+  ASSERT_NE(nullptr, a);
+  const JNINativeInterface_* f = envA->functions;
+  jclass spinner = f->FindClass(envA, "Spinner");
+  ASSERT_NE(nullptr, spinner);
+  jfieldID stop = f->GetStaticFieldID(envA, spinner, "stop", "Z");
+  ASSERT_NE(nullptr, stop);
+  jclass system = f->FindClass(envA, "java/lang/System");
+  jmethodID gc = f->GetStaticMethodID(envA, system, "gc", "()V");
+  ASSERT_NE(nullptr, gc);
+  std::atomic<bool> spinning{false};
+  std::atomic<int> destroyedB{-5};
+  std::thread other([&] {
+    JNIEnv* inA = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(a, &inA, nullptr) != 0) {
+      spinning = true;
+      return;
+    }
+    JavaVM* b = nullptr;
+    JNIEnv* inB = nullptr;
+    JNICreateArgs args = Args();
+    if (JNI_CreateJavaVM(&b, &inB, &args) == 0) {
+      host->AttachThreadEnv(a, inA);
+      host->SetCurrentEnv(inA);
+      jclass mine = inA->functions->FindClass(inA, "Spinner");
+      spinning = true;
+      inA->functions->CallStaticVoidMethod(inA, mine, inA->functions->GetStaticMethodID(inA, mine, "spin", "()V"));
+      inA->functions->DeleteLocalRef(inA, mine);
+      host->AttachThreadEnv(b, inB);
+      host->SetCurrentEnv(inB);
+      destroyedB = b->functions->DestroyJavaVM(b);
+      host->AttachThreadEnv(a, inA);
+      host->SetCurrentEnv(inA);
+    }
+    spinning = true;  // also when B could not be made: the test then fails below
+    VMJniInvoke::DetachCurrentThread(a);
+  });
+  WhileOutside([&] {
+    while (!spinning.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  const uint32_t before = a->vm->GetCollections();
+  f->CallStaticVoidMethod(envA, system, gc);
+  const uint32_t after = a->vm->GetCollections();
+  f->SetStaticBooleanField(envA, spinner, stop, JNI_TRUE);
+  JoinOutside(other);
+  EXPECT_LT(before, after) << "the collection gave up: the thread that made machine B counted a hold it never had";
+  EXPECT_EQ(0, destroyedB.load());
+  Destroy(a);
 }
 
 TEST_F(InvokeTest, AllocationRefusedAtEveryStepOfCreation) {

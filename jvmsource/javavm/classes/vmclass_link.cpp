@@ -343,6 +343,7 @@ VMStatus WaitForInitializer(VMNameSpace* ns, VMThread* thread, VMLoadableClass* 
 /* The end of this machine's initialisation of a class: its answer for every later
    request, then the waiters woken. */
 void FinishInitialization(VMLoadableClass* cls, VMObject* data, VMStatus failure) {
+  VM::LeaveInitializer();
   if (failure != 0) {
     data->SetWord(cls->GetNumStatics() + 1, (VMword)failure);
     __atomic_store_n(StateWord(cls, data), InitFailed, __ATOMIC_RELEASE);
@@ -387,8 +388,12 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
       status = PrepareStaticData(env, &published);
       if (status != 0) goto failed;
       data = ReadSlot(vm, GetIndex());
-      // Stored by this thread: it runs the initialiser.
-      if (published && data != NULL) break;
+      // Stored by this thread: it runs the initialiser, and the machine's other users of
+      // the class wait for it until FinishInitialization.
+      if (published && data != NULL) {
+        VM::EnterInitializer();
+        break;
+      }
       continue;
     }
     VMword state = LoadState(this, data);

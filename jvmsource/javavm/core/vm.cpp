@@ -227,6 +227,16 @@ static thread_local VM* tStartedBy = NULL;
 
 void VM::MarkStartedThread() { tStartedBy = this; }
 
+/* How many static initialisers the calling host thread runs, nested ones included. */
+static thread_local uint32_t tInitializers = 0;
+
+void VM::EnterInitializer() { tInitializers++; }
+
+void VM::LeaveInitializer() {
+  VM_ASSERT(tInitializers != 0);
+  if (tInitializers != 0) tInitializers--;
+}
+
 /* A thread whose machine ended while it waited in the host: it holds nothing of the
    machine and must read nothing of it (nor return into frames that named it), so it
    stays here for the rest of the process. */
@@ -237,13 +247,14 @@ __attribute__((noreturn)) static void ParkForGood() {
 
 void VM::EnterHostWait(VMThread* thread) {
   if (thread == NULL) return;
-  // Only a thread of the machine's own, holding no host mutex, may be let go: it returns
-  // into nothing but the machine's frames, and it keeps no other thread waiting. A host
-  // thread's call returns into host code that may still need it (to leave a monitor, to
-  // detach from another machine), and a held mutex (a machine monitor around the read)
-  // would hold up, for good, whoever waits for it: such a wait is a plain safe region,
-  // which the machine's end waits for.
-  if (tStartedBy != thread->GetVM() || thread->GetHostMutexCount() != 0) {
+  // Only a thread of the machine's own, holding no host mutex and running no static
+  // initialiser, may be let go: it returns into nothing but the machine's frames, and it
+  // keeps no other thread waiting. A host thread's call returns into host code that may
+  // still need it (to leave a monitor, to detach from another machine), and a held mutex
+  // (a machine monitor around the read) or a class being initialised (whose other users
+  // wait where a stop does not reach them) would hold up, for good, whoever waits for it:
+  // such a wait is a plain safe region, which the machine's end waits for.
+  if (tStartedBy != thread->GetVM() || thread->GetHostMutexCount() != 0 || tInitializers != 0) {
     EnterSafeRegion(thread);
     return;
   }

@@ -118,8 +118,9 @@ class VM : public VMInternalObject {
      nothing of the machine: host handles, and memory of the thread's own stack, never the
      heap. Such a call may not return for as long as the process lives (a read of a pipe
      that nobody writes), and the machine may end meanwhile without waiting for it, if
-     the thread is one it started (MarkStartedThread) and holds no host mutex; any other
-     thread's wait is a plain safe region, which the end waits for. A thread it let go
+     the thread is one it started (MarkStartedThread), holds no host mutex and runs no
+     static initialiser (EnterInitializer); any other thread's wait is a plain safe region,
+     which the end waits for. A thread it let go
      never comes back into it: LeaveHostWait then parks the thread for good, before it
      reads anything (its record, its env and its frames are gone). */
   static void EnterHostWait(VMThread* thread);
@@ -127,6 +128,10 @@ class VM : public VMInternalObject {
   /* Marks the calling host thread, just attached to run a Thread this machine started, as
      the machine's own, until it attaches to or detaches from any machine. */
   void MarkStartedThread();
+  /* Around the calling host thread's run of a class's static initialiser in its machine:
+     the machine's other users of the class wait for it to end. */
+  static void EnterInitializer();
+  static void LeaveInitializer();
   /* The values of a host thread's host-wait word (its gate, VMThread word 21). */
   enum : VMword { OutsideHostWait = 0, InsideHostWait = 1, LetGoOfHostWait = 2 };
   /* The final collection of Destroy: with no thread left, everything the machine object

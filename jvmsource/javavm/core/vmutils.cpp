@@ -111,6 +111,24 @@ void VMUtils::LockGlobalMutex() {
   SetGlobalMutexCount(1);
 }
 
+bool VMUtils::LockGlobalMutexIfSetUp() {
+  if (hostFunctions == NULL || Cell(4) == NULL) return false;
+  void* me = hostFunctions->CurrentThreadId();
+  if (reinterpret_cast<void*>(*Cell(4)) == me) {
+    SetGlobalMutexCount(GetGlobalMutexCount() + 1);
+    return true;
+  }
+  if (!MutexLock(hostFunctions->GetGlobalMutex())) return false;
+  // The last machine may have released the cells while this thread waited.
+  if (Cell(4) == NULL) {
+    MutexUnlock(hostFunctions->GetGlobalMutex());
+    return false;
+  }
+  SetGlobalMutexOwner(me);
+  SetGlobalMutexCount(1);
+  return true;
+}
+
 void VMUtils::UnlockGlobalMutex() {
   if (Cell(0) == NULL) {
     MutexUnlock(hostFunctions->GetGlobalMutex());

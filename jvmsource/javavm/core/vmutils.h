@@ -72,6 +72,11 @@ class VMUtils {
      up yet, so that every hold is recorded in the cells. */
   static void LockGlobalMutex();
   static void UnlockGlobalMutex();
+  /* The same lock for an entry that only looks for listed machines: false, holding
+     nothing, when the process is not set up (before the first machine, or once the last
+     has released the cells, maybe while the caller waited for the lock), which a lock
+     would set up again for no machine. */
+  static bool LockGlobalMutexIfSetUp();
 
   /* Holds the global mutex for the life of a scope. Never let a long jump skip one. */
   class GlobalMutexGuard {

@@ -106,11 +106,11 @@ enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
    attach is under way until EndAttach: a destroyer that begins meanwhile waits for it
    before it counts the threads, so that no attach goes on with a machine being freed. */
 static bool BeginAttach(JavaVM* javaVM) {
-  if (!CellsExist()) return false;
-  VMUtils::GlobalMutexGuard guard;
-  if (!IsListed(javaVM) || javaVM->terminating != 0) return false;
-  javaVM->attaching++;
-  return true;
+  if (!VMUtils::LockGlobalMutexIfSetUp()) return false;
+  const bool open = IsListed(javaVM) && javaVM->terminating == 0;
+  if (open) javaVM->attaching++;
+  VMUtils::UnlockGlobalMutex();
+  return open;
 }
 
 /* Called by an attach under way: the record is still there. */
@@ -385,7 +385,14 @@ JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICre
   record->next = VMUtils::GetVMList();
   VMUtils::SetVMList(record);
   c.listed = true;
+  // The mutex was taken, and counted as a hold, by the thread as it was bound before the
+  // attach: it is given back so. Given back as the new thread, it would leave a hold
+  // counted on the thread's record in a machine it ran in before (whose collections then
+  // give up whenever it parks) and a release on the new record that no hold matched
+  // (whose detach then leaves the monitors it holds taken).
+  host->SetCurrentEnv(c.savedEnv);
   VMUtils::UnlockGlobalMutex();
+  host->SetCurrentEnv(env);
 
   env->debug = 0;
   VMDebugger* agent = waitForDebugger ? VMJniWaitForDebugger(record) : NULL;
@@ -431,12 +438,13 @@ JNIEXPORT jint HOSTCALL JNI_GetCreatedJavaVMsNoMutex(JavaVM** buffer, jsize buff
 JNIEXPORT jint HOSTCALL JNI_GetCreatedJavaVMs(JavaVM** buffer, jsize bufferLength, jsize* total) {
   // Before the first machine and after the last there is no list, and taking the mutex
   // would make one.
-  if (!CellsExist()) {
+  if (!VMUtils::LockGlobalMutexIfSetUp()) {
     if (total != NULL) *total = 0;
     return 0;
   }
-  VMUtils::GlobalMutexGuard guard;
-  return JNI_GetCreatedJavaVMsNoMutex(buffer, bufferLength, total);
+  jint result = JNI_GetCreatedJavaVMsNoMutex(buffer, bufferLength, total);
+  VMUtils::UnlockGlobalMutex();
+  return result;
 }
 
 /* ---- destruction ---- */

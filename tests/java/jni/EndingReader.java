@@ -25,6 +25,32 @@ public class EndingReader {
         }
     }
 
+    /* A class whose static initialiser reads standard input: the first thread to use it
+       runs the read, any other waits for the initialisation to end. */
+    static class Input {
+        static int first;
+
+        static {
+            try {
+                first = System.in.read();
+            } catch (IOException e) {
+            }
+        }
+    }
+
+    /* Two daemons that use Input. */
+    public static void startInitialising() {
+        for (int i = 0; i < 2; i++) {
+            Thread t = new Thread() {
+                public void run() {
+                    if (Input.first == -2) System.out.println();
+                }
+            };
+            t.setDaemon(true);
+            t.start();
+        }
+    }
+
     /* One daemon that reads standard input inside a synchronized block on this class, a
        class object every machine of the name space shares. */
     public static void startHolding() {
