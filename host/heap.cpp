@@ -847,7 +847,9 @@ BlockPrefix* BestFit(HHeap* h, uint32_t s) {
    may need more than its live blocks, but past twice its capacity (regions and big
    blocks together), a refusal (and the collection it calls for) is the better answer. */
 inline bool WithinBound(const HHeap* h, uint32_t bytes) {
-  return (uint64_t)h->regionBytes + h->bigBytes + bytes <= 2 * h->capacity;
+  /* Halved rather than the capacity doubled: a capacity of 2^63 or more would wrap. */
+  uint64_t held = (uint64_t)h->regionBytes + h->bigBytes + bytes;
+  return held / 2 + (held & 1) <= h->capacity;
 }
 
 /* The heap has grown past what the caches hold: every region maps its starts from now

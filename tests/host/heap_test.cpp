@@ -1113,6 +1113,26 @@ TEST_F(HeapTest, BlocksAboveTheRegionSizeCountTowardsTwiceTheCapacity) {
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
 }
 
+/* A launcher takes heap limits up to 2^64 bytes (-Xmx8589934592g is 2^63): with such a
+   capacity the bound of twice it must still hold every region and big block wanted,
+   however the doubling would wrap. */
+TEST_F(HeapTest, HeapsOfTheLargestCapacitiesStillGrowPastOneRegion) {
+  for (uint64_t capacity : {1ull << 63, (1ull << 63) + (128u << 10), UINT64_MAX}) {
+    refhost::SetHeapCapacity(heap, capacity);
+    std::vector<void*> blocks;
+    for (int i = 0; i < 40; i++) {
+      void* b = host->HeapAlloc(heap, 16000, 1);
+      EXPECT_NE(nullptr, b) << "block " << i << " of a heap of capacity " << capacity;
+      if (b) blocks.push_back(b);
+    }
+    void* big = host->HeapAlloc(heap, 20000, 1);
+    EXPECT_NE(nullptr, big) << "a big block in a heap of capacity " << capacity;
+    if (big) blocks.push_back(big);
+    for (void* b : blocks) host->HeapFree(heap, b);
+    EXPECT_EQ("", refhost::CheckHeap(heap));
+  }
+}
+
 /* The blocks of the test below read 1 in every word: taken for a prefix, that is a live
    block old enough for any walk, but with flags no real prefix has. */
 uint32_t* MakeOnes(JNIHostFunctions* host, HHeap* heap, uint32_t size) {
