@@ -1210,6 +1210,42 @@ TEST_F(HeapTest, WalksReadThroughBlocksMergedAndCutWhileTheyRun) {
   EXPECT_EQ(0u, Walk(host, heap).size());
 }
 
+/* The bookkeeping is read while walks run, so a check made while another thread sweeps
+   meets blocks that thread frees without the heap's lock (their flags, then their link
+   over their size): it must take such a block as freed, never as a live one of a
+   size that is a link's value. A thread sweeps row after row while another checks. */
+TEST_F(HeapTest, TheBookkeepingCheckedWhileAnotherThreadSweepsFindsNoFault) {
+  std::atomic<bool> done{false}, sweeping{false};
+  std::atomic<int> checks{0};
+  std::string faults;
+  std::thread checker([&] {
+    while (!done && faults.size() < 1000) {
+      if (sweeping) {
+        faults += refhost::CheckHeap(heap);
+        checks++;
+      }
+      std::this_thread::yield();
+    }
+  });
+  std::mt19937 rng(9);
+  for (int round = 0; round < 200; round++) {
+    std::set<void*> row;
+    for (int i = 0; i < 2000; i++) row.insert(host->HeapAlloc(heap, 8 + rng() % 200, 1));
+    row.erase(nullptr);
+    WalkLog log{host, heap, {}, nullptr};
+    log.onVisit = [&](void* b) {
+      sweeping = true;
+      if (row.erase(b)) host->HeapFree(heap, b);
+    };
+    host->HeapWalk(heap, Record, &log);
+    sweeping = false;
+    ASSERT_TRUE(row.empty());
+  }
+  done = true;
+  checker.join();
+  EXPECT_EQ("", faults) << "over " << checks.load() << " checks";
+}
+
 /* Waits in the walk's first visit until released: the walk holds the heap's places
    meanwhile. */
 struct HeldWalk {
