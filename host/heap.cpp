@@ -854,7 +854,9 @@ BlockPrefix* BestFit(HHeap* h, uint32_t s) {
    may need more than its live blocks, but past twice its capacity (regions and big
    blocks together), a refusal (and the collection it calls for) is the better answer. */
 inline bool WithinBound(const HHeap* h, uint32_t bytes) {
-  return (uint64_t)h->regionBytes + h->bigBytes + bytes <= 2 * h->capacity;
+  /* Halved rather than the capacity doubled: a capacity of 2^63 or more would wrap. */
+  uint64_t held = (uint64_t)h->regionBytes + h->bigBytes + bytes;
+  return held / 2 + (held & 1) <= h->capacity;
 }
 
 /* The heap has grown past what the caches hold: every region maps its starts from now
@@ -1201,7 +1203,9 @@ void HeapFreeOn(HHeap* h, void* block) {
     t->batchBytes += p->size;
     t->batchCharged += SpanFor(p->size);
     SetFlags(p, kPending);
-    p->link = t->batchFirst;
+    /* Over the size, after the flags: a check of the heap that reads a link for a size
+       reads the pending flags after it (CheckHeap). */
+    __atomic_store_n(&p->link, t->batchFirst, __ATOMIC_RELEASE);
     t->batchFirst = p;
     t->batchHeap = h;
     if (++t->batchCount >= 256) FlushBatch(t);
@@ -1776,7 +1780,11 @@ std::string CheckHeap(HHeap* heap) {
     uint32_t before = 0;
     bool freeBefore = false;
     for (; p < fence; p = At(p, p->span)) {
-      uint32_t f = p->flags, span = p->span;
+      uint32_t f = LoadFlags(p), span = p->span;
+      /* A thread sweeping meanwhile frees without the lock, its flags and then a link
+         over the size: a size read after that link comes with flags read after it. */
+      uint32_t size = __atomic_load_n(&p->size, __ATOMIC_ACQUIRE);
+      if (walking) f = LoadFlags(p);
       if (span < kLeastSpan || (span & 7) != 0 || At(p, span) > fence) {
         AddFault(&faults, "a span of %u at %p (flags %x)\n", span, (void*)p, f);
         break;
@@ -1788,9 +1796,8 @@ std::string CheckHeap(HHeap* heap) {
       bool isFree = f == kBinned || f == kRun;
       if ((f & kMagicMask) == kMagicLive && (f & kAlive) != 0) {
         live++;
-        charged += SpanFor(p->size);
-        if (span < SpanFor(p->size))
-          AddFault(&faults, "a live span of %u for %u bytes at %p\n", span, p->size, (void*)p);
+        charged += SpanFor(size);
+        if (span < SpanFor(size)) AddFault(&faults, "a live span of %u for %u bytes at %p\n", span, size, (void*)p);
       } else if (f == kBinned) {
         listedFree++;
       } else if (f == kRun) {

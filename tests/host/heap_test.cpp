@@ -1113,6 +1113,26 @@ TEST_F(HeapTest, BlocksAboveTheRegionSizeCountTowardsTwiceTheCapacity) {
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
 }
 
+/* A launcher takes heap limits up to 2^64 bytes (-Xmx8589934592g is 2^63): with such a
+   capacity the bound of twice it must still hold every region and big block wanted,
+   however the doubling would wrap. */
+TEST_F(HeapTest, HeapsOfTheLargestCapacitiesStillGrowPastOneRegion) {
+  for (uint64_t capacity : {1ull << 63, (1ull << 63) + (128u << 10), UINT64_MAX}) {
+    refhost::SetHeapCapacity(heap, capacity);
+    std::vector<void*> blocks;
+    for (int i = 0; i < 40; i++) {
+      void* b = host->HeapAlloc(heap, 16000, 1);
+      EXPECT_NE(nullptr, b) << "block " << i << " of a heap of capacity " << capacity;
+      if (b) blocks.push_back(b);
+    }
+    void* big = host->HeapAlloc(heap, 20000, 1);
+    EXPECT_NE(nullptr, big) << "a big block in a heap of capacity " << capacity;
+    if (big) blocks.push_back(big);
+    for (void* b : blocks) host->HeapFree(heap, b);
+    EXPECT_EQ("", refhost::CheckHeap(heap));
+  }
+}
+
 /* The blocks of the test below read 1 in every word: taken for a prefix, that is a live
    block old enough for any walk, but with flags no real prefix has. */
 uint32_t* MakeOnes(JNIHostFunctions* host, HHeap* heap, uint32_t size) {
@@ -1188,6 +1208,42 @@ TEST_F(HeapTest, WalksReadThroughBlocksMergedAndCutWhileTheyRun) {
   EXPECT_EQ(0, strays.load()) << "over " << walks.load() << " walks";
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
   EXPECT_EQ(0u, Walk(host, heap).size());
+}
+
+/* The bookkeeping is read while walks run, so a check made while another thread sweeps
+   meets blocks that thread frees without the heap's lock (their flags, then their link
+   over their size): it must take such a block as freed, never as a live one of a
+   size that is a link's value. A thread sweeps row after row while another checks. */
+TEST_F(HeapTest, TheBookkeepingCheckedWhileAnotherThreadSweepsFindsNoFault) {
+  std::atomic<bool> done{false}, sweeping{false};
+  std::atomic<int> checks{0};
+  std::string faults;
+  std::thread checker([&] {
+    while (!done && faults.size() < 1000) {
+      if (sweeping) {
+        faults += refhost::CheckHeap(heap);
+        checks++;
+      }
+      std::this_thread::yield();
+    }
+  });
+  std::mt19937 rng(9);
+  for (int round = 0; round < 200; round++) {
+    std::set<void*> row;
+    for (int i = 0; i < 2000; i++) row.insert(host->HeapAlloc(heap, 8 + rng() % 200, 1));
+    row.erase(nullptr);
+    WalkLog log{host, heap, {}, nullptr};
+    log.onVisit = [&](void* b) {
+      sweeping = true;
+      if (row.erase(b)) host->HeapFree(heap, b);
+    };
+    host->HeapWalk(heap, Record, &log);
+    sweeping = false;
+    ASSERT_TRUE(row.empty());
+  }
+  done = true;
+  checker.join();
+  EXPECT_EQ("", faults) << "over " << checks.load() << " checks";
 }
 
 /* Waits in the walk's first visit until released: the walk holds the heap's places
