@@ -818,5 +818,44 @@ TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
   Destroy(keeper);
 }
 
+/* What a host's shutdown does to every machine it finds listed, from three threads at
+   once (two destroys and an abandon), meets a machine whose creation still waits (for a
+   debugger here) and then fails (no class library). The abandon is refused: the machine
+   is not yet the host's to keep, its creating thread runs in it. One destroy takes it,
+   the other is refused, and the failed creation leaves it to that destroy. (The abandon
+   released the name space and the process state, and the creation went on into them:
+   heap-use-after-free in the sanitizer build.) */
+TEST_F(InvokeTest, AFailingCreationRacedByTwoDestroysAndAnAbandonIsTakenDownOnce) {
+  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
+  std::atomic<int> created{-5};
+  std::thread creator([&] {
+    JNICreateArgs args = Args();
+    args.waitForDebugger = 1;
+    JavaVM* made = nullptr;
+    JNIEnv* madeEnv = nullptr;
+    created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+  });
+  JavaVM* listed = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    jsize total = 0;
+    JNI_GetCreatedJavaVMs(&listed, 1, &total);
+    return total == 1;
+  }));
+  // The abandon first: the order that took everything from under the creation.
+  EXPECT_EQ(-1, VMJniInvoke::AbandonJavaVM(listed)) << "a machine whose creation was under way was abandoned";
+  std::atomic<int> destroyed[2] = {{-5}, {-5}};
+  std::vector<std::thread> destroyers;
+  for (int i = 0; i < 2; i++)
+    destroyers.emplace_back([&, i] { destroyed[i] = VMJniInvoke::DestroyJavaVM(listed); });
+  // The one that comes second is refused at once; the other waits for the creation.
+  EXPECT_TRUE(WaitFor([&] { return destroyed[0].load() == -1 || destroyed[1].load() == -1; }));
+  EXPECT_EQ(-1, VMJniInvoke::AbandonJavaVM(listed));
+  listed->debugWait = 0;  // what the debugger's release does: the creation goes on, and fails
+  creator.join();
+  for (auto& t : destroyers) t.join();
+  EXPECT_EQ(-1, created.load());
+  EXPECT_EQ(1, (destroyed[0].load() == 0) + (destroyed[1].load() == 0));
+}
+
 }  // namespace
 }  // namespace jni_test

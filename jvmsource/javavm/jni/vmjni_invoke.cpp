@@ -536,13 +536,9 @@ jint DestroyJavaVM(JavaVM* record) {
   return result;
 }
 
-jint AbandonJavaVM(JavaVM* record) {
-  if (record == NULL || record->vm == NULL || !CellsExist()) return -1;
-  JNIHostFunctions* host = Host();
-  VMNameSpace* ns = record->nameSpace;
-  void* me = host->CurrentThreadId();
-  // A class this thread is initialising would never finish for the other machines of
-  // the name space.
+/* Under the global mutex, the record listed: whether the calling thread is initialising
+   a class of the name space, which would never finish for its other machines. */
+static bool InitialisingAClassOf(VMNameSpace* ns, void* me) {
   for (uint32_t i = 1;; i++) {
     VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - AbandonJavaVM");
     VMClassHandleArray* classes = ns->GetClasses();
@@ -550,12 +546,25 @@ jint AbandonJavaVM(JavaVM* record) {
     VMClass* cls = more ? classes->Get(i) : NULL;
     bool mine = cls != NULL && cls->GetIsLoadable() && (void*)((VMLoadableClass*)cls)->GetThreadDoingInit() == me;
     VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - AbandonJavaVM");
-    if (mine) return -1;
-    if (!more) break;
+    if (mine) return true;
+    if (!more) return false;
   }
+}
+
+jint AbandonJavaVM(JavaVM* record) {
+  if (record == NULL || !CellsExist()) return -1;
+  JNIHostFunctions* host = Host();
+  VMNameSpace* ns = NULL;
   {
+    // Nothing of the record is read before it is known to be listed and nobody's: a
+    // destroy (or another abandon) that has it may free it at any time, and takes it only
+    // under this mutex. A machine whose creation is still under way is its
+    // creating thread's, which runs in it: not yet the host's to keep.
     VMUtils::GlobalMutexGuard guard;
-    if (!IsListed(record) || record->terminating != 0) return -1;
+    if (!IsListed(record) || record->terminating != 0 || record->vm == NULL || !record->vm->GetInitialized())
+      return -1;
+    ns = record->nameSpace;
+    if (InitialisingAClassOf(ns, host->CurrentThreadId())) return -1;
     // Marked as a destroy marks it: an attach under way is refused, and nothing it may
     // still read goes before it has ended.
     record->terminating = 1;
