@@ -857,5 +857,31 @@ TEST_F(InvokeTest, AFailingCreationRacedByTwoDestroysAndAnAbandonIsTakenDownOnce
   EXPECT_EQ(1, (destroyed[0].load() == 0) + (destroyed[1].load() == 0));
 }
 
+/* A host thread that runs in a machine destroys it while a thread attached to nothing
+   (a host's shutdown, which found it listed) already does. The second destroy is
+   refused; the caller, attached, leaves the machine all the same (it is not to be run in
+   any more), or the first destroy, which waits for every thread to leave, would wait for
+   it for good. */
+TEST_F(InvokeTest, AThreadWhoseDestroyIsRefusedForAnotherLeavesTheMachineToIt) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::atomic<int> first{-5};
+  std::thread shutdown([&] { first = VMJniInvoke::DestroyJavaVM(vm); });
+  WhileOutside([&] { EXPECT_TRUE(WaitFor([&] { return __atomic_load_n(&vm->terminating, __ATOMIC_SEQ_CST) != 0; })); });
+  EXPECT_EQ(-1, VMJniInvoke::DestroyJavaVM(vm));
+  EXPECT_EQ(nullptr, host->GetCurrentEnv());
+  EXPECT_EQ(nullptr, refhost::AttachedEnv());
+  const bool ended = EndsWithin(60000, [&] { shutdown.join(); });
+  if (!ended) {
+    // The first destroy waits for this thread for ever: nothing can end the machine.
+    ADD_FAILURE() << "the first destroy waited for a thread whose own destroy it had refused";
+    shutdown.detach();
+    fflush(stdout);
+    _exit(1);
+  }
+  EXPECT_EQ(0, first.load());
+}
+
 }  // namespace
 }  // namespace jni_test

@@ -490,14 +490,27 @@ namespace VMJniInvoke {
 jint DestroyJavaVM(JavaVM* record) {
   if (record == NULL || !CellsExist()) return -1;
   JNIHostFunctions* host = Host();
+  JNIEnv* current = host->GetCurrentEnv();
+  bool refused = false;
   {
     // One destroyer per machine, and only of a listed one: the mark also keeps a shared
     // name space from being lent out now, and the debugger from picking the machine.
     VMUtils::GlobalMutexGuard guard;
-    if (!IsListed(record) || record->terminating != 0) return -1;
+    if (!IsListed(record)) return -1;
+    refused = record->terminating != 0;
+    // A caller refused for another destroyer that runs in the machine by its current env
+    // is one that destroyer waits for, which keeps the record meanwhile: it leaves, as a
+    // destroy's caller does, or it would be waited for for good (a host takes a destroy
+    // that failed for the end of the machine, and never detaches).
+    if (refused && (current == NULL || current->javaVM != record || record->vm == NULL ||
+                    record->vm->AttachedEnvOfCurrentThread() != current))
+      return -1;
     record->terminating = 1;
   }
-  JNIEnv* current = host->GetCurrentEnv();
+  if (refused) {
+    DetachCurrentThread(record);
+    return -1;
+  }
   bool callerAttached = current != NULL && current->javaVM == record;
   // The caller declares its waits: the threads waited for may need collections, which
   // an attached caller would hold up for as long as it waits.
