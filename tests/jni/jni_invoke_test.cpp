@@ -803,8 +803,10 @@ TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
       JavaVM* listed[2] = {nullptr, nullptr};
       jsize total = 0;
       JNI_GetCreatedJavaVMs(listed, 2, &total);
+      // Through the entry itself: the failed creation may have freed the record, table
+      // and all, since it was listed.
       for (jsize i = 0; i < total && i < 2; i++)
-        if (listed[i] != keeper) destroyed = listed[i]->functions->DestroyJavaVM(listed[i]);
+        if (listed[i] != keeper) destroyed = VMJniInvoke::DestroyJavaVM(listed[i]);
     }
     JoinOutside(creator);
     EXPECT_EQ(-1, created.load()) << "round " << round;
