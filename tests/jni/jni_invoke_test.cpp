@@ -1,7 +1,8 @@
 /* Machines through the exported entries: creation and its start-up, sharing a name space,
    listing, attaching and detaching, destruction and abandonment, destroy callbacks,
-   creation with an allocation refused at each of its steps, and a destroy meeting a
-   creation that fails. */
+   creation with an allocation refused at each of its steps, a destroy meeting a creation
+   that fails, and a thread attached again (from the host, or from a native of a Thread
+   the machine started). */
 #include "jni_support.h"
 
 #include <stdio.h>
@@ -14,6 +15,7 @@
 #include "vmclass.h"
 #include "vmclassloader.h"
 #include "vmjavalangthrowable.h"
+#include "vmjvm.h"
 #include "vmliteral.h"
 #include "safe_wait.h"
 
@@ -303,6 +305,91 @@ TEST_F(InvokeTest, AttachingTwiceGivesTwoEnvsAndTheThreadFollowsTheSecond) {
   EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
   // The first env is the host's to let go of; the machine forgets it.
   host->HeapFree(nullptr, env);
+  Destroy(vm);
+}
+
+/* What Java code knows of the calling thread through env: its Thread's name, priority
+   and group's name, and whether the machine finds the thread by it. */
+std::string ThreadAsJavaKnowsIt(JNIEnv* env, jobject thread) {
+  const JNINativeInterface_* f = env->functions;
+  jclass threadClass = f->FindClass(env, "java/lang/Thread");
+  jclass groupClass = f->FindClass(env, "java/lang/ThreadGroup");
+  auto text = [&](jobject s) {
+    const char* chars = s != nullptr ? f->GetStringUTFChars(env, (jstring)s, nullptr) : nullptr;
+    std::string copy = chars != nullptr ? chars : "null";
+    if (chars != nullptr) f->ReleaseStringUTFChars(env, (jstring)s, chars);
+    return copy;
+  };
+  jobject name = f->CallObjectMethod(env, thread, f->GetMethodID(env, threadClass, "getName", "()Ljava/lang/String;"));
+  jint priority = f->CallIntMethod(env, thread, f->GetMethodID(env, threadClass, "getPriority", "()I"));
+  jobject group =
+      f->CallObjectMethod(env, thread, f->GetMethodID(env, threadClass, "getThreadGroup", "()Ljava/lang/ThreadGroup;"));
+  jobject groupName =
+      group != nullptr ? f->CallObjectMethod(env, group, f->GetMethodID(env, groupClass, "getName", "()Ljava/lang/String;"))
+                       : nullptr;
+  const bool found = JVMGetVMThread(env, thread) == env->thread;
+  return text(name) + " " + std::to_string(priority) + " " + text(groupName) + (found ? " found" : " lost") +
+         (f->ExceptionCheck(env) ? " (an exception pending)" : "");
+}
+
+/* A host thread whose Java code named it and lowered its priority attaches again (a
+   native that attaches to be sure of an env): its Thread is the same, as that code left
+   it, and the machine finds the thread by it. (The attach made it anew: "default",
+   priority 10.) */
+TEST_F(InvokeTest, AThreadAttachingAgainKeepsItsThreadAsJavaCodeLeftIt) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::thread attaching([&] {
+    JNIEnv* first = nullptr;
+    ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &first, nullptr));
+    const JNINativeInterface_* f = first->functions;
+    jclass c = f->FindClass(first, "java/lang/Thread");
+    jobject me =
+        f->CallStaticObjectMethod(first, c, f->GetStaticMethodID(first, c, "currentThread", "()Ljava/lang/Thread;"));
+    f->CallVoidMethod(first, me, f->GetMethodID(first, c, "setName", "(Ljava/lang/String;)V"),
+                      f->NewStringUTF(first, "worker-7"));
+    f->CallVoidMethod(first, me, f->GetMethodID(first, c, "setPriority", "(I)V"), 3);
+    EXPECT_EQ("worker-7 3 system found", ThreadAsJavaKnowsIt(first, me));
+    JNIEnv* second = nullptr;
+    ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &second, nullptr));
+    host->HeapFree(nullptr, first);  // the env it replaced is the host's
+    EXPECT_EQ("worker-7 3 system found", ThreadAsJavaKnowsIt(second, me));
+    f = second->functions;
+    jobject current =
+        f->CallStaticObjectMethod(second, c, f->GetStaticMethodID(second, c, "currentThread", "()Ljava/lang/Thread;"));
+    EXPECT_TRUE(f->IsSameObject(second, me, current));
+    EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  });
+  JoinOutside(attaching);
+  Destroy(vm);
+}
+
+/* The native of Reattacher: attaches its thread again, and says what Java code then
+   knows of it. */
+std::string gReattached;
+extern "C" JNIEXPORT jint JNICALL Java_Reattacher_again(JNIEnv* env, jclass, jobject self) {
+  JavaVM* vm = env->javaVM;
+  JNIEnv* again = nullptr;
+  jint result = vm->functions->AttachCurrentThread(vm, &again, nullptr);
+  if (result == 0) gReattached = ThreadAsJavaKnowsIt(again, self);
+  return result;
+}
+
+/* A Thread the machine started, in a group of its own, runs a native that attaches the
+   thread again: its Thread stays as its code made it (the group it leaves when it ends
+   included), and the env it started with goes with it. (The attach made the Thread
+   anew, in the system group with priority 10, and the started env was never freed.) */
+TEST_F(InvokeTest, AStartedThreadAttachedAgainByANativeKeepsItsThreadAndItsGroup) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  gReattached.clear();
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "Reattacher");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  EXPECT_EQ(0, f->CallStaticIntMethod(env, c, f->GetStaticMethodID(env, c, "runOne", "()I"))) << PendingText(env);
+  EXPECT_EQ("reattacher 4 reattachers found", gReattached);
   Destroy(vm);
 }
 

@@ -179,8 +179,14 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   if (refused) TakeBackAttach(javaVM, env, earlier, saved);
   if (checked) EndAttach(javaVM);
   if (!attached || refused) return -1;
+  VMJavaLangThread* known = earlier != NULL ? env->thread->GetJavaLangThread() : NULL;
   if (kind == AttachWithObject) {
     env->thread->SetJavaLangThreadAndName(object);
+  } else if (kind == AttachMakingObject && known != NULL) {
+    // A thread attached already keeps its Thread as Java code knows it (its name,
+    // priority and group as that code left them, a started Thread counted in its own
+    // group): only the word by which the machine finds the thread follows the new env.
+    upcall::JavaLangThreadMoveNativeThread(env, known, earlier);
   } else if (kind == AttachMakingObject && VMJniCreateJavaLangThread(javaVM, env) != 0) {
     TakeBackAttach(javaVM, env, earlier, saved);
     return -1;
