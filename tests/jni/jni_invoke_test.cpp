@@ -950,26 +950,40 @@ TEST_F(InvokeTest, AFailingCreationRacedByTwoDestroysAndAnAbandonIsTakenDownOnce
    (a host's shutdown, which found it listed) already does. The second destroy is
    refused; the caller, attached, leaves the machine all the same (it is not to be run in
    any more), or the first destroy, which waits for every thread to leave, would wait for
-   it for good. */
+   it for good. In the second round the caller has attached again and holds its first
+   env current (the host's to free). */
 TEST_F(InvokeTest, AThreadWhoseDestroyIsRefusedForAnotherLeavesTheMachineToIt) {
-  JNIEnv* env = nullptr;
-  JavaVM* vm = Create(&env);
-  ASSERT_NE(nullptr, vm);
-  std::atomic<int> first{-5};
-  std::thread shutdown([&] { first = VMJniInvoke::DestroyJavaVM(vm); });
-  WhileOutside([&] { EXPECT_TRUE(WaitFor([&] { return __atomic_load_n(&vm->terminating, __ATOMIC_SEQ_CST) != 0; })); });
-  EXPECT_EQ(-1, VMJniInvoke::DestroyJavaVM(vm));
-  EXPECT_EQ(nullptr, host->GetCurrentEnv());
-  EXPECT_EQ(nullptr, refhost::AttachedEnv());
-  const bool ended = EndsWithin(60000, [&] { shutdown.join(); });
-  if (!ended) {
-    // The first destroy waits for this thread for ever: nothing can end the machine.
-    ADD_FAILURE() << "the first destroy waited for a thread whose own destroy it had refused";
-    shutdown.detach();
-    fflush(stdout);
-    _exit(1);
+  for (int round = 0; round < 2; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    JNIEnv* second = nullptr;
+    if (round == 1) {
+      ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &second, nullptr));
+      host->SetCurrentEnv(env);
+    }
+    std::atomic<int> first{-5};
+    std::thread shutdown([&] { first = VMJniInvoke::DestroyJavaVM(vm); });
+    WhileOutside([&] { EXPECT_TRUE(WaitFor([&] { return __atomic_load_n(&vm->terminating, __ATOMIC_SEQ_CST) != 0; })); });
+    EXPECT_EQ(-1, VMJniInvoke::DestroyJavaVM(vm)) << "round " << round;
+    if (round == 1) {
+      EXPECT_EQ(env, host->GetCurrentEnv());  // the host's, which it lets go of now
+      host->SetCurrentEnv(nullptr);
+      host->HeapFree(nullptr, env);
+      host->AttachThreadEnv(nullptr, nullptr);
+    }
+    EXPECT_EQ(nullptr, host->GetCurrentEnv()) << "round " << round;
+    EXPECT_EQ(nullptr, refhost::AttachedEnv()) << "round " << round;
+    const bool ended = EndsWithin(60000, [&] { shutdown.join(); });
+    if (!ended) {
+      // The first destroy waits for this thread for ever: nothing can end the machine.
+      ADD_FAILURE() << "round " << round << ": the first destroy waited for a thread whose own destroy it had refused";
+      shutdown.detach();
+      fflush(stdout);
+      _exit(1);
+    }
+    EXPECT_EQ(0, first.load());
   }
-  EXPECT_EQ(0, first.load());
 }
 
 }  // namespace

@@ -504,13 +504,14 @@ jint DestroyJavaVM(JavaVM* record) {
     VMUtils::GlobalMutexGuard guard;
     if (!IsListed(record)) return -1;
     refused = record->terminating != 0;
-    // A caller refused for another destroyer that runs in the machine by its current env
-    // is one that destroyer waits for, which keeps the record meanwhile: it leaves, as a
-    // destroy's caller does, or it would be waited for for good (a host takes a destroy
-    // that failed for the end of the machine, and never detaches).
-    if (refused && (current == NULL || current->javaVM != record || record->vm == NULL ||
-                    record->vm->AttachedEnvOfCurrentThread() != current))
-      return -1;
+    // A caller refused for another destroyer that runs in the machine (attached to it,
+    // one of its envs current) is one that destroyer waits for, which keeps the record
+    // meanwhile: it leaves, as a destroy's caller does, or it would be waited for for good
+    // (a host takes a destroy that failed for the end of the machine, and never detaches).
+    JNIEnv* attached = refused && current != NULL && current->javaVM == record && record->vm != NULL
+                           ? record->vm->AttachedEnvOfCurrentThread()
+                           : NULL;
+    if (refused && (attached == NULL || attached->thread != current->thread)) return -1;
     record->terminating = 1;
   }
   if (refused) {
