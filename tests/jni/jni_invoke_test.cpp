@@ -22,7 +22,34 @@
 namespace jni_test {
 namespace {
 
-class InvokeTest : public JniTest {};
+class InvokeTest : public JniTest {
+ protected:
+  /* Starts a creation on a thread of its own, over no class library, that waits for a
+     debugger once its machine is listed; it goes on, and fails, once the test clears the
+     record's debug-wait byte (what the debugger's release does). Answers the machine as
+     JNI_GetCreatedJavaVMs lists it (NULL when none is listed within 5 s); the creation's
+     result lands in created. */
+  JavaVM* StartFailingCreation(std::thread& creator, std::atomic<int>& created) {
+    refhost::SetClassPath(nullptr, "/nonexistent-class-path");
+    creator = std::thread([this, &created] {
+      JNICreateArgs args = Args();
+      args.waitForDebugger = 1;
+      JavaVM* made = nullptr;
+      JNIEnv* madeEnv = nullptr;
+      created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+      EXPECT_EQ(nullptr, made);
+      EXPECT_EQ(nullptr, madeEnv);
+      EXPECT_EQ(nullptr, host->GetCurrentEnv());
+    });
+    JavaVM* listed = nullptr;
+    jsize total = 0;
+    WaitFor([&] {
+      JNI_GetCreatedJavaVMs(&listed, 1, &total);
+      return total == 1;
+    });
+    return total == 1 ? listed : nullptr;
+  }
+};
 
 
 TEST_F(InvokeTest, DefaultArgumentsAndTheirNullRecord) {
@@ -835,24 +862,10 @@ TEST_F(InvokeTest, CreationWaitingForADebuggerEndsWhenReleased) {
    creation took it down as well, freeing it under the destroyer: heap-use-after-free in
    the sanitizer build.) */
 TEST_F(InvokeTest, ADestroyOfAListedMachineWhoseCreationThenFailsTakesItDownAlone) {
-  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
   std::atomic<int> created{-5};
-  std::thread creator([&] {
-    JNICreateArgs args = Args();
-    args.waitForDebugger = 1;
-    JavaVM* made = nullptr;
-    JNIEnv* madeEnv = nullptr;
-    created = JNI_CreateJavaVM(&made, &madeEnv, &args);
-    EXPECT_EQ(nullptr, made);
-    EXPECT_EQ(nullptr, madeEnv);
-    EXPECT_EQ(nullptr, host->GetCurrentEnv());
-  });
-  JavaVM* listed = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    jsize total = 0;
-    JNI_GetCreatedJavaVMs(&listed, 1, &total);
-    return total == 1;
-  }));
+  std::thread creator;
+  JavaVM* listed = StartFailingCreation(creator, created);
+  ASSERT_NE(nullptr, listed);
   std::atomic<int> destroyed{-5};
   std::thread destroyer([&] { destroyed = listed->functions->DestroyJavaVM(listed); });
   // The record stays while the creation waits: the destroy has begun once it is marked.
@@ -915,21 +928,10 @@ TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
    released the name space and the process state, and the creation went on into them:
    heap-use-after-free in the sanitizer build.) */
 TEST_F(InvokeTest, AFailingCreationRacedByTwoDestroysAndAnAbandonIsTakenDownOnce) {
-  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
   std::atomic<int> created{-5};
-  std::thread creator([&] {
-    JNICreateArgs args = Args();
-    args.waitForDebugger = 1;
-    JavaVM* made = nullptr;
-    JNIEnv* madeEnv = nullptr;
-    created = JNI_CreateJavaVM(&made, &madeEnv, &args);
-  });
-  JavaVM* listed = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    jsize total = 0;
-    JNI_GetCreatedJavaVMs(&listed, 1, &total);
-    return total == 1;
-  }));
+  std::thread creator;
+  JavaVM* listed = StartFailingCreation(creator, created);
+  ASSERT_NE(nullptr, listed);
   // The abandon first: the order that took everything from under the creation.
   EXPECT_EQ(-1, VMJniInvoke::AbandonJavaVM(listed)) << "a machine whose creation was under way was abandoned";
   std::atomic<int> destroyed[2] = {{-5}, {-5}};
