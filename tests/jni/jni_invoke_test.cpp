@@ -395,7 +395,7 @@ TEST_F(InvokeTest, AThreadAttachingAgainKeepsItsThreadAsJavaCodeLeftIt) {
 /* The native of Reattacher: attaches its thread again, and says what Java code then
    knows of it. */
 std::string gReattached;
-extern "C" JNIEXPORT jint JNICALL Java_Reattacher_again(JNIEnv* env, jclass, jobject self) {
+JNIEXPORT jint JNICALL Java_Reattacher_again(JNIEnv* env, jclass, jobject self) {
   JavaVM* vm = env->javaVM;
   JNIEnv* again = nullptr;
   jint result = vm->functions->AttachCurrentThread(vm, &again, nullptr);
