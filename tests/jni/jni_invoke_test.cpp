@@ -361,12 +361,13 @@ std::string ThreadAsJavaKnowsIt(JNIEnv* env, jobject thread) {
 
 /* A host thread whose Java code named it and lowered its priority attaches again (a
    native that attaches to be sure of an env): its Thread is the same, as that code left
-   it, and the machine finds the thread by it. (The attach made it anew: "default",
-   priority 10.) */
+   it, the machine finds the thread by it, and once the thread has detached it is not
+   alive. (The attach made it anew: "default", priority 10.) */
 TEST_F(InvokeTest, AThreadAttachingAgainKeepsItsThreadAsJavaCodeLeftIt) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
+  jobject left = nullptr;
   std::thread attaching([&] {
     JNIEnv* first = nullptr;
     ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &first, nullptr));
@@ -386,9 +387,15 @@ TEST_F(InvokeTest, AThreadAttachingAgainKeepsItsThreadAsJavaCodeLeftIt) {
     jobject current =
         f->CallStaticObjectMethod(second, c, f->GetStaticMethodID(second, c, "currentThread", "()Ljava/lang/Thread;"));
     EXPECT_TRUE(f->IsSameObject(second, me, current));
+    left = f->NewGlobalRef(second, me);
     EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
   });
   JoinOutside(attaching);
+  // Detached by the env it got last, it is no longer alive to the others.
+  ASSERT_NE(nullptr, left);
+  jclass c = env->functions->FindClass(env, "java/lang/Thread");
+  EXPECT_FALSE(env->functions->CallBooleanMethod(env, left, env->functions->GetMethodID(env, c, "isAlive", "()Z")));
+  env->functions->DeleteGlobalRef(env, left);
   Destroy(vm);
 }
 
