@@ -1,7 +1,8 @@
 /* A machine's end racing its threads: an attach under way when DestroyJavaVM or
-   AbandonJavaVM begins (of a thread new to the machine or of one attached already), host
-   threads attaching and detaching while it runs, and daemon threads that wait in the host
-   (a read of standard input that nothing ends) when it comes. */
+   AbandonJavaVM begins (of a thread new to the machine or of one attached already), an
+   abandon racing a destroy, host threads attaching and detaching while it runs, and
+   daemon threads that wait in the host (a read of standard input that nothing ends) when
+   it comes. */
 #include "jni_support.h"
 
 #include <stdio.h>
@@ -336,6 +337,65 @@ TEST_F(EndingTest, AnAttachUnderWayWhenTheMachineIsAbandonedIsRefusedBeforeAnyth
     EXPECT_FALSE(ProcessStateExists());
   });
   FreeAbandoned(vm, env);
+}
+
+/* ---- an abandon racing a destroy of the same machine ---- */
+
+thread_local bool tlsHoldWalk = false;
+std::atomic<bool> gWalkReached{false};
+std::atomic<bool> gWalkReleased{false};
+jboolean(HOSTCALL* gRealSpinLockAcquire)(void*, const char*) = nullptr;
+
+/* The abandon's walk of the name space's classes, where a preempted thread may be: it
+   holds there until the test lets it go on, unless the thread holds the global mutex
+   (then nothing can take the machine meanwhile, and a hold would keep the destroy out
+   for good). */
+jboolean HOSTCALL HeldSpinLockAcquire(void* lock, const char* tag) {
+  if (tlsHoldWalk && tag != nullptr && strcmp(tag, "namespace spinlock - AbandonJavaVM") == 0) {
+    tlsHoldWalk = false;
+    gWalkReached = true;
+    if (refhost::MutexesHeldByThisThread() == 0)
+      while (!gWalkReleased.load()) std::this_thread::sleep_for(Ms(1));
+  }
+  return gRealSpinLockAcquire(lock, tag);
+}
+
+/* A host's shutdown abandons a listed machine while another of its threads destroys it
+   (this thread, attached): exactly one of them takes it, and the other reads nothing of
+   it, whichever comes first. (The abandon looked at the record and walked the name
+   space's classes before it asked whether the machine was still its to take, and went
+   on reading them once the destroy had freed them: heap-use-after-free in the sanitizer
+   build.) */
+TEST_F(EndingTest, AnAbandonRacingADestroyOfTheMachineReadsNothingOnceTheDestroyHasIt) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = nullptr;
+  {
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler lostByDesign;  // an abandoned machine's, as above
+#endif
+    vm = Create(&env);
+  }
+  ASSERT_NE(nullptr, vm);
+  gWalkReached = false;
+  gWalkReleased = false;
+  gRealSpinLockAcquire = host->SpinLockAcquire;
+  host->SpinLockAcquire = HeldSpinLockAcquire;
+  std::atomic<int> abandoned{-5};
+  std::thread abandoner([&] {
+    tlsHoldWalk = true;
+    // Through the entry itself: the record's table goes with the record.
+    abandoned = VMJniInvoke::AbandonJavaVM(vm);
+  });
+  WhileOutside([] {
+    while (!gWalkReached.load()) std::this_thread::sleep_for(Ms(1));
+  });
+  const jint destroyed = VMJniInvoke::DestroyJavaVM(vm);
+  gWalkReleased = true;
+  JoinOutside(abandoner);
+  host->SpinLockAcquire = gRealSpinLockAcquire;
+  EXPECT_EQ(1, (destroyed == 0) + (abandoned.load() == 0))
+      << "destroyed " << destroyed << ", abandoned " << abandoned.load();
+  if (abandoned.load() == 0) FreeAbandoned(vm, env);
 }
 
 /* ---- daemon threads in a host read when the machine ends ---- */

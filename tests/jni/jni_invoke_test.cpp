@@ -1,7 +1,8 @@
 /* Machines through the exported entries: creation and its start-up, sharing a name space,
    listing, attaching and detaching, destruction and abandonment, destroy callbacks,
-   creation with an allocation refused at each of its steps, and a destroy meeting a
-   creation that fails. */
+   creation with an allocation refused at each of its steps, a destroy meeting a creation
+   that fails, and a thread attached again (from the host, or from a native of a Thread
+   the machine started). */
 #include "jni_support.h"
 
 #include <stdio.h>
@@ -14,6 +15,7 @@
 #include "vmclass.h"
 #include "vmclassloader.h"
 #include "vmjavalangthrowable.h"
+#include "vmjvm.h"
 #include "vmliteral.h"
 #include "vmmonitor.h"
 #include "safe_wait.h"
@@ -21,7 +23,34 @@
 namespace jni_test {
 namespace {
 
-class InvokeTest : public JniTest {};
+class InvokeTest : public JniTest {
+ protected:
+  /* Starts a creation on a thread of its own, over no class library, that waits for a
+     debugger once its machine is listed; it goes on, and fails, once the test clears the
+     record's debug-wait byte (what the debugger's release does). Answers the machine as
+     JNI_GetCreatedJavaVMs lists it (NULL when none is listed within 5 s); the creation's
+     result lands in created. */
+  JavaVM* StartFailingCreation(std::thread& creator, std::atomic<int>& created) {
+    refhost::SetClassPath(nullptr, "/nonexistent-class-path");
+    creator = std::thread([this, &created] {
+      JNICreateArgs args = Args();
+      args.waitForDebugger = 1;
+      JavaVM* made = nullptr;
+      JNIEnv* madeEnv = nullptr;
+      created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+      EXPECT_EQ(nullptr, made);
+      EXPECT_EQ(nullptr, madeEnv);
+      EXPECT_EQ(nullptr, host->GetCurrentEnv());
+    });
+    JavaVM* listed = nullptr;
+    jsize total = 0;
+    WaitFor([&] {
+      JNI_GetCreatedJavaVMs(&listed, 1, &total);
+      return total == 1;
+    });
+    return total == 1 ? listed : nullptr;
+  }
+};
 
 
 TEST_F(InvokeTest, DefaultArgumentsAndTheirNullRecord) {
@@ -304,6 +333,98 @@ TEST_F(InvokeTest, AttachingTwiceGivesTwoEnvsAndTheThreadFollowsTheSecond) {
   EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
   // The first env is the host's to let go of; the machine forgets it.
   host->HeapFree(nullptr, env);
+  Destroy(vm);
+}
+
+/* What Java code knows of the calling thread through env: its Thread's name, priority
+   and group's name, and whether the machine finds the thread by it. */
+std::string ThreadAsJavaKnowsIt(JNIEnv* env, jobject thread) {
+  const JNINativeInterface_* f = env->functions;
+  jclass threadClass = f->FindClass(env, "java/lang/Thread");
+  jclass groupClass = f->FindClass(env, "java/lang/ThreadGroup");
+  auto text = [&](jobject s) {
+    const char* chars = s != nullptr ? f->GetStringUTFChars(env, (jstring)s, nullptr) : nullptr;
+    std::string copy = chars != nullptr ? chars : "null";
+    if (chars != nullptr) f->ReleaseStringUTFChars(env, (jstring)s, chars);
+    return copy;
+  };
+  jobject name = f->CallObjectMethod(env, thread, f->GetMethodID(env, threadClass, "getName", "()Ljava/lang/String;"));
+  jint priority = f->CallIntMethod(env, thread, f->GetMethodID(env, threadClass, "getPriority", "()I"));
+  jobject group =
+      f->CallObjectMethod(env, thread, f->GetMethodID(env, threadClass, "getThreadGroup", "()Ljava/lang/ThreadGroup;"));
+  jobject groupName =
+      group != nullptr ? f->CallObjectMethod(env, group, f->GetMethodID(env, groupClass, "getName", "()Ljava/lang/String;"))
+                       : nullptr;
+  const bool found = JVMGetVMThread(env, thread) == env->thread;
+  return text(name) + " " + std::to_string(priority) + " " + text(groupName) + (found ? " found" : " lost") +
+         (f->ExceptionCheck(env) ? " (an exception pending)" : "");
+}
+
+/* A host thread whose Java code named it and lowered its priority attaches again (a
+   native that attaches to be sure of an env): its Thread is the same, as that code left
+   it, the machine finds the thread by it, and once the thread has detached it is not
+   alive. (The attach made it anew: "default", priority 10.) */
+TEST_F(InvokeTest, AThreadAttachingAgainKeepsItsThreadAsJavaCodeLeftIt) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  jobject left = nullptr;
+  std::thread attaching([&] {
+    JNIEnv* first = nullptr;
+    ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &first, nullptr));
+    const JNINativeInterface_* f = first->functions;
+    jclass c = f->FindClass(first, "java/lang/Thread");
+    jobject me =
+        f->CallStaticObjectMethod(first, c, f->GetStaticMethodID(first, c, "currentThread", "()Ljava/lang/Thread;"));
+    f->CallVoidMethod(first, me, f->GetMethodID(first, c, "setName", "(Ljava/lang/String;)V"),
+                      f->NewStringUTF(first, "worker-7"));
+    f->CallVoidMethod(first, me, f->GetMethodID(first, c, "setPriority", "(I)V"), 3);
+    EXPECT_EQ("worker-7 3 system found", ThreadAsJavaKnowsIt(first, me));
+    JNIEnv* second = nullptr;
+    ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &second, nullptr));
+    host->HeapFree(nullptr, first);  // the env it replaced is the host's
+    EXPECT_EQ("worker-7 3 system found", ThreadAsJavaKnowsIt(second, me));
+    f = second->functions;
+    jobject current =
+        f->CallStaticObjectMethod(second, c, f->GetStaticMethodID(second, c, "currentThread", "()Ljava/lang/Thread;"));
+    EXPECT_TRUE(f->IsSameObject(second, me, current));
+    left = f->NewGlobalRef(second, me);
+    EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  });
+  JoinOutside(attaching);
+  // Detached by the env it got last, it is no longer alive to the others.
+  ASSERT_NE(nullptr, left);
+  jclass c = env->functions->FindClass(env, "java/lang/Thread");
+  EXPECT_FALSE(env->functions->CallBooleanMethod(env, left, env->functions->GetMethodID(env, c, "isAlive", "()Z")));
+  env->functions->DeleteGlobalRef(env, left);
+  Destroy(vm);
+}
+
+/* The native of Reattacher: attaches its thread again, and says what Java code then
+   knows of it. */
+std::string gReattached;
+JNIEXPORT jint JNICALL Java_Reattacher_again(JNIEnv* env, jclass, jobject self) {
+  JavaVM* vm = env->javaVM;
+  JNIEnv* again = nullptr;
+  jint result = vm->functions->AttachCurrentThread(vm, &again, nullptr);
+  if (result == 0) gReattached = ThreadAsJavaKnowsIt(again, self);
+  return result;
+}
+
+/* A Thread the machine started, in a group of its own, runs a native that attaches the
+   thread again: its Thread stays as its code made it (the group it leaves when it ends
+   included), and the env it started with goes with it. (The attach made the Thread
+   anew, in the system group with priority 10, and the started env was never freed.) */
+TEST_F(InvokeTest, AStartedThreadAttachedAgainByANativeKeepsItsThreadAndItsGroup) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  gReattached.clear();
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "Reattacher");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  EXPECT_EQ(0, f->CallStaticIntMethod(env, c, f->GetStaticMethodID(env, c, "runOne", "()I"))) << PendingText(env);
+  EXPECT_EQ("reattacher 4 reattachers found", gReattached);
   Destroy(vm);
 }
 
@@ -843,24 +964,10 @@ TEST_F(InvokeTest, CreationWaitingForADebuggerEndsWhenReleased) {
    creation took it down as well, freeing it under the destroyer: heap-use-after-free in
    the sanitizer build.) */
 TEST_F(InvokeTest, ADestroyOfAListedMachineWhoseCreationThenFailsTakesItDownAlone) {
-  refhost::SetClassPath(nullptr, "/nonexistent-class-path");
   std::atomic<int> created{-5};
-  std::thread creator([&] {
-    JNICreateArgs args = Args();
-    args.waitForDebugger = 1;
-    JavaVM* made = nullptr;
-    JNIEnv* madeEnv = nullptr;
-    created = JNI_CreateJavaVM(&made, &madeEnv, &args);
-    EXPECT_EQ(nullptr, made);
-    EXPECT_EQ(nullptr, madeEnv);
-    EXPECT_EQ(nullptr, host->GetCurrentEnv());
-  });
-  JavaVM* listed = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    jsize total = 0;
-    JNI_GetCreatedJavaVMs(&listed, 1, &total);
-    return total == 1;
-  }));
+  std::thread creator;
+  JavaVM* listed = StartFailingCreation(creator, created);
+  ASSERT_NE(nullptr, listed);
   std::atomic<int> destroyed{-5};
   std::thread destroyer([&] { destroyed = listed->functions->DestroyJavaVM(listed); });
   // The record stays while the creation waits: the destroy has begun once it is marked.
@@ -898,8 +1005,10 @@ TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
       JavaVM* listed[2] = {nullptr, nullptr};
       jsize total = 0;
       JNI_GetCreatedJavaVMs(listed, 2, &total);
+      // Through the entry itself: the failed creation may have freed the record, table
+      // and all, since it was listed.
       for (jsize i = 0; i < total && i < 2; i++)
-        if (listed[i] != keeper) destroyed = listed[i]->functions->DestroyJavaVM(listed[i]);
+        if (listed[i] != keeper) destroyed = VMJniInvoke::DestroyJavaVM(listed[i]);
     }
     JoinOutside(creator);
     EXPECT_EQ(-1, created.load()) << "round " << round;
@@ -911,6 +1020,74 @@ TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
   printf("machines taken down by the destroyer: %d of %d\n", takenByDestroyer, kRounds);
   refhost::SetClassPath(nullptr, TestClasses() + ":" + LibraryZip());
   Destroy(keeper);
+}
+
+/* What a host's shutdown does to every machine it finds listed, from three threads at
+   once (two destroys and an abandon), meets a machine whose creation still waits (for a
+   debugger here) and then fails (no class library). The abandon is refused: the machine
+   is not yet the host's to keep, its creating thread runs in it. One destroy takes it,
+   the other is refused, and the failed creation leaves it to that destroy. (The abandon
+   released the name space and the process state, and the creation went on into them:
+   heap-use-after-free in the sanitizer build.) */
+TEST_F(InvokeTest, AFailingCreationRacedByTwoDestroysAndAnAbandonIsTakenDownOnce) {
+  std::atomic<int> created{-5};
+  std::thread creator;
+  JavaVM* listed = StartFailingCreation(creator, created);
+  ASSERT_NE(nullptr, listed);
+  // The abandon first: the order that took everything from under the creation.
+  EXPECT_EQ(-1, VMJniInvoke::AbandonJavaVM(listed)) << "a machine whose creation was under way was abandoned";
+  std::atomic<int> destroyed[2] = {{-5}, {-5}};
+  std::vector<std::thread> destroyers;
+  for (int i = 0; i < 2; i++)
+    destroyers.emplace_back([&, i] { destroyed[i] = VMJniInvoke::DestroyJavaVM(listed); });
+  // The one that comes second is refused at once; the other waits for the creation.
+  EXPECT_TRUE(WaitFor([&] { return destroyed[0].load() == -1 || destroyed[1].load() == -1; }));
+  EXPECT_EQ(-1, VMJniInvoke::AbandonJavaVM(listed));
+  listed->debugWait = 0;  // what the debugger's release does: the creation goes on, and fails
+  creator.join();
+  for (auto& t : destroyers) t.join();
+  EXPECT_EQ(-1, created.load());
+  EXPECT_EQ(1, (destroyed[0].load() == 0) + (destroyed[1].load() == 0));
+}
+
+/* A host thread that runs in a machine destroys it while a thread attached to nothing
+   (a host's shutdown, which found it listed) already does. The second destroy is
+   refused; the caller, attached, leaves the machine all the same (it is not to be run in
+   any more), or the first destroy, which waits for every thread to leave, would wait for
+   it for good. In the second round the caller has attached again and holds its first
+   env current (the host's to free). */
+TEST_F(InvokeTest, AThreadWhoseDestroyIsRefusedForAnotherLeavesTheMachineToIt) {
+  for (int round = 0; round < 2; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    JNIEnv* second = nullptr;
+    if (round == 1) {
+      ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &second, nullptr));
+      host->SetCurrentEnv(env);
+    }
+    std::atomic<int> first{-5};
+    std::thread shutdown([&] { first = VMJniInvoke::DestroyJavaVM(vm); });
+    WhileOutside([&] { EXPECT_TRUE(WaitFor([&] { return __atomic_load_n(&vm->terminating, __ATOMIC_SEQ_CST) != 0; })); });
+    EXPECT_EQ(-1, VMJniInvoke::DestroyJavaVM(vm)) << "round " << round;
+    if (round == 1) {
+      EXPECT_EQ(env, host->GetCurrentEnv());  // the host's, which it lets go of now
+      host->SetCurrentEnv(nullptr);
+      host->HeapFree(nullptr, env);
+      host->AttachThreadEnv(nullptr, nullptr);
+    }
+    EXPECT_EQ(nullptr, host->GetCurrentEnv()) << "round " << round;
+    EXPECT_EQ(nullptr, refhost::AttachedEnv()) << "round " << round;
+    const bool ended = EndsWithin(60000, [&] { shutdown.join(); });
+    if (!ended) {
+      // The first destroy waits for this thread for ever: nothing can end the machine.
+      ADD_FAILURE() << "round " << round << ": the first destroy waited for a thread whose own destroy it had refused";
+      shutdown.detach();
+      fflush(stdout);
+      _exit(1);
+    }
+    EXPECT_EQ(0, first.load());
+  }
 }
 
 }  // namespace

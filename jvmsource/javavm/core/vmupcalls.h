@@ -23,6 +23,10 @@ void* JniUtilsFieldThreadDaemon(JNIEnv* env);
 void RegisterClassLibraryNatives();
 void JavaLangThreadClearNativeThread(JNIEnv* env, jobject thread);
 bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
+/* The Thread of a thread attached again by env, in place of from: its native-thread
+   word, when it named from, names env. Nothing else of it changes, a pending exception
+   included, and nothing is allocated. */
+void JavaLangThreadMoveNativeThread(JNIEnv* env, VMJavaLangThread* thread, JNIEnv* from);
 /* The shutdown pass over the machine's delete-on-exit list: deletes each registered file
    or empty directory while file access is granted, and leaves no exception behind. */
 void JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm);

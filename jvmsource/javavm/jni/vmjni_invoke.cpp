@@ -179,8 +179,14 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   if (refused) TakeBackAttach(javaVM, env, earlier, saved);
   if (checked) EndAttach(javaVM);
   if (!attached || refused) return -1;
+  VMJavaLangThread* known = earlier != NULL ? env->thread->GetJavaLangThread() : NULL;
   if (kind == AttachWithObject) {
     env->thread->SetJavaLangThreadAndName(object);
+  } else if (kind == AttachMakingObject && known != NULL) {
+    // A thread attached already keeps its Thread as Java code knows it (its name,
+    // priority and group as that code left them, a started Thread counted in its own
+    // group): only the word by which the machine finds the thread follows the new env.
+    upcall::JavaLangThreadMoveNativeThread(env, known, earlier);
   } else if (kind == AttachMakingObject && VMJniCreateJavaLangThread(javaVM, env) != 0) {
     TakeBackAttach(javaVM, env, earlier, saved);
     return -1;
@@ -498,14 +504,28 @@ namespace VMJniInvoke {
 jint DestroyJavaVM(JavaVM* record) {
   if (record == NULL || !CellsExist()) return -1;
   JNIHostFunctions* host = Host();
+  JNIEnv* current = host->GetCurrentEnv();
+  bool refused = false;
   {
     // One destroyer per machine, and only of a listed one: the mark also keeps a shared
     // name space from being lent out now, and the debugger from picking the machine.
     VMUtils::GlobalMutexGuard guard;
-    if (!IsListed(record) || record->terminating != 0) return -1;
+    if (!IsListed(record)) return -1;
+    refused = record->terminating != 0;
+    // A caller refused for another destroyer that runs in the machine (attached to it,
+    // one of its envs current) is one that destroyer waits for, which keeps the record
+    // meanwhile: it leaves, as a destroy's caller does, or it would be waited for for good
+    // (a host takes a destroy that failed for the end of the machine, and never detaches).
+    JNIEnv* attached = refused && current != NULL && current->javaVM == record && record->vm != NULL
+                           ? record->vm->AttachedEnvOfCurrentThread()
+                           : NULL;
+    if (refused && (attached == NULL || attached->thread != current->thread)) return -1;
     record->terminating = 1;
   }
-  JNIEnv* current = host->GetCurrentEnv();
+  if (refused) {
+    DetachCurrentThread(record);
+    return -1;
+  }
   bool callerAttached = current != NULL && current->javaVM == record;
   // The caller declares its waits: the threads waited for may need collections, which
   // an attached caller would hold up for as long as it waits.
@@ -544,13 +564,9 @@ jint DestroyJavaVM(JavaVM* record) {
   return result;
 }
 
-jint AbandonJavaVM(JavaVM* record) {
-  if (record == NULL || record->vm == NULL || !CellsExist()) return -1;
-  JNIHostFunctions* host = Host();
-  VMNameSpace* ns = record->nameSpace;
-  void* me = host->CurrentThreadId();
-  // A class this thread is initialising would never finish for the other machines of
-  // the name space.
+/* Under the global mutex, the record listed: whether the calling thread is initialising
+   a class of the name space, which would never finish for its other machines. */
+static bool InitialisingAClassOf(VMNameSpace* ns, void* me) {
   for (uint32_t i = 1;; i++) {
     VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - AbandonJavaVM");
     VMClassHandleArray* classes = ns->GetClasses();
@@ -558,12 +574,25 @@ jint AbandonJavaVM(JavaVM* record) {
     VMClass* cls = more ? classes->Get(i) : NULL;
     bool mine = cls != NULL && cls->GetIsLoadable() && (void*)((VMLoadableClass*)cls)->GetThreadDoingInit() == me;
     VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - AbandonJavaVM");
-    if (mine) return -1;
-    if (!more) break;
+    if (mine) return true;
+    if (!more) return false;
   }
+}
+
+jint AbandonJavaVM(JavaVM* record) {
+  if (record == NULL || !CellsExist()) return -1;
+  JNIHostFunctions* host = Host();
+  VMNameSpace* ns = NULL;
   {
+    // Nothing of the record is read before it is known to be listed and nobody's: a
+    // destroy (or another abandon) that has it may free it at any time, and takes it only
+    // under this mutex. A machine whose creation is still under way is its
+    // creating thread's, which runs in it: not yet the host's to keep.
     VMUtils::GlobalMutexGuard guard;
-    if (!IsListed(record) || record->terminating != 0) return -1;
+    if (!IsListed(record) || record->terminating != 0 || record->vm == NULL || !record->vm->GetInitialized())
+      return -1;
+    ns = record->nameSpace;
+    if (InitialisingAClassOf(ns, host->CurrentThreadId())) return -1;
     // Marked as a destroy marks it: an attach under way is refused, and nothing it may
     // still read goes before it has ended.
     record->terminating = 1;

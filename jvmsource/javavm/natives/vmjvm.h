@@ -195,6 +195,9 @@ VMword JVMGetThreadEnvField(JNIEnv* env, jobject thread);
 /* Stores the value into the object's native-thread field (PrivateInfo below class-
    library version 2, the low word of eetop from 2 on); false when the field is missing. */
 bool JVMSetThreadEnvField(JNIEnv* env, jobject thread, VMword value);
+/* Stores to into the object's native-thread field when it holds from; false when it
+   holds anything else or the field is missing. Allocates nothing. */
+bool JVMMoveThreadEnvField(JNIEnv* env, VMObject* thread, VMword from, VMword to);
 
 /* The method of the nearest frame with a method, starting skip caller links above the
    thread's current frame and passing over frames without one; NULL at the thread's

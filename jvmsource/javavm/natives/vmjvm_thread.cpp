@@ -150,7 +150,19 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   }
   env->functions->DeleteLocalRef(env, local);
   thread->GetJNIHandleArray()->Clear(1);
-  return javaVM->functions->DetachCurrentThread(javaVM);
+  // A native that attached the thread again put the env it got in this one's place: the
+  // detach frees that one, and this one, the machine's own, goes too.
+  const bool replaced = thread->GetEnv() != env;
+  jint detached = javaVM->functions->DetachCurrentThread(javaVM);
+  if (replaced) {
+    JNIHostFunctions* host = Host();
+    if (host->GetCurrentEnv() == env) {
+      host->SetCurrentEnv(NULL);
+      VMJniClearHostEnv();
+    }
+    host->HeapFree(NULL, env);
+  }
+  return detached;
 }
 
 VMThread* ThreadArgument(JNIEnv* env, jobject thread) { return JVMGetVMThread(env, thread); }
@@ -188,6 +200,11 @@ bool JVMSetThreadEnvField(JNIEnv* env, jobject thread, VMword value) {
   if (word == NULL) return false;
   __atomic_store_n(word, value, __ATOMIC_RELEASE);
   return true;
+}
+
+bool JVMMoveThreadEnvField(JNIEnv* env, VMObject* thread, VMword from, VMword to) {
+  VMword* word = NativeWord(env, thread);
+  return word != NULL && __atomic_compare_exchange_n(word, &from, to, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
 }
 
 VMThread* JVMGetVMThread(JNIEnv* env, jobject thread) {

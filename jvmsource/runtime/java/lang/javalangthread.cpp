@@ -76,6 +76,12 @@ void JavaLangThread_ClearNativeThread(JNIEnv* env, jobject thread) { JavaLangThr
 
 bool upcall::JavaLangThreadInitAttached(JNIEnv* env, jobject thread) { return JavaLangThread_InitAttached(env, thread); }
 
+void upcall::JavaLangThreadMoveNativeThread(JNIEnv* env, VMJavaLangThread* thread, JNIEnv* from) {
+  VMJavaLangThrowable* pending = env->thread->GetException();
+  (void)JVMMoveThreadEnvField(env, (VMObject*)thread, (VMword)from, (VMword)env);
+  env->thread->SetException(pending);
+}
+
 void upcall::JavaLangThreadClearNativeThread(JNIEnv* env, jobject thread) {
   JavaLangThread_ClearNativeThread(env, thread);
 }
