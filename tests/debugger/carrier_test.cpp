@@ -21,6 +21,7 @@
 #include "vmjni.h"
 #include "vmjni_entries.h"
 #include "vmjni_support.h"
+#include "vmopdefinition.h"
 #include "vmthread.h"
 
 namespace {
@@ -320,6 +321,59 @@ TEST_F(CarrierTest, AThreadThatGoesOverInsideACallBackTakesItsOuterFramesAlong) 
       while (gReturns.load() == 0) usleep(1000);
     });
     WatchTotalThenInterrupt(agent, t);
+  });
+  DetachThenRelease(agent, h);
+}
+
+/* The pc of the first instruction of line that branches back (to a lower pc). */
+uint32_t BranchBackOnLine(VMMethod* method, uint32_t line) {
+  VMbyteArray* code = method->GetCode();
+  for (uint32_t pc = PcOfLine(method, line); pc + 2 < code->GetSize();) {
+    uint8_t op = *(uint8_t*)code->FindElement(pc, 0u);
+    if (op >= OP_ifeq && op <= OP_goto) {
+      int16_t offset = (int16_t)((*(uint8_t*)code->FindElement(pc + 1, 0u) << 8) | *(uint8_t*)code->FindElement(pc + 2, 0u));
+      if (offset < 0) return pc;
+    }
+    if (op >= VMOpcodeCount || VMOpcodeLength[op] > 5) break;
+    pc += VMOpcodeLength[op];
+  }
+  ADD_FAILURE() << "no branch back on line " << line;
+  return 0;
+}
+
+/* A breakpoint on the branch back of a loop that calls back into Java from a native in
+   every round: the thread, in the debugging loop throughout, stops there once a round.
+   Coming back from the call back must not make it stop twice at one branch, as a jump to
+   the debugging loop at the branch's poll would, starting the instruction over. */
+TEST_F(CarrierTest, ABreakpointOnTheBranchBackAfterACallBackIsReportedOnceARound) {
+  Watchdog dog(120, "carrier test");
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  gAgent = agent;
+  SetPhase(1);  // inner() returns at once
+  VMMethod* loop = Method("callBackInEveryRound", "()I");
+  ASSERT_NE(nullptr, loop);
+  uint32_t at = BranchBackOnLine(loop, MarkedLine("Carrier.java", "carrier-back"));
+  std::thread h;
+  VMThread* t = nullptr;
+  h = RunJava("callBackInEveryRound", "()I", &result, {}, nullptr, &t);
+  AsClient(agent, [&] {
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000)) << "no arrival";
+    EXPECT_EQ(t, agent->ThreadCurrent());
+    ASSERT_TRUE(agent->BreakSet(loop, at));
+    agent->EventRemove();
+    int last = 0;
+    for (int round = 0; round < 20 && !HasFailure(); round++) {
+      SCOPED_TRACE(round);
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000));
+      ASSERT_EQ(t, agent->ThreadCurrent());
+      EXPECT_EQ(at, agent->GetCurrentFrame()->GetPC(false));
+      int calls = gReturns.load();
+      EXPECT_EQ(last + 1, calls) << "stopped at the branch twice in one round, or not once in one";
+      last = calls;
+      agent->EventRemove();
+    }
+    agent->BreakClear(loop, at);
   });
   DetachThenRelease(agent, h);
 }

@@ -60,7 +60,10 @@ __attribute__((noinline)) bool DebugLoop(JNIEnv* env) {
       f->stack = sp;
       f->slowLoopPC = pc;
       VMDebugger* agent = Watching(env, thread);
-      if (agent == NULL) return false;
+      if (agent == NULL) {
+        f->GetOwner()->flags &= ~(VMword)VMFrame::DebugLoopFlag;
+        return false;
+      }
       uint32_t moves = VMFrame::GetRelocations();
       uint8_t byte = *(uint8_t*)code->FindElement(pc, 0u);
       // One check per instruction, the step first: a stepping thread stops where its
@@ -115,6 +118,7 @@ bool VMByteCodeFrame::ExecuteDebug(JNIEnv* env, jmp_buf* inner) {
   // Throws, calls and frame switches of the frames this Execute owns come back here.
   if (setjmp(*inner) != 0) {
   }
+  env->thread->GetFrame()->GetOwner()->flags |= VMFrame::DebugLoopFlag;
   return DebugLoop(env);
 }
 

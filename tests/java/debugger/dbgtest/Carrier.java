@@ -63,6 +63,15 @@ public class Carrier {
     return rounds + loopUntil(9);
   }
 
+  /* The call back in every round of a loop whose test branches back to it. */
+  public static int callBackInEveryRound() {
+    int rounds = 0;
+    do {
+      rounds += callback();
+    } while (phase < 9); // @carrier-back
+    return rounds;
+  }
+
   /* The wait first, then a class whose initialiser runs (entered from the instruction
      that first reads its field), then the loop. */
   public static int holdInitialiseThenLoop() {
