@@ -9,6 +9,7 @@
    loop. */
 #include "watchdog.h"
 #include <gtest/gtest.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -272,6 +273,76 @@ TEST_F(CarrierTest, ADetachRacingTheThreadsOwnClientCallsLeavesItUnwatched) {
     EXPECT_FALSE(t->GetDebuggerAttachRequested() || t->GetDebugLoopDeferred()) << "a request left standing";
   }
   DetachThenRelease(nullptr, h);
+}
+
+/* The host's SpinLockRelease, which on thread t, once, right after the release that ends
+   a client call's setting aside of the watch, hands the thread over to the test until it
+   is let go: as a thread preempted there would be. */
+struct SetAsideHook {
+  static jboolean(HOSTCALL* real)(void*, const char*);
+  static std::atomic<VMThread*> on;
+  static std::atomic<int> stage;  // 1 armed, 2 holding the thread, 3 let go
+  static jboolean HOSTCALL Release(void* lock, const char* tag) {
+    jboolean released = real(lock, tag);
+    if (tag != nullptr && strstr(tag, "Release  VMDebuggerCall::Begin") != nullptr && VMThread::Current() == on.load()) {
+      int armed = 1;
+      if (stage.compare_exchange_strong(armed, 2)) WhileOutside([] {
+          while (stage.load() != 3) usleep(1000);
+        });
+    }
+    return released;
+  }
+  SetAsideHook(VMThread* t) {
+    on = t;
+    stage = 1;
+    real = refhost::Functions()->SpinLockRelease;
+    refhost::Functions()->SpinLockRelease = Release;
+  }
+  ~SetAsideHook() {
+    stage = 3;
+    refhost::Functions()->SpinLockRelease = real;
+  }
+};
+jboolean(HOSTCALL* SetAsideHook::real)(void*, const char*) = nullptr;
+std::atomic<VMThread*> SetAsideHook::on{nullptr};
+std::atomic<int> SetAsideHook::stage{0};
+
+/* The thread, watched by a first client whose listing caught it at its arrival, begins a
+   call of that client. Right after the call has set the thread's watch aside, the client
+   detaches and a second one connects, which asks the caught thread over (it looks
+   unwatched). The call must not take that request for its own, which the detach ended:
+   the thread's arrival is due to the second client. */
+TEST_F(CarrierTest, AClientThatReplacesTheFirstAsTheThreadsCallBeginsGetsItsArrival) {
+  Watchdog dog(120, "carrier test");
+  gCall = Call::Poll;
+  VMDebugger* first = Attach();
+  ASSERT_NE(nullptr, first);
+  gAgent = first;
+  std::thread h;
+  VMThread* t = nullptr;
+  h = RunJava("loopCallLoop", "()I", &result, {}, nullptr, &t);
+  AsClient(first, [&] {
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(first, 5000)) << "no arrival";
+    EXPECT_GE(first->ThreadCount(), 1);
+    EXPECT_TRUE(t->GetCaughtByDebugger());
+    first->EventRemove();
+  });
+  VMDebugger* next = nullptr;
+  {
+    SetAsideHook hook(t);
+    SetPhase(1);
+    WhileOutside([] {
+      while (SetAsideHook::stage.load() != 2) usleep(1000);
+    });
+    JNI_DebugDetach(first);
+    next = Attach();
+  }
+  ASSERT_NE(nullptr, next);
+  AsClient(next, [&] {
+    ExpectArrival(next, t);
+    WatchTotalThenInterrupt(next, t);
+  });
+  DetachThenRelease(next, h);
 }
 
 /* Not a client's call: asked over while it waits in a native, before its first poll,
