@@ -60,6 +60,15 @@ jint JNICALL Callback(JNIEnv* env, jclass cls) {
   return r;
 }
 
+jint JNICALL Down(JNIEnv* env, jclass cls, jint depth) {
+  if (depth == 0) {
+    AwaitGate();
+    return 0;
+  }
+  return env->functions->CallStaticIntMethod(env, cls, env->functions->GetStaticMethodID(env, cls, "nest", "(I)I"),
+                                             depth - 1);
+}
+
 void JNICALL Hold(JNIEnv*, jclass) {
   AwaitGate();
   gReturns++;
@@ -78,8 +87,9 @@ class CarrierTest : public DebuggedProgramTest {
     gReturns = 0;
     JNINativeMethod rows[] = {{(char*)"client", (char*)"()V", (void*)Client},
                               {(char*)"callback", (char*)"()I", (void*)Callback},
-                              {(char*)"hold", (char*)"()V", (void*)Hold}};
-    ASSERT_EQ(0, env->functions->RegisterNatives(env, program, rows, 3));
+                              {(char*)"hold", (char*)"()V", (void*)Hold},
+                              {(char*)"down", (char*)"(I)I", (void*)Down}};
+    ASSERT_EQ(0, env->functions->RegisterNatives(env, program, rows, 4));
     phase = env->functions->GetStaticFieldID(env, program, "phase", "I");
     ASSERT_NE(nullptr, phase);
   }
@@ -101,12 +111,20 @@ class CarrierTest : public DebuggedProgramTest {
   /* Carrier.total, which the thread adds to, watched; then an interrupt. Runs inside a
      client call. */
   void WatchTotalThenInterrupt(VMDebugger* agent, VMThread* t) {
+    WatchTotal(agent);
+    if (HasFatalFailure()) return;
+    StopAtTheWatchThenAtAnInterrupt(agent, t, "the thread changed Carrier.total unseen");
+  }
+  /* Carrier.total watched. Runs inside a client call. */
+  void WatchTotal(VMDebugger* agent) {
     VMDataMember* total = vmjni::UnHandleField(env, env->functions->GetStaticFieldID(env, program, "total", "D"));
     ASSERT_NE(nullptr, total);
     VMObject* statics = ((VMLoadableClass*)VMJniUnHandleClass(env, program))->GetInitializedStaticData(jvm->vm);
     ASSERT_TRUE(agent->BreakSetWriteBody(statics, total->GetIndex() * 4, 8));
-    StopAtTheWatchThenAtAnInterrupt(agent, t, "the thread changed Carrier.total unseen");
   }
+  /* The thread runs nest(kDepth), which the test lets return level by level from its
+     deepest native: see NestedCallsBack... below. */
+  void NestAndStopAtEveryLevel(VMDebugger* agent, bool arrivalDue);
   /* Thread t's arrival (in the method of that name, when one is given), removed. */
   void ExpectArrival(VMDebugger* agent, VMThread* t, const char* method = nullptr) {
     int32_t kind = NextEvent(agent, 5000);
@@ -447,6 +465,74 @@ TEST_F(CarrierTest, ABreakpointOnTheBranchBackAfterACallBackIsReportedOnceARound
     agent->BreakClear(loop, at);
   });
   DetachThenRelease(agent, h);
+}
+
+/* The nest frames from the stopped frame down. */
+int NestLevel(VMDebugger* agent, VMMethod* nest) {
+  int level = 0;
+  for (VMByteCodeFrame* f = agent->GetCurrentFrame(); f != nullptr; f = VMDebugger::FrameCaller(f)) level += f->method == nest;
+  return level;
+}
+
+/* Java and natives nested kDepth times, Carrier.total watched, the deepest native
+   waiting. Once it returns, every level adds to total in a call it makes after its
+   native has returned, and every level, its plain loop or not, must go over for that:
+   one stop at the watch a level, the deepest first, and the thread's arrival (when due)
+   once, before them. */
+void CarrierTest::NestAndStopAtEveryLevel(VMDebugger* agent, bool arrivalDue) {
+  const int kDepth = 12;
+  VMMethod* nest = Method("nest", "(I)I");
+  VMMethod* add = Method("add", "(I)I");
+  ASSERT_NE(nullptr, nest);
+  std::thread h;
+  VMThread* t = nullptr;
+  h = RunJava("nest", "(I)I", &result, {kDepth}, nullptr, &t);
+  WhileOutside([] {
+    while (gEntries.load() == 0) usleep(1000);
+  });
+  if (arrivalDue) (void)JNI_DebugEventPending(agent);  // connects it
+  AsClient(agent, [&] {
+    WatchTotal(agent);
+    gGate = true;
+    if (arrivalDue) {
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000)) << "no arrival";
+      EXPECT_EQ(kDepth + 1, NestLevel(agent, nest)) << "the arrival was not at the deepest level";
+      agent->EventRemove();
+    }
+    for (int level = kDepth + 1; level >= 1 && !HasFailure(); level--) {
+      SCOPED_TRACE(level);
+      ASSERT_EQ(VMDebugger::EventWatch, NextEvent(agent, 5000)) << "a level added to total unseen";
+      EXPECT_EQ(t, agent->ThreadCurrent());
+      EXPECT_EQ(add, agent->GetCurrentFrame()->method);
+      EXPECT_EQ(level, NestLevel(agent, nest)) << "a level stopped twice, or out of turn";
+      agent->EventRemove();
+    }
+    agent->ClearDataBreaks();
+    EXPECT_EQ(0, NextEvent(agent, 50)) << "a stop more than the levels";
+  });
+  JNI_DebugDetach(agent);
+  JoinOutside(h);
+  EXPECT_EQ(kDepth + 1, result.load());
+}
+
+/* Connected from the start: every level runs the debugging loop. */
+TEST_F(CarrierTest, NestedCallsBackStopOnceAtEveryLevelAsTheyReturn) {
+  Watchdog dog(120, "carrier test");
+  gGate = false;
+  VMDebugger* agent = Attach();
+  ASSERT_NE(nullptr, agent);
+  agent->EventRemove();  // nothing is due from threads asked over from now on
+  NestAndStopAtEveryLevel(agent, false);
+}
+
+/* Asked over while the deepest native waits: every level below runs its plain loop until
+   control comes back to it. */
+TEST_F(CarrierTest, NestedCallsBackAskedOverAtTheDeepestStopOnceAtEveryLevel) {
+  Watchdog dog(120, "carrier test");
+  gGate = false;
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+  ASSERT_NE(nullptr, agent);
+  NestAndStopAtEveryLevel(agent, true);
 }
 
 /* The same with a class's initialiser for the inner entry, run from the first

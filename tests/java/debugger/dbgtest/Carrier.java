@@ -14,6 +14,8 @@ public class Carrier {
 
   static native void hold();
 
+  static native int down(int depth);
+
   static int add(int n) {
     for (int i = 0; i < n; i++) {
       total = total + 1.0;
@@ -70,6 +72,13 @@ public class Carrier {
       rounds += callback();
     } while (phase < 9); // @carrier-back
     return rounds;
+  }
+
+  /* Java, a native, Java again, depth times over: down(depth) calls nest(depth - 1)
+     back, and down(0) only waits. Each level adds to total once its native returns. */
+  public static int nest(int depth) {
+    int r = down(depth);
+    return r + add(1);
   }
 
   /* The wait first, then a class whose initialiser runs (entered from the instruction
