@@ -125,6 +125,8 @@ class CarrierTest : public DebuggedProgramTest {
   /* The thread runs nest(kDepth), which the test lets return level by level from its
      deepest native: see NestedCallsBack... below. */
   void NestAndStopAtEveryLevel(VMDebugger* agent, bool arrivalDue);
+  /* See AThreadThatArrivesIn... below. */
+  void FailFromAnEntryThenLoop(bool initialiser);
   /* Thread t's arrival (in the method of that name, when one is given), removed. */
   void ExpectArrival(VMDebugger* agent, VMThread* t, const char* method = nullptr) {
     int32_t kind = NextEvent(agent, 5000);
@@ -465,6 +467,51 @@ TEST_F(CarrierTest, ABreakpointOnTheBranchBackAfterACallBackIsReportedOnceARound
     agent->BreakClear(loop, at);
   });
   DetachThenRelease(agent, h);
+}
+
+/* Asked over while it waits in a native, the thread enters Java from there (a call back,
+   or a class's initialiser), arrives in it, and leaves it by an exception, which the
+   method below catches: that method, which runs its plain loop, must go over too. */
+void CarrierTest::FailFromAnEntryThenLoop(bool initialiser) {
+  env->functions->SetStaticBooleanField(env, program, env->functions->GetStaticFieldID(env, program, "throwing", "Z"),
+                                        JNI_TRUE);
+  SetPhase(1);  // inner() leaves at once
+  gGate = false;
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(jvm->name);
+  ASSERT_NE(nullptr, agent);
+  gAgent = agent;
+  std::thread h;
+  VMThread* t = nullptr;
+  h = RunJava("failThenLoop", "(Z)I", &result, {initialiser ? 1 : 0}, nullptr, &t);
+  WhileOutside([] {
+    while (gEntries.load() == 0) usleep(1000);
+  });
+  (void)JNI_DebugEventPending(agent);
+  gGate = true;
+  AsClient(agent, [&] {
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000)) << "no arrival";
+    VMByteCodeFrame* f = agent->GetCurrentFrame();
+    VMByteCodeFrame* below = VMDebugger::FrameCaller(f);
+    EXPECT_TRUE(below != nullptr && below->method == Method("failThenLoop", "(Z)I") &&
+                (f->method->GetDefinedIn() == (VMClass*)VMJniUnHandleClass(env, program)) != initialiser)
+        << "the arrival was not in the Java code entered from native code";
+    agent->EventRemove();
+    WatchTotalThenInterrupt(agent, t);
+  });
+  DetachThenRelease(agent, h);
+  EXPECT_EQ(initialiser ? 2 : 1,
+            env->functions->GetStaticIntField(env, program, env->functions->GetStaticFieldID(env, program, "caught", "I")))
+      << "the method below did not catch the exception";
+}
+
+TEST_F(CarrierTest, AThreadThatArrivesInACallBackThatThrowsTakesTheCatchingFrameAlong) {
+  Watchdog dog(120, "carrier test");
+  FailFromAnEntryThenLoop(false);
+}
+
+TEST_F(CarrierTest, AThreadThatArrivesInAFailingClassInitialiserTakesTheCatchingFrameAlong) {
+  Watchdog dog(120, "carrier test");
+  FailFromAnEntryThenLoop(true);
 }
 
 /* The nest frames from the stopped frame down. */

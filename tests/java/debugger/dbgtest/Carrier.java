@@ -56,8 +56,12 @@ public class Carrier {
 
   /* Called back by callback(): the loop until phase 1. */
   static int inner() {
-    return loopUntil(1);
+    int rounds = loopUntil(1);
+    if (throwing) throw new IllegalStateException("inner");
+    return rounds;
   }
+
+  static volatile boolean throwing;
 
   /* The call back first, then the loop, which never calls back again. */
   public static int callBackThenLoop() {
@@ -89,6 +93,27 @@ public class Carrier {
     return rounds + loopUntil(9);
   }
 
+  /* The wait, or the call back, first, where an exception leaves the Java code entered
+     from native code (a class's initialiser that fails, or inner() with throwing set);
+     caught here (caught tells which), then the loop. */
+  public static int failThenLoop(boolean initialiser) {
+    try {
+      if (initialiser) {
+        hold();
+        caught = Failing.value;
+      } else {
+        caught = callback();
+      }
+    } catch (IllegalStateException e) {
+      caught = 1;
+    } catch (ExceptionInInitializerError e) {
+      caught = 2;
+    }
+    return loopUntil(9);
+  }
+
+  static int caught;
+
   /* A second thread's work, with a line to stop at. */
   public static int fill() {
     int n = 0;
@@ -103,4 +128,9 @@ public class Carrier {
 /* Its initialiser leaves Carrier.total as it is. */
 class Late {
   static int value = Integer.parseInt("3");
+}
+
+/* Its initialiser fails. */
+class Failing {
+  static int value = Integer.parseInt("three");
 }
