@@ -72,6 +72,8 @@ class VMFrame {
     /* A bytecode frame that is throwing: its pc lies past the instruction that threw
        (the handler search and the collector's walk look at that instruction). */
     ThrowingFlag = 0x200,
+    /* An Execute's owner frame while that Execute runs the debugging loop. */
+    DebugLoopFlag = 0x400,
     ByteCodeMask = 0x48,
   };
   enum { HeadWords = 8 };

@@ -111,17 +111,19 @@ bool VMDebuggerCall::Begin(void* pointer, bool lock) {
   }
   // The watch is set aside under the lock a disconnection clears the bytes under: it
   // either finds the byte gone or clears the mark. The request goes aside with it, also
-  // one a poll set aside, which the connection this call may make would drop.
+  // one a poll set aside, which the connection this call may make would drop. Taken
+  // under the same lock: a connection that finds the byte gone asks the thread over
+  // only after its own section, and that request, not the ended watch's, must stand.
   VMThread* thread = env->thread;
   VMNameSpace* ns = a->GetNameSpace();
   VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  VMDebuggerCall::Begin");
   savedDebug = (uint8_t)(env->debug & 0xFF);
   env->debug &= ~0xFFu;
   if (savedDebug != 0 && !attached) thread->SetWatchSetAside();
-  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebuggerCall::Begin");
   savedRequest = thread->GetDebuggerAttachRequested() || thread->GetDebugLoopDeferred();
   thread->ClearDebuggerAttachRequested();
   thread->ClearDebugLoopDeferred();
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  VMDebuggerCall::Begin");
   thread->SetServingDebugger();
   agent = a;
   if (lock) {

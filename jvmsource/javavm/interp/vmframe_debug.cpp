@@ -60,7 +60,10 @@ __attribute__((noinline)) bool DebugLoop(JNIEnv* env) {
       f->stack = sp;
       f->slowLoopPC = pc;
       VMDebugger* agent = Watching(env, thread);
-      if (agent == NULL) return false;
+      if (agent == NULL) {
+        f->GetOwner()->flags &= ~(VMword)VMFrame::DebugLoopFlag;
+        return false;
+      }
       uint32_t moves = VMFrame::GetRelocations();
       uint8_t byte = *(uint8_t*)code->FindElement(pc, 0u);
       // One check per instruction, the step first: a stepping thread stops where its
@@ -115,6 +118,7 @@ bool VMByteCodeFrame::ExecuteDebug(JNIEnv* env, jmp_buf* inner) {
   // Throws, calls and frame switches of the frames this Execute owns come back here.
   if (setjmp(*inner) != 0) {
   }
+  env->thread->GetFrame()->GetOwner()->flags |= VMFrame::DebugLoopFlag;
   return DebugLoop(env);
 }
 
@@ -128,6 +132,15 @@ void VMDebugger::JumpToDebugLoop(VMThread* thread) {
   for (VMFrame* f = top; f != NULL && !f->GetIsFirstFrame(); f = f->caller)
     if ((f->flags & VMFrame::ExecutableByteCodeFlag) && f->GetHasJmpBuf()) ((VMByteCodeFrame*)f)->RelocationOccured();
   longjmp(*top->GetOwner()->firstJmpBuf, 1);
+}
+
+void VMDebugger::TakeOverAfterNative(VMThread* thread) {
+  // Its next poll would come too late: a step out of the call back ends before it (and a
+  // later poll may lie inside a call of this frame, which a step out does not stop in),
+  // and the instructions before it could trip a watch unseen.
+  if (Watching(thread->GetEnv(), thread) == NULL) return;
+  if (thread->GetFrame()->GetOwner()->flags & VMFrame::DebugLoopFlag) return;
+  JumpToDebugLoop(thread);
 }
 
 void VMDebugger::AskCallersOver(VMThread* thread) {

@@ -42,12 +42,20 @@ static bool CallsJava(VMFrame* frame) {
 /* A watched thread came back from bytecode to its caller: a step bounded by a frame
    that went with it must not take a later frame at the same place for it, and Java code
    waiting from remaining down (below the native or the initialiser that entered the
-   bytecode) goes over to the debugging loop too. */
+   bytecode) goes over to the debugging loop too when a plain loop runs it. An Execute
+   that runs the debugging loop already reads the byte before every instruction: asked
+   over, it would only start its current instruction over at its next poll, and report a
+   breakpoint there a second time. */
 __attribute__((noinline)) static void WatchedLeftJava(VMThread* thread, VMFrame* remaining) {
   VMDebugger* agent = thread->GetVM()->GetDebugger();
   if (agent == NULL) return;
   agent->StepFrameGone(thread, remaining);
-  if ((remaining->flags & VMFrame::ExecutableByteCodeFlag) || CallsJava(remaining)) agent->AskCallersOver(thread);
+  // The bytecode frame control comes back to, if any, and the Execute that runs it.
+  VMFrame* below = remaining;
+  while (below != NULL && !(below->flags & VMFrame::ByteCodeMask)) below = below->caller;
+  if (below == NULL || (below->flags & VMFrame::FirstFrameFlag)) return;
+  VMByteCodeFrame* owner = below->GetOwner();
+  if (owner == NULL || !(owner->flags & VMFrame::DebugLoopFlag)) agent->AskCallersOver(thread);
 }
 
 /* The agent to tell of an exception the thread throws, or NULL. */
@@ -381,6 +389,9 @@ void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
     // Re-armed after a relocation or a debugger switch: the inner buffer is set again.
   }
   if ((env->debug & 0xFF) != 0 && ExecuteDebug(env, &inner)) return;
+  // From here on a plain loop runs this Execute's frames (the debugging loop marks the
+  // owner while it runs them).
+  env->thread->GetFrame()->GetOwner()->flags &= ~(VMword)DebugLoopFlag;
   if (setjmp(inner) != 0) {
     // A throw, a frame switch or a call path resumes here with its frame current.
   }

@@ -14,6 +14,8 @@ public class Carrier {
 
   static native void hold();
 
+  static native int down(int depth);
+
   static int add(int n) {
     for (int i = 0; i < n; i++) {
       total = total + 1.0;
@@ -54,22 +56,61 @@ public class Carrier {
 
   /* Called back by callback(): the loop until phase 1. */
   static int inner() {
-    return loopUntil(1);
+    int rounds = loopUntil(1);
+    if (throwing) throw new IllegalStateException("inner");
+    return rounds; // @carrier-inner-return
   }
+
+  static volatile boolean throwing;
 
   /* The call back first, then the loop, which never calls back again. */
   public static int callBackThenLoop() {
-    int rounds = callback();
+    int rounds = callback(); // @carrier-callback
     return rounds + loopUntil(9);
   }
 
-  /* The wait first, then a class whose initialiser runs (entered from the instruction
-     that first reads its field), then the loop. */
+  /* The call back in every round of a loop whose test branches back to it. */
+  public static int callBackInEveryRound() {
+    int rounds = 0;
+    do {
+      rounds += callback();
+    } while (phase < 9); // @carrier-back
+    return rounds;
+  }
+
+  /* Java, a native, Java again, depth times over: down(depth) calls nest(depth - 1)
+     back, and down(0) only waits. Each level adds to total once its native returns. */
+  public static int nest(int depth) {
+    int r = down(depth);
+    return r + add(1);
+  }
+
+  /* A class whose initialiser runs (entered from the instruction that first reads its
+     field) and waits first, then the loop. */
   public static int holdInitialiseThenLoop() {
-    hold();
     int rounds = Late.value;
     return rounds + loopUntil(9);
   }
+
+  /* A class's initialiser that waits, then fails, or the call back with throwing set: an
+     exception leaves the Java code entered from native code; caught here (caught tells
+     which), then the loop. */
+  public static int failThenLoop(boolean initialiser) {
+    try {
+      if (initialiser) {
+        caught = Failing.value;
+      } else {
+        caught = callback();
+      }
+    } catch (IllegalStateException e) {
+      caught = 1;
+    } catch (ExceptionInInitializerError e) {
+      caught = 2;
+    }
+    return loopUntil(9);
+  }
+
+  static int caught;
 
   /* A second thread's work, with a line to stop at. */
   public static int fill() {
@@ -82,7 +123,22 @@ public class Carrier {
   }
 }
 
-/* Its initialiser leaves Carrier.total as it is. */
+/* Its initialiser waits in Carrier.hold(), and leaves Carrier.total as it is. */
 class Late {
-  static int value = Integer.parseInt("3");
+  static int value;
+
+  static {
+    Carrier.hold();
+    value = Integer.parseInt("3");
+  }
+}
+
+/* Its initialiser waits in Carrier.hold(), then fails. */
+class Failing {
+  static int value;
+
+  static {
+    Carrier.hold();
+    value = Integer.parseInt("three");
+  }
 }
