@@ -6,7 +6,8 @@
    next connection must find the thread unwatched and ask it over. Or the native calls
    back into Java, as does a class's initialiser entered from an instruction: the inner
    entry that runs the debugging loop must not leave the frames below it in their plain
-   loop. */
+   loop (a step out of the entry stops in them at once), nor start over the instruction
+   of frames that run the debugging loop already (a breakpoint there comes twice). */
 #include "watchdog.h"
 #include <gtest/gtest.h>
 #include <string.h>
@@ -127,6 +128,8 @@ class CarrierTest : public DebuggedProgramTest {
   void NestAndStopAtEveryLevel(VMDebugger* agent, bool arrivalDue);
   /* See AThreadThatArrivesIn... below. */
   void FailFromAnEntryThenLoop(bool initialiser);
+  /* See AStepOutOfACallBack... below. */
+  void StepOutOfACallBack(bool over);
   /* Thread t's arrival (in the method of that name, when one is given), removed. */
   void ExpectArrival(VMDebugger* agent, VMThread* t, const char* method = nullptr) {
     int32_t kind = NextEvent(agent, 5000);
@@ -416,7 +419,7 @@ TEST_F(CarrierTest, AThreadThatGoesOverInsideACallBackTakesItsOuterFramesAlong) 
   DetachThenRelease(agent, h);
 }
 
-/* The pc of the first instruction of line that branches back (to a lower pc). */
+/* The pc of the first instruction on the line that branches back (to a lower pc). */
 uint32_t BranchBackOnLine(VMMethod* method, uint32_t line) {
   VMbyteArray* code = method->GetCode();
   for (uint32_t pc = PcOfLine(method, line); pc + 2 < code->GetSize();) {
@@ -469,9 +472,10 @@ TEST_F(CarrierTest, ABreakpointOnTheBranchBackAfterACallBackIsReportedOnceARound
   DetachThenRelease(agent, h);
 }
 
-/* Asked over while it waits in a native, the thread enters Java from there (a call back,
-   or a class's initialiser), arrives in it, and leaves it by an exception, which the
-   method below catches: that method, which runs its plain loop, must go over too. */
+/* Asked over while it waits in a native (a call back's, before it calls back, or one a
+   class's initialiser calls), the thread arrives in the Java code entered from native
+   code and leaves it by an exception, which the method below catches: that method, which
+   runs its plain loop, must go over too. */
 void CarrierTest::FailFromAnEntryThenLoop(bool initialiser) {
   env->functions->SetStaticBooleanField(env, program, env->functions->GetStaticFieldID(env, program, "throwing", "Z"),
                                         JNI_TRUE);
@@ -582,9 +586,59 @@ TEST_F(CarrierTest, NestedCallsBackAskedOverAtTheDeepestStopOnceAtEveryLevel) {
   NestAndStopAtEveryLevel(agent, true);
 }
 
+/* Asked over while it waits in a native that then calls back, the thread arrives in the
+   call back, whose caller runs its plain loop still. A step that leaves the call back,
+   out of it or over its return, must stop in the caller right after the call, as it
+   does when the caller runs the debugging loop: its next poll would come too late (the
+   caller's next call, which the step out does not stop in, and which loops until the
+   test ends). */
+void CarrierTest::StepOutOfACallBack(bool over) {
+  std::thread h;
+  VMThread* t = nullptr;
+  VMDebugger* agent = ConnectWhileInANative("callBackThenLoop", &h, &t);
+  ASSERT_NE(nullptr, agent);
+  SetPhase(1);  // inner() returns at once
+  VMMethod* inner = Method("inner", "()I");
+  uint32_t at = PcOfLine(inner, MarkedLine("Carrier.java", "carrier-inner-return"));
+  AsClient(agent, [&] {
+    gGate = true;
+    ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000)) << "no arrival";
+    ASSERT_EQ(t, agent->ThreadCurrent());
+    EXPECT_EQ(inner, agent->GetCurrentFrame()->method);
+    if (over) {
+      // On to the return, where the step over starts.
+      ASSERT_TRUE(agent->BreakSet(inner, at));
+      agent->EventRemove();
+      ASSERT_EQ(VMDebugger::EventBreakpoint, NextEvent(agent, 5000));
+      EXPECT_EQ(at, agent->GetCurrentFrame()->GetPC(false));
+      agent->BreakClear(inner, at);
+    }
+    // Armed while the thread stands.
+    agent->ThreadTrace(t, 1, over ? 1 : 2);
+    agent->EventRemove();
+    ASSERT_EQ(VMDebugger::EventStep, NextEvent(agent, 5000)) << "the step never ended";
+    VMByteCodeFrame* f = agent->GetCurrentFrame();
+    EXPECT_EQ(Method("callBackThenLoop", "()I"), f->method) << "the step ended elsewhere than in the caller";
+    EXPECT_EQ(MarkedLine("Carrier.java", "carrier-callback"), LineAt(f));
+    agent->EventRemove();
+  });
+  DetachThenRelease(agent, h);
+}
+
+TEST_F(CarrierTest, AStepOutOfACallBackWhoseCallerRunsItsPlainLoopStopsInTheCaller) {
+  Watchdog dog(120, "carrier test");
+  StepOutOfACallBack(false);
+}
+
+TEST_F(CarrierTest, AStepOverTheReturnOfACallBackWhoseCallerRunsItsPlainLoopStopsInTheCaller) {
+  Watchdog dog(120, "carrier test");
+  StepOutOfACallBack(true);
+}
+
 /* The same with a class's initialiser for the inner entry, run from the first
-   instruction that reads the class's field: asked over while it waited in a native, the
-   thread arrives in the initialiser; once that returns, the method below goes over. */
+   instruction that reads the class's field: asked over while the initialiser waits in a
+   native, the thread arrives in the initialiser; once that returns, the method below,
+   where the instruction goes on in the plain loop, goes over. */
 TEST_F(CarrierTest, AThreadThatArrivesInAClassInitialiserTakesTheInitialisingFrameAlong) {
   Watchdog dog(120, "carrier test");
   std::thread h;

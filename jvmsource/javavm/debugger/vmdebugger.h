@@ -209,6 +209,10 @@ class VMDebugger : public VMInternalObject {
   /* The poll found a request to run the debugging loop: the thread's Execute starts
      over in it (returns only when no bytecode frame is running). */
   static void JumpToDebugLoop(VMThread* thread);
+  /* Back in its bytecode frame from a native it called: a thread watched by a connected
+     agent whose plain loop runs that frame (a call back of the native took its request
+     to go over) takes up the debugging loop before its next instruction. */
+  static void TakeOverAfterNative(VMThread* thread);
   /* The poll found a request to run the debugging loop: whether the thread is to go now.
      Not while its agent is unconnected (the loop would hand it straight back, the
      request spent): the request is then set aside until the connection asks again. */

@@ -134,6 +134,15 @@ void VMDebugger::JumpToDebugLoop(VMThread* thread) {
   longjmp(*top->GetOwner()->firstJmpBuf, 1);
 }
 
+void VMDebugger::TakeOverAfterNative(VMThread* thread) {
+  // Its next poll would come too late: a step out of the call back ends before it (and a
+  // later poll may lie inside a call of this frame, which a step out does not stop in),
+  // and the instructions before it could trip a watch unseen.
+  if (Watching(thread->GetEnv(), thread) == NULL) return;
+  if (thread->GetFrame()->GetOwner()->flags & VMFrame::DebugLoopFlag) return;
+  JumpToDebugLoop(thread);
+}
+
 void VMDebugger::AskCallersOver(VMThread* thread) {
   if (!GetIsConnected()) return;
   // The entry ran the debugging loop, perhaps taking the thread's request to go over

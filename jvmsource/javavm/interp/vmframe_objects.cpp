@@ -3,6 +3,7 @@
 #include "vm.h"
 #include "vmclass.h"
 #include "vmconstantpool.h"
+#include "vmdebugger.h"
 #include "vmframe_handlers.h"
 #include "vmhandlearray.h"
 #include "vmjni.h"
@@ -845,6 +846,7 @@ VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* ne
   jni->DestroyNF(thread);
   // Continue after the call: the loop takes this frame up again from its stored state.
   if (pending != NULL) ThrowException(frame, pending);
+  if ((env->debug & 0xFF) != 0) VMDebugger::TakeOverAfterNative(thread);
   return 0;
 }
 

@@ -58,14 +58,14 @@ public class Carrier {
   static int inner() {
     int rounds = loopUntil(1);
     if (throwing) throw new IllegalStateException("inner");
-    return rounds;
+    return rounds; // @carrier-inner-return
   }
 
   static volatile boolean throwing;
 
   /* The call back first, then the loop, which never calls back again. */
   public static int callBackThenLoop() {
-    int rounds = callback();
+    int rounds = callback(); // @carrier-callback
     return rounds + loopUntil(9);
   }
 
@@ -85,21 +85,19 @@ public class Carrier {
     return r + add(1);
   }
 
-  /* The wait first, then a class whose initialiser runs (entered from the instruction
-     that first reads its field), then the loop. */
+  /* A class whose initialiser runs (entered from the instruction that first reads its
+     field) and waits first, then the loop. */
   public static int holdInitialiseThenLoop() {
-    hold();
     int rounds = Late.value;
     return rounds + loopUntil(9);
   }
 
-  /* The wait, or the call back, first, where an exception leaves the Java code entered
-     from native code (a class's initialiser that fails, or inner() with throwing set);
-     caught here (caught tells which), then the loop. */
+  /* A class's initialiser that waits, then fails, or the call back with throwing set: an
+     exception leaves the Java code entered from native code; caught here (caught tells
+     which), then the loop. */
   public static int failThenLoop(boolean initialiser) {
     try {
       if (initialiser) {
-        hold();
         caught = Failing.value;
       } else {
         caught = callback();
@@ -125,12 +123,22 @@ public class Carrier {
   }
 }
 
-/* Its initialiser leaves Carrier.total as it is. */
+/* Its initialiser waits in Carrier.hold(), and leaves Carrier.total as it is. */
 class Late {
-  static int value = Integer.parseInt("3");
+  static int value;
+
+  static {
+    Carrier.hold();
+    value = Integer.parseInt("3");
+  }
 }
 
-/* Its initialiser fails. */
+/* Its initialiser waits in Carrier.hold(), then fails. */
 class Failing {
-  static int value = Integer.parseInt("three");
+  static int value;
+
+  static {
+    Carrier.hold();
+    value = Integer.parseInt("three");
+  }
 }
