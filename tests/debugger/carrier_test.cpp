@@ -6,7 +6,8 @@
    next connection must find the thread unwatched and ask it over. Or the native calls
    back into Java, as does a class's initialiser entered from an instruction: the inner
    entry that runs the debugging loop must not leave the frames below it in their plain
-   loop. */
+   loop (a step out of the entry stops in them at once), nor start over the instruction
+   of frames that run the debugging loop already (a breakpoint there comes twice). */
 #include "watchdog.h"
 #include <gtest/gtest.h>
 #include <string.h>
@@ -418,7 +419,7 @@ TEST_F(CarrierTest, AThreadThatGoesOverInsideACallBackTakesItsOuterFramesAlong) 
   DetachThenRelease(agent, h);
 }
 
-/* The pc of the first instruction of line that branches back (to a lower pc). */
+/* The pc of the first instruction on the line that branches back (to a lower pc). */
 uint32_t BranchBackOnLine(VMMethod* method, uint32_t line) {
   VMbyteArray* code = method->GetCode();
   for (uint32_t pc = PcOfLine(method, line); pc + 2 < code->GetSize();) {
