@@ -254,45 +254,51 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
 /* ---- regions ----
 
    Heaps keep their small blocks in regions, each aligned to its size, and process
-   memory's pool carves from them too. A start-up fills about 4 MiB of them at once (most
-   of it the name space's hash tables), and a page met for the first time costs a fault
-   of its own, microseconds each on a virtual machine: so the first regions come from one 4 MiB run of address space
-   made at first use, which the kernel is asked to back with huge pages, two faults in
-   all. Later ones are mapped one by one. A region given back waits on a free list for the
-   next heap, so a machine made and destroyed again and again meets neither a fault nor a
-   system call; past a few megabytes of them a mapped one goes back to the system, so that
-   the process does not keep what a heap once held. (A region from malloc would be mapped
-   and unmapped by it, or cut from the top of its heap and trimmed again each time.) */
+   memory's pool carves from them too. Regions are cut from runs of 2 MiB of address
+   space, each aligned to a huge page and the kernel asked to back it with them: a walk
+   of a heap reads every region, and on small pages a heap of 64 MiB is 16,384 of them,
+   a miss of the translation buffer (and on a virtual machine, a walk of two levels of
+   page tables) for each; and a page met for the first time costs a fault of its own,
+   microseconds each on a virtual machine. A start-up fills about 4 MiB of regions at
+   once (most of it the name space's hash tables), so the first run is that long. A
+   region given back waits on a free list for the next heap, so a machine made and
+   destroyed again and again meets neither a fault nor a system call; past a few
+   megabytes of them, one cut from a later run goes back to the system (the kernel
+   splits a huge page for it), so that the process does not keep what a heap once held.
+   (A region from malloc would be mapped and unmapped by it, or cut from the top of its
+   heap and trimmed again each time.) */
 
 const uint32_t kRegionBytes = 256u << 10;
 const uint32_t kHugePage = 2u << 20;
 const uint32_t kArenaBytes = 4u << 20;
-/* Free regions kept beyond the run's: 4 MiB. */
+/* Free regions kept beyond the first run's: 4 MiB. */
 const uint32_t kKeptMappedRegions = 16;
 
 struct RegionSupply {
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
   bool tried = false;
-  std::atomic<char*> base{nullptr}; /* the run, set once under the lock */
-  uint32_t used = 0;
+  std::atomic<char*> base{nullptr}; /* the first run, set once under the lock */
+  char* next = nullptr;    /* what is left of the newest run */
+  uint32_t left = 0;
   void* free = nullptr;    /* free regions, chained through their first word */
-  uint32_t freeMapped = 0; /* how many of them lie outside the run */
+  uint32_t freeMapped = 0; /* how many of them lie outside the first run */
 } gSupply;
 
-void MakeArena() {
-  gSupply.tried = true;
-  size_t span = kArenaBytes + kHugePage;
+/* A run of bytes of address space aligned to a huge page, which the kernel is asked to
+   back with huge pages; NULL when the process has no more. */
+char* MapRun(uint32_t bytes) {
+  size_t span = (size_t)bytes + kHugePage;
   void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED) return;
+  if (raw == MAP_FAILED) return nullptr;
   uintptr_t start = ((uintptr_t)raw + kHugePage - 1) & ~(uintptr_t)(kHugePage - 1);
-  uintptr_t end = start + kArenaBytes;
+  uintptr_t end = start + bytes;
   if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
   if ((uintptr_t)raw + span > end) munmap((void*)end, (uintptr_t)raw + span - end);
-  (void)madvise((void*)start, kArenaBytes, MADV_HUGEPAGE);
-  gSupply.base.store((char*)start, std::memory_order_release);
+  (void)madvise((void*)start, bytes, MADV_HUGEPAGE);
+  return (char*)start;
 }
 
-/* A region of the run was handed out after the run was made, so its start is seen. */
+/* A region of the first run was handed out after the run was made, so its start is seen. */
 inline bool InArena(void* region) {
   char* base = gSupply.base.load(std::memory_order_acquire);
   return base != nullptr && (char*)region >= base && (char*)region < base + kArenaBytes;
@@ -307,28 +313,34 @@ void* RegionAlloc() {
 #endif
   void* region = nullptr;
   pthread_mutex_lock(&gSupply.lock);
-  if (!gSupply.tried) MakeArena();
-  char* base = gSupply.base.load(std::memory_order_relaxed);
+  if (!gSupply.tried) {
+    gSupply.tried = true;
+    if (char* run = MapRun(kArenaBytes)) {
+      gSupply.base.store(run, std::memory_order_release);
+      gSupply.next = run;
+      gSupply.left = kArenaBytes;
+    }
+  }
   if (gSupply.free != nullptr) {
     region = gSupply.free;
     gSupply.free = *(void**)region;
     if (!InArena(region)) gSupply.freeMapped--;
-  } else if (base != nullptr && kArenaBytes - gSupply.used >= kRegionBytes) {
-    region = base + gSupply.used;
-    gSupply.used += kRegionBytes;
+  } else {
+    if (gSupply.left < kRegionBytes) {
+      /* Once a page of a run is met the kernel backs the whole run: the process holds
+         at most one run more than the regions cut, whatever the number of heaps. */
+      if (char* run = MapRun(kHugePage)) {
+        gSupply.next = run;
+        gSupply.left = kHugePage;
+      }
+    }
+    if (gSupply.left >= kRegionBytes) {
+      region = gSupply.next;
+      gSupply.next += kRegionBytes;
+      gSupply.left -= kRegionBytes;
+    }
   }
   pthread_mutex_unlock(&gSupply.lock);
-  if (region == nullptr) {
-    /* Aligned to its size, as the run's are, so that a block finds its region. */
-    size_t span = 2 * kRegionBytes;
-    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    uintptr_t start = ((uintptr_t)raw + kRegionBytes - 1) & ~(uintptr_t)(kRegionBytes - 1);
-    if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
-    if ((uintptr_t)raw + span > start + kRegionBytes)
-      munmap((void*)(start + kRegionBytes), (uintptr_t)raw + span - start - kRegionBytes);
-    region = (void*)start;
-  }
   return region;
 }
 
