@@ -260,19 +260,28 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
    a miss of the translation buffer (and on a virtual machine, a walk of two levels of
    page tables) for each; and a page met for the first time costs a fault of its own,
    microseconds each on a virtual machine. A start-up fills about 4 MiB of regions at
-   once (most of it the name space's hash tables), so the first run is that long. A
-   region given back waits on a free list for the next heap, so a machine made and
-   destroyed again and again meets neither a fault nor a system call; past a few
-   megabytes of them, one cut from a later run goes back to the system (the kernel
-   splits a huge page for it), so that the process does not keep what a heap once held.
-   (A region from malloc would be mapped and unmapped by it, or cut from the top of its
-   heap and trimmed again each time.) */
+   once (most of it the name space's hash tables), so the first run is that long and
+   stays. A region given back waits on a free list for the next heap, so a machine made
+   and destroyed again and again meets neither a fault nor a system call; past a few
+   megabytes of them, a later run whose regions are all free goes back to the system
+   whole, so that the process does not keep what a heap once held. (A region unmapped
+   alone would split its run into mappings too small for huge pages, for good; a region
+   from malloc would be mapped and unmapped by it, or cut from the top of its heap and
+   trimmed again each time.) */
 
 const uint32_t kRegionBytes = 256u << 10;
 const uint32_t kHugePage = 2u << 20;
+const uint32_t kRunRegions = kHugePage / kRegionBytes;
 const uint32_t kArenaBytes = 4u << 20;
-/* Free regions kept beyond the first run's: 4 MiB. */
+/* Free regions of later runs kept before a run wholly free goes back: 4 MiB. */
 const uint32_t kKeptMappedRegions = 16;
+static_assert(sizeof(void*) == 4, "a table entry for each run of a 32-bit address space");
+
+/* A free region, listed through its first words. */
+struct FreeRegion {
+  FreeRegion* next;
+  FreeRegion* prev;
+};
 
 struct RegionSupply {
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
@@ -280,9 +289,13 @@ struct RegionSupply {
   std::atomic<char*> base{nullptr}; /* the first run, set once under the lock */
   char* next = nullptr;    /* what is left of the newest run */
   uint32_t left = 0;
-  void* free = nullptr;    /* free regions, chained through their first word */
-  uint32_t freeMapped = 0; /* how many of them lie outside the first run */
+  FreeRegion* free = nullptr;
+  uint32_t freeMapped = 0; /* how many free regions lie outside the first run */
+  uint8_t runFree[1u << (32 - 21)] = {}; /* free regions of each run, by its address */
 } gSupply;
+static_assert(kHugePage == 1u << 21, "runs are found by their address's top bits");
+
+inline uint8_t& RunFree(void* region) { return gSupply.runFree[(uintptr_t)region >> 21]; }
 
 /* A run of bytes of address space aligned to a huge page, which the kernel is asked to
    back with huge pages; NULL when the process has no more. */
@@ -304,6 +317,11 @@ inline bool InArena(void* region) {
   return base != nullptr && (char*)region >= base && (char*)region < base + kArenaBytes;
 }
 
+inline void Unfree(FreeRegion* r) {
+  if (r->prev != nullptr) r->prev->next = r->next; else gSupply.free = r->next;
+  if (r->next != nullptr) r->next->prev = r->prev;
+}
+
 void* RegionAlloc() {
 #ifdef PUX_HOST_SANITIZED
   /* The sanitizer's leak check scans malloc's blocks but not an anonymous mapping, so a
@@ -321,10 +339,11 @@ void* RegionAlloc() {
       gSupply.left = kArenaBytes;
     }
   }
-  if (gSupply.free != nullptr) {
-    region = gSupply.free;
-    gSupply.free = *(void**)region;
-    if (!InArena(region)) gSupply.freeMapped--;
+  if (FreeRegion* r = gSupply.free) {
+    Unfree(r);
+    RunFree(r)--;
+    if (!InArena(r)) gSupply.freeMapped--;
+    region = r;
   } else {
     if (gSupply.left < kRegionBytes) {
       /* Once a page of a run is met the kernel backs the whole run: the process holds
@@ -351,15 +370,24 @@ void RegionFree(void* region) {
   return;
 #endif
   bool mapped = !InArena(region);
+  char* gone = nullptr;
   pthread_mutex_lock(&gSupply.lock);
-  bool keep = !mapped || gSupply.freeMapped < kKeptMappedRegions;
-  if (keep) {
-    *(void**)region = gSupply.free;
-    gSupply.free = region;
-    if (mapped) gSupply.freeMapped++;
+  FreeRegion* r = (FreeRegion*)region;
+  r->prev = nullptr;
+  r->next = gSupply.free;
+  if (r->next != nullptr) r->next->prev = r;
+  gSupply.free = r;
+  uint8_t& runFree = RunFree(region);
+  runFree++;
+  if (mapped && ++gSupply.freeMapped > kKeptMappedRegions && runFree == kRunRegions) {
+    /* Every region of the run was cut, and none is used. */
+    gone = (char*)((uintptr_t)region & ~(uintptr_t)(kHugePage - 1));
+    for (uint32_t i = 0; i < kRunRegions; i++) Unfree((FreeRegion*)(gone + i * kRegionBytes));
+    runFree = 0;
+    gSupply.freeMapped -= kRunRegions;
   }
   pthread_mutex_unlock(&gSupply.lock);
-  if (!keep) munmap(region, kRegionBytes);
+  if (gone != nullptr) munmap(gone, kHugePage);
 }
 
 /* ---- process memory ---- */

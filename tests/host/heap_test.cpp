@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/single_threaded.h>
 #include <thread>
 #include <unistd.h>
@@ -1499,6 +1500,101 @@ TEST_F(HeapTest, HeapsMadeAndDestroyedAtOnceNeverShareARegion) {
   for (auto& t : threads) t.join();
   EXPECT_EQ(0, damaged.load());
   EXPECT_EQ(0, refused.load());
+}
+
+/* What the process's map says of the mapping that holds an address: its "THPeligible"
+   line, or -1 when no mapping holds it or the kernel does not say. */
+int HugePageEligible(const void* address) {
+  FILE* f = fopen("/proc/self/smaps", "r");
+  if (f == nullptr) return -1;
+  char line[512];
+  bool inside = false;
+  int answer = -1;
+  while (fgets(line, sizeof line, f) != nullptr) {
+    unsigned long from, to;
+    if (sscanf(line, "%lx-%lx ", &from, &to) == 2 && strchr(line, ':') != nullptr && line[8] == '-') {
+      inside = (uintptr_t)address >= from && (uintptr_t)address < to;
+      continue;
+    }
+    int eligible;
+    if (inside && sscanf(line, "THPeligible: %d", &eligible) == 1) {
+      answer = eligible;
+      break;
+    }
+  }
+  fclose(f);
+  return answer;
+}
+
+/* Fills a heap with blocks of 16,000 bytes, stamped, up to the given total. */
+void FillStamped(JNIHostFunctions* host, HHeap* h, uint32_t total, uint8_t stamp, std::vector<uint8_t*>* out) {
+  for (uint32_t made = 0; made < total; made += 16000) {
+    uint8_t* b = (uint8_t*)host->HeapAlloc(h, 16000, 1);
+    if (b == nullptr) return;
+    memset(b, stamp, 16000);
+    out->push_back(b);
+  }
+}
+
+/* How many of the blocks lie on mappings that only small pages may back. */
+int OnSmallPages(const std::vector<uint8_t*>& blocks) {
+  int small = 0;
+  for (uint8_t* b : blocks) small += HugePageEligible(b) == 0;
+  return small;
+}
+
+/* A collection walks every region of a heap: on small pages, a heap of 64 MiB is 16,384
+   of them and a miss of the translation buffer on each. Every region must lie where huge
+   pages may back it (unless the system never gives them), also once heaps that shared
+   runs with it were destroyed and what they held went back to the system; and what
+   goes back must be only regions no heap uses, and not fewer than all but a few
+   megabytes of them. */
+TEST_F(HeapTest, RegionsLieWhereHugePagesMayBackThemAndGoBackOnlyWhenNoHeapUsesThem) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
+#endif
+  char mode[128] = "";
+  if (FILE* f = fopen("/sys/kernel/mm/transparent_hugepage/enabled", "r")) {
+    if (fgets(mode, sizeof mode, f) == nullptr) mode[0] = 0;
+    fclose(f);
+  }
+  if (mode[0] == 0 || strstr(mode, "[never]") != nullptr) GTEST_SKIP() << "no huge pages here";
+  void* probe = host->HeapAlloc(heap, 16000, 1);
+  int known = HugePageEligible(probe);
+  host->HeapFree(heap, probe);
+  if (known < 0) GTEST_SKIP() << "the kernel does not say";
+
+  // Two heaps grow by turns, so that their regions share runs; one goes.
+  HHeap* a = host->HeapCreate(nullptr, 2);
+  HHeap* b = host->HeapCreate(nullptr, 2);
+  ASSERT_TRUE(a != nullptr && b != nullptr);
+  std::vector<uint8_t*> inA, inB;
+  for (int step = 0; step < 24; step++) {
+    FillStamped(host, a, 512u << 10, 0xA1, &inA);
+    FillStamped(host, b, 512u << 10, 0xB2, &inB);
+  }
+  ASSERT_EQ(inA.size(), inB.size());
+  std::set<uintptr_t> regions;
+  for (auto* v : {&inA, &inB})
+    for (uint8_t* p : *v) regions.insert((uintptr_t)p & ~(uintptr_t)((256u << 10) - 1));
+  host->HeapDestroy(a);
+  int damaged = 0;
+  for (uint8_t* p : inB)
+    for (uint32_t j = 0; j < 16000; j += 997) damaged += p[j] != 0xB2;
+  EXPECT_EQ(0, damaged) << "a region of the heap that stayed went back with the other's";
+  EXPECT_EQ(0, OnSmallPages(inB)) << "of " << inB.size() << " blocks of the heap that stayed";
+  host->HeapDestroy(b);
+  int mapped = 0;
+  unsigned char resident[64];
+  for (uintptr_t r : regions) mapped += mincore((void*)r, 4096, resident) == 0;
+  // The first 4 MiB and 4 MiB more stay, and a run of 2 MiB not yet wholly free.
+  EXPECT_LE(mapped, 16 + 16 + 8) << "regions kept of " << regions.size();
+
+  // Regions from the free list, and new runs.
+  std::vector<uint8_t*> blocks;
+  FillStamped(host, heap, 24u << 20, 0xC3, &blocks);
+  EXPECT_EQ(0, OnSmallPages(blocks)) << "of " << blocks.size() << " blocks of a heap grown after";
+  for (uint8_t* p : blocks) host->HeapFree(heap, p);
 }
 
 /* Fills and frees blocks on the heap from n threads, each checking its own stamp. */
