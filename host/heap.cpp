@@ -1158,7 +1158,7 @@ void ApplyBatch(HHeap* h, ThreadRecord* t) {
     Defer(h, p);
     p = next;
   }
-  t->batchFirst = nullptr;
+  t->batchFirst = t->batchLast = nullptr;
   t->batchHeap = nullptr;
   t->batchCount = 0;
   t->batchBytes = 0;
@@ -1238,17 +1238,21 @@ void HeapFreeOn(HHeap* h, void* block) {
   if (t->walking == h && !big) {
     /* Freed by a thread walking this heap (a sweep): free at once, so no walk visits
        it again, though its place is not reused before the last walk ends; counted and
-       handed to the heap with the next few hundred under one hold of the lock. */
+       handed to the heap with the next few dozen under one hold of the lock, while
+       they and the blocks beside them are still in the first-level cache (a merge
+       reads both neighbours). */
     if (t->batchHeap != h) FlushBatch(t);
     t->batchBytes += p->size;
     t->batchCharged += SpanFor(p->size);
     SetFlags(p, kPending);
     /* Over the size, after the flags: a check of the heap that reads a link for a size
-       reads the pending flags after it (CheckHeap). */
-    __atomic_store_n(&p->link, t->batchFirst, __ATOMIC_RELEASE);
-    t->batchFirst = p;
+       reads the pending flags after it (CheckHeap). The one before is pending already. */
+    __atomic_store_n(&p->link, (BlockPrefix*)nullptr, __ATOMIC_RELEASE);
+    if (t->batchLast != nullptr) __atomic_store_n(&t->batchLast->link, p, __ATOMIC_RELEASE);
+    else t->batchFirst = p;
+    t->batchLast = p;
     t->batchHeap = h;
-    if (++t->batchCount >= 256) FlushBatch(t);
+    if (++t->batchCount >= 32) FlushBatch(t);
     return;
   }
   h->lock.Lock();
