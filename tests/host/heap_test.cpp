@@ -1536,6 +1536,25 @@ void FillStamped(JNIHostFunctions* host, HHeap* h, uint32_t total, uint8_t stamp
   }
 }
 
+/* Whether this process may be given huge pages at all: the system may never give them,
+   and a process (or what started it) may have turned them off for itself. */
+bool HugePagesGiven() {
+  char line[128] = "";
+  bool given = false;
+  if (FILE* f = fopen("/sys/kernel/mm/transparent_hugepage/enabled", "r")) {
+    given = fgets(line, sizeof line, f) != nullptr && strstr(line, "[never]") == nullptr;
+    fclose(f);
+  }
+  if (FILE* f = fopen("/proc/self/status", "r")) {
+    while (given && fgets(line, sizeof line, f) != nullptr) {
+      int on;
+      if (sscanf(line, "THP_enabled: %d", &on) == 1) given = on != 0;
+    }
+    fclose(f);
+  }
+  return given;
+}
+
 /* How many of the blocks lie on mappings that only small pages may back. */
 int OnSmallPages(const std::vector<uint8_t*>& blocks) {
   int small = 0;
@@ -1553,12 +1572,7 @@ TEST_F(HeapTest, RegionsLieWhereHugePagesMayBackThemAndGoBackOnlyWhenNoHeapUsesT
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
 #endif
-  char mode[128] = "";
-  if (FILE* f = fopen("/sys/kernel/mm/transparent_hugepage/enabled", "r")) {
-    if (fgets(mode, sizeof mode, f) == nullptr) mode[0] = 0;
-    fclose(f);
-  }
-  if (mode[0] == 0 || strstr(mode, "[never]") != nullptr) GTEST_SKIP() << "no huge pages here";
+  if (!HugePagesGiven()) GTEST_SKIP() << "no huge pages here";
   void* probe = host->HeapAlloc(heap, 16000, 1);
   int known = HugePageEligible(probe);
   host->HeapFree(heap, probe);
