@@ -264,24 +264,29 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
    stays. A region given back waits on a free list for the next heap, so a machine made
    and destroyed again and again meets neither a fault nor a system call; past a few
    megabytes of them, a later run whose regions are all free goes back to the system
-   whole, so that the process does not keep what a heap once held. (A region unmapped
-   alone would split its run into mappings too small for huge pages, for good; a region
-   from malloc would be mapped and unmapped by it, or cut from the top of its heap and
-   trimmed again each time.) */
+   whole, and a region of a run that some heap or the process pool still uses gives its
+   pages back and keeps only its place (and the page that lists it), so that the
+   process does not keep what a heap once held, however the heaps' regions lie in the
+   runs. (A region unmapped alone would split its run into mappings too small for huge
+   pages, for good; a region from malloc would be mapped and unmapped by it, or cut from
+   the top of its heap and trimmed again each time.) */
 
 const uint32_t kRegionBytes = 256u << 10;
 const uint32_t kHugePage = 2u << 20;
 const uint32_t kRunRegions = kHugePage / kRegionBytes;
 const uint32_t kArenaBytes = 4u << 20;
-/* Free regions of later runs kept before a run wholly free goes back: 4 MiB. */
+/* Free regions of later runs that keep their pages: 4 MiB. */
 const uint32_t kKeptMappedRegions = 16;
 static_assert(sizeof(void*) == 4, "a table entry for each run of a 32-bit address space");
 
-/* A free region, listed through its first words. */
+/* A free region, listed through its first words; past its first page, a region that
+   gave its pages back reads as zeros when next used. */
 struct FreeRegion {
   FreeRegion* next;
   FreeRegion* prev;
+  bool emptied; /* its pages went back, its place is kept */
 };
+const uint32_t kListPage = 4096;
 
 struct RegionSupply {
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
@@ -290,7 +295,7 @@ struct RegionSupply {
   char* next = nullptr;    /* what is left of the newest run */
   uint32_t left = 0;
   FreeRegion* free = nullptr;
-  uint32_t freeMapped = 0; /* how many free regions lie outside the first run */
+  uint32_t freeMapped = 0; /* how many free regions outside the first run keep their pages */
   uint8_t runFree[1u << (32 - 21)] = {}; /* free regions of each run, by its address */
 } gSupply;
 static_assert(kHugePage == 1u << 21, "runs are found by their address's top bits");
@@ -342,7 +347,7 @@ void* RegionAlloc() {
   if (FreeRegion* r = gSupply.free) {
     Unfree(r);
     RunFree(r)--;
-    if (!InArena(r)) gSupply.freeMapped--;
+    if (!InArena(r) && !r->emptied) gSupply.freeMapped--;
     region = r;
   } else {
     if (gSupply.left < kRegionBytes) {
@@ -375,16 +380,29 @@ void RegionFree(void* region) {
   FreeRegion* r = (FreeRegion*)region;
   r->prev = nullptr;
   r->next = gSupply.free;
+  r->emptied = false;
   if (r->next != nullptr) r->next->prev = r;
   gSupply.free = r;
   uint8_t& runFree = RunFree(region);
   runFree++;
-  if (mapped && ++gSupply.freeMapped > kKeptMappedRegions && runFree == kRunRegions) {
-    /* Every region of the run was cut, and none is used. */
-    gone = (char*)((uintptr_t)region & ~(uintptr_t)(kHugePage - 1));
-    for (uint32_t i = 0; i < kRunRegions; i++) Unfree((FreeRegion*)(gone + i * kRegionBytes));
-    runFree = 0;
-    gSupply.freeMapped -= kRunRegions;
+  if (mapped && ++gSupply.freeMapped > kKeptMappedRegions) {
+    if (runFree == kRunRegions) {
+      /* Every region of the run was cut, and none is used. */
+      gone = (char*)((uintptr_t)region & ~(uintptr_t)(kHugePage - 1));
+      for (uint32_t i = 0; i < kRunRegions; i++) {
+        FreeRegion* g = (FreeRegion*)(gone + i * kRegionBytes);
+        Unfree(g);
+        if (!g->emptied) gSupply.freeMapped--;
+      }
+      runFree = 0;
+    } else {
+      /* Some heap, or the process pool, still uses a region of the run: the pages go
+         back and the mapping stays whole. Under the lock, as the next taker may write
+         the region at once. */
+      (void)madvise((char*)region + kListPage, kRegionBytes - kListPage, MADV_DONTNEED);
+      r->emptied = true;
+      gSupply.freeMapped--;
+    }
   }
   pthread_mutex_unlock(&gSupply.lock);
   if (gone != nullptr) munmap(gone, kHugePage);
@@ -1901,6 +1919,34 @@ std::string CheckHeap(HHeap* heap) {
     if (h->holding) AddFault(&faults, "holding with no walk running\n");
   }
   h->lock.Unlock();
+  return faults;
+}
+
+std::string CheckRegionSupply() {
+  std::string faults;
+  if (kSanitized) return faults;
+  pthread_mutex_lock(&gSupply.lock);
+  std::vector<uint8_t> counted(sizeof gSupply.runFree / sizeof gSupply.runFree[0]);
+  uint32_t keeping = 0, listed = 0;
+  FreeRegion* last = nullptr;
+  for (FreeRegion* r = gSupply.free; r != nullptr; last = r, r = r->next) {
+    if (((uintptr_t)r & (kRegionBytes - 1)) != 0) AddFault(&faults, "a free region at %p\n", (void*)r);
+    if (r->prev != last) AddFault(&faults, "the region before %p is not %p\n", (void*)r, (void*)last);
+    if (InArena(r) && r->emptied) AddFault(&faults, "the first run's region %p gave its pages back\n", (void*)r);
+    keeping += !InArena(r) && !r->emptied;
+    counted[(uintptr_t)r >> 21]++;
+    if (++listed > (1u << (32 - 18))) {
+      AddFault(&faults, "the free list goes round\n");
+      break;
+    }
+  }
+  for (size_t i = 0; i < counted.size(); i++)
+    if (counted[i] != gSupply.runFree[i] || counted[i] > kRunRegions)
+      AddFault(&faults, "the run at %p counts %u free regions, %u listed\n", (void*)(i << 21),
+               gSupply.runFree[i], counted[i]);
+  if (keeping != gSupply.freeMapped)
+    AddFault(&faults, "%u free regions keep their pages, %u counted\n", keeping, gSupply.freeMapped);
+  pthread_mutex_unlock(&gSupply.lock);
   return faults;
 }
 
