@@ -1358,6 +1358,72 @@ TEST_F(HeapTest, ARowFreedDuringAWalkIsOneBlockAfterIt) {
   }
 }
 
+/* A walking thread hands its frees to the heap a few dozen at a time, in the order
+   made: a row longer than that, freed in any order from inside a walk, part of it by
+   another thread at the same time and part from a walk nested in it, or stopped early,
+   is one free block once the walks end, and the bookkeeping holds during and after. */
+TEST_F(HeapTest, ARowLongerThanABatchFreedInAnyOrderAndByTwoThreadsDuringAWalkIsOneBlockAfterIt) {
+  refhost::SetHeapCapacity(heap, 255u << 10);
+  std::mt19937 rng(23);
+  for (int round = 0; round < 24; round++) {
+    const int order = round % 4;
+    std::vector<void*> keep{host->HeapAlloc(heap, 8, 1)}, row;
+    for (int i = 0; i < 200; i++) row.push_back(host->HeapAlloc(heap, 1000 + 8 * (i % 3), 1));
+    keep.push_back(host->HeapAlloc(heap, 8, 1));
+    ASSERT_EQ(0, std::count(row.begin(), row.end(), nullptr));
+    if (order == 0) std::reverse(row.begin(), row.end());
+    if (order == 1) std::shuffle(row.begin(), row.end(), rng);
+    if (order == 2) {
+      std::vector<void*> byTwos;
+      for (size_t start : {0, 1})
+        for (size_t i = start; i < row.size(); i += 2) byTwos.push_back(row[i]);
+      row = byTwos;
+    }
+    // The last fifth goes from another thread while the walker is inside, between its frees.
+    std::vector<void*> outside(row.end() - 40, row.end());
+    row.resize(160);
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+      while (stage.load() != 1) std::this_thread::yield();
+      for (void* b : outside) host->HeapFree(heap, b);
+      stage = 2;
+    });
+    std::string during;
+    int walked = 0;
+    WalkLog log{host, heap, {}, nullptr};
+    log.onVisit = [&](void*) {
+      if (walked++ != 0) return;
+      for (size_t i = 0; i < 70; i++) host->HeapFree(heap, row[i]);
+      stage = 1;
+      while (stage.load() != 2) std::this_thread::yield();
+      if (round % 2) {
+        // From a walk of the same heap nested in this one, stopped at its third block.
+        int stopped = 0;
+        WalkLog nested{host, heap, {}, nullptr};
+        nested.onVisit = [&](void*) {
+          if (nested.seen.size() == 1)
+            for (size_t i = 70; i < 120; i++) host->HeapFree(heap, row[i]);
+        };
+        host->HeapWalk(heap, Record, &nested);
+        host->HeapWalk(heap, StopAtThree, &stopped);
+        for (size_t i = 120; i < 160; i++) host->HeapFree(heap, row[i]);
+      } else {
+        for (size_t i = 70; i < 160; i++) host->HeapFree(heap, row[i]);
+      }
+      during = refhost::CheckHeap(heap);
+    };
+    host->HeapWalk(heap, Record, &log);
+    other.join();
+    EXPECT_EQ("", during) << "round " << round << ", during the walk";
+    EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round;
+    void* whole = host->HeapAlloc(heap, 200 * 1032 - 24, 1);
+    EXPECT_NE(nullptr, whole) << "round " << round << ": the row freed during the walk is not one block";
+    host->HeapFree(heap, whole);
+    for (void* b : keep) host->HeapFree(heap, b);
+    ASSERT_EQ(0u, refhost::BlocksInUse(heap));
+  }
+}
+
 /* A relocation's old places are freed while another thread walks the heap: they wait
    for the walk, merged with the free blocks beside them (and, for the next rounds,
    with what the rounds before freed), while the walk still reads through them. Every
@@ -1715,6 +1781,46 @@ TEST_F(HeapTest, RegionsGoRoundManyThreadsHeapsAndProcessMemoryWithoutBeingShare
   for (auto& t : threads) t.join();
   EXPECT_EQ(0, damaged.load());
   EXPECT_EQ(0, refused.load());
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+}
+
+/* A 32-bit process whose address space is spent: heaps and process memory refuse what
+   needs a new region, and serve again once the space comes back. */
+TEST_F(HeapTest, HeapsAndProcessMemoryRefuseOnceTheAddressSpaceIsSpentAndServeWhenItComesBack) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own bookkeeping needs address space";
+#endif
+  std::vector<std::pair<void*, size_t>> taken;
+  std::vector<void*> blocks, process;
+  taken.reserve(1 << 16);
+  blocks.reserve(1 << 16);
+  process.reserve(1 << 16);
+  for (size_t size = 1u << 30; size >= 4096; size /= 2)
+    while (taken.size() < taken.capacity()) {
+      void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      if (p == MAP_FAILED) break;
+      taken.push_back({p, size});
+    }
+  // Whatever the free list and the last run still hold is used up first.
+  while (blocks.size() < blocks.capacity())
+    if (void* b = host->HeapAlloc(heap, 16000, 1)) blocks.push_back(b);
+    else break;
+  while (process.size() < process.capacity())
+    if (void* b = host->HeapAlloc(nullptr, 3000, 1)) process.push_back(b);
+    else break;
+  bool heapRefused = blocks.size() < blocks.capacity(), processRefused = process.size() < process.capacity();
+  for (auto [p, size] : taken) munmap(p, size);
+  EXPECT_TRUE(heapRefused && processRefused) << blocks.size() << " heap blocks, " << process.size() << " of process memory";
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+  for (int i = 0; i < 100; i++) {
+    void* b = host->HeapAlloc(heap, 16000, 1);
+    void* q = host->HeapAlloc(nullptr, 3000, 1);
+    ASSERT_TRUE(b != nullptr && q != nullptr);
+    blocks.push_back(b);
+    process.push_back(q);
+  }
+  for (void* b : blocks) host->HeapFree(heap, b);
+  for (void* q : process) host->HeapFree(nullptr, q);
   EXPECT_EQ("", refhost::CheckRegionSupply());
 }
 
