@@ -753,6 +753,18 @@ TEST_F(HeapTest, ASweepingWalkFreesAsItGoesAndCountsExactly) {
   EXPECT_EQ(0u, host->HeapBytesInUse(heap));
 }
 
+/* After a row was freed during a walk (the bookkeeping as checked during it): it holds
+   now, and the row of span bytes is one free block; then the blocks kept around it go. */
+void ExpectTheRowIsOneBlock(JNIHostFunctions* host, HHeap* heap, const std::string& during, int round, uint32_t span,
+                            const std::vector<void*>& keep) {
+  EXPECT_EQ("", during) << "round " << round << ", during the walk";
+  EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round;
+  void* whole = host->HeapAlloc(heap, span - 24, 1);
+  EXPECT_NE(nullptr, whole) << "round " << round << ": the row freed during the walk is not one block";
+  host->HeapFree(heap, whole);
+  for (void* b : keep) host->HeapFree(heap, b);
+}
+
 /* Blocks made one after another lie in a row and are walked in address order: a sweep
    that frees an owner's blocks made after it (a body's pieces) does not meet them, but
    for the few that found room before their owner (met while they still live). It never
@@ -1348,12 +1360,7 @@ TEST_F(HeapTest, ARowFreedDuringAWalkIsOneBlockAfterIt) {
       held.release = true;
       walker.join();
     }
-    EXPECT_EQ("", during) << "round " << round << ", during the walk";
-    EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round;
-    void* whole = host->HeapAlloc(heap, 16 * 1024 - 24, 1);
-    EXPECT_NE(nullptr, whole) << "round " << round << ": the row freed during the walk is not one block";
-    host->HeapFree(heap, whole);
-    for (void* b : keep) host->HeapFree(heap, b);
+    ExpectTheRowIsOneBlock(host, heap, during, round, 16 * 1024, keep);
     ASSERT_EQ(0u, refhost::BlocksInUse(heap));
   }
 }
@@ -1414,12 +1421,7 @@ TEST_F(HeapTest, ARowLongerThanABatchFreedInAnyOrderAndByTwoThreadsDuringAWalkIs
     };
     host->HeapWalk(heap, Record, &log);
     other.join();
-    EXPECT_EQ("", during) << "round " << round << ", during the walk";
-    EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round;
-    void* whole = host->HeapAlloc(heap, 200 * 1032 - 24, 1);
-    EXPECT_NE(nullptr, whole) << "round " << round << ": the row freed during the walk is not one block";
-    host->HeapFree(heap, whole);
-    for (void* b : keep) host->HeapFree(heap, b);
+    ExpectTheRowIsOneBlock(host, heap, during, round, 200 * 1032, keep);
     ASSERT_EQ(0u, refhost::BlocksInUse(heap));
   }
 }
@@ -1522,20 +1524,25 @@ TEST_F(HeapTest, RegionsEmptiedDuringWalksGoOnlyWhenTheLastWalkEnds) {
   EXPECT_EQ(0u, Walk(host, heap).size());
 }
 
-/* Regions come from one run of address space shared by every heap, past it from mappings
-   of their own, and wait on a free list for the next heap when their heap is destroyed.
-   Heaps made, filled and destroyed on six threads at once (every eighth growing past the
-   run, half of them destroyed with their blocks still live) must never be handed a
-   region that another heap still cuts: its blocks would carry a foreign stamp. */
+/* Regions are cut from runs of address space shared by every heap and by process memory,
+   wait on a free list for the next heap when their heap is destroyed, and a run goes
+   back to the system (and may come again at the same place) once none of its regions is
+   used. Heaps made, filled and destroyed on six threads at once (every eighth growing
+   past several runs, half of them destroyed with their blocks still live), while two
+   more threads carve process memory and keep it a round longer, must never be
+   handed a region that another heap or the process pool still cuts: its blocks would
+   carry a foreign stamp, or lie where nothing is mapped any more. The supply's list and
+   counts must agree at the end. */
 TEST_F(HeapTest, HeapsMadeAndDestroyedAtOnceNeverShareARegion) {
   std::atomic<int> damaged{0}, refused{0};
   std::vector<std::thread> threads;
-  for (unsigned t = 0; t < 6; t++)
+  for (unsigned t = 0; t < 8; t++)
     threads.emplace_back([&, t] {
       std::mt19937 rng(900 + t);
+      std::vector<std::pair<uint8_t*, uint32_t>> process;
       for (unsigned round = 0; round < 32; round++) {
-        HHeap* h = host->HeapCreate(nullptr, 2);
-        if (h == nullptr) {
+        HHeap* h = t < 6 ? host->HeapCreate(nullptr, 2) : nullptr;
+        if (t < 6 && h == nullptr) {
           refused++;
           return;
         }
@@ -1559,14 +1566,25 @@ TEST_F(HeapTest, HeapsMadeAndDestroyedAtOnceNeverShareARegion) {
               damaged++;
               break;
             }
+        if (h == nullptr) {
+          // Process memory lives a round longer.
+          for (auto [b, size] : process) {
+            if (b[0] != (uint8_t)(stamp - 1) || b[size - 1] != (uint8_t)(stamp - 1)) damaged++;
+            host->HeapFree(nullptr, b);
+          }
+          process.swap(live);
+          continue;
+        }
         if (round % 2 == 0)
           for (auto [b, size] : live) host->HeapFree(h, b);
         host->HeapDestroy(h);
       }
+      for (auto [b, size] : process) host->HeapFree(nullptr, b);
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(0, damaged.load());
   EXPECT_EQ(0, refused.load());
+  EXPECT_EQ("", refhost::CheckRegionSupply());
 }
 
 /* What the process's map says of the mapping that holds an address: its "THPeligible"
@@ -1730,57 +1748,6 @@ TEST_F(HeapTest, ADestroyedHeapGivesBackItsPagesThoughLiveHeapsAndProcessMemoryS
   host->HeapDestroy(next);
   for (uint8_t* p : kept) host->HeapFree(heap, p);
   for (uint8_t* p : process) host->HeapFree(nullptr, p);
-  EXPECT_EQ("", refhost::CheckRegionSupply());
-}
-
-/* Threads grow heaps past several runs and destroy them, while others carve process
-   memory from the same runs: a run goes back to the system, and comes again at the
-   same place, while its neighbours are used; no region may be handed out twice or go
-   back while used, and the supply's counts must agree with its list at the end. */
-TEST_F(HeapTest, RegionsGoRoundManyThreadsHeapsAndProcessMemoryWithoutBeingSharedOrLost) {
-  std::atomic<int> damaged{0}, refused{0};
-  std::vector<std::thread> threads;
-  for (unsigned t = 0; t < 6; t++)
-    threads.emplace_back([&, t] {
-      std::mt19937 rng(1700 + t);
-      std::vector<std::pair<uint8_t*, uint32_t>> process;
-      for (unsigned round = 0; round < 24; round++) {
-        const uint8_t stamp = (uint8_t)(t * 37 + round + 1);
-        HHeap* h = t < 4 ? host->HeapCreate(nullptr, 2) : nullptr;
-        uint32_t total = t >= 4 ? (1u << 20) : round % 4 == 3 ? (7u << 20) : rng() % (3u << 20);
-        std::vector<std::pair<uint8_t*, uint32_t>> live;
-        for (uint32_t made = 0; made < total;) {
-          uint32_t size = h == nullptr ? 1 + rng() % 2000 : rng() % 4 == 0 ? 9000 + rng() % 7000 : 1 + rng() % 900;
-          uint8_t* b = (uint8_t*)host->HeapAlloc(h, size, 1);
-          if (b == nullptr) {
-            refused++;
-            break;
-          }
-          memset(b, stamp, size);
-          live.push_back({b, size});
-          made += size;
-        }
-        for (auto [b, size] : live)
-          if (b[0] != stamp || b[size / 2] != stamp || b[size - 1] != stamp) damaged++;
-        if (h != nullptr) {
-          host->HeapDestroy(h);
-          continue;
-        }
-        // Process memory: half freed at once, half a round later.
-        for (auto [b, size] : process) {
-          if (b[0] != (uint8_t)(stamp - 1) || b[size - 1] != (uint8_t)(stamp - 1)) damaged++;
-          host->HeapFree(nullptr, b);
-        }
-        process.clear();
-        for (size_t i = 0; i < live.size(); i++)
-          if (i % 2) process.push_back(live[i]);
-          else host->HeapFree(nullptr, live[i].first);
-      }
-      for (auto [b, size] : process) host->HeapFree(nullptr, b);
-    });
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(0, damaged.load());
-  EXPECT_EQ(0, refused.load());
   EXPECT_EQ("", refhost::CheckRegionSupply());
 }
 
