@@ -254,48 +254,77 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
 /* ---- regions ----
 
    Heaps keep their small blocks in regions, each aligned to its size, and process
-   memory's pool carves from them too. A start-up fills about 4 MiB of them at once (most
-   of it the name space's hash tables), and a page met for the first time costs a fault
-   of its own, microseconds each on a virtual machine: so the first regions come from one 4 MiB run of address space
-   made at first use, which the kernel is asked to back with huge pages, two faults in
-   all. Later ones are mapped one by one. A region given back waits on a free list for the
-   next heap, so a machine made and destroyed again and again meets neither a fault nor a
-   system call; past a few megabytes of them a mapped one goes back to the system, so that
-   the process does not keep what a heap once held. (A region from malloc would be mapped
-   and unmapped by it, or cut from the top of its heap and trimmed again each time.) */
+   memory's pool carves from them too. Regions are cut from runs of 2 MiB of address
+   space, each aligned to a huge page and the kernel asked to back it with them: a walk
+   of a heap reads every region, and on small pages a heap of 64 MiB is 16,384 of them,
+   a miss of the translation buffer (and on a virtual machine, a walk of two levels of
+   page tables) for each; and a page met for the first time costs a fault of its own,
+   microseconds each on a virtual machine. A start-up fills about 4 MiB of regions at
+   once (most of it the name space's hash tables), so the first run is that long and
+   stays. A region given back waits on a free list for the next heap, so a machine made
+   and destroyed again and again meets neither a fault nor a system call; past a few
+   megabytes of them, a later run whose regions are all free goes back to the system
+   whole, and a region of a run that some heap or the process pool still uses gives its
+   pages back and keeps only its place (and the page that lists it), so that the
+   process does not keep what a heap once held, however the heaps' regions lie in the
+   runs. (A region unmapped alone would split its run into mappings too small for huge
+   pages, for good; a region from malloc would be mapped and unmapped by it, or cut from
+   the top of its heap and trimmed again each time.) */
 
 const uint32_t kRegionBytes = 256u << 10;
 const uint32_t kHugePage = 2u << 20;
+const uint32_t kRunRegions = kHugePage / kRegionBytes;
 const uint32_t kArenaBytes = 4u << 20;
-/* Free regions kept beyond the run's: 4 MiB. */
+/* Free regions of later runs that keep their pages: 4 MiB. */
 const uint32_t kKeptMappedRegions = 16;
+static_assert(sizeof(void*) == 4, "a table entry for each run of a 32-bit address space");
+
+/* A free region, listed through its first words; past its first page, a region that
+   gave its pages back reads as zeros when next used. */
+struct FreeRegion {
+  FreeRegion* next;
+  FreeRegion* prev;
+  bool emptied; /* its pages went back, its place is kept */
+};
+const uint32_t kListPage = 4096;
 
 struct RegionSupply {
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
   bool tried = false;
-  std::atomic<char*> base{nullptr}; /* the run, set once under the lock */
-  uint32_t used = 0;
-  void* free = nullptr;    /* free regions, chained through their first word */
-  uint32_t freeMapped = 0; /* how many of them lie outside the run */
+  std::atomic<char*> base{nullptr}; /* the first run, set once under the lock */
+  char* next = nullptr;    /* what is left of the newest run */
+  uint32_t left = 0;
+  FreeRegion* free = nullptr;
+  uint32_t freeMapped = 0; /* how many free regions outside the first run keep their pages */
+  uint8_t runFree[1u << (32 - 21)] = {}; /* free regions of each run, by its address */
 } gSupply;
+static_assert(kHugePage == 1u << 21, "runs are found by their address's top bits");
 
-void MakeArena() {
-  gSupply.tried = true;
-  size_t span = kArenaBytes + kHugePage;
+inline uint8_t& RunFree(void* region) { return gSupply.runFree[(uintptr_t)region >> 21]; }
+
+/* A run of bytes of address space aligned to a huge page, which the kernel is asked to
+   back with huge pages; NULL when the process has no more. */
+char* MapRun(uint32_t bytes) {
+  size_t span = (size_t)bytes + kHugePage;
   void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED) return;
+  if (raw == MAP_FAILED) return nullptr;
   uintptr_t start = ((uintptr_t)raw + kHugePage - 1) & ~(uintptr_t)(kHugePage - 1);
-  uintptr_t end = start + kArenaBytes;
+  uintptr_t end = start + bytes;
   if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
   if ((uintptr_t)raw + span > end) munmap((void*)end, (uintptr_t)raw + span - end);
-  (void)madvise((void*)start, kArenaBytes, MADV_HUGEPAGE);
-  gSupply.base.store((char*)start, std::memory_order_release);
+  (void)madvise((void*)start, bytes, MADV_HUGEPAGE);
+  return (char*)start;
 }
 
-/* A region of the run was handed out after the run was made, so its start is seen. */
+/* A region of the first run was handed out after the run was made, so its start is seen. */
 inline bool InArena(void* region) {
   char* base = gSupply.base.load(std::memory_order_acquire);
   return base != nullptr && (char*)region >= base && (char*)region < base + kArenaBytes;
+}
+
+inline void Unfree(FreeRegion* r) {
+  if (r->prev != nullptr) r->prev->next = r->next; else gSupply.free = r->next;
+  if (r->next != nullptr) r->next->prev = r->prev;
 }
 
 void* RegionAlloc() {
@@ -307,28 +336,35 @@ void* RegionAlloc() {
 #endif
   void* region = nullptr;
   pthread_mutex_lock(&gSupply.lock);
-  if (!gSupply.tried) MakeArena();
-  char* base = gSupply.base.load(std::memory_order_relaxed);
-  if (gSupply.free != nullptr) {
-    region = gSupply.free;
-    gSupply.free = *(void**)region;
-    if (!InArena(region)) gSupply.freeMapped--;
-  } else if (base != nullptr && kArenaBytes - gSupply.used >= kRegionBytes) {
-    region = base + gSupply.used;
-    gSupply.used += kRegionBytes;
+  if (!gSupply.tried) {
+    gSupply.tried = true;
+    if (char* run = MapRun(kArenaBytes)) {
+      gSupply.base.store(run, std::memory_order_release);
+      gSupply.next = run;
+      gSupply.left = kArenaBytes;
+    }
+  }
+  if (FreeRegion* r = gSupply.free) {
+    Unfree(r);
+    RunFree(r)--;
+    if (!InArena(r) && !r->emptied) gSupply.freeMapped--;
+    region = r;
+  } else {
+    if (gSupply.left < kRegionBytes) {
+      /* Once a page of a run is met the kernel backs the whole run: the process holds
+         at most one run more than the regions cut, whatever the number of heaps. */
+      if (char* run = MapRun(kHugePage)) {
+        gSupply.next = run;
+        gSupply.left = kHugePage;
+      }
+    }
+    if (gSupply.left >= kRegionBytes) {
+      region = gSupply.next;
+      gSupply.next += kRegionBytes;
+      gSupply.left -= kRegionBytes;
+    }
   }
   pthread_mutex_unlock(&gSupply.lock);
-  if (region == nullptr) {
-    /* Aligned to its size, as the run's are, so that a block finds its region. */
-    size_t span = 2 * kRegionBytes;
-    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    uintptr_t start = ((uintptr_t)raw + kRegionBytes - 1) & ~(uintptr_t)(kRegionBytes - 1);
-    if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
-    if ((uintptr_t)raw + span > start + kRegionBytes)
-      munmap((void*)(start + kRegionBytes), (uintptr_t)raw + span - start - kRegionBytes);
-    region = (void*)start;
-  }
   return region;
 }
 
@@ -339,15 +375,37 @@ void RegionFree(void* region) {
   return;
 #endif
   bool mapped = !InArena(region);
+  char* gone = nullptr;
   pthread_mutex_lock(&gSupply.lock);
-  bool keep = !mapped || gSupply.freeMapped < kKeptMappedRegions;
-  if (keep) {
-    *(void**)region = gSupply.free;
-    gSupply.free = region;
-    if (mapped) gSupply.freeMapped++;
+  FreeRegion* r = (FreeRegion*)region;
+  r->prev = nullptr;
+  r->next = gSupply.free;
+  r->emptied = false;
+  if (r->next != nullptr) r->next->prev = r;
+  gSupply.free = r;
+  uint8_t& runFree = RunFree(region);
+  runFree++;
+  if (mapped && ++gSupply.freeMapped > kKeptMappedRegions) {
+    if (runFree == kRunRegions) {
+      /* Every region of the run was cut, and none is used. */
+      gone = (char*)((uintptr_t)region & ~(uintptr_t)(kHugePage - 1));
+      for (uint32_t i = 0; i < kRunRegions; i++) {
+        FreeRegion* g = (FreeRegion*)(gone + i * kRegionBytes);
+        Unfree(g);
+        if (!g->emptied) gSupply.freeMapped--;
+      }
+      runFree = 0;
+    } else {
+      /* Some heap, or the process pool, still uses a region of the run: the pages go
+         back and the mapping stays whole. Under the lock, as the next taker may write
+         the region at once. */
+      (void)madvise((char*)region + kListPage, kRegionBytes - kListPage, MADV_DONTNEED);
+      r->emptied = true;
+      gSupply.freeMapped--;
+    }
   }
   pthread_mutex_unlock(&gSupply.lock);
-  if (!keep) munmap(region, kRegionBytes);
+  if (gone != nullptr) munmap(gone, kHugePage);
 }
 
 /* ---- process memory ---- */
@@ -1118,7 +1176,7 @@ void ApplyBatch(HHeap* h, ThreadRecord* t) {
     Defer(h, p);
     p = next;
   }
-  t->batchFirst = nullptr;
+  t->batchFirst = t->batchLast = nullptr;
   t->batchHeap = nullptr;
   t->batchCount = 0;
   t->batchBytes = 0;
@@ -1198,17 +1256,21 @@ void HeapFreeOn(HHeap* h, void* block) {
   if (t->walking == h && !big) {
     /* Freed by a thread walking this heap (a sweep): free at once, so no walk visits
        it again, though its place is not reused before the last walk ends; counted and
-       handed to the heap with the next few hundred under one hold of the lock. */
+       handed to the heap with the next few dozen under one hold of the lock, while
+       they and the blocks beside them are still in the first-level cache (a merge
+       reads both neighbours). */
     if (t->batchHeap != h) FlushBatch(t);
     t->batchBytes += p->size;
     t->batchCharged += SpanFor(p->size);
     SetFlags(p, kPending);
     /* Over the size, after the flags: a check of the heap that reads a link for a size
-       reads the pending flags after it (CheckHeap). */
-    __atomic_store_n(&p->link, t->batchFirst, __ATOMIC_RELEASE);
-    t->batchFirst = p;
+       reads the pending flags after it (CheckHeap). The one before is pending already. */
+    __atomic_store_n(&p->link, (BlockPrefix*)nullptr, __ATOMIC_RELEASE);
+    if (t->batchLast != nullptr) __atomic_store_n(&t->batchLast->link, p, __ATOMIC_RELEASE);
+    else t->batchFirst = p;
+    t->batchLast = p;
     t->batchHeap = h;
-    if (++t->batchCount >= 256) FlushBatch(t);
+    if (++t->batchCount >= 32) FlushBatch(t);
     return;
   }
   h->lock.Lock();
@@ -1857,6 +1919,34 @@ std::string CheckHeap(HHeap* heap) {
     if (h->holding) AddFault(&faults, "holding with no walk running\n");
   }
   h->lock.Unlock();
+  return faults;
+}
+
+std::string CheckRegionSupply() {
+  std::string faults;
+  if (kSanitized) return faults;
+  pthread_mutex_lock(&gSupply.lock);
+  std::vector<uint8_t> counted(sizeof gSupply.runFree / sizeof gSupply.runFree[0]);
+  uint32_t keeping = 0, listed = 0;
+  FreeRegion* last = nullptr;
+  for (FreeRegion* r = gSupply.free; r != nullptr; last = r, r = r->next) {
+    if (((uintptr_t)r & (kRegionBytes - 1)) != 0) AddFault(&faults, "a free region at %p\n", (void*)r);
+    if (r->prev != last) AddFault(&faults, "the region before %p is not %p\n", (void*)r, (void*)last);
+    if (InArena(r) && r->emptied) AddFault(&faults, "the first run's region %p gave its pages back\n", (void*)r);
+    keeping += !InArena(r) && !r->emptied;
+    counted[(uintptr_t)r >> 21]++;
+    if (++listed > (1u << (32 - 18))) {
+      AddFault(&faults, "the free list goes round\n");
+      break;
+    }
+  }
+  for (size_t i = 0; i < counted.size(); i++)
+    if (counted[i] != gSupply.runFree[i] || counted[i] > kRunRegions)
+      AddFault(&faults, "the run at %p counts %u free regions, %u listed\n", (void*)(i << 21),
+               gSupply.runFree[i], counted[i]);
+  if (keeping != gSupply.freeMapped)
+    AddFault(&faults, "%u free regions keep their pages, %u counted\n", keeping, gSupply.freeMapped);
+  pthread_mutex_unlock(&gSupply.lock);
   return faults;
 }
 

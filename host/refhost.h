@@ -105,6 +105,11 @@ void FinishRelocation(HHeap* heap);
    free blocks lie side by side, nothing is held or pending, and the counts agree with
    the live blocks. An empty answer when all holds, else one line per fault. */
 std::string CheckHeap(HHeap* heap);
+/* The regions' supply checked under its lock: its free list linked both ways, each run's
+   count of free regions agreeing with the list, and the count of those that keep their
+   pages. Empty when all holds (and always under the sanitizer, where regions come from
+   malloc), else one line per fault. */
+std::string CheckRegionSupply();
 
 /* ---- console, log, exit ---- */
 

@@ -71,10 +71,12 @@ struct ThreadRecord {
   /* heap walks (heap.cpp): the heap of the thread's innermost walk, and the small blocks
      the thread freed on it meanwhile, free already but not yet counted or handed to the
      heap: a sweep frees without taking the heap's lock per block. They are chained, and
-     the heap merges each with the free blocks beside it under one hold of its lock. */
+     the heap merges each with the free blocks beside it under one hold of its lock, in
+     the order freed: a sweep's, the order of their places. */
   HHeap* walking = nullptr;
   HHeap* batchHeap = nullptr;
   BlockPrefix* batchFirst = nullptr;
+  BlockPrefix* batchLast = nullptr;
   uint32_t batchCount = 0;
   uint32_t batchBytes = 0;    /* requested bytes of the chained blocks */
   uint32_t batchCharged = 0;  /* their cost to the capacity, prefixes included */

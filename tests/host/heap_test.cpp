@@ -11,8 +11,10 @@
 #include <random>
 #include <set>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/single_threaded.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -751,6 +753,18 @@ TEST_F(HeapTest, ASweepingWalkFreesAsItGoesAndCountsExactly) {
   EXPECT_EQ(0u, host->HeapBytesInUse(heap));
 }
 
+/* After a row was freed during a walk (the bookkeeping as checked during it): it holds
+   now, and the row of span bytes is one free block; then the blocks kept around it go. */
+void ExpectTheRowIsOneBlock(JNIHostFunctions* host, HHeap* heap, const std::string& during, int round, uint32_t span,
+                            const std::vector<void*>& keep) {
+  EXPECT_EQ("", during) << "round " << round << ", during the walk";
+  EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round;
+  void* whole = host->HeapAlloc(heap, span - 24, 1);
+  EXPECT_NE(nullptr, whole) << "round " << round << ": the row freed during the walk is not one block";
+  host->HeapFree(heap, whole);
+  for (void* b : keep) host->HeapFree(heap, b);
+}
+
 /* Blocks made one after another lie in a row and are walked in address order: a sweep
    that frees an owner's blocks made after it (a body's pieces) does not meet them, but
    for the few that found room before their owner (met while they still live). It never
@@ -1346,12 +1360,68 @@ TEST_F(HeapTest, ARowFreedDuringAWalkIsOneBlockAfterIt) {
       held.release = true;
       walker.join();
     }
-    EXPECT_EQ("", during) << "round " << round << ", during the walk";
-    EXPECT_EQ("", refhost::CheckHeap(heap)) << "round " << round;
-    void* whole = host->HeapAlloc(heap, 16 * 1024 - 24, 1);
-    EXPECT_NE(nullptr, whole) << "round " << round << ": the row freed during the walk is not one block";
-    host->HeapFree(heap, whole);
-    for (void* b : keep) host->HeapFree(heap, b);
+    ExpectTheRowIsOneBlock(host, heap, during, round, 16 * 1024, keep);
+    ASSERT_EQ(0u, refhost::BlocksInUse(heap));
+  }
+}
+
+/* A walking thread hands its frees to the heap a few dozen at a time, in the order
+   made: a row longer than that, freed in any order from inside a walk, part of it by
+   another thread at the same time and part from a walk nested in it, or stopped early,
+   is one free block once the walks end, and the bookkeeping holds during and after. */
+TEST_F(HeapTest, ARowLongerThanABatchFreedInAnyOrderAndByTwoThreadsDuringAWalkIsOneBlockAfterIt) {
+  refhost::SetHeapCapacity(heap, 255u << 10);
+  std::mt19937 rng(23);
+  for (int round = 0; round < 24; round++) {
+    const int order = round % 4;
+    std::vector<void*> keep{host->HeapAlloc(heap, 8, 1)}, row;
+    for (int i = 0; i < 200; i++) row.push_back(host->HeapAlloc(heap, 1000 + 8 * (i % 3), 1));
+    keep.push_back(host->HeapAlloc(heap, 8, 1));
+    ASSERT_EQ(0, std::count(row.begin(), row.end(), nullptr));
+    if (order == 0) std::reverse(row.begin(), row.end());
+    if (order == 1) std::shuffle(row.begin(), row.end(), rng);
+    if (order == 2) {
+      std::vector<void*> byTwos;
+      for (size_t start : {0, 1})
+        for (size_t i = start; i < row.size(); i += 2) byTwos.push_back(row[i]);
+      row = byTwos;
+    }
+    // The last fifth goes from another thread while the walker is inside, between its frees.
+    std::vector<void*> outside(row.end() - 40, row.end());
+    row.resize(160);
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+      while (stage.load() != 1) std::this_thread::yield();
+      for (void* b : outside) host->HeapFree(heap, b);
+      stage = 2;
+    });
+    std::string during;
+    int walked = 0;
+    WalkLog log{host, heap, {}, nullptr};
+    log.onVisit = [&](void*) {
+      if (walked++ != 0) return;
+      for (size_t i = 0; i < 70; i++) host->HeapFree(heap, row[i]);
+      stage = 1;
+      while (stage.load() != 2) std::this_thread::yield();
+      if (round % 2) {
+        // From a walk of the same heap nested in this one, stopped at its third block.
+        int stopped = 0;
+        WalkLog nested{host, heap, {}, nullptr};
+        nested.onVisit = [&](void*) {
+          if (nested.seen.size() == 1)
+            for (size_t i = 70; i < 120; i++) host->HeapFree(heap, row[i]);
+        };
+        host->HeapWalk(heap, Record, &nested);
+        host->HeapWalk(heap, StopAtThree, &stopped);
+        for (size_t i = 120; i < 160; i++) host->HeapFree(heap, row[i]);
+      } else {
+        for (size_t i = 70; i < 160; i++) host->HeapFree(heap, row[i]);
+      }
+      during = refhost::CheckHeap(heap);
+    };
+    host->HeapWalk(heap, Record, &log);
+    other.join();
+    ExpectTheRowIsOneBlock(host, heap, during, round, 200 * 1032, keep);
     ASSERT_EQ(0u, refhost::BlocksInUse(heap));
   }
 }
@@ -1454,20 +1524,25 @@ TEST_F(HeapTest, RegionsEmptiedDuringWalksGoOnlyWhenTheLastWalkEnds) {
   EXPECT_EQ(0u, Walk(host, heap).size());
 }
 
-/* Regions come from one run of address space shared by every heap, past it from mappings
-   of their own, and wait on a free list for the next heap when their heap is destroyed.
-   Heaps made, filled and destroyed on six threads at once (every eighth growing past the
-   run, half of them destroyed with their blocks still live) must never be handed a
-   region that another heap still cuts: its blocks would carry a foreign stamp. */
+/* Regions are cut from runs of address space shared by every heap and by process memory,
+   wait on a free list for the next heap when their heap is destroyed, and a run goes
+   back to the system (and may come again at the same place) once none of its regions is
+   used. Heaps made, filled and destroyed on six threads at once (every eighth growing
+   past several runs, half of them destroyed with their blocks still live), while two
+   more threads carve process memory and keep it a round longer, must never be
+   handed a region that another heap or the process pool still cuts: its blocks would
+   carry a foreign stamp, or lie where nothing is mapped any more. The supply's list and
+   counts must agree at the end. */
 TEST_F(HeapTest, HeapsMadeAndDestroyedAtOnceNeverShareARegion) {
   std::atomic<int> damaged{0}, refused{0};
   std::vector<std::thread> threads;
-  for (unsigned t = 0; t < 6; t++)
+  for (unsigned t = 0; t < 8; t++)
     threads.emplace_back([&, t] {
       std::mt19937 rng(900 + t);
+      std::vector<std::pair<uint8_t*, uint32_t>> process;
       for (unsigned round = 0; round < 32; round++) {
-        HHeap* h = host->HeapCreate(nullptr, 2);
-        if (h == nullptr) {
+        HHeap* h = t < 6 ? host->HeapCreate(nullptr, 2) : nullptr;
+        if (t < 6 && h == nullptr) {
           refused++;
           return;
         }
@@ -1491,14 +1566,229 @@ TEST_F(HeapTest, HeapsMadeAndDestroyedAtOnceNeverShareARegion) {
               damaged++;
               break;
             }
+        if (h == nullptr) {
+          // Process memory lives a round longer.
+          for (auto [b, size] : process) {
+            if (b[0] != (uint8_t)(stamp - 1) || b[size - 1] != (uint8_t)(stamp - 1)) damaged++;
+            host->HeapFree(nullptr, b);
+          }
+          process.swap(live);
+          continue;
+        }
         if (round % 2 == 0)
           for (auto [b, size] : live) host->HeapFree(h, b);
         host->HeapDestroy(h);
       }
+      for (auto [b, size] : process) host->HeapFree(nullptr, b);
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(0, damaged.load());
   EXPECT_EQ(0, refused.load());
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+}
+
+/* What the process's map says of the mapping that holds an address: its "THPeligible"
+   line, or -1 when no mapping holds it or the kernel does not say. */
+int HugePageEligible(const void* address) {
+  FILE* f = fopen("/proc/self/smaps", "r");
+  if (f == nullptr) return -1;
+  char line[512];
+  bool inside = false;
+  int answer = -1;
+  while (fgets(line, sizeof line, f) != nullptr) {
+    unsigned long from, to;
+    if (sscanf(line, "%lx-%lx ", &from, &to) == 2 && strchr(line, ':') != nullptr && line[8] == '-') {
+      inside = (uintptr_t)address >= from && (uintptr_t)address < to;
+      continue;
+    }
+    int eligible;
+    if (inside && sscanf(line, "THPeligible: %d", &eligible) == 1) {
+      answer = eligible;
+      break;
+    }
+  }
+  fclose(f);
+  return answer;
+}
+
+/* Fills a heap with blocks of 16,000 bytes, stamped, up to the given total. */
+void FillStamped(JNIHostFunctions* host, HHeap* h, uint32_t total, uint8_t stamp, std::vector<uint8_t*>* out) {
+  for (uint32_t made = 0; made < total; made += 16000) {
+    uint8_t* b = (uint8_t*)host->HeapAlloc(h, 16000, 1);
+    if (b == nullptr) return;
+    memset(b, stamp, 16000);
+    out->push_back(b);
+  }
+}
+
+/* Pages of the regions that hold the given blocks which the process still holds. */
+uint32_t ResidentRegionPages(const std::vector<uint8_t*>& blocks) {
+  std::set<uintptr_t> regions;
+  for (uint8_t* p : blocks) regions.insert((uintptr_t)p & ~(uintptr_t)((256u << 10) - 1));
+  uint32_t pages = 0;
+  std::vector<unsigned char> resident((256u << 10) / 4096);
+  for (uintptr_t r : regions)
+    if (mincore((void*)r, 256u << 10, resident.data()) == 0)
+      for (unsigned char c : resident) pages += c & 1;
+  return pages;
+}
+
+/* Whether this process may be given huge pages at all: the system may never give them,
+   and a process (or what started it) may have turned them off for itself. */
+bool HugePagesGiven() {
+  char line[128] = "";
+  bool given = false;
+  if (FILE* f = fopen("/sys/kernel/mm/transparent_hugepage/enabled", "r")) {
+    given = fgets(line, sizeof line, f) != nullptr && strstr(line, "[never]") == nullptr;
+    fclose(f);
+  }
+  if (FILE* f = fopen("/proc/self/status", "r")) {
+    while (given && fgets(line, sizeof line, f) != nullptr) {
+      int on;
+      if (sscanf(line, "THP_enabled: %d", &on) == 1) given = on != 0;
+    }
+    fclose(f);
+  }
+  return given;
+}
+
+/* How many of the blocks lie on mappings that only small pages may back. */
+int OnSmallPages(const std::vector<uint8_t*>& blocks) {
+  int small = 0;
+  for (uint8_t* b : blocks) small += HugePageEligible(b) == 0;
+  return small;
+}
+
+/* A collection walks every region of a heap: on small pages, a heap of 64 MiB is 16,384
+   of them and a miss of the translation buffer on each. Every region must lie where huge
+   pages may back it (unless the system never gives them), also once heaps that shared
+   runs with it were destroyed and what they held went back to the system; and what
+   goes back must be only regions no heap uses, and not fewer than all but a few
+   megabytes of them. */
+TEST_F(HeapTest, RegionsLieWhereHugePagesMayBackThemAndGoBackOnlyWhenNoHeapUsesThem) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
+#endif
+  if (!HugePagesGiven()) GTEST_SKIP() << "no huge pages here";
+  void* probe = host->HeapAlloc(heap, 16000, 1);
+  int known = HugePageEligible(probe);
+  host->HeapFree(heap, probe);
+  if (known < 0) GTEST_SKIP() << "the kernel does not say";
+
+  // Two heaps grow by turns, so that their regions share runs; one goes.
+  HHeap* a = host->HeapCreate(nullptr, 2);
+  HHeap* b = host->HeapCreate(nullptr, 2);
+  ASSERT_TRUE(a != nullptr && b != nullptr);
+  std::vector<uint8_t*> inA, inB;
+  for (int step = 0; step < 24; step++) {
+    FillStamped(host, a, 512u << 10, 0xA1, &inA);
+    FillStamped(host, b, 512u << 10, 0xB2, &inB);
+  }
+  ASSERT_EQ(inA.size(), inB.size());
+  std::vector<uint8_t*> inBoth = inA;
+  inBoth.insert(inBoth.end(), inB.begin(), inB.end());
+  host->HeapDestroy(a);
+  int damaged = 0;
+  for (uint8_t* p : inB)
+    for (uint32_t j = 0; j < 16000; j += 997) damaged += p[j] != 0xB2;
+  EXPECT_EQ(0, damaged) << "a region of the heap that stayed went back with the other's";
+  EXPECT_EQ(0, OnSmallPages(inB)) << "of " << inB.size() << " blocks of the heap that stayed";
+  host->HeapDestroy(b);
+  // The first 4 MiB and 4 MiB more stay, and a run of 2 MiB not yet wholly free (a run
+  // that another test's heap or the process pool still uses keeps only a page of each
+  // free region, but its place).
+  EXPECT_LE(ResidentRegionPages(inBoth), (16 + 16 + 8) * 64u) << "pages kept of " << inBoth.size() << " blocks";
+
+  // Regions from the free list, and new runs.
+  std::vector<uint8_t*> blocks;
+  FillStamped(host, heap, 24u << 20, 0xC3, &blocks);
+  EXPECT_EQ(0, OnSmallPages(blocks)) << "of " << blocks.size() << " blocks of a heap grown after";
+  for (uint8_t* p : blocks) host->HeapFree(heap, p);
+}
+
+/* Heaps and the process pool take their regions from the same runs, so a run that some
+   heap still uses may hold most of a heap destroyed: what such a heap held must go back
+   all the same (but a few megabytes), and what is still used keep its contents, also
+   when another heap grows over the places that went back. */
+TEST_F(HeapTest, ADestroyedHeapGivesBackItsPagesThoughLiveHeapsAndProcessMemoryShareItsRuns) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
+#endif
+  HHeap* gone = host->HeapCreate(nullptr, 2);
+  ASSERT_NE(nullptr, gone);
+  std::vector<uint8_t*> kept, process, inGone;
+  for (int step = 0; step < 32; step++) {
+    FillStamped(host, heap, 256u << 10, 0x5A, &kept);
+    for (int i = 0; i < 64; i++) {
+      uint8_t* b = (uint8_t*)host->HeapAlloc(nullptr, 4000, 1);
+      ASSERT_NE(nullptr, b);
+      memset(b, 0x6B, 4000);
+      process.push_back(b);
+    }
+    FillStamped(host, gone, 6 * (256u << 10), 0x7C, &inGone);
+  }
+  ASSERT_GT(ResidentRegionPages(inGone), 32 * 5 * 64u);
+  host->HeapDestroy(gone);
+  // The first 4 MiB and 4 MiB more stay, and a page of each other region.
+  EXPECT_LE(ResidentRegionPages(inGone), 32 * 64u + inGone.size() / 15 + 1) << "pages kept of " << inGone.size() / 15
+                                                                         << " regions";
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+
+  HHeap* next = host->HeapCreate(nullptr, 2);
+  ASSERT_NE(nullptr, next);
+  std::vector<uint8_t*> inNext;
+  FillStamped(host, next, (uint32_t)inGone.size() * 16000, 0x8D, &inNext);
+  int damaged = 0;
+  for (auto [blocks, stamp, size] : {std::make_tuple(&kept, 0x5A, 16000), std::make_tuple(&process, 0x6B, 4000),
+                                     std::make_tuple(&inNext, 0x8D, 16000)})
+    for (uint8_t* p : *blocks)
+      for (int j = 0; j < size; j += 499) damaged += p[j] != stamp;
+  EXPECT_EQ(0, damaged);
+  EXPECT_EQ(inGone.size(), inNext.size());
+  host->HeapDestroy(next);
+  for (uint8_t* p : kept) host->HeapFree(heap, p);
+  for (uint8_t* p : process) host->HeapFree(nullptr, p);
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+}
+
+/* A 32-bit process whose address space is spent: heaps and process memory refuse what
+   needs a new region, and serve again once the space comes back. */
+TEST_F(HeapTest, HeapsAndProcessMemoryRefuseOnceTheAddressSpaceIsSpentAndServeWhenItComesBack) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own bookkeeping needs address space";
+#endif
+  std::vector<std::pair<void*, size_t>> taken;
+  std::vector<void*> blocks, process;
+  taken.reserve(1 << 16);
+  blocks.reserve(1 << 16);
+  process.reserve(1 << 16);
+  for (size_t size = 1u << 30; size >= 4096; size /= 2)
+    while (taken.size() < taken.capacity()) {
+      void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      if (p == MAP_FAILED) break;
+      taken.push_back({p, size});
+    }
+  // Whatever the free list and the last run still hold is used up first.
+  while (blocks.size() < blocks.capacity())
+    if (void* b = host->HeapAlloc(heap, 16000, 1)) blocks.push_back(b);
+    else break;
+  while (process.size() < process.capacity())
+    if (void* b = host->HeapAlloc(nullptr, 3000, 1)) process.push_back(b);
+    else break;
+  bool heapRefused = blocks.size() < blocks.capacity(), processRefused = process.size() < process.capacity();
+  for (auto [p, size] : taken) munmap(p, size);
+  EXPECT_TRUE(heapRefused && processRefused) << blocks.size() << " heap blocks, " << process.size() << " of process memory";
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+  for (int i = 0; i < 100; i++) {
+    void* b = host->HeapAlloc(heap, 16000, 1);
+    void* q = host->HeapAlloc(nullptr, 3000, 1);
+    ASSERT_TRUE(b != nullptr && q != nullptr);
+    blocks.push_back(b);
+    process.push_back(q);
+  }
+  for (void* b : blocks) host->HeapFree(heap, b);
+  for (void* q : process) host->HeapFree(nullptr, q);
+  EXPECT_EQ("", refhost::CheckRegionSupply());
 }
 
 /* Fills and frees blocks on the heap from n threads, each checking its own stamp. */
