@@ -264,10 +264,11 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
    stays. A region given back waits on a free list for the next heap, so a machine made
    and destroyed again and again meets neither a fault nor a system call; past a few
    megabytes of them, a later run whose regions are all free goes back to the system
-   whole, and a region of a run that some heap or the process pool still uses gives its
-   pages back and keeps only its place (and the page that lists it), so that the
-   process does not keep what a heap once held, however the heaps' regions lie in the
-   runs. (A region unmapped alone would split its run into mappings too small for huge
+   whole, and otherwise the region given back longest ago gives its pages back and
+   keeps only its place (and the page that lists it), so that the process does not
+   keep what a heap once held, however the heaps' regions lie in the runs; a heap that
+   gives up regions after a collection and takes them again as it grows meets the
+   regions it gave up last, still whole. (A region unmapped alone would split its run into mappings too small for huge
    pages, for good; a region from malloc would be mapped and unmapped by it, or cut from
    the top of its heap and trimmed again each time.) */
 
@@ -287,6 +288,11 @@ struct FreeRegion {
   bool emptied; /* its pages went back, its place is kept */
 };
 const uint32_t kListPage = 4096;
+/* Free regions, the one given back last at the head. */
+struct FreeRegions {
+  FreeRegion* head = nullptr;
+  FreeRegion* tail = nullptr;
+};
 
 struct RegionSupply {
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
@@ -294,7 +300,8 @@ struct RegionSupply {
   std::atomic<char*> base{nullptr}; /* the first run, set once under the lock */
   char* next = nullptr;    /* what is left of the newest run */
   uint32_t left = 0;
-  FreeRegion* free = nullptr;
+  FreeRegions warm;        /* regions that keep their pages */
+  FreeRegions cold;        /* regions that gave their pages back */
   uint32_t freeMapped = 0; /* how many free regions outside the first run keep their pages */
   uint8_t runFree[1u << (32 - 21)] = {}; /* free regions of each run, by its address */
 } gSupply;
@@ -322,9 +329,32 @@ inline bool InArena(void* region) {
   return base != nullptr && (char*)region >= base && (char*)region < base + kArenaBytes;
 }
 
+inline FreeRegions& ListOf(FreeRegion* r) { return r->emptied ? gSupply.cold : gSupply.warm; }
+
+inline void PushFree(FreeRegions& list, FreeRegion* r) {
+  r->prev = nullptr;
+  r->next = list.head;
+  if (list.head != nullptr) list.head->prev = r; else list.tail = r;
+  list.head = r;
+}
+
 inline void Unfree(FreeRegion* r) {
-  if (r->prev != nullptr) r->prev->next = r->next; else gSupply.free = r->next;
-  if (r->next != nullptr) r->next->prev = r->prev;
+  FreeRegions& list = ListOf(r);
+  if (r->prev != nullptr) r->prev->next = r->next; else list.head = r->next;
+  if (r->next != nullptr) r->next->prev = r->prev; else list.tail = r->prev;
+}
+
+/* Takes a run whose regions are all free out of the lists, for the caller to unmap
+   once the lock is given back. */
+char* TakeWholeRun(void* region) {
+  char* run = (char*)((uintptr_t)region & ~(uintptr_t)(kHugePage - 1));
+  for (uint32_t i = 0; i < kRunRegions; i++) {
+    FreeRegion* g = (FreeRegion*)(run + i * kRegionBytes);
+    Unfree(g);
+    if (!g->emptied) gSupply.freeMapped--;
+  }
+  RunFree(run) = 0;
+  return run;
 }
 
 void* RegionAlloc() {
@@ -344,7 +374,9 @@ void* RegionAlloc() {
       gSupply.left = kArenaBytes;
     }
   }
-  if (FreeRegion* r = gSupply.free) {
+  /* The region given back last: most likely still in the caches, never one that gave
+     its pages back while another keeps them. */
+  if (FreeRegion* r = gSupply.warm.head != nullptr ? gSupply.warm.head : gSupply.cold.head) {
     Unfree(r);
     RunFree(r)--;
     if (!InArena(r) && !r->emptied) gSupply.freeMapped--;
@@ -378,30 +410,31 @@ void RegionFree(void* region) {
   char* gone = nullptr;
   pthread_mutex_lock(&gSupply.lock);
   FreeRegion* r = (FreeRegion*)region;
-  r->prev = nullptr;
-  r->next = gSupply.free;
   r->emptied = false;
-  if (r->next != nullptr) r->next->prev = r;
-  gSupply.free = r;
-  uint8_t& runFree = RunFree(region);
-  runFree++;
-  if (mapped && ++gSupply.freeMapped > kKeptMappedRegions) {
-    if (runFree == kRunRegions) {
-      /* Every region of the run was cut, and none is used. */
-      gone = (char*)((uintptr_t)region & ~(uintptr_t)(kHugePage - 1));
-      for (uint32_t i = 0; i < kRunRegions; i++) {
-        FreeRegion* g = (FreeRegion*)(gone + i * kRegionBytes);
-        Unfree(g);
-        if (!g->emptied) gSupply.freeMapped--;
+  PushFree(gSupply.warm, r);
+  if (mapped) gSupply.freeMapped++;
+  if (++RunFree(region) == kRunRegions && mapped && gSupply.freeMapped > kKeptMappedRegions) {
+    /* Every region of the run was cut, and none is used. */
+    gone = TakeWholeRun(region);
+  } else {
+    /* Past the regions kept, the one given back longest ago gives its pages back, or
+       its whole run when none of the run is used; the mapping stays whole, for huge
+       pages. Under the lock, as the next taker may write the region at once. The first
+       run's regions keep theirs: at most its sixteen are passed over. */
+    for (FreeRegion* old = gSupply.warm.tail; gSupply.freeMapped > kKeptMappedRegions && old != nullptr;) {
+      FreeRegion* before = old->prev;
+      if (!InArena(old)) {
+        if (RunFree(old) == kRunRegions) {
+          gone = TakeWholeRun(old);
+          break;
+        }
+        Unfree(old);
+        (void)madvise((char*)old + kListPage, kRegionBytes - kListPage, MADV_DONTNEED);
+        old->emptied = true;
+        PushFree(gSupply.cold, old);
+        gSupply.freeMapped--;
       }
-      runFree = 0;
-    } else {
-      /* Some heap, or the process pool, still uses a region of the run: the pages go
-         back and the mapping stays whole. Under the lock, as the next taker may write
-         the region at once. */
-      (void)madvise((char*)region + kListPage, kRegionBytes - kListPage, MADV_DONTNEED);
-      r->emptied = true;
-      gSupply.freeMapped--;
+      old = before;
     }
   }
   pthread_mutex_unlock(&gSupply.lock);
@@ -1928,17 +1961,22 @@ std::string CheckRegionSupply() {
   pthread_mutex_lock(&gSupply.lock);
   std::vector<uint8_t> counted(sizeof gSupply.runFree / sizeof gSupply.runFree[0]);
   uint32_t keeping = 0, listed = 0;
-  FreeRegion* last = nullptr;
-  for (FreeRegion* r = gSupply.free; r != nullptr; last = r, r = r->next) {
-    if (((uintptr_t)r & (kRegionBytes - 1)) != 0) AddFault(&faults, "a free region at %p\n", (void*)r);
-    if (r->prev != last) AddFault(&faults, "the region before %p is not %p\n", (void*)r, (void*)last);
-    if (InArena(r) && r->emptied) AddFault(&faults, "the first run's region %p gave its pages back\n", (void*)r);
-    keeping += !InArena(r) && !r->emptied;
-    counted[(uintptr_t)r >> 21]++;
-    if (++listed > (1u << (32 - 18))) {
-      AddFault(&faults, "the free list goes round\n");
-      break;
+  for (FreeRegions* list : {&gSupply.warm, &gSupply.cold}) {
+    bool cold = list == &gSupply.cold;
+    FreeRegion* last = nullptr;
+    for (FreeRegion* r = list->head; r != nullptr; last = r, r = r->next) {
+      if (((uintptr_t)r & (kRegionBytes - 1)) != 0) AddFault(&faults, "a free region at %p\n", (void*)r);
+      if (r->prev != last) AddFault(&faults, "the region before %p is not %p\n", (void*)r, (void*)last);
+      if (r->emptied != cold) AddFault(&faults, "region %p on the wrong list\n", (void*)r);
+      if (InArena(r) && r->emptied) AddFault(&faults, "the first run's region %p gave its pages back\n", (void*)r);
+      keeping += !InArena(r) && !r->emptied;
+      counted[(uintptr_t)r >> 21]++;
+      if (++listed > (1u << (32 - 18))) {
+        AddFault(&faults, "the free list goes round\n");
+        break;
+      }
     }
+    if (list->tail != last) AddFault(&faults, "a list's last region is not %p\n", (void*)last);
   }
   for (size_t i = 0; i < counted.size(); i++)
     if (counted[i] != gSupply.runFree[i] || counted[i] > kRunRegions)

@@ -1706,6 +1706,54 @@ TEST_F(HeapTest, RegionsLieWhereHugePagesMayBackThemAndGoBackOnlyWhenNoHeapUsesT
   for (uint8_t* p : blocks) host->HeapFree(heap, p);
 }
 
+/* A heap gives up regions after a collection and takes as many again as it grows: the
+   regions it gets must be those given back last, with their pages, not ones that gave
+   their pages back (which come back as small pages, one fault each); what gives its
+   pages back past the few megabytes kept is what was given back longest ago. */
+TEST_F(HeapTest, RegionsGivenBackLastAreTakenFirstAndKeepTheirPages) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
+#endif
+  // Two heaps grow by turns, so that no run is wholly the one's that goes.
+  HHeap* other = host->HeapCreate(nullptr, 2);
+  HHeap* gone = host->HeapCreate(nullptr, 2);
+  ASSERT_TRUE(other != nullptr && gone != nullptr);
+  std::vector<uint8_t*> inOther, inGone;
+  for (int step = 0; step < 40; step++) {
+    FillStamped(host, other, 256u << 10, 0x1E, &inOther);
+    FillStamped(host, gone, 256u << 10, 0x2F, &inGone);
+  }
+  std::map<uintptr_t, uint32_t> held;  // each of its regions, and the pages it holds
+  for (uint8_t* p : inGone) held[(uintptr_t)p & ~(uintptr_t)((256u << 10) - 1)] = 0;
+  for (auto& [region, pages] : held) pages = ResidentRegionPages({(uint8_t*)region});
+  host->HeapDestroy(gone);
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+  // Blocks made and not written: only their prefixes' pages are met again.
+  refhost::SetBlockPatterns(false, false);
+  HHeap* next = host->HeapCreate(nullptr, 2);
+  ASSERT_NE(nullptr, next);
+  std::set<uintptr_t> regions;
+  for (int i = 0; i < 48; i++) {
+    uint8_t* b = (uint8_t*)host->HeapAlloc(next, 16000, 1);
+    ASSERT_NE(nullptr, b);
+    regions.insert((uintptr_t)b & ~(uintptr_t)((256u << 10) - 1));
+  }
+  for (uintptr_t region : regions) {
+    auto was = held.find(region);
+    EXPECT_TRUE(was != held.end()) << "a region not among those given back last";
+    if (was != held.end()) {
+      EXPECT_GE(ResidentRegionPages({(uint8_t*)region}), was->second) << "pages of a region taken back";
+    }
+  }
+  host->HeapDestroy(next);
+  int damaged = 0;
+  for (uint8_t* p : inOther)
+    for (int j = 0; j < 16000; j += 499) damaged += p[j] != 0x1E;
+  EXPECT_EQ(0, damaged);
+  host->HeapDestroy(other);
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+}
+
 /* Heaps and the process pool take their regions from the same runs, so a run that some
    heap still uses may hold most of a heap destroyed: what such a heap held must go back
    all the same (but a few megabytes), and what is still used keep its contents, also
