@@ -1984,6 +1984,8 @@ std::string CheckRegionSupply() {
                gSupply.runFree[i], counted[i]);
   if (keeping != gSupply.freeMapped)
     AddFault(&faults, "%u free regions keep their pages, %u counted\n", keeping, gSupply.freeMapped);
+  if (gSupply.freeMapped > kKeptMappedRegions)
+    AddFault(&faults, "%u free regions outside the first run keep their pages\n", gSupply.freeMapped);
   pthread_mutex_unlock(&gSupply.lock);
   return faults;
 }
