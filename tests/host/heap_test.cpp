@@ -1630,6 +1630,19 @@ void FillStamped(JNIHostFunctions* host, HHeap* h, uint32_t total, uint8_t stamp
   }
 }
 
+/* Two heaps made and grown by turns, steps times bytes each, so that their regions
+   share runs. */
+void GrowByTurns(JNIHostFunctions* host, HHeap** a, HHeap** b, int steps, uint32_t bytes, std::vector<uint8_t*>* inA,
+                 std::vector<uint8_t*>* inB) {
+  *a = host->HeapCreate(nullptr, 2);
+  *b = host->HeapCreate(nullptr, 2);
+  ASSERT_TRUE(*a != nullptr && *b != nullptr);
+  for (int step = 0; step < steps; step++) {
+    FillStamped(host, *a, bytes, 0xA1, inA);
+    FillStamped(host, *b, bytes, 0xB2, inB);
+  }
+}
+
 /* Pages of the regions that hold the given blocks which the process still holds. */
 uint32_t ResidentRegionPages(const std::vector<uint8_t*>& blocks) {
   std::set<uintptr_t> regions;
@@ -1685,14 +1698,9 @@ TEST_F(HeapTest, RegionsLieWhereHugePagesMayBackThemAndGoBackOnlyWhenNoHeapUsesT
   if (known < 0) GTEST_SKIP() << "the kernel does not say";
 
   // Two heaps grow by turns, so that their regions share runs; one goes.
-  HHeap* a = host->HeapCreate(nullptr, 2);
-  HHeap* b = host->HeapCreate(nullptr, 2);
-  ASSERT_TRUE(a != nullptr && b != nullptr);
+  HHeap *a, *b;
   std::vector<uint8_t*> inA, inB;
-  for (int step = 0; step < 24; step++) {
-    FillStamped(host, a, 512u << 10, 0xA1, &inA);
-    FillStamped(host, b, 512u << 10, 0xB2, &inB);
-  }
+  GrowByTurns(host, &a, &b, 24, 512u << 10, &inA, &inB);
   ASSERT_EQ(inA.size(), inB.size());
   std::vector<uint8_t*> inBoth = inA;
   inBoth.insert(inBoth.end(), inB.begin(), inB.end());
@@ -1724,14 +1732,9 @@ TEST_F(HeapTest, RegionsGivenBackLastAreTakenFirstAndKeepTheirPages) {
   GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
 #endif
   // Two heaps grow by turns, so that no run is wholly the one's that goes.
-  HHeap* other = host->HeapCreate(nullptr, 2);
-  HHeap* gone = host->HeapCreate(nullptr, 2);
-  ASSERT_TRUE(other != nullptr && gone != nullptr);
+  HHeap *other, *gone;
   std::vector<uint8_t*> inOther, inGone;
-  for (int step = 0; step < 40; step++) {
-    FillStamped(host, other, 256u << 10, 0x1E, &inOther);
-    FillStamped(host, gone, 256u << 10, 0x2F, &inGone);
-  }
+  GrowByTurns(host, &other, &gone, 40, 256u << 10, &inOther, &inGone);
   std::map<uintptr_t, uint32_t> held;  // each of its regions, and the pages it holds
   for (uint8_t* p : inGone) held[(uintptr_t)p & ~(uintptr_t)((256u << 10) - 1)] = 0;
   for (auto& [region, pages] : held) pages = ResidentRegionPages({(uint8_t*)region});
@@ -1757,7 +1760,7 @@ TEST_F(HeapTest, RegionsGivenBackLastAreTakenFirstAndKeepTheirPages) {
   host->HeapDestroy(next);
   int damaged = 0;
   for (uint8_t* p : inOther)
-    for (int j = 0; j < 16000; j += 499) damaged += p[j] != 0x1E;
+    for (int j = 0; j < 16000; j += 499) damaged += p[j] != 0xA1;
   EXPECT_EQ(0, damaged);
   host->HeapDestroy(other);
   EXPECT_EQ("", refhost::CheckRegionSupply());
