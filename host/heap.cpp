@@ -268,12 +268,15 @@ inline BlockPrefix* CheckedPrefix(void* block, bool process) {
    keeps only its place (and the page that lists it), so that the process does not
    keep what a heap once held, however the heaps' regions lie in the runs; a heap that
    gives up regions after a collection and takes them again as it grows meets the
-   regions it gave up last, still whole. (A region unmapped alone would split its run into mappings too small for huge
-   pages, for good; a region from malloc would be mapped and unmapped by it, or cut from
-   the top of its heap and trimmed again each time.) */
+   regions it gave up last, still whole. (A region unmapped alone would split its run
+   into mappings too small for huge pages, for good; a region from malloc would be
+   mapped and unmapped by it, or cut from the top of its heap and trimmed again each
+   time.) */
 
 const uint32_t kRegionBytes = 256u << 10;
-const uint32_t kHugePage = 2u << 20;
+/* Runs are huge pages, found by their address's top bits. */
+const uint32_t kRunShift = 21;
+const uint32_t kHugePage = 1u << kRunShift;
 const uint32_t kRunRegions = kHugePage / kRegionBytes;
 const uint32_t kArenaBytes = 4u << 20;
 /* Free regions of later runs that keep their pages: 4 MiB. */
@@ -303,11 +306,10 @@ struct RegionSupply {
   FreeRegions warm;        /* regions that keep their pages */
   FreeRegions cold;        /* regions that gave their pages back */
   uint32_t freeMapped = 0; /* how many free regions outside the first run keep their pages */
-  uint8_t runFree[1u << (32 - 21)] = {}; /* free regions of each run, by its address */
+  uint8_t runFree[1u << (32 - kRunShift)] = {}; /* free regions of each run, by its address */
 } gSupply;
-static_assert(kHugePage == 1u << 21, "runs are found by their address's top bits");
 
-inline uint8_t& RunFree(void* region) { return gSupply.runFree[(uintptr_t)region >> 21]; }
+inline uint8_t& RunFree(void* region) { return gSupply.runFree[(uintptr_t)region >> kRunShift]; }
 
 /* A run of bytes of address space aligned to a huge page, which the kernel is asked to
    back with huge pages; NULL when the process has no more. */
@@ -1970,8 +1972,8 @@ std::string CheckRegionSupply() {
       if (r->emptied != cold) AddFault(&faults, "region %p on the wrong list\n", (void*)r);
       if (InArena(r) && r->emptied) AddFault(&faults, "the first run's region %p gave its pages back\n", (void*)r);
       keeping += !InArena(r) && !r->emptied;
-      counted[(uintptr_t)r >> 21]++;
-      if (++listed > (1u << (32 - 18))) {
+      counted[(uintptr_t)r >> kRunShift]++;
+      if (++listed > (1ull << 32) / kRegionBytes) {
         AddFault(&faults, "the free list goes round\n");
         break;
       }
@@ -1980,7 +1982,7 @@ std::string CheckRegionSupply() {
   }
   for (size_t i = 0; i < counted.size(); i++)
     if (counted[i] != gSupply.runFree[i] || counted[i] > kRunRegions)
-      AddFault(&faults, "the run at %p counts %u free regions, %u listed\n", (void*)(i << 21),
+      AddFault(&faults, "the run at %p counts %u free regions, %u listed\n", (void*)(i << kRunShift),
                gSupply.runFree[i], counted[i]);
   if (keeping != gSupply.freeMapped)
     AddFault(&faults, "%u free regions keep their pages, %u counted\n", keeping, gSupply.freeMapped);
