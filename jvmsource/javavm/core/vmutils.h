@@ -87,6 +87,22 @@ class VMUtils {
     GlobalMutexGuard& operator=(const GlobalMutexGuard&) = delete;
   };
 
+  /* The same, held only if the process is set up when the mutex is got: an entry that may
+     race the last machine's end must not set the process up again for no machine. */
+  class GlobalMutexGuardIfSetUp {
+   public:
+    GlobalMutexGuardIfSetUp() : held_(LockGlobalMutexIfSetUp()) {}
+    ~GlobalMutexGuardIfSetUp() {
+      if (held_) UnlockGlobalMutex();
+    }
+    bool Held() const { return held_; }
+    GlobalMutexGuardIfSetUp(const GlobalMutexGuardIfSetUp&) = delete;
+    GlobalMutexGuardIfSetUp& operator=(const GlobalMutexGuardIfSetUp&) = delete;
+
+   private:
+    const bool held_;
+  };
+
   /* Host mutexes and events; a lock that succeeds and its unlock are counted in the
      calling thread's VMThread. */
   static void* MutexCreate(VMObject* owner);

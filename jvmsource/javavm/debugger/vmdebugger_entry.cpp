@@ -39,8 +39,8 @@ static VMDebugger* Claim(void* pointer) {
   // the mutex would make one.
   JNIHostFunctions* host = Host();
   if (pointer == NULL || host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
-  VMUtils::GlobalMutexGuard guard;
-  if (MachineOf(pointer) == NULL) return NULL;
+  VMUtils::GlobalMutexGuardIfSetUp guard;  // the last machine may end meanwhile
+  if (!guard.Held() || MachineOf(pointer) == NULL) return NULL;
   VMDebugger* agent = (VMDebugger*)pointer;
   __atomic_fetch_add(agent->GetBusy(), 1, __ATOMIC_ACQ_REL);
   return agent;
@@ -197,7 +197,8 @@ void VMDebuggerCall::Retake() {
 JNIEXPORT void* HOSTCALL JNI_DebugAttach(const char* name) {
   JNIHostFunctions* host = Host();
   if (host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
-  VMUtils::GlobalMutexGuard guard;
+  VMUtils::GlobalMutexGuardIfSetUp guard;
+  if (!guard.Held()) return NULL;
   JavaVM* record = NULL;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL && record == NULL; r = r->next) {
     if (r->vm == NULL || r->terminating != 0) continue;
@@ -300,7 +301,8 @@ JNIEXPORT jbyte HOSTCALL JNI_DebugEventPending(void* pointer) {
 JNIEXPORT JavaVM* HOSTCALL JNI_DebugWaitForVM() {
   JNIHostFunctions* host = Host();
   if (host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
-  VMUtils::GlobalMutexGuard guard;
+  VMUtils::GlobalMutexGuardIfSetUp guard;
+  if (!guard.Held()) return NULL;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next)
     if ((r->debugWait & 0xFF) != 0) return r;
   return NULL;
@@ -309,7 +311,8 @@ JNIEXPORT JavaVM* HOSTCALL JNI_DebugWaitForVM() {
 JNIEXPORT void HOSTCALL JNI_DebugReleaseVM(JavaVM* record) {
   JNIHostFunctions* host = Host();
   if (host == NULL || host->GetGlobalCell(0) == NULL) return;
-  VMUtils::GlobalMutexGuard guard;
+  VMUtils::GlobalMutexGuardIfSetUp guard;
+  if (!guard.Held()) return;
   // Only a listed record is written: a stale pointer is not followed.
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
     if (record != NULL && r != record) continue;
@@ -321,7 +324,8 @@ JNIEXPORT void HOSTCALL JNI_DebugReleaseVM(JavaVM* record) {
 JNIEXPORT void HOSTCALL JNI_DebugEnableVMCreation(jboolean enable) {
   JNIHostFunctions* host = Host();
   if (host == NULL || host->GetGlobalCell(0) == NULL) return;
-  VMUtils::GlobalMutexGuard guard;
+  VMUtils::GlobalMutexGuardIfSetUp guard;
+  if (!guard.Held()) return;
   int32_t count = VMUtils::GetDisableVMCreation();
   VMUtils::SetDisableVMCreation((enable & 0xFF) != 0 ? count - 1 : count + 1);
 }
@@ -332,7 +336,11 @@ JNIEXPORT jint HOSTCALL JNI_DebugGetExistingVMs(JavaVM** buffer, uint32_t capaci
     if (total != NULL) *total = 0;
     return 0;
   }
-  VMUtils::GlobalMutexGuard guard;
+  VMUtils::GlobalMutexGuardIfSetUp guard;
+  if (!guard.Held()) {
+    if (total != NULL) *total = 0;
+    return 0;
+  }
   uint32_t count = 0;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
     if ((r->debugWait & 0xFF) != 0) continue;

@@ -509,8 +509,9 @@ jint DestroyJavaVM(JavaVM* record) {
   {
     // One destroyer per machine, and only of a listed one: the mark also keeps a shared
     // name space from being lent out now, and the debugger from picking the machine.
-    VMUtils::GlobalMutexGuard guard;
-    if (!IsListed(record)) return -1;
+    // The last machine may end while this thread waits for the mutex.
+    VMUtils::GlobalMutexGuardIfSetUp guard;
+    if (!guard.Held() || !IsListed(record)) return -1;
     refused = record->terminating != 0;
     // A caller refused for another destroyer that runs in the machine (attached to it,
     // one of its envs current) is one that destroyer waits for, which keeps the record
@@ -588,8 +589,9 @@ jint AbandonJavaVM(JavaVM* record) {
     // destroy (or another abandon) that has it may free it at any time, and takes it only
     // under this mutex. A machine whose creation is still under way is its
     // creating thread's, which runs in it: not yet the host's to keep.
-    VMUtils::GlobalMutexGuard guard;
-    if (!IsListed(record) || record->terminating != 0 || record->vm == NULL || !record->vm->GetInitialized())
+    VMUtils::GlobalMutexGuardIfSetUp guard;
+    if (!guard.Held() || !IsListed(record) || record->terminating != 0 || record->vm == NULL ||
+        !record->vm->GetInitialized())
       return -1;
     ns = record->nameSpace;
     if (InitialisingAClassOf(ns, host->CurrentThreadId())) return -1;
