@@ -307,6 +307,48 @@ TEST_F(EndingTest, CallsHeldAtTheGlobalMutexAsTheLastMachineEndsLeaveNoProcessSt
   }
 }
 
+/* The host's global cells, where a preempted listing may be: past its first look at the
+   cell of the mutex's owner. It holds until the test lets it go on, or 3 s. */
+thread_local bool tlsHoldCell = false;
+uint32_t*(HOSTCALL* gRealGetGlobalCell)(jint) = nullptr;
+
+uint32_t* HOSTCALL HeldGlobalCell(jint index) {
+  uint32_t* cell = gRealGetGlobalCell(index);
+  if (tlsHoldCell && index == 4 && cell != nullptr) {
+    tlsHoldCell = false;
+    gStage = 1;
+    for (int i = 0; i < 3000 && gStage.load() != 2; i++) std::this_thread::sleep_for(Ms(1));
+  }
+  return cell;
+}
+
+/* A listing that has seen the process set up and is preempted before it looks at the
+   mutex's owner, while the last machine ends: it lists none. (It looked the cell up
+   again, found none, and read through a null pointer: SIGSEGV.) */
+TEST_F(EndingTest, AListingThatSawTheProcessSetUpAsTheLastMachineEndsListsNone) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  gStage = 0;
+  gRealGetGlobalCell = host->GetGlobalCell;
+  host->GetGlobalCell = HeldGlobalCell;
+  std::atomic<int> answer{-5};
+  std::thread caller([&] {
+    tlsHoldCell = true;
+    jsize total = -1;
+    answer = JNI_GetCreatedJavaVMs(nullptr, 0, &total) == 0 ? total : -2;
+  });
+  WhileOutside([&] {
+    while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+  gStage = 2;
+  caller.join();
+  host->GetGlobalCell = gRealGetGlobalCell;
+  EXPECT_EQ(0, answer.load());
+  EXPECT_FALSE(ProcessStateExists());
+}
+
 /* Host threads attach and detach without pause while the machine is destroyed: each
    attach either makes a thread the destroyer waits for, or is refused, and none runs on
    once the machine is freed. */

@@ -112,9 +112,11 @@ void VMUtils::LockGlobalMutex() {
 }
 
 bool VMUtils::LockGlobalMutexIfSetUp() {
-  if (hostFunctions == NULL || Cell(4) == NULL) return false;
+  // Looked up once: the last machine may release the cells between two looks.
+  uint32_t* ownerCell = hostFunctions != NULL ? Cell(4) : NULL;
+  if (ownerCell == NULL) return false;
   void* me = hostFunctions->CurrentThreadId();
-  if (reinterpret_cast<void*>(*Cell(4)) == me) {
+  if (reinterpret_cast<void*>(*ownerCell) == me) {
     SetGlobalMutexCount(GetGlobalMutexCount() + 1);
     return true;
   }
