@@ -145,7 +145,11 @@ TEST_F(ZipFileTest, ACloseWaitsForTheReadInFlight) {
   std::thread closer([&] {
     JNIEnv* mine = nullptr;
     if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) != 0) return;
-    for (int i = 0; i < 5000 && !gReading; i++) usleep(1000);
+    // Declared: the reader's collections wait for every attached thread to stop at a
+    // poll, and one waiting here reaches none.
+    WhileOutside([] {
+      for (int i = 0; i < 60000 && !gReading; i++) usleep(1000);
+    });
     mine->functions->CallVoidMethodA(mine, shared, close, nullptr);
     closeThrew = mine->functions->ExceptionCheck(mine) ? "an exception" : "";
     mine->functions->ExceptionClear(mine);
