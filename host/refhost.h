@@ -217,6 +217,10 @@ uint32_t EventPostCount();
 int32_t LiveSpinLocks();
 int32_t LiveEventSemaphores();
 uint32_t EventWaitCount();
+/* Threads blocked in EventWait on ev (0 for no event): once it counts a thread, a post
+   made from then on is that thread's (or one blocked before it), never a later taker's.
+   Tests wait for it, where a sleep would guess, before they post. */
+uint32_t EventWaiters(void* ev);
 uint32_t TestHookCount();
 /* Called by TestHook after counting (NULL for none). */
 void SetTestHookCallback(void (*callback)());

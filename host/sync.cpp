@@ -399,6 +399,14 @@ uint32_t EventPostCount() { return gEventPosts.load(); }
 int32_t LiveSpinLocks() { return gLiveSpinLocks.load(); }
 int32_t LiveEventSemaphores() { return gLiveEvents.load(); }
 uint32_t EventWaitCount() { return gEventWaits.load(); }
+uint32_t EventWaiters(void* ev) {
+  Event* e = (Event*)ev;
+  if (!e || e->tag != kTagEvent) return 0;
+  pthread_mutex_lock(&e->lock);
+  uint32_t n = e->waiters;
+  pthread_mutex_unlock(&e->lock);
+  return n;
+}
 void SetErrorCheckingMutexes(bool on) { gErrorCheckingMutexes.store(on); }
 
 }  // namespace refhost

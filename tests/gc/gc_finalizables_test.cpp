@@ -5,6 +5,8 @@
    list's length, which must follow what survives. */
 #include "gc_support.h"
 
+#include <mutex>
+
 #include "vmclass.h"
 #include "vmframe.h"
 #include "vmjavalangthrowable.h"
@@ -156,14 +158,47 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
   const int threads = 4, perThread = 50, keepEvery = 5;
   const uint32_t rounds = Scaled(400, 40);
   EXPECT_EQ(0, Run("Keeper", "setUp", "(I)I", {threads * (perThread / keepEvery)}));
-  // Room for what two collections' worth of finalizable garbage holds (a finalizable
-  // object is freed one collection after its finalizer), with a margin for threads that
-  // run late on a loaded machine (with 3 MB, six copies at once ran out of memory one
-  // run in fifteen), yet full often.
+  // A refused block collects once and tries once more, and a finalizable object is freed
+  // only by the collection after the one that ran its finalizer: the collection a refusal
+  // starts frees what the one before it finalized. The heap is kept full often, yet that
+  // never comes to nothing, however the threads are scheduled: between two collections
+  // the workers make at most budget rounds (a worker that would make more collects
+  // first), one more each while it finishes a round, and the heap has room for those
+  // and a margin besides what lives. A refusal then finds the heap holding more than
+  // the rounds since the last collection, so that collection finalized at least the
+  // margin, which this one frees. (With room for a guessed number of rounds instead, a
+  // main thread that ran late on a loaded machine let the workers fill the heap after
+  // two collections that finalized nothing: OutOfMemoryError.)
+  HHeap* heap = world.vm->GetHeap();
+  world.vm->GarbageCollect(false);
+  world.vm->GarbageCollect(false);
+  uint64_t before = refhost::Functions()->HeapBytesInUse(heap);
+  EXPECT_EQ(0, Run("Keeper", "make", "(III)I", {0, (VMword)perThread, (VMword)keepEvery}));
+  const uint64_t round = refhost::Functions()->HeapBytesInUse(heap) - before;
+  ASSERT_GT(round, 0u);
+  // The margin also covers what the workers' frames and the main thread's held objects
+  // add after the heap is measured; two intervals at the budget hold more than the room
+  // past the margin, so that most collections still come from a refusal.
+  const uint64_t margin = 256 * 1024;
+  const uint32_t budget = 4 + (uint32_t)(2 * margin / round);
   // The workers attach before the heap is made small: an attach that found it full would
   // fail the test for a reason of its own.
   std::atomic<int> running{threads}, attached{0};
   std::atomic<bool> go{false};
+  std::mutex budgetLock;
+  uint32_t budgetCollections = 0, roundsSince = 0;
+  // Whether a worker may make one more round before the next collection.
+  auto takeRound = [&] {
+    std::lock_guard<std::mutex> guard(budgetLock);
+    uint32_t collections = world.vm->GetCollections();
+    if (collections != budgetCollections) {
+      budgetCollections = collections;
+      roundsSince = 0;
+    }
+    if (roundsSince >= budget) return false;
+    roundsSince++;
+    return true;
+  };
   int made[threads] = {};
   std::string thrown[threads];
   std::vector<std::thread> workers;
@@ -181,9 +216,17 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
       while (!go.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       VM::LeaveSafeRegion(env->thread);
       VMMethod* m = world.Method("gc/Keeper", "churn", "(IIII)I");
-      VMword args[4] = {(VMword)(i * (perThread / keepEvery)), rounds, (VMword)perThread, (VMword)keepEvery};
-      VMFrame::ExecuteJava(env, m, args);
-      made[i] = (int)args[0];
+      for (uint32_t r = 0; r < rounds && made[i] >= 0;) {
+        if (!takeRound()) {
+          world.vm->GarbageCollect(false);
+          continue;
+        }
+        VMword args[4] = {(VMword)(i * (perThread / keepEvery)), 1, (VMword)perThread, (VMword)keepEvery};
+        VMFrame::ExecuteJava(env, m, args);
+        if (env->thread->GetException() != nullptr) break;
+        made[i] = (int)args[0] < 0 ? -1 : made[i] + (int)args[0];
+        r++;
+      }
       if (VMObject* e = (VMObject*)env->thread->GetException()) {
         char name[80] = {0};
         uint32_t written = 0;
@@ -200,7 +243,10 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
   VM::EnterSafeRegion(world.env->thread);
   while (attached.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   VM::LeaveSafeRegion(world.env->thread);
-  refhost::SetHeapCapacity(world.vm->GetHeap(), 4 * 1024 * 1024);
+  world.vm->GarbageCollect(false);
+  world.vm->GarbageCollect(false);
+  uint64_t living = refhost::Functions()->HeapBytesInUse(heap);
+  refhost::SetHeapCapacity(heap, living + (budget + threads) * round + margin);
   uint32_t collectionsBefore = world.vm->GetCollections();
   go = true;
   uint32_t step = 0;
@@ -218,7 +264,7 @@ TEST_F(FinalizablesTest, ThreadsMakingFinalizableObjectsRaceTheCollector) {
   }
   JoinOutside(workers);
   refhost::Functions()->SetCurrentEnv(world.env);
-  int total = 0;
+  int total = perThread;  // the measured round's
   for (int i = 0; i < threads; i++) {
     EXPECT_EQ("", thrown[i]) << i;
     EXPECT_EQ((int)(rounds * perThread), made[i]) << "thread " << i << " lost a kept object";

@@ -14,10 +14,8 @@ TEST_F(EventHandoffTest, APostForABlockedThreadIsNotTakenByALaterOne) {
   void* ev = host->EventSemaphoreCreate(0);
   for (int round = 0; round < 20; round++) {
     std::atomic<int> result{-1};
-    uint32_t waits = refhost::EventWaitCount();
     std::thread blocked([&] { result = host->EventWait(ev, 5000); });
-    while (refhost::EventWaitCount() == waits) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // now asleep on the event
+    while (refhost::EventWaiters(ev) == 0) std::this_thread::yield();  // blocked on the event
     auto start = Clock::now();
     host->EventPost(ev);
     EXPECT_EQ(2, host->EventWait(ev, 0)) << "round " << round;  // not this thread's post
@@ -46,8 +44,7 @@ TEST_F(EventHandoffTest, APostWhoseThreadGaveUpStaysPending) {
     handle = host->CurrentThreadHandle();
     first = host->EventWait(ev, -1);
   });
-  while (handle.load() == nullptr) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (refhost::EventWaiters(ev) == 0) std::this_thread::yield();
   host->StopThread(handle.load(), 1);
   stopped.join();
   EXPECT_EQ(2, first.load());

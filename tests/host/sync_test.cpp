@@ -139,7 +139,7 @@ TEST_F(SyncTest, NotifyAllBeforeTheWaitersArriveWakesEachOfThem) {
     threads.emplace_back([&] {
       if (host->EventWait(ev, 5000) == 0) woken++;
     });
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  while (refhost::EventWaiters(ev) < 3) std::this_thread::yield();
   host->EventPost(ev);
   auto start = Clock::now();
   while (woken.load() == 0 && MillisSince(start) < 4000) std::this_thread::yield();
@@ -161,11 +161,11 @@ TEST_F(SyncTest, WaitLimitsTimeOutAndHugeLimitsDoNotOverflow) {
   // Limits far beyond any real wait must still wait (an overflowed deadline would time
   // out at once) and still return 0 when posted.
   for (jlong huge : {(jlong)INT_MAX, (jlong)1 << 40, (jlong)INT64_MAX}) {
+    start = Clock::now();  // before the poster's sleep begins, however late this thread runs
     std::thread poster([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(40));
       host->EventPost(ev);
     });
-    start = Clock::now();
     EXPECT_EQ(0, host->EventWait(ev, huge)) << huge;
     EXPECT_GE(MillisSince(start), 30) << huge;
     poster.join();
@@ -187,8 +187,7 @@ TEST_F(SyncTest, StopThreadWakesABlockingWaitOnceWithoutTakingAPost) {
     third = host->EventWait(ev, 0);
     host->AttachThreadEnv(nullptr, nullptr);
   });
-  while (!handle.load()) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  while (refhost::EventWaiters(ev) == 0) std::this_thread::yield();
   EXPECT_EQ(-1, first.load());
   host->StopThread(handle, 1);
   while (first.load() == -1) std::this_thread::yield();

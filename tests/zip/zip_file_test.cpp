@@ -29,6 +29,7 @@ namespace {
 std::atomic<jint> gArchive{-1};     // the handle of held.zip
 std::atomic<bool> gHoldNext{false};  // the next read of it waits in the host
 std::atomic<bool> gReading{false};
+std::atomic<bool> gClosing{false};   // the closer is calling the ZipFile's close
 std::atomic<bool> gClosed{false};
 std::atomic<int> gClosedMidRead{0};
 
@@ -38,10 +39,14 @@ jint HOSTCALL WatchedOpenRead(const char* path) {
   return h;
 }
 
-/* Waits up to 200 ms for a close of the handle, which must not come meanwhile. */
+/* Once the closer calls the ZipFile's close, waits up to 200 ms for a close of the
+   handle, which must not come meanwhile. */
 jint HOSTCALL HeldRead(jint h, void* to, jint count) {
   if (h == gArchive && gHoldNext.exchange(false)) {
     gReading = true;
+    // The closer sets out as soon as it sees the read here; the bound only keeps a
+    // closer that never comes from holding the read for good.
+    for (int i = 0; i < 30000 && !gClosing; i++) usleep(1000);
     for (int i = 0; i < 200 && !gClosed; i++) usleep(1000);
     gReading = false;
   }
@@ -140,16 +145,20 @@ TEST_F(ZipFileTest, ACloseWaitsForTheReadInFlight) {
   jobject shared = env->functions->NewGlobalRef(env, z);
   jmethodID close = env->functions->GetMethodID(env, zipFile, "close", "()V");
 
+  gReading = gClosing = gClosed = false;
+  gClosedMidRead = 0;
   gHoldNext = true;
+  std::atomic<bool> readReturned{false};
   std::string closeThrew = "not run";
   std::thread closer([&] {
     JNIEnv* mine = nullptr;
     if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) != 0) return;
-    // Declared: the reader's collections wait for every attached thread to stop at a
-    // poll, and one waiting here reaches none.
-    WhileOutside([] {
-      for (int i = 0; i < 60000 && !gReading; i++) usleep(1000);
+    // Attached, it waits outside the machine: the reader's collections (one at every
+    // allocation under collection stress) must not wait for it until it gives up.
+    WhileOutside([&] {
+      while (!gReading && !readReturned) usleep(1000);
     });
+    gClosing = true;
     mine->functions->CallVoidMethodA(mine, shared, close, nullptr);
     closeThrew = mine->functions->ExceptionCheck(mine) ? "an exception" : "";
     mine->functions->ExceptionClear(mine);
@@ -163,9 +172,11 @@ TEST_F(ZipFileTest, ACloseWaitsForTheReadInFlight) {
   a[1].i = 0;
   a[2].i = 300;
   jint n = env->functions->CallIntMethodA(env, in, read, a);
+  readReturned = true;
   std::string thrown = Pending();
   JoinOutside(closer);
 
+  EXPECT_FALSE(gHoldNext.load()) << "the read never reached the host";
   EXPECT_EQ(0, gClosedMidRead.load()) << "the host closed the archive's handle under a read";
   EXPECT_TRUE(gClosed.load()) << "the ZipFile's close never reached the host";
   EXPECT_EQ("", closeThrew);
