@@ -126,18 +126,27 @@ static bool FindNativeTable(VMLiteral* className, const JNINativeMethod** method
   return false;
 }
 
+/* Registrations are kept for the machines to come: modules register before the first
+   machine, so a registration sets the process up like JNI_LoadCompiled (the host releases
+   a state no machine took with JNI_FiniClassInfo). The global mutex is held over the
+   table's use, so the last machine's end cannot release the tables under it. With no host
+   table there is nowhere to keep one: -1. */
 JNIEXPORT jint HOSTCALL JNI_RegisterNative(const char* className, const JNINativeMethod* methods,
                                           jint count) {
+  if (VMUtils::GetHostFunctions() == NULL) return -1;
+  VMUtils::GlobalMutexGuard guard;
   // The name-space start-up ignores the answer; a registration that could not be kept
   // leaves the class to its symbol-named natives.
   (void)VMNativeClassInfo::Register(className, methods, count < 0 ? 0 : (uint32_t)count);
   return 0;
 }
 
+/* Kept like JNI_RegisterNative's tables. The binding to the machine's classes runs
+   outside the mutex, as it ran outside the table's lock: it takes class monitors. */
 JNIEXPORT jint HOSTCALL JNI_RegisterCompiled(JavaVM* javaVM,
                                             const MCConstPoolClassDefinition* definitions) {
-  VMCompiledClassInfoHashTable* table = VMUtils::GetCompiledClasses();
-  if (definitions == NULL || table == NULL) return 0;
+  if (VMUtils::GetHostFunctions() == NULL) return -1;
+  if (definitions == NULL) return 0;
   VMNameSpace* ns = javaVM != NULL ? javaVM->nameSpace : NULL;
   for (const MCConstPoolClassDefinition* d = definitions; d->code != NULL; d++) {
     if (d->classNames == NULL || d->classNames[0] == NULL) continue;
@@ -145,6 +154,9 @@ JNIEXPORT jint HOSTCALL JNI_RegisterCompiled(JavaVM* javaVM,
     VMword hash = NameHash(name);
     bool kept = false;
     {
+      VMUtils::GlobalMutexGuard guard;
+      VMCompiledClassInfoHashTable* table = VMUtils::GetCompiledClasses();
+      if (table == NULL) continue;
       // A class registered again takes the new definition in its one record: look-ups
       // take the first record of a name, so a second one would never be bound.
       VMObjectHashTableIterator it(table, hash, VMCompiledClassInfoHashTable::Mode);
