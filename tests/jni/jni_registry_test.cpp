@@ -1,11 +1,14 @@
 /* Host entries that may come with no machine at all: registrations of native tables and
    precompiled classes (kept for the machines to come, so they set the process up, and
-   never find its tables torn down under them). */
+   never find its tables torn down under them), and the archive directory of a zip file
+   (which needs only the host's table, so it leaves no process state behind). */
 #include "jni_support.h"
 
 #include <string.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -110,6 +113,44 @@ TEST_F(RegistryTest, RegistrationsRacingTheLastMachinesEndFindTheirTablesWhole) 
     EXPECT_EQ(0, JNI_FiniClassInfo());
     ASSERT_FALSE(ProcessStateExists());
   }
+}
+
+std::vector<uint8_t> LibraryBytes() {
+  std::ifstream in(LibraryZip(), std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+/* The directory of an archive, built, looked up in and destroyed. */
+void BuildDirectory(JNIHostFunctions* host, std::vector<uint8_t>& bytes) {
+  void* s = refhost::OpenMemoryStream(bytes.data(), (uint32_t)bytes.size());
+  void* table = JNI_CreateZipHash(nullptr, host, s, refhost::ZipSeek, (uint32_t)bytes.size());
+  refhost::Functions()->StreamClose(s);
+  ASSERT_NE(nullptr, table);
+  uint32_t offset = 0, size = 0, compressed = 0;
+  EXPECT_TRUE(JNI_ZipHashLookup(table, "java/lang/Object.class", &offset, &size, &compressed));
+  EXPECT_GT(size, 0u);
+  JNI_DestroyZipHash(nullptr, table);
+}
+
+/* An archive's directory needs the host's table, which it binds, and no process state:
+   built before the first machine or after the last, it leaves none behind. (It set the
+   process up, and the state outlived the last machine for nothing.) */
+TEST_F(RegistryTest, AZipDirectoryMadeWithNoMachineLeavesNoProcessState) {
+  std::vector<uint8_t> bytes = LibraryBytes();
+  ASSERT_GT(bytes.size(), 1000u);
+  JNI_SetHostFunctions(nullptr);
+  BuildDirectory(host, bytes);
+  EXPECT_EQ(host, VMUtils::GetHostFunctions()) << "the directory did not bind the host's table";
+  EXPECT_FALSE(ProcessStateExists()) << "the directory set the process up before the first machine";
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  BuildDirectory(host, bytes);
+  Destroy(vm);
+  ASSERT_FALSE(ProcessStateExists());
+  BuildDirectory(host, bytes);
+  EXPECT_FALSE(ProcessStateExists()) << "the directory set the process up again after the last machine";
+  if (ProcessStateExists()) VMUtils::Fini();
 }
 
 }  // namespace

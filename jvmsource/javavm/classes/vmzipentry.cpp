@@ -172,8 +172,13 @@ void VMZipEntry::Destroy(HHeap* heap) { VMObject::Destroy(heap); }
 JNIEXPORT void* HOSTCALL JNI_CreateZipHash(HHeap* heap, JNIHostFunctions* host, void* stream, JNIZipSeekCallback seek,
                                            uint32_t archiveSize) {
   if (host == nullptr || seek == nullptr) return nullptr;
-  VMUtils::Init(host);
-  if (VMUtils::GetHostFunctions() == nullptr) return nullptr;
+  // Only the host's memory and stream services are needed, so no process state is made,
+  // and none outlives the host's last machine. The table is bound as the set-up would
+  // bind it, for the streams and the destroy that follow: when none is bound, or when no
+  // process state (which no machine then uses) keeps an earlier one.
+  if (VMUtils::GetHostFunctions() == nullptr || host->GetGlobalCell(0) == nullptr) {
+    VMUtils::SetHostFunctions(host);
+  }
   Reader r = {VMUtils::GetHostFunctions(), stream, seek, archiveSize};
   return ZipBuildHash(heap, r);
 }
