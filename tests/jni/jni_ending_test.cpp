@@ -349,6 +349,50 @@ TEST_F(EndingTest, AListingThatSawTheProcessSetUpAsTheLastMachineEndsListsNone) 
   EXPECT_FALSE(ProcessStateExists());
 }
 
+/* The destroy's count of the machine's threads, where it has passed its wait for the
+   debugger's creation count: a debugger that disables creation now (as this hook does,
+   once) no longer holds the destroy. */
+thread_local bool tlsDisableInCount = false;
+jboolean(HOSTCALL* gRealCountAcquire)(void*, const char*) = nullptr;
+
+jboolean HOSTCALL DisablingCountAcquire(void* lock, const char* tag) {
+  if (tlsDisableInCount && tag != nullptr && strcmp(tag, "namespace spinlock - DestroyJavaVM") == 0) {
+    tlsDisableInCount = false;
+    JNI_DebugEnableVMCreation(0);
+  }
+  return gRealCountAcquire(lock, tag);
+}
+
+/* The debugger's creation count never goes below zero, which would hold every destroy
+   for good: an enable with no disable before it does nothing, and neither does the
+   enable of a disable that the last machine's end released with the process state (the
+   next machine's count starts at zero). (Both left the count at -1, and the next
+   DestroyJavaVM slept for good.) */
+TEST_F(EndingTest, AnEnableOfCreationThatFindsNoDisableLeavesTheDestroyFree) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  JNI_DebugEnableVMCreation(1);
+  EXPECT_EQ(0, VMUtils::GetDisableVMCreation()) << "an enable with no disable before it";
+  VMUtils::SetDisableVMCreation(0);  // else the destroy waits for good
+  JNI_DebugEnableVMCreation(0);
+  JNI_DebugEnableVMCreation(1);
+  EXPECT_EQ(0, VMUtils::GetDisableVMCreation());
+  gRealCountAcquire = host->SpinLockAcquire;
+  host->SpinLockAcquire = DisablingCountAcquire;
+  tlsDisableInCount = true;
+  EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+  host->SpinLockAcquire = gRealCountAcquire;
+  EXPECT_FALSE(tlsDisableInCount) << "the destroy counted no threads";
+  EXPECT_FALSE(ProcessStateExists());
+  vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  JNI_DebugEnableVMCreation(1);
+  EXPECT_EQ(0, VMUtils::GetDisableVMCreation()) << "the enable of a disable the last machine's end released";
+  VMUtils::SetDisableVMCreation(0);
+  EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+}
+
 /* Host threads attach and detach without pause while the machine is destroyed: each
    attach either makes a thread the destroyer waits for, or is refused, and none runs on
    once the machine is freed. */

@@ -327,7 +327,15 @@ JNIEXPORT void HOSTCALL JNI_DebugEnableVMCreation(jboolean enable) {
   VMUtils::GlobalMutexGuardIfSetUp guard;
   if (!guard.Held()) return;
   int32_t count = VMUtils::GetDisableVMCreation();
-  VMUtils::SetDisableVMCreation((enable & 0xFF) != 0 ? count - 1 : count + 1);
+  if ((enable & 0xFF) == 0) {
+    VMUtils::SetDisableVMCreation(count + 1);
+    return;
+  }
+  // An enable with no disable to undo (none made, or one the last machine's end released
+  // with the process state) does nothing: below zero, the count would hold every destroy
+  // for good.
+  VM_ASSERT(count > 0);
+  if (count > 0) VMUtils::SetDisableVMCreation(count - 1);
 }
 
 JNIEXPORT jint HOSTCALL JNI_DebugGetExistingVMs(JavaVM** buffer, uint32_t capacity, uint32_t* total) {
