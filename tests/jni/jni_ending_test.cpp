@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "safe_wait.h"
+#include "vmdebugger.h"
 #include "vmjni_entries.h"
 #include "vmmonitor.h"
 
@@ -77,6 +78,42 @@ class EndingTest : public JniTest {
      once it has, and sets wrong for whatever it must never meet. */
   using Attacher = std::function<void(JavaVM* vm, std::atomic<int>& joined, const std::atomic<bool>& destroyed,
                                       std::atomic<bool>& wrong)>;
+
+  /* Another thread of vm, attached, collects once the destroy (by this thread, attached)
+     sleeps in a wait, and then leaves; before runs ahead of that sleep, release ends the
+     wait. A collection still waiting after 5 s waits for good where release needs it
+     (the debugger's client attaches to leave): the test then ends the process. */
+  static void CollectsWhileTheDestroyWaits(JavaVM* vm, const char* wait, const std::function<void()>& before,
+                                           const std::function<void()>& release) {
+    std::atomic<int> stage{0};  // 1: attached; 2: to collect; 3: collected
+    std::thread other([&] {
+      JNIEnv* mine = nullptr;
+      if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+      stage = 1;
+      while (stage.load() != 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      vm->vm->GarbageCollect(false);
+      stage = 3;
+      VMJniInvoke::DetachCurrentThread(vm);
+    });
+    WhileOutside([&] {
+      while (stage.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    const uint32_t sleeps = refhost::SleepCallCount();
+    std::thread releaser([&] {
+      before();
+      while (refhost::SleepCallCount() == sleeps) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      stage = 2;
+      if (!WaitFor([&] { return stage.load() == 3; })) {
+        ADD_FAILURE() << "a collection waited for the destroyer's wait for " << wait;
+        fflush(stdout);
+        _exit(1);
+      }
+      release();
+    });
+    EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+    releaser.join();
+    other.join();
+  }
 
   /* Eight rounds of a machine destroyed by this thread (attached to it) once three host
      threads running attacher have joined, and nothing wrong met by them. */
@@ -391,6 +428,40 @@ TEST_F(EndingTest, AnEnableOfCreationThatFindsNoDisableLeavesTheDestroyFree) {
   EXPECT_EQ(0, VMUtils::GetDisableVMCreation()) << "the enable of a disable the last machine's end released";
   VMUtils::SetDisableVMCreation(0);
   EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+}
+
+/* A destroyer attached to the machine waits while the debugger keeps creation disabled,
+   and another thread of the machine collects meanwhile: the wait is declared, so the
+   collection goes on, and the destroy ends once creation is enabled again and the other
+   thread has left. (The destroyer slept in the machine undeclared, and every collection
+   of it waited for as long as creation stayed disabled.) */
+TEST_F(EndingTest, ACollectionGoesOnWhileTheDestroyWaitsForTheCreationCount) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  JNI_DebugEnableVMCreation(0);
+  CollectsWhileTheDestroyWaits(vm, "the creation count", [] {}, [] { JNI_DebugEnableVMCreation(1); });
+}
+
+/* The same while the destroyer waits for the debugger's client to leave, once the client
+   has taken the machine's end. (The collection waited for the destroyer, and the client,
+   which attaches to the machine to leave, waited for the collection: none went on.) */
+TEST_F(EndingTest, ACollectionGoesOnWhileTheDestroyWaitsForTheDebuggerClientToLeave) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  std::thread client([agent] { EXPECT_EQ(0, JNI_DebugEventPending(agent)); });
+  JoinOutside(client);
+  CollectsWhileTheDestroyWaits(
+      vm, "the client to leave",
+      [agent] {
+        int32_t kind;
+        while ((kind = agent->EventPending(true)) != VMDebugger::EventTerminating && kind != 0) agent->EventRemove();
+        agent->EventRemove();
+      },
+      [agent] { JNI_DebugDetach(agent); });
 }
 
 /* Host threads attach and detach without pause while the machine is destroyed: each

@@ -131,15 +131,18 @@ static uint32_t AttachesUnderWay(JavaVM* javaVM) {
   return javaVM->attaching;
 }
 
+/* A sleep of a machine's end, declared: the threads it waits for may need collections,
+   which an attached caller (self) would hold up for as long as it waits. */
+static void SleepDeclared(VMThread* self, jlong ms) {
+  VM::EnterSafeRegion(self);
+  Host()->Sleep(ms);
+  VM::LeaveSafeRegion(self);
+}
+
 /* Waits until every attach that passed BeginAttach before the record was marked has
-   ended; the mark keeps new ones out. An attach may wait for a collection, which an
-   attached caller must not hold up meanwhile. */
+   ended; the mark keeps new ones out. An attach may wait for a collection. */
 static void WaitForAttachesUnderWay(JavaVM* javaVM, VMThread* self) {
-  while (AttachesUnderWay(javaVM) != 0) {
-    VM::EnterSafeRegion(self);
-    Host()->Sleep(1);
-    VM::LeaveSafeRegion(self);
-  }
+  while (AttachesUnderWay(javaVM) != 0) SleepDeclared(self, 1);
 }
 
 /* Takes back an attach that joined the machine but may not stand. A thread that was
@@ -528,27 +531,23 @@ jint DestroyJavaVM(JavaVM* record) {
     return -1;
   }
   bool callerAttached = current != NULL && current->javaVM == record;
-  // The caller declares its waits: the threads waited for may need collections, which
-  // an attached caller would hold up for as long as it waits.
+  // The caller declares its waits (SleepDeclared), the debugger's among them: its client
+  // attaches to the machine to leave, and may wait for a collection to do so.
   VMThread* self = callerAttached ? current->thread : NULL;
   WaitForAttachesUnderWay(record, self);
-  while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) host->Sleep(300);
+  while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) SleepDeclared(self, 300);
   VM* vm = record->vm;
   VMNameSpace* ns = record->nameSpace;
   if (VMDebugger* agent = vm->GetDebugger()) {
     agent->NotifyVMTerminating();
-    while (vm->GetDebugger() == agent && agent->GetIsConnected()) host->Sleep(300);
+    while (vm->GetDebugger() == agent && agent->GetIsConnected()) SleepDeclared(self, 300);
   }
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
   // any program. (A flag is read through the caller's env: a caller that is not attached
   // takes every thread with a Thread object for a daemon, and stops it.) Either way the
   // machine goes only once every other thread has detached, or has been let go in a
   // host wait that a stop does not end.
-  while (OtherNonDaemonThreads(vm) != 0) {
-    VM::EnterSafeRegion(self);
-    host->Sleep(300);
-    VM::LeaveSafeRegion(self);
-  }
+  while (OtherNonDaemonThreads(vm) != 0) SleepDeclared(self, 300);
   if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads(true);
   vm->RunFinalizers();
   VMJniDetachEnv(record);
