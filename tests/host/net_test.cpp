@@ -29,6 +29,12 @@ int64_t MillisSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
+/* How late a loaded machine (two cores running the whole suite at once) may run a thread
+   again once its wait has ended: an upper bound on a wait's time adds it, and a wait
+   that must end early is told from one that runs to its limit only where that limit is
+   far beyond it. */
+const int64_t kLate = 2000;
+
 bool LoopbackUsable() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return false;
@@ -200,13 +206,13 @@ TEST_F(NetTest, WaitsRunTheirWholeTimeAndSignalsDoNotShortenThem) {
   EXPECT_EQ(0, host->SocketWait(s, 300));
   int64_t ms = MillisSince(start);
   EXPECT_GE(ms, 300);
-  EXPECT_LT(ms, 600);
+  EXPECT_LT(ms, 300 + kLate);
 
   start = Clock::now();
   EXPECT_EQ(0, host->SocketWait(s, 0));
   EXPECT_EQ(0, host->SocketWait(s, -1)) << "a negative time is an immediate check, never a wait without end";
   EXPECT_EQ(0, host->SocketWait(s, INT32_MIN));
-  EXPECT_LT(MillisSince(start), 100);
+  EXPECT_LT(MillisSince(start), kLate);
 
   // Signals without SA_RESTART interrupt poll; the wait goes on for what is left.
   struct sigaction sa, old;
@@ -215,26 +221,28 @@ TEST_F(NetTest, WaitsRunTheirWholeTimeAndSignalsDoNotShortenThem) {
   sigaction(SIGUSR1, &sa, &old);
   pthread_t me = pthread_self();
   std::atomic<bool> stop{false};
+  start = Clock::now();
+  // Kicks for no longer than the wait may take: one that began again at each signal
+  // still ends, too late.
   std::thread kicker([&] {
-    while (!stop) {
+    while (!stop && MillisSince(start) < 400 + kLate) {
       pthread_kill(me, SIGUSR1);
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   });
-  start = Clock::now();
   EXPECT_EQ(0, host->SocketWait(s, 400));
   ms = MillisSince(start);
   stop = true;
   kicker.join();
   sigaction(SIGUSR1, &old, nullptr);
   EXPECT_GE(ms, 400);
-  EXPECT_LT(ms, 800);
+  EXPECT_LT(ms, 400 + kLate);
 
   // Data ready: at once.
   EXPECT_EQ(1, host->SocketSend(c, "x", 1));
   start = Clock::now();
   EXPECT_GT(host->SocketWait(s, 5000), 0);
-  EXPECT_LT(MillisSince(start), 1000);
+  EXPECT_LT(MillisSince(start), kLate);
   host->SocketClose(c);
   host->SocketClose(s);
 }
@@ -263,9 +271,9 @@ TEST_F(NetTest, HostStopEndsEveryBlockingServiceAndSocketWaitOnlyOnce) {
   EXPECT_EQ(0, first.load());
   EXPECT_EQ(0, second.load());
   EXPECT_GE(secondMs.load(), 300) << "the stop is answered once, not on every wait";
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(firstBack - stopped).count(), 100);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(firstBack - stopped).count(), kLate);
 
-  // The blocking transfers and accept: -1 with the stop's text, within 100 ms.
+  // The blocking transfers and accept: -1 with the stop's text, at once.
   struct Case {
     const char* what;
     std::function<jint()> call;
@@ -303,7 +311,7 @@ TEST_F(NetTest, HostStopEndsEveryBlockingServiceAndSocketWaitOnlyOnce) {
     t.Join();
     EXPECT_EQ(-1, result.load()) << k.what;
     EXPECT_EQ("Interrupted by host stop", text) << k.what;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 100) << k.what;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), kLate) << k.what;
   }
   host->SocketClose(c);
   host->SocketClose(s);
@@ -330,7 +338,7 @@ TEST_F(NetTest, HostStopEndsAConnectThatCannotComplete) {
     host->StopThread(t.handle, 1);
     t.Join();
     EXPECT_EQ(-1, result.load());
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 100);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), kLate);
     blocked = h;
   }
   if (blocked < 0) ADD_FAILURE() << "no connect could be made to wait on this system";
@@ -378,7 +386,7 @@ TEST_F(NetTest, CloseFromAnotherThreadWakesTheWaiterAndRetiresTheHandle) {
       EXPECT_EQ(0, host->SocketClose(h));
       t.Join();
       EXPECT_EQ(-1, result.load()) << k.what << (blocking ? " blocking" : " wait");
-      EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), 100) << k.what;
+      EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t.finished - at).count(), kLate) << k.what;
       // Everything after the close fails without touching another socket.
       extra = host->SocketCreate(2, k.stream ? 1 : 0, 0);
       EXPECT_NE(h, extra) << "a closed handle's number came back";
@@ -803,7 +811,7 @@ TEST_F(NetTest, NoWaitFormsAnswerNothingNowInsteadOfWaitingAgain) {
   EXPECT_EQ(-2, host->SocketAcceptNow(l, &from, &len));
   EXPECT_EQ(-2, host->SocketRecvFromNow(d, b, 8, &from));
   EXPECT_EQ(-2, host->SocketPeekFromNow(d, b, 8, &from));
-  EXPECT_LT(MillisSince(start), 500) << "none of them waited";
+  EXPECT_LT(MillisSince(start), kLate) << "none of them waited";
   EXPECT_EQ(recvs + 1, refhost::NetCallCount(78)) << "counted as the receive slot";
 
   // Two takers of one byte that a wait saw: one gets it, the other hears "nothing now".
