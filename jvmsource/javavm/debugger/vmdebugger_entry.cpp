@@ -37,9 +37,8 @@ static JavaVM* MachineOf(void* agent) {
 static VMDebugger* Claim(void* pointer) {
   // Before the first machine and after the last there is no list to look in, and taking
   // the mutex would make one.
-  JNIHostFunctions* host = Host();
-  if (pointer == NULL || host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
-  VMUtils::GlobalMutexGuardIfSetUp guard;  // the last machine may end meanwhile
+  if (pointer == NULL) return NULL;
+  VMUtils::GlobalMutexGuardIfSetUp guard;
   if (!guard.Held() || MachineOf(pointer) == NULL) return NULL;
   VMDebugger* agent = (VMDebugger*)pointer;
   __atomic_fetch_add(agent->GetBusy(), 1, __ATOMIC_ACQ_REL);
@@ -195,10 +194,9 @@ void VMDebuggerCall::Retake() {
 /* ---- the exported entries ---- */
 
 JNIEXPORT void* HOSTCALL JNI_DebugAttach(const char* name) {
-  JNIHostFunctions* host = Host();
-  if (host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
   VMUtils::GlobalMutexGuardIfSetUp guard;
   if (!guard.Held()) return NULL;
+  JNIHostFunctions* host = Host();
   JavaVM* record = NULL;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL && record == NULL; r = r->next) {
     if (r->vm == NULL || r->terminating != 0) continue;
@@ -299,8 +297,6 @@ JNIEXPORT jbyte HOSTCALL JNI_DebugEventPending(void* pointer) {
 }
 
 JNIEXPORT JavaVM* HOSTCALL JNI_DebugWaitForVM() {
-  JNIHostFunctions* host = Host();
-  if (host == NULL || host->GetGlobalCell(0) == NULL) return NULL;
   VMUtils::GlobalMutexGuardIfSetUp guard;
   if (!guard.Held()) return NULL;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next)
@@ -309,8 +305,6 @@ JNIEXPORT JavaVM* HOSTCALL JNI_DebugWaitForVM() {
 }
 
 JNIEXPORT void HOSTCALL JNI_DebugReleaseVM(JavaVM* record) {
-  JNIHostFunctions* host = Host();
-  if (host == NULL || host->GetGlobalCell(0) == NULL) return;
   VMUtils::GlobalMutexGuardIfSetUp guard;
   if (!guard.Held()) return;
   // Only a listed record is written: a stale pointer is not followed.
@@ -322,8 +316,6 @@ JNIEXPORT void HOSTCALL JNI_DebugReleaseVM(JavaVM* record) {
 }
 
 JNIEXPORT void HOSTCALL JNI_DebugEnableVMCreation(jboolean enable) {
-  JNIHostFunctions* host = Host();
-  if (host == NULL || host->GetGlobalCell(0) == NULL) return;
   VMUtils::GlobalMutexGuardIfSetUp guard;
   if (!guard.Held()) return;
   int32_t count = VMUtils::GetDisableVMCreation();
@@ -339,11 +331,6 @@ JNIEXPORT void HOSTCALL JNI_DebugEnableVMCreation(jboolean enable) {
 }
 
 JNIEXPORT jint HOSTCALL JNI_DebugGetExistingVMs(JavaVM** buffer, uint32_t capacity, uint32_t* total) {
-  JNIHostFunctions* host = Host();
-  if (host == NULL || host->GetGlobalCell(0) == NULL) {
-    if (total != NULL) *total = 0;
-    return 0;
-  }
   VMUtils::GlobalMutexGuardIfSetUp guard;
   if (!guard.Held()) {
     if (total != NULL) *total = 0;
