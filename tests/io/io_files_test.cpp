@@ -1,8 +1,10 @@
 /* The reading natives, RandomAccessFile and the file-system workers against hostile
    arguments, hosts that answer outside their contract, and other threads. Files live in
    a fresh directory below the build tree, which the host is confined to. */
+#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -209,30 +211,181 @@ TEST_F(FilesIoTest, APipeReadReturnsTheFullChunkItGotWithoutWaitingForMore) {
   f->DeleteGlobalRef(env, in);
 
   /* A host that knows no position for a handle (the console, a device) is read as a
-     pipe: one host call per read, the full chunk included; one that knows it, as a file. */
+     pipe: one host call per read, which gives what it has; one that knows it, as a file,
+     in chunks. */
   UseTable(Table::Scripted);
   Script& s = TheScript();
-  s.readData = Pattern(40000);
+  s.readData = Pattern(80000);
   s.pointerAnswer = -1;
   jobject console = InputOnField(8);
-  EXPECT_EQ(8192, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
   EXPECT_EQ(1u, s.reads.size());
   s.without64 = true;
-  EXPECT_EQ(8192, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
   EXPECT_EQ(2u, s.reads.size());
   s.pointerAnswer = -2;
   EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
-  EXPECT_TRUE(Contents(bytes).compare(0, 20000, s.readData, 16384, 20000) == 0) << "the file's bytes";
+  EXPECT_EQ(5u, s.reads.size());
+  EXPECT_TRUE(Contents(bytes).compare(0, 20000, s.readData, 40000, 20000) == 0) << "the file's bytes";
   EXPECT_EQ("", TakePending());
   // A host without either position slot: the handle is read as a pipe, and a position
   // asked of it is an IOException, never a call through the empty slot.
   s.withoutPointer = true;
   s.readPos = 0;
-  EXPECT_EQ(8192, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
+  EXPECT_EQ(20000, JavaIoFileInputStream_readBytes(env, console, bytes, 0, 20000));
   EXPECT_EQ(6u, s.reads.size());
   EXPECT_EQ("", TakePending());
   EXPECT_EQ(0, JavaIoRandomAccessFile_getFilePointer(env, RandomOnField(8)));
   EXPECT_EQ("java.io.IOException: ", TakePending());
+}
+
+/* A handle without a position (a pipe, the console) is read by one host call of at
+   least 64 KB where the range is that long, never more than the range, into a buffer of
+   the thread's own and not the array's storage, landing exactly in the range; an answer
+   outside 0..asked is a read error that stores nothing, 0 is the end, and a short answer
+   is what the read gives. Both reading natives read it so; a read of a chunk or less is
+   one call of just the range. */
+TEST_F(FilesIoTest, APipeReadIsOneHostCallIntoABufferOfTheThreadsOwn) {
+  ASSERT_NE(nullptr, Start());
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  VMObjectBase::SetCollectionStress(1);
+  UseTable(Table::Scripted);
+  Script& s = TheScript();
+  s.readData = Pattern(600000);
+  s.pointerAnswer = -1;
+  jobject in = InputOnField(8);
+  jobject raf = RandomOnField(8);
+  jbyteArray b = Bytes(std::string(200000, 'z'));
+  size_t from = 0;
+  for (jint len : {150000, 65536, 65535, 8193, 8192, 100}) {
+    for (int which = 0; which < 2; which++) {
+      s.reads.clear();
+      jint n = which == 0 ? JavaIoFileInputStream_readBytes(env, in, b, 1000, len)
+                          : JavaIoRandomAccessFile_readBytes(env, raf, b, 1000, len);
+      EXPECT_EQ("", TakePending()) << len;
+      ASSERT_EQ(1u, s.reads.size()) << len << " to " << which;
+      const Script::Transfer t = s.reads[0];
+      EXPECT_LE(std::min<jint>(len, 65536), t.count) << len;
+      EXPECT_GE(len, t.count) << len;
+      EXPECT_EQ(t.count, n) << len;
+      uint32_t run = 0;
+      const char* storage = (const char*)((VMArray*)VMJniHandle::UnHandle(env, b))->FindElement(1000, &run);
+      EXPECT_FALSE(t.address >= storage && t.address < storage + run) << "the host was given the array's storage";
+      std::string got = Contents(b);
+      EXPECT_TRUE(got.compare(0, 1000, std::string(1000, 'z')) == 0) << len;
+      EXPECT_TRUE(got.compare(1000, (size_t)n, s.readData, from, (size_t)n) == 0) << len;
+      EXPECT_TRUE(got.substr(1000 + (size_t)n) == std::string(got.size() - 1000 - (size_t)n, 'z')) << len;
+      from += (size_t)n;
+      b = Bytes(std::string(200000, 'z'));
+    }
+  }
+  // Short answers, and the end.
+  s.readCap = 3000;
+  EXPECT_EQ(3000, JavaIoFileInputStream_readBytes(env, in, b, 0, 100000));
+  s.readCap = 0;
+  s.readAnswers = {0};
+  EXPECT_EQ(-1, JavaIoFileInputStream_readBytes(env, in, b, 0, 100000));
+  EXPECT_EQ("", TakePending());
+  // Answers outside what was asked, for a range past the largest call and one below it.
+  for (jint len : {100000, 20000}) {
+    for (jint answer : {-1, INT_MIN, len > 65536 ? 65537 : len + 1, INT_MAX}) {
+      for (int which = 0; which < 2; which++) {
+        jbyteArray z = Bytes(std::string(100100, 'z'));
+        s.readAnswers = {answer};
+        jint n = which == 0 ? JavaIoFileInputStream_readBytes(env, in, z, 50, len)
+                            : JavaIoRandomAccessFile_readBytes(env, raf, z, 50, len);
+        EXPECT_EQ("java.io.IOException: Read error", TakePending()) << len << " answered " << answer;
+        EXPECT_EQ(which == 0 ? -1 : 0, n);
+        EXPECT_TRUE(Contents(z) == std::string(100100, 'z')) << len << " answered " << answer;
+      }
+    }
+  }
+  VMObjectBase::SetCollectionStress(stress);
+}
+
+/* A pipe read beside a thread that collects at every allocation, with a writer that
+   sends 3 MB in pieces of any size: every answer lies in its range, and the bytes come
+   whole and in order. The first read finds 200,000 bytes waiting and gets at least 64 KB
+   of them in one read. */
+TEST_F(FilesIoTest, PipeReadsBesideCollectionsKeepEveryByteInOrder) {
+  TempDir dir;
+  refhost::SetFileRoot(dir.path());
+  const std::string fifo = dir.path() + "/pipe";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  // Without waiting, so that the sender gives up once the reader has.
+  int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_LE(0, writer);
+  ASSERT_LE(1 << 18, fcntl(writer, F_SETPIPE_SZ, 1 << 20));
+  const std::string sent = Pattern(3000000);
+  ASSERT_EQ(200000, write(writer, sent.data(), 200000));
+  ASSERT_NE(nullptr, Start());
+  JNINativeInterface_ const* f = env->functions;
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  VMObjectBase::SetCollectionStress(1);
+  jobject in = NewObject("java/io/FileInputStream", "(Ljava/lang/String;)V", String("pipe"));
+  std::atomic<bool> done{false};
+  std::atomic<int> collections{0};
+  std::thread collector([&] {
+    JNIEnv* mine = nullptr;
+    ASSERT_EQ(0, vm->functions->AttachCurrentThread(vm, &mine, nullptr));
+    while (!done.load()) {
+      jbyteArray garbage = mine->functions->NewByteArray(mine, 64);
+      if (garbage != nullptr) mine->functions->DeleteLocalRef(mine, garbage);
+      collections++;
+    }
+    vm->functions->DetachCurrentThread(vm);
+  });
+  std::thread sender([&] {
+    uint32_t seed = 12345;
+    for (size_t at = 200000; at < sent.size() && !done.load();) {
+      seed = seed * 1103515245u + 12345u;
+      size_t piece = std::min<size_t>(1 + (seed >> 8) % 150000, sent.size() - at);
+      ssize_t n = write(writer, sent.data() + at, piece);
+      if (n > 0) {
+        at += (size_t)n;
+      } else if (errno == EAGAIN) {
+        struct pollfd room = {writer, POLLOUT, 0};
+        poll(&room, 1, 100);
+      } else {
+        break;
+      }
+    }
+    close(writer);
+  });
+  std::string got;
+  std::vector<jint> answers;
+  uint32_t seed = 777;
+  bool inRange = true;
+  for (;;) {
+    seed = seed * 1103515245u + 12345u;
+    jint len = answers.empty() ? 100000 : (jint)(1 + (seed >> 8) % 200000);
+    jint off = (jint)((seed >> 4) % 1000);
+    jbyteArray b = f->NewByteArray(env, off + len);
+    jint n = b != nullptr ? JavaIoFileInputStream_readBytes(env, in, b, off, len) : -2;
+    std::string pending = TakePending();
+    EXPECT_EQ("", pending);
+    if (n == -1 || !pending.empty()) break;
+    answers.push_back(n);
+    if (n <= 0 || n > len) {
+      inRange = false;
+      break;
+    }
+    std::string part((size_t)n, 0);
+    f->GetByteArrayRegion(env, b, off, n, (jbyte*)&part[0]);
+    got += part;
+    f->DeleteLocalRef(env, b);
+  }
+  done = true;
+  JoinOutside(sender);
+  JoinOutside(collector);
+  VMObjectBase::SetCollectionStress(stress);
+  EXPECT_TRUE(inRange) << "answer " << answers.back();
+  ASSERT_FALSE(answers.empty());
+  EXPECT_LE(65536, answers[0]) << "the first read of a pipe holding 200,000 bytes";
+  EXPECT_EQ(sent.size(), got.size());
+  EXPECT_TRUE(got == sent) << "the bytes came in another order";
+  EXPECT_LT(0, collections.load());
+  JavaIoFileInputStream_close(env, in);
 }
 
 /* Writes of many pieces go to the host in 8 KB calls and arrive whole and in order, for

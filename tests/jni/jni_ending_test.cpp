@@ -605,6 +605,14 @@ jint HOSTCALL HeldRead(jint handle, void* to, jint count) {
   return count;
 }
 
+/* Standard input without a position, as a pipe or a terminal is. */
+jlong HOSTCALL PipePosition64(jint handle) {
+  return handle == 0 ? -1 : refhost::RealFileSystem()->GetFilePointer64(handle);
+}
+jint HOSTCALL PipePosition(jint handle) {
+  return handle == 0 ? -1 : refhost::RealFileSystem()->GetFilePointer(handle);
+}
+
 /* The host's reads go through read from now on, nothing held or released yet. */
 void HoldReads(jint(HOSTCALL* read)(jint, void*, jint)) {
   gReadsHeld = 0;
@@ -614,17 +622,21 @@ void HoldReads(jint(HOSTCALL* read)(jint, void*, jint)) {
   refhost::SetFileSystemOverride(&gHeldFiles);
 }
 
-/* The destroy lets go of the two daemon readers, which the stop cannot wake, and ends;
+/* The destroy lets go of the three daemon readers, which the stop cannot wake, and ends;
    another machine is made and works. When the reads return, the readers never come back
    into the machine they left (its records, envs, frames and the arrays they read for are
-   gone): each parks for good, and the new machine goes on undisturbed. */
+   gone): each parks for good, and the new machine goes on undisturbed. Standard input
+   reads as a pipe, so that the longest read is the one host call of a pipe, into its
+   larger buffer. */
 TEST_F(EndingTest, DaemonsInAHostReadAreLetGoAndNeverComeBack) {
   HoldReads(HeldRead);
+  gHeldFiles.GetFilePointer64 = PipePosition64;
+  gHeldFiles.GetFilePointer = PipePosition;
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
   CallStatic(env, "EndingReader", "start");
-  ASSERT_TRUE(ReadsHeld(2));
+  ASSERT_TRUE(ReadsHeld(3));
   // A destroy that waits for the readers is let out after 3 s: they read, and end as the
   // stopped threads they are.
   std::atomic<bool> destroyed{false};
@@ -643,11 +655,11 @@ TEST_F(EndingTest, DaemonsInAHostReadAreLetGoAndNeverComeBack) {
   const int64_t sleptBefore = refhost::SleptMillis();
   gReadsReleased = true;
   // Each reader parks in a host sleep of a million seconds.
-  EXPECT_TRUE(WaitFor([&] { return refhost::SleptMillis() - sleptBefore >= 2000000000LL; }))
+  EXPECT_TRUE(WaitFor([&] { return refhost::SleptMillis() - sleptBefore >= 3000000000LL; }))
       << "a reader let go did not park";
   CallStatic(nextEnv, "java/lang/System", "gc");
   CallStatic(nextEnv, "EndingReader", "start");
-  ASSERT_TRUE(ReadsHeld(4));
+  ASSERT_TRUE(ReadsHeld(6));
   Destroy(next);
 }
 

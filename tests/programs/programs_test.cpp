@@ -102,10 +102,11 @@ struct Outcome {
 };
 
 /* Runs argv with both output streams read to their end, killed after the time-out;
-   standard input from a file (/dev/null when none) or held open (kHeldInput), in a
-   directory when one is given. */
+   standard input from a file (/dev/null when none), held open (kHeldInput) or, when
+   inputFd is one, from that descriptor (the caller keeps and closes it), in a directory
+   when one is given. */
 Outcome RunCommand(const std::vector<std::string>& argv, const std::string& input = "/dev/null",
-                   const std::string& directory = "", int timeoutSeconds = kTimeoutSeconds) {
+                   const std::string& directory = "", int timeoutSeconds = kTimeoutSeconds, int inputFd = -1) {
   Outcome o;
   int outPipe[2], errPipe[2], inPipe[2] = {-1, -1};
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return o;
@@ -115,7 +116,9 @@ Outcome RunCommand(const std::vector<std::string>& argv, const std::string& inpu
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  if (held)
+  if (inputFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, inputFd, 0);
+  else if (held)
     posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
   else
     posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
@@ -296,6 +299,92 @@ TEST(LauncherTest, StandardInputGivesEachLineAsItComes) {
   int status = 0;
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+/* A pipe holding the bytes, made larger than a pipe's default so that it holds them all
+   before the reader starts (what it answers then depends on nothing but the reads); -1
+   when it cannot be had. */
+int PipeHolding(const std::string& bytes, int* writer) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+  if (fcntl(ends[1], F_SETPIPE_SZ, 1 << 20) < (int)bytes.size() ||
+      write(ends[1], bytes.data(), bytes.size()) != (ssize_t)bytes.size()) {
+    close(ends[0]);
+    close(ends[1]);
+    return -1;
+  }
+  *writer = ends[1];
+  return ends[0];
+}
+
+/* One read of a pipe answers what the pipe holds, up to the length asked, as the system's
+   read does: a program copying a pipe through a 64 KB buffer gets 64 KB a read, not one
+   8 KB chunk. A pipe whose writer is still there answers what it holds without waiting
+   for more. A file redirected to standard input still fills every range. The machine
+   runs with a collection at every allocation as well, and java on the same class where
+   there is one. */
+TEST(LauncherTest, AReadOfAPipeAnswersWhatItHoldsAndAFileFillsTheRange) {
+  std::string bytes(100000, 0);
+  long sum = 0;
+  for (size_t i = 0; i < bytes.size(); i++) {
+    bytes[i] = (char)(i * 7 + i / 251);
+    sum += (unsigned char)bytes[i];
+  }
+  auto sumOf = [&](size_t count) {
+    long s = 0;
+    for (size_t i = 0; i < count; i++) s += (unsigned char)bytes[i];
+    return s;
+  };
+  const std::string file = kBuild + "/tmp/stdin-reads-100000";
+  mkdir((kBuild + "/tmp").c_str(), 0777);
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+  }
+  struct Case {
+    size_t held;       // bytes in the pipe, or 0: the file redirected
+    bool writerStays;  // the pipe's writer stays until the program has ended
+    std::vector<std::string> lengths;
+    std::string answers;
+    long sum;
+  } cases[] = {
+      {100000, false, {"0", "65536", "65536", "65536"}, "0 65536 34464 -1", sum},
+      {40000, true, {"65536"}, "40000", sumOf(40000)},
+      {0, false, {"0", "99999", "65536", "10"}, "0 99999 1 -1", sum},
+  };
+  const bool jdk = system("java -version >/dev/null 2>&1") == 0;
+  const std::string classes = kBuild + "/testclasses/programs";
+  const std::vector<std::vector<std::string>> runners = {
+      {kBuild + "/puxjava"}, {"/usr/bin/env", "PUX_GC_STRESS=1", kBuild + "/puxjava"}, {"java", "-Xint", "-Xshare:auto"}};
+  for (const Case& c : cases) {
+    for (const std::vector<std::string>& runner : runners) {
+      if (runner[0] == "java" && !jdk) continue;
+      std::vector<std::string> argv = runner;
+      argv.insert(argv.end(), {"-cp", classes, "StdinReads"});
+      argv.insert(argv.end(), c.lengths.begin(), c.lengths.end());
+      std::string what;
+      for (const std::string& word : runner) what += word + " ";
+      what += c.held ? "with " + std::to_string(c.held) + " bytes in a pipe" : "with a file";
+      Outcome o;
+      if (c.held > 0) {
+        int writer = -1;
+        int reader = PipeHolding(bytes.substr(0, c.held), &writer);
+        ASSERT_LE(0, reader) << "no pipe that holds " << c.held << " bytes";
+        if (!c.writerStays) close(writer);
+        // A read that waited for more than the pipe held is killed after 60 s.
+        o = RunCommand(argv, "", "", 60, reader);
+        close(reader);
+        if (c.writerStays) close(writer);
+      } else {
+        o = RunCommand(argv, file);
+      }
+      EXPECT_FALSE(o.timedOut) << what << ": a read waited for more than the pipe held";
+      EXPECT_EQ(c.answers + "\nsum " + std::to_string(c.sum) + "\n", o.out) << what;
+      EXPECT_EQ("", o.err) << what;
+      EXPECT_EQ(0, o.status) << what;
+    }
+  }
+  unlink(file.c_str());
 }
 
 TEST(LauncherTest, BadUsageIsOneLineAndStatusOne) {

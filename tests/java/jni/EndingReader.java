@@ -3,18 +3,19 @@ import java.io.FileInputStream;
 import java.io.IOException;
 
 /* Daemon threads that wait to read standard input when their machine ends: one through
-   System.in (a buffer of the stream's own), one into a small array of its own. */
+   System.in (a buffer of the stream's own), one into a small array of its own, one into
+   an array longer than any single read of a pipe. */
 public class EndingReader {
     public static void start() {
-        for (int i = 0; i < 2; i++) {
-            final boolean buffered = i == 0;
+        for (int i = 0; i < 3; i++) {
+            final int kind = i;
             Thread t = new Thread() {
                 public void run() {
                     try {
-                        if (buffered) {
+                        if (kind == 0) {
                             System.in.read();
                         } else {
-                            new FileInputStream(FileDescriptor.in).read(new byte[16]);
+                            new FileInputStream(FileDescriptor.in).read(new byte[kind == 1 ? 16 : 100000]);
                         }
                     } catch (IOException e) {
                     }

@@ -245,14 +245,29 @@ jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* 
   return n;
 }
 
+namespace {
+
+/* A handle without a position gets one host call, which answers what the pipe or the
+   console holds: asking it again after a full answer would wait for a writer who may be
+   waiting for this reader's answer. The larger buffer lives in this frame alone, so that
+   reads of files never carry it. */
+__attribute__((noinline)) jint ReadOnce(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off,
+                                        jint len) {
+  char bounce[kStreamChunk];
+  uint32_t asked = (uint32_t)len < kStreamChunk ? (uint32_t)len : kStreamChunk;
+  jint n = BlockingRead(env, fs, handle, bounce, (jint)asked);
+  if (n < 0 || (uint32_t)n > asked) {
+    JavaIo_ThrowIOException(env, kReadError);
+    return -1;
+  }
+  if (n > 0) Scatter(ByteArrayOf(env, b), (uint32_t)off, bounce, (uint32_t)n);
+  return n;
+}
+
 /* The array is found again through its reference after every host call, which a
-   collection may have run beside. Only a handle with a position (a file) is asked for
-   another chunk after a full one: a pipe or the console that filled the chunk may hold
-   nothing more, and asking it again would wait for a writer who may be waiting for this
-   reader's answer. The position is asked once, and only of a read longer than a chunk,
-   as a blocking call: a host that runs one call at a time on a handle makes it wait
-   while another thread reads the same pipe. */
-jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
+   collection may have run beside. */
+__attribute__((noinline)) jint ReadFilled(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off,
+                                          jint len) {
   char bounce[kTransferChunk];
   jint total = 0;
   while (len > 0) {
@@ -268,14 +283,23 @@ jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, j
     off += n;
     len -= n;
     if ((uint32_t)n < asked) break;
-    if (total == n && len > 0) {
-      VMThread* thread = BlockingBegin(env);
-      jlong position = FilePointer(fs, handle);
-      BlockingEnd(thread);
-      if (position < 0) break;
-    }
   }
   return total;
+}
+
+}  // namespace
+
+/* The position is asked only of a read longer than a chunk (a shorter one is one host
+   call either way), as a blocking call: a host that runs one call at a time on a handle
+   makes it wait while another thread reads the same pipe. */
+jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
+  if ((uint32_t)len > kTransferChunk) {
+    VMThread* thread = BlockingBegin(env);
+    jlong position = FilePointer(fs, handle);
+    BlockingEnd(thread);
+    if (position < 0) return ReadOnce(env, fs, handle, b, off, len);
+  }
+  return ReadFilled(env, fs, handle, b, off, len);
 }
 
 bool WriteFromArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {

@@ -87,15 +87,18 @@ bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle);
 
 /* ---- transfers between a file and a byte array ----
    off and len must already lie inside the array. The bytes pass through a buffer of
-   kTransferChunk bytes on the stack, one host call per chunk (not one per 256-byte piece
-   of the array), and never through the array's storage: a host call may outlast the
-   machine (see below). Every host count is checked against what was asked before any
-   byte is moved by it. */
+   kTransferChunk bytes on the stack (kStreamChunk for the one read of a pipe), one host
+   call per chunk (not one per 256-byte piece of the array), and never through the
+   array's storage: a host call may outlast the machine (see below). Every host count is
+   checked against what was asked before any byte is moved by it. */
 const uint32_t kTransferChunk = 8192;
+/* What one read of a handle without a position takes at most: what a pipe holds unless
+   its owner made it larger. */
+const uint32_t kStreamChunk = 65536;
 /* Reads until len bytes have come, the file ends, or the host gives fewer than asked
    (a console or pipe gives what it has, and the caller is not made to wait for more). A
-   handle the host knows no position of (a console, a pipe) is read once: the bytes of
-   its first read that gave any, at most one chunk.
+   handle the host knows no position of (a console, a pipe) is read by one host call of
+   up to kStreamChunk bytes, which answers what it holds, as the system's read does.
    The count read, 0 at the end of the file; -1 with IOException "Read error" pending
    for an answer outside 0..asked (the bytes stored before it stay). */
 jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject array, jint off, jint len);
