@@ -104,15 +104,6 @@ uint32_t VMHandleArray::FindFree() {
   return index < count ? index : 0;
 }
 
-bool VMHandleArray::AppendEmpty() {
-  uint32_t count = GetCount();
-  if (count >= GetArray()->GetSize()) return false;
-  GetArray()->Set(count, nullptr);
-  SetCount(count + 1);
-  LowerFreeHint(count);
-  return true;
-}
-
 void VMHandleArray::ClearOwned(uint32_t first, VMword owner) {
   uint32_t count = GetCount();
   if (first < 1) first = 1;

@@ -46,9 +46,6 @@ class VMHandleArray : public VMInternalObject {
   void FreeRetired();
   /* The first free slot below Count (from the free hint), 0 when there is none. */
   uint32_t FindFree();
-  /* Raises Count by one over an empty slot, free for the next Add; false when the slot
-     array has no room for it (nothing is allocated). */
-  bool AppendEmpty();
 
   /* Shared arrays record which thread made each slot's handle, so that a thread's bulk
      deletion takes only its own: one owner word a slot. They grow with GrowKeepingOld
