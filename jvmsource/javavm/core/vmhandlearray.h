@@ -72,7 +72,12 @@ class VMHandleArray : public VMInternalObject {
     LowerFreeHint(index);
   }
   /* Shrinks Count past the empty slots at the top. */
-  void DropEmptyTop();
+  void DropEmptyTop() {
+    VMObjectArray* slots = GetArray();
+    uint32_t count = GetCount();
+    while (count > 1 && slots->Get(count - 1) == nullptr) count--;
+    if (count < GetCount()) SetCount(count);
+  }
   /* Frees the slots and the array through the array's own heap; heap must be that heap
      (anything else is a caller's error, reported, and never used to free). */
   void Destroy(HHeap* heap);

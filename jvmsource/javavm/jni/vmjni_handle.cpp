@@ -202,18 +202,18 @@ static bool MakeLogRoom(JNIEnv* env) {
 }
 
 /* Whether slot index of the array lies below the levels of some marks the thread
-   remembers. An entry never filled has levels of 0, which no slot lies below. */
-static bool BelowMarks(VMThread* thread, bool nameSpace, uint32_t index) {
+   remembers. Entries are filled from the first. */
+__attribute__((always_inline)) static inline bool BelowMarks(VMThread* thread, bool nameSpace, uint32_t index) {
   const uint32_t field = nameSpace ? VMThread::MarkNameSpaceLevel : VMThread::MarkMachineLevel;
-  for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
+  for (uint32_t e = 0; e < VMThread::MarkEntries && thread->GetMark(e, VMThread::MarkLocalLevel) != 0; e++)
     if (index < thread->GetMark(e, field)) return true;
   return false;
 }
 
 /* Counts a global the calling thread made in slot index of the name space's array or
    the machine's, and logs it when the slot lies below some marks and the thread keeps
-   its log (MakeLogRoom made the room). */
-static void NoteGlobalMade(VMThread* thread, bool nameSpace, uint32_t index) {
+   its log (MakeLogRoom made the room). In line: every global passes here. */
+__attribute__((always_inline)) static inline void NoteGlobalMade(VMThread* thread, bool nameSpace, uint32_t index) {
   if (thread == NULL) return;
   const uint64_t stamp = thread->GetGlobalStamp() + 1;
   thread->SetGlobalStamp(stamp);
@@ -333,34 +333,27 @@ static bool Closed(VMThread* thread, uint32_t e) {
   return Opens(thread, e, VMThread::MarkOpenGlobals) == 0 || Opens(thread, e, VMThread::MarkOpenLocals) == 0;
 }
 
-static bool SameLevels(VMThread* thread, uint32_t e, const jint* marks) {
-  return thread->GetMark(e, VMThread::MarkLocalLevel) == (uint32_t)marks[2] &&
-         thread->GetMark(e, VMThread::MarkMachineLevel) == (uint32_t)marks[1] &&
-         thread->GetMark(e, VMThread::MarkNameSpaceLevel) == (uint32_t)marks[0] &&
-         thread->GetMark(e, VMThread::MarkLocalLevel) != 0;
-}
-
 /* The newest entry of these levels still open for a deletion of kind (MarkOpenGlobals or
    MarkOpenLocals; 0 for none), else the newest of these levels (marks used again); -1
-   when the thread remembers none. */
-static int FindMarks(VMThread* thread, const jint* marks, uint32_t kind) {
-  int newest = -1;
-  int open = -1;
-  uint32_t newestAge = 0;
-  uint32_t openAge = 0;
+   when the thread remembers none. Entries are filled from the first. */
+__attribute__((always_inline)) static inline int FindMarks(VMThread* thread, const jint* marks, uint32_t kind) {
+  // Ranked by age, those open for kind before the rest.
+  int best = -1;
+  uint32_t bestRank = 2 * VMThread::MarkEntries;
   for (uint32_t e = 0; e < VMThread::MarkEntries; e++) {
-    if (!SameLevels(thread, e, marks)) continue;
-    const uint32_t age = thread->GetMark(e, VMThread::MarkAge);
-    if (newest < 0 || age < newestAge) {
-      newest = (int)e;
-      newestAge = age;
-    }
-    if (kind != 0 && Opens(thread, e, kind) != 0 && (open < 0 || age < openAge)) {
-      open = (int)e;
-      openAge = age;
+    const uint32_t local = thread->GetMark(e, VMThread::MarkLocalLevel);
+    if (local == 0) break;
+    if (local != (uint32_t)marks[2] || thread->GetMark(e, VMThread::MarkMachineLevel) != (uint32_t)marks[1] ||
+        thread->GetMark(e, VMThread::MarkNameSpaceLevel) != (uint32_t)marks[0])
+      continue;
+    const bool open = kind != 0 && Opens(thread, e, kind) != 0;
+    const uint32_t rank = thread->GetMark(e, VMThread::MarkAge) + (open ? 0u : (uint32_t)VMThread::MarkEntries);
+    if (rank < bestRank) {
+      best = (int)e;
+      bestRank = rank;
     }
   }
-  return open >= 0 ? open : newest;
+  return best;
 }
 
 /* Whether a deletion from new marks would take just what one from entry e takes: the
@@ -410,7 +403,7 @@ static void RememberMarks(VMThread* thread, const jint* marks) {
     return;
   }
   const uint32_t e = same >= 0 && Closed(thread, (uint32_t)same) ? (uint32_t)same : FreeEntry(thread);
-  MakeNewest(thread, e);
+  if (e != (uint32_t)same || thread->GetMark(e, VMThread::MarkAge) != 0) MakeNewest(thread, e);
   thread->SetMark(e, VMThread::MarkNameSpaceLevel, (uint32_t)marks[0]);
   thread->SetMark(e, VMThread::MarkMachineLevel, (uint32_t)marks[1]);
   thread->SetMark(e, VMThread::MarkLocalLevel, (uint32_t)marks[2]);
@@ -421,7 +414,7 @@ static void RememberMarks(VMThread* thread, const jint* marks) {
 }
 
 /* A deletion of kind closes one open of entry e. */
-static void CloseOnce(VMThread* thread, int e, uint32_t kind) {
+__attribute__((always_inline)) static inline void CloseOnce(VMThread* thread, int e, uint32_t kind) {
   if (e < 0 || Opens(thread, (uint32_t)e, kind) == 0) return;
   thread->SetMark((uint32_t)e, VMThread::MarkOpens, thread->GetMark((uint32_t)e, VMThread::MarkOpens) - kind);
 }
