@@ -669,6 +669,47 @@ TEST_F(MarksTest, AConnectionWhoseFirstRequestOpensAtOnceTakesItsGlobalWhenItClo
   f->DeleteGlobalRef(env, before);
 }
 
+/* Ten brackets opened at once read the same marks, more than the four the thread
+   remembers apart: they share one, counted ten times over. Each closes in turn, innermost
+   first, after making a global into a hole below the marks and a local, with a request
+   bracket of the same levels opened and closed in between: its deletions take those, the
+   request's none of them, and every outer bracket stays open for what comes next. */
+TEST_F(MarksTest, BracketsOpenedAtOnceCloseOneByOne) {
+  jobject before = f->NewGlobalRef(env, text);
+  jobject beforeLocal = f->NewLocalRef(env, text);
+  const int kOpen = 10;
+  std::vector<jobject> holes, tops;
+  for (int i = 0; i < kOpen; i++) holes.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  for (int i = 0; i < kOpen; i++) tops.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  for (jobject hole : holes) f->DeleteGlobalRef(env, hole);
+  jint marks[kOpen][3];
+  for (int i = 0; i < kOpen; i++) {
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, marks[i]));
+    ASSERT_EQ(0, memcmp(marks[0], marks[i], sizeof marks[0]));
+  }
+  for (int i = kOpen - 1; i >= 0; i--) {
+    jobject object = i % 2 ? text : cls;
+    jobject below = f->NewGlobalRef(env, object);  // into a hole
+    ASSERT_LT((uint32_t)(uintptr_t)below & VMJniHandle::IndexMask, (uint32_t)marks[i][object == text ? 1 : 0]);
+    jint request[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, request));
+    jobject made = f->NewGlobalRef(env, object);
+    ASSERT_EQ(0, f->DeleteRefs(env, request, 0));
+    ASSERT_EQ(0, f->DeleteRefs(env, request, 1));
+    EXPECT_FALSE(Alive(made));
+    EXPECT_TRUE(Alive(below)) << "bracket " << i << ": the request took a global made before it";
+    jobject local = f->NewLocalRef(env, object);
+    ASSERT_EQ(0, f->DeleteRefs(env, marks[i], 0));
+    ASSERT_EQ(0, f->DeleteRefs(env, marks[i], 1));
+    EXPECT_FALSE(Alive(below)) << "bracket " << i << " left its global below the marks";
+    EXPECT_FALSE(Alive(local)) << "bracket " << i << " left its local";
+    EXPECT_TRUE(Alive(before) && Alive(beforeLocal));
+  }
+  for (jobject top : tops) EXPECT_TRUE(Alive(top));
+  for (jobject top : tops) f->DeleteGlobalRef(env, top);
+  f->DeleteGlobalRef(env, before);
+}
+
 /* Several threads at once open and close nested brackets (up to three open, whose marks
    may read the same), make globals of both arrays (their own string, and their own
    class: the name space's array), delete some one by one, which leaves holes below their
