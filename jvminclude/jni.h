@@ -45,7 +45,8 @@
      machine (marks a deletion has used give way first), it deletes every handle of the
      kind it made since on the machine, wherever it lies (a global put into a slot freed
      below them, a local appended after the local count fell below them); from other
-     marks, another thread's included, those from the marks up only;
+     marks, another thread's included, those from the marks up only (another thread's
+     marks that read the same as marks the caller remembers count as those);
    - JNI_CreateJavaVM takes any jdkVersion: one without reflection classes of its layout
      (0 or -1, say) runs without reflection. */
 #ifndef PUX_JNI_H

@@ -6,7 +6,11 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "safe_wait.h"
 #include "vmhandlearray.h"
@@ -47,6 +51,33 @@ class MarksTest : public JniTest {
     return n;
   }
   bool Alive(jobject h) { return VMJniHandle::UnHandle(env, h) != nullptr; }
+
+  /* Threads of the machine take turns: each turn, the thread whose turn it is runs step
+     once. They wait for their turn outside the machine. */
+  void TakeTurns(int threads, long turns, const std::function<void(JNIEnv*, long)>& step) {
+    std::atomic<long> turn{0};
+    std::vector<std::thread> all;
+    for (int t = 0; t < threads; t++) {
+      all.emplace_back([&, t] {
+        JNIEnv* mine = nullptr;
+        if (vm->functions->AttachCurrentThread(vm, &mine, nullptr) != 0) {
+          turn = turns;
+          return;
+        }
+        for (;;) {
+          long now = 0;
+          WhileOutside([&] {
+            while ((now = turn.load()) % threads != t && now < turns) std::this_thread::yield();
+          });
+          if (now >= turns) break;
+          step(mine, now);
+          turn++;
+        }
+        vm->functions->DetachCurrentThread(vm);
+      });
+    }
+    JoinOutside(all);
+  }
 
   JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
@@ -255,75 +286,77 @@ TEST_F(MarksTest, ALocalMadeAfterTheMarksGoesThoughTheCountFellBelowThem) {
 }
 
 
-/* Marks another thread took, handed to this one, read the same as marks this thread
-   remembers (a bracket it closed, or one still open) when the two threads' locals stand
-   at the same count and no global moved the global counts in between. They delete from
-   the marks up only: a global this thread made before them, in a hole below them, stays.
-   The machine's global array may be full when the two must be kept apart. */
+/* Marks another thread took, handed to this one, delete this thread's own globals from
+   the marks up only: a global this thread made before them, in a hole below them, stays,
+   and so does every global of the other thread, above them or not. Nothing in the three
+   levels tells whose marks they are, and taking marks moves no count to keep two
+   threads' apart: where they read the same as marks this thread remembers (its locals
+   at the same count, no global moved the counts in between), from a bracket it closed or
+   one still open, they count as those, and take what this thread made since its own,
+   never anything from before nor the other thread's. */
 TEST_F(MarksTest, MarksOfAnotherThreadNeverTakeTheCallersEarlierGlobals) {
   jobject keep = f->NewGlobalRef(env, text);
-  for (const char* mode : {"closed", "open", "closed, the machine's array full"}) {
+  jobject keepClass = f->NewGlobalRef(env, cls);
+  for (const char* mode : {"closed", "open"}) {
     const bool closed = mode[0] == 'c';
-    const bool full = strchr(mode, ',') != nullptr;
-    for (int round = 0; round < 4; round++) {
+    for (int round = 0; round < 8; round++) {
       jobject kind = round % 2 ? cls : text;  // the name space's array, or the machine's
-      std::vector<jobject> fill;
+      const bool same = round >= 4;           // the other thread's locals at this thread's count
       jobject hole = f->NewGlobalRef(env, kind);
       jobject top = f->NewGlobalRef(env, kind);
-      if (full) {
-        while (MachineGlobals()->GetCount() < MachineGlobals()->GetArray()->GetSize())
-          fill.push_back(f->NewGlobalRef(env, text));
-      }
       f->DeleteGlobalRef(env, hole);
-      const uint32_t capacity = MachineGlobals()->GetArray()->GetSize();
       jint mine[3];
       ASSERT_EQ(0, f->GetHighWaterMarks(env, mine));
       if (closed) {
         ASSERT_EQ(0, f->DeleteRefs(env, mine, 1));
       }
       jobject lasting = f->NewGlobalRef(env, kind);  // into the hole
-      if (full) {
-        ASSERT_EQ(MachineGlobals()->GetCount(), MachineGlobals()->GetArray()->GetSize());
-      }
       jint theirs[3] = {0, 0, 0};
       bool matched = false;
+      jobject after = nullptr;  // the other thread's, made after its marks: above them
       std::thread other([&] {
         JNIEnv* o = nullptr;
         if (vm->functions->AttachCurrentThread(vm, &o, nullptr) != 0) return;
+        const uint32_t want = (uint32_t)mine[2] + (same ? 0 : 1);
         VMObjectHandleArray* locals = o->thread->GetJNIHandleArray();
-        while (locals->GetCount() < (uint32_t)mine[2]) o->functions->NewLocalRef(o, keep);
-        while (locals->GetCount() > (uint32_t)mine[2] && locals->GetCount() > 1)
+        while (locals->GetCount() < want) o->functions->NewLocalRef(o, keep);
+        while (locals->GetCount() > want && locals->GetCount() > 1)
           o->functions->DeleteLocalRef(o, (jobject)(uintptr_t)(locals->GetCount() - 1));
-        matched = locals->GetCount() == (uint32_t)mine[2];
+        matched = locals->GetCount() == want;
         o->functions->GetHighWaterMarks(o, theirs);
+        after = o->functions->NewGlobalRef(o, kind == text ? keep : keepClass);
         vm->functions->DetachCurrentThread(vm);
       });
       JoinOutside(other);
-      ASSERT_TRUE(matched) << "the other thread's locals did not reach this thread's count";
+      ASSERT_TRUE(matched) << "the other thread's locals did not reach the count wanted";
+      ASSERT_NE(nullptr, after);
+      ASSERT_EQ(same, memcmp(mine, theirs, sizeof mine) == 0) << mode << " bracket, round " << round;
       ASSERT_EQ(0, f->DeleteRefs(env, theirs, 1));
-      EXPECT_TRUE(Alive(lasting)) << mode << " bracket, round " << round
-                                  << ": a global made before the other thread's marks, below them, went";
-      EXPECT_TRUE(Alive(keep));
-      EXPECT_TRUE(Alive(top));
-      if (full) {
-        EXPECT_LT(capacity, MachineGlobals()->GetArray()->GetSize()) << "round " << round;
-      }
+      EXPECT_EQ(!same, Alive(lasting)) << mode << " bracket, round " << round
+                                       << (same ? ": marks of this thread's levels missed its global made since"
+                                                : ": a global made before the other thread's marks, below them, went");
+      EXPECT_TRUE(Alive(keep) && Alive(top)) << mode << " bracket, round " << round;
+      EXPECT_TRUE(Alive(after)) << mode << " bracket, round " << round << ": the deletion took the other thread's global";
       if (!closed) {
         // The open bracket is this thread's own, and still takes what was made within it.
         ASSERT_EQ(0, f->DeleteRefs(env, mine, 1));
         EXPECT_FALSE(Alive(lasting)) << "round " << round << ": the open bracket's deletion missed its global";
+        EXPECT_TRUE(Alive(after));
       }
       if (Alive(lasting)) f->DeleteGlobalRef(env, lasting);
+      f->DeleteGlobalRef(env, after);
       f->DeleteGlobalRef(env, top);
-      for (jobject g : fill) f->DeleteGlobalRef(env, g);
     }
   }
   f->DeleteGlobalRef(env, keep);
+  f->DeleteGlobalRef(env, keepClass);
 }
 
 /* Threads hand their marks round while each brackets its own work: a deletion from a
    neighbour's marks takes the caller's globals from those marks up, and never one of
-   its globals below them, however the threads' levels happen to meet. */
+   its globals below them, however the global counts happen to meet. Each thread's
+   locals stand at a count of their own, so that no thread's marks read the same as
+   another's (MarksOfAnotherThreadNeverTakeTheCallersEarlierGlobals has marks that do). */
 TEST_F(MarksTest, MarksHandedBetweenThreadsDeleteFromTheMarksUpOnly) {
   const int kThreads = 4;
   const int kRounds = 300;
@@ -344,6 +377,7 @@ TEST_F(MarksTest, MarksHandedBetweenThreadsDeleteFromTheMarksUpOnly) {
       JNIEnv* mine = nullptr;
       const bool attached = vm->functions->AttachCurrentThread(vm, &mine, nullptr) == 0;
       if (!attached) failed++;
+      for (int i = 0; attached && i < t; i++) mine->functions->NewLocalRef(mine, shared);
       int step = 0;
       for (int round = 0; round < kRounds; round++) {
         jobject before = nullptr, lasting = nullptr;
@@ -544,6 +578,224 @@ TEST_F(MarksTest, BracketsFindTheirGlobalsThroughCollectionsAndKeepLittle) {
   for (jobject top : tops) f->DeleteGlobalRef(env, top);
   ASSERT_EQ(0, f->DeleteRefs(env, outer, 1));
   EXPECT_FALSE(Alive(outerGlobal));
+}
+
+/* Marks are the caller's own business: taking them, by any number of threads in turn,
+   writes nothing into the machine's or the name space's global arrays. Two worker
+   threads whose locals stand at the same count when a request begins bracket one local
+   each (DeleteRefs of kind 0), or only read the marks; their marks read the same as each
+   other's. No global is made, so the counts, and the heap, stay as they were. */
+TEST_F(MarksTest, ThreadsBracketingOnlyTheirLocalsLeaveTheGlobalArraysAsTheyWere) {
+  jobject shared = f->NewGlobalRef(env, text);
+  HHeap* heap = vm->vm->GetHeap();
+  for (bool withLocal : {true, false}) {
+    const uint32_t machineBefore = MachineGlobals()->GetCount();
+    const uint32_t nameSpaceBefore = NameSpaceGlobals()->GetCount();
+    const uint64_t bytesBefore = refhost::BytesInUse(heap);
+    const long kBrackets = 4000;
+    std::atomic<long> steps{0}, failed{0};
+    TakeTurns(2, kBrackets, [&](JNIEnv* e, long) {
+      const JNINativeInterface_* m = e->functions;
+      jint marks[3];
+      if (m->GetHighWaterMarks(e, marks) != 0) failed++;
+      if (withLocal) {
+        if (m->NewLocalRef(e, shared) == nullptr) failed++;
+        if (m->DeleteRefs(e, marks, 0) != 0) failed++;
+      }
+      steps++;
+    });
+    EXPECT_EQ(kBrackets, steps.load());
+    EXPECT_EQ(0, failed.load());
+    EXPECT_EQ(machineBefore, MachineGlobals()->GetCount())
+        << (withLocal ? "brackets of locals" : "marks taken in turn") << " moved the machine's global count";
+    EXPECT_EQ(nameSpaceBefore, NameSpaceGlobals()->GetCount());
+    EXPECT_LT(refhost::BytesInUse(heap), bytesBefore + 64 * 1024)
+        << "the machine heap grew with " << kBrackets << " brackets that made no global";
+  }
+  f->DeleteGlobalRef(env, shared);
+}
+
+/* A host opens a connection bracket and at once (nothing made in between) its first
+   request bracket: the two marks read the same. The request closes (by kind 1, or by
+   both kinds in either order); the connection makes a global into a hole below its
+   marks; the next request opens at the same levels again and closes. The connection is
+   still open, so its deletion takes the global it made, and nothing made before. No
+   GetHighWaterMarks moves a global count to tell the brackets apart. */
+TEST_F(MarksTest, AConnectionWhoseFirstRequestOpensAtOnceTakesItsGlobalWhenItCloses) {
+  auto Close = [&](const jint* marks, int how) {
+    // 0: kind 1; 1: kind 0 then 1; 2: kind 1 then 0.
+    EXPECT_EQ(0, how == 1 ? f->DeleteRefs(env, marks, 0) : 0);
+    EXPECT_EQ(0, f->DeleteRefs(env, marks, 1));
+    EXPECT_EQ(0, how == 2 ? f->DeleteRefs(env, marks, 0) : 0);
+  };
+  auto Counts = [&] { return std::make_pair(MachineGlobals()->GetCount(), NameSpaceGlobals()->GetCount()); };
+  jobject before = f->NewGlobalRef(env, text);
+  for (int how = 0; how < 3; how++) {
+    for (jobject object : {text, cls}) {
+      const char* which = object == text ? "machine's array" : "name space's array";
+      jobject hole = f->NewGlobalRef(env, object);
+      jobject top = f->NewGlobalRef(env, object);
+      f->DeleteGlobalRef(env, hole);
+      jint connection[3], first[3], second[3];
+      ASSERT_EQ(0, f->GetHighWaterMarks(env, connection));
+      ASSERT_EQ(0, f->GetHighWaterMarks(env, first));
+      ASSERT_EQ(0, memcmp(connection, first, sizeof first));
+      jobject request = f->NewGlobalRef(env, object);  // the first request's, into the hole
+      Close(first, how);
+      EXPECT_FALSE(Alive(request)) << which << ", close " << how;
+      jobject mine = f->NewGlobalRef(env, object);  // the connection's, into the hole
+      const auto counts = Counts();
+      ASSERT_EQ(0, f->GetHighWaterMarks(env, second));
+      EXPECT_EQ(counts, Counts()) << which << ": taking marks moved a global count";
+      jobject inner = f->NewGlobalRef(env, object);
+      Close(second, how);
+      EXPECT_FALSE(Alive(inner));
+      EXPECT_TRUE(Alive(mine)) << which << ", close " << how << ": the second request took the connection's global";
+      jobject local = f->NewLocalRef(env, object);  // the connection's
+      Close(connection, how);
+      const bool outlived = Alive(mine);
+      EXPECT_FALSE(outlived) << which << ", close " << how
+                             << ": the connection's deletion left the global it made below its marks";
+      if (how != 0) {
+        EXPECT_FALSE(Alive(local)) << which << ", close " << how << ": the connection's deletion left its local";
+      } else {
+        f->DeleteLocalRef(env, local);
+      }
+      EXPECT_TRUE(Alive(before) && Alive(top)) << which << ", close " << how;
+      if (outlived) f->DeleteGlobalRef(env, mine);
+      f->DeleteGlobalRef(env, top);
+    }
+  }
+  f->DeleteGlobalRef(env, before);
+}
+
+/* Ten brackets opened at once read the same marks, more than the four the thread
+   remembers apart: they share one, counted ten times over. Each closes in turn, innermost
+   first, after making a global into a hole below the marks and a local, with a request
+   bracket of the same levels opened and closed in between: its deletions take those, the
+   request's none of them, and every outer bracket stays open for what comes next. */
+TEST_F(MarksTest, BracketsOpenedAtOnceCloseOneByOne) {
+  jobject before = f->NewGlobalRef(env, text);
+  jobject beforeLocal = f->NewLocalRef(env, text);
+  const int kOpen = 10;
+  std::vector<jobject> holes, tops;
+  for (int i = 0; i < kOpen; i++) holes.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  for (int i = 0; i < kOpen; i++) tops.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  for (jobject hole : holes) f->DeleteGlobalRef(env, hole);
+  jint marks[kOpen][3];
+  for (int i = 0; i < kOpen; i++) {
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, marks[i]));
+    ASSERT_EQ(0, memcmp(marks[0], marks[i], sizeof marks[0]));
+  }
+  for (int i = kOpen - 1; i >= 0; i--) {
+    jobject object = i % 2 ? text : cls;
+    jobject below = f->NewGlobalRef(env, object);  // into a hole
+    ASSERT_LT((uint32_t)(uintptr_t)below & VMJniHandle::IndexMask, (uint32_t)marks[i][object == text ? 1 : 0]);
+    jint request[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, request));
+    jobject made = f->NewGlobalRef(env, object);
+    ASSERT_EQ(0, f->DeleteRefs(env, request, 0));
+    ASSERT_EQ(0, f->DeleteRefs(env, request, 1));
+    EXPECT_FALSE(Alive(made));
+    EXPECT_TRUE(Alive(below)) << "bracket " << i << ": the request took a global made before it";
+    jobject local = f->NewLocalRef(env, object);
+    ASSERT_EQ(0, f->DeleteRefs(env, marks[i], 0));
+    ASSERT_EQ(0, f->DeleteRefs(env, marks[i], 1));
+    EXPECT_FALSE(Alive(below)) << "bracket " << i << " left its global below the marks";
+    EXPECT_FALSE(Alive(local)) << "bracket " << i << " left its local";
+    EXPECT_TRUE(Alive(before) && Alive(beforeLocal));
+  }
+  for (jobject top : tops) EXPECT_TRUE(Alive(top));
+  for (jobject top : tops) f->DeleteGlobalRef(env, top);
+  f->DeleteGlobalRef(env, before);
+}
+
+/* Several threads at once open and close nested brackets (up to three open, whose marks
+   may read the same), make globals of both arrays (their own string, and their own
+   class: the name space's array), delete some one by one, which leaves holes below their
+   marks, and so let the arrays grow past their room now and then; a collection runs at
+   every allocation. After each deletion from a bracket of its own the thread checks:
+   every global it made since the bracket is gone, every one it made before and kept is
+   there. */
+TEST_F(MarksTest, NestedBracketsOnManyThreadsKeepExactlyWhatCameBefore) {
+  const char* classes[] = {"java/lang/Object", "java/lang/Thread", "java/lang/Class", "java/lang/Throwable",
+                           "java/lang/String", "java/lang/Integer"};
+  const int kThreads = 6;
+  const int kRounds = 1500;
+  std::atomic<int> failed{0}, kept{0}, lost{0};
+  const uint32_t stress = VMObjectBase::GetCollectionStress();
+  std::vector<std::thread> all;
+  for (int t = 0; t < kThreads; t++) {
+    all.emplace_back([&, t] {
+      JNIEnv* e = nullptr;
+      if (vm->functions->AttachCurrentThread(vm, &e, nullptr) != 0) {
+        failed++;
+        return;
+      }
+      const JNINativeInterface_* m = e->functions;
+      jobject own[2] = {m->NewGlobalRef(e, m->NewStringUTF(e, "own")), m->NewGlobalRef(e, m->FindClass(e, classes[t]))};
+      auto Names = [&](jobject g) {
+        VMObject* o = VMJniHandle::UnHandle(e, g);
+        return o != nullptr && (o == VMJniHandle::UnHandle(e, own[0]) || o == VMJniHandle::UnHandle(e, own[1]));
+      };
+      struct Bracket {
+        jint marks[3];
+        size_t firstMade;  // index into made at the bracket's opening
+      };
+      std::vector<jobject> made;  // live globals of this thread, oldest first
+      std::vector<Bracket> open;
+      unsigned seed = 12345u + 977u * (unsigned)t;
+      auto Next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+      for (int round = 0; round < kRounds; round++) {
+        const unsigned op = Next() % 10;
+        if (op < 4) {
+          made.push_back(m->NewGlobalRef(e, own[Next() % 2]));
+          if (made.back() == nullptr) failed++, made.pop_back();
+        } else if (op < 6 && !made.empty()) {
+          // One by one: the newest or one in the middle, which leaves a hole.
+          size_t i = Next() % 2 ? made.size() - 1 : Next() % made.size();
+          m->DeleteGlobalRef(e, made[i]);
+          made.erase(made.begin() + (long)i);
+          for (Bracket& b : open)
+            if (b.firstMade > i) b.firstMade--;
+        } else if (op < 8 && open.size() < 3) {
+          Bracket b;
+          if (m->GetHighWaterMarks(e, b.marks) != 0) failed++;
+          b.firstMade = made.size();
+          open.push_back(b);
+        } else if (!open.empty()) {
+          Bracket b = open.back();
+          open.pop_back();
+          if (m->DeleteRefs(e, b.marks, 1) != 0) failed++;
+          for (size_t i = b.firstMade; i < made.size(); i++)
+            if (Names(made[i]) && kept++ == 0)
+              ADD_FAILURE() << "thread " << t << " round " << round << ": handle " << made[i] << ", made "
+                            << i - b.firstMade << " after marks " << b.marks[0] << " " << b.marks[1] << " "
+                            << b.marks[2] << ", outlived their deletion with " << open.size() << " open";
+          made.resize(b.firstMade);
+          for (jobject g : made)
+            if (!Names(g)) lost++;
+        }
+        if (round % 16 == 0) m->DeleteLocalRef(e, m->NewStringUTF(e, "x"));  // collects
+        if (round % 64 == 0) e->thread->Yield();
+      }
+      while (!open.empty()) {
+        m->DeleteRefs(e, open.back().marks, 1);
+        made.resize(open.back().firstMade);
+        open.pop_back();
+      }
+      for (jobject g : made) m->DeleteGlobalRef(e, g);
+      m->DeleteGlobalRef(e, own[0]);
+      m->DeleteGlobalRef(e, own[1]);
+      vm->functions->DetachCurrentThread(vm);
+    });
+  }
+  VMObjectBase::SetCollectionStress(1);
+  JoinOutside(all);
+  VMObjectBase::SetCollectionStress(stress);
+  EXPECT_EQ(0, failed.load());
+  EXPECT_EQ(0, kept.load()) << "deletions from a thread's own brackets kept globals made within them";
+  EXPECT_EQ(0, lost.load()) << "deletions from a thread's own brackets took globals made before them";
 }
 
 }  // namespace

@@ -104,27 +104,20 @@ uint32_t VMHandleArray::FindFree() {
   return index < count ? index : 0;
 }
 
-bool VMHandleArray::AppendEmpty() {
-  uint32_t count = GetCount();
-  if (count >= GetArray()->GetSize()) return false;
-  GetArray()->Set(count, nullptr);
-  SetCount(count + 1);
-  LowerFreeHint(count);
-  return true;
-}
-
 void VMHandleArray::ClearOwned(uint32_t first, VMword owner) {
-  uint32_t count = GetCount();
-  if (first < 1) first = 1;
-  for (uint32_t i = first; i < count; i++) ClearIfOwned(i, owner);
-  DropEmptyTop();
-}
-
-void VMHandleArray::DropEmptyTop() {
+  // ClearIfOwned for each slot, with the arrays read once: a request bracket's deletion
+  // passes here twice.
   VMObjectArray* slots = GetArray();
-  uint32_t count = GetCount();
-  while (count > 1 && slots->Get(count - 1) == nullptr) count--;
-  if (count < GetCount()) SetCount(count);
+  VMintArray* owners = GetOwners();
+  const uint32_t count = GetCount();
+  if (first < 1) first = 1;
+  const uint32_t recorded = owners == nullptr ? 0 : owners->GetSize() < count ? owners->GetSize() : count;
+  for (uint32_t i = first; i < recorded; i++) {
+    if ((VMword)owners->Get(i) != owner || slots->Get(i) == nullptr) continue;
+    slots->Set(i, nullptr);
+    LowerFreeHint(i);
+  }
+  DropEmptyTop();
 }
 
 uint32_t VMHandleArray::Find(VMObject* object) {

@@ -46,9 +46,6 @@ class VMHandleArray : public VMInternalObject {
   void FreeRetired();
   /* The first free slot below Count (from the free hint), 0 when there is none. */
   uint32_t FindFree();
-  /* Raises Count by one over an empty slot, free for the next Add; false when the slot
-     array has no room for it (nothing is allocated). */
-  bool AppendEmpty();
 
   /* Shared arrays record which thread made each slot's handle, so that a thread's bulk
      deletion takes only its own: one owner word a slot. They grow with GrowKeepingOld
@@ -75,7 +72,12 @@ class VMHandleArray : public VMInternalObject {
     LowerFreeHint(index);
   }
   /* Shrinks Count past the empty slots at the top. */
-  void DropEmptyTop();
+  void DropEmptyTop() {
+    VMObjectArray* slots = GetArray();
+    uint32_t count = GetCount();
+    while (count > 1 && slots->Get(count - 1) == nullptr) count--;
+    if (count < GetCount()) SetCount(count);
+  }
   /* Frees the slots and the array through the array's own heap; heap must be that heap
      (anything else is a caller's error, reported, and never used to free). */
   void Destroy(HHeap* heap);

@@ -20,8 +20,8 @@
    marks it remembers, since the oldest of them (an int array of entries of three words:
    the slot, with bit 31 set for the name space's array, and the 64-bit stamp the global
    got), words 23 to 54 remember its four latest marks (the three fill levels, when they
-   were taken, how low the local count has fallen since, whether a bulk deletion has used
-   them, and how recent they are among the four), so that a bulk deletion from them finds
+   were taken, how low the local count has fallen since, how many brackets opened on them
+   are still open, and how recent they are among the four), so that a bulk deletion from them finds
    every global made after them, wherever its slot lies, by reading the slots from the
    marks up and the log's newest entries; words 55 and 56 are the log's live entries, 57
    and 58 the stamp of the thread's last global (one sequence per thread, 64 bits: it
@@ -67,7 +67,9 @@ class VMThread : public VMInternalObject {
   };
   /* The remembered marks: entries of eight words each; an empty entry has a local fill
      level of 0, which no mark has. Entries are filled from the first and never emptied
-     again. Ages run from 0, the newest, among the entries filled. */
+     again. Ages run from 0, the newest, among the entries filled. The opens word counts
+     the marks taken on the entry that no deletion has closed yet, in two halves: those
+     of kind 1 (globals) in the low one, of kind 0 (locals) in the high one. */
   enum { MarkEntries = 4, MarkEntryWords = 8 };
   enum {
     MarkNameSpaceLevel = 0,
@@ -75,9 +77,10 @@ class VMThread : public VMInternalObject {
     MarkLocalLevel = 2,
     MarkStamp = 3, /* and 4: 64 bits */
     MarkLocalLow = 5,
-    MarkUsed = 6,
+    MarkOpens = 6,
     MarkAge = 7
   };
+  enum : uint32_t { MarkOpenGlobals = 1u, MarkOpenLocals = 0x10000u, MarkOpensMask = 0xFFFFu };
   /* A log entry: the slot, then the stamp's two words. */
   enum { GlobalLogEntryWords = 3 };
   enum : uint32_t { GlobalLogNameSpaceBit = 0x80000000u };

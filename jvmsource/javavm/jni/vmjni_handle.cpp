@@ -202,27 +202,25 @@ static bool MakeLogRoom(JNIEnv* env) {
 }
 
 /* Whether slot index of the array lies below the levels of some marks the thread
-   remembers. */
-static bool BelowMarks(VMThread* thread, bool nameSpace, uint32_t index) {
+   remembers. Entries are filled from the first. */
+__attribute__((always_inline)) static inline bool BelowMarks(VMThread* thread, bool nameSpace, uint32_t index) {
   const uint32_t field = nameSpace ? VMThread::MarkNameSpaceLevel : VMThread::MarkMachineLevel;
-  for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
+  for (uint32_t e = 0; e < VMThread::MarkEntries && thread->GetMark(e, VMThread::MarkLocalLevel) != 0; e++)
     if (index < thread->GetMark(e, field)) return true;
   return false;
 }
 
-/* Counts a global the calling thread made in slot index, and logs it when the thread
-   keeps its log (MakeLogRoom made the room) and the slot lies below some marks. */
-static void NoteGlobalMade(JNIEnv* env, VMObjectHandleArray* array, uint32_t index) {
-  VMThread* thread = env->thread;
+/* Counts a global the calling thread made in slot index of the name space's array or
+   the machine's, and logs it when the slot lies below some marks and the thread keeps
+   its log (MakeLogRoom made the room). In line: every global passes here. */
+__attribute__((always_inline)) static inline void NoteGlobalMade(VMThread* thread, bool nameSpace, uint32_t index) {
   if (thread == NULL) return;
   const uint64_t stamp = thread->GetGlobalStamp() + 1;
   thread->SetGlobalStamp(stamp);
+  if (!BelowMarks(thread, nameSpace, index)) return;
   VMintArray* log = thread->GetGlobalLog();
   const uint32_t end = LogEnd(thread);
-  const bool nameSpace = array == NameSpaceOf(env)->GetJNIHandleArray();
-  if (!KeepsMarks(thread) || log == NULL || end + VMThread::GlobalLogEntryWords > log->GetSize() ||
-      !BelowMarks(thread, nameSpace, index))
-    return;
+  if (log == NULL || end + VMThread::GlobalLogEntryWords > log->GetSize()) return;
   log->Set(end, (int32_t)(index | (nameSpace ? (uint32_t)VMThread::GlobalLogNameSpaceBit : 0u)));
   log->Set(end + 1, (int32_t)(uint32_t)stamp);
   log->Set(end + 2, (int32_t)(uint32_t)(stamp >> 32));
@@ -251,13 +249,13 @@ static uint32_t AddShared(JNIEnv* env, VMObjectHandleArray* array, VMObject* obj
   if (index < array->GetArray()->GetSize() && (!owned || array->HasOwnerRoom(index))) {
     index = array->AddAt(index, object) == VMStatus_OK ? index : 0;
     if (index != 0) array->SetOwner(index, owner);
-    if (index != 0 && owned) NoteGlobalMade(env, array, index);
+    if (index != 0 && owned) NoteGlobalMade(env->thread, array == ns->GetJNIHandleArray(), index);
     UnlockShared(ns);
     return index;
   }
   // Growth: no allocation under the spin lock.
   if (!GrowShared(env, ns, array, index, owned, object, owner)) return 0;
-  if (owned) NoteGlobalMade(env, array, index);
+  if (owned) NoteGlobalMade(env->thread, array == ns->GetJNIHandleArray(), index);
   return index;
 }
 
@@ -311,61 +309,69 @@ void VMJniHandle::AdvanceStamps(JNIEnv* env, uint64_t n) {
 /* A mark is only the fill levels, and the levels come round again: a global may be put
    into a slot freed below them, and the local count falls below them when the newest
    locals are deleted. So the thread remembers its latest marks with when they were taken
-   and how low its local count has fallen since. Marks it no longer remembers (or another
-   thread's) delete by position only. The levels of an entry are written under the spin
-   lock, so that other threads' marks may be kept apart from them (TakenByAnother). */
+   and how low its local count has fallen since. Marks it no longer remembers delete by
+   position only, and so do another thread's, unless they read the same as marks of the
+   caller's own: nothing in three fill levels tells whose they are, and taking marks
+   writes nothing another thread reads. The record is the thread's own: only the thread
+   reads or writes it.
 
-static bool SameLevels(VMThread* thread, uint32_t e, const jint* marks) {
-  return thread->GetMark(e, VMThread::MarkLocalLevel) != 0 &&
-         thread->GetMark(e, VMThread::MarkNameSpaceLevel) == (uint32_t)marks[0] &&
-         thread->GetMark(e, VMThread::MarkMachineLevel) == (uint32_t)marks[1] &&
-         thread->GetMark(e, VMThread::MarkLocalLevel) == (uint32_t)marks[2];
+   Brackets inside brackets may read the same levels. Marks taken again while nothing was
+   made since those of the same levels (the thread made no global, its local count did
+   not fall) count one more open on their entry, once for each kind of deletion; a
+   deletion of a kind closes the newest entry of its levels still open for that kind. Marks
+   of the same levels taken after something was made go to an entry of their own, so an
+   outer bracket still open keeps the stamp it was taken with. */
+
+static uint32_t Opens(VMThread* thread, uint32_t e, uint32_t kind) {
+  const uint32_t opens = thread->GetMark(e, VMThread::MarkOpens);
+  return (kind == VMThread::MarkOpenLocals ? opens >> 16 : opens) & VMThread::MarkOpensMask;
 }
 
-static int FindMarks(VMThread* thread, const jint* marks) {
-  for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
-    if (SameLevels(thread, e, marks)) return (int)e;
-  return -1;
+/* Closed by a deletion of either kind: the scope has been left once, and later marks of
+   the same levels are taken as the newer. */
+static bool Closed(VMThread* thread, uint32_t e) {
+  return Opens(thread, e, VMThread::MarkOpenGlobals) == 0 || Opens(thread, e, VMThread::MarkOpenLocals) == 0;
 }
 
-/* Whether another thread of the machine remembers marks of these levels: handed to it,
-   marks of the caller's would read as its own. The threads' records are read under the
-   spin lock, the threads array's lock as well. */
-static bool TakenByAnother(VM* vm, VMThread* self, const jint* marks) {
-  VMThreadHandleArray* threads = vm->GetThreads();
-  if (threads == NULL) return false;
-  for (uint32_t i = 1; i < threads->GetCount(); i++) {
-    VMThread* other = threads->Get(i);
-    if (other == NULL || other == self || !KeepsMarks(other)) continue;
-    for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
-      if (SameLevels(other, e, marks)) return true;
+/* The newest entry of these levels still open for a deletion of kind (MarkOpenGlobals or
+   MarkOpenLocals; 0 for none), else the newest of these levels (marks used again); -1
+   when the thread remembers none. Entries are filled from the first. */
+__attribute__((always_inline)) static inline int FindMarks(VMThread* thread, const jint* marks, uint32_t kind) {
+  // Ranked by age, those open for kind before the rest.
+  int best = -1;
+  uint32_t bestRank = 2 * VMThread::MarkEntries;
+  for (uint32_t e = 0; e < VMThread::MarkEntries; e++) {
+    const uint32_t local = thread->GetMark(e, VMThread::MarkLocalLevel);
+    if (local == 0) break;
+    if (local != (uint32_t)marks[2] || thread->GetMark(e, VMThread::MarkMachineLevel) != (uint32_t)marks[1] ||
+        thread->GetMark(e, VMThread::MarkNameSpaceLevel) != (uint32_t)marks[0])
+      continue;
+    const bool open = kind != 0 && Opens(thread, e, kind) != 0;
+    const uint32_t rank = thread->GetMark(e, VMThread::MarkAge) + (open ? 0u : (uint32_t)VMThread::MarkEntries);
+    if (rank < bestRank) {
+      best = (int)e;
+      bestRank = rank;
+    }
   }
-  return false;
+  return best;
 }
 
-/* Whether new marks of the same levels as entry e may take its place: a bulk deletion
-   has used e (its scope has been closed once; a later one of the same levels is taken as
-   the newer), or a deletion from new marks would take just what one from e would (the
-   thread has made no global since e, and its local count has not fallen since). Else e
-   is an outer scope still open, and the two must not be told apart by their levels. */
-static bool MayReplace(VMThread* thread, int e) {
-  if (thread->GetMark(e, VMThread::MarkUsed) != 0) return true;
+/* Whether a deletion from new marks would take just what one from entry e takes: the
+   thread has made no global since e, and its local count has not fallen since. */
+static bool NothingMadeSince(VMThread* thread, uint32_t e) {
   return thread->GetGlobalStamp() == thread->GetMarkStamp(e) &&
          thread->GetMark(e, VMThread::MarkLocalLow) == thread->GetMark(e, VMThread::MarkLocalLevel);
 }
 
-/* The entry new marks go to: the one of the same levels, else an empty one, else the
-   oldest a deletion has used (its scope closed), else the oldest. An outer scope still
-   open thus outlives any number of closed inner ones. */
-static uint32_t EntryFor(VMThread* thread, const jint* marks) {
-  int same = FindMarks(thread, marks);
-  if (same >= 0) return (uint32_t)same;
+/* The entry new marks go to when none of their levels may take them: an empty one, else
+   the oldest closed, else the oldest. An outer scope still open thus outlives any number
+   of closed inner ones. */
+static uint32_t FreeEntry(VMThread* thread) {
   uint32_t best = 0;
   uint32_t bestRank = 0;
   for (uint32_t e = 0; e < VMThread::MarkEntries; e++) {
     if (thread->GetMark(e, VMThread::MarkLocalLevel) == 0) return e;
-    const bool used = thread->GetMark(e, VMThread::MarkUsed) != 0;
-    const uint32_t rank = thread->GetMark(e, VMThread::MarkAge) + (used ? (uint32_t)VMThread::MarkEntries : 0u);
+    const uint32_t rank = thread->GetMark(e, VMThread::MarkAge) + (Closed(thread, e) ? (uint32_t)VMThread::MarkEntries : 0u);
     if (rank >= bestRank) {
       best = e;
       bestRank = rank;
@@ -374,29 +380,50 @@ static uint32_t EntryFor(VMThread* thread, const jint* marks) {
   return best;
 }
 
-static void RememberMarks(VMThread* thread, const jint* marks) {
-  const uint32_t e = EntryFor(thread, marks);
-  // The others filled before e grow older by one; e is the newest.
+/* Makes entry e the newest: the others filled before it grow older by one. */
+static void MakeNewest(VMThread* thread, uint32_t e) {
   const bool filled = thread->GetMark(e, VMThread::MarkLocalLevel) != 0;
   const uint32_t age = filled ? thread->GetMark(e, VMThread::MarkAge) : (uint32_t)VMThread::MarkEntries;
+  if (age == 0) return;
   for (uint32_t f = 0; f < VMThread::MarkEntries; f++)
     if (f != e && thread->GetMark(f, VMThread::MarkLocalLevel) != 0 && thread->GetMark(f, VMThread::MarkAge) < age)
       thread->SetMark(f, VMThread::MarkAge, thread->GetMark(f, VMThread::MarkAge) + 1);
   thread->SetMark(e, VMThread::MarkAge, 0);
+}
+
+static void RememberMarks(VMThread* thread, const jint* marks) {
+  const int same = FindMarks(thread, marks, 0);
+  if (same >= 0 && !Closed(thread, (uint32_t)same) && NothingMadeSince(thread, (uint32_t)same)) {
+    const uint32_t e = (uint32_t)same;
+    uint32_t opens = thread->GetMark(e, VMThread::MarkOpens);
+    if (Opens(thread, e, VMThread::MarkOpenGlobals) < VMThread::MarkOpensMask) opens += VMThread::MarkOpenGlobals;
+    if (Opens(thread, e, VMThread::MarkOpenLocals) < VMThread::MarkOpensMask) opens += VMThread::MarkOpenLocals;
+    thread->SetMark(e, VMThread::MarkOpens, opens);
+    MakeNewest(thread, e);
+    return;
+  }
+  const uint32_t e = same >= 0 && Closed(thread, (uint32_t)same) ? (uint32_t)same : FreeEntry(thread);
+  if (e != (uint32_t)same || thread->GetMark(e, VMThread::MarkAge) != 0) MakeNewest(thread, e);
   thread->SetMark(e, VMThread::MarkNameSpaceLevel, (uint32_t)marks[0]);
   thread->SetMark(e, VMThread::MarkMachineLevel, (uint32_t)marks[1]);
   thread->SetMark(e, VMThread::MarkLocalLevel, (uint32_t)marks[2]);
   // Every global this thread made before has a stamp up to this one.
   thread->SetMarkStamp(e, thread->GetGlobalStamp());
   thread->SetMark(e, VMThread::MarkLocalLow, (uint32_t)marks[2]);
-  thread->SetMark(e, VMThread::MarkUsed, 0);
+  thread->SetMark(e, VMThread::MarkOpens, VMThread::MarkOpenGlobals | VMThread::MarkOpenLocals);
+}
+
+/* A deletion of kind closes one open of entry e. */
+__attribute__((always_inline)) static inline void CloseOnce(VMThread* thread, int e, uint32_t kind) {
+  if (e < 0 || Opens(thread, (uint32_t)e, kind) == 0) return;
+  thread->SetMark((uint32_t)e, VMThread::MarkOpens, thread->GetMark((uint32_t)e, VMThread::MarkOpens) - kind);
 }
 
 /* Drops the log entries of globals made before every remembered marks: no deletion
    asks for them. */
 static void TrimLog(VMThread* thread) {
   VMintArray* log = thread->GetGlobalLog();
-  if (log == NULL) return;
+  if (log == NULL || LogEnd(thread) == 0) return;
   uint64_t oldest = thread->GetGlobalStamp();
   for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
     if (thread->GetMark(e, VMThread::MarkLocalLevel) != 0 && thread->GetMarkStamp(e) < oldest)
@@ -446,30 +473,12 @@ bool VMJniHandle::GetHighWaterMarks(JNIEnv* env, jint* marks) {
   VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
   VMThread* thread = env->thread;
   if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
+  marks[0] = (jint)nsGlobals->GetCount();
+  marks[1] = (jint)vmGlobals->GetCount();
+  UnlockShared(ns);
   marks[2] = (jint)thread->GetJNIHandleArray()->GetCount();
-  // Marks of the same levels as others the machine must tell apart from them (an outer
-  // scope of the thread's own still open, when it made a global into a hole or its
-  // locals fell and rose again in between; any marks another thread remembers) raise
-  // the machine's count over an empty slot, free for the next global, until the levels
-  // differ. Each raise passes a level some entry holds, so the raises end; a refused
-  // heap ends them early, and the later marks then take the place of the thread's own.
-  VMThreadHandleArray* threads = vm->GetThreads();
-  const uint32_t entries = (threads != NULL ? threads->GetCount() + 1 : 2) * VMThread::MarkEntries;
-  for (uint32_t tries = 0;; tries++) {
-    marks[0] = (jint)nsGlobals->GetCount();
-    marks[1] = (jint)vmGlobals->GetCount();
-    int e = FindMarks(thread, marks);
-    bool apart = (e < 0 || MayReplace(thread, e)) && !TakenByAnother(vm, thread, marks);
-    if (apart || tries > entries) break;
-    if (vmGlobals->AppendEmpty()) continue;
-    const uint32_t count = vmGlobals->GetCount();
-    bool grown = GrowShared(env, ns, vmGlobals, count, true, NULL, 0);
-    if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
-    if (!grown) break;
-  }
   RememberMarks(thread, marks);
   TrimLog(thread);
-  UnlockShared(ns);
   return true;
 }
 
@@ -499,8 +508,8 @@ bool VMJniHandle::DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
   if (marks == NULL || ns == NULL || vm == NULL || env->thread == NULL) return false;
   VMThread* thread = env->thread;
   if (kind == 0) {
-    const int remembered = FindMarks(thread, marks);
-    if (remembered >= 0) thread->SetMark(remembered, VMThread::MarkUsed, 1);
+    const int remembered = FindMarks(thread, marks, VMThread::MarkOpenLocals);
+    CloseOnce(thread, remembered, VMThread::MarkOpenLocals);
     VMObjectHandleArray* locals = thread->GetJNIHandleArray();
     uint32_t first = Mark(marks[2]);
     if (remembered >= 0) first = Mark((jint)thread->GetMark(remembered, VMThread::MarkLocalLow));
@@ -509,12 +518,10 @@ bool VMJniHandle::DeleteRefs(JNIEnv* env, const jint* marks, jint kind) {
   } else if (kind == 1) {
     VMObjectHandleArray* nsGlobals = ns->GetJNIHandleArray();
     VMObjectHandleArray* vmGlobals = vm->GetJNIHandleArray();
+    const int remembered = FindMarks(thread, marks, VMThread::MarkOpenGlobals);
     if (!LockShared(env, ns, nsGlobals, vmGlobals, true)) return false;
-    const int remembered = FindMarks(thread, marks);
-    if (remembered >= 0) {
-      thread->SetMark(remembered, VMThread::MarkUsed, 1);
-      ClearLoggedSince(env, thread, thread->GetMarkStamp(remembered), marks);
-    }
+    if (remembered >= 0) ClearLoggedSince(env, thread, thread->GetMarkStamp((uint32_t)remembered), marks);
+    CloseOnce(thread, remembered, VMThread::MarkOpenGlobals);
     // Only this thread's: another thread's handle above the marks stays its own, and
     // its slot is not handed out again.
     vmGlobals->ClearOwned(Mark(marks[1]), OwnerOf(env));
