@@ -3,7 +3,8 @@
    Every agent pointer a client hands in is looked for among the agents of the listed
    machines before it is used: a stale, detached-twice or made-up pointer is refused.
    An agent found is marked busy under the global mutex, so the machine's destruction,
-   which unlists it under the same mutex, waits for the call before it frees the agent. */
+   which unlists it under the same mutex, waits for the call before it frees anything,
+   and an abandon is refused while the call runs. */
 #include <string.h>
 
 #include "vm.h"

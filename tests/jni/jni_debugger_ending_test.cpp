@@ -1,0 +1,274 @@
+/* A machine's end and creation against the debugger's client: a client call that has
+   claimed the agent when the host abandons or destroys the machine, the client's attach
+   while a collection of the machine waits for a thread that waits for the global mutex,
+   and a creation that waits for a debugger while the machine collects or is destroyed.
+   A case that finds threads blocked for good ends the process after saying so: nothing
+   else can end its machine. */
+#include "jni_support.h"
+
+#include <stdio.h>
+#include <unistd.h>
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "safe_wait.h"
+#include "vmdebugger.h"
+#include "vmjni_entries.h"
+
+namespace jni_test {
+namespace {
+
+using Ms = std::chrono::milliseconds;
+
+/* A client thread held in the host's binding of its thread to the machine, where a
+   preempted thread may be. 0: not yet held; 1: held; 2: let go by the test; 3: let go
+   once the host sleeps after gSleepsBefore (the other side waits), or after 3 s. */
+std::atomic<int> gStage{0};
+std::atomic<uint32_t> gSleepsBefore{0};
+thread_local bool tlsHold = false;
+void(HOSTCALL* gRealAttachEnv)(JavaVM*, JNIEnv*) = nullptr;
+/* Run by the held thread as it is let go, before it binds. */
+std::function<void()> gOnLetGo;
+
+void HOSTCALL HeldAttachEnv(JavaVM* vm, JNIEnv* env) {
+  if (tlsHold && env != nullptr) {
+    tlsHold = false;
+    gStage = 1;
+    for (int i = 0; i < 3000; i++) {
+      int stage = gStage.load();
+      if (stage == 2 || (stage == 3 && refhost::SleepCallCount() > gSleepsBefore.load())) break;
+      std::this_thread::sleep_for(Ms(1));
+    }
+    if (gOnLetGo) gOnLetGo();
+  }
+  gRealAttachEnv(vm, env);
+}
+
+/* A client thread held at the first host mutex it takes while it serves a call (the
+   global mutex of the agent's connection). */
+std::atomic<void*> gClientId{nullptr};
+std::atomic<bool> gHeldInCall{false};
+std::atomic<bool> gLetGo{false};
+jboolean(HOSTCALL* gRealMutexLock)(void*) = nullptr;
+
+jboolean HOSTCALL HeldMutexLock(void* mutex) {
+  JNIHostFunctions* h = refhost::Functions();
+  JNIEnv* env = gClientId.load() != nullptr && h->CurrentThreadId() == gClientId.load() ? h->GetCurrentEnv() : nullptr;
+  if (env != nullptr && env->thread != nullptr && env->thread->GetServingDebugger() && !gHeldInCall.load()) {
+    gHeldInCall = true;
+    for (int i = 0; i < 10000 && !gLetGo.load(); i++) std::this_thread::sleep_for(Ms(1));
+  }
+  return gRealMutexLock(mutex);
+}
+
+class DebuggerEndingTest : public JniTest {
+ protected:
+  void SetUp() override {
+    JniTest::SetUp();
+    gStage = 0;
+    gOnLetGo = nullptr;
+    gRealAttachEnv = host->AttachThreadEnv;
+    gRealMutexLock = host->MutexLock;
+    gClientId = nullptr;
+    gHeldInCall = false;
+    gLetGo = false;
+  }
+  void TearDown() override {
+    host->AttachThreadEnv = gRealAttachEnv;
+    host->MutexLock = gRealMutexLock;
+    gOnLetGo = nullptr;
+    JniTest::TearDown();
+  }
+  /* The machine made by the calling thread, abandoned or not: the creation's own blocks
+     are the host's to free after an abandon. */
+  JavaVM* CreateToAbandon(JNIEnv** env) {
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler lostByDesign;
+#endif
+    return Create(env);
+  }
+};
+
+/* A client call (JNI_DebugEventPending) has claimed the agent and is binding its thread
+   to the machine when the host abandons the machine, its last: the abandon is refused,
+   and neither the name space nor the process state goes under the call. (The abandon
+   released both, and the call went on with a freed name space.) */
+TEST_F(DebuggerEndingTest, AnAbandonIsRefusedWhileAClientCallBindsItsThread) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = CreateToAbandon(&env);
+  ASSERT_NE(nullptr, vm);
+  void* agent = JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  host->AttachThreadEnv = HeldAttachEnv;
+  std::atomic<int> answer{-5};
+  std::thread client([&] {
+    tlsHold = true;
+    answer = JNI_DebugEventPending(agent);
+  });
+  WhileOutside([] {
+    while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  gSleepsBefore = refhost::SleepCallCount();
+  gStage = 3;
+  const jint abandoned = vm->functions->AbandonJavaVM(vm);
+  const bool underWay = answer.load() == -5;
+  printf("AbandonJavaVM %d, client call still under way %d, process state %d\n", abandoned, underWay,
+         ProcessStateExists());
+  EXPECT_FALSE(abandoned == 0 && underWay) << "the machine was abandoned under a client call";
+  EXPECT_TRUE(abandoned != 0 || ProcessStateExists() || !underWay);
+  gStage = 2;
+  JoinOutside(client);
+  host->AttachThreadEnv = gRealAttachEnv;
+  EXPECT_EQ(0, answer.load());
+  if (abandoned == 0) {
+    FreeAbandoned(vm, env);
+    return;
+  }
+  // Refused, the machine is whole: the client leaves and it is destroyed as ever.
+  JNI_DebugDetach(agent);
+  Destroy(vm);
+}
+
+/* The same with the call held further on, at the global mutex its connection takes once
+   the thread is attached and serves the call. */
+TEST_F(DebuggerEndingTest, AnAbandonIsRefusedWhileAClientCallConnects) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = CreateToAbandon(&env);
+  ASSERT_NE(nullptr, vm);
+  void* agent = JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  std::atomic<int> answer{-5};
+  std::thread client([&] {
+    gClientId = refhost::Functions()->CurrentThreadId();
+    host->MutexLock = HeldMutexLock;
+    answer = JNI_DebugEventPending(agent);
+  });
+  bool held = false;
+  WhileOutside([&] { held = WaitFor([] { return gHeldInCall.load(); }, 10000); });
+  host->MutexLock = gRealMutexLock;
+  ASSERT_TRUE(held) << "the client's call never reached the hold";
+  const jint abandoned = vm->functions->AbandonJavaVM(vm);
+  printf("AbandonJavaVM during the client's call: %d\n", abandoned);
+  const bool underWay = answer.load() == -5;
+  gLetGo = true;
+  JoinOutside(client);
+  gClientId = nullptr;
+  EXPECT_FALSE(abandoned == 0 && underWay) << "the machine was abandoned under a client call";
+  if (abandoned == 0) {
+    FreeAbandoned(vm, env);
+    return;
+  }
+  EXPECT_EQ(0, answer.load());
+  JNI_DebugDetach(agent);
+  Destroy(vm);
+}
+
+/* A client's detach has claimed the agent and is binding its thread, not yet attached,
+   when the machine is destroyed (the client never connected, so the destroy does not
+   wait for it to leave). The destroy waits for the call before it tears anything down:
+   the call finds the machine whole, and the agent it puts on the dead list is freed
+   with the machine, not before and walked after. */
+TEST_F(DebuggerEndingTest, ADetachClaimedBeforeTheDestroyEndsBeforeTheMachineIsTornDown) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  ASSERT_NE(nullptr, vm->vm->GetJNIHandleArray());
+  void* agent = JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  host->AttachThreadEnv = HeldAttachEnv;
+  // Read as the call goes on: the destroyer sleeps then, and cannot free the machine
+  // object before the call has let go of the agent.
+  static std::atomic<int> tornDown;
+  tornDown = -1;
+  gOnLetGo = [vm] { tornDown = vm->vm->GetJNIHandleArray() == nullptr ? 1 : 0; };
+  std::atomic<bool> done{false};
+  std::thread client([&] {
+    tlsHold = true;
+    JNI_DebugDetach(agent);
+    done = true;
+  });
+  WhileOutside([] {
+    while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  gSleepsBefore = refhost::SleepCallCount();
+  gStage = 3;
+  EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+  printf("DestroyJavaVM returned; the detach had ended: %d; its machine was torn down under it: %d\n", done.load(),
+         tornDown.load());
+  EXPECT_EQ(0, tornDown.load()) << "the machine's teardown began under a client call claimed before the destroy";
+  gStage = 2;
+  client.join();
+  EXPECT_TRUE(done.load());
+}
+
+/* A client attaches, polls (connecting) and detaches without pause, on one thread, and
+   sets its loader on another, while the host abandons the machine (again and again until
+   it is not refused) or destroys it. Nothing any call reads goes before the call ends;
+   the sanitizer build finds what does. */
+TEST_F(DebuggerEndingTest, ClientCallsRacingAnAbandonOrADestroyReadNothingFreed) {
+  const int kRounds = 24;
+  int refusals = 0, callsBefore = 0;
+  for (int round = 0; round < kRounds; round++) {
+    const bool abandon = (round & 1) == 0;
+    JNIEnv* env = nullptr;
+    JavaVM* vm = abandon ? CreateToAbandon(&env) : Create(&env);
+    ASSERT_NE(nullptr, vm);
+    std::atomic<bool> stop{false};
+    std::atomic<int> calls{0};
+    std::atomic<void*> current{nullptr};
+    std::thread client([&] {
+      while (!stop.load()) {
+        void* agent = JNI_DebugAttach(nullptr);
+        if (agent == nullptr) {
+          std::this_thread::yield();
+          continue;
+        }
+        current = agent;
+        (void)JNI_DebugEventPending(agent);
+        calls++;
+        JNI_DebugDetach(agent);
+        std::this_thread::yield();
+      }
+    });
+    std::thread loader([&] {
+      while (!stop.load()) {
+        void* agent = current.load();
+        JNI_DebugSetLoaderID(agent, (void*)&calls);
+        (void)JNI_DebugEventPending(agent);
+        std::this_thread::yield();
+      }
+    });
+    WhileOutside([&] { WaitFor([&] { return calls.load() > round % 5; }, 2000); });
+    callsBefore += calls.load() > 0;
+    if (abandon) {
+      jint abandoned = -1;
+      for (int i = 0; i < 20000 && abandoned != 0; i++) {
+        abandoned = vm->functions->AbandonJavaVM(vm);
+        if (abandoned != 0) {
+          refusals++;
+          WhileOutside([] { std::this_thread::sleep_for(std::chrono::microseconds(100)); });
+        }
+      }
+      ASSERT_EQ(0, abandoned) << "round " << round << ": every abandon was refused";
+      stop = true;
+      client.join();
+      loader.join();
+      FreeAbandoned(vm, env);
+    } else {
+      EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm)) << "round " << round;
+      stop = true;
+      client.join();
+      loader.join();
+    }
+    ASSERT_FALSE(ProcessStateExists()) << "round " << round;
+  }
+  printf("%d rounds, %d with client calls before the end, %d abandons refused\n", kRounds, callsBefore, refusals);
+}
+
+}  // namespace
+}  // namespace jni_test
