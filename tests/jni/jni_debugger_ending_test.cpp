@@ -66,6 +66,13 @@ jboolean HOSTCALL HeldMutexLock(void* mutex) {
   return gRealMutexLock(mutex);
 }
 
+[[noreturn]] void Blocked(const char* what) {
+  ADD_FAILURE() << "blocked: " << what;
+  printf("BLOCKED: %s\n", what);
+  fflush(stdout);
+  _exit(1);
+}
+
 class DebuggerEndingTest : public JniTest {
  protected:
   void SetUp() override {
@@ -268,6 +275,113 @@ TEST_F(DebuggerEndingTest, ClientCallsRacingAnAbandonOrADestroyReadNothingFreed)
     ASSERT_FALSE(ProcessStateExists()) << "round " << round;
   }
   printf("%d rounds, %d with client calls before the end, %d abandons refused\n", kRounds, callsBefore, refusals);
+}
+
+/* JNI_DebugAttach is held in its thread's attach while a thread of the machine waits for
+   the global mutex (it lists the machines) and another collects, which waits for the
+   lister: the attach holds no global mutex meanwhile, so the lister lists, the
+   collection ends and the attach with it. (The attach held the mutex and waited for the
+   collection, and nothing moved.) */
+TEST_F(DebuggerEndingTest, ADebuggerAttachHoldsNoGlobalMutexWhileItsThreadAttaches) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::atomic<int> lister{0};     // 1: attached; 2: to list; 3: listed
+  std::atomic<int> collector{0};  // 1: attached; 2: to collect; 3: collected
+  std::thread inMachine([&] {
+    JNIEnv* mine = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+    lister = 1;
+    // Declared while it waits for its cue, not while it waits for the mutex.
+    WhileOutside([&] {
+      while (lister.load() != 2) std::this_thread::sleep_for(Ms(1));
+    });
+    jsize total = 0;
+    JNI_GetCreatedJavaVMs(nullptr, 0, &total);
+    lister = 3;
+    VMJniInvoke::DetachCurrentThread(vm);
+  });
+  std::thread other([&] {
+    JNIEnv* mine = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+    collector = 1;
+    WhileOutside([&] {
+      while (collector.load() != 2) std::this_thread::sleep_for(Ms(1));
+    });
+    vm->vm->GarbageCollect(false);
+    collector = 3;
+    VMJniInvoke::DetachCurrentThread(vm);
+  });
+  WhileOutside([&] {
+    while (lister.load() != 1 || collector.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  host->AttachThreadEnv = HeldAttachEnv;
+  std::atomic<void*> agent{(void*)-1};
+  std::thread client([&] {
+    tlsHold = true;
+    agent = JNI_DebugAttach(nullptr);
+  });
+  WhileOutside([&] {
+    while (gStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+    lister = 2;
+    std::this_thread::sleep_for(Ms(200));  // the lister is at the global mutex by now
+    collector = 2;
+    std::this_thread::sleep_for(Ms(200));  // the collection waits for the lister by now
+    gStage = 2;
+    if (!WaitFor([&] { return agent.load() != (void*)-1 && lister.load() == 3 && collector.load() == 3; }, 10000))
+      Blocked("10 s on: the debugger's attach, its collection and the lister wait for one another");
+  });
+  client.join();
+  JoinOutside(other);
+  JoinOutside(inMachine);
+  host->AttachThreadEnv = gRealAttachEnv;
+  EXPECT_NE(nullptr, agent.load());
+  if (agent.load() != nullptr) JNI_DebugDetach(agent.load());
+  Destroy(vm);
+}
+
+/* Clients on several threads attach to one machine at once, round after round, and a
+   destroy comes in some rounds: one agent at most is the machine's, every other attach
+   is refused, and an agent made for a machine whose end has begun is not handed out. */
+TEST_F(DebuggerEndingTest, DebuggerAttachesRacingOneAnotherAndADestroyHandOutOneAgent) {
+  const int kRounds = 40, kClients = 4;
+  int destroysRaced = 0;
+  for (int round = 0; round < kRounds; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    const bool destroy = round % 4 == 3;
+    std::atomic<int> go{0};
+    std::atomic<void*> got[kClients];
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; i++) {
+      got[i] = nullptr;
+      clients.emplace_back([&, i] {
+        while (go.load() == 0) std::this_thread::yield();
+        got[i] = JNI_DebugAttach(nullptr);
+      });
+    }
+    go = 1;
+    if (destroy) {
+      EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm));
+      for (auto& t : clients) t.join();
+      destroysRaced++;
+      continue;  // any agent handed out went with the machine; its pointer is refused
+    }
+    JoinOutside(clients);
+    int agents = 0;
+    void* agent = nullptr;
+    for (int i = 0; i < kClients; i++)
+      if (got[i].load() != nullptr) {
+        agents++;
+        agent = got[i].load();
+      }
+    EXPECT_EQ(1, agents) << "round " << round;
+    EXPECT_EQ(agent, (void*)vm->vm->GetDebugger()) << "round " << round;
+    if (agent != nullptr) JNI_DebugDetach(agent);
+    Destroy(vm);
+  }
+  printf("%d rounds, %d with a destroy racing the attaches\n", kRounds, destroysRaced);
 }
 
 }  // namespace
