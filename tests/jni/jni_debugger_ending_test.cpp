@@ -99,6 +99,27 @@ class DebuggerEndingTest : public JniTest {
 #endif
     return Create(env);
   }
+  /* A creation that waits for a debugger, on its own thread, once the machine is listed. */
+  struct Waiting {
+    std::thread creator;
+    std::atomic<int> created{-5};
+    JavaVM* made = nullptr;
+    JNIEnv* madeEnv = nullptr;
+    JavaVM* listed = nullptr;
+  };
+  void StartCreationWaitingForADebugger(Waiting& w) {
+    JNICreateArgs args = Args();
+    args.waitForDebugger = 1;
+    w.creator = std::thread([&w, args]() mutable {
+      w.created = JNI_CreateJavaVM(&w.made, &w.madeEnv, &args);
+      if (w.created == 0) VMJniInvoke::DetachCurrentThread(w.made);
+    });
+    ASSERT_TRUE(WaitFor([&] {
+      jsize total = 0;
+      JNI_GetCreatedJavaVMs(&w.listed, 1, &total);
+      return total == 1;
+    }));
+  }
 };
 
 /* A client call (JNI_DebugEventPending) has claimed the agent and is binding its thread
@@ -382,6 +403,68 @@ TEST_F(DebuggerEndingTest, DebuggerAttachesRacingOneAnotherAndADestroyHandOutOne
     Destroy(vm);
   }
   printf("%d rounds, %d with a destroy racing the attaches\n", kRounds, destroysRaced);
+}
+
+/* While a creation waits for a debugger, a thread attached to the listed machine (as the
+   client attaches) collects: the creating thread's wait is declared, so the collection
+   ends; the client then connects and the creation goes on. (The collection waited for
+   the creating thread for good, and the client, attaching to connect, for it.) */
+TEST_F(DebuggerEndingTest, ACollectionGoesOnWhileTheCreationWaitsForADebugger) {
+  Waiting w;
+  StartCreationWaitingForADebugger(w);
+  if (HasFatalFailure()) return;
+  std::this_thread::sleep_for(Ms(100));
+  std::atomic<int> collected{0};
+  std::thread other([&] {
+    JNIEnv* mine = nullptr;
+    if (VMJniAttachCurrentThreadNoObject(w.listed, &mine, nullptr) != 0) return;
+    collected = 1;
+    w.listed->vm->GarbageCollect(false);
+    collected = 2;
+    VMJniInvoke::DetachCurrentThread(w.listed);
+  });
+  if (!WaitFor([&] { return collected.load() == 2; }, 5000))
+    Blocked("5 s on: a collection of a machine whose creation waits for a debugger waits for the creating thread");
+  other.join();
+  void* agent = JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  std::atomic<int> connected{-5};
+  std::thread client([&] { connected = JNI_DebugEventPending(agent); });
+  if (!WaitFor([&] { return connected.load() != -5 && w.created.load() != -5; }, 10000))
+    Blocked("10 s on: the connected client's creation did not go on");
+  client.join();
+  w.creator.join();
+  EXPECT_EQ(0, connected.load());
+  EXPECT_EQ(0, w.created.load());
+  JNI_DebugDetach(agent);
+  if (w.created == 0) Destroy(w.made);
+}
+
+/* A host shuts down (destroys what is listed) while a creation waits for a debugger that
+   never comes: the creation gives up once the machine is marked, and the destroy ends,
+   from a thread not attached and from one attached to the listed machine. (The destroy
+   waited for the creating thread, which never looked at the mark.) */
+TEST_F(DebuggerEndingTest, ADestroyOfACreationWaitingForADebuggerFailsTheCreation) {
+  for (int attachedDestroyer = 0; attachedDestroyer < 2; attachedDestroyer++) {
+    Waiting w;
+    StartCreationWaitingForADebugger(w);
+    if (HasFatalFailure()) return;
+    std::atomic<int> destroyed{-5};
+    std::thread shutdown([&] {
+      JNIEnv* mine = nullptr;
+      if (attachedDestroyer && VMJniAttachCurrentThreadNoObject(w.listed, &mine, nullptr) != 0) return;
+      destroyed = VMJniInvoke::DestroyJavaVM(w.listed);
+    });
+    if (!WaitFor([&] { return destroyed.load() != -5 && w.created.load() != -5; }, 5000))
+      Blocked("5 s on: the destroy of a machine whose creation waits for a debugger waits for the creation");
+    shutdown.join();
+    w.creator.join();
+    printf("destroyer attached %d: destroy %d, creation %d\n", attachedDestroyer, destroyed.load(), w.created.load());
+    EXPECT_EQ(0, destroyed.load());
+    EXPECT_EQ(-1, w.created.load());
+    EXPECT_EQ(nullptr, w.made);
+    EXPECT_FALSE(ProcessStateExists());
+  }
 }
 
 }  // namespace

@@ -220,18 +220,19 @@ int VMJniAttachCurrentThreadWithObject(JavaVM* javaVM, JNIEnv** envOut, VMJavaLa
 }
 
 VMDebugger* VMJniWaitForDebugger(JavaVM* javaVM) {
-  JNIHostFunctions* host = Host();
-  VM* vm = javaVM->vm;
   for (;;) {
     // Released (the debug-wait byte cleared) or no machine: no debugger.
     if ((javaVM->debugWait & 0xFF) == 0) return NULL;
-    VMDebugger* agent = vm->GetDebugger();
+    VMDebugger* agent = javaVM->vm->GetDebugger();
     if (agent != NULL) {
       if (agent->GetIsConnected()) return agent;
       // An agent that goes before it connected must not leave creation waiting on it:
       // the loop starts over with whatever agent comes next.
     }
-    host->Sleep(300);
+    // A destroyer waits for this thread to leave: the creation gives up.
+    if (DestroyBegun(javaVM)) return NULL;
+    // Declared: the client attaches to connect, which may wait for a collection.
+    SleepDeclared(VMThread::Current(), 300);
   }
 }
 
@@ -418,6 +419,7 @@ JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICre
 
   env->debug = 0;
   VMDebugger* agent = waitForDebugger ? VMJniWaitForDebugger(record) : NULL;
+  if (waitForDebugger && agent == NULL && DestroyBegun(record)) return CreationFailed(c, vmOut, envOut);
   if (ns->GetLibraryVersion() >= 2 && args->enableThreads) vm->SetEnableThreads();
   if (!ns->Initialize(env)) return CreationFailed(c, vmOut, envOut);
   // A name space that serves a compiler runs no Java code, and initialising the error's
