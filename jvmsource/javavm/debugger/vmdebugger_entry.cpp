@@ -3,7 +3,8 @@
    Every agent pointer a client hands in is looked for among the agents of the listed
    machines before it is used: a stale, detached-twice or made-up pointer is refused.
    An agent found is marked busy under the global mutex, so the machine's destruction,
-   which unlists it under the same mutex, waits for the call before it frees the agent. */
+   which unlists it under the same mutex, waits for the call before it frees anything,
+   and an abandon is refused while the call runs. */
 #include <string.h>
 
 #include "vm.h"
@@ -194,28 +195,48 @@ void VMDebuggerCall::Retake() {
 /* ---- the exported entries ---- */
 
 JNIEXPORT void* HOSTCALL JNI_DebugAttach(const char* name) {
-  VMUtils::GlobalMutexGuardIfSetUp guard;
-  if (!guard.Held()) return NULL;
-  JNIHostFunctions* host = Host();
   JavaVM* record = NULL;
-  for (JavaVM* r = VMUtils::GetVMList(); r != NULL && record == NULL; r = r->next) {
-    if (r->vm == NULL || r->terminating != 0) continue;
-    if (name == NULL || (r->name != NULL && strcmp(r->name, name) == 0)) record = r;
+  {
+    VMUtils::GlobalMutexGuardIfSetUp guard;
+    if (!guard.Held()) return NULL;
+    for (JavaVM* r = VMUtils::GetVMList(); r != NULL && record == NULL; r = r->next) {
+      if (r->vm == NULL || r->terminating != 0) continue;
+      if (name == NULL || (r->name != NULL && strcmp(r->name, name) == 0)) record = r;
+    }
+    if (record == NULL || record->vm->GetDebugger() != NULL) return NULL;
+    // Counted as an attach under way: a destroyer or an abandon that marks the record
+    // meanwhile waits for it before it frees anything. The mutex is not held across the
+    // attach, which may wait for a collection that waits for a thread at this mutex.
+    record->attaching++;
   }
-  if (record == NULL || record->vm->GetDebugger() != NULL) return NULL;
   // The agent is made on the client's thread attached to the machine, out of the
   // debugger's reach like every client call.
+  JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   bool attached = false;
   JNIEnv* env = BindClient(record, saved, &attached);
-  if (env == NULL) return NULL;
-  if (attached) {
-    env->debug &= ~0xFFu;
-    env->thread->ClearDebuggerAttachRequested();
+  VMDebugger* agent = NULL;
+  if (env != NULL) {
+    if (attached) {
+      env->debug &= ~0xFFu;
+      env->thread->ClearDebuggerAttachRequested();
+    }
+    agent = VMDebugger::CreateInstance(record->vm);
+    bool stands = false;
+    if (agent != NULL) {
+      // Another client may have attached meanwhile, or the machine's end begun.
+      VMUtils::GlobalMutexGuard guard;
+      stands = record->terminating == 0 && record->vm->GetDebugger() == NULL;
+      if (stands) record->vm->SetDebugger(agent);
+    }
+    if (agent != NULL && !stands) {
+      agent->Destroy(agent->GetHeap());
+      agent = NULL;
+    }
+    UnbindClient(record, env, saved, attached);
   }
-  VMDebugger* agent = VMDebugger::CreateInstance(record->vm);
-  if (agent != NULL) record->vm->SetDebugger(agent);
-  UnbindClient(record, env, saved, attached);
+  VMUtils::GlobalMutexGuard guard;
+  record->attaching--;
   return agent;
 }
 

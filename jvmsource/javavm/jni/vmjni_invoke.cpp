@@ -145,6 +145,19 @@ static void WaitForAttachesUnderWay(JavaVM* javaVM, VMThread* self) {
   while (AttachesUnderWay(javaVM) != 0) SleepDeclared(self, 1);
 }
 
+/* Whether a client call that found the machine listed still runs, on its current agent
+   or on a detached one: it binds its thread to the machine, uncounted, and reads the
+   name space to its end. A detach moves its agent to the dead list under this mutex;
+   once the record is unlisted no call begins. */
+static bool ClientCallsUnderWay(VM* vm) {
+  VMUtils::GlobalMutexGuard guard;
+  VMDebugger* current = vm->GetDebugger();
+  if (current != NULL && __atomic_load_n(current->GetBusy(), __ATOMIC_ACQUIRE) != 0) return true;
+  for (VMDebugger* d = vm->GetDeadDebuggers(); d != NULL; d = d->GetNextDeadDebugger())
+    if (__atomic_load_n(d->GetBusy(), __ATOMIC_ACQUIRE) != 0) return true;
+  return false;
+}
+
 /* Takes back an attach that joined the machine but may not stand. A thread that was
    attached before (by earlier) still runs in the machine, and a destroyer counts it by
    that attachment: it goes back to that env with its locals and monitors, and only the
@@ -207,18 +220,19 @@ int VMJniAttachCurrentThreadWithObject(JavaVM* javaVM, JNIEnv** envOut, VMJavaLa
 }
 
 VMDebugger* VMJniWaitForDebugger(JavaVM* javaVM) {
-  JNIHostFunctions* host = Host();
-  VM* vm = javaVM->vm;
   for (;;) {
     // Released (the debug-wait byte cleared) or no machine: no debugger.
     if ((javaVM->debugWait & 0xFF) == 0) return NULL;
-    VMDebugger* agent = vm->GetDebugger();
+    VMDebugger* agent = javaVM->vm->GetDebugger();
     if (agent != NULL) {
       if (agent->GetIsConnected()) return agent;
       // An agent that goes before it connected must not leave creation waiting on it:
       // the loop starts over with whatever agent comes next.
     }
-    host->Sleep(300);
+    // A destroyer waits for this thread to leave: the creation gives up.
+    if (DestroyBegun(javaVM)) return NULL;
+    // Declared: the client attaches to connect, which may wait for a collection.
+    SleepDeclared(VMThread::Current(), 300);
   }
 }
 
@@ -405,6 +419,7 @@ JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICre
 
   env->debug = 0;
   VMDebugger* agent = waitForDebugger ? VMJniWaitForDebugger(record) : NULL;
+  if (waitForDebugger && agent == NULL && DestroyBegun(record)) return CreationFailed(c, vmOut, envOut);
   if (ns->GetLibraryVersion() >= 2 && args->enableThreads) vm->SetEnableThreads();
   if (!ns->Initialize(env)) return CreationFailed(c, vmOut, envOut);
   // A name space that serves a compiler runs no Java code, and initialising the error's
@@ -553,6 +568,9 @@ jint DestroyJavaVM(JavaVM* record) {
   VMJniDetachEnv(record);
   jint result = VMJniUnlinkJavaVM(record);
   if (result == 0) {
+    // A call that claimed its agent before may still bind its thread and move the agent
+    // to the dead list; the caller has left the machine, so its sleep holds nothing up.
+    while (ClientCallsUnderWay(record->vm)) host->Sleep(1);
     if (vm->Destroy() == 0) ns->Destroy();
     if (record->name != NULL) host->HeapFree(NULL, record->name);
     record->name = NULL;
@@ -594,6 +612,9 @@ jint AbandonJavaVM(JavaVM* record) {
       return -1;
     ns = record->nameSpace;
     if (InitialisingAClassOf(ns, host->CurrentThreadId())) return -1;
+    // Nor while a client call runs: a call may wait for the client's next event for good,
+    // and the host may try again.
+    if (ClientCallsUnderWay(record->vm)) return -1;
     // Marked as a destroy marks it: an attach under way is refused, and nothing it may
     // still read goes before it has ended.
     record->terminating = 1;
