@@ -301,8 +301,9 @@ uint32_t VM::FindCurrentThread() {
   return 0;
 }
 
-VMThread* VM::AttachThread(JNIEnv* env) {
+VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   tStartedBy = NULL;
+  if (displaced != NULL) *displaced = NULL;
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   void* me = host->CurrentThreadId();
   VMThread* thread = NULL;
@@ -326,6 +327,7 @@ VMThread* VM::AttachThread(JNIEnv* env) {
     // Attached again before the lock goes: a collection and the exit-time pass drop the
     // records of detached threads under this lock, and must not drop this one in between.
     VM_ASSERT(thread->GetEnv() == env || thread->GetEnv() == NULL);
+    if (displaced != NULL) *displaced = thread->GetEnv();
     if (thread->GetEnv() == NULL) thread->BeginAttachment(host->CurrentThreadHandle());
     thread->SetEnv(env);
     if (env != NULL) env->thread = thread;

@@ -53,13 +53,13 @@ JNIEnv* VMJniCreateEnv(JavaVM* javaVM) {
   return env;
 }
 
-int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env) {
+int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env, JNIEnv** displaced) {
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   host->AttachThreadEnv(javaVM, env);
   host->SetCurrentEnv(env);
   VM* vm = javaVM->vm;
-  VMThread* thread = vm != NULL ? vm->AttachThread(env) : NULL;
+  VMThread* thread = vm != NULL ? vm->AttachThread(env, displaced) : NULL;
   if (thread == NULL) {
     RestoreHostBinding(saved);
     return -1;
@@ -169,11 +169,11 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   VM* vm = javaVM->vm;
-  // Only this thread changes its own attachment, so this is still its env when the
-  // attach is taken back.
-  JNIEnv* earlier = vm != NULL ? vm->AttachedEnvOfCurrentThread() : NULL;
+  // Only this thread changes its own attachment, so the env the attach displaces is
+  // still its env when the attach is taken back.
+  JNIEnv* earlier = NULL;
   JNIEnv* env = vm != NULL ? VMJniCreateEnv(javaVM) : NULL;
-  bool attached = env != NULL && VMJniAttachEnv(javaVM, env) == 0;
+  bool attached = env != NULL && VMJniAttachEnv(javaVM, env, &earlier) == 0;
   if (env != NULL && !attached) host->HeapFree(NULL, env);
   // A destroyer that began while this thread was joining has not counted the new
   // attachment: it is taken back before anything runs by it, while the destroyer still
