@@ -104,10 +104,13 @@ enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
 
 /* Whether the machine is listed and no DestroyJavaVM has begun on it. When it is, the
    attach is under way until EndAttach: a destroyer that begins meanwhile waits for it
-   before it counts the threads, so that no attach goes on with a machine being freed. */
-static bool BeginAttach(JavaVM* javaVM) {
+   before it counts the threads, so that no attach goes on with a machine being freed.
+   A host thread (byHost) is let in only once the creation has finished: the machine is
+   listed before its class library starts, which the creating thread does alone, and a
+   creation waiting for a debugger would hold a waiting attach for as long as it waits. */
+static bool BeginAttach(JavaVM* javaVM, bool byHost) {
   if (!VMUtils::LockGlobalMutexIfSetUp()) return false;
-  const bool open = IsListed(javaVM) && javaVM->terminating == 0;
+  const bool open = IsListed(javaVM) && javaVM->terminating == 0 && (!byHost || javaVM->vm->GetInitialized());
   if (open) javaVM->attaching++;
   VMUtils::UnlockGlobalMutex();
   return open;
@@ -165,7 +168,7 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   // of its calls, also while the destroyer waits for it to leave, before anything is
   // freed.
   const bool checked = kind != AttachNoObject;
-  if (javaVM == NULL || envOut == NULL || (checked && !BeginAttach(javaVM))) return -1;
+  if (javaVM == NULL || envOut == NULL || (checked && !BeginAttach(javaVM, kind == AttachMakingObject))) return -1;
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   VM* vm = javaVM->vm;
