@@ -135,17 +135,18 @@ static uint32_t AttachesUnderWay(JavaVM* javaVM) {
 }
 
 /* A sleep of a machine's end, declared: the threads it waits for may need collections,
-   which an attached caller (self) would hold up for as long as it waits. */
-static void SleepDeclared(VMThread* self, jlong ms) {
-  VM::EnterSafeRegion(self);
+   which an attached caller (own, its env in the machine) would hold up for as long as it
+   waits. */
+static void SleepDeclared(JNIEnv* own, jlong ms) {
+  VM::EnterSafeRegion(own != NULL ? own->thread : NULL);
   Host()->Sleep(ms);
-  VM::LeaveSafeRegion(self);
+  VM::LeaveSafeRegion(own != NULL ? own->thread : NULL);
 }
 
 /* Waits until every attach that passed BeginAttach before the record was marked has
    ended; the mark keeps new ones out. An attach may wait for a collection. */
-static void WaitForAttachesUnderWay(JavaVM* javaVM, VMThread* self) {
-  while (AttachesUnderWay(javaVM) != 0) SleepDeclared(self, 1);
+static void WaitForAttachesUnderWay(JavaVM* javaVM, JNIEnv* own) {
+  while (AttachesUnderWay(javaVM) != 0) SleepDeclared(own, 1);
 }
 
 /* Takes back an attach that joined the machine but may not stand. A thread that was
@@ -533,27 +534,37 @@ jint DestroyJavaVM(JavaVM* record) {
     DetachCurrentThread(record);
     return -1;
   }
-  bool callerAttached = current != NULL && current->javaVM == record;
+  // The end runs as the caller's own record in the machine, whatever env the host holds
+  // current for it (a thread attached to several machines), or as a thread not attached
+  // to it: its waits are declared in this machine, the daemon test and the finalizers are
+  // this machine's. The host's binding is given back once the caller has detached.
+  JNIEnv* own = current != NULL && current->javaVM == record ? current : record->vm->AttachedEnvOfCurrentThread();
+  const bool rebound = own != current;
+  if (rebound) {
+    host->AttachThreadEnv(own != NULL ? record : NULL, own);
+    host->SetCurrentEnv(own);
+  }
+  const bool callerAttached = own != NULL;
   // The caller declares its waits (SleepDeclared), the debugger's among them: its client
   // attaches to the machine to leave, and may wait for a collection to do so.
-  VMThread* self = callerAttached ? current->thread : NULL;
-  WaitForAttachesUnderWay(record, self);
-  while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) SleepDeclared(self, 300);
+  WaitForAttachesUnderWay(record, own);
+  while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) SleepDeclared(own, 300);
   VM* vm = record->vm;
   VMNameSpace* ns = record->nameSpace;
   if (VMDebugger* agent = vm->GetDebugger()) {
     agent->NotifyVMTerminating();
-    while (vm->GetDebugger() == agent && agent->GetIsConnected()) SleepDeclared(self, 300);
+    while (vm->GetDebugger() == agent && agent->GetIsConnected()) SleepDeclared(own, 300);
   }
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
   // any program. (A flag is read through the caller's env: a caller that is not attached
   // takes every thread with a Thread object for a daemon, and stops it.) Either way the
   // machine goes only once every other thread has detached, or has been let go in a
   // host wait that a stop does not end.
-  while (OtherNonDaemonThreads(vm) != 0) SleepDeclared(self, 300);
+  while (OtherNonDaemonThreads(vm) != 0) SleepDeclared(own, 300);
   if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads(true);
   vm->RunFinalizers();
   VMJniDetachEnv(record);
+  if (rebound) RestoreHostBinding(current);
   jint result = VMJniUnlinkJavaVM(record);
   if (result == 0) {
     if (vm->Destroy() == 0) ns->Destroy();
@@ -602,8 +613,11 @@ jint AbandonJavaVM(JavaVM* record) {
     record->terminating = 1;
     VMJniUnlinkJavaVM(record);
   }
+  // Its waits are declared in this machine by the caller's own record there, whatever env
+  // the host holds current for it.
   JNIEnv* current = host->GetCurrentEnv();
-  WaitForAttachesUnderWay(record, current != NULL && current->javaVM == record ? current->thread : NULL);
+  WaitForAttachesUnderWay(record, current != NULL && current->javaVM == record ? current
+                                                                                : record->vm->AttachedEnvOfCurrentThread());
   // The count is the name space's, changed only under its spin lock; the machine is
   // left to the host, so its own Destroy will never lower it.
   if (record->vm->Uncount() == 0) ns->Destroy();
