@@ -222,10 +222,11 @@ uint32_t VM::Uncount() {
 static thread_local VMword tHostWait = VM::OutsideHostWait;
 
 /* The machine that started the calling host thread for a Thread, for as long as that
-   machine is all the thread is attached to: every attach and detach forgets it. */
-static thread_local VM* tStartedBy = NULL;
+   machine is all the thread is attached to: every attach and detach forgets it. Named by
+   its invocation record, which a move of the machine's heap leaves where it is. */
+static thread_local JavaVM* tStartedBy = NULL;
 
-void VM::MarkStartedThread() { tStartedBy = this; }
+void VM::MarkStartedThread() { tStartedBy = GetJVM(); }
 
 /* How many static initialisers the calling host thread runs, nested ones included. */
 static thread_local uint32_t tInitializers = 0;
@@ -254,7 +255,7 @@ void VM::EnterHostWait(VMThread* thread) {
   // (a machine monitor around the read) or a class being initialised (whose other users
   // wait where a stop does not reach them) would hold up, for good, whoever waits for it:
   // such a wait is a plain safe region, which the machine's end waits for.
-  if (tStartedBy != thread->GetVM() || thread->GetHostMutexCount() != 0 || tInitializers != 0) {
+  if (tStartedBy != thread->GetVM()->GetJVM() || thread->GetHostMutexCount() != 0 || tInitializers != 0) {
     EnterSafeRegion(thread);
     return;
   }

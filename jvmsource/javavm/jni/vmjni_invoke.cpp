@@ -136,7 +136,8 @@ static uint32_t AttachesUnderWay(JavaVM* javaVM) {
 
 /* A sleep of a machine's end, declared: the threads it waits for may need collections,
    which an attached caller (own, its env in the machine) would hold up for as long as it
-   waits. */
+   waits. The host may move the machine meanwhile: the caller's record is read through
+   the env, whose word the move rewrites, on each side of the sleep. */
 static void SleepDeclared(JNIEnv* own, jlong ms) {
   VM::EnterSafeRegion(own != NULL ? own->thread : NULL);
   Host()->Sleep(ms);
@@ -546,25 +547,26 @@ jint DestroyJavaVM(JavaVM* record) {
   }
   const bool callerAttached = own != NULL;
   // The caller declares its waits (SleepDeclared), the debugger's among them: its client
-  // attaches to the machine to leave, and may wait for a collection to do so.
+  // attaches to the machine to leave, and may wait for a collection to do so. The host
+  // may move the machine meanwhile: the machine and its agent are read again after each.
   WaitForAttachesUnderWay(record, own);
   while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) SleepDeclared(own, 300);
-  VM* vm = record->vm;
   VMNameSpace* ns = record->nameSpace;
-  if (VMDebugger* agent = vm->GetDebugger()) {
+  if (VMDebugger* agent = record->vm->GetDebugger()) {
     agent->NotifyVMTerminating();
-    while (vm->GetDebugger() == agent && agent->GetIsConnected()) SleepDeclared(own, 300);
+    while ((agent = record->vm->GetDebugger()) != NULL && agent->GetIsConnected()) SleepDeclared(own, 300);
   }
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
   // any program. (A flag is read through the caller's env: a caller that is not attached
   // takes every thread with a Thread object for a daemon, and stops it.) Either way the
   // machine goes only once every other thread has detached, or has been let go in a
   // host wait that a stop does not end.
-  while (OtherNonDaemonThreads(vm) != 0) SleepDeclared(own, 300);
-  if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads(true);
-  vm->RunFinalizers();
+  while (OtherNonDaemonThreads(record->vm) != 0) SleepDeclared(own, 300);
+  if (record->vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) record->vm->StopAllOtherThreads(true);
+  record->vm->RunFinalizers();
   VMJniDetachEnv(record);
   if (rebound) RestoreHostBinding(current);
+  VM* vm = record->vm;
   jint result = VMJniUnlinkJavaVM(record);
   if (result == 0) {
     if (vm->Destroy() == 0) ns->Destroy();
