@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "safe_wait.h"
+#include "vmframe.h"
 #include "vmjni_entries.h"
 
 namespace jni_test {
@@ -63,6 +64,16 @@ std::vector<VMThread*> StartedThreads(JavaVM* vm, JNIEnv* mine) {
     if (t != nullptr && t->GetEnv() != nullptr && t != mine->thread) found.push_back(t);
   }
   return found;
+}
+
+/* Suspends t, a thread of env's machine that runs bytecode without natives, at a poll of
+   the interpreter, where a relocation may find it. */
+bool SuspendAtAPoll(JNIEnv* env, VMThread* t) {
+  t->Suspend();
+  OutsideAs(env, [&] {
+    for (int wait = 0; wait < 5000 && !t->GetSuspended(); wait++) std::this_thread::sleep_for(Ms(1));
+  });
+  return t->GetSuspended() && t->GetFrame() != nullptr && !t->GetFrame()->GetIsJNI();
 }
 
 /* ---- a host attach held where a preempted thread may be ---- */
@@ -360,11 +371,11 @@ TEST_F(LifetimeTest, AHostAttachToACreationWaitingForADebuggerIsRefusedAtOnce) {
 
 /* ---- moves of the machine ---- */
 
-/* Three threads the machine started (a spinner, a waiter on a monitor, one whose run ends
-   by an exception its group reports) are stopped at polls of their loops while the host
-   moves the machine, several times; then they wait and end, each through its end in the
-   machine (the Thread's group and monitor, its record, its detach), which must use the
-   moved ones. (The old ones: SIGSEGV, use-after-poison in the sanitizer build.) */
+/* Three threads the machine started (a spinner, one that waits for its release through
+   calls, one whose run ends by an exception its group reports) are stopped at polls of
+   their loops while the host moves the machine, twice; then they end, each through its
+   end in the machine (the Thread's group and monitor, its record, its detach), which must
+   use the moved ones. (The old ones: SIGSEGV, use-after-poison in the sanitizer build.) */
 TEST_F(LifetimeTest, StartedThreadsRunWaitAndEndAcrossMovesOfTheirMachine) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
@@ -377,17 +388,10 @@ TEST_F(LifetimeTest, StartedThreadsRunWaitAndEndAcrossMovesOfTheirMachine) {
     // Each stops at a poll of its loop.
     std::vector<VMThread*> started = StartedThreads(vm, env);
     ASSERT_EQ(3u, started.size());
-    for (VMThread* t : started) t->Suspend();
-    OutsideAs(env, [&] {
-      ASSERT_TRUE(WaitFor([&] {
-        for (VMThread* t : started)
-          if (!t->GetSuspended()) return false;
-        return true;
-      }));
-    });
+    for (VMThread* t : started) ASSERT_TRUE(SuspendAtAPoll(env, t));
     for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
     for (VMThread* t : StartedThreads(vm, env)) t->Resume();
-    // Each ends on its own; the waiter, woken or not, sees go after a wait.
+    // Each ends on its own once released.
     bool ended = false;
     for (int i = 0; i < 500 && !ended; i++) {
       CallStatic(env, "Lifetime", "release");
@@ -422,10 +426,7 @@ TEST_F(LifetimeTest, ADaemonMovedBeforeItsReadIsLetGoByTheDestroy) {
   });
   std::vector<VMThread*> started = StartedThreads(vm, env);
   ASSERT_EQ(1u, started.size());
-  started[0]->Suspend();
-  OutsideAs(env, [&] {
-    ASSERT_TRUE(WaitFor([&] { return started[0]->GetSuspended(); }));
-  });
+  ASSERT_TRUE(SuspendAtAPoll(env, started[0]));
   EXPECT_GT(Move(vm), 20u);
   StartedThreads(vm, env)[0]->Resume();
   SetStaticFlag(env, "read");

@@ -3,10 +3,10 @@ import java.io.FileInputStream;
 import java.io.IOException;
 
 /* Threads the machine starts, for moves of the machine while they run, wait and end: a
-   spinner, a waiter on a monitor (in short waits, so that a suspension stops it at a
-   poll of its loop), one whose run ends with an exception its group reports, and a
-   daemon that reads standard input once told to. Each says when it has ended
-   (synchronized excludes nobody here, so every thread has flags of its own). */
+   spinner, one that waits for go through calls of its own (a poll at each), one whose
+   run ends with an exception its group reports, and a daemon that reads standard input
+   once told to. Each says when it has ended (synchronized excludes nobody here, so every
+   thread has flags of its own). */
 public class Lifetime {
     static volatile boolean go;
     static volatile int spins;
@@ -14,7 +14,6 @@ public class Lifetime {
     static volatile boolean spinnerEnded;
     static volatile boolean waiterEnded;
     static volatile boolean throwerReported;
-    static final Object lock = new Object();
 
     static volatile boolean read;
     static volatile int readerSpins;
@@ -44,13 +43,7 @@ public class Lifetime {
         }.start();
         new Thread() {
             public void run() {
-                synchronized (lock) {
-                    while (!go) {
-                        try {
-                            lock.wait(5);
-                        } catch (InterruptedException e) {
-                        }
-                    }
+                while (!released()) {
                 }
                 waiterEnded = true;
             }
@@ -63,12 +56,13 @@ public class Lifetime {
         }).start();
     }
 
-    /* Lets the threads end; the waiter is woken (again: a notify may come before it waits). */
+    static boolean released() {
+        return go;
+    }
+
+    /* Lets the threads end. */
     public static void release() {
         go = true;
-        synchronized (lock) {
-            lock.notifyAll();
-        }
     }
 
     public static void startReader() {
