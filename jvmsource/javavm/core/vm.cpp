@@ -222,10 +222,11 @@ uint32_t VM::Uncount() {
 static thread_local VMword tHostWait = VM::OutsideHostWait;
 
 /* The machine that started the calling host thread for a Thread, for as long as that
-   machine is all the thread is attached to: every attach and detach forgets it. */
-static thread_local VM* tStartedBy = NULL;
+   machine is all the thread is attached to: every attach and detach forgets it. Named by
+   its invocation record, which a move of the machine's heap leaves where it is. */
+static thread_local JavaVM* tStartedBy = NULL;
 
-void VM::MarkStartedThread() { tStartedBy = this; }
+void VM::MarkStartedThread() { tStartedBy = GetJVM(); }
 
 /* How many static initialisers the calling host thread runs, nested ones included. */
 static thread_local uint32_t tInitializers = 0;
@@ -254,7 +255,7 @@ void VM::EnterHostWait(VMThread* thread) {
   // (a machine monitor around the read) or a class being initialised (whose other users
   // wait where a stop does not reach them) would hold up, for good, whoever waits for it:
   // such a wait is a plain safe region, which the machine's end waits for.
-  if (tStartedBy != thread->GetVM() || thread->GetHostMutexCount() != 0 || tInitializers != 0) {
+  if (tStartedBy != thread->GetVM()->GetJVM() || thread->GetHostMutexCount() != 0 || tInitializers != 0) {
     EnterSafeRegion(thread);
     return;
   }
@@ -301,8 +302,9 @@ uint32_t VM::FindCurrentThread() {
   return 0;
 }
 
-VMThread* VM::AttachThread(JNIEnv* env) {
+VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   tStartedBy = NULL;
+  if (displaced != NULL) *displaced = NULL;
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   void* me = host->CurrentThreadId();
   VMThread* thread = NULL;
@@ -326,6 +328,7 @@ VMThread* VM::AttachThread(JNIEnv* env) {
     // Attached again before the lock goes: a collection and the exit-time pass drop the
     // records of detached threads under this lock, and must not drop this one in between.
     VM_ASSERT(thread->GetEnv() == env || thread->GetEnv() == NULL);
+    if (displaced != NULL) *displaced = thread->GetEnv();
     if (thread->GetEnv() == NULL) thread->BeginAttachment(host->CurrentThreadHandle());
     thread->SetEnv(env);
     if (env != NULL) env->thread = thread;

@@ -49,7 +49,9 @@ class VM : public VMInternalObject {
   /* The machine of the calling host thread's current env; NULL without one. */
   static VM* Current();
 
-  VMThread* AttachThread(JNIEnv* env);
+  /* *displaced (when given) gets the env the calling thread was attached by until now,
+     NULL when it was not attached: only this thread changes its own attachment. */
+  VMThread* AttachThread(JNIEnv* env, JNIEnv** displaced = NULL);
   int AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread);
   JNIEnv* DetachThread();
   /* The env by which the calling host thread is attached to this machine, whatever env

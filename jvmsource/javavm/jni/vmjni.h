@@ -49,8 +49,8 @@ extern const JNIInvokeInterface_ VMJniInvokeFunctionTable;
 JNIEnv* VMJniCreateEnv(JavaVM* javaVM);
 /* Tells the host the calling thread now belongs to the machine with this env and
    attaches it (VM::AttachThread); 0, or -1 with the host's binding of the thread undone.
-   The env is not freed. */
-int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env);
+   The env is not freed. *displaced (when given) as VM::AttachThread gives it. */
+int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env, JNIEnv** displaced = NULL);
 /* The calling thread's java.lang.Thread object, unless the name space serves a compiler
    or the machine's threads are off; 0 or -1. */
 int VMJniCreateJavaLangThread(JavaVM* javaVM, JNIEnv* env);

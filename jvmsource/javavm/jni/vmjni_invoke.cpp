@@ -53,13 +53,13 @@ JNIEnv* VMJniCreateEnv(JavaVM* javaVM) {
   return env;
 }
 
-int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env) {
+int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env, JNIEnv** displaced) {
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   host->AttachThreadEnv(javaVM, env);
   host->SetCurrentEnv(env);
   VM* vm = javaVM->vm;
-  VMThread* thread = vm != NULL ? vm->AttachThread(env) : NULL;
+  VMThread* thread = vm != NULL ? vm->AttachThread(env, displaced) : NULL;
   if (thread == NULL) {
     RestoreHostBinding(saved);
     return -1;
@@ -104,10 +104,13 @@ enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
 
 /* Whether the machine is listed and no DestroyJavaVM has begun on it. When it is, the
    attach is under way until EndAttach: a destroyer that begins meanwhile waits for it
-   before it counts the threads, so that no attach goes on with a machine being freed. */
-static bool BeginAttach(JavaVM* javaVM) {
+   before it counts the threads, so that no attach goes on with a machine being freed.
+   A host thread (byHost) is let in only once the creation has finished: the machine is
+   listed before its class library starts, which the creating thread does alone, and a
+   creation waiting for a debugger would hold a waiting attach for as long as it waits. */
+static bool BeginAttach(JavaVM* javaVM, bool byHost) {
   if (!VMUtils::LockGlobalMutexIfSetUp()) return false;
-  const bool open = IsListed(javaVM) && javaVM->terminating == 0;
+  const bool open = IsListed(javaVM) && javaVM->terminating == 0 && (!byHost || javaVM->vm->GetInitialized());
   if (open) javaVM->attaching++;
   VMUtils::UnlockGlobalMutex();
   return open;
@@ -132,17 +135,19 @@ static uint32_t AttachesUnderWay(JavaVM* javaVM) {
 }
 
 /* A sleep of a machine's end, declared: the threads it waits for may need collections,
-   which an attached caller (self) would hold up for as long as it waits. */
-static void SleepDeclared(VMThread* self, jlong ms) {
-  VM::EnterSafeRegion(self);
+   which an attached caller (own, its env in the machine) would hold up for as long as it
+   waits. The host may move the machine meanwhile: the caller's record is read through
+   the env, whose word the move rewrites, on each side of the sleep. */
+static void SleepDeclared(JNIEnv* own, jlong ms) {
+  VM::EnterSafeRegion(own != NULL ? own->thread : NULL);
   Host()->Sleep(ms);
-  VM::LeaveSafeRegion(self);
+  VM::LeaveSafeRegion(own != NULL ? own->thread : NULL);
 }
 
 /* Waits until every attach that passed BeginAttach before the record was marked has
    ended; the mark keeps new ones out. An attach may wait for a collection. */
-static void WaitForAttachesUnderWay(JavaVM* javaVM, VMThread* self) {
-  while (AttachesUnderWay(javaVM) != 0) SleepDeclared(self, 1);
+static void WaitForAttachesUnderWay(JavaVM* javaVM, JNIEnv* own) {
+  while (AttachesUnderWay(javaVM) != 0) SleepDeclared(own, 1);
 }
 
 /* Whether a client call that found the machine listed still runs, on its current agent
@@ -178,15 +183,15 @@ static int Attach(JavaVM* javaVM, JNIEnv** envOut, AttachKind kind, VMJavaLangTh
   // of its calls, also while the destroyer waits for it to leave, before anything is
   // freed.
   const bool checked = kind != AttachNoObject;
-  if (javaVM == NULL || envOut == NULL || (checked && !BeginAttach(javaVM))) return -1;
+  if (javaVM == NULL || envOut == NULL || (checked && !BeginAttach(javaVM, kind == AttachMakingObject))) return -1;
   JNIHostFunctions* host = Host();
   JNIEnv* saved = host->GetCurrentEnv();
   VM* vm = javaVM->vm;
-  // Only this thread changes its own attachment, so this is still its env when the
-  // attach is taken back.
-  JNIEnv* earlier = vm != NULL ? vm->AttachedEnvOfCurrentThread() : NULL;
+  // Only this thread changes its own attachment, so the env the attach displaces is
+  // still its env when the attach is taken back.
+  JNIEnv* earlier = NULL;
   JNIEnv* env = vm != NULL ? VMJniCreateEnv(javaVM) : NULL;
-  bool attached = env != NULL && VMJniAttachEnv(javaVM, env) == 0;
+  bool attached = env != NULL && VMJniAttachEnv(javaVM, env, &earlier) == 0;
   if (env != NULL && !attached) host->HeapFree(NULL, env);
   // A destroyer that began while this thread was joining has not counted the new
   // attachment: it is taken back before anything runs by it, while the destroyer still
@@ -545,27 +550,38 @@ jint DestroyJavaVM(JavaVM* record) {
     DetachCurrentThread(record);
     return -1;
   }
-  bool callerAttached = current != NULL && current->javaVM == record;
+  // The end runs as the caller's own record in the machine, whatever env the host holds
+  // current for it (a thread attached to several machines), or as a thread not attached
+  // to it: its waits are declared in this machine, the daemon test and the finalizers are
+  // this machine's. The host's binding is given back once the caller has detached.
+  JNIEnv* own = current != NULL && current->javaVM == record ? current : record->vm->AttachedEnvOfCurrentThread();
+  const bool rebound = own != current;
+  if (rebound) {
+    host->AttachThreadEnv(own != NULL ? record : NULL, own);
+    host->SetCurrentEnv(own);
+  }
+  const bool callerAttached = own != NULL;
   // The caller declares its waits (SleepDeclared), the debugger's among them: its client
-  // attaches to the machine to leave, and may wait for a collection to do so.
-  VMThread* self = callerAttached ? current->thread : NULL;
-  WaitForAttachesUnderWay(record, self);
-  while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) SleepDeclared(self, 300);
-  VM* vm = record->vm;
+  // attaches to the machine to leave, and may wait for a collection to do so. The host
+  // may move the machine meanwhile: the machine and its agent are read again after each.
+  WaitForAttachesUnderWay(record, own);
+  while (CellsExist() && VMUtils::GetDisableVMCreation() != 0) SleepDeclared(own, 300);
   VMNameSpace* ns = record->nameSpace;
-  if (VMDebugger* agent = vm->GetDebugger()) {
+  if (VMDebugger* agent = record->vm->GetDebugger()) {
     agent->NotifyVMTerminating();
-    while (vm->GetDebugger() == agent && agent->GetIsConnected()) SleepDeclared(self, 300);
+    while ((agent = record->vm->GetDebugger()) != NULL && agent->GetIsConnected()) SleepDeclared(own, 300);
   }
   // Non-daemon threads end by themselves; daemon threads are stopped, as at the exit of
   // any program. (A flag is read through the caller's env: a caller that is not attached
   // takes every thread with a Thread object for a daemon, and stops it.) Either way the
   // machine goes only once every other thread has detached, or has been let go in a
   // host wait that a stop does not end.
-  while (OtherNonDaemonThreads(vm) != 0) SleepDeclared(self, 300);
-  if (vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) vm->StopAllOtherThreads(true);
-  vm->RunFinalizers();
+  while (OtherNonDaemonThreads(record->vm) != 0) SleepDeclared(own, 300);
+  if (record->vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) record->vm->StopAllOtherThreads(true);
+  record->vm->RunFinalizers();
   VMJniDetachEnv(record);
+  if (rebound) RestoreHostBinding(current);
+  VM* vm = record->vm;
   jint result = VMJniUnlinkJavaVM(record);
   if (result == 0) {
     // A call that claimed its agent before may still bind its thread and move the agent
@@ -620,8 +636,11 @@ jint AbandonJavaVM(JavaVM* record) {
     record->terminating = 1;
     VMJniUnlinkJavaVM(record);
   }
+  // Its waits are declared in this machine by the caller's own record there, whatever env
+  // the host holds current for it.
   JNIEnv* current = host->GetCurrentEnv();
-  WaitForAttachesUnderWay(record, current != NULL && current->javaVM == record ? current->thread : NULL);
+  WaitForAttachesUnderWay(record, current != NULL && current->javaVM == record ? current
+                                                                                : record->vm->AttachedEnvOfCurrentThread());
   // The count is the name space's, changed only under its spin lock; the machine is
   // left to the host, so its own Destroy will never lower it.
   if (record->vm->Uncount() == 0) ns->Destroy();

@@ -94,6 +94,13 @@ VMMethod* FindUncaughtExceptionMethod(JNIEnv* env, VMObject* group) {
   return method != NULL && !method->GetIsStatic() ? method : NULL;
 }
 
+/* The group word of the Thread held by local, read afresh; NULL without one. */
+VMObject* GroupOf(JNIEnv* env, jobject local) {
+  jfieldID field = JVMFieldThreadGroup(env);
+  VMword* word = ThreadWord(env, VMJniHandle::UnHandle(env, local), field);
+  return word != NULL ? (VMObject*)*word : NULL;
+}
+
 jint HOSTCALL JVMThreadBody(void* argument) {
   JVMThreadStartContext* context = (JVMThreadStartContext*)argument;
   VMMethod* run = context->run;
@@ -118,37 +125,42 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   // machine may let it go in a host wait.
   javaVM->vm->MarkStartedThread();
 
-  VMThread* thread = env->thread;
-  VMword args[3] = {(VMword)object, 0, 0};
+  // From here on the host may move the machine whenever the thread runs Java or may
+  // collect: the thread's record and its Thread are read again after each such call,
+  // through the env (whose word a move rewrites) and the local.
+  VMword args[3] = {(VMword)VMJniHandle::UnHandle(env, local), 0, 0};
   VMFrame::ExecuteJava(env, run, args);
-  if (VMJavaLangThrowable* uncaught = thread->GetException()) {
+  if (VMJavaLangThrowable* uncaught = env->thread->GetException()) {
     jobject exception = VMJniHandle::NewLocal(env, (VMObject*)uncaught);
-    thread->SetException(NULL);
-    VMword* groupWord = ThreadWord(env, object, JVMFieldThreadGroup(env));
-    VMObject* group = groupWord != NULL ? (VMObject*)*groupWord : NULL;
-    VMMethod* handler = FindUncaughtExceptionMethod(env, group);
-    thread->SetException(NULL);
+    env->thread->SetException(NULL);
+    VMMethod* handler = FindUncaughtExceptionMethod(env, GroupOf(env, local));
+    env->thread->SetException(NULL);
     if (handler != NULL && exception != NULL) {
-      VMword handlerArgs[3] = {(VMword)group, (VMword)object, (VMword)VMJniHandle::UnHandle(env, exception)};
+      VMword handlerArgs[3] = {(VMword)GroupOf(env, local), (VMword)VMJniHandle::UnHandle(env, local),
+                               (VMword)VMJniHandle::UnHandle(env, exception)};
       VMFrame::ExecuteJava(env, handler, handlerArgs);
     }
     // The thread has run: no group, as exit() leaves it on the other path. A start of
     // this Thread finds it so and refuses.
-    thread->SetException(NULL);
-    if (VMword* word = ThreadWord(env, object, JVMFieldThreadGroup(env))) *word = 0;
+    env->thread->SetException(NULL);
+    jfieldID groupField = JVMFieldThreadGroup(env);
+    if (VMword* word = ThreadWord(env, VMJniHandle::UnHandle(env, local), groupField)) *word = 0;
   } else if (VMMethod* exit = JVMMethodOf(env, JVMMethodThreadExit(env))) {
-    VMword exitArgs[1] = {(VMword)object};
+    VMword exitArgs[1] = {(VMword)VMJniHandle::UnHandle(env, local)};
     VMFrame::ExecuteJava(env, exit, exitArgs);
   }
   // What escaped the handler or exit() has no one left to report to.
-  thread->SetException(NULL);
+  env->thread->SetException(NULL);
   JVMSetThreadEnvField(env, local, 0);
-  thread->SetException(NULL);
-  if (object->MonitorEnter() == VMStatus_OK) {
-    (void)object->NotifyAll();
-    (void)object->MonitorExit();
+  env->thread->SetException(NULL);
+  // The monitor's wait may let the host move the machine too.
+  if (VMJniHandle::UnHandle(env, local)->MonitorEnter() == VMStatus_OK) {
+    VMObject* done = VMJniHandle::UnHandle(env, local);
+    (void)done->NotifyAll();
+    (void)done->MonitorExit();
   }
   env->functions->DeleteLocalRef(env, local);
+  VMThread* thread = env->thread;
   thread->GetJNIHandleArray()->Clear(1);
   // A native that attached the thread again put the env it got in this one's place: the
   // detach frees that one, and this one, the machine's own, goes too.
