@@ -237,7 +237,7 @@ VMDebugger* VMJniWaitForDebugger(JavaVM* javaVM) {
     // A destroyer waits for this thread to leave: the creation gives up.
     if (DestroyBegun(javaVM)) return NULL;
     // Declared: the client attaches to connect, which may wait for a collection.
-    SleepDeclared(VMThread::Current(), 300);
+    SleepDeclared(Host()->GetCurrentEnv(), 300);
   }
 }
 
