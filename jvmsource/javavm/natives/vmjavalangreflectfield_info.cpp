@@ -85,7 +85,7 @@ void Leave(VMLoadableClass* cls) { (void)((VMObject*)cls)->MonitorExit(cls->GetN
    then on, which ends the walk early, and failed stays set for the caller to report. */
 template <class T, class Key>
 struct Seen {
-  enum { kInline = 16 };
+  enum { kInline = 64 };
   T* first[kInline];
   T** items;
   uint32_t count;
@@ -152,6 +152,10 @@ struct Seen {
   bool Add(T* x) { return !failed && !Contains(x) && Put(x); }
   /* x, which the caller knows is not there yet, added; false when memory ran out. */
   bool Put(T* x) {
+    if (slots == NULL && count < kInline && !failed) {
+      items[count++] = x;
+      return true;
+    }
     if (failed) return false;
     if (!Grow()) {
       failed = true;
@@ -280,6 +284,7 @@ bool Anchor(MethodList* list) {
    list being filled and the thread's record included: both are read again afterwards. */
 bool Poll(MethodList* list) {
   list->steps = 0;
+  if (list->failed) return false;
   if (list->env->thread->GetHostMutexCount() > 1) return true;
   if (!Anchor(list)) {
     list->failed = true;
@@ -301,11 +306,9 @@ bool Poll(MethodList* list) {
 }
 
 /* One method looked at; false when the walk is to end. Kept to a count and a test in
-   the loops of every list, the poll itself aside. */
-inline bool Step(MethodList* list) {
-  if (list->failed) return false;
-  return ++list->steps < kPollEvery || Poll(list);
-}
+   the loops of every list, the poll itself aside: a walk that failed goes on doing
+   nothing (Emit emits no more) until its next poll ends it. */
+inline bool Step(MethodList* list) { return ++list->steps < kPollEvery || Poll(list); }
 
 /* A method a public view may list. */
 inline bool Listable(const MethodList* list, VMMethod* m) {
@@ -368,7 +371,8 @@ void ListInterface(MethodList* list, VMLoadableClass* lc) {
     VMMethodArray* methods = iface->GetMethods();
     for (uint32_t i = 0; methods != NULL && i < methods->GetSize() && Step(list); i++) {
       VMMethod* m = methods->Get(i);
-      if (Listable(list, m) && !HiddenBelow(list, iface, m)) Emit(list, iface, true, i);
+      // The interface listed is hidden by none: every other one reached is above it.
+      if (Listable(list, m) && (k == 0 || !HiddenBelow(list, iface, m))) Emit(list, iface, true, i);
     }
   }
 }
@@ -380,6 +384,9 @@ void ListInterface(MethodList* list, VMLoadableClass* lc) {
 void ListMethods(MethodList* list, VMLoadableClass* lc, bool declared) {
   list->reached.Reset();
   list->met.Reset();
+  // Each pass counts its own: one shorter than the stride, an ordinary class's, is over
+  // as soon, and never gives its monitor up.
+  list->steps = 0;
   VMMethodArray* methods = lc->GetMethods();
   const uint32_t nMethods = methods != NULL ? methods->GetSize() : 0;
   if (declared) {
@@ -399,7 +406,7 @@ void ListMethods(MethodList* list, VMLoadableClass* lc, bool declared) {
     for (uint32_t i = 0; own != NULL && i < own->GetSize() && Step(list); i++) {
       VMMethod* m = own->Get(i);
       // A static of any access hides a superclass's of its name and descriptor.
-      if (m == NULL || !m->GetIsStatic() || m->GetName() == list->clinit || MetAlike(list, m)) continue;
+      if (m == NULL || !m->GetIsStatic() || m->GetName() == list->clinit || (c != lc && MetAlike(list, m))) continue;
       if (!last) (void)list->met.Put(m);
       if (m->GetIsPublic() && m->GetName() != list->init) Emit(list, c, true, i);
     }
