@@ -411,7 +411,7 @@ void ListMethods(MethodList* list, VMLoadableClass* lc, bool declared) {
       if (m->GetIsPublic() && m->GetName() != list->init) Emit(list, c, true, i);
     }
   }
-  VMMethodArray* table = lc->VMLoadableOrArrayClass::GetMethodTable();
+  VMMethodArray* table = list->failed ? NULL : lc->VMLoadableOrArrayClass::GetMethodTable();
   for (uint32_t i = 0; table != NULL && i < table->GetSize() && Step(list); i++) {
     VMMethod* m = table->Get(i);
     if (!Listable(list, m)) continue;
