@@ -60,9 +60,9 @@ TEST_F(WideTest, ThreadsListingTheSameInterfacesAtOnceEachGetTheWholeList) {
   EXPECT_EQ(0, m.Call("reflect/wide/Lists", "race", "(II)I", {4, 400}).Int());
 }
 
-/* The reached set grows in process memory past its first sixteen classes: refused there,
-   the list is OutOfMemoryError (never the part walked so far), nothing stays allocated,
-   and the next list is whole. */
+/* The reached set grows in process memory past its first sixty-four classes: refused
+   there, the list is OutOfMemoryError (never the part walked so far), nothing stays
+   allocated, and the next list is whole. */
 TEST_F(WideTest, AWalkThatRunsOutOfMemoryFailsWithOutOfMemoryError) {
   VMLoadableClass* t10 = m.Class("reflect/wide/T10");
   VMLoadableClass* c10 = m.Class("reflect/wide/C10");
@@ -231,7 +231,7 @@ TEST_F(WideInterfaceTest, AWideInterfaceListsAboutAsFastAsANarrowOne) {
 }
 
 /* The host hook that holds the listing thread at its at-th block of heap (30 of the
-   machine's: the fill has begun; 1 of process memory: the count has met sixteen names)
+   machine's: the fill has begun; 1 of process memory: the count has met sixty-four names)
    until another thread's collection has asked it to stop. */
 struct Hold {
   JNIHostFunctions real;
@@ -356,7 +356,7 @@ TEST_F(WideInterfaceTest, AStopEndsTheWalkWithThreadDeath) {
   ExpectRefusedThenWhole("java.lang.ThreadDeath", refhost::SetStopFlag);
 }
 
-/* The names that hide later methods are kept in process memory past sixteen, as the
+/* The names that hide later methods are kept in process memory past sixty-four, as the
    reached interfaces are: refused there (Few's 1,000 names want 4 KB, its 51 interfaces
    far less), the list is OutOfMemoryError. */
 TEST_F(WideInterfaceTest, HidingNamesThatRunOutOfMemoryFailWithOutOfMemoryError) {

@@ -8,8 +8,9 @@
    the array, so that a class with thousands of members takes a few slots, not thousands.
 
    No class is loaded, prepared or initialised while a class's monitor is held here: the
-   types are found first and published under the monitor afterwards, and the public
-   field view initialises its interfaces before it takes the class's monitor. A thread
+   types are found first and published under the monitor afterwards, the public field
+   view initialises its interfaces before it takes the class's monitor, and the public
+   method view of an interface prepares its superinterfaces before. A thread
    that holds an interface's monitor in its initialiser and reflects on a class that
    implements it cannot meet this one in the other order. */
 #include "vmjavalangreflectfield.h"
@@ -73,10 +74,6 @@ bool Enter(JNIEnv* env, VMLoadableClass* cls) {
 }
 void Leave(VMLoadableClass* cls) { (void)((VMObject*)cls)->MonitorExit(cls->GetNameSpace()); }
 
-bool IsSpecialName(VMNameSpace* ns, VMMethod* m) {
-  return m->GetName() == WellKnown(ns, LT_INIT) || m->GetName() == WellKnown(ns, LT_CLINIT);
-}
-
 /* What a walk has met so far, each once, in the order met: the classes it reached, or
    the methods whose name and descriptor hide a later one's. A wide hierarchy meets
    thousands and a narrow one a handful: the first few stand in the record itself and are
@@ -88,7 +85,7 @@ bool IsSpecialName(VMNameSpace* ns, VMMethod* m) {
    then on, which ends the walk early, and failed stays set for the caller to report. */
 template <class T, class Key>
 struct Seen {
-  enum { kInline = 16 };
+  enum { kInline = 64 };
   T* first[kInline];
   T** items;
   uint32_t count;
@@ -152,8 +149,14 @@ struct Seen {
     return true;
   }
   /* True the first time x (or one the same as x) is offered. */
-  bool Add(T* x) {
-    if (failed || Contains(x)) return false;
+  bool Add(T* x) { return !failed && !Contains(x) && Put(x); }
+  /* x, which the caller knows is not there yet, added; false when memory ran out. */
+  bool Put(T* x) {
+    if (slots == NULL && count < kInline && !failed) {
+      items[count++] = x;
+      return true;
+    }
+    if (failed) return false;
     if (!Grow()) {
       failed = true;
       return false;
@@ -161,6 +164,19 @@ struct Seen {
     items[count++] = x;
     if (slots != NULL) slots[Slot(x)] = count;
     return true;
+  }
+  /* Whether test holds for an item that hashes as x does (and maybe for others): in the
+     hash, the run of filled slots from x's own holds every such item. */
+  template <class Test>
+  bool Any(T* x, Test test) const {
+    if (slots == NULL) {
+      for (uint32_t i = 0; i < count; i++)
+        if (test(items[i])) return true;
+      return false;
+    }
+    for (uint32_t i = Key::Hash(x) & mask; slots[i] != 0; i = (i + 1) & mask)
+      if (test(items[slots[i] - 1])) return true;
+    return false;
   }
 };
 
@@ -173,15 +189,16 @@ struct ClassKey {
 };
 typedef Seen<VMLoadableClass, ClassKey> Reached;
 
-/* A method is its name and descriptor, both interned literals. */
-struct SignatureKey {
+/* A method is itself, spread by its name and descriptor (both interned literals), so
+   that Any finds the methods of one name and descriptor, whatever class declares them. */
+struct MethodKey {
   static uint32_t Hash(VMMethod* m) {
     uint32_t h = Spread(m->GetName()) ^ (Spread(m->GetSignature()) * 31u);
     return h ^ (h >> 16);
   }
-  static bool Same(VMMethod* a, VMMethod* b) { return a->Matches(b); }
+  static bool Same(VMMethod* a, VMMethod* b) { return a == b; }
 };
-typedef Seen<VMMethod, SignatureKey> Signatures;
+typedef Seen<VMMethod, MethodKey> Methods;
 
 /* The three result arrays, made in the env's machine for cls's name space and held by a
    local reference (stored in *ref when asked for); NULL with OutOfMemoryError. */
@@ -220,13 +237,17 @@ struct MethodList {
   VMJavaLangReflectMethodArray* result;
   jobject resultRef;  // the local reference that holds result
   jobject anchor;     // the local reference of an object naming cls, once the walk polls
+  VMLiteral* init;    // the names never listed
+  VMLiteral* clinit;
   uint32_t count;
   uint32_t steps;  // methods looked at since the last poll
   bool failed;
   bool held;  // cls's monitor
   Reached reached;
-  /* The methods met so far that hide a later one of their name and descriptor. */
-  Signatures hiding;
+  /* The methods met so far, found by name and descriptor: the statics of the classes
+     listed before (a subclass's hide its superclasses'), or the public methods of every
+     interface reached (one hides another's only from an interface that extends it). */
+  Methods met;
 };
 
 /* Methods a walk looks at between two polls. */
@@ -251,21 +272,19 @@ bool Anchor(MethodList* list) {
   return list->anchor != NULL;
 }
 
-/* One method looked at; false when the walk is to end. A walk over thousands of methods
-   polls every so often, so that what another thread asks of this one (a collection
-   above all, which waits for every thread to stop) is served within a few hundred
-   methods rather than after the whole list. The class's monitor is given up around the
-   poll, since a thread that parks for a collection while holding a machine monitor
-   makes the collection give up; a thread that holds any other does not poll, for the
-   same reason (the collector's test is the same: a count above zero once the class's
-   monitor is given up). The walk ends when the poll answers a stop or a posted
-   exception (left pending) or the monitor cannot be had again. A suspension served by
-   the poll stops the thread where the host may move the machine's heap, the list being
-   filled and the thread's record included: both are read again afterwards. */
-bool Step(MethodList* list) {
-  if (list->failed) return false;
-  if (++list->steps < kPollEvery) return true;
+/* The poll of a walk over thousands of methods, every so often, so that what another
+   thread asks of this one (a collection above all, which waits for every thread to stop)
+   is served within a few hundred methods rather than after the whole list. The class's
+   monitor is given up around it, since a thread that parks for a collection while
+   holding a machine monitor makes the collection give up; a thread that holds any other
+   does not poll, for the same reason (the collector's test is the same: a count above
+   zero once the class's monitor is given up). The walk ends when the poll answers a stop
+   or a posted exception (left pending) or the monitor cannot be had again. A suspension
+   served by the poll stops the thread where the host may move the machine's heap, the
+   list being filled and the thread's record included: both are read again afterwards. */
+bool Poll(MethodList* list) {
   list->steps = 0;
+  if (list->failed) return false;
   if (list->env->thread->GetHostMutexCount() > 1) return true;
   if (!Anchor(list)) {
     list->failed = true;
@@ -286,6 +305,16 @@ bool Step(MethodList* list) {
   return list->held;
 }
 
+/* One method looked at; false when the walk is to end. Kept to a count and a test in
+   the loops of every list, the poll itself aside: a walk that failed goes on doing
+   nothing (Emit emits no more) until its next poll ends it. */
+inline bool Step(MethodList* list) { return ++list->steps < kPollEvery || Poll(list); }
+
+/* A method a public view may list. */
+inline bool Listable(const MethodList* list, VMMethod* m) {
+  return m != NULL && m->GetIsPublic() && m->GetName() != list->init && m->GetName() != list->clinit;
+}
+
 void Emit(MethodList* list, VMLoadableClass* owner, bool declared, uint32_t index) {
   if (list->failed) return;
   if (list->result == NULL) {
@@ -301,31 +330,50 @@ void Emit(MethodList* list, VMLoadableClass* owner, bool declared, uint32_t inde
   DropLocals(list->env, level);
 }
 
-/* A class's methods become hiding once it has been listed (statics only when statics
-   is set): they hide those of classes met later, never one of their own class. */
-void AddHiding(MethodList* list, VMLoadableClass* cls, bool statics) {
-  VMMethodArray* methods = cls->GetMethods();
-  for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
-    VMMethod* m = methods->Get(i);
-    if (m != NULL && (!statics || m->GetIsStatic())) (void)list->hiding.Add(m);
-  }
+/* Whether a method of m's name and descriptor was met (one of m's own class aside). */
+bool MetAlike(const MethodList* list, VMMethod* m) {
+  return list->met.Any(m, [m](VMMethod* other) { return other != m && other->Matches(m); });
 }
 
-/* An interface and its superinterfaces, each once: their methods, less those a
-   subinterface reached earlier redeclares. */
-void EmitInterface(MethodList* list, VMNameSpace* ns, VMLoadableClass* iface) {
+/* An interface and its superinterfaces, each once, in the order reached, with their
+   public methods met. */
+void ReachInterfaces(MethodList* list, VMLoadableClass* iface) {
   if (!list->reached.Add(iface)) return;
   VMMethodArray* methods = iface->GetMethods();
   for (uint32_t i = 0; methods != NULL && i < methods->GetSize() && Step(list); i++) {
     VMMethod* m = methods->Get(i);
-    if (m == NULL || !m->GetIsPublic() || IsSpecialName(ns, m) || list->hiding.Contains(m)) continue;
-    Emit(list, iface, true, i);
+    if (Listable(list, m)) (void)list->met.Put(m);
   }
-  AddHiding(list, iface, false);
   VMClassArray* supers = iface->GetInterfaces();
   for (uint32_t i = 0; supers != NULL && i < supers->GetSize() && !list->failed; i++) {
     VMClass* super = supers->Get(i);
-    if (super != NULL && super->GetIsLoadable()) EmitInterface(list, ns, (VMLoadableClass*)super);
+    if (super != NULL && super->GetIsLoadable()) ReachInterfaces(list, (VMLoadableClass*)super);
+  }
+}
+
+/* Whether an interface that extends m's declares a method of m's name and descriptor.
+   Which interface the walk reached first says nothing: in a diamond whose one side
+   redeclares a method of the interface at the bottom, the other side may come first. */
+bool HiddenBelow(const MethodList* list, VMLoadableClass* iface, VMMethod* m) {
+  return list->met.Any(m, [iface, m](VMMethod* other) {
+    if (other == m || !other->Matches(m)) return false;
+    VMLoadableClass* below = other->GetDefinedIn();
+    return below != NULL && below != iface && below->Implements(iface);
+  });
+}
+
+/* The public view of an interface: its own methods and its superinterfaces', each
+   interface once, less those an interface that extends theirs redeclares. */
+void ListInterface(MethodList* list, VMLoadableClass* lc) {
+  ReachInterfaces(list, lc);
+  for (uint32_t k = 0; k < list->reached.count && !list->failed; k++) {
+    VMLoadableClass* iface = list->reached.items[k];
+    VMMethodArray* methods = iface->GetMethods();
+    for (uint32_t i = 0; methods != NULL && i < methods->GetSize() && Step(list); i++) {
+      VMMethod* m = methods->Get(i);
+      // The interface listed is hidden by none: every other one reached is above it.
+      if (Listable(list, m) && (k == 0 || !HiddenBelow(list, iface, m))) Emit(list, iface, true, i);
+    }
   }
 }
 
@@ -333,36 +381,40 @@ void EmitInterface(MethodList* list, VMNameSpace* ns, VMLoadableClass* iface) {
    own methods; the public view of an interface its own and its superinterfaces'; the
    public view of a class the public static methods of the class and then of each
    superclass (less those a subclass hides), then the public methods of its table. */
-void ListMethods(MethodList* list, VMNameSpace* ns, VMLoadableClass* lc, bool declared) {
+void ListMethods(MethodList* list, VMLoadableClass* lc, bool declared) {
   list->reached.Reset();
-  list->hiding.Reset();
+  list->met.Reset();
+  // Each pass counts its own: one shorter than the stride, an ordinary class's, is over
+  // as soon, and never gives its monitor up.
+  list->steps = 0;
   VMMethodArray* methods = lc->GetMethods();
   const uint32_t nMethods = methods != NULL ? methods->GetSize() : 0;
   if (declared) {
     for (uint32_t i = 0; i < nMethods && Step(list); i++) {
       VMMethod* m = methods->Get(i);
-      if (m != NULL && !IsSpecialName(ns, m)) Emit(list, lc, true, i);
+      if (m != NULL && m->GetName() != list->init && m->GetName() != list->clinit) Emit(list, lc, true, i);
     }
     return;
   }
   if (lc->GetIsInterface()) {
-    EmitInterface(list, ns, lc);
+    ListInterface(list, lc);
     return;
   }
   for (VMLoadableClass* c = lc; c != NULL && !list->failed; c = c->GetSuper()) {
     VMMethodArray* own = c->GetMethods();
+    const bool last = c->GetSuper() == NULL;
     for (uint32_t i = 0; own != NULL && i < own->GetSize() && Step(list); i++) {
       VMMethod* m = own->Get(i);
-      if (m == NULL || !m->GetIsPublic() || !m->GetIsStatic() || IsSpecialName(ns, m)) continue;
-      if (list->hiding.Contains(m)) continue;
-      Emit(list, c, true, i);
+      // A static of any access hides a superclass's of its name and descriptor.
+      if (m == NULL || !m->GetIsStatic() || m->GetName() == list->clinit || (c != lc && MetAlike(list, m))) continue;
+      if (!last) (void)list->met.Put(m);
+      if (m->GetIsPublic() && m->GetName() != list->init) Emit(list, c, true, i);
     }
-    AddHiding(list, c, true);
   }
-  VMMethodArray* table = lc->VMLoadableOrArrayClass::GetMethodTable();
+  VMMethodArray* table = list->failed ? NULL : lc->VMLoadableOrArrayClass::GetMethodTable();
   for (uint32_t i = 0; table != NULL && i < table->GetSize() && Step(list); i++) {
     VMMethod* m = table->Get(i);
-    if (m == NULL || !m->GetIsPublic() || IsSpecialName(ns, m)) continue;
+    if (!Listable(list, m)) continue;
     // Inherited methods stand under their declaring class, at the index they keep in
     // every subclass's table.
     Emit(list, m->GetDefinedIn(), false, i);
@@ -370,7 +422,22 @@ void ListMethods(MethodList* list, VMNameSpace* ns, VMLoadableClass* lc, bool de
 }
 
 /* The list is whole: nothing failed, and neither set ran out of memory. */
-bool Whole(const MethodList* list) { return !list->failed && !list->reached.failed && !list->hiding.failed; }
+bool Whole(const MethodList* list) { return !list->failed && !list->reached.failed && !list->met.failed; }
+
+/* Every interface above iface prepared, each once, so that the list names none whose
+   methods cannot be used; reached holds those met. Done before the class's monitor is
+   taken (preparing may load classes). False with the exception pending. */
+bool PrepareSuperinterfaces(JNIEnv* env, VMLoadableClass* iface, Reached* reached) {
+  VMClassArray* supers = iface->GetInterfaces();
+  for (uint32_t i = 0; supers != NULL && i < supers->GetSize(); i++) {
+    VMClass* super = supers->Get(i);
+    if (super == NULL || !super->GetIsLoadable() || !reached->Add((VMLoadableClass*)super)) continue;
+    if (!vmjni::EnsurePrepared(env, (VMLoadableClass*)super) ||
+        !PrepareSuperinterfaces(env, (VMLoadableClass*)super, reached))
+      return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -382,20 +449,32 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   VMLoadableClass* lc = Prepared(env, cls);
   if (lc == NULL) return NULL;
   const bool declared = which != 0;
-  if (!Enter(env, lc)) return NULL;
   MethodList list;
   list.env = env;
   list.cls = lc;
   list.result = NULL;
   list.resultRef = NULL;
   list.anchor = NULL;
+  list.init = WellKnown(ns, LT_INIT);
+  list.clinit = WellKnown(ns, LT_CLINIT);
   list.count = 0;
   list.steps = 0;
   list.failed = false;
-  list.held = true;
+  list.held = false;
   list.reached.Init();
-  list.hiding.Init();
-  ListMethods(&list, ns, lc, declared);
+  list.met.Init();
+  if (!declared && lc->GetIsInterface()) {
+    const bool prepared = PrepareSuperinterfaces(env, lc, &list.reached);
+    const bool whole = !list.reached.failed;
+    list.reached.Release();
+    if (!prepared || !whole) {
+      if (prepared) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
+      return NULL;
+    }
+  }
+  if (!Enter(env, lc)) return NULL;
+  list.held = true;
+  ListMethods(&list, lc, declared);
   VMJavaLangReflectMethodArray* result =
       Whole(&list) ? NewResult<VMJavaLangReflectMethodArray>(env, lc, list.count, VMTag_VMJavaLangReflectMethodArray,
                                                              &list.resultRef)
@@ -403,11 +482,11 @@ VMJavaLangReflectMethodArray* VMClassReflectInfo::GetMethods(JNIEnv* env, VMClas
   if (result != NULL) {
     list.result = result;
     list.count = 0;
-    ListMethods(&list, ns, lc, declared);
+    ListMethods(&list, lc, declared);
     result = Whole(&list) && list.count == list.result->GetSize() ? list.result : NULL;
   }
   list.reached.Release();
-  list.hiding.Release();
+  list.met.Release();
   if (list.anchor != NULL) env->functions->DeleteLocalRef(env, list.anchor);
   if (list.held) Leave(lc);
   if (result == NULL) RaiseUnlessPending(env, VMStatus_OutOfMemoryError);
