@@ -172,6 +172,37 @@ void DropRegion(HHeap* h, Region* r) {
   RegionFree(r);
 }
 
+/* Every heap, so that a region refused for want of address space can come from a heap
+   that keeps it free: a heap keeps its free regions up to its capacity, and in a 32-bit
+   process a heap once full may hold all the address space there is. */
+pthread_mutex_t gHeapsLock = PTHREAD_MUTEX_INITIALIZER;
+HHeap* gHeaps = nullptr;
+
+bool ReclaimFreeRegions() {
+  bool any = false;
+  pthread_mutex_lock(&gHeapsLock);
+  for (HHeap* h = gHeaps; h != nullptr; h = h->nextHeap) {
+    /* Only a heap nobody holds: the caller may hold its own (which then has no wholly
+       free region, or it would not want one), and heaps are taken in no fixed order. No
+       region leaves a heap while a walk reads it. */
+    if (!h->lock.TryLock()) continue;
+    for (Region* r = h->walks == 0 ? h->regions : nullptr; r != nullptr;) {
+      Region* next = r->next;
+      BlockPrefix* first = RegionFirst(r);
+      if (first->span == kRegionSpan && (first->flags == kBinned || first->flags == kRun)) {
+        if (first->flags == kBinned) BinRemove(h, first);
+        else h->run = nullptr;
+        DropRegion(h, r);
+        any = true;
+      }
+      r = next;
+    }
+    h->lock.Unlock();
+  }
+  pthread_mutex_unlock(&gHeapsLock);
+  return any;
+}
+
 /* Takes span s where no list serves it exactly and the run is too short: the best fit
    among the free blocks, else a new region. The longer of the rest and the run is the
    run from now on, the other goes to its list. */
@@ -343,6 +374,9 @@ void HeapFreeOn(HHeap* h, void* block) {
     if (big) {
       SetFlags(p, p->flags & ~kAlive);
       h->deferred++;
+      /* Out of the bound at once: a walk may last, and dead blocks counted would have the
+         heap refuse with its capacity free. */
+      h->bigBytes -= p->size + sizeof(BlockPrefix);
     } else {
       SetFlags(p, kPending);
       Defer(h, p);
@@ -378,6 +412,11 @@ HHeap* HOSTCALL HeapCreate(void* owner, jint kind) {
   h->capacity = kind == gCapacityKind.load() ? gKindCapacity.load() : kDefaultCapacity;
   h->kind = kind;
   h->owner = owner;
+  pthread_mutex_lock(&gHeapsLock);
+  h->nextHeap = gHeaps;
+  if (gHeaps != nullptr) gHeaps->prevHeap = h;
+  gHeaps = h;
+  pthread_mutex_unlock(&gHeapsLock);
   return h;
 }
 
@@ -385,6 +424,10 @@ void HOSTCALL HeapDestroy(HHeap* heap) {
   if (!heap) return;
   HHeap* h = CheckedHeap(heap);
   refhost::FinishRelocation(h);
+  pthread_mutex_lock(&gHeapsLock);
+  if (h->prevHeap != nullptr) h->prevHeap->nextHeap = h->nextHeap; else gHeaps = h->nextHeap;
+  if (h->nextHeap != nullptr) h->nextHeap->prevHeap = h->prevHeap;
+  pthread_mutex_unlock(&gHeapsLock);
   h->lock.Lock();
   if (h->walks) {
     fprintf(stderr, "refhost: HeapDestroy of %p during a walk of it\n", (void*)h);

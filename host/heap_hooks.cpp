@@ -13,6 +13,12 @@ std::atomic<uint64_t> gKindCapacity{kDefaultCapacity};
 std::atomic<uint32_t> gMaxAlloc{kDefaultMaxAlloc};
 std::atomic<uint32_t> gMapFrom{kDefaultMapFrom};
 std::atomic<bool> gFill{true}, gPoison{true};
+/* PUX_HUGE_PAGES set, not empty nor 0: the host asks for huge pages. */
+bool HugePagesAsked() {
+  const char* text = getenv("PUX_HUGE_PAGES");
+  return text != nullptr && *text != 0 && strcmp(text, "0") != 0;
+}
+std::atomic<bool> gHugePages{HugePagesAsked()};
 std::atomic<bool> gLeakReports{false};
 std::atomic<uint32_t> gLeakReportCount{0};
 std::atomic<uint32_t> gRefused{0};
@@ -84,6 +90,7 @@ void ResetHeapHooks() {
   gMaxAlloc.store(kDefaultMaxAlloc);
   gMapFrom.store(kDefaultMapFrom);
   gFill.store(true);
+  gHugePages.store(HugePagesAsked());
   gPoison.store(true);
   gLeakReports.store(false);
   gLeakReportCount.store(0);
@@ -152,6 +159,8 @@ void SetCapacityOfNewHeaps(jint kind, uint64_t bytes) {
 void SetMaxAllocSize(uint32_t bytes) { gMaxAlloc.store(bytes < 10240 ? 10240 : bytes); }
 
 void SetStartMapFrom(uint32_t regionBytes) { gMapFrom.store(regionBytes); }
+
+void SetHugePages(bool on) { gHugePages.store(on); }
 
 void SetLeakReports(bool on) { gLeakReports.store(on); }
 uint32_t LeakReportCount() { return gLeakReportCount.load(); }

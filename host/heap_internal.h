@@ -186,8 +186,14 @@ const uint32_t kArenaBytes = 4u << 20;
 const uint32_t kKeptMappedRegions = 16;
 static_assert(sizeof(void*) == 4, "a table entry for each run of a 32-bit address space");
 
+/* Runs mapped from now on are backed by huge pages (heap_hooks.cpp). */
+extern std::atomic<bool> gHugePages;
+
 void* RegionAlloc();
 void RegionFree(void* region);
+/* Takes the wholly free regions of every heap that is not locked or walked back into the
+   supply (heap.cpp); whether any came. */
+bool ReclaimFreeRegions();
 
 /* ---- process memory (heap_process.cpp) ---- */
 
@@ -240,6 +246,7 @@ class HeapLock {
     }
     if (state_.exchange(1, std::memory_order_acquire) != 0) LockSlow();
   }
+  bool TryLock() { return state_.exchange(1, std::memory_order_acquire) == 0; }
   void Unlock() {
     state_.store(0, std::memory_order_release);
     if (waiters_.load(std::memory_order_relaxed) != 0) Wake();
@@ -375,6 +382,8 @@ struct HHeap {
   bool holding;
   BlockPrefix* held[kBins];
   BlockPrefix* heldTail[kBins];
+  HHeap* nextHeap;       /* every heap, for ReclaimFreeRegions */
+  HHeap* prevHeap;
 };
 static_assert(offsetof(HHeap, refusedSince) + sizeof(uint64_t) <= 64, "the allocation path reads one line of the heap");
 

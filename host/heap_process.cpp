@@ -122,6 +122,8 @@ void* ProcessAlloc(ThreadRecord* t, uint32_t size) {
   } else {
     cls = kLargeClass;
     p = (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
+    /* The heaps' free regions go back first: whole runs of them go back to the system. */
+    if (!p && ReclaimFreeRegions()) p = (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
     if (!p) return Refuse();
   }
   p->size = size;

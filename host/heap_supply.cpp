@@ -10,18 +10,26 @@ namespace heapparts HEAP_HIDDEN {
 
    Heaps keep their small blocks in regions, each aligned to its size, and process
    memory's pool carves from them too. Regions are cut from runs of 2 MiB of address
-   space, each aligned to a huge page and the kernel asked to back it with them: a walk
-   of a heap reads every region, and on small pages a heap of 64 MiB is 16,384 of them,
-   a miss of the translation buffer (and on a virtual machine, a walk of two levels of
-   page tables) for each; and a page met for the first time costs a fault of its own,
-   microseconds each on a virtual machine. A start-up fills about 4 MiB of regions at
+   space, each aligned to a huge page, and mapped beside the run before, so that the runs
+   leave no holes in a 32-bit address space. When the host asks (PUX_HUGE_PAGES), the
+   kernel is asked to back runs with huge pages: a walk of a heap reads every region, and
+   on small pages a heap of 64 MiB is 16,384 of them, a miss of the translation buffer
+   (and on a virtual machine, a walk of two levels of page tables) for each. Not unasked:
+   a huge page met for the first time is cleared whole, which costs a program whose heap
+   grows more than the misses it saves, and pays only in a heap that lives long and is
+   reused. When no run can be had, a region is mapped alone; when not even that, the
+   heaps' wholly free regions are taken back before a region is refused (process memory
+   would otherwise get nothing while a heap keeps what it no longer uses). A start-up
+   fills about 4 MiB of regions at
    once (most of it the name space's hash tables), so the first run is that long and
    stays. A region given back waits on a free list for the next heap, so a machine made
    and destroyed again and again meets neither a fault nor a system call; past a few
    megabytes of them, a later run whose regions are all free goes back to the system
    whole, and otherwise the region given back longest ago gives its pages back and
    keeps only its place (and the page that lists it), so that the process does not
-   keep what a heap once held, however the heaps' regions lie in the runs; a heap that
+   keep what a heap once held, however the heaps' regions lie in the runs (and the region
+   is kept from huge pages from then on, else the kernel's background collapser would
+   back it again whole); a heap that
    gives up regions after a collection and takes them again as it grows meets the
    regions it gave up last, still whole. (A region unmapped alone would split its run
    into mappings too small for huge pages, for good; a region from malloc would be
@@ -49,6 +57,8 @@ struct RegionSupply {
   bool tried = false;
   std::atomic<char*> base{nullptr}; /* the first run, set once under the lock */
   char* next = nullptr;    /* what is left of the newest run */
+  char* low = nullptr;     /* the runs mapped one beside the other last: the next goes beside them */
+  char* high = nullptr;
   uint32_t left = 0;
   FreeRegions warm;        /* regions that keep their pages */
   FreeRegions cold;        /* regions that gave their pages back */
@@ -58,18 +68,58 @@ struct RegionSupply {
 
 inline uint8_t& RunFree(void* region) { return gSupply.runFree[(uintptr_t)region >> kRunShift]; }
 
-/* A run of bytes of address space aligned to a huge page, which the kernel is asked to
-   back with huge pages; NULL when the process has no more. */
-char* MapRun(uint32_t bytes) {
-  size_t span = (size_t)bytes + kHugePage;
-  void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+#ifndef MAP_FIXED_NOREPLACE
+#define MAP_FIXED_NOREPLACE 0x100000
+#endif
+
+/* bytes of address space at want exactly, or NULL (a kernel that does not know the flag
+   takes want as a hint only). */
+char* MapAt(uintptr_t want, uint32_t bytes) {
+  if (want == 0 || want > UINTPTR_MAX - bytes) return nullptr;
+  void* p = mmap((void*)want, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  if ((uintptr_t)p == want) return (char*)p;
+  munmap(p, bytes);
+  return nullptr;
+}
+
+/* bytes of address space aligned to align, or NULL. Mapped as asked when the kernel
+   places it aligned (a hole a run left), else mapped longer and trimmed. */
+char* MapAligned(uint32_t bytes, uint32_t align) {
+  void* raw = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw != MAP_FAILED && ((uintptr_t)raw & (align - 1)) == 0) return (char*)raw;
+  if (raw != MAP_FAILED) munmap(raw, bytes);
+  size_t span = (size_t)bytes + align;
+  raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
-  uintptr_t start = ((uintptr_t)raw + kHugePage - 1) & ~(uintptr_t)(kHugePage - 1);
+  uintptr_t start = ((uintptr_t)raw + align - 1) & ~(uintptr_t)(align - 1);
   uintptr_t end = start + bytes;
   if (start > (uintptr_t)raw) munmap(raw, start - (uintptr_t)raw);
   if ((uintptr_t)raw + span > end) munmap((void*)end, (uintptr_t)raw + span - end);
-  (void)madvise((void*)start, bytes, MADV_HUGEPAGE);
   return (char*)start;
+}
+
+/* A run of bytes of address space aligned to a huge page, beside the runs mapped last
+   where there is room (a run mapped longer and trimmed would leave a hole beside it that
+   no later run fits: half of the address space, run after run); NULL when the process
+   has no more. */
+char* MapRun(uint32_t bytes) {
+  char* run = nullptr;
+  if (gSupply.low != nullptr) {
+    run = MapAt((uintptr_t)gSupply.low - bytes, bytes);
+    if (run == nullptr) run = MapAt((uintptr_t)gSupply.high, bytes);
+  }
+  if (run == nullptr && (run = MapAligned(bytes, kHugePage)) == nullptr) return nullptr;
+  if (run + bytes == gSupply.low) {
+    gSupply.low = run;
+  } else if (run == gSupply.high) {
+    gSupply.high = run + bytes;
+  } else {
+    gSupply.low = run;
+    gSupply.high = run + bytes;
+  }
+  if (gHugePages.load(std::memory_order_relaxed)) (void)madvise(run, bytes, MADV_HUGEPAGE);
+  return run;
 }
 
 /* A region of the first run was handed out after the run was made, so its start is seen. */
@@ -106,7 +156,8 @@ char* TakeWholeRun(void* region) {
   return run;
 }
 
-void* RegionAlloc() {
+/* A region from the free lists or the system, or NULL. */
+void* TakeRegion() {
 #ifdef PUX_HOST_SANITIZED
   /* The sanitizer's leak check scans malloc's blocks but not an anonymous mapping, so a
      host object named only from a region would count as leaked; and a region reused
@@ -115,6 +166,7 @@ void* RegionAlloc() {
 #endif
   void* region = nullptr;
   pthread_mutex_lock(&gSupply.lock);
+  bool cold = false;
   if (!gSupply.tried) {
     gSupply.tried = true;
     if (char* run = MapRun(kArenaBytes)) {
@@ -129,6 +181,7 @@ void* RegionAlloc() {
     Unfree(r);
     RunFree(r)--;
     if (!InArena(r) && !r->emptied) gSupply.freeMapped--;
+    cold = r->emptied;
     region = r;
   } else {
     if (gSupply.left < kRegionBytes) {
@@ -137,6 +190,10 @@ void* RegionAlloc() {
       if (char* run = MapRun(kHugePage)) {
         gSupply.next = run;
         gSupply.left = kHugePage;
+      } else if (char* alone = MapAligned(kRegionBytes, kRegionBytes)) {
+        /* No room for a run: its regions are counted by their place all the same. */
+        gSupply.next = alone;
+        gSupply.left = kRegionBytes;
       }
     }
     if (gSupply.left >= kRegionBytes) {
@@ -146,6 +203,15 @@ void* RegionAlloc() {
     }
   }
   pthread_mutex_unlock(&gSupply.lock);
+  /* An emptied region was kept from huge pages (RegionFree): asked for again. */
+  if (cold && gHugePages.load(std::memory_order_relaxed)) (void)madvise(region, kRegionBytes, MADV_HUGEPAGE);
+  return region;
+}
+
+void* RegionAlloc() {
+  void* region = TakeRegion();
+  /* With the lock given back: the heaps' regions come back through RegionFree. */
+  if (region == nullptr && ReclaimFreeRegions()) region = TakeRegion();
   return region;
 }
 
@@ -178,6 +244,7 @@ void RegionFree(void* region) {
           break;
         }
         Unfree(old);
+        (void)madvise(old, kRegionBytes, MADV_NOHUGEPAGE);
         (void)madvise((char*)old + kListPage, kRegionBytes - kListPage, MADV_DONTNEED);
         old->emptied = true;
         PushFree(gSupply.cold, old);

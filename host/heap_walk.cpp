@@ -80,7 +80,10 @@ void ReleaseDeferred(HHeap* h) {
   for (BlockPrefix* q = h->first; q && h->deferred;) {
     BlockPrefix* next = q->next;
     if (!(q->flags & kAlive)) {
-      ReleaseBig(h, q);
+      /* Out of the heap's bytes since its free (HeapFreeOn). */
+      Unlink(h, q);
+      q->flags = kMagicFree;
+      free(q);
       h->deferred--;
     }
     q = next;
