@@ -31,13 +31,6 @@ struct ProcessPool {
   uint32_t bumpLeft = 0;
 } gPool;
 
-inline uint32_t CacheLimit(uint32_t cls) { return gCacheLimit[cls]; }
-inline uint32_t CachedBlockBytes(uint32_t cls) { return gClassBytes[cls] + sizeof(BlockPrefix); }
-
-/* What one thread's caches may hold together: the per-class limits alone would let every
-   thread of a server keep megabytes of address space. */
-const uint32_t kThreadCacheBytes = 512u << 10;
-
 void DrainCache(ThreadRecord* t, uint32_t cls, uint32_t keep);
 
 /* Halves every class of a cache that went over the thread's bound. */
@@ -104,59 +97,6 @@ void DrainCache(ThreadRecord* t, uint32_t cls, uint32_t keep) {
   pthread_mutex_unlock(&gPool.lock);
 }
 
-void* ProcessAlloc(ThreadRecord* t, uint32_t size) {
-  BlockPrefix* p;
-  uint32_t cls;
-  if (kPooled && size <= kLargestPooled) {
-    cls = SizeClass(size);
-    ClassCache& c = t->cache[cls];
-    p = c.head;
-    if (p) {
-      c.head = p->next;
-      c.count--;
-      t->cachedBytes -= CachedBlockBytes(cls);
-    } else {
-      p = RefillCache(t, cls);
-      if (!p) return Refuse();
-    }
-  } else {
-    cls = kLargeClass;
-    p = (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
-    /* The heaps' free regions go back first: whole runs of them go back to the system. */
-    if (!p && ReclaimFreeRegions()) p = (BlockPrefix*)malloc(sizeof(BlockPrefix) + size);
-    if (!p) return Refuse();
-  }
-  p->size = size;
-  p->hash = NextHash(t);
-  p->seq = 0;
-  p->flags = kMagicLive | (cls << kClassShift) | kProcess | kAlive;
-  t->procBlocksAlloc.Add(1);
-  t->procBytesAlloc.Add(size);
-  void* block = BlockOf(p);
-  FillNew(block, size, cls != kLargeClass);
-  return block;
-}
-
-void ProcessFree(void* block) {
-  BlockPrefix* p = CheckedPrefix(block, true);
-  ThreadRecord* t = Self();
-  uint32_t size = p->size, cls = ClassOf(p);
-  t->procBlocksFreed.Add(1);
-  t->procBytesFreed.Add(size);
-  PoisonFreed(block, size, cls != kLargeClass);
-  if (cls == kLargeClass) {
-    p->flags = kMagicFree;
-    free(p);
-    return;
-  }
-  p->flags = kMagicFree | (cls << kClassShift);
-  ClassCache& c = t->cache[cls];
-  p->next = c.head;
-  c.head = p;
-  t->cachedBytes += CachedBlockBytes(cls);
-  if (++c.count > CacheLimit(cls) || t->exited) DrainCache(t, cls, t->exited ? 0 : CacheLimit(cls) / 2);
-  if (t->cachedBytes > kThreadCacheBytes) TrimCache(t);
-}
 
 void SumRecord(ThreadRecord* r, void* ctx) {
   ProcessTotals* s = (ProcessTotals*)ctx;
