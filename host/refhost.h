@@ -57,6 +57,10 @@ void SetSharedAnswer(HHeap* heap, jint answer);
    of their starts instead of from span to span (16 MiB; 0 maps every heap). A heap
    past it keeps its map. */
 void SetStartMapFrom(uint32_t regionBytes);
+/* Whether the runs of address space mapped from now on for heaps and process memory are
+   backed by huge pages. The default, also after ResetHooks, comes from the environment
+   variable PUX_HUGE_PAGES (set, neither empty nor 0: on). */
+void SetHugePages(bool on);
 /* The answer of GetMaxAllocSize (never below 10240). */
 void SetMaxAllocSize(uint32_t bytes);
 /* Blocks and requested bytes still live on a heap, or in process memory for NULL. */
