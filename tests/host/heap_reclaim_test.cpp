@@ -4,11 +4,39 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
+#include <random>
+#include <thread>
 #include <vector>
 
 namespace {
 
 class HeapReclaimTest : public HostTest {};
+
+/* All the address space there is, in pieces from 1 GiB down, but leave bytes. */
+std::vector<std::pair<void*, size_t>> TakeAddressSpace(size_t leave) {
+  std::vector<std::pair<void*, size_t>> taken;
+  taken.reserve(1 << 16);
+  for (size_t size = 1u << 30; size >= 4096; size /= 2)
+    while (taken.size() < taken.capacity()) {
+      void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      if (p == MAP_FAILED) break;
+      taken.push_back({p, size});
+    }
+  size_t left = 0;
+  while (left < leave && !taken.empty()) {
+    munmap(taken.back().first, taken.back().second);
+    left += taken.back().second;
+    taken.pop_back();
+  }
+  return taken;
+}
+
+jboolean HOSTCALL CheckStamp(void* block, void* ctx) {
+  auto* bad = (std::atomic<int>*)ctx;
+  *bad += *(uint8_t*)block != 0x5A;
+  return 1;
+}
 
 /* A heap filled with small blocks until the address space is spent, its blocks then
    freed, keeps its regions free within its capacity: a big block asked of it, or of
@@ -43,6 +71,100 @@ TEST_F(HeapReclaimTest, BigBlocksOfAnyHeapComeFromTheFreeRegionsAHeapKeepsOnceTh
     host->HeapDestroy(h);
     EXPECT_EQ("", refhost::CheckRegionSupply());
   }
+}
+
+jboolean HOSTCALL CollectBlock(void* block, void* ctx) {
+  ((std::vector<void*>*)ctx)->push_back(block);
+  return 1;
+}
+
+/* With the address space spent, heaps are made, filled, freed and destroyed on some
+   threads while another walks and relocates a heap of its own and process memory takes
+   the heaps' free regions back on a third: no heap is taken from after its destroy began,
+   no region leaves while a walk reads it, and every heap's bookkeeping holds. */
+TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndRelocated) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own bookkeeping needs address space";
+#endif
+  HHeap* kept = host->HeapCreate(nullptr, 2);
+  ASSERT_NE(nullptr, kept);
+  std::vector<void*> keptBlocks;
+  for (int i = 0; i < 2000; i++)
+    if (void* b = host->HeapAlloc(kept, 100 + i % 3000, 1)) {
+      memset(b, 0x5A, 100 + i % 3000);
+      keptBlocks.push_back(b);
+    }
+  std::atomic<bool> go{false}, done{false};
+  std::atomic<int> bad{0}, made{0}, reclaimedServed{0};
+  // The threads and their stacks first: the address space is taken once they stand.
+  std::vector<std::thread> threads;
+  threads.reserve(4);
+  for (int t = 0; t < 2; t++)
+    threads.emplace_back([&, t] {
+      std::mt19937 rng(t);
+      std::vector<uint8_t*> blocks;
+      blocks.reserve(4000);
+      while (!go) usleep(1000);
+      while (!done) {
+        HHeap* h = host->HeapCreate(nullptr, 2);
+        if (h == nullptr) continue;
+        made++;
+        blocks.clear();
+        uint32_t want = 200 + rng() % 3000;
+        for (uint32_t i = 0; i < want; i++)
+          if (uint8_t* b = (uint8_t*)host->HeapAlloc(h, rng() % 8 == 0 ? 20000 : 16 + rng() % 4000, 1)) {
+            *b = (uint8_t)(0x10 + t);
+            blocks.push_back(b);
+          } else {
+            break;
+          }
+        for (uint8_t* b : blocks) {
+          bad += *b != (uint8_t)(0x10 + t);
+          host->HeapFree(h, b);
+        }
+        // Its regions lie free now, for process memory to take back while it goes.
+        if (rng() % 2) std::this_thread::yield();
+        host->HeapDestroy(h);
+      }
+    });
+  threads.emplace_back([&] {
+    while (!go) usleep(1000);
+    while (!done) {
+      host->HeapWalk(kept, CheckStamp, &bad);
+      if (refhost::RelocateHeap(kept) != 0) refhost::FinishRelocation(kept);
+    }
+  });
+  threads.emplace_back([&] {
+    std::vector<void*> process;
+    process.reserve(2000);
+    while (!go) usleep(1000);
+    while (!done) {
+      for (int i = 0; i < 2000; i++)
+        if (void* p = host->HeapAlloc(nullptr, i % 2 ? 3000 : 200000, 1)) process.push_back(p);
+        else break;
+      reclaimedServed += (int)process.size();
+      for (void* p : process) host->HeapFree(nullptr, p);
+      process.clear();
+    }
+  });
+  std::vector<std::pair<void*, size_t>> taken = TakeAddressSpace(48u << 20);
+  go = true;
+  usleep(4000000);
+  done = true;
+  for (auto& t : threads) t.join();
+  for (auto [p, size] : taken) munmap(p, size);
+  EXPECT_EQ(0, bad.load());
+  EXPECT_GT(made.load(), 10);
+  EXPECT_GT(reclaimedServed.load(), 0);
+  EXPECT_EQ("", refhost::CheckHeap(kept));
+  // Relocation moved them: freed where a walk finds them now.
+  EXPECT_EQ(keptBlocks.size(), refhost::BlocksInUse(kept));
+  keptBlocks.clear();
+  host->HeapWalk(kept, CollectBlock, &keptBlocks);
+  for (void* b : keptBlocks) host->HeapFree(kept, b);
+  EXPECT_EQ(0u, refhost::BlocksInUse(kept));
+  host->HeapDestroy(kept);
+  EXPECT_EQ("", refhost::CheckRegionSupply());
 }
 
 }  // namespace
