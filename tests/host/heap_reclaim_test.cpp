@@ -167,4 +167,50 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
   EXPECT_EQ("", refhost::CheckRegionSupply());
 }
 
+/* Pages another library mapped where the heap's next runs would go, beside its runs,
+   stay as they were: a run goes where nothing is mapped or elsewhere, never over them. */
+TEST_F(HeapReclaimTest, RunsMappedBesideTheLastOnesNeverGoOverAMappingMadeThereMeanwhile) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
+#endif
+  HHeap* h = host->HeapCreate(nullptr, 2);
+  ASSERT_NE(nullptr, h);
+  void* probe = host->HeapAlloc(h, 16000, 1);
+  ASSERT_NE(nullptr, probe);
+  const uintptr_t slot = (uintptr_t)probe & ~(uintptr_t)((2u << 20) - 1);
+  std::vector<uint8_t*> pages;
+  for (uintptr_t k = 1; k <= 48; k++)
+    for (uintptr_t at : {slot - k * (2u << 20) + (1u << 20), slot + k * (2u << 20) + (1u << 20)}) {
+      void* p = mmap((void*)at, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | 0x100000 /* no replace */, -1, 0);
+      if (p == MAP_FAILED) continue;
+      if ((uintptr_t)p != at) {
+        munmap(p, 4096);
+        continue;
+      }
+      memset(p, 0xE7, 4096);
+      pages.push_back((uint8_t*)p);
+    }
+  ASSERT_GT(pages.size(), 8u);
+  std::vector<uint8_t*> blocks;
+  for (int i = 0; i < 96 * 64; i++)
+    if (uint8_t* b = (uint8_t*)host->HeapAlloc(h, 16000, 1)) {
+      memset(b, 0x3D, 16000);
+      blocks.push_back(b);
+    }
+  int clobbered = 0, damaged = 0;
+  for (uint8_t* p : pages)
+    for (int j = 0; j < 4096; j += 512) clobbered += p[j] != 0xE7;
+  for (uint8_t* b : blocks)
+    for (int j = 0; j < 16000; j += 1000) damaged += b[j] != 0x3D;
+  EXPECT_EQ(96u * 64, blocks.size());
+  EXPECT_EQ(0, clobbered) << "of " << pages.size() << " pages mapped beside the heap's runs";
+  EXPECT_EQ(0, damaged);
+  for (uint8_t* b : blocks) host->HeapFree(h, b);
+  host->HeapFree(h, probe);
+  EXPECT_EQ("", refhost::CheckHeap(h));
+  host->HeapDestroy(h);
+  for (uint8_t* p : pages) munmap(p, 4096);
+  EXPECT_EQ("", refhost::CheckRegionSupply());
+}
+
 }  // namespace
