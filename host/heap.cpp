@@ -178,25 +178,32 @@ void DropRegion(HHeap* h, Region* r) {
 pthread_mutex_t gHeapsLock = PTHREAD_MUTEX_INITIALIZER;
 HHeap* gHeaps = nullptr;
 
+/* The wholly free regions of h, locked, back to the supply; whether any went. No region
+   leaves a heap while a walk reads it. */
+bool DropFreeRegions(HHeap* h) {
+  bool any = false;
+  for (Region* r = h->walks == 0 ? h->regions : nullptr; r != nullptr;) {
+    Region* next = r->next;
+    BlockPrefix* first = RegionFirst(r);
+    if (first->span == kRegionSpan && (first->flags == kBinned || first->flags == kRun)) {
+      if (first->flags == kBinned) BinRemove(h, first);
+      else h->run = nullptr;
+      DropRegion(h, r);
+      any = true;
+    }
+    r = next;
+  }
+  return any;
+}
+
 bool ReclaimFreeRegions() {
   bool any = false;
   pthread_mutex_lock(&gHeapsLock);
   for (HHeap* h = gHeaps; h != nullptr; h = h->nextHeap) {
-    /* Only a heap nobody holds: the caller may hold its own (which then has no wholly
-       free region, or it would not want one), and heaps are taken in no fixed order. No
-       region leaves a heap while a walk reads it. */
+    /* Only a heap nobody holds: the caller may hold its own (and then drops its own
+       first, if it may), and heaps are taken in no fixed order. */
     if (!h->lock.TryLock()) continue;
-    for (Region* r = h->walks == 0 ? h->regions : nullptr; r != nullptr;) {
-      Region* next = r->next;
-      BlockPrefix* first = RegionFirst(r);
-      if (first->span == kRegionSpan && (first->flags == kBinned || first->flags == kRun)) {
-        if (first->flags == kBinned) BinRemove(h, first);
-        else h->run = nullptr;
-        DropRegion(h, r);
-        any = true;
-      }
-      r = next;
-    }
+    any |= DropFreeRegions(h);
     h->lock.Unlock();
   }
   pthread_mutex_unlock(&gHeapsLock);
@@ -292,7 +299,14 @@ inline bool InRegion(uint32_t size) { return size <= kLargestPooled; }
 /* A big block of charge bytes, listed last, or NULL past the bound. Out of line, as the
    cut is: most blocks are small, and their path keeps its registers for itself. */
 __attribute__((noinline)) BlockPrefix* TakeBig(HHeap* h, uint32_t charge) {
-  BlockPrefix* p = WithinBound(h, charge) ? (BlockPrefix*)malloc(charge) : nullptr;
+  if (!WithinBound(h, charge)) return nullptr;
+  BlockPrefix* p = (BlockPrefix*)malloc(charge);
+  /* The address space spent: a heap keeps its free regions within its capacity, and after
+     its small blocks are gone they may hold all there is, this heap's or another's. */
+  if (p == nullptr) {
+    bool freed = DropFreeRegions(h);
+    if (ReclaimFreeRegions() || freed) p = (BlockPrefix*)malloc(charge);
+  }
   if (p == nullptr) return nullptr;
   /* A walk stops at the list's last block of its start: this one lies past it. */
   p->seq = 0;
