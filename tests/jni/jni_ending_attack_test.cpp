@@ -235,5 +235,53 @@ TEST_F(EndingAttackTest, ADestroyerAttachedOnlyToAnotherMachineGetsItsBindingBac
   }
 }
 
+/* A creation waits for a debugger while a client attaches, polls (connecting) and
+   detaches over and over, and a host thread destroys the listed machine meanwhile: the
+   creation either goes on connected or fails, the destroy ends either way, and nothing
+   is left, round after round. */
+TEST_F(EndingAttackTest, AClientComingAndGoingWhileACreationWaitingForItIsDestroyed) {
+  const int kRounds = 8;
+  int failed = 0;
+  for (int round = 0; round < kRounds; round++) {
+    JavaVM* made = nullptr;
+    JNIEnv* madeEnv = nullptr;
+    std::atomic<int> created{-5};
+    std::thread creator([&] {
+      JNICreateArgs args = Args();
+      args.waitForDebugger = 1;
+      created = JNI_CreateJavaVM(&made, &madeEnv, &args);
+      if (created == 0) VMJniInvoke::DetachCurrentThread(made);
+    });
+    JavaVM* listed = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+      jsize total = 0;
+      JNI_GetCreatedJavaVMs(&listed, 1, &total);
+      return total == 1;
+    }));
+    std::atomic<bool> stop{false};
+    std::thread client([&] {
+      while (!stop.load()) {
+        void* agent = JNI_DebugAttach(nullptr);
+        if (agent == nullptr) continue;
+        if (round % 2 == 0) JNI_DebugEventPending(agent);
+        JNI_DebugWaitForVM();
+        JNI_DebugDetach(agent);
+      }
+    });
+    std::this_thread::sleep_for(Ms(round * 3));
+    jint destroyed = -5;
+    Within(20000, "20 s on: a destroy of a creation waiting for a coming and going client",
+           [&] { destroyed = VMJniInvoke::DestroyJavaVM(listed); });
+    stop = true;
+    client.join();
+    creator.join();
+    EXPECT_EQ(0, destroyed) << "round " << round;
+    EXPECT_TRUE(created.load() == 0 || created.load() == -1) << "round " << round << ": " << created.load();
+    if (created.load() != 0) failed++;
+    EXPECT_FALSE(ProcessStateExists()) << "round " << round;
+  }
+  printf("%d rounds, %d creations failed by the destroy\n", kRounds, failed);
+}
+
 }  // namespace
 }  // namespace jni_test
