@@ -122,6 +122,16 @@ void HOSTCALL HeldSleep(jlong ms) {
   gRealSleep(ms);
 }
 
+/* True when every thread of vm but the caller's sleeps in a declared wait of the
+   machine's: a monitor's wait or a sleep, on the event an interrupt or notify posts. */
+bool AllOthersWaitDeclared(JavaVM* vm, JNIEnv* mine, size_t others) {
+  std::vector<VMThread*> threads = StartedThreads(vm, mine);
+  if (threads.size() != others) return false;
+  for (VMThread* t : threads)
+    if (t->GetBlockedOn() == nullptr || !(t->GetSafeToGC() || t->GetInSafeRegion())) return false;
+  return true;
+}
+
 class LifetimeTest : public JniTest {
  protected:
   void CallStatic(JNIEnv* env, const char* cls, const char* method) {
@@ -144,6 +154,59 @@ class LifetimeTest : public JniTest {
     jclass c = f->FindClass(env, "Lifetime");
     f->SetStaticBooleanField(env, c, f->GetStaticFieldID(env, c, field, "Z"), 1);
     f->DeleteLocalRef(env, c);
+  }
+  /* Starts the waiters of Lifetime (started threads in Object.wait without and with a
+     limit, one in Thread.sleep) and two host threads attached to vm in Object.wait,
+     without and with a limit, each of which counts itself in ended when its call returns
+     well; returns once all five wait declared. */
+  std::vector<std::thread> StartWaiters(JavaVM* vm, JNIEnv* env, std::atomic<int>& ended) {
+    const JNINativeInterface_* f = env->functions;
+    jclass c = f->FindClass(env, "Lifetime");
+    f->CallStaticVoidMethod(env, c, f->GetStaticMethodID(env, c, "startWaiters", "()V"));
+    EXPECT_FALSE(f->ExceptionCheck(env)) << PendingText(env);
+    f->DeleteLocalRef(env, c);
+    std::vector<std::thread> hosts;
+    for (jint which = 2; which < 4; which++) {
+      hosts.emplace_back([vm, which, &ended] {
+        JNIEnv* mine = nullptr;
+        if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+        const JNINativeInterface_* g = mine->functions;
+        jclass k = g->FindClass(mine, "Lifetime");
+        g->CallStaticVoidMethod(mine, k, g->GetStaticMethodID(mine, k, "waitForWake", "(IJ)V"), which,
+                                (jlong)(which == 2 ? 0 : 600000));
+        if (!g->ExceptionCheck(mine)) ended++;
+        g->ExceptionClear(mine);
+        g->DeleteLocalRef(mine, k);
+        VMJniInvoke::DetachCurrentThread(vm);
+      });
+    }
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] { return AllOthersWaitDeclared(vm, env, 5); })) Blocked("the waiters never waited");
+    });
+    return hosts;
+  }
+
+  /* Wakes the waiters of Lifetime unless notified already and its sleeper, and lets them go;
+     true once every thread but the caller's has ended well, the host ones counted in
+     ended. */
+  bool WakeAndEnd(JavaVM* vm, JNIEnv* env, std::vector<std::thread>& hosts, std::atomic<int>& ended, bool waitersNotified) {
+    const JNINativeInterface_* f = env->functions;
+    jclass c = f->FindClass(env, "Lifetime");
+    const char* wake = waitersNotified ? "interruptSleeper" : "wake";
+    f->CallStaticVoidMethod(env, c, f->GetStaticMethodID(env, c, wake, "()V"));
+    f->CallStaticVoidMethod(env, c, f->GetStaticMethodID(env, c, "letGo", "()V"));
+    EXPECT_FALSE(f->ExceptionCheck(env)) << PendingText(env);
+    bool all = false;
+    OutsideAs(env, [&] {
+      all = WaitFor([&] { return vm->vm->GetThreadsAttached() == 1 && ended.load() == 2; });
+      for (std::thread& h : hosts) h.join();
+    });
+    jint waits = f->CallStaticIntMethod(env, c, f->GetStaticMethodID(env, c, "waitsEnded", "()I"));
+    EXPECT_EQ(4, waits) << "a wait woken after the move did not end well";
+    jboolean interrupted = f->GetStaticBooleanField(env, c, f->GetStaticFieldID(env, c, "sleeperInterrupted", "Z"));
+    EXPECT_TRUE(interrupted) << "the sleeper moved was not interrupted";
+    f->DeleteLocalRef(env, c);
+    return all;
   }
 };
 
@@ -408,6 +471,64 @@ TEST_F(LifetimeTest, StartedThreadsRunWaitAndEndAcrossMovesOfTheirMachine) {
     EXPECT_TRUE(StaticFlag(env, "spinnerEnded"));
     EXPECT_TRUE(StaticFlag(env, "waiterEnded"));
     EXPECT_TRUE(StaticFlag(env, "throwerReported")) << "the group of a thread moved did not report its exception";
+    CallStatic(env, "java/lang/System", "gc");
+  }
+  Destroy(vm);
+}
+
+/* ---- moves of the machine while its threads wait ---- */
+
+/* Two started threads and two host-attached ones in Object.wait, without and with a
+   limit, and a started thread in Thread.sleep, while the host moves the machine twice;
+   then notified and interrupted, each ends its wait, holding its monitor again, and its
+   thread well: the wait goes on with the thread's record and the monitor where they are
+   now. (It went on with those it read before: SIGSEGV at 0xdddddddd, use-after-poison in
+   the sanitizer build, a MarkGraph trap with forced collections.) */
+TEST_F(LifetimeTest, ThreadsInObjectWaitOrSleepWakeAndEndAcrossMovesOfTheirMachine) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  for (int round = 0; round < 4; round++) {
+    std::atomic<int> ended{0};
+    std::vector<std::thread> hosts = StartWaiters(vm, env, ended);
+    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    ASSERT_TRUE(WakeAndEnd(vm, env, hosts, ended, false)) << "round " << round << ": a waiter did not end after the move";
+    CallStatic(env, "java/lang/System", "gc");
+  }
+  Destroy(vm);
+}
+
+/* The same five, suspended as they wait, stop at the poll that follows the wait, the
+   waiters notified (the monitor held again; with forced collections, whose waits at that
+   poll may put the suspension off, at a poll after it), the sleeper at its step's end; the
+   host moves the machine twice, and resumed, each ends well. (The sleeper is interrupted
+   only after the resume: the exception it makes would wait for a forced collection that
+   waits for the threads suspended.) */
+TEST_F(LifetimeTest, ThreadsSuspendedAtThePollAfterTheirWaitEndAcrossMovesOfTheirMachine) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  for (int round = 0; round < 4; round++) {
+    std::atomic<int> ended{0};
+    std::vector<std::thread> hosts = StartWaiters(vm, env, ended);
+    std::vector<VMThread*> waiters = StartedThreads(vm, env);
+    for (VMThread* t : waiters) t->Suspend();
+    const JNINativeInterface_* f = env->functions;
+    jclass c = f->FindClass(env, "Lifetime");
+    f->CallStaticVoidMethod(env, c, f->GetStaticMethodID(env, c, "notifyWaiters", "()V"));
+    ASSERT_FALSE(f->ExceptionCheck(env)) << PendingText(env);
+    f->DeleteLocalRef(env, c);
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] {
+            for (VMThread* t : waiters)
+              if (!t->GetSuspended()) return false;
+            return true;
+          }))
+        Blocked("the waiters woken did not stop at their polls");
+    });
+    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    for (VMThread* t : StartedThreads(vm, env)) t->Resume();
+    ASSERT_TRUE(WakeAndEnd(vm, env, hosts, ended, true)) << "round " << round << ": a waiter did not end after the move";
     CallStatic(env, "java/lang/System", "gc");
   }
   Destroy(vm);

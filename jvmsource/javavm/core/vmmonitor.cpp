@@ -1,6 +1,7 @@
 #include "vmmonitor.h"
 
 #include "vmclass.h"
+#include "vmjni.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -214,7 +215,7 @@ VMStatus VMMonitor::RetakeLevels(uint32_t n) {
   return VMStatus_OK;
 }
 
-VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind) {
+VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind, JNIEnv* env, jobject handle) {
   if (ms < 0) return VMStatus_IllegalArgumentException;
   VM_ASSERT(thread != NULL);
   if (thread == NULL) return VMStatus_InternalError;
@@ -271,19 +272,28 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind) {
     if (interruptible || hostMs > 0 || result != 2) break;
   }
 
+  // The host may have moved the machine meanwhile, this record and monitor with it (the
+  // queued record, the event and the mutexes are the host's and stay where they are);
+  // likewise at the poll below.
+  VMMonitor* self = this;
+  if (env != NULL) {
+    thread = env->thread;
+    self = VMJniHandle::UnHandle(env, handle)->GetMonitor();
+  }
+
   if (interruptible) {
     // After this no interrupter can post for this wait any more.
     host->MutexLock(threadMutex);
     thread->SetBlockedOn(NULL);
     host->MutexUnlock(threadMutex);
   }
-  bool notified = Settle(&record);
+  bool notified = self->Settle(&record);
   // Whatever happened, the thread runs again from here on and holds what it held.
   if (kind == JavaKind) thread->ClearSafeToGC();
-  VMStatus retaken = RetakeLevels(levels);
+  VMStatus retaken = self->RetakeLevels(levels);
   if (retaken != VMStatus_OK || (result == 1 && !notified)) {
     // A notification this wait took is never lost with it: the next waiter gets it.
-    if (notified) DoNotify();
+    if (notified) self->DoNotify();
     return retaken != VMStatus_OK ? retaken : VMStatus_VirtualMachineError;
   }
 
@@ -294,11 +304,16 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind) {
     // the request after clearing it.
     __atomic_thread_fence(__ATOMIC_SEQ_CST);
     if (notified && thread->GetYieldToPostException()) {
-      DoNotify();
+      self->DoNotify();
       notified = false;
     }
-    if (thread->Yield() != 0) {
-      if (notified) DoNotify();
+    const int stopped = thread->Yield();
+    if (env != NULL) {
+      thread = env->thread;
+      self = VMJniHandle::UnHandle(env, handle)->GetMonitor();
+    }
+    if (stopped != 0) {
+      if (notified) self->DoNotify();
       return VMStatus_ThreadDeath;
     }
   }
@@ -306,16 +321,24 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind) {
     status = VMStatus_InterruptedException;
     thread->ClearInterrupted();
   }
-  if (status != VMStatus_OK && notified) DoNotify();
+  if (status != VMStatus_OK && notified) self->DoNotify();
   return status;
 }
 
-VMStatus VMMonitor::DoWait(jlong ms, VMThread* thread) { return Wait(ms, thread, MachineKind); }
+VMStatus VMMonitor::DoWait(jlong ms, VMThread* thread) { return Wait(ms, thread, MachineKind, NULL, NULL); }
 
-VMStatus VMMonitor::DoJavaWait(jlong ms, VMThread* thread) { return Wait(ms, thread, JavaKind); }
+VMStatus VMMonitor::DoWait(JNIEnv* env, jobject handle, jlong ms) {
+  return Wait(ms, env->thread, MachineKind, env, handle);
+}
+
+VMStatus VMMonitor::DoJavaWait(jlong ms, VMThread* thread) { return Wait(ms, thread, JavaKind, NULL, NULL); }
+
+VMStatus VMMonitor::DoJavaWait(JNIEnv* env, jobject handle, jlong ms) {
+  return Wait(ms, env->thread, JavaKind, env, handle);
+}
 
 VMStatus VMMonitor::DoUninterruptibleWait(jlong ms, VMThread* thread) {
-  return Wait(ms, thread, UninterruptibleKind);
+  return Wait(ms, thread, UninterruptibleKind, NULL, NULL);
 }
 
 /* ---- the object's monitor operations ---- */

@@ -49,6 +49,12 @@ class VMMonitor : public VMInternalObject {
   VMStatus DoMonitorExit();
   VMStatus DoWait(jlong ms, VMThread* thread);
   VMStatus DoJavaWait(jlong ms, VMThread* thread);
+  /* Waits that let the host move the machine while they wait (a safe region around
+     DoWait, Object.wait) or stand at their poll: they go on with the thread's record and
+     the monitor read again, through env (whose thread word a move rewrites) and handle,
+     a reference env holds to the monitor's object. */
+  VMStatus DoWait(JNIEnv* env, jobject handle, jlong ms);
+  VMStatus DoJavaWait(JNIEnv* env, jobject handle, jlong ms);
   /* As DoWait, but neither an interrupt nor a host stop ends it, and the interrupt flag
      is left as it is: for machine code that parks a thread until a condition it checks
      under this monitor changes (the collector's park). Returns 0 (notified or timed
@@ -77,7 +83,7 @@ class VMMonitor : public VMInternalObject {
   void SetOwner(void* id) { __atomic_store_n(&Body()[OwnerWord], (VMword)id, __ATOMIC_RELEASE); }
   void SetOwnedCount(uint32_t n) { SetScalar(OwnedCountWord, n); }
   void SetWaitCount(int32_t n) { __atomic_store_n(&Body()[WaitCountWord], (VMword)n, __ATOMIC_RELEASE); }
-  VMStatus Wait(jlong ms, VMThread* thread, WaitKind kind);
+  VMStatus Wait(jlong ms, VMThread* thread, WaitKind kind, JNIEnv* env, jobject handle);
   /* Exits n levels / enters n levels on behalf of a waiter. */
   void ReleaseLevels(uint32_t n);
   VMStatus RetakeLevels(uint32_t n);

@@ -196,27 +196,32 @@ void JNICALL JVM_MonitorNotifyAll(JNIEnv* env, jobject handle) {
   if (VMObject* object = MonitorObject(env, handle)) Raise(env, object->NotifyAll());
 }
 
-/* A native's wait, without limit if asked, touches no object once it has the monitor's
-   record: it waits in a safe region, so the machine's collections go on without it (its
-   notifier may be collecting). Leaving the region waits for a collection that began. */
-void JNICALL JVM_MonitorWait(JNIEnv* env, jobject handle, jlong ms) {
+/* The monitor of the object handle holds, made if need be (making it allocates). */
+static VMMonitor* MonitorOf(JNIEnv* env, jobject handle) {
   VMObject* object = MonitorObject(env, handle);
-  if (object == NULL) return;
-  // The record first: making it allocates.
+  if (object == NULL) return NULL;
   VMClass* cls = object->GetClass();
   VMMonitor* monitor = VMMonitor::GetMonitorFor(cls != NULL ? cls->GetNameSpace() : NULL, object);
-  if (monitor == NULL) {
-    Raise(env, VMStatus_OutOfMemoryError);
-    return;
-  }
+  if (monitor == NULL) Raise(env, VMStatus_OutOfMemoryError);
+  return monitor;
+}
+
+/* A native's wait, without limit if asked, touches no object once it has the monitor's
+   record: it waits in a safe region, so the machine's collections go on without it (its
+   notifier may be collecting). Leaving the region waits for a collection that began.
+   The host may move the machine meanwhile: the wait reads the record and the monitor
+   again through env and handle. */
+void JNICALL JVM_MonitorWait(JNIEnv* env, jobject handle, jlong ms) {
+  VMMonitor* monitor = MonitorOf(env, handle);
+  if (monitor == NULL) return;
   VM::EnterSafeRegion(env->thread);
-  VMStatus status = monitor->DoWait(ms, env->thread);
+  VMStatus status = monitor->DoWait(env, handle, ms);
   VM::LeaveSafeRegion(env->thread);
   Raise(env, status);
 }
 
 void JNICALL JVM_JavaMonitorWait(JNIEnv* env, jobject handle, jlong ms) {
-  if (VMObject* object = MonitorObject(env, handle)) Raise(env, object->JavaWait(ms, env->thread));
+  if (VMMonitor* monitor = MonitorOf(env, handle)) Raise(env, monitor->DoJavaWait(env, handle, ms));
 }
 
 /* ---- strings, time ---- */

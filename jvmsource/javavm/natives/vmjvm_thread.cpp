@@ -181,8 +181,11 @@ VMThread* ThreadArgument(JNIEnv* env, jobject thread) { return JVMGetVMThread(en
 
 /* Whether a sleep ends here: an interrupt (InterruptedException, the flag cleared), an
    exception pending, or a stop the poll reports (ThreadDeath unless the poll threw a
-   posted exception itself). The poll serves what other threads asked of this one. */
-bool SleepEnds(JNIEnv* env, VMThread* thread) {
+   posted exception itself). The poll serves what other threads asked of this one; the
+   host may move the machine while it is suspended there, so the record is read through
+   the env, whose thread word a move rewrites. */
+bool SleepEnds(JNIEnv* env) {
+  VMThread* thread = env->thread;
   VMword old = __atomic_fetch_and(&thread->Body()[VMThread::FlagsWord], ~(VMword)VMThread::InterruptedFlag,
                                   __ATOMIC_SEQ_CST);
   if (old & VMThread::InterruptedFlag) {
@@ -191,10 +194,10 @@ bool SleepEnds(JNIEnv* env, VMThread* thread) {
   }
   if (thread->GetException() != NULL) return true;
   if (thread->Yield() != 0) {
-    if (thread->GetException() == NULL) VMJniThrowInternal(env, VMStatus_ThreadDeath, NULL);
+    if (env->thread->GetException() == NULL) VMJniThrowInternal(env, VMStatus_ThreadDeath, NULL);
     return true;
   }
-  return thread->GetException() != NULL;
+  return env->thread->GetException() != NULL;
 }
 
 
@@ -372,20 +375,19 @@ jobject JNICALL JVM_CurrentThread(JNIEnv* env, jclass) {
    step early, and the sleep goes on to its end by the clock. A host without events
    sleeps plain host sleeps. */
 void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
-  VMThread* thread = env != NULL ? env->thread : NULL;
-  if (thread == NULL) return;
+  if (env == NULL || env->thread == NULL) return;
   if (millis < 0) {
     VMJniThrowInternal(env, VMStatus_IllegalArgumentException, "timeout value is negative");
     return;
   }
-  if (SleepEnds(env, thread)) return;
+  if (SleepEnds(env)) return;
   JNIHostFunctions* host = Host();
   if (millis == 0) {
     host->Sleep(0);
-    SleepEnds(env, thread);
+    SleepEnds(env);
     return;
   }
-  void* event = thread->GetWakeEvent();
+  void* event = env->thread->GetWakeEvent();
   while (event != NULL && host->EventWait(event, 0) == 0) {
   }
   // A sleep "for ever" (Long.MAX_VALUE) ends at the clock's last value, not past it.
@@ -395,7 +397,10 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
   while (left > 0) {
     jlong step = left > 300 ? 300 : left;
     jint waited = 1;
-    // A sleeper touches no object: collections go on without waiting for its step's end.
+    // A sleeper touches no object: collections go on without waiting for its step's end,
+    // and the host may move the machine meanwhile, this record with it: it is read again
+    // through the env after each wait.
+    VMThread* thread = env->thread;
     VM::EnterSafeRegion(thread);
     if (event != NULL && VMUtils::MutexLock(thread->GetMutex())) {
       // Published under the thread's mutex, as an interrupter reads it: either the
@@ -405,6 +410,7 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
       VMUtils::MutexUnlock(thread->GetMutex());
       if (!interrupted) {
         waited = host->EventWait(event, step);
+        thread = env->thread;
         VMUtils::MutexLock(thread->GetMutex());
         thread->SetBlockedOn(NULL);
         VMUtils::MutexUnlock(thread->GetMutex());
@@ -413,8 +419,8 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
       }
     }
     if (waited == 1) host->Sleep(step);
-    VM::LeaveSafeRegion(thread);
-    if (SleepEnds(env, thread)) return;
+    VM::LeaveSafeRegion(env->thread);
+    if (SleepEnds(env)) return;
     left = deadline - host->CurrentTimeMillis();
     if (left > millis) left = millis;  // the clock went back: never longer than asked
   }

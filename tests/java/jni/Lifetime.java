@@ -80,4 +80,96 @@ public class Lifetime {
         t.setDaemon(true);
         t.start();
     }
+
+    /* Threads in Object.wait, without and with a limit, and in Thread.sleep, for moves of
+       the machine while they wait or stand at the poll after it. Each waiter has a lock
+       and a flag of its own, so that all of them may hold their locks at once, stopped at
+       that poll. */
+    static final Object[] locks = {new Object(), new Object(), new Object(), new Object()};
+    static volatile boolean woken;
+    static volatile boolean letGo;
+    static final boolean[] endedWell = new boolean[4];
+    static volatile boolean sleeperInterrupted;
+    static Thread sleeper;
+
+    public static void startWaiters() {
+        woken = false;
+        letGo = false;
+        for (int i = 0; i < endedWell.length; i++) endedWell[i] = false;
+        sleeperInterrupted = false;
+        new Thread() {
+            public void run() {
+                waitForWake(0, 0);
+            }
+        }.start();
+        new Thread() {
+            public void run() {
+                waitForWake(1, 600000);
+            }
+        }.start();
+        sleeper = new Thread() {
+            public void run() {
+                try {
+                    Thread.sleep(600000);
+                } catch (InterruptedException e) {
+                    sleeperInterrupted = true;
+                }
+                stayUntilLetGo();
+            }
+        };
+        sleeper.start();
+    }
+
+    /* Also called by host-attached threads, with locks 2 and 3. */
+    public static void waitForWake(int which, long ms) {
+        Object lock = locks[which];
+        synchronized (lock) {
+            while (!woken) {
+                try {
+                    lock.wait(ms);
+                } catch (InterruptedException e) {
+                    return;
+                }
+            }
+        }
+        endedWell[which] = true;
+        stayUntilLetGo();
+    }
+
+    /* Polls of the interpreter until let go: a suspension that a collection's wait at the
+       poll after the wait put off still finds the thread. */
+    static void stayUntilLetGo() {
+        while (!letGo) {
+        }
+    }
+
+    public static void letGo() {
+        letGo = true;
+    }
+
+    /* Read once the waiters have ended. */
+    public static int waitsEnded() {
+        int n = 0;
+        for (int i = 0; i < endedWell.length; i++)
+            if (endedWell[i]) n++;
+        return n;
+    }
+
+    public static void wake() {
+        notifyWaiters();
+        sleeper.interrupt();
+    }
+
+    public static void notifyWaiters() {
+        woken = true;
+        for (int i = 0; i < locks.length; i++) {
+            synchronized (locks[i]) {
+                locks[i].notifyAll();
+            }
+        }
+    }
+
+    public static void interruptSleeper() {
+        sleeper.interrupt();
+    }
 }
