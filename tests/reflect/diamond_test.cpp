@@ -84,4 +84,33 @@ TEST_F(DiamondTest, ThreadsListingAFreshLoadersInterfaceAtOnceGetUsableMethods) 
   }
 }
 
+/* Loaders that each ran a class's initialiser, all alive while the machine's slot array
+   of static data grows for their classes, then destroyed: an outgrown array stays alive
+   for readers without the lock, and must not name the data freed with its class to the
+   collector that walks it. */
+TEST_F(DiamondTest, ADestroyedLoadersStaticDataIsNamedByNoOutgrownSlotArray) {
+  JNIEnv* env = m.env;
+  const int kLoaders = 24;
+  const int fatal = refhost::FatalExitCount();
+  for (int i = 0; i < kLoaders; i++) {
+    void* loader = (void*)(uintptr_t)(0x780 + i);
+    refhost::SetClassPath(loader, natives_test::ClassDir("reflect"));
+    jclass probe = env->functions->FindClassInLoaderId(env, "reflect/diamond/Probe", loader);
+    ASSERT_NE(nullptr, probe) << "loader " << i;
+    jmethodID unusable = env->functions->GetStaticMethodID(env, probe, "unusable", "([Ljava/lang/reflect/Method;)I");
+    ASSERT_NE(nullptr, unusable) << "loader " << i;
+    // Runs the initialiser: the class's static data takes its slot in this machine.
+    EXPECT_EQ(-1, env->functions->CallStaticIntMethod(env, probe, unusable, nullptr)) << "loader " << i;
+    env->functions->DeleteLocalRef(env, probe);
+  }
+  for (int i = 0; i < kLoaders && !HasFailure(); i++) {
+    void* loader = (void*)(uintptr_t)(0x780 + i);
+    JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, loader));
+    EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, loader)) << "loader " << i << " stayed";
+    m.vm->GarbageCollect(false);
+    ASSERT_EQ(fatal, refhost::FatalExitCount()) << "loader " << i << ": " << refhost::LastFatalExitText();
+  }
+  EXPECT_EQ("", m.TakeException());
+}
+
 }  // namespace

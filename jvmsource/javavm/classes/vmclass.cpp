@@ -107,6 +107,13 @@ void VMLoadableClass::Destroy(HHeap* heap) {
       VMObject* data = statics->Get(GetIndex());
       if (data == NULL) continue;
       statics->AddAt(GetIndex(), NULL);
+      // The slot arrays the statics outgrew stay alive off slot 0 of their successors
+      // for readers without the lock, and still name the data: the collector would
+      // follow them into the freed block.
+      for (VMObjectArray* old = statics->GetArray() != NULL ? (VMObjectArray*)statics->GetArray()->Get(0) : NULL;
+           old != NULL; old = (VMObjectArray*)old->Get(0)) {
+        if (GetIndex() < old->GetSize() && old->Get(GetIndex()) == data) old->Set(GetIndex(), NULL);
+      }
       if (!data->GetIsNameSpaceData()) data->Destroy(vm->GetHeap());
     }
     VMUtils::UnlockGlobalMutex();
