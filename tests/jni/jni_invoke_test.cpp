@@ -26,8 +26,8 @@ namespace {
 class InvokeTest : public JniTest {
  protected:
   /* Starts a creation on a thread of its own, over no class library, that waits for a
-     debugger once its machine is listed; it goes on, and fails, once the test clears the
-     record's debug-wait byte (what the debugger's release does). Answers the machine as
+     debugger once its machine is listed; it gives the wait up, and fails, once a destroy
+     has marked the machine. Answers the machine as
      JNI_GetCreatedJavaVMs lists it (NULL when none is listed within 5 s); the creation's
      result lands in created. */
   JavaVM* StartFailingCreation(std::thread& creator, std::atomic<int>& created) {
@@ -959,7 +959,7 @@ TEST_F(InvokeTest, CreationWaitingForADebuggerEndsWhenReleased) {
 
 /* A machine is listed while its creation still waits (for a debugger here), and a host's
    shutdown destroys every listed machine, this one too: the destroyer marks it and waits
-   for the creating thread. The creation then fails (no class library): the machine is
+   for the creating thread, which gives up its wait and fails: the machine is
    the destroyer's to take down, once the creating thread has left it. (The failed
    creation took it down as well, freeing it under the destroyer: heap-use-after-free in
    the sanitizer build.) */
@@ -972,7 +972,8 @@ TEST_F(InvokeTest, ADestroyOfAListedMachineWhoseCreationThenFailsTakesItDownAlon
   std::thread destroyer([&] { destroyed = listed->functions->DestroyJavaVM(listed); });
   // The record stays while the creation waits: the destroy has begun once it is marked.
   EXPECT_TRUE(WaitFor([&] { return __atomic_load_n(&listed->terminating, __ATOMIC_SEQ_CST) != 0; }));
-  listed->debugWait = 0;  // what the debugger's release does: the creation goes on, and fails
+  // The creation gives up its wait once the machine is marked, and fails: the destroy may
+  // free the record from then on, so the test touches nothing of it.
   creator.join();
   destroyer.join();
   EXPECT_EQ(-1, created.load());
@@ -1024,7 +1025,7 @@ TEST_F(InvokeTest, DestroysRacingFailingCreationsTakeEachMachineDownOnce) {
 
 /* What a host's shutdown does to every machine it finds listed, from three threads at
    once (two destroys and an abandon), meets a machine whose creation still waits (for a
-   debugger here) and then fails (no class library). The abandon is refused: the machine
+   debugger here), which fails once a destroy has it. The abandon is refused: the machine
    is not yet the host's to keep, its creating thread runs in it. One destroy takes it,
    the other is refused, and the failed creation leaves it to that destroy. (The abandon
    released the name space and the process state, and the creation went on into them:
@@ -1043,7 +1044,8 @@ TEST_F(InvokeTest, AFailingCreationRacedByTwoDestroysAndAnAbandonIsTakenDownOnce
   // The one that comes second is refused at once; the other waits for the creation.
   EXPECT_TRUE(WaitFor([&] { return destroyed[0].load() == -1 || destroyed[1].load() == -1; }));
   EXPECT_EQ(-1, VMJniInvoke::AbandonJavaVM(listed));
-  listed->debugWait = 0;  // what the debugger's release does: the creation goes on, and fails
+  // The creation gives up its wait for the debugger once the destroy has marked the
+  // machine, and fails: nothing of the record is the test's to touch any more.
   creator.join();
   for (auto& t : destroyers) t.join();
   EXPECT_EQ(-1, created.load());
