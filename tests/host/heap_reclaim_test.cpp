@@ -13,25 +13,6 @@ namespace {
 
 class HeapReclaimTest : public HostTest {};
 
-/* All the address space there is, in pieces from 1 GiB down, but leave bytes. */
-std::vector<std::pair<void*, size_t>> TakeAddressSpace(size_t leave) {
-  std::vector<std::pair<void*, size_t>> taken;
-  taken.reserve(1 << 16);
-  for (size_t size = 1u << 30; size >= 4096; size /= 2)
-    while (taken.size() < taken.capacity()) {
-      void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-      if (p == MAP_FAILED) break;
-      taken.push_back({p, size});
-    }
-  size_t left = 0;
-  while (left < leave && !taken.empty()) {
-    munmap(taken.back().first, taken.back().second);
-    left += taken.back().second;
-    taken.pop_back();
-  }
-  return taken;
-}
-
 jboolean HOSTCALL CheckStamp(void* block, void* ctx) {
   auto* bad = (std::atomic<int>*)ctx;
   *bad += *(uint8_t*)block != 0x5A;

@@ -1891,26 +1891,6 @@ void GrowAndCountSmallPages(JNIHostFunctions* host, bool asked) {
   _exit(asked ? small <= 16 * 16 ? 0 : 1 : small >= (int)blocks.size() - 16 * 16 ? 0 : 1);
 }
 
-/* Maps the address space there is in pieces of every size from 1 GiB down, leaving
-   megabytes free: a host's own memory, or another heap's. */
-std::vector<std::pair<void*, size_t>> TakeAddressSpace(size_t leave) {
-  std::vector<std::pair<void*, size_t>> taken;
-  taken.reserve(1 << 16);
-  for (size_t size = 1u << 30; size >= 4096; size /= 2)
-    while (taken.size() < taken.capacity()) {
-      void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-      if (p == MAP_FAILED) break;
-      taken.push_back({p, size});
-    }
-  size_t left = 0;
-  while (left < leave && !taken.empty()) {
-    munmap(taken.back().first, taken.back().second);
-    left += taken.back().second;
-    taken.pop_back();
-  }
-  return taken;
-}
-
 /* A heap whose capacity is most of a 32-bit address space, filled with nothing else
    mapped (and again with 2 GiB taken first, as a host's own memory would): it holds what
    its capacity allows (runs of regions leaving no holes between them, and regions mapped

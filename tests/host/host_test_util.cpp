@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -130,4 +131,22 @@ std::string TempDir::Write(const std::string& relative, const std::string& data)
     fclose(f);
   }
   return full;
+}
+
+std::vector<std::pair<void*, size_t>> TakeAddressSpace(size_t leave) {
+  std::vector<std::pair<void*, size_t>> taken;
+  taken.reserve(1 << 16);
+  for (size_t size = 1u << 30; size >= 4096; size /= 2)
+    while (taken.size() < taken.capacity()) {
+      void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      if (p == MAP_FAILED) break;
+      taken.push_back({p, size});
+    }
+  size_t left = 0;
+  while (left < leave && !taken.empty()) {
+    munmap(taken.back().first, taken.back().second);
+    left += taken.back().second;
+    taken.pop_back();
+  }
+  return taken;
 }

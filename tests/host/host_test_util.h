@@ -6,8 +6,10 @@
 
 #include "refhost.h"
 
+#include <stddef.h>
 #include <stdint.h>
 #include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -55,5 +57,9 @@ class TempDir {
  private:
   std::string path_;
 };
+
+/* Maps the address space there is in pieces of every size from 1 GiB down, leaving
+   about `leave` bytes free: a host's own memory, or another heap's. The caller unmaps. */
+std::vector<std::pair<void*, size_t>> TakeAddressSpace(size_t leave);
 
 #endif
