@@ -1,11 +1,15 @@
 /* Request brackets under load: hundreds of threads attached at once, each with an outer
    and an inner bracket open (both kinds of deletion), a collection and a host move of the
    machine while they are open, marks handed from thread to thread, a thousand threads
-   come and gone, and threads of two machines of one name space bracketing together. A
+   come and gone, threads of two machines of one name space bracketing together, and
+   brackets of one kind inside brackets of the other at the same global levels. A
    thread's deletion takes exactly what it made inside its bracket, and nothing of
    another thread's. */
 #include "jni_support.h"
 
+#include <string.h>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <string>
@@ -313,6 +317,103 @@ TEST_F(MarksAttackTest, ThreadsOfTwoMachinesOfOneNameSpaceTakeOnlyTheirOwn) {
   EXPECT_EQ(0, lostKept.load());
   EXPECT_EQ(nsHeldBefore, Held(vm->nameSpace->GetJNIHandleArray()));
   Destroy(vm2);
+}
+
+/* A connection brackets its globals (kind 1) and, inside, a request brackets only its
+   locals (kind 0), opened after the connection made a global into a hole below its marks:
+   the global levels read the same. The request's deletion takes its local and no global,
+   and the connection's still takes the global it made. The other way round too: an outer
+   bracket of locals whose count fell and rose again to its marks, around an inner bracket
+   of globals, still takes the local it made. */
+TEST_F(MarksAttackTest, ARequestBracketOfLocalsLeavesTheConnectionsGlobalsToIt) {
+  const JNINativeInterface_* f = env->functions;
+  jobject text = f->NewStringUTF(env, "connection");
+  jobject cls = f->FindClass(env, "java/lang/Thread");
+  for (jobject object : {text, cls}) {
+    const char* which = object == text ? "machine's array" : "name space's array";
+    jobject below = f->NewGlobalRef(env, object);
+    jobject top = f->NewGlobalRef(env, object);
+    f->DeleteGlobalRef(env, below);  // a hole below the connection's marks
+    jint connection[3], request[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, connection));
+    jobject made = f->NewGlobalRef(env, object);  // into the hole
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, request));
+    ASSERT_EQ(0, memcmp(connection, request, 2 * sizeof(jint))) << which << ": a global count moved";
+    jobject local = f->NewLocalRef(env, object);
+    ASSERT_EQ(0, f->DeleteRefs(env, request, 0));
+    EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, local)) << which;
+    EXPECT_EQ(VMJniHandle::UnHandle(env, object), VMJniHandle::UnHandle(env, made))
+        << which << ": the request took a global";
+    ASSERT_EQ(0, f->DeleteRefs(env, connection, 1));
+    EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, made)) << which << ": the connection's bracket left its global";
+    if (VMJniHandle::UnHandle(env, made) != nullptr) f->DeleteGlobalRef(env, made);
+    EXPECT_NE(nullptr, VMJniHandle::UnHandle(env, top));
+    f->DeleteGlobalRef(env, top);
+    ASSERT_EQ(0, f->DeleteRefs(env, connection, 0));
+  }
+  for (jobject object : {text, cls}) {
+    const char* which = object == text ? "machine's array" : "name space's array";
+    jobject before = f->NewLocalRef(env, object);
+    jint outer[3], inner[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, outer));
+    f->DeleteLocalRef(env, before);  // the count falls below the outer marks
+    jobject local = f->NewLocalRef(env, object);  // and rises to them again
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, inner));
+    ASSERT_EQ(0, memcmp(outer, inner, 2 * sizeof(jint)));
+    jobject global = f->NewGlobalRef(env, object);
+    ASSERT_EQ(0, f->DeleteRefs(env, inner, 1));
+    EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, global)) << which << ": the inner bracket left its global";
+    EXPECT_EQ(VMJniHandle::UnHandle(env, object), VMJniHandle::UnHandle(env, local))
+        << which << ": the inner bracket took a local";
+    ASSERT_EQ(0, f->DeleteRefs(env, outer, 0));
+    EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, local)) << which << ": the outer bracket left its local";
+    ASSERT_EQ(0, f->DeleteRefs(env, outer, 1));
+  }
+}
+
+/* A connection that makes a global into a hole before each of a hundred thousand request
+   brackets of locals keeps its locals few: what tells the requests' marks from the
+   connection's does not pile up. The connection's deletion still takes every global it
+   made. Nor do marks taken a hundred thousand times over and never used, a global made
+   into a hole after each. */
+TEST_F(MarksAttackTest, ManyRequestBracketsOfLocalsInOneConnectionKeepTheLocalsFew) {
+  const JNINativeInterface_* f = env->functions;
+  jobject text = f->NewStringUTF(env, "connection");
+  VMObjectHandleArray* locals = env->thread->GetJNIHandleArray();
+  jobject hole = f->NewGlobalRef(env, text);
+  jobject top = f->NewGlobalRef(env, text);
+  f->DeleteGlobalRef(env, hole);
+  jint connection[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, connection));
+  uint32_t most = 0;
+  jobject made = nullptr;
+  for (int r = 0; r < 100000; r++) {
+    if (made != nullptr) f->DeleteGlobalRef(env, made);
+    made = f->NewGlobalRef(env, text);  // into the hole
+    jint request[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, request));
+    f->NewLocalRef(env, text);
+    f->NewLocalRef(env, made);
+    ASSERT_EQ(0, f->DeleteRefs(env, request, 0));
+    most = std::max(most, locals->GetCount());
+  }
+  EXPECT_LE(most, (uint32_t)connection[2] + 3) << "the requests' locals piled up";
+  ASSERT_EQ(0, f->DeleteRefs(env, connection, 1));
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(env, made)) << "the connection's bracket left its global";
+  ASSERT_EQ(0, f->DeleteRefs(env, connection, 0));
+  EXPECT_EQ((uint32_t)connection[2], locals->GetCount());
+  const uint32_t start = locals->GetCount();
+  most = 0;
+  for (int r = 0; r < 100000; r++) {
+    jint unused[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, unused));
+    f->DeleteGlobalRef(env, made);
+    made = f->NewGlobalRef(env, text);  // into the hole
+    most = std::max(most, locals->GetCount());
+  }
+  EXPECT_LE(most, start + VMThread::MarkEntries) << "marks left open piled up empty locals";
+  f->DeleteGlobalRef(env, made);
+  f->DeleteGlobalRef(env, top);
 }
 
 }  // namespace
