@@ -355,8 +355,10 @@ TEST_F(MarksTest, MarksOfAnotherThreadNeverTakeTheCallersEarlierGlobals) {
 /* Threads hand their marks round while each brackets its own work: a deletion from a
    neighbour's marks takes the caller's globals from those marks up, and never one of
    its globals below them, however the global counts happen to meet. Each thread's
-   locals stand at a count of their own, so that no thread's marks read the same as
-   another's (MarksOfAnotherThreadNeverTakeTheCallersEarlierGlobals has marks that do). */
+   locals stand at a count of their own, further apart than the few empty slots that set
+   a thread's marks apart from its open brackets', so that no thread's marks read the
+   same as another's (MarksOfAnotherThreadNeverTakeTheCallersEarlierGlobals has marks that
+   do). */
 TEST_F(MarksTest, MarksHandedBetweenThreadsDeleteFromTheMarksUpOnly) {
   const int kThreads = 4;
   const int kRounds = 300;
@@ -377,7 +379,7 @@ TEST_F(MarksTest, MarksHandedBetweenThreadsDeleteFromTheMarksUpOnly) {
       JNIEnv* mine = nullptr;
       const bool attached = vm->functions->AttachCurrentThread(vm, &mine, nullptr) == 0;
       if (!attached) failed++;
-      for (int i = 0; attached && i < t; i++) mine->functions->NewLocalRef(mine, shared);
+      for (int i = 0; attached && i < 8 * t; i++) mine->functions->NewLocalRef(mine, shared);
       int step = 0;
       for (int round = 0; round < kRounds; round++) {
         jobject before = nullptr, lasting = nullptr;

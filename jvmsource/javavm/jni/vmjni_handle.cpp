@@ -319,8 +319,10 @@ void VMJniHandle::AdvanceStamps(JNIEnv* env, uint64_t n) {
    made since those of the same levels (the thread made no global, its local count did
    not fall) count one more open on their entry, once for each kind of deletion; a
    deletion of a kind closes the newest entry of its levels still open for that kind. Marks
-   of the same levels taken after something was made go to an entry of their own, so an
-   outer bracket still open keeps the stamp it was taken with. */
+   taken after something was made, while an entry of their levels is open, are set apart
+   from it (the local count moves over empty slots) and go to an entry of their own, so
+   an outer bracket still open keeps the stamp and local low it was taken with, whichever
+   kinds of deletion the inner one uses. */
 
 static uint32_t Opens(VMThread* thread, uint32_t e, uint32_t kind) {
   const uint32_t opens = thread->GetMark(e, VMThread::MarkOpens);
@@ -391,8 +393,56 @@ static void MakeNewest(VMThread* thread, uint32_t e) {
   thread->SetMark(e, VMThread::MarkAge, 0);
 }
 
-static void RememberMarks(VMThread* thread, const jint* marks) {
-  const int same = FindMarks(thread, marks, 0);
+/* Locals are appended, so those made after a mark are every one from the lowest count
+   since the mark up. */
+static void NoteLocalCount(VMThread* thread, uint32_t count) {
+  for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
+    if (thread->GetMark(e, VMThread::MarkLocalLow) > count) thread->SetMark(e, VMThread::MarkLocalLow, count);
+}
+
+/* Whether new marks reading as entry e would be taken for e's: e is open and something
+   was made since it. */
+static bool Taken(VMThread* thread, int e) {
+  return e >= 0 && !Closed(thread, (uint32_t)e) && !NothingMadeSince(thread, (uint32_t)e);
+}
+
+/* Marks of the same levels as an open bracket, taken after something was made since it,
+   would be taken for its marks by the deletion of the kind the inner bracket does not
+   close (with the inner bracket's stamp or local low). The thread's own local count moves
+   over empty slots at its top to the lowest level that no such bracket reads: down over
+   those already empty, else up over new ones. Of any MarkEntries + 1 levels one is free,
+   so brackets left open do not pile slots up. Returns the entry of the marks' levels, as
+   FindMarks; out of memory, the marks stay as read. */
+static int SetApart(VMThread* thread, jint* marks, int same) {
+  VMObjectHandleArray* locals = thread->GetJNIHandleArray();
+  const uint32_t count = locals->GetCount();
+  uint32_t level = count;
+  while (level > 1 && count - level < VMThread::MarkEntries && locals->Get(level - 1) == NULL) level--;
+  for (;; level++) {
+    marks[2] = (jint)level;
+    const int found = level == count ? same : FindMarks(thread, marks, 0);
+    if (!Taken(thread, found)) {
+      same = found;
+      break;
+    }
+  }
+  if (level < count) {
+    // As a deletion of the top local would: the count falls over empty slots.
+    locals->Clear(level);
+    NoteLocalCount(thread, level);
+    return same;
+  }
+  while (locals->GetCount() < level)
+    if (locals->AddAt(locals->GetCount(), NULL) != VMStatus_OK) {
+      marks[2] = (jint)count;
+      return FindMarks(thread, marks, 0);
+    }
+  return same;
+}
+
+static void RememberMarks(VMThread* thread, jint* marks) {
+  int same = FindMarks(thread, marks, 0);
+  if (Taken(thread, same)) same = SetApart(thread, marks, same);
   if (same >= 0 && !Closed(thread, (uint32_t)same) && NothingMadeSince(thread, (uint32_t)same)) {
     const uint32_t e = (uint32_t)same;
     uint32_t opens = thread->GetMark(e, VMThread::MarkOpens);
@@ -435,13 +485,6 @@ static void TrimLog(VMThread* thread) {
     thread->SetScalar(VMThread::GlobalLogEndWord, 0);
   }
   thread->SetScalar(VMThread::GlobalLogFirstWord, first);
-}
-
-/* Locals are appended, so those made after a mark are every one from the lowest count
-   since the mark up. */
-static void NoteLocalCount(VMThread* thread, uint32_t count) {
-  for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
-    if (thread->GetMark(e, VMThread::MarkLocalLow) > count) thread->SetMark(e, VMThread::MarkLocalLow, count);
 }
 
 void VMJniHandle::Delete(JNIEnv* env, jobject handle) {
