@@ -170,6 +170,9 @@ void* TakeRegion() {
   if (!gSupply.tried) {
     gSupply.tried = true;
     if (char* run = MapRun(kArenaBytes)) {
+      /* The first run's regions keep their pages, and every machine's start fills most
+         of them: two huge pages cost less there than a fault for each small one. */
+      (void)madvise(run, kArenaBytes, MADV_HUGEPAGE);
       gSupply.base.store(run, std::memory_order_release);
       gSupply.next = run;
       gSupply.left = kArenaBytes;
