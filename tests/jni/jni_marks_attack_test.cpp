@@ -171,6 +171,121 @@ TEST_F(MarksAttackTest, HundredsOfThreadsWithBracketsOpenThroughACollectionAndAM
   EXPECT_EQ(heldBefore, HeldGlobals());
 }
 
+/* A thousand short-lived threads, fifty at a time, each attach, open nested brackets,
+   make locals and globals of both arrays, close them with both kinds and detach, beside
+   a thread that keeps its globals and brackets all the while. Afterwards nothing is held
+   that was not before, and the machine's global count is what it was. */
+TEST_F(MarksAttackTest, AThousandThreadsComeAndGoLeavingTheGlobalsAsTheyWere) {
+  const JNINativeInterface_* f = env->functions;
+  jobject text = f->NewStringUTF(env, "resident");
+  jobject keptHere = f->NewGlobalRef(env, text);
+  const uint32_t heldBefore = HeldGlobals();
+  const uint32_t countBefore = vm->vm->GetJNIHandleArray()->GetCount();
+  std::atomic<int> failed{0}, wrong{0};
+  std::atomic<bool> done{false};
+  std::thread resident([&] {
+    JNIEnv* e = nullptr;
+    if (vm->functions->AttachCurrentThread(vm, &e, nullptr) != 0) {
+      failed++;
+      return;
+    }
+    const JNINativeInterface_* m = e->functions;
+    jobject mine = m->NewGlobalRef(e, m->NewStringUTF(e, "resident's own"));
+    VMObject* own = VMJniHandle::UnHandle(e, mine);
+    for (long round = 0; !done.load() || round < 100; round++) {
+      jint marks[3];
+      if (m->GetHighWaterMarks(e, marks) != 0) failed++;
+      jobject g = m->NewGlobalRef(e, mine);
+      m->NewLocalRef(e, mine);
+      if (m->DeleteRefs(e, marks, round % 2) != 0 || m->DeleteRefs(e, marks, 1 - round % 2) != 0) failed++;
+      own = VMJniHandle::UnHandle(e, mine);
+      if (Mine(e, g, own)) wrong++;
+      if (!Mine(e, mine, own)) wrong++;
+      if (round % 64 == 0) e->thread->Yield();
+    }
+    m->DeleteGlobalRef(e, mine);
+    vm->functions->DetachCurrentThread(vm);
+  });
+  for (int wave = 0; wave < 20; wave++) {
+    std::vector<std::thread> batch;
+    for (int t = 0; t < 50; t++) {
+      batch.emplace_back([&, t] {
+        JNIEnv* e = nullptr;
+        if (vm->functions->AttachCurrentThread(vm, &e, nullptr) != 0) {
+          failed++;
+          return;
+        }
+        const JNINativeInterface_* m = e->functions;
+        jobject text = m->NewStringUTF(e, "request");
+        jobject cls = m->FindClass(e, kClasses[t % 6]);
+        jint outer[3], inner[3];
+        if (m->GetHighWaterMarks(e, outer) != 0 || m->GetHighWaterMarks(e, inner) != 0) failed++;
+        jobject g[4] = {m->NewGlobalRef(e, text), m->NewGlobalRef(e, cls), nullptr, nullptr};
+        m->DeleteGlobalRef(e, g[0]);  // a hole the next one takes
+        g[0] = nullptr;
+        g[2] = m->NewGlobalRef(e, text);
+        g[3] = m->NewGlobalRef(e, cls);
+        m->NewLocalRef(e, text);
+        if (m->DeleteRefs(e, inner, 0) != 0 || m->DeleteRefs(e, inner, 1) != 0) failed++;
+        if (m->DeleteRefs(e, outer, 1) != 0 || m->DeleteRefs(e, outer, 0) != 0) failed++;
+        for (jobject h : g)
+          if (h != nullptr && Mine(e, h, VMJniHandle::UnHandle(e, h))) wrong++;
+        vm->functions->DetachCurrentThread(vm);
+      });
+    }
+    JoinOutside(batch);
+  }
+  done = true;
+  JoinOutside(resident);
+  EXPECT_EQ(0, failed.load());
+  EXPECT_EQ(0, wrong.load()) << "a bracket kept a global made inside it, or took the resident's own";
+  EXPECT_TRUE(VMJniHandle::UnHandle(env, keptHere) != nullptr);
+  EXPECT_EQ(heldBefore, HeldGlobals());
+  EXPECT_LE(vm->vm->GetJNIHandleArray()->GetCount(), countBefore);
+  f->DeleteGlobalRef(env, keptHere);
+}
+
+/* Another thread fills an emptied slot with its global first and writes itself as the
+   slot's maker after: in between, the slot must not read as made by whoever emptied it,
+   whether a deletion of the one global, a bracket's deletion by position or one of a
+   global logged in a hole below the marks emptied it. */
+TEST_F(MarksAttackTest, ASlotEmptiedByAnyDeletionNamesNoMakerWhileAnotherFillsIt) {
+  const JNINativeInterface_* f = env->functions;
+  jobject text = f->NewStringUTF(env, "emptied");
+  VMObject* object = VMJniHandle::UnHandle(env, text);
+  VMObjectHandleArray* a = vm->vm->GetJNIHandleArray();
+  const VMword me = (VMword)env->thread->GetId();
+  auto readsMineWhileFilled = [&](jobject g) {
+    const uint32_t index = (uint32_t)(uintptr_t)g & VMJniHandle::IndexMask;
+    EXPECT_TRUE(a->Get(index) == nullptr || index >= a->GetCount()) << index;
+    EXPECT_EQ(0, (int)a->AddAt(index, object));
+    const bool mine = a->IsOwnedBy(index, me);
+    a->Delete(index);
+    return mine;
+  };
+  jobject one = f->NewGlobalRef(env, text);
+  f->DeleteGlobalRef(env, one);
+  EXPECT_FALSE(readsMineWhileFilled(one)) << "deleted alone";
+
+  jint marks[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+  jobject above = f->NewGlobalRef(env, text);
+  ASSERT_GE((jint)((uint32_t)(uintptr_t)above & VMJniHandle::IndexMask), marks[1]);
+  ASSERT_EQ(0, f->DeleteRefs(env, marks, 1));
+  EXPECT_FALSE(readsMineWhileFilled(above)) << "deleted by position";
+
+  jobject hole = f->NewGlobalRef(env, text);
+  jobject kept = f->NewGlobalRef(env, text);
+  f->DeleteGlobalRef(env, hole);
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+  jobject below = f->NewGlobalRef(env, text);
+  ASSERT_EQ(hole, below);
+  ASSERT_EQ(0, f->DeleteRefs(env, marks, 1));
+  EXPECT_TRUE(Mine(env, kept, object));
+  EXPECT_FALSE(readsMineWhileFilled(below)) << "deleted as logged below the marks";
+  f->DeleteGlobalRef(env, kept);
+}
+
 /* Threads of two machines of one name space bracket at once, globals of the name
    space's array among what they make, and each now and then deletes from marks a thread
    of the other machine took: a thread of either machine keeps every global it made

@@ -115,6 +115,7 @@ void VMHandleArray::ClearOwned(uint32_t first, VMword owner) {
   for (uint32_t i = first; i < recorded; i++) {
     if ((VMword)owners->Get(i) != owner || slots->Get(i) == nullptr) continue;
     slots->Set(i, nullptr);
+    owners->Set(i, 0);
     LowerFreeHint(i);
   }
   DropEmptyTop();

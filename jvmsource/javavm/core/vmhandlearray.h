@@ -65,10 +65,12 @@ class VMHandleArray : public VMInternalObject {
   /* Empties every slot that owner made from first up; shrinks Count past the empty slots
      at the top. */
   void ClearOwned(uint32_t first, VMword owner);
-  /* Empties slot index when owner made its handle; Count stays (DropEmptyTop). */
+  /* Empties slot index when owner made its handle; Count stays (DropEmptyTop). The slot
+     forgets its maker: whoever fills it next stores the handle before its own owner. */
   void ClearIfOwned(uint32_t index, VMword owner) {
     if (!IsOwnedBy(index, owner)) return;
     GetArray()->Set(index, nullptr);
+    GetOwners()->Set(index, 0);
     LowerFreeHint(index);
   }
   /* Shrinks Count past the empty slots at the top. */

@@ -503,6 +503,9 @@ void VMJniHandle::Delete(JNIEnv* env, jobject handle) {
   VMNameSpace* ns = NameSpaceOf(env);
   if (!LockShared(env, ns, array, NULL, true)) return;
   array->Delete(index);
+  // An emptied slot names nobody: the next maker fills it before writing itself as owner,
+  // and its global must not read meanwhile as this one's maker's.
+  array->SetOwner(index, 0);
   UnlockShared(ns);
 }
 
