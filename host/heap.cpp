@@ -318,7 +318,7 @@ __attribute__((noinline)) BlockPrefix* TakeBig(HHeap* h, uint32_t charge) {
   return p;
 }
 
-void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
+static void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   uint32_t hash = NextHash(t);
   bool small = InRegion(size);
   uint32_t charge = small ? SpanFor(size) : size + sizeof(BlockPrefix);  /* HeapAlloc refused sizes that would wrap */
@@ -350,7 +350,7 @@ void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   return block;
 }
 
-void HeapFreeOn(HHeap* h, void* block) {
+static void HeapFreeOn(HHeap* h, void* block) {
   BlockPrefix* p = CheckedPrefix(block, false);
   if (((p->flags >> kHeapTagShift) & kHeapTagMask) != h->tag) BadFree("a block of another heap", block);
   bool big = IsBig(p);
