@@ -1896,6 +1896,56 @@ void GrowAndCountSmallPages(JNIHostFunctions* host, bool asked) {
   _exit(asked ? small <= 16 * 16 ? 0 : 1 : small >= (int)blocks.size() - 16 * 16 ? 0 : 1);
 }
 
+/* The process's mappings, each with its "VmFlags" marks (hg: huge pages asked for, nh:
+   kept from them), read once. */
+struct MarkedMapping {
+  uintptr_t from, to;
+  bool huge, small;
+};
+std::vector<MarkedMapping> MappingMarks() {
+  std::vector<MarkedMapping> maps;
+  FILE* f = fopen("/proc/self/smaps", "r");
+  if (f == nullptr) return maps;
+  char line[512];
+  while (fgets(line, sizeof line, f) != nullptr) {
+    unsigned long from, to;
+    if (sscanf(line, "%lx-%lx ", &from, &to) == 2 && line[8] == '-') {
+      maps.push_back({from, to, false, false});
+    } else if (strncmp(line, "VmFlags:", 8) == 0 && !maps.empty()) {
+      maps.back().huge = strstr(line, " hg") != nullptr;
+      maps.back().small = strstr(line, " nh") != nullptr;
+    }
+  }
+  fclose(f);
+  return maps;
+}
+
+/* Grows a heap of 48 MiB in a fresh process with huge pages asked for or not, and exits
+   with 0 when the mappings of its regions (but the first run's) are all marked for small
+   pages when not asked and for huge ones when asked, else with 1, the counts on standard
+   error. */
+void GrowAndCountMarks(JNIHostFunctions* host, bool asked) {
+  refhost::SetHugePages(asked);
+  HHeap* h = host->HeapCreate(nullptr, 2);
+  if (h == nullptr) _exit(2);
+  std::vector<uint8_t*> blocks;
+  FillStamped(host, h, 48u << 20, 0x3C, &blocks);
+  if (blocks.size() != (48u << 20) / 16000 + 1) _exit(3);
+  std::vector<MarkedMapping> maps = MappingMarks();
+  int small = 0, huge = 0;
+  for (uint8_t* b : blocks)
+    for (const MarkedMapping& m : maps)
+      if ((uintptr_t)b >= m.from && (uintptr_t)b < m.to) {
+        small += m.small;
+        huge += m.huge;
+      }
+  fprintf(stderr, "of %zu blocks, %d on mappings kept from huge pages, %d on mappings asking for them\n",
+          blocks.size(), small, huge);
+  host->HeapDestroy(h);
+  int others = (int)blocks.size() - 16 * 16;  // the first run's 4 MiB ask for them always
+  _exit(asked ? small == 0 && huge >= others ? 0 : 1 : small >= others ? 0 : 1);
+}
+
 /* A heap whose capacity is most of a 32-bit address space, filled with nothing else
    mapped (and again with 2 GiB taken first, as a host's own memory would): it holds what
    its capacity allows (runs of regions leaving no holes between them, and regions mapped
@@ -2335,6 +2385,19 @@ TEST_F(HeapDeathTest, RegionsLieOnHugePagesOnlyWhenTheHostAsks) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(GrowAndCountSmallPages(host, false), ::testing::ExitedWithCode(0), "") << "not asked";
   EXPECT_EXIT(GrowAndCountSmallPages(host, true), ::testing::ExitedWithCode(0), "") << "asked";
+}
+
+/* Where the system backs every mapping with huge pages, a run of regions aligned to
+   them would be backed at its first touch whatever the host asked: unless asked, every
+   run is marked for small pages, whatever the system does; asked, for huge ones. */
+TEST_F(HeapDeathTest, RunsAreMarkedForSmallPagesUnlessTheHostAsksWhateverTheSystemDoes) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
+#endif
+  if (!HugePagesGiven()) GTEST_SKIP() << "no huge pages here";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(GrowAndCountMarks(host, false), ::testing::ExitedWithCode(0), "") << "not asked";
+  EXPECT_EXIT(GrowAndCountMarks(host, true), ::testing::ExitedWithCode(0), "") << "asked";
 }
 
 /* Under the sanitizer every byte of a region that no live block asked for is poisoned:
