@@ -2101,7 +2101,7 @@ TEST_F(HeapTest, BigBlocksFreedDuringALongWalkLeaveTheBoundToLiveOnes) {
     refused += big == nullptr;
     host->HeapFree(heap, big);
   }
-  // 40 MB of dead big blocks wait for the walk: a small request still has its room.
+  // 40 MB of big blocks made and freed while the walk stands: a small request still has its room.
   void* small = host->HeapAlloc(heap, 200, 1);
   EXPECT_NE(nullptr, small);
   host->HeapFree(heap, small);
