@@ -309,7 +309,6 @@ __attribute__((noinline)) BlockPrefix* TakeBig(HHeap* h, uint32_t charge) {
   }
   if (p == nullptr) return nullptr;
   /* A walk stops at the list's last block of its start: this one lies past it. */
-  p->seq = 0;
   p->next = nullptr;
   p->prev = h->last;
   if (h->last) h->last->next = p; else h->first = p;
@@ -336,8 +335,9 @@ static void* HeapAllocOn(HHeap* h, ThreadRecord* t, uint32_t size) {
   h->refusedSince = 0;
   p->size = size;
   p->hash = hash;
-  /* A walk visits region blocks with numbers up to the heap's at its start. */
-  if (small) p->seq = h->walks ? ++h->seq : 0;
+  /* A walk visits region blocks with numbers up to the heap's at its start; a big block
+     numbered past the start of every walk that runs is read by none of them. */
+  p->seq = h->walks ? ++h->seq : 0;
   uint32_t cls = small ? (uint32_t)kRegionClass : (uint32_t)kLargeClass;
   SetFlags(p, kMagicLive | (cls << kClassShift) | (h->tag << kHeapTagShift) | kAlive);
   h->inUse += size;
@@ -385,12 +385,15 @@ static void HeapFreeOn(HHeap* h, void* block) {
   if (h->walks) {
     /* A walk may stand on this block or reach it later: it stays where it is, dead,
        and its place is neither merged nor reused before the last walk ends. */
-    if (big) {
+    if (big && p->seq > h->walkStart) {
+      /* Made after the last walk began: every walk that runs stops at a block listed
+         before it and never reads its link, so it goes now, and a thread that makes and
+         frees big blocks while a walk lasts neither holds them nor fills the bound. */
+      ReleaseBig(h, p);
+    } else if (big) {
+      /* Counted in the bound until it goes: the heap holds it. */
       SetFlags(p, p->flags & ~kAlive);
       h->deferred++;
-      /* Out of the bound at once: a walk may last, and dead blocks counted would have the
-         heap refuse with its capacity free. */
-      h->bigBytes -= p->size + sizeof(BlockPrefix);
     } else {
       SetFlags(p, kPending);
       Defer(h, p);

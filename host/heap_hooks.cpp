@@ -162,6 +162,8 @@ void SetStartMapFrom(uint32_t regionBytes) { gMapFrom.store(regionBytes); }
 
 void SetHugePages(bool on) { gHugePages.store(on); }
 
+bool ReclaimHeapRegions() { return ReclaimFreeRegions(); }
+
 void SetLeakReports(bool on) { gLeakReports.store(on); }
 uint32_t LeakReportCount() { return gLeakReportCount.load(); }
 

@@ -102,8 +102,10 @@ char* MapAligned(uint32_t bytes, uint32_t align) {
 /* A run of bytes of address space aligned to a huge page, beside the runs mapped last
    where there is room (a run mapped longer and trimmed would leave a hole beside it that
    no later run fits: half of the address space, run after run); NULL when the process
-   has no more. */
-char* MapRun(uint32_t bytes) {
+   has no more. Marked for huge pages when huge, else for small ones: a system that backs
+   every mapping with huge pages would back the runs, aligned to them, at the first touch
+   whatever the host asked. */
+char* MapRun(uint32_t bytes, bool huge) {
   char* run = nullptr;
   if (gSupply.low != nullptr) {
     run = MapAt((uintptr_t)gSupply.low - bytes, bytes);
@@ -118,7 +120,7 @@ char* MapRun(uint32_t bytes) {
     gSupply.low = run;
     gSupply.high = run + bytes;
   }
-  if (gHugePages.load(std::memory_order_relaxed)) (void)madvise(run, bytes, MADV_HUGEPAGE);
+  (void)madvise(run, bytes, huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
   return run;
 }
 
@@ -169,10 +171,9 @@ void* TakeRegion() {
   bool cold = false;
   if (!gSupply.tried) {
     gSupply.tried = true;
-    if (char* run = MapRun(kArenaBytes)) {
-      /* The first run's regions keep their pages, and every machine's start fills most
-         of them: two huge pages cost less there than a fault for each small one. */
-      (void)madvise(run, kArenaBytes, MADV_HUGEPAGE);
+    /* The first run's regions keep their pages, and every machine's start fills most
+       of them: two huge pages cost less there than a fault for each small one. */
+    if (char* run = MapRun(kArenaBytes, true)) {
       gSupply.base.store(run, std::memory_order_release);
       gSupply.next = run;
       gSupply.left = kArenaBytes;
@@ -190,11 +191,14 @@ void* TakeRegion() {
     if (gSupply.left < kRegionBytes) {
       /* Once a page of a run is met the kernel backs the whole run: the process holds
          at most one run more than the regions cut, whatever the number of heaps. */
-      if (char* run = MapRun(kHugePage)) {
+      if (char* run = MapRun(kHugePage, gHugePages.load(std::memory_order_relaxed))) {
         gSupply.next = run;
         gSupply.left = kHugePage;
       } else if (char* alone = MapAligned(kRegionBytes, kRegionBytes)) {
-        /* No room for a run: its regions are counted by their place all the same. */
+        /* No room for a run: its regions are counted by their place all the same. Regions
+           mapped alone one beside the other make one mapping, which may come to hold a
+           huge page: kept from them unless asked, as runs are. */
+        if (!gHugePages.load(std::memory_order_relaxed)) (void)madvise(alone, kRegionBytes, MADV_NOHUGEPAGE);
         gSupply.next = alone;
         gSupply.left = kRegionBytes;
       }

@@ -39,12 +39,13 @@ void MapRegions(HHeap* h) {
   h->mapped = true;
 }
 
-/* Walk numbers restart from 0 once no walk runs and they grew large: every region
-   block's number is cleared, so none can ever look younger than a later walk. */
+/* Walk numbers restart from 0 once no walk runs and they grew large: every block's
+   number is cleared, so none can ever look younger than a later walk. */
 void RestartWalkNumbers(HHeap* h) {
   for (Region* r = h->regions; r != nullptr; r = r->next)
     for (BlockPrefix* p = RegionFirst(r), *end = RegionFence(r); p < end; p = At(p, p->span))
       if (p->flags & kAlive) p->seq = 0;
+  for (BlockPrefix* p = h->first; p != nullptr; p = p->next) p->seq = 0;
   h->seq = 0;
 }
 
@@ -80,10 +81,7 @@ void ReleaseDeferred(HHeap* h) {
   for (BlockPrefix* q = h->first; q && h->deferred;) {
     BlockPrefix* next = q->next;
     if (!(q->flags & kAlive)) {
-      /* Out of the heap's bytes since its free (HeapFreeOn). */
-      Unlink(h, q);
-      q->flags = kMagicFree;
-      free(q);
+      ReleaseBig(h, q);
       h->deferred--;
     }
     q = next;
@@ -161,6 +159,7 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
      regions listed now, numbered up to the heap's number now; big ones in the list up to
      its last block now (big blocks are appended). */
   uint32_t seq = h->seq;
+  h->walkStart = seq;
   bool byMap = h->mapped;
   Region* regions = h->regions;
   Region* lastRegion = h->lastRegion;

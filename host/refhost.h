@@ -109,6 +109,10 @@ void FinishRelocation(HHeap* heap);
    free blocks lie side by side, nothing is held or pending, and the counts agree with
    the live blocks. An empty answer when all holds, else one line per fault. */
 std::string CheckHeap(HHeap* heap);
+/* Takes the wholly free regions of every heap that nobody holds or walks back into the
+   regions' supply, as a region or big block refused for want of address space does;
+   whether any came. */
+bool ReclaimHeapRegions();
 /* The regions' supply checked under its lock: its free list linked both ways, each run's
    count of free regions agreeing with the list, and the count of those that keep their
    pages. Empty when all holds (and always under the sanitizer, where regions come from

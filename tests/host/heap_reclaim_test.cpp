@@ -60,9 +60,11 @@ jboolean HOSTCALL CollectBlock(void* block, void* ctx) {
 }
 
 /* With the address space spent, heaps are made, filled, freed and destroyed on some
-   threads while another walks and relocates a heap of its own and process memory takes
-   the heaps' free regions back on a third: no heap is taken from after its destroy began,
-   no region leaves while a walk reads it, and every heap's bookkeeping holds. */
+   threads while another walks and relocates a heap of its own, process memory takes
+   the heaps' free regions back on a third and a fourth takes them back without pause:
+   no heap is taken from after its destroy began, no region leaves while a walk reads it,
+   and every heap's bookkeeping holds. The free address space left would serve process
+   memory by itself: the reclaims that took regions are counted, and must be many. */
 TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndRelocated) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizer's own bookkeeping needs address space";
@@ -76,10 +78,10 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
       keptBlocks.push_back(b);
     }
   std::atomic<bool> go{false}, done{false};
-  std::atomic<int> bad{0}, made{0}, reclaimedServed{0};
+  std::atomic<int> bad{0}, made{0}, reclaimedServed{0}, reclaims{0}, reclaimsThatTook{0};
   // The threads and their stacks first: the address space is taken once they stand.
   std::vector<std::thread> threads;
-  threads.reserve(4);
+  threads.reserve(5);
   for (int t = 0; t < 2; t++)
     threads.emplace_back([&, t] {
       std::mt19937 rng(t);
@@ -128,6 +130,13 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
       process.clear();
     }
   });
+  threads.emplace_back([&] {
+    while (!go) usleep(1000);
+    while (!done) {
+      reclaims++;
+      if (refhost::ReclaimHeapRegions()) reclaimsThatTook++;
+    }
+  });
   std::vector<std::pair<void*, size_t>> taken = TakeAddressSpace(48u << 20);
   go = true;
   usleep(4000000);
@@ -137,6 +146,8 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
   EXPECT_EQ(0, bad.load());
   EXPECT_GT(made.load(), 10);
   EXPECT_GT(reclaimedServed.load(), 0);
+  EXPECT_GT(reclaimsThatTook.load(), 100) << "of " << reclaims.load() << " reclaims, while " << made.load()
+                                          << " heaps were made and destroyed";
   EXPECT_EQ("", refhost::CheckHeap(kept));
   // Relocation moved them: freed where a walk finds them now.
   EXPECT_EQ(keptBlocks.size(), refhost::BlocksInUse(kept));

@@ -2,12 +2,17 @@
 #include "host_test_util.h"
 #include "refhost_internal.h"
 
+#include <malloc.h>
 #include <pthread.h>
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
+#endif
 
 #include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <random>
 #include <set>
 #include <string.h>
@@ -1891,6 +1896,56 @@ void GrowAndCountSmallPages(JNIHostFunctions* host, bool asked) {
   _exit(asked ? small <= 16 * 16 ? 0 : 1 : small >= (int)blocks.size() - 16 * 16 ? 0 : 1);
 }
 
+/* The process's mappings, each with its "VmFlags" marks (hg: huge pages asked for, nh:
+   kept from them), read once. */
+struct MarkedMapping {
+  uintptr_t from, to;
+  bool huge, small;
+};
+std::vector<MarkedMapping> MappingMarks() {
+  std::vector<MarkedMapping> maps;
+  FILE* f = fopen("/proc/self/smaps", "r");
+  if (f == nullptr) return maps;
+  char line[512];
+  while (fgets(line, sizeof line, f) != nullptr) {
+    unsigned long from, to;
+    if (sscanf(line, "%lx-%lx ", &from, &to) == 2 && line[8] == '-') {
+      maps.push_back({from, to, false, false});
+    } else if (strncmp(line, "VmFlags:", 8) == 0 && !maps.empty()) {
+      maps.back().huge = strstr(line, " hg") != nullptr;
+      maps.back().small = strstr(line, " nh") != nullptr;
+    }
+  }
+  fclose(f);
+  return maps;
+}
+
+/* Grows a heap of 48 MiB in a fresh process with huge pages asked for or not, and exits
+   with 0 when the mappings of its regions (but the first run's) are all marked for small
+   pages when not asked and for huge ones when asked, else with 1, the counts on standard
+   error. */
+void GrowAndCountMarks(JNIHostFunctions* host, bool asked) {
+  refhost::SetHugePages(asked);
+  HHeap* h = host->HeapCreate(nullptr, 2);
+  if (h == nullptr) _exit(2);
+  std::vector<uint8_t*> blocks;
+  FillStamped(host, h, 48u << 20, 0x3C, &blocks);
+  if (blocks.size() != (48u << 20) / 16000 + 1) _exit(3);
+  std::vector<MarkedMapping> maps = MappingMarks();
+  int small = 0, huge = 0;
+  for (uint8_t* b : blocks)
+    for (const MarkedMapping& m : maps)
+      if ((uintptr_t)b >= m.from && (uintptr_t)b < m.to) {
+        small += m.small;
+        huge += m.huge;
+      }
+  fprintf(stderr, "of %zu blocks, %d on mappings kept from huge pages, %d on mappings asking for them\n",
+          blocks.size(), small, huge);
+  host->HeapDestroy(h);
+  int others = (int)blocks.size() - 16 * 16;  // the first run's 4 MiB ask for them always
+  _exit(asked ? small == 0 && huge >= others ? 0 : 1 : small >= others ? 0 : 1);
+}
+
 /* A heap whose capacity is most of a 32-bit address space, filled with nothing else
    mapped (and again with 2 GiB taken first, as a host's own memory would): it holds what
    its capacity allows (runs of regions leaving no holes between them, and regions mapped
@@ -2046,7 +2101,7 @@ TEST_F(HeapTest, BigBlocksFreedDuringALongWalkLeaveTheBoundToLiveOnes) {
     refused += big == nullptr;
     host->HeapFree(heap, big);
   }
-  // 40 MB of dead big blocks wait for the walk: a small request still has its room.
+  // 40 MB of big blocks made and freed while the walk stands: a small request still has its room.
   void* small = host->HeapAlloc(heap, 200, 1);
   EXPECT_NE(nullptr, small);
   host->HeapFree(heap, small);
@@ -2055,6 +2110,158 @@ TEST_F(HeapTest, BigBlocksFreedDuringALongWalkLeaveTheBoundToLiveOnes) {
   EXPECT_EQ(0, refused) << "of 400 big blocks, each alone live";
   host->HeapFree(heap, first);
   EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+}
+
+/* Bytes the process's allocator has handed out and not taken back, big blocks of heaps
+   among them. */
+uint64_t AllocatorHolds() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  struct mallinfo2 m = mallinfo2();
+  return (uint64_t)m.uordblks + m.hblkhd;
+#endif
+}
+
+struct Stand {
+  std::atomic<bool> standing{false}, release{false};
+  uint8_t* block = nullptr;
+  uint8_t first = 0, last = 0;
+};
+/* Stands on the first block it meets until released, then reads it. */
+jboolean HOSTCALL StandAndRead(void* block, void* ctx) {
+  Stand* s = (Stand*)ctx;
+  s->block = (uint8_t*)block;
+  s->standing = true;
+  while (!s->release) usleep(1000);
+  s->first = s->block[0];
+  s->last = s->block[(1u << 20) - 1];
+  return 0;
+}
+
+/* A walk that lasts while big blocks are freed: those it may read (made before it began)
+   stay, counted against the heap's bound, until it ends; those made after it began go
+   at once. So a thread that makes and frees big blocks while a collection lasts finds
+   its room, and the heap holds no more than twice its capacity however long the walk
+   lasts. */
+TEST_F(HeapTest, BigBlocksFreedDuringALongWalkStayWithinTwiceTheCapacity) {
+  refhost::SetBlockPatterns(false, false);
+  const uint64_t capacity = 4u << 20;
+  refhost::SetHeapCapacity(heap, capacity);
+  std::vector<uint8_t*> older;
+  for (int i = 0; i < 3; i++) {
+    uint8_t* b = (uint8_t*)host->HeapAlloc(heap, 1u << 20, 1);
+    ASSERT_NE(nullptr, b);
+    memset(b, 0x40 + i, 1u << 20);
+    older.push_back(b);
+  }
+  Stand stand;
+  std::thread walker([&] { host->HeapWalk(heap, StandAndRead, &stand); });
+  while (!stand.standing) usleep(1000);
+  ASSERT_EQ(older[0], stand.block);
+  for (uint8_t* b : older) host->HeapFree(heap, b);
+  // The walk stands on the first: all three are the heap's until it ends.
+  EXPECT_EQ(3u * ((1u << 20) + 24), refhost::HeapFootprint(heap));
+  uint64_t base = AllocatorHolds(), most = base, mostFootprint = 0;
+  int served = 0;
+  for (int i = 0; i < 64; i++) {
+    uint8_t* b = (uint8_t*)host->HeapAlloc(heap, 1u << 20, 1);
+    if (b == nullptr) break;
+    served++;
+    memset(b, 0x11, 1u << 20);
+    most = std::max(most, AllocatorHolds());
+    mostFootprint = std::max(mostFootprint, refhost::HeapFootprint(heap));
+    host->HeapFree(heap, b);
+  }
+  stand.release = true;
+  walker.join();
+  EXPECT_EQ(64, served) << "each alone live, with capacity " << (capacity >> 20) << " MB";
+  EXPECT_LE(most - base, 2 * capacity) << "the allocator held " << ((most - base) >> 20)
+                                       << " MB more for blocks made and freed during the walk";
+  EXPECT_LE(mostFootprint, 2 * capacity);
+  EXPECT_EQ(0x40, stand.first);
+  EXPECT_EQ(0x40, stand.last);
+  EXPECT_EQ(0u, refhost::HeapFootprint(heap));
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+}
+
+struct BigReader {
+  std::atomic<int>* torn;
+  std::atomic<int>* met;
+  std::mutex* making;  // held while a block is made and stamped
+};
+/* A big block holds its size in its first word and a stamp after it, repeated in its
+   last byte; 0xDD where it is being freed meanwhile. */
+jboolean HOSTCALL ReadBigStamp(void* block, void* ctx) {
+  BigReader* r = (BigReader*)ctx;
+  uint8_t* b = (uint8_t*)block;
+  std::lock_guard<std::mutex> made(*r->making);
+  uint32_t size;
+  memcpy(&size, b, 4);
+  ++*r->met;
+  if (size == 0xDDDDDDDDu) return 1;
+  if (size < 0x10000u || size > (1u << 20)) {
+    ++*r->torn;
+    return 1;
+  }
+  uint8_t first = b[4], last = b[size - 1];
+  if (first != 0xDD && last != 0xDD && first != last) ++*r->torn;
+  return 1;
+}
+
+/* Walks begun one after another on three threads while two others make big blocks and
+   free them, the newest or any: a block freed before every walk that may read it has
+   ended shows as a read of freed memory (the sanitizer's report, or an unmapped page of
+   a block the allocator mapped alone) or as a torn stamp. */
+TEST_F(HeapTest, BigBlocksFreedWhileWalksBeginAndEndOnOtherThreadsAreNeverFreedUnderAWalk) {
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0}, met{0}, walks{0}, refused{0};
+  std::mutex making;
+  BigReader reader{&torn, &met, &making};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; t++)
+    threads.emplace_back([&] {
+      while (!done) {
+        host->HeapWalk(heap, ReadBigStamp, &reader);
+        walks++;
+      }
+    });
+  std::vector<std::thread> makers;
+  for (int t = 0; t < 2; t++)
+    makers.emplace_back([&, t] {
+      std::mt19937 rng(501 + t);
+      std::vector<uint8_t*> live;
+      for (int i = 0; i < 6000; i++) {
+        if (live.size() < 24 && rng() % 3 != 0) {
+          uint32_t size = 0x10000u + rng() % 0x10000u;
+          if (rng() % 8 == 0) size += 0x80000u;  // past the allocator's threshold for a mapping of its own
+          std::lock_guard<std::mutex> stamping(making);
+          uint8_t* b = (uint8_t*)host->HeapAlloc(heap, size, 1);
+          if (b == nullptr) {
+            refused++;
+            continue;
+          }
+          memcpy(b, &size, 4);
+          b[4] = b[size - 1] = (uint8_t)(0x20 + rng() % 0x80);
+          live.push_back(b);
+        } else if (!live.empty()) {
+          size_t k = rng() % 2 ? live.size() - 1 : rng() % live.size();
+          host->HeapFree(heap, live[k]);
+          live[k] = live.back();
+          live.pop_back();
+        }
+      }
+      for (uint8_t* b : live) host->HeapFree(heap, b);
+    });
+  for (auto& m : makers) m.join();
+  done = true;
+  for (auto& t : threads) t.join();
+  // Blocks made before a walk that ran wait for it within the bound: some may be refused.
+  EXPECT_EQ(0, torn.load()) << "of " << met.load() << " blocks met by " << walks.load() << " walks, "
+                            << refused.load() << " refused";
+  EXPECT_GT(walks.load(), 10);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(0u, refhost::HeapFootprint(heap));
 }
 
 /* Memory given back stays given back: twelve heaps grown by turns with process memory
@@ -2178,6 +2385,19 @@ TEST_F(HeapDeathTest, RegionsLieOnHugePagesOnlyWhenTheHostAsks) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(GrowAndCountSmallPages(host, false), ::testing::ExitedWithCode(0), "") << "not asked";
   EXPECT_EXIT(GrowAndCountSmallPages(host, true), ::testing::ExitedWithCode(0), "") << "asked";
+}
+
+/* Where the system backs every mapping with huge pages, a run of regions aligned to
+   them would be backed at its first touch whatever the host asked: unless asked, every
+   run is marked for small pages, whatever the system does; asked, for huge ones. */
+TEST_F(HeapDeathTest, RunsAreMarkedForSmallPagesUnlessTheHostAsksWhateverTheSystemDoes) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "under the sanitizer each region is a block of malloc's";
+#endif
+  if (!HugePagesGiven()) GTEST_SKIP() << "no huge pages here";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(GrowAndCountMarks(host, false), ::testing::ExitedWithCode(0), "") << "not asked";
+  EXPECT_EXIT(GrowAndCountMarks(host, true), ::testing::ExitedWithCode(0), "") << "asked";
 }
 
 /* Under the sanitizer every byte of a region that no live block asked for is poisoned:
