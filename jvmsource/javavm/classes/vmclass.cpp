@@ -95,30 +95,23 @@ static void DestroyRecord(VMObject* object, HHeap* heap) {
 }
 
 void VMLoadableClass::Destroy(HHeap* heap) {
-  // The class's static data goes from every machine of its name space (a slot left
-  // filled would make a later class with the same number count as initialised).
+  // The class's static data goes from every machine of its name space, and only then
+  // its number: a class given the number while a slot still held this one's data would
+  // take that data for its own, and have it freed under it.
   VMNameSpace* ns = GetNameSpace();
   if (ns != NULL && GetIndex() != 0) {
     VMUtils::LockGlobalMutex();
     for (JavaVM* j = VMUtils::GetVMList(); j != NULL; j = j->next) {
       VM* vm = j->vm;
-      if (vm == NULL || vm->GetNameSpace() != ns || vm->GetStaticDataArray() == NULL) continue;
-      VMObjectHandleArray* statics = vm->GetStaticDataArray();
-      VMObject* data = statics->Get(GetIndex());
-      if (data == NULL) continue;
-      statics->AddAt(GetIndex(), NULL);
-      // The slot arrays the statics outgrew stay alive off slot 0 of their successors
-      // for readers without the lock, and still name the data: the collector would
-      // follow them into the freed block.
-      for (VMObjectArray* old = statics->GetArray() != NULL ? (VMObjectArray*)statics->GetArray()->Get(0) : NULL;
-           old != NULL; old = (VMObjectArray*)old->Get(0)) {
-        if (GetIndex() < old->GetSize() && old->Get(GetIndex()) == data) old->Set(GetIndex(), NULL);
-      }
-      if (!data->GetIsNameSpaceData()) data->Destroy(vm->GetHeap());
+      if (vm == NULL || vm->GetNameSpace() != ns) continue;
+      VMObject* data = TakeStaticData(vm);
+      if (data != NULL && !data->GetIsNameSpaceData()) data->Destroy(vm->GetHeap());
     }
     VMUtils::UnlockGlobalMutex();
-    if (VMClassHandleArray* classes = Classes(ns)) {
+    VMClassHandleArray* classes = Classes(ns);
+    if (classes != NULL && VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Free classnumber")) {
       if (classes->Get(GetIndex()) == this) classes->Delete(GetIndex());
+      VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Free classnumber");
     }
   }
   DestroySharedStaticData(heap);

@@ -371,6 +371,9 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
      was stored. */
   VMStatus PrepareStaticData(JNIEnv* env, bool* published);
   VMStatus SetStaticData(VM* vm, VMObject* data);
+  /* Empties the machine's slot of this class's number when it holds this class's data,
+     and answers that data for the caller to free; NULL when the slot holds none. */
+  VMObject* TakeStaticData(VM* vm);
   /* The static data of an initialised class in the machine, initialising it first;
      NULL when initialisation failed (the exception is pending, or Initialize's status
      is to be raised). */

@@ -253,6 +253,32 @@ VMStatus VMLoadableClass::SetStaticData(VM* vm, VMObject* data) {
   return WriteSlot(vm, GetNameSpace(), GetIndex(), data);
 }
 
+VMObject* VMLoadableClass::TakeStaticData(VM* vm) {
+  VMNameSpace* ns = GetNameSpace();
+  uint32_t index = GetIndex();
+  if (ns == NULL || index == 0 || vm->GetStaticDataArray() == NULL) return NULL;
+  // Under the lock that grows the array: a store into an array just outgrown would be
+  // lost, and the copy would go on naming the data once it is freed.
+  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kGetSlot)) return NULL;
+  VMObjectArray* slots = SlotArray(vm);
+  VMObject* data = slots != NULL && index < slots->GetSize() ? (VMObject*)*SlotWord(slots, index) : NULL;
+  // Data without static fields names no class; with this class's number still held,
+  // nothing but its own can stand in the slot.
+  VMLoadableClass* owner = data != NULL ? data->GetStaticDataClass() : NULL;
+  if (data != NULL && (owner == this || (owner == NULL && GetNumStatics() == 0))) {
+    __atomic_store_n(SlotWord(slots, index), (VMword)0, __ATOMIC_RELEASE);
+    // The arrays the slots outgrew stay alive off slot 0 for readers without the lock,
+    // and still name the data: the collector would follow them into the freed block.
+    for (VMObjectArray* old = (VMObjectArray*)slots->Get(0); old != NULL; old = (VMObjectArray*)old->Get(0)) {
+      if (index < old->GetSize() && old->Get(index) == data) old->Set(index, NULL);
+    }
+  } else {
+    data = NULL;
+  }
+  VMUtils::V_SpinLock(ns->GetSpinLock(), kReleaseSlot);
+  return data;
+}
+
 VMObject* VMLoadableClass::GetInitializedStaticData(VM* vm) {
   VMObject* data = ReadSlot(vm, GetIndex());
   // The slot is filled before the static initialiser runs (its own recursive requests

@@ -38,7 +38,13 @@ void VMClassLoader::Destroy(HHeap* heap) {
   VMClassHashTable* table = GetClassTable();
   // Shared static data goes before any class of the table does.
   VMNameSpace* ns = GetNameSpace();
-  if (ns != NULL && ns->GetClassLoaders() != NULL) ns->GetClassLoaders()->Delete(this);
+  // Under the table's lock, which a loader made for another id at the same time holds
+  // while it enters: unlocked, the two changes could lose that loader from the table.
+  if (VMClassLoaderHashTable* loaders = ns != NULL ? ns->GetClassLoaders() : NULL) {
+    bool locked = loaders->Lock(true);
+    loaders->Delete(this);
+    if (locked) loaders->relSpinlock();
+  }
   if (table != NULL) {
     for (uint32_t i = 0; i < table->GetFilled(); i++) {
       VMClass* cls = (VMClass*)table->Get(i);

@@ -150,12 +150,21 @@ static void* Survey(void* context) {
 /* The threads' local references to the loader, its classes and their members are
    emptied (their frames still count them): the collector would follow them into freed
    blocks. Only while the owners stand still, since they write their arrays unlocked.
-   The machine's debuggers drop their records of what goes with the loader here too:
-   the collector walks those records, and here no collection of the machine can run. */
+   The machine's debuggers drop their records of what goes with the loader here too, and
+   the classes' static data leaves the machine's slots and heap: the collector walks
+   those, and here no collection of the machine can run (a machine the destroying thread
+   is not in would collect on while its blocks were freed). */
 static void* LetGo(void* context) {
   LoaderSurvey* survey = (LoaderSurvey*)context;
   if (!survey->collected) return NULL;
   VMDebugger::ForgetLoader(survey->vm, survey->loader);
+  if (VMClassHashTable* table = survey->loader->GetClassTable()) {
+    for (uint32_t i = 0; i < table->GetFilled(); i++) {
+      VMClass* cls = (VMClass*)table->Get(i);
+      VMObject* data = cls != NULL && cls->GetIsLoadable() ? cls->GetLoadableClass()->TakeStaticData(survey->vm) : NULL;
+      if (data != NULL && !data->GetIsNameSpaceData()) data->Destroy(survey->vm->GetHeap());
+    }
+  }
   VMThreadHandleArray* threads = survey->vm->GetThreads();
   for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
     VMThread* t = threads->Get(i);
@@ -233,14 +242,10 @@ JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) 
   // under its id, for the host to drop again once it has let them go.
   if (!ReleaseFromMachines(ns, l)) return;
   // Nothing of the name space may keep naming the loader's classes and members once
-  // they are gone: the class numbers, the global references and the member ids.
+  // they are gone: the global references and the member ids go here, each class number
+  // with its class (after its static data has left every machine, or another loader's
+  // class given the number would find that data in its slot).
   if (!VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite")) return;
-  if (VMClassHandleArray* classes = ns->GetClasses()) {
-    for (uint32_t i = 1; i < classes->GetCount(); i++) {
-      VMClass* cls = classes->Get(i);
-      if (cls != NULL && cls->GetClassLoader() == l) classes->Delete(i);
-    }
-  }
   Purge(ns->GetJNIHandleArray(), l);
   Purge(ns->GetJNIFieldIDArray(), l);
   VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite");
