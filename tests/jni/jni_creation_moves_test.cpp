@@ -346,6 +346,48 @@ TEST_F(CreationMovesTest, ADestroyWithAClientThatConnectedAfterItsCheckAndWaitsF
   }
 }
 
+/* A client call held in the binding of its thread to the machine (where a thread waits
+   for a collection) while the host moves the machine, the agent with it: the call goes
+   on with the agent where it is now, and the host's translated pointer serves the
+   client's next calls. */
+TEST_F(CreationMovesTest, AClientCallWhoseBindWaitedGoesOnWithItsAgentWhereTheHostMovedIt) {
+  gHold = 0;
+  gBindReal = host->AttachThreadEnv;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  void* agent = JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  void* claimed = agent;
+  host->AttachThreadEnv = HeldAttachEnv;
+  std::atomic<int> answer{-5};
+  std::thread client([&] {
+    tlsHold = true;
+    answer = JNI_DebugEventPending(claimed);
+  });
+  std::atomic<uint32_t> moved{0};
+  OutsideAs(env, [&] {
+    while (gHold.load() != 1) std::this_thread::sleep_for(Ms(1));
+    HHeap* heap = vm->heap;
+    moved = refhost::RelocateHeap(heap);
+    refhost::ForEachRelocated(heap, MoveBlock, heap);
+    JNI_RelocationDone(vm, heap, MoveWord);
+    refhost::RelocateWord(&agent, heap);  // the host translates what it holds
+    refhost::FinishRelocation(heap);
+    gHold = 2;
+    client.join();
+  });
+  host->AttachThreadEnv = gBindReal;
+  printf("moved %u blocks while the client's call bound its thread; the call answered %d; the agent moved %d\n",
+         moved.load(), answer.load(), (int)(agent != claimed));
+  EXPECT_NE(agent, claimed);
+  EXPECT_EQ(0, answer.load());
+  // Connected by that call: the next one, through the translated pointer, finds it so.
+  EXPECT_EQ(0, EventPendingRequest(agent, 0));
+  JNI_DebugDetach(agent);
+  Destroy(vm);
+}
+
 /* Clients that attach, poll (connecting) and wait for events on two threads, again and
    again, while the creator destroys the machine with a host thread still attached that
    detaches a little later: every destroy ends, whatever stage the clients were at. */
