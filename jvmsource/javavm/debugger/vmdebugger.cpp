@@ -155,6 +155,11 @@ void VMDebugger::Connect() {
   // ends before the mark, and the disconnection undoes all of it, or sees it.
   VMUtils::GlobalMutexGuard guard;
   if (GetDetached()) return;
+  // Nor once the machine's end has begun (marked under this mutex): a destroy looks for a
+  // connection once, after its mark, and nothing would raise an event for a client that
+  // connected later and waits for one.
+  JavaVM* jvm = vm->GetJVM();
+  if (jvm != NULL && jvm->terminating != 0) return;
   if (TakeUpConnection()) AskDeferredThreadsOver();
   for (VMThread* t = ThreadNext(NULL); t != NULL; t = ThreadNext(t)) {
     // A thread that already runs under the debugger has had its attach request: asking

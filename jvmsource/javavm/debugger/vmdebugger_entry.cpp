@@ -100,7 +100,16 @@ bool VMDebuggerCall::Begin(void* pointer, bool lock) {
   JNIHostFunctions* host = Host();
   JavaVM* record = a->GetVM()->GetJVM();
   saved = host->GetCurrentEnv();
+  void* mark = a->GetEventAdded();
+  const uint32_t movesBefore = VMFrame::GetRelocations();
   env = BindClient(record, saved, &attached);
+  if (env != NULL && VMFrame::GetRelocations() != movesBefore) {
+    // The bind may wait for a collection outside the machine, where the host may move it,
+    // the agent with it. The claim keeps the agent the machine's, current or detached.
+    VMUtils::GlobalMutexGuard guard;
+    VMDebugger* found = VMDebugger::FindMoved(record->vm, mark);
+    if (found != NULL) a = found;
+  }
   // Already the machine's (a host thread that also runs Java): its env carries the
   // call. A call made from inside another call is refused.
   if (env == NULL || (!attached && env->thread->GetServingDebugger())) {

@@ -65,7 +65,9 @@ int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env, JNIEnv** displaced) {
     return -1;
   }
   env->thread = thread;
-  if (VMDebugger* agent = vm->GetDebugger()) agent->RequestThreadAttach(thread);
+  // Read again: a thread attached already parks for a collection in its attach, as at a
+  // poll, and the host may move the machine meanwhile.
+  if (VMDebugger* agent = javaVM->vm->GetDebugger()) agent->RequestThreadAttach(thread);
   return 0;
 }
 
@@ -107,10 +109,18 @@ enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
    before it counts the threads, so that no attach goes on with a machine being freed.
    A host thread (byHost) is let in only once the creation has finished: the machine is
    listed before its class library starts, which the creating thread does alone, and a
-   creation waiting for a debugger would hold a waiting attach for as long as it waits. */
+   creation waiting for a debugger would hold a waiting attach for as long as it waits.
+   A thread that runs in the machine already (its current env the machine's, as the
+   creating thread's is in a host call the creation makes) attaches again as ever. */
+static bool RunsIn(JavaVM* javaVM) {
+  JNIEnv* current = Host()->GetCurrentEnv();
+  return current != NULL && current->javaVM == javaVM && current->thread != NULL;
+}
+
 static bool BeginAttach(JavaVM* javaVM, bool byHost) {
   if (!VMUtils::LockGlobalMutexIfSetUp()) return false;
-  const bool open = IsListed(javaVM) && javaVM->terminating == 0 && (!byHost || javaVM->vm->GetInitialized());
+  const bool open = IsListed(javaVM) && javaVM->terminating == 0 &&
+                    (!byHost || javaVM->vm->GetInitialized() || RunsIn(javaVM));
   if (open) javaVM->attaching++;
   VMUtils::UnlockGlobalMutex();
   return open;
@@ -141,6 +151,11 @@ static uint32_t AttachesUnderWay(JavaVM* javaVM) {
 static void SleepDeclared(JNIEnv* own, jlong ms) {
   VM::EnterSafeRegion(own != NULL ? own->thread : NULL);
   Host()->Sleep(ms);
+  // The host's sleep may have attached the thread again (a host call the creation's
+  // debugger wait makes): the new env took the old one's place, and only its word
+  // follows a move.
+  JNIEnv* now = own != NULL ? Host()->GetCurrentEnv() : NULL;
+  if (now != NULL && now != own && now->javaVM == own->javaVM && now->thread != NULL) own = now;
   VM::LeaveSafeRegion(own != NULL ? own->thread : NULL);
 }
 
@@ -324,7 +339,6 @@ static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
     }
   }
   if (record != NULL) {
-    VM* vm = record->vm;
     if (c.attached) {
       VMJniDetachEnv(record);
     } else if (c.env != NULL) {
@@ -332,10 +346,12 @@ static jint CreationFailed(Creation& c, JavaVM** vmOut, JNIEnv** envOut) {
     }
     if (c.listed) {
       // Attaches under way end first (each refused by the mark), and threads that
-      // attached meanwhile are stopped.
+      // attached meanwhile are stopped. The host may move the machine while this waits
+      // (its creator has left it): it is read after.
       WaitForAttachesUnderWay(record, NULL);
-      if (vm != NULL && vm->GetThreadsAttached() > 0) vm->StopAllOtherThreads();
+      if (record->vm != NULL && record->vm->GetThreadsAttached() > 0) record->vm->StopAllOtherThreads();
     }
+    VM* vm = record->vm;
     if (vm != NULL) {
       if (vm->Destroy() == 0) record->nameSpace->Destroy();
     } else if (c.ownNameSpace != NULL) {
@@ -399,9 +415,11 @@ JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICre
   }
   VMNameSpace* ns = record->nameSpace;
 
-  VM* vm = VM::CreateInstance(args->stackSize, record);
-  if (vm == NULL) return CreationFailed(c, vmOut, envOut);
-  record->vm = vm;
+  // The machine object is read through the record from here on: once the creation is
+  // declared (the debugger wait) or stands at a poll (the class library's start), the host
+  // may move it, and the move rewrites the record's word.
+  record->vm = VM::CreateInstance(args->stackSize, record);
+  if (record->vm == NULL) return CreationFailed(c, vmOut, envOut);
   JNIEnv* env = c.env;
   const bool waitForDebugger = args->waitForDebugger != 0;
   if (waitForDebugger) {
@@ -423,27 +441,34 @@ JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICre
   host->SetCurrentEnv(env);
 
   env->debug = 0;
-  VMDebugger* agent = waitForDebugger ? VMJniWaitForDebugger(record) : NULL;
-  if (waitForDebugger && agent == NULL && DestroyBegun(record)) return CreationFailed(c, vmOut, envOut);
-  if (ns->GetLibraryVersion() >= 2 && args->enableThreads) vm->SetEnableThreads();
+  const bool debugged = waitForDebugger && VMJniWaitForDebugger(record) != NULL;
+  if (waitForDebugger && !debugged && DestroyBegun(record)) return CreationFailed(c, vmOut, envOut);
+  if (waitForDebugger) {
+    // A host call of the wait may have attached this thread again: the creation goes on
+    // with the env that names the thread now (the displaced one is the host's, as after
+    // any second attach).
+    env = record->vm->AttachedEnvOfCurrentThread();
+    if (env == NULL) return CreationFailed(c, vmOut, envOut);
+  }
+  if (ns->GetLibraryVersion() >= 2 && args->enableThreads) record->vm->SetEnableThreads();
   if (!ns->Initialize(env)) return CreationFailed(c, vmOut, envOut);
   // A name space that serves a compiler runs no Java code, and initialising the error's
   // class could: its machines go without the pre-made error.
   if (!ns->GetForCompiler()) {
     VMJavaLangThrowable* oom = VMJavaLangOutOfMemoryError::CreateInstance(env);
     if (oom == NULL) return CreationFailed(c, vmOut, envOut);
-    vm->SetOutOfMemoryError(oom);
+    record->vm->SetOutOfMemoryError(oom);
   }
   if (ns->GetLibraryVersion() < 2) {
-    if (args->enableThreads) vm->SetEnableThreads();
+    if (args->enableThreads) record->vm->SetEnableThreads();
     if (VMJniCreateJavaLangThread(record, env) != 0) return CreationFailed(c, vmOut, envOut);
   }
-  if (agent != NULL) {
+  if (debugged) {
     env->debug = 1;
     env->thread->SetDebuggerAttachRequested();
     record->debugWait = 0;
   }
-  vm->SetInitialized();
+  record->vm->SetInitialized();
   *vmOut = record;
   *envOut = env;
   return 0;
@@ -508,7 +533,10 @@ static uint32_t OtherNonDaemonThreads(VM* vm) {
     VMThreadHandleArray* threads = vm->GetThreads();
     bool more = threads != NULL && i < threads->GetCount();
     VMThread* thread = more ? threads->Get(i) : NULL;
-    bool candidate = thread != NULL && thread->GetEnv() != NULL && thread->GetId() != me;
+    // A client's thread, bound for its call alone (no Thread object), is the client's,
+    // not the machine's: the call ends by itself once the agent is not connected.
+    bool candidate = thread != NULL && thread->GetEnv() != NULL && thread->GetId() != me &&
+                     !(thread->GetServingDebugger() && thread->GetJavaLangThread() == NULL);
     // A caller that is not attached holds up no collection, and a collection drops the
     // records of threads that have ended: its test is made under the lock. It takes a
     // thread with a Thread object for a daemon, as GetIsDaemon does for it.
@@ -581,12 +609,13 @@ jint DestroyJavaVM(JavaVM* record) {
   record->vm->RunFinalizers();
   VMJniDetachEnv(record);
   if (rebound) RestoreHostBinding(current);
-  VM* vm = record->vm;
   jint result = VMJniUnlinkJavaVM(record);
   if (result == 0) {
     // A call that claimed its agent before may still bind its thread and move the agent
     // to the dead list; the caller has left the machine, so its sleep holds nothing up.
+    // The host may move the machine meanwhile (the call's thread stands outside it).
     while (ClientCallsUnderWay(record->vm)) host->Sleep(1);
+    VM* vm = record->vm;
     if (vm->Destroy() == 0) ns->Destroy();
     if (record->name != NULL) host->HeapFree(NULL, record->name);
     record->name = NULL;
