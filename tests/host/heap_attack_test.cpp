@@ -255,4 +255,78 @@ TEST_F(HeapAttackTest, BigBlocksFreedUnderOverlappingNestedWalksAcrossTheWrapAre
   EXPECT_EQ(0u, refhost::HeapFootprint(heap));
 }
 
+/* A heap moved over and over, between walks that two other threads begin and end without
+   pause, while its owner frees and makes big and small blocks between the moves: a walk
+   begun while the heap moves meets the new places only, and the old ones, big blocks
+   mapped alone among them, go when the move ends whatever walks run then. */
+TEST_F(HeapAttackTest, AHeapMovedBetweenWalksOnOtherThreadsNeverHasTheOldPlacesRead) {
+  refhost::SetHeapCapacity(heap, 32u << 20);
+  std::atomic<bool> done{false}, hold{false};
+  std::atomic<int> walks{0}, holding{0};
+  Reader reader;
+  std::vector<std::thread> walkers;
+  for (int t = 0; t < 2; t++)
+    walkers.emplace_back([&] {
+      while (!done) {
+        if (hold) {
+          // Out of the walks while the heap starts to move: it moves only with none running.
+          holding++;
+          while (hold && !done) std::this_thread::yield();
+          holding--;
+        }
+        host->HeapWalk(heap, ReadStamp, &reader);
+        walks++;
+      }
+    });
+  std::mt19937 rng(31);
+  std::vector<uint8_t*> live;
+  int moves = 0;
+  for (int round = 0; round < 120; round++) {
+    {
+      std::lock_guard<std::mutex> listing(reader.lock);
+      for (int i = 0; i < 6; i++) {
+        if (live.size() > 16) {
+          size_t k = rng() % live.size();
+          reader.live.erase(live[k]);
+          host->HeapFree(heap, live[k]);
+          live[k] = live.back();
+          live.pop_back();
+        }
+        uint32_t size = rng() % 4 == 0 ? kMappedAlone : rng() % 2 ? (16u << 10) + 1 + rng() % 100000 : 5 + rng() % 900;
+        uint8_t* b = (uint8_t*)host->HeapAlloc(heap, size, 1);
+        // What was freed under walks that overlap waits for a moment with none running.
+        if (b == nullptr) continue;
+        memcpy(b, &size, 4);
+        b[4] = b[size - 1] = (uint8_t)(0x20 + rng() % 0x80);
+        live.push_back(b);
+        reader.live.insert(b);
+      }
+    }
+    hold = true;
+    while (holding < 2) std::this_thread::yield();
+    uint32_t moved = refhost::RelocateHeap(heap);
+    // The walks begin again while the heap moves, and run on as its old places go.
+    hold = false;
+    if (moved == 0) continue;
+    moves++;
+    {
+      std::lock_guard<std::mutex> listing(reader.lock);
+      reader.live.clear();
+      for (uint8_t*& b : live) {
+        b = (uint8_t*)refhost::RelocatedAddress(heap, b);
+        reader.live.insert(b);
+      }
+    }
+    refhost::FinishRelocation(heap);
+  }
+  done = true;
+  for (auto& t : walkers) t.join();
+  EXPECT_EQ(120, moves) << "over " << walks.load() << " walks";
+  EXPECT_EQ(0, reader.torn.load()) << "of " << reader.met.load() << " blocks met";
+  EXPECT_EQ(live.size(), refhost::BlocksInUse(heap));
+  for (uint8_t* b : live) host->HeapFree(heap, b);
+  EXPECT_EQ(0u, refhost::BlocksInUse(heap));
+  EXPECT_EQ(0u, host->HeapBytesInUse(heap));
+}
+
 }  // namespace
