@@ -433,7 +433,7 @@ struct HHeap {
   BlockPrefix* bin[kBins];
   uint32_t binMap[kBinWords]; /* the lists that are not empty */
   uint32_t deferred;    /* big blocks freed during walks, still listed */
-  uint32_t walkStart;   /* the heap's number as the last walk began */
+  uint32_t walkStart;   /* the heap's number as the last walk began (the top if they wrapped) */
   std::atomic<uint32_t> collected;
   std::atomic<jint> sharedAnswer;
   jint kind;

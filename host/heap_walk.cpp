@@ -39,8 +39,8 @@ void MapRegions(HHeap* h) {
   h->mapped = true;
 }
 
-/* Walk numbers restart from 0 once no walk runs and they grew large: every block's
-   number is cleared, so none can ever look younger than a later walk. */
+/* Walk numbers restart from 0 once no walk runs and they grew large or wrapped: every
+   block's number is cleared, so none can ever look younger than a later walk. */
 void RestartWalkNumbers(HHeap* h) {
   for (Region* r = h->regions; r != nullptr; r = r->next)
     for (BlockPrefix* p = RegionFirst(r), *end = RegionFence(r); p < end; p = At(p, p->span))
@@ -86,7 +86,9 @@ void ReleaseDeferred(HHeap* h) {
     }
     q = next;
   }
-  if (h->seq > (1u << 30)) RestartWalkNumbers(h);
+  /* Below the last walk's number, they wrapped: a block numbered before that would be
+     hidden from the next walks, and a big one freed under them taken as younger. */
+  if (h->seq > (1u << 30) || h->seq < h->walkStart) RestartWalkNumbers(h);
 }
 
 /* Counts the blocks a walking thread freed on h, with the heap locked, and defers
@@ -159,7 +161,10 @@ void HOSTCALL HeapWalk(HHeap* heap, JNIHostHeapWalkFn cb, void* ctx) {
      regions listed now, numbered up to the heap's number now; big ones in the list up to
      its last block now (big blocks are appended). */
   uint32_t seq = h->seq;
-  h->walkStart = seq;
+  /* Below the last walk's number: the numbers wrapped while walks ran, and a block made
+     before this walk may be numbered past it. No big block freed goes before the walks
+     end then, and the numbers start again at their end. */
+  h->walkStart = h->walks > 1 && seq < h->walkStart ? UINT32_MAX : seq;
   bool byMap = h->mapped;
   Region* regions = h->regions;
   Region* lastRegion = h->lastRegion;
