@@ -226,16 +226,13 @@ static bool CompactLog(JNIEnv* env) {
   return locked;
 }
 
-/* Makes room in the calling thread's log for one more entry before a global is made:
-   the entry is written under the spin lock, where nothing may be allocated. Compaction
-   comes first; the log doubles while more than half of it is live, so that each global
-   costs the log a bounded share of work. False when the heap refuses the room. */
-static bool MakeLogRoom(JNIEnv* env) {
+/* Makes room in a full log (or the first one): compaction comes first; the log doubles
+   while more than half of it is live, so that each global costs the log a bounded share
+   of work. Out of line: every global passes MakeLogRoom. */
+__attribute__((noinline, cold)) static bool GrowLog(JNIEnv* env) {
   VMThread* thread = env->thread;
-  if (thread == NULL || !KeepsMarks(thread)) return true;
   VMintArray* log = thread->GetGlobalLog();
   const uint32_t size = log != NULL ? log->GetSize() : 0;
-  if (LogEnd(thread) + VMThread::GlobalLogEntryWords <= size) return true;
   const uint32_t room = log != NULL ? (size - LogBase(log)) / VMThread::GlobalLogEntryWords : 0;
   if (log != NULL) {
     if (!CompactLog(env)) return false;
@@ -259,6 +256,17 @@ static bool MakeLogRoom(JNIEnv* env) {
   thread->SetScalar(VMThread::GlobalLogFirstWord, base);
   thread->SetScalar(VMThread::GlobalLogEndWord, base + live);
   return true;
+}
+
+/* Makes room in the calling thread's log for one more entry before a global is made:
+   the entry is written under the spin lock, where nothing may be allocated. False when
+   the heap refuses the room. */
+__attribute__((always_inline)) static inline bool MakeLogRoom(JNIEnv* env) {
+  VMThread* thread = env->thread;
+  if (thread == NULL || !KeepsMarks(thread)) return true;
+  VMintArray* log = thread->GetGlobalLog();
+  if (log != NULL && LogEnd(thread) + VMThread::GlobalLogEntryWords <= log->GetSize()) return true;
+  return GrowLog(env);
 }
 
 /* Whether slot index of the array lies below the levels of some marks the thread
@@ -533,7 +541,7 @@ __attribute__((always_inline)) static inline void CloseOnce(VMThread* thread, in
    asks for them. */
 static void TrimLog(VMThread* thread) {
   VMintArray* log = thread->GetGlobalLog();
-  if (log == NULL || LogEnd(thread) == 0) return;
+  if (log == NULL || LogEnd(thread) == LogFirst(thread)) return;
   uint64_t oldest = thread->GetGlobalStamp();
   for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
     if (thread->GetMark(e, VMThread::MarkLocalLevel) != 0 && thread->GetMarkStamp(e) < oldest)
