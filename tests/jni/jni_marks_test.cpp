@@ -79,6 +79,41 @@ class MarksTest : public JniTest {
     JoinOutside(all);
   }
 
+  /* Refreshes a cache of globals `refreshes` times, entry after entry: each refresh
+     makes the new value's global (the string, or the class: the name space's array, by
+     the entry's place), then deletes the old one; with requests, a request bracket (three
+     globals, a deletion of kind 1) follows each, and must take its globals. The bytes the
+     machine heap grew by. */
+  uint64_t RefreshCache(std::vector<jobject>& cache, long refreshes, bool requests) {
+    HHeap* heap = vm->vm->GetHeap();
+    const uint64_t before = refhost::BytesInUse(heap);
+    for (long r = 0; r < refreshes; r++) {
+      const size_t at = (size_t)r % cache.size();
+      jobject fresh = f->NewGlobalRef(env, at % 2 ? text : cls);
+      EXPECT_NE(nullptr, fresh) << "refresh " << r;
+      if (fresh == nullptr) return ~0ull;
+      f->DeleteGlobalRef(env, cache[at]);
+      cache[at] = fresh;
+      if (!requests) continue;
+      jint marks[3];
+      EXPECT_EQ(0, f->GetHighWaterMarks(env, marks));
+      jobject made[3];
+      for (int i = 0; i < 3; i++) made[i] = f->NewGlobalRef(env, i % 2 ? text : cls);
+      EXPECT_EQ(0, f->DeleteRefs(env, marks, 1));
+      if (Alive(made[0]) || Alive(made[1]) || Alive(made[2])) {
+        ADD_FAILURE() << "request " << r << " left a global behind";
+        return ~0ull;
+      }
+    }
+    return refhost::BytesInUse(heap) - before;
+  }
+  /* Whether every entry of the cache still names the value of its place. */
+  bool CacheHeld(const std::vector<jobject>& cache) {
+    for (size_t at = 0; at < cache.size(); at++)
+      if (VMJniHandle::UnHandle(env, cache[at]) != VMJniHandle::UnHandle(env, at % 2 ? text : cls)) return false;
+    return true;
+  }
+
   JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
   const JNINativeInterface_* f = nullptr;
@@ -561,22 +596,35 @@ TEST_F(MarksTest, BracketsFindTheirGlobalsThroughCollectionsAndKeepLittle) {
     EXPECT_LT(collections + 100, vm->vm->GetCollections());
   }
   // Globals made and deleted one by one inside an open bracket, each into a hole below
-  // its marks, leave nothing behind; one kept among them still goes with the bracket.
-  jobject holes[2] = {f->NewGlobalRef(env, text), f->NewGlobalRef(env, cls)};
-  jobject tops[2] = {f->NewGlobalRef(env, text), f->NewGlobalRef(env, cls)};
+  // its marks, leave nothing behind, while eight made among them are held at any time
+  // (the oldest deleted as the next is made, so the same slots are filled over and
+  // over); those held at the end still go with the bracket.
+  std::vector<jobject> holes, tops;
+  for (int i = 0; i < 24; i++) holes.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  for (int i = 0; i < 2; i++) tops.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
   for (jobject hole : holes) f->DeleteGlobalRef(env, hole);
   jint open[3];
   ASSERT_EQ(0, f->GetHighWaterMarks(env, open));
   HHeap* heap = vm->vm->GetHeap();
   uint64_t bytes = 0;
+  std::vector<jobject> ring(8, nullptr);
   for (int i = 0; i < 60000; i++) {
     if (i == 2000) bytes = refhost::BytesInUse(heap);
-    f->DeleteGlobalRef(env, f->NewGlobalRef(env, i % 3 ? text : cls));
+    jobject& held = ring[(size_t)i % ring.size()];
+    jobject fresh = f->NewGlobalRef(env, i % 3 ? text : cls);
+    ASSERT_NE(nullptr, fresh);
+    ASSERT_LT((uint32_t)(uintptr_t)fresh & VMJniHandle::IndexMask, (uint32_t)open[i % 3 ? 1 : 0])
+        << "global " << i << " went above the marks";
+    if (held != nullptr) f->DeleteGlobalRef(env, held);
+    held = fresh;
+    f->DeleteGlobalRef(env, f->NewGlobalRef(env, i % 2 ? text : cls));
   }
-  EXPECT_LT(refhost::BytesInUse(heap), bytes + 4096) << "the machine heap grew with globals long deleted";
+  EXPECT_LT(refhost::BytesInUse(heap), bytes + 4096)
+      << "the machine heap grew while eight globals were held and many more came and went";
   jobject kept = f->NewGlobalRef(env, cls);
   ASSERT_EQ(0, f->DeleteRefs(env, open, 1));
   EXPECT_FALSE(Alive(kept)) << "the open bracket's deletion missed a global in a hole below its marks";
+  for (jobject g : ring) EXPECT_FALSE(Alive(g)) << "the open bracket's deletion missed a global held since";
   for (jobject top : tops) f->DeleteGlobalRef(env, top);
   ASSERT_EQ(0, f->DeleteRefs(env, outer, 1));
   EXPECT_FALSE(Alive(outerGlobal));
@@ -798,6 +846,163 @@ TEST_F(MarksTest, NestedBracketsOnManyThreadsKeepExactlyWhatCameBefore) {
   EXPECT_EQ(0, failed.load());
   EXPECT_EQ(0, kept.load()) << "deletions from a thread's own brackets kept globals made within them";
   EXPECT_EQ(0, lost.load()) << "deletions from a thread's own brackets took globals made before them";
+}
+
+/* A worker thread served one request bracket and from then on keeps a cache of ten
+   globals fresh: every refresh fills a slot below the bracket's marks, which the thread
+   still remembers. It holds ten globals throughout, so the machine heap stays where it
+   was however long it runs; a request it serves after still takes its own globals and
+   leaves the cache. */
+TEST_F(MarksTest, AWorkerThatServedOneRequestThenRefreshesACacheKeepsTheHeapFlat) {
+  std::vector<jobject> cache;
+  for (int i = 0; i < 10; i++) cache.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  jint marks[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+  jobject request[3];
+  for (jobject& g : request) g = f->NewGlobalRef(env, text);
+  ASSERT_EQ(0, f->DeleteRefs(env, marks, 1));
+  for (jobject g : request) ASSERT_FALSE(Alive(g));
+  RefreshCache(cache, 10000, false);  // the log's steady size
+  const uint64_t grown = RefreshCache(cache, 400000, false);
+  EXPECT_LT(grown, 65536u) << "400000 refreshes of a cache of 10 globals grew the machine heap by " << grown
+                           << " bytes";
+  ASSERT_TRUE(CacheHeld(cache));
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+  for (jobject& g : request) g = f->NewGlobalRef(env, cls);
+  ASSERT_EQ(0, f->DeleteRefs(env, marks, 1));
+  for (jobject g : request) EXPECT_FALSE(Alive(g)) << "a request after the refreshes left a global behind";
+  EXPECT_TRUE(CacheHeld(cache)) << "a request after the refreshes took a global of the cache";
+  for (jobject g : cache) f->DeleteGlobalRef(env, g);
+}
+
+/* A connection bracket stays open while the connection refreshes a cache of ten globals
+   between its requests, each bracketed of its own: the heap stays where it was, and the
+   connection's deletion at last takes every global of the cache (all made since its
+   marks, in slots the thread filled over and over, of both arrays) and nothing made
+   before. */
+TEST_F(MarksTest, AConnectionBracketOpenWhileItRefreshesACacheKeepsTheHeapFlat) {
+  jobject before = f->NewGlobalRef(env, text);
+  jobject beforeClass = f->NewGlobalRef(env, cls);
+  std::vector<jobject> cache;
+  for (int i = 0; i < 10; i++) cache.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  jint connection[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, connection));
+  RefreshCache(cache, 10000, true);
+  const uint64_t grown = RefreshCache(cache, 400000, true);
+  EXPECT_LT(grown, 65536u) << "400000 requests, each after a refresh of a cache of 10 globals, grew the machine "
+                           << "heap by " << grown << " bytes";
+  ASSERT_TRUE(CacheHeld(cache));
+  ASSERT_EQ(0, f->DeleteRefs(env, connection, 1));
+  int left = 0;
+  for (jobject g : cache) left += Alive(g);
+  EXPECT_EQ(0, left) << "the connection's deletion left " << left << " globals of the cache made within it";
+  EXPECT_TRUE(Alive(before) && Alive(beforeClass)) << "the connection's deletion took a global made before it";
+  f->DeleteGlobalRef(env, before);
+  f->DeleteGlobalRef(env, beforeClass);
+}
+
+/* A thread holds over a thousand globals in holes below an open bracket's marks, and
+   makes and deletes many more there, so its log is compacted again and again, in more
+   than one hold of the lock. Meanwhile another thread deletes some of the first thread's
+   globals (handed over one by one) and puts its own into the slots they left. The
+   bracket's deletion then takes every global the first thread still held and none of the
+   other thread's, round after round. */
+TEST_F(MarksTest, ALogOfManyHeldGlobalsKeepsEachWhileAnotherThreadTakesTheirSlots) {
+  const int kHoles = 1600;  // of each array
+  const int kRounds = 3;
+  std::vector<jobject> holes;
+  for (int i = 0; i < 2 * kHoles; i++) holes.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  jobject top = f->NewGlobalRef(env, text);  // the other thread's objects too
+  jobject topClass = f->NewGlobalRef(env, cls);
+  const uint32_t owner = (uint32_t)env->thread->GetId();
+  auto OwnedHere = [&](JNIEnv* e, jobject g, uint32_t who) {
+    const uint32_t h = (uint32_t)(uintptr_t)g;
+    VMObjectHandleArray* a = (h & VMJniHandle::NameSpaceGlobalTag) != 0 ? e->javaVM->nameSpace->GetJNIHandleArray()
+                                                                        : e->javaVM->vm->GetJNIHandleArray();
+    return VMJniHandle::UnHandle(e, g) != nullptr && a->IsOwnedBy(h & VMJniHandle::IndexMask, who);
+  };
+  for (int round = 0; round < kRounds; round++) {
+    for (jobject& hole : holes)
+      if (hole != nullptr) f->DeleteGlobalRef(env, hole), hole = nullptr;
+    jint open[3];
+    ASSERT_EQ(0, f->GetHighWaterMarks(env, open));
+    const int kOffers = 64;
+    std::atomic<jobject> offered[kOffers];
+    for (auto& o : offered) o = nullptr;
+    std::atomic<bool> stop{false};
+    std::atomic<int> failed{0};
+    std::vector<jobject> theirs;
+    std::thread other([&] {
+      JNIEnv* o = nullptr;
+      if (vm->functions->AttachCurrentThread(vm, &o, nullptr) != 0) {
+        failed++;
+        return;
+      }
+      const JNINativeInterface_* m = o->functions;
+      for (;;) {
+        const bool last = stop.load();
+        int taken = 0;
+        for (auto& slot : offered) {
+          jobject g = slot.exchange(nullptr);
+          if (g == nullptr) continue;
+          taken++;
+          const bool nameSpace = ((uint32_t)(uintptr_t)g & VMJniHandle::NameSpaceGlobalTag) != 0;
+          m->DeleteGlobalRef(o, g);
+          jobject mine = m->NewGlobalRef(o, nameSpace ? topClass : top);
+          if (mine == nullptr) failed++;
+          else theirs.push_back(mine);
+        }
+        if (last) break;
+        if (taken == 0) WhileOutside([] { std::this_thread::yield(); });
+      }
+      vm->functions->DetachCurrentThread(vm);
+    });
+    std::vector<jobject> held;
+    for (int i = 0; i < 6000; i++) {
+      jobject g = f->NewGlobalRef(env, i % 2 ? text : cls);
+      ASSERT_NE(nullptr, g);
+      if (i % 5 == 0) {
+        std::atomic<jobject>& slot = offered[(i / 5) % kOffers];
+        jobject none = nullptr;
+        if (slot.compare_exchange_strong(none, g)) continue;
+      }
+      if (i < 2400 || i % 2 == 0) {
+        held.push_back(g);
+      } else {
+        f->DeleteGlobalRef(env, held[(size_t)i % held.size()]);
+        held[(size_t)i % held.size()] = g;
+      }
+      f->DeleteGlobalRef(env, f->NewGlobalRef(env, i % 3 ? text : cls));
+    }
+    stop = true;
+    JoinOutside(other);
+    ASSERT_EQ(0, failed.load());
+    ASSERT_GT(held.size(), 1000u);
+    int mineLeft = 0, belowMarks = 0;
+    for (jobject g : held) {
+      mineLeft += !OwnedHere(env, g, owner);
+      const uint32_t h = (uint32_t)(uintptr_t)g;
+      belowMarks += (h & VMJniHandle::IndexMask) < (uint32_t)open[(h & VMJniHandle::NameSpaceGlobalTag) ? 0 : 1];
+    }
+    ASSERT_EQ(0, mineLeft) << "round " << round << ": a global the thread held was not its own before the deletion";
+    ASSERT_GT(belowMarks, 1000) << "round " << round << ": the globals did not go below the marks";
+    ASSERT_EQ(0, f->DeleteRefs(env, open, 1));
+    int kept = 0;
+    for (jobject g : held) kept += Alive(g);
+    EXPECT_EQ(0, kept) << "round " << round << ": the bracket's deletion left " << kept << " of the globals held";
+    int lost = 0;
+    for (jobject g : theirs) {
+      const bool nameSpace = ((uint32_t)(uintptr_t)g & VMJniHandle::NameSpaceGlobalTag) != 0;
+      lost += VMJniHandle::UnHandle(env, g) != VMJniHandle::UnHandle(env, nameSpace ? cls : text);
+    }
+    EXPECT_EQ(0, lost) << "round " << round << ": the bracket's deletion took " << lost << " of the other thread's";
+    EXPECT_TRUE(Alive(top) && Alive(topClass));
+    for (jobject g : theirs) f->DeleteGlobalRef(env, g);
+    for (int i = 0; i < 2 * kHoles; i++) holes[(size_t)i] = f->NewGlobalRef(env, i % 2 ? text : cls);
+  }
+  for (jobject hole : holes) f->DeleteGlobalRef(env, hole);
+  f->DeleteGlobalRef(env, top);
+  f->DeleteGlobalRef(env, topClass);
 }
 
 }  // namespace

@@ -17,9 +17,10 @@
    host thread is in a host wait (VM::EnterHostWait): a word of the host thread's own,
    which outlives this record. Words 22 to 58 serve bulk deletion (GetHighWaterMarks,
    DeleteRefs): word 22 is the log of the globals the thread put below the levels of the
-   marks it remembers, since the oldest of them (an int array of entries of three words:
-   the slot, with bit 31 set for the name space's array, and the 64-bit stamp the global
-   got), words 23 to 54 remember its four latest marks (the three fill levels, when they
+   marks it remembers, since the oldest of them (an int array: the table its compaction
+   uses, then entries of three words: the slot, with bit 31 set for the name space's
+   array, and the 64-bit stamp the global got), words 23 to 54 remember its four latest
+   marks (the three fill levels, when they
    were taken, how low the local count has fallen since, how many brackets opened on them
    are still open, and how recent they are among the four), so that a bulk deletion from them finds
    every global made after them, wherever its slot lies, by reading the slots from the

@@ -137,10 +137,15 @@ static bool GrowShared(JNIEnv* env, VMNameSpace* ns, VMObjectHandleArray* array,
    into a slot freed below the marks, in the thread's log, newest last. So a deletion
    reads what was made since the marks and nothing else, and the log holds only globals
    that went below the levels of some remembered marks (a hole), since the oldest of them.
-   It is kept once the thread has taken marks; an entry whose global has gone stays until
-   the log is full, when such entries are dropped (a slot still holding a global of the
-   thread, made at or after the entry, is as new as the entry). The log is the thread's
-   own: only the thread writes it. */
+   It is kept once the thread has taken marks. When it is full, a compaction drops the
+   entries whose slot no longer holds a global of the thread, and those of a slot with a
+   newer entry: a slot is filled again only once it was emptied, so an older entry names a
+   global gone, and the newest takes whatever it would have. The log then holds at most
+   one entry per global the thread holds below remembered marks, and only doubles while
+   more than half of it is live. The log is the thread's own: only the thread writes it.
+
+   The log array starts with a table of twice as many words as it has room for entries:
+   the compaction finds each slot's newest entry there. Entries start after it. */
 
 /* Whether the thread has taken marks: the first entry is filled first, and stays. */
 static bool KeepsMarks(VMThread* t) { return t->GetMark(0, VMThread::MarkLocalLevel) != 0; }
@@ -151,54 +156,117 @@ static uint64_t LogStamp(VMintArray* log, uint32_t at) {
   return (uint32_t)log->Get(at + 1) | (uint64_t)(uint32_t)log->Get(at + 2) << 32;
 }
 
+/* A log with room for n entries (a power of two): the table's 2n words, then the entries'. */
+static uint32_t LogWords(uint32_t n) { return (2 + VMThread::GlobalLogEntryWords) * n; }
+static uint32_t LogBase(VMintArray* log) { return log->GetSize() / (2 + VMThread::GlobalLogEntryWords) * 2; }
+
 static VMObjectHandleArray* LoggedArray(JNIEnv* env, uint32_t slot) {
   if (slot & VMThread::GlobalLogNameSpaceBit) return NameSpaceOf(env)->GetJNIHandleArray();
   return MachineOf(env)->GetJNIHandleArray();
 }
 
-/* Keeps the entries whose slot still holds a global of the thread, from the log's start.
-   Under the spin lock, the arrays not growing. */
-static void CompactLog(JNIEnv* env, VMThread* thread, VMintArray* log) {
-  const VMword owner = OwnerOf(env);
-  uint32_t to = 0;
-  for (uint32_t at = LogFirst(thread); at < LogEnd(thread); at += VMThread::GlobalLogEntryWords) {
-    uint32_t slot = (uint32_t)log->Get(at);
-    if (!LoggedArray(env, slot)->IsOwnedBy(slot & ~VMThread::GlobalLogNameSpaceBit, owner)) continue;
-    for (uint32_t w = 0; w < VMThread::GlobalLogEntryWords; w++) log->Set(to + w, log->Get(at + w));
-    to += VMThread::GlobalLogEntryWords;
+/* Entries the compaction checks under one hold of the spin lock: another thread's global
+   waits for a bounded part of the log, however large it is. */
+static const uint32_t kCompactEntriesPerHold = 256;
+
+/* Keeps the newest entry of each slot still holding a global of the thread, moved to the
+   start. Finding the newest needs no lock (the log is the thread's own); the owners are
+   read under the spin lock, the arrays not growing, a bounded number of entries at a
+   time. Between the holds another thread may empty a slot of this thread's, never give
+   it one: only the thread writes itself as a slot's owner. False when the host refuses
+   the lock (the entries not checked then stay). */
+static bool CompactLog(JNIEnv* env) {
+  VMThread* thread = env->thread;
+  VMintArray* log = thread->GetGlobalLog();
+  const uint32_t base = LogBase(log);
+  const uint32_t first = LogFirst(thread);
+  const uint32_t end = LogEnd(thread);
+  // Newest first, into the table (a power of two of words, at most half filled); an
+  // older entry of a slot already there gets slot 0, which none has.
+  uint32_t shift = 32;
+  for (uint32_t n = base; n > 1; n >>= 1) shift--;
+  for (uint32_t w = 0; w < base; w++) log->Set(w, 0);
+  for (uint32_t at = end; at > first;) {
+    at -= VMThread::GlobalLogEntryWords;
+    const uint32_t slot = (uint32_t)log->Get(at);
+    for (uint32_t h = (slot * 0x9E3779B1u) >> shift;; h = (h + 1) & (base - 1)) {
+      const uint32_t there = (uint32_t)log->Get(h);
+      if (there == 0) {
+        log->Set(h, (int32_t)slot);
+        break;
+      }
+      if (there == slot) {
+        log->Set(at, 0);
+        break;
+      }
+    }
   }
-  thread->SetScalar(VMThread::GlobalLogFirstWord, 0);
+  const VMword owner = OwnerOf(env);
+  bool locked = true;
+  uint32_t to = base;
+  for (uint32_t at = first; at < end;) {
+    VMNameSpace* ns = NameSpaceOf(env);
+    if (locked) locked = LockShared(env, ns, ns->GetJNIHandleArray(), MachineOf(env)->GetJNIHandleArray(), true);
+    log = env->thread->GetGlobalLog();
+    const uint32_t stop = end - at > kCompactEntriesPerHold * VMThread::GlobalLogEntryWords
+                              ? at + kCompactEntriesPerHold * VMThread::GlobalLogEntryWords
+                              : end;
+    for (; at < stop; at += VMThread::GlobalLogEntryWords) {
+      const uint32_t slot = (uint32_t)log->Get(at);
+      if (slot == 0) continue;
+      if (locked && !LoggedArray(env, slot)->IsOwnedBy(slot & ~VMThread::GlobalLogNameSpaceBit, owner)) continue;
+      for (uint32_t w = 0; w < VMThread::GlobalLogEntryWords; w++) log->Set(to + w, log->Get(at + w));
+      to += VMThread::GlobalLogEntryWords;
+    }
+    if (locked) UnlockShared(ns);
+  }
+  thread = env->thread;
+  thread->SetScalar(VMThread::GlobalLogFirstWord, base);
   thread->SetScalar(VMThread::GlobalLogEndWord, to);
+  return locked;
 }
 
-/* Makes room in the calling thread's log for one more entry before a global is made:
-   the entry is written under the spin lock, where nothing may be allocated. Dropping
-   the entries of globals gone comes first; the log doubles while more than half of it
-   is live, so that each global costs the log a bounded share of work. False when the
-   heap refuses the room. */
-static bool MakeLogRoom(JNIEnv* env) {
+/* Makes room in a full log (or the first one): compaction comes first; the log doubles
+   while more than half of it is live, so that each global costs the log a bounded share
+   of work. Out of line: every global passes MakeLogRoom. */
+__attribute__((noinline, cold)) static bool GrowLog(JNIEnv* env) {
   VMThread* thread = env->thread;
-  if (thread == NULL || !KeepsMarks(thread)) return true;
   VMintArray* log = thread->GetGlobalLog();
   const uint32_t size = log != NULL ? log->GetSize() : 0;
-  if (LogEnd(thread) + VMThread::GlobalLogEntryWords <= size) return true;
+  const uint32_t room = log != NULL ? (size - LogBase(log)) / VMThread::GlobalLogEntryWords : 0;
   if (log != NULL) {
-    VMNameSpace* ns = NameSpaceOf(env);
-    if (!LockShared(env, ns, ns->GetJNIHandleArray(), MachineOf(env)->GetJNIHandleArray(), true)) return false;
-    CompactLog(env, thread, log);
-    UnlockShared(ns);
-    if (LogEnd(thread) + VMThread::GlobalLogEntryWords <= size / 2) return true;
+    if (!CompactLog(env)) return false;
+    thread = env->thread;
+    if (LogEnd(thread) - LogFirst(thread) <= room / 2 * VMThread::GlobalLogEntryWords) return true;
   }
-  const uint32_t want = size < 16 * VMThread::GlobalLogEntryWords ? 16 * VMThread::GlobalLogEntryWords : 2 * size;
+  const uint32_t want = room < 16 ? 16 : 2 * room;
   HHeap* heap = MachineOf(env)->GetHeap();
-  VMintArray* more = want > size ? VMintArray::CreateInstance(heap, want, jallocFailFast, VMTag_VMintArray) : NULL;
-  if (more == NULL) return LogEnd(thread) + VMThread::GlobalLogEntryWords <= size;
+  VMintArray* more =
+      want > room ? VMintArray::CreateInstance(heap, LogWords(want), jallocFailFast, VMTag_VMintArray) : NULL;
+  thread = env->thread;
+  log = thread->GetGlobalLog();
+  if (more == NULL) return log != NULL && LogEnd(thread) + VMThread::GlobalLogEntryWords <= log->GetSize();
+  const uint32_t base = LogBase(more);
+  const uint32_t live = log != NULL ? LogEnd(thread) - LogFirst(thread) : 0;
   if (log != NULL) {
-    more->Copy(log, 0, 0, LogEnd(thread));
+    more->Copy(log, LogFirst(thread), base, live);
     log->VMObject::Destroy(heap);
   }
   thread->SetGlobalLog(more);
+  thread->SetScalar(VMThread::GlobalLogFirstWord, base);
+  thread->SetScalar(VMThread::GlobalLogEndWord, base + live);
   return true;
+}
+
+/* Makes room in the calling thread's log for one more entry before a global is made:
+   the entry is written under the spin lock, where nothing may be allocated. False when
+   the heap refuses the room. */
+__attribute__((always_inline)) static inline bool MakeLogRoom(JNIEnv* env) {
+  VMThread* thread = env->thread;
+  if (thread == NULL || !KeepsMarks(thread)) return true;
+  VMintArray* log = thread->GetGlobalLog();
+  if (log != NULL && LogEnd(thread) + VMThread::GlobalLogEntryWords <= log->GetSize()) return true;
+  return GrowLog(env);
 }
 
 /* Whether slot index of the array lies below the levels of some marks the thread
@@ -473,7 +541,7 @@ __attribute__((always_inline)) static inline void CloseOnce(VMThread* thread, in
    asks for them. */
 static void TrimLog(VMThread* thread) {
   VMintArray* log = thread->GetGlobalLog();
-  if (log == NULL || LogEnd(thread) == 0) return;
+  if (log == NULL || LogEnd(thread) == LogFirst(thread)) return;
   uint64_t oldest = thread->GetGlobalStamp();
   for (uint32_t e = 0; e < VMThread::MarkEntries; e++)
     if (thread->GetMark(e, VMThread::MarkLocalLevel) != 0 && thread->GetMarkStamp(e) < oldest)
@@ -481,8 +549,8 @@ static void TrimLog(VMThread* thread) {
   uint32_t first = LogFirst(thread);
   while (first < LogEnd(thread) && LogStamp(log, first) <= oldest) first += VMThread::GlobalLogEntryWords;
   if (first == LogEnd(thread)) {
-    first = 0;
-    thread->SetScalar(VMThread::GlobalLogEndWord, 0);
+    first = LogBase(log);
+    thread->SetScalar(VMThread::GlobalLogEndWord, first);
   }
   thread->SetScalar(VMThread::GlobalLogFirstWord, first);
 }
