@@ -19,6 +19,7 @@
 
 #include "safe_wait.h"
 #include "vmframe.h"
+#include "vmmonitor.h"
 #include "vmjni_entries.h"
 
 namespace jni_test {
@@ -619,6 +620,168 @@ TEST_F(LifetimeTest, AMachineMovedWhileItsDestroyWaitsIsDestroyedWhereItIsNow) {
   other.join();
   host->Sleep = gRealSleep;
   EXPECT_TRUE(machineMoved.load());
+}
+
+
+/* ---- moves while a thread waits declared in a native or the machine ---- */
+
+/* A started thread blocks in a read of standard input (a host wait) while the host moves
+   the machine; its read then returns, and it runs on as a thread of the machine whose
+   record says it waits no more: a collection must wait for it. (Its wait was left on the
+   record's old copy: the moved record stayed in the host wait and the safe region for
+   good, so collections ran beside the running thread.) */
+TEST_F(LifetimeTest, AThreadInAHostReadRunsOnWhereTheMachineIsAfterAMove) {
+  gHeldFiles = *refhost::RealFileSystem();
+  gHeldFiles.Read = HeldRead;
+  refhost::SetFileSystemOverride(&gHeldFiles);
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  for (int round = 0; round < 3; round++) {
+    gReadsHeld = 0;
+    gReadsReleased = false;
+    CallStatic(env, "Lifetime", "startReaderThatStays");
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] { return gReadsHeld.load() == 1; })) Blocked("the reader never read");
+    });
+    std::vector<VMThread*> started = StartedThreads(vm, env);
+    ASSERT_EQ(1u, started.size());
+    ASSERT_TRUE(started[0]->GetInSafeRegion());
+    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    gReadsReleased = true;
+    const JNINativeInterface_* f = env->functions;
+    jclass c = f->FindClass(env, "Lifetime");
+    jfieldID done = f->GetStaticFieldID(env, c, "readsDone", "I");
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] { return f->GetStaticIntField(env, c, done) == 1; })) Blocked("the read did not return");
+    });
+    // The reader polls in its loop now: its record is that of a running thread.
+    started = StartedThreads(vm, env);
+    ASSERT_EQ(1u, started.size());
+    EXPECT_FALSE(started[0]->GetInSafeRegion()) << "round " << round;
+    EXPECT_FALSE(started[0]->GetInHostWait()) << "round " << round;
+    CallStatic(env, "java/lang/System", "gc");
+    f->SetStaticBooleanField(env, c, f->GetStaticFieldID(env, c, "readerLetGo", "Z"), 1);
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] { return vm->vm->GetThreadsAttached() == 1; })) Blocked("the reader did not end");
+    });
+    EXPECT_TRUE(StaticFlag(env, "readerEnded"));
+    f->DeleteLocalRef(env, c);
+  }
+  Destroy(vm);
+  refhost::SetFileSystemOverride(nullptr);
+}
+
+/* A host thread blocks in the native interface's MonitorEnter (a safe region) on a
+   monitor another host thread holds, while the host moves the machine; once it has the
+   monitor, its record counts the hold, and the exit gives it back. (The hold was counted
+   on the record's old copy: the moved record's count went from 0 to -1 at the exit.) */
+TEST_F(LifetimeTest, AMonitorEnterBlockedInASafeRegionCountsItsHoldWhereTheRecordIsAfterAMove) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass objectClass = f->FindClass(env, "java/lang/Object");
+  jobject lock = f->NewGlobalRef(env, f->AllocObject(env, objectClass));
+  ASSERT_NE(nullptr, lock);
+  for (int round = 0; round < 5; round++) {
+    std::atomic<int> stage{0};  // 1: the holder holds; 2: the holder may leave
+    std::atomic<VMThread*> blocked{nullptr};
+    std::atomic<uint32_t> before{99}, heldCount{99}, leftCount{99};
+    std::thread holder([&] {
+      JNIEnv* mine = nullptr;
+      if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+      EXPECT_EQ(0, mine->functions->MonitorEnter(mine, lock));
+      stage = 1;
+      OutsideAs(mine, [&] {
+        while (stage.load() != 2) std::this_thread::sleep_for(Ms(1));
+      });
+      EXPECT_EQ(0, mine->functions->MonitorExit(mine, lock));
+      VMJniInvoke::DetachCurrentThread(vm);
+    });
+    std::thread waiter([&] {
+      JNIEnv* mine = nullptr;
+      if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+      OutsideAs(mine, [&] {
+        while (stage.load() != 1) std::this_thread::sleep_for(Ms(1));
+      });
+      before = mine->thread->GetMutexLockCount();
+      blocked = mine->thread;
+      EXPECT_EQ(0, mine->functions->MonitorEnter(mine, lock));
+      heldCount = mine->thread->GetMutexLockCount();
+      EXPECT_EQ(0, mine->functions->MonitorExit(mine, lock));
+      leftCount = mine->thread->GetMutexLockCount();
+      VMJniInvoke::DetachCurrentThread(vm);
+    });
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] { return blocked.load() != nullptr && blocked.load()->GetInSafeRegion(); }))
+        Blocked("the waiter never blocked");
+    });
+    // Blocked in its enter, past its look at its record: the host may move the machine.
+    OutsideAs(env, [&] { std::this_thread::sleep_for(Ms(20)); });
+    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    stage = 2;
+    OutsideAs(env, [&] {
+      holder.join();
+      waiter.join();
+    });
+    EXPECT_EQ(before.load() + 1, heldCount.load()) << "round " << round;
+    EXPECT_EQ(before.load(), leftCount.load()) << "round " << round;
+  }
+  f->DeleteGlobalRef(env, lock);
+  Destroy(vm);
+}
+
+/* One started thread runs a class's static initialiser, stopped at a poll of it, while a
+   second waits for it (declared) and the host moves the machine twice; resumed, the
+   initialiser calls a static method of its own class and ends, and both threads see the
+   class initialised. (The initialiser went on with the static data's old copy and was
+   named by its record's old place: it waited for itself, and so did the other thread.) */
+TEST_F(LifetimeTest, AStaticInitialiserAndItsWaiterGoOnWhereTheMachineIsAfterAMove) {
+  for (int round = 0; round < 3; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    CallStatic(env, "Lifetime", "startInitializers");
+    VMThread* initialiser = nullptr;
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] {
+            std::vector<VMThread*> threads = StartedThreads(vm, env);
+            if (threads.size() != 2) return false;
+            for (VMThread* t : threads)
+              if (t->GetInSafeRegion()) initialiser = t == threads[0] ? threads[1] : threads[0];
+            return initialiser != nullptr;
+          }))
+        Blocked("the second thread never waited for the initialiser");
+    });
+    ASSERT_TRUE(SuspendAtAPoll(env, initialiser));
+    // The waiter waits in slices under the name space's monitor: held here, it keeps the
+    // waiter in its declared wait (in a slice, or retaking the monitor after one).
+    VMNameSpace* ns = vm->vm->GetNameSpace();
+    VMMonitor* waits = VMMonitor::GetMonitorFor(ns, (VMObject*)ns);
+    ASSERT_NE(nullptr, waits);
+    ASSERT_EQ(0, waits->DoMonitorEnter());
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] {
+            for (VMThread* t : StartedThreads(vm, env))
+              if (t != initialiser && !t->GetInSafeRegion()) return false;
+            return true;
+          }))
+        Blocked("the waiter left its wait");
+    });
+    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    ASSERT_EQ(0, waits->DoMonitorExit());
+    for (VMThread* t : StartedThreads(vm, env)) t->Resume();
+    SetStaticFlag(env, "initGo");
+    OutsideAs(env, [&] {
+      if (!WaitFor([&] { return vm->vm->GetThreadsAttached() == 1; }, 20000))
+        Blocked("an initialiser or its waiter did not end after the move");
+    });
+    EXPECT_TRUE(StaticFlag(env, "initFirstSaw")) << "round " << round;
+    EXPECT_TRUE(StaticFlag(env, "initSecondSaw")) << "round " << round;
+    CallStatic(env, "java/lang/System", "gc");
+    Destroy(vm);
+  }
 }
 
 }  // namespace

@@ -79,13 +79,11 @@ TEST_F(DatagramTest, DatagramsUpToTheIPv4LimitGoWholeAcrossThePieces) {
     Send(a, Packet(out, 0, n, pb));
     ASSERT_EQ("", Exception()) << message;
     ASSERT_EQ(1u, Log().size()) << "one datagram, one host call";
-    // Up to 776 bytes the array's own storage goes to the host; beyond, a copy in one piece.
+    // A copy in one piece, never the array's own storage: the host may move the machine,
+    // the array with it, while the thread waits in the call.
     uint32_t run = 0;
     const uint8_t* first = n > 0 ? ElementAt(out, 0, &run) : nullptr;
-    if (n > 0 && n <= 776) {
-      EXPECT_EQ(first, Log()[0].address);
-    }
-    if (n > 776) {
+    if (n > 0) {
       EXPECT_NE(first, Log()[0].address);
     }
     jbyteArray in = Bytes(65507, 1);

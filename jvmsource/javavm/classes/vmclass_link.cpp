@@ -14,6 +14,7 @@
 #include "vmjavalangthrowable.h"
 #include "vmjni.h"
 #include "vmliteral.h"
+#include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 #include "vmutils.h"
@@ -80,10 +81,16 @@ VMStatus WriteSlot(VM* vm, VMNameSpace* ns, uint32_t index, VMObject* data, VMOb
 }
 
 /* A machine's static data of a class carries the class's initialisation in that machine
-   in two words after the fields: the state word (the thread running the initialiser, 0
-   once it has run, InitFailed once it failed) and the status a failure left. A published
+   in two words after the fields: the state word (the mark of the host thread running the
+   initialiser, which a move of the machine leaves where it is, unlike the thread's record;
+   0 once it has run, InitFailed once it failed) and the status a failure left. A published
    object is never destroyed while the machine lives: threads read it without a lock. */
 const VMword InitFailed = 1;
+
+/* The calling host thread's mark: its address names the thread for as long as it lives. */
+static thread_local char tInitializerMark;
+
+__attribute__((always_inline)) inline VMword InitializerMark() { return (VMword)&tInitializerMark; }
 
 __attribute__((always_inline)) inline VMword* StateWord(VMLoadableClass* cls, VMObject* data) { return data->GetElementAddress(cls->GetNumStatics()); }
 
@@ -237,7 +244,7 @@ VMStatus VMLoadableClass::PrepareStaticData(JNIEnv* env, bool* published) {
   }
   // Constants and the initialising thread first, then the store: no thread of the
   // machine sees the data before it is complete.
-  *StateWord(this, data) = (VMword)env->thread;
+  *StateWord(this, data) = InitializerMark();
   VMObject* found = NULL;
   VMStatus status = WriteSlot(vm, GetNameSpace(), GetIndex(), data, &found);
   if (status != 0 || found != NULL) {
@@ -288,11 +295,12 @@ VMObject* VMLoadableClass::GetInitializedStaticData(VM* vm) {
 }
 
 VMObject* VMLoadableClass::GetStaticData(VMThread* thread) {
-  VM* vm = thread->GetVM();
-  VMObject* data = GetInitializedStaticData(vm);
+  VMObject* data = GetInitializedStaticData(thread->GetVM());
   if (data != NULL) return data;
-  if (Initialize(thread->GetEnv()) != 0) return NULL;
-  return ReadSlot(vm, GetIndex());
+  JNIEnv* env = thread->GetEnv();
+  if (Initialize(env) != 0) return NULL;
+  // The initialiser may have let the host move the machine: it is found through env.
+  return ReadSlot(MachineOf(env), GetIndex());
 }
 
 VMLoadableClass* VMLoadableClass::EnsureInitialized(JNIEnv* env) {
@@ -355,14 +363,18 @@ void WakeWaiters(VMNameSpace* ns) {
 
 /* One 100 ms slice of waiting while another thread of the machine runs an initialiser.
    The state is read again under the monitor: the initialising thread stores its answer
-   before it takes the monitor to wake the waiters, so no wake-up is lost in between. */
-VMStatus WaitForInitializer(VMNameSpace* ns, VMThread* thread, VMLoadableClass* cls, VMObject* data) {
+   before it takes the monitor to wake the waiters, so no wake-up is lost in between.
+   The name space's monitor never moves; the waiter's record is read through env after
+   the wait, which lets the host move the machine. */
+VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls, VMObject* data) {
   VMObject* object = (VMObject*)ns;
-  VMStatus status = object->MonitorEnter(ns);
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(ns, object);
+  if (monitor == NULL) return VMStatus_OutOfMemoryError;
+  VMStatus status = monitor->DoMonitorEnter();
   if (status != 0) return status;
   VMword state = LoadState(cls, data);
-  if (state != 0 && state != InitFailed) status = object->Wait(ns, 100, thread);
-  (void)object->MonitorExit(ns);
+  if (state != 0 && state != InitFailed) status = monitor->DoWait(env, NULL, 100);
+  (void)monitor->DoMonitorExit();
   return status;
 }
 
@@ -379,6 +391,12 @@ void FinishInitialization(VMLoadableClass* cls, VMObject* data, VMStatus failure
   WakeWaiters(cls->GetNameSpace());
 }
 
+/* Drops the reference Initialize kept to the exception it found pending. */
+VMStatus Forget(JNIEnv* env, jobject notedRef, VMStatus status) {
+  if (notedRef != NULL) env->functions->DeleteLocalRef(env, notedRef);
+  return status;
+}
+
 }  // namespace
 
 VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
@@ -393,7 +411,11 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
   }
   if (GetInitializedStaticData(vm) != NULL) return 0;
   VMNameSpace* ns = GetNameSpace();
+  // Loading (a loader's Java code), the wait for another thread's initialiser and the
+  // initialisers themselves let the host move the machine: the thread's record, the
+  // machine, its static data and the exception noted are read again after each.
   VMJavaLangThrowable* noted = thread->GetException();
+  jobject notedRef = noted != NULL ? VMJniHandle::NewLocal(env, (VMObject*)noted) : NULL;
   VMLoadableClass* named = this;
   VMObject* data = NULL;
   VMStatus status;
@@ -404,6 +426,8 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
     status = Prepare(&failing);
     if (failing != NULL) named = failing;
   }
+  thread = env->thread;
+  vm = thread->GetVM();
   if (status != 0) goto failed;
   // Initialisation is each machine's own: one thread of the machine runs the
   // initialiser, the others of that machine wait for it, and other machines never do.
@@ -423,22 +447,27 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
       continue;
     }
     VMword state = LoadState(this, data);
-    if (state == 0) return 0;
+    if (state == 0) return Forget(env, notedRef, 0);
     if (state == InitFailed) {
       status = (VMStatus)data->GetWord(GetNumStatics() + 1);
       goto failed;
     }
     // The initialiser itself asks again (a static method of its own class).
-    if (state == (VMword)thread) return 0;
+    if (state == InitializerMark()) return Forget(env, notedRef, 0);
     // The initialising thread may collect meanwhile: this one waits as stopped (the
     // static data it holds is the machine's, reachable from the machine object).
     VM::EnterSafeRegion(thread);
-    status = WaitForInitializer(ns, thread, this, data);
-    VM::LeaveSafeRegion(thread);
+    status = WaitForInitializer(ns, env, this, data);
+    VM::LeaveSafeRegion(env->thread);
+    thread = env->thread;
+    vm = thread->GetVM();
     if (status != 0) goto failed;
   }
   if (GetSuper() != NULL) {
     status = GetSuper()->Initialize(env);
+    thread = env->thread;
+    vm = thread->GetVM();
+    data = ReadSlot(vm, GetIndex());
     if (status != 0) {
       // The class cannot be used in this machine without its superclass.
       FinishInitialization(this, data, VMStatus_NoClassDefFoundError);
@@ -450,12 +479,18 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
   if (VMDebugger* agent = vm->GetDebugger()) agent->NotifyClassLoad(this);
   if (!ns->GetForCompiler()) {
     (void)RunClinit(env);
+    thread = env->thread;
+    if (notedRef != NULL) noted = (VMJavaLangThrowable*)VMJniHandle::UnHandle(env, notedRef);
     if (GetName() == WellKnown(ns, LT_SYSTEM) && thread->GetException() == noted)
       RunStaticVoidMethodNoParms(env, WellKnown(ns, LT_INITIALIZE_SYSTEM_CLASS), WellKnown(ns, LT_SIG_NULL));
   }
+  thread = env->thread;
+  vm = thread->GetVM();
+  data = ReadSlot(vm, GetIndex());
+  if (notedRef != NULL) noted = (VMJavaLangThrowable*)VMJniHandle::UnHandle(env, notedRef);
   if (thread->GetException() == noted) {
     FinishInitialization(this, data, 0);
-    return 0;
+    return Forget(env, notedRef, 0);
   }
   {
     // The initialiser threw. Whether the class keeps its data is decided by what it
@@ -471,13 +506,13 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
     // A class whose initialiser ran out of memory counts as initialised; any other
     // failure is final in this machine.
     FinishInitialization(this, data, outOfMemory ? 0 : VMStatus_NoClassDefFoundError);
-    return VMStatus_AlreadyThrown;
+    return Forget(env, notedRef, VMStatus_AlreadyThrown);
   }
 
 failed:
   if (status != VMStatus_AlreadyThrown && thread->GetException() == NULL && ns->GetIsInitialized())
     thread->SetExceptionStatus(status, named->GetDotName());
-  return status;
+  return Forget(env, notedRef, status);
 }
 
 VMStatus VMLoadableClass::RunClinit(JNIEnv* env) {

@@ -267,18 +267,29 @@ void VM::EnterHostWait(VMThread* thread) {
   __atomic_store_n(&tHostWait, (VMword)InsideHostWait, __ATOMIC_SEQ_CST);
 }
 
-void VM::LeaveHostWait(VMThread* thread) {
-  if (thread == NULL) return;
-  VMword inside = InsideHostWait;
-  if (!__atomic_compare_exchange_n(&tHostWait, &inside, (VMword)OutsideHostWait, false, __ATOMIC_SEQ_CST,
+/* The record is read from *record only once the thread knows it was not let go: the
+   host may have moved the machine during the wait (the env's thread word then names the
+   record where it is now), and a thread let go has no env any more. */
+static void LeaveHostWaitOf(VMThread* const* record) {
+  VMword inside = VM::InsideHostWait;
+  if (!__atomic_compare_exchange_n(&tHostWait, &inside, (VMword)VM::OutsideHostWait, false, __ATOMIC_SEQ_CST,
                                    __ATOMIC_SEQ_CST)) {
-    if (inside == LetGoOfHostWait) ParkForGood();
+    if (inside == VM::LetGoOfHostWait) ParkForGood();
     // Still outside: the wait was a plain safe region.
-    LeaveSafeRegion(thread);
+    VM::LeaveSafeRegion(*record);
     return;
   }
+  VMThread* thread = *record;
   thread->ClearInHostWait();
-  LeaveSafeRegion(thread);
+  VM::LeaveSafeRegion(thread);
+}
+
+void VM::LeaveHostWait(VMThread* thread) {
+  if (thread != NULL) LeaveHostWaitOf(&thread);
+}
+
+void VM::LeaveHostWait(JNIEnv* env) {
+  if (env != NULL) LeaveHostWaitOf(&env->thread);
 }
 
 /* ---- the thread array ---- */

@@ -124,9 +124,12 @@ class VM : public VMInternalObject {
      static initialiser (EnterInitializer); any other thread's wait is a plain safe region,
      which the end waits for. A thread it let go
      never comes back into it: LeaveHostWait then parks the thread for good, before it
-     reads anything (its record, its env and its frames are gone). */
+     reads anything (its record, its env and its frames are gone). The host may move the
+     machine during the wait: a caller that held no record across it leaves through its
+     env, whose thread word names the record where it is now. */
   static void EnterHostWait(VMThread* thread);
   static void LeaveHostWait(VMThread* thread);
+  static void LeaveHostWait(JNIEnv* env);
   /* Marks the calling host thread, just attached to run a Thread this machine started, as
      the machine's own, until it attaches to or detaches from any machine. */
   void MarkStartedThread();

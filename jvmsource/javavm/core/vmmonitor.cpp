@@ -278,7 +278,7 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind, JNIEnv* env,
   VMMonitor* self = this;
   if (env != NULL) {
     thread = env->thread;
-    self = VMJniHandle::UnHandle(env, handle)->GetMonitor();
+    if (handle != NULL) self = VMJniHandle::UnHandle(env, handle)->GetMonitor();
   }
 
   if (interruptible) {
@@ -291,6 +291,8 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind, JNIEnv* env,
   // Whatever happened, the thread runs again from here on and holds what it held.
   if (kind == JavaKind) thread->ClearSafeToGC();
   VMStatus retaken = self->RetakeLevels(levels);
+  // A wait in a safe region retakes the monitor there: the machine may move meanwhile.
+  if (env != NULL) thread = env->thread;
   if (retaken != VMStatus_OK || (result == 1 && !notified)) {
     // A notification this wait took is never lost with it: the next waiter gets it.
     if (notified) self->DoNotify();
@@ -310,7 +312,7 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind, JNIEnv* env,
     const int stopped = thread->Yield();
     if (env != NULL) {
       thread = env->thread;
-      self = VMJniHandle::UnHandle(env, handle)->GetMonitor();
+      if (handle != NULL) self = VMJniHandle::UnHandle(env, handle)->GetMonitor();
     }
     if (stopped != 0) {
       if (notified) self->DoNotify();

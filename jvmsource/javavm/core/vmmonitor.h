@@ -52,7 +52,8 @@ class VMMonitor : public VMInternalObject {
   /* Waits that let the host move the machine while they wait (a safe region around
      DoWait, Object.wait) or stand at their poll: they go on with the thread's record and
      the monitor read again, through env (whose thread word a move rewrites) and handle,
-     a reference env holds to the monitor's object. */
+     a reference env holds to the monitor's object, or NULL for an object of the name
+     space's heap, which never moves. */
   VMStatus DoWait(JNIEnv* env, jobject handle, jlong ms);
   VMStatus DoJavaWait(JNIEnv* env, jobject handle, jlong ms);
   /* As DoWait, but neither an interrupt nor a host stop ends it, and the interrupt flag

@@ -162,8 +162,10 @@ void* VMUtils::MutexCreate(VMObject* owner) {
 }
 
 uint8_t VMUtils::MutexLock(void* mutex) {
-  VMThread* thread = VMThread::Current();
   uint8_t result = hostFunctions->MutexLock(mutex);
+  // Read once the lock is had: a thread that blocks for it in a safe region may find the
+  // machine moved, its record with it.
+  VMThread* thread = VMThread::Current();
   // A failed lock holds nothing, so it must not be counted as held.
   if (thread != NULL && result != 0) {
     thread->SetMutexLockCount(thread->GetMutexLockCount() + 1);

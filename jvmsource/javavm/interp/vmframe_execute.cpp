@@ -280,6 +280,10 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       if (args[i] == 0) ok = false;
     }
     if (ok) CallNativeMethod(env, method, args);
+    // The native may have waited where the host moves the machine: the record and its
+    // handle array are read again through env (the JNI frames are not in the heap).
+    thread = env->thread;
+    handles = thread->GetJNIHandleArray();
     thread->SetFrame(jni);
     nf->Destroy();
     if (!ok) {

@@ -81,6 +81,78 @@ public class Lifetime {
         t.start();
     }
 
+    /* A reader that reads standard input once, then polls until let go. */
+    static volatile int readsDone;
+    static volatile boolean readerLetGo;
+    static volatile boolean readerEnded;
+
+    public static void startReaderThatStays() {
+        readsDone = 0;
+        readerLetGo = false;
+        readerEnded = false;
+        new Thread() {
+            public void run() {
+                byte[] b = new byte[16];
+                try {
+                    if (new FileInputStream(FileDescriptor.in).read(b) == 16 && b[15] == 'x') readsDone++;
+                } catch (IOException e) {
+                }
+                while (!readerLetGo) {
+                }
+                readerEnded = true;
+            }
+        }.start();
+    }
+
+    /* A class whose initialiser runs until told, then calls a static method of its own:
+       one thread runs it, a second waits for it. */
+    static volatile boolean initGo;
+    static volatile int initSpins;
+    static volatile boolean initFirstSaw;
+    static volatile boolean initSecondSaw;
+
+    static class Slow {
+        static int value;
+
+        static {
+            while (!initGo) initSpins++;
+            value = twice(21);
+        }
+
+        static int twice(int x) {
+            return x * 2;
+        }
+    }
+
+    /* Initialised through a native (whose caller reads its frames again after a move),
+       not by an instruction of this frame. */
+    static boolean initialised() {
+        try {
+            Class.forName("Lifetime$Slow");
+            return true;
+        } catch (ClassNotFoundException e) {
+            return false;
+        }
+    }
+
+    public static void startInitializers() {
+        initGo = false;
+        initSpins = 0;
+        initFirstSaw = false;
+        initSecondSaw = false;
+        new Thread() {
+            public void run() {
+                initFirstSaw = initialised() && Slow.value == 42;
+            }
+        }.start();
+        while (initSpins == 0) Thread.yield();
+        new Thread() {
+            public void run() {
+                initSecondSaw = initialised() && Slow.value == 42;
+            }
+        }.start();
+    }
+
     /* Threads in Object.wait, without and with a limit, and in Thread.sleep, for moves of
        the machine while they wait or stand at the poll after it. Each waiter has a lock
        and a flag of its own, so that all of them may hold their locks at once, stopped at

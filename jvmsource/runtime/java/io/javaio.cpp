@@ -223,25 +223,21 @@ uint32_t ChunkOf(jint len) { return (uint32_t)len < kTransferChunk ? (uint32_t)l
 
 }  // namespace
 
-VMThread* BlockingBegin(JNIEnv* env) {
-  VMThread* thread = env->thread;
-  VM::EnterHostWait(thread);
-  return thread;
-}
+void BlockingBegin(JNIEnv* env) { VM::EnterHostWait(env->thread); }
 
-void BlockingEnd(VMThread* thread) { VM::LeaveHostWait(thread); }
+void BlockingEnd(JNIEnv* env) { VM::LeaveHostWait(env); }
 
 jint BlockingRead(JNIEnv* env, JNIHostFileSystem* fs, jint handle, void* to, jint count) {
-  VMThread* thread = BlockingBegin(env);
+  BlockingBegin(env);
   jint n = fs->Read(handle, to, count);
-  BlockingEnd(thread);
+  BlockingEnd(env);
   return n;
 }
 
 jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* from, jint count) {
-  VMThread* thread = BlockingBegin(env);
+  BlockingBegin(env);
   jint n = fs->Write(handle, from, count);
-  BlockingEnd(thread);
+  BlockingEnd(env);
   return n;
 }
 
@@ -294,9 +290,9 @@ __attribute__((noinline)) jint ReadFilled(JNIEnv* env, JNIHostFileSystem* fs, ji
    makes it wait while another thread reads the same pipe. */
 jint ReadIntoArray(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off, jint len) {
   if ((uint32_t)len > kTransferChunk) {
-    VMThread* thread = BlockingBegin(env);
+    BlockingBegin(env);
     jlong position = FilePointer(fs, handle);
-    BlockingEnd(thread);
+    BlockingEnd(env);
     if (position < 0) return ReadOnce(env, fs, handle, b, off, len);
   }
   return ReadFilled(env, fs, handle, b, off, len);
@@ -330,9 +326,9 @@ void WriteConsoleFromArray(JNIEnv* env, bool toStderr, jobject b, jint off, jint
     uint32_t count = ChunkOf(len);
     Gather(ByteArrayOf(env, b), (uint32_t)off, bounce, count);
     // A console that is a full pipe holds the writer until its reader reads.
-    VMThread* thread = BlockingBegin(env);
+    BlockingBegin(env);
     host->ConsoleWrite(toStderr ? 1 : 0, (jint)count, bounce);
-    BlockingEnd(thread);
+    BlockingEnd(env);
     off += (jint)count;
     len -= (jint)count;
   }

@@ -115,10 +115,11 @@ void WriteConsoleFromArray(JNIEnv* env, bool toStderr, jobject array, jint off, 
    a host wait of the machine (VM::EnterHostWait), where the thread counts as stopped for
    a collection. The call is given only memory of the thread's own stack; every object
    is read again through its reference afterwards. Leaving waits for a collection that
-   began; a machine that ended meanwhile never sees the thread again. BlockingEnd takes
-   what BlockingBegin gave, not the env, which may be gone by then. */
-VMThread* BlockingBegin(JNIEnv* env);
-void BlockingEnd(VMThread* thread);
+   began; a machine that ended meanwhile never sees the thread again (BlockingEnd reads
+   the env only once it knows the thread was not let go: the env is gone then). The host
+   may move the machine during the call: nothing of it is held across. */
+void BlockingBegin(JNIEnv* env);
+void BlockingEnd(JNIEnv* env);
 jint BlockingRead(JNIEnv* env, JNIHostFileSystem* fs, jint handle, void* to, jint count);
 jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* from, jint count);
 

@@ -98,9 +98,9 @@ jlong JNICALL JavaIoFileInputStream_skip(JNIEnv* env, jobject self, jlong n) {
     JavaIo_ThrowIOException(env, "cannot skip backwards");
     return 0;
   }
-  VMThread* thread = BlockingBegin(env);
+  BlockingBegin(env);
   jlong skipped = Skip(fs, handle, n);
-  BlockingEnd(thread);
+  BlockingEnd(env);
   if (skipped < 0 || skipped > n) {
     JavaIo_ThrowIOException(env, "");
     return 0;

@@ -22,14 +22,18 @@ using namespace javanet;
 
 namespace {
 
-/* The datagram's bytes in one piece: the array's own storage when it lies in one, else
-   a block of process memory (the bytes copied in when gather), given back by Release.
+/* The datagram's bytes in one piece, never the array's own storage: the record's own
+   bytes for a short one, else a block of process memory (the bytes copied in when
+   gather), given back by Release.
    A plain struct: natives may be left by a long jump, which runs no destructor. */
 struct Datagram {
   VMArray* array;
   uint32_t size;
   uint8_t* bytes;
   bool copied;
+  /* A short datagram's bytes: the host never gets the array itself, which a move of the
+     machine may take elsewhere while the thread waits in the host call. */
+  uint8_t small[VMArray::FIRST_PART_BYTES];
 
   /* False with OutOfMemoryError pending when the block cannot be had. */
   bool Take(JNIEnv* env, VMArray* a, uint32_t n, bool gather) {
@@ -37,8 +41,10 @@ struct Datagram {
     size = n;
     bytes = NULL;
     copied = false;
-    if (array->GetSize() <= VMArray::FIRST_PART_BYTES) {
-      bytes = array->GetFirstElementPointer();
+    if (size <= sizeof small) {
+      bytes = small;
+      copied = true;
+      if (gather) Copy(true, size);
       return true;
     }
     bytes = (uint8_t*)Host()->HeapAlloc(NULL, size == 0 ? 1 : size, jallocFailFast);
@@ -70,7 +76,7 @@ struct Datagram {
     if (copied) Copy(false, count);
   }
   void Release() {
-    if (copied) Host()->HeapFree(NULL, bytes);
+    if (copied && bytes != small) Host()->HeapFree(NULL, bytes);
     copied = false;
   }
 };

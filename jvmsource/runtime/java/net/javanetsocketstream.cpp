@@ -115,16 +115,11 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
     if (BoundedWait(env, h, TimeLeft(timeout, started), kReadFailed, kTimeout) != kWaitReady) return 0;
     nothing = false;
     do {
-      // Found again after every wait, which a collection may have run beside.
-      array = ByteArrayOf(env, b);
-      uint32_t run = 0;
-      void* start = array->FindElement(at, &run);
-      if (start == NULL || run == 0) break;
-      // A range that spans pieces is received whole into the chunk and scattered after.
-      bool direct = run >= left || run >= kStreamChunk;
-      jint n = (jint)(direct ? (run < left ? run : left) : (left < kStreamChunk ? left : kStreamChunk));
+      // The host receives into the chunk on this frame's stack, never into the array: the
+      // host may move the machine, the array with it, while the thread waits in the call.
+      jint n = (jint)(left < kStreamChunk ? left : kStreamChunk);
       HostBlockBegin(env);
-      jint r = recvNow != NULL ? recvNow(h, direct ? start : chunk, n) : host->SocketRecv(h, direct ? start : chunk, n);
+      jint r = recvNow != NULL ? recvNow(h, chunk, n) : host->SocketRecv(h, chunk, n);
       HostBlockEnd(env);
       if (r == kNothingNow && recvNow != NULL) {
         nothing = total == 0;
@@ -144,7 +139,8 @@ jint JNICALL JavaNetSocketInputStream_socketRead(JNIEnv* env, jobject self, jbyt
         }
         break;
       }
-      if (!direct) Scatter(ByteArrayOf(env, b), at, chunk, (uint32_t)r);
+      // Found again after the call, which a collection or a move may have run beside.
+      Scatter(ByteArrayOf(env, b), at, chunk, (uint32_t)r);
       total += r;
       at += (uint32_t)r;
       left -= (uint32_t)r;
@@ -175,16 +171,13 @@ void JNICALL JavaNetSocketOutputStream_socketWrite(JNIEnv* env, jobject self, jb
   uint32_t at = (uint32_t)off;
   uint32_t left = (uint32_t)len;
   while (left > 0) {
+    // One host call per chunk, not per piece: pieces are gathered into the chunk, which
+    // stays where it is while the host may move the machine during the send.
     array = ByteArrayOf(env, b);
-    uint32_t run = 0;
-    const void* start = array->FindElement(at, &run);
-    if (start == NULL || run == 0) break;
-    // One host call per chunk, not per piece: pieces are gathered into the chunk.
-    bool direct = run >= left || run >= kStreamChunk;
-    uint32_t n = direct ? (run < left ? run : left) : Gather(array, at, left, chunk);
+    uint32_t n = Gather(array, at, left, chunk);
     if (n == 0) break;
     HostBlockBegin(env);
-    jint r = host->SocketSend(h, direct ? start : chunk, (jint)n);
+    jint r = host->SocketSend(h, chunk, (jint)n);
     HostBlockEnd(env);
     if (r != (jint)n) {
       ThrowSocketException(env, kStreamSendFailed, r < 0);
