@@ -190,5 +190,58 @@ TEST_F(MovesTest, ADestroyStoppingADaemonGoesOnWhereTheMachineIsAfterMoves) {
   }
 }
 
+/* ---- Thread.start while the host moves the machine ---- */
+
+std::atomic<void*> gStarterId{nullptr};
+std::atomic<int> gNewHeld{0};  // 1: held; 2: let go
+
+/* The new thread's binding by the host, before it joins the machine: held until the test
+   has moved the machine. */
+void HOSTCALL HoldNewThreadAttachEnv(JavaVM* vm, JNIEnv* env) {
+  if (env != nullptr && refhost::Functions()->CurrentThreadId() != gStarterId.load() && gNewHeld.load() == 0) {
+    gNewHeld = 1;
+    for (int i = 0; i < 10000 && gNewHeld.load() != 2; i++) std::this_thread::sleep_for(Ms(1));
+  }
+  gRealAttachEnv(vm, env);
+}
+
+/* The starter waits declared in Thread.start for the new thread, which the host holds
+   before it joins; the host moves the machine then, five starts over. The new thread
+   runs with the Thread the starter started: its run() sets that object's result. (It
+   joined with the Thread object read before the move, and the starter left its wait in
+   the old copy of its record.) */
+TEST_F(MovesTest, AThreadStartedWhileTheHostMovesTheMachineRunsWithItsThreadObject) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "AttachedAgain");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID runOne = f->GetStaticMethodID(env, c, "runOne", "()I");
+  ASSERT_NE(nullptr, runOne);
+  gStarterId = host->CurrentThreadId();
+  host->AttachThreadEnv = HoldNewThreadAttachEnv;
+  for (int round = 0; round < 5; round++) {
+    gNewHeld = 0;
+    std::atomic<uint32_t> moved{0};
+    std::thread mover([&] {
+      // The starter waits declared, the new thread is outside the machine.
+      for (int i = 0; i < 10000 && gNewHeld.load() != 1; i++) std::this_thread::sleep_for(Ms(1));
+      for (int i = 0; i < 10000 && !env->thread->GetInSafeRegion(); i++) std::this_thread::sleep_for(Ms(1));
+      moved = Move(vm);
+      gNewHeld = 2;
+    });
+    jint r = f->CallStaticIntMethod(env, c, runOne);
+    mover.join();
+    EXPECT_NE(0u, moved.load()) << "round " << round;
+    EXPECT_EQ(7, r) << "round " << round << ": " << PendingText(env);
+    EXPECT_FALSE(f->ExceptionCheck(env));
+    f->ExceptionClear(env);
+  }
+  host->AttachThreadEnv = gRealAttachEnv;
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
+}
+
 }  // namespace
 }  // namespace jni_test
