@@ -243,5 +243,45 @@ TEST_F(MovesTest, AThreadStartedWhileTheHostMovesTheMachineRunsWithItsThreadObje
   Destroy(vm);
 }
 
+/* A started thread whose native attached it again waits outside the machine while its
+   starter waits in join; the host moves the machine, and the native returns into Java,
+   which ends the thread: five threads over. (The native's caller read the thread's record
+   through the env it called with, whose word the move no longer rewrites.) */
+TEST_F(MovesTest, AStartedThreadAttachedAgainByItsNativeEndsWellAfterAMove) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "AttachedAgain");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID runOne = f->GetStaticMethodID(env, c, "runOne", "()I");
+  ASSERT_NE(nullptr, runOne);
+  gNativeMode = 1;
+  for (int round = 0; round < 5; round++) {
+    gAgainStage = 0;
+    std::atomic<uint32_t> moved{0};
+    std::thread mover([&] {
+      for (int i = 0; i < 10000 && gAgainStage.load() != 1; i++) std::this_thread::sleep_for(Ms(1));
+      // The starter waits in join (a monitor's wait, declared).
+      for (int i = 0; i < 10000; i++) {
+        VMThread* t = env->thread;
+        if (t->GetBlockedOn() != nullptr && (t->GetSafeToGC() || t->GetInSafeRegion())) break;
+        std::this_thread::sleep_for(Ms(1));
+      }
+      moved = Move(vm);
+      gAgainStage = 2;
+    });
+    jint r = f->CallStaticIntMethod(env, c, runOne);
+    mover.join();
+    EXPECT_NE(0u, moved.load()) << "round " << round;
+    EXPECT_EQ(0, r) << "round " << round << ": " << PendingText(env);
+    EXPECT_FALSE(f->ExceptionCheck(env));
+    f->ExceptionClear(env);
+  }
+  gNativeMode = 0;
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
+}
+
 }  // namespace
 }  // namespace jni_test
