@@ -324,6 +324,7 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   // A thread attached already (attaching again) is one the collection waits for: it
   // parks for it, as at a poll.
   uint32_t index;
+  JavaVM* record = GetJVM();
   for (;;) {
     LockThreads("namespace spinlock - Get  VM::AttachThread");
     index = FindCurrentThread();
@@ -333,6 +334,9 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
     if (attached != NULL && attached->GetEnv() == NULL) attached = NULL;
     UnlockThreads("namespace spinlock - Release  VM::AttachThread");
     if (attached == NULL || ThreadWaitForGC(attached) != VMStatus_OK) host->Sleep(1);
+    // The host may have moved the machine while this waited: the attach goes on there.
+    VM* now = record != NULL ? record->vm : NULL;
+    if (now != NULL && now != this) return now->AttachThread(env, displaced);
   }
   thread = index != 0 ? GetThreads()->Get(index) : NULL;
   if (thread != NULL) {
@@ -482,17 +486,22 @@ void VM::StopAllOtherThreads(bool machineEnds) {
   // Every step stops every other attached thread again: a host thread may attach while
   // this waits, and a stopped thread that detaches and attaches again is a running
   // thread once more (the host forgets a stop when a thread detaches). A stop is idempotent.
-  VMThread* self = VMThread::Current();
-  if (self != NULL && self->GetVM() != this) self = NULL;
-  while (StopOtherAttachedThreads(me) != 0) {
-    // The threads it waits for may collect meanwhile.
-    EnterSafeRegion(self);
+  // The threads it waits for may collect meanwhile, and the host may move the machine,
+  // this object and the caller's record with it: after each sleep the machine is read
+  // through its invocation record, the caller's record through its env.
+  JavaVM* record = GetJVM();
+  JNIEnv* own = host->GetCurrentEnv();
+  if (own != NULL && (own->javaVM != record || own->thread == NULL)) own = NULL;
+  VM* vm = this;
+  while (vm->StopOtherAttachedThreads(me) != 0) {
+    EnterSafeRegion(own != NULL ? own->thread : NULL);
     host->Sleep(300);
-    LeaveSafeRegion(self);
+    LeaveSafeRegion(own != NULL ? own->thread : NULL);
+    if (record != NULL) vm = record->vm;
     if (host->YieldCheck() != 0) stopAsked = true;
     // A thread that a stop can wake has had a step to leave its host wait; one still
     // in it waits where the stop does not reach (a read of a pipe nobody writes).
-    if (machineEnds) LetGoOfHostWaiters(me);
+    if (machineEnds) vm->LetGoOfHostWaiters(me);
   }
   if (stopAsked) VMJniThrowInternal(host->GetCurrentEnv(), VMStatus_ThreadDeath, NULL);
 }
@@ -571,27 +580,31 @@ static jboolean HOSTCALL FinalizeBlock(void* block, void* context) {
 void VM::RunFinalizers() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   JNIEnv* env = host->GetCurrentEnv();
+  JavaVM* record = GetJVM();
   upcall::JavaIoFileSystemDeleteAtExit(env, this);
 
   void* me = host->CurrentThreadId();
   // Records are freed below, which a collection by a thread still attached may be
-  // walking: this thread holds the collector's claim meanwhile.
-  VMThread* self = env != NULL ? env->thread : NULL;
-  if (self != NULL && self->GetVM() != this) self = NULL;
-  while (!ClaimCollection(me)) {
-    if (self != NULL)
-      (void)ThreadWaitForGC(self);
+  // walking: this thread holds the collector's claim meanwhile. The deletes and the
+  // waits for a collection may let the host move the machine: it is read through its
+  // record after each, the caller's record through its env.
+  const bool own = env != NULL && env->javaVM == record && record != NULL;
+  VM* vm = record != NULL ? record->vm : this;
+  while (!vm->ClaimCollection(me)) {
+    if (own && env->thread != NULL)
+      (void)vm->ThreadWaitForGC(env->thread);
     else
       host->Sleep(1);
+    if (record != NULL) vm = record->vm;
   }
-  DropDetachedThreads(me);
-  ReleaseThreadsWaitingForGC();
+  vm->DropDetachedThreads(me);
+  vm->ReleaseThreadsWaitingForGC();
   // Threads still attached may still run on their records: they are stopped (outside the
   // lock), and their records are left to Destroy.
-  StopOtherAttachedThreads(me);
+  vm->StopOtherAttachedThreads(me);
 
-  FinalizeWalk walk = {env, GetRunFinalizersOnExit()};
-  host->HeapWalk(GetHeap(), FinalizeBlock, &walk);
+  FinalizeWalk walk = {env, vm->GetRunFinalizersOnExit()};
+  host->HeapWalk(vm->GetHeap(), FinalizeBlock, &walk);
 }
 
 /* ---- Thread objects of threads attached from native code ---- */

@@ -822,7 +822,12 @@ VMOpResult VMByteCodeFrame::CallNativeMethod(VMByteCodeFrame* frame, uint8_t* ne
   if (GetRelocations() != moves) {
     // The machine may have moved while the native ran (a Java call of its stopped at a
     // poll): the thread, this frame's group, the list frame and the handle array with it.
-    // The env follows the thread, whose current frame is the list frame again.
+    // The env follows the thread, whose current frame is the list frame again. A native
+    // that attached the thread again put a new env in the record's place, and the move
+    // rewrote only that one's word: the record is read through it, and the env of this
+    // call, which the frames below run on, names the record again.
+    JNIEnv* current = env->javaVM->vm->AttachedEnvOfCurrentThread();
+    if (current != NULL && current != env) env->thread = current->thread;
     thread = env->thread;
     jni = (VMJNIFrame*)thread->GetFrame();
     frame = (VMByteCodeFrame*)jni->caller;

@@ -32,10 +32,13 @@ const VMword kStarting = 1;
 enum : int32_t { kWaiting = 0, kAttached = 1, kFailed = 2 };
 
 /* Lives on the starter's stack until the new thread sets started; the new thread reads
-   nothing from it after that. */
+   nothing from it after that. The Thread is named by the starter's reference to it: the
+   host may move the machine while the starter waits declared, up to the moment the new
+   thread has joined it, and only then does the new thread read the object. */
 struct JVMThreadStartContext {
   VMMethod* run;
-  VMObject* thread;
+  JNIEnv* starter;
+  jobject thread;
   JavaVM* javaVM;
   int32_t started;
 };
@@ -104,13 +107,16 @@ VMObject* GroupOf(JNIEnv* env, jobject local) {
 jint HOSTCALL JVMThreadBody(void* argument) {
   JVMThreadStartContext* context = (JVMThreadStartContext*)argument;
   VMMethod* run = context->run;
-  VMObject* object = context->thread;
   JavaVM* javaVM = context->javaVM;
   JNIEnv* env = NULL;
-  if (javaVM->vm->AttachCurrentThreadWithObject(&env, (VMJavaLangThread*)object) != 0) {
+  if (VMJniAttachCurrentThreadWithObject(javaVM, &env, NULL) != 0) {
     __atomic_store_n(&context->started, kFailed, __ATOMIC_RELEASE);
     return -1;
   }
+  // Attached and not declared, the thread holds the machine where it is: the starter,
+  // still waiting, keeps its reference (and its record) as the last move left them.
+  VMObject* object = VMJniHandle::UnHandle(context->starter, context->thread);
+  env->thread->SetJavaLangThreadAndName((VMJavaLangThread*)object);
   jobject local = VMJniHandle::NewLocal(env, object);
   // The env goes into the Thread before the starter returns, so that isAlive() and
   // join() right after start() see a live thread.
@@ -263,7 +269,7 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
     return;
   }
   JNIHostFunctions* host = Host();
-  JVMThreadStartContext context = {run, object, env->javaVM, kWaiting};
+  JVMThreadStartContext context = {run, env, threadHandle, env->javaVM, kWaiting};
   int32_t state = kFailed;
   // The new thread's record is made on the machine heap, which may be full of garbage;
   // the new thread cannot collect before it is listed, so the starter collects once
@@ -274,25 +280,29 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
       context.started = kWaiting;
     }
     if (!host->StartThread(JVMThreadBody, &context, 1)) {
-      __atomic_store_n(word, 0, __ATOMIC_RELEASE);
+      // A first attempt's wait may have moved the Thread.
+      if ((word = NativeWord(env, VMJniHandle::UnHandle(env, threadHandle))) != NULL)
+        __atomic_store_n(word, 0, __ATOMIC_RELEASE);
       return;
     }
     // The starter touches no heap object while it waits (its Thread is held by its local
     // reference): a collection need not wait for it.
     // Leaving the region parks while a collection runs: the starter then goes on to touch
-    // the heap only once it has ended.
-    VMThread* self = env->thread;
-    VM::EnterSafeRegion(self);
+    // the heap only once it has ended. The host may move the machine meanwhile: the
+    // record is read through the env on each side, the Thread through its reference.
+    VM::EnterSafeRegion(env->thread);
     jlong step = 1;
     while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting) {
       host->Sleep(step);
       step = NextStep(step);
     }
-    VM::LeaveSafeRegion(self);
+    VM::LeaveSafeRegion(env->thread);
   }
   if (state == kFailed) {
     VMword starting = kStarting;
-    __atomic_compare_exchange_n(word, &starting, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
+    word = NativeWord(env, VMJniHandle::UnHandle(env, threadHandle));
+    if (word != NULL)
+      __atomic_compare_exchange_n(word, &starting, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
     VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "cannot attach the new thread");
   }
 }

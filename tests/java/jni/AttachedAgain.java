@@ -1,0 +1,20 @@
+/* A Thread whose run calls one native: in the tests of moves, the native either answers
+   at once or attaches its thread again and waits outside the machine while the host
+   moves it. */
+public class AttachedAgain extends Thread {
+    static native int again();
+
+    public int result = -5;
+
+    public void run() {
+        result = again();
+    }
+
+    /* Starts one, waits for it, and gives what its native answered. */
+    public static int runOne() throws InterruptedException {
+        AttachedAgain t = new AttachedAgain();
+        t.start();
+        t.join();
+        return t.result;
+    }
+}

@@ -1,0 +1,287 @@
+/* The host moves a machine while its threads wait where the machine lets it: during the
+   sleeps of a stop of every other thread (the host's own call, and a destroy that stops a
+   daemon), while a starter waits for the thread it starts, and while a started thread's
+   native, which attached the thread again, waits outside the machine. Each case moves the
+   machine at every such point it reaches, several rounds over. */
+#include "jni_support.h"
+
+#include <stdio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "vmjni_entries.h"
+
+namespace {
+
+/* The native of AttachedAgain. Mode 0: answers 7 at once. Mode 1: attaches the thread
+   again, then waits outside the machine, in a safe region of the record the new env
+   names, until the test has moved the machine (stage 1: waiting; 2: moved). */
+std::atomic<int> gNativeMode{0};
+std::atomic<int> gAgainStage{0};
+
+}  // namespace
+
+JNIEXPORT jint JNICALL Java_AttachedAgain_again(JNIEnv* env, jclass) {
+  if (gNativeMode.load() == 0) return 7;
+  JavaVM* vm = env->javaVM;
+  JNIEnv* again = nullptr;
+  jint result = vm->functions->AttachCurrentThread(vm, &again, nullptr);
+  if (result != 0) return result;
+  VM::EnterSafeRegion(again->thread);
+  gAgainStage = 1;
+  for (int i = 0; i < 10000 && gAgainStage.load() != 2; i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  VM::LeaveSafeRegion(again->thread);
+  return 0;
+}
+
+namespace jni_test {
+namespace {
+
+using Ms = std::chrono::milliseconds;
+
+/* A wait of the calling thread declared in the machine of env, its record read through
+   the env on each side: the host may move the machine meanwhile. */
+template <class Wait>
+void OutsideAs(JNIEnv* env, Wait wait) {
+  VM::EnterSafeRegion(env->thread);
+  wait();
+  VM::LeaveSafeRegion(env->thread);
+}
+
+/* The host's relocation: every block of the machine's heap moved, every word rewritten. */
+void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
+void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
+
+uint32_t Move(JavaVM* vm) {
+  HHeap* heap = vm->heap;
+  uint32_t moved = refhost::RelocateHeap(heap);
+  refhost::ForEachRelocated(heap, MoveBlock, heap);
+  JNI_RelocationDone(vm, heap, MoveWord);
+  refhost::FinishRelocation(heap);
+  return moved;
+}
+
+/* ---- the host's sleep of a marked thread: a move of the machine in each ---- */
+
+void(HOSTCALL* gRealSleep)(jlong) = nullptr;
+void(HOSTCALL* gRealAttachEnv)(JavaVM*, JNIEnv*) = nullptr;
+thread_local bool tlsMover = false;
+JavaVM* gMoving = nullptr;
+std::atomic<int> gMovesLeft{0};
+std::atomic<int> gMovesMade{0};
+std::atomic<bool> gMachineObjectMoved{false};
+
+/* The marked thread sleeps declared (or outside the machine): the host moves the machine
+   then, as its other threads wait outside it too, as often as the test asks. */
+void HOSTCALL MovingSleep(jlong ms) {
+  if (tlsMover && gMovesLeft.load() > 0) {
+    VM* before = gMoving->vm;
+    if (Move(gMoving) != 0) gMovesMade++;
+    if (gMoving->vm != before) gMachineObjectMoved = true;
+    gMovesLeft--;
+  }
+  gRealSleep(ms);
+}
+
+/* A host thread attached to vm that waits outside the machine until go is set. */
+void AttachedOutside(JavaVM* vm, std::atomic<int>& stage) {
+  JNIEnv* mine = nullptr;
+  if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) {
+    stage = -1;
+    return;
+  }
+  OutsideAs(mine, [&] {
+    stage = 1;
+    for (int i = 0; i < 20000 && stage.load() != 2; i++) std::this_thread::sleep_for(Ms(1));
+  });
+  VMJniInvoke::DetachCurrentThread(vm);
+}
+
+class MovesTest : public JniTest {
+ protected:
+  void SetUp() override {
+    JniTest::SetUp();
+    gRealSleep = host->Sleep;
+    gRealAttachEnv = host->AttachThreadEnv;
+    gMovesLeft = 0;
+    gMovesMade = 0;
+    gMachineObjectMoved = false;
+    gNativeMode = 0;
+  }
+  void TearDown() override {
+    host->Sleep = gRealSleep;
+    host->AttachThreadEnv = gRealAttachEnv;
+    JniTest::TearDown();
+  }
+};
+
+/* The host's StopOtherThreads on an attached caller while another attached thread waits
+   outside the machine: the host moves the machine in each of the caller's declared
+   sleeps, three rounds, before the other thread leaves. (The caller left its safe region
+   in the old copy of its record, and took the name space's lock through the old copy
+   of the machine.) */
+TEST_F(MovesTest, StopOtherThreadsGoesOnWhereTheMachineIsAfterMoves) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  std::atomic<int> stage{0};
+  std::thread other([&] { AttachedOutside(vm, stage); });
+  OutsideAs(env, [&] { ASSERT_TRUE(WaitFor([&] { return stage.load() != 0; })); });
+  ASSERT_EQ(1, stage.load());
+  gMoving = vm;
+  gMovesLeft = 3;
+  host->Sleep = MovingSleep;
+  // The other thread leaves once the moves are made: the stop's loop ends then.
+  std::thread release([&] {
+    WaitFor([&] { return gMovesLeft.load() == 0; }, 20000);
+    stage = 2;
+  });
+  tlsMover = true;
+  jint r = vm->functions->StopOtherThreads(vm);
+  tlsMover = false;
+  release.join();
+  other.join();
+  host->Sleep = gRealSleep;
+  EXPECT_EQ(0, r);
+  EXPECT_EQ(3, gMovesMade.load());
+  EXPECT_TRUE(gMachineObjectMoved.load());
+  // The caller runs on in the moved machine.
+  jclass c = env->functions->FindClass(env, "java/lang/String");
+  EXPECT_NE(nullptr, c) << PendingText(env);
+  EXPECT_EQ(vm->vm, env->thread->GetVM());
+  Destroy(vm);
+}
+
+/* A destroy by a thread not attached stops the other attached thread (taken for a daemon:
+   it has a Thread object) and moves on once it has gone: the host moves the machine in
+   each of the destroyer's sleeps, three rounds. (The destroy let go of host waiters, and
+   locked the thread array, through the old copy of the machine.) */
+TEST_F(MovesTest, ADestroyStoppingADaemonGoesOnWhereTheMachineIsAfterMoves) {
+  for (int round = 0; round < 3; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    ASSERT_EQ(0, VMJniInvoke::DetachCurrentThread(vm));
+    std::atomic<int> stage{0};
+    std::thread other([&] { AttachedOutside(vm, stage); });
+    ASSERT_TRUE(WaitFor([&] { return stage.load() != 0; }));
+    ASSERT_EQ(1, stage.load());
+    gMoving = vm;
+    gMovesLeft = 1 + round;
+    gMovesMade = 0;
+    gMachineObjectMoved = false;
+    host->Sleep = MovingSleep;
+    std::thread release([&] {
+      WaitFor([&] { return gMovesLeft.load() == 0; }, 20000);
+      stage = 2;
+    });
+    tlsMover = true;
+    jint r = vm->functions->DestroyJavaVM(vm);
+    tlsMover = false;
+    release.join();
+    other.join();
+    host->Sleep = gRealSleep;
+    EXPECT_EQ(0, r) << "round " << round;
+    EXPECT_EQ(1 + round, gMovesMade.load()) << "round " << round;
+    EXPECT_TRUE(gMachineObjectMoved.load()) << "round " << round;
+  }
+}
+
+/* ---- Thread.start while the host moves the machine ---- */
+
+std::atomic<void*> gStarterId{nullptr};
+std::atomic<int> gNewHeld{0};  // 1: held; 2: let go
+
+/* The new thread's binding by the host, before it joins the machine: held until the test
+   has moved the machine. */
+void HOSTCALL HoldNewThreadAttachEnv(JavaVM* vm, JNIEnv* env) {
+  if (env != nullptr && refhost::Functions()->CurrentThreadId() != gStarterId.load() && gNewHeld.load() == 0) {
+    gNewHeld = 1;
+    for (int i = 0; i < 10000 && gNewHeld.load() != 2; i++) std::this_thread::sleep_for(Ms(1));
+  }
+  gRealAttachEnv(vm, env);
+}
+
+/* The starter waits declared in Thread.start for the new thread, which the host holds
+   before it joins; the host moves the machine then, five starts over. The new thread
+   runs with the Thread the starter started: its run() sets that object's result. (It
+   joined with the Thread object read before the move, and the starter left its wait in
+   the old copy of its record.) */
+TEST_F(MovesTest, AThreadStartedWhileTheHostMovesTheMachineRunsWithItsThreadObject) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "AttachedAgain");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID runOne = f->GetStaticMethodID(env, c, "runOne", "()I");
+  ASSERT_NE(nullptr, runOne);
+  gStarterId = host->CurrentThreadId();
+  host->AttachThreadEnv = HoldNewThreadAttachEnv;
+  for (int round = 0; round < 5; round++) {
+    gNewHeld = 0;
+    std::atomic<uint32_t> moved{0};
+    std::thread mover([&] {
+      // The starter waits declared, the new thread is outside the machine.
+      for (int i = 0; i < 10000 && gNewHeld.load() != 1; i++) std::this_thread::sleep_for(Ms(1));
+      for (int i = 0; i < 10000 && !env->thread->GetInSafeRegion(); i++) std::this_thread::sleep_for(Ms(1));
+      moved = Move(vm);
+      gNewHeld = 2;
+    });
+    jint r = f->CallStaticIntMethod(env, c, runOne);
+    mover.join();
+    EXPECT_NE(0u, moved.load()) << "round " << round;
+    EXPECT_EQ(7, r) << "round " << round << ": " << PendingText(env);
+    EXPECT_FALSE(f->ExceptionCheck(env));
+    f->ExceptionClear(env);
+  }
+  host->AttachThreadEnv = gRealAttachEnv;
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
+}
+
+/* A started thread whose native attached it again waits outside the machine while its
+   starter waits in join; the host moves the machine, and the native returns into Java,
+   which ends the thread: five threads over. (The native's caller read the thread's record
+   through the env it called with, whose word the move no longer rewrites.) */
+TEST_F(MovesTest, AStartedThreadAttachedAgainByItsNativeEndsWellAfterAMove) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "AttachedAgain");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID runOne = f->GetStaticMethodID(env, c, "runOne", "()I");
+  ASSERT_NE(nullptr, runOne);
+  gNativeMode = 1;
+  for (int round = 0; round < 5; round++) {
+    gAgainStage = 0;
+    std::atomic<uint32_t> moved{0};
+    std::thread mover([&] {
+      for (int i = 0; i < 10000 && gAgainStage.load() != 1; i++) std::this_thread::sleep_for(Ms(1));
+      // The starter waits in join (a monitor's wait, declared).
+      for (int i = 0; i < 10000; i++) {
+        VMThread* t = env->thread;
+        if (t->GetBlockedOn() != nullptr && (t->GetSafeToGC() || t->GetInSafeRegion())) break;
+        std::this_thread::sleep_for(Ms(1));
+      }
+      moved = Move(vm);
+      gAgainStage = 2;
+    });
+    jint r = f->CallStaticIntMethod(env, c, runOne);
+    mover.join();
+    EXPECT_NE(0u, moved.load()) << "round " << round;
+    EXPECT_EQ(0, r) << "round " << round << ": " << PendingText(env);
+    EXPECT_FALSE(f->ExceptionCheck(env));
+    f->ExceptionClear(env);
+  }
+  gNativeMode = 0;
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
+}
+
+}  // namespace
+}  // namespace jni_test
