@@ -98,6 +98,10 @@ TEST_F(WideTest, AWalkThatRunsOutOfMemoryFailsWithOutOfMemoryError) {
 const int kInterfaces = 1000;
 const int kMethodsEach = 20;
 const int kFew = 50;
+/* Siblings extends SLow, Sib0..Sib299 and SBase; each Sib<k> extends SBase and redeclares
+   c0..c<k % 3> of it beside its own own<k>; SLow extends Sib0 and Sib1, redeclaring c0
+   and c1, beside low. */
+const int kSiblings = 300;
 
 void WriteInterface(const std::string& dir, const std::string& name, const std::vector<std::string>& methods,
                     const std::vector<std::string>& supers) {
@@ -130,6 +134,19 @@ class WideInterfaceTest : public ::testing::Test {
       if (k < kFew) few.push_back(all.back());
       bulk.insert(bulk.end(), methods.begin(), methods.end());
     }
+    // Siblings over one base (SBase: c0..c3), each redeclaring some of its methods.
+    std::vector<std::string> siblings = {"SLow"};
+    for (int k = 0; k < kSiblings; k++) {
+      std::vector<std::string> methods;
+      for (int j = 0; j <= k % 3; j++) methods.push_back("c" + std::to_string(j));
+      methods.push_back("own" + std::to_string(k));
+      WriteInterface(dir, "Sib" + std::to_string(k), methods, {"SBase"});
+      siblings.push_back("Sib" + std::to_string(k));
+    }
+    siblings.push_back("SBase");
+    WriteInterface(dir, "SBase", {"c0", "c1", "c2", "c3"}, {});
+    WriteInterface(dir, "SLow", {"c0", "c1", "low"}, {"Sib0", "Sib1"});
+    WriteInterface(dir, "Siblings", {}, siblings);
     WriteInterface(dir, "Top", {}, all);
     WriteInterface(dir, "Few", {}, few);
     WriteInterface(dir, "Bulk", bulk, {});
@@ -454,6 +471,87 @@ TEST_F(WideInterfaceTest, AListStoppedAtItsPollWhileTheMachineMovesComesOutWhole
     EXPECT_TRUE(stopped) << byName;
     EXPECT_EQ("", thrown) << byName;
     EXPECT_EQ(byName ? std::vector<std::string>{"m49_19"} : Expected(kFew), names) << byName;
+  }
+}
+
+/* ---- siblings that redeclare their common base's methods ---- */
+
+/* What java 17 lists for Siblings, by name (all share one descriptor): each method once
+   under the lowest interface that declares it. SLow hides Sib0's and Sib1's c0 and c1;
+   the siblings hide SBase's c0..c2 (its c3 no one redeclares); nothing hides a
+   sibling's own. */
+std::vector<std::string> ExpectedSiblings() {
+  std::vector<std::string> names = {"c0", "c1", "low", "c3"};
+  for (int k = 0; k < kSiblings; k++) {
+    names.push_back("own" + std::to_string(k));
+    for (int j = 0; k >= 2 && j <= k % 3; j++) names.push_back("c" + std::to_string(j));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+/* Each interface's methods hidden or listed by which interfaces extend which, whether the
+   list works that out for all of them at once or, without the memory for it (refused
+   above 10 KB: what the siblings extend wants 12 KB, the names met 8 KB), method by
+   method; the declaring class of each Method listed is the one expected. Several threads
+   list at once, collections among them. */
+TEST_F(WideInterfaceTest, SiblingsThatRedeclareTheirBasesMethodsHideOnlyWhatTheyExtend) {
+  jclass siblings = Load("wide2/Siblings");
+  ASSERT_NE(nullptr, siblings);
+  const std::vector<std::string> expected = ExpectedSiblings();
+  for (bool refused : {false, true}) {
+    const uint64_t before = refhost::RefusedCount();
+    if (refused) {
+      refhost::SetFailureScope(true, nullptr, -1);
+      refhost::FailAllocationsAbove(10 * 1024);
+    }
+    jobjectArray list = (jobjectArray)JVM_GetClassMethods(m.env, siblings, 0);
+    ASSERT_EQ("", m.TakeException()) << refused;
+    EXPECT_EQ(expected, Names(list)) << refused;
+    // Where each c<j> stands: under SLow for c0 and c1, SBase for c3, else a sibling.
+    VMJavaLangReflectMethodArray* methods = (VMJavaLangReflectMethodArray*)VMJniHandle::UnHandle(m.env, list);
+    VMLoadableClass* low = m.Class("wide2/SLow");
+    VMLoadableClass* base = m.Class("wide2/SBase");
+    VMLoadableClass* firstTwo[] = {m.Class("wide2/Sib0"), m.Class("wide2/Sib1")};
+    int underLow = 0, underBase = 0;
+    for (uint32_t i = 0; methods != nullptr && i < methods->GetSize(); i++) {
+      VMJavaLangReflectMethod* method = methods->Get(i);
+      VMLoadableClass* owner = method->GetReflectClass(1);
+      const std::string name = m.Text((VMObject*)method->GetName(1));
+      if (owner == low) underLow++;
+      if (owner == base) {
+        underBase++;
+        EXPECT_EQ("c3", name);
+      }
+      if (owner == firstTwo[0] || owner == firstTwo[1]) {
+        EXPECT_EQ(0u, name.find("own")) << name;
+      }
+    }
+    EXPECT_EQ(3, underLow) << refused;
+    EXPECT_EQ(1, underBase) << refused;
+    EXPECT_EQ(refused, refhost::RefusedCount() > before) << "the refusal met nothing";
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> listers;
+    for (int t = 0; t < 3; t++) {
+      listers.emplace_back([&, t] {
+        JNIEnv* env = nullptr;
+        if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) != 0) {
+          wrong++;
+          return;
+        }
+        jclass cls = (jclass)VMJniHandle::NewLocal(env, VMJniHandle::UnHandle(m.env, siblings));
+        for (int round = 0; round < 2; round++) {
+          if (t == 0) m.vm->GarbageCollect(false);
+          jobjectArray mine = (jobjectArray)JVM_GetClassMethods(env, cls, 0);
+          if (mine == nullptr || Names(mine, env) != expected) wrong++;
+          if (mine != nullptr) env->functions->DeleteLocalRef(env, mine);
+        }
+        m.jvm->functions->DetachCurrentThread(m.jvm);
+      });
+    }
+    JoinOutside(listers);
+    EXPECT_EQ(0, wrong.load()) << refused;
+    refhost::FailAllocationsAbove(0);
   }
 }
 

@@ -169,14 +169,27 @@ struct Seen {
      hash, the run of filled slots from x's own holds every such item. */
   template <class Test>
   bool Any(T* x, Test test) const {
+    return AnyAt(x, [this, &test](uint32_t at) { return test(items[at]); });
+  }
+  /* The same, test given the item's position in the order met. */
+  template <class Test>
+  bool AnyAt(T* x, Test test) const {
     if (slots == NULL) {
       for (uint32_t i = 0; i < count; i++)
-        if (test(items[i])) return true;
+        if (test(i)) return true;
       return false;
     }
     for (uint32_t i = Key::Hash(x) & mask; slots[i] != 0; i = (i + 1) & mask)
-      if (test(items[slots[i] - 1])) return true;
+      if (test(slots[i] - 1)) return true;
     return false;
+  }
+  /* Where x stands in the order met; kAbsent when it was not met. */
+  enum : uint32_t { kAbsent = 0xFFFFFFFFu };
+  uint32_t PositionOf(T* x) const {
+    if (slots != NULL) return slots[Slot(x)] != 0 ? slots[Slot(x)] - 1 : (uint32_t)kAbsent;
+    for (uint32_t i = 0; i < count; i++)
+      if (Key::Same(items[i], x)) return i;
+    return kAbsent;
   }
 };
 
@@ -362,19 +375,146 @@ bool HiddenBelow(const MethodList* list, VMLoadableClass* iface, VMMethod* m) {
   });
 }
 
+/* The same answer for every method of the view at once, found by bits instead of a walk
+   per method: a view over a thousand sibling interfaces that each redeclare a few common
+   methods otherwise asks HiddenBelow a thousand times for each of thousands. Per reached
+   interface (by its place in reached), the reached interfaces it extends; per method met
+   (by its place in met), whether it is hidden. Process memory, given back by Release on
+   every way out. */
+struct Hiding {
+  /* Rows of bits cost the square of the interfaces: past this many, HiddenBelow answers. */
+  enum : uint32_t { kMostRows = 4096 };
+  uint32_t* above;   // a row of words per reached interface
+  uint32_t* done;    // a bit per reached interface: its row is complete
+  uint32_t* hidden;  // a bit per method met
+  uint32_t* taken;   // a bit per method met: its name and descriptor were looked at
+  uint32_t* mask;    // a row: what the declarers of one name and descriptor extend
+  uint32_t* owner;   // per method met, the place of its interface in reached
+  uint32_t words;
+
+  void Init() {
+    above = done = hidden = taken = mask = owner = NULL;
+    words = 0;
+  }
+  void Release() {
+    JNIHostFunctions* host = VMUtils::GetHostFunctions();
+    uint32_t* blocks[] = {above, done, hidden, taken, mask, owner};
+    for (uint32_t* block : blocks)
+      if (block != NULL) host->HeapFree(NULL, block);
+    Init();
+  }
+  static bool Bit(const uint32_t* bits, uint32_t at) { return (bits[at >> 5] >> (at & 31)) & 1u; }
+  static void Set(uint32_t* bits, uint32_t at) { bits[at >> 5] |= 1u << (at & 31); }
+};
+
+uint32_t* ZeroedWords(uint64_t count) {
+  if (count == 0) count = 1;
+  if (count > 0x3FFFFFFFu) return NULL;
+  uint32_t* block = (uint32_t*)VMUtils::GetHostFunctions()->HeapAlloc(NULL, (uint32_t)count * 4u, jallocFailFast);
+  if (block != NULL) memset(block, 0, (size_t)count * 4u);
+  return block;
+}
+
+/* The row of reached interface k: each of its superinterfaces and what that extends. The
+   depth of the calls is the depth of the hierarchy, as the reaching walk's is. */
+void FillAbove(const MethodList* list, Hiding* h, uint32_t k) {
+  if (Hiding::Bit(h->done, k)) return;
+  Hiding::Set(h->done, k);
+  VMClassArray* supers = list->reached.items[k]->GetInterfaces();
+  for (uint32_t i = 0; supers != NULL && i < supers->GetSize(); i++) {
+    VMClass* super = supers->Get(i);
+    if (super == NULL || !super->GetIsLoadable()) continue;
+    uint32_t j = list->reached.PositionOf((VMLoadableClass*)super);
+    if (j == Reached::kAbsent || j == k) continue;
+    FillAbove(list, h, j);
+    uint32_t* row = h->above + (size_t)k * h->words;
+    const uint32_t* up = h->above + (size_t)j * h->words;
+    Hiding::Set(row, j);
+    for (uint32_t w = 0; w < h->words; w++) row[w] |= up[w];
+  }
+}
+
+/* Which methods met are hidden: a method is, when an interface that declares one of its
+   name and descriptor extends its own. Each name and descriptor is looked at once, with
+   all its declarers together. False (nothing planned) when the bits would be too many or
+   memory ran out. */
+bool PlanHiding(MethodList* list, Hiding* h) {
+  const Reached& reached = list->reached;
+  const Methods& met = list->met;
+  const uint32_t n = reached.count, count = met.count;
+  if (list->failed || reached.failed || met.failed || n > Hiding::kMostRows) return false;
+  h->words = (n + 31) / 32;
+  h->above = ZeroedWords((uint64_t)n * h->words);
+  h->done = ZeroedWords(h->words);
+  h->mask = ZeroedWords(h->words);
+  h->hidden = ZeroedWords((count + 31) / 32);
+  h->taken = ZeroedWords((count + 31) / 32);
+  h->owner = ZeroedWords(count);
+  if (h->above == NULL || h->done == NULL || h->mask == NULL || h->hidden == NULL || h->taken == NULL ||
+      h->owner == NULL)
+    return false;
+  // The reaching walk met each interface's listable methods right after the interface.
+  uint32_t at = 0;
+  for (uint32_t k = 0; k < n; k++) {
+    VMMethodArray* methods = reached.items[k]->GetMethods();
+    for (uint32_t i = 0; methods != NULL && i < methods->GetSize(); i++) {
+      VMMethod* m = methods->Get(i);
+      if (!Listable(list, m)) continue;
+      if (at >= count || met.items[at] != m) return false;
+      h->owner[at++] = k;
+    }
+  }
+  if (at != count) return false;
+  for (uint32_t k = 0; k < n; k++) FillAbove(list, h, k);
+  for (uint32_t p = 0; p < count && Step(list); p++) {
+    if (Hiding::Bit(h->taken, p)) continue;
+    VMMethod* m = met.items[p];
+    uint32_t declarers = 0;
+    met.AnyAt(m, [&](uint32_t q) {
+      if (met.items[q]->Matches(m)) declarers++;
+      return false;
+    });
+    Hiding::Set(h->taken, p);
+    if (declarers < 2) continue;
+    memset(h->mask, 0, h->words * sizeof *h->mask);
+    met.AnyAt(m, [&](uint32_t q) {
+      if (!met.items[q]->Matches(m)) return false;
+      const uint32_t* row = h->above + (size_t)h->owner[q] * h->words;
+      for (uint32_t w = 0; w < h->words; w++) h->mask[w] |= row[w];
+      return false;
+    });
+    met.AnyAt(m, [&](uint32_t q) {
+      if (!met.items[q]->Matches(m)) return false;
+      Hiding::Set(h->taken, q);
+      if (Hiding::Bit(h->mask, h->owner[q])) Hiding::Set(h->hidden, q);
+      return false;
+    });
+  }
+  return !list->failed;
+}
+
 /* The public view of an interface: its own methods and its superinterfaces', each
    interface once, less those an interface that extends theirs redeclares. */
 void ListInterface(MethodList* list, VMLoadableClass* lc) {
   ReachInterfaces(list, lc);
+  Hiding hiding;
+  hiding.Init();
+  const bool planned = PlanHiding(list, &hiding);
+  uint32_t at = 0;  // the place in met of the next listable method
   for (uint32_t k = 0; k < list->reached.count && !list->failed; k++) {
     VMLoadableClass* iface = list->reached.items[k];
     VMMethodArray* methods = iface->GetMethods();
     for (uint32_t i = 0; methods != NULL && i < methods->GetSize() && Step(list); i++) {
       VMMethod* m = methods->Get(i);
+      if (!Listable(list, m)) continue;
+      const bool known = planned && at < list->met.count && list->met.items[at] == m;
       // The interface listed is hidden by none: every other one reached is above it.
-      if (Listable(list, m) && (k == 0 || !HiddenBelow(list, iface, m))) Emit(list, iface, true, i);
+      const bool hidden = k != 0 && (known ? Hiding::Bit(hiding.hidden, at) : HiddenBelow(list, iface, m));
+      at++;
+      if (!hidden) Emit(list, iface, true, i);
     }
   }
+  hiding.Release();
 }
 
 /* The methods of a view, in this machine's order. The declared view lists the class's

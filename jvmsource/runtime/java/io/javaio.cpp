@@ -243,23 +243,6 @@ jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* 
 
 namespace {
 
-/* A handle without a position gets one host call, which answers what the pipe or the
-   console holds: asking it again after a full answer would wait for a writer who may be
-   waiting for this reader's answer. The larger buffer lives in this frame alone, so that
-   reads of files never carry it. */
-__attribute__((noinline)) jint ReadOnce(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off,
-                                        jint len) {
-  char bounce[kStreamChunk];
-  uint32_t asked = (uint32_t)len < kStreamChunk ? (uint32_t)len : kStreamChunk;
-  jint n = BlockingRead(env, fs, handle, bounce, (jint)asked);
-  if (n < 0 || (uint32_t)n > asked) {
-    JavaIo_ThrowIOException(env, kReadError);
-    return -1;
-  }
-  if (n > 0) Scatter(ByteArrayOf(env, b), (uint32_t)off, bounce, (uint32_t)n);
-  return n;
-}
-
 /* The array is found again through its reference after every host call, which a
    collection may have run beside. */
 __attribute__((noinline)) jint ReadFilled(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off,
@@ -281,6 +264,31 @@ __attribute__((noinline)) jint ReadFilled(JNIEnv* env, JNIHostFileSystem* fs, ji
     if ((uint32_t)n < asked) break;
   }
   return total;
+}
+
+/* A handle without a position gets one host call, which answers what the pipe or the
+   console holds: asking it again after a full answer would wait for a writer who may be
+   waiting for this reader's answer. The buffer of that call is process memory, not the
+   stack: a host thread attached with a small stack reads a pipe as deep in its calls as
+   it reads a file. Process memory, not the machine's heap, since the host call may outlast
+   the machine or see it moved; freed before anything that may throw. A thread let go in
+   the call parks for good with the block in this frame, as it would keep its stack. When
+   no such block can be had, the read takes one chunk through the stack instead. */
+__attribute__((noinline)) jint ReadOnce(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off,
+                                        jint len) {
+  uint32_t asked = (uint32_t)len < kStreamChunk ? (uint32_t)len : kStreamChunk;
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  char* bounce = (char*)host->HeapAlloc(NULL, asked, jallocFailFast);
+  if (bounce == NULL) return ReadFilled(env, fs, handle, b, off, (jint)ChunkOf(len));
+  jint n = BlockingRead(env, fs, handle, bounce, (jint)asked);
+  bool answered = n >= 0 && (uint32_t)n <= asked;
+  if (answered && n > 0) Scatter(ByteArrayOf(env, b), (uint32_t)off, bounce, (uint32_t)n);
+  host->HeapFree(NULL, bounce);
+  if (!answered) {
+    JavaIo_ThrowIOException(env, kReadError);
+    return -1;
+  }
+  return n;
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ bool UsableFileHandle(JNIEnv* env, JNIHostFileSystem* fs, jint handle);
 
 /* ---- transfers between a file and a byte array ----
    off and len must already lie inside the array. The bytes pass through a buffer of
-   kTransferChunk bytes on the stack (kStreamChunk for the one read of a pipe), one host
+   kTransferChunk bytes on the stack (for the one read of a pipe, up to kStreamChunk of
+   process memory, or a chunk through the stack when none can be had), one host
    call per chunk (not one per 256-byte piece of the array), and never through the
    array's storage: a host call may outlast the machine (see below). Every host count is
    checked against what was asked before any byte is moved by it. */
@@ -113,7 +114,8 @@ void WriteConsoleFromArray(JNIEnv* env, bool toStderr, jobject array, jint off, 
    A read of the console or a pipe waits for whoever writes there, for ever if need be,
    and a write to a full pipe waits for its reader: the host call runs between these two,
    a host wait of the machine (VM::EnterHostWait), where the thread counts as stopped for
-   a collection. The call is given only memory of the thread's own stack; every object
+   a collection. The call is given only memory of the thread's own stack or process
+   memory the thread alone holds, never the machine's heap; every object
    is read again through its reference afterwards. Leaving waits for a collection that
    began; a machine that ended meanwhile never sees the thread again (BlockingEnd reads
    the env only once it knows the thread was not let go: the env is gone then). The host
