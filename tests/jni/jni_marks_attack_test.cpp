@@ -457,5 +457,282 @@ TEST_F(MarksAttackTest, ManyRequestBracketsOfLocalsInOneConnectionKeepTheLocalsF
   f->DeleteGlobalRef(env, top);
 }
 
+
+/* One thread's globals and locals as its brackets should leave them: each made at a
+   tick of the thread's own clock, each bracket opened at one; a deletion of a kind from
+   a bracket takes exactly what was made after it opened and is still held. */
+struct Ledger {
+  struct Made {
+    jobject handle;
+    int source;  // index of the object it names among the thread's sources
+    long at;
+    int cacheEntry;  // -1 unless it holds an entry of the cache
+  };
+  struct Open {
+    jint marks[3];
+    long at;
+  };
+  std::vector<Made> globals, locals;
+  std::vector<Open> brackets;
+  long clock = 0;
+};
+
+/* A thread that keeps a cache of globals fresh between nested brackets: marks taken
+   and never closed first, then random steps (brackets opened, two at once now and then,
+   and closed by either kind or both in either order; cache entries refreshed, more
+   globals and locals made and deleted, globals handed to a thief that deletes them and
+   fills their slots with its own, new objects allocated) checked against the ledger
+   after every deletion. halfway signals once and waits for resume. Returns the number
+   of mismatches, each reported. */
+template <class Halfway>
+int RunLedger(JavaVM* vm, int id, int steps, std::vector<std::atomic<jobject>>& toThief, Halfway halfway) {
+  JNIEnv* e = nullptr;
+  if (vm->functions->AttachCurrentThread(vm, &e, nullptr) != 0) {
+    ADD_FAILURE() << "thread " << id << ": attach refused";
+    halfway();
+    return 1;
+  }
+  const JNINativeInterface_* m = e->functions;
+  unsigned seed = 2654435761u * (unsigned)(id + 1);
+  auto next = [&](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  // Sources made before any marks: no deletion from a bracket may take them.
+  std::vector<jobject> sources = {m->NewGlobalRef(e, m->NewStringUTF(e, ("ledger " + std::to_string(id)).c_str())),
+                                  m->NewGlobalRef(e, m->FindClass(e, kClasses[id % 6])),
+                                  m->NewGlobalRef(e, m->FindClass(e, kClasses[(id + 1) % 6]))};
+  const VMword me = (VMword)e->thread->GetId();
+  // Read under the lock of the shared arrays: another thread may be growing the array.
+  auto mine = [&](jobject h, int source) {
+    const uint32_t index = (uint32_t)(uintptr_t)h;
+    VMObjectHandleArray* a = (index & VMJniHandle::NameSpaceGlobalTag) != 0 ? e->javaVM->nameSpace->GetJNIHandleArray()
+                                                                           : e->javaVM->vm->GetJNIHandleArray();
+    VMJniHandle::Lock(e, a, true);
+    const bool owned = VMJniHandle::UnHandle(e, h) == VMJniHandle::UnHandle(e, sources[(size_t)source]) &&
+                       a->IsOwnedBy(index & VMJniHandle::IndexMask, me);
+    VMJniHandle::UnLock(e);
+    return owned;
+  };
+  // Holes below every marks to come.
+  std::vector<jobject> spread;
+  for (int i = 0; i < 24; i++) spread.push_back(m->NewGlobalRef(e, sources[(size_t)i % 3]));
+  for (size_t i = 0; i < spread.size(); i += 2) m->DeleteGlobalRef(e, spread[i]);
+  jint never[3];
+  int wrong = 0;
+
+  if (m->GetHighWaterMarks(e, never) != 0) wrong++;
+  Ledger l;
+  const int kCache = 12;
+  std::vector<int> cache(kCache, -1);  // index into l.globals, or -1
+  auto reindex = [&] {
+    std::fill(cache.begin(), cache.end(), -1);
+    for (size_t i = 0; i < l.globals.size(); i++)
+      if (l.globals[i].cacheEntry >= 0) cache[(size_t)l.globals[i].cacheEntry] = (int)i;
+  };
+  auto dropGlobal = [&](size_t i) {
+    l.globals[i] = l.globals.back();
+    l.globals.pop_back();
+    reindex();
+  };
+  auto makeGlobal = [&](int cacheEntry) {
+    const int source = (int)next(3);
+    jobject g = m->NewGlobalRef(e, sources[(size_t)source]);
+    if (g == nullptr) {
+      wrong++;
+      return;
+    }
+    l.globals.push_back({g, source, ++l.clock, cacheEntry});
+    if (cacheEntry >= 0) cache[(size_t)cacheEntry] = (int)l.globals.size() - 1;
+  };
+  auto check = [&](const Ledger::Open& b, jint kind, int step) {
+    std::vector<Ledger::Made>& list = kind == 1 ? l.globals : l.locals;
+    std::vector<Ledger::Made> kept;
+    for (const Ledger::Made& x : list) {
+      const bool after = x.at > b.at;
+      bool alive;
+      if (kind == 1) alive = mine(x.handle, x.source);
+      else if (x.source >= 0) alive = VMJniHandle::UnHandle(e, x.handle) == VMJniHandle::UnHandle(e, sources[(size_t)x.source]);
+      else alive = VMJniHandle::UnHandle(e, x.handle) != nullptr;
+      if (after == alive && wrong++ < 5)
+        ADD_FAILURE() << "thread " << id << " step " << step << ": a deletion of kind " << kind << " "
+                      << (after ? "left a " : "took a ") << (kind == 1 ? "global" : "local") << " made "
+                      << (after ? "after" : "before") << " its marks";
+      if (!after) kept.push_back(x);
+    }
+    list = kept;
+    if (kind == 1) reindex();
+  };
+  for (int step = 0; step < steps; step++) {
+    if (step == steps / 2) {
+      halfway();  // the host may move the machine: its records are read through e after
+    }
+    const unsigned r = next(100);
+    if (r < 14) {
+      if (l.brackets.size() >= 3) continue;
+      const int n = l.brackets.size() < 2 && next(8) == 0 ? 2 : 1;  // opened at once
+      const long at = ++l.clock;
+      for (int i = 0; i < n; i++) {
+        Ledger::Open b;
+        if (m->GetHighWaterMarks(e, b.marks) != 0) wrong++;
+        b.at = at;
+        l.brackets.push_back(b);
+      }
+    } else if (r < 28) {
+      if (l.brackets.empty()) continue;
+      const Ledger::Open b = l.brackets.back();
+      l.brackets.pop_back();
+      // Brackets whose marks read the same share what the thread remembers of them:
+      // closed each by another kind only, they would read as one still open.
+      bool shared = false;
+      for (const Ledger::Open& o : l.brackets) shared |= memcmp(o.marks, b.marks, sizeof b.marks) == 0;
+      const unsigned how = shared ? next(2) : next(4);
+      const jint first = how % 2;
+      if (m->DeleteRefs(e, b.marks, first) != 0) wrong++;
+      check(b, first, step);
+      if (how < 2) {
+        if (m->DeleteRefs(e, b.marks, 1 - first) != 0) wrong++;
+        check(b, 1 - first, step);
+      }
+    } else if (r < 55) {
+      const int entry = (int)next(kCache);
+      const int old = cache[(size_t)entry];
+      makeGlobal(entry);
+      if (old >= 0) {
+        m->DeleteGlobalRef(e, l.globals[(size_t)old].handle);
+        dropGlobal((size_t)old);
+      }
+    } else if (r < 66) {
+      makeGlobal(-1);
+      if (l.globals.size() > 40) {
+        const size_t i = next((unsigned)l.globals.size());
+        m->DeleteGlobalRef(e, l.globals[i].handle);
+        dropGlobal(i);
+      }
+    } else if (r < 78) {
+      const int source = (int)next(3);
+      l.locals.push_back({m->NewLocalRef(e, sources[(size_t)source]), source, ++l.clock, -1});
+      if (l.locals.size() > 40) {
+        const size_t i = next((unsigned)l.locals.size());
+        m->DeleteLocalRef(e, l.locals[i].handle);
+        l.locals.erase(l.locals.begin() + (long)i);
+      }
+    } else if (r < 84) {
+      if (l.globals.empty()) continue;
+      // Only one no open bracket may take: the thief may come for it at any time.
+      const size_t i = next((unsigned)l.globals.size());
+      if (!l.brackets.empty() && l.globals[i].at > l.brackets.front().at) continue;
+      std::atomic<jobject>& slot = toThief[next((unsigned)toThief.size())];
+      jobject none = nullptr;
+      if (slot.compare_exchange_strong(none, l.globals[i].handle)) dropGlobal(i);
+    } else if (r < 86) {
+      // A new object: a collection may run here (at every allocation under stress).
+      l.locals.push_back({m->NewStringUTF(e, "fresh"), -1, ++l.clock, -1});
+    } else if (r < 88) {
+      WhileOutside([] { std::this_thread::yield(); });
+    }
+  }
+  // The brackets still open close from the innermost, both kinds.
+  while (!l.brackets.empty()) {
+    const Ledger::Open b = l.brackets.back();
+    l.brackets.pop_back();
+    if (m->DeleteRefs(e, b.marks, 1) != 0 || m->DeleteRefs(e, b.marks, 0) != 0) wrong++;
+    check(b, 1, steps);
+    check(b, 0, steps);
+  }
+  for (size_t i = 1; i < spread.size(); i += 2)
+    if (!mine(spread[i], (int)(i % 3)) && wrong++ < 5) ADD_FAILURE() << "thread " << id << " lost a global made before its marks";
+  for (size_t i = 1; i < spread.size(); i += 2) m->DeleteGlobalRef(e, spread[i]);
+  for (const Ledger::Made& g : l.globals) m->DeleteGlobalRef(e, g.handle);
+  for (jobject s : sources) m->DeleteGlobalRef(e, s);
+  vm->functions->DetachCurrentThread(vm);
+  return wrong;
+}
+
+/* Dozens of threads each keep a cache of globals fresh between nested brackets of both
+   kinds, over marks they took first and never close, while a thief deletes globals they
+   hand it and fills the slots with its own: every deletion takes exactly what its
+   bracket made and still held, the thief keeps all of its own, and nothing is left.
+   Halfway, with every thread's brackets open and its log in whatever state, a
+   collection runs and the host moves the machine; under stress a collection runs at
+   every allocation. */
+TEST_F(MarksAttackTest, ManyThreadsKeepingCachesFreshBetweenNestedBracketsTakeExactlyTheirOwn) {
+  const bool stressed = VMObjectBase::GetCollectionStress() != 0;
+  const int kThreads = stressed ? 24 : 96;
+  const int kSteps = stressed ? 1500 : 4000;
+  const uint32_t heldBefore = HeldGlobals();
+  std::vector<std::atomic<jobject>> toThief(32);
+  for (auto& s : toThief) s = nullptr;
+  std::atomic<int> wrong{0}, parked{0}, thiefWrong{0};
+  std::atomic<bool> moved{false}, stop{false};
+  std::thread thief([&] {
+    JNIEnv* o = nullptr;
+    if (vm->functions->AttachCurrentThread(vm, &o, nullptr) != 0) {
+      thiefWrong++;
+      parked++;
+      return;
+    }
+    const JNINativeInterface_* m = o->functions;
+    jobject own = m->NewGlobalRef(o, m->NewStringUTF(o, "thief"));
+    jobject ownClass = m->NewGlobalRef(o, m->FindClass(o, "java/lang/Thread"));
+    std::vector<jobject> theirs;
+    bool halfway = false;
+    for (long round = 0;; round++) {
+      const bool last = stop.load();
+      for (auto& slot : toThief) {
+        jobject g = slot.exchange(nullptr);
+        if (g == nullptr) continue;
+        const bool nameSpace = ((uint32_t)(uintptr_t)g & VMJniHandle::NameSpaceGlobalTag) != 0;
+        m->DeleteGlobalRef(o, g);
+        theirs.push_back(m->NewGlobalRef(o, nameSpace ? ownClass : own));
+      }
+      if (theirs.size() > 64) {
+        m->DeleteGlobalRef(o, theirs[(size_t)round % theirs.size()]);
+        theirs[(size_t)round % theirs.size()] = theirs.back();
+        theirs.pop_back();
+      }
+      if (!halfway && parked.load() == kThreads) {
+        halfway = true;
+        parked++;
+        Park([&] { return moved.load(); });
+      }
+      if (last) break;
+      WhileOutside([] { std::this_thread::yield(); });
+    }
+    if (!halfway) {
+      parked++;
+      Park([&] { return moved.load(); });
+    }
+    for (jobject g : theirs) {
+      const bool nameSpace = ((uint32_t)(uintptr_t)g & VMJniHandle::NameSpaceGlobalTag) != 0;
+      if (!Mine(o, g, VMJniHandle::UnHandle(o, nameSpace ? ownClass : own))) thiefWrong++;
+      m->DeleteGlobalRef(o, g);
+    }
+    m->DeleteGlobalRef(o, own);
+    m->DeleteGlobalRef(o, ownClass);
+    vm->functions->DetachCurrentThread(vm);
+  });
+  std::vector<std::thread> all;
+  for (int t = 0; t < kThreads; t++)
+    all.emplace_back([&, t] {
+      wrong += RunLedger(vm, t, kSteps, toThief, [&] {
+        parked++;
+        Park([&] { return moved.load(); });
+      });
+    });
+  Park([&] { return parked.load() == kThreads + 1; });
+  const JNINativeInterface_* f = env->functions;
+  f->DeleteLocalRef(env, f->NewStringUTF(env, "collect"));
+  MoveMachine();
+  moved = true;
+  JoinOutside(all);
+  stop = true;
+  JoinOutside(thief);
+  EXPECT_EQ(0, wrong.load());
+  EXPECT_EQ(0, thiefWrong.load()) << "a bracket's deletion took a global of the thief's";
+  EXPECT_EQ(heldBefore, HeldGlobals());
+}
+
+
 }  // namespace
 }  // namespace jni_test
