@@ -875,6 +875,40 @@ TEST_F(MarksTest, AWorkerThatServedOneRequestThenRefreshesACacheKeepsTheHeapFlat
   for (jobject g : cache) f->DeleteGlobalRef(env, g);
 }
 
+/* A thread that once held twenty thousand globals in holes below its open marks, and now
+   holds a cache of ten there, keeps a log the size of its cache again: the log follows
+   what the thread holds, not the most it ever held. The bracket's deletion still takes
+   the cache, made since its marks. */
+TEST_F(MarksTest, ALogThatOnceHeldManyGlobalsShrinksToWhatTheThreadHolds) {
+  const int kMany = 20000;
+  std::vector<jobject> many;
+  for (int i = 0; i < kMany; i++) many.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  jobject top = f->NewGlobalRef(env, text);
+  jobject topClass = f->NewGlobalRef(env, cls);
+  for (jobject g : many) f->DeleteGlobalRef(env, g);
+  std::vector<jobject> cache;
+  for (int i = 0; i < 10; i++) cache.push_back(f->NewGlobalRef(env, i % 2 ? text : cls));
+  jint marks[3];
+  ASSERT_EQ(0, f->GetHighWaterMarks(env, marks));
+  HHeap* heap = vm->vm->GetHeap();
+  RefreshCache(cache, 1000, false);  // the log's size for a cache of ten
+  const uint64_t small = refhost::BytesInUse(heap);
+  many.resize(kMany - 100);  // all into the holes of both arrays (neither grows), each logged
+  for (size_t i = 0; i < many.size(); i++) many[i] = f->NewGlobalRef(env, i % 2 ? text : cls);
+  ASSERT_GT(refhost::BytesInUse(heap), small + 200000) << "twenty thousand globals below the marks left no log";
+  for (jobject g : many) f->DeleteGlobalRef(env, g);
+  RefreshCache(cache, 200000, false);
+  const uint64_t after = refhost::BytesInUse(heap);
+  EXPECT_LT(after, small + 16384) << "a log that held twenty thousand globals still took " << (after - small)
+                                  << " bytes more than one for a cache of ten";
+  ASSERT_TRUE(CacheHeld(cache));
+  ASSERT_EQ(0, f->DeleteRefs(env, marks, 1));
+  for (jobject g : cache) EXPECT_FALSE(Alive(g)) << "the bracket's deletion missed a global of the cache";
+  EXPECT_TRUE(Alive(top) && Alive(topClass)) << "the bracket's deletion took a global made before its marks";
+  f->DeleteGlobalRef(env, top);
+  f->DeleteGlobalRef(env, topClass);
+}
+
 /* A connection bracket stays open while the connection refreshes a cache of ten globals
    between its requests, each bracketed of its own: the heap stays where it was, and the
    connection's deletion at last takes every global of the cache (all made since its

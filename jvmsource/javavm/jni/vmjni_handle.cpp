@@ -228,21 +228,28 @@ static bool CompactLog(JNIEnv* env) {
 
 /* Makes room in a full log (or the first one): compaction comes first; the log doubles
    while more than half of it is live, so that each global costs the log a bounded share
-   of work. Out of line: every global passes MakeLogRoom. */
+   of work, and shrinks to four times what is live when a sixteenth or less is: a thread
+   that once held many globals below its marks and now holds few keeps a log the size of
+   what it holds, not of what it held. Out of line: every global passes MakeLogRoom. */
 __attribute__((noinline, cold)) static bool GrowLog(JNIEnv* env) {
   VMThread* thread = env->thread;
   VMintArray* log = thread->GetGlobalLog();
   const uint32_t size = log != NULL ? log->GetSize() : 0;
   const uint32_t room = log != NULL ? (size - LogBase(log)) / VMThread::GlobalLogEntryWords : 0;
+  uint32_t want = room < 16 ? 16 : 2 * room;
   if (log != NULL) {
     if (!CompactLog(env)) return false;
     thread = env->thread;
-    if (LogEnd(thread) - LogFirst(thread) <= room / 2 * VMThread::GlobalLogEntryWords) return true;
+    const uint32_t held = (LogEnd(thread) - LogFirst(thread)) / VMThread::GlobalLogEntryWords;
+    if (held <= room / 2) {
+      if (room <= 64 || held > room / 16) return true;
+      want = 16;
+      while (want < 4 * held) want *= 2;
+    }
   }
-  const uint32_t want = room < 16 ? 16 : 2 * room;
   HHeap* heap = MachineOf(env)->GetHeap();
   VMintArray* more =
-      want > room ? VMintArray::CreateInstance(heap, LogWords(want), jallocFailFast, VMTag_VMintArray) : NULL;
+      want != room ? VMintArray::CreateInstance(heap, LogWords(want), jallocFailFast, VMTag_VMintArray) : NULL;
   thread = env->thread;
   log = thread->GetGlobalLog();
   if (more == NULL) return log != NULL && LogEnd(thread) + VMThread::GlobalLogEntryWords <= log->GetSize();
