@@ -1,8 +1,9 @@
 /* The host moves a machine while its threads wait where the machine lets it: during the
    sleeps of a stop of every other thread (the host's own call, and a destroy that stops a
-   daemon), while a starter waits for the thread it starts, and while a started thread's
-   native, which attached the thread again, waits outside the machine. Each case moves the
-   machine at every such point it reaches, several rounds over. */
+   daemon), while a starter waits for the thread it starts, while a started thread's
+   native, which attached the thread again, waits outside the machine and when that thread
+   sleeps after the native, and while a class's static initialiser, run by an instruction,
+   sleeps. Each case moves the machine at every such point it reaches, several rounds over. */
 #include "jni_support.h"
 
 #include <stdio.h>
@@ -348,6 +349,65 @@ TEST_F(MovesTest, AnInstructionWhoseClassInitialiserSleptGoesOnAfterAMove) {
     f->DeleteLocalRef(env, c);
     Destroy(vm);
   }
+}
+
+/* The started thread sleeps in Java once its native, which attached it again, has
+   returned, and the host moves the machine again during that sleep: the frames that
+   called the native run on the env the thread had before it attached again, which the
+   second move does not rewrite. Five threads over. (The loop read the record through that
+   env after the move: a crash.) */
+TEST_F(MovesTest, AThreadAttachedAgainByItsNativeRunsOnAfterMovesOnEitherSide) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "AttachedAgain");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID runOne = f->GetStaticMethodID(env, c, "runOne", "()I");
+  jfieldID sleepAfter = f->GetStaticFieldID(env, c, "sleepAfter", "I");
+  ASSERT_NE(nullptr, runOne);
+  ASSERT_NE(nullptr, sleepAfter);
+  f->SetStaticIntField(env, c, sleepAfter, 200);
+  gNativeMode = 1;
+  for (int round = 0; round < 5; round++) {
+    gAgainStage = 0;
+    std::atomic<int> moves{0};
+    std::thread mover([&] {
+      for (int i = 0; i < 10000 && gAgainStage.load() != 1; i++) std::this_thread::sleep_for(Ms(1));
+      auto starterWaits = [&] {
+        VMThread* t = env->thread;
+        return t->GetBlockedOn() != nullptr && (t->GetSafeToGC() || t->GetInSafeRegion());
+      };
+      for (int i = 0; i < 10000 && !starterWaits(); i++) std::this_thread::sleep_for(Ms(1));
+      if (Move(vm) != 0) moves++;
+      gAgainStage = 2;
+      // The started thread's sleep: its record (the only other one) blocked on its event.
+      VMThread* started = nullptr;
+      for (int i = 0; i < 10000; i++) {
+        started = nullptr;
+        VMThreadHandleArray* threads = vm->vm->GetThreads();
+        for (uint32_t k = 1; k < threads->GetCount(); k++) {
+          VMThread* t = threads->Get(k);
+          if (t != nullptr && t->GetEnv() != nullptr && t != env->thread) started = t;
+        }
+        if (started != nullptr && started->GetBlockedOn() != nullptr && started->GetInSafeRegion() && starterWaits())
+          break;
+        started = nullptr;
+        std::this_thread::sleep_for(Ms(1));
+      }
+      if (started != nullptr && Move(vm) != 0) moves++;
+    });
+    jint r = f->CallStaticIntMethod(env, c, runOne);
+    mover.join();
+    EXPECT_EQ(2, moves.load()) << "round " << round;
+    EXPECT_EQ(0, r) << "round " << round << ": " << PendingText(env);
+    EXPECT_FALSE(f->ExceptionCheck(env));
+    f->ExceptionClear(env);
+  }
+  gNativeMode = 0;
+  f->SetStaticIntField(env, c, sleepAfter, 0);
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
 }
 
 }  // namespace
