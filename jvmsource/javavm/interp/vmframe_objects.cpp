@@ -135,7 +135,13 @@ VMLoadableOrArrayClass* ResolveClass(VMByteCodeFrame* frame, uint32_t index, boo
     *status = VMStatus_VerifyError;
     return NULL;
   }
+  // Only an entry's first resolution initialises its class (new's): the initialiser may
+  // let the host move the machine, and a class initialised then is taken up again from the
+  // moved frame (a failure is raised there by ResolveClassToCreate).
+  const bool initializing = initialize && pool->GetConstType(index) == VMConstantPool::TYPE_Class;
+  const uint32_t moves = initializing ? VMFrame::GetRelocations() : 0;
   VMLoadableClass* cls = pool->GetConstClass(index, status, initialize);
+  if (initializing && cls != NULL && VMFrame::GetRelocations() != moves) ResumeAfterRelocation();
   if (cls == NULL) {
     if (*status == 0) *status = VMStatus_NoClassDefFoundError;
     return NULL;
@@ -147,19 +153,16 @@ VMLoadableOrArrayClass* ResolveClass(VMByteCodeFrame* frame, uint32_t index, boo
   return (VMLoadableOrArrayClass*)cls;
 }
 
-/* new's class operand, resolved and its class initialised: only the entry's first
-   resolution initialises (its initialiser may let the host move the machine). A failure
-   is raised at frame and pc, which such a move changed. */
+/* new's class operand, resolved and its class initialised. A failed initialisation may
+   have let the host move the machine: the failure is then raised at the moved frame. */
 inline VMLoadableOrArrayClass* ResolveClassToCreate(VMByteCodeFrame*& frame, uint8_t*& pc, VMStatus* status) {
-  VMConstantPool* pool = frame->method->GetConstantPool();
-  uint32_t index = U16(pc + 1);
-  if (pool == NULL || index >= pool->GetCount() || pool->GetConstType(index) != VMConstantPool::TYPE_Class)
-    return ResolveClass(frame, index, true, status);
-  const uint32_t moves = VMFrame::GetRelocations();
-  VMLoadableOrArrayClass* c = ResolveClass(frame, index, true, status);
-  if (VMFrame::GetRelocations() != moves) {
-    AfterMovedInitialization(frame, pc, c == NULL && *status == 0 ? VMStatus_NoClassDefFoundError : *status);
-    return NULL;
+  VMLoadableOrArrayClass* c = ResolveClass(frame, U16(pc + 1), true, status);
+  if (c == NULL) {
+    VMByteCodeFrame* now = (VMByteCodeFrame*)VMThread::Current()->GetFrame();
+    if (now != frame) {
+      frame = now;
+      pc = now->codePointer;
+    }
   }
   return c;
 }
