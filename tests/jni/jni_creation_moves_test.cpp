@@ -1,4 +1,5 @@
-/* A creation the host moves while it waits for a debugger (its sleep declared), and a
+/* A creation the host moves while it waits for a debugger (its sleep declared) or stands
+   at a poll while it makes its thread's Thread, and a
    thread already attached that attaches again meanwhile; and a destroy against a debugger client that connects after
    the destroy looked for a connection and then waits for an event. A case that finds
    threads blocked for good ends the process after saying so: nothing else can end its
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "vmhandlearray.h"
 #include "vmjni_entries.h"
 
 namespace jni_test {
@@ -199,6 +201,72 @@ TEST_F(CreationMovesTest, ACreationWaitingForADebuggerGoesOnWhereTheMachineIsAft
     EXPECT_EQ(1, gObjectMoved.load()) << "version " << version;
     ASSERT_EQ(0, created) << "version " << version;
     ExpectWhole(vm, env, version == 1 ? "library version 1" : "library version 2");
+    Destroy(vm);
+  }
+}
+
+/* The host's poll of the creating thread: every call and branch polls (the countdown set
+   to one), and once the creation has made the machine's system thread group (it then runs
+   the constructors of the group and of the creating thread's Thread) the host moves the
+   machine at the thread's polls, as it may after a debugger client suspended it there. */
+JNIHostPollFn gRealYieldCheck = nullptr;
+std::atomic<int> gPollMovesLeft{0};
+std::atomic<int> gPollMoves{0};
+
+jint HOSTCALL MovingPoll() {
+  if (tlsCreator) {
+    JavaVM* listed = BeingCreated();
+    if (listed != nullptr && listed->vm != nullptr && !listed->vm->GetInitialized() &&
+        listed->vm->GetSystemThreadGroup() != nullptr && gPollMovesLeft.load() > 0) {
+      gPollMovesLeft--;
+      if (Move(listed) != 0) gPollMoves++;
+    }
+    JNIEnv* env = refhost::Functions()->GetCurrentEnv();
+    if (env != nullptr && env->thread != nullptr) *env->thread->GetPollCountdown() = 1;
+  }
+  return gRealYieldCheck();
+}
+
+/* The host moves the machine at the creating thread's polls while the creation makes the
+   thread's ThreadGroup and Thread, running their constructors (library version 1, which
+   makes them after the class library's start): the creation goes on in the moved machine,
+   and the thread's Thread stands in it. A move at the first such poll, then one at each.
+   (The creation made the Thread through the machine object and the record of before the
+   move.) */
+TEST_F(CreationMovesTest, ACreationMovedWhileItMakesItsThreadGoesOn) {
+  gRealYieldCheck = host->YieldCheck;
+  for (int moves : {1, 1000}) {
+    Reset();
+    gPollMovesLeft = moves;
+    gPollMoves = 0;
+    JavaVM* vm = nullptr;
+    JNIEnv* env = nullptr;
+    JNICreateArgs args = Args(1);
+    host->YieldCheck = MovingPoll;
+    tlsCreator = true;
+    jint created = JNI_CreateJavaVM(&vm, &env, &args);
+    tlsCreator = false;
+    host->YieldCheck = gRealYieldCheck;
+    EXPECT_LE(1, gPollMoves.load()) << moves << " moves";
+    EXPECT_GE(moves, gPollMoves.load()) << moves << " moves";
+    printf("at most %d moves: %d made while the creation made its thread\n", moves, gPollMoves.load());
+    ASSERT_EQ(0, created) << moves << " moves";
+    ASSERT_NE(nullptr, env->thread->GetJavaLangThread()) << moves << " moves";
+    const JNINativeInterface_* f = env->functions;
+    jclass thread = f->FindClass(env, "java/lang/Thread");
+    ASSERT_NE(nullptr, thread) << PendingText(env);
+    jmethodID current = f->GetStaticMethodID(env, thread, "currentThread", "()Ljava/lang/Thread;");
+    jmethodID group = f->GetMethodID(env, thread, "getThreadGroup", "()Ljava/lang/ThreadGroup;");
+    ASSERT_TRUE(current != nullptr && group != nullptr) << PendingText(env);
+    jobject me = f->CallStaticObjectMethod(env, thread, current);
+    ASSERT_NE(nullptr, me) << PendingText(env);
+    jobject mine = f->CallObjectMethod(env, me, group);
+    EXPECT_NE(nullptr, mine) << PendingText(env);
+    EXPECT_EQ((VMObject*)env->thread->GetJavaLangThread(), VMJniHandle::UnHandle(env, me));
+    f->DeleteLocalRef(env, mine);
+    f->DeleteLocalRef(env, me);
+    f->DeleteLocalRef(env, thread);
+    ExpectWhole(vm, env, "moved while making its thread");
     Destroy(vm);
   }
 }

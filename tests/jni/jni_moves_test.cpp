@@ -1,8 +1,9 @@
 /* The host moves a machine while its threads wait where the machine lets it: during the
    sleeps of a stop of every other thread (the host's own call, and a destroy that stops a
-   daemon), while a starter waits for the thread it starts, and while a started thread's
-   native, which attached the thread again, waits outside the machine. Each case moves the
-   machine at every such point it reaches, several rounds over. */
+   daemon), while a starter waits for the thread it starts, while a started thread's
+   native, which attached the thread again, waits outside the machine and when that thread
+   sleeps after the native, and while a class's static initialiser, run by an instruction,
+   sleeps. Each case moves the machine at every such point it reaches, several rounds over. */
 #include "jni_support.h"
 
 #include <stdio.h>
@@ -279,6 +280,132 @@ TEST_F(MovesTest, AStartedThreadAttachedAgainByItsNativeEndsWellAfterAMove) {
     f->ExceptionClear(env);
   }
   gNativeMode = 0;
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
+}
+
+/* ---- class initialisers run by an instruction while the host moves the machine ---- */
+
+/* Runs call on env's thread while another thread moves the machine once that thread
+   sleeps declared (the initialiser's sleep); gives whether a move was made. */
+template <class Call>
+bool MovedDuring(JNIEnv* env, JavaVM* vm, Call call) {
+  std::atomic<uint32_t> moved{0};
+  std::atomic<bool> done{false};
+  std::thread mover([&] {
+    for (int i = 0; i < 10000 && !done.load(); i++) {
+      VMThread* t = env->thread;
+      if (t->GetBlockedOn() != nullptr && t->GetInSafeRegion()) {
+        moved = Move(vm);
+        return;
+      }
+      std::this_thread::sleep_for(Ms(1));
+    }
+  });
+  call();
+  done = true;
+  mover.join();
+  return moved.load() != 0;
+}
+
+/* Each of new, getstatic (one word and two), putstatic and invokestatic first reaches a
+   class whose initialiser sleeps while the host moves the machine: the instruction goes
+   on in the moved machine, with its operands, its frame's values below them and the
+   statics the initialiser wrote; one whose initialiser throws after the move raises the
+   initialisation's error, and the next use the class's failure. Three machines over.
+   (The handlers went on with their frame, stack, code and static data of before the move:
+   results written to the old copy, a crash in the loop.) */
+TEST_F(MovesTest, AnInstructionWhoseClassInitialiserSleptGoesOnAfterAMove) {
+  for (int round = 0; round < 3; round++) {
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    const JNINativeInterface_* f = env->functions;
+    jclass c = f->FindClass(env, "SlowInitUser");
+    ASSERT_NE(nullptr, c) << PendingText(env);
+    jmethodID make = f->GetStaticMethodID(env, c, "make", "()I");
+    jmethodID read = f->GetStaticMethodID(env, c, "read", "()J");
+    jmethodID write = f->GetStaticMethodID(env, c, "write", "()I");
+    jmethodID call = f->GetStaticMethodID(env, c, "call", "()I");
+    jmethodID fails = f->GetStaticMethodID(env, c, "fails", "()I");
+    ASSERT_TRUE(make && read && write && call && fails);
+    jint made = 0, written = 0, called = 0, failed = 0;
+    jlong got = 0;
+    EXPECT_TRUE(MovedDuring(env, vm, [&] { made = f->CallStaticIntMethod(env, c, make); })) << round;
+    EXPECT_EQ(7, made) << "round " << round << ": " << PendingText(env);
+    EXPECT_TRUE(MovedDuring(env, vm, [&] { got = f->CallStaticLongMethod(env, c, read); })) << round;
+    EXPECT_EQ(0x1000B0002LL, got) << "round " << round << ": " << PendingText(env);
+    EXPECT_TRUE(MovedDuring(env, vm, [&] { written = f->CallStaticIntMethod(env, c, write); })) << round;
+    EXPECT_EQ(2101, written) << "round " << round << ": " << PendingText(env);
+    EXPECT_TRUE(MovedDuring(env, vm, [&] { called = f->CallStaticIntMethod(env, c, call); })) << round;
+    EXPECT_EQ(20, called) << "round " << round << ": " << PendingText(env);
+    EXPECT_TRUE(MovedDuring(env, vm, [&] { failed = f->CallStaticIntMethod(env, c, fails); })) << round;
+    EXPECT_EQ(120, failed) << "round " << round << ": " << PendingText(env);
+    EXPECT_FALSE(f->ExceptionCheck(env));
+    f->ExceptionClear(env);
+    // The machine runs on: the classes answer again without their initialisers.
+    EXPECT_EQ(7, f->CallStaticIntMethod(env, c, make));
+    EXPECT_EQ(20, f->CallStaticIntMethod(env, c, call));
+    f->DeleteLocalRef(env, c);
+    Destroy(vm);
+  }
+}
+
+/* The started thread sleeps in Java once its native, which attached it again, has
+   returned, and the host moves the machine again during that sleep: the frames that
+   called the native run on the env the thread had before it attached again, which the
+   second move does not rewrite. Five threads over. (The loop read the record through that
+   env after the move: a crash.) */
+TEST_F(MovesTest, AThreadAttachedAgainByItsNativeRunsOnAfterMovesOnEitherSide) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "AttachedAgain");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID runOne = f->GetStaticMethodID(env, c, "runOne", "()I");
+  jfieldID sleepAfter = f->GetStaticFieldID(env, c, "sleepAfter", "I");
+  ASSERT_NE(nullptr, runOne);
+  ASSERT_NE(nullptr, sleepAfter);
+  f->SetStaticIntField(env, c, sleepAfter, 200);
+  gNativeMode = 1;
+  for (int round = 0; round < 5; round++) {
+    gAgainStage = 0;
+    std::atomic<int> moves{0};
+    std::thread mover([&] {
+      for (int i = 0; i < 10000 && gAgainStage.load() != 1; i++) std::this_thread::sleep_for(Ms(1));
+      auto starterWaits = [&] {
+        VMThread* t = env->thread;
+        return t->GetBlockedOn() != nullptr && (t->GetSafeToGC() || t->GetInSafeRegion());
+      };
+      for (int i = 0; i < 10000 && !starterWaits(); i++) std::this_thread::sleep_for(Ms(1));
+      if (Move(vm) != 0) moves++;
+      gAgainStage = 2;
+      // The started thread's sleep: its record (the only other one) blocked on its event.
+      VMThread* started = nullptr;
+      for (int i = 0; i < 10000; i++) {
+        started = nullptr;
+        VMThreadHandleArray* threads = vm->vm->GetThreads();
+        for (uint32_t k = 1; k < threads->GetCount(); k++) {
+          VMThread* t = threads->Get(k);
+          if (t != nullptr && t->GetEnv() != nullptr && t != env->thread) started = t;
+        }
+        if (started != nullptr && started->GetBlockedOn() != nullptr && started->GetInSafeRegion() && starterWaits())
+          break;
+        started = nullptr;
+        std::this_thread::sleep_for(Ms(1));
+      }
+      if (started != nullptr && Move(vm) != 0) moves++;
+    });
+    jint r = f->CallStaticIntMethod(env, c, runOne);
+    mover.join();
+    EXPECT_EQ(2, moves.load()) << "round " << round;
+    EXPECT_EQ(0, r) << "round " << round << ": " << PendingText(env);
+    EXPECT_FALSE(f->ExceptionCheck(env));
+    f->ExceptionClear(env);
+  }
+  gNativeMode = 0;
+  f->SetStaticIntField(env, c, sleepAfter, 0);
   f->DeleteLocalRef(env, c);
   Destroy(vm);
 }

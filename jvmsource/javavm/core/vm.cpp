@@ -610,22 +610,27 @@ void VM::RunFinalizers() {
 /* ---- Thread objects of threads attached from native code ---- */
 
 bool VM::CreateJavaLangThread(JNIEnv* env) {
+  // The constructors run here (and the loading of their classes) may stop at a poll, where
+  // the host may move the machine: the machine and the record are read through the env
+  // after each.
+  if (env == NULL || env->thread == NULL) return false;
   VMNameSpace* ns = GetNameSpace();
   if (GetSystemThreadGroup() == NULL && ns != NULL && ns->GetClassList() != NULL) {
     VMLoadableClass* groupClass = ns->GetClassList()->GetThreadGroupClass(env);
+    VM* vm = env->javaVM->vm;
     VMObject* group =
-        groupClass != NULL ? VMObject::CreateInstance(GetHeap(), groupClass, jallocFailFast) : NULL;
-    SetSystemThreadGroup(group);
+        groupClass != NULL ? VMObject::CreateInstance(vm->GetHeap(), groupClass, jallocFailFast) : NULL;
+    vm->SetSystemThreadGroup(group);
     if (group != NULL) group->Initialize(env, true);
   }
-  if (GetSystemThreadGroup() == NULL) return false;
-  VMThread* thread = env != NULL ? env->thread : NULL;
-  if (thread == NULL) return false;
+  VM* vm = env->javaVM->vm;
+  if (vm->GetSystemThreadGroup() == NULL) return false;
+  VMThread* thread = env->thread;
 
   if (thread->GetName() == NULL) {
     static const char kDefault[] = "default";
     const uint32_t length = sizeof kDefault - 1;
-    VMcharArray* name = VMcharArray::CreateInstance(GetHeap(), length, jallocFailFast, VMTag_VMcharArray);
+    VMcharArray* name = VMcharArray::CreateInstance(vm->GetHeap(), length, jallocFailFast, VMTag_VMcharArray);
     if (name != NULL) {
       name->SetIsScalarArray();
       for (uint32_t i = 0; i < length; i++) name->Set(i, (jchar)(jshort)(jbyte)kDefault[i]);
@@ -633,17 +638,17 @@ bool VM::CreateJavaLangThread(JNIEnv* env) {
                                 ? ns->GetArrayClassList()->GetVMcharArrayClass()
                                 : NULL;
       if (chars != NULL) name->SetClass((VMClass*)chars);
-      thread->SetName(name);
+      env->thread->SetName(name);
     }
   }
 
-  if (thread->GetJavaLangThread() == NULL) {
+  if (env->thread->GetJavaLangThread() == NULL) {
     VMJavaLangThread* jt = VMJavaLangThread::CreateInstance(env);
     if (jt == NULL) return false;
-    thread->SetJavaLangThreadAndName(jt);
+    env->thread->SetJavaLangThreadAndName(jt);
   }
 
-  jobject local = VMJniHandle::NewLocal(env, (VMObject*)thread->GetJavaLangThread());
+  jobject local = VMJniHandle::NewLocal(env, (VMObject*)env->thread->GetJavaLangThread());
   if (local == NULL) return false;
   bool filled = upcall::JavaLangThreadInitAttached(env, local);
   env->functions->DeleteLocalRef(env, local);

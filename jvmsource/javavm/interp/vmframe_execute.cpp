@@ -380,17 +380,31 @@ template <bool Pieces, bool TableOnly>
 __attribute__((aligned(64))) void Loop(VMword* stackIn, uint8_t* pcIn, VMword* locals, VMByteCodeFrame* frame);
 }  // namespace
 
+namespace {
+/* After a move: a native this Execute's frames called may have attached the thread again,
+   which put a new env in the record's place, and the move rewrote only that env's word.
+   The env these frames run on names the record again, read through the newer one. */
+__attribute__((noinline, cold)) void FollowMovedRecord(JNIEnv* env) {
+  JNIEnv* current = env->javaVM->vm->AttachedEnvOfCurrentThread();
+  if (current != NULL && current != env) env->thread = current->thread;
+}
+}  // namespace
+
 void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
   VMThread* thread = frame->thread;
   thread->SetFrame(frame);
   // The env is not in the machine's heap: after a relocation the thread's record, which
   // may have moved, is found through it.
   JNIEnv* env = thread->GetEnv();
+  // The moves seen: in memory, as it changes after the jump buffers are set.
+  volatile uint32_t moves = GetRelocations();
   jmp_buf inner;
   jmp_buf outer;
   frame->SetJmpBufs(&inner, &outer);
   if (setjmp(outer) != 0) {
     // Re-armed after a relocation or a debugger switch: the inner buffer is set again.
+    moves = GetRelocations();
+    FollowMovedRecord(env);
   }
   if ((env->debug & 0xFF) != 0 && ExecuteDebug(env, &inner)) return;
   // From here on a plain loop runs this Execute's frames (the debugging loop marks the
@@ -400,6 +414,12 @@ void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
     // A throw, a frame switch or a call path resumes here with its frame current.
   }
   for (;;) {
+    // Back from a loop, a throw or a call: a move since is seen here (the fast loop
+    // leaves on one), the loops' own calls and returns never come by.
+    if (GetRelocations() != moves) {
+      moves = GetRelocations();
+      FollowMovedRecord(env);
+    }
     VMFrame* f = env->thread->GetFrame();
     if (!(f->flags & ExecutableByteCodeFlag)) return;
     VMByteCodeFrame* b = (VMByteCodeFrame*)f;

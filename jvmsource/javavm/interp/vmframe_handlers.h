@@ -138,6 +138,12 @@ int PollNow(VMThread* thread);
 /* The poll of a taken backward (or zero) branch with the branch's state stored, when one
    is due; nonzero when ThreadDeath was thrown (the handler then returns 0). */
 bool PollAtBranch(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame);
+/* A poll (or a class initialisation) that returned after the host moved the machine:
+   the handler's registers, the frame included, name old copies. The thread's record is
+   found again through its env, and the Execute that owns the current frame starts over
+   from the frame, whose words the relocation rewrote (its instruction, or its branch, is
+   run again, which its handler must bear). */
+[[noreturn]] void ResumeAfterRelocation();
 /* Leaves the loop at a code offset of this frame with the given stack. */
 VMOpResult JumpTo(VMByteCodeFrame* frame, VMword* sp, uint32_t target);
 

@@ -94,13 +94,30 @@ VMDataMember* ResolveField(VMByteCodeFrame* frame, uint32_t index, VMStatus* sta
   return pool->GetConstUnresolvedField(frame->method->GetDefinedIn(), index, status);
 }
 
+/* A class initialisation a handler ran (its frame and code pointer stored) returned after
+   the host moved the machine: the handler's frame, stack, code pointer and thread name
+   old copies. Done, the instruction is run again from the moved frame (its class is
+   initialised now, so that costs a look); failed, the frame and pc to raise the status
+   at are the moved ones. */
+inline void AfterMovedInitialization(VMByteCodeFrame*& frame, uint8_t*& pc, VMStatus status) {
+  if (status == 0) ResumeAfterRelocation();
+  frame = (VMByteCodeFrame*)VMThread::Current()->GetFrame();
+  pc = frame->codePointer;
+}
+
 /* The static data of an initialised class in this machine, initialising it first.
-   NULL when that failed: the status is then to be raised (1: the pending exception). */
-inline VMObject* StaticDataFor(VMByteCodeFrame* frame, VMLoadableClass* cls, VMStatus* status) {
+   NULL when that failed: the status is then to be raised (1: the pending exception) at
+   frame and pc, which a move during the initialisation changed. */
+inline VMObject* StaticDataFor(VMByteCodeFrame*& frame, uint8_t*& pc, VMLoadableClass* cls, VMStatus* status) {
   VMThread* thread = frame->thread;
   VMObject* data = cls->GetInitializedStaticData(thread->GetVM());
   if (data != NULL) return data;
+  const uint32_t moves = VMFrame::GetRelocations();
   *status = cls->Initialize(thread->GetEnv());
+  if (VMFrame::GetRelocations() != moves) {
+    AfterMovedInitialization(frame, pc, *status);
+    return NULL;
+  }
   if (*status != 0) return NULL;
   data = cls->GetStaticData(thread);
   if (data == NULL) *status = VMStatus_NoClassDefFoundError;
@@ -118,7 +135,13 @@ VMLoadableOrArrayClass* ResolveClass(VMByteCodeFrame* frame, uint32_t index, boo
     *status = VMStatus_VerifyError;
     return NULL;
   }
+  // Only an entry's first resolution initialises its class (new's): the initialiser may
+  // let the host move the machine, and a class initialised then is taken up again from the
+  // moved frame (a failure is raised there by ResolveClassToCreate).
+  const bool initializing = initialize && pool->GetConstType(index) == VMConstantPool::TYPE_Class;
+  const uint32_t moves = initializing ? VMFrame::GetRelocations() : 0;
   VMLoadableClass* cls = pool->GetConstClass(index, status, initialize);
+  if (initializing && cls != NULL && VMFrame::GetRelocations() != moves) ResumeAfterRelocation();
   if (cls == NULL) {
     if (*status == 0) *status = VMStatus_NoClassDefFoundError;
     return NULL;
@@ -128,6 +151,20 @@ VMLoadableOrArrayClass* ResolveClass(VMByteCodeFrame* frame, uint32_t index, boo
     if (*status != 0) return NULL;
   }
   return (VMLoadableOrArrayClass*)cls;
+}
+
+/* new's class operand, resolved and its class initialised. A failed initialisation may
+   have let the host move the machine: the failure is then raised at the moved frame. */
+inline VMLoadableOrArrayClass* ResolveClassToCreate(VMByteCodeFrame*& frame, uint8_t*& pc, VMStatus* status) {
+  VMLoadableOrArrayClass* c = ResolveClass(frame, U16(pc + 1), true, status);
+  if (c == NULL) {
+    VMByteCodeFrame* now = (VMByteCodeFrame*)VMThread::Current()->GetFrame();
+    if (now != frame) {
+      frame = now;
+      pc = now->codePointer;
+    }
+  }
+  return c;
 }
 
 }  // namespace
@@ -297,7 +334,7 @@ VM_OPDEF(Op_putfield) {
 
 static VMOpResult GetStatic(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMDataMember* field) {
   VMStatus status = 0;
-  VMObject* data = StaticDataFor(frame, field->GetDefinedIn(), &status);
+  VMObject* data = StaticDataFor(frame, pc, field->GetDefinedIn(), &status);
   if (data == NULL) return FailResolve(frame, pc, 3, status);
   uint32_t slot = (uint32_t)field->GetIndex();
   sp[0] = data->GetWord(slot);
@@ -310,7 +347,7 @@ static VMOpResult GetStatic(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMD
 
 static VMOpResult PutStatic(VMword* sp, uint8_t* pc, VMByteCodeFrame* frame, VMDataMember* field) {
   VMStatus status = 0;
-  VMObject* data = StaticDataFor(frame, field->GetDefinedIn(), &status);
+  VMObject* data = StaticDataFor(frame, pc, field->GetDefinedIn(), &status);
   if (data == NULL) return FailResolve(frame, pc, 3, status);
   uint32_t slot = (uint32_t)field->GetIndex();
   if (field->GetClass()->GetIsTwoEntries()) {
@@ -413,13 +450,13 @@ VM_OPDEF(Op_new) {
   frame->stack = sp;
   frame->codePointer = pc;
   VMStatus status;
-  VMLoadableOrArrayClass* c = ResolveClass(frame, U16(pc + 1), true, &status);
+  VMLoadableOrArrayClass* c = ResolveClassToCreate(frame, pc, &status);
   if (c == NULL) return FailResolve(frame, pc, 3, status);
   if (!c->GetIsLoadable()) return Fail(frame, pc, 3, VMStatus_InstantiationError);
   VMLoadableClass* cls = (VMLoadableClass*)c;
   if (cls->GetIsInterface() || cls->GetIsAbstract()) return Fail(frame, pc, 3, VMStatus_InstantiationError);
   // Resolution initialised the class; that this machine has its data is checked too.
-  if (StaticDataFor(frame, cls, &status) == NULL) return FailResolve(frame, pc, 3, status);
+  if (StaticDataFor(frame, pc, cls, &status) == NULL) return FailResolve(frame, pc, 3, status);
   VMObject* object = VMObject::CreateInstance(frame->thread->GetVM()->GetHeap(), cls, jallocCollectAndRetry);
   if (object == NULL) return Fail(frame, pc, 3, VMStatus_OutOfMemoryError);
   sp[0] = (VMword)object;
@@ -682,7 +719,7 @@ VM_OPDEF(Op_invokestatic) {
   VMMethod* caller = frame->method;
   if (callee->GetDefinedIn() != caller->GetDefinedIn() || !caller->GetIsStatic() ||
       (flags & VMMember::IsSynchronizedFlag)) {
-    data = StaticDataFor(frame, callee->GetDefinedIn(), &status);
+    data = StaticDataFor(frame, pc, callee->GetDefinedIn(), &status);
     if (data == NULL) return FailResolve(frame, pc, 3, status);
   }
   uint32_t paramBytes = callee->GetParameterBytes();

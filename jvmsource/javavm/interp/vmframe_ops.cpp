@@ -30,11 +30,7 @@ VMOpResult FailResolve(VMByteCodeFrame* frame, uint8_t* pc, uint32_t length, VMS
   return Fail(frame, pc, length, status);
 }
 
-/* A poll that returned after the host moved the machine: the handler's registers, the
-   frame included, name old copies. The thread's record is found again through its env,
-   and the Execute that owns the current frame starts over from the frame, whose words
-   the relocation rewrote (its branch is taken again, polling once more). */
-[[noreturn]] static void ResumeAfterRelocation() {
+[[noreturn]] void ResumeAfterRelocation() {
   VMFrame* current = VMThread::Current()->GetFrame();
   longjmp(*current->GetOwner()->firstJmpBuf, 1);
 }

@@ -4,10 +4,20 @@
 public class AttachedAgain extends Thread {
     static native int again();
 
+    /* Milliseconds the thread sleeps after its native has returned. */
+    static int sleepAfter;
+
     public int result = -5;
 
     public void run() {
         result = again();
+        if (sleepAfter > 0) {
+            try {
+                Thread.sleep(sleepAfter);
+            } catch (InterruptedException e) {
+                result = -6;
+            }
+        }
     }
 
     /* Starts one, waits for it, and gives what its native answered. */
