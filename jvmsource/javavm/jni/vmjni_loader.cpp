@@ -232,11 +232,10 @@ static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
   return true;
 }
 
-JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) {
-  VMNameSpace* ns = NameSpaceOf(env);
-  VMClassLoader* l = LoaderOf(env, loader);
-  // The system loader holds java/lang/Object and every class the name space runs on.
-  if (ns == NULL || l == NULL || l == ns->GetSystemClassLoader()) return;
+/* Set while a thread destroys a loader, whichever name space it is of. */
+static int destroying = 0;
+
+static void DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
   // A class freed under a live instance would be read through it by the next call on
   // the object, or by the collector: while anything uses them the loader stays, listed
   // under its id, for the host to drop again once it has let them go.
@@ -250,6 +249,21 @@ JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) 
   Purge(ns->GetJNIFieldIDArray(), l);
   VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite");
   l->Destroy(ns->GetHeap());
+}
+
+JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMClassLoader* l = LoaderOf(env, loader);
+  // The system loader holds java/lang/Object and every class the name space runs on.
+  if (ns == NULL || l == NULL || l == ns->GetSystemClassLoader()) return;
+  // One destroy at a time: a second one of the same loader would read it, after its
+  // waits, once the first had freed it, and two destroyers each stopping the machine the
+  // other runs in would wait for each other for good. The later one is refused, as a
+  // destroy of a loader in use is: the loader stays for the host to drop again.
+  int idle = 0;
+  if (!__atomic_compare_exchange_n(&destroying, &idle, 1, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) return;
+  DestroyReleased(ns, l);
+  __atomic_store_n(&destroying, 0, __ATOMIC_RELEASE);
 }
 
 JNIEXPORT jint HOSTCALL JNI_GetClassInfo(JNIHostFunctions* host, void* stream, char* nameBuffer,

@@ -1,0 +1,399 @@
+/* Loaders dropped from several threads at once (one loader from three threads, a loader
+   each from threads of two machines), and loaders with classes of every shape (no static
+   fields, an interface with constants, arrays of its classes) initialised in two
+   machines. Nothing the dropped loaders held may stay behind (class numbers, static
+   data), nothing may be freed twice or read once freed, no destroyer may wait for
+   another for good, and initialisers run once in each machine. The classes are written here: in each
+   package P, C<k> keeps an int and an int array in its statics and answers
+   v * 10000 + o[0], E has no static field, I is an interface with a constant and an
+   object made by its initialiser, and P/Count counts the initialisers that ran. */
+#include <sys/stat.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "classfile_support.h"
+#include "natives_support.h"
+#include "refhost.h"
+#include "safe_wait.h"
+#include "vmhandlearray.h"
+#include "vmjvm.h"
+#include "vmnamespace.h"
+#include "vmutils.h"
+
+using classfile_test::Bytes;
+using classfile_test::ClassBuilder;
+using natives_test::Machine;
+
+namespace {
+
+const int kClasses = 40;
+
+void Push2(Bytes& code, uint8_t op, uint16_t operand) {
+  code.push_back(op);
+  code.push_back((uint8_t)(operand >> 8));
+  code.push_back((uint8_t)operand);
+}
+
+/* Count.n++ for the package. */
+void CountOne(ClassBuilder& b, Bytes& code, const std::string& pkg) {
+  const uint16_t n = b.Ref(9, pkg + "/Count", "n", "I");
+  Push2(code, 0xB2, n);
+  code.insert(code.end(), {0x04, 0x60});
+  Push2(code, 0xB3, n);
+}
+
+/* P/C<k>: v = 1000 + k, Count.n++, o = new int[] { k }. */
+void WriteStaticsClass(const std::string& dir, const std::string& pkg, int k) {
+  ClassBuilder b;
+  const std::string name = pkg + "/C" + std::to_string(k);
+  b.thisClass = b.Class(name);
+  b.superClass = b.Class("java/lang/Object");
+  b.AddField(0x0009, "v", "I");
+  b.AddField(0x0009, "o", "Ljava/lang/Object;");
+  const uint16_t v = b.Ref(9, name, "v", "I");
+  const uint16_t o = b.Ref(9, name, "o", "Ljava/lang/Object;");
+  const uint16_t ints = b.Class("[I");
+  Bytes init;
+  Push2(init, 0x11, (uint16_t)(1000 + k));
+  Push2(init, 0xB3, v);
+  CountOne(b, init, pkg);
+  init.insert(init.end(), {0x04, 0xBC, 0x0A, 0x59, 0x03});  // iconst_1 newarray int dup iconst_0
+  Push2(init, 0x11, (uint16_t)k);
+  init.push_back(0x4F);
+  Push2(init, 0xB3, o);
+  init.push_back(0xB1);
+  b.AddMethod(0x0008, "<clinit>", "()V", {b.CodeAttribute(4, 0, init)});
+  Bytes get;
+  Push2(get, 0xB2, v);
+  Push2(get, 0x11, 10000);
+  get.push_back(0x68);
+  Push2(get, 0xB2, o);
+  Push2(get, 0xC0, ints);
+  get.insert(get.end(), {0x03, 0x2E, 0x60, 0xAC});
+  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(3, 0, get)});
+  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
+}
+
+/* P/E: no static field; its initialiser counts, get answers 77. */
+void WriteEmpty(const std::string& dir, const std::string& pkg) {
+  ClassBuilder b;
+  const std::string name = pkg + "/E";
+  b.thisClass = b.Class(name);
+  b.superClass = b.Class("java/lang/Object");
+  Bytes init;
+  CountOne(b, init, pkg);
+  init.push_back(0xB1);
+  b.AddMethod(0x0008, "<clinit>", "()V", {b.CodeAttribute(2, 0, init)});
+  Bytes get;
+  Push2(get, 0x10 + 1, 77);  // sipush 77
+  get.push_back(0xAC);
+  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(1, 0, get)});
+  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
+}
+
+/* P/I: interface, K = 55 as a constant, A = new int[] { 5 } made by its initialiser,
+   which counts; P/J implements it and answers K * 100 + A[0] through I's fields. */
+void WriteInterface(const std::string& dir, const std::string& pkg) {
+  {
+    ClassBuilder b;
+    const std::string name = pkg + "/I";
+    b.access = 0x0601;
+    b.thisClass = b.Class(name);
+    b.superClass = b.Class("java/lang/Object");
+    const uint16_t constantValue = b.Utf8("ConstantValue");
+    Bytes value;
+    const uint16_t fiftyFive = b.Integer(55);
+    value.push_back((uint8_t)(fiftyFive >> 8));
+    value.push_back((uint8_t)fiftyFive);
+    b.AddField(0x0019, "K", "I", {{constantValue, value}});
+    b.AddField(0x0019, "A", "[I");
+    Bytes init;
+    CountOne(b, init, pkg);
+    init.insert(init.end(), {0x04, 0xBC, 0x0A, 0x59, 0x03, 0x08, 0x4F});  // new int[]{5}
+    Push2(init, 0xB3, b.Ref(9, name, "A", "[I"));
+    init.push_back(0xB1);
+    b.AddMethod(0x0008, "<clinit>", "()V", {b.CodeAttribute(4, 0, init)});
+    ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
+  }
+  ClassBuilder b;
+  const std::string name = pkg + "/J";
+  b.thisClass = b.Class(name);
+  b.superClass = b.Class("java/lang/Object");
+  b.interfaces.push_back(b.Class(pkg + "/I"));
+  Bytes get;
+  Push2(get, 0xB2, b.Ref(9, pkg + "/I", "K", "I"));
+  Push2(get, 0x11, 100);
+  get.push_back(0x68);
+  Push2(get, 0xB2, b.Ref(9, pkg + "/I", "A", "[I"));
+  get.insert(get.end(), {0x03, 0x2E, 0x60, 0xAC});
+  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(3, 0, get)});
+  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
+}
+
+void WriteCount(const std::string& dir, const std::string& pkg) {
+  ClassBuilder b;
+  const std::string name = pkg + "/Count";
+  b.thisClass = b.Class(name);
+  b.superClass = b.Class("java/lang/Object");
+  b.AddField(0x0009, "n", "I");
+  Bytes get;
+  Push2(get, 0xB2, b.Ref(9, name, "n", "I"));
+  get.push_back(0xAC);
+  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(1, 0, get)});
+  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
+}
+
+int Kept(int k) { return (1000 + k) * 10000 + k; }
+
+/* P/<name>.get() in the loader; -1 when the class is not found, -3 when get threw. */
+int Answer(JNIEnv* env, const std::string& name, void* loader) {
+  jclass c = env->functions->FindClassInLoaderId(env, name.c_str(), loader);
+  if (c == nullptr) {
+    env->functions->ExceptionClear(env);
+    return -1;
+  }
+  jmethodID get = env->functions->GetStaticMethodID(env, c, "get", "()I");
+  int v = get != nullptr ? env->functions->CallStaticIntMethod(env, c, get) : -2;
+  if (env->functions->ExceptionCheck(env)) {
+    env->functions->ExceptionClear(env);
+    v = -3;
+  }
+  env->functions->DeleteLocalRef(env, c);
+  return v;
+}
+
+/* Every class of the package answered (and so initialised) in the env's machine; the
+   count of wrong answers. Arrays of C0, one and two deep, are made and let go. */
+int UseAll(JNIEnv* env, void* loader) {
+  int wrong = 0;
+  for (int k = 0; k < kClasses; k++) wrong += Answer(env, "cz/C" + std::to_string(k), loader) != Kept(k);
+  wrong += Answer(env, "cz/E", loader) != 77;
+  wrong += Answer(env, "cz/J", loader) != 5505;
+  // Made from the element class: a name of an array is looked up in the thread's
+  // current loader, not in the one given.
+  jclass c0 = env->functions->FindClassInLoaderId(env, "cz/C0", loader);
+  jobjectArray a = c0 != nullptr ? env->functions->NewObjectArray(env, 3, c0, nullptr) : nullptr;
+  jclass one = a != nullptr ? env->functions->GetObjectClass(env, a) : nullptr;
+  jobjectArray d = one != nullptr ? env->functions->NewObjectArray(env, 2, one, a) : nullptr;
+  if (d == nullptr) wrong++;
+  env->functions->ExceptionClear(env);
+  for (jobject ref : {(jobject)c0, (jobject)a, (jobject)one, (jobject)d})
+    if (ref != nullptr) env->functions->DeleteLocalRef(env, ref);
+  return wrong;
+}
+
+/* Initialisers the package's classes ran in the env's machine for the loader. */
+int Initialisers(JNIEnv* env, void* loader) { return Answer(env, "cz/Count", loader); }
+const int kInitialisers = kClasses + 2;  // C*, E and I
+
+/* Class numbers in use in the name space. */
+uint32_t NumbersInUse(VMNameSpace* ns) {
+  uint32_t used = 0;
+  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - test")) return 0;
+  VMClassHandleArray* classes = ns->GetClasses();
+  for (uint32_t i = 1; classes != nullptr && i < classes->GetCount(); i++) used += classes->Get(i) != nullptr;
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - test");
+  return used;
+}
+
+class LoaderStaticsAttackTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = classfile_test::TempDir("loaderattack");
+    ASSERT_EQ(0, mkdir((dir + "/cz").c_str(), 0777));
+    WriteCount(dir, "cz");
+    WriteEmpty(dir, "cz");
+    WriteInterface(dir, "cz");
+    for (int k = 0; k < kClasses; k++) WriteStaticsClass(dir, "cz", k);
+  }
+  static void TearDownTestSuite() { classfile_test::RemoveTree(dir); }
+
+  void SetUp() override {
+    ASSERT_TRUE(m.Create(1, "reflect"));
+    fatal = refhost::FatalExitCount();
+    JNICreateArgs args;
+    JNI_GetDefaultJavaVMInitArgs(&args);
+    args.host = refhost::Functions();
+    args.shareNameSpaceOf = m.jvm;
+    JNIEnv* secondEnv = nullptr;
+    ASSERT_EQ(0, JNI_CreateJavaVM(&second, &secondEnv, &args));
+    ASSERT_EQ(0, second->functions->DetachCurrentThread(second));
+    refhost::Functions()->AttachThreadEnv(m.jvm, m.env);
+    refhost::Functions()->SetCurrentEnv(m.env);
+  }
+  void TearDown() override {
+    if (second != nullptr) {
+      std::thread end([&] {
+        JNIEnv* env = nullptr;
+        ASSERT_EQ(0, second->functions->AttachCurrentThread(second, &env, nullptr));
+        EXPECT_EQ(0, second->functions->DestroyJavaVM(second));
+      });
+      JoinOutside(end);
+    }
+    refhost::ResetHooks();
+    m.Destroy();
+  }
+
+  void* NewLoader() {
+    void* id = (void*)(uintptr_t)(0x6e000 + nextLoader++);
+    refhost::SetClassPath(id, dir);
+    return id;
+  }
+  /* Runs body on a thread attached to the second machine, this one waiting outside. */
+  template <class Body>
+  void OnSecond(Body body) {
+    std::thread t([&] {
+      JNIEnv* env = nullptr;
+      ASSERT_EQ(0, second->functions->AttachCurrentThread(second, &env, nullptr));
+      body(env);
+      second->functions->DetachCurrentThread(second);
+    });
+    JoinOutside(t);
+  }
+  void Drop(void* loader) {
+    for (int attempt = 0; attempt < 1000 && JNI_FindClassLoaderLite(m.env, loader) != nullptr; attempt++) {
+      if (attempt > 0) WhileOutside([] { std::this_thread::yield(); });
+      JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, loader));
+    }
+    EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, loader)) << "a loader nothing uses stayed";
+  }
+  void CollectBoth() {
+    m.vm->GarbageCollect(false);
+    OnSecond([&](JNIEnv*) { second->vm->GarbageCollect(false); });
+  }
+
+  static std::string dir;
+  static int nextLoader;
+  Machine m;
+  JavaVM* second = nullptr;
+  int fatal = 0;
+};
+
+std::string LoaderStaticsAttackTest::dir;
+int LoaderStaticsAttackTest::nextLoader = 0;
+
+/* Loaders whose classes (with statics, without any, an interface with constants, arrays
+   of C0 one and two deep) are used in both machines are dropped round after round:
+   the class numbers in use and the blocks of both machines' heaps come back to where
+   they stood after the first round, and a fresh loader's classes, given the freed
+   numbers, start empty and run each initialiser once in each machine. */
+TEST_F(LoaderStaticsAttackTest, LoadersOfEveryShapeUsedInTwoMachinesLeaveNothingBehind) {
+  const int rounds = refhost::CollectionStress() != 0 ? 3 : 6;
+  uint32_t numbers = 0, blocks = 0, secondBlocks = 0;
+  for (int round = 0; round < rounds && !HasFailure(); round++) {
+    void* loader = NewLoader();
+    EXPECT_EQ(0, UseAll(m.env, loader)) << "round " << round;
+    EXPECT_EQ(kInitialisers, Initialisers(m.env, loader)) << "round " << round;
+    OnSecond([&](JNIEnv* env) {
+      EXPECT_EQ(0, UseAll(env, loader)) << "round " << round;
+      EXPECT_EQ(kInitialisers, Initialisers(env, loader)) << "round " << round;
+    });
+    // A second pass finds everything initialised: no initialiser runs again.
+    EXPECT_EQ(0, UseAll(m.env, loader)) << "round " << round;
+    EXPECT_EQ(kInitialisers, Initialisers(m.env, loader)) << "round " << round;
+    Drop(loader);
+    CollectBoth();
+    ASSERT_EQ(fatal, refhost::FatalExitCount()) << "round " << round << ": " << refhost::LastFatalExitText();
+    uint32_t nowBlocks = 0;
+    OnSecond([&](JNIEnv*) { nowBlocks = refhost::BlocksInUse(second->vm->GetHeap()); });
+    if (round == 1) {
+      numbers = NumbersInUse(m.ns);
+      blocks = refhost::BlocksInUse(m.vm->GetHeap());
+      secondBlocks = nowBlocks;
+    } else if (round > 1) {
+      EXPECT_EQ(numbers, NumbersInUse(m.ns)) << "round " << round << ": class numbers kept by dropped loaders";
+      EXPECT_EQ(blocks, refhost::BlocksInUse(m.vm->GetHeap())) << "round " << round;
+      EXPECT_EQ(secondBlocks, nowBlocks) << "round " << round;
+    }
+  }
+}
+
+/* Two threads of the machine, and one of the other, drop the same loader at once, each
+   through a reference it took before either began. The loader goes once: no block is
+   freed twice or read after it was freed (the sanitizer build, poisoned blocks), and a
+   loader made next answers its classes whole. */
+TEST_F(LoaderStaticsAttackTest, ALoaderDroppedByThreeThreadsAtOnceGoesOnce) {
+  const int rounds = refhost::CollectionStress() != 0 ? 4 : 30;
+  for (int round = 0; round < rounds && !HasFailure(); round++) {
+    void* loader = NewLoader();
+    ASSERT_EQ(0, UseAll(m.env, loader));
+    OnSecond([&](JNIEnv* env) { ASSERT_EQ(0, UseAll(env, loader)); });
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> droppers;
+    for (int t = 0; t < 3; t++) {
+      JavaVM* jvm = t == 2 ? second : m.jvm;
+      droppers.emplace_back([&, jvm] {
+        JNIEnv* env = nullptr;
+        if (jvm->functions->AttachCurrentThread(jvm, &env, nullptr) != 0) return;
+        jobject ref = JNI_FindClassLoaderLite(env, loader);
+        ready++;
+        WhileOutside([&] {
+          while (!go.load()) std::this_thread::yield();
+        });
+        if (ref != nullptr) JNI_DestroyClassLoaderLite(env, ref);
+        jvm->functions->DetachCurrentThread(jvm);
+      });
+    }
+    WhileOutside([&] {
+      while (ready.load() < 3) std::this_thread::yield();
+    });
+    go.store(true);
+    JoinOutside(droppers);
+    Drop(loader);
+    CollectBoth();
+    ASSERT_EQ(fatal, refhost::FatalExitCount()) << "round " << round << ": " << refhost::LastFatalExitText();
+    void* next = NewLoader();
+    EXPECT_EQ(0, UseAll(m.env, next)) << "round " << round;
+    EXPECT_EQ(kInitialisers, Initialisers(m.env, next)) << "round " << round;
+    Drop(next);
+  }
+}
+
+/* A thread of each machine drops a loader of its own at the same time, and again until
+   it is gone: each destroy stops the other machine, whose thread runs on in its own
+   destroy. Both loaders go, and neither thread waits for the other for good. */
+TEST_F(LoaderStaticsAttackTest, ThreadsOfTwoMachinesDropTheirOwnLoadersAtOnce) {
+  const int rounds = refhost::CollectionStress() != 0 ? 4 : 30;
+  for (int round = 0; round < rounds && !HasFailure(); round++) {
+    void* loaders[2] = {NewLoader(), NewLoader()};
+    ASSERT_EQ(0, UseAll(m.env, loaders[0]));
+    OnSecond([&](JNIEnv* env) { ASSERT_EQ(0, UseAll(env, loaders[1])); });
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::vector<bool> gone(2, false);
+    std::vector<std::thread> droppers;
+    for (int t = 0; t < 2; t++) {
+      JavaVM* jvm = t == 1 ? second : m.jvm;
+      droppers.emplace_back([&, t, jvm] {
+        JNIEnv* env = nullptr;
+        if (jvm->functions->AttachCurrentThread(jvm, &env, nullptr) != 0) return;
+        ready++;
+        WhileOutside([&] {
+          while (!go.load()) std::this_thread::yield();
+        });
+        for (int attempt = 0; attempt < 1000 && JNI_FindClassLoaderLite(env, loaders[t]) != nullptr; attempt++) {
+          if (attempt > 0) WhileOutside([] { std::this_thread::yield(); });
+          JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, loaders[t]));
+        }
+        gone[t] = JNI_FindClassLoaderLite(env, loaders[t]) == nullptr;
+        jvm->functions->DetachCurrentThread(jvm);
+      });
+    }
+    WhileOutside([&] {
+      while (ready.load() < 2) std::this_thread::yield();
+    });
+    go.store(true);
+    JoinOutside(droppers);
+    EXPECT_TRUE(gone[0] && gone[1]) << "round " << round << ": a loader nothing uses stayed";
+    CollectBoth();
+    ASSERT_EQ(fatal, refhost::FatalExitCount()) << "round " << round << ": " << refhost::LastFatalExitText();
+  }
+}
+
+}  // namespace
