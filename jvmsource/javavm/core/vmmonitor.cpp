@@ -244,10 +244,14 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind, JNIEnv* env,
   // An interrupter sets the flag and posts BlockedOn holding the thread's mutex, so
   // either it sees the event here or this test sees its flag. The mutex is a leaf held
   // for a few instructions: taken raw, it does not count as a hold of this thread.
+  // Declared (a safe region around DoWait), the thread may have blocked for the queue's
+  // lock or its own while the host moved the machine: its record is read again after each.
   VMStatus status = VMStatus_OK;
+  if (env != NULL) thread = env->thread;
   void* threadMutex = thread->GetMutex();
   if (interruptible) {
     host->MutexLock(threadMutex);
+    if (env != NULL) thread = env->thread;
     if (thread->GetInterrupted()) {
       status = VMStatus_InterruptedException;
       thread->ClearInterrupted();
@@ -284,10 +288,14 @@ VMStatus VMMonitor::Wait(jlong ms, VMThread* thread, WaitKind kind, JNIEnv* env,
   if (interruptible) {
     // After this no interrupter can post for this wait any more.
     host->MutexLock(threadMutex);
+    if (env != NULL) thread = env->thread;
     thread->SetBlockedOn(NULL);
     host->MutexUnlock(threadMutex);
   }
   bool notified = self->Settle(&record);
+  // Still declared (a Java wait's mark is cleared only below): the queue's lock may have
+  // let the host move the machine.
+  if (env != NULL) thread = env->thread;
   // Whatever happened, the thread runs again from here on and holds what it held.
   if (kind == JavaKind) thread->ClearSafeToGC();
   VMStatus retaken = self->RetakeLevels(levels);

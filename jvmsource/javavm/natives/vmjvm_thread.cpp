@@ -409,10 +409,12 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
     jint waited = 1;
     // A sleeper touches no object: collections go on without waiting for its step's end,
     // and the host may move the machine meanwhile, this record with it: it is read again
-    // through the env after each wait.
+    // through the env after each wait, the waits for its mutex (an interrupter's hold)
+    // among them.
     VMThread* thread = env->thread;
     VM::EnterSafeRegion(thread);
     if (event != NULL && VMUtils::MutexLock(thread->GetMutex())) {
+      thread = env->thread;
       // Published under the thread's mutex, as an interrupter reads it: either the
       // interrupter sees the event, or the flag is seen here before the wait.
       const bool interrupted = thread->GetInterrupted();
@@ -422,6 +424,7 @@ void JNICALL JVM_Sleep(JNIEnv* env, jclass, jlong millis) {
         waited = host->EventWait(event, step);
         thread = env->thread;
         VMUtils::MutexLock(thread->GetMutex());
+        thread = env->thread;
         thread->SetBlockedOn(NULL);
         VMUtils::MutexUnlock(thread->GetMutex());
       } else {
