@@ -238,11 +238,22 @@ void VM::LeaveInitializer() {
   if (tInitializers != 0) tInitializers--;
 }
 
+/* A block of process memory the calling host thread reads into during its host wait,
+   which the code after the wait would have given back. */
+static thread_local void* tWaitBlock = NULL;
+
+void VM::SetHostWaitBlock(void* block) { tWaitBlock = block; }
+
 /* A thread whose machine ended while it waited in the host: it holds nothing of the
    machine and must read nothing of it (nor return into frames that named it), so it
-   stays here for the rest of the process. */
+   stays here for the rest of the process, giving back first the one block of process
+   memory its wait read into (the host call has returned: nothing writes it any more). */
 __attribute__((noreturn)) static void ParkForGood() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  if (tWaitBlock != NULL) {
+    host->HeapFree(NULL, tWaitBlock);
+    tWaitBlock = NULL;
+  }
   for (;;) host->Sleep(1000000000);
 }
 

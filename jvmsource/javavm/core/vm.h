@@ -130,6 +130,9 @@ class VM : public VMInternalObject {
   static void EnterHostWait(VMThread* thread);
   static void LeaveHostWait(VMThread* thread);
   static void LeaveHostWait(JNIEnv* env);
+  /* Names a block of process memory (or NULL) that the calling thread's next host waits
+     read into: a thread let go gives it back before it parks. */
+  static void SetHostWaitBlock(void* block);
   /* Marks the calling host thread, just attached to run a Thread this machine started, as
      the machine's own, until it attaches to or detaches from any machine. */
   void MarkStartedThread();

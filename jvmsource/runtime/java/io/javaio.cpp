@@ -272,7 +272,7 @@ __attribute__((noinline)) jint ReadFilled(JNIEnv* env, JNIHostFileSystem* fs, ji
    stack: a host thread attached with a small stack reads a pipe as deep in its calls as
    it reads a file. Process memory, not the machine's heap, since the host call may outlast
    the machine or see it moved; freed before anything that may throw. A thread let go in
-   the call parks for good with the block in this frame, as it would keep its stack. When
+   the call gives the block back as it parks for good (SetHostWaitBlock). When
    no such block can be had, the read takes one chunk through the stack instead. */
 __attribute__((noinline)) jint ReadOnce(JNIEnv* env, JNIHostFileSystem* fs, jint handle, jobject b, jint off,
                                         jint len) {
@@ -280,7 +280,9 @@ __attribute__((noinline)) jint ReadOnce(JNIEnv* env, JNIHostFileSystem* fs, jint
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   char* bounce = (char*)host->HeapAlloc(NULL, asked, jallocFailFast);
   if (bounce == NULL) return ReadFilled(env, fs, handle, b, off, (jint)ChunkOf(len));
+  VM::SetHostWaitBlock(bounce);
   jint n = BlockingRead(env, fs, handle, bounce, (jint)asked);
+  VM::SetHostWaitBlock(NULL);
   bool answered = n >= 0 && (uint32_t)n <= asked;
   if (answered && n > 0) Scatter(ByteArrayOf(env, b), (uint32_t)off, bounce, (uint32_t)n);
   host->HeapFree(NULL, bounce);
