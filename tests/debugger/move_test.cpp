@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "debug_client.h"
 #include "refhost.h"
@@ -217,6 +218,158 @@ TEST(MoveTest, AClientPointerTranslatedByTheHostServesAndDetachesAfterAMove) {
   std::thread leaver([&] { JNI_DebugDetach(translated); });
   JoinOutside(leaver);
   EXPECT_EQ(nullptr, jvm->vm->GetDebugger());
+  refhost::Functions()->SetCurrentEnv(env);
+  EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
+  refhost::ResetHooks();
+}
+
+}  // namespace
+
+namespace {
+
+/* ---- a reporter held with the event lock until a second one comes for it ---- */
+
+jboolean(HOSTCALL* gRealMutexLock)(void*) = nullptr;
+void* gEventLock = nullptr;
+thread_local bool tlsReporter = false;
+std::atomic<int> gReporters{0};
+
+/* The first reporter to take the agent's event lock keeps it (up to 10 s) until a second
+   reporter asks for it, so that the second waits for the first's event to end. */
+jboolean HOSTCALL HeldEventLock(void* m) {
+  if (!tlsReporter || m != gEventLock) return gRealMutexLock(m);
+  if (++gReporters == 1) {
+    jboolean had = gRealMutexLock(m);
+    for (int i = 0; i < 10000 && gReporters.load() < 2; i++) usleep(1000);
+    return had;
+  }
+  return gRealMutexLock(m);
+}
+
+/* The client's view of the stopped thread: at pc 0 of run (its arrival) or of sum, which
+   run called. Answers the method's name. */
+std::string StoppedAt(Client& c, int round) {
+  int32_t frame = c.ThreadFrame(c.ThreadCurrent());
+  EXPECT_NE(0, frame) << "round " << round;
+  if (frame == 0) return "";
+  std::string name = c.MethodName(c.FrameMethod(frame));
+  EXPECT_EQ(0, c.FramePC(frame)) << "round " << round << " in " << name;
+  if (name == "sum") {
+    int32_t caller = c.FrameCaller(frame);
+    EXPECT_NE(0, caller) << "round " << round;
+    if (caller != 0) {
+      EXPECT_EQ("run", c.MethodName(c.FrameMethod(caller))) << "round " << round;
+    }
+  } else {
+    EXPECT_EQ("run", name) << "round " << round;
+  }
+  return name;
+}
+
+/* Two threads reach a breakpoint together: the first's event is stored, and the second
+   waits declared for the event lock while the client looks at the first and the host
+   moves every block of the machine, the agent, both records and their frames included.
+   Then the first is let go, and the second's event shows its own frame on the moved
+   machine. Three rounds. (The second reporter went on with the agent, the machine and
+   the frame of the old copy: SIGSEGV at 0xdddddddd, use-after-poison in the sanitizer
+   build.) */
+TEST(MoveTest, ASecondReporterWaitingForTheEventLockReportsOnTheMovedMachine) {
+  Watchdog dog(300);
+  JavaVM* jvm = nullptr;
+  JNIEnv* env = nullptr;
+  ASSERT_TRUE(CreateMachine("reloc4", &jvm, &env));
+  jclass target = (jclass)env->functions->NewGlobalRef(env, env->functions->FindClass(env, "dbgtest/Target"));
+  ASSERT_NE(nullptr, target);
+  void* agent = JNI_DebugAttach("reloc4");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  VMMethod* sum = vmjni::UnHandleMethod(env, env->functions->GetStaticMethodID(env, target, "sum", "(I)I"));
+  ASSERT_NE(nullptr, sum);
+  {
+    VMDebuggerCall call;
+    ASSERT_TRUE(call.Begin(agent, true));
+    EXPECT_TRUE(((VMDebugger*)agent)->BreakSet(sum, 0));
+    call.End();
+  }
+  JNIHostFunctions* host = refhost::Functions();
+  gRealMutexLock = host->MutexLock;
+  gEventLock = ((VMDebugger*)agent)->GetAddEventMutex();
+  host->MutexLock = HeldEventLock;
+  for (int round = 0; round < 3; round++) {
+    gReporters = 0;
+    std::atomic<bool> firstSeen{false};
+    std::atomic<bool> go{false};
+    std::atomic<void*> current{agent};
+    // A new thread stops on arrival (run at pc 0), then at the breakpoint.
+    std::atomic<int> sums{0};
+    std::atomic<int> ended{0};
+    std::thread client([&] {
+      int breakpoints = 0;
+      for (;;) {
+        Client c(breakpoints == 0 ? agent : current.load());
+        int32_t kind = c.EventPending(false);
+        if (kind == 0) {
+          if (ended.load() == 2) break;
+          usleep(1000);
+          continue;
+        }
+        if (kind == VMDebugger::EventClassLoad) {
+          c.EventRemove();
+          continue;
+        }
+        ASSERT_EQ(VMDebugger::EventBreakpoint, kind) << "round " << round;
+        if (++breakpoints == 1) {
+          (void)StoppedAt(c, round);
+          firstSeen = true;
+          while (!go.load()) usleep(1000);
+        }
+        Client moved(current.load());
+        std::string at = StoppedAt(moved, round);
+        if (at == "sum") sums++;
+        moved.EventRemove();
+      }
+    });
+    std::vector<std::thread> reporters;
+    for (int i = 0; i < 2; i++) {
+      reporters.emplace_back([&] {
+        JNIEnv* own = nullptr;
+        ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+        tlsReporter = true;
+        jmethodID run = own->functions->GetStaticMethodID(own, target, "run", "()I");
+        EXPECT_EQ(45, own->functions->CallStaticIntMethod(own, target, run));
+        EXPECT_FALSE(own->functions->ExceptionCheck(own));
+        tlsReporter = false;
+        EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+        ended++;
+      });
+    }
+    bool waiting = false;
+    WhileOutside([&] {
+      for (int i = 0; i < 20000 && !waiting; i++) {
+        waiting = firstSeen.load() && gReporters.load() == 2;
+        usleep(1000);
+      }
+      // The second reporter blocks on the lock.
+      usleep(50 * 1000);
+    });
+    ASSERT_TRUE(waiting) << "round " << round << ": no second reporter waited for the event lock";
+    HHeap* heap = jvm->vm->GetHeap();
+    EXPECT_GT(refhost::RelocateHeap(heap), 20u);
+    refhost::ForEachRelocated(heap, RelocMoveBlock, heap);
+    JNI_RelocationDone(jvm, heap, RelocMoveWord);
+    refhost::FinishRelocation(heap);
+    current = jvm->vm->GetDebugger();
+    ASSERT_NE(agent, current.load()) << "the agent did not move";
+    agent = current.load();
+    go = true;
+    JoinOutside(client);
+    JoinOutside(reporters);
+    // A thread stopped during a move takes its instruction up again, and may stop there
+    // once more.
+    EXPECT_GE(sums.load(), 2) << "round " << round;
+  }
+  host->MutexLock = gRealMutexLock;
+  JNI_DebugDetach(agent);
   refhost::Functions()->SetCurrentEnv(env);
   EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
   refhost::ResetHooks();

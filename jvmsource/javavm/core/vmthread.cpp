@@ -170,11 +170,22 @@ VMStatus VMThread::WaitForGC() {
 
 int VMThread::Yield() { return GetPollFunction()(); }
 
-jint HOSTCALL VMThread::yieldAndCheck() {
+int VMThread::YieldInPlace() {
+  JNIHostPollFn poll = GetPollFunction();
+  return poll == yieldAndCheck ? Serve<true>() : poll();
+}
+
+jint HOSTCALL VMThread::yieldAndCheck() { return Serve<false>(); }
+
+template <bool InPlace>
+jint VMThread::Serve() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   VMThread* t = Current();
   if (t == NULL) return host->YieldCheck();
+  // Left set, they keep the poll installed for the interpreter to serve.
+  const VMword kept = YieldToBeDebuggedFlag | YieldToPostSuspendFlag | YieldToJumpToDebugLoopFlag;
   VMword flags = t->GetFlags();
+  if (InPlace) flags &= ~kept;
 
   if (flags & YieldToBeDebuggedFlag) {
     VMDebugger::PauseThread();
@@ -227,6 +238,7 @@ jint HOSTCALL VMThread::yieldAndCheck() {
     // Only a posted exception that waits for a monitor enter to finish: keep polling.
     return 0;
   }
+  if (InPlace && (t->GetFlags() & kept)) return host->YieldCheck();
   t->SetPollFunction(host->YieldCheck);
   // A request set between the test above and the restore would otherwise sit unseen.
   if (t->GetFlags() & RequestFlags) t->SetPollFunction(yieldAndCheck);

@@ -143,6 +143,11 @@ class VMThread : public VMInternalObject {
   void Relocate(VMRelocateInfo* info);
   /* Calls the thread's poll function and returns its answer. */
   int Yield();
+  /* The poll of machine code that keeps raw pointers into the machine's heap across it
+     (a long native): it serves a collection, a posted exception and the host's stop,
+     which leave every block where it is, and leaves a suspension and a debugger's park,
+     during which the host may move the machine, to the interpreter's next poll. */
+  int YieldInPlace();
   bool GetIsDaemon();
   void SetJavaLangThreadAndName(VMJavaLangThread* thread);
   void Destroy(HHeap* heap);
@@ -261,6 +266,9 @@ class VMThread : public VMInternalObject {
   static jint HOSTCALL yieldAndCheck();
 
  private:
+  /* The poll's work for the calling thread; InPlace as YieldInPlace. */
+  template <bool InPlace>
+  static jint Serve();
   void SetWakeEvent(void* event) { SetScalar(WakeEventWord, (VMword)event); }
   uint64_t GetWide(uint32_t word) const { return GetScalar(word) | (uint64_t)GetScalar(word + 1) << 32; }
   void SetWide(uint32_t word, uint64_t value) {

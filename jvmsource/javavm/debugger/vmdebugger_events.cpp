@@ -39,11 +39,55 @@ uint32_t VMDebugger::FindLineNumber(VMMethod* method, uint32_t pc) {
 
 /* ---- the stored event ---- */
 
+namespace {
+
+/* How many callers below the thread's current frame the frame is; ~0u when it is not
+   on the thread's chain (or there is none). */
+uint32_t FrameDepth(VMThread* thread, VMFrame* frame) {
+  if (thread == NULL || frame == NULL) return ~0u;
+  uint32_t depth = 0;
+  for (VMFrame* f = thread->GetFrame(); f != NULL; f = f->caller, depth++) {
+    if (f == frame) return depth;
+  }
+  return ~0u;
+}
+
+/* The frame that many callers below the thread's current frame. */
+VMByteCodeFrame* FrameAtDepth(VMThread* thread, uint32_t depth) {
+  VMFrame* f = thread != NULL && depth != ~0u ? thread->GetFrame() : NULL;
+  for (; f != NULL && depth > 0; depth--) f = f->caller;
+  return (VMByteCodeFrame*)f;
+}
+
+}  // namespace
+
 void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame) {
   if (!GetIsConnected()) return;
   VMThread* me = VMThread::Current();
   // A client's own call never waits for the client: that would be a deadlock.
   if (me != NULL && me->GetServingDebugger()) return;
+  // The host may move the machine while this thread waits for the class's monitor below
+  // or for another reporter's event to end: the agent is then found again through the
+  // invocation record, the thread through its env and the frame by its place under the
+  // thread's current one (the object is a class, whose heap does not move).
+  VM* vm = GetVM();
+  JavaVM* record = vm->GetJVM();
+  JNIEnv* env = me != NULL ? me->GetEnv() : NULL;
+  const uint32_t depth = FrameDepth(me, frame);
+  const uint32_t movesBefore = VMFrame::GetRelocations();
+  VMDebugger* self = this;
+  // The host's mutex stays where it is, and names the agent.
+  void* lock = GetAddEventMutex();
+  // False when the agent has gone meanwhile.
+  auto refind = [&]() {
+    if (VMFrame::GetRelocations() == movesBefore) return true;
+    if (env != NULL) me = env->thread;
+    vm = record != NULL ? record->vm : NULL;
+    self = vm != NULL ? vm->GetDebugger() : NULL;
+    if (self == NULL || self->GetAddEventMutex() != lock) return false;
+    frame = FrameAtDepth(me, depth);
+    return true;
+  };
   // The client asks for the stopped method's lines and locals while this thread waits:
   // loaded now, under the class's monitor, they are there for it. Loaded by the
   // client, they would wait for a monitor a parked thread may hold.
@@ -51,35 +95,40 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
     VMStatus status = 0;
     (void)frame->method->GetLineNumbers(&status);
     (void)frame->method->GetLocalVariables(&status);
+    if (!refind()) return;
   }
   JNIHostFunctions* host = Host();
-  VM* vm = GetVM();
   if (me != NULL) me->SetPausedForDebugger();
   // A reporter stands still from here on: a collection asked meanwhile goes ahead.
   EnterWait(me);
-  VMUtils::MutexLock(GetAddEventMutex());
+  VMUtils::MutexLock(lock);
+  if (!refind()) {
+    // Detached meanwhile: nothing is stored, and nobody waits for this thread.
+    if (me != NULL) me->ClearPausedForDebugger();
+    VMUtils::MutexUnlock(lock);
+    LeaveWait(me);
+    return;
+  }
   // Decided under the lock under which a disconnection clears the flag and looks for a
   // stored event: either it finds this one and wakes this thread, or nothing is stored
   // and nobody is asked to park.
   bool stored = false;
-  VMUtils::MutexLock(GetClassLoadMutex());
-  if (GetIsConnected()) {
+  VMUtils::MutexLock(self->GetClassLoadMutex());
+  if (self->GetIsConnected()) {
     vm->PauseThreadsForDebugger(true);
     // A polling client never sees a new kind with an old object or frame.
-    SetCurrentFrame(frame);
-    SetEventData(object);
-    SetEventType(kind);
+    self->SetCurrentFrame(frame);
+    self->SetEventData(object);
+    self->SetEventType(kind);
     stored = true;
   }
-  VMUtils::MutexUnlock(GetClassLoadMutex());
+  VMUtils::MutexUnlock(self->GetClassLoadMutex());
   if (stored) {
-    host->EventPost(GetEventAdded());
+    host->EventPost(self->GetEventAdded());
     // The host may move the machine while this thread waits: the agent, the thread and
     // the machine are found again afterwards (the semaphore and the mutex are the
     // host's, and stay).
-    void* removed = GetEventRemoved();
-    void* lock = GetAddEventMutex();
-    VMDebugger* self = this;
+    void* removed = self->GetEventRemoved();
     // Removal clears the kind; a post banked by an earlier spare release or an old
     // connection's end leaves it set, and the wait goes on. Only this thread stores
     // events while it holds the lock, so a kind still set is this event's.
@@ -126,7 +175,7 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
     return;
   }
   if (me != NULL) me->ClearPausedForDebugger();
-  VMUtils::MutexUnlock(GetAddEventMutex());
+  VMUtils::MutexUnlock(lock);
   LeaveWait(me);
 }
 

@@ -16,14 +16,15 @@ using namespace bigint;
 
 namespace {
 
-/* The poll of a long computation: the thread's own poll function, which serves a
-   collection, a suspension or a posted exception. A nonzero answer stops the native;
-   a host's stop leaves nothing pending, so it becomes ThreadDeath as in interpreted
-   code. */
+/* The poll of a long computation, which holds its arrays (arguments and temporaries)
+   by their addresses: it serves a collection or a posted exception, and leaves a
+   suspension or a debugger's park, where the host may move the machine, to the poll
+   that follows the native's return. A nonzero answer stops the native; a host's stop
+   leaves nothing pending, so it becomes ThreadDeath as in interpreted code. */
 int PollThread(void* data) {
   JNIEnv* env = (JNIEnv*)data;
   VMThread* thread = env->thread;
-  if (thread == NULL || thread->Yield() == 0) return 0;
+  if (thread == NULL || thread->YieldInPlace() == 0) return 0;
   if (thread->GetException() == NULL) (void)VMJniThrowInternal(env, VMStatus_ThreadDeath, "");
   return 1;
 }

@@ -40,7 +40,9 @@ struct Context {
 
   /* Called once every PollSteps units of work (a unit is one pass over about 32 bytes
      or one word); a nonzero answer stops the computation. The answer's exception, if
-     any, is the poll's own business: the stop records status 1 (already thrown). */
+     any, is the poll's own business: the stop records status 1 (already thrown). The
+     routines keep the addresses of their arrays across it, so it must never stop the
+     thread where the host may move the machine (a suspension, a debugger's park). */
   int (*poll)(void* data) = NULL;
   void* pollData = NULL;
   uint32_t budget = PollSteps;
