@@ -186,48 +186,100 @@ static bool WhileStopped(LoaderSurvey* survey, void* (*step)(void*)) {
   VM::EnterSafeRegion(standing);
   survey->collected = false;
   (void)vm->CollectThen(false, step, survey, &survey->collected);
-  VM::LeaveSafeRegion(standing);
+  // The record is read again through the env: the region was declared.
+  VM::LeaveSafeRegion(standing != NULL ? attached->thread : NULL);
   return survey->collected;
+}
+
+/* What came of one step in one machine. */
+enum StepResult { StepDone, StepRefused, StepMachineGone };
+
+/* Runs step in the machine of a record found by MachinesOf. The machine is read from the
+   record now, not kept from an earlier step: between steps the destroying thread stands
+   in other machines' collections and declared sleeps, where the host may move this one
+   (every thread of it declared or stopped) or end it. While the step runs it counts as
+   an attach under way, which a destroy or abandon of the machine begun meanwhile waits
+   for before it frees anything. A machine no longer listed is gone with its slots and
+   threads; one whose end has begun may still run threads, but can no longer be kept
+   for the step: refused. */
+static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, void* (*step)(void*)) {
+  {
+    VMUtils::GlobalMutexGuard guard;
+    JavaVM* r = VMUtils::GetVMList();
+    while (r != NULL && r != record) r = r->next;
+    if (r == NULL || r->vm == NULL || r->nameSpace != ns) return StepMachineGone;
+    if (r->terminating != 0) return StepRefused;
+    r->attaching++;
+    survey->vm = r->vm;
+  }
+  const bool done = WhileStopped(survey, step);
+  survey->vm = NULL;
+  VMUtils::GlobalMutexGuard guard;
+  record->attaching--;
+  return done ? StepDone : StepRefused;
 }
 
 /* Whether anything of a machine still uses the loader's classes: an instance of one (or
    an array of them), a frame running one of their methods, or a word of an object or a
    frame naming the loader, one of them or a member of one. An object that died but
    whose finalizer just ran is freed only by the next collection, hence a second look.
-   A machine that could not be looked at counts as using them. */
-static bool MachineUses(VM* vm, VMClassLoader* loader) {
-  LoaderSurvey survey = {vm, loader, false, true};
+   A machine that could not be looked at counts as using them; one gone uses nothing. */
+static bool MachineUses(JavaVM* record, VMNameSpace* ns, VMClassLoader* loader) {
+  LoaderSurvey survey = {NULL, loader, false, true};
   for (int look = 0; look < 2 && survey.used; look++) {
     survey.used = false;
-    if (!WhileStopped(&survey, Survey)) survey.used = true;
+    StepResult result = StepIn(record, ns, &survey, Survey);
+    if (result == StepMachineGone) return false;
+    if (result == StepRefused) survey.used = true;
   }
   return survey.used;
 }
 
-/* The machines of the name space, listed first: collecting under the global mutex would
-   hold it through finalizers. 0 when there are more than fit. */
-static uint32_t MachinesOf(VMNameSpace* ns, VM** machines, uint32_t most) {
+/* The machines of the name space by their records, listed first: collecting under the
+   global mutex would hold it through finalizers. 0 when there are more than fit. */
+static uint32_t MachinesOf(VMNameSpace* ns, JavaVM** machines, uint32_t most) {
   VMUtils::GlobalMutexGuard guard;
   uint32_t count = 0;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
     if (r->vm == NULL || r->vm->GetNameSpace() != ns) continue;
     if (count == most) return 0;
-    machines[count++] = r->vm;
+    machines[count++] = r;
   }
   return count;
 }
 
+/* A short sleep of the calling thread, declared in the machine it runs in, its record
+   read through its env on each side (the host may move the machine meanwhile). */
+static void SleepDeclared(jlong ms) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  VM::EnterSafeRegion(VMThread::Current());
+  host->Sleep(ms);
+  VM::LeaveSafeRegion(VMThread::Current());
+}
+
+/* How often a machine's let-go step is tried before the destroy gives up on it. */
+static const int kLetGoTries = 20;
+
 /* True when no machine uses the loader's classes, and every machine's threads have let
-   go of their local references to them and its debuggers of their records of them. */
+   go of their local references to them, its debuggers of their records of them, and its
+   slots of their static data. Each machine's step is tried again when its threads could
+   not be stopped: by then the machines before it have given up the statics, which a
+   refusal would leave taken there, to be made anew by their initialisers at the next
+   use (every machine was just stopped for its survey, so a refusal is a passing one). */
 static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
-  VM* machines[64];
+  JavaVM* machines[64];
   uint32_t count = MachinesOf(ns, machines, 64);
   if (count == 0) return false;
   for (uint32_t i = 0; i < count; i++)
-    if (MachineUses(machines[i], loader)) return false;
+    if (MachineUses(machines[i], ns, loader)) return false;
   for (uint32_t i = 0; i < count; i++) {
-    LoaderSurvey survey = {machines[i], loader, false, true};
-    if (!WhileStopped(&survey, LetGo)) return false;
+    LoaderSurvey survey = {NULL, loader, false, true};
+    for (int tries = 1;; tries++) {
+      StepResult result = StepIn(machines[i], ns, &survey, LetGo);
+      if (result != StepRefused) break;
+      if (tries == kLetGoTries) return false;
+      SleepDeclared(1);
+    }
   }
   return true;
 }
