@@ -474,6 +474,65 @@ TEST_F(MovesAttack2Test, ASecondMachineRunsOnAndEndsWhileTheFirstMoves) {
   Destroy(vm);
 }
 
+/* A careless host while the machine moves: host threads attach again and again during a
+   destroy (refused once it has begun, or let in and detached twice), and one attached
+   thread destroys the machine too (refused, and detached by the refusal). The destroy
+   ends, every host thread gets out, rounds over. */
+TEST_F(MovesAttack2Test, AttachesDetachesTwiceAndASecondDestroyDuringADestroyWhileTheMachineMoves) {
+  Watchdog dog(120000, "a careless host during a destroy under moves");
+  uint32_t during = 0;
+  for (int round = 0; round < 6; round++) {
+    Counted counted;
+    JNIEnv* env = nullptr;
+    JavaVM* vm = Create(&env);
+    ASSERT_NE(nullptr, vm);
+    Call(env, "MovesAttack", "startWaiters", "(IZ)V", 8, true);
+    StartMover(vm);
+    std::atomic<bool> ended{false};
+    std::atomic<int> in{0}, refused{0}, second{-5};
+    std::vector<std::thread> hosts;
+    for (int i = 0; i < 4; i++) {
+      hosts.emplace_back([&] {
+        while (!ended.load()) {
+          Counted mine;
+          JNIEnv* own = nullptr;
+          if (VMJniInvoke::AttachCurrentThread(vm, &own, nullptr) != 0) {
+            refused++;
+            break;
+          }
+          in++;
+          PauseOutside(1);
+          VMJniInvoke::DetachCurrentThread(vm);
+          // Detached already: the second finds no env of the thread.
+          VMJniInvoke::DetachCurrentThread(vm);
+        }
+      });
+    }
+    std::thread destroyer2([&] {
+      Counted mine;
+      JNIEnv* own = nullptr;
+      if (VMJniInvoke::AttachCurrentThread(vm, &own, nullptr) != 0) return;
+      while (vm->terminating == 0) PauseOutside(1);
+      second = vm->functions->DestroyJavaVM(vm);
+    });
+    WhileOutside([&] {
+      while (in.load() < 8) host->Sleep(1);
+    });
+    uint32_t before = gMoves.load();
+    jint r = vm->functions->DestroyJavaVM(vm);
+    StopMover();
+    during += gMoves.load() - before;
+    ended = true;
+    for (std::thread& t : hosts) t.join();
+    destroyer2.join();
+    EXPECT_EQ(0, r) << "round " << round;
+    EXPECT_EQ(-1, second.load()) << "round " << round;
+    EXPECT_EQ(4, refused.load()) << "round " << round;
+  }
+  printf("moves made during the destroys: %u\n", during);
+  EXPECT_GT(during, 0u);
+}
+
 /* A native that attached its thread again, waited outside the machine (the host moved it)
    and goes on with the env it was called with, which the frames under it still run on:
    that env names the thread's record as it was before the move. */
