@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "machine_move.h"
 #include "refhost.h"
 #include "safe_wait.h"
 #include "vm.h"
@@ -15,19 +16,6 @@
 #include "vmthread.h"
 
 namespace {
-
-void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
-void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
-
-/* The host's relocation: every block of the machine's heap moved, every word rewritten. */
-uint32_t Move(JavaVM* vm) {
-  HHeap* heap = vm->heap;
-  uint32_t moved = refhost::RelocateHeap(heap);
-  refhost::ForEachRelocated(heap, MoveBlock, heap);
-  JNI_RelocationDone(vm, heap, MoveWord);
-  refhost::FinishRelocation(heap);
-  return moved;
-}
 
 class BigIntMovesTest : public ::testing::Test {
  protected:
@@ -121,7 +109,7 @@ TEST_F(BigIntMovesTest, ALongNativeSuspendedWhileTheHostMovesTheMachineAnswersRi
     });
     ASSERT_TRUE(suspended) << "round " << round << ": the worker never stood suspended";
     stood++;
-    for (int move = 0; move < 2; move++) EXPECT_GT(Move(jvm), 20u) << "round " << round;
+    for (int move = 0; move < 2; move++) EXPECT_GT(MoveMachine(jvm), 20u) << "round " << round;
     // Read through the env, which a move rewrites.
     if (fromJava)
       Call(env, "resumeWorker");

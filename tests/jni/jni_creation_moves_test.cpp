@@ -5,6 +5,7 @@
    threads blocked for good ends the process after saying so: nothing else can end its
    machine. */
 #include "jni_support.h"
+#include "machine_move.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -46,25 +47,6 @@ struct Watchdog {
     t.join();
   }
 };
-
-template <class Wait>
-void OutsideAs(JNIEnv* env, Wait wait) {
-  VM::EnterSafeRegion(env->thread);
-  wait();
-  VM::LeaveSafeRegion(env->thread);
-}
-
-/* The host's relocation: every block of the machine's heap moved, every word rewritten. */
-void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
-void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
-uint32_t Move(JavaVM* vm) {
-  HHeap* heap = vm->heap;
-  uint32_t moved = refhost::RelocateHeap(heap);
-  refhost::ForEachRelocated(heap, MoveBlock, heap);
-  JNI_RelocationDone(vm, heap, MoveWord);
-  refhost::FinishRelocation(heap);
-  return moved;
-}
 
 jsize Listed() {
   JavaVM* any = nullptr;
@@ -108,7 +90,7 @@ void HOSTCALL SleepInTheWait(jlong ms) {
     }
     if (listed != nullptr && gInTheWait.move) {
       VM* before = listed->vm;
-      gMoved = Move(listed);
+      gMoved = MoveMachine(listed);
       gObjectMoved = listed->vm != before;
     }
     JNI_DebugReleaseVM(nullptr);
@@ -219,7 +201,7 @@ jint HOSTCALL MovingPoll() {
     if (listed != nullptr && listed->vm != nullptr && !listed->vm->GetInitialized() &&
         listed->vm->GetSystemThreadGroup() != nullptr && gPollMovesLeft.load() > 0) {
       gPollMovesLeft--;
-      if (Move(listed) != 0) gPollMoves++;
+      if (MoveMachine(listed) != 0) gPollMoves++;
     }
     JNIEnv* env = refhost::Functions()->GetCurrentEnv();
     if (env != nullptr && env->thread != nullptr) *env->thread->GetPollCountdown() = 1;
@@ -438,8 +420,8 @@ TEST_F(CreationMovesTest, AClientCallWhoseBindWaitedGoesOnWithItsAgentWhereTheHo
     while (gHold.load() != 1) std::this_thread::sleep_for(Ms(1));
     HHeap* heap = vm->heap;
     moved = refhost::RelocateHeap(heap);
-    refhost::ForEachRelocated(heap, MoveBlock, heap);
-    JNI_RelocationDone(vm, heap, MoveWord);
+    refhost::ForEachRelocated(heap, machine_move::MoveBlock, heap);
+    JNI_RelocationDone(vm, heap, machine_move::MoveWord);
     refhost::RelocateWord(&agent, heap);  // the host translates what it holds
     refhost::FinishRelocation(heap);
     gHold = 2;

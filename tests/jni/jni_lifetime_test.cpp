@@ -4,6 +4,7 @@
    destroy waits while it moves. A case that finds threads blocked for good ends the
    process after saying so: nothing else can end their machine. */
 #include "jni_support.h"
+#include "machine_move.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -32,28 +33,6 @@ void Blocked(const char* what) {
   printf("BLOCKED: %s\n", what);
   fflush(stdout);
   _exit(1);
-}
-
-/* A wait of the calling thread declared in the machine of env, its record read through
-   the env on each side: the host may move the machine meanwhile. */
-template <class Wait>
-void OutsideAs(JNIEnv* env, Wait wait) {
-  VM::EnterSafeRegion(env->thread);
-  wait();
-  VM::LeaveSafeRegion(env->thread);
-}
-
-/* The host's relocation: every block of the machine's heap moved, every word rewritten. */
-void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
-void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
-
-uint32_t Move(JavaVM* vm) {
-  HHeap* heap = vm->heap;
-  uint32_t moved = refhost::RelocateHeap(heap);
-  refhost::ForEachRelocated(heap, MoveBlock, heap);
-  JNI_RelocationDone(vm, heap, MoveWord);
-  refhost::FinishRelocation(heap);
-  return moved;
 }
 
 /* The started threads of vm: every attached record but the calling thread's. */
@@ -459,7 +438,7 @@ TEST_F(LifetimeTest, StartedThreadsRunWaitAndEndAcrossMovesOfTheirMachine) {
     std::vector<VMThread*> started = StartedThreads(vm, env);
     ASSERT_EQ(3u, started.size());
     for (VMThread* t : started) ASSERT_TRUE(SuspendAtAPoll(env, t));
-    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    for (int move = 0; move < 2; move++) EXPECT_GT(MoveMachine(vm), 20u);
     for (VMThread* t : StartedThreads(vm, env)) t->Resume();
     // Each ends on its own once released.
     bool ended = false;
@@ -492,7 +471,7 @@ TEST_F(LifetimeTest, ThreadsInObjectWaitOrSleepWakeAndEndAcrossMovesOfTheirMachi
   for (int round = 0; round < 4; round++) {
     std::atomic<int> ended{0};
     std::vector<std::thread> hosts = StartWaiters(vm, env, ended);
-    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    for (int move = 0; move < 2; move++) EXPECT_GT(MoveMachine(vm), 20u);
     ASSERT_TRUE(WakeAndEnd(vm, env, hosts, ended, false)) << "round " << round << ": a waiter did not end after the move";
     CallStatic(env, "java/lang/System", "gc");
   }
@@ -527,7 +506,7 @@ TEST_F(LifetimeTest, ThreadsSuspendedAtThePollAfterTheirWaitEndAcrossMovesOfThei
           }))
         Blocked("the waiters woken did not stop at their polls");
     });
-    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    for (int move = 0; move < 2; move++) EXPECT_GT(MoveMachine(vm), 20u);
     for (VMThread* t : StartedThreads(vm, env)) t->Resume();
     ASSERT_TRUE(WakeAndEnd(vm, env, hosts, ended, true)) << "round " << round << ": a waiter did not end after the move";
     CallStatic(env, "java/lang/System", "gc");
@@ -555,7 +534,7 @@ TEST_F(LifetimeTest, ADaemonMovedBeforeItsReadIsLetGoByTheDestroy) {
   std::vector<VMThread*> started = StartedThreads(vm, env);
   ASSERT_EQ(1u, started.size());
   ASSERT_TRUE(SuspendAtAPoll(env, started[0]));
-  EXPECT_GT(Move(vm), 20u);
+  EXPECT_GT(MoveMachine(vm), 20u);
   StartedThreads(vm, env)[0]->Resume();
   SetStaticFlag(env, "read");
   OutsideAs(env, [&] {
@@ -608,7 +587,7 @@ TEST_F(LifetimeTest, AMachineMovedWhileItsDestroyWaitsIsDestroyedWhereItIsNow) {
     // The destroyer sleeps declared, the other thread waits outside: the host may move the
     // machine now.
     VM* before = vm->vm;
-    EXPECT_GT(Move(vm), 20u);
+    EXPECT_GT(MoveMachine(vm), 20u);
     machineMoved = vm->vm != before;
     gDestroyerSleep = 2;
     stage = 2;
@@ -647,7 +626,7 @@ TEST_F(LifetimeTest, AThreadInAHostReadRunsOnWhereTheMachineIsAfterAMove) {
     std::vector<VMThread*> started = StartedThreads(vm, env);
     ASSERT_EQ(1u, started.size());
     ASSERT_TRUE(started[0]->GetInSafeRegion());
-    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    for (int move = 0; move < 2; move++) EXPECT_GT(MoveMachine(vm), 20u);
     gReadsReleased = true;
     const JNINativeInterface_* f = env->functions;
     jclass c = f->FindClass(env, "Lifetime");
@@ -719,7 +698,7 @@ TEST_F(LifetimeTest, AMonitorEnterBlockedInASafeRegionCountsItsHoldWhereTheRecor
     });
     // Blocked in its enter, past its look at its record: the host may move the machine.
     OutsideAs(env, [&] { std::this_thread::sleep_for(Ms(20)); });
-    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    for (int move = 0; move < 2; move++) EXPECT_GT(MoveMachine(vm), 20u);
     stage = 2;
     OutsideAs(env, [&] {
       holder.join();
@@ -769,7 +748,7 @@ TEST_F(LifetimeTest, AStaticInitialiserAndItsWaiterGoOnWhereTheMachineIsAfterAMo
           }))
         Blocked("the waiter left its wait");
     });
-    for (int move = 0; move < 2; move++) EXPECT_GT(Move(vm), 20u);
+    for (int move = 0; move < 2; move++) EXPECT_GT(MoveMachine(vm), 20u);
     ASSERT_EQ(0, waits->DoMonitorExit());
     for (VMThread* t : StartedThreads(vm, env)) t->Resume();
     SetStaticFlag(env, "initGo");

@@ -5,6 +5,7 @@
    a thread that comes back from one while the machine moves waits until the move is
    done, as a host's own scheduler would hold it. */
 #include "jni_support.h"
+#include "machine_move.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -47,17 +48,6 @@ struct Watchdog {
     t.join();
   }
 };
-
-void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
-void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
-uint32_t Move(JavaVM* vm) {
-  HHeap* heap = vm->heap;
-  uint32_t moved = refhost::RelocateHeap(heap);
-  refhost::ForEachRelocated(heap, MoveBlock, heap);
-  JNI_RelocationDone(vm, heap, MoveWord);
-  refhost::FinishRelocation(heap);
-  return moved;
-}
 
 /* ---- the gate ---- */
 
@@ -162,7 +152,7 @@ void MoverLoop() {
   while (gMoverOn.load()) {
     {
       std::lock_guard<std::mutex> g(gGate);
-      if (getenv("ATK_NOMOVE") == nullptr && gRunning == 0 && gMachine != nullptr && AllDeclared(gMachine) && Move(gMachine) != 0) gMoves++;
+      if (getenv("ATK_NOMOVE") == nullptr && gRunning == 0 && gMachine != nullptr && AllDeclared(gMachine) && MoveMachine(gMachine) != 0) gMoves++;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(300));
   }

@@ -5,6 +5,7 @@
    sleeps after the native, and while a class's static initialiser, run by an instruction,
    sleeps. Each case moves the machine at every such point it reaches, several rounds over. */
 #include "jni_support.h"
+#include "machine_move.h"
 
 #include <stdio.h>
 #include <unistd.h>
@@ -43,28 +44,6 @@ namespace {
 
 using Ms = std::chrono::milliseconds;
 
-/* A wait of the calling thread declared in the machine of env, its record read through
-   the env on each side: the host may move the machine meanwhile. */
-template <class Wait>
-void OutsideAs(JNIEnv* env, Wait wait) {
-  VM::EnterSafeRegion(env->thread);
-  wait();
-  VM::LeaveSafeRegion(env->thread);
-}
-
-/* The host's relocation: every block of the machine's heap moved, every word rewritten. */
-void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
-void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
-
-uint32_t Move(JavaVM* vm) {
-  HHeap* heap = vm->heap;
-  uint32_t moved = refhost::RelocateHeap(heap);
-  refhost::ForEachRelocated(heap, MoveBlock, heap);
-  JNI_RelocationDone(vm, heap, MoveWord);
-  refhost::FinishRelocation(heap);
-  return moved;
-}
-
 /* ---- the host's sleep of a marked thread: a move of the machine in each ---- */
 
 void(HOSTCALL* gRealSleep)(jlong) = nullptr;
@@ -80,7 +59,7 @@ std::atomic<bool> gMachineObjectMoved{false};
 void HOSTCALL MovingSleep(jlong ms) {
   if (tlsMover && gMovesLeft.load() > 0) {
     VM* before = gMoving->vm;
-    if (Move(gMoving) != 0) gMovesMade++;
+    if (MoveMachine(gMoving) != 0) gMovesMade++;
     if (gMoving->vm != before) gMachineObjectMoved = true;
     gMovesLeft--;
   }
@@ -229,7 +208,7 @@ TEST_F(MovesTest, AThreadStartedWhileTheHostMovesTheMachineRunsWithItsThreadObje
       // The starter waits declared, the new thread is outside the machine.
       for (int i = 0; i < 10000 && gNewHeld.load() != 1; i++) std::this_thread::sleep_for(Ms(1));
       for (int i = 0; i < 10000 && !env->thread->GetInSafeRegion(); i++) std::this_thread::sleep_for(Ms(1));
-      moved = Move(vm);
+      moved = MoveMachine(vm);
       gNewHeld = 2;
     });
     jint r = f->CallStaticIntMethod(env, c, runOne);
@@ -269,7 +248,7 @@ TEST_F(MovesTest, AStartedThreadAttachedAgainByItsNativeEndsWellAfterAMove) {
         if (t->GetBlockedOn() != nullptr && (t->GetSafeToGC() || t->GetInSafeRegion())) break;
         std::this_thread::sleep_for(Ms(1));
       }
-      moved = Move(vm);
+      moved = MoveMachine(vm);
       gAgainStage = 2;
     });
     jint r = f->CallStaticIntMethod(env, c, runOne);
@@ -296,7 +275,7 @@ bool MovedDuring(JNIEnv* env, JavaVM* vm, Call call) {
     for (int i = 0; i < 10000 && !done.load(); i++) {
       VMThread* t = env->thread;
       if (t->GetBlockedOn() != nullptr && t->GetInSafeRegion()) {
-        moved = Move(vm);
+        moved = MoveMachine(vm);
         return;
       }
       std::this_thread::sleep_for(Ms(1));
@@ -379,7 +358,7 @@ TEST_F(MovesTest, AThreadAttachedAgainByItsNativeRunsOnAfterMovesOnEitherSide) {
         return t->GetBlockedOn() != nullptr && (t->GetSafeToGC() || t->GetInSafeRegion());
       };
       for (int i = 0; i < 10000 && !starterWaits(); i++) std::this_thread::sleep_for(Ms(1));
-      if (Move(vm) != 0) moves++;
+      if (MoveMachine(vm) != 0) moves++;
       gAgainStage = 2;
       // The started thread's sleep: its record (the only other one) blocked on its event.
       VMThread* started = nullptr;
@@ -395,7 +374,7 @@ TEST_F(MovesTest, AThreadAttachedAgainByItsNativeRunsOnAfterMovesOnEitherSide) {
         started = nullptr;
         std::this_thread::sleep_for(Ms(1));
       }
-      if (started != nullptr && Move(vm) != 0) moves++;
+      if (started != nullptr && MoveMachine(vm) != 0) moves++;
     });
     jint r = f->CallStaticIntMethod(env, c, runOne);
     mover.join();

@@ -15,6 +15,7 @@
 
 #include "classfile_support.h"
 #include "natives_support.h"
+#include "machine_move.h"
 #include "refhost.h"
 #include "safe_wait.h"
 #include "vmjvm.h"
@@ -103,18 +104,6 @@ int Answer(JNIEnv* env, const std::string& name, void* loader) {
 
 /* The host's relocation of a machine's heap: every block moved, every word rewritten,
    the old copies freed (and poisoned). */
-void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
-void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
-
-uint32_t Move(JavaVM* jvm) {
-  HHeap* heap = jvm->heap;
-  uint32_t moved = refhost::RelocateHeap(heap);
-  refhost::ForEachRelocated(heap, MoveBlock, heap);
-  JNI_RelocationDone(jvm, heap, MoveWord);
-  refhost::FinishRelocation(heap);
-  return moved;
-}
-
 /* What the host hooks below act on; set only while a drop runs. */
 struct Scene {
   void* dropper = nullptr;     // the host thread id of the dropping thread
@@ -136,7 +125,7 @@ JNIHostFunctions gReal;
 void HOSTCALL MovingHeapWalk(HHeap* heap, JNIHostHeapWalkFn fn, void* ctx) {
   if (gScene.movesLeft.load() > 0 && gReal.CurrentThreadId() == gScene.dropper && heap == gScene.second->heap) {
     gScene.movesLeft--;
-    if (Move(gScene.first) != 0) gScene.movesMade++;
+    if (MoveMachine(gScene.first) != 0) gScene.movesMade++;
   }
   gReal.HeapWalk(heap, fn, ctx);
 }
