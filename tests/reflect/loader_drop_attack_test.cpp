@@ -474,64 +474,6 @@ TEST_F(LoaderDropAttackTest, AMachineMadeWhileADropRunsKeepsNoStaticsOfFreedClas
   }
 }
 
-/* The host drops a loader again and again while threads of two machines use its classes
-   and let them go, and collect now and then: each drop is refused or frees nothing in
-   use; the classes answer whole throughout. Disabled: a thread that finds, loads,
-   verifies or starts to initialise a class of the loader holds it where no survey looks
-   (machine code, not a frame or the heap), stopped at a collection's poll meanwhile,
-   and goes on in the freed loader (use-after-poison under the sanitizer, about one run
-   in two; run with --gtest_also_run_disabled_tests). */
-TEST_F(LoaderDropAttackTest, DISABLED_ALoaderDroppedAgainAndAgainWhileThreadsUseItsClasses) {
-  Watchdog dog("drops among users of the loader");
-  JavaVM* other = Another();
-  ASSERT_NE(nullptr, other);
-  const int uses = refhost::CollectionStress() != 0 ? 6 : 60;
-  void* loader = NewLoader();
-  std::atomic<int> wrong{0};
-  std::atomic<int> running{2};
-  std::vector<std::thread> users;
-  for (int t = 0; t < 2; t++) {
-    JavaVM* jvm = t == 0 ? m.jvm : other;
-    users.emplace_back([&, jvm, t] {
-      JNIEnv* env = nullptr;
-      if (jvm->functions->AttachCurrentThread(jvm, &env, nullptr) != 0) {
-        running--;
-        return;
-      }
-      for (int i = 0; i < uses; i++) {
-        int k = (i * 7 + t) % kClasses;
-        int v = Answer(env, "C" + std::to_string(k), loader);
-        if (v != Expected(k)) wrong++;
-        if (i % 5 == 0) jvm->vm->GarbageCollect(false);
-      }
-      running--;
-      jvm->functions->DetachCurrentThread(jvm);
-    });
-  }
-  int drops = 0;
-  while (running.load() > 0) {
-    jobject l = JNI_FindClassLoaderLite(m.env, loader);
-    if (l != nullptr) {
-      JNI_DestroyClassLoaderLite(m.env, l);
-      drops++;
-    }
-    WhileOutside([] { std::this_thread::yield(); });
-  }
-  JoinOutside(users);
-  EXPECT_EQ(0, wrong.load()) << drops << " drops";
-  CollectM();
-  EXPECT_TRUE(Drop(m.env, loader));
-  EXPECT_EQ(0, Wrong(m.env, loader));
-  EXPECT_EQ(kClasses, Initialisers(m.env, loader));
-  On(other, [&](JNIEnv* env) {
-    other->vm->GarbageCollect(false);
-    EXPECT_EQ(0, Wrong(env, loader));
-  });
-  ASSERT_EQ(fatal, refhost::FatalExitCount()) << refhost::LastFatalExitText();
-  End(other);
-  Rebind();
-}
-
 /* The second machine's let-go stop is refused three times once the first has let go,
    and in each declared sleep between the tries the host moves both machines (the
    dropping thread's own among them): the drop goes on with the machines where they are
