@@ -27,6 +27,10 @@
      processor time per refresh, the best of three rounds of 1,000,000. The thread that
      bracketed logs each global it puts below the bracket's marks, and its log stays as
      small as its cache: the second row stays near the first.
+   - cache-busy, 64: 64 threads each serve one request bracket, then keep a cache of 10
+     globals fresh at once for a second; refreshes per second, all threads together.
+     Their globals fill each other's holes below their marks, so each logs them and
+     compacts its log, reading the owners under the name space's spin lock.
 
    Usage: bench_jni_refs [KIND...] (only the rows of those kinds) */
 #include <stdio.h>
@@ -265,6 +269,57 @@ double BracketsBusy(int threads) {
   return (double)total.load() / seconds;
 }
 
+/* Refreshes per second of caches of 10 globals kept fresh by `threads` threads at once,
+   each after one request bracket. */
+double CachesBusy(int threads) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Make(&env);
+  jobject text = env->functions->NewGlobalRef(env, env->functions->NewStringUTF(env, "cached"));
+  std::atomic<int> ready{0};
+  std::atomic<long> total{0};
+  std::atomic<bool> go{false};
+  std::vector<std::thread> all;
+  for (int t = 0; t < threads; t++) {
+    all.emplace_back([&] {
+      JNIEnv* mine = Attach(vm);
+      const JNINativeInterface_* f = mine->functions;
+      std::vector<jobject> cache;
+      for (int i = 0; i < 10; i++) cache.push_back(f->NewGlobalRef(mine, text));
+      Request(mine, text);
+      ready++;
+      WhileOutside([&] {
+        while (!go.load()) std::this_thread::yield();
+      });
+      long refreshes = 0;
+      const bench::Clock::time_point end = bench::Clock::now() + std::chrono::seconds(1);
+      while (bench::Clock::now() < end) {
+        for (size_t r = 0; r < 100; r++) {
+          jobject fresh = f->NewGlobalRef(mine, text);
+          if (fresh == nullptr) {
+            fprintf(stderr, "cache-busy: global refused\n");
+            exit(1);
+          }
+          f->DeleteGlobalRef(mine, cache[r % cache.size()]);
+          cache[r % cache.size()] = fresh;
+        }
+        refreshes += 100;
+      }
+      total += refreshes;
+      for (jobject g : cache) f->DeleteGlobalRef(mine, g);
+      vm->functions->DetachCurrentThread(vm);
+    });
+  }
+  WhileOutside([&] {
+    while (ready.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  const bench::Clock::time_point start = bench::Clock::now();
+  go = true;
+  JoinOutside(all);
+  const double seconds = bench::Seconds(start);
+  vm->functions->DestroyJavaVM(vm);
+  return (double)total.load() / seconds;
+}
+
 /* Nanoseconds of the thread's processor time per refresh of a cache of 10 globals, the
    best of three rounds of `refreshes`; after one request bracket when bracketed. */
 double CacheRefresh(long refreshes, bool bracketed) {
@@ -326,5 +381,6 @@ int main(int argc, char** argv) {
   if (Wanted("cache-plain")) printf("%-13s %9d %12.1f %14s\n", "cache-plain", 1000000, CacheRefresh(1000000, false), "-");
   if (Wanted("cache-refresh"))
     printf("%-13s %9d %12.1f %14s\n", "cache-refresh", 1000000, CacheRefresh(1000000, true), "-");
+  if (Wanted("cache-busy")) printf("%-13s %9d %12.0f %14s\n", "cache-busy", 64, CachesBusy(64), "-");
   return 0;
 }
