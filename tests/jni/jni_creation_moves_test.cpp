@@ -25,29 +25,6 @@ namespace {
 
 using Ms = std::chrono::milliseconds;
 
-[[noreturn]] void Blocked(const char* what) {
-  ADD_FAILURE() << "blocked: " << what;
-  printf("BLOCKED: %s\n", what);
-  fflush(stdout);
-  _exit(1);
-}
-
-/* Ends the process with what after ms unless disarmed. */
-struct Watchdog {
-  std::atomic<bool> done{false};
-  std::thread t;
-  Watchdog(int ms, const char* what) {
-    t = std::thread([this, ms, what] {
-      for (int i = 0; i < ms && !done.load(); i++) std::this_thread::sleep_for(Ms(1));
-      if (!done.load()) Blocked(what);
-    });
-  }
-  ~Watchdog() {
-    done = true;
-    t.join();
-  }
-};
-
 jsize Listed() {
   JavaVM* any = nullptr;
   jsize total = 0;
@@ -340,15 +317,7 @@ TEST_F(CreationMovesTest, ADestroyWithAClientThatConnectedAfterItsCheckAndWaitsF
     void* agent = JNI_DebugAttach(nullptr);
     ASSERT_NE(nullptr, agent);
     std::atomic<int> hostStage{0};  // 1: attached; 2: to detach
-    std::thread hostThread([&] {
-      JNIEnv* mine = nullptr;
-      if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
-      OutsideAs(mine, [&] {
-        hostStage = 1;
-        while (hostStage.load() != 2) std::this_thread::sleep_for(Ms(1));
-      });
-      VMJniInvoke::DetachCurrentThread(vm);
-    });
+    std::thread hostThread([&] { AttachedUntilLetGo(vm, hostStage); });
     OutsideAs(env, [&] {
       while (hostStage.load() != 1) std::this_thread::sleep_for(Ms(1));
     });
@@ -451,15 +420,7 @@ TEST_F(CreationMovesTest, DestroysRacingClientsThatConnectAndWaitForEventsEnd) {
     std::atomic<bool> stop{false};
     std::atomic<void*> current{nullptr};
     std::atomic<int> hostStage{0};
-    std::thread hostThread([&] {
-      JNIEnv* mine = nullptr;
-      if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
-      OutsideAs(mine, [&] {
-        hostStage = 1;
-        while (hostStage.load() != 2) std::this_thread::sleep_for(Ms(1));
-      });
-      VMJniInvoke::DetachCurrentThread(vm);
-    });
+    std::thread hostThread([&] { AttachedUntilLetGo(vm, hostStage); });
     // A client leaves once it is told of an event (the machine's end among them), as a
     // debugger does.
     auto leave = [&](void* agent) {

@@ -66,13 +66,6 @@ jboolean HOSTCALL HeldMutexLock(void* mutex) {
   return gRealMutexLock(mutex);
 }
 
-[[noreturn]] void Blocked(const char* what) {
-  ADD_FAILURE() << "blocked: " << what;
-  printf("BLOCKED: %s\n", what);
-  fflush(stdout);
-  _exit(1);
-}
-
 class DebuggerEndingTest : public JniTest {
  protected:
   void SetUp() override {

@@ -22,13 +22,6 @@ namespace {
 
 using Ms = std::chrono::milliseconds;
 
-[[noreturn]] void Blocked(const char* what) {
-  ADD_FAILURE() << "blocked: " << what;
-  printf("BLOCKED: %s\n", what);
-  fflush(stdout);
-  _exit(1);
-}
-
 /* Runs fn on the calling thread (its binding is what is tested), ending the process if it
    has not returned within ms. */
 template <class Fn>

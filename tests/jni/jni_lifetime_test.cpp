@@ -566,15 +566,7 @@ TEST_F(LifetimeTest, AMachineMovedWhileItsDestroyWaitsIsDestroyedWhereItIsNow) {
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
   std::atomic<int> stage{0};  // 1: attached and waiting outside; 2: to leave
-  std::thread other([&] {
-    JNIEnv* mine = nullptr;
-    if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
-    OutsideAs(mine, [&] {
-      stage = 1;
-      while (stage.load() != 2) std::this_thread::sleep_for(Ms(1));
-    });
-    VMJniInvoke::DetachCurrentThread(vm);
-  });
+  std::thread other([&] { AttachedUntilLetGo(vm, stage); });
   OutsideAs(env, [&] {
     while (stage.load() != 1) std::this_thread::sleep_for(Ms(1));
   });

@@ -6,7 +6,7 @@
    the first attack: a move is made only while every thread of the machine stands
    declared or parked outside it. */
 #include "jni_support.h"
-#include "machine_move.h"
+#include "moves_gate.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -92,112 +92,8 @@ JNIEXPORT jint JNICALL Java_NestedAgain_nest(JNIEnv* env, jclass, jint depth) {
 namespace jni_test {
 namespace {
 
-using Ms = std::chrono::milliseconds;
+using namespace moves_gate;
 
-[[noreturn]] void Blocked(const char* what) {
-  ADD_FAILURE() << "blocked: " << what;
-  printf("BLOCKED: %s\n", what);
-  fflush(stdout);
-  _exit(1);
-}
-
-/* Ends the process with what after ms unless disarmed. */
-struct Watchdog {
-  std::atomic<bool> done{false};
-  std::thread t;
-  Watchdog(int ms, const char* what) {
-    t = std::thread([this, ms, what] {
-      for (int i = 0; i < ms && !done.load(); i++) std::this_thread::sleep_for(Ms(1));
-      if (!done.load()) Blocked(what);
-    });
-  }
-  ~Watchdog() {
-    done = true;
-    t.join();
-  }
-};
-
-/* ---- the gate ---- */
-
-std::mutex gGate;
-int gRunning = 0;                // counted threads outside a gated host call
-thread_local bool tlsCounted = false;
-JavaVM* gMachine = nullptr;      // the machine the mover moves
-std::atomic<bool> gMoverOn{false};
-std::atomic<uint32_t> gMoves{0};
-
-JNIHostFunctions gReal;
-
-/* A thread the mover waits for while it runs outside the host's calls. */
-struct Counted {
-  bool was;
-  Counted() : was(tlsCounted) {
-    if (was) return;
-    std::lock_guard<std::mutex> g(gGate);
-    gRunning++;
-    tlsCounted = true;
-  }
-  ~Counted() {
-    if (was) return;
-    std::lock_guard<std::mutex> g(gGate);
-    gRunning--;
-    tlsCounted = false;
-  }
-};
-
-/* Whether the calling thread stands declared in the machine the mover moves. */
-bool CallerDeclared() {
-  JNIEnv* e = gReal.GetCurrentEnv();
-  if (e == nullptr || e->javaVM != gMachine || e->thread == nullptr) return false;
-  return (e->thread->GetFlags() & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag)) != 0;
-}
-
-/* A host call the mover may move the machine during: any sleep (a thread not attached
-   sleeps outside the machine), a wait or a lock only of a declared thread. */
-template <class F>
-auto Gated(F f, bool sleep = false) -> decltype(f()) {
-  if (!tlsCounted || (!sleep && !CallerDeclared())) return f();
-  {
-    std::lock_guard<std::mutex> g(gGate);
-    gRunning--;
-  }
-  struct Back {
-    ~Back() {
-      std::lock_guard<std::mutex> g(gGate);
-      gRunning++;
-    }
-  } back;
-  return f();
-}
-
-void HOSTCALL GatedSleep(jlong ms) {
-  Gated([&] { gReal.Sleep(ms); }, true);
-}
-jint HOSTCALL GatedEventWait(void* ev, jlong ms) {
-  return Gated([&] { return gReal.EventWait(ev, ms); });
-}
-jboolean HOSTCALL GatedMutexLock(void* m) {
-  return Gated([&] { return gReal.MutexLock(m); });
-}
-
-struct Trampoline {
-  JNIHostThreadFn routine;
-  void* ctx;
-  bool counted;
-};
-jint HOSTCALL CountedBody(void* argument) {
-  Trampoline t = *(Trampoline*)argument;
-  delete (Trampoline*)argument;
-  jint r;
-  if (!t.counted) {
-    r = t.routine(t.ctx);
-  } else {
-    Counted counted;
-    r = t.routine(t.ctx);
-  }
-  FreeDisplaced(nullptr);
-  return r;
-}
 /* Whether the calling thread runs in the machine the mover moves (or none is set yet):
    a thread of another machine goes on while this one moves. */
 bool StarterCounted() {
@@ -205,78 +101,18 @@ bool StarterCounted() {
   std::lock_guard<std::mutex> g(gGate);
   return gMachine == nullptr || e == nullptr || e->javaVM == gMachine;
 }
-jboolean HOSTCALL CountedStart(JNIHostThreadFn routine, void* ctx, jint flag) {
-  Trampoline* t = new Trampoline{routine, ctx, StarterCounted()};
-  // The starter is counted while the host starts the thread: the new one counts itself
-  // before it runs a step of the machine.
-  jboolean started = gReal.StartThread(CountedBody, t, flag);
-  if (!started) delete t;
-  return started;
+/* A started thread frees the envs its natives' attaches displaced once it has ended. */
+jboolean HOSTCALL StartFreeingDisplaced(JNIHostThreadFn routine, void* ctx, jint flag) {
+  return StartCounted(routine, ctx, flag, StarterCounted(), [] { FreeDisplaced(nullptr); });
 }
 
-/* Under the gate, every counted thread inside a host call: whether each attached thread
-   of the machine is declared (not one parked for a collection or running). */
-bool AllDeclared(JavaVM* vm) {
-  VM* machine = vm->vm;
-  if (machine == nullptr) return false;
-  VMThreadHandleArray* threads = machine->GetThreads();
-  for (uint32_t i = 1; threads != nullptr && i < threads->GetCount(); i++) {
-    VMThread* t = threads->Get(i);
-    if (t == nullptr || t->GetEnv() == nullptr) continue;
-    VMword flags = t->GetFlags();
-    if (flags & VMThread::WaitingForGCFlag) return false;
-    if (!(flags & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag))) return false;
-  }
-  return true;
-}
-
-/* Moves the machine whenever everything stands still, until stopped. */
-void MoverLoop() {
-  while (gMoverOn.load()) {
-    {
-      std::lock_guard<std::mutex> g(gGate);
-      if (gRunning == 0 && gMachine != nullptr && AllDeclared(gMachine) && MoveMachine(gMachine) != 0) gMoves++;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(300));
-  }
-}
-
-class MovesAttack2Test : public JniTest {
+class MovesAttack2Test : public GatedMovesTest {
  protected:
   void SetUp() override {
-    JniTest::SetUp();
-    gReal = *host;
-    host->Sleep = GatedSleep;
-    host->EventWait = GatedEventWait;
-    host->MutexLock = GatedMutexLock;
-    host->StartThread = CountedStart;
-    gMoves = 0;
-    gMachine = nullptr;
+    GatedMovesTest::SetUp();
+    host->StartThread = StartFreeingDisplaced;
     gNestAttaches = 0;
     gNestFailures = 0;
-  }
-  void TearDown() override {
-    StopMover();
-    host->Sleep = gReal.Sleep;
-    host->EventWait = gReal.EventWait;
-    host->MutexLock = gReal.MutexLock;
-    host->StartThread = gReal.StartThread;
-    JniTest::TearDown();
-  }
-  void StartMover(JavaVM* vm) {
-    {
-      std::lock_guard<std::mutex> g(gGate);
-      gMachine = vm;
-    }
-    gMoverOn = true;
-    mover = std::thread(MoverLoop);
-  }
-  void StopMover() {
-    if (!gMoverOn.load()) return;
-    gMoverOn = false;
-    mover.join();
-    std::lock_guard<std::mutex> g(gGate);
-    gMachine = nullptr;
   }
   /* A static method of cls taking up to two ints, answering an int (-100 when missing). */
   static jint Call(JNIEnv* env, const char* cls, const char* name, const char* sig, jint a = 0, jint b = 0) {
@@ -303,7 +139,6 @@ class MovesAttack2Test : public JniTest {
     f->DeleteLocalRef(env, c);
     return r;
   }
-  std::thread mover;
 };
 
 /* Started threads whose natives attach them again three levels deep, each level calling

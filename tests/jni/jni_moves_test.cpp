@@ -96,6 +96,29 @@ class MovesTest : public JniTest {
     host->AttachThreadEnv = gRealAttachEnv;
     JniTest::TearDown();
   }
+  /* Runs call on the calling thread, whose sleeps the host moves the machine in, moves
+     times, while other waits attached outside vm (at stage 1); other is let go (stage 2)
+     once the moves are made, and joined. Gives what call answered. */
+  template <class Call>
+  jint MovedInSleeps(JavaVM* vm, int moves, std::atomic<int>& stage, std::thread& other, Call call) {
+    gMoving = vm;
+    gMovesLeft = moves;
+    gMovesMade = 0;
+    gMachineObjectMoved = false;
+    host->Sleep = MovingSleep;
+    // The other thread leaves once the moves are made: a stop's loop ends then.
+    std::thread release([&] {
+      WaitFor([&] { return gMovesLeft.load() == 0; }, 20000);
+      stage = 2;
+    });
+    tlsMover = true;
+    jint r = call();
+    tlsMover = false;
+    release.join();
+    other.join();
+    host->Sleep = gRealSleep;
+    return r;
+  }
 };
 
 /* The host's StopOtherThreads on an attached caller while another attached thread waits
@@ -111,20 +134,7 @@ TEST_F(MovesTest, StopOtherThreadsGoesOnWhereTheMachineIsAfterMoves) {
   std::thread other([&] { AttachedOutside(vm, stage); });
   OutsideAs(env, [&] { ASSERT_TRUE(WaitFor([&] { return stage.load() != 0; })); });
   ASSERT_EQ(1, stage.load());
-  gMoving = vm;
-  gMovesLeft = 3;
-  host->Sleep = MovingSleep;
-  // The other thread leaves once the moves are made: the stop's loop ends then.
-  std::thread release([&] {
-    WaitFor([&] { return gMovesLeft.load() == 0; }, 20000);
-    stage = 2;
-  });
-  tlsMover = true;
-  jint r = vm->functions->StopOtherThreads(vm);
-  tlsMover = false;
-  release.join();
-  other.join();
-  host->Sleep = gRealSleep;
+  jint r = MovedInSleeps(vm, 3, stage, other, [&] { return vm->functions->StopOtherThreads(vm); });
   EXPECT_EQ(0, r);
   EXPECT_EQ(3, gMovesMade.load());
   EXPECT_TRUE(gMachineObjectMoved.load());
@@ -149,21 +159,7 @@ TEST_F(MovesTest, ADestroyStoppingADaemonGoesOnWhereTheMachineIsAfterMoves) {
     std::thread other([&] { AttachedOutside(vm, stage); });
     ASSERT_TRUE(WaitFor([&] { return stage.load() != 0; }));
     ASSERT_EQ(1, stage.load());
-    gMoving = vm;
-    gMovesLeft = 1 + round;
-    gMovesMade = 0;
-    gMachineObjectMoved = false;
-    host->Sleep = MovingSleep;
-    std::thread release([&] {
-      WaitFor([&] { return gMovesLeft.load() == 0; }, 20000);
-      stage = 2;
-    });
-    tlsMover = true;
-    jint r = vm->functions->DestroyJavaVM(vm);
-    tlsMover = false;
-    release.join();
-    other.join();
-    host->Sleep = gRealSleep;
+    jint r = MovedInSleeps(vm, 1 + round, stage, other, [&] { return vm->functions->DestroyJavaVM(vm); });
     EXPECT_EQ(0, r) << "round " << round;
     EXPECT_EQ(1 + round, gMovesMade.load()) << "round " << round;
     EXPECT_TRUE(gMachineObjectMoved.load()) << "round " << round;

@@ -1,5 +1,9 @@
 #include "jni_support.h"
 
+#include <stdio.h>
+#include <unistd.h>
+
+#include "machine_move.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
 
@@ -8,6 +12,23 @@ namespace jni_test {
 std::string TestClasses() { return std::string(PUX_BUILD_DIR) + "/testclasses/jni"; }
 std::string AltTestClasses() { return std::string(PUX_BUILD_DIR) + "/testclasses/jni_alt"; }
 std::string LibraryZip() { return std::string(PUX_BUILD_DIR) + "/classlib.zip"; }
+
+void Blocked(const char* what) {
+  ADD_FAILURE() << "blocked: " << what;
+  printf("BLOCKED: %s\n", what);
+  fflush(stdout);
+  _exit(1);
+}
+
+void AttachedUntilLetGo(JavaVM* vm, std::atomic<int>& stage) {
+  JNIEnv* mine = nullptr;
+  if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+  OutsideAs(mine, [&] {
+    stage = 1;
+    while (stage.load() != 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  VMJniInvoke::DetachCurrentThread(vm);
+}
 
 void JniTest::SetUp() {
   refhost::ResetHooks();

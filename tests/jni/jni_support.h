@@ -28,6 +28,30 @@ std::string TestClasses();
 std::string AltTestClasses();
 std::string LibraryZip();
 
+/* Fails the test and ends the process at once: what it names blocked for good, and
+   nothing else could end the threads or the machine. */
+[[noreturn]] void Blocked(const char* what);
+
+/* A host thread attached to vm that waits declared (stage 1) until stage is 2, then
+   detaches. */
+void AttachedUntilLetGo(JavaVM* vm, std::atomic<int>& stage);
+
+/* Ends the process with what after ms unless disarmed (destroyed) first. */
+struct Watchdog {
+  std::atomic<bool> done{false};
+  std::thread t;
+  Watchdog(int ms, const char* what) {
+    t = std::thread([this, ms, what] {
+      for (int i = 0; i < ms && !done.load(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (!done.load()) Blocked(what);
+    });
+  }
+  ~Watchdog() {
+    done = true;
+    t.join();
+  }
+};
+
 class JniTest : public ::testing::Test {
  protected:
   void SetUp() override;
