@@ -232,41 +232,55 @@ double LocalsCount(long brackets) {
   return grown;
 }
 
-/* Request brackets per second of `threads` threads bracketing at once for a second. */
-double BracketsBusy(int threads) {
-  JNIEnv* env = nullptr;
-  JavaVM* vm = Make(&env);
-  jobject text = env->functions->NewGlobalRef(env, env->functions->NewStringUTF(env, "request"));
+/* The work per second of `threads` threads attached to vm at once: each runs
+   body(env, start), which calls start() once it is set up and answers the work it did
+   from then on; start() holds it until every thread is set up, and the clock runs from
+   then until the last thread is done. */
+template <class Body>
+double PerSecondOfThreads(JavaVM* vm, int threads, Body body) {
   std::atomic<int> ready{0};
   std::atomic<long> total{0};
   std::atomic<bool> go{false};
+  auto start = [&] {
+    ready++;
+    WhileOutside([&] {
+      while (!go.load()) std::this_thread::yield();
+    });
+  };
   std::vector<std::thread> all;
   for (int t = 0; t < threads; t++) {
     all.emplace_back([&] {
       JNIEnv* mine = Attach(vm);
-      ready++;
-      WhileOutside([&] {
-        while (!go.load()) std::this_thread::yield();
-      });
-      long brackets = 0;
-      const bench::Clock::time_point end = bench::Clock::now() + std::chrono::seconds(1);
-      while (bench::Clock::now() < end) {
-        for (int r = 0; r < 10; r++) Request(mine, text);
-        brackets += 10;
-      }
-      total += brackets;
+      total += body(mine, start);
       vm->functions->DetachCurrentThread(vm);
     });
   }
   WhileOutside([&] {
     while (ready.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
-  const bench::Clock::time_point start = bench::Clock::now();
+  const bench::Clock::time_point begin = bench::Clock::now();
   go = true;
   JoinOutside(all);
-  const double seconds = bench::Seconds(start);
+  return (double)total.load() / bench::Seconds(begin);
+}
+
+/* Request brackets per second of `threads` threads bracketing at once for a second. */
+double BracketsBusy(int threads) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Make(&env);
+  jobject text = env->functions->NewGlobalRef(env, env->functions->NewStringUTF(env, "request"));
+  const double perSecond = PerSecondOfThreads(vm, threads, [&](JNIEnv* mine, auto start) {
+    start();
+    long brackets = 0;
+    const bench::Clock::time_point end = bench::Clock::now() + std::chrono::seconds(1);
+    while (bench::Clock::now() < end) {
+      for (int r = 0; r < 10; r++) Request(mine, text);
+      brackets += 10;
+    }
+    return brackets;
+  });
   vm->functions->DestroyJavaVM(vm);
-  return (double)total.load() / seconds;
+  return perSecond;
 }
 
 /* Refreshes per second of caches of 10 globals kept fresh by `threads` threads at once,
@@ -275,49 +289,31 @@ double CachesBusy(int threads) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Make(&env);
   jobject text = env->functions->NewGlobalRef(env, env->functions->NewStringUTF(env, "cached"));
-  std::atomic<int> ready{0};
-  std::atomic<long> total{0};
-  std::atomic<bool> go{false};
-  std::vector<std::thread> all;
-  for (int t = 0; t < threads; t++) {
-    all.emplace_back([&] {
-      JNIEnv* mine = Attach(vm);
-      const JNINativeInterface_* f = mine->functions;
-      std::vector<jobject> cache;
-      for (int i = 0; i < 10; i++) cache.push_back(f->NewGlobalRef(mine, text));
-      Request(mine, text);
-      ready++;
-      WhileOutside([&] {
-        while (!go.load()) std::this_thread::yield();
-      });
-      long refreshes = 0;
-      const bench::Clock::time_point end = bench::Clock::now() + std::chrono::seconds(1);
-      while (bench::Clock::now() < end) {
-        for (size_t r = 0; r < 100; r++) {
-          jobject fresh = f->NewGlobalRef(mine, text);
-          if (fresh == nullptr) {
-            fprintf(stderr, "cache-busy: global refused\n");
-            exit(1);
-          }
-          f->DeleteGlobalRef(mine, cache[r % cache.size()]);
-          cache[r % cache.size()] = fresh;
+  const double perSecond = PerSecondOfThreads(vm, threads, [&](JNIEnv* mine, auto start) {
+    const JNINativeInterface_* f = mine->functions;
+    std::vector<jobject> cache;
+    for (int i = 0; i < 10; i++) cache.push_back(f->NewGlobalRef(mine, text));
+    Request(mine, text);
+    start();
+    long refreshes = 0;
+    const bench::Clock::time_point end = bench::Clock::now() + std::chrono::seconds(1);
+    while (bench::Clock::now() < end) {
+      for (size_t r = 0; r < 100; r++) {
+        jobject fresh = f->NewGlobalRef(mine, text);
+        if (fresh == nullptr) {
+          fprintf(stderr, "cache-busy: global refused\n");
+          exit(1);
         }
-        refreshes += 100;
+        f->DeleteGlobalRef(mine, cache[r % cache.size()]);
+        cache[r % cache.size()] = fresh;
       }
-      total += refreshes;
-      for (jobject g : cache) f->DeleteGlobalRef(mine, g);
-      vm->functions->DetachCurrentThread(vm);
-    });
-  }
-  WhileOutside([&] {
-    while (ready.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      refreshes += 100;
+    }
+    for (jobject g : cache) f->DeleteGlobalRef(mine, g);
+    return refreshes;
   });
-  const bench::Clock::time_point start = bench::Clock::now();
-  go = true;
-  JoinOutside(all);
-  const double seconds = bench::Seconds(start);
   vm->functions->DestroyJavaVM(vm);
-  return (double)total.load() / seconds;
+  return perSecond;
 }
 
 /* Nanoseconds of the thread's processor time per refresh of a cache of 10 globals, the

@@ -5,10 +5,7 @@
    tries of a refused let-go step, and threads use and let go of the loader's classes
    while the host drops it again and again. No wait may last for good: each scene runs
    under a watchdog that fails the program, naming the scene, should it hang. The
-   classes are written here: in package dz, C<k> keeps an int and an int array in its
-   statics and answers v * 10000 + o[0], and dz/Count counts the initialisers that ran. */
-#include <sys/stat.h>
-
+   classes are the counted dz/C<k> and dz/Count of loader_classes.h. */
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -21,102 +18,19 @@
 
 #include <gtest/gtest.h>
 
-#include "classfile_support.h"
-#include "natives_support.h"
-#include "refhost.h"
-#include "safe_wait.h"
-#include "vmjvm.h"
+#include "loader_classes.h"
+#include "machine_move.h"
 #include "vmmonitor.h"
 #include "vmutils.h"
-
-using classfile_test::Bytes;
-using classfile_test::ClassBuilder;
-using natives_test::Machine;
 
 namespace {
 
 const int kClasses = 16;
 
-void Push2(Bytes& code, uint8_t op, uint16_t operand) {
-  code.push_back(op);
-  code.push_back((uint8_t)(operand >> 8));
-  code.push_back((uint8_t)operand);
-}
-
-/* dz/C<k>: v = 1000 + k, Count.n++, o = new int[] { k }. */
-void WriteStaticsClass(const std::string& dir, int k) {
-  ClassBuilder b;
-  const std::string name = "dz/C" + std::to_string(k);
-  b.thisClass = b.Class(name);
-  b.superClass = b.Class("java/lang/Object");
-  b.AddField(0x0009, "v", "I");
-  b.AddField(0x0009, "o", "Ljava/lang/Object;");
-  const uint16_t v = b.Ref(9, name, "v", "I");
-  const uint16_t o = b.Ref(9, name, "o", "Ljava/lang/Object;");
-  const uint16_t n = b.Ref(9, "dz/Count", "n", "I");
-  const uint16_t ints = b.Class("[I");
-  Bytes init;
-  Push2(init, 0x11, (uint16_t)(1000 + k));
-  Push2(init, 0xB3, v);
-  Push2(init, 0xB2, n);
-  init.insert(init.end(), {0x04, 0x60});
-  Push2(init, 0xB3, n);
-  init.insert(init.end(), {0x04, 0xBC, 0x0A, 0x59, 0x03});  // iconst_1 newarray int dup iconst_0
-  Push2(init, 0x11, (uint16_t)k);
-  init.push_back(0x4F);
-  Push2(init, 0xB3, o);
-  init.push_back(0xB1);
-  b.AddMethod(0x0008, "<clinit>", "()V", {b.CodeAttribute(4, 0, init)});
-  Bytes get;
-  Push2(get, 0xB2, v);
-  Push2(get, 0x11, 10000);
-  get.push_back(0x68);
-  Push2(get, 0xB2, o);
-  Push2(get, 0xC0, ints);
-  get.insert(get.end(), {0x03, 0x2E, 0x60, 0xAC});
-  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(3, 0, get)});
-  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
-}
-
-void WriteCount(const std::string& dir) {
-  ClassBuilder b;
-  b.thisClass = b.Class("dz/Count");
-  b.superClass = b.Class("java/lang/Object");
-  b.AddField(0x0009, "n", "I");
-  Bytes get;
-  Push2(get, 0xB2, b.Ref(9, "dz/Count", "n", "I"));
-  get.push_back(0xAC);
-  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(1, 0, get)});
-  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/dz/Count.class", b.Build()));
-}
-
-int Expected(int k) { return (1000 + k) * 10000 + k; }
-
-/* dz/<name>.get() in the loader; -1 when the class is not found, -3 when get threw. */
-int Answer(JNIEnv* env, const std::string& name, void* loader) {
-  jclass c = env->functions->FindClassInLoaderId(env, ("dz/" + name).c_str(), loader);
-  if (c == nullptr) {
-    env->functions->ExceptionClear(env);
-    return -1;
-  }
-  jmethodID get = env->functions->GetStaticMethodID(env, c, "get", "()I");
-  int v = get != nullptr ? env->functions->CallStaticIntMethod(env, c, get) : -2;
-  if (env->functions->ExceptionCheck(env)) {
-    env->functions->ExceptionClear(env);
-    v = -3;
-  }
-  env->functions->DeleteLocalRef(env, c);
-  return v;
-}
-
 /* The count of classes of the loader that answered wrong in the env's machine. */
-int Wrong(JNIEnv* env, void* loader) {
-  int wrong = 0;
-  for (int k = 0; k < kClasses; k++) wrong += Answer(env, "C" + std::to_string(k), loader) != Expected(k);
-  return wrong;
-}
+int Wrong(JNIEnv* env, void* loader) { return loader_classes::Wrong(env, "dz", kClasses, loader); }
 
-int Initialisers(JNIEnv* env, void* loader) { return Answer(env, "Count", loader); }
+int Initialisers(JNIEnv* env, void* loader) { return loader_classes::Initialisers(env, "dz", loader); }
 
 /* Fails the program, naming the scene, when a scene has not ended in time: a wait for
    good would otherwise hang the suite instead of failing it. */
@@ -161,20 +75,6 @@ bool Terminating(JavaVM* record) {
   for (JavaVM* r = VMUtils::GetVMList(); r != nullptr; r = r->next)
     if (r == record) return r->terminating != 0;
   return true;
-}
-
-/* The host's relocation of a machine's heap: every block moved, every word rewritten,
-   the old copies freed (and poisoned). */
-void HOSTCALL MoveWord(void** word, void* heap) { refhost::RelocateWord(word, heap); }
-void MoveBlock(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, MoveWord); }
-
-uint32_t Move(JavaVM* jvm) {
-  HHeap* heap = jvm->heap;
-  uint32_t moved = refhost::RelocateHeap(heap);
-  refhost::ForEachRelocated(heap, MoveBlock, heap);
-  JNI_RelocationDone(jvm, heap, MoveWord);
-  refhost::FinishRelocation(heap);
-  return moved;
 }
 
 /* What the host hooks below act on. */
@@ -236,37 +136,29 @@ void HOSTCALL MovingSleep(jlong ms) {
   if (gScene.sleepMovesLeft.load() > 0 && gReal.CurrentThreadId() == gScene.dropper.load()) {
     gScene.sleepMovesLeft--;
     for (JavaVM* jvm : gScene.moved)
-      if (Move(jvm) != 0) gScene.sleepMoves++;
+      if (MoveMachine(jvm) != 0) gScene.sleepMoves++;
   }
   gReal.Sleep(ms);
 }
 
-class LoaderDropAttackTest : public ::testing::Test {
+class LoaderDropAttackTest : public loader_classes::LoaderTest {
  protected:
   static void SetUpTestSuite() {
     dir = classfile_test::TempDir("loaderdrop");
-    ASSERT_EQ(0, mkdir((dir + "/dz").c_str(), 0777));
-    WriteCount(dir);
-    for (int k = 0; k < kClasses; k++) WriteStaticsClass(dir, k);
+    loader_classes::WriteCountedPackage(dir, "dz", kClasses);
   }
   static void TearDownTestSuite() { classfile_test::RemoveTree(dir); }
 
   void SetUp() override {
-    ASSERT_TRUE(m.Create(1, "reflect"));
-    fatal = refhost::FatalExitCount();
+    ASSERT_NO_FATAL_FAILURE(LoaderTest::SetUp());
     gReal = *refhost::Functions();
     Rebind();
   }
   void TearDown() override {
     Unhook();
-    refhost::ResetHooks();
-    m.Destroy();
+    LoaderTest::TearDown();
   }
 
-  void Rebind() {
-    refhost::Functions()->AttachThreadEnv(m.jvm, m.env);
-    refhost::Functions()->SetCurrentEnv(m.env);
-  }
   void Unhook() {
     refhost::Functions()->HeapWalk = gReal.HeapWalk;
     refhost::Functions()->MutexLock = gReal.MutexLock;
@@ -280,10 +172,7 @@ class LoaderDropAttackTest : public ::testing::Test {
 
   /* A machine of m's name space, no thread attached to it. */
   JavaVM* Another() {
-    JNICreateArgs args;
-    JNI_GetDefaultJavaVMInitArgs(&args);
-    args.host = refhost::Functions();
-    args.shareNameSpaceOf = m.jvm;
+    JNICreateArgs args = SharingArgs();
     JavaVM* jvm = nullptr;
     JNIEnv* env = nullptr;
     std::thread make([&] {
@@ -293,32 +182,8 @@ class LoaderDropAttackTest : public ::testing::Test {
     Rebind();
     return jvm;
   }
-  void End(JavaVM* jvm) {
-    std::thread end([&] {
-      JNIEnv* env = nullptr;
-      ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &env, nullptr));
-      EXPECT_EQ(0, jvm->functions->DestroyJavaVM(jvm));
-    });
-    JoinOutside(end);
-  }
 
-  void* NewLoader() {
-    void* id = (void*)(uintptr_t)(0x7d000 + nextLoader++);
-    refhost::SetClassPath(id, dir);
-    return id;
-  }
-
-  /* Runs body on a thread attached to jvm, this one waiting outside. */
-  template <class Body>
-  void On(JavaVM* jvm, Body body) {
-    std::thread t([&] {
-      JNIEnv* env = nullptr;
-      ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &env, nullptr));
-      body(env);
-      jvm->functions->DetachCurrentThread(jvm);
-    });
-    JoinOutside(t);
-  }
+  void* NewLoader() { return loader_classes::NewLoaderId(dir, 0x7d000, nextLoader); }
 
   /* Drops the loader from env until it is gone (or the tries are spent). */
   static bool Drop(JNIEnv* env, void* loader) {
@@ -339,8 +204,6 @@ class LoaderDropAttackTest : public ::testing::Test {
 
   static std::string dir;
   static int nextLoader;
-  Machine m;
-  int fatal = 0;
 };
 
 std::string LoaderDropAttackTest::dir;
@@ -437,10 +300,7 @@ TEST_F(LoaderDropAttackTest, AMachineMadeWhileADropRunsKeepsNoStaticsOfFreedClas
     gScene.dropper = gReal.CurrentThreadId();
     gScene.action = [&] {
       std::thread make([&] {
-        JNICreateArgs args;
-        JNI_GetDefaultJavaVMInitArgs(&args);
-        args.host = refhost::Functions();
-        args.shareNameSpaceOf = m.jvm;
+        JNICreateArgs args = SharingArgs();
         JNIEnv* env = nullptr;
         if (JNI_CreateJavaVM(&y, &env, &args) != 0) return;
         wrongInY = Wrong(env, loader);

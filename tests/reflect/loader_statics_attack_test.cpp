@@ -3,12 +3,9 @@
    fields, an interface with constants, arrays of its classes) initialised in two
    machines. Nothing the dropped loaders held may stay behind (class numbers, static
    data), nothing may be freed twice or read once freed, no destroyer may wait for
-   another for good, and initialisers run once in each machine. The classes are written here: in each
-   package P, C<k> keeps an int and an int array in its statics and answers
-   v * 10000 + o[0], E has no static field, I is an interface with a constant and an
-   object made by its initialiser, and P/Count counts the initialisers that ran. */
-#include <sys/stat.h>
-
+   another for good, and initialisers run once in each machine. Package cz holds the
+   counted C<k> and Count of loader_classes.h and, written here, E with no static field
+   and I, an interface with a constant and an object made by its initialiser. */
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -17,68 +14,20 @@
 
 #include <gtest/gtest.h>
 
-#include "classfile_support.h"
-#include "natives_support.h"
-#include "refhost.h"
-#include "safe_wait.h"
+#include "loader_classes.h"
 #include "vmhandlearray.h"
-#include "vmjvm.h"
 #include "vmnamespace.h"
 #include "vmutils.h"
 
 using classfile_test::Bytes;
 using classfile_test::ClassBuilder;
-using natives_test::Machine;
+using loader_classes::Answer;
+using loader_classes::CountOne;
+using loader_classes::Push2;
 
 namespace {
 
 const int kClasses = 40;
-
-void Push2(Bytes& code, uint8_t op, uint16_t operand) {
-  code.push_back(op);
-  code.push_back((uint8_t)(operand >> 8));
-  code.push_back((uint8_t)operand);
-}
-
-/* Count.n++ for the package. */
-void CountOne(ClassBuilder& b, Bytes& code, const std::string& pkg) {
-  const uint16_t n = b.Ref(9, pkg + "/Count", "n", "I");
-  Push2(code, 0xB2, n);
-  code.insert(code.end(), {0x04, 0x60});
-  Push2(code, 0xB3, n);
-}
-
-/* P/C<k>: v = 1000 + k, Count.n++, o = new int[] { k }. */
-void WriteStaticsClass(const std::string& dir, const std::string& pkg, int k) {
-  ClassBuilder b;
-  const std::string name = pkg + "/C" + std::to_string(k);
-  b.thisClass = b.Class(name);
-  b.superClass = b.Class("java/lang/Object");
-  b.AddField(0x0009, "v", "I");
-  b.AddField(0x0009, "o", "Ljava/lang/Object;");
-  const uint16_t v = b.Ref(9, name, "v", "I");
-  const uint16_t o = b.Ref(9, name, "o", "Ljava/lang/Object;");
-  const uint16_t ints = b.Class("[I");
-  Bytes init;
-  Push2(init, 0x11, (uint16_t)(1000 + k));
-  Push2(init, 0xB3, v);
-  CountOne(b, init, pkg);
-  init.insert(init.end(), {0x04, 0xBC, 0x0A, 0x59, 0x03});  // iconst_1 newarray int dup iconst_0
-  Push2(init, 0x11, (uint16_t)k);
-  init.push_back(0x4F);
-  Push2(init, 0xB3, o);
-  init.push_back(0xB1);
-  b.AddMethod(0x0008, "<clinit>", "()V", {b.CodeAttribute(4, 0, init)});
-  Bytes get;
-  Push2(get, 0xB2, v);
-  Push2(get, 0x11, 10000);
-  get.push_back(0x68);
-  Push2(get, 0xB2, o);
-  Push2(get, 0xC0, ints);
-  get.insert(get.end(), {0x03, 0x2E, 0x60, 0xAC});
-  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(3, 0, get)});
-  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
-}
 
 /* P/E: no static field; its initialiser counts, get answers 77. */
 void WriteEmpty(const std::string& dir, const std::string& pkg) {
@@ -136,43 +85,10 @@ void WriteInterface(const std::string& dir, const std::string& pkg) {
   ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
 }
 
-void WriteCount(const std::string& dir, const std::string& pkg) {
-  ClassBuilder b;
-  const std::string name = pkg + "/Count";
-  b.thisClass = b.Class(name);
-  b.superClass = b.Class("java/lang/Object");
-  b.AddField(0x0009, "n", "I");
-  Bytes get;
-  Push2(get, 0xB2, b.Ref(9, name, "n", "I"));
-  get.push_back(0xAC);
-  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(1, 0, get)});
-  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
-}
-
-int Kept(int k) { return (1000 + k) * 10000 + k; }
-
-/* P/<name>.get() in the loader; -1 when the class is not found, -3 when get threw. */
-int Answer(JNIEnv* env, const std::string& name, void* loader) {
-  jclass c = env->functions->FindClassInLoaderId(env, name.c_str(), loader);
-  if (c == nullptr) {
-    env->functions->ExceptionClear(env);
-    return -1;
-  }
-  jmethodID get = env->functions->GetStaticMethodID(env, c, "get", "()I");
-  int v = get != nullptr ? env->functions->CallStaticIntMethod(env, c, get) : -2;
-  if (env->functions->ExceptionCheck(env)) {
-    env->functions->ExceptionClear(env);
-    v = -3;
-  }
-  env->functions->DeleteLocalRef(env, c);
-  return v;
-}
-
 /* Every class of the package answered (and so initialised) in the env's machine; the
    count of wrong answers. Arrays of C0, one and two deep, are made and let go. */
 int UseAll(JNIEnv* env, void* loader) {
-  int wrong = 0;
-  for (int k = 0; k < kClasses; k++) wrong += Answer(env, "cz/C" + std::to_string(k), loader) != Kept(k);
+  int wrong = loader_classes::Wrong(env, "cz", kClasses, loader);
   wrong += Answer(env, "cz/E", loader) != 77;
   wrong += Answer(env, "cz/J", loader) != 5505;
   // Made from the element class: a name of an array is looked up in the thread's
@@ -189,7 +105,7 @@ int UseAll(JNIEnv* env, void* loader) {
 }
 
 /* Initialisers the package's classes ran in the env's machine for the loader. */
-int Initialisers(JNIEnv* env, void* loader) { return Answer(env, "cz/Count", loader); }
+int Initialisers(JNIEnv* env, void* loader) { return loader_classes::Initialisers(env, "cz", loader); }
 const int kInitialisers = kClasses + 2;  // C*, E and I
 
 /* Class numbers in use in the name space. */
@@ -202,77 +118,30 @@ uint32_t NumbersInUse(VMNameSpace* ns) {
   return used;
 }
 
-class LoaderStaticsAttackTest : public ::testing::Test {
+class LoaderStaticsAttackTest : public loader_classes::LoaderTest {
  protected:
   static void SetUpTestSuite() {
     dir = classfile_test::TempDir("loaderattack");
-    ASSERT_EQ(0, mkdir((dir + "/cz").c_str(), 0777));
-    WriteCount(dir, "cz");
+    ASSERT_NO_FATAL_FAILURE(loader_classes::WriteCountedPackage(dir, "cz", kClasses));
     WriteEmpty(dir, "cz");
     WriteInterface(dir, "cz");
-    for (int k = 0; k < kClasses; k++) WriteStaticsClass(dir, "cz", k);
   }
   static void TearDownTestSuite() { classfile_test::RemoveTree(dir); }
 
   void SetUp() override {
-    ASSERT_TRUE(m.Create(1, "reflect"));
-    fatal = refhost::FatalExitCount();
-    JNICreateArgs args;
-    JNI_GetDefaultJavaVMInitArgs(&args);
-    args.host = refhost::Functions();
-    args.shareNameSpaceOf = m.jvm;
-    JNIEnv* secondEnv = nullptr;
-    ASSERT_EQ(0, JNI_CreateJavaVM(&second, &secondEnv, &args));
-    ASSERT_EQ(0, second->functions->DetachCurrentThread(second));
-    refhost::Functions()->AttachThreadEnv(m.jvm, m.env);
-    refhost::Functions()->SetCurrentEnv(m.env);
+    ASSERT_NO_FATAL_FAILURE(LoaderTest::SetUp());
+    MakeSharing(&second);
   }
   void TearDown() override {
-    if (second != nullptr) {
-      std::thread end([&] {
-        JNIEnv* env = nullptr;
-        ASSERT_EQ(0, second->functions->AttachCurrentThread(second, &env, nullptr));
-        EXPECT_EQ(0, second->functions->DestroyJavaVM(second));
-      });
-      JoinOutside(end);
-    }
-    refhost::ResetHooks();
-    m.Destroy();
+    if (second != nullptr) End(second);
+    LoaderTest::TearDown();
   }
 
-  void* NewLoader() {
-    void* id = (void*)(uintptr_t)(0x6e000 + nextLoader++);
-    refhost::SetClassPath(id, dir);
-    return id;
-  }
-  /* Runs body on a thread attached to the second machine, this one waiting outside. */
-  template <class Body>
-  void OnSecond(Body body) {
-    std::thread t([&] {
-      JNIEnv* env = nullptr;
-      ASSERT_EQ(0, second->functions->AttachCurrentThread(second, &env, nullptr));
-      body(env);
-      second->functions->DetachCurrentThread(second);
-    });
-    JoinOutside(t);
-  }
-  void Drop(void* loader) {
-    for (int attempt = 0; attempt < 1000 && JNI_FindClassLoaderLite(m.env, loader) != nullptr; attempt++) {
-      if (attempt > 0) WhileOutside([] { std::this_thread::yield(); });
-      JNI_DestroyClassLoaderLite(m.env, JNI_FindClassLoaderLite(m.env, loader));
-    }
-    EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, loader)) << "a loader nothing uses stayed";
-  }
-  void CollectBoth() {
-    m.vm->GarbageCollect(false);
-    OnSecond([&](JNIEnv*) { second->vm->GarbageCollect(false); });
-  }
+  void* NewLoader() { return loader_classes::NewLoaderId(dir, 0x6e000, nextLoader); }
 
   static std::string dir;
   static int nextLoader;
-  Machine m;
   JavaVM* second = nullptr;
-  int fatal = 0;
 };
 
 std::string LoaderStaticsAttackTest::dir;
@@ -290,7 +159,7 @@ TEST_F(LoaderStaticsAttackTest, LoadersOfEveryShapeUsedInTwoMachinesLeaveNothing
     void* loader = NewLoader();
     EXPECT_EQ(0, UseAll(m.env, loader)) << "round " << round;
     EXPECT_EQ(kInitialisers, Initialisers(m.env, loader)) << "round " << round;
-    OnSecond([&](JNIEnv* env) {
+    On(second, [&](JNIEnv* env) {
       EXPECT_EQ(0, UseAll(env, loader)) << "round " << round;
       EXPECT_EQ(kInitialisers, Initialisers(env, loader)) << "round " << round;
     });
@@ -298,10 +167,10 @@ TEST_F(LoaderStaticsAttackTest, LoadersOfEveryShapeUsedInTwoMachinesLeaveNothing
     EXPECT_EQ(0, UseAll(m.env, loader)) << "round " << round;
     EXPECT_EQ(kInitialisers, Initialisers(m.env, loader)) << "round " << round;
     Drop(loader);
-    CollectBoth();
+    CollectBoth(second);
     ASSERT_EQ(fatal, refhost::FatalExitCount()) << "round " << round << ": " << refhost::LastFatalExitText();
     uint32_t nowBlocks = 0;
-    OnSecond([&](JNIEnv*) { nowBlocks = refhost::BlocksInUse(second->vm->GetHeap()); });
+    On(second, [&](JNIEnv*) { nowBlocks = refhost::BlocksInUse(second->vm->GetHeap()); });
     if (round == 1) {
       numbers = NumbersInUse(m.ns);
       blocks = refhost::BlocksInUse(m.vm->GetHeap());
@@ -323,7 +192,7 @@ TEST_F(LoaderStaticsAttackTest, ALoaderDroppedByThreeThreadsAtOnceGoesOnce) {
   for (int round = 0; round < rounds && !HasFailure(); round++) {
     void* loader = NewLoader();
     ASSERT_EQ(0, UseAll(m.env, loader));
-    OnSecond([&](JNIEnv* env) { ASSERT_EQ(0, UseAll(env, loader)); });
+    On(second, [&](JNIEnv* env) { ASSERT_EQ(0, UseAll(env, loader)); });
     std::atomic<int> ready{0};
     std::atomic<bool> go{false};
     std::vector<std::thread> droppers;
@@ -347,7 +216,7 @@ TEST_F(LoaderStaticsAttackTest, ALoaderDroppedByThreeThreadsAtOnceGoesOnce) {
     go.store(true);
     JoinOutside(droppers);
     Drop(loader);
-    CollectBoth();
+    CollectBoth(second);
     ASSERT_EQ(fatal, refhost::FatalExitCount()) << "round " << round << ": " << refhost::LastFatalExitText();
     void* next = NewLoader();
     EXPECT_EQ(0, UseAll(m.env, next)) << "round " << round;
@@ -364,7 +233,7 @@ TEST_F(LoaderStaticsAttackTest, ThreadsOfTwoMachinesDropTheirOwnLoadersAtOnce) {
   for (int round = 0; round < rounds && !HasFailure(); round++) {
     void* loaders[2] = {NewLoader(), NewLoader()};
     ASSERT_EQ(0, UseAll(m.env, loaders[0]));
-    OnSecond([&](JNIEnv* env) { ASSERT_EQ(0, UseAll(env, loaders[1])); });
+    On(second, [&](JNIEnv* env) { ASSERT_EQ(0, UseAll(env, loaders[1])); });
     std::atomic<int> ready{0};
     std::atomic<bool> go{false};
     std::vector<bool> gone(2, false);
@@ -394,7 +263,7 @@ TEST_F(LoaderStaticsAttackTest, ThreadsOfTwoMachinesDropTheirOwnLoadersAtOnce) {
     go.store(true);
     JoinOutside(droppers);
     EXPECT_TRUE(gone[0] && gone[1]) << "round " << round << ": a loader nothing uses stayed";
-    CollectBoth();
+    CollectBoth(second);
     ASSERT_EQ(fatal, refhost::FatalExitCount()) << "round " << round << ": " << refhost::LastFatalExitText();
   }
 }

@@ -2,108 +2,30 @@
    surveyed with its threads stopped, then lets go of the loader's classes (their static
    data among them) with its threads stopped again. Between the steps the dropping thread
    stands in the other machine's collections, where the host may move a machine whose
-   threads are all declared, and a stop may be refused. The classes are written here: in
-   package by, C<k> keeps an int and an int array in its statics and answers
-   v * 10000 + o[0], and by/Count counts how many of their initialisers ran. */
-#include <sys/stat.h>
-
+   threads are all declared, and a stop may be refused. The classes are the counted
+   by/C<k> and by/Count of loader_classes.h. */
 #include <atomic>
 #include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
 
-#include "classfile_support.h"
-#include "natives_support.h"
+#include "loader_classes.h"
 #include "machine_move.h"
-#include "refhost.h"
-#include "safe_wait.h"
-#include "vmjvm.h"
 #include "vmmonitor.h"
 #include "vmutils.h"
 
-using classfile_test::Bytes;
-using classfile_test::ClassBuilder;
-using natives_test::Machine;
+using loader_classes::Expected;
 
 namespace {
 
 const int kClasses = 24;
 
-void Push2(Bytes& code, uint8_t op, uint16_t operand) {
-  code.push_back(op);
-  code.push_back((uint8_t)(operand >> 8));
-  code.push_back((uint8_t)operand);
-}
-
-/* by/C<k>: v = 1000 + k, Count.n++, o = new int[] { k }. */
-void WriteStaticsClass(const std::string& dir, int k) {
-  ClassBuilder b;
-  const std::string name = "by/C" + std::to_string(k);
-  b.thisClass = b.Class(name);
-  b.superClass = b.Class("java/lang/Object");
-  b.AddField(0x0009, "v", "I");
-  b.AddField(0x0009, "o", "Ljava/lang/Object;");
-  const uint16_t v = b.Ref(9, name, "v", "I");
-  const uint16_t o = b.Ref(9, name, "o", "Ljava/lang/Object;");
-  const uint16_t n = b.Ref(9, "by/Count", "n", "I");
-  const uint16_t ints = b.Class("[I");
-  Bytes init;
-  Push2(init, 0x11, (uint16_t)(1000 + k));  // sipush
-  Push2(init, 0xB3, v);                     // putstatic
-  Push2(init, 0xB2, n);                     // getstatic
-  init.insert(init.end(), {0x04, 0x60});    // iconst_1 iadd
-  Push2(init, 0xB3, n);
-  init.insert(init.end(), {0x04, 0xBC, 0x0A, 0x59, 0x03});  // iconst_1 newarray int dup iconst_0
-  Push2(init, 0x11, (uint16_t)k);
-  init.push_back(0x4F);  // iastore
-  Push2(init, 0xB3, o);
-  init.push_back(0xB1);
-  b.AddMethod(0x0008, "<clinit>", "()V", {b.CodeAttribute(4, 0, init)});
-  Bytes get;
-  Push2(get, 0xB2, v);
-  Push2(get, 0x11, 10000);
-  get.push_back(0x68);  // imul
-  Push2(get, 0xB2, o);
-  Push2(get, 0xC0, ints);                           // checkcast [I
-  get.insert(get.end(), {0x03, 0x2E, 0x60, 0xAC});  // iconst_0 iaload iadd ireturn
-  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(3, 0, get)});
-  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/" + name + ".class", b.Build())) << name;
-}
-
-void WriteCount(const std::string& dir) {
-  ClassBuilder b;
-  b.thisClass = b.Class("by/Count");
-  b.superClass = b.Class("java/lang/Object");
-  b.AddField(0x0009, "n", "I");
-  Bytes get;
-  Push2(get, 0xB2, b.Ref(9, "by/Count", "n", "I"));
-  get.push_back(0xAC);
-  b.AddMethod(0x0009, "get", "()I", {b.CodeAttribute(1, 0, get)});
-  ASSERT_TRUE(classfile_test::WriteFileBytes(dir + "/by/Count.class", b.Build()));
-}
-
-int Expected(int k) { return (1000 + k) * 10000 + k; }
-
 /* by/<name>.get() in the loader; -1 when the class is not found, -3 when get threw. */
 int Answer(JNIEnv* env, const std::string& name, void* loader) {
-  jclass c = env->functions->FindClassInLoaderId(env, ("by/" + name).c_str(), loader);
-  if (c == nullptr) {
-    env->functions->ExceptionClear(env);
-    return -1;
-  }
-  jmethodID get = env->functions->GetStaticMethodID(env, c, "get", "()I");
-  int v = get != nullptr ? env->functions->CallStaticIntMethod(env, c, get) : -2;
-  if (env->functions->ExceptionCheck(env)) {
-    env->functions->ExceptionClear(env);
-    v = -3;
-  }
-  env->functions->DeleteLocalRef(env, c);
-  return v;
+  return loader_classes::Answer(env, "by/" + name, loader);
 }
 
-/* The host's relocation of a machine's heap: every block moved, every word rewritten,
-   the old copies freed (and poisoned). */
 /* What the host hooks below act on; set only while a drop runs. */
 struct Scene {
   void* dropper = nullptr;     // the host thread id of the dropping thread
@@ -153,41 +75,24 @@ jboolean HOSTCALL RefusingMutexLock(void* mutex) {
   return gReal.MutexLock(mutex);
 }
 
-class LoaderStepsTest : public ::testing::Test {
+class LoaderStepsTest : public loader_classes::LoaderTest {
  protected:
   static void SetUpTestSuite() {
     dir = classfile_test::TempDir("loadersteps");
-    ASSERT_EQ(0, mkdir((dir + "/by").c_str(), 0777));
-    WriteCount(dir);
-    for (int k = 0; k < kClasses; k++) WriteStaticsClass(dir, k);
+    loader_classes::WriteCountedPackage(dir, "by", kClasses);
   }
   static void TearDownTestSuite() { classfile_test::RemoveTree(dir); }
 
   void SetUp() override {
-    ASSERT_TRUE(m.Create(1, "reflect"));
-    fatal = refhost::FatalExitCount();
+    ASSERT_NO_FATAL_FAILURE(LoaderTest::SetUp());
     gReal = *refhost::Functions();
-    JNICreateArgs args;
-    JNI_GetDefaultJavaVMInitArgs(&args);
-    args.host = refhost::Functions();
-    args.shareNameSpaceOf = m.jvm;
-    JNIEnv* otherEnv = nullptr;
-    ASSERT_EQ(0, JNI_CreateJavaVM(&other, &otherEnv, &args));
+    ASSERT_NO_FATAL_FAILURE(MakeSharing(&other));
     ASSERT_EQ(m.ns, other->nameSpace);
-    ASSERT_EQ(0, other->functions->DetachCurrentThread(other));
-    refhost::Functions()->AttachThreadEnv(m.jvm, m.env);
-    refhost::Functions()->SetCurrentEnv(m.env);
   }
   void TearDown() override {
     Unhook();
-    std::thread end([&] {
-      JNIEnv* env = nullptr;
-      ASSERT_EQ(0, other->functions->AttachCurrentThread(other, &env, nullptr));
-      EXPECT_EQ(0, other->functions->DestroyJavaVM(other));
-    });
-    JoinOutside(end);
-    refhost::ResetHooks();
-    m.Destroy();
+    End(other);
+    LoaderTest::TearDown();
   }
 
   void Unhook() {
@@ -197,23 +102,7 @@ class LoaderStepsTest : public ::testing::Test {
     gScene.refusalsLeft = 0;
   }
 
-  void* NewLoader() {
-    void* id = (void*)(uintptr_t)(0x5e000 + nextLoader++);
-    refhost::SetClassPath(id, dir);
-    return id;
-  }
-
-  /* Runs body on a thread attached to the other machine, this one waiting outside. */
-  template <class Body>
-  void OnOther(Body body) {
-    std::thread t([&] {
-      JNIEnv* env = nullptr;
-      ASSERT_EQ(0, other->functions->AttachCurrentThread(other, &env, nullptr));
-      body(env);
-      other->functions->DetachCurrentThread(other);
-    });
-    JoinOutside(t);
-  }
+  void* NewLoader() { return loader_classes::NewLoaderId(dir, 0x5e000, nextLoader); }
 
   /* Every class of the loader answered (and so initialised) on the env's machine. */
   static void Initialise(JNIEnv* env, void* loader) {
@@ -232,16 +121,13 @@ class LoaderStepsTest : public ::testing::Test {
   }
 
   void CollectBoth() {
-    m.vm->GarbageCollect(false);
-    OnOther([&](JNIEnv*) { other->vm->GarbageCollect(false); });
+    LoaderTest::CollectBoth(other);
     ASSERT_EQ(fatal, refhost::FatalExitCount()) << refhost::LastFatalExitText();
   }
 
   static std::string dir;
   static int nextLoader;
-  Machine m;
   JavaVM* other = nullptr;
-  int fatal = 0;
 };
 
 std::string LoaderStepsTest::dir;
@@ -256,7 +142,7 @@ TEST_F(LoaderStepsTest, AStopRefusedInTheSecondMachineLeavesNoStaticsHalfTaken) 
   for (int round = 0; round < rounds && !HasFailure(); round++) {
     void* loader = NewLoader();
     Initialise(m.env, loader);
-    OnOther([&](JNIEnv* env) { Initialise(env, loader); });
+    On(other, [&](JNIEnv* env) { Initialise(env, loader); });
     Order();
     jobject l = JNI_FindClassLoaderLite(m.env, loader);
     ASSERT_NE(nullptr, l);
@@ -275,7 +161,7 @@ TEST_F(LoaderStepsTest, AStopRefusedInTheSecondMachineLeavesNoStaticsHalfTaken) 
       if (gScene.first == m.jvm) {
         firstCount = Initialisers(m.env, loader);
       } else {
-        OnOther([&](JNIEnv* env) { firstCount = Initialisers(env, loader); });
+        On(other, [&](JNIEnv* env) { firstCount = Initialisers(env, loader); });
       }
       EXPECT_EQ(kClasses, firstCount) << "round " << round << ": the loader was kept, its statics taken";
     }
@@ -294,7 +180,7 @@ TEST_F(LoaderStepsTest, AMachineMovedBetweenTheStepsOfADropIsFollowed) {
     void* dropped = NewLoader();
     void* kept = NewLoader();
     Initialise(m.env, dropped);
-    OnOther([&](JNIEnv* env) {
+    On(other, [&](JNIEnv* env) {
       Initialise(env, dropped);
       Initialise(env, kept);
     });
@@ -318,7 +204,7 @@ TEST_F(LoaderStepsTest, AMachineMovedBetweenTheStepsOfADropIsFollowed) {
     EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, dropped)) << "round " << round;
     CollectBoth();
     EXPECT_EQ("", refhost::CheckHeap(other->heap)) << "round " << round;
-    OnOther([&](JNIEnv* env) {
+    On(other, [&](JNIEnv* env) {
       EXPECT_EQ(kClasses, Initialisers(env, kept)) << "round " << round;
       for (int k = 0; k < kClasses; k++) EXPECT_EQ(Expected(k), Answer(env, "C" + std::to_string(k), kept)) << k;
     });
