@@ -314,6 +314,7 @@ TEST_F(MovesAttack2Test, AttachesDetachesTwiceAndASecondDestroyDuringADestroyWhi
     StartMover(vm);
     std::atomic<bool> ended{false};
     std::atomic<int> in{0}, refused{0}, second{-5};
+    std::atomic<bool> secondIn{false};
     std::vector<std::thread> hosts;
     for (int i = 0; i < 4; i++) {
       hosts.emplace_back([&] {
@@ -336,11 +337,13 @@ TEST_F(MovesAttack2Test, AttachesDetachesTwiceAndASecondDestroyDuringADestroyWhi
       Counted mine;
       JNIEnv* own = nullptr;
       if (VMJniInvoke::AttachCurrentThread(vm, &own, nullptr) != 0) return;
+      secondIn = true;
       while (vm->terminating == 0) PauseOutside(1);
       second = vm->functions->DestroyJavaVM(vm);
     });
+    // The second destroyer is in before the destroy begins (attaches are refused after).
     WhileOutside([&] {
-      while (in.load() < 8) host->Sleep(1);
+      while (in.load() < 8 || !secondIn.load()) host->Sleep(1);
     });
     uint32_t before = gMoves.load();
     jint r = vm->functions->DestroyJavaVM(vm);

@@ -207,8 +207,13 @@ void VMFrame::ExecuteJava(JNIEnv* env, VMMethod* method, VMword* args) {
   if (thread->GetException() == NULL) thread->SetException(saved);
 }
 
+namespace {
+void FollowMovedRecord(JNIEnv* env);
+}  // namespace
+
 void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
   VMThread* thread = env->thread;
+  const uint32_t moves = GetRelocations();
   VMJNIFrame* jni = (VMJNIFrame*)thread->GetFrame();
   uint32_t resultBytes = method->GetReturnBytes();
   VMword flags = method->GetMemberFlags();
@@ -236,6 +241,7 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       memcpy(locals, args, method->GetParameterBytes());
       VMByteCodeFrame::Execute(f);
     }
+    if (__builtin_expect(GetRelocations() != moves, 0)) FollowMovedRecord(env);
     if ((env->debug & 0xFF) != 0) WatchedLeftJava(env->thread, jni);
     thread = env->thread;
     jni->SetExceptionHandler(handler.GetNext());
@@ -253,6 +259,7 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
       ((VMCompiledEntry)method->GetCompiledAddress())(&frame, args);
     }
     // The machine may have moved while the compiled code called Java; the env follows.
+    if (__builtin_expect(GetRelocations() != moves, 0)) FollowMovedRecord(env);
     thread = env->thread;
     jni->SetExceptionHandler(handler.GetNext());
     thread->SetFrame(jni);
@@ -282,6 +289,7 @@ void VMFrame::ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args) {
     if (ok) CallNativeMethod(env, method, args);
     // The native may have waited where the host moves the machine: the record and its
     // handle array are read again through env (the JNI frames are not in the heap).
+    if (__builtin_expect(GetRelocations() != moves, 0)) FollowMovedRecord(env);
     thread = env->thread;
     handles = thread->GetJNIHandleArray();
     thread->SetFrame(jni);
