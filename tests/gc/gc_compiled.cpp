@@ -20,6 +20,9 @@ class NameSpaceTestAccess {
 };
 
 namespace gc_test {
+
+void (*gAttachedAgainWait)() = nullptr;
+
 namespace {
 
 /* The compiled constant pool's positions: the classes, then the methods, then the
@@ -36,6 +39,7 @@ enum Pool : uint32_t {
   kChurn,
   kSpin,
   kSpinThroughNative,
+  kAttachedAgain,
   kMessage,
 };
 
@@ -134,12 +138,30 @@ void HOSTCALL Hold(VMCompiledFrame* self, VMword* args) { HoldAcross(self, args,
 void HOSTCALL HoldAcrossSpin(VMCompiledFrame* self, VMword* args) { HoldAcross(self, args, kSpin); }
 void HOSTCALL HoldAcrossNativeSpin(VMCompiledFrame* self, VMword* args) { HoldAcross(self, args, kSpinThroughNative); }
 
+void HOSTCALL ViaAttachedAgain(VMCompiledFrame* self, VMword* args) {
+  VMword a[2] = {args[0], 0};
+  Call(self, kAttachedAgain, a);
+  args[0] = a[0] + 1;
+}
+
 jint JNICALL Triple(JNIEnv*, jclass, jint x) { return 3 * x; }
 jint JNICALL SpinThroughNative(JNIEnv* env, jclass cls) {
   return env->functions->CallStaticIntMethod(env, cls, env->functions->GetStaticMethodID(env, cls, "spin", "()I"));
 }
+jint JNICALL AttachedAgainNative(JNIEnv* env, jclass, jint x) {
+  // The test world's record has no invocation table and its name space no Thread objects:
+  // the attach the table's entry makes, without the object.
+  JNIEnv* again = nullptr;
+  if (VMJniAttachCurrentThreadNoObject(env->javaVM, &again, nullptr) != 0) return -7;
+  VM::EnterSafeRegion(again->thread);
+  if (gAttachedAgainWait != nullptr) gAttachedAgainWait();
+  VM::LeaveSafeRegion(again->thread);
+  return 5 * x;
+}
 JNINativeMethod compiledNatives[] = {{(char*)"triple", (char*)"(I)I", (void*)&Triple},
-                                     {(char*)"spinThroughNative", (char*)"()I", (void*)&SpinThroughNative}};
+                                     {(char*)"spinThroughNative", (char*)"()I", (void*)&SpinThroughNative},
+                                     {(char*)"attachedAgainNative", (char*)"(I)I", (void*)&AttachedAgainNative}};
+constexpr jint kCompiledNatives = sizeof compiledNatives / sizeof compiledNatives[0];
 
 const char* classNames[] = {"gc/Compiled", "java/lang/ArithmeticException", "java/lang/ArrayStoreException", nullptr};
 const char* strings[] = {"from compiled code", nullptr};
@@ -166,8 +188,9 @@ const Binding bindings[] = {
     {"hold", (void*)&Hold},
     {"holdAcrossSpin", (void*)&HoldAcrossSpin},
     {"holdAcrossNativeSpin", (void*)&HoldAcrossNativeSpin},
+    {"viaAttachedAgain", (void*)&ViaAttachedAgain},
 };
-const char* const referenced[] = {"twice", "triple", "thrower", "bounceJava", "make", "churn", "spin", "spinThroughNative"};
+const char* const referenced[] = {"twice", "triple", "thrower", "bounceJava", "make", "churn", "spin", "spinThroughNative", "attachedAgainNative"};
 
 }  // namespace
 
@@ -176,7 +199,7 @@ bool BindCompiledCode(World& world) {
   // Compiled code binds only in a name space that has finished its start-up, which the
   // test world's does not run.
   NameSpaceTestAccess::MarkStarted(world.ns);
-  if (JNI_RegisterNative("gc/Compiled", compiledNatives, 2) != 0) return false;
+  if (JNI_RegisterNative("gc/Compiled", compiledNatives, kCompiledNatives) != 0) return false;
   // Looking a method up loads and prepares the class.
   VMMethod* add = world.Method("gc/Compiled", "add", "(II)I");
   VMLoadableClass* cls = add != NULL ? add->GetDefinedIn() : NULL;
@@ -197,7 +220,7 @@ bool BindCompiledCode(World& world) {
   }
   if (JNI_RegisterCompiled(world.jvm, definition) != 0) return false;
   // The natives are bound when a class is prepared; this one was, by the look-up above.
-  if (cls->RegisterNatives(compiledNatives, 2) != 0) return false;
+  if (cls->RegisterNatives(compiledNatives, kCompiledNatives) != 0) return false;
   for (const Binding& b : bindings) {
     for (uint32_t i = 0; i < methods->GetSize(); i++) {
       VMMethod* m = methods->Get(i);

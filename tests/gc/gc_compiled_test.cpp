@@ -6,7 +6,9 @@
 
 #include <string.h>
 
+#include "machine_move.h"
 #include "vmframe.h"
+#include "vmjni.h"
 
 namespace gc_test {
 namespace {
@@ -67,6 +69,57 @@ TEST_F(CompiledTest, AReferenceInACompiledFrameSurvivesCollections) {
   EXPECT_EQ(1999 * 2000 / 2, Run("Compiled", "hold", "(I)I", {2000}));
   EXPECT_GT(world.vm->GetCollections(), before);
   for (int round = 0; round < 20; round++) ASSERT_EQ(45, Run("Compiled", "hold", "(I)I", {10})) << round;
+}
+
+/* The stage of attachedAgainNative's wait: 1 while it waits declared, 2 once the machine
+   has moved (or the test gave up on it). */
+std::atomic<int> gAgainStage{0};
+
+void WaitForTheMove() {
+  gAgainStage = 1;
+  for (int i = 0; i < 20000 && gAgainStage.load() != 2; i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+/* A compiled method calls a native that attaches its thread again (the new env takes the
+   thread's record over) and waits declared while the host moves the machine: the move
+   rewrites only the new env's word, and the compiled code's call of the native returns
+   to its caller through the record's new copy. Rounds over, each on a thread of its own,
+   with the machine running Java afterwards. */
+TEST_F(CompiledTest, ANativeThatAttachedItsThreadAgainReturnsToCompiledCodeAfterAMove) {
+  gAttachedAgainWait = WaitForTheMove;
+  for (int round = 0; round < 6; round++) {
+    gAgainStage = 0;
+    std::atomic<int> answer{-2};
+    std::thread worker([&] {
+      JNIEnv* mine = VMJniCreateEnv(world.jvm);
+      if (mine == nullptr || VMJniAttachEnv(world.jvm, mine) != 0) {
+        gAgainStage = 2;
+        return;
+      }
+      VMMethod* m = world.Method("gc/Compiled", "viaAttachedAgain", "(I)I");
+      VMword args[2] = {(VMword)(round + 4), 0};
+      VMFrame::ExecuteJava(mine, m, args);
+      // The env the thread runs on now: the one its native attached it by.
+      JNIEnv* now = world.jvm->vm->AttachedEnvOfCurrentThread();
+      answer = now->thread->GetException() == nullptr ? (int)args[0] : -3;
+      VMJniDetachEnv(world.jvm);
+      VMJniClearHostEnv();
+    });
+    uint32_t moved = 0;
+    OutsideAs(world.env, [&] {
+      for (int i = 0; i < 20000 && gAgainStage.load() != 1; i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (gAgainStage.load() == 1) moved = MoveMachine(world.jvm);
+      gAgainStage = 2;
+      worker.join();
+    });
+    world.vm = world.jvm->vm;
+    EXPECT_NE(0u, moved) << "round " << round;
+    EXPECT_EQ(5 * (round + 4) + 1, answer.load()) << "round " << round;
+    // The machine runs on: compiled code, its calls of Java and natives, a collection.
+    ASSERT_EQ(2 * 11 + 3 * 11, Run("Compiled", "viaJava", "(I)I", {11})) << round;
+    ASSERT_EQ(45, Run("Compiled", "hold", "(I)I", {10})) << round;
+  }
+  gAttachedAgainWait = nullptr;
 }
 
 }  // namespace

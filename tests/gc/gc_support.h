@@ -57,6 +57,9 @@ HeapCensus TakeCensus(HHeap* heap);
 /* Binds gc/Compiled's compiled code (gc_compiled.cpp) in the world's name space; false
    when some method stayed unbound. */
 bool BindCompiledCode(World& world);
+/* Run by gc/Compiled.attachedAgainNative while it waits declared, on the thread it
+   attached again; nothing when null. */
+extern void (*gAttachedAgainWait)();
 
 }  // namespace gc_test
 

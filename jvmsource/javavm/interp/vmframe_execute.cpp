@@ -315,6 +315,7 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
   uint32_t resultBytes = method->GetReturnBytes();
   JNIEnv* env = thread->GetEnv();
   if (method->GetIsNative()) {
+    const uint32_t moves = GetRelocations();
     if (!method->ResolveNativeAddress()) {
       VMLiteral* name = method->GetFullName();
       ThrowInternalException(frame, VMStatus_UnsatisfiedLinkError,
@@ -338,6 +339,7 @@ void HOSTCALL VMByteCodeFrame::ThunkForCompiledCode(VMCompiledFrame* frame, VMwo
     // The machine may have moved while the native ran (a Java call of its stopped at a
     // poll). The native's frame lies outside the machine's heap and in the thread's chain,
     // so the move rewrote its words; the env follows the thread.
+    if (__builtin_expect(GetRelocations() != moves, 0)) FollowMovedRecord(env);
     thread = env->thread;
     caller = nf->caller;
     handles = thread->GetJNIHandleArray();

@@ -91,6 +91,11 @@ public class Compiled {
     /* Bound: as holdAcrossSpin, with spin called by a native. */
     public static int holdAcrossNativeSpin(int n) { return -1; }
     public static native int spinThroughNative();
+    /* Bound: attachedAgainNative(x) + 1, called from the compiled code. */
+    public static int viaAttachedAgain(int x) { return -1; }
+    /* Attaches the thread again and waits declared through the new env; 5 * x. */
+    public static native int attachedAgainNative(int x);
+
     /* make(n) held in a local of bytecode while a native calls spin. */
     public static int holdAcrossNativeSpinInJava(int n) {
         int[] a = make(n);
