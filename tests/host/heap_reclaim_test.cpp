@@ -78,6 +78,9 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
       keptBlocks.push_back(b);
     }
   std::atomic<bool> go{false}, done{false};
+  // Each thread stands, its first allocations made (a thread's first takes an arena of
+  // the C library's), before the address space is taken.
+  std::atomic<int> standing{0};
   std::atomic<int> bad{0}, made{0}, reclaimedServed{0}, reclaims{0}, reclaimsThatTook{0};
   // The threads and their stacks first: the address space is taken once they stand.
   std::vector<std::thread> threads;
@@ -87,6 +90,7 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
       std::mt19937 rng(t);
       std::vector<uint8_t*> blocks;
       blocks.reserve(4000);
+      standing++;
       while (!go) usleep(1000);
       while (!done) {
         HHeap* h = host->HeapCreate(nullptr, 2);
@@ -111,6 +115,7 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
       }
     });
   threads.emplace_back([&] {
+    standing++;
     while (!go) usleep(1000);
     while (!done) {
       host->HeapWalk(kept, CheckStamp, &bad);
@@ -120,6 +125,7 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
   threads.emplace_back([&] {
     std::vector<void*> process;
     process.reserve(2000);
+    standing++;
     while (!go) usleep(1000);
     while (!done) {
       for (int i = 0; i < 2000; i++)
@@ -131,12 +137,14 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
     }
   });
   threads.emplace_back([&] {
+    standing++;
     while (!go) usleep(1000);
     while (!done) {
       reclaims++;
       if (refhost::ReclaimHeapRegions()) reclaimsThatTook++;
     }
   });
+  while (standing.load() < 5) usleep(1000);
   std::vector<std::pair<void*, size_t>> taken = TakeAddressSpace(48u << 20);
   go = true;
   usleep(4000000);
@@ -146,8 +154,11 @@ TEST_F(HeapReclaimTest, FreeRegionsTakenBackWhileHeapsAreMadeDestroyedWalkedAndR
   EXPECT_EQ(0, bad.load());
   EXPECT_GT(made.load(), 10);
   EXPECT_GT(reclaimedServed.load(), 0);
-  EXPECT_GT(reclaimsThatTook.load(), 100) << "of " << reclaims.load() << " reclaims, while " << made.load()
-                                          << " heaps were made and destroyed";
+  // A heap's regions lie free once between its blocks' frees and its destroy: reclaims
+  // take them for one heap in ten or more however busy the machine, and for none when the
+  // reclaim takes nothing.
+  EXPECT_GT(reclaimsThatTook.load(), made.load() / 10) << "of " << reclaims.load() << " reclaims, while "
+                                                       << made.load() << " heaps were made and destroyed";
   EXPECT_EQ("", refhost::CheckHeap(kept));
   // Relocation moved them: freed where a walk finds them now.
   EXPECT_EQ(keptBlocks.size(), refhost::BlocksInUse(kept));
