@@ -34,6 +34,15 @@ class ThreadTest : public ::testing::Test {
   std::string Text(const char* name, const char* sig, std::initializer_list<VMword> args = {}) {
     return m.CallText(kThreads, name, sig, args);
   }
+  /* The length of a ThreadGroup's array of threads as the object holds it (0 for none). */
+  jint ThreadsHeld(VMObject* group) {
+    const JNINativeInterface_* f = m.env->functions;
+    jclass cls = f->FindClass(m.env, "java/lang/ThreadGroup");
+    jfieldID id = cls != nullptr ? f->GetFieldID(m.env, cls, "threads", "[Ljava/lang/Thread;") : nullptr;
+    EXPECT_NE(nullptr, id);
+    jobject threads = id != nullptr ? f->GetObjectField(m.env, m.Local(group), id) : nullptr;
+    return threads != nullptr ? f->GetArrayLength(m.env, (jarray)threads) : 0;
+  }
   /* A word of a Thread object's field. */
   VMword FieldWord(VMObject* thread, jfieldID id, uint32_t offset = 0) {
     VMDataMember* field = JVMFieldOf(m.env, id);
@@ -149,6 +158,29 @@ TEST_F(ThreadTest, ANewThreadThatCannotAttachFailsItsStartAndNeverHangs) {
   refhost::SetStartThreadRefuses(false);
   EXPECT_EQ("", m.TakeException());
   EXPECT_EQ(0, JVM_IsThreadAlive(m.env, m.Local(refused)));
+}
+
+/* Interpreted synchronized excludes nobody: a group's members are changed under the
+   machine's lock, or a start or an end racing another is lost and the ended Thread stays
+   in the array for good. */
+TEST_F(ThreadTest, ThreadsStartingAndEndingAtOnceLeaveNoMemberInTheirGroup) {
+  for (int round = 0; round < 4; round++) {
+    VMObject* group = m.Call(kThreads, "churn", "(II)Ljava/lang/ThreadGroup;", {8, 150}).Object();
+    ASSERT_NE(nullptr, group);
+    EXPECT_EQ(0, ThreadsHeld(group)) << "round " << round;
+  }
+}
+
+/* A Thread joins its group when it starts: one made and never started is no member. A
+   daemon group still waits for the unstarted ones before it ends. */
+TEST_F(ThreadTest, AThreadNeverStartedIsNoMemberOfItsGroup) {
+  for (jboolean daemon : {0, 1}) {
+    VMObject* group = m.Call(kThreads, "unstartedIn", "(IZ)Ljava/lang/ThreadGroup;", {1000, daemon}).Object();
+    ASSERT_NE(nullptr, group);
+    EXPECT_EQ(0, ThreadsHeld(group));
+    EXPECT_EQ("0 0 false false", Text("unstartedSeen", "(Ljava/lang/ThreadGroup;)Ljava/lang/String;", {(VMword)group}));
+    EXPECT_EQ(0, ThreadsHeld(group));
+  }
 }
 
 TEST_F(ThreadTest, TheThreadObjectOfAnAttachedThreadAndItsDetach) {

@@ -57,6 +57,36 @@ jmethodID JVMMethodThreadGroupUncaughtException(JNIEnv* env) {
   return cache != NULL ? cache->GetFieldThreadGroup_uncaughtException(env) : NULL;
 }
 
+jfieldID JVMFieldThreadGroupThreads(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_threads(env) : NULL;
+}
+
+jfieldID JVMFieldThreadGroupGroups(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_groups(env) : NULL;
+}
+
+jfieldID JVMFieldThreadGroupDestroyed(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_destroyed(env) : NULL;
+}
+
+jfieldID JVMFieldThreadGroupUnstarted(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_unstarted(env) : NULL;
+}
+
+jmethodID JVMMethodThreadGroupAdd(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_add(env) : NULL;
+}
+
+jmethodID JVMMethodThreadGroupRemove(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_remove(env) : NULL;
+}
+
 jmethodID JVMMethodPropertiesPut(JNIEnv* env) {
   VMJniUtils* cache = Cache(env);
   return cache != NULL ? cache->GetFieldProperties_put(env) : NULL;

@@ -92,8 +92,9 @@ public class Thread implements Runnable {
         }
         this.priority = p;
         this.daemon = parent != null && parent.isDaemon();
-        // start() is the machine's own, so the thread joins its group here.
-        g.add(this);
+        // It joins the group when it starts (the machine's start() adds it); until then the
+        // group only counts it.
+        g.addUnstarted();
     }
 
     public static native Thread currentThread();

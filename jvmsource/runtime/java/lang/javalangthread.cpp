@@ -151,6 +151,35 @@ const JNINativeMethod kThread[] = {
     PUX_NATIVE("registerNatives", "()V", ThreadRegisterNatives),
 };
 
+/* ---- java/lang/ThreadGroup ---- */
+
+jboolean JNICALL ThreadGroupSwapThreads(JNIEnv* env, jobject self, jobject old, jobject now, jboolean start) {
+  return JVMChangeThreadGroup(env, self, start ? kGroupThreadStarts : kGroupThreadEnds, old, now) ? 1 : 0;
+}
+
+jboolean JNICALL ThreadGroupSwapGroups(JNIEnv* env, jobject self, jobject old, jobject now, jboolean add) {
+  return JVMChangeThreadGroup(env, self, add ? kGroupAddGroup : kGroupRemoveGroup, old, now) ? 1 : 0;
+}
+
+jboolean JNICALL ThreadGroupCountUnstarted(JNIEnv* env, jobject self) {
+  return JVMChangeThreadGroup(env, self, kGroupThreadMade, NULL, NULL) ? 1 : 0;
+}
+
+jboolean JNICALL ThreadGroupDestroyIfEmpty(JNIEnv* env, jobject self, jboolean noneUnstarted) {
+  return JVMChangeThreadGroup(env, self, noneUnstarted ? kGroupDestroyIdle : kGroupDestroy, NULL, NULL) ? 1 : 0;
+}
+
+const JNINativeMethod kThreadGroup[] = {
+    PUX_NATIVE("swapThreads", "([Ljava/lang/Thread;[Ljava/lang/Thread;Z)Z", ThreadGroupSwapThreads),
+    PUX_NATIVE("swapGroups", "([Ljava/lang/ThreadGroup;[Ljava/lang/ThreadGroup;Z)Z", ThreadGroupSwapGroups),
+    PUX_NATIVE("countUnstarted", "()Z", ThreadGroupCountUnstarted),
+    PUX_NATIVE("destroyIfEmpty", "(Z)Z", ThreadGroupDestroyIfEmpty),
+};
+
 }  // namespace
 
 void Register_java_lang_Thread(void) { JNI_RegisterNative("java/lang/Thread", kThread, PUX_ROWS(kThread)); }
+
+void Register_java_lang_ThreadGroup(void) {
+  JNI_RegisterNative("java/lang/ThreadGroup", kThreadGroup, PUX_ROWS(kThreadGroup));
+}

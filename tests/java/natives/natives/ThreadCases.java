@@ -367,6 +367,57 @@ public class ThreadCases {
         return "ended " + t.isAlive();
     }
 
+    // Makers in one group each start and join short threads of it, all at once: every
+    // start and end changes the group's members while the others change them too.
+    static ThreadGroup churn(int makers, final int rounds) throws Exception {
+        final ThreadGroup g = new ThreadGroup("churn");
+        Thread[] ts = new Thread[makers];
+        for (int i = 0; i < makers; i++) {
+            ts[i] = new Thread(g, "maker") {
+                public void run() {
+                    for (int r = 0; r < rounds; r++) {
+                        Thread t = new Thread(g, "short");
+                        t.start();
+                        try {
+                            t.join();
+                        } catch (InterruptedException e) {
+                            return;
+                        }
+                    }
+                }
+            };
+        }
+        for (int i = 0; i < makers; i++) {
+            ts[i].start();
+        }
+        for (int i = 0; i < makers; i++) {
+            ts[i].join();
+        }
+        return g;
+    }
+
+    static ThreadGroup unstartedIn(int n, boolean daemon) {
+        ThreadGroup g = new ThreadGroup("idle");
+        g.setDaemon(daemon);
+        for (int i = 0; i < n; i++) {
+            new Thread(g, "idle");
+        }
+        return g;
+    }
+
+    // What Java sees of a group with unstarted threads; in a daemon group one made before
+    // the last member ended still starts, as the group waits for it.
+    static String unstartedSeen(ThreadGroup g) throws Exception {
+        Thread later = new Thread(g, "later");
+        Thread member = new Thread(g, "first");
+        member.start();
+        member.join();
+        String seen = g.activeCount() + " " + g.enumerate(new Thread[4]) + " " + g.isDestroyed();
+        later.start();
+        later.join();
+        return seen + " " + g.isDestroyed();
+    }
+
     static Thread current() {
         return Thread.currentThread();
     }
