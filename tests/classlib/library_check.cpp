@@ -176,6 +176,7 @@ const ByNameRule kByName[] = {
      kDeclared, kAnyAccess, false},
     {"java/lang/Thread", false, "run", "()V", kInstance, kInherited, kAnyAccess, false},
     {"java/lang/Thread", false, "exit", "()V", kInstance, kInherited, kAnyAccess, false},
+    {"java/lang/Thread", true, "threadInitNumber", "I", kStatic, kDeclared, kAnyAccess, false},
     {"java/lang/ThreadGroup", false, "<init>", "()V", kInstance, kDeclared, kAnyAccess, false},
     {"java/lang/ThreadGroup", false, "uncaughtException", "(Ljava/lang/Thread;Ljava/lang/Throwable;)V",
      kInstance, kDeclared, kPublicOnly, false},
@@ -445,6 +446,7 @@ const NativeRow kRows[] = {
     {"java/lang/Thread", "resume0", "()V", I_, kNat},
     {"java/lang/Thread", "interrupt0", "()V", I_, kNat},
     {"java/lang/Thread", "registerNatives", "()V", S_, kNat},
+    {"java/lang/Thread", "nextThreadNum", "()I", S_, kNat},
 
     {"java/lang/ThreadGroup", "swapThreads", "([Ljava/lang/Thread;[Ljava/lang/Thread;Z)Z", I_, kNat},
     {"java/lang/ThreadGroup", "swapGroups", "([Ljava/lang/ThreadGroup;[Ljava/lang/ThreadGroup;Z)Z", I_, kNat},

@@ -54,7 +54,7 @@ class VMObjectMonitorLock {
   X(13, InterruptedIOException, "java/io/InterruptedIOException", 0)               \
   X(14, JSystem, "java/lang/System", 3)                                            \
   X(15, UnknownHostException, "java/net/UnknownHostException", 0)                  \
-  X(16, Thread, "java/lang/Thread", 9)                                             \
+  X(16, Thread, "java/lang/Thread", 10)                                            \
   X(17, ThreadGroup, "java/lang/ThreadGroup", 8)                                   \
   X(18, ObjectOutputStream, "java/io/ObjectOutputStream", 9)                       \
   X(19, ObjectInputStream, "java/io/ObjectInputStream", 9)                         \
@@ -113,7 +113,8 @@ class VMObjectMonitorLock {
   M(Thread, 7, daemon, Field, "daemon", "Z")                                                            \
   M(Thread, 8, inheritableThreadLocals, Field, "inheritableThreadLocals", "Ljava/util/Map;")            \
   M(Thread, 9, inheritedAccessControlContext, Field, "inheritedAccessControlContext",                  \
-    "Ljava/security/AccessControlContext;")
+    "Ljava/security/AccessControlContext;")                                                             \
+  M(Thread, 10, threadInitNumber, StaticField, "threadInitNumber", "I")
 #define PUX_JNIUTILS_MEMBERS_ThreadGroup(M)                              \
   M(ThreadGroup, 1, constructor, Method, "<init>", "()V")               \
   M(ThreadGroup, 2, uncaughtException, Method, "uncaughtException",     \

@@ -52,6 +52,11 @@ jmethodID JVMMethodThreadExit(JNIEnv* env) {
   return cache != NULL ? cache->GetFieldThread_exit(env) : NULL;
 }
 
+jfieldID JVMFieldThreadInitNumber(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThread_threadInitNumber(env) : NULL;
+}
+
 jmethodID JVMMethodThreadGroupUncaughtException(JNIEnv* env) {
   VMJniUtils* cache = Cache(env);
   return cache != NULL ? cache->GetFieldThreadGroup_uncaughtException(env) : NULL;

@@ -17,6 +17,8 @@ jfieldID JVMFieldThreadPriority(JNIEnv* env);
 jfieldID JVMFieldThreadName(JNIEnv* env);
 jfieldID JVMFieldThreadInheritableThreadLocals(JNIEnv* env);
 jmethodID JVMMethodThreadExit(JNIEnv* env);
+/* The static counter of java/lang/Thread's automatic names. */
+jfieldID JVMFieldThreadInitNumber(JNIEnv* env);
 /* java/lang/ThreadGroup.uncaughtException(Thread, Throwable). */
 jmethodID JVMMethodThreadGroupUncaughtException(JNIEnv* env);
 /* java/lang/ThreadGroup's members and their marks, which change under the name space's

@@ -11,6 +11,7 @@
 #include "vmframe.h"
 #include "vmjavalangthrowable.h"
 #include "vmjvm.h"
+#include "vmjni_support.h"
 #include "vmjvm_ids.h"
 #include "vmupcalls.h"
 #include "vmutils.h"
@@ -133,6 +134,15 @@ jint JNICALL ThreadCountStackFrames(JNIEnv* env, jobject self) {
   return frames;
 }
 
+/* The number of the next automatic name, counted up in one step: interpreted synchronized
+   excludes nobody, and threads are made on many threads at once. */
+jint JNICALL ThreadNextThreadNum(JNIEnv* env, jclass) {
+  VMDataMember* field = JVMFieldOf(env, JVMFieldThreadInitNumber(env));
+  VMObject* statics = field != NULL ? vmjni::StaticDataOf(env, field->GetDefinedIn()) : NULL;
+  if (statics == NULL) return 0;
+  return (jint)__atomic_fetch_add(statics->GetElementAddress((uint32_t)field->GetIndex()), 1, __ATOMIC_RELAXED);
+}
+
 void JNICALL ThreadRegisterNatives(JNIEnv*, jclass) { Register_java_lang_Thread(); }
 
 const JNINativeMethod kThread[] = {
@@ -149,6 +159,7 @@ const JNINativeMethod kThread[] = {
     PUX_NATIVE("resume0", "()V", JVM_ResumeThread),
     PUX_NATIVE("interrupt0", "()V", JVM_Interrupt),
     PUX_NATIVE("registerNatives", "()V", ThreadRegisterNatives),
+    PUX_NATIVE("nextThreadNum", "()I", ThreadNextThreadNum),
 };
 
 /* ---- java/lang/ThreadGroup ---- */
