@@ -183,6 +183,17 @@ TEST_F(ThreadTest, AThreadNeverStartedIsNoMemberOfItsGroup) {
   }
 }
 
+/* Collections drop the records of ended threads, and a program that starts threads and
+   allocates little makes none: the records must not pile up meanwhile, each attach and
+   detach walking them all. */
+TEST_F(ThreadTest, EndedThreadsLeaveFewRecordsWithoutACollection) {
+  EXPECT_EQ(0, Run("startJoin", "(I)I", {600}));
+  uint32_t records = 0;
+  VMThreadHandleArray* threads = m.vm->GetThreads();
+  for (uint32_t i = 1; i < threads->GetCount(); i++) records += threads->Get(i) != nullptr;
+  EXPECT_GT(150u, records);
+}
+
 TEST_F(ThreadTest, TheThreadObjectOfAnAttachedThreadAndItsDetach) {
   VMObject* main = (VMObject*)m.env->thread->GetJavaLangThread();
   ASSERT_NE(nullptr, main);

@@ -313,14 +313,25 @@ void VM::UnlockThreads(const char* site) {
   if (GetNameSpace() != NULL) VMUtils::V_SpinLock(GetNameSpace()->GetSpinLock(), site);
 }
 
-uint32_t VM::FindCurrentThread() {
+/* The records of ended threads a new thread leaves for the next collection to drop. */
+static const uint32_t kEndedThreadsKept = 64;
+
+uint32_t VM::FindCurrentThread(uint32_t* ended, uint32_t* attached) {
   VMThreadHandleArray* threads = GetThreads();
   if (threads == NULL) return 0;
   void* id = VMUtils::GetHostFunctions()->CurrentThreadId();
+  uint32_t detached = 0, live = 0;
   for (uint32_t i = 1; i < threads->GetCount(); i++) {
     VMThread* thread = threads->Get(i);
-    if (thread != NULL && thread->GetId() == id) return i;
+    if (thread == NULL) continue;
+    if (thread->GetId() == id) return i;
+    if (thread->GetEnv() == NULL)
+      detached++;
+    else
+      live++;
   }
+  if (ended != NULL) *ended = detached;
+  if (attached != NULL) *attached = live;
   return 0;
 }
 
@@ -335,16 +346,17 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   // A thread attached already (attaching again) is one the collection waits for: it
   // parks for it, as at a poll.
   uint32_t index;
+  uint32_t ended = 0, attached = 0;
   JavaVM* record = GetJVM();
   for (;;) {
     LockThreads("namespace spinlock - Get  VM::AttachThread");
-    index = FindCurrentThread();
+    index = FindCurrentThread(&ended, &attached);
     void* doing = GetThreadDoingGC();
     if (doing == NULL || doing == me) break;
-    VMThread* attached = index != 0 ? GetThreads()->Get(index) : NULL;
-    if (attached != NULL && attached->GetEnv() == NULL) attached = NULL;
+    VMThread* known = index != 0 ? GetThreads()->Get(index) : NULL;
+    if (known != NULL && known->GetEnv() == NULL) known = NULL;
     UnlockThreads("namespace spinlock - Release  VM::AttachThread");
-    if (attached == NULL || ThreadWaitForGC(attached) != VMStatus_OK) host->Sleep(1);
+    if (known == NULL || ThreadWaitForGC(known) != VMStatus_OK) host->Sleep(1);
     // The host may have moved the machine while this waited: the attach goes on there.
     VM* now = record != NULL ? record->vm : NULL;
     if (now != NULL && now != this) return now->AttachThread(env, displaced);
@@ -382,6 +394,11 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   }
   thread->SetVM(this);
   thread->SetMutexLockCount(1);
+  // Collections drop the records of ended threads, and a program that starts threads and
+  // allocates little makes none for a long time: every attach and detach would walk ever
+  // more records under the lock, each keeping its host objects. Once they outnumber the
+  // threads attached (and a few), the new thread drops them itself.
+  if (ended >= kEndedThreadsKept && ended >= attached) DropEndedThreads(thread);
   return thread;
 }
 
@@ -548,6 +565,16 @@ unsigned long VM::LetGoOfHostWaiters(void* me) {
     letGo++;
     host->HeapFree(NULL, env);
   }
+}
+
+void VM::DropEndedThreads(VMThread* self) {
+  // A debugger keeps its own handles to records: they stay to the end, as a collection
+  // leaves them.
+  void* me = self->GetId();
+  if (GetDebugger() != NULL || !ClaimCollection(me)) return;
+  JNIEnv* env = NULL;
+  if (StopOtherThreads(self, &env) && GetDebugger() == NULL) DropDetachedThreads(me);
+  ReleaseThreadsWaitingForGC();
 }
 
 void VM::DropDetachedThreads(void* me) {

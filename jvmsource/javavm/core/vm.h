@@ -244,6 +244,10 @@ class VM : public VMInternalObject {
   /* Destroys the records of the threads that have detached (but the one of identity
      me) and frees their slots; under the collector's claim. */
   void DropDetachedThreads(void* me);
+  /* DropDetachedThreads as a collection makes it, the other threads stopped, without a
+     collection; self is the calling thread's record, attached. Nothing when another
+     thread collects (its collection drops them). */
+  void DropEndedThreads(VMThread* self);
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
   /* Destroys every object still on the heap but the machine itself. */
   void ReleaseRemainingObjects(HHeap* heap);
@@ -252,8 +256,10 @@ class VM : public VMInternalObject {
      holds the name space's spin lock. */
   void LockThreads(const char* site);
   void UnlockThreads(const char* site);
-  /* Index of the calling host thread's entry, 0 when it has none; under the lock. */
-  uint32_t FindCurrentThread();
+  /* Index of the calling host thread's entry, 0 when it has none; under the lock. With
+     none, ended and attached (when given) count the records of threads that have
+     detached and of those attached. */
+  uint32_t FindCurrentThread(uint32_t* ended = NULL, uint32_t* attached = NULL);
   friend class MachineTestAccess;
 };
 
