@@ -264,39 +264,47 @@ public class ThreadGroup {
         }
     }
 
+    // members and then member, in copy (one longer).
+    private static Object[] plus(Object[] members, Object member, Object[] copy) {
+        int n = size(members);
+        if (n > 0) {
+            System.arraycopy(members, 0, copy, 0, n);
+        }
+        copy[n] = member;
+        return copy;
+    }
+
+    // members but the one at i, in copy (one shorter; null when none is left).
+    private static Object[] minus(Object[] members, int i, Object[] copy) {
+        if (copy != null) {
+            System.arraycopy(members, 0, copy, 0, i);
+            System.arraycopy(members, i + 1, copy, i, copy.length - i);
+        }
+        return copy;
+    }
+
     private void add(ThreadGroup g) {
         ThreadGroup[] old;
-        ThreadGroup[] gs;
         do {
             if (destroyed) {
                 throw new IllegalThreadStateException();
             }
             old = groups;
-            int n = size(old);
-            gs = new ThreadGroup[n + 1];
-            if (n > 0) {
-                System.arraycopy(old, 0, gs, 0, n);
-            }
-            gs[n] = g;
-        } while (!swapGroups(old, gs, true));
+        } while (!swapGroups(old, (ThreadGroup[]) plus(old, g, new ThreadGroup[size(old) + 1]), true));
     }
 
     private void remove(ThreadGroup g) {
         ThreadGroup[] old;
         ThreadGroup[] gs;
+        int i;
         do {
             old = groups;
-            int i = indexOf(old, g);
+            i = indexOf(old, g);
             if (i < 0) {
                 return;
             }
-            gs = null;
-            if (old.length > 1) {
-                gs = new ThreadGroup[old.length - 1];
-                System.arraycopy(old, 0, gs, 0, i);
-                System.arraycopy(old, i + 1, gs, i, gs.length - i);
-            }
-        } while (!swapGroups(old, gs, false));
+            gs = old.length > 1 ? new ThreadGroup[old.length - 1] : null;
+        } while (!swapGroups(old, (ThreadGroup[]) minus(old, i, gs), false));
     }
 
     // A Thread made in this group; it joins when it starts.
@@ -309,38 +317,27 @@ public class ThreadGroup {
     // The machine's, as t starts.
     void add(Thread t) {
         Thread[] old;
-        Thread[] ts;
         do {
             if (destroyed) {
                 throw new IllegalThreadStateException();
             }
             old = threads;
-            int n = size(old);
-            ts = new Thread[n + 1];
-            if (n > 0) {
-                System.arraycopy(old, 0, ts, 0, n);
-            }
-            ts[n] = t;
-        } while (!swapThreads(old, ts, true));
+        } while (!swapThreads(old, (Thread[]) plus(old, t, new Thread[size(old) + 1]), true));
     }
 
     // As t ends: exit()'s, or the machine's when run() threw.
     void remove(Thread t) {
         Thread[] old;
         Thread[] ts;
+        int i;
         do {
             old = threads;
-            int i = indexOf(old, t);
+            i = indexOf(old, t);
             if (i < 0) {
                 return;
             }
-            ts = null;
-            if (old.length > 1) {
-                ts = new Thread[old.length - 1];
-                System.arraycopy(old, 0, ts, 0, i);
-                System.arraycopy(old, i + 1, ts, i, ts.length - i);
-            }
-        } while (!swapThreads(old, ts, false));
+            ts = old.length > 1 ? new Thread[old.length - 1] : null;
+        } while (!swapThreads(old, (Thread[]) minus(old, i, ts), false));
         if (daemon && parent != null && destroyIfEmpty(true)) {
             parent.remove(this);
         }
