@@ -573,7 +573,9 @@ void VM::DropEndedThreads(VMThread* self) {
   void* me = self->GetId();
   if (GetDebugger() != NULL || !ClaimCollection(me)) return;
   JNIEnv* env = NULL;
-  if (StopOtherThreads(self, &env) && GetDebugger() == NULL) DropDetachedThreads(me);
+  // Threads end all the time here, each running on a little past its last poll to detach:
+  // the wait looks again at once rather than at a collection's pace.
+  if (StopOtherThreads(self, &env, 1) && GetDebugger() == NULL) DropDetachedThreads(me);
   ReleaseThreadsWaitingForGC();
 }
 

@@ -226,7 +226,10 @@ class VM : public VMInternalObject {
      flags cleared, under the machine object's monitor, then every parked thread woken. */
   void ReleaseThreadsWaitingForGC();
   /* The collector's steps (vm_collector.cpp). */
-  bool StopOtherThreads(VMThread* self, JNIEnv** env);
+  /* Waits until every other attached thread is parked or declared; it looks again each
+     time a parking thread tells it, and every rescanMs besides for the threads that stop
+     without telling (a thread that detaches or enters a safe region). */
+  bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300);
   bool ClaimCollection(void* me);
   void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
   void MarkMachineObject(void* marker);
