@@ -398,7 +398,8 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   // allocates little makes none for a long time: every attach and detach would walk ever
   // more records under the lock, each keeping its host objects. Once they outnumber the
   // threads attached (and a few), the new thread drops them itself.
-  if (ended >= kEndedThreadsKept && ended >= attached) DropEndedThreads(thread);
+  if (ended >= kEndedThreadsKept && ended >= attached && ended >= GetScalar(EndedDropWord))
+    DropEndedThreads(thread, ended);
   return thread;
 }
 
@@ -567,7 +568,7 @@ unsigned long VM::LetGoOfHostWaiters(void* me) {
   }
 }
 
-void VM::DropEndedThreads(VMThread* self) {
+void VM::DropEndedThreads(VMThread* self, uint32_t ended) {
   // A debugger keeps its own handles to records: they stay to the end, as a collection
   // leaves them.
   void* me = self->GetId();
@@ -575,7 +576,11 @@ void VM::DropEndedThreads(VMThread* self) {
   JNIEnv* env = NULL;
   // Threads end all the time here, each running on a little past its last poll to detach:
   // the wait looks again at once rather than at a collection's pace.
-  if (StopOtherThreads(self, &env, 1) && GetDebugger() == NULL) DropDetachedThreads(me);
+  const bool stopped = StopOtherThreads(self, &env, 1) && GetDebugger() == NULL;
+  if (stopped) DropDetachedThreads(me);
+  // A thread parked with a host mutex held makes the stop give up, perhaps for as long as
+  // it holds it: the attaches meanwhile do not each stop every thread for nothing.
+  SetScalar(EndedDropWord, stopped ? 0 : ended + kEndedThreadsKept);
   ReleaseThreadsWaitingForGC();
 }
 

@@ -12,9 +12,11 @@ class VM : public VMInternalObject {
  public:
   /* Words 16 and up are the collector's own, beyond the record the rest of the machine
      reads: threads attaching while a collection may start (each counts as running until
-     it is in the thread array), how many collections ran, and how many were claimed
-     (a parked thread tells one collection from the next by it). */
-  enum { Words = 19, RefMask = 0x6CFE };
+     it is in the thread array), how many collections ran, how many were claimed (a
+     parked thread tells one collection from the next by it), and how many records of
+     ended threads a new thread finds before it drops them, when a drop failed (0 when
+     none did). */
+  enum { Words = 20, RefMask = 0x6CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -34,7 +36,8 @@ class VM : public VMInternalObject {
     FlagsWord = 15,
     AttachingWord = 16,
     CollectionsWord = 17,
-    ClaimsWord = 18
+    ClaimsWord = 18,
+    EndedDropWord = 19
   };
   enum : uint32_t {
     RunFinalizersOnExitFlag = 0x1,
@@ -248,9 +251,10 @@ class VM : public VMInternalObject {
      me) and frees their slots; under the collector's claim. */
   void DropDetachedThreads(void* me);
   /* DropDetachedThreads as a collection makes it, the other threads stopped, without a
-     collection; self is the calling thread's record, attached. Nothing when another
-     thread collects (its collection drops them). */
-  void DropEndedThreads(VMThread* self);
+     collection; self is the calling thread's record, attached, which found ended records.
+     Nothing when another thread collects (its collection drops them); a drop that could
+     not stop the others is tried again once as many more have ended. */
+  void DropEndedThreads(VMThread* self, uint32_t ended);
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
   /* Destroys every object still on the heap but the machine itself. */
   void ReleaseRemainingObjects(HHeap* heap);
