@@ -316,23 +316,31 @@ void VM::UnlockThreads(const char* site) {
 /* The records of ended threads a new thread leaves for the next collection to drop. */
 static const uint32_t kEndedThreadsKept = 64;
 
-uint32_t VM::FindCurrentThread(uint32_t* ended, uint32_t* attached) {
+uint32_t VM::FindCurrentThread() {
   VMThreadHandleArray* threads = GetThreads();
   if (threads == NULL) return 0;
   void* id = VMUtils::GetHostFunctions()->CurrentThreadId();
-  uint32_t detached = 0, live = 0;
   for (uint32_t i = 1; i < threads->GetCount(); i++) {
     VMThread* thread = threads->Get(i);
-    if (thread == NULL) continue;
-    if (thread->GetId() == id) return i;
-    if (thread->GetEnv() == NULL)
-      detached++;
-    else
-      live++;
+    if (thread != NULL && thread->GetId() == id) return i;
   }
-  if (ended != NULL) *ended = detached;
-  if (attached != NULL) *attached = live;
   return 0;
+}
+
+bool VM::ManyEndedThreads() {
+  VMThreadHandleArray* threads = GetThreads();
+  const uint32_t slots = threads != NULL ? threads->GetCount() : 0;
+  if (slots <= kEndedThreadsKept || slots < GetScalar(EndedDropWord)) return false;
+  uint32_t ended = 0, attached = 0;
+  for (uint32_t i = 1; i < slots; i++) {
+    VMThread* thread = threads->Get(i);
+    if (thread == NULL) continue;
+    if (thread->GetEnv() == NULL)
+      ended++;
+    else
+      attached++;
+  }
+  return ended >= kEndedThreadsKept && ended >= attached;
 }
 
 VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
@@ -346,11 +354,11 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   // A thread attached already (attaching again) is one the collection waits for: it
   // parks for it, as at a poll.
   uint32_t index;
-  uint32_t ended = 0, attached = 0;
+  bool drop = false;
   JavaVM* record = GetJVM();
   for (;;) {
     LockThreads("namespace spinlock - Get  VM::AttachThread");
-    index = FindCurrentThread(&ended, &attached);
+    index = FindCurrentThread();
     void* doing = GetThreadDoingGC();
     if (doing == NULL || doing == me) break;
     VMThread* known = index != 0 ? GetThreads()->Get(index) : NULL;
@@ -374,6 +382,7 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
     // Until it is in the array the new thread counts as running: no collection may
     // begin marking while its record is half made and held by nothing.
     SetScalar(AttachingWord, GetScalar(AttachingWord) + 1);
+    drop = ManyEndedThreads();
   }
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
   if (thread != NULL) return thread;
@@ -398,8 +407,7 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   // allocates little makes none for a long time: every attach and detach would walk ever
   // more records under the lock, each keeping its host objects. Once they outnumber the
   // threads attached (and a few), the new thread drops them itself.
-  if (ended >= kEndedThreadsKept && ended >= attached && ended >= GetScalar(EndedDropWord))
-    DropEndedThreads(thread, ended);
+  if (drop) DropEndedThreads(thread);
   return thread;
 }
 
@@ -568,7 +576,7 @@ unsigned long VM::LetGoOfHostWaiters(void* me) {
   }
 }
 
-void VM::DropEndedThreads(VMThread* self, uint32_t ended) {
+void VM::DropEndedThreads(VMThread* self) {
   // A debugger keeps its own handles to records: they stay to the end, as a collection
   // leaves them.
   void* me = self->GetId();
@@ -576,11 +584,15 @@ void VM::DropEndedThreads(VMThread* self, uint32_t ended) {
   JNIEnv* env = NULL;
   // Threads end all the time here, each running on a little past its last poll to detach:
   // the wait looks again at once rather than at a collection's pace.
-  const bool stopped = StopOtherThreads(self, &env, 1) && GetDebugger() == NULL;
-  if (stopped) DropDetachedThreads(me);
-  // A thread parked with a host mutex held makes the stop give up, perhaps for as long as
-  // it holds it: the attaches meanwhile do not each stop every thread for nothing.
-  SetScalar(EndedDropWord, stopped ? 0 : ended + kEndedThreadsKept);
+  if (StopOtherThreads(self, &env, 1) && GetDebugger() == NULL) {
+    DropDetachedThreads(me);
+    SetScalar(EndedDropWord, 0);
+  } else {
+    // A thread parked with a host mutex held makes the stop give up, perhaps for as long
+    // as it holds it: the attaches meanwhile do not each stop every thread for nothing,
+    // the next drop waits for the array to grow by as many slots again.
+    SetScalar(EndedDropWord, GetThreads()->GetCount() + kEndedThreadsKept);
+  }
   ReleaseThreadsWaitingForGC();
 }
 

@@ -13,9 +13,9 @@ class VM : public VMInternalObject {
   /* Words 16 and up are the collector's own, beyond the record the rest of the machine
      reads: threads attaching while a collection may start (each counts as running until
      it is in the thread array), how many collections ran, how many were claimed (a
-     parked thread tells one collection from the next by it), and how many records of
-     ended threads a new thread finds before it drops them, when a drop failed (0 when
-     none did). */
+     parked thread tells one collection from the next by it), and, after a drop of the
+     records of ended threads failed, the length the thread array must reach before the
+     next is tried (0 when none failed). */
   enum { Words = 20, RefMask = 0x6CFE };
   enum {
     HEAP_WORD = 0,
@@ -254,7 +254,10 @@ class VM : public VMInternalObject {
      collection; self is the calling thread's record, attached, which found ended records.
      Nothing when another thread collects (its collection drops them); a drop that could
      not stop the others is tried again once as many more have ended. */
-  void DropEndedThreads(VMThread* self, uint32_t ended);
+  void DropEndedThreads(VMThread* self);
+  /* Whether the records of ended threads (at least a few, and more than the threads
+     attached) are to be dropped now; under the lock. */
+  bool ManyEndedThreads();
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
   /* Destroys every object still on the heap but the machine itself. */
   void ReleaseRemainingObjects(HHeap* heap);
@@ -263,10 +266,8 @@ class VM : public VMInternalObject {
      holds the name space's spin lock. */
   void LockThreads(const char* site);
   void UnlockThreads(const char* site);
-  /* Index of the calling host thread's entry, 0 when it has none; under the lock. With
-     none, ended and attached (when given) count the records of threads that have
-     detached and of those attached. */
-  uint32_t FindCurrentThread(uint32_t* ended = NULL, uint32_t* attached = NULL);
+  /* Index of the calling host thread's entry, 0 when it has none; under the lock. */
+  uint32_t FindCurrentThread();
   friend class MachineTestAccess;
 };
 
