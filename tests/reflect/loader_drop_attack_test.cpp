@@ -386,4 +386,24 @@ TEST_F(LoaderDropAttackTest, MachinesMovedInTheSleepsBetweenRefusedTriesAreFollo
   Rebind();
 }
 
+/* The host's global references to a dropped loader and to one of its classes read null
+   once it is gone (the loader's named its freed block), and a destroy through the
+   loader's again finds nothing to do. */
+TEST_F(LoaderDropAttackTest, GlobalReferencesToADroppedLoaderReadNull) {
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  const JNINativeInterface_* f = m.env->functions;
+  jobject l = JNI_FindClassLoaderLite(m.env, loader);
+  jclass c = f->FindClassInLoaderId(m.env, "dz/C3", loader);
+  jobject globals[2] = {f->NewGlobalRef(m.env, l), f->NewGlobalRef(m.env, c)};
+  f->DeleteLocalRef(m.env, c);
+  f->DeleteLocalRef(m.env, l);
+  ASSERT_TRUE(Drop(m.env, loader));
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, globals[0])) << "the loader's global names a freed block";
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, globals[1]));
+  JNI_DestroyClassLoaderLite(m.env, globals[0]);
+  CollectM();
+  for (jobject g : globals) f->DeleteGlobalRef(m.env, g);
+}
+
 }  // namespace

@@ -58,10 +58,15 @@ static bool BelongsTo(VMObject* object, VMClassLoader* loader) {
   return false;
 }
 
+/* Whether a word names the loader, one of its classes or a member of one. */
+static bool NamesLoader(VMObject* object, VMClassLoader* loader) {
+  return object != NULL && (object == (VMObject*)loader || BelongsTo(object, loader));
+}
+
 static void Purge(VMObjectHandleArray* array, VMClassLoader* loader) {
   if (array == NULL) return;
   for (uint32_t i = 1; i < array->GetCount(); i++)
-    if (BelongsTo(array->Get(i), loader)) array->Delete(i);
+    if (NamesLoader(array->Get(i), loader)) array->Delete(i);
 }
 
 /* ---- whether a loader's classes are still in use ---- */
@@ -77,11 +82,6 @@ struct LoaderSurvey {
   bool collected;
   bool used;
 };
-
-/* Whether a word names the loader, one of its classes or a member of one. */
-static bool NamesLoader(VMObject* object, VMClassLoader* loader) {
-  return object != NULL && (object == (VMObject*)loader || BelongsTo(object, loader));
-}
 
 static VMCommonObjectBase::WalkResult NoteName(VMword* slot, void* context) {
   LoaderSurvey* survey = (LoaderSurvey*)context;
@@ -292,7 +292,7 @@ static void DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
   // the object, or by the collector: while anything uses them the loader stays, listed
   // under its id, for the host to drop again once it has let them go.
   if (!ReleaseFromMachines(ns, l)) return;
-  // Nothing of the name space may keep naming the loader's classes and members once
+  // Nothing of the name space may keep naming the loader, its classes and members once
   // they are gone: the global references and the member ids go here, each class number
   // with its class (after its static data has left every machine, or another loader's
   // class given the number would find that data in its slot).
