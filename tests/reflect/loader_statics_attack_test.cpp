@@ -247,8 +247,8 @@ TEST_F(LoaderStaticsAttackTest, ThreadsOfTwoMachinesDropTheirOwnLoadersAtOnce) {
         WhileOutside([&] {
           while (!go.load()) std::this_thread::yield();
         });
-        // A drop refused while the other one runs is tried again, a millisecond apart,
-        // for as long as a slow build's drop may take (most of a minute at the most).
+        // A drop kept for a frame that cannot be told is tried again, a millisecond
+        // apart, for as long as a slow build's drop may take (most of a minute at most).
         for (int attempt = 0; attempt < 60000 && JNI_FindClassLoaderLite(env, loaders[t]) != nullptr; attempt++) {
           if (attempt > 0) WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
           JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, loaders[t]));
