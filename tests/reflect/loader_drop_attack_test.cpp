@@ -3,9 +3,10 @@
    that machine, or to another; the ender attached or not), a machine is made and uses
    the loader's classes while the drop runs, the host moves the machines between the
    tries of a refused let-go step, and threads use and let go of the loader's classes
-   while the host drops it again and again. No wait may last for good: each scene runs
-   under a watchdog that fails the program, naming the scene, should it hang. The
-   classes are the counted dz/C<k> and dz/Count of loader_classes.h. */
+   while the host drops it again and again; a drop in another name space while a drop
+   here waits, and global references held over a drop. No wait may last for good: each
+   scene runs under a watchdog that fails the program, naming the scene, should it hang.
+   The classes are the counted dz/C<k> and dz/Count of loader_classes.h. */
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -170,9 +171,10 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
     gScene.sleepMovesLeft = 0;
   }
 
-  /* A machine of m's name space, no thread attached to it. */
-  JavaVM* Another() {
+  /* A machine of m's name space (or of a name space of its own), no thread attached. */
+  JavaVM* Another(bool sharing = true) {
     JNICreateArgs args = SharingArgs();
+    if (!sharing) args.shareNameSpaceOf = nullptr;
     JavaVM* jvm = nullptr;
     JNIEnv* env = nullptr;
     std::thread make([&] {
@@ -384,6 +386,78 @@ TEST_F(LoaderDropAttackTest, MachinesMovedInTheSleepsBetweenRefusedTriesAreFollo
   }
   End(other);
   Rebind();
+}
+
+/* A drop here waits for a collection of m that an attached host thread holds up (it runs
+   its own code undeclared); meanwhile a loader of a machine of another name space, which
+   nothing uses, is dropped once: it goes at that call. The drop here ends once the host
+   thread steps aside. */
+TEST_F(LoaderDropAttackTest, ADropInAnotherNameSpaceGoesWhileADropHereWaitsForACollection) {
+  Watchdog dog("a drop in another name space while a drop here waits");
+  JavaVM* apart = Another(false);
+  ASSERT_NE(nullptr, apart);
+  void* here = NewLoader();
+  void* there = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, here));
+  On(apart, [&](JNIEnv* env) { ASSERT_EQ(0, Wrong(env, there)); });
+  std::atomic<bool> holding{false}, release{false};
+  auto onM = [&](std::function<void(JNIEnv*)> body) {
+    return std::thread([&, body] {
+      JNIEnv* env = nullptr;
+      if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+        body(env);
+        m.jvm->functions->DetachCurrentThread(m.jvm);
+      }
+      holding = true;  // whatever came of the attach: the test waits for it
+    });
+  };
+  std::thread holder = onM([&](JNIEnv*) {
+    holding = true;
+    while (!release.load()) std::this_thread::yield();
+  });
+  AwaitOutside([&] { return holding.load(); });
+  std::thread dropper = onM([&](JNIEnv* env) { JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, here)); });
+  bool gone = false;
+  // Declared all along: leaving, this thread would park for the collection held up.
+  WhileOutside([&] {
+    while (m.vm->GetThreadDoingGC() == nullptr) std::this_thread::yield();
+    std::thread drop([&] {
+      JNIEnv* env = nullptr;
+      if (apart->functions->AttachCurrentThread(apart, &env, nullptr) != 0) return;
+      JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, there));
+      gone = JNI_FindClassLoaderLite(env, there) == nullptr;
+      apart->functions->DetachCurrentThread(apart);
+    });
+    drop.join();
+    release = true;
+    holder.join();
+    dropper.join();
+  });
+  EXPECT_TRUE(gone) << "refused while a drop in another name space waited";
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, here));
+  End(apart);
+  Rebind();
+  CollectM();
+}
+
+/* The host's global references to a dropped loader and to one of its classes read null
+   once it is gone (the loader's named its freed block), and a destroy through the
+   loader's again finds nothing to do. */
+TEST_F(LoaderDropAttackTest, GlobalReferencesToADroppedLoaderReadNull) {
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  const JNINativeInterface_* f = m.env->functions;
+  jobject l = JNI_FindClassLoaderLite(m.env, loader);
+  jclass c = f->FindClassInLoaderId(m.env, "dz/C3", loader);
+  jobject globals[2] = {f->NewGlobalRef(m.env, l), f->NewGlobalRef(m.env, c)};
+  f->DeleteLocalRef(m.env, c);
+  f->DeleteLocalRef(m.env, l);
+  ASSERT_TRUE(Drop(m.env, loader));
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, globals[0])) << "the loader's global names a freed block";
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, globals[1]));
+  JNI_DestroyClassLoaderLite(m.env, globals[0]);
+  CollectM();
+  for (jobject g : globals) f->DeleteGlobalRef(m.env, g);
 }
 
 }  // namespace
