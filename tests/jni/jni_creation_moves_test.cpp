@@ -407,6 +407,46 @@ TEST_F(CreationMovesTest, AClientCallWhoseBindWaitedGoesOnWithItsAgentWhereTheHo
   Destroy(vm);
 }
 
+/* A client attached but not connected when the creator destroys the machine, which then
+   waits for a host thread: the client's explicit connect (request 14) is refused by the
+   end begun, and its answer says what the record's connected byte says. (It answered 1.) */
+TEST_F(CreationMovesTest, AClientsExplicitConnectAfterTheEndBeganIsAnsweredAsItWent) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  void* agent = JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  std::atomic<int> hostStage{0};
+  std::thread hostThread([&] { AttachedUntilLetGo(vm, hostStage); });
+  OutsideAs(env, [&] {
+    while (hostStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  Channel ch;
+  ch.in = {14};
+  std::atomic<uint32_t> served{1};
+  std::atomic<int> connected{-1};
+  std::thread client([&] {
+    while (vm->terminating == 0) std::this_thread::sleep_for(Ms(1));
+    served = JNI_DebugRequest(agent, &ch, Channel::Read, &ch, Channel::Write);
+    connected = (int)(vm->debuggerConnected & 0xFF);
+    JNI_DebugDetach(agent);
+    hostStage = 2;
+  });
+  jint result = -5;
+  {
+    Watchdog dog(20000, "a destroy with a client that connects once it has begun");
+    result = vm->functions->DestroyJavaVM(vm);
+    client.join();
+    hostThread.join();
+  }
+  printf("request 14 once the end had begun: served %u, answered %d; the record's connected byte %d\n",
+         served.load(), ch.out.empty() ? -1 : (int)ch.out.back(), connected.load());
+  EXPECT_EQ(0, result);
+  ASSERT_EQ(0u, served.load());
+  ASSERT_FALSE(ch.out.empty());
+  EXPECT_EQ(connected.load(), (int)ch.out.back());
+}
+
 /* Clients that attach, poll (connecting) and wait for events on two threads, again and
    again, while the creator destroys the machine with a host thread still attached that
    detaches a little later: every destroy ends, whatever stage the clients were at. */
