@@ -447,6 +447,74 @@ TEST_F(CreationMovesTest, AClientsExplicitConnectAfterTheEndBeganIsAnsweredAsItW
   EXPECT_EQ(connected.load(), (int)ch.out.back());
 }
 
+/* The input of a client's request, held until the destroyer's first sleep. 1: held; 2: let go. */
+std::atomic<int> gInput{0};
+thread_local bool tlsDestroyer = false;
+jint HOSTCALL HeldRead(void* c, void* buffer, jint length) {
+  if (gInput.load() == 0) {
+    gInput = 1;
+    while (gInput.load() != 2) std::this_thread::sleep_for(Ms(1));
+  }
+  return Channel::Read(c, buffer, length);
+}
+void HOSTCALL SleepLettingTheInputGo(jlong ms) {
+  if (tlsDestroyer) gInput = 2;
+  gRealSleep(ms);
+}
+
+/* A machine made without Thread objects, whose host thread carries a client's request
+   through its own env when the creator destroys the machine; the request's input comes
+   once the destroy first sleeps. The thread is the host's, not one bound for the call
+   alone: the destroy waits for it to detach, and its Java work after the request runs.
+   (It was stopped, and its call threw ThreadDeath.) */
+TEST_F(CreationMovesTest, AHostThreadServingAClientCallIsWaitedForNotStopped) {
+  JNICreateArgs args = Args();
+  args.enableThreads = 0;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env, args);
+  ASSERT_NE(nullptr, vm);
+  void* agent = JNI_DebugAttach(nullptr);
+  ASSERT_NE(nullptr, agent);
+  gInput = 0;
+  std::atomic<int> stopped{-1};
+  std::atomic<jint> answered{-1};
+  std::string thrown;
+  std::thread hostThread([&] {
+    JNIEnv* mine = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+    Channel ch;
+    ch.in = {15};  // answered by nothing
+    JNI_DebugRequest(agent, &ch, HeldRead, &ch, Channel::Write);
+    stopped = host->YieldCheck() != 0;
+    const JNINativeInterface_* f = mine->functions;
+    jclass c = f->FindClass(mine, "GuardFin");
+    jmethodID loop = c != nullptr ? f->GetStaticMethodID(mine, c, "loop", "(I)I") : nullptr;
+    if (loop != nullptr) answered = f->CallStaticIntMethod(mine, c, loop, 65536);
+    thrown = PendingClass(mine);
+    f->ExceptionClear(mine);
+    JNI_DebugDetach(agent);
+    VMJniInvoke::DetachCurrentThread(vm);
+  });
+  OutsideAs(env, [&] {
+    while (gInput.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  host->Sleep = SleepLettingTheInputGo;
+  tlsDestroyer = true;
+  jint result = -5;
+  {
+    Watchdog dog(20000, "a destroy waiting for a host thread that serves a client call");
+    result = vm->functions->DestroyJavaVM(vm);
+    hostThread.join();
+  }
+  tlsDestroyer = false;
+  host->Sleep = gRealSleep;
+  printf("the host thread stopped after its client call %d; its Java call then answered %d%s%s; DestroyJavaVM %d\n",
+         stopped.load(), (int)answered.load(), thrown.empty() ? "" : ", threw ", thrown.c_str(), (int)result);
+  EXPECT_EQ(0, result);
+  EXPECT_EQ(0, stopped.load());
+  EXPECT_EQ((jint)(65536LL * 65535 / 2), answered.load());
+}
+
 /* Clients that attach, poll (connecting) and wait for events on two threads, again and
    again, while the creator destroys the machine with a host thread still attached that
    detaches a little later: every destroy ends, whatever stage the clients were at. */
