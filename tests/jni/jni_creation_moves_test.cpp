@@ -1,9 +1,9 @@
 /* A creation the host moves while it waits for a debugger (its sleep declared) or stands
-   at a poll while it makes its thread's Thread, and a
-   thread already attached that attaches again meanwhile; and a destroy against a debugger client that connects after
-   the destroy looked for a connection and then waits for an event. A case that finds
-   threads blocked for good ends the process after saying so: nothing else can end its
-   machine. */
+   at a poll while it makes its thread's Thread, and a thread already attached that
+   attaches again meanwhile; and a destroy against a debugger client that connects after
+   the destroy looked for a connection and then waits for an event, or asks to connect,
+   or whose call a host thread carries. A case that finds threads blocked for good ends
+   the process after saying so: nothing else can end its machine. */
 #include "jni_support.h"
 #include "machine_move.h"
 
