@@ -138,6 +138,14 @@ class CreationMovesTest : public JniTest {
     EXPECT_EQ(0, hostAttach.load()) << what << ": a host attach after the creation was refused";
   }
 
+  /* A machine made on the calling thread with a debugger client attached (*agent); NULL
+     when either failed. */
+  JavaVM* CreateWithClient(JNIEnv** env, void** agent, const JNICreateArgs& args) {
+    JavaVM* vm = Create(env, args);
+    *agent = vm != nullptr ? JNI_DebugAttach(nullptr) : nullptr;
+    return *agent != nullptr ? vm : nullptr;
+  }
+
   static void(HOSTCALL* gRealAttachEnv)(JavaVM*, JNIEnv*);
 };
 
@@ -312,10 +320,9 @@ TEST_F(CreationMovesTest, ADestroyWithAClientThatConnectedAfterItsCheckAndWaitsF
     gHold = 0;
     gBindReal = host->AttachThreadEnv;
     JNIEnv* env = nullptr;
-    JavaVM* vm = Create(&env);
+    void* agent = nullptr;
+    JavaVM* vm = CreateWithClient(&env, &agent, Args());
     ASSERT_NE(nullptr, vm);
-    void* agent = JNI_DebugAttach(nullptr);
-    ASSERT_NE(nullptr, agent);
     std::atomic<int> hostStage{0};  // 1: attached; 2: to detach
     std::thread hostThread([&] { AttachedUntilLetGo(vm, hostStage); });
     OutsideAs(env, [&] {
@@ -373,10 +380,9 @@ TEST_F(CreationMovesTest, AClientCallWhoseBindWaitedGoesOnWithItsAgentWhereTheHo
   gHold = 0;
   gBindReal = host->AttachThreadEnv;
   JNIEnv* env = nullptr;
-  JavaVM* vm = Create(&env);
+  void* agent = nullptr;
+  JavaVM* vm = CreateWithClient(&env, &agent, Args());
   ASSERT_NE(nullptr, vm);
-  void* agent = JNI_DebugAttach(nullptr);
-  ASSERT_NE(nullptr, agent);
   void* claimed = agent;
   host->AttachThreadEnv = HeldAttachEnv;
   std::atomic<int> answer{-5};
@@ -412,10 +418,9 @@ TEST_F(CreationMovesTest, AClientCallWhoseBindWaitedGoesOnWithItsAgentWhereTheHo
    end begun, and its answer says what the record's connected byte says. (It answered 1.) */
 TEST_F(CreationMovesTest, AClientsExplicitConnectAfterTheEndBeganIsAnsweredAsItWent) {
   JNIEnv* env = nullptr;
-  JavaVM* vm = Create(&env);
+  void* agent = nullptr;
+  JavaVM* vm = CreateWithClient(&env, &agent, Args());
   ASSERT_NE(nullptr, vm);
-  void* agent = JNI_DebugAttach(nullptr);
-  ASSERT_NE(nullptr, agent);
   std::atomic<int> hostStage{0};
   std::thread hostThread([&] { AttachedUntilLetGo(vm, hostStage); });
   OutsideAs(env, [&] {
@@ -471,10 +476,9 @@ TEST_F(CreationMovesTest, AHostThreadServingAClientCallIsWaitedForNotStopped) {
   JNICreateArgs args = Args();
   args.enableThreads = 0;
   JNIEnv* env = nullptr;
-  JavaVM* vm = Create(&env, args);
+  void* agent = nullptr;
+  JavaVM* vm = CreateWithClient(&env, &agent, args);
   ASSERT_NE(nullptr, vm);
-  void* agent = JNI_DebugAttach(nullptr);
-  ASSERT_NE(nullptr, agent);
   gInput = 0;
   std::atomic<int> stopped{-1};
   std::atomic<jint> answered{-1};
