@@ -533,10 +533,11 @@ static uint32_t OtherNonDaemonThreads(VM* vm) {
     VMThreadHandleArray* threads = vm->GetThreads();
     bool more = threads != NULL && i < threads->GetCount();
     VMThread* thread = more ? threads->Get(i) : NULL;
-    // A client's thread, bound for its call alone (no Thread object), is the client's,
-    // not the machine's: the call ends by itself once the agent is not connected.
+    // A client's thread, attached for its call alone, is the client's, not the machine's:
+    // the call ends by itself once the agent is not connected. A host thread that carries
+    // a call through its own attachment is the machine's, Thread object or not.
     bool candidate = thread != NULL && thread->GetEnv() != NULL && thread->GetId() != me &&
-                     !(thread->GetServingDebugger() && thread->GetJavaLangThread() == NULL);
+                     !thread->GetAttachedForClientCall();
     // A caller that is not attached holds up no collection, and a collection drops the
     // records of threads that have ended: its test is made under the lock. It takes a
     // thread with a Thread object for a daemon, as GetIsDaemon does for it.
