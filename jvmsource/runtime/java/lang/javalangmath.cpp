@@ -10,10 +10,10 @@
    signal from log(-1), and rint rounds to even whatever rounding the host chose. */
 #include <locale.h>
 #include <math.h>
-
-#include <atomic>
 #include <stdlib.h>
 #include <string.h>
+
+#include <atomic>
 
 #include "registration.h"
 #include "javalang.h"
