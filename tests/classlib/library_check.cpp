@@ -377,6 +377,8 @@ const NativeRow kRows[] = {
     {"java/lang/Math", "rint", "(D)D", S_, kNat},
     {"java/lang/Math", "atan2", "(DD)D", S_, kNat},
     {"java/lang/Math", "pow", "(DD)D", S_, kNat},
+    // Math.random's generator, registered with Math's table.
+    {"java/lang/MathRandom", "next", "()D", S_, kNat},
 
     {"java/lang/Object", "getClass", "()Ljava/lang/Class;", I_, kNat},
     {"java/lang/Object", "hashCode", "()I", I_, kNat},

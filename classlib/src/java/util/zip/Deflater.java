@@ -42,8 +42,9 @@ public class Deflater {
         try {
             init(nowrap);
         } catch (OutOfMemoryError e) {
-            // The compression budget may be held by streams nobody closed: collect them
-            // (their finalizers end them) and try once more.
+            // init waited a while for other threads' streams to end; the compression budget
+            // may be held by streams nobody closed: collect them (their finalizers end them)
+            // and try once more.
             System.gc();
             System.runFinalization();
             init(nowrap);

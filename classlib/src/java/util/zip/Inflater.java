@@ -28,8 +28,9 @@ public class Inflater {
         try {
             init(nowrap);
         } catch (OutOfMemoryError e) {
-            // The compression budget may be held by streams nobody closed: collect them
-            // (their finalizers end them) and try once more.
+            // init waited a while for other threads' streams to end; the compression budget
+            // may be held by streams nobody closed: collect them (their finalizers end them)
+            // and try once more.
             System.gc();
             System.runFinalization();
             init(nowrap);
