@@ -667,4 +667,34 @@ TEST_F(ObjectStreamTest, FieldIdsOfADescriptorAreTheSlotsOfItsFields) {
   EXPECT_EQ("java.lang.NullPointerException", Taken());
 }
 
+/* A host loader of its own loads objstream/own (the system path holds it too, but the
+   system loader never loads it here), with the env's loader id set around the call as a
+   host sets it. The session describes its classes, writes and reads them; its stream
+   must name each class, and the superclass its subclass shares, by one description.
+   Then, every reference let go, the loader goes at its drop: the descriptions of its
+   classes were the stream's, none kept by the library for good. */
+TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceAStreamAndLetTheLoaderGo) {
+  void* const id = (void*)0x5E55;
+  refhost::SetClassPath(id, ClassDir());
+  jint marks[3];
+  fn->GetHighWaterMarks(env, marks);
+  jobject loader = JNI_CreateClassLoaderLite(env, id);
+  fn->SetEnvUserWord(env, id);
+  jclass session = fn->FindClassInLoaderId(env, "objstream/own/Session", id);
+  ASSERT_NE(nullptr, session) << Taken();
+  ASSERT_EQ((VMObject*)VMJniUnHandleClass(env, session)->GetClassLoader(), VMJniHandle::UnHandle(env, loader));
+  jmethodID trip = fn->GetStaticMethodID(env, session, "trip", "()Ljava/lang/String;");
+  ASSERT_NE(nullptr, trip);
+  EXPECT_EQ("Base 1, Leaf 1; true 1 2x 3", Text(fn->CallStaticObjectMethod(env, session, trip)));
+  fn->SetEnvUserWord(env, nullptr);
+  fn->DeleteRefs(env, marks, 0);
+  int drops = 0;
+  for (jobject l; drops < 20 && (l = JNI_FindClassLoaderLite(env, id)) != nullptr; drops++) {
+    JNI_DestroyClassLoaderLite(env, l);
+    fn->DeleteLocalRef(env, l);
+  }
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "the loader stayed after " << drops << " drops";
+  refhost::SetClassPath(id, "");
+}
+
 }  // namespace

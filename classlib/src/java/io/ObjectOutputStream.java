@@ -1,5 +1,7 @@
 package java.io;
 
+import java.util.Hashtable;
+
 /**
  * Writes primitive data and graphs of objects in the standard object stream format.
  * Every object is written once; later occurrences refer back to it by handle, so shared
@@ -27,6 +29,9 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     private Object[] handleKeys = new Object[64];
     private int[] handleValues = new int[64];
     private int handleCount;
+
+    // The stream's own descriptions of the classes of loaders a host may drop.
+    private final Hashtable descs = new Hashtable();
 
     public ObjectOutputStream(OutputStream out) throws IOException {
         if (out == null) {
@@ -347,7 +352,12 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
                 return;
             }
             if (obj instanceof ObjectStreamClass) {
-                writeClassDesc((ObjectStreamClass) obj);
+                // A description of a local class made elsewhere (ObjectStreamClass.lookup)
+                // is written as the stream's own of the class, so that a class written
+                // again is named by its first handle.
+                ObjectStreamClass desc = (ObjectStreamClass) obj;
+                Class c = desc.forClass();
+                writeClassDesc(c != null && desc.getLocalDesc() == desc ? ObjectStreamClass.lookupAny(c, descs) : desc);
                 return;
             }
             if (replace) {
@@ -402,7 +412,7 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
 
     private void writeClass(Class c) throws IOException {
         writeRaw(TC_CLASS);
-        writeClassDesc(ObjectStreamClass.lookupAny(c));
+        writeClassDesc(ObjectStreamClass.lookupAny(c, descs));
         assignHandle(c);
     }
 
@@ -446,7 +456,7 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     private void writeArray(Object array) throws IOException {
         Class c = array.getClass();
         writeRaw(TC_ARRAY);
-        writeClassDesc(ObjectStreamClass.lookup(c));
+        writeClassDesc(ObjectStreamClass.lookupAny(c, descs));
         assignHandle(array);
         Class ct = c.getComponentType();
         if (ct.isPrimitive()) {
@@ -508,8 +518,8 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     }
 
     private void writeOrdinaryObject(Object obj) throws IOException {
-        ObjectStreamClass desc = ObjectStreamClass.lookup(obj.getClass());
-        if (desc == null) {
+        ObjectStreamClass desc = ObjectStreamClass.lookupAny(obj.getClass(), descs);
+        if (!desc.isSerializable() && !desc.isExternalizable()) {
             throw new NotSerializableException(obj.getClass().getName());
         }
         writeRaw(TC_OBJECT);

@@ -16,6 +16,11 @@ public class ObjectStreamClass implements Serializable {
     static final byte SC_BLOCK_DATA = 0x08;
 
     private static final ObjectStreamField[] NO_FIELDS = new ObjectStreamField[0];
+    /* The descriptions of the system loader's classes, which stay as long as the name
+       space. A description names its class, so one of another loader's class kept here
+       would keep that loader from ever being dropped: those are made for each stream (see
+       lookupAny). Threads share the table without a lock; a put lost to another thread's
+       only has a description made twice. */
     private static Hashtable cache;
 
     private String name;
@@ -43,25 +48,38 @@ public class ObjectStreamClass implements Serializable {
 
     /** The description of a Serializable class; null for any other class. */
     public static ObjectStreamClass lookup(Class c) {
-        ObjectStreamClass desc = lookupAny(c);
+        ObjectStreamClass desc = lookupAny(c, null);
         return desc != null && (desc.serializable || desc.externalizable) ? desc : null;
     }
 
-    /** A description for any class (a class object is written with one). */
-    static ObjectStreamClass lookupAny(Class c) {
+    /**
+     * A description for any class (a class object is written with one). A class of the
+     * system loader has one for good; any other class has one in the stream's own table
+     * (own, by class), made on its first use there, so that a stream names each class and
+     * superclass by one description; without a table it is made afresh.
+     */
+    static ObjectStreamClass lookupAny(Class c, Hashtable own) {
         if (c == null) {
             return null;
         }
-        Hashtable table = cache;
-        if (table == null) {
-            table = new Hashtable();
-            cache = table;
+        Hashtable shared = cache;
+        if (shared == null) {
+            shared = new Hashtable();
+            cache = shared;
         }
-        ObjectStreamClass desc = (ObjectStreamClass) table.get(c);
+        ObjectStreamClass desc = (ObjectStreamClass) shared.get(c);
+        if (desc == null && own != null) {
+            desc = (ObjectStreamClass) own.get(c);
+        }
         if (desc == null) {
+            boolean forGood = isSystemClass(c);
             desc = new ObjectStreamClass();
-            desc.initLocal(c);
-            table.put(c, desc);
+            desc.initLocal(c, forGood ? null : own);
+            if (forGood) {
+                shared.put(c, desc);
+            } else if (own != null) {
+                own.put(c, desc);
+            }
         }
         return desc;
     }
@@ -139,7 +157,7 @@ public class ObjectStreamClass implements Serializable {
         return externalizableClass.isAssignableFrom(c);
     }
 
-    private void initLocal(Class c) {
+    private void initLocal(Class c, Hashtable own) {
         cl = c;
         name = c.getName();
         localDesc = this;
@@ -150,7 +168,7 @@ public class ObjectStreamClass implements Serializable {
         } else if (!c.isPrimitive() && isSerializable(c)) {
             Class sup = c.getSuperclass();
             if (sup != null && isSerializable(sup)) {
-                superDesc = lookupAny(sup);
+                superDesc = lookupAny(sup, own);
             }
             if (isExternalizable(c)) {
                 externalizable = true;
@@ -236,8 +254,11 @@ public class ObjectStreamClass implements Serializable {
         return desc;
     }
 
-    /** Binds a stream description to the local class c, with the checks of the format. */
-    void bind(Class c, ObjectStreamClass sup) throws InvalidClassException {
+    /**
+     * Binds a stream description to the local class c, with the checks of the format; own
+     * is the reading stream's table of descriptions (see lookupAny).
+     */
+    void bind(Class c, ObjectStreamClass sup, Hashtable own) throws InvalidClassException {
         superDesc = sup;
         if (serializable && externalizable) {
             throw new InvalidClassException(name, "serializable and externalizable flags conflict");
@@ -245,7 +266,7 @@ public class ObjectStreamClass implements Serializable {
         if (!c.getName().equals(name)) {
             throw new InvalidClassException(name, "local class name incompatible with stream class name \"" + c.getName() + "\"");
         }
-        ObjectStreamClass local = lookupAny(c);
+        ObjectStreamClass local = lookupAny(c, own);
         boolean described = serializable || externalizable;
         if (local == null || (described && !local.serializable && !local.externalizable)) {
             throw new InvalidClassException(name, "class invalid for deserialization");
@@ -445,4 +466,8 @@ public class ObjectStreamClass implements Serializable {
     private static native boolean hasWriteObject(Class c);
 
     private static native boolean hasStaticInitializer(Class c);
+
+    /* The class is the system loader's (an array: its element class is), which the host
+       never drops; a primitive type counts as one. */
+    private static native boolean isSystemClass(Class c);
 }

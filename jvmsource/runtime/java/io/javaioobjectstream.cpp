@@ -471,6 +471,15 @@ jboolean JNICALL JavaIoObjectStreamClass_hasStaticInitializer(JNIEnv* env, jobje
   return name != NULL && sig != NULL && ((VMLoadableClass*)cls)->FindMethod(name, sig, false) != NULL ? 1 : 0;
 }
 
+/* A class of the system loader, which the host never drops, may be described for good;
+   an array class is its element class's loader's, and a primitive class the system's. */
+jboolean JNICALL JavaIoObjectStreamClass_isSystemClass(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return 0;
+  VMClassLoader* loader = cls->GetClassLoader();
+  return loader == NULL || loader == NameSpaceOf(env)->GetSystemClassLoader() ? 1 : 0;
+}
+
 void JNICALL JavaIoObjectStreamClass_initNative(JNIEnv*, jobject) {}
 
 namespace {
@@ -1043,6 +1052,7 @@ const JNINativeMethod kObjectStreamClassNatives[] = {
     PUX_NATIVE("getSerialVersionUID", "(Ljava/lang/Class;)J", JavaIoObjectStreamClass_getSerialVersionUID),
     PUX_NATIVE("hasWriteObject", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasWriteObject),
     PUX_NATIVE("hasStaticInitializer", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasStaticInitializer),
+    PUX_NATIVE("isSystemClass", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_isSystemClass),
     PUX_NATIVE("initNative", "()V", JavaIoObjectStreamClass_initNative),
     PUX_NATIVE("getFieldIDs", "([Ljava/io/ObjectStreamField;[J[J)V", JavaIoObjectStreamClass_getFieldIDs),
 };
