@@ -189,7 +189,7 @@ public class ObjectStreamClass implements Serializable {
             }
         }
         if (serializable || externalizable) {
-            suid = declaresUID(c) ? getSerialVersionUID(c) : computeDefaultUID(c);
+            suid = serialVersion(c);
         }
         primIds = null;
         buildTransfer(fields, null);
@@ -311,35 +311,6 @@ public class ObjectStreamClass implements Serializable {
         buildTransfer(fields, slots);
     }
 
-    /* ---- the default serial version ---- */
-
-    private static boolean declaresUID(Class c) {
-        String[] sigs = getFieldSignatures(c);
-        if (sigs == null) {
-            return false;
-        }
-        for (int i = 0; i < sigs.length; i++) {
-            if (sigs[i].equals("serialVersionUID J")) {
-                // Only a static final field is the class's own; any other is an ordinary
-                // field, and the default value is computed.
-                return (getFieldAccess(c, sigs[i]) & 0x18) == 0x18;
-            }
-        }
-        return false;
-    }
-
-    private static void sortStrings(String[] a) {
-        for (int i = 1; i < a.length; i++) {
-            String x = a[i];
-            int j = i - 1;
-            while (j >= 0 && a[j].compareTo(x) > 0) {
-                a[j + 1] = a[j];
-                j--;
-            }
-            a[j + 1] = x;
-        }
-    }
-
     private static void sort(ObjectStreamField[] a) {
         for (int i = 1; i < a.length; i++) {
             ObjectStreamField x = a[i];
@@ -352,103 +323,8 @@ public class ObjectStreamClass implements Serializable {
         }
     }
 
-    /* An array class's access comes from its element class, which is not initialised
-       for it: describing an array (as a stream that names one makes this library do)
-       runs none of the element class's code. */
-    private static int classAccess(Class c) {
-        if (!c.isArray()) {
-            return getClassAccess(c);
-        }
-        Class e = c;
-        while (e.isArray()) {
-            e = e.getComponentType();
-        }
-        return 0x410 | (e.isPrimitive() || (e.getModifiers() & 0x1) != 0 ? 0x1 : 0);
-    }
-
-    private static long computeDefaultUID(Class c) {
-        try {
-            SHA1OutputStream sha = new SHA1OutputStream();
-            DataOutputStream out = new DataOutputStream(sha);
-            out.writeUTF(c.getName());
-            String[] methods = getMethodSignatures(c);
-            if (methods == null) {
-                methods = new String[0];
-            }
-            int mods = classAccess(c) & 0x611;
-            if ((mods & 0x200) != 0) {
-                boolean any = false;
-                for (int i = 0; i < methods.length; i++) {
-                    if (!methods[i].startsWith("<")) {
-                        any = true;
-                    }
-                }
-                mods = any ? (mods | 0x400) : (mods & ~0x400);
-            }
-            out.writeInt(mods);
-            if (!c.isArray()) {
-                Class[] interfaces = c.getInterfaces();
-                String[] names = new String[interfaces.length];
-                for (int i = 0; i < names.length; i++) {
-                    names[i] = interfaces[i].getName();
-                }
-                sortStrings(names);
-                for (int i = 0; i < names.length; i++) {
-                    out.writeUTF(names[i]);
-                }
-            }
-            String[] fieldSigs = getFieldSignatures(c);
-            if (fieldSigs == null) {
-                fieldSigs = new String[0];
-            }
-            sortStrings(fieldSigs);
-            for (int i = 0; i < fieldSigs.length; i++) {
-                int access = getFieldAccess(c, fieldSigs[i]);
-                if ((access & 0x2) != 0 && (access & (0x8 | 0x80)) != 0) {
-                    continue;
-                }
-                int blank = fieldSigs[i].indexOf(' ');
-                out.writeUTF(fieldSigs[i].substring(0, blank));
-                out.writeInt(access & 0xDF);
-                out.writeUTF(fieldSigs[i].substring(blank + 1));
-            }
-            if (hasStaticInitializer(c)) {
-                out.writeUTF("<clinit>");
-                out.writeInt(0x8);
-                out.writeUTF("()V");
-            }
-            sortStrings(methods);
-            // Constructors first (sorted by descriptor), then the other methods by name and
-            // descriptor; "name descriptor" texts sort that way once constructors lead.
-            for (int pass = 0; pass < 2; pass++) {
-                for (int i = 0; i < methods.length; i++) {
-                    String m = methods[i];
-                    boolean ctor = m.startsWith("<init> ");
-                    if (m.startsWith("<clinit> ") || ctor != (pass == 0)) {
-                        continue;
-                    }
-                    int access = getMethodAccess(c, m);
-                    if ((access & 0x2) != 0) {
-                        continue;
-                    }
-                    int blank = m.indexOf(' ');
-                    out.writeUTF(m.substring(0, blank));
-                    out.writeInt(access & 0xD3F);
-                    out.writeUTF(m.substring(blank + 1).replace('/', '.'));
-                }
-            }
-            out.flush();
-            byte[] hash = sha.digest();
-            long h = 0;
-            for (int i = Math.min(hash.length, 8) - 1; i >= 0; i--) {
-                h = (h << 8) | (hash[i] & 0xFF);
-            }
-            return h;
-        } catch (IOException e) {
-            throw new InternalError("serial version: " + e);
-        }
-    }
-
+    // The class's natives of old. The serial version no longer asks for a class's members
+    // one by one through them: serialVersion reads them in one call.
     private static native int getClassAccess(Class c);
 
     private static native String[] getMethodSignatures(Class c);
@@ -466,6 +342,10 @@ public class ObjectStreamClass implements Serializable {
     private static native boolean hasWriteObject(Class c);
 
     private static native boolean hasStaticInitializer(Class c);
+
+    /* The class's own static final long serialVersionUID, else its default serial
+       version, worked out from its description as the object-stream format has it. */
+    private static native long serialVersion(Class c);
 
     /* The class is the system loader's (an array: its element class is), which the host
        never drops; a primitive type counts as one. */
