@@ -694,15 +694,7 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
             if (desc.isExternalizable()) {
                 obj = allocateNewObject(c, c);
             } else {
-                Class init = c;
-                while (init != null) {
-                    ObjectStreamClass d = ObjectStreamClass.lookupAny(init, descs);
-                    if (!d.isSerializable() && !d.isExternalizable()) {
-                        break;
-                    }
-                    init = init.getSuperclass();
-                }
-                obj = allocateNewObject(c, init);
+                obj = allocateNewObject(c, desc.getLocalDesc().firstPlainSuperclass());
             }
         } catch (NoSuchMethodError e) {
             throw new InvalidClassException(c.getName(), "no valid constructor");

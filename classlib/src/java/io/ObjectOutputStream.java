@@ -30,8 +30,11 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     private int[] handleValues = new int[64];
     private int handleCount;
 
-    // The stream's own descriptions of the classes of loaders a host may drop.
+    // The stream's own descriptions of the classes of loaders a host may drop, and the
+    // class of the last object written with its description (objects come in runs).
     private final Hashtable descs = new Hashtable();
+    private Class lastClass;
+    private ObjectStreamClass lastDesc;
 
     public ObjectOutputStream(OutputStream out) throws IOException {
         if (out == null) {
@@ -518,7 +521,12 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     }
 
     private void writeOrdinaryObject(Object obj) throws IOException {
-        ObjectStreamClass desc = ObjectStreamClass.lookupAny(obj.getClass(), descs);
+        Class c = obj.getClass();
+        if (c != lastClass) {
+            lastDesc = ObjectStreamClass.lookupAny(c, descs);
+            lastClass = c;
+        }
+        ObjectStreamClass desc = lastDesc;
         if (!desc.isSerializable() && !desc.isExternalizable()) {
             throw new NotSerializableException(obj.getClass().getName());
         }

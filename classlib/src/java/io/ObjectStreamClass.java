@@ -35,6 +35,8 @@ public class ObjectStreamClass implements Serializable {
     private transient ObjectStreamClass superDesc;
     /** The description of the local class; this one for a local description. */
     private transient ObjectStreamClass localDesc;
+    /** The first superclass of a Serializable local class that is not; null until asked. */
+    private transient Class plainSuperclass;
 
     // The field transfer: primitive fields by slot and type code (the stream's codes),
     // packed in primBytes bytes, then the reference fields by slot.
@@ -128,6 +130,22 @@ public class ObjectStreamClass implements Serializable {
 
     ObjectStreamClass getLocalDesc() {
         return localDesc;
+    }
+
+    /**
+     * The first superclass of this local description's Serializable class that is not
+     * Serializable: its no-argument constructor makes an object read from a stream.
+     */
+    Class firstPlainSuperclass() {
+        Class plain = plainSuperclass;
+        if (plain == null) {
+            plain = cl.getSuperclass();
+            while (plain != null && isSerializable(plain)) {
+                plain = plain.getSuperclass();
+            }
+            plainSuperclass = plain;
+        }
+        return plain;
     }
 
     /** The stream said the class wrote data of its own. */

@@ -390,15 +390,37 @@ jint JNICALL JavaIoObjectStreamClass_getFieldAccess(JNIEnv* env, jobject, jobjec
   return MemberAccess(env, cls, s, false);
 }
 
+namespace {
+
+/* The slot of an own instance field of a class; -1 with InternalError pending when it
+   has none. */
+jint SlotOf(JNIEnv* env, VMLoadableClass* cls, const char* name, const char* sig) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMLiteral* n = Intern(ns, name);
+  VMLiteral* s = Intern(ns, sig);
+  VMDataMember* field = n != NULL && s != NULL ? cls->FindField(n, s, false, env) : NULL;
+  if (field != NULL && !field->GetIsStatic()) return field->GetIndex();
+  Throw(env, VMStatus_InternalError, "missing field ID");
+  return -1;
+}
+
+}  // namespace
+
 /* The non-static, non-transient own fields as ObjectStreamFields (name, type code, slot,
-   type string for references), in declaration order. The first failure ends it. */
+   type string for references), in declaration order. Each element is filled word by
+   word as its constructor would fill it (the type string interned), without running
+   Java code: a class is described once a stream. The first failure ends it. */
 jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jobject clsHandle) {
   VMClass* cls = ClassArg(env, clsHandle);
   if (cls == NULL) return NULL;
   jclass fieldClass = env->functions->FindClass(env, "java/io/ObjectStreamField");
-  if (fieldClass == 0) return NULL;
-  jmethodID ctor = env->functions->GetMethodID(env, fieldClass, "<init>", "(Ljava/lang/String;CILjava/lang/String;)V");
-  if (ctor == 0) return NULL;
+  VMLoadableClass* streamField = fieldClass != 0 ? Prepared(env, VMJniUnHandleClass(env, fieldClass)) : NULL;
+  if (streamField == NULL) return NULL;
+  const jint nameSlot = SlotOf(env, streamField, "name", "Ljava/lang/String;");
+  const jint typeSlot = SlotOf(env, streamField, "type", "C");
+  const jint offsetSlot = SlotOf(env, streamField, "offset", "I");
+  const jint typeStringSlot = SlotOf(env, streamField, "typeString", "Ljava/lang/String;");
+  if (Pending(env)) return NULL;
   VMLoadableClass* loadable = NULL;
   if (cls->GetIsLoadable()) {
     loadable = Prepared(env, cls);
@@ -412,29 +434,28 @@ jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jo
   }
   jobjectArray result = env->functions->NewObjectArray(env, (jsize)count, fieldClass, 0);
   if (result == 0) return NULL;
+  VMNameSpace* ns = NameSpaceOf(env);
   uint32_t next = 0;
   for (uint32_t i = 0; i < n && next < count; i++) {
     VMDataMember* f = loadable->GetDataMembers()->Get(i);
     if (f == NULL || f->GetIsStatic() || f->GetIsTransient()) continue;
-    char* name = f->GetName()->MakeUTF8();
-    char* sig = f->GetSignature()->MakeUTF8();
-    jobject element = 0;
-    if (name != NULL && sig != NULL) {
-      jstring nameString = env->functions->NewStringUTF(env, name);
-      jchar code = (jchar)(uint8_t)sig[0];
-      jstring typeString = 0;
-      if (nameString != 0 && IsReferenceCode(code)) typeString = env->functions->NewStringUTF(env, sig);
-      if (nameString != 0 && (typeString != 0 || !IsReferenceCode(code)))
-        element = env->functions->NewObject(env, fieldClass, ctor, nameString, code, (jint)f->GetIndex(), typeString);
-      if (nameString != 0) env->functions->DeleteLocalRef(env, nameString);
-      if (typeString != 0) env->functions->DeleteLocalRef(env, typeString);
-    }
-    VMLiteral::FreeUTF8(name);
-    VMLiteral::FreeUTF8(sig);
-    if (element == 0 || Pending(env)) {
+    VMLiteral* sig = f->GetSignature();
+    jchar code = sig->UTF8Length() > 0 ? sig->ByteAt(0) : 0;
+    jobject element = env->functions->AllocObject(env, fieldClass);
+    if (element == 0) return NULL;
+    // The interned string is the name space's, which no collection of the machine frees;
+    // the name is stored before anything else is made.
+    VMJavaLangString* typeString = IsReferenceCode(code) ? VMJavaLangString::CreateIntern(ns, sig) : NULL;
+    VMJavaLangString* name = IsReferenceCode(code) && typeString == NULL ? NULL : f->GetName()->MakeVMJavaLangString(env);
+    if (name == NULL) {
       if (!Pending(env)) Throw(env, VMStatus_OutOfMemoryError);
       return NULL;
     }
+    VMObject* o = VMJniHandle::UnHandle(env, element);
+    o->SetWord((uint32_t)nameSlot, (VMword)name);
+    o->SetWord((uint32_t)typeSlot, (VMword)code);
+    o->SetWord((uint32_t)offsetSlot, (VMword)f->GetIndex());
+    o->SetWord((uint32_t)typeStringSlot, (VMword)typeString);
     env->functions->SetObjectArrayElement(env, result, (jsize)next++, element);
     env->functions->DeleteLocalRef(env, element);
   }
