@@ -566,6 +566,9 @@ const NativeRow kRows[] = {
     {"java/io/ObjectStreamClass", "hasWriteObject", "(Ljava/lang/Class;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "hasStaticInitializer", "(Ljava/lang/Class;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "initNative", "()V", S_, kNat},
+    // The library's own: whether a class is the system loader's, and a serial version in one call.
+    {"java/io/ObjectStreamClass", "isSystemClass", "(Ljava/lang/Class;)Z", S_, kNat},
+    {"java/io/ObjectStreamClass", "serialVersion", "(Ljava/lang/Class;)J", S_, kNat},
     {"java/io/ObjectInputStream", "loadClass0", "(Ljava/lang/Class;Ljava/lang/String;)Ljava/lang/Class;", S_, kNat},
     {"java/io/ObjectInputStream", "inputClassFields", "(Ljava/lang/Object;Ljava/lang/Class;[I)V", I_, kNat},
     {"java/io/ObjectInputStream", "allocateNewObject", "(Ljava/lang/Class;Ljava/lang/Class;)Ljava/lang/Object;", S_, kNat},
