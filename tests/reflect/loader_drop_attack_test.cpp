@@ -90,6 +90,8 @@ struct Scene {
   std::atomic<int> refusals{0};
   std::atomic<int> sleepMovesLeft{0};
   std::atomic<int> sleepMoves{0};
+  std::atomic<int> lockMovesLeft{0};
+  std::atomic<int> lockMoves{0};
   std::vector<JavaVM*> moved;
   JavaVM* first = nullptr;
   uint32_t refusedCollectionsBefore = 0;
@@ -142,6 +144,16 @@ void HOSTCALL MovingSleep(jlong ms) {
   gReal.Sleep(ms);
 }
 
+/* The dropper's spin locks: the host moves the machines then. */
+jboolean HOSTCALL MovingSpinLock(void* lock, const char* tag) {
+  if (gScene.lockMovesLeft.load() > 0 && gReal.CurrentThreadId() == gScene.dropper.load()) {
+    gScene.lockMovesLeft--;
+    for (JavaVM* jvm : gScene.moved)
+      if (MoveMachine(jvm) != 0) gScene.lockMoves++;
+  }
+  return gReal.SpinLockAcquire(lock, tag);
+}
+
 class LoaderDropAttackTest : public loader_classes::LoaderTest {
  protected:
   static void SetUpTestSuite() {
@@ -164,6 +176,8 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
     refhost::Functions()->HeapWalk = gReal.HeapWalk;
     refhost::Functions()->MutexLock = gReal.MutexLock;
     refhost::Functions()->Sleep = gReal.Sleep;
+    refhost::Functions()->SpinLockAcquire = gReal.SpinLockAcquire;
+    gScene.lockMovesLeft = 0;
     gScene.watched = nullptr;
     gScene.armed = 0;
     gScene.refused = nullptr;
@@ -435,6 +449,35 @@ TEST_F(LoaderDropAttackTest, ADropInAnotherNameSpaceGoesWhileADropHereWaitsForAC
   });
   EXPECT_TRUE(gone) << "refused while a drop in another name space waited";
   EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, here));
+  End(apart);
+  Rebind();
+  CollectM();
+}
+
+/* A machine of another name space, with no thread attached, may be moved by the host at
+   any time, also while a loader of m's name space is dropped: it moves whenever the
+   dropping thread takes a spin lock. The drop goes at its call, and the moved machine is
+   whole and answers its own loaders' classes. */
+TEST_F(LoaderDropAttackTest, AMachineOfAnotherNameSpaceMovedWhileADropRunsStaysWhole) {
+  JavaVM* apart = Another(false);
+  ASSERT_NE(nullptr, apart);
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  gScene.dropper = gReal.CurrentThreadId();
+  gScene.moved = {apart};
+  gScene.lockMoves = 0;
+  gScene.lockMovesLeft = 200;
+  refhost::Functions()->SpinLockAcquire = MovingSpinLock;
+  jobject l = JNI_FindClassLoaderLite(m.env, loader);
+  JNI_DestroyClassLoaderLite(m.env, l);
+  Unhook();
+  EXPECT_GT(gScene.lockMoves.load(), 0);
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, loader));
+  On(apart, [&](JNIEnv* env) {
+    apart->vm->GarbageCollect(false);
+    EXPECT_EQ(0, Wrong(env, NewLoader()));
+  });
+  EXPECT_EQ("", refhost::CheckHeap(apart->heap));
   End(apart);
   Rebind();
   CollectM();
