@@ -339,6 +339,20 @@ static VMClassLoader* BeginDestroy(JNIEnv* env, VMNameSpace* ns, jobject loader)
   return l;
 }
 
+static bool Growing(VMObjectHandleArray* array) { return array != NULL && array->GetIsbeingAllocated(); }
+
+/* The spin lock, taken once neither shared array the purge empties is growing: a grower
+   copies the slots with the lock given up, and would carry a slot emptied meanwhile into
+   the new array. False when the host refuses the lock. */
+static bool LockUngrown(VMNameSpace* ns) {
+  for (;;) {
+    if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kDestroySite)) return false;
+    if (!Growing(ns->GetJNIHandleArray()) && !Growing(ns->GetJNIFieldIDArray())) return true;
+    VMUtils::V_SpinLock(ns->GetSpinLock(), kDestroySite);
+    SleepDeclared(1);
+  }
+}
+
 /* Destroys a loader this thread marked, once no machine uses it; false when it stays. */
 static bool DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
   // A class freed under a live instance would be read through it by the next call on
@@ -349,7 +363,7 @@ static bool DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
   // they are gone: the global references and the member ids go here, each class number
   // with its class (after its static data has left every machine, or another loader's
   // class given the number would find that data in its slot).
-  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kDestroySite)) return false;
+  if (!LockUngrown(ns)) return false;
   Purge(ns->GetJNIHandleArray(), l);
   Purge(ns->GetJNIFieldIDArray(), l);
   VMUtils::V_SpinLock(ns->GetSpinLock(), kDestroySite);
