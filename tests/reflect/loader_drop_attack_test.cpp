@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -90,6 +91,13 @@ struct Scene {
   std::atomic<int> refusals{0};
   std::atomic<int> sleepMovesLeft{0};
   std::atomic<int> sleepMoves{0};
+  std::atomic<int> lockMovesLeft{0};
+  std::atomic<int> lockMoves{0};
+  // A growth of the name space's globals by another thread, met by the drop's purge.
+  HHeap* nsHeap = nullptr;
+  std::atomic<void*> grower{nullptr};
+  std::atomic<int> dropLocks{0}, piecesBefore{0}, piecesAfter{0};
+  std::atomic<bool> grow{false}, freed{false}, grown{false};
   std::vector<JavaVM*> moved;
   JavaVM* first = nullptr;
   uint32_t refusedCollectionsBefore = 0;
@@ -142,6 +150,49 @@ void HOSTCALL MovingSleep(jlong ms) {
   gReal.Sleep(ms);
 }
 
+/* The dropper's spin locks: the host moves the machines then. */
+jboolean HOSTCALL MovingSpinLock(void* lock, const char* tag) {
+  if (gScene.lockMovesLeft.load() > 0 && gReal.CurrentThreadId() == gScene.dropper.load()) {
+    gScene.lockMovesLeft--;
+    for (JavaVM* jvm : gScene.moved)
+      if (MoveMachine(jvm) != 0) gScene.lockMoves++;
+  }
+  return gReal.SpinLockAcquire(lock, tag);
+}
+
+/* The drop's second lock of the name space (its purge of the globals) lets the grower
+   go, and waits until the grower has taken the new slots (as many pieces of the name
+   space's heap as it took before it freed the old owners): it copies them next, with
+   the spin lock given up. */
+jboolean HOSTCALL GrowingSpinLock(void* lock, const char* tag) {
+  if (gReal.CurrentThreadId() == gScene.dropper.load() &&
+      strcmp(tag, "namespace spinlock - DestroyClassLoaderLite") == 0 && ++gScene.dropLocks == 2) {
+    gScene.grow = true;
+    WhileOutside([] {
+      while (!gScene.grown.load()) {
+      }
+    });
+  }
+  return gReal.SpinLockAcquire(lock, tag);
+}
+
+void* HOSTCALL CountingHeapAlloc(HHeap* heap, uint32_t size, jint kind) {
+  void* block = gReal.HeapAlloc(heap, size, kind);
+  if (heap == gScene.nsHeap && gReal.CurrentThreadId() == gScene.grower.load()) {
+    if (!gScene.freed.load()) {
+      gScene.piecesBefore++;
+    } else if (++gScene.piecesAfter == gScene.piecesBefore.load()) {
+      gScene.grown = true;
+    }
+  }
+  return block;
+}
+
+void HOSTCALL CountingHeapFree(HHeap* heap, void* block) {
+  if (heap == gScene.nsHeap && gReal.CurrentThreadId() == gScene.grower.load()) gScene.freed = true;
+  gReal.HeapFree(heap, block);
+}
+
 class LoaderDropAttackTest : public loader_classes::LoaderTest {
  protected:
   static void SetUpTestSuite() {
@@ -164,6 +215,11 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
     refhost::Functions()->HeapWalk = gReal.HeapWalk;
     refhost::Functions()->MutexLock = gReal.MutexLock;
     refhost::Functions()->Sleep = gReal.Sleep;
+    refhost::Functions()->SpinLockAcquire = gReal.SpinLockAcquire;
+    refhost::Functions()->HeapAlloc = gReal.HeapAlloc;
+    refhost::Functions()->HeapFree = gReal.HeapFree;
+    gScene.lockMovesLeft = 0;
+    gScene.grower = nullptr;
     gScene.watched = nullptr;
     gScene.armed = 0;
     gScene.refused = nullptr;
@@ -437,6 +493,82 @@ TEST_F(LoaderDropAttackTest, ADropInAnotherNameSpaceGoesWhileADropHereWaitsForAC
   EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, here));
   End(apart);
   Rebind();
+  CollectM();
+}
+
+/* A machine of another name space, with no thread attached, may be moved by the host at
+   any time, also while a loader of m's name space is dropped: it moves whenever the
+   dropping thread takes a spin lock. The drop goes at its call, and the moved machine is
+   whole and answers its own loaders' classes. */
+TEST_F(LoaderDropAttackTest, AMachineOfAnotherNameSpaceMovedWhileADropRunsStaysWhole) {
+  JavaVM* apart = Another(false);
+  ASSERT_NE(nullptr, apart);
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  gScene.dropper = gReal.CurrentThreadId();
+  gScene.moved = {apart};
+  gScene.lockMoves = 0;
+  gScene.lockMovesLeft = 200;
+  refhost::Functions()->SpinLockAcquire = MovingSpinLock;
+  jobject l = JNI_FindClassLoaderLite(m.env, loader);
+  JNI_DestroyClassLoaderLite(m.env, l);
+  Unhook();
+  EXPECT_GT(gScene.lockMoves.load(), 0);
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, loader));
+  On(apart, [&](JNIEnv* env) {
+    apart->vm->GarbageCollect(false);
+    EXPECT_EQ(0, Wrong(env, NewLoader()));
+  });
+  EXPECT_EQ("", refhost::CheckHeap(apart->heap));
+  End(apart);
+  Rebind();
+  CollectM();
+}
+
+/* A host thread makes a global while a drop purges the globals naming the loader, and
+   the global grows the name space's array, whose slots the grower copies with the spin
+   lock given up: a slot the purge emptied meanwhile must not come back in the copy. The
+   global to the dropped loader reads null (it named the freed loader). */
+TEST_F(LoaderDropAttackTest, AGlobalToADroppedLoaderReadsNullWhenTheArrayGrowsDuringThePurge) {
+  const JNINativeInterface_* f = m.env->functions;
+  VMObjectHandleArray* globals = m.ns->GetJNIHandleArray();
+  jclass local = f->FindClass(m.env, "java/lang/Object");
+  jobject object = f->NewGlobalRef(m.env, local);
+  std::vector<jobject> fill = {object};
+  for (int round = 0; round < 6 && !HasFailure(); round++) {
+    void* loader = NewLoader();
+    ASSERT_EQ(0, Wrong(m.env, loader));
+    jobject l = JNI_FindClassLoaderLite(m.env, loader);
+    jobject g = f->NewGlobalRef(m.env, l);
+    while (globals->GetArray()->GetSize() < 8192 || globals->GetCount() < globals->GetArray()->GetSize())
+      fill.push_back(f->NewGlobalRef(m.env, object));
+    gScene.nsHeap = globals->GetHeap();
+    gScene.dropper = gReal.CurrentThreadId();
+    gScene.dropLocks = gScene.piecesBefore = gScene.piecesAfter = 0;
+    gScene.grow = gScene.freed = gScene.grown = false;
+    std::thread grower([&] {
+      JNIEnv* env = nullptr;
+      if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+        WhileOutside([] {
+          while (!gScene.grow.load()) std::this_thread::yield();
+        });
+        gScene.grower = gReal.CurrentThreadId();
+        fill.push_back(env->functions->NewGlobalRef(env, object));
+        m.jvm->functions->DetachCurrentThread(m.jvm);
+      }
+      gScene.grown = true;  // whatever came of it
+    });
+    refhost::Functions()->SpinLockAcquire = GrowingSpinLock;
+    refhost::Functions()->HeapAlloc = CountingHeapAlloc;
+    refhost::Functions()->HeapFree = CountingHeapFree;
+    JNI_DestroyClassLoaderLite(m.env, l);
+    JoinOutside(grower);
+    Unhook();
+    EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, loader)) << "round " << round;
+    EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, g)) << "round " << round << ": the global names the freed loader";
+    f->DeleteGlobalRef(m.env, g);
+  }
+  for (jobject global : fill) f->DeleteGlobalRef(m.env, global);
   CollectM();
 }
 

@@ -180,11 +180,13 @@ static void* LetGo(void* context) {
 enum StepResult { StepDone, StepRefused, StepMachineGone };
 
 /* The destroying thread's attachments that stand declared while a step collects a
-   machine: every one but its own in that machine when it collects as that machine's
-   thread. Another destroyer may be collecting any of those machines meanwhile, waiting
-   for every thread attached to it: undeclared, two destroyers that collect each other's
-   machines would wait for each other for good. The attachment in the machine of the
-   thread's current env (own) is left last, once that env is current again. */
+   machine: in the machines of the name space (which the host moves none of meanwhile),
+   every one but its own in that machine when it collects as that machine's thread, and
+   the one of the thread's current env. Another destroyer may be collecting any of those
+   machines meanwhile, waiting for every thread attached to it: undeclared, two
+   destroyers that collect each other's machines would wait for each other for good. The
+   attachment in the machine of the thread's current env (own) is left last, once that
+   env is current again. */
 struct Standing {
   enum { kMost = 64 };
   JNIEnv* envs[kMost];
@@ -194,13 +196,15 @@ struct Standing {
 
 /* Under the global mutex: the thread's attachments to the machines listed, declared now
    unless they stand declared already (a host's own declaration stays as the host made
-   it). */
-static void StandDeclared(Standing* standing, JavaVM* collected, JNIEnv* current) {
+   it). A machine of another name space is not read: the host may be moving it (one the
+   thread is not attached to, or stands declared in), and the thread's attachment there
+   stays as the host left it. */
+static void StandDeclared(Standing* standing, VMNameSpace* ns, JavaVM* collected, JNIEnv* current) {
   standing->count = 0;
   standing->own = NULL;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL && standing->count < Standing::kMost; r = r->next) {
     const bool own = current != NULL && r == current->javaVM;
-    if (r->vm == NULL || (own && r == collected)) continue;
+    if (r->vm == NULL || (own && r == collected) || (r->nameSpace != ns && !own)) continue;
     JNIEnv* env = r->vm->AttachedEnvOfCurrentThread();
     VMThread* t = env != NULL ? env->thread : NULL;
     if (t == NULL || (t->GetFlags() & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag)) != 0) continue;
@@ -235,7 +239,7 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     if (r->terminating != 0) return StepRefused;
     r->attaching++;
     survey->vm = r->vm;
-    StandDeclared(&standing, record, current);
+    StandDeclared(&standing, ns, record, current);
   }
   if (!asOwnThread) host->SetCurrentEnv(NULL);
   survey->collected = false;
@@ -268,12 +272,13 @@ static bool MachineUses(JavaVM* record, VMNameSpace* ns, VMClassLoader* loader) 
 }
 
 /* The machines of the name space by their records, listed first: collecting under the
-   global mutex would hold it through finalizers. 0 when there are more than fit. */
+   global mutex would hold it through finalizers. 0 when there are more than fit. The
+   name space is the record's: a machine of another may be moving meanwhile. */
 static uint32_t MachinesOf(VMNameSpace* ns, JavaVM** machines, uint32_t most) {
   VMUtils::GlobalMutexGuard guard;
   uint32_t count = 0;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
-    if (r->vm == NULL || r->vm->GetNameSpace() != ns) continue;
+    if (r->vm == NULL || r->nameSpace != ns) continue;
     if (count == most) return 0;
     machines[count++] = r;
   }
@@ -334,6 +339,20 @@ static VMClassLoader* BeginDestroy(JNIEnv* env, VMNameSpace* ns, jobject loader)
   return l;
 }
 
+static bool Growing(VMObjectHandleArray* array) { return array != NULL && array->GetIsbeingAllocated(); }
+
+/* The spin lock, taken once neither shared array the purge empties is growing: a grower
+   copies the slots with the lock given up, and would carry a slot emptied meanwhile into
+   the new array. False when the host refuses the lock. */
+static bool LockUngrown(VMNameSpace* ns) {
+  for (;;) {
+    if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kDestroySite)) return false;
+    if (!Growing(ns->GetJNIHandleArray()) && !Growing(ns->GetJNIFieldIDArray())) return true;
+    VMUtils::V_SpinLock(ns->GetSpinLock(), kDestroySite);
+    SleepDeclared(1);
+  }
+}
+
 /* Destroys a loader this thread marked, once no machine uses it; false when it stays. */
 static bool DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
   // A class freed under a live instance would be read through it by the next call on
@@ -344,7 +363,7 @@ static bool DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
   // they are gone: the global references and the member ids go here, each class number
   // with its class (after its static data has left every machine, or another loader's
   // class given the number would find that data in its slot).
-  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kDestroySite)) return false;
+  if (!LockUngrown(ns)) return false;
   Purge(ns->GetJNIHandleArray(), l);
   Purge(ns->GetJNIFieldIDArray(), l);
   VMUtils::V_SpinLock(ns->GetSpinLock(), kDestroySite);
