@@ -314,17 +314,20 @@ TEST_F(ZipFileTest, TheSharedReadsTakeAnOpenRandomAccessFileOnly) {
 
 namespace {
 
-/* The host moves the machine from inside the first sleep of a declared thread but main. */
+/* The host moves the machine from inside the first sleep of a declared thread but main;
+   gMoved says so once the move is done (main, declared meanwhile, must not run during it). */
 JavaVM* gMoving = nullptr;
 JNIEnv* gMain = nullptr;
+std::atomic<bool> gMoveTaken{false};
 std::atomic<bool> gMoved{false};
 void(HOSTCALL* gRealSleep)(jlong) = nullptr;
 
 void HOSTCALL MovingSleep(jlong ms) {
   JNIEnv* e = refhost::Functions()->GetCurrentEnv();
   if (e != nullptr && e != gMain && e->javaVM == gMoving && (e->thread->GetFlags() & VMThread::InSafeRegionFlag) &&
-      !gMoved.exchange(true)) {
+      !gMoveTaken.exchange(true)) {
     EXPECT_GT(MoveMachine(gMoving), 20u);
+    gMoved = true;
   }
   gRealSleep(ms);
 }
