@@ -666,6 +666,7 @@ const NativeRow kRows[] = {
     {"java/util/zip/Deflater", "reset", "()V", I_, kNat},
     {"java/util/zip/Deflater", "end", "()V", I_, kNat},
     {"java/util/zip/Deflater", "init", "(Z)V", I_, kNat},
+    {"java/util/zip/Deflater", "initWaiting", "(Z)V", I_, kNat},
     {"java/util/zip/Inflater", "setDictionary", "([BII)V", I_, kNat},
     {"java/util/zip/Inflater", "inflate", "([BII)I", I_, kNat},
     {"java/util/zip/Inflater", "getAdler", "()I", I_, kNat},
@@ -674,6 +675,7 @@ const NativeRow kRows[] = {
     {"java/util/zip/Inflater", "reset", "()V", I_, kNat},
     {"java/util/zip/Inflater", "end", "()V", I_, kNat},
     {"java/util/zip/Inflater", "init", "(Z)V", I_, kNat},
+    {"java/util/zip/Inflater", "initWaiting", "(Z)V", I_, kNat},
     // ZipEntry and ZipFile are Java over RandomAccessFile and Inflater; their registered rows
     // answer "nyi", and the binder would put them in place of a Java method of that name and
     // descriptor, so none may be declared.

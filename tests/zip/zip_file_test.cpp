@@ -3,7 +3,8 @@
    (a host may give the number to the next file it opens). A read of the archive is held
    in the host while another thread closes the ZipFile: the close reaches the host only
    once the read is done, the read gives its bytes, and the stream is closed after. And a
-   new Deflater's wait for room in the compression budget that other threads' streams hold. */
+   new Deflater's wait for room in the compression budget that other threads' streams hold,
+   which comes only after a collection has ended the streams nobody closed. */
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
@@ -313,17 +314,20 @@ TEST_F(ZipFileTest, TheSharedReadsTakeAnOpenRandomAccessFileOnly) {
 
 namespace {
 
-/* The host moves the machine from inside the first sleep of a declared thread but main. */
+/* The host moves the machine from inside the first sleep of a declared thread but main;
+   gMoved says so once the move is done (main, declared meanwhile, must not run during it). */
 JavaVM* gMoving = nullptr;
 JNIEnv* gMain = nullptr;
+std::atomic<bool> gMoveTaken{false};
 std::atomic<bool> gMoved{false};
 void(HOSTCALL* gRealSleep)(jlong) = nullptr;
 
 void HOSTCALL MovingSleep(jlong ms) {
   JNIEnv* e = refhost::Functions()->GetCurrentEnv();
   if (e != nullptr && e != gMain && e->javaVM == gMoving && (e->thread->GetFlags() & VMThread::InSafeRegionFlag) &&
-      !gMoved.exchange(true)) {
+      !gMoveTaken.exchange(true)) {
     EXPECT_GT(MoveMachine(gMoving), 20u);
+    gMoved = true;
   }
   gRealSleep(ms);
 }
@@ -390,6 +394,31 @@ TEST_F(ZipFileTest, ANewStreamWaitsForAnotherThreadsStreamToEnd) {
   EXPECT_EQ(0u, ZipPoolBytesInUse(cookie));
   ZipPoolReleaseCookie(cookie);
   f->DeleteGlobalRef(env, cases);
+}
+
+}  // namespace
+
+namespace {
+
+/* Streams that a thread made and dropped unended hold the budget after it has ended: a new
+   Deflater gets room from the collection that ends them, without waiting for them first
+   (they end only when collected). */
+TEST_F(ZipFileTest, StreamsLeftToTheCollectorAreCollectedBeforeAnyWait) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cases = f->FindClass(env, "zip/ZipCases");
+  ASSERT_NE(nullptr, cases) << Pending();
+  f->CallStaticVoidMethodA(env, cases, f->GetStaticMethodID(env, cases, "leaveTwo", "()V"), nullptr);
+  jclass cls = f->FindClass(env, "java/util/zip/Deflater");
+  ASSERT_TRUE(cls != nullptr && !f->ExceptionCheck(env)) << Pending();
+  jmethodID make = f->GetMethodID(env, cls, "<init>", "()V");
+  const uint32_t sleeps = refhost::SleepCallCount();
+  jvalue d[1];
+  d[0].l = f->NewObjectA(env, cls, make, nullptr);
+  ASSERT_NE(nullptr, d[0].l) << Pending();
+  EXPECT_EQ(0u, refhost::SleepCallCount() - sleeps);
+  jstring got = (jstring)f->CallStaticObjectMethodA(
+      env, cases, f->GetStaticMethodID(env, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;"), d);
+  EXPECT_EQ("made", got != nullptr ? Utf(got) : Pending());
 }
 
 }  // namespace

@@ -300,7 +300,9 @@ jobject NewObjectCore(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* val
     (void)VMJniThrowInternal(env, VMStatus_IncompatibleClassChangeError, NULL);
     return NULL;
   }
+  // The class's initialiser may have let the host move the machine: it is read again.
   if (StaticDataOf(env, cls) == NULL) return NULL;
+  vm = MachineOf(env);
   VMObject* object = VMObject::CreateInstance(vm->GetHeap(), cls, jallocCollectAndRetry);
   if (object == NULL) {
     (void)VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
@@ -310,7 +312,7 @@ jobject NewObjectCore(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* val
   if (handle == NULL) return NULL;
   // The constructor may let the host move the machine (a wait, a sleep): the exception
   // pending before it is held by a reference, and the record read again through the env.
-  VMJavaLangThrowable* before = thread->GetException();
+  VMJavaLangThrowable* before = env->thread->GetException();
   jobject noted = before != NULL ? VMJniHandle::NewLocal(env, (VMObject*)before) : NULL;
   VMword result[2] = {0, 0};
   if (values != NULL || list == NULL) {

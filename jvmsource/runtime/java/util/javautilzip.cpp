@@ -458,20 +458,21 @@ bool OthersHoldStreams(JavaVM* machine, void* me) {
 
 enum Budget { Room, Refused, Stopped };
 
-/* Room in the budget for one more stream. While live streams of other threads hold it, the
-   caller waits for them, up to ZipBudgetWaitMillis, in short sleeps between which it looks
-   again: it leaves the machine's monitor (a stream's end takes it to free its blocks) and
-   sleeps declared, so collections go on and the host may move the machine meanwhile. An
+/* Room in the budget for one more stream. While live streams of other threads hold it, a
+   caller that may wait waits for them, up to ZipBudgetWaitMillis, in short sleeps between
+   which it looks again: it leaves the machine's monitor (a stream's end takes it to free
+   its blocks) and sleeps declared, so collections go on and the host may move the machine
+   meanwhile. An
    interrupt ends the wait in a refusal and stays set for the caller's code; a stop ends it
    with the stop's exception pending, or *raise set to ThreadDeath. Called holding the
    monitor; returns holding it, unless *held says it could not be taken again. */
-Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool* held, VMStatus* raise) {
+Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VMStatus* raise) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   const jlong start = host->CurrentTimeMillis();
   jlong step = 1;
   for (;;) {
     if (ZipPoolBytesInUse(cookie) <= ZipStreamBudget) return Room;
-    if (env->thread->GetInterrupted() || !OthersHoldStreams(env->javaVM, env->thread->GetId())) return Refused;
+    if (!wait || env->thread->GetInterrupted() || !OthersHoldStreams(env->javaVM, env->thread->GetId())) return Refused;
     const jlong waited = host->CurrentTimeMillis() - start;
     if (waited < 0 || waited >= ZipBudgetWaitMillis) return Refused;
     LeaveMachine(env->javaVM);
@@ -492,10 +493,10 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool* held, VMStatus* rai
 }
 
 /* Creation of a stream: under the machine's monitor, the layout, a pool reference, the
-   budget (waited for while other threads' streams hold it), the four blocks and the
-   engine. An exception is raised only after the monitor is left: making the throwable
+   budget (waited for, when wait says so, while other threads' streams hold it), the four
+   blocks and the engine. An exception is raised only after the monitor is left: making the throwable
    may collect, and other threads wait on that monitor for every pool request. */
-ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool nowrap, bool* layoutOk) {
+ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool nowrap, bool wait, bool* layoutOk) {
   *layoutOk = false;
   JavaVM* machine = MachineOf(env);
   if (machine == NULL || !EnterMachine(machine)) return NULL;
@@ -511,7 +512,7 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
   } else if ((*layoutOk = true, cookie = ZipPoolGetCookie()) == NULL) {
     raise = VMStatus_InternalError;
     message = f.initError;
-  } else if ((budget = WaitForRoom(env, cookie, &held, &raise)) != Room) {
+  } else if ((budget = WaitForRoom(env, cookie, wait, &held, &raise)) != Room) {
     ZipPoolReleaseCookie(cookie);
     if (budget == Refused) {
       raise = VMStatus_OutOfMemoryError;
@@ -799,12 +800,14 @@ void JNICALL EndJ(JNIEnv* env, jobject, jlong handle) {
   ReleaseHandle(r);
 }
 
-template <Family& f>
+/* The object's first try does not wait: the constructor collects (streams nobody closed
+   end then) before a second try, which waits for other threads' streams. */
+template <Family& f, bool wait>
 void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
   if (VMJniHandle::UnHandle(env, self) == NULL) return;
   bool layoutOk;
   VMLoadableClass* cls = VMJniHandle::UnHandle(env, self)->GetLoadableClass();
-  ZipStreamRecord* r = CreateStream(env, cls, f, nowrap != 0, &layoutOk);
+  ZipStreamRecord* r = CreateStream(env, cls, f, nowrap != 0, wait, &layoutOk);
   if (!layoutOk || r == NULL) return;
   // strm is written only in a layout checked against this object's class, and only over
   // no live stream: a second init keeps the first.
@@ -826,7 +829,7 @@ void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
 jlong JNICALL DeflaterInitJ(JNIEnv* env, jclass cls, jint, jint, jboolean nowrap) {
   VMClass* c = VMJniUnHandleClass(env, cls);
   bool layoutOk;
-  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gDeflater, nowrap != 0, &layoutOk);
+  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gDeflater, nowrap != 0, true, &layoutOk);
   return (jlong)(int32_t)WordOf(r);
 }
 
@@ -940,7 +943,7 @@ void JNICALL InflaterSetDictionaryJ(JNIEnv* env, jobject, jlong, jbyteArray, jin
 jlong JNICALL InflaterInitJ(JNIEnv* env, jclass cls, jboolean nowrap) {
   VMClass* c = VMJniUnHandleClass(env, cls);
   bool layoutOk;
-  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gInflater, nowrap != 0, &layoutOk);
+  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gInflater, nowrap != 0, true, &layoutOk);
   return (jlong)(int32_t)WordOf(r);
 }
 
@@ -955,7 +958,8 @@ const JNINativeMethod kDeflater[] = {
     ROW("getTotalOut", "()I", (GetCounter<gDeflater, TotalOut>)),
     ROW("reset", "()V", Reset<gDeflater>),
     ROW("end", "()V", End<gDeflater>),
-    ROW("init", "(Z)V", Init<gDeflater>),
+    ROW("init", "(Z)V", (Init<gDeflater, false>)),
+    ROW("initWaiting", "(Z)V", (Init<gDeflater, true>)),
     ROW("deflateBytes", "([BII)I", DeflaterDeflate),
     ROW("end", "(J)V", EndJ<gDeflater>),
     ROW("getAdler", "(J)I", DeflaterGetAdlerJ),
@@ -975,7 +979,8 @@ const JNINativeMethod kInflater[] = {
     ROW("getTotalOut", "()I", (GetCounter<gInflater, TotalOut>)),
     ROW("reset", "()V", Reset<gInflater>),
     ROW("end", "()V", End<gInflater>),
-    ROW("init", "(Z)V", Init<gInflater>),
+    ROW("init", "(Z)V", (Init<gInflater, false>)),
+    ROW("initWaiting", "(Z)V", (Init<gInflater, true>)),
     ROW("end", "(J)V", EndJ<gInflater>),
     ROW("getAdler", "(J)I", GetCounterJ<Adler>),
     ROW("getTotalIn", "(J)I", GetCounterJ<TotalIn>),

@@ -878,6 +878,21 @@ public class ZipCases {
         return asked;
     }
 
+    /**
+     * A thread makes two Deflaters, drops them without ending them, and ends: the budget is
+     * held by streams only a collection can end.
+     */
+    public static void leaveTwo() throws InterruptedException {
+        Thread leaver = new Thread() {
+            public void run() {
+                new Deflater();
+                new Deflater();
+            }
+        };
+        leaver.start();
+        leaver.join();
+    }
+
     static byte[] cut(byte[] b, int n) {
         byte[] r = new byte[n];
         System.arraycopy(b, 0, r, 0, n);
