@@ -463,6 +463,33 @@ TEST_F(DebuggerTest, DetachWakesEveryWaitingClient) {
   EXPECT_EQ(3, ended.load());
 }
 
+/* A host thread that carries a client call through its own env detaches itself in the
+   call's read: refused, as with frames on its stack, and it detaches after the call. (The
+   detach freed the env the call went on with: SIGSEGV.) */
+thread_local JavaVM* tlsDetachInRead = nullptr;
+std::atomic<jint> gDetachInRead{-5};
+jint HOSTCALL DetachingRead(void* c, void* buffer, jint length) {
+  if (JavaVM* vm = tlsDetachInRead) gDetachInRead = vm->functions->DetachCurrentThread(vm);
+  tlsDetachInRead = nullptr;
+  return Channel::Read(c, buffer, length);
+}
+
+TEST_F(DebuggerTest, AThreadDetachingItselfInsideAClientCallItCarriesIsRefused) {
+  void* agent = JNI_DebugAttach("dbg");
+  ASSERT_NE(nullptr, agent);
+  std::thread host([&] {
+    JNIEnv* own = nullptr;
+    ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
+    Channel channel;
+    tlsDetachInRead = jvm;
+    JNI_DebugRequest(agent, &channel, DetachingRead, &channel, Channel::Write);
+    EXPECT_EQ(-1, gDetachInRead.load());
+    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
+  });
+  host.join();
+  JNI_DebugDetach(agent);
+}
+
 TEST_F(DebuggerTest, AThreadPausedForTheDebuggerParksUntilReleased) {
   Watchdog dog(60);
   std::atomic<int> stage{0};
