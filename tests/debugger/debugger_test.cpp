@@ -464,7 +464,7 @@ TEST_F(DebuggerTest, DetachWakesEveryWaitingClient) {
 }
 
 /* A host thread that carries a client call through its own env detaches itself in the
-   call's read: refused, as with frames on its stack, and it detaches after the call. (The
+   call's read: refused, as with frames on its stack; it detaches after the call. (The
    detach freed the env the call went on with: SIGSEGV.) */
 thread_local JavaVM* tlsDetachInRead = nullptr;
 std::atomic<jint> gDetachInRead{-5};
@@ -475,17 +475,16 @@ jint HOSTCALL DetachingRead(void* c, void* buffer, jint length) {
 }
 
 TEST_F(DebuggerTest, AThreadDetachingItselfInsideAClientCallItCarriesIsRefused) {
-  void* agent = JNI_DebugAttach("dbg");
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
   ASSERT_NE(nullptr, agent);
-  std::thread host([&] {
-    JNIEnv* own = nullptr;
-    ASSERT_EQ(0, jvm->functions->AttachCurrentThread(jvm, &own, nullptr));
-    Channel channel;
-    tlsDetachInRead = jvm;
-    JNI_DebugRequest(agent, &channel, DetachingRead, &channel, Channel::Write);
-    EXPECT_EQ(-1, gDetachInRead.load());
-    EXPECT_EQ(0, jvm->functions->DetachCurrentThread(jvm));
-  });
+  std::thread host = Reporter(
+      [&](VMDebugger* a) {
+        Channel channel;
+        tlsDetachInRead = jvm;
+        JNI_DebugRequest(a, &channel, DetachingRead, &channel, Channel::Write);
+        EXPECT_EQ(-1, gDetachInRead.load());
+      },
+      agent);
   host.join();
   JNI_DebugDetach(agent);
 }
