@@ -307,7 +307,8 @@ void VMDebugger::Disconnect() {
   ClearConnectionFailed();
   vm->PauseThreadsForDebugger(false);
   JNIHostFunctions* host = Host();
-  // A client blocked waiting for an event sees the connection gone and returns.
+  // A client blocked waiting for an event sees the connection gone and returns (and
+  // wakes the next one waiting).
   host->EventPost(GetEventAdded());
   if (stored) host->EventPost(GetEventRemoved());
   if (entered) vm->MonitorExit(ns);

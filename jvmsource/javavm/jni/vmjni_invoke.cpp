@@ -265,10 +265,11 @@ jint AttachCurrentThread(JavaVM* vm, JNIEnv** envOut, void*) {
 jint DetachCurrentThread(JavaVM* vm) {
   JNIHostFunctions* host = Host();
   JNIEnv* env = host->GetCurrentEnv();
-  // Returning into Java or native frames of a freed env would use freed memory.
+  // Returning into Java or native frames of a freed env would use freed memory, and so
+  // would a client call the thread carries (a host detaching in the call's read).
   if (env != NULL && env->javaVM == vm && env->thread != NULL) {
     VMFrame* frame = env->thread->GetFrame();
-    if (frame != NULL && !frame->GetIsFirstFrame()) return -1;
+    if ((frame != NULL && !frame->GetIsFirstFrame()) || env->thread->GetServingDebugger()) return -1;
   }
   VMJniDetachEnv(vm);
   // A binding to another machine's env stays.
