@@ -386,6 +386,8 @@ const NativeRow kRows[] = {
     {"java/lang/Math", "rint", "(D)D", S_, kNat},
     {"java/lang/Math", "atan2", "(DD)D", S_, kNat},
     {"java/lang/Math", "pow", "(DD)D", S_, kNat},
+    // Math.random's generator, registered with Math's table.
+    {"java/lang/MathRandom", "next", "()D", S_, kNat},
 
     {"java/lang/Object", "getClass", "()Ljava/lang/Class;", I_, kNat},
     {"java/lang/Object", "hashCode", "()I", I_, kNat},
@@ -579,6 +581,9 @@ const NativeRow kRows[] = {
     {"java/io/ObjectStreamClass", "hasWriteObject", "(Ljava/lang/Class;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "hasStaticInitializer", "(Ljava/lang/Class;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "initNative", "()V", S_, kNat},
+    // The library's own: whether a class is the system loader's, and a serial version in one call.
+    {"java/io/ObjectStreamClass", "isSystemClass", "(Ljava/lang/Class;)Z", S_, kNat},
+    {"java/io/ObjectStreamClass", "serialVersion", "(Ljava/lang/Class;)J", S_, kNat},
     {"java/io/ObjectInputStream", "loadClass0", "(Ljava/lang/Class;Ljava/lang/String;)Ljava/lang/Class;", S_, kNat},
     {"java/io/ObjectInputStream", "inputClassFields", "(Ljava/lang/Object;Ljava/lang/Class;[I)V", I_, kNat},
     {"java/io/ObjectInputStream", "allocateNewObject", "(Ljava/lang/Class;Ljava/lang/Class;)Ljava/lang/Object;", S_, kNat},
@@ -676,6 +681,7 @@ const NativeRow kRows[] = {
     {"java/util/zip/Deflater", "reset", "()V", I_, kNat},
     {"java/util/zip/Deflater", "end", "()V", I_, kNat},
     {"java/util/zip/Deflater", "init", "(Z)V", I_, kNat},
+    {"java/util/zip/Deflater", "initWaiting", "(Z)V", I_, kNat},
     {"java/util/zip/Inflater", "setDictionary", "([BII)V", I_, kNat},
     {"java/util/zip/Inflater", "inflate", "([BII)I", I_, kNat},
     {"java/util/zip/Inflater", "getAdler", "()I", I_, kNat},
@@ -684,6 +690,7 @@ const NativeRow kRows[] = {
     {"java/util/zip/Inflater", "reset", "()V", I_, kNat},
     {"java/util/zip/Inflater", "end", "()V", I_, kNat},
     {"java/util/zip/Inflater", "init", "(Z)V", I_, kNat},
+    {"java/util/zip/Inflater", "initWaiting", "(Z)V", I_, kNat},
     // ZipEntry and ZipFile are Java over RandomAccessFile and Inflater; their registered rows
     // answer "nyi", and the binder would put them in place of a Java method of that name and
     // descriptor, so none may be declared.

@@ -8,7 +8,7 @@ Usage: copy_library.py LIBRARY_SRC GENERATED_SRC OUT_DIR
 What the machine provides natively is replaced by the JDK's equivalent:
 - Double.valueOf0 (correctly rounded decimal reading) by Double.parseDouble;
 - the bit casts by the JDK's raw casts, which keep NaN payloads as the machine's do;
-- the Math natives by StrictMath;
+- the Math natives by StrictMath, Math.random's generator by the JDK's;
 - String conversions by our own codec: the shim t.lang.Codecs stands for the String
   methods that the library's streams call;
 - ThreadGroup's members are the JDK's threads, its system group is made by the shim
@@ -177,6 +177,7 @@ def rewrite(path, text):
         text, n = re.subn(r"public static native double (\w+)\(([^)]*)\);", native, text)
         if n == 0:
             raise SystemExit(rel + ": no natives replaced")
+        text = sub(text, "return MathRandom.next();", "return java.lang.Math.random();", rel)
     if rel == "t/lang/ThreadGroup.java":
         text = sub(text, "private ThreadGroup() {", "ThreadGroup() {", rel)
         text = sub(text, "this(Thread.currentThread().getThreadGroup(), name);", "this(new ThreadGroup(), name);", rel)

@@ -447,6 +447,48 @@ TEST_F(DebuggerTest, DetachWakesTheWaitingClientAndTheStoppedReporter) {
   EXPECT_EQ(0, answer.load());
 }
 
+/* Three client threads wait for an event when the client detaches: every wait ends (the
+   detach woke one; the others waited for good, and so did the destroy for their calls). */
+TEST_F(DebuggerTest, DetachWakesEveryWaitingClient) {
+  Watchdog dog(60, "clients waiting for an event past their agent's detach");
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
+  ASSERT_NE(nullptr, agent);
+  ASSERT_EQ(0, JNI_DebugEventPending(agent));
+  std::atomic<int> ended{0};
+  std::vector<std::thread> waiting;
+  for (int i = 0; i < 3; i++) waiting.emplace_back([&] { ended += agent->EventPending(true) == 0; });
+  while (refhost::EventWaiters(agent->GetEventAdded()) < 3) usleep(1000);
+  JNI_DebugDetach(agent);
+  for (std::thread& t : waiting) t.join();
+  EXPECT_EQ(3, ended.load());
+}
+
+/* A host thread that carries a client call through its own env detaches itself in the
+   call's read: refused, as with frames on its stack; it detaches after the call. (The
+   detach freed the env the call went on with: SIGSEGV.) */
+thread_local JavaVM* tlsDetachInRead = nullptr;
+std::atomic<jint> gDetachInRead{-5};
+jint HOSTCALL DetachingRead(void* c, void* buffer, jint length) {
+  if (JavaVM* vm = tlsDetachInRead) gDetachInRead = vm->functions->DetachCurrentThread(vm);
+  tlsDetachInRead = nullptr;
+  return Channel::Read(c, buffer, length);
+}
+
+TEST_F(DebuggerTest, AThreadDetachingItselfInsideAClientCallItCarriesIsRefused) {
+  VMDebugger* agent = (VMDebugger*)JNI_DebugAttach("dbg");
+  ASSERT_NE(nullptr, agent);
+  std::thread host = Reporter(
+      [&](VMDebugger* a) {
+        Channel channel;
+        tlsDetachInRead = jvm;
+        JNI_DebugRequest(a, &channel, DetachingRead, &channel, Channel::Write);
+        EXPECT_EQ(-1, gDetachInRead.load());
+      },
+      agent);
+  host.join();
+  JNI_DebugDetach(agent);
+}
+
 TEST_F(DebuggerTest, AThreadPausedForTheDebuggerParksUntilReleased) {
   Watchdog dog(60);
   std::atomic<int> stage{0};

@@ -1,9 +1,9 @@
 /* A creation the host moves while it waits for a debugger (its sleep declared) or stands
-   at a poll while it makes its thread's Thread, and a
-   thread already attached that attaches again meanwhile; and a destroy against a debugger client that connects after
-   the destroy looked for a connection and then waits for an event. A case that finds
-   threads blocked for good ends the process after saying so: nothing else can end its
-   machine. */
+   at a poll while it makes its thread's Thread, and a thread already attached that
+   attaches again meanwhile; and a destroy against a debugger client that connects after
+   the destroy looked for a connection and then waits for an event, or asks to connect,
+   or whose call a host thread carries. A case that finds threads blocked for good ends
+   the process after saying so: nothing else can end its machine. */
 #include "jni_support.h"
 #include "machine_move.h"
 
@@ -136,6 +136,14 @@ class CreationMovesTest : public JniTest {
     EXPECT_TRUE(oomKept) << what;
     EXPECT_TRUE(initialised) << what;
     EXPECT_EQ(0, hostAttach.load()) << what << ": a host attach after the creation was refused";
+  }
+
+  /* A machine made on the calling thread with a debugger client attached (*agent); NULL
+     when either failed. */
+  JavaVM* CreateWithClient(JNIEnv** env, void** agent, const JNICreateArgs& args) {
+    JavaVM* vm = Create(env, args);
+    *agent = vm != nullptr ? JNI_DebugAttach(nullptr) : nullptr;
+    return *agent != nullptr ? vm : nullptr;
   }
 
   static void(HOSTCALL* gRealAttachEnv)(JavaVM*, JNIEnv*);
@@ -312,10 +320,9 @@ TEST_F(CreationMovesTest, ADestroyWithAClientThatConnectedAfterItsCheckAndWaitsF
     gHold = 0;
     gBindReal = host->AttachThreadEnv;
     JNIEnv* env = nullptr;
-    JavaVM* vm = Create(&env);
+    void* agent = nullptr;
+    JavaVM* vm = CreateWithClient(&env, &agent, Args());
     ASSERT_NE(nullptr, vm);
-    void* agent = JNI_DebugAttach(nullptr);
-    ASSERT_NE(nullptr, agent);
     std::atomic<int> hostStage{0};  // 1: attached; 2: to detach
     std::thread hostThread([&] { AttachedUntilLetGo(vm, hostStage); });
     OutsideAs(env, [&] {
@@ -373,10 +380,9 @@ TEST_F(CreationMovesTest, AClientCallWhoseBindWaitedGoesOnWithItsAgentWhereTheHo
   gHold = 0;
   gBindReal = host->AttachThreadEnv;
   JNIEnv* env = nullptr;
-  JavaVM* vm = Create(&env);
+  void* agent = nullptr;
+  JavaVM* vm = CreateWithClient(&env, &agent, Args());
   ASSERT_NE(nullptr, vm);
-  void* agent = JNI_DebugAttach(nullptr);
-  ASSERT_NE(nullptr, agent);
   void* claimed = agent;
   host->AttachThreadEnv = HeldAttachEnv;
   std::atomic<int> answer{-5};
@@ -405,6 +411,100 @@ TEST_F(CreationMovesTest, AClientCallWhoseBindWaitedGoesOnWithItsAgentWhereTheHo
   EXPECT_EQ(0, EventPendingRequest(agent, 0));
   JNI_DebugDetach(agent);
   Destroy(vm);
+}
+
+/* A client attached but not connected when the creator destroys the machine, which then
+   waits for a host thread: the client's explicit connect (request 14) is refused by the
+   end begun, and its answer says what the record's connected byte says. (It answered 1.) */
+TEST_F(CreationMovesTest, AClientsExplicitConnectAfterTheEndBeganIsAnsweredAsItWent) {
+  JNIEnv* env = nullptr;
+  void* agent = nullptr;
+  JavaVM* vm = CreateWithClient(&env, &agent, Args());
+  ASSERT_NE(nullptr, vm);
+  std::atomic<int> hostStage{0};
+  std::thread hostThread([&] { AttachedUntilLetGo(vm, hostStage); });
+  OutsideAs(env, [&] {
+    while (hostStage.load() != 1) std::this_thread::sleep_for(Ms(1));
+  });
+  Channel ch;
+  ch.in = {14};
+  std::atomic<int> connected{-1};
+  std::thread client([&] {
+    while (vm->terminating == 0) std::this_thread::sleep_for(Ms(1));
+    JNI_DebugRequest(agent, &ch, Channel::Read, &ch, Channel::Write);
+    connected = (int)(vm->debuggerConnected & 0xFF);
+    JNI_DebugDetach(agent);
+    hostStage = 2;
+  });
+  jint result = -5;
+  {
+    Watchdog dog(20000, "a destroy with a client that connects once it has begun");
+    result = vm->functions->DestroyJavaVM(vm);
+    client.join();
+    hostThread.join();
+  }
+  printf("request 14 once the end had begun: answered %d; the record's connected byte %d\n",
+         ch.out.empty() ? -1 : (int)ch.out.back(), connected.load());
+  EXPECT_EQ(0, result);
+  ASSERT_FALSE(ch.out.empty());
+  EXPECT_EQ(connected.load(), (int)ch.out.back());
+}
+
+/* The input of a client's request, held until a host sleep after gSleepsBefore. */
+std::atomic<bool> gInputHeld{false};
+std::atomic<uint32_t> gSleepsBefore{~0u};
+jint HOSTCALL HeldRead(void* c, void* buffer, jint length) {
+  gInputHeld = true;
+  while (refhost::SleepCallCount() <= gSleepsBefore.load()) std::this_thread::sleep_for(Ms(1));
+  return Channel::Read(c, buffer, length);
+}
+
+/* A machine made without Thread objects, whose host thread carries a client's request
+   through its own env when the creator destroys the machine; the request's input comes
+   once the destroy first sleeps (the only host sleep of the case). The thread is the host's, not one bound for the call
+   alone: the destroy waits for it to detach, and its Java work after the request runs.
+   (It was stopped, and its call threw ThreadDeath.) */
+TEST_F(CreationMovesTest, AHostThreadServingAClientCallIsWaitedForNotStopped) {
+  JNICreateArgs args = Args();
+  args.enableThreads = 0;
+  JNIEnv* env = nullptr;
+  void* agent = nullptr;
+  JavaVM* vm = CreateWithClient(&env, &agent, args);
+  ASSERT_NE(nullptr, vm);
+  gInputHeld = false;
+  gSleepsBefore = ~0u;
+  std::atomic<int> stopped{-1};
+  std::atomic<jint> answered{-1};
+  std::thread hostThread([&] {
+    JNIEnv* mine = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+    Channel ch;
+    ch.in = {15};  // answered by nothing
+    JNI_DebugRequest(agent, &ch, HeldRead, &ch, Channel::Write);
+    stopped = host->YieldCheck() != 0;
+    const JNINativeInterface_* f = mine->functions;
+    jclass c = f->FindClass(mine, "GuardFin");
+    jmethodID loop = c != nullptr ? f->GetStaticMethodID(mine, c, "loop", "(I)I") : nullptr;
+    if (loop != nullptr) answered = f->CallStaticIntMethod(mine, c, loop, 65536);
+    f->ExceptionClear(mine);
+    JNI_DebugDetach(agent);
+    VMJniInvoke::DetachCurrentThread(vm);
+  });
+  OutsideAs(env, [&] {
+    while (!gInputHeld.load()) std::this_thread::sleep_for(Ms(1));
+  });
+  gSleepsBefore = refhost::SleepCallCount();
+  jint result = -5;
+  {
+    Watchdog dog(20000, "a destroy waiting for a host thread that serves a client call");
+    result = vm->functions->DestroyJavaVM(vm);
+    hostThread.join();
+  }
+  printf("the host thread stopped after its client call %d; its Java call then answered %d; DestroyJavaVM %d\n",
+         stopped.load(), (int)answered.load(), (int)result);
+  EXPECT_EQ(0, result);
+  EXPECT_EQ(0, stopped.load());
+  EXPECT_EQ((jint)(65536LL * 65535 / 2), answered.load());
 }
 
 /* Clients that attach, poll (connecting) and wait for events on two threads, again and

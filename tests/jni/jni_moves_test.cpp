@@ -326,6 +326,38 @@ TEST_F(MovesTest, AnInstructionWhoseClassInitialiserSleptGoesOnAfterAMove) {
   }
 }
 
+/* The same initialisers first reached by the native interface, on classes found without
+   initialising them: NewObject, a static field's read and a static call go on in the
+   moved machine (a move that a busy host misses is not asked of each call). (Each went on
+   with the thread's record and the machine of before the move: a crash reading the
+   machine's static data.) */
+TEST_F(MovesTest, ANativeCallWhoseClassInitialiserSleptGoesOnAfterAMove) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  const JNINativeInterface_* f = env->functions;
+  jclass made = f->FindClassNoInit(env, "SlowInit");
+  jclass read = f->FindClassNoInit(env, "SlowInitRead");
+  jclass call = f->FindClassNoInit(env, "SlowInitCall");
+  ASSERT_TRUE(made && read && call) << PendingText(env);
+  jmethodID init = f->GetMethodID(env, made, "<init>", "()V");
+  jfieldID own = f->GetFieldID(env, made, "own", "I");
+  jfieldID value = f->GetStaticFieldID(env, read, "value", "I");
+  jmethodID plus = f->GetStaticMethodID(env, call, "plus", "(II)I");
+  ASSERT_TRUE(init && own && value && plus);
+  jobject o = nullptr;
+  jint got = 0, sum = 0;
+  int moved = MovedDuring(env, vm, [&] { o = f->NewObject(env, made, init); });
+  ASSERT_NE(nullptr, o) << PendingText(env);
+  EXPECT_EQ(2, f->GetIntField(env, o, own));
+  moved += MovedDuring(env, vm, [&] { got = f->GetStaticIntField(env, read, value); });
+  EXPECT_EQ(11, got) << PendingText(env);
+  moved += MovedDuring(env, vm, [&] { sum = f->CallStaticIntMethod(env, call, plus, 3, 4); });
+  EXPECT_EQ(20, sum) << PendingText(env);
+  EXPECT_GT(moved, 0);
+  Destroy(vm);
+}
+
 /* The started thread sleeps in Java once its native, which attached it again, has
    returned, and the host moves the machine again during that sleep: the frames that
    called the native run on the env the thread had before it attached again, which the

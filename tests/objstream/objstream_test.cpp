@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "io/javaio.h"
 #include "refhost.h"
 #include "vm.h"
 #include "vmclass.h"
@@ -665,6 +666,72 @@ TEST_F(ObjectStreamTest, FieldIdsOfADescriptorAreTheSlotsOfItsFields) {
   EXPECT_EQ("java.lang.NullPointerException", Taken());
   fn->CallStaticVoidMethod(env, many, ids, nullptr, prim, obj);
   EXPECT_EQ("java.lang.NullPointerException", Taken());
+}
+
+/* The digest of the classes' default serial versions against digests of Python's
+   hashlib: every length around the block and padding boundaries, bytes written singly,
+   in runs and whole, and the digest starting afresh after each. */
+TEST(SerialVersionDigestTest, IsSha1) {
+  const struct {
+    uint32_t length;
+    const char* hex;
+  } kDigests[] = {
+      {0, "da39a3ee5e6b4b0d3255bfef95601890afd80709"},    {1, "5d1be7e9dda1ee8896be5b7e34a85ee16452a7b4"},
+      {3, "d2df16b976a43628c63ea246436fccf6d7635d09"},    {55, "749bbefb28edc4638b28b2b9a9e03ab9a4032b90"},
+      {56, "a5b6e9c29d201c774753ff8e7fb64931656f5e63"},   {57, "eb0737bed5451790722b2df351829ce117e3d9dd"},
+      {63, "d1a454409359fc372b4d22b3cea6488d6ba1be00"},   {64, "39a0d8b645ad85f1f976731ed112ac9455e28b78"},
+      {65, "d0c96e18890114a14716e9686528d2e3fdba8d9e"},   {119, "562ecf8a430f8e1056e3619bae33628e9a1d0a4e"},
+      {120, "353f6d2bf0e91aa91b74a2e0b3f297510f7d825f"},  {127, "bebc42d2d3d1e5fb8ad8895c2dcef2d68a6c279a"},
+      {128, "0060f2a7e34b6e4d459f560197ef93243732a400"},  {1000, "414475341017ec91703435a6f290324818f983e9"},
+      {100000, "35ab00c96f47c268b087d40d0dcd7245809f0d5c"},
+  };
+  std::vector<uint8_t> data(100000);
+  for (size_t i = 0; i < data.size(); i++) data[i] = (uint8_t)(i * 31 + 7);
+  javaio::Sha1 sha;
+  for (const auto& d : kDigests) {
+    for (uint32_t step : {1u, 7u, d.length}) {
+      // Runs of step bytes, growing by 6 after the first when step is 7.
+      for (uint32_t at = 0, n = step; at < d.length; at += n, n += step == 7 ? 6 : 0) {
+        if (n > d.length - at) n = d.length - at;
+        sha.Write(data.data() + at, n);
+      }
+      uint8_t digest[20];
+      sha.Digest(digest);
+      char hex[41];
+      for (int i = 0; i < 20; i++) snprintf(hex + 2 * i, 3, "%02x", digest[i]);
+      EXPECT_STREQ(d.hex, hex) << d.length << " bytes in runs of " << step;
+    }
+  }
+}
+
+/* A host loader of its own loads objstream/own (the system path holds it too, but the
+   system loader never loads it here), with the env's loader id set around the call as a
+   host sets it. The session describes its classes, writes and reads them; its stream
+   must name each class, and the superclass its subclass shares, by one description.
+   Then, every reference let go, the loader goes at its drop: the descriptions of its
+   classes were the stream's, none kept by the library for good. */
+TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceAStreamAndLetTheLoaderGo) {
+  void* const id = (void*)0x5E55;
+  refhost::SetClassPath(id, ClassDir());
+  jint marks[3];
+  fn->GetHighWaterMarks(env, marks);
+  jobject loader = JNI_CreateClassLoaderLite(env, id);
+  fn->SetEnvUserWord(env, id);
+  jclass session = fn->FindClassInLoaderId(env, "objstream/own/Session", id);
+  ASSERT_NE(nullptr, session) << Taken();
+  ASSERT_EQ((VMObject*)VMJniUnHandleClass(env, session)->GetClassLoader(), VMJniHandle::UnHandle(env, loader));
+  jmethodID trip = fn->GetStaticMethodID(env, session, "trip", "()Ljava/lang/String;");
+  ASSERT_NE(nullptr, trip);
+  EXPECT_EQ("Base 1, Leaf 1; true 1 2x 3", Text(fn->CallStaticObjectMethod(env, session, trip)));
+  fn->SetEnvUserWord(env, nullptr);
+  fn->DeleteRefs(env, marks, 0);
+  int drops = 0;
+  for (jobject l; drops < 20 && (l = JNI_FindClassLoaderLite(env, id)) != nullptr; drops++) {
+    JNI_DestroyClassLoaderLite(env, l);
+    fn->DeleteLocalRef(env, l);
+  }
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "the loader stayed after " << drops << " drops";
+  refhost::SetClassPath(id, "");
 }
 
 }  // namespace

@@ -3,13 +3,15 @@
    that machine, or to another; the ender attached or not), a machine is made and uses
    the loader's classes while the drop runs, the host moves the machines between the
    tries of a refused let-go step, and threads use and let go of the loader's classes
-   while the host drops it again and again. No wait may last for good: each scene runs
-   under a watchdog that fails the program, naming the scene, should it hang. The
-   classes are the counted dz/C<k> and dz/Count of loader_classes.h. */
+   while the host drops it again and again; a drop in another name space while a drop
+   here waits, and global references held over a drop. No wait may last for good: each
+   scene runs under a watchdog that fails the program, naming the scene, should it hang.
+   The classes are the counted dz/C<k> and dz/Count of loader_classes.h. */
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -89,6 +91,13 @@ struct Scene {
   std::atomic<int> refusals{0};
   std::atomic<int> sleepMovesLeft{0};
   std::atomic<int> sleepMoves{0};
+  std::atomic<int> lockMovesLeft{0};
+  std::atomic<int> lockMoves{0};
+  // A growth of the name space's globals by another thread, met by the drop's purge.
+  HHeap* nsHeap = nullptr;
+  std::atomic<void*> grower{nullptr};
+  std::atomic<int> dropLocks{0}, piecesBefore{0}, piecesAfter{0};
+  std::atomic<bool> grow{false}, freed{false}, grown{false};
   std::vector<JavaVM*> moved;
   JavaVM* first = nullptr;
   uint32_t refusedCollectionsBefore = 0;
@@ -141,6 +150,49 @@ void HOSTCALL MovingSleep(jlong ms) {
   gReal.Sleep(ms);
 }
 
+/* The dropper's spin locks: the host moves the machines then. */
+jboolean HOSTCALL MovingSpinLock(void* lock, const char* tag) {
+  if (gScene.lockMovesLeft.load() > 0 && gReal.CurrentThreadId() == gScene.dropper.load()) {
+    gScene.lockMovesLeft--;
+    for (JavaVM* jvm : gScene.moved)
+      if (MoveMachine(jvm) != 0) gScene.lockMoves++;
+  }
+  return gReal.SpinLockAcquire(lock, tag);
+}
+
+/* The drop's second lock of the name space (its purge of the globals) lets the grower
+   go, and waits until the grower has taken the new slots (as many pieces of the name
+   space's heap as it took before it freed the old owners): it copies them next, with
+   the spin lock given up. */
+jboolean HOSTCALL GrowingSpinLock(void* lock, const char* tag) {
+  if (gReal.CurrentThreadId() == gScene.dropper.load() &&
+      strcmp(tag, "namespace spinlock - DestroyClassLoaderLite") == 0 && ++gScene.dropLocks == 2) {
+    gScene.grow = true;
+    WhileOutside([] {
+      while (!gScene.grown.load()) {
+      }
+    });
+  }
+  return gReal.SpinLockAcquire(lock, tag);
+}
+
+void* HOSTCALL CountingHeapAlloc(HHeap* heap, uint32_t size, jint kind) {
+  void* block = gReal.HeapAlloc(heap, size, kind);
+  if (heap == gScene.nsHeap && gReal.CurrentThreadId() == gScene.grower.load()) {
+    if (!gScene.freed.load()) {
+      gScene.piecesBefore++;
+    } else if (++gScene.piecesAfter == gScene.piecesBefore.load()) {
+      gScene.grown = true;
+    }
+  }
+  return block;
+}
+
+void HOSTCALL CountingHeapFree(HHeap* heap, void* block) {
+  if (heap == gScene.nsHeap && gReal.CurrentThreadId() == gScene.grower.load()) gScene.freed = true;
+  gReal.HeapFree(heap, block);
+}
+
 class LoaderDropAttackTest : public loader_classes::LoaderTest {
  protected:
   static void SetUpTestSuite() {
@@ -163,6 +215,11 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
     refhost::Functions()->HeapWalk = gReal.HeapWalk;
     refhost::Functions()->MutexLock = gReal.MutexLock;
     refhost::Functions()->Sleep = gReal.Sleep;
+    refhost::Functions()->SpinLockAcquire = gReal.SpinLockAcquire;
+    refhost::Functions()->HeapAlloc = gReal.HeapAlloc;
+    refhost::Functions()->HeapFree = gReal.HeapFree;
+    gScene.lockMovesLeft = 0;
+    gScene.grower = nullptr;
     gScene.watched = nullptr;
     gScene.armed = 0;
     gScene.refused = nullptr;
@@ -170,9 +227,10 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
     gScene.sleepMovesLeft = 0;
   }
 
-  /* A machine of m's name space, no thread attached to it. */
-  JavaVM* Another() {
+  /* A machine of m's name space (or of a name space of its own), no thread attached. */
+  JavaVM* Another(bool sharing = true) {
     JNICreateArgs args = SharingArgs();
+    if (!sharing) args.shareNameSpaceOf = nullptr;
     JavaVM* jvm = nullptr;
     JNIEnv* env = nullptr;
     std::thread make([&] {
@@ -384,6 +442,154 @@ TEST_F(LoaderDropAttackTest, MachinesMovedInTheSleepsBetweenRefusedTriesAreFollo
   }
   End(other);
   Rebind();
+}
+
+/* A drop here waits for a collection of m that an attached host thread holds up (it runs
+   its own code undeclared); meanwhile a loader of a machine of another name space, which
+   nothing uses, is dropped once: it goes at that call. The drop here ends once the host
+   thread steps aside. */
+TEST_F(LoaderDropAttackTest, ADropInAnotherNameSpaceGoesWhileADropHereWaitsForACollection) {
+  Watchdog dog("a drop in another name space while a drop here waits");
+  JavaVM* apart = Another(false);
+  ASSERT_NE(nullptr, apart);
+  void* here = NewLoader();
+  void* there = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, here));
+  On(apart, [&](JNIEnv* env) { ASSERT_EQ(0, Wrong(env, there)); });
+  std::atomic<bool> holding{false}, release{false};
+  auto onM = [&](std::function<void(JNIEnv*)> body) {
+    return std::thread([&, body] {
+      JNIEnv* env = nullptr;
+      if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+        body(env);
+        m.jvm->functions->DetachCurrentThread(m.jvm);
+      }
+      holding = true;  // whatever came of the attach: the test waits for it
+    });
+  };
+  std::thread holder = onM([&](JNIEnv*) {
+    holding = true;
+    while (!release.load()) std::this_thread::yield();
+  });
+  AwaitOutside([&] { return holding.load(); });
+  std::thread dropper = onM([&](JNIEnv* env) { JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, here)); });
+  bool gone = false;
+  // Declared all along: leaving, this thread would park for the collection held up.
+  WhileOutside([&] {
+    while (m.vm->GetThreadDoingGC() == nullptr) std::this_thread::yield();
+    std::thread drop([&] {
+      JNIEnv* env = nullptr;
+      if (apart->functions->AttachCurrentThread(apart, &env, nullptr) != 0) return;
+      JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, there));
+      gone = JNI_FindClassLoaderLite(env, there) == nullptr;
+      apart->functions->DetachCurrentThread(apart);
+    });
+    drop.join();
+    release = true;
+    holder.join();
+    dropper.join();
+  });
+  EXPECT_TRUE(gone) << "refused while a drop in another name space waited";
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, here));
+  End(apart);
+  Rebind();
+  CollectM();
+}
+
+/* A machine of another name space, with no thread attached, may be moved by the host at
+   any time, also while a loader of m's name space is dropped: it moves whenever the
+   dropping thread takes a spin lock. The drop goes at its call, and the moved machine is
+   whole and answers its own loaders' classes. */
+TEST_F(LoaderDropAttackTest, AMachineOfAnotherNameSpaceMovedWhileADropRunsStaysWhole) {
+  JavaVM* apart = Another(false);
+  ASSERT_NE(nullptr, apart);
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  gScene.dropper = gReal.CurrentThreadId();
+  gScene.moved = {apart};
+  gScene.lockMoves = 0;
+  gScene.lockMovesLeft = 200;
+  refhost::Functions()->SpinLockAcquire = MovingSpinLock;
+  jobject l = JNI_FindClassLoaderLite(m.env, loader);
+  JNI_DestroyClassLoaderLite(m.env, l);
+  Unhook();
+  EXPECT_GT(gScene.lockMoves.load(), 0);
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, loader));
+  On(apart, [&](JNIEnv* env) {
+    apart->vm->GarbageCollect(false);
+    EXPECT_EQ(0, Wrong(env, NewLoader()));
+  });
+  EXPECT_EQ("", refhost::CheckHeap(apart->heap));
+  End(apart);
+  Rebind();
+  CollectM();
+}
+
+/* A host thread makes a global while a drop purges the globals naming the loader, and
+   the global grows the name space's array, whose slots the grower copies with the spin
+   lock given up: a slot the purge emptied meanwhile must not come back in the copy. The
+   global to the dropped loader reads null (it named the freed loader). */
+TEST_F(LoaderDropAttackTest, AGlobalToADroppedLoaderReadsNullWhenTheArrayGrowsDuringThePurge) {
+  const JNINativeInterface_* f = m.env->functions;
+  VMObjectHandleArray* globals = m.ns->GetJNIHandleArray();
+  jclass local = f->FindClass(m.env, "java/lang/Object");
+  jobject object = f->NewGlobalRef(m.env, local);
+  std::vector<jobject> fill = {object};
+  for (int round = 0; round < 6 && !HasFailure(); round++) {
+    void* loader = NewLoader();
+    ASSERT_EQ(0, Wrong(m.env, loader));
+    jobject l = JNI_FindClassLoaderLite(m.env, loader);
+    jobject g = f->NewGlobalRef(m.env, l);
+    while (globals->GetArray()->GetSize() < 8192 || globals->GetCount() < globals->GetArray()->GetSize())
+      fill.push_back(f->NewGlobalRef(m.env, object));
+    gScene.nsHeap = globals->GetHeap();
+    gScene.dropper = gReal.CurrentThreadId();
+    gScene.dropLocks = gScene.piecesBefore = gScene.piecesAfter = 0;
+    gScene.grow = gScene.freed = gScene.grown = false;
+    std::thread grower([&] {
+      JNIEnv* env = nullptr;
+      if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) == 0) {
+        WhileOutside([] {
+          while (!gScene.grow.load()) std::this_thread::yield();
+        });
+        gScene.grower = gReal.CurrentThreadId();
+        fill.push_back(env->functions->NewGlobalRef(env, object));
+        m.jvm->functions->DetachCurrentThread(m.jvm);
+      }
+      gScene.grown = true;  // whatever came of it
+    });
+    refhost::Functions()->SpinLockAcquire = GrowingSpinLock;
+    refhost::Functions()->HeapAlloc = CountingHeapAlloc;
+    refhost::Functions()->HeapFree = CountingHeapFree;
+    JNI_DestroyClassLoaderLite(m.env, l);
+    JoinOutside(grower);
+    Unhook();
+    EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(m.env, loader)) << "round " << round;
+    EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, g)) << "round " << round << ": the global names the freed loader";
+    f->DeleteGlobalRef(m.env, g);
+  }
+  for (jobject global : fill) f->DeleteGlobalRef(m.env, global);
+  CollectM();
+}
+
+/* The host's global references to a dropped loader and to one of its classes read null
+   once it is gone (the loader's named its freed block), and a destroy through the
+   loader's again finds nothing to do. */
+TEST_F(LoaderDropAttackTest, GlobalReferencesToADroppedLoaderReadNull) {
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  const JNINativeInterface_* f = m.env->functions;
+  jobject l = JNI_FindClassLoaderLite(m.env, loader);
+  jclass c = f->FindClassInLoaderId(m.env, "dz/C3", loader);
+  jobject globals[2] = {f->NewGlobalRef(m.env, l), f->NewGlobalRef(m.env, c)};
+  f->DeleteLocalRef(m.env, c);
+  f->DeleteLocalRef(m.env, l);
+  ASSERT_TRUE(Drop(m.env, loader));
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, globals[0])) << "the loader's global names a freed block";
+  EXPECT_EQ(nullptr, VMJniHandle::UnHandle(m.env, globals[1]));
+  JNI_DestroyClassLoaderLite(m.env, globals[0]);
+  CollectM();
+  for (jobject g : globals) f->DeleteGlobalRef(m.env, g);
 }
 
 }  // namespace

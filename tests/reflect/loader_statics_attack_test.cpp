@@ -1,5 +1,5 @@
-/* Loaders dropped from several threads at once (one loader from three threads, a loader
-   each from threads of two machines), and loaders with classes of every shape (no static
+/* Loaders dropped from several threads at once (one loader from three threads, loaders
+   of their own from threads of two machines), and loaders with classes of every shape (no static
    fields, an interface with constants, arrays of its classes) initialised in two
    machines. Nothing the dropped loaders held may stay behind (class numbers, static
    data), nothing may be freed twice or read once freed, no destroyer may wait for
@@ -247,8 +247,8 @@ TEST_F(LoaderStaticsAttackTest, ThreadsOfTwoMachinesDropTheirOwnLoadersAtOnce) {
         WhileOutside([&] {
           while (!go.load()) std::this_thread::yield();
         });
-        // A drop refused while the other one runs is tried again, a millisecond apart,
-        // for as long as a slow build's drop may take (most of a minute at the most).
+        // A drop kept for a frame that cannot be told is tried again, a millisecond
+        // apart, for as long as a slow build's drop may take (most of a minute at most).
         for (int attempt = 0; attempt < 60000 && JNI_FindClassLoaderLite(env, loaders[t]) != nullptr; attempt++) {
           if (attempt > 0) WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
           JNI_DestroyClassLoaderLite(env, JNI_FindClassLoaderLite(env, loaders[t]));
@@ -266,6 +266,43 @@ TEST_F(LoaderStaticsAttackTest, ThreadsOfTwoMachinesDropTheirOwnLoadersAtOnce) {
     CollectBoth(second);
     ASSERT_EQ(fatal, refhost::FatalExitCount()) << "round " << round << ": " << refhost::LastFatalExitText();
   }
+}
+
+/* Two threads of each machine drop loaders of their own at once, one destroy call each,
+   as a server whose connections end together does: a loader nothing uses goes at that
+   call, whatever other destroys run meanwhile in its machine or the other one. */
+TEST_F(LoaderStaticsAttackTest, ThreadsOfBothMachinesDropLoadersOfTheirOwnEachAtItsFirstCall) {
+  const int threads = 4, rounds = refhost::CollectionStress() != 0 ? 3 : 20;
+  std::vector<void*> loaders;
+  for (int i = 0; i < threads * rounds; i++) loaders.push_back(NewLoader());
+  std::atomic<int> ready{0}, wrong{0}, kept{0};
+  std::vector<std::thread> droppers;
+  for (int t = 0; t < threads; t++) {
+    JavaVM* jvm = t % 2 == 1 ? second : m.jvm;
+    droppers.emplace_back([&, t, jvm] {
+      JNIEnv* env = nullptr;
+      if (jvm->functions->AttachCurrentThread(jvm, &env, nullptr) != 0) return;
+      ready++;
+      WhileOutside([&] {
+        while (ready.load() < threads) std::this_thread::yield();
+      });
+      for (int r = 0; r < rounds; r++) {
+        void* loader = loaders[t * rounds + r];
+        wrong += loader_classes::Wrong(env, "cz", 8, loader);
+        jobject l = JNI_FindClassLoaderLite(env, loader);
+        JNI_DestroyClassLoaderLite(env, l);
+        env->functions->DeleteLocalRef(env, l);
+        kept += JNI_FindClassLoaderLite(env, loader) != nullptr;
+      }
+      jvm->functions->DetachCurrentThread(jvm);
+    });
+  }
+  JoinOutside(droppers);
+  EXPECT_EQ(0, wrong.load());
+  EXPECT_EQ(0, kept.load()) << "of " << threads * rounds << " drops of loaders nothing used, refused while others ran";
+  for (void* loader : loaders) Drop(loader);
+  CollectBoth(second);
+  ASSERT_EQ(fatal, refhost::FatalExitCount()) << refhost::LastFatalExitText();
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 /* The public method list of an interface attacked through the shapes of its hierarchy:
    random graphs of diamonds whose interfaces redeclare each other's methods (Object's
-   among them) along many paths, and hierarchies of just under, at and just over the
-   number of interfaces past which the list stops working out which extends which all at
-   once. Each list is checked against a model of what java 17 lists (a method stands
-   unless another interface reached that declares its name and descriptor extends its
-   own), made with all the memory it wants, with none for its bits, and with any one of
-   its allocations of process memory refused (then whole or an OutOfMemoryError, never
-   another list, and nothing kept). */
+   among them) along many paths, and hierarchies of just under and at the number of
+   interfaces from which the list works out which extends which all at once, and of just
+   under, at and just over the number past which it stops. Each list is checked against
+   a model of what java 17 lists (a method stands unless another interface reached that
+   declares its name and descriptor extends its own), made with all the memory it wants,
+   with none for its bits, and with any one of its allocations of process memory refused
+   (then whole or an OutOfMemoryError, never another list, and nothing kept). */
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -102,10 +102,12 @@ std::string DotName(VMClass* cls) {
    among them, one name with two descriptors). */
 const int kGraphs = 3;
 const int kPerGraph = 90;
-/* The cut-over: roots whose lists reach 4095, 4096 and 4097 interfaces (themselves, Low,
-   Base and leaves L0.., each leaf extending Base, some redeclaring its c0 or c1, Low
-   extending L0 and L1 and redeclaring c0). */
+/* The cut-overs: roots whose lists reach 7 and 8, and 4095, 4096 and 4097 interfaces
+   (themselves, Low, Base and leaves L0.., each leaf extending Base, some redeclaring its
+   c0 or c1, Low extending L0 and L1 and redeclaring c0). */
+const int kFew = 8;
 const int kCut = 4096;
+const int kCutSizes[] = {kFew - 1, kFew, kCut - 1, kCut, kCut + 1};
 
 Graph MakeGraphs() {
   Graph g;
@@ -137,7 +139,7 @@ Graph MakeGraphs() {
     if (k % 97 == 1) leaf.methods.push_back({"c1", "()I"});
     g["L" + std::to_string(k)] = leaf;
   }
-  for (int n : {kCut - 1, kCut, kCut + 1}) {
+  for (int n : kCutSizes) {
     Iface root;
     root.supers = {"Low"};
     for (int k = 0; k < n - 3; k++) root.supers.push_back("L" + std::to_string(k));
@@ -258,11 +260,11 @@ TEST_F(MemberListAttackTest, DiamondsRedeclaringAlongManyPathsListAsJava17Does) 
   }
 }
 
-/* Just under, at and just over the most interfaces whose bits a list works out: the same
-   list on both sides of the cut-over (the leaves' c0 and c1, Low's c0 over L0's, Base's
-   c2 alone of its own). */
+/* Just under and at the fewest interfaces whose bits a list works out, and just under, at
+   and just over the most: the same list on both sides of each cut-over (the leaves' c0
+   and c1, Low's c0 over L0's, Base's c2 alone of its own). */
 TEST_F(MemberListAttackTest, ListsAroundTheCutOverAreTheModels) {
-  for (int n : {kCut - 1, kCut, kCut + 1}) {
+  for (int n : kCutSizes) {
     const std::string root = "Cut" + std::to_string(n);
     std::set<std::string> reached;
     Above(*graph, root, &reached);

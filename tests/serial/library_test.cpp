@@ -3,9 +3,6 @@
 #include <stdarg.h>
 #include <stdio.h>
 
-#include <algorithm>
-#include <vector>
-
 #include "serial_support.h"
 
 namespace serial_test {
@@ -144,72 +141,6 @@ TEST_F(LibraryTest, VectorsBuffersAndBoxesReadBackWhole) {
     Call(b, "append", "(Ljava/lang/String;)Ljava/lang/StringBuffer;", String("!"));
     EXPECT_EQ("stored text \xC3\xA9", Text(Call(buffer, "toString", "()Ljava/lang/String;")));
   }
-}
-
-/* The object streams' digest (package-private, reached through the native interface as
-   their serial versions will reach it) against digests of Python's hashlib: every length
-   around the block and padding boundaries, bytes written singly and in runs, and the
-   stream starting afresh after each digest. */
-TEST_F(LibraryTest, TheObjectStreamsDigestIsSha1) {
-  const struct {
-    jint length;
-    const char* hex;
-  } kDigests[] = {
-      {0, "da39a3ee5e6b4b0d3255bfef95601890afd80709"},    {1, "5d1be7e9dda1ee8896be5b7e34a85ee16452a7b4"},
-      {3, "d2df16b976a43628c63ea246436fccf6d7635d09"},    {55, "749bbefb28edc4638b28b2b9a9e03ab9a4032b90"},
-      {56, "a5b6e9c29d201c774753ff8e7fb64931656f5e63"},   {57, "eb0737bed5451790722b2df351829ce117e3d9dd"},
-      {63, "d1a454409359fc372b4d22b3cea6488d6ba1be00"},   {64, "39a0d8b645ad85f1f976731ed112ac9455e28b78"},
-      {65, "d0c96e18890114a14716e9686528d2e3fdba8d9e"},   {119, "562ecf8a430f8e1056e3619bae33628e9a1d0a4e"},
-      {120, "353f6d2bf0e91aa91b74a2e0b3f297510f7d825f"},  {127, "bebc42d2d3d1e5fb8ad8895c2dcef2d68a6c279a"},
-      {128, "0060f2a7e34b6e4d459f560197ef93243732a400"},  {1000, "414475341017ec91703435a6f290324818f983e9"},
-      {100000, "35ab00c96f47c268b087d40d0dcd7245809f0d5c"},
-  };
-  jobject sha = NewDefault("java/io/SHA1OutputStream");
-  ASSERT_NE(nullptr, sha) << PendingText();
-  jclass c = env->functions->GetObjectClass(env, sha);
-  jmethodID writeOne = env->functions->GetMethodID(env, c, "write", "(I)V");
-  jmethodID writeRun = env->functions->GetMethodID(env, c, "write", "([BII)V");
-  jmethodID digest = env->functions->GetMethodID(env, c, "digest", "()[B");
-  ASSERT_TRUE(writeOne != nullptr && writeRun != nullptr && digest != nullptr);
-  std::vector<jbyte> data(100000);
-  for (size_t i = 0; i < data.size(); i++) data[i] = (jbyte)((i * 31 + 7) & 0xFF);
-  jbyteArray all = env->functions->NewByteArray(env, (jsize)data.size());
-  env->functions->SetByteArrayRegion(env, all, 0, (jsize)data.size(), data.data());
-  for (const auto& d : kDigests) {
-    for (int way = 0; way < 3; way++) {
-      if (way == 0 && d.length > 1000) continue;
-      if (way == 0) {
-        // One byte at a time, the high bits of the int ignored.
-        for (jint i = 0; i < d.length; i++) env->functions->CallVoidMethod(env, sha, writeOne, 0x100 | (data[i] & 0xFF));
-      } else {
-        // Runs of 1, 7, 13, ... bytes, or the whole at once from an offset.
-        jint step = way == 1 ? 1 : d.length;
-        for (jint at = 0; at < d.length;) {
-          jint n = std::min(step, d.length - at);
-          env->functions->CallVoidMethod(env, sha, writeRun, all, at, n);
-          at += n;
-          step += 6;
-        }
-      }
-      jbyteArray out = (jbyteArray)env->functions->CallObjectMethod(env, sha, digest);
-      ASSERT_EQ(nullptr, env->functions->ExceptionOccurred(env)) << PendingText();
-      ASSERT_EQ(20, env->functions->GetArrayLength(env, out));
-      jbyte bytes[20];
-      env->functions->GetByteArrayRegion(env, out, 0, 20, bytes);
-      char hex[41];
-      for (int i = 0; i < 20; i++) snprintf(hex + 2 * i, 3, "%02x", bytes[i] & 0xFF);
-      EXPECT_STREQ(d.hex, hex) << d.length << " bytes, way " << way;
-      env->functions->DeleteLocalRef(env, out);
-    }
-  }
-  // A run outside the array writes nothing and throws.
-  env->functions->CallVoidMethod(env, sha, writeRun, all, 99999, 2);
-  EXPECT_NE(nullptr, env->functions->ExceptionOccurred(env));
-  env->functions->ExceptionClear(env);
-  jbyteArray out = (jbyteArray)env->functions->CallObjectMethod(env, sha, digest);
-  jbyte first = 0;
-  env->functions->GetByteArrayRegion(env, out, 0, 1, &first);
-  EXPECT_EQ((jbyte)0xda, first) << "the refused run was taken in part";
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
    the ZipFile opened, so its close must not take the handle from under a read in flight
    (a host may give the number to the next file it opens). A read of the archive is held
    in the host while another thread closes the ZipFile: the close reaches the host only
-   once the read is done, the read gives its bytes, and the stream is closed after. */
+   once the read is done, the read gives its bytes, and the stream is closed after. And a
+   new Deflater's wait for room in the compression budget that other threads' streams hold,
+   which comes only after a collection has ended the streams nobody closed. */
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
@@ -18,11 +20,14 @@
 #include "interp_support.h"
 #include "pending_text.h"
 #include "jni.h"
+#include "machine_move.h"
 #include "refhost.h"
 #include "safe_wait.h"
 #include "vmclass.h"
 #include "vmliteral.h"
 #include "vmsmallobjectbase.h"
+#include "vmthread.h"
+#include "zippool.h"
 
 namespace {
 
@@ -303,6 +308,117 @@ TEST_F(ZipFileTest, TheSharedReadsTakeAnOpenRandomAccessFileOnly) {
   env->functions->CallStaticVoidMethodA(env, shared, close, a);
   EXPECT_EQ("", Pending()) << "a second close does nothing";
   unlink((dir + "/plain.bin").c_str());
+}
+
+}  // namespace
+
+namespace {
+
+/* The host moves the machine from inside the first sleep of a declared thread but main;
+   gMoved says so once the move is done (main, declared meanwhile, must not run during it). */
+JavaVM* gMoving = nullptr;
+JNIEnv* gMain = nullptr;
+std::atomic<bool> gMoveTaken{false};
+std::atomic<bool> gMoved{false};
+void(HOSTCALL* gRealSleep)(jlong) = nullptr;
+
+void HOSTCALL MovingSleep(jlong ms) {
+  JNIEnv* e = refhost::Functions()->GetCurrentEnv();
+  if (e != nullptr && e != gMain && e->javaVM == gMoving && (e->thread->GetFlags() & VMThread::InSafeRegionFlag) &&
+      !gMoveTaken.exchange(true)) {
+    EXPECT_GT(MoveMachine(gMoving), 20u);
+    gMoved = true;
+  }
+  gRealSleep(ms);
+}
+
+/* This thread holds the compression budget with two Deflaters; another thread asks for a
+   third and waits (it was refused at once), and the host moves the machine during the wait
+   (main stands declared). Once this thread ends one of its streams the asker gets its own,
+   which works, and so does the one this thread made before the move (its record named the
+   machine by its old address: "Deflater has been closed"). Then the wait's other ends, in
+   Java: an interrupt refuses the stream and stays set, a stop ends the asker with
+   ThreadDeath, and with nothing ended the asker is refused as before. */
+TEST_F(ZipFileTest, ANewStreamWaitsForAnotherThreadsStreamToEnd) {
+  const JNINativeInterface_* f = env->functions;
+  // Globals: the asker uses them too.
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  ASSERT_TRUE(cases != nullptr && cls != nullptr) << Pending();
+  jmethodID make = f->GetMethodID(env, cls, "<init>", "()V");
+  jmethodID use = f->GetStaticMethodID(env, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;");
+  jobject held[2];
+  for (jobject& d : held) ASSERT_NE(nullptr, d = f->NewGlobalRef(env, f->NewObjectA(env, cls, make, nullptr)));
+  gMoving = jvm;
+  gMain = env;
+  gRealSleep = refhost::Functions()->Sleep;
+  refhost::Functions()->Sleep = MovingSleep;
+  std::atomic<bool> asked{false};
+  std::string got = "not run";
+  std::thread asker([&] {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
+      jvalue d[1];
+      d[0].l = mine->functions->NewObjectA(mine, cls, make, nullptr);
+      jstring s = d[0].l != nullptr ? (jstring)mine->functions->CallStaticObjectMethodA(mine, cases, use, d) : nullptr;
+      const char* utf = s != nullptr ? mine->functions->GetStringUTFChars(mine, s, nullptr) : nullptr;
+      got = utf != nullptr ? utf : TakePendingText(mine);
+      jvm->functions->DetachCurrentThread(jvm);
+    }
+    asked = true;
+  });
+  OutsideAs(env, [&] {
+    while (!gMoved && !asked) usleep(1000);
+  });
+  f->CallVoidMethodA(env, held[0], f->GetMethodID(env, cls, "end", "()V"), nullptr);
+  OutsideAs(env, [&] { asker.join(); });
+  refhost::Functions()->Sleep = gRealSleep;
+  EXPECT_TRUE(gMoved.load()) << "the asker never waited";
+  EXPECT_EQ("made", got);
+  jvalue d[1];
+  d[0].l = held[1];
+  jstring kept = (jstring)f->CallStaticObjectMethodA(env, cases, use, d);
+  EXPECT_EQ("made", kept != nullptr ? Utf(kept) : Pending());
+  for (jobject g : {held[0], held[1], (jobject)cls}) f->DeleteGlobalRef(env, g);
+
+  const char* const expected[] = {"java.lang.OutOfMemoryError interrupted", "java.lang.ThreadDeath",
+                                  "java.lang.OutOfMemoryError"};
+  for (jint how = 1; how <= 3; how++) {
+    d[0].i = how;
+    jstring ended = (jstring)f->CallStaticObjectMethodA(
+        env, cases, f->GetStaticMethodID(env, cases, "budgetWait", "(I)Ljava/lang/String;"), d);
+    EXPECT_EQ(expected[how - 1], ended != nullptr ? Utf(ended) : Pending()) << how;
+  }
+  ZipPoolCookie* cookie = ZipPoolGetCookie();
+  ASSERT_NE(nullptr, cookie);
+  EXPECT_EQ(0u, ZipPoolBytesInUse(cookie));
+  ZipPoolReleaseCookie(cookie);
+  f->DeleteGlobalRef(env, cases);
+}
+
+}  // namespace
+
+namespace {
+
+/* Streams that a thread made and dropped unended hold the budget after it has ended: a new
+   Deflater gets room from the collection that ends them, without waiting for them first
+   (they end only when collected). */
+TEST_F(ZipFileTest, StreamsLeftToTheCollectorAreCollectedBeforeAnyWait) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cases = f->FindClass(env, "zip/ZipCases");
+  ASSERT_NE(nullptr, cases) << Pending();
+  f->CallStaticVoidMethodA(env, cases, f->GetStaticMethodID(env, cases, "leaveTwo", "()V"), nullptr);
+  jclass cls = f->FindClass(env, "java/util/zip/Deflater");
+  ASSERT_TRUE(cls != nullptr && !f->ExceptionCheck(env)) << Pending();
+  jmethodID make = f->GetMethodID(env, cls, "<init>", "()V");
+  const uint32_t sleeps = refhost::SleepCallCount();
+  jvalue d[1];
+  d[0].l = f->NewObjectA(env, cls, make, nullptr);
+  ASSERT_NE(nullptr, d[0].l) << Pending();
+  EXPECT_EQ(0u, refhost::SleepCallCount() - sleeps);
+  jstring got = (jstring)f->CallStaticObjectMethodA(
+      env, cases, f->GetStaticMethodID(env, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;"), d);
+  EXPECT_EQ("made", got != nullptr ? Utf(got) : Pending());
 }
 
 }  // namespace

@@ -97,13 +97,14 @@ static void DestroyRecord(VMObject* object, HHeap* heap) {
 void VMLoadableClass::Destroy(HHeap* heap) {
   // The class's static data goes from every machine of its name space, and only then
   // its number: a class given the number while a slot still held this one's data would
-  // take that data for its own, and have it freed under it.
+  // take that data for its own, and have it freed under it. A machine of another name
+  // space is not read (its record tells): the host may be moving it meanwhile.
   VMNameSpace* ns = GetNameSpace();
   if (ns != NULL && GetIndex() != 0) {
     VMUtils::LockGlobalMutex();
     for (JavaVM* j = VMUtils::GetVMList(); j != NULL; j = j->next) {
       VM* vm = j->vm;
-      if (vm == NULL || vm->GetNameSpace() != ns) continue;
+      if (vm == NULL || j->nameSpace != ns) continue;
       VMObject* data = TakeStaticData(vm);
       if (data != NULL && !data->GetIsNameSpaceData()) data->Destroy(vm->GetHeap());
     }

@@ -17,9 +17,10 @@
 
 class VMClassLoader : public VMInternalObject {
  public:
-  /* Word 3 is the host's reference count (signed, never traced, never read here). */
-  enum { Words = 4, RefMask = 0x5 };
-  enum { ClassTableWord = 0, LoaderIDWord = 1, NameSpaceWord = 2, RefCountWord = 3 };
+  /* Word 3 is the host's reference count (signed, never traced, never read here); word 4
+     is set while a destroy of the loader is under way. */
+  enum { Words = 5, RefMask = 0x5 };
+  enum { ClassTableWord = 0, LoaderIDWord = 1, NameSpaceWord = 2, RefCountWord = 3, DestroyingWord = 4 };
   enum : uint32_t {
     CLASS_TABLE_SIZE = 0x2000,
     /* Zip entry names (with their terminating zero) longer than this are never found. */
@@ -112,6 +113,13 @@ class VMClassLoader : public VMInternalObject {
   int32_t GetRefCount() const { return (int32_t)GetScalar(RefCountWord); }
   void SetRefCount(int32_t n) { SetScalar(RefCountWord, (VMword)n); }
   void SetLoaderID(void* id) { SetScalar(LoaderIDWord, (VMword)id); }
+  /* Marks the loader as being destroyed; false when a destroy of it is under way. */
+  bool BeginDestroying() {
+    VMword idle = 0;
+    return __atomic_compare_exchange_n(&Body()[DestroyingWord], &idle, (VMword)1, false, __ATOMIC_ACQ_REL,
+                                       __ATOMIC_ACQUIRE);
+  }
+  void EndDestroying() { __atomic_store_n(&Body()[DestroyingWord], (VMword)0, __ATOMIC_RELEASE); }
   VMNameSpace* GetNameSpace() const { return (VMNameSpace*)GetReference(NameSpaceWord); }
   void SetNameSpace(VMNameSpace* ns) { SetReference(NameSpaceWord, (VMObject*)ns); }
 

@@ -120,6 +120,10 @@ class VMThread : public VMInternalObject {
        its debug byte and its request to go over aside, and puts them back at its end. A
        disconnection, which ends the watch of every thread, clears it with their bytes. */
     WatchSetAsideFlag = 0x200000,
+    /* A debugger client's call attached the thread to carry it, the thread having no
+       attachment of its own to the machine: it leaves when the call ends, and the
+       machine's end does not wait for it. */
+    AttachedForClientCallFlag = 0x400000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00
   };
@@ -192,6 +196,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(InHostWait)
   PUX_THREAD_FLAG(DebugLoopDeferred)
   PUX_THREAD_FLAG(WatchSetAside)
+  PUX_THREAD_FLAG(AttachedForClientCall)
 #undef PUX_THREAD_FLAG
   /* Clears DebugLoopDeferred; true for the one caller that found it set. */
   bool TakeDebugLoopDeferred() {

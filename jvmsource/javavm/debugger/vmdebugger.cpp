@@ -149,17 +149,17 @@ VMDebugger* VMDebugger::FindMoved(VM* vm, void* added) {
 
 /* ---- connection ---- */
 
-void VMDebugger::Connect() {
+bool VMDebugger::Connect() {
   VM* vm = GetVM();
   // A detach marks the agent under this mutex before it disconnects: a connect either
   // ends before the mark, and the disconnection undoes all of it, or sees it.
   VMUtils::GlobalMutexGuard guard;
-  if (GetDetached()) return;
+  if (GetDetached()) return false;
   // Nor once the machine's end has begun (marked under this mutex): a destroy looks for a
   // connection once, after its mark, and nothing would raise an event for a client that
-  // connected later and waits for one.
+  // connected later and waits for one. A connection made before stands.
   JavaVM* jvm = vm->GetJVM();
-  if (jvm != NULL && jvm->terminating != 0) return;
+  if (jvm != NULL && jvm->terminating != 0) return GetIsConnected();
   if (TakeUpConnection()) AskDeferredThreadsOver();
   for (VMThread* t = ThreadNext(NULL); t != NULL; t = ThreadNext(t)) {
     // A thread that already runs under the debugger has had its attach request: asking
@@ -172,6 +172,7 @@ void VMDebugger::Connect() {
     if (fresh) RequestThreadAttach(t);
   }
   if (JavaVM* jvm = vm->GetJVM()) jvm->debuggerConnected = 1;
+  return true;
 }
 
 void VMDebugger::RequestThreadAttach(VMThread* thread) {
@@ -306,7 +307,8 @@ void VMDebugger::Disconnect() {
   ClearConnectionFailed();
   vm->PauseThreadsForDebugger(false);
   JNIHostFunctions* host = Host();
-  // A client blocked waiting for an event sees the connection gone and returns.
+  // A client blocked waiting for an event sees the connection gone and returns (and
+  // wakes the next one waiting).
   host->EventPost(GetEventAdded());
   if (stored) host->EventPost(GetEventRemoved());
   if (entered) vm->MonitorExit(ns);

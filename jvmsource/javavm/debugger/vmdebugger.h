@@ -112,7 +112,9 @@ class VMDebugger : public VMInternalObject {
   static VMDebugger* Instantiate(HHeap* heap, uint32_t words, VMword mask);
   /* Releases everything the agent owns, then the agent. */
   void Destroy(HHeap* heap);
-  void Connect();
+  /* Whether the agent is connected once it returns: not once detached, nor newly once
+     the machine's end has begun. */
+  bool Connect();
   void Disconnect();
   /* A detached agent's handle and tag tables and delivered classes are given back; the
      small record stays on the dead list and answers nothing. */

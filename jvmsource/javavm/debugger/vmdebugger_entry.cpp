@@ -71,6 +71,7 @@ static JNIEnv* BindClient(JavaVM* record, JNIEnv* saved, bool* attached) {
     return env;
   }
   if (VMJniAttachCurrentThreadNoObject(record, &env, NULL) != 0) return NULL;
+  env->thread->SetAttachedForClientCall();
   *attached = true;
   return env;
 }

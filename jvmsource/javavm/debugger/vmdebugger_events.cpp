@@ -182,6 +182,7 @@ void VMDebugger::AddEvent(int32_t kind, VMObject* object, VMByteCodeFrame* frame
 int32_t VMDebugger::EventPending(bool wait) {
   VMDebugger* self = this;
   VMThread* me = VMThread::Current();
+  bool woken = false;
   for (;;) {
     VMUtils::MutexLock(self->GetClassLoadMutex());
     int32_t kind;
@@ -198,11 +199,18 @@ int32_t VMDebugger::EventPending(bool wait) {
     VMUtils::MutexUnlock(self->GetClassLoadMutex());
     // Nothing is waited for while something is there to answer: the reporter of a
     // stored event waits for this client.
-    if (kind != 0 || !wait || !self->GetIsConnected()) return kind;
+    if (kind != 0 || !wait) return kind;
+    if (!self->GetIsConnected()) {
+      // The connection's end posts once however many clients wait: each it wakes wakes
+      // the next (the last post is banked, and only makes a later wait look again).
+      if (woken) Host()->EventPost(self->GetEventAdded());
+      return kind;
+    }
     void* added = self->GetEventAdded();
     uint32_t moves = VMFrame::GetRelocations();
     EnterWait(me);
     jint result = Host()->EventWait(added, -1);
+    woken = true;
     // The host may have moved the machine meanwhile: the thread and the agent are found
     // again (the semaphore is the host's, and stays).
     me = VMThread::Current();

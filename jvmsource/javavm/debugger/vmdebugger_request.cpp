@@ -344,11 +344,12 @@ uint32_t VMDebugger::DispatchRequest(VMDebuggerCall* call, void* in, VMDebugIOCa
       if (!w.Object(HandleClass, &o)) return 0;
       w.ReplyString(ClassName((VMClass*)o));
       return 0;
-    case 14:
-      Connect();
+    case 14: {
+      const bool connected = Connect();
       w.Announce(1);
-      w.PutByte(1);
+      w.PutByte(connected ? 1 : 0);
       return 0;
+    }
     case 15:
       w.ReplyEmpty();
       return 0;

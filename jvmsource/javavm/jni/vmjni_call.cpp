@@ -300,7 +300,9 @@ jobject NewObjectCore(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* val
     (void)VMJniThrowInternal(env, VMStatus_IncompatibleClassChangeError, NULL);
     return NULL;
   }
+  // The class's initialiser may have let the host move the machine: it is read again.
   if (StaticDataOf(env, cls) == NULL) return NULL;
+  vm = MachineOf(env);
   VMObject* object = VMObject::CreateInstance(vm->GetHeap(), cls, jallocCollectAndRetry);
   if (object == NULL) {
     (void)VMJniThrowInternal(env, VMStatus_OutOfMemoryError, NULL);
@@ -308,7 +310,10 @@ jobject NewObjectCore(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* val
   }
   jobject handle = VMJniHandle::NewLocal(env, object);
   if (handle == NULL) return NULL;
-  VMJavaLangThrowable* before = thread->GetException();
+  // The constructor may let the host move the machine (a wait, a sleep): the exception
+  // pending before it is held by a reference, and the record read again through the env.
+  VMJavaLangThrowable* before = env->thread->GetException();
+  jobject noted = before != NULL ? VMJniHandle::NewLocal(env, (VMObject*)before) : NULL;
   VMword result[2] = {0, 0};
   if (values != NULL || list == NULL) {
     CallA(env, handle, id, kNonvirtual, values, result);
@@ -316,8 +321,10 @@ jobject NewObjectCore(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* val
     CallV(env, handle, id, kNonvirtual, *list, result);
   }
   // An object whose constructor failed is not handed out.
-  VMJavaLangThrowable* after = thread->GetException();
-  if (after != NULL && after != before) {
+  VMObject* after = (VMObject*)env->thread->GetException();
+  const bool failed = after != NULL && after != VMJniHandle::UnHandle(env, noted);
+  if (noted != NULL) VMJniEnv::DeleteLocalRef(env, noted);
+  if (failed) {
     VMJniEnv::DeleteLocalRef(env, handle);
     return NULL;
   }

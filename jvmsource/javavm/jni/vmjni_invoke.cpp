@@ -265,10 +265,11 @@ jint AttachCurrentThread(JavaVM* vm, JNIEnv** envOut, void*) {
 jint DetachCurrentThread(JavaVM* vm) {
   JNIHostFunctions* host = Host();
   JNIEnv* env = host->GetCurrentEnv();
-  // Returning into Java or native frames of a freed env would use freed memory.
+  // Returning into Java or native frames of a freed env would use freed memory, and so
+  // would a client call the thread carries (a host detaching in the call's read).
   if (env != NULL && env->javaVM == vm && env->thread != NULL) {
     VMFrame* frame = env->thread->GetFrame();
-    if (frame != NULL && !frame->GetIsFirstFrame()) return -1;
+    if ((frame != NULL && !frame->GetIsFirstFrame()) || env->thread->GetServingDebugger()) return -1;
   }
   VMJniDetachEnv(vm);
   // A binding to another machine's env stays.
@@ -533,10 +534,11 @@ static uint32_t OtherNonDaemonThreads(VM* vm) {
     VMThreadHandleArray* threads = vm->GetThreads();
     bool more = threads != NULL && i < threads->GetCount();
     VMThread* thread = more ? threads->Get(i) : NULL;
-    // A client's thread, bound for its call alone (no Thread object), is the client's,
-    // not the machine's: the call ends by itself once the agent is not connected.
+    // A client's thread, attached for its call alone, is the client's, not the machine's:
+    // the call ends by itself once the agent is not connected. A host thread that carries
+    // a call through its own attachment is the machine's, Thread object or not.
     bool candidate = thread != NULL && thread->GetEnv() != NULL && thread->GetId() != me &&
-                     !(thread->GetServingDebugger() && thread->GetJavaLangThread() == NULL);
+                     !thread->GetAttachedForClientCall();
     // A caller that is not attached holds up no collection, and a collection drops the
     // records of threads that have ended: its test is made under the lock. It takes a
     // thread with a Thread object for a daemon, as GetIsDaemon does for it.

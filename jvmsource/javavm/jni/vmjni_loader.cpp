@@ -58,10 +58,15 @@ static bool BelongsTo(VMObject* object, VMClassLoader* loader) {
   return false;
 }
 
+/* Whether a word names the loader, one of its classes or a member of one. */
+static bool NamesLoader(VMObject* object, VMClassLoader* loader) {
+  return object != NULL && (object == (VMObject*)loader || BelongsTo(object, loader));
+}
+
 static void Purge(VMObjectHandleArray* array, VMClassLoader* loader) {
   if (array == NULL) return;
   for (uint32_t i = 1; i < array->GetCount(); i++)
-    if (BelongsTo(array->Get(i), loader)) array->Delete(i);
+    if (NamesLoader(array->Get(i), loader)) array->Delete(i);
 }
 
 /* ---- whether a loader's classes are still in use ---- */
@@ -77,11 +82,6 @@ struct LoaderSurvey {
   bool collected;
   bool used;
 };
-
-/* Whether a word names the loader, one of its classes or a member of one. */
-static bool NamesLoader(VMObject* object, VMClassLoader* loader) {
-  return object != NULL && (object == (VMObject*)loader || BelongsTo(object, loader));
-}
 
 static VMCommonObjectBase::WalkResult NoteName(VMword* slot, void* context) {
   LoaderSurvey* survey = (LoaderSurvey*)context;
@@ -176,33 +176,61 @@ static void* LetGo(void* context) {
   return NULL;
 }
 
-/* Runs step in a machine after a collection with its other threads stopped; false when
-   they could not be stopped. The caller stands in a safe region of a machine it is
-   attached to but does not collect on as itself, so that machine can stop every thread. */
-static bool WhileStopped(LoaderSurvey* survey, void* (*step)(void*)) {
-  VM* vm = survey->vm;
-  JNIEnv* attached = vm->AttachedEnvOfCurrentThread();
-  VMThread* standing = attached != NULL && attached->thread != VMThread::Current() ? attached->thread : NULL;
-  VM::EnterSafeRegion(standing);
-  survey->collected = false;
-  (void)vm->CollectThen(false, step, survey, &survey->collected);
-  // The record is read again through the env: the region was declared.
-  VM::LeaveSafeRegion(standing != NULL ? attached->thread : NULL);
-  return survey->collected;
-}
-
 /* What came of one step in one machine. */
 enum StepResult { StepDone, StepRefused, StepMachineGone };
 
-/* Runs step in the machine of a record found by MachinesOf. The machine is read from the
-   record now, not kept from an earlier step: between steps the destroying thread stands
-   in other machines' collections and declared sleeps, where the host may move this one
-   (every thread of it declared or stopped) or end it. While the step runs it counts as
-   an attach under way, which a destroy or abandon of the machine begun meanwhile waits
-   for before it frees anything. A machine no longer listed is gone with its slots and
-   threads; one whose end has begun may still run threads, but can no longer be kept
-   for the step: refused. */
+/* The destroying thread's attachments that stand declared while a step collects a
+   machine: in the machines of the name space (which the host moves none of meanwhile),
+   every one but its own in that machine when it collects as that machine's thread, and
+   the one of the thread's current env. Another destroyer may be collecting any of those
+   machines meanwhile, waiting for every thread attached to it: undeclared, two
+   destroyers that collect each other's machines would wait for each other for good. The
+   attachment in the machine of the thread's current env (own) is left last, once that
+   env is current again. */
+struct Standing {
+  enum { kMost = 64 };
+  JNIEnv* envs[kMost];
+  uint32_t count;
+  JNIEnv* own;
+};
+
+/* Under the global mutex: the thread's attachments to the machines listed, declared now
+   unless they stand declared already (a host's own declaration stays as the host made
+   it). A machine of another name space is not read: the host may be moving it (one the
+   thread is not attached to, or stands declared in), and the thread's attachment there
+   stays as the host left it. */
+static void StandDeclared(Standing* standing, VMNameSpace* ns, JavaVM* collected, JNIEnv* current) {
+  standing->count = 0;
+  standing->own = NULL;
+  for (JavaVM* r = VMUtils::GetVMList(); r != NULL && standing->count < Standing::kMost; r = r->next) {
+    const bool own = current != NULL && r == current->javaVM;
+    if (r->vm == NULL || (own && r == collected) || (r->nameSpace != ns && !own)) continue;
+    JNIEnv* env = r->vm->AttachedEnvOfCurrentThread();
+    VMThread* t = env != NULL ? env->thread : NULL;
+    if (t == NULL || (t->GetFlags() & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag)) != 0) continue;
+    VM::EnterSafeRegion(t);
+    if (own) standing->own = env;
+    else standing->envs[standing->count++] = env;
+  }
+}
+
+/* Runs step in the machine of a record found by MachinesOf, after a collection with its
+   other threads stopped (survey->collected tells whether they were). The machine is read
+   from the record now, not kept from an earlier step: between steps the destroying
+   thread stands in other machines' collections and declared sleeps, where the host may
+   move this one (every thread of it declared or stopped) or end it. While the step runs
+   it counts as an attach under way, which a destroy or abandon of the machine begun
+   meanwhile waits for before it frees anything. A machine no longer listed is gone with
+   its slots and threads; one whose end has begun may still run threads, but can no
+   longer be kept for the step: refused. A thread whose current env is another machine's
+   collects this one as none of its threads, with no env current: declared there, it
+   must read and write nothing of its record there (a lock's count, the collector's test
+   for a thread of its own), which a move would leave behind in the old copy. */
 static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, void* (*step)(void*)) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  JNIEnv* current = host->GetCurrentEnv();
+  const bool asOwnThread = current != NULL && current->javaVM == record;
+  Standing standing;
   {
     VMUtils::GlobalMutexGuard guard;
     JavaVM* r = VMUtils::GetVMList();
@@ -211,12 +239,20 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     if (r->terminating != 0) return StepRefused;
     r->attaching++;
     survey->vm = r->vm;
+    StandDeclared(&standing, ns, record, current);
   }
-  const bool done = WhileStopped(survey, step);
+  if (!asOwnThread) host->SetCurrentEnv(NULL);
+  survey->collected = false;
+  (void)survey->vm->CollectThen(false, step, survey, &survey->collected);
   survey->vm = NULL;
+  // Each record is read through its env: the host may have moved its machine meanwhile.
+  // Leaving parks the thread while another thread collects there.
+  for (uint32_t i = 0; i < standing.count; i++) VM::LeaveSafeRegion(standing.envs[i]->thread);
+  if (!asOwnThread) host->SetCurrentEnv(current);
+  if (standing.own != NULL) VM::LeaveSafeRegion(standing.own->thread);
   VMUtils::GlobalMutexGuard guard;
   record->attaching--;
-  return done ? StepDone : StepRefused;
+  return survey->collected ? StepDone : StepRefused;
 }
 
 /* Whether anything of a machine still uses the loader's classes: an instance of one (or
@@ -236,12 +272,13 @@ static bool MachineUses(JavaVM* record, VMNameSpace* ns, VMClassLoader* loader) 
 }
 
 /* The machines of the name space by their records, listed first: collecting under the
-   global mutex would hold it through finalizers. 0 when there are more than fit. */
+   global mutex would hold it through finalizers. 0 when there are more than fit. The
+   name space is the record's: a machine of another may be moving meanwhile. */
 static uint32_t MachinesOf(VMNameSpace* ns, JavaVM** machines, uint32_t most) {
   VMUtils::GlobalMutexGuard guard;
   uint32_t count = 0;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL; r = r->next) {
-    if (r->vm == NULL || r->vm->GetNameSpace() != ns) continue;
+    if (r->vm == NULL || r->nameSpace != ns) continue;
     if (count == most) return 0;
     machines[count++] = r;
   }
@@ -284,38 +321,62 @@ static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
   return true;
 }
 
-/* Set while a thread destroys a loader, whichever name space it is of. */
-static int destroying = 0;
+static const char kDestroySite[] = "namespace spinlock - DestroyClassLoaderLite";
 
-static void DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
+/* The loader a destroy goes on with, marked by it: NULL for a reference to no loader, to
+   the system loader (which holds java/lang/Object and every class the name space runs
+   on), or to a loader whose destroy is under way already. A second destroy of a loader
+   must not go on: it would read the loader, after its waits, once the first had freed
+   it. Under the spin lock the purge of the global references holds: a loader read
+   through a global reference is not freed before the lock is given up, and the
+   reference reads null afterwards. A local reference names it until its thread's machine
+   lets go of it, which waits for this thread to stand still. */
+static VMClassLoader* BeginDestroy(JNIEnv* env, VMNameSpace* ns, jobject loader) {
+  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kDestroySite)) return NULL;
+  VMClassLoader* l = LoaderOf(env, loader);
+  if (l != NULL && (l == ns->GetSystemClassLoader() || !l->BeginDestroying())) l = NULL;
+  VMUtils::V_SpinLock(ns->GetSpinLock(), kDestroySite);
+  return l;
+}
+
+static bool Growing(VMObjectHandleArray* array) { return array != NULL && array->GetIsbeingAllocated(); }
+
+/* The spin lock, taken once neither shared array the purge empties is growing: a grower
+   copies the slots with the lock given up, and would carry a slot emptied meanwhile into
+   the new array. False when the host refuses the lock. */
+static bool LockUngrown(VMNameSpace* ns) {
+  for (;;) {
+    if (!VMUtils::P_SpinLock(ns->GetSpinLock(), kDestroySite)) return false;
+    if (!Growing(ns->GetJNIHandleArray()) && !Growing(ns->GetJNIFieldIDArray())) return true;
+    VMUtils::V_SpinLock(ns->GetSpinLock(), kDestroySite);
+    SleepDeclared(1);
+  }
+}
+
+/* Destroys a loader this thread marked, once no machine uses it; false when it stays. */
+static bool DestroyReleased(VMNameSpace* ns, VMClassLoader* l) {
   // A class freed under a live instance would be read through it by the next call on
   // the object, or by the collector: while anything uses them the loader stays, listed
   // under its id, for the host to drop again once it has let them go.
-  if (!ReleaseFromMachines(ns, l)) return;
-  // Nothing of the name space may keep naming the loader's classes and members once
+  if (!ReleaseFromMachines(ns, l)) return false;
+  // Nothing of the name space may keep naming the loader, its classes and members once
   // they are gone: the global references and the member ids go here, each class number
   // with its class (after its static data has left every machine, or another loader's
   // class given the number would find that data in its slot).
-  if (!VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite")) return;
+  if (!LockUngrown(ns)) return false;
   Purge(ns->GetJNIHandleArray(), l);
   Purge(ns->GetJNIFieldIDArray(), l);
-  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - DestroyClassLoaderLite");
+  VMUtils::V_SpinLock(ns->GetSpinLock(), kDestroySite);
   l->Destroy(ns->GetHeap());
+  return true;
 }
 
 JNIEXPORT void HOSTCALL JNI_DestroyClassLoaderLite(JNIEnv* env, jobject loader) {
   VMNameSpace* ns = NameSpaceOf(env);
-  VMClassLoader* l = LoaderOf(env, loader);
-  // The system loader holds java/lang/Object and every class the name space runs on.
-  if (ns == NULL || l == NULL || l == ns->GetSystemClassLoader()) return;
-  // One destroy at a time: a second one of the same loader would read it, after its
-  // waits, once the first had freed it, and two destroyers each stopping the machine the
-  // other runs in would wait for each other for good. The later one is refused, as a
-  // destroy of a loader in use is: the loader stays for the host to drop again.
-  int idle = 0;
-  if (!__atomic_compare_exchange_n(&destroying, &idle, 1, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) return;
-  DestroyReleased(ns, l);
-  __atomic_store_n(&destroying, 0, __ATOMIC_RELEASE);
+  VMClassLoader* l = ns != NULL ? BeginDestroy(env, ns, loader) : NULL;
+  // Destroys of other loaders, in this name space or another, go on meanwhile: each one
+  // declares its thread in the machines it does not collect (StepIn).
+  if (l != NULL && !DestroyReleased(ns, l)) l->EndDestroying();
 }
 
 JNIEXPORT jint HOSTCALL JNI_GetClassInfo(JNIHostFunctions* host, void* stream, char* nameBuffer,

@@ -16,8 +16,14 @@ VMObject* StaticDataOf(JNIEnv* env, VMLoadableClass* cls) {
   VMThread* thread = env->thread;
   VMObject* data = cls->GetInitializedStaticData(thread->GetVM());
   if (data != NULL) return data;
+  // The initialiser may let the host move the machine (a sleep, a wait): the exception
+  // pending before it is held by a reference, and the record read again through the env.
   VMJavaLangThrowable* before = thread->GetException();
+  jobject noted = before != NULL ? VMJniHandle::NewLocal(env, (VMObject*)before) : NULL;
   VMStatus status = cls->Initialize(env);
+  thread = env->thread;
+  before = (VMJavaLangThrowable*)VMJniHandle::UnHandle(env, noted);
+  if (noted != NULL) VMJniHandle::DeleteLocal(env, noted);
   if (status == 0) {
     // The initialiser itself may ask (a native of the class calling back): the data is
     // there for it while it runs.

@@ -384,6 +384,10 @@ bool HiddenBelow(const MethodList* list, VMLoadableClass* iface, VMMethod* m) {
 struct Hiding {
   /* Rows of bits cost the square of the interfaces: past this many, HiddenBelow answers. */
   enum : uint32_t { kMostRows = 4096 };
+  /* Below this many, HiddenBelow's walks cost less than taking, filling and freeing the
+     bits unless nearly every interface redeclares the same methods, and then not much
+     more: a small interface's list takes no process memory for them. */
+  enum : uint32_t { kFewestRows = 8 };
   uint32_t* above;   // a row of words per reached interface
   uint32_t* done;    // a bit per reached interface: its row is complete
   uint32_t* hidden;  // a bit per method met
@@ -436,13 +440,13 @@ void FillAbove(const MethodList* list, Hiding* h, uint32_t k) {
 
 /* Which methods met are hidden: a method is, when an interface that declares one of its
    name and descriptor extends its own. Each name and descriptor is looked at once, with
-   all its declarers together. False (nothing planned) when the bits would be too many or
-   memory ran out. */
+   all its declarers together. False (nothing planned) when the interfaces are too few
+   for the bits to pay or too many for them to fit, or memory ran out. */
 bool PlanHiding(MethodList* list, Hiding* h) {
   const Reached& reached = list->reached;
   const Methods& met = list->met;
   const uint32_t n = reached.count, count = met.count;
-  if (list->failed || reached.failed || met.failed || n > Hiding::kMostRows) return false;
+  if (list->failed || reached.failed || met.failed || n < Hiding::kFewestRows || n > Hiding::kMostRows) return false;
   h->words = (n + 31) / 32;
   h->above = ZeroedWords((uint64_t)n * h->words);
   h->done = ZeroedWords(h->words);

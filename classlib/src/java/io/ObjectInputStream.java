@@ -1,5 +1,6 @@
 package java.io;
 
+import java.util.Hashtable;
 import java.util.Vector;
 
 /**
@@ -28,6 +29,9 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
     private Object[] handles = new Object[32];
     private int handleCount;
     private Vector validations;
+
+    // The stream's own descriptions of the classes of loaders a host may drop.
+    private final Hashtable descs = new Hashtable();
 
     public ObjectInputStream(InputStream in) throws IOException, StreamCorruptedException {
         if (in == null) {
@@ -548,7 +552,7 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
             Class c = resolveClass(desc);
             skipCustomData();
             ObjectStreamClass sup = readClassDesc();
-            desc.bind(c, sup);
+            desc.bind(c, sup, descs);
             handles[handle] = desc;
             return desc;
         } finally {
@@ -690,11 +694,7 @@ public class ObjectInputStream extends InputStream implements ObjectInput, Objec
             if (desc.isExternalizable()) {
                 obj = allocateNewObject(c, c);
             } else {
-                Class init = c;
-                while (init != null && ObjectStreamClass.lookup(init) != null) {
-                    init = init.getSuperclass();
-                }
-                obj = allocateNewObject(c, init);
+                obj = allocateNewObject(c, desc.getLocalDesc().firstPlainSuperclass());
             }
         } catch (NoSuchMethodError e) {
             throw new InvalidClassException(c.getName(), "no valid constructor");

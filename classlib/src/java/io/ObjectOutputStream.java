@@ -1,5 +1,7 @@
 package java.io;
 
+import java.util.Hashtable;
+
 /**
  * Writes primitive data and graphs of objects in the standard object stream format.
  * Every object is written once; later occurrences refer back to it by handle, so shared
@@ -27,6 +29,12 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     private Object[] handleKeys = new Object[64];
     private int[] handleValues = new int[64];
     private int handleCount;
+
+    // The stream's own descriptions of the classes of loaders a host may drop, and the
+    // class of the last object written with its description (objects come in runs).
+    private final Hashtable descs = new Hashtable();
+    private Class lastClass;
+    private ObjectStreamClass lastDesc;
 
     public ObjectOutputStream(OutputStream out) throws IOException {
         if (out == null) {
@@ -347,7 +355,12 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
                 return;
             }
             if (obj instanceof ObjectStreamClass) {
-                writeClassDesc((ObjectStreamClass) obj);
+                // A description of a local class made elsewhere (ObjectStreamClass.lookup)
+                // is written as the stream's own of the class, so that a class written
+                // again is named by its first handle.
+                ObjectStreamClass desc = (ObjectStreamClass) obj;
+                Class c = desc.forClass();
+                writeClassDesc(c != null && desc.getLocalDesc() == desc ? ObjectStreamClass.lookupAny(c, descs) : desc);
                 return;
             }
             if (replace) {
@@ -402,7 +415,7 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
 
     private void writeClass(Class c) throws IOException {
         writeRaw(TC_CLASS);
-        writeClassDesc(ObjectStreamClass.lookupAny(c));
+        writeClassDesc(ObjectStreamClass.lookupAny(c, descs));
         assignHandle(c);
     }
 
@@ -446,7 +459,7 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     private void writeArray(Object array) throws IOException {
         Class c = array.getClass();
         writeRaw(TC_ARRAY);
-        writeClassDesc(ObjectStreamClass.lookup(c));
+        writeClassDesc(ObjectStreamClass.lookupAny(c, descs));
         assignHandle(array);
         Class ct = c.getComponentType();
         if (ct.isPrimitive()) {
@@ -508,8 +521,13 @@ public class ObjectOutputStream extends OutputStream implements ObjectOutput, Ob
     }
 
     private void writeOrdinaryObject(Object obj) throws IOException {
-        ObjectStreamClass desc = ObjectStreamClass.lookup(obj.getClass());
-        if (desc == null) {
+        Class c = obj.getClass();
+        if (c != lastClass) {
+            lastDesc = ObjectStreamClass.lookupAny(c, descs);
+            lastClass = c;
+        }
+        ObjectStreamClass desc = lastDesc;
+        if (!desc.isSerializable() && !desc.isExternalizable()) {
             throw new NotSerializableException(obj.getClass().getName());
         }
         writeRaw(TC_OBJECT);

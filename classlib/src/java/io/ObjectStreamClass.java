@@ -16,6 +16,11 @@ public class ObjectStreamClass implements Serializable {
     static final byte SC_BLOCK_DATA = 0x08;
 
     private static final ObjectStreamField[] NO_FIELDS = new ObjectStreamField[0];
+    /* The descriptions of the system loader's classes, which stay as long as the name
+       space. A description names its class, so one of another loader's class kept here
+       would keep that loader from ever being dropped: those are made for each stream (see
+       lookupAny). Threads share the table without a lock; a put lost to another thread's
+       only has a description made twice. */
     private static Hashtable cache;
 
     private String name;
@@ -30,6 +35,8 @@ public class ObjectStreamClass implements Serializable {
     private transient ObjectStreamClass superDesc;
     /** The description of the local class; this one for a local description. */
     private transient ObjectStreamClass localDesc;
+    /** The first superclass of a Serializable local class that is not; null until asked. */
+    private transient Class plainSuperclass;
 
     // The field transfer: primitive fields by slot and type code (the stream's codes),
     // packed in primBytes bytes, then the reference fields by slot.
@@ -43,25 +50,38 @@ public class ObjectStreamClass implements Serializable {
 
     /** The description of a Serializable class; null for any other class. */
     public static ObjectStreamClass lookup(Class c) {
-        ObjectStreamClass desc = lookupAny(c);
+        ObjectStreamClass desc = lookupAny(c, null);
         return desc != null && (desc.serializable || desc.externalizable) ? desc : null;
     }
 
-    /** A description for any class (a class object is written with one). */
-    static ObjectStreamClass lookupAny(Class c) {
+    /**
+     * A description for any class (a class object is written with one). A class of the
+     * system loader has one for good; any other class has one in the stream's own table
+     * (own, by class), made on its first use there, so that a stream names each class and
+     * superclass by one description; without a table it is made afresh.
+     */
+    static ObjectStreamClass lookupAny(Class c, Hashtable own) {
         if (c == null) {
             return null;
         }
-        Hashtable table = cache;
-        if (table == null) {
-            table = new Hashtable();
-            cache = table;
+        Hashtable shared = cache;
+        if (shared == null) {
+            shared = new Hashtable();
+            cache = shared;
         }
-        ObjectStreamClass desc = (ObjectStreamClass) table.get(c);
+        ObjectStreamClass desc = (ObjectStreamClass) shared.get(c);
+        if (desc == null && own != null) {
+            desc = (ObjectStreamClass) own.get(c);
+        }
         if (desc == null) {
+            boolean forGood = isSystemClass(c);
             desc = new ObjectStreamClass();
-            desc.initLocal(c);
-            table.put(c, desc);
+            desc.initLocal(c, forGood ? null : own);
+            if (forGood) {
+                shared.put(c, desc);
+            } else if (own != null) {
+                own.put(c, desc);
+            }
         }
         return desc;
     }
@@ -112,6 +132,22 @@ public class ObjectStreamClass implements Serializable {
         return localDesc;
     }
 
+    /**
+     * The first superclass of this local description's Serializable class that is not
+     * Serializable: its no-argument constructor makes an object read from a stream.
+     */
+    Class firstPlainSuperclass() {
+        Class plain = plainSuperclass;
+        if (plain == null) {
+            plain = cl.getSuperclass();
+            while (plain != null && isSerializable(plain)) {
+                plain = plain.getSuperclass();
+            }
+            plainSuperclass = plain;
+        }
+        return plain;
+    }
+
     /** The stream said the class wrote data of its own. */
     boolean wroteData() {
         return (flags & SC_WRITE_METHOD) != 0 || ((flags & SC_EXTERNALIZABLE) != 0 && (flags & SC_BLOCK_DATA) != 0);
@@ -139,7 +175,7 @@ public class ObjectStreamClass implements Serializable {
         return externalizableClass.isAssignableFrom(c);
     }
 
-    private void initLocal(Class c) {
+    private void initLocal(Class c, Hashtable own) {
         cl = c;
         name = c.getName();
         localDesc = this;
@@ -150,7 +186,7 @@ public class ObjectStreamClass implements Serializable {
         } else if (!c.isPrimitive() && isSerializable(c)) {
             Class sup = c.getSuperclass();
             if (sup != null && isSerializable(sup)) {
-                superDesc = lookupAny(sup);
+                superDesc = lookupAny(sup, own);
             }
             if (isExternalizable(c)) {
                 externalizable = true;
@@ -171,7 +207,7 @@ public class ObjectStreamClass implements Serializable {
             }
         }
         if (serializable || externalizable) {
-            suid = declaresUID(c) ? getSerialVersionUID(c) : computeDefaultUID(c);
+            suid = serialVersion(c);
         }
         primIds = null;
         buildTransfer(fields, null);
@@ -236,8 +272,11 @@ public class ObjectStreamClass implements Serializable {
         return desc;
     }
 
-    /** Binds a stream description to the local class c, with the checks of the format. */
-    void bind(Class c, ObjectStreamClass sup) throws InvalidClassException {
+    /**
+     * Binds a stream description to the local class c, with the checks of the format; own
+     * is the reading stream's table of descriptions (see lookupAny).
+     */
+    void bind(Class c, ObjectStreamClass sup, Hashtable own) throws InvalidClassException {
         superDesc = sup;
         if (serializable && externalizable) {
             throw new InvalidClassException(name, "serializable and externalizable flags conflict");
@@ -245,7 +284,7 @@ public class ObjectStreamClass implements Serializable {
         if (!c.getName().equals(name)) {
             throw new InvalidClassException(name, "local class name incompatible with stream class name \"" + c.getName() + "\"");
         }
-        ObjectStreamClass local = lookupAny(c);
+        ObjectStreamClass local = lookupAny(c, own);
         boolean described = serializable || externalizable;
         if (local == null || (described && !local.serializable && !local.externalizable)) {
             throw new InvalidClassException(name, "class invalid for deserialization");
@@ -290,35 +329,6 @@ public class ObjectStreamClass implements Serializable {
         buildTransfer(fields, slots);
     }
 
-    /* ---- the default serial version ---- */
-
-    private static boolean declaresUID(Class c) {
-        String[] sigs = getFieldSignatures(c);
-        if (sigs == null) {
-            return false;
-        }
-        for (int i = 0; i < sigs.length; i++) {
-            if (sigs[i].equals("serialVersionUID J")) {
-                // Only a static final field is the class's own; any other is an ordinary
-                // field, and the default value is computed.
-                return (getFieldAccess(c, sigs[i]) & 0x18) == 0x18;
-            }
-        }
-        return false;
-    }
-
-    private static void sortStrings(String[] a) {
-        for (int i = 1; i < a.length; i++) {
-            String x = a[i];
-            int j = i - 1;
-            while (j >= 0 && a[j].compareTo(x) > 0) {
-                a[j + 1] = a[j];
-                j--;
-            }
-            a[j + 1] = x;
-        }
-    }
-
     private static void sort(ObjectStreamField[] a) {
         for (int i = 1; i < a.length; i++) {
             ObjectStreamField x = a[i];
@@ -331,103 +341,8 @@ public class ObjectStreamClass implements Serializable {
         }
     }
 
-    /* An array class's access comes from its element class, which is not initialised
-       for it: describing an array (as a stream that names one makes this library do)
-       runs none of the element class's code. */
-    private static int classAccess(Class c) {
-        if (!c.isArray()) {
-            return getClassAccess(c);
-        }
-        Class e = c;
-        while (e.isArray()) {
-            e = e.getComponentType();
-        }
-        return 0x410 | (e.isPrimitive() || (e.getModifiers() & 0x1) != 0 ? 0x1 : 0);
-    }
-
-    private static long computeDefaultUID(Class c) {
-        try {
-            SHA1OutputStream sha = new SHA1OutputStream();
-            DataOutputStream out = new DataOutputStream(sha);
-            out.writeUTF(c.getName());
-            String[] methods = getMethodSignatures(c);
-            if (methods == null) {
-                methods = new String[0];
-            }
-            int mods = classAccess(c) & 0x611;
-            if ((mods & 0x200) != 0) {
-                boolean any = false;
-                for (int i = 0; i < methods.length; i++) {
-                    if (!methods[i].startsWith("<")) {
-                        any = true;
-                    }
-                }
-                mods = any ? (mods | 0x400) : (mods & ~0x400);
-            }
-            out.writeInt(mods);
-            if (!c.isArray()) {
-                Class[] interfaces = c.getInterfaces();
-                String[] names = new String[interfaces.length];
-                for (int i = 0; i < names.length; i++) {
-                    names[i] = interfaces[i].getName();
-                }
-                sortStrings(names);
-                for (int i = 0; i < names.length; i++) {
-                    out.writeUTF(names[i]);
-                }
-            }
-            String[] fieldSigs = getFieldSignatures(c);
-            if (fieldSigs == null) {
-                fieldSigs = new String[0];
-            }
-            sortStrings(fieldSigs);
-            for (int i = 0; i < fieldSigs.length; i++) {
-                int access = getFieldAccess(c, fieldSigs[i]);
-                if ((access & 0x2) != 0 && (access & (0x8 | 0x80)) != 0) {
-                    continue;
-                }
-                int blank = fieldSigs[i].indexOf(' ');
-                out.writeUTF(fieldSigs[i].substring(0, blank));
-                out.writeInt(access & 0xDF);
-                out.writeUTF(fieldSigs[i].substring(blank + 1));
-            }
-            if (hasStaticInitializer(c)) {
-                out.writeUTF("<clinit>");
-                out.writeInt(0x8);
-                out.writeUTF("()V");
-            }
-            sortStrings(methods);
-            // Constructors first (sorted by descriptor), then the other methods by name and
-            // descriptor; "name descriptor" texts sort that way once constructors lead.
-            for (int pass = 0; pass < 2; pass++) {
-                for (int i = 0; i < methods.length; i++) {
-                    String m = methods[i];
-                    boolean ctor = m.startsWith("<init> ");
-                    if (m.startsWith("<clinit> ") || ctor != (pass == 0)) {
-                        continue;
-                    }
-                    int access = getMethodAccess(c, m);
-                    if ((access & 0x2) != 0) {
-                        continue;
-                    }
-                    int blank = m.indexOf(' ');
-                    out.writeUTF(m.substring(0, blank));
-                    out.writeInt(access & 0xD3F);
-                    out.writeUTF(m.substring(blank + 1).replace('/', '.'));
-                }
-            }
-            out.flush();
-            byte[] hash = sha.digest();
-            long h = 0;
-            for (int i = Math.min(hash.length, 8) - 1; i >= 0; i--) {
-                h = (h << 8) | (hash[i] & 0xFF);
-            }
-            return h;
-        } catch (IOException e) {
-            throw new InternalError("serial version: " + e);
-        }
-    }
-
+    // The class's natives of old. The serial version no longer asks for a class's members
+    // one by one through them: serialVersion reads them in one call.
     private static native int getClassAccess(Class c);
 
     private static native String[] getMethodSignatures(Class c);
@@ -445,4 +360,12 @@ public class ObjectStreamClass implements Serializable {
     private static native boolean hasWriteObject(Class c);
 
     private static native boolean hasStaticInitializer(Class c);
+
+    /* The class's own static final long serialVersionUID, else its default serial
+       version, worked out from its description as the object-stream format has it. */
+    private static native long serialVersion(Class c);
+
+    /* The class is the system loader's (an array: its element class is), which the host
+       never drops; a primitive type counts as one. */
+    private static native boolean isSystemClass(Class c);
 }

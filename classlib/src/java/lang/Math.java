@@ -1,14 +1,10 @@
 package java.lang;
 
-import java.util.Random;
-
 /** Elementary functions: the transcendental ones come from the C library through the machine. */
 public final class Math {
 
     public static final double E = 2.718281828459045;
     public static final double PI = 3.141592653589793;
-
-    private static Random randomNumberGenerator;
 
     private Math() {
     }
@@ -51,11 +47,13 @@ public final class Math {
         return (long) floor(a + 0.5d);
     }
 
-    public static synchronized double random() {
-        if (randomNumberGenerator == null) {
-            randomNumberGenerator = new Random();
-        }
-        return randomNumberGenerator.nextDouble();
+    /**
+     * A value from 0.0 (included) to 1.0 (excluded): Random.nextDouble's formula over one
+     * generator for the whole process, stepped in the machine, so that threads drawing at
+     * once never share a draw.
+     */
+    public static double random() {
+        return MathRandom.next();
     }
 
     public static int abs(int a) {

@@ -38,7 +38,6 @@ public class BigInteger extends Number {
     private static final BigInteger TWO = valueOf(2);
     private static final int[] SMALL_PRIMES = {3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37, 41, 43, 47, 53, 59, 61, 67,
             71, 73, 79, 83, 89, 97};
-    private static Random witnesses;
 
     static {
         plumbInit();
@@ -372,13 +371,10 @@ public class BigInteger extends Number {
         BigInteger wMinus1 = subtract(ONE);
         int s = wMinus1.getLowestSetBit();
         BigInteger d = wMinus1.shiftRight(s);
-        Random rnd;
-        synchronized (BigInteger.class) {
-            if (witnesses == null) {
-                witnesses = new Random();
-            }
-            rnd = witnesses;
-        }
+        // The witnesses come from a generator of this call's own: one kept for every call handed
+        // threads testing at once the same draws (synchronized excludes nobody here), and could
+        // step a thread back to bases it had tried. Math.random's generator seeds it.
+        Random rnd = new Random((long) (Math.random() * 9007199254740992.0));
         int bits = bitLength();
         for (int i = 0; i < rounds; i++) {
             BigInteger b;

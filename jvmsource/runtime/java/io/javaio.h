@@ -130,6 +130,23 @@ jint BlockingWrite(JNIEnv* env, JNIHostFileSystem* fs, jint handle, const void* 
    OutOfMemoryError when no copy can be made. */
 char* PathCopy(JNIEnv* env, jstring path, const char* nullMessage);
 
+/* SHA-1, of which a class's default serial version in the object streams is made. */
+class Sha1 {
+ public:
+  Sha1() { Reset(); }
+  void Write(const uint8_t* bytes, uint32_t count);
+  /* The 20 bytes of the digest of everything written since the last one; then afresh. */
+  void Digest(uint8_t out[20]);
+
+ private:
+  void Reset();
+  void Compress();
+  uint32_t state_[5];
+  uint8_t block_[64];
+  uint32_t filled_;
+  uint64_t length_;
+};
+
 /* A String argument; NULL for null and for anything that is not a String. */
 VMJavaLangString* StringOf(JNIEnv* env, jobject string);
 /* A byte[] argument; NULL for null and for anything that is not a byte array. */

@@ -7,6 +7,7 @@
    non-static field of the object's class of the type asked for, a reference is stored
    only where the field's type admits it, array ranges are checked before any element is
    touched, and a hook or constructor runs only on an instance of its own class. */
+#include <stdlib.h>
 #include <string.h>
 
 #include "javaio.h"
@@ -19,6 +20,7 @@
 #include "vmjniutils.h"
 #include "vmliteral.h"
 #include "vmnamespace.h"
+#include "vmjvm.h"
 #include "vmthread.h"
 #include "vmutils.h"
 
@@ -388,15 +390,37 @@ jint JNICALL JavaIoObjectStreamClass_getFieldAccess(JNIEnv* env, jobject, jobjec
   return MemberAccess(env, cls, s, false);
 }
 
+namespace {
+
+/* The slot of an own instance field of a class; -1 with InternalError pending when it
+   has none. */
+jint SlotOf(JNIEnv* env, VMLoadableClass* cls, const char* name, const char* sig) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMLiteral* n = Intern(ns, name);
+  VMLiteral* s = Intern(ns, sig);
+  VMDataMember* field = n != NULL && s != NULL ? cls->FindField(n, s, false, env) : NULL;
+  if (field != NULL && !field->GetIsStatic()) return field->GetIndex();
+  Throw(env, VMStatus_InternalError, "missing field ID");
+  return -1;
+}
+
+}  // namespace
+
 /* The non-static, non-transient own fields as ObjectStreamFields (name, type code, slot,
-   type string for references), in declaration order. The first failure ends it. */
+   type string for references), in declaration order. Each element is filled word by
+   word as its constructor would fill it (the type string interned), without running
+   Java code: a class is described once a stream. The first failure ends it. */
 jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jobject clsHandle) {
   VMClass* cls = ClassArg(env, clsHandle);
   if (cls == NULL) return NULL;
   jclass fieldClass = env->functions->FindClass(env, "java/io/ObjectStreamField");
-  if (fieldClass == 0) return NULL;
-  jmethodID ctor = env->functions->GetMethodID(env, fieldClass, "<init>", "(Ljava/lang/String;CILjava/lang/String;)V");
-  if (ctor == 0) return NULL;
+  VMLoadableClass* streamField = fieldClass != 0 ? Prepared(env, VMJniUnHandleClass(env, fieldClass)) : NULL;
+  if (streamField == NULL) return NULL;
+  const jint nameSlot = SlotOf(env, streamField, "name", "Ljava/lang/String;");
+  const jint typeSlot = SlotOf(env, streamField, "type", "C");
+  const jint offsetSlot = SlotOf(env, streamField, "offset", "I");
+  const jint typeStringSlot = SlotOf(env, streamField, "typeString", "Ljava/lang/String;");
+  if (Pending(env)) return NULL;
   VMLoadableClass* loadable = NULL;
   if (cls->GetIsLoadable()) {
     loadable = Prepared(env, cls);
@@ -410,50 +434,66 @@ jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jo
   }
   jobjectArray result = env->functions->NewObjectArray(env, (jsize)count, fieldClass, 0);
   if (result == 0) return NULL;
+  VMNameSpace* ns = NameSpaceOf(env);
   uint32_t next = 0;
   for (uint32_t i = 0; i < n && next < count; i++) {
     VMDataMember* f = loadable->GetDataMembers()->Get(i);
     if (f == NULL || f->GetIsStatic() || f->GetIsTransient()) continue;
-    char* name = f->GetName()->MakeUTF8();
-    char* sig = f->GetSignature()->MakeUTF8();
-    jobject element = 0;
-    if (name != NULL && sig != NULL) {
-      jstring nameString = env->functions->NewStringUTF(env, name);
-      jchar code = (jchar)(uint8_t)sig[0];
-      jstring typeString = 0;
-      if (nameString != 0 && IsReferenceCode(code)) typeString = env->functions->NewStringUTF(env, sig);
-      if (nameString != 0 && (typeString != 0 || !IsReferenceCode(code)))
-        element = env->functions->NewObject(env, fieldClass, ctor, nameString, code, (jint)f->GetIndex(), typeString);
-      if (nameString != 0) env->functions->DeleteLocalRef(env, nameString);
-      if (typeString != 0) env->functions->DeleteLocalRef(env, typeString);
-    }
-    VMLiteral::FreeUTF8(name);
-    VMLiteral::FreeUTF8(sig);
-    if (element == 0 || Pending(env)) {
+    VMLiteral* sig = f->GetSignature();
+    jchar code = sig->UTF8Length() > 0 ? sig->ByteAt(0) : 0;
+    jobject element = env->functions->AllocObject(env, fieldClass);
+    if (element == 0) return NULL;
+    // The interned string is the name space's, which no collection of the machine frees;
+    // the name is stored before anything else is made.
+    VMJavaLangString* typeString = IsReferenceCode(code) ? VMJavaLangString::CreateIntern(ns, sig) : NULL;
+    VMJavaLangString* name = IsReferenceCode(code) && typeString == NULL ? NULL : f->GetName()->MakeVMJavaLangString(env);
+    if (name == NULL) {
       if (!Pending(env)) Throw(env, VMStatus_OutOfMemoryError);
       return NULL;
     }
+    VMObject* o = VMJniHandle::UnHandle(env, element);
+    o->SetWord((uint32_t)nameSlot, (VMword)name);
+    o->SetWord((uint32_t)typeSlot, (VMword)code);
+    o->SetWord((uint32_t)offsetSlot, (VMword)f->GetIndex());
+    o->SetWord((uint32_t)typeStringSlot, (VMword)typeString);
     env->functions->SetObjectArrayElement(env, result, (jsize)next++, element);
     env->functions->DeleteLocalRef(env, element);
   }
   return result;
 }
 
+namespace {
+
+/* The class's own static long serialVersionUID field (final too when asked); NULL when
+   it declares none. */
+VMDataMember* UidField(JNIEnv* env, VMLoadableClass* loadable, bool final) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMLiteral* name = Intern(ns, "serialVersionUID");
+  VMLiteral* sig = Intern(ns, "J");
+  VMDataMember* field = name != NULL && sig != NULL ? loadable->FindField(name, sig, false, env) : NULL;
+  if (field == NULL || !field->GetIsStatic() || (final && !field->GetIsFinal()) || field->GetDefinedIn() != loadable)
+    return NULL;
+  return field;
+}
+
+/* The value of the class's static long field, the class initialised first; 0 with an
+   exception pending when that fails. */
+jlong StaticLong(JNIEnv* env, jobject clsHandle, VMLoadableClass* loadable, VMDataMember* field) {
+  if (loadable->EnsureInitialized(env) == NULL) return 0;
+  jfieldID id = (jfieldID)VMJniHandle::NewFieldID(env, field);
+  if (id == 0) return 0;
+  return env->functions->GetStaticLongField(env, (jclass)clsHandle, id);
+}
+
+}  // namespace
+
 /* The class's own static long serialVersionUID; 0 when it declares none. */
 jlong JNICALL JavaIoObjectStreamClass_getSerialVersionUID(JNIEnv* env, jobject, jobject clsHandle) {
   VMClass* cls = ClassArg(env, clsHandle);
   if (cls == NULL || !cls->GetIsLoadable()) return 0;
   VMLoadableClass* loadable = Prepared(env, cls);
-  if (loadable == NULL) return 0;
-  VMNameSpace* ns = NameSpaceOf(env);
-  VMLiteral* name = Intern(ns, "serialVersionUID");
-  VMLiteral* sig = Intern(ns, "J");
-  VMDataMember* field = name != NULL && sig != NULL ? loadable->FindField(name, sig, false, env) : NULL;
-  if (field == NULL || !field->GetIsStatic() || field->GetDefinedIn() != loadable) return 0;
-  if (loadable->EnsureInitialized(env) == NULL) return 0;
-  jfieldID id = (jfieldID)VMJniHandle::NewFieldID(env, field);
-  if (id == 0) return 0;
-  return env->functions->GetStaticLongField(env, (jclass)clsHandle, id);
+  VMDataMember* field = loadable != NULL ? UidField(env, loadable, false) : NULL;
+  return field != NULL ? StaticLong(env, clsHandle, loadable, field) : 0;
 }
 
 jboolean JNICALL JavaIoObjectStreamClass_hasWriteObject(JNIEnv* env, jobject, jobject clsHandle) {
@@ -469,6 +509,321 @@ jboolean JNICALL JavaIoObjectStreamClass_hasStaticInitializer(JNIEnv* env, jobje
   VMLiteral* name = Intern(ns, "<clinit>");
   VMLiteral* sig = Intern(ns, "()V");
   return name != NULL && sig != NULL && ((VMLoadableClass*)cls)->FindMethod(name, sig, false) != NULL ? 1 : 0;
+}
+
+/* ---- SHA-1 ---- */
+
+namespace javaio {
+
+static inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+
+void Sha1::Reset() {
+  state_[0] = 0x67452301u;
+  state_[1] = 0xEFCDAB89u;
+  state_[2] = 0x98BADCFEu;
+  state_[3] = 0x10325476u;
+  state_[4] = 0xC3D2E1F0u;
+  filled_ = 0;
+  length_ = 0;
+}
+
+void Sha1::Write(const uint8_t* bytes, uint32_t count) {
+  length_ += count;
+  while (count > 0) {
+    uint32_t n = count < 64 - filled_ ? count : 64 - filled_;
+    memcpy(block_ + filled_, bytes, n);
+    filled_ += n;
+    bytes += n;
+    count -= n;
+    if (filled_ == 64) Compress();
+  }
+}
+
+void Sha1::Digest(uint8_t out[20]) {
+  // The bit length last, after a one bit and the zeros that end the block at 56 bytes.
+  const uint64_t bits = length_ << 3;
+  uint8_t tail[72] = {0x80};
+  uint32_t pad = (filled_ < 56 ? 56 : 120) - filled_;
+  for (int i = 0; i < 8; i++) tail[pad + i] = (uint8_t)(bits >> (56 - 8 * i));
+  Write(tail, pad + 8);
+  for (int i = 0; i < 20; i++) out[i] = (uint8_t)(state_[i >> 2] >> (24 - 8 * (i & 3)));
+  Reset();
+}
+
+void Sha1::Compress() {
+  uint32_t w[80];
+  for (int t = 0; t < 16; t++)
+    w[t] = (uint32_t)block_[4 * t] << 24 | (uint32_t)block_[4 * t + 1] << 16 | (uint32_t)block_[4 * t + 2] << 8 |
+           block_[4 * t + 3];
+  for (int t = 16; t < 80; t++) w[t] = RotateLeft(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
+  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4];
+  for (int t = 0; t < 80; t++) {
+    uint32_t f, k;
+    if (t < 20) {
+      f = (b & c) | (~b & d);
+      k = 0x5A827999u;
+    } else if (t < 40) {
+      f = b ^ c ^ d;
+      k = 0x6ED9EBA1u;
+    } else if (t < 60) {
+      f = (b & c) | (b & d) | (c & d);
+      k = 0x8F1BBCDCu;
+    } else {
+      f = b ^ c ^ d;
+      k = 0xCA62C1D6u;
+    }
+    uint32_t next = RotateLeft(a, 5) + f + e + k + w[t];
+    e = d;
+    d = c;
+    c = RotateLeft(b, 30);
+    b = a;
+    a = next;
+  }
+  state_[0] += a;
+  state_[1] += b;
+  state_[2] += c;
+  state_[3] += d;
+  state_[4] += e;
+  filled_ = 0;
+}
+
+}  // namespace javaio
+
+namespace {
+
+/* ---- a class's default serial version ----
+   The SHA-1 of the class's description as DataOutputStream would write it: the name,
+   the modifiers, the interfaces' names, the fields but the private static and private
+   transient ones, the static initialiser, then the constructors and the methods but the
+   private ones, each list sorted as Java sorts the texts "name signature". */
+
+/* The characters of a text as Java code has it: a member's "name signature" (with a
+   signature), or a class name with its '/' as '.' (dotted). */
+class JavaText {
+ public:
+  JavaText(VMLiteral* text, VMLiteral* after, bool dotted)
+      : text_(text), after_(after), blank_(after != NULL), dotted_(dotted) {}
+  bool Next(jchar* c) {
+    if (text_.HasMoreChars()) {
+      *c = text_.NextChar();
+    } else if (blank_) {
+      blank_ = false;
+      *c = ' ';
+    } else if (after_.HasMoreChars()) {
+      *c = after_.NextChar();
+    } else {
+      return false;
+    }
+    if (dotted_ && *c == '/') *c = '.';
+    return true;
+  }
+
+ private:
+  VMLiteralIterator text_, after_;
+  bool blank_, dotted_;
+};
+
+/* String.compareTo of two texts. */
+int CompareTexts(JavaText x, JavaText y) {
+  for (;;) {
+    jchar a, b;
+    bool moreA = x.Next(&a), moreB = y.Next(&b);
+    if (!moreA || !moreB) return (int)moreA - (int)moreB;
+    if (a != b) return a < b ? -1 : 1;
+  }
+}
+
+/* One entry of a list of the description: a member, or an interface (no signature). */
+struct Described {
+  VMLiteral* name;
+  VMLiteral* sig;
+  jint flags;
+};
+
+int CompareMembers(const void* a, const void* b) {
+  const Described* x = (const Described*)a;
+  const Described* y = (const Described*)b;
+  return CompareTexts(JavaText(x->name, x->sig, false), JavaText(y->name, y->sig, false));
+}
+
+int CompareClassNames(const void* a, const void* b) {
+  return CompareTexts(JavaText(((const Described*)a)->name, NULL, true), JavaText(((const Described*)b)->name, NULL, true));
+}
+
+/* The description's writer: DataOutputStream's coding, into the digest. */
+struct DescriptionWriter {
+  javaio::Sha1 sha;
+  bool tooLong = false;
+
+  void Int(jint value) {
+    const uint8_t bytes[4] = {(uint8_t)(value >> 24), (uint8_t)(value >> 16), (uint8_t)(value >> 8), (uint8_t)value};
+    sha.Write(bytes, 4);
+  }
+  /* writeUTF: the length in modified UTF-8, then the characters. */
+  void Utf(JavaText text) {
+    JavaText counted = text;
+    uint32_t length = 0;
+    for (jchar c; counted.Next(&c);) length += VMLiteral::EncodedLength(c);
+    if (length > 0xFFFF) tooLong = true;
+    const uint8_t head[2] = {(uint8_t)(length >> 8), (uint8_t)length};
+    sha.Write(head, 2);
+    char bytes[3];
+    for (jchar c; text.Next(&c);) sha.Write((const uint8_t*)bytes, VMLiteral::UnicodeToUTF8(c, bytes));
+  }
+  void Utf(VMLiteral* text, bool dotted) { Utf(JavaText(text, NULL, dotted)); }
+  /* The entries with their modifiers masked, signatures dotted when asked. */
+  void Members(const Described* list, uint32_t n, jint mask, bool dottedSig) {
+    for (uint32_t i = 0; i < n; i++) {
+      Utf(list[i].name, false);
+      Int(list[i].flags & mask);
+      Utf(list[i].sig, dottedSig);
+    }
+  }
+};
+
+/* Room for n entries in process memory; NULL (OutOfMemoryError pending) when refused. */
+Described* EntryRoom(JNIEnv* env, uint32_t n) {
+  Described* room = (Described*)TextBuffer((size_t)(n > 0 ? n : 1) * sizeof(Described));
+  if (room == NULL) Throw(env, VMStatus_OutOfMemoryError);
+  return room;
+}
+
+/* The lists of a loadable class's description, in process memory (Free lets them go). */
+struct DescribedLists {
+  Described* interfaces = NULL;
+  Described* fields = NULL;
+  Described* methods = NULL;  // the constructors first, then the other methods
+  uint32_t interfaceCount = 0, fieldCount = 0, constructorCount = 0, methodCount = 0;
+  bool staticInitializer = false;
+  bool ownMethods = false;  // a method not named <...>
+
+  void Free() {
+    FreeText((char*)interfaces);
+    FreeText((char*)fields);
+    FreeText((char*)methods);
+  }
+
+  bool Take(JNIEnv* env, VMLoadableClass* cls) {
+    VMNameSpace* ns = NameSpaceOf(env);
+    VMLiteral* init = Intern(ns, "<init>");
+    VMLiteral* clinit = Intern(ns, "<clinit>");
+    VMLiteral* voidSig = Intern(ns, "()V");
+    VMClassArray* ifaces = cls->GetInterfaces();
+    VMDataMemberArray* ownFields = cls->GetDataMembers();
+    VMMethodArray* ownMethodList = cls->GetMethods();
+    uint32_t ni = ifaces != NULL ? ifaces->GetSize() : 0, nf = ownFields != NULL ? ownFields->GetSize() : 0,
+             nm = ownMethodList != NULL ? ownMethodList->GetSize() : 0;
+    if (init == NULL || clinit == NULL || voidSig == NULL || (interfaces = EntryRoom(env, ni)) == NULL ||
+        (fields = EntryRoom(env, nf)) == NULL || (methods = EntryRoom(env, nm)) == NULL)
+      return false;
+    for (uint32_t i = 0; i < ni; i++) {
+      VMClass* iface = ifaces->Get(i);
+      if (iface != NULL) interfaces[interfaceCount++] = {iface->GetName(), NULL, 0};
+    }
+    for (uint32_t i = 0; i < nf; i++) {
+      VMDataMember* f = ownFields->Get(i);
+      if (f == NULL || f->GetDefinedIn() != cls) continue;
+      jint flags = f->GetFlags();
+      if ((flags & 0x2) != 0 && (flags & (0x8 | 0x80)) != 0) continue;
+      fields[fieldCount++] = {f->GetName(), f->GetSignature(), flags};
+    }
+    // The constructors in the first pass, the other methods in the second.
+    for (int pass = 0; pass < 2; pass++) {
+      for (uint32_t i = 0; i < nm; i++) {
+        VMMethod* m = ownMethodList->Get(i);
+        if (m == NULL || m->GetDefinedIn() != cls) continue;
+        VMLiteral* name = m->GetName();
+        if (pass == 0 && name == clinit && m->GetSignature() == voidSig) staticInitializer = true;
+        if (pass == 0 && (name->UTF8Length() == 0 || name->ByteAt(0) != '<')) ownMethods = true;
+        if ((m->GetFlags() & 0x2) != 0 || name == clinit || (name == init) != (pass == 0)) continue;
+        methods[methodCount++] = {name, m->GetSignature(), m->GetFlags()};
+      }
+      if (pass == 0) constructorCount = methodCount;
+    }
+    qsort(interfaces, interfaceCount, sizeof(Described), CompareClassNames);
+    qsort(fields, fieldCount, sizeof(Described), CompareMembers);
+    qsort(methods, constructorCount, sizeof(Described), CompareMembers);
+    qsort(methods + constructorCount, methodCount - constructorCount, sizeof(Described), CompareMembers);
+    return true;
+  }
+};
+
+/* The public bit of an array class's element class, as getModifiers gives it. */
+jint ElementPublic(JNIEnv* env, VMArrayClass* array) {
+  VMClass* element = array;
+  while (element != NULL && element->GetIsArray()) element = ((VMArrayClass*)element)->GetElementClass();
+  if (element == NULL || element->GetIsPrimitive()) return 0x1;
+  jclass handle = (jclass)VMJniHandle::NewLocal(env, (VMObject*)element);
+  jint modifiers = handle != 0 ? JVM_GetClassModifiers(env, handle) : 0;
+  if (handle != 0) env->functions->DeleteLocalRef(env, handle);
+  return modifiers & 0x1;
+}
+
+/* The default serial version of a loadable (initialised) or array class; 0 with an
+   exception pending when it cannot be worked out. */
+jlong DefaultSerialVersion(JNIEnv* env, VMClass* cls) {
+  DescribedLists lists;
+  jint modifiers;
+  if (cls->GetIsArray()) {
+    modifiers = 0x410 | ElementPublic(env, (VMArrayClass*)cls);
+  } else {
+    VMLoadableClass* loadable = (VMLoadableClass*)cls;
+    if (!lists.Take(env, loadable)) {
+      lists.Free();
+      return 0;
+    }
+    modifiers = loadable->GetFlags() & 0x611;
+    // An interface is abstract when it has methods, whatever its class file says.
+    if ((modifiers & 0x200) != 0) modifiers = lists.ownMethods ? (modifiers | 0x400) : (modifiers & ~0x400);
+  }
+  DescriptionWriter out;
+  out.Utf(cls->GetName(), true);
+  out.Int(modifiers);
+  for (uint32_t i = 0; i < lists.interfaceCount; i++) out.Utf(lists.interfaces[i].name, true);
+  out.Members(lists.fields, lists.fieldCount, 0xDF, false);
+  if (lists.staticInitializer) {
+    VMNameSpace* ns = NameSpaceOf(env);
+    Described clinit = {Intern(ns, "<clinit>"), Intern(ns, "()V"), 0x8};
+    out.Members(&clinit, 1, 0x8, false);
+  }
+  out.Members(lists.methods, lists.methodCount, 0xD3F, true);
+  lists.Free();
+  if (out.tooLong) {
+    Throw(env, VMStatus_InternalError, "serial version: a name too long for its description");
+    return 0;
+  }
+  uint8_t digest[20];
+  out.sha.Digest(digest);
+  uint64_t version = 0;
+  for (int i = 7; i >= 0; i--) version = (version << 8) | digest[i];
+  return (jlong)version;
+}
+
+}  // namespace
+
+/* The class's serial version: its own static final long serialVersionUID, else the
+   default one. A loadable class is initialised first (its initialiser runs as the
+   object streams' description of it always made it run); an array's element class is
+   not. */
+jlong JNICALL JavaIoObjectStreamClass_serialVersion(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return 0;
+  if (cls->GetIsArray()) return DefaultSerialVersion(env, cls);
+  VMLoadableClass* loadable = Prepared(env, cls);
+  if (loadable == NULL) return 0;
+  if (VMDataMember* field = UidField(env, loadable, true)) return StaticLong(env, clsHandle, loadable, field);
+  if (loadable->EnsureInitialized(env) == NULL) return 0;
+  // Read again: the initialiser ran Java code.
+  return DefaultSerialVersion(env, VMJniUnHandleClass(env, clsHandle));
+}
+
+/* A class of the system loader, which the host never drops, may be described for good;
+   an array class is its element class's loader's, and a primitive class the system's. */
+jboolean JNICALL JavaIoObjectStreamClass_isSystemClass(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  if (cls == NULL) return 0;
+  VMClassLoader* loader = cls->GetClassLoader();
+  return loader == NULL || loader == NameSpaceOf(env)->GetSystemClassLoader() ? 1 : 0;
 }
 
 void JNICALL JavaIoObjectStreamClass_initNative(JNIEnv*, jobject) {}
@@ -1043,6 +1398,8 @@ const JNINativeMethod kObjectStreamClassNatives[] = {
     PUX_NATIVE("getSerialVersionUID", "(Ljava/lang/Class;)J", JavaIoObjectStreamClass_getSerialVersionUID),
     PUX_NATIVE("hasWriteObject", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasWriteObject),
     PUX_NATIVE("hasStaticInitializer", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasStaticInitializer),
+    PUX_NATIVE("isSystemClass", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_isSystemClass),
+    PUX_NATIVE("serialVersion", "(Ljava/lang/Class;)J", JavaIoObjectStreamClass_serialVersion),
     PUX_NATIVE("initNative", "()V", JavaIoObjectStreamClass_initNative),
     PUX_NATIVE("getFieldIDs", "([Ljava/io/ObjectStreamField;[J[J)V", JavaIoObjectStreamClass_getFieldIDs),
 };

@@ -13,11 +13,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
+
 #include "registration.h"
 #include "javalang.h"
 #include "vmclass.h"
 #include "vmjavalangstring.h"
 #include "vmupcalls.h"
+#include "vmutils.h"
 
 namespace {
 
@@ -189,6 +192,37 @@ jdouble JNICALL DoubleValueOf0(JNIEnv* env, jclass, jstring s) {
   return d;
 }
 
+/* Math.random's generator: java.util.Random's 48-bit one, one for the process, each draw's
+   two steps taken by one compare-and-swap, so that threads drawing at once each get draws of
+   their own (a Random in a static field handed the same ones to several: interpreted
+   synchronized excludes nobody). Seeded as new Random() is, by the first registration, with
+   a mark above the seed that it was. */
+const uint64_t kRandomMask = (1ull << 48) - 1, kRandomSeeded = 1ull << 63;
+std::atomic<uint64_t> gRandom{0};
+
+inline uint64_t RandomStep(uint64_t seed) { return (seed * 0x5DEECE66Dull + 0xB) & kRandomMask; }
+
+void SeedRandom() {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  uint64_t unseeded = 0;
+  const uint64_t seed = (((uint64_t)(host != NULL ? host->CurrentTimeMillis() : 0)) ^ 0x5DEECE66Dull) & kRandomMask;
+  gRandom.compare_exchange_strong(unseeded, seed | kRandomSeeded);
+}
+
+/* Random.nextDouble's formula: 26 bits of the first step over 27 of the second. */
+jdouble JNICALL NextRandom(JNIEnv*, jclass) {
+  uint64_t word = gRandom.load(std::memory_order_relaxed), first, second;
+  do {
+    first = RandomStep(word & kRandomMask);
+    second = RandomStep(first);
+  } while (!gRandom.compare_exchange_weak(word, second | kRandomSeeded, std::memory_order_relaxed));
+  return (jdouble)(int64_t)(((first >> 22) << 27) + (second >> 21)) * 0x1p-53;
+}
+
+const JNINativeMethod kMathRandom[] = {
+    PUX_NATIVE("next", "()D", NextRandom),
+};
+
 const JNINativeMethod kMath[] = {
     PUX_NATIVE("sin", "(D)D", (Unary<sin>)),
     PUX_NATIVE("cos", "(D)D", (Unary<cos>)),
@@ -258,6 +292,8 @@ bool upcall::MathLeafCall(void* address, const uint32_t* args, uint32_t* result)
   } else if (address == (void*)Atan2) {
     memcpy(&y, args + 2, sizeof y);
     r = Atan2(NULL, NULL, x, y);
+  } else if (address == (void*)NextRandom) {
+    r = NextRandom(NULL, NULL);
   } else {
     return false;
   }
@@ -265,7 +301,12 @@ bool upcall::MathLeafCall(void* address, const uint32_t* args, uint32_t* result)
   return true;
 }
 
-void Register_java_lang_Math(void) { JNI_RegisterNative("java/lang/Math", kMath, PUX_ROWS(kMath)); }
+/* Math.random's generator has a class of its own, so that Math's table stays the one it is. */
+void Register_java_lang_Math(void) {
+  JNI_RegisterNative("java/lang/Math", kMath, PUX_ROWS(kMath));
+  SeedRandom();
+  JNI_RegisterNative("java/lang/MathRandom", kMathRandom, PUX_ROWS(kMathRandom));
+}
 
 void Register_java_lang_Double(void) { JNI_RegisterNative("java/lang/Double", kDouble, PUX_ROWS(kDouble)); }
 

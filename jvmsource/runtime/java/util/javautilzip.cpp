@@ -33,6 +33,7 @@
 #include "vmjni.h"
 #include "vmliteral.h"
 #include "vm.h"
+#include "vmthread.h"
 #include "vmutils.h"
 #include "zchecksum.h"
 #include "zippool.h"
@@ -149,7 +150,8 @@ struct ZipStreamRecord {
   puxz::z_stream* stream;
   uint8_t* in;
   uint8_t* out;
-  VM* vm;                    /* the machine whose pool holds the blocks */
+  JavaVM* machine;           /* whose pool holds the blocks: its record, which a move leaves in place */
+  void* maker;               /* the identity of the thread that made it */
   uint32_t name;             /* the word Java holds for it: never 0, not given again for 2^32 streams */
   ZipStreamRecord* next;     /* the process's live records, under gLiveLock */
   uint32_t users;            /* calls holding the record, under gLiveLock */
@@ -280,7 +282,7 @@ void LockLive() {
 }
 void UnlockLive() { gLiveLock.clear(std::memory_order_release); }
 
-VM* MachineOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL ? env->javaVM->vm : NULL; }
+JavaVM* MachineOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL && env->javaVM->vm != NULL ? env->javaVM : NULL; }
 
 /* The names count through every 32-bit value before one comes again (an odd multiplier
    is a one-to-one map), spread so that a name's neighbours name no stream made near it. */
@@ -312,12 +314,12 @@ VMword WordOf(const ZipStreamRecord* r) { return r != NULL ? (VMword)r->name : 0
 /* The live record of the calling machine that the word names, with one more user; null
    for any other word. The word is only compared with the names of live records, so a
    forged or stale word is never followed. */
-ZipStreamRecord* Acquire(VMword word, VM* vm) {
-  if (word == 0 || vm == NULL) return NULL;
+ZipStreamRecord* Acquire(VMword word, JavaVM* machine) {
+  if (word == 0 || machine == NULL) return NULL;
   LockLive();
   ZipStreamRecord* r = gLive;
   while (r != NULL && r->name != (uint32_t)word) r = r->next;
-  if (r != NULL && r->vm == vm) {
+  if (r != NULL && r->machine == machine) {
     r->users++;
   } else {
     r = NULL;
@@ -439,30 +441,83 @@ void ReleaseHandle(ZipStreamRecord* r) {
   Release(r);
 }
 
+/* The machine's monitor, under which its pool and budget change; taken and left through
+   the JavaVM record, which names the machine where it is now. */
+bool EnterMachine(JavaVM* machine) { return machine->vm->MonitorEnter(machine->nameSpace) == VMStatus_OK; }
+void LeaveMachine(JavaVM* machine) { machine->vm->MonitorExit(machine->nameSpace); }
+
+/* Whether a live stream of the machine was made by another thread than me: only the end of
+   such a stream can make room while I wait (a thread waiting for its own would only wait). */
+bool OthersHoldStreams(JavaVM* machine, void* me) {
+  LockLive();
+  bool found = false;
+  for (ZipStreamRecord* r = gLive; r != NULL && !found; r = r->next) found = r->machine == machine && r->maker != me;
+  UnlockLive();
+  return found;
+}
+
+enum Budget { Room, Refused, Stopped };
+
+/* Room in the budget for one more stream. While live streams of other threads hold it, a
+   caller that may wait waits for them, up to ZipBudgetWaitMillis, in short sleeps between
+   which it looks again: it leaves the machine's monitor (a stream's end takes it to free
+   its blocks) and sleeps declared, so collections go on and the host may move the machine
+   meanwhile. An
+   interrupt ends the wait in a refusal and stays set for the caller's code; a stop ends it
+   with the stop's exception pending, or *raise set to ThreadDeath. Called holding the
+   monitor; returns holding it, unless *held says it could not be taken again. */
+Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VMStatus* raise) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  const jlong start = host->CurrentTimeMillis();
+  jlong step = 1;
+  for (;;) {
+    if (ZipPoolBytesInUse(cookie) <= ZipStreamBudget) return Room;
+    if (!wait || env->thread->GetInterrupted() || !OthersHoldStreams(env->javaVM, env->thread->GetId())) return Refused;
+    const jlong waited = host->CurrentTimeMillis() - start;
+    if (waited < 0 || waited >= ZipBudgetWaitMillis) return Refused;
+    LeaveMachine(env->javaVM);
+    VM::EnterSafeRegion(env->thread);
+    host->Sleep(step);
+    VM::LeaveSafeRegion(env->thread);
+    step = step < 4 ? step * 2 : 4;
+    // The poll serves what other threads asked of this one (a stop's exception comes
+    // here), before the monitor is taken again; the record is read through the env after it.
+    const int stopped = env->thread->Yield();
+    if (stopped != 0 || env->thread->GetException() != NULL) {
+      if (env->thread->GetException() == NULL) *raise = VMStatus_ThreadDeath;
+      *held = EnterMachine(env->javaVM);
+      return Stopped;
+    }
+    if (!(*held = EnterMachine(env->javaVM))) return Refused;
+  }
+}
+
 /* Creation of a stream: under the machine's monitor, the layout, a pool reference, the
-   budget, the four blocks and the engine. An exception is raised only after the
-   monitor is left: making the throwable may collect, and other threads wait on that
-   monitor for every pool request. */
-ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool nowrap, bool* layoutOk) {
+   budget (waited for, when wait says so, while other threads' streams hold it), the four
+   blocks and the engine. An exception is raised only after the monitor is left: making the throwable
+   may collect, and other threads wait on that monitor for every pool request. */
+ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool nowrap, bool wait, bool* layoutOk) {
   *layoutOk = false;
-  if (env == NULL || env->javaVM == NULL || env->javaVM->vm == NULL) return NULL;
-  VM* vm = env->javaVM->vm;
-  VMNameSpace* ns = env->javaVM->nameSpace;
-  if (vm->MonitorEnter(ns) != VMStatus_OK) return NULL;
+  JavaVM* machine = MachineOf(env);
+  if (machine == NULL || !EnterMachine(machine)) return NULL;
+  bool held = true;
   VMStatus raise = 0;
   const char* message = NULL;
   ZipStreamRecord* record = NULL;
   ZipPoolCookie* cookie = NULL;
+  Budget budget = Room;
   if (!LookupFields(cls, f)) {
     raise = VMStatus_InternalError;
     message = f.initError;
   } else if ((*layoutOk = true, cookie = ZipPoolGetCookie()) == NULL) {
     raise = VMStatus_InternalError;
     message = f.initError;
-  } else if (ZipPoolBytesInUse(cookie) > ZipStreamBudget) {
+  } else if ((budget = WaitForRoom(env, cookie, wait, &held, &raise)) != Room) {
     ZipPoolReleaseCookie(cookie);
-    raise = VMStatus_OutOfMemoryError;
-    message = f.budgetError;
+    if (budget == Refused) {
+      raise = VMStatus_OutOfMemoryError;
+      message = f.budgetError;
+    }
   } else {
     record = static_cast<ZipStreamRecord*>(ZipPoolAlloc(cookie, 1, sizeof(ZipStreamRecord)));
     puxz::z_stream* stream = static_cast<puxz::z_stream*>(ZipPoolAlloc(cookie, 1, sizeof(puxz::z_stream)));
@@ -500,14 +555,15 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       record->stream = stream;
       record->in = in;
       record->out = out;
-      record->vm = vm;
+      record->machine = machine;
+      record->maker = env->thread->GetId();
       record->deflater = &f == &gDeflater;
       record->starved = false;
       ZipPoolForgetHook = ForgetPool;
       Publish(record);
     }
   }
-  vm->MonitorExit(ns);
+  if (held) LeaveMachine(machine);
   if (raise != 0) VMJniThrowInternal(env, raise, message);
   return record;
 }
@@ -744,12 +800,14 @@ void JNICALL EndJ(JNIEnv* env, jobject, jlong handle) {
   ReleaseHandle(r);
 }
 
-template <Family& f>
+/* The object's first try does not wait: the constructor collects (streams nobody closed
+   end then) before a second try, which waits for other threads' streams. */
+template <Family& f, bool wait>
 void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
   if (VMJniHandle::UnHandle(env, self) == NULL) return;
   bool layoutOk;
   VMLoadableClass* cls = VMJniHandle::UnHandle(env, self)->GetLoadableClass();
-  ZipStreamRecord* r = CreateStream(env, cls, f, nowrap != 0, &layoutOk);
+  ZipStreamRecord* r = CreateStream(env, cls, f, nowrap != 0, wait, &layoutOk);
   if (!layoutOk || r == NULL) return;
   // strm is written only in a layout checked against this object's class, and only over
   // no live stream: a second init keeps the first.
@@ -771,7 +829,7 @@ void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
 jlong JNICALL DeflaterInitJ(JNIEnv* env, jclass cls, jint, jint, jboolean nowrap) {
   VMClass* c = VMJniUnHandleClass(env, cls);
   bool layoutOk;
-  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gDeflater, nowrap != 0, &layoutOk);
+  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gDeflater, nowrap != 0, true, &layoutOk);
   return (jlong)(int32_t)WordOf(r);
 }
 
@@ -885,7 +943,7 @@ void JNICALL InflaterSetDictionaryJ(JNIEnv* env, jobject, jlong, jbyteArray, jin
 jlong JNICALL InflaterInitJ(JNIEnv* env, jclass cls, jboolean nowrap) {
   VMClass* c = VMJniUnHandleClass(env, cls);
   bool layoutOk;
-  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gInflater, nowrap != 0, &layoutOk);
+  ZipStreamRecord* r = CreateStream(env, reinterpret_cast<VMLoadableClass*>(c), gInflater, nowrap != 0, true, &layoutOk);
   return (jlong)(int32_t)WordOf(r);
 }
 
@@ -900,7 +958,8 @@ const JNINativeMethod kDeflater[] = {
     ROW("getTotalOut", "()I", (GetCounter<gDeflater, TotalOut>)),
     ROW("reset", "()V", Reset<gDeflater>),
     ROW("end", "()V", End<gDeflater>),
-    ROW("init", "(Z)V", Init<gDeflater>),
+    ROW("init", "(Z)V", (Init<gDeflater, false>)),
+    ROW("initWaiting", "(Z)V", (Init<gDeflater, true>)),
     ROW("deflateBytes", "([BII)I", DeflaterDeflate),
     ROW("end", "(J)V", EndJ<gDeflater>),
     ROW("getAdler", "(J)I", DeflaterGetAdlerJ),
@@ -920,7 +979,8 @@ const JNINativeMethod kInflater[] = {
     ROW("getTotalOut", "()I", (GetCounter<gInflater, TotalOut>)),
     ROW("reset", "()V", Reset<gInflater>),
     ROW("end", "()V", End<gInflater>),
-    ROW("init", "(Z)V", Init<gInflater>),
+    ROW("init", "(Z)V", (Init<gInflater, false>)),
+    ROW("initWaiting", "(Z)V", (Init<gInflater, true>)),
     ROW("end", "(J)V", EndJ<gInflater>),
     ROW("getAdler", "(J)I", GetCounterJ<Adler>),
     ROW("getTotalIn", "(J)I", GetCounterJ<TotalIn>),

@@ -8,7 +8,8 @@
 
 #include "registration.h"
 
-/* The pool bytes a machine's live streams may hold when a new one is asked for. */
-enum : uint32_t { ZipStreamBudget = 280000 };
+/* The pool bytes a machine's live streams may hold when a new one is asked for, and how
+   long a new one waits for other threads' streams to end while they hold more. */
+enum : uint32_t { ZipStreamBudget = 280000, ZipBudgetWaitMillis = 2000 };
 
 #endif

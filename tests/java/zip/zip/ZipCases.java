@@ -831,6 +831,68 @@ public class ZipCases {
         return 0;
     }
 
+    static volatile String asked;
+
+    /** Compresses 4000 bytes with d and ends it: "made" when bytes came out. */
+    public static String use(Deflater d) {
+        d.setInput(data(4000, 1));
+        d.finish();
+        int n = d.deflate(new byte[4000]);
+        d.end();
+        return n > 0 ? "made" : "nothing";
+    }
+
+    /**
+     * This thread holds the compression budget (two Deflaters) while another asks for a third
+     * and waits; the wait then ends in one of three ways: 1, the asker is interrupted; 2, it is
+     * stopped; 3, nothing ends before it gives up. In the first two a stream is ended half a
+     * second later, which a wait that went on would take for room. What the asker got: "made",
+     * or the class of what it met, with " interrupted" while its interrupt is still set.
+     */
+    public static String budgetWait(int how) throws InterruptedException {
+        Deflater first = new Deflater();
+        Deflater second = new Deflater();
+        Thread asker = new Thread() {
+            public void run() {
+                try {
+                    asked = use(new Deflater());
+                } catch (Throwable e) {
+                    asked = e.getClass().getName() + (isInterrupted() ? " interrupted" : "");
+                }
+            }
+        };
+        asker.start();
+        Thread.sleep(200);
+        if (how == 1) {
+            asker.interrupt();
+        } else if (how == 2) {
+            asker.stop();
+        }
+        if (how != 3) {
+            Thread.sleep(500);
+            first.end();
+        }
+        asker.join();
+        first.end();
+        second.end();
+        return asked;
+    }
+
+    /**
+     * A thread makes two Deflaters, drops them without ending them, and ends: the budget is
+     * held by streams only a collection can end.
+     */
+    public static void leaveTwo() throws InterruptedException {
+        Thread leaver = new Thread() {
+            public void run() {
+                new Deflater();
+                new Deflater();
+            }
+        };
+        leaver.start();
+        leaver.join();
+    }
+
     static byte[] cut(byte[] b, int n) {
         byte[] r = new byte[n];
         System.arraycopy(b, 0, r, 0, n);

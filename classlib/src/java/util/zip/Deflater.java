@@ -42,11 +42,12 @@ public class Deflater {
         try {
             init(nowrap);
         } catch (OutOfMemoryError e) {
-            // The compression budget may be held by streams nobody closed: collect them
-            // (their finalizers end them) and try once more.
+            // The compression budget is held: perhaps by streams nobody closed, which a
+            // collection ends (their finalizers), so it comes first; the second try waits a
+            // while for other threads' streams to end.
             System.gc();
             System.runFinalization();
-            init(nowrap);
+            initWaiting(nowrap);
         }
     }
 
@@ -150,4 +151,6 @@ public class Deflater {
     }
 
     private native void init(boolean nowrap);
+
+    private native void initWaiting(boolean nowrap);
 }

@@ -1,0 +1,61 @@
+package objstream.own;
+
+import java.io.ByteArrayInputStream;
+import java.io.ByteArrayOutputStream;
+import java.io.ObjectInputStream;
+import java.io.ObjectOutputStream;
+import java.io.ObjectStreamClass;
+import java.io.Serializable;
+
+/* A session's classes, loaded only by a host loader of their own: the tests drop that
+   loader after its classes went through the object streams. Base declares no serial
+   version (its default is worked out). */
+public class Session {
+    static class Base implements Serializable {
+        int a;
+
+        Base(int a) {
+            this.a = a;
+        }
+    }
+
+    static class Leaf extends Base {
+        static final long serialVersionUID = 7L;
+        String s;
+
+        Leaf(int a, String s) {
+            super(a);
+            this.s = s;
+        }
+    }
+
+    /* One stream of Base's description, a Base, a Leaf and a Base: how often each class's
+       name is written in it, then what is read back. */
+    public static String trip() throws Exception {
+        ObjectStreamClass described = ObjectStreamClass.lookup(Base.class);
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+        ObjectOutputStream out = new ObjectOutputStream(bytes);
+        out.writeObject(described);
+        out.writeObject(new Base(1));
+        out.writeObject(new Leaf(2, "x"));
+        out.writeObject(new Base(3));
+        out.close();
+        String text = new String(bytes.toByteArray(), "ISO-8859-1");
+        ObjectInputStream in = new ObjectInputStream(new ByteArrayInputStream(bytes.toByteArray()));
+        ObjectStreamClass back = (ObjectStreamClass) in.readObject();
+        Base first = (Base) in.readObject();
+        Leaf leaf = (Leaf) in.readObject();
+        Base last = (Base) in.readObject();
+        return "Base " + count(text, Base.class.getName()) + ", Leaf " + count(text, Leaf.class.getName()) + "; "
+                + (back.getSerialVersionUID() == described.getSerialVersionUID()) + " " + first.a + " " + leaf.a
+                + leaf.s + " " + last.a;
+    }
+
+    private static int count(String text, String name) {
+        int n = 0;
+        for (int at = text.indexOf(name); at >= 0; at = text.indexOf(name, at + 1)) {
+            n++;
+        }
+        return n;
+    }
+}
