@@ -245,6 +245,9 @@ TEST_F(CacheTest, AShortageIsNotRememberedAsAMissingClass) {
    and the others' are given back. */
 TEST_F(CacheTest, ConcurrentFirstLookUpsPublishOneRecord) {
   ASSERT_NE(nullptr, Cls("java/lang/Thread"));  // initialised here, outside the race
+  // The machine's monitor, made on the name space's heap the first time the other threads
+  // are stopped (a collection, or a drop of the records of the threads that ended here).
+  world.jvm->vm->GarbageCollect(false);
   HHeap* heap = world.ns->GetHeap();
   for (int round = 0; round < 40; round++) {
     uint32_t blocks = refhost::BlocksInUse(heap);
