@@ -34,14 +34,14 @@ class ThreadTest : public ::testing::Test {
   std::string Text(const char* name, const char* sig, std::initializer_list<VMword> args = {}) {
     return m.CallText(kThreads, name, sig, args);
   }
-  /* The length of a ThreadGroup's array of threads as the object holds it (0 for none). */
-  jint ThreadsHeld(VMObject* group) {
+  /* The length of a ThreadGroup's array of threads (or of groups) as the object holds it. */
+  jint Held(VMObject* group, const char* name = "threads", const char* signature = "[Ljava/lang/Thread;") {
     const JNINativeInterface_* f = m.env->functions;
     jclass cls = f->FindClass(m.env, "java/lang/ThreadGroup");
-    jfieldID id = cls != nullptr ? f->GetFieldID(m.env, cls, "threads", "[Ljava/lang/Thread;") : nullptr;
-    EXPECT_NE(nullptr, id);
-    jobject threads = id != nullptr ? f->GetObjectField(m.env, m.Local(group), id) : nullptr;
-    return threads != nullptr ? f->GetArrayLength(m.env, (jarray)threads) : 0;
+    jfieldID id = cls != nullptr ? f->GetFieldID(m.env, cls, name, signature) : nullptr;
+    EXPECT_NE(nullptr, id) << name;
+    jobject members = id != nullptr ? f->GetObjectField(m.env, m.Local(group), id) : nullptr;
+    return members != nullptr ? f->GetArrayLength(m.env, (jarray)members) : 0;
   }
   /* A word of a Thread object's field. */
   VMword FieldWord(VMObject* thread, jfieldID id, uint32_t offset = 0) {
@@ -161,14 +161,23 @@ TEST_F(ThreadTest, ANewThreadThatCannotAttachFailsItsStartAndNeverHangs) {
 }
 
 /* Interpreted synchronized excludes nobody: a group's members are changed under the
-   machine's lock, or a start or an end racing another is lost and the ended Thread stays
-   in the array for good. */
-TEST_F(ThreadTest, ThreadsStartingAndEndingAtOnceLeaveNoMemberInTheirGroup) {
+   machine's lock, or a change racing another is lost and an ended Thread, or a destroyed
+   group, stays in the array for good. */
+TEST_F(ThreadTest, ThreadsAndGroupsComingAndGoingAtOnceLeaveNoMemberBehind) {
   for (int round = 0; round < 4; round++) {
     VMObject* group = m.Call(kThreads, "churn", "(II)Ljava/lang/ThreadGroup;", {8, 150}).Object();
     ASSERT_NE(nullptr, group);
-    EXPECT_EQ(0, ThreadsHeld(group)) << "round " << round;
+    EXPECT_EQ(0, Held(group)) << "round " << round;
+    EXPECT_EQ(0, Held(group, "groups", "[Ljava/lang/ThreadGroup;")) << "round " << round;
   }
+}
+
+/* The machine takes a thread whose run() threw out of its group, whatever the group's
+   uncaughtException does. */
+TEST_F(ThreadTest, AThreadWhoseRunThrewLeavesAGroupThatHandlesItWithoutSuper) {
+  VMObject* group = m.Call(kThreads, "throwersIn", "(I)Ljava/lang/ThreadGroup;", {20}).Object();
+  ASSERT_NE(nullptr, group);
+  EXPECT_EQ(0, Held(group));
 }
 
 /* A Thread joins its group when it starts: one made and never started is no member. A
@@ -177,9 +186,9 @@ TEST_F(ThreadTest, AThreadNeverStartedIsNoMemberOfItsGroup) {
   for (jboolean daemon : {0, 1}) {
     VMObject* group = m.Call(kThreads, "unstartedIn", "(IZ)Ljava/lang/ThreadGroup;", {1000, daemon}).Object();
     ASSERT_NE(nullptr, group);
-    EXPECT_EQ(0, ThreadsHeld(group));
+    EXPECT_EQ(0, Held(group));
     EXPECT_EQ("0 0 false false", Text("unstartedSeen", "(Ljava/lang/ThreadGroup;)Ljava/lang/String;", {(VMword)group}));
-    EXPECT_EQ(0, ThreadsHeld(group));
+    EXPECT_EQ(0, Held(group));
   }
 }
 

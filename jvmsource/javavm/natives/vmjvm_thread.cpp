@@ -28,13 +28,15 @@ namespace {
 
 const VMword kStarting = 1;
 
-/* The states of a start's handshake: kRefused when the Thread's group is destroyed. */
-enum : int32_t { kWaiting = 0, kAttached = 1, kFailed = 2, kRefused = 3 };
+/* The states of a start's handshake: kJoining once the new thread has attached and joins
+   its group, kRefused when the group is destroyed. */
+enum : int32_t { kWaiting = 0, kAttached = 1, kFailed = 2, kRefused = 3, kJoining = 4 };
 
-/* Lives on the starter's stack until the new thread sets started; the new thread reads
-   nothing from it after that. The Thread is named by the starter's reference to it: the
-   host may move the machine while the starter waits declared, up to the moment the new
-   thread has joined it, and only then does the new thread read the object. */
+/* Lives on the starter's stack until the new thread sets started to an end state; the
+   new thread reads nothing from it after that. The Thread is named by the starter's
+   reference to it: the host may move the machine while the starter waits declared, up to
+   the moment the new thread has joined it, and only then does the new thread read the
+   object. */
 struct JVMThreadStartContext {
   VMMethod* run;
   JNIEnv* starter;
@@ -137,6 +139,8 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   VMObject* object = VMJniHandle::UnHandle(context->starter, context->thread);
   env->thread->SetJavaLangThreadAndName((VMJavaLangThread*)object);
   jobject local = VMJniHandle::NewLocal(env, object);
+  // The starter's wait grows its steps while the attach takes long; the join is short.
+  __atomic_store_n(&context->started, kJoining, __ATOMIC_RELEASE);
   // The env goes into the Thread before the starter returns, so that isAlive() and
   // join() right after start() see a live thread.
   int32_t state = local != NULL && JVMSetThreadEnvField(env, local, (VMword)env) ? kAttached : kFailed;
@@ -321,9 +325,9 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
     // record is read through the env on each side, the Thread through its reference.
     VM::EnterSafeRegion(env->thread);
     jlong step = 1;
-    while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting) {
+    while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting || state == kJoining) {
       host->Sleep(step);
-      step = NextStep(step);
+      step = state == kJoining ? 1 : NextStep(step);
     }
     VM::LeaveSafeRegion(env->thread);
   }
