@@ -366,7 +366,8 @@ void WakeWaiters(VMNameSpace* ns) {
    before it takes the monitor to wake the waiters, so no wake-up is lost in between.
    The caller stands declared, so the host may move the machine while this blocks on the
    monitor and while it waits: the static data and the thread's record are read through
-   env after each (the name space's monitor never moves). */
+   env after each (the name space's monitor never moves). No interrupt ends the wait: it
+   stays set for the thread's next wait that may be interrupted. */
 VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls) {
   VMObject* object = (VMObject*)ns;
   VMMonitor* monitor = VMMonitor::GetMonitorFor(ns, object);
@@ -375,7 +376,7 @@ VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls) 
   if (status != 0) return status;
   VMObject* data = ReadSlot(MachineOf(env), cls->GetIndex());
   VMword state = data != NULL ? LoadState(cls, data) : 0;
-  if (state != 0 && state != InitFailed) status = monitor->DoWait(env, NULL, 100);
+  if (state != 0 && state != InitFailed) status = monitor->DoUninterruptibleWait(100, env->thread);
   (void)monitor->DoMonitorExit();
   return status;
 }
