@@ -13,6 +13,8 @@
 
 #include <setjmp.h>
 
+#include <atomic>
+
 #include "jnitypes.h"
 #include "vmarray.h"
 #include "vmerrorcatcher.h"
@@ -141,8 +143,9 @@ class VMFrame {
   VMStatus WalkReferences(bool (*callback)(VMword* slot, void* context), void* context);
   void Relocate(VMRelocateInfo* info);
   /* Relocations finished in the process so far: a handler that polled reads it before
-     and after, and when it changed its registers name the old copies of moved blocks. */
-  static uint32_t GetRelocations();
+     and after, and when it changed its registers name the old copies of moved blocks.
+     Inline: a host's call into Java reads it up to four times. */
+  static uint32_t GetRelocations() { return relocations.load(std::memory_order_seq_cst); }
   static void CountRelocation();
   VMClassArray* GetClassContext();
 
@@ -165,6 +168,8 @@ class VMFrame {
 
  private:
   static void ExecuteHelper(JNIEnv* env, VMMethod* method, VMword* args);
+  /* Hidden: the library reads it at a fixed offset, not through its offset table. */
+  static std::atomic<uint32_t> relocations __attribute__((visibility("hidden")));
 };
 
 /* ------------------------------------------------------------------------------------ */

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "vmjni_entries.h"
+#include "vmmonitor.h"
 
 namespace {
 
@@ -355,6 +356,57 @@ TEST_F(MovesTest, ANativeCallWhoseClassInitialiserSleptGoesOnAfterAMove) {
   moved += MovedDuring(env, vm, [&] { sum = f->CallStaticIntMethod(env, call, plus, 3, 4); });
   EXPECT_EQ(20, sum) << PendingText(env);
   EXPECT_GT(moved, 0);
+  Destroy(vm);
+}
+
+/* A thread that meets SlowInit while another runs its initialiser (a long sleep) blocks
+   on the name space's monitor, which this thread holds, and the host moves the machine
+   while both stand declared; let go, the waiter reads the class's state in the moved
+   static data, and both threads see the initialised class. (It read the state through
+   the pointer taken before the move: the freed old copy.) */
+TEST_F(MovesTest, AWaiterForAnInitialiserBlockedOnTheMonitorReadsTheMovedStaticData) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  jclass c = env->functions->FindClass(env, "SlowInitUser");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  env->functions->SetStaticIntField(env, c, env->functions->GetStaticFieldID(env, c, "pause", "I"), 1000);
+  std::atomic<JNIEnv*> calling[2] = {{nullptr}, {nullptr}};
+  std::atomic<jint> made[2] = {{-1}, {-1}};
+  auto make = [&](int i) {
+    JNIEnv* own = nullptr;
+    if (VMJniInvoke::AttachCurrentThread(vm, &own, nullptr) != 0) return;
+    const JNINativeInterface_* f = own->functions;
+    jclass user = f->FindClass(own, "SlowInitUser");
+    jmethodID m = user != nullptr ? f->GetStaticMethodID(own, user, "make", "()I") : nullptr;
+    calling[i] = own;
+    if (m != nullptr) made[i] = f->CallStaticIntMethod(own, user, m);
+    f->ExceptionClear(own);
+    VMJniInvoke::DetachCurrentThread(vm);
+  };
+  auto sleeping = [&] {
+    JNIEnv* e = calling[0].load();
+    return e != nullptr && e->thread->GetBlockedOn() != nullptr && e->thread->GetInSafeRegion();
+  };
+  VMMonitor* monitor = VMMonitor::GetMonitorFor(vm->nameSpace, (VMObject*)vm->nameSpace);
+  ASSERT_NE(nullptr, monitor);
+  uint32_t moved = 0;
+  std::thread initialiser(make, 0);
+  // Declared throughout: the threads' allocations collect, which waits for this one.
+  OutsideAs(env, [&] {
+    WaitFor(sleeping);
+    EXPECT_EQ(0, monitor->DoMonitorEnter());
+    std::thread waiter(make, 1);
+    WaitFor([&] { return calling[1].load() != nullptr && calling[1].load()->thread->GetInSafeRegion(); });
+    std::this_thread::sleep_for(Ms(100));
+    if (sleeping()) moved = MoveMachine(vm);
+    EXPECT_EQ(0, monitor->DoMonitorExit());
+    initialiser.join();
+    waiter.join();
+  });
+  EXPECT_NE(0u, moved);
+  EXPECT_EQ(7, made[0].load());
+  EXPECT_EQ(7, made[1].load());
   Destroy(vm);
 }
 

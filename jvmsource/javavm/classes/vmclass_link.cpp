@@ -364,16 +364,19 @@ void WakeWaiters(VMNameSpace* ns) {
 /* One 100 ms slice of waiting while another thread of the machine runs an initialiser.
    The state is read again under the monitor: the initialising thread stores its answer
    before it takes the monitor to wake the waiters, so no wake-up is lost in between.
-   The name space's monitor never moves; the waiter's record is read through env after
-   the wait, which lets the host move the machine. */
-VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls, VMObject* data) {
+   The caller stands declared, so the host may move the machine while this blocks on the
+   monitor and while it waits: the static data and the thread's record are read through
+   env after each (the name space's monitor never moves). No interrupt ends the wait: it
+   stays set for the thread's next wait that may be interrupted. */
+VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls) {
   VMObject* object = (VMObject*)ns;
   VMMonitor* monitor = VMMonitor::GetMonitorFor(ns, object);
   if (monitor == NULL) return VMStatus_OutOfMemoryError;
   VMStatus status = monitor->DoMonitorEnter();
   if (status != 0) return status;
-  VMword state = LoadState(cls, data);
-  if (state != 0 && state != InitFailed) status = monitor->DoWait(env, NULL, 100);
+  VMObject* data = ReadSlot(MachineOf(env), cls->GetIndex());
+  VMword state = data != NULL ? LoadState(cls, data) : 0;
+  if (state != 0 && state != InitFailed) status = monitor->DoUninterruptibleWait(100, env->thread);
   (void)monitor->DoMonitorExit();
   return status;
 }
@@ -457,7 +460,7 @@ VMStatus VMLoadableClass::Initialize(JNIEnv* env) {
     // The initialising thread may collect meanwhile: this one waits as stopped (the
     // static data it holds is the machine's, reachable from the machine object).
     VM::EnterSafeRegion(thread);
-    status = WaitForInitializer(ns, env, this, data);
+    status = WaitForInitializer(ns, env, this);
     VM::LeaveSafeRegion(env->thread);
     thread = env->thread;
     vm = thread->GetVM();

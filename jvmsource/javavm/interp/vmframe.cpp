@@ -125,11 +125,7 @@ bool RelocateSlot(VMword* slot, void* context) {
 
 }  // namespace
 
-namespace {
-std::atomic<uint32_t> relocations(0);
-}  // namespace
-
-uint32_t VMFrame::GetRelocations() { return relocations.load(std::memory_order_seq_cst); }
+std::atomic<uint32_t> VMFrame::relocations(0);
 
 void VMFrame::CountRelocation() { relocations.fetch_add(1, std::memory_order_seq_cst); }
 

@@ -398,6 +398,14 @@ __attribute__((noinline, cold)) void FollowMovedRecord(JNIEnv* env) {
   JNIEnv* current = env->javaVM->vm->AttachedEnvOfCurrentThread();
   if (current != NULL && current != env) env->thread = current->thread;
 }
+
+/* The same when a move was made since moves was read; moves then counts it. */
+inline void FollowIfMoved(JNIEnv* env, volatile uint32_t& moves) {
+  if (__builtin_expect(VMFrame::GetRelocations() != moves, 0)) {
+    moves = VMFrame::GetRelocations();
+    FollowMovedRecord(env);
+  }
+}
 }  // namespace
 
 void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
@@ -416,20 +424,19 @@ void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
     moves = GetRelocations();
     FollowMovedRecord(env);
   }
-  if ((env->debug & 0xFF) != 0 && ExecuteDebug(env, &inner)) return;
+  if ((env->debug & 0xFF) != 0) {
+    if (ExecuteDebug(env, &inner)) return;
+    // The debugging loop handed the frames over, perhaps after moves.
+    FollowIfMoved(env, moves);
+  }
   // From here on a plain loop runs this Execute's frames (the debugging loop marks the
   // owner while it runs them).
   env->thread->GetFrame()->GetOwner()->flags &= ~(VMword)DebugLoopFlag;
   if (setjmp(inner) != 0) {
     // A throw, a frame switch or a call path resumes here with its frame current.
+    FollowIfMoved(env, moves);
   }
   for (;;) {
-    // Back from a loop, a throw or a call: a move since is seen here (the fast loop
-    // leaves on one), the loops' own calls and returns never come by.
-    if (GetRelocations() != moves) {
-      moves = GetRelocations();
-      FollowMovedRecord(env);
-    }
     VMFrame* f = env->thread->GetFrame();
     if (!(f->flags & ExecutableByteCodeFlag)) return;
     VMByteCodeFrame* b = (VMByteCodeFrame*)f;
@@ -441,6 +448,9 @@ void VMByteCodeFrame::Execute(VMByteCodeFrame* frame) {
       Loop<false, true>(b->stack, b->codePointer, b->locals, b);
     else
       Loop<false, false>(b->stack, b->codePointer, b->locals, b);
+    // Back from a loop: a move since is seen here (the fast loop leaves on one), the
+    // loops' own calls and returns never come by.
+    FollowIfMoved(env, moves);
   }
 }
 

@@ -129,16 +129,16 @@ inline VMObject* StaticDataFor(VMByteCodeFrame*& frame, uint8_t*& pc, VMLoadable
 VMLoadableOrArrayClass* ResolveClass(VMByteCodeFrame* frame, uint32_t index, bool initialize, VMStatus* status) {
   VMConstantPool* pool = frame->method->GetConstantPool();
   *status = 0;
-  if (pool == NULL || index == 0 || index >= pool->GetCount() ||
-      (pool->GetConstType(index) != VMConstantPool::TYPE_Class &&
-       pool->GetConstType(index) != VMConstantPool::TYPE_Class_Resolved)) {
+  // The entry's type is read once: each read finds the type array's element again.
+  const int16_t type = pool != NULL && index != 0 && index < pool->GetCount() ? pool->GetConstType(index) : 0;
+  if (type != VMConstantPool::TYPE_Class && type != VMConstantPool::TYPE_Class_Resolved) {
     *status = VMStatus_VerifyError;
     return NULL;
   }
   // Only an entry's first resolution initialises its class (new's): the initialiser may
   // let the host move the machine, and a class initialised then is taken up again from the
   // moved frame (a failure is raised there by ResolveClassToCreate).
-  const bool initializing = initialize && pool->GetConstType(index) == VMConstantPool::TYPE_Class;
+  const bool initializing = initialize && type == VMConstantPool::TYPE_Class;
   const uint32_t moves = initializing ? VMFrame::GetRelocations() : 0;
   VMLoadableClass* cls = pool->GetConstClass(index, status, initialize);
   if (initializing && cls != NULL && VMFrame::GetRelocations() != moves) ResumeAfterRelocation();
