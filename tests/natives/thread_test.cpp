@@ -203,6 +203,25 @@ TEST_F(ThreadTest, EndedThreadsLeaveFewRecordsWithoutACollection) {
   EXPECT_GT(150u, records);
 }
 
+/* The drop of ended records stops the other threads, and an attached host thread busy in
+   host code parks nowhere: the attaches that drop must not wait for it. */
+TEST_F(ThreadTest, EndedThreadsAreDroppedWithoutWaitingForAnAttachedThreadBusyInTheHost) {
+  std::atomic<bool> done{false};
+  bool waitedOut = false;
+  std::thread busy([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done.load() && !(waitedOut = std::chrono::steady_clock::now() > deadline))
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+  });
+  for (int round = 0; round < 3; round++) EXPECT_EQ(0, Run("startJoin", "(I)I", {200}));
+  done = true;
+  JoinOutside(busy);
+  EXPECT_FALSE(waitedOut) << "the starts waited for the busy thread to leave";
+}
+
 TEST_F(ThreadTest, TheThreadObjectOfAnAttachedThreadAndItsDetach) {
   VMObject* main = (VMObject*)m.env->thread->GetJavaLangThread();
   ASSERT_NE(nullptr, main);

@@ -315,6 +315,7 @@ void VM::UnlockThreads(const char* site) {
 
 /* The records of ended threads a new thread leaves for the next collection to drop. */
 static const uint32_t kEndedThreadsKept = 64;
+static const uint32_t kEndedDropLooks = 20;
 
 uint32_t VM::FindCurrentThread() {
   VMThreadHandleArray* threads = GetThreads();
@@ -583,14 +584,17 @@ void VM::DropEndedThreads(VMThread* self) {
   if (GetDebugger() != NULL || !ClaimCollection(me)) return;
   JNIEnv* env = NULL;
   // Threads end all the time here, each running on a little past its last poll to detach:
-  // the wait looks again at once rather than at a collection's pace.
-  if (StopOtherThreads(self, &env, 1) && GetDebugger() == NULL) {
+  // the wait looks again at once rather than at a collection's pace. An attached host
+  // thread busy in host code parks nowhere, and this attach must not wait for it (a
+  // collection would; an attach never did): after a few looks the records stay.
+  if (StopOtherThreads(self, &env, 1, kEndedDropLooks) && GetDebugger() == NULL) {
     DropDetachedThreads(me);
     SetScalar(EndedDropWord, 0);
   } else {
-    // A thread parked with a host mutex held makes the stop give up, perhaps for as long
-    // as it holds it: the attaches meanwhile do not each stop every thread for nothing,
-    // the next drop waits for the array to grow by as many slots again.
+    // A thread parked with a host mutex held, or one that never parks, makes the stop
+    // give up, perhaps for as long as it holds it or stays: the attaches meanwhile do not
+    // each stop every thread for nothing, the next drop waits for the array to grow by as
+    // many slots again.
     SetScalar(EndedDropWord, GetThreads()->GetCount() + kEndedThreadsKept);
   }
   ReleaseThreadsWaitingForGC();

@@ -231,8 +231,9 @@ class VM : public VMInternalObject {
   /* The collector's steps (vm_collector.cpp). */
   /* Waits until every other attached thread is parked or declared; it looks again each
      time a parking thread tells it, and every rescanMs besides for the threads that stop
-     without telling (a thread that detaches or enters a safe region). */
-  bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300);
+     without telling (a thread that detaches or enters a safe region). A stop that need
+     not happen gives up after giveUpAfter looks (0: it never does). */
+  bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300, uint32_t giveUpAfter = 0);
   bool ClaimCollection(void* me);
   void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
   void MarkMachineObject(void* marker);

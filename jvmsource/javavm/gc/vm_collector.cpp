@@ -515,7 +515,7 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   return result;
 }
 
-bool VM::StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs) {
+bool VM::StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs, uint32_t giveUpAfter) {
   JNIHostFunctions* host = Host();
   VMMonitor* monitor = GetNameSpace() != NULL ? VMMonitor::GetMonitorFor(GetNameSpace(), this) : NULL;
   if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) return false;
@@ -549,11 +549,11 @@ bool VM::StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs) {
       }
     }
     UnlockThreads("namespace spinlock - Release  VM::GarbageCollect");
-    if (abandon) break;
-    if (!running) {
+    if (!running && !abandon) {
       stopped = true;
       break;
     }
+    if (abandon || (giveUpAfter != 0 && step + 1 >= giveUpAfter)) break;
     // Parking threads announce themselves on this monitor; a time-out rescans anyway
     // (and asks again) for threads that run where no notification comes from.
     if (self != NULL) {
