@@ -57,13 +57,18 @@ std::atomic<bool> gMachineObjectMoved{false};
 
 /* The marked thread sleeps declared (or outside the machine): the host moves the machine
    then, as its other threads wait outside it too, as often as the test asks. */
+void MoveAsAsked() {
+  static thread_local bool moving = false;  // the move's own host calls
+  if (moving || gMovesLeft.load() <= 0) return;
+  moving = true;
+  VM* before = gMoving->vm;
+  if (MoveMachine(gMoving) != 0) gMovesMade++;
+  if (gMoving->vm != before) gMachineObjectMoved = true;
+  gMovesLeft--;
+  moving = false;
+}
 void HOSTCALL MovingSleep(jlong ms) {
-  if (tlsMover && gMovesLeft.load() > 0) {
-    VM* before = gMoving->vm;
-    if (MoveMachine(gMoving) != 0) gMovesMade++;
-    if (gMoving->vm != before) gMachineObjectMoved = true;
-    gMovesLeft--;
-  }
+  if (tlsMover) MoveAsAsked();
   gRealSleep(ms);
 }
 
@@ -359,19 +364,43 @@ TEST_F(MovesTest, ANativeCallWhoseClassInitialiserSleptGoesOnAfterAMove) {
   Destroy(vm);
 }
 
-/* A thread that meets SlowInit while another runs its initialiser (a long sleep) blocks
-   on the name space's monitor, which this thread holds, and the host moves the machine
-   while both stand declared; let go, the waiter reads the class's state in the moved
-   static data, and both threads see the initialised class. (It read the state through
-   the pointer taken before the move: the freed old copy.) */
-TEST_F(MovesTest, AWaiterForAnInitialiserBlockedOnTheMonitorReadsTheMovedStaticData) {
+/* ---- a waiter for another thread's initialiser: a move at each host call it makes ---- */
+
+JNIHostFunctions gRealWaits;
+thread_local bool tlsInitialiser = false, tlsWaiter = false;
+std::atomic<bool> gHolding{false}, gLetGo{false};
+
+/* The initialiser's sleep (declared, blocked on its event) lasts until the test lets it
+   go; each declared call of the waiter's moves the machine first, as often as asked. */
+jint HOSTCALL HeldEventWait(void* event, jlong ms) {
+  JNIEnv* e = gRealWaits.GetCurrentEnv();
+  if (tlsInitialiser && ms > 0 && e->thread->GetInSafeRegion() && e->thread->GetBlockedOn() == event) {
+    gHolding = true;
+    while (!gLetGo.load()) std::this_thread::sleep_for(Ms(1));
+    return 2;  // timed out
+  }
+  if (tlsWaiter && e->thread->GetInSafeRegion()) MoveAsAsked();
+  return gRealWaits.EventWait(event, ms);
+}
+jboolean HOSTCALL MovingMutexLock(void* mutex) {
+  JNIEnv* e = gRealWaits.GetCurrentEnv();
+  if (tlsWaiter && e->thread->GetInSafeRegion()) MoveAsAsked();
+  return gRealWaits.MutexLock(mutex);
+}
+
+/* A thread that meets SlowInit while another runs its initialiser waits for it, and the
+   host moves the machine at each host call of that wait (the monitor's enter, its queue,
+   the timed wait, the leave) while the initialiser sleeps declared: let go, both threads
+   see the initialised class. (The waiter read the class's state through the static data
+   pointer taken before the enter, and its record, to queue, through the pointer taken
+   before the queue's lock: old copies.) */
+TEST_F(MovesTest, AWaiterForAnInitialiserMovedAtEachHostCallOfItsWaitGoesOn) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
   jclass c = env->functions->FindClass(env, "SlowInitUser");
   ASSERT_NE(nullptr, c) << PendingText(env);
-  env->functions->SetStaticIntField(env, c, env->functions->GetStaticFieldID(env, c, "pause", "I"), 1000);
-  std::atomic<JNIEnv*> calling[2] = {{nullptr}, {nullptr}};
+  env->functions->SetStaticIntField(env, c, env->functions->GetStaticFieldID(env, c, "pause", "I"), 1);
   std::atomic<jint> made[2] = {{-1}, {-1}};
   auto make = [&](int i) {
     JNIEnv* own = nullptr;
@@ -379,32 +408,32 @@ TEST_F(MovesTest, AWaiterForAnInitialiserBlockedOnTheMonitorReadsTheMovedStaticD
     const JNINativeInterface_* f = own->functions;
     jclass user = f->FindClass(own, "SlowInitUser");
     jmethodID m = user != nullptr ? f->GetStaticMethodID(own, user, "make", "()I") : nullptr;
-    calling[i] = own;
+    (i == 0 ? tlsInitialiser : tlsWaiter) = true;
     if (m != nullptr) made[i] = f->CallStaticIntMethod(own, user, m);
+    tlsInitialiser = tlsWaiter = false;
     f->ExceptionClear(own);
     VMJniInvoke::DetachCurrentThread(vm);
   };
-  auto sleeping = [&] {
-    JNIEnv* e = calling[0].load();
-    return e != nullptr && e->thread->GetBlockedOn() != nullptr && e->thread->GetInSafeRegion();
-  };
-  VMMonitor* monitor = VMMonitor::GetMonitorFor(vm->nameSpace, (VMObject*)vm->nameSpace);
-  ASSERT_NE(nullptr, monitor);
-  uint32_t moved = 0;
+  gRealWaits = *host;
+  host->EventWait = HeldEventWait;
+  host->MutexLock = MovingMutexLock;
+  gHolding = gLetGo = false;
+  gMoving = vm;
+  gMovesMade = 0;
   std::thread initialiser(make, 0);
   // Declared throughout: the threads' allocations collect, which waits for this one.
   OutsideAs(env, [&] {
-    WaitFor(sleeping);
-    EXPECT_EQ(0, monitor->DoMonitorEnter());
+    WaitFor([] { return gHolding.load(); }, 60000);
+    gMovesLeft = 6;
     std::thread waiter(make, 1);
-    WaitFor([&] { return calling[1].load() != nullptr && calling[1].load()->thread->GetInSafeRegion(); });
-    std::this_thread::sleep_for(Ms(100));
-    if (sleeping()) moved = MoveMachine(vm);
-    EXPECT_EQ(0, monitor->DoMonitorExit());
+    WaitFor([] { return gMovesLeft.load() == 0; }, 60000);
+    gLetGo = true;
     initialiser.join();
     waiter.join();
   });
-  EXPECT_NE(0u, moved);
+  host->EventWait = gRealWaits.EventWait;
+  host->MutexLock = gRealWaits.MutexLock;
+  EXPECT_EQ(6, gMovesMade.load());
   EXPECT_EQ(7, made[0].load());
   EXPECT_EQ(7, made[1].load());
   Destroy(vm);

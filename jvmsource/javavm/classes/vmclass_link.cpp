@@ -376,7 +376,7 @@ VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls) 
   if (status != 0) return status;
   VMObject* data = ReadSlot(MachineOf(env), cls->GetIndex());
   VMword state = data != NULL ? LoadState(cls, data) : 0;
-  if (state != 0 && state != InitFailed) status = monitor->DoUninterruptibleWait(100, env->thread);
+  if (state != 0 && state != InitFailed) status = monitor->DoUninterruptibleWait(env, 100);
   (void)monitor->DoMonitorExit();
   return status;
 }
