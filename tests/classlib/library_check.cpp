@@ -176,9 +176,18 @@ const ByNameRule kByName[] = {
      kDeclared, kAnyAccess, false},
     {"java/lang/Thread", false, "run", "()V", kInstance, kInherited, kAnyAccess, false},
     {"java/lang/Thread", false, "exit", "()V", kInstance, kInherited, kAnyAccess, false},
+    {"java/lang/Thread", true, "threadInitNumber", "I", kStatic, kDeclared, kAnyAccess, false},
     {"java/lang/ThreadGroup", false, "<init>", "()V", kInstance, kDeclared, kAnyAccess, false},
     {"java/lang/ThreadGroup", false, "uncaughtException", "(Ljava/lang/Thread;Ljava/lang/Throwable;)V",
      kInstance, kDeclared, kPublicOnly, false},
+    // The machine changes a group's members and marks under its lock, and calls add and
+    // remove as threads start and end.
+    {"java/lang/ThreadGroup", true, "threads", "[Ljava/lang/Thread;", kInstance, kDeclared, kAnyAccess, false},
+    {"java/lang/ThreadGroup", true, "groups", "[Ljava/lang/ThreadGroup;", kInstance, kDeclared, kAnyAccess, false},
+    {"java/lang/ThreadGroup", true, "destroyed", "Z", kInstance, kDeclared, kAnyAccess, false},
+    {"java/lang/ThreadGroup", true, "unstarted", "I", kInstance, kDeclared, kAnyAccess, false},
+    {"java/lang/ThreadGroup", false, "add", "(Ljava/lang/Thread;)V", kInstance, kDeclared, kAnyAccess, false},
+    {"java/lang/ThreadGroup", false, "remove", "(Ljava/lang/Thread;)V", kInstance, kDeclared, kAnyAccess, false},
     {"java/util/Properties", false, "put", "(Ljava/lang/Object;Ljava/lang/Object;)Ljava/lang/Object;", kInstance,
      kInherited, kAnyAccess, false},
     {"java/lang/ref/Reference", true, "referent", "Ljava/lang/Object;", kInstance, kDeclared, kAnyAccess, false},
@@ -439,6 +448,12 @@ const NativeRow kRows[] = {
     {"java/lang/Thread", "resume0", "()V", I_, kNat},
     {"java/lang/Thread", "interrupt0", "()V", I_, kNat},
     {"java/lang/Thread", "registerNatives", "()V", S_, kNat},
+    {"java/lang/Thread", "nextThreadNum", "()I", S_, kNat},
+
+    {"java/lang/ThreadGroup", "swapThreads", "([Ljava/lang/Thread;[Ljava/lang/Thread;Z)Z", I_, kNat},
+    {"java/lang/ThreadGroup", "swapGroups", "([Ljava/lang/ThreadGroup;[Ljava/lang/ThreadGroup;Z)Z", I_, kNat},
+    {"java/lang/ThreadGroup", "countUnstarted", "()Z", I_, kNat},
+    {"java/lang/ThreadGroup", "destroyIfEmpty", "(Z)Z", I_, kNat},
 
     {"java/lang/reflect/Array", "getLength", "(Ljava/lang/Object;)I", S_, kNat},
     {"java/lang/reflect/Array", "get", "(Ljava/lang/Object;I)Ljava/lang/Object;", S_, kNat},

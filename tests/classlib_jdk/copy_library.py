@@ -12,7 +12,8 @@ What the machine provides natively is replaced by the JDK's equivalent:
 - String conversions by our own codec: the shim t.lang.Codecs stands for the String
   methods that the library's streams call;
 - ThreadGroup's members are the JDK's threads, its system group is made by the shim
-  t.lang.GroupAccess, which also reaches the add and remove that the machine's Thread calls.
+  t.lang.GroupAccess, which also reaches the add and remove that the machine calls; the
+  natives that change the members under the machine's lock take the shim's lock instead.
 The library's own String is copied too, as t.lang.JString beside the JDK's String (of, window
 and str cross between the two), and StringBuffer.toString goes through it: the checks run the
 library's String(StringBuffer) itself and may keep the JString it makes, without the copy a
@@ -56,6 +57,9 @@ public final class GroupAccess {
     public static void remove(ThreadGroup g, Thread t) {
         g.remove(t);
     }
+
+    /** The machine's lock over every group's members. */
+    static final java.util.concurrent.locks.ReentrantLock LOCK = new java.util.concurrent.locks.ReentrantLock();
 }
 """,
     "t/lang/Codecs.java": """package t.lang;
@@ -96,6 +100,35 @@ public final class Codecs {
 }
 """,
 }
+
+
+# ThreadGroup's natives, as the machine makes them under its lock.
+LOCKED = """
+        GroupAccess.LOCK.lock();
+        try {%s
+        } finally {
+            GroupAccess.LOCK.unlock();
+        }
+    """
+GROUP_NATIVES = [
+    ("boolean swapThreads(Thread[] old, Thread[] now, boolean start)", """
+            if (threads != old || start && destroyed) return false;
+            threads = now;
+            if (start && unstarted > 0) unstarted--;
+            return true;"""),
+    ("boolean swapGroups(ThreadGroup[] old, ThreadGroup[] now, boolean add)", """
+            if (groups != old || add && destroyed) return false;
+            groups = now;
+            return true;"""),
+    ("boolean countUnstarted()", """
+            if (destroyed) return false;
+            unstarted++;
+            return true;"""),
+    ("boolean destroyIfEmpty(boolean noneUnstarted)", """
+            if (destroyed || threads != null || groups != null || noneUnstarted && unstarted != 0) return false;
+            destroyed = true;
+            return true;"""),
+]
 
 
 def sub(text, old, new, path, count=1):
@@ -149,6 +182,8 @@ def rewrite(path, text):
         text = sub(text, "private ThreadGroup() {", "ThreadGroup() {", rel)
         text = sub(text, "this(Thread.currentThread().getThreadGroup(), name);", "this(new ThreadGroup(), name);", rel)
         text = sub(text, "sm.checkAccess(this);", "sm.checkAccess(Thread.currentThread());", rel)
+        for native, body in GROUP_NATIVES:
+            text = sub(text, "private native " + native + ";", "private " + native + " {" + LOCKED % body + "}", rel)
     if rel == "t/lang/StringBuffer.java":
         text = sub(text, "return new String(this);", "return new JString(this).str();", rel)
     if rel == "t/io/CharCoder.java":

@@ -34,6 +34,15 @@ class ThreadTest : public ::testing::Test {
   std::string Text(const char* name, const char* sig, std::initializer_list<VMword> args = {}) {
     return m.CallText(kThreads, name, sig, args);
   }
+  /* The length of a ThreadGroup's array of threads (or of groups) as the object holds it. */
+  jint Held(VMObject* group, const char* name = "threads", const char* signature = "[Ljava/lang/Thread;") {
+    const JNINativeInterface_* f = m.env->functions;
+    jclass cls = f->FindClass(m.env, "java/lang/ThreadGroup");
+    jfieldID id = cls != nullptr ? f->GetFieldID(m.env, cls, name, signature) : nullptr;
+    EXPECT_NE(nullptr, id) << name;
+    jobject members = id != nullptr ? f->GetObjectField(m.env, m.Local(group), id) : nullptr;
+    return members != nullptr ? f->GetArrayLength(m.env, (jarray)members) : 0;
+  }
   /* A word of a Thread object's field. */
   VMword FieldWord(VMObject* thread, jfieldID id, uint32_t offset = 0) {
     VMDataMember* field = JVMFieldOf(m.env, id);
@@ -149,6 +158,49 @@ TEST_F(ThreadTest, ANewThreadThatCannotAttachFailsItsStartAndNeverHangs) {
   refhost::SetStartThreadRefuses(false);
   EXPECT_EQ("", m.TakeException());
   EXPECT_EQ(0, JVM_IsThreadAlive(m.env, m.Local(refused)));
+}
+
+/* Interpreted synchronized excludes nobody: a group's members are changed under the
+   machine's lock, or a change racing another is lost and an ended Thread, or a destroyed
+   group, stays in the array for good. */
+TEST_F(ThreadTest, ThreadsAndGroupsComingAndGoingAtOnceLeaveNoMemberBehind) {
+  for (int round = 0; round < 4; round++) {
+    VMObject* group = m.Call(kThreads, "churn", "(II)Ljava/lang/ThreadGroup;", {8, 150}).Object();
+    ASSERT_NE(nullptr, group);
+    EXPECT_EQ(0, Held(group)) << "round " << round;
+    EXPECT_EQ(0, Held(group, "groups", "[Ljava/lang/ThreadGroup;")) << "round " << round;
+  }
+}
+
+/* The machine takes a thread whose run() threw out of its group, whatever the group's
+   uncaughtException does. */
+TEST_F(ThreadTest, AThreadWhoseRunThrewLeavesAGroupThatHandlesItWithoutSuper) {
+  VMObject* group = m.Call(kThreads, "throwersIn", "(I)Ljava/lang/ThreadGroup;", {20}).Object();
+  ASSERT_NE(nullptr, group);
+  EXPECT_EQ(0, Held(group));
+}
+
+/* A Thread joins its group when it starts: one made and never started is no member. A
+   daemon group still waits for the unstarted ones before it ends. */
+TEST_F(ThreadTest, AThreadNeverStartedIsNoMemberOfItsGroup) {
+  for (jboolean daemon : {0, 1}) {
+    VMObject* group = m.Call(kThreads, "unstartedIn", "(IZ)Ljava/lang/ThreadGroup;", {1000, daemon}).Object();
+    ASSERT_NE(nullptr, group);
+    EXPECT_EQ(0, Held(group));
+    EXPECT_EQ("0 0 false false", Text("unstartedSeen", "(Ljava/lang/ThreadGroup;)Ljava/lang/String;", {(VMword)group}));
+    EXPECT_EQ(0, Held(group));
+  }
+}
+
+/* Collections drop the records of ended threads, and a program that starts threads and
+   allocates little makes none: the records must not pile up meanwhile, each attach and
+   detach walking them all. */
+TEST_F(ThreadTest, EndedThreadsLeaveFewRecordsWithoutACollection) {
+  EXPECT_EQ(0, Run("startJoin", "(I)I", {600}));
+  uint32_t records = 0;
+  VMThreadHandleArray* threads = m.vm->GetThreads();
+  for (uint32_t i = 1; i < threads->GetCount(); i++) records += threads->Get(i) != nullptr;
+  EXPECT_GT(150u, records);
 }
 
 TEST_F(ThreadTest, TheThreadObjectOfAnAttachedThreadAndItsDetach) {

@@ -313,6 +313,9 @@ void VM::UnlockThreads(const char* site) {
   if (GetNameSpace() != NULL) VMUtils::V_SpinLock(GetNameSpace()->GetSpinLock(), site);
 }
 
+/* The records of ended threads a new thread leaves for the next collection to drop. */
+static const uint32_t kEndedThreadsKept = 64;
+
 uint32_t VM::FindCurrentThread() {
   VMThreadHandleArray* threads = GetThreads();
   if (threads == NULL) return 0;
@@ -322,6 +325,22 @@ uint32_t VM::FindCurrentThread() {
     if (thread != NULL && thread->GetId() == id) return i;
   }
   return 0;
+}
+
+bool VM::ManyEndedThreads() {
+  VMThreadHandleArray* threads = GetThreads();
+  const uint32_t slots = threads != NULL ? threads->GetCount() : 0;
+  if (slots <= kEndedThreadsKept || slots < GetScalar(EndedDropWord)) return false;
+  uint32_t ended = 0, attached = 0;
+  for (uint32_t i = 1; i < slots; i++) {
+    VMThread* thread = threads->Get(i);
+    if (thread == NULL) continue;
+    if (thread->GetEnv() == NULL)
+      ended++;
+    else
+      attached++;
+  }
+  return ended >= kEndedThreadsKept && ended >= attached;
 }
 
 VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
@@ -335,16 +354,17 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   // A thread attached already (attaching again) is one the collection waits for: it
   // parks for it, as at a poll.
   uint32_t index;
+  bool drop = false;
   JavaVM* record = GetJVM();
   for (;;) {
     LockThreads("namespace spinlock - Get  VM::AttachThread");
     index = FindCurrentThread();
     void* doing = GetThreadDoingGC();
     if (doing == NULL || doing == me) break;
-    VMThread* attached = index != 0 ? GetThreads()->Get(index) : NULL;
-    if (attached != NULL && attached->GetEnv() == NULL) attached = NULL;
+    VMThread* known = index != 0 ? GetThreads()->Get(index) : NULL;
+    if (known != NULL && known->GetEnv() == NULL) known = NULL;
     UnlockThreads("namespace spinlock - Release  VM::AttachThread");
-    if (attached == NULL || ThreadWaitForGC(attached) != VMStatus_OK) host->Sleep(1);
+    if (known == NULL || ThreadWaitForGC(known) != VMStatus_OK) host->Sleep(1);
     // The host may have moved the machine while this waited: the attach goes on there.
     VM* now = record != NULL ? record->vm : NULL;
     if (now != NULL && now != this) return now->AttachThread(env, displaced);
@@ -362,6 +382,7 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
     // Until it is in the array the new thread counts as running: no collection may
     // begin marking while its record is half made and held by nothing.
     SetScalar(AttachingWord, GetScalar(AttachingWord) + 1);
+    drop = ManyEndedThreads();
   }
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
   if (thread != NULL) return thread;
@@ -382,6 +403,11 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   }
   thread->SetVM(this);
   thread->SetMutexLockCount(1);
+  // Collections drop the records of ended threads, and a program that starts threads and
+  // allocates little makes none for a long time: every attach and detach would walk ever
+  // more records under the lock, each keeping its host objects. Once they outnumber the
+  // threads attached (and a few), the new thread drops them itself.
+  if (drop) DropEndedThreads(thread);
   return thread;
 }
 
@@ -548,6 +574,26 @@ unsigned long VM::LetGoOfHostWaiters(void* me) {
     letGo++;
     host->HeapFree(NULL, env);
   }
+}
+
+void VM::DropEndedThreads(VMThread* self) {
+  // A debugger keeps its own handles to records: they stay to the end, as a collection
+  // leaves them.
+  void* me = self->GetId();
+  if (GetDebugger() != NULL || !ClaimCollection(me)) return;
+  JNIEnv* env = NULL;
+  // Threads end all the time here, each running on a little past its last poll to detach:
+  // the wait looks again at once rather than at a collection's pace.
+  if (StopOtherThreads(self, &env, 1) && GetDebugger() == NULL) {
+    DropDetachedThreads(me);
+    SetScalar(EndedDropWord, 0);
+  } else {
+    // A thread parked with a host mutex held makes the stop give up, perhaps for as long
+    // as it holds it: the attaches meanwhile do not each stop every thread for nothing,
+    // the next drop waits for the array to grow by as many slots again.
+    SetScalar(EndedDropWord, GetThreads()->GetCount() + kEndedThreadsKept);
+  }
+  ReleaseThreadsWaitingForGC();
 }
 
 void VM::DropDetachedThreads(void* me) {

@@ -12,9 +12,11 @@ class VM : public VMInternalObject {
  public:
   /* Words 16 and up are the collector's own, beyond the record the rest of the machine
      reads: threads attaching while a collection may start (each counts as running until
-     it is in the thread array), how many collections ran, and how many were claimed
-     (a parked thread tells one collection from the next by it). */
-  enum { Words = 19, RefMask = 0x6CFE };
+     it is in the thread array), how many collections ran, how many were claimed (a
+     parked thread tells one collection from the next by it), and, after a drop of the
+     records of ended threads failed, the length the thread array must reach before the
+     next is tried (0 when none failed). */
+  enum { Words = 20, RefMask = 0x6CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -34,7 +36,8 @@ class VM : public VMInternalObject {
     FlagsWord = 15,
     AttachingWord = 16,
     CollectionsWord = 17,
-    ClaimsWord = 18
+    ClaimsWord = 18,
+    EndedDropWord = 19
   };
   enum : uint32_t {
     RunFinalizersOnExitFlag = 0x1,
@@ -226,7 +229,10 @@ class VM : public VMInternalObject {
      flags cleared, under the machine object's monitor, then every parked thread woken. */
   void ReleaseThreadsWaitingForGC();
   /* The collector's steps (vm_collector.cpp). */
-  bool StopOtherThreads(VMThread* self, JNIEnv** env);
+  /* Waits until every other attached thread is parked or declared; it looks again each
+     time a parking thread tells it, and every rescanMs besides for the threads that stop
+     without telling (a thread that detaches or enters a safe region). */
+  bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300);
   bool ClaimCollection(void* me);
   void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
   void MarkMachineObject(void* marker);
@@ -244,6 +250,14 @@ class VM : public VMInternalObject {
   /* Destroys the records of the threads that have detached (but the one of identity
      me) and frees their slots; under the collector's claim. */
   void DropDetachedThreads(void* me);
+  /* DropDetachedThreads as a collection makes it, the other threads stopped, without a
+     collection; self is the calling thread's record, attached, which found ended records.
+     Nothing when another thread collects (its collection drops them); a drop that could
+     not stop the others is tried again once as many more have ended. */
+  void DropEndedThreads(VMThread* self);
+  /* Whether the records of ended threads (at least a few, and more than the threads
+     attached) are to be dropped now; under the lock. */
+  bool ManyEndedThreads();
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
   /* Destroys every object still on the heap but the machine itself. */
   void ReleaseRemainingObjects(HHeap* heap);

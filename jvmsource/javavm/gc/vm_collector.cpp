@@ -515,7 +515,7 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   return result;
 }
 
-bool VM::StopOtherThreads(VMThread* self, JNIEnv** env) {
+bool VM::StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs) {
   JNIHostFunctions* host = Host();
   VMMonitor* monitor = GetNameSpace() != NULL ? VMMonitor::GetMonitorFor(GetNameSpace(), this) : NULL;
   if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) return false;
@@ -557,7 +557,7 @@ bool VM::StopOtherThreads(VMThread* self, JNIEnv** env) {
     // Parking threads announce themselves on this monitor; a time-out rescans anyway
     // (and asks again) for threads that run where no notification comes from.
     if (self != NULL) {
-      (void)monitor->DoUninterruptibleWait(300, self);
+      (void)monitor->DoUninterruptibleWait(rescanMs, self);
     } else {
       monitor->DoMonitorExit();
       host->Sleep(1);

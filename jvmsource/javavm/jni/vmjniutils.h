@@ -54,8 +54,8 @@ class VMObjectMonitorLock {
   X(13, InterruptedIOException, "java/io/InterruptedIOException", 0)               \
   X(14, JSystem, "java/lang/System", 3)                                            \
   X(15, UnknownHostException, "java/net/UnknownHostException", 0)                  \
-  X(16, Thread, "java/lang/Thread", 9)                                             \
-  X(17, ThreadGroup, "java/lang/ThreadGroup", 2)                                   \
+  X(16, Thread, "java/lang/Thread", 10)                                            \
+  X(17, ThreadGroup, "java/lang/ThreadGroup", 8)                                   \
   X(18, ObjectOutputStream, "java/io/ObjectOutputStream", 9)                       \
   X(19, ObjectInputStream, "java/io/ObjectInputStream", 9)                         \
   X(20, ClassLoader_NativeLibrary, "java/lang/ClassLoader$NativeLibrary", 1)       \
@@ -113,11 +113,18 @@ class VMObjectMonitorLock {
   M(Thread, 7, daemon, Field, "daemon", "Z")                                                            \
   M(Thread, 8, inheritableThreadLocals, Field, "inheritableThreadLocals", "Ljava/util/Map;")            \
   M(Thread, 9, inheritedAccessControlContext, Field, "inheritedAccessControlContext",                  \
-    "Ljava/security/AccessControlContext;")
-#define PUX_JNIUTILS_MEMBERS_ThreadGroup(M)                       \
-  M(ThreadGroup, 1, constructor, Method, "<init>", "()V")        \
-  M(ThreadGroup, 2, uncaughtException, Method, "uncaughtException", \
-    "(Ljava/lang/Thread;Ljava/lang/Throwable;)V")
+    "Ljava/security/AccessControlContext;")                                                             \
+  M(Thread, 10, threadInitNumber, StaticField, "threadInitNumber", "I")
+#define PUX_JNIUTILS_MEMBERS_ThreadGroup(M)                              \
+  M(ThreadGroup, 1, constructor, Method, "<init>", "()V")               \
+  M(ThreadGroup, 2, uncaughtException, Method, "uncaughtException",     \
+    "(Ljava/lang/Thread;Ljava/lang/Throwable;)V")                        \
+  M(ThreadGroup, 3, threads, Field, "threads", "[Ljava/lang/Thread;")   \
+  M(ThreadGroup, 4, groups, Field, "groups", "[Ljava/lang/ThreadGroup;") \
+  M(ThreadGroup, 5, destroyed, Field, "destroyed", "Z")                 \
+  M(ThreadGroup, 6, unstarted, Field, "unstarted", "I")                 \
+  M(ThreadGroup, 7, add, Method, "add", "(Ljava/lang/Thread;)V")        \
+  M(ThreadGroup, 8, remove, Method, "remove", "(Ljava/lang/Thread;)V")
 #define PUX_JNIUTILS_MEMBERS_ObjectOutputStream(M)                                   \
   M(ObjectOutputStream, 1, writeByte, Method, "writeByte", "(I)V")                   \
   M(ObjectOutputStream, 2, writeChar, Method, "writeChar", "(I)V")                   \

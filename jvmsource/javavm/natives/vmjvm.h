@@ -199,6 +199,24 @@ bool JVMSetThreadEnvField(JNIEnv* env, jobject thread, VMword value);
    holds anything else or the field is missing. Allocates nothing. */
 bool JVMMoveThreadEnvField(JNIEnv* env, VMObject* thread, VMword from, VMword to);
 
+/* The changes of a java.lang.ThreadGroup's members (arrays built beforehand, stored whole
+   over the array they were built from) and of its marks. */
+enum JVMGroupChange {
+  kGroupThreadStarts,  /* threads old -> now, one unstarted Thread less */
+  kGroupThreadEnds,    /* threads old -> now */
+  kGroupAddGroup,      /* groups old -> now */
+  kGroupRemoveGroup,   /* groups old -> now */
+  kGroupThreadMade,    /* one unstarted Thread more */
+  kGroupDestroy,       /* destroyed, when it has no members */
+  kGroupDestroyIdle    /* destroyed, when it has no members and no unstarted Thread */
+};
+/* Makes the change under the name space's spin lock, so that changes made at once by many
+   threads never lose one another: false, with nothing changed, when the array is no longer
+   old, when a destroyed group would gain a thread, a group or an unstarted Thread, or when
+   a destroy finds what keeps the group (a look-up's exception may then be pending). Takes
+   no other lock, allocates nothing once the ids are known, runs no Java. */
+bool JVMChangeThreadGroup(JNIEnv* env, jobject group, JVMGroupChange change, jobject old, jobject now);
+
 /* The method of the nearest frame with a method, starting skip caller links above the
    thread's current frame and passing over frames without one; NULL at the thread's
    first frame. */

@@ -52,9 +52,44 @@ jmethodID JVMMethodThreadExit(JNIEnv* env) {
   return cache != NULL ? cache->GetFieldThread_exit(env) : NULL;
 }
 
+jfieldID JVMFieldThreadInitNumber(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThread_threadInitNumber(env) : NULL;
+}
+
 jmethodID JVMMethodThreadGroupUncaughtException(JNIEnv* env) {
   VMJniUtils* cache = Cache(env);
   return cache != NULL ? cache->GetFieldThreadGroup_uncaughtException(env) : NULL;
+}
+
+jfieldID JVMFieldThreadGroupThreads(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_threads(env) : NULL;
+}
+
+jfieldID JVMFieldThreadGroupGroups(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_groups(env) : NULL;
+}
+
+jfieldID JVMFieldThreadGroupDestroyed(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_destroyed(env) : NULL;
+}
+
+jfieldID JVMFieldThreadGroupUnstarted(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_unstarted(env) : NULL;
+}
+
+jmethodID JVMMethodThreadGroupAdd(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_add(env) : NULL;
+}
+
+jmethodID JVMMethodThreadGroupRemove(JNIEnv* env) {
+  VMJniUtils* cache = Cache(env);
+  return cache != NULL ? cache->GetFieldThreadGroup_remove(env) : NULL;
 }
 
 jmethodID JVMMethodPropertiesPut(JNIEnv* env) {

@@ -17,8 +17,18 @@ jfieldID JVMFieldThreadPriority(JNIEnv* env);
 jfieldID JVMFieldThreadName(JNIEnv* env);
 jfieldID JVMFieldThreadInheritableThreadLocals(JNIEnv* env);
 jmethodID JVMMethodThreadExit(JNIEnv* env);
+/* The static counter of java/lang/Thread's automatic names. */
+jfieldID JVMFieldThreadInitNumber(JNIEnv* env);
 /* java/lang/ThreadGroup.uncaughtException(Thread, Throwable). */
 jmethodID JVMMethodThreadGroupUncaughtException(JNIEnv* env);
+/* java/lang/ThreadGroup's members and their marks, which change under the name space's
+   lock: threads, groups, destroyed and unstarted; and add(Thread) and remove(Thread). */
+jfieldID JVMFieldThreadGroupThreads(JNIEnv* env);
+jfieldID JVMFieldThreadGroupGroups(JNIEnv* env);
+jfieldID JVMFieldThreadGroupDestroyed(JNIEnv* env);
+jfieldID JVMFieldThreadGroupUnstarted(JNIEnv* env);
+jmethodID JVMMethodThreadGroupAdd(JNIEnv* env);
+jmethodID JVMMethodThreadGroupRemove(JNIEnv* env);
 /* java/util/Properties.put(Object, Object). */
 jmethodID JVMMethodPropertiesPut(JNIEnv* env);
 /* The static fields in, out and err of java/lang/System. */

@@ -28,13 +28,15 @@ namespace {
 
 const VMword kStarting = 1;
 
-/* The states of a start's handshake. */
-enum : int32_t { kWaiting = 0, kAttached = 1, kFailed = 2 };
+/* The states of a start's handshake: kJoining once the new thread has attached and joins
+   its group, kRefused when the group is destroyed. */
+enum : int32_t { kWaiting = 0, kAttached = 1, kFailed = 2, kRefused = 3, kJoining = 4 };
 
-/* Lives on the starter's stack until the new thread sets started; the new thread reads
-   nothing from it after that. The Thread is named by the starter's reference to it: the
-   host may move the machine while the starter waits declared, up to the moment the new
-   thread has joined it, and only then does the new thread read the object. */
+/* Lives on the starter's stack until the new thread sets started to an end state; the
+   new thread reads nothing from it after that. The Thread is named by the starter's
+   reference to it: the host may move the machine while the starter waits declared, up to
+   the moment the new thread has joined it, and only then does the new thread read the
+   object. */
 struct JVMThreadStartContext {
   VMMethod* run;
   JNIEnv* starter;
@@ -104,6 +106,25 @@ VMObject* GroupOf(JNIEnv* env, jobject local) {
   return word != NULL ? (VMObject*)*word : NULL;
 }
 
+/* Whether the group of the Thread held by local is destroyed. */
+bool GroupDestroyed(JNIEnv* env, jobject local) {
+  VMObject* group = GroupOf(env, local);
+  VMDataMember* field = JVMFieldOf(env, JVMFieldThreadGroupDestroyed(env));
+  return group != NULL && field != NULL && group->GetWord((uint32_t)field->GetIndex()) != 0;
+}
+
+/* Runs the group's add(Thread) or remove(Thread) on the Thread held by local: false with
+   the exception pending when it threw or the library lacks it. No group, nothing to do. */
+bool CallGroup(JNIEnv* env, jobject local, jmethodID id) {
+  VMMethod* method = JVMMethodOf(env, id);
+  if (method == NULL) return false;
+  VMObject* group = GroupOf(env, local);
+  if (group == NULL) return true;
+  VMword args[3] = {(VMword)group, (VMword)VMJniHandle::UnHandle(env, local), 0};
+  VMFrame::ExecuteJava(env, method, args);
+  return env->thread->GetException() == NULL;
+}
+
 jint HOSTCALL JVMThreadBody(void* argument) {
   JVMThreadStartContext* context = (JVMThreadStartContext*)argument;
   VMMethod* run = context->run;
@@ -118,12 +139,24 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   VMObject* object = VMJniHandle::UnHandle(context->starter, context->thread);
   env->thread->SetJavaLangThreadAndName((VMJavaLangThread*)object);
   jobject local = VMJniHandle::NewLocal(env, object);
+  // The starter's wait grows its steps while the attach takes long; the join is short.
+  __atomic_store_n(&context->started, kJoining, __ATOMIC_RELEASE);
   // The env goes into the Thread before the starter returns, so that isAlive() and
   // join() right after start() see a live thread.
-  if (local == NULL || !JVMSetThreadEnvField(env, local, (VMword)env)) {
+  int32_t state = local != NULL && JVMSetThreadEnvField(env, local, (VMword)env) ? kAttached : kFailed;
+  // It joins its group as it starts, before start() returns. From here on the host may
+  // move the machine whenever the thread runs Java or may collect: the thread's record
+  // and its Thread are read again after each such call, through the env (whose word a
+  // move rewrites) and the local.
+  if (state == kAttached && !CallGroup(env, local, JVMMethodThreadGroupAdd(env))) {
+    state = GroupDestroyed(env, local) ? kRefused : kFailed;
+    // The starter still holds the claim, and takes it back.
+    JVMSetThreadEnvField(env, local, kStarting);
+  }
+  if (state != kAttached) {
     env->thread->SetException(NULL);
     javaVM->functions->DetachCurrentThread(javaVM);
-    __atomic_store_n(&context->started, kFailed, __ATOMIC_RELEASE);
+    __atomic_store_n(&context->started, state, __ATOMIC_RELEASE);
     return -1;
   }
   __atomic_store_n(&context->started, kAttached, __ATOMIC_RELEASE);
@@ -131,9 +164,6 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   // machine may let it go in a host wait.
   javaVM->vm->MarkStartedThread();
 
-  // From here on the host may move the machine whenever the thread runs Java or may
-  // collect: the thread's record and its Thread are read again after each such call,
-  // through the env (whose word a move rewrites) and the local.
   VMword args[3] = {(VMword)VMJniHandle::UnHandle(env, local), 0, 0};
   VMFrame::ExecuteJava(env, run, args);
   if (VMJavaLangThrowable* uncaught = env->thread->GetException()) {
@@ -146,8 +176,11 @@ jint HOSTCALL JVMThreadBody(void* argument) {
                                (VMword)VMJniHandle::UnHandle(env, exception)};
       VMFrame::ExecuteJava(env, handler, handlerArgs);
     }
-    // The thread has run: no group, as exit() leaves it on the other path. A start of
-    // this Thread finds it so and refuses.
+    // The thread leaves its group whatever the handler did (exit(), which does it on the
+    // other path, is not run here), and has no group afterwards, as exit() leaves it. A
+    // start of this Thread finds it so and refuses.
+    env->thread->SetException(NULL);
+    (void)CallGroup(env, local, JVMMethodThreadGroupRemove(env));
     env->thread->SetException(NULL);
     jfieldID groupField = JVMFieldThreadGroup(env);
     if (VMword* word = ThreadWord(env, VMJniHandle::UnHandle(env, local), groupField)) *word = 0;
@@ -292,19 +325,75 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
     // record is read through the env on each side, the Thread through its reference.
     VM::EnterSafeRegion(env->thread);
     jlong step = 1;
-    while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting) {
+    while ((state = __atomic_load_n(&context.started, __ATOMIC_ACQUIRE)) == kWaiting || state == kJoining) {
       host->Sleep(step);
-      step = NextStep(step);
+      step = state == kJoining ? 1 : NextStep(step);
     }
     VM::LeaveSafeRegion(env->thread);
   }
-  if (state == kFailed) {
+  if (state != kAttached) {
     VMword starting = kStarting;
     word = NativeWord(env, VMJniHandle::UnHandle(env, threadHandle));
     if (word != NULL)
       __atomic_compare_exchange_n(word, &starting, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
-    VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "cannot attach the new thread");
+    if (state == kRefused)
+      VMJniThrowInternal(env, VMStatus_IllegalThreadStateException, NULL);
+    else
+      VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "cannot attach the new thread");
   }
+}
+
+/* ---- thread groups ---- */
+
+bool JVMChangeThreadGroup(JNIEnv* env, jobject group, JVMGroupChange change, jobject old, jobject now) {
+  // The ids first: a first look-up may collect, which nothing after the objects are read may.
+  VMDataMember* threadsField = JVMFieldOf(env, JVMFieldThreadGroupThreads(env));
+  VMDataMember* groupsField = JVMFieldOf(env, JVMFieldThreadGroupGroups(env));
+  VMDataMember* destroyedField = JVMFieldOf(env, JVMFieldThreadGroupDestroyed(env));
+  VMDataMember* unstartedField = JVMFieldOf(env, JVMFieldThreadGroupUnstarted(env));
+  VMObject* object = VMJniHandle::UnHandle(env, group);
+  if (object == NULL || threadsField == NULL || groupsField == NULL || destroyedField == NULL ||
+      unstartedField == NULL || !object->GetHasClass() ||
+      !VMClass::AssignableFrom(object->GetClass(), (VMClass*)threadsField->GetDefinedIn()))
+    return false;
+  VMword* threads = object->GetElementAddress((uint32_t)threadsField->GetIndex());
+  VMword* groups = object->GetElementAddress((uint32_t)groupsField->GetIndex());
+  VMword* destroyed = object->GetElementAddress((uint32_t)destroyedField->GetIndex());
+  VMword* unstarted = object->GetElementAddress((uint32_t)unstartedField->GetIndex());
+  VMword* list = change == kGroupAddGroup || change == kGroupRemoveGroup ? groups : threads;
+  const VMword from = (VMword)VMJniHandle::UnHandle(env, old);
+  const VMword to = (VMword)VMJniHandle::UnHandle(env, now);
+  void* lock = env->javaVM->nameSpace->GetSpinLock();
+  VMUtils::P_SpinLock(lock, "namespace spinlock - Get  JVMChangeThreadGroup");
+  bool swap = false, done = false;
+  switch (change) {
+    case kGroupThreadStarts:
+    case kGroupAddGroup:
+      swap = *list == from && *destroyed == 0;
+      break;
+    case kGroupThreadEnds:
+    case kGroupRemoveGroup:
+      swap = *list == from;
+      break;
+    case kGroupThreadMade:
+      done = *destroyed == 0;
+      if (done) ++*unstarted;
+      break;
+    case kGroupDestroy:
+    case kGroupDestroyIdle:
+      done = *destroyed == 0 && *threads == 0 && *groups == 0 && (change == kGroupDestroy || *unstarted == 0);
+      if (done) *destroyed = 1;
+      break;
+  }
+  if (swap) {
+    // Readers take no lock: they see the old array or the whole new one.
+    __atomic_store_n(list, to, __ATOMIC_RELEASE);
+    // (A started clone of a Thread never counted as made.)
+    if (change == kGroupThreadStarts && (jint)*unstarted > 0) --*unstarted;
+    done = true;
+  }
+  VMUtils::V_SpinLock(lock, "namespace spinlock - Release  JVMChangeThreadGroup");
+  return done;
 }
 
 /* ---- other threads ---- */

@@ -18,6 +18,7 @@ const VMNativeRegistration VMNativeRegistrations[] = {
     {"java/lang/System", Register_java_lang_System},
     {"java/lang/Throwable", Register_java_lang_Throwable},
     {"java/lang/Thread", Register_java_lang_Thread},
+    {"java/lang/ThreadGroup", Register_java_lang_ThreadGroup},
     {"java/lang/reflect/Array", Register_java_lang_reflect_Array},
     {"java/lang/reflect/Constructor", Register_java_lang_reflect_Constructor},
     {"java/lang/reflect/Field", Register_java_lang_reflect_Field},
@@ -57,7 +58,7 @@ const VMNativeRegistration VMNativeRegistrations[] = {
 
 const uint32_t VMNativeRegistrationCount = sizeof VMNativeRegistrations / sizeof VMNativeRegistrations[0];
 
-static_assert(sizeof VMNativeRegistrations / sizeof VMNativeRegistrations[0] == 49,
+static_assert(sizeof VMNativeRegistrations / sizeof VMNativeRegistrations[0] == 50,
               "one row per class of the library with natives");
 
 void VMRegisterClassLibraryNatives() {

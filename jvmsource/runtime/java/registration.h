@@ -36,6 +36,7 @@ void Register_java_lang_String(void);
 void Register_java_lang_System(void);
 void Register_java_lang_Throwable(void);
 void Register_java_lang_Thread(void);
+void Register_java_lang_ThreadGroup(void);
 void Register_java_lang_reflect_Array(void);
 void Register_java_lang_reflect_Constructor(void);
 void Register_java_lang_reflect_Field(void);

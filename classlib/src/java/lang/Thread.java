@@ -27,11 +27,11 @@ public class Thread implements Runnable {
     public static final int NORM_PRIORITY = 5;
     public static final int MAX_PRIORITY = 10;
 
+    // The number of the next automatic name, which the machine takes and counts up in one
+    // step: threads made on many threads at once each get their own.
     private static int threadInitNumber;
 
-    private static synchronized int nextThreadNum() {
-        return threadInitNumber++;
-    }
+    private static native int nextThreadNum();
 
     private static String autoName() {
         return "Thread-" + nextThreadNum();
@@ -92,8 +92,9 @@ public class Thread implements Runnable {
         }
         this.priority = p;
         this.daemon = parent != null && parent.isDaemon();
-        // start() is the machine's own, so the thread joins its group here.
-        g.add(this);
+        // It joins the group when it starts (the machine's start() adds it); until then the
+        // group only counts it.
+        g.addUnstarted();
     }
 
     public static native Thread currentThread();

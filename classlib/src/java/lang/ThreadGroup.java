@@ -15,16 +15,44 @@ public class ThreadGroup {
     private boolean destroyed;
     private boolean daemon;
 
-    // The members, in arrays that are never written once stored here: every change stores a
-    // new array. The machine's monitors take no lock, and threads are made and end on many
-    // threads at once; a walk over the members then sees one whole array, never a slot being
-    // moved or a count past the array. Two changes racing each other may lose one of them.
-    // null while there are none: the machine makes the system group before Thread exists.
+    // The members: the threads that have started and not ended, and the groups made under
+    // this one and not destroyed. They are arrays never written once stored here: every
+    // change stores a new array, and a walk over the members (which takes no lock) sees one
+    // whole array. The machine's monitors take no lock, and threads start and end on many
+    // threads at once, so the arrays, destroyed and unstarted change only through the
+    // natives below, under the machine's lock. null while there are none: the machine makes
+    // the system group before Thread exists.
     private Thread[] threads;
     private ThreadGroup[] groups;
+    // Threads made in this group and not started: they keep a daemon group from ending.
+    private int unstarted;
+
+    // Each stores its change unless the group moved on since the caller looked: the member
+    // array is no longer old, or the group is destroyed and the change would add to it.
+    // false then, and the caller looks again. A thread's start also counts one unstarted
+    // Thread less.
+    private native boolean swapThreads(Thread[] old, Thread[] now, boolean start);
+
+    private native boolean swapGroups(ThreadGroup[] old, ThreadGroup[] now, boolean add);
+
+    // Counts one unstarted Thread more; false when the group is destroyed.
+    private native boolean countUnstarted();
+
+    // Marks the group destroyed when it has no members (and, when asked, no unstarted
+    // Thread); false when it has, or is destroyed already.
+    private native boolean destroyIfEmpty(boolean noneUnstarted);
 
     private static int size(Object[] members) {
         return members == null ? 0 : members.length;
+    }
+
+    private static int indexOf(Object[] members, Object member) {
+        for (int i = 0; i < size(members); i++) {
+            if (members[i] == member) {
+                return i;
+            }
+        }
+        return -1;
     }
 
     // The machine's system group: no parent, and no current thread to ask anything.
@@ -103,7 +131,6 @@ public class ThreadGroup {
         }
     }
 
-    // Threads join their group when they are made; only live ones count as active.
     public synchronized int activeCount() {
         if (destroyed) {
             return 0;
@@ -228,73 +255,90 @@ public class ThreadGroup {
         for (int i = 0; i < size(gs); i++) {
             gs[i].destroy();
         }
-        destroyed = true;
-        threads = null;
+        // A thread started or a group made in it meanwhile keeps it.
+        if (!destroyIfEmpty(false)) {
+            throw new IllegalThreadStateException();
+        }
         if (parent != null) {
             parent.remove(this);
         }
     }
 
-    private synchronized void add(ThreadGroup g) {
-        if (destroyed) {
+    // members and then member, in copy (one longer).
+    private static Object[] plus(Object[] members, Object member, Object[] copy) {
+        int n = size(members);
+        if (n > 0) {
+            System.arraycopy(members, 0, copy, 0, n);
+        }
+        copy[n] = member;
+        return copy;
+    }
+
+    // members but the one at i, in copy (one shorter; null when none is left).
+    private static Object[] minus(Object[] members, int i, Object[] copy) {
+        if (copy != null) {
+            System.arraycopy(members, 0, copy, 0, i);
+            System.arraycopy(members, i + 1, copy, i, copy.length - i);
+        }
+        return copy;
+    }
+
+    private void add(ThreadGroup g) {
+        ThreadGroup[] old;
+        do {
+            if (destroyed) {
+                throw new IllegalThreadStateException();
+            }
+            old = groups;
+        } while (!swapGroups(old, (ThreadGroup[]) plus(old, g, new ThreadGroup[size(old) + 1]), true));
+    }
+
+    private void remove(ThreadGroup g) {
+        ThreadGroup[] old;
+        ThreadGroup[] gs;
+        int i;
+        do {
+            old = groups;
+            i = indexOf(old, g);
+            if (i < 0) {
+                return;
+            }
+            gs = old.length > 1 ? new ThreadGroup[old.length - 1] : null;
+        } while (!swapGroups(old, (ThreadGroup[]) minus(old, i, gs), false));
+    }
+
+    // A Thread made in this group; it joins when it starts.
+    void addUnstarted() {
+        if (!countUnstarted()) {
             throw new IllegalThreadStateException();
         }
-        ThreadGroup[] old = groups;
-        int n = size(old);
-        ThreadGroup[] gs = new ThreadGroup[n + 1];
-        if (n > 0) {
-            System.arraycopy(old, 0, gs, 0, n);
-        }
-        gs[n] = g;
-        groups = gs;
     }
 
-    private synchronized void remove(ThreadGroup g) {
-        ThreadGroup[] old = groups;
-        for (int i = 0; i < size(old); i++) {
-            if (old[i] == g) {
-                ThreadGroup[] gs = null;
-                if (old.length > 1) {
-                    gs = new ThreadGroup[old.length - 1];
-                    System.arraycopy(old, 0, gs, 0, i);
-                    System.arraycopy(old, i + 1, gs, i, gs.length - i);
-                }
-                groups = gs;
-                break;
+    // The machine's, as t starts.
+    void add(Thread t) {
+        Thread[] old;
+        do {
+            if (destroyed) {
+                throw new IllegalThreadStateException();
             }
-        }
+            old = threads;
+        } while (!swapThreads(old, (Thread[]) plus(old, t, new Thread[size(old) + 1]), true));
     }
 
-    synchronized void add(Thread t) {
-        if (destroyed) {
-            throw new IllegalThreadStateException();
-        }
-        Thread[] old = threads;
-        int n = size(old);
-        Thread[] ts = new Thread[n + 1];
-        if (n > 0) {
-            System.arraycopy(old, 0, ts, 0, n);
-        }
-        ts[n] = t;
-        threads = ts;
-    }
-
-    synchronized void remove(Thread t) {
-        Thread[] old = threads;
-        for (int i = 0; i < size(old); i++) {
-            if (old[i] == t) {
-                Thread[] ts = null;
-                if (old.length > 1) {
-                    ts = new Thread[old.length - 1];
-                    System.arraycopy(old, 0, ts, 0, i);
-                    System.arraycopy(old, i + 1, ts, i, ts.length - i);
-                }
-                threads = ts;
-                break;
+    // As t ends: exit()'s, or the machine's when run() threw.
+    void remove(Thread t) {
+        Thread[] old;
+        Thread[] ts;
+        int i;
+        do {
+            old = threads;
+            i = indexOf(old, t);
+            if (i < 0) {
+                return;
             }
-        }
-        if (daemon && threads == null && groups == null && parent != null && !destroyed) {
-            destroyed = true;
+            ts = old.length > 1 ? new Thread[old.length - 1] : null;
+        } while (!swapThreads(old, (Thread[]) minus(old, i, ts), false));
+        if (daemon && parent != null && destroyIfEmpty(true)) {
             parent.remove(this);
         }
     }
@@ -325,8 +369,8 @@ public class ThreadGroup {
     }
 
     /*
-     * Called by the machine when a thread's run() ends with an exception; the thread ends
-     * afterwards without running its exit step, so it leaves the group here.
+     * Called by the machine when a thread's run() ends with an exception; the machine takes
+     * the thread out of its group afterwards, whatever an override here does.
      */
     public void uncaughtException(Thread t, Throwable e) {
         if (parent != null) {
@@ -338,7 +382,6 @@ public class ThreadGroup {
                 e.printStackTrace(err);
             }
         }
-        remove(t);
     }
 
     public boolean allowThreadSuspension(boolean b) {

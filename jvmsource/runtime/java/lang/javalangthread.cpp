@@ -11,6 +11,7 @@
 #include "vmframe.h"
 #include "vmjavalangthrowable.h"
 #include "vmjvm.h"
+#include "vmjni_support.h"
 #include "vmjvm_ids.h"
 #include "vmupcalls.h"
 #include "vmutils.h"
@@ -133,6 +134,15 @@ jint JNICALL ThreadCountStackFrames(JNIEnv* env, jobject self) {
   return frames;
 }
 
+/* The number of the next automatic name, counted up in one step: interpreted synchronized
+   excludes nobody, and threads are made on many threads at once. */
+jint JNICALL ThreadNextThreadNum(JNIEnv* env, jclass) {
+  VMDataMember* field = JVMFieldOf(env, JVMFieldThreadInitNumber(env));
+  VMObject* statics = field != NULL ? vmjni::StaticDataOf(env, field->GetDefinedIn()) : NULL;
+  if (statics == NULL) return 0;
+  return (jint)__atomic_fetch_add(statics->GetElementAddress((uint32_t)field->GetIndex()), 1, __ATOMIC_RELAXED);
+}
+
 void JNICALL ThreadRegisterNatives(JNIEnv*, jclass) { Register_java_lang_Thread(); }
 
 const JNINativeMethod kThread[] = {
@@ -149,8 +159,38 @@ const JNINativeMethod kThread[] = {
     PUX_NATIVE("resume0", "()V", JVM_ResumeThread),
     PUX_NATIVE("interrupt0", "()V", JVM_Interrupt),
     PUX_NATIVE("registerNatives", "()V", ThreadRegisterNatives),
+    PUX_NATIVE("nextThreadNum", "()I", ThreadNextThreadNum),
+};
+
+/* ---- java/lang/ThreadGroup ---- */
+
+jboolean JNICALL ThreadGroupSwapThreads(JNIEnv* env, jobject self, jobject old, jobject now, jboolean start) {
+  return JVMChangeThreadGroup(env, self, start ? kGroupThreadStarts : kGroupThreadEnds, old, now) ? 1 : 0;
+}
+
+jboolean JNICALL ThreadGroupSwapGroups(JNIEnv* env, jobject self, jobject old, jobject now, jboolean add) {
+  return JVMChangeThreadGroup(env, self, add ? kGroupAddGroup : kGroupRemoveGroup, old, now) ? 1 : 0;
+}
+
+jboolean JNICALL ThreadGroupCountUnstarted(JNIEnv* env, jobject self) {
+  return JVMChangeThreadGroup(env, self, kGroupThreadMade, NULL, NULL) ? 1 : 0;
+}
+
+jboolean JNICALL ThreadGroupDestroyIfEmpty(JNIEnv* env, jobject self, jboolean noneUnstarted) {
+  return JVMChangeThreadGroup(env, self, noneUnstarted ? kGroupDestroyIdle : kGroupDestroy, NULL, NULL) ? 1 : 0;
+}
+
+const JNINativeMethod kThreadGroup[] = {
+    PUX_NATIVE("swapThreads", "([Ljava/lang/Thread;[Ljava/lang/Thread;Z)Z", ThreadGroupSwapThreads),
+    PUX_NATIVE("swapGroups", "([Ljava/lang/ThreadGroup;[Ljava/lang/ThreadGroup;Z)Z", ThreadGroupSwapGroups),
+    PUX_NATIVE("countUnstarted", "()Z", ThreadGroupCountUnstarted),
+    PUX_NATIVE("destroyIfEmpty", "(Z)Z", ThreadGroupDestroyIfEmpty),
 };
 
 }  // namespace
 
 void Register_java_lang_Thread(void) { JNI_RegisterNative("java/lang/Thread", kThread, PUX_ROWS(kThread)); }
+
+void Register_java_lang_ThreadGroup(void) {
+  JNI_RegisterNative("java/lang/ThreadGroup", kThreadGroup, PUX_ROWS(kThreadGroup));
+}

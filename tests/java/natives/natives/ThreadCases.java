@@ -108,8 +108,9 @@ public class ThreadCases {
 
     static String interruptSleeper(long millis, long delay) throws Exception {
         Sleeper s = new Sleeper(millis);
-        long start = System.currentTimeMillis();
+        // Timed from the start's return, when the sleep begins: the start joins the group.
         s.start();
+        long start = System.currentTimeMillis();
         Thread.sleep(delay);
         s.interrupt();
         s.join();
@@ -119,8 +120,9 @@ public class ThreadCases {
 
     static String stopSleeper(long millis) throws Exception {
         Sleeper s = new Sleeper(millis);
-        long start = System.currentTimeMillis();
+        // Timed from the start's return, when the sleep begins: the start joins the group.
         s.start();
+        long start = System.currentTimeMillis();
         Thread.sleep(50);
         s.stop();
         s.join();
@@ -365,6 +367,80 @@ public class ThreadCases {
         t.start();
         t.join();
         return "ended " + t.isAlive();
+    }
+
+    // Makers in one group each start and join short threads, in the group or in a group of
+    // their own made under it and destroyed after, all at once: every start, end, make and
+    // destroy changes the group's members while the others change them too.
+    static ThreadGroup churn(int makers, final int rounds) throws Exception {
+        final ThreadGroup g = new ThreadGroup("churn");
+        Thread[] ts = new Thread[makers];
+        for (int i = 0; i < makers; i++) {
+            ts[i] = new Thread(g, "maker") {
+                public void run() {
+                    for (int r = 0; r < rounds; r++) {
+                        ThreadGroup own = r % 2 == 0 ? g : new ThreadGroup(g, "own");
+                        Thread t = new Thread(own, "short");
+                        t.start();
+                        try {
+                            t.join();
+                        } catch (InterruptedException e) {
+                            return;
+                        }
+                        if (own != g) {
+                            own.destroy();
+                        }
+                    }
+                }
+            };
+            ts[i].start();
+        }
+        for (int i = 0; i < makers; i++) {
+            ts[i].join();
+        }
+        return g;
+    }
+
+    static class Quiet extends ThreadGroup {
+        Quiet() {
+            super("quiet");
+        }
+
+        public void uncaughtException(Thread t, Throwable e) {
+        }
+    }
+
+    // Threads whose run() throws, in a group that handles the exception without super.
+    static ThreadGroup throwersIn(int n) throws Exception {
+        ThreadGroup g = new Quiet();
+        for (int i = 0; i < n; i++) {
+            Thread t = new Thread(g, new Thrower());
+            t.start();
+            t.join();
+        }
+        return g;
+    }
+
+    static ThreadGroup unstartedIn(int n, boolean daemon) {
+        ThreadGroup g = new ThreadGroup("idle");
+        g.setDaemon(daemon);
+        for (int i = 0; i < n; i++) {
+            new Thread(g, "idle");
+        }
+        return g;
+    }
+
+    // What Java sees of a group with unstarted threads; in a daemon group one made before
+    // the last member ended still starts, as the group waits for it.
+    static String unstartedSeen(ThreadGroup g) throws Exception {
+        Thread later = new Thread(g, "later");
+        Thread member = new Thread(g, "first");
+        member.start();
+        member.join();
+        String seen = g.activeCount() + " " + g.enumerate(new Thread[4]) + " " + g.isDestroyed();
+        later.start();
+        later.join();
+        return seen + " " + g.isDestroyed();
     }
 
     static Thread current() {
