@@ -861,6 +861,29 @@ TEST_F(EndingTest, ADaemonReadingInAStaticInitialiserIsWaitedForAndItsClassLetsT
   DestroyWaitsForTheHeldRead(vm, "the destroy went on while a daemon in a read ran a static initialiser");
 }
 
+/* Two daemons run static initialisers that each need the other's class, so each waits
+   for the other's initialisation for good, as it would on any machine. The destroy's stop
+   reaches them in that wait: they leave it, and the machine ends. (The wait let no stop
+   in: the destroy waited for them for ever.) */
+TEST_F(EndingTest, DaemonsWaitingForEachOthersInitialisersEndWithTheMachine) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  CallStatic(env, "EndingReader", "startInitialisingEachOther");
+  VMObject* ns = (VMObject*)vm->nameSpace;
+  bool waiting = false;
+  WhileOutside([&] {
+    waiting = WaitFor([ns] {
+      VMMonitor* monitor = ns->GetMonitor();
+      return monitor != nullptr && monitor->GetWaitCount() == 2;
+    });
+  });
+  ASSERT_TRUE(waiting) << "the daemons did not come to wait for each other's initialisation";
+  ASSERT_EQ(0, vm->functions->DetachCurrentThread(vm));
+  EXPECT_TRUE(EndsWithin(30000, [&] { EXPECT_EQ(0, vm->functions->DestroyJavaVM(vm)); }))
+      << "the destroy waited for daemons that wait for each other's initialisers";
+}
+
 /* A thread attached to machines A and B (separate name spaces) reads standard input in A
    when a destroy from outside ends A: once as a plain host thread, once as a thread A
    started whose code then attached it to B as well. Either way its code goes on to B once

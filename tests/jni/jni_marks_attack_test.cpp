@@ -24,6 +24,22 @@ namespace {
 
 void RelocateEach(void*, void* newBlock, void* heap) { JNI_Relocate(newBlock, heap, refhost::RelocateWord); }
 
+/* Whether handle h (a global) still holds object and was made by e's thread: a slot
+   taken again by another thread's global of the same object does not count. Read under
+   the lock of the shared arrays, none of them growing: a grower frees the old owner
+   words at once. */
+bool Mine(JNIEnv* e, jobject h, VMObject* object) {
+  const uint32_t index = (uint32_t)(uintptr_t)h;
+  VMObjectHandleArray* a = (index & VMJniHandle::NameSpaceGlobalTag) != 0
+                               ? e->thread->GetVM()->GetNameSpace()->GetJNIHandleArray()
+                               : e->thread->GetVM()->GetJNIHandleArray();
+  VMJniHandle::Lock(e, a, true);
+  const bool mine = VMJniHandle::UnHandle(e, h) == object &&
+                    a->IsOwnedBy(index & VMJniHandle::IndexMask, (VMword)e->thread->GetId());
+  VMJniHandle::UnLock(e);
+  return mine;
+}
+
 class MarksAttackTest : public JniTest {
  protected:
   void SetUp() override {
@@ -36,16 +52,6 @@ class MarksAttackTest : public JniTest {
     JniTest::TearDown();
   }
 
-  /* Whether handle h (a global) still holds object and was made by e's thread: a slot
-     taken again by another thread's global of the same object does not count. */
-  static bool Mine(JNIEnv* e, jobject h, VMObject* object) {
-    if (VMJniHandle::UnHandle(e, h) != object) return false;
-    const uint32_t index = (uint32_t)(uintptr_t)h;
-    VMObjectHandleArray* a = (index & VMJniHandle::NameSpaceGlobalTag) != 0
-                                 ? e->thread->GetVM()->GetNameSpace()->GetJNIHandleArray()
-                                 : e->thread->GetVM()->GetJNIHandleArray();
-    return a->IsOwnedBy(index & VMJniHandle::IndexMask, (VMword)e->thread->GetId());
-  }
   static uint32_t Held(VMObjectHandleArray* a) {
     uint32_t n = 0;
     for (uint32_t i = 1; i < a->GetCount(); i++) n += a->Get(i) != nullptr;
@@ -502,18 +508,7 @@ int RunLedger(JavaVM* vm, int id, int steps, std::vector<std::atomic<jobject>>& 
   std::vector<jobject> sources = {m->NewGlobalRef(e, m->NewStringUTF(e, ("ledger " + std::to_string(id)).c_str())),
                                   m->NewGlobalRef(e, m->FindClass(e, kClasses[id % 6])),
                                   m->NewGlobalRef(e, m->FindClass(e, kClasses[(id + 1) % 6]))};
-  const VMword me = (VMword)e->thread->GetId();
-  // Read under the lock of the shared arrays: another thread may be growing the array.
-  auto mine = [&](jobject h, int source) {
-    const uint32_t index = (uint32_t)(uintptr_t)h;
-    VMObjectHandleArray* a = (index & VMJniHandle::NameSpaceGlobalTag) != 0 ? e->javaVM->nameSpace->GetJNIHandleArray()
-                                                                           : e->javaVM->vm->GetJNIHandleArray();
-    VMJniHandle::Lock(e, a, true);
-    const bool owned = VMJniHandle::UnHandle(e, h) == VMJniHandle::UnHandle(e, sources[(size_t)source]) &&
-                       a->IsOwnedBy(index & VMJniHandle::IndexMask, me);
-    VMJniHandle::UnLock(e);
-    return owned;
-  };
+  auto mine = [&](jobject h, int source) { return Mine(e, h, VMJniHandle::UnHandle(e, sources[(size_t)source])); };
   // Holes below every marks to come.
   std::vector<jobject> spread;
   for (int i = 0; i < 24; i++) spread.push_back(m->NewGlobalRef(e, sources[(size_t)i % 3]));

@@ -57,13 +57,18 @@ std::atomic<bool> gMachineObjectMoved{false};
 
 /* The marked thread sleeps declared (or outside the machine): the host moves the machine
    then, as its other threads wait outside it too, as often as the test asks. */
+void MoveAsAsked() {
+  static thread_local bool moving = false;  // the move's own host calls
+  if (moving || gMovesLeft.load() <= 0) return;
+  moving = true;
+  VM* before = gMoving->vm;
+  if (MoveMachine(gMoving) != 0) gMovesMade++;
+  if (gMoving->vm != before) gMachineObjectMoved = true;
+  gMovesLeft--;
+  moving = false;
+}
 void HOSTCALL MovingSleep(jlong ms) {
-  if (tlsMover && gMovesLeft.load() > 0) {
-    VM* before = gMoving->vm;
-    if (MoveMachine(gMoving) != 0) gMovesMade++;
-    if (gMoving->vm != before) gMachineObjectMoved = true;
-    gMovesLeft--;
-  }
+  if (tlsMover) MoveAsAsked();
   gRealSleep(ms);
 }
 
@@ -262,26 +267,40 @@ TEST_F(MovesTest, AStartedThreadAttachedAgainByItsNativeEndsWellAfterAMove) {
 
 /* ---- class initialisers run by an instruction while the host moves the machine ---- */
 
-/* Runs call on env's thread while another thread moves the machine once that thread
-   sleeps declared (the initialiser's sleep); gives whether a move was made. */
+/* The host's waits of the marked threads. The initialiser's sleep (declared, blocked
+   on its event) lasts until the test lets it go; a mover's sleep, and each declared wait
+   of a waiter's, has the machine moved first, as often as asked. */
+JNIHostFunctions gRealWaits;
+thread_local bool tlsInitialiser = false, tlsWaiter = false;
+std::atomic<bool> gHolding{false}, gLetGo{false};
+jint HOSTCALL MarkedEventWait(void* event, jlong ms) {
+  JNIEnv* e = gRealWaits.GetCurrentEnv();
+  const bool declared = (tlsMover || tlsWaiter || tlsInitialiser) && e->thread->GetInSafeRegion();
+  const bool sleeping = declared && ms > 0 && e->thread->GetBlockedOn() == event;
+  if (tlsInitialiser && sleeping) {
+    gHolding = true;
+    while (!gLetGo.load()) std::this_thread::sleep_for(Ms(1));
+    return 2;  // timed out
+  }
+  if ((tlsMover && sleeping) || (tlsWaiter && declared)) MoveAsAsked();
+  return gRealWaits.EventWait(event, ms);
+}
+
+/* Runs call on this thread, whose first sleep (the initialiser's) the host moves the
+   machine in; gives whether a move was made. The move is made in the sleeping thread's
+   own host wait: a mover thread of its own misses a short sleep on a busy host. */
 template <class Call>
-bool MovedDuring(JNIEnv* env, JavaVM* vm, Call call) {
-  std::atomic<uint32_t> moved{0};
-  std::atomic<bool> done{false};
-  std::thread mover([&] {
-    for (int i = 0; i < 10000 && !done.load(); i++) {
-      VMThread* t = env->thread;
-      if (t->GetBlockedOn() != nullptr && t->GetInSafeRegion()) {
-        moved = MoveMachine(vm);
-        return;
-      }
-      std::this_thread::sleep_for(Ms(1));
-    }
-  });
+bool MovedDuring(JNIHostFunctions* host, JavaVM* vm, Call call) {
+  gRealWaits = *host;
+  host->EventWait = MarkedEventWait;
+  gMoving = vm;
+  gMovesLeft = 1;
+  gMovesMade = 0;
+  tlsMover = true;
   call();
-  done = true;
-  mover.join();
-  return moved.load() != 0;
+  tlsMover = false;
+  host->EventWait = gRealWaits.EventWait;
+  return gMovesMade.load() != 0;
 }
 
 /* Each of new, getstatic (one word and two), putstatic and invokestatic first reaches a
@@ -307,15 +326,15 @@ TEST_F(MovesTest, AnInstructionWhoseClassInitialiserSleptGoesOnAfterAMove) {
     ASSERT_TRUE(make && read && write && call && fails);
     jint made = 0, written = 0, called = 0, failed = 0;
     jlong got = 0;
-    EXPECT_TRUE(MovedDuring(env, vm, [&] { made = f->CallStaticIntMethod(env, c, make); })) << round;
+    EXPECT_TRUE(MovedDuring(host, vm, [&] { made = f->CallStaticIntMethod(env, c, make); })) << round;
     EXPECT_EQ(7, made) << "round " << round << ": " << PendingText(env);
-    EXPECT_TRUE(MovedDuring(env, vm, [&] { got = f->CallStaticLongMethod(env, c, read); })) << round;
+    EXPECT_TRUE(MovedDuring(host, vm, [&] { got = f->CallStaticLongMethod(env, c, read); })) << round;
     EXPECT_EQ(0x1000B0002LL, got) << "round " << round << ": " << PendingText(env);
-    EXPECT_TRUE(MovedDuring(env, vm, [&] { written = f->CallStaticIntMethod(env, c, write); })) << round;
+    EXPECT_TRUE(MovedDuring(host, vm, [&] { written = f->CallStaticIntMethod(env, c, write); })) << round;
     EXPECT_EQ(2101, written) << "round " << round << ": " << PendingText(env);
-    EXPECT_TRUE(MovedDuring(env, vm, [&] { called = f->CallStaticIntMethod(env, c, call); })) << round;
+    EXPECT_TRUE(MovedDuring(host, vm, [&] { called = f->CallStaticIntMethod(env, c, call); })) << round;
     EXPECT_EQ(20, called) << "round " << round << ": " << PendingText(env);
-    EXPECT_TRUE(MovedDuring(env, vm, [&] { failed = f->CallStaticIntMethod(env, c, fails); })) << round;
+    EXPECT_TRUE(MovedDuring(host, vm, [&] { failed = f->CallStaticIntMethod(env, c, fails); })) << round;
     EXPECT_EQ(120, failed) << "round " << round << ": " << PendingText(env);
     EXPECT_FALSE(f->ExceptionCheck(env));
     f->ExceptionClear(env);
@@ -329,7 +348,7 @@ TEST_F(MovesTest, AnInstructionWhoseClassInitialiserSleptGoesOnAfterAMove) {
 
 /* The same initialisers first reached by the native interface, on classes found without
    initialising them: NewObject, a static field's read and a static call go on in the
-   moved machine (a move that a busy host misses is not asked of each call). (Each went on
+   moved machine. (Each went on
    with the thread's record and the machine of before the move: a crash reading the
    machine's static data.) */
 TEST_F(MovesTest, ANativeCallWhoseClassInitialiserSleptGoesOnAfterAMove) {
@@ -348,30 +367,37 @@ TEST_F(MovesTest, ANativeCallWhoseClassInitialiserSleptGoesOnAfterAMove) {
   ASSERT_TRUE(init && own && value && plus);
   jobject o = nullptr;
   jint got = 0, sum = 0;
-  int moved = MovedDuring(env, vm, [&] { o = f->NewObject(env, made, init); });
+  EXPECT_TRUE(MovedDuring(host, vm, [&] { o = f->NewObject(env, made, init); }));
   ASSERT_NE(nullptr, o) << PendingText(env);
   EXPECT_EQ(2, f->GetIntField(env, o, own));
-  moved += MovedDuring(env, vm, [&] { got = f->GetStaticIntField(env, read, value); });
+  EXPECT_TRUE(MovedDuring(host, vm, [&] { got = f->GetStaticIntField(env, read, value); }));
   EXPECT_EQ(11, got) << PendingText(env);
-  moved += MovedDuring(env, vm, [&] { sum = f->CallStaticIntMethod(env, call, plus, 3, 4); });
+  EXPECT_TRUE(MovedDuring(host, vm, [&] { sum = f->CallStaticIntMethod(env, call, plus, 3, 4); }));
   EXPECT_EQ(20, sum) << PendingText(env);
-  EXPECT_GT(moved, 0);
   Destroy(vm);
 }
 
-/* A thread that meets SlowInit while another runs its initialiser (a long sleep) blocks
-   on the name space's monitor, which this thread holds, and the host moves the machine
-   while both stand declared; let go, the waiter reads the class's state in the moved
-   static data, and both threads see the initialised class. (It read the state through
-   the pointer taken before the move: the freed old copy.) */
-TEST_F(MovesTest, AWaiterForAnInitialiserBlockedOnTheMonitorReadsTheMovedStaticData) {
+/* ---- a waiter for another thread's initialiser: a move at each host call it makes ---- */
+
+jboolean HOSTCALL MovingMutexLock(void* mutex) {
+  JNIEnv* e = gRealWaits.GetCurrentEnv();
+  if (tlsWaiter && e->thread->GetInSafeRegion()) MoveAsAsked();
+  return gRealWaits.MutexLock(mutex);
+}
+
+/* A thread that meets SlowInit while another runs its initialiser waits for it, and the
+   host moves the machine at each host call of that wait (the monitor's enter, its queue,
+   the timed wait, the leave) while the initialiser sleeps declared: let go, both threads
+   see the initialised class. (The waiter read the class's state through the static data
+   pointer taken before the enter, and its record, to queue, through the pointer taken
+   before the queue's lock: old copies.) */
+TEST_F(MovesTest, AWaiterForAnInitialiserMovedAtEachHostCallOfItsWaitGoesOn) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
   jclass c = env->functions->FindClass(env, "SlowInitUser");
   ASSERT_NE(nullptr, c) << PendingText(env);
-  env->functions->SetStaticIntField(env, c, env->functions->GetStaticFieldID(env, c, "pause", "I"), 1000);
-  std::atomic<JNIEnv*> calling[2] = {{nullptr}, {nullptr}};
+  env->functions->SetStaticIntField(env, c, env->functions->GetStaticFieldID(env, c, "pause", "I"), 1);
   std::atomic<jint> made[2] = {{-1}, {-1}};
   auto make = [&](int i) {
     JNIEnv* own = nullptr;
@@ -379,32 +405,32 @@ TEST_F(MovesTest, AWaiterForAnInitialiserBlockedOnTheMonitorReadsTheMovedStaticD
     const JNINativeInterface_* f = own->functions;
     jclass user = f->FindClass(own, "SlowInitUser");
     jmethodID m = user != nullptr ? f->GetStaticMethodID(own, user, "make", "()I") : nullptr;
-    calling[i] = own;
+    (i == 0 ? tlsInitialiser : tlsWaiter) = true;
     if (m != nullptr) made[i] = f->CallStaticIntMethod(own, user, m);
+    tlsInitialiser = tlsWaiter = false;
     f->ExceptionClear(own);
     VMJniInvoke::DetachCurrentThread(vm);
   };
-  auto sleeping = [&] {
-    JNIEnv* e = calling[0].load();
-    return e != nullptr && e->thread->GetBlockedOn() != nullptr && e->thread->GetInSafeRegion();
-  };
-  VMMonitor* monitor = VMMonitor::GetMonitorFor(vm->nameSpace, (VMObject*)vm->nameSpace);
-  ASSERT_NE(nullptr, monitor);
-  uint32_t moved = 0;
+  gRealWaits = *host;
+  host->EventWait = MarkedEventWait;
+  host->MutexLock = MovingMutexLock;
+  gHolding = gLetGo = false;
+  gMoving = vm;
+  gMovesMade = 0;
   std::thread initialiser(make, 0);
   // Declared throughout: the threads' allocations collect, which waits for this one.
   OutsideAs(env, [&] {
-    WaitFor(sleeping);
-    EXPECT_EQ(0, monitor->DoMonitorEnter());
+    WaitFor([] { return gHolding.load(); }, 60000);
+    gMovesLeft = 6;
     std::thread waiter(make, 1);
-    WaitFor([&] { return calling[1].load() != nullptr && calling[1].load()->thread->GetInSafeRegion(); });
-    std::this_thread::sleep_for(Ms(100));
-    if (sleeping()) moved = MoveMachine(vm);
-    EXPECT_EQ(0, monitor->DoMonitorExit());
+    WaitFor([] { return gMovesLeft.load() == 0; }, 60000);
+    gLetGo = true;
     initialiser.join();
     waiter.join();
   });
-  EXPECT_NE(0u, moved);
+  host->EventWait = gRealWaits.EventWait;
+  host->MutexLock = gRealWaits.MutexLock;
+  EXPECT_EQ(6, gMovesMade.load());
   EXPECT_EQ(7, made[0].load());
   EXPECT_EQ(7, made[1].load());
   Destroy(vm);

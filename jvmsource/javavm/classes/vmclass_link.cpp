@@ -367,7 +367,9 @@ void WakeWaiters(VMNameSpace* ns) {
    The caller stands declared, so the host may move the machine while this blocks on the
    monitor and while it waits: the static data and the thread's record are read through
    env after each (the name space's monitor never moves). No interrupt ends the wait: it
-   stays set for the thread's next wait that may be interrupted. */
+   stays set for the thread's next wait that may be interrupted. The host's stop does,
+   after the slice: the initialiser may itself wait for good (for a class this thread
+   initialises), and a machine's end must reach both threads. */
 VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls) {
   VMObject* object = (VMObject*)ns;
   VMMonitor* monitor = VMMonitor::GetMonitorFor(ns, object);
@@ -376,8 +378,9 @@ VMStatus WaitForInitializer(VMNameSpace* ns, JNIEnv* env, VMLoadableClass* cls) 
   if (status != 0) return status;
   VMObject* data = ReadSlot(MachineOf(env), cls->GetIndex());
   VMword state = data != NULL ? LoadState(cls, data) : 0;
-  if (state != 0 && state != InitFailed) status = monitor->DoUninterruptibleWait(100, env->thread);
+  if (state != 0 && state != InitFailed) status = monitor->DoUninterruptibleWait(env, 100);
   (void)monitor->DoMonitorExit();
+  if (status == 0 && VMUtils::GetHostFunctions()->YieldCheck() != 0) status = VMStatus_ThreadDeath;
   return status;
 }
 

@@ -264,8 +264,8 @@ void VM::EnterHostWait(VMThread* thread) {
   // keeps no other thread waiting. A host thread's call returns into host code that may
   // still need it (to leave a monitor, to detach from another machine), and a held mutex
   // (a machine monitor around the read) or a class being initialised (whose other users
-  // wait where a stop does not reach them) would hold up, for good, whoever waits for it:
-  // such a wait is a plain safe region, which the machine's end waits for.
+  // wait for it) would hold up, for good, whoever waits for it: such a wait is a plain
+  // safe region, which the machine's end waits for.
   if (tStartedBy != thread->GetVM()->GetJVM() || thread->GetHostMutexCount() != 0 || tInitializers != 0) {
     EnterSafeRegion(thread);
     return;

@@ -351,6 +351,10 @@ VMStatus VMMonitor::DoUninterruptibleWait(jlong ms, VMThread* thread) {
   return Wait(ms, thread, UninterruptibleKind, NULL, NULL);
 }
 
+VMStatus VMMonitor::DoUninterruptibleWait(JNIEnv* env, jlong ms) {
+  return Wait(ms, env->thread, UninterruptibleKind, env, NULL);
+}
+
 /* ---- the object's monitor operations ---- */
 
 static VMNameSpace* NameSpaceOfClass(VMObject* object) {

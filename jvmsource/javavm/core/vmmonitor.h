@@ -61,6 +61,8 @@ class VMMonitor : public VMInternalObject {
      under this monitor changes (the collector's park). Returns 0 (notified or timed
      out) or 17. */
   VMStatus DoUninterruptibleWait(jlong ms, VMThread* thread);
+  /* The same for a caller that stands declared: the record is read again through env. */
+  VMStatus DoUninterruptibleWait(JNIEnv* env, jlong ms);
   VMStatus DoNotify();
   VMStatus DoNotifyAll();
 
