@@ -97,9 +97,10 @@ class VM : public VMInternalObject {
      thread still waits (its answer is returned): a refused allocation is made again
      there, before the threads it waited for can take the memory it freed. Without a
      collection (on the collecting thread itself) then runs at once. *collected (when
-     given) tells whether this call's collection ran, every other thread stopped. */
+     given) tells whether this call's collection ran, every other thread stopped;
+     rescanMs is the stop's (StopOtherThreads). */
   void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context,
-                    bool* collected = NULL);
+                    bool* collected = NULL, jlong rescanMs = 300);
   /* Calls of GarbageCollect in the process so far, whatever came of them. */
   static uint32_t GetGarbageCollectRequests();
   /* Collections this machine has completed (abandoned ones not counted). */
@@ -226,7 +227,10 @@ class VM : public VMInternalObject {
      flags cleared, under the machine object's monitor, then every parked thread woken. */
   void ReleaseThreadsWaitingForGC();
   /* The collector's steps (vm_collector.cpp). */
-  bool StopOtherThreads(VMThread* self, JNIEnv** env);
+  /* Waits until every other attached thread is parked or declared; it looks again each
+     time a parking thread tells it, and every rescanMs besides for the threads that stop
+     without telling (a thread that detaches or enters a safe region). */
+  bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300);
   bool ClaimCollection(void* me);
   void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
   void MarkMachineObject(void* marker);
