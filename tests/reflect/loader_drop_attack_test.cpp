@@ -3,10 +3,11 @@
    that machine, or to another; the ender attached or not), a machine is made and uses
    the loader's classes while the drop runs, the host moves the machines between the
    tries of a refused let-go step, and threads use and let go of the loader's classes
-   while the host drops it again and again; a drop in another name space while a drop
-   here waits, and global references held over a drop. No wait may last for good: each
-   scene runs under a watchdog that fails the program, naming the scene, should it hang.
-   The classes are the counted dz/C<k> and dz/Count of loader_classes.h. */
+   while the host drops it again and again; a host that moves a machine by its rule
+   while a drop runs; a drop in another name space while a drop here waits, and global
+   references held over a drop. No wait may last for good: each scene runs under a
+   watchdog that fails the program, naming the scene, should it hang. The classes are
+   the counted dz/C<k> and dz/Count of loader_classes.h. */
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../jni/moves_gate.h"
 #include "loader_classes.h"
 #include "machine_move.h"
 #include "vmmonitor.h"
@@ -214,6 +216,7 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
   void Unhook() {
     refhost::Functions()->HeapWalk = gReal.HeapWalk;
     refhost::Functions()->MutexLock = gReal.MutexLock;
+    refhost::Functions()->EventWait = gReal.EventWait;
     refhost::Functions()->Sleep = gReal.Sleep;
     refhost::Functions()->SpinLockAcquire = gReal.SpinLockAcquire;
     refhost::Functions()->HeapAlloc = gReal.HeapAlloc;
@@ -441,6 +444,66 @@ TEST_F(LoaderDropAttackTest, MachinesMovedInTheSleepsBetweenRefusedTriesAreFollo
     EXPECT_TRUE(Drop(m.env, loader));
   }
   End(other);
+  Rebind();
+}
+
+/* A thread of m drops loaders whose classes x, another machine of the name space, has
+   initialised, while a host that keeps its rule moves x at every chance: only while each
+   thread the test counts is inside a host call it gates and every thread attached to x
+   stands declared (moves_gate.h). x has a thread that runs code of its own and sleeps
+   declared, or none. No move may come while the drop collects x, which stays whole. */
+TEST_F(LoaderDropAttackTest, AMachineMovedByTheHostsRuleDuringADropIsFollowed) {
+  Watchdog dog("moves by the host's rule during a drop");
+  namespace gate = jni_test::moves_gate;
+  JavaVM* x = Another();
+  ASSERT_NE(nullptr, x);
+  gate::gReal = gReal;
+  gate::gMoves = 0;
+  for (int mode = 0; mode < 2 && !HasFailure(); mode++) {
+    std::vector<void*> loaders(8);
+    for (void*& loader : loaders) {
+      loader = NewLoader();
+      On(x, [&](JNIEnv* env) { ASSERT_EQ(0, Wrong(env, loader)); });
+    }
+    std::atomic<bool> ready{mode == 1}, stop{false};
+    std::thread worker([&] {
+      gate::Counted counted;
+      JNIEnv* env = nullptr;
+      if (mode == 1 || x->functions->AttachCurrentThread(x, &env, nullptr) != 0) return;
+      ready = true;
+      while (!stop.load()) {
+        // Undeclared for a while: a collection of x waits for it meanwhile.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(700);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        OutsideAs(env, [] { refhost::Functions()->Sleep(1); });
+      }
+      x->functions->DetachCurrentThread(x);
+    });
+    AwaitOutside([&] { return ready.load(); });
+    refhost::Functions()->Sleep = gate::GatedSleep;
+    refhost::Functions()->EventWait = gate::GatedEventWait;
+    refhost::Functions()->MutexLock = gate::GatedMutexLock;
+    gate::gMachine = x;
+    gate::gMoverOn = true;
+    std::thread mover(gate::MoverLoop);
+    {
+      gate::Counted counted;
+      for (void* loader : loaders) {
+        EXPECT_TRUE(Drop(m.env, loader)) << "mode " << mode;
+        OutsideAs(m.env, [] { refhost::Functions()->Sleep(1); });
+      }
+      stop = true;
+      JoinOutside(worker);
+      gate::gMoverOn = false;
+      mover.join();
+    }
+    Unhook();
+    EXPECT_EQ("", refhost::CheckHeap(x->heap)) << "mode " << mode;
+    On(x, [&](JNIEnv* env) { EXPECT_EQ(0, Wrong(env, NewLoader())) << "mode " << mode; });
+  }
+  EXPECT_GT(gate::gMoves.load(), 0u) << "x was never moved";
+  End(x);
   Rebind();
 }
 

@@ -100,9 +100,10 @@ class VM : public VMInternalObject {
      thread still waits (its answer is returned): a refused allocation is made again
      there, before the threads it waited for can take the memory it freed. Without a
      collection (on the collecting thread itself) then runs at once. *collected (when
-     given) tells whether this call's collection ran, every other thread stopped. */
+     given) tells whether this call's collection ran, every other thread stopped;
+     rescanMs is the stop's (StopOtherThreads). */
   void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context,
-                    bool* collected = NULL);
+                    bool* collected = NULL, jlong rescanMs = 300);
   /* Calls of GarbageCollect in the process so far, whatever came of them. */
   static uint32_t GetGarbageCollectRequests();
   /* Collections this machine has completed (abandoned ones not counted). */

@@ -120,9 +120,10 @@ class VMThread : public VMInternalObject {
        its debug byte and its request to go over aside, and puts them back at its end. A
        disconnection, which ends the watch of every thread, clears it with their bytes. */
     WatchSetAsideFlag = 0x200000,
-    /* A debugger client's call attached the thread to carry it, the thread having no
-       attachment of its own to the machine: it leaves when the call ends, and the
-       machine's end does not wait for it. */
+    /* A debugger client's call, or a step of a loader's drop, attached the thread to
+       carry it, the thread having no attachment of its own to the machine: it leaves
+       when the call ends, the machine's end does not wait for it, and no Java code runs
+       on it (its collections run no finalizer). */
     AttachedForClientCallFlag = 0x400000,
     /* Every request the poll serves. */
     RequestFlags = 0x3E00

@@ -480,7 +480,8 @@ bool VM::ClaimCollection(void* me) {
 
 void VM::GarbageCollect(bool softReferencesClearable) { (void)CollectThen(softReferencesClearable, NULL, NULL); }
 
-void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected) {
+void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
+                      jlong rescanMs) {
   requests.fetch_add(1);
   JNIHostFunctions* host = Host();
   void* me = host->CurrentThreadId();
@@ -499,12 +500,15 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
       host->Sleep(1);
   }
   JNIEnv* env = NULL;
-  if (StopOtherThreads(self, &env)) {
+  if (StopOtherThreads(self, &env, rescanMs)) {
     // The records of threads that have ended go now, stacks and all: no thread can read
     // one (each left it with its env), and none can attach while the claim is held. A
     // debugger keeps its own handles to records, so with one they stay to the end.
     if (GetDebugger() == NULL) DropDetachedThreads(me);
     uint32_t before = GetCollections();
+    // A thread attached for a call of its own (a debugger client's, a step of a loader's
+    // drop) runs no Java, finalizers included: it collects as a thread of no machine does.
+    if (self != NULL && self->GetAttachedForClientCall()) env = NULL;
     Collect(self, env, softReferencesClearable);
     // A frame whose references cannot be told abandons the collection inside.
     if (collected != NULL) *collected = GetCollections() != before;

@@ -180,13 +180,11 @@ static void* LetGo(void* context) {
 enum StepResult { StepDone, StepRefused, StepMachineGone };
 
 /* The destroying thread's attachments that stand declared while a step collects a
-   machine: in the machines of the name space (which the host moves none of meanwhile),
-   every one but its own in that machine when it collects as that machine's thread, and
-   the one of the thread's current env. Another destroyer may be collecting any of those
-   machines meanwhile, waiting for every thread attached to it: undeclared, two
-   destroyers that collect each other's machines would wait for each other for good. The
-   attachment in the machine of the thread's current env (own) is left last, once that
-   env is current again. */
+   machine: in the other machines of the name space, and in the machine of the thread's
+   current env. Another destroyer may be collecting any of those machines meanwhile,
+   waiting for every thread attached to it: undeclared, two destroyers that collect each
+   other's machines would wait for each other for good. The attachment in the machine of
+   the thread's current env (own) is left last, once that env is current again. */
 struct Standing {
   enum { kMost = 64 };
   JNIEnv* envs[kMost];
@@ -204,7 +202,7 @@ static void StandDeclared(Standing* standing, VMNameSpace* ns, JavaVM* collected
   standing->own = NULL;
   for (JavaVM* r = VMUtils::GetVMList(); r != NULL && standing->count < Standing::kMost; r = r->next) {
     const bool own = current != NULL && r == current->javaVM;
-    if (r->vm == NULL || (own && r == collected) || (r->nameSpace != ns && !own)) continue;
+    if (r->vm == NULL || r == collected || (r->nameSpace != ns && !own)) continue;
     JNIEnv* env = r->vm->AttachedEnvOfCurrentThread();
     VMThread* t = env != NULL ? env->thread : NULL;
     if (t == NULL || (t->GetFlags() & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag)) != 0) continue;
@@ -214,23 +212,76 @@ static void StandDeclared(Standing* standing, VMNameSpace* ns, JavaVM* collected
   }
 }
 
+/* The thread a step collects its machine as: one of the machine's own that stands
+   undeclared for the step, so that the host, which moves a machine only while every
+   thread attached to it stands declared, cannot move it under the step. The destroying
+   thread's own attachment there (its declaration taken back for the step) or, when it
+   has none, one made for the step. */
+struct StepThread {
+  JNIEnv* env;
+  bool attached;  // made for the step
+  bool declared;  // the thread's own, declared by the host before the step
+};
+
+/* An attachment for the step alone: no Thread object, and no Java code runs on it (its
+   collections run no finalizer, no debugger brings it over to its loop, and the
+   machine's end does not count it among the threads it waits for). The attach may wait
+   for a collection, where the host may move the machine. */
+static JNIEnv* AttachForStep(JavaVM* record) {
+  JNIEnv* env = NULL;
+  if (VMJniAttachCurrentThreadNoObject(record, &env, NULL) != 0) return NULL;
+  VMThread* t = env->thread;
+  t->SetAttachedForClientCall();
+  t->SetServingDebugger();
+  t->ClearDebuggerAttachRequested();
+  return env;
+}
+
+/* Makes the thread the machine's undeclared thread for the step, its env current; false
+   when it cannot be attached. */
+static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  step->attached = own == NULL;
+  step->declared = false;
+  if (step->attached) {
+    step->env = AttachForStep(record);
+    return step->env != NULL;
+  }
+  step->env = own;
+  host->AttachThreadEnv(record, own);
+  host->SetCurrentEnv(own);
+  // Left as a poll leaves a wait: it parks while another thread collects the machine.
+  step->declared = own->thread->GetInSafeRegion();
+  if (step->declared) VM::LeaveSafeRegion(own->thread);
+  return true;
+}
+
+/* Gives the thread's attachment back as the step found it. */
+static void EndStep(StepThread* step, JavaVM* record) {
+  if (step->attached) {
+    VMJniDetachEnv(record);
+  } else if (step->declared) {
+    VM::EnterSafeRegion(step->env->thread);
+  }
+}
+
 /* Runs step in the machine of a record found by MachinesOf, after a collection with its
-   other threads stopped (survey->collected tells whether they were). The machine is read
-   from the record now, not kept from an earlier step: between steps the destroying
-   thread stands in other machines' collections and declared sleeps, where the host may
-   move this one (every thread of it declared or stopped) or end it. While the step runs
+   other threads stopped (survey->collected tells whether they were). While the step runs
    it counts as an attach under way, which a destroy or abandon of the machine begun
    meanwhile waits for before it frees anything. A machine no longer listed is gone with
    its slots and threads; one whose end has begun may still run threads, but can no
-   longer be kept for the step: refused. A thread whose current env is another machine's
-   collects this one as none of its threads, with no env current: declared there, it
-   must read and write nothing of its record there (a lock's count, the collector's test
-   for a thread of its own), which a move would leave behind in the old copy. */
+   longer be kept for the step: refused. The machine is read from the record once the
+   thread stands in it undeclared, not kept from an earlier step or read before its
+   attach: between steps, and in the attach, the destroying thread stands declared or
+   outside the machine, where the host may move it (every thread of it declared or
+   stopped). Every other attachment of the thread is read through its env after the step
+   (the host may have moved those machines meanwhile); a machine of another name space it
+   is not current in stays as the host left it. */
 static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, void* (*step)(void*)) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   JNIEnv* current = host->GetCurrentEnv();
-  const bool asOwnThread = current != NULL && current->javaVM == record;
   Standing standing;
+  JNIEnv* own;
   {
     VMUtils::GlobalMutexGuard guard;
     JavaVM* r = VMUtils::GetVMList();
@@ -238,17 +289,26 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     if (r == NULL || r->vm == NULL || r->nameSpace != ns) return StepMachineGone;
     if (r->terminating != 0) return StepRefused;
     r->attaching++;
-    survey->vm = r->vm;
+    own = r->vm->AttachedEnvOfCurrentThread();
     StandDeclared(&standing, ns, record, current);
   }
-  if (!asOwnThread) host->SetCurrentEnv(NULL);
+  StepThread thread;
   survey->collected = false;
-  (void)survey->vm->CollectThen(false, step, survey, &survey->collected);
-  survey->vm = NULL;
-  // Each record is read through its env: the host may have moved its machine meanwhile.
-  // Leaving parks the thread while another thread collects there.
+  if (BeginStep(&thread, record, own)) {
+    survey->vm = record->vm;
+    // The other threads stop in their own time: many enter a declared wait or another
+    // destroyer's step without telling the collector, which looks again each millisecond
+    // (a drop's steps would otherwise each wait a rescan of a collection's pace for them).
+    (void)survey->vm->CollectThen(false, step, survey, &survey->collected, 1);
+    survey->vm = NULL;
+    EndStep(&thread, record);
+  }
+  // Leaving parks the thread while another thread collects there: with no env current
+  // it reads and writes nothing of its other records meanwhile (a lock's count).
+  host->SetCurrentEnv(NULL);
   for (uint32_t i = 0; i < standing.count; i++) VM::LeaveSafeRegion(standing.envs[i]->thread);
-  if (!asOwnThread) host->SetCurrentEnv(current);
+  if (own == NULL || own != current) host->AttachThreadEnv(current != NULL ? current->javaVM : NULL, current);
+  host->SetCurrentEnv(current);
   if (standing.own != NULL) VM::LeaveSafeRegion(standing.own->thread);
   VMUtils::GlobalMutexGuard guard;
   record->attaching--;
