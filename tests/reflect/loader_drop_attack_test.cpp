@@ -507,6 +507,33 @@ TEST_F(LoaderDropAttackTest, AMachineMovedByTheHostsRuleDuringADropIsFollowed) {
   Rebind();
 }
 
+/* A thread that x started (marked so here) drops a loader: the step in m, which it is
+   not attached to, attaches it there and detaches it again. Afterwards it is still x's
+   own thread, attached to x alone, whose host wait x's end may let go of (a read of a
+   pipe nobody writes must not hold the end up for good). */
+TEST_F(LoaderDropAttackTest, AThreadTheMachineStartedIsStillItsOwnAfterADrop) {
+  JavaVM* x = Another();
+  ASSERT_NE(nullptr, x);
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  bool gone = false, letGoable = false;
+  std::thread started([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, x->functions->AttachCurrentThread(x, &env, nullptr));
+    x->vm->MarkStartedThread();
+    gone = Drop(env, loader);
+    VM::EnterHostWait(env->thread);
+    letGoable = env->thread->GetInHostWait();
+    VM::LeaveHostWait(env);
+    x->functions->DetachCurrentThread(x);
+  });
+  JoinOutside(started);
+  EXPECT_TRUE(gone);
+  EXPECT_TRUE(letGoable) << "x's end would wait for good for the thread's host wait";
+  End(x);
+  Rebind();
+}
+
 /* A drop here waits for a collection of m that an attached host thread holds up (it runs
    its own code undeclared); meanwhile a loader of a machine of another name space, which
    nothing uses, is dropped once: it goes at that call. The drop here ends once the host

@@ -294,6 +294,9 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
   }
   StepThread thread;
   survey->collected = false;
+  // An attach and a detach forget that the thread is a started Thread's: one made for
+  // the step leaves it attached as it was, which its machine's end lets go of as before.
+  JavaVM* startedBy = VM::GetStartedBy();
   if (BeginStep(&thread, record, own)) {
     survey->vm = record->vm;
     // The other threads stop in their own time: many enter a declared wait or another
@@ -303,6 +306,7 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     survey->vm = NULL;
     EndStep(&thread, record);
   }
+  VM::RestoreStartedBy(startedBy);
   // Leaving parks the thread while another thread collects there: with no env current
   // it reads and writes nothing of its other records meanwhile (a lock's count).
   host->SetCurrentEnv(NULL);
