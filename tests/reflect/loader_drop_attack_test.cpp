@@ -507,6 +507,70 @@ TEST_F(LoaderDropAttackTest, AMachineMovedByTheHostsRuleDuringADropIsFollowed) {
   Rebind();
 }
 
+/* A thread that x started (marked so here) drops a loader: the step in m, which it is
+   not attached to, attaches it there and detaches it again. Afterwards it is still x's
+   own thread, attached to x alone, whose host wait x's end may let go of (a read of a
+   pipe nobody writes must not hold the end up for good). */
+TEST_F(LoaderDropAttackTest, AThreadTheMachineStartedIsStillItsOwnAfterADrop) {
+  JavaVM* x = Another();
+  ASSERT_NE(nullptr, x);
+  void* loader = NewLoader();
+  ASSERT_EQ(0, Wrong(m.env, loader));
+  bool gone = false, letGoable = false;
+  std::thread started([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, x->functions->AttachCurrentThread(x, &env, nullptr));
+    x->vm->MarkStartedThread();
+    gone = Drop(env, loader);
+    VM::EnterHostWait(env->thread);
+    letGoable = env->thread->GetInHostWait();
+    VM::LeaveHostWait(env);
+    x->functions->DetachCurrentThread(x);
+  });
+  JoinOutside(started);
+  EXPECT_TRUE(gone);
+  EXPECT_TRUE(letGoable) << "x's end would wait for good for the thread's host wait";
+  End(x);
+  Rebind();
+}
+
+/* A thread of x whose record there stands in a Java wait drops a loader (a host that
+   drops from inside the wait's host call): the step collects x as that thread, which
+   stands undeclared meanwhile, and a host that moves x by its rule (each thread
+   attached to x declared) finds no chance to while the step walks x's heap. The wait's
+   mark is back after the drop. */
+TEST_F(LoaderDropAttackTest, AStepAsAThreadInAJavaWaitTakesTheWaitBackMeanwhile) {
+  JavaVM* x = Another();
+  ASSERT_NE(nullptr, x);
+  void* loader = NewLoader();
+  On(x, [&](JNIEnv* env) { ASSERT_EQ(0, Wrong(env, loader)); });
+  int moves = 0;
+  bool gone = false, waitingAfter = false;
+  gScene.watched = x->heap;
+  gScene.action = [&] {
+    moves += jni_test::moves_gate::AllDeclared(x) && MoveMachine(x) != 0;
+    gScene.armed = 1;
+  };
+  std::thread waiter([&] {
+    JNIEnv* env = nullptr;
+    ASSERT_EQ(0, x->functions->AttachCurrentThread(x, &env, nullptr));
+    gScene.dropper = gReal.CurrentThreadId();
+    gScene.armed = 1;
+    env->thread->SetSafeToGC();
+    refhost::Functions()->HeapWalk = ActingHeapWalk;
+    gone = Drop(env, loader);
+    Unhook();
+    waitingAfter = env->thread->GetSafeToGC();
+    env->thread->ClearSafeToGC();
+    x->functions->DetachCurrentThread(x);
+  });
+  JoinOutside(waiter);
+  EXPECT_EQ(0, moves) << "x was moved while the drop collected it";
+  EXPECT_TRUE(gone && waitingAfter);
+  End(x);
+  Rebind();
+}
+
 /* A drop here waits for a collection of m that an attached host thread holds up (it runs
    its own code undeclared); meanwhile a loader of a machine of another name space, which
    nothing uses, is dropped once: it goes at that call. The drop here ends once the host

@@ -228,6 +228,10 @@ static thread_local JavaVM* tStartedBy = NULL;
 
 void VM::MarkStartedThread() { tStartedBy = GetJVM(); }
 
+JavaVM* VM::GetStartedBy() { return tStartedBy; }
+
+void VM::RestoreStartedBy(JavaVM* record) { tStartedBy = record; }
+
 /* How many static initialisers the calling host thread runs, nested ones included. */
 static thread_local uint32_t tInitializers = 0;
 

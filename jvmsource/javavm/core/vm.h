@@ -140,6 +140,11 @@ class VM : public VMInternalObject {
   /* Marks the calling host thread, just attached to run a Thread this machine started, as
      the machine's own, until it attaches to or detaches from any machine. */
   void MarkStartedThread();
+  /* The machine the calling host thread runs a started Thread of (NULL when none), and
+     its mark put back after an attachment of its own made and taken back, which leaves
+     the thread attached as before (a loader drop's step in another machine). */
+  static JavaVM* GetStartedBy();
+  static void RestoreStartedBy(JavaVM* record);
   /* Around the calling host thread's run of a class's static initialiser in its machine:
      the machine's other users of the class wait for it to end. */
   static void EnterInitializer();

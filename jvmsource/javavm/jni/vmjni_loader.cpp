@@ -221,6 +221,7 @@ struct StepThread {
   JNIEnv* env;
   bool attached;  // made for the step
   bool declared;  // the thread's own, declared by the host before the step
+  bool waiting;   // the thread's own, in a Java wait whose host call drops the loader
 };
 
 /* An attachment for the step alone: no Thread object, and no Java code runs on it (its
@@ -243,6 +244,7 @@ static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   step->attached = own == NULL;
   step->declared = false;
+  step->waiting = false;
   if (step->attached) {
     step->env = AttachForStep(record);
     return step->env != NULL;
@@ -251,8 +253,15 @@ static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own) {
   host->AttachThreadEnv(record, own);
   host->SetCurrentEnv(own);
   // Left as a poll leaves a wait: it parks while another thread collects the machine.
-  step->declared = own->thread->GetInSafeRegion();
-  if (step->declared) VM::LeaveSafeRegion(own->thread);
+  // A Java wait's mark declares the thread as well: it goes under a safe region's.
+  VMThread* t = own->thread;
+  step->declared = t->GetInSafeRegion();
+  step->waiting = t->GetSafeToGC();
+  if (step->waiting) {
+    VM::EnterSafeRegion(t);
+    t->ClearSafeToGC();
+  }
+  if (step->declared || step->waiting) VM::LeaveSafeRegion(t);
   return true;
 }
 
@@ -260,9 +269,10 @@ static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own) {
 static void EndStep(StepThread* step, JavaVM* record) {
   if (step->attached) {
     VMJniDetachEnv(record);
-  } else if (step->declared) {
-    VM::EnterSafeRegion(step->env->thread);
+    return;
   }
+  if (step->waiting) step->env->thread->SetSafeToGC();
+  if (step->declared) VM::EnterSafeRegion(step->env->thread);
 }
 
 /* Runs step in the machine of a record found by MachinesOf, after a collection with its
@@ -294,6 +304,9 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
   }
   StepThread thread;
   survey->collected = false;
+  // An attach and a detach forget that the thread is a started Thread's: one made for
+  // the step leaves it attached as it was, which its machine's end lets go of as before.
+  JavaVM* startedBy = VM::GetStartedBy();
   if (BeginStep(&thread, record, own)) {
     survey->vm = record->vm;
     // The other threads stop in their own time: many enter a declared wait or another
@@ -303,6 +316,7 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     survey->vm = NULL;
     EndStep(&thread, record);
   }
+  VM::RestoreStartedBy(startedBy);
   // Leaving parks the thread while another thread collects there: with no env current
   // it reads and writes nothing of its other records meanwhile (a lock's count).
   host->SetCurrentEnv(NULL);
