@@ -131,8 +131,10 @@ class VMFrame {
 
   /* The first frame from this one through the callers that is bytecode or first. */
   VMFrame* GetLastByteCodeFrame();
-  /* The nearest frame from this one through the callers that owns an Execute. */
-  VMByteCodeFrame* GetOwner();
+  /* The nearest frame from this one through the callers that owns an Execute: mostly
+     this one, asked as each Execute begins, so that is told inline. */
+  VMByteCodeFrame* GetOwner() { return GetHasJmpBuf() ? (VMByteCodeFrame*)(void*)this : GetOwnerBelow(); }
+  VMByteCodeFrame* GetOwnerBelow();
   /* The thread's current frame := this frame's caller; returns the caller. */
   VMFrame* UnwindFrame();
   static VMFrame* UnwindFrame(JNIEnv* env);

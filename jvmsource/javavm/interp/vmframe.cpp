@@ -38,7 +38,7 @@ VMFrame* VMFrame::GetLastByteCodeFrame() {
   return f;
 }
 
-VMByteCodeFrame* VMFrame::GetOwner() {
+VMByteCodeFrame* VMFrame::GetOwnerBelow() {
   VMFrame* f = this;
   while (f != NULL && !f->GetHasJmpBuf()) {
     if (f->flags & ExecutableByteCodeFlag) {
