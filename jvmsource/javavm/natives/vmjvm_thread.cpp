@@ -125,6 +125,19 @@ bool CallGroup(JNIEnv* env, jobject local, jmethodID id) {
   return env->thread->GetException() == NULL;
 }
 
+/* The thread is alive until it is out of its group, and a stop (ThreadGroup.stop() reaches
+   every member) thrown inside remove() or exit() would leave the ended Thread there for
+   good: from here on stops pass it by (JVM_StopThread looks under the same mutex), and
+   one posted already is dropped. */
+void EndStops(JNIEnv* env) {
+  JNIHostFunctions* host = Host();
+  VMThread* thread = env->thread;
+  host->MutexLock(thread->GetMutex());
+  thread->SetOnDeathRow();
+  host->MutexUnlock(thread->GetMutex());
+  thread->SetException(NULL);
+}
+
 jint HOSTCALL JVMThreadBody(void* argument) {
   JVMThreadStartContext* context = (JVMThreadStartContext*)argument;
   VMMethod* run = context->run;
@@ -141,18 +154,17 @@ jint HOSTCALL JVMThreadBody(void* argument) {
   jobject local = VMJniHandle::NewLocal(env, object);
   // The starter's wait grows its steps while the attach takes long; the join is short.
   __atomic_store_n(&context->started, kJoining, __ATOMIC_RELEASE);
+  // It joins its group as it starts, before start() returns, and before its env goes into
+  // the Thread: a stop finds the thread by that word, and one thrown inside add() would
+  // fail the start. From here on the host may move the machine whenever the thread runs
+  // Java or may collect: the thread's record and its Thread are read again after each
+  // such call, through the env (whose word a move rewrites) and the local.
+  int32_t state = local != NULL ? kAttached : kFailed;
+  if (state == kAttached && !CallGroup(env, local, JVMMethodThreadGroupAdd(env)))
+    state = GroupDestroyed(env, local) ? kRefused : kFailed;
   // The env goes into the Thread before the starter returns, so that isAlive() and
   // join() right after start() see a live thread.
-  int32_t state = local != NULL && JVMSetThreadEnvField(env, local, (VMword)env) ? kAttached : kFailed;
-  // It joins its group as it starts, before start() returns. From here on the host may
-  // move the machine whenever the thread runs Java or may collect: the thread's record
-  // and its Thread are read again after each such call, through the env (whose word a
-  // move rewrites) and the local.
-  if (state == kAttached && !CallGroup(env, local, JVMMethodThreadGroupAdd(env))) {
-    state = GroupDestroyed(env, local) ? kRefused : kFailed;
-    // The starter still holds the claim, and takes it back.
-    JVMSetThreadEnvField(env, local, kStarting);
-  }
+  if (state == kAttached && !JVMSetThreadEnvField(env, local, (VMword)env)) state = kFailed;
   if (state != kAttached) {
     env->thread->SetException(NULL);
     javaVM->functions->DetachCurrentThread(javaVM);
@@ -179,12 +191,13 @@ jint HOSTCALL JVMThreadBody(void* argument) {
     // The thread leaves its group whatever the handler did (exit(), which does it on the
     // other path, is not run here), and has no group afterwards, as exit() leaves it. A
     // start of this Thread finds it so and refuses.
-    env->thread->SetException(NULL);
+    EndStops(env);
     (void)CallGroup(env, local, JVMMethodThreadGroupRemove(env));
     env->thread->SetException(NULL);
     jfieldID groupField = JVMFieldThreadGroup(env);
     if (VMword* word = ThreadWord(env, VMJniHandle::UnHandle(env, local), groupField)) *word = 0;
   } else if (VMMethod* exit = JVMMethodOf(env, JVMMethodThreadExit(env))) {
+    EndStops(env);
     VMword exitArgs[1] = {(VMword)VMJniHandle::UnHandle(env, local)};
     VMFrame::ExecuteJava(env, exit, exitArgs);
   }
@@ -412,14 +425,16 @@ void JNICALL JVM_StopThread(JNIEnv* env, jobject thread, jobject throwable) {
     env->functions->Throw(env, (jthrowable)throwable);
     return;
   }
-  target->PostException((VMJavaLangThrowable*)exception);
+  // A thread whose run() is over is leaving its group: the stop passes it by (EndStops).
   // A thread blocked in a wait polls only when it wakes: wake it, as an interrupt does;
   // its wait takes the post as a spurious wake-up and meets the exception at its poll.
-  if (VMUtils::MutexLock(target->GetMutex())) {
+  const bool locked = VMUtils::MutexLock(target->GetMutex()) != 0;
+  if (!target->GetOnDeathRow()) {
+    target->PostException((VMJavaLangThrowable*)exception);
     __atomic_thread_fence(__ATOMIC_SEQ_CST);
-    if (void* event = target->GetBlockedOn()) Host()->EventPost(event);
-    VMUtils::MutexUnlock(target->GetMutex());
+    if (void* event = locked ? target->GetBlockedOn() : NULL) Host()->EventPost(event);
   }
+  if (locked) VMUtils::MutexUnlock(target->GetMutex());
   JVM_ResumeThread(env, thread);
 }
 

@@ -421,6 +421,45 @@ public class ThreadCases {
         return g;
     }
 
+    static volatile Thread target;
+    static volatile boolean stopping;
+
+    // Threads stopped as they start and end, one by one and through their group: each
+    // start succeeds, and each thread leaves its group, which can then be destroyed.
+    static String stoppedAsTheyComeAndGo(int n) throws Exception {
+        final ThreadGroup g = new ThreadGroup("stopped");
+        stopping = true;
+        Thread stopper = new Thread("stopper") {
+            public void run() {
+                while (stopping) {
+                    Thread t = target;
+                    if (t != null) t.stop();
+                    g.stop();
+                }
+            }
+        };
+        stopper.start();
+        int refused = 0;
+        for (int i = 0; i < n; i++) {
+            Thread t = new Thread(g, "stopped");
+            target = t;
+            try {
+                t.start();
+            } catch (OutOfMemoryError e) {
+                refused++;
+            }
+            t.join();
+        }
+        stopping = false;
+        stopper.join();
+        try {
+            g.destroy();
+        } catch (IllegalThreadStateException e) {
+            return refused + " kept";
+        }
+        return refused + " destroyed";
+    }
+
     static ThreadGroup unstartedIn(int n, boolean daemon) {
         ThreadGroup g = new ThreadGroup("idle");
         g.setDaemon(daemon);
