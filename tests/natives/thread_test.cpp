@@ -187,6 +187,11 @@ TEST_F(ThreadTest, ThreadsStoppedAsTheyStartAndEndStillJoinAndLeaveTheirGroup) {
   EXPECT_EQ("0 destroyed", Text("stoppedAsTheyComeAndGo", "(I)Ljava/lang/String;", {rounds}));
 }
 
+/* A stop is never lost to an interrupt sent after it. */
+TEST_F(ThreadTest, AStopSentBeforeAnInterruptIsNotReplacedByIt) {
+  EXPECT_EQ("0 missed", Text("stoppedAsTheyStart", "(I)Ljava/lang/String;", {100}));
+}
+
 /* A Thread joins its group when it starts: one made and never started is no member. A
    daemon group still waits for the unstarted ones before it ends. */
 TEST_F(ThreadTest, AThreadNeverStartedIsNoMemberOfItsGroup) {

@@ -238,13 +238,14 @@ VMThread* ThreadArgument(JNIEnv* env, jobject thread) { return JVMGetVMThread(en
    the env, whose thread word a move rewrites. */
 bool SleepEnds(JNIEnv* env) {
   VMThread* thread = env->thread;
+  // A stop posted before the sleep began is not replaced by an interrupt sent after it.
+  if (thread->GetException() != NULL) return true;
   VMword old = __atomic_fetch_and(&thread->Body()[VMThread::FlagsWord], ~(VMword)VMThread::InterruptedFlag,
                                   __ATOMIC_SEQ_CST);
   if (old & VMThread::InterruptedFlag) {
     VMJniThrowInternal(env, VMStatus_InterruptedException, NULL);
     return true;
   }
-  if (thread->GetException() != NULL) return true;
   if (thread->Yield() != 0) {
     if (env->thread->GetException() == NULL) VMJniThrowInternal(env, VMStatus_ThreadDeath, NULL);
     return true;

@@ -460,6 +460,29 @@ public class ThreadCases {
         return refused + " destroyed";
     }
 
+    // A stop sent as soon as start() returns, then an interrupt: the stop is not replaced
+    // by the interrupt when the thread meets both at its first sleep.
+    static String stoppedAsTheyStart(int n) throws Exception {
+        final ThreadDeath death = new ThreadDeath();
+        final int[] missed = new int[1];
+        for (int i = 0; i < n; i++) {
+            Thread t = new Thread("sleeper") {
+                public void run() {
+                    try {
+                        Thread.sleep(1000000000L);
+                    } catch (InterruptedException e) {
+                        missed[0]++;
+                    }
+                }
+            };
+            t.start();
+            t.stop(death);
+            t.interrupt();
+            t.join();
+        }
+        return missed[0] + " missed";
+    }
+
     static ThreadGroup unstartedIn(int n, boolean daemon) {
         ThreadGroup g = new ThreadGroup("idle");
         g.setDaemon(daemon);
