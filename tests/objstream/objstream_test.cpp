@@ -15,6 +15,7 @@
 #include "refhost.h"
 #include "vm.h"
 #include "vmclass.h"
+#include "vmclassloader.h"
 #include "vmjni.h"
 #include "vmnamespace.h"
 #include "vmarray.h"
@@ -182,6 +183,31 @@ class ObjectStreamTest : public ::testing::Test {
                                                                       false, env);
     EXPECT_NE(nullptr, f) << name;
     return f != nullptr ? f->GetIndex() : -1;
+  }
+
+  /* A host loader of its own (id) loads objstream/own (the system path holds it too,
+     but the system loader never loads it here), with the env's loader id set around the
+     call of Session's static method as a host sets it; the answer's text. */
+  std::string CallSession(void* id, const char* method, const char* sig, jint arg = 0) {
+    fn->SetEnvUserWord(env, id);
+    jclass session = fn->FindClassInLoaderId(env, "objstream/own/Session", id);
+    std::string text = "no Session";
+    if (session != nullptr) {
+      EXPECT_EQ(id, VMJniUnHandleClass(env, session)->GetClassLoader()->GetLoaderID());
+      jmethodID m = fn->GetStaticMethodID(env, session, method, sig);
+      text = m == nullptr ? "no method" : Text(fn->CallStaticObjectMethod(env, session, m, arg));
+    }
+    fn->SetEnvUserWord(env, nullptr);
+    return text;
+  }
+  /* Drops the loader of the id until it goes (20 tries); the tries it took. */
+  int DropUntilGone(void* id) {
+    int drops = 0;
+    for (jobject l; drops < 20 && (l = JNI_FindClassLoaderLite(env, id)) != nullptr; drops++) {
+      JNI_DestroyClassLoaderLite(env, l);
+      fn->DeleteLocalRef(env, l);
+    }
+    return drops;
   }
 
   JavaVM* jvm = nullptr;
@@ -704,33 +730,45 @@ TEST(SerialVersionDigestTest, IsSha1) {
   }
 }
 
-/* A host loader of its own loads objstream/own (the system path holds it too, but the
-   system loader never loads it here), with the env's loader id set around the call as a
-   host sets it. The session describes its classes, writes and reads them; its stream
-   must name each class, and the superclass its subclass shares, by one description.
-   Then, every reference let go, the loader goes at its drop: the descriptions of its
-   classes were the stream's, none kept by the library for good. */
+/* The session describes its classes, writes and reads them; its stream must name each
+   class, and the superclass its subclass shares, by one description. Then, every
+   reference let go, the loader goes at its drop: no description the library keeps
+   holds it. */
 TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceAStreamAndLetTheLoaderGo) {
   void* const id = (void*)0x5E55;
   refhost::SetClassPath(id, ClassDir());
   jint marks[3];
   fn->GetHighWaterMarks(env, marks);
   jobject loader = JNI_CreateClassLoaderLite(env, id);
-  fn->SetEnvUserWord(env, id);
   jclass session = fn->FindClassInLoaderId(env, "objstream/own/Session", id);
   ASSERT_NE(nullptr, session) << Taken();
   ASSERT_EQ((VMObject*)VMJniUnHandleClass(env, session)->GetClassLoader(), VMJniHandle::UnHandle(env, loader));
-  jmethodID trip = fn->GetStaticMethodID(env, session, "trip", "()Ljava/lang/String;");
-  ASSERT_NE(nullptr, trip);
-  EXPECT_EQ("Base 1, Leaf 1; true 1 2x 3", Text(fn->CallStaticObjectMethod(env, session, trip)));
-  fn->SetEnvUserWord(env, nullptr);
+  EXPECT_EQ("Base 1, Leaf 1; true 1 2x 3", CallSession(id, "trip", "()Ljava/lang/String;")) << Taken();
   fn->DeleteRefs(env, marks, 0);
-  int drops = 0;
-  for (jobject l; drops < 20 && (l = JNI_FindClassLoaderLite(env, id)) != nullptr; drops++) {
-    JNI_DestroyClassLoaderLite(env, l);
-    fn->DeleteLocalRef(env, l);
-  }
+  int drops = DropUntilGone(id);
   EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "the loader stayed after " << drops << " drops";
+  refhost::SetClassPath(id, "");
+}
+
+/* A host loader's class is described once for the loader, not once a stream: threads
+   racing to describe the classes of a fresh loader all get one description each, which
+   a stream then uses and later look-ups hand out again. The loader, whose table holds
+   those descriptions, still goes at its drop, round after round under the same id (the
+   next loader of the id starts from an empty table). */
+TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceForTheLoaderWhichStillGoes) {
+  void* const id = (void*)0x5E56;
+  refhost::SetClassPath(id, ClassDir());
+  for (int round = 0; round < 8; round++) {
+    jint marks[3];
+    fn->GetHighWaterMarks(env, marks);
+    (void)JNI_CreateClassLoaderLite(env, id);
+    EXPECT_EQ("same", CallSession(id, "describedOnce", "(I)Ljava/lang/String;", 4))
+        << "round " << round << Taken();
+    fn->DeleteRefs(env, marks, 0);
+    int drops = DropUntilGone(id);
+    ASSERT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "round " << round << ": the loader stayed after " << drops
+                                                         << " drops";
+  }
   refhost::SetClassPath(id, "");
 }
 
