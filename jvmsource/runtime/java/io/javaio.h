@@ -246,5 +246,4 @@ jobject JavaIo_NewObjectByName(JNIEnv* env, const char* className);
 /* The machine's shutdown pass over its delete-on-exit list. */
 void JavaIoFileSystem_DeleteAtExit(JNIEnv* env, VM* vm);
 
-
 #endif
