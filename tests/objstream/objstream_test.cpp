@@ -44,6 +44,8 @@ jboolean JNICALL JavaIoObjectOutputStream_invokeObjectWriter(JNIEnv* env, jobjec
 void JNICALL JavaIoObjectOutputStream_floatsToBytes(JNIEnv* env, jobject, jobject src, jint srcpos, jobject dst,
                                                     jint dstpos, jint count);
 jint JNICALL JavaIoObjectStreamClass_getClassAccess(JNIEnv* env, jobject, jobject cls);
+jobject JNICALL JavaIoObjectStreamClass_described(JNIEnv* env, jobject, jobject root, jobject cls);
+jboolean JNICALL JavaIoObjectStreamClass_swap(JNIEnv* env, jobject, jobject array, jint i, jobject expect, jobject now);
 jlong JNICALL JavaIoObjectStreamClass_getSerialVersionUID(JNIEnv* env, jobject, jobject cls);
 jboolean JNICALL JavaIoObjectStreamClass_hasWriteObject(JNIEnv* env, jobject, jobject cls);
 jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jobject cls);
@@ -549,6 +551,46 @@ TEST_F(ObjectStreamTest, NativesStoreOnlyIntoFieldsOfTheirType) {
   jbyte canonical[4] = {0x7F, (jbyte)0xC0, 0, 0};
   f->GetByteArrayRegion(env, data, 0, 4, back);
   EXPECT_EQ(0, memcmp(back, canonical, 4));
+
+  // The swap of the tables of descriptions stores into an Object[] alone (a String[] must
+  // never hold a Foo), inside it, and only over what the caller expected there.
+  auto element = [&](jobject array, uint32_t i) { return ((VMrefArray*)VMJniHandle::UnHandle(env, array))->Get(i); };
+  jobjectArray strings = f->NewObjectArray(env, 1, (jclass)ClassRef("java/lang/String"), text);
+  EXPECT_EQ(0, JavaIoObjectStreamClass_swap(env, 0, strings, 0, text, aFoo));
+  EXPECT_EQ("java.lang.NullPointerException", Taken());
+  EXPECT_EQ(VMJniHandle::UnHandle(env, text), element(strings, 0));
+  jclass objectClass = (jclass)ClassRef("java/lang/Object");
+  jobjectArray objects = f->NewObjectArray(env, 2, objectClass, nullptr);
+  for (jint at : {-1, 2, 0x40000000}) {
+    EXPECT_EQ(0, JavaIoObjectStreamClass_swap(env, 0, objects, at, nullptr, aFoo)) << at;
+    EXPECT_EQ("java.lang.NullPointerException", Taken()) << at;
+  }
+  EXPECT_EQ(0, JavaIoObjectStreamClass_swap(env, 0, objects, 1, text, aFoo));
+  EXPECT_EQ(nullptr, element(objects, 1));
+  EXPECT_EQ(1, JavaIoObjectStreamClass_swap(env, 0, objects, 1, nullptr, aFoo));
+  EXPECT_EQ(VMJniHandle::UnHandle(env, aFoo), element(objects, 1));
+  EXPECT_EQ("", Taken());
+
+  // A probe of crafted tables reads nothing outside them and finds nothing in them: keys
+  // that outnumber the holders, a holder of another kind, a table of no power of two
+  // pairs. The last, made whole, finds what it holds.
+  jclass fooClass = (jclass)ClassRef("objstream/Foo");
+  auto objectsOf = [&](std::initializer_list<jobject> items) {
+    jobjectArray a = f->NewObjectArray(env, (jsize)items.size(), objectClass, nullptr);
+    jsize i = 0;
+    for (jobject o : items) f->SetObjectArrayElement(env, a, i++, o);
+    return a;
+  };
+  auto keys = [&](jsize n) { return f->NewIntArray(env, n); };  // all 0: the system loader's key
+  jobjectArray table = objectsOf({fooClass, text, nullptr, nullptr, nullptr, nullptr});
+  for (jobjectArray tables : {objectsOf({keys(3)}), objectsOf({keys(1), text}), objectsOf({keys(1), objectsOf({table})}),
+                              objectsOf({text}), objectsOf({keys(2), objectsOf({}), objectsOf({table})})}) {
+    EXPECT_EQ(nullptr, JavaIoObjectStreamClass_described(env, 0, objectsOf({tables}), fooClass));
+    EXPECT_EQ("", Taken());
+  }
+  jobjectArray whole = objectsOf({fooClass, text});
+  jobject found = JavaIoObjectStreamClass_described(env, 0, objectsOf({objectsOf({keys(1), objectsOf({whole})})}), fooClass);
+  EXPECT_EQ(VMJniHandle::UnHandle(env, text), VMJniHandle::UnHandle(env, found));
 }
 
 TEST_F(ObjectStreamTest, HooksRunOnlyOnObjectsOfTheirClass) {
