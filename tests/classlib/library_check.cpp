@@ -581,8 +581,11 @@ const NativeRow kRows[] = {
     {"java/io/ObjectStreamClass", "hasWriteObject", "(Ljava/lang/Class;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "hasStaticInitializer", "(Ljava/lang/Class;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "initNative", "()V", S_, kNat},
-    // The library's own: whether a class is the system loader's, and a serial version in one call.
-    {"java/io/ObjectStreamClass", "isSystemClass", "(Ljava/lang/Class;)Z", S_, kNat},
+    // The library's own: a serial version in one call, and the tables of descriptions by loader.
+    {"java/io/ObjectStreamClass", "loaderKey", "(Ljava/lang/Class;)I", S_, kNat},
+    {"java/io/ObjectStreamClass", "classHash", "(Ljava/lang/Class;)I", S_, kNat},
+    {"java/io/ObjectStreamClass", "described", "([Ljava/lang/Object;Ljava/lang/Class;)Ljava/io/ObjectStreamClass;", S_, kNat},
+    {"java/io/ObjectStreamClass", "swap", "([Ljava/lang/Object;ILjava/lang/Object;Ljava/lang/Object;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "serialVersion", "(Ljava/lang/Class;)J", S_, kNat},
     {"java/io/ObjectInputStream", "loadClass0", "(Ljava/lang/Class;Ljava/lang/String;)Ljava/lang/Class;", S_, kNat},
     {"java/io/ObjectInputStream", "inputClassFields", "(Ljava/lang/Object;Ljava/lang/Class;[I)V", I_, kNat},

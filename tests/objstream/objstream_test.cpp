@@ -15,6 +15,7 @@
 #include "refhost.h"
 #include "vm.h"
 #include "vmclass.h"
+#include "vmclassloader.h"
 #include "vmjni.h"
 #include "vmnamespace.h"
 #include "vmarray.h"
@@ -43,6 +44,8 @@ jboolean JNICALL JavaIoObjectOutputStream_invokeObjectWriter(JNIEnv* env, jobjec
 void JNICALL JavaIoObjectOutputStream_floatsToBytes(JNIEnv* env, jobject, jobject src, jint srcpos, jobject dst,
                                                     jint dstpos, jint count);
 jint JNICALL JavaIoObjectStreamClass_getClassAccess(JNIEnv* env, jobject, jobject cls);
+jobject JNICALL JavaIoObjectStreamClass_described(JNIEnv* env, jobject, jobject root, jobject cls);
+jboolean JNICALL JavaIoObjectStreamClass_swap(JNIEnv* env, jobject, jobject array, jint i, jobject expect, jobject now);
 jlong JNICALL JavaIoObjectStreamClass_getSerialVersionUID(JNIEnv* env, jobject, jobject cls);
 jboolean JNICALL JavaIoObjectStreamClass_hasWriteObject(JNIEnv* env, jobject, jobject cls);
 jobjectArray JNICALL JavaIoObjectStreamClass_getFields0(JNIEnv* env, jobject, jobject cls);
@@ -182,6 +185,31 @@ class ObjectStreamTest : public ::testing::Test {
                                                                       false, env);
     EXPECT_NE(nullptr, f) << name;
     return f != nullptr ? f->GetIndex() : -1;
+  }
+
+  /* A host loader of its own (id) loads objstream/own (the system path holds it too,
+     but the system loader never loads it here), with the env's loader id set around the
+     call of Session's static method as a host sets it; the answer's text. */
+  std::string CallSession(void* id, const char* method, const char* sig, jint arg = 0) {
+    fn->SetEnvUserWord(env, id);
+    jclass session = fn->FindClassInLoaderId(env, "objstream/own/Session", id);
+    std::string text = "no Session";
+    if (session != nullptr) {
+      EXPECT_EQ(id, VMJniUnHandleClass(env, session)->GetClassLoader()->GetLoaderID());
+      jmethodID m = fn->GetStaticMethodID(env, session, method, sig);
+      text = m == nullptr ? "no method" : Text(fn->CallStaticObjectMethod(env, session, m, arg));
+    }
+    fn->SetEnvUserWord(env, nullptr);
+    return text;
+  }
+  /* Drops the loader of the id until it goes (20 tries); the tries it took. */
+  int DropUntilGone(void* id) {
+    int drops = 0;
+    for (jobject l; drops < 20 && (l = JNI_FindClassLoaderLite(env, id)) != nullptr; drops++) {
+      JNI_DestroyClassLoaderLite(env, l);
+      fn->DeleteLocalRef(env, l);
+    }
+    return drops;
   }
 
   JavaVM* jvm = nullptr;
@@ -523,6 +551,46 @@ TEST_F(ObjectStreamTest, NativesStoreOnlyIntoFieldsOfTheirType) {
   jbyte canonical[4] = {0x7F, (jbyte)0xC0, 0, 0};
   f->GetByteArrayRegion(env, data, 0, 4, back);
   EXPECT_EQ(0, memcmp(back, canonical, 4));
+
+  // The swap of the tables of descriptions stores into an Object[] alone (a String[] must
+  // never hold a Foo), inside it, and only over what the caller expected there.
+  auto element = [&](jobject array, uint32_t i) { return ((VMrefArray*)VMJniHandle::UnHandle(env, array))->Get(i); };
+  jobjectArray strings = f->NewObjectArray(env, 1, (jclass)ClassRef("java/lang/String"), text);
+  EXPECT_EQ(0, JavaIoObjectStreamClass_swap(env, 0, strings, 0, text, aFoo));
+  EXPECT_EQ("java.lang.NullPointerException", Taken());
+  EXPECT_EQ(VMJniHandle::UnHandle(env, text), element(strings, 0));
+  jclass objectClass = (jclass)ClassRef("java/lang/Object");
+  jobjectArray objects = f->NewObjectArray(env, 2, objectClass, nullptr);
+  for (jint at : {-1, 2, 0x40000000}) {
+    EXPECT_EQ(0, JavaIoObjectStreamClass_swap(env, 0, objects, at, nullptr, aFoo)) << at;
+    EXPECT_EQ("java.lang.NullPointerException", Taken()) << at;
+  }
+  EXPECT_EQ(0, JavaIoObjectStreamClass_swap(env, 0, objects, 1, text, aFoo));
+  EXPECT_EQ(nullptr, element(objects, 1));
+  EXPECT_EQ(1, JavaIoObjectStreamClass_swap(env, 0, objects, 1, nullptr, aFoo));
+  EXPECT_EQ(VMJniHandle::UnHandle(env, aFoo), element(objects, 1));
+  EXPECT_EQ("", Taken());
+
+  // A probe of crafted tables reads nothing outside them and finds nothing in them: keys
+  // that outnumber the holders, a holder of another kind, a table of no power of two
+  // pairs. The last, made whole, finds what it holds.
+  jclass fooClass = (jclass)ClassRef("objstream/Foo");
+  auto objectsOf = [&](std::initializer_list<jobject> items) {
+    jobjectArray a = f->NewObjectArray(env, (jsize)items.size(), objectClass, nullptr);
+    jsize i = 0;
+    for (jobject o : items) f->SetObjectArrayElement(env, a, i++, o);
+    return a;
+  };
+  auto keys = [&](jsize n) { return f->NewIntArray(env, n); };  // all 0: the system loader's key
+  jobjectArray table = objectsOf({fooClass, text, nullptr, nullptr, nullptr, nullptr});
+  for (jobjectArray tables : {objectsOf({keys(3)}), objectsOf({keys(1), text}), objectsOf({keys(1), objectsOf({table})}),
+                              objectsOf({text}), objectsOf({keys(2), objectsOf({}), objectsOf({table})})}) {
+    EXPECT_EQ(nullptr, JavaIoObjectStreamClass_described(env, 0, objectsOf({tables}), fooClass));
+    EXPECT_EQ("", Taken());
+  }
+  jobjectArray whole = objectsOf({fooClass, text});
+  jobject found = JavaIoObjectStreamClass_described(env, 0, objectsOf({objectsOf({keys(1), objectsOf({whole})})}), fooClass);
+  EXPECT_EQ(VMJniHandle::UnHandle(env, text), VMJniHandle::UnHandle(env, found));
 }
 
 TEST_F(ObjectStreamTest, HooksRunOnlyOnObjectsOfTheirClass) {
@@ -704,33 +772,45 @@ TEST(SerialVersionDigestTest, IsSha1) {
   }
 }
 
-/* A host loader of its own loads objstream/own (the system path holds it too, but the
-   system loader never loads it here), with the env's loader id set around the call as a
-   host sets it. The session describes its classes, writes and reads them; its stream
-   must name each class, and the superclass its subclass shares, by one description.
-   Then, every reference let go, the loader goes at its drop: the descriptions of its
-   classes were the stream's, none kept by the library for good. */
+/* The session describes its classes, writes and reads them; its stream must name each
+   class, and the superclass its subclass shares, by one description. Then, every
+   reference let go, the loader goes at its drop: no description the library keeps
+   holds it. */
 TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceAStreamAndLetTheLoaderGo) {
   void* const id = (void*)0x5E55;
   refhost::SetClassPath(id, ClassDir());
   jint marks[3];
   fn->GetHighWaterMarks(env, marks);
   jobject loader = JNI_CreateClassLoaderLite(env, id);
-  fn->SetEnvUserWord(env, id);
   jclass session = fn->FindClassInLoaderId(env, "objstream/own/Session", id);
   ASSERT_NE(nullptr, session) << Taken();
   ASSERT_EQ((VMObject*)VMJniUnHandleClass(env, session)->GetClassLoader(), VMJniHandle::UnHandle(env, loader));
-  jmethodID trip = fn->GetStaticMethodID(env, session, "trip", "()Ljava/lang/String;");
-  ASSERT_NE(nullptr, trip);
-  EXPECT_EQ("Base 1, Leaf 1; true 1 2x 3", Text(fn->CallStaticObjectMethod(env, session, trip)));
-  fn->SetEnvUserWord(env, nullptr);
+  EXPECT_EQ("Base 1, Leaf 1; true 1 2x 3", CallSession(id, "trip", "()Ljava/lang/String;")) << Taken();
   fn->DeleteRefs(env, marks, 0);
-  int drops = 0;
-  for (jobject l; drops < 20 && (l = JNI_FindClassLoaderLite(env, id)) != nullptr; drops++) {
-    JNI_DestroyClassLoaderLite(env, l);
-    fn->DeleteLocalRef(env, l);
-  }
+  int drops = DropUntilGone(id);
   EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "the loader stayed after " << drops << " drops";
+  refhost::SetClassPath(id, "");
+}
+
+/* A host loader's class is described once for the loader, not once a stream: threads
+   racing to describe the classes of a fresh loader all get one description each, which
+   a stream then uses and later look-ups hand out again. The loader, whose table holds
+   those descriptions, still goes at its drop, round after round under the same id (the
+   next loader of the id starts from an empty table). */
+TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceForTheLoaderWhichStillGoes) {
+  void* const id = (void*)0x5E56;
+  refhost::SetClassPath(id, ClassDir());
+  for (int round = 0; round < 8; round++) {
+    jint marks[3];
+    fn->GetHighWaterMarks(env, marks);
+    (void)JNI_CreateClassLoaderLite(env, id);
+    EXPECT_EQ("same", CallSession(id, "describedOnce", "(I)Ljava/lang/String;", 4))
+        << "round " << round << Taken();
+    fn->DeleteRefs(env, marks, 0);
+    int drops = DropUntilGone(id);
+    ASSERT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "round " << round << ": the loader stayed after " << drops
+                                                         << " drops";
+  }
   refhost::SetClassPath(id, "");
 }
 

@@ -36,6 +36,18 @@ void JavaIoFileSystemDeleteAtExit(JNIEnv* env, VM* vm);
    argument words themselves, and the answer is true; the interpreter then calls it
    without a native frame. */
 bool MathLeafCall(void* address, const uint32_t* args, uint32_t* result);
+/* Where each machine of a name space keeps the object streams' descriptions of classes,
+   one table per loader (java.io.ObjectStreamClass.root): the class and its static word. */
+struct DescriptionTables {
+  VMLoadableClass* cls;
+  uint32_t word;
+};
+/* Looks the place up by names only (nothing is loaded or entered); false when no
+   machine can have made a description yet. */
+bool ObjectStreamFindTables(VMNameSpace* ns, DescriptionTables* where);
+/* Empties the machine's table of the loader's classes, for a drop of the loader while
+   the machine's threads stand still; true when there was one to empty. */
+bool ObjectStreamForgetLoader(VM* vm, const DescriptionTables* where, VMClassLoader* loader);
 
 }  // namespace upcall
 

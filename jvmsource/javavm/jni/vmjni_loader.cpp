@@ -9,6 +9,7 @@
 #include "vmjni.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 static VMNameSpace* NameSpaceOf(JNIEnv* env) {
@@ -81,6 +82,8 @@ struct LoaderSurvey {
   VMClassLoader* loader;
   bool collected;
   bool used;
+  bool forgot;  // the look emptied the machine's descriptions of the loader's classes
+  upcall::DescriptionTables described;
 };
 
 static VMCommonObjectBase::WalkResult NoteName(VMword* slot, void* context) {
@@ -143,6 +146,10 @@ static void* Survey(void* context) {
     // A frame whose slots cannot be told counts as naming the loader.
     if (!survey->used && frame != NULL && frame->WalkReferences(NoteFrameName, survey) != 0) survey->used = true;
   }
+  // The object streams' descriptions of the loader's classes, kept for the loader's next
+  // streams, name them: emptied here, they go with the next look's collection.
+  if (!survey->used && upcall::ObjectStreamForgetLoader(survey->vm, &survey->described, survey->loader))
+    survey->used = survey->forgot = true;
   if (!survey->used) VMUtils::GetHostFunctions()->HeapWalk(survey->vm->GetHeap(), FindUse, survey);
   return NULL;
 }
@@ -335,10 +342,14 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
    whose finalizer just ran is freed only by the next collection, hence a second look.
    A machine that could not be looked at counts as using them; one gone uses nothing. */
 static bool MachineUses(JavaVM* record, VMNameSpace* ns, VMClassLoader* loader) {
-  LoaderSurvey survey = {NULL, loader, false, true};
-  for (int look = 0; look < 2 && survey.used; look++) {
+  LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}};
+  (void)upcall::ObjectStreamFindTables(ns, &survey.described);
+  // A look that emptied the descriptions adds one.
+  for (int look = 0, looks = 2; look < looks && survey.used; look++) {
     survey.used = false;
+    survey.forgot = false;
     StepResult result = StepIn(record, ns, &survey, Survey);
+    if (survey.forgot && looks == 2) looks = 3;
     if (result == StepMachineGone) return false;
     if (result == StepRefused) survey.used = true;
   }
@@ -384,7 +395,7 @@ static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
   for (uint32_t i = 0; i < count; i++)
     if (MachineUses(machines[i], ns, loader)) return false;
   for (uint32_t i = 0; i < count; i++) {
-    LoaderSurvey survey = {NULL, loader, false, true};
+    LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}};
     for (int tries = 1;; tries++) {
       StepResult result = StepIn(machines[i], ns, &survey, LetGo);
       if (result != StepRefused) break;

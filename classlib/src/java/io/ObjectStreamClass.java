@@ -16,12 +16,17 @@ public class ObjectStreamClass implements Serializable {
     static final byte SC_BLOCK_DATA = 0x08;
 
     private static final ObjectStreamField[] NO_FIELDS = new ObjectStreamField[0];
-    /* The descriptions of the system loader's classes, which stay as long as the name
-       space. A description names its class, so one of another loader's class kept here
-       would keep that loader from ever being dropped: those are made for each stream (see
-       lookupAny). Threads share the table without a lock; a put lost to another thread's
-       only has a description made twice. */
-    private static Hashtable cache;
+    /* The descriptions this machine made, by loader, so that a class is described once
+       for its loader and not again by each stream. root[0] is the list of tables: its
+       element 0 the loaders' keys (loaderKey), element 1 + i the holder of key i's table
+       (an array of one). A table holds pairs, a class then its description, placed by
+       classHash in a power of two of pairs. Neither a list nor a table is written once
+       published: a thread adds to one by swapping a grown copy in for the one it read, so
+       threads share them without a lock, and one that loses a race hands out the
+       description that won. A description names its class, so a table would keep a
+       host's loader from ever being dropped: the drop empties the loader's holder in each
+       machine, the machine's threads stopped, before it looks for uses of its classes. */
+    private static final Object[] root = {new Object[] {new int[0]}};
 
     private String name;
     private long suid;
@@ -37,6 +42,8 @@ public class ObjectStreamClass implements Serializable {
     private transient ObjectStreamClass localDesc;
     /** The first superclass of a Serializable local class that is not; null until asked. */
     private transient Class plainSuperclass;
+    /** A local description of a class of the system loader, which no drop empties. */
+    private transient boolean forGood;
 
     // The field transfer: primitive fields by slot and type code (the stream's codes),
     // packed in primBytes bytes, then the reference fields by slot.
@@ -55,35 +62,125 @@ public class ObjectStreamClass implements Serializable {
     }
 
     /**
-     * A description for any class (a class object is written with one). A class of the
-     * system loader has one for good; any other class has one in the stream's own table
-     * (own, by class), made on its first use there, so that a stream names each class and
-     * superclass by one description; without a table it is made afresh.
+     * A description for any class (a class object is written with one): the one its
+     * loader's table holds, made on the first use. A stream passes its own table (own, by
+     * class) for the classes of loaders a host may drop: a drop may empty the loader's
+     * table while the stream runs, and the stream must still name each class and
+     * superclass by one description.
      */
     static ObjectStreamClass lookupAny(Class c, Hashtable own) {
         if (c == null) {
             return null;
         }
-        Hashtable shared = cache;
-        if (shared == null) {
-            shared = new Hashtable();
-            cache = shared;
+        ObjectStreamClass desc = described(root, c);
+        if (desc != null && (own == null || desc.forGood)) {
+            return desc;
         }
-        ObjectStreamClass desc = (ObjectStreamClass) shared.get(c);
-        if (desc == null && own != null) {
-            desc = (ObjectStreamClass) own.get(c);
+        if (own != null) {
+            ObjectStreamClass mine = (ObjectStreamClass) own.get(c);
+            if (mine != null) {
+                return mine;
+            }
         }
         if (desc == null) {
-            boolean forGood = isSystemClass(c);
             desc = new ObjectStreamClass();
-            desc.initLocal(c, forGood ? null : own);
-            if (forGood) {
-                shared.put(c, desc);
-            } else if (own != null) {
-                own.put(c, desc);
+            desc.initLocal(c);
+            desc = publish(c, desc);
+        }
+        if (own != null && !desc.forGood) {
+            own.put(c, desc);
+            for (ObjectStreamClass d = desc.superDesc; d != null && !d.forGood; d = d.superDesc) {
+                if (own.get(d.cl) == null) {
+                    own.put(d.cl, d);
+                }
             }
         }
         return desc;
+    }
+
+    /* Enters desc in its class's loader's table unless a description of the class stands
+       there already: the one that stands. */
+    private static ObjectStreamClass publish(Class c, ObjectStreamClass desc) {
+        int key = loaderKey(c);
+        int hash = classHash(c);
+        for (;;) {
+            Object[] tables = (Object[]) root[0];
+            int[] keys = (int[]) tables[0];
+            Object[] holder = null;
+            for (int i = 0; i < keys.length && holder == null; i++) {
+                if (keys[i] == key) {
+                    holder = (Object[]) tables[1 + i];
+                }
+            }
+            if (holder == null) {
+                swap(root, 0, tables, withLoader(tables, key));
+                continue;
+            }
+            Object[] table = (Object[]) holder[0];
+            int cap = table == null ? 0 : table.length / 2;
+            int used = 0;
+            for (int i = 0; i < cap; i++) {
+                Object k = table[2 * i];
+                if (k == c) {
+                    return (ObjectStreamClass) table[2 * i + 1];
+                }
+                if (k != null) {
+                    used++;
+                }
+            }
+            Object[] grown;
+            if (2 * (used + 1) <= cap) {
+                grown = new Object[table.length];
+                System.arraycopy(table, 0, grown, 0, table.length);
+            } else {
+                grown = new Object[cap == 0 ? 16 : 4 * cap];
+                for (int i = 0; i < cap; i++) {
+                    Class k = (Class) table[2 * i];
+                    if (k != null) {
+                        place(grown, k, classHash(k), table[2 * i + 1]);
+                    }
+                }
+            }
+            place(grown, c, hash, desc);
+            if (swap(holder, 0, table, grown)) {
+                return desc;
+            }
+        }
+    }
+
+    private static void place(Object[] table, Class c, int hash, Object desc) {
+        int mask = table.length / 2 - 1;
+        int i = hash & mask;
+        while (table[2 * i] != null) {
+            i = (i + 1) & mask;
+        }
+        table[2 * i] = c;
+        table[2 * i + 1] = desc;
+    }
+
+    /* The list with a holder for key added, and without the holders of loaders whose
+       tables were emptied (or never filled). */
+    private static Object[] withLoader(Object[] tables, int key) {
+        int[] keys = (int[]) tables[0];
+        int live = 0;
+        for (int i = 0; i < keys.length; i++) {
+            if (((Object[]) tables[1 + i])[0] != null) {
+                live++;
+            }
+        }
+        int[] nextKeys = new int[live + 1];
+        Object[] next = new Object[live + 2];
+        next[0] = nextKeys;
+        int n = 0;
+        for (int i = 0; i < keys.length; i++) {
+            if (((Object[]) tables[1 + i])[0] != null) {
+                nextKeys[n] = keys[i];
+                next[1 + n++] = tables[1 + i];
+            }
+        }
+        nextKeys[n] = key;
+        next[1 + n] = new Object[1];
+        return next;
     }
 
     public String getName() {
@@ -175,8 +272,9 @@ public class ObjectStreamClass implements Serializable {
         return externalizableClass.isAssignableFrom(c);
     }
 
-    private void initLocal(Class c, Hashtable own) {
+    private void initLocal(Class c) {
         cl = c;
+        forGood = loaderKey(c) == 0;
         name = c.getName();
         localDesc = this;
         fields = NO_FIELDS;
@@ -186,7 +284,7 @@ public class ObjectStreamClass implements Serializable {
         } else if (!c.isPrimitive() && isSerializable(c)) {
             Class sup = c.getSuperclass();
             if (sup != null && isSerializable(sup)) {
-                superDesc = lookupAny(sup, own);
+                superDesc = lookupAny(sup, null);
             }
             if (isExternalizable(c)) {
                 externalizable = true;
@@ -365,7 +463,17 @@ public class ObjectStreamClass implements Serializable {
        version, worked out from its description as the object-stream format has it. */
     private static native long serialVersion(Class c);
 
-    /* The class is the system loader's (an array: its element class is), which the host
-       never drops; a primitive type counts as one. */
-    private static native boolean isSystemClass(Class c);
+    /* The key of the class's loader in the tables of descriptions: 0 for the system
+       loader (for an array, its element class's loader; a primitive type counts as the
+       system's), which the host never drops. */
+    private static native int loaderKey(Class c);
+
+    /* The hash of the class by which the tables place it. */
+    private static native int classHash(Class c);
+
+    /* The description of c in the tables under root; null when none. */
+    private static native ObjectStreamClass described(Object[] root, Class c);
+
+    /* Stores now at a[i] if that still holds expect, as one step no other thread splits. */
+    private static native boolean swap(Object[] a, int i, Object expect, Object now);
 }

@@ -13,7 +13,10 @@
 #include "javaio.h"
 #include "registration.h"
 #include "vmarray.h"
+#include "vm.h"
 #include "vmclass.h"
+#include "vmclassloader.h"
+#include "vmhandlearray.h"
 #include "vmjavalangstring.h"
 #include "vmjni.h"
 #include "vmjni_support.h"
@@ -22,6 +25,7 @@
 #include "vmnamespace.h"
 #include "vmjvm.h"
 #include "vmthread.h"
+#include "vmupcalls.h"
 #include "vmutils.h"
 
 using vmjni::Intern;
@@ -817,13 +821,92 @@ jlong JNICALL JavaIoObjectStreamClass_serialVersion(JNIEnv* env, jobject, jobjec
   return DefaultSerialVersion(env, VMJniUnHandleClass(env, clsHandle));
 }
 
-/* A class of the system loader, which the host never drops, may be described for good;
-   an array class is its element class's loader's, and a primitive class the system's. */
-jboolean JNICALL JavaIoObjectStreamClass_isSystemClass(JNIEnv* env, jobject, jobject clsHandle) {
-  VMClass* cls = ClassArg(env, clsHandle);
-  if (cls == NULL) return 0;
+namespace {
+
+/* A class's loader's key in the tables of descriptions: 0 for the system loader, which
+   the host never drops (an array class is its element class's loader's, a primitive
+   class the system's), else the host's id of the loader, which names one loader of the
+   name space at a time. */
+jint LoaderKey(VMNameSpace* ns, VMClass* cls) {
   VMClassLoader* loader = cls->GetClassLoader();
-  return loader == NULL || loader == NameSpaceOf(env)->GetSystemClassLoader() ? 1 : 0;
+  return loader == NULL || loader == ns->GetSystemClassLoader() ? 0 : (jint)(intptr_t)loader->GetLoaderID();
+}
+
+/* The object as an Object[] of the tables (never an array of a narrower class, which
+   would refuse what is stored in it); NULL for anything else. */
+VMrefArray* Refs(VMNameSpace* ns, VMObject* object) {
+  return object != NULL && object->GetHasClass() && object->GetIsRefArray() &&
+                 object->GetClass() == (VMClass*)ns->GetArrayClassList()->GetVMObjectArrayClass()
+             ? (VMrefArray*)object
+             : NULL;
+}
+
+/* The holder of the key's table in the list root[0]; NULL when the list has none. A list
+   is read as ObjectStreamClass builds it, but checked as if anything could be there. */
+VMrefArray* HolderOf(VMNameSpace* ns, VMrefArray* root, jint key) {
+  VMrefArray* tables = root->GetSize() > 0 ? Refs(ns, root->Get(0)) : NULL;
+  VMObject* keys = tables != NULL && tables->GetSize() > 0 ? tables->Get(0) : NULL;
+  if (keys == NULL || !keys->GetHasClass() || keys->GetClass() != (VMClass*)ns->GetArrayClassList()->GetVMintArrayClass())
+    return NULL;
+  VMintArray* ints = (VMintArray*)keys;
+  uint32_t count = ints->GetSize();
+  if (count > tables->GetSize() - 1) count = tables->GetSize() - 1;
+  for (uint32_t i = 0; i < count; i++) {
+    if (ints->Get(i) != key) continue;
+    VMrefArray* holder = Refs(ns, tables->Get(1 + i));
+    return holder != NULL && holder->GetSize() > 0 ? holder : NULL;
+  }
+  return NULL;
+}
+
+}  // namespace
+
+jint JNICALL JavaIoObjectStreamClass_loaderKey(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  return cls != NULL ? LoaderKey(NameSpaceOf(env), cls) : 0;
+}
+
+jint JNICALL JavaIoObjectStreamClass_classHash(JNIEnv* env, jobject, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  return cls != NULL ? (jint)cls->GetHash() : 0;
+}
+
+/* The description of the class in its loader's table under root, probed as
+   ObjectStreamClass places it; null when there is none. */
+jobject JNICALL JavaIoObjectStreamClass_described(JNIEnv* env, jobject, jobject rootHandle, jobject clsHandle) {
+  VMClass* cls = ClassArg(env, clsHandle);
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMrefArray* root = Refs(ns, VMJniHandle::UnHandle(env, rootHandle));
+  if (cls == NULL || root == NULL) return NULL;
+  VMrefArray* holder = HolderOf(ns, root, LoaderKey(ns, cls));
+  VMrefArray* table = holder != NULL ? Refs(ns, holder->Get(0)) : NULL;
+  uint32_t pairs = table != NULL ? table->GetSize() / 2 : 0;
+  if (pairs == 0 || (pairs & (pairs - 1)) != 0) return NULL;
+  uint32_t at = (uint32_t)cls->GetHash() & (pairs - 1);
+  for (uint32_t probes = 0; probes < pairs; probes++, at = (at + 1) & (pairs - 1)) {
+    VMObject* key = table->Get(2 * at);
+    if (key == NULL) return NULL;
+    if (key == (VMObject*)cls) {
+      VMObject* desc = table->Get(2 * at + 1);
+      return desc != NULL ? VMJniHandle::NewLocal(env, desc) : NULL;
+    }
+  }
+  return NULL;
+}
+
+/* Stores now at a[i] when a[i] still holds expect, at once for every thread: the tables'
+   only write after publication. An Object[] takes any object. */
+jboolean JNICALL JavaIoObjectStreamClass_swap(JNIEnv* env, jobject, jobject arrayHandle, jint i, jobject expectHandle,
+                                              jobject nowHandle) {
+  VMrefArray* a = Refs(NameSpaceOf(env), VMJniHandle::UnHandle(env, arrayHandle));
+  if (a == NULL || i < 0 || (uint32_t)i >= a->GetSize()) {
+    Throw(env, VMStatus_NullPointerException);
+    return 0;
+  }
+  VMword expect = (VMword)VMJniHandle::UnHandle(env, expectHandle);
+  VMword now = (VMword)VMJniHandle::UnHandle(env, nowHandle);
+  VMword* slot = (VMword*)a->FindElement((uint32_t)i, 2);
+  return __atomic_compare_exchange_n(slot, &expect, now, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST) ? 1 : 0;
 }
 
 void JNICALL JavaIoObjectStreamClass_initNative(JNIEnv*, jobject) {}
@@ -1398,7 +1481,11 @@ const JNINativeMethod kObjectStreamClassNatives[] = {
     PUX_NATIVE("getSerialVersionUID", "(Ljava/lang/Class;)J", JavaIoObjectStreamClass_getSerialVersionUID),
     PUX_NATIVE("hasWriteObject", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasWriteObject),
     PUX_NATIVE("hasStaticInitializer", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_hasStaticInitializer),
-    PUX_NATIVE("isSystemClass", "(Ljava/lang/Class;)Z", JavaIoObjectStreamClass_isSystemClass),
+    PUX_NATIVE("loaderKey", "(Ljava/lang/Class;)I", JavaIoObjectStreamClass_loaderKey),
+    PUX_NATIVE("classHash", "(Ljava/lang/Class;)I", JavaIoObjectStreamClass_classHash),
+    PUX_NATIVE("described", "([Ljava/lang/Object;Ljava/lang/Class;)Ljava/io/ObjectStreamClass;",
+               JavaIoObjectStreamClass_described),
+    PUX_NATIVE("swap", "([Ljava/lang/Object;ILjava/lang/Object;Ljava/lang/Object;)Z", JavaIoObjectStreamClass_swap),
     PUX_NATIVE("serialVersion", "(Ljava/lang/Class;)J", JavaIoObjectStreamClass_serialVersion),
     PUX_NATIVE("initNative", "()V", JavaIoObjectStreamClass_initNative),
     PUX_NATIVE("getFieldIDs", "([Ljava/io/ObjectStreamField;[J[J)V", JavaIoObjectStreamClass_getFieldIDs),
@@ -1445,4 +1532,43 @@ extern "C" void Register_java_io_ObjectInputStream(void) {
 
 extern "C" void Register_java_io_ObjectOutputStream(void) {
   JNI_RegisterNative("java/io/ObjectOutputStream", kObjectOutputStreamNatives, PUX_ROWS(kObjectOutputStreamNatives));
+}
+
+/* ---- the drop of a host's loader ---- */
+
+bool upcall::ObjectStreamFindTables(VMNameSpace* ns, upcall::DescriptionTables* where) {
+  where->cls = NULL;
+  where->word = 0;
+  static const char kClass[] = "java/io/ObjectStreamClass";
+  static const char kField[] = "root";
+  static const char kSignature[] = "[Ljava/lang/Object;";
+  VMLiteral* name = VMLiteral::Find(ns, kClass, sizeof kClass - 1);
+  VMClassLoader* system = ns->GetSystemClassLoader();
+  if (name == NULL || system == NULL) return false;
+  VMClass* cls = NULL;
+  {
+    // Only looked up: a look-up by FindByName would enter a shell of the class.
+    VMObjectHashTableIterator it(system->GetClassTable(), name->GetHash(), VMClassHashTable::Mode);
+    for (VMObject* e = it.Next(); e != NULL && cls == NULL; e = it.Next())
+      if (((VMClass*)e)->GetName() == name) cls = (VMClass*)e;
+  }
+  if (cls == NULL || !cls->GetIsLoadable() || !cls->GetLoadableClass()->GetIsPrepared()) return false;
+  VMLiteral* field = VMLiteral::Find(ns, kField, sizeof kField - 1);
+  VMLiteral* signature = VMLiteral::Find(ns, kSignature, sizeof kSignature - 1);
+  VMDataMember* member =
+      field != NULL && signature != NULL ? cls->GetLoadableClass()->FindField(field, signature, false, NULL) : NULL;
+  if (member == NULL || !member->GetIsStatic()) return false;
+  where->cls = cls->GetLoadableClass();
+  where->word = (uint32_t)member->GetIndex();
+  return true;
+}
+
+bool upcall::ObjectStreamForgetLoader(VM* vm, const upcall::DescriptionTables* where, VMClassLoader* loader) {
+  VMObject* data = where->cls != NULL ? where->cls->GetInitializedStaticData(vm) : NULL;
+  VMNameSpace* ns = vm->GetNameSpace();
+  VMrefArray* root = data != NULL ? Refs(ns, (VMObject*)data->GetWord(where->word)) : NULL;
+  VMrefArray* holder = root != NULL ? HolderOf(ns, root, (jint)(intptr_t)loader->GetLoaderID()) : NULL;
+  if (holder == NULL || holder->Get(0) == NULL) return false;
+  holder->Set(0, NULL);
+  return true;
 }

@@ -51,6 +51,48 @@ public class Session {
                 + leaf.s + " " + last.a;
     }
 
+    /* Threads describe the session's classes at once, then a stream carries them: each
+       class (an array of one included) must be one description for every thread, for
+       the stream and for look-ups after it, the loser of a race handed the winner's.
+       Answers "same", or the first class whose descriptions differ. */
+    public static String describedOnce(int threads) throws Exception {
+        final Class[] classes = {Base.class, Leaf.class, Leaf[].class, Base[][].class};
+        final ObjectStreamClass[][] seen = new ObjectStreamClass[threads][classes.length];
+        final boolean[] go = new boolean[1];
+        Thread[] started = new Thread[threads];
+        for (int t = 0; t < threads; t++) {
+            final ObjectStreamClass[] mine = seen[t];
+            started[t] = new Thread() {
+                public void run() {
+                    while (!go[0]) {
+                        Thread.yield();
+                    }
+                    for (int i = 0; i < classes.length; i++) {
+                        mine[i] = ObjectStreamClass.lookup(classes[i]);
+                    }
+                }
+            };
+            started[t].start();
+        }
+        go[0] = true;
+        for (int t = 0; t < threads; t++) {
+            started[t].join();
+        }
+        trip();
+        for (int i = 0; i < classes.length; i++) {
+            ObjectStreamClass first = seen[0][i];
+            for (int t = 1; t < threads; t++) {
+                if (seen[t][i] != first) {
+                    return classes[i].getName() + " differs between threads";
+                }
+            }
+            if (first == null || ObjectStreamClass.lookup(classes[i]) != first) {
+                return classes[i].getName() + " described again after a stream";
+            }
+        }
+        return "same";
+    }
+
     private static int count(String text, String name) {
         int n = 0;
         for (int at = text.indexOf(name); at >= 0; at = text.indexOf(name, at + 1)) {
