@@ -1,10 +1,13 @@
-/* The machine's throwables: the frame trace they record (in both dispatch loops), the
-   pre-made OutOfMemoryError standing in when no throwable can be had, and none at all
-   before a machine has its own. */
+/* The machine's throwables: the frame trace they record (in both dispatch loops, and
+   with the heap full), the pre-made OutOfMemoryError standing in when no throwable can
+   be had, and none at all before a machine has its own. */
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <vector>
+
 #include "interp_support.h"
+#include "vmarray.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
 
@@ -16,6 +19,56 @@ class InterpThrowableTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(world.Create(ClassDir("interp"))); }
   void TearDown() override { world.Destroy(); }
   uint8_t CodeByte(VMMethod* m, uint32_t at) { return *(uint8_t*)m->GetCode()->FindElement(at, 0u); }
+  /* Traces.a's NullPointerException has c, b and a (or the first frames of these), each
+     record whole. */
+  void ExpectTracesFrames(VMJavaLangThrowable* t, const char* what, uint32_t frames = 3) {
+    ASSERT_NE(nullptr, t) << what;
+    VMTracebackArray* trace = t->GetTraceback();
+    ASSERT_NE(nullptr, trace) << what << ": the exception has no frames";
+    ASSERT_EQ(frames, trace->GetSize()) << what;
+    VMMethod* methods[] = {world.Method("interp/Traces", "c", "()I"), world.Method("interp/Traces", "b", "(I)I"),
+                           world.Method("interp/Traces", "a", "(I)I")};
+    for (uint32_t i = 0; i < frames; i++) {
+      VMTraceback* record = trace->Get(i);
+      ASSERT_NE(nullptr, record) << what << ", frame " << i;
+      ASSERT_EQ((VMword)VMTag_VMTraceback, record->GetTag()) << what << ", frame " << i << " freed";
+      EXPECT_EQ(methods[i], record->GetMethod()) << what << ", frame " << i;
+    }
+  }
+  /* Traces.a's exception, thrown with the machine's heap full of garbage (or of what
+     stays alive) but for the room the given blocks took (freed just before), and no
+     stress collection first. */
+  Outcome ThrowWithRoomFor(std::initializer_list<VMObject*> rooms, bool alive = false) {
+    HHeap* heap = world.vm->GetHeap();
+    for (VMObject* room : rooms) {
+      if (room == nullptr) {
+        ADD_FAILURE() << "no room to be made";
+        return Outcome();
+      }
+    }
+    VMArrayClass* ints = world.ns->GetArrayClassList()->GetVMintArrayClass();
+    // Largest first, down to arrays of none: what stays free fits no block.
+    std::vector<VMArray*> fill;
+    for (uint32_t count = 16384;; count /= 2) {
+      while (VMArray* a = VMArray::CreateInstance(heap, count, 4, jallocFailFast, VMTag_VMUserArrayInstance)) {
+        a->SetIsScalarArray();
+        a->SetClass(ints);
+        if (alive) a->SetIsReachableByCPlusPlusCode();
+        fill.push_back(a);
+      }
+      if (count == 0) break;
+    }
+    for (VMObject* room : rooms) room->Destroy(heap);
+    const uint32_t stress = VMObjectBase::GetCollectionStress();
+    VMObjectBase::SetCollectionStress(0);
+    const uint32_t collections = world.vm->GetCollections();
+    Outcome o = world.Call("interp/Traces", "a", "(I)I", {0});
+    EXPECT_NE(collections, world.vm->GetCollections()) << "no collection was made";
+    VMObjectBase::SetCollectionStress(stress);
+    if (alive)
+      for (VMArray* a : fill) a->ClearIsReachableByCPlusPlusCode();
+    return o;
+  }
   World world;
 };
 
@@ -110,6 +163,58 @@ TEST_F(InterpThrowableTest, BeforeAMachineHasItsOwnErrorNothingStandsIn) {
   VMJniCallDestroyKeys(jvm);
   refhost::Functions()->HeapFree(nullptr, jvm);
   refhost::Functions()->SetCurrentEnv(world.env);
+}
+
+TEST_F(InterpThrowableTest, WithTheHeapFullAnExceptionStillRecordsItsFrames) {
+  const char* T = "interp/Traces";
+  HHeap* heap = world.vm->GetHeap();
+  VMLoadableClass* npe = world.Class("java/lang/NullPointerException");
+  ASSERT_NE(nullptr, npe);
+  // Resolved and quickened first: the throw below allocates nothing but its own parts.
+  ExpectTracesFrames(world.Call(T, "a", "(I)I", {0}).exception, "warm");
+  const uint64_t capacity = refhost::Functions()->HeapTotalBytes(heap);
+
+  // Room for the throwable alone: the trace is refused until a collection, which the
+  // throw must then make.
+  refhost::SetHeapCapacity(heap, refhost::Functions()->HeapBytesInUse(heap) + (512u << 10));
+  Outcome o = ThrowWithRoomFor({VMObject::CreateInstance(heap, npe, jallocFailFast)});
+  EXPECT_EQ("java.lang.NullPointerException", o.thrown);
+  ExpectTracesFrames(o.exception, "room for the throwable");
+  // Room for the throwable, its trace and one record: the collection for the second
+  // record must keep the trace and the first one, held by nothing else yet.
+  world.vm->GarbageCollect(false);
+  o = ThrowWithRoomFor({VMObject::CreateInstance(heap, npe, jallocFailFast),
+                        VMTracebackArray::CreateInstance(heap, 3, jallocFailFast, VMTag_VMTracebackArray),
+                        VMTraceback::CreateInstance(heap)});
+  EXPECT_EQ("java.lang.NullPointerException", o.thrown);
+  ExpectTracesFrames(o.exception, "room for one record");
+  // The same room, and nothing else to be had: the trace keeps the innermost frame.
+  world.vm->GarbageCollect(false);
+  o = ThrowWithRoomFor({VMObject::CreateInstance(heap, npe, jallocFailFast),
+                        VMTracebackArray::CreateInstance(heap, 3, jallocFailFast, VMTag_VMTracebackArray),
+                        VMTraceback::CreateInstance(heap)},
+                       true);
+  EXPECT_EQ("java.lang.NullPointerException", o.thrown);
+  ExpectTracesFrames(o.exception, "nothing to collect", 1);
+  refhost::SetHeapCapacity(heap, capacity);
+
+  // Nothing to be had even after the collection: fillInStackTrace keeps the trace the
+  // throwable had, which the collection must not have freed.
+  VMJavaLangThrowable* kept = world.Call(T, "a", "(I)I", {0}).exception;
+  ASSERT_NE(nullptr, kept);
+  kept->SetIsReachableByCPlusPlusCode();
+  VMTracebackArray* before = kept->GetTraceback();
+  refhost::SetFailureScope(true, heap, -1);
+  refhost::FailEveryNthAllocation(1);
+  const uint32_t collected = world.vm->GetCollections();
+  kept->FillInFrameTrace(world.env);
+  refhost::FailEveryNthAllocation(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  EXPECT_NE(collected, world.vm->GetCollections()) << "no collection was tried";
+  EXPECT_EQ(before, kept->GetTraceback());
+  ExpectTracesFrames(kept, "kept");
+  kept->ClearIsReachableByCPlusPlusCode();
+  ExpectTracesFrames(world.Call(T, "a", "(I)I", {0}).exception, "after");
 }
 
 }  // namespace
