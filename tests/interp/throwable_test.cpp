@@ -1,6 +1,7 @@
 /* The machine's throwables: the frame trace they record (in both dispatch loops, and
    with the heap full), the pre-made OutOfMemoryError standing in when no throwable can
-   be had, and none at all before a machine has its own. */
+   be had, none at all before a machine has its own, and the error of a call that finds
+   no memory for its frame. */
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -215,6 +216,23 @@ TEST_F(InterpThrowableTest, WithTheHeapFullAnExceptionStillRecordsItsFrames) {
   ExpectTracesFrames(kept, "kept");
   kept->ClearIsReachableByCPlusPlusCode();
   ExpectTracesFrames(world.Call(T, "a", "(I)I", {0}).exception, "after");
+}
+
+TEST_F(InterpThrowableTest, ACallThatFindsNoMemoryForItsFrameThrowsOutOfMemoryError) {
+  const char* F = "interp/Flow";
+  // Every new frame group refused, before and after the collection: the stack is far
+  // from its limit, so the call fails for want of memory.
+  refhost::SetFailureScope(true, world.vm->GetHeap(), -1);
+  refhost::FailAllocationsAbove(8192);
+  Outcome o = world.Call(F, "recurse", "(I)I", {5000});
+  refhost::FailAllocationsAbove(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  EXPECT_EQ("java.lang.OutOfMemoryError", o.thrown);
+  ASSERT_NE(nullptr, o.exception);
+  EXPECT_NE(nullptr, o.exception->GetTraceback());
+  // With memory the same call runs, and a runaway one still overflows.
+  EXPECT_EQ("", world.Call(F, "recurse", "(I)I", {5000}).thrown);
+  EXPECT_EQ("java.lang.StackOverflowError", world.Call(F, "recurse", "(I)I", {10000000}).thrown);
 }
 
 }  // namespace
