@@ -1,10 +1,14 @@
-/* The machine's throwables: the frame trace they record (in both dispatch loops), the
-   pre-made OutOfMemoryError standing in when no throwable can be had, and none at all
-   before a machine has its own. */
+/* The machine's throwables: the frame trace they record (in both dispatch loops, and
+   with the heap full), the pre-made OutOfMemoryError standing in when no throwable can
+   be had, none at all before a machine has its own, and the error of a call that finds
+   no memory for its frame. */
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <vector>
+
 #include "interp_support.h"
+#include "vmarray.h"
 #include "vmjavalangthrowable.h"
 #include "vmliteral.h"
 
@@ -16,6 +20,51 @@ class InterpThrowableTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(world.Create(ClassDir("interp"))); }
   void TearDown() override { world.Destroy(); }
   uint8_t CodeByte(VMMethod* m, uint32_t at) { return *(uint8_t*)m->GetCode()->FindElement(at, 0u); }
+  /* Traces.a's NullPointerException has c, b and a (or the first frames of these), each
+     record whole. */
+  void ExpectTracesFrames(VMJavaLangThrowable* t, const char* what, uint32_t frames = 3) {
+    ASSERT_NE(nullptr, t) << what;
+    VMTracebackArray* trace = t->GetTraceback();
+    ASSERT_NE(nullptr, trace) << what << ": the exception has no frames";
+    ASSERT_EQ(frames, trace->GetSize()) << what;
+    VMMethod* methods[] = {world.Method("interp/Traces", "c", "()I"), world.Method("interp/Traces", "b", "(I)I"),
+                           world.Method("interp/Traces", "a", "(I)I")};
+    for (uint32_t i = 0; i < frames; i++) {
+      VMTraceback* record = trace->Get(i);
+      ASSERT_NE(nullptr, record) << what << ", frame " << i;
+      ASSERT_EQ((VMword)VMTag_VMTraceback, record->GetTag()) << what << ", frame " << i << " freed";
+      EXPECT_EQ(methods[i], record->GetMethod()) << what << ", frame " << i;
+    }
+  }
+  /* Traces.a's exception, thrown with the machine's heap full of garbage (or of what
+     stays alive) but for the room the given blocks took, and no stress collection first. */
+  Outcome ThrowWithRoomFor(std::initializer_list<VMObject*> rooms, bool alive = false) {
+    HHeap* heap = world.vm->GetHeap();
+    VMArrayClass* ints = world.ns->GetArrayClassList()->GetVMintArrayClass();
+    std::vector<VMArray*> fill;
+    // Largest first, down to arrays of none: what stays free fits no block.
+    for (uint32_t count = 16384;; count /= 2) {
+      while (VMArray* a = VMArray::CreateInstance(heap, count, 4, jallocFailFast, VMTag_VMUserArrayInstance)) {
+        a->SetIsScalarArray();
+        a->SetClass(ints);
+        if (alive) a->SetIsReachableByCPlusPlusCode();
+        fill.push_back(a);
+      }
+      if (count == 0) break;
+    }
+    for (VMObject* room : rooms) {
+      EXPECT_NE(nullptr, room) << "no room to be made";
+      if (room != nullptr) room->Destroy(heap);
+    }
+    const uint32_t stress = VMObjectBase::GetCollectionStress(), collections = world.vm->GetCollections();
+    VMObjectBase::SetCollectionStress(0);
+    Outcome o = world.Call("interp/Traces", "a", "(I)I", {0});
+    VMObjectBase::SetCollectionStress(stress);
+    EXPECT_NE(collections, world.vm->GetCollections()) << "no collection was made";
+    if (alive)
+      for (VMArray* a : fill) a->ClearIsReachableByCPlusPlusCode();
+    return o;
+  }
   World world;
 };
 
@@ -110,6 +159,57 @@ TEST_F(InterpThrowableTest, BeforeAMachineHasItsOwnErrorNothingStandsIn) {
   VMJniCallDestroyKeys(jvm);
   refhost::Functions()->HeapFree(nullptr, jvm);
   refhost::Functions()->SetCurrentEnv(world.env);
+}
+
+TEST_F(InterpThrowableTest, WithTheHeapFullAnExceptionStillRecordsItsFrames) {
+  const char* T = "interp/Traces";
+  HHeap* heap = world.vm->GetHeap();
+  VMLoadableClass* npe = world.Class("java/lang/NullPointerException");
+  ASSERT_NE(nullptr, npe);
+  // Resolved and quickened first: the throw below allocates nothing but its own parts.
+  ExpectTracesFrames(world.Call(T, "a", "(I)I", {0}).exception, "warm");
+  const uint64_t capacity = refhost::Functions()->HeapTotalBytes(heap);
+
+  // Room for the throwable alone: the trace is refused until a collection, which the
+  // throw must then make.
+  refhost::SetHeapCapacity(heap, refhost::Functions()->HeapBytesInUse(heap) + (512u << 10));
+  Outcome o = ThrowWithRoomFor({VMObject::CreateInstance(heap, npe, jallocFailFast)});
+  EXPECT_EQ("java.lang.NullPointerException", o.thrown);
+  ExpectTracesFrames(o.exception, "room for the throwable");
+  // Room for the throwable, its trace and one record: the collection for the second
+  // record must keep the trace and the first one, held by nothing else yet.
+  world.vm->GarbageCollect(false);
+  o = ThrowWithRoomFor({VMObject::CreateInstance(heap, npe, jallocFailFast),
+                        VMTracebackArray::CreateInstance(heap, 3, jallocFailFast, VMTag_VMTracebackArray),
+                        VMTraceback::CreateInstance(heap)});
+  EXPECT_EQ("java.lang.NullPointerException", o.thrown);
+  ExpectTracesFrames(o.exception, "room for one record");
+  // The same room, and nothing else to be had: the trace keeps the innermost frame.
+  world.vm->GarbageCollect(false);
+  o = ThrowWithRoomFor({VMObject::CreateInstance(heap, npe, jallocFailFast),
+                        VMTracebackArray::CreateInstance(heap, 3, jallocFailFast, VMTag_VMTracebackArray),
+                        VMTraceback::CreateInstance(heap)},
+                       true);
+  EXPECT_EQ("java.lang.NullPointerException", o.thrown);
+  ExpectTracesFrames(o.exception, "nothing to collect", 1);
+  refhost::SetHeapCapacity(heap, capacity);
+}
+
+TEST_F(InterpThrowableTest, ACallThatFindsNoMemoryForItsFrameThrowsOutOfMemoryError) {
+  const char* F = "interp/Flow";
+  // Every new frame group refused, before and after the collection: the stack is far
+  // from its limit, so the call fails for want of memory.
+  refhost::SetFailureScope(true, world.vm->GetHeap(), -1);
+  refhost::FailAllocationsAbove(8192);
+  Outcome o = world.Call(F, "recurse", "(I)I", {5000});
+  refhost::FailAllocationsAbove(0);
+  refhost::SetFailureScope(false, nullptr, -1);
+  EXPECT_EQ("java.lang.OutOfMemoryError", o.thrown);
+  ASSERT_NE(nullptr, o.exception);
+  EXPECT_NE(nullptr, o.exception->GetTraceback());
+  // With memory the same call runs, and a runaway one still overflows.
+  EXPECT_EQ("", world.Call(F, "recurse", "(I)I", {5000}).thrown);
+  EXPECT_EQ("java.lang.StackOverflowError", world.Call(F, "recurse", "(I)I", {10000000}).thrown);
 }
 
 }  // namespace

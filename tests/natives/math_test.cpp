@@ -6,6 +6,9 @@
 #include <math.h>
 #include <string.h>
 
+#include <set>
+
+#include "lang/javalang.h"
 #include "natives_support.h"
 #include "vmjvm.h"
 
@@ -298,6 +301,20 @@ TEST_F(MathTest, BytecodeGetsTheRowsAnswersBitForBitWithoutANativeFrame) {
   EXPECT_TRUE(isnan(logOfMinus));
   EXPECT_EQ(Bits(pow(2.0, 0.5)), Bits(root));
 #endif
+}
+
+/* Processes launched together read the same millisecond, and so did their generators'
+   seeds: what else enters the seed must tell apart even two seeds taken one after the
+   other in one process. */
+TEST_F(MathTest, RandomSeedsOfOneMillisecondDiffer) {
+  const jlong ms = 1765000000000LL;
+  std::set<uint64_t> seeds;
+  for (int i = 0; i < 64; i++) {
+    const uint64_t seed = javalang::RandomSeed(ms);
+    EXPECT_EQ(0u, seed >> 48) << "a 48-bit seed";
+    seeds.insert(seed);
+  }
+  EXPECT_EQ(64u, seeds.size());
 }
 
 }  // namespace

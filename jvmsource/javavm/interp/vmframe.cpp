@@ -23,6 +23,14 @@ JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
    the machine still has memory to go on with. */
 const unsigned long kMaxStackBytes = 4u << 20;
 
+/* Whether a group the host can give has room for a frame of this many bytes (strictly
+   below its limit, as the placement test asks): a larger one overflows the stack
+   whatever memory is free. */
+bool AGroupCanHold(unsigned long bytes) {
+  unsigned long cap = Host()->GetMaxAllocSize();
+  return cap > VMFrameGroup::Overhead && cap - VMFrameGroup::Overhead > bytes + 4;
+}
+
 }  // namespace
 
 /* ------------------------------------------------------------------------------------ */
@@ -259,9 +267,7 @@ void VMFrameGroup::SetNext(VMFrameGroup* next) {
 VMFrameGroup* VMFrameGroup::AddNext(HHeap* heap, VMword* frameLimit, unsigned long bytes) {
   // Groups of about 10 KB, or one sized for a larger frame (a method may have 65535
   // words of locals): only a frame larger than any block the host gives overflows.
-  unsigned long cap = Host()->GetMaxAllocSize();
-  // A frame needs room strictly below the limit, as the placement test asks.
-  if (cap <= Overhead || cap - Overhead <= bytes + 4) return NULL;
+  if (!AGroupCanHold(bytes)) return NULL;
   unsigned long size = 10240 - Overhead;
   if (size < bytes + 4) size = bytes + 4;
   VMFrameGroup* group = CreateInstance(heap, NULL, &size);
@@ -451,7 +457,11 @@ VMByteCodeFrame* VMByteCodeFrame::NewFrameGroup(VMObject* synch, VMword* params,
     if (total < limit) group = VMFrameGroup::AddNext(heap, frameLimit, need);
     if (group == NULL && total < limit) group = AddNextAfterCollection(heap, frameLimit, need, params, m, caller);
     if (group == NULL) {
-      ThrowInternalException(thrower, VMStatus_StackOverflowError, "Out of memory");
+      // Below the limit, a frame a group can hold found no memory even after a
+      // collection: that is the heap's shortage, not the stack's.
+      const bool overflow = total >= limit || !AGroupCanHold(need);
+      ThrowInternalException(thrower, overflow ? VMStatus_StackOverflowError : VMStatus_OutOfMemoryError,
+                             (const char*)NULL);
       return NULL;
     }
   }

@@ -20,7 +20,6 @@ VM* MachineOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL ? env->ja
   View* View::Instantiate(HHeap* heap, uint32_t words, VMword mask) {                          \
     return (View*)CreateInternalNotToBeCalledDirectly(heap, words, mask, TagValue, jallocFailFast); \
   }
-PUX_VIEW_INSTANTIATE(VMTraceback, VMTag_VMTraceback)
 PUX_VIEW_INSTANTIATE(VMJavaLangThrowable, VMTag_VMJavaLangThrowable)
 PUX_VIEW_INSTANTIATE(VMJavaLangException, VMTag_VMJavaLangException)
 PUX_VIEW_INSTANTIATE(VMJavaLangInvocationTargetException, VMTag_VMJavaLangInvocationTargetException)
@@ -32,7 +31,9 @@ PUX_VIEW_INSTANTIATE(VMJavaLangOutOfMemoryError, VMTag_VMJavaLangOutOfMemoryErro
 PUX_VIEW_INSTANTIATE(VMJavaLangThread, VMTag_VMJavaLangThread)
 #undef PUX_VIEW_INSTANTIATE
 
-VMTraceback* VMTraceback::CreateInstance(HHeap* heap) { return Instantiate(heap, Words, RefMask); }
+VMTraceback* VMTraceback::CreateInstance(HHeap* heap, jallocType kind) {
+  return (VMTraceback*)CreateInternalNotToBeCalledDirectly(heap, Words, RefMask, VMTag_VMTraceback, kind);
+}
 
 bool VMJavaLangThrowable::LayoutFits(VMLoadableClass* cls, uint32_t words) {
   if (cls == NULL || cls->GetCreateSize() < words) return false;
@@ -107,20 +108,32 @@ void VMJavaLangThrowable::FillInFrameTrace(JNIEnv* env) {
        callee = f, f = f->GetCaller())
     if (ListedInTrace(f, callee)) count++;
   HHeap* heap = vm->GetHeap();
+  // Each part is first asked for without a collection; one refused is asked for again as
+  // the throwable itself was, after one. A collection moves no object, and the host
+  // moves the machine only while no collection runs and every thread stands outside it or
+  // at a poll: the frames and this throwable (its caller keeps it reachable) stay put.
   VMTracebackArray* trace =
       VMTracebackArray::CreateInstance(heap, count, jallocFailFast, VMTag_VMTracebackArray);
+  if (trace == NULL)
+    trace = VMTracebackArray::CreateInstance(heap, count, jallocCollectAndRetry, VMTag_VMTracebackArray);
   if (trace == NULL) return;
-  // Stored before it is filled, so the records below are reachable as they are made.
-  VMTracebackArray* old = GetTraceback();
-  SetTraceback(trace);
+  // Stored only when done: until then the throwable keeps its old trace reachable, and
+  // the new one is held by this code alone across a record's collection.
   uint32_t i = 0;
   callee = NULL;
   for (VMFrame* f = thread->GetFrame(); i < count; callee = f, f = f->GetCaller()) {
     if (!ListedInTrace(f, callee)) continue;
-    VMTraceback* record = VMTraceback::CreateInstance(heap);
+    VMTraceback* record = VMTraceback::CreateInstance(heap, jallocFailFast);
     if (record == NULL) {
-      SetTraceback(old);
-      return;
+      trace->SetIsReachableByCPlusPlusCode();
+      record = VMTraceback::CreateInstance(heap, jallocCollectAndRetry);
+      trace->ClearIsReachableByCPlusPlusCode();
+      if (record == NULL) {
+        // The innermost frames tell more than none, or than the frames of an older throw.
+        if (i == 0) return;
+        trace->SetSize(i);
+        break;
+      }
     }
     record->SetMethod(f->GetMethod());
     // The instruction that threw, or a caller's call: the pc lies past it (the handler
@@ -131,6 +144,7 @@ void VMJavaLangThrowable::FillInFrameTrace(JNIEnv* env) {
     }
     trace->Set(i++, record);
   }
+  SetTraceback(trace);
 }
 
 void VMJavaLangThrowable::Destroy(HHeap* heap) {

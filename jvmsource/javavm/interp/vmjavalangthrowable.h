@@ -12,14 +12,11 @@
 class VMTraceback : public VMInternalObject {
  public:
   enum { Words = 2, RefMask = 1, MethodWord = 0, PCWord = 1 };
-  static VMTraceback* CreateInstance(HHeap* heap);
+  static VMTraceback* CreateInstance(HHeap* heap, jallocType kind = jallocFailFast);
   VMMethod* GetMethod() const { return (VMMethod*)GetReference(MethodWord); }
   void SetMethod(VMMethod* m) { SetReference(MethodWord, (VMObject*)m); }
   uint32_t GetPC() const { return GetScalar(PCWord); }
   void SetPC(uint32_t pc) { SetScalar(PCWord, pc); }
-
- private:
-  static VMTraceback* Instantiate(HHeap* heap, uint32_t words, VMword mask);
 };
 
 class VMJavaLangThrowable : public VMObject {
@@ -28,7 +25,9 @@ class VMJavaLangThrowable : public VMObject {
   /* A throwable of cls with the current frames recorded. Without memory: the machine's
      pre-made OutOfMemoryError (NULL while the machine has none yet, or without a class). */
   static VMJavaLangThrowable* CreateInstance(JNIEnv* env, VMLoadableClass* cls);
-  /* Records the frames of the calling thread, innermost first; without memory the
+  /* Records the frames of the calling thread, innermost first. A refused part is asked
+     for again after a collection, so the caller keeps the throwable reachable. Without
+     memory even then the trace keeps the innermost frames it got, and without any the
      throwable keeps what it had. */
   void FillInFrameTrace(JNIEnv* env);
   /* Only for the pre-made OutOfMemoryError: Java throwables die by collection. */

@@ -37,6 +37,10 @@ FileNameView FileNamePart(const char* path);
    ("math", "net", "zip"), compared byte by byte. */
 bool IsMachineLibrary(FileNameView name);
 
+/* The seed of Math.random's generator for a clock reading in milliseconds: 48 bits that
+   differ between two calls, and between two processes, in the same millisecond. */
+uint64_t RandomSeed(jlong millis);
+
 }  // namespace javalang
 
 /* The Java thread object of a thread the host attached (VM::CreateJavaLangThread):

@@ -195,17 +195,36 @@ jdouble JNICALL DoubleValueOf0(JNIEnv* env, jclass, jstring s) {
 /* Math.random's generator: java.util.Random's 48-bit one, one for the process, each draw's
    two steps taken by one compare-and-swap, so that threads drawing at once each get draws of
    their own (a Random in a static field handed the same ones to several: interpreted
-   synchronized excludes nobody). Seeded as new Random() is, by the first registration, with
-   a mark above the seed that it was. */
+   synchronized excludes nobody). Seeded by the first registration (javalang::RandomSeed),
+   with a mark above the seed that it was. */
 const uint64_t kRandomMask = (1ull << 48) - 1, kRandomSeeded = 1ull << 63;
 std::atomic<uint64_t> gRandom{0};
 
 inline uint64_t RandomStep(uint64_t seed) { return (seed * 0x5DEECE66Dull + 0xB) & kRandomMask; }
 
+/* The processor's cycle count: finer than any clock the host offers, and read without
+   asking the system for anything. */
+inline uint64_t Cycles() {
+#if defined(__i386__) || defined(__x86_64__)
+  uint32_t low, high;
+  __asm__ volatile("rdtsc" : "=a"(low), "=d"(high));
+  return (uint64_t)high << 32 | low;
+#else
+  return 0;
+#endif
+}
+
+/* Every bit of the input reaches every bit of the result (the finaliser of splitmix64). */
+inline uint64_t Spread(uint64_t x) {
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
 void SeedRandom() {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   uint64_t unseeded = 0;
-  const uint64_t seed = (((uint64_t)(host != NULL ? host->CurrentTimeMillis() : 0)) ^ 0x5DEECE66Dull) & kRandomMask;
+  const uint64_t seed = javalang::RandomSeed(host != NULL ? host->CurrentTimeMillis() : 0);
   gRandom.compare_exchange_strong(unseeded, seed | kRandomSeeded);
 }
 
@@ -253,6 +272,16 @@ const JNINativeMethod kFloat[] = {
 };
 
 }  // namespace
+
+/* Processes started in the same millisecond must not draw the same sequence, so the clock
+   is only a part: the processor's cycle count tells apart two seeds taken in one
+   millisecond, and where this process has its stack and the machine its data (which the
+   system lays out anew for each process) two processes. The host's services give no
+   process id, and the machine asks the system for nothing itself. */
+uint64_t javalang::RandomSeed(jlong millis) {
+  const uint64_t here = (uint64_t)(uintptr_t)&millis << 32 ^ (uint64_t)(uintptr_t)&gRandom;
+  return (Spread(Spread((uint64_t)millis ^ Cycles()) ^ here) ^ 0x5DEECE66Dull) & kRandomMask;
+}
 
 bool upcall::MathLeafCall(void* address, const uint32_t* args, uint32_t* result) {
   // The same functions the natives are, called directly (no search of a table, no call
