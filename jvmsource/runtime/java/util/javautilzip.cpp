@@ -522,10 +522,13 @@ bool WaiterAhead(JavaVM* machine, void* id, JNIEnv* env, uint64_t ticket) {
   return ahead;
 }
 
-/* Under gLiveLock: whether the stream's maker waits for the budget itself. */
-bool MakerWaits(const ZipStreamRecord* r) {
+/* Under gLiveLock: whether the stream's maker waits for the budget itself, having come
+   before the ticket. A maker that came after will be answered first (refused, when nothing
+   could end its own wait), and its code may then end the stream: the earlier waiter keeps
+   its turn rather than both being refused. */
+bool MakerWaitsAhead(const ZipStreamRecord* r, uint64_t ticket) {
   for (BudgetWaiter* w = gWaiters; w != NULL; w = w->next) {
-    if (w->machine == r->machine && w->id == r->maker && w->env == r->makerEnv) return true;
+    if (w->machine == r->machine && w->id == r->maker && w->env == r->makerEnv && w->ticket < ticket) return true;
   }
   return false;
 }
@@ -536,9 +539,9 @@ enum : uint32_t { MakersLooked = 32 };
 
 /* Whether a stream of the waiter's machine could end while it waits: one ending now (its
    blocks on their way back), or a live one made by another thread that is still attached
-   and does not wait for the budget itself. Only its maker's code can be counted on to end
-   a stream; the waiter's own, and those of threads that wait or have gone, it would wait
-   for in vain. Called without the machine's monitor. */
+   and does not wait for the budget before this waiter. Only its maker's code can be
+   counted on to end a stream; the waiter's own, and those of threads that wait ahead of it
+   or have gone, it would wait for in vain. Called without the machine's monitor. */
 bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
   struct Maker {
     void* id;
@@ -551,7 +554,7 @@ bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
     if (r->machine != self->machine || (r->ended == 0 && r->maker == self->id && r->makerEnv == self->env)) continue;
     if (r->ended != 0) {
       could = true;
-    } else if (!MakerWaits(r)) {
+    } else if (!MakerWaitsAhead(r, self->ticket)) {
       bool seen = false;
       for (uint32_t i = 0; i < n && !seen; i++) seen = makers[i].id == r->maker && makers[i].env == r->makerEnv;
       if (seen) continue;
