@@ -467,7 +467,7 @@ struct BudgetWaiter {
   JavaVM* machine;
   void* id;    /* the thread's identity and attachment, as a stream's maker has them */
   JNIEnv* env;
-  void* event; /* its wake event: every end of a stream of the machine posts it */
+  void* event; /* its wake event, posted when its turn may have come (WakeWaiters) */
   uint64_t ticket;
   BudgetWaiter* next;
 };
@@ -617,8 +617,8 @@ enum Budget { Room, Refused, Stopped };
    waiter is refused at once: the constructor then has a collection made before it asks
    again; one that finds waiters waits behind them. A waiter waits while room is on its
    way: free room a waiter before it will take, or a stream that could end
-   (AnotherStreamCouldEnd); each end wakes it, and it looks again at least every
-   ZipBudgetStepMillis. When nothing could end its wait it has one collection made (with
+   (AnotherStreamCouldEnd); each end wakes the first waiter, and every waiter looks again
+   at least every ZipBudgetStepMillis. When nothing could end its wait it has one collection made (with
    finalization, which ends the streams nobody closed) and is refused if that made no room
    (a first try is refused at once: its constructor collects).
    While it is first and no room has come back for ZipBudgetQuietMillis, it has a collection
