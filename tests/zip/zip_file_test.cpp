@@ -315,6 +315,24 @@ TEST_F(ZipFileTest, TheSharedReadsTakeAnOpenRandomAccessFileOnly) {
 
 namespace {
 
+/* On an attached thread: a new Deflater, used and ended by ZipCases.use: "made", or what
+   was thrown. */
+std::string MakeOne(JNIEnv* e, jclass deflater, jclass cases) {
+  const JNINativeInterface_* f = e->functions;
+  jvalue d[1];
+  d[0].l = f->NewObjectA(e, deflater, f->GetMethodID(e, deflater, "<init>", "()V"), nullptr);
+  jmethodID use = f->GetStaticMethodID(e, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;");
+  jstring s = d[0].l != nullptr ? (jstring)f->CallStaticObjectMethodA(e, cases, use, d) : nullptr;
+  const char* utf = s != nullptr ? f->GetStringUTFChars(e, s, nullptr) : nullptr;
+  std::string text = utf != nullptr ? utf : TakePendingText(e);
+  if (utf != nullptr) f->ReleaseStringUTFChars(e, s, utf);
+  return text;
+}
+
+void EndOne(JNIEnv* e, jclass deflater, jobject d) {
+  if (d != nullptr) e->functions->CallVoidMethodA(e, d, e->functions->GetMethodID(e, deflater, "end", "()V"), nullptr);
+}
+
 /* The host moves the machine from inside the first sleep of a declared thread but main;
    gMoved says so once the move is done (main, declared meanwhile, must not run during it). */
 JavaVM* gMoving = nullptr;
@@ -386,11 +404,7 @@ TEST_F(ZipFileTest, ANewStreamWaitsForAnotherThreadsStreamToEnd) {
   std::thread asker([&] {
     JNIEnv* mine = nullptr;
     if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
-      jvalue d[1];
-      d[0].l = mine->functions->NewObjectA(mine, cls, make, nullptr);
-      jstring s = d[0].l != nullptr ? (jstring)mine->functions->CallStaticObjectMethodA(mine, cases, use, d) : nullptr;
-      const char* utf = s != nullptr ? mine->functions->GetStringUTFChars(mine, s, nullptr) : nullptr;
-      got = utf != nullptr ? utf : TakePendingText(mine);
+      got = MakeOne(mine, cls, cases);
       jvm->functions->DetachCurrentThread(jvm);
     }
     asked = true;
@@ -464,24 +478,6 @@ void HOSTCALL SlowFree(HHeap* heap, void* block) {
   if (heap == nullptr && refhost::Functions()->GetCurrentEnv() == gMain && gSlowFrees && !gSlowed.exchange(true)) {
     usleep(30000);
   }
-}
-
-/* On an attached thread: a new Deflater, used and ended by ZipCases.use: "made", or what
-   was thrown. */
-std::string MakeOne(JNIEnv* e, jclass deflater, jclass cases) {
-  const JNINativeInterface_* f = e->functions;
-  jvalue d[1];
-  d[0].l = f->NewObjectA(e, deflater, f->GetMethodID(e, deflater, "<init>", "()V"), nullptr);
-  jmethodID use = f->GetStaticMethodID(e, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;");
-  jstring s = d[0].l != nullptr ? (jstring)f->CallStaticObjectMethodA(e, cases, use, d) : nullptr;
-  const char* utf = s != nullptr ? f->GetStringUTFChars(e, s, nullptr) : nullptr;
-  std::string text = utf != nullptr ? utf : TakePendingText(e);
-  if (utf != nullptr) f->ReleaseStringUTFChars(e, s, utf);
-  return text;
-}
-
-void EndOne(JNIEnv* e, jclass deflater, jobject d) {
-  if (d != nullptr) e->functions->CallVoidMethodA(e, d, e->functions->GetMethodID(e, deflater, "end", "()V"), nullptr);
 }
 
 /* Main holds a Deflater and another thread holds one of its own: together they hold the
