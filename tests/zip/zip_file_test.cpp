@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -314,6 +315,24 @@ TEST_F(ZipFileTest, TheSharedReadsTakeAnOpenRandomAccessFileOnly) {
 
 namespace {
 
+/* On an attached thread: a new Deflater, used and ended by ZipCases.use: "made", or what
+   was thrown. */
+std::string MakeOne(JNIEnv* e, jclass deflater, jclass cases) {
+  const JNINativeInterface_* f = e->functions;
+  jvalue d[1];
+  d[0].l = f->NewObjectA(e, deflater, f->GetMethodID(e, deflater, "<init>", "()V"), nullptr);
+  jmethodID use = f->GetStaticMethodID(e, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;");
+  jstring s = d[0].l != nullptr ? (jstring)f->CallStaticObjectMethodA(e, cases, use, d) : nullptr;
+  const char* utf = s != nullptr ? f->GetStringUTFChars(e, s, nullptr) : nullptr;
+  std::string text = utf != nullptr ? utf : TakePendingText(e);
+  if (utf != nullptr) f->ReleaseStringUTFChars(e, s, utf);
+  return text;
+}
+
+void EndOne(JNIEnv* e, jclass deflater, jobject d) {
+  if (d != nullptr) e->functions->CallVoidMethodA(e, d, e->functions->GetMethodID(e, deflater, "end", "()V"), nullptr);
+}
+
 /* The host moves the machine from inside the first sleep of a declared thread but main;
    gMoved says so once the move is done (main, declared meanwhile, must not run during it). */
 JavaVM* gMoving = nullptr;
@@ -322,14 +341,41 @@ std::atomic<bool> gMoveTaken{false};
 std::atomic<bool> gMoved{false};
 void(HOSTCALL* gRealSleep)(jlong) = nullptr;
 
-void HOSTCALL MovingSleep(jlong ms) {
+jint(HOSTCALL* gRealEventWait)(void*, jlong) = nullptr;
+
+/* A declared wait of a thread but main, by a host sleep or an event wait: counted, and the
+   first of them moves the machine when gMoving names it. */
+std::atomic<int> gDeclaredWaits{0};
+void DeclaredWait() {
   JNIEnv* e = refhost::Functions()->GetCurrentEnv();
-  if (e != nullptr && e != gMain && e->javaVM == gMoving && (e->thread->GetFlags() & VMThread::InSafeRegionFlag) &&
-      !gMoveTaken.exchange(true)) {
+  if (e == nullptr || e == gMain || !(e->thread->GetFlags() & VMThread::InSafeRegionFlag)) return;
+  gDeclaredWaits++;
+  if (e->javaVM == gMoving && !gMoveTaken.exchange(true)) {
     EXPECT_GT(MoveMachine(gMoving), 20u);
     gMoved = true;
   }
+}
+void HOSTCALL MovingSleep(jlong ms) {
+  DeclaredWait();
   gRealSleep(ms);
+}
+jint HOSTCALL MovingEventWait(void* event, jlong ms) {
+  if (ms != 0) DeclaredWait();
+  return gRealEventWait(event, ms);
+}
+/* Both kinds of wait watched; Unwatch puts the host's own back. */
+void WatchWaits() {
+  gDeclaredWaits = 0;
+  gRealSleep = refhost::Functions()->Sleep;
+  gRealEventWait = refhost::Functions()->EventWait;
+  refhost::Functions()->Sleep = MovingSleep;
+  refhost::Functions()->EventWait = MovingEventWait;
+}
+void UnwatchWaits() {
+  if (gRealSleep != nullptr) refhost::Functions()->Sleep = gRealSleep;
+  if (gRealEventWait != nullptr) refhost::Functions()->EventWait = gRealEventWait;
+  gRealSleep = nullptr;
+  gRealEventWait = nullptr;
 }
 
 /* This thread holds the compression budget with two Deflaters; another thread asks for a
@@ -338,7 +384,8 @@ void HOSTCALL MovingSleep(jlong ms) {
    which works, and so does the one this thread made before the move (its record named the
    machine by its old address: "Deflater has been closed"). Then the wait's other ends, in
    Java: an interrupt refuses the stream and stays set, a stop ends the asker with
-   ThreadDeath, and with nothing ended the asker is refused as before. */
+   ThreadDeath, and where nothing could end the wait (the budget's streams were made by a
+   thread that has ended) the asker is refused as before. */
 TEST_F(ZipFileTest, ANewStreamWaitsForAnotherThreadsStreamToEnd) {
   const JNINativeInterface_* f = env->functions;
   // Globals: the asker uses them too.
@@ -351,18 +398,13 @@ TEST_F(ZipFileTest, ANewStreamWaitsForAnotherThreadsStreamToEnd) {
   for (jobject& d : held) ASSERT_NE(nullptr, d = f->NewGlobalRef(env, f->NewObjectA(env, cls, make, nullptr)));
   gMoving = jvm;
   gMain = env;
-  gRealSleep = refhost::Functions()->Sleep;
-  refhost::Functions()->Sleep = MovingSleep;
+  WatchWaits();
   std::atomic<bool> asked{false};
   std::string got = "not run";
   std::thread asker([&] {
     JNIEnv* mine = nullptr;
     if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
-      jvalue d[1];
-      d[0].l = mine->functions->NewObjectA(mine, cls, make, nullptr);
-      jstring s = d[0].l != nullptr ? (jstring)mine->functions->CallStaticObjectMethodA(mine, cases, use, d) : nullptr;
-      const char* utf = s != nullptr ? mine->functions->GetStringUTFChars(mine, s, nullptr) : nullptr;
-      got = utf != nullptr ? utf : TakePendingText(mine);
+      got = MakeOne(mine, cls, cases);
       jvm->functions->DetachCurrentThread(jvm);
     }
     asked = true;
@@ -372,7 +414,8 @@ TEST_F(ZipFileTest, ANewStreamWaitsForAnotherThreadsStreamToEnd) {
   });
   f->CallVoidMethodA(env, held[0], f->GetMethodID(env, cls, "end", "()V"), nullptr);
   OutsideAs(env, [&] { asker.join(); });
-  refhost::Functions()->Sleep = gRealSleep;
+  UnwatchWaits();
+  gMoving = nullptr;
   EXPECT_TRUE(gMoved.load()) << "the asker never waited";
   EXPECT_EQ("made", got);
   jvalue d[1];
@@ -419,6 +462,133 @@ TEST_F(ZipFileTest, StreamsLeftToTheCollectorAreCollectedBeforeAnyWait) {
   jstring got = (jstring)f->CallStaticObjectMethodA(
       env, cases, f->GetStaticMethodID(env, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;"), d);
   EXPECT_EQ("made", got != nullptr ? Utf(got) : Pending());
+}
+
+}  // namespace
+
+namespace {
+
+/* Main's first free of process memory once gSlowFrees is set lasts 30 ms longer: the end of
+   its stream, once the stream is ended and before most of its blocks are back. */
+std::atomic<bool> gSlowFrees{false};
+std::atomic<bool> gSlowed{false};
+void(HOSTCALL* gRealHeapFree)(HHeap*, void*) = nullptr;
+void HOSTCALL SlowFree(HHeap* heap, void* block) {
+  gRealHeapFree(heap, block);
+  if (heap == nullptr && refhost::Functions()->GetCurrentEnv() == gMain && gSlowFrees && !gSlowed.exchange(true)) {
+    usleep(30000);
+  }
+}
+
+/* Main holds a Deflater and another thread holds one of its own: together they hold the
+   budget. That thread asks for a second and waits (main's stream is another thread's).
+   Main ends its stream, and the end's blocks come back slowly: the asker, looking
+   meanwhile, must go on waiting for the room that end is making rather than be refused
+   for want of another thread's live stream. Twenty rounds. */
+TEST_F(ZipFileTest, AWaiterIsNotRefusedWhileAnotherThreadsStreamIsEnding) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
+  gMain = env;
+  gRealHeapFree = refhost::Functions()->HeapFree;
+  refhost::Functions()->HeapFree = SlowFree;
+  WatchWaits();
+  int refused = 0, slowed = 0;
+  std::string first;
+  for (int round = 0; round < 20; round++) {
+    jobject held = f->NewGlobalRef(env, f->NewObjectA(env, cls, f->GetMethodID(env, cls, "<init>", "()V"), nullptr));
+    ASSERT_NE(nullptr, held) << Pending();
+    gDeclaredWaits = 0;
+    gSlowed = false;
+    std::string got = "not run";
+    std::atomic<bool> done{false};
+    std::thread asker([&] {
+      JNIEnv* mine = nullptr;
+      if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
+        jobject own = mine->functions->NewObjectA(mine, cls, mine->functions->GetMethodID(mine, cls, "<init>", "()V"), nullptr);
+        got = own != nullptr ? MakeOne(mine, cls, cases) : TakePendingText(mine);
+        EndOne(mine, cls, own);
+        jvm->functions->DetachCurrentThread(jvm);
+      }
+      done = true;
+    });
+    OutsideAs(env, [&] {
+      while (gDeclaredWaits.load() == 0 && !done) usleep(1000);
+    });
+    gSlowFrees = true;
+    EndOne(env, cls, held);
+    gSlowFrees = false;
+    OutsideAs(env, [&] { asker.join(); });
+    f->DeleteGlobalRef(env, held);
+    slowed += gSlowed ? 1 : 0;
+    if (got != "made") {
+      refused++;
+      if (first.empty()) first = got;
+    }
+  }
+  refhost::Functions()->HeapFree = gRealHeapFree;
+  UnwatchWaits();
+  EXPECT_EQ(20, slowed);
+  EXPECT_EQ(0, refused) << first;
+  f->DeleteGlobalRef(env, cls);
+  f->DeleteGlobalRef(env, cases);
+}
+
+/* Waits that nothing could end: two threads each hold a Deflater (together, the budget) and
+   then each ask for a second; each could only wait for the other's stream, which the other
+   ends only once its own ask is answered. Neither may be kept the whole wait (10 rounds).
+   And a thread holding two Deflaters that a thread now ended made asks for a third: only
+   its own code could end them, so it is answered without any wait at all. */
+TEST_F(ZipFileTest, AWaitThatNothingCouldEndIsNotSatOut) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
+  long longest = 0;
+  std::string outcomes;
+  for (int round = 0; round < 10; round++) {
+    std::atomic<int> holding{0};
+    long waitedMs[2] = {0, 0};
+    std::string got[2];
+    auto client = [&](int i) {
+      JNIEnv* mine = nullptr;
+      if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) != 0) return;
+      jobject held = mine->functions->NewObjectA(mine, cls, mine->functions->GetMethodID(mine, cls, "<init>", "()V"), nullptr);
+      holding++;
+      OutsideAs(mine, [&] {
+        while (held != nullptr && holding.load() < 2) usleep(1000);
+      });
+      const auto t0 = std::chrono::steady_clock::now();
+      got[i] = MakeOne(mine, cls, cases);
+      waitedMs[i] = (long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+      EndOne(mine, cls, held);
+      jvm->functions->DetachCurrentThread(jvm);
+    };
+    OutsideAs(env, [&] {
+      std::thread a(client, 0), b(client, 1);
+      a.join();
+      b.join();
+    });
+    for (int i = 0; i < 2; i++) {
+      longest = std::max(longest, waitedMs[i]);
+      if (outcomes.size() < 200) outcomes += got[i].substr(0, 40) + "; ";
+    }
+  }
+  EXPECT_LT(longest, 1000) << outcomes;
+
+  f->CallStaticVoidMethodA(env, cases, f->GetStaticMethodID(env, cases, "handOver", "()V"), nullptr);
+  ASSERT_FALSE(f->ExceptionCheck(env)) << Pending();
+  gMain = nullptr;  // main's own waits count here
+  WatchWaits();
+  jstring handed = (jstring)f->CallStaticObjectMethodA(
+      env, cases, f->GetStaticMethodID(env, cases, "askThird", "()Ljava/lang/String;"), nullptr);
+  const int waits = gDeclaredWaits.load();
+  UnwatchWaits();
+  ASSERT_NE(nullptr, handed) << Pending();
+  EXPECT_EQ(0, waits) << Utf(handed);
+  f->DeleteGlobalRef(env, cls);
+  f->DeleteGlobalRef(env, cases);
 }
 
 }  // namespace

@@ -19,7 +19,10 @@
    stream ended), is refused, never followed, whatever record has taken the old one's
    memory since. A call holds the record as a user, so that an end racing it only marks
    the record, the last user freeing it. The engine itself is held by one call at a time
-   (the busy word), whichever native, object or handle, reaches it. */
+   (the busy word), whichever native, object or handle, reaches it.
+
+   An ended record stays on the list, found by no look-up, until its blocks are back in the
+   pool: the budget's waiters count it as room on its way, not as a stream gone. */
 #include "javautilzip.h"
 
 #include <atomic>
@@ -30,9 +33,11 @@
 #include "inflate.h"
 #include "vmarray.h"
 #include "vmclass.h"
+#include "vmhandlearray.h"
 #include "vmjni.h"
 #include "vmliteral.h"
 #include "vm.h"
+#include "vmnamespace.h"
 #include "vmthread.h"
 #include "vmutils.h"
 #include "zchecksum.h"
@@ -152,10 +157,11 @@ struct ZipStreamRecord {
   uint8_t* out;
   JavaVM* machine;           /* whose pool holds the blocks: its record, which a move leaves in place */
   void* maker;               /* the identity of the thread that made it */
+  JNIEnv* makerEnv;          /* and the attachment it was made in: a later thread of that identity is another */
   uint32_t name;             /* the word Java holds for it: never 0, not given again for 2^32 streams */
   ZipStreamRecord* next;     /* the process's live records, under gLiveLock */
   uint32_t users;            /* calls holding the record, under gLiveLock */
-  uint32_t ended;            /* off the live list; the last user frees it */
+  uint32_t ended;            /* no look-up finds it; the last user frees it */
   std::atomic<uint32_t> busy; /* 1 while a call runs the engine */
   bool deflater;
   bool starved; /* the engine's last pass took all the input and left room: only input moves it */
@@ -272,7 +278,8 @@ struct Fields {
 
 /* ---- the live records ------------------------------------------------------------------ */
 
-/* Held for a few instructions, never across a call out of this file's list code. */
+/* Held for a few instructions, never across a call out of this file's list code but the
+   posts that wake the budget's waiters (WakeWaiters). */
 std::atomic_flag gLiveLock = ATOMIC_FLAG_INIT;
 ZipStreamRecord* gLive = NULL;
 
@@ -319,7 +326,7 @@ ZipStreamRecord* Acquire(VMword word, JavaVM* machine) {
   LockLive();
   ZipStreamRecord* r = gLive;
   while (r != NULL && r->name != (uint32_t)word) r = r->next;
-  if (r != NULL && r->machine == machine) {
+  if (r != NULL && r->machine == machine && r->ended == 0) {
     r->users++;
   } else {
     r = NULL;
@@ -328,15 +335,20 @@ ZipStreamRecord* Acquire(VMword word, JavaVM* machine) {
   return r;
 }
 
-/* Takes a record its caller holds off the live list: no later look-up finds it, and
-   the last user's Release frees it. */
+/* Ends a record its caller holds: no later look-up finds it, and the last user's Release
+   frees it, which takes it off the list. */
 void Retire(ZipStreamRecord* r) {
+  LockLive();
+  r->ended = 1;
+  UnlockLive();
+}
+
+void Unlink(ZipStreamRecord* r) {
   LockLive();
   for (ZipStreamRecord** at = &gLive; *at != NULL; at = &(*at)->next) {
     if (*at == r) {
       *at = r->next;
       r->next = NULL;
-      r->ended = 1;
       break;
     }
   }
@@ -446,50 +458,233 @@ void ReleaseHandle(ZipStreamRecord* r) {
 bool EnterMachine(JavaVM* machine) { return machine->vm->MonitorEnter(machine->nameSpace) == VMStatus_OK; }
 void LeaveMachine(JavaVM* machine) { machine->vm->MonitorExit(machine->nameSpace); }
 
-/* Whether a live stream of the machine was made by another thread than me: only the end of
-   such a stream can make room while I wait (a thread waiting for its own would only wait). */
-bool OthersHoldStreams(JavaVM* machine, void* me) {
+/* ---- the budget's waiters ---------------------------------------------------------------- */
+
+/* A thread waiting for room in its machine's budget: a record on its own stack, on the
+   process's list (under gLiveLock) from its first look to its answer. Room goes to the
+   waiters of a machine in the order they came. */
+struct BudgetWaiter {
+  JavaVM* machine;
+  void* id;    /* the thread's identity and attachment, as a stream's maker has them */
+  JNIEnv* env;
+  void* event; /* its wake event, posted when its turn may have come (WakeWaiters) */
+  uint64_t ticket;
+  BudgetWaiter* next;
+};
+BudgetWaiter* gWaiters = NULL;
+uint64_t gTickets = 0;
+const uint64_t NoTicket = ~(uint64_t)0;
+
+void Enlist(BudgetWaiter* w) {
   LockLive();
-  bool found = false;
-  for (ZipStreamRecord* r = gLive; r != NULL && !found; r = r->next) found = r->machine == machine && r->maker != me;
+  w->ticket = gTickets++;
+  w->next = gWaiters;
+  gWaiters = w;
   UnlockLive();
-  return found;
+}
+
+/* Takes the waiter off the list (its caller then wakes the machine's others: one of them
+   may be first now). */
+void Delist(BudgetWaiter* w) {
+  LockLive();
+  for (BudgetWaiter** at = &gWaiters; *at != NULL; at = &(*at)->next) {
+    if (*at == w) {
+      *at = w->next;
+      break;
+    }
+  }
+  UnlockLive();
+}
+
+/* Posts the machine's first waiter, whose turn it is, under the lock: a waiter leaves the
+   list before its thread, and its event, may go. The others look again on their own
+   (ZipBudgetStepMillis): room is not theirs before the first has had it, and waking every
+   waiter at every end would keep a server's many threads waking for nothing. */
+void WakeWaiters(JavaVM* machine) {
+  LockLive();
+  BudgetWaiter* first = NULL;
+  for (BudgetWaiter* w = gWaiters; w != NULL; w = w->next) {
+    if (w->machine == machine && (first == NULL || w->ticket < first->ticket)) first = w;
+  }
+  if (first != NULL && first->event != NULL) VMUtils::GetHostFunctions()->EventPost(first->event);
+  UnlockLive();
+}
+
+/* Whether a waiter of the machine that came before the ticket waits now; the caller's own
+   waits (a finalizer of its collection asking too) aside. */
+bool WaiterAhead(JavaVM* machine, void* id, JNIEnv* env, uint64_t ticket) {
+  LockLive();
+  bool ahead = false;
+  for (BudgetWaiter* w = gWaiters; w != NULL && !ahead; w = w->next) {
+    ahead = w->machine == machine && w->ticket < ticket && !(w->id == id && w->env == env);
+  }
+  UnlockLive();
+  return ahead;
+}
+
+/* Under gLiveLock: whether the stream's maker waits for the budget itself, having come
+   before the ticket. A maker that came after will be answered first (refused, when nothing
+   could end its own wait), and its code may then end the stream: the earlier waiter keeps
+   its turn rather than both being refused. */
+bool MakerWaitsAhead(const ZipStreamRecord* r, uint64_t ticket) {
+  for (BudgetWaiter* w = gWaiters; w != NULL; w = w->next) {
+    if (w->machine == r->machine && w->id == r->maker && w->env == r->makerEnv && w->ticket < ticket) return true;
+  }
+  return false;
+}
+
+/* The most makers a waiter looks for among the machine's threads; past it, some stream is
+   taken to be one that could end. */
+enum : uint32_t { MakersLooked = 32 };
+
+/* Whether a stream of the waiter's machine could end while it waits: one ending now (its
+   blocks on their way back), or a live one made by another thread that is still attached
+   and does not wait for the budget before this waiter. Only its maker's code can be
+   counted on to end a stream; the waiter's own, and those of threads that wait ahead of it
+   or have gone, it would wait for in vain. Called without the machine's monitor. */
+bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
+  struct Maker {
+    void* id;
+    JNIEnv* env;
+  } makers[MakersLooked];
+  uint32_t n = 0;
+  bool could = false;
+  LockLive();
+  for (ZipStreamRecord* r = gLive; r != NULL && !could; r = r->next) {
+    if (r->machine != self->machine || (r->ended == 0 && r->maker == self->id && r->makerEnv == self->env)) continue;
+    if (r->ended != 0) {
+      could = true;
+    } else if (!MakerWaitsAhead(r, self->ticket)) {
+      bool seen = false;
+      for (uint32_t i = 0; i < n && !seen; i++) seen = makers[i].id == r->maker && makers[i].env == r->makerEnv;
+      if (seen) continue;
+      if (n == MakersLooked) {
+        could = true;
+      } else {
+        makers[n++] = Maker{r->maker, r->makerEnv};
+      }
+    }
+  }
+  UnlockLive();
+  if (could || n == 0) return could;
+  VM* vm = env->javaVM->vm;
+  VMNameSpace* ns = vm->GetNameSpace();
+  VMUtils::P_SpinLock(ns->GetSpinLock(), "namespace spinlock - Get  zip budget makers");
+  if (VMThreadHandleArray* threads = vm->GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount() && !could; i++) {
+      VMThread* t = threads->Get(i);
+      JNIEnv* attached = t != NULL ? t->GetEnv() : NULL;
+      if (attached == NULL) continue;
+      for (uint32_t k = 0; k < n && !could; k++) could = makers[k].env == attached && makers[k].id == t->GetId();
+    }
+  }
+  VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  zip budget makers");
+  return could;
+}
+
+/* One step of a wait, declared, on the thread's wake event (which an end, an interrupt and
+   a stop post) for at most ms. The record is read again through the env after each hold
+   of its mutex and after the wait: the host may move the machine meanwhile. */
+void WaitStep(JNIEnv* env, jlong ms) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  void* event = env->thread->GetWakeEvent();
+  VM::EnterSafeRegion(env->thread);
+  jint waited = 1;
+  if (event != NULL && VMUtils::MutexLock(env->thread->GetMutex())) {
+    VMThread* thread = env->thread;
+    // Published under the thread's mutex, as an interrupter or a stopper reads it: either
+    // it sees the event, or its mark is seen here before the wait.
+    const bool due = thread->GetInterrupted() || thread->GetYieldToPostException();
+    if (!due) thread->SetBlockedOn(event);
+    VMUtils::MutexUnlock(thread->GetMutex());
+    waited = 0;
+    if (!due) {
+      waited = host->EventWait(event, ms);
+      VMUtils::MutexLock(env->thread->GetMutex());
+      thread = env->thread;
+      thread->SetBlockedOn(NULL);
+      VMUtils::MutexUnlock(thread->GetMutex());
+    }
+  }
+  if (waited == 1) host->Sleep(ms < 4 ? ms : 4);  // a host without events: short sleeps
+  VM::LeaveSafeRegion(env->thread);
 }
 
 enum Budget { Room, Refused, Stopped };
 
-/* Room in the budget for one more stream. While live streams of other threads hold it, a
-   caller that may wait waits for them, up to ZipBudgetWaitMillis, in short sleeps between
-   which it looks again: it leaves the machine's monitor (a stream's end takes it to free
-   its blocks) and sleeps declared, so collections go on and the host may move the machine
-   meanwhile. An
-   interrupt ends the wait in a refusal and stays set for the caller's code; a stop ends it
-   with the stop's exception pending, or *raise set to ThreadDeath. Called holding the
-   monitor; returns holding it, unless *held says it could not be taken again. */
+/* Room in the budget for one more stream, given in turn: a caller takes room only when no
+   waiter of the machine is before it. A first try (wait false) that finds no room and no
+   waiter is refused at once: the constructor then has a collection made before it asks
+   again; one that finds waiters waits behind them. A waiter waits while room is on its
+   way: free room a waiter before it will take, or a stream that could end
+   (AnotherStreamCouldEnd); each end wakes the first waiter, and every waiter looks again
+   at least every ZipBudgetStepMillis. When nothing could end its wait it has one collection made (with
+   finalization, which ends the streams nobody closed) and is refused if that made no room
+   (a first try is refused at once: its constructor collects).
+   While it is first and no room has come back for ZipBudgetQuietMillis, it has a collection
+   made too: streams left to the collector end only in one. The wait leaves the machine's
+   monitor (an end takes it to free its blocks) and is declared, so collections go on and
+   the host may move the machine meanwhile. An interrupt ends the wait in a refusal and
+   stays set for the caller's code; a stop ends it with the stop's exception pending, or
+   *raise set to ThreadDeath. Called holding the monitor; returns holding it, unless *held
+   says it could not be taken again. */
 Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VMStatus* raise) {
+  JavaVM* machine = env->javaVM;
+  void* id = env->thread->GetId();
+  const bool queued = WaiterAhead(machine, id, env, NoTicket);
+  if (ZipPoolBytesInUse(cookie) <= ZipStreamBudget && !queued) return Room;
+  if ((!wait && !queued) || env->thread->GetInterrupted()) return Refused;
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
-  const jlong start = host->CurrentTimeMillis();
-  jlong step = 1;
-  for (;;) {
-    if (ZipPoolBytesInUse(cookie) <= ZipStreamBudget) return Room;
-    if (!wait || env->thread->GetInterrupted() || !OthersHoldStreams(env->javaVM, env->thread->GetId())) return Refused;
-    const jlong waited = host->CurrentTimeMillis() - start;
-    if (waited < 0 || waited >= ZipBudgetWaitMillis) return Refused;
-    LeaveMachine(env->javaVM);
-    VM::EnterSafeRegion(env->thread);
-    host->Sleep(step);
-    VM::LeaveSafeRegion(env->thread);
-    step = step < 4 ? step * 2 : 4;
-    // The poll serves what other threads asked of this one (a stop's exception comes
-    // here), before the monitor is taken again; the record is read through the env after it.
-    const int stopped = env->thread->Yield();
-    if (stopped != 0 || env->thread->GetException() != NULL) {
-      if (env->thread->GetException() == NULL) *raise = VMStatus_ThreadDeath;
-      *held = EnterMachine(env->javaVM);
-      return Stopped;
-    }
-    if (!(*held = EnterMachine(env->javaVM))) return Refused;
+  void* event = env->thread->GetWakeEvent();
+  BudgetWaiter self = {machine, id, env, event, 0, NULL};
+  Enlist(&self);
+  // Posts left from an earlier wait of this thread must not count as ends for this one; an
+  // end from now on is either seen by the first look or posted after the drain.
+  while (event != NULL && host->EventWait(event, 0) == 0) {
   }
+  const jlong start = host->CurrentTimeMillis();
+  jlong quietSince = start;
+  uint32_t lastBytes = 0xFFFFFFFFu;
+  bool collected = false;
+  Budget answer = Refused;
+  for (;;) {
+    const uint32_t bytes = ZipPoolBytesInUse(cookie);
+    const bool ahead = WaiterAhead(machine, id, env, self.ticket);
+    if (bytes <= ZipStreamBudget && !ahead) {
+      answer = Room;
+      break;
+    }
+    const jlong now = host->CurrentTimeMillis();
+    if (env->thread->GetInterrupted() || now < start || now - start >= ZipBudgetWaitMillis) break;
+    if (bytes < lastBytes) quietSince = now;
+    lastBytes = bytes;
+    LeaveMachine(machine);
+    const bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
+    if (!worth && (collected || !wait)) {
+      *held = EnterMachine(machine);
+      break;
+    }
+    if (!worth || (!ahead && now - quietSince >= ZipBudgetQuietMillis)) {
+      if (!worth) collected = true;
+      env->javaVM->vm->GarbageCollect(false);
+      quietSince = host->CurrentTimeMillis();
+      lastBytes = 0xFFFFFFFFu;
+    } else {
+      const jlong left = (jlong)ZipBudgetWaitMillis - (now - start);
+      WaitStep(env, left < (jlong)ZipBudgetStepMillis ? left : (jlong)ZipBudgetStepMillis);
+      // The poll serves what other threads asked of this one (a stop's exception comes here).
+      if (env->thread->Yield() != 0 && env->thread->GetException() == NULL) *raise = VMStatus_ThreadDeath;
+    }
+    if (env->thread->GetException() != NULL || *raise != 0) {
+      *held = EnterMachine(machine);
+      answer = Stopped;
+      break;
+    }
+    if (!(*held = EnterMachine(machine))) break;
+  }
+  Delist(&self);
+  WakeWaiters(machine);
+  return answer;
 }
 
 /* Creation of a stream: under the machine's monitor, the layout, a pool reference, the
@@ -557,6 +752,7 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       record->out = out;
       record->machine = machine;
       record->maker = env->thread->GetId();
+      record->makerEnv = env;
       record->deflater = &f == &gDeflater;
       record->starved = false;
       ZipPoolForgetHook = ForgetPool;
@@ -569,22 +765,33 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
 }
 
 /* Ends the engine and gives the record back, with the pool reference its creation took.
-   The record is off the live list and no call holds it. */
+   No call holds the record. It leaves the live list only with its own block, under the
+   machine's monitor, under which waiters read the pool's count: until then it is counted
+   as an end on its way. Then the machine's waiters are woken. A thread of another machine,
+   or of none, cannot reach the pool: the record leaves the list, and its blocks stay
+   counted until the machine's end frees the pool. */
 void EndStream(ZipStreamRecord* record) {
   if (record == NULL) return;
+  JavaVM* machine = record->machine;
+  ZipPoolCookie* cookie = static_cast<ZipPoolCookie*>(record->stream->opaque);
+  if (MachineOf(VMUtils::GetHostFunctions()->GetCurrentEnv()) != machine) {
+    Unlink(record);
+    return;
+  }
   if (record->deflater) {
     puxz::deflateEnd(record->stream);
   } else {
     puxz::inflateEnd(record->stream);
   }
-  ZipPoolCookie* cookie = ZipPoolGetCookie();
-  if (cookie == NULL) return;  // a thread without a machine: the machine's end releases it
   ZipPoolFree(cookie, record->stream);
   ZipPoolFree(cookie, record->in);
   ZipPoolFree(cookie, record->out);
+  const bool held = EnterMachine(machine);
+  Unlink(record);
   ZipPoolFree(cookie, record);
+  if (held) LeaveMachine(machine);
   ZipPoolReleaseCookie(cookie);
-  ZipPoolReleaseCookie(cookie);
+  WakeWaiters(machine);
 }
 
 /* Copies up to n bytes of a Java array from index at into to, run by run. */
@@ -800,8 +1007,9 @@ void JNICALL EndJ(JNIEnv* env, jobject, jlong handle) {
   ReleaseHandle(r);
 }
 
-/* The object's first try does not wait: the constructor collects (streams nobody closed
-   end then) before a second try, which waits for other threads' streams. */
+/* The object's first try waits only behind other waiters: finding the budget held and
+   nobody waiting, it is refused, and the constructor collects (streams nobody closed end
+   then) before a second try, which waits its turn (WaitForRoom). */
 template <Family& f, bool wait>
 void JNICALL Init(JNIEnv* env, jobject self, jboolean nowrap) {
   if (VMJniHandle::UnHandle(env, self) == NULL) return;

@@ -8,8 +8,17 @@
 
 #include "registration.h"
 
-/* The pool bytes a machine's live streams may hold when a new one is asked for, and how
-   long a new one waits for other threads' streams to end while they hold more. */
-enum : uint32_t { ZipStreamBudget = 280000, ZipBudgetWaitMillis = 2000 };
+/* The pool bytes a machine's live streams may hold when a new one is asked for; the longest
+   a new one waits for room while other threads' streams that could end hold more (far more
+   than any wait of a server's load in turn; a wait that nothing could end is answered at
+   once); the longest step of such a wait between two looks; and how long the first waiter
+   waits without any room coming back before it has a collection made (streams left to the
+   collector end only in one). */
+enum : uint32_t {
+  ZipStreamBudget = 280000,
+  ZipBudgetWaitMillis = 30000,
+  ZipBudgetStepMillis = 50,
+  ZipBudgetQuietMillis = 100
+};
 
 #endif

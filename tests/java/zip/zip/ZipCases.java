@@ -845,13 +845,21 @@ public class ZipCases {
     /**
      * This thread holds the compression budget (two Deflaters) while another asks for a third
      * and waits; the wait then ends in one of three ways: 1, the asker is interrupted; 2, it is
-     * stopped; 3, nothing ends before it gives up. In the first two a stream is ended half a
-     * second later, which a wait that went on would take for room. What the asker got: "made",
-     * or the class of what it met, with " interrupted" while its interrupt is still set.
+     * stopped; 3, nothing could end it: the two were made by a thread that has ended, and the
+     * asker is refused without waiting. In the first two a stream is ended half a second later,
+     * which a wait that went on would take for room. What the asker got: "made", or the class
+     * of what it met, with " interrupted" while its interrupt is still set.
      */
     public static String budgetWait(int how) throws InterruptedException {
-        Deflater first = new Deflater();
-        Deflater second = new Deflater();
+        final Deflater[] pair = new Deflater[2];
+        if (how == 3) {
+            makeTwo(pair);
+        } else {
+            pair[0] = new Deflater();
+            pair[1] = new Deflater();
+        }
+        Deflater first = pair[0];
+        Deflater second = pair[1];
         Thread asker = new Thread() {
             public void run() {
                 try {
@@ -876,6 +884,42 @@ public class ZipCases {
         first.end();
         second.end();
         return asked;
+    }
+
+    /** Two Deflaters made by a thread that has ended by the time this returns. */
+    static void makeTwo(final Deflater[] pair) throws InterruptedException {
+        Thread maker = new Thread() {
+            public void run() {
+                pair[0] = new Deflater();
+                pair[1] = new Deflater();
+            }
+        };
+        maker.start();
+        maker.join();
+    }
+
+    static Deflater[] handedPair = new Deflater[2];
+
+    /** Two Deflaters made by a thread that has ended, for this thread to hold. */
+    public static void handOver() throws InterruptedException {
+        makeTwo(handedPair);
+    }
+
+    /**
+     * Holding the two of handOver, this thread asks for a third: nothing but its own code can
+     * end them. "made" or "refused"; the two are ended after.
+     */
+    public static String askThird() {
+        String outcome;
+        try {
+            new Deflater().end();
+            outcome = "made";
+        } catch (OutOfMemoryError e) {
+            outcome = "refused";
+        }
+        handedPair[0].end();
+        handedPair[1].end();
+        return outcome;
     }
 
     /**
