@@ -61,7 +61,8 @@ inline void ClearPiece(VMword* block, uint32_t bytes) {
 bool VMObjectBase::CollectForRetry() {
   VM* vm = VM::Current();
   if (vm == NULL) return false;
-  vm->GarbageCollect(true);
+  // Inside an allocation: finalizers wait for the thread's next poll.
+  (void)vm->CollectThen(true, NULL, NULL);
   return true;
 }
 
@@ -115,7 +116,7 @@ inline void EarlyCollection(HHeap* heap, uint32_t n, jallocType kind) {
   VM* vm = VM::Current();
   if (vm == NULL || vm->GetHeap() != heap) return;
   bodyBytesSince.store(0, std::memory_order_relaxed);
-  vm->GarbageCollect(false);
+  (void)vm->CollectThen(false, NULL, NULL);
 }
 }  // namespace
 
