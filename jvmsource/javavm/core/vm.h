@@ -104,7 +104,8 @@ class VM : public VMInternalObject {
      Called by one of the machine's own threads at a point where it may run Java (a
      native, host code holding only references), it then runs the finalizers due
      (RunFinalizersDue), the other threads running again: they have run when it returns,
-     unless the call came from inside a finalizer pass of this thread. */
+     unless the call came from inside a finalizer pass of this thread. Called by any
+     other thread, it leaves them to the machine's threads, at their next poll. */
   void GarbageCollect(bool softReferencesClearable);
   /* A collection as GarbageCollect's, after which then(context) runs while every other
      thread still waits (its answer is returned): a refused allocation is made again
@@ -112,8 +113,8 @@ class VM : public VMInternalObject {
      collection (on the collecting thread itself) then runs at once. *collected (when
      given) tells whether this call's collection ran, every other thread stopped;
      rescanMs is the stop's (StopOtherThreads). Runs no Java: the caller may be inside an
-     allocation, where nothing may move. Finalizers that fell due are left for a pass (a
-     thread of the machine's own that collected is asked for one at its next poll). */
+     allocation, where nothing may move. Finalizers that fell due are left for a pass:
+     the machine's threads are asked for one at their next poll. */
   void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context,
                     bool* collected = NULL, jlong rescanMs = 300);
   /* The finalizer pass: runs, on the calling thread of env (one of the machine's own, as

@@ -39,8 +39,8 @@
    thread (a finalizer may wait for what a parked thread holds, a class it initialises).
    A collection inside an allocation, and one by a thread that is no thread of the
    machine's own (it has no env there, or is attached for a call of its own), runs none:
-   the first asks its thread for a pass at its next poll, the second leaves them to the
-   machine's next collection by one of its own threads. The due list is chained through
+   each asks the machine's threads for a pass at their next poll of the interpreter (and
+   the machine's next collection request by one of its own runs them). The due list is chained through
    the objects' queue words, which the marking walk uses as its stack: its objects are
    all marked before any is walked, so that no walk pushes one of them. */
 #include <atomic>
@@ -504,8 +504,13 @@ bool VM::ClaimCollection(void* me) {
 void VM::GarbageCollect(bool softReferencesClearable) {
   VMThread* self;
   (void)CollectAndRelease(softReferencesClearable, NULL, NULL, NULL, 300, &self);
-  // Nothing was kept across the collection: Java may run here.
-  if (self != NULL && GetFinalizersDue() != NULL) RunFinalizersDue(self->GetEnv(), true);
+  if (GetFinalizersDue() == NULL) return;
+  // Nothing was kept across the collection: Java may run here. A thread that is not one
+  // of the machine's own leaves them to the machine's threads, at their next polls.
+  if (self != NULL)
+    RunFinalizersDue(self->GetEnv(), true);
+  else
+    RequestFinalizerPasses();
 }
 
 void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
@@ -513,8 +518,9 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   VMThread* self;
   void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &self);
   // The caller may hold pointers into the heap that a finalizer's Java would let the host
-  // move: the pass waits for the thread's next poll.
-  if (self != NULL && GetFinalizersDue() != NULL) RequestFinalizerPasses();
+  // move: the pass waits for the next poll of the machine's threads.
+  (void)self;
+  if (GetFinalizersDue() != NULL) RequestFinalizerPasses();
   return result;
 }
 
