@@ -877,8 +877,9 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   const VMword me = (VMword)thread->GetId();
   VMword begun = 0;
   jlong since = 0;
+  // A pass running elsewhere may hold objects this caller's collection found due: a
+  // request waits for its end even when nothing is left on the list.
   for (;;) {
-    if (vm->GetFinalizersDue() == NULL) return;
     VMword idle = 0;
     if (__atomic_compare_exchange_n(&vm->Body()[FinalizerPassWord], &idle, me, false, __ATOMIC_SEQ_CST,
                                     __ATOMIC_SEQ_CST))
@@ -905,6 +906,10 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   // behind them, for the next pass (a pass that took every newcomer might never end).
   uint32_t count = 0;
   for (VMObject* o = vm->GetFinalizersDue(); o != NULL; o = o->GetQueue()) count++;
+  if (count == 0) {
+    __atomic_store_n(&vm->Body()[FinalizerPassWord], (VMword)0, __ATOMIC_SEQ_CST);
+    return;
+  }
   thread->SetRunningFinalizers();
   for (; count > 0; count--) {
     // The host may have moved the machine during the last finalizer.
