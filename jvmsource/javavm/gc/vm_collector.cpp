@@ -504,22 +504,23 @@ bool VM::ClaimCollection(void* me) {
 void VM::GarbageCollect(bool softReferencesClearable) {
   VMThread* self;
   (void)CollectAndRelease(softReferencesClearable, NULL, NULL, NULL, 300, &self);
-  if (GetFinalizersDue() == NULL) return;
+  const bool due = GetFinalizersDue() != NULL;
+  // A pass running on another thread may have taken what this collection found due.
+  if (!due && GetScalar(FinalizerPassWord) == 0) return;
   // Nothing was kept across the collection: Java may run here. A thread that is not one
   // of the machine's own leaves them to the machine's threads, at their next polls.
   if (self != NULL)
     RunFinalizersDue(self->GetEnv(), true);
-  else
+  else if (due)
     RequestFinalizerPasses();
 }
 
 void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
                       jlong rescanMs) {
-  VMThread* self;
-  void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &self);
-  // The caller may hold pointers into the heap that a finalizer's Java would let the host
-  // move: the pass waits for the next poll of the machine's threads.
-  (void)self;
+  VMThread* own;
+  void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &own);
+  // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
+  // would let the host move, so the pass waits for the next poll of the machine's threads.
   if (GetFinalizersDue() != NULL) RequestFinalizerPasses();
   return result;
 }
