@@ -130,6 +130,12 @@ class VM : public VMInternalObject {
      collection until a pass takes them; those due when the pass ends ask for another
      pass at the next polls. The machine is read through env after each finalizer. */
   static void RunFinalizersDue(JNIEnv* env, bool wait);
+  /* For a refused allocation of one of the machine's own threads, outside any pass of its
+     own: waits while another thread's finalizer pass runs (and begins finalizers within
+     kPassStallMillis), undeclared, since the caller holds pointers into the heap, parking
+     for the collections meanwhile. True when it waited for a pass to its end: a
+     collection now frees what that pass finalized. */
+  bool AwaitFinalizerPass();
   enum { kPassStallMillis = 2000 };
   VMObject* GetFinalizersDue() const { return GetReference(FinalizersDueWord); }
   /* Calls of GarbageCollect in the process so far, whatever came of them. */

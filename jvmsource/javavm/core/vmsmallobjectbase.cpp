@@ -61,7 +61,7 @@ inline void ClearPiece(VMword* block, uint32_t bytes) {
 bool VMObjectBase::CollectForRetry() {
   VM* vm = VM::Current();
   if (vm == NULL) return false;
-  // Inside an allocation: finalizers wait for the thread's next poll.
+  // Inside an allocation: finalizers wait for the next poll.
   (void)vm->CollectThen(true, NULL, NULL);
   return true;
 }
@@ -69,7 +69,10 @@ bool VMObjectBase::CollectForRetry() {
 void* VMObjectBase::CollectThenRetry(void* (*retry)(void*), void* context) {
   VM* vm = VM::Current();
   if (vm == NULL) return NULL;
-  return vm->CollectThen(true, retry, context);
+  void* made = vm->CollectThen(true, retry, context);
+  // What a finalizer pass of another thread finalizes is freed by the next collection.
+  if (made == NULL && vm->AwaitFinalizerPass()) made = VM::Current()->CollectThen(true, retry, context);
+  return made;
 }
 
 void* VMObjectBase::BuildAgain(void* context) {

@@ -849,6 +849,38 @@ void VM::QueueFinalizersDue() {
   tail->SetQueue(fresh);
 }
 
+bool VM::AwaitFinalizerPass() {
+  VMThread* self = VMThread::Current();
+  if (self == NULL || self->GetVM() != this || self->GetEnv() == NULL || self->GetAttachedForClientCall() ||
+      self->GetRunningFinalizers())
+    return false;
+  JNIHostFunctions* host = Host();
+  const VMword me = (VMword)self->GetId();
+  VMword begun = 0;
+  jlong since = 0;
+  bool waited = false;
+  for (;;) {
+    const VMword owner = __atomic_load_n(&Body()[FinalizerPassWord], __ATOMIC_ACQUIRE);
+    if (owner == 0 || owner == me) return waited;
+    const VMword now = __atomic_load_n(&Body()[FinalizersBegunWord], __ATOMIC_ACQUIRE);
+    const jlong at = host->CurrentTimeMillis();
+    if (since == 0 || now != begun) {
+      begun = now;
+      since = at;
+    } else if (at - since >= kPassStallMillis || at < since) {
+      return false;
+    }
+    waited = true;
+    // Not declared: no move may come under the caller. A collection that the pass's
+    // Java starts is served here as at a poll, without one.
+    void* doing = GetThreadDoingGC();
+    if (doing != NULL && doing != self->GetId())
+      (void)ThreadWaitForGC(self);
+    else
+      host->Sleep(1);
+  }
+}
+
 VMObject* VM::TakeFinalizerDue() {
   // Only threads running outside a poll take from the list, and a collection, which adds
   // to it, waits for each of them to stop: a taker can meet only another taker, and an
