@@ -116,15 +116,20 @@ TEST_F(CollectTest, WhatMachineCodeHoldsIsNeverFinalized) {
   EXPECT_EQ(1u, data->GetWord(0));
 }
 
-/* A collection asked for by the collecting thread itself (a finalizer's allocation) does
-   not nest; the host is told of none. */
-TEST_F(CollectTest, ACollectionDoesNotNest) {
+/* Finalizers run once the collection is over: a collection a finalizer asks for is one
+   of its own, but starts no second finalizer pass on the thread (the others still due
+   are the running pass's), and each finalizer runs once. */
+TEST_F(CollectTest, ACollectionInsideAFinalizerStartsNoSecondPass) {
   VMObjectBase::SetCollectionStress(0);  // collections are counted here
   uint32_t before = world.vm->GetCollections();
   EXPECT_EQ(0, Run("Finals", "makeNoisy", "(I)I", {3}));
   world.vm->GarbageCollect(true);
-  EXPECT_EQ(before + 1, world.vm->GetCollections()) << "the finalizers' own requests collected";
-  EXPECT_EQ(before + 1, Collected());
+  EXPECT_EQ(3, Run("Finals", "noisy", "()I"));
+  EXPECT_EQ(1, Run("Finals", "deepest", "()I")) << "a finalizer's collection ran the others inside it";
+  EXPECT_EQ(before + 1 + 3, world.vm->GetCollections());
+  EXPECT_EQ(before + 1 + 3, Collected());
+  world.vm->GarbageCollect(true);
+  EXPECT_EQ(3, Run("Finals", "noisy", "()I")) << "a finalizer ran twice";
 }
 
 /* The machine's end: the final collection with freed blocks poisoned and leak reports

@@ -247,5 +247,42 @@ TEST_F(ThreadsTest, TwoMachinesOnOneNameSpaceCollectAtTheSameTime) {
   refhost::Functions()->HeapFree(nullptr, second);
 }
 
+/* A finalizer that needs what a thread parked for the collection holds: a class whose
+   static initialiser that thread runs until a finalizer has started. The finalizers run
+   once the parked threads go on, on the thread that collected, and all see the class
+   initialised. Run while the other thread is still parked, the first would wait for
+   good: a watchdog stops this thread after 20 s (the finalizers then end by
+   ThreadDeath), so that the fault fails the test instead of hanging it. */
+TEST_F(ThreadsTest, AFinalizerThatNeedsAParkedThreadsInitialiserDoesNotWaitForGood) {
+  const int n = 20;
+  Run("Due", "make", "(I)I", {(VMword)n});
+  JavaThread initialiser;
+  initialiser.Start(world, "gc/Due", "initialise");
+  while (!initialiser.done.load() && Run("Due", "initialising", "()I") == 0)
+    WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+  ASSERT_FALSE(initialiser.done.load()) << initialiser.thrown;
+  Run("Due", "drop", "()I");
+  void* me = world.env->thread->GetHandle();
+  std::atomic<bool> finished{false}, stopped{false};
+  std::thread watchdog([&] {
+    auto start = Clock::now();
+    while (!finished.load() && SecondsSince(start) < 20) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!finished.load()) {
+      stopped = true;
+      refhost::Functions()->StopThread(me, 1);
+    }
+  });
+  world.vm->GarbageCollect(false);
+  finished = true;
+  watchdog.join();
+  if (stopped.load()) refhost::SetStopFlag(false);
+  JoinOutside(initialiser.thread);
+  EXPECT_FALSE(stopped.load()) << "a finalizer waited for the parked thread's initialiser";
+  EXPECT_EQ("", initialiser.thrown);
+  EXPECT_EQ(42, initialiser.answer);
+  EXPECT_EQ(n, Run("Due", "saw42", "()I"));
+  EXPECT_EQ(0, Run("Due", "sawOther", "()I"));
+}
+
 }  // namespace
 }  // namespace gc_test

@@ -15,8 +15,11 @@ class VM : public VMInternalObject {
      it is in the thread array), how many collections ran, how many were claimed (a
      parked thread tells one collection from the next by it), and, after a drop of the
      records of ended threads failed, the length the thread array must reach before the
-     next is tried (0 when none failed). */
-  enum { Words = 20, RefMask = 0x6CFE };
+     next is tried (0 when none failed), and the objects whose finalizers fell due and
+     have not been taken by a finalizer pass yet (chained through their queue words,
+     oldest first; VM::RunFinalizersDue), the identity of the thread whose pass runs (0
+     when none does) and how many finalizers passes have begun. */
+  enum { Words = 23, RefMask = 0x106CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -37,7 +40,10 @@ class VM : public VMInternalObject {
     AttachingWord = 16,
     CollectionsWord = 17,
     ClaimsWord = 18,
-    EndedDropWord = 19
+    EndedDropWord = 19,
+    FinalizersDueWord = 20,
+    FinalizerPassWord = 21,
+    FinalizersBegunWord = 22
   };
   enum : uint32_t {
     RunFinalizersOnExitFlag = 0x1,
@@ -94,16 +100,44 @@ class VM : public VMInternalObject {
      references be cleared (a refused allocation); a request (Runtime.gc, System.gc,
      JVM_GC) passes false. Returns at once on the collecting thread itself; when another
      thread collects, the caller waits for that collection to end instead. A collection
-     may be abandoned (see the collector's source): then nothing is freed. */
+     may be abandoned (see the collector's source): then nothing is freed.
+     Called by one of the machine's own threads at a point where it may run Java (a
+     native, host code holding only references), it then runs the finalizers due
+     (RunFinalizersDue), the other threads running again: they have run when it returns,
+     unless the call came from inside a finalizer pass of this thread. Called by any
+     other thread, it leaves them to the machine's threads, at their next poll. */
   void GarbageCollect(bool softReferencesClearable);
   /* A collection as GarbageCollect's, after which then(context) runs while every other
      thread still waits (its answer is returned): a refused allocation is made again
      there, before the threads it waited for can take the memory it freed. Without a
      collection (on the collecting thread itself) then runs at once. *collected (when
      given) tells whether this call's collection ran, every other thread stopped;
-     rescanMs is the stop's (StopOtherThreads). */
+     rescanMs is the stop's (StopOtherThreads). Runs no Java: the caller may be inside an
+     allocation, where nothing may move. Finalizers that fell due are left for a pass:
+     the machine's threads are asked for one at their next poll. */
   void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context,
                     bool* collected = NULL, jlong rescanMs = 300);
+  /* The finalizer pass: runs, on the calling thread of env (one of the machine's own, as
+     an ordinary thread, no longer a collector), the finalizers of the objects due when
+     it starts, each taken off the machine's list before its finalizer runs, so that each
+     runs once. One pass at a time in a machine, as finalizers have always run one at a
+     time (Java's monitors exclude nothing here): with another thread's pass running, a
+     pass asked for by a poll is left to that one, and one asked for by a collection
+     request (wait) waits for it, declared, unless it stops beginning finalizers for
+     kPassStallMillis. Nothing on a thread inside a pass already (a finalizer that
+     collects), holding the collector's claim, with an exception pending, or attached for
+     a call of its own. Due objects stay alive, with what they reach, across every
+     collection until a pass takes them; those due when the pass ends ask for another
+     pass at the next polls. The machine is read through env after each finalizer. */
+  static void RunFinalizersDue(JNIEnv* env, bool wait);
+  /* For a refused allocation of one of the machine's own threads, outside any pass of its
+     own: waits while another thread's finalizer pass runs (and begins finalizers within
+     kPassStallMillis), undeclared, since the caller holds pointers into the heap, parking
+     for the collections meanwhile. True when it waited for a pass to its end: a
+     collection now frees what that pass finalized. */
+  bool AwaitFinalizerPass();
+  enum { kPassStallMillis = 2000 };
+  VMObject* GetFinalizersDue() const { return GetReference(FinalizersDueWord); }
   /* Calls of GarbageCollect in the process so far, whatever came of them. */
   static uint32_t GetGarbageCollectRequests();
   /* Collections this machine has completed (abandoned ones not counted). */
@@ -155,7 +189,9 @@ class VM : public VMInternalObject {
      and the objects held by machine code do not reach is freed, without finalizers. */
   void CollectWithoutThreads();
   void NullReferents();
-  void DestroyGarbageObjects(JNIEnv* env);
+  /* After the sweep: the objects whose finalizers fell due in this collection join the
+     end of the machine's due list, finalizable no more (the list keeps them). */
+  void QueueFinalizersDue();
   void HandleRefObjects(JNIEnv* env);
   /* Relocation (vm_relocate.cpp): refused while a collection runs, since the collector's
      chains live in the queue words. True when the machine may be relocated now. */
@@ -241,6 +277,15 @@ class VM : public VMInternalObject {
      not happen gives up after giveUpAfter looks (0: it never does). */
   bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300, uint32_t giveUpAfter = 0);
   bool ClaimCollection(void* me);
+  /* CollectThen's collection and release; *self gets the calling thread's record when it
+     is one of the machine's own that may run Java, NULL otherwise. */
+  void* CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
+                          jlong rescanMs, VMThread** self);
+  void SetFinalizersDue(VMObject* o) { SetReference(FinalizersDueWord, o); }
+  /* Asks every thread of the machine's own for a finalizer pass at its next poll. */
+  void RequestFinalizerPasses();
+  /* Takes the oldest due object off the list; NULL when it is empty. */
+  VMObject* TakeFinalizerDue();
   void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
   void MarkMachineObject(void* marker);
   void MarkRoots(void* marker);

@@ -61,14 +61,18 @@ inline void ClearPiece(VMword* block, uint32_t bytes) {
 bool VMObjectBase::CollectForRetry() {
   VM* vm = VM::Current();
   if (vm == NULL) return false;
-  vm->GarbageCollect(true);
+  // Inside an allocation: finalizers wait for the next poll.
+  (void)vm->CollectThen(true, NULL, NULL);
   return true;
 }
 
 void* VMObjectBase::CollectThenRetry(void* (*retry)(void*), void* context) {
   VM* vm = VM::Current();
   if (vm == NULL) return NULL;
-  return vm->CollectThen(true, retry, context);
+  void* made = vm->CollectThen(true, retry, context);
+  // What a finalizer pass of another thread finalizes is freed by the next collection.
+  if (made == NULL && vm->AwaitFinalizerPass()) made = VM::Current()->CollectThen(true, retry, context);
+  return made;
 }
 
 void* VMObjectBase::BuildAgain(void* context) {
@@ -115,7 +119,7 @@ inline void EarlyCollection(HHeap* heap, uint32_t n, jallocType kind) {
   VM* vm = VM::Current();
   if (vm == NULL || vm->GetHeap() != heap) return;
   bodyBytesSince.store(0, std::memory_order_relaxed);
-  vm->GarbageCollect(false);
+  (void)vm->CollectThen(false, NULL, NULL);
 }
 }  // namespace
 

@@ -183,7 +183,8 @@ jint VMThread::Serve() {
   VMThread* t = Current();
   if (t == NULL) return host->YieldCheck();
   // Left set, they keep the poll installed for the interpreter to serve.
-  const VMword kept = YieldToBeDebuggedFlag | YieldToPostSuspendFlag | YieldToJumpToDebugLoopFlag;
+  const VMword kept =
+      YieldToBeDebuggedFlag | YieldToPostSuspendFlag | YieldToJumpToDebugLoopFlag | YieldToRunFinalizersFlag;
   VMword flags = t->GetFlags();
   if (InPlace) flags &= ~kept;
 
@@ -233,8 +234,16 @@ jint VMThread::Serve() {
     VMDebugger::JumpToDebugLoop(t);
     return 0;
   }
+  // Only at the interpreter's own polls, which find out about a move as after a
+  // suspension: a native's poll may keep a record across it.
+  if ((flags & YieldToRunFinalizersFlag) && !(flags & ProcessingMonitorEnterFlag) && t->GetFrame() != NULL &&
+      t->GetFrame()->GetIsByteCode()) {
+    t->ClearYieldToRunFinalizers();
+    VM::RunFinalizersDue(t->GetEnv(), false);
+    return 0;
+  }
   if (flags & (YieldToWaitForGCFlag | YieldToJumpToDebugLoopFlag | YieldToPostSuspendFlag |
-               YieldToPostExceptionFlag)) {
+               YieldToPostExceptionFlag | YieldToRunFinalizersFlag)) {
     // Only a posted exception that waits for a monitor enter to finish: keep polling.
     return 0;
   }

@@ -88,7 +88,9 @@ class VMThread : public VMInternalObject {
   enum : uint32_t {
     WaitingForGCFlag = 0x1,
     DebuggerAttachRequestNoticedByYieldFlag = 0x2,
-    DoingGCFlag = 0x4,
+    /* The thread runs a finalizer pass (VM::RunFinalizersDue): its collections start no
+       other. */
+    RunningFinalizersFlag = 0x4,
     SuspendedByDebuggerFlag = 0x8,
     InterruptedFlag = 0x10,
     SuspendedFlag = 0x20,
@@ -125,8 +127,11 @@ class VMThread : public VMInternalObject {
        when the call ends, the machine's end does not wait for it, and no Java code runs
        on it (its collections run no finalizer). */
     AttachedForClientCallFlag = 0x400000,
+    /* A collection of this thread's left finalizers due where no Java could run (inside
+       an allocation): the poll runs them. */
+    YieldToRunFinalizersFlag = 0x800000,
     /* Every request the poll serves. */
-    RequestFlags = 0x3E00
+    RequestFlags = 0x803E00
   };
 
   /* NULL on any failure, with the partial thread destroyed. */
@@ -167,6 +172,7 @@ class VMThread : public VMInternalObject {
   void SetWaitForGCRequested() { Request(YieldToWaitForGCFlag); }
   void SetDebuggerAttachRequested() { Request(YieldToJumpToDebugLoopFlag); }
   void SetYieldForDebugger() { Request(YieldToBeDebuggedFlag); }
+  void SetRunFinalizersRequested() { Request(YieldToRunFinalizersFlag); }
   bool GetDebuggerAttachRequested() const { return HasFlag(YieldToJumpToDebugLoopFlag); }
   void ClearDebuggerAttachRequested() { ClearFlag(YieldToJumpToDebugLoopFlag); }
   bool GetYieldForDebugger() const { return HasFlag(YieldToBeDebuggedFlag); }
@@ -179,7 +185,8 @@ class VMThread : public VMInternalObject {
   void Clear##Name() { ClearFlag(Name##Flag); }
   PUX_THREAD_FLAG(WaitingForGC)
   PUX_THREAD_FLAG(DebuggerAttachRequestNoticedByYield)
-  PUX_THREAD_FLAG(DoingGC)
+  PUX_THREAD_FLAG(RunningFinalizers)
+  PUX_THREAD_FLAG(YieldToRunFinalizers)
   PUX_THREAD_FLAG(SuspendedByDebugger)
   PUX_THREAD_FLAG(Interrupted)
   PUX_THREAD_FLAG(Suspended)

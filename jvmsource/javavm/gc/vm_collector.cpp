@@ -29,10 +29,20 @@
    others are stopped, and marking allocates nothing there), so the blocks the sweep
    walk meets are exactly those the marking saw.
 
-   What dies is freed by the sweep walk as it goes; finalizers run on the collecting thread
-   while the others stay parked (a finalizer that waits for another thread waits until
-   its time-out); cleared references are handed to the class library's pending list;
-   nothing else runs Java, and no class is initialised, during a collection. */
+   What dies is freed by the sweep walk as it goes; cleared references are handed to the
+   class library's pending list while the others are still parked (the library changes
+   that list under monitors that lock nothing, so only the stop keeps its threads off it);
+   no Java runs, and no class is initialised, during a collection. The objects whose
+   finalizers fell due join the machine's due list, which every later collection marks
+   first, as roots, until a finalizer pass takes them: the pass runs once the parked
+   threads are let go, on a thread of the machine's own that collected, as an ordinary
+   thread (a finalizer may wait for what a parked thread holds, a class it initialises).
+   A collection inside an allocation, and one by a thread that is no thread of the
+   machine's own (it has no env there, or is attached for a call of its own), runs none:
+   each asks the machine's threads for a pass at their next poll of the interpreter (and
+   the machine's next collection request by one of its own runs them). The due list is chained through
+   the objects' queue words, which the marking walk uses as its stack: its objects are
+   all marked before any is walked, so that no walk pushes one of them. */
 #include <atomic>
 
 #include "vm.h"
@@ -291,6 +301,19 @@ void MarkGraph(VMObject* start, Marker* m) {
   m->stack = outer;
 }
 
+/* The due list's objects and what they reach, before anything else is marked: each is
+   marked before any is walked, so that no walk takes one of them onto its stack (the
+   queue word is its link in the list), and its link is put back after its own walk. */
+void MarkFinalizersDue(VMObject* head, Marker* m) {
+  for (VMObject* o = head; o != NULL; o = o->GetQueue()) o->SetIsReachable();
+  for (VMObject* o = head; o != NULL;) {
+    VMObject* next = o->GetQueue();
+    MarkGraph(o, m);
+    o->SetQueue(next);
+    o = next;
+  }
+}
+
 /* Marks what a slot names and everything that reaches. */
 void MarkFrom(VMword* slot, Marker* m) {
   if (Mark(slot, m) == kDescend) MarkGraph((VMObject*)*slot, m);
@@ -478,15 +501,49 @@ bool VM::ClaimCollection(void* me) {
   return true;
 }
 
-void VM::GarbageCollect(bool softReferencesClearable) { (void)CollectThen(softReferencesClearable, NULL, NULL); }
+void VM::GarbageCollect(bool softReferencesClearable) {
+  VMThread* self;
+  (void)CollectAndRelease(softReferencesClearable, NULL, NULL, NULL, 300, &self);
+  const bool due = GetFinalizersDue() != NULL;
+  // A pass running on another thread may have taken what this collection found due.
+  if (!due && GetScalar(FinalizerPassWord) == 0) return;
+  // Nothing was kept across the collection: Java may run here. A thread that is not one
+  // of the machine's own leaves them to the machine's threads, at their next polls.
+  if (self != NULL)
+    RunFinalizersDue(self->GetEnv(), true);
+  else if (due)
+    RequestFinalizerPasses();
+}
 
 void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
                       jlong rescanMs) {
+  VMThread* own;
+  void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &own);
+  // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
+  // would let the host move, so the pass waits for the next poll of the machine's threads.
+  if (GetFinalizersDue() != NULL) RequestFinalizerPasses();
+  return result;
+}
+
+void VM::RequestFinalizerPasses() {
+  LockThreads("namespace spinlock - Get  VM::RequestFinalizerPasses");
+  if (VMThreadHandleArray* threads = GetThreads()) {
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* t = threads->Get(i);
+      if (t != NULL && t->GetEnv() != NULL && !t->GetAttachedForClientCall()) t->SetRunFinalizersRequested();
+    }
+  }
+  UnlockThreads("namespace spinlock - Release  VM::RequestFinalizerPasses");
+}
+
+void* VM::CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
+                            jlong rescanMs, VMThread** own) {
   requests.fetch_add(1);
   JNIHostFunctions* host = Host();
   void* me = host->CurrentThreadId();
+  *own = NULL;
   if (collected != NULL) *collected = false;
-  // An allocation failure inside the collection (a finalizer's) does not nest.
+  // An allocation failure inside the collection does not nest.
   if (GetThreadDoingGC() == me) return then != NULL ? then(context) : NULL;
   VMThread* self = VMThread::Current();
   if (self != NULL && (self->GetVM() != this || self->GetEnv() == NULL)) self = NULL;
@@ -506,9 +563,6 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
     // debugger keeps its own handles to records, so with one they stay to the end.
     if (GetDebugger() == NULL) DropDetachedThreads(me);
     uint32_t before = GetCollections();
-    // A thread attached for a call of its own (a debugger client's, a step of a loader's
-    // drop) runs no Java, finalizers included: it collects as a thread of no machine does.
-    if (self != NULL && self->GetAttachedForClientCall()) env = NULL;
     Collect(self, env, softReferencesClearable);
     // A frame whose references cannot be told abandons the collection inside.
     if (collected != NULL) *collected = GetCollections() != before;
@@ -516,6 +570,9 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   // What the collection was for is had while the others still wait.
   void* result = then != NULL ? then(context) : NULL;
   ReleaseThreadsWaitingForGC();
+  // A thread attached for a call of its own (a debugger client's, a step of a loader's
+  // drop) runs no Java, finalizers included: it leaves them as a thread of no machine does.
+  if (self != NULL && !self->GetAttachedForClientCall()) *own = self;
   return result;
 }
 
@@ -658,6 +715,7 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
   // No thread can be inside UnHandle now: the global slot arrays growth retired go (they
   // would otherwise keep the objects of deleted globals alive, too).
   if (VMObjectHandleArray* globals = GetJNIHandleArray()) globals->FreeRetired();
+  if (VMObject* due = GetFinalizersDue()) MarkFinalizersDue(due, &m);
 
   // Every thread's frames, detached ones included. The thread array cannot change now:
   // a thread attaching during a collection waits for its end before it is added.
@@ -698,7 +756,7 @@ void VM::Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable) {
     NullReferents();
   }
   Sweep();
-  DestroyGarbageObjects(env);
+  QueueFinalizersDue();
   VMObjectBase::NoteCollection(host->HeapBytesInUse(heap));
   SetScalar(CollectionsWord, GetScalar(CollectionsWord) + 1);
   host->HeapCollected(heap);
@@ -726,6 +784,13 @@ void VM::CollectWithoutThreads() {
   m.vm = this;
   m.softClearable = true;
   m.tolerant = true;
+  // No pass comes any more: what the due list held is freed with the rest, unfinalized.
+  for (VMObject* o = GetFinalizersDue(); o != NULL;) {
+    VMObject* next = o->GetQueue();
+    o->SetQueue(NULL);
+    o = next;
+  }
+  SetFinalizersDue(NULL);
   MarkRoots(&m);
   while (m.phantomDeferred) {
     m.phantomDeferred = false;
@@ -735,7 +800,6 @@ void VM::CollectWithoutThreads() {
   // take each listed object that dies out of it one by one.
   CloseFinalizables(GetHeap());
   Sweep();
-  DestroyGarbageObjects(NULL);
   // The machine object was marked like any other; it is not swept, but unmarked here.
   SetIsUnreachable();
 }
@@ -770,29 +834,135 @@ void VM::NullReferents() {
   SetRefObjectsToHandle(kept);
 }
 
-void VM::DestroyGarbageObjects(JNIEnv* env) {
-  HHeap* heap = GetHeap();
-  VMObject* o = GetObjectsToDestroy();
-  while (o != NULL) {
-    VMObject* next = o->GetQueue();
-    SetObjectsToDestroy(next);
-    o->SetQueue(NULL);
-    if (o->GetIsFinalizable()) {
-      VMClass* c = o->GetClass();
-      if (env != NULL && c != NULL && c->GetIsLoadable()) {
-        o->MonitorFini();
-        // A finalizer's exception is dropped by RunFinalize.
-        ((VMLoadableClass*)c)->RunFinalize(env, o);
-      }
-      // Finalized once: at the next collection that finds it unreachable it is freed.
-      o->SetIsFinalized();
-      o->ClearIsFinalizable();
-    } else {
-      o->Destroy(heap);
-    }
-    o = next;
-  }
+void VM::QueueFinalizersDue() {
+  VMObject* fresh = GetObjectsToDestroy();
+  if (fresh == NULL) return;
   SetObjectsToDestroy(NULL);
+  // The list keeps them from here; the sweep must not chain them again.
+  for (VMObject* o = fresh; o != NULL; o = o->GetQueue()) o->ClearIsFinalizable();
+  VMObject* tail = GetFinalizersDue();
+  if (tail == NULL) {
+    SetFinalizersDue(fresh);
+    return;
+  }
+  while (tail->GetQueue() != NULL) tail = tail->GetQueue();
+  tail->SetQueue(fresh);
+}
+
+bool VM::AwaitFinalizerPass() {
+  VMThread* self = VMThread::Current();
+  if (self == NULL || self->GetVM() != this || self->GetEnv() == NULL || self->GetAttachedForClientCall() ||
+      self->GetRunningFinalizers())
+    return false;
+  JNIHostFunctions* host = Host();
+  const VMword me = (VMword)self->GetId();
+  VMword begun = 0;
+  jlong since = 0;
+  bool waited = false;
+  for (;;) {
+    const VMword owner = __atomic_load_n(&Body()[FinalizerPassWord], __ATOMIC_ACQUIRE);
+    if (owner == 0 || owner == me) return waited;
+    const VMword now = __atomic_load_n(&Body()[FinalizersBegunWord], __ATOMIC_ACQUIRE);
+    const jlong at = host->CurrentTimeMillis();
+    if (since == 0 || now != begun) {
+      begun = now;
+      since = at;
+    } else if (at - since >= kPassStallMillis || at < since) {
+      return false;
+    }
+    waited = true;
+    // Not declared: no move may come under the caller. A collection that the pass's
+    // Java starts is served here as at a poll, without one.
+    void* doing = GetThreadDoingGC();
+    if (doing != NULL && doing != self->GetId())
+      (void)ThreadWaitForGC(self);
+    else
+      host->Sleep(1);
+  }
+}
+
+VMObject* VM::TakeFinalizerDue() {
+  // Only threads running outside a poll take from the list, and a collection, which adds
+  // to it, waits for each of them to stop: a taker can meet only another taker, and an
+  // object once taken never comes back.
+  VMword* word = &Body()[FinalizersDueWord];
+  VMword head = __atomic_load_n(word, __ATOMIC_ACQUIRE);
+  while (head != 0) {
+    VMObject* o = (VMObject*)head;
+    VMword next = (VMword)o->GetQueue();
+    if (__atomic_compare_exchange_n(word, &head, next, false, __ATOMIC_SEQ_CST, __ATOMIC_ACQUIRE)) {
+      o->SetQueue(NULL);
+      return o;
+    }
+  }
+  return NULL;
+}
+
+void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
+  VMThread* thread = env != NULL ? env->thread : NULL;
+  if (thread == NULL || thread->GetRunningFinalizers() || thread->GetAttachedForClientCall()) return;
+  VM* vm = env->javaVM->vm;
+  if (vm == NULL || vm->GetThreadDoingGC() == thread->GetId()) return;
+  // RunFinalize keeps a pending exception in a handle, which could collect before the
+  // finalizer's frame holds the object taken: none is made here.
+  if (thread->GetException() != NULL) return;
+  JNIHostFunctions* host = Host();
+  const VMword me = (VMword)thread->GetId();
+  VMword begun = 0;
+  jlong since = 0;
+  // A pass running elsewhere may hold objects this caller's collection found due: a
+  // request waits for its end even when nothing is left on the list.
+  for (;;) {
+    VMword idle = 0;
+    if (__atomic_compare_exchange_n(&vm->Body()[FinalizerPassWord], &idle, me, false, __ATOMIC_SEQ_CST,
+                                    __ATOMIC_SEQ_CST))
+      break;
+    // The running pass asks for another at its end if any are left.
+    if (!wait) return;
+    const VMword now = __atomic_load_n(&vm->Body()[FinalizersBegunWord], __ATOMIC_ACQUIRE);
+    const jlong at = host->CurrentTimeMillis();
+    if (since == 0 || now != begun) {
+      begun = now;
+      since = at;
+    } else if (at - since >= kPassStallMillis || at < since) {
+      // That pass's finalizer waits, perhaps for this thread: the due objects stay for
+      // the next pass.
+      return;
+    }
+    VM::EnterSafeRegion(thread);
+    host->Sleep(1);
+    VM::LeaveSafeRegion(env->thread);
+    thread = env->thread;
+    vm = env->javaVM->vm;
+  }
+  // The objects due now, and no more: collections made by the finalizers add to the list
+  // behind them, for the next pass (a pass that took every newcomer might never end).
+  uint32_t count = 0;
+  for (VMObject* o = vm->GetFinalizersDue(); o != NULL; o = o->GetQueue()) count++;
+  if (count == 0) {
+    __atomic_store_n(&vm->Body()[FinalizerPassWord], (VMword)0, __ATOMIC_SEQ_CST);
+    return;
+  }
+  thread->SetRunningFinalizers();
+  for (; count > 0; count--) {
+    // The host may have moved the machine during the last finalizer.
+    vm = env->javaVM->vm;
+    VMObject* o = vm->TakeFinalizerDue();
+    if (o == NULL) break;
+    // The exit-time pass may have run it already.
+    if (o->GetIsFinalized()) continue;
+    o->SetIsFinalized();
+    VMClass* c = o->GetClass();
+    if (c == NULL || !c->GetIsLoadable()) continue;
+    __atomic_fetch_add(&vm->Body()[FinalizersBegunWord], 1u, __ATOMIC_SEQ_CST);
+    o->MonitorFini();
+    // The object goes straight into the finalizer's frame: nothing collects before.
+    ((VMLoadableClass*)c)->RunFinalize(env, o);
+  }
+  env->thread->ClearRunningFinalizers();
+  vm = env->javaVM->vm;
+  __atomic_store_n(&vm->Body()[FinalizerPassWord], (VMword)0, __ATOMIC_SEQ_CST);
+  if (vm->GetFinalizersDue() != NULL) vm->RequestFinalizerPasses();
 }
 
 /* Marks or unmarks the pending list from its head along the next fields, to its end

@@ -47,14 +47,22 @@ public class Finals {
     }
 
     public static int noisy() { return noisy; }
+
+    /* How deep finalizer passes nested on one thread: a finalizer's collection starts none. */
+    static int depth;
+    static int deepest;
+
+    public static int deepest() { return deepest; }
 }
 
 class Noisy {
     protected void finalize() {
+        if (++Finals.depth > Finals.deepest) Finals.deepest = Finals.depth;
         Node n = null;
         for (int i = 0; i < 100; i++) n = new Node(i, n);
         Host.collect(false);
         Finals.noisy++;
+        Finals.depth--;
         throw new RuntimeException("dropped");
     }
 }

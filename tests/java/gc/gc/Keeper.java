@@ -15,10 +15,13 @@ public class Keeper {
         this.payload = new Node(id, new Node(-id, null));
     }
 
+    /* Finalizers run on the threads that collected, several at once. */
     protected void finalize() {
-        finalized++;
-        if (payload.value != id || payload.next.value != -id) finalized += 1000000;
+        count(1);
+        if (payload.value != id || payload.next.value != -id) count(1000000);
     }
+
+    static synchronized void count(int k) { finalized += k; }
 
     public static int setUp(int n) {
         kept = new Keeper[n];
@@ -61,7 +64,7 @@ public class Keeper {
         return 0;
     }
 
-    public static int finalized() { return finalized; }
+    public static synchronized int finalized() { return finalized; }
 }
 
 /* A throwable with a finalizer, made by the machine rather than by Java's new. */
