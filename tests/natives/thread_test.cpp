@@ -204,6 +204,14 @@ TEST_F(ThreadTest, AThreadNeverStartedIsNoMemberOfItsGroup) {
   }
 }
 
+/* A daemon group ends with its last member, a group as much as a thread, also when the
+   nests are made and emptied on threads racing in one top group; and destroying a daemon
+   group whose last group takes it along is no error. */
+TEST_F(ThreadTest, ADaemonGroupEndsWithItsLastGroupAsWithItsLastThread) {
+  const VMword rounds = refhost::CollectionStress() != 0 ? 10 : 150;
+  EXPECT_EQ("0 kept, 0 left, true true", Text("daemonNests", "(III)Ljava/lang/String;", {4, rounds, 6}));
+}
+
 /* Collections drop the records of ended threads, and a program that starts threads and
    allocates little makes none: the records must not pile up meanwhile, each attach and
    detach walking them all. */

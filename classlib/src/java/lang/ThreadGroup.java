@@ -255,8 +255,12 @@ public class ThreadGroup {
         for (int i = 0; i < size(gs); i++) {
             gs[i].destroy();
         }
-        // A thread started or a group made in it meanwhile keeps it.
+        // A thread started or a group made in it meanwhile keeps it. A daemon group may have
+        // ended with the last of its groups destroyed above: that took it out of its parent.
         if (!destroyIfEmpty(false)) {
+            if (daemon && size(gs) > 0 && destroyed) {
+                return;
+            }
             throw new IllegalThreadStateException();
         }
         if (parent != null) {
@@ -305,6 +309,10 @@ public class ThreadGroup {
             }
             gs = old.length > 1 ? new ThreadGroup[old.length - 1] : null;
         } while (!swapGroups(old, (ThreadGroup[]) minus(old, i, gs), false));
+        // A daemon group ends with its last member, a group as much as a thread.
+        if (daemon && parent != null && destroyIfEmpty(true)) {
+            parent.remove(this);
+        }
     }
 
     // A Thread made in this group; it joins when it starts.

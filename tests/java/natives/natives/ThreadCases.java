@@ -505,6 +505,64 @@ public class ThreadCases {
         return seen + " " + g.isDestroyed();
     }
 
+    // Daemon groups that lose their last member group: a nest of daemon groups with one
+    // thread in the innermost goes whole when the thread ends, on makers racing in one top
+    // group; a daemon group goes when its last group is destroyed, and destroying a daemon
+    // group whose groups take it with them is no error. What is left in top is its caller's.
+    static String daemonNests(int makers, final int rounds, final int depth) throws Exception {
+        final ThreadGroup top = new ThreadGroup("nests");
+        // One count a maker: interpreted synchronized excludes nobody.
+        final int[] kept = new int[makers];
+        Thread[] ts = new Thread[makers];
+        for (int m = 0; m < makers; m++) {
+            final int me = m;
+            ts[m] = new Thread(top, "nester") {
+                public void run() {
+                    for (int r = 0; r < rounds; r++) {
+                        ThreadGroup outer = new ThreadGroup(top, "outer");
+                        outer.setDaemon(true);
+                        ThreadGroup g = outer;
+                        for (int d = 1; d < depth; d++) {
+                            g = new ThreadGroup(g, "inner");
+                        }
+                        Thread t = new Thread(g, "leaf");
+                        t.start();
+                        try {
+                            t.join();
+                        } catch (InterruptedException e) {
+                            return;
+                        }
+                        if (!outer.isDestroyed() || !g.isDestroyed()) {
+                            kept[me]++;
+                        }
+                    }
+                }
+            };
+            ts[m].start();
+        }
+        int left = 0;
+        for (int m = 0; m < makers; m++) {
+            ts[m].join();
+            left += kept[m];
+        }
+        ThreadGroup outer = new ThreadGroup(top, "outer");
+        outer.setDaemon(true);
+        ThreadGroup inner = new ThreadGroup(outer, "inner");
+        inner.destroy();
+        String destroyLast = "" + outer.isDestroyed();
+        outer = new ThreadGroup(top, "outer");
+        outer.setDaemon(true);
+        new ThreadGroup(new ThreadGroup(outer, "inner"), "innermost");
+        String destroyWhole;
+        try {
+            outer.destroy();
+            destroyWhole = "" + outer.isDestroyed();
+        } catch (IllegalThreadStateException e) {
+            destroyWhole = "ITSE";
+        }
+        return left + " kept, " + top.activeGroupCount() + " left, " + destroyLast + " " + destroyWhole;
+    }
+
     static Thread current() {
         return Thread.currentThread();
     }
