@@ -212,6 +212,12 @@ TEST_F(ThreadTest, ADaemonGroupEndsWithItsLastGroupAsWithItsLastThread) {
   EXPECT_EQ("0 kept, 0 left, true true", Text("daemonNests", "(III)Ljava/lang/String;", {4, rounds, 6}));
 }
 
+/* A member that stops its group is stopped last: a stop of itself would end the walk. */
+TEST_F(ThreadTest, AMemberThatStopsItsGroupStopsEveryMember) {
+  for (int round = 0; round < 3; round++)
+    EXPECT_EQ("6 of 6 stopped", Text("groupStoppedByAMember", "()Ljava/lang/String;")) << "round " << round;
+}
+
 /* Collections drop the records of ended threads, and a program that starts threads and
    allocates little makes none: the records must not pile up meanwhile, each attach and
    detach walking them all. */

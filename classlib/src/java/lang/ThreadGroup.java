@@ -211,27 +211,38 @@ public class ThreadGroup {
     }
 
     public final synchronized void stop() {
-        checkAccess();
-        ThreadGroup[] gs = groups;
-        for (int i = 0; i < size(gs); i++) {
-            gs[i].stop();
-        }
-        Thread[] ts = threads;
-        for (int i = 0; i < size(ts); i++) {
-            ts[i].stop();
+        if (stopOrSuspend(true)) {
+            Thread.currentThread().stop();
         }
     }
 
     public final synchronized void suspend() {
+        if (stopOrSuspend(false)) {
+            Thread.currentThread().suspend();
+        }
+    }
+
+    // Stops or suspends every member in the tree but the calling thread, which would stop at
+    // once and reach none listed after it: true when it is one, for the caller to do last.
+    private boolean stopOrSuspend(boolean stop) {
         checkAccess();
+        Thread me = Thread.currentThread();
+        boolean self = false;
         ThreadGroup[] gs = groups;
         for (int i = 0; i < size(gs); i++) {
-            gs[i].suspend();
+            self |= gs[i].stopOrSuspend(stop);
         }
         Thread[] ts = threads;
         for (int i = 0; i < size(ts); i++) {
-            ts[i].suspend();
+            if (ts[i] == me) {
+                self = true;
+            } else if (stop) {
+                ts[i].stop();
+            } else {
+                ts[i].suspend();
+            }
         }
+        return self;
     }
 
     public final synchronized void resume() {

@@ -563,6 +563,47 @@ public class ThreadCases {
         return left + " kept, " + top.activeGroupCount() + " left, " + destroyLast + " " + destroyWhole;
     }
 
+    // A member stops its whole group, itself among the members, from a group below: every
+    // member is stopped, the caller as well as those listed after it.
+    static String groupStoppedByAMember() throws Exception {
+        final ThreadGroup g = new ThreadGroup("pool");
+        final ThreadGroup below = new ThreadGroup(g, "below");
+        final boolean[] started = new boolean[6];
+        final boolean[] stopped = new boolean[6];
+        Thread[] ts = new Thread[6];
+        for (int i = 0; i < ts.length; i++) {
+            final int me = i;
+            ts[i] = new Thread(i < 3 ? below : g, "member") {
+                public void run() {
+                    try {
+                        started[me] = true;
+                        if (me == 1) {
+                            for (int k = 0; k < started.length; k++) {
+                                while (!started[k]) {
+                                    Thread.sleep(1);
+                                }
+                            }
+                            g.stop();
+                        }
+                        // Bounded, so that members the stop misses still end.
+                        Thread.sleep(5000);
+                    } catch (InterruptedException e) {
+                    } catch (ThreadDeath d) {
+                        stopped[me] = true;
+                        throw d;
+                    }
+                }
+            };
+            ts[i].start();
+        }
+        int n = 0;
+        for (int i = 0; i < ts.length; i++) {
+            ts[i].join();
+            n += stopped[i] ? 1 : 0;
+        }
+        return n + " of 6 stopped";
+    }
+
     static Thread current() {
         return Thread.currentThread();
     }
