@@ -604,6 +604,53 @@ public class ThreadCases {
         return n + " of 6 stopped";
     }
 
+    // What the calling thread's group counts and lists.
+    static String members() {
+        Thread[] list = new Thread[64];
+        int n = Thread.enumerate(list);
+        int alive = 0;
+        for (int i = 0; i < n; i++) {
+            if (list[i].isAlive() && list[i].getThreadGroup() == Thread.currentThread().getThreadGroup()) {
+                alive++;
+            }
+        }
+        return Thread.activeCount() + " " + n + " " + alive;
+    }
+
+    // Stops every member of the caller's group but the caller and the stopper until told to
+    // end: host threads attaching and detaching meanwhile are stopped as they join and leave.
+    static volatile boolean stoppingAttached;
+
+    static Thread startStoppingAttached() {
+        final Thread main = Thread.currentThread();
+        stoppingAttached = true;
+        Thread stopper = new Thread("attached stopper") {
+            public void run() {
+                Thread[] list = new Thread[256];
+                while (stoppingAttached) {
+                    int n = main.getThreadGroup().enumerate(list);
+                    for (int i = 0; i < n; i++) {
+                        if (list[i] != main && list[i] != this) {
+                            list[i].stop();
+                        }
+                    }
+                }
+            }
+        };
+        stopper.start();
+        return stopper;
+    }
+
+    static String endStoppingAttached(Thread stopper) throws Exception {
+        stoppingAttached = false;
+        stopper.join();
+        return members();
+    }
+
+    static int idle() {
+        return 1;
+    }
+
     static Thread current() {
         return Thread.currentThread();
     }
