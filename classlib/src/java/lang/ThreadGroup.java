@@ -280,10 +280,18 @@ public class ThreadGroup {
     }
 
     // members and then member, in copy (one longer).
+    // Groups mostly hold a few members (an attached thread and its workers): those are
+    // copied by hand, which costs less than a native call.
+    private static final int FEW = 8;
+
     private static Object[] plus(Object[] members, Object member, Object[] copy) {
         int n = size(members);
-        if (n > 0) {
+        if (n > FEW) {
             System.arraycopy(members, 0, copy, 0, n);
+        } else {
+            for (int k = 0; k < n; k++) {
+                copy[k] = members[k];
+            }
         }
         copy[n] = member;
         return copy;
@@ -291,9 +299,16 @@ public class ThreadGroup {
 
     // members but the one at i, in copy (one shorter; null when none is left).
     private static Object[] minus(Object[] members, int i, Object[] copy) {
-        if (copy != null) {
+        if (copy == null) {
+            return null;
+        }
+        if (copy.length > FEW) {
             System.arraycopy(members, 0, copy, 0, i);
             System.arraycopy(members, i + 1, copy, i, copy.length - i);
+        } else {
+            for (int k = 0; k < copy.length; k++) {
+                copy[k] = members[k < i ? k : k + 1];
+            }
         }
         return copy;
     }
