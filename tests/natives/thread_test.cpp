@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "lang/javalang.h"
 #include "natives_support.h"
@@ -202,6 +203,76 @@ TEST_F(ThreadTest, AThreadNeverStartedIsNoMemberOfItsGroup) {
     EXPECT_EQ("0 0 false false", Text("unstartedSeen", "(Ljava/lang/ThreadGroup;)Ljava/lang/String;", {(VMword)group}));
     EXPECT_EQ(0, Held(group));
   }
+}
+
+/* A daemon group ends with its last member, a group as much as a thread, also when the
+   nests are made and emptied on threads racing in one top group; and destroying a daemon
+   group whose last group takes it along is no error. */
+TEST_F(ThreadTest, ADaemonGroupEndsWithItsLastGroupAsWithItsLastThread) {
+  const VMword rounds = refhost::CollectionStress() != 0 ? 10 : 150;
+  EXPECT_EQ("0 kept, 0 left, true true", Text("daemonNests", "(III)Ljava/lang/String;", {4, rounds, 6}));
+}
+
+/* A member that stops its group is stopped last: a stop of itself would end the walk. */
+TEST_F(ThreadTest, AMemberThatStopsItsGroupStopsEveryMember) {
+  for (int round = 0; round < 3; round++)
+    EXPECT_EQ("6 of 6 stopped", Text("groupStoppedByAMember", "()Ljava/lang/String;")) << "round " << round;
+}
+
+/* A thread attached from native code with a Thread is a member of its group while attached,
+   so activeCount() counts it, and leaves at its detach, also when stops reach it as it joins
+   and leaves. */
+TEST_F(ThreadTest, AttachedThreadsAreMembersOfTheirGroupUntilTheyDetach) {
+  VMObject* system = m.vm->GetSystemThreadGroup();
+  EXPECT_EQ("1 1 1", Text("members", "()Ljava/lang/String;"));
+  EXPECT_EQ(1, Held(system));
+  const int hosts = 8;
+  std::atomic<int> attached{0};
+  std::atomic<bool> leave{false};
+  std::vector<std::thread> waiting;
+  for (int i = 0; i < hosts; i++) {
+    waiting.emplace_back([&] {
+      JNIEnv* env = nullptr;
+      ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+      attached++;
+      // Declared: a collection of the others' need not wait for it.
+      WhileOutside([&] {
+        while (!leave.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      });
+      EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+    });
+  }
+  WhileOutside([&] {
+    while (attached.load() < hosts) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  EXPECT_EQ("9 9 9", Text("members", "()Ljava/lang/String;"));
+  leave = true;
+  JoinOutside(waiting);
+  EXPECT_EQ("1 1 1", Text("members", "()Ljava/lang/String;"));
+  EXPECT_EQ(1, Held(system));
+
+  // Attaches and detaches on many threads at once while every member is being stopped.
+  const int rounds = refhost::CollectionStress() != 0 ? 5 : 60;
+  VMObject* stopper = m.Call(kThreads, "startStoppingAttached", "()Ljava/lang/Thread;").Object();
+  ASSERT_NE(nullptr, stopper);
+  jobject held = m.env->functions->NewGlobalRef(m.env, m.Local(stopper));
+  std::atomic<int> failed{0};
+  std::vector<std::thread> churning;
+  for (int i = 0; i < hosts; i++) {
+    churning.emplace_back([&] {
+      for (int r = 0; r < rounds; r++) {
+        JNIEnv* env = nullptr;
+        if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) != 0) failed++;
+        if (m.jvm->functions->DetachCurrentThread(m.jvm) != 0) failed++;
+      }
+    });
+  }
+  JoinOutside(churning);
+  EXPECT_EQ(0, failed.load());
+  EXPECT_EQ("1 1 1", Text("endStoppingAttached", "(Ljava/lang/Thread;)Ljava/lang/String;",
+                          {(VMword)VMJniHandle::UnHandle(m.env, held)}));
+  EXPECT_EQ(1, Held(m.vm->GetSystemThreadGroup()));
+  m.env->functions->DeleteGlobalRef(m.env, held);
 }
 
 /* Collections drop the records of ended threads, and a program that starts threads and

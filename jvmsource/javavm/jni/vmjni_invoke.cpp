@@ -87,8 +87,12 @@ int VMJniDetachEnv(JavaVM* javaVM) {
   // their objects. Emptied before the detach: afterwards the exit-time pass of another
   // thread may drop the record.
   JNIEnv* current = host->GetCurrentEnv();
-  if (current != NULL && current->javaVM == javaVM && current->thread != NULL)
+  if (current != NULL && current->javaVM == javaVM && current->thread != NULL) {
     current->thread->GetJNIHandleArray()->Clear(1);
+    // It may collect: the host may move the machine in it.
+    upcall::JavaLangThreadLeaveGroup(current);
+    vm = javaVM->vm;
+  }
   JNIEnv* env = vm->DetachThread();
   if (env != NULL) {
     env->thread = NULL;

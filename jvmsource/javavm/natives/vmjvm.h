@@ -199,6 +199,13 @@ bool JVMSetThreadEnvField(JNIEnv* env, jobject thread, VMword value);
    holds anything else or the field is missing. Allocates nothing. */
 bool JVMMoveThreadEnvField(JNIEnv* env, VMObject* thread, VMword from, VMword to);
 
+/* A thread the host attached joins its Thread's group (the Thread on its record) as a
+   member when the Thread is made, before its env goes into it, and leaves it at its detach;
+   a destroyed group takes no member, and the attach stands. Both run no Java, but may
+   collect when the heap is full: the host may move the machine in them. */
+void JVMJoinGroupAtAttach(JNIEnv* env);
+void JVMLeaveGroupAtDetach(JNIEnv* env);
+
 /* The changes of a java.lang.ThreadGroup's members (arrays built beforehand, stored whole
    over the array they were built from) and of its marks. */
 enum JVMGroupChange {

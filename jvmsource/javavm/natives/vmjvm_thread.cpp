@@ -13,6 +13,7 @@
 #include <limits.h>
 
 #include "vm.h"
+#include "vmarray.h"
 #include "vmclass.h"
 #include "vmframe.h"
 #include "vmhandlearray.h"
@@ -355,6 +356,112 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
     else
       VMJniThrowInternal(env, VMStatus_OutOfMemoryError, "cannot attach the new thread");
   }
+}
+
+/* ---- the group of a thread the host attached ---- */
+
+namespace {
+
+/* Where member is in the members' first count elements; count when it is not. */
+uint32_t IndexOf(VMrefArray* members, uint32_t count, VMObject* member) {
+  for (uint32_t i = 0; i < count;) {
+    uint32_t run = 0;
+    const VMword* words = (const VMword*)members->FindElement(i, &run);
+    for (uint32_t k = 0; k < run; k++)
+      if (words[k] == (VMword)member) return i + k;
+    i += run;
+  }
+  return count;
+}
+
+/* Adds the calling thread's Thread to its group's members, or takes it out, as Java's
+   add() and remove() do: a new array, stored whole under the name space's lock over the
+   one it was built from, again when another change came first. Native, so that an attach
+   or a detach runs no Java (no frame for a debugger to stop in or announce classes from,
+   no poll for a stop to land in), and made without a collection: nothing read here moves
+   meanwhile. Only when the heap is full, or Thread[] is first made, may it collect, where
+   the host may move the machine: it then reads everything again, the Thread through the
+   thread's record, which holds it. */
+void ChangeMembership(JNIEnv* env, bool add) {
+  bool collected = false;
+  for (;;) {
+    // The look-ups first: a first one may collect.
+    VMDataMember* threadsField = JVMFieldOf(env, JVMFieldThreadGroupThreads(env));
+    VMDataMember* destroyedField = add ? JVMFieldOf(env, JVMFieldThreadGroupDestroyed(env)) : NULL;
+    jfieldID groupField = JVMFieldThreadGroup(env);
+    VMObject* thread = (VMObject*)env->thread->GetJavaLangThread();
+    VMword* groupWord = thread != NULL ? ThreadWord(env, thread, groupField) : NULL;
+    VMObject* group = groupWord != NULL ? (VMObject*)*groupWord : NULL;
+    if (threadsField == NULL || (add && destroyedField == NULL) || group == NULL || !group->GetHasClass() ||
+        !VMClass::AssignableFrom(group->GetClass(), (VMClass*)threadsField->GetDefinedIn())) {
+      env->thread->SetException(NULL);
+      return;
+    }
+    VMword* list = group->GetElementAddress((uint32_t)threadsField->GetIndex());
+    const VMword* destroyed = add ? group->GetElementAddress((uint32_t)destroyedField->GetIndex()) : NULL;
+    bool full = false;
+    for (;;) {
+      VMrefArray* members = (VMrefArray*)__atomic_load_n(list, __ATOMIC_ACQUIRE);
+      const uint32_t count = members != NULL ? members->GetSize() : 0;
+      uint32_t at = IndexOf(members, count, thread);
+      // A member joins no more, one that is none has nothing to leave, and a destroyed
+      // group takes no member.
+      if (add == (at < count) || (add && *destroyed != 0)) return;
+      const uint32_t size = add ? count + 1 : count - 1;
+      VMObjectArray* made = NULL;
+      if (size > 0) {
+        VMClass* arrayClass = members != NULL ? members->GetClass() : NULL;
+        VMLoadableClass* threadClass =
+            arrayClass == NULL ? env->javaVM->nameSpace->GetClassList()->GetThreadClass(env) : NULL;
+        if (arrayClass == NULL && threadClass != NULL) arrayClass = (VMClass*)threadClass->GetArrayOf();
+        // Thread[] made the first time may collect: everything is read again after.
+        if (arrayClass == NULL) {
+          if (threadClass == NULL || threadClass->MakeArrayOf() == NULL) {
+            env->thread->SetException(NULL);
+            return;
+          }
+          break;
+        }
+        made = VMObjectArray::CreateInstance(env->javaVM->vm->GetHeap(), size, jallocFailFast,
+                                             VMTag_VMUserArrayInstance);
+        if (made == NULL) {
+          full = true;
+          break;
+        }
+        made->SetClass(arrayClass);
+        if (add) {
+          if (count > 0) made->Copy(members, 0, 0, count);
+          made->Set(count, thread);
+        } else {
+          if (at > 0) made->Copy(members, 0, 0, at);
+          if (at + 1 < count) made->Copy(members, at + 1, at, count - at - 1);
+        }
+      }
+      void* lock = env->javaVM->nameSpace->GetSpinLock();
+      VMUtils::P_SpinLock(lock, "namespace spinlock - Get  ChangeMembership");
+      const bool swap = *list == (VMword)members && (!add || *destroyed == 0);
+      // Readers take no lock: they see the old array or the whole new one.
+      if (swap) __atomic_store_n(list, (VMword)made, __ATOMIC_RELEASE);
+      VMUtils::V_SpinLock(lock, "namespace spinlock - Release  ChangeMembership");
+      if (swap) return;
+    }
+    if (!full) continue;
+    // The heap is full. Without a new array an attach stands without joining, and a
+    // detach leaves a Thread no longer alive, which no count or list takes.
+    if (collected || !VMObjectBase::CollectForRetry()) return;
+    collected = true;
+  }
+}
+
+}  // namespace
+
+void JVMJoinGroupAtAttach(JNIEnv* env) { ChangeMembership(env, true); }
+
+void JVMLeaveGroupAtDetach(JNIEnv* env) {
+  // A started thread left in exit() (its group gone), and a loader drop's step or a
+  // debugger client's call (whose record may carry the Thread of an earlier attachment)
+  // never joined: they find nothing to leave. One without a Thread looks nothing up.
+  if (env->thread->GetJavaLangThread() != NULL) ChangeMembership(env, false);
 }
 
 /* ---- thread groups ---- */

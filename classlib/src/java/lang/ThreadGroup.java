@@ -211,27 +211,38 @@ public class ThreadGroup {
     }
 
     public final synchronized void stop() {
-        checkAccess();
-        ThreadGroup[] gs = groups;
-        for (int i = 0; i < size(gs); i++) {
-            gs[i].stop();
-        }
-        Thread[] ts = threads;
-        for (int i = 0; i < size(ts); i++) {
-            ts[i].stop();
+        if (stopOrSuspend(true)) {
+            Thread.currentThread().stop();
         }
     }
 
     public final synchronized void suspend() {
+        if (stopOrSuspend(false)) {
+            Thread.currentThread().suspend();
+        }
+    }
+
+    // Stops or suspends every member in the tree but the calling thread, which would stop at
+    // once and reach none listed after it: true when it is one, for the caller to do last.
+    private boolean stopOrSuspend(boolean stop) {
         checkAccess();
+        Thread me = Thread.currentThread();
+        boolean self = false;
         ThreadGroup[] gs = groups;
         for (int i = 0; i < size(gs); i++) {
-            gs[i].suspend();
+            self |= gs[i].stopOrSuspend(stop);
         }
         Thread[] ts = threads;
         for (int i = 0; i < size(ts); i++) {
-            ts[i].suspend();
+            if (ts[i] == me) {
+                self = true;
+            } else if (stop) {
+                ts[i].stop();
+            } else {
+                ts[i].suspend();
+            }
         }
+        return self;
     }
 
     public final synchronized void resume() {
@@ -255,8 +266,12 @@ public class ThreadGroup {
         for (int i = 0; i < size(gs); i++) {
             gs[i].destroy();
         }
-        // A thread started or a group made in it meanwhile keeps it.
+        // A thread started or a group made in it meanwhile keeps it. A daemon group may have
+        // ended with the last of its groups destroyed above: that took it out of its parent.
         if (!destroyIfEmpty(false)) {
+            if (daemon && size(gs) > 0 && destroyed) {
+                return;
+            }
             throw new IllegalThreadStateException();
         }
         if (parent != null) {
@@ -265,10 +280,18 @@ public class ThreadGroup {
     }
 
     // members and then member, in copy (one longer).
+    // Groups mostly hold a few members (an attached thread and its workers): those are
+    // copied by hand, which costs less than a native call.
+    private static final int FEW = 8;
+
     private static Object[] plus(Object[] members, Object member, Object[] copy) {
         int n = size(members);
-        if (n > 0) {
+        if (n > FEW) {
             System.arraycopy(members, 0, copy, 0, n);
+        } else {
+            for (int k = 0; k < n; k++) {
+                copy[k] = members[k];
+            }
         }
         copy[n] = member;
         return copy;
@@ -276,9 +299,16 @@ public class ThreadGroup {
 
     // members but the one at i, in copy (one shorter; null when none is left).
     private static Object[] minus(Object[] members, int i, Object[] copy) {
-        if (copy != null) {
+        if (copy == null) {
+            return null;
+        }
+        if (copy.length > FEW) {
             System.arraycopy(members, 0, copy, 0, i);
             System.arraycopy(members, i + 1, copy, i, copy.length - i);
+        } else {
+            for (int k = 0; k < copy.length; k++) {
+                copy[k] = members[k < i ? k : k + 1];
+            }
         }
         return copy;
     }
@@ -305,6 +335,10 @@ public class ThreadGroup {
             }
             gs = old.length > 1 ? new ThreadGroup[old.length - 1] : null;
         } while (!swapGroups(old, (ThreadGroup[]) minus(old, i, gs), false));
+        // A daemon group ends with its last member, a group as much as a thread.
+        if (daemon && parent != null && destroyIfEmpty(true)) {
+            parent.remove(this);
+        }
     }
 
     // A Thread made in this group; it joins when it starts.

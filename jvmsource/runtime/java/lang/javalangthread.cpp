@@ -69,6 +69,8 @@ bool JavaLangThread_InitAttached(JNIEnv* env, jobject thread) {
     self->SetException(NULL);
     return false;
   }
+  // The Thread is the one on the thread's record (VM::CreateJavaLangThread).
+  JVMJoinGroupAtAttach(env);
   JavaLangThread_SetNativeThread(env, thread, (VMword)env);
   return true;
 }
@@ -76,6 +78,8 @@ bool JavaLangThread_InitAttached(JNIEnv* env, jobject thread) {
 void JavaLangThread_ClearNativeThread(JNIEnv* env, jobject thread) { JavaLangThread_SetNativeThread(env, thread, 0); }
 
 bool upcall::JavaLangThreadInitAttached(JNIEnv* env, jobject thread) { return JavaLangThread_InitAttached(env, thread); }
+
+void upcall::JavaLangThreadLeaveGroup(JNIEnv* env) { JVMLeaveGroupAtDetach(env); }
 
 void upcall::JavaLangThreadMoveNativeThread(JNIEnv* env, VMJavaLangThread* thread, JNIEnv* from) {
   VMJavaLangThrowable* pending = env->thread->GetException();

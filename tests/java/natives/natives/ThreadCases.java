@@ -505,6 +505,152 @@ public class ThreadCases {
         return seen + " " + g.isDestroyed();
     }
 
+    // Daemon groups that lose their last member group: a nest of daemon groups with one
+    // thread in the innermost goes whole when the thread ends, on makers racing in one top
+    // group; a daemon group goes when its last group is destroyed, and destroying a daemon
+    // group whose groups take it with them is no error. What is left in top is its caller's.
+    static String daemonNests(int makers, final int rounds, final int depth) throws Exception {
+        final ThreadGroup top = new ThreadGroup("nests");
+        // One count a maker: interpreted synchronized excludes nobody.
+        final int[] kept = new int[makers];
+        Thread[] ts = new Thread[makers];
+        for (int m = 0; m < makers; m++) {
+            final int me = m;
+            ts[m] = new Thread(top, "nester") {
+                public void run() {
+                    for (int r = 0; r < rounds; r++) {
+                        ThreadGroup outer = new ThreadGroup(top, "outer");
+                        outer.setDaemon(true);
+                        ThreadGroup g = outer;
+                        for (int d = 1; d < depth; d++) {
+                            g = new ThreadGroup(g, "inner");
+                        }
+                        Thread t = new Thread(g, "leaf");
+                        t.start();
+                        try {
+                            t.join();
+                        } catch (InterruptedException e) {
+                            return;
+                        }
+                        if (!outer.isDestroyed() || !g.isDestroyed()) {
+                            kept[me]++;
+                        }
+                    }
+                }
+            };
+            ts[m].start();
+        }
+        int left = 0;
+        for (int m = 0; m < makers; m++) {
+            ts[m].join();
+            left += kept[m];
+        }
+        ThreadGroup outer = new ThreadGroup(top, "outer");
+        outer.setDaemon(true);
+        ThreadGroup inner = new ThreadGroup(outer, "inner");
+        inner.destroy();
+        String destroyLast = "" + outer.isDestroyed();
+        outer = new ThreadGroup(top, "outer");
+        outer.setDaemon(true);
+        new ThreadGroup(new ThreadGroup(outer, "inner"), "innermost");
+        String destroyWhole;
+        try {
+            outer.destroy();
+            destroyWhole = "" + outer.isDestroyed();
+        } catch (IllegalThreadStateException e) {
+            destroyWhole = "ITSE";
+        }
+        return left + " kept, " + top.activeGroupCount() + " left, " + destroyLast + " " + destroyWhole;
+    }
+
+    // A member stops its whole group, itself among the members, from a group below: every
+    // member is stopped, the caller as well as those listed after it.
+    static String groupStoppedByAMember() throws Exception {
+        final ThreadGroup g = new ThreadGroup("pool");
+        final ThreadGroup below = new ThreadGroup(g, "below");
+        final boolean[] started = new boolean[6];
+        final boolean[] stopped = new boolean[6];
+        Thread[] ts = new Thread[6];
+        for (int i = 0; i < ts.length; i++) {
+            final int me = i;
+            ts[i] = new Thread(i < 3 ? below : g, "member") {
+                public void run() {
+                    try {
+                        started[me] = true;
+                        if (me == 1) {
+                            for (int k = 0; k < started.length; k++) {
+                                while (!started[k]) {
+                                    Thread.sleep(1);
+                                }
+                            }
+                            g.stop();
+                        }
+                        // Bounded, so that members the stop misses still end.
+                        Thread.sleep(5000);
+                    } catch (InterruptedException e) {
+                    } catch (ThreadDeath d) {
+                        stopped[me] = true;
+                        throw d;
+                    }
+                }
+            };
+            ts[i].start();
+        }
+        int n = 0;
+        for (int i = 0; i < ts.length; i++) {
+            ts[i].join();
+            n += stopped[i] ? 1 : 0;
+        }
+        return n + " of 6 stopped";
+    }
+
+    // What the calling thread's group counts and lists.
+    static String members() {
+        Thread[] list = new Thread[64];
+        int n = Thread.enumerate(list);
+        int alive = 0;
+        for (int i = 0; i < n; i++) {
+            if (list[i].isAlive() && list[i].getThreadGroup() == Thread.currentThread().getThreadGroup()) {
+                alive++;
+            }
+        }
+        return Thread.activeCount() + " " + n + " " + alive;
+    }
+
+    // Stops every member of the caller's group but the caller and the stopper until told to
+    // end: host threads attaching and detaching meanwhile are stopped as they join and leave.
+    static volatile boolean stoppingAttached;
+
+    static Thread startStoppingAttached() {
+        final Thread main = Thread.currentThread();
+        stoppingAttached = true;
+        Thread stopper = new Thread("attached stopper") {
+            public void run() {
+                Thread[] list = new Thread[256];
+                while (stoppingAttached) {
+                    int n = main.getThreadGroup().enumerate(list);
+                    for (int i = 0; i < n; i++) {
+                        if (list[i] != main && list[i] != this) {
+                            list[i].stop();
+                        }
+                    }
+                }
+            }
+        };
+        stopper.start();
+        return stopper;
+    }
+
+    static String endStoppingAttached(Thread stopper) throws Exception {
+        stoppingAttached = false;
+        stopper.join();
+        return members();
+    }
+
+    static int idle() {
+        return 1;
+    }
+
     static Thread current() {
         return Thread.currentThread();
     }
