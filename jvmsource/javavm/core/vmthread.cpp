@@ -243,10 +243,13 @@ jint VMThread::Serve() {
     return 0;
   }
   if (flags & (YieldToWaitForGCFlag | YieldToJumpToDebugLoopFlag | YieldToPostSuspendFlag |
-               YieldToPostExceptionFlag | YieldToRunFinalizersFlag)) {
+               YieldToPostExceptionFlag)) {
     // Only a posted exception that waits for a monitor enter to finish: keep polling.
     return 0;
   }
+  // Finalizers left for the interpreter's next poll: a native's wait that polls meanwhile
+  // must still see the host's stop.
+  if (flags & YieldToRunFinalizersFlag) return host->YieldCheck();
   if (InPlace && (t->GetFlags() & kept)) return host->YieldCheck();
   t->SetPollFunction(host->YieldCheck);
   // A request set between the test above and the restore would otherwise sit unseen.
