@@ -518,10 +518,14 @@ void VM::GarbageCollect(bool softReferencesClearable) {
 void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
                       jlong rescanMs) {
   VMThread* own;
+  JavaVM* record = GetJVM();
   void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &own);
+  // Read through its record: a thread attached for its call alone may have left in then (a
+  // loader drop's step), and the host may move the machine once the others go on.
+  VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
   // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
   // would let the host move, so the pass waits for the next poll of the machine's threads.
-  if (GetFinalizersDue() != NULL) RequestFinalizerPasses();
+  if (vm->GetFinalizersDue() != NULL) vm->RequestFinalizerPasses();
   return result;
 }
 
