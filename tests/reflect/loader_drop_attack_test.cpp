@@ -24,6 +24,8 @@
 #include "../jni/moves_gate.h"
 #include "loader_classes.h"
 #include "machine_move.h"
+#include "vmhandlearray.h"
+#include "vmjni_entries.h"
 #include "vmmonitor.h"
 #include "vmutils.h"
 
@@ -231,9 +233,10 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
   }
 
   /* A machine of m's name space (or of a name space of its own), no thread attached. */
-  JavaVM* Another(bool sharing = true) {
+  JavaVM* Another(bool sharing = true, const char* name = "") {
     JNICreateArgs args = SharingArgs();
     if (!sharing) args.shareNameSpaceOf = nullptr;
+    args.name = name;
     JavaVM* jvm = nullptr;
     JNIEnv* env = nullptr;
     std::thread make([&] {
@@ -567,6 +570,43 @@ TEST_F(LoaderDropAttackTest, AStepAsAThreadInAJavaWaitTakesTheWaitBackMeanwhile)
   JoinOutside(waiter);
   EXPECT_EQ(0, moves) << "x was moved while the drop collected it";
   EXPECT_TRUE(gone && waitingAfter);
+  End(x);
+  Rebind();
+}
+
+/* Host threads new to x (of m's name space) each drop a loader from m while a debugger
+   is connected to x: every step in x attaches the thread there for the step alone. With
+   a debugger no collection drops a detached record, and the step's own must go at the
+   step's end, or each thread that ever dropped a loader would leave one in x. */
+TEST_F(LoaderDropAttackTest, StepsOfThreadsNewToAMachineLeaveNoRecordThereUnderADebugger) {
+  JavaVM* x = Another(true, "dropsteps");
+  ASSERT_NE(nullptr, x);
+  void* agent = JNI_DebugAttach("dropsteps");
+  ASSERT_NE(nullptr, agent);
+  auto records = [&] {
+    uint32_t n = 0;
+    VMThreadHandleArray* threads = x->vm->GetThreads();
+    for (uint32_t i = 1; i < threads->GetCount(); i++) n += threads->Get(i) != nullptr;
+    return n;
+  };
+  const uint32_t before = records();
+  const int hosts = 16;
+  int gone = 0;
+  for (int h = 0; h < hosts; h++) {
+    void* loader = NewLoader();
+    ASSERT_EQ(0, Wrong(m.env, loader));
+    std::thread dropper([&] {
+      JNIEnv* env = nullptr;
+      ASSERT_EQ(0, m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr));
+      gone += Drop(env, loader);
+      EXPECT_EQ(0, m.jvm->functions->DetachCurrentThread(m.jvm));
+    });
+    JoinOutside(dropper);
+    Rebind();
+  }
+  EXPECT_EQ(hosts, gone);
+  EXPECT_EQ(before, records()) << "records left in x by " << hosts << " droppers";
+  JNI_DebugDetach(agent);
   End(x);
   Rebind();
 }

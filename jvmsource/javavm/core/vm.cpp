@@ -336,6 +336,15 @@ bool VM::ManyEndedThreads() {
   VMThreadHandleArray* threads = GetThreads();
   const uint32_t slots = threads != NULL ? threads->GetCount() : 0;
   if (slots <= kEndedThreadsKept || slots < GetScalar(EndedDropWord)) return false;
+  if (uint32_t held = GetScalar(EndedDropHeldWord)) {
+    // The thread the last drop gave up on: a host thread busy in its own code stays out
+    // of reach for as long as it likes, and each try would wait out its looks again.
+    VMThread* t = held < slots ? threads->Get(held) : NULL;
+    const VMword flags = t != NULL && t->GetEnv() != NULL ? t->GetFlags() : 0;
+    const VMword reached = VMThread::WaitingForGCFlag | VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag;
+    if ((flags & VMThread::YieldToWaitForGCFlag) != 0 && (flags & reached) == 0) return false;
+    SetScalar(EndedDropHeldWord, 0);
+  }
   uint32_t ended = 0, attached = 0;
   for (uint32_t i = 1; i < slots; i++) {
     VMThread* thread = threads->Get(i);
@@ -420,7 +429,7 @@ int VM::AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread) {
   return VMJniAttachCurrentThreadWithObject(GetJVM(), env, thread);
 }
 
-JNIEnv* VM::DetachThread() {
+JNIEnv* VM::DetachThread(bool dropRecord) {
   tStartedBy = NULL;
   LockThreads("namespace spinlock - Get  VM::DetachThread");
   uint32_t index = FindCurrentThread();
@@ -448,14 +457,19 @@ JNIEnv* VM::DetachThread() {
   // record: nothing here reads it after that.
   LockThreads("namespace spinlock - Get  VM::DetachThread");
   thread->SetEnv(NULL);
+  if (dropRecord) {
+    thread->Destroy(GetHeap());
+    GetThreads()->Delete(index);
+  }
   UnlockThreads("namespace spinlock - Release  VM::DetachThread");
   return env;
 }
 
-JNIEnv* VM::AttachedEnvOfCurrentThread() {
+JNIEnv* VM::AttachedEnvOfCurrentThread(bool* recorded) {
   LockThreads("namespace spinlock - Get  VM::AttachedEnvOfCurrentThread");
   uint32_t index = FindCurrentThread();
   VMThread* thread = index != 0 ? GetThreads()->Get(index) : NULL;
+  if (recorded != NULL) *recorded = thread != NULL;
   JNIEnv* env = thread != NULL ? thread->GetEnv() : NULL;
   UnlockThreads("namespace spinlock - Release  VM::AttachedEnvOfCurrentThread");
   return env;
@@ -591,9 +605,11 @@ void VM::DropEndedThreads(VMThread* self) {
   // the wait looks again at once rather than at a collection's pace. An attached host
   // thread busy in host code parks nowhere, and this attach must not wait for it (a
   // collection would; an attach never did): after a few looks the records stay.
-  if (StopOtherThreads(self, &env, 1, kEndedDropLooks) && GetDebugger() == NULL) {
+  uint32_t runner = 0;
+  if (StopOtherThreads(self, &env, 1, kEndedDropLooks, &runner) && GetDebugger() == NULL) {
     DropDetachedThreads(me);
     SetScalar(EndedDropWord, 0);
+    runner = 0;
   } else {
     // A thread parked with a host mutex held, or one that never parks, makes the stop
     // give up, perhaps for as long as it holds it or stays: the attaches meanwhile do not
@@ -602,6 +618,17 @@ void VM::DropEndedThreads(VMThread* self) {
     SetScalar(EndedDropWord, GetThreads()->GetCount() + kEndedThreadsKept);
   }
   ReleaseThreadsWaitingForGC();
+  // The release took back every request; the one of the thread found running is made
+  // again, for its next poll to take: until then, or until it parks, declares or leaves,
+  // no drop is tried (ManyEndedThreads).
+  LockThreads("namespace spinlock - Get  VM::DropEndedThreads");
+  VMThread* held = runner != 0 && runner < GetThreads()->GetCount() ? GetThreads()->Get(runner) : NULL;
+  if (held != NULL && held->GetEnv() != NULL && held->GetId() != me)
+    held->SetWaitForGCRequested();
+  else
+    runner = 0;
+  SetScalar(EndedDropHeldWord, runner);
+  UnlockThreads("namespace spinlock - Release  VM::DropEndedThreads");
 }
 
 void VM::DropDetachedThreads(void* me) {

@@ -18,8 +18,10 @@ class VM : public VMInternalObject {
      next is tried (0 when none failed), and the objects whose finalizers fell due and
      have not been taken by a finalizer pass yet (chained through their queue words,
      oldest first; VM::RunFinalizersDue), the identity of the thread whose pass runs (0
-     when none does) and how many finalizers passes have begun. */
-  enum { Words = 23, RefMask = 0x106CFE };
+     when none does), how many finalizers passes have begun, and the slot of a thread
+     that the last failed drop of ended records found running (0 for none): no drop is
+     tried while it stays out of reach (ManyEndedThreads). */
+  enum { Words = 24, RefMask = 0x106CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -43,7 +45,8 @@ class VM : public VMInternalObject {
     EndedDropWord = 19,
     FinalizersDueWord = 20,
     FinalizerPassWord = 21,
-    FinalizersBegunWord = 22
+    FinalizersBegunWord = 22,
+    EndedDropHeldWord = 23
   };
   enum : uint32_t {
     RunFinalizersOnExitFlag = 0x1,
@@ -62,10 +65,13 @@ class VM : public VMInternalObject {
      NULL when it was not attached: only this thread changes its own attachment. */
   VMThread* AttachThread(JNIEnv* env, JNIEnv** displaced = NULL);
   int AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread);
-  JNIEnv* DetachThread();
+  /* dropRecord: the caller holds the collector's claim with every other thread stopped
+     (none reads the array unlocked), and the record goes with the attachment. */
+  JNIEnv* DetachThread(bool dropRecord = false);
   /* The env by which the calling host thread is attached to this machine, whatever env
-     the host holds current for it; NULL when it is not attached. */
-  JNIEnv* AttachedEnvOfCurrentThread();
+     the host holds current for it; NULL when it is not attached. *recorded (when given)
+     tells whether the machine holds a record of the thread, attached or not. */
+  JNIEnv* AttachedEnvOfCurrentThread(bool* recorded = NULL);
   /* Binds the calling host thread's record back to an env it was attached by before a
      later attach took that env's place (the later attach taken back): the thread stays
      attached, by its earlier env. */
@@ -274,8 +280,10 @@ class VM : public VMInternalObject {
   /* Waits until every other attached thread is parked or declared; it looks again each
      time a parking thread tells it, and every rescanMs besides for the threads that stop
      without telling (a thread that detaches or enters a safe region). A stop that need
-     not happen gives up after giveUpAfter looks (0: it never does). */
-  bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300, uint32_t giveUpAfter = 0);
+     not happen gives up after giveUpAfter looks (0: it never does); *runner (when given)
+     is then the slot of a thread its last look found running, 0 for none. */
+  bool StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs = 300, uint32_t giveUpAfter = 0,
+                        uint32_t* runner = NULL);
   bool ClaimCollection(void* me);
   /* CollectThen's collection and release; *self gets the calling thread's record when it
      is one of the machine's own that may run Java, NULL otherwise. */
@@ -308,7 +316,9 @@ class VM : public VMInternalObject {
      not stop the others is tried again once as many more have ended. */
   void DropEndedThreads(VMThread* self);
   /* Whether the records of ended threads (at least a few, and more than the threads
-     attached) are to be dropped now; under the lock. */
+     attached) are to be dropped now; under the lock. Not while the thread a drop gave up
+     on is still out of reach: attached, neither parked nor declared, and not back at a
+     poll since (the request the drop left it is still set). */
   bool ManyEndedThreads();
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
   /* Destroys every object still on the heap but the machine itself. */

@@ -518,10 +518,14 @@ void VM::GarbageCollect(bool softReferencesClearable) {
 void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
                       jlong rescanMs) {
   VMThread* own;
+  JavaVM* record = GetJVM();
   void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &own);
+  // Read through its record: a thread attached for its call alone may have left in then (a
+  // loader drop's step), and the host may move the machine once the others go on.
+  VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
   // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
   // would let the host move, so the pass waits for the next poll of the machine's threads.
-  if (GetFinalizersDue() != NULL) RequestFinalizerPasses();
+  if (vm->GetFinalizersDue() != NULL) vm->RequestFinalizerPasses();
   return result;
 }
 
@@ -567,23 +571,27 @@ void* VM::CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), 
     // A frame whose references cannot be told abandons the collection inside.
     if (collected != NULL) *collected = GetCollections() != before;
   }
+  // A thread attached for a call of its own (a debugger client's, a step of a loader's
+  // drop) runs no Java, finalizers included: it leaves them as a thread of no machine does.
+  // Read before then, which may take such a record away (a step's own leaves with it).
+  const bool runsJava = self != NULL && !self->GetAttachedForClientCall();
   // What the collection was for is had while the others still wait.
   void* result = then != NULL ? then(context) : NULL;
   ReleaseThreadsWaitingForGC();
-  // A thread attached for a call of its own (a debugger client's, a step of a loader's
-  // drop) runs no Java, finalizers included: it leaves them as a thread of no machine does.
-  if (self != NULL && !self->GetAttachedForClientCall()) *own = self;
+  if (runsJava) *own = self;
   return result;
 }
 
-bool VM::StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs, uint32_t giveUpAfter) {
+bool VM::StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs, uint32_t giveUpAfter, uint32_t* runner) {
   JNIHostFunctions* host = Host();
+  if (runner != NULL) *runner = 0;
   VMMonitor* monitor = GetNameSpace() != NULL ? VMMonitor::GetMonitorFor(GetNameSpace(), this) : NULL;
   if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) return false;
   bool stopped = false;
   for (uint32_t step = 0;; step++) {
     bool running = false;
     bool abandon = false;
+    uint32_t first = 0;
     LockThreads("namespace spinlock - Get  VM::GarbageCollect");
     if (GetScalar(AttachingWord) != 0) running = true;
     VMThreadHandleArray* threads = GetThreads();
@@ -607,9 +615,11 @@ bool VM::StopOtherThreads(VMThread* self, JNIEnv** env, jlong rescanMs, uint32_t
       } else if (!(flags & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag))) {
         // A thread inside an interpreted monitorenter runs on to its next poll too.
         running = true;
+        if (first == 0) first = i;
       }
     }
     UnlockThreads("namespace spinlock - Release  VM::GarbageCollect");
+    if (runner != NULL) *runner = first;
     if (!running && !abandon) {
       stopped = true;
       break;

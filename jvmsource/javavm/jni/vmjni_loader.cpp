@@ -227,6 +227,7 @@ static void StandDeclared(Standing* standing, VMNameSpace* ns, JavaVM* collected
 struct StepThread {
   JNIEnv* env;
   bool attached;  // made for the step
+  bool fresh;     // attached, by a record made for it (the machine held none of the thread)
   bool declared;  // the thread's own, declared by the host before the step
   bool waiting;   // the thread's own, in a Java wait whose host call drops the loader
 };
@@ -247,9 +248,10 @@ static JNIEnv* AttachForStep(JavaVM* record) {
 
 /* Makes the thread the machine's undeclared thread for the step, its env current; false
    when it cannot be attached. */
-static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own) {
+static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own, bool recorded) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   step->attached = own == NULL;
+  step->fresh = step->attached && !recorded;
   step->declared = false;
   step->waiting = false;
   if (step->attached) {
@@ -272,12 +274,42 @@ static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own) {
   return true;
 }
 
+/* What a step's collection runs once the machine's other threads stand stopped. */
+struct StepCall {
+  void* (*step)(void*);
+  LoaderSurvey* survey;
+  StepThread* thread;
+};
+
+/* The step, then the leave of an attachment whose record was made for it: the record
+   goes with it here, while the claim keeps every collection out and every other thread
+   stands stopped (none walks the records). A debugger was never told of it (no Thread
+   object, no event, never stopped for a client), and with one connected no collection
+   would drop it: each host thread that dropped a loader would leave one behind. */
+static void* StepAndLeave(void* context) {
+  StepCall* call = (StepCall*)context;
+  void* result = call->step(call->survey);
+  if (call->thread->fresh && call->survey->collected) {
+    JNIHostFunctions* host = VMUtils::GetHostFunctions();
+    JNIEnv* env = call->survey->vm->DetachThread(true);
+    if (env != NULL) {
+      env->thread = NULL;
+      if (host->GetCurrentEnv() == env) host->SetCurrentEnv(NULL);
+      host->HeapFree(NULL, env);
+    }
+    call->thread->attached = false;
+  }
+  return result;
+}
+
 /* Gives the thread's attachment back as the step found it. */
 static void EndStep(StepThread* step, JavaVM* record) {
   if (step->attached) {
     VMJniDetachEnv(record);
     return;
   }
+  // Its record is gone already (StepAndLeave).
+  if (step->fresh) return;
   if (step->waiting) step->env->thread->SetSafeToGC();
   if (step->declared) VM::EnterSafeRegion(step->env->thread);
 }
@@ -299,6 +331,7 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
   JNIEnv* current = host->GetCurrentEnv();
   Standing standing;
   JNIEnv* own;
+  bool recorded = false;
   {
     VMUtils::GlobalMutexGuard guard;
     JavaVM* r = VMUtils::GetVMList();
@@ -306,7 +339,7 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     if (r == NULL || r->vm == NULL || r->nameSpace != ns) return StepMachineGone;
     if (r->terminating != 0) return StepRefused;
     r->attaching++;
-    own = r->vm->AttachedEnvOfCurrentThread();
+    own = r->vm->AttachedEnvOfCurrentThread(&recorded);
     StandDeclared(&standing, ns, record, current);
   }
   StepThread thread;
@@ -314,12 +347,13 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
   // An attach and a detach forget that the thread is a started Thread's: one made for
   // the step leaves it attached as it was, which its machine's end lets go of as before.
   JavaVM* startedBy = VM::GetStartedBy();
-  if (BeginStep(&thread, record, own)) {
+  if (BeginStep(&thread, record, own, recorded)) {
     survey->vm = record->vm;
     // The other threads stop in their own time: many enter a declared wait or another
     // destroyer's step without telling the collector, which looks again each millisecond
     // (a drop's steps would otherwise each wait a rescan of a collection's pace for them).
-    (void)survey->vm->CollectThen(false, step, survey, &survey->collected, 1);
+    StepCall call = {step, survey, &thread};
+    (void)survey->vm->CollectThen(false, StepAndLeave, &call, &survey->collected, 1);
     survey->vm = NULL;
     EndStep(&thread, record);
   }
