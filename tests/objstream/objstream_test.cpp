@@ -814,4 +814,28 @@ TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceForTheLoaderWhichSti
   refhost::SetClassPath(id, "");
 }
 
+
+/* A stream kept open over a drop of its loader: the stream names the loader's classes,
+   so the drop is refused, but it empties the loader's table meanwhile. The stream then
+   writes a Leaf, whose superclass Base it named before the drop: it must name Base by
+   the description it named it by, not by one made anew for the emptied table. */
+TEST_F(ObjectStreamTest, AStreamNamesAClassByOneDescriptionOverARefusedDrop) {
+  void* const id = (void*)0x5E57;
+  refhost::SetClassPath(id, ClassDir());
+  jint marks[3];
+  fn->GetHighWaterMarks(env, marks);
+  (void)JNI_CreateClassLoaderLite(env, id);
+  ASSERT_EQ("begun", CallSession(id, "begin", "()Ljava/lang/String;")) << Taken();
+  jobject l = JNI_FindClassLoaderLite(env, id);
+  ASSERT_NE(nullptr, l);
+  JNI_DestroyClassLoaderLite(env, l);
+  fn->DeleteLocalRef(env, l);
+  ASSERT_NE(nullptr, JNI_FindClassLoaderLite(env, id)) << "the drop went with the stream open";
+  EXPECT_EQ("Base 1, Leaf 1; 1 2x 3", CallSession(id, "finish", "()Ljava/lang/String;")) << Taken();
+  fn->DeleteRefs(env, marks, 0);
+  int drops = DropUntilGone(id);
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "the loader stayed after " << drops << " drops";
+  refhost::SetClassPath(id, "");
+}
+
 }  // namespace

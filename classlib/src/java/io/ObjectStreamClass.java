@@ -84,10 +84,17 @@ public class ObjectStreamClass implements Serializable {
         }
         if (desc == null) {
             desc = new ObjectStreamClass();
-            desc.initLocal(c);
+            desc.initLocal(c, null);
             desc = publish(c, desc);
         }
         if (own != null && !desc.forGood) {
+            if (!fits(desc, own)) {
+                // A drop emptied the loader's table after the stream named a superclass:
+                // the table's description names another one for it, so the stream gets
+                // its own, its superclasses named as the stream named them.
+                desc = new ObjectStreamClass();
+                desc.initLocal(c, own);
+            }
             own.put(c, desc);
             for (ObjectStreamClass d = desc.superDesc; d != null && !d.forGood; d = d.superDesc) {
                 if (own.get(d.cl) == null) {
@@ -96,6 +103,18 @@ public class ObjectStreamClass implements Serializable {
             }
         }
         return desc;
+    }
+
+    /* Whether each superclass description of desc is the one the stream names its class
+       by, where it names it already. */
+    private static boolean fits(ObjectStreamClass desc, Hashtable own) {
+        for (ObjectStreamClass d = desc.superDesc; d != null && !d.forGood; d = d.superDesc) {
+            Object mine = own.get(d.cl);
+            if (mine != null && mine != d) {
+                return false;
+            }
+        }
+        return true;
     }
 
     /* Enters desc in its class's loader's table unless a description of the class stands
@@ -272,7 +291,8 @@ public class ObjectStreamClass implements Serializable {
         return externalizableClass.isAssignableFrom(c);
     }
 
-    private void initLocal(Class c) {
+    /* own: the stream's table, when the description is the stream's own (see lookupAny). */
+    private void initLocal(Class c, Hashtable own) {
         cl = c;
         forGood = loaderKey(c) == 0;
         name = c.getName();
@@ -284,7 +304,7 @@ public class ObjectStreamClass implements Serializable {
         } else if (!c.isPrimitive() && isSerializable(c)) {
             Class sup = c.getSuperclass();
             if (sup != null && isSerializable(sup)) {
-                superDesc = lookupAny(sup, null);
+                superDesc = lookupAny(sup, own);
             }
             if (isExternalizable(c)) {
                 externalizable = true;
