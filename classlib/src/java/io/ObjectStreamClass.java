@@ -25,7 +25,12 @@ public class ObjectStreamClass implements Serializable {
        threads share them without a lock, and one that loses a race hands out the
        description that won. A description names its class, so a table would keep a
        host's loader from ever being dropped: the drop empties the loader's holder in each
-       machine, the machine's threads stopped, before it looks for uses of its classes. */
+       machine, the machine's threads stopped, before it looks for uses of its classes.
+       It empties it for good, the holder then holding itself: only such a holder leaves
+       the list when another is added, since a holder that is merely empty may be filled
+       by a thread at any time, which would then fill one no list holds. No thread is
+       filling the holder of a loader whose drop empties it: it would name the loader's
+       class in its frame, and the drop would not empty it. */
     private static final Object[] root = {new Object[] {new int[0]}};
 
     private String name;
@@ -131,7 +136,7 @@ public class ObjectStreamClass implements Serializable {
                     holder = (Object[]) tables[1 + i];
                 }
             }
-            if (holder == null) {
+            if (holder == null || holder[0] == holder) {
                 swap(root, 0, tables, withLoader(tables, key));
                 continue;
             }
@@ -177,13 +182,17 @@ public class ObjectStreamClass implements Serializable {
         table[2 * i + 1] = desc;
     }
 
-    /* The list with a holder for key added, and without the holders of loaders whose
-       tables were emptied (or never filled). */
+    /* The list with a holder for key added, and without the holders a drop emptied for
+       good. Each holder is judged once: a drop may empty one meanwhile (the thread stopped
+       between two reads), and another thread fill one. */
     private static Object[] withLoader(Object[] tables, int key) {
         int[] keys = (int[]) tables[0];
+        boolean[] keep = new boolean[keys.length];
         int live = 0;
         for (int i = 0; i < keys.length; i++) {
-            if (((Object[]) tables[1 + i])[0] != null) {
+            Object[] holder = (Object[]) tables[1 + i];
+            if (holder[0] != holder) {
+                keep[i] = true;
                 live++;
             }
         }
@@ -192,7 +201,7 @@ public class ObjectStreamClass implements Serializable {
         next[0] = nextKeys;
         int n = 0;
         for (int i = 0; i < keys.length; i++) {
-            if (((Object[]) tables[1 + i])[0] != null) {
+            if (keep[i]) {
                 nextKeys[n] = keys[i];
                 next[1 + n++] = tables[1 + i];
             }

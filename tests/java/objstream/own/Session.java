@@ -124,6 +124,18 @@ public class Session {
                 + first.a + " " + leaf.a + leaf.s + " " + last.a;
     }
 
+    /* Describes Base and Leaf, then looks them up again: "same" when each look-up hands
+       back the description the first made (host threads call this for loaders of their
+       own at once, each loader's first description racing the others' into the list). */
+    public static String describedAgain() {
+        ObjectStreamClass base = ObjectStreamClass.lookup(Base.class);
+        ObjectStreamClass leaf = ObjectStreamClass.lookup(Leaf.class);
+        if (ObjectStreamClass.lookup(Base.class) != base) {
+            return "Base described again";
+        }
+        return ObjectStreamClass.lookup(Leaf.class) == leaf ? "same" : "Leaf described again";
+    }
+
     private static int count(String text, String name) {
         int n = 0;
         for (int at = text.indexOf(name); at >= 0; at = text.indexOf(name, at + 1)) {
