@@ -93,7 +93,8 @@ public class ObjectStreamClass implements Serializable {
             desc = publish(c, desc);
         }
         if (own != null && !desc.forGood) {
-            if (!fits(desc, own)) {
+            ObjectStreamClass sup = desc.superDesc;
+            if (sup != null && !sup.forGood && !fits(sup, own)) {
                 // A drop emptied the loader's table after the stream named a superclass:
                 // the table's description names another one for it, so the stream gets
                 // its own, its superclasses named as the stream named them.
@@ -110,10 +111,10 @@ public class ObjectStreamClass implements Serializable {
         return desc;
     }
 
-    /* Whether each superclass description of desc is the one the stream names its class
+    /* Whether sup and each description above it is the one the stream names its class
        by, where it names it already. */
-    private static boolean fits(ObjectStreamClass desc, Hashtable own) {
-        for (ObjectStreamClass d = desc.superDesc; d != null && !d.forGood; d = d.superDesc) {
+    private static boolean fits(ObjectStreamClass sup, Hashtable own) {
+        for (ObjectStreamClass d = sup; d != null && !d.forGood; d = d.superDesc) {
             Object mine = own.get(d.cl);
             if (mine != null && mine != d) {
                 return false;
