@@ -7,8 +7,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "io/javaio.h"
@@ -21,6 +23,7 @@
 #include "vmarray.h"
 #include "vmjavalangstring.h"
 #include "vmliteral.h"
+#include "machine_move.h"
 
 extern "C" {
 jobject JNICALL JavaIoObjectInputStream_allocateNewObject(JNIEnv* env, jobject, jobject aHandle, jobject initHandle);
@@ -812,6 +815,105 @@ TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceForTheLoaderWhichSti
                                                          << " drops";
   }
   refhost::SetClassPath(id, "");
+}
+
+
+/* A stream kept open over a drop of its loader: the stream names the loader's classes,
+   so the drop is refused, but it empties the loader's table meanwhile. The stream then
+   writes a Leaf, whose superclass Base it named before the drop: it must name Base by
+   the description it named it by, not by one made anew for the emptied table. */
+TEST_F(ObjectStreamTest, AStreamNamesAClassByOneDescriptionOverARefusedDrop) {
+  void* const id = (void*)0x5E57;
+  refhost::SetClassPath(id, ClassDir());
+  jint marks[3];
+  fn->GetHighWaterMarks(env, marks);
+  (void)JNI_CreateClassLoaderLite(env, id);
+  ASSERT_EQ("begun", CallSession(id, "begin", "()Ljava/lang/String;")) << Taken();
+  jobject l = JNI_FindClassLoaderLite(env, id);
+  ASSERT_NE(nullptr, l);
+  JNI_DestroyClassLoaderLite(env, l);
+  fn->DeleteLocalRef(env, l);
+  ASSERT_NE(nullptr, JNI_FindClassLoaderLite(env, id)) << "the drop went with the stream open";
+  EXPECT_EQ("Base 1, Leaf 1; 1 2x 3", CallSession(id, "finish", "()Ljava/lang/String;")) << Taken();
+  fn->DeleteRefs(env, marks, 0);
+  int drops = DropUntilGone(id);
+  EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "the loader stayed after " << drops << " drops";
+  refhost::SetClassPath(id, "");
+}
+
+/* Host threads, each with a loader of its own, describe their loaders' classes at once,
+   round after round (each round's loaders new, the last round's dropped): a loader's
+   first description races the other loaders' into the machine's list of tables, and a
+   look-up after it must hand back the description it made, never make another. */
+TEST_F(ObjectStreamTest, LoadersDescribingAtOnceEachKeepTheirDescriptions) {
+  const int kThreads = 8;
+  const int rounds = stress ? 6 : 300;
+  std::atomic<int> arrived{0};
+  std::atomic<int> wrong{0};
+  std::atomic<int> unattached{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; t++) {
+    void* const id = (void*)(uintptr_t)(0x5E60 + t);
+    refhost::SetClassPath(id, ClassDir());
+    threads.emplace_back([&, id] {
+      JNIEnv* e = nullptr;
+      if (jvm->functions->AttachCurrentThread(jvm, &e, nullptr) != 0) {
+        unattached++;
+        return;
+      }
+      const JNINativeInterface_* f = e->functions;
+      for (int round = 0; round < rounds; round++) {
+        jint marks[3];
+        f->GetHighWaterMarks(e, marks);
+        (void)JNI_CreateClassLoaderLite(e, id);
+        f->SetEnvUserWord(e, id);
+        jclass session = f->FindClassInLoaderId(e, "objstream/own/Session", id);
+        jmethodID m = session != nullptr ? f->GetStaticMethodID(e, session, "describedAgain", "()Ljava/lang/String;")
+                                         : nullptr;
+        // Every thread's loader ready before any describes: their first descriptions race.
+        arrived++;
+        OutsideAs(e, [&] {
+          while (arrived.load() < kThreads * (round + 1)) std::this_thread::yield();
+        });
+        jobject answer = m != nullptr ? f->CallStaticObjectMethod(e, session, m) : nullptr;
+        const char* chars = answer != nullptr ? f->GetStringUTFChars(e, (jstring)answer, nullptr) : nullptr;
+        if (chars == nullptr || strcmp(chars, "same") != 0) {
+          // A thrown exception (the list of tables mangled by a race) counts too.
+          fprintf(stderr, "round %d, loader %p: %s\n", round, id, chars != nullptr ? chars : "thrown");
+          wrong++;
+        }
+        if (chars != nullptr) f->ReleaseStringUTFChars(e, (jstring)answer, chars);
+        f->ExceptionClear(e);
+        f->SetEnvUserWord(e, nullptr);
+        f->DeleteRefs(e, marks, 0);
+        for (int drops = 0; drops < 20; drops++) {
+          jobject l = JNI_FindClassLoaderLite(e, id);
+          if (l == nullptr) break;
+          JNI_DestroyClassLoaderLite(e, l);
+          f->DeleteLocalRef(e, l);
+        }
+      }
+      jvm->functions->DetachCurrentThread(jvm);
+    });
+  }
+  OutsideAs(env, [&] {
+    for (std::thread& t : threads) t.join();
+  });
+  EXPECT_EQ(0, unattached.load());
+  EXPECT_EQ(0, wrong.load()) << "look-ups that made a description again";
+  // Every loader went; the list of tables holds no more than the loaders of a round and
+  // those dropped since (not every loader the rounds made), and still serves the system
+  // loader's classes.
+  for (int t = 0; t < kThreads; t++) EXPECT_EQ(nullptr, JNI_FindClassLoaderLite(env, (void*)(uintptr_t)(0x5E60 + t)));
+  jclass described = (jclass)ClassRef("java/io/ObjectStreamClass");
+  jobjectArray root = (jobjectArray)fn->GetStaticObjectField(
+      env, described, fn->GetStaticFieldID(env, described, "root", "[Ljava/lang/Object;"));
+  ASSERT_NE(nullptr, root) << Taken();
+  jobject tables = fn->GetObjectArrayElement(env, root, 0);
+  EXPECT_LE(fn->GetArrayLength(env, (jarray)tables), 2 + 2 * kThreads);
+  jmethodID lookup = fn->GetStaticMethodID(env, described, "lookup", "(Ljava/lang/Class;)Ljava/io/ObjectStreamClass;");
+  EXPECT_NE(nullptr, fn->CallStaticObjectMethod(env, described, lookup, ClassRef("java/lang/String"))) << Taken();
+  for (int t = 0; t < kThreads; t++) refhost::SetClassPath((void*)(uintptr_t)(0x5E60 + t), "");
 }
 
 }  // namespace

@@ -25,7 +25,12 @@ public class ObjectStreamClass implements Serializable {
        threads share them without a lock, and one that loses a race hands out the
        description that won. A description names its class, so a table would keep a
        host's loader from ever being dropped: the drop empties the loader's holder in each
-       machine, the machine's threads stopped, before it looks for uses of its classes. */
+       machine, the machine's threads stopped, before it looks for uses of its classes.
+       It empties it for good, the holder then holding itself: only such a holder leaves
+       the list when another is added, since a holder that is merely empty may be filled
+       by a thread at any time, which would then fill one no list holds. No thread is
+       filling the holder of a loader whose drop empties it: it would name the loader's
+       class in its frame, and the drop would not empty it. */
     private static final Object[] root = {new Object[] {new int[0]}};
 
     private String name;
@@ -84,10 +89,18 @@ public class ObjectStreamClass implements Serializable {
         }
         if (desc == null) {
             desc = new ObjectStreamClass();
-            desc.initLocal(c);
+            desc.initLocal(c, null);
             desc = publish(c, desc);
         }
         if (own != null && !desc.forGood) {
+            ObjectStreamClass sup = desc.superDesc;
+            if (sup != null && !sup.forGood && !fits(sup, own)) {
+                // A drop emptied the loader's table after the stream named a superclass:
+                // the table's description names another one for it, so the stream gets
+                // its own, its superclasses named as the stream named them.
+                desc = new ObjectStreamClass();
+                desc.initLocal(c, own);
+            }
             own.put(c, desc);
             for (ObjectStreamClass d = desc.superDesc; d != null && !d.forGood; d = d.superDesc) {
                 if (own.get(d.cl) == null) {
@@ -96,6 +109,18 @@ public class ObjectStreamClass implements Serializable {
             }
         }
         return desc;
+    }
+
+    /* Whether sup and each description above it is the one the stream names its class
+       by, where it names it already. */
+    private static boolean fits(ObjectStreamClass sup, Hashtable own) {
+        for (ObjectStreamClass d = sup; d != null && !d.forGood; d = d.superDesc) {
+            Object mine = own.get(d.cl);
+            if (mine != null && mine != d) {
+                return false;
+            }
+        }
+        return true;
     }
 
     /* Enters desc in its class's loader's table unless a description of the class stands
@@ -112,7 +137,7 @@ public class ObjectStreamClass implements Serializable {
                     holder = (Object[]) tables[1 + i];
                 }
             }
-            if (holder == null) {
+            if (holder == null || holder[0] == holder) {
                 swap(root, 0, tables, withLoader(tables, key));
                 continue;
             }
@@ -158,13 +183,17 @@ public class ObjectStreamClass implements Serializable {
         table[2 * i + 1] = desc;
     }
 
-    /* The list with a holder for key added, and without the holders of loaders whose
-       tables were emptied (or never filled). */
+    /* The list with a holder for key added, and without the holders a drop emptied for
+       good. Each holder is judged once: a drop may empty one meanwhile (the thread stopped
+       between two reads), and another thread fill one. */
     private static Object[] withLoader(Object[] tables, int key) {
         int[] keys = (int[]) tables[0];
+        boolean[] keep = new boolean[keys.length];
         int live = 0;
         for (int i = 0; i < keys.length; i++) {
-            if (((Object[]) tables[1 + i])[0] != null) {
+            Object[] holder = (Object[]) tables[1 + i];
+            if (holder[0] != holder) {
+                keep[i] = true;
                 live++;
             }
         }
@@ -173,7 +202,7 @@ public class ObjectStreamClass implements Serializable {
         next[0] = nextKeys;
         int n = 0;
         for (int i = 0; i < keys.length; i++) {
-            if (((Object[]) tables[1 + i])[0] != null) {
+            if (keep[i]) {
                 nextKeys[n] = keys[i];
                 next[1 + n++] = tables[1 + i];
             }
@@ -272,7 +301,8 @@ public class ObjectStreamClass implements Serializable {
         return externalizableClass.isAssignableFrom(c);
     }
 
-    private void initLocal(Class c) {
+    /* own: the stream's table, when the description is the stream's own (see lookupAny). */
+    private void initLocal(Class c, Hashtable own) {
         cl = c;
         forGood = loaderKey(c) == 0;
         name = c.getName();
@@ -284,7 +314,7 @@ public class ObjectStreamClass implements Serializable {
         } else if (!c.isPrimitive() && isSerializable(c)) {
             Class sup = c.getSuperclass();
             if (sup != null && isSerializable(sup)) {
-                superDesc = lookupAny(sup, null);
+                superDesc = lookupAny(sup, own);
             }
             if (isExternalizable(c)) {
                 externalizable = true;

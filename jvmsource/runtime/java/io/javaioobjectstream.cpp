@@ -1568,7 +1568,10 @@ bool upcall::ObjectStreamForgetLoader(VM* vm, const upcall::DescriptionTables* w
   VMNameSpace* ns = vm->GetNameSpace();
   VMrefArray* root = data != NULL ? Refs(ns, (VMObject*)data->GetWord(where->word)) : NULL;
   VMrefArray* holder = root != NULL ? HolderOf(ns, root, (jint)(intptr_t)loader->GetLoaderID()) : NULL;
-  if (holder == NULL || holder->Get(0) == NULL) return false;
-  holder->Set(0, NULL);
-  return true;
+  // Emptied for good, the holder holding itself (see ObjectStreamClass.root); true when
+  // it held a table.
+  if (holder == NULL || holder->Get(0) == (VMObject*)holder) return false;
+  const bool held = holder->Get(0) != NULL;
+  holder->Set(0, (VMObject*)holder);
+  return held;
 }

@@ -93,6 +93,49 @@ public class Session {
         return "same";
     }
 
+    /* A stream left open between two calls of the host, which tries a drop of the loader
+       in between: the stream names the loader's classes, so the drop is refused, but it
+       may empty the loader's descriptions meanwhile. */
+    private static ByteArrayOutputStream openBytes;
+    private static ObjectOutputStream open;
+
+    public static String begin() throws Exception {
+        openBytes = new ByteArrayOutputStream();
+        open = new ObjectOutputStream(openBytes);
+        open.writeObject(new Base(1));
+        return "begun";
+    }
+
+    /* The rest of the stream begun: a Leaf, whose superclass the stream already named,
+       and a Base; as trip, how often each class's name is written, then what is read. */
+    public static String finish() throws Exception {
+        open.writeObject(new Leaf(2, "x"));
+        open.writeObject(new Base(3));
+        open.close();
+        byte[] written = openBytes.toByteArray();
+        open = null;
+        openBytes = null;
+        String text = new String(written, "ISO-8859-1");
+        ObjectInputStream in = new ObjectInputStream(new ByteArrayInputStream(written));
+        Base first = (Base) in.readObject();
+        Leaf leaf = (Leaf) in.readObject();
+        Base last = (Base) in.readObject();
+        return "Base " + count(text, Base.class.getName()) + ", Leaf " + count(text, Leaf.class.getName()) + "; "
+                + first.a + " " + leaf.a + leaf.s + " " + last.a;
+    }
+
+    /* Describes Base and Leaf, then looks them up again: "same" when each look-up hands
+       back the description the first made (host threads call this for loaders of their
+       own at once, each loader's first description racing the others' into the list). */
+    public static String describedAgain() {
+        ObjectStreamClass base = ObjectStreamClass.lookup(Base.class);
+        ObjectStreamClass leaf = ObjectStreamClass.lookup(Leaf.class);
+        if (ObjectStreamClass.lookup(Base.class) != base) {
+            return "Base described again";
+        }
+        return ObjectStreamClass.lookup(Leaf.class) == leaf ? "same" : "Leaf described again";
+    }
+
     private static int count(String text, String name) {
         int n = 0;
         for (int at = text.indexOf(name); at >= 0; at = text.indexOf(name, at + 1)) {
