@@ -135,5 +135,21 @@ TEST_F(MovesAttackTest, ADestroyAmongDaemonsPlainAndHostThreadsWhileTheMachineMo
   EXPECT_GT(duringDestroys, 0u);
 }
 
+/* Threads print throwables through streams whose every line sleeps while the machine
+   moves under them: printStackTrace's native runs Java for each line and must read the
+   throwable again after it (it read the old copy, freed by the move: SIGSEGV). */
+TEST_F(MovesAttackTest, TracesPrintedThroughSleepingStreamsWhileTheMachineMoves) {
+  Watchdog dog(120000, "traces printed under moves");
+  Counted counted;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  StartMover(vm);
+  EXPECT_EQ(0, CallInt(env, "MovesAttack", "printWhileSleeping", "(I)I", 6)) << PendingText(env);
+  StopMover();
+  EXPECT_GT(gMoves.load(), 5u);
+  Destroy(vm);
+}
+
 }  // namespace
 }  // namespace jni_test
