@@ -1,9 +1,9 @@
 /* The host moves the machine at every declared point it can reach while many threads
-   start, wait, sleep, are interrupted, are stopped and end: a mover thread moves it
-   whenever every thread the test and the machine started stands inside a host wait or
-   sleep (or a blocking lock) with its record declared. The host's services are gated:
-   a thread that comes back from one while the machine moves waits until the move is
-   done, as a host's own scheduler would hold it. */
+   start, wait, sleep, are interrupted, are stopped, print stack traces and end: a mover
+   thread moves it whenever every thread the test and the machine started stands inside
+   a host wait or sleep (or a blocking lock) with its record declared. The host's
+   services are gated: a thread that comes back from one while the machine moves waits
+   until the move is done, as a host's own scheduler would hold it. */
 #include "jni_support.h"
 #include "moves_gate.h"
 
