@@ -1,9 +1,9 @@
 /* The host moves the machine at every declared point it can reach while many threads
-   start, wait, sleep, are interrupted, are stopped and end: a mover thread moves it
-   whenever every thread the test and the machine started stands inside a host wait or
-   sleep (or a blocking lock) with its record declared. The host's services are gated:
-   a thread that comes back from one while the machine moves waits until the move is
-   done, as a host's own scheduler would hold it. */
+   start, wait, sleep, are interrupted, are stopped, print stack traces and end: a mover
+   thread moves it whenever every thread the test and the machine started stands inside
+   a host wait or sleep (or a blocking lock) with its record declared. The host's
+   services are gated: a thread that comes back from one while the machine moves waits
+   until the move is done, as a host's own scheduler would hold it. */
 #include "jni_support.h"
 #include "moves_gate.h"
 
@@ -133,6 +133,22 @@ TEST_F(MovesAttackTest, ADestroyAmongDaemonsPlainAndHostThreadsWhileTheMachineMo
     duringDestroys += gMoves.load() - before;
   }
   EXPECT_GT(duringDestroys, 0u);
+}
+
+/* Threads print throwables through streams whose every line sleeps while the machine
+   moves under them: printStackTrace's native runs Java for each line and must read the
+   throwable again after it (it read the old copy, freed by the move: SIGSEGV). */
+TEST_F(MovesAttackTest, TracesPrintedThroughSleepingStreamsWhileTheMachineMoves) {
+  Watchdog dog(120000, "traces printed under moves");
+  Counted counted;
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  StartMover(vm);
+  EXPECT_EQ(0, CallInt(env, "MovesAttack", "printWhileSleeping", "(I)I", 6)) << PendingText(env);
+  StopMover();
+  EXPECT_GT(gMoves.load(), 5u);
+  Destroy(vm);
 }
 
 }  // namespace

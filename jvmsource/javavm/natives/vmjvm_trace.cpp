@@ -117,7 +117,9 @@ void JNICALL JVM_PrintStackTrace(JNIEnv* env, jobject handle, jobject stream) {
   char* description = VMJniGetThrowableDescription(env->javaVM->nameSpace, throwable);
   JVMPrintStackTraceLine(env, stream, println, "", description);
   if (description != NULL) host->HeapFree(NULL, description);
-  const uint32_t frames = RecordedFrames(throwable);
+  // Each println runs Java code, which may wait where the host moves the machine: the
+  // throwable is read through its handle after each.
+  const uint32_t frames = RecordedFrames(VMJniHandle::UnHandle(env, handle));
   for (uint32_t i = 0; i < frames; i++) {
     jthrowable failure = TakePending(env);
     if (first == NULL)
@@ -125,7 +127,7 @@ void JNICALL JVM_PrintStackTrace(JNIEnv* env, jobject handle, jobject stream) {
     else if (failure != NULL)
       env->functions->DeleteLocalRef(env, failure);
     // A line that cannot be made (no memory) is left out; the next one may be.
-    char* line = VMJniGetThrowableStackLine(throwable, (jint)i);
+    char* line = VMJniGetThrowableStackLine(VMJniHandle::UnHandle(env, handle), (jint)i);
     JVMPrintStackTraceLine(env, stream, println, "    at ", line);
     if (line != NULL) host->HeapFree(NULL, line);
   }

@@ -127,4 +127,61 @@ public class MovesAttack {
             lock.notifyAll();
         }
     }
+
+    /* A stream that counts the frame lines it is given; one that sleeps at each line,
+       declared, lets the host move the machine in the middle of a printStackTrace. */
+    static class CountingStream extends java.io.PrintStream {
+        final boolean sleeps;
+        int frameLines;
+        CountingStream(boolean sleeps) {
+            super(new java.io.ByteArrayOutputStream());
+            this.sleeps = sleeps;
+        }
+        public void println(char[] s) {
+            if (s.length > 7 && s[4] == 'a' && s[5] == 't') frameLines++;
+            try {
+                if (sleeps) Thread.sleep(1);
+            } catch (InterruptedException e) {
+            }
+        }
+    }
+
+    static Throwable madeDeep(int n) {
+        return n == 0 ? new Exception("deep") : madeDeep(n - 1);
+    }
+
+    static int printedFrames(Throwable t, boolean sleeps) {
+        CountingStream s = new CountingStream(sleeps);
+        t.printStackTrace(s);
+        return s.frameLines;
+    }
+
+    /* n threads (the caller among them) each print five throwables made 20 calls deep
+       through a sleeping stream: how many prints gave other frame lines than a print of
+       the same throwable that does not sleep (-1 for one of fewer than 20). */
+    public static int printWhileSleeping(int n) throws InterruptedException {
+        final int[] wrong = new int[n];
+        Thread[] ts = new Thread[n];
+        for (int i = 0; i < n; i++) {
+            final int k = i;
+            ts[i] = new Thread() {
+                public void run() {
+                    for (int r = 0; r < 5; r++) {
+                        Throwable t = madeDeep(20);
+                        int quiet = printedFrames(t, false);
+                        if (quiet < 20) wrong[k] = -1000;
+                        if (printedFrames(t, true) != quiet) wrong[k]++;
+                    }
+                }
+            };
+        }
+        for (int i = 1; i < n; i++) ts[i].start();
+        ts[0].run();
+        int total = wrong[0];
+        for (int i = 1; i < n; i++) {
+            ts[i].join();
+            total += wrong[i];
+        }
+        return total < 0 ? -1 : total;
+    }
 }
