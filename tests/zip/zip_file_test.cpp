@@ -682,3 +682,74 @@ TEST_F(ZipFileTest, AThreadAttachedAgainIsNotTheMakerOfItsEarlierAttachmentsStre
 }
 
 }  // namespace
+
+namespace {
+
+/* The asker's looks for the makers of its machine's streams among its threads, counted once
+   gStallThread names it: before the gStallAt-th it stands declared until gGo. */
+std::atomic<void*> gStallThread{nullptr};
+std::atomic<int> gMakerLooks{0};
+const int gStallAt = 2;
+std::atomic<bool> gStalled{false};
+std::atomic<bool> gGo{false};
+jboolean(HOSTCALL* gRealSpinLock)(void*, const char*) = nullptr;
+jboolean HOSTCALL StallingSpinLock(void* lock, const char* tag) {
+  if (tag != nullptr && strstr(tag, "zip budget makers") != nullptr &&
+      refhost::Functions()->CurrentThreadId() == gStallThread.load() && ++gMakerLooks == gStallAt) {
+    JNIEnv* e = refhost::Functions()->GetCurrentEnv();
+    VM::EnterSafeRegion(e->thread);
+    gStalled = true;
+    while (!gGo) usleep(1000);
+    VM::LeaveSafeRegion(e->thread);
+  }
+  return gRealSpinLock(lock, tag);
+}
+
+/* Main holds two Deflaters that a thread now ended made; another thread asks for a third
+   (the waiting try), finds that nothing could end its wait, has its collection made, looks
+   again, and between that look at the budget and its look for the streams' makers main ends
+   one of them, whole. The room is there: the asker must not be refused. */
+TEST_F(ZipFileTest, AnEndMadeWholeBetweenAWaitersTwoLooksIsRoom) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
+  f->CallStaticVoidMethodA(env, cases, f->GetStaticMethodID(env, cases, "handOver", "()V"), nullptr);
+  ASSERT_FALSE(f->ExceptionCheck(env)) << Pending();
+  jobjectArray pair = (jobjectArray)f->NewGlobalRef(
+      env, f->GetStaticObjectField(env, cases, f->GetStaticFieldID(env, cases, "handedPair", "[Ljava/util/zip/Deflater;")));
+  gRealSpinLock = refhost::Functions()->SpinLockAcquire;
+  refhost::Functions()->SpinLockAcquire = StallingSpinLock;
+  std::string got = "not run";
+  std::thread asker([&] {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) != 0) return;
+    jobject d = mine->functions->AllocObject(mine, cls);
+    jvalue nowrap[1];
+    nowrap[0].z = JNI_FALSE;
+    gStallThread = refhost::Functions()->CurrentThreadId();
+    mine->functions->CallNonvirtualVoidMethodA(mine, d, cls, mine->functions->GetMethodID(mine, cls, "initWaiting", "(Z)V"),
+                                               nowrap);
+    gStallThread = nullptr;
+    got = TakePendingText(mine);
+    if (got.empty()) got = "made";
+    EndOne(mine, cls, d);
+    jvm->functions->DetachCurrentThread(jvm);
+  });
+  OutsideAs(env, [&] {
+    for (int i = 0; i < 10000 && !gStalled; i++) usleep(1000);
+  });
+  const bool stalled = gStalled;
+  EndOne(env, cls, f->GetObjectArrayElement(env, pair, 0));
+  gGo = true;
+  OutsideAs(env, [&] { asker.join(); });
+  refhost::Functions()->SpinLockAcquire = gRealSpinLock;
+  EndOne(env, cls, f->GetObjectArrayElement(env, pair, 1));
+  EXPECT_TRUE(stalled) << got;
+  EXPECT_EQ("made", got);
+  f->DeleteGlobalRef(env, pair);
+  f->DeleteGlobalRef(env, cls);
+  f->DeleteGlobalRef(env, cases);
+}
+
+}  // namespace

@@ -667,7 +667,9 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
     LeaveMachine(machine);
     const bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
     if (!worth && (collected || !wait)) {
-      *held = EnterMachine(machine);
+      // An end made whole since the look at the count left no record for the walk to
+      // see; only the count shows it.
+      if ((*held = EnterMachine(machine)) && ZipPoolBytesInUse(cookie) != bytes) continue;
       break;
     }
     if (!worth || (!ahead && now - quietSince >= ZipBudgetQuietMillis)) {
