@@ -643,7 +643,9 @@ TEST_F(ZipFileTest, AThreadAttachedAgainIsNotTheMakerOfItsEarlierAttachmentsStre
     gKeepFor = refhost::Functions()->CurrentThreadId();
     if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
       jmethodID make = mine->functions->GetMethodID(mine, cls, "<init>", "()V");
-      for (jobject& d : pair) d = mine->functions->NewGlobalRef(mine, mine->functions->NewObjectA(mine, cls, make, nullptr));
+      for (jobject& d : pair) {
+        d = mine->functions->NewGlobalRef(mine, mine->functions->NewObjectA(mine, cls, make, nullptr));
+      }
       JNIEnv* first = mine;
       gKeepBlock = first;
       jvm->functions->DetachCurrentThread(jvm);
@@ -716,8 +718,8 @@ TEST_F(ZipFileTest, AnEndMadeWholeBetweenAWaitersTwoLooksIsRoom) {
   ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
   f->CallStaticVoidMethodA(env, cases, f->GetStaticMethodID(env, cases, "handOver", "()V"), nullptr);
   ASSERT_FALSE(f->ExceptionCheck(env)) << Pending();
-  jobjectArray pair = (jobjectArray)f->NewGlobalRef(
-      env, f->GetStaticObjectField(env, cases, f->GetStaticFieldID(env, cases, "handedPair", "[Ljava/util/zip/Deflater;")));
+  jfieldID handed = f->GetStaticFieldID(env, cases, "handedPair", "[Ljava/util/zip/Deflater;");
+  jobjectArray pair = (jobjectArray)f->NewGlobalRef(env, f->GetStaticObjectField(env, cases, handed));
   gRealSpinLock = refhost::Functions()->SpinLockAcquire;
   refhost::Functions()->SpinLockAcquire = StallingSpinLock;
   std::string got = "not run";
@@ -728,8 +730,8 @@ TEST_F(ZipFileTest, AnEndMadeWholeBetweenAWaitersTwoLooksIsRoom) {
     jvalue nowrap[1];
     nowrap[0].z = JNI_FALSE;
     gStallThread = refhost::Functions()->CurrentThreadId();
-    mine->functions->CallNonvirtualVoidMethodA(mine, d, cls, mine->functions->GetMethodID(mine, cls, "initWaiting", "(Z)V"),
-                                               nowrap);
+    jmethodID waiting = mine->functions->GetMethodID(mine, cls, "initWaiting", "(Z)V");
+    mine->functions->CallNonvirtualVoidMethodA(mine, d, cls, waiting, nowrap);
     gStallThread = nullptr;
     got = TakePendingText(mine);
     if (got.empty()) got = "made";

@@ -580,7 +580,8 @@ bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
       // An env is freed only once its record has let it go under this lock: its stamp is
       // read while it is live.
       for (uint32_t k = 0; k < n && !could; k++) {
-        could = makers[k].env == attached && makers[k].id == t->GetId() && __atomic_load_n(&attached->streamStamp, __ATOMIC_RELAXED) == makers[k].stamp;
+        could = makers[k].env == attached && makers[k].id == t->GetId() &&
+                __atomic_load_n(&attached->streamStamp, __ATOMIC_RELAXED) == makers[k].stamp;
       }
     }
   }
