@@ -592,3 +592,166 @@ TEST_F(ZipFileTest, AWaitThatNothingCouldEndIsNotSatOut) {
 }
 
 }  // namespace
+
+namespace {
+
+/* The host hands a thread that attaches again the memory of its last env, as an allocator
+   that reuses a block of the size just freed does: the block gKeepBlock names is kept from
+   the free and given to the next request of an env's size on the thread gKeepFor names. */
+std::atomic<void*> gKeepBlock{nullptr};
+std::atomic<void*> gKept{nullptr};
+std::atomic<void*> gKeepFor{nullptr};
+void*(HOSTCALL* gRealHeapAlloc)(HHeap*, uint32_t, jint) = nullptr;
+void(HOSTCALL* gRealFree)(HHeap*, void*) = nullptr;
+void HOSTCALL KeepingFree(HHeap* heap, void* block) {
+  void* keep = block;
+  if (heap == nullptr && block != nullptr && gKeepBlock.compare_exchange_strong(keep, nullptr)) {
+    gKept = block;
+    return;
+  }
+  gRealFree(heap, block);
+}
+void* HOSTCALL ReusingAlloc(HHeap* heap, uint32_t size, jint kind) {
+  if (heap == nullptr && size == sizeof(JNIEnv) && refhost::Functions()->CurrentThreadId() == gKeepFor.load()) {
+    if (void* block = gKept.exchange(nullptr)) return block;
+  }
+  return gRealHeapAlloc(heap, size, kind);
+}
+
+/* A host thread makes two Deflaters (together, the budget) and hands them to main, then
+   detaches and attaches again, its new env in the memory of the old. Its new attachment
+   made none of the two, and nothing but main's own code will end them: main's ask for a
+   third is answered without any wait. (Taken for their maker, the thread kept main
+   waiting the whole 30 s bound; here it leaves at main's first wait.) */
+TEST_F(ZipFileTest, AThreadAttachedAgainIsNotTheMakerOfItsEarlierAttachmentsStreams) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
+  gRealHeapAlloc = refhost::Functions()->HeapAlloc;
+  gRealFree = refhost::Functions()->HeapFree;
+  refhost::Functions()->HeapAlloc = ReusingAlloc;
+  refhost::Functions()->HeapFree = KeepingFree;
+  gMain = nullptr;  // main's own waits count here
+  WatchWaits();
+  jobject pair[2] = {nullptr, nullptr};
+  std::atomic<int> stage{0};
+  std::atomic<bool> answered{false};
+  bool sameMemory = false;
+  std::thread maker([&] {
+    JNIEnv* mine = nullptr;
+    gKeepFor = refhost::Functions()->CurrentThreadId();
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
+      jmethodID make = mine->functions->GetMethodID(mine, cls, "<init>", "()V");
+      for (jobject& d : pair) {
+        d = mine->functions->NewGlobalRef(mine, mine->functions->NewObjectA(mine, cls, make, nullptr));
+      }
+      JNIEnv* first = mine;
+      gKeepBlock = first;
+      jvm->functions->DetachCurrentThread(jvm);
+      if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
+        sameMemory = mine == first;
+        stage = 1;
+        OutsideAs(mine, [&] {
+          while (!answered && gDeclaredWaits.load() == 0) usleep(1000);
+        });
+        jvm->functions->DetachCurrentThread(jvm);
+      }
+    }
+    stage = 1;
+  });
+  OutsideAs(env, [&] {
+    while (stage.load() == 0) usleep(1000);
+  });
+  std::string got = pair[0] != nullptr && pair[1] != nullptr ? MakeOne(env, cls, cases) : "not made";
+  answered = true;
+  const int waits = gDeclaredWaits.load();
+  OutsideAs(env, [&] { maker.join(); });
+  UnwatchWaits();
+  refhost::Functions()->HeapAlloc = gRealHeapAlloc;
+  refhost::Functions()->HeapFree = gRealFree;
+  if (void* block = gKept.exchange(nullptr)) gRealFree(nullptr, block);
+  gKeepBlock = nullptr;
+  ASSERT_TRUE(sameMemory) << "the host did not give the old env's memory again";
+  EXPECT_EQ(0, waits) << got;
+  EXPECT_NE(std::string::npos, got.find("OutOfMemoryError")) << got;
+  for (jobject d : pair) {
+    EndOne(env, cls, d);
+    if (d != nullptr) f->DeleteGlobalRef(env, d);
+  }
+  f->DeleteGlobalRef(env, cls);
+  f->DeleteGlobalRef(env, cases);
+}
+
+}  // namespace
+
+namespace {
+
+/* The asker's looks for the makers of its machine's streams among its threads, counted once
+   gStallThread names it: before the gStallAt-th it stands declared until gGo. */
+std::atomic<void*> gStallThread{nullptr};
+std::atomic<int> gMakerLooks{0};
+const int gStallAt = 2;
+std::atomic<bool> gStalled{false};
+std::atomic<bool> gGo{false};
+jboolean(HOSTCALL* gRealSpinLock)(void*, const char*) = nullptr;
+jboolean HOSTCALL StallingSpinLock(void* lock, const char* tag) {
+  if (tag != nullptr && strstr(tag, "zip budget makers") != nullptr &&
+      refhost::Functions()->CurrentThreadId() == gStallThread.load() && ++gMakerLooks == gStallAt) {
+    JNIEnv* e = refhost::Functions()->GetCurrentEnv();
+    VM::EnterSafeRegion(e->thread);
+    gStalled = true;
+    while (!gGo) usleep(1000);
+    VM::LeaveSafeRegion(e->thread);
+  }
+  return gRealSpinLock(lock, tag);
+}
+
+/* Main holds two Deflaters that a thread now ended made; another thread asks for a third
+   (the waiting try), finds that nothing could end its wait, has its collection made, looks
+   again, and between that look at the budget and its look for the streams' makers main ends
+   one of them, whole. The room is there: the asker must not be refused. */
+TEST_F(ZipFileTest, AnEndMadeWholeBetweenAWaitersTwoLooksIsRoom) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
+  f->CallStaticVoidMethodA(env, cases, f->GetStaticMethodID(env, cases, "handOver", "()V"), nullptr);
+  ASSERT_FALSE(f->ExceptionCheck(env)) << Pending();
+  jfieldID handed = f->GetStaticFieldID(env, cases, "handedPair", "[Ljava/util/zip/Deflater;");
+  jobjectArray pair = (jobjectArray)f->NewGlobalRef(env, f->GetStaticObjectField(env, cases, handed));
+  gRealSpinLock = refhost::Functions()->SpinLockAcquire;
+  refhost::Functions()->SpinLockAcquire = StallingSpinLock;
+  std::string got = "not run";
+  std::thread asker([&] {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) != 0) return;
+    jobject d = mine->functions->AllocObject(mine, cls);
+    jvalue nowrap[1];
+    nowrap[0].z = JNI_FALSE;
+    gStallThread = refhost::Functions()->CurrentThreadId();
+    jmethodID waiting = mine->functions->GetMethodID(mine, cls, "initWaiting", "(Z)V");
+    mine->functions->CallNonvirtualVoidMethodA(mine, d, cls, waiting, nowrap);
+    gStallThread = nullptr;
+    got = TakePendingText(mine);
+    if (got.empty()) got = "made";
+    EndOne(mine, cls, d);
+    jvm->functions->DetachCurrentThread(jvm);
+  });
+  OutsideAs(env, [&] {
+    for (int i = 0; i < 10000 && !gStalled; i++) usleep(1000);
+  });
+  const bool stalled = gStalled;
+  EndOne(env, cls, f->GetObjectArrayElement(env, pair, 0));
+  gGo = true;
+  OutsideAs(env, [&] { asker.join(); });
+  refhost::Functions()->SpinLockAcquire = gRealSpinLock;
+  EndOne(env, cls, f->GetObjectArrayElement(env, pair, 1));
+  EXPECT_TRUE(stalled) << got;
+  EXPECT_EQ("made", got);
+  f->DeleteGlobalRef(env, pair);
+  f->DeleteGlobalRef(env, cls);
+  f->DeleteGlobalRef(env, cases);
+}
+
+}  // namespace

@@ -31,7 +31,7 @@ struct JNIEnv_ {
   const JNINativeInterface_* functions; /* 0: the JNIEnv function table */
   JavaVM_* javaVM;              /* 1 */
   VMThread* thread;             /* 2: null after detachment */
-  VMword reserved3;             /* 3 */
+  VMword streamStamp;           /* 3: the attachment's mark on the compression streams it makes, 0 before */
   VMword debug;                 /* 4: low byte, nonzero while the thread runs under the debugger */
   VMword userWord;              /* 5: the thread's current class-loader id */
 };

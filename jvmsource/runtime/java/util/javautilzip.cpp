@@ -158,6 +158,7 @@ struct ZipStreamRecord {
   JavaVM* machine;           /* whose pool holds the blocks: its record, which a move leaves in place */
   void* maker;               /* the identity of the thread that made it */
   JNIEnv* makerEnv;          /* and the attachment it was made in: a later thread of that identity is another */
+  VMword makerStamp;         /* that attachment's stamp: a later one may be given the same env's memory */
   uint32_t name;             /* the word Java holds for it: never 0, not given again for 2^32 streams */
   ZipStreamRecord* next;     /* the process's live records, under gLiveLock */
   uint32_t users;            /* calls holding the record, under gLiveLock */
@@ -546,6 +547,7 @@ bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
   struct Maker {
     void* id;
     JNIEnv* env;
+    VMword stamp;
   } makers[MakersLooked];
   uint32_t n = 0;
   bool could = false;
@@ -561,7 +563,7 @@ bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
       if (n == MakersLooked) {
         could = true;
       } else {
-        makers[n++] = Maker{r->maker, r->makerEnv};
+        makers[n++] = Maker{r->maker, r->makerEnv, r->makerStamp};
       }
     }
   }
@@ -575,7 +577,12 @@ bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
       VMThread* t = threads->Get(i);
       JNIEnv* attached = t != NULL ? t->GetEnv() : NULL;
       if (attached == NULL) continue;
-      for (uint32_t k = 0; k < n && !could; k++) could = makers[k].env == attached && makers[k].id == t->GetId();
+      // An env is freed only once its record has let it go under this lock: its stamp is
+      // read while it is live.
+      for (uint32_t k = 0; k < n && !could; k++) {
+        could = makers[k].env == attached && makers[k].id == t->GetId() &&
+                __atomic_load_n(&attached->streamStamp, __ATOMIC_RELAXED) == makers[k].stamp;
+      }
     }
   }
   VMUtils::V_SpinLock(ns->GetSpinLock(), "namespace spinlock - Release  zip budget makers");
@@ -661,7 +668,9 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
     LeaveMachine(machine);
     const bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
     if (!worth && (collected || !wait)) {
-      *held = EnterMachine(machine);
+      // An end made whole since the look at the count left no record for the walk to
+      // see; only the count shows it.
+      if ((*held = EnterMachine(machine)) && ZipPoolBytesInUse(cookie) != bytes) continue;
       break;
     }
     if (!worth || (!ahead && now - quietSince >= ZipBudgetQuietMillis)) {
@@ -685,6 +694,18 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
   Delist(&self);
   WakeWaiters(machine);
   return answer;
+}
+
+/* The attachment's stamp, given with its first stream: a thread that detaches and attaches
+   again may be given the same memory for its new env, and is not the maker of the
+   streams its earlier attachment made. */
+std::atomic<VMword> gStampsGiven{0};
+VMword StampOf(JNIEnv* env) {
+  VMword stamp = __atomic_load_n(&env->streamStamp, __ATOMIC_RELAXED);
+  while (stamp == 0) stamp = ++gStampsGiven;
+  // Read by waiters of other threads (AnotherStreamCouldEnd).
+  __atomic_store_n(&env->streamStamp, stamp, __ATOMIC_RELAXED);
+  return stamp;
 }
 
 /* Creation of a stream: under the machine's monitor, the layout, a pool reference, the
@@ -753,6 +774,7 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       record->machine = machine;
       record->maker = env->thread->GetId();
       record->makerEnv = env;
+      record->makerStamp = StampOf(env);
       record->deflater = &f == &gDeflater;
       record->starved = false;
       ZipPoolForgetHook = ForgetPool;
