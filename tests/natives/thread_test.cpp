@@ -35,14 +35,17 @@ class ThreadTest : public ::testing::Test {
   std::string Text(const char* name, const char* sig, std::initializer_list<VMword> args = {}) {
     return m.CallText(kThreads, name, sig, args);
   }
-  /* The length of a ThreadGroup's array of threads (or of groups) as the object holds it. */
-  jint Held(VMObject* group, const char* name = "threads", const char* signature = "[Ljava/lang/Thread;") {
-    const JNINativeInterface_* f = m.env->functions;
-    jclass cls = f->FindClass(m.env, "java/lang/ThreadGroup");
-    jfieldID id = cls != nullptr ? f->GetFieldID(m.env, cls, name, signature) : nullptr;
+  /* The length of a ThreadGroup's array of threads (or of groups) as the object holds it,
+     read through env (the machine's by default). */
+  jint Held(VMObject* group, const char* name = "threads", const char* signature = "[Ljava/lang/Thread;",
+            JNIEnv* env = nullptr) {
+    if (env == nullptr) env = m.env;
+    const JNINativeInterface_* f = env->functions;
+    jclass cls = f->FindClass(env, "java/lang/ThreadGroup");
+    jfieldID id = cls != nullptr ? f->GetFieldID(env, cls, name, signature) : nullptr;
     EXPECT_NE(nullptr, id) << name;
-    jobject members = id != nullptr ? f->GetObjectField(m.env, m.Local(group), id) : nullptr;
-    return members != nullptr ? f->GetArrayLength(m.env, (jarray)members) : 0;
+    jobject members = id != nullptr ? f->GetObjectField(env, VMJniHandle::NewLocal(env, group), id) : nullptr;
+    return members != nullptr ? f->GetArrayLength(env, (jarray)members) : 0;
   }
   /* A word of a Thread object's field. */
   VMword FieldWord(VMObject* thread, jfieldID id, uint32_t offset = 0) {
@@ -273,6 +276,57 @@ TEST_F(ThreadTest, AttachedThreadsAreMembersOfTheirGroupUntilTheyDetach) {
                           {(VMword)VMJniHandle::UnHandle(m.env, held)}));
   EXPECT_EQ(1, Held(m.vm->GetSystemThreadGroup()));
   m.env->functions->DeleteGlobalRef(m.env, held);
+}
+
+/* A host thread attached to two machines of one name space that detaches from one while
+   its current env is the other machine's, or no machine's, leaves that machine's group all
+   the same: the groups keep no Thread of such detaches, however many host threads do so. */
+TEST_F(ThreadTest, ADetachFromAMachineTheThreadIsNotCurrentInLeavesItsGroup) {
+  JavaVM* a = m.jvm;
+  JavaVM* b = nullptr;
+  std::thread creator([&] {
+    JNICreateArgs args;
+    JNI_GetDefaultJavaVMInitArgs(&args);
+    args.host = refhost::Functions();
+    args.shareNameSpaceOf = a;
+    JNIEnv* made = nullptr;
+    if (JNI_CreateJavaVM(&b, &made, &args) != 0) b = nullptr;
+    if (b != nullptr) b->functions->DetachCurrentThread(b);
+  });
+  JoinOutside(creator);
+  ASSERT_NE(nullptr, b);
+  const int rounds = refhost::CollectionStress() != 0 ? 8 : 80;
+  std::atomic<int> failed{0};
+  jint inB = -1;
+  std::thread churning([&] {
+    // A Thread stays with its host thread's record, so each detach is a new host thread's.
+    for (int r = 0; r < rounds; r++) {
+      std::thread once([&] {
+        // Each machine first in turn; detached while current in the other, or in none.
+        JavaVM* first = r % 2 == 0 ? a : b;
+        JavaVM* second = r % 2 == 0 ? b : a;
+        JavaVM* out = r % 4 < 2 ? first : second;
+        JavaVM* last = out == first ? second : first;
+        JNIEnv* env = nullptr;
+        if (first->functions->AttachCurrentThread(first, &env, nullptr) != 0) failed++;
+        if (second->functions->AttachCurrentThread(second, &env, nullptr) != 0) failed++;
+        if (out->functions->DetachCurrentThread(out) != 0) failed++;
+        if (last->functions->DetachCurrentThread(last) != 0) failed++;
+      });
+      once.join();
+    }
+    // Read there as a member itself.
+    JNIEnv* env = nullptr;
+    if (b->functions->AttachCurrentThread(b, &env, nullptr) != 0) return;
+    inB = Held(b->vm->GetSystemThreadGroup(), "threads", "[Ljava/lang/Thread;", env);
+    b->functions->DetachCurrentThread(b);
+  });
+  JoinOutside(churning);
+  EXPECT_EQ(0, failed.load());
+  EXPECT_EQ(1, Held(m.vm->GetSystemThreadGroup())) << "machine A's group after " << rounds << " rounds";
+  EXPECT_EQ(1, inB) << "machine B's group after " << rounds << " rounds";
+  std::thread destroyer([&] { EXPECT_EQ(0, b->functions->DestroyJavaVM(b)); });
+  JoinOutside(destroyer);
 }
 
 uint32_t Records(VM* vm) {

@@ -202,9 +202,12 @@ bool JVMMoveThreadEnvField(JNIEnv* env, VMObject* thread, VMword from, VMword to
 /* A thread the host attached joins its Thread's group (the Thread on its record) as a
    member when the Thread is made, before its env goes into it, and leaves it at its detach;
    a destroyed group takes no member, and the attach stands. Both run no Java, but may
-   collect when the heap is full: the host may move the machine in them. */
+   collect when the heap is full: the host may move the machine in them. A leave through
+   an env that is not the thread's current one (current false: a detach from a machine
+   while current in another) neither collects nor looks anything up: when the heap is
+   full, the Thread stays listed. */
 void JVMJoinGroupAtAttach(JNIEnv* env);
-void JVMLeaveGroupAtDetach(JNIEnv* env);
+void JVMLeaveGroupAtDetach(JNIEnv* env, bool current);
 
 /* The changes of a java.lang.ThreadGroup's members (arrays built beforehand, stored whole
    over the array they were built from) and of its marks. */

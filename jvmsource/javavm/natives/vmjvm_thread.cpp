@@ -374,31 +374,51 @@ uint32_t IndexOf(VMrefArray* members, uint32_t count, VMObject* member) {
   return count;
 }
 
-/* Adds the calling thread's Thread to its group's members, or takes it out, as Java's
+/* Whether object is an instance of cls or of a class below it. */
+bool IsA(VMObject* object, VMLoadableClass* cls) {
+  if (object == NULL || cls == NULL || !object->GetHasClass()) return false;
+  VMClass* c = object->GetClass();
+  return c == (VMClass*)cls || VMClass::AssignableFrom(c, (VMClass*)cls);
+}
+
+/* count members of from, from index at on, into made from index to on. Groups mostly hold
+   a few members: those are copied by hand, which costs less than a call of Copy. */
+void CopyMembers(VMObjectArray* made, uint32_t to, VMrefArray* from, uint32_t at, uint32_t count) {
+  if (count > 8) {
+    made->Copy(from, at, to, count);
+    return;
+  }
+  for (uint32_t k = 0; k < count; k++) made->Set(to + k, from->Get(at + k));
+}
+
+/* Adds the Thread of env's thread to its group's members, or takes it out, as Java's
    add() and remove() do: a new array, stored whole under the name space's lock over the
    one it was built from, again when another change came first. Native, so that an attach
    or a detach runs no Java (no frame for a debugger to stop in or announce classes from,
    no poll for a stop to land in), and made without a collection: nothing read here moves
-   meanwhile. Only when the heap is full, or Thread[] is first made, may it collect, where
-   the host may move the machine: it then reads everything again, the Thread through the
-   thread's record, which holds it. */
-void ChangeMembership(JNIEnv* env, bool add) {
+   meanwhile. Only when the heap is full, or Thread[] is first made, may it collect (when
+   mayCollect: env is the thread's current one), where the host may move the machine: it
+   then reads everything again, the Thread through the thread's record, which holds it.
+   Without mayCollect it looks up nothing either: only a thread whose join found the
+   slots can be a member. */
+void ChangeMembership(JNIEnv* env, bool add, bool mayCollect) {
   bool collected = false;
   for (;;) {
-    // The look-ups first: a first one may collect.
-    VMDataMember* threadsField = JVMFieldOf(env, JVMFieldThreadGroupThreads(env));
-    VMDataMember* destroyedField = add ? JVMFieldOf(env, JVMFieldThreadGroupDestroyed(env)) : NULL;
-    jfieldID groupField = JVMFieldThreadGroup(env);
-    VMObject* thread = (VMObject*)env->thread->GetJavaLangThread();
-    VMword* groupWord = thread != NULL ? ThreadWord(env, thread, groupField) : NULL;
-    VMObject* group = groupWord != NULL ? (VMObject*)*groupWord : NULL;
-    if (threadsField == NULL || (add && destroyedField == NULL) || group == NULL || !group->GetHasClass() ||
-        !VMClass::AssignableFrom(group->GetClass(), (VMClass*)threadsField->GetDefinedIn())) {
+    // The look-ups first: a first one may collect. Once the slots are known, the classes
+    // they were checked against are too.
+    JVMGroupSlots slots;
+    if (!JVMGroupSlotsOf(env, &slots, mayCollect)) {
       env->thread->SetException(NULL);
       return;
     }
-    VMword* list = group->GetElementAddress((uint32_t)threadsField->GetIndex());
-    const VMword* destroyed = add ? group->GetElementAddress((uint32_t)destroyedField->GetIndex()) : NULL;
+    VMClassList* classes = env->javaVM->nameSpace->GetClassList();
+    VMLoadableClass* threadClass = classes->GetThreadClass(env);
+    VMLoadableClass* groupClass = classes->GetThreadGroupClass(env);
+    VMObject* thread = (VMObject*)env->thread->GetJavaLangThread();
+    VMObject* group = IsA(thread, threadClass) ? (VMObject*)*thread->GetElementAddress(slots.group) : NULL;
+    if (!IsA(group, groupClass)) return;
+    VMword* list = group->GetElementAddress(slots.threads);
+    const VMword* destroyed = add ? group->GetElementAddress(slots.destroyed) : NULL;
     bool full = false;
     for (;;) {
       VMrefArray* members = (VMrefArray*)__atomic_load_n(list, __ATOMIC_ACQUIRE);
@@ -410,13 +430,10 @@ void ChangeMembership(JNIEnv* env, bool add) {
       const uint32_t size = add ? count + 1 : count - 1;
       VMObjectArray* made = NULL;
       if (size > 0) {
-        VMClass* arrayClass = members != NULL ? members->GetClass() : NULL;
-        VMLoadableClass* threadClass =
-            arrayClass == NULL ? env->javaVM->nameSpace->GetClassList()->GetThreadClass(env) : NULL;
-        if (arrayClass == NULL && threadClass != NULL) arrayClass = (VMClass*)threadClass->GetArrayOf();
+        VMClass* arrayClass = members != NULL ? members->GetClass() : (VMClass*)threadClass->GetArrayOf();
         // Thread[] made the first time may collect: everything is read again after.
         if (arrayClass == NULL) {
-          if (threadClass == NULL || threadClass->MakeArrayOf() == NULL) {
+          if (!mayCollect || threadClass->MakeArrayOf() == NULL) {
             env->thread->SetException(NULL);
             return;
           }
@@ -430,11 +447,11 @@ void ChangeMembership(JNIEnv* env, bool add) {
         }
         made->SetClass(arrayClass);
         if (add) {
-          if (count > 0) made->Copy(members, 0, 0, count);
+          CopyMembers(made, 0, members, 0, count);
           made->Set(count, thread);
         } else {
-          if (at > 0) made->Copy(members, 0, 0, at);
-          if (at + 1 < count) made->Copy(members, at + 1, at, count - at - 1);
+          CopyMembers(made, 0, members, 0, at);
+          CopyMembers(made, at, members, at + 1, count - at - 1);
         }
       }
       void* lock = env->javaVM->nameSpace->GetSpinLock();
@@ -448,20 +465,20 @@ void ChangeMembership(JNIEnv* env, bool add) {
     if (!full) continue;
     // The heap is full. Without a new array an attach stands without joining, and a
     // detach leaves a Thread no longer alive, which no count or list takes.
-    if (collected || !VMObjectBase::CollectForRetry()) return;
+    if (!mayCollect || collected || !VMObjectBase::CollectForRetry()) return;
     collected = true;
   }
 }
 
 }  // namespace
 
-void JVMJoinGroupAtAttach(JNIEnv* env) { ChangeMembership(env, true); }
+void JVMJoinGroupAtAttach(JNIEnv* env) { ChangeMembership(env, true, true); }
 
-void JVMLeaveGroupAtDetach(JNIEnv* env) {
+void JVMLeaveGroupAtDetach(JNIEnv* env, bool current) {
   // A started thread left in exit() (its group gone), and a loader drop's step or a
   // debugger client's call (whose record may carry the Thread of an earlier attachment)
   // never joined: they find nothing to leave. One without a Thread looks nothing up.
-  if (env->thread->GetJavaLangThread() != NULL) ChangeMembership(env, false);
+  if (env->thread->GetJavaLangThread() != NULL) ChangeMembership(env, false, current);
 }
 
 /* ---- thread groups ---- */

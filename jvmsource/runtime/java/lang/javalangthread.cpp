@@ -79,7 +79,7 @@ void JavaLangThread_ClearNativeThread(JNIEnv* env, jobject thread) { JavaLangThr
 
 bool upcall::JavaLangThreadInitAttached(JNIEnv* env, jobject thread) { return JavaLangThread_InitAttached(env, thread); }
 
-void upcall::JavaLangThreadLeaveGroup(JNIEnv* env) { JVMLeaveGroupAtDetach(env); }
+void upcall::JavaLangThreadLeaveGroup(JNIEnv* env, bool current) { JVMLeaveGroupAtDetach(env, current); }
 
 void upcall::JavaLangThreadMoveNativeThread(JNIEnv* env, VMJavaLangThread* thread, JNIEnv* from) {
   VMJavaLangThrowable* pending = env->thread->GetException();
