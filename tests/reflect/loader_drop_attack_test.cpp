@@ -144,6 +144,26 @@ jboolean HOSTCALL RefusingMutexLock(void* mutex) {
   return gReal.MutexLock(mutex);
 }
 
+/* The dropper's host mutexes while it holds a collection of the watched machine that no
+   undeclared thread of it stands in any more: by the host's rule it may move the machine
+   then, and it does. */
+jboolean HOSTCALL MovingWhenLeftMutexLock(void* mutex) {
+  JavaVM* jvm = gScene.refused.load();
+  void* me = gReal.CurrentThreadId();
+  if (jvm != nullptr && me == gScene.dropper.load() && jvm->vm->GetThreadDoingGC() == me) {
+    bool declared = true;
+    VMThreadHandleArray* threads = jvm->vm->GetThreads();
+    for (uint32_t i = 1; i < threads->GetCount(); i++) {
+      VMThread* t = threads->Get(i);
+      if (t != nullptr && t->GetEnv() != nullptr &&
+          !(t->GetFlags() & (VMThread::SafeToGCFlag | VMThread::InSafeRegionFlag)))
+        declared = false;
+    }
+    if (declared && MoveMachine(jvm) != 0) gScene.lockMoves++;
+  }
+  return gReal.MutexLock(mutex);
+}
+
 /* The dropper's declared sleeps between tries: the host moves the machines then. */
 void HOSTCALL MovingSleep(jlong ms) {
   if (gScene.sleepMovesLeft.load() > 0 && gReal.CurrentThreadId() == gScene.dropper.load()) {
@@ -760,3 +780,37 @@ TEST_F(LoaderDropAttackTest, GlobalReferencesToADroppedLoaderReadNull) {
 }
 
 }  // namespace
+
+
+/* A step in x (of m's name space, no thread attached to it) attaches the dropper there
+   for the step alone. Until the step's collection has let x's threads go, the dropper
+   must stand in x as an undeclared thread: x would otherwise have none, and the host
+   could move it while the collection still reads and writes it (its claim left in the
+   moved machine: every later attach and collection of x waits for good). */
+TEST_F(LoaderDropAttackTest, AMachineAStepMadeARecordInIsNotLeftWhileTheStepStillCollectsIt) {
+  Watchdog dog("a step's own record and the host's moves");
+  JavaVM* x = Another();
+  ASSERT_NE(nullptr, x);
+  gScene.lockMoves = 0;
+  int gone = 0;
+  for (int round = 0; round < 4; round++) {
+    void* loader = NewLoader();
+    ASSERT_EQ(0, Wrong(m.env, loader));
+    gScene.dropper = gReal.CurrentThreadId();
+    gScene.refused = x;
+    refhost::Functions()->MutexLock = MovingWhenLeftMutexLock;
+    gone += Drop(m.env, loader);
+    Unhook();
+    Rebind();
+    if (x->vm->GetThreadDoingGC() != nullptr) {
+      ADD_FAILURE() << "x's collection still claimed after round " << round << " (moves " << gScene.lockMoves.load()
+                    << ")";
+      x->vm->SetScalar(VM::ThreadDoingGCWord, 0);
+      break;
+    }
+  }
+  EXPECT_EQ(0, gScene.lockMoves.load()) << "x moved while a step still collected it";
+  On(x, [&](JNIEnv* env) { EXPECT_EQ(0, Wrong(env, NewLoader())); });
+  End(x);
+  Rebind();
+}

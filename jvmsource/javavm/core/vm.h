@@ -65,8 +65,9 @@ class VM : public VMInternalObject {
      NULL when it was not attached: only this thread changes its own attachment. */
   VMThread* AttachThread(JNIEnv* env, JNIEnv** displaced = NULL);
   int AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread);
-  /* dropRecord: the caller holds the collector's claim with every other thread stopped
-     (none reads the array unlocked), and the record goes with the attachment. */
+  /* dropRecord: the record goes with the attachment. The caller holds the machine's
+     monitor (no debugger walk or collection's stop runs), and no reader outside the lock
+     knows the record (no Thread object, never caught by a debugger). */
   JNIEnv* DetachThread(bool dropRecord = false);
   /* The env by which the calling host thread is attached to this machine, whatever env
      the host holds current for it; NULL when it is not attached. *recorded (when given)

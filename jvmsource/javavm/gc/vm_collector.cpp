@@ -520,8 +520,7 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   VMThread* own;
   JavaVM* record = GetJVM();
   void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &own);
-  // Read through its record: a thread attached for its call alone may have left in then (a
-  // loader drop's step), and the host may move the machine once the others go on.
+  // Read through its record: the host may move the machine once the others go on.
   VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
   // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
   // would let the host move, so the pass waits for the next poll of the machine's threads.
@@ -573,7 +572,6 @@ void* VM::CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), 
   }
   // A thread attached for a call of its own (a debugger client's, a step of a loader's
   // drop) runs no Java, finalizers included: it leaves them as a thread of no machine does.
-  // Read before then, which may take such a record away (a step's own leaves with it).
   const bool runsJava = self != NULL && !self->GetAttachedForClientCall();
   // What the collection was for is had while the others still wait.
   void* result = then != NULL ? then(context) : NULL;

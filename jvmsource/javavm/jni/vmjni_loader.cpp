@@ -7,6 +7,7 @@
 #include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjni.h"
+#include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
 #include "vmupcalls.h"
@@ -274,42 +275,44 @@ static bool BeginStep(StepThread* step, JavaVM* record, JNIEnv* own, bool record
   return true;
 }
 
-/* What a step's collection runs once the machine's other threads stand stopped. */
-struct StepCall {
-  void* (*step)(void*);
-  LoaderSurvey* survey;
-  StepThread* thread;
-};
-
-/* The step, then the leave of an attachment whose record was made for it: the record
-   goes with it here, while the claim keeps every collection out and every other thread
-   stands stopped (none walks the records). A debugger was never told of it (no Thread
-   object, no event, never stopped for a client), and with one connected no collection
-   would drop it: each host thread that dropped a loader would leave one behind. */
-static void* StepAndLeave(void* context) {
-  StepCall* call = (StepCall*)context;
-  void* result = call->step(call->survey);
-  if (call->thread->fresh && call->survey->collected) {
-    JNIHostFunctions* host = VMUtils::GetHostFunctions();
-    JNIEnv* env = call->survey->vm->DetachThread(true);
-    if (env != NULL) {
-      env->thread = NULL;
-      if (host->GetCurrentEnv() == env) host->SetCurrentEnv(NULL);
-      host->HeapFree(NULL, env);
-    }
-    call->thread->attached = false;
+/* The leave of an attachment whose record was made for the step: the record goes with
+   it. It goes only now, the step's collection over, with the thread still undeclared in
+   the machine: once it has no record there the host may move the machine, and the
+   collection's release still reads and writes it. The machine's monitor keeps out the
+   debugger's walks (which read a record past the lock) and every collection's stop, the
+   lock the rest; nothing else knew the record (no Thread object, never a debugger's).
+   With no env current the monitor counts nothing on the record. A debugger was never told
+   of it, and with one connected no collection would drop it: each host thread that
+   dropped a loader would leave one behind. */
+static void LeaveFresh(JavaVM* record) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  VM* vm = record->vm;
+  VMMonitor* monitor = vm->GetNameSpace() != NULL ? VMMonitor::GetMonitorFor(vm->GetNameSpace(), vm) : NULL;
+  JNIEnv* current = host->GetCurrentEnv();
+  host->SetCurrentEnv(NULL);
+  if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) {
+    host->SetCurrentEnv(current);
+    VMJniDetachEnv(record);
+    return;
   }
-  return result;
+  JNIEnv* env = vm->DetachThread(true);
+  // The monitor lives in the name space's heap, which no move of the machine takes along.
+  monitor->DoMonitorExit();
+  if (env != NULL) {
+    env->thread = NULL;
+    host->HeapFree(NULL, env);
+  }
 }
 
 /* Gives the thread's attachment back as the step found it. */
 static void EndStep(StepThread* step, JavaVM* record) {
   if (step->attached) {
-    VMJniDetachEnv(record);
+    if (step->fresh)
+      LeaveFresh(record);
+    else
+      VMJniDetachEnv(record);
     return;
   }
-  // Its record is gone already (StepAndLeave).
-  if (step->fresh) return;
   if (step->waiting) step->env->thread->SetSafeToGC();
   if (step->declared) VM::EnterSafeRegion(step->env->thread);
 }
@@ -352,8 +355,7 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     // The other threads stop in their own time: many enter a declared wait or another
     // destroyer's step without telling the collector, which looks again each millisecond
     // (a drop's steps would otherwise each wait a rescan of a collection's pace for them).
-    StepCall call = {step, survey, &thread};
-    (void)survey->vm->CollectThen(false, StepAndLeave, &call, &survey->collected, 1);
+    (void)survey->vm->CollectThen(false, step, survey, &survey->collected, 1);
     survey->vm = NULL;
     EndStep(&thread, record);
   }
