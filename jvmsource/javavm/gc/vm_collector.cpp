@@ -898,6 +898,12 @@ VMObject* VM::TakeFinalizerDue() {
   return NULL;
 }
 
+namespace {
+bool Stopped(JNIHostFunctions* host, VMThread* thread) {
+  return host->YieldCheck() != 0 || thread->GetYieldToPostException() || thread->GetException() != NULL;
+}
+}  // namespace
+
 void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   VMThread* thread = env != NULL ? env->thread : NULL;
   if (thread == NULL || thread->GetRunningFinalizers() || thread->GetAttachedForClientCall()) return;
@@ -913,6 +919,8 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   // A pass running elsewhere may hold objects this caller's collection found due: a
   // request waits for its end even when nothing is left on the list.
   for (;;) {
+    // A stopped thread would end each finalizer it began at its first poll.
+    if (Stopped(host, env->thread)) return;
     VMword idle = 0;
     if (__atomic_compare_exchange_n(&vm->Body()[FinalizerPassWord], &idle, me, false, __ATOMIC_SEQ_CST,
                                     __ATOMIC_SEQ_CST))
@@ -947,6 +955,9 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   for (; count > 0; count--) {
     // The host may have moved the machine during the last finalizer.
     vm = env->javaVM->vm;
+    // Stopped meanwhile (by the host, or a stop posted to it): the rest stay due, for a
+    // pass of another thread.
+    if (Stopped(host, env->thread)) break;
     VMObject* o = vm->TakeFinalizerDue();
     if (o == NULL) break;
     // The exit-time pass may have run it already.

@@ -53,6 +53,24 @@ public class Finals {
     static int deepest;
 
     public static int deepest() { return deepest; }
+
+    /* Finalizers long enough to reach a poll: a stopped thread leaves each at its first. */
+    static int looped;
+
+    public static int makeLooping(int n) {
+        for (int i = 0; i < n; i++) new Looping();
+        return 0;
+    }
+
+    public static int looped() { return looped; }
+}
+
+class Looping {
+    protected void finalize() {
+        int sum = 0;
+        for (int i = 0; i < 5000; i++) sum += i;
+        if (sum == 5000 * 4999 / 2) Finals.looped++;
+    }
 }
 
 class Noisy {
