@@ -547,7 +547,10 @@ void VMLoadableClass::RunFinalize(JNIEnv* env, VMObject* object) {
   VMJavaLangThrowable* before = thread->GetException();
   VMword args[2] = {(VMword)object, 0};
   VMFrame::ExecuteJava(env, method, args);
-  thread->SetException(before);
+  // The host may have moved the machine during the finalizer (a pass runs it as an
+  // ordinary thread): the record is read again. A pass begins with none pending, so
+  // before is then NULL.
+  env->thread->SetException(before);
 }
 
 void VMLoadableClass::FreeConstantPool() {

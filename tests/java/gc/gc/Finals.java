@@ -54,6 +54,17 @@ public class Finals {
 
     public static int deepest() { return deepest; }
 
+    /* Finalizers that spin until halted, then throw: a move of the machine while one
+       spins (its thread stopped at a poll) leaves the thread's record elsewhere. */
+    public static int go() { Spinning.halted = false; return 0; }
+    public static int halt() { Spinning.halted = true; return 0; }
+
+    public static int passAcrossMoves(int n) {
+        for (int i = 0; i < n; i++) new Spinning();
+        Host.collect(false);
+        return Spinning.done;
+    }
+
     /* Finalizers long enough to reach a poll: a stopped thread leaves each at its first. */
     static int looped;
 
@@ -63,6 +74,17 @@ public class Finals {
     }
 
     public static int looped() { return looped; }
+}
+
+class Spinning {
+    static volatile boolean halted;
+    static int done;
+
+    protected void finalize() {
+        while (!halted) { }
+        done++;
+        throw new RuntimeException("dropped");
+    }
 }
 
 class Looping {
