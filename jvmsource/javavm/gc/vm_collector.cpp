@@ -51,6 +51,7 @@
 #include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjni.h"
+#include "vmliteral.h"
 #include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
@@ -902,6 +903,11 @@ namespace {
 bool Stopped(JNIHostFunctions* host, VMThread* thread) {
   return host->YieldCheck() != 0 || thread->GetYieldToPostException() || thread->GetException() != NULL;
 }
+bool IsThreadDeath(VMJavaLangThrowable* e) {
+  for (VMLoadableClass* k = ((VMObject*)e)->GetLoadableClass(); k != NULL; k = k->GetSuper())
+    if (k->GetName() != NULL && k->GetName()->EqualsAscii("java/lang/ThreadDeath")) return true;
+  return false;
+}
 }  // namespace
 
 void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
@@ -968,7 +974,13 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
     __atomic_fetch_add(&vm->Body()[FinalizersBegunWord], 1u, __ATOMIC_SEQ_CST);
     o->MonitorFini();
     // The object goes straight into the finalizer's frame: nothing collects before.
-    ((VMLoadableClass*)c)->RunFinalize(env, o);
+    VMJavaLangThrowable* thrown = ((VMLoadableClass*)c)->RunFinalize(env, o);
+    // A stop that reached the thread inside the finalizer is the thread's, not the
+    // finalizer's to drop: it stays pending and ends the pass (the rest stay due).
+    if (thrown != NULL && IsThreadDeath(thrown)) {
+      env->thread->SetException(thrown);
+      break;
+    }
   }
   env->thread->ClearRunningFinalizers();
   vm = env->javaVM->vm;

@@ -59,6 +59,23 @@ public class Finals {
     public static int go() { Spinning.halted = false; return 0; }
     public static int halt() { Spinning.halted = true; return 0; }
 
+    public static int spinning() { return Spinning.spinning ? 1 : 0; }
+    public static int spun() { return Spinning.done; }
+
+    public static int stoppedPass() {
+        for (int i = 0; i < 20; i++) {
+            new Spinning();
+            made++;
+        }
+        Host.collect(false);
+        return Spinning.done;
+    }
+
+    /* Made by stoppedPass: a stop ends its loop too when a poll runs the pass. */
+    static int made;
+
+    public static int made() { return made; }
+
     public static int passAcrossMoves(int n) {
         for (int i = 0; i < n; i++) new Spinning();
         Host.collect(false);
@@ -80,7 +97,10 @@ class Spinning {
     static volatile boolean halted;
     static int done;
 
+    static volatile boolean spinning;
+
     protected void finalize() {
+        spinning = true;
         while (!halted) { }
         done++;
         throw new RuntimeException("dropped");
