@@ -132,6 +132,21 @@ TEST_F(CollectTest, ACollectionInsideAFinalizerStartsNoSecondPass) {
   EXPECT_EQ(3, Run("Finals", "noisy", "()I")) << "a finalizer ran twice";
 }
 
+/* A thread the host stops (a cancelled call) while its collection request runs the
+   finalizers: each finalizer it would begin ends at its first poll, so the pass leaves
+   the rest due, and a later pass runs every one of them, once. */
+TEST_F(CollectTest, AStoppedThreadsPassLeavesTheRestDueForALaterPass) {
+  const int n = 30;
+  const int before = Run("Finals", "looped", "()I");
+  EXPECT_EQ(0, Run("Finals", "makeLooping", "(I)I", {(VMword)n}));
+  refhost::SetStopFlag(true);
+  world.vm->GarbageCollect(false);
+  refhost::SetStopFlag(false);
+  world.vm->GarbageCollect(false);
+  world.vm->GarbageCollect(false);
+  EXPECT_EQ(before + n, Run("Finals", "looped", "()I")) << "finalizers begun on the stopped thread were dropped";
+}
+
 /* The machine's end: the final collection with freed blocks poisoned and leak reports
    on; nothing is freed twice, the machine object last. */
 TEST_F(CollectTest, TheFinalCollectionFreesEverythingOnce) {

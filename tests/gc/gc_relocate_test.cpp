@@ -158,6 +158,14 @@ TEST_F(RelocateTest, AThreadStoppedAtAPollRunsOnAfterTheMove) {
   }
 }
 
+/* A finalizer pass whose thread is stopped at a poll inside a finalizer while the
+   machine moves: the rest of the due list, chained through the queue words, moves with
+   it, and each finalizer's exception is dropped in the thread's record where it is now
+   (written into the old copy, it came out of the collection request in the caller). */
+TEST_F(RelocateTest, AFinalizerPassRunsOnAcrossMoves) {
+  EXPECT_EQ(40, RunAcrossMoves("Finals", "passAcrossMoves", "(I)I", 40, 2));
+}
+
 /* A thread stopped at a poll three frames above a catch, which is itself above the frame
    its call began in, while the machine moves twice: the exception thrown after the
    move reaches the catch, whose frame finds the frame that owns its jump buffer through

@@ -284,5 +284,35 @@ TEST_F(ThreadsTest, AFinalizerThatNeedsAParkedThreadsInitialiserDoesNotWaitForGo
   EXPECT_EQ(0, Run("Due", "sawOther", "()I"));
 }
 
+/* A stop posted to a thread while its collection request runs a finalizer (Thread.stop)
+   is the thread's: it ends that finalizer, the pass and the thread's call, and the rest
+   stay due for a later pass, each run once. Dropped with the finalizer's own exceptions,
+   it left the thread running on, beginning the finalizers after it. */
+TEST_F(ThreadsTest, AStopThatReachesAFinalizerEndsThePassAndTheCall) {
+  VMObjectBase::SetCollectionStress(0);  // the pass runs inside the request, after the loop
+  Run("Finals", "go", "()I");
+  JavaThread worker;
+  worker.Start(world, "gc/Finals", "stoppedPass");
+  while (!worker.done.load() && Run("Finals", "spinning", "()I") == 0)
+    WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+  ASSERT_FALSE(worker.done.load()) << worker.thrown;
+  world.env->thread->SetExceptionStatus(VMStatus_ThreadDeath, NULL);
+  VMJavaLangThrowable* stop = world.env->thread->GetException();
+  world.env->thread->SetException(nullptr);
+  worker.self.load()->PostException(stop);
+  // Unmended, the next finalizers spin until halted: a bound far above the stop's time.
+  WhileOutside([&] {
+    for (int i = 0; i < 2000 && !worker.done.load(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  Run("Finals", "halt", "()I");
+  JoinOutside(worker.thread);
+  EXPECT_EQ("java.lang.ThreadDeath", worker.thrown) << "the stop was dropped with the finalizer's exception";
+  world.vm->GarbageCollect(false);
+  world.vm->GarbageCollect(false);
+  const int made = Run("Finals", "made", "()I");
+  EXPECT_EQ(20, made);
+  EXPECT_EQ(made - 1, Run("Finals", "spun", "()I")) << "the stopped finalizer aside, each runs once";
+}
+
 }  // namespace
 }  // namespace gc_test

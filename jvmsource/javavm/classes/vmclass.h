@@ -349,7 +349,8 @@ class VMLoadableClass : public VMLoadableOrArrayClass {
   VMStatus Initialize(JNIEnv* env);
   VMStatus RunClinit(JNIEnv* env);
   void RunStaticVoidMethodNoParms(JNIEnv* env, VMLiteral* name, VMLiteral* descriptor);
-  void RunFinalize(JNIEnv* env, VMObject* object);
+  /* Runs object's finalizer, dropping what it throws; returns that (NULL for none). */
+  VMJavaLangThrowable* RunFinalize(JNIEnv* env, VMObject* object);
 
   /* Linking steps: the classes of the fields, the static slots and the class number,
      the instance layout (the fields' word slots, the create size and the reference mask

@@ -539,15 +539,20 @@ void VMLoadableClass::RunStaticVoidMethodNoParms(JNIEnv* env, VMLiteral* name, V
   VMFrame::ExecuteJava(env, method, args);
 }
 
-void VMLoadableClass::RunFinalize(JNIEnv* env, VMObject* object) {
+VMJavaLangThrowable* VMLoadableClass::RunFinalize(JNIEnv* env, VMObject* object) {
   VMMethod* method = GetFinalize();
-  if (method == NULL || env == NULL || env->thread == NULL) return;
+  if (method == NULL || env == NULL || env->thread == NULL) return NULL;
   VMThread* thread = env->thread;
   // A finalizer's exception is dropped, but one pending before it was not its to drop.
   VMJavaLangThrowable* before = thread->GetException();
   VMword args[2] = {(VMword)object, 0};
   VMFrame::ExecuteJava(env, method, args);
-  thread->SetException(before);
+  // The host may have moved the machine during the finalizer (a pass runs it as an
+  // ordinary thread): the record is read again. A pass begins with none pending, so
+  // before is then NULL.
+  VMJavaLangThrowable* thrown = env->thread->GetException();
+  env->thread->SetException(before);
+  return thrown != before ? thrown : NULL;
 }
 
 void VMLoadableClass::FreeConstantPool() {

@@ -239,7 +239,13 @@ jint VMThread::Serve() {
   if ((flags & YieldToRunFinalizersFlag) && !(flags & ProcessingMonitorEnterFlag) && t->GetFrame() != NULL &&
       t->GetFrame()->GetIsByteCode()) {
     t->ClearYieldToRunFinalizers();
-    VM::RunFinalizersDue(t->GetEnv(), false);
+    JNIEnv* env = t->GetEnv();
+    VM::RunFinalizersDue(env, false);
+    // A stop that ended a finalizer is thrown here, as a posted one is.
+    if (VMJavaLangThrowable* e = env->thread->GetException()) {
+      VMFrame::ThrowException(env->thread->GetFrame(), e);
+      return 1;
+    }
     return 0;
   }
   if (flags & (YieldToWaitForGCFlag | YieldToJumpToDebugLoopFlag | YieldToPostSuspendFlag |

@@ -51,6 +51,7 @@
 #include "vmframe.h"
 #include "vmhandlearray.h"
 #include "vmjni.h"
+#include "vmliteral.h"
 #include "vmmonitor.h"
 #include "vmnamespace.h"
 #include "vmthread.h"
@@ -906,6 +907,17 @@ VMObject* VM::TakeFinalizerDue() {
   return NULL;
 }
 
+namespace {
+bool Stopped(JNIHostFunctions* host, VMThread* thread) {
+  return host->YieldCheck() != 0 || thread->GetYieldToPostException() || thread->GetException() != NULL;
+}
+bool IsThreadDeath(VMJavaLangThrowable* e) {
+  for (VMLoadableClass* k = ((VMObject*)e)->GetLoadableClass(); k != NULL; k = k->GetSuper())
+    if (k->GetName() != NULL && k->GetName()->EqualsAscii("java/lang/ThreadDeath")) return true;
+  return false;
+}
+}  // namespace
+
 void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   VMThread* thread = env != NULL ? env->thread : NULL;
   if (thread == NULL || thread->GetRunningFinalizers() || thread->GetAttachedForClientCall()) return;
@@ -921,6 +933,8 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   // A pass running elsewhere may hold objects this caller's collection found due: a
   // request waits for its end even when nothing is left on the list.
   for (;;) {
+    // A stopped thread would end each finalizer it began at its first poll.
+    if (Stopped(host, env->thread)) return;
     VMword idle = 0;
     if (__atomic_compare_exchange_n(&vm->Body()[FinalizerPassWord], &idle, me, false, __ATOMIC_SEQ_CST,
                                     __ATOMIC_SEQ_CST))
@@ -955,6 +969,9 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   for (; count > 0; count--) {
     // The host may have moved the machine during the last finalizer.
     vm = env->javaVM->vm;
+    // Stopped meanwhile (by the host, or a stop posted to it): the rest stay due, for a
+    // pass of another thread.
+    if (Stopped(host, env->thread)) break;
     VMObject* o = vm->TakeFinalizerDue();
     if (o == NULL) break;
     // The exit-time pass may have run it already.
@@ -965,7 +982,13 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
     __atomic_fetch_add(&vm->Body()[FinalizersBegunWord], 1u, __ATOMIC_SEQ_CST);
     o->MonitorFini();
     // The object goes straight into the finalizer's frame: nothing collects before.
-    ((VMLoadableClass*)c)->RunFinalize(env, o);
+    VMJavaLangThrowable* thrown = ((VMLoadableClass*)c)->RunFinalize(env, o);
+    // A stop that reached the thread inside the finalizer is the thread's, not the
+    // finalizer's to drop: it stays pending and ends the pass (the rest stay due).
+    if (thrown != NULL && IsThreadDeath(thrown)) {
+      env->thread->SetException(thrown);
+      break;
+    }
   }
   env->thread->ClearRunningFinalizers();
   vm = env->javaVM->vm;

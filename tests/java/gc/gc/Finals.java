@@ -53,6 +53,66 @@ public class Finals {
     static int deepest;
 
     public static int deepest() { return deepest; }
+
+    /* Finalizers that spin until halted, then throw: a move of the machine while one
+       spins (its thread stopped at a poll) leaves the thread's record elsewhere. */
+    public static int go() { Spinning.halted = false; return 0; }
+    public static int halt() { Spinning.halted = true; return 0; }
+
+    public static int spinning() { return Spinning.spinning ? 1 : 0; }
+    public static int spun() { return Spinning.done; }
+
+    public static int stoppedPass() {
+        for (int i = 0; i < 20; i++) {
+            new Spinning();
+            made++;
+        }
+        Host.collect(false);
+        return Spinning.done;
+    }
+
+    /* Made by stoppedPass: a stop ends its loop too when a poll runs the pass. */
+    static int made;
+
+    public static int made() { return made; }
+
+    public static int passAcrossMoves(int n) {
+        for (int i = 0; i < n; i++) new Spinning();
+        Host.collect(false);
+        return Spinning.done;
+    }
+
+    /* Finalizers long enough to reach a poll: a stopped thread leaves each at its first. */
+    static int looped;
+
+    public static int makeLooping(int n) {
+        for (int i = 0; i < n; i++) new Looping();
+        return 0;
+    }
+
+    public static int looped() { return looped; }
+}
+
+class Spinning {
+    static volatile boolean halted;
+    static int done;
+
+    static volatile boolean spinning;
+
+    protected void finalize() {
+        spinning = true;
+        while (!halted) { }
+        done++;
+        throw new RuntimeException("dropped");
+    }
+}
+
+class Looping {
+    protected void finalize() {
+        int sum = 0;
+        for (int i = 0; i < 5000; i++) sum += i;
+        if (sum == 5000 * 4999 / 2) Finals.looped++;
+    }
 }
 
 class Noisy {
