@@ -168,6 +168,16 @@ class WaitTest : public NetTest {
                    }});
     return all;
   }
+  /* The four waits, made on the real network, then run over the scripted wait. */
+  std::vector<Waiting> ScriptedWaits() {
+    scripted.table.SocketWait = ScriptedWait;
+    scripted.table.SocketErrorText = ScriptedText;
+    std::vector<Waiting> waits = Waits();
+    scripted.Install();
+    return waits;
+  }
+  Overlay scripted;
+
   void Reset(std::vector<jint> answers) {
     gAnswers = answers;
     gAsked.clear();
@@ -176,12 +186,8 @@ class WaitTest : public NetTest {
 };
 
 TEST_F(WaitTest, WaitsGoInStepsOfASecondWithAPollAfterEach) {
-  Overlay o;
-  o.table.SocketWait = ScriptedWait;
-  o.table.SocketErrorText = ScriptedText;
-  std::vector<Waiting> waits = Waits();
+  std::vector<Waiting> waits = ScriptedWaits();
   ASSERT_EQ("", Exception()) << message;
-  o.Install();
   for (Waiting& w : waits) {
     SCOPED_TRACE(w.name);
     // 2,500 ms: 1,000, 1,000 and 500, then the time is up.
@@ -239,12 +245,8 @@ TEST_F(WaitTest, WaitsGoInStepsOfASecondWithAPollAfterEach) {
    thread's next interpreter poll. A native's wait that polls meanwhile, with no time limit,
    must still end at the host's stop rather than poll for ever. */
 TEST_F(WaitTest, AStopEndsANativesWaitWhileFinalizersWaitForTheInterpreter) {
-  Overlay o;
-  o.table.SocketWait = ScriptedWait;
-  o.table.SocketErrorText = ScriptedText;
-  std::vector<Waiting> waits = Waits();
+  std::vector<Waiting> waits = ScriptedWaits();
   ASSERT_EQ("", Exception()) << message;
-  o.Install();
   gCountEveryPoll = false;
   for (Waiting& w : waits) {
     SCOPED_TRACE(w.name);
