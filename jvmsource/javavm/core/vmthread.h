@@ -130,6 +130,9 @@ class VMThread : public VMInternalObject {
     /* A collection of this thread's left finalizers due where no Java could run (inside
        an allocation): the poll runs them. */
     YieldToRunFinalizersFlag = 0x800000,
+    /* The machine's finalizer thread: a daemon the machine started for itself, whose
+       Thread no group lists; the host's stops and other threads' stops pass it by. */
+    FinalizerThreadFlag = 0x1000000,
     /* Every request the poll serves. */
     RequestFlags = 0x803E00
   };
@@ -205,6 +208,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(DebugLoopDeferred)
   PUX_THREAD_FLAG(WatchSetAside)
   PUX_THREAD_FLAG(AttachedForClientCall)
+  PUX_THREAD_FLAG(FinalizerThread)
 #undef PUX_THREAD_FLAG
   /* Clears DebugLoopDeferred; true for the one caller that found it set. */
   bool TakeDebugLoopDeferred() {
