@@ -41,7 +41,7 @@ std::vector<VMThread*> StartedThreads(JavaVM* vm, JNIEnv* mine) {
   VMThreadHandleArray* threads = vm->vm->GetThreads();
   for (uint32_t i = 1; i < threads->GetCount(); i++) {
     VMThread* t = threads->Get(i);
-    if (t != nullptr && t->GetEnv() != nullptr && t != mine->thread) found.push_back(t);
+    if (t != nullptr && t->GetEnv() != nullptr && t != mine->thread && !t->GetFinalizerThread()) found.push_back(t);
   }
   return found;
 }

@@ -586,7 +586,9 @@ TEST_F(ZipFileTest, AWaitThatNothingCouldEndIsNotSatOut) {
   const int waits = gDeclaredWaits.load();
   UnwatchWaits();
   ASSERT_NE(nullptr, handed) << Pending();
-  EXPECT_EQ(0, waits) << Utf(handed);
+  // The budget's one collection waits for the finalizer thread to run what it found due
+  // (a few waits); a wait for ends that cannot come took hundreds.
+  EXPECT_LT(waits, 10) << Utf(handed);
   f->DeleteGlobalRef(env, cls);
   f->DeleteGlobalRef(env, cases);
 }

@@ -168,6 +168,7 @@ uint32_t VM::Destroy() {
     files->Destroy(heap);
     SetFilesToBeDeleted(NULL);
   }
+  if (VMThread* unused = TakeFinalizerRecord()) unused->Destroy(heap);
   if (VMThreadHandleArray* threads = GetThreads()) {
     for (uint32_t i = 1; i < threads->GetCount(); i++) {
       VMThread* thread = threads->Get(i);
@@ -225,6 +226,10 @@ static thread_local VMword tHostWait = VM::OutsideHostWait;
    machine is all the thread is attached to: every attach and detach forgets it. Named by
    its invocation record, which a move of the machine's heap leaves where it is. */
 static thread_local JavaVM* tStartedBy = NULL;
+/* The calling host thread attaches as its machine's finalizer thread. */
+static thread_local bool tAttachingFinalizer = false;
+
+void VM::SetAttachingFinalizer(bool on) { tAttachingFinalizer = on; }
 
 void VM::MarkStartedThread() { tStartedBy = GetJVM(); }
 
@@ -401,8 +406,22 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
   if (thread != NULL) return thread;
 
-  // Only this host thread can add its own entry, so nothing can slip in between.
-  thread = VMThread::CreateInstance(this, env, host->CurrentThreadHandle(), me);
+  // Only this host thread can add its own entry, so nothing can slip in between. The
+  // finalizer thread takes the record the creation made for it, which a full heap could
+  // not refuse.
+  if (tAttachingFinalizer) {
+    LockThreads("namespace spinlock - Get  VM::AttachThread");
+    thread = TakeFinalizerRecord();
+    UnlockThreads("namespace spinlock - Release  VM::AttachThread");
+    if (thread != NULL) {
+      thread->BeginAttachment(host->CurrentThreadHandle());
+      thread->SetId(me);
+      thread->SetEnv(env);
+      if (env != NULL) env->thread = thread;
+    }
+  }
+  if (thread == NULL) thread = VMThread::CreateInstance(this, env, host->CurrentThreadHandle(), me);
+  if (thread != NULL && tAttachingFinalizer) thread->SetFinalizerThread();
   LockThreads("namespace spinlock - Get  VM::AttachThread");
   // A slot freed by a dropped record is taken again: the array stays as long as the
   // most threads attached at once.
@@ -488,7 +507,7 @@ unsigned long VM::GetThreadsAttached() {
   if (VMThreadHandleArray* threads = GetThreads()) {
     for (uint32_t i = 1; i < threads->GetCount(); i++) {
       VMThread* thread = threads->Get(i);
-      if (thread != NULL && thread->GetEnv() != NULL) attached++;
+      if (thread != NULL && thread->GetEnv() != NULL && !thread->GetFinalizerThread()) attached++;
     }
   }
   UnlockThreads("namespace spinlock - Release  VM::GetThreadsAttached");

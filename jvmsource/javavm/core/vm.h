@@ -20,8 +20,12 @@ class VM : public VMInternalObject {
      oldest first; VM::RunFinalizersDue), the identity of the thread whose pass runs (0
      when none does), how many finalizers passes have begun, and the slot of a thread
      that the last failed drop of ended records found running (0 for none): no drop is
-     tried while it stays out of reach (ManyEndedThreads). */
-  enum { Words = 24, RefMask = 0x106CFE };
+     tried while it stays out of reach (ManyEndedThreads). Then the finalizer thread's
+     state (FinalizerState), how many objects have joined the due list and how many of
+     them the finalizer thread (or a pass) has finished, how many threads wait for it,
+     and the record and Thread object made for it at the machine's creation, until it
+     takes them (a full heap cannot refuse them then). */
+  enum { Words = 30, RefMask = 0x30106CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -46,7 +50,23 @@ class VM : public VMInternalObject {
     FinalizersDueWord = 20,
     FinalizerPassWord = 21,
     FinalizersBegunWord = 22,
-    EndedDropHeldWord = 23
+    EndedDropHeldWord = 23,
+    FinalizerStateWord = 24,
+    FinalizersQueuedWord = 25,
+    FinalizersDoneWord = 26,
+    FinalizerWaitersWord = 27,
+    FinalizerRecordWord = 28,
+    FinalizerObjectWord = 29
+  };
+  /* The finalizer thread's life: none made yet (its record may be ready); its host thread
+     asked for; attached and serving; refused (by the host, or its record could not be
+     made): finalizer passes on the machine's threads run instead; asked to end. */
+  enum FinalizerState : uint32_t {
+    FinalizerNone = 0,
+    FinalizerStarting = 1,
+    FinalizerRunning = 2,
+    FinalizerRefused = 3,
+    FinalizerEnding = 4
   };
   enum : uint32_t {
     RunFinalizersOnExitFlag = 0x1,
@@ -144,6 +164,45 @@ class VM : public VMInternalObject {
      collection now frees what that pass finalized. */
   bool AwaitFinalizerPass();
   enum { kPassStallMillis = 2000 };
+
+  /* ---- the finalizer thread (vm_finalizer.cpp) ---- */
+  /* Makes, on the creating thread, the record and the Thread object that the finalizer
+     thread takes when it starts. A machine without them falls back to passes. */
+  void PrepareFinalizerThread(JNIEnv* env);
+  /* After a collection has let the machine go: when objects are due, the finalizer
+     thread is started (the first time) or woken (every collection's release wakes it).
+     False when finalizers fall back to passes on the machine's threads. */
+  bool HandFinalizersOver();
+  /* Whether the finalizer thread serves (or is being started): no pass runs then. */
+  bool FinalizerThreadServes() const {
+    const VMword state = __atomic_load_n(&Body()[FinalizerStateWord], __ATOMIC_ACQUIRE);
+    return state == FinalizerStarting || state == FinalizerRunning;
+  }
+  /* Waits until the finalizer thread has finished every object due now, or has begun no
+     finalizer for kPassStallMillis, or the caller is stopped. Declared when env is the
+     caller's record here (the host may move the machine meanwhile: nothing of it is kept
+     across the call), plain host sleeps for a thread of no machine. Returns at once on
+     the finalizer thread itself. True when everything due was finished. */
+  static bool AwaitFinalizers(JavaVM* record, JNIEnv* env);
+  /* The same for a refused allocation, undeclared (the caller holds pointers into the
+     heap), serving other threads' collections as a poll does. True when some object has
+     been finalized since done read doneBefore (GetFinalizersDone, before the caller's
+     collection): a collection now frees it. */
+  bool AwaitFinalizersInPlace(VMword doneBefore);
+  VMword GetFinalizersDone() const;
+  /* Whether some object that fell due has not been finished yet. */
+  bool FinalizersPending() const;
+  /* The machine's end: lets a finalizer that has begun finish (up to kPassStallMillis
+     without progress) and waits, declared by own when given, until the thread has left;
+     a thread still inside a finalizer then is left to the stop of the end. */
+  static void EndFinalizerThread(JavaVM* record, JNIEnv* own);
+  static bool IsFinalizerThread(JNIEnv* env);
+  /* Whether the finalizer thread is attached (it leaves at the end, or at a host stop). */
+  bool FinalizerThreadAttached();
+  /* Around the finalizer thread's own attach: it takes the record made for it. */
+  static void SetAttachingFinalizer(bool on);
+  /* The record made for the finalizer thread, taken by its attach (NULL afterwards). */
+  VMThread* TakeFinalizerRecord();
   VMObject* GetFinalizersDue() const { return GetReference(FinalizersDueWord); }
   /* Calls of GarbageCollect in the process so far, whatever came of them. */
   static uint32_t GetGarbageCollectRequests();
@@ -291,10 +350,12 @@ class VM : public VMInternalObject {
   void* CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
                           jlong rescanMs, VMThread** self);
   void SetFinalizersDue(VMObject* o) { SetReference(FinalizersDueWord, o); }
+ public:
   /* Asks every thread of the machine's own for a finalizer pass at its next poll. */
   void RequestFinalizerPasses();
   /* Takes the oldest due object off the list; NULL when it is empty. */
   VMObject* TakeFinalizerDue();
+ private:
   void Collect(VMThread* self, JNIEnv* env, bool softReferencesClearable);
   void MarkMachineObject(void* marker);
   void MarkRoots(void* marker);

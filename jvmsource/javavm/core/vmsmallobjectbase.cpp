@@ -66,12 +66,24 @@ bool VMObjectBase::CollectForRetry() {
   return true;
 }
 
+/* Rounds of waiting for finalizers that a refused allocation makes at most. */
+static const int kFinalizerRounds = 4;
+
 void* VMObjectBase::CollectThenRetry(void* (*retry)(void*), void* context) {
   VM* vm = VM::Current();
   if (vm == NULL) return NULL;
+  VMword done = vm->GetFinalizersDone();
   void* made = vm->CollectThen(true, retry, context);
-  // What a finalizer pass of another thread finalizes is freed by the next collection.
-  if (made == NULL && vm->AwaitFinalizerPass()) made = VM::Current()->CollectThen(true, retry, context);
+  // What the finalizer thread (or a pass of another thread) finalizes is freed by the
+  // next collection. Other threads may fill what it freed with garbage that falls due in
+  // turn: the allocation waits again while each round finalizes something, a few rounds.
+  for (int round = 0; made == NULL && round < kFinalizerRounds; round++) {
+    vm = VM::Current();
+    const VMword before = done;
+    done = vm->GetFinalizersDone();
+    if (!vm->AwaitFinalizersInPlace(before) && !vm->AwaitFinalizerPass()) break;
+    made = VM::Current()->CollectThen(true, retry, context);
+  }
   return made;
 }
 

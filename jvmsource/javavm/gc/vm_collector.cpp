@@ -504,7 +504,14 @@ bool VM::ClaimCollection(void* me) {
 
 void VM::GarbageCollect(bool softReferencesClearable) {
   VMThread* self;
+  JavaVM* record = GetJVM();
   (void)CollectAndRelease(softReferencesClearable, NULL, NULL, NULL, 300, &self);
+  // The finalizer thread runs what fell due; a request of one of the machine's own
+  // threads waits for it (declared), as a request always waited for its finalizers.
+  if (record != NULL && record->vm != NULL && record->vm->HandFinalizersOver()) {
+    if (self != NULL) (void)AwaitFinalizers(record, self->GetEnv());
+    return;
+  }
   const bool due = GetFinalizersDue() != NULL;
   // A pass running on another thread may have taken what this collection found due.
   if (!due && GetScalar(FinalizerPassWord) == 0) return;
@@ -524,8 +531,9 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   // Read through its record: the host may move the machine once the others go on.
   VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
   // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
-  // would let the host move, so the pass waits for the next poll of the machine's threads.
-  if (vm->GetFinalizersDue() != NULL) vm->RequestFinalizerPasses();
+  // would let the host move, so without the finalizer thread the pass waits for the next
+  // poll of the machine's threads.
+  if (!vm->HandFinalizersOver() && vm->GetFinalizersDue() != NULL) vm->RequestFinalizerPasses();
   return result;
 }
 
@@ -848,7 +856,12 @@ void VM::QueueFinalizersDue() {
   if (fresh == NULL) return;
   SetObjectsToDestroy(NULL);
   // The list keeps them from here; the sweep must not chain them again.
-  for (VMObject* o = fresh; o != NULL; o = o->GetQueue()) o->ClearIsFinalizable();
+  uint32_t count = 0;
+  for (VMObject* o = fresh; o != NULL; o = o->GetQueue()) {
+    o->ClearIsFinalizable();
+    count++;
+  }
+  __atomic_fetch_add(&Body()[FinalizersQueuedWord], count, __ATOMIC_SEQ_CST);
   VMObject* tail = GetFinalizersDue();
   if (tail == NULL) {
     SetFinalizersDue(fresh);
@@ -923,6 +936,8 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   if (thread == NULL || thread->GetRunningFinalizers() || thread->GetAttachedForClientCall()) return;
   VM* vm = env->javaVM->vm;
   if (vm == NULL || vm->GetThreadDoingGC() == thread->GetId()) return;
+  // A request made while the finalizer thread still ran, met by a poll after it left.
+  if (vm->FinalizerThreadServes()) return;
   // RunFinalize keeps a pending exception in a handle, which could collect before the
   // finalizer's frame holds the object taken: none is made here.
   if (thread->GetException() != NULL) return;
@@ -974,6 +989,7 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
     if (Stopped(host, env->thread)) break;
     VMObject* o = vm->TakeFinalizerDue();
     if (o == NULL) break;
+    __atomic_fetch_add(&vm->Body()[FinalizersDoneWord], 1u, __ATOMIC_SEQ_CST);
     // The exit-time pass may have run it already.
     if (o->GetIsFinalized()) continue;
     o->SetIsFinalized();
@@ -1064,6 +1080,8 @@ void VM::HandleRefObjects(JNIEnv* env) {
 /* Relocation of the threads                                                             */
 
 void VM::RelocateThreads(VMRelocateInfo* info) {
+  // The finalizer thread's record waits outside the array until the thread takes it.
+  if (VMThread* ready = (VMThread*)GetReference(FinalizerRecordWord)) ready->Relocate(info);
   VMThreadHandleArray* threads = GetThreads();
   for (uint32_t i = 1; threads != NULL && i < threads->GetCount(); i++) {
     VMThread* t = threads->Get(i);

@@ -113,7 +113,7 @@ void VMJniClearHostEnv() { Host()->AttachThreadEnv(NULL, NULL); }
 
 /* Attaches the calling thread with a new env; then what the variant adds. Every failure
    leaves the thread as it found it. */
-enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject };
+enum AttachKind { AttachMakingObject, AttachNoObject, AttachWithObject, AttachNoObjectChecked };
 
 /* Whether the machine is listed and no DestroyJavaVM has begun on it. When it is, the
    attach is under way until EndAttach: a destroyer that begins meanwhile waits for it
@@ -248,6 +248,34 @@ int VMJniAttachCurrentThreadNoObject(JavaVM* javaVM, JNIEnv** envOut, void*) {
 
 int VMJniAttachCurrentThreadWithObject(JavaVM* javaVM, JNIEnv** envOut, VMJavaLangThread* thread) {
   return Attach(javaVM, envOut, AttachWithObject, thread);
+}
+
+/* The finalizer thread's attach: the record and the Thread the creation made for it,
+   the Thread filled as an attached thread's but in no group's members, a daemon. */
+int VMJniAttachFinalizerThread(JavaVM* javaVM, JNIEnv** envOut) {
+  VM::SetAttachingFinalizer(true);
+  int result = Attach(javaVM, envOut, AttachNoObjectChecked, NULL);
+  VM::SetAttachingFinalizer(false);
+  if (result != 0) return result;
+  JNIEnv* env = *envOut;
+  VM* vm = javaVM->vm;
+  VMJavaLangThread* object = (VMJavaLangThread*)vm->GetReference(VM::FinalizerObjectWord);
+  vm->SetReference(VM::FinalizerObjectWord, NULL);
+  if (object == NULL || !env->thread->GetFinalizerThread()) {
+    VMJniDetachEnv(javaVM);
+    if (Host()->GetCurrentEnv() == NULL) VMJniClearHostEnv();
+    return -1;
+  }
+  env->thread->SetJavaLangThreadAndName(object);
+  jobject local = VMJniHandle::NewLocal(env, (VMObject*)object);
+  if (local == NULL || !upcall::JavaLangThreadInitAttached(env, local)) {
+    env->thread->SetException(NULL);
+    VMJniDetachEnv(javaVM);
+    if (Host()->GetCurrentEnv() == NULL) VMJniClearHostEnv();
+    return -1;
+  }
+  env->functions->DeleteLocalRef(env, local);
+  return 0;
 }
 
 VMDebugger* VMJniWaitForDebugger(JavaVM* javaVM) {
@@ -475,6 +503,9 @@ JNIEXPORT jint HOSTCALL JNI_CreateJavaVM(JavaVM** vmOut, JNIEnv** envOut, JNICre
     if (args->enableThreads) record->vm->SetEnableThreads();
     if (VMJniCreateJavaLangThread(record, env) != 0) return CreationFailed(c, vmOut, envOut);
   }
+  // Without threads (or Java) finalizers run in passes, as a refused thread leaves them.
+  if (!ns->GetForCompiler() && record->vm->GetEnableThreads() && record->vm->GetSystemThreadGroup() != NULL)
+    record->vm->PrepareFinalizerThread(env);
   if (debugged) {
     env->debug = 1;
     env->thread->SetDebuggerAttachRequested();
@@ -618,7 +649,9 @@ jint DestroyJavaVM(JavaVM* record) {
   // machine goes only once every other thread has detached, or has been let go in a
   // host wait that a stop does not end.
   while (OtherNonDaemonThreads(record->vm) != 0) SleepDeclared(own, 300);
-  if (record->vm->GetThreadsAttached() > (callerAttached ? 1u : 0u)) record->vm->StopAllOtherThreads(true);
+  VM::EndFinalizerThread(record, own);
+  if (record->vm->GetThreadsAttached() > (callerAttached ? 1u : 0u) || record->vm->FinalizerThreadAttached())
+    record->vm->StopAllOtherThreads(true);
   record->vm->RunFinalizers();
   VMJniDetachEnv(record);
   if (rebound) RestoreHostBinding(current);
@@ -681,8 +714,11 @@ jint AbandonJavaVM(JavaVM* record) {
   // Its waits are declared in this machine by the caller's own record there, whatever env
   // the host holds current for it.
   JNIEnv* current = host->GetCurrentEnv();
-  WaitForAttachesUnderWay(record, current != NULL && current->javaVM == record ? current
-                                                                                : record->vm->AttachedEnvOfCurrentThread());
+  JNIEnv* own = current != NULL && current->javaVM == record ? current : record->vm->AttachedEnvOfCurrentThread();
+  WaitForAttachesUnderWay(record, own);
+  // The finalizer thread is the machine's own, not the host's: it leaves before the host
+  // may destroy the heap (one stuck in a finalizer is stopped and left to its stop).
+  VM::EndFinalizerThread(record, own);
   // The count is the name space's, changed only under its spin lock; the machine is
   // left to the host, so its own Destroy will never lower it.
   if (record->vm->Uncount() == 0) ns->Destroy();

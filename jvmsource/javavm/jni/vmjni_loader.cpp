@@ -85,6 +85,7 @@ struct LoaderSurvey {
   bool used;
   bool forgot;  // the look emptied the machine's descriptions of the loader's classes
   upcall::DescriptionTables described;
+  bool due;     // the machine had objects whose finalizers had not run yet
 };
 
 static VMCommonObjectBase::WalkResult NoteName(VMword* slot, void* context) {
@@ -152,6 +153,7 @@ static void* Survey(void* context) {
   if (!survey->used && upcall::ObjectStreamForgetLoader(survey->vm, &survey->described, survey->loader))
     survey->used = survey->forgot = true;
   if (!survey->used) VMUtils::GetHostFunctions()->HeapWalk(survey->vm->GetHeap(), FindUse, survey);
+  survey->due = survey->vm->FinalizersPending();
   return NULL;
 }
 
@@ -372,22 +374,53 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
   return survey->collected ? StepDone : StepRefused;
 }
 
+/* Waits until the finalizer thread of the machine has run what is due there, every
+   attachment of the calling thread in the name space standing declared meanwhile (the
+   finalizers' collections and class loading must not wait for it), and no lock held.
+   False when the machine is gone or ends, or its finalizers did not all run. */
+static bool AwaitFinalizersOf(JavaVM* record, VMNameSpace* ns) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  JNIEnv* current = host->GetCurrentEnv();
+  Standing standing;
+  {
+    VMUtils::GlobalMutexGuard guard;
+    JavaVM* r = VMUtils::GetVMList();
+    while (r != NULL && r != record) r = r->next;
+    if (r == NULL || r->vm == NULL || r->nameSpace != ns || r->terminating != 0) return false;
+    // Counted as an attach under way, the record stays until the wait ends.
+    r->attaching++;
+    StandDeclared(&standing, ns, NULL, current);
+  }
+  host->SetCurrentEnv(NULL);
+  const bool finished = VM::AwaitFinalizers(record, NULL);
+  for (uint32_t i = 0; i < standing.count; i++) VM::LeaveSafeRegion(standing.envs[i]->thread);
+  host->SetCurrentEnv(current);
+  if (standing.own != NULL) VM::LeaveSafeRegion(standing.own->thread);
+  VMUtils::GlobalMutexGuard guard;
+  record->attaching--;
+  return finished;
+}
+
 /* Whether anything of a machine still uses the loader's classes: an instance of one (or
    an array of them), a frame running one of their methods, or a word of an object or a
    frame naming the loader, one of them or a member of one. An object that died but
    whose finalizer just ran is freed only by the next collection, hence a second look.
    A machine that could not be looked at counts as using them; one gone uses nothing. */
 static bool MachineUses(JavaVM* record, VMNameSpace* ns, VMClassLoader* loader) {
-  LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}};
+  LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}, false};
   (void)upcall::ObjectStreamFindTables(ns, &survey.described);
   // A look that emptied the descriptions adds one.
   for (int look = 0, looks = 2; look < looks && survey.used; look++) {
     survey.used = false;
     survey.forgot = false;
+    survey.due = false;
     StepResult result = StepIn(record, ns, &survey, Survey);
     if (survey.forgot && looks == 2) looks = 3;
     if (result == StepMachineGone) return false;
     if (result == StepRefused) survey.used = true;
+    // What only waits for its finalizers goes with the next look's collection once the
+    // machine's finalizer thread has run them.
+    if (survey.used && survey.due && look + 1 == looks && AwaitFinalizersOf(record, ns)) looks++;
   }
   return survey.used;
 }
@@ -431,7 +464,7 @@ static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
   for (uint32_t i = 0; i < count; i++)
     if (MachineUses(machines[i], ns, loader)) return false;
   for (uint32_t i = 0; i < count; i++) {
-    LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}};
+    LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}, false};
     for (int tries = 1;; tries++) {
       StepResult result = StepIn(machines[i], ns, &survey, LetGo);
       if (result != StepRefused) break;

@@ -29,6 +29,9 @@ namespace {
 
 const VMword kStarting = 1;
 
+/* Starts a refused thread record may be tried again, each after a collection. */
+const int kStartAttempts = 5;
+
 /* The states of a start's handshake: kJoining once the new thread has attached and joins
    its group, kRefused when the group is destroyed. */
 enum : int32_t { kWaiting = 0, kAttached = 1, kFailed = 2, kRefused = 3, kJoining = 4 };
@@ -322,8 +325,12 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
   // The new thread's record is made on the machine heap, which may be full of garbage;
   // the new thread cannot collect before it is listed, so the starter collects once
   // and starts it again. (A failed thread leaves the context alone once it says so.)
-  for (int attempt = 0; attempt < 2 && state == kFailed; attempt++) {
+  for (int attempt = 0; attempt < kStartAttempts && state == kFailed; attempt++) {
     if (attempt > 0) {
+      // From the second time on, the finalizers of what the collections found due run
+      // first (a wait declared here, where only references are held), while the threads
+      // that fill the heap meanwhile leave garbage that falls due in turn.
+      if (attempt > 1 && !(env->javaVM->vm->FinalizersPending() && VM::AwaitFinalizers(env->javaVM, env))) break;
       if (!VMObjectBase::CollectForRetry()) break;
       context.started = kWaiting;
     }

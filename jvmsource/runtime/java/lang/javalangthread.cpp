@@ -69,8 +69,14 @@ bool JavaLangThread_InitAttached(JNIEnv* env, jobject thread) {
     self->SetException(NULL);
     return false;
   }
-  // The Thread is the one on the thread's record (VM::CreateJavaLangThread).
-  JVMJoinGroupAtAttach(env);
+  // The Thread is the one on the thread's record (VM::CreateJavaLangThread). The
+  // finalizer thread names the system group without being one of its members, so that
+  // no count of the program's threads takes it in; it is a daemon.
+  if (self->GetFinalizerThread()) {
+    if (!StoreField(env, thread, (jfieldID)upcall::JniUtilsFieldThreadDaemon(env), 1)) self->SetException(NULL);
+  } else {
+    JVMJoinGroupAtAttach(env);
+  }
   JavaLangThread_SetNativeThread(env, thread, (VMword)env);
   return true;
 }
