@@ -128,23 +128,28 @@ class VM : public VMInternalObject {
      JVM_GC) passes false. Returns at once on the collecting thread itself; when another
      thread collects, the caller waits for that collection to end instead. A collection
      may be abandoned (see the collector's source): then nothing is freed.
-     Called by one of the machine's own threads at a point where it may run Java (a
-     native, host code holding only references), it then runs the finalizers due
-     (RunFinalizersDue), the other threads running again: they have run when it returns,
-     unless the call came from inside a finalizer pass of this thread. Called by any
-     other thread, it leaves them to the machine's threads, at their next poll. */
-  void GarbageCollect(bool softReferencesClearable);
+     What fell due is handed to the machine's finalizer thread (vm_finalizer.cpp), which
+     the first such collection starts; called by one of the machine's own threads at a
+     point where it may run Java (a native, host code holding only references), the call
+     then waits for it (AwaitFinalizers) unless awaitFinalizers is false (a caller that
+     waits for other events too looks at the finalizer thread's progress itself). Without
+     the finalizer thread it runs the finalizers due as a pass (RunFinalizersDue), the
+     other threads running again, unless the call came from inside a pass of this thread;
+     called by any other thread, it leaves them to the machine's threads, at their next
+     poll. */
+  void GarbageCollect(bool softReferencesClearable, bool awaitFinalizers = true);
   /* A collection as GarbageCollect's, after which then(context) runs while every other
      thread still waits (its answer is returned): a refused allocation is made again
      there, before the threads it waited for can take the memory it freed. Without a
      collection (on the collecting thread itself) then runs at once. *collected (when
      given) tells whether this call's collection ran, every other thread stopped;
      rescanMs is the stop's (StopOtherThreads). Runs no Java: the caller may be inside an
-     allocation, where nothing may move. Finalizers that fell due are left for a pass:
-     the machine's threads are asked for one at their next poll. */
+     allocation, where nothing may move. Finalizers that fell due are handed to the
+     finalizer thread, or without it left for a pass at the machine's threads' next poll. */
   void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context,
                     bool* collected = NULL, jlong rescanMs = 300);
-  /* The finalizer pass: runs, on the calling thread of env (one of the machine's own, as
+  /* Without the finalizer thread (refused by the host, or a machine without threads),
+     the finalizer pass: runs, on the calling thread of env (one of the machine's own, as
      an ordinary thread, no longer a collector), the finalizers of the objects due when
      it starts, each taken off the machine's list before its finalizer runs, so that each
      runs once. One pass at a time in a machine, as finalizers have always run one at a

@@ -34,13 +34,13 @@
    that list under monitors that lock nothing, so only the stop keeps its threads off it);
    no Java runs, and no class is initialised, during a collection. The objects whose
    finalizers fell due join the machine's due list, which every later collection marks
-   first, as roots, until a finalizer pass takes them: the pass runs once the parked
-   threads are let go, on a thread of the machine's own that collected, as an ordinary
-   thread (a finalizer may wait for what a parked thread holds, a class it initialises).
-   A collection inside an allocation, and one by a thread that is no thread of the
-   machine's own (it has no env there, or is attached for a call of its own), runs none:
-   each asks the machine's threads for a pass at their next poll of the interpreter (and
-   the machine's next collection request by one of its own runs them). The due list is chained through
+   first, as roots, until the machine's finalizer thread takes them: the release wakes it
+   (and the first collection that finds objects due starts it), so that finalizers run as
+   an ordinary thread's Java once the parked threads are let go, never on the collecting
+   thread. Without that thread (the host refused it) a pass runs them instead, on a thread
+   of the machine's own that asked for the collection, or at the next poll of the
+   interpreter of one of its threads for a collection inside an allocation or by a thread
+   that is no thread of the machine's own. The due list is chained through
    the objects' queue words, which the marking walk uses as its stack: its objects are
    all marked before any is walked, so that no walk pushes one of them. */
 #include <atomic>
@@ -502,14 +502,14 @@ bool VM::ClaimCollection(void* me) {
   return true;
 }
 
-void VM::GarbageCollect(bool softReferencesClearable) {
+void VM::GarbageCollect(bool softReferencesClearable, bool awaitFinalizers) {
   VMThread* self;
   JavaVM* record = GetJVM();
   (void)CollectAndRelease(softReferencesClearable, NULL, NULL, NULL, 300, &self);
   // The finalizer thread runs what fell due; a request of one of the machine's own
   // threads waits for it (declared), as a request always waited for its finalizers.
   if (record != NULL && record->vm != NULL && record->vm->HandFinalizersOver()) {
-    if (self != NULL) (void)AwaitFinalizers(record, self->GetEnv());
+    if (self != NULL && awaitFinalizers) (void)AwaitFinalizers(record, self->GetEnv());
     return;
   }
   const bool due = GetFinalizersDue() != NULL;
