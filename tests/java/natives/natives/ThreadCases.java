@@ -647,6 +647,46 @@ public class ThreadCases {
         return members();
     }
 
+    // The system group's counts and lists, taken again and again while host threads attach
+    // and detach and threads of the group start and end: each at least least (the host
+    // threads that stay and the caller), every Thread listed once and none null. The
+    // rounds that broke one of these are counted.
+    static volatile boolean churning;
+
+    static String countedWhileChurning(int least, int rounds) throws Exception {
+        ThreadGroup system = Thread.currentThread().getThreadGroup();
+        churning = true;
+        Thread starter = new Thread("starter") {
+            public void run() {
+                while (churning) {
+                    Thread t = new Thread("short");
+                    t.start();
+                    try {
+                        t.join();
+                    } catch (InterruptedException e) {
+                        return;
+                    }
+                }
+            }
+        };
+        starter.start();
+        int bad = 0;
+        Thread[] list = new Thread[256];
+        for (int r = 0; r < rounds; r++) {
+            int n = system.enumerate(list);
+            boolean whole = system.activeCount() >= least && n >= least;
+            for (int i = 0; i < n && whole; i++) {
+                for (int j = 0; j < i && whole; j++) {
+                    whole = list[i] != null && list[j] != list[i];
+                }
+            }
+            bad += whole ? 0 : 1;
+        }
+        churning = false;
+        starter.join();
+        return bad + " bad";
+    }
+
     static int idle() {
         return 1;
     }
