@@ -337,33 +337,42 @@ TEST_F(ThreadTest, ADetachFromAMachineTheThreadIsNotCurrentInLeavesItsGroup) {
    every attach and detach, and every start and end of a thread of the group, would copy
    whole: with many attached the array holds none of them, and the counts and lists stay
    whole while host threads attach and detach (on new host threads too) and threads of the
-   group start and end at once. */
+   group start and end at once. A thread attached all along is listed each time, also one
+   whose record comes after those of threads attaching again meanwhile. */
 TEST_F(ThreadTest, HostThreadsCountInTheSystemGroupOutsideItsMemberArray) {
   VMObject* system = m.vm->GetSystemThreadGroup();
   const int stable = 48, churners = 6;
   const VMword rounds = refhost::CollectionStress() != 0 ? 100 : 4000;
-  std::atomic<int> attached{0}, failed{0};
+  std::atomic<int> attached{0}, failed{0}, paired{0};
   std::atomic<bool> leave{false}, churning{true};
+  jobject late = nullptr;
+  auto stay = [&](bool isLate) {
+    JNIEnv* env = nullptr;
+    if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) != 0) failed++;
+    if (isLate) {
+      VMObject* thread = (VMObject*)env->thread->GetJavaLangThread();
+      late = env->functions->NewGlobalRef(env, VMJniHandle::NewLocal(env, thread));
+    }
+    attached++;
+    WhileOutside([&] {
+      while (!leave.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    if (m.jvm->functions->DetachCurrentThread(m.jvm) != 0) failed++;
+  };
   auto pair = [&] {
     JNIEnv* env = nullptr;
     if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) != 0) failed++;
     if (m.jvm->functions->DetachCurrentThread(m.jvm) != 0) failed++;
+    paired++;
+  };
+  auto wait = [&](std::atomic<int>& counter, int least) {
+    WhileOutside([&] {
+      while (counter.load() < least) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
   };
   std::vector<std::thread> staying, going;
-  for (int i = 0; i < stable; i++) {
-    staying.emplace_back([&] {
-      JNIEnv* env = nullptr;
-      if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) != 0) failed++;
-      attached++;
-      WhileOutside([&] {
-        while (!leave.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      });
-      if (m.jvm->functions->DetachCurrentThread(m.jvm) != 0) failed++;
-    });
-  }
-  WhileOutside([&] {
-    while (attached.load() < stable) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
+  for (int i = 0; i < stable; i++) staying.emplace_back(stay, false);
+  wait(attached, stable);
   EXPECT_EQ("49 49 49", Text("members", "()Ljava/lang/String;"));
   EXPECT_EQ(0, Held(system));
   for (int i = 0; i < churners; i++) {
@@ -378,12 +387,17 @@ TEST_F(ThreadTest, HostThreadsCountInTheSystemGroupOutsideItsMemberArray) {
       }
     });
   }
-  EXPECT_EQ("0 bad", Text("countedWhileChurning", "(II)Ljava/lang/String;", {(VMword)stable + 1, rounds}));
+  wait(paired, 2 * churners);
+  staying.emplace_back(stay, true);
+  wait(attached, stable + 1);
+  EXPECT_EQ("0 bad", Text("countedWhileChurning", "(Ljava/lang/Thread;II)Ljava/lang/String;",
+                          {(VMword)VMJniHandle::UnHandle(m.env, late), (VMword)stable + 2, rounds}));
   churning = false;
   JoinOutside(going);
   EXPECT_EQ(0, failed.load());
-  EXPECT_EQ("49 49 49", Text("members", "()Ljava/lang/String;"));
+  EXPECT_EQ("50 50 50", Text("members", "()Ljava/lang/String;"));
   EXPECT_EQ(0, Held(system));
+  m.env->functions->DeleteGlobalRef(m.env, late);
   leave = true;
   JoinOutside(staying);
   EXPECT_EQ("1 1 1", Text("members", "()Ljava/lang/String;"));

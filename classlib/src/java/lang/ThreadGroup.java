@@ -50,18 +50,22 @@ public class ThreadGroup {
     private native int attached(Thread[] list);
 
     // The system group's attached threads as the machine finds them now; null elsewhere.
+    // Threads that attach meanwhile may take slots ahead of one attached all along: a list
+    // that did not hold them all is made again, larger, or that one would be left out.
     private Thread[] attachedThreads() {
         if (parent != null) {
             return null;
         }
-        Thread[] ts = new Thread[attached(null)];
-        int n = attached(ts);
-        if (n < ts.length) {
-            Thread[] fewer = new Thread[n];
-            System.arraycopy(ts, 0, fewer, 0, n);
-            ts = fewer;
+        int n = attached(null);
+        for (;;) {
+            Thread[] ts = new Thread[n + n / 8 + 4];
+            n = attached(ts);
+            if (n <= ts.length) {
+                Thread[] found = new Thread[n];
+                System.arraycopy(ts, 0, found, 0, n);
+                return found;
+            }
         }
-        return ts;
     }
 
     private static int size(Object[] members) {
@@ -314,8 +318,8 @@ public class ThreadGroup {
     }
 
     // members and then member, in copy (one longer).
-    // Groups mostly hold a few members (a few workers): those are
-    // copied by hand, which costs less than a native call.
+    // Groups mostly hold a few members: those are copied by hand, which costs less than a
+    // native call.
     private static final int FEW = 8;
 
     private static Object[] plus(Object[] members, Object member, Object[] copy) {
