@@ -338,7 +338,8 @@ TEST_F(ThreadTest, ADetachFromAMachineTheThreadIsNotCurrentInLeavesItsGroup) {
    whole: with many attached the array holds none of them, and the counts and lists stay
    whole while host threads attach and detach (on new host threads too) and threads of the
    group start and end at once. A thread attached all along is listed each time, also one
-   whose record comes after those of threads attaching again meanwhile. */
+   whose record comes after those of threads attaching again meanwhile; the machine's
+   finalizer thread never is. */
 TEST_F(ThreadTest, HostThreadsCountInTheSystemGroupOutsideItsMemberArray) {
   VMObject* system = m.vm->GetSystemThreadGroup();
   const int stable = 48, churners = 6;
@@ -346,9 +347,12 @@ TEST_F(ThreadTest, HostThreadsCountInTheSystemGroupOutsideItsMemberArray) {
   std::atomic<int> attached{0}, failed{0}, paired{0};
   std::atomic<bool> leave{false}, churning{true};
   jobject late = nullptr;
+  JNIEnv* first = nullptr;
   auto stay = [&](bool isLate) {
     JNIEnv* env = nullptr;
     if (m.jvm->functions->AttachCurrentThread(m.jvm, &env, nullptr) != 0) failed++;
+    JNIEnv* none = nullptr;
+    __atomic_compare_exchange_n(&first, &none, env, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
     if (isLate) {
       VMObject* thread = (VMObject*)env->thread->GetJavaLangThread();
       late = env->functions->NewGlobalRef(env, VMJniHandle::NewLocal(env, thread));
@@ -397,6 +401,9 @@ TEST_F(ThreadTest, HostThreadsCountInTheSystemGroupOutsideItsMemberArray) {
   EXPECT_EQ(0, failed.load());
   EXPECT_EQ("50 50 50", Text("members", "()Ljava/lang/String;"));
   EXPECT_EQ(0, Held(system));
+  first->thread->SetFinalizerThread();
+  EXPECT_EQ("49 49 49", Text("members", "()Ljava/lang/String;"));
+  first->thread->ClearFinalizerThread();
   m.env->functions->DeleteGlobalRef(m.env, late);
   leave = true;
   JoinOutside(staying);
