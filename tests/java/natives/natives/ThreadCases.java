@@ -647,25 +647,22 @@ public class ThreadCases {
         return members();
     }
 
-    // The system group's counts and lists, taken again and again while host threads attach
-    // and detach and threads of the group start and end: each at least least, the caller
-    // and late (attached all along) listed, every Thread once and none null. The rounds
-    // that broke one of these are counted.
+    // The system group counted and listed rounds times while host threads attach and detach
+    // and threads of the group start and end; a round is bad unless both come to least or
+    // more, and the list holds the caller and late, each Thread once and no null.
     static volatile boolean churning;
 
     static String countedWhileChurning(Thread late, int least, int rounds) throws Exception {
         Thread me = Thread.currentThread();
-        ThreadGroup system = me.getThreadGroup();
         churning = true;
-        Thread starter = new Thread("starter") {
+        Thread starter = new Thread() {
             public void run() {
                 while (churning) {
-                    Thread t = new Thread("short");
+                    Thread t = new Thread();
                     t.start();
                     try {
                         t.join();
                     } catch (InterruptedException e) {
-                        return;
                     }
                 }
             }
@@ -674,16 +671,15 @@ public class ThreadCases {
         int bad = 0;
         Thread[] list = new Thread[256];
         for (int r = 0; r < rounds; r++) {
-            int n = system.enumerate(list);
-            boolean whole = system.activeCount() >= least && n >= least;
+            int n = me.getThreadGroup().enumerate(list);
             int seen = 0;
-            for (int i = 0; i < n && whole; i++) {
-                seen += list[i] == me || list[i] == late ? 1 : 0;
-                for (int j = 0; j < i && whole; j++) {
-                    whole = list[i] != null && list[j] != list[i];
+            for (int i = 0; i < n; i++) {
+                seen += list[i] == me || list[i] == late ? 1 : list[i] == null ? -2 : 0;
+                for (int j = 0; j < i; j++) {
+                    seen -= list[j] == list[i] ? 2 : 0;
                 }
             }
-            bad += whole && seen == 2 ? 0 : 1;
+            bad += seen == 2 && n >= least && Thread.activeCount() >= least ? 0 : 1;
         }
         churning = false;
         starter.join();
