@@ -454,6 +454,7 @@ const NativeRow kRows[] = {
     {"java/lang/ThreadGroup", "swapGroups", "([Ljava/lang/ThreadGroup;[Ljava/lang/ThreadGroup;Z)Z", I_, kNat},
     {"java/lang/ThreadGroup", "countUnstarted", "()Z", I_, kNat},
     {"java/lang/ThreadGroup", "destroyIfEmpty", "(Z)Z", I_, kNat},
+    {"java/lang/ThreadGroup", "attached", "([Ljava/lang/Thread;)I", I_, kNat},
 
     {"java/lang/reflect/Array", "getLength", "(Ljava/lang/Object;)I", S_, kNat},
     {"java/lang/reflect/Array", "get", "(Ljava/lang/Object;I)Ljava/lang/Object;", S_, kNat},

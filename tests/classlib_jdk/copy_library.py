@@ -128,6 +128,9 @@ GROUP_NATIVES = [
             if (destroyed || threads != null || groups != null || noneUnstarted && unstarted != 0) return false;
             destroyed = true;
             return true;"""),
+    # No thread of the JDK's is attached by a host.
+    ("int attached(Thread[] list)", """
+            return 0;"""),
 ]
 
 

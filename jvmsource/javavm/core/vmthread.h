@@ -133,6 +133,10 @@ class VMThread : public VMInternalObject {
     /* The machine's finalizer thread: a daemon the machine started for itself, whose
        Thread no group lists; the host's stops and other threads' stops pass it by. */
     FinalizerThreadFlag = 0x1000000,
+    /* The thread's Thread is one the machine made at its attach, not one Java started:
+       the system group counts it while the Thread names the record's env
+       (JVMHostMembers). An attach after a detach clears it. */
+    HostMemberFlag = 0x2000000,
     /* Every request the poll serves. */
     RequestFlags = 0x803E00
   };
@@ -209,6 +213,7 @@ class VMThread : public VMInternalObject {
   PUX_THREAD_FLAG(WatchSetAside)
   PUX_THREAD_FLAG(AttachedForClientCall)
   PUX_THREAD_FLAG(FinalizerThread)
+  PUX_THREAD_FLAG(HostMember)
 #undef PUX_THREAD_FLAG
   /* Clears DebugLoopDeferred; true for the one caller that found it set. */
   bool TakeDebugLoopDeferred() {

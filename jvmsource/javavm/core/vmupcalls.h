@@ -23,10 +23,6 @@ void* JniUtilsFieldThreadDaemon(JNIEnv* env);
 void RegisterClassLibraryNatives();
 void JavaLangThreadClearNativeThread(JNIEnv* env, jobject thread);
 bool JavaLangThreadInitAttached(JNIEnv* env, jobject thread);
-/* The Thread of a thread the host detaches leaves its group when it is a member. May
-   collect when env is the thread's current one (current): the host may move the machine
-   meanwhile. */
-void JavaLangThreadLeaveGroup(JNIEnv* env, bool current);
 /* The Thread of a thread attached again by env, in place of from: its native-thread
    word, when it named from, names env. Nothing else of it changes, a pending exception
    included, and nothing is allocated. */

@@ -87,19 +87,8 @@ int VMJniDetachEnv(JavaVM* javaVM) {
   // their objects. Emptied before the detach: afterwards the exit-time pass of another
   // thread may drop the record.
   JNIEnv* current = host->GetCurrentEnv();
-  if (current != NULL && current->javaVM == javaVM && current->thread != NULL) {
+  if (current != NULL && current->javaVM == javaVM && current->thread != NULL)
     current->thread->GetJNIHandleArray()->Clear(1);
-    // It may collect: the host may move the machine in it.
-    upcall::JavaLangThreadLeaveGroup(current, true);
-    vm = javaVM->vm;
-  } else if (JNIEnv* own = vm->AttachedEnvOfCurrentThread()) {
-    // Detached from this machine while current in another (or in none): its Thread
-    // leaves all the same, through its own env here, or the group would keep one more
-    // Thread for each such detach. A collection would be the current machine's, so this
-    // leave makes none; undeclared here, the thread holds up this machine's collections
-    // meanwhile, as the detach below does.
-    if (own->thread != NULL) upcall::JavaLangThreadLeaveGroup(own, false);
-  }
   JNIEnv* env = vm->DetachThread();
   if (env != NULL) {
     env->thread = NULL;

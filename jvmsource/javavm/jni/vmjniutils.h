@@ -187,9 +187,8 @@ PUX_JNIUTILS_CLASSES(PUX_JNIUTILS_RECORD_CLASS)
 
 class VMJniUtils : public VMInternalObject {
  public:
-  enum { Words = 25, RefMask = 0xFFFFFF };
-  /* GroupSlotsWord: a scalar the group natives fill (JVMGroupSlotsOf), 0 until then. */
-  enum { NameSpaceWord = 0, ClassCount = 23, GroupSlotsWord = 24 };
+  enum { Words = 24, RefMask = 0xFFFFFF };
+  enum { NameSpaceWord = 0, ClassCount = 23 };
 
   /* The cache of a new name space (records made on first use); NULL without memory. */
   static VMJniUtils* CreateInstance(VMNameSpace* ns);
@@ -200,8 +199,6 @@ class VMJniUtils : public VMInternalObject {
 
   VMNameSpace* GetNameSpace() const { return (VMNameSpace*)GetScalar(NameSpaceWord); }
   void SetNameSpace(VMNameSpace* ns) { SetScalar(NameSpaceWord, (VMword)ns); }
-  VMword GetGroupSlots() const { return __atomic_load_n(&Body()[GroupSlotsWord], __ATOMIC_ACQUIRE); }
-  void SetGroupSlots(VMword slots) { __atomic_store_n(&Body()[GroupSlotsWord], slots, __ATOMIC_RELEASE); }
 
   /* Per class: the record word (Get/Set, no look-up), the record made on first use
      (GetVMJni<Class>: NULL when it cannot be made, with the exception pending), and the

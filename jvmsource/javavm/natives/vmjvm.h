@@ -199,15 +199,20 @@ bool JVMSetThreadEnvField(JNIEnv* env, jobject thread, VMword value);
    holds anything else or the field is missing. Allocates nothing. */
 bool JVMMoveThreadEnvField(JNIEnv* env, VMObject* thread, VMword from, VMword to);
 
-/* A thread the host attached joins its Thread's group (the Thread on its record) as a
-   member when the Thread is made, before its env goes into it, and leaves it at its detach;
-   a destroyed group takes no member, and the attach stands. Both run no Java, but may
-   collect when the heap is full: the host may move the machine in them. A leave through
-   an env that is not the thread's current one (current false: a detach from a machine
-   while current in another) neither collects nor looks anything up: when the heap is
-   full, the Thread stays listed. */
+/* A thread the host attached is a member of the system group from the moment its Thread
+   is made to its detach, and Java code counts and lists it there through JVMHostMembers.
+   It stays out of the group's member array, which each attach and detach, and each start
+   and end of a thread of the group, would copy whole. The join marks the record; a detach
+   ends the membership with the record's env, and an attach again begins a new one.
+   Allocates nothing. */
 void JVMJoinGroupAtAttach(JNIEnv* env);
-void JVMLeaveGroupAtDetach(JNIEnv* env, bool current);
+/* The Threads of the machine's threads that the host attached with a Thread of the
+   machine's making, attached and alive now (the machine's own finalizer thread is none),
+   stored into list (a Thread[]) from its start as far as it holds them: how many there are
+   (list may be null, or hold fewer). 0 for any group but the machine's system group. Takes
+   the name space's spin lock for a few records at a time; allocates nothing, runs no
+   Java. */
+jint JVMHostMembers(JNIEnv* env, jobject group, jobject list);
 
 /* The changes of a java.lang.ThreadGroup's members (arrays built beforehand, stored whole
    over the array they were built from) and of its marks. */

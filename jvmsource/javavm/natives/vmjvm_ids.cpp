@@ -126,34 +126,3 @@ VMMethod* JVMMethodOf(JNIEnv* env, jmethodID id) {
   VMObject* object = VMJniHandle::UnHandle(env, (jobject)id);
   return object != NULL && object->GetTag() == VMMethod::Tag ? (VMMethod*)object : NULL;
 }
-
-/* The four indexes, each plus one in a byte of the cache's word: a host thread's attach
-   and detach would otherwise look up four ids and check the class each is defined in. */
-bool JVMGroupSlotsOf(JNIEnv* env, JVMGroupSlots* slots, bool lookUp) {
-  VMJniUtils* cache = lookUp ? Cache(env) : env->javaVM->nameSpace->GetJNIUtils();
-  if (cache == NULL) return false;
-  VMword packed = cache->GetGroupSlots();
-  if (packed == 0) {
-    if (!lookUp) return false;
-    // The look-ups first: a first one may collect, which moves what they answer.
-    jfieldID ids[4] = {JVMFieldThreadGroupThreads(env), JVMFieldThreadGroupDestroyed(env), JVMFieldThreadGroup(env),
-                       JVMFieldThreadNative(env)};
-    VMClassList* classes = env->javaVM->nameSpace->GetClassList();
-    VMLoadableClass* group = classes->GetThreadGroupClass(env);
-    VMLoadableClass* thread = classes->GetThreadClass(env);
-    VMword made = 0;
-    for (uint32_t i = 0; i < 4; i++) {
-      VMDataMember* field = JVMFieldOf(env, ids[i]);
-      // The indexes hold in instances of the defining classes, which the natives check.
-      if (field == NULL || field->GetDefinedIn() != (i < 2 ? group : thread) || (uint32_t)field->GetIndex() >= 0xFF) return false;
-      made |= (VMword)((uint32_t)field->GetIndex() + 1) << (8 * i);
-    }
-    cache->SetGroupSlots(made);
-    packed = made;
-  }
-  slots->threads = (packed & 0xFF) - 1;
-  slots->destroyed = ((packed >> 8) & 0xFF) - 1;
-  slots->group = ((packed >> 16) & 0xFF) - 1;
-  slots->native = (packed >> 24) - 1;
-  return true;
-}

@@ -38,15 +38,6 @@ jfieldID JVMFieldSystemErr(JNIEnv* env);
 /* java/lang/ClassLoader$NativeLibrary.handle. */
 jfieldID JVMFieldNativeLibraryHandle(JNIEnv* env);
 
-/* The word indexes of the fields a host thread's join and leave of its group read:
-   ThreadGroup's threads and destroyed, Thread's group and native-thread word. Found once
-   per name space (a look-up may collect, and runs only when lookUp is set), then one
-   read. false when they are not known (the look-up's exception pending). */
-struct JVMGroupSlots {
-  uint32_t threads, destroyed, group, native;
-};
-bool JVMGroupSlotsOf(JNIEnv* env, JVMGroupSlots* slots, bool lookUp);
-
 /* What an id names: the field or method, NULL for 0 and for an id of anything else. */
 VMDataMember* JVMFieldOf(JNIEnv* env, jfieldID id);
 VMMethod* JVMMethodOf(JNIEnv* env, jmethodID id);

@@ -365,127 +365,56 @@ void JNICALL JVM_StartThread(JNIEnv* env, jobject threadHandle) {
   }
 }
 
-/* ---- the group of a thread the host attached ---- */
+/* ---- the host's threads in the system group ---- */
 
-namespace {
+void JVMJoinGroupAtAttach(JNIEnv* env) { env->thread->SetHostMember(); }
 
-/* Where member is in the members' first count elements; count when it is not. */
-uint32_t IndexOf(VMrefArray* members, uint32_t count, VMObject* member) {
-  for (uint32_t i = 0; i < count;) {
-    uint32_t run = 0;
-    const VMword* words = (const VMword*)members->FindElement(i, &run);
-    for (uint32_t k = 0; k < run; k++)
-      if (words[k] == (VMword)member) return i + k;
-    i += run;
+jint JVMHostMembers(JNIEnv* env, jobject group, jobject list) {
+  VM* vm = env->javaVM->vm;
+  void* lock = env->javaVM->nameSpace->GetSpinLock();
+  VMDataMember* nativeField = JVMFieldOf(env, JVMFieldThreadNative(env));
+  VMClass* threadClass = (VMClass*)env->javaVM->nameSpace->GetClassList()->GetThreadClass(env);
+  VMObject* self = VMJniHandle::UnHandle(env, group);
+  VMObjectArray* into = (VMObjectArray*)VMJniHandle::UnHandle(env, list);
+  if (nativeField == NULL || threadClass == NULL || self == NULL || self != vm->GetSystemThreadGroup()) {
+    env->thread->SetException(NULL);
+    return 0;
   }
-  return count;
-}
-
-/* Whether object is an instance of cls or of a class below it. */
-bool IsA(VMObject* object, VMLoadableClass* cls) {
-  if (object == NULL || cls == NULL || !object->GetHasClass()) return false;
-  VMClass* c = object->GetClass();
-  return c == (VMClass*)cls || VMClass::AssignableFrom(c, (VMClass*)cls);
-}
-
-/* count members of from, from index at on, into made from index to on. Groups mostly hold
-   a few members: those are copied by hand, which costs less than a call of Copy. */
-void CopyMembers(VMObjectArray* made, uint32_t to, VMrefArray* from, uint32_t at, uint32_t count) {
-  if (count > 8) {
-    made->Copy(from, at, to, count);
-    return;
-  }
-  for (uint32_t k = 0; k < count; k++) made->Set(to + k, from->Get(at + k));
-}
-
-/* Adds the Thread of env's thread to its group's members, or takes it out, as Java's
-   add() and remove() do: a new array, stored whole under the name space's lock over the
-   one it was built from, again when another change came first. Native, so that an attach
-   or a detach runs no Java (no frame for a debugger to stop in or announce classes from,
-   no poll for a stop to land in), and made without a collection: nothing read here moves
-   meanwhile. Only when the heap is full, or Thread[] is first made, may it collect (when
-   mayCollect: env is the thread's current one), where the host may move the machine: it
-   then reads everything again, the Thread through the thread's record, which holds it.
-   Without mayCollect it looks up nothing either: only a thread whose join found the
-   slots can be a member. */
-void ChangeMembership(JNIEnv* env, bool add, bool mayCollect) {
-  bool collected = false;
-  for (;;) {
-    // The look-ups first: a first one may collect. Once the slots are known, the classes
-    // they were checked against are too.
-    JVMGroupSlots slots;
-    if (!JVMGroupSlotsOf(env, &slots, mayCollect)) {
-      env->thread->SetException(NULL);
-      return;
-    }
-    VMClassList* classes = env->javaVM->nameSpace->GetClassList();
-    VMLoadableClass* threadClass = classes->GetThreadClass(env);
-    VMLoadableClass* groupClass = classes->GetThreadGroupClass(env);
-    VMObject* thread = (VMObject*)env->thread->GetJavaLangThread();
-    VMObject* group = IsA(thread, threadClass) ? (VMObject*)*thread->GetElementAddress(slots.group) : NULL;
-    if (!IsA(group, groupClass)) return;
-    VMword* list = group->GetElementAddress(slots.threads);
-    const VMword* destroyed = add ? group->GetElementAddress(slots.destroyed) : NULL;
-    bool full = false;
-    for (;;) {
-      VMrefArray* members = (VMrefArray*)__atomic_load_n(list, __ATOMIC_ACQUIRE);
-      const uint32_t count = members != NULL ? members->GetSize() : 0;
-      uint32_t at = IndexOf(members, count, thread);
-      // A member joins no more, one that is none has nothing to leave, and a destroyed
-      // group takes no member.
-      if (add == (at < count) || (add && *destroyed != 0)) return;
-      const uint32_t size = add ? count + 1 : count - 1;
-      VMObjectArray* made = NULL;
-      if (size > 0) {
-        VMClass* arrayClass = members != NULL ? members->GetClass() : (VMClass*)threadClass->GetArrayOf();
-        // Thread[] made the first time may collect: everything is read again after.
-        if (arrayClass == NULL) {
-          if (!mayCollect || threadClass->MakeArrayOf() == NULL) {
-            env->thread->SetException(NULL);
-            return;
-          }
-          break;
-        }
-        made = VMObjectArray::CreateInstance(env->javaVM->vm->GetHeap(), size, jallocFailFast,
-                                             VMTag_VMUserArrayInstance);
-        if (made == NULL) {
-          full = true;
-          break;
-        }
-        made->SetClass(arrayClass);
-        if (add) {
-          CopyMembers(made, 0, members, 0, count);
-          made->Set(count, thread);
-        } else {
-          CopyMembers(made, 0, members, 0, at);
-          CopyMembers(made, at, members, at + 1, count - at - 1);
-        }
+  // Only an array of exactly Thread[] takes every Thread without a store check.
+  if (into != NULL && (!into->GetHasClass() || into->GetClass() != (VMClass*)threadClass->GetArrayOf())) return 0;
+  const uint32_t native = (uint32_t)nativeField->GetIndex();
+  const uint32_t room = into != NULL ? into->GetSize() : 0;
+  uint32_t found = 0;
+  // A few records a hold: the lock is the name space's, which every attach and detach of
+  // its machines takes. Nothing here collects or waits, so no record with a Thread is
+  // dropped meanwhile (a drop stops this thread first), and a record keeps its slot while
+  // it lives: none is met twice.
+  enum { kPerHold = 32 };
+  VMObject* met[kPerHold];
+  for (uint32_t i = 1;;) {
+    uint32_t k = 0, slots = 0;
+    VMUtils::P_SpinLock(lock, "namespace spinlock - Get  JVMHostMembers");
+    if (VMThreadHandleArray* threads = vm->GetThreads()) {
+      slots = threads->GetCount();
+      for (const uint32_t end = i + kPerHold < slots ? i + kPerHold : slots; i < end; i++) {
+        VMThread* t = threads->Get(i);
+        JNIEnv* own = t != NULL ? t->GetEnv() : NULL;
+        VMObject* thread = own != NULL ? (VMObject*)t->GetJavaLangThread() : NULL;
+        if (thread == NULL || (t->GetFlags() & (VMThread::HostMemberFlag | VMThread::FinalizerThreadFlag)) !=
+                                  VMThread::HostMemberFlag)
+          continue;
+        // Alive while its native-thread word names the record's env: from the end of its
+        // attach to the start of its detach.
+        if (thread->GetHasClass() && thread->GetClass() == threadClass &&
+            __atomic_load_n(thread->GetElementAddress(native), __ATOMIC_ACQUIRE) == (VMword)own)
+          met[k++] = thread;
       }
-      void* lock = env->javaVM->nameSpace->GetSpinLock();
-      VMUtils::P_SpinLock(lock, "namespace spinlock - Get  ChangeMembership");
-      const bool swap = *list == (VMword)members && (!add || *destroyed == 0);
-      // Readers take no lock: they see the old array or the whole new one.
-      if (swap) __atomic_store_n(list, (VMword)made, __ATOMIC_RELEASE);
-      VMUtils::V_SpinLock(lock, "namespace spinlock - Release  ChangeMembership");
-      if (swap) return;
     }
-    if (!full) continue;
-    // The heap is full. Without a new array an attach stands without joining, and a
-    // detach leaves a Thread no longer alive, which no count or list takes.
-    if (!mayCollect || collected || !VMObjectBase::CollectForRetry()) return;
-    collected = true;
+    VMUtils::V_SpinLock(lock, "namespace spinlock - Release  JVMHostMembers");
+    for (uint32_t j = 0; j < k; j++, found++)
+      if (found < room) into->Set(found, met[j]);
+    if (i >= slots) return (jint)found;
   }
-}
-
-}  // namespace
-
-void JVMJoinGroupAtAttach(JNIEnv* env) { ChangeMembership(env, true, true); }
-
-void JVMLeaveGroupAtDetach(JNIEnv* env, bool current) {
-  // A started thread left in exit() (its group gone), and a loader drop's step or a
-  // debugger client's call (whose record may carry the Thread of an earlier attachment)
-  // never joined: they find nothing to leave. One without a Thread looks nothing up.
-  if (env->thread->GetJavaLangThread() != NULL) ChangeMembership(env, false, current);
 }
 
 /* ---- thread groups ---- */

@@ -42,6 +42,32 @@ public class ThreadGroup {
     // Thread); false when it has, or is destroyed already.
     private native boolean destroyIfEmpty(boolean noneUnstarted);
 
+    // The threads the host attached (main under the launcher among them) are members of the
+    // system group from their attach to their detach, but stay out of threads: each attach
+    // and detach would copy them all, and so would each start and end of a thread of the
+    // group. The machine finds them by its own records: stores them in list as far as it
+    // holds them and answers how many there are (list may be null). None in other groups.
+    private native int attached(Thread[] list);
+
+    // The system group's attached threads as the machine finds them now; null elsewhere.
+    // Threads that attach meanwhile may take slots ahead of one attached all along: a list
+    // that did not hold them all is made again, larger, or that one would be left out.
+    private Thread[] attachedThreads() {
+        if (parent != null) {
+            return null;
+        }
+        int n = attached(null);
+        for (;;) {
+            Thread[] ts = new Thread[n + n / 8 + 4];
+            n = attached(ts);
+            if (n <= ts.length) {
+                Thread[] found = new Thread[n];
+                System.arraycopy(ts, 0, found, 0, n);
+                return found;
+            }
+        }
+    }
+
     private static int size(Object[] members) {
         return members == null ? 0 : members.length;
     }
@@ -135,7 +161,7 @@ public class ThreadGroup {
         if (destroyed) {
             return 0;
         }
-        int n = 0;
+        int n = parent == null ? attached(null) : 0;
         Thread[] ts = threads;
         for (int i = 0; i < size(ts); i++) {
             if (ts[i].isAlive()) {
@@ -160,6 +186,10 @@ public class ThreadGroup {
     private synchronized int enumerate(Thread[] list, int n, boolean recurse) {
         if (destroyed) {
             return n;
+        }
+        Thread[] hs = attachedThreads();
+        for (int i = 0; i < size(hs) && n < list.length; i++) {
+            list[n++] = hs[i];
         }
         Thread[] ts = threads;
         for (int i = 0; i < size(ts) && n < list.length; i++) {
@@ -232,7 +262,11 @@ public class ThreadGroup {
         for (int i = 0; i < size(gs); i++) {
             self |= gs[i].stopOrSuspend(stop);
         }
-        Thread[] ts = threads;
+        return stopOrSuspend(attachedThreads(), me, stop) | stopOrSuspend(threads, me, stop) | self;
+    }
+
+    private static boolean stopOrSuspend(Thread[] ts, Thread me, boolean stop) {
+        boolean self = false;
         for (int i = 0; i < size(ts); i++) {
             if (ts[i] == me) {
                 self = true;
@@ -250,6 +284,10 @@ public class ThreadGroup {
         ThreadGroup[] gs = groups;
         for (int i = 0; i < size(gs); i++) {
             gs[i].resume();
+        }
+        Thread[] hs = attachedThreads();
+        for (int i = 0; i < size(hs); i++) {
+            hs[i].resume();
         }
         Thread[] ts = threads;
         for (int i = 0; i < size(ts); i++) {
@@ -280,8 +318,8 @@ public class ThreadGroup {
     }
 
     // members and then member, in copy (one longer).
-    // Groups mostly hold a few members (an attached thread and its workers): those are
-    // copied by hand, which costs less than a native call.
+    // Groups mostly hold a few members: those are copied by hand, which costs less than a
+    // native call.
     private static final int FEW = 8;
 
     private static Object[] plus(Object[] members, Object member, Object[] copy) {
@@ -387,18 +425,23 @@ public class ThreadGroup {
         }
         out.println(this);
         indent += 4;
+        Thread[] hs = attachedThreads();
         Thread[] ts = threads;
         ThreadGroup[] gs = groups;
-        int nt = size(ts);
+        list(out, indent, hs);
+        list(out, indent, ts);
         int ng = size(gs);
-        for (int i = 0; i < nt; i++) {
+        for (int i = 0; i < ng; i++) {
+            gs[i].list(out, indent);
+        }
+    }
+
+    private static void list(PrintStream out, int indent, Thread[] ts) {
+        for (int i = 0; i < size(ts); i++) {
             for (int j = 0; j < indent; j++) {
                 out.print(" ");
             }
             out.println(ts[i]);
-        }
-        for (int i = 0; i < ng; i++) {
-            gs[i].list(out, indent);
         }
     }
 

@@ -85,8 +85,6 @@ void JavaLangThread_ClearNativeThread(JNIEnv* env, jobject thread) { JavaLangThr
 
 bool upcall::JavaLangThreadInitAttached(JNIEnv* env, jobject thread) { return JavaLangThread_InitAttached(env, thread); }
 
-void upcall::JavaLangThreadLeaveGroup(JNIEnv* env, bool current) { JVMLeaveGroupAtDetach(env, current); }
-
 void upcall::JavaLangThreadMoveNativeThread(JNIEnv* env, VMJavaLangThread* thread, JNIEnv* from) {
   VMJavaLangThrowable* pending = env->thread->GetException();
   (void)JVMMoveThreadEnvField(env, (VMObject*)thread, (VMword)from, (VMword)env);
@@ -190,11 +188,14 @@ jboolean JNICALL ThreadGroupDestroyIfEmpty(JNIEnv* env, jobject self, jboolean n
   return JVMChangeThreadGroup(env, self, noneUnstarted ? kGroupDestroyIdle : kGroupDestroy, NULL, NULL) ? 1 : 0;
 }
 
+jint JNICALL ThreadGroupAttached(JNIEnv* env, jobject self, jobject list) { return JVMHostMembers(env, self, list); }
+
 const JNINativeMethod kThreadGroup[] = {
     PUX_NATIVE("swapThreads", "([Ljava/lang/Thread;[Ljava/lang/Thread;Z)Z", ThreadGroupSwapThreads),
     PUX_NATIVE("swapGroups", "([Ljava/lang/ThreadGroup;[Ljava/lang/ThreadGroup;Z)Z", ThreadGroupSwapGroups),
     PUX_NATIVE("countUnstarted", "()Z", ThreadGroupCountUnstarted),
     PUX_NATIVE("destroyIfEmpty", "(Z)Z", ThreadGroupDestroyIfEmpty),
+    PUX_NATIVE("attached", "([Ljava/lang/Thread;)I", ThreadGroupAttached),
 };
 
 }  // namespace

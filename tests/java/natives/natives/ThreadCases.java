@@ -647,6 +647,45 @@ public class ThreadCases {
         return members();
     }
 
+    // The system group counted and listed rounds times while host threads attach and detach
+    // and threads of the group start and end; a round is bad unless both come to least or
+    // more, and the list holds the caller and late, each Thread once and no null.
+    static volatile boolean churning;
+
+    static String countedWhileChurning(Thread late, int least, int rounds) throws Exception {
+        Thread me = Thread.currentThread();
+        churning = true;
+        Thread starter = new Thread() {
+            public void run() {
+                while (churning) {
+                    Thread t = new Thread();
+                    t.start();
+                    try {
+                        t.join();
+                    } catch (InterruptedException e) {
+                    }
+                }
+            }
+        };
+        starter.start();
+        int bad = 0;
+        Thread[] list = new Thread[256];
+        for (int r = 0; r < rounds; r++) {
+            int n = me.getThreadGroup().enumerate(list);
+            int seen = 0;
+            for (int i = 0; i < n; i++) {
+                seen += list[i] == me || list[i] == late ? 1 : list[i] == null ? -2 : 0;
+                for (int j = 0; j < i; j++) {
+                    seen -= list[j] == list[i] ? 2 : 0;
+                }
+            }
+            bad += seen == 2 && n >= least && Thread.activeCount() >= least ? 0 : 1;
+        }
+        churning = false;
+        starter.join();
+        return bad + " bad";
+    }
+
     static int idle() {
         return 1;
     }
