@@ -586,6 +586,8 @@ const NativeRow kRows[] = {
     {"java/io/ObjectStreamClass", "loaderKey", "(Ljava/lang/Class;)I", S_, kNat},
     {"java/io/ObjectStreamClass", "classHash", "(Ljava/lang/Class;)I", S_, kNat},
     {"java/io/ObjectStreamClass", "described", "([Ljava/lang/Object;Ljava/lang/Class;)Ljava/io/ObjectStreamClass;", S_, kNat},
+    {"java/io/ObjectStreamClass", "holder", "([Ljava/lang/Object;I)[Ljava/lang/Object;", S_, kNat},
+    {"java/io/ObjectStreamClass", "listed", "([Ljava/lang/Object;[Ljava/lang/Object;[I)I", S_, kNat},
     {"java/io/ObjectStreamClass", "swap", "([Ljava/lang/Object;ILjava/lang/Object;Ljava/lang/Object;)Z", S_, kNat},
     {"java/io/ObjectStreamClass", "serialVersion", "(Ljava/lang/Class;)J", S_, kNat},
     {"java/io/ObjectInputStream", "loadClass0", "(Ljava/lang/Class;Ljava/lang/String;)Ljava/lang/Class;", S_, kNat},

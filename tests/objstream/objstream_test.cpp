@@ -795,6 +795,36 @@ TEST_F(ObjectStreamTest, AHostLoadersClassesAreDescribedOnceAStreamAndLetTheLoad
   refhost::SetClassPath(id, "");
 }
 
+/* A drop collects the machine to look for uses of the loader's classes, and again to let
+   go of them. A loader whose classes went through a stream costs no more collections
+   than one whose classes did not: the descriptions the machine keeps of them are emptied
+   before the look's collection, which frees them, not found by the look and left for a
+   look of their own. */
+TEST_F(ObjectStreamTest, ALoaderWhoseClassesWentThroughAStreamIsDroppedWithNoMoreCollections) {
+  void* const id = (void*)0x5E58;
+  refhost::SetClassPath(id, ClassDir());
+  uint32_t made[2][3];
+  for (int round = 0; round < 3; round++) {
+    for (int streamed = 0; streamed < 2; streamed++) {
+      jint marks[3];
+      fn->GetHighWaterMarks(env, marks);
+      (void)JNI_CreateClassLoaderLite(env, id);
+      if (streamed)
+        EXPECT_EQ("Base 1, Leaf 1; true 1 2x 3", CallSession(id, "trip", "()Ljava/lang/String;")) << Taken();
+      else
+        EXPECT_EQ("1 2x", CallSession(id, "plain", "()Ljava/lang/String;")) << Taken();
+      fn->DeleteRefs(env, marks, 0);
+      const uint32_t before = jvm->vm->GetCollections();
+      int drops = DropUntilGone(id);
+      made[streamed][round] = jvm->vm->GetCollections() - before;
+      ASSERT_EQ(nullptr, JNI_FindClassLoaderLite(env, id)) << "the loader stayed after " << drops << " drops";
+    }
+    EXPECT_EQ(made[0][round], made[1][round]) << "round " << round << ": collections of a drop without a stream, "
+                                              << "then with one";
+  }
+  refhost::SetClassPath(id, "");
+}
+
 /* A host loader's class is described once for the loader, not once a stream: threads
    racing to describe the classes of a fresh loader all get one description each, which
    a stream then uses and later look-ups hand out again. The loader, whose table holds

@@ -143,11 +143,13 @@ class VM : public VMInternalObject {
      there, before the threads it waited for can take the memory it freed. Without a
      collection (on the collecting thread itself) then runs at once. *collected (when
      given) tells whether this call's collection ran, every other thread stopped;
-     rescanMs is the stop's (StopOtherThreads). Runs no Java: the caller may be inside an
+     rescanMs is the stop's (StopOtherThreads). before(context), when given, runs once
+     the others are stopped, before the collection marks, and only then: what it lets go
+     of is freed by that collection. Runs no Java: the caller may be inside an
      allocation, where nothing may move. Finalizers that fell due are handed to the
      finalizer thread, or without it left for a pass at the machine's threads' next poll. */
   void* CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context,
-                    bool* collected = NULL, jlong rescanMs = 300);
+                    bool* collected = NULL, jlong rescanMs = 300, void (*before)(void*) = NULL);
   /* Without the finalizer thread (refused by the host, or a machine without threads),
      the finalizer pass: runs, on the calling thread of env (one of the machine's own, as
      an ordinary thread, no longer a collector), the finalizers of the objects due when
@@ -353,7 +355,7 @@ class VM : public VMInternalObject {
   /* CollectThen's collection and release; *self gets the calling thread's record when it
      is one of the machine's own that may run Java, NULL otherwise. */
   void* CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
-                          jlong rescanMs, VMThread** self);
+                          jlong rescanMs, VMThread** self, void (*before)(void*) = NULL);
   void SetFinalizersDue(VMObject* o) { SetReference(FinalizersDueWord, o); }
  public:
   /* Asks every thread of the machine's own for a finalizer pass at its next poll. */

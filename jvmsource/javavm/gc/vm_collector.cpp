@@ -524,10 +524,10 @@ void VM::GarbageCollect(bool softReferencesClearable, bool awaitFinalizers) {
 }
 
 void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
-                      jlong rescanMs) {
+                      jlong rescanMs, void (*before)(void*)) {
   VMThread* own;
   JavaVM* record = GetJVM();
-  void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &own);
+  void* result = CollectAndRelease(softReferencesClearable, then, context, collected, rescanMs, &own, before);
   // Read through its record: the host may move the machine once the others go on.
   VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
   // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
@@ -549,7 +549,7 @@ void VM::RequestFinalizerPasses() {
 }
 
 void* VM::CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), void* context, bool* collected,
-                            jlong rescanMs, VMThread** own) {
+                            jlong rescanMs, VMThread** own, void (*before)(void*)) {
   requests.fetch_add(1);
   JNIHostFunctions* host = Host();
   void* me = host->CurrentThreadId();
@@ -574,10 +574,11 @@ void* VM::CollectAndRelease(bool softReferencesClearable, void* (*then)(void*), 
     // one (each left it with its env), and none can attach while the claim is held. A
     // debugger keeps its own handles to records, so with one they stay to the end.
     if (GetDebugger() == NULL) DropDetachedThreads(me);
-    uint32_t before = GetCollections();
+    if (before != NULL) before(context);
+    uint32_t made = GetCollections();
     Collect(self, env, softReferencesClearable);
     // A frame whose references cannot be told abandons the collection inside.
-    if (collected != NULL) *collected = GetCollections() != before;
+    if (collected != NULL) *collected = GetCollections() != made;
   }
   // A thread attached for a call of its own (a debugger client's, a step of a loader's
   // drop) runs no Java, finalizers included: it leaves them as a thread of no machine does.

@@ -77,13 +77,12 @@ static void Purge(VMObjectHandleArray* array, VMClassLoader* loader) {
 static bool OwnedBy(VMClass* cls, VMClassLoader* loader) { return cls != NULL && cls->GetClassLoader() == loader; }
 
 /* One machine's part in a loader's destruction, done while every other thread of the
-   machine stands still after a collection (collected tells that it did). */
+   machine stands still, around a collection (collected tells that it ran). */
 struct LoaderSurvey {
   VM* vm;
   VMClassLoader* loader;
   bool collected;
   bool used;
-  bool forgot;  // the look emptied the machine's descriptions of the loader's classes
   upcall::DescriptionTables described;
   bool due;     // the machine had objects whose finalizers had not run yet
 };
@@ -129,11 +128,14 @@ static jboolean HOSTCALL FindUse(void* block, void* context) {
   return 1;
 }
 
-/* What is left in the heap after the collection is reachable, or awaits a finalizer
-   that may revive it. */
-static void* Survey(void* context) {
+/* A look's first half, with the machine's threads stopped before its collection marks.
+   A frame that runs a method of the loader's classes, or names one of them in a slot,
+   finds them used. Otherwise the object streams' descriptions of the loader's classes,
+   kept for its next streams, are emptied now, so that the look's own collection frees
+   them with whatever only they held (no thread can be adding one: its frame would name
+   the class). */
+static void LookAtFrames(void* context) {
   LoaderSurvey* survey = (LoaderSurvey*)context;
-  if (!survey->collected) return NULL;
   VMThreadHandleArray* threads = survey->vm->GetThreads();
   for (uint32_t i = 1; threads != NULL && i < threads->GetCount() && !survey->used; i++) {
     VMThread* t = threads->Get(i);
@@ -148,11 +150,15 @@ static void* Survey(void* context) {
     // A frame whose slots cannot be told counts as naming the loader.
     if (!survey->used && frame != NULL && frame->WalkReferences(NoteFrameName, survey) != 0) survey->used = true;
   }
-  // The object streams' descriptions of the loader's classes, kept for the loader's next
-  // streams, name them: emptied here, they go with the next look's collection.
-  if (!survey->used && upcall::ObjectStreamForgetLoader(survey->vm, &survey->described, survey->loader))
-    survey->used = survey->forgot = true;
-  if (!survey->used) VMUtils::GetHostFunctions()->HeapWalk(survey->vm->GetHeap(), FindUse, survey);
+  if (!survey->used) (void)upcall::ObjectStreamForgetLoader(survey->vm, &survey->described, survey->loader);
+}
+
+/* The look's second half, after its collection, the threads still stopped: what is left
+   in the heap is reachable, or awaits a finalizer that may revive it. */
+static void* Survey(void* context) {
+  LoaderSurvey* survey = (LoaderSurvey*)context;
+  if (survey->collected && !survey->used)
+    VMUtils::GetHostFunctions()->HeapWalk(survey->vm->GetHeap(), FindUse, survey);
   survey->due = survey->vm->FinalizersPending();
   return NULL;
 }
@@ -320,7 +326,8 @@ static void EndStep(StepThread* step, JavaVM* record) {
 }
 
 /* Runs step in the machine of a record found by MachinesOf, after a collection with its
-   other threads stopped (survey->collected tells whether they were). While the step runs
+   other threads stopped (survey->collected tells whether they were), and first (when
+   given) with them stopped before the collection marks. While the step runs
    it counts as an attach under way, which a destroy or abandon of the machine begun
    meanwhile waits for before it frees anything. A machine no longer listed is gone with
    its slots and threads; one whose end has begun may still run threads, but can no
@@ -331,7 +338,8 @@ static void EndStep(StepThread* step, JavaVM* record) {
    stopped). Every other attachment of the thread is read through its env after the step
    (the host may have moved those machines meanwhile); a machine of another name space it
    is not current in stays as the host left it. */
-static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, void* (*step)(void*)) {
+static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, void (*first)(void*),
+                         void* (*step)(void*)) {
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   JNIEnv* current = host->GetCurrentEnv();
   Standing standing;
@@ -357,7 +365,7 @@ static StepResult StepIn(JavaVM* record, VMNameSpace* ns, LoaderSurvey* survey, 
     // The other threads stop in their own time: many enter a declared wait or another
     // destroyer's step without telling the collector, which looks again each millisecond
     // (a drop's steps would otherwise each wait a rescan of a collection's pace for them).
-    (void)survey->vm->CollectThen(false, step, survey, &survey->collected, 1);
+    (void)survey->vm->CollectThen(false, step, survey, &survey->collected, 1, first);
     survey->vm = NULL;
     EndStep(&thread, record);
   }
@@ -407,15 +415,12 @@ static bool AwaitFinalizersOf(JavaVM* record, VMNameSpace* ns) {
    whose finalizer just ran is freed only by the next collection, hence a second look.
    A machine that could not be looked at counts as using them; one gone uses nothing. */
 static bool MachineUses(JavaVM* record, VMNameSpace* ns, VMClassLoader* loader) {
-  LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}, false};
+  LoaderSurvey survey = {NULL, loader, false, true, {NULL, 0}, false};
   (void)upcall::ObjectStreamFindTables(ns, &survey.described);
-  // A look that emptied the descriptions adds one.
   for (int look = 0, looks = 2; look < looks && survey.used; look++) {
     survey.used = false;
-    survey.forgot = false;
     survey.due = false;
-    StepResult result = StepIn(record, ns, &survey, Survey);
-    if (survey.forgot && looks == 2) looks = 3;
+    StepResult result = StepIn(record, ns, &survey, LookAtFrames, Survey);
     if (result == StepMachineGone) return false;
     if (result == StepRefused) survey.used = true;
     // What only waits for its finalizers goes with the next look's collection once the
@@ -464,9 +469,9 @@ static bool ReleaseFromMachines(VMNameSpace* ns, VMClassLoader* loader) {
   for (uint32_t i = 0; i < count; i++)
     if (MachineUses(machines[i], ns, loader)) return false;
   for (uint32_t i = 0; i < count; i++) {
-    LoaderSurvey survey = {NULL, loader, false, true, false, {NULL, 0}, false};
+    LoaderSurvey survey = {NULL, loader, false, true, {NULL, 0}, false};
     for (int tries = 1;; tries++) {
-      StepResult result = StepIn(machines[i], ns, &survey, LetGo);
+      StepResult result = StepIn(machines[i], ns, &survey, NULL, LetGo);
       if (result != StepRefused) break;
       if (tries == kLetGoTries) return false;
       SleepDeclared(1);

@@ -25,12 +25,14 @@ public class ObjectStreamClass implements Serializable {
        threads share them without a lock, and one that loses a race hands out the
        description that won. A description names its class, so a table would keep a
        host's loader from ever being dropped: the drop empties the loader's holder in each
-       machine, the machine's threads stopped, before it looks for uses of its classes.
-       It empties it for good, the holder then holding itself: only such a holder leaves
-       the list when another is added, since a holder that is merely empty may be filled
-       by a thread at any time, which would then fill one no list holds. No thread is
-       filling the holder of a loader whose drop empties it: it would name the loader's
-       class in its frame, and the drop would not empty it. */
+       machine, the machine's threads stopped, before the collection after which it looks
+       for uses of its classes (which frees the descriptions). It empties it for good, the
+       holder then holding itself: only such a holder leaves the list when another is
+       added, since a holder that is merely empty may be filled by a thread at any time,
+       which would then fill one no list holds. No thread is filling the holder of a
+       loader whose drop empties it: it would name the loader's class in its frame, and
+       the drop would not empty it. The list is searched and copied by natives: a machine
+       may keep many loaders. */
     private static final Object[] root = {new Object[] {new int[0]}};
 
     private String name;
@@ -130,18 +132,16 @@ public class ObjectStreamClass implements Serializable {
         int hash = classHash(c);
         for (;;) {
             Object[] tables = (Object[]) root[0];
-            int[] keys = (int[]) tables[0];
-            Object[] holder = null;
-            for (int i = 0; i < keys.length && holder == null; i++) {
-                if (keys[i] == key) {
-                    holder = (Object[]) tables[1 + i];
+            Object[] holder = holder(tables, key);
+            Object held = holder == null ? null : holder[0];
+            if (holder == null || held == holder) {
+                Object[] next = withLoader(tables, key);
+                if (next != null) {
+                    swap(root, 0, tables, next);
                 }
-            }
-            if (holder == null || holder[0] == holder) {
-                swap(root, 0, tables, withLoader(tables, key));
                 continue;
             }
-            Object[] table = (Object[]) holder[0];
+            Object[] table = (Object[]) held;
             int cap = table == null ? 0 : table.length / 2;
             int used = 0;
             for (int i = 0; i < cap; i++) {
@@ -184,31 +184,18 @@ public class ObjectStreamClass implements Serializable {
     }
 
     /* The list with a holder for key added, and without the holders a drop emptied for
-       good. Each holder is judged once: a drop may empty one meanwhile (the thread stopped
-       between two reads), and another thread fill one. */
+       good; null when a drop emptied one while the new list was made (the thread stopped
+       at an allocation), the count then no longer that of the arrays made. */
     private static Object[] withLoader(Object[] tables, int key) {
-        int[] keys = (int[]) tables[0];
-        boolean[] keep = new boolean[keys.length];
-        int live = 0;
-        for (int i = 0; i < keys.length; i++) {
-            Object[] holder = (Object[]) tables[1 + i];
-            if (holder[0] != holder) {
-                keep[i] = true;
-                live++;
-            }
-        }
+        int live = listed(tables, null, null);
         int[] nextKeys = new int[live + 1];
         Object[] next = new Object[live + 2];
-        next[0] = nextKeys;
-        int n = 0;
-        for (int i = 0; i < keys.length; i++) {
-            if (keep[i]) {
-                nextKeys[n] = keys[i];
-                next[1 + n++] = tables[1 + i];
-            }
+        if (listed(tables, next, nextKeys) != live) {
+            return null;
         }
-        nextKeys[n] = key;
-        next[1 + n] = new Object[1];
+        next[0] = nextKeys;
+        nextKeys[live] = key;
+        next[1 + live] = new Object[1];
         return next;
     }
 
@@ -503,6 +490,15 @@ public class ObjectStreamClass implements Serializable {
 
     /* The description of c in the tables under root; null when none. */
     private static native ObjectStreamClass described(Object[] root, Class c);
+
+    /* The holder of key's table in the list tables; null when it has none. */
+    private static native Object[] holder(Object[] tables, int key);
+
+    /* How many holders of the list tables a drop has not emptied for good. When next
+       has room for that many after its first element and one more, and keys for that
+       many and one more, they and their keys are copied there in order, from next[1]
+       and keys[0]. */
+    private static native int listed(Object[] tables, Object[] next, int[] keys);
 
     /* Stores now at a[i] if that still holds expect, as one step no other thread splits. */
     private static native boolean swap(Object[] a, int i, Object expect, Object now);

@@ -841,22 +841,44 @@ VMrefArray* Refs(VMNameSpace* ns, VMObject* object) {
              : NULL;
 }
 
-/* The holder of the key's table in the list root[0]; NULL when the list has none. A list
-   is read as ObjectStreamClass builds it, but checked as if anything could be there. */
-VMrefArray* HolderOf(VMNameSpace* ns, VMrefArray* root, jint key) {
-  VMrefArray* tables = root->GetSize() > 0 ? Refs(ns, root->Get(0)) : NULL;
-  VMObject* keys = tables != NULL && tables->GetSize() > 0 ? tables->Get(0) : NULL;
-  if (keys == NULL || !keys->GetHasClass() || keys->GetClass() != (VMClass*)ns->GetArrayClassList()->GetVMintArrayClass())
-    return NULL;
-  VMintArray* ints = (VMintArray*)keys;
-  uint32_t count = ints->GetSize();
-  if (count > tables->GetSize() - 1) count = tables->GetSize() - 1;
+/* The object as an int[]; NULL for anything else. */
+VMintArray* Ints(VMNameSpace* ns, VMObject* object) {
+  return object != NULL && object->GetHasClass() &&
+                 object->GetClass() == (VMClass*)ns->GetArrayClassList()->GetVMintArrayClass()
+             ? (VMintArray*)object
+             : NULL;
+}
+
+/* How many keys a list of tables holds, each with its holder; *keys gets them. A list is
+   read as ObjectStreamClass builds it, but checked as if anything could be there. */
+uint32_t ListedKeys(VMNameSpace* ns, VMrefArray* tables, VMintArray** keys) {
+  *keys = tables != NULL && tables->GetSize() > 0 ? Ints(ns, tables->Get(0)) : NULL;
+  if (*keys == NULL) return 0;
+  uint32_t count = (*keys)->GetSize();
+  return count < tables->GetSize() - 1 ? count : tables->GetSize() - 1;
+}
+
+/* The holder of the key's table in a list of tables; NULL when the list has none. */
+VMrefArray* HolderIn(VMNameSpace* ns, VMrefArray* tables, jint key) {
+  VMintArray* keys;
+  uint32_t count = ListedKeys(ns, tables, &keys);
   for (uint32_t i = 0; i < count; i++) {
-    if (ints->Get(i) != key) continue;
+    if (keys->Get(i) != key) continue;
     VMrefArray* holder = Refs(ns, tables->Get(1 + i));
     return holder != NULL && holder->GetSize() > 0 ? holder : NULL;
   }
   return NULL;
+}
+
+/* The holder of the key's table in the list root[0]; NULL when the list has none. */
+VMrefArray* HolderOf(VMNameSpace* ns, VMrefArray* root, jint key) {
+  return HolderIn(ns, root->GetSize() > 0 ? Refs(ns, root->Get(0)) : NULL, key);
+}
+
+/* A holder a drop has not emptied for good (see ObjectStreamClass.root). */
+bool Kept(VMNameSpace* ns, VMObject* holder) {
+  VMrefArray* h = Refs(ns, holder);
+  return h != NULL && h->GetSize() > 0 && h->Get(0) != holder;
 }
 
 }  // namespace
@@ -892,6 +914,37 @@ jobject JNICALL JavaIoObjectStreamClass_described(JNIEnv* env, jobject, jobject 
     }
   }
   return NULL;
+}
+
+jobject JNICALL JavaIoObjectStreamClass_holder(JNIEnv* env, jobject, jobject tablesHandle, jint key) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMrefArray* holder = HolderIn(ns, Refs(ns, VMJniHandle::UnHandle(env, tablesHandle)), key);
+  return holder != NULL ? VMJniHandle::NewLocal(env, (VMObject*)holder) : NULL;
+}
+
+/* The holders of the list kept, counted; copied to next and keys when they were made for
+   that count. Nothing allocates here, so no drop empties a holder between the count and
+   the copy. */
+jint JNICALL JavaIoObjectStreamClass_listed(JNIEnv* env, jobject, jobject tablesHandle, jobject nextHandle,
+                                            jobject keysHandle) {
+  VMNameSpace* ns = NameSpaceOf(env);
+  VMrefArray* tables = Refs(ns, VMJniHandle::UnHandle(env, tablesHandle));
+  VMintArray* keys;
+  const uint32_t count = ListedKeys(ns, tables, &keys);
+  uint32_t kept = 0;
+  for (uint32_t i = 0; i < count; i++)
+    if (Kept(ns, tables->Get(1 + i))) kept++;
+  VMrefArray* next = Refs(ns, VMJniHandle::UnHandle(env, nextHandle));
+  VMintArray* nextKeys = Ints(ns, VMJniHandle::UnHandle(env, keysHandle));
+  if (next == NULL || nextKeys == NULL || next->GetSize() != kept + 2 || nextKeys->GetSize() != kept + 1)
+    return (jint)kept;
+  for (uint32_t i = 0, n = 0; i < count; i++) {
+    VMObject* holder = tables->Get(1 + i);
+    if (!Kept(ns, holder)) continue;
+    nextKeys->Set(n, keys->Get(i));
+    next->Set(1 + n++, holder);
+  }
+  return (jint)kept;
 }
 
 /* Stores now at a[i] when a[i] still holds expect, at once for every thread: the tables'
@@ -1485,6 +1538,8 @@ const JNINativeMethod kObjectStreamClassNatives[] = {
     PUX_NATIVE("classHash", "(Ljava/lang/Class;)I", JavaIoObjectStreamClass_classHash),
     PUX_NATIVE("described", "([Ljava/lang/Object;Ljava/lang/Class;)Ljava/io/ObjectStreamClass;",
                JavaIoObjectStreamClass_described),
+    PUX_NATIVE("holder", "([Ljava/lang/Object;I)[Ljava/lang/Object;", JavaIoObjectStreamClass_holder),
+    PUX_NATIVE("listed", "([Ljava/lang/Object;[Ljava/lang/Object;[I)I", JavaIoObjectStreamClass_listed),
     PUX_NATIVE("swap", "([Ljava/lang/Object;ILjava/lang/Object;Ljava/lang/Object;)Z", JavaIoObjectStreamClass_swap),
     PUX_NATIVE("serialVersion", "(Ljava/lang/Class;)J", JavaIoObjectStreamClass_serialVersion),
     PUX_NATIVE("initNative", "()V", JavaIoObjectStreamClass_initNative),

@@ -51,6 +51,14 @@ public class Session {
                 + leaf.s + " " + last.a;
     }
 
+    /* A Base and a Leaf made and read as trip makes them, but with no stream: the
+       loader's classes are used and never described. */
+    public static String plain() {
+        Base first = new Base(1);
+        Leaf leaf = new Leaf(2, "x");
+        return first.a + " " + leaf.a + leaf.s;
+    }
+
     /* Threads describe the session's classes at once, then a stream carries them: each
        class (an array of one included) must be one description for every thread, for
        the stream and for look-ups after it, the loser of a race handed the winner's.
