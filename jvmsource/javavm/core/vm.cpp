@@ -409,11 +409,11 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   uint32_t added = thread != NULL && GetThreads() != NULL ? GetThreads()->Add(thread) : 0;
   SetScalar(AttachingWord, GetScalar(AttachingWord) - 1);
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
-  if (thread == NULL) return NULL;
+  if (thread == NULL) return AttachAfterCollection(env, displaced);
   if (added == 0) {
     if (env != NULL && env->thread == thread) env->thread = NULL;
     thread->Destroy(GetHeap());
-    return NULL;
+    return AttachAfterCollection(env, displaced);
   }
   thread->SetVM(this);
   thread->SetMutexLockCount(1);
@@ -422,6 +422,27 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   // more records under the lock, each keeping its host objects. Once they outnumber the
   // threads attached (and a few), the new thread drops them itself.
   if (drop) DropEndedThreads(thread);
+  return thread;
+}
+
+/* Whether the calling host thread's attach under way has collected for its record. */
+static thread_local bool tAttachCollected = false;
+
+/* The record, or its slot, could not be had. The heap may be full of garbage that nothing
+   collects: a host whose requests each attach a new host thread allocates nothing between
+   them. The thread collects once and attaches again; only a second refusal stands. It
+   collects as a thread of no machine: no longer counted as attaching (the collection
+   would wait for this very attach), its env naming no record (it runs no finalizer, and
+   is not waited for), and holding no lock. */
+__attribute__((noinline, cold)) VMThread* VM::AttachAfterCollection(JNIEnv* env, JNIEnv** displaced) {
+  if (tAttachCollected) return NULL;
+  JavaVM* record = GetJVM();
+  (void)CollectThen(true, NULL, NULL);
+  // The host may have moved the machine while the collection waited for the others.
+  VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
+  tAttachCollected = true;
+  VMThread* thread = vm->AttachThread(env, displaced);
+  tAttachCollected = false;
   return thread;
 }
 

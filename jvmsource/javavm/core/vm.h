@@ -321,6 +321,9 @@ class VM : public VMInternalObject {
      on is still out of reach: attached, neither parked nor declared, and not back at a
      poll since (the request the drop left it is still set). */
   bool ManyEndedThreads();
+  /* AttachThread's answer when the new thread's record could not be made or listed:
+     the thread collects, then attaches again, once. */
+  VMThread* AttachAfterCollection(JNIEnv* env, JNIEnv** displaced);
   bool GetCounted() const { return (GetScalar(FlagsWord) & CountedFlag) != 0; }
   /* Destroys every object still on the heap but the machine itself. */
   void ReleaseRemainingObjects(HHeap* heap);
