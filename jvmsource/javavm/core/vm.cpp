@@ -409,11 +409,11 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   uint32_t added = thread != NULL && GetThreads() != NULL ? GetThreads()->Add(thread) : 0;
   SetScalar(AttachingWord, GetScalar(AttachingWord) - 1);
   UnlockThreads("namespace spinlock - Release  VM::AttachThread");
-  if (thread == NULL) return AttachAfterCollection(env, displaced);
+  if (thread == NULL) return NULL;
   if (added == 0) {
     if (env != NULL && env->thread == thread) env->thread = NULL;
     thread->Destroy(GetHeap());
-    return AttachAfterCollection(env, displaced);
+    return NULL;
   }
   thread->SetVM(this);
   thread->SetMutexLockCount(1);
@@ -425,25 +425,12 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   return thread;
 }
 
-/* Whether the calling host thread's attach under way has collected for its record. */
-static thread_local bool tAttachCollected = false;
-
-/* The record, or its slot, could not be had. The heap may be full of garbage that nothing
-   collects: a host whose requests each attach a new host thread allocates nothing between
-   them. The thread collects once and attaches again; only a second refusal stands. It
-   collects as a thread of no machine: no longer counted as attaching (the collection
-   would wait for this very attach), its env naming no record (it runs no finalizer, and
-   is not waited for), and holding no lock. */
-__attribute__((noinline, cold)) VMThread* VM::AttachAfterCollection(JNIEnv* env, JNIEnv** displaced) {
-  if (tAttachCollected) return NULL;
+VMThread* VM::AttachAfterCollection(JNIEnv* env) {
   JavaVM* record = GetJVM();
   (void)CollectThen(true, NULL, NULL);
   // The host may have moved the machine while the collection waited for the others.
   VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
-  tAttachCollected = true;
-  VMThread* thread = vm->AttachThread(env, displaced);
-  tAttachCollected = false;
-  return thread;
+  return vm->AttachThread(env);
 }
 
 int VM::AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread) {
