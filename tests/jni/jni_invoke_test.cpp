@@ -50,6 +50,29 @@ class InvokeTest : public JniTest {
     });
     return total == 1 ? listed : nullptr;
   }
+
+  /* Fills the machine's heap with 4 KiB arrays to OutOfMemoryError, then lets them go:
+     what a request that ran out of memory leaves. Answers the arrays made, -1 when the
+     fill ended otherwise than by OutOfMemoryError. */
+  static int FillAndLetGo(JNIEnv* e) {
+    auto f = e->functions;
+    jclass object = f->FindClass(e, "java/lang/Object");
+    const jsize slots = 4096;
+    jobjectArray holder = object != nullptr ? f->NewObjectArray(e, slots, object, nullptr) : nullptr;
+    if (holder == nullptr) return -1;
+    int made = 0;
+    for (; made < slots; made++) {
+      jbyteArray bytes = f->NewByteArray(e, 4096);
+      if (bytes == nullptr) break;
+      f->SetObjectArrayElement(e, holder, made, bytes);
+      f->DeleteLocalRef(e, bytes);
+    }
+    const bool full = made < slots && PendingClass(e) == "java.lang.OutOfMemoryError";
+    f->ExceptionClear(e);
+    f->DeleteLocalRef(e, holder);
+    f->DeleteLocalRef(e, object);
+    return full ? made : -1;
+  }
 };
 
 
@@ -473,26 +496,83 @@ TEST_F(InvokeTest, AFailedAttachLeavesTheThreadAsItWas) {
   JNIEnv* env = nullptr;
   JavaVM* vm = Create(&env);
   ASSERT_NE(nullptr, vm);
-  std::thread attaching([&] {
-    // Refused at each allocation of the attach in turn: never attached, never bound.
-    for (uint32_t n = 1; n < 200; n++) {
+  // Refused at each allocation of the attach in turn: never attached, never bound. A new
+  // host thread each time, whose attach makes a record; a refusal of the record is got
+  // over by a collection, and the attach's later allocations are still to be refused.
+  bool ended = false;
+  for (uint32_t n = 1; n < 200 && !ended; n++) {
+    std::thread attaching([&] {
       uint32_t blocks = refhost::BlocksInUse(nullptr);
+      const uint64_t refused = refhost::RefusedCount();
       refhost::FailNthAllocation(n);
       JNIEnv* mine = nullptr;
       jint result = vm->functions->AttachCurrentThread(vm, &mine, nullptr);
       refhost::FailNthAllocation(0);
       if (result == 0) {
         EXPECT_EQ(0, vm->functions->DetachCurrentThread(vm));
-        break;
+        ended = refhost::RefusedCount() == refused;
+        return;
       }
       EXPECT_EQ(nullptr, mine);
       EXPECT_EQ(nullptr, refhost::AttachedVM()) << n;
       EXPECT_EQ(nullptr, host->GetCurrentEnv()) << n;
       EXPECT_EQ(1u, vm->vm->GetThreadsAttached()) << n;
       EXPECT_EQ(blocks, refhost::BlocksInUse(nullptr)) << n;
+    });
+    JoinOutside(attaching);
+  }
+  EXPECT_TRUE(ended);
+  Destroy(vm);
+}
+
+/* New host threads attach, many at once, to a machine whose heap a request filled and
+   let go: nobody else allocates, so each attach must collect for its own record. (No
+   attach was made until some attached thread allocated.) The filler stays attached,
+   declared, so that nothing of its detach collects first. */
+TEST_F(InvokeTest, HostThreadsAttachToAHeapFullOfGarbage) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  refhost::SetHeapCapacity(vm->heap, host->HeapBytesInUse(vm->heap) + (3u << 20));
+  const int rounds = 6, attachers = 8;
+  std::atomic<int> made{0}, filled{0};
+  WhileOutside([&] {
+    for (int round = 0; round < rounds; round++) {
+      std::atomic<int> stage{0};
+      std::thread filler([&] {
+        JNIEnv* mine = nullptr;
+        if (vm->functions->AttachCurrentThread(vm, &mine, nullptr) != 0) {
+          stage = 1;
+          return;
+        }
+        if (FillAndLetGo(mine) > 0) filled++;
+        WhileOutside([&] {
+          stage = 1;
+          while (stage.load() != 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        vm->functions->DetachCurrentThread(vm);
+      });
+      while (stage.load() != 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::atomic<int> ready{0};
+      std::vector<std::thread> threads;
+      for (int t = 0; t < attachers; t++) {
+        threads.emplace_back([&] {
+          ready++;
+          while (ready.load() < attachers) std::this_thread::yield();
+          JNIEnv* mine = nullptr;
+          if (vm->functions->AttachCurrentThread(vm, &mine, nullptr) != 0) return;
+          if (mine->functions->FindClass(mine, "java/lang/Runnable") != nullptr) made++;
+          vm->functions->DetachCurrentThread(vm);
+        });
+      }
+      for (auto& t : threads) t.join();
+      stage = 2;
+      filler.join();
     }
   });
-  JoinOutside(attaching);
+  EXPECT_EQ(rounds, filled.load()) << "a fill did not end in OutOfMemoryError";
+  EXPECT_EQ(rounds * attachers, made.load()) << "attaches refused with the heap full of garbage";
+  EXPECT_EQ(1u, vm->vm->GetThreadsAttached());
   Destroy(vm);
 }
 

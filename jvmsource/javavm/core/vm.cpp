@@ -452,6 +452,14 @@ VMThread* VM::AttachThread(JNIEnv* env, JNIEnv** displaced) {
   return thread;
 }
 
+VMThread* VM::AttachAfterCollection(JNIEnv* env) {
+  JavaVM* record = GetJVM();
+  (void)CollectThen(true, NULL, NULL);
+  // The host may have moved the machine while the collection waited for the others.
+  VM* vm = record != NULL && record->vm != NULL ? record->vm : this;
+  return vm->AttachThread(env);
+}
+
 int VM::AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread) {
   return VMJniAttachCurrentThreadWithObject(GetJVM(), env, thread);
 }

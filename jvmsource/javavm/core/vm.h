@@ -84,6 +84,14 @@ class VM : public VMInternalObject {
   /* *displaced (when given) gets the env the calling thread was attached by until now,
      NULL when it was not attached: only this thread changes its own attachment. */
   VMThread* AttachThread(JNIEnv* env, JNIEnv** displaced = NULL);
+  /* For an attach of a new thread whose record AttachThread could not make or list: the
+     heap may be full of garbage that nothing collects (a host whose requests each attach
+     a new host thread allocates nothing between them). The calling thread collects once,
+     as a thread of no machine (no longer counted as attaching, which would have the
+     collection wait for this very attach, and its env naming no record, so that it is
+     not waited for and runs no finalizer), then attaches again. Called outside every
+     lock. Nothing is displaced: the thread had no record here, and only it makes one. */
+  VMThread* AttachAfterCollection(JNIEnv* env);
   int AttachCurrentThreadWithObject(JNIEnv** env, VMJavaLangThread* thread);
   /* dropRecord: the record goes with the attachment. The caller holds the machine's
      monitor (no debugger walk or collection's stop runs), and no reader outside the lock

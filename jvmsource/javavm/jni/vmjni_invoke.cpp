@@ -61,8 +61,13 @@ int VMJniAttachEnv(JavaVM* javaVM, JNIEnv* env, JNIEnv** displaced) {
   VM* vm = javaVM->vm;
   VMThread* thread = vm != NULL ? vm->AttachThread(env, displaced) : NULL;
   if (thread == NULL) {
-    RestoreHostBinding(saved);
-    return -1;
+    // A new thread's record the heap refused. Read again: the attach may have waited
+    // for a collection, and the host may have moved the machine meanwhile.
+    if (vm != NULL) thread = javaVM->vm->AttachAfterCollection(env);
+    if (thread == NULL) {
+      RestoreHostBinding(saved);
+      return -1;
+    }
   }
   env->thread = thread;
   // Read again: a thread attached already parks for a collection in its attach, as at a
