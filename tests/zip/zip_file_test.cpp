@@ -20,6 +20,7 @@
 
 #include "interp_support.h"
 #include "pending_text.h"
+#include "javautilzip.h"
 #include "jni.h"
 #include "machine_move.h"
 #include "refhost.h"
@@ -754,6 +755,102 @@ TEST_F(ZipFileTest, AnEndMadeWholeBetweenAWaitersTwoLooksIsRoom) {
   f->DeleteGlobalRef(env, pair);
   f->DeleteGlobalRef(env, cls);
   f->DeleteGlobalRef(env, cases);
+}
+
+}  // namespace
+
+namespace {
+
+/* Main's post of the wake its end owes the waiter is held in the host (main standing
+   declared) until another thread has used and ended a stream of its own, 10 s at most. */
+std::atomic<void*> gWaiterEvent{nullptr};
+std::atomic<bool> gWaiterWaits{false};
+std::atomic<bool> gPostHeld{false};
+std::atomic<bool> gUsedMeanwhile{false};
+void(HOSTCALL* gRealPost)(void*) = nullptr;
+jint(HOSTCALL* gRealWait)(void*, jlong) = nullptr;
+void HOSTCALL HeldPost(void* event) {
+  JNIEnv* e = refhost::Functions()->GetCurrentEnv();
+  if (e != nullptr && e == gMain && event == gWaiterEvent.load() && !gPostHeld.exchange(true)) {
+    VM::EnterSafeRegion(e->thread);
+    for (int i = 0; i < 10000 && !gUsedMeanwhile; i++) usleep(1000);
+    VM::LeaveSafeRegion(e->thread);
+  }
+  gRealPost(event);
+}
+/* The waiter's steps of its wait for the budget. */
+jint HOSTCALL SeenWait(void* event, jlong ms) {
+  if (ms == ZipBudgetStepMillis && event == gWaiterEvent.load()) gWaiterWaits = true;
+  return gRealWait(event, ms);
+}
+
+/* Main and another thread each hold a Deflater (together, the budget); a third thread asks
+   for one and waits. Main ends its stream, and its post of the waiter's wake stays in the
+   host: meanwhile the other thread uses its own stream and ends it (which wakes the waiter
+   too). The post holds no lock of the budget or of the streams: the other thread is done
+   before the post returns, and the waiter gets its stream. */
+TEST_F(ZipFileTest, AnEndsWakeIsPostedHoldingNothingOtherThreadsStreamsNeed) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
+  jobject mainOwn = f->NewGlobalRef(env, f->NewObjectA(env, cls, f->GetMethodID(env, cls, "<init>", "()V"), nullptr));
+  ASSERT_NE(nullptr, mainOwn) << Pending();
+  gMain = env;
+  gRealPost = refhost::Functions()->EventPost;
+  gRealWait = refhost::Functions()->EventWait;
+  refhost::Functions()->EventPost = HeldPost;
+  refhost::Functions()->EventWait = SeenWait;
+  std::atomic<int> stage{0};
+  std::string used = "not run", got = "not run";
+  std::thread user([&] {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
+      jobject own = mine->functions->NewObjectA(mine, cls, mine->functions->GetMethodID(mine, cls, "<init>", "()V"), nullptr);
+      stage = 1;
+      OutsideAs(mine, [&] {
+        while (!gPostHeld && stage.load() != 2) usleep(1000);
+      });
+      // ZipCases.use deflates with the stream and ends it.
+      jstring s = (jstring)mine->functions->CallStaticObjectMethod(
+          mine, cases, mine->functions->GetStaticMethodID(mine, cases, "use", "(Ljava/util/zip/Deflater;)Ljava/lang/String;"), own);
+      const char* utf = s != nullptr ? mine->functions->GetStringUTFChars(mine, s, nullptr) : nullptr;
+      used = utf != nullptr ? utf : TakePendingText(mine);
+      if (utf != nullptr) mine->functions->ReleaseStringUTFChars(mine, s, utf);
+      gUsedMeanwhile = true;
+      jvm->functions->DetachCurrentThread(jvm);
+    }
+    stage = 1;
+  });
+  OutsideAs(env, [&] {
+    while (stage.load() == 0) usleep(1000);
+  });
+  std::thread waiter([&] {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
+      gWaiterEvent = mine->thread->GetWakeEvent();
+      got = MakeOne(mine, cls, cases);
+      jvm->functions->DetachCurrentThread(jvm);
+    }
+    gWaiterWaits = true;
+  });
+  OutsideAs(env, [&] {
+    for (int i = 0; i < 10000 && !gWaiterWaits; i++) usleep(1000);
+  });
+  EndOne(env, cls, mainOwn);
+  const bool usedDuringPost = gUsedMeanwhile;
+  stage = 2;
+  OutsideAs(env, [&] {
+    user.join();
+    waiter.join();
+  });
+  refhost::Functions()->EventPost = gRealPost;
+  refhost::Functions()->EventWait = gRealWait;
+  EXPECT_TRUE(gPostHeld.load()) << "main's end posted no wake: " << got;
+  EXPECT_TRUE(usedDuringPost) << "the other thread's stream waited for main's post: " << used;
+  EXPECT_EQ("made", used);
+  EXPECT_EQ("made", got);
+  for (jobject g : {mainOwn, (jobject)cls, (jobject)cases}) f->DeleteGlobalRef(env, g);
 }
 
 }  // namespace

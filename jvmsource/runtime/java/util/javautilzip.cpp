@@ -22,7 +22,9 @@
    (the busy word), whichever native, object or handle, reaches it.
 
    An ended record stays on the list, found by no look-up, until its blocks are back in the
-   pool: the budget's waiters count it as room on its way, not as a stream gone. */
+   pool: the budget's waiters count it as room on its way, not as a stream gone. The
+   waiters read the records of their own machine on a second list (BudgetShard), under a
+   lock that a stream's calls never take. */
 #include "javautilzip.h"
 
 #include <atomic>
@@ -156,13 +158,15 @@ struct ZipStreamRecord {
   uint8_t* in;
   uint8_t* out;
   JavaVM* machine;           /* whose pool holds the blocks: its record, which a move leaves in place */
+  struct BudgetShard* shard; /* its machine's shard of the budget's lists */
+  ZipStreamRecord* sideBy[2]; /* its neighbours on the shard's list of streams, under the shard's lock */
   void* maker;               /* the identity of the thread that made it */
   JNIEnv* makerEnv;          /* and the attachment it was made in: a later thread of that identity is another */
   VMword makerStamp;         /* that attachment's stamp: a later one may be given the same env's memory */
   uint32_t name;             /* the word Java holds for it: never 0, not given again for 2^32 streams */
   ZipStreamRecord* next;     /* the process's live records, under gLiveLock */
   uint32_t users;            /* calls holding the record, under gLiveLock */
-  uint32_t ended;            /* no look-up finds it; the last user frees it */
+  uint32_t ended;            /* no look-up finds it; the last user frees it. An atomic word: set without gLiveLock, read by waiters too */
   std::atomic<uint32_t> busy; /* 1 while a call runs the engine */
   bool deflater;
   bool starved; /* the engine's last pass took all the input and left room: only input moves it */
@@ -279,16 +283,55 @@ struct Fields {
 
 /* ---- the live records ------------------------------------------------------------------ */
 
-/* Held for a few instructions, never across a call out of this file's list code but the
-   posts that wake the budget's waiters (WakeWaiters). */
+/* The locks of the lists are held for a few steps, never across a call out of this file:
+   a spin, yielding once it lasts (its holder may have been preempted, or a thread it woke
+   may run on its core). */
+__attribute__((noinline)) void SpinOn(std::atomic_flag& lock) {
+  for (uint32_t spins = 0; lock.test_and_set(std::memory_order_acquire); spins++) {
+    if (spins >= 64) VMUtils::GetHostFunctions()->Sleep(0);
+  }
+}
+inline void Spin(std::atomic_flag& lock) {
+  if (lock.test_and_set(std::memory_order_acquire)) SpinOn(lock);
+}
+void Unspin(std::atomic_flag& lock) { lock.clear(std::memory_order_release); }
+
 std::atomic_flag gLiveLock = ATOMIC_FLAG_INIT;
 ZipStreamRecord* gLive = NULL;
 
-void LockLive() {
-  while (gLiveLock.test_and_set(std::memory_order_acquire)) {
-  }
+void LockLive() { Spin(gLiveLock); }
+void UnlockLive() { Unspin(gLiveLock); }
+
+/* A thread waiting for room in its machine's budget: a record on its own stack, on its
+   machine's shard from its first look to its answer. */
+struct BudgetWaiter {
+  JavaVM* machine;
+  void* id;    /* the thread's identity and attachment, as a stream's maker has them */
+  JNIEnv* env;
+  void* event; /* its wake event, posted when its turn may have come (WakeWaiters) */
+  uint64_t ticket;
+  BudgetWaiter* prev;
+  BudgetWaiter* next;
+  std::atomic<uint32_t> posting; /* posts of its event under way: the record outlives them */
+};
+
+/* The budget's waiters and the streams they look at (live and ending), of the machines
+   whose records hash alike, the waiters in the order they came, under a lock of their
+   own: a waiter's looks keep neither a stream's calls nor other machines' waiters (but by
+   a chance of the hash) from their lists. */
+struct BudgetShard {
+  std::atomic_flag lock = ATOMIC_FLAG_INIT;
+  ZipStreamRecord* streams = NULL;
+  std::atomic<BudgetWaiter*> first{NULL}; /* read without the lock: none waits when null */
+  BudgetWaiter* last = NULL;
+  uint64_t tickets = 0;
+};
+enum : uint32_t { ShardBits = 6 };
+BudgetShard gShards[1u << ShardBits];
+
+BudgetShard& ShardOf(const JavaVM* machine) {
+  return gShards[((uint32_t)(uintptr_t)machine * 0x9E3779B1u) >> (32 - ShardBits)];
 }
-void UnlockLive() { gLiveLock.clear(std::memory_order_release); }
 
 JavaVM* MachineOf(JNIEnv* env) { return env != NULL && env->javaVM != NULL && env->javaVM->vm != NULL ? env->javaVM : NULL; }
 
@@ -303,7 +346,7 @@ bool NameLive(uint32_t name) {
   return false;
 }
 
-/* Names the record and puts it on the list. After 2^32 streams the count comes round:
+/* Names the record and puts it on the lists. After 2^32 streams the count comes round:
    a name still live then is passed over. */
 void Publish(ZipStreamRecord* r) {
   LockLive();
@@ -315,6 +358,13 @@ void Publish(ZipStreamRecord* r) {
   r->next = gLive;
   gLive = r;
   UnlockLive();
+  BudgetShard& shard = *r->shard;
+  Spin(shard.lock);
+  r->sideBy[0] = NULL;
+  r->sideBy[1] = shard.streams;
+  if (shard.streams != NULL) shard.streams->sideBy[0] = r;
+  shard.streams = r;
+  Unspin(shard.lock);
 }
 
 VMword WordOf(const ZipStreamRecord* r) { return r != NULL ? (VMword)r->name : 0; }
@@ -327,7 +377,7 @@ ZipStreamRecord* Acquire(VMword word, JavaVM* machine) {
   LockLive();
   ZipStreamRecord* r = gLive;
   while (r != NULL && r->name != (uint32_t)word) r = r->next;
-  if (r != NULL && r->machine == machine && r->ended == 0) {
+  if (r != NULL && r->machine == machine && __atomic_load_n(&r->ended, __ATOMIC_RELAXED) == 0) {
     r->users++;
   } else {
     r = NULL;
@@ -337,14 +387,25 @@ ZipStreamRecord* Acquire(VMword word, JavaVM* machine) {
 }
 
 /* Ends a record its caller holds: no later look-up finds it, and the last user's Release
-   frees it, which takes it off the list. */
-void Retire(ZipStreamRecord* r) {
-  LockLive();
-  r->ended = 1;
-  UnlockLive();
+   frees it, which takes it off the list. No lock: the caller's own Release comes after,
+   so a Release that finds itself the last user has seen the mark. */
+void Retire(ZipStreamRecord* r) { __atomic_store_n(&r->ended, 1, __ATOMIC_RELEASE); }
+
+__attribute__((always_inline)) inline void LeaveShard(ZipStreamRecord* r) {
+  BudgetShard& shard = *r->shard;
+  Spin(shard.lock);
+  ZipStreamRecord* before = r->sideBy[0];
+  ZipStreamRecord* after = r->sideBy[1];
+  if (before != NULL) {
+    before->sideBy[1] = after;
+  } else {
+    shard.streams = after;
+  }
+  if (after != NULL) after->sideBy[0] = before;
+  Unspin(shard.lock);
 }
 
-void Unlink(ZipStreamRecord* r) {
+__attribute__((always_inline)) inline void Unlink(ZipStreamRecord* r) {
   LockLive();
   for (ZipStreamRecord** at = &gLive; *at != NULL; at = &(*at)->next) {
     if (*at == r) {
@@ -354,22 +415,26 @@ void Unlink(ZipStreamRecord* r) {
     }
   }
   UnlockLive();
+  LeaveShard(r);
 }
 
-/* A machine's end frees its pool whole: its records leave the list first. */
+/* A machine's end frees its pool whole: its records leave the lists first. */
 void ForgetPool(ZipPoolCookie* cookie) {
+  ZipStreamRecord* gone = NULL;
   LockLive();
   for (ZipStreamRecord** at = &gLive; *at != NULL;) {
     ZipStreamRecord* r = *at;
     if (r->stream != NULL && r->stream->opaque == cookie) {
       *at = r->next;
-      r->next = NULL;
-      r->ended = 1;
+      r->next = gone;
+      gone = r;
+      __atomic_store_n(&r->ended, 1, __ATOMIC_RELAXED);
     } else {
       at = &r->next;
     }
   }
   UnlockLive();
+  for (ZipStreamRecord* r = gone; r != NULL; r = r->next) LeaveShard(r);
 }
 
 void EndStream(ZipStreamRecord* record);
@@ -377,7 +442,7 @@ void EndStream(ZipStreamRecord* record);
 /* Drops a user; the last user of a retired record frees it. */
 void Release(ZipStreamRecord* r) {
   LockLive();
-  bool last = --r->users == 0 && r->ended != 0;
+  bool last = --r->users == 0 && __atomic_load_n(&r->ended, __ATOMIC_ACQUIRE) != 0;
   UnlockLive();
   if (last) EndStream(r);
 }
@@ -461,77 +526,77 @@ void LeaveMachine(JavaVM* machine) { machine->vm->MonitorExit(machine->nameSpace
 
 /* ---- the budget's waiters ---------------------------------------------------------------- */
 
-/* A thread waiting for room in its machine's budget: a record on its own stack, on the
-   process's list (under gLiveLock) from its first look to its answer. Room goes to the
-   waiters of a machine in the order they came. */
-struct BudgetWaiter {
-  JavaVM* machine;
-  void* id;    /* the thread's identity and attachment, as a stream's maker has them */
-  JNIEnv* env;
-  void* event; /* its wake event, posted when its turn may have come (WakeWaiters) */
-  uint64_t ticket;
-  BudgetWaiter* next;
-};
-BudgetWaiter* gWaiters = NULL;
-uint64_t gTickets = 0;
 const uint64_t NoTicket = ~(uint64_t)0;
 
 void Enlist(BudgetWaiter* w) {
-  LockLive();
-  w->ticket = gTickets++;
-  w->next = gWaiters;
-  gWaiters = w;
-  UnlockLive();
+  BudgetShard& shard = ShardOf(w->machine);
+  Spin(shard.lock);
+  w->ticket = shard.tickets++;
+  w->prev = shard.last;
+  w->next = NULL;
+  if (shard.last != NULL) {
+    shard.last->next = w;
+  } else {
+    shard.first.store(w, std::memory_order_release);
+  }
+  shard.last = w;
+  Unspin(shard.lock);
 }
 
 /* Takes the waiter off the list (its caller then wakes the machine's others: one of them
-   may be first now). */
+   may be first now), and lets its record go once no post of its event is under way. */
 void Delist(BudgetWaiter* w) {
-  LockLive();
-  for (BudgetWaiter** at = &gWaiters; *at != NULL; at = &(*at)->next) {
-    if (*at == w) {
-      *at = w->next;
-      break;
-    }
+  BudgetShard& shard = ShardOf(w->machine);
+  Spin(shard.lock);
+  if (w->prev != NULL) {
+    w->prev->next = w->next;
+  } else {
+    shard.first.store(w->next, std::memory_order_release);
   }
-  UnlockLive();
+  if (w->next != NULL) {
+    w->next->prev = w->prev;
+  } else {
+    shard.last = w->prev;
+  }
+  Unspin(shard.lock);
+  // A post takes a few steps of its poster; the thread, and its event, may go after this.
+  while (w->posting.load(std::memory_order_acquire) != 0) VMUtils::GetHostFunctions()->Sleep(0);
 }
 
-/* Posts the machine's first waiter, whose turn it is, under the lock: a waiter leaves the
-   list before its thread, and its event, may go. The others look again on their own
-   (ZipBudgetStepMillis): room is not theirs before the first has had it, and waking every
-   waiter at every end would keep a server's many threads waking for nothing. */
+/* Posts the machine's first waiter, whose turn it is, once the lock is let go: a post may
+   wake the waiter onto the poster's processor, which must not then hold what the waiter
+   needs. The others look again on their own (ZipBudgetStepMillis): room is not theirs
+   before the first has had it, and waking every waiter at every end would keep a server's
+   many threads waking for nothing. A waiter enlists under the machine's monitor, under
+   which an end gives its blocks back before it wakes: one that enlisted later has seen the
+   room in its first look. */
 void WakeWaiters(JavaVM* machine) {
-  LockLive();
-  BudgetWaiter* first = NULL;
-  for (BudgetWaiter* w = gWaiters; w != NULL; w = w->next) {
-    if (w->machine == machine && (first == NULL || w->ticket < first->ticket)) first = w;
-  }
-  if (first != NULL && first->event != NULL) VMUtils::GetHostFunctions()->EventPost(first->event);
-  UnlockLive();
+  BudgetShard& shard = ShardOf(machine);
+  if (shard.first.load(std::memory_order_acquire) == NULL) return;
+  Spin(shard.lock);
+  BudgetWaiter* first = shard.first.load(std::memory_order_relaxed);
+  while (first != NULL && first->machine != machine) first = first->next;
+  void* event = first != NULL ? first->event : NULL;
+  if (event != NULL) first->posting.fetch_add(1, std::memory_order_relaxed);
+  Unspin(shard.lock);
+  if (event == NULL) return;
+  VMUtils::GetHostFunctions()->EventPost(event);
+  first->posting.fetch_sub(1, std::memory_order_release);
 }
 
 /* Whether a waiter of the machine that came before the ticket waits now; the caller's own
    waits (a finalizer of its collection asking too) aside. */
 bool WaiterAhead(JavaVM* machine, void* id, JNIEnv* env, uint64_t ticket) {
-  LockLive();
+  BudgetShard& shard = ShardOf(machine);
+  if (shard.first.load(std::memory_order_acquire) == NULL) return false;
   bool ahead = false;
-  for (BudgetWaiter* w = gWaiters; w != NULL && !ahead; w = w->next) {
-    ahead = w->machine == machine && w->ticket < ticket && !(w->id == id && w->env == env);
+  Spin(shard.lock);
+  for (BudgetWaiter* w = shard.first.load(std::memory_order_relaxed); w != NULL && w->ticket < ticket && !ahead;
+       w = w->next) {
+    ahead = w->machine == machine && !(w->id == id && w->env == env);
   }
-  UnlockLive();
+  Unspin(shard.lock);
   return ahead;
-}
-
-/* Under gLiveLock: whether the stream's maker waits for the budget itself, having come
-   before the ticket. A maker that came after will be answered first (refused, when nothing
-   could end its own wait), and its code may then end the stream: the earlier waiter keeps
-   its turn rather than both being refused. */
-bool MakerWaitsAhead(const ZipStreamRecord* r, uint64_t ticket) {
-  for (BudgetWaiter* w = gWaiters; w != NULL; w = w->next) {
-    if (w->machine == r->machine && w->id == r->maker && w->env == r->makerEnv && w->ticket < ticket) return true;
-  }
-  return false;
 }
 
 /* The most makers a waiter looks for among the machine's threads; past it, some stream is
@@ -542,7 +607,10 @@ enum : uint32_t { MakersLooked = 32 };
    blocks on their way back), or a live one made by another thread that is still attached
    and does not wait for the budget before this waiter. Only its maker's code can be
    counted on to end a stream; the waiter's own, and those of threads that wait ahead of it
-   or have gone, it would wait for in vain. Called without the machine's monitor. */
+   or have gone, it would wait for in vain. A maker that came after the waiter will be
+   answered first (refused, when nothing could end its own wait), and its code may then end
+   the stream: the earlier waiter keeps its turn rather than both being refused. Called
+   without the machine's monitor. */
 bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
   struct Maker {
     void* id;
@@ -551,23 +619,35 @@ bool AnotherStreamCouldEnd(JNIEnv* env, const BudgetWaiter* self) {
   } makers[MakersLooked];
   uint32_t n = 0;
   bool could = false;
-  LockLive();
-  for (ZipStreamRecord* r = gLive; r != NULL && !could; r = r->next) {
-    if (r->machine != self->machine || (r->ended == 0 && r->maker == self->id && r->makerEnv == self->env)) continue;
-    if (r->ended != 0) {
+  BudgetShard& shard = ShardOf(self->machine);
+  Spin(shard.lock);
+  for (ZipStreamRecord* r = shard.streams; r != NULL && !could; r = r->sideBy[1]) {
+    if (r->machine != self->machine) continue;
+    if (__atomic_load_n(&r->ended, __ATOMIC_RELAXED) != 0) {
       could = true;
-    } else if (!MakerWaitsAhead(r, self->ticket)) {
-      bool seen = false;
-      for (uint32_t i = 0; i < n && !seen; i++) seen = makers[i].id == r->maker && makers[i].env == r->makerEnv;
-      if (seen) continue;
-      if (n == MakersLooked) {
-        could = true;
+      continue;
+    }
+    if (r->maker == self->id && r->makerEnv == self->env) continue;
+    bool seen = false;
+    for (uint32_t i = 0; i < n && !seen; i++) seen = makers[i].id == r->maker && makers[i].env == r->makerEnv;
+    if (seen) continue;
+    if (n == MakersLooked) {
+      could = true;
+    } else {
+      makers[n++] = Maker{r->maker, r->makerEnv, r->makerStamp};
+    }
+  }
+  for (BudgetWaiter* w = shard.first.load(std::memory_order_relaxed); w != NULL && w->ticket < self->ticket && !could;
+       w = w->next) {
+    for (uint32_t i = 0; i < n && w->machine == self->machine;) {
+      if (makers[i].id == w->id && makers[i].env == w->env) {
+        makers[i] = makers[--n];
       } else {
-        makers[n++] = Maker{r->maker, r->makerEnv, r->makerStamp};
+        i++;
       }
     }
   }
-  UnlockLive();
+  Unspin(shard.lock);
   if (could || n == 0) return could;
   VM* vm = env->javaVM->vm;
   VMNameSpace* ns = vm->GetNameSpace();
@@ -643,7 +723,7 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
   if ((!wait && !queued) || env->thread->GetInterrupted()) return Refused;
   JNIHostFunctions* host = VMUtils::GetHostFunctions();
   void* event = env->thread->GetWakeEvent();
-  BudgetWaiter self = {machine, id, env, event, 0, NULL};
+  BudgetWaiter self = {machine, id, env, event, 0, NULL, NULL, {0}};
   Enlist(&self);
   // Posts left from an earlier wait of this thread must not count as ends for this one; an
   // end from now on is either seen by the first look or posted after the drain.
@@ -721,16 +801,16 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
   const char* message = NULL;
   ZipStreamRecord* record = NULL;
   ZipPoolCookie* cookie = NULL;
-  Budget budget = Room;
+  Budget answer = Room;
   if (!LookupFields(cls, f)) {
     raise = VMStatus_InternalError;
     message = f.initError;
   } else if ((*layoutOk = true, cookie = ZipPoolGetCookie()) == NULL) {
     raise = VMStatus_InternalError;
     message = f.initError;
-  } else if ((budget = WaitForRoom(env, cookie, wait, &held, &raise)) != Room) {
+  } else if ((answer = WaitForRoom(env, cookie, wait, &held, &raise)) != Room) {
     ZipPoolReleaseCookie(cookie);
-    if (budget == Refused) {
+    if (answer == Refused) {
       raise = VMStatus_OutOfMemoryError;
       message = f.budgetError;
     }
@@ -772,6 +852,7 @@ ZipStreamRecord* CreateStream(JNIEnv* env, VMLoadableClass* cls, Family& f, bool
       record->in = in;
       record->out = out;
       record->machine = machine;
+      record->shard = &ShardOf(machine);
       record->maker = env->thread->GetId();
       record->makerEnv = env;
       record->makerStamp = StampOf(env);
