@@ -733,6 +733,12 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
   jlong quietSince = start;
   uint32_t lastBytes = 0xFFFFFFFFu;
   bool collected = false;
+  // The finalizers a collection handed to the machine's finalizer thread may end streams
+  // left to the collector: while it has some to run and keeps beginning them, room could
+  // come. Its own asks wait only for what other threads can end.
+  const bool finalizerThread = VM::IsFinalizerThread(env);
+  VMword begun = 0;
+  jlong begunSince = start;
   Budget answer = Refused;
   for (;;) {
     const uint32_t bytes = ZipPoolBytesInUse(cookie);
@@ -746,7 +752,15 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
     if (bytes < lastBytes) quietSince = now;
     lastBytes = bytes;
     LeaveMachine(machine);
-    const bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
+    bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
+    if (!worth && !finalizerThread && env->javaVM->vm->FinalizersPending()) {
+      const VMword b = env->javaVM->vm->GetFinalizersBegun();
+      if (b != begun) {
+        begun = b;
+        begunSince = now;
+      }
+      worth = now - begunSince < (jlong)VM::kPassStallMillis;
+    }
     if (!worth && (collected || !wait)) {
       // An end made whole since the look at the count left no record for the walk to
       // see; only the count shows it.
@@ -755,7 +769,12 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
     }
     if (!worth || (!ahead && now - quietSince >= ZipBudgetQuietMillis)) {
       if (!worth) collected = true;
-      env->javaVM->vm->GarbageCollect(false);
+      // When nothing else could end the wait, its finalizers are waited for (then the
+      // count is looked at once more); otherwise the finalizer thread's ends wake this
+      // wait, which an end made meanwhile by another thread must be able to reach too (a
+      // finalizer's own ask may wait behind this waiter for such an end).
+      env->javaVM->vm->GarbageCollect(false, !worth);
+      begunSince = host->CurrentTimeMillis();
       quietSince = host->CurrentTimeMillis();
       lastBytes = 0xFFFFFFFFu;
     } else {
