@@ -350,9 +350,12 @@ class VMByteCodeFrame : public VMFrame {
                                        uint32_t length);
 
   /* The references of this frame's stack (less the top skip bytes) and locals; with
-     pastInstruction the frame's pc lies past the instruction it is in (a call, a throw). */
+     pastInstruction the frame's pc lies past the instruction it is in (a call, a throw).
+     A walk over many frames passes a memo of the kinds at the places it read last
+     (vmframe.cpp). */
+  struct KindsMemo;
   VMStatus WalkReferences(bool (*callback)(VMword* slot, void* context), uint32_t skip, bool pastInstruction,
-                          void* context);
+                          void* context, KindsMemo* memo = NULL);
 
   /* ---- exceptions ---- */
   VMExceptionHandler* FindExceptionHandler(uint32_t pc, VMJavaLangThrowable* exception);

@@ -253,6 +253,60 @@ TEST_F(FrameTest, AFrameBelowAHandlersHostFrameIsWalkedBeforeItsInstruction) {
   EXPECT_TRUE(Has(met, 0x2000)) << "local 1 before the iconst_0 at 2";
 }
 
+/* The frames of a recursion stand at one place or a few, each with one set of kinds:
+   below a thread's first frames the walk reads them once per place, not under the
+   method's monitor again for each of thousands of frames. Frames of the method at other
+   places are read on their own. */
+TEST_F(FrameTest, TheFramesOfARecursionAreReadOncePerPlace) {
+  classfile_test::ClassBuilder builder;
+  uint16_t call = builder.Ref(10, "java/lang/Thread", "yield", "()V");
+  Asm a;
+  a.op(OP_aload_0).op(OP_astore_1).op(OP_invokestatic).u2(call);   // 0-2: local 1 a reference
+  a.op(OP_iconst_0).op(OP_istore_1).op(OP_invokestatic).u2(call);  // 5-7: local 1 an int
+  a.op(OP_return);                                                 // 10
+  MethodSpec spec;
+  spec.descriptor = "(Ljava/lang/Object;)V";
+  spec.maxStack = spec.maxLocals = 2;
+  spec.code = a.code;
+  VMMethod* m = Make(spec, nullptr, &builder);
+  ASSERT_NE(nullptr, m);
+  ASSERT_EQ(0, VMBasicBlock::BuildBlocks(m));
+  // From the bottom: m in its first instruction (local 1 the int 11), a run alternately
+  // inside its second call (local 1 the int 7) and its first, and on top m about to make
+  // its second call (the int 9). m's kinds are taken away 100 frames down, and put back
+  // in the run's last frame.
+  const uint32_t run = 70;
+  Frames frames;
+  frames.Push(m, 1, {0x2000, 11}, {});
+  for (uint32_t i = 0; i < run; i++) {
+    frames.Push(m, 10, {0x4000 + 16 * i, 7}, {});
+    frames.Push(m, 5, {0x3000 + 16 * i, 0x5000 + 16 * i}, {});
+  }
+  frames.Push(m, 7, {0x7000, 9}, {});
+  struct Seen {
+    std::vector<VMword> met;
+    VMBasicBlockInfo* info;
+    VMBasicBlock* state;
+  } seen = {{}, m->GetBlocks(), m->GetBlocks()->GetFrameState()};
+  VMStatus status = ((VMFrame*)frames.top)->WalkReferences(
+      [](VMword* slot, void* context) {
+        Seen* s = (Seen*)context;
+        s->met.push_back(*slot);
+        if (*slot == 0x4000 + 16 * (run - 50)) s->info->SetFrameState(nullptr);
+        if (*slot == 0x4000) s->info->SetFrameState(s->state);
+        return true;
+      },
+      &seen);
+  m->GetBlocks()->SetFrameState(seen.state);
+  ASSERT_EQ(0, status) << "a frame of the run read the kinds again";
+  for (uint32_t i = 0; i < run; i++)
+    EXPECT_TRUE(Has(seen.met, 0x3000 + 16 * i) && Has(seen.met, 0x5000 + 16 * i) && Has(seen.met, 0x4000 + 16 * i))
+        << "run frames " << i;
+  EXPECT_TRUE(Has(seen.met, 0x7000) && Has(seen.met, 0x2000));
+  EXPECT_FALSE(Has(seen.met, 7) || Has(seen.met, 9) || Has(seen.met, 11)) << "an int taken for a reference";
+  EXPECT_EQ(3 * run + 2, seen.met.size());
+}
+
 /* ---- what the walk needs ---- */
 
 /* The walk neither builds nor allocates: blocks come with preparation. Without blocks

@@ -36,9 +36,11 @@ class InterpThrowableTest : public ::testing::Test {
       EXPECT_EQ(methods[i], record->GetMethod()) << what << ", frame " << i;
     }
   }
-  /* Traces.a's exception, thrown with the machine's heap full of garbage (or of what
-     stays alive) but for the room the given blocks took, and no stress collection first. */
-  Outcome ThrowWithRoomFor(std::initializer_list<VMObject*> rooms, bool alive = false) {
+  /* Traces.a's exception (or that of another Traces method of an int), thrown with the
+     machine's heap full of garbage (or of what stays alive) but for the room the given
+     blocks took, and no stress collection first. */
+  Outcome ThrowWithRoomFor(const std::vector<VMObject*>& rooms, bool alive = false, const char* method = "a",
+                           uint32_t arg = 0) {
     HHeap* heap = world.vm->GetHeap();
     VMArrayClass* ints = world.ns->GetArrayClassList()->GetVMintArrayClass();
     std::vector<VMArray*> fill;
@@ -58,7 +60,7 @@ class InterpThrowableTest : public ::testing::Test {
     }
     const uint32_t stress = VMObjectBase::GetCollectionStress(), collections = world.vm->GetCollections();
     VMObjectBase::SetCollectionStress(0);
-    Outcome o = world.Call("interp/Traces", "a", "(I)I", {0});
+    Outcome o = world.Call("interp/Traces", method, "(I)I", {arg});
     VMObjectBase::SetCollectionStress(stress);
     EXPECT_NE(collections, world.vm->GetCollections()) << "no collection was made";
     if (alive)
@@ -192,6 +194,47 @@ TEST_F(InterpThrowableTest, WithTheHeapFullAnExceptionStillRecordsItsFrames) {
                        true);
   EXPECT_EQ("java.lang.NullPointerException", o.thrown);
   ExpectTracesFrames(o.exception, "nothing to collect", 1);
+  refhost::SetHeapCapacity(heap, capacity);
+}
+
+TEST_F(InterpThrowableTest, ATraceCutShortStartsBelowTheThrowablesOwnFramesInAnArrayOfItsSize) {
+  const char* T = "interp/Traces";
+  HHeap* heap = world.vm->GetHeap();
+  const uint32_t depth = 20, own = 7, whole = own + depth + 1;
+  VMMethod* made = world.Method(T, "made", "(I)I");
+  // Warm, and whole: Throwable's fillInStackTrace, Mine's, the five constructors, then
+  // made's frames.
+  Outcome o = world.Call(T, "made", "(I)I", {depth});
+  ASSERT_EQ("interp.Traces$Mine", o.thrown);
+  ASSERT_NE(nullptr, o.exception->GetTraceback());
+  ASSERT_EQ(whole, o.exception->GetTraceback()->GetSize());
+  EXPECT_NE(made, o.exception->GetTraceback()->Get(own - 1)->GetMethod());
+  EXPECT_EQ(made, o.exception->GetTraceback()->Get(own)->GetMethod());
+  VMLoadableClass* mine = world.Class("interp/Traces$Mine");
+  ASSERT_NE(nullptr, mine);
+  const uint64_t capacity = refhost::Functions()->HeapTotalBytes(heap);
+  refhost::SetHeapCapacity(heap, refhost::Functions()->HeapBytesInUse(heap) + (512u << 10));
+  // Room for the throwable, a whole trace's array and a few records, nothing to
+  // collect: the records go to the innermost of made's frames, fewer than the
+  // throwable's own, and the array shrinks to them.
+  for (uint32_t records : {1u, 3u, own - 1}) {
+    world.vm->GarbageCollect(false);
+    std::vector<VMObject*> rooms = {
+        VMObject::CreateInstance(heap, mine, jallocFailFast),
+        VMTracebackArray::CreateInstance(heap, whole, jallocFailFast, VMTag_VMTracebackArray)};
+    for (uint32_t k = 0; k < records; k++) rooms.push_back(VMTraceback::CreateInstance(heap));
+    o = ThrowWithRoomFor(rooms, true, "made", depth);
+    ASSERT_EQ("interp.Traces$Mine", o.thrown) << records << " records";
+    VMTracebackArray* trace = o.exception->GetTraceback();
+    ASSERT_NE(nullptr, trace) << records << " records";
+    ASSERT_EQ(records, trace->GetSize());
+    EXPECT_EQ(VMObjectBase::BlockWordsFor(records + 2), trace->GetNumberOfElements())
+        << records << " records kept in an array of " << trace->GetNumberOfElements() << " words";
+    for (uint32_t i = 0; i < records; i++) {
+      ASSERT_EQ((VMword)VMTag_VMTraceback, trace->Get(i)->GetTag()) << "frame " << i << " freed";
+      EXPECT_EQ(made, trace->Get(i)->GetMethod()) << records << " records, frame " << i;
+    }
+  }
   refhost::SetHeapCapacity(heap, capacity);
 }
 

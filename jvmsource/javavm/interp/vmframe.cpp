@@ -68,6 +68,26 @@ VMFrame* VMFrame::UnwindFrame(JNIEnv* env) {
   return current != NULL ? current->UnwindFrame() : NULL;
 }
 
+/* The kinds of the last few places a walk read, for the frames of a recursion: reading
+   them afresh for each frame costs the method's monitor and a flow from the start of its
+   block, and a recursion's frames stand at one place or a few (methods that call each
+   other). Kept for methods without subroutines, whose kinds depend on the place alone,
+   with no more than 64 words of stack and 64 of locals, and only below a thread's first
+   64 frames: a shallow walk would pay for keeping it and gain nothing. */
+struct VMByteCodeFrame::KindsMemo {
+  enum { FramesBefore = 64 };
+  enum { Places = 4 };
+  struct Place {
+    VMMethod* method;
+    uint32_t pc;
+    bool past;
+    uint32_t stackDepth;
+    uint64_t stackRefs;
+    uint64_t localRefs;
+  } places[Places];
+  uint32_t next;
+};
+
 /* The collector's walk: from this frame through its callers, the first frame excluded.
    The top words of a caller's stack that a call's result will fill hold nothing yet;
    that holds for calls made by invoke instructions (the frame above is a bytecode,
@@ -78,7 +98,9 @@ VMFrame* VMFrame::UnwindFrame(JNIEnv* env) {
 VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), void* context) {
   uint32_t skip = 0;
   bool inCall = false;
-  for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame(); f = f->caller) {
+  VMByteCodeFrame::KindsMemo memo = {};
+  uint32_t walked = 0;
+  for (VMFrame* f = this; f != NULL && !f->GetIsFirstFrame(); f = f->caller, walked++) {
     if (f->GetIsCompiled()) {
       VMCompiledFrame* c = f->GetCompiledFrame();
       for (uint32_t i = 0; i < c->GetNumberReferences(); i++) {
@@ -87,7 +109,8 @@ VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), 
       }
     } else if (f->GetIsExecutableByteCode()) {
       bool past = inCall || (f->flags & ThrowingFlag) != 0;
-      VMStatus status = f->GetByteCodeFrame()->WalkReferences(callback, skip, past, context);
+      VMStatus status = f->GetByteCodeFrame()->WalkReferences(
+          callback, skip, past, context, walked >= VMByteCodeFrame::KindsMemo::FramesBefore ? &memo : NULL);
       if (status != 0) return status;
     }
     if (f->synch != NULL) (void)callback((VMword*)&f->synch, context);
@@ -98,25 +121,69 @@ VMStatus VMFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), 
   return 0;
 }
 
+namespace {
+
+/* The references of a frame whose kinds a memo's place holds. */
+void WalkKnownKinds(const VMByteCodeFrame::KindsMemo::Place& p, VMword* stack, uint32_t depth, VMword* locals,
+                    uint32_t localWords, bool (*callback)(VMword* slot, void* context), void* context) {
+  if (depth > p.stackDepth) depth = p.stackDepth;
+  bool go = true;
+  for (uint32_t i = 0; go && i < depth; i++) {
+    if (((p.stackRefs >> i) & 1) != 0 && stack[i] != 0 && VMUtils::IsValidObjectRef((VMObject*)stack[i]))
+      go = callback(&stack[i], context);
+  }
+  for (uint32_t i = 0; go && i < localWords; i++) {
+    if (((p.localRefs >> i) & 1) != 0 && locals[i] != 0) go = callback(&locals[i], context);
+  }
+}
+
+}  // namespace
+
 VMStatus VMByteCodeFrame::WalkReferences(bool (*callback)(VMword* slot, void* context), uint32_t skip,
-                                         bool pastInstruction, void* context) {
+                                         bool pastInstruction, void* context, KindsMemo* memo) {
   VMword* start = GetStackStart();
   int32_t words = (int32_t)(stack - start) - (int32_t)(skip / 4);
   uint32_t depth = words > 0 ? (uint32_t)words : 0;
+  uint32_t localWords = method->GetLocalWords() - 2;
+  uint32_t pc = GetPC(false);
+  for (uint32_t k = 0; memo != NULL && k < KindsMemo::Places; k++) {
+    const KindsMemo::Place& p = memo->places[k];
+    if (p.method == method && p.pc == pc && p.past == pastInstruction) {
+      WalkKnownKinds(p, start, depth, locals, localWords, callback, context);
+      return 0;
+    }
+  }
   VMBasicBlock* block = NULL;
   // The kinds just before the instruction the frame is at (or in the middle of), with the
   // locals of enclosing subroutines taken from their calls; nothing is allocated.
   VMStatus status =
-      VMBasicBlock::AcquireFrameState(method, GetPC(false), pastInstruction, locals, start, depth, block);
+      VMBasicBlock::AcquireFrameState(method, pc, pastInstruction, locals, start, depth, block);
   if (status != 0) return status;
   // Words above the depth flow analysis knows are stale.
-  if (depth > block->GetStackDepth()) depth = block->GetStackDepth();
+  uint32_t known = block->GetStackDepth();
+  if (memo != NULL && known <= 64 && localWords <= 64 && !method->GetBlocks()->GetHasSubroutines()) {
+    KindsMemo::Place& p = memo->places[memo->next];
+    memo->next = (memo->next + 1) % KindsMemo::Places;
+    p.method = method;
+    p.pc = pc;
+    p.past = pastInstruction;
+    p.stackDepth = known;
+    p.stackRefs = 0;
+    p.localRefs = 0;
+    for (uint32_t i = 0; i < known; i++)
+      if (block->GetStackIsRef(i)) p.stackRefs |= (uint64_t)1 << i;
+    for (uint32_t i = 0; i < localWords; i++)
+      if (block->GetLocalIsRef(i)) p.localRefs |= (uint64_t)1 << i;
+    VMBasicBlock::ReleaseFrameState(method);
+    WalkKnownKinds(p, start, depth, locals, localWords, callback, context);
+    return 0;
+  }
+  if (depth > known) depth = known;
   bool go = true;
   for (uint32_t i = 0; go && i < depth; i++) {
     if (block->GetStackIsRef(i) && start[i] != 0 && VMUtils::IsValidObjectRef((VMObject*)start[i]))
       go = callback(&start[i], context);
   }
-  uint32_t localWords = method->GetLocalWords() - 2;
   for (uint32_t i = 0; go && i < localWords; i++) {
     if (block->GetLocalIsRef(i) && locals[i] != 0) go = callback(&locals[i], context);
   }

@@ -3,6 +3,7 @@
 #include "vm.h"
 #include "vmarray.h"
 #include "vmclass.h"
+#include "vmclass_support.h"
 #include "vmframe.h"
 #include "vmjni.h"
 #include "vmliteral.h"
@@ -96,17 +97,113 @@ bool ListedInTrace(VMFrame* f, VMFrame* callee) {
   return !(f->GetIsJNI() && callee != NULL && callee->GetCaller() == f && callee->GetMethod() == f->GetMethod());
 }
 
+/* Whether f is one of the throwable's own frames, which a throwable made in Java starts
+   with: its fillInStackTrace or a constructor run on it. A bytecode frame must have it
+   for receiver, so that a throwable made within another's constructor keeps that one. */
+bool OwnFrame(VMFrame* f, VMJavaLangThrowable* t) {
+  VMMethod* m = f->GetMethod();
+  if (m == NULL || m->GetIsStatic()) return false;
+  if (f->GetIsExecutableByteCode()) {
+    VMword* locals = f->GetByteCodeFrame()->GetLocals();
+    if (locals == NULL || locals[0] != (VMword)t) return false;
+  } else if (m->GetDefinedIn() == NULL || !VMClass::AssignableFrom(t->GetClass(), (VMClass*)m->GetDefinedIn())) {
+    return false;
+  }
+  // Names are one literal per name space: a constructor's is the well-known one.
+  VMLiteral* name = m->GetName();
+  VMLoadableClass* cls = m->GetDefinedIn();
+  VMLiteral* init = cls != NULL ? classmodel::WellKnown(cls->GetNameSpace(), classmodel::LT_INIT) : NULL;
+  if (name == NULL) return false;
+  if (init != NULL ? name == init : name->EqualsAscii("<init>")) return true;
+  return name->EqualsAscii("fillInStackTrace");
+}
+
+/* Records the listed frames from f (called by callee) into slots from..to-1 of trace,
+   each record asked for again after a collection when refused; how many it recorded. */
+uint32_t RecordFrames(HHeap* heap, VMTracebackArray* trace, VMFrame* f, VMFrame* callee, uint32_t from,
+                      uint32_t to) {
+  uint32_t i = from;
+  for (; i < to; callee = f, f = f->GetCaller()) {
+    if (!ListedInTrace(f, callee)) continue;
+    VMTraceback* record = VMTraceback::CreateInstance(heap, jallocFailFast);
+    if (record == NULL) {
+      trace->SetIsReachableByCPlusPlusCode();
+      record = VMTraceback::CreateInstance(heap, jallocCollectAndRetry);
+      trace->ClearIsReachableByCPlusPlusCode();
+      if (record == NULL) break;
+    }
+    record->SetMethod(f->GetMethod());
+    // The instruction that threw, or a caller's call: the pc lies past it (the handler
+    // search reads the one before, too), so past the end of its line when it ends one.
+    if (f->GetIsExecutableByteCode() && f->GetMethod() != NULL) {
+      uint32_t pc = f->GetByteCodeFrame()->GetPC(false);
+      record->SetPC(pc > 0 ? pc - 1 : 0);
+    }
+    trace->Set(i++, record);
+  }
+  return i - from;
+}
+
+/* A trace cut short by want of memory: the records of slots from..from+kept-1 in an array
+   of their size, or NULL. Memory has just run out, and nothing else knows the whole-size
+   array or the records left out: they are given back before the new array is asked for,
+   the kept records meanwhile held by this code alone. */
+VMTracebackArray* CutShort(HHeap* heap, VMTracebackArray* trace, uint32_t from, uint32_t kept) {
+  JNIHostFunctions* host = VMUtils::GetHostFunctions();
+  VMTraceback** records =
+      kept > 0 ? (VMTraceback**)host->HeapAlloc(NULL, kept * (uint32_t)sizeof(VMTraceback*), jallocFailFast) : NULL;
+  if (kept > 0 && records == NULL) {
+    // Without room to hold them the kept records move to the front of the array.
+    for (uint32_t i = 0; i < kept; i++) trace->Set(i, trace->Get(from + i));
+    trace->SetSize(kept);
+    return trace;
+  }
+  for (uint32_t i = 0; i < trace->GetSize(); i++) {
+    VMTraceback* record = trace->Get(i);
+    if (record == NULL) continue;
+    if (i >= from && i < from + kept) {
+      records[i - from] = record;
+      record->SetIsReachableByCPlusPlusCode();
+    } else {
+      record->VMObject::Destroy(heap);
+    }
+  }
+  trace->VMObject::Destroy(heap);
+  if (kept == 0) return NULL;
+  trace = VMTracebackArray::CreateInstance(heap, kept, jallocCollectAndRetry, VMTag_VMTracebackArray);
+  for (uint32_t i = 0; i < kept; i++) {
+    if (trace != NULL) trace->Set(i, records[i]);
+    records[i]->ClearIsReachableByCPlusPlusCode();
+  }
+  host->HeapFree(NULL, records);
+  return trace;
+}
+
 }  // namespace
 
 void VMJavaLangThrowable::FillInFrameTrace(JNIEnv* env) {
   VM* vm = MachineOf(env);
   VMThread* thread = env != NULL ? env->thread : NULL;
   if (vm == NULL || thread == NULL) return;
-  uint32_t count = 0;
+  // Listed frames, and how many of the first are the throwable's own; the frame below
+  // those, and the one it called.
+  uint32_t count = 0, own = 0;
+  VMFrame* below = NULL;
+  VMFrame* belowCallee = NULL;
   VMFrame* callee = NULL;
   for (VMFrame* f = thread->GetFrame(); f != NULL && !f->GetIsFirstFrame() && count < kMaxTraceFrames;
-       callee = f, f = f->GetCaller())
-    if (ListedInTrace(f, callee)) count++;
+       callee = f, f = f->GetCaller()) {
+    if (!ListedInTrace(f, callee)) continue;
+    if (own == count) {
+      if (OwnFrame(f, this)) {
+        own++;
+      } else {
+        below = f;
+        belowCallee = callee;
+      }
+    }
+    count++;
+  }
   HHeap* heap = vm->GetHeap();
   // Each part is first asked for without a collection; one refused is asked for again as
   // the throwable itself was, after one. A collection moves no object, and the host
@@ -118,31 +215,13 @@ void VMJavaLangThrowable::FillInFrameTrace(JNIEnv* env) {
     trace = VMTracebackArray::CreateInstance(heap, count, jallocCollectAndRetry, VMTag_VMTracebackArray);
   if (trace == NULL) return;
   // Stored only when done: until then the throwable keeps its old trace reachable, and
-  // the new one is held by this code alone across a record's collection.
-  uint32_t i = 0;
-  callee = NULL;
-  for (VMFrame* f = thread->GetFrame(); i < count; callee = f, f = f->GetCaller()) {
-    if (!ListedInTrace(f, callee)) continue;
-    VMTraceback* record = VMTraceback::CreateInstance(heap, jallocFailFast);
-    if (record == NULL) {
-      trace->SetIsReachableByCPlusPlusCode();
-      record = VMTraceback::CreateInstance(heap, jallocCollectAndRetry);
-      trace->ClearIsReachableByCPlusPlusCode();
-      if (record == NULL) {
-        // The innermost frames tell more than none, or than the frames of an older throw.
-        if (i == 0) return;
-        trace->SetSize(i);
-        break;
-      }
-    }
-    record->SetMethod(f->GetMethod());
-    // The instruction that threw, or a caller's call: the pc lies past it (the handler
-    // search reads the one before, too), so past the end of its line when it ends one.
-    if (f->GetIsExecutableByteCode() && f->GetMethod() != NULL) {
-      uint32_t pc = f->GetByteCodeFrame()->GetPC(false);
-      record->SetPC(pc > 0 ? pc - 1 : 0);
-    }
-    trace->Set(i++, record);
+  // the new one is held by this code alone across a record's collection. The frames
+  // below the throwable's own come first: a trace cut short keeps the innermost of them,
+  // which tell where it was made, rather than its constructors.
+  uint32_t kept = below != NULL ? RecordFrames(heap, trace, below, belowCallee, own, count) : 0;
+  if (kept != count - own || RecordFrames(heap, trace, thread->GetFrame(), NULL, 0, own) != own) {
+    trace = CutShort(heap, trace, own, kept);
+    if (trace == NULL) return;
   }
   SetTraceback(trace);
 }

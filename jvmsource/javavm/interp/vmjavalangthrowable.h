@@ -27,8 +27,9 @@ class VMJavaLangThrowable : public VMObject {
   static VMJavaLangThrowable* CreateInstance(JNIEnv* env, VMLoadableClass* cls);
   /* Records the frames of the calling thread, innermost first. A refused part is asked
      for again after a collection, so the caller keeps the throwable reachable. Without
-     memory even then the trace keeps the innermost frames it got, and without any the
-     throwable keeps what it had. */
+     memory even then the trace keeps the innermost frames it got below the throwable's
+     own (its fillInStackTrace and constructors), in an array of their number, and
+     without any the throwable keeps what it had. */
   void FillInFrameTrace(JNIEnv* env);
   /* Only for the pre-made OutOfMemoryError: Java throwables die by collection. */
   void Destroy(HHeap* heap);

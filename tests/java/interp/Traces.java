@@ -2,7 +2,8 @@ package interp;
 
 /* Call chains that end in an exception the machine raises, for the frame traces it
    records: a() calls b() calls c(), and c's field access meets null; cSlow() is c()
-   padded past 776 bytes of code, so that its frame runs in the slow loop. */
+   padded past 776 bytes of code, so that its frame runs in the slow loop. made() throws
+   one Java makes. */
 public class Traces {
     int f;
     static Traces NOBODY;
@@ -13,6 +14,19 @@ public class Traces {
     static int b(int slow) { return slow != 0 ? cSlow() + 2 : c() + 2; }
 
     static int c() { return NOBODY.f; }
+
+    // A throwable made in Java depth calls down: fillInStackTrace twice and five
+    // constructors run on it before made's frames.
+    public static int made(int depth) {
+        if (depth == 0) throw new Mine();
+        return made(depth - 1) + 1;
+    }
+
+    static class Mine extends IllegalStateException {
+        Mine() { super("mine"); }
+
+        public Throwable fillInStackTrace() { return super.fillInStackTrace(); }
+    }
 
     static int cSlow() {
         if (PAD != 0) {
