@@ -198,7 +198,12 @@ class VM : public VMInternalObject {
      caller's record here (the host may move the machine meanwhile: nothing of it is kept
      across the call), plain host sleeps for a thread of no machine. Returns at once on
      the finalizer thread itself. True when everything due was finished. */
-  static bool AwaitFinalizers(JavaVM* record, JNIEnv* env);
+  static bool AwaitFinalizers(JavaVM* record, JNIEnv* env, jlong stallMillis = kPassStallMillis);
+  /* Whether so many objects wait for the finalizer thread that a thread whose collection
+     found them lets it catch up at its next poll (for at most kBacklogStallMillis without
+     a finalizer begun: a finalizer that waits for that thread ends the wait soon). */
+  bool FinalizersBacklogged() const;
+  enum { kBacklog = 64, kBacklogStallMillis = 100 };
   /* The same for a refused allocation, undeclared (the caller holds pointers into the
      heap), serving other threads' collections as a poll does. True when some object has
      been finalized since done read doneBefore (GetFinalizersDone, before the caller's

@@ -252,7 +252,12 @@ bool VM::HandFinalizersOver() {
   return state != FinalizerRefused;
 }
 
-bool VM::AwaitFinalizers(JavaVM* record, JNIEnv* env) {
+bool VM::FinalizersBacklogged() const {
+  VM* vm = const_cast<VM*>(this);
+  return Load(vm, FinalizersQueuedWord) - Load(vm, FinalizersDoneWord) > (VMword)kBacklog;
+}
+
+bool VM::AwaitFinalizers(JavaVM* record, JNIEnv* env, jlong stallMillis) {
   if (record == NULL || record->vm == NULL || IsFinalizerThread(env)) return false;
   JNIHostFunctions* host = Host();
   VM* vm = record->vm;
@@ -275,10 +280,10 @@ bool VM::AwaitFinalizers(JavaVM* record, JNIEnv* env) {
     if (b != begun) {
       begun = b;
       since = now;
-    } else if (now - since >= kPassStallMillis || now < since) {
+    } else if (now - since >= stallMillis || now < since) {
       break;
     }
-    const jlong left = kPassStallMillis - (now - since);
+    const jlong left = stallMillis - (now - since);
     VMMonitor* monitor = declared ? MonitorOf(vm) : NULL;
     if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) {
       // A thread of no machine: nothing of this machine may wake it (no record to queue).

@@ -533,7 +533,14 @@ void* VM::CollectThen(bool softReferencesClearable, void* (*then)(void*), void* 
   // Whoever collected: the caller may hold pointers into the heap that a finalizer's Java
   // would let the host move, so without the finalizer thread the pass waits for the next
   // poll of the machine's threads.
-  if (!vm->HandFinalizersOver() && vm->GetFinalizersDue() != NULL) vm->RequestFinalizerPasses();
+  if (!vm->HandFinalizersOver()) {
+    if (vm->GetFinalizersDue() != NULL) vm->RequestFinalizerPasses();
+  } else if (own != NULL && !own->GetFinalizerThread() && vm->FinalizersBacklogged()) {
+    // A thread that makes finalizable garbage faster than the finalizer thread runs it
+    // lets it catch up at its next poll (where it may wait declared), so that what the
+    // finalizers release (descriptors, streams) does not pile up behind the collections.
+    own->SetRunFinalizersRequested();
+  }
   return result;
 }
 
@@ -937,8 +944,11 @@ void VM::RunFinalizersDue(JNIEnv* env, bool wait) {
   if (thread == NULL || thread->GetRunningFinalizers() || thread->GetAttachedForClientCall()) return;
   VM* vm = env->javaVM->vm;
   if (vm == NULL || vm->GetThreadDoingGC() == thread->GetId()) return;
-  // A request made while the finalizer thread still ran, met by a poll after it left.
-  if (vm->FinalizerThreadServes()) return;
+  // With the finalizer thread serving, a poll's request is a backlog to let it work off.
+  if (vm->FinalizerThreadServes()) {
+    if (!wait) (void)AwaitFinalizers(env->javaVM, env, kBacklogStallMillis);
+    return;
+  }
   // RunFinalize keeps a pending exception in a handle, which could collect before the
   // finalizer's frame holds the object taken: none is made here.
   if (thread->GetException() != NULL) return;
