@@ -24,8 +24,9 @@ class VM : public VMInternalObject {
      state (FinalizerState), how many objects have joined the due list and how many of
      them the finalizer thread (or a pass) has finished, how many threads wait for it,
      and the record and Thread object made for it at the machine's creation, until it
-     takes them (a full heap cannot refuse them then). */
-  enum { Words = 30, RefMask = 0x30106CFE };
+     takes them (a full heap cannot refuse them then), and the done count at which the
+     earliest of its waiters is to be woken (0 for none). */
+  enum { Words = 31, RefMask = 0x30106CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -56,7 +57,8 @@ class VM : public VMInternalObject {
     FinalizersDoneWord = 26,
     FinalizerWaitersWord = 27,
     FinalizerRecordWord = 28,
-    FinalizerObjectWord = 29
+    FinalizerObjectWord = 29,
+    FinalizerWakeAtWord = 30
   };
   /* The finalizer thread's life: none made yet (its record may be ready); its host thread
      asked for; attached and serving; refused (by the host, or its record could not be

@@ -64,9 +64,27 @@ void ServeCollection(JNIEnv* env) {
   if (doing != NULL && doing != env->thread->GetId()) (void)vm->ThreadWaitForGC(env->thread);
 }
 
+/* Counts one object finished. A waiter waits for everything due at its call: it is woken
+   when the done count reaches the earliest waiter's target (then each looks again and
+   names its own), not at every object, which would cost a switch an object. */
 void FinishOne(VM* vm) {
-  __atomic_fetch_add(&vm->Body()[VM::FinalizersDoneWord], 1u, __ATOMIC_SEQ_CST);
-  if (Load(vm, VM::FinalizerWaitersWord) != 0) NotifyMachine(vm);
+  const VMword done = __atomic_add_fetch(&vm->Body()[VM::FinalizersDoneWord], 1u, __ATOMIC_SEQ_CST);
+  if (Load(vm, VM::FinalizerWaitersWord) == 0) return;
+  VMword at = Load(vm, VM::FinalizerWakeAtWord);
+  if (at != 0 && Reached(done, at) &&
+      __atomic_compare_exchange_n(&vm->Body()[VM::FinalizerWakeAtWord], &at, (VMword)0, false, __ATOMIC_SEQ_CST,
+                                  __ATOMIC_SEQ_CST))
+    NotifyMachine(vm);
+}
+
+/* Names target as a done count to be woken at, unless an earlier one is named already. */
+void WakeAt(VM* vm, VMword target) {
+  if (target == 0) target = 1;
+  VMword at = Load(vm, VM::FinalizerWakeAtWord);
+  while ((at == 0 || Reached(at, target + 1)) &&
+         !__atomic_compare_exchange_n(&vm->Body()[VM::FinalizerWakeAtWord], &at, target, false, __ATOMIC_SEQ_CST,
+                                      __ATOMIC_SEQ_CST)) {
+  }
 }
 
 /* Runs the finalizer of one object taken off the due list. Nothing of it is kept once
@@ -291,6 +309,7 @@ bool VM::AwaitFinalizers(JavaVM* record, JNIEnv* env, jlong stallMillis) {
       continue;
     }
     vm = record->vm;
+    WakeAt(vm, target);
     if (Reached(Load(vm, FinalizersDoneWord), target)) {
       (void)monitor->DoMonitorExit();
       continue;
