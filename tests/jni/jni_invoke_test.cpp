@@ -18,6 +18,7 @@
 #include "vmjvm.h"
 #include "vmliteral.h"
 #include "vmmonitor.h"
+#include "machine_move.h"
 #include "safe_wait.h"
 
 namespace jni_test {
@@ -1007,6 +1008,79 @@ TEST_F(InvokeTest, StopOtherThreadsAloneReturnsAtOnce) {
   EXPECT_EQ(sleeps, refhost::SleepCallCount());
   EXPECT_EQ(0, vm->functions->StopOtherThreads(nullptr));
   Destroy(vm);
+}
+
+/* The host's stop of every other thread waits until each has left: the machine's own
+   finalizer thread, idle between collections, must leave too, or the stop never ends. */
+TEST_F(InvokeTest, StopOtherThreadsEndsTheIdleFinalizerThread) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  auto f = env->functions;
+  jclass c = f->FindClass(env, "FinLitter");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID litter = f->GetStaticMethodID(env, c, "litter", "(IZ)V");
+  jmethodID begun = f->GetStaticMethodID(env, c, "begun", "()I");
+  jclass system = f->FindClass(env, "java/lang/System");
+  jmethodID gc = f->GetStaticMethodID(env, system, "gc", "()V");
+  ASSERT_TRUE(litter != nullptr && begun != nullptr && gc != nullptr);
+  f->CallStaticVoidMethod(env, c, litter, 20, (jboolean)0);
+  f->CallStaticVoidMethod(env, system, gc);
+  ASSERT_EQ(20, f->CallStaticIntMethod(env, c, begun)) << PendingText(env);
+  ASSERT_TRUE(vm->vm->FinalizerThreadAttached());
+  // The finalizer thread has run every finalizer and waits for the next collection.
+  Watchdog dog(20000, "the host's StopOtherThreads with the finalizer thread idle");
+  EXPECT_EQ(0, vm->functions->StopOtherThreads(vm));
+  EXPECT_FALSE(vm->vm->FinalizerThreadAttached());
+  // Finalizers that fall due afterwards still run, in passes on the machine's threads.
+  f->CallStaticVoidMethod(env, c, litter, 20, (jboolean)0);
+  f->CallStaticVoidMethod(env, system, gc);
+  EXPECT_EQ(40, f->CallStaticIntMethod(env, c, begun)) << PendingText(env);
+  f->DeleteLocalRef(env, system);
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
+}
+
+/* An abandon gives the machine to the host, which may free it at once: the finalizer
+   thread, stuck in a finalizer that waits for good, must have left it by then, not be
+   still running there. */
+TEST_F(InvokeTest, AnAbandonLeavesNoFinalizerThreadInTheMachine) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm;
+  {
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler lostByDesign;
+#endif
+    vm = Create(&env);
+  }
+  ASSERT_NE(nullptr, vm);
+  auto f = env->functions;
+  jclass c = f->FindClass(env, "FinLitter");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jmethodID litter = f->GetStaticMethodID(env, c, "litter", "(IZ)V");
+  jmethodID begun = f->GetStaticMethodID(env, c, "begun", "()I");
+  ASSERT_TRUE(litter != nullptr && begun != nullptr);
+  f->CallStaticVoidMethod(env, c, litter, 1, (jboolean)1);
+  // Collected by a thread of no machine, which leaves the finalizers to the finalizer
+  // thread without waiting for them; the creator stands declared meanwhile.
+  OutsideAs(env, [&] { std::thread([&] { vm->vm->GarbageCollect(false); }).join(); });
+  // The creator stands declared between its looks: the finalizer's Java may collect.
+  EXPECT_TRUE(WaitFor([&] {
+    OutsideAs(env, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+    return f->CallStaticIntMethod(env, c, begun) == 1;
+  }));
+  f->DeleteLocalRef(env, c);
+  EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
+  // The heap is the host's now (the name space has gone with the last machine): no
+  // record of the machine may still be attached but the caller's.
+  VMThreadHandleArray* threads = vm->vm->GetThreads();
+  uint32_t others = 0;
+  for (uint32_t i = 1; i < threads->GetCount(); i++) {
+    VMThread* t = threads->Get(i);
+    if (t != nullptr && t->GetEnv() != nullptr && t->GetEnv() != env) others++;
+  }
+  EXPECT_EQ(0u, others);
+  FreeAbandoned(vm, env);
 }
 
 TEST_F(InvokeTest, CreationWaitingForADebuggerEndsWhenReleased) {
