@@ -25,8 +25,9 @@ class VM : public VMInternalObject {
      them the finalizer thread (or a pass) has finished, how many threads wait for it,
      and the record and Thread object made for it at the machine's creation, until it
      takes them (a full heap cannot refuse them then), and the done count at which the
-     earliest of its waiters is to be woken (0 for none). */
-  enum { Words = 31, RefMask = 0x30106CFE };
+     earliest of its waiters is to be woken (0 for none), and the millisecond clock's low
+     word when the last finalizer began. */
+  enum { Words = 32, RefMask = 0x30106CFE };
   enum {
     HEAP_WORD = 0,
     ThreadsWord = 1,
@@ -58,7 +59,8 @@ class VM : public VMInternalObject {
     FinalizerWaitersWord = 27,
     FinalizerRecordWord = 28,
     FinalizerObjectWord = 29,
-    FinalizerWakeAtWord = 30
+    FinalizerWakeAtWord = 30,
+    FinalizerBegunAtWord = 31
   };
   /* The finalizer thread's life: none made yet (its record may be ready); its host thread
      asked for; attached and serving; refused (by the host, or its record could not be
@@ -218,8 +220,10 @@ class VM : public VMInternalObject {
   VMword GetFinalizersBegun() const { return __atomic_load_n(&Body()[FinalizersBegunWord], __ATOMIC_ACQUIRE); }
   /* The machine's end: lets a finalizer that has begun finish (up to kPassStallMillis
      without progress) and waits, declared by own when given, until the thread has left;
-     a thread still inside a finalizer then is left to the stop of the end. */
-  static void EndFinalizerThread(JavaVM* record, JNIEnv* own);
+     a thread still inside a finalizer then is stopped, and left to the end's stop of
+     every thread, or (untilGone: an abandon, after which the host may free the heap)
+     waited for until it has left. */
+  static void EndFinalizerThread(JavaVM* record, JNIEnv* own, bool untilGone = false);
   static bool IsFinalizerThread(JNIEnv* env);
   /* Whether the finalizer thread is attached (it leaves at the end, or at a host stop). */
   bool FinalizerThreadAttached();

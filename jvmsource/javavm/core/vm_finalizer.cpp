@@ -37,6 +37,9 @@ JNIHostFunctions* Host() { return VMUtils::GetHostFunctions(); }
 
 VMword Load(VM* vm, uint32_t word) { return __atomic_load_n(&vm->Body()[word], __ATOMIC_ACQUIRE); }
 
+/* The longest the idle thread sleeps between looks when nothing wakes it. */
+const jlong kIdleStepMillis = 10000;
+
 /* Whether a count has reached a target read earlier (both wrap together). */
 bool Reached(VMword count, VMword target) { return (int32_t)(count - target) >= 0; }
 
@@ -97,6 +100,8 @@ void Finalize(JNIEnv* env, VMObject* o) {
     VMClass* c = o->GetClass();
     if (c != NULL && c->GetIsLoadable()) {
       __atomic_fetch_add(&vm->Body()[VM::FinalizersBegunWord], 1u, __ATOMIC_SEQ_CST);
+      // When it began, for a waiter's bound, which counts from the last begin it missed.
+      __atomic_store_n(&vm->Body()[VM::FinalizerBegunAtWord], (VMword)Host()->CurrentTimeMillis(), __ATOMIC_RELEASE);
       o->MonitorFini();
       // The object goes straight into the finalizer's frame: nothing collects before. A
       // finalizer's exception is dropped; so is a stop that reached this thread, which
@@ -127,10 +132,12 @@ void Idle(JNIEnv* env) {
   // these looks and the wait's queueing (the release notifies under this monitor).
   vm = env->javaVM->vm;
   const bool idle = vm->GetFinalizersDue() == NULL && vm->GetThreadDoingGC() == NULL &&
-                    Load(vm, VM::FinalizerStateWord) == VM::FinalizerRunning;
+                    Load(vm, VM::FinalizerStateWord) == VM::FinalizerRunning && Host()->YieldCheck() == 0;
   if (idle) {
     VM::EnterSafeRegion(env->thread);
-    (void)monitor->DoUninterruptibleWait(env, 0);
+    // Bounded, so that the wake a host's stop gives the wait ends it (an unbounded one
+    // sleeps on past it); the loop then finds the stop.
+    (void)monitor->DoUninterruptibleWait(env, kIdleStepMillis);
     (void)monitor->DoMonitorExit();
     VM::LeaveSafeRegion(env->thread);
   } else {
@@ -296,11 +303,12 @@ bool VM::AwaitFinalizers(JavaVM* record, JNIEnv* env, jlong stallMillis) {
     const jlong now = host->CurrentTimeMillis();
     const VMword b = Load(vm, FinalizersBegunWord);
     if (b != begun) {
+      // Counted from the begin itself, which this waiter may have slept through.
+      const jlong at = now - (jlong)(uint32_t)((VMword)now - Load(vm, FinalizerBegunAtWord));
       begun = b;
-      since = now;
-    } else if (now - since >= stallMillis || now < since) {
-      break;
+      since = at > since && at <= now ? at : now;
     }
+    if (now - since >= stallMillis || now < since) break;
     const jlong left = stallMillis - (now - since);
     VMMonitor* monitor = declared ? MonitorOf(vm) : NULL;
     if (monitor == NULL || monitor->DoMonitorEnter() != VMStatus_OK) {
@@ -363,7 +371,7 @@ bool VM::AwaitFinalizersInPlace(VMword doneBefore) {
   }
 }
 
-void VM::EndFinalizerThread(JavaVM* record, JNIEnv* own) {
+void VM::EndFinalizerThread(JavaVM* record, JNIEnv* own, bool untilGone) {
   if (record == NULL || record->vm == NULL) return;
   JNIHostFunctions* host = Host();
   VM* vm = record->vm;
@@ -395,9 +403,12 @@ void VM::EndFinalizerThread(JavaVM* record, JNIEnv* own) {
       begun = b;
       since = now;
     } else if (now - since >= kPassStallMillis || now < since) {
-      // A finalizer that waits for good: it is stopped, and the end goes on.
+      // A finalizer that waits for good: it is stopped, and the end goes on (its own stop
+      // of every other thread waits for it), or, for a machine the host keeps, waits
+      // for it to leave, stopping it again at each step.
       StopFinalizerThread(vm);
-      break;
+      if (!untilGone) break;
+      since = now - kPassStallMillis + 300;
     }
     VM::EnterSafeRegion(own != NULL ? own->thread : NULL);
     host->Sleep(1);

@@ -712,7 +712,7 @@ jint AbandonJavaVM(JavaVM* record) {
   WaitForAttachesUnderWay(record, own);
   // The finalizer thread is the machine's own, not the host's: it leaves before the host
   // may destroy the heap (one stuck in a finalizer is stopped and left to its stop).
-  VM::EndFinalizerThread(record, own);
+  VM::EndFinalizerThread(record, own, true);
   // The count is the name space's, changed only under its spin lock; the machine is
   // left to the host, so its own Destroy will never lower it.
   if (record->vm->Uncount() == 0) ns->Destroy();
