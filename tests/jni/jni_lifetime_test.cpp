@@ -1,8 +1,9 @@
 /* A machine's life around its ends and moves: a destroyer or an abandoner whose current
    env is another machine's, host attaches to a machine still being created, and threads
    the machine started that run, wait and end while the host moves the machine, or whose
-   destroy waits while it moves. A case that finds threads blocked for good ends the
-   process after saying so: nothing else can end their machine. */
+   destroy waits while it moves; finalizable objects a host makes without running Java.
+   A case that finds threads blocked for good ends the process after saying so: nothing
+   else can end their machine. */
 #include "jni_support.h"
 #include "machine_move.h"
 
@@ -753,6 +754,66 @@ TEST_F(LifetimeTest, AStaticInitialiserAndItsWaiterGoOnWhereTheMachineIsAfterAMo
     CallStatic(env, "java/lang/System", "gc");
     Destroy(vm);
   }
+}
+
+/* ---- finalizable objects a host makes ---- */
+
+/* A host thread makes objects of a class with a finalizer through AllocObject in a 4 MB
+   heap, each given a 1,000-byte array that it stores with SetObjectField, and drops each
+   at once: no Java runs between them, so nothing but the machine's own thread can run
+   the finalizers of what the collections inside those allocations find due, whose
+   payloads stay until then. The allocations are not refused (a few at most), and once
+   the host asks for a collection every object made has been finalized. */
+TEST_F(LifetimeTest, FinalizableObjectsAHostMakesWithoutJavaDoNotFillTheHeap) {
+  JNIEnv* env = nullptr;
+  JavaVM* vm = Create(&env);
+  ASSERT_NE(nullptr, vm);
+  refhost::SetHeapCapacity(vm->vm->GetHeap(), 4u << 20);
+  const JNINativeInterface_* f = env->functions;
+  jclass c = f->FindClass(env, "HostFin");
+  ASSERT_NE(nullptr, c) << PendingText(env);
+  jfieldID payload = f->GetFieldID(env, c, "payload", "[B");
+  jfieldID finalized = f->GetStaticFieldID(env, c, "finalized", "I");
+  jclass sys = f->FindClass(env, "java/lang/System");
+  ASSERT_NE(nullptr, sys);
+  jmethodID gc = f->GetStaticMethodID(env, sys, "gc", "()V");
+  jmethodID runFinalization = f->GetStaticMethodID(env, sys, "runFinalization", "()V");
+  ASSERT_TRUE(payload != nullptr && finalized != nullptr && gc != nullptr && runFinalization != nullptr);
+  int made = 0, refused = 0;
+  for (int i = 0; i < 20000; i++) {
+    jobject o = f->AllocObject(env, c);
+    if (o != nullptr) {
+      made++;
+      jbyteArray b = f->NewByteArray(env, 1000);
+      if (b != nullptr) {
+        f->SetObjectField(env, o, payload, b);
+        f->DeleteLocalRef(env, b);
+      }
+      f->DeleteLocalRef(env, o);
+    }
+    if (f->ExceptionCheck(env)) {
+      refused++;
+      f->ExceptionClear(env);
+    }
+  }
+  EXPECT_LE(refused, 50) << "of 20000 objects and their payloads";
+  // Each request waits for the finalizers due at its call; the second only covers a
+  // finalizer thread that went 2 s without beginning one on a busy machine.
+  int seen = -1, threw = 0;
+  for (int round = 0; round < 2 && seen != made; round++) {
+    f->CallStaticVoidMethod(env, sys, gc);
+    f->CallStaticVoidMethod(env, sys, runFinalization);
+    if (f->ExceptionCheck(env)) {
+      threw++;
+      f->ExceptionClear(env);
+    }
+    seen = f->GetStaticIntField(env, c, finalized);
+  }
+  EXPECT_EQ(0, threw) << "a request for a collection failed";
+  EXPECT_EQ(made, seen) << "objects finalized of those made, refused " << refused;
+  f->DeleteLocalRef(env, sys);
+  f->DeleteLocalRef(env, c);
+  Destroy(vm);
 }
 
 }  // namespace

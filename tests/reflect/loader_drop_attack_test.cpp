@@ -4,11 +4,13 @@
    the loader's classes while the drop runs, the host moves the machines between the
    tries of a refused let-go step, and threads use and let go of the loader's classes
    while the host drops it again and again; a host that moves a machine by its rule
-   while a drop runs; a drop in another name space while a drop here waits, and global
-   references held over a drop. No wait may last for good: each scene runs under a
-   watchdog that fails the program, naming the scene, should it hang. The classes are
-   the counted dz/C<k> and dz/Count of loader_classes.h. */
+   while a drop runs; a drop in another name space while a drop here waits, global
+   references held over a drop, and a loader whose class left garbage with finalizers.
+   No wait may last for good: each scene runs under a watchdog that fails the program,
+   naming the scene, should it hang. The classes are the counted dz/C<k> and dz/Count of
+   loader_classes.h, and fz/F of tests/java/reflect_loader. */
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -268,6 +270,12 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
   }
 
   void* NewLoader() { return loader_classes::NewLoaderId(dir, 0x7d000, nextLoader); }
+  /* A loader of the classes of tests/java/reflect_loader (fz/F among them). */
+  void* NewJavaLoader() {
+    void* id = (void*)(0x7d000 + (uintptr_t)nextLoader++);
+    refhost::SetClassPath(id, natives_test::ClassDir("reflect_loader"));
+    return id;
+  }
 
   /* Drops the loader from env until it is gone (or the tries are spent). */
   static bool Drop(JNIEnv* env, void* loader) {
@@ -279,6 +287,53 @@ class LoaderDropAttackTest : public loader_classes::LoaderTest {
       env->functions->DeleteLocalRef(env, l);
     }
     return JNI_FindClassLoaderLite(env, loader) == nullptr;
+  }
+
+  /* Drop calls until the loader is gone: how many were made (0 when it was gone before
+     the first), or -tries when it stayed. No Java runs between them. */
+  static int DropCalls(JNIEnv* env, void* loader, int tries) {
+    for (int calls = 1; calls <= tries; calls++) {
+      jobject l = JNI_FindClassLoaderLite(env, loader);
+      if (l == nullptr) return calls - 1;
+      JNI_DestroyClassLoaderLite(env, l);
+      env->functions->ExceptionClear(env);
+      env->functions->DeleteLocalRef(env, l);
+      if (JNI_FindClassLoaderLite(env, loader) == nullptr) return calls;
+      WhileOutside([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+    }
+    return -tries;
+  }
+
+  /* fz/F.make(tag) in the loader on env's thread: the garbage objects it left, or -1. */
+  static int MakeFinalizable(JNIEnv* env, void* loader, int tag) {
+    const JNINativeInterface_* f = env->functions;
+    jclass c = f->FindClassInLoaderId(env, "fz/F", loader);
+    jmethodID make = c != nullptr ? f->GetStaticMethodID(env, c, "make", "(I)I") : nullptr;
+    int made = make != nullptr ? f->CallStaticIntMethod(env, c, make, (jint)tag) : -1;
+    if (f->ExceptionCheck(env)) made = -1;
+    f->ExceptionClear(env);
+    if (c != nullptr) f->DeleteLocalRef(env, c);
+    return made;
+  }
+
+  /* System.getProperty(key) in env's machine; "<null>" for none. */
+  static std::string Property(JNIEnv* env, const std::string& key) {
+    const JNINativeInterface_* f = env->functions;
+    jclass sys = f->FindClass(env, "java/lang/System");
+    jmethodID get = f->GetStaticMethodID(env, sys, "getProperty", "(Ljava/lang/String;)Ljava/lang/String;");
+    jstring name = f->NewStringUTF(env, key.c_str());
+    jstring value = (jstring)f->CallStaticObjectMethod(env, sys, get, name);
+    std::string text = "<null>";
+    if (value != nullptr) {
+      const char* chars = f->GetStringUTFChars(env, value, nullptr);
+      text = chars;
+      f->ReleaseStringUTFChars(env, value, chars);
+      f->DeleteLocalRef(env, value);
+    }
+    f->ExceptionClear(env);
+    f->DeleteLocalRef(env, name);
+    f->DeleteLocalRef(env, sys);
+    return text;
   }
 
   void CollectM() {
@@ -811,6 +866,40 @@ TEST_F(LoaderDropAttackTest, AMachineAStepMadeARecordInIsNotLeftWhileTheStepStil
   }
   EXPECT_EQ(0, gScene.lockMoves.load()) << "x moved while a step still collected it";
   On(x, [&](JNIEnv* env) { EXPECT_EQ(0, Wrong(env, NewLoader())); });
+  End(x);
+  Rebind();
+}
+
+/* A loader whose class left garbage with finalizers that run Java (fz/F) is dropped by
+   one drop call made from m, with no Java run between: the drop's look finds the
+   objects only due, and their finalizers must run on a thread of their machine's own,
+   not at a poll of a thread that may never come. The garbage is in x, a machine of the
+   name space that no thread is attached to (its maker detached), or in m itself, whose
+   one thread is the dropper. Each finalizer counts itself in its machine's properties,
+   which outlive the loader's classes: all 40 ran. */
+TEST_F(LoaderDropAttackTest, ALoaderWhoseClassLeftFinalizableGarbageGoesAtOneDropCall) {
+  Watchdog dog("a drop of a loader whose class left finalizable garbage");
+  JavaVM* x = Another();
+  ASSERT_NE(nullptr, x);
+  for (int tag = 0; tag < 2; tag++) {
+    const bool inX = tag == 0;
+    const char* where = inX ? "garbage in an idle machine" : "garbage in the dropper's machine";
+    void* loader = NewJavaLoader();
+    int made = 0;
+    std::string ran;
+    if (inX)
+      On(x, [&](JNIEnv* env) { made = MakeFinalizable(env, loader, tag); });
+    else
+      made = MakeFinalizable(m.env, loader, tag);
+    ASSERT_EQ(40, made) << where;
+    EXPECT_EQ(1, DropCalls(m.env, loader, 20)) << where;
+    const std::string key = "fz.F.finalized." + std::to_string(tag);
+    if (inX)
+      On(x, [&](JNIEnv* env) { ran = Property(env, key); });
+    else
+      ran = Property(m.env, key);
+    EXPECT_EQ("40", ran) << where << ": finalizers run";
+  }
   End(x);
   Rebind();
 }
