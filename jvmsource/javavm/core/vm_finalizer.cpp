@@ -183,6 +183,23 @@ jint HOSTCALL FinalizerThreadBody(void* argument) {
   return env->javaVM->functions->DetachCurrentThread(env->javaVM);
 }
 
+/* The finalizer thread's progress as a waiter sees it: stalled once no finalizer has
+   begun for a bound's length. */
+struct Progress {
+  VMword begun;
+  jlong since;
+  explicit Progress(VM* vm) : begun(Load(vm, VM::FinalizersBegunWord)), since(Host()->CurrentTimeMillis()) {}
+  bool Stalled(VM* vm, jlong now, jlong bound) {
+    const VMword b = Load(vm, VM::FinalizersBegunWord);
+    if (b != begun) {
+      begun = b;
+      since = now;
+      return false;
+    }
+    return now - since >= bound || now < since;
+  }
+};
+
 /* Whether the calling thread is stopped: by the host, or by a stop posted to it. */
 bool Stopped(JNIEnv* env) {
   return Host()->YieldCheck() != 0 || (env != NULL && env->thread != NULL &&
@@ -346,21 +363,13 @@ bool VM::AwaitFinalizersInPlace(VMword doneBefore) {
     return false;
   JNIHostFunctions* host = Host();
   const VMword target = Load(this, FinalizersQueuedWord);
-  VMword begun = Load(this, FinalizersBegunWord);
-  jlong since = host->CurrentTimeMillis();
+  Progress progress(this);
   for (;;) {
     // What was finalized since the caller's collection is freed by the next one.
     const VMword done = Load(this, FinalizersDoneWord);
     if (Reached(done, target)) return done != doneBefore;
     if (!FinalizerThreadServes() || Stopped(self->GetEnv())) return false;
-    const jlong now = host->CurrentTimeMillis();
-    const VMword b = Load(this, FinalizersBegunWord);
-    if (b != begun) {
-      begun = b;
-      since = now;
-    } else if (now - since >= kPassStallMillis || now < since) {
-      return false;
-    }
+    if (progress.Stalled(this, host->CurrentTimeMillis(), kPassStallMillis)) return false;
     // Not declared: no move may come under the caller. The finalizers' collections are
     // served here as at a poll, without one.
     void* doing = GetThreadDoingGC();
@@ -394,21 +403,16 @@ void VM::EndFinalizerThread(JavaVM* record, JNIEnv* own, bool untilGone) {
     vm = record->vm;
   }
   NotifyMachine(vm);
-  VMword begun = Load(vm, FinalizersBegunWord);
-  jlong since = host->CurrentTimeMillis();
+  Progress progress(vm);
   while (vm->FinalizerThreadAttached()) {
     const jlong now = host->CurrentTimeMillis();
-    const VMword b = Load(vm, FinalizersBegunWord);
-    if (b != begun) {
-      begun = b;
-      since = now;
-    } else if (now - since >= kPassStallMillis || now < since) {
+    if (progress.Stalled(vm, now, kPassStallMillis)) {
       // A finalizer that waits for good: it is stopped, and the end goes on (its own stop
       // of every other thread waits for it), or, for a machine the host keeps, waits
       // for it to leave, stopping it again at each step.
       StopFinalizerThread(vm);
       if (!untilGone) break;
-      since = now - kPassStallMillis + 300;
+      progress.since = now - kPassStallMillis + 300;
     }
     VM::EnterSafeRegion(own != NULL ? own->thread : NULL);
     host->Sleep(1);
