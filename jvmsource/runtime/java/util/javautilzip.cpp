@@ -706,8 +706,9 @@ enum Budget { Room, Refused, Stopped };
    way: free room a waiter before it will take, or a stream that could end
    (AnotherStreamCouldEnd); each end wakes the first waiter, and every waiter looks again
    at least every ZipBudgetStepMillis. When nothing could end its wait it has one collection made (with
-   finalization, which ends the streams nobody closed) and is refused if that made no room
-   (a first try is refused at once: its constructor collects).
+   finalization, which ends the streams nobody closed) and is refused if that made no room;
+   a first try behind waiters has it made in its turn too: the constructor's own collection
+   waits for the finalizer thread, and the threads behind would take their turns first.
    While it is first and no room has come back for ZipBudgetQuietMillis, it has a collection
    made too: streams left to the collector end only in one. The wait leaves the machine's
    monitor (an end takes it to free its blocks) and is declared, so collections go on and
@@ -749,7 +750,7 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
     lastBytes = bytes;
     LeaveMachine(machine);
     const bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
-    if (!worth && (collected || !wait)) {
+    if (!worth && collected) {
       // An end made whole since the look at the count left no record for the walk to
       // see; only the count shows it.
       if ((*held = EnterMachine(machine)) && ZipPoolBytesInUse(cookie) != bytes) continue;
