@@ -594,6 +594,85 @@ TEST_F(ZipFileTest, AWaitThatNothingCouldEndIsNotSatOut) {
   f->DeleteGlobalRef(env, cases);
 }
 
+/* The first asker's steps of its wait for the budget. */
+std::atomic<void*> gFirstAskerEvent{nullptr};
+std::atomic<bool> gFirstAskerWaits{false};
+jint(HOSTCALL* gRealStepWait)(void*, jlong) = nullptr;
+jint HOSTCALL StepSeenWait(void* event, jlong ms) {
+  if (ms == ZipBudgetStepMillis && event == gFirstAskerEvent.load()) gFirstAskerWaits = true;
+  return gRealStepWait(event, ms);
+}
+
+/* Two threads each hold a Deflater (together, the budget); the first asks for a second and
+   waits for the other's stream, then the other asks too, while a third thread keeps the
+   finalizer thread busy, round after round, with objects whose finalizers end no stream.
+   Nothing could end the later ask's wait but its own refusal: it must be answered while
+   the finalizer thread goes on, not kept as long as that has something to run (its stream
+   hidden meanwhile from every thread behind it). Then it ends its stream, and the first
+   asker gets its second. */
+TEST_F(ZipFileTest, AWaitNothingCouldEndIsAnsweredThoughTheFinalizerThreadKeepsBusy) {
+  const JNINativeInterface_* f = env->functions;
+  jclass cls = (jclass)f->NewGlobalRef(env, f->FindClass(env, "java/util/zip/Deflater"));
+  jclass cases = (jclass)f->NewGlobalRef(env, f->FindClass(env, "zip/ZipCases"));
+  ASSERT_TRUE(cls != nullptr && cases != nullptr) << Pending();
+  jfieldID stop = f->GetStaticFieldID(env, cases, "feedStop", "Z");
+  jfieldID rounds = f->GetStaticFieldID(env, cases, "feedRounds", "I");
+  ASSERT_TRUE(stop != nullptr && rounds != nullptr) << Pending();
+  gRealStepWait = refhost::Functions()->EventWait;
+  refhost::Functions()->EventWait = StepSeenWait;
+  std::atomic<int> holding{0};
+  std::atomic<bool> fed{false}, stopped{false}, secondAnswered{false};
+  std::string got[2] = {"not run", "not run"};
+  auto asker = [&](int i) {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) == 0) {
+      const JNINativeInterface_* m = mine->functions;
+      jobject held = m->NewObjectA(mine, cls, m->GetMethodID(mine, cls, "<init>", "()V"), nullptr);
+      holding++;
+      if (i == 0) gFirstAskerEvent = mine->thread->GetWakeEvent();
+      OutsideAs(mine, [&] {
+        for (int k = 0; k < 10000 && held != nullptr && holding.load() < 2; k++) usleep(1000);
+        // The second asks once the first waits and the finalizer thread is kept busy.
+        for (int k = 0; k < 10000 && i == 1 && !(gFirstAskerWaits && fed); k++) usleep(1000);
+      });
+      got[i] = MakeOne(mine, cls, cases);
+      if (i == 1) secondAnswered = true;
+      EndOne(mine, cls, held);
+      jvm->functions->DetachCurrentThread(jvm);
+    }
+    if (i == 1) secondAnswered = true;
+  };
+  std::thread feeder([&] {
+    JNIEnv* mine = nullptr;
+    if (jvm->functions->AttachCurrentThread(jvm, &mine, nullptr) != 0) return;
+    stopped = mine->functions->CallStaticBooleanMethod(
+        mine, cases, mine->functions->GetStaticMethodID(mine, cases, "feedFinalizers", "()Z"));
+    jvm->functions->DetachCurrentThread(jvm);
+  });
+  std::thread first(asker, 0), second(asker, 1);
+  for (int i = 0; i < 10000 && !fed; i++) {
+    OutsideAs(env, [&] { usleep(1000); });
+    fed = f->GetStaticIntField(env, cases, rounds) >= 2;
+  }
+  OutsideAs(env, [&] {
+    while (!secondAnswered) usleep(1000);
+  });
+  f->SetStaticBooleanField(env, cases, stop, JNI_TRUE);
+  OutsideAs(env, [&] {
+    first.join();
+    second.join();
+    feeder.join();
+  });
+  refhost::Functions()->EventWait = gRealStepWait;
+  EXPECT_TRUE(gFirstAskerWaits.load()) << got[0];
+  EXPECT_TRUE(stopped.load()) << "the later ask was answered only once the finalizer thread had nothing to run: "
+                              << got[1];
+  EXPECT_EQ("java.lang.OutOfMemoryError", got[1].substr(0, 26));
+  EXPECT_EQ("made", got[0]);
+  f->DeleteGlobalRef(env, cls);
+  f->DeleteGlobalRef(env, cases);
+}
+
 }  // namespace
 
 namespace {

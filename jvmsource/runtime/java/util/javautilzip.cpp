@@ -706,8 +706,9 @@ enum Budget { Room, Refused, Stopped };
    way: free room a waiter before it will take, or a stream that could end
    (AnotherStreamCouldEnd); each end wakes the first waiter, and every waiter looks again
    at least every ZipBudgetStepMillis. When nothing could end its wait it has one collection made (with
-   finalization, which ends the streams nobody closed) and is refused if that made no room
-   (a first try is refused at once: its constructor collects).
+   finalization, which ends the streams nobody closed) and is refused if that made no room;
+   a first try behind waiters has it made in its turn too: the constructor's own collection
+   waits for the finalizer thread, and the threads behind would take their turns first.
    While it is first and no room has come back for ZipBudgetQuietMillis, it has a collection
    made too: streams left to the collector end only in one. The wait leaves the machine's
    monitor (an end takes it to free its blocks) and is declared, so collections go on and
@@ -732,13 +733,9 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
   const jlong start = host->CurrentTimeMillis();
   jlong quietSince = start;
   uint32_t lastBytes = 0xFFFFFFFFu;
+  // Whether the wait's last collection waited for the finalizers it found due: a refusal
+  // for want of ends comes only after one that did.
   bool collected = false;
-  // The finalizers a collection handed to the machine's finalizer thread may end streams
-  // left to the collector: while it has some to run and keeps beginning them, room could
-  // come. Its own asks wait only for what other threads can end.
-  const bool finalizerThread = VM::IsFinalizerThread(env);
-  VMword begun = 0;
-  jlong begunSince = start;
   Budget answer = Refused;
   for (;;) {
     const uint32_t bytes = ZipPoolBytesInUse(cookie);
@@ -752,29 +749,24 @@ Budget WaitForRoom(JNIEnv* env, ZipPoolCookie* cookie, bool wait, bool* held, VM
     if (bytes < lastBytes) quietSince = now;
     lastBytes = bytes;
     LeaveMachine(machine);
-    bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
-    if (!worth && !finalizerThread && env->javaVM->vm->FinalizersPending()) {
-      const VMword b = env->javaVM->vm->GetFinalizersBegun();
-      if (b != begun) {
-        begun = b;
-        begunSince = now;
-      }
-      worth = now - begunSince < (jlong)VM::kPassStallMillis;
-    }
-    if (!worth && (collected || !wait)) {
+    const bool worth = bytes <= ZipStreamBudget || AnotherStreamCouldEnd(env, &self);
+    if (!worth && collected) {
       // An end made whole since the look at the count left no record for the walk to
       // see; only the count shows it.
       if ((*held = EnterMachine(machine)) && ZipPoolBytesInUse(cookie) != bytes) continue;
       break;
     }
     if (!worth || (!ahead && now - quietSince >= ZipBudgetQuietMillis)) {
-      if (!worth) collected = true;
       // When nothing else could end the wait, its finalizers are waited for (then the
       // count is looked at once more); otherwise the finalizer thread's ends wake this
       // wait, which an end made meanwhile by another thread must be able to reach too (a
-      // finalizer's own ask may wait behind this waiter for such an end).
+      // finalizer's own ask may wait behind this waiter for such an end). What such a
+      // collection handed over is waited for by the one a later look that finds nothing
+      // else could end has made. Pending finalizers are no end to wait for: other threads'
+      // collections keep handing more over, and meanwhile this waiter's streams count for
+      // nobody behind it.
+      collected = !worth;
       env->javaVM->vm->GarbageCollect(false, !worth);
-      begunSince = host->CurrentTimeMillis();
       quietSince = host->CurrentTimeMillis();
       lastBytes = 0xFFFFFFFFu;
     } else {

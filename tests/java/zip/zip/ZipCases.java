@@ -937,6 +937,33 @@ public class ZipCases {
         leaver.join();
     }
 
+    /** A finalizer that takes a while and ends no stream. */
+    static class SlowToFinalize {
+        protected void finalize() throws InterruptedException {
+            Thread.sleep(5);
+        }
+    }
+
+    public static volatile boolean feedStop;
+    public static volatile int feedRounds;
+
+    /**
+     * Keeps the finalizer thread busy: ten objects whose finalizers take a while, then a
+     * collection, round after round, until feedStop is set or 10 s have gone. Whether it
+     * was stopped.
+     */
+    public static boolean feedFinalizers() {
+        long end = System.currentTimeMillis() + 10000;
+        while (!feedStop && System.currentTimeMillis() < end) {
+            for (int i = 0; i < 10; i++) {
+                new SlowToFinalize();
+            }
+            System.gc();
+            feedRounds++;
+        }
+        return feedStop;
+    }
+
     static byte[] cut(byte[] b, int n) {
         byte[] r = new byte[n];
         System.arraycopy(b, 0, r, 0, n);
