@@ -216,8 +216,6 @@ class VM : public VMInternalObject {
   VMword GetFinalizersDone() const;
   /* Whether some object that fell due has not been finished yet. */
   bool FinalizersPending() const;
-  /* How many finalizers have begun in the machine (progress, for a stall's bound). */
-  VMword GetFinalizersBegun() const { return __atomic_load_n(&Body()[FinalizersBegunWord], __ATOMIC_ACQUIRE); }
   /* The machine's end: lets a finalizer that has begun finish (up to kPassStallMillis
      without progress) and waits, declared by own when given, until the thread has left;
      a thread still inside a finalizer then is stopped, and left to the end's stop of
