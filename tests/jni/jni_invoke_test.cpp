@@ -26,6 +26,14 @@ namespace {
 
 class InvokeTest : public JniTest {
  protected:
+  /* A machine the test abandons: what it holds is lost by design, the host mutex of its
+     own monitor (made by a collection, under collection stress) included. */
+  JavaVM* CreateToAbandon(JNIEnv** env) {
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler lostByDesign;
+#endif
+    return Create(env);
+  }
   /* Starts a creation on a thread of its own, over no class library, that waits for a
      debugger once its machine is listed; it gives the wait up, and fails, once a destroy
      has marked the machine. Answers the machine as
@@ -947,15 +955,7 @@ TEST_F(InvokeTest, AStartRefusedMidwayResumesWhereItStopped) {
 
 TEST_F(InvokeTest, AbandoningTheOnlyMachineReleasesTheProcessState) {
   JNIEnv* env = nullptr;
-  JavaVM* vm;
-  {
-    // What the abandoned machine holds is lost by design, the host mutex of its own
-    // monitor (made by a collection, under collection stress) included.
-#ifdef __SANITIZE_ADDRESS__
-    __lsan::ScopedDisabler lostByDesign;
-#endif
-    vm = Create(&env);
-  }
+  JavaVM* vm = CreateToAbandon(&env);
   ASSERT_NE(nullptr, vm);
   EXPECT_EQ(0, vm->functions->AbandonJavaVM(vm));
   EXPECT_FALSE(ProcessStateExists());
@@ -1046,13 +1046,7 @@ TEST_F(InvokeTest, StopOtherThreadsEndsTheIdleFinalizerThread) {
    still running there. */
 TEST_F(InvokeTest, AnAbandonLeavesNoFinalizerThreadInTheMachine) {
   JNIEnv* env = nullptr;
-  JavaVM* vm;
-  {
-#ifdef __SANITIZE_ADDRESS__
-    __lsan::ScopedDisabler lostByDesign;
-#endif
-    vm = Create(&env);
-  }
+  JavaVM* vm = CreateToAbandon(&env);
   ASSERT_NE(nullptr, vm);
   auto f = env->functions;
   jclass c = f->FindClass(env, "FinLitter");
